@@ -1,0 +1,132 @@
+// Message boxes and the common dialogs (file, folder, colour, font).
+//
+// The program calls these through Dialogs(); the running program installs
+// the Qt implementation (platform/qt_dialogs.h), tests install a
+// ScriptedDialogs double that answers from a queue and records every call.
+// Without either, a headless implementation prints message boxes to standard
+// error and answers with the default button, so command-line tools can share
+// code that reports through message boxes.
+//
+// Calls may come from any thread; the Qt implementation hands them to the
+// GUI thread and blocks the caller until the user answers.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class MsgIcon { None, Stop, Exclamation, Question, Information };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+
+// Message box results, numbered as the program's callers compare them.
+enum MsgResult : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+
+// The result of the first button of a button set (what Enter gives).
+int DefaultResult(MsgButtons buttons);
+
+struct FileDialogOptions {
+  bool save = false;
+  std::string title;
+  std::string filter;    // pairs "description|mask;mask|description|mask"
+  int filterIndex = 1;   // 1-based
+  std::string initialDir;
+  std::string fileName;  // proposed name
+  std::string defaultExt;
+};
+
+struct FileDialogResult {
+  bool accepted = false;
+  std::string fileName;
+  int filterIndex = 1;  // 1-based index of the filter the user chose
+};
+
+struct FontChoice {
+  std::string face;
+  int size = 10;  // points
+  bool bold = false;
+  bool italic = false;
+  uint32_t color = 0;  // 0x00BBGGRR
+};
+
+class IDialogs {
+ public:
+  virtual ~IDialogs() = default;
+  // Shows a modal message box; returns one of MsgResult.
+  virtual int MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                         MsgIcon icon) = 0;
+  virtual FileDialogResult FileDialog(const FileDialogOptions& options) = 0;
+  // Lets the user pick a folder starting at `folder`; true and `folder`
+  // replaced when one was chosen.
+  virtual bool BrowseForFolder(const std::string& title, std::string& folder) = 0;
+  // Colour dialog on a colour 0x00BBGGRR; true and `color` replaced on OK.
+  virtual bool ChooseColor(uint32_t& color) = 0;
+  // Font dialog; true and `font` replaced on OK.
+  virtual bool ChooseFont(FontChoice& font) = 0;
+};
+
+// The installed implementation.
+IDialogs& Dialogs();
+// Installs an implementation (not owned); nullptr restores the headless one.
+void SetDialogs(IDialogs* dialogs);
+
+// Shorthand for Dialogs().MessageBox.
+int ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                   MsgIcon icon);
+
+// One call recorded by ScriptedDialogs.
+struct DialogRecord {
+  enum Kind { Message, File, Folder, Color, Font } kind = Message;
+  std::string text;     // message text, dialog title
+  std::string caption;  // message caption
+  MsgButtons buttons = MsgButtons::Ok;
+  MsgIcon icon = MsgIcon::None;
+  FileDialogOptions file;
+};
+
+// Test double: answers from queues, records every call. Message boxes with an
+// empty queue answer with the default button; file, folder, colour and font
+// dialogs with an empty queue are cancelled. Thread-safe.
+class ScriptedDialogs : public IDialogs {
+ public:
+  void QueueAnswer(int result);
+  void QueueFile(const FileDialogResult& result);
+  void QueueFolder(const std::string& folder);  // chosen folder
+  void QueueColor(uint32_t color);
+  void QueueFont(const FontChoice& font);
+
+  std::vector<DialogRecord> Records() const;
+  std::size_t Count() const;
+  DialogRecord Last() const;  // empty record when none
+  void Clear();
+
+  int MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                 MsgIcon icon) override;
+  FileDialogResult FileDialog(const FileDialogOptions& options) override;
+  bool BrowseForFolder(const std::string& title, std::string& folder) override;
+  bool ChooseColor(uint32_t& color) override;
+  bool ChooseFont(FontChoice& font) override;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<DialogRecord> records_;
+  std::deque<int> answers_;
+  std::deque<FileDialogResult> files_;
+  std::deque<std::string> folders_;
+  std::deque<uint32_t> colors_;
+  std::deque<FontChoice> fonts_;
+};
+
+// Installs a ScriptedDialogs for the lifetime of the object.
+class ScopedScriptedDialogs : public ScriptedDialogs {
+ public:
+  ScopedScriptedDialogs() { SetDialogs(this); }
+  ~ScopedScriptedDialogs() override { SetDialogs(nullptr); }
+  ScopedScriptedDialogs(const ScopedScriptedDialogs&) = delete;
+  ScopedScriptedDialogs& operator=(const ScopedScriptedDialogs&) = delete;
+};
+
+}  // namespace platform

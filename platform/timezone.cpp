@@ -1,0 +1,276 @@
+#include "platform/timezone.h"
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace platform {
+
+void WriteSystemTime(ByteWriter& w, const SYSTEMTIME& st) {
+  w.U16(st.wYear);
+  w.U16(st.wMonth);
+  w.U16(st.wDayOfWeek);
+  w.U16(st.wDay);
+  w.U16(st.wHour);
+  w.U16(st.wMinute);
+  w.U16(st.wSecond);
+  w.U16(st.wMilliseconds);
+}
+
+SYSTEMTIME ReadSystemTime(ByteReader& r) {
+  SYSTEMTIME st;
+  st.wYear = r.U16();
+  st.wMonth = r.U16();
+  st.wDayOfWeek = r.U16();
+  st.wDay = r.U16();
+  st.wHour = r.U16();
+  st.wMinute = r.U16();
+  st.wSecond = r.U16();
+  st.wMilliseconds = r.U16();
+  return st;
+}
+
+void WriteTimeZoneInformation(ByteWriter& w, const TIME_ZONE_INFORMATION& tzi) {
+  w.I32(tzi.Bias);
+  for (char16_t c : tzi.StandardName) w.U16(uint16_t(c));
+  WriteSystemTime(w, tzi.StandardDate);
+  w.I32(tzi.StandardBias);
+  for (char16_t c : tzi.DaylightName) w.U16(uint16_t(c));
+  WriteSystemTime(w, tzi.DaylightDate);
+  w.I32(tzi.DaylightBias);
+}
+
+TIME_ZONE_INFORMATION ReadTimeZoneInformation(ByteReader& r) {
+  TIME_ZONE_INFORMATION tzi;
+  tzi.Bias = r.I32();
+  for (char16_t& c : tzi.StandardName) c = char16_t(r.U16());
+  tzi.StandardDate = ReadSystemTime(r);
+  tzi.StandardBias = r.I32();
+  for (char16_t& c : tzi.DaylightName) c = char16_t(r.U16());
+  tzi.DaylightDate = ReadSystemTime(r);
+  tzi.DaylightBias = r.I32();
+  return tzi;
+}
+
+void SetZoneName(char16_t (&field)[32], const std::string& utf8) {
+  for (char16_t& c : field) c = 0;
+  // Zone abbreviations are ASCII; other bytes are kept as Latin-1 code units.
+  std::size_t n = 0;
+  for (unsigned char ch : utf8) {
+    if (n >= 31) break;
+    field[n++] = char16_t(ch);
+  }
+}
+
+std::string ZoneName(const char16_t (&field)[32]) {
+  std::string s;
+  for (char16_t c : field) {
+    if (c == 0) break;
+    s += c < 0x80 ? char(c) : '?';
+  }
+  return s;
+}
+
+namespace {
+
+// Reads a zone abbreviation: letters, or any characters inside "<...>".
+bool ParseName(const std::string& s, std::size_t& i, std::string& name) {
+  name.clear();
+  if (i < s.size() && s[i] == '<') {
+    const auto close = s.find('>', i);
+    if (close == std::string::npos) return false;
+    name = s.substr(i + 1, close - i - 1);
+    i = close + 1;
+    return !name.empty();
+  }
+  while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i]))) name += s[i++];
+  return name.size() >= 3;
+}
+
+// Reads [+-]hh[:mm[:ss]] as seconds.
+bool ParseClock(const std::string& s, std::size_t& i, long& seconds) {
+  int sign = 1;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) sign = s[i++] == '-' ? -1 : 1;
+  long parts[3] = {0, 0, 0};
+  for (int k = 0; k < 3; ++k) {
+    if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) {
+      if (k == 0) return false;
+      break;
+    }
+    long v = 0;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) v = v * 10 + (s[i++] - '0');
+    parts[k] = v;
+    if (k < 2 && i < s.size() && s[i] == ':') {
+      ++i;
+      continue;
+    }
+    break;
+  }
+  seconds = sign * (parts[0] * 3600 + parts[1] * 60 + parts[2]);
+  return true;
+}
+
+// Reads one change-over "Mm.w.d[/time]". Returns false when malformed;
+// `representable` is cleared for Julian-day forms and hours outside 0..23.
+bool ParseChange(const std::string& s, std::size_t& i, SYSTEMTIME& st, bool& representable) {
+  if (i < s.size() && s[i] == 'M') {
+    ++i;
+    int v[3] = {0, 0, 0};
+    for (int k = 0; k < 3; ++k) {
+      if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+      while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) v[k] = v[k] * 10 + (s[i++] - '0');
+      if (k < 2) {
+        if (i >= s.size() || s[i] != '.') return false;
+        ++i;
+      }
+    }
+    if (v[0] < 1 || v[0] > 12 || v[1] < 1 || v[1] > 5 || v[2] > 6) return false;
+    st.wMonth = uint16_t(v[0]);
+    st.wDay = uint16_t(v[1]);
+    st.wDayOfWeek = uint16_t(v[2]);
+  } else {
+    // Jn or n: a day of the year, which the record cannot hold.
+    if (i < s.size() && s[i] == 'J') ++i;
+    if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+    representable = false;
+  }
+  long t = 2 * 3600;
+  if (i < s.size() && s[i] == '/') {
+    ++i;
+    if (!ParseClock(s, i, t)) return false;
+  }
+  if (t < 0 || t >= 24 * 3600) representable = false;
+  if (representable) {
+    st.wHour = uint16_t(t / 3600);
+    st.wMinute = uint16_t(t / 60 % 60);
+    st.wSecond = uint16_t(t % 60);
+  }
+  return true;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The POSIX rule that ends a version 2 or later zone file ("\n<rule>\n").
+bool PosixRuleOfZoneFile(const std::string& bytes, std::string& rule) {
+  if (bytes.size() < 44 || bytes.compare(0, 4, "TZif") != 0 || bytes[4] < '2') return false;
+  if (bytes.back() != '\n') return false;
+  const auto start = bytes.rfind('\n', bytes.size() - 2);
+  if (start == std::string::npos) return false;
+  rule = bytes.substr(start + 1, bytes.size() - start - 2);
+  return !rule.empty();
+}
+
+}  // namespace
+
+bool TimeZoneFromPosix(const std::string& posix, TIME_ZONE_INFORMATION& tzi) {
+  TIME_ZONE_INFORMATION z;
+  std::size_t i = 0;
+  std::string stdName, dstName;
+  long stdOffset = 0;
+  if (!ParseName(posix, i, stdName) || !ParseClock(posix, i, stdOffset)) return false;
+  SetZoneName(z.StandardName, stdName);
+  z.Bias = int32_t(stdOffset / 60);
+  if (i < posix.size()) {
+    if (!ParseName(posix, i, dstName)) return false;
+    long dstOffset = stdOffset - 3600;
+    if (i < posix.size() && posix[i] != ',' && !ParseClock(posix, i, dstOffset)) return false;
+    SetZoneName(z.DaylightName, dstName);
+    SYSTEMTIME start, end;
+    bool representable = true;
+    if (i < posix.size() && posix[i] == ',') {
+      ++i;
+      if (!ParseChange(posix, i, start, representable)) return false;
+      if (i >= posix.size() || posix[i] != ',') return false;
+      ++i;
+      if (!ParseChange(posix, i, end, representable)) return false;
+    } else {
+      // A daylight name without rules: POSIX's default, the US rule.
+      start.wMonth = 3, start.wDay = 2, start.wHour = 2;
+      end.wMonth = 11, end.wDay = 1, end.wHour = 2;
+    }
+    if (i != posix.size()) return false;
+    // A zone that is "always daylight" (e.g. "EST5EDT,0/0,J365/25") or whose
+    // change-overs the record cannot hold keeps its standard offset only.
+    if (representable) {
+      z.DaylightDate = start;
+      z.StandardDate = end;
+      z.DaylightBias = int32_t((dstOffset - stdOffset) / 60);
+    }
+  }
+  tzi = z;
+  return true;
+}
+
+bool TimeZoneFromIana(const std::string& name, TIME_ZONE_INFORMATION& tzi) {
+  if (name.empty()) return false;
+  std::string path = name;
+  if (name[0] != '/') {
+    const char* dir = std::getenv("TZDIR");
+    path = std::string(dir && *dir ? dir : "/usr/share/zoneinfo") + "/" + name;
+  }
+  std::string rule;
+  if (!PosixRuleOfZoneFile(ReadWholeFile(path), rule)) return false;
+  return TimeZoneFromPosix(rule, tzi);
+}
+
+bool GetSystemTimeZoneInformation(TIME_ZONE_INFORMATION& tzi) {
+  const char* tz = std::getenv("TZ");
+  if (tz) {
+    std::string s = tz;
+    if (!s.empty() && s[0] == ':') s.erase(0, 1);
+    if (s.empty()) s = "UTC";
+    if (TimeZoneFromIana(s, tzi) || TimeZoneFromPosix(s, tzi)) return true;
+  } else if (TimeZoneFromIana("/etc/localtime", tzi)) {
+    return true;
+  }
+  tzi = TIME_ZONE_INFORMATION{};
+  SetZoneName(tzi.StandardName, "UTC");
+  return false;
+}
+
+double SystemClockUnixSeconds() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+SYSTEMTIME GetSystemTimeUTC() {
+  using namespace std::chrono;
+  const auto now = system_clock::now();
+  const auto days = floor<std::chrono::days>(now);
+  const year_month_day ymd{days};
+  const weekday wd{days};
+  const auto ms = duration_cast<milliseconds>(now - days).count();
+  SYSTEMTIME st;
+  st.wYear = uint16_t(int(ymd.year()));
+  st.wMonth = uint16_t(unsigned(ymd.month()));
+  st.wDay = uint16_t(unsigned(ymd.day()));
+  st.wDayOfWeek = uint16_t(wd.c_encoding());
+  st.wHour = uint16_t(ms / 3600000);
+  st.wMinute = uint16_t(ms / 60000 % 60);
+  st.wSecond = uint16_t(ms / 1000 % 60);
+  st.wMilliseconds = uint16_t(ms % 1000);
+  return st;
+}
+
+namespace {
+std::atomic<uint32_t> g_tickOffset{0};
+}
+
+uint32_t TimeGetTime() {
+  using namespace std::chrono;
+  const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  return uint32_t(uint64_t(ms)) + g_tickOffset.load();
+}
+
+void SetTimeGetTimeOffsetForTest(uint32_t offset) { g_tickOffset.store(offset); }
+
+}  // namespace platform

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <atomic>
+#include <thread>
+
+#include "platform/dialogs.h"
+#include "platform/gui_thread.h"
+#include "platform/halt.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+using namespace platform;
+
+TEST(DialogDouble, AnswersFromQueueAndRecords) {
+  ScopedScriptedDialogs dialogs;
+  dialogs.QueueAnswer(IDNO);
+  EXPECT_EQ(ShowMessageBox("File exists", "Cap", MsgButtons::YesNoCancel, MsgIcon::Question), IDNO);
+  // Empty queue: the first button.
+  EXPECT_EQ(ShowMessageBox("x", "Cap", MsgButtons::YesNoCancel, MsgIcon::Question), IDYES);
+  ASSERT_EQ(dialogs.Count(), 2u);
+  EXPECT_EQ(dialogs.Records()[0].text, "File exists");
+  EXPECT_EQ(dialogs.Records()[0].icon, MsgIcon::Question);
+  FileDialogOptions o;
+  o.filter = "Settings|*.ssf";
+  EXPECT_FALSE(Dialogs().FileDialog(o).accepted);  // cancelled by default
+  dialogs.QueueFile({true, "/tmp/a.ssf", 1});
+  EXPECT_EQ(Dialogs().FileDialog(o).fileName, "/tmp/a.ssf");
+}
+
+TEST(DialogDouble, WorkerThreadMessageRunsOnGuiThread) {
+  ScopedScriptedDialogs dialogs;
+  std::atomic<bool> done{false};
+  std::atomic<bool> ranOnGui{false};
+  std::thread worker([&] {
+    RunOnGuiThread([&] {
+      ranOnGui = IsGuiThread();
+      ShowMessageBox("from worker", "Cap", MsgButtons::Ok, MsgIcon::Stop);
+    });
+    done = true;
+  });
+  // The GUI thread pumps until the worker's hand-over has run.
+  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  worker.join();
+  EXPECT_TRUE(ranOnGui);
+  EXPECT_EQ(dialogs.Last().text, "from worker");
+}
+
+TEST(ProgramExit, TestHandlerThrows) {
+  try {
+    HaltProgram(3);
+    FAIL() << "HaltProgram returned";
+  } catch (const ProgramHalted& h) {
+    EXPECT_EQ(h.Code(), 3);
+  }
+}
+
+TEST(Paths, CaseInsensitiveLookupAndAtomicWrite) {
+  testing_support::TempDir dir;
+  testing_support::WriteText(dir.File("SAO_YALE.DAT"), "x");
+  EXPECT_EQ(FindFileNoCase(dir.Path(), "sao_yale.dat"), dir.File("SAO_YALE.DAT"));
+  EXPECT_EQ(FindFileNoCase(dir.Path(), "missing.dat"), dir.File("missing.dat"));
+  EXPECT_TRUE(FolderExists(dir.Path()));
+  EXPECT_FALSE(FolderExists(dir.File("SAO_YALE.DAT")));
+
+  const std::string target = dir.File("out.bin");
+  testing_support::WriteText(target, "old");
+  ASSERT_TRUE(WriteFileAtomically(target, "new!", 4));
+  EXPECT_EQ(testing_support::ReadFile(target).size(), 4u);
+  // A write into a missing folder fails and leaves nothing behind.
+  EXPECT_FALSE(WriteFileAtomically(dir.File("no/such/file"), "x", 1));
+}
