@@ -1,0 +1,4 @@
+#include "app/globals.h"
+
+std::string DataFolder;
+std::string ProgramFolder;

@@ -1,0 +1,78 @@
+#include "app/settings_file.h"
+
+#include "platform/codec.h"
+
+void ClearSettingsDirectory(TSettingsDirectory& dir) {
+  for (auto& e : dir.entries) e = TSettingsDirectory::Entry{};
+}
+
+TSettingsStream::~TSettingsStream() {
+  if (f_) std::fclose(f_);
+}
+
+std::unique_ptr<TSettingsStream> TSettingsStream::Create(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "w+b");
+  if (!f) return nullptr;
+  std::unique_ptr<TSettingsStream> s(new TSettingsStream(f, true));
+  const std::vector<uint8_t> zeros(kSettingsDirectoryBytes, 0);
+  if (std::fwrite(zeros.data(), 1, zeros.size(), f) != zeros.size()) s->failed_ = true;
+  return s;
+}
+
+std::unique_ptr<TSettingsStream> TSettingsStream::Open(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return nullptr;
+  return std::unique_ptr<TSettingsStream>(new TSettingsStream(f, false));
+}
+
+bool TSettingsStream::WriteSection(int slot, const std::vector<uint8_t>& block) {
+  if (!f_ || !writable_ || slot < 1 || slot >= kSettingsSlots) return false;
+  if (std::fseek(f_, 0, SEEK_END) != 0) return failed_ = true, false;
+  const long end = std::ftell(f_);
+  if (end < long(kSettingsDirectoryBytes) || end > 0xFFFFFFFFL) return failed_ = true, false;
+  uint8_t entry[6] = {255, 0, 0, 0, 0, 0};
+  platform::PutU32(entry + 1, uint32_t(end));
+  // Block first, then the slot that points at it.
+  const bool ok = (block.empty() || std::fwrite(block.data(), 1, block.size(), f_) == block.size()) &&
+                  std::fseek(f_, 6L * slot, SEEK_SET) == 0 && std::fwrite(entry, 1, 6, f_) == 6 &&
+                  std::fseek(f_, 0, SEEK_END) == 0;
+  if (!ok) failed_ = true;
+  return ok;
+}
+
+bool TSettingsStream::ReadEntry(int slot, TSettingsDirectory::Entry& e) {
+  if (!f_ || slot < 1 || slot >= kSettingsSlots) return false;
+  uint8_t entry[6];
+  if (std::fseek(f_, 6L * slot, SEEK_SET) != 0 || std::fread(entry, 1, 6, f_) != 6) return false;
+  e.flag = entry[0];
+  e.offset = platform::GetU32(entry + 1);
+  return true;
+}
+
+bool TSettingsStream::HasSection(int slot) {
+  TSettingsDirectory::Entry e;
+  return ReadEntry(slot, e) && e.flag == 255;
+}
+
+bool TSettingsStream::ReadSection(int slot, std::size_t size, std::vector<uint8_t>& block) {
+  TSettingsDirectory::Entry e;
+  if (!ReadEntry(slot, e) || e.flag != 255) return false;
+  if (std::fseek(f_, 0, SEEK_END) != 0) return false;
+  const long fileSize = std::ftell(f_);
+  if (fileSize < 0 || e.offset < kSettingsDirectoryBytes || uint64_t(e.offset) + size > uint64_t(fileSize))
+    return false;
+  std::vector<uint8_t> data(size);
+  if (std::fseek(f_, long(e.offset), SEEK_SET) != 0 ||
+      (size && std::fread(data.data(), 1, size, f_) != size))
+    return false;
+  block = std::move(data);
+  return true;
+}
+
+bool TSettingsStream::Close() {
+  if (!f_) return !failed_;
+  const bool flushed = std::fflush(f_) == 0;
+  const bool closed = std::fclose(f_) == 0;
+  f_ = nullptr;
+  return flushed && closed && !failed_;
+}
