@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+#include "app/globals.h"
+#include "astro/reference_files.h"
+#include "platform/codec.h"
+#include "platform/dialogs.h"
+#include "platform/halt.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using platform::ByteWriter;
+using testing_support::TempDir;
+
+// Points DataFolder at a fresh temporary folder for one test.
+class ReferenceFiles : public ::testing::Test {
+ protected:
+  ReferenceFiles() : saved_(DataFolder) { DataFolder = dir_.Path(); }
+  ~ReferenceFiles() override { DataFolder = saved_; }
+
+  void Write(const std::string& name, const ByteWriter& w) {
+    testing_support::WriteFile(dir_.File(name), w.Bytes());
+  }
+
+  // Small valid versions of the four files LoadDataFiles needs.
+  void WriteRequiredFiles() {
+    ByteWriter messier;
+    for (int n = 1; n <= 110; ++n) messier.I32(n == 31 ? 224 : 1000 + n);
+    Write("messier_rngc.dat", messier);
+    ByteWriter milky;
+    for (double v : {-1.0, 0.5, 1.25, -0.25}) milky.F64(v);
+    Write("milkywayb.dat", milky);
+    ByteWriter lines;
+    lines.U16(0), lines.I16(0), lines.U8(0);
+    lines.U16(65534), lines.I16(-16383), lines.U8(88);
+    Write("ConstellationLines.data", lines);
+    Write("city.dat", CityFile({{"Zürich", 47.38, 351.46, 101}, {"Tokyo", 35.69, 220.25, -9}}));
+  }
+
+  struct City {
+    const char* name;
+    double lat, lon;
+    int16_t zone;
+  };
+  static ByteWriter CityFile(std::initializer_list<City> cities, int entries = kCityCount) {
+    ByteWriter w;
+    int n = 0;
+    for (const City& c : cities) {
+      w.ShortString(c.name, 22);
+      w.Real48(c.lat);
+      w.Real48(c.lon);
+      w.I16(c.zone);
+      ++n;
+    }
+    w.Zeros(std::size_t(entries - n) * kCityEntrySize);
+    return w;
+  }
+
+  TempDir dir_;
+  std::string saved_;
+};
+
+TEST_F(ReferenceFiles, NebulaOutlinesAndTerminator) {
+  ByteWriter w;
+  const double ra[3] = {0.1, 0.2, 0.3};
+  for (int i = 0; i < 3; ++i) {
+    w.U16(i == 2 ? kOutlineEnd : 7);
+    w.U8(uint8_t(i));
+    w.F64(ra[i]);
+    w.F64(-ra[i]);
+  }
+  Write("nebula.dat", w);
+  LoadNebulae();
+  ASSERT_EQ(NebulaOutlineCount, 3);
+  EXPECT_EQ(NebulaOutlineTable[1].Marker, 7);
+  EXPECT_DOUBLE_EQ(NebulaOutlineTable[2].RA, 0.2);
+  EXPECT_DOUBLE_EQ(NebulaOutlineTable[2].Dec, -0.2);
+  EXPECT_EQ(NebulaOutlineTable[3].Marker, kOutlineEnd);
+  EXPECT_EQ(NebulaOutlineTable[4].Marker, kOutlineEnd);
+}
+
+TEST_F(ReferenceFiles, MissingOrDamagedNebulaFile) {
+  platform::ScopedScriptedDialogs dialogs;
+  NebulaOutlineTable[1].Marker = 5;
+  LoadNebulae();  // no file: empty table, no message
+  EXPECT_EQ(NebulaOutlineCount, 0);
+  EXPECT_EQ(NebulaOutlineTable[1].Marker, kOutlineEnd);
+  EXPECT_EQ(dialogs.Count(), 0u);
+
+  // One whole record and a torn one: the torn record is dropped.
+  ByteWriter w;
+  w.U16(1), w.U8(0), w.F64(1.0), w.F64(2.0);
+  w.U16(1), w.U8(0), w.F64(3.0);
+  Write("nebula.dat", w);
+  LoadNebulae();
+  EXPECT_EQ(NebulaOutlineCount, 1);
+  EXPECT_EQ(NebulaOutlineTable[2].Marker, kOutlineEnd);
+}
+
+TEST_F(ReferenceFiles, NebulaTableStopsAtCapacity) {
+  ByteWriter w;
+  for (int i = 0; i < kNebulaOutlineCapacity + 5; ++i) w.U16(1), w.U8(0), w.F64(0.5), w.F64(0.5);
+  Write("nebula.dat", w);
+  LoadNebulae();
+  EXPECT_EQ(NebulaOutlineCount, kNebulaOutlineCapacity);
+  EXPECT_EQ(NebulaOutlineTable[kNebulaOutlineCapacity + 1].Marker, kOutlineEnd);
+}
+
+TEST_F(ReferenceFiles, LoadsAllFourFiles) {
+  platform::ScopedScriptedDialogs dialogs;
+  WriteRequiredFiles();
+  LoadDataFiles();
+  EXPECT_EQ(dialogs.Count(), 0u);
+  EXPECT_EQ(MessierToRngc[31], 224);
+  EXPECT_EQ(MessierToRngc[1], 1001);
+  EXPECT_EQ(MessierToRngc[110], 1110);
+
+  ASSERT_EQ(MilkyWayCount, 2);
+  EXPECT_DOUBLE_EQ(MilkyWayTable[1].RA, -1.0);
+  EXPECT_DOUBLE_EQ(MilkyWayTable[2].Dec, -0.25);
+
+  ASSERT_EQ(ConstellationLineCount, 2);
+  EXPECT_EQ(ConstellationLineTable[2].RA, 65534);
+  EXPECT_EQ(ConstellationLineTable[2].Dec, -16383);
+  EXPECT_EQ(ConstellationLineTable[2].Constellation, 88);
+
+  EXPECT_STREQ(CityTable[0].Name, "Zürich");
+  // Real48 keeps 39 fraction bits: far finer than 1e-9 degree at these sizes.
+  EXPECT_NEAR(CityTable[0].Latitude, 47.38, 1e-9);
+  EXPECT_NEAR(CityTable[0].Longitude, 8.54, 1e-9);  // 351.46 west = 8.54 east
+  EXPECT_EQ(CityTable[0].TimeZone, 101);
+  EXPECT_NEAR(::Cities[1].Longitude, 139.75, 1e-9);
+  EXPECT_EQ(::Cities[1].TimeZone, -9);
+  EXPECT_STREQ(CityTable[2].Name, "");
+}
+
+TEST_F(ReferenceFiles, CityLongitudeConversion) {
+  EXPECT_DOUBLE_EQ(CityLongitudeFromFile(190.0), 170.0);
+  EXPECT_DOUBLE_EQ(CityLongitudeFromFile(10.0), -10.0);
+  EXPECT_DOUBLE_EQ(CityLongitudeFromFile(180.0), -180.0);
+  EXPECT_DOUBLE_EQ(CityLongitudeFromFile(0.0), 0.0);
+}
+
+TEST_F(ReferenceFiles, EmptyMilkyWayAndShortFiles) {
+  platform::ScopedScriptedDialogs dialogs;
+  WriteRequiredFiles();
+  Write("milkywayb.dat", ByteWriter());
+  ByteWriter shortMessier;  // 2.5 entries
+  shortMessier.I32(1952), shortMessier.I32(221), shortMessier.U16(9);
+  Write("messier_rngc.dat", shortMessier);
+  ByteWriter shortCity = CityFile({{"Oslo", 59.9, 349.25, 101}}, 1);
+  shortCity.U8(3);  // a torn second entry
+  Write("city.dat", shortCity);
+  LoadDataFiles();
+  EXPECT_EQ(dialogs.Count(), 0u);
+  EXPECT_EQ(MilkyWayCount, 0);
+  EXPECT_EQ(MessierToRngc[2], 221);
+  EXPECT_EQ(MessierToRngc[3], 0);
+  EXPECT_STREQ(CityTable[0].Name, "Oslo");
+  EXPECT_STREQ(CityTable[1].Name, "");
+}
+
+TEST_F(ReferenceFiles, ConstellationLinesStopAtSmallIntRange) {
+  WriteRequiredFiles();
+  ByteWriter lines;
+  for (int i = 0; i < kConstellationLineCapacity + 10; ++i) lines.U16(1), lines.I16(1), lines.U8(1);
+  Write("ConstellationLines.data", lines);
+  LoadDataFiles();
+  EXPECT_EQ(ConstellationLineCount, kConstellationLineCapacity);
+}
+
+TEST_F(ReferenceFiles, EachMissingFileEndsTheProgram) {
+  for (const char* missing : {"messier_rngc.dat", "milkywayb.dat", "ConstellationLines.data", "city.dat"}) {
+    platform::ScopedScriptedDialogs dialogs;
+    WriteRequiredFiles();
+    std::remove(dir_.File(missing).c_str());
+    try {
+      LoadDataFiles();
+      ADD_FAILURE() << "no halt for missing " << missing;
+    } catch (const platform::ProgramHalted& halted) {
+      EXPECT_NE(halted.Code(), 0);
+    }
+    ASSERT_EQ(dialogs.Count(), 1u) << missing;
+    const auto box = dialogs.Last();
+    EXPECT_EQ(box.text, "Data file not found...  Program aborted!");
+    EXPECT_EQ(box.caption, "NOCTRA - Planetarium");
+    EXPECT_EQ(box.icon, platform::MsgIcon::Stop);
+    // The wait cursor is gone before the program ends.
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  }
+}
+
+TEST_F(ReferenceFiles, FileNamesMatchIgnoringCase) {
+  WriteRequiredFiles();
+  std::rename(dir_.File("city.dat").c_str(), dir_.File("CITY.DAT").c_str());
+  EXPECT_NO_THROW(LoadDataFiles());
+  EXPECT_STREQ(CityTable[1].Name, "Tokyo");
+}
+
+}  // namespace
