@@ -41,7 +41,7 @@ TObserverTime& InitObserver(TObserverTime& rec) {
   // Nothing computed yet.
   rec.LastUT = -1.0;
   rec.LastLongitude = -1.0;
-  rec.NutationTT = -1.0;
+  rec.NutationUT = -1.0;
   // Neutral time zone.
   TIME_ZONE_INFORMATION tz;
   InitTimeZoneInfo(tz);
@@ -107,16 +107,16 @@ void RecomputeObserver(TObserverTime& rec) {
   // Nothing to do for a step of 0.1 s or less at the same longitude.
   double d = std::fabs(rec.LastUT - rec.JD_UT);
   if (d <= kRecomputeStepDays && rec.LastLongitude == rec.Longitude) return;
-  // Nutation and obliquity once TT has moved a day since they were computed
+  // Nutation and obliquity once UT has moved a day since they were computed
   // (the negated test also refreshes after a NaN).
-  if (!(std::fabs(rec.JD_TT - rec.NutationTT) < 1.0)) {
+  if (!(std::fabs(rec.JD_UT - rec.NutationUT) < 1.0)) {
     double dPsi, dEps, eps, eps0;
     Nutation(rec, dPsi, dEps, eps, eps0);
     rec.NutLongitude = dPsi;
     rec.NutObliquity = dEps;
     rec.Obliquity = eps;
     rec.MeanObliquity = eps0;
-    rec.NutationTT = rec.JD_TT;
+    rec.NutationUT = rec.JD_UT;
   }
   // Greenwich apparent sidereal time from universal time, radians.
   rec.SiderealTime = ApparentSiderealTimeUT(rec, rec.JD_UT) * 15.0 / DegPerRad;

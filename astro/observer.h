@@ -81,9 +81,9 @@ struct TObserverTime {
   // Refraction in radians for true altitude i/100 degrees, i = -200..9000,
   // for Pressure and Temperature.
   TOffsetArray<double, -200, 9000> RefractionTable = {};
-  // JD_TT at which the nutation fields were last computed (kept apart from
+  // JD_UT at which the nutation fields were last computed (kept apart from
   // LastUT so that many small steps still refresh the nutation daily).
-  double NutationTT = 0;
+  double NutationUT = 0;
 };
 #pragma pack(pop)
 
@@ -123,6 +123,6 @@ void SetObserverLocation(TObserverTime& rec, double longitude, double latitude, 
 
 // RecomputeObserver: nutation, obliquity and sidereal time after a change of
 // instant or place. Skips all work when UT moved by 0.1 s or less and the
-// longitude is unchanged; the nutation is recomputed when TT has moved a
+// longitude is unchanged; the nutation is recomputed when UT has moved a
 // day or more since it was last computed.
 void RecomputeObserver(TObserverTime& rec);

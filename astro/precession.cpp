@@ -105,7 +105,7 @@ void ApparentPlace(TObserverTime& rec, double& ra, double& dec, double sunLongit
   rec.NutObliquity = dEps;
   rec.Obliquity = eps;
   rec.MeanObliquity = eps0;
-  rec.NutationTT = rec.JD_TT;
+  rec.NutationUT = rec.JD_UT;
   // Ecliptic coordinates on the mean ecliptic and equinox of date.
   double beta, lambda;
   EquatorialToEclipticEps(eps0, beta, lambda, ra, dec);
