@@ -1,6 +1,37 @@
 #include "app/settings_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
 #include "platform/codec.h"
+
+namespace {
+
+// Opens a fresh file next to `path` for a new settings file; the name is
+// unique to this process and call.
+std::FILE* OpenTemporaryFor(const std::string& path, std::string& tempPath) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempPath = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    const int fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      std::FILE* f = ::fdopen(fd, "w+b");
+      if (!f) {
+        ::close(fd);
+        std::remove(tempPath.c_str());
+      }
+      return f;
+    }
+    if (errno != EEXIST) break;
+  }
+  tempPath.clear();
+  return nullptr;
+}
+
+}  // namespace
 
 void ClearSettingsDirectory(TSettingsDirectory& dir) {
   for (auto& e : dir.entries) e = TSettingsDirectory::Entry{};
@@ -8,12 +39,17 @@ void ClearSettingsDirectory(TSettingsDirectory& dir) {
 
 TSettingsStream::~TSettingsStream() {
   if (f_) std::fclose(f_);
+  // A new file that was never closed successfully is abandoned.
+  if (!tempPath_.empty()) std::remove(tempPath_.c_str());
 }
 
 std::unique_ptr<TSettingsStream> TSettingsStream::Create(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "w+b");
+  std::string tempPath;
+  std::FILE* f = OpenTemporaryFor(path, tempPath);
   if (!f) return nullptr;
   std::unique_ptr<TSettingsStream> s(new TSettingsStream(f, true));
+  s->path_ = path;
+  s->tempPath_ = tempPath;
   const std::vector<uint8_t> zeros(kSettingsDirectoryBytes, 0);
   if (std::fwrite(zeros.data(), 1, zeros.size(), f) != zeros.size()) s->failed_ = true;
   return s;
@@ -69,10 +105,32 @@ bool TSettingsStream::ReadSection(int slot, std::size_t size, std::vector<uint8_
   return true;
 }
 
+bool TSettingsStream::ReadDirectory(TSettingsDirectory& dir) {
+  uint8_t bytes[kSettingsDirectoryBytes];
+  if (!f_ || std::fseek(f_, 0, SEEK_SET) != 0 || std::fread(bytes, 1, sizeof bytes, f_) != sizeof bytes)
+    return false;
+  for (int slot = 0; slot < kSettingsSlots; ++slot) {
+    dir.entries[slot].flag = bytes[6 * slot];
+    dir.entries[slot].offset = platform::GetU32(bytes + 6 * slot + 1);
+  }
+  return true;
+}
+
+int64_t TSettingsStream::FileSize() {
+  if (!f_ || std::fseek(f_, 0, SEEK_END) != 0) return -1;
+  return std::ftell(f_);
+}
+
 bool TSettingsStream::Close() {
-  if (!f_) return !failed_;
-  const bool flushed = std::fflush(f_) == 0;
-  const bool closed = std::fclose(f_) == 0;
+  if (!f_) return !failed_ && tempPath_.empty();
+  bool ok = std::fflush(f_) == 0 && !failed_;
+  if (writable_) ok = ok && ::fsync(::fileno(f_)) == 0;
+  ok = std::fclose(f_) == 0 && ok;
   f_ = nullptr;
-  return flushed && closed && !failed_;
+  if (!tempPath_.empty()) {
+    ok = ok && std::rename(tempPath_.c_str(), path_.c_str()) == 0;
+    if (!ok) std::remove(tempPath_.c_str());
+    tempPath_.clear();
+  }
+  return ok;
 }

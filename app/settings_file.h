@@ -26,15 +26,18 @@ struct TSettingsDirectory {
 
 void ClearSettingsDirectory(TSettingsDirectory& dir);
 
-// An open settings file.
+// An open settings file. A file made with Create is written under a
+// temporary name in the same folder and takes the real name only when Close
+// succeeds, so a failed or abandoned save never replaces a good file with a
+// half-written one.
 class TSettingsStream {
  public:
   ~TSettingsStream();
   TSettingsStream(const TSettingsStream&) = delete;
   TSettingsStream& operator=(const TSettingsStream&) = delete;
 
-  // Creates (replacing) the file and writes the cleared directory. nullptr
-  // when the file cannot be created.
+  // Starts a new file that will replace `path` on Close, and writes the
+  // cleared directory. nullptr when the file cannot be created.
   static std::unique_ptr<TSettingsStream> Create(const std::string& path);
   // Opens an existing file for reading. nullptr when it cannot be opened.
   static std::unique_ptr<TSettingsStream> Open(const std::string& path);
@@ -53,7 +56,14 @@ class TSettingsStream {
   // True when the slot holds a present block (flag 255).
   bool HasSection(int slot);
 
-  // Flushes and closes; false when the data could not be written completely.
+  // Reads the whole directory. False when the file is shorter than it.
+  bool ReadDirectory(TSettingsDirectory& dir);
+  // The current size of the file in bytes (-1 on failure).
+  int64_t FileSize();
+
+  // Flushes and closes. A new file then takes its real name. False when the
+  // data could not be written completely; the file at `path` is then as it
+  // was before the save.
   bool Close();
 
  private:
@@ -62,4 +72,6 @@ class TSettingsStream {
   std::FILE* f_;
   bool writable_;
   bool failed_ = false;
+  std::string path_;      // the name a new file takes on Close
+  std::string tempPath_;  // where a new file is written until then
 };

@@ -1,0 +1,60 @@
+// The XML settings routines: each window that owns an XML settings file
+// ("ObjectOptions.xml", "ImagingSettings.xml", ...) keeps one document,
+// loads the file into it at start and saves it when its settings change.
+// A settings document is the prolog, the document type line naming
+// "sth.dtd", the root element named by the owner, one "Selections" element
+// under it, and one child element per value under "Selections".
+//
+// Readers never report failures: a missing element or a text that does not
+// convert gives the caller's default (a missing string reads empty; the
+// string default applies only when the parent itself is missing). Writers
+// set the text of the first element of that name, appending the element
+// only when there is none, so writing a value again updates it in place.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/xml.h"
+
+// Empties the document, then builds a new settings document with the prolog,
+// the document type line and an empty root element `rootName`. False (and
+// the document left empty) when `rootName` is not a valid element name.
+bool XmlNewDocument(platform::XmlDocument& doc, const std::string& rootName);
+
+int32_t XmlReadInteger(const platform::XmlElement& parent, const std::string& name, int32_t deflt);
+double XmlReadFloat(const platform::XmlElement& parent, const std::string& name, double deflt);
+// "-1", "1" or any other non-zero integer, or "True" in any case, read as
+// true; "0" or "False" in any case as false; anything else as the default.
+bool XmlReadBool(const platform::XmlElement& parent, const std::string& name, bool deflt);
+// The text cut to 255 characters.
+std::string XmlReadString(const platform::XmlElement& parent, const std::string& name,
+                          const std::string& deflt);
+
+// Writers return false when the parent is null or the name is not a valid
+// element name (nothing is written then).
+bool XmlWriteInteger(const platform::XmlElement& parent, const std::string& name, int32_t value);
+// Shortest general form, at most 15 significant digits, "." as separator.
+bool XmlWriteFloat(const platform::XmlElement& parent, const std::string& name, double value);
+// "-1" for true, "0" for false.
+bool XmlWriteBool(const platform::XmlElement& parent, const std::string& name, bool value);
+// The text cut to 255 characters.
+bool XmlWriteString(const platform::XmlElement& parent, const std::string& name,
+                    const std::string& value);
+
+// The named child of `parent`, created empty at the end when missing (null
+// only when `parent` is null or the name is invalid). Owners use it for
+// nested groups such as one element per camera.
+platform::XmlElement XmlChild(const platform::XmlElement& parent, const std::string& name);
+
+// Loads a settings file into `doc` and returns its "Selections" element
+// (created when missing). The root element may have any name. When the file
+// is missing, unreadable or not well-formed XML, `doc` becomes a new document
+// with root `rootName` and an empty "Selections", so every read gives its
+// default; the file on disk is never touched.
+platform::XmlElement XmlLoadSettings(platform::XmlDocument& doc, const std::string& path,
+                                     const std::string& rootName);
+
+// Saves the document through a temporary file and a rename; false (old file
+// intact) on failure.
+bool XmlSaveSettings(const platform::XmlDocument& doc, const std::string& path);

@@ -1,0 +1,204 @@
+#include "platform/xml.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QFile>
+#include <QTextStream>
+
+#include "platform/paths.h"
+
+namespace platform {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Drops the characters XML 1.0 cannot carry in text.
+QString XmlSafeText(const QString& in) {
+  QString out;
+  out.reserve(in.size());
+  for (qsizetype i = 0; i < in.size(); ++i) {
+    const QChar c = in[i];
+    const char16_t u = c.unicode();
+    if (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0D) continue;
+    if (u == 0xFFFE || u == 0xFFFF) continue;
+    if (c.isHighSurrogate()) {
+      if (i + 1 < in.size() && in[i + 1].isLowSurrogate()) {
+        out += c;
+        out += in[++i];
+      }
+      continue;
+    }
+    if (c.isLowSurrogate()) continue;
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool IsValidXmlName(const std::string& name) {
+  if (name.empty()) return false;
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+  if (!letter(name[0])) return false;
+  for (char c : name)
+    if (!(letter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.')) return false;
+  return true;
+}
+
+// --- XmlElement -----------------------------------------------------------------
+
+struct XmlElement::Impl {
+  QDomElement element;
+};
+
+XmlElement::XmlElement() = default;
+XmlElement::~XmlElement() = default;
+XmlElement::XmlElement(const XmlElement&) = default;
+XmlElement& XmlElement::operator=(const XmlElement&) = default;
+XmlElement::XmlElement(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+namespace {
+
+// A handle for a DOM element, null when the element is null.
+template <typename Impl>
+std::shared_ptr<Impl> Wrap(const QDomElement& e) {
+  if (e.isNull()) return nullptr;
+  return std::make_shared<Impl>(Impl{e});
+}
+
+}  // namespace
+
+bool XmlElement::IsNull() const { return !impl_ || impl_->element.isNull(); }
+
+std::string XmlElement::Name() const { return IsNull() ? std::string() : impl_->element.tagName().toStdString(); }
+
+std::string XmlElement::Text() const { return IsNull() ? std::string() : impl_->element.text().toStdString(); }
+
+bool XmlElement::SetText(const std::string& text) const {
+  if (IsNull()) return false;
+  QDomElement& e = impl_->element;
+  while (!e.firstChild().isNull()) e.removeChild(e.firstChild());
+  const QString safe = XmlSafeText(Q(text));
+  if (!safe.isEmpty()) e.appendChild(e.ownerDocument().createTextNode(safe));
+  return true;
+}
+
+XmlElement XmlElement::FirstChild(const std::string& name) const {
+  if (IsNull()) return XmlElement();
+  return XmlElement(Wrap<Impl>(impl_->element.firstChildElement(Q(name))));
+}
+
+std::vector<XmlElement> XmlElement::Children(const std::string& name) const {
+  std::vector<XmlElement> out;
+  if (IsNull()) return out;
+  const QString n = Q(name);
+  for (QDomElement e = impl_->element.firstChildElement(n); !e.isNull(); e = e.nextSiblingElement(n))
+    out.push_back(XmlElement(Wrap<Impl>(e)));
+  return out;
+}
+
+XmlElement XmlElement::AppendChild(const std::string& name) const {
+  if (IsNull() || !IsValidXmlName(name)) return XmlElement();
+  QDomElement child = impl_->element.ownerDocument().createElement(Q(name));
+  impl_->element.appendChild(child);
+  return XmlElement(Wrap<Impl>(child));
+}
+
+bool XmlElement::RemoveChild(const XmlElement& child) const {
+  if (IsNull() || child.IsNull() || child.impl_->element.parentNode() != impl_->element) return false;
+  return !impl_->element.removeChild(child.impl_->element).isNull();
+}
+
+// --- XmlDocument ----------------------------------------------------------------
+
+struct XmlDocument::Impl {
+  QDomDocument doc;
+};
+
+XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) {}
+XmlDocument::~XmlDocument() = default;
+
+void XmlDocument::Clear() { impl_->doc = QDomDocument(); }
+
+bool XmlDocument::IsEmpty() const { return impl_->doc.documentElement().isNull(); }
+
+namespace {
+
+bool Parse(QDomDocument& doc, const QByteArray& bytes, std::string* error) {
+  QString message;
+  int line = 0;
+  int column = 0;
+  QDomDocument parsed;
+  if (!parsed.setContent(bytes, false, &message, &line, &column) || parsed.documentElement().isNull()) {
+    doc = QDomDocument();
+    if (error) {
+      *error = message.isEmpty() ? std::string("no root element")
+                                 : message.toStdString() + " at line " + std::to_string(line) +
+                                       ", column " + std::to_string(column);
+    }
+    return false;
+  }
+  doc = parsed;
+  return true;
+}
+
+}  // namespace
+
+bool XmlDocument::LoadFromText(const std::string& text, std::string* error) {
+  return Parse(impl_->doc, QByteArray(text.data(), qsizetype(text.size())), error);
+}
+
+bool XmlDocument::LoadFromFile(const std::string& path, std::string* error) {
+  QFile file(Q(path));
+  if (!file.open(QIODevice::ReadOnly)) {
+    impl_->doc = QDomDocument();
+    if (error) *error = "cannot open " + path;
+    return false;
+  }
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    impl_->doc = QDomDocument();
+    if (error) *error = "cannot read " + path;
+    return false;
+  }
+  return Parse(impl_->doc, bytes, error);
+}
+
+namespace {
+
+// The settings-file layout: the prolog, the document type line when the
+// document has one, then the root element indented by two blanks per level.
+QByteArray Serialize(const QDomDocument& doc) {
+  const QDomElement root = doc.documentElement();
+  if (root.isNull()) return {};
+  QString out;
+  QTextStream ts(&out);
+  ts << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n";
+  const QDomDocumentType type = doc.doctype();
+  if (!type.isNull() && !type.name().isEmpty()) {
+    ts << "<!DOCTYPE " << type.name();
+    if (!type.systemId().isEmpty()) ts << " SYSTEM \"" << type.systemId() << "\"";
+    ts << ">\n";
+  }
+  ts.flush();
+  // The element tree alone, written from a document that holds nothing else.
+  QDomDocument body;
+  body.appendChild(body.importNode(root, true));
+  return out.toUtf8() + body.toByteArray(2);
+}
+
+}  // namespace
+
+std::string XmlDocument::SaveToText() const { return Serialize(impl_->doc).toStdString(); }
+
+bool XmlDocument::SaveToFile(const std::string& path) const {
+  const QByteArray bytes = Serialize(impl_->doc);
+  return WriteFileAtomically(path, bytes.constData(), std::size_t(bytes.size()));
+}
+
+XmlElement XmlDocument::Root() const {
+  return XmlElement(Wrap<XmlElement::Impl>(impl_->doc.documentElement()));
+}
+
+}  // namespace platform
