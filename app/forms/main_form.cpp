@@ -44,6 +44,7 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent) {
   for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
     StatusPanels[i] = new QLabel(this);
     StatusPanels[i]->setFixedWidth(kStatusPanelWidths[i]);
+    StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar()->addWidget(StatusPanels[i]);
   }
 

@@ -56,6 +56,8 @@ TEST(CodedMessages, EveryTableEntry) {
     ShowErrorMessage(t.code, "");
     EXPECT_EQ(dialogs.Last().text, t.text) << t.code;
     EXPECT_EQ(dialogs.Last().icon, t.code < 100 ? MsgIcon::Stop : MsgIcon::Exclamation) << t.code;
+    EXPECT_EQ(dialogs.Last().caption, "Noctra Planetarium V3.2") << t.code;
+    EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::Ok) << t.code;
   }
 }
 
@@ -65,4 +67,19 @@ TEST(CodedMessages, LongDetailIsCutAt255Characters) {
   const std::string text = dialogs.Last().text;
   EXPECT_EQ(text.size(), 255u);
   EXPECT_EQ(text.substr(0, 23), "Error: Can't open file ");
+}
+
+TEST(FlashHooks, ReachTheInstalledSinkCutTo255Characters) {
+  std::vector<std::pair<std::string, int>> messages, progress;
+  SetFlashSink({[&](const std::string& t, int s) { messages.emplace_back(t, s); },
+                [&](const std::string& t, int v) { progress.emplace_back(t, v); }});
+  ShowFlashMessage(std::string(300, 'x'), 2);
+  ShowFlashProgress("Loading", -1);
+  SetFlashSink({});
+  ShowFlashMessage("after", 1);  // no sink: ignored
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, std::string(255, 'x'));
+  EXPECT_EQ(messages[0].second, 2);
+  ASSERT_EQ(progress.size(), 1u);
+  EXPECT_EQ(progress[0], std::make_pair(std::string("Loading"), -1));
 }
