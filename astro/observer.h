@@ -3,14 +3,11 @@
 // table, and the values derived from them. Every astronomy routine takes it
 // by reference.
 //
-// The record is packed and trivially copyable: plotters, the catalogue
-// loader and print jobs keep whole copies and refresh them by plain
-// assignment (or memcpy). The one live record, ObserverTime, is written on
-// the GUI thread only; worker threads read their own copies.
-//
-// Because the record is packed, do not bind non-const references or
-// pointers to its double fields (`double& x = rec.JD_UT`): read them into
-// locals, call, and store back.
+// The record is trivially copyable: plotters, the catalogue loader and
+// print jobs keep whole copies and refresh them by plain assignment (or
+// memcpy). It is never written to a file as a whole, so it keeps natural
+// alignment. The one live record, ObserverTime, is written on the GUI
+// thread only; worker threads read their own copies.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +17,6 @@
 #include "astro/timescales.h"
 #include "astro/trig.h"
 
-#pragma pack(push, 1)
 struct TObserverTime {
   // Non-zero: EquatorialToHorizontal reports a body at or below the horizon
   // as altitude -1, azimuth 0 instead of computing them.
@@ -85,7 +81,6 @@ struct TObserverTime {
   // LastUT so that many small steps still refresh the nutation daily).
   double NutationUT = 0;
 };
-#pragma pack(pop)
 
 static_assert(std::is_trivially_copyable_v<TObserverTime>);
 static_assert(std::is_standard_layout_v<TObserverTime>);

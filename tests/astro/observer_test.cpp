@@ -19,17 +19,6 @@ std::unique_ptr<TObserverTime> Fresh() {
   return rec;
 }
 
-TEST(ObserverRecord, IsPackedInTheFieldOrder) {
-  // Packed layout: 1 + 6×8 + 2 + 172 + 1 + 2×8 + 21 + 4×8 + 5×8 + 4×8 + 3×8
-  // + 2×8 + 9201×8 bytes, then the nutation instant.
-  EXPECT_EQ(offsetof(TObserverTime, LastLongitude), 1u);
-  EXPECT_EQ(offsetof(TObserverTime, TimeZone), 51u);
-  EXPECT_EQ(offsetof(TObserverTime, EpochLabel), 240u);
-  EXPECT_EQ(offsetof(TObserverTime, LastUT), 293u);
-  EXPECT_EQ(offsetof(TObserverTime, RefractionTable), 405u);
-  EXPECT_EQ(sizeof(TObserverTime), 405u + 9201u * 8u + 8u);
-}
-
 TEST(ObserverRecord, InitialState) {
   auto rec = Fresh();
   EXPECT_EQ(rec->JD_TT, 2451545.0);
