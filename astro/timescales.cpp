@@ -1,6 +1,8 @@
 // Calendar, time scales, time zones and sidereal time.
 #include "astro/timescales.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -121,7 +123,6 @@ constexpr double kObservedDeltaT[] = {
     69.361, 69.359, 69.295, 69.204, 69.174, 69.140,                  // 2020..2025
 };
 constexpr int kObservedCount = int(sizeof(kObservedDeltaT) / sizeof(kObservedDeltaT[0]));
-constexpr int kObservedLastYear = kObservedFirstYear + kObservedCount - 1;
 
 // The Espenak-Meeus (2006) ΔT polynomials for the future, seconds, for a
 // decimal year y from 2005 on.
@@ -161,14 +162,16 @@ double DeltaTSeconds(double jd) {
     return days * 86400.0;
   }
   // 1988 to the last observed year: linear between yearly values.
-  double lastJD = JulianDay(kObservedLastYear, 1, 1, 0);
+  static const std::array<double, kObservedCount> yearStart = [] {
+    std::array<double, kObservedCount> a{};
+    for (int i = 0; i < kObservedCount; ++i) a[i] = JulianDay(kObservedFirstYear + i, 1, 1, 0);
+    return a;
+  }();
+  double lastJD = yearStart[kObservedCount - 1];
   if (jd < lastJD) {
-    int year = kObservedFirstYear;
-    while (year + 1 < kObservedLastYear && jd >= JulianDay(year + 1, 1, 1, 0)) ++year;
-    double a = JulianDay(year, 1, 1, 0), b = JulianDay(year + 1, 1, 1, 0);
-    double v0 = kObservedDeltaT[year - kObservedFirstYear];
-    double v1 = kObservedDeltaT[year + 1 - kObservedFirstYear];
-    return v0 + (v1 - v0) * (jd - a) / (b - a);
+    int i = int(std::upper_bound(yearStart.begin(), yearStart.end(), jd) - yearStart.begin()) - 1;
+    double v0 = kObservedDeltaT[i], v1 = kObservedDeltaT[i + 1];
+    return v0 + (v1 - v0) * (jd - yearStart[i]) / (yearStart[i + 1] - yearStart[i]);
   }
   // Later: the extrapolation, shifted to meet the last observed value.
   double offset = kObservedDeltaT[kObservedCount - 1] - EspenakMeeusFuture(DecimalYear(lastJD));
