@@ -1,0 +1,383 @@
+#include "astro/planets.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "astro/galilean.h"
+#include "astro/sun_moon.h"
+#include "astro/observer.h"
+#include "astro/transforms.h"
+#include "astro/trig.h"
+
+namespace {
+
+constexpr double kPi = TwoPi / 2.0;
+constexpr double kDegToRad = 1.0 / DegPerRad;
+// Kilometres per AU of the planets' parallax distance.
+constexpr double kPlanetKmPerAU = 149598500.0;
+// Gaussian gravitational constant (AU^1.5 / day).
+constexpr double kGauss = 0.01720209895;
+// Convergence tolerance of the Kepler and near-parabolic solvers.
+constexpr double kTolerance = 1e-9;
+// Obliquity of the ecliptic at J2000.0, radians (23.439291371°).
+constexpr double kObliquityJ2000 = 23.439291371 * kDegToRad;
+// Name of the start-up log in the working folder.
+constexpr const char* kStartupLog = "startup_log.txt";
+
+}  // namespace
+
+// Mean elements at J2000.0 (JPL's approximate Keplerian elements) with the
+// apparent diameters at 1 AU; V(1,0) from the Astronomical Almanac 1984
+// (Meeus, "Astronomical Algorithms", ch. 41).
+const TPlanetElements PlanetElementTable[kPlanetCount] = {
+    {0.24085, 252.25084, 77.45645, 0.20563069, 0.38709893, 7.00487, 48.33167, 6.74, -0.42},
+    {0.61521, 181.97973, 131.53298, 0.00677323, 0.72333199, 3.39471, 76.68069, 16.92, -4.40},
+    {1.00004, 100.46435, 102.94719, 0.01671022, 1.00000011, 0.00005, -11.26064, 0, 0},
+    {1.88089, 355.45332, 336.04084, 0.09341233, 1.52366231, 1.85061, 49.57854, 9.36, -1.52},
+    {11.86224, 34.40438, 14.75385, 0.04839266, 5.20336301, 1.3053, 100.55615, 196.74, -9.40},
+    {29.45771, 49.94432, 92.43194, 0.0541506, 9.53707032, 2.48446, 113.71504, 165.6, -8.88},
+    {84.01247, 313.23218, 170.96424, 0.04716771, 19.19126393, 0.76986, 74.22988, 65.8, -7.19},
+    {164.79558, 304.88003, 44.97135, 0.00858587, 30.06896348, 1.76917, 131.72169, 62.2, -6.87},
+    {250.9, 238.92881, 224.06676, 0.24880766, 39.48168677, 17.14175, 110.30347, 8.2, -1.00},
+};
+
+TPlanetElements PlanetElements[kPlanetCount];
+
+double KeplerTrueAnomaly(double e, double M) {
+  if (!std::isfinite(M) || !(e >= 0.0 && e < 1.0)) return std::nan("");
+  // Reduce M into (-π, π]: Kepler's equation is periodic.
+  M = std::remainder(M, TwoPi);
+  // Start from E = M for moderate e, from π (with M's sign) for high e.
+  double E = e < 0.8 ? M : std::copysign(kPi, M);
+  for (int i = 0; i < 50; ++i) {
+    // Newton step on f(E) = E - e sin E - M.
+    const double dE = (E - e * std::sin(E) - M) / (1.0 - e * std::cos(E));
+    E -= dE;
+    if (std::fabs(dE) < kTolerance) break;
+  }
+  // ν from E, quadrant-safe.
+  return 2.0 * std::atan2(std::sqrt(1.0 + e) * std::sin(E / 2.0), std::sqrt(1.0 - e) * std::cos(E / 2.0));
+}
+
+bool SolveNearParabolic(double& s, double t, double e, double q) {
+  if (!std::isfinite(t) || !std::isfinite(e) || !(q > 0.0) || !std::isfinite(q) || e <= 0.0) return false;
+  // Parabolic start value from Barker's equation.
+  const double q1 = kGauss * std::sqrt((1.0 + e) / q) / (2.0 * q);
+  const double q2 = q1 * t;
+  s = 2.0 / (3.0 * std::fabs(q2));
+  s = 2.0 / std::tan(2.0 * std::atan(std::cbrt(std::tan(std::atan(s) / 2.0))));
+  if (t < 0) s = -s;
+  if (e == 1.0) return true;
+  // Landgraf's series for e near 1.
+  const double g = (1.0 - e) / (1.0 + e);
+  for (int pass = 0; pass < 50; ++pass) {
+    const double s0 = s;
+    double z = 1.0;
+    const double y = s * s;
+    double g1 = -y * s;
+    double q3 = q2 + 2.0 * g * s * y / 3.0;
+    // Sum the series in s until a term falls below the tolerance.
+    for (;;) {
+      z += 1.0;
+      g1 = -g1 * g * y;
+      const double f = ((z - (z + 1.0) * g) / (2.0 * z + 1.0)) * g1;
+      q3 += f;
+      if (z > 50.0 || !(std::fabs(f) <= 10000.0)) return false;
+      if (std::fabs(f) < kTolerance) break;
+    }
+    // Newton's method on s for the summed series.
+    bool converged = false;
+    for (int step = 0; step < 50; ++step) {
+      const double s1 = s;
+      s = (2.0 * s * s * s / 3.0 + q3) / (s * s + 1.0);
+      if (std::fabs(s - s1) < kTolerance) {
+        converged = true;
+        break;
+      }
+    }
+    if (!converged || !std::isfinite(s)) return false;
+    if (std::fabs(s - s0) < kTolerance) return true;
+  }
+  return false;
+}
+
+int PlanetNumberFromName(std::string_view name) {
+  static constexpr std::string_view kNames[kPlanetCount] = {"Mercury", "Venus",  "Earth",   "Mars", "Jupiter",
+                                                           "Saturn",  "Uranus", "Neptune", "Pluto"};
+  for (int i = 0; i < kPlanetCount; ++i)
+    if (name == kNames[i]) return i + 1;
+  return 0;
+}
+
+double PlanetMagnitude(int number, double v10, double r, double delta, double phase, double saturnB,
+                       double saturnDU) {
+  const double base = 5.0 * Log10R(r * delta);
+  const double i = phase * DegPerRad;  // phase angle in degrees
+  switch (number) {
+    case 1:
+      return -0.42 + base + 0.0380 * i - 0.000273 * i * i + 0.000002 * i * i * i;
+    case 2:
+      return -4.40 + base + 0.0009 * i + 0.000239 * i * i - 0.00000065 * i * i * i;
+    case 4:
+      return -1.52 + base + 0.016 * i;
+    case 5:
+      return -9.40 + base + 0.005 * i;
+    case 6: {
+      const double sinB = std::sin(std::fabs(saturnB));
+      return -8.88 + base + 0.044 * std::fabs(saturnDU * DegPerRad) - 2.60 * sinB + 1.25 * sinB * sinB;
+    }
+    case 7:
+      return -7.19 + base;
+    case 8:
+      return -6.87 + base;
+    case 9:
+      return -1.00 + base;
+    default:
+      return v10 + base;
+  }
+}
+
+namespace {
+
+// Heliocentric position of a planet in its orbit D days after its epoch:
+// longitude in the orbit l (from the equinox, along the orbit), radius r.
+struct OrbitPoint {
+  double l;
+  double r;
+};
+
+OrbitPoint PlanetInOrbit(const TSolSysBody& body, double D) {
+  // Mean motion angle, mean anomaly, true anomaly.
+  const double N = ModTwoPi(TwoPi / 365.2422 * D / body.Period);
+  const double M = N + body.MeanLongitude - body.Perihelion;
+  const double e = body.Eccentricity;
+  const double nu = KeplerTrueAnomaly(e, M);
+  return {nu + body.Perihelion, body.SemiMajorAxis * (1.0 - e * e) / (1.0 + e * std::cos(nu))};
+}
+
+}  // namespace
+
+void CalcPlanet(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& body) {
+  const int number = PlanetNumberFromName(body.Name.view());
+  // The Earth's record has no geocentric position; an orbit without a
+  // period cannot be placed.
+  if (number == kEarthNumber || !(body.Period > 0.0) || !(body.Eccentricity < 1.0)) return;
+  if (BodyCacheHit(body, rec, rec.JD_UT)) return;
+
+  const double R = ctx.EarthR, L = ctx.EarthL;
+  const double node = body.Node, incl = body.Inclination;
+  // First pass without light time: the distance for the light time.
+  OrbitPoint p = PlanetInOrbit(body, rec.JD_UT - body.Epoch);
+  const double z0 = p.r * std::sin(p.l - node) * std::sin(incl);
+  const double rho = std::sqrt(R * R + p.r * p.r - 2.0 * R * p.r * std::cos(L - p.l) + z0 * z0);
+  const double tau = kLightDaysPerAU * rho;
+  // Second pass at the time the light left the planet.
+  p = PlanetInOrbit(body, rec.JD_UT - tau - body.Epoch);
+  // Heliocentric ecliptic latitude ψ, longitude l' and projected radius r'.
+  const double psi = ArcSinR(std::sin(p.l - node) * std::sin(incl));
+  const double lp = ArcTan2R(std::cos(p.l - node), std::sin(p.l - node) * std::cos(incl)) + node;
+  const double rp = p.r * std::cos(psi);
+  // Geocentric ecliptic vector (Earth at longitude L, radius R, latitude 0):
+  // λ and β from it have no singular cases at conjunction or opposition.
+  const double x = rp * std::cos(lp) - R * std::cos(L);
+  const double y = rp * std::sin(lp) - R * std::sin(L);
+  const double z = p.r * std::sin(psi);
+  const double lambda = ModTwoPi(ArcTan2R(x, y));
+  const double beta = std::atan2(z, std::hypot(x, y));
+  const double delta = std::sqrt(x * x + y * y + z * z);
+  body.EclLongitude = lambda;
+  body.EclLatitude = beta;
+  body.HelioLongitude = ModTwoPi(p.l);
+  body.HelioLatitude = psi;
+  body.RadiusVector = p.r;
+  body.Distance = delta;
+  // Equatorial coordinates, then the observer's parallax.
+  double ra = 0, dec = 0;
+  EclipticToEquatorial(rec, ra, dec, lambda, beta);
+  double raTopo = 0, decTopo = 0;
+  TopocentricParallax(rec, raTopo, decTopo, delta * kPlanetKmPerAU, ra, dec);
+  if (ctx.NovasOff == 0 && number != 0) ProviderPosition(number, rec, raTopo, decTopo);
+  body.RA = raTopo;
+  body.Dec = decTopo;
+  // Phase (difference of longitudes), magnitude, diameter, bright limb.
+  body.PhaseAngle = ModTwoPi(lambda - p.l);
+  const double cosPhase = (p.r * p.r + delta * delta - R * R) / (2.0 * p.r * delta);
+  const double phase = ArcCosR(cosPhase);
+  double saturnB = 0, saturnDU = 0;
+  if (number == 6) SaturnRingTilt(rec.JD_TT, lambda, beta, lp, psi, p.r, saturnB, saturnDU);
+  body.Magnitude = PlanetMagnitude(number, body.BrightnessFactor, p.r, delta, phase, saturnB, saturnDU);
+  body.Diameter = body.DiameterAt1AU / delta;
+  body.LimbAngle = BrightLimbAngle(ctx, raTopo, decTopo);
+}
+
+namespace {
+
+// Heliocentric distance r and true anomaly ν of a minor body t days after
+// its epoch; false when the orbit cannot be solved.
+bool MinorBodyInOrbit(const TSolSysBody& body, double t, double& r, double& nu) {
+  const double e = body.Eccentricity, q = body.PerihelionDistance;
+  if (e < 0.97) {
+    // Elliptic orbit (asteroids and periodic comets): Kepler's equation.
+    // The mean motion is the Gaussian daily motion: sqrt(a³) is a period in
+    // Gaussian (sidereal) years of 365.2568983 days, not tropical years.
+    if (!(body.DailyMotion > 0.0) || !(body.SemiMajorAxis > 0.0)) return false;
+    const double M = ModTwoPi(body.DailyMotion * kDegToRad * t) + body.MeanAnomaly;
+    nu = KeplerTrueAnomaly(e, M);
+    r = body.SemiMajorAxis * (1.0 - e * e) / (1.0 + e * std::cos(nu));
+  } else {
+    // Near-parabolic orbit: Landgraf's series from the perihelion distance.
+    double s = 0;
+    if (!(q > 0.0) || !SolveNearParabolic(s, t, e, q)) return false;
+    nu = 2.0 * std::atan(s);
+    r = (1.0 + e) * q / (1.0 + e * std::cos(nu));
+  }
+  return std::isfinite(r) && std::isfinite(nu) && r > 0.0;
+}
+
+}  // namespace
+
+bool CalcOrbitBody(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& body) {
+  if (std::fabs(body.LastJD - rec.JD_TT) < kCacheSpanDays) return body.Valid != 0;
+  body.LastJD = rec.JD_TT;
+  body.Valid = 0;
+
+  // Derived elements of closed orbits.
+  const double e = body.Eccentricity;
+  if (e < 1.0) {
+    if (body.SemiMajorAxis < 0 && body.PerihelionDistance > 0) body.SemiMajorAxis = body.PerihelionDistance / (1.0 - e);
+    if (body.PerihelionDistance <= 0 && body.SemiMajorAxis > 0) body.PerihelionDistance = body.SemiMajorAxis * (1.0 - e);
+    if (body.Period < 0 && body.SemiMajorAxis > 0) body.Period = std::sqrt(std::pow(body.SemiMajorAxis, 3.0));
+    if (body.DailyMotion < 0 && body.SemiMajorAxis > 0)
+      body.DailyMotion = 0.9856076686 / (body.SemiMajorAxis * std::sqrt(body.SemiMajorAxis));
+  }
+  if (body.Slope == -1.0) body.Slope = 0.15;
+
+  // Two passes: the second at the time the light left the body.
+  double tau = 0, r = 0, nu = 0, x = 0, y = 0, z = 0, X = 0, Y = 0, Z = 0, delta = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    if (!MinorBodyInOrbit(body, rec.JD_TT - tau - body.Epoch, r, nu)) return false;
+    // Heliocentric equatorial J2000 coordinates from the orientation terms.
+    const double u = body.Perihelion + nu;
+    x = r * body.OrientFactorA * std::sin(body.OrientA + u);
+    y = r * body.OrientFactorB * std::sin(body.OrientB + u);
+    z = r * body.OrientFactorC * std::sin(body.OrientC + u);
+    // Geocentric.
+    X = ctx.SunX + x;
+    Y = ctx.SunY + y;
+    Z = ctx.SunZ + z;
+    delta = std::sqrt(X * X + Y * Y + Z * Z);
+    tau = kLightDaysPerAU * delta;
+  }
+  if (!(delta > 0.0) || !std::isfinite(delta)) return false;
+
+  body.RA = ModTwoPi(ArcTan2R(X, Y));
+  body.Dec = ArcSinR(Z / delta);
+  body.Distance = delta;
+  body.RadiusVector = r;
+  ctx.EarthR = std::sqrt(ctx.SunX * ctx.SunX + ctx.SunY * ctx.SunY + ctx.SunZ * ctx.SunZ);
+  double beta = 0, lambda = 0;
+  EquatorialToEcliptic(rec, beta, lambda, body.RA, body.Dec);
+  body.EclLatitude = beta;
+  body.EclLongitude = lambda;
+
+  // H-G magnitude at the phase angle β (Sun-body-Earth).
+  const double phase = ArcCosR((X * x + Y * y + Z * z) / (r * delta));
+  const double th = std::tan(phase / 2.0);
+  const double phi1 = std::exp(-3.33 * PowerR(th, 0.63));
+  const double phi2 = std::exp(-1.87 * PowerR(th, 1.22));
+  const double G = body.Slope;
+  if (body.Period <= 0)
+    body.Magnitude = -100.0;
+  else
+    body.Magnitude = 5.0 * Log10R(r * delta) + body.AbsMagnitude - 2.5 * Log10R((1.0 - G) * phi1 + G * phi2);
+
+  body.Valid = 1;
+  return true;
+}
+
+void CheckElementConversion(TSolSysBody& body) {
+  const double node = body.Node, incl = body.Inclination;
+  const double ce = std::cos(kObliquityJ2000), se = std::sin(kObliquityJ2000);
+  // Unit vectors towards the node (P) and 90° along the orbit from it (Q),
+  // equatorial J2000.
+  const double P[3] = {std::cos(node), std::sin(node) * ce, std::sin(node) * se};
+  const double Q[3] = {-std::sin(node) * std::cos(incl),
+                       std::cos(node) * std::cos(incl) * ce - std::sin(incl) * se,
+                       std::cos(node) * std::cos(incl) * se + std::sin(incl) * ce};
+  // Both must be of unit length (NaN fails too).
+  const bool pFails = !(std::fabs(P[0] * P[0] + P[1] * P[1] + P[2] * P[2] - 1.0) <= 1e-7);
+  const bool qFails = !(std::fabs(Q[0] * Q[0] + Q[1] * Q[1] + Q[2] * Q[2] - 1.0) <= 1e-7);
+  if (pFails || qFails) {
+    if (FILE* log = std::fopen(kStartupLog, "a")) {
+      const std::string name = body.Name.str();
+      if (pFails) std::fprintf(log, "Rect. elements (for %s) fail conversion test# 1\n", name.c_str());
+      if (qFails) std::fprintf(log, "Rect. elements (for %s) fail conversion test# 2\n", name.c_str());
+      std::fclose(log);
+    }
+  }
+  // x = r a sin(A + ω + ν) with a sin A = Px, a cos A = Qx; likewise y, z.
+  body.OrientA = ArcTan2R(Q[0], P[0]);
+  body.OrientFactorA = std::sqrt(P[0] * P[0] + Q[0] * Q[0]);
+  body.OrientB = ArcTan2R(Q[1], P[1]);
+  body.OrientFactorB = std::sqrt(P[1] * P[1] + Q[1] * Q[1]);
+  body.OrientC = ArcTan2R(Q[2], P[2]);
+  body.OrientFactorC = std::sqrt(P[2] * P[2] + Q[2] * Q[2]);
+}
+
+void ConvertElementTable() {
+  for (int i = 0; i < kPlanetCount; ++i) {
+    const TPlanetElements& d = PlanetElementTable[i];
+    PlanetElements[i] = {d.Period,
+                         d.MeanLongitude * kDegToRad,
+                         d.Perihelion * kDegToRad,
+                         d.Eccentricity,
+                         d.SemiMajorAxis,
+                         d.Inclination * kDegToRad,
+                         d.Node * kDegToRad,
+                         d.DiameterAt1AU / 3600.0 * kDegToRad,
+                         d.BrightnessFactor};
+  }
+}
+
+void InitPlanetRecords(TSolSysBody (&planets)[kPlanetCount]) {
+  static constexpr const char* kNames[kPlanetCount] = {"Mercury", "Venus",  "Earth",   "Mars", "Jupiter",
+                                                      "Saturn",  "Uranus", "Neptune", "Pluto"};
+  ConvertElementTable();
+  for (int i = 0; i < kPlanetCount; ++i) {
+    const TPlanetElements& row = PlanetElements[i];
+    TSolSysBody& b = planets[i];
+    b = TSolSysBody{};
+    b.Name = kNames[i];
+    b.Epoch = 2451545.0;
+    b.Period = row.Period;
+    b.MeanLongitude = row.MeanLongitude;
+    b.Perihelion = row.Perihelion;
+    b.Eccentricity = row.Eccentricity;
+    b.SemiMajorAxis = row.SemiMajorAxis;
+    b.Inclination = row.Inclination;
+    b.Node = row.Node;
+    b.DiameterAt1AU = row.DiameterAt1AU;
+    b.BrightnessFactor = row.BrightnessFactor;
+    b.LastJD = -10000000.0;
+    CheckElementConversion(b);
+  }
+}
+
+void InitExtraElementRecord(TSolSysBody& moon) {
+  moon = TSolSysBody{};
+  moon.Epoch = 2444238.5;
+  moon.Period = 27.3217;
+  moon.Eccentricity = 0.0549;
+  moon.Inclination = 5.1453964 * kDegToRad;
+  moon.SemiMajorAxis = 384401.0;
+}
+
+void InitSolarSystemUnit() {
+  // A fresh, empty log; a folder that cannot be written is ignored.
+  if (FILE* log = std::fopen(kStartupLog, "w")) std::fclose(log);
+  ConvertElementTable();
+  InitPlanetRecords(Planets);
+  InitExtraElementRecord(MoonBody);
+  MoonBody.LastJD = -1000000.0;
+}

@@ -1,0 +1,44 @@
+// The Sun, the Earth's orbit and the Moon, into the solar-system work record
+// and the Moon's body record.
+#pragma once
+
+#include "astro/solar_system.h"
+
+struct TObserverTime;
+
+// CalcSun: the Sun by the low-precision series of Meeus ("Astronomical
+// Algorithms", ch. 25) at the record's terrestrial time: true longitude ⊙,
+// mean anomaly, radius vector (SunRadiusVector and SunDistance, AU),
+// apparent longitude (aberration -20.0″/R and the record's nutation Δψ),
+// the J2000 longitude and rectangular J2000 equatorial coordinates
+// SunX/Y/Z (AU), the apparent diameter, and the apparent geocentric right
+// ascension and declination of date (record's true obliquity).
+void CalcSun(TSolarContext& ctx, const TObserverTime& rec);
+
+// CalcSunTopocentric: the Sun by the Kepler method of epoch 1980.0
+// (Duffett-Smith, "Practical Astronomy with your Calculator") at the
+// record's universal time, with the observer's parallax: SunMeanAnomaly,
+// SunTrueLongitude, SunDistance (kilometres), SunDiameter and topocentric
+// SunRA, SunDec; then the astrometry provider when NovasOff is 0.
+void CalcSunTopocentric(TSolarContext& ctx, const TObserverTime& rec);
+
+// CalcEarthOrbit: the Earth's orbit from its mean elements at the record's
+// universal time: mean motion angle EarthN, mean anomaly EarthM, true
+// anomaly EarthNu, heliocentric longitude EarthL (J2000 equinox, [0, 2π))
+// and radius vector EarthR (AU).
+void CalcEarthOrbit(TSolarContext& ctx, const TObserverTime& rec);
+
+// CalcMoon: the Moon by the method of epoch 1980.0 (Duffett-Smith) at the
+// record's universal time, into `moon`: geocentric ecliptic longitude and
+// latitude, topocentric right ascension and declination of date (then the
+// astrometry provider when NovasOff is 0), distance (km), apparent
+// diameter, elongation in longitude (PhaseAngle, 0 new, π full, [0, 2π))
+// and bright-limb angle; the context's MoonLatitudeDegrees. The context
+// must hold SunTrueLongitude and SunMeanAnomaly (CalcSun). Cached for one
+// minute of universal time at the same observer place.
+void CalcMoon(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& moon);
+
+// BrightLimbAngle: position angle (radians, [0, 2π), north through east) of
+// the bright limb of a body at (ra, dec) lit by the Sun at the context's
+// SunRA, SunDec (Meeus eq. 48.5).
+double BrightLimbAngle(const TSolarContext& ctx, double ra, double dec);
