@@ -1,0 +1,3 @@
+#include "chart/repaint_mask.h"
+
+std::atomic<uint8_t> RepaintMask{kRepaintGlobe | kRepaintClock | kRepaintMagnifier | kRepaintStarSphere};

@@ -1,0 +1,725 @@
+// The auto-bitmap list, the bitmap file reader, transparent and rotated
+// copies, and the raw line and arc routines.
+#include "chart/graph_misc.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "platform/codec.h"
+#include "platform/dialogs.h"
+#include "platform/drawing.h"
+#include "tests/support/test_support.h"
+
+using platform::MakePixel;
+
+namespace {
+
+constexpr uint32_t kWhite = 0x00FFFFFF;
+constexpr uint32_t kRed = 0x00FF0000;
+constexpr uint32_t kStop = 0x00123456;
+
+using PixelSet = std::set<std::pair<int, int>>;
+
+// Pixels of `b` whose colour is `color`.
+PixelSet PixelsOf(const Bitmap& b, uint32_t color) {
+  PixelSet set;
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x)
+      if (platform::SameColor(b.Pixel(x, y), color)) set.insert({x, y});
+  return set;
+}
+
+PixelSet Row(int y, int x0, int x1) {  // x0..x1 inclusive
+  PixelSet set;
+  for (int x = x0; x <= x1; ++x) set.insert({x, y});
+  return set;
+}
+
+class GraphMiscTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreeAllAutoBitmaps();
+    ArcReverse = 0;
+    ResetLinePattern();
+  }
+  void TearDown() override {
+    ClearDrawTarget();
+    FreeAllAutoBitmaps();
+  }
+};
+
+// --- Bitmap addressing and byte order ---------------------------------------------------
+
+TEST(BitmapLayout, ElementOrderIsBottomUpAndKeyIsBottomLeft) {
+  Bitmap b(3, 2);
+  b.SetPixel(0, 1, 0x111111);  // bottom-left
+  b.SetPixel(2, 1, 0x222222);  // bottom-right
+  b.SetPixel(0, 0, 0x333333);  // top-left
+  EXPECT_EQ(b.Element(0), 0x111111u);
+  EXPECT_EQ(b.Element(2), 0x222222u);
+  EXPECT_EQ(b.Element(3), 0x333333u);
+  EXPECT_EQ(b.Key(), 0x111111u);
+  b.SetElement(5, 0x444444);
+  EXPECT_EQ(b.Pixel(2, 0), 0x444444u);
+}
+
+TEST(BitmapLayout, DisplayPixelBytesAreBlueGreenRedZero) {
+  Bitmap b(1, 1);
+  b.SetPixel(0, 0, MakePixel(0x11, 0x22, 0x33));
+  const uchar* bytes = b.Image().constBits();
+  EXPECT_EQ(bytes[0], 0x33);  // blue
+  EXPECT_EQ(bytes[1], 0x22);  // green
+  EXPECT_EQ(bytes[2], 0x11);  // red
+  EXPECT_EQ(bytes[3], 0x00);
+  // A colour reference holds red in the low byte; the conversion swaps.
+  EXPECT_EQ(platform::MakeColorRef(0x11, 0x22, 0x33), 0x00332211u);
+  EXPECT_EQ(platform::ColorRefToPixel(0x00332211u), 0x00112233u);
+  EXPECT_EQ(platform::PixelToColorRef(0x00112233u), 0x00332211u);
+}
+
+TEST(BitmapLayout, NewBitmapIsBlackWithByteThreeClearAndPainterPixelsCompareByColour) {
+  Bitmap b(4, 4);
+  for (int i = 0; i < 16; ++i) ASSERT_EQ(b.Element(i), 0u);
+  {
+    platform::DrawingContext dc(b);
+    dc.SetPixel(1, 1, platform::MakeColorRef(0x12, 0x34, 0x56));
+  }
+  EXPECT_EQ(b.Pixel(1, 1) >> 24, 0xFFu) << "the painter writes an opaque alpha byte";
+  EXPECT_TRUE(platform::SameColor(b.Pixel(1, 1), MakePixel(0x12, 0x34, 0x56)));
+  EXPECT_FALSE(platform::SameColor(b.Pixel(1, 1), MakePixel(0x12, 0x34, 0x57)));
+}
+
+// --- The auto-bitmap list ---------------------------------------------------------------
+
+TEST_F(GraphMiscTest, CreatedBitmapsAreBlackAndListedInOrderOfCreation) {
+  Bitmap* a = CreateAutoBitmap(5, 3);
+  Bitmap* b = CreateAutoBitmap(7, 2);
+  Bitmap* c = CreateAutoBitmap(1, 1);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->Width(), 5);
+  EXPECT_EQ(a->Height(), 3);
+  EXPECT_EQ(a->Pixel(4, 2), 0u);
+  EXPECT_EQ(AutoBitmapCount(), 3);
+  FreeAutoBitmap(b);
+  EXPECT_EQ(AutoBitmapCount(), 2);
+  EXPECT_EQ(AutoBitmapEntry(1), a);
+  EXPECT_EQ(AutoBitmapEntry(2), c);
+  EXPECT_EQ(AutoBitmapEntry(3), nullptr);
+  Bitmap stranger(2, 2);
+  FreeAutoBitmap(&stranger);
+  FreeAutoBitmap(nullptr);
+  EXPECT_EQ(AutoBitmapCount(), 2);
+  EXPECT_EQ(AutoBitmapEntry(1), a);
+  FreeAllAutoBitmaps();
+  EXPECT_EQ(AutoBitmapCount(), 0);
+}
+
+TEST_F(GraphMiscTest, HundredFirstBitmapFailsCleanlyWithTheCreationMessage) {
+  platform::ScopedScriptedDialogs dialogs;
+  for (int i = 0; i < kAutoBitmapCapacity; ++i) ASSERT_NE(CreateAutoBitmap(2, 2), nullptr) << i;
+  EXPECT_EQ(dialogs.Count(), 0u);
+  EXPECT_EQ(CreateAutoBitmap(2, 2), nullptr);
+  EXPECT_EQ(AutoBitmapCount(), kAutoBitmapCapacity);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_EQ(dialogs.Last().text, "Error: Can't create bitmap.");
+  EXPECT_EQ(dialogs.Last().caption, "UNIT GraphMisc, FUNCTION CreateAutoBitmap");
+  EXPECT_EQ(dialogs.Last().icon, platform::MsgIcon::Stop);
+  // Freeing one makes room again.
+  FreeAutoBitmap(AutoBitmapEntry(50));
+  EXPECT_NE(CreateAutoBitmap(2, 2), nullptr);
+}
+
+TEST_F(GraphMiscTest, EmptySizeIsACreationFailure) {
+  platform::ScopedScriptedDialogs dialogs;
+  EXPECT_EQ(CreateAutoBitmap(0, 10), nullptr);
+  EXPECT_EQ(CreateAutoBitmap(10, -1), nullptr);
+  EXPECT_EQ(AutoBitmapCount(), 0);
+  EXPECT_EQ(dialogs.Count(), 2u);
+}
+
+// --- Reading bitmap files ---------------------------------------------------------------
+
+// A bitmap file: `bits` bits per pixel, the given pixel bytes, colour table
+// entry k = blue k, green 2k, red 3k (mod 256), reserved 0x7F.
+std::vector<uint8_t> BmpFile(int32_t width, int32_t height, uint16_t bits, const std::vector<uint8_t>& pixels) {
+  const uint32_t offset = 14 + 40 + 1024;
+  std::vector<uint8_t> f(offset, 0);
+  f[0] = 'B';
+  f[1] = 'M';
+  platform::PutU32(&f[2], uint32_t(offset + pixels.size()));
+  platform::PutU32(&f[10], offset);
+  platform::PutU32(&f[14], 40);
+  platform::PutI32(&f[18], width);
+  platform::PutI32(&f[22], height);
+  platform::PutU16(&f[26], 1);
+  platform::PutU16(&f[28], bits);
+  for (int k = 0; k < 256; ++k) {
+    f[54 + 4 * k] = uint8_t(k);
+    f[55 + 4 * k] = uint8_t(2 * k);
+    f[56 + 4 * k] = uint8_t(3 * k);
+    f[57 + 4 * k] = 0x7F;
+  }
+  f.insert(f.end(), pixels.begin(), pixels.end());
+  return f;
+}
+
+uint32_t PaletteColour(int k) { return MakePixel(uint8_t(3 * k), uint8_t(2 * k), uint8_t(k)); }
+
+TEST_F(GraphMiscTest, ReadsAn8BitFileKeepingItsOrientation) {
+  testing_support::TempDir dir;
+  std::vector<uint8_t> pixels(16);
+  for (int i = 0; i < 16; ++i) pixels[size_t(i)] = uint8_t(10 + i);  // file rows run bottom-up
+  testing_support::WriteFile(dir.File("moon.bmp"), BmpFile(8, 2, 8, pixels));
+  platform::ScopedScriptedDialogs dialogs;
+  Bitmap* b = ReadAutoBitmap(dir.File("moon.bmp"));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(dialogs.Count(), 0u);
+  EXPECT_EQ(AutoBitmapCount(), 1);
+  EXPECT_EQ(b->Width(), 8);
+  EXPECT_EQ(b->Height(), 2);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(b->Element(i), PaletteColour(10 + i)) << "element " << i;
+  EXPECT_EQ(b->Pixel(0, 1), PaletteColour(10)) << "first file byte is the bottom-left pixel";
+  EXPECT_EQ(b->Pixel(0, 0), PaletteColour(18)) << "second file row is the top row";
+}
+
+struct BadFile {
+  const char* what;
+  std::vector<uint8_t> bytes;
+  const char* message;  // text before the quoted name
+};
+
+TEST_F(GraphMiscTest, UnusableFilesGiveTheirMessageAndNoBitmap) {
+  testing_support::TempDir dir;
+  std::vector<uint8_t> truncated = BmpFile(8, 2, 8, std::vector<uint8_t>(16, 1));
+  truncated.resize(truncated.size() - 5);
+  std::vector<uint8_t> headOnly = BmpFile(8, 2, 8, {});
+  headOnly.resize(500);
+  const std::vector<BadFile> cases = {
+      {"24-bit", BmpFile(4, 2, 24, std::vector<uint8_t>(24, 1)), "Error: Windows bitmap file "},
+      {"padded rows (width 6)", BmpFile(6, 2, 8, std::vector<uint8_t>(16, 1)), "Error: Windows bitmap file "},
+      {"truncated pixel data", truncated, "Error: Windows bitmap file "},
+      {"truncated header", headOnly, "Error: Can't read bitmap data from "},
+  };
+  for (const BadFile& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string name = dir.File("bad.bmp");
+    testing_support::WriteFile(name, c.bytes);
+    platform::ScopedScriptedDialogs dialogs;
+    EXPECT_EQ(ReadAutoBitmap(name), nullptr);
+    EXPECT_EQ(AutoBitmapCount(), 0);
+    ASSERT_EQ(dialogs.Count(), 1u);
+    const std::string prefix = std::string(c.message) + "\"" + name + "\"";
+    EXPECT_EQ(dialogs.Last().text.substr(0, prefix.size()), prefix);
+    if (std::string(c.message).find("Windows") != std::string::npos)
+      EXPECT_EQ(dialogs.Last().text, prefix + "\r\ncorrupt or not 256 color.");
+    else
+      EXPECT_EQ(dialogs.Last().text, prefix);
+    EXPECT_EQ(dialogs.Last().caption, "UNIT GraphMisc, FUNCTION ReadAutoBitmap");
+    EXPECT_EQ(dialogs.Last().icon, platform::MsgIcon::Stop);
+  }
+}
+
+TEST_F(GraphMiscTest, MissingFileSaysItCannotBeOpenedAndLongTextsAreCut) {
+  testing_support::TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  EXPECT_EQ(ReadAutoBitmap(dir.File("sun.bmp")), nullptr);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_EQ(dialogs.Last().text, "Error: Can't open bitmap file \"" + dir.File("sun.bmp") + "\"");
+  const std::string longName = dir.File(std::string(300, 'x'));
+  EXPECT_EQ(ReadAutoBitmap(longName), nullptr);
+  EXPECT_EQ(dialogs.Last().text.size(), 255u);
+}
+
+// --- Transparent copies -------------------------------------------------------------------
+
+// A 4 x 4 source whose pixel (x, y) is 0x100 * (y * 4 + x + 1), with the
+// key colour in the bottom-left pixel and one more key pixel at (2, 1).
+Bitmap KeyedSource(uint32_t key) {
+  Bitmap s(4, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) s.SetPixel(x, y, 0x100u * uint32_t(y * 4 + x + 1));
+  s.SetPixel(0, 3, key);
+  s.SetPixel(2, 1, key);
+  return s;
+}
+
+constexpr uint32_t kBackground = 0x00ABCDEF;
+
+Bitmap Background(int w, int h) {
+  Bitmap d(w, h);
+  d.Fill(kBackground);
+  return d;
+}
+
+TEST(BlitTransparent, CopiesEveryPixelButTheKeyColour) {
+  const Bitmap s = KeyedSource(0x00777777);
+  Bitmap d = Background(10, 10);
+  BlitTransparent(s, 0, 0, 4, 4, d, 3, 2);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const bool key = (x == 0 && y == 3) || (x == 2 && y == 1);
+      EXPECT_EQ(d.Pixel(3 + x, 2 + y), key ? kBackground : s.Pixel(x, y)) << x << "," << y;
+    }
+  EXPECT_EQ(PixelsOf(d, kBackground).size(), 100u - 14u);
+}
+
+TEST(BlitTransparent, BlackKeyCopiesNoBlackPixelsEvenPainted) {
+  Bitmap s = KeyedSource(0);
+  {
+    // A black pixel drawn by the painter carries an alpha byte; it is still
+    // the key colour.
+    platform::DrawingContext dc(s);
+    dc.SetPixel(3, 0, 0);
+  }
+  Bitmap d = Background(6, 6);
+  BlitTransparent(s, 0, 0, 4, 4, d, 1, 1);
+  EXPECT_TRUE(PixelsOf(d, 0).empty());
+  EXPECT_EQ(d.Pixel(2, 1), s.Pixel(1, 0));
+}
+
+struct ClipCase {
+  const char* what;
+  int sx, sy, w, h, dx, dy;
+  // Expected: destination (dx0, dy0) receives source (sx0, sy0), cw x ch copied.
+  int sx0, sy0, dx0, dy0, cw, ch;
+};
+
+TEST(BlitTransparent, ClipsAtEveryEdgeOfBothBitmaps) {
+  const Bitmap s = KeyedSource(0x00777777);
+  const std::vector<ClipCase> cases = {
+      {"source left", -1, 0, 4, 4, 2, 2, 0, 0, 3, 2, 3, 4},
+      {"source top", 0, -2, 4, 4, 2, 2, 0, 0, 2, 4, 4, 2},
+      {"destination left", 0, 0, 4, 4, -2, 1, 2, 0, 0, 1, 2, 4},
+      {"destination top", 0, 0, 4, 4, 1, -1, 0, 1, 1, 0, 4, 3},
+      {"destination right", 0, 0, 4, 4, 7, 1, 0, 0, 7, 1, 2, 4},
+      {"destination bottom", 0, 0, 4, 4, 1, 7, 0, 0, 1, 7, 4, 2},
+      {"source right and bottom", 2, 1, 9, 9, 0, 0, 2, 1, 0, 0, 2, 3},
+  };
+  for (const ClipCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bitmap d = Background(9, 9);
+    BlitTransparent(s, c.sx, c.sy, c.w, c.h, d, c.dx, c.dy);
+    int copied = 0;
+    for (int y = 0; y < 9; ++y)
+      for (int x = 0; x < 9; ++x) {
+        const int u = x - c.dx0, v = y - c.dy0;
+        const bool inside = u >= 0 && v >= 0 && u < c.cw && v < c.ch;
+        const uint32_t src = inside ? s.Pixel(c.sx0 + u, c.sy0 + v) : 0;
+        const bool written = inside && src != s.Key();
+        EXPECT_EQ(d.Pixel(x, y), written ? src : kBackground) << x << "," << y;
+        copied += written;
+      }
+    EXPECT_GT(copied, 0);
+  }
+}
+
+TEST(BlitTransparent, RectangleStartingOnLastColumnOrRowCopiesNothing) {
+  const Bitmap s = KeyedSource(0x00777777);
+  for (auto [sx, sy, dx, dy] : std::vector<std::array<int, 4>>{{3, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 8, 0}, {0, 0, 0, 8},
+                                                               {0, 0, 9, 0}, {-4, 0, 0, 0}, {0, 0, 0, -4}}) {
+    Bitmap d = Background(9, 9);
+    BlitTransparent(s, sx, sy, 4, 4, d, dx, dy);
+    EXPECT_EQ(PixelsOf(d, kBackground).size(), 81u) << sx << " " << sy << " " << dx << " " << dy;
+  }
+}
+
+// --- Rotated disc -----------------------------------------------------------------------
+
+// Quadrant colours of a 40 x 40 source as seen on the screen.
+constexpr uint32_t kTopLeft = 0x00100000, kTopRight = 0x00200000, kBottomLeft = 0x00300000,
+                   kBottomRight = 0x00400000;
+
+Bitmap QuadrantSource() {
+  Bitmap s(40, 40);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x)
+      s.SetPixel(x, y, y < 20 ? (x < 20 ? kTopLeft : kTopRight) : (x < 20 ? kBottomLeft : kBottomRight));
+  return s;
+}
+
+// Checks the destination against the quadrant picture expected on the
+// screen: pixels well inside the disc and away from the quadrant borders
+// show `expected[top][left]`; pixels well outside it are untouched.
+void ExpectDisc(const Bitmap& d, const uint32_t expected[2][2], double radius, const char* what) {
+  SCOPED_TRACE(what);
+  // The disc is centred on column width/2 and memory row height/2, that is
+  // screen row height - 1 - height/2.
+  const double cx = d.Width() / 2, cy = d.Height() - 1 - d.Height() / 2;
+  int inside = 0;
+  for (int y = 0; y < d.Height(); ++y)
+    for (int x = 0; x < d.Width(); ++x) {
+      const double rx = x - cx, ry = y - cy, r = std::hypot(rx, ry);
+      if (r > radius + 1.5) {
+        EXPECT_EQ(d.Pixel(x, y), 0u) << "outside the disc at " << x << "," << y;
+      } else if (r < radius - 2 && std::abs(rx) > 2 && std::abs(ry) > 2) {
+        EXPECT_EQ(d.Pixel(x, y), expected[ry < 0 ? 0 : 1][rx < 0 ? 0 : 1]) << x << "," << y;
+        ++inside;
+      }
+    }
+  EXPECT_GT(inside, int(0.4 * M_PI * (radius - 2) * (radius - 2)));
+}
+
+TEST(BlitRotatedDisc, UprightTurnedAndMirroredCopiesMatchTheReferencePicture) {
+  const Bitmap s = QuadrantSource();
+  const double radius = (40 - 0.5) / 2;  // a disc of Size - 0.5 pixels across
+  {
+    Bitmap d(40, 40);
+    BlitRotatedDisc(s, d, 0, 40, 1.0f, 1, 1);
+    const uint32_t e[2][2] = {{kTopLeft, kTopRight}, {kBottomLeft, kBottomRight}};
+    ExpectDisc(d, e, radius, "0 degrees");
+  }
+  {
+    // A positive angle turns the picture clockwise on the screen: the top
+    // left quadrant moves to the top right.
+    Bitmap d(40, 40);
+    BlitRotatedDisc(s, d, 90, 40, 1.0f, 1, 1);
+    const uint32_t e[2][2] = {{kBottomLeft, kTopLeft}, {kBottomRight, kTopRight}};
+    ExpectDisc(d, e, radius, "90 degrees");
+  }
+  {
+    Bitmap d(40, 40);
+    BlitRotatedDisc(s, d, 0, 40, 1.0f, -1, 1);
+    const uint32_t e[2][2] = {{kTopRight, kTopLeft}, {kBottomRight, kBottomLeft}};
+    ExpectDisc(d, e, radius, "mirrored left to right");
+  }
+  {
+    Bitmap d(40, 40);
+    BlitRotatedDisc(s, d, 0, 40, 1.0f, 1, -1);
+    const uint32_t e[2][2] = {{kBottomLeft, kBottomRight}, {kTopLeft, kTopRight}};
+    ExpectDisc(d, e, radius, "mirrored top to bottom");
+  }
+  {
+    // A half-size disc in a larger destination.
+    Bitmap d(60, 60);
+    BlitRotatedDisc(s, d, 0, 30, 1.0f, 1, 1);
+    const uint32_t e[2][2] = {{kTopLeft, kTopRight}, {kBottomLeft, kBottomRight}};
+    ExpectDisc(d, e, (30 - 0.5) / 2, "size 30 in 60");
+  }
+}
+
+TEST(BlitRotatedDisc, AspectStretchesTheDiscHorizontally) {
+  const Bitmap s = QuadrantSource();
+  Bitmap d(80, 80);
+  BlitRotatedDisc(s, d, 0, 40, 2.0f, 1, 1);
+  // The painted band through the centre row is about twice as long as the
+  // one through the centre column, which is Size - 0.5 pixels.
+  int across = 0, down = 0;
+  for (int x = 0; x < 80; ++x) across += d.Pixel(x, 39) != 0;
+  for (int y = 0; y < 80; ++y) down += d.Pixel(40, y) != 0;
+  EXPECT_NEAR(down, 39.5, 1.0);
+  EXPECT_NEAR(across, 2 * down, 3);
+}
+
+TEST(BlitRotatedDisc, KeepsTheLargerColourComparingColoursOnly) {
+  const Bitmap s = QuadrantSource();
+  Bitmap d(40, 40);
+  d.Fill(0x00150000);  // brighter than the top-left quadrant, darker than the rest
+  {
+    // A dark painted pixel (opaque alpha byte) still counts as dark.
+    platform::DrawingContext dc(d);
+    dc.SetPixel(30, 10, platform::MakeColorRef(0, 0, 1));
+  }
+  BlitRotatedDisc(s, d, 0, 40, 1.0f, 1, 1);
+  EXPECT_EQ(d.Pixel(10, 10), 0x00150000u);
+  EXPECT_EQ(d.Pixel(30, 30), kBottomRight);
+  EXPECT_EQ(d.Pixel(30, 10), kTopRight);
+}
+
+TEST(BlitRotatedDisc, DegenerateSizeOrAspectDrawsNothing) {
+  const Bitmap s = QuadrantSource();
+  Bitmap d(40, 40);
+  BlitRotatedDisc(s, d, 0, 0, 1.0f, 1, 1);
+  BlitRotatedDisc(s, d, 0, 40, 0.0f, 1, 1);
+  BlitRotatedDisc(s, d, 0, 40, -1.0f, 1, 1);
+  EXPECT_EQ(PixelsOf(d, 0).size(), 1600u);
+}
+
+// --- Lines ------------------------------------------------------------------------------
+
+class LineTest : public GraphMiscTest {
+ protected:
+  void SetUp() override {
+    GraphMiscTest::SetUp();
+    SetDrawTarget(target_);
+  }
+  Bitmap target_{30, 30};
+};
+
+TEST_F(LineTest, EndPointIsLeftOutAndAPointDrawsNothing) {
+  DrawLine(10, 20, 15, 20, kWhite);
+  EXPECT_EQ(PixelsOf(target_, kWhite), Row(20, 10, 14));
+  DrawLine(8, 8, 8, 8, kRed);
+  EXPECT_TRUE(PixelsOf(target_, kRed).empty());
+  DrawLine(10, 5, 10, 9, kRed);
+  EXPECT_EQ(PixelsOf(target_, kRed), (PixelSet{{10, 5}, {10, 6}, {10, 7}, {10, 8}}));
+}
+
+TEST_F(LineTest, MinorCoordinateIsFixedPointTruncatedAndFloored) {
+  // Slope 1/2: y runs 4, 4.5, 5, ... and each pixel takes the whole part.
+  DrawLine(4, 4, 14, 9, kWhite);
+  PixelSet forward;
+  for (int k = 0; k < 10; ++k) forward.insert({4 + k, 4 + k / 2});
+  EXPECT_EQ(PixelsOf(target_, kWhite), forward);
+  // Backwards the halves floor downwards: y runs 9, 8.5, 8, ...
+  DrawLine(14, 19, 4, 14, kRed);
+  PixelSet backward;
+  for (int k = 0; k < 10; ++k) backward.insert({14 - k, 19 - (k + 1) / 2});
+  EXPECT_EQ(PixelsOf(target_, kRed), backward);
+}
+
+TEST_F(LineTest, ClipsToTheFourPixelMargin) {
+  DrawLine(0, 10, 3, 15, kWhite);  // wholly left of the margin
+  DrawLine(0, 2, 20, 3, kWhite);   // wholly above it
+  EXPECT_TRUE(PixelsOf(target_, kWhite).empty());
+  DrawLine(0, 10, 10, 10, kWhite);  // crosses the left bound: starts at x = 4
+  EXPECT_EQ(PixelsOf(target_, kWhite), Row(10, 4, 9));
+  DrawLine(20, 12, 40, 12, kRed);  // the end moves onto x = 26 and is left out
+  EXPECT_EQ(PixelsOf(target_, kRed), Row(12, 20, 25));
+  Bitmap fresh(30, 30);
+  SetDrawTarget(fresh);
+  DrawLine(40, 14, 20, 14, kRed);  // the start moves onto x = 26 and is drawn
+  EXPECT_EQ(PixelsOf(fresh, kRed), Row(14, 21, 26));
+  Bitmap diagonal(30, 30);
+  SetDrawTarget(diagonal);
+  DrawLine(0, 0, 29, 29, kWhite);
+  PixelSet d;
+  for (int k = 4; k <= 25; ++k) d.insert({k, k});
+  EXPECT_EQ(PixelsOf(diagonal, kWhite), d);
+}
+
+TEST_F(LineTest, HugeCoordinatesClipWithoutOverflow) {
+  // (-32767, -32767) against the left bound: 32771 * 65534 exceeds 32 bits.
+  PixelSet d;
+  for (int k = 4; k <= 25; ++k) d.insert({k, k});
+  DrawLine(-32767, -32767, 32767, 32767, kWhite);
+  EXPECT_EQ(PixelsOf(target_, kWhite), d);
+  DrawLine(-2147483000, -2147483000, 2147483000, 2147483000, kRed);
+  EXPECT_EQ(PixelsOf(target_, kRed), d);
+  // Steep and shallow lines from far outside keep their direction.
+  Bitmap b(30, 30);
+  SetDrawTarget(b);
+  DrawLine(15, -2000000000, 15, 2000000000, kWhite);
+  DrawLine(-2000000000, 20, 2000000000, 20, kRed);
+  PixelSet column;
+  for (int y = 4; y <= 25; ++y) column.insert({15, y});
+  column.erase({15, 20});
+  EXPECT_EQ(PixelsOf(b, kWhite), column);
+  EXPECT_EQ(PixelsOf(b, kRed), Row(20, 4, 25));
+}
+
+TEST_F(LineTest, RandomLinesNeverLeaveTheClipRectangle) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
+  std::uniform_int_distribution<int32_t> near(-100, 130);
+  for (int i = 0; i < 4000; ++i) {
+    const bool wild = i % 2 == 0;
+    auto c = [&] { return wild ? any(random) : near(random); };
+    const int32_t x1 = c(), y1 = c(), x2 = c(), y2 = c();
+    switch (i % 3) {
+      case 0: DrawLine(x1, y1, x2, y2, kWhite); break;
+      case 1: DrawPatternLine(x1, y1, x2, y2, kWhite, kStop, 3, 0xFFFFFFFF); break;
+      default: DrawThickLineStop(x1, y1, x2, y2, kWhite, kStop); break;
+    }
+  }
+  // Centre pixels stay inside 4..26; wide and thick extras reach 2 further.
+  int drawn = 0;
+  for (auto [x, y] : PixelsOf(target_, kWhite)) {
+    ASSERT_TRUE(x >= 3 && x <= 28 && y >= 3 && y <= 28) << x << "," << y;
+    ++drawn;
+  }
+  EXPECT_GT(drawn, 100);
+}
+
+TEST_F(LineTest, WithoutATargetNothingIsDrawn) {
+  ClearDrawTarget();
+  DrawLine(5, 5, 20, 20, kWhite);
+  EXPECT_FALSE(DrawThickLineStop(5, 5, 20, 20, kWhite, kStop));
+  Bitmap tiny(6, 6);
+  SetDrawTarget(tiny);  // clip rectangle empty
+  DrawLine(0, 0, 5, 5, kWhite);
+  EXPECT_TRUE(PixelsOf(target_, kWhite).empty());
+  EXPECT_TRUE(PixelsOf(tiny, kWhite).empty());
+}
+
+// --- Patterned lines ----------------------------------------------------------------------
+
+TEST_F(LineTest, FullPatternIsTheSolidLine) {
+  DrawPatternLine(5, 6, 25, 17, kWhite, kStop, 1, 0xFFFFFFFF);
+  Bitmap solid(30, 30);
+  SetDrawTarget(solid);
+  DrawLine(5, 6, 25, 17, kWhite);
+  EXPECT_EQ(PixelsOf(target_, kWhite), PixelsOf(solid, kWhite));
+}
+
+TEST_F(LineTest, DashPhaseCarriesOverUntilReset) {
+  // Four set bits, four clear bits. The phase advances before each pixel,
+  // so the first pixel of a fresh figure reads bit 1.
+  constexpr uint32_t kDashes = 0x0F0F0F0F;
+  DrawPatternLine(4, 10, 24, 10, kWhite, kStop, 1, kDashes);
+  PixelSet first = Row(10, 4, 6);
+  first.merge(Row(10, 11, 14));
+  first.merge(Row(10, 19, 22));
+  EXPECT_EQ(PixelsOf(target_, kWhite), first);
+  EXPECT_EQ(LinePatternPhase, 20);
+  // The next segment continues the rhythm: bits 21..23 clear, 24..27 set.
+  DrawPatternLine(4, 12, 12, 12, kRed, kStop, 1, kDashes);
+  EXPECT_EQ(PixelsOf(target_, kRed), Row(12, 7, 10));
+  // After a reset the rhythm starts again.
+  ResetLinePattern();
+  DrawPatternLine(4, 14, 12, 14, kStop + 1, kStop, 1, kDashes);
+  PixelSet reset = Row(14, 4, 6);
+  reset.insert({11, 14});
+  EXPECT_EQ(PixelsOf(target_, kStop + 1), reset);
+}
+
+TEST_F(LineTest, PhaseWrapsAroundThirtyTwo) {
+  // Only bit 0 set: pixels 32, 64, ... of the figure.
+  DrawPatternLine(4, 10, 26, 10, kWhite, kStop, 1, 1);
+  DrawPatternLine(4, 12, 26, 12, kWhite, kStop, 1, 1);
+  EXPECT_EQ(PixelsOf(target_, kWhite), (PixelSet{{13, 12}}));  // pixel 32 = 22 + 10
+}
+
+TEST_F(LineTest, WidthsTwoAndThreeAddTheirBlocks) {
+  DrawPatternLine(10, 10, 11, 10, kWhite, kStop, 2, 0xFFFFFFFF);
+  EXPECT_EQ(PixelsOf(target_, kWhite), (PixelSet{{10, 10}, {11, 10}, {10, 9}, {11, 9}}));
+  DrawPatternLine(20, 20, 21, 20, kRed, kStop, 3, 0xFFFFFFFF);
+  PixelSet block;
+  for (int y = 19; y <= 21; ++y) block.merge(Row(y, 19, 21));
+  EXPECT_EQ(PixelsOf(target_, kRed), block);
+}
+
+TEST_F(LineTest, StopColourEndsPatternLinesAtCentreOrExtraPixel) {
+  target_.SetPixel(12, 10, kStop);
+  DrawPatternLine(4, 10, 20, 10, kWhite, kStop, 1, 0xFFFFFFFF);
+  EXPECT_EQ(PixelsOf(target_, kWhite), Row(10, 4, 11));
+  EXPECT_EQ(target_.Pixel(12, 10), kStop);
+  // Width 3: at centre 14 the last extra pixel, (15, 21), holds the stop
+  // colour; the extras before it are written, nothing after.
+  {
+    platform::DrawingContext dc(target_);  // a painted stop pixel counts too
+    dc.SetPixel(15, 21, platform::PixelToColorRef(kStop));
+  }
+  DrawPatternLine(4, 20, 24, 20, kRed, kStop, 3, 0xFFFFFFFF);
+  EXPECT_EQ(target_.Pixel(14, 21), kRed);
+  EXPECT_EQ(target_.Pixel(15, 20), kRed);
+  EXPECT_EQ(target_.Pixel(16, 20), 0u);
+  EXPECT_TRUE(platform::SameColor(target_.Pixel(15, 21), kStop));
+}
+
+// --- Thick lines --------------------------------------------------------------------------
+
+TEST_F(LineTest, ThickLineDrawsTheFrameOfEachCentre) {
+  EXPECT_FALSE(DrawThickLineStop(10, 10, 12, 10, kWhite, kStop));
+  // Centres (10, 10) and (11, 10): rows y + 2 and y - 1 from x - 1 to x + 2,
+  // and the column x - 1 in rows y + 1 and y.
+  PixelSet expected = Row(12, 9, 13);
+  expected.merge(Row(9, 9, 13));
+  expected.merge(PixelSet{{9, 11}, {9, 10}, {10, 11}, {10, 10}});
+  EXPECT_EQ(PixelsOf(target_, kWhite), expected);
+  EXPECT_FALSE(DrawThickLineStop(15, 15, 15, 15, kRed, kStop));
+  EXPECT_FALSE(DrawThickLineStop(0, 0, 3, 28, kRed, kStop));
+  EXPECT_TRUE(PixelsOf(target_, kRed).empty());
+}
+
+TEST_F(LineTest, ThickLineStopsAtEachCheckedPixel) {
+  struct Case {
+    int sx, sy;          // the stop pixel, for the centre (11, 20)
+    int written;         // pixels of that centre written before the stop
+  };
+  // Checks in order: (x-1, y+2) before anything, (x+2, y+2) after three,
+  // (x-1, y-1) after six, (x+2, y-1) after nine.
+  for (const Case& c : {Case{10, 22, 0}, Case{13, 22, 3}, Case{10, 19, 6}, Case{13, 19, 9}}) {
+    Bitmap b(30, 30);
+    SetDrawTarget(b);
+    b.SetPixel(c.sx, c.sy, kStop);
+    // Draw the centre (11, 20) alone first to know its frame.
+    EXPECT_TRUE(DrawThickLineStop(11, 20, 20, 20, kRed, kStop)) << c.sx << "," << c.sy;
+    EXPECT_EQ(int(PixelsOf(b, kRed).size()), c.written) << c.sx << "," << c.sy;
+    EXPECT_EQ(b.Pixel(c.sx, c.sy), kStop);
+  }
+}
+
+// --- Arcs -----------------------------------------------------------------------------------
+
+class ArcTest : public GraphMiscTest {
+ protected:
+  void SetUp() override {
+    GraphMiscTest::SetUp();
+    SetDrawTarget(target_);
+  }
+  // True when a pixel within 1 of the arc point at `angle` (tenths of a
+  // degree clockwise from up) about (50, 50), radius 30, is drawn.
+  bool DrawnAt(int angle) const {
+    const double a = angle / 10.0 * M_PI / 180.0;
+    const int x = int(std::lround(50 + 30 * std::sin(a))), y = int(std::lround(50 - 30 * std::cos(a)));
+    for (int v = y - 1; v <= y + 1; ++v)
+      for (int u = x - 1; u <= x + 1; ++u)
+        if (target_.Pixel(u, v) != 0) return true;
+    return false;
+  }
+  Bitmap target_{100, 100};
+};
+
+TEST_F(ArcTest, FullCircleIsClosed) {
+  EXPECT_FALSE(DrawArc(50, 50, 30, 0, 3600, 10, kWhite, kStop));
+  for (int a = 0; a < 3600; a += 50) EXPECT_TRUE(DrawnAt(a)) << a;
+  EXPECT_EQ(target_.Pixel(50, 50), 0u);
+  EXPECT_EQ(target_.Pixel(50, 35), 0u);
+}
+
+TEST_F(ArcTest, ForwardReversedAndAcrossZero) {
+  struct Case {
+    const char* what;
+    uint8_t reverse;
+    int start, end;
+    std::vector<int> on, off;
+  };
+  const std::vector<Case> cases = {
+      {"forward quarter", 0, 0, 900, {0, 450, 900}, {1350, 1800, 2700}},
+      {"reversed quarter", 1, 900, 0, {0, 450, 900}, {1350, 1800, 2700}},
+      {"forward across 0", 0, 3300, 300, {3300, 0, 300}, {900, 1800, 2700}},
+      {"reversed across 0", 1, 300, 3300, {3300, 0, 300}, {900, 1800, 2700}},
+      {"forward from below 0", 0, -450, 450, {3150, 0, 450}, {1800}},
+      // With the end below the start, a forward arc goes the long way round.
+      {"forward long way", 0, 900, 0, {900, 1800, 2700, 3500}, {450}},
+      {"reversed long way", 1, 0, 900, {3500, 2700, 1800, 900}, {450}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    target_.Fill(0);
+    ArcReverse = c.reverse;
+    EXPECT_FALSE(DrawArc(50, 50, 30, c.start, c.end, 10, kWhite, kStop));
+    for (int a : c.on) EXPECT_TRUE(DrawnAt(a)) << a;
+    for (int a : c.off) EXPECT_FALSE(DrawnAt(a)) << a;
+  }
+}
+
+TEST_F(ArcTest, StopColourEndsTheArc) {
+  // A stop block across the arc at 90 degrees (right of the centre).
+  for (int y = 44; y <= 56; ++y)
+    for (int x = 76; x <= 84; ++x) target_.SetPixel(x, y, kStop);
+  EXPECT_TRUE(DrawArc(50, 50, 30, 0, 1800, 10, kWhite, kStop));
+  EXPECT_TRUE(DrawnAt(450));
+  EXPECT_FALSE(DrawnAt(1350));
+  target_.Fill(0);
+  for (int y = 44; y <= 56; ++y)
+    for (int x = 76; x <= 84; ++x) target_.SetPixel(x, y, kStop);
+  ArcReverse = 1;
+  EXPECT_TRUE(DrawArc(50, 50, 30, 1800, 0, 10, kWhite, kStop));
+  EXPECT_TRUE(DrawnAt(1350));
+  EXPECT_FALSE(DrawnAt(450));
+}
+
+TEST_F(ArcTest, EqualAnglesOrNoStepDrawNothing) {
+  EXPECT_FALSE(DrawArc(50, 50, 30, 900, 900, 10, kWhite, kStop));
+  EXPECT_FALSE(DrawArc(50, 50, 30, 0, 900, 0, kWhite, kStop));
+  EXPECT_TRUE(PixelsOf(target_, 0).size() == 10000u);
+}
+
+}  // namespace
