@@ -101,14 +101,6 @@ TEST_F(DrawingColorsTest, FullColourKeepsColoursAndDropsFlagBits) {
   EXPECT_EQ(ColorForMode(1, 2, 3), MakeColorRef(1, 2, 3));
 }
 
-TEST_F(DrawingColorsTest, SwapRedBlueExchangesFirstAndThirdByte) {
-  uint8_t c[3] = {10, 20, 30};
-  SwapRedBlue(c);
-  EXPECT_EQ(c[0], 30);
-  EXPECT_EQ(c[1], 20);
-  EXPECT_EQ(c[2], 10);
-}
-
 TEST_F(DrawingColorsTest, PrintScaleRoundsHalvesToEvenAndIsAtLeastOne) {
   EXPECT_EQ(PrintScaleForResolution(96, 96), 1);    // 0.48
   EXPECT_EQ(PrintScaleForResolution(300, 300), 2);  // 1.5

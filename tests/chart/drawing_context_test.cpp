@@ -136,15 +136,6 @@ TEST(DrawingContext, DottedPenIsThreeOnThreeOff) {
 
 // --- Fonts and text -----------------------------------------------------------------------
 
-TEST(Fonts, FacesAreSubstitutedByFreeFonts) {
-  EXPECT_EQ(platform::SubstituteFace("Arial"), "Liberation Sans");
-  EXPECT_EQ(platform::SubstituteFace("times new roman"), "Liberation Serif");
-  EXPECT_EQ(platform::SubstituteFace("Courier New"), "Liberation Mono");
-  EXPECT_EQ(platform::SubstituteFace("Symbol"), "DejaVu Sans");
-  EXPECT_EQ(platform::SubstituteFace("", platform::FontFamily::Roman), "Liberation Serif");
-  EXPECT_EQ(platform::SubstituteFace("DejaVu Serif"), "DejaVu Serif");
-}
-
 TEST(Fonts, SymbolCodesBecomeGreekLetters) {
   EXPECT_EQ(platform::SymbolToGreek("abgdezhq"), "\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8");
   EXPECT_EQ(platform::SymbolToGreek("iklmnxoprstufcyw"),
