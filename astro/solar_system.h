@@ -3,9 +3,9 @@
 // owns one), and TSolSysBody, the record of one body (the nine planets, the
 // Moon, asteroids and comets), with the global tables of bodies.
 //
-// Both records are packed and trivially copyable: plotters copy them whole.
-// Because they are packed, do not bind non-const references or pointers to
-// their double fields: read them into locals, call, and store back.
+// Both records are trivially copyable with fixed-size text fields: plotters
+// copy them whole by assignment. They keep natural alignment (like the
+// observer record), so their fields may be passed by reference.
 //
 // Angles are radians and distances astronomical units unless a field says
 // otherwise.
@@ -19,9 +19,8 @@
 
 struct TObserverTime;
 
-#pragma pack(push, 1)
-
-// The solar-system work record (313 bytes).
+// The solar-system work record (313 bytes of data in the field order of the
+// original layout).
 struct TSolarContext {
   // 0: ask the astrometry provider for the Sun, Moon and planets after the
   // built-in computation; non-zero: built-in results only.
@@ -157,10 +156,7 @@ struct TSolSysBody {
   double LastHeight;
 };
 
-#pragma pack(pop)
-
 static_assert(std::is_trivially_copyable_v<TSolarContext> && std::is_standard_layout_v<TSolarContext>);
-static_assert(sizeof(TSolarContext) == 313);
 static_assert(std::is_trivially_copyable_v<TSolSysBody> && std::is_standard_layout_v<TSolSysBody>);
 
 // --- Global body tables ----------------------------------------------------------
