@@ -29,7 +29,8 @@ constexpr const char* kStartupLog = "startup_log.txt";
 
 // Mean elements at J2000.0 (JPL's approximate Keplerian elements) with the
 // apparent diameters at 1 AU; V(1,0) from the Astronomical Almanac 1984
-// (Meeus, "Astronomical Algorithms", ch. 41).
+// (Meeus, "Astronomical Algorithms", ch. 41). Pluto's period is the one of
+// its mean motion, 145.2078°/century (247.93 tropical years).
 const TPlanetElements PlanetElementTable[kPlanetCount] = {
     {0.24085, 252.25084, 77.45645, 0.20563069, 0.38709893, 7.00487, 48.33167, 6.74, -0.42},
     {0.61521, 181.97973, 131.53298, 0.00677323, 0.72333199, 3.39471, 76.68069, 16.92, -4.40},
@@ -39,7 +40,7 @@ const TPlanetElements PlanetElementTable[kPlanetCount] = {
     {29.45771, 49.94432, 92.43194, 0.0541506, 9.53707032, 2.48446, 113.71504, 165.6, -8.88},
     {84.01247, 313.23218, 170.96424, 0.04716771, 19.19126393, 0.76986, 74.22988, 65.8, -7.19},
     {164.79558, 304.88003, 44.97135, 0.00858587, 30.06896348, 1.76917, 131.72169, 62.2, -6.87},
-    {250.9, 238.92881, 224.06676, 0.24880766, 39.48168677, 17.14175, 110.30347, 8.2, -1.00},
+    {247.9257, 238.92881, 224.06676, 0.24880766, 39.48168677, 17.14175, 110.30347, 8.2, -1.00},
 };
 
 TPlanetElements PlanetElements[kPlanetCount];

@@ -11,6 +11,7 @@
 #include "astro/planets.h"
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
+#include "astro/transforms.h"
 #include "tests/astro/solar_system_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -57,14 +58,10 @@ double MeanAnomalyOf(double e, double nu) {
   return E - e * std::sin(E);
 }
 
-TEST(Kepler, MeeusExample30a) {
+TEST(Kepler, SolvesTheEquationForAllEccentricities) {
   // Meeus example 30.a: e = 0.1, M = 5°: E = 5.554589°.
   const double E = 5.554589 * kDeg;
-  const double nu = 2 * std::atan(std::sqrt(1.1 / 0.9) * std::tan(E / 2));
-  EXPECT_NEAR(KeplerTrueAnomaly(0.1, 5 * kDeg), nu, 1e-8);
-}
-
-TEST(Kepler, SolvesTheEquationForAllEccentricities) {
+  EXPECT_NEAR(KeplerTrueAnomaly(0.1, 5 * kDeg), 2 * std::atan(std::sqrt(1.1 / 0.9) * std::tan(E / 2)), 1e-8);
   for (double e : {0.0, 0.2, 0.6, 0.9, 0.97, 0.99, 0.9999}) {
     for (double M = -7.0; M <= 7.0; M += 0.37) {
       const double nu = KeplerTrueAnomaly(e, M);
@@ -184,13 +181,28 @@ TEST(Planets, MeeusExamples33aAnd41a) {
   EXPECT_TRUE(std::isfinite(venus.PhaseAngle) && std::isfinite(venus.LimbAngle));
 }
 
-TEST(Planets, MagnitudeFormulas) {
+TEST(Planets, PlutoMeeusExample37a) {
+  // Pluto on 1992 October 13.0 TD (Meeus example 37.a, J2000 coordinates):
+  // α 232.93137°, δ -4.45802°, Δ 30.528264 AU, r 29.711111 AU. Eight years
+  // from the elements' epoch the mean elements hold to 0.01°; with the
+  // period of 250.9 years once listed for Pluto they were 0.2° off here.
+  auto rec = ObserverAtTT(2448908.5);
+  TSolarContext ctx{};
+  CalcEarthOrbit(ctx, *rec);
+  TSolSysBody planets[kPlanetCount];
+  InitPlanetRecords(planets);
+  TSolSysBody& pluto = planets[8];
+  CalcPlanet(ctx, *rec, pluto);
+  double ra = 0, dec = 0;
+  EclipticToEquatorial(*rec, ra, dec, pluto.EclLongitude, pluto.EclLatitude);
+  EXPECT_LT(Separation(ra, dec, 232.93137 * kDeg, -4.45802 * kDeg), 0.01 * kDeg);
+  EXPECT_NEAR(pluto.Distance, 30.528264, 0.003);
+  EXPECT_NEAR(pluto.RadiusVector, 29.711111, 0.003);
+}
+
+TEST(Planets, MagnitudeOfVenusMeeusExample41a) {
   // Meeus example 41.a: Venus at r 0.724604, Δ 0.910947, phase 72.96°: -4.2.
   EXPECT_NEAR(PlanetMagnitude(2, 0, 0.724604, 0.910947, 72.96 * kDeg), -4.2, 0.05);
-  // Saturn with the ring wide open (B = 26.7°) is brighter than edge-on.
-  const double open = PlanetMagnitude(6, 0, 9.5, 8.5, 0, 26.7 * kDeg, 0);
-  const double edgeOn = PlanetMagnitude(6, 0, 9.5, 8.5, 0, 0, 0);
-  EXPECT_NEAR(edgeOn - open, 2.60 * std::sin(26.7 * kDeg) - 1.25 * std::pow(std::sin(26.7 * kDeg), 2), 1e-12);
 }
 
 TEST(Planets, VenusAtThe2004Transit) {
@@ -217,23 +229,6 @@ TEST(Planets, EarthRecordIsLeftAlone) {
   const TSolSysBody before = planets[2];
   CalcPlanet(ctx, *rec, planets[2]);
   EXPECT_EQ(std::memcmp(&before, &planets[2], sizeof before), 0);
-}
-
-TEST(Planets, CacheKeyedByTimeAndPlace) {
-  auto rec = ObserverAtTT(2451545.0);
-  TSolarContext ctx{};
-  CalcEarthOrbit(ctx, *rec);
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
-  TSolSysBody& mars = planets[3];
-  CalcPlanet(ctx, *rec, mars);
-  mars.RA = -7.0;
-  SetObserverTT(*rec, 2451545.0 + 50.0 / 86400);
-  CalcPlanet(ctx, *rec, mars);
-  EXPECT_EQ(mars.RA, -7.0);
-  SetObserverLocation(*rec, 1.0, 0.5, 100.0);
-  CalcPlanet(ctx, *rec, mars);
-  EXPECT_NE(mars.RA, -7.0);
 }
 
 // Comet Encke, Meeus example 33.a: a 2.2091404 AU, e 0.8502196, i 11.94524°,
@@ -317,27 +312,16 @@ TEST(OrbitBodies, DerivedAsteroidElements) {
 }
 
 TEST(OrbitBodies, ParabolicAndHyperbolicComets) {
+  // 30 days before perihelion on an orbit with q = 1.2 AU.
   auto rec = ObserverAtTT(2451545.0);
   TSolarContext ctx{};
   CalcSun(ctx, *rec);
   for (double e : {1.0, 1.002}) {
-    TSolSysBody c{};
-    c.Name = "C/test";
+    TSolSysBody c = Encke(true);
     c.Eccentricity = e;
     c.PerihelionDistance = 1.2;
-    c.SemiMajorAxis = -1;
-    c.Period = -1;
-    c.DailyMotion = -1;
     c.Epoch = 2451545.0 + 30;
-    c.Inclination = 1.2;
-    c.Node = 2.0;
-    c.Perihelion = 0.5;
-    c.AbsMagnitude = 6;
-    c.Slope = 0.15;
-    c.LastJD = -1;
-    CheckElementConversion(c);
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, c)) << e;
-    // 30 days before perihelion the body is just outside q.
     EXPECT_GT(c.RadiusVector, 1.2);
     EXPECT_LT(c.RadiusVector, 1.5);
     // No period: no magnitude.
