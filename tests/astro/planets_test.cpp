@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -56,6 +55,17 @@ constexpr double kDistanceTolerance[7] = {0.0056, 0.0012, 0.0021, 0.0018, 0.0021
 double MeanAnomalyOf(double e, double nu) {
   const double E = 2 * std::atan(std::sqrt((1 - e) / (1 + e)) * std::tan(nu / 2));
   return E - e * std::sin(E);
+}
+
+// Planet `number` (1..9) from fresh records, after the Sun and the Earth's
+// orbit of the context.
+TSolSysBody ComputedPlanet(const TObserverTime& rec, TSolarContext& ctx, int number) {
+  CalcSun(ctx, rec);
+  CalcEarthOrbit(ctx, rec);
+  TSolSysBody planets[kPlanetCount];
+  InitPlanetRecords(planets);
+  CalcPlanet(ctx, rec, planets[number - 1]);
+  return planets[number - 1];
 }
 
 TEST(Kepler, SolvesTheEquationForAllEccentricities) {
@@ -164,12 +174,7 @@ TEST(Planets, MeeusExamples33aAnd41a) {
   // β -2.08474°, Δ 0.910947 AU. Example 41.a: magnitude -4.2.
   auto rec = ObserverAtTT(2448976.5);
   TSolarContext ctx{};
-  CalcSun(ctx, *rec);
-  CalcEarthOrbit(ctx, *rec);
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
-  TSolSysBody& venus = planets[1];
-  CalcPlanet(ctx, *rec, venus);
+  const TSolSysBody venus = ComputedPlanet(*rec, ctx, 2);
   EXPECT_LT(Separation(venus.EclLongitude, venus.EclLatitude, 313.08102 * kDeg, -2.08474 * kDeg),
             kDirectionTolerance[1] * kDeg);
   EXPECT_NEAR(venus.Distance, 0.910947, 0.910947 * kDistanceTolerance[1]);
@@ -188,11 +193,7 @@ TEST(Planets, PlutoMeeusExample37a) {
   // period of 250.9 years once listed for Pluto they were 0.2° off here.
   auto rec = ObserverAtTT(2448908.5);
   TSolarContext ctx{};
-  CalcEarthOrbit(ctx, *rec);
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
-  TSolSysBody& pluto = planets[8];
-  CalcPlanet(ctx, *rec, pluto);
+  const TSolSysBody pluto = ComputedPlanet(*rec, ctx, 9);
   double ra = 0, dec = 0;
   EclipticToEquatorial(*rec, ra, dec, pluto.EclLongitude, pluto.EclLatitude);
   EXPECT_LT(Separation(ra, dec, 232.93137 * kDeg, -4.45802 * kDeg), 0.01 * kDeg);
@@ -211,24 +212,22 @@ TEST(Planets, VenusAtThe2004Transit) {
   // singular case; the method's error adds up to 0.13°.
   auto rec = ObserverAtTT(2453164.8472 + 65.0 / 86400);
   TSolarContext ctx{};
-  CalcSun(ctx, *rec);
-  CalcEarthOrbit(ctx, *rec);
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
-  CalcPlanet(ctx, *rec, planets[1]);
-  ASSERT_TRUE(std::isfinite(planets[1].RA) && std::isfinite(planets[1].Dec));
-  EXPECT_LT(Separation(planets[1].RA, planets[1].Dec, ctx.SunRA, ctx.SunDec), 627 * kArcsec + 0.13 * kDeg);
+  const TSolSysBody venus = ComputedPlanet(*rec, ctx, 2);
+  ASSERT_TRUE(std::isfinite(venus.RA) && std::isfinite(venus.Dec));
+  EXPECT_LT(Separation(venus.RA, venus.Dec, ctx.SunRA, ctx.SunDec), 627 * kArcsec + 0.13 * kDeg);
 }
 
 TEST(Planets, EarthRecordIsLeftAlone) {
+  // No geocentric place for the Earth: nothing is written, not even the
+  // cache key.
   auto rec = ObserverAtTT(2451545.0);
   TSolarContext ctx{};
-  CalcEarthOrbit(ctx, *rec);
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
-  const TSolSysBody before = planets[2];
-  CalcPlanet(ctx, *rec, planets[2]);
-  EXPECT_EQ(std::memcmp(&before, &planets[2], sizeof before), 0);
+  const TSolSysBody earth = ComputedPlanet(*rec, ctx, kEarthNumber);
+  EXPECT_EQ(earth.LastJD, -10000000.0);
+  EXPECT_EQ(earth.RA, 0.0);
+  EXPECT_EQ(earth.Dec, 0.0);
+  EXPECT_EQ(earth.Distance, 0.0);
+  EXPECT_EQ(earth.Magnitude, 0.0);
 }
 
 // Comet Encke, Meeus example 33.a: a 2.2091404 AU, e 0.8502196, i 11.94524°,
