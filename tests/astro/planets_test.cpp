@@ -145,6 +145,13 @@ TEST(NearParabolic, FailsWhereTheSeriesDiverges) {
   EXPECT_FALSE(SolveNearParabolic(s, std::nan(""), 0.99, 1.0));
 }
 
+TEST(Planets, LightTimeAndKilometres) {
+  // One astronomical unit: 499.005 s of light time (IAU 2012), 149597870.7
+  // km; the program's rounded 149600000 km stays within 2.2e-5 of both.
+  EXPECT_NEAR(LightTimeDays(1.0) * 86400, 499.005, 499.005 * 2.2e-5);
+  EXPECT_NEAR(AUToKm(30.0), 30 * 149597870.7, 30 * 149597870.7 * 2.2e-5);
+}
+
 TEST(Planets, AgainstErfaPlan94) {
   for (const PlanetRef& ref : kPlanetRef) {
     auto rec = ObserverAtTT(ref.tt);
