@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "catalog/sqlite_db.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+using testing_support::TempDir;
+using testing_support::WriteText;
+
+namespace {
+
+// The message of the exception `fn` raises ("" when it raises none).
+template <class F>
+std::string ErrorOf(F fn) {
+  try {
+    fn();
+  } catch (const ESQLiteException& e) {
+    return e.what();
+  }
+  return "";
+}
+
+bool NoStatementOpen(TSQLiteDatabase& db) { return sqlite3_next_stmt(db.Handle(), nullptr) == nullptr; }
+
+}  // namespace
+
+TEST(SQLiteLayer, ColumnKindsAndTypedAccess) {
+  TempDir dir;
+  TSQLiteDatabase db(dir.File("t.sqlite"), true);
+  db.Execute(
+      "CREATE TABLE t (i INTEGER, r REAL, f FLOAT, v VARCHAR(255), b BLOB, flag BOOLEAN, n INT)");
+  db.Execute("INSERT INTO t VALUES (42, 7, -2.75, 'M 31', x'0102ff', 1, 17)");
+  db.Execute("INSERT INTO t VALUES (NULL, NULL, NULL, NULL, x'', NULL, NULL)");
+  TSQLiteTable t = db.GetTable("SELECT *, i * 2 AS twice, 'x' || v AS label FROM t");
+
+  ASSERT_EQ(t.RowCount(), 2);
+  ASSERT_EQ(t.ColumnCount(), 9);
+  EXPECT_EQ(t.ColumnKind(0), dtInt);
+  EXPECT_EQ(t.ColumnKind(1), dtNumeric);
+  EXPECT_EQ(t.ColumnKind(2), dtNumeric);
+  EXPECT_EQ(t.ColumnKind(3), dtStr);
+  EXPECT_EQ(t.ColumnKind(4), dtBlob);
+  EXPECT_EQ(t.ColumnKind(5), dtInt);
+  EXPECT_EQ(t.ColumnKind(6), dtStr);      // "INT" is not one of the integer words
+  EXPECT_EQ(t.ColumnKind(7), dtInt);      // no declared type: the first row's value decides
+  EXPECT_EQ(t.ColumnKind(8), dtStr);
+  EXPECT_EQ(t.FieldIndex("LABEL"), 8);    // names compared without case
+
+  EXPECT_EQ(t.FieldAsInteger(0), 42);
+  EXPECT_EQ(t.FieldAsDouble(0), 42.0);
+  EXPECT_EQ(t.FieldAsString(1), "7");     // a REAL column holding 7 reads as a double
+  EXPECT_EQ(t.FieldAsDouble(1), 7.0);
+  EXPECT_EQ(t.FieldAsInteger(2), -2);     // truncated toward zero
+  EXPECT_EQ(t.FieldAsString(2), "-2.75");
+  EXPECT_EQ(t.FieldAsString(3), "M 31");
+  ASSERT_NE(t.FieldAsBlob(4), nullptr);
+  EXPECT_EQ(*t.FieldAsBlob(4), (std::vector<uint8_t>{1, 2, 255}));
+  EXPECT_EQ(t.FieldAsString(6), "17");
+  EXPECT_EQ(ErrorOf([&] { t.FieldAsInteger(6); }), "Not an integer or numeric field");
+  EXPECT_EQ(ErrorOf([&] { t.FieldAsDouble(3); }), "Not an integer or numeric field");
+  EXPECT_EQ(ErrorOf([&] { t.FieldAsBlob(3); }), "Not a Blob field");
+  EXPECT_EQ(t.FieldAsInteger(7), 84);
+  EXPECT_FALSE(t.FieldIsNull(0));
+
+  ASSERT_TRUE(t.Next());
+  for (int c : {0, 1, 2, 3, 5, 6}) EXPECT_TRUE(t.FieldIsNull(c)) << c;
+  EXPECT_EQ(t.FieldAsInteger(0), 0);
+  EXPECT_EQ(t.FieldAsDouble(1), 0.0);
+  EXPECT_EQ(t.FieldAsString(3), "");
+  EXPECT_EQ(t.FieldAsBlob(4), nullptr);  // an empty blob is nil
+  EXPECT_EQ(t.FieldAsBlob(3), nullptr);  // NULL too
+
+  EXPECT_FALSE(t.Next());
+  EXPECT_TRUE(t.AtEnd());
+  EXPECT_EQ(ErrorOf([&] { t.FieldAsString(0); }), "Table is at End of File");
+  EXPECT_FALSE(t.MoveTo(2));
+  EXPECT_TRUE(t.AtEnd());
+  EXPECT_TRUE(t.MoveTo(1));
+  EXPECT_TRUE(t.MoveFirst());
+  EXPECT_EQ(t.Row(), 0);
+  EXPECT_EQ(ErrorOf([&] { t.FieldIndex("nope"); }), "Field not found in dataset: nope");
+}
+
+TEST(SQLiteLayer, LongTextIsCutTo255Characters) {
+  TempDir dir;
+  TSQLiteDatabase db(dir.File("t.sqlite"), true);
+  db.Execute("CREATE TABLE t (s TEXT)");
+  db.AddParamText(":s", std::string(300, 'a'));
+  db.Execute("INSERT INTO t VALUES (:s)");
+  TSQLiteTable t = db.GetTable("SELECT s FROM t");
+  EXPECT_EQ(t.FieldAsString(0), std::string(255, 'a'));
+}
+
+TEST(SQLiteLayer, EmptyResult) {
+  TempDir dir;
+  TSQLiteDatabase db(dir.File("t.sqlite"), true);
+  db.Execute("CREATE TABLE t (a INTEGER)");
+  TSQLiteTable t = db.GetTable("SELECT * FROM t");
+  EXPECT_EQ(t.RowCount(), 0);
+  EXPECT_EQ(t.ColumnCount(), 0);
+  EXPECT_TRUE(t.Columns().empty());
+  EXPECT_TRUE(t.AtEnd());
+  EXPECT_FALSE(t.MoveFirst());
+  EXPECT_FALSE(t.MoveTo(0));
+  EXPECT_FALSE(t.Next());
+  EXPECT_EQ(ErrorOf([&] { t.FieldIndex("a"); }), "Field a Not found. Empty dataset");
+  EXPECT_EQ(ErrorOf([&] { t.FieldAsInteger(0); }), "Table is at End of File");
+}
+
+TEST(SQLiteLayer, OpenFailuresAndLayerErrors) {
+  TempDir dir;
+  // A missing database raises and is not created.
+  const std::string missing = dir.File("Objects.sqlite");
+  EXPECT_EQ(ErrorOf([&] { TSQLiteDatabase db(missing); }),
+            "Failed to open database \"" + missing + "\" : unable to open database file");
+  EXPECT_FALSE(platform::FileExists(missing));
+
+  // A file that is no database opens, and the first query says so.
+  WriteText(dir.File("junk.sqlite"), std::string(3000, 'x'));
+  {
+    TSQLiteDatabase junk(dir.File("junk.sqlite"));
+    EXPECT_EQ(ErrorOf([&] { junk.GetTable("SELECT * FROM t"); }),
+              "Error executing SQL.\rError [26]: File opened that is not a database file.\r"
+              "\"SELECT * FROM t\": file is not a database");
+  }
+
+  TSQLiteDatabase db(dir.File("t.sqlite"), true);
+  EXPECT_EQ(ErrorOf([&] { db.GetTable("SELEC 1"); }),
+            "Error executing SQL.\rError [1]: SQL error or missing database.\r\"SELEC 1\": "
+            "near \"SELEC\": syntax error");
+  EXPECT_EQ(ErrorOf([&] { db.GetTable("  "); }), "Could not prepare SQL statement");
+  db.Execute("CREATE TABLE t (a INTEGER PRIMARY KEY)");
+  db.Execute("INSERT INTO t VALUES (0)");
+  db.Execute("INSERT INTO t VALUES (1)");
+  EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO t VALUES (1)"); }),
+            "Error executing SQL statement.\rError [19]: Abort due to contraint violation.\r"
+            "\"INSERT INTO t VALUES (1)\": UNIQUE constraint failed: t.a");
+  EXPECT_TRUE(NoStatementOpen(db));
+
+  // A failure while stepping (integer overflow in the second row) still finalises the
+  // statement: the table can be dropped at once.
+  EXPECT_NE(ErrorOf([&] { db.GetTable("SELECT a, abs(-9223372036854775807 - a) FROM t"); })
+                .find("Could not retrieve data.\rError [1]"),
+            std::string::npos);
+  EXPECT_TRUE(NoStatementOpen(db));
+  db.Execute("DROP TABLE t");
+  EXPECT_FALSE(db.TableExists("t"));
+}
+
+TEST(SQLiteLayer, DescriptionsOfResultCodes) {
+  EXPECT_EQ(SQLiteErrorDescription(0), "Successful result");
+  EXPECT_EQ(SQLiteErrorDescription(5), "The database file is locked");
+  EXPECT_EQ(SQLiteErrorDescription(19), "Abort due to contraint violation");
+  EXPECT_EQ(SQLiteErrorDescription(101), "sqlite3_step() has finished executing");
+  EXPECT_EQ(SQLiteErrorDescription(27), "Unknown SQLite Error Code \"27\"");
+}
+
+TEST(SQLiteLayer, TransactionsAndRollbackOnClose) {
+  TempDir dir;
+  const std::string path = dir.File("t.sqlite");
+  {
+    TSQLiteDatabase db(path, true);
+    db.Execute("CREATE TABLE t (a INTEGER)");
+    db.BeginTransaction();
+    EXPECT_TRUE(db.InTransaction());
+    EXPECT_EQ(ErrorOf([&] { db.BeginTransaction(); }), "Transaction already open");
+    db.Execute("INSERT INTO t VALUES (1)");
+    db.Rollback();
+    EXPECT_FALSE(db.InTransaction());
+    db.BeginTransaction();
+    db.Execute("INSERT INTO t VALUES (2)");
+    db.Commit();
+    db.BeginTransaction();
+    db.Execute("INSERT INTO t VALUES (3)");
+    // Closed with the transaction open: rolled back.
+  }
+  TSQLiteDatabase db(path);
+  TSQLiteTable t = db.GetTable("SELECT a FROM t");
+  ASSERT_EQ(t.RowCount(), 1);
+  EXPECT_EQ(t.FieldAsInteger(0), 2);
+}
+
+TEST(SQLiteLayer, NamedParametersAndAwkwardTableNames) {
+  TempDir dir;
+  TSQLiteDatabase db(dir.File("t.sqlite"), true);
+  const std::string name = "o'meara \"list\".txt";
+  db.Execute("CREATE TABLE " + SQLiteQuoteName(name) + " (a INTEGER, b FLOAT, c TEXT)");
+  EXPECT_TRUE(db.TableExists("O'MEARA \"LIST\".TXT"));
+  EXPECT_FALSE(db.TableExists("o'meara"));
+
+  std::vector<std::string> seen;
+  db.OnQuery = [&](const std::string& sql) { seen.push_back(sql); };
+  db.AddParamInt(":a", -5);
+  db.AddParamFloat("b", 0.5);  // the prefix may be left out
+  db.AddParamNull("@c");
+  db.Execute("INSERT INTO " + SQLiteQuoteName(name) + " VALUES (:a, :b, @c)");
+  // The list was used once: a statement naming the parameters again binds NULL.
+  db.Execute("INSERT INTO " + SQLiteQuoteName(name) + " VALUES (:a, :b, @c)");
+  TSQLiteTable t = db.GetTable("SELECT * FROM " + SQLiteQuoteName(name) + " ORDER BY a DESC");
+  ASSERT_EQ(t.RowCount(), 2);
+  EXPECT_EQ(t.FieldAsInteger(0), -5);
+  EXPECT_EQ(t.FieldAsDouble(1), 0.5);
+  EXPECT_TRUE(t.FieldIsNull(2));
+  ASSERT_TRUE(t.Next());
+  EXPECT_TRUE(t.FieldIsNull(0));
+  EXPECT_EQ(seen.size(), 3u);
+}
