@@ -1,0 +1,37 @@
+// What the catalogues need of the chart and the main window, as hooks that
+// those install once at start-up on the GUI thread. Until they are installed
+// every hook does nothing, so the catalogues run alone in tests and tools.
+#pragma once
+
+#include <functional>
+#include <string>
+
+struct TStarOptions;
+
+struct TCatalogHooks {
+  // The overlay threads' pause protocol (cursor watch and magnifier).
+  std::function<void()> pauseCursorThread;
+  std::function<void()> pauseMagnifierThread;
+  std::function<void()> resumeMagnifierThread;
+  std::function<void()> resumeCursorThread;
+  // Sets the main plotter's replot byte.
+  std::function<void()> requestReplot;
+  // Text of status-bar panel 3 (star-conversion progress; "" empties it).
+  std::function<void(const std::string&)> showStatusPanel3;
+  // Copies the appearance values of the star options into the main
+  // plotter's star switches: drawing mode, size adjustment, colour, names,
+  // Greek letters and the automatic faint limit.
+  std::function<void(const TStarOptions&)> applyStarAppearance;
+  // The main plotter's object-label switch.
+  std::function<void(bool)> setObjectLabels;
+};
+
+// Installs the hooks (GUI thread, before any catalogue work starts).
+void SetCatalogHooks(TCatalogHooks hooks);
+const TCatalogHooks& CatalogHooks();
+
+// Calls a hook when it is installed.
+template <class F, class... A>
+void CallHook(const F& hook, A&&... args) {
+  if (hook) hook(std::forward<A>(args)...);
+}

@@ -1,0 +1,567 @@
+#include "catalog/stars.h"
+
+#include <fcntl.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <thread>
+
+#include "app/globals.h"
+#include "app/messages.h"
+#include "astro/precession.h"
+#include "catalog/hooks.h"
+#include "platform/codec.h"
+#include "platform/dialogs.h"
+#include "platform/gui_thread.h"
+#include "platform/numfmt.h"
+#include "platform/paths.h"
+
+std::vector<TSaoStar> SaoStars;
+int32_t SaoStarCount = 0;
+std::vector<TTychoStar> TychoStars;
+int32_t TychoStarCount = 0;
+std::vector<std::string> StarNames;
+int32_t StarNameCount = 0;
+std::string StarProgressText;
+double StarCatalogEpoch = 0;
+uint8_t StarCatalogPrecessed = 0;
+uint8_t SaoFileOpen = 0;
+std::atomic<uint8_t> StarLoaderBusy{0};
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586476925286766559;
+constexpr double kFileAngleUnit = 2147483647.0;
+constexpr double kDegreesPerRadian = 57.29577951308232;
+constexpr int kSaoBlockRecords = 400;
+constexpr int kTychoBlockRecords = 8192;
+constexpr const char* kWarningCaption = "Noctra - Warning:";
+constexpr const char* kLowMemoryText = "Low memory, could not allocate\r\nmemory for star catalog.";
+constexpr const char* kNotesFileName = "yale_notes.dat";
+constexpr const char* kNotesCloseDetail = "Yale_Notes.dat";
+
+// A C stream that closes itself.
+struct FileCloser {
+  void operator()(std::FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File OpenForReading(const std::string& path, bool sequential) {
+  File f(std::fopen(path.c_str(), "rb"));
+  if (f && sequential) posix_fadvise(fileno(f.get()), 0, 0, POSIX_FADV_SEQUENTIAL);
+  return f;
+}
+
+// Size of an open file in bytes; -1 when it cannot be told.
+int64_t FileSize(std::FILE* f) {
+  if (std::fseek(f, 0, SEEK_END) != 0) return -1;
+  const long size = std::ftell(f);
+  if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) return -1;
+  return size;
+}
+
+// Closes the file; false when the close failed.
+bool CloseFile(File& f) {
+  std::FILE* raw = f.release();
+  return raw ? std::fclose(raw) == 0 : true;
+}
+
+// Shows work of a worker on the GUI thread without waiting for it.
+void OnGuiThread(std::function<void()> fn) {
+  if (platform::IsGuiThread())
+    fn();
+  else
+    platform::PostToGuiThread(std::move(fn));
+}
+
+// The note at a 1-based offset: the bytes before the first "|" within the
+// first 2,047 bytes read there (empty when there is none, or when the
+// offset lies outside the file).
+std::string ReadNoteBytes(std::FILE* f, uint32_t offset) {
+  if (!f || offset == 0) return std::string();
+  if (std::fseek(f, long(offset) - 1, SEEK_SET) != 0) return std::string();
+  char buf[kStarNoteBufferBytes];
+  const std::size_t n = std::fread(buf, 1, sizeof buf, f);
+  const std::size_t limit = std::min<std::size_t>(n, kStarNoteBufferBytes - 1);
+  for (std::size_t i = 0; i < limit; ++i)
+    if (buf[i] == '|') return std::string(buf, i);
+  return std::string();
+}
+
+bool IsUpperAscii(char c) { return c >= 'A' && c <= 'Z'; }
+char LowerAscii(char c) { return IsUpperAscii(c) ? char(c - 'A' + 'a') : c; }
+
+// Removes the first occurrence of `word` in `text`, ignoring ASCII case.
+void RemoveWordNoCase(std::string& text, const std::string& word) {
+  if (word.size() > text.size()) return;
+  for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
+    bool match = true;
+    for (std::size_t k = 0; k < word.size() && match; ++k)
+      match = LowerAscii(text[i + k]) == LowerAscii(word[k]);
+    if (match) {
+      text.erase(i, word.size());
+      return;
+    }
+  }
+}
+
+// The stored name of a note, or "".
+std::string NameFromNote(const std::string& noteBytes) {
+  TStarNoteLines lines;
+  const int count = SplitStarNote(noteBytes, lines);
+  std::string name;
+  ExtractStarName(lines, count, name);
+  return platform::CutToChars(name, kMaxStarNameChars);
+}
+
+bool FitsMemory(std::size_t count, std::size_t recordBytes, std::size_t limit) {
+  return count <= limit / recordBytes;
+}
+
+}  // namespace
+
+// --- Records and filter -------------------------------------------------------
+
+TSaoRecord DecodeSaoRecord(const uint8_t* p) {
+  TSaoRecord r;
+  r.Flags = platform::GetU16(p + 0);
+  r.GreekCode = p[6];
+  r.RA = platform::GetI32(p + 9);
+  r.PmRA = platform::GetI16(p + 13);
+  r.Dec = platform::GetI32(p + 15);
+  r.PmDec = platform::GetI16(p + 19);
+  r.Magnitude = p[21];
+  r.Spectral = platform::GetU16(p + 23);
+  r.NoteOffset = platform::GetU32(p + 27);
+  return r;
+}
+
+bool IsEmptySaoRecord(const uint8_t* p) {
+  for (std::size_t i = 0; i < kSaoRecordBytes; ++i)
+    if (p[i]) return false;
+  return true;
+}
+
+bool StarFilter(const TSaoRecord& r, const TStarOptions& o) {
+  // Variable stars.
+  const bool variable = r.Variable();
+  switch (o.VariableMode) {
+    case 1:
+      if (!variable) return false;
+      break;
+    case 2:
+      if (variable && r.Magnitude == 0) return false;
+      break;
+    case 3:
+      if (variable) return false;
+      break;
+    default:
+      break;
+  }
+  // Magnitude limits; a star without a magnitude passes them.
+  if (r.Magnitude != 0) {
+    const double m = r.Magnitude / 10.0 - 2.0;
+    if (m > o.HighMagLimit || m < o.LowMagLimit) return false;
+  }
+  // Total proper motion, arcseconds per year.
+  const double mua = r.PmRA / 1000.0;
+  const double mud = r.PmDec / 1000.0;
+  const double mu = std::sqrt(mua * mua + mud * mud);
+  if (mu > o.HighProperLimit || mu < o.LowProperLimit) return false;
+  // Luminosity class, tested only when some class is switched off. Digits
+  // 6 and 7 count as class I; 0, 8 and 9 name no class.
+  bool allLuminosity = true;
+  for (uint8_t f : o.LuminosityClasses) allLuminosity = allLuminosity && f;
+  if (!allLuminosity) {
+    int digit = r.Spectral % 10;
+    if (digit == 6 || digit == 7) digit = 1;
+    if (digit < 1 || digit > 5 || !o.LuminosityClasses[digit - 1]) return false;
+  }
+  // Spectral class: O..M split by subclass 0-4 and 5-9, then R..WN.
+  const int c = r.Spectral / 100;
+  const int s = (r.Spectral / 10) % 10;
+  if (c == 0 || c > 14) return true;
+  const int flag = c <= 7 ? (c - 1) * 2 + (s >= 5 ? 1 : 0) : 14 + (c - 8);
+  return o.SpectralClasses[flag] != 0;
+}
+
+void ConvertStarPosition(const TObserverTime& obs, int32_t ra32, int32_t dec32, int16_t pmRA,
+                         int16_t pmDec, float& outRA, float& outDec) {
+  // File units to radians.
+  double ra = ra32 / kFileAngleUnit * kTwoPi;
+  double dec = dec32 / kFileAngleUnit * kTwoPi;
+  if (obs.PrecessionOn) {
+    // Milliarcseconds per year to radians per year, then the motion since
+    // J2000 and the precession to the chart epoch.
+    const double scale = 1.0 / 1000.0 / 3600.0 / kDegreesPerRadian;
+    ApplyProperMotion(obs, ra, dec, pmRA * scale, pmDec * scale);
+    Precess(obs, ra, dec);
+  }
+  // Right ascension into [0, 2π).
+  if (ra < 0)
+    ra += kTwoPi;
+  else if (ra >= kTwoPi)
+    ra -= kTwoPi;
+  if (!(ra >= 0 && ra < kTwoPi)) {  // only damaged records get here
+    ra = std::fmod(ra, kTwoPi);
+    if (ra < 0) ra += kTwoPi;
+    if (!(ra >= 0 && ra < kTwoPi)) ra = 0;
+  }
+  outRA = float(ra);
+  if (outRA >= float(kTwoPi)) outRA = 0.0f;  // rounding to float reached 2π
+  outDec = float(dec);
+}
+
+// --- Notes and names ------------------------------------------------------------
+
+int SplitStarNote(const std::string& note, TStarNoteLines& lines) {
+  for (std::string& l : lines) l.clear();
+  if (note.empty()) {
+    lines[0] = "No data";
+    return 1;
+  }
+  std::array<std::string, kStarNoteLines> raw;
+  int line = 0;
+  for (char c : note) {
+    if (c == '~') {
+      ++line;
+      if (line >= kStarNoteLines) break;  // lines after the twelfth are dropped
+      continue;
+    }
+    std::string& l = raw[std::size_t(line)];
+    if (l.size() < 255)
+      l += c;
+    else
+      l.back() = c;  // further characters overwrite the last one
+  }
+  const int count = std::min(line + 1, kStarNoteLines);
+  for (int i = 0; i < count; ++i) lines[std::size_t(i)] = platform::Cp1252ToUtf8(raw[std::size_t(i)]);
+  return count;
+}
+
+void ReadStarNotes(uint32_t offset, TStarNoteLines& lines, int& count) {
+  std::string note;
+  if (offset != 0) {
+    File f = OpenForReading(platform::FindFileNoCase(DataFolder, kNotesFileName), false);
+    if (f) {
+      note = ReadNoteBytes(f.get(), offset);
+      if (!CloseFile(f)) OnGuiThread([] { ShowErrorMessage(104, kNotesCloseDetail); });
+    }
+  }
+  count = SplitStarNote(note, lines);
+}
+
+void ExtractStarName(const TStarNoteLines& lines, int count, std::string& name) {
+  name.clear();
+  count = std::clamp(count, 0, kStarNoteLines);
+  for (int i = 0; i < count; ++i) {
+    const std::string& line = lines[std::size_t(i)];
+    if (line.size() < 2 || line[0] != 'N' || line[1] != ':') continue;
+    // From the sixth character up to the first ";", "," or ".".
+    std::string cand = line.size() > 5 ? line.substr(5) : std::string();
+    const std::size_t stop = cand.find_first_of(";,.");
+    if (stop != std::string::npos) cand.resize(stop);
+    // A name with a digit is a designation, not a name.
+    if (cand.find_first_of("0123456789") != std::string::npos) {
+      name.clear();
+      return;
+    }
+    // Capitals that do not follow a blank to lower case.
+    for (std::size_t k = 0; k < cand.size(); ++k)
+      if (IsUpperAscii(cand[k]) && (k == 0 || cand[k - 1] != ' ')) cand[k] = LowerAscii(cand[k]);
+    for (const char* word : {"designated ", " by", "becvar", " in", "called"})
+      RemoveWordNoCase(cand, word);
+    if (!cand.empty() && cand[0] >= 'a' && cand[0] <= 'z') cand[0] = char(cand[0] - 'a' + 'A');
+    name = cand;
+  }
+}
+
+namespace {
+File g_notes;
+File g_sao;
+int32_t g_saoRecords = 0;
+}  // namespace
+
+bool OpenStarNotes() {
+  g_notes = OpenForReading(platform::FindFileNoCase(DataFolder, kNotesFileName), false);
+  return bool(g_notes);
+}
+
+int ReadStarNote(uint32_t offset, std::string& note) {
+  const std::string bytes = ReadNoteBytes(g_notes.get(), offset);
+  note = platform::Cp1252ToUtf8(bytes);
+  return int(bytes.size());
+}
+
+void CloseStarNotes() { g_notes.reset(); }
+
+// --- Single SAO records -----------------------------------------------------------
+
+bool OpenSaoFile() {
+  CloseSaoFile();
+  File f = OpenForReading(platform::FindFileNoCase(DataFolder, "sao_yale.dat"), false);
+  if (!f) return false;
+  const int64_t size = FileSize(f.get());
+  if (size < 0) return false;
+  g_saoRecords = int32_t(std::min<int64_t>(size / int64_t(kSaoRecordBytes), kMaxSaoRecords));
+  g_sao = std::move(f);
+  SaoFileOpen = 1;
+  return true;
+}
+
+bool ReadSaoRecord(int32_t n, uint8_t* buffer) {
+  if (SaoFileOpen && n >= 1 && n <= g_saoRecords &&
+      std::fseek(g_sao.get(), long(n - 1) * long(kSaoRecordBytes), SEEK_SET) == 0 &&
+      std::fread(buffer, 1, kSaoRecordBytes, g_sao.get()) == kSaoRecordBytes)
+    return true;
+  CloseSaoFile();
+  return false;
+}
+
+void CloseSaoFile() {
+  if (SaoFileOpen) g_sao.reset();
+  SaoFileOpen = 0;
+  g_saoRecords = 0;
+}
+
+// --- Conversion -------------------------------------------------------------------
+
+std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job) {
+  std::vector<TTychoStar> stars;
+  File f = OpenForReading(job.tychoPath, true);
+  if (!f) return stars;
+  const int64_t size = FileSize(f.get());
+  if (size <= 0) return stars;
+  const std::size_t count = std::size_t(size) / kTychoRecordBytes;
+  if (!FitsMemory(count, sizeof(TTychoStar), job.memoryLimit)) return stars;
+  try {
+    stars.resize(count);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+  // Read and convert block by block: the file is never held whole.
+  std::vector<uint8_t> block(kTychoBlockRecords * kTychoRecordBytes);
+  std::size_t done = 0;
+  while (done < count) {
+    const std::size_t want = std::min<std::size_t>(kTychoBlockRecords, count - done);
+    if (std::fread(block.data(), kTychoRecordBytes, want, f.get()) != want) return {};
+    for (std::size_t i = 0; i < want; ++i) {
+      const uint8_t* p = block.data() + i * kTychoRecordBytes;
+      TTychoStar& t = stars[done + i];
+      t.Id1 = platform::GetU16(p + 0);
+      t.Id2 = platform::GetU16(p + 2);
+      t.Id3 = p[4];
+      t.Carried = platform::GetU32(p + 5);
+      ConvertStarPosition(job.observer, platform::GetI32(p + 9), platform::GetI32(p + 15),
+                          platform::GetI16(p + 13), platform::GetI16(p + 19), t.RA, t.Dec);
+      t.Brightness = p[21];
+    }
+    done += want;
+  }
+  return stars;
+}
+
+void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
+                       const std::function<void(const std::string&)>& progress,
+                       const std::atomic<bool>* cancel) {
+  result.sao.clear();
+  result.names.clear();
+  int32_t record = 0;
+  // The failure path: no stars at all, the message, and a redraw.
+  auto fail = [&] {
+    result.sao = {};
+    result.tycho = {};
+    result.names = {};
+    result.message =
+        "Error processing star catalog.\r\nStopped at record#" + platform::FormatInt(record, 6);
+    result.replot = true;
+  };
+
+  File f = OpenForReading(job.saoPath, true);
+  const int64_t size = f ? FileSize(f.get()) : -1;
+  if (size < 0) return fail();
+  const int32_t total =
+      int32_t(std::min<int64_t>(size / int64_t(kSaoRecordBytes), kMaxSaoRecords));
+  if (total == 0) return fail();  // not one whole record
+
+  if (!FitsMemory(std::size_t(total), sizeof(TSaoStar), job.memoryLimit)) {
+    result = TStarLoadResult{};
+    result.message = kLowMemoryText;
+    return;
+  }
+  try {
+    result.sao.reserve(std::size_t(total));
+  } catch (const std::bad_alloc&) {
+    result = TStarLoadResult{};
+    result.message = kLowMemoryText;
+    return;
+  }
+
+  File notes = OpenForReading(job.notesPath, false);
+  int lastPercent = -1;
+  std::vector<uint8_t> block(kSaoBlockRecords * kSaoRecordBytes);
+  while (record < total) {
+    if (cancel && cancel->load(std::memory_order_relaxed)) return fail();
+    const std::size_t got = std::fread(block.data(), 1, block.size(), f.get());
+    const std::size_t whole = got / kSaoRecordBytes;
+    if (whole == 0) return fail();  // a read error or the end before the last record
+    for (std::size_t i = 0; i < whole && record < total; ++i) {
+      const uint8_t* p = block.data() + i * kSaoRecordBytes;
+      ++record;
+      if (!IsEmptySaoRecord(p)) {
+        const TSaoRecord r = DecodeSaoRecord(p);
+        if (StarFilter(r, job.options)) {
+          TSaoStar s;
+          s.SaoLow = uint16_t(record & 0xFFFF);
+          s.SaoHigh = uint8_t(record >> 16);
+          ConvertStarPosition(job.observer, r.RA, r.Dec, r.PmRA, r.PmDec, s.RA, s.Dec);
+          s.Magnitude = (r.Magnitude == 0 && !r.Variable()) ? 250 : r.Magnitude;
+          if (s.Magnitude < 55 && r.NoteOffset != 0 &&
+              result.names.size() < std::size_t(kMaxStarNames)) {
+            std::string name = NameFromNote(ReadNoteBytes(notes.get(), r.NoteOffset));
+            if (!name.empty()) {
+              result.names.push_back(std::move(name));
+              s.NameIndex = uint16_t(result.names.size());
+            }
+          }
+          s.NoteOffset = r.NoteOffset;
+          s.Spectral = uint8_t(std::min(r.Spectral / 100, 7) | (r.Variable() ? 128 : 0));
+          s.Greek = (r.GreekCode % 10 == 0) ? uint8_t(r.GreekCode / 10) : 0;
+          if (s.Greek > 24) s.Greek = 0;  // codes 250..255 name no letter
+          result.sao.push_back(s);
+        }
+      }
+      // Progress at 0 % and every further 10 %.
+      const int percent = int(std::min<int64_t>(int64_t(record) * 100 / total, 100));
+      if (percent != lastPercent && percent % 10 == 0 && progress)
+        progress("Processing star catalog: " + std::to_string(percent) + "% complete.");
+      lastPercent = percent;
+    }
+  }
+  if (notes && !CloseFile(notes)) result.notesCloseFailed = true;
+  result.sao.shrink_to_fit();
+  result.replot = true;
+}
+
+// --- The load thread ---------------------------------------------------------------
+
+namespace {
+
+std::thread g_thread;
+std::atomic<bool> g_running{false};
+bool g_pending = false;
+std::atomic<bool> g_cancel{false};
+
+void TakeLoadResult(TStarLoadResult& r, bool cancelled) {
+  if (g_thread.joinable()) {
+    if (g_thread.get_id() == std::this_thread::get_id())
+      g_thread.detach();
+    else
+      g_thread.join();
+  }
+  // Swap the new arrays in; the old ones go with the result.
+  if (cancelled) r = TStarLoadResult{};
+  SaoStars.swap(r.sao);
+  TychoStars.swap(r.tycho);
+  StarNames.swap(r.names);
+  SaoStarCount = int32_t(SaoStars.size());
+  TychoStarCount = int32_t(TychoStars.size());
+  StarNameCount = int32_t(StarNames.size());
+  if (r.replot) CallHook(CatalogHooks().requestReplot);
+
+  // The thread's end: empty the status panel, resume the overlay threads.
+  CallHook(CatalogHooks().showStatusPanel3, std::string());
+  g_running = false;
+  CallHook(CatalogHooks().resumeMagnifierThread);
+  CallHook(CatalogHooks().resumeCursorThread);
+  StarLoaderBusy = 0;
+
+  // Messages come after the state is whole again: a modal box lets the
+  // heartbeat run.
+  if (!r.message.empty()) {
+    const std::string text = r.message;
+    platform::PostToGuiThread([text] {
+      platform::ShowMessageBox(text, kWarningCaption, platform::MsgButtons::Ok,
+                               platform::MsgIcon::Stop);
+    });
+  }
+  if (r.notesCloseFailed)
+    platform::PostToGuiThread([] { ShowErrorMessage(104, kNotesCloseDetail); });
+  if (g_pending && !cancelled) {
+    g_pending = false;
+    LoadStarCatalogs();
+  }
+}
+
+}  // namespace
+
+void LoadStarCatalogs() {
+  if (g_running) {
+    g_pending = true;  // taken up when the running load ends
+    return;
+  }
+  g_running = true;
+  g_pending = false;
+  StarLoaderBusy = 1;
+  CallHook(CatalogHooks().pauseCursorThread);
+  CallHook(CatalogHooks().pauseMagnifierThread);
+
+  auto job = std::make_shared<TStarLoadJob>();
+  job->observer = ObserverTime;
+  // Catalogue positions are J2000: precess from there, with angles for that
+  // source epoch.
+  if (job->observer.EpochFrom != 2451545.0)
+    SetPrecession(job->observer, 2451545.0, double(job->observer.EpochTo));
+  StarCatalogEpoch = job->observer.EpochTo;
+  StarCatalogPrecessed = job->observer.PrecessionOn;
+  job->options = StarOptions;
+  job->saoPath = platform::FindFileNoCase(DataFolder, "SAO_YALE.DAT");
+  job->tychoPath = platform::FindFileNoCase(DataFolder, "tycho2.dat");
+  job->notesPath = platform::FindFileNoCase(DataFolder, kNotesFileName);
+  g_cancel = false;
+
+  g_thread = std::thread([job] {
+    auto result = std::make_shared<TStarLoadResult>();
+    result->tycho = ConvertTychoCatalog(*job);
+    ConvertSaoCatalog(*job, *result,
+                      [](const std::string& text) {
+                        platform::PostToGuiThread([text] {
+                          StarProgressText = text;
+                          CallHook(CatalogHooks().showStatusPanel3, text);
+                        });
+                      },
+                      &g_cancel);
+    const bool cancelled = g_cancel.load();
+    platform::PostToGuiThread([result, cancelled] { TakeLoadResult(*result, cancelled); });
+  });
+}
+
+void FreeStarCatalogs() {
+  SaoStars = {};
+  TychoStars = {};
+  StarNames = {};
+  SaoStarCount = 0;
+  TychoStarCount = 0;
+  StarNameCount = 0;
+}
+
+bool StarThreadRunning() { return g_running; }
+
+void CancelStarLoad() {
+  if (g_running) g_cancel = true;
+}
+
+bool WaitForStarLoad(int timeoutMs) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (g_running) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    platform::ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}

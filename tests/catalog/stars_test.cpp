@@ -1,0 +1,557 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+#include "app/globals.h"
+#include "astro/observer.h"
+#include "astro/precession.h"
+#include "catalog/hooks.h"
+#include "catalog/stars.h"
+#include "platform/codec.h"
+#include "platform/dialogs.h"
+#include "platform/gui_thread.h"
+#include "tests/support/test_support.h"
+
+using testing_support::TempDir;
+using testing_support::WriteFile;
+using testing_support::WriteText;
+
+namespace {
+
+struct SaoFields {
+  uint16_t flags = 0;
+  uint8_t greek = 0;
+  int32_t ra = 0;
+  int16_t pmRA = 0;
+  int32_t dec = 0;
+  int16_t pmDec = 0;
+  uint8_t mag = 0;
+  uint16_t spectral = 0;
+  uint32_t note = 0;
+};
+
+std::vector<uint8_t> SaoBytes(const SaoFields& f) {
+  std::vector<uint8_t> b(kSaoRecordBytes, 0);
+  platform::PutU16(&b[0], f.flags);
+  b[6] = f.greek;
+  platform::PutI32(&b[9], f.ra);
+  platform::PutI16(&b[13], f.pmRA);
+  platform::PutI32(&b[15], f.dec);
+  platform::PutI16(&b[19], f.pmDec);
+  b[21] = f.mag;
+  platform::PutU16(&b[23], f.spectral);
+  platform::PutU32(&b[27], f.note);
+  return b;
+}
+
+TSaoRecord Rec(const SaoFields& f) { return DecodeSaoRecord(SaoBytes(f).data()); }
+
+// Everything on: the filter passes any star.
+TStarOptions AllOn() {
+  TStarOptions o = RegistryDefaultStarOptions();
+  o.VariableMode = 0;
+  o.HighMagLimit = 20;
+  o.LowMagLimit = -5;
+  o.LowProperLimit = 0;
+  o.HighProperLimit = 100;
+  return o;
+}
+
+TStarOptions NoSpectral() {
+  TStarOptions o = AllOn();
+  for (uint8_t& s : o.SpectralClasses) s = 0;
+  return o;
+}
+
+// An observer at 2026 January 1.0 TT precessing from J2000 to that date.
+constexpr double kChartTT = 2461041.5;
+TObserverTime ChartObserver(bool precessionOn) {
+  TObserverTime obs;
+  InitObserver(obs);
+  SetObserverTT(obs, kChartTT);
+  SetPrecession(obs, 2451545.0, kChartTT);
+  obs.PrecessionOn = precessionOn ? 1 : 0;
+  return obs;
+}
+
+// Positions from ERFA (pyerfa 2.0: eraPmat76(2461041.5, 0) applied to the
+// J2000 position after adding proper motion × (JD_TT − 2451545)/365.25
+// years; right ascension by eraAnp). File values and results in radians.
+struct PrecessionCase {
+  int32_t ra, dec;
+  int16_t pmRA, pmDec;
+  double raOfDate, decOfDate;
+};
+constexpr PrecessionCase kPrecessionCases[] = {
+    {604201414, -99715516, -546, -1223, 1.772795272326929, -0.29240599906565595},  // Sirius
+    {226407775, 532481151, 44, -12, 0.8109059676638838, 1.5598271326033806},       // Polaris
+    {2146887124, 59652324, 0, 0, 0.004069701343930259, 0.17705924658132546},       // across 0h
+    {1073741824, -357913941, 3000, -3000, 3.1477997800050113, -1.0501020133928427},
+};
+// The arrays hold single floats: 2π × 2^-24 ≈ 4e-7 rad is one unit in the
+// last place near 2π, so 1e-6 rad (0.2") covers the storage.
+constexpr double kFloatTolerance = 1e-6;
+
+// Records a hook call on the GUI thread only.
+struct HookLog {
+  std::mutex m;
+  std::vector<std::string> calls;
+  void Add(const std::string& s) {
+    std::lock_guard l(m);
+    calls.push_back(s);
+  }
+};
+
+}  // namespace
+
+TEST(StarFilter, VariableModes) {
+  TStarOptions o = AllOn();
+  const SaoFields plain{.mag = 60};
+  const SaoFields variable{.flags = 0x4000, .mag = 60};
+  const SaoFields variableNoMag{.flags = 0x4000, .mag = 0};
+  const SaoFields plainNoMag{.mag = 0};
+  o.VariableMode = 0;
+  EXPECT_TRUE(StarFilter(Rec(plain), o));
+  EXPECT_TRUE(StarFilter(Rec(variable), o));
+  o.VariableMode = 1;
+  EXPECT_FALSE(StarFilter(Rec(plain), o));
+  EXPECT_TRUE(StarFilter(Rec(variable), o));
+  o.VariableMode = 2;
+  EXPECT_TRUE(StarFilter(Rec(plain), o));
+  EXPECT_TRUE(StarFilter(Rec(variable), o));
+  EXPECT_FALSE(StarFilter(Rec(variableNoMag), o));
+  EXPECT_TRUE(StarFilter(Rec(plainNoMag), o));
+  o.VariableMode = 3;
+  EXPECT_TRUE(StarFilter(Rec(plain), o));
+  EXPECT_FALSE(StarFilter(Rec(variable), o));
+}
+
+TEST(StarFilter, MagnitudeAndProperMotionLimits) {
+  TStarOptions o = AllOn();
+  o.HighMagLimit = 6.05;
+  o.LowMagLimit = 0.45;
+  EXPECT_TRUE(StarFilter(Rec({.mag = 80}), o));   // 6.0
+  EXPECT_FALSE(StarFilter(Rec({.mag = 81}), o));  // 6.1, fainter than the limit
+  EXPECT_TRUE(StarFilter(Rec({.mag = 25}), o));   // 0.5
+  EXPECT_FALSE(StarFilter(Rec({.mag = 24}), o));  // 0.4, brighter than the limit
+  // No magnitude passes whatever the limits.
+  o.HighMagLimit = -1.95;
+  o.LowMagLimit = -1.99;
+  EXPECT_TRUE(StarFilter(Rec({.mag = 0}), o));
+
+  // 3,000 and 4,000 mas/yr give 5.0"/yr.
+  o = AllOn();
+  const SaoFields fast{.pmRA = 3000, .pmDec = -4000, .mag = 60};
+  o.LowProperLimit = 4.95;
+  o.HighProperLimit = 5.05;
+  EXPECT_TRUE(StarFilter(Rec(fast), o));
+  o.HighProperLimit = 4.99;
+  EXPECT_FALSE(StarFilter(Rec(fast), o));
+  o.HighProperLimit = 11;
+  o.LowProperLimit = 5.01;
+  EXPECT_FALSE(StarFilter(Rec(fast), o));
+}
+
+TEST(StarFilter, LuminosityDigits) {
+  TStarOptions o = AllOn();
+  // All five classes on: no test, even digit 0 and 9 pass.
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 520}), o));
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 529}), o));
+  o.LuminosityClasses[4] = 0;  // V off
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 525}), o));
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 523}), o));
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 520}), o));  // no class
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 526}), o));   // 6 counts as I
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 527}), o));   // 7 counts as I
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 528}), o));  // 8 and 9 name no class
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 529}), o));
+  o.LuminosityClasses[0] = 0;  // I off as well
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 526}), o));
+}
+
+TEST(StarFilter, SpectralCodes) {
+  TStarOptions o = NoSpectral();
+  // Code 0 and codes of class 15 and above pass with every switch off.
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 0}), o));
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 1500}), o));
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 9999}), o));
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 255}), o));
+  // 255 is class 2 (B), subclass 5: the "B5-9" switch.
+  o.SpectralClasses[3] = 1;
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 255}), o));
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 245}), o));  // B0-4
+  o = NoSpectral();
+  o.SpectralClasses[13] = 1;  // M5-9
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 795}), o));
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 745}), o));
+  o = NoSpectral();
+  o.SpectralClasses[14] = 1;  // R
+  o.SpectralClasses[20] = 1;  // WN
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 815}), o));
+  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 1405}), o));
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 1305}), o));  // WC
+  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 915}), o));   // N
+}
+
+TEST(StarPositions, DecodingAndPrecessionAgainstErfa) {
+  const TObserverTime obs = ChartObserver(true);
+  for (const PrecessionCase& c : kPrecessionCases) {
+    float ra = 0, dec = 0;
+    ConvertStarPosition(obs, c.ra, c.dec, c.pmRA, c.pmDec, ra, dec);
+    EXPECT_NEAR(ra, c.raOfDate, kFloatTolerance) << c.ra;
+    EXPECT_NEAR(dec, c.decOfDate, kFloatTolerance) << c.ra;
+    EXPECT_GE(ra, 0.0f);
+    EXPECT_LT(ra, float(2 * M_PI));
+  }
+  // Without precession the J2000 position stays, proper motion is not applied.
+  const TObserverTime j2000 = ChartObserver(false);
+  float ra = 0, dec = 0;
+  ConvertStarPosition(j2000, 604201414, -99715516, -546, -1223, ra, dec);
+  EXPECT_NEAR(ra, 604201414 / 2147483647.0 * 2 * M_PI, kFloatTolerance);
+  EXPECT_NEAR(dec, -99715516 / 2147483647.0 * 2 * M_PI, kFloatTolerance);
+  // A negative file right ascension is brought into [0, 2π).
+  ConvertStarPosition(j2000, -1073741824, 0, 0, 0, ra, dec);  // -π
+  EXPECT_NEAR(ra, M_PI, kFloatTolerance);
+}
+
+TEST(StarNotes, SplittingAndNames) {
+  TStarNoteLines lines;
+  EXPECT_EQ(SplitStarNote("", lines), 1);
+  EXPECT_EQ(lines[0], "No data");
+
+  EXPECT_EQ(SplitStarNote("N:   VEGA; alpha Lyrae~C: standard star", lines), 2);
+  EXPECT_EQ(lines[0], "N:   VEGA; alpha Lyrae");
+  EXPECT_EQ(lines[1], "C: standard star");
+  EXPECT_EQ(lines[2], "");
+
+  // Thirteen "~" give twelve lines; later text is dropped.
+  std::string many;
+  for (int i = 0; i < 14; ++i) many += std::string(1, char('a' + i)) + "~";
+  EXPECT_EQ(SplitStarNote(many, lines), 12);
+  EXPECT_EQ(lines[11], "l");
+
+  // A line longer than 255 characters keeps 254 and its last character.
+  EXPECT_EQ(SplitStarNote(std::string(300, 'x') + "y", lines), 1);
+  EXPECT_EQ(lines[0], std::string(254, 'x') + "y");
+
+  std::string name;
+  auto nameOf = [&](std::vector<std::string> ls) {
+    TStarNoteLines l;
+    for (std::size_t i = 0; i < ls.size(); ++i) l[i] = ls[i];
+    ExtractStarName(l, int(ls.size()), name);
+    return name;
+  };
+  EXPECT_EQ(nameOf({"N:   VEGA; alpha Lyrae"}), "Vega");
+  EXPECT_EQ(nameOf({"N:   HR 7001"}), "");
+  EXPECT_EQ(nameOf({"N:   SIRIUS", "C: x", "N:   CANICULA, the dog star"}), "Canicula");
+  EXPECT_EQ(nameOf({"N:   SIRIUS", "N:   BSC 2491"}), "");  // a digit ends the search
+  EXPECT_EQ(nameOf({"N:   ALPHA CENTAURI. Rigil Kent"}), "Alpha Centauri");
+  EXPECT_EQ(nameOf({"N:   DESIGNATED Alpha by Becvar"}), "Alpha ");
+  EXPECT_EQ(nameOf({"N:   CALLED AL NAIR"}), " Al Nair");
+  EXPECT_EQ(nameOf({"N:"}), "");
+  EXPECT_EQ(nameOf({"C: VEGA"}), "");
+}
+
+TEST(StarNotes, FileReaders) {
+  TempDir dir;
+  DataFolder = dir.Path();
+  const std::string text = "xxN:   VEGA; alpha Lyrae~C: text|N:   SIRIUS|" + std::string(2100, 'z') + "|";
+  WriteText(dir.File("YALE_NOTES.DAT"), text);
+  TStarNoteLines lines;
+  int count = 0;
+  ReadStarNotes(3, lines, count);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(lines[0], "N:   VEGA; alpha Lyrae");
+  ReadStarNotes(0, lines, count);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(lines[0], "No data");
+  ReadStarNotes(uint32_t(text.size() + 100), lines, count);  // beyond the end
+  EXPECT_EQ(lines[0], "No data");
+  ReadStarNotes(50, lines, count);  // no "|" within 2,047 bytes
+  EXPECT_EQ(lines[0], "No data");
+
+  ASSERT_TRUE(OpenStarNotes());
+  std::string note;
+  EXPECT_EQ(ReadStarNote(34, note), 11);
+  EXPECT_EQ(note, "N:   SIRIUS");
+  EXPECT_EQ(ReadStarNote(0, note), 0);
+  CloseStarNotes();
+  DataFolder.clear();
+}
+
+TEST(StarNotes, SingleSaoRecords) {
+  TempDir dir;
+  DataFolder = dir.Path();
+  EXPECT_FALSE(OpenSaoFile());
+  std::vector<uint8_t> file;
+  for (uint8_t m : {10, 20, 30}) {
+    auto r = SaoBytes({.mag = m});
+    file.insert(file.end(), r.begin(), r.end());
+  }
+  file.push_back(7);  // a partial record is no record
+  WriteFile(dir.File("SAO_YALE.DAT"), file);
+  ASSERT_TRUE(OpenSaoFile());
+  EXPECT_EQ(SaoFileOpen, 1);
+  uint8_t buf[kSaoRecordBytes];
+  ASSERT_TRUE(ReadSaoRecord(3, buf));
+  EXPECT_EQ(buf[21], 30);
+  EXPECT_FALSE(ReadSaoRecord(4, buf));
+  EXPECT_EQ(SaoFileOpen, 0);  // a failed read closes the file
+  ASSERT_TRUE(OpenSaoFile());
+  EXPECT_FALSE(ReadSaoRecord(0, buf));
+  CloseSaoFile();
+  EXPECT_EQ(SaoFileOpen, 0);
+  DataFolder.clear();
+}
+
+namespace {
+
+// A catalogue of 1,000 records: SAO 2 to 5 are stars, the rest are empty.
+struct Catalogue {
+  TempDir dir;
+  TStarLoadJob job;
+  Catalogue() {
+    std::vector<uint8_t> sao(1000 * kSaoRecordBytes, 0);
+    auto put = [&](int n, const SaoFields& f) {
+      const auto b = SaoBytes(f);
+      std::copy(b.begin(), b.end(), sao.begin() + std::ptrdiff_t((n - 1) * kSaoRecordBytes));
+    };
+    const PrecessionCase& sirius = kPrecessionCases[0];
+    put(2, {.greek = 10, .ra = sirius.ra, .pmRA = sirius.pmRA, .dec = sirius.dec,
+            .pmDec = sirius.pmDec, .mag = 4, .spectral = 314, .note = 1});
+    put(3, {.flags = 0x4000, .greek = 35, .ra = 1000, .mag = 0, .spectral = 1215, .note = 0});
+    put(4, {.greek = 250, .ra = 2000, .mag = 0, .spectral = 505});
+    put(5, {.ra = 3000, .mag = 90, .spectral = 505, .note = 13});  // too faint for a name
+    WriteFile(dir.File("SAO_YALE.DAT"), sao);
+    WriteText(dir.File("yale_notes.dat"), "N:   SIRIUS|N:   FAINT|");
+    job.saoPath = dir.File("SAO_YALE.DAT");
+    job.notesPath = dir.File("yale_notes.dat");
+    job.tychoPath = dir.File("tycho2.dat");
+    job.observer = ChartObserver(true);
+    job.options = AllOn();
+  }
+};
+
+}  // namespace
+
+TEST(StarConversion, SaoRecordsProgressAndNames) {
+  Catalogue cat;
+  TStarLoadResult r;
+  std::vector<std::string> progress;
+  ConvertSaoCatalog(cat.job, r, [&](const std::string& t) { progress.push_back(t); });
+
+  ASSERT_EQ(progress.size(), 11u);
+  EXPECT_EQ(progress.front(), "Processing star catalog: 0% complete.");
+  EXPECT_EQ(progress[5], "Processing star catalog: 50% complete.");
+  EXPECT_EQ(progress.back(), "Processing star catalog: 100% complete.");
+  EXPECT_TRUE(r.message.empty());
+  EXPECT_TRUE(r.replot);
+
+  ASSERT_EQ(r.sao.size(), 4u);  // empty records are no stars
+  const TSaoStar& s = r.sao[0];
+  EXPECT_EQ(s.SaoNumber(), 2u);
+  EXPECT_NEAR(s.RA, kPrecessionCases[0].raOfDate, kFloatTolerance);
+  EXPECT_NEAR(s.Dec, kPrecessionCases[0].decOfDate, kFloatTolerance);
+  EXPECT_EQ(s.Magnitude, 4);
+  EXPECT_EQ(s.Spectral, 3);
+  EXPECT_EQ(s.Greek, 1);
+  EXPECT_EQ(s.NoteOffset, 1u);
+  ASSERT_EQ(r.names.size(), 1u);
+  EXPECT_EQ(r.names[0], "Sirius");
+  EXPECT_EQ(s.NameIndex, 1);
+
+  // A variable without magnitude keeps byte 0; class 12 is stored as 7.
+  EXPECT_EQ(r.sao[1].Magnitude, 0);
+  EXPECT_EQ(r.sao[1].Spectral, 7 | 128);
+  EXPECT_EQ(r.sao[1].Greek, 0);  // 35: a superscript, no letter
+  // A plain star without magnitude gets 250; Greek code 250 is no letter.
+  EXPECT_EQ(r.sao[2].Magnitude, 250);
+  EXPECT_EQ(r.sao[2].Greek, 0);
+  // Bytes 250 and 90 are not brighter than 3.5: no name is looked up.
+  EXPECT_EQ(r.sao[2].NameIndex, 0);
+  EXPECT_EQ(r.sao[3].NameIndex, 0);
+}
+
+TEST(StarConversion, FailurePaths) {
+  Catalogue cat;
+  TStarLoadResult r;
+  r.tycho.resize(5);
+  cat.job.saoPath = cat.dir.File("missing.dat");
+  ConvertSaoCatalog(cat.job, r, nullptr);
+  EXPECT_EQ(r.message, "Error processing star catalog.\r\nStopped at record#     0");
+  EXPECT_TRUE(r.sao.empty());
+  EXPECT_TRUE(r.tycho.empty());  // the Tycho stars go too
+  EXPECT_TRUE(r.replot);
+
+  WriteText(cat.dir.File("short.dat"), std::string(30, 'x'));  // not one whole record
+  cat.job.saoPath = cat.dir.File("short.dat");
+  r = TStarLoadResult{};
+  ConvertSaoCatalog(cat.job, r, nullptr);
+  EXPECT_EQ(r.message, "Error processing star catalog.\r\nStopped at record#     0");
+
+  // No memory for the array: the other message, no stars, no redraw.
+  cat.job.saoPath = cat.dir.File("SAO_YALE.DAT");
+  cat.job.memoryLimit = 100;
+  r = TStarLoadResult{};
+  r.tycho.resize(5);
+  ConvertSaoCatalog(cat.job, r, nullptr);
+  EXPECT_EQ(r.message, "Low memory, could not allocate\r\nmemory for star catalog.");
+  EXPECT_TRUE(r.sao.empty());
+  EXPECT_TRUE(r.tycho.empty());
+  EXPECT_FALSE(r.replot);
+
+  // Garbage of any length never crashes and is read as records.
+  WriteText(cat.dir.File("garbage.dat"), std::string(31 * 7 + 3, '\xA5'));
+  cat.job.saoPath = cat.dir.File("garbage.dat");
+  cat.job.memoryLimit = SIZE_MAX;
+  r = TStarLoadResult{};
+  ConvertSaoCatalog(cat.job, r, nullptr);
+  EXPECT_TRUE(r.message.empty());
+  for (const TSaoStar& s : r.sao) {
+    EXPECT_GE(s.RA, 0.0f);
+    EXPECT_LT(s.RA, float(2 * M_PI));
+    EXPECT_LE(s.Greek, 24);
+  }
+}
+
+TEST(StarConversion, TychoRecords) {
+  Catalogue cat;
+  std::vector<uint8_t> file(3 * kTychoRecordBytes + 5, 0);
+  uint8_t* p = &file[kTychoRecordBytes];  // the second record
+  platform::PutU16(p + 0, 4711);
+  platform::PutU16(p + 2, 815);
+  p[4] = 3;
+  platform::PutU32(p + 5, 0xDEADBEEF);
+  platform::PutI32(p + 9, kPrecessionCases[1].ra);
+  platform::PutI16(p + 13, kPrecessionCases[1].pmRA);
+  platform::PutI32(p + 15, kPrecessionCases[1].dec);
+  platform::PutI16(p + 19, kPrecessionCases[1].pmDec);
+  p[21] = 97;
+  WriteFile(cat.job.tychoPath, file);
+
+  const auto stars = ConvertTychoCatalog(cat.job);
+  ASSERT_EQ(stars.size(), 3u);  // the trailing partial record is dropped
+  EXPECT_EQ(stars[1].Id1, 4711);
+  EXPECT_EQ(stars[1].Id2, 815);
+  EXPECT_EQ(stars[1].Id3, 3);
+  EXPECT_EQ(stars[1].Carried, 0xDEADBEEFu);
+  EXPECT_EQ(stars[1].Brightness, 97);
+  EXPECT_NEAR(stars[1].RA, kPrecessionCases[1].raOfDate, kFloatTolerance);
+  EXPECT_NEAR(stars[1].Dec, kPrecessionCases[1].decOfDate, kFloatTolerance);
+
+  cat.job.memoryLimit = 10;
+  EXPECT_TRUE(ConvertTychoCatalog(cat.job).empty());
+  cat.job.memoryLimit = SIZE_MAX;
+  cat.job.tychoPath = cat.dir.File("none.dat");
+  EXPECT_TRUE(ConvertTychoCatalog(cat.job).empty());
+}
+
+namespace {
+
+// Records on which thread each message box was asked for.
+class ThreadCheckingDialogs : public platform::ScriptedDialogs {
+ public:
+  int MessageBox(const std::string& text, const std::string& caption, platform::MsgButtons b,
+                 platform::MsgIcon icon) override {
+    onGuiThread.push_back(platform::IsGuiThread());
+    return ScriptedDialogs::MessageBox(text, caption, b, icon);
+  }
+  std::vector<bool> onGuiThread;
+};
+
+// Sets up the data folder and the live observer for LoadStarCatalogs.
+struct LoaderFixture {
+  Catalogue cat;
+  HookLog log;
+  ThreadCheckingDialogs dialogs;
+  LoaderFixture() {
+    DataFolder = cat.dir.Path();
+    InitObserver(ObserverTime);
+    SetObserverTT(ObserverTime, kChartTT);
+    // A source epoch other than J2000 must not change the result.
+    SetPrecession(ObserverTime, 2415020.0, kChartTT);
+    ObserverTime.PrecessionOn = 1;
+    StarOptions = AllOn();
+    platform::SetDialogs(&dialogs);
+    TCatalogHooks h;
+    h.pauseCursorThread = [this] { log.Add("pause cursor"); };
+    h.pauseMagnifierThread = [this] { log.Add("pause magnifier"); };
+    h.resumeMagnifierThread = [this] { log.Add("resume magnifier"); };
+    h.resumeCursorThread = [this] { log.Add("resume cursor"); };
+    h.requestReplot = [this] { log.Add("replot"); };
+    h.showStatusPanel3 = [this](const std::string& t) { log.Add("panel:" + t); };
+    SetCatalogHooks(h);
+  }
+  ~LoaderFixture() {
+    WaitForStarLoad();
+    SetCatalogHooks({});
+    platform::SetDialogs(nullptr);
+    FreeStarCatalogs();
+    DataFolder.clear();
+  }
+};
+
+}  // namespace
+
+TEST(StarLoader, BuildsOnAWorkerAndSwapsOnTheGuiThread) {
+  LoaderFixture f;
+  FreeStarCatalogs();
+  LoadStarCatalogs();
+  EXPECT_TRUE(StarThreadRunning());
+  EXPECT_EQ(StarLoaderBusy.load(), 1);
+  EXPECT_EQ(StarCatalogEpoch, kChartTT);
+  EXPECT_EQ(StarCatalogPrecessed, 1);
+  // Until the GUI thread handles the finished load, the arrays stay as they were.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(SaoStarCount, 0);
+  ASSERT_TRUE(WaitForStarLoad());
+
+  EXPECT_EQ(SaoStarCount, 4);
+  EXPECT_EQ(TychoStarCount, 0);  // no "tycho2.dat": no Tycho stars, no message
+  EXPECT_EQ(StarNameCount, 1);
+  EXPECT_EQ(StarNames[0], "Sirius");
+  EXPECT_NEAR(SaoStars[0].RA, kPrecessionCases[0].raOfDate, kFloatTolerance);
+  EXPECT_EQ(StarLoaderBusy.load(), 0);
+  EXPECT_EQ(StarProgressText, "Processing star catalog: 100% complete.");
+  EXPECT_EQ(f.dialogs.Count(), 0u);
+
+  const auto& calls = f.log.calls;
+  ASSERT_GE(calls.size(), 2u + 11u + 4u);
+  EXPECT_EQ(calls[0], "pause cursor");
+  EXPECT_EQ(calls[1], "pause magnifier");
+  EXPECT_EQ(calls[2], "panel:Processing star catalog: 0% complete.");
+  const std::vector<std::string> tail(calls.end() - 4, calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"replot", "panel:", "resume magnifier", "resume cursor"}));
+}
+
+TEST(StarLoader, RequestDuringALoadRunsAfterIt) {
+  LoaderFixture f;
+  LoadStarCatalogs();
+  LoadStarCatalogs();  // kept, not lost and not nested
+  ASSERT_TRUE(WaitForStarLoad());
+  int pauses = 0, resumes = 0;
+  for (const auto& c : f.log.calls) {
+    pauses += c == "pause cursor";
+    resumes += c == "resume cursor";
+  }
+  EXPECT_EQ(pauses, 2);
+  EXPECT_EQ(resumes, 2);
+  EXPECT_EQ(SaoStarCount, 4);
+}
+
+TEST(StarLoader, FailureMessageIsShownOnTheGuiThread) {
+  LoaderFixture f;
+  std::remove(f.cat.dir.File("SAO_YALE.DAT").c_str());
+  LoadStarCatalogs();
+  ASSERT_TRUE(WaitForStarLoad());
+  platform::ProcessMessages();
+  ASSERT_EQ(f.dialogs.Count(), 1u);
+  EXPECT_EQ(f.dialogs.Last().text, "Error processing star catalog.\r\nStopped at record#     0");
+  EXPECT_EQ(f.dialogs.Last().caption, "Noctra - Warning:");
+  EXPECT_EQ(f.dialogs.Last().icon, platform::MsgIcon::Stop);
+  EXPECT_EQ(f.dialogs.onGuiThread, std::vector<bool>{true});
+  EXPECT_EQ(SaoStarCount, 0);
+  EXPECT_EQ(f.log.calls.back(), "resume cursor");
+}
