@@ -340,7 +340,7 @@ std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job) {
   const std::size_t count = std::size_t(size) / kTychoRecordBytes;
   if (!FitsMemory(count, sizeof(TTychoStar), job.memoryLimit)) return stars;
   try {
-    stars.resize(count);
+    stars.reserve(count);
   } catch (const std::bad_alloc&) {
     return {};
   }
@@ -352,7 +352,7 @@ std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job) {
     if (std::fread(block.data(), kTychoRecordBytes, want, f.get()) != want) return {};
     for (std::size_t i = 0; i < want; ++i) {
       const uint8_t* p = block.data() + i * kTychoRecordBytes;
-      TTychoStar& t = stars[done + i];
+      TTychoStar& t = stars.emplace_back();
       t.Id1 = platform::GetU16(p + 0);
       t.Id2 = platform::GetU16(p + 2);
       t.Id3 = p[4];
