@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <future>
+#include <thread>
+
+#include "astro/observer.h"
+#include "astro/reference_files.h"
+#include "catalog/object_catalog.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+using testing_support::TempDir;
+using testing_support::WriteText;
+
+namespace {
+
+constexpr const char* kSchema =
+    " (idx INTEGER, ID VARCHAR(255), SubID VARCHAR(255), CL VARCHAR(255), SubCL VARCHAR(255), "
+    "RA DOUBLE, DE DOUBLE, Mv FLOAT, MaA INTEGER, MiA INTEGER, PA INTEGER, DIST DOUBLE, "
+    "RNGCOld VARCHAR(255), RNGCNew VARCHAR(255))";
+
+// M31 at J2000 (radians) and its position of date from ERFA (pyerfa 2.0,
+// eraPmat76 at TT 2461041.5 and 2461040.5, right ascension by eraAnp).
+constexpr double kM31RA = 0.1864833342141783;
+constexpr double kM31DE = 0.7202755656824098;
+constexpr double kChartTT = 2461041.5;
+constexpr double kM31RADate = 0.19271671626138612;
+constexpr double kM31DEDate = 0.7227566150969414;
+constexpr double kM31RADayBefore = 0.19271605900033645;
+// IAU 1976 angles in closed form against ERFA's matrix: far below 1e-9 rad.
+constexpr double kPrecessionTolerance = 1e-9;
+
+// A database of three tables: the base catalogue with 3 rows, an empty one
+// and "my_cat" with 2 rows.
+struct ObjectDatabase {
+  TempDir dir;
+  std::string path = dir.File("Objects.sqlite");
+  ObjectDatabase() {
+    TSQLiteDatabase db(path, true);
+    db.Execute(std::string("CREATE TABLE BASE_OBJECT_CATALOG") + kSchema);
+    db.Execute(std::string("CREATE TABLE EMPTY") + kSchema);
+    db.Execute(std::string("CREATE TABLE my_cat") + kSchema);
+    db.AddParamFloat(":ra", kM31RA);
+    db.AddParamFloat(":de", kM31DE);
+    db.Execute("INSERT INTO BASE_OBJECT_CATALOG VALUES (1, '224', '', '5', 'Sb', :ra, :de, 3.4, "
+               "1780, 630, 35, 770000, 'pB,vL', 'eeB')");
+    db.Execute("INSERT INTO BASE_OBJECT_CATALOG VALUES (2, '1976', '', '3', '', 1.46, -0.09, 4.0, "
+               "600, 500, NULL, NULL, NULL, NULL)");
+    db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, CL) VALUES (3, '2070', '18')");
+    db.Execute("INSERT INTO my_cat (idx, ID, SubID, CL, Mv) VALUES (16, 'A', 'x', '1', 23)");
+    db.Execute("INSERT INTO my_cat (idx, ID, SubID, CL, Mv) VALUES (17, 'B', '', '2', 15)");
+  }
+  std::vector<std::string> Names() const { return {"BASE_OBJECT_CATALOG", "EMPTY", "my_cat"}; }
+};
+
+struct ChartDate {
+  ChartDate() {
+    InitObserver(ObserverTime);
+    SetObserverTT(ObserverTime, kChartTT);
+  }
+};
+
+// Tries to take the object lock on another thread.
+class LockProbe {
+ public:
+  LockProbe()
+      : thread_([this] {
+          LockObjects();
+          got_ = true;
+          UnlockObjects();
+        }) {}
+  ~LockProbe() { thread_.join(); }
+  bool GotWithin(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!got_ && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return got_;
+  }
+
+ private:
+  std::atomic<bool> got_{false};
+  std::thread thread_;
+};
+
+bool LockFreeWithin(int ms) { return LockProbe().GotWithin(ms); }
+
+template <class F>
+std::string ErrorOf(F fn) {
+  try {
+    fn();
+  } catch (const ESQLiteException& e) {
+    return e.what();
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(ObjectCatalog, WalksAndSeeksOverTablesOf3And0And2Rows) {
+  ChartDate date;
+  ObjectDatabase data;
+  tCO co(data.path, data.Names());
+  EXPECT_EQ(co.TableCount(), 3);
+  EXPECT_EQ(co.Count(), 5);
+  EXPECT_EQ(co.BaseTableCount(), 3);
+  EXPECT_EQ(co.Cursor, 0);
+  EXPECT_EQ(co.ID, "224");
+
+  ASSERT_TRUE(co.SeekRecord(4));
+  EXPECT_EQ(co.CurrentTable, 2);
+  EXPECT_EQ(co.ID, "B");
+  EXPECT_EQ(co.Key, 17 + 2 * 16777216);
+
+  EXPECT_FALSE(co.SeekRecord(5));
+  EXPECT_EQ(co.Cursor, -1);
+  EXPECT_EQ(co.ID, "B");  // nothing decoded
+
+  // The empty table in the middle is stepped over: no object twice, none lost.
+  ASSERT_TRUE(co.SeekRecord(0));
+  std::vector<std::string> ids{co.ID};
+  std::vector<int> cursors{co.Cursor};
+  while (co.Next()) {
+    ids.push_back(co.ID);
+    cursors.push_back(co.Cursor);
+  }
+  EXPECT_EQ(ids, (std::vector<std::string>{"224", "1976", "2070", "A", "B"}));
+  EXPECT_EQ(cursors, (std::vector<int>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(co.ID, "B");  // a failed Next leaves the fields
+
+  // Keys survive filter changes; record numbers do not.
+  ASSERT_TRUE(co.SeekKey(16 + 2 * 16777216));
+  EXPECT_EQ(co.ID, "A");
+  EXPECT_EQ(co.Cursor, 3);
+  EXPECT_FALSE(co.SeekKey(99 + 2 * 16777216));
+  EXPECT_FALSE(co.SeekKey(1 + 9 * 16777216));
+}
+
+TEST(ObjectCatalog, DecodingMarkersAndNames) {
+  ChartDate date;
+  ObjectDatabase data;
+  tCO co(data.path, data.Names());
+
+  ASSERT_TRUE(co.SeekRecord(0));
+  EXPECT_EQ(co.Key, 1);
+  EXPECT_EQ(co.SubCL, "Sb");
+  EXPECT_EQ(co.RA, kM31RA);
+  EXPECT_FLOAT_EQ(co.Mv, 3.4f);
+  EXPECT_EQ(co.MaA, 1780);
+  EXPECT_EQ(co.PA, 35);
+  EXPECT_EQ(co.DIST, 770000.0);
+  EXPECT_EQ(co.RNGCOld, "pB,vL");
+  EXPECT_NEAR(co.RADate, kM31RADate, kPrecessionTolerance);
+  EXPECT_NEAR(co.DEDate, kM31DEDate, kPrecessionTolerance);
+  EXPECT_EQ(co.CatalogName(), "NGC");
+  EXPECT_EQ(co.DisplayName(), "NGC224");
+  EXPECT_EQ(co.ClassText(), "Galaxy ");
+
+  // NULLs and missing values read as the markers.
+  ASSERT_TRUE(co.SeekRecord(2));
+  EXPECT_EQ(co.Mv, kNoMagnitude);
+  EXPECT_EQ(co.MaA, kNoSize);
+  EXPECT_EQ(co.PA, kNoSize);
+  EXPECT_TRUE(std::isnan(co.RA));
+  EXPECT_TRUE(std::isnan(co.RADate));
+  EXPECT_TRUE(std::isnan(co.DIST));
+  EXPECT_EQ(co.RNGCNew, "");
+  EXPECT_EQ(co.ClassText(), "Open cluster in Large Magellanic Cloud");
+
+  ASSERT_TRUE(co.SeekRecord(3));
+  EXPECT_EQ(co.CatalogName(), "my_cat");
+  EXPECT_EQ(co.DisplayName(), "MY_CATAx");
+  EXPECT_EQ(co.ClassText(), "Open cluster");
+
+  // Half a minute later the angles are kept; a day earlier they are renewed.
+  ASSERT_TRUE(co.SeekRecord(0));
+  const double raDate = co.RADate;
+  SetObserverTT(ObserverTime, kChartTT + 30.0 / 86400.0);
+  ASSERT_TRUE(co.SeekRecord(0));
+  EXPECT_EQ(co.RADate, raDate);
+  SetObserverTT(ObserverTime, kChartTT - 1.0);
+  ASSERT_TRUE(co.SeekRecord(0));
+  EXPECT_NEAR(co.RADate, kM31RADayBefore, kPrecessionTolerance);
+}
+
+TEST(ObjectCatalog, FilterClauseAndFilteredRows) {
+  ChartDate date;
+  ObjectDatabase data;
+  tCO co(data.path, data.Names());
+  EXPECT_EQ(co.FilterClause(), "");
+  TObjectFilter f;  // the registry defaults: -1.5 to 12.0, every class
+  co.SetFilter(f);
+  EXPECT_EQ(co.FilterClause(0),
+            " WHERE (((Mv>=-1.5) AND (Mv<=12)) OR (Mv=23)) AND "
+            "(Cl IN ('0','1','2','3','4','5','6','7','8','9'))");
+  // NULL magnitudes fail the comparison; 23 means "no magnitude" and passes;
+  // magnitude 15 is too faint.
+  EXPECT_EQ(co.Count(), 3);
+  EXPECT_EQ(co.BaseTableCount(), 2);
+  ASSERT_TRUE(co.SeekRecord(2));
+  EXPECT_EQ(co.ID, "A");
+  TObjectFilter g;
+  co.GetFilter(g);
+  EXPECT_EQ(g, f);
+
+  for (uint8_t& c : f.Classes) c = 0;
+  f.Classes[3] = 1;
+  f.HighMagLimit = 4.5;
+  co.SetFilter(f);
+  EXPECT_EQ(co.FilterClause(2), " WHERE (((Mv>=-1.5) AND (Mv<=4.5)) OR (Mv=23)) AND (Cl IN ('3'))");
+  EXPECT_EQ(co.Count(), 1);
+  EXPECT_EQ(co.ID, "1976");
+
+  for (uint8_t& c : f.Classes) c = 0;
+  co.SetFilter(f);
+  EXPECT_EQ(co.Count(), 0);  // no class switched on: nothing passes
+  EXPECT_FALSE(co.Next());
+  EXPECT_FALSE(co.SeekRecord(0));
+}
+
+TEST(ObjectCatalog, FindByName) {
+  ChartDate date;
+  ObjectDatabase data;
+  tCO co(data.path, data.Names());
+  ObserverTime.ClipBelowHorizon = 1;
+  EXPECT_TRUE(co.FindByName("NGC", "1976"));
+  EXPECT_EQ(co.ID, "1976");
+  EXPECT_EQ(ObserverTime.ClipBelowHorizon, 0);
+  EXPECT_FALSE(co.FindByName("NGC", "A"));  // only the base table is searched
+  EXPECT_FALSE(co.FindByName("IC", "1976"));
+  MessierToRngc[31] = 224;
+  EXPECT_TRUE(co.FindByName("MES", "31"));
+  EXPECT_EQ(co.ID, "224");
+  EXPECT_TRUE(LockFreeWithin(2000));
+
+  // Out-of-range Messier numbers answer without waiting for the lock.
+  LockObjects();
+  auto answer = std::async(std::launch::async, [&] {
+    return !co.FindByName("MES", "0") && !co.FindByName("MES", "111");
+  });
+  const bool quick = answer.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  UnlockObjects();
+  EXPECT_TRUE(quick);
+  EXPECT_TRUE(answer.get());
+}
+
+TEST(ObjectCatalog, DamagedOrMissingDatabases) {
+  ChartDate date;
+  TempDir dir;
+  const std::string missing = dir.File("Objects.sqlite");
+  EXPECT_EQ(ErrorOf([&] { tCO co(missing, {"BASE_OBJECT_CATALOG"}); }),
+            "Failed to open database \"" + missing + "\" : unable to open database file");
+  EXPECT_FALSE(platform::FileExists(missing));  // never created
+
+  WriteText(dir.File("junk.sqlite"), std::string(5000, 'j'));
+  EXPECT_NE(ErrorOf([&] { tCO co(dir.File("junk.sqlite"), {"BASE_OBJECT_CATALOG"}); }), "");
+
+  // A missing table ends the list; a missing base table leaves it empty.
+  ObjectDatabase data;
+  {
+    tCO co(data.path, {"BASE_OBJECT_CATALOG", "NOPE", "my_cat"});
+    EXPECT_EQ(co.TableCount(), 1);
+    EXPECT_EQ(co.Count(), 3);
+  }
+  tCO none(data.path, {"NOPE"});
+  EXPECT_EQ(none.TableCount(), 0);
+  EXPECT_EQ(none.Count(), 0);
+  EXPECT_FALSE(none.Next());
+  EXPECT_FALSE(none.SeekRecord(0));
+  EXPECT_TRUE(std::isnan(none.RA));
+  none.SetFilter(TObjectFilter{});
+  EXPECT_EQ(none.Count(), 0);
+}
+
+TEST(ObjectCatalog, FilterFailuresKeepTheRows) {
+  ChartDate date;
+  ObjectDatabase data;
+  {
+    // A catalogue without magnitudes is filtered by class alone.
+    TSQLiteDatabase db(data.path);
+    db.Execute("CREATE TABLE nomag (idx INTEGER, ID TEXT, CL TEXT)");
+    db.Execute("INSERT INTO nomag VALUES (1, 'x', '5')");
+  }
+  tCO co(data.path, {"BASE_OBJECT_CATALOG", "nomag"});
+  co.SetFilter(TObjectFilter{});
+  EXPECT_EQ(co.FilterClause(1), " WHERE (Cl IN ('0','1','2','3','4','5','6','7','8','9'))");
+  EXPECT_EQ(co.Count(), 3);
+
+  // The database vanishes: the error reaches the caller, nothing changes.
+  std::remove(data.path.c_str());
+  TObjectFilter f;
+  f.HighMagLimit = 3.0;
+  EXPECT_NE(ErrorOf([&] { co.SetFilter(f); }), "");
+  EXPECT_EQ(co.Count(), 3);
+  EXPECT_EQ(co.Filter().HighMagLimit, 12.0);
+  EXPECT_FALSE(platform::FileExists(data.path));
+}
+
+TEST(ObjectCatalog, LockIsReleasedOnEveryPath) {
+  try {
+    TObjectsLock lock;
+    throw std::runtime_error("x");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_TRUE(LockFreeWithin(2000));
+  LockObjects();
+  {
+    LockProbe probe;
+    EXPECT_FALSE(probe.GotWithin(50));
+    UnlockObjects();
+    EXPECT_TRUE(probe.GotWithin(2000));
+  }
+}
