@@ -29,7 +29,6 @@ std::string StarProgressText;
 double StarCatalogEpoch = 0;
 uint8_t StarCatalogPrecessed = 0;
 uint8_t SaoFileOpen = 0;
-std::atomic<uint8_t> StarLoaderBusy{0};
 
 namespace {
 

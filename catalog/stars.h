@@ -65,9 +65,6 @@ extern int32_t TychoStarCount;
 extern std::vector<std::string> StarNames;
 extern int32_t StarNameCount;
 
-// 1 while a star-catalogue load runs (the heartbeat starts no load then).
-extern std::atomic<uint8_t> StarLoaderBusy;
-
 // The last progress line of a load.
 extern std::string StarProgressText;
 // EpochTo and PrecessionOn of the last load (the heartbeat compares them).
