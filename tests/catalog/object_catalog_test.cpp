@@ -9,6 +9,7 @@
 #include "astro/reference_files.h"
 #include "catalog/object_catalog.h"
 #include "platform/paths.h"
+#include "tests/catalog/object_fixture.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempDir;
@@ -16,15 +17,8 @@ using testing_support::WriteText;
 
 namespace {
 
-constexpr const char* kSchema =
-    " (idx INTEGER, ID VARCHAR(255), SubID VARCHAR(255), CL VARCHAR(255), SubCL VARCHAR(255), "
-    "RA DOUBLE, DE DOUBLE, Mv FLOAT, MaA INTEGER, MiA INTEGER, PA INTEGER, DIST DOUBLE, "
-    "RNGCOld VARCHAR(255), RNGCNew VARCHAR(255))";
-
 // M31 at J2000 (radians) and its position of date from ERFA (pyerfa 2.0,
 // eraPmat76 at TT 2461041.5 and 2461040.5, right ascension by eraAnp).
-constexpr double kM31RA = 0.1864833342141783;
-constexpr double kM31DE = 0.7202755656824098;
 constexpr double kChartTT = 2461041.5;
 constexpr double kM31RADate = 0.19271671626138612;
 constexpr double kM31DEDate = 0.7227566150969414;
@@ -32,59 +26,12 @@ constexpr double kM31RADayBefore = 0.19271605900033645;
 // IAU 1976 angles in closed form against ERFA's matrix: far below 1e-9 rad.
 constexpr double kPrecessionTolerance = 1e-9;
 
-// A database of three tables: the base catalogue with 3 rows, an empty one
-// and "my_cat" with 2 rows.
-struct ObjectDatabase {
-  TempDir dir;
-  std::string path = dir.File("Objects.sqlite");
-  ObjectDatabase() {
-    TSQLiteDatabase db(path, true);
-    db.Execute(std::string("CREATE TABLE BASE_OBJECT_CATALOG") + kSchema);
-    db.Execute(std::string("CREATE TABLE EMPTY") + kSchema);
-    db.Execute(std::string("CREATE TABLE my_cat") + kSchema);
-    db.AddParamFloat(":ra", kM31RA);
-    db.AddParamFloat(":de", kM31DE);
-    db.Execute("INSERT INTO BASE_OBJECT_CATALOG VALUES (1, '224', '', '5', 'Sb', :ra, :de, 3.4, "
-               "1780, 630, 35, 770000, 'pB,vL', 'eeB')");
-    db.Execute("INSERT INTO BASE_OBJECT_CATALOG VALUES (2, '1976', '', '3', '', 1.46, -0.09, 4.0, "
-               "600, 500, NULL, NULL, NULL, NULL)");
-    db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, CL) VALUES (3, '2070', '18')");
-    db.Execute("INSERT INTO my_cat (idx, ID, SubID, CL, Mv) VALUES (16, 'A', 'x', '1', 23)");
-    db.Execute("INSERT INTO my_cat (idx, ID, SubID, CL, Mv) VALUES (17, 'B', '', '2', 15)");
-  }
-  std::vector<std::string> Names() const { return {"BASE_OBJECT_CATALOG", "EMPTY", "my_cat"}; }
-};
-
 struct ChartDate {
   ChartDate() {
     InitObserver(ObserverTime);
     SetObserverTT(ObserverTime, kChartTT);
   }
 };
-
-// Tries to take the object lock on another thread.
-class LockProbe {
- public:
-  LockProbe()
-      : thread_([this] {
-          LockObjects();
-          got_ = true;
-          UnlockObjects();
-        }) {}
-  ~LockProbe() { thread_.join(); }
-  bool GotWithin(int ms) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!got_ && std::chrono::steady_clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return got_;
-  }
-
- private:
-  std::atomic<bool> got_{false};
-  std::thread thread_;
-};
-
-bool LockFreeWithin(int ms) { return LockProbe().GotWithin(ms); }
 
 template <class F>
 std::string ErrorOf(F fn) {

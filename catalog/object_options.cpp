@@ -1,0 +1,248 @@
+#include "catalog/object_options.h"
+
+#include <cmath>
+
+#include "app/core/xml_settings.h"
+#include "app/globals.h"
+#include "app/messages.h"
+#include "catalog/hooks.h"
+#include "platform/codec.h"
+#include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+
+TObjectFilter ObjectFilter;
+
+const char* const kBaseCatalogDescription =
+    "Revised New General Catalogue and Index Catalogue, with the descriptions of the NGC 2000.0 "
+    "edition.";
+
+namespace {
+
+constexpr const char* kSection = "Objects";
+constexpr const char* kCaption = "Noctra Planetarium";
+
+void Warn(const std::string& text) {
+  platform::ShowMessageBox(text, kCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+}
+
+// SQLite compares table names without regard to ASCII case.
+bool SameTableName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// --- The filter ---------------------------------------------------------------------
+
+std::array<uint8_t, kObjectFilterBytes> EncodeObjectFilter(const TObjectFilter& f) {
+  std::array<uint8_t, kObjectFilterBytes> b{};
+  platform::PutF64(&b[0], f.HighMagLimit);
+  platform::PutF64(&b[8], f.LowMagLimit);
+  for (int i = 0; i < 10; ++i) b[16 + std::size_t(i)] = f.Classes[i];
+  b[26] = f.LabelObjects;
+  return b;
+}
+
+bool DecodeObjectFilter(const uint8_t* p, std::size_t size, TObjectFilter& out) {
+  if (!p || size != kObjectFilterBytes) return false;
+  TObjectFilter f;
+  f.HighMagLimit = platform::GetF64(p + 0);
+  f.LowMagLimit = platform::GetF64(p + 8);
+  for (int i = 0; i < 10; ++i) f.Classes[i] = p[16 + i];
+  f.LabelObjects = p[26];
+  if (!std::isfinite(f.HighMagLimit) || !std::isfinite(f.LowMagLimit)) return false;
+  out = f;
+  return true;
+}
+
+bool ApplyObjectFilter(const TObjectFilter& f) {
+  ObjectFilter = f;
+  if (!ObjectCatalog) return true;
+  bool ok = true;
+  {
+    TObjectsLock lock;
+    try {
+      ObjectCatalog->SetFilter(f);
+    } catch (const ESQLiteException&) {
+      ok = false;
+    }
+  }
+  // Told only once the lock is free again.
+  if (!ok) ShowErrorMessage(103, "\"" + std::string(kObjectDatabaseName) + "\"");
+  return ok;
+}
+
+void ReadRegObjects() {
+  platform::TRegIniFile reg;
+  TObjectFilter f;
+  f.LowMagLimit = reg.ReadInteger(kSection, "low mag limit", -15) / 10.0;
+  f.HighMagLimit = reg.ReadInteger(kSection, "high mag limit", 120) / 10.0;
+  const int32_t misc = reg.ReadInteger(kSection, "misc settings", 65535);
+  for (int k = 0; k < 10; ++k) f.Classes[k] = (misc >> k) & 1;
+  f.LabelObjects = reg.ReadBool(kSection, "label objects", true) ? 1 : 0;
+  CallHook(CatalogHooks().setObjectLabels, f.LabelObjects != 0);
+  ApplyObjectFilter(f);
+}
+
+void WriteRegObjects(const TObjectFilter& f) {
+  platform::TRegIniFile reg;
+  reg.WriteInteger(kSection, "low mag limit", int32_t(std::nearbyint(f.LowMagLimit * 10)));
+  reg.WriteInteger(kSection, "high mag limit", int32_t(std::nearbyint(f.HighMagLimit * 10)));
+  int32_t misc = 1 << 7;
+  for (int k = 0; k < 10; ++k)
+    if (f.Classes[k]) misc |= 1 << k;
+  reg.WriteInteger(kSection, "misc settings", misc);
+  reg.WriteBool(kSection, "label objects", f.LabelObjects != 0);
+  reg.Flush();
+  ShowFlashMessage("Object catalog settings saved.", 2);
+}
+
+std::vector<uint8_t> ObjectFilterBlock() {
+  TObjectFilter f = ObjectFilter;
+  if (ObjectCatalog) ObjectCatalog->GetFilter(f);
+  const auto b = EncodeObjectFilter(f);
+  return std::vector<uint8_t>(b.begin(), b.end());
+}
+
+bool ApplyObjectFilterBlock(const std::vector<uint8_t>* block) {
+  bool ok = true;
+  if (block) {
+    TObjectFilter f;
+    ok = DecodeObjectFilter(block->data(), block->size(), f) && ApplyObjectFilter(f);
+  }
+  CallHook(CatalogHooks().requestReplot);
+  return ok;
+}
+
+// --- Catalogue slots ------------------------------------------------------------------
+
+TCatalogSlots DefaultCatalogSlots() {
+  TCatalogSlots s;
+  s[0] = {kBaseCatalogTable, kBaseCatalogDescription, true};
+  for (int k = 1; k < kCatalogSlots; ++k) s[std::size_t(k)] = {kNotAssigned, kNoDescription, false};
+  return s;
+}
+
+TCatalogSlots LoadObjectOptionsXml(const platform::XmlElement& sel) {
+  TCatalogSlots s = DefaultCatalogSlots();
+  // An element that is missing or empty keeps its default, so a fresh
+  // machine reads usable slot names.
+  auto text = [&](const std::string& name, std::string& value) {
+    const std::string v = XmlReadString(sel, name, "");
+    if (!v.empty()) value = v;
+  };
+  text("CatalogName1", s[0].Name);
+  text("CatalogDesc1", s[0].Description);
+  for (int k = 2; k <= kCatalogSlots; ++k) {
+    TCatalogSlot& slot = s[std::size_t(k - 1)];
+    text("CatalogName" + std::to_string(k), slot.Name);
+    text("CatalogDesc" + std::to_string(k), slot.Description);
+    slot.Active = XmlReadBool(sel, "CatalogActive" + std::to_string(k), false);
+  }
+  return s;
+}
+
+void SaveObjectOptionsXml(const platform::XmlElement& sel, const TCatalogSlots& s) {
+  XmlWriteString(sel, "CatalogName1", s[0].Name);
+  XmlWriteString(sel, "CatalogDesc1", s[0].Description);
+  for (int k = 2; k <= kCatalogSlots; ++k) {
+    const TCatalogSlot& slot = s[std::size_t(k - 1)];
+    XmlWriteString(sel, "CatalogName" + std::to_string(k), slot.Name);
+    XmlWriteString(sel, "CatalogDesc" + std::to_string(k), slot.Description);
+    XmlWriteBool(sel, "CatalogActive" + std::to_string(k), slot.Active);
+  }
+}
+
+std::string ObjectOptionsPath() { return platform::JoinPath(ProgramFolder, "ObjectOptions.xml"); }
+
+TCatalogSlots ReadCatalogSlots() {
+  platform::XmlDocument doc;
+  return LoadObjectOptionsXml(XmlLoadSettings(doc, ObjectOptionsPath(), "ObjectCatalogs"));
+}
+
+bool WriteCatalogSlots(const TCatalogSlots& slots) {
+  platform::XmlDocument doc;
+  if (!XmlNewDocument(doc, "ObjectCatalogs")) return false;
+  SaveObjectOptionsXml(XmlChild(doc.Root(), "Selections"), slots);
+  return XmlSaveSettings(doc, ObjectOptionsPath());
+}
+
+std::vector<std::string> CatalogTableList(const TCatalogSlots& slots) {
+  std::vector<std::string> list{kBaseCatalogTable};
+  for (int k = 1; k < kCatalogSlots; ++k)
+    if (slots[std::size_t(k)].Active && slots[std::size_t(k)].Assigned())
+      list.push_back(slots[std::size_t(k)].Name);
+  return list;
+}
+
+bool ApplyCatalogSelection(const TCatalogSlots& slots) {
+  WriteCatalogSlots(slots);
+  TObjectFilter filter = ObjectFilter;
+  if (ObjectCatalog) ObjectCatalog->GetFilter(filter);
+  // Built aside, then swapped in under the lock: readers never see a
+  // half-made catalogue, and a failure keeps the old one.
+  std::unique_ptr<tCO> fresh;
+  std::string error;
+  try {
+    fresh = std::make_unique<tCO>(CatalogTableList(slots));
+    fresh->SetFilter(filter);
+  } catch (const ESQLiteException& e) {
+    error = e.what();
+  }
+  if (!fresh || !error.empty()) {
+    Warn(error);
+    return false;
+  }
+  {
+    TObjectsLock lock;
+    ObjectCatalog.swap(fresh);
+  }
+  fresh.reset();  // the old catalogue, freed outside the lock
+  CallHook(CatalogHooks().requestReplot);
+  return true;
+}
+
+bool DropCatalogTable(const std::string& name) {
+  bool ok = true;
+  {
+    TObjectsLock lock;
+    try {
+      TSQLiteDatabase db(ObjectDatabasePath());
+      if (db.TableExists(name)) db.Execute("DROP TABLE " + SQLiteQuoteName(name));
+    } catch (const ESQLiteException&) {
+      ok = false;
+    }
+  }
+  if (!ok) Warn("Couldn't drop the table, operation aborted.");
+  return ok;
+}
+
+bool RemoveCatalogSlot(TCatalogSlots& slots, int k) {
+  if (k < 2 || k > kCatalogSlots) return false;
+  if (platform::ShowMessageBox("This will drop the database table associated with this item",
+                               kCaption, platform::MsgButtons::OkCancel,
+                               platform::MsgIcon::Question) == platform::IDCANCEL)
+    return false;
+  TCatalogSlot& slot = slots[std::size_t(k - 1)];
+  // Neither an empty slot nor the base catalogue can be dropped here.
+  if (!slot.Assigned() || SameTableName(slot.Name, kBaseCatalogTable)) {
+    Warn("The catalog name makes no sense, operation aborted.");
+    return false;
+  }
+  if (!DropCatalogTable(slot.Name)) return false;
+  const bool wasActive = slot.Active;
+  slot = {kNotAssigned, kNoDescription, false};
+  if (wasActive)
+    ApplyCatalogSelection(slots);
+  else
+    WriteCatalogSlots(slots);
+  return true;
+}

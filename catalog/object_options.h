@@ -1,0 +1,96 @@
+// Deep-sky catalogue options without their window: the object filter with
+// its registry section "Objects" and its settings-file block, and the list
+// of catalogue slots kept in "ObjectOptions.xml" from which ObjectCatalog
+// is built.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalog/object_catalog.h"
+#include "platform/xml.h"
+
+inline constexpr std::size_t kObjectFilterBytes = 657;
+inline constexpr int kObjectFilterSlot = 2;
+
+// The filter last applied (kept also while no ObjectCatalog exists).
+extern TObjectFilter ObjectFilter;
+
+// The 657-byte block (the filter, then 630 reserved zero bytes), and back.
+// Decoding fails (record untouched) on a block of any other size or limits
+// that are not finite numbers.
+std::array<uint8_t, kObjectFilterBytes> EncodeObjectFilter(const TObjectFilter& f);
+bool DecodeObjectFilter(const uint8_t* data, std::size_t size, TObjectFilter& f);
+
+// Applies a filter to ObjectCatalog under the object lock and keeps it in
+// ObjectFilter. A database error is reported (coded message 103 on
+// "Objects.sqlite", after the lock is released) and answers false; the
+// catalogue then keeps its previous rows.
+bool ApplyObjectFilter(const TObjectFilter& f);
+
+// Reads section "Objects" (defaults -1.5 to 12.0, every class, labels on),
+// sets the chart's object-label switch and applies the filter.
+void ReadRegObjects();
+// Writes the four values of section "Objects" (class 7 always on, as the
+// window has no switch for it) and confirms with a flash message.
+void WriteRegObjects(const TObjectFilter& f);
+
+// Settings-file block 2. The writer gives the current filter; the reader
+// applies a complete and valid block (false, filter unchanged, for a
+// damaged one; a null block changes nothing) and sets the replot byte.
+std::vector<uint8_t> ObjectFilterBlock();
+bool ApplyObjectFilterBlock(const std::vector<uint8_t>* block);
+
+// --- Catalogue slots ------------------------------------------------------------
+
+inline constexpr int kCatalogSlots = 5;
+inline constexpr const char* kNotAssigned = "NOT ASSIGNED";
+inline constexpr const char* kNoDescription = "No description.";
+extern const char* const kBaseCatalogDescription;
+
+// Slot 1 is the base catalogue and always used; slots 2..5 hold imported
+// catalogues (name = table name).
+struct TCatalogSlot {
+  std::string Name;
+  std::string Description;
+  bool Active = false;
+  bool Assigned() const { return !Name.empty() && Name != kNotAssigned; }
+};
+using TCatalogSlots = std::array<TCatalogSlot, kCatalogSlots>;
+
+// Every slot at its default.
+TCatalogSlots DefaultCatalogSlots();
+// Reads the slots from a "Selections" element; a missing or empty element
+// takes its default.
+TCatalogSlots LoadObjectOptionsXml(const platform::XmlElement& selections);
+// Writes the slots into a "Selections" element.
+void SaveObjectOptionsXml(const platform::XmlElement& selections, const TCatalogSlots& slots);
+
+// "ObjectOptions.xml" in the program's working folder.
+std::string ObjectOptionsPath();
+// The slots of the file (all defaults for a missing or damaged file).
+TCatalogSlots ReadCatalogSlots();
+// Writes the file; false (old file untouched) on failure.
+bool WriteCatalogSlots(const TCatalogSlots& slots);
+
+// The tables ObjectCatalog walks: the base table, then the name of every
+// active slot from 2 to 5 in order.
+std::vector<std::string> CatalogTableList(const TCatalogSlots& slots);
+
+// Writes the slots to "ObjectOptions.xml" and rebuilds ObjectCatalog from
+// them with the current filter. The new catalogue is built first and swapped
+// in under the object lock; when it cannot be built the old one stays, the
+// error is shown and the answer is false.
+bool ApplyCatalogSelection(const TCatalogSlots& slots);
+
+// Drops a catalogue's table from "Objects.sqlite" under the object lock. A
+// failure shows "Couldn't drop the table, operation aborted." once the lock
+// is released, and answers false.
+bool DropCatalogTable(const std::string& name);
+
+// The Remove command of slot k (2..5): asks first, refuses an unassigned
+// slot, drops the table and resets the slot (an active one leaves
+// ObjectCatalog at once). True when the slot was reset.
+bool RemoveCatalogSlot(TCatalogSlots& slots, int k);

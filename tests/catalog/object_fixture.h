@@ -1,0 +1,71 @@
+// Object-database fixtures: a small database written by the tests: the base catalogue with 3
+// rows, an empty table and "my_cat" with 2 rows; and a probe of the object
+// lock.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "catalog/object_catalog.h"
+
+#include "catalog/sqlite_db.h"
+#include "tests/support/test_support.h"
+
+// M31 at J2000, radians.
+inline constexpr double kM31RA = 0.1864833342141783;
+inline constexpr double kM31DE = 0.7202755656824098;
+
+inline constexpr const char* kObjectSchema =
+    " (idx INTEGER, ID VARCHAR(255), SubID VARCHAR(255), CL VARCHAR(255), SubCL VARCHAR(255), "
+    "RA DOUBLE, DE DOUBLE, Mv FLOAT, MaA INTEGER, MiA INTEGER, PA INTEGER, DIST DOUBLE, "
+    "RNGCOld VARCHAR(255), RNGCNew VARCHAR(255))";
+
+struct ObjectDatabase {
+  testing_support::TempDir dir;
+  std::string path = dir.File("Objects.sqlite");
+  ObjectDatabase() {
+    TSQLiteDatabase db(path, true);
+    db.Execute(std::string("CREATE TABLE BASE_OBJECT_CATALOG") + kObjectSchema);
+    db.Execute(std::string("CREATE TABLE EMPTY") + kObjectSchema);
+    db.Execute(std::string("CREATE TABLE my_cat") + kObjectSchema);
+    db.AddParamFloat(":ra", kM31RA);
+    db.AddParamFloat(":de", kM31DE);
+    db.Execute("INSERT INTO BASE_OBJECT_CATALOG VALUES (1, '224', '', '5', 'Sb', :ra, :de, 3.4, "
+               "1780, 630, 35, 770000, 'pB,vL', 'eeB')");
+    db.Execute("INSERT INTO BASE_OBJECT_CATALOG VALUES (2, '1976', '', '3', '', 1.46, -0.09, 4.0, "
+               "600, 500, NULL, NULL, NULL, NULL)");
+    db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, CL) VALUES (3, '2070', '18')");
+    db.Execute("INSERT INTO my_cat (idx, ID, SubID, CL, Mv) VALUES (16, 'A', 'x', '1', 23)");
+    db.Execute("INSERT INTO my_cat (idx, ID, SubID, CL, Mv) VALUES (17, 'B', '', '2', 15)");
+  }
+  std::vector<std::string> Names() const { return {"BASE_OBJECT_CATALOG", "EMPTY", "my_cat"}; }
+};
+
+
+// Tries to take the object lock on another thread.
+class LockProbe {
+ public:
+  LockProbe()
+      : thread_([this] {
+          LockObjects();
+          got_ = true;
+          UnlockObjects();
+        }) {}
+  ~LockProbe() { thread_.join(); }
+  bool GotWithin(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!got_ && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return got_;
+  }
+
+ private:
+  std::atomic<bool> got_{false};
+  std::thread thread_;
+};
+
+inline bool LockFreeWithin(int ms) { return LockProbe().GotWithin(ms); }
+
