@@ -288,10 +288,13 @@ bool CalcOrbitBody(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& bo
   const double phi1 = std::exp(-3.33 * PowerR(th, 0.63));
   const double phi2 = std::exp(-1.87 * PowerR(th, 1.22));
   const double G = body.Slope;
-  if (body.Period <= 0)
+  // A negative slope can make the phase term non-positive at large phase
+  // angles: no magnitude then, rather than the logarithm of a negative.
+  const double phaseTerm = (1.0 - G) * phi1 + G * phi2;
+  if (body.Period <= 0 || !(phaseTerm > 0))
     body.Magnitude = -100.0;
   else
-    body.Magnitude = 5.0 * Log10R(r * delta) + body.AbsMagnitude - 2.5 * Log10R((1.0 - G) * phi1 + G * phi2);
+    body.Magnitude = 5.0 * Log10R(r * delta) + body.AbsMagnitude - 2.5 * Log10R(phaseTerm);
 
   body.Valid = 1;
   return true;

@@ -1,0 +1,385 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "astro/observer.h"
+#include "astro/planets.h"
+#include "astro/solar_system.h"
+#include "astro/sun_moon.h"
+#include "catalog/element_files.h"
+#include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteText;
+
+namespace {
+
+std::string FileText(const std::string& path) {
+  const auto b = ReadFile(path);
+  return std::string(b.begin(), b.end());
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(at));
+      break;
+    }
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+void SetRow(TElementGrid& g, int row, const std::vector<std::string>& cells) {
+  if (g.RowCount() < row + 2) g.SetRowCount(row + 2);
+  for (std::size_t c = 0; c < cells.size(); ++c) g.SetCell(int(c), row, cells[c]);
+}
+
+TElementGrid AsteroidGrid() {
+  TElementGrid g(11);
+  SetElementTitles(TElementKind::Asteroid, g);
+  SetRow(g, 1, {"Yes", "1 Ceres", "2461000.5", "60.0786", "2.766", "0.0789", "73.6", "80.25",
+                "10.59", "3.34", "0.12"});
+  SetRow(g, 2, {"3", "433 Eros", "2461000.5", "310.5", "1.458", "0.2228", "178.9", "304.3", "10.83",
+                "10.38", "0.46"});
+  return g;
+}
+
+TElementGrid CometGrid() {
+  TElementGrid g(10);
+  SetElementTitles(TElementKind::Comet, g);
+  SetRow(g, 1, {"No", "1P/Halley", "2446470.9", "0.586", "0.967", "111.33", "58.42", "162.26",
+                "5.5", "8"});
+  return g;
+}
+
+// The starting columns (1-based) and widths of the fields of a data line.
+struct Column {
+  int start, width;
+};
+const std::vector<Column> kAsteroidColumns = {{1, 4},   {5, 30},  {36, 12}, {49, 9},
+                                              {59, 9},  {69, 9},  {79, 9},  {89, 9},
+                                              {99, 9},  {109, 5}, {115, 5}};
+const std::vector<Column> kCometColumns = {{1, 4},  {5, 30}, {36, 12}, {49, 9},  {59, 9},
+                                           {69, 9}, {79, 9}, {89, 9},  {99, 5}, {105, 5}};
+
+std::string Field(const std::string& line, Column c) {
+  return line.substr(std::size_t(c.start - 1), std::size_t(c.width));
+}
+
+std::string Pad(const std::string& s, int width) { return s + std::string(std::size_t(width) - s.size(), ' '); }
+
+}  // namespace
+
+TEST(ElementFiles, NativeFileColumnsAndHeader) {
+  TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  const std::string path = dir.File("list.ast");
+  ASSERT_TRUE(SaveAsteroidElements(AsteroidGrid(), path));
+  const auto lines = Lines(FileText(path));
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0], ";Minor planet elements");
+  EXPECT_EQ(lines[1], ";Noctra Planetarium 3.27");
+  EXPECT_EQ(lines[2], ";Ecliptic plane and equinox=J2000.0");
+  // Title words at columns 1, 5, 36, 43, 49, 59, 69, 79, 89, 99, 109, 115.
+  std::vector<int> starts;
+  for (std::size_t i = 0; i < lines[3].size(); ++i)
+    if (lines[3][i] != ' ' && (i == 0 || lines[3][i - 1] == ' ')) starts.push_back(int(i) + 1);
+  EXPECT_EQ(lines[3].size(), 115u);
+  EXPECT_EQ(starts, (std::vector<int>{1, 5, 36, 43, 49, 59, 69, 79, 89, 99, 109, 115}));
+  EXPECT_EQ(lines[4].size(), 119u);
+  EXPECT_EQ(lines[4].substr(0, 35), ";23 123456789012345678901234567890 ");
+
+  const std::string& ceres = lines[5];
+  ASSERT_EQ(ceres.size(), 119u);
+  const std::vector<std::string> want = {"Y   ", "1 Ceres", "2461000.5", "60.0786", "2.766",
+                                         "0.0789", "73.6", "80.25", "10.59", "3.34", "0.12"};
+  for (std::size_t i = 0; i < want.size(); ++i)
+    EXPECT_EQ(Field(ceres, kAsteroidColumns[i]), Pad(want[i], kAsteroidColumns[i].width)) << i;
+  for (int blank : {35, 48, 58, 68, 78, 88, 98, 108, 114}) EXPECT_EQ(ceres[std::size_t(blank - 1)], ' ');
+  EXPECT_EQ(Field(lines[6], kAsteroidColumns[0]), "3M  ");
+
+  // Comets: 109 characters, their own columns, the asteroid title positions.
+  const std::string cpath = dir.File("list.cmt");
+  ASSERT_TRUE(SaveCometElements(CometGrid(), cpath));
+  const auto clines = Lines(FileText(cpath));
+  ASSERT_EQ(clines.size(), 6u);
+  EXPECT_EQ(clines[0], ";Comet elements");
+  EXPECT_EQ(clines[3].substr(0, 8), ";sh name");
+  EXPECT_EQ(clines[3].size(), 115u);
+  ASSERT_EQ(clines[5].size(), 109u);
+  EXPECT_EQ(Field(clines[5], kCometColumns[0]), "N   ");
+  EXPECT_EQ(Field(clines[5], kCometColumns[3]), "0.586    ");
+  EXPECT_EQ(Field(clines[5], kCometColumns[9]), "8    ");
+  EXPECT_EQ(dialogs.Count(), 0u);
+}
+
+TEST(ElementFiles, ReadBackByteExact) {
+  TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  AsteroidElementsFile = dir.File("a.ast");
+  const TElementGrid g = AsteroidGrid();
+  ASSERT_TRUE(SaveAsteroidElements(g, AsteroidElementsFile));
+  const std::string first = FileText(AsteroidElementsFile);
+
+  // A template named after the file must not change how a native file reads.
+  WriteText(dir.File("a.ast.template"), "[NAME]\nSTART=1\nLEN=3\n");
+  TElementGrid back(11);
+  bool templateUsed = false;
+  ASSERT_TRUE(LoadAsteroidElements(back, AsteroidElementsFile, false, templateUsed));
+  EXPECT_TRUE(templateUsed);
+  ASSERT_EQ(back.RowCount(), 4);
+  for (int c = 0; c < 11; ++c) EXPECT_EQ(back.Cell(c, 1), g.Cell(c, 1)) << c;
+  EXPECT_EQ(back.Cell(0, 2), "3M");
+  ASSERT_TRUE(SaveAsteroidElements(back, AsteroidElementsFile));  // the current file: no question
+  EXPECT_EQ(FileText(AsteroidElementsFile), first);
+  EXPECT_EQ(dialogs.Count(), 0u);
+  EXPECT_EQ(AsteroidCount, 2);
+  EXPECT_EQ(Asteroids[1].ShowCode.str(), "3M");
+  AsteroidElementsFile = "default.ast";
+}
+
+TEST(ElementFiles, ShowCodesCutsAndOverwriting) {
+  TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  TElementGrid g(11);
+  SetRow(g, 1, {"yes", std::string(35, 'n'), "2461000.512345678"});
+  SetRow(g, 2, {"YES"});
+  SetRow(g, 3, {"9m"});
+  SetRow(g, 4, {"maybe", "X"});
+  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 1).substr(0, 4), "Y   ");
+  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 1).substr(4, 31), std::string(30, 'n') + " ");
+  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 1).substr(35, 12), "2461000.5123");
+  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 2).substr(0, 4), "Y   ");
+  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 3).substr(0, 4), "9M  ");
+  // An unknown code writes "N   ": the name stays in its columns.
+  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 4).substr(0, 5), "N   X");
+
+  // An existing file other than the current one needs a Yes.
+  const std::string other = dir.File("other.ast");
+  WriteText(other, "keep");
+  dialogs.QueueAnswer(platform::IDNO);
+  EXPECT_FALSE(SaveAsteroidElements(g, other));
+  EXPECT_EQ(FileText(other), "keep");
+  EXPECT_EQ(dialogs.Last().text, "Overwrite existing file?");
+  EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNo);
+  dialogs.QueueAnswer(platform::IDYES);
+  EXPECT_TRUE(SaveAsteroidElements(g, other));
+  // The current file, named in other letter cases, is saved without asking.
+  AsteroidElementsFile = dir.File("OTHER.AST");
+  dialogs.Clear();
+  EXPECT_TRUE(SaveAsteroidElements(g, other));
+  EXPECT_EQ(dialogs.Count(), 0u);
+  AsteroidElementsFile = "default.ast";
+  // A file that cannot be created: coded message 105 with the quoted name.
+  const std::string bad = dir.File("no/such/folder.ast");
+  EXPECT_FALSE(SaveAsteroidElements(g, bad));
+  EXPECT_EQ(dialogs.Last().text, "Error: Can't create file \"" + bad + "\"");
+}
+
+TEST(ElementFiles, ApplyChecksRanges) {
+  auto valid = [](TElementKind kind, int col, const std::string& text) {
+    TElementGrid g = kind == TElementKind::Asteroid ? AsteroidGrid() : CometGrid();
+    g.SetCell(col, 1, text);
+    return ParseElementRow(kind, g, 1).valid;
+  };
+  const auto A = TElementKind::Asteroid, C = TElementKind::Comet;
+  EXPECT_TRUE(valid(A, 5, "1.2"));
+  EXPECT_FALSE(valid(A, 5, "1.2000001"));
+  EXPECT_FALSE(valid(A, 4, "0"));
+  EXPECT_TRUE(valid(A, 4, "1000000"));
+  EXPECT_TRUE(valid(A, 8, "-180"));
+  EXPECT_FALSE(valid(A, 8, "-180.5"));
+  EXPECT_TRUE(valid(C, 9, "12"));
+  EXPECT_FALSE(valid(A, 10, "12"));
+  EXPECT_TRUE(valid(A, 2, "2451545.0"));
+  EXPECT_FALSE(valid(A, 2, "2086274.0"));
+  EXPECT_FALSE(valid(A, 3, "12,5"));
+  EXPECT_FALSE(valid(C, 3, "0"));  // perihelion distance above 0
+  EXPECT_EQ(ParseElementRow(A, AsteroidGrid(), 1).show, "YES");
+
+  TElementGrid g = AsteroidGrid();
+  g.SetCell(1, 1, std::string(40, 'c'));
+  g.SetCell(9, 2, "abc");
+  ApplyAsteroidGrid(g);
+  EXPECT_EQ(AsteroidCount, 2);
+  EXPECT_EQ(Asteroids[0].ShowCode.str(), "YES");
+  EXPECT_EQ(Asteroids[0].Name.str(), std::string(30, 'c'));
+  EXPECT_EQ(Asteroids[0].SemiMajorAxis, 2.766);
+  EXPECT_EQ(Asteroids[0].PerihelionDistance, -1.0);
+  EXPECT_EQ(Asteroids[0].EquinoxEpoch, 2451511.5);
+  EXPECT_NEAR(Asteroids[0].Inclination, 10.59 / 57.29577951308232, 1e-15);
+  EXPECT_NE(Asteroids[0].OrientFactorA, 0.0);  // orientation terms were built
+  EXPECT_EQ(g.Cell(0, 2), "No");  // the bad magnitude marks the row
+  EXPECT_EQ(Asteroids[1].ShowCode.str(), "NO");
+  EXPECT_EQ(Asteroids[1].AbsMagnitude, 3.4E38);
+
+  TElementGrid c = CometGrid();
+  ApplyCometGrid(c);
+  EXPECT_EQ(CometCount, 1);
+  EXPECT_EQ(Comets[0].PerihelionDistance, 0.586);
+  EXPECT_EQ(Comets[0].SemiMajorAxis, -1.0);
+  EXPECT_EQ(Comets[0].Slope, 8.0);
+
+  // An empty grid empties the table; more than 1,000 rows fill 1,000 records.
+  TElementGrid empty(11);
+  ApplyAsteroidGrid(empty);
+  EXPECT_EQ(AsteroidCount, 0);
+  TElementGrid big = AsteroidGrid();
+  big.SetRowCount(1202);
+  ApplyAsteroidGrid(big);
+  EXPECT_EQ(AsteroidCount, 1000);
+}
+
+TEST(ElementFiles, FieldTextAndEpochs) {
+  EXPECT_EQ(ElementFieldText("x 0.1500", {2, 7}), "0.15");
+  EXPECT_EQ(ElementFieldText("  2.000", {1, 7}), "2");
+  EXPECT_EQ(ElementFieldText("1.500  ", {1, 7}), "1.500");
+  EXPECT_EQ(ElementFieldText(" 1.5E-10", {1, 8}), "1.5E-10");  // exponents keep their zeros
+  EXPECT_EQ(ElementFieldText(" 12.  ", {1, 6}), "12");
+  EXPECT_EQ(ElementFieldText("abc", {2, 10}), "bc");  // cut at the line's end
+  EXPECT_EQ(ElementFieldText("abc", {5, 2}), "");
+  EXPECT_EQ(ElementFieldText("abc", {-1, 2}), "ab");  // a start below 1 counts as 1
+  EXPECT_EQ(ElementFieldText("abc", {1, -1}), "");
+
+  EXPECT_EQ(Base36Digit('0'), 0);
+  EXPECT_EQ(Base36Digit('9'), 9);
+  EXPECT_EQ(Base36Digit('A'), 10);
+  EXPECT_EQ(Base36Digit('Z'), 35);
+  EXPECT_EQ(Base36Digit('a'), -1);
+  // Packed dates (the Minor Planet Center's form) and their Julian dates.
+  EXPECT_EQ(PackedEpochText("K107N"), "2455400.5");
+  EXPECT_EQ(PackedEpochText("J9611"), "2450083.5");
+  EXPECT_EQ(PackedEpochText("K10AV"), "2455500.5");
+  // Malformed dates fall back to 2000 January 1.0.
+  for (const char* bad : {"K10", "K1A7N", "K10ZZ", "K10A0", "k107N", ""})
+    EXPECT_EQ(PackedEpochText(bad), "2451544.5") << bad;
+  EXPECT_EQ(DateEpochText("23.5", "7", "2010"), "2455401");
+  EXPECT_EQ(DateEpochText("x", "7", "2010"), "2451544.5");
+  EXPECT_EQ(DateEpochText("1", "13", "2010"), "2451544.5");
+
+  EXPECT_EQ(ElementTemplateName("/lists/2026-12-06.mpc.ast"), "/lists/mpc.ast.template");
+  EXPECT_EQ(ElementTemplateName("/lists/bright.ast"), "/lists/bright.ast.template");
+  EXPECT_EQ(ElementTemplateName("/lists/bright"), "/lists/bright.template");
+  EXPECT_EQ(ElementTemplateName("x.mpc.cmt"), "mpc.cmt.template");
+}
+
+TEST(ElementFiles, TemplatesSkippingAndMerging) {
+  TempDir dir;
+  // An MPC-style list read through its template (sections and keys in any case).
+  WriteText(dir.File("mpc.ast.template"),
+            "[use]\nstart=-1\n[Name]\nStart=1\nLen=10\n[EPOCH CODED]\nSTART=12\nLEN=5\n"
+            "[MEAN ANOMALY]\nSTART=18\nLEN=6\n[SEMI MAJOR AXIS]\nSTART=25\nLEN=6\n"
+            "[ECCENTRICITY]\nSTART=32\nLEN=6\n[LONGITUDE OF PERIHELION]\nSTART=39\nLEN=5\n"
+            "[LONGITUDE OF ASCENDING NODE]\nSTART=45\nLEN=5\n[INCLINATION]\nSTART=51\nLEN=5\n"
+            "[ABSOLUTE MAGNITUDE]\nSTART=57\nLEN=4\n[MAGNITUDE SLOPE]\nSTART=62\nLEN=4\n");
+  const std::string list = dir.File("2026-12-06.mpc.ast");
+  WriteText(list,
+            "Name       Epoch M      a      e      Peri  Node  Incl  H    G\r\n"
+            "; a comment line that is long enough to be read otherwise\r\n"
+            "12345678901234567890\r\n"
+            "Ceres      K107N 60.080 2.7660 0.0790 73.60 80.25 10.59 3.34 0.12\r\n"
+            "Eros       J9611 310.50 1.4580 0.2228 178.9 304.3 10.83 10.4 0.46\r\n");
+  TElementGrid g(11);
+  bool templateUsed = false;
+  ASSERT_TRUE(LoadAsteroidElements(g, list, false, templateUsed));
+  EXPECT_TRUE(templateUsed);
+  ASSERT_EQ(g.BodyCount(), 3);  // the title line is longer than 20 characters and is read
+  EXPECT_EQ(g.Cell(1, 2), "Ceres");
+  EXPECT_EQ(g.Cell(0, 2), "Yes");  // no USE field
+  EXPECT_EQ(g.Cell(2, 2), "2455400.5");
+  EXPECT_EQ(g.Cell(3, 2), "60.08");
+  EXPECT_EQ(g.Cell(4, 2), "2.766");
+  EXPECT_EQ(g.Cell(2, 3), "2450083.5");
+  EXPECT_EQ(g.Cell(0, 1), "No");  // the title line does not convert
+  EXPECT_EQ(AsteroidCount, 3);
+
+  // Without its template the same name reads with the native layout.
+  std::remove(dir.File("mpc.ast.template").c_str());
+  ASSERT_TRUE(LoadAsteroidElements(g, list, false, templateUsed));
+  EXPECT_FALSE(templateUsed);
+
+  // 20 characters are skipped, 21 read; merge replaces by name, ignoring case.
+  const std::string native = dir.File("m.ast");
+  TElementGrid base = AsteroidGrid();
+  ASSERT_TRUE(SaveAsteroidElements(base, native));
+  ASSERT_TRUE(LoadAsteroidElements(g, native, false, templateUsed));
+  ASSERT_EQ(g.BodyCount(), 2);
+  g.SetRowCount(4);  // the empty row for typing stays
+  const std::string merge = dir.File("merge.ast");
+  TElementGrid extra(11);
+  SetRow(extra, 1, {"No", "433 EROS", "2461001.5", "1", "1.5", "0.1", "1", "1", "1", "1", "0.1"});
+  SetRow(extra, 2, {"Yes", "4 Vesta", "2461001.5", "1", "2.3", "0.1", "1", "1", "1", "1", "0.1"});
+  ASSERT_TRUE(SaveAsteroidElements(extra, merge));
+  {
+    std::string text = FileText(merge);
+    text += std::string("Y   ") + "abcdefghijklmnop\r\n" + "Y   abcdefghijklmnopq\r\n";
+    WriteText(merge, text);
+  }
+  ASSERT_TRUE(LoadAsteroidElements(g, merge, true, templateUsed));
+  ASSERT_EQ(g.BodyCount(), 4);
+  EXPECT_EQ(g.Cell(1, 1), "1 Ceres");
+  EXPECT_EQ(g.Cell(1, 2), "433 EROS");  // overwritten in place
+  EXPECT_EQ(g.Cell(2, 2), "2461001.5");
+  EXPECT_EQ(g.Cell(1, 3), "4 Vesta");
+  EXPECT_EQ(g.Cell(1, 4), "abcdefghijklmnopq");
+  EXPECT_EQ(AsteroidCount, 4);
+}
+
+TEST(ElementFiles, CountsAndBadFiles) {
+  TempDir dir;
+  std::string text;
+  for (int i = 0; i < 1200; ++i)
+    text += "Y   " + Pad("body" + std::to_string(i), 30) + " 2461000.5\r\n";
+  WriteText(dir.File("many.ast"), text);
+  WriteText(dir.File("many.cmt"), text);
+  TElementGrid a(11), c(10);
+  bool templateUsed = false;
+  AsteroidCount = 7;
+  EXPECT_FALSE(LoadAsteroidElements(a, dir.File("many.ast"), false, templateUsed));
+  EXPECT_EQ(AsteroidCount, 7);  // the table is untouched by a failed load
+  ASSERT_TRUE(LoadCometElements(c, dir.File("many.cmt"), false, templateUsed));
+  EXPECT_EQ(c.BodyCount(), 1000);
+  EXPECT_EQ(CometCount, 1000);
+  EXPECT_EQ(c.Cell(1, 1000), "body999");
+
+  // A missing file changes nothing.
+  a = AsteroidGrid();
+  EXPECT_FALSE(LoadAsteroidElements(a, dir.File("none.ast"), false, templateUsed));
+  EXPECT_EQ(a.BodyCount(), 2);
+
+  // Garbage reads without harm; every row it makes is marked "No".
+  std::string junk;
+  for (int i = 0; i < 5000; ++i) junk += char((i * 7919) % 256);
+  WriteText(dir.File("junk.ast"), junk);
+  ASSERT_TRUE(LoadAsteroidElements(a, dir.File("junk.ast"), false, templateUsed));
+  for (int r = 1; r <= a.BodyCount(); ++r) EXPECT_EQ(a.Cell(0, r), "No") << r;
+}
+
+TEST(ElementFiles, NegativeSlopeGivesNoMagnitude) {
+  // A near-Earth orbit seen at large phase angles with G = -0.5: the phase
+  // term (1 - G)Φ1 + GΦ2 turns negative beyond about 50°.
+  TElementGrid g(11);
+  SetRow(g, 1, {"Yes", "test", "2461000.5", "0", "1.1", "0.1", "30", "40", "5", "15", "-0.5"});
+  ApplyAsteroidGrid(g);
+  ASSERT_EQ(AsteroidCount, 1);
+  TObserverTime obs;
+  InitObserver(obs);
+  TSolarContext ctx{};
+  int noMagnitude = 0;
+  for (int day = 0; day < 400; day += 5) {
+    SetObserverTT(obs, 2461000.5 + day);
+    CalcSun(ctx, obs);
+    if (!CalcOrbitBody(ctx, obs, Asteroids[0])) continue;
+    ASSERT_FALSE(std::isnan(Asteroids[0].Magnitude)) << day;
+    noMagnitude += Asteroids[0].Magnitude == -100.0;
+  }
+  EXPECT_GT(noMagnitude, 0);
+}
