@@ -212,21 +212,21 @@ TEST(ElementFiles, ApplyChecksRanges) {
   EXPECT_EQ(AsteroidCount, 2);
   EXPECT_EQ(Asteroids[0].ShowCode.str(), "YES");
   EXPECT_EQ(Asteroids[0].Name.str(), std::string(30, 'c'));
-  EXPECT_EQ(Asteroids[0].SemiMajorAxis, 2.766);
-  EXPECT_EQ(Asteroids[0].PerihelionDistance, -1.0);
-  EXPECT_EQ(Asteroids[0].EquinoxEpoch, 2451511.5);
-  EXPECT_NEAR(Asteroids[0].Inclination, 10.59 / 57.29577951308232, 1e-15);
-  EXPECT_NE(Asteroids[0].OrientFactorA, 0.0);  // orientation terms were built
+  EXPECT_EQ(double(Asteroids[0].SemiMajorAxis), 2.766);
+  EXPECT_EQ(double(Asteroids[0].PerihelionDistance), -1.0);
+  EXPECT_EQ(double(Asteroids[0].EquinoxEpoch), 2451511.5);
+  EXPECT_NEAR(double(Asteroids[0].Inclination), 10.59 / 57.29577951308232, 1e-15);
+  EXPECT_NE(double(Asteroids[0].OrientFactorA), 0.0);  // orientation terms were built
   EXPECT_EQ(g.Cell(0, 2), "No");  // the bad magnitude marks the row
   EXPECT_EQ(Asteroids[1].ShowCode.str(), "NO");
-  EXPECT_EQ(Asteroids[1].AbsMagnitude, 3.4E38);
+  EXPECT_EQ(double(Asteroids[1].AbsMagnitude), 3.4E38);
 
   TElementGrid c = CometGrid();
   ApplyCometGrid(c);
   EXPECT_EQ(CometCount, 1);
-  EXPECT_EQ(Comets[0].PerihelionDistance, 0.586);
-  EXPECT_EQ(Comets[0].SemiMajorAxis, -1.0);
-  EXPECT_EQ(Comets[0].Slope, 8.0);
+  EXPECT_EQ(double(Comets[0].PerihelionDistance), 0.586);
+  EXPECT_EQ(double(Comets[0].SemiMajorAxis), -1.0);
+  EXPECT_EQ(double(Comets[0].Slope), 8.0);
 
   // An empty grid empties the table; more than 1,000 rows fill 1,000 records.
   TElementGrid empty(11);
@@ -378,7 +378,7 @@ TEST(ElementFiles, NegativeSlopeGivesNoMagnitude) {
     SetObserverTT(obs, 2461000.5 + day);
     CalcSun(ctx, obs);
     if (!CalcOrbitBody(ctx, obs, Asteroids[0])) continue;
-    ASSERT_FALSE(std::isnan(Asteroids[0].Magnitude)) << day;
+    ASSERT_FALSE(std::isnan(double(Asteroids[0].Magnitude))) << day;
     noMagnitude += Asteroids[0].Magnitude == -100.0;
   }
   EXPECT_GT(noMagnitude, 0);
