@@ -5,16 +5,13 @@
 #include <thread>
 
 #include "app/globals.h"
+#include "astro/names.h"
 #include "astro/precession.h"
 #include "astro/reference_files.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 
-const char* const ObjectClassNames[10] = {
-    "Unverified southern object", "Open cluster",      "Globular cluster",
-    "Diffuse nebula ",            "Planetary nebula ", "Galaxy ",
-    "Cluster & nebula ",          "Nonexistant ",      "in Large Magellanic Cloud",
-    "in Small Magellanic Cloud"};
+const std::vector<std::string>& ObjectClassNames = ObjectTypeNames;
 
 std::unique_ptr<tCO> ObjectCatalog;
 
@@ -328,9 +325,9 @@ std::string tCO::DisplayName() const { return UpperAscii(CatalogName()) + ID + S
 
 std::string tCO::ClassText() const {
   if (CL.empty() || CL[0] < '0' || CL[0] > '9') return std::string();
-  std::string text = ObjectClassNames[CL[0] - '0'];
+  std::string text = ObjectClassNames[std::size_t(CL[0] - '0')];
   if (CL.size() > 1 && CL[1] >= '0' && CL[1] <= '9')
-    text += std::string(" ") + ObjectClassNames[CL[1] - '0'];
+    text += " " + ObjectClassNames[std::size_t(CL[1] - '0')];
   return text;
 }
 

@@ -26,8 +26,9 @@ inline constexpr const char* kBaseCatalogTable = "BASE_OBJECT_CATALOG";
 inline constexpr float kNoMagnitude = 23.0f;
 inline constexpr int32_t kNoSize = 32768;
 
-// Class texts by class digit, with their trailing blanks.
-extern const char* const ObjectClassNames[10];
+// Class texts by class digit, with their trailing blanks (the start-up
+// table ObjectTypeNames under this catalogue's name).
+extern const std::vector<std::string>& ObjectClassNames;
 
 // Which objects pass: the first fields of the deep-sky filter record.
 struct TObjectFilter {
