@@ -109,15 +109,7 @@ void RecomputeObserver(TObserverTime& rec) {
   if (d <= kRecomputeStepDays && rec.LastLongitude == rec.Longitude) return;
   // Nutation and obliquity once UT has moved a day since they were computed
   // (the negated test also refreshes after a NaN).
-  if (!(std::fabs(rec.JD_UT - rec.NutationUT) < 1.0)) {
-    double dPsi, dEps, eps, eps0;
-    Nutation(rec, dPsi, dEps, eps, eps0);
-    rec.NutLongitude = dPsi;
-    rec.NutObliquity = dEps;
-    rec.Obliquity = eps;
-    rec.MeanObliquity = eps0;
-    rec.NutationUT = rec.JD_UT;
-  }
+  if (!(std::fabs(rec.JD_UT - rec.NutationUT) < 1.0)) UpdateNutation(rec);
   // Greenwich apparent sidereal time from universal time, radians.
   rec.SiderealTime = ApparentSiderealTimeUT(rec, rec.JD_UT) * 15.0 / DegPerRad;
   // Local sidereal time; longitude is positive west.

@@ -42,6 +42,16 @@ void Nutation(const TObserverTime& rec, double& dPsi, double& dEps, double& eps,
   eps = eps0 + dEps;
 }
 
+void UpdateNutation(TObserverTime& rec) {
+  double dPsi, dEps, eps, eps0;
+  Nutation(rec, dPsi, dEps, eps, eps0);
+  rec.NutLongitude = dPsi;
+  rec.NutObliquity = dEps;
+  rec.Obliquity = eps;
+  rec.MeanObliquity = eps0;
+  rec.NutationUT = rec.JD_UT;
+}
+
 void SetPrecession(TObserverTime& rec, double fromJD, double toJD) {
   rec.EpochFrom = fromJD;
   rec.EpochTo = toJD;
@@ -99,13 +109,8 @@ void ApplyProperMotion(const TObserverTime& rec, double& ra, double& dec, double
 
 void ApparentPlace(TObserverTime& rec, double& ra, double& dec, double sunLongitude) {
   // Nutation of the record's instant.
-  double dPsi, dEps, eps, eps0;
-  Nutation(rec, dPsi, dEps, eps, eps0);
-  rec.NutLongitude = dPsi;
-  rec.NutObliquity = dEps;
-  rec.Obliquity = eps;
-  rec.MeanObliquity = eps0;
-  rec.NutationUT = rec.JD_UT;
+  UpdateNutation(rec);
+  const double dPsi = rec.NutLongitude, eps = rec.Obliquity, eps0 = rec.MeanObliquity;
   // Ecliptic coordinates on the mean ecliptic and equinox of date.
   double beta, lambda;
   EquatorialToEclipticEps(eps0, beta, lambda, ra, dec);

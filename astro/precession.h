@@ -13,6 +13,11 @@ struct TObserverTime;
 // 0.1" in Δε, Meeus ch. 22) and the Laskar (1986) series for ε0.
 void Nutation(const TObserverTime& rec, double& dPsi, double& dEps, double& eps, double& eps0);
 
+// UpdateNutation: Nutation for the record's JD_TT stored in its four
+// nutation fields (NutLongitude, NutObliquity, Obliquity, MeanObliquity),
+// with JD_UT as the instant they belong to.
+void UpdateNutation(TObserverTime& rec);
+
 // SetPrecession: stores the source and target epochs (Julian dates), the
 // label "J" + year of the target with one decimal, and the IAU 1976
 // (Lieske 1977) angles ζ, z, θ between them. Equal epochs keep the previous

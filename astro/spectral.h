@@ -3,7 +3,8 @@
 // Each table is indexed [luminosity class 1..5 (I..V)][spectral class 1..7
 // (O, B, A, F, G, K, M)][subclass 0..9]; -9 marks a type that does not
 // exist or has no value. Rows I, III and V are constant data; rows II and IV
-// are the means of their neighbours, filled at start-up.
+// are the means of their neighbours (constant in AbsMagnitudeTable, filled
+// at start-up in SpectralTable1..3).
 #pragma once
 
 #include "astro/trig.h"
