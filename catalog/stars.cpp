@@ -562,5 +562,6 @@ bool WaitForStarLoad(int timeoutMs) {
     platform::ProcessMessages();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  platform::ProcessMessages();  // the messages the finished load handed on
   return true;
 }

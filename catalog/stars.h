@@ -187,6 +187,7 @@ void FreeStarCatalogs();
 bool StarThreadRunning();
 // Asks a running load to stop early (program exit); its arrays are dropped.
 void CancelStarLoad();
-// Waits until no load runs, handling GUI events meanwhile (program exit,
+// Waits until no load runs, handling GUI events meanwhile and once more
+// afterwards, so the finished load's messages are shown (program exit,
 // tests). Returns false when `timeoutMs` passed first.
 bool WaitForStarLoad(int timeoutMs = 60000);
