@@ -1,0 +1,212 @@
+#include "data/elements.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <regex>
+
+#include "data/common.h"
+#include "platform/codec.h"
+#include "platform/numfmt.h"
+
+namespace mkdata {
+
+const char* const kAsteroidHeader[5] = {
+    ";Minor planet elements",
+    ";Noctra Planetarium 3.27",
+    ";Ecliptic plane and equinox=J2000.0",
+    ";Sh NAME                           julian epoch M         a         e         Peri      Node      Incl      H     G",
+    ";23 123456789012345678901234567890 123456789012 123456789 123456789 123456789 123456789 123456789 123456789 12345 12345",
+};
+
+const char* const kCometHeader[5] = {
+    ";Comet elements",
+    ";Noctra Planetarium 3.27",
+    ";Ecliptic plane and equinox=J2000.0",
+    ";sh name                           julian epoch q         a         e         Peri      Node      Incl      H     G",
+    ";23 123456789012345678901234567890 123456789012 123456789 123456789 123456789 123456789 123456789 123456789 12345 12345",
+};
+
+namespace {
+
+// The rows of a small-body list with their values by field name.
+struct ElementList {
+  std::map<std::string, int> column;
+  QJsonArray rows;
+};
+
+ElementList ReadList(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadBinaryFile(path);
+  QJsonParseError err{};
+  const QJsonDocument doc = QJsonDocument::fromJson(
+      QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())), &err);
+  if (doc.isNull()) throw SourceError(path + ": not valid JSON");
+  ElementList list;
+  const QJsonArray fields = doc.object().value("fields").toArray();
+  for (int i = 0; i < fields.size(); ++i) list.column[fields[i].toString().toStdString()] = i;
+  list.rows = doc.object().value("data").toArray();
+  if (fields.isEmpty() || list.rows.isEmpty()) throw SourceError(path + ": no element rows");
+  return list;
+}
+
+// A field of a row as a number (written as a number or as text); false when
+// absent or empty.
+bool Field(const ElementList& l, const QJsonArray& row, const char* name, double& out) {
+  auto it = l.column.find(name);
+  if (it == l.column.end() || it->second >= row.size()) return false;
+  const QJsonValue v = row[it->second];
+  if (v.isDouble()) {
+    out = v.toDouble();
+    return true;
+  }
+  return v.isString() && ToDouble(v.toString().toStdString(), out);
+}
+
+std::string Text(const ElementList& l, const QJsonArray& row, const char* name) {
+  auto it = l.column.find(name);
+  if (it == l.column.end() || it->second >= row.size()) return {};
+  return std::string(Trim(row[it->second].toString().toStdString()));
+}
+
+// Pads or cuts a text to exactly `width` characters.
+std::string Cell(const std::string& s, std::size_t width) {
+  std::string t = s.substr(0, width);
+  t.resize(width, ' ');
+  return t;
+}
+
+}  // namespace
+
+std::vector<AsteroidElements> ReadAsteroidList(const std::string& path, int* skipped) {
+  const ElementList l = ReadList(path);
+  // "     1 Ceres (A801 AA)" or "  3708 (1974 FV1)".
+  const std::regex nameRe(R"(^(\d+)\s+(.*?)\s*(\((.*)\))?$)");
+  std::vector<AsteroidElements> out;
+  for (const QJsonValue& rv : l.rows) {
+    const QJsonArray row = rv.toArray();
+    AsteroidElements a;
+    double mjd = 0;
+    std::smatch m;
+    const std::string full = Text(l, row, "full_name");
+    const bool ok = std::regex_match(full, m, nameRe) && Field(l, row, "epoch_mjd", mjd) &&
+                    Field(l, row, "ma", a.meanAnomaly) && Field(l, row, "a", a.a) && Field(l, row, "e", a.e) &&
+                    Field(l, row, "w", a.peri) && Field(l, row, "om", a.node) && Field(l, row, "i", a.incl) &&
+                    Field(l, row, "H", a.h);
+    if (!ok) {
+      if (skipped) ++*skipped;
+      continue;
+    }
+    const std::string label = m[2].length() ? m[2].str() : m[4].str();
+    a.name = "(" + m[1].str() + ") " + label;
+    a.epoch = mjd + 2400000.5;
+    if (!Field(l, row, "G", a.g)) a.g = 0.15;
+    out.push_back(a);
+  }
+  return out;
+}
+
+std::vector<CometElements> ReadCometList(const std::string& path, int* skipped) {
+  const ElementList l = ReadList(path);
+  std::vector<CometElements> out;
+  for (const QJsonValue& rv : l.rows) {
+    const QJsonArray row = rv.toArray();
+    CometElements c;
+    c.name = Text(l, row, "full_name");
+    const bool ok = !c.name.empty() && Field(l, row, "tp", c.epoch) && Field(l, row, "q", c.q) &&
+                    Field(l, row, "e", c.e) && Field(l, row, "w", c.peri) && Field(l, row, "om", c.node) &&
+                    Field(l, row, "i", c.incl) && Field(l, row, "M1", c.h);
+    if (!ok) {
+      if (skipped) ++*skipped;
+      continue;
+    }
+    // The list gives no slope for most comets; 4.0 is the usual value of
+    // the published comet element lists.
+    c.g = 4.0;
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::vector<AsteroidElements> SelectBrightAsteroids(const std::vector<AsteroidElements>& all) {
+  std::vector<std::pair<double, const AsteroidElements*>> ranked;
+  for (const AsteroidElements& a : all) {
+    const double q = a.a * (1.0 - a.e);
+    if (!(q > 1.0)) continue;
+    const double m = a.h + 5.0 * std::log10(q * (q - 1.0));
+    if (m <= 11.0) ranked.push_back({m, &a});
+  }
+  std::stable_sort(ranked.begin(), ranked.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+  std::vector<AsteroidElements> out;
+  for (const auto& [m, a] : ranked) out.push_back(*a);
+  return out;
+}
+
+std::vector<CometElements> SelectBrightComets(const std::vector<CometElements>& all) {
+  const std::regex numberedPeriodic(R"(^\d+P/.*)");
+  constexpr double kJan2020 = 2458849.5;
+  std::vector<CometElements> out;
+  for (const CometElements& c : all) {
+    if (!(c.e >= 0 && c.e <= 1.2) || !(c.q > 0)) continue;
+    const bool periodic = std::regex_match(c.name, numberedPeriodic);
+    if ((periodic && c.h <= 12.0) || (!periodic && c.h <= 10.0 && c.epoch >= kJan2020)) out.push_back(c);
+  }
+  return out;
+}
+
+std::string FitNumber(double value, int width, int maxDecimals) {
+  for (int d = maxDecimals; d >= 0; --d) {
+    const std::string s = platform::FormatFixed(value, 0, d);
+    if (int(s.size()) <= width) return s;
+  }
+  return platform::FormatFixed(value, 0, 0).substr(0, std::size_t(width));
+}
+
+namespace {
+
+std::string AngleText(double deg) { return FitNumber(deg, 9, 5); }
+
+}  // namespace
+
+std::string FormatAsteroidFile(const std::vector<AsteroidElements>& bodies) {
+  std::string out;
+  for (const char* h : kAsteroidHeader) out += std::string(h) + "\r\n";
+  for (const AsteroidElements& a : bodies) {
+    std::string line = "Y   " + Cell(platform::Utf8ToCp1252(a.name), 30);
+    line += " " + Cell(FitNumber(a.epoch, 12, 5), 12);
+    line += " " + Cell(AngleText(a.meanAnomaly), 9);
+    line += " " + Cell(FitNumber(a.a, 9, 7), 9);
+    line += " " + Cell(FitNumber(a.e, 9, 7), 9);
+    line += " " + Cell(AngleText(a.peri), 9);
+    line += " " + Cell(AngleText(a.node), 9);
+    line += " " + Cell(AngleText(a.incl), 9);
+    line += " " + Cell(FitNumber(a.h, 5, 2), 5);
+    line += " " + Cell(FitNumber(a.g, 5, 2), 5);
+    out += line + "\r\n";
+  }
+  return out;
+}
+
+std::string FormatCometFile(const std::vector<CometElements>& bodies) {
+  std::string out;
+  for (const char* h : kCometHeader) out += std::string(h) + "\r\n";
+  for (const CometElements& c : bodies) {
+    std::string line = "Y   " + Cell(platform::Utf8ToCp1252(c.name), 30);
+    line += " " + Cell(FitNumber(c.epoch, 12, 5), 12);
+    line += " " + Cell(FitNumber(c.q, 9, 7), 9);
+    line += " " + Cell(FitNumber(c.e, 9, 7), 9);
+    line += " " + Cell(AngleText(c.peri), 9);
+    line += " " + Cell(AngleText(c.node), 9);
+    line += " " + Cell(AngleText(c.incl), 9);
+    line += " " + Cell(FitNumber(c.h, 5, 2), 5);
+    line += " " + Cell(FitNumber(c.g, 5, 2), 5);
+    out += line + "\r\n";
+  }
+  return out;
+}
+
+}  // namespace mkdata

@@ -1,0 +1,360 @@
+#include "data/refdata.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QTimeZone>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <map>
+#include <sstream>
+
+#include "astro/constellations.h"
+#include "data/common.h"
+#include "platform/codec.h"
+
+namespace mkdata {
+
+// --- Milky Way ---------------------------------------------------------------------
+
+std::vector<std::vector<SkyPoint>> ReadMilkyWayOutline(const std::string& path) {
+  const std::string text = ReadTextFile(path);
+  std::vector<std::vector<SkyPoint>> polygons;
+  int lineNo = 0;
+  for (std::string_view line : SplitLines(text)) {
+    ++lineNo;
+    line = Trim(line);
+    if (line.empty() || line.front() == '#') continue;
+    const char cmd = line.front();
+    std::istringstream in{std::string(line.substr(1))};
+    in.imbue(std::locale::classic());
+    double raH = 0, decD = 0;
+    if ((cmd != 'M' && cmd != 'D' && cmd != 'S') || !(in >> raH >> decD))
+      throw SourceError(path + ": cannot read line " + std::to_string(lineNo));
+    if (cmd == 'M' || polygons.empty()) polygons.emplace_back();
+    polygons.back().push_back({raH * kHourToRad, decD * kDegToRad});
+  }
+  if (polygons.empty()) throw SourceError(path + ": no Milky Way outline");
+  return polygons;
+}
+
+std::vector<uint8_t> EncodeMilkyWay(const std::vector<std::vector<SkyPoint>>& polygons) {
+  platform::ByteWriter w;
+  for (const auto& poly : polygons) {
+    if (poly.empty()) continue;
+    for (const SkyPoint& p : poly) {
+      w.F64(p.ra);
+      w.F64(p.dec);
+    }
+    // A negative right ascension ends the polygon.
+    w.F64(-1.0);
+    w.F64(0.0);
+  }
+  return w.Bytes();
+}
+
+// --- Constellation figures ----------------------------------------------------------
+
+std::vector<ConstellationFigure> ReadConstellationFigures(const std::string& path) {
+  const std::string text = ReadTextFile(path);
+  std::vector<ConstellationFigure> out;
+  for (std::string_view line : SplitLines(text)) {
+    line = Trim(line);
+    if (line.empty() || line.front() == '#') continue;
+    // Abbreviation, number of segments, then two Hipparcos numbers each.
+    std::istringstream in{std::string(line)};
+    ConstellationFigure f;
+    int count = 0;
+    if (!(in >> f.abbreviation >> count) || count < 0) throw SourceError(path + ": bad figure line");
+    for (int i = 0; i < count; ++i) {
+      int a = 0, b = 0;
+      if (!(in >> a >> b)) throw SourceError(path + ": figure " + f.abbreviation + " is cut short");
+      f.segments.push_back({a, b});
+    }
+    out.push_back(f);
+  }
+  if (out.empty()) throw SourceError(path + ": no figures");
+  return out;
+}
+
+namespace {
+
+constexpr double kLineScale = 10430.060040584269;  // 65534 / 2π
+
+LineRecord LinePoint(const SkyPoint& p, uint8_t con) {
+  LineRecord r;
+  // 0 is the break mark, so a star exactly at 0h takes the next unit.
+  r.ra = uint16_t(std::clamp(std::nearbyint(NormaliseAngle(p.ra) * kLineScale), 1.0, 65534.0));
+  r.dec = int16_t(std::nearbyint(p.dec * kLineScale));
+  r.constellation = con;
+  return r;
+}
+
+}  // namespace
+
+std::vector<LineRecord> BuildConstellationLines(const std::vector<ConstellationFigure>& figures,
+                                                const std::function<bool(int, SkyPoint&)>& position,
+                                                int* missing) {
+  std::vector<LineRecord> out;
+  out.push_back(LineRecord{});  // the walk starts at the second record
+  for (const ConstellationFigure& f : figures) {
+    const int con = ConstellationNumber(f.abbreviation);
+    if (!con) throw SourceError("unknown constellation " + f.abbreviation);
+    int chainEnd = 0;  // the star the current chain ends at, 0 = none
+    for (auto [a, b] : f.segments) {
+      SkyPoint pa, pb;
+      if (!position(a, pa) || !position(b, pb)) {
+        if (missing) ++*missing;
+        chainEnd = 0;
+        continue;
+      }
+      // Continue the chain when the segment starts (or ends) at its end.
+      if (chainEnd == b) {
+        std::swap(a, b);
+        std::swap(pa, pb);
+      }
+      if (chainEnd != a) {
+        out.push_back(LineRecord{0, 0, uint8_t(con)});
+        out.push_back(LinePoint(pa, uint8_t(con)));
+      }
+      out.push_back(LinePoint(pb, uint8_t(con)));
+      chainEnd = b;
+    }
+  }
+  return out;
+}
+
+std::vector<uint8_t> EncodeConstellationLines(const std::vector<LineRecord>& records) {
+  platform::ByteWriter w;
+  for (const LineRecord& r : records) {
+    w.U16(r.ra);
+    w.I16(r.dec);
+    w.U8(r.constellation);
+  }
+  return w.Bytes();
+}
+
+// --- Gazetteer ---------------------------------------------------------------------------
+
+namespace {
+
+std::vector<uint8_t> Gunzip(const std::vector<uint8_t>& in, const std::string& path) {
+  z_stream z{};
+  if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) throw SourceError(path + ": cannot start decompression");
+  std::vector<uint8_t> out;
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = uInt(in.size());
+  uint8_t buf[65536];
+  int rc = Z_OK;
+  while (rc != Z_STREAM_END) {
+    z.next_out = buf;
+    z.avail_out = sizeof buf;
+    rc = inflate(&z, Z_NO_FLUSH);
+    if (rc != Z_OK && rc != Z_STREAM_END) {
+      inflateEnd(&z);
+      throw SourceError(path + ": damaged compressed data");
+    }
+    out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
+    if (rc == Z_OK && z.avail_in == 0 && z.avail_out != 0) {
+      inflateEnd(&z);
+      throw SourceError(path + ": compressed data cut short");
+    }
+  }
+  inflateEnd(&z);
+  return out;
+}
+
+// Big-endian reader of the serialised location list.
+class StreamReader {
+ public:
+  StreamReader(const std::vector<uint8_t>& b, const std::string& path) : b_(b), path_(path) {}
+  bool AtEnd() const { return pos_ == b_.size(); }
+  uint32_t U32() {
+    Need(4);
+    uint32_t v = uint32_t(b_[pos_]) << 24 | uint32_t(b_[pos_ + 1]) << 16 | uint32_t(b_[pos_ + 2]) << 8 | b_[pos_ + 3];
+    pos_ += 4;
+    return v;
+  }
+  uint16_t U16() {
+    Need(2);
+    uint16_t v = uint16_t(b_[pos_] << 8 | b_[pos_ + 1]);
+    pos_ += 2;
+    return v;
+  }
+  uint8_t U8() {
+    Need(1);
+    return b_[pos_++];
+  }
+  double F64() {
+    uint64_t hi = U32(), lo = U32();
+    uint64_t u = hi << 32 | lo;
+    double d;
+    std::memcpy(&d, &u, 8);
+    return d;
+  }
+  // A string: its length in bytes (0xFFFFFFFF for none), then UTF-16
+  // big-endian characters.
+  std::string String() {
+    const uint32_t n = U32();
+    if (n == 0xFFFFFFFFu) return {};
+    if (n % 2) throw SourceError(path_ + ": damaged text");
+    Need(n);
+    QString s(qsizetype(n / 2), QChar(0));
+    for (uint32_t i = 0; i < n / 2; ++i) s[qsizetype(i)] = QChar(char16_t(b_[pos_ + 2 * i] << 8 | b_[pos_ + 2 * i + 1]));
+    pos_ += n;
+    return s.toStdString();
+  }
+
+ private:
+  void Need(std::size_t n) {
+    if (b_.size() - pos_ < n) throw SourceError(path_ + ": location list cut short");
+  }
+  const std::vector<uint8_t>& b_;
+  std::string path_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::vector<Location> ReadLocations(const std::string& path) {
+  const std::vector<uint8_t> data = Gunzip(ReadBinaryFile(path), path);
+  StreamReader r(data, path);
+  const uint32_t count = r.U32();
+  if (count == 0 || count > 10000000) throw SourceError(path + ": bad location count");
+  std::vector<Location> out;
+  out.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    Location l;
+    r.String();  // key: "name, region"
+    l.name = r.String();
+    l.state = r.String();
+    r.String();  // region of the world
+    l.role = char(r.U16());
+    l.population = int32_t(r.U32());
+    l.latitude = r.F64();
+    l.longitude = r.F64();
+    r.U32();  // altitude
+    r.U32();  // light pollution
+    l.timeZone = r.String();
+    const std::string planet = r.String();
+    r.String();  // landscape
+    r.U8();      // user location flag
+    if (!(std::abs(l.latitude) <= 90.0) || !(std::abs(l.longitude) <= 180.0))
+      throw SourceError(path + ": a location lies outside the globe");
+    if (planet == "Earth") out.push_back(l);
+  }
+  if (!r.AtEnd()) throw SourceError(path + ": unexpected data after the locations");
+  return out;
+}
+
+// --- Cities -----------------------------------------------------------------------------
+
+int16_t FoldZone(int zone, bool daylightSaving) {
+  if (!daylightSaving) return int16_t(zone);
+  return int16_t(zone >= 0 ? zone + 100 : zone - 100);
+}
+
+bool ZoneOffset(const std::string& ianaName, int year, int& hours, bool& daylightSaving) {
+  const QTimeZone tz(QByteArray::fromStdString(ianaName));
+  if (!tz.isValid()) return false;
+  const QDateTime jan(QDate(year, 1, 15), QTime(12, 0), QTimeZone::UTC);
+  const QDateTime jul(QDate(year, 7, 15), QTime(12, 0), QTimeZone::UTC);
+  // The standard offset of the summer of the northern hemisphere is the
+  // one in force for most of the year on either side.
+  hours = int(std::nearbyint(tz.standardTimeOffset(jul) / 3600.0));
+  daylightSaving = tz.isDaylightTime(jan) || tz.isDaylightTime(jul);
+  return true;
+}
+
+std::string PlainName(const std::string& utf8) {
+  // Letters the decomposition does not reduce to a base letter.
+  static const std::map<char16_t, const char*> kSpecial = {
+      {u'ß', "ss"}, {u'æ', "ae"}, {u'Æ', "AE"}, {u'ø', "o"}, {u'Ø', "O"}, {u'ł', "l"}, {u'Ł', "L"},
+      {u'đ', "d"},  {u'Đ', "D"},  {u'ı', "i"},  {u'œ', "oe"}, {u'Œ', "OE"}, {u'þ', "th"}, {u'ð', "d"}};
+  const QString decomposed = QString::fromStdString(utf8).normalized(QString::NormalizationForm_D);
+  std::string out;
+  for (QChar c : decomposed) {
+    const char16_t u = c.unicode();
+    std::string piece;
+    if (u < 128) {
+      const char a = char(u);
+      if (std::isalnum(uint8_t(a)) || a == '-') piece = std::string(1, a);
+      else if (a == ' ' || a == '/' || a == ',') piece = " ";
+    } else if (auto it = kSpecial.find(u); it != kSpecial.end()) {
+      piece = it->second;
+    }
+    for (char a : piece) {
+      if (a == ' ' && (out.empty() || out.back() == ' ')) continue;
+      out += a;
+    }
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::vector<City> SelectCities(const std::vector<Location>& locations, int year, int* skipped) {
+  struct Candidate {
+    const Location* loc;
+    std::string name;
+    int zone;
+    bool dst;
+  };
+  std::vector<Candidate> capitals, others;
+  for (const Location& l : locations) {
+    if (l.role != 'C' && l.role != 'R' && l.role != 'N') continue;
+    Candidate c{&l, PlainName(l.name), 0, false};
+    if (c.name.empty() || !ZoneOffset(l.timeZone, year, c.zone, c.dst) || c.zone < -12 || c.zone > 12) {
+      if (skipped) ++*skipped;
+      continue;
+    }
+    (l.role == 'C' ? capitals : others).push_back(c);
+  }
+  auto byPopulation = [](const Candidate& a, const Candidate& b) {
+    if (a.loc->population != b.loc->population) return a.loc->population > b.loc->population;
+    return a.name < b.name;
+  };
+  std::sort(capitals.begin(), capitals.end(), byPopulation);
+  std::sort(others.begin(), others.end(), byPopulation);
+  std::vector<Candidate> chosen(capitals.begin(), capitals.begin() + std::min<std::size_t>(capitals.size(), kCityCount));
+  for (const Candidate& c : others) {
+    if (chosen.size() == std::size_t(kCityCount)) break;
+    chosen.push_back(c);
+  }
+  // A name already taken by a more populous place gets its region added.
+  std::stable_sort(chosen.begin(), chosen.end(), byPopulation);
+  std::map<std::string, int> seen;
+  std::vector<City> out;
+  for (const Candidate& c : chosen) {
+    std::string name = platform::CutToChars(c.name, 22);
+    if (seen[name]++ > 0) {
+      const std::string region = PlainName(c.loc->state);
+      if (!region.empty()) name = platform::CutToChars(c.name + " " + region, 22);
+    }
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    out.push_back({name, c.loc->latitude, c.loc->longitude, c.zone, c.dst});
+  }
+  std::stable_sort(out.begin(), out.end(), [](const City& a, const City& b) { return a.name < b.name; });
+  return out;
+}
+
+std::vector<uint8_t> EncodeCities(const std::vector<City>& cities) {
+  if (cities.size() != std::size_t(kCityCount))
+    throw SourceError("the city list needs exactly 1474 places, not " + std::to_string(cities.size()));
+  platform::ByteWriter w;
+  for (const City& c : cities) {
+    w.ShortString(c.name, 22);
+    w.Real48(c.latitude);
+    // Degrees west, 0..360: the loader turns v <= 180 into -v and larger
+    // values into 360 - v, giving degrees east again.
+    double west = -c.longitudeEast;
+    if (west < 0) west += 360.0;
+    w.Real48(west);
+    w.I16(FoldZone(c.zone, c.daylightSaving));
+  }
+  return w.Bytes();
+}
+
+}  // namespace mkdata

@@ -1,0 +1,43 @@
+// The globe's surface file "scripps2.dat": 181 rows (latitude -90..90) of
+// 360 cells (longitude 1..360 east) of 7 bytes: elevation in metres
+// (signed 16-bit), the surface kind ("E" land, else water) and a 4-byte
+// colour slot. Land and water come from the Natural Earth land polygons; no
+// elevation grid is available, so elevations stand in (see LandElevation
+// and SeaElevation).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mkdata {
+
+inline constexpr int kReliefRows = 181;
+inline constexpr int kReliefColumns = 360;
+inline constexpr int kReliefCellSize = 7;
+
+// A ring of a land polygon: (longitude east, latitude) in degrees.
+using LonLatRing = std::vector<std::pair<double, double>>;
+
+// The rings of the land polygons of a TopoJSON file holding a "land"
+// object (quantised arcs, delta-encoded).
+std::vector<LonLatRing> ReadTopoJsonLand(const std::string& path);
+
+// The land fraction of each grid node: mask[row][cell] in [0, 1], for the
+// node at latitude row - 90 and longitude cell + 1, from 5 × 5 samples over
+// the 1° cell around the node (even-odd rule over all rings).
+std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& rings);
+
+// Stand-in elevations: land lies at 200 m; the sea is 200 m deep next to
+// land, 2,000 m one cell further out and 4,000 m beyond.
+inline constexpr int16_t kLandElevation = 200;
+// The depth of a water node `distance` cells (8-neighbourhood) from land.
+int16_t SeaElevation(int distance);
+
+// The whole file: a node is land when at least half its cell is land; the
+// south pole row is land (Antarctica), the north pole row sea. The colour
+// slots of row 0 hold white (0x00FFFFFF), which the globe shows at the
+// south pole; the other slots are zero (the program colours them).
+std::vector<uint8_t> EncodeRelief(const std::vector<std::vector<double>>& landFraction, int* landNodes = nullptr);
+
+}  // namespace mkdata
