@@ -107,13 +107,12 @@ void FillDisc(PaletteImage& img, Shade shade) {
 PaletteImage DrawSun(int size) {
   PaletteImage img;
   img.width = img.height = size;
-  // Palette: black, then a ramp from the deep orange of the limb to the
+  // Palette: black, then a ramp from the orange of the limb to the
   // yellowish white of the centre.
   img.palette[0] = 0;
   for (int i = 1; i < 256; ++i) {
     const double t = i / 255.0;
-    img.palette[std::size_t(i)] = Rgb(255 * std::min(1.0, 0.55 + 0.6 * t), 255 * (0.12 + 0.86 * t * t),
-                                      255 * (0.02 + 0.9 * std::pow(t, 3.0)));
+    img.palette[std::size_t(i)] = Rgb(225 + 30 * t, 95 + 155 * t, 15 + 205 * std::pow(t, 3.0));
   }
   FillDisc(img, [&](double x, double y) {
     // Limb darkening I(μ) = 1 - u (1 - μ), u = 0.6, with a faint
@@ -138,26 +137,28 @@ struct Patch {
 // Approximate places and extents of the maria and of a few prominent
 // craters of the near side.
 const Patch kMaria[] = {
-    {32.8, -15.6, 17, 0.36},  // Mare Imbrium
-    {28.0, 17.5, 10, 0.38},   // Mare Serenitatis
-    {8.5, 31.4, 12, 0.36},    // Mare Tranquillitatis
-    {17.0, 59.1, 8, 0.35},    // Mare Crisium
-    {-7.8, 51.3, 10, 0.40},   // Mare Fecunditatis
-    {-15.2, 35.5, 5.5, 0.38}, // Mare Nectaris
-    {-21.3, -16.6, 10, 0.42}, // Mare Nubium
-    {-24.4, -38.6, 6, 0.38},  // Mare Humorum
-    {13.3, 3.6, 4, 0.42},     // Mare Vaporum
-    {7.5, -30.9, 7, 0.42},    // Mare Insularum
-    {-10.0, -23.0, 5, 0.42},  // Mare Cognitum
-    {2.4, 1.7, 3, 0.44},      // Sinus Medii
-    {10.0, -52.0, 13, 0.37},  // Oceanus Procellarum
-    {28.0, -58.0, 12, 0.37},
-    {-4.0, -45.0, 10, 0.38},
-    {40.0, -42.0, 8, 0.38},
-    {56.0, -30.0, 5, 0.42},   // Mare Frigoris
-    {57.0, -8.0, 5, 0.42},
-    {57.0, 12.0, 5, 0.42},
-    {56.0, 32.0, 5, 0.42},
+    {33.0, -16.0, 18, 0.38},  // Mare Imbrium
+    {28.0, 17.5, 11, 0.40},   // Mare Serenitatis
+    {8.5, 31.0, 13, 0.38},    // Mare Tranquillitatis
+    {17.0, 59.1, 8.5, 0.37},  // Mare Crisium
+    {-7.8, 51.3, 10, 0.41},   // Mare Fecunditatis
+    {-15.2, 35.5, 6, 0.40},   // Mare Nectaris
+    {-21.3, -16.6, 11, 0.42}, // Mare Nubium
+    {-24.4, -38.6, 6.5, 0.39},// Mare Humorum
+    {13.3, 3.6, 5, 0.42},     // Mare Vaporum
+    {7.5, -30.9, 8, 0.42},    // Mare Insularum
+    {-10.0, -23.0, 6, 0.42},  // Mare Cognitum
+    {2.4, 1.7, 3.5, 0.44},    // Sinus Medii
+    {45.0, -32.0, 5, 0.40},   // Sinus Iridum
+    {10.0, -52.0, 14, 0.39},  // Oceanus Procellarum
+    {28.0, -58.0, 12, 0.39},
+    {-3.0, -45.0, 11, 0.40},
+    {42.0, -42.0, 9, 0.40},
+    {18.0, -40.0, 10, 0.40},
+    {56.0, -30.0, 5, 0.44},   // Mare Frigoris
+    {57.0, -10.0, 5, 0.44},
+    {57.0, 10.0, 5, 0.44},
+    {56.0, 30.0, 5, 0.44},
     {-5.2, -68.6, 3, 0.34},   // Grimaldi
     {51.6, -9.4, 1.6, 0.34},  // Plato
 };
@@ -188,16 +189,19 @@ PaletteImage DrawMoon(int size) {
     const double z = std::sqrt(std::max(0.0, 1.0 - x * x - y * y));
     const double lat = std::asin(std::clamp(y, -1.0, 1.0)) / kDegToRad;
     const double lon = std::atan2(x, z) / kDegToRad;
-    // Highland albedo with a mottled texture.
-    double albedo = 0.70 + 0.12 * (Fractal(lat / 6 + 50, lon / 6 + 50, 11, 4) - 0.5);
+    // Highland albedo with a mottled texture and small craters.
+    double albedo = 0.72 + 0.14 * (Fractal(lat / 5 + 50, lon / 5 + 50, 11, 5) - 0.5);
+    // How much of the point is mare: the union of the patches, each with a
+    // ragged, soft edge.
+    double mare = 0;
     for (const Patch& p : kMaria) {
       const double d = ArcDeg(lat, lon, p.lat, p.lon);
-      // Soft edge over the outer fifth of the patch, ragged by noise.
-      const double edge = p.radius * (0.9 + 0.25 * Fractal(lat / 3, lon / 3, 23, 3));
-      if (d < edge) {
-        const double t = std::clamp((edge - d) / (0.25 * edge), 0.0, 1.0);
-        const double w = t * t * (3 - 2 * t);
-        albedo = std::min(albedo, albedo * (1 - w) + p.albedo * w);
+      const double edge = 1.35 * p.radius * (0.75 + 0.5 * Fractal(lat / 3 + 7, lon / 3 + 7, 23, 4));
+      const double t = std::clamp((edge - d) / (0.5 * edge), 0.0, 1.0);
+      const double w = t * t * (3 - 2 * t);
+      if (w > mare) {
+        mare = w;
+        albedo = std::min(albedo, albedo * (1 - w) + (p.albedo + 0.06 * (Fractal(lat / 3, lon / 3, 41, 3) - 0.5)) * w);
       }
     }
     for (const Patch& p : kBright) {

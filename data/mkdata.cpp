@@ -1,11 +1,13 @@
 #include "data/mkdata.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -84,16 +86,22 @@ struct Target {
   std::function<void()> build;
 };
 
-// Size and modification time of every source, with the target's version.
+// Size and modification time of a file, "-" when it cannot be read.
+std::string FileIdentity(const std::string& path) {
+  std::error_code ec1, ec2;
+  const auto size = fs::file_size(path, ec1);
+  const auto time = fs::last_write_time(path, ec2).time_since_epoch().count();
+  if (ec1 || ec2) return "-";
+  return std::to_string(size) + ":" + std::to_string(time);
+}
+
+// Size and modification time of every source, with the target's version and
+// the identity of this program, so that a rebuilt tool rebuilds the files.
 std::string Signature(const Target& t) {
+  static const std::string tool = FileIdentity("/proc/self/exe");
   std::ostringstream s;
-  s << "v" << t.version;
-  for (const std::string& p : t.sources) {
-    std::error_code ec;
-    const auto size = fs::file_size(p, ec);
-    const auto time = fs::last_write_time(p, ec).time_since_epoch().count();
-    s << " " << fs::path(p).filename().string() << ":" << size << ":" << time;
-  }
+  s << "v" << t.version << " tool:" << tool;
+  for (const std::string& p : t.sources) s << " " << fs::path(p).filename().string() << ":" << FileIdentity(p);
   return s.str();
 }
 
@@ -233,15 +241,16 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                        WriteOutput(dir, "SAO_YALE.DAT", EncodeSaoFile(records));
                        int withNote = 0;
                        for (const auto& [sao, r] : records) withNote += r.noteOffset != 0;
+                       std::size_t noteCount = 0;
+                       for (const auto& [hip, offset] : noteOfHip) noteCount += offset != 0;
                        line("SAO_YALE.DAT", std::to_string(records.size()) + " stars written in " +
                                                 std::to_string(kSaoRecordCount) + " records; " +
                                                 std::to_string(kSaoRecordCount - int(records.size())) +
                                                 " SAO numbers without a star in the Hipparcos cross index left empty" +
-                                                (noPosition ? ", " + std::to_string(noPosition) + " without a position skipped" : "") +
+                                                (noPosition ? "; " + std::to_string(noPosition) + " without a position skipped" : "") +
                                                 (clamped ? "; " + std::to_string(clamped) + " proper motions cut to the 16-bit field" : ""));
-                       line("yale_notes.dat", std::to_string(noteOfHip.size() - std::size_t(std::count_if(noteOfHip.begin(), noteOfHip.end(), [](auto& kv) { return kv.second == 0; }))) +
-                                                  " notes written (" + std::to_string(withNote) +
-                                                  " stars point at one); stars without a name, designation, variability or duplicity have none");
+                       line("yale_notes.dat", std::to_string(noteCount) + " notes written for " + std::to_string(withNote) +
+                                                  " stars; stars without a name, designation, variability or duplicity have none");
                      }});
 
   // The stars without an SAO number.

@@ -231,7 +231,7 @@ std::vector<Location> ReadLocations(const std::string& path) {
     r.String();  // key: "name, region"
     l.name = r.String();
     l.state = r.String();
-    r.String();  // region of the world
+    l.region = r.String();
     l.role = char(r.U16());
     l.population = int32_t(r.U32());
     l.latitude = r.F64();
@@ -242,9 +242,11 @@ std::vector<Location> ReadLocations(const std::string& path) {
     const std::string planet = r.String();
     r.String();  // landscape
     r.U8();      // user location flag
+    // The list also holds landing sites on other planets.
+    if (planet != "Earth") continue;
     if (!(std::abs(l.latitude) <= 90.0) || !(std::abs(l.longitude) <= 180.0))
       throw SourceError(path + ": a location lies outside the globe");
-    if (planet == "Earth") out.push_back(l);
+    out.push_back(l);
   }
   if (!r.AtEnd()) throw SourceError(path + ": unexpected data after the locations");
   return out;
@@ -260,8 +262,8 @@ int16_t FoldZone(int zone, bool daylightSaving) {
 bool ZoneOffset(const std::string& ianaName, int year, int& hours, bool& daylightSaving) {
   const QTimeZone tz(QByteArray::fromStdString(ianaName));
   if (!tz.isValid()) return false;
-  const QDateTime jan(QDate(year, 1, 15), QTime(12, 0), QTimeZone::UTC);
-  const QDateTime jul(QDate(year, 7, 15), QTime(12, 0), QTimeZone::UTC);
+  const QDateTime jan(QDate(year, 1, 15), QTime(12, 0), Qt::UTC);
+  const QDateTime jul(QDate(year, 7, 15), QTime(12, 0), Qt::UTC);
   // The standard offset of the summer of the northern hemisphere is the
   // one in force for most of the year on either side.
   hours = int(std::nearbyint(tz.standardTimeOffset(jul) / 3600.0));
@@ -319,18 +321,29 @@ std::vector<City> SelectCities(const std::vector<Location>& locations, int year,
   std::sort(capitals.begin(), capitals.end(), byPopulation);
   std::sort(others.begin(), others.end(), byPopulation);
   std::vector<Candidate> chosen(capitals.begin(), capitals.begin() + std::min<std::size_t>(capitals.size(), kCityCount));
+  // The most populous other places, at most kPerZone from one time zone, so
+  // that the list covers the world rather than the largest countries.
+  constexpr int kPerZone = 25;
+  std::map<std::string, int> perZone;
+  for (const Candidate& c : chosen) ++perZone[c.loc->timeZone];
   for (const Candidate& c : others) {
     if (chosen.size() == std::size_t(kCityCount)) break;
+    if (perZone[c.loc->timeZone]++ >= kPerZone) continue;
     chosen.push_back(c);
   }
-  // A name already taken by a more populous place gets its region added.
-  std::stable_sort(chosen.begin(), chosen.end(), byPopulation);
+  // A name already taken by a capital or a more populous place gets its
+  // region added.
+  std::stable_sort(chosen.begin(), chosen.end(), [&](const Candidate& a, const Candidate& b) {
+    if ((a.loc->role == 'C') != (b.loc->role == 'C')) return a.loc->role == 'C';
+    return byPopulation(a, b);
+  });
   std::map<std::string, int> seen;
   std::vector<City> out;
   for (const Candidate& c : chosen) {
     std::string name = platform::CutToChars(c.name, 22);
     if (seen[name]++ > 0) {
-      const std::string region = PlainName(c.loc->state);
+      std::string region = PlainName(c.loc->state);
+      if (region.empty() || region == c.name) region = PlainName(c.loc->region);
       if (!region.empty()) name = platform::CutToChars(c.name + " " + region, 22);
     }
     while (!name.empty() && name.back() == ' ') name.pop_back();

@@ -77,8 +77,38 @@ std::vector<LonLatRing> ReadTopoJsonLand(const std::string& path) {
   return rings;
 }
 
-std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& rings) {
+namespace {
+
+// A ring made continuous in longitude (no step of more than 180°, so rings
+// cut at the antimeridian become one piece); a ring that goes once around a
+// pole (Antarctica) is closed along that pole.
+LonLatRing Unwrap(const LonLatRing& ring) {
+  LonLatRing out;
+  for (const auto& [lon, lat] : ring) {
+    double x = lon;
+    if (!out.empty()) {
+      while (x - out.back().first > 180.0) x -= 360.0;
+      while (x - out.back().first < -180.0) x += 360.0;
+    }
+    out.push_back({x, lat});
+  }
+  if (out.size() > 1 && std::abs(out.back().first - out.front().first) > 180.0) {
+    double meanLat = 0;
+    for (const auto& p : out) meanLat += p.second;
+    const double pole = meanLat < 0 ? -90.0 : 90.0;
+    out.push_back({out.back().first, pole});
+    out.push_back({out.front().first, pole});
+    out.push_back(out.front());
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& ringsIn) {
   constexpr int kSamples = 5;
+  std::vector<LonLatRing> rings;
+  for (const LonLatRing& r : ringsIn) rings.push_back(Unwrap(r));
   std::vector<std::vector<double>> frac(kReliefRows, std::vector<double>(kReliefColumns, 0.0));
   std::vector<double> crossings;
   for (int row = 0; row < kReliefRows; ++row) {
@@ -91,8 +121,12 @@ std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& ri
         for (std::size_t i = 0; i + 1 < r.size(); ++i) {
           const auto [x1, y1] = r[i];
           const auto [x2, y2] = r[i + 1];
-          if ((y1 <= lat && lat < y2) || (y2 <= lat && lat < y1))
-            crossings.push_back(x1 + (lat - y1) / (y2 - y1) * (x2 - x1));
+          if ((y1 <= lat && lat < y2) || (y2 <= lat && lat < y1)) {
+            // The unwrapped rings may reach past ±180°: count their copies
+            // one turn east and west as well.
+            const double x = x1 + (lat - y1) / (y2 - y1) * (x2 - x1);
+            for (double shift : {-360.0, 0.0, 360.0}) crossings.push_back(x + shift);
+          }
         }
       std::sort(crossings.begin(), crossings.end());
       for (int cell = 0; cell < kReliefColumns; ++cell)

@@ -25,7 +25,8 @@ std::vector<LonLatRing> ReadTopoJsonLand(const std::string& path);
 
 // The land fraction of each grid node: mask[row][cell] in [0, 1], for the
 // node at latitude row - 90 and longitude cell + 1, from 5 × 5 samples over
-// the 1° cell around the node (even-odd rule over all rings).
+// the 1° cell around the node (even-odd rule over all rings; rings cut at
+// the antimeridian and rings around a pole are handled).
 std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& rings);
 
 // Stand-in elevations: land lies at 200 m; the sea is 200 m deep next to
