@@ -326,11 +326,15 @@ std::vector<City> SelectCities(const std::vector<Location>& locations, int year,
   constexpr int kPerZone = 25;
   std::map<std::string, int> perZone;
   for (const Candidate& c : chosen) ++perZone[c.loc->timeZone];
-  for (const Candidate& c : others) {
-    if (chosen.size() == std::size_t(kCityCount)) break;
-    if (perZone[c.loc->timeZone]++ >= kPerZone) continue;
-    chosen.push_back(c);
+  std::vector<bool> taken(others.size(), false);
+  for (std::size_t i = 0; i < others.size() && chosen.size() < std::size_t(kCityCount); ++i) {
+    if (perZone[others[i].loc->timeZone]++ >= kPerZone) continue;
+    chosen.push_back(others[i]);
+    taken[i] = true;
   }
+  // Too few zones for the limit: fill up with the most populous of the rest.
+  for (std::size_t i = 0; i < others.size() && chosen.size() < std::size_t(kCityCount); ++i)
+    if (!taken[i]) chosen.push_back(others[i]);
   // A name already taken by a capital or a more populous place gets its
   // region added.
   std::stable_sort(chosen.begin(), chosen.end(), [&](const Candidate& a, const Candidate& b) {

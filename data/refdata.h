@@ -89,7 +89,7 @@ int16_t FoldZone(int zone, bool daylightSaving);
 bool ZoneOffset(const std::string& ianaName, int year, int& hours, bool& daylightSaving);
 
 // The 1,474 places: every national capital, then the most populous other
-// places (at most 25 of one IANA time zone), with zones from the time-zone database, sorted by name. Names keep
+// places (at most 25 of one IANA time zone while others remain), with zones from the time-zone database, sorted by name. Names keep
 // letters, digits, blanks and "-" only (accents dropped), and a name that
 // occurs twice gets its region appended. Places whose zone is unknown or
 // lies outside -12..12 hours are skipped and counted in *skipped.

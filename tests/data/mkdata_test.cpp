@@ -1,0 +1,276 @@
+// The whole tool: a missing source package, and a validation of the built
+// files against known facts when the public sources are installed
+// (NOCTRA_SOURCES or ~/.cache/noctra-sources; test.sh installs them).
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+
+#include "data/common.h"
+#include "data/mkdata.h"
+#include "platform/codec.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+using namespace mkdata;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+
+namespace {
+
+constexpr double kPiValue = 3.14159265358979323846;
+constexpr double kDeg = kPiValue / 180.0;
+
+bool SourcesPresent(const std::string& root) {
+  for (const SourcePackage& p : SourcePackages())
+    for (const std::string& f : p.files)
+      if (!platform::FileExists(platform::JoinPath(platform::JoinPath(root, p.folder), f))) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST(Mkdata, MissingSourcePackageIsNamedAndNothingIsWritten) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("sources/world-atlas/package"));
+  testing_support::WriteText(dir.File("sources/world-atlas/package/land-50m.json"), "{}");
+  MkdataOptions opt;
+  opt.outDir = dir.File("out");
+  opt.sourcesDir = dir.File("sources");
+  std::ostringstream out, err;
+  EXPECT_EQ(RunMkdata(opt, out, err), 1);
+  const std::string e = err.str();
+  EXPECT_NE(e.find("stellarium-data is missing"), std::string::npos) << e;
+  EXPECT_NE(e.find("kstars-data is missing"), std::string::npos);
+  EXPECT_NE(e.find("d3-celestial is missing"), std::string::npos);
+  EXPECT_EQ(e.find("world-atlas is missing"), std::string::npos);  // present
+  EXPECT_NE(e.find("noctra_fetch_sources"), std::string::npos);    // how to install
+  EXPECT_FALSE(platform::FolderExists(dir.File("out")));
+}
+
+TEST(Mkdata, CommandLineNeedsAnOutputFolder) {
+  char prog[] = "noctra-mkdata";
+  char force[] = "--force";
+  char* argv[] = {prog, force};
+  EXPECT_EQ(MkdataMain(2, argv), 2);
+}
+
+// --- Validation on the real sources ----------------------------------------------
+
+class RealData : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    root_ = new std::string(DefaultSourcesFolder());
+    if (!SourcesPresent(*root_)) return;
+    dir_ = new TempDir;
+    MkdataOptions opt;
+    opt.outDir = dir_->Path();
+    opt.sourcesDir = *root_;
+    std::ostringstream out, err;
+    status_ = RunMkdata(opt, out, err);
+    log_ = new std::string(out.str() + err.str());
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    delete root_;
+    delete log_;
+    dir_ = nullptr;
+    root_ = nullptr;
+    log_ = nullptr;
+  }
+  void SetUp() override {
+    if (!dir_) GTEST_SKIP() << "the public catalogues are not installed in " << *root_
+                            << " (run: source data/sources.sh && noctra_fetch_sources)";
+    ASSERT_EQ(status_, 0) << *log_;
+  }
+  static std::vector<uint8_t> File(const std::string& name) { return ReadFile(dir_->File(name)); }
+  // The SAO record of a star.
+  static std::vector<uint8_t> Sao(int number) {
+    const std::vector<uint8_t> f = File("SAO_YALE.DAT");
+    EXPECT_EQ(f.size(), 258997u * 31u);
+    return std::vector<uint8_t>(f.begin() + (number - 1) * 31, f.begin() + number * 31);
+  }
+
+  static std::string* root_;
+  static TempDir* dir_;
+  static std::string* log_;
+  static int status_;
+};
+std::string* RealData::root_ = nullptr;
+TempDir* RealData::dir_ = nullptr;
+std::string* RealData::log_ = nullptr;
+int RealData::status_ = 0;
+
+TEST_F(RealData, SiriusPolarisAndBetelgeuse) {
+  const std::vector<uint8_t> sirius = Sao(151881);
+  // Magnitude about -1.5: byte (m + 2) × 10 of 5 or 6 (V = -1.46).
+  EXPECT_NEAR(sirius[21] / 10.0 - 2.0, -1.46, 0.1);
+  EXPECT_EQ(sirius[6], 10);  // alpha
+  EXPECT_EQ(sirius[8], 14);  // Canis Major
+  EXPECT_EQ(platform::GetU32(sirius.data() + 2), 48915u);  // HD 48915
+  const std::vector<uint8_t> polaris = Sao(308);
+  EXPECT_GT(FileUnitsToAngle(platform::GetI32(polaris.data() + 15)), 89.0 * kDeg);
+  const std::vector<uint8_t> betelgeuse = Sao(113271);
+  EXPECT_NE(platform::GetU16(betelgeuse.data()) & 0x4000, 0);
+  // The notes name Sirius on an "N:" line.
+  const std::vector<uint8_t> notes = File("yale_notes.dat");
+  const uint32_t at = platform::GetU32(sirius.data() + 27);
+  ASSERT_GT(at, 0u);
+  EXPECT_EQ(std::string(notes.begin() + at - 1, notes.begin() + at - 1 + 11), "N:   Sirius");
+  // SAO numbers without a known star are all-zero records.
+  const std::vector<uint8_t> none = Sao(258997);
+  EXPECT_EQ(std::vector<uint8_t>(31, 0), none);
+}
+
+TEST_F(RealData, AndromedaGalaxyAndItsMessierNumber) {
+  const std::vector<uint8_t> m = File("messier_rngc.dat");
+  ASSERT_EQ(m.size(), 440u);
+  EXPECT_EQ(platform::GetI32(m.data() + 30 * 4), 224);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(dir_->File("Objects.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* s = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT RA, DE, CL FROM BASE_OBJECT_CATALOG WHERE ID = '224' AND SubID IS NULL", -1,
+                               &s, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+  // RA 0h 42.7m, Dec +41° 16'.
+  EXPECT_NEAR(sqlite3_column_double(s, 0) / kDeg / 15.0 * 60.0, 42.7, 0.05);
+  EXPECT_NEAR(sqlite3_column_double(s, 1) / kDeg * 60.0, 41 * 60 + 16, 0.5);
+  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 2)), "5");
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+}
+
+TEST_F(RealData, CitiesWithTheirZones) {
+  const std::vector<uint8_t> f = File("city.dat");
+  ASSERT_EQ(f.size(), 54538u);
+  int found = 0;
+  for (int i = 0; i < 1474; ++i) {
+    const uint8_t* e = f.data() + i * 37;
+    const std::string name = platform::GetShortString(e, 22);
+    const int zone = platform::GetI16(e + 35);
+    if (name == "London") {
+      EXPECT_EQ(zone, 100);  // GMT with daylight saving
+      ++found;
+    } else if (name == "Sydney") {
+      EXPECT_EQ(zone, 110);
+      ++found;
+    } else if (name.rfind("New York", 0) == 0) {
+      EXPECT_EQ(zone, -105);
+      ++found;
+    }
+  }
+  EXPECT_EQ(found, 3);
+}
+
+TEST_F(RealData, OrionFigureAndBoundary) {
+  const std::vector<uint8_t> lines = File("ConstellationLines.data");
+  ASSERT_EQ(lines.size() % 5, 0u);
+  // Betelgeuse (5h 55m 10s, +7° 24') and Rigel (5h 14m 32s, -8° 12') are
+  // points of Orion's figure (constellation 60), within the 20" packing.
+  auto near = [&](double raH, double decD) {
+    for (std::size_t i = 0; i < lines.size(); i += 5) {
+      if (lines[i + 4] != 60 || platform::GetU16(lines.data() + i) == 0) continue;
+      const double ra = platform::GetU16(lines.data() + i) / 10430.060040584269;
+      const double dec = platform::GetI16(lines.data() + i + 2) / 10430.060040584269;
+      if (std::abs(ra - raH * 15 * kDeg) < 0.05 * kDeg && std::abs(dec - decD * kDeg) < 0.05 * kDeg) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(near(5 + 55 / 60.0 + 10 / 3600.0, 7 + 24 / 60.0));
+  EXPECT_TRUE(near(5 + 14 / 60.0 + 32 / 3600.0, -(8 + 12 / 60.0)));
+  const std::vector<uint8_t> bounds = File("Bounds.dat");
+  ASSERT_EQ(bounds.size() % 27, 0u);
+  ASSERT_LE(bounds.size() / 27, 2000u);
+  int orion = 0;
+  for (std::size_t i = 0; i < bounds.size(); i += 27) {
+    orion += std::string(bounds.begin() + i + 19, bounds.begin() + i + 22) == "Ori";
+    ASSERT_EQ(bounds[i + 25], '\r');
+    ASSERT_EQ(bounds[i + 26], '\n');
+  }
+  EXPECT_GE(orion, 10);
+}
+
+namespace {
+
+// Whether (ra0, dec0) lies inside a spherical polygon of less than a
+// hemisphere: a gnomonic projection about the point, then the even-odd
+// rule on the plane.
+bool Inside(const std::vector<std::pair<double, double>>& poly, double ra0, double dec0) {
+  std::vector<std::pair<double, double>> xy;
+  for (auto [ra, dec] : poly) {
+    const double c = std::sin(dec0) * std::sin(dec) + std::cos(dec0) * std::cos(dec) * std::cos(ra - ra0);
+    if (c <= 0.2) return false;
+    xy.push_back({std::cos(dec) * std::sin(ra - ra0) / c,
+                  (std::cos(dec0) * std::sin(dec) - std::sin(dec0) * std::cos(dec) * std::cos(ra - ra0)) / c});
+  }
+  int n = 0;
+  for (std::size_t i = 0; i < xy.size(); ++i) {
+    const auto [x1, y1] = xy[i];
+    const auto [x2, y2] = xy[(i + 1) % xy.size()];
+    if ((y1 > 0) != (y2 > 0) && x1 + (0 - y1) * (x2 - x1) / (y2 - y1) > 0) ++n;
+  }
+  return n % 2 == 1;
+}
+
+}  // namespace
+
+TEST_F(RealData, MilkyWayCrossesCygnusAndCrux) {
+  const std::vector<uint8_t> f = File("milkywayb.dat");
+  ASSERT_EQ(f.size() % 16, 0u);
+  std::vector<std::vector<std::pair<double, double>>> polys(1);
+  for (std::size_t i = 0; i < f.size(); i += 16) {
+    const double ra = platform::GetF64(f.data() + i), dec = platform::GetF64(f.data() + i + 8);
+    if (ra < 0) polys.emplace_back();
+    else polys.back().push_back({ra, dec});
+  }
+  auto covered = [&](double raDeg, double decDeg) {
+    for (const auto& p : polys)
+      if (!p.empty() && Inside(p, raDeg * kDeg, decDeg * kDeg)) return true;
+    return false;
+  };
+  EXPECT_TRUE(covered(305.557, 40.257));   // gamma Cygni
+  EXPECT_TRUE(covered(186.650, -63.099));  // alpha Crucis
+  EXPECT_FALSE(covered(37.955, 89.264));   // Polaris, far from the band
+  EXPECT_FALSE(covered(201.298, -11.161)); // Spica
+}
+
+TEST_F(RealData, OtherFilesHaveTheirSizes) {
+  EXPECT_EQ(File("scripps2.dat").size(), 456120u);
+  EXPECT_EQ(File("tycho2.dat").size() % 22, 0u);
+  EXPECT_GT(File("tycho2.dat").size(), 22u * 10000);
+  const std::vector<uint8_t> bright = File("brightstars.dat");
+  ASSERT_EQ(bright.size(), 45u * 55u);
+  EXPECT_EQ(platform::GetShortString(bright.data() + 24, 30), "Sirius");
+  for (const char* bmp : {"sun.bmp", "moon.bmp"}) {
+    const std::vector<uint8_t> b = File(bmp);
+    ASSERT_GT(b.size(), 1078u);
+    EXPECT_EQ(b.size() - platform::GetU32(b.data() + 10),
+              std::size_t(platform::GetI32(b.data() + 18)) * std::size_t(platform::GetI32(b.data() + 22)));
+  }
+  const std::vector<uint8_t> ast = File("default.ast"), cmt = File("default.cmt");
+  EXPECT_NE(std::string(ast.begin(), ast.end()).find("Y   (1) Ceres"), std::string::npos);
+  EXPECT_NE(std::string(cmt.begin(), cmt.end()).find("Y   1P/Halley"), std::string::npos);
+  EXPECT_TRUE(platform::FileExists(dir_->File("nebula.dat")));
+}
+
+TEST_F(RealData, SecondRunRebuildsOnlyWhatIsMissingOrChanged) {
+  namespace fs = std::filesystem;
+  const auto saoTime = fs::last_write_time(dir_->File("SAO_YALE.DAT"));
+  fs::remove(dir_->File("city.dat"));
+  // A saved element list is never replaced.
+  testing_support::WriteText(dir_->File("default.ast"), ";Minor planet elements\r\n");
+  MkdataOptions opt;
+  opt.outDir = dir_->Path();
+  opt.sourcesDir = *root_;
+  std::ostringstream out, err;
+  ASSERT_EQ(RunMkdata(opt, out, err), 0) << err.str();
+  EXPECT_NE(out.str().find("SAO_YALE.DAT: up to date"), std::string::npos) << out.str();
+  EXPECT_EQ(fs::last_write_time(dir_->File("SAO_YALE.DAT")), saoTime);
+  EXPECT_NE(out.str().find("city.dat: 1474 places written"), std::string::npos);
+  EXPECT_EQ(File("city.dat").size(), 54538u);
+  EXPECT_EQ(File("default.ast").size(), 24u);
+}

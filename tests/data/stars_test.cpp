@@ -1,0 +1,365 @@
+// The star files: SAO records byte by byte, the notes text, Tycho and
+// bright-star records, the spectral code, and the readers of the star
+// sources on small files written here.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "data/common.h"
+#include "data/stars.h"
+#include "platform/codec.h"
+#include "tests/support/test_support.h"
+
+using namespace mkdata;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+using testing_support::WriteText;
+
+namespace {
+
+constexpr double kDeg = 3.14159265358979323846 / 180.0;
+
+}  // namespace
+
+TEST(SaoRecords, FieldsSitAtTheirOffsets) {
+  SaoRecord r;
+  r.hr = 2491;
+  r.variable = true;
+  r.hd = 48915;
+  r.greekCode = 31;
+  r.flamsteed = 9;
+  r.constellation = 14;
+  r.ra = 0x01020304;
+  r.pmRA = -570;
+  r.dec = -0x0A0B0C0D;
+  r.pmDec = -1223;
+  r.magnitude = 6;
+  r.colour = 20;
+  r.spectral = 716;
+  r.parallax = 411;
+  r.noteOffset = 389285;
+  uint8_t b[kSaoRecordSize];
+  EncodeSaoRecord(r, b);
+  EXPECT_EQ(platform::GetU16(b + 0), 2491 | 0x4000);  // bit 14: variable
+  EXPECT_EQ(platform::GetU32(b + 2), 48915u);
+  EXPECT_EQ(b[6], 31);
+  EXPECT_EQ(b[7], 9);
+  EXPECT_EQ(b[8], 14);
+  EXPECT_EQ(platform::GetI32(b + 9), 0x01020304);
+  EXPECT_EQ(platform::GetI16(b + 13), -570);
+  EXPECT_EQ(platform::GetI32(b + 15), -0x0A0B0C0D);
+  EXPECT_EQ(platform::GetI16(b + 19), -1223);
+  EXPECT_EQ(b[21], 6);
+  EXPECT_EQ(b[22], 20);
+  EXPECT_EQ(platform::GetU16(b + 23), 716);
+  EXPECT_EQ(platform::GetU16(b + 25), 411);
+  EXPECT_EQ(platform::GetU32(b + 27), 389285u);
+}
+
+TEST(SaoRecords, FileHoldsRecordKAtSaoNumberK) {
+  std::map<int, SaoRecord> recs;
+  recs[1].hd = 11;
+  recs[258997].hd = 22;
+  recs[0].hd = 33;       // outside 1..258,997: ignored
+  recs[258998].hd = 44;
+  const std::vector<uint8_t> f = EncodeSaoFile(recs);
+  ASSERT_EQ(f.size(), 8028907u);  // 258,997 records of 31 bytes
+  EXPECT_EQ(platform::GetU32(f.data() + 2), 11u);
+  EXPECT_EQ(platform::GetU32(f.data() + 258996u * 31 + 2), 22u);
+  // Every other record is all zero.
+  for (std::size_t i = 31; i < 258996u * 31; ++i) ASSERT_EQ(f[i], 0) << "byte " << i;
+}
+
+TEST(SaoRecords, MadeFromACatalogueStar) {
+  CatalogueStar s;
+  s.ra = 6.75247 * 15 * kDeg;
+  s.dec = -60 * kDeg;
+  s.pmRA = 100;      // μα·cos δ
+  s.pmDec = -40000;  // beyond the 16-bit field
+  s.mag = -1.46;
+  s.bv = 0.0;
+  s.parallax = 379.21;
+  s.spectral = "A1V";
+  s.designation = {3, 1, 9, 14};  // gamma1, Flamsteed 9, CMa
+  VariableInfo v;
+  s.variable = &v;
+  CrossEntry ids{1, "", 151881, 48915, 2491};
+  int clamped = 0;
+  const SaoRecord r = MakeSaoRecord(s, ids, &clamped);
+  EXPECT_EQ(r.hr, 2491);
+  EXPECT_TRUE(r.variable);
+  EXPECT_EQ(r.hd, 48915u);
+  EXPECT_EQ(r.greekCode, 31);  // letter 3, index digit 1
+  EXPECT_EQ(r.flamsteed, 9);
+  EXPECT_EQ(r.constellation, 14);
+  // μα = 100 / cos 60° = 200 mas/yr.
+  EXPECT_EQ(r.pmRA, 200);
+  EXPECT_EQ(r.pmDec, -32768);
+  EXPECT_EQ(clamped, 0);  // only right ascension motions are counted
+  // (−1.46 + 2) × 10 = 5.4 → 5; B−V (0 + 0.5) × 40 = 20.
+  EXPECT_EQ(r.magnitude, 5);
+  EXPECT_EQ(r.colour, 20);
+  // Parallax word: (0.37921" + 0.032) × 1000 = 411.21 → 411.
+  EXPECT_EQ(r.parallax, 411);
+  EXPECT_EQ(r.spectral, 315);
+  // Units of 2π / 2147483647 (0.0006"): half a unit of rounding.
+  EXPECT_NEAR(FileUnitsToAngle(r.ra), 6.75247 * 15 * kDeg, 1.5e-9);
+  EXPECT_NEAR(FileUnitsToAngle(r.dec), -60 * kDeg, 1.5e-9);
+}
+
+TEST(SaoRecords, MissingValuesGiveTheNoValueMarks) {
+  CatalogueStar s;
+  s.dec = 89.99 * kDeg;
+  s.pmRA = 200;  // 200 / cos 89.99° is far beyond 32767
+  CrossEntry ids{1, "", 1, 0, 0};
+  int clamped = 0;
+  const SaoRecord r = MakeSaoRecord(s, ids, &clamped);
+  EXPECT_EQ(r.magnitude, 0);
+  EXPECT_EQ(r.colour, 0);
+  EXPECT_EQ(r.spectral, 0);
+  EXPECT_EQ(r.parallax, 65535);
+  EXPECT_EQ(r.greekCode, 0);
+  EXPECT_FALSE(r.variable);
+  EXPECT_EQ(r.pmRA, 32767);
+  EXPECT_EQ(clamped, 1);
+}
+
+TEST(SpectralCodes, ClassSubclassAndLuminosity) {
+  EXPECT_EQ(SpectralCode("A0"), 300);
+  EXPECT_EQ(SpectralCode("K?"), 600);
+  EXPECT_EQ(SpectralCode("G2V"), 525);
+  EXPECT_EQ(SpectralCode("K0III"), 603);
+  EXPECT_EQ(SpectralCode("B2IV-V"), 224);
+  EXPECT_EQ(SpectralCode("M1-M2Ia-Ibe"), 716);  // Ia = 6
+  EXPECT_EQ(SpectralCode("F7Ib-F8Ib"), 477);    // Ib = 7
+  EXPECT_EQ(SpectralCode("K5Iab"), 651);        // Iab counts as I
+  EXPECT_EQ(SpectralCode("kA2hA5mA7V"), 325);   // lower-case prefix skipped
+  EXPECT_EQ(SpectralCode("M2III+B1eq"), 723);   // the companion is not read
+  EXPECT_EQ(SpectralCode("S3,5e-S8,8e(M7e)"), 1030);
+  EXPECT_EQ(SpectralCode("C6,4"), 960);          // carbon star as N
+  EXPECT_EQ(SpectralCode("WC8"), 1380);
+  EXPECT_EQ(SpectralCode("WN7"), 1470);
+  EXPECT_EQ(SpectralCode("DA"), 0);
+  EXPECT_EQ(SpectralCode(""), 0);
+}
+
+TEST(StarNotes, OffsetsAreOneBasedAndNotesEndInABar) {
+  NotesText n;
+  EXPECT_EQ(n.Add({}), 0u);  // nothing to say: no note
+  EXPECT_EQ(n.Add({"N:   Sirius", "ID:  alpha CMa"}), 1u);
+  EXPECT_EQ(n.Add({"N:   Ca\xc3\xafn|x~y"}), 28u);  // UTF-8 "ï"; separators in text become blanks
+  EXPECT_EQ(n.Text(), std::string("N:   Sirius~ID:  alpha CMa|N:   Ca\xefn x y|"));
+}
+
+TEST(StarNotes, LinesCarryNameDesignationVariabilityAndDuplicity) {
+  CatalogueStar s;
+  s.name = "Betelgeuse";
+  s.designation = {1, 0, 58, 60};
+  VariableInfo v{"\xce\xb1 Ori", "SRC", 0.0, 1.3, "V", 2335, "M1"};
+  DoubleInfo d{"05552+0724", 2014, 47, 148.7};
+  s.variable = &v;
+  s.duplicity = &d;
+  const std::vector<std::string> lines = StarNoteLines(s);
+  ASSERT_EQ(lines.size(), 4u);
+  // The name starts at the sixth character of an "N:" line.
+  EXPECT_EQ(lines[0], "N:   Betelgeuse");
+  EXPECT_EQ(lines[0].substr(5), "Betelgeuse");
+  EXPECT_EQ(lines[1], "ID:  alpha Ori (58 Ori)");
+  EXPECT_EQ(lines[2], "V:   alpha Ori, type SRC, 0.00 to 1.30 V, period 2335 d");
+  EXPECT_EQ(lines[3], "D:   WDS 05552+0724, separation 148.7\", PA 47 deg (2014)");
+  EXPECT_TRUE(StarNoteLines(CatalogueStar{}).empty());
+}
+
+TEST(TychoRecords, FieldsAndMotion) {
+  const TychoRecord r = MakeTychoRecord(1.0, 45 * kDeg, 100, -50, 9.46, 1234);
+  uint8_t b[kTychoRecordSize];
+  EncodeTychoRecord(r, b);
+  EXPECT_EQ(platform::GetU16(b), 0);
+  EXPECT_EQ(platform::GetU16(b + 2), 0);
+  EXPECT_EQ(b[4], 0);
+  EXPECT_EQ(platform::GetU32(b + 5), 1234u);
+  EXPECT_NEAR(FileUnitsToAngle(platform::GetI32(b + 9)), 1.0, 1.5e-9);  // half a file unit
+  // 100 / cos 45° = 141.4 → 141.
+  EXPECT_EQ(platform::GetI16(b + 13), 141);
+  EXPECT_NEAR(FileUnitsToAngle(platform::GetI32(b + 15)), 45 * kDeg, 1.5e-9);
+  EXPECT_EQ(platform::GetI16(b + 19), -50);
+  EXPECT_EQ(b[21], 115);  // (9.46 + 2) × 10 = 114.6 → 115
+  EXPECT_EQ(EncodeTychoFile({r, r}).size(), 44u);
+  // A negative right ascension is brought into [0, 2π).
+  EXPECT_NEAR(FileUnitsToAngle(MakeTychoRecord(-0.5, 0, 0, 0, 5, 0).ra), 2 * 3.14159265358979323846 - 0.5, 1.5e-9);
+}
+
+TEST(BrightStars, FortyFiveRecordsOf55Bytes) {
+  std::vector<BrightStar> stars(45, BrightStar{1.5, -0.25, 0.03, "Vega"});
+  stars[3].name = std::string(40, 'x');
+  const std::vector<uint8_t> f = EncodeBrightStars(stars);
+  ASSERT_EQ(f.size(), 45u * 55u);
+  EXPECT_EQ(platform::GetF64(f.data()), 1.5);
+  EXPECT_EQ(platform::GetF64(f.data() + 8), -0.25);
+  EXPECT_EQ(platform::GetF64(f.data() + 16), 0.03);
+  EXPECT_EQ(f[24], 4);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(f.data() + 25), 4), "Vega");
+  EXPECT_EQ(f[3 * 55 + 24], 30);  // cut to 30 characters
+  stars.pop_back();
+  EXPECT_THROW(EncodeBrightStars(stars), SourceError);
+}
+
+TEST(StarSources, TextListsAreRead) {
+  TempDir dir;
+  WriteText(dir.File("cross.dat"), "# HIP\t\tSAO\tHD\tHR\n32349\t\t151881\t48915\t2491\n3885\tB\t74295\t4757\t230\n7\t\t\t\t\n");
+  const auto cross = ReadCrossIndex(dir.File("cross.dat"));
+  ASSERT_EQ(cross.size(), 3u);
+  EXPECT_EQ(cross[0].sao, 151881);
+  EXPECT_EQ(cross[0].hr, 2491);
+  EXPECT_EQ(cross[1].component, "B");
+  EXPECT_EQ(cross[2].sao, 0);
+
+  WriteText(dir.File("name.fab"), " 32349|\xce\xb1_CMa\n 32349|9_CMa\n  9640|\xce\xb3" "1_And\n  1000|b_Car\n  2000|\xce\xb1_Xyz\n");
+  const auto des = ReadDesignations(dir.File("name.fab"));
+  ASSERT_EQ(des.count(32349), 1u);
+  EXPECT_EQ(des.at(32349).greek, 1);
+  EXPECT_EQ(des.at(32349).flamsteed, 9);
+  EXPECT_EQ(des.at(32349).constellation, 14);  // Canis Major
+  EXPECT_EQ(des.at(9640).greek, 3);
+  EXPECT_EQ(des.at(9640).greekIndex, 1);
+  EXPECT_EQ(des.count(1000), 0u);  // Latin letters carry no Greek code
+  EXPECT_EQ(des.count(2000), 0u);  // unknown constellation
+
+  WriteText(dir.File("pm.dat"), "# pm\n32349\t-546.01\t-1223.07\n");
+  EXPECT_DOUBLE_EQ(ReadProperMotions(dir.File("pm.dat")).at(32349).dec, -1223.07);
+
+  WriteText(dir.File("gcvs.dat"), "27989\t\xce\xb1 Ori\tSRC\t0.0\t0\t1.3\t\tV\t\t2335.\t\tM1-M2Ia-Ibe\n");
+  const auto vars = ReadVariables(dir.File("gcvs.dat"));
+  EXPECT_EQ(vars.at(27989).type, "SRC");
+  EXPECT_DOUBLE_EQ(vars.at(27989).period, 2335.0);
+  EXPECT_EQ(vars.at(27989).spectrum, "M1-M2Ia-Ibe");
+
+  WriteText(dir.File("wds.dat"), "# HIP\n32349\t06451-1643\t2011\t61\t125.7\n");
+  EXPECT_DOUBLE_EQ(ReadDoubles(dir.File("wds.dat")).at(32349).sep, 125.7);
+}
+
+TEST(StarSources, GeoJsonStarsAndNames) {
+  TempDir dir;
+  WriteText(dir.File("stars.json"),
+            R"({"type":"FeatureCollection","features":[
+               {"type":"Feature","id":32349,"properties":{"mag":-1.44,"bv":"0.009"},"geometry":{"type":"Point","coordinates":[101.2872,-16.7161]}},
+               {"type":"Feature","id":70890,"properties":{"mag":11.01,"bv":""},"geometry":{"type":"Point","coordinates":[-142.571,-62.6795]}}]})");
+  const auto pos = ReadGeoJsonStars(dir.File("stars.json"));
+  EXPECT_DOUBLE_EQ(pos.at(32349).bv, 0.009);
+  EXPECT_DOUBLE_EQ(pos.at(70890).raDeg, 360 - 142.571);  // folded longitude back to 0..360
+  EXPECT_TRUE(std::isnan(pos.at(70890).bv));
+  WriteText(dir.File("names.json"), R"({"32349":{"name":"Sirius","bayer":"α"},"5":{"name":""}})");
+  const auto names = ReadGeoJsonStarNames(dir.File("names.json"));
+  EXPECT_EQ(names.at(32349), "Sirius");
+  EXPECT_EQ(names.count(5), 0u);
+  WriteText(dir.File("bad.json"), "{not json");
+  EXPECT_THROW(ReadGeoJsonStars(dir.File("bad.json")), SourceError);
+  EXPECT_THROW(ReadGeoJsonStars(dir.File("missing.json")), SourceError);
+}
+
+namespace {
+
+// A star data file of the self-describing binary form with one region.
+std::vector<uint8_t> BinaryStarFile(const std::vector<std::array<int32_t, 6>>& stars, const char* spec) {
+  platform::ByteWriter w;
+  std::string text(124, ' ');
+  w.Raw(text.data(), text.size());
+  w.U8('S');
+  w.U8('K');
+  w.U8(1);
+  w.U16(11);
+  const struct {
+    const char* name;
+    int size, type, scale;
+  } fields[] = {{"RA", 4, 5, 1000000}, {"Dec", 4, 5, 100000}, {"dRA", 4, 5, 10},     {"dDec", 4, 5, 10},
+                {"parallax", 4, 5, 10}, {"HD", 4, 5, 10},      {"mag", 2, 3, 100},     {"bv_index", 2, 3, 100},
+                {"spec_type", 2, 7, 0}, {"flags", 1, 0, 0},    {"unused", 1, 0, 100}};
+  for (const auto& f : fields) {
+    char name[10] = {};
+    std::memcpy(name, f.name, std::strlen(f.name));
+    w.Raw(name, 10);
+    w.U8(uint8_t(f.size));
+    w.U8(uint8_t(f.type));
+    w.I32(f.scale);
+  }
+  const uint32_t dataStart = uint32_t(w.Size() + 4 + 12 + 5);
+  w.U32(1);
+  w.U32(0);
+  w.U32(dataStart);
+  w.U32(uint32_t(stars.size()));
+  w.Zeros(5);
+  for (const auto& s : stars) {
+    for (int32_t v : s) w.I32(v);
+    w.I16(int16_t(146));  // magnitude 1.46
+    w.I16(int16_t(-5));   // B−V −0.05
+    w.Raw(spec, 2);
+    w.U8(0);
+    w.U8(0);
+  }
+  return w.Bytes();
+}
+
+}  // namespace
+
+TEST(StarSources, BinaryStarsMoveToEpochJ2000) {
+  TempDir dir;
+  // RA 6 h, Dec +10°, proper motion 0 and +1000 mas/yr (1"/yr), parallax
+  // 12.3 mas, HD 123.
+  WriteFile(dir.File("stars.dat"), BinaryStarFile({{6000000, 1000000, 0, 10000, 123, 123}}, "B5"));
+  const auto stars = ReadBinaryStars(dir.File("stars.dat"));
+  ASSERT_EQ(stars.size(), 1u);
+  const BinaryStar& s = stars[0];
+  EXPECT_NEAR(s.ra, 90 * kDeg, 1e-12);
+  // The catalogue epoch J1991.25 moved by 8.75 years: +8.75".
+  EXPECT_NEAR(s.dec, (10 + 8.75 / 3600) * kDeg, 1e-10);
+  EXPECT_DOUBLE_EQ(s.pmDec, 1000.0);
+  EXPECT_DOUBLE_EQ(s.parallax, 12.3);
+  EXPECT_EQ(s.hd, 123);
+  EXPECT_DOUBLE_EQ(s.mag, 1.46);
+  EXPECT_DOUBLE_EQ(s.bv, -0.05);
+  EXPECT_EQ(s.spectral, "B5");
+  // A file in the other byte order is refused.
+  std::vector<uint8_t> swapped = BinaryStarFile({}, "B5");
+  std::swap(swapped[124], swapped[125]);
+  WriteFile(dir.File("swapped.dat"), swapped);
+  EXPECT_THROW(ReadBinaryStars(dir.File("swapped.dat")), SourceError);
+  // A region that reaches past the end of the file is refused.
+  std::vector<uint8_t> cut = BinaryStarFile({{0, 0, 0, 0, 0, 0}}, "A0");
+  cut.resize(cut.size() - 1);
+  WriteFile(dir.File("cut.dat"), cut);
+  EXPECT_THROW(ReadBinaryStars(dir.File("cut.dat")), SourceError);
+}
+
+TEST(StarMerge, BinaryStarsMatchByHdThenByPosition) {
+  StarSources src;
+  src.positions[1] = {90.0, 10.0, 5.0, kNoValue};
+  src.positions[2] = {180.0, -20.0, 6.0, 0.5};
+  src.cross = {{1, "", 100, 555, 0}, {2, "", 200, 0, 0}};
+  src.names[1] = "Alpha";
+  BinaryStar byHd;
+  byHd.ra = 90.001 * kDeg;  // 3.6" away: within the HD match radius
+  byHd.dec = 10 * kDeg;
+  byHd.hd = 555;
+  byHd.spectral = "K2";
+  byHd.parallax = 20;
+  byHd.bv = 1.1;
+  BinaryStar byPos;
+  byPos.ra = 180 * kDeg;
+  byPos.dec = (-20 + 2.0 / 3600) * kDeg;  // 2" away
+  byPos.spectral = "G5";
+  BinaryStar alone;
+  alone.ra = 10 * kDeg;
+  alone.dec = 10 * kDeg;
+  src.binaryStars = {byHd, byPos, alone};
+  const StarTable t = MergeStars(src);
+  EXPECT_EQ(t.matchedByHd, 1);
+  EXPECT_EQ(t.matchedByPosition, 1);
+  ASSERT_EQ(t.unmatched.size(), 1u);
+  EXPECT_EQ(t.byHip.at(1).spectral, "K2");
+  EXPECT_DOUBLE_EQ(t.byHip.at(1).parallax, 20.0);
+  EXPECT_DOUBLE_EQ(t.byHip.at(1).bv, 1.1);  // filled where the list had none
+  EXPECT_EQ(t.byHip.at(1).name, "Alpha");
+  EXPECT_EQ(t.byHip.at(2).spectral, "G5");
+  EXPECT_DOUBLE_EQ(t.byHip.at(2).bv, 0.5);  // the list's own colour kept
+}
