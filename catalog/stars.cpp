@@ -451,20 +451,28 @@ void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
 
 namespace {
 
-std::thread g_thread;
 std::atomic<bool> g_running{false};
 bool g_pending = false;
 std::atomic<bool> g_cancel{false};
 
-void TakeLoadResult(TStarLoadResult& r, bool cancelled) {
-  if (g_thread.joinable()) {
-    if (g_thread.get_id() == std::this_thread::get_id())
-      g_thread.detach();
-    else
-      g_thread.join();
+// The load thread; a load still running when the program ends is stopped
+// and waited for.
+struct LoadThread {
+  std::thread thread;
+  ~LoadThread() {
+    if (thread.joinable()) {
+      g_cancel = true;
+      thread.join();
+    }
   }
+  void JoinFinished() {
+    if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) thread.join();
+  }
+} g_thread;
+
+void TakeLoadResult(TStarLoadResult& r) {
+  g_thread.JoinFinished();
   // Swap the new arrays in; the old ones go with the result.
-  if (cancelled) r = TStarLoadResult{};
   SaoStars.swap(r.sao);
   TychoStars.swap(r.tycho);
   StarNames.swap(r.names);
@@ -491,7 +499,7 @@ void TakeLoadResult(TStarLoadResult& r, bool cancelled) {
   }
   if (r.notesCloseFailed)
     platform::PostToGuiThread([] { ShowErrorMessage(104, kNotesCloseDetail); });
-  if (g_pending && !cancelled) {
+  if (g_pending) {
     g_pending = false;
     LoadStarCatalogs();
   }
@@ -524,7 +532,8 @@ void LoadStarCatalogs() {
   job->notesPath = platform::FindFileNoCase(DataFolder, kNotesFileName);
   g_cancel = false;
 
-  g_thread = std::thread([job] {
+  g_thread.JoinFinished();
+  g_thread.thread = std::thread([job] {
     auto result = std::make_shared<TStarLoadResult>();
     result->tycho = ConvertTychoCatalog(*job);
     ConvertSaoCatalog(*job, *result,
@@ -535,8 +544,13 @@ void LoadStarCatalogs() {
                         });
                       },
                       &g_cancel);
-    const bool cancelled = g_cancel.load();
-    platform::PostToGuiThread([result, cancelled] { TakeLoadResult(*result, cancelled); });
+    if (g_cancel) {
+      // Stopped for the program's end: the arrays stay as they are.
+      StarLoaderBusy = 0;
+      g_running = false;
+      return;
+    }
+    platform::PostToGuiThread([result] { TakeLoadResult(*result); });
   });
 }
 

@@ -185,7 +185,8 @@ void LoadStarCatalogs();
 void FreeStarCatalogs();
 // True from LoadStarCatalogs until the finished load has been swapped in.
 bool StarThreadRunning();
-// Asks a running load to stop early (program exit); its arrays are dropped.
+// Asks a running load to stop early (program exit): its arrays are dropped,
+// the old ones stay, and the overlay threads are not resumed.
 void CancelStarLoad();
 // Waits until no load runs, handling GUI events meanwhile and once more
 // afterwards, so the finished load's messages are shown (program exit,

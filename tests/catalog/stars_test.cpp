@@ -555,3 +555,16 @@ TEST(StarLoader, FailureMessageIsShownOnTheGuiThread) {
   EXPECT_EQ(SaoStarCount, 0);
   EXPECT_EQ(f.log.calls.back(), "resume cursor");
 }
+
+TEST(StarLoader, CancelledLoadEndsAndAnotherCanStart) {
+  LoaderFixture f;
+  LoadStarCatalogs();
+  CancelStarLoad();
+  ASSERT_TRUE(WaitForStarLoad());
+  EXPECT_FALSE(StarThreadRunning());
+  EXPECT_EQ(StarLoaderBusy.load(), 0);
+  // The stopped thread is cleaned up before the next load starts.
+  LoadStarCatalogs();
+  ASSERT_TRUE(WaitForStarLoad());
+  EXPECT_EQ(SaoStarCount, 4);
+}
