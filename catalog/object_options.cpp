@@ -161,7 +161,7 @@ void SaveObjectOptionsXml(const platform::XmlElement& sel, const TCatalogSlots& 
   }
 }
 
-std::string ObjectOptionsPath() { return platform::JoinPath(ProgramFolder, "ObjectOptions.xml"); }
+std::string ObjectOptionsPath() { return platform::FindFileNoCase(ProgramFolder, "ObjectOptions.xml"); }
 
 TCatalogSlots ReadCatalogSlots() {
   platform::XmlDocument doc;

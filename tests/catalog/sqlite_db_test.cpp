@@ -148,14 +148,6 @@ TEST(SQLiteLayer, OpenFailuresAndLayerErrors) {
   EXPECT_FALSE(db.TableExists("t"));
 }
 
-TEST(SQLiteLayer, DescriptionsOfResultCodes) {
-  EXPECT_EQ(SQLiteErrorDescription(0), "Successful result");
-  EXPECT_EQ(SQLiteErrorDescription(5), "The database file is locked");
-  EXPECT_EQ(SQLiteErrorDescription(19), "Abort due to contraint violation");
-  EXPECT_EQ(SQLiteErrorDescription(101), "sqlite3_step() has finished executing");
-  EXPECT_EQ(SQLiteErrorDescription(27), "Unknown SQLite Error Code \"27\"");
-}
-
 TEST(SQLiteLayer, TransactionsAndRollbackOnClose) {
   TempDir dir;
   const std::string path = dir.File("t.sqlite");
