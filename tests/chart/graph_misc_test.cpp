@@ -14,6 +14,7 @@
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
+#include "tests/chart/bmp_file.h"
 #include "tests/support/test_support.h"
 
 using platform::MakePixel;
@@ -144,30 +145,6 @@ TEST_F(GraphMiscTest, EmptySizeIsACreationFailure) {
 }
 
 // --- Reading bitmap files ---------------------------------------------------------------
-
-// A bitmap file: `bits` bits per pixel, the given pixel bytes, colour table
-// entry k = blue k, green 2k, red 3k (mod 256), reserved 0x7F.
-std::vector<uint8_t> BmpFile(int32_t width, int32_t height, uint16_t bits, const std::vector<uint8_t>& pixels) {
-  const uint32_t offset = 14 + 40 + 1024;
-  std::vector<uint8_t> f(offset, 0);
-  f[0] = 'B';
-  f[1] = 'M';
-  platform::PutU32(&f[2], uint32_t(offset + pixels.size()));
-  platform::PutU32(&f[10], offset);
-  platform::PutU32(&f[14], 40);
-  platform::PutI32(&f[18], width);
-  platform::PutI32(&f[22], height);
-  platform::PutU16(&f[26], 1);
-  platform::PutU16(&f[28], bits);
-  for (int k = 0; k < 256; ++k) {
-    f[54 + 4 * k] = uint8_t(k);
-    f[55 + 4 * k] = uint8_t(2 * k);
-    f[56 + 4 * k] = uint8_t(3 * k);
-    f[57 + 4 * k] = 0x7F;
-  }
-  f.insert(f.end(), pixels.begin(), pixels.end());
-  return f;
-}
 
 uint32_t PaletteColour(int k) { return MakePixel(uint8_t(3 * k), uint8_t(2 * k), uint8_t(k)); }
 
