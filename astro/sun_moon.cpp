@@ -1,6 +1,8 @@
 #include "astro/sun_moon.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 #include "astro/observer.h"
 #include "astro/planets.h"
@@ -18,6 +20,128 @@ constexpr double kEpoch1980 = 2444238.5;
 constexpr double kSunEpsilonG = 278.83354 * kDegToRad;
 constexpr double kSunPerigee = 282.596403 * kDegToRad;
 constexpr double kSunE = 0.016718;
+// The Moon's mean distance (km) and its apparent diameter there (radians, 0.5181°).
+constexpr double kMoonMeanDistance = 384401.0;
+constexpr double kMoonDiameterAtMean = 0.00904255;
+
+// One periodic term of the Moon's longitude and distance: multiples of the
+// mean elongation D, the Sun's mean anomaly M, the Moon's mean anomaly M'
+// and its argument of latitude F; the sine coefficient of longitude (unit
+// 0.000001°) and the cosine coefficient of distance (unit 0.001 km).
+struct TMoonTermLR {
+  int8_t d, m, mp, f;
+  int32_t lon, dist;
+};
+
+// One periodic term of the Moon's latitude: multiples of D, M, M', F and the
+// sine coefficient (unit 0.000001°).
+struct TMoonTermB {
+  int8_t d, m, mp, f;
+  int32_t lat;
+};
+
+// Periodic terms of the Moon's longitude and distance, ELP-2000/82 as
+// truncated by Meeus ("Astronomical Algorithms", 2nd ed., table 47.A).
+constexpr TMoonTermLR kMoonTermsLR[] = {
+    {0, 0, 1, 0, 6288774, -20905355}, {2, 0, -1, 0, 1274027, -3699111}, {2, 0, 0, 0, 658314, -2955968},
+    {0, 0, 2, 0, 213618, -569925}, {0, 1, 0, 0, -185116, 48888}, {0, 0, 0, 2, -114332, -3149},
+    {2, 0, -2, 0, 58793, 246158}, {2, -1, -1, 0, 57066, -152138}, {2, 0, 1, 0, 53322, -170733},
+    {2, -1, 0, 0, 45758, -204586}, {0, 1, -1, 0, -40923, -129620}, {1, 0, 0, 0, -34720, 108743},
+    {0, 1, 1, 0, -30383, 104755}, {2, 0, 0, -2, 15327, 10321}, {0, 0, 1, 2, -12528, 0},
+    {0, 0, 1, -2, 10980, 79661}, {4, 0, -1, 0, 10675, -34782}, {0, 0, 3, 0, 10034, -23210},
+    {4, 0, -2, 0, 8548, -21636}, {2, 1, -1, 0, -7888, 24208}, {2, 1, 0, 0, -6766, 30824},
+    {1, 0, -1, 0, -5163, -8379}, {1, 1, 0, 0, 4987, -16675}, {2, -1, 1, 0, 4036, -12831},
+    {2, 0, 2, 0, 3994, -10445}, {4, 0, 0, 0, 3861, -11650}, {2, 0, -3, 0, 3665, 14403},
+    {0, 1, -2, 0, -2689, -7003}, {2, 0, -1, 2, -2602, 0}, {2, -1, -2, 0, 2390, 10056},
+    {1, 0, 1, 0, -2348, 6322}, {2, -2, 0, 0, 2236, -9884}, {0, 1, 2, 0, -2120, 5751},
+    {0, 2, 0, 0, -2069, 0}, {2, -2, -1, 0, 2048, -4950}, {2, 0, 1, -2, -1773, 4130},
+    {2, 0, 0, 2, -1595, 0}, {4, -1, -1, 0, 1215, -3958}, {0, 0, 2, 2, -1110, 0},
+    {3, 0, -1, 0, -892, 3258}, {2, 1, 1, 0, -810, 2616}, {4, -1, -2, 0, 759, -1897},
+    {0, 2, -1, 0, -713, -2117}, {2, 2, -1, 0, -700, 2354}, {2, 1, -2, 0, 691, 0},
+    {2, -1, 0, -2, 596, 0}, {4, 0, 1, 0, 549, -1423}, {0, 0, 4, 0, 537, -1117},
+    {4, -1, 0, 0, 520, -1571}, {1, 0, -2, 0, -487, -1739}, {2, 1, 0, -2, -399, 0},
+    {0, 0, 2, -2, -381, -4421}, {1, 1, 1, 0, 351, 0}, {3, 0, -2, 0, -340, 0},
+    {4, 0, -3, 0, 330, 0}, {2, -1, 2, 0, 327, 0}, {0, 2, 1, 0, -323, 1165},
+    {1, 1, -1, 0, 299, 0}, {2, 0, 3, 0, 294, 0}, {2, 0, -1, -2, 0, 8752},
+};
+
+// Periodic terms of the Moon's latitude (Meeus, table 47.B).
+constexpr TMoonTermB kMoonTermsB[] = {
+    {0, 0, 0, 1, 5128122}, {0, 0, 1, 1, 280602}, {0, 0, 1, -1, 277693}, {2, 0, 0, -1, 173237},
+    {2, 0, -1, 1, 55413}, {2, 0, -1, -1, 46271}, {2, 0, 0, 1, 32573}, {0, 0, 2, 1, 17198},
+    {2, 0, 1, -1, 9266}, {0, 0, 2, -1, 8822}, {2, -1, 0, -1, 8216}, {2, 0, -2, -1, 4324},
+    {2, 0, 1, 1, 4200}, {2, 1, 0, -1, -3359}, {2, -1, -1, 1, 2463}, {2, -1, 0, 1, 2211},
+    {2, -1, -1, -1, 2065}, {0, 1, -1, -1, -1870}, {4, 0, -1, -1, 1828}, {0, 1, 0, 1, -1794},
+    {0, 0, 0, 3, -1749}, {0, 1, -1, 1, -1565}, {1, 0, 0, 1, -1491}, {0, 1, 1, 1, -1475},
+    {0, 1, 1, -1, -1410}, {0, 1, 0, -1, -1344}, {1, 0, 0, -1, -1335}, {0, 0, 3, 1, 1107},
+    {4, 0, 0, -1, 1021}, {4, 0, -1, 1, 833}, {0, 0, 1, -3, 777}, {4, 0, -2, 1, 671},
+    {2, 0, 0, -3, 607}, {2, 0, 2, -1, 596}, {2, -1, 1, -1, 491}, {2, 0, -2, 1, -451},
+    {0, 0, 3, -1, 439}, {2, 0, 2, 1, 422}, {2, 0, -3, -1, 421}, {2, 1, -1, 1, -366},
+    {2, 1, 0, 1, -351}, {4, 0, 0, 1, 331}, {2, -1, 1, 1, 315}, {2, -2, 0, -1, 302},
+    {0, 0, 1, 3, -283}, {2, 1, 1, -1, -229}, {1, 1, 0, -1, 223}, {1, 1, 0, 1, 223},
+    {0, 1, -2, -1, -220}, {2, 1, -1, -1, -220}, {1, 0, 1, 1, -185}, {2, -1, -2, -1, 181},
+    {0, 1, 2, 1, -177}, {4, 0, -2, -1, 176}, {4, -1, -1, -1, 166}, {1, 0, 1, -1, -164},
+    {4, 0, 1, -1, 132}, {1, 0, -1, -1, -119}, {4, -1, 0, -1, 115}, {2, -2, 0, 1, 107},
+};
+
+// A polynomial in T of degrees, c0 + c1 T + ..., reduced to [0, 360) before
+// the conversion to radians so that no precision is lost on whole turns.
+double PolyDegToRad(double T, double c0, double c1, double c2, double c3, double c4) {
+  const double deg = c0 + T * (c1 + T * (c2 + T * (c3 + T * c4)));
+  return std::fmod(deg, 360.0) * kDegToRad;
+}
+
+// MoonGeometric: geometric geocentric ecliptic longitude λ and latitude β
+// of the Moon (radians, mean ecliptic and equinox of date, λ in [0, 2π))
+// and its distance from the Earth's centre (kilometres, centre to centre)
+// at terrestrial time jdTT.
+//
+// Method: the truncated ELP-2000/82 series of Meeus ("Astronomical
+// Algorithms", 2nd ed., ch. 47): the Moon's mean longitude L' and the
+// fundamental arguments D, M, M', F (eqs. 47.1-47.5), the 60 terms of
+// longitude and distance (table 47.A) and the 60 of latitude (table 47.B),
+// terms in M and 2M scaled by the eccentricity factor E and E² (eq. 47.6),
+// and the additive terms of Venus (A1), Jupiter (A2) and the Earth's
+// flattening (L' - F, A3 and L' ± M'). Accuracy about 10″ in λ, 4″ in β.
+void MoonGeometric(double jdTT, double& lambda, double& beta, double& distanceKm) {
+  const double T = (jdTT - 2451545.0) / 36525.0;
+  // Mean longitude and the fundamental arguments (eqs. 47.1-47.5).
+  const double Lp = PolyDegToRad(T, 218.3164477, 481267.88123421, -0.0015786, 1.0 / 538841, -1.0 / 65194000);
+  const double D = PolyDegToRad(T, 297.8501921, 445267.1114034, -0.0018819, 1.0 / 545868, -1.0 / 113065000);
+  const double M = PolyDegToRad(T, 357.5291092, 35999.0502909, -0.0001536, 1.0 / 24490000, 0.0);
+  const double Mp = PolyDegToRad(T, 134.9633964, 477198.8675055, 0.0087414, 1.0 / 69699, -1.0 / 14712000);
+  const double F = PolyDegToRad(T, 93.2720950, 483202.0175233, -0.0036539, -1.0 / 3526000, 1.0 / 863310000);
+  // Arguments of the additive terms.
+  const double A1 = PolyDegToRad(T, 119.75, 131.849, 0, 0, 0);
+  const double A2 = PolyDegToRad(T, 53.09, 479264.290, 0, 0, 0);
+  const double A3 = PolyDegToRad(T, 313.45, 481266.484, 0, 0, 0);
+  // Decrease of the eccentricity of the Earth's orbit (eq. 47.6).
+  const double E = 1.0 - 0.002516 * T - 0.0000074 * T * T;
+  const double eFactor[3] = {1.0, E, E * E};
+  // Longitude and distance series.
+  double sumL = 0, sumR = 0;
+  for (const TMoonTermLR& t : kMoonTermsLR) {
+    const double arg = t.d * D + t.m * M + t.mp * Mp + t.f * F;
+    const double e = eFactor[std::abs(t.m)];
+    sumL += e * t.lon * std::sin(arg);
+    sumR += e * t.dist * std::cos(arg);
+  }
+  // Latitude series.
+  double sumB = 0;
+  for (const TMoonTermB& t : kMoonTermsB) {
+    const double arg = t.d * D + t.m * M + t.mp * Mp + t.f * F;
+    sumB += eFactor[std::abs(t.m)] * t.lat * std::sin(arg);
+  }
+  // Additive terms: Venus, the Earth's flattening, Jupiter.
+  sumL += 3958 * std::sin(A1) + 1962 * std::sin(Lp - F) + 318 * std::sin(A2);
+  sumB += -2235 * std::sin(Lp) + 382 * std::sin(A3) + 175 * std::sin(A1 - F) + 175 * std::sin(A1 + F) +
+          127 * std::sin(Lp - Mp) - 115 * std::sin(Lp + Mp);
+  // Sums in millionths of a degree and in metres.
+  lambda = ModTwoPi(Lp + sumL * 1e-6 * kDegToRad);
+  if (lambda >= TwoPi) lambda -= TwoPi;
+  beta = sumB * 1e-6 * kDegToRad;
+  distanceKm = 385000.56 + sumR * 1e-3;
+}
 
 }  // namespace
 
@@ -101,45 +225,23 @@ void CalcEarthOrbit(TSolarContext& ctx, const TObserverTime& rec) {
 
 void CalcMoon(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& moon) {
   if (BodyCacheHit(moon, rec, rec.JD_UT)) return;
-  const double sunLon = ctx.SunTrueLongitude, sunM = ctx.SunMeanAnomaly;
-  const double D = rec.JD_UT - kEpoch1980;
-  // Mean longitude, mean anomaly and ascending node of the Moon.
-  const double l = ModTwoPi((64.975464 + 13.1763966 * D) * kDegToRad);
-  const double Mm = ModTwoPi(l - 0.1114041 * kDegToRad * D - 349.383063 * kDegToRad);
-  const double N = ModTwoPi((151.950429 - 0.0529539 * D) * kDegToRad);
-  // Evection and the annual equation with its third correction.
-  const double Ev = 1.2739 * kDegToRad * std::sin(2.0 * (l - sunLon) - Mm);
-  const double Ae = 0.1858 * kDegToRad * std::sin(sunM);
-  const double A3 = 0.37 * kDegToRad * std::sin(sunM);
-  // Corrected anomaly, equation of the centre, fourth correction.
-  const double Mmp = Mm + Ev - Ae - A3;
-  const double Ec = 6.2886 * kDegToRad * std::sin(Mmp);
-  const double A4 = 0.214 * kDegToRad * std::sin(2.0 * Mmp);
-  // Corrected longitude, variation, true orbital longitude.
-  const double lp = l + Ev + Ec - Ae + A4;
-  const double V = 0.6583 * kDegToRad * std::sin(2.0 * (lp - sunLon));
-  const double lpp = lp + V;
-  // Corrected node; ecliptic longitude and latitude.
-  const double Np = N - 0.16 * kDegToRad * std::sin(sunM);
-  const double incl = 5.1453964 * kDegToRad;
-  const double lambda = ModTwoPi(ArcTan2R(std::cos(lpp - Np), std::sin(lpp - Np) * std::cos(incl)) + Np);
-  const double beta = ArcSinR(std::sin(lpp - Np) * std::sin(incl));
+  // Geometric geocentric place at the record's terrestrial time.
+  double lambda = 0, beta = 0, distance = 0;
+  MoonGeometric(rec.JD_TT, lambda, beta, distance);
   moon.EclLongitude = lambda;
   moon.EclLatitude = beta;
+  // Apparent place: nutation in longitude, then the true obliquity.
   double ra = 0, dec = 0;
-  EclipticToEquatorial(rec, ra, dec, lambda, beta);
-  // Distance in units of the semi-major axis, then in kilometres.
-  const double rho = 0.99698599 / (1.0 + 0.0549 * std::cos(Mmp + Ec));
-  const double distance = 384401.0 * rho;
+  EclipticToEquatorial(rec, ra, dec, ModTwoPi(lambda + rec.NutLongitude), beta);
   // The observer's parallax, then the optional external position.
   double raTopo = 0, decTopo = 0;
   TopocentricParallax(rec, raTopo, decTopo, distance, ra, dec);
   if (ctx.NovasOff == 0) ProviderPosition(11, rec, raTopo, decTopo);
   moon.RA = raTopo;
   moon.Dec = decTopo;
-  // Diameter (0.5181° at mean distance), elongation, bright limb, distance.
-  moon.Diameter = 0.00904255 / rho;
-  moon.PhaseAngle = ModTwoPi(lpp - sunLon);
+  // Diameter (0.5181° at 384401 km), elongation, bright limb, distance.
+  moon.Diameter = kMoonDiameterAtMean * kMoonMeanDistance / distance;
+  moon.PhaseAngle = ModTwoPi(lambda - ctx.SunTrueLongitude);
   moon.LimbAngle = BrightLimbAngle(ctx, raTopo, decTopo);
   moon.Distance = distance;
   // Ecliptic latitude in whole degrees.

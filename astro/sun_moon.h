@@ -28,14 +28,26 @@ void CalcSunTopocentric(TSolarContext& ctx, const TObserverTime& rec);
 // and radius vector EarthR (AU).
 void CalcEarthOrbit(TSolarContext& ctx, const TObserverTime& rec);
 
-// CalcMoon: the Moon by the method of epoch 1980.0 (Duffett-Smith) at the
-// record's universal time, into `moon`: geocentric ecliptic longitude and
-// latitude, topocentric right ascension and declination of date (then the
-// astrometry provider when NovasOff is 0), distance (km), apparent
-// diameter, elongation in longitude (PhaseAngle, 0 new, π full, [0, 2π))
-// and bright-limb angle; the context's MoonLatitudeDegrees. The context
-// must hold SunTrueLongitude and SunMeanAnomaly (CalcSun). Cached for one
-// minute of universal time at the same observer place.
+// CalcMoon: the Moon at the record's terrestrial time, into `moon`:
+//   EclLongitude, EclLatitude  geometric geocentric ecliptic λ, β (radians,
+//                              mean ecliptic and equinox of date)
+//   RA, Dec                    topocentric apparent right ascension and
+//                              declination of date (radians; then the
+//                              astrometry provider when NovasOff is 0)
+//   Distance                   geocentric distance (kilometres)
+//   Diameter                   apparent diameter (0.5181° at 384401 km)
+//   PhaseAngle                 elongation in longitude λ - ⊙ (0 new, π
+//                              full, [0, 2π)); ⊙ is the context's
+//                              SunTrueLongitude, so CalcSun comes first
+//   LimbAngle                  bright-limb angle (BrightLimbAngle)
+// and the context's MoonLatitudeDegrees (β rounded to whole degrees).
+// Method: the truncated ELP-2000/82 series of Meeus ("Astronomical
+// Algorithms", 2nd ed., ch. 47: 60 periodic terms each for longitude and
+// distance and for latitude, the eccentricity factor E and the additive
+// terms A1-A3), about 10″ in λ and 4″ in β; the apparent place adds the
+// record's nutation in longitude Δψ and uses its true obliquity; the
+// topocentric parallax follows Meeus ch. 40. Cached for one minute of
+// universal time at the same observer place.
 void CalcMoon(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& moon);
 
 // BrightLimbAngle: position angle (radians, [0, 2π), north through east) of
