@@ -1,6 +1,7 @@
 // Noctra Planetarium: creates the windows in their start-up order (the main
 // window first, the log window last) and runs the event loop.
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
   MainForm1->FormCreate();
   FlashMessageForm1 = new TFlashMessageForm1(MainForm1);
   LogForm = new TLogForm(MainForm1);
+  // Without a window manager a maximised window keeps its minimum size, so
+  // it first gets the screen's whole work area.
+  if (QScreen* screen = QApplication::primaryScreen()) MainForm1->setGeometry(screen->availableGeometry());
   MainForm1->showMaximized();
 
   // The settings file named on the command line is read once the windows
