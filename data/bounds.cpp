@@ -36,6 +36,10 @@ std::vector<BoundaryRun> ReadBoundaryOutlines(const std::string& path) {
     in.imbue(std::locale::classic());
     double ra = 0, dec = 0;
     if (runs.empty() || !(in >> ra >> dec)) throw SourceError(path + ": cannot read line " + std::to_string(lineNo));
+    // The outlines of the two polar constellations run out to the pole and
+    // back along a seam so that their caps can be filled; the boundary
+    // itself does not pass the pole.
+    if (std::abs(dec) >= 89.999) continue;
     runs.back().points.push_back({ra, dec});
   }
   std::erase_if(runs, [](const BoundaryRun& r) { return r.points.empty(); });

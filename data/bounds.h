@@ -26,7 +26,8 @@ struct BoundaryRun {
 };
 
 // Reads boundaries in the text form ":Full Name" followed by lines
-// "RA-hours Dec-degrees flag"; each name starts a new run.
+// "RA-hours Dec-degrees flag"; each name starts a new run. Points at a pole
+// (the seam of a polar cap) are left out.
 std::vector<BoundaryRun> ReadBoundaryOutlines(const std::string& path);
 
 // The run precessed from J2000 to 1875 January 1.0 (the frame the program

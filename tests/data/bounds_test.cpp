@@ -59,9 +59,13 @@ TEST(BoundsRuns, NoTwoRunsOfOneConstellationTouch) {
 
 TEST(BoundsSource, OutlinesReadByFullName) {
   TempDir dir;
-  WriteText(dir.File("cb.dat"), ":Orion\n  5.0  10.0 1\n  6.0  10.0 0\n:Serpens Cauda\n  18.3  4.5 1\n:Canes Venatici\n 13.0 40.0 0\n");
+  WriteText(dir.File("cb.dat"),
+            ":Orion\n  5.0  10.0 1\n  6.0  10.0 0\n:Serpens Cauda\n  18.3  4.5 1\n:Canes Venatici\n 13.0 40.0 0\n"
+            ":Octans\n  0.0 -74.3 1\n  0.0 -90.0 0\n 24.0 -90.0 0\n 24.0 -74.3 1\n 12.0 -74.3 1\n");
   const auto runs = ReadBoundaryOutlines(dir.File("cb.dat"));
-  ASSERT_EQ(runs.size(), 3u);
+  ASSERT_EQ(runs.size(), 4u);
+  // The seam to the pole is not part of the boundary.
+  EXPECT_EQ(runs[3].points.size(), 3u);
   EXPECT_EQ(runs[0].constellation, 60);
   EXPECT_EQ(runs[0].points.size(), 2u);
   EXPECT_EQ(runs[1].constellation, 76);  // Serpens
