@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <regex>
 
 #include "data/common.h"
 #include "platform/codec.h"
@@ -74,6 +73,42 @@ double ColumnDouble(sqlite3_stmt* s, int col) {
 std::string ColumnText(sqlite3_stmt* s, int col) {
   const unsigned char* t = sqlite3_column_text(s, col);
   return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+}
+
+// "NGC0224", "IC4715", "NGC5866B": catalogue, number and suffix; false for
+// other identifiers ("NGC0080 NED01", "M 45").
+bool ParseIdentifier(const std::string& ident, std::string& catalog, int& number, std::string& suffix) {
+  std::size_t i = 0;
+  if (ident.rfind("NGC", 0) == 0) i = 3;
+  else if (ident.rfind("IC", 0) == 0) i = 2;
+  else return false;
+  catalog = ident.substr(0, i);
+  const std::size_t digits = i;
+  number = 0;
+  while (i < ident.size() && std::isdigit(uint8_t(ident[i])) && number < 100000) number = number * 10 + (ident[i++] - '0');
+  if (i == digits || number == 0) return false;
+  suffix.clear();
+  while (i < ident.size() && std::isupper(uint8_t(ident[i]))) suffix += ident[i++];
+  return i == ident.size();
+}
+
+// The number n of a name "M n" (1..110); 0 for any other text.
+int MessierNumber(const std::string& s) {
+  if (s.size() < 3 || s.size() > 5 || s[0] != 'M' || s[1] != ' ') return 0;
+  int n = 0;
+  for (std::size_t i = 2; i < s.size(); ++i) {
+    if (!std::isdigit(uint8_t(s[i]))) return 0;
+    n = n * 10 + (s[i] - '0');
+  }
+  return n <= kMessierCount ? n : 0;
+}
+
+// The comma-separated names of a list, trimmed, empty ones left out.
+std::vector<std::string> SplitNames(const std::string& list) {
+  std::vector<std::string> out;
+  for (std::string_view part : SplitFields(list, ','))
+    if (!Trim(part).empty()) out.emplace_back(Trim(part));
+  return out;
 }
 
 }  // namespace
@@ -139,25 +174,18 @@ DeepSkyCatalogue ReadOpenNgc(const std::string& path, const std::map<std::string
                    "major_axis, minor_axis, position_angle FROM cat",
                    path);
   DeepSkyCatalogue cat;
-  const std::regex idRe("^(NGC|IC)0*([0-9]+)([A-Z]*)$");
-  const std::regex messierRe("^M ([0-9]+)$");
-  std::vector<std::pair<int, std::string>> messierFromNames;  // (M, long name)
+  std::vector<std::pair<int, int>> messierFromNames;  // (M number, NGC number)
   int rc;
   while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
     const int type = sqlite3_column_int(s.get(), 0);
     const std::string name = ColumnText(s.get(), 4);
     const std::string longName = ColumnText(s.get(), 5);
-    const std::string ident = ColumnText(s.get(), 6);
-    std::smatch m;
-    if (!std::regex_match(ident, m, idRe)) {
+    DeepSkyObject o;
+    if (!ParseIdentifier(ColumnText(s.get(), 6), o.catalog, o.number, o.subId)) {
       ++cat.skipped;
       continue;
     }
-    DeepSkyObject o;
-    o.catalog = m[1];
-    o.number = std::stoi(m[2]);
     o.id = std::to_string(o.number);
-    o.subId = m[3];
     o.ra = NormaliseAngle(ColumnDouble(s.get(), 1) * kDegToRad);
     o.dec = ColumnDouble(s.get(), 2) * kDegToRad;
     if (std::isnan(o.ra) || std::isnan(o.dec)) {
@@ -193,40 +221,24 @@ DeepSkyCatalogue ReadOpenNgc(const std::string& path, const std::map<std::string
     // Stars, multiple stars and entries of unknown kind count as
     // "nonexistent" objects.
     if (o.cls < 0) o.cls = 7;
-    // Other names: the list without the object's own designations.
-    std::string names;
-    std::size_t start = 0;
-    while (start <= longName.size()) {
-      std::size_t end = longName.find(',', start);
-      if (end == std::string::npos) end = longName.size();
-      std::string part(Trim(std::string_view(longName).substr(start, end - start)));
-      start = end + 1;
-      if (part.empty() || part == key || std::regex_match(part, messierRe)) continue;
-      if (!names.empty()) names += "; ";
-      names += Upper(part);
-    }
-    o.names = names;
+    const bool plainNgc = o.catalog == "NGC" && o.subId.empty();
     // Messier numbers: the entry's own name, or one given among its names.
-    std::smatch mm;
-    if (std::regex_match(name, mm, messierRe)) {
-      const int n = std::stoi(mm[1]);
-      if (n >= 1 && n <= kMessierCount && o.catalog == "NGC" && o.subId.empty()) cat.messier[n] = o.number;
-    }
-    if (o.catalog == "NGC" && o.subId.empty()) {
-      start = 0;
-      while (start <= longName.size()) {
-        std::size_t end = longName.find(',', start);
-        if (end == std::string::npos) end = longName.size();
-        std::string part(Trim(std::string_view(longName).substr(start, end - start)));
-        start = end + 1;
-        if (std::regex_match(part, mm, messierRe)) messierFromNames.push_back({std::stoi(mm[1]), o.id});
+    if (const int m = MessierNumber(name); m && plainNgc) cat.messier[std::size_t(m)] = o.number;
+    // Other names: the list without the object's own designations.
+    for (const std::string& part : SplitNames(longName)) {
+      if (const int m = MessierNumber(part)) {
+        if (plainNgc) messierFromNames.push_back({m, o.number});
+        continue;
       }
+      if (part == key) continue;
+      if (!o.names.empty()) o.names += "; ";
+      o.names += Upper(part);
     }
     (o.catalog == "NGC" ? cat.ngc : cat.ic).push_back(o);
   }
   if (rc != SQLITE_DONE) throw SourceError(path + ": " + sqlite3_errmsg(db.get()));
-  for (const auto& [n, id] : messierFromNames)
-    if (n >= 1 && n <= kMessierCount && cat.messier[n] == 0) cat.messier[n] = std::stoi(id);
+  for (const auto& [m, number] : messierFromNames)
+    if (cat.messier[std::size_t(m)] == 0) cat.messier[std::size_t(m)] = number;
   auto order = [](const DeepSkyObject& a, const DeepSkyObject& b) {
     return a.number != b.number ? a.number < b.number : a.subId < b.subId;
   };

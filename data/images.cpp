@@ -196,6 +196,7 @@ PaletteImage DrawMoon(int size) {
     double mare = 0;
     for (const Patch& p : kMaria) {
       const double d = ArcDeg(lat, lon, p.lat, p.lon);
+      if (d >= 1.35 * 1.25 * p.radius) continue;  // beyond the widest edge
       const double edge = 1.35 * p.radius * (0.75 + 0.5 * Fractal(lat / 3 + 7, lon / 3 + 7, 23, 4));
       const double t = std::clamp((edge - d) / (0.5 * edge), 0.0, 1.0);
       const double w = t * t * (3 - 2 * t);

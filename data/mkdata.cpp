@@ -58,9 +58,9 @@ namespace {
 constexpr int kZoneYear = 2024;
 
 // Paths of the source files.
-class Sources {
+class SourcePaths {
  public:
-  explicit Sources(std::string root) : root_(std::move(root)) {}
+  explicit SourcePaths(std::string root) : root_(std::move(root)) {}
   std::string Path(const std::string& package, const std::string& file) const {
     for (const SourcePackage& p : SourcePackages())
       if (p.name == package) return platform::JoinPath(platform::JoinPath(root_, p.folder), file);
@@ -146,7 +146,7 @@ void WriteOutput(const std::string& dir, const std::string& name, const std::str
 // The star sources and their merged table, read once when first needed.
 class StarData {
  public:
-  explicit StarData(const Sources& src) : src_(src) {}
+  explicit StarData(const SourcePaths& src) : src_(src) {}
   const StarTable& Table() {
     if (!table_) {
       sources_.cross = ReadCrossIndex(src_.Stel("stars/default/cross-id.dat"));
@@ -164,7 +164,7 @@ class StarData {
     }
     return *table_;
   }
-  const StarSources& Sources() {
+  const StarSources& Inputs() {
     Table();
     return sources_;
   }
@@ -177,7 +177,7 @@ class StarData {
   }
 
  private:
-  const class Sources& src_;
+  const SourcePaths& src_;
   StarSources sources_;
   std::optional<StarTable> table_;
 };
@@ -209,7 +209,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
     return 1;
   }
 
-  const Sources src(root);
+  const SourcePaths src(root);
   StarData stars(src);
   const std::string dir = opt.outDir;
   auto line = [&](const std::string& file, const std::string& text) { out << file << ": " << text << "\n"; };
@@ -219,7 +219,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
   // Star catalogue and notes.
   targets.push_back({"SAO_YALE.DAT", {"SAO_YALE.DAT", "yale_notes.dat"}, stars.Files(), 1, false, [&] {
                        const StarTable& t = stars.Table();
-                       const StarSources& s = stars.Sources();
+                       const StarSources& s = stars.Inputs();
                        std::map<int, SaoRecord> records;
                        NotesText notes;
                        std::map<int, uint32_t> noteOfHip;
@@ -257,7 +257,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
   targets.push_back({"tycho2.dat", {"tycho2.dat"}, stars.Files(), 1, false, [&] {
                        const StarTable& t = stars.Table();
                        std::set<int> withSao;
-                       for (const CrossEntry& e : stars.Sources().cross)
+                       for (const CrossEntry& e : stars.Inputs().cross)
                          if (e.sao > 0) withSao.insert(e.hip);
                        std::vector<TychoRecord> recs;
                        int clamped = 0, noMag = 0;

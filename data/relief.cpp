@@ -110,6 +110,17 @@ std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& ri
   std::vector<LonLatRing> rings;
   for (const LonLatRing& r : ringsIn) rings.push_back(Unwrap(r));
   std::vector<std::vector<double>> frac(kReliefRows, std::vector<double>(kReliefColumns, 0.0));
+  // The edges by the whole degrees of latitude they touch.
+  struct Edge {
+    double x1, y1, x2, y2;
+  };
+  std::vector<std::vector<Edge>> bands(182);
+  auto band = [](double lat) { return std::clamp(int(std::floor(lat)) + 90, 0, 181); };
+  for (const LonLatRing& r : rings)
+    for (std::size_t i = 0; i + 1 < r.size(); ++i) {
+      const Edge e{r[i].first, r[i].second, r[i + 1].first, r[i + 1].second};
+      for (int b = band(std::min(e.y1, e.y2)); b <= band(std::max(e.y1, e.y2)); ++b) bands[std::size_t(b)].push_back(e);
+    }
   std::vector<double> crossings;
   for (int row = 0; row < kReliefRows; ++row) {
     for (int sy = 0; sy < kSamples; ++sy) {
@@ -117,17 +128,15 @@ std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& ri
       // Longitudes where the rings cross this latitude (half-open rule, so
       // a vertex on the line counts once).
       crossings.clear();
-      for (const LonLatRing& r : rings)
-        for (std::size_t i = 0; i + 1 < r.size(); ++i) {
-          const auto [x1, y1] = r[i];
-          const auto [x2, y2] = r[i + 1];
-          if ((y1 <= lat && lat < y2) || (y2 <= lat && lat < y1)) {
-            // The unwrapped rings may reach past ±180°: count their copies
-            // one turn east and west as well.
-            const double x = x1 + (lat - y1) / (y2 - y1) * (x2 - x1);
-            for (double shift : {-360.0, 0.0, 360.0}) crossings.push_back(x + shift);
-          }
+      for (const Edge& e : bands[std::size_t(band(lat))]) {
+        const auto [x1, y1, x2, y2] = e;
+        if ((y1 <= lat && lat < y2) || (y2 <= lat && lat < y1)) {
+          // The unwrapped rings may reach past ±180°: count their copies
+          // one turn east and west as well.
+          const double x = x1 + (lat - y1) / (y2 - y1) * (x2 - x1);
+          for (double shift : {-360.0, 0.0, 360.0}) crossings.push_back(x + shift);
         }
+      }
       std::sort(crossings.begin(), crossings.end());
       for (int cell = 0; cell < kReliefColumns; ++cell)
         for (int sx = 0; sx < kSamples; ++sx) {

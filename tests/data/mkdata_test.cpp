@@ -3,7 +3,10 @@
 // (NOCTRA_SOURCES or ~/.cache/noctra-sources; test.sh installs them).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -60,18 +63,31 @@ TEST(Mkdata, CommandLineNeedsAnOutputFolder) {
 
 // --- Validation on the real sources ----------------------------------------------
 
+// The files are built once into a folder shared by the test processes of
+// one test program (ctest runs every test in a process of its own); a lock
+// lets the first process build and the others find the files up to date.
 class RealData : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     root_ = new std::string(DefaultSourcesFolder());
     if (!SourcesPresent(*root_)) return;
-    dir_ = new TempDir;
+    const std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
+    dir_ = new std::string((std::filesystem::temp_directory_path() /
+                            ("noctra-mkdata-validation-" + std::to_string(::getuid()) + "-" +
+                             std::to_string(std::hash<std::string>{}(exe))))
+                               .string() +
+                           "/");
+    const int lock = ::open((dir_->substr(0, dir_->size() - 1) + ".lock").c_str(), O_CREAT | O_RDWR, 0600);
+    ASSERT_GE(lock, 0);
+    ::flock(lock, LOCK_EX);
     MkdataOptions opt;
-    opt.outDir = dir_->Path();
+    opt.outDir = *dir_;
     opt.sourcesDir = *root_;
     std::ostringstream out, err;
     status_ = RunMkdata(opt, out, err);
     log_ = new std::string(out.str() + err.str());
+    ::flock(lock, LOCK_UN);
+    ::close(lock);
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -86,7 +102,8 @@ class RealData : public ::testing::Test {
                             << " (run: source data/sources.sh && noctra_fetch_sources)";
     ASSERT_EQ(status_, 0) << *log_;
   }
-  static std::vector<uint8_t> File(const std::string& name) { return ReadFile(dir_->File(name)); }
+  static std::string Path(const std::string& name) { return *dir_ + name; }
+  static std::vector<uint8_t> File(const std::string& name) { return ReadFile(Path(name)); }
   // The SAO record of a star.
   static std::vector<uint8_t> Sao(int number) {
     const std::vector<uint8_t> f = File("SAO_YALE.DAT");
@@ -95,12 +112,12 @@ class RealData : public ::testing::Test {
   }
 
   static std::string* root_;
-  static TempDir* dir_;
+  static std::string* dir_;
   static std::string* log_;
   static int status_;
 };
 std::string* RealData::root_ = nullptr;
-TempDir* RealData::dir_ = nullptr;
+std::string* RealData::dir_ = nullptr;
 std::string* RealData::log_ = nullptr;
 int RealData::status_ = 0;
 
@@ -130,7 +147,7 @@ TEST_F(RealData, AndromedaGalaxyAndItsMessierNumber) {
   ASSERT_EQ(m.size(), 440u);
   EXPECT_EQ(platform::GetI32(m.data() + 30 * 4), 224);
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open_v2(dir_->File("Objects.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_open_v2(Path("Objects.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
   sqlite3_stmt* s = nullptr;
   ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT RA, DE, CL FROM BASE_OBJECT_CATALOG WHERE ID = '224' AND SubID IS NULL", -1,
                                &s, nullptr),
@@ -254,23 +271,27 @@ TEST_F(RealData, OtherFilesHaveTheirSizes) {
   const std::vector<uint8_t> ast = File("default.ast"), cmt = File("default.cmt");
   EXPECT_NE(std::string(ast.begin(), ast.end()).find("Y   (1) Ceres"), std::string::npos);
   EXPECT_NE(std::string(cmt.begin(), cmt.end()).find("Y   1P/Halley"), std::string::npos);
-  EXPECT_TRUE(platform::FileExists(dir_->File("nebula.dat")));
+  EXPECT_TRUE(platform::FileExists(Path("nebula.dat")));
 }
 
 TEST_F(RealData, SecondRunRebuildsOnlyWhatIsMissingOrChanged) {
   namespace fs = std::filesystem;
-  const auto saoTime = fs::last_write_time(dir_->File("SAO_YALE.DAT"));
-  fs::remove(dir_->File("city.dat"));
+  // A copy of the built files, with their build stamps.
+  TempDir copy;
+  for (const auto& e : fs::directory_iterator(*dir_))
+    fs::copy_file(e.path(), copy.Path() + e.path().filename().string(), fs::copy_options::copy_symlinks);
+  const auto saoTime = fs::last_write_time(copy.File("SAO_YALE.DAT"));
+  fs::remove(copy.File("city.dat"));
   // A saved element list is never replaced.
-  testing_support::WriteText(dir_->File("default.ast"), ";Minor planet elements\r\n");
+  testing_support::WriteText(copy.File("default.ast"), ";Minor planet elements\r\n");
   MkdataOptions opt;
-  opt.outDir = dir_->Path();
+  opt.outDir = copy.Path();
   opt.sourcesDir = *root_;
   std::ostringstream out, err;
   ASSERT_EQ(RunMkdata(opt, out, err), 0) << err.str();
   EXPECT_NE(out.str().find("SAO_YALE.DAT: up to date"), std::string::npos) << out.str();
-  EXPECT_EQ(fs::last_write_time(dir_->File("SAO_YALE.DAT")), saoTime);
+  EXPECT_EQ(fs::last_write_time(copy.File("SAO_YALE.DAT")), saoTime);
   EXPECT_NE(out.str().find("city.dat: 1474 places written"), std::string::npos);
-  EXPECT_EQ(File("city.dat").size(), 54538u);
-  EXPECT_EQ(File("default.ast").size(), 24u);
+  EXPECT_EQ(ReadFile(copy.File("city.dat")).size(), 54538u);
+  EXPECT_EQ(ReadFile(copy.File("default.ast")).size(), 24u);
 }
