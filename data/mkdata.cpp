@@ -23,6 +23,7 @@
 #include "data/refdata.h"
 #include "data/relief.h"
 #include "data/stars.h"
+#include "data/zonecat.h"
 #include "platform/paths.h"
 
 namespace mkdata {
@@ -34,7 +35,8 @@ const std::vector<SourcePackage>& SourcePackages() {
       {"stellarium-data",
        "stellarium-data/usr/share/stellarium",
        {"stars/default/cross-id.dat", "stars/default/name.fab", "stars/default/hip_pm.dat",
-        "stars/default/gcvs_hip_part.dat", "stars/default/wds_hip_part.dat",
+        "stars/default/gcvs_hip_part.dat", "stars/default/wds_hip_part.dat", "stars/default/stars_0_0v0_8.cat",
+        "stars/default/stars_1_0v0_8.cat", "stars/default/stars_2_0v0_8.cat", "stars/default/stars_3_1v0_4.cat",
         "skycultures/western/constellationship.fab", "data/base_locations.bin.gz"}},
       {"kstars-data",
        "kstars-data/usr/share/kstars",
@@ -168,6 +170,17 @@ class StarData {
     Table();
     return sources_;
   }
+  // The zoned catalogues, brightest first.
+  std::vector<std::string> ZonedFiles() const {
+    std::vector<std::string> files;
+    for (const char* f : kZonedCatalogues) files.push_back(src_.Stel(std::string("stars/default/") + f));
+    return files;
+  }
+  const std::vector<ZoneCatalogue>& Zoned() {
+    if (zoned_.empty())
+      for (const std::string& f : ZonedFiles()) zoned_.push_back(ReadZoneCatalogue(f));
+    return zoned_;
+  }
   std::vector<std::string> Files() const {
     return {src_.Stel("stars/default/cross-id.dat"),   src_.Stel("stars/default/name.fab"),
             src_.Stel("stars/default/hip_pm.dat"),     src_.Stel("stars/default/gcvs_hip_part.dat"),
@@ -178,8 +191,11 @@ class StarData {
 
  private:
   const SourcePaths& src_;
+  static constexpr const char* kZonedCatalogues[] = {"stars_0_0v0_8.cat", "stars_1_0v0_8.cat", "stars_2_0v0_8.cat",
+                                                    "stars_3_1v0_4.cat"};
   StarSources sources_;
   std::optional<StarTable> table_;
+  std::vector<ZoneCatalogue> zoned_;
 };
 
 }  // namespace
@@ -254,31 +270,29 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                      }});
 
   // The stars without an SAO number.
-  targets.push_back({"tycho2.dat", {"tycho2.dat"}, stars.Files(), 1, false, [&] {
-                       const StarTable& t = stars.Table();
-                       std::set<int> withSao;
-                       for (const CrossEntry& e : stars.Inputs().cross)
-                         if (e.sao > 0) withSao.insert(e.hip);
-                       std::vector<TychoRecord> recs;
-                       int clamped = 0, noMag = 0;
-                       for (const auto& [hip, s] : t.byHip) {
-                         if (withSao.count(hip)) continue;
-                         if (std::isnan(s.mag)) ++noMag;
-                         recs.push_back(MakeTychoRecord(s.ra, s.dec, s.pmRA, s.pmDec, s.mag, uint32_t(hip), &clamped));
-                       }
-                       const std::size_t hipCount = recs.size();
-                       for (const BinaryStar& b : t.unmatched) {
-                         if (std::isnan(b.mag)) ++noMag;
-                         recs.push_back(MakeTychoRecord(b.ra, b.dec, b.pmRA, b.pmDec, b.mag, 0, &clamped));
-                       }
-                       WriteOutput(dir, "tycho2.dat", EncodeTychoFile(recs));
-                       line("tycho2.dat", std::to_string(recs.size()) + " stars written (" + std::to_string(hipCount) +
-                                              " Hipparcos stars without an SAO number, " +
-                                              std::to_string(recs.size() - hipCount) +
-                                              " Tycho stars matching no Hipparcos star); stars with SAO numbers skipped (they are in SAO_YALE.DAT)" +
-                                              (noMag ? "; " + std::to_string(noMag) + " without a magnitude (brightness 0)" : "") +
-                                              (clamped ? "; " + std::to_string(clamped) + " proper motions cut to the 16-bit field" : ""));
-                     }});
+  {
+    std::vector<std::string> files = stars.Files();
+    for (const std::string& f : stars.ZonedFiles()) files.push_back(f);
+    targets.push_back({"tycho2.dat", {"tycho2.dat"}, files, 2, false, [&] {
+                         std::set<int> withSao;
+                         for (const CrossEntry& e : stars.Inputs().cross)
+                           if (e.sao > 0) withSao.insert(e.hip);
+                         std::vector<const ZoneCatalogue*> zoned;
+                         for (const ZoneCatalogue& c : stars.Zoned()) zoned.push_back(&c);
+                         const TychoFileContent f = BuildTychoFile(stars.Table(), withSao, zoned);
+                         WriteOutput(dir, "tycho2.dat", EncodeTychoFile(f.records));
+                         line("tycho2.dat",
+                              std::to_string(f.records.size()) + " stars written (" + std::to_string(f.hipStars) +
+                                  " Hipparcos stars without an SAO number, " + std::to_string(f.unmatchedStars) +
+                                  " KStars stars matching no Hipparcos star, " + std::to_string(f.zoneStars) +
+                                  " fainter Tycho stars of the Stellarium catalogues); stars with SAO numbers are in "
+                                  "SAO_YALE.DAT; " +
+                                  std::to_string(f.knownHip) + " Hipparcos and " + std::to_string(f.nearKnown) +
+                                  " other catalogue stars already present skipped" +
+                                  (f.noMagnitude ? "; " + std::to_string(f.noMagnitude) + " without a magnitude (brightness 0)" : "") +
+                                  (f.clamped ? "; " + std::to_string(f.clamped) + " proper motions cut to the 16-bit field" : ""));
+                       }});
+  }
 
   targets.push_back({"brightstars.dat", {"brightstars.dat"}, stars.Files(), 1, false, [&] {
                        const std::vector<BrightStar> b = SelectBrightStars(stars.Table());

@@ -18,6 +18,10 @@ NOCTRA_KEEP_stellarium_data=(
   usr/share/stellarium/stars/default/hip_pm.dat
   usr/share/stellarium/stars/default/gcvs_hip_part.dat
   usr/share/stellarium/stars/default/wds_hip_part.dat
+  usr/share/stellarium/stars/default/stars_0_0v0_8.cat
+  usr/share/stellarium/stars/default/stars_1_0v0_8.cat
+  usr/share/stellarium/stars/default/stars_2_0v0_8.cat
+  usr/share/stellarium/stars/default/stars_3_1v0_4.cat
   usr/share/stellarium/skycultures/western/constellationship.fab
   usr/share/stellarium/data/base_locations.bin.gz
   usr/share/doc/stellarium-data/copyright

@@ -354,9 +354,13 @@ class PositionIndex {
     int best = 0;
     double bestD = radius;
     const int cr = Cell(ra, 360), cd = Cell(dec + kPi / 2, 181);
+    // Within about 3° of a pole a cell of right ascension is narrower than
+    // the radius may be: every cell of the rows is searched there.
+    const bool polar = std::cos(dec) < 0.05;
+    const int first = polar ? 0 : cr - 1, last = polar ? 359 : cr + 1;
     for (int dd = -1; dd <= 1; ++dd)
-      for (int dr = -1; dr <= 1; ++dr) {
-        auto it = cells_.find(Key((cr + dr + 360) % 360, cd + dd));
+      for (int r = first; r <= last; ++r) {
+        auto it = cells_.find(Key((r + 360) % 360, cd + dd));
         if (it == cells_.end()) continue;
         for (const Entry& e : it->second) {
           const double d = Separation(ra, dec, e.ra, e.dec);
@@ -640,6 +644,51 @@ TychoRecord MakeTychoRecord(double ra, double dec, double pmRAcosDec, double pmD
   r.pmDec = ClampToI16(pmDec);
   r.brightness = std::isnan(mag) ? 0 : MagnitudeByte(mag);
   return r;
+}
+
+TychoFileContent BuildTychoFile(const StarTable& table, const std::set<int>& hipWithSao,
+                                const std::vector<const ZoneCatalogue*>& zoned) {
+  TychoFileContent out;
+  auto add = [&](double ra, double dec, double pmRA, double pmDec, double mag, uint32_t carried) {
+    if (std::isnan(mag)) ++out.noMagnitude;
+    out.records.push_back(MakeTychoRecord(ra, dec, pmRA, pmDec, mag, carried, &out.clamped));
+  };
+  // The stars of the other sources: the Hipparcos stars (with and without
+  // SAO numbers) and the binary-file stars.
+  PositionIndex known;
+  for (const auto& [hip, s] : table.byHip) {
+    known.Add(hip, s.ra, s.dec);
+    if (hipWithSao.count(hip)) continue;
+    add(s.ra, s.dec, s.pmRA, s.pmDec, s.mag, uint32_t(hip));
+    ++out.hipStars;
+  }
+  for (const BinaryStar& b : table.unmatched) {
+    known.Add(1, b.ra, b.dec);
+    add(b.ra, b.dec, b.pmRA, b.pmDec, b.mag, 0);
+    ++out.unmatchedStars;
+  }
+  // The zoned catalogues hold each star once, split by magnitude: their
+  // stars are checked against the other sources only, not against each
+  // other (their close pairs are double stars whose parts differ by a
+  // magnitude or more).
+  constexpr double kRadius = kSameStarArcsec / 3600.0 * kDegToRad;
+  std::set<int> hipTaken;
+  for (const ZoneCatalogue* cat : zoned) {
+    for (const ZoneStar& z : cat->stars) {
+      if (z.hip > 0 && (table.byHip.count(z.hip) || hipTaken.count(z.hip))) {
+        ++out.knownHip;
+        continue;
+      }
+      if (known.Nearest(z.ra, z.dec, kRadius)) {
+        ++out.nearKnown;
+        continue;
+      }
+      if (z.hip > 0) hipTaken.insert(z.hip);
+      add(z.ra, z.dec, z.pmRA, z.pmDec, z.mag + cat->magStep / 2, uint32_t(z.hip));
+      ++out.zoneStars;
+    }
+  }
+  return out;
 }
 
 // --- Bright stars -------------------------------------------------------------------------

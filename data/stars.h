@@ -13,10 +13,13 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "data/zonecat.h"
 
 namespace mkdata {
 
@@ -224,6 +227,32 @@ std::vector<uint8_t> EncodeTychoFile(const std::vector<TychoRecord>& records);
 // μδ in mas/yr.
 TychoRecord MakeTychoRecord(double ra, double dec, double pmRAcosDec, double pmDec, double mag,
                             uint32_t carried, int* clamped = nullptr);
+
+// Two stars closer than this are taken as one star of two catalogues.
+inline constexpr double kSameStarArcsec = 5.0;
+
+// The records of "tycho2.dat" and what went into them: the Hipparcos stars
+// without an SAO number, then the binary-file stars that match no
+// Hipparcos star, then the stars of the zoned catalogues, in their order,
+// that are not Hipparcos stars of the table and lie farther than
+// kSameStarArcsec from every Hipparcos star (with or without SAO number)
+// and every binary-file star. The zoned catalogues are not checked against
+// each other: they split one star list by magnitude.
+struct TychoFileContent {
+  std::vector<TychoRecord> records;
+  int hipStars = 0;
+  int unmatchedStars = 0;
+  int zoneStars = 0;     // stars taken from the zoned catalogues
+  int knownHip = 0;      // zoned-catalogue records of Hipparcos stars of the table
+  int nearKnown = 0;     // zoned-catalogue stars within kSameStarArcsec of a star of the other sources
+  int noMagnitude = 0;   // records with brightness byte 0
+  int clamped = 0;       // proper motions cut to the 16-bit field
+};
+// `hipWithSao`: the Hipparcos numbers that have an SAO number (their stars
+// are in "SAO_YALE.DAT"). The brightness of a zoned-catalogue star is taken
+// at the middle of its magnitude step.
+TychoFileContent BuildTychoFile(const StarTable& table, const std::set<int>& hipWithSao,
+                                const std::vector<const ZoneCatalogue*>& zoned);
 
 // One record of "brightstars.dat".
 struct BrightStar {

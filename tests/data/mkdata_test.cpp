@@ -8,12 +8,17 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <iostream>
+#include <set>
 #include <sstream>
 
 #include "data/common.h"
 #include "data/mkdata.h"
+#include "data/stars.h"
+#include "data/zonecat.h"
 #include "platform/codec.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
@@ -103,6 +108,12 @@ class RealData : public ::testing::Test {
     ASSERT_EQ(status_, 0) << *log_;
   }
   static std::string Path(const std::string& name) { return *dir_ + name; }
+  // A file of a source package.
+  static std::string Source(const std::string& package, const std::string& file) {
+    for (const SourcePackage& p : SourcePackages())
+      if (p.name == package) return platform::JoinPath(platform::JoinPath(*root_, p.folder), file);
+    return {};
+  }
   static std::vector<uint8_t> File(const std::string& name) { return ReadFile(Path(name)); }
   // The SAO record of a star.
   static std::vector<uint8_t> Sao(int number) {
@@ -294,4 +305,121 @@ TEST_F(RealData, SecondRunRebuildsOnlyWhatIsMissingOrChanged) {
   EXPECT_NE(out.str().find("city.dat: 1474 places written"), std::string::npos);
   EXPECT_EQ(ReadFile(copy.File("city.dat")).size(), 54538u);
   EXPECT_EQ(ReadFile(copy.File("default.ast")).size(), 24u);
+}
+
+namespace {
+
+// Angular distance in arcseconds.
+double ArcsecBetween(double ra1, double dec1, double ra2, double dec2) {
+  const double c = std::sin(dec1) * std::sin(dec2) + std::cos(dec1) * std::cos(dec2) * std::cos(ra1 - ra2);
+  return std::acos(std::clamp(c, -1.0, 1.0)) / kDeg * 3600.0;
+}
+
+}  // namespace
+
+TEST_F(RealData, ZonedCataloguesAgreeWithTheHipparcosList) {
+  // The Hipparcos stars of the zoned catalogues (grid levels 0, 1 and 2)
+  // against the same stars of the GeoJSON list (J2000) and of the
+  // proper-motion list. Components of double stars are left out: the list
+  // gives their combined light.
+  const auto list = ReadGeoJsonStars(Source("d3-celestial", "stars.14.json"));
+  const auto motions = ReadProperMotions(Source("stellarium-data", "stars/default/hip_pm.dat"));
+  for (const char* name : {"stars_0_0v0_8.cat", "stars_1_0v0_8.cat", "stars_2_0v0_8.cat"}) {
+    SCOPED_TRACE(name);
+    const ZoneCatalogue c = ReadZoneCatalogue(Source("stellarium-data", std::string("stars/default/") + name));
+    std::vector<double> seps, motionErrors;
+    int compared = 0, near = 0, sameMag = 0;
+    for (const ZoneStar& s : c.stars) {
+      if (s.hip <= 0 || s.component) continue;
+      auto it = list.find(s.hip);
+      if (it == list.end()) continue;
+      ++compared;
+      const double sep = ArcsecBetween(s.ra, s.dec, it->second.raDeg * kDeg, it->second.decDeg * kDeg);
+      seps.push_back(sep);
+      near += sep <= 3.0;
+      sameMag += std::abs(s.mag + c.magStep / 2 - it->second.mag) <= 0.05;
+      if (auto m = motions.find(s.hip); m != motions.end())
+        motionErrors.push_back(std::hypot(s.pmRA - m->second.ra, s.pmDec - m->second.dec));
+    }
+    ASSERT_GT(compared, 4000);
+    ASSERT_GT(motionErrors.size(), 4000u);
+    auto median = [](std::vector<double> v) {
+      std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+      return v[v.size() / 2];
+    };
+    const auto within5 = std::count_if(motionErrors.begin(), motionErrors.end(), [](double e) { return e <= 5.0; });
+    std::cout << name << ": " << compared << " Hipparcos stars; separation median " << median(seps) << "\", within 3\" "
+              << near << "; magnitude within 0.05: " << sameMag << "; proper motion median difference "
+              << median(motionErrors) << " mas/yr, within 5 mas/yr " << within5 << " of " << motionErrors.size() << "\n";
+    // The list rounds to 0.0001° (0.36"); the catalogue offsets are far finer.
+    EXPECT_LT(median(seps), 0.3);
+    // The few farther ones are fast-moving stars that the two sources place
+    // at different epochs, and two list entries that lost a minus sign.
+    EXPECT_GE(near, 0.99 * compared);
+    // Stored magnitudes are cut down to 0.05 mag steps; the list has 0.01.
+    EXPECT_GE(sameMag, 0.999 * compared);
+    // Motions: the catalogues keep 0.1 mas/yr. On the large zones of level
+    // 0 the catalogues' own conversion of motions into zone axes departs
+    // from the carried axes by a few mas/yr; levels 1 and up (the faint
+    // catalogues are on levels 2 and 3) agree closely.
+    if (c.header.level >= 1) {
+      EXPECT_LT(median(motionErrors), 0.3);
+      EXPECT_GE(double(within5), 0.98 * double(motionErrors.size()));
+    } else {
+      EXPECT_LT(median(motionErrors), 2.0);
+    }
+  }
+}
+
+TEST_F(RealData, TychoFileHoldsTheFaintStarsOnce) {
+  const std::vector<uint8_t> f = File("tycho2.dat");
+  ASSERT_EQ(f.size() % 22, 0u);
+  const std::size_t count = f.size() / 22;
+  EXPECT_GT(count, 400000u);
+  // No Hipparcos number twice, and none that has an SAO number (those
+  // stars are in SAO_YALE.DAT).
+  std::set<int> withSao;
+  for (const CrossEntry& e : ReadCrossIndex(Source("stellarium-data", "stars/default/cross-id.dat")))
+    if (e.sao > 0) withSao.insert(e.hip);
+  std::set<uint32_t> carried;
+  int repeated = 0, inSao = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const uint32_t hip = platform::GetU32(f.data() + 22 * i + 5);
+    if (!hip) continue;
+    repeated += !carried.insert(hip).second;
+    inSao += withSao.count(int(hip)) != 0;
+  }
+  EXPECT_EQ(repeated, 0);
+  EXPECT_EQ(inSao, 0);
+  // Tycho-2 stars without a Hipparcos number, magnitude 9 to 10: J2000
+  // positions and VT magnitudes from the Tycho-2 stars of the astrometry.net
+  // index file index-tycho2-09 (Debian package
+  // astrometry-data-tycho2-09-littleendian).
+  struct Known {
+    double raDeg, decDeg, vt;
+  };
+  const Known known[] = {{355.077393, 61.345490, 9.390},
+                         {184.158066, -64.659340, 9.347},
+                         {90.294579, 0.268779, 9.732},
+                         {28.292988, -1.519081, 8.972}};
+  for (const Known& k : known) {
+    SCOPED_TRACE(k.raDeg);
+    double best = 1e9;
+    int byte = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const uint8_t* p = f.data() + 22 * i;
+      const double dec = FileUnitsToAngle(platform::GetI32(p + 15));
+      if (std::abs(dec - k.decDeg * kDeg) > 10.0 / 3600 * kDeg) continue;
+      const double sep = ArcsecBetween(FileUnitsToAngle(platform::GetI32(p + 9)), dec, k.raDeg * kDeg, k.decDeg * kDeg);
+      if (sep < best) {
+        best = sep;
+        byte = p[21];
+      }
+    }
+    // The index gives positions to about 0.05"; both sources are Tycho-2.
+    EXPECT_LT(best, 1.0);
+    // V − VT = −0.09 (BT − VT): up to 0.25 mag for red stars, plus the
+    // 0.1 mag step of the byte.
+    EXPECT_NEAR(byte / 10.0 - 2.0, k.vt, 0.35);
+  }
 }

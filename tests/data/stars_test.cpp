@@ -363,3 +363,78 @@ TEST(StarMerge, BinaryStarsMatchByHdThenByPosition) {
   EXPECT_EQ(t.byHip.at(2).spectral, "G5");
   EXPECT_DOUBLE_EQ(t.byHip.at(2).bv, 0.5);  // the list's own colour kept
 }
+
+namespace {
+
+ZoneStar Faint(int hip, double raDeg, double decDeg, double mag) {
+  ZoneStar z;
+  z.hip = hip;
+  z.ra = raDeg * kDeg;
+  z.dec = decDeg * kDeg;
+  z.mag = mag;
+  z.hasMotion = true;
+  return z;
+}
+
+}  // namespace
+
+TEST(TychoFile, FaintStarsFollowAndNoStarIsDoubled) {
+  StarTable t;
+  CatalogueStar withSao;
+  withSao.hip = 1;
+  withSao.ra = 10 * kDeg;
+  withSao.dec = 10 * kDeg;
+  withSao.mag = 6.0;
+  t.byHip[1] = withSao;
+  CatalogueStar noSao = withSao;
+  noSao.hip = 2;
+  noSao.ra = 20 * kDeg;
+  noSao.dec = 20 * kDeg;
+  t.byHip[2] = noSao;
+  BinaryStar kstars;
+  kstars.ra = 30 * kDeg;
+  kstars.dec = 30 * kDeg;
+  kstars.mag = 7.5;
+  t.unmatched = {kstars};
+
+  const double arcsec = 1.0 / 3600.0;
+  ZoneCatalogue bright;
+  bright.magStep = 0.05;
+  bright.stars = {
+      Faint(1, 10.001, 10, 6.0),                // a Hipparcos star of the table
+      Faint(0, 10, 10 + 3 * arcsec, 9.0),       // 3" from the SAO star: the same star
+      Faint(0, 20, 20 - 4 * arcsec, 9.0),       // 4" from the Hipparcos star without SAO number
+      Faint(0, 30, 30 + 2 * arcsec, 7.5),       // the KStars star again
+      Faint(0, 30, 30 + 8 * arcsec, 9.03),      // 8" away: a star of its own
+      Faint(99, 50, -60, 9.5),                  // a Hipparcos star missing from the table
+      Faint(99, 50, -60 + 20 * arcsec, 10.0)};  // its second component
+  bright.stars[4].pmRA = 100;  // μα·cos δ at δ = 30°
+  bright.stars[4].pmDec = -40;
+  ZoneCatalogue faint;
+  faint.magStep = 0.05;
+  faint.stars = {Faint(0, 30, 30 + 9 * arcsec, 10.4)};  // 1" from a star of the other catalogue
+  faint.stars[0].hasMotion = false;
+
+  const TychoFileContent f = BuildTychoFile(t, {1}, {&bright, &faint});
+  EXPECT_EQ(f.hipStars, 1);
+  EXPECT_EQ(f.unmatchedStars, 1);
+  EXPECT_EQ(f.zoneStars, 3);
+  EXPECT_EQ(f.knownHip, 2);
+  EXPECT_EQ(f.nearKnown, 3);
+  ASSERT_EQ(f.records.size(), 5u);
+  // The Hipparcos star without SAO number, the KStars star, then the new
+  // stars in catalogue order.
+  EXPECT_EQ(f.records[0].carried, 2u);
+  EXPECT_NEAR(FileUnitsToAngle(f.records[1].dec), 30 * kDeg, 1e-8);
+  const TychoRecord& own = f.records[2];
+  EXPECT_EQ(own.carried, 0u);
+  EXPECT_NEAR(FileUnitsToAngle(own.dec), (30 + 8 * arcsec) * kDeg, 1e-8);
+  EXPECT_EQ(own.pmRA, 115);  // 100 / cos 30° = 115.47
+  EXPECT_EQ(own.pmDec, -40);
+  // Magnitude 9.03 stored as the lower edge of a 0.05 step: taken as 9.055,
+  // byte (9.055 + 2) × 10 = 110.55 → 111.
+  EXPECT_EQ(own.brightness, 111);
+  EXPECT_EQ(f.records[3].carried, 99u);
+  EXPECT_NEAR(FileUnitsToAngle(f.records[4].dec), (30 + 9 * arcsec) * kDeg, 1e-8);
+  EXPECT_EQ(f.records[4].pmRA, 0);  // no motion in the record
+}
