@@ -134,6 +134,12 @@ class Stamps {
   std::map<std::string, std::string> stamps_;
 };
 
+// The summary part that counts the Hipparcos positions of a file taken from
+// the zoned catalogues instead of the GeoJSON list.
+std::string CorrectedText(int count) {
+  return std::to_string(count) + (count == 1 ? " position" : " positions") + " corrected from the zoned catalogue";
+}
+
 void WriteOutput(const std::string& dir, const std::string& name, const void* data, std::size_t size) {
   const std::string path = platform::JoinPath(dir, name);
   if (!platform::WriteFileAtomically(path, data, size)) throw SourceError("cannot write " + path);
@@ -162,6 +168,7 @@ class StarData {
         std::vector<BinaryStar> s = ReadBinaryStars(src_.KStars(f));
         sources_.binaryStars.insert(sources_.binaryStars.end(), s.begin(), s.end());
       }
+      for (const ZoneCatalogue& c : Zoned()) sources_.zoned.push_back(&c);
       table_ = MergeStars(sources_);
     }
     return *table_;
@@ -181,12 +188,16 @@ class StarData {
       for (const std::string& f : ZonedFiles()) zoned_.push_back(ReadZoneCatalogue(f));
     return zoned_;
   }
+  // Every file the merged table is made of.
   std::vector<std::string> Files() const {
-    return {src_.Stel("stars/default/cross-id.dat"),   src_.Stel("stars/default/name.fab"),
-            src_.Stel("stars/default/hip_pm.dat"),     src_.Stel("stars/default/gcvs_hip_part.dat"),
-            src_.Stel("stars/default/wds_hip_part.dat"), src_.D3("stars.14.json"),
-            src_.D3("starnames.json"),                 src_.KStars("namedstars.dat"),
-            src_.KStars("unnamedstars.dat")};
+    std::vector<std::string> files = {
+        src_.Stel("stars/default/cross-id.dat"),   src_.Stel("stars/default/name.fab"),
+        src_.Stel("stars/default/hip_pm.dat"),     src_.Stel("stars/default/gcvs_hip_part.dat"),
+        src_.Stel("stars/default/wds_hip_part.dat"), src_.D3("stars.14.json"),
+        src_.D3("starnames.json"),                 src_.KStars("namedstars.dat"),
+        src_.KStars("unnamedstars.dat")};
+    for (const std::string& f : ZonedFiles()) files.push_back(f);
+    return files;
   }
 
  private:
@@ -233,12 +244,13 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
   std::vector<Target> targets;
 
   // Star catalogue and notes.
-  targets.push_back({"SAO_YALE.DAT", {"SAO_YALE.DAT", "yale_notes.dat"}, stars.Files(), 1, false, [&] {
+  targets.push_back({"SAO_YALE.DAT", {"SAO_YALE.DAT", "yale_notes.dat"}, stars.Files(), 2, false, [&] {
                        const StarTable& t = stars.Table();
                        const StarSources& s = stars.Inputs();
                        std::map<int, SaoRecord> records;
                        NotesText notes;
                        std::map<int, uint32_t> noteOfHip;
+                       std::set<int> corrected;
                        int noPosition = 0, clamped = 0;
                        for (const CrossEntry& e : s.cross) {
                          if (e.sao <= 0 || e.sao > kSaoRecordCount) continue;
@@ -252,6 +264,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                          if (n == noteOfHip.end()) n = noteOfHip.emplace(e.hip, notes.Add(StarNoteLines(it->second))).first;
                          r.noteOffset = n->second;
                          records[e.sao] = r;
+                         if (t.zoneCorrected.count(e.hip)) corrected.insert(e.hip);
                        }
                        WriteOutput(dir, "yale_notes.dat", notes.Text());
                        WriteOutput(dir, "SAO_YALE.DAT", EncodeSaoFile(records));
@@ -262,7 +275,8 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                        line("SAO_YALE.DAT", std::to_string(records.size()) + " stars written in " +
                                                 std::to_string(kSaoRecordCount) + " records; " +
                                                 std::to_string(kSaoRecordCount - int(records.size())) +
-                                                " SAO numbers without a star in the Hipparcos cross index left empty" +
+                                                " SAO numbers without a star in the Hipparcos cross index left empty; " +
+                                                CorrectedText(int(corrected.size())) +
                                                 (noPosition ? "; " + std::to_string(noPosition) + " without a position skipped" : "") +
                                                 (clamped ? "; " + std::to_string(clamped) + " proper motions cut to the 16-bit field" : ""));
                        line("yale_notes.dat", std::to_string(noteCount) + " notes written for " + std::to_string(withNote) +
@@ -270,29 +284,23 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                      }});
 
   // The stars without an SAO number.
-  {
-    std::vector<std::string> files = stars.Files();
-    for (const std::string& f : stars.ZonedFiles()) files.push_back(f);
-    targets.push_back({"tycho2.dat", {"tycho2.dat"}, files, 2, false, [&] {
-                         std::set<int> withSao;
-                         for (const CrossEntry& e : stars.Inputs().cross)
-                           if (e.sao > 0) withSao.insert(e.hip);
-                         std::vector<const ZoneCatalogue*> zoned;
-                         for (const ZoneCatalogue& c : stars.Zoned()) zoned.push_back(&c);
-                         const TychoFileContent f = BuildTychoFile(stars.Table(), withSao, zoned);
-                         WriteOutput(dir, "tycho2.dat", EncodeTychoFile(f.records));
-                         line("tycho2.dat",
-                              std::to_string(f.records.size()) + " stars written (" + std::to_string(f.hipStars) +
-                                  " Hipparcos stars without an SAO number, " + std::to_string(f.unmatchedStars) +
-                                  " KStars stars matching no Hipparcos star, " + std::to_string(f.zoneStars) +
-                                  " fainter Tycho stars of the Stellarium catalogues); stars with SAO numbers are in "
-                                  "SAO_YALE.DAT; " +
-                                  std::to_string(f.knownHip) + " Hipparcos and " + std::to_string(f.nearKnown) +
-                                  " other catalogue stars already present skipped" +
-                                  (f.noMagnitude ? "; " + std::to_string(f.noMagnitude) + " without a magnitude (brightness 0)" : "") +
-                                  (f.clamped ? "; " + std::to_string(f.clamped) + " proper motions cut to the 16-bit field" : ""));
-                       }});
-  }
+  targets.push_back({"tycho2.dat", {"tycho2.dat"}, stars.Files(), 3, false, [&] {
+                       std::set<int> withSao;
+                       for (const CrossEntry& e : stars.Inputs().cross)
+                         if (e.sao > 0) withSao.insert(e.hip);
+                       const TychoFileContent f = BuildTychoFile(stars.Table(), withSao, stars.Inputs().zoned);
+                       WriteOutput(dir, "tycho2.dat", EncodeTychoFile(f.records));
+                       line("tycho2.dat",
+                            std::to_string(f.records.size()) + " stars written (" + std::to_string(f.hipStars) +
+                                " Hipparcos stars without an SAO number, " + std::to_string(f.unmatchedStars) +
+                                " KStars stars matching no Hipparcos star, " + std::to_string(f.zoneStars) +
+                                " fainter Tycho stars of the Stellarium catalogues); stars with SAO numbers are in "
+                                "SAO_YALE.DAT; " +
+                                std::to_string(f.knownHip) + " Hipparcos and " + std::to_string(f.nearKnown) +
+                                " other catalogue stars already present skipped; " + CorrectedText(f.corrected) +
+                                (f.noMagnitude ? "; " + std::to_string(f.noMagnitude) + " without a magnitude (brightness 0)" : "") +
+                                (f.clamped ? "; " + std::to_string(f.clamped) + " proper motions cut to the 16-bit field" : ""));
+                     }});
 
   targets.push_back({"brightstars.dat", {"brightstars.dat"}, stars.Files(), 1, false, [&] {
                        const std::vector<BrightStar> b = SelectBrightStars(stars.Table());

@@ -67,6 +67,29 @@ std::string LatinGreek(std::string_view s) {
 
 std::string Fixed(double v, int decimals) { return platform::FormatFixed(v, 0, decimals); }
 
+// Julian years from the Hipparcos catalogue epoch J1991.25 to J2000.
+constexpr double kYearsFromHipparcosEpoch = 2000.0 - 1991.25;
+
+// Moves a star by its proper motion: (ra, dec) radians, pmRAcosDec = μα·cos δ
+// and pmDec = μδ in mas/yr, over `years` Julian years. The motion is a
+// straight step in the tangent plane at the star, along the local east and
+// north, projected back onto the sphere: no division by cos δ, so it holds
+// at the poles; over a few decades the step differs from the great circle
+// by far less than a milliarcsecond. Right ascension in [0, 2π).
+void MoveByProperMotion(double ra, double dec, double pmRAcosDec, double pmDec, double years, double& raOut,
+                        double& decOut) {
+  constexpr double kMasToRad = kDegToRad / 3.6e6;
+  const double ca = std::cos(ra), sa = std::sin(ra), cd = std::cos(dec), sd = std::sin(dec);
+  // Displacement along east (−sin α, cos α, 0) and north (−sin δ cos α, −sin δ sin α, cos δ).
+  const double e = pmRAcosDec * years * kMasToRad, n = pmDec * years * kMasToRad;
+  const double x = cd * ca - e * sa - n * sd * ca;
+  const double y = cd * sa + e * ca - n * sd * sa;
+  const double z = sd + n * cd;
+  // Back to angles; the length of (x, y, z) does not matter.
+  raOut = NormaliseAngle(std::atan2(y, x));
+  decOut = std::atan2(z, std::hypot(x, y));
+}
+
 }  // namespace
 
 // --- Cross index ----------------------------------------------------------------
@@ -322,13 +345,7 @@ std::vector<BinaryStar> ReadBinaryStars(const std::string& path) {
         s.spectral.pop_back();
       // The positions are the Hipparcos and Tycho catalogue positions at
       // epoch J1991.25; move them by 8.75 years of proper motion to J2000.
-      constexpr double kYears = 2000.0 - 1991.25;
-      double dec = decD * kDegToRad + s.pmDec * kYears / 3.6e6 * kDegToRad;
-      double cosDec = std::cos(decD * kDegToRad);
-      double ra = raH * kHourToRad;
-      if (std::abs(cosDec) > 1e-9) ra += s.pmRA / cosDec * kYears / 3.6e6 * kDegToRad;
-      s.ra = NormaliseAngle(ra);
-      s.dec = std::clamp(dec, -kPi / 2, kPi / 2);
+      MoveByProperMotion(raH * kHourToRad, decD * kDegToRad, s.pmRA, s.pmDec, kYearsFromHipparcosEpoch, s.ra, s.dec);
       out.push_back(s);
     }
   }
@@ -383,6 +400,40 @@ class PositionIndex {
   std::unordered_map<int, std::vector<Entry>> cells_;
 };
 
+// Gives the stars of the table that every zoned-catalogue record of their
+// Hipparcos number places farther than kZoneCheckArcsec away the position
+// of the brightest such record, and notes them in t.zoneCorrected.
+void CorrectFromZones(const std::vector<const ZoneCatalogue*>& zoned, StarTable& t) {
+  constexpr double kLimit = kZoneCheckArcsec / 3600.0 * kDegToRad;
+  struct Check {
+    double nearest = kPi;                // smallest distance of a record, radians
+    const ZoneStar* brightest = nullptr;
+  };
+  std::unordered_map<int, Check> checks;
+  for (const ZoneCatalogue* cat : zoned) {
+    for (const ZoneStar& z : cat->stars) {
+      if (z.hip <= 0) continue;
+      auto it = t.byHip.find(z.hip);
+      if (it == t.byHip.end()) continue;
+      const CatalogueStar& s = it->second;
+      // Distance at the stored epoch, and with the record taken as J1991.25.
+      double ra1991 = z.ra, dec1991 = z.dec;
+      if (z.hasMotion) MoveByProperMotion(z.ra, z.dec, z.pmRA, z.pmDec, kYearsFromHipparcosEpoch, ra1991, dec1991);
+      const double d = std::min(Separation(s.ra, s.dec, z.ra, z.dec), Separation(s.ra, s.dec, ra1991, dec1991));
+      Check& c = checks[z.hip];
+      c.nearest = std::min(c.nearest, d);
+      if (!c.brightest || z.mag < c.brightest->mag) c.brightest = &z;
+    }
+  }
+  for (const auto& [hip, c] : checks) {
+    if (c.nearest <= kLimit) continue;
+    CatalogueStar& s = t.byHip[hip];
+    s.ra = c.brightest->ra;
+    s.dec = c.brightest->dec;
+    t.zoneCorrected.insert(hip);
+  }
+}
+
 }  // namespace
 
 StarTable MergeStars(const StarSources& src) {
@@ -396,6 +447,8 @@ StarTable MergeStars(const StarSources& src) {
     s.mag = p.mag;
     s.bv = p.bv;
   }
+  // Positions far from the zoned catalogues' are replaced by theirs.
+  CorrectFromZones(src.zoned, t);
   // Proper motions, designations, names, variability and duplicity.
   for (auto& [hip, s] : t.byHip) {
     if (auto it = src.motions.find(hip); it != src.motions.end()) {
@@ -661,6 +714,7 @@ TychoFileContent BuildTychoFile(const StarTable& table, const std::set<int>& hip
     if (hipWithSao.count(hip)) continue;
     add(s.ra, s.dec, s.pmRA, s.pmDec, s.mag, uint32_t(hip));
     ++out.hipStars;
+    out.corrected += int(table.zoneCorrected.count(hip));
   }
   for (const BinaryStar& b : table.unmatched) {
     known.Add(1, b.ra, b.dec);

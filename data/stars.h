@@ -7,6 +7,8 @@
 // Hipparcos-SAO-HD-HR cross index, J2000 positions and magnitudes, proper
 // motions, Bayer and Flamsteed designations, proper names, variable and
 // double stars, and the spectral types and parallaxes of the brighter stars.
+// The positions of the GeoJSON list are checked against the Hipparcos stars
+// of the zoned star catalogues, which correct the few that are far off.
 #pragma once
 
 #include <array>
@@ -145,7 +147,16 @@ struct StarSources {
   std::unordered_map<int, PositionMag> positions;
   std::unordered_map<int, std::string> names;
   std::vector<BinaryStar> binaryStars;
+  // The zoned catalogues (owned elsewhere); only their records that carry
+  // a Hipparcos number take part in the merge.
+  std::vector<const ZoneCatalogue*> zoned;
 };
+
+// A GeoJSON position farther than this from every zoned-catalogue record
+// of its star is taken as wrong (the list has entries that lost the sign
+// of their declination). Far beyond the catalogues' 0.1" offsets, the
+// list's 0.36" rounding and the epoch spread described at MergeStars.
+inline constexpr double kZoneCheckArcsec = 60.0;
 
 // The merged table by Hipparcos number (every star with a position), and the
 // binary-file stars that match no Hipparcos star.
@@ -154,7 +165,18 @@ struct StarTable {
   std::vector<BinaryStar> unmatched;
   int matchedByHd = 0;
   int matchedByPosition = 0;
+  std::set<int> zoneCorrected;  // stars whose position the zoned catalogues gave
 };
+// Every star of the GeoJSON list enters the table with its position. Where
+// the zoned catalogues hold records of the same Hipparcos number and every
+// one of them lies farther than kZoneCheckArcsec from that position, the
+// brightest of those records gives the position instead. A record counts
+// as agreeing at its stored position (epoch J2000 for nearly all stars)
+// and also at that position moved by its proper motion from J1991.25 to
+// J2000: the catalogues keep part of the fast-moving stars at the earlier
+// epoch (61 Cyg A, 47" apart between the two epochs). Stars missing from
+// the list are not added. The binary-file stars are matched afterwards,
+// against the corrected positions.
 StarTable MergeStars(const StarSources& src);
 
 // --- File records ---------------------------------------------------------------
@@ -247,6 +269,7 @@ struct TychoFileContent {
   int nearKnown = 0;     // zoned-catalogue stars within kSameStarArcsec of a star of the other sources
   int noMagnitude = 0;   // records with brightness byte 0
   int clamped = 0;       // proper motions cut to the 16-bit field
+  int corrected = 0;     // Hipparcos stars whose position the zoned catalogues gave
 };
 // `hipWithSao`: the Hipparcos numbers that have an SAO number (their stars
 // are in "SAO_YALE.DAT"). The brightness of a zoned-catalogue star is taken

@@ -57,7 +57,10 @@ struct ZoneStar {
   int hip = 0;        // Hipparcos number, 0 when none (always 0 for types 1, 2)
   int component = 0;  // component byte of a double star, 0 when none
   int zone = 0;
-  double ra = 0;   // J2000 right ascension, epoch J2000, radians [0, 2π)
+  // J2000 right ascension, radians [0, 2π). Epoch J2000 for nearly all
+  // stars; part of the fast-moving Hipparcos stars (61 Cyg A, Proxima)
+  // are kept at about J1991.25, the Hipparcos epoch.
+  double ra = 0;
   double dec = 0;  // radians
   bool hasMotion = false;  // false for type 2
   double pmRA = 0;   // μα·cos δ, mas/yr

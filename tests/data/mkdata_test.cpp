@@ -423,3 +423,44 @@ TEST_F(RealData, TychoFileHoldsTheFaintStarsOnce) {
     EXPECT_NEAR(byte / 10.0 - 2.0, k.vt, 0.35);
   }
 }
+
+TEST_F(RealData, ListEntriesThatLostTheirMinusSignAreCorrected) {
+  // HIP 41884 and HIP 38256 lie about 0.9° south of the equator; the
+  // GeoJSON list gives them north of it. The files must hold them where
+  // the zoned catalogues do.
+  const auto cross = ReadCrossIndex(Source("stellarium-data", "stars/default/cross-id.dat"));
+  std::vector<ZoneCatalogue> zoned;
+  for (const char* name : {"stars_0_0v0_8.cat", "stars_1_0v0_8.cat", "stars_2_0v0_8.cat"})
+    zoned.push_back(ReadZoneCatalogue(Source("stellarium-data", std::string("stars/default/") + name)));
+  const std::vector<uint8_t> tycho = File("tycho2.dat");
+  for (const int hip : {41884, 38256}) {
+    SCOPED_TRACE(hip);
+    // The brightest catalogue record of the star.
+    const ZoneStar* ref = nullptr;
+    for (const ZoneCatalogue& c : zoned)
+      for (const ZoneStar& z : c.stars)
+        if (z.hip == hip && (!ref || z.mag < ref->mag)) ref = &z;
+    ASSERT_NE(ref, nullptr);
+    // Its record: in SAO_YALE.DAT under its SAO number, else in tycho2.dat
+    // under its Hipparcos number.
+    int sao = 0;
+    for (const CrossEntry& e : cross)
+      if (e.hip == hip && e.sao > 0) sao = e.sao;
+    std::vector<std::pair<double, double>> found;
+    if (sao) {
+      const std::vector<uint8_t> r = Sao(sao);
+      found.push_back({FileUnitsToAngle(platform::GetI32(r.data() + 9)), FileUnitsToAngle(platform::GetI32(r.data() + 15))});
+    } else {
+      for (std::size_t i = 0; i + 22 <= tycho.size(); i += 22)
+        if (platform::GetU32(tycho.data() + i + 5) == uint32_t(hip))
+          found.push_back({FileUnitsToAngle(platform::GetI32(tycho.data() + i + 9)),
+                           FileUnitsToAngle(platform::GetI32(tycho.data() + i + 15))});
+    }
+    ASSERT_EQ(found.size(), 1u);
+    const auto [ra, dec] = found[0];
+    EXPECT_LT(dec, -0.8 * kDeg);
+    // The file unit is 0.6 mas, so the two differ by rounding only; 1" is
+    // a wide margin for that and far below the 1.9° of the lost sign.
+    EXPECT_LT(ArcsecBetween(ra, dec, ref->ra, ref->dec), 1.0);
+  }
+}

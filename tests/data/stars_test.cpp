@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <set>
 
 #include "data/common.h"
 #include "data/stars.h"
@@ -306,9 +307,16 @@ TEST(StarSources, BinaryStarsMoveToEpochJ2000) {
   TempDir dir;
   // RA 6 h, Dec +10°, proper motion 0 and +1000 mas/yr (1"/yr), parallax
   // 12.3 mas, HD 123.
-  WriteFile(dir.File("stars.dat"), BinaryStarFile({{6000000, 1000000, 0, 10000, 123, 123}}, "B5"));
+  // A second star 3.6" from the north pole on RA 0 h, moving north by
+  // 1"/yr: 8.75" carry it across the pole to 5.15" from it on RA 12 h.
+  WriteFile(dir.File("stars.dat"),
+            BinaryStarFile({{6000000, 1000000, 0, 10000, 123, 123}, {0, 8999900, 0, 10000, 0, 0}}, "B5"));
   const auto stars = ReadBinaryStars(dir.File("stars.dat"));
-  ASSERT_EQ(stars.size(), 1u);
+  ASSERT_EQ(stars.size(), 2u);
+  // The step is taken straight in the tangent plane: it departs from the
+  // great circle by about (8.75")³/3, some 1e-14 rad.
+  EXPECT_NEAR(stars[1].ra, 180 * kDeg, 1e-9);
+  EXPECT_NEAR(stars[1].dec, (90 - 5.15 / 3600) * kDeg, 1e-10);
   const BinaryStar& s = stars[0];
   EXPECT_NEAR(s.ra, 90 * kDeg, 1e-12);
   // The catalogue epoch J1991.25 moved by 8.75 years: +8.75".
@@ -366,7 +374,7 @@ TEST(StarMerge, BinaryStarsMatchByHdThenByPosition) {
 
 namespace {
 
-ZoneStar Faint(int hip, double raDeg, double decDeg, double mag) {
+ZoneStar Zoned(int hip, double raDeg, double decDeg, double mag) {
   ZoneStar z;
   z.hip = hip;
   z.ra = raDeg * kDeg;
@@ -377,6 +385,67 @@ ZoneStar Faint(int hip, double raDeg, double decDeg, double mag) {
 }
 
 }  // namespace
+
+TEST(StarMerge, ZonedCataloguesCorrectPositionsFarFromTheirs) {
+  const double arcsec = 1.0 / 3600.0;
+  StarSources src;
+  // A list entry whose declination lost its minus sign, 1.9° from the
+  // catalogue's record of the star.
+  src.positions[10] = {128.1036, 0.9509, 10.15, kNoValue};
+  // The same star in both, 0.3" apart.
+  src.positions[11] = {50.0, 20.0, 6.0, kNoValue};
+  // A star of the list only.
+  src.positions[12] = {300.0, -40.0, 8.0, kNoValue};
+  // A fast star that the catalogue keeps at epoch J1991.25: moving north by
+  // 7"/yr it is 7 × 8.75 = 61.25" further north in the list (J2000).
+  src.positions[13] = {200.0, 61.25 * arcsec, 7.4, kNoValue};
+  // A double star: its brighter record agrees, the fainter lies 90" away.
+  src.positions[14] = {10.0, 60.0, 5.0, kNoValue};
+  // A star whose three records all lie far off: the brightest is taken,
+  // neither the nearest nor the first nor the last.
+  src.positions[15] = {80.0, 5.0, 9.0, kNoValue};
+  src.cross = {{15, "", 300, 0, 0}};
+  ZoneCatalogue cat;
+  cat.magStep = 0.05;
+  cat.stars = {Zoned(10, 128.10358, -0.950917, 10.15),
+               Zoned(11, 50.0, 20.0 + 0.3 * arcsec, 6.0),
+               Zoned(13, 200.0, 0.0, 7.4),
+               Zoned(14, 10.0, 60.0 + 90 * arcsec, 7.0),
+               Zoned(15, 80.2, 5.0, 9.6),
+               Zoned(16, 120.0, 30.0, 9.0)};  // not in the list
+  cat.stars[2].pmDec = 7000;
+  ZoneCatalogue more;  // a second catalogue with further records
+  more.stars = {Zoned(14, 10.0, 60.0, 5.0), Zoned(15, 80.0, 5.2, 8.9), Zoned(15, 79.7, 5.1, 9.8)};
+  src.zoned = {&cat, &more};
+  // A binary-file star at the true place of star 10, without an HD number:
+  // it matches by position once the position is corrected.
+  BinaryStar b;
+  b.ra = 128.10358 * kDeg;
+  b.dec = (-0.950917 + 2 * arcsec) * kDeg;
+  b.spectral = "K0";
+  src.binaryStars = {b};
+
+  const StarTable t = MergeStars(src);
+  EXPECT_EQ(t.zoneCorrected, (std::set<int>{10, 15}));
+  // Corrected: the catalogue's place, to rounding.
+  EXPECT_NEAR(t.byHip.at(10).ra, 128.10358 * kDeg, 1e-12);
+  EXPECT_NEAR(t.byHip.at(10).dec, -0.950917 * kDeg, 1e-12);
+  EXPECT_NEAR(t.byHip.at(15).ra, 80.0 * kDeg, 1e-12);
+  EXPECT_NEAR(t.byHip.at(15).dec, 5.2 * kDeg, 1e-12);
+  EXPECT_DOUBLE_EQ(t.byHip.at(10).mag, 10.15);  // only the position changes
+  // Kept: the list's own positions.
+  EXPECT_DOUBLE_EQ(t.byHip.at(11).dec, 20.0 * kDeg);
+  EXPECT_DOUBLE_EQ(t.byHip.at(12).ra, 300.0 * kDeg);
+  EXPECT_DOUBLE_EQ(t.byHip.at(12).dec, -40.0 * kDeg);
+  EXPECT_DOUBLE_EQ(t.byHip.at(13).dec, 61.25 * arcsec * kDeg);
+  EXPECT_DOUBLE_EQ(t.byHip.at(14).dec, 60.0 * kDeg);
+  EXPECT_EQ(t.byHip.count(16), 0u);
+  EXPECT_EQ(t.matchedByPosition, 1);
+  EXPECT_TRUE(t.unmatched.empty());
+  EXPECT_EQ(t.byHip.at(10).spectral, "K0");
+  // tycho2.dat counts its corrected stars; star 15 has an SAO number.
+  EXPECT_EQ(BuildTychoFile(t, {15}, {}).corrected, 1);
+}
 
 TEST(TychoFile, FaintStarsFollowAndNoStarIsDoubled) {
   StarTable t;
@@ -401,18 +470,18 @@ TEST(TychoFile, FaintStarsFollowAndNoStarIsDoubled) {
   ZoneCatalogue bright;
   bright.magStep = 0.05;
   bright.stars = {
-      Faint(1, 10.001, 10, 6.0),                // a Hipparcos star of the table
-      Faint(0, 10, 10 + 3 * arcsec, 9.0),       // 3" from the SAO star: the same star
-      Faint(0, 20, 20 - 4 * arcsec, 9.0),       // 4" from the Hipparcos star without SAO number
-      Faint(0, 30, 30 + 2 * arcsec, 7.5),       // the KStars star again
-      Faint(0, 30, 30 + 8 * arcsec, 9.03),      // 8" away: a star of its own
-      Faint(99, 50, -60, 9.5),                  // a Hipparcos star missing from the table
-      Faint(99, 50, -60 + 20 * arcsec, 10.0)};  // its second component
+      Zoned(1, 10.001, 10, 6.0),                // a Hipparcos star of the table
+      Zoned(0, 10, 10 + 3 * arcsec, 9.0),       // 3" from the SAO star: the same star
+      Zoned(0, 20, 20 - 4 * arcsec, 9.0),       // 4" from the Hipparcos star without SAO number
+      Zoned(0, 30, 30 + 2 * arcsec, 7.5),       // the KStars star again
+      Zoned(0, 30, 30 + 8 * arcsec, 9.03),      // 8" away: a star of its own
+      Zoned(99, 50, -60, 9.5),                  // a Hipparcos star missing from the table
+      Zoned(99, 50, -60 + 20 * arcsec, 10.0)};  // its second component
   bright.stars[4].pmRA = 100;  // μα·cos δ at δ = 30°
   bright.stars[4].pmDec = -40;
   ZoneCatalogue faint;
   faint.magStep = 0.05;
-  faint.stars = {Faint(0, 30, 30 + 9 * arcsec, 10.4)};  // 1" from a star of the other catalogue
+  faint.stars = {Zoned(0, 30, 30 + 9 * arcsec, 10.4)};  // 1" from a star of the other catalogue
   faint.stars[0].hasMotion = false;
 
   const TychoFileContent f = BuildTychoFile(t, {1}, {&bright, &faint});
