@@ -262,7 +262,7 @@ TEST(StarSources, GeoJsonStarsAndNames) {
 namespace {
 
 // A star data file of the self-describing binary form with one region.
-std::vector<uint8_t> BinaryStarFile(const std::vector<std::array<int32_t, 6>>& stars, const char* spec) {
+std::vector<uint8_t> BinaryStarFile(const std::vector<std::array<int32_t, 6>>& stars, const char* spectral) {
   platform::ByteWriter w;
   std::string text(124, ' ');
   w.Raw(text.data(), text.size());
@@ -294,7 +294,7 @@ std::vector<uint8_t> BinaryStarFile(const std::vector<std::array<int32_t, 6>>& s
     for (int32_t v : s) w.I32(v);
     w.I16(int16_t(146));  // magnitude 1.46
     w.I16(int16_t(-5));   // B−V −0.05
-    w.Raw(spec, 2);
+    w.Raw(spectral, 2);
     w.U8(0);
     w.U8(0);
   }
