@@ -10,27 +10,12 @@
 #include <map>
 #include <regex>
 
+#include "catalog/element_files.h"
 #include "data/common.h"
 #include "platform/codec.h"
 #include "platform/numfmt.h"
 
 namespace mkdata {
-
-const char* const kAsteroidHeader[5] = {
-    ";Minor planet elements",
-    ";Noctra Planetarium 3.27",
-    ";Ecliptic plane and equinox=J2000.0",
-    ";Sh NAME                           julian epoch M         a         e         Peri      Node      Incl      H     G",
-    ";23 123456789012345678901234567890 123456789012 123456789 123456789 123456789 123456789 123456789 123456789 12345 12345",
-};
-
-const char* const kCometHeader[5] = {
-    ";Comet elements",
-    ";Noctra Planetarium 3.27",
-    ";Ecliptic plane and equinox=J2000.0",
-    ";sh name                           julian epoch q         a         e         Peri      Node      Incl      H     G",
-    ";23 123456789012345678901234567890 123456789012 123456789 123456789 123456789 123456789 123456789 123456789 12345 12345",
-};
 
 namespace {
 
@@ -71,13 +56,6 @@ std::string Text(const ElementList& l, const QJsonArray& row, const char* name) 
   auto it = l.column.find(name);
   if (it == l.column.end() || it->second >= row.size()) return {};
   return std::string(Trim(row[it->second].toString().toStdString()));
-}
-
-// Pads or cuts a text to exactly `width` characters.
-std::string Cell(const std::string& s, std::size_t width) {
-  std::string t = s.substr(0, width);
-  t.resize(width, ' ');
-  return t;
 }
 
 }  // namespace
@@ -172,41 +150,60 @@ std::string AngleText(double deg) { return FitNumber(deg, 9, 5); }
 
 }  // namespace
 
-std::string FormatAsteroidFile(const std::vector<AsteroidElements>& bodies) {
+namespace {
+
+// The whole file: the header of the program's own element files, then one
+// line per body written by the program's own line writer from grid cells.
+std::string ElementFileText(TElementKind kind, const TElementGrid& grid) {
   std::string out;
-  for (const char* h : kAsteroidHeader) out += std::string(h) + "\r\n";
-  for (const AsteroidElements& a : bodies) {
-    std::string line = "Y   " + Cell(platform::Utf8ToCp1252(a.name), 30);
-    line += " " + Cell(FitNumber(a.epoch, 12, 5), 12);
-    line += " " + Cell(AngleText(a.meanAnomaly), 9);
-    line += " " + Cell(FitNumber(a.a, 9, 7), 9);
-    line += " " + Cell(FitNumber(a.e, 9, 7), 9);
-    line += " " + Cell(AngleText(a.peri), 9);
-    line += " " + Cell(AngleText(a.node), 9);
-    line += " " + Cell(AngleText(a.incl), 9);
-    line += " " + Cell(FitNumber(a.h, 5, 2), 5);
-    line += " " + Cell(FitNumber(a.g, 5, 2), 5);
-    out += line + "\r\n";
-  }
+  for (const std::string& h : ElementFileHeader(kind)) out += h + "\r\n";
+  for (int r = 1; r <= grid.BodyCount(); ++r) out += ElementFileLine(kind, grid, r) + "\r\n";
   return out;
 }
 
-std::string FormatCometFile(const std::vector<CometElements>& bodies) {
-  std::string out;
-  for (const char* h : kCometHeader) out += std::string(h) + "\r\n";
-  for (const CometElements& c : bodies) {
-    std::string line = "Y   " + Cell(platform::Utf8ToCp1252(c.name), 30);
-    line += " " + Cell(FitNumber(c.epoch, 12, 5), 12);
-    line += " " + Cell(FitNumber(c.q, 9, 7), 9);
-    line += " " + Cell(FitNumber(c.e, 9, 7), 9);
-    line += " " + Cell(AngleText(c.peri), 9);
-    line += " " + Cell(AngleText(c.node), 9);
-    line += " " + Cell(AngleText(c.incl), 9);
-    line += " " + Cell(FitNumber(c.h, 5, 2), 5);
-    line += " " + Cell(FitNumber(c.g, 5, 2), 5);
-    out += line + "\r\n";
+}  // namespace
+
+std::string FormatAsteroidFile(const std::vector<AsteroidElements>& bodies) {
+  TElementGrid grid(ElementColumns(TElementKind::Asteroid));
+  grid.SetRowCount(int(bodies.size()) + 2);
+  int row = 1;
+  for (const AsteroidElements& a : bodies) {
+    const std::string cells[] = {"Yes",
+                                 a.name,
+                                 FitNumber(a.epoch, 12, 5),
+                                 AngleText(a.meanAnomaly),
+                                 FitNumber(a.a, 9, 7),
+                                 FitNumber(a.e, 9, 7),
+                                 AngleText(a.peri),
+                                 AngleText(a.node),
+                                 AngleText(a.incl),
+                                 FitNumber(a.h, 5, 2),
+                                 FitNumber(a.g, 5, 2)};
+    for (int c = 0; c < 11; ++c) grid.SetCell(c, row, cells[c]);
+    ++row;
   }
-  return out;
+  return ElementFileText(TElementKind::Asteroid, grid);
+}
+
+std::string FormatCometFile(const std::vector<CometElements>& bodies) {
+  TElementGrid grid(ElementColumns(TElementKind::Comet));
+  grid.SetRowCount(int(bodies.size()) + 2);
+  int row = 1;
+  for (const CometElements& c : bodies) {
+    const std::string cells[] = {"Yes",
+                                 c.name,
+                                 FitNumber(c.epoch, 12, 5),
+                                 FitNumber(c.q, 9, 7),
+                                 FitNumber(c.e, 9, 7),
+                                 AngleText(c.peri),
+                                 AngleText(c.node),
+                                 AngleText(c.incl),
+                                 FitNumber(c.h, 5, 2),
+                                 FitNumber(c.g, 5, 2)};
+    for (int k = 0; k < 10; ++k) grid.SetCell(k, row, cells[k]);
+    ++row;
+  }
+  return ElementFileText(TElementKind::Comet, grid);
 }
 
 }  // namespace mkdata

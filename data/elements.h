@@ -50,16 +50,12 @@ std::vector<AsteroidElements> SelectBrightAsteroids(const std::vector<AsteroidEl
 // after 2020 January 1; eccentricity at most 1.2. In list order.
 std::vector<CometElements> SelectBrightComets(const std::vector<CometElements>& all);
 
-// The header lines of the native files.
-extern const char* const kAsteroidHeader[5];
-extern const char* const kCometHeader[5];
-
 // A number in fixed notation with as many decimals as fit `width`
 // characters (at most `maxDecimals`).
 std::string FitNumber(double value, int width, int maxDecimals);
 
-// The whole native file text, every line ending in CR LF; every body is
-// shown ("Y").
+// The whole native file text in the program's own layout (its header and
+// line writer), every line ending in CR LF; every body is shown ("Y").
 std::string FormatAsteroidFile(const std::vector<AsteroidElements>& bodies);
 std::string FormatCometFile(const std::vector<CometElements>& bodies);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "data/common.h"
+#include "catalog/element_files.h"
 #include "data/elements.h"
 #include "data/mkdata.h"
 #include "tests/support/test_support.h"
@@ -34,7 +35,8 @@ std::string Cols(const std::string& line, std::size_t first, std::size_t last) {
 }  // namespace
 
 TEST(ElementFiles, HeaderLinesCarryTheirWordsAtTheirColumns) {
-  for (const char* const* header : {kAsteroidHeader, kCometHeader}) {
+  for (TElementKind kind : {TElementKind::Asteroid, TElementKind::Comet}) {
+    const std::vector<std::string>& header = ElementFileHeader(kind);
     const std::string title = header[3], ruler = header[4];
     ASSERT_EQ(title.size(), 115u);
     ASSERT_EQ(ruler.size(), 119u);
@@ -53,9 +55,9 @@ TEST(ElementFiles, HeaderLinesCarryTheirWordsAtTheirColumns) {
     EXPECT_EQ(Cols(ruler, 109, 113), "12345");
     EXPECT_EQ(Cols(ruler, 115, 119), "12345");
   }
-  EXPECT_EQ(std::string(kAsteroidHeader[0]), ";Minor planet elements");
-  EXPECT_EQ(std::string(kCometHeader[0]), ";Comet elements");
-  EXPECT_EQ(std::string(kCometHeader[3]).substr(0, 8), ";sh name");
+  EXPECT_EQ(ElementFileHeader(TElementKind::Asteroid)[0], ";Minor planet elements");
+  EXPECT_EQ(ElementFileHeader(TElementKind::Comet)[0], ";Comet elements");
+  EXPECT_EQ(ElementFileHeader(TElementKind::Comet)[3].substr(0, 8), ";sh name");
 }
 
 TEST(ElementFiles, AsteroidLinesOf119Characters) {
