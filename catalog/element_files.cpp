@@ -1,4 +1,5 @@
 #include "catalog/element_files.h"
+#include "astro/text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,12 +63,6 @@ const int* Widths(TElementKind kind) {
   return kind == TElementKind::Asteroid ? kAsteroidWidths : kCometWidths;
 }
 
-std::string UpperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return s;
-}
-
 // The text padded with blanks or cut to `width` bytes.
 std::string Fit(std::string s, int width) {
   s.resize(std::size_t(width), ' ');
@@ -77,7 +72,7 @@ std::string Fit(std::string s, int width) {
 // The file code of a Show text: "Y   ", "N   " or "nM  ". A text that is
 // none of the known codes writes "N   ", so the columns never shift.
 std::string ShowFileCode(const std::string& show) {
-  const std::string u = UpperAscii(show);
+  const std::string u = UpperCaseStr(show);
   if (u == "YES") return "Y   ";
   if ((u.size() == 1 || (u.size() == 2 && u[1] == 'M')) && u[0] >= '1' && u[0] <= '9')
     return std::string(1, u[0]) + "M  ";
@@ -85,7 +80,7 @@ std::string ShowFileCode(const std::string& show) {
 }
 
 bool SameNameNoCase(const std::string& a, const std::string& b) {
-  return UpperAscii(a) == UpperAscii(b);
+  return UpperCaseStr(a) == UpperCaseStr(b);
 }
 
 // True for blanks, an optional sign, digits with one ".", and nothing else:
@@ -347,7 +342,7 @@ bool InRange(double v, const Range& r) {
 TElementRow ParseElementRow(TElementKind kind, const TElementGrid& grid, int row) {
   const Range* ranges = kind == TElementKind::Asteroid ? kAsteroidRanges : kCometRanges;
   TElementRow r;
-  r.show = platform::CutToChars(UpperAscii(grid.Cell(0, row)), 3);
+  r.show = platform::CutToChars(UpperCaseStr(grid.Cell(0, row)), 3);
   r.name = platform::CutToChars(grid.Cell(1, row), 30);
   for (int c = 2; c < ElementColumns(kind); ++c) {
     const std::string text = platform::CutToChars(grid.Cell(c, row), 255);

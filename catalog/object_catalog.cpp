@@ -1,4 +1,5 @@
 #include "catalog/object_catalog.h"
+#include "astro/text.h"
 
 #include <cmath>
 #include <limits>
@@ -25,12 +26,6 @@ constexpr double kTwoPi = 6.283185307179586476925286766559;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::atomic<bool> g_objectsLock{false};
-
-std::string UpperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return s;
-}
 
 // Typed reads that give the no-value marker for a NULL, or for a value the
 // column's kind cannot give (a damaged database never stops a walk).
@@ -101,9 +96,9 @@ tCO::tCO(const std::string& databasePath, const std::vector<std::string>& tableN
     }
     for (int c = 0; c < kObjectColumnCount; ++c) {
       column_[i][c] = -1;
-      const std::string wanted = UpperAscii(kColumnNames[c]);
+      const std::string wanted = UpperCaseStr(kColumnNames[c]);
       for (std::size_t k = 0; k < columns.size(); ++k)
-        if (UpperAscii(columns[k]) == wanted) {
+        if (UpperCaseStr(columns[k]) == wanted) {
           column_[i][c] = int(k);
           break;
         }
@@ -321,7 +316,7 @@ std::string tCO::CatalogName() const {
   return names_[std::size_t(CurrentTable)];
 }
 
-std::string tCO::DisplayName() const { return UpperAscii(CatalogName()) + ID + SubID; }
+std::string tCO::DisplayName() const { return UpperCaseStr(CatalogName()) + ID + SubID; }
 
 std::string tCO::ClassText() const {
   if (CL.empty() || CL[0] < '0' || CL[0] > '9') return std::string();

@@ -1,4 +1,5 @@
 #include "catalog/sqlite_db.h"
+#include "astro/text.h"
 
 #include <sqlite3.h>
 
@@ -41,12 +42,6 @@ constexpr const char* kCodeTexts[] = {
     "File opened that is not a database file",
 };
 
-std::string UpperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return s;
-}
-
 std::string LowerAscii(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
@@ -56,7 +51,7 @@ std::string LowerAscii(std::string s) {
 // The kind of a column from its declared type; dtNull when it has none.
 TSQLiteKind KindOfDeclaredType(const char* decl) {
   if (!decl) return dtNull;
-  const std::string t = UpperAscii(decl);
+  const std::string t = UpperCaseStr(decl);
   if (t == "INTEGER" || t == "BOOLEAN") return dtInt;
   if (t == "NUMERIC" || t == "FLOAT" || t == "DOUBLE" || t == "REAL") return dtNumeric;
   if (t == "BLOB") return dtBlob;
@@ -332,9 +327,9 @@ bool TSQLiteTable::MoveTo(int n) {
 
 int TSQLiteTable::FieldIndex(const std::string& name) const {
   if (columns_.empty()) throw ESQLiteException("Field " + name + " Not found. Empty dataset");
-  const std::string wanted = UpperAscii(name);
+  const std::string wanted = UpperCaseStr(name);
   for (std::size_t c = 0; c < columns_.size(); ++c)
-    if (UpperAscii(columns_[c]) == wanted) return int(c);
+    if (UpperCaseStr(columns_[c]) == wanted) return int(c);
   throw ESQLiteException("Field not found in dataset: " + name);
 }
 

@@ -1,5 +1,7 @@
 #include "data/deepsky.h"
 
+#include "astro/text.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -33,11 +35,6 @@ void ParseDimensions(const std::string& dim, double& major, double& minor) {
     ToDouble(std::string_view(dim).substr(0, x), major);
     ToDouble(std::string_view(dim).substr(x + 1), minor);
   }
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = char(std::toupper(uint8_t(c)));
-  return s;
 }
 
 // An open SQLite connection that closes itself.
@@ -232,7 +229,7 @@ DeepSkyCatalogue ReadOpenNgc(const std::string& path, const std::map<std::string
       }
       if (part == key) continue;
       if (!o.names.empty()) o.names += "; ";
-      o.names += Upper(part);
+      o.names += UpperCaseStr(part);
     }
     (o.catalog == "NGC" ? cat.ngc : cat.ic).push_back(o);
   }
