@@ -32,6 +32,10 @@ struct TPlanetElements {
 };
 
 // The constant table, index 0 Mercury .. 8 Pluto (degrees, arcseconds).
+// The planet records carry these elements (the Galilean-moon routine reads
+// Jupiter's node and inclination, CalcEarthOrbit the Earth's mean motion),
+// but CalcPlanet places the named planets by the planetary theory: fixed
+// J2000 elements drift by up to half a degree from the sky over the century.
 extern const TPlanetElements PlanetElementTable[kPlanetCount];
 // The converted table (radians), filled by ConvertElementTable.
 extern TPlanetElements PlanetElements[kPlanetCount];
