@@ -14,12 +14,8 @@ namespace {
 constexpr double kDegToRad = 1.0 / DegPerRad;
 // One arcsecond in radians.
 constexpr double kArcsec = kDegToRad / 3600.0;
-// Epoch 1980.0 (1979 December 31, 0h UT) of the Sun and Moon methods.
-constexpr double kEpoch1980 = 2444238.5;
-// Sun, epoch 1980.0: ecliptic longitude at epoch, of perigee, eccentricity.
-constexpr double kSunEpsilonG = 278.83354 * kDegToRad;
-constexpr double kSunPerigee = 282.596403 * kDegToRad;
-constexpr double kSunE = 0.016718;
+// Kilometres per astronomical unit (IAU 2012) of the Sun's distance.
+constexpr double kKmPerAstronomicalUnit = 149597870.7;
 // The Moon's mean distance (km) and its apparent diameter there (radians, 0.5181°).
 constexpr double kMoonMeanDistance = 384401.0;
 constexpr double kMoonDiameterAtMean = 0.00904255;
@@ -210,21 +206,16 @@ void CalcSun(TSolarContext& ctx, const TObserverTime& rec) {
 }
 
 void CalcSunTopocentric(TSolarContext& ctx, const TObserverTime& rec) {
-  const double D = rec.JD_UT - kEpoch1980;
-  // Mean anomaly and true anomaly.
-  const double N = ModTwoPi(TwoPi / 365.2422 * D);
-  const double M = ModTwoPi(N + kSunEpsilonG - kSunPerigee);
-  ctx.SunMeanAnomaly = M;
-  const double nu = KeplerTrueAnomaly(kSunE, M);
-  // True geocentric longitude.
-  const double lambda = ModTwoPi(kSunPerigee + nu);
-  ctx.SunTrueLongitude = lambda;
+  // The apparent geocentric place of CalcSun.
+  const SunPlace sun = SunGeometric(rec.JD_TT);
+  ctx.SunMeanAnomaly = sun.meanAnomaly;
+  ctx.SunTrueLongitude = sun.trueLongitude;
   double ra = 0, dec = 0;
-  EclipticToEquatorial(rec, ra, dec, lambda, 0.0);
-  // Distance (km, 149598500 km × (1 - e²)) and apparent diameter.
-  const double distance = 149556688.4872469 / (1.0 + kSunE * std::cos(nu));
+  EclipticToEquatorial(rec, ra, dec, SunApparentLongitude(rec, sun), 0.0);
+  // Distance (km) and apparent diameter.
+  const double distance = sun.radius * kKmPerAstronomicalUnit;
   ctx.SunDistance = distance;
-  ctx.SunDiameter = 0.009304838 * (1.0 + kSunE * std::cos(nu)) / (1.0 - kSunE * kSunE);
+  ctx.SunDiameter = 0.0093048389350729 * 1.000001018 / sun.radius;
   // The observer's parallax, then the optional external position.
   double raTopo = 0, decTopo = 0;
   TopocentricParallax(rec, raTopo, decTopo, distance, ra, dec);

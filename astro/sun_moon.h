@@ -27,11 +27,12 @@ void SunApparentPosition(const TObserverTime& rec, double jdTT, double& ra, doub
 // with the record's nutation and true obliquity.
 void MoonApparentPosition(const TObserverTime& rec, double jdTT, double& ra, double& dec, double& distanceKm);
 
-// CalcSunTopocentric: the Sun by the Kepler method of epoch 1980.0
-// (Duffett-Smith, "Practical Astronomy with your Calculator") at the
-// record's universal time, with the observer's parallax: SunMeanAnomaly,
+// CalcSunTopocentric: the Sun of CalcSun (apparent, of date) at the
+// record's terrestrial time with the observer's parallax: SunMeanAnomaly,
 // SunTrueLongitude, SunDistance (kilometres), SunDiameter and topocentric
-// SunRA, SunDec; then the astrometry provider when NovasOff is 0.
+// SunRA, SunDec; then the astrometry provider when NovasOff is 0. (The
+// Kepler method of epoch 1980.0 once used here was 2′ from the Sun of
+// CalcSun and the planets.)
 void CalcSunTopocentric(TSolarContext& ctx, const TObserverTime& rec);
 
 // CalcEarthOrbit: the Earth's orbit at the record's instant: mean motion
