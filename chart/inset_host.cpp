@@ -1,0 +1,3 @@
+#include "chart/inset_host.h"
+
+InsetHost TheInsetHost;
