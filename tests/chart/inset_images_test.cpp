@@ -14,10 +14,12 @@
 #include "astro/timescales.h"
 #include "chart/clock.h"
 #include "chart/drawing_colors.h"
+#include "chart/globe.h"
 #include "chart/graph_misc.h"
 #include "chart/mask.h"
 #include "chart/ring.h"
 #include "chart/styles.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -52,7 +54,7 @@ class InsetImages : public ::testing::Test {
  protected:
   void SetUp() override {
     FreeAllAutoBitmaps();
-    MaskBitmap = ClockFaceBitmap = ClockBitmap = nullptr;
+    MaskBitmap = ClockFaceBitmap = ClockBitmap = GlobeBitmap = nullptr;
     ColorMode = 0;
     InsetAspect = 1.0;
     TimeFlow = 1;
@@ -70,7 +72,7 @@ class InsetImages : public ::testing::Test {
   }
   void TearDown() override {
     FreeAllAutoBitmaps();
-    MaskBitmap = ClockFaceBitmap = ClockBitmap = nullptr;
+    MaskBitmap = ClockFaceBitmap = ClockBitmap = GlobeBitmap = nullptr;
     TimeFlow = 0;
   }
 };
@@ -80,6 +82,42 @@ TEST_F(InsetImages, Clock) {
   SetClockSize(150);
   DrawClock(1);
   ExpectMatchesReference(ClockBitmap->Image(), "inset_clock");
+}
+
+// A relief of simple shapes: land (200 m) in a band 0..60° N, 1..90° E and
+// a square 30..40° S, 20..40° W at 3,000 m, sea deepening away from the
+// equator; white at the south pole.
+std::vector<uint8_t> ShapesRelief() {
+  std::vector<uint8_t> bytes(kGlobeReliefBytes, 0);
+  for (int row = 0; row < kGlobeRows; ++row)
+    for (int cell = 0; cell < kGlobeColumns; ++cell) {
+      uint8_t* p = &bytes[size_t(row * kGlobeColumns + cell) * kGlobeCellBytes];
+      const int lat = row - 90, lon = cell + 1 > 180 ? cell + 1 - 360 : cell + 1;
+      const bool band = lat >= 0 && lat <= 60 && lon >= 1 && lon <= 90;
+      const bool square = lat <= -30 && lat >= -40 && lon >= -40 && lon <= -20;
+      const int16_t e = band ? 200 : square ? 3000 : int16_t(-500 - 80 * std::abs(lat));
+      p[0] = uint8_t(e & 0xFF);
+      p[1] = uint8_t((e >> 8) & 0xFF);
+      p[2] = band || square ? 'E' : 'W';
+      if (row == 0) p[3] = p[4] = p[5] = 0xFF;
+    }
+  return bytes;
+}
+
+TEST_F(InsetImages, GlobeWithTheObserversCross) {
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir.File("scripps2.dat"), ShapesRelief());
+  DataFolder = dir.Path();
+  GlobeReliefLoaded = 0;
+  ASSERT_TRUE(MakeGlobeTexture());
+  GlobeSize = 0;  // no animation: the view is set below
+  ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, 52.52 / DegPerRad, -13.40 / DegPerRad, THorizonArray{});
+  DoneGlobe();
+  GlobeSize = 150;
+  MapWidth = 1000;
+  SetGlobeView(30 / DegPerRad, -10 / DegPerRad);
+  DataFolder.clear();
+  ExpectMatchesReference(GlobeBitmap->Image(), "inset_globe");
 }
 
 TEST_F(InsetImages, MaskOfEachKind) {
