@@ -332,7 +332,7 @@ class tPlotter : public TPlotterState {
   void DrawDeepSkyObjects();
   void DrawObjectLabels();
 
-  // --- Grids and ecliptic (layer_grid.cpp) ---
+  // --- Grids and ecliptic (layer_grids.cpp) ---
   void DrawEquatorialGrid();
   void DrawHorizontalGrid();
 
@@ -344,7 +344,7 @@ class tPlotter : public TPlotterState {
   void DrawGround();
   void DrawCompass();
 
-  // --- Phase discs (layer_phase.cpp) ---
+  // --- Phase discs (layer_phases.cpp) ---
   void MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
                          double phase);
   void DrawPhaseDisc(platform::DrawingContext& dc, int32_t body);
