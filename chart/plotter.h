@@ -22,6 +22,7 @@
 // view fields of MainPlotter without a lock.
 #pragma once
 
+#include <QPointF>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -351,6 +352,27 @@ class tPlotter : public TPlotterState {
   void DrawPhaseShadow(platform::DrawingContext& dc, int32_t body);
   // Direction of point 1 seen from point 2, whole degrees (see the layer).
   int32_t ScreenAngle(int32_t x1, int32_t y1, int32_t x2, int32_t y2) const;
+
+ private:
+  // Steps of the render sequence (render.cpp).
+  void ComputeViewCentre();
+  void DrawMilkyWay();
+  void DrawDaylight(const std::vector<QPointF>& horizon);
+  void DrawBoundaries();
+  void DrawFigures();
+  void DrawConstellationNames();
+  void DrawSun();
+  void DrawMoon();
+  void DrawPlanets();
+  void DrawMinorBodies();
+  void DrawOverlays();
+  void DrawHorizonProfile();
+  bool DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle);
+
+ public:
+  // Rotation of the phase polygons for a bright-limb position angle
+  // (radians) and the chart direction of north (ScreenAngle, degrees).
+  static double PhaseRotation(double limbAngle, int32_t northAngle);
 
  private:
   // Spatial index over OccupiedRects: buckets of 32 x 32 pixels holding the
