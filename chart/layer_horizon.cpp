@@ -43,7 +43,9 @@ void tPlotter::DrawChartSegment(DrawingContext& dc, int32_t x1, int32_t y1, int3
 void tPlotter::DrawHorizonLine() {
   DrawingContext& dc = *Ctx.Dc;
   const bool paper = OutputKind == kOutputPrinter || !Ctx.Target;
-  if (paper) dc.SelectPen(OutputKind == kOutputPrinter ? DarkGreyWidePen : platform::Pen::Solid(4, platform::PixelToColorRef(HorizonPixel)));
+  if (paper)
+    dc.SelectPen(OutputKind == kOutputPrinter ? DarkGreyWidePen
+                                              : platform::Pen::Solid(4, platform::PixelToColorRef(HorizonPixel)));
   const double h = Ctx.HorizonAltitude;
   double az = 0;
   int32_t px = 0, py = 0;

@@ -13,6 +13,7 @@
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
+#include "chart/layers.h"
 #include "chart/plotter.h"
 #include "chart/styles.h"
 
@@ -159,8 +160,6 @@ void tPlotter::DrawStarImage(DrawingContext& dc, int32_t x, int32_t y, uint8_t m
 
 // --- The star pass ----------------------------------------------------------------
 
-namespace {
-
 // Magnitude-byte limit of the pass, or -1 for none: the star sphere's own
 // limit; on the main chart with naked-eye stars only, magnitude 6.0 up to
 // zoom 2 and 7.0 up to zoom 3.
@@ -169,8 +168,6 @@ int StarLimitByte(const tPlotter& p) {
   if (p.NakedEyeOnly != 1 || p.Zoom > 3.0) return -1;
   return p.Zoom > 2.0 ? 90 : 80;
 }
-
-}  // namespace
 
 // Every star of SaoStars within the declination band (and the magnitude
 // limit) that stands above the horizon: images when the chart asks for
