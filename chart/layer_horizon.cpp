@@ -19,6 +19,10 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kHorizonStep = TwoPi / 100;
 // The compass directions, by azimuth from north in steps of 45°.
 const char* const kCompassTexts[8] = {"N", "NE", "E", "SE", "S", "SW", "W", "NW"};
+// Angle between the points of the ground's outer circle, degrees: chords
+// of 4° cut at most 0.06 % of the radius into the circle, where chords of
+// 36° would cut 5 % and at high zoom uncover sky below the horizon.
+constexpr int kOuterStep = 4;
 // Altitude of the compass texts: 5°.
 constexpr double kCompassAltitude = 0.08726646259971647;
 
@@ -69,8 +73,8 @@ void tPlotter::DrawHorizonLine() {
 }
 
 // The ground: two half-annuli between the horizon and a circle of radius
-// Width + CentreY * Zoom about the zenith's image, filled with the winding
-// rule (black on the screen, white on paper). The points are the
+// Width + CentreY * Zoom (or more) about the zenith's image, filled with
+// the winding rule (black on the screen, white on paper). The points are the
 // projection's unclamped values, clipped to the chart, so at any zoom the
 // fill stays below the horizon.
 void tPlotter::DrawGround() {
@@ -95,7 +99,14 @@ void tPlotter::DrawGround() {
   double xz, yz;
   Proj.Unclamped(kHalfPi, kHalfPi, xz, yz);
   const double theta = -(kHalfPi + ArcTan2R((xz - p0.x()) * Aspect, yz - p0.y()));
-  const double R = Width + CentreY * Zoom;
+  // Outer radius: Width beyond the horizon circle, and at least a margin
+  // beyond the chart corner farthest from the zenith's image, so the outer
+  // edge never cuts into the chart.
+  const double zx = CentreX + ChartLeft, zy = CentreY - HorizonOffset + ChartTop;
+  double R = Width + CentreY * Zoom;
+  for (double cxr : {double(ChartLeft), double(ChartRight)})
+    for (double cyr : {double(ChartTop), double(ChartBottom)})
+      R = std::max(R, std::hypot(cxr - zx, cyr - zy) + 64);
   auto outer = [&](int degrees) {
     const double a = degrees / DegPerRad + theta;
     return QPointF(std::sin(a) * R + CentreX + ChartLeft, std::cos(a) * R - HorizonOffset + CentreY + ChartTop);
@@ -107,7 +118,7 @@ void tPlotter::DrawGround() {
     const double from = half * kPi, to = from + kPi;
     poly.clear();
     poly.push_back(horizon(from));
-    for (int a = half * 180; a <= half * 180 + 180; a += 36) poly.push_back(outer(a));
+    for (int a = half * 180; a <= half * 180 + 180; a += kOuterStep) poly.push_back(outer(a));
     double az = to;
     poly.push_back(horizon(az));
     while (float(from + kHorizonStep) < float(az)) {
