@@ -38,7 +38,7 @@ double Separation(double ra1, double dec1, double ra2, double dec2) {
 }
 
 // The Sun's and Moon's altitudes at jdUT, from the core.
-void SunMoonAltitudes(double jd, double& sunAlt, double& moonAlt) {
+void SunMoonAltitudes(double jd, double& sunAlt, double& moonAlt, double* phase = nullptr) {
   TObserverTime obs;
   InitObserver(obs);
   SetObserverLocation(obs, kLongitudeWest, kLatitude, 0);
@@ -52,6 +52,7 @@ void SunMoonAltitudes(double jd, double& sunAlt, double& moonAlt) {
   double az;
   EquatorialToHorizontal(obs, sunAlt, az, ctx.SunRA, ctx.SunDec);
   EquatorialToHorizontal(obs, moonAlt, az, moon.RA, moon.Dec);
+  if (phase) *phase = moon.PhaseAngle;
 }
 
 class ChartSky : public ::testing::Test {
@@ -64,11 +65,13 @@ class ChartSky : public ::testing::Test {
     ASSERT_TRUE(loaded_) << error;
     // A dark night with the Moon well up, and a day with the Sun well up,
     // found hour by hour from 2026 January 15, 12h UT.
-    for (double jd = 2461056.0; jd < 2461086.0 && !(night_ > 0 && day_ > 0); jd += 1.0 / 24) {
-      double sun, moon;
-      SunMoonAltitudes(jd, sun, moon);
+    for (double jd = 2461056.0; jd < 2461086.0 && !(night_ > 0 && day_ > 0 && quarter_ > 0); jd += 1.0 / 24) {
+      double sun, moon, phase;
+      SunMoonAltitudes(jd, sun, moon, &phase);
       if (night_ == 0 && sun < -20 * kDeg && moon > 25 * kDeg) night_ = jd;
       if (day_ == 0 && sun > 10 * kDeg) day_ = jd;
+      const double q = std::fabs(std::remainder(phase, kPi));  // 0 at new and full, π/2 at quarters
+      if (quarter_ == 0 && sun < -6 * kDeg && moon > 20 * kDeg && q > 70 * kDeg) quarter_ = jd;
     }
   }
   void SetUp() override {
@@ -145,13 +148,14 @@ class ChartSky : public ::testing::Test {
   }
 
   static bool loaded_;
-  static double night_, day_;
+  static double night_, day_, quarter_;
   std::unique_ptr<tPlotter> plotter_;
   std::unique_ptr<platform::Bitmap> bitmap_;
 };
 bool ChartSky::loaded_ = false;
 double ChartSky::night_ = 0;
 double ChartSky::day_ = 0;
+double ChartSky::quarter_ = 0;
 
 TEST_F(ChartSky, BrightStarIsDrawnAtItsProjectedPlaceAndReadsBack) {
   // Zenith view at zoom 1: the star's pixel within one pixel of the
@@ -245,6 +249,45 @@ TEST_F(ChartSky, MoonAndPlanetsAreDrawnWhereTheCorePutsThem) {
     EXPECT_GE(BrightestNear(x, y, 2), 60u) << b.Name.str() << " not at (" << x << ", " << y << ")";
   }
   EXPECT_GE(drawn, 3);  // the Moon and at least two planets are up
+}
+
+TEST_F(ChartSky, MoonsLitSideFacesTheSun) {
+  // Near a quarter Moon, at zoom 30 centred on the Moon (90 pixels across):
+  // the lit part of the phase disc lies on the Sun's side of its centre.
+  ASSERT_GT(quarter_, 0);
+  SetHeadlessInstant(*plotter_, kLongitudeWest, kLatitude, quarter_);
+  TObserverTime obs = plotter_->Observer;
+  TSolarContext ctx{};
+  ctx.NovasOff = 1;
+  CalcSun(ctx, obs);
+  TSolSysBody moon = MoonBody;
+  moon.LastJD = -1e7;
+  CalcMoon(ctx, obs, moon);
+  double malt, maz, salt, saz;
+  EquatorialToHorizontal(obs, malt, maz, moon.RA, moon.Dec);
+  EquatorialToHorizontal(obs, salt, saz, ctx.SunRA, ctx.SunDec);
+  plotter_->ZenithView = 0;
+  plotter_->CentreOnHorizon = 1;
+  plotter_->Zoom = 30;
+  plotter_->HeldAlt = malt;
+  plotter_->HeldAz = maz;
+  plotter_->MoonImage = 0;
+  Render(quarter_);
+  double mx, my, sx, sy;
+  Expected(malt, maz, mx, my);
+  Expected(salt, saz, sx, sy);
+  double cx = 0, cy = 0;
+  int lit = 0;
+  for (int y = int(my) - 50; y <= int(my) + 50; ++y)
+    for (int x = int(mx) - 50; x <= int(mx) + 50; ++x)
+      if (Brightness(bitmap_->Pixel(x, y)) > 200) {
+        cx += x - mx;
+        cy += y - my;
+        ++lit;
+      }
+  ASSERT_GT(lit, 500);
+  const double dot = (cx * (sx - mx) + cy * (sy - my)) / std::hypot(cx, cy) / std::hypot(sx - mx, sy - my);
+  EXPECT_GT(dot, 0.8) << "lit side towards (" << cx / lit << ", " << cy / lit << ")";
 }
 
 TEST_F(ChartSky, GroundAndSkyKeepTheirSidesAtZoom40NearTheHorizon) {
