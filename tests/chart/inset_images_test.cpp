@@ -17,6 +17,10 @@
 #include "chart/globe.h"
 #include "chart/graph_misc.h"
 #include "chart/mask.h"
+#include "chart/plotter.h"
+#include "chart/screen_layout.h"
+#include "chart/star_sphere.h"
+#include "catalog/stars.h"
 #include "chart/ring.h"
 #include "chart/styles.h"
 #include "tests/support/test_support.h"
@@ -54,7 +58,7 @@ class InsetImages : public ::testing::Test {
  protected:
   void SetUp() override {
     FreeAllAutoBitmaps();
-    MaskBitmap = ClockFaceBitmap = ClockBitmap = GlobeBitmap = nullptr;
+    MaskBitmap = ClockFaceBitmap = ClockBitmap = GlobeBitmap = SphereFrameBitmap = SphereChartBitmap = nullptr;
     ColorMode = 0;
     InsetAspect = 1.0;
     TimeFlow = 1;
@@ -72,7 +76,7 @@ class InsetImages : public ::testing::Test {
   }
   void TearDown() override {
     FreeAllAutoBitmaps();
-    MaskBitmap = ClockFaceBitmap = ClockBitmap = GlobeBitmap = nullptr;
+    MaskBitmap = ClockFaceBitmap = ClockBitmap = GlobeBitmap = SphereFrameBitmap = SphereChartBitmap = nullptr;
     TimeFlow = 0;
   }
 };
@@ -118,6 +122,48 @@ TEST_F(InsetImages, GlobeWithTheObserversCross) {
   SetGlobeView(30 / DegPerRad, -10 / DegPerRad);
   DataFolder.clear();
   ExpectMatchesReference(GlobeBitmap->Image(), "inset_globe");
+}
+
+TEST_F(InsetImages, StarSphereWithTheFieldOfView) {
+  ASSERT_TRUE(InitStarSphereBuffers());
+  // A few bright stars (Hipparcos J2000 positions, rounded): the Plough,
+  // Vega, Deneb, Capella, Arcturus.
+  const double stars[][3] = {{11.0621, 61.751, 1.8}, {11.0307, 56.382, 2.4}, {11.8972, 53.695, 2.4},
+                             {12.2571, 57.033, 3.3}, {12.9005, 55.960, 1.8}, {13.3988, 54.925, 2.3},
+                             {13.7923, 49.313, 1.9}, {18.6156, 38.784, 0.0}, {20.6905, 45.280, 1.3},
+                             {5.2782, 45.998, 0.1},  {14.2610, 19.182, -0.1}};
+  const std::vector<TSaoStar> saved = SaoStars;
+  const int32_t savedCount = SaoStarCount;
+  SaoStars.clear();
+  for (const auto& s : stars) {
+    TSaoStar star;
+    star.RA = float(s[0] * 15 / DegPerRad);
+    star.Dec = float(s[1] / DegPerRad);
+    star.Magnitude = uint8_t(std::lround((s[2] + 2) * 10));
+    star.Spectral = 2;
+    SaoStars.push_back(star);
+  }
+  SaoStarCount = int32_t(SaoStars.size());
+  tPlotter main, sphere;
+  MainPlotter = &main;
+  SpherePlotter = &sphere;
+  SetObserverUT(ObserverTime, 2460379.5 + 22.0 / 24);  // night
+  main.Observer = ObserverTime;
+  main.ZenithView = 0;
+  main.Zoom = 2.0;
+  main.CentreOnHorizon = 1;
+  main.HeldAlt = main.CentreAlt = 45 / DegPerRad;  // looking east, half way up
+  main.HeldAz = 90 / DegPerRad;
+  ObserverLocationSet = 1;
+  SetStarSphereSize(150);
+  static_cast<TPlotterState&>(sphere) = static_cast<const TPlotterState&>(main);
+  DrawStarSphere();
+  ExpectMatchesReference(SphereChartBitmap->Image(), "inset_star_sphere");
+  MainPlotter = SpherePlotter = nullptr;
+  ObserverLocationSet = 0;
+  GuideSize = 0;
+  SaoStars = saved;
+  SaoStarCount = savedCount;
 }
 
 TEST_F(InsetImages, MaskOfEachKind) {
