@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstring>
 #include <cmath>
 #include <fstream>
 
@@ -12,6 +13,7 @@
 #include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
 #include "chart/inset_host.h"
+#include "chart/plotter.h"
 #include "platform/gui_thread.h"
 
 using platform::Bitmap;
@@ -432,7 +434,8 @@ void ChangeObserverLocation(const std::string& name, const TIME_ZONE_INFORMATION
   LocationName = name.substr(0, 255);
   SetObserverLocation(ObserverTime, longitude, latitude, 0.0);
   SetObserverTimeZone(ObserverTime, timeZone, useDaylightSaving);
-  if (TheInsetHost.setHorizon) TheInsetHost.setHorizon(horizon);
+  static_assert(sizeof(THorizonArray) == sizeof(THorizonProfile));
+  if (MainPlotter != nullptr) std::memcpy(MainPlotter->HorizonProfile, horizon.data(), sizeof(THorizonProfile));
   // 4. The cross on a clean texture (2° east of the place, as it always stood).
   if (!GlobeReliefClean.empty()) {
     GlobeRelief = GlobeReliefClean;

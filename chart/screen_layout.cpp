@@ -8,7 +8,9 @@
 #include "chart/globe.h"
 #include "chart/inset_host.h"
 #include "chart/mask.h"
+#include "chart/plotter.h"
 #include "chart/ring.h"
+#include "chart/star_sphere.h"
 #include "platform/drawing.h"
 #include "platform/registry.h"
 
@@ -114,7 +116,7 @@ void RefreshScreen() {
   SetClockSize(ClockSize);
   DrawClock(1);
   if (TheScreenLayoutHost.updateMagnifierFrame) TheScreenLayoutHost.updateMagnifierFrame();
-  if (TheScreenLayoutHost.updateStarSphere) TheScreenLayoutHost.updateStarSphere();
+  SetStarSphereSize(GuideSize);
   MarkRepaint(kRepaintGlobe | kRepaintClock | kRepaintMagnifier | kRepaintStarSphere);
   if (MaskBitmap != nullptr) UpdateOvalMask();
   RequestChartReplot();
@@ -169,6 +171,6 @@ void WriteRegPerformance(bool graphicSunRiseSet) {
     reg.WriteBool(kPerformanceSection, "graphic sun riseset", graphicSunRiseSet);
   }
   GraphicSunRiseSet = graphicSunRiseSet;
-  if (TheScreenLayoutHost.setSunRiseSetGraphics) TheScreenLayoutHost.setSunRiseSetGraphics(graphicSunRiseSet);
+  if (MainPlotter != nullptr) MainPlotter->SunRiseSetGraphics = graphicSunRiseSet ? 1 : 0;
   RequestChartReplot();
 }

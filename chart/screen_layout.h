@@ -61,17 +61,13 @@ void ApplyScreenLayout();
 // preset).
 void ReadScreenLayoutSizes();
 
-// What the layout window asks of the main window and of the insets the
-// chart library does not hold. Empty hooks are skipped.
+// What the layout window asks of the main window and of the magnifier,
+// which the chart library does not hold. Empty hooks are skipped.
 struct ScreenLayoutHost {
   // The main window's size commands (GuideSML, GlobeSML, MagSML, ClockSML).
   std::function<void(int32_t code)> guideSize, globeSize, magnifierSize, clockSize;
   // Rebuilds the magnifier frame for MagnifierSize and the field mode.
   std::function<void()> updateMagnifierFrame;
-  // Rebuilds the star-sphere frame for GuideSize.
-  std::function<void()> updateStarSphere;
-  // Copies GraphicSunRiseSet into the main plotter's switch.
-  std::function<void(bool)> setSunRiseSetGraphics;
 };
 extern ScreenLayoutHost TheScreenLayoutHost;
 

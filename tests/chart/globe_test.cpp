@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "app/globals.h"
 #include "astro/observer.h"
 #include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
 #include "chart/inset_host.h"
+#include "chart/plotter.h"
 #include "chart/styles.h"
 #include "platform/dialogs.h"
 #include "tests/support/test_support.h"
@@ -57,6 +59,7 @@ class GlobeTest : public ::testing::Test {
     GlobeDrawn = 0;
   }
   void TearDown() override {
+    MainPlotter = nullptr;
     DoneGlobe();
     FreeAllAutoBitmaps();
     GlobeBitmap = nullptr;
@@ -148,10 +151,9 @@ TEST_F(GlobeTest, ClickFindsTheCellDrawnUnderThePointer) {
 }
 
 TEST_F(GlobeTest, ChangeObserverLocationSetsPlaceZoneHorizonAndTurnsTheGlobe) {
-  int replots = 0;
-  THorizonArray given{};
-  TheInsetHost.requestReplot = [&] { ++replots; };
-  TheInsetHost.setHorizon = [&](const THorizonArray& h) { given = h; };
+  auto plotter = std::make_unique<tPlotter>();
+  plotter->Replot = 0;
+  MainPlotter = plotter.get();
   THorizonArray horizon{};
   horizon[90][5] = 0x00123456;
   TIME_ZONE_INFORMATION tzi;
@@ -164,8 +166,9 @@ TEST_F(GlobeTest, ChangeObserverLocationSetsPlaceZoneHorizonAndTurnsTheGlobe) {
   EXPECT_DOUBLE_EQ(ObserverTime.Latitude, 22.57 * kDeg);
   EXPECT_DOUBLE_EQ(ObserverTime.Longitude, -88.36 * kDeg);
   EXPECT_EQ(ObserverTime.TimeZone.Bias, -330);
-  EXPECT_EQ(given[90][5], 0x00123456u);
-  EXPECT_EQ(replots, 1);
+  EXPECT_EQ(plotter->HorizonProfile[90][5], 0x00123456);
+  EXPECT_EQ(plotter->Replot, 1);
+  MainPlotter = nullptr;
   EXPECT_EQ(ObserverLocationSet.load(), 1);
   EXPECT_DOUBLE_EQ(GlobeHomeLatitude, 22.57 * kDeg);
   // The cross: a vertical bar in the column of 90° east (88 + 2), rows of

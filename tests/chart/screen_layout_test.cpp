@@ -11,6 +11,7 @@
 #include "chart/globe.h"
 #include "chart/inset_host.h"
 #include "chart/mask.h"
+#include "chart/plotter.h"
 #include "platform/registry.h"
 
 namespace {
@@ -28,6 +29,7 @@ class ScreenLayoutTest : public ::testing::Test {
     TheScreenLayoutHost = {};
   }
   void TearDown() override {
+    MainPlotter = nullptr;
     TheScreenLayoutHost = {};
     TheInsetHost = {};
     AspectAdjust = InsetAspect = 1.0;
@@ -99,8 +101,9 @@ TEST_F(ScreenLayoutTest, OkCallsTheSizeCommandsOfChangedInsetsAndWritesTheSectio
   TheScreenLayoutHost.globeSize = [&](int c) { calls.push_back({'e', c}); };
   TheScreenLayoutHost.magnifierSize = [&](int c) { calls.push_back({'m', c}); };
   TheScreenLayoutHost.clockSize = [&](int c) { calls.push_back({'c', c}); };
-  int replots = 0;
-  TheInsetHost.requestReplot = [&] { ++replots; };
+  tPlotter plotter;
+  plotter.Replot = 0;
+  MainPlotter = &plotter;
   OvalMaskKind = 2;
   TScreenLayoutChoice choice;  // all "Normal", medium mask, no aspect change
   choice.guide = -1;           // no selection counts as hidden
@@ -109,7 +112,8 @@ TEST_F(ScreenLayoutTest, OkCallsTheSizeCommandsOfChangedInsetsAndWritesTheSectio
   ApplyScreenLayoutChoice(choice);
   EXPECT_EQ(calls, (std::vector<std::pair<char, int>>{{'g', 0}, {'c', 3}}));
   EXPECT_EQ(OvalMaskKind.load(), 3);
-  EXPECT_EQ(replots, 1);
+  EXPECT_EQ(plotter.Replot, 1);
+  MainPlotter = nullptr;
   platform::TRegIniFile reg;
   EXPECT_EQ(reg.ReadInteger("ScreenLayout", "clock", -1), 3);
   EXPECT_EQ(reg.ReadInteger("ScreenLayout", "use oval mask", -1), 3);
@@ -124,10 +128,12 @@ TEST_F(ScreenLayoutTest, OkCallsTheSizeCommandsOfChangedInsetsAndWritesTheSectio
 TEST_F(ScreenLayoutTest, PerformanceSwitchRoundTripsAndReachesThePlotter) {
   ReadRegPerformance();
   EXPECT_TRUE(GraphicSunRiseSet);
-  bool plotter = true;
-  TheScreenLayoutHost.setSunRiseSetGraphics = [&](bool on) { plotter = on; };
+  tPlotter plotter;
+  MainPlotter = &plotter;
   WriteRegPerformance(false);
-  EXPECT_FALSE(plotter);
+  EXPECT_EQ(plotter.SunRiseSetGraphics, 0);
+  EXPECT_EQ(plotter.Replot, 1);
+  MainPlotter = nullptr;
   GraphicSunRiseSet = true;
   ReadRegPerformance();
   EXPECT_FALSE(GraphicSunRiseSet);
