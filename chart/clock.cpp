@@ -35,6 +35,10 @@ uint8_t ClockSidereal = 0;
 std::string ClockCaption = "LMT";
 uint8_t ClockChanged = 0;
 void (*ClockButtonsMoved)() = nullptr;
+int32_t ClockGoldHand = -1;
+int32_t ClockGreyHand = -1;
+int32_t ClockMinuteHand = -1;
+int32_t ClockSecondHand = -1;
 ClockHand MinuteHands[61];
 ClockHand HourHands[241];
 
@@ -329,6 +333,9 @@ void DrawClock(uint8_t force) {
     Last.minute = minute;
     ClockChanged = 1;
   }
+  ClockGreyHand = h24;
+  ClockMinuteHand = minute;
+  ClockSecondHand = second;
   DrawingContext dc(*ClockBitmap);
   // 6. Minute hand, while the clock runs slowly enough to read it.
   if (TimeFlow == 1 || TimeRate < 4) DrawHand(dc, MinuteHands[minute], P.handOutline, P.hand, P.handFace);
@@ -338,6 +345,7 @@ void DrawClock(uint8_t force) {
     const int32_t bias = rec.TimeZone.Bias + (rec.DaylightInEffect == 1 ? rec.TimeZone.DaylightBias : 0);
     gold = LocalHandIndex(h24, bias);
   }
+  ClockGoldHand = gold;
   DrawHand(dc, HourHands[gold], P.handOutline, P.hand, P.handFace);
   // 8. Grey 24-hour hand: universal time.
   if (ClockSidereal == 0 && ClockSize >= 1) DrawHand(dc, HourHands[h24], P.grey, P.dialFill, P.greyFill);

@@ -56,6 +56,12 @@ struct ClockHand {
   QPoint left[3];
   QPoint right[3];
 };
+// Positions of the last hands drawn: gold and grey 24-hour hands in tenths
+// of an hour (0..240), minute and second hands (0..60).
+extern int32_t ClockGoldHand;
+extern int32_t ClockGreyHand;
+extern int32_t ClockMinuteHand;
+extern int32_t ClockSecondHand;
 // Minute hand by minute 0..60 (tips also serve the second hand) and
 // 24-hour hand by tenth of an hour 0..240.
 extern ClockHand MinuteHands[61];

@@ -14,6 +14,7 @@
 #include "astro/timescales.h"
 #include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
+#include "chart/inset_host.h"
 #include "chart/ring.h"
 
 using platform::MakePixel;
@@ -55,28 +56,36 @@ class ClockTest : public ::testing::Test {
 
 struct HandCase {
   const char* zone;
-  double lat, lon;
+  double lat, lon, jd;
   int32_t gold;  // local clock time in tenths of an hour
+  int32_t grey;  // universal time in tenths of an hour
+  int32_t minute;
 };
 
 TEST_F(ClockTest, GoldHandShowsLocalClockTimeInWholeAndHalfHourZones) {
   // 12:34 UT is 13:34 in Berlin (CET, UT + 1 before the end of March) and
-  // 18:04 in Kolkata (IST, UT + 5:30).
+  // 18:04 in Kolkata (IST, UT + 5:30); on 2024 July 1 at 12:34 UT Berlin
+  // keeps summer time (CEST, UT + 2): 14:34. The zones are the tz
+  // database's POSIX rules for Europe/Berlin and Asia/Kolkata.
+  const double july = 2460492.5 + (12 + 34 / 60.0) / 24;
   const HandCase cases[] = {
-      {"CET-1CEST,M3.5.0,M10.5.0/3", 52.52, 13.40, 136},
-      {"IST-5:30", 22.57, 88.36, 181},
+      {"CET-1CEST,M3.5.0,M10.5.0/3", 52.52, 13.40, kJd, 136, 126, 34},
+      {"IST-5:30", 22.57, 88.36, kJd, 181, 126, 34},
+      {"CET-1CEST,M3.5.0,M10.5.0/3", 52.52, 13.40, july, 146, 126, 34},
   };
   for (const HandCase& c : cases) {
-    Place(c.lat, c.lon, c.zone, kJd);
+    Place(c.lat, c.lon, c.zone, c.jd);
     DrawClock(1);
-    const int32_t h24 = 126;  // 12.567 h UT
-    EXPECT_EQ(LocalHandIndex(h24, ObserverTime.TimeZone.Bias), c.gold) << c.zone;
+    EXPECT_EQ(ClockGoldHand, c.gold) << c.zone;
+    EXPECT_EQ(ClockGreyHand, c.grey) << c.zone;
+    EXPECT_EQ(ClockMinuteHand, c.minute) << c.zone;
+    EXPECT_EQ(ClockSecondHand % 60, 0) << c.zone;  // 0 and 60 both point up
     // The gold hand's tip is drawn in the clock bitmap; the face has the dial there.
     const QPoint tip = HourHands[c.gold].left[2];
     const QPoint inner = (tip + QPoint(200, 200) * 3) / 4 + (tip - QPoint(200, 200)) / 2;
     EXPECT_NE(ClockBitmap->Pixel(inner.x(), inner.y()) & 0xFFFFFF, ClockFaceBitmap->Pixel(inner.x(), inner.y()) & 0xFFFFFF)
         << c.zone;
-    EXPECT_EQ(ClockCaption, "LMT&UT");
+    EXPECT_EQ(ClockCaption, c.jd == july ? "DST&UT" : "LMT&UT");
   }
   // Wrapping: 23.5 h UT in a zone of UT + 1 is 0.5 h local.
   EXPECT_EQ(LocalHandIndex(235, -60), 5);
@@ -171,6 +180,7 @@ TEST_F(ClockTest, HitTestsAndClicks) {
   EXPECT_TRUE(InsideClock(ClockCentreX + 100, ClockCentreY));
   EXPECT_FALSE(InsideClock(ClockCentreX + 105, ClockCentreY));
   EXPECT_TRUE(NearClock(ClockCentreX + 105, ClockCentreY));
+  EXPECT_TRUE(NearChartInset(ClockCentreX + 105, ClockCentreY));  // grid labels keep off
   EXPECT_FALSE(NearClock(ClockCentreX, ClockCentreY - 111));
   EXPECT_TRUE(ClockClick(0, ClockCentreX, ClockCentreY));
   EXPECT_FALSE(ClockClick(1, ClockCentreX + 105, ClockCentreY));
