@@ -37,7 +37,6 @@ int32_t GlobeFrameTime = 0;
 uint32_t GlobeHoverTime = 0;
 Bitmap* GlobeBitmap = nullptr;
 const uint32_t kGlobeKeyPixel = platform::MakePixel(255, 0, 255);
-std::unique_ptr<TGlobe_Thread> GlobeThread;
 
 std::string LocationName;
 std::atomic<uint8_t> ObserverLocationSet{0};
@@ -163,6 +162,14 @@ void DrawGlobeWith(const ShadeTable& shades, Bitmap& bitmap, int32_t cx, int32_t
 std::mutex FrameMutex;
 std::unique_ptr<Bitmap> PendingFrame;
 bool FramePending = false;
+
+}  // namespace
+
+// Defined after the hand-over state, so that at program end a move still
+// running is ended while that state exists.
+std::unique_ptr<TGlobe_Thread> GlobeThread;
+
+namespace {
 
 void InvalidateGlobe() {
   InvalidateInsetRect(GlobeRect.left(), GlobeRect.top(), GlobeRect.right() + 1, GlobeRect.bottom() + 1);
