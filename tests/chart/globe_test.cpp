@@ -186,6 +186,35 @@ TEST_F(GlobeTest, ChangeObserverLocationSetsPlaceZoneHorizonAndTurnsTheGlobe) {
   EXPECT_FALSE(GlobeMoving());
 }
 
+TEST_F(GlobeTest, EveryViewFillsTheWholeDiscFromTheTexture) {
+  // Views at the poles, on the equator and with longitudes outside
+  // [0, 2π) either way (a script may give any value): every pixel of the
+  // disc is a texture colour, none is left as the background.
+  const double views[][2] = {{M_PI / 2, 0}, {-M_PI / 2, 1}, {0, 0}, {0.7, -4.0}, {-0.3, 9.5}, {1.2, -20.0}};
+  for (const auto& v : views)
+    for (int size : {2, 37, 150}) {
+      platform::Bitmap b(400, 400);
+      b.Fill(kGlobeKeyPixel);
+      DrawGlobe(b, 200, 200, size, v[0], v[1]);
+      int disc = 0, left = 0;
+      const int r = size - 1;
+      for (int j = -r; j <= r; ++j)
+        for (int i = 2 - size; i <= size - 2; ++i) {
+          const double xn = double(i) / (size - 1 > 1 ? size - 2 : 1), yn = double(j) / r;
+          if (xn * xn + yn * yn > 1) continue;
+          ++disc;
+          left += b.Pixel(199 + i, 200 + j) == kGlobeKeyPixel;
+        }
+      EXPECT_GT(disc, 0);
+      EXPECT_EQ(left, 0) << "view " << v[0] << ", " << v[1] << " size " << size;
+      // A whole turn more or less shows the same Earth.
+      platform::Bitmap turned(400, 400);
+      turned.Fill(kGlobeKeyPixel);
+      DrawGlobe(turned, 200, 200, size, v[0], v[1] < 0 ? v[1] + 2 * TwoPi : v[1] - TwoPi);
+      EXPECT_TRUE(turned.Image() == b.Image()) << "view " << v[0] << ", " << v[1] << " size " << size;
+    }
+}
+
 TEST(GlobeMove, PlanTurnsTheShortWayAtFortyDegreesPerSecond) {
   // 350° to 11° west longitude: +21° through 0°.
   const TGlobeMovePlan a = PlanGlobeMove(100, 0.5, 350 * kDeg, 0.5, 11 * kDeg);
