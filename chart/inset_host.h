@@ -1,7 +1,7 @@
 // What the insets ask of the main window, which owns the chart paint box
-// and its pop-up menus. The main window
-// installs these hooks at start; without them (tests, tools) the requests
-// are ignored. Hooks are called on the GUI thread only.
+// and its pop-up menus. The main window installs these hooks at start;
+// without them (tests, tools) the requests are ignored. Hooks are called on
+// the GUI thread only.
 #pragma once
 
 #include <functional>
@@ -21,6 +21,10 @@ extern InsetHost TheInsetHost;
 inline void PopupInsetMenu(InsetMenu menu, int x, int y) {
   if (TheInsetHost.popupMenu) TheInsetHost.popupMenu(menu, x, y);
 }
+inline void InvalidateInsetRect(int left, int top, int right, int bottom) {
+  if (TheInsetHost.invalidate) TheInsetHost.invalidate(left, top, right, bottom);
+}
+
 // True when (x, y) lies within 1.1 radii of the globe, the clock or the
 // star sphere (the magnifier has its own test): the chart's grid labels keep
 // off the insets.
@@ -29,6 +33,3 @@ bool NearChartInset(int x, int y);
 // Marks the main chart for a new render (MainPlotter's Replot, when it
 // exists).
 void RequestChartReplot();
-inline void InvalidateInsetRect(int left, int top, int right, int bottom) {
-  if (TheInsetHost.invalidate) TheInsetHost.invalidate(left, top, right, bottom);
-}
