@@ -106,7 +106,7 @@ void DrawSunAndMoonArcs(DrawingContext& dc, int32_t r) {
   CalcSunTopocentric(sun, ObserverTime);
   CalcSun(sun, ObserverTime);
   double rise = 0, set = 0;
-  if (BodyArcHours(ObserverTime, sun.SunRA, sun.SunDec, rise, set)) {
+  if (BodyArcHours(ObserverTime, sun.SunRA, sun.SunDec, kSunStandardAltitude, rise, set)) {
     dc.SelectPen(P.sunArc);
     DrawHoursArc(dc, rise, set, r - (ClockRing + 6));
   }
@@ -115,7 +115,7 @@ void DrawSunAndMoonArcs(DrawingContext& dc, int32_t r) {
   InitExtraElementRecord(moon);
   moon.LastJD = -1000000.0;
   CalcMoon(sun, ObserverTime, moon);
-  if (BodyArcHours(ObserverTime, moon.RA, moon.Dec, rise, set)) {
+  if (BodyArcHours(ObserverTime, moon.RA, moon.Dec, MoonStandardAltitude(moon.Distance), rise, set)) {
     dc.SelectPen(P.moonArc);
     DrawHoursArc(dc, rise, set, r - (ClockRing + 3));
   }
@@ -192,15 +192,14 @@ void PlaceClock(int32_t mapWidth, int32_t mapHeight) {
   ClockRect = QRect(QPoint(ClockCentreX - rx, ClockCentreY - ClockSize), QPoint(ClockCentreX + rx, ClockCentreY + ClockSize));
 }
 
-bool BodyArcHours(const TObserverTime& rec, double ra, double dec, double& rise, double& set) {
+bool BodyArcHours(const TObserverTime& rec, double ra, double dec, double h0, double& rise, double& set) {
   double transit = 0;
-  RiseTransitSetLocal(rec, ra, dec, rise, transit, set);
+  RiseTransitSetLocal(rec, ra, dec, h0, rise, transit, set);
   if (rise >= NoEvent || set >= NoEvent) {
     // No rise or set that day: up all day when the upper culmination is
     // above the standard altitude of rise and set, else down all day.
-    constexpr double kStandardAltitude = -0.5667 / DegPerRad;
     const double culmination = rec.SinLatitude * std::sin(dec) + rec.CosLatitude * std::cos(dec);
-    if (!(culmination > std::sin(kStandardAltitude))) return false;
+    if (!(culmination > std::sin(h0))) return false;
     rise = 0;
     set = 24;
     return true;

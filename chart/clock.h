@@ -88,9 +88,10 @@ void DrawClock(uint8_t force);
 void DrawClockFace(int32_t size, int year, int month, int day);
 
 // Hours of the local clock during which a body at (ra, dec) of date is
-// above the horizon, for the dial's arc: false when it stays below all day;
+// above the horizon (standard altitude h0, radians), for the dial's arc:
+// false when it stays below all day;
 // rise 0 and set 24 when it stays above.
-bool BodyArcHours(const TObserverTime& rec, double ra, double dec, double& rise, double& set);
+bool BodyArcHours(const TObserverTime& rec, double ra, double dec, double h0, double& rise, double& set);
 
 // Index of the gold (local clock) 24-hour hand, 0..239, for universal-time
 // hand index h24 and a zone bias in minutes (UT = local + bias).

@@ -99,8 +99,8 @@ TEST_F(ClockTest, SunArcRunsFromTheCoresRiseToItsSet) {
   CalcSunTopocentric(sun, ObserverTime);
   CalcSun(sun, ObserverTime);
   double rise = 0, transit = 0, set = 0, arcRise = 0, arcSet = 0;
-  RiseTransitSetLocal(ObserverTime, sun.SunRA, sun.SunDec, rise, transit, set);
-  ASSERT_TRUE(BodyArcHours(ObserverTime, sun.SunRA, sun.SunDec, arcRise, arcSet));
+  RiseTransitSetLocal(ObserverTime, sun.SunRA, sun.SunDec, kSunStandardAltitude, rise, transit, set);
+  ASSERT_TRUE(BodyArcHours(ObserverTime, sun.SunRA, sun.SunDec, kSunStandardAltitude, arcRise, arcSet));
   EXPECT_DOUBLE_EQ(arcRise, rise);
   EXPECT_DOUBLE_EQ(arcSet, set);
   // Berlin, 10 March: the Sun rises about 6:35 and sets about 18:05 CET.
@@ -136,7 +136,7 @@ TEST_F(ClockTest, PolarDayDrawsTheWholeSunArcAndPolarNightNone) {
     sun.NovasOff = 1;
     CalcSun(sun, ObserverTime);
     double rise = -1, set = -1;
-    EXPECT_EQ(BodyArcHours(ObserverTime, sun.SunRA, sun.SunDec, rise, set), c.up);
+    EXPECT_EQ(BodyArcHours(ObserverTime, sun.SunRA, sun.SunDec, kSunStandardAltitude, rise, set), c.up);
     if (c.up) {
       EXPECT_EQ(rise, 0);
       EXPECT_EQ(set, 24);
