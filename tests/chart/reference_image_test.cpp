@@ -48,6 +48,7 @@ Bitmap RenderCard() {
   Bitmap card(480, 320);
   SetDrawTarget(card);
   ResetLinePattern();
+  ArcReverse = 0;  // other tests may leave the direction reversed
 
   // A fan of one-pixel lines in every direction.
   for (int k = 0; k < 24; ++k) {
