@@ -94,7 +94,6 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   Times = TRenderTimes{};
   StepTimer timer(Times);
   TRenderWork work;
-  const bool printer = OutputKind == kOutputPrinter;
   const bool sphere = OutputKind == kOutputStarSphere;
 
   // 1. Solar context: the Sun (topocentric, then apparent), its altitude
@@ -246,7 +245,6 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   dc.SelectBrush(keptBrush);
   Replot = 0;
   timer.Mark(23);
-  (void)printer;
 }
 
 // Step 4: the view centre, by the first rule that applies: the zenith view,

@@ -219,3 +219,26 @@ TEST_F(Render, TwilightArcsNeedARadiusOfOnePixel) {
 }
 
 }  // namespace
+
+namespace {
+
+// A printer page has no pixel memory: every layer draws through the context.
+TEST_F(Render, PrinterPageIsDrawnThroughTheContextAlone) {
+  QImage page(800, 600, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  p_->OutputKind = kOutputPrinter;
+  p_->StarIdentification = 1;
+  p_->ShowGrid = 1;
+  SetObserverUT(p_->Observer, kNight);
+  {
+    platform::DrawingContext dc(&page);
+    p_->Plot(dc, nullptr);
+  }
+  int marked = 0;
+  for (int y = 0; y < 600; y += 2)
+    for (int x = 0; x < 800; x += 2) marked += (page.pixel(x, y) & 0xFFFFFFu) != 0xFFFFFFu;
+  EXPECT_GT(marked, 100);  // grid, ecliptic and horizon line at least
+  EXPECT_EQ(p_->Replot, 0);
+}
+
+}  // namespace
