@@ -203,6 +203,29 @@ void tPlotter::DrawStars() {
   }
 }
 
+namespace {
+
+// Calls label(star, x, y) for every star of SaoStars that `wanted` accepts
+// and that lies within the declination band, above the horizon, visible
+// and on the chart.
+template <typename Wanted, typename Label>
+void ForEachLabelledStar(tPlotter& p, Wanted wanted, Label label) {
+  const float decMax = float(p.VisibleBand[2]);
+  const float decMin = float(p.VisibleBand[3]);
+  const int32_t n = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
+  for (int32_t i = 0; i < n; ++i) {
+    const TSaoStar& s = SaoStars[std::size_t(i)];
+    if (!wanted(s) || s.Dec < decMin || s.Dec > decMax) continue;
+    double alt, az;
+    int32_t x, y;
+    p.RaDecToAltAz(s.RA, s.Dec, alt, az);
+    if (!(alt > 0) || !p.ProjectToPixel(alt, az, x, y) || !p.OnChart(x, y)) continue;
+    label(s, x, y);
+  }
+}
+
+}  // namespace
+
 // Proper names in style 11, just below their stars (from zoom 2 on).
 void tPlotter::DrawStarNames() {
   if (ShowStarNames != 1 || Zoom < 2.0) return;
@@ -210,19 +233,12 @@ void tPlotter::DrawStarNames() {
   const TStyleEntry& style = Styles[kStyleStarNames];
   dc.SelectFont(style.Handle);
   dc.SetTextColor(ColorRefForMode(style.Color));
-  const float decMax = float(VisibleBand[2]);
-  const float decMin = float(VisibleBand[3]);
-  const int32_t n = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
   const int32_t names = std::min<int32_t>(StarNameCount, int32_t(StarNames.size()));
-  for (int32_t i = 0; i < n; ++i) {
-    const TSaoStar& s = SaoStars[std::size_t(i)];
-    if (s.NameIndex == 0 || s.NameIndex > names || s.Dec < decMin || s.Dec > decMax) continue;
-    double alt, az;
-    int32_t x, y;
-    RaDecToAltAz(s.RA, s.Dec, alt, az);
-    if (!(alt > 0) || !ProjectToPixel(alt, az, x, y) || !OnChart(x, y)) continue;
-    PlaceLabel(dc, -1, x, y + 2, StarNames[s.NameIndex - 1u], true);
-  }
+  ForEachLabelledStar(
+      *this, [names](const TSaoStar& s) { return s.NameIndex != 0 && s.NameIndex <= names; },
+      [&](const TSaoStar& s, int32_t x, int32_t y) {
+        PlaceLabel(dc, -1, x, y + 2, StarNames[s.NameIndex - 1u], true);
+      });
 }
 
 // Bayer letters as Greek letters (style 10, or its larger copy 110 from
@@ -234,24 +250,16 @@ void tPlotter::DrawBayerLetters() {
   const TStyleEntry& style = Styles[Zoom >= 2.0 ? kStyleLargeStarAbbreviations : kStyleStarAbbreviations];
   dc.SelectFont(style.Handle);
   dc.SetTextColor(ColorRefForMode(style.Color));
-  const int32_t w = dc.TextExtent("X").width();
-  const int32_t shiftX = Near(0.8 * w);
+  const int32_t shiftX = Near(0.8 * dc.TextExtent("X").width());
   const int32_t shiftY = std::abs(style.Height) / 2;
   const bool asideBySize = StarDiscs == 2 || OutputKind == kOutputPrinter;
-  const float decMax = float(VisibleBand[2]);
-  const float decMin = float(VisibleBand[3]);
-  const int32_t n = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
   char text[2] = {0, 0};
-  for (int32_t i = 0; i < n; ++i) {
-    const TSaoStar& s = SaoStars[std::size_t(i)];
-    if (s.Greek == 0 || s.Greek > 24 || s.Dec < decMin || s.Dec > decMax) continue;
-    double alt, az;
-    int32_t x, y;
-    RaDecToAltAz(s.RA, s.Dec, alt, az);
-    if (!(alt > 0) || !ProjectToPixel(alt, az, x, y) || !OnChart(x, y)) continue;
-    int32_t lx = x + shiftX;
-    if (asideBySize && s.Magnitude < kStarSizeEntries) lx += Near(StarSizeTable[s.Magnitude][0] / 2.0);
-    text[0] = BayerLetters[s.Greek - 1];
-    PlaceLabel(dc, -1, lx, y - shiftY, text, true);
-  }
+  ForEachLabelledStar(
+      *this, [](const TSaoStar& s) { return s.Greek != 0 && s.Greek <= 24; },
+      [&](const TSaoStar& s, int32_t x, int32_t y) {
+        int32_t lx = x + shiftX;
+        if (asideBySize && s.Magnitude < kStarSizeEntries) lx += Near(StarSizeTable[s.Magnitude][0] / 2.0);
+        text[0] = BayerLetters[s.Greek - 1];
+        PlaceLabel(dc, -1, lx, y - shiftY, text, true);
+      });
 }
