@@ -1,5 +1,5 @@
 // Renders the main chart of a data folder into a PNG file:
-//   noctra-chart-png DATAFOLDER OUT.png [ZOOM [ALT AZ] [JD_UT]]
+//   noctra-chart-png DATAFOLDER OUT.png [ZOOM [ALT AZ | planet INDEX] [JD_UT]]
 // The place is 50° north, 10° east; without ALT and AZ the view is the
 // whole heavens centred on the zenith.
 #include <QGuiApplication>
@@ -35,7 +35,11 @@ int main(int argc, char** argv) {
   plotter->GridLabels = 1;
   plotter->ShowStarNames = 1;
   if (argc > 3) plotter->Zoom = std::atof(argv[3]);
-  if (argc > 5) {
+  if (argc > 5 && std::string(argv[4]) == "planet") {
+    plotter->ZenithView = 0;
+    plotter->TrackKind = kTrackSolarSystem;
+    plotter->TrackIndex = std::atoi(argv[5]);
+  } else if (argc > 5) {
     plotter->ZenithView = 0;
     plotter->CentreOnHorizon = 1;
     plotter->HeldAlt = std::atof(argv[4]) * kDeg;

@@ -364,6 +364,7 @@ class tPlotter : public TPlotterState {
   void DrawSun();
   void DrawMoon();
   void DrawPlanets();
+  void DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle);
   void DrawMinorBodies();
   void DrawOverlays();
   void DrawHorizonProfile();

@@ -617,6 +617,7 @@ void tPlotter::DrawPlanets() {
     MakePhasePolygons(p + 1, x, y, rx / 2, ry / 2, PhaseRotation(body.LimbAngle, northAngle),
                       body.PhaseAngle + kPi);
     DrawPhaseDisc(dc, p + 1);
+    if (p == 6) DrawSaturnRing(body, x, y, northAngle);
     if (p == 5 && GalileanMoons) {
       CalcGalileanMoons(SolarContext, Observer, body);
       dc.SelectPen(WhiteSymbolPen);
@@ -637,6 +638,36 @@ void tPlotter::DrawPlanets() {
     }
     SelectStyle(dc, kStyleSolarSystemObjects);
     if (PlanetLabels) PlaceLabel(dc, -1, x, y, PlanetNames[p], true);
+  }
+}
+
+// Saturn's ring as the 360 points of its outer edge, once it is at least 3
+// pixels across: raw pixels on the screen, painter points on paper. The
+// ring's minor axis lies at its position angle (north through east) from
+// the chart direction of north.
+void tPlotter::DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle) {
+  CalcSaturnRings(SolarContext, Observer, saturn);
+  const double perRad = Height * Zoom / kPi;
+  const double a = SolarContext.RingMajorAxis * perRad, b = SolarContext.RingMinorAxis * perRad;
+  if (!(a >= 3.0)) return;
+  // Screen directions, clockwise from +x: north is ScreenAngle + 90°, and
+  // position angles turn counter-clockwise from it.
+  const double minor = (northAngle + 90) * kDeg - SolarContext.RingPositionAngle;
+  const double major = minor + kHalfPi;
+  const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(MakeColorRef(255, 255, 255)));
+  DrawingContext& dc = *Ctx.Dc;
+  if (!Ctx.Target) dc.SelectPen(Pen::Solid(PrintScale, ColorRefForMode(MakeColorRef(0, 0, 0))));
+  for (int i = 0; i < 360; ++i) {
+    const double t = i * kDeg;
+    const double u = a * std::cos(t), v = b * std::sin(t);
+    const int32_t px = Near(x + (u * std::cos(major) + v * std::cos(minor)) / Aspect);
+    const int32_t py = Near(y + u * std::sin(major) + v * std::sin(minor));
+    if (!Ctx.Target) {
+      dc.MoveTo(px, py);
+      dc.LineTo(px + 1, py);
+    } else if (px >= 0 && py >= 0 && px < Ctx.Target->Width() && py < Ctx.Target->Height()) {
+      Ctx.Target->SetPixel(px, py, pixel);
+    }
   }
 }
 
