@@ -247,13 +247,6 @@ TEST(GridLayer, SpacingAndThinningNearThePole) {
   }
 }
 
-TEST(GridLayer, LevelsBySpacingSwitch) {
-  EXPECT_EQ(GridLevel(true, 2, 5.9), 0);
-  EXPECT_EQ(GridLevel(true, 2, 6.0), 1);
-  EXPECT_EQ(GridLevel(true, 0, 12.0), 2);
-  EXPECT_EQ(GridLevel(false, 2, 1.0), 2);
-}
-
 // --- Horizon and ground ---------------------------------------------------------------------
 
 // The ground drawn over a sky-coloured chart: every pixel whose altitude
