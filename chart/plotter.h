@@ -404,3 +404,11 @@ extern const char BayerLetters[25];
 // The plotters of the program (null until the main window creates them).
 extern tPlotter* MainPlotter;
 extern tPlotter* SpherePlotter;
+
+struct TStarOptions;
+// The star options' six appearance values copied into MainPlotter's star
+// switches: drawing mode to StarDiscs, size adjustment to StarSize, colour by
+// spectrum to StarOptionA, names to ShowStarNames, Greek letters to
+// StarIdentification, automatic faint limit to NakedEyeOnly (the catalogue's
+// applyStarAppearance hook). Nothing happens without a main plotter.
+void ApplyStarAppearance(const TStarOptions& options);
