@@ -39,9 +39,8 @@ void DrawPoints(DrawingContext& dc, const QPoint* points, int count) {
 void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
                                  double phase) {
   if (!ValidBody(body) || !std::isfinite(phase) || !std::isfinite(rotation)) return;
-  double p = phase;
-  while (p > TwoPi) p -= TwoPi;
-  while (p < 0) p += TwoPi;
+  double p = std::fmod(phase, TwoPi);  // into [0, 2π] (whole turns removed at once)
+  if (p < 0) p += TwoPi;
   if (p > kPi) p = TwoPi - p;
   const double k = p / (kPi / 2) - 1;
 
