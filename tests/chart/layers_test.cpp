@@ -329,6 +329,14 @@ TEST(PhaseLayer, DiscsAtNewQuarterAndFull) {
   p.DrawPhaseDisc(*s.dc, 1);
   EXPECT_EQ(s.At(120, 100), shade);
   EXPECT_EQ(s.At(80, 100), white);
+  // Night vision keeps the Moon's white disc red.
+  ColorMode = 2;
+  MakeDrawingColors();
+  p.MakePhasePolygons(1, 100, 100, 40, 40, 0, pi / 2);
+  p.DrawPhaseDisc(*s.dc, 1);
+  EXPECT_EQ(s.At(100, 80), platform::MakePixel(255, 0, 0));
+  ColorMode = 0;
+  MakeDrawingColors();
   // Radii of 0 collapse every point onto the centre.
   p.MakePhasePolygons(2, 50, 60, 0, 0, 0.3, 1.0);
   for (int j = 0; j < 38; ++j) EXPECT_EQ(PhaseShadowPoints[2][j], QPoint(50, 60));
