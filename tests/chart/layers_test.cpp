@@ -93,6 +93,25 @@ TEST(StarLayer, NakedEyeLimitsByZoom) {
   SaoStarCount = 0;
 }
 
+// A variable star of class 5 (plus-sign image) at zoom 2: with spectral
+// colours its image takes the class's colour and a ring 2 pixels out; with
+// them off, class 0's colour and no ring.
+TEST(StarLayer, ImagesByClassAndVariableRing) {
+  for (uint8_t coloured : {1, 0}) {
+    LayerScene s(100, 100, 2, kHalfPi, -3.141592653589793, 0);
+    s.p->StarOptionA = coloured;
+    s.p->DrawStarImage(*s.dc, 50, 50, 30, 0x80 | 5);
+    EXPECT_EQ(s.At(50, 50), StarPixels[0][coloured ? 5 : 0] & platform::kRgbMask);
+    EXPECT_EQ(s.At(51, 50), s.At(50, 49));  // the plus sign
+    int ring = 0;
+    for (int y = 45; y <= 55; ++y)
+      for (int x = 45; x <= 55; ++x)
+        if (std::abs(std::hypot(x - 50, y - 50) - 2.0) < 0.6 && std::abs(x - 50) + std::abs(y - 50) > 1)
+          ring += s.At(x, y) == (platform::ColorRefToPixel(GridPen.color) & platform::kRgbMask);
+    EXPECT_EQ(ring > 0, coloured == 1);
+  }
+}
+
 TEST(StarLayer, BayerLettersAreGreek) {
   EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[0])), "\u03B1");  // 1 alpha
   EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[7])), "\u03B8");  // 8 theta
