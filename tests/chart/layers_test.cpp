@@ -234,6 +234,10 @@ TEST(DeepSkyLayer, SymbolClassesAndOutlineBounds) {
 int CrossingsOnCircle(const LayerScene& s, double r) {
   const int n = int(8 * 3.141592653589793 * r);
   const double cx = s.p->CentreX, cy = s.p->CentreY;
+  if (cx - r < 0 || cy - r < 0 || cx + r >= s.bitmap.Width() || cy + r >= s.bitmap.Height()) {
+    ADD_FAILURE() << "circle of radius " << r << " leaves the chart";
+    return -1;
+  }
   auto lit = [&](int i) {
     const double a = 2 * 3.141592653589793 * i / n;
     return s.At(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy + r * std::sin(a)))) != 0;
@@ -245,24 +249,39 @@ int CrossingsOnCircle(const LayerScene& s, double r) {
 }
 
 // At the north pole the pole stands at the zenith and a circle of
-// declination δ is a circle about the chart centre: the number of meridians
-// crossing it shows the spacing level and the thinning. Level 0 (zoom
-// below 6): 24 hour lines, every 2nd above 70°, every 6th above 80° (0h,
-// 6h, 12h, 18h); level 1 (zoom 6): 48, every 2nd above 75°, 4th above 80°,
-// 12th above 85°; level 2 (zoom 12): 96 with the same thinning.
+// declination δ (or of altitude δ) is a circle about the chart centre: the
+// number of lines crossing it shows the spacing level and the thinning.
+// Equatorial grid, level 0 (zoom below 6): 24 hour lines, every 2nd above
+// 70°, every 6th above 80° (0h, 6h, 12h, 18h); level 1 (zoom 6): 48, every
+// 2nd above 75°, 4th above 80°, 12th above 85°; level 2 (zoom 12): 96 with
+// the same thinning. Horizontal grid, level 0: 24 azimuth lines, every 2nd
+// above 60°, 6th above 75°; levels 1 and 2: 48, every 2nd above 67.5°, 4th
+// above 75°, 12th above 82.5°.
 TEST(GridLayer, SpacingAndThinningNearThePole) {
   struct Case {
+    uint8_t kind;
+    int level;
     double zoom, dec;
-    int meridians;
+    int lines;
   };
-  const Case cases[] = {{1, 65, 24}, {1, 75, 12}, {1, 85, 4}, {5.9, 85, 4},  {6, 77, 24},
-                        {6, 82, 12}, {6, 87, 4},  {12, 83, 24}, {12, 87, 8}};
+  // Level -1: chosen by the zoom; else the stored level.
+  const Case cases[] = {{0, -1, 1, 65, 24},  {0, -1, 1, 75, 12},  {0, -1, 1, 85, 4},  {0, -1, 5.9, 85, 4},
+                        {0, -1, 6, 77, 24},  {0, -1, 6, 82, 12},  {0, -1, 6, 87, 4},  {0, -1, 12, 83, 24},
+                        {0, -1, 12, 87, 8},  {0, 1, 3, 77, 24},   {1, -1, 1, 52, 24}, {1, -1, 1, 67, 12},
+                        {1, -1, 1, 80, 4},   {1, 1, 3, 71, 24},   {1, 1, 3, 79, 12},  {1, 2, 3, 86, 4}};
   for (const Case& c : cases) {
     LayerScene s(1000, 1000, c.zoom, kHalfPi, -3.141592653589793, 90 * kDeg);
     s.p->GridLabels = 0;
-    s.p->DrawEquatorialGrid();
+    s.p->GridKind = c.kind;
+    s.p->GridAutoSpacing = c.level < 0;
+    s.p->GridSpacingLevel = c.level;
+    if (c.kind == 0)
+      s.p->DrawEquatorialGrid();
+    else
+      s.p->DrawHorizontalGrid();
     const double pixelsPerDegree = 500 * c.zoom / 90;
-    EXPECT_EQ(CrossingsOnCircle(s, (90 - c.dec) * pixelsPerDegree), c.meridians) << c.zoom << " " << c.dec;
+    EXPECT_EQ(CrossingsOnCircle(s, (90 - c.dec) * pixelsPerDegree), c.lines)
+        << "grid " << int(c.kind) << " level " << c.level << " zoom " << c.zoom << " at " << c.dec;
   }
 }
 
