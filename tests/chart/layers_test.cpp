@@ -13,6 +13,7 @@
 #include "catalog/sqlite_db.h"
 #include "catalog/stars.h"
 #include "chart/layers.h"
+#include "chart/render_inputs.h"
 #include "tests/chart/layer_scene.h"
 #include "tests/support/test_support.h"
 
@@ -283,6 +284,32 @@ TEST(GridLayer, SpacingAndThinningNearThePole) {
     EXPECT_EQ(CrossingsOnCircle(s, (90 - c.dec) * pixelsPerDegree), c.lines)
         << "grid " << int(c.kind) << " level " << c.level << " zoom " << c.zoom << " at " << c.dec;
   }
+}
+
+// Grid labels (counted by the rectangles they register): none at zoom 2.0,
+// some above it; none inside an inset on the screen chart, but on paper.
+TEST(GridLayer, LabelsByZoomAndInsets) {
+  struct Case {
+    double zoom;
+    bool insetEverywhere;
+    uint8_t kind;
+    bool labelled;
+  };
+  const Case cases[] = {{2.0, false, kOutputScreen, false},
+                        {2.5, false, kOutputScreen, true},
+                        {2.5, true, kOutputScreen, false},
+                        {2.5, true, kOutputPrinter, true}};
+  for (const Case& c : cases) {
+    TChartInputs inputs;
+    if (c.insetEverywhere) inputs.insideInset = [](int32_t, int32_t) { return true; };
+    SetChartInputs(inputs);
+    LayerScene s(800, 600, c.zoom, 45 * kDeg, 180 * kDeg, 50 * kDeg);
+    s.p->GridLabels = 1;
+    s.p->OutputKind = c.kind;
+    s.p->DrawEquatorialGrid();
+    EXPECT_EQ(s.p->OccupiedCount > 0, c.labelled) << c.zoom << " " << c.insetEverywhere << " " << int(c.kind);
+  }
+  SetChartInputs(TChartInputs{});
 }
 
 // --- Horizon and ground ---------------------------------------------------------------------
