@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   plotter->ConstellationNames = 2;
   plotter->GridLabels = 1;
   plotter->ShowStarNames = 1;
+  plotter->GalileanMoons = 1;
   if (argc > 3) plotter->Zoom = std::atof(argv[3]);
   if (argc > 5 && std::string(argv[4]) == "planet") {
     plotter->ZenithView = 0;

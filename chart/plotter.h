@@ -369,6 +369,7 @@ class tPlotter : public TPlotterState {
   void DrawOverlays();
   void DrawHorizonProfile();
   bool DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle);
+  void LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label);
 
  public:
   // Rotation of the phase polygons for a bright-limb position angle

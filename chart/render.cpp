@@ -528,7 +528,15 @@ void tPlotter::DrawSun() {
   } else {
     dc.Ellipse(x - rx / 2, y - ry / 2, x + rx / 2 + 1, y + ry / 2 + 1);
   }
-  if (OutputKind != kOutputStarSphere && SunLabel) PlaceLabel(dc, -1, x, y, "SUN", true);
+  LabelBody(x, y, rx, ry, OutputKind != kOutputStarSphere && SunLabel ? "SUN" : "");
+}
+
+// Registers the disc of a Sun, Moon or planet drawn at (x, y), rx by ry
+// pixels, as occupied, so that no later label covers it, and writes its
+// label (when not empty) beside the disc, below it first.
+void tPlotter::LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label) {
+  const int32_t anchor = AddOccupied({x - rx / 2, y - ry / 2, x + rx / 2 + 1, y + ry / 2 + 1}) ? OccupiedCount : -1;
+  if (!label.empty()) PlaceLabel(*Ctx.Dc, anchor, x, y, label, true);
 }
 
 // The direction on the chart (ScreenAngle) from the body at (x, y) towards
@@ -587,7 +595,7 @@ void tPlotter::DrawMoon() {
     DrawPhaseDisc(dc, 1);
   }
   SelectStyle(dc, kStyleSolarSystemObjects);
-  if (MoonLabel) PlaceLabel(dc, -1, x, y, "MOON", true);
+  LabelBody(x, y, rx, ry, MoonLabel ? "MOON" : "");
 }
 
 // Rotation of the phase polygons: the bright limb's position angle (north
@@ -637,7 +645,7 @@ void tPlotter::DrawPlanets() {
       }
     }
     SelectStyle(dc, kStyleSolarSystemObjects);
-    if (PlanetLabels) PlaceLabel(dc, -1, x, y, PlanetNames[p], true);
+    LabelBody(x, y, rx, ry, PlanetLabels ? PlanetNames[p] : "");
   }
 }
 
