@@ -440,7 +440,10 @@ void tPlotter::DrawFigures() {
   if (ConstellationLines == 0) return;
   DrawingContext& dc = *Ctx.Dc;
   const uint32_t keptPixel = ConstellationLinePixel;
-  if (OutputKind == kOutputStarSphere) ConstellationLinePixel = PixelForMode(platform::MakePixel(0, 0, 200));
+  // The star sphere draws its figures in blue (190 in night vision), through
+  // the colour mode like every other colour, so night vision stays red.
+  if (OutputKind == kOutputStarSphere)
+    ConstellationLinePixel = PixelForMode(platform::MakePixel(0, 0, ColorMode == 2 ? 190 : 200));
   if (OutputKind == kOutputPrinter)
     dc.SelectPen(Pen::Solid(PrintScale, ColorRefForMode(Styles[kStyleConstellationLines].ObjectColor)));
   bool havePrev = false;
