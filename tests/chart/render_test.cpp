@@ -9,6 +9,7 @@
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/precession.h"
+#include "astro/reference_files.h"
 #include "astro/sun_moon.h"
 #include "astro/transforms.h"
 #include "chart/drawing_colors.h"
@@ -239,6 +240,49 @@ TEST_F(Render, PrinterPageIsDrawnThroughTheContextAlone) {
     for (int x = 0; x < 800; x += 2) marked += (page.pixel(x, y) & 0xFFFFFFu) != 0xFFFFFFu;
   EXPECT_GT(marked, 100);  // grid, ecliptic and horizon line at least
   EXPECT_EQ(p_->Replot, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Night vision keeps every pixel red, the star sphere's blue figures too.
+TEST_F(Render, NightVisionStarSphereIsRedOnly) {
+  const int16_t keptCount = ConstellationLineCount;
+  const TConstellationLinePoint keptLines[3] = {ConstellationLineTable[1], ConstellationLineTable[2],
+                                                ConstellationLineTable[3]};
+  // A figure line near the zenith of 50° north at the chart instant.
+  TObserverTime obs = p_->Observer;
+  SetObserverUT(obs, kNight);
+  double ra1, dec1, ra2, dec2;
+  HorizontalToEquatorial(obs, ra1, dec1, 0.0, 60 * kDeg);
+  HorizontalToEquatorial(obs, ra2, dec2, kPi, 60 * kDeg);
+  auto point = [](double ra, double dec) {
+    return TConstellationLinePoint{uint16_t(std::lround(ra * kConstellationLineScale)),
+                                   int16_t(std::lround(dec * kConstellationLineScale)), 1};
+  };
+  ConstellationLineTable[1] = {0, 0, 0};
+  ConstellationLineTable[2] = point(ra1, dec1);
+  ConstellationLineTable[3] = point(ra2, dec2);
+  ConstellationLineCount = 3;
+  ColorMode = 2;
+  MakeDrawingColors();
+  p_->OutputKind = kOutputStarSphere;
+  p_->ConstellationLines = 2;
+  Plot(kNight);
+  int lit = 0, coloured = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const uint32_t px = bitmap_->Pixel(x, y);
+      lit += (px & 0xFF0000u) != 0;
+      coloured += (px & 0x00FFFFu) != 0;
+    }
+  ColorMode = 0;
+  MakeDrawingColors();
+  ConstellationLineCount = keptCount;
+  for (int i = 0; i < 3; ++i) ConstellationLineTable[i + 1] = keptLines[i];
+  EXPECT_GT(lit, 300);  // the figure line crosses the chart
+  EXPECT_EQ(coloured, 0);
 }
 
 }  // namespace
