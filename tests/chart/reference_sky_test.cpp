@@ -4,8 +4,7 @@
 // spectral classes (a variable with its ring, proper names, Bayer letters),
 // one deep-sky object of each class (an outlined nebula, a galaxy labelled
 // as a Messier object), the equatorial grid with labels, the ecliptic, the
-// horizon, the ground, a compass direction and the Moon near first quarter
-// (unlabelled, so that its phase shows).
+// horizon, the ground, a compass direction and the Moon near first quarter.
 //
 // The objects are placed by altitude and azimuth around the view centre
 // (converted with the astronomy core) and written to a small object
@@ -165,7 +164,6 @@ void SyntheticSky::SetUp() {
   p.GridLabels = 1;
   p.ShowStarNames = 1;
   p.MoonImage = 0;
-  p.MoonLabel = 0;  // the label would cover the small disc
   p.StarOptionA = 1;
 }
 
