@@ -122,6 +122,12 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   dc.SetTextAlign(platform::kAlignCenter | platform::kAlignTop);
   dc.SetBkTransparent(true);
 
+  // A zoom that no chart can show (a script or a damaged file may set any
+  // number) is brought back: not a number or not positive to the default,
+  // others into 0.001..10000, where every projected pixel fits its integer.
+  if (!std::isfinite(Zoom) || !(Zoom > 0)) Zoom = 0.95;
+  Zoom = std::clamp(Zoom, 0.001, 10000.0);
+
   // 3. Counters and geometry. The object-label list belongs to this render
   // alone, also when the object pass does not run.
   ResetOccupied();

@@ -78,6 +78,18 @@ class Render : public ::testing::Test {
   std::unique_ptr<platform::Bitmap> bitmap_;
 };
 
+TEST_F(Render, ZoomOutsideAnyChartIsBroughtBack) {
+  struct Case {
+    double zoom, rendered;
+  } cases[] = {{std::nan(""), 0.95}, {0.0, 0.95}, {-2.0, 0.95}, {1e-9, 0.001}, {1e12, 10000.0}, {8.0, 8.0}};
+  for (const Case& c : cases) {
+    p_->Zoom = c.zoom;
+    Plot(kNight);
+    EXPECT_EQ(p_->Zoom, c.rendered) << c.zoom;
+    EXPECT_EQ(p_->Replot, 0);
+  }
+}
+
 TEST_F(Render, ObjectLabelListBelongsToOneRender) {
   p_->ObjectLabelCount = 5;  // left by an earlier render
   p_->ObjectLabels = 1;
