@@ -157,6 +157,24 @@ TEST_F(Render, MinorBodyIsPrecessedAndItsTrackLeavesTheChartInstant) {
   EXPECT_NEAR(Asteroids[0].Dec, fresh.Dec, 1e-9);
 }
 
+TEST_F(Render, TrackedCometWithoutAnOrbitCentresOnTheZenith) {
+  Comets[0] = Ceres();
+  Comets[0].Eccentricity = std::nan("");  // no orbit can be solved
+  CometCount = 1;
+  p_->ZenithView = 0;
+  p_->CentreOnHorizon = 1;
+  p_->HeldAlt = 20 * kDeg;
+  p_->TrackKind = kTrackComet;
+  p_->TrackIndex = 0;
+  p_->TrackName.assign("C/2099 A1");
+  Plot(kNight);
+  CometCount = 0;
+  EXPECT_EQ(p_->CentreAlt, kPi / 2);
+  EXPECT_EQ(p_->TrackName.str(), "");
+  EXPECT_EQ(p_->TrackKind, kTrackComet);
+  EXPECT_EQ(p_->TrackIndex, 0);
+}
+
 // Markers: an unset marker (RA -1) is not drawn and breaks the line that
 // joins its neighbours.
 TEST_F(Render, UnsetMarkerBreaksTheJoiningLine) {
