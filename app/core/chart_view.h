@@ -45,6 +45,9 @@ class IChartView {
 
   // Centres the view on a position (radians) and ends any tracking.
   virtual void CentreOn(double ra, double dec) = 0;
+  // The view centre (radians, of the chart's epoch).
+  virtual double CentreRA() const = 0;
+  virtual double CentreDec() const = 0;
   // The sky position under a chart pixel; false below 0.1° altitude or off
   // the chart.
   virtual bool ScreenToRaDec(int x, int y, double& ra, double& dec) = 0;
@@ -73,6 +76,8 @@ class TPendingChartView : public IChartView {
   void ClearReplot() override { replot_ = false; }
   void RequestFullRecompute() override { ++fullRecomputes; replot_ = true; }
   void CentreOn(double ra, double dec) override;
+  double CentreRA() const override { return centreRA; }
+  double CentreDec() const override { return centreDec; }
   bool ScreenToRaDec(int, int, double&, double&) override { return false; }
   std::string TrackingText() const override { return {}; }
   bool Plotting() const override { return false; }

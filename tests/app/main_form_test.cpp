@@ -1,37 +1,71 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
+#include <QTimer>
+#include <atomic>
+#include <csignal>
+#include <thread>
 
+#include "app/core/lifecycle.h"
+#include "app/core/points_of_interest.h"
 #include "app/core/settings_sections.h"
 #include "app/forms/log_form.h"
 #include "app/forms/main_form.h"
+#include "app/forms/unix_signals.h"
 #include "app/globals.h"
+#include "astro/observer.h"
+#include "catalog/object_options.h"
+#include "catalog/star_options.h"
 #include "platform/dialogs.h"
 #include "tests/support/test_support.h"
+
+namespace {
+
+QStringList Captions(const QList<QAction*>& actions) {
+  QStringList items;
+  for (QAction* a : actions)
+    if (!a->isSeparator() && a->isVisible()) items << a->text();
+  return items;
+}
+
+// A chart whose sky position is the pixel position / 100 radians.
+class FakeChart : public TPendingChartView {
+ public:
+  bool ScreenToRaDec(int x, int y, double& ra, double& dec) override {
+    ra = x / 100.0;
+    dec = y / 100.0;
+    return true;
+  }
+};
+
+}  // namespace
 
 TEST(MainForm, LayoutMenusAndStatusPanels) {
   TMainForm1 form;
   EXPECT_EQ(MainWindowHandle, &form);
-  const QList<QAction*> menus = form.menuBar()->actions();
-  ASSERT_EQ(menus.size(), 2);
-  EXPECT_EQ(menus[0]->text(), "&File");
-  EXPECT_EQ(menus[1]->text(), "&Edit");
-  QStringList items;
-  for (QAction* a : form.File1->actions())
-    if (!a->isSeparator()) items << a->text();
-  EXPECT_EQ(items, (QStringList{"&Open...", "&Save", "Save &As...", "E&xit"}));
+  EXPECT_EQ(Captions(form.menuBar()->actions()),
+            (QStringList{"&File", "&Edit", "&Settings", "&Observer", "&Help"}));
+  EXPECT_EQ(Captions(form.File1->actions()),
+            (QStringList{"&Open...", "&Save", "Save &As...", "&Print...", "P&rint Setup...", "E&xit"}));
+  EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Log..."}));
+  EXPECT_EQ(Captions(form.Observer1->actions()).mid(1),
+            (QStringList{"&Real Time", "&Now", "&Early Tonight", "&Midnight", "&Early Tomorrow"}));
   EXPECT_EQ(form.Open1->shortcut(), QKeySequence(Qt::Key_F3));
   EXPECT_EQ(form.Save1->shortcut(), QKeySequence(Qt::Key_F2));
-  EXPECT_EQ(form.Log1->text(), "&Log...");
+  EXPECT_EQ(form.Copy1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+  EXPECT_FALSE(form.About1->isEnabled());  // until the first tick
+  // The magnifier menu lists "Scan" and no location before points exist.
+  EXPECT_EQ(Captions(form.MagMenu->actions()).mid(0, 5),
+            (QStringList{"&Points of Interest Sequencer...", "&New POI", "&Scan", "&Delete this POI",
+                         "C&lear all POIs"}));
 
   const int widths[] = {500, 175, 80, 300, 300};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(form.StatusPanels[i]->width(), widths[i]) << i;
-  form.SetStatusText(2, "12%");
-  EXPECT_EQ(form.StatusText(2), "12%");
   EXPECT_EQ(form.ScrollBox1->widget(), form.PaintBox1);
   EXPECT_TRUE(form.PaintBox1->testAttribute(Qt::WA_OpaquePaintEvent));
 }
@@ -50,8 +84,185 @@ TEST(MainForm, MenuCommandsReachTheirWork) {
   form.Save2->trigger();
   EXPECT_EQ(testing_support::ReadFile(dir.File("all.ssf")).size(), 608u);
   UnregisterAllSettingsSections();
+}
 
+TEST(MainForm, TimeMenusFollowFlowAndRate) {
+  TMainForm1 form;
+  form.SetTimeFlow(kTimeForward);
+  form.Rates1[3]->trigger();
+  EXPECT_EQ(TimeRate, 3);
+  EXPECT_TRUE(form.Rates2[3]->isChecked());
+  form.Stop2->trigger();
+  EXPECT_TRUE(form.Stop1->isChecked());
+  for (int r = 0; r < 5; ++r) {
+    EXPECT_FALSE(form.Rates1[r]->isEnabled()) << r;
+    EXPECT_FALSE(form.Rates2[r]->isEnabled()) << r;
+  }
+  form.SetTimeRate(1);  // impossible while stopped
+  EXPECT_EQ(TimeRate, 3);
+  form.RealTime2->trigger();
+  EXPECT_EQ(TimeFlow, kTimeForward);
+  EXPECT_EQ(TimeRate, 0);
+  EXPECT_TRUE(form.Forward1->isChecked());
+  EXPECT_TRUE(form.Rates1[0]->isEnabled());
+}
+
+TEST(MainForm, HeartbeatAdvancesTheClockFromTheCounter) {
+  TMainForm1 form;
+  uint32_t counter = 4000000000u;
+  form.MsCounter = [&] { return counter; };
+  form.SystemClock = [] { return 2460000.5; };
+  form.StartupPending = false;
+  TimeFlow = kTimeForward;
+  TimeRate = 4;
+  InitObserver(ObserverTime);
+  SetObserverUT(ObserverTime, 2460000.5);
+  form.Timer1Timer();  // the first tick only sets the tick time
+  counter += 100;      // 100 ms at rate 4: 6 simulated hours
+  form.Timer1Timer();
+  EXPECT_NEAR((ObserverTime.JD_UT - 2460000.5) * 24.0, 0.1 * 21600.0 / 3600.0, 1e-6);
+  TimeRate = 0;
+}
+
+TEST(MainForm, PopupCenterRecentresExceptOnTheEarth) {
+  TMainForm1 form;
+  auto* chart = new FakeChart;
+  form.SetChartView(std::unique_ptr<IChartView>(chart));
+  form.SetStatusText(4, "Tracking: The Moon");
+  form.PaintBox1MouseDown(1, 120, 45);  // right click: the pop-up's selection
+  form.PopupMenu1->hide();
+  form.Center1->trigger();
+  EXPECT_DOUBLE_EQ(chart->CentreRA(), 1.2);
+  EXPECT_DOUBLE_EQ(chart->CentreDec(), 0.45);
+  EXPECT_FALSE(chart->FullView());
+  EXPECT_EQ(form.StatusText(4), "");
+  form.SelectionKind = 5;
+  form.SelectionIndex = 2;
+  form.ClickRA = 3.0;
+  form.Center1->trigger();
+  EXPECT_DOUBLE_EQ(chart->CentreRA(), 1.2);
+
+  // The status read-out for the pointer.
+  EXPECT_TRUE(form.ShowCursorPosition(120, 45));
+  EXPECT_EQ(form.StatusText(2), "180\u00b0 fov");
+  EXPECT_EQ(form.StatusText(1).rfind("ra=", 0), 0u);
+}
+
+TEST(MainForm, PointsOfInterestMenusAndKeys) {
+  TMainForm1 form;
+  ClearPointsOfInterest();
+  form.Newpointofinterest1Click();
+  EXPECT_TRUE(form.Keys.PointOfInterestMode);
+  auto* chart = new FakeChart;
+  form.SetChartView(std::unique_ptr<IChartView>(chart));
+  form.PaintBox1MouseDown(0, 100, 20);  // a left click adds a point
+  EXPECT_EQ(POICount, 1);
+  EXPECT_TRUE(form.Locations[0]->isVisible());
+  form.FormKeyPress(27);
+  EXPECT_FALSE(form.Keys.PointOfInterestMode);
+  EXPECT_TRUE(form.Clearpointsofinterestlist1->isEnabled());
+  // Typing "1" chooses point 1 when the digit timer ends.
+  form.FormKeyPress('1');
+  EXPECT_TRUE(form.POIKeysTimer1->isActive());
+  form.POIKeysTimer1Timer();
+  EXPECT_EQ(CurrentPOI, 1);
+  EXPECT_TRUE(form.Locations[0]->isChecked());
+  form.Deletecurrentpointofinterest1Click();
+  EXPECT_EQ(POICount, 0);
+  EXPECT_EQ(CurrentPOI, 0);
+  EXPECT_FALSE(form.Locations[0]->isVisible());
+}
+
+TEST(MainForm, SettingsFileRoundTripWithEveryOwner) {
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", dir.File("cfg"));
+  platform::ScopedScriptedDialogs dialogs;
+  TMainForm1 form;
+  RegisterSettingsSection(1, {SettingsBlockBytes(1), [] { return StarOptionsBlock(); },
+                              [](const std::vector<uint8_t>* b) { return ApplyStarOptionsBlock(b); }});
+  RegisterSettingsSection(2, {SettingsBlockBytes(2), [] { return ObjectFilterBlock(); },
+                              [](const std::vector<uint8_t>* b) { return ApplyObjectFilterBlock(b); }});
+  RegisterPointsOfInterestSection();
+  StarOptions = RegistryDefaultStarOptions();
+  StarOptions.HighMagLimit = 9.5;
+  ClearPointsOfInterest();
+  AddPointOfInterest(3, "M13", true, false, "2,30,L,Light", 4.37, 0.64);
+  const TStarOptions stars = StarOptions;
+  const auto table = POITable;
+
+  ASSERT_TRUE(WriteSettingsFile(dir.File("view.ssf"), 1));
+  StarOptions.HighMagLimit = 4.0;
+  ClearPointsOfInterest();
+  ASSERT_EQ(ReadSettingsFile(dir.File("view.ssf")), TSettingsReadResult::Ok);
+  EXPECT_EQ(StarOptions, stars);
+  EXPECT_EQ(POICount, 1);
+  EXPECT_EQ(POITable, table);
+  EXPECT_TRUE(form.Locations[0]->isVisible());
+  UnregisterAllSettingsSections();
+  ClearPointsOfInterest();
+}
+
+TEST(MainForm, StarPresetAsksTheHeartbeatForTheReload) {
+  TMainForm1 form;
+  StarOptions = RegistryDefaultStarOptions();
+  form.Selectnakedeyestarsonly1->trigger();
+  EXPECT_EQ(StarOptions.HighMagLimit, 6.5);
+  EXPECT_EQ(StarOptions.LowMagLimit, -2.0);
+  EXPECT_TRUE(form.StarReloadRequest);
+  form.StarReloadRequest = false;
+  form.Selectnakedeyestarsonly1->trigger();  // unchanged: no reload
+  EXPECT_FALSE(form.StarReloadRequest);
+}
+
+TEST(Lifecycle, BuildChainStopsAtTheFirstFailure) {
+  platform::ScopedScriptedDialogs dialogs;
+  int ran = 0;
+  const std::vector<TBuildStep> chain = {{5, [&] { return ++ran > 0; }},
+                                         {7, [&] { return ++ran < 0; }},
+                                         {8, [&] { return ++ran > 0; }}};
+  EXPECT_EQ(RunBuildChain(chain), 1u);
+  EXPECT_EQ(ran, 2);
+  ASSERT_EQ(dialogs.Records().size(), 1u);
+  EXPECT_EQ(dialogs.Records()[0].text, "Error: Can't create Globe view.");
+}
+
+TEST(Lifecycle, CloseWaitsForAndJoinsEveryWorker) {
+  std::atomic<bool> stop{false}, done{false};
+  std::thread worker([&] {
+    while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    done = true;
+  });
+  bool joined = false;
+  RegisterWorkerThread({"globe", [&] { stop = true; }, [&] { return !done.load(); }, [&] {
+                          worker.join();
+                          joined = true;
+                        }});
+  CloseState = kRunning;
+  EXPECT_FALSE(CloseQuery());
+  EXPECT_EQ(CloseState, kCloseRequested);
+  EXPECT_TRUE(stop);
+  EXPECT_FALSE(CloseQuery());
+  while (!CloseHandshakeTick()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(joined);
+  EXPECT_EQ(CloseState, kClosing);
+  EXPECT_TRUE(CloseQuery());
+  UnregisterAllWorkerThreads();
+  CloseState = kRunning;
+}
+
+TEST(Lifecycle, TerminationSignalClosesLikeExit) {
+  TMainForm1 form;
   form.show();
-  form.Exit1->trigger();
+  ASSERT_TRUE(CloseOnTerminationSignals(&form));
+  CloseState = kRunning;
+  std::raise(SIGTERM);
+  for (int i = 0; i < 200 && form.isVisible(); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(CloseState, kClosing);
+  CloseOnTerminationSignals(nullptr);
+  CloseState = kRunning;
 }
