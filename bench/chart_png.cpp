@@ -1,0 +1,57 @@
+// Renders the main chart of a data folder into a PNG file:
+//   noctra-chart-png DATAFOLDER OUT.png [ZOOM [ALT AZ] [JD_UT]]
+// The place is 50° north, 10° east; without ALT and AZ the view is the
+// whole heavens centred on the zenith.
+#include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "chart/graph_misc.h"
+#include "chart/headless_scene.h"
+#include "chart/plotter.h"
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s DATAFOLDER OUT.png [ZOOM [ALT AZ] [JD_UT]]\n", argv[0]);
+    return 2;
+  }
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QGuiApplication app(argc, argv);
+  std::string folder = argv[1];
+  if (folder.back() != '/') folder += '/';
+  std::string error;
+  if (!LoadHeadlessScene(folder, 9.0, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  constexpr double kDeg = 3.141592653589793 / 180.0;
+  auto plotter = std::make_unique<tPlotter>();
+  MainPlotter = plotter.get();
+  plotter->Width = 1920;
+  plotter->Height = 1080;
+  plotter->DpiX = plotter->DpiY = 96;
+  plotter->ConstellationNames = 2;
+  plotter->GridLabels = 1;
+  plotter->ShowStarNames = 1;
+  if (argc > 3) plotter->Zoom = std::atof(argv[3]);
+  if (argc > 5) {
+    plotter->ZenithView = 0;
+    plotter->CentreOnHorizon = 1;
+    plotter->HeldAlt = std::atof(argv[4]) * kDeg;
+    plotter->HeldAz = std::atof(argv[5]) * kDeg;
+  }
+  const double jd = argc > 6 ? std::atof(argv[6]) : 2461056.4166667;  // 2026-01-15 22:00 UT
+  SetHeadlessInstant(*plotter, -10 * kDeg, 50 * kDeg, jd);
+  platform::Bitmap bitmap(1920, 1080);
+  {
+    platform::DrawingContext dc(bitmap);
+    plotter->Plot(dc, &bitmap);
+  }
+  ClearDrawTarget();
+  if (!bitmap.Image().save(QString::fromStdString(argv[2]))) return 1;
+  for (int i = 0; i < TRenderTimes::kSteps; ++i)
+    if (plotter->Times.Step[i] > 0.05) std::printf("step %2d: %7.2f ms\n", i, plotter->Times.Step[i]);
+  MainPlotter = nullptr;
+  return 0;
+}

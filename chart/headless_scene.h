@@ -1,0 +1,23 @@
+// A chart scene without the main window: the reference files, the star
+// catalogues, the object database, the styles and colours loaded from one
+// data folder into the globals a render reads, as the program's start-up
+// does. Tools, tests and benchmarks that render a real sky use it.
+#pragma once
+
+#include <string>
+
+class tPlotter;
+
+// Loads everything from `dataFolder` (ending in "/"): the reference files,
+// the deep-sky outlines, the boundaries, the Sun and Moon pictures, the
+// object database's base catalogue and the SAO stars up to magnitude
+// `faintLimit` converted for the instant (jdUT) without precession. Sets
+// the default styles and drawing colours. False with a reason when a file
+// is missing.
+bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::string& error);
+
+// Puts the plotter's observer at a place (longitude positive west, latitude,
+// radians) and universal time, with precession switched off (catalogue
+// positions stay J2000), and makes the live observer record the same, since
+// the object database precesses to its instant.
+void SetHeadlessInstant(tPlotter& plotter, double longitudeWest, double latitude, double jdUT);

@@ -1,0 +1,292 @@
+// The deep-sky object layer: the object pass walks the object database under
+// its lock, keeps the objects worth drawing at the present zoom, draws each
+// class symbol scaled to the object's catalogued size and registers the
+// symbol's rectangle, so that no later label covers it; the label pass,
+// later in the same render, writes the designations next to the symbols.
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include "astro/reference_files.h"
+#include "astro/transforms.h"
+#include "catalog/object_catalog.h"
+#include "chart/drawing_colors.h"
+#include "chart/layers.h"
+#include "chart/plotter.h"
+#include "chart/styles.h"
+
+using platform::DrawingContext;
+
+namespace {
+
+// Points of an outline polygon kept at most; further points are walked but
+// not drawn.
+constexpr int kOutlineCapacity = 100;
+// One degree, the distance of the orientation point toward the equator.
+constexpr double kOneDegree = 0.017453292;
+
+int32_t Near(long double v) { return int32_t(std::nearbyint(double(v))); }
+
+// The whole text as a decimal integer; false for anything else.
+bool ParseInt(const std::string& text, int& value) {
+  std::size_t b = text.find_first_not_of(' ');
+  std::size_t e = text.find_last_not_of(' ');
+  if (b == std::string::npos) return false;
+  const char* first = text.data() + b;
+  const char* last = text.data() + e + 1;
+  auto [ptr, ec] = std::from_chars(first, last, value);
+  return ec == std::errc() && ptr == last;
+}
+
+// Full outline of an ellipse box (an arc whose end rays coincide).
+void EllipseOutline(DrawingContext& dc, int32_t l, int32_t t, int32_t r, int32_t b) {
+  dc.Arc(l, t, r, b, 0, 0, 0, 0);
+}
+
+}  // namespace
+
+// True when an object of magnitude `mv` is drawn at `zoom`: fainter objects
+// join as the chart zooms in; from zoom 39 on every object. At zoom exactly
+// 2 the tier of the wider charts (magnitude below 10) applies.
+bool DeepSkyZoomGate(double zoom, double mv) {
+  return (zoom <= 2.0 && mv < 10.0) || (zoom > 2.0 && mv < 12.0) || (zoom > 5.0 && mv < 14.0) ||
+         (zoom > 10.0 && mv < 15.0) || (zoom > 16.0 && mv < 16.0) || (zoom > 32.0 && mv < 18.0) || zoom > 39.0;
+}
+
+// Draws the current object of ObjectCatalog at chart point (cx, cy); the
+// offset point (ox, oy) lies one degree toward the celestial equator and
+// gives the scale (pixels per degree) and the direction to the pole.
+// OccupiedRects[target] receives the symbol's rectangle. True when drawn.
+bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, double cy, double ox, double oy) {
+  const tCO& o = *ObjectCatalog;
+  if (target < 1 || target > kMaxOccupiedRects) return false;
+  TLabelRect& rect = OccupiedRects[target];
+  int cls;
+  if (!ParseInt(o.CL, cls) || cls < 1 || cls > 6) return false;
+
+  const long double dx = cx - ox, dy = cy - oy;
+  const long double D = std::sqrt((dx * Aspect) * (dx * Aspect) + dy * dy);
+  auto radius = [D](long double v) { return v / 10 / 60 * D / 2; };
+  int32_t maA = o.MaA == kNoSize ? 100 : o.MaA;
+  if (maA < 100) maA = 100;
+  auto shown = [&]() { return InChart(rect.Left, rect.Top) || InChart(rect.Right, rect.Bottom); };
+  auto setRect = [&](long double l, long double t, long double r, long double b) {
+    rect = TLabelRect{Near(l), Near(t), Near(r), Near(b)};
+  };
+  bool drawn = false;
+
+  switch (cls) {
+    case 2: {  // globular cluster: circle with a cross
+      const long double r = radius(maA);
+      if (r < 1.5) return false;
+      const long double rx = r / Aspect, ry = r;
+      setRect(cx - rx, cy - ry, cx + rx, cy + ry);
+      if (!shown()) return false;
+      dc.SelectPen(OlivePen);
+      dc.SelectBrush(OliveBrush);
+      EllipseOutline(dc, rect.Left, rect.Top, rect.Right + 1, rect.Bottom + 1);
+      dc.MoveTo(rect.Right, Near(cy));
+      dc.LineTo(rect.Left, Near(cy));
+      dc.MoveTo(Near(cx), rect.Top);
+      dc.LineTo(Near(cx), rect.Bottom);
+      return true;
+    }
+    case 3:
+    case 6: {  // diffuse nebula: its outline, or a filled square
+      dc.SelectPen(PaleGreenPen);
+      dc.SelectBrush(DarkGreenBrush);
+      if (o.PA == kNoSize) {
+        const long double r = radius(maA);
+        if (r >= 1.5) {
+          setRect(cx - r / Aspect, cy - r, cx + r / Aspect, cy + r);
+          if (shown()) {
+            dc.Rectangle(rect.Left, rect.Top, rect.Right, rect.Bottom);
+            drawn = true;
+          }
+        }
+      } else if (o.PA >= 1 && o.PA <= NebulaOutlineCount) {
+        std::vector<QPoint> poly;
+        poly.reserve(kOutlineCapacity);
+        double left = Width + ChartLeft, top = Height + ChartTop, right = 0, bottom = 0;
+        bool ended = false;
+        for (int32_t k = o.PA; k <= NebulaOutlineCount + 1; ++k) {
+          const TNebulaOutlinePoint& pt = NebulaOutlineTable[k];
+          if (pt.Marker == kOutlineEnd) {
+            ended = true;
+            break;
+          }
+          double alt, az, x, y;
+          EquatorialToHorizontal(Observer, alt, az, pt.RA, pt.Dec);
+          Proj.Unclamped(alt, az, x, y);
+          if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > 1e6 || std::fabs(y) > 1e6) continue;
+          if (int(poly.size()) < kOutlineCapacity) poly.emplace_back(Near(x), Near(y));
+          left = std::min(left, x);
+          top = std::min(top, y);
+          right = std::max(right, x);
+          bottom = std::max(bottom, y);
+        }
+        if (ended && poly.size() >= 2 && (InChart(left, top) || InChart(right, bottom))) {
+          dc.Polygon(poly);
+          const long double w = right - left, h = bottom - top;
+          setRect(cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2);
+          drawn = true;
+        }
+      }
+      if (cls == 3) return drawn;
+      break;
+    }
+    case 4: {  // planetary nebula: a filled ellipse with four ticks
+      int32_t v = o.MaA == kNoSize ? 120 : o.MaA;
+      if (v < 120) v = 120;
+      const long double r = v / 900.0L * D / 2;
+      if (r < 1.5) return false;
+      const int32_t a = int32_t(std::trunc(double(r / Aspect))), b = int32_t(std::trunc(double(r)));
+      setRect(cx - 2 * a, cy - 2 * b, cx + 2 * a, cy + 2 * b);
+      if (!shown()) return false;
+      dc.SelectPen(GreenPen);
+      dc.SelectBrush(GreenBrush);
+      const int32_t icx = Near(cx), icy = Near(cy);
+      dc.Ellipse(Near(cx - a) + 1, Near(cy - b) + 1, Near(cx + a), Near(cy + b));
+      dc.MoveTo(Near(cx + a), icy);
+      dc.LineTo(rect.Right, icy);
+      dc.MoveTo(Near(cx - a), icy);
+      dc.LineTo(rect.Left, icy);
+      dc.MoveTo(icx, Near(cy + b));
+      dc.LineTo(icx, rect.Bottom);
+      dc.MoveTo(icx, Near(cy - b));
+      dc.LineTo(icx, rect.Top);
+      return true;
+    }
+    case 5: {  // galaxy: a filled ellipse along the position angle
+      int32_t a = o.MaA, b = o.MiA;
+      if (a == kNoSize || b == kNoSize) {
+        a = 100;
+        b = 50;
+      }
+      a = std::max(a, 100);
+      b = std::max(b, 50);
+      const long double R1 = radius(a), R2 = radius(b);
+      if (R1 < 1.5 && R2 < 1.5) return false;
+      double p = (o.PA == kNoSize ? 0 : o.PA) + 90.0;
+      if (o.DEDate < 0) p += 180;
+      const double rho = ArcTan2R(double(dx * Aspect), double(dy)) - p / DegPerRad;
+      const int F1 = MirrorFactor, F2 = InvertFactor;
+      std::vector<QPoint> poly(21);
+      double left = Width + ChartLeft, top = Height + ChartTop, right = 0, bottom = 0;
+      for (int j = 0; j <= 20; ++j) {
+        const double t = 18.0 * j / DegPerRad;
+        const double u = F1 * std::cos(t) * double(R2), w = F2 * std::sin(t) * double(R1);
+        const double d = std::sqrt(u * u + w * w);
+        const double phi = ArcTan2R(u, w) + rho;
+        const double x = std::trunc(cx + F1 * std::cos(phi) * d / Aspect);
+        const double y = std::trunc(cy + F2 * std::sin(phi) * d);
+        poly[std::size_t(j)] = QPoint(int(x), int(y));
+        left = std::min(left, x);
+        top = std::min(top, y);
+        right = std::max(right, x);
+        bottom = std::max(bottom, y);
+      }
+      rect = TLabelRect{int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)};
+      if (!shown()) return false;
+      dc.SelectPen(DarkRedPen);
+      dc.SelectBrush(DarkRedBrush);
+      dc.Polygon(poly);
+      return true;
+    }
+    default:
+      break;
+  }
+
+  // Open cluster (class 1, and the cluster of class 6): circles, solid when
+  // small, dotted when large, thicker on paper.
+  const long double r = radius(maA);
+  if (r >= 1.5) {
+    const int32_t a = int32_t(std::trunc(double(r / Aspect))), b = int32_t(std::trunc(double(r)));
+    const TLabelRect kept = rect;
+    setRect(cx - a, cy - b, cx + a, cy + b);
+    if (shown()) {
+      dc.SelectPen(r <= 4.0 ? OlivePen : OliveDotPen);
+      const int32_t k = PrintScale / 2 + 1;
+      for (int32_t m = k; m >= 1; --m)
+        EllipseOutline(dc, rect.Left - m, rect.Top - m, rect.Right + m, rect.Bottom + m);
+      drawn = true;
+    } else if (drawn) {
+      rect = kept;  // the nebula part stands
+    }
+  }
+  return drawn;
+}
+
+// The object pass: every object of the database of class 1..6 that passes
+// the zoom gate and stands above the horizon on the chart, at most
+// kMaxObjectLabels of them, each remembered for the label pass. The label
+// list is emptied first in every render, so the label pass never sees the
+// objects of an earlier one.
+void tPlotter::DrawDeepSkyObjects() {
+  ObjectLabelCount = 0;
+  if (OutputKind == kOutputStarSphere || ShowObjects != 1 || !ObjectCatalog) return;
+  DrawingContext& dc = *Ctx.Dc;
+  TObjectsLock lock;
+  tCO& o = *ObjectCatalog;
+  const int n = o.Count();
+  if (n <= 0 || !o.SeekRecord(0)) return;
+  for (int i = 1; i <= n; ++i) {
+    if (o.Mv >= kNoMagnitude) o.Mv = 12.0f;
+    int cls;
+    if (ParseInt(o.CL, cls) && cls >= 1 && cls <= 6 && DeepSkyZoomGate(Zoom, o.Mv)) {
+      Observer.ClipBelowHorizon = 1;
+      double alt, az;
+      RaDecToAltAz(o.RADate, o.DEDate, alt, az);
+      Observer.ClipBelowHorizon = 0;
+      if (alt > 0) {
+        const double offsetDec = o.DEDate < 0 ? o.DEDate + kOneDegree : o.DEDate - kOneDegree;
+        double oalt, oaz, cx, cy, ox = 0, oy = 0;
+        RaDecToAltAz(o.RADate, offsetDec, oalt, oaz);
+        const bool offsetVisible = ProjectToChart(oalt, oaz, ox, oy);
+        const bool visible = ProjectToChart(alt, az, cx, cy);
+        const int32_t x = int32_t(std::nearbyint(cx)), y = int32_t(std::nearbyint(cy));
+        if (visible && offsetVisible && OnChart(x, y) && ObjectLabelCount < kMaxObjectLabels &&
+            OccupiedCount < kMaxOccupiedRects) {
+          ++OccupiedCount;
+          if (DrawObjectSymbol(dc, OccupiedCount, cx, cy, ox, oy)) {
+            ++ObjectLabelCount;
+            ObjectLabelList[ObjectLabelCount] = TObjectLabelEntry{OccupiedCount, i - 1, x, y};
+          } else {
+            --OccupiedCount;
+          }
+        }
+      }
+    }
+    if (i < n && !o.Next()) break;
+  }
+}
+
+// Messier number of the current object, or 0: an object of the base
+// catalogue ("NGC" designations) without SubID whose number is listed in
+// MessierToRngc (an entry of 0 stands for no object).
+static int MessierNumber(const tCO& o) {
+  int id;
+  if (!o.SubID.empty() || !ParseInt(o.ID, id) || id <= 0) return 0;
+  if (o.DisplayName().compare(0, 3, "NGC") != 0) return 0;
+  for (int m = 1; m <= kMessierCount; ++m)
+    if (MessierToRngc[m] == id) return m;
+  return 0;
+}
+
+// Designations of the objects drawn in this render, next to their symbols:
+// " M" and the Messier number where there is one, else the display name.
+void tPlotter::DrawObjectLabels() {
+  if (ObjectLabels != 1 || ObjectLabelCount == 0 || !ObjectCatalog) return;
+  DrawingContext& dc = *Ctx.Dc;
+  const TStyleEntry& style = Styles[kStyleCelestialObjects];
+  dc.SelectFont(style.Handle);
+  dc.SetTextColor(ColorRefForMode(style.Color));
+  TObjectsLock lock;
+  tCO& o = *ObjectCatalog;
+  for (int32_t e = 1; e <= ObjectLabelCount; ++e) {
+    const TObjectLabelEntry& entry = ObjectLabelList[e];
+    if (!o.SeekRecord(entry.Record) || o.ID.empty()) continue;
+    const int m = MessierNumber(o);
+    PlaceLabel(dc, entry.Occupied, entry.X, entry.Y, m > 0 ? " M" + std::to_string(m) : o.DisplayName(), false);
+  }
+}

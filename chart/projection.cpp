@@ -1,0 +1,84 @@
+// The chart projection's per-render values, the placing of catalogue
+// positions, the inverse projection and two small chart routines.
+#include "chart/projection.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "astro/transforms.h"
+#include "astro/trig.h"
+#include "chart/drawing_colors.h"
+#include "chart/graph_misc.h"
+#include "chart/plotter.h"
+
+namespace {
+constexpr double kHalfPi = 1.5707963267948966;
+constexpr double kPi = 3.141592653589793;
+// Least true altitude of a usable click: 0.1°.
+constexpr double kMinClickAltitude = 0.0017453292519943296;
+}  // namespace
+
+double RectArea(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  return std::fabs(double(right) - double(left)) * std::fabs(double(bottom) - double(top));
+}
+
+void DrawChartFrame(platform::Bitmap& target) {
+  SetDrawTarget(target);
+  const int32_t w = target.Width();
+  const int32_t h = target.Height();
+  DrawPatternLine(3, 3, w, 3, HorizonPixel, NearWhitePixel, 3, 0xFFFFFFFFu);
+  DrawPatternLine(w, 3, w, h, HorizonPixel, NearWhitePixel, 3, 0xFFFFFFFFu);
+  DrawPatternLine(w, h, 3, h, HorizonPixel, NearWhitePixel, 3, 0xFFFFFFFFu);
+  DrawPatternLine(3, h, 3, 3, HorizonPixel, NearWhitePixel, 3, 0xFFFFFFFFu);
+}
+
+// Projection values of one render: the chart centre, the shift that puts the
+// view centre at the chart centre (none for the star-sphere inset, which is
+// always centred on the zenith), the scales in pixels per radian of zenith
+// distance, and the rotation (centre azimuth + π, stored in CentreAz).
+void tPlotter::SetupProjection() {
+  CentreX = Width / 2.0;
+  CentreY = Height / 2.0;
+  HorizonOffset = OutputKind == kOutputStarSphere ? 0.0 : (kHalfPi - CentreAlt) / kHalfPi * CentreY * Zoom;
+  CentreAz += kPi;
+  Proj.Rotation = CentreAz;
+  Proj.Sx = CentreY * Zoom / Aspect / kHalfPi;
+  Proj.Sy = CentreY * Zoom / kHalfPi;
+  Proj.HorizonOffset = HorizonOffset;
+  Proj.CentreX = CentreX;
+  Proj.CentreY = CentreY;
+  Proj.OriginX = OriginX;
+  Proj.OriginY = OriginY;
+  Proj.Visible = 0;
+}
+
+void tPlotter::RaDecToAltAz(double ra, double dec, double& alt, double& az) const {
+  EquatorialToHorizontal(Observer, alt, az, ra, dec);
+  if (Refraction) Refract(Observer, alt);
+}
+
+bool tPlotter::PlaceRaDec(double ra, double dec, double& alt, double& az, int32_t& x, int32_t& y) {
+  RaDecToAltAz(ra, dec, alt, az);
+  return Proj.ToPixel(alt, az, x, y);
+}
+
+// Inverse of the projection for a chart-local point. The direction of the
+// point from the zenith's image gives the azimuth, its distance the zenith
+// distance. The direction is ArcTan2R(dx, dy): the forward formula puts
+// (dx, dy) along (-sin d, -cos d), d = azimuth - rotation, whose direction
+// is -π/2 - d.
+bool tPlotter::ScreenToRaDec(int32_t x, int32_t y, double& ra, double& dec, double& alt, double& az) const {
+  if (CentreX == 0 || CentreY == 0 || !(Zoom > 0)) return false;
+  const double dx = (x - CentreX) / CentreY / Zoom * Aspect;
+  const double dy = (y - CentreY + HorizonOffset) / CentreY / Zoom;
+  const double theta = ArcTan2R(dx, dy);
+  double a = -kHalfPi - theta + CentreAz;
+  while (a > TwoPi) a -= TwoPi;
+  while (a < 0) a += TwoPi;
+  az = a;
+  alt = (1.0 - std::sqrt(dx * dx + dy * dy)) * kHalfPi;
+  double trueAlt = alt;
+  if (Refraction) Unrefract(Observer, trueAlt);
+  HorizontalToEquatorial(Observer, ra, dec, az, trueAlt);
+  return trueAlt >= kMinClickAltitude;
+}

@@ -1,0 +1,110 @@
+// The chart projection: azimuthal equidistant about the zenith, turned so
+// that the view centre's azimuth points straight down the chart, and shifted
+// upwards so that the view centre falls on the chart centre.
+//
+// TProjection holds the per-render values of one plotter (filled by the
+// render, tPlotter::SetupProjection) and gives the three forward forms.
+// Every forward form reports whether its result is usable: a point whose
+// offset from the chart centre exceeds 32767 pixels on either axis is
+// invisible (the limit of 16-bit device coordinates that the chart's line
+// and point code keeps; filled shapes use ProjectUnclamped instead).
+//
+// The projection does not test the altitude: points below the horizon land
+// outside the horizon circle like any other point.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+struct TProjection {
+  // Rotation: the view centre's azimuth plus π, radians.
+  double Rotation = 0;
+  // Scales: pixels per radian of zenith distance, horizontally and vertically.
+  double Sx = 0;
+  double Sy = 0;
+  // Vertical shift that puts the view centre at the chart centre, pixels.
+  double HorizonOffset = 0;
+  // Chart centre (Width / 2, Height / 2) and the chart's top-left corner in
+  // the target bitmap.
+  double CentreX = 0;
+  double CentreY = 0;
+  double OriginX = 0;
+  double OriginY = 0;
+  // Result of the last forward projection: 1 usable, 0 beyond the limit.
+  uint8_t Visible = 0;
+
+  // Offset (dx, dy) of (altitude, azimuth) from the chart centre, pixels,
+  // before any limit: dx = sin(az - centre az) * z * Sx,
+  // dy = cos(az - centre az) * z * Sy - HorizonOffset, z = π/2 - altitude.
+  void Offset(double altitude, double azimuth, double& dx, double& dy) const {
+    const double d = azimuth - Rotation;
+    const double z = 1.5707963267948966 - altitude;
+    dx = -std::sin(d) * z * Sx;
+    dy = -std::cos(d) * z * Sy - HorizonOffset;
+  }
+
+  // ProjectToChart: chart point (Doubles, origin included). False (and x
+  // := -1, y unwritten) when the offset exceeds 32767 on either axis.
+  bool ToChart(double altitude, double azimuth, double& x, double& y) {
+    double dx, dy;
+    Offset(altitude, azimuth, dx, dy);
+    if (!(std::fabs(dx) <= 32767.0) || !(std::fabs(dy) <= 32767.0)) {
+      Visible = 0;
+      x = -1;
+      return false;
+    }
+    Visible = 1;
+    x = dx + CentreX + OriginX;
+    y = dy + CentreY + OriginY;
+    return true;
+  }
+
+  // ProjectToPixel: the same rounded to whole pixels (halves to even).
+  bool ToPixel(double altitude, double azimuth, int32_t& x, int32_t& y) {
+    double dx, dy;
+    Offset(altitude, azimuth, dx, dy);
+    if (!(std::fabs(dx) <= 32767.0) || !(std::fabs(dy) <= 32767.0)) {
+      Visible = 0;
+      x = -1;
+      return false;
+    }
+    Visible = 1;
+    x = int32_t(std::nearbyint(dx + CentreX + OriginX));
+    y = int32_t(std::nearbyint(dy + CentreY + OriginY));
+    return true;
+  }
+
+  // ProjectToPixelLocal: rounded, without the origin (chart-local pixels).
+  bool ToPixelLocal(double altitude, double azimuth, int32_t& x, int32_t& y) {
+    double dx, dy;
+    Offset(altitude, azimuth, dx, dy);
+    if (!(std::fabs(dx) <= 32767.0) || !(std::fabs(dy) <= 32767.0)) {
+      Visible = 0;
+      x = -1;
+      return false;
+    }
+    Visible = 1;
+    x = int32_t(std::nearbyint(dx + CentreX));
+    y = int32_t(std::nearbyint(dy + CentreY));
+    return true;
+  }
+
+  // The chart point without the limit (for filled shapes, which clip it
+  // themselves); the visible flag is not touched.
+  void Unclamped(double altitude, double azimuth, double& x, double& y) const {
+    double dx, dy;
+    Offset(altitude, azimuth, dx, dy);
+    x = dx + CentreX + OriginX;
+    y = dy + CentreY + OriginY;
+  }
+};
+
+// |right - left| * |bottom - top| of a rectangle, as a Double.
+double RectArea(int32_t left, int32_t top, int32_t right, int32_t bottom);
+
+namespace platform {
+class Bitmap;
+}
+// The chart frame: four solid lines of width 3 in HorizonPixel, stopping at
+// NearWhitePixel, from (3, 3) around the bitmap's far corner (W, H).
+void DrawChartFrame(platform::Bitmap& target);

@@ -1,0 +1,65 @@
+// A plotter made ready for calling single chart layers: a W x H chart at a
+// zoom and view centre for an observer at a latitude, its projection set
+// up, drawing into a bitmap through a drawing context and the raw pixel
+// routines, as the render does between its setup steps and its layers.
+#pragma once
+
+#include <memory>
+
+#include "astro/observer.h"
+#include "chart/drawing_colors.h"
+#include "chart/graph_misc.h"
+#include "chart/plotter.h"
+#include "chart/styles.h"
+#include "platform/drawing.h"
+
+struct LayerScene {
+  std::unique_ptr<tPlotter> p = std::make_unique<tPlotter>();
+  platform::Bitmap bitmap;
+  std::unique_ptr<platform::DrawingContext> dc;
+
+  // centreAlt, centreAz, latitude in radians; jdUT the instant.
+  LayerScene(int w, int h, double zoom, double centreAlt, double centreAz, double latitude,
+             double jdUT = 2451545.0)
+      : bitmap(w, h) {
+    SetDefaultObjectColors();
+    SetDefaultStyleFonts();
+    MakeDrawingColors();
+    tPlotter& t = *p;
+    SetObserverLocation(t.Observer, 0, latitude, 0);
+    SetObserverUT(t.Observer, jdUT);
+    t.Observer.PrecessionOn = 0;
+    t.Width = w;
+    t.Height = h;
+    t.DpiX = t.DpiY = 100;
+    t.Aspect = 1;
+    t.SizeUnitX = t.SizeUnitY = 4;
+    t.Zoom = zoom;
+    t.ChartLeft = t.ChartTop = 0;
+    t.ChartRight = w;
+    t.ChartBottom = h;
+    t.OriginX = t.OriginY = 0;
+    t.CentreAlt = centreAlt;
+    t.CentreAz = centreAz;
+    t.SetupProjection();
+    t.VisibleBand[0] = TwoPi;
+    t.VisibleBand[1] = 0;
+    t.VisibleBand[2] = 1.5707963267948966;
+    t.VisibleBand[3] = -1.5707963267948966;
+    dc = std::make_unique<platform::DrawingContext>(bitmap);
+    dc->SetBkTransparent(true);
+    SetDrawTarget(bitmap);
+    t.Ctx.Dc = dc.get();
+    t.Ctx.Target = &bitmap;
+    t.ResetOccupied();
+  }
+  ~LayerScene() {
+    dc.reset();
+    ClearDrawTarget();
+  }
+  LayerScene(const LayerScene&) = delete;
+  LayerScene& operator=(const LayerScene&) = delete;
+
+  // Colour of pixel (x, y) without the byte above the colour.
+  uint32_t At(int x, int y) const { return bitmap.Pixel(x, y) & platform::kRgbMask; }
+};

@@ -1,0 +1,359 @@
+// The chart's sky layers, each called alone on a prepared plotter (see
+// layer_scene.h): the star size table and the naked-eye limits, the deep-sky
+// zoom gate, object cap and outline bounds, the grid spacing and thinning
+// near the pole, the ground at high zoom, and the phase discs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "astro/reference_files.h"
+#include "astro/transforms.h"
+#include "catalog/object_catalog.h"
+#include "catalog/sqlite_db.h"
+#include "catalog/stars.h"
+#include "chart/layers.h"
+#include "tests/chart/layer_scene.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+constexpr double kDeg = 3.141592653589793 / 180.0;
+constexpr double kHalfPi = 1.5707963267948966;
+
+// Equatorial position of (altitude, azimuth) for the scene's observer.
+void RaDecOf(const tPlotter& p, double alt, double az, double& ra, double& dec) {
+  HorizontalToEquatorial(p.Observer, ra, dec, az, alt);
+}
+
+// --- Stars ----------------------------------------------------------------------------
+
+// Worked example of the star size table: bright -1.0, faint 6.0, unit 4:
+// b = 10, f = 80; entry 80 is (2, 2) (half a unit), entry 10 is (10, 10)
+// (70/71 * 8 = 7.89 -> 8, plus 2); everything outside 10..80 is 0.
+TEST(StarLayer, SizeTableEnds) {
+  LayerScene s(100, 100, 1, kHalfPi, -3.141592653589793, 0);
+  tPlotter& p = *s.p;
+  struct Case {
+    double bright, faint, adjust;
+    int byte, radius;
+  };
+  const Case cases[] = {
+      {-1.0, 6.0, 0, 80, 2},  {-1.0, 6.0, 0, 10, 10}, {-1.0, 6.0, 0, 9, 0},  {-1.0, 6.0, 0, 81, 0},
+      {-1.0, 6.0, 0, 0, 0},   {-1.0, 6.0, 0, 140, 0}, {-1.0, 6.0, -100, 10, 2}, {-1.0, 6.0, -100, 80, 2},
+      {6.0, -1.0, 0, 40, 0},  {-3.0, 13.0, 0, 0, 9},  {-3.0, 13.0, 0, 140, 2},
+  };
+  for (const Case& c : cases) {
+    p.MakeStarSizeTable(c.bright, c.faint, c.adjust);
+    EXPECT_EQ(p.StarSizeTable[c.byte][0], c.radius) << c.bright << " " << c.faint << " byte " << c.byte;
+    EXPECT_EQ(p.StarSizeTable[c.byte][1], c.radius);
+    EXPECT_EQ(p.StarWidth(uint8_t(c.byte)), 2 * c.radius);
+  }
+  EXPECT_EQ(p.StarWidth(141), 0);
+  EXPECT_EQ(p.StarHeight(200), 0);
+}
+
+// Four stars 10° from the zenith of magnitudes 6.0, 6.1, 7.0 and 7.1: with
+// naked-eye stars only, zoom 1 shows magnitude 6.0, zoom 2.5 up to 7.0,
+// zoom 3.5 every star; without the option every star at any zoom.
+TEST(StarLayer, NakedEyeLimitsByZoom) {
+  const uint8_t bytes[4] = {80, 81, 90, 91};
+  struct Case {
+    double zoom;
+    uint8_t nakedEye;
+    bool drawn[4];
+  };
+  const Case cases[] = {
+      {1.0, 1, {true, false, false, false}}, {1.5, 1, {true, false, false, false}},
+      {2.5, 1, {true, true, true, false}},   {3.5, 1, {true, true, true, true}},
+      {1.0, 0, {true, true, true, true}},
+  };
+  for (const Case& c : cases) {
+    LayerScene s(400, 400, c.zoom, kHalfPi, -3.141592653589793, 50 * kDeg);
+    tPlotter& p = *s.p;
+    p.NakedEyeOnly = c.nakedEye;
+    std::vector<TSaoStar> stars(4);
+    for (int i = 0; i < 4; ++i) {
+      double ra, dec;
+      RaDecOf(p, 80 * kDeg, i * 90 * kDeg, ra, dec);
+      stars[std::size_t(i)] = TSaoStar{float(ra), float(dec), 0, 0, 0, 0, bytes[i], 4, 0};
+    }
+    SaoStars = stars;
+    SaoStarCount = 4;
+    p.DrawStars();
+    for (int i = 0; i < 4; ++i) {
+      double alt, az;
+      int32_t x, y;
+      p.RaDecToAltAz(stars[std::size_t(i)].RA, stars[std::size_t(i)].Dec, alt, az);
+      ASSERT_TRUE(p.ProjectToPixel(alt, az, x, y));
+      EXPECT_EQ(s.At(x, y) != 0, c.drawn[i]) << "zoom " << c.zoom << " byte " << int(bytes[i]);
+    }
+  }
+  SaoStars.clear();
+  SaoStarCount = 0;
+}
+
+TEST(StarLayer, BayerLettersAreGreek) {
+  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[0])), "\u03B1");  // 1 alpha
+  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[7])), "\u03B8");  // 8 theta
+  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[9])), "\u03BA");  // 10 kappa
+  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[23])), "\u03C9");  // 24 omega
+}
+
+// --- Deep-sky objects ---------------------------------------------------------------------
+
+TEST(DeepSkyLayer, MagnitudeGateByZoom) {
+  struct Case {
+    double zoom, mv;
+    bool drawn;
+  };
+  const Case cases[] = {
+      {1.5, 9.9, true},   {1.5, 10.0, false}, {2.0, 9.9, true},   {2.0, 10.0, false}, {2.5, 11.9, true},
+      {5.0, 12.0, false}, {5.01, 12.0, true}, {6.0, 13.9, true},  {6.0, 14.0, false}, {10.5, 14.9, true},
+      {16.5, 15.9, true}, {16.5, 16.0, false}, {32.5, 17.9, true}, {39.0, 18.0, false}, {39.5, 30.0, true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DeepSkyZoomGate(c.zoom, c.mv), c.drawn) << c.zoom << " " << c.mv;
+}
+
+// A small object database of the tests: rows of (ID, CL, RA, DE, Mv, MaA, PA).
+struct ObjectRows {
+  testing_support::TempDir dir;
+  std::string path = dir.File("Objects.sqlite");
+  TSQLiteDatabase db{path, true};
+  ObjectRows() {
+    db.Execute("CREATE TABLE BASE_OBJECT_CATALOG (idx INTEGER, ID VARCHAR(255), SubID VARCHAR(255), "
+               "CL VARCHAR(255), SubCL VARCHAR(255), RA DOUBLE, DE DOUBLE, Mv FLOAT, MaA INTEGER, "
+               "MiA INTEGER, PA INTEGER, DIST DOUBLE, RNGCOld VARCHAR(255), RNGCNew VARCHAR(255))");
+    db.BeginTransaction();
+  }
+  void Add(int idx, const std::string& cl, double ra, double de, double mv, int maA, int pa) {
+    db.AddParamInt(":idx", idx);
+    db.AddParamText(":id", std::to_string(idx));
+    db.AddParamText(":cl", cl);
+    db.AddParamFloat(":ra", ra);
+    db.AddParamFloat(":de", de);
+    db.AddParamFloat(":mv", mv);
+    db.AddParamInt(":maa", maA);
+    db.AddParamInt(":pa", pa);
+    db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, SubID, CL, RA, DE, Mv, MaA, PA) "
+               "VALUES (:idx, :id, '', :cl, :ra, :de, :mv, :maa, :pa)");
+  }
+  void Open() {
+    db.Commit();
+    ObjectCatalog = std::make_unique<tCO>(path, std::vector<std::string>{kBaseCatalogTable});
+  }
+  ~ObjectRows() { ObjectCatalog.reset(); }
+};
+
+// 3,005 open clusters around the zenith, all on the chart: the pass draws
+// and remembers the first 3,000 and no more.
+TEST(DeepSkyLayer, AtMost3000Objects) {
+  LayerScene s(1000, 1000, 8, kHalfPi, -3.141592653589793, 40 * kDeg);
+  tPlotter& p = *s.p;
+  ObserverTime = p.Observer;
+  ObjectRows rows;
+  for (int i = 0; i < 3005; ++i) {
+    double ra, dec;
+    RaDecOf(p, (86 + 0.07 * (i / 60)) * kDeg, (i % 60) * 6 * kDeg, ra, dec);
+    rows.Add(i + 1, "1", ra, dec, 5.0, 100, kNoSize);
+  }
+  rows.Open();
+  p.DrawDeepSkyObjects();
+  EXPECT_EQ(p.ObjectLabelCount, kMaxObjectLabels);
+  EXPECT_EQ(p.OccupiedCount, kMaxObjectLabels);
+  EXPECT_EQ(p.ObjectLabelList[kMaxObjectLabels].Record, kMaxObjectLabels - 1);
+  EXPECT_EQ(p.ObjectLabelList[kMaxObjectLabels].Occupied, kMaxObjectLabels);
+}
+
+// Symbols at the chart centre with one degree = 60 pixels: classes 0, 7 and
+// a class text that is no number draw nothing; a nebula outline whose start
+// lies beyond the outline table draws nothing; an outline longer than the
+// polygon buffer is drawn from the points the buffer holds.
+TEST(DeepSkyLayer, SymbolClassesAndOutlineBounds) {
+  LayerScene s(600, 600, 1, kHalfPi, -3.141592653589793, 40 * kDeg);
+  tPlotter& p = *s.p;
+  ObserverTime = p.Observer;
+  // An outline of 150 points 2° around the zenith, then the end marker.
+  const int kPoints = 150;
+  for (int k = 1; k <= kPoints; ++k) {
+    double ra, dec;
+    RaDecOf(p, 88 * kDeg, k * 360.0 / kPoints * kDeg, ra, dec);
+    NebulaOutlineTable[k] = TNebulaOutlinePoint{0, 0, ra, dec};
+  }
+  NebulaOutlineTable[kPoints + 1] = TNebulaOutlinePoint{kOutlineEnd, 0, 0, 0};
+  NebulaOutlineCount = kPoints;
+  ObjectRows rows;
+  double ra, dec;
+  RaDecOf(p, kHalfPi, 0, ra, dec);
+  struct Case {
+    const char* cl;
+    int pa;
+    bool drawn;
+  };
+  const Case cases[] = {{"0", kNoSize, false}, {"7", kNoSize, false}, {"x", kNoSize, false},
+                        {"3", 1, true},        {"3", 5000, false},    {"3", kNoSize, true},
+                        {"1", kNoSize, true},  {"2", kNoSize, true},  {"4", kNoSize, true},
+                        {"5", kNoSize, true},  {"6", 5000, true}};
+  int n = 0;
+  for (const Case& c : cases) rows.Add(++n, c.cl, ra, dec, 5.0, 300, c.pa);
+  rows.Open();
+  const double cx = 300, cy = 300;
+  n = 0;
+  for (const Case& c : cases) {
+    TObjectsLock lock;
+    ASSERT_TRUE(ObjectCatalog->SeekRecord(n++));
+    EXPECT_EQ(p.DrawObjectSymbol(*s.dc, 1, cx, cy, cx, cy + 60), c.drawn) << c.cl << " " << c.pa;
+  }
+  NebulaOutlineCount = 0;
+  NebulaOutlineTable[1] = TNebulaOutlinePoint{kOutlineEnd, 0, 0, 0};
+}
+
+// --- Coordinate grids ---------------------------------------------------------------------
+
+// Number of separate lit runs of pixels met on the circle of radius r
+// about the chart centre.
+int CrossingsOnCircle(const LayerScene& s, double r) {
+  const int n = int(8 * 3.141592653589793 * r);
+  const double cx = s.p->CentreX, cy = s.p->CentreY;
+  auto lit = [&](int i) {
+    const double a = 2 * 3.141592653589793 * i / n;
+    return s.At(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy + r * std::sin(a)))) != 0;
+  };
+  int runs = 0;
+  for (int i = 0; i < n; ++i)
+    if (lit(i) && !lit((i + n - 1) % n)) ++runs;
+  return runs;
+}
+
+// At the north pole the pole stands at the zenith and a circle of
+// declination δ is a circle about the chart centre: the number of meridians
+// crossing it shows the spacing level and the thinning. Level 0 (zoom
+// below 6): 24 hour lines, every 2nd above 70°, every 6th above 80° (0h,
+// 6h, 12h, 18h); level 1 (zoom 6): 48, every 2nd above 75°, 4th above 80°,
+// 12th above 85°; level 2 (zoom 12): 96 with the same thinning.
+TEST(GridLayer, SpacingAndThinningNearThePole) {
+  struct Case {
+    double zoom, dec;
+    int meridians;
+  };
+  const Case cases[] = {{1, 65, 24}, {1, 75, 12}, {1, 85, 4}, {5.9, 85, 4},  {6, 77, 24},
+                        {6, 82, 12}, {6, 87, 4},  {12, 83, 24}, {12, 87, 8}};
+  for (const Case& c : cases) {
+    LayerScene s(1000, 1000, c.zoom, kHalfPi, -3.141592653589793, 90 * kDeg);
+    s.p->GridLabels = 0;
+    s.p->DrawEquatorialGrid();
+    const double pixelsPerDegree = 500 * c.zoom / 90;
+    EXPECT_EQ(CrossingsOnCircle(s, (90 - c.dec) * pixelsPerDegree), c.meridians) << c.zoom << " " << c.dec;
+  }
+}
+
+TEST(GridLayer, LevelsBySpacingSwitch) {
+  EXPECT_EQ(GridLevel(true, 2, 5.9), 0);
+  EXPECT_EQ(GridLevel(true, 2, 6.0), 1);
+  EXPECT_EQ(GridLevel(true, 0, 12.0), 2);
+  EXPECT_EQ(GridLevel(false, 2, 1.0), 2);
+}
+
+// --- Horizon and ground ---------------------------------------------------------------------
+
+// The ground drawn over a sky-coloured chart: every pixel whose altitude
+// (from the inverse projection) is clearly above the horizon keeps the sky,
+// every one clearly below is ground, at zoom 1 and at zoom 40 near the
+// horizon, where the far horizon lies beyond the 32767-pixel limit. The
+// margin is the horizon chords' sagitta (90° × (1 − cos 1.8°) = 0.044°)
+// plus two pixels.
+TEST(HorizonLayer, GroundStaysBelowTheHorizon) {
+  struct Case {
+    double zoom, alt, az;
+  };
+  const Case cases[] = {{1, 90, 180}, {40, 1, 180}, {40, 0.2, 10}, {8, 5, 90}, {40, -0.5, 300}, {3, 10, 45}};
+  const uint32_t sky = platform::MakePixel(20, 40, 90);
+  for (const Case& c : cases) {
+    LayerScene s(640, 400, c.zoom, c.alt * kDeg, c.az * kDeg, 45 * kDeg);
+    s.bitmap.Fill(sky);
+    s.p->DrawGround();
+    const double pixelsPerDegree = 200 * c.zoom / 90;
+    const double margin = 0.045 + 2 / pixelsPerDegree;
+    int skyCount = 0, groundCount = 0;
+    for (int y = 0; y < 400; y += 5)
+      for (int x = 0; x < 640; x += 5) {
+        double ra, dec, alt, az;
+        s.p->ScreenToRaDec(x, y, ra, dec, alt, az);
+        const double altDeg = alt / kDeg;
+        if (altDeg > margin) {
+          ++skyCount;
+          ASSERT_EQ(s.At(x, y), sky) << "zoom " << c.zoom << " at " << x << "," << y << " alt " << altDeg;
+        } else if (altDeg < -margin) {
+          ++groundCount;
+          ASSERT_EQ(s.At(x, y), 0u) << "zoom " << c.zoom << " at " << x << "," << y << " alt " << altDeg;
+        }
+      }
+    EXPECT_GT(skyCount, 100) << c.zoom;
+    if (c.alt < 80) {
+      EXPECT_GT(groundCount, 100) << c.zoom;
+    }
+  }
+}
+
+// --- Phase discs ------------------------------------------------------------------------------
+
+double PolygonArea(const QPoint* pts, int n) {
+  double a = 0;
+  for (int i = 0; i < n; ++i) {
+    const QPoint& p = pts[i];
+    const QPoint& q = pts[(i + 1) % n];
+    a += double(p.x()) * q.y() - double(q.x()) * p.y();
+  }
+  return std::fabs(a) / 2;
+}
+
+// Disc of radius 40: full (phase π) leaves no shadow, new (0 or 2π) shades
+// it whole, quarter (π/2, and 3π/2 alike) shades half; with rotation 0 the
+// shadow is the lower half, a rotation of π/2 moves it to the right.
+TEST(PhaseLayer, DiscsAtNewQuarterAndFull) {
+  LayerScene s(200, 200, 1, kHalfPi, -3.141592653589793, 0);
+  tPlotter& p = *s.p;
+  const double pi = 3.141592653589793;
+  p.MakePhasePolygons(1, 100, 100, 40, 40, 0, pi);
+  const double disc = PolygonArea(PhaseDiscPoints[1], 37);
+  EXPECT_NEAR(disc, pi * 1600, 0.02 * pi * 1600);
+  EXPECT_LT(PolygonArea(PhaseShadowPoints[1], 38), 0.01 * disc);
+  for (double phase : {0.0, 2 * pi}) {
+    p.MakePhasePolygons(1, 100, 100, 40, 40, 0, phase);
+    EXPECT_NEAR(PolygonArea(PhaseShadowPoints[1], 38), disc, 0.02 * disc) << phase;
+  }
+  for (double phase : {pi / 2, 3 * pi / 2}) {
+    p.MakePhasePolygons(1, 100, 100, 40, 40, 0, phase);
+    EXPECT_NEAR(PolygonArea(PhaseShadowPoints[1], 38), disc / 2, 0.02 * disc) << phase;
+  }
+  // Drawn: white disc, near-black shadow below (rotation 0), right (π/2).
+  const uint32_t shade = platform::MakePixel(23, 23, 23), white = platform::MakePixel(255, 255, 255);
+  p.MakePhasePolygons(1, 100, 100, 40, 40, 0, pi / 2);
+  p.DrawPhaseDisc(*s.dc, 1);
+  EXPECT_EQ(s.At(100, 120), shade);
+  EXPECT_EQ(s.At(100, 80), white);
+  p.MakePhasePolygons(1, 100, 100, 40, 40, pi / 2, pi / 2);
+  p.DrawPhaseDisc(*s.dc, 1);
+  EXPECT_EQ(s.At(120, 100), shade);
+  EXPECT_EQ(s.At(80, 100), white);
+  // Radii of 0 collapse every point onto the centre.
+  p.MakePhasePolygons(2, 50, 60, 0, 0, 0.3, 1.0);
+  for (int j = 0; j < 38; ++j) EXPECT_EQ(PhaseShadowPoints[2][j], QPoint(50, 60));
+}
+
+TEST(PhaseLayer, ScreenAngle) {
+  LayerScene s(100, 100, 1, kHalfPi, -3.141592653589793, 0);
+  struct Case {
+    int x1, y1, x2, y2;
+    double aspect;
+    int angle;
+  };
+  const Case cases[] = {{60, 50, 50, 50, 1, -90}, {50, 60, 50, 50, 1, 0},   {50, 40, 50, 50, 1, 180},
+                        {40, 50, 50, 50, 1, 90},  {60, 60, 50, 50, 1, -45}, {60, 60, 50, 50, 2, -63}};
+  for (const Case& c : cases) {
+    s.p->Aspect = c.aspect;
+    EXPECT_EQ(s.p->ScreenAngle(c.x1, c.y1, c.x2, c.y2), c.angle) << c.x1 << "," << c.y1;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,315 @@
+// The main chart rendered headless at 1920 x 1080 on reference data built
+// by noctra-mkdata, checked from outside the layers: positions come from the
+// astronomy core and the projection's definition (azimuthal equidistant
+// about the zenith, north up and east left in the zenith view, the view
+// centre on the chart centre), and the drawing is read back from pixels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "astro/observer.h"
+#include "astro/planets.h"
+#include "astro/sun_moon.h"
+#include "astro/transforms.h"
+#include "catalog/stars.h"
+#include "chart/graph_misc.h"
+#include "chart/headless_scene.h"
+#include "chart/plotter.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kDeg = kPi / 180.0;
+constexpr double kLatitude = 50 * kDeg;
+constexpr double kLongitudeWest = -10 * kDeg;  // 10° east
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+uint32_t Brightness(uint32_t p) { return std::max({(p >> 16) & 255u, (p >> 8) & 255u, p & 255u}); }
+
+// Angular distance between two equatorial positions, radians.
+double Separation(double ra1, double dec1, double ra2, double dec2) {
+  const double c = std::sin(dec1) * std::sin(dec2) + std::cos(dec1) * std::cos(dec2) * std::cos(ra1 - ra2);
+  return std::acos(std::clamp(c, -1.0, 1.0));
+}
+
+// The Sun's and Moon's altitudes at jdUT, from the core.
+void SunMoonAltitudes(double jd, double& sunAlt, double& moonAlt, double* phase = nullptr) {
+  TObserverTime obs;
+  InitObserver(obs);
+  SetObserverLocation(obs, kLongitudeWest, kLatitude, 0);
+  SetObserverUT(obs, jd);
+  TSolarContext ctx{};
+  ctx.NovasOff = 1;
+  CalcSun(ctx, obs);
+  TSolSysBody moon = MoonBody;
+  moon.LastJD = -1e7;
+  CalcMoon(ctx, obs, moon);
+  double az;
+  EquatorialToHorizontal(obs, sunAlt, az, ctx.SunRA, ctx.SunDec);
+  EquatorialToHorizontal(obs, moonAlt, az, moon.RA, moon.Dec);
+  if (phase) *phase = moon.PhaseAngle;
+}
+
+class ChartSky : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const std::string folder = NOCTRA_CHART_REFDATA;
+    if (!std::filesystem::exists(folder + "SAO_YALE.DAT")) return;
+    std::string error;
+    loaded_ = LoadHeadlessScene(folder, 6.5, error);
+    ASSERT_TRUE(loaded_) << error;
+    // A dark night with the Moon well up, and a day with the Sun well up,
+    // found hour by hour from 2026 January 15, 12h UT.
+    for (double jd = 2461056.0; jd < 2461086.0 && !(night_ > 0 && day_ > 0 && quarter_ > 0); jd += 1.0 / 24) {
+      double sun, moon, phase;
+      SunMoonAltitudes(jd, sun, moon, &phase);
+      if (night_ == 0 && sun < -20 * kDeg && moon > 25 * kDeg) night_ = jd;
+      if (day_ == 0 && sun > 10 * kDeg) day_ = jd;
+      const double q = std::fabs(std::remainder(phase, kPi));  // 0 at new and full, π/2 at quarters
+      if (quarter_ == 0 && sun < -6 * kDeg && moon > 20 * kDeg && q > 70 * kDeg) quarter_ = jd;
+    }
+  }
+  void SetUp() override {
+    if (!loaded_) {
+      const char* ci = std::getenv("CI");
+      if (ci && *ci) FAIL() << "the reference data were not built";
+      GTEST_SKIP() << "the reference data were not built (public sources not installed)";
+    }
+    ASSERT_GT(night_, 0);
+    ASSERT_GT(day_, 0);
+    plotter_ = std::make_unique<tPlotter>();
+    MainPlotter = plotter_.get();
+    plotter_->Width = kWidth;
+    plotter_->Height = kHeight;
+    plotter_->DpiX = plotter_->DpiY = 96;
+    plotter_->Zoom = 1.0;
+    plotter_->ConstellationBoundaries = 0;
+    plotter_->ConstellationLines = 0;
+    plotter_->ShowGrid = 0;
+    plotter_->StarIdentification = 0;
+    plotter_->PlanetLabels = 0;
+    plotter_->MoonLabel = 0;
+    plotter_->SunLabel = 0;
+    plotter_->ShowObjects = 0;
+  }
+  void TearDown() override {
+    ClearDrawTarget();
+    MainPlotter = nullptr;
+  }
+
+  void Render(double jd) {
+    SetHeadlessInstant(*plotter_, kLongitudeWest, kLatitude, jd);
+    bitmap_ = std::make_unique<platform::Bitmap>(kWidth, kHeight);
+    platform::DrawingContext dc(*bitmap_);
+    plotter_->Plot(dc, bitmap_.get());
+  }
+  // Where the projection's definition puts (alt, az) for the rendered view.
+  void Expected(double alt, double az, double& x, double& y) const {
+    const tPlotter& p = *plotter_;
+    const double s = p.CentreY * p.Zoom / (kPi / 2);
+    const double d = az - p.CentreAz;  // CentreAz holds the centre azimuth + π
+    const double z = kPi / 2 - alt;
+    x = p.CentreX - std::sin(d) * z * s;
+    y = p.CentreY - std::cos(d) * z * s - (kPi / 2 - p.CentreAlt) / (kPi / 2) * p.CentreY * p.Zoom;
+  }
+  // The brightest pixel within `r` pixels of (x, y), and where it is.
+  uint32_t BrightestNear(double x, double y, int r, int* bx = nullptr, int* by = nullptr) const {
+    uint32_t best = 0;
+    for (int j = int(std::lround(y)) - r; j <= int(std::lround(y)) + r; ++j)
+      for (int i = int(std::lround(x)) - r; i <= int(std::lround(x)) + r; ++i) {
+        if (i < 0 || j < 0 || i >= kWidth || j >= kHeight) continue;
+        const uint32_t b = Brightness(bitmap_->Pixel(i, j));
+        if (b > best) {
+          best = b;
+          if (bx) *bx = i;
+          if (by) *by = j;
+        }
+      }
+    return best;
+  }
+  // The brightest star of the catalogue between altitudes lo and hi.
+  const TSaoStar* BrightStar(double lo, double hi, double& alt, double& az) const {
+    const TSaoStar* best = nullptr;
+    for (const TSaoStar& s : SaoStars) {
+      double a, z;
+      EquatorialToHorizontal(plotter_->Observer, a, z, s.RA, s.Dec);
+      if (a > lo && a < hi && (!best || s.Magnitude < best->Magnitude)) {
+        best = &s;
+        alt = a;
+        az = z;
+      }
+    }
+    return best;
+  }
+
+  static bool loaded_;
+  static double night_, day_, quarter_;
+  std::unique_ptr<tPlotter> plotter_;
+  std::unique_ptr<platform::Bitmap> bitmap_;
+};
+bool ChartSky::loaded_ = false;
+double ChartSky::night_ = 0;
+double ChartSky::day_ = 0;
+double ChartSky::quarter_ = 0;
+
+TEST_F(ChartSky, BrightStarIsDrawnAtItsProjectedPlaceAndReadsBack) {
+  // Zenith view at zoom 1: the star's pixel within one pixel of the
+  // projection of its altitude and azimuth.
+  Render(night_);
+  double alt = 0, az = 0, x = 0, y = 0;
+  const TSaoStar* star = BrightStar(20 * kDeg, 80 * kDeg, alt, az);
+  ASSERT_NE(star, nullptr);
+  Expected(alt, az, x, y);
+  EXPECT_GE(BrightestNear(x, y, 1), 120u) << "no star at (" << x << ", " << y << ")";
+
+  // A view at zoom 4 centred 1° below and 2° east of the star: its pixel,
+  // and the position read back there (0.05°; one pixel is 0.04° here).
+  plotter_->ZenithView = 0;
+  plotter_->CentreOnHorizon = 1;
+  plotter_->Zoom = 4;
+  plotter_->HeldAlt = alt - 1 * kDeg;
+  plotter_->HeldAz = az + 2 * kDeg;
+  Render(night_);
+  Expected(alt, az, x, y);
+  EXPECT_NEAR(x, kWidth / 2 - 2 * std::cos(alt) / 90 * 540 * 4, 8.0);  // east of the centre is left
+  int bx = 0, by = 0;
+  EXPECT_GE(BrightestNear(x, y, 1, &bx, &by), 120u) << "no star at (" << x << ", " << y << ")";
+  double ra, dec, ralt, raz;
+  ASSERT_TRUE(plotter_->ScreenToRaDec(int32_t(std::lround(x)), int32_t(std::lround(y)), ra, dec, ralt, raz));
+  EXPECT_LT(Separation(ra, dec, star->RA, star->Dec), 0.05 * kDeg);
+}
+
+TEST_F(ChartSky, PolarisStandsAtTheLatitude) {
+  Render(night_);
+  // Polaris: the brightest star within 2° of the north pole.
+  const TSaoStar* polaris = nullptr;
+  for (const TSaoStar& s : SaoStars)
+    if (s.Dec > 88 * kDeg && (!polaris || s.Magnitude < polaris->Magnitude)) polaris = &s;
+  ASSERT_NE(polaris, nullptr);
+  ASSERT_LT(polaris->Magnitude, 45);  // magnitude 2.0
+  // Find its image near altitude = latitude due north (1° = 6 pixels).
+  double x, y;
+  Expected(kLatitude, 0, x, y);
+  int bx = 0, by = 0;
+  ASSERT_GE(BrightestNear(x, y, 6, &bx, &by), 120u);
+  double ra, dec, alt, az;
+  ASSERT_TRUE(plotter_->ScreenToRaDec(bx, by, ra, dec, alt, az));
+  EXPECT_NEAR(alt, kLatitude, 1 * kDeg);
+}
+
+TEST_F(ChartSky, StarsBelowTheHorizonAreNotDrawn) {
+  Render(night_);
+  int checked = 0;
+  for (const TSaoStar& s : SaoStars) {
+    if (s.Magnitude > 50) continue;  // brighter than magnitude 3
+    double alt, az, x, y;
+    EquatorialToHorizontal(plotter_->Observer, alt, az, s.RA, s.Dec);
+    if (alt > -1 * kDeg) continue;
+    Expected(alt, az, x, y);
+    if (x < 2 || y < 2 || x > kWidth - 3 || y > kHeight - 3) continue;
+    ++checked;
+    EXPECT_EQ(BrightestNear(x, y, 1), 0u) << "star at altitude " << alt / kDeg;
+  }
+  EXPECT_GT(checked, 10);
+}
+
+TEST_F(ChartSky, MoonAndPlanetsAreDrawnWhereTheCorePutsThem) {
+  Render(night_);
+  TObserverTime obs = plotter_->Observer;
+  obs.ClipBelowHorizon = 0;
+  TSolarContext ctx{};
+  ctx.NovasOff = 1;
+  CalcSunTopocentric(ctx, obs);
+  CalcSun(ctx, obs);
+  CalcEarthOrbit(ctx, obs);
+  std::vector<TSolSysBody> bodies;
+  TSolSysBody moon = MoonBody;
+  moon.LastJD = -1e7;
+  CalcMoon(ctx, obs, moon);
+  bodies.push_back(moon);
+  for (int p = 1; p <= kPlanetCount; ++p) {
+    if (p == kEarthNumber) continue;
+    TSolSysBody b = Planets[p - 1];
+    b.LastJD = -1e7;
+    CalcPlanet(ctx, obs, b);
+    bodies.push_back(b);
+  }
+  int drawn = 0;
+  for (const TSolSysBody& b : bodies) {
+    double alt, az, x, y;
+    EquatorialToHorizontal(obs, alt, az, b.RA, b.Dec);
+    if (alt < 3 * kDeg) continue;
+    Expected(alt, az, x, y);
+    ++drawn;
+    EXPECT_GE(BrightestNear(x, y, 2), 60u) << b.Name.str() << " not at (" << x << ", " << y << ")";
+  }
+  EXPECT_GE(drawn, 3);  // the Moon and at least two planets are up
+}
+
+TEST_F(ChartSky, MoonsLitSideFacesTheSun) {
+  // Near a quarter Moon, at zoom 30 centred on the Moon (90 pixels across):
+  // the lit part of the phase disc lies on the Sun's side of its centre.
+  ASSERT_GT(quarter_, 0);
+  SetHeadlessInstant(*plotter_, kLongitudeWest, kLatitude, quarter_);
+  TObserverTime obs = plotter_->Observer;
+  TSolarContext ctx{};
+  ctx.NovasOff = 1;
+  CalcSun(ctx, obs);
+  TSolSysBody moon = MoonBody;
+  moon.LastJD = -1e7;
+  CalcMoon(ctx, obs, moon);
+  double malt, maz, salt, saz;
+  EquatorialToHorizontal(obs, malt, maz, moon.RA, moon.Dec);
+  EquatorialToHorizontal(obs, salt, saz, ctx.SunRA, ctx.SunDec);
+  plotter_->ZenithView = 0;
+  plotter_->CentreOnHorizon = 1;
+  plotter_->Zoom = 30;
+  plotter_->HeldAlt = malt;
+  plotter_->HeldAz = maz;
+  plotter_->MoonImage = 0;
+  Render(quarter_);
+  double mx, my, sx, sy;
+  Expected(malt, maz, mx, my);
+  Expected(salt, saz, sx, sy);
+  double cx = 0, cy = 0;
+  int lit = 0;
+  for (int y = int(my) - 50; y <= int(my) + 50; ++y)
+    for (int x = int(mx) - 50; x <= int(mx) + 50; ++x)
+      if (Brightness(bitmap_->Pixel(x, y)) > 200) {
+        cx += x - mx;
+        cy += y - my;
+        ++lit;
+      }
+  ASSERT_GT(lit, 500);
+  const double dot = (cx * (sx - mx) + cy * (sy - my)) / std::hypot(cx, cy) / std::hypot(sx - mx, sy - my);
+  EXPECT_GT(dot, 0.8) << "lit side towards (" << cx / lit << ", " << cy / lit << ")";
+}
+
+TEST_F(ChartSky, GroundAndSkyKeepTheirSidesAtZoom40NearTheHorizon) {
+  // By day at zoom 40, centred 0.5° above the southern horizon: the horizon
+  // lies 120 pixels below the centre (0.5° of 90° × 540 × 40) and curves up
+  // by about 21 pixels at the edges (radius 21,600 pixels).
+  plotter_->ZenithView = 0;
+  plotter_->CentreOnHorizon = 1;
+  plotter_->Zoom = 40;
+  plotter_->HeldAlt = 0.5 * kDeg;
+  plotter_->HeldAz = 180 * kDeg;
+  Render(day_);
+  int skyBlue = 0, skyAll = 0;
+  for (int y = 0; y < kHeight / 2 + 80; y += 7)
+    for (int x = 0; x < kWidth; x += 7) {
+      const uint32_t p = bitmap_->Pixel(x, y);
+      ++skyAll;
+      if ((p & 255u) > ((p >> 16) & 255u) + 40) ++skyBlue;
+    }
+  EXPECT_GT(skyBlue, skyAll * 95 / 100);
+  for (int y = kHeight / 2 + 150; y < kHeight; y += 3)
+    for (int x = 0; x < kWidth; x += 3) ASSERT_EQ(Brightness(bitmap_->Pixel(x, y)), 0u) << x << "," << y;
+}
+
+}  // namespace
