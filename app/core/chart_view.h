@@ -10,6 +10,11 @@
 #include <cstdint>
 #include <string>
 
+namespace platform {
+class Bitmap;
+class DrawingContext;
+}  // namespace platform
+
 // Display switches of the main plotter the shell toggles. Constellation
 // lines, names and boundaries are 2 (shown) or 0; the others 0 or 1.
 enum class TChartSwitch : int {
@@ -56,9 +61,14 @@ class IChartView {
 
   // True while a render runs.
   virtual bool Plotting() const = 0;
-  // Renders the chart into 32-bit pixels, rows from the top; false when
-  // nothing was drawn (no plotter).
-  virtual bool Plot(uint32_t* pixels, int width, int height, int stride) = 0;
+  // Renders the chart into the back buffer (its top-left width × height);
+  // false when nothing was drawn (no plotter).
+  virtual bool Plot(platform::Bitmap& target, int width, int height) = 0;
+  // Draws the chart on a printer page through `dc`: a map of width × height
+  // device pixels with its top-left corner at (left, top), at the page's
+  // resolution. False when nothing was drawn.
+  virtual bool PlotOnPage(platform::DrawingContext& dc, int left, int top, int width, int height, int dpiX,
+                          int dpiY) = 0;
 };
 
 // The stand-in until the plotter is wired in: keeps every value, has no sky.
@@ -81,7 +91,8 @@ class TPendingChartView : public IChartView {
   bool ScreenToRaDec(int, int, double&, double&) override { return false; }
   std::string TrackingText() const override { return {}; }
   bool Plotting() const override { return false; }
-  bool Plot(uint32_t*, int, int, int) override { return false; }
+  bool Plot(platform::Bitmap&, int, int) override { return false; }
+  bool PlotOnPage(platform::DrawingContext&, int, int, int, int, int, int) override { return false; }
 
   double centreRA = 0, centreDec = 0;
   int fullRecomputes = 0;

@@ -41,7 +41,12 @@
 #include "catalog/object_options.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
+#include "app/core/plotter_view.h"
+#include "astro/planets.h"
 #include "chart/drawing_colors.h"
+#include "chart/plotter.h"
+#include "chart/render_inputs.h"
+#include "chart/sun_moon_images.h"
 #include "chart/styles.h"
 #include "platform/halt.h"
 #include "platform/paths.h"
@@ -354,14 +359,9 @@ void TMainForm1::MeasureScreen(int& width, int& height) const {
 }
 
 bool TMainForm1::MakeBackBuffer() {
-  backBuffer_ = QImage(BackBufferWidth, BackBufferHeight, QImage::Format_RGB32);
-  if (backBuffer_.isNull()) {
-    BackBufferBits = nullptr;
-    return false;
-  }
-  backBuffer_.fill(0);
-  BackBufferBits = reinterpret_cast<uint32_t*>(backBuffer_.bits());
-  return true;
+  backBuffer_ = platform::Bitmap(BackBufferWidth, BackBufferHeight);
+  BackBufferBits = backBuffer_.IsNull() ? nullptr : backBuffer_.Row(0);
+  return !backBuffer_.IsNull();
 }
 
 void TMainForm1::ApplyInsetPresets() {
@@ -413,9 +413,24 @@ bool TMainForm1::StartUp() {
     ShowErrorMessage(11, "");
     return false;
   }
-  // 9. The chart's zoom at its start level.
-  chart_->SetZoom(ZoomScaleOfLevel(Keys.ZoomLevel));
+  // 9. The main plotter: the chart size and the screen's pixels per inch.
+  mainPlotter_ = std::make_unique<tPlotter>();
+  MainPlotter = mainPlotter_.get();
+  MainPlotter->Width = MapWidth;
+  MainPlotter->Height = MapHeight;
+  MainPlotter->DpiX = logicalDpiX();
+  MainPlotter->DpiY = logicalDpiY();
+  SetChartView(std::make_unique<TPlotterChartView>(*MainPlotter));
   LastZoom = chart_->Zoom();
+  TChartInputs inputs;
+  inputs.pointOfInterestCount = [] { return POICount; };
+  inputs.pointOfInterest = [](int32_t i, TChartPointOfInterest& poi) {
+    if (i < 1 || i > POICount) return false;
+    poi = {POITable[i].RA, POITable[i].Dec, POITable[i].Mode, POITable[i].Name};
+    return true;
+  };
+  inputs.showTrackName = [this](const std::string& t) { SetStatusText(4, t.empty() ? t : "Tracking: " + t); };
+  SetChartInputs(std::move(inputs));
   // 10. Settings from the registry, and the settings-file owners.
   ReadRegStars();
   ReadRegObjects();
@@ -424,18 +439,34 @@ bool TMainForm1::StartUp() {
   RegisterSettingsSection(2, {SettingsBlockBytes(2), [] { return ObjectFilterBlock(); },
                               [](const std::vector<uint8_t>* b) { return ApplyObjectFilterBlock(b); }});
   RegisterPointsOfInterestSection();
+  RegisterSettingsSection(kPlotterViewSlot,
+                          {kPlotterViewBytes, [] { return MainPlotter->ViewBlock(); },
+                           [](const std::vector<uint8_t>* b) {
+                             MainPlotter->Replot = 1;
+                             return !b || MainPlotter->ApplyViewBlock(*b);
+                           }});
   TCatalogHooks hooks;
   hooks.requestReplot = [this] { chart_->MarkReplot(); };
   hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
   hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
   SetCatalogHooks(std::move(hooks));
-  // 11. The build chain.
+  // 11. The build chain: styles and drawing colours, the constellation
+  // boundaries, the Sun and Moon pictures.
+  ConvertElementTable();
+  InitPlanetRecords(Planets);
+  InitExtraElementRecord(MoonBody);
+  MoonBody.LastJD = -1000000.0;
+  LoadNebulae();
   InitChartStyles();
+  SetDefaultStyleFonts();
+  ApplySavedStyleFonts();
   const std::vector<TBuildStep> chain = {
       {5, [] { return MakeDrawingColors(); }},
       {0,
        [] {
          LoadBounds();
+         PrecessBounds(ObserverTime);
+         LoadSunMoonImages();
          return true;
        }},
   };
@@ -537,11 +568,9 @@ void TMainForm1::Timer1Timer() {
 }
 
 void TMainForm1::RenderMainView() {
-  if (chart_->Plotting() || backBuffer_.isNull()) return;
-  backBuffer_.fill(0);
-  chart_->ClearReplot();
-  chart_->Plot(reinterpret_cast<uint32_t*>(backBuffer_.bits()), MapWidth, MapHeight,
-               int(backBuffer_.bytesPerLine() / 4));
+  if (chart_->Plotting() || backBuffer_.IsNull()) return;
+  backBuffer_.Fill(0);
+  chart_->Plot(backBuffer_, MapWidth, MapHeight);
   if (!CopyingChart) {
     if (insets_.applyMask) insets_.applyMask(backBuffer_);
     RenderRequest = false;
@@ -553,7 +582,7 @@ void TMainForm1::RenderMainView() {
 }
 
 void TMainForm1::FormResize() {
-  if (backBuffer_.isNull() || ResizeBusy || destroyed_) return;
+  if (backBuffer_.IsNull() || ResizeBusy || destroyed_) return;
   ResizeBusy = true;
   int w = 0, h = 0;
   MeasureScreen(w, h);
@@ -633,10 +662,14 @@ void TMainForm1::FormDestroy() {
   UnregisterAllWorkerThreads();
   FreeStarCatalogs();
   SetCatalogHooks({});
-  for (int slot : {1, 2, kPOISettingsSlot}) UnregisterSettingsSection(slot);
+  for (int slot : {1, 2, kPOISettingsSlot, kPlotterViewSlot}) UnregisterSettingsSection(slot);
   ObjectCatalog.reset();
   BackBufferBits = nullptr;
-  backBuffer_ = QImage();
+  backBuffer_ = platform::Bitmap();
+  SetChartInputs({});
+  chart_ = std::make_unique<TPendingChartView>();
+  MainPlotter = nullptr;
+  mainPlotter_.reset();
 }
 
 // --- Painting and input -------------------------------------------------------
@@ -647,7 +680,7 @@ TInsetPlaces TMainForm1::InsetPlaces() const {
 
 void TMainForm1::PaintBox1Paint(const QRect& clip) {
   QPainter p(PaintBox1);
-  if (ResizeBusy || backBuffer_.isNull()) {
+  if (ResizeBusy || backBuffer_.IsNull()) {
     p.fillRect(clip, Qt::black);
     return;
   }
@@ -683,7 +716,7 @@ void TMainForm1::PaintBox1Paint(const QRect& clip) {
     }
   }
   const QRect r(dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top);
-  p.drawImage(r.topLeft(), backBuffer_, r);
+  p.drawImage(r.topLeft(), backBuffer_.Image(), r);
   if (!TimeButtonsPlaced) PlaceTimeButtons();
 }
 
@@ -821,11 +854,11 @@ void TMainForm1::Print1Click() { RunPrintCommand(*this); }
 void TMainForm1::PrintSetup1Click() { RunPrinterSetup(this); }
 
 void TMainForm1::Copy1Click() {
-  if (backBuffer_.isNull()) return;
+  if (backBuffer_.IsNull()) return;
   CopyingChart = true;
   RenderMainView();
   CopyingChart = false;
-  QApplication::clipboard()->setImage(backBuffer_.copy(0, 0, PaintBox1->width(), PaintBox1->height()));
+  QApplication::clipboard()->setImage(backBuffer_.Image().copy(0, 0, PaintBox1->width(), PaintBox1->height()));
   RenderMainView();
 }
 

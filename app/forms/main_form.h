@@ -9,7 +9,6 @@
 // entries of windows not built yet are absent.
 #pragma once
 
-#include <QImage>
 #include <QMainWindow>
 #include <array>
 #include <functional>
@@ -20,8 +19,10 @@
 #include "app/core/chart_input.h"
 #include "app/core/chart_view.h"
 #include "app/core/sim_clock.h"
+#include "platform/bitmap.h"
 
 class QAction;
+class tPlotter;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -54,10 +55,10 @@ struct TInsetHooks {
   // True outside the chart's shape.
   std::function<bool(int x, int y)> isMaskedPixel;
   // Draw the inset's square image into the back buffer at its centre.
-  std::function<void(QImage& backBuffer, int centreX, int centreY, int size)> drawGlobe, drawClock,
+  std::function<void(platform::Bitmap& backBuffer, int centreX, int centreY, int size)> drawGlobe, drawClock,
       drawMagnifier, drawStarSphere;
   // Lays the chart mask over the back buffer after a render.
-  std::function<void(QImage& backBuffer)> applyMask;
+  std::function<void(platform::Bitmap& backBuffer)> applyMask;
   // The clock's face is to be redrawn (a quarter second passed).
   std::function<void()> clockTick;
   // Around a new back buffer (resize): the globe animation stops and the
@@ -150,7 +151,7 @@ class TMainForm1 : public QMainWindow {
   std::string StatusText(int panel) const;
 
   // The back buffer (rows from the top, 32-bit pixels).
-  const QImage& BackBuffer() const { return backBuffer_; }
+  const platform::Bitmap& BackBuffer() const { return backBuffer_; }
 
   // --- State ---------------------------------------------------------------
   TSimClock Clock;
@@ -258,7 +259,8 @@ class TMainForm1 : public QMainWindow {
 
   std::unique_ptr<IChartView> chart_;
   TInsetHooks insets_;
-  QImage backBuffer_;
+  platform::Bitmap backBuffer_;
+  std::unique_ptr<tPlotter> mainPlotter_;
   bool startupComplete_ = false;
   bool inTick_ = false;
   bool destroyed_ = false;

@@ -21,6 +21,7 @@
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
 #include "chart/styles.h"
+#include "platform/drawing.h"
 #include "platform/dialogs.h"
 
 TPrintForm1* PrintForm1 = nullptr;
@@ -170,26 +171,32 @@ bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& opti
 
   printer.setPageOrientation(QPageLayout::Portrait);
   printer.setDocName(QStringLiteral("Star map"));
-  QPainter p;
-  if (!p.begin(&printer)) return false;
+  // Check that the printer starts before anything is changed for it.
+  {
+    QPainter probe;
+    if (!probe.begin(&printer)) return false;
+    probe.end();
+  }
   if (options.blackAndWhite) ColorMode = 1;
   const int dpiX = printer.logicalDpiX(), dpiY = printer.logicalDpiY();
   PrintScale = PrintScaleForResolution(dpiX, dpiY);
   CreatePrinterFonts(dpiY);
   MakeDrawingColors();
 
+  platform::DrawingContext dc(&printer);
+  QPainter& p = dc.Painter();
   const QRect page = p.viewport();
   if (options.mainView) {
     // A square map (in physical units) at the bottom of the page.
     const int mapW = page.width();
     const int mapH = std::min(page.height() * 2 / 3, int(double(mapW) * dpiY / dpiX));
     const QRect map(page.left(), page.bottom() + 1 - mapH, mapW, mapH);
-    QImage chart(mapW, mapH, QImage::Format_RGB32);
-    chart.fill(Qt::white);
-    if (!chart.isNull() &&
-        form.Chart().Plot(reinterpret_cast<uint32_t*>(chart.bits()), mapW, mapH, int(chart.bytesPerLine() / 4)))
-      p.drawImage(map.topLeft(), chart);
+    p.save();
+    p.setClipRect(map);
+    form.Chart().PlotOnPage(dc, map.left(), map.top(), mapW, mapH, dpiX, dpiY);
+    p.restore();
     p.setPen(QPen(Qt::black, 2 * PrintScale));
+    p.setBrush(Qt::NoBrush);
     p.drawRect(map.adjusted(PrintScale, PrintScale, -PrintScale, -PrintScale));
 
     TPrintedView view;
@@ -203,7 +210,6 @@ bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& opti
     DrawHeader(p, QRect(page.left(), page.top(), page.width(), map.top() - page.top()), MakePrintHeader(*rec, view),
                PrintScale);
   }
-  p.end();
   return true;
 }
 

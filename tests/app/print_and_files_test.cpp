@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "astro/observer.h"
 #include "astro/timescales.h"
 #include "astro/trig.h"
+#include "platform/drawing.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
@@ -27,16 +29,16 @@ std::unique_ptr<TObserverTime> Place(double westDeg, double latDeg) {
   return rec;
 }
 
-// A chart that paints a grey field with a white disc, so the printed page
-// has a picture.
+// A chart that paints a dark field with a white disc on the page, so the
+// printed map has a picture.
 class PaintedChart : public TPendingChartView {
  public:
-  bool Plot(uint32_t* pixels, int width, int height, int stride) override {
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        const double dx = x - width / 2.0, dy = y - height / 2.0;
-        pixels[y * stride + x] = dx * dx + dy * dy < width * width / 16.0 ? 0xFFFFFFu : 0x202040u;
-      }
+  bool PlotOnPage(platform::DrawingContext& dc, int left, int top, int width, int height, int, int) override {
+    QPainter& p = dc.Painter();
+    p.fillRect(left, top, width, height, QColor(0x20, 0x20, 0x40));
+    p.setBrush(Qt::white);
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPoint(left + width / 2, top + height / 2), width / 4, height / 4);
     return true;
   }
 };

@@ -1,0 +1,144 @@
+// The real main window on the built reference data: start-up, the first
+// heartbeat tick with the star load, and the close with every thread joined.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "app/core/lifecycle.h"
+#include "app/core/settings_sections.h"
+#include "app/forms/main_form.h"
+#include "app/globals.h"
+#include "catalog/stars.h"
+#include "data/mkdata.h"
+#include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// Builds the reference data once into the build tree (a lock lets the
+// first test process build and the others wait for it). Empty when the
+// public sources are not installed.
+std::string BuiltData() {
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
+  const std::string dir = (exe.parent_path() / "refdata").string();
+  const std::string stamp = dir + "/.complete";
+  const int lock = ::open((dir + ".lock").c_str(), O_CREAT | O_RDWR, 0600);
+  if (lock < 0) return {};
+  ::flock(lock, LOCK_EX);
+  if (!platform::FileExists(stamp)) {
+    mkdata::MkdataOptions opt;
+    opt.outDir = dir;
+    opt.sourcesDir = mkdata::DefaultSourcesFolder();
+    std::ostringstream out, err;
+    if (mkdata::RunMkdata(opt, out, err) == 0) testing_support::WriteText(stamp, "built\n");
+  }
+  ::flock(lock, LOCK_UN);
+  ::close(lock);
+  return platform::FileExists(stamp) ? dir + "/" : std::string();
+}
+
+template <class F>
+bool RunEventsUntil(F done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
+  const std::string data = BuiltData();
+  if (data.empty()) {
+    if (std::getenv("CI")) FAIL() << "reference data could not be built";
+    GTEST_SKIP() << "public catalogue sources not installed";
+  }
+  testing_support::TempDir home;
+  testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", home.File("config"));
+  testing_support::ScopedEnv share("XDG_DATA_HOME", home.File("share"));
+  platform::ScopedScriptedDialogs dialogs;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(data);
+  DataFolder = data;
+  ProgramFolder = data;
+
+  auto* form = new TMainForm1;
+  form->setAttribute(Qt::WA_DeleteOnClose);
+  bool destroyed = false;
+  QObject::connect(form, &QObject::destroyed, [&] { destroyed = true; });
+  ASSERT_TRUE(form->StartUp());
+  form->resize(1280, 800);
+  form->show();
+  // The first tick starts the star load; the chart is rendered again when
+  // the stars are in.
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
+  ASSERT_TRUE(RunEventsUntil([&] { return form->RenderCount >= 2; }, 5000));
+  EXPECT_GT(SaoStarCount, 1000);
+  EXPECT_GT(TychoStarCount, 1000);
+  EXPECT_TRUE(dialogs.Records().empty()) << dialogs.Records()[0].text;
+  EXPECT_EQ(form->StatusText(3), "");  // the star progress is emptied at the end
+  EXPECT_TRUE(form->About1->isEnabled());
+  // Stars were drawn: the chart loses many bright pixels when it is drawn
+  // again without them.
+  auto bright = [&] {
+    const platform::Bitmap& chart = form->BackBuffer();
+    int n = 0;
+    for (int y = 0; y < MapHeight; ++y)
+      for (int x = 0; x < MapWidth; ++x)
+        if ((chart.Pixel(x, y) & 0xFF) > 150 && ((chart.Pixel(x, y) >> 16) & 0xFF) > 150) ++n;
+    return n;
+  };
+  const int withStars = bright();
+  const int32_t sao = SaoStarCount, tycho = TychoStarCount;
+  SaoStarCount = 0;
+  TychoStarCount = 0;
+  form->RenderMainView();
+  const int withoutStars = bright();
+  SaoStarCount = sao;
+  TychoStarCount = tycho;
+  form->RenderMainView();
+  EXPECT_GT(withStars - withoutStars, 500) << withStars << " " << withoutStars;
+  // The pointer over the middle of the sky fills the read-out panels.
+  form->PaintBox1MouseMove(MapWidth / 2, MapHeight / 2);
+  form->Chart().MarkReplot();
+  form->Timer1Timer();
+  EXPECT_EQ(form->StatusText(1).rfind("ra=", 0), 0u) << form->StatusText(1);
+  EXPECT_EQ(form->StatusText(2), "180\u00b0 fov");
+
+  // A settings file with every owner, opened again, gives the same view.
+  form->FormKeyPress('+');
+  form->Chart().CentreOn(1.0, 0.3);
+  const double zoom = form->Chart().Zoom();
+  ASSERT_TRUE(WriteSettingsFile(home.File("view.ssf"), 1));
+  form->FormKeyPress('/');
+  EXPECT_NE(form->Chart().Zoom(), zoom);
+  ASSERT_EQ(ReadSettingsFile(home.File("view.ssf")), TSettingsReadResult::Ok);
+  EXPECT_EQ(form->Chart().Zoom(), zoom);
+  EXPECT_DOUBLE_EQ(form->Chart().CentreRA(), 1.0);
+  EXPECT_FALSE(form->Chart().FullView());
+  if (const char* shot = std::getenv("NOCTRA_SCREENSHOT")) form->grab().save(QString::fromUtf8(shot));
+
+  QElapsedTimer closing;
+  closing.start();
+  form->close();
+  ASSERT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+  EXPECT_LT(closing.elapsed(), 5000);
+  EXPECT_EQ(CloseState, kClosing);
+  EXPECT_FALSE(AnyWorkerRunning());
+  EXPECT_EQ(SaoStarCount, 0);  // the arrays are freed after the threads ended
+  CloseState = kRunning;
+  std::filesystem::current_path(before);
+}
