@@ -661,6 +661,7 @@ void TMainForm1::FormDestroy() {
   WaitForStarLoad();
   UnregisterAllWorkerThreads();
   FreeStarCatalogs();
+  StarCatalogEpoch = 0;  // no arrays of any epoch are loaded now
   SetCatalogHooks({});
   for (int slot : {1, 2, kPOISettingsSlot, kPlotterViewSlot}) UnregisterSettingsSection(slot);
   ObjectCatalog.reset();

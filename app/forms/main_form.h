@@ -84,6 +84,9 @@ class TMainForm1 : public QMainWindow {
 
   // The heartbeat (Timer1) and its parts.
   void Timer1Timer();
+  // The one-shot start-up timer (2,000 ms after the first tick): the
+  // magnifier may render from now on; the file types are registered.
+  void Timer2Timer();
   void RenderMainView();
   void FormResize();
 
@@ -240,7 +243,6 @@ class TMainForm1 : public QMainWindow {
   void BuildMenus();
   void BuildPopups();
   void FirstTick();
-  void Timer2Timer();
   void FormClose();
   void FormDestroy();
   void SetTimeFlowMenus();

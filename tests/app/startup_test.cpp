@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPrinter>
+#include <QProcess>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -16,6 +19,7 @@
 #include "app/core/lifecycle.h"
 #include "app/core/settings_sections.h"
 #include "app/forms/main_form.h"
+#include "app/forms/print_job.h"
 #include "app/globals.h"
 #include "catalog/stars.h"
 #include "data/mkdata.h"
@@ -130,6 +134,41 @@ TEST(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_DOUBLE_EQ(form->Chart().CentreRA(), 1.0);
   EXPECT_FALSE(form->Chart().FullView());
   if (const char* shot = std::getenv("NOCTRA_SCREENSHOT")) form->grab().save(QString::fromUtf8(shot));
+
+  // The one-shot timer lets the magnifier render and registers the types.
+  EXPECT_TRUE(form->Timer2->isActive());
+  form->Timer2Timer();
+  EXPECT_EQ(MagnifierReady.load(), 1);
+  EXPECT_TRUE(platform::FileExists(home.File("share/mime/packages/noctra-planetarium.xml")));
+
+  // The printed map: the header text and a chart that is not blank.
+  if (QProcess::execute(QStringLiteral("pdftotext"), {QStringLiteral("-v")}) >= 0) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setResolution(300);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(home.File("map.pdf")));
+    ASSERT_TRUE(PrintStarMap(*form, printer, TPrintOptions{}));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QString::fromStdString(home.File("map.pdf")), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    const QString out = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("Latitude = "))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("LST "))) << out.toStdString();
+    QProcess image;
+    image.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-png"),
+                                             QString::fromStdString(home.File("map.pdf")),
+                                             QString::fromStdString(home.File("page"))});
+    ASSERT_TRUE(image.waitForFinished(20000));
+    const QImage page(QString::fromStdString(home.File("page-1.png")));
+    ASSERT_FALSE(page.isNull());
+    if (const char* shot = std::getenv("NOCTRA_PRINTSHOT")) page.save(QString::fromUtf8(shot));
+    // The lower part of the page holds the map: count its dark marks.
+    int marks = 0;
+    for (int y = page.height() - page.width() + 10; y < page.height() - 10; ++y)
+      for (int x = 10; x < page.width() - 10; ++x)
+        if (qGray(page.pixel(x, y)) < 128) ++marks;
+    EXPECT_GT(marks, 2000);
+  }
 
   QElapsedTimer closing;
   closing.start();
