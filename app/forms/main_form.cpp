@@ -134,6 +134,13 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_
   MainForm1 = this;
   MsCounter = [] { return platform::TimeGetTime(); };
   SystemClock = [] { return SystemJulianDay(); };
+  ScreenSize = [] {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry().size() : QSize(1024, 768);
+  };
+  // A change of the screen's size or mode rebuilds the back buffer.
+  if (QScreen* s = QGuiApplication::primaryScreen())
+    connect(s, &QScreen::availableGeometryChanged, this, [this] { FormResize(); });
 
   BuildMenus();
   BuildPopups();
@@ -350,12 +357,9 @@ void TMainForm1::FormCreate() {
 }
 
 void TMainForm1::MeasureScreen(int& width, int& height) const {
-  width = 1024;
-  height = 768;
-  if (QScreen* s = QGuiApplication::primaryScreen()) {
-    width = s->availableGeometry().width();
-    height = s->availableGeometry().height();
-  }
+  const QSize size = ScreenSize();
+  width = size.width();
+  height = size.height();
 }
 
 bool TMainForm1::MakeBackBuffer() {
@@ -370,6 +374,25 @@ void TMainForm1::ApplyInsetPresets() {
   InsetSizeNormal = p.normal;
   InsetSizeLarge = p.large;
   InsetSizeHuge = p.huge;
+}
+
+bool TMainForm1::CreateBackBuffer() {
+  // The chart is the full-screen client area.
+  int w = 0, h = 0;
+  MeasureScreen(w, h);
+  BackBufferWidth = (w + 7) / 8 * 8;
+  BackBufferHeight = h;
+  MapWidth = w;
+  ApplyInsetPresets();
+  GuideSize = GlobeSize = ClockSize = MagnifierSize = InsetSizeNormal;
+  GuideSizes[1]->setChecked(true);
+  GlobeSizes[1]->setChecked(true);
+  ClockSizes[1]->setChecked(true);
+  MagSizes[1]->setChecked(true);
+  MapHeight = h - (menuBar()->sizeHint().height() + statusBar()->sizeHint().height()) - 1;
+  PaintBox1->resize(MapWidth - 1, MapHeight - 1);
+  RenderRequest = true;
+  return MakeBackBuffer();
 }
 
 bool TMainForm1::StartUp() {
@@ -390,26 +413,8 @@ bool TMainForm1::StartUp() {
   platform::GetSystemTimeZoneInformation(tzi);
   SetObserverTimeZone(ObserverTime, tzi, 1);
   LoadDataFiles();
-  // 7. Screen: the chart is the full-screen client area.
-  int w = 0, h = 0;
-  MeasureScreen(w, h);
-  BackBufferWidth = (w + 7) / 8 * 8;
-  BackBufferHeight = h;
-  MapWidth = w;
-  ApplyInsetPresets();
-  GuideSize = InsetSizeNormal;
-  GlobeSize = InsetSizeNormal;
-  ClockSize = InsetSizeNormal;
-  MagnifierSize = InsetSizeNormal;
-  GuideSizes[1]->setChecked(true);
-  GlobeSizes[1]->setChecked(true);
-  ClockSizes[1]->setChecked(true);
-  MagSizes[1]->setChecked(true);
-  MapHeight = h - (menuBar()->sizeHint().height() + statusBar()->sizeHint().height()) - 1;
-  PaintBox1->resize(MapWidth - 1, MapHeight - 1);
-  RenderRequest = true;
-  // 8. The back buffer.
-  if (!MakeBackBuffer()) {
+  // 7, 8. Screen, chart area and back buffer.
+  if (!CreateBackBuffer()) {
     ShowErrorMessage(11, "");
     return false;
   }

@@ -81,6 +81,10 @@ class TMainForm1 : public QMainWindow {
   // The start-up in its order; true when the build chain completed.
   bool StartUp();
   bool StartupComplete() const { return startupComplete_; }
+  // Start-up steps 7 and 8: measures the screen, sets the chart area, the
+  // inset presets and sizes, and makes the back buffer. False when the
+  // back buffer cannot be made.
+  bool CreateBackBuffer();
 
   // The heartbeat (Timer1) and its parts.
   void Timer1Timer();
@@ -95,9 +99,10 @@ class TMainForm1 : public QMainWindow {
   void SetChartView(std::unique_ptr<IChartView> view);
   void SetInsetHooks(TInsetHooks hooks) { insets_ = std::move(hooks); }
 
-  // Time sources (tests inject their own).
+  // Time sources and the screen's size (tests inject their own).
   std::function<uint32_t()> MsCounter;
   std::function<double()> SystemClock;
+  std::function<QSize()> ScreenSize;
   // Arguments of the command line (the program name not counted).
   std::vector<std::string> CommandLine;
 

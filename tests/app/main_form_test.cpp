@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QTimer>
+#include <QToolButton>
 #include <atomic>
 #include <csignal>
 #include <thread>
@@ -265,4 +266,91 @@ TEST(Lifecycle, TerminationSignalClosesLikeExit) {
   EXPECT_EQ(CloseState, kClosing);
   CloseOnTerminationSignals(nullptr);
   CloseState = kRunning;
+}
+
+TEST(MainForm, PaintingComposesTheDirtyInsetsOnly) {
+  TMainForm1 form;
+  form.ScreenSize = [] { return QSize(640, 480); };
+  ASSERT_TRUE(form.CreateBackBuffer());
+  form.resize(700, 520);
+  form.show();
+  int magnifier = 0, clock = 0;
+  TInsetHooks hooks;
+  hooks.drawMagnifier = [&](platform::Bitmap&, int, int, int) { ++magnifier; };
+  hooks.drawClock = [&](platform::Bitmap&, int x, int y, int size) {
+    ++clock;
+    EXPECT_EQ(size, 60);
+    EXPECT_EQ(x, 640 - 60 - 11);
+    EXPECT_EQ(y, MapHeight - 60 - 11);
+  };
+  form.SetInsetHooks(hooks);
+  form.MagnifierSize = 0;  // hidden: nothing copied
+  form.ClockSize = 60;
+  TakeRepaintMask();
+  MarkRepaint(kRepaintMagnifier | kRepaintClock);
+  form.PaintBox1->grab();
+  EXPECT_EQ(magnifier, 0);
+  EXPECT_EQ(clock, 1);
+  EXPECT_EQ(RepaintMask.load(), 0);
+  // The time buttons sit above the clock's centre.
+  EXPECT_EQ(form.TimeButtons[0]->pos(), QPoint(569 - 30, MapHeight - 71 - 33 - 9));
+  form.PaintBox1->grab();  // nothing dirty: no inset drawn again
+  EXPECT_EQ(clock, 1);
+}
+
+TEST(MainForm, InsetsTakeTheirClicksFirst) {
+  TMainForm1 form;
+  auto* chart = new FakeChart;
+  form.SetChartView(std::unique_ptr<IChartView>(chart));
+  TInsetHooks hooks;
+  int magnifierClicks = 0;
+  hooks.magnifierClick = [&](int, int x, int y) { return x < 50 && y > 400 && ++magnifierClicks; };
+  hooks.isMaskedPixel = [](int x, int) { return x > 600; };
+  form.SetInsetHooks(hooks);
+  form.PaintBox1MouseDown(1, 20, 420);  // the magnifier's own menu, never the chart's
+  EXPECT_EQ(magnifierClicks, 1);
+  EXPECT_FALSE(form.PopupMenu1->isVisible());
+  form.PaintBox1MouseDown(0, 700, 100);  // outside the chart's shape: swallowed
+  EXPECT_TRUE(chart->FullView());
+  form.PaintBox1MouseDown(0, 300, 100);  // a left click on the sky re-centres
+  EXPECT_DOUBLE_EQ(chart->CentreRA(), 3.0);
+  EXPECT_FALSE(chart->FullView());
+}
+
+TEST(MainForm, ResizeRemakesTheBackBufferAndPresets) {
+  TMainForm1 form;
+  QSize screen(1000, 700);
+  form.ScreenSize = [&] { return screen; };
+  int paused = 0, resumed = 0;
+  TInsetHooks hooks;
+  hooks.beforeBackBufferChange = [&] { ++paused; };
+  hooks.afterBackBufferChange = [&] { ++resumed; };
+  form.SetInsetHooks(hooks);
+  ASSERT_TRUE(form.CreateBackBuffer());
+  EXPECT_EQ(form.BackBuffer().Width(), 1000);
+  EXPECT_EQ(MapWidth, 1000);
+  screen = QSize(1921, 1080);
+  form.FormResize();
+  EXPECT_EQ(form.BackBuffer().Width(), 1928);  // rounded up to 8
+  EXPECT_EQ(form.BackBuffer().Height(), 1080);
+  EXPECT_EQ(BackBufferBits, form.BackBuffer().Row(0));
+  EXPECT_EQ(MapWidth, 1921);
+  EXPECT_EQ(InsetSizeNormal, 140);  // 1921 / 13 = 147.8, bound 140
+  EXPECT_EQ(paused, 1);
+  EXPECT_EQ(resumed, 1);
+  EXPECT_TRUE(form.RenderRequest);
+  EXPECT_LT(MapHeight, 1080);
+}
+
+TEST(MainForm, EarlyTonightInPolarDaySaysSo) {
+  TMainForm1 form;
+  InitObserver(ObserverTime);
+  SetObserverLocation(ObserverTime, -18.96 / 57.29577951308232, 69.65 / 57.29577951308232, 0);
+  SetObserverUT(ObserverTime, 2460483.0);
+  form.SystemClock = [] { return 2460483.0; };  // 2024-06-21 12:00 UT
+  form.EarlyTonight2->trigger();
+  EXPECT_EQ(ObserverTime.JD_UT, 2460483.0);
+  EXPECT_NE(form.StatusText(0).find("does not set"), std::string::npos);
+  form.Midnight2->trigger();
+  EXPECT_EQ(form.StatusText(0), "");
 }

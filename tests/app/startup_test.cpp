@@ -8,7 +8,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QPrinter>
 #include <QProcess>
 #include <QTimer>
@@ -21,6 +23,7 @@
 #include "app/forms/main_form.h"
 #include "app/forms/print_job.h"
 #include "app/globals.h"
+#include "astro/text.h"
 #include "catalog/stars.h"
 #include "data/mkdata.h"
 #include "platform/dialogs.h"
@@ -121,6 +124,17 @@ TEST(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   form->Timer1Timer();
   EXPECT_EQ(form->StatusText(1).rfind("ra=", 0), 0u) << form->StatusText(1);
   EXPECT_EQ(form->StatusText(2), "180\u00b0 fov");
+
+  // The chart pop-up's Center puts the clicked point in the middle.
+  form->PaintBox1MouseDown(1, MapWidth / 2 + 120, MapHeight / 2 - 80);
+  form->PopupMenu1->hide();
+  const double clickRA = form->ClickRA, clickDec = form->ClickDec;
+  form->Center1->trigger();
+  form->Timer1Timer();  // renders the re-centred chart
+  double ra = 0, dec = 0;
+  ASSERT_TRUE(form->Chart().ScreenToRaDec(MapWidth / 2, MapHeight / 2, ra, dec));
+  // One pixel of this chart is about 0.25°: the centre pixel lies within 0.5°.
+  EXPECT_LT(AngularDistance(ra, dec, clickRA, clickDec) * 57.29577951308232, 0.5);
 
   // A settings file with every owner, opened again, gives the same view.
   form->FormKeyPress('+');
