@@ -23,6 +23,7 @@
 #include "app/core/file_commands.h"
 #include "app/core/file_types.h"
 #include "app/core/lifecycle.h"
+#include "app/core/picture_list.h"
 #include "app/core/points_of_interest.h"
 #include "app/core/settings_sections.h"
 #include "app/forms/about_form.h"
@@ -489,6 +490,8 @@ bool TMainForm1::StartUp() {
 void TMainForm1::FirstTick() {
   Timer1->setInterval(100);
   StartupPending = false;
+  // 1. The picture list shipped with this version.
+  MigratePictureList(DataFolder);
   // 2. The observer keeps the place of InitObserver until the location pick
   // list exists (an empty list leaves it as it is).
   // 3. The clock runs forward in real time.
@@ -547,7 +550,9 @@ void TMainForm1::Timer1Timer() {
   // 9. Star reload when the epoch moved or a preset asked for one.
   const bool epochMoved = StarCatalogEpoch != ObserverTime.EpochTo ||
                           StarCatalogPrecessed != ObserverTime.PrecessionOn;
-  if ((epochMoved || StarReloadRequest) && !RenderSuspended && !StarLoaderBusy && CloseState == kRunning) {
+  // A start-up that ended early has nothing to load the stars for.
+  if ((epochMoved || StarReloadRequest) && startupComplete_ && !RenderSuspended && !StarLoaderBusy &&
+      CloseState == kRunning) {
     StarReloadRequest = false;
     LoadStarCatalogs();
     PrecessBounds();

@@ -354,3 +354,23 @@ TEST(MainForm, EarlyTonightInPolarDaySaysSo) {
   form.Midnight2->trigger();
   EXPECT_EQ(form.StatusText(0), "");
 }
+
+TEST(MainForm, FirstTickOpensTheCommandLineFile) {
+  testing_support::TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  TMainForm1 form;
+  RegisterPointsOfInterestSection();
+  ClearPointsOfInterest();
+  AddPointOfInterest(2, "Albireo", false, false, "", 5.1, 0.49);
+  ASSERT_TRUE(WriteSettingsFile(dir.File("poi.ssf"), 1));
+  ClearPointsOfInterest();
+  form.CommandLine = {dir.File("poi.ssf")};
+  form.Timer1Timer();
+  EXPECT_FALSE(form.StartupPending);
+  EXPECT_EQ(POICount, 1);
+  EXPECT_EQ(POITable[1].Name, "Albireo");
+  EXPECT_TRUE(form.About1->isEnabled());
+  EXPECT_TRUE(form.Timer2->isActive());
+  UnregisterAllSettingsSections();
+  ClearPointsOfInterest();
+}

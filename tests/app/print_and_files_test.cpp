@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/core/file_types.h"
+#include "app/core/picture_list.h"
 #include "app/core/print_header.h"
 #include "app/forms/browser_form.h"
 #include "app/forms/main_form.h"
@@ -15,6 +16,7 @@
 #include "astro/observer.h"
 #include "astro/timescales.h"
 #include "astro/trig.h"
+#include "platform/dialogs.h"
 #include "platform/drawing.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
@@ -172,4 +174,46 @@ TEST(BrowserForm, CapturesThePageText) {
   for (int i = 0; i < 500 && !finished; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_FALSE(ok);
   EXPECT_NE(browser.PageText.find("Plate 42"), std::string::npos);
+}
+
+TEST(PictureList, DefaultCatalogueInstalledOrAskedFor) {
+  testing_support::TempDir dir;
+  const std::string f = dir.File("");
+  auto make = [&](const char* stem, const char* text) {
+    testing_support::WriteText(f + stem + ".index", text);
+    testing_support::WriteText(f + stem + ".data", text);
+  };
+  auto text = [&](const std::string& name) {
+    const auto b = testing_support::ReadFile(f + name);
+    return std::string(b.begin(), b.end());
+  };
+  platform::ScopedScriptedDialogs dialogs;
+  EXPECT_EQ(MigratePictureList(f), TPictureListMigration::Nothing);
+  make("defaultimagelisting", "new");
+  EXPECT_EQ(MigratePictureList(f), TPictureListMigration::Installed);
+  EXPECT_EQ(text("imagelisting.data"), "new");
+  EXPECT_FALSE(platform::FileExists(f + "defaultimagelisting.index"));
+  EXPECT_TRUE(dialogs.Records().empty());
+
+  struct Case {
+    int answer;
+    TPictureListMigration result;
+    const char* kept;
+    bool defaultsLeft;
+  } cases[] = {{platform::IDCANCEL, TPictureListMigration::Postponed, "old", true},
+               {platform::IDNO, TPictureListMigration::KeptOld, "old", false},
+               {platform::IDYES, TPictureListMigration::Replaced, "new", false}};
+  for (const Case& c : cases) {
+    make("imagelisting", "old");
+    make("defaultimagelisting", "new");
+    dialogs.QueueAnswer(c.answer);
+    EXPECT_EQ(MigratePictureList(f), c.result);
+    EXPECT_EQ(text("imagelisting.index"), c.kept);
+    EXPECT_EQ(platform::FileExists(f + "defaultimagelisting.data"), c.defaultsLeft);
+  }
+  const auto boxes = dialogs.Records();
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].caption, "Warning");
+  EXPECT_EQ(boxes[0].buttons, platform::MsgButtons::YesNoCancel);
+  EXPECT_EQ(boxes[0].text.rfind("Noctra Planetarium has found an existing catalog", 0), 0u);
 }
