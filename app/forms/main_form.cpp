@@ -233,21 +233,26 @@ void TMainForm1::BuildMenus() {
 
   Observer1 = menuBar()->addMenu(QStringLiteral("&Observer"));
   TimeFlow2 = Observer1->addMenu(QStringLiteral("Time &Flow"));
-  Forward2 = Check(TimeFlow2, "&Forward", [this] { SetTimeFlow(kTimeForward); });
-  Stop2 = Check(TimeFlow2, "&Stop", [this] { SetTimeFlow(kTimeStopped); });
-  Backward2 = Check(TimeFlow2, "&Backward", [this] { SetTimeFlow(kTimeBackward); });
-  TimeFlow2->addSeparator();
-  for (int r = 0; r < 5; ++r) Rates2[r] = Check(TimeFlow2, kRateCaptions[r], [this, r] { SetTimeRate(uint8_t(r)); });
-  Observer1->addSeparator();
-  RealTime2 = Check(Observer1, "&Real Time", [this] { RealTime1Click(); });
-  Now2 = Item(Observer1, "&Now", [this] { Now1Click(); });
-  EarlyTonight2 = Item(Observer1, "&Early Tonight", [this] { Earlytonight1Click(); });
-  Midnight2 = Item(Observer1, "&Midnight", [this] { Midnight1Click(); });
-  EarlyTomorrow2 = Item(Observer1, "&Early Tomorrow", [this] { EarlyTomorrow1Click(); });
+  AddTimeItems(TimeFlow2, Observer1, {&Forward2, &Stop2, &Backward2}, Rates2,
+               {&RealTime2, &Now2, &EarlyTonight2, &Midnight2, &EarlyTomorrow2});
 
   Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
   About1 = Item(Help1, "&About...", [this] { About1Click(); });
   About1->setEnabled(false);  // from the first heartbeat tick on
+}
+
+void TMainForm1::AddTimeItems(QMenu* flowMenu, QMenu* presetMenu, std::array<QAction**, 3> flows,
+                              std::array<QAction*, 5>& rates, std::array<QAction**, 5> presets) {
+  const char* const flowCaptions[3] = {"&Forward", "&Stop", "&Backward"};
+  for (uint8_t f = 0; f < 3; ++f) *flows[f] = Check(flowMenu, flowCaptions[f], [this, f] { SetTimeFlow(f); });
+  flowMenu->addSeparator();
+  for (int r = 0; r < 5; ++r) rates[r] = Check(flowMenu, kRateCaptions[r], [this, r] { SetTimeRate(uint8_t(r)); });
+  presetMenu->addSeparator();
+  *presets[0] = Check(presetMenu, "&Real Time", [this] { RealTime1Click(); });
+  *presets[1] = Item(presetMenu, "&Now", [this] { Now1Click(); });
+  *presets[2] = Item(presetMenu, "&Early Tonight", [this] { Earlytonight1Click(); });
+  *presets[3] = Item(presetMenu, "&Midnight", [this] { Midnight1Click(); });
+  *presets[4] = Item(presetMenu, "&Early Tomorrow", [this] { EarlyTomorrow1Click(); });
 }
 
 void TMainForm1::BuildPopups() {
@@ -294,17 +299,8 @@ void TMainForm1::BuildPopups() {
   for (int i = 0; i < 3; ++i) GlobeSizes[i] = Check(GlobeMenu, sizes[i], [this, i] { GlobeSML(i + 1); });
 
   ClockMenu = new QMenu(this);
-  Forward1 = Check(ClockMenu, "&Forward", [this] { SetTimeFlow(kTimeForward); });
-  Stop1 = Check(ClockMenu, "&Stop", [this] { SetTimeFlow(kTimeStopped); });
-  Backward1 = Check(ClockMenu, "&Backward", [this] { SetTimeFlow(kTimeBackward); });
-  ClockMenu->addSeparator();
-  for (int r = 0; r < 5; ++r) Rates1[r] = Check(ClockMenu, kRateCaptions[r], [this, r] { SetTimeRate(uint8_t(r)); });
-  ClockMenu->addSeparator();
-  RealTime1 = Check(ClockMenu, "&Real Time", [this] { RealTime1Click(); });
-  Now1 = Item(ClockMenu, "&Now", [this] { Now1Click(); });
-  Earlytonight1 = Item(ClockMenu, "&Early Tonight", [this] { Earlytonight1Click(); });
-  Midnight1 = Item(ClockMenu, "&Midnight", [this] { Midnight1Click(); });
-  EarlyTomorrow1 = Item(ClockMenu, "&Early Tomorrow", [this] { EarlyTomorrow1Click(); });
+  AddTimeItems(ClockMenu, ClockMenu, {&Forward1, &Stop1, &Backward1}, Rates1,
+               {&RealTime1, &Now1, &Earlytonight1, &Midnight1, &EarlyTomorrow1});
   ClockMenu->addSeparator();
   auto clockMode = [this](bool sidereal) {
     return [this, sidereal] {

@@ -247,6 +247,10 @@ class TMainForm1 : public QMainWindow {
  private:
   void BuildMenus();
   void BuildPopups();
+  // The time-flow, rate and preset items of the Observer menu and the
+  // clock's pop-up menu.
+  void AddTimeItems(QMenu* flowMenu, QMenu* presetMenu, std::array<QAction**, 3> flows,
+                    std::array<QAction*, 5>& rates, std::array<QAction**, 5> presets);
   void FirstTick();
   void FormClose();
   void FormDestroy();
