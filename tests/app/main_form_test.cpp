@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTableWidget>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
@@ -15,7 +18,9 @@
 #include "app/core/lifecycle.h"
 #include "app/core/points_of_interest.h"
 #include "app/core/settings_sections.h"
+#include "app/forms/about_form.h"
 #include "app/forms/log_form.h"
+#include "app/forms/poi_form.h"
 #include "app/forms/main_form.h"
 #include "app/forms/unix_signals.h"
 #include "app/globals.h"
@@ -373,4 +378,52 @@ TEST(MainForm, FirstTickOpensTheCommandLineFile) {
   EXPECT_TRUE(form.Timer2->isActive());
   UnregisterAllSettingsSections();
   ClearPointsOfInterest();
+}
+
+TEST(POIWindow, GridEditsMoveAndKeepScan) {
+  TMainForm1 form;
+  POIForm = new TPOIForm(&form);
+  ClearPointsOfInterest();
+  POITable[0].Mode = 5;
+  POITable[0].Name = "Scan";
+  for (const char* n : {"a", "b", "c"}) AddPointOfInterest(1, n, false, false, "", 1.0, 0.2);
+  POIForm->ShowGrid();
+  ASSERT_EQ(POIForm->POIGrid->rowCount(), 3);
+  POIForm->POIGrid->item(1, 4)->setText(QStringLiteral("TRUE"));
+  POIForm->POIGrid->item(1, 6)->setText(QStringLiteral("ja"));
+  POIForm->POIGrid->setCurrentCell(1, 1);  // leaving the edited cell reads the grid back
+  POIForm->MoveUp();
+  EXPECT_EQ(POITable[1].Name, "b");
+  EXPECT_EQ(POITable[1].Goto, 1);
+  EXPECT_EQ(POITable[1].Confirm, 0);
+  EXPECT_EQ(POITable[2].Name, "a");
+  EXPECT_EQ(POITable[0].Name, "Scan");
+  EXPECT_EQ(POITable[0].Mode, 5);
+  EXPECT_EQ(POIForm->POIGrid->currentRow(), 0);
+  EXPECT_EQ(POIForm->POIGrid->item(0, 4)->text(), "Yes");
+  POIForm->MoveDown();
+  POIForm->MoveDown();
+  EXPECT_EQ(POITable[3].Name, "b");
+  ClearPointsOfInterest();
+  EXPECT_EQ(POIForm->POIGrid->rowCount(), 1);  // an empty first row
+  POIForm = nullptr;
+}
+
+TEST(MainForm, CopyPutsTheChartOnTheClipboard) {
+  TMainForm1 form;
+  form.ScreenSize = [] { return QSize(320, 240); };
+  ASSERT_TRUE(form.CreateBackBuffer());
+  form.Copy1->trigger();
+  const QImage copied = QGuiApplication::clipboard()->image();
+  EXPECT_EQ(copied.width(), form.PaintBox1->width());
+  EXPECT_EQ(copied.height(), form.PaintBox1->height());
+}
+
+TEST(AboutBox, TextsAndLinks) {
+  TAboutNoctraForm1 about;
+  about.FormShow();
+  EXPECT_EQ(about.Version->text(), "Noctra Planetarium version 3.27");
+  EXPECT_EQ(about.WebCaption->text(), "On the web at:");
+  EXPECT_TRUE(about.Label11->text().startsWith("email: "));
+  EXPECT_TRUE(about.Label9a->text().contains("href"));
 }
