@@ -68,27 +68,46 @@ bool RunEventsUntil(F done, int timeoutMs) {
   return true;
 }
 
+// The program's working folder on the built data, a private settings and
+// data folder, the dialog double, and a main window that deletes itself on
+// close, as the program's is.
+class StartUp : public testing::Test {
+ protected:
+  void SetUp() override {
+    data_ = BuiltData();
+    if (data_.empty()) {
+      if (std::getenv("CI")) FAIL() << "reference data could not be built";
+      GTEST_SKIP() << "public catalogue sources not installed";
+    }
+    before_ = std::filesystem::current_path();
+    std::filesystem::current_path(data_);
+    DataFolder = data_;
+    ProgramFolder = data_;
+    form = new TMainForm1;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(form, &QObject::destroyed, [this] { destroyed = true; });
+  }
+  void TearDown() override {
+    if (!destroyed) delete form;
+    CloseState = kRunning;
+    if (!data_.empty()) std::filesystem::current_path(before_);
+  }
+
+  testing_support::TempDir home;
+  testing_support::ScopedEnv cfg{"XDG_CONFIG_HOME", home.File("config")};
+  testing_support::ScopedEnv share{"XDG_DATA_HOME", home.File("share")};
+  platform::ScopedScriptedDialogs dialogs;
+  TMainForm1* form = nullptr;
+  bool destroyed = false;
+
+ private:
+  std::string data_;
+  std::filesystem::path before_;
+};
+
 }  // namespace
 
-TEST(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
-  const std::string data = BuiltData();
-  if (data.empty()) {
-    if (std::getenv("CI")) FAIL() << "reference data could not be built";
-    GTEST_SKIP() << "public catalogue sources not installed";
-  }
-  testing_support::TempDir home;
-  testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", home.File("config"));
-  testing_support::ScopedEnv share("XDG_DATA_HOME", home.File("share"));
-  platform::ScopedScriptedDialogs dialogs;
-  const std::filesystem::path before = std::filesystem::current_path();
-  std::filesystem::current_path(data);
-  DataFolder = data;
-  ProgramFolder = data;
-
-  auto* form = new TMainForm1;
-  form->setAttribute(Qt::WA_DeleteOnClose);
-  bool destroyed = false;
-  QObject::connect(form, &QObject::destroyed, [&] { destroyed = true; });
+TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   ASSERT_TRUE(form->StartUp());
   if (QScreen* screen = QGuiApplication::primaryScreen()) form->setGeometry(screen->availableGeometry());
   form->show();
@@ -187,6 +206,17 @@ TEST(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_EQ(CloseState, kClosing);
   EXPECT_FALSE(AnyWorkerRunning());
   EXPECT_EQ(SaoStarCount, 0);  // the arrays are freed after the threads ended
-  CloseState = kRunning;
-  std::filesystem::current_path(before);
+}
+
+TEST_F(StartUp, ClosingWhileTheStarsLoadWaitsForTheLoader) {
+  ASSERT_TRUE(form->StartUp());
+  form->show();
+  form->Timer1Timer();  // the first tick starts the star load
+  ASSERT_TRUE(StarThreadRunning());
+  form->close();  // refused until the loader has ended
+  EXPECT_FALSE(destroyed);
+  EXPECT_EQ(CloseState, kCloseRequested);
+  ASSERT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+  EXPECT_FALSE(StarThreadRunning());
+  EXPECT_EQ(SaoStarCount, 0);
 }
