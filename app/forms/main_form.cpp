@@ -538,7 +538,8 @@ void TMainForm1::Timer1Timer() {
       LastClockJD = ObserverTime.JD_LocalCivil;
       if (insets_.clockTick) insets_.clockTick();
       MarkRepaint(kRepaintClock);
-      PaintBox1->update(InsetPlaces().clock.left, InsetPlaces().clock.top, 2 * ClockSize + 8, 2 * ClockSize + 4);
+      const TRect r = InsetPlaces().clock;
+      PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
   }
   // 8. Precession of date.
@@ -826,6 +827,10 @@ void TMainForm1::keyPressEvent(QKeyEvent* event) {
 
 void TMainForm1::keyReleaseEvent(QKeyEvent* event) {
   const int k = event->key();
+  if (k == Qt::Key_H && event->modifiers() == Qt::ControlModifier) {
+    Horizon1Click();
+    return;
+  }
   if (k >= Qt::Key_0 && k <= Qt::Key_9) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier, alt = event->modifiers() & Qt::AltModifier;
     // The telescope list joins with the magnifier settings.

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QTableWidget>
 #include <QCoreApplication>
 #include <QLabel>
@@ -426,4 +427,24 @@ TEST(AboutBox, TextsAndLinks) {
   EXPECT_EQ(about.WebCaption->text(), "On the web at:");
   EXPECT_TRUE(about.Label11->text().startsWith("email: "));
   EXPECT_TRUE(about.Label9a->text().contains("href"));
+}
+
+TEST(MainForm, KeyEventsReachTheKeyTable) {
+  TMainForm1 form;
+  auto send = [&](QEvent::Type type, int key, Qt::KeyboardModifiers mods, const QString& text) {
+    QKeyEvent ev(type, key, mods, text);
+    QCoreApplication::sendEvent(&form, &ev);
+  };
+  send(QEvent::KeyPress, Qt::Key_Plus, Qt::NoModifier, QStringLiteral("+"));
+  EXPECT_EQ(form.Keys.ZoomLevel, 5);
+  EXPECT_EQ(form.Chart().Zoom(), 1.2);
+  send(QEvent::KeyRelease, Qt::Key_3, Qt::ControlModifier, QString());
+  EXPECT_EQ(form.FieldOfViewMode, 2);
+  EXPECT_TRUE(form.FieldsOfView[1]->isChecked());
+  send(QEvent::KeyRelease, Qt::Key_1, Qt::ControlModifier, QString());
+  EXPECT_EQ(form.FieldOfViewMode, 9);
+  const uint8_t before = form.Chart().Switch(TChartSwitch::CentreOnHorizon);
+  send(QEvent::KeyRelease, Qt::Key_H, Qt::ControlModifier, QString());
+  EXPECT_NE(form.Chart().Switch(TChartSwitch::CentreOnHorizon), before);
+  EXPECT_EQ(form.Horizon1->isChecked(), !before);
 }
