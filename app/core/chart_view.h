@@ -69,6 +69,13 @@ class IChartView {
   // resolution. False when nothing was drawn.
   virtual bool PlotOnPage(platform::DrawingContext& dc, int left, int top, int width, int height, int dpiX,
                           int dpiY) = 0;
+  // Draws the printed map's magnitude scale through `dc`: a star disc of
+  // the chart's sizes for every whole magnitude from the brightest to
+  // `faintest`, each labelled, left to right from `x` on the line `y` (the
+  // discs' centres). Returns the x after the last label (x when nothing was
+  // drawn).
+  virtual int DrawMagnitudeScale(platform::DrawingContext& dc, int x, int y, int dpiX, int dpiY,
+                                 double faintest) = 0;
 };
 
 // The stand-in until the plotter is wired in: keeps every value, has no sky.
@@ -93,6 +100,7 @@ class TPendingChartView : public IChartView {
   bool Plotting() const override { return false; }
   bool Plot(platform::Bitmap&, int, int) override { return false; }
   bool PlotOnPage(platform::DrawingContext&, int, int, int, int, int, int) override { return false; }
+  int DrawMagnitudeScale(platform::DrawingContext&, int x, int, int, int, double) override { return x; }
 
   double centreRA = 0, centreDec = 0;
   int fullRecomputes = 0;

@@ -1,8 +1,12 @@
 #include "app/core/plotter_view.h"
 
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "astro/observer.h"
+#include "catalog/star_options.h"
 #include "chart/plotter.h"
 #include "platform/bitmap.h"
 #include "platform/drawing.h"
@@ -100,4 +104,31 @@ bool TPlotterChartView::PlotOnPage(platform::DrawingContext& dc, int left, int t
   print->Replot = 1;
   print->Plot(dc, nullptr);
   return true;
+}
+
+int TPlotterChartView::DrawMagnitudeScale(platform::DrawingContext& dc, int x, int y, int dpiX, int dpiY,
+                                          double faintest) {
+  // A printing plotter's star sizes for the page's resolution, the brightest
+  // and faintest magnitudes of the options and the chart's size adjustment.
+  auto print = std::make_unique<tPlotter>();
+  static_cast<TPlotterState&>(*print) = static_cast<const TPlotterState&>(p_);
+  print->OutputKind = kOutputPrinter;
+  print->StarOptionA = 0;  // neutral discs
+  print->SizeUnitX = int32_t(std::nearbyint(dpiX * 0.04));
+  print->SizeUnitY = int32_t(std::nearbyint(dpiY * 0.04));
+  const double brightest = StarOptions.LowMagLimit;
+  print->MakeStarSizeTable(brightest, faintest, print->StarSize);
+  QPainter& painter = dc.Painter();
+  const int gap = print->SizeUnitX * 2;
+  for (int m = int(std::ceil(brightest)); m <= int(std::floor(faintest)); ++m) {
+    const uint8_t byte = uint8_t(std::clamp((m + 2) * 10, 0, kStarSizeEntries - 1));
+    const int w = std::max(print->StarWidth(byte), 2);
+    print->DrawStarDisc(dc, x + w / 2, y, byte, 0);
+    const QString label = QString::number(m);
+    const int textX = x + w + gap / 2;
+    painter.setPen(Qt::black);
+    painter.drawText(textX, y + painter.fontMetrics().ascent() / 2, label);
+    x = textX + painter.fontMetrics().horizontalAdvance(label) + gap;
+  }
+  return x;
 }

@@ -32,6 +32,7 @@ class TPlotterChartView : public IChartView {
   bool Plot(platform::Bitmap& target, int width, int height) override;
   bool PlotOnPage(platform::DrawingContext& dc, int left, int top, int width, int height, int dpiX,
                   int dpiY) override;
+  int DrawMagnitudeScale(platform::DrawingContext& dc, int x, int y, int dpiX, int dpiY, double faintest) override;
 
  private:
   uint8_t* SwitchByte(TChartSwitch s) const;

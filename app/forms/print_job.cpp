@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <functional>
 #include <memory>
 
 #include "app/core/points_of_interest.h"
@@ -123,7 +124,8 @@ QFont PrintFont(int points, bool bold = false) {
 
 // The header block above the map: title, place and view lines, the date
 // and times at the right, the magnitude scale and the object key.
-void DrawHeader(QPainter& p, const QRect& area, const TPrintHeader& h, int scale) {
+void DrawHeader(QPainter& p, const QRect& area, const TPrintHeader& h, int scale,
+                const std::function<void(int x, int y)>& drawScale) {
   p.fillRect(area, Qt::white);
   p.setPen(Qt::black);
   p.setFont(PrintFont(16, true));
@@ -152,8 +154,10 @@ void DrawHeader(QPainter& p, const QRect& area, const TPrintHeader& h, int scale
   p.drawLine(area.left(), y, area.right(), y);
   p.setFont(PrintFont(10));
   y += line;
-  p.drawText(area.left(), y, QStringLiteral("Magnitude scale:"));
-  y += line;
+  const QString scaleCaption = QStringLiteral("Magnitude scale:");
+  p.drawText(area.left(), y, scaleCaption);
+  if (drawScale) drawScale(area.left() + p.fontMetrics().horizontalAdvance(scaleCaption) * 11 / 10, y - line / 3);
+  y += int(line * 1.5);
   p.drawText(area.left(), y, QStringLiteral("Object key:  OC   GC   DN   PN   GAL"));
 }
 
@@ -207,8 +211,9 @@ bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& opti
     view.zoom = form.Chart().Zoom();
     view.faintLimit = StarOptions.HighMagLimit;
     auto rec = std::make_unique<TObserverTime>(ObserverTime);
+    const double limit = PrintedLimitingMagnitude(view.zoom, view.faintLimit);
     DrawHeader(p, QRect(page.left(), page.top(), page.width(), map.top() - page.top()), MakePrintHeader(*rec, view),
-               PrintScale);
+               PrintScale, [&](int x, int y) { form.Chart().DrawMagnitudeScale(dc, x, y, dpiX, dpiY, limit); });
   }
   return true;
 }
