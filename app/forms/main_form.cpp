@@ -12,6 +12,8 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -510,7 +512,15 @@ void TMainForm1::FirstTick() {
 void TMainForm1::Timer2Timer() {
   Timer2->stop();
   MagnifierReady = 1;
-  RegisterFileTypes(UserDataFolder(), QCoreApplication::applicationFilePath().toStdString(), DataFolder);
+  const std::string share = UserDataFolder();
+  if (RegisterFileTypes(share, QCoreApplication::applicationFilePath().toStdString(), DataFolder) == 0) return;
+  // Let the desktop see the new type at once, where its tools are installed.
+  const QString folder = QString::fromStdString(share);
+  for (const auto& [tool, sub] : {std::pair{"update-mime-database", "/mime"},
+                                  std::pair{"update-desktop-database", "/applications"}}) {
+    const QString exe = QStandardPaths::findExecutable(QString::fromUtf8(tool));
+    if (!exe.isEmpty()) QProcess::startDetached(exe, {folder + QString::fromUtf8(sub)});
+  }
 }
 
 void TMainForm1::Timer1Timer() {
