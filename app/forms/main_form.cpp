@@ -474,7 +474,9 @@ bool TMainForm1::StartUp() {
          return true;
        }},
   };
-  if (RunBuildChain(chain) != chain.size()) return false;
+  std::vector<TBuildStep> steps = chain;
+  steps.insert(steps.end(), insets_.buildSteps.begin(), insets_.buildSteps.end());
+  if (RunBuildChain(steps) != steps.size()) return false;
   SetPointOfInterest(0, FieldOfViewMode, 0, 0);
   UpdateFieldOfViewMenu();
   RenderMainView();
@@ -565,7 +567,7 @@ void TMainForm1::Timer1Timer() {
     PrecessBounds();
   }
   // 10. Render.
-  if (RenderRequest || chart_->ReplotPending()) {
+  if (startupComplete_ && (RenderRequest || chart_->ReplotPending())) {
     if (!RenderSuspended) RenderMainView();
     ShowCursorPosition(mouseX_, mouseY_);
   }

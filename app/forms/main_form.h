@@ -18,6 +18,7 @@
 
 #include "app/core/chart_input.h"
 #include "app/core/chart_view.h"
+#include "app/core/lifecycle.h"
 #include "app/core/sim_clock.h"
 #include "platform/bitmap.h"
 
@@ -47,6 +48,10 @@ class TPaintBox : public QWidget {
 // window. Every hook is optional; an absent inset takes no clicks and draws
 // nothing.
 struct TInsetHooks {
+  // Start-up builders of the insets, run in order after the drawing colours
+  // and before the first render (chart mask code 6, globe 7, clock 8,
+  // magnifier 9, star sphere 10); the first that fails ends the start-up.
+  std::vector<TBuildStep> buildSteps;
   // Click handlers (button 0 left, 1 right; chart pixel coordinates): true
   // when the click lay inside the inset and was handled.
   std::function<bool(int button, int x, int y)> globeMouseDown, clockClick, starSphereClick, magnifierClick;

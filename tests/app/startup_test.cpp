@@ -221,3 +221,24 @@ TEST_F(StartUp, ClosingWhileTheStarsLoadWaitsForTheLoader) {
   EXPECT_FALSE(StarThreadRunning());
   EXPECT_EQ(SaoStarCount, 0);
 }
+
+TEST_F(StartUp, FailedBuildStepShowsItsCodeAndEndsTheStartUp) {
+  TInsetHooks hooks;
+  int later = 0;
+  hooks.buildSteps = {{8, [] { return false; }}, {9, [&] { return ++later > 0; }}};
+  form->SetInsetHooks(hooks);
+  EXPECT_FALSE(form->StartUp());
+  form->show();
+  EXPECT_FALSE(form->StartupComplete());
+  EXPECT_EQ(later, 0);
+  EXPECT_EQ(form->RenderCount, 0);
+  const auto boxes = dialogs.Records();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Error: Can't create Clock view.");
+  // The heartbeat runs without the missing pieces: no star load, no render.
+  form->Timer1Timer();
+  EXPECT_FALSE(StarThreadRunning());
+  EXPECT_EQ(form->RenderCount, 0);
+  form->close();
+  EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+}
