@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <system_error>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -18,6 +20,7 @@
 #include "platform/gui_thread.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
+#include "platform/thread_priority.h"
 
 std::vector<TSaoStar> SaoStars;
 int32_t SaoStarCount = 0;
@@ -330,40 +333,163 @@ void CloseSaoFile() {
 
 // --- Conversion -------------------------------------------------------------------
 
+namespace {
+
+// Records below which a part is not worth a thread of its own.
+constexpr std::size_t kMinRecordsPerWorker = 16384;
+
+// Number of parts a conversion of `records` records is split into: the
+// job's thread count (0: one per core), fewer for small files.
+int ConversionParts(const TStarLoadJob& job, std::size_t records) {
+  std::size_t n = job.threads > 0 ? std::size_t(job.threads) : std::size_t(std::thread::hardware_concurrency());
+  n = std::clamp<std::size_t>(n, 1, 64);
+  return int(std::min(n, std::max<std::size_t>(1, records / kMinRecordsPerWorker)));
+}
+
+// First record (0-based) of part `part` of `parts` over `count` records.
+std::size_t PartBegin(std::size_t count, int part, int parts) { return count * std::size_t(part) / std::size_t(parts); }
+
+// Runs work(part) for parts 0..parts-1: part 0 on the calling thread, the
+// others on helper threads at the lowest priority; returns when all are done.
+// A helper that cannot be started leaves its part to the calling thread.
+template <class Work>
+void RunParts(int parts, const Work& work) {
+  std::vector<std::thread> helpers;
+  std::vector<int> inline_parts;
+  for (int p = 1; p < parts; ++p) {
+    try {
+      helpers.emplace_back([&work, p] {
+        platform::SetCurrentThreadLowestPriority();
+        work(p);
+      });
+    } catch (const std::system_error&) {
+      inline_parts.push_back(p);
+    }
+  }
+  work(0);
+  for (int p : inline_parts) work(p);
+  for (std::thread& t : helpers) t.join();
+}
+
+}  // namespace
+
 std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job) {
   std::vector<TTychoStar> stars;
-  File f = OpenForReading(job.tychoPath, true);
-  if (!f) return stars;
-  const int64_t size = FileSize(f.get());
-  if (size <= 0) return stars;
-  const std::size_t count = std::size_t(size) / kTychoRecordBytes;
+  std::size_t count = 0;
+  {
+    File f = OpenForReading(job.tychoPath, true);
+    if (!f) return stars;
+    const int64_t size = FileSize(f.get());
+    if (size <= 0) return stars;
+    count = std::size_t(size) / kTychoRecordBytes;
+  }
   if (!FitsMemory(count, sizeof(TTychoStar), job.memoryLimit)) return stars;
   try {
-    stars.reserve(count);
+    stars.resize(count);
   } catch (const std::bad_alloc&) {
     return {};
   }
-  // Read and convert block by block: the file is never held whole.
-  std::vector<uint8_t> block(kTychoBlockRecords * kTychoRecordBytes);
-  std::size_t done = 0;
-  while (done < count) {
-    const std::size_t want = std::min<std::size_t>(kTychoBlockRecords, count - done);
-    if (std::fread(block.data(), kTychoRecordBytes, want, f.get()) != want) return {};
-    for (std::size_t i = 0; i < want; ++i) {
-      const uint8_t* p = block.data() + i * kTychoRecordBytes;
-      TTychoStar& t = stars.emplace_back();
-      t.Id1 = platform::GetU16(p + 0);
-      t.Id2 = platform::GetU16(p + 2);
-      t.Id3 = p[4];
-      t.Carried = platform::GetU32(p + 5);
-      ConvertStarPosition(job.observer, platform::GetI32(p + 9), platform::GetI32(p + 15),
-                          platform::GetI16(p + 13), platform::GetI16(p + 19), t.RA, t.Dec);
-      t.Brightness = p[21];
+  // Each part reads its own range of the file block by block (the file is
+  // never held whole) and converts it into its own range of the array.
+  std::atomic<bool> failed{false};
+  const int parts = ConversionParts(job, count);
+  RunParts(parts, [&](int part) {
+    const std::size_t begin = PartBegin(count, part, parts), end = PartBegin(count, part + 1, parts);
+    File f = OpenForReading(job.tychoPath, true);
+    if (!f || std::fseek(f.get(), long(begin * kTychoRecordBytes), SEEK_SET) != 0) {
+      failed = true;
+      return;
     }
-    done += want;
-  }
+    std::vector<uint8_t> block(kTychoBlockRecords * kTychoRecordBytes);
+    for (std::size_t done = begin; done < end && !failed.load(std::memory_order_relaxed);) {
+      const std::size_t want = std::min<std::size_t>(kTychoBlockRecords, end - done);
+      if (std::fread(block.data(), kTychoRecordBytes, want, f.get()) != want) {
+        failed = true;
+        return;
+      }
+      for (std::size_t i = 0; i < want; ++i) {
+        const uint8_t* p = block.data() + i * kTychoRecordBytes;
+        TTychoStar& t = stars[done + i];
+        t.Id1 = platform::GetU16(p + 0);
+        t.Id2 = platform::GetU16(p + 2);
+        t.Id3 = p[4];
+        t.Carried = platform::GetU32(p + 5);
+        ConvertStarPosition(job.observer, platform::GetI32(p + 9), platform::GetI32(p + 15),
+                            platform::GetI16(p + 13), platform::GetI16(p + 19), t.RA, t.Dec);
+        t.Brightness = p[21];
+      }
+      done += want;
+    }
+  });
+  if (failed) return {};
   return stars;
 }
+
+namespace {
+
+// The stars one part of the SAO file gave, with their names (NameIndex
+// counts within the part) and where it stopped when it failed.
+struct TSaoPart {
+  std::vector<TSaoStar> sao;
+  std::vector<std::string> names;
+  int32_t failedAt = -1;  // records before the failure, counted from the file's start
+  bool notesCloseFailed = false;
+};
+
+// Converts records begin..end-1 (0-based) of the SAO file into `out`;
+// `done` counts the records converted by every part.
+void ConvertSaoPart(const TStarLoadJob& job, std::size_t begin, std::size_t end, TSaoPart& out,
+                    std::atomic<std::size_t>& done, const std::atomic<bool>* cancel,
+                    const std::function<void()>& report) {
+  std::size_t record = begin;  // records finished so far
+  auto fail = [&] { out.failedAt = int32_t(record); };
+  File f = OpenForReading(job.saoPath, true);
+  if (!f || std::fseek(f.get(), long(begin * kSaoRecordBytes), SEEK_SET) != 0) return fail();
+  try {
+    out.sao.reserve(end - begin);
+  } catch (const std::bad_alloc&) {
+    return fail();
+  }
+  File notes = OpenForReading(job.notesPath, false);
+  std::vector<uint8_t> block(kSaoBlockRecords * kSaoRecordBytes);
+  while (record < end) {
+    if (cancel && cancel->load(std::memory_order_relaxed)) return fail();
+    const std::size_t want = std::min<std::size_t>(kSaoBlockRecords, end - record);
+    const std::size_t got = std::fread(block.data(), 1, want * kSaoRecordBytes, f.get());
+    const std::size_t whole = got / kSaoRecordBytes;
+    if (whole == 0) return fail();  // a read error or the end before the last record
+    for (std::size_t i = 0; i < whole; ++i) {
+      const uint8_t* p = block.data() + i * kSaoRecordBytes;
+      const int32_t number = int32_t(record + i + 1);
+      if (IsEmptySaoRecord(p)) continue;
+      const TSaoRecord r = DecodeSaoRecord(p);
+      if (!StarFilter(r, job.options)) continue;
+      TSaoStar s;
+      s.SaoLow = uint16_t(number & 0xFFFF);
+      s.SaoHigh = uint8_t(number >> 16);
+      ConvertStarPosition(job.observer, r.RA, r.Dec, r.PmRA, r.PmDec, s.RA, s.Dec);
+      s.Magnitude = (r.Magnitude == 0 && !r.Variable()) ? 250 : r.Magnitude;
+      if (s.Magnitude < 55 && r.NoteOffset != 0 && out.names.size() < std::size_t(kMaxStarNames)) {
+        std::string name = NameFromNote(ReadNoteBytes(notes.get(), r.NoteOffset));
+        if (!name.empty()) {
+          out.names.push_back(std::move(name));
+          s.NameIndex = uint16_t(out.names.size());
+        }
+      }
+      s.NoteOffset = r.NoteOffset;
+      s.Spectral = uint8_t(std::min(r.Spectral / 100, 7) | (r.Variable() ? 128 : 0));
+      s.Greek = (r.GreekCode % 10 == 0) ? uint8_t(r.GreekCode / 10) : 0;
+      if (s.Greek > 24) s.Greek = 0;  // codes 250..255 name no letter
+      out.sao.push_back(s);
+    }
+    record += whole;
+    done.fetch_add(whole, std::memory_order_relaxed);
+    if (report) report();
+  }
+  if (notes && !CloseFile(notes)) out.notesCloseFailed = true;
+}
+
+}  // namespace
 
 void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
                        const std::function<void(const std::string&)>& progress,
@@ -381,8 +507,11 @@ void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
     result.replot = true;
   };
 
-  File f = OpenForReading(job.saoPath, true);
-  const int64_t size = f ? FileSize(f.get()) : -1;
+  int64_t size = -1;
+  {
+    File f = OpenForReading(job.saoPath, true);
+    size = f ? FileSize(f.get()) : -1;
+  }
   if (size < 0) return fail();
   const int32_t total =
       int32_t(std::min<int64_t>(size / int64_t(kSaoRecordBytes), kMaxSaoRecords));
@@ -401,48 +530,51 @@ void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
     return;
   }
 
-  File notes = OpenForReading(job.notesPath, false);
-  int lastPercent = -1;
-  std::vector<uint8_t> block(kSaoBlockRecords * kSaoRecordBytes);
-  while (record < total) {
-    if (cancel && cancel->load(std::memory_order_relaxed)) return fail();
-    const std::size_t got = std::fread(block.data(), 1, block.size(), f.get());
-    const std::size_t whole = got / kSaoRecordBytes;
-    if (whole == 0) return fail();  // a read error or the end before the last record
-    for (std::size_t i = 0; i < whole && record < total; ++i) {
-      const uint8_t* p = block.data() + i * kSaoRecordBytes;
-      ++record;
-      if (!IsEmptySaoRecord(p)) {
-        const TSaoRecord r = DecodeSaoRecord(p);
-        if (StarFilter(r, job.options)) {
-          TSaoStar s;
-          s.SaoLow = uint16_t(record & 0xFFFF);
-          s.SaoHigh = uint8_t(record >> 16);
-          ConvertStarPosition(job.observer, r.RA, r.Dec, r.PmRA, r.PmDec, s.RA, s.Dec);
-          s.Magnitude = (r.Magnitude == 0 && !r.Variable()) ? 250 : r.Magnitude;
-          if (s.Magnitude < 55 && r.NoteOffset != 0 &&
-              result.names.size() < std::size_t(kMaxStarNames)) {
-            std::string name = NameFromNote(ReadNoteBytes(notes.get(), r.NoteOffset));
-            if (!name.empty()) {
-              result.names.push_back(std::move(name));
-              s.NameIndex = uint16_t(result.names.size());
-            }
-          }
-          s.NoteOffset = r.NoteOffset;
-          s.Spectral = uint8_t(std::min(r.Spectral / 100, 7) | (r.Variable() ? 128 : 0));
-          s.Greek = (r.GreekCode % 10 == 0) ? uint8_t(r.GreekCode / 10) : 0;
-          if (s.Greek > 24) s.Greek = 0;  // codes 250..255 name no letter
-          result.sao.push_back(s);
+  // Progress at 0 % and every further 10 %: percent p is due once the
+  // records converted reach the first record whose share is p (a share
+  // reached by no record is never shown, as in a record-by-record walk).
+  std::vector<std::pair<int64_t, int>> due;
+  for (int p = 0; p <= 100; p += 10) {
+    const int64_t r = std::max<int64_t>(1, (int64_t(p) * total + 99) / 100);
+    if (r <= total && r * 100 / total == p) due.emplace_back(r, p);
+  }
+  std::size_t nextDue = 0;
+  std::atomic<std::size_t> done{0};
+  auto report = [&] {
+    while (progress && nextDue < due.size() && int64_t(done.load(std::memory_order_relaxed)) >= due[nextDue].first)
+      progress("Processing star catalog: " + std::to_string(due[nextDue++].second) + "% complete.");
+  };
+
+  const int parts = ConversionParts(job, std::size_t(total));
+  std::vector<TSaoPart> results(static_cast<std::size_t>(parts));
+  RunParts(parts, [&](int part) {
+    ConvertSaoPart(job, PartBegin(std::size_t(total), part, parts), PartBegin(std::size_t(total), part + 1, parts),
+                   results[std::size_t(part)], done, cancel, part == 0 ? std::function<void()>(report) : nullptr);
+  });
+  // The first failure in file order stops the catalogue there.
+  for (const TSaoPart& part : results)
+    if (part.failedAt >= 0) {
+      record = part.failedAt;
+      report();
+      return fail();
+    }
+  report();
+  // The parts in file order; names are numbered in that order and stop at
+  // the table's size.
+  for (TSaoPart& part : results) {
+    for (TSaoStar s : part.sao) {
+      if (s.NameIndex != 0) {
+        if (result.names.size() < std::size_t(kMaxStarNames)) {
+          result.names.push_back(std::move(part.names[s.NameIndex - 1u]));
+          s.NameIndex = uint16_t(result.names.size());
+        } else {
+          s.NameIndex = 0;
         }
       }
-      // Progress at 0 % and every further 10 %.
-      const int percent = int(std::min<int64_t>(int64_t(record) * 100 / total, 100));
-      if (percent != lastPercent && percent % 10 == 0 && progress)
-        progress("Processing star catalog: " + std::to_string(percent) + "% complete.");
-      lastPercent = percent;
+      result.sao.push_back(s);
     }
+    if (part.notesCloseFailed) result.notesCloseFailed = true;
   }
-  if (notes && !CloseFile(notes)) result.notesCloseFailed = true;
   result.sao.shrink_to_fit();
   result.replot = true;
 }
@@ -534,6 +666,8 @@ void LoadStarCatalogs() {
 
   g_thread.JoinFinished();
   g_thread.thread = std::thread([job] {
+    // The load and its helpers run at the lowest priority.
+    platform::SetCurrentThreadLowestPriority();
     auto result = std::make_shared<TStarLoadResult>();
     result->tycho = ConvertTychoCatalog(*job);
     ConvertSaoCatalog(*job, *result,

@@ -149,6 +149,9 @@ struct TStarLoadJob {
   // Largest array the load may allocate, in bytes (a failing allocation
   // takes the same path).
   std::size_t memoryLimit = SIZE_MAX;
+  // Threads the conversions split the records over (the calling thread and
+  // helpers at the lowest priority); 0: one per core. Small files use fewer.
+  int threads = 0;
 };
 
 // What a load produced.
@@ -164,12 +167,16 @@ struct TStarLoadResult {
   bool notesCloseFailed = false;
 };
 
-// The Tycho-2 conversion: every record of the file, in file order. A
+// The Tycho-2 conversion: every record of the file, in file order, split
+// over the job's threads. A
 // missing, unreadable or empty file, or no memory, gives no stars.
 std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job);
 
 // The SAO conversion: every star that passes the filter, in SAO order, with
-// the proper names of stars brighter than magnitude 3.5. `progress` gets
+// the proper names of stars brighter than magnitude 3.5; the records are
+// split over the job's threads and the parts joined in file order, so the
+// result is the same for any number of threads. `progress` is called on
+// the calling thread. `progress` gets
 // "Processing star catalog: n% complete." at 0 % and every further 10 %.
 // On failure the result has no stars (Tycho included) and a message.
 void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,

@@ -3,6 +3,7 @@
 // class symbol scaled to the object's catalogued size and registers the
 // symbol's rectangle, so that no later label covers it; the label pass,
 // later in the same render, writes the designations next to the symbols.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -25,7 +26,10 @@ constexpr int kOutlineCapacity = 100;
 // One degree, the distance of the orientation point toward the equator.
 constexpr double kOneDegree = 0.017453292;
 
-int32_t Near(long double v) { return int32_t(std::nearbyint(double(v))); }
+// To the nearest integer, halves to even; values beyond any chart (huge
+// catalogue sizes at high zoom) are held at +-1e9 so they stay integers.
+int32_t Near(long double v) { return int32_t(std::nearbyint(std::clamp(double(v), -1e9, 1e9))); }
+int32_t Trunc(double v) { return int32_t(std::trunc(std::clamp(v, -1e9, 1e9))); }
 
 // The whole text as a decimal integer; false for anything else.
 bool ParseInt(const std::string& text, int& value) {
@@ -36,6 +40,18 @@ bool ParseInt(const std::string& text, int& value) {
   const char* last = text.data() + e + 1;
   auto [ptr, ec] = std::from_chars(first, last, value);
   return ec == std::errc() && ptr == last;
+}
+
+// The symbol polygon's points, kept between symbols so that the pass does
+// not allocate per object; emptied on every use.
+std::vector<QPoint>& PolygonBuffer() {
+  thread_local std::vector<QPoint> buffer = [] {
+    std::vector<QPoint> b;
+    b.reserve(kOutlineCapacity);
+    return b;
+  }();
+  buffer.clear();
+  return buffer;
 }
 
 // Full outline of an ellipse box (an arc whose end rays coincide).
@@ -105,8 +121,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
           }
         }
       } else if (o.PA >= 1 && o.PA <= NebulaOutlineCount) {
-        std::vector<QPoint> poly;
-        poly.reserve(kOutlineCapacity);
+        std::vector<QPoint>& poly = PolygonBuffer();
         double left = Width + ChartLeft, top = Height + ChartTop, right = 0, bottom = 0;
         bool ended = false;
         for (int32_t k = o.PA; k <= NebulaOutlineCount + 1; ++k) {
@@ -140,7 +155,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
       if (v < 120) v = 120;
       const long double r = v / 900.0L * D / 2;
       if (r < 1.5) return false;
-      const int32_t a = int32_t(std::trunc(double(r / Aspect))), b = int32_t(std::trunc(double(r)));
+      const int32_t a = Trunc(double(r / Aspect)), b = Trunc(double(r));
       setRect(cx - 2 * a, cy - 2 * b, cx + 2 * a, cy + 2 * b);
       if (!shown()) return false;
       dc.SelectPen(GreenPen);
@@ -171,15 +186,16 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
       if (o.DEDate < 0) p += 180;
       const double rho = ArcTan2R(double(dx * Aspect), double(dy)) - p / DegPerRad;
       const int F1 = MirrorFactor, F2 = InvertFactor;
-      std::vector<QPoint> poly(21);
+      std::vector<QPoint>& poly = PolygonBuffer();
+      poly.resize(21);
       double left = Width + ChartLeft, top = Height + ChartTop, right = 0, bottom = 0;
       for (int j = 0; j <= 20; ++j) {
         const double t = 18.0 * j / DegPerRad;
         const double u = F1 * std::cos(t) * double(R2), w = F2 * std::sin(t) * double(R1);
         const double d = std::sqrt(u * u + w * w);
         const double phi = ArcTan2R(u, w) + rho;
-        const double x = std::trunc(cx + F1 * std::cos(phi) * d / Aspect);
-        const double y = std::trunc(cy + F2 * std::sin(phi) * d);
+        const double x = Trunc(cx + F1 * std::cos(phi) * d / Aspect);
+        const double y = Trunc(cy + F2 * std::sin(phi) * d);
         poly[std::size_t(j)] = QPoint(int(x), int(y));
         left = std::min(left, x);
         top = std::min(top, y);
@@ -201,7 +217,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
   // small, dotted when large, thicker on paper.
   const long double r = radius(maA);
   if (r >= 1.5) {
-    const int32_t a = int32_t(std::trunc(double(r / Aspect))), b = int32_t(std::trunc(double(r)));
+    const int32_t a = Trunc(double(r / Aspect)), b = Trunc(double(r));
     const TLabelRect kept = rect;
     setRect(cx - a, cy - b, cx + a, cy + b);
     if (shown()) {

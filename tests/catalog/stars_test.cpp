@@ -568,3 +568,80 @@ TEST(StarLoader, CancelledLoadEndsAndAnotherCanStart) {
   ASSERT_TRUE(WaitForStarLoad());
   EXPECT_EQ(SaoStarCount, 4);
 }
+
+// The conversions split their records over threads and join the parts in
+// file order: any number of threads gives the same stars, names, name
+// numbers and progress.
+TEST(StarConversion, ThreadsGiveTheSameCatalogue) {
+  TempDir dir;
+  constexpr int kRecords = 50000;
+  std::vector<uint8_t> sao(std::size_t(kRecords) * kSaoRecordBytes, 0);
+  std::string notes = "|";
+  std::size_t stars = 0;
+  for (int i = 0; i < kRecords; ++i) {
+    if (i % 7 == 3) continue;  // no star with this number
+    ++stars;
+    SaoFields f{.ra = int32_t(i * 42949), .pmRA = int16_t(i % 300), .dec = int32_t((i % 1000 - 500) * 1000000),
+                .pmDec = int16_t(-(i % 200)), .mag = uint8_t(i % 997 == 0 ? 30 : 40 + i % 100),
+                .spectral = uint16_t(100 * (i % 8) + 15)};
+    if (i % 997 == 0) {  // a bright star with a proper name
+      std::string name;
+      for (int k = i; k > 0 || name.empty(); k /= 26) name += char('A' + k % 26);
+      f.note = uint32_t(notes.size() + 1);
+      notes += "N:   " + name + "|";
+    }
+    const std::vector<uint8_t> b = SaoBytes(f);
+    std::copy(b.begin(), b.end(), sao.begin() + std::ptrdiff_t(i) * std::ptrdiff_t(kSaoRecordBytes));
+  }
+  std::vector<uint8_t> tycho(std::size_t(kRecords) * kTychoRecordBytes, 0);
+  for (int i = 0; i < kRecords; ++i) {
+    uint8_t* p = tycho.data() + std::size_t(i) * kTychoRecordBytes;
+    platform::PutU16(p, uint16_t(i));
+    platform::PutI32(p + 9, i * 40000);
+    platform::PutI32(p + 15, (i % 2000 - 1000) * 500000);
+    p[21] = uint8_t(i % 140);
+  }
+  WriteFile(dir.File("SAO_YALE.DAT"), sao);
+  WriteFile(dir.File("tycho2.dat"), tycho);
+  WriteText(dir.File("yale_notes.dat"), notes);
+  TStarLoadJob job;
+  job.saoPath = dir.File("SAO_YALE.DAT");
+  job.notesPath = dir.File("yale_notes.dat");
+  job.tychoPath = dir.File("tycho2.dat");
+  job.observer = ChartObserver(true);
+  job.options = AllOn();
+
+  TStarLoadResult one, four;
+  std::vector<std::string> progressOne, progressFour;
+  job.threads = 1;
+  ConvertSaoCatalog(job, one, [&](const std::string& t) { progressOne.push_back(t); });
+  one.tycho = ConvertTychoCatalog(job);
+  job.threads = 4;
+  ConvertSaoCatalog(job, four, [&](const std::string& t) { progressFour.push_back(t); });
+  four.tycho = ConvertTychoCatalog(job);
+
+  ASSERT_EQ(one.sao.size(), stars);
+  ASSERT_EQ(four.sao.size(), one.sao.size());
+  for (std::size_t i = 0; i < one.sao.size(); ++i) {
+    const TSaoStar &a = one.sao[i], &b = four.sao[i];
+    ASSERT_EQ(a.SaoNumber(), b.SaoNumber()) << i;
+    ASSERT_EQ(a.RA, b.RA) << i;
+    ASSERT_EQ(a.Dec, b.Dec) << i;
+    ASSERT_EQ(a.NameIndex, b.NameIndex) << i;
+    ASSERT_EQ(a.Magnitude, b.Magnitude) << i;
+    ASSERT_EQ(a.Spectral, b.Spectral) << i;
+  }
+  EXPECT_GT(one.names.size(), 40u);
+  EXPECT_EQ(four.names, one.names);
+  EXPECT_EQ(four.sao[0].NameIndex, 1);
+  EXPECT_EQ(progressFour, progressOne);
+  EXPECT_EQ(progressOne.size(), 11u);
+  ASSERT_EQ(one.tycho.size(), std::size_t(kRecords));
+  ASSERT_EQ(four.tycho.size(), one.tycho.size());
+  for (std::size_t i = 0; i < one.tycho.size(); ++i) {
+    ASSERT_EQ(four.tycho[i].Id1, one.tycho[i].Id1) << i;
+    ASSERT_EQ(four.tycho[i].RA, one.tycho[i].RA) << i;
+    ASSERT_EQ(four.tycho[i].Dec, one.tycho[i].Dec) << i;
+    ASSERT_EQ(four.tycho[i].Brightness, one.tycho[i].Brightness) << i;
+  }
+}

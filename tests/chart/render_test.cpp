@@ -1,0 +1,318 @@
+// The render sequence on a small synthetic sky (no catalogues): what it
+// leaves behind for the next render, minor-body tracks, markers and the
+// twilight arcs' guard.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "astro/observer.h"
+#include "astro/planets.h"
+#include "astro/precession.h"
+#include "astro/reference_files.h"
+#include "astro/sun_moon.h"
+#include "astro/transforms.h"
+#include "chart/drawing_colors.h"
+#include "chart/graph_misc.h"
+#include "chart/plotter.h"
+#include "chart/render_inputs.h"
+#include "chart/styles.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kDeg = kPi / 180.0;
+constexpr double kLatitude = 50 * kDeg;
+// 2026 January 15, 22h UT: night at 50° north.
+constexpr double kNight = 2461056.4166667;
+// 2026 January 15, 16h30 UT: the Sun a few degrees below the horizon at 10° east.
+constexpr double kDusk = 2461056.1875;
+
+uint32_t Brightness(uint32_t p) { return std::max({(p >> 16) & 255u, (p >> 8) & 255u, p & 255u}); }
+
+class Render : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetDefaultObjectColors();
+    SetDefaultStyleFonts();
+    MakeDrawingColors();
+    ConvertElementTable();
+    InitPlanetRecords(Planets);
+    InitExtraElementRecord(MoonBody);
+    p_ = std::make_unique<tPlotter>();
+    MainPlotter = p_.get();
+    p_->Width = 800;
+    p_->Height = 600;
+    p_->DpiX = p_->DpiY = 96;
+    p_->ShowObjects = 0;
+    p_->ShowGrid = 0;
+    p_->ShowHorizon = 0;
+    p_->PlanetLabels = p_->MoonLabel = p_->SunLabel = 0;
+    SetObserverLocation(p_->Observer, -10 * kDeg, kLatitude, 0);
+  }
+  void TearDown() override {
+    ClearDrawTarget();
+    MainPlotter = nullptr;
+    SetChartInputs({});
+    AsteroidCount = 0;
+  }
+  void Plot(double jd) {
+    SetObserverUT(p_->Observer, jd);
+    bitmap_ = std::make_unique<platform::Bitmap>(p_->Width, p_->Height);
+    platform::DrawingContext dc(*bitmap_);
+    p_->Plot(dc, bitmap_.get());
+  }
+  // Centres the view at the apparent place of (ra, dec) for the instant.
+  void CentreOn(double jd, double ra, double dec, double zoom) {
+    TObserverTime obs = p_->Observer;
+    SetObserverUT(obs, jd);
+    double alt, az;
+    EquatorialToHorizontal(obs, alt, az, ra, dec);
+    p_->ZenithView = 0;
+    p_->CentreOnHorizon = 1;
+    p_->HeldAlt = alt;
+    p_->HeldAz = az;
+    p_->Zoom = zoom;
+  }
+  std::unique_ptr<tPlotter> p_;
+  std::unique_ptr<platform::Bitmap> bitmap_;
+};
+
+TEST_F(Render, ZoomOutsideAnyChartIsBroughtBack) {
+  struct Case {
+    double zoom, rendered;
+  } cases[] = {{std::nan(""), 0.95}, {0.0, 0.95}, {-2.0, 0.95}, {1e-9, 0.001}, {1e12, 10000.0}, {8.0, 8.0}};
+  for (const Case& c : cases) {
+    p_->Zoom = c.zoom;
+    Plot(kNight);
+    EXPECT_EQ(p_->Zoom, c.rendered) << c.zoom;
+    EXPECT_EQ(p_->Replot, 0);
+  }
+}
+
+TEST_F(Render, ObjectLabelListBelongsToOneRender) {
+  p_->ObjectLabelCount = 5;  // left by an earlier render
+  p_->ObjectLabels = 1;
+  Plot(kNight);
+  EXPECT_EQ(p_->ObjectLabelCount, 0);
+  EXPECT_EQ(p_->Replot, 0);
+}
+
+// (1) Ceres, osculating elements of epoch 2026 January 11.0 TT (JPL small-body
+// database, equinox J2000): a 2.7666 AU, e 0.0796, i 10.588°, Ω 80.25°,
+// ω 73.29°, M 247.0°.
+TSolSysBody Ceres() {
+  TSolSysBody b{};
+  b.ShowCode.assign("M2");
+  b.Name.assign("Ceres");
+  b.Epoch = 2461051.5;
+  b.EquinoxEpoch = 2451545.0;
+  b.SemiMajorAxis = 2.7666;
+  b.Eccentricity = 0.0796;
+  b.Inclination = 10.588 * kDeg;
+  b.Node = 80.25 * kDeg;
+  b.Perihelion = 73.29 * kDeg;
+  b.MeanAnomaly = 247.0 * kDeg;
+  b.DailyMotion = -1;
+  b.PerihelionDistance = -1;
+  b.Period = -1;
+  b.AbsMagnitude = 3.34;
+  b.Slope = 0.12;
+  b.LastJD = -1e7;
+  CheckElementConversion(b);
+  return b;
+}
+
+TEST_F(Render, MinorBodyIsPrecessedAndItsTrackLeavesTheChartInstant) {
+  Asteroids[0] = Ceres();
+  AsteroidCount = 1;
+  p_->ShowAsteroids = 1;
+  // The position of the chart instant, precessed from J2000 to the date.
+  TObserverTime obs = p_->Observer;
+  SetObserverUT(obs, kNight);
+  SetPrecession(obs, 2451545.0, obs.JD_TT);
+  TSolarContext ctx{};
+  ctx.NovasOff = 1;
+  CalcSun(ctx, obs);
+  CalcEarthOrbit(ctx, obs);
+  TSolSysBody fresh = Ceres();
+  ASSERT_TRUE(CalcOrbitBody(ctx, obs, fresh));
+  double ra = fresh.RA, dec = fresh.Dec;
+  Precess(obs, ra, dec);
+  p_->Observer = obs;
+  p_->Observer.PrecessionOn = 1;
+  // At zoom 20 (1° = 67 pixels) the 0.36° of precession since 2000 is 24
+  // pixels: the body's dot (2 pixels across) sits on the centre only when
+  // it is precessed.
+  CentreOn(kNight, ra, dec, 20);
+  Plot(kNight);
+  uint32_t best = 0;
+  for (int y = 298; y <= 302; ++y)
+    for (int x = 398; x <= 402; ++x) best = std::max(best, Brightness(bitmap_->Pixel(x, y)));
+  EXPECT_GE(best, 200u);
+  // The track's 120 other days moved only a copy and the plotter's records.
+  EXPECT_EQ(p_->Observer.JD_UT, kNight);
+  EXPECT_NEAR(Asteroids[0].LastJD, obs.JD_TT, 1e-6);
+  EXPECT_NEAR(Asteroids[0].RA, fresh.RA, 1e-9);
+  EXPECT_NEAR(Asteroids[0].Dec, fresh.Dec, 1e-9);
+}
+
+TEST_F(Render, TrackedCometWithoutAnOrbitCentresOnTheZenith) {
+  Comets[0] = Ceres();
+  Comets[0].Eccentricity = std::nan("");  // no orbit can be solved
+  CometCount = 1;
+  p_->ZenithView = 0;
+  p_->CentreOnHorizon = 1;
+  p_->HeldAlt = 20 * kDeg;
+  p_->TrackKind = kTrackComet;
+  p_->TrackIndex = 0;
+  p_->TrackName.assign("C/2099 A1");
+  Plot(kNight);
+  CometCount = 0;
+  EXPECT_EQ(p_->CentreAlt, kPi / 2);
+  EXPECT_EQ(p_->TrackName.str(), "");
+  EXPECT_EQ(p_->TrackKind, kTrackComet);
+  EXPECT_EQ(p_->TrackIndex, 0);
+}
+
+// Markers: an unset marker (RA -1) is not drawn and breaks the line that
+// joins its neighbours.
+TEST_F(Render, UnsetMarkerBreaksTheJoiningLine) {
+  struct Case {
+    bool gap;
+    bool lineExpected;
+  } cases[] = {{false, true}, {true, false}};
+  for (const Case& c : cases) {
+    std::vector<TChartMarker> markers(3);
+    TObserverTime obs = p_->Observer;
+    SetObserverUT(obs, kNight);
+    // Two points 30° up in the south-east and south-west, joined.
+    for (int i : {0, 2}) {
+      double ra, dec;
+      HorizontalToEquatorial(obs, ra, dec, (i == 0 ? 150 : 210) * kDeg, 30 * kDeg);
+      markers[std::size_t(i)].RA = ra;
+      markers[std::size_t(i)].Dec = dec;
+      markers[std::size_t(i)].Join = 1;
+      markers[std::size_t(i)].Color = 0x00FFFFFF;
+    }
+    markers[1] = markers[0];
+    // An unset marker keeps its other fields; here a declination that would
+    // put RA -1 rad high in the northern sky if it were drawn.
+    if (c.gap) markers[1].RA = -1.0, markers[1].Dec = 80 * kDeg;
+    TChartInputs in;
+    in.markerCount = [] { return 3; };
+    in.marker = [&](int32_t i, TChartMarker& m) {
+      m = markers[std::size_t(i - 1)];
+      return true;
+    };
+    SetChartInputs(in);
+    p_->ZenithView = 1;
+    p_->Zoom = 1;
+    Plot(kNight);
+    // The line's midpoint: due south at the altitude where the chord of the
+    // two points crosses the meridian (about 32°, 58% of the way from the
+    // centre to the horizon at y 600); look along that column.
+    bool lit = false;
+    for (int y = 450; y < 530 && !lit; ++y) lit = Brightness(bitmap_->Pixel(400, y)) > 200;
+    EXPECT_EQ(lit, c.lineExpected) << c.gap;
+    if (c.gap) {
+      double alt, az, x, y;
+      EquatorialToHorizontal(obs, alt, az, -1.0, 80 * kDeg);
+      ASSERT_TRUE(p_->ProjectToChart(alt, az, x, y));
+      uint32_t near = 0;
+      for (int j = int(y) - 3; j <= int(y) + 3; ++j)
+        for (int i = int(x) - 3; i <= int(x) + 3; ++i) near = std::max(near, Brightness(bitmap_->Pixel(i, j)));
+      EXPECT_LT(near, 200u);
+    }
+  }
+}
+
+TEST_F(Render, TwilightArcsNeedARadiusOfOnePixel) {
+  // At dusk the twilight arcs are drawn; a chart whose arcs would have a
+  // radius below one pixel (zoom 1e-4) renders without them.
+  TObserverTime obs = p_->Observer;
+  SetObserverUT(obs, kDusk);
+  TSolarContext ctx{};
+  ctx.NovasOff = 1;
+  CalcSun(ctx, obs);
+  double alt, az;
+  EquatorialToHorizontal(obs, alt, az, ctx.SunRA, ctx.SunDec);
+  ASSERT_LT(alt, 0);
+  ASSERT_GT(alt, -15 * kDeg);
+  p_->Zoom = 1e-4;
+  Plot(kDusk);
+  EXPECT_EQ(p_->Replot, 0);
+  p_->Zoom = 1;
+  Plot(kDusk);
+  int blue = 0;
+  for (int x = 100; x < 700; x += 10) blue += (bitmap_->Pixel(x, 300) & 255u) > 20;
+  EXPECT_GT(blue, 40);
+}
+
+}  // namespace
+
+namespace {
+
+// A printer page has no pixel memory: every layer draws through the context.
+TEST_F(Render, PrinterPageIsDrawnThroughTheContextAlone) {
+  QImage page(800, 600, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  p_->OutputKind = kOutputPrinter;
+  p_->StarIdentification = 1;
+  p_->ShowGrid = 1;
+  SetObserverUT(p_->Observer, kNight);
+  {
+    platform::DrawingContext dc(&page);
+    p_->Plot(dc, nullptr);
+  }
+  int marked = 0;
+  for (int y = 0; y < 600; y += 2)
+    for (int x = 0; x < 800; x += 2) marked += (page.pixel(x, y) & 0xFFFFFFu) != 0xFFFFFFu;
+  EXPECT_GT(marked, 100);  // grid, ecliptic and horizon line at least
+  EXPECT_EQ(p_->Replot, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Night vision keeps every pixel red, the star sphere's blue figures too.
+TEST_F(Render, NightVisionStarSphereIsRedOnly) {
+  const int16_t keptCount = ConstellationLineCount;
+  const TConstellationLinePoint keptLines[3] = {ConstellationLineTable[1], ConstellationLineTable[2],
+                                                ConstellationLineTable[3]};
+  // A figure line near the zenith of 50° north at the chart instant.
+  TObserverTime obs = p_->Observer;
+  SetObserverUT(obs, kNight);
+  double ra1, dec1, ra2, dec2;
+  HorizontalToEquatorial(obs, ra1, dec1, 0.0, 60 * kDeg);
+  HorizontalToEquatorial(obs, ra2, dec2, kPi, 60 * kDeg);
+  auto point = [](double ra, double dec) {
+    return TConstellationLinePoint{uint16_t(std::lround(ra * kConstellationLineScale)),
+                                   int16_t(std::lround(dec * kConstellationLineScale)), 1};
+  };
+  ConstellationLineTable[1] = {0, 0, 0};
+  ConstellationLineTable[2] = point(ra1, dec1);
+  ConstellationLineTable[3] = point(ra2, dec2);
+  ConstellationLineCount = 3;
+  ColorMode = 2;
+  MakeDrawingColors();
+  p_->OutputKind = kOutputStarSphere;
+  p_->ConstellationLines = 2;
+  Plot(kNight);
+  int lit = 0, coloured = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const uint32_t px = bitmap_->Pixel(x, y);
+      lit += (px & 0xFF0000u) != 0;
+      coloured += (px & 0x00FFFFu) != 0;
+    }
+  ColorMode = 0;
+  MakeDrawingColors();
+  ConstellationLineCount = keptCount;
+  for (int i = 0; i < 3; ++i) ConstellationLineTable[i + 1] = keptLines[i];
+  EXPECT_GT(lit, 300);  // the figure line crosses the chart
+  EXPECT_EQ(coloured, 0);
+}
+
+}  // namespace
