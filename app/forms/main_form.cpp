@@ -578,7 +578,14 @@ void TMainForm1::Timer1Timer() {
     RealTime2->setChecked(Clock.RealTimeFlag);
     RealTimeShown = Clock.RealTimeFlag;
   }
+  // 13. The globe returns to the observer's place 5 s after the pointer
+  // left it.
+  if (GlobeDragging) LastGlobeDragTime = now;
+  else if (now - LastGlobeDragTime > 5000 && insets_.globeBackToObserver) insets_.globeBackToObserver();
   // 14. The magnifier's automatic field follows the zoom.
+  if (std::fabs(chart_->Zoom() - LastZoom) > 0.0001 && FieldOfViewMode == kAutomaticFieldMode &&
+      insets_.magnifierFollowZoom)
+    insets_.magnifierFollowZoom();
   LastZoom = chart_->Zoom();
   // 15. Keyboard focus to the chart unless the log window is active.
   if (!LogFormActive && isActiveWindow() && !ScrollBox1->hasFocus()) ScrollBox1->setFocus();
@@ -801,6 +808,7 @@ void TMainForm1::UpdateChartCursor() {
   r.onSky = !(r.inGlobe || r.inClock || r.onStarSphere || r.inMagnifier) && ShowCursorPosition(mouseX_, mouseY_);
   const TPointerShape shape = ChartPointerShape(r, Keys.PointOfInterestMode);
   PointerOnChart = shape.pointerOnChart;
+  GlobeDragging = shape.globeDragging;
   if (shape.cursor != CurrentCursor) {
     CurrentCursor = shape.cursor;
     Qt::CursorShape qt = Qt::ArrowCursor;

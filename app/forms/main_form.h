@@ -69,6 +69,13 @@ struct TInsetHooks {
   // Around a new back buffer (resize): the globe animation stops and the
   // overlay threads pause, then resume.
   std::function<void()> beforeBackBufferChange, afterBackBufferChange;
+  // The heartbeat's globe return: called 5,000 ms after the pointer left the
+  // globe, every tick; the globe starts its move back to the observer's
+  // place when no move runs and its view lies away from that place.
+  std::function<void()> globeBackToObserver;
+  // The zoom changed while the magnifier's field is automatic (mode 9): the
+  // magnifier recomputes its field and applies it when it differs.
+  std::function<void()> magnifierFollowZoom;
   // The overlay threads redraw their overlays after the chart changed.
   std::function<void()> invalidateOverlays;
 };
@@ -176,6 +183,8 @@ class TMainForm1 : public QMainWindow {
   bool CopyingChart = false;
   bool RealTimeShown = false;
   bool StarReloadRequest = false;  // a star preset asks the heartbeat for a reload
+  bool GlobeDragging = false;      // the pointer is over the globe
+  uint32_t LastGlobeDragTime = 0;  // counter when the pointer was last over it
   double LastClockJD = 0;
   double LastZoom = 0;
   int FieldOfViewMode = kAutomaticFieldModeValue;

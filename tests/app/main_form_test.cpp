@@ -448,3 +448,36 @@ TEST(MainForm, KeyEventsReachTheKeyTable) {
   EXPECT_NE(form.Chart().Switch(TChartSwitch::CentreOnHorizon), before);
   EXPECT_EQ(form.Horizon1->isChecked(), !before);
 }
+
+TEST(MainForm, HeartbeatAsksTheInsetsToFollow) {
+  TMainForm1 form;
+  uint32_t counter = 10000;
+  form.MsCounter = [&] { return counter; };
+  form.StartupPending = false;
+  int globeReturns = 0, magnifierFollows = 0;
+  bool overGlobe = true;
+  TInsetHooks hooks;
+  hooks.insideGlobe = [&](int, int) { return overGlobe; };
+  hooks.globeBackToObserver = [&] { ++globeReturns; };
+  hooks.magnifierFollowZoom = [&] { ++magnifierFollows; };
+  form.SetInsetHooks(hooks);
+  form.LastZoom = form.Chart().Zoom();
+  form.Timer1Timer();  // the pointer is over the globe
+  EXPECT_TRUE(form.GlobeDragging);
+  overGlobe = false;
+  for (uint32_t step : {100u, 4800u, 200u}) {
+    counter += step;
+    form.Timer1Timer();
+  }
+  // 5,000 ms after the pointer left the globe, and not before.
+  EXPECT_EQ(globeReturns, 1);
+  form.FieldOfViewMode = 9;
+  form.FormKeyPress('+');
+  form.Timer1Timer();
+  form.Timer1Timer();
+  EXPECT_EQ(magnifierFollows, 1);
+  form.FieldOfViewMode = 3;
+  form.FormKeyPress('+');
+  form.Timer1Timer();
+  EXPECT_EQ(magnifierFollows, 1);
+}
