@@ -1,45 +1,152 @@
 #include "app/forms/main_form.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <cmath>
 
 #include "app/core/file_commands.h"
+#include "app/core/file_types.h"
+#include "app/core/lifecycle.h"
+#include "app/core/picture_list.h"
+#include "app/core/points_of_interest.h"
+#include "app/core/settings_sections.h"
+#include "app/forms/about_form.h"
 #include "app/forms/log_form.h"
+#include "app/forms/poi_form.h"
+#include "app/forms/print_job.h"
 #include "app/globals.h"
+#include "app/messages.h"
+#include "astro/observer.h"
+#include "astro/precession.h"
+#include "astro/reference_files.h"
+#include "astro/text.h"
+#include "catalog/bounds.h"
+#include "catalog/hooks.h"
+#include "catalog/object_catalog.h"
+#include "catalog/object_options.h"
+#include "catalog/star_options.h"
+#include "catalog/stars.h"
+#include "app/core/plotter_view.h"
+#include "astro/planets.h"
+#include "chart/drawing_colors.h"
+#include "chart/plotter.h"
+#include "chart/render_inputs.h"
+#include "chart/sun_moon_images.h"
+#include "chart/styles.h"
+#include "platform/halt.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
+#include "platform/timezone.h"
 
 TMainForm1* MainForm1 = nullptr;
+
+// --- The heartbeat and re-entrancy ------------------------------------------
+//
+// Timer1 is the heartbeat: 1,000 ms at creation, 100 ms from its first tick.
+// Qt never re-enters a timer's own slot, but these event loops run inside a
+// tick or a command and let every other timer fire meanwhile:
+//   - flash messages and coded message boxes (modal dialogs);
+//   - the first tick's picture-list question and the command-line settings
+//     file, whose reader may show messages;
+//   - WaitForStarLoad and the overlay-thread pauses, which handle events
+//     while they wait (print waits, the close);
+//   - the print job's waits for the star and globe threads and the printer
+//     set-up dialog;
+//   - the modal windows opened by menu commands (about box, points of
+//     interest, print options).
+// Timer1Timer therefore guards itself with inTick_ (a tick arriving during
+// another is dropped), POIKeysTimer1 and Timer2 are one-shot, and the close
+// is a state machine (CloseState) advanced by the heartbeat.
 
 TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
 }
 
-void TPaintBox::paintEvent(QPaintEvent*) {
-  // Until the chart draws into the back buffer the area stays black.
+void TPaintBox::paintEvent(QPaintEvent* event) {
+  if (MainForm1 && MainForm1->PaintBox1 == this) {
+    MainForm1->PaintBox1Paint(event->rect());
+    return;
+  }
   QPainter p(this);
   p.fillRect(rect(), Qt::black);
 }
 
-TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent) {
+void TPaintBox::mousePressEvent(QMouseEvent* event) {
+  if (MainForm1 && MainForm1->PaintBox1 == this)
+    MainForm1->PaintBox1MouseDown(event->button() == Qt::RightButton ? 1 : 0, int(event->position().x()),
+                                  int(event->position().y()));
+}
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
+  if (MainForm1 && MainForm1->PaintBox1 == this)
+    MainForm1->PaintBox1MouseMove(int(event->position().x()), int(event->position().y()));
+}
+
+namespace {
+
+QAction* Item(QMenu* menu, const char* caption, std::function<void()> fn, QKeySequence key = {}) {
+  QAction* a = menu->addAction(QString::fromUtf8(caption));
+  QObject::connect(a, &QAction::triggered, menu, [fn = std::move(fn)] { fn(); });
+  if (!key.isEmpty()) a->setShortcut(key);
+  return a;
+}
+
+QAction* Check(QMenu* menu, const char* caption, std::function<void()> fn, QKeySequence key = {}) {
+  QAction* a = Item(menu, caption, std::move(fn), key);
+  a->setCheckable(true);
+  return a;
+}
+
+// The size code (1..N) of the checked size item, 0 when none is checked.
+template <std::size_t N>
+int CheckedCode(const std::array<QAction*, N>& items) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (items[i]->isChecked()) return int(i) + 1;
+  return 0;
+}
+
+const char* const kRateCaptions[5] = {"&Actual", "&10 Seconds/Second", "1 &Minute/Second", "1 &Hour/Second",
+                                      "1 &Day/Second"};
+const char* const kFieldCaptions[9] = {"15 minutes (\u00bc\u00b0)", "30 minutes (\u00bd\u00b0)", "1 degree",
+                                       "2 degree", "5 degree", "10 degree", "15 degree", "20 degree",
+                                       "Automatic"};
+
+}  // namespace
+
+TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_unique<TPendingChartView>()) {
   setWindowTitle(QStringLiteral("Noctra Planetarium"));
+  MainForm1 = this;
+  MsCounter = [] { return platform::TimeGetTime(); };
+  SystemClock = [] { return SystemJulianDay(); };
+  ScreenSize = [] {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry().size() : QSize(1024, 768);
+  };
+  // A change of the screen's size or mode rebuilds the back buffer.
+  if (QScreen* s = QGuiApplication::primaryScreen())
+    connect(s, &QScreen::availableGeometryChanged, this, [this] { FormResize(); });
 
-  File1 = menuBar()->addMenu(QStringLiteral("&File"));
-  Open1 = File1->addAction(QStringLiteral("&Open..."), this, &TMainForm1::Open1Click);
-  Open1->setShortcut(QKeySequence(Qt::Key_F3));
-  Save1 = File1->addAction(QStringLiteral("&Save"), this, &TMainForm1::Save1Click);
-  Save1->setShortcut(QKeySequence(Qt::Key_F2));
-  Save2 = File1->addAction(QStringLiteral("Save &As..."), this, &TMainForm1::Save2Click);
-  File1->addSeparator();
-  Exit1 = File1->addAction(QStringLiteral("E&xit"), this, &TMainForm1::Exit1Click);
-
-  Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
-  Log1 = Edit1->addAction(QStringLiteral("&Log..."), this, &TMainForm1::Log1Click);
+  BuildMenus();
+  BuildPopups();
 
   for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
     StatusPanels[i] = new QLabel(this);
@@ -50,25 +157,721 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent) {
 
   ScrollBox1 = new QScrollArea(this);
   ScrollBox1->setFrameShape(QFrame::NoFrame);
-  ScrollBox1->setWidgetResizable(true);
+  ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setFocusPolicy(Qt::StrongFocus);
   PaintBox1 = new TPaintBox;
   ScrollBox1->setWidget(PaintBox1);
   setCentralWidget(ScrollBox1);
 
+  const char* const tips[4] = {"Day back", "Hour back", "Hour fwd", "Day fwd"};
+  const char* const arrows[4] = {"\u00ab", "\u2039", "\u203a", "\u00bb"};
+  const double shifts[4] = {-1.0, -1.0 / 24.0, 1.0 / 24.0, 1.0};
+  for (int i = 0; i < 4; ++i) {
+    TimeButtons[i] = new QToolButton(PaintBox1);
+    TimeButtons[i]->setAutoRaise(true);
+    TimeButtons[i]->setFixedSize(17, 17);
+    TimeButtons[i]->setToolTip(QString::fromUtf8(tips[i]));
+    TimeButtons[i]->setText(QString::fromUtf8(arrows[i]));
+    TimeButtons[i]->setFocusPolicy(Qt::NoFocus);
+    TimeButtons[i]->move(-1000, -1000);
+    connect(TimeButtons[i], &QToolButton::clicked, this, [this, d = shifts[i]] {
+      if (!Keys.TelescopeConnected) ShiftTime(d);
+    });
+  }
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, &TMainForm1::Timer1Timer);
+  Timer2 = new QTimer(this);
+  Timer2->setInterval(2000);
+  Timer2->setSingleShot(true);
+  connect(Timer2, &QTimer::timeout, this, &TMainForm1::Timer2Timer);
+  POIKeysTimer1 = new QTimer(this);
+  POIKeysTimer1->setInterval(1500);
+  POIKeysTimer1->setSingleShot(true);
+  connect(POIKeysTimer1, &QTimer::timeout, this, &TMainForm1::POIKeysTimer1Timer);
+
+  SetPOIHooks({[this](int n) { ShowPOIMenuSlot(n); }, [this](int n) { HidePOIMenuSlot(n); },
+               [] {
+                 if (POIForm) POIForm->RefreshGrid();
+               },
+               [this] {
+                 Clearpointsofinterestlist1->setEnabled(POICount > 0);
+                 Editpointsofinterest1->setEnabled(true);
+               },
+               nullptr});
+
   MainWindowHandle = this;
 }
 
 TMainForm1::~TMainForm1() {
+  FormDestroy();
+  SetPOIHooks({});
   if (MainWindowHandle == this) MainWindowHandle = nullptr;
   if (MainForm1 == this) MainForm1 = nullptr;
 }
+
+void TMainForm1::BuildMenus() {
+  File1 = menuBar()->addMenu(QStringLiteral("&File"));
+  Open1 = Item(File1, "&Open...", [this] { Open1Click(); }, QKeySequence(Qt::Key_F3));
+  Save1 = Item(File1, "&Save", [this] { Save1Click(); }, QKeySequence(Qt::Key_F2));
+  Save2 = Item(File1, "Save &As...", [this] { Save2Click(); });
+  File1->addSeparator();
+  Print1 = Item(File1, "&Print...", [this] { Print1Click(); });
+  PrintSetup1 = Item(File1, "P&rint Setup...", [this] { PrintSetup1Click(); });
+  File1->addSeparator();
+  Exit1 = Item(File1, "E&xit", [this] { Exit1Click(); });
+
+  Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
+  Copy1 = Item(Edit1, "&Copy", [this] { Copy1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_C));
+  Log1 = Item(Edit1, "&Log...", [this] { Log1Click(); });
+
+  Settings1 = menuBar()->addMenu(QStringLiteral("&Settings"));
+  Selectallstars1 = Item(Settings1, "Select &All Stars", [this] { SelectStarPreset(true); });
+  Selectnakedeyestarsonly1 = Item(Settings1, "Select &Naked-eye Stars Only", [this] { SelectStarPreset(false); });
+  Settings1->addSeparator();
+  ShowHorizon1 = Check(Settings1, "Show &Horizon", [this] { ShowHorizon1Click(); });
+  ShowHorizon1->setChecked(true);
+
+  Observer1 = menuBar()->addMenu(QStringLiteral("&Observer"));
+  TimeFlow2 = Observer1->addMenu(QStringLiteral("Time &Flow"));
+  AddTimeItems(TimeFlow2, Observer1, {&Forward2, &Stop2, &Backward2}, Rates2,
+               {&RealTime2, &Now2, &EarlyTonight2, &Midnight2, &EarlyTomorrow2});
+
+  Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
+  About1 = Item(Help1, "&About...", [this] { About1Click(); });
+  About1->setEnabled(false);  // from the first heartbeat tick on
+}
+
+void TMainForm1::AddTimeItems(QMenu* flowMenu, QMenu* presetMenu, std::array<QAction**, 3> flows,
+                              std::array<QAction*, 5>& rates, std::array<QAction**, 5> presets) {
+  const char* const flowCaptions[3] = {"&Forward", "&Stop", "&Backward"};
+  for (uint8_t f = 0; f < 3; ++f) *flows[f] = Check(flowMenu, flowCaptions[f], [this, f] { SetTimeFlow(f); });
+  flowMenu->addSeparator();
+  for (int r = 0; r < 5; ++r) rates[r] = Check(flowMenu, kRateCaptions[r], [this, r] { SetTimeRate(uint8_t(r)); });
+  presetMenu->addSeparator();
+  *presets[0] = Check(presetMenu, "&Real Time", [this] { RealTime1Click(); });
+  *presets[1] = Item(presetMenu, "&Now", [this] { Now1Click(); });
+  *presets[2] = Item(presetMenu, "&Early Tonight", [this] { Earlytonight1Click(); });
+  *presets[3] = Item(presetMenu, "&Midnight", [this] { Midnight1Click(); });
+  *presets[4] = Item(presetMenu, "&Early Tomorrow", [this] { EarlyTomorrow1Click(); });
+}
+
+void TMainForm1::BuildPopups() {
+  PopupMenu1 = new QMenu(this);
+  ObjectName1 = PopupMenu1->addAction(QString());
+  ObjectName1->setEnabled(false);
+  PopupMenu1->addSeparator();
+  Center1 = Item(PopupMenu1, "&Center", [this] { Center1Click(); });
+  Track1 = Item(PopupMenu1, "&Track", [] {});
+  Track1->setVisible(false);  // tracking joins with the chart's selection
+
+  StarSphereMenu = new QMenu(this);
+  CoordinateGrid1 = Check(StarSphereMenu, "Coordinate &Grid", [this] {
+    chart_->SetSwitch(TChartSwitch::Grid, CoordinateGrid1->isChecked());
+    ChartChanged();
+  });
+  Horizon1 = Check(StarSphereMenu, "Center on &Horizon coordinates", [this] { Horizon1Click(); },
+                   QKeySequence(Qt::CTRL | Qt::Key_H));
+  StarSphereMenu->addSeparator();
+  ZoomIn1 = Item(StarSphereMenu, "Zoom &In", [this] { ZoomIn1Click(); });
+  ZoomOut1 = Item(StarSphereMenu, "Zoom &Out", [this] { ZoomOut1Click(); });
+  WholeSkyView1 = Item(StarSphereMenu, "&Whole Sky View", [this] { WholeSkyView1Click(); });
+  StarSphereMenu->addSeparator();
+  auto toggle = [this](TChartSwitch s, uint8_t on) {
+    return [this, s, on] {
+      chart_->SetSwitch(s, chart_->Switch(s) ? 0 : on);
+      ChartChanged();
+    };
+  };
+  ConstellationLines1 = Check(StarSphereMenu, "Constellation &Lines", toggle(TChartSwitch::ConstellationLines, 2));
+  ConstellationNames1 = Check(StarSphereMenu, "Constellation &Names", toggle(TChartSwitch::ConstellationNames, 2));
+  ConstellationBoundries1 =
+      Check(StarSphereMenu, "Constellation &Boundaries", toggle(TChartSwitch::ConstellationBoundaries, 2));
+  StarIdentification1 = Check(StarSphereMenu, "Star &Identification", toggle(TChartSwitch::StarIdentification, 1));
+  StarNames1 = Check(StarSphereMenu, "Star N&ames", toggle(TChartSwitch::StarNames, 1));
+  ObjectIdentification1 =
+      Check(StarSphereMenu, "&Object Identification", toggle(TChartSwitch::ObjectIdentification, 1));
+  StarSphereMenu->addSeparator();
+  const char* const sizes[4] = {"&Small", "&Normal", "&Large", "&Hugh"};
+  for (int i = 0; i < 3; ++i) GuideSizes[i] = Check(StarSphereMenu, sizes[i], [this, i] { GuideSML(i + 1); });
+  connect(StarSphereMenu, &QMenu::aboutToShow, this, &TMainForm1::RefreshStarSphereMenu);
+
+  GlobeMenu = new QMenu(this);
+  for (int i = 0; i < 3; ++i) GlobeSizes[i] = Check(GlobeMenu, sizes[i], [this, i] { GlobeSML(i + 1); });
+
+  ClockMenu = new QMenu(this);
+  AddTimeItems(ClockMenu, ClockMenu, {&Forward1, &Stop1, &Backward1}, Rates1,
+               {&RealTime1, &Now1, &Earlytonight1, &Midnight1, &EarlyTomorrow1});
+  ClockMenu->addSeparator();
+  auto clockMode = [this](bool sidereal) {
+    return [this, sidereal] {
+      LMTUT1->setChecked(!sidereal);
+      Sidereal1->setChecked(sidereal);
+      MarkRepaint(kRepaintClock);
+      if (insets_.clockTick) insets_.clockTick();
+    };
+  };
+  LMTUT1 = Check(ClockMenu, "&LMT/UT", clockMode(false));
+  Sidereal1 = Check(ClockMenu, "&Sidereal", clockMode(true));
+  LMTUT1->setChecked(true);
+  ClockMenu->addSeparator();
+  for (int i = 0; i < 3; ++i) ClockSizes[i] = Check(ClockMenu, sizes[i], [this, i] { ClockSML(i + 1); });
+  connect(ClockMenu, &QMenu::aboutToShow, this, [this] { RealTime1->setChecked(Clock.RealTimeFlag); });
+
+  MagMenu = new QMenu(this);
+  Editpointsofinterest1 = Item(MagMenu, "&Points of Interest Sequencer...", [this] { Editpointsofinterest1Click(); });
+  Newpointofinterest1 = Item(MagMenu, "&New POI", [this] { Newpointofinterest1Click(); });
+  MagMenu->addSeparator();
+  Auto1 = Check(MagMenu, "&Scan", [this] { TeleLocationChange(0); });
+  Auto1->setChecked(true);
+  for (int i = 0; i < 9; ++i) {
+    const std::string caption = "Location &" + std::to_string(i + 1);
+    Locations[i] = Check(MagMenu, caption.c_str(), [this, i] { TeleLocationChange(i + 1); });
+    Locations[i]->setVisible(false);
+  }
+  AllLocations1 = Item(MagMenu, "&More", [this] { TeleLocationChange(10); });
+  AllLocations1->setVisible(false);
+  Deletecurrentpointofinterest1 = Item(MagMenu, "&Delete this POI", [this] { Deletecurrentpointofinterest1Click(); });
+  Deletecurrentpointofinterest1->setEnabled(false);
+  Clearpointsofinterestlist1 = Item(MagMenu, "C&lear all POIs", [this] { Clearpointsofinterestlist1Click(); });
+  Clearpointsofinterestlist1->setEnabled(false);
+  MagMenu->addSeparator();
+  FieldsOfView[8] = Check(MagMenu, kFieldCaptions[8], [this] { TeleFieldOfViewChange(9); },
+                          QKeySequence(Qt::CTRL | Qt::Key_1));
+  for (int i = 0; i < 8; ++i)
+    FieldsOfView[i] = Check(MagMenu, kFieldCaptions[i], [this, i] { TeleFieldOfViewChange(i + 1); },
+                            QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_2 + i)));
+  MagMenu->addSeparator();
+  for (int i = 0; i < 4; ++i) MagSizes[i] = Check(MagMenu, sizes[i], [this, i] { MagSML(i + 1); });
+}
+
+// --- Start-up ------------------------------------------------------------------
 
 void TMainForm1::FormCreate() {
   platform::InstallQtDialogs();
   DataFolder = platform::CurrentFolder();
   ProgramFolder = DataFolder;
+  StartUp();
 }
+
+void TMainForm1::MeasureScreen(int& width, int& height) const {
+  const QSize size = ScreenSize();
+  width = size.width();
+  height = size.height();
+}
+
+bool TMainForm1::MakeBackBuffer() {
+  backBuffer_ = platform::Bitmap(BackBufferWidth, BackBufferHeight);
+  BackBufferBits = backBuffer_.IsNull() ? nullptr : backBuffer_.Row(0);
+  return !backBuffer_.IsNull();
+}
+
+void TMainForm1::ApplyInsetPresets() {
+  const TInsetPresets p = ComputeInsetPresets(MapWidth);
+  InsetSizeSmall = p.small;
+  InsetSizeNormal = p.normal;
+  InsetSizeLarge = p.large;
+  InsetSizeHuge = p.huge;
+}
+
+bool TMainForm1::CreateBackBuffer() {
+  // The chart is the full-screen client area.
+  int w = 0, h = 0;
+  MeasureScreen(w, h);
+  BackBufferWidth = (w + 7) / 8 * 8;
+  BackBufferHeight = h;
+  MapWidth = w;
+  ApplyInsetPresets();
+  GuideSize = GlobeSize = ClockSize = MagnifierSize = InsetSizeNormal;
+  GuideSizes[1]->setChecked(true);
+  GlobeSizes[1]->setChecked(true);
+  ClockSizes[1]->setChecked(true);
+  MagSizes[1]->setChecked(true);
+  MapHeight = h - (menuBar()->sizeHint().height() + statusBar()->sizeHint().height()) - 1;
+  PaintBox1->resize(MapWidth - 1, MapHeight - 1);
+  RenderRequest = true;
+  return MakeBackBuffer();
+}
+
+bool TMainForm1::StartUp() {
+  // 1. The object database from the catalogue list of "ObjectOptions.xml".
+  try {
+    ObjectCatalog = std::make_unique<tCO>(CatalogTableList(ReadCatalogSlots()));
+  } catch (...) {
+    ObjectCatalog.reset();
+  }
+  // 4. Owner of message boxes.
+  MainWindowHandle = this;
+  // 6. Observer and time: the system clock and time zone, then the
+  // reference data files.
+  InitObserver(ObserverTime);
+  SetObserverUT(ObserverTime, SystemClock());
+  TIME_ZONE_INFORMATION tzi{};
+  InitTimeZoneInfo(tzi);
+  platform::GetSystemTimeZoneInformation(tzi);
+  SetObserverTimeZone(ObserverTime, tzi, 1);
+  LoadDataFiles();
+  // 7, 8. Screen, chart area and back buffer.
+  if (!CreateBackBuffer()) {
+    ShowErrorMessage(11, "");
+    return false;
+  }
+  // 9. The main plotter: the chart size and the screen's pixels per inch.
+  mainPlotter_ = std::make_unique<tPlotter>();
+  MainPlotter = mainPlotter_.get();
+  MainPlotter->Width = MapWidth;
+  MainPlotter->Height = MapHeight;
+  MainPlotter->DpiX = logicalDpiX();
+  MainPlotter->DpiY = logicalDpiY();
+  SetChartView(std::make_unique<TPlotterChartView>(*MainPlotter));
+  LastZoom = chart_->Zoom();
+  TChartInputs inputs;
+  inputs.pointOfInterestCount = [] { return POICount; };
+  inputs.pointOfInterest = [](int32_t i, TChartPointOfInterest& poi) {
+    if (i < 1 || i > POICount) return false;
+    poi = {POITable[i].RA, POITable[i].Dec, POITable[i].Mode, POITable[i].Name};
+    return true;
+  };
+  inputs.showTrackName = [this](const std::string& t) { SetStatusText(4, t.empty() ? t : "Tracking: " + t); };
+  SetChartInputs(std::move(inputs));
+  // 10. Settings from the registry, and the settings-file owners.
+  ReadRegStars();
+  ReadRegObjects();
+  RegisterSettingsSection(1, {SettingsBlockBytes(1), [] { return StarOptionsBlock(); },
+                              [](const std::vector<uint8_t>* b) { return ApplyStarOptionsBlock(b); }});
+  RegisterSettingsSection(2, {SettingsBlockBytes(2), [] { return ObjectFilterBlock(); },
+                              [](const std::vector<uint8_t>* b) { return ApplyObjectFilterBlock(b); }});
+  RegisterPointsOfInterestSection();
+  RegisterSettingsSection(kPlotterViewSlot,
+                          {kPlotterViewBytes, [] { return MainPlotter->ViewBlock(); },
+                           [](const std::vector<uint8_t>* b) {
+                             MainPlotter->Replot = 1;
+                             return !b || MainPlotter->ApplyViewBlock(*b);
+                           }});
+  TCatalogHooks hooks;
+  hooks.requestReplot = [this] { chart_->MarkReplot(); };
+  hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
+  hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
+  SetCatalogHooks(std::move(hooks));
+  // 11. The build chain: styles and drawing colours, the constellation
+  // boundaries, the Sun and Moon pictures.
+  ConvertElementTable();
+  InitPlanetRecords(Planets);
+  InitExtraElementRecord(MoonBody);
+  MoonBody.LastJD = -1000000.0;
+  LoadNebulae();
+  InitChartStyles();
+  SetDefaultStyleFonts();
+  ApplySavedStyleFonts();
+  const std::vector<TBuildStep> chain = {
+      {5, [] { return MakeDrawingColors(); }},
+      {0,
+       [] {
+         LoadBounds();
+         PrecessBounds(ObserverTime);
+         LoadSunMoonImages();
+         return true;
+       }},
+  };
+  std::vector<TBuildStep> steps = chain;
+  steps.insert(steps.end(), insets_.buildSteps.begin(), insets_.buildSteps.end());
+  if (RunBuildChain(steps) != steps.size()) return false;
+  SetPointOfInterest(0, FieldOfViewMode, 0, 0);
+  UpdateFieldOfViewMenu();
+  RenderMainView();
+  startupComplete_ = true;
+  Timer1->start();
+  return true;
+}
+
+// --- The heartbeat ---------------------------------------------------------------
+
+void TMainForm1::FirstTick() {
+  Timer1->setInterval(100);
+  StartupPending = false;
+  // 1. The picture list shipped with this version.
+  MigratePictureList(DataFolder);
+  // 2. The observer keeps the place of InitObserver until the location pick
+  // list exists (an empty list leaves it as it is).
+  // 3. The clock runs forward in real time.
+  TimeRate = 0;
+  TimeFlow = kTimeForward;
+  Clock.RealTimeFlag = true;
+  // 4. Start time: the system time (the start-up time settings join with the
+  // date-and-time tool).
+  // 5. The time-flow menus.
+  SetTimeFlowMenus();
+  SetTimeRateMenus();
+  // 7. Help menus.
+  About1->setEnabled(true);
+  // 9. The settings file named on the command line.
+  OpenCommandLineFile(CommandLine);
+  // 10. The one-shot start-up timer.
+  Timer2->start();
+}
+
+void TMainForm1::Timer2Timer() {
+  Timer2->stop();
+  MagnifierReady = 1;
+  const std::string share = UserDataFolder();
+  if (RegisterFileTypes(share, QCoreApplication::applicationFilePath().toStdString(), DataFolder) == 0) return;
+  // Let the desktop see the new type at once, where its tools are installed.
+  const QString folder = QString::fromStdString(share);
+  for (const auto& [tool, sub] : {std::pair{"update-mime-database", "/mime"},
+                                  std::pair{"update-desktop-database", "/applications"}}) {
+    const QString exe = QStandardPaths::findExecutable(QString::fromUtf8(tool));
+    if (!exe.isEmpty()) QProcess::startDetached(exe, {folder + QString::fromUtf8(sub)});
+  }
+}
+
+void TMainForm1::Timer1Timer() {
+  if (inTick_ || destroyed_) return;
+  inTick_ = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{inTick_};
+
+  if (StartupPending) FirstTick();
+  // 2. The close handshake: every worker has ended and been joined.
+  if (CloseHandshakeTick()) {
+    close();
+    return;
+  }
+  if (CloseState == kClosing) return;
+  // 4, 5. The simulated clock.
+  const uint32_t now = MsCounter();
+  AdvanceSimulatedClock(ObserverTime, Clock, TimeFlow, TimeRate, now, SystemClock());
+  // 6. The clock inset, four times a second.
+  if (!RenderSuspended) {
+    const int64_t a = std::llround(LastClockJD * 345600.0), b = std::llround(ObserverTime.JD_LocalCivil * 345600.0);
+    if (a != b) {
+      LastClockJD = ObserverTime.JD_LocalCivil;
+      if (insets_.clockTick) insets_.clockTick();
+      MarkRepaint(kRepaintClock);
+      const TRect r = InsetPlaces().clock;
+      PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    }
+  }
+  // 8. Precession of date.
+  UpdatePrecession(ObserverTime);
+  // 9. Star reload when the epoch moved or a preset asked for one.
+  const bool epochMoved = StarCatalogEpoch != ObserverTime.EpochTo ||
+                          StarCatalogPrecessed != ObserverTime.PrecessionOn;
+  // A start-up that ended early has nothing to load the stars for.
+  if ((epochMoved || StarReloadRequest) && startupComplete_ && !RenderSuspended && !StarLoaderBusy &&
+      CloseState == kRunning) {
+    StarReloadRequest = false;
+    LoadStarCatalogs();
+    PrecessBounds();
+  }
+  // 10. Render.
+  if (startupComplete_ && (RenderRequest || chart_->ReplotPending())) {
+    if (!RenderSuspended) RenderMainView();
+    ShowCursorPosition(mouseX_, mouseY_);
+  }
+  // 11. The tick's time.
+  Clock.LastTickTime = now;
+  // 12. The real-time check.
+  if (Clock.RealTimeFlag != RealTimeShown) {
+    RealTime2->setChecked(Clock.RealTimeFlag);
+    RealTimeShown = Clock.RealTimeFlag;
+  }
+  // 13. The globe returns to the observer's place 5 s after the pointer
+  // left it.
+  if (GlobeDragging) LastGlobeDragTime = now;
+  else if (now - LastGlobeDragTime > 5000 && insets_.globeBackToObserver) insets_.globeBackToObserver();
+  // 14. The magnifier's automatic field follows the zoom.
+  if (std::fabs(chart_->Zoom() - LastZoom) > 0.0001 && FieldOfViewMode == kAutomaticFieldMode &&
+      insets_.magnifierFollowZoom)
+    insets_.magnifierFollowZoom();
+  LastZoom = chart_->Zoom();
+  // 15. Keyboard focus to the chart unless the log window is active.
+  if (!LogFormActive && isActiveWindow() && !ScrollBox1->hasFocus()) ScrollBox1->setFocus();
+  // 16. Pointer shape.
+  UpdateChartCursor();
+}
+
+void TMainForm1::RenderMainView() {
+  if (chart_->Plotting() || backBuffer_.IsNull()) return;
+  backBuffer_.Fill(0);
+  chart_->Plot(backBuffer_, MapWidth, MapHeight);
+  if (!CopyingChart) {
+    if (insets_.applyMask) insets_.applyMask(backBuffer_);
+    RenderRequest = false;
+    MarkRepaint(kRepaintAll);
+    PaintBox1->update();
+  }
+  ++RenderCount;
+  UpdateChartCursor();
+}
+
+void TMainForm1::FormResize() {
+  if (backBuffer_.IsNull() || ResizeBusy || destroyed_) return;
+  ResizeBusy = true;
+  int w = 0, h = 0;
+  MeasureScreen(w, h);
+  const int bw = (w + 7) / 8 * 8;
+  if (bw != BackBufferWidth || h != BackBufferHeight) {
+    // The globe thread and the overlay threads draw into the back buffer:
+    // they are stopped or paused while it is replaced.
+    if (insets_.beforeBackBufferChange) insets_.beforeBackBufferChange();
+    BackBufferWidth = bw;
+    BackBufferHeight = h;
+    const bool made = MakeBackBuffer();
+    if (insets_.afterBackBufferChange) insets_.afterBackBufferChange();
+    if (!made) {
+      platform::ShowMessageBox("Could'nt match new screen size.\r\nNoctra Planetarium will exit.", "Fatal error",
+                               platform::MsgButtons::Ok, platform::MsgIcon::Stop);
+      platform::HaltProgram(1);
+    }
+    MapWidth = w;
+    ApplyInsetPresets();
+    GuideSML(CheckedCode(GuideSizes));
+    GlobeSML(CheckedCode(GlobeSizes));
+    MagSML(CheckedCode(MagSizes));
+    ClockSML(CheckedCode(ClockSizes));
+    RenderRequest = true;
+  }
+  const int mapHeight = h - (menuBar()->sizeHint().height() + statusBar()->sizeHint().height()) - 1;
+  if (mapHeight != MapHeight || RenderRequest) {
+    RenderRequest = true;
+    MapHeight = mapHeight;
+    PaintBox1->resize(MapWidth - 1, MapHeight - 1);
+  }
+  const Qt::ScrollBarPolicy policy = isMaximized() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+  ScrollBox1->setHorizontalScrollBarPolicy(policy);
+  ScrollBox1->setVerticalScrollBarPolicy(policy);
+  ResizeBusy = false;
+}
+
+void TMainForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+// --- Close -------------------------------------------------------------------
+
+void TMainForm1::closeEvent(QCloseEvent* event) {
+  if (!startupComplete_ && CloseState == kRunning) {
+    // Nothing runs yet: close at once.
+    CloseState = kClosing;
+  }
+  if (!CloseQuery()) {
+    event->ignore();
+    // The heartbeat finishes the close; it runs even before the first tick.
+    if (!Timer1->isActive()) Timer1->start();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+void TMainForm1::FormClose() {
+  Timer1->stop();
+  Timer2->stop();
+  POIKeysTimer1->stop();
+  // Wait (handling events) until no plotter draws.
+  while (chart_->Plotting()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void TMainForm1::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  RenderSuspended = true;
+  Timer1->stop();
+  // Every worker has been joined by the close; a window destroyed without
+  // its close (tests) still stops and waits for the star loader first.
+  CancelStarLoad();
+  WaitForStarLoad();
+  UnregisterAllWorkerThreads();
+  FreeStarCatalogs();
+  StarCatalogEpoch = 0;  // no arrays of any epoch are loaded now
+  SetCatalogHooks({});
+  for (int slot : {1, 2, kPOISettingsSlot, kPlotterViewSlot}) UnregisterSettingsSection(slot);
+  ObjectCatalog.reset();
+  BackBufferBits = nullptr;
+  backBuffer_ = platform::Bitmap();
+  SetChartInputs({});
+  chart_ = std::make_unique<TPendingChartView>();
+  MainPlotter = nullptr;
+  mainPlotter_.reset();
+}
+
+// --- Painting and input -------------------------------------------------------
+
+TInsetPlaces TMainForm1::InsetPlaces() const {
+  return ComputeInsetPlaces(MapWidth, MapHeight, GuideSize, GlobeSize, MagnifierSize, ClockSize, InsetAspect);
+}
+
+void TMainForm1::PaintBox1Paint(const QRect& clip) {
+  QPainter p(PaintBox1);
+  if (ResizeBusy || backBuffer_.IsNull()) {
+    p.fillRect(clip, Qt::black);
+    return;
+  }
+  TRect dirty{clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1};
+  const TInsetPlaces places = InsetPlaces();
+  const uint8_t mask = TakeRepaintMask();
+  if (mask & kRepaintChart) {
+    dirty = UnionRect(dirty, {0, 0, MapWidth, MapHeight});
+    if (insets_.invalidateOverlays) insets_.invalidateOverlays();
+    if ((mask & kRepaintGlobe) && GlobeSize > 0 && insets_.drawGlobe)
+      insets_.drawGlobe(backBuffer_, places.globeX, places.globeY, GlobeSize);
+  } else if (mask & kRepaintGlobe) {
+    dirty = UnionRect(dirty, places.globe);
+  }
+  if (mask & kRepaintMagnifier) {
+    dirty = UnionRect(dirty, places.magnifier);
+    if (MagnifierSize > 0 && insets_.drawMagnifier)
+      insets_.drawMagnifier(backBuffer_, places.magnifierX, places.magnifierY, MagnifierSize);
+  }
+  if (mask & kRepaintStarSphere) {
+    dirty = UnionRect(dirty, places.starSphere);
+    if (GuideSize > 0 && insets_.drawStarSphere)
+      insets_.drawStarSphere(backBuffer_, places.starSphere.left + InsetHalfWidth(GuideSize, InsetAspect),
+                             places.starSphere.top + GuideSize, GuideSize);
+  }
+  if (mask & kRepaintClock) {
+    dirty = UnionRect(dirty, places.clock);
+    if (ClockSize > 0 && insets_.drawClock) insets_.drawClock(backBuffer_, places.clockX, places.clockY, ClockSize);
+    if (!(places.clock == lastClockRect_) || ClockSize != lastClockSize_) {
+      lastClockRect_ = places.clock;
+      lastClockSize_ = ClockSize;
+      TimeButtonsPlaced = false;
+    }
+  }
+  const QRect r(dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top);
+  p.drawImage(r.topLeft(), backBuffer_.Image(), r);
+  if (!TimeButtonsPlaced) PlaceTimeButtons();
+}
+
+void TMainForm1::PlaceTimeButtons() {
+  const TInsetPlaces places = InsetPlaces();
+  const auto at = TimeButtonPlaces(places.clockX, places.clockY, ClockSize);
+  for (int i = 0; i < 4; ++i) TimeButtons[i]->move(at[i][0], at[i][1]);
+  TimeButtonsPlaced = true;
+}
+
+void TMainForm1::PaintBox1MouseDown(int button, int x, int y) {
+  ScrollBox1->setFocus();
+  for (const auto* hook : {&insets_.globeMouseDown, &insets_.clockClick, &insets_.starSphereClick,
+                           &insets_.magnifierClick})
+    if (*hook && (*hook)(button, x, y)) return;
+  if (insets_.isMaskedPixel && insets_.isMaskedPixel(x, y)) return;
+  double ra = 0, dec = 0;
+  if (!chart_->ScreenToRaDec(x, y, ra, dec)) return;
+  ClickRA = ra;
+  ClickDec = dec;
+  if (button == 0) {
+    if (Keys.PointOfInterestMode) {
+      AddPointOfInterest(FieldOfViewMode, "", false, false, "", ra, dec);
+      chart_->MarkReplot();
+    } else {
+      chart_->CentreOn(ra, dec);
+    }
+    return;
+  }
+  ObjectName1->setText(QStringLiteral("%1 %2").arg(QString::fromStdString(TrimSpaces(FormatRA_HM(ra))),
+                                                   QString::fromStdString(TrimSpaces(FormatDegrees1(dec)))));
+  SelectionKind = 1;
+  PopupMenu1->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
+}
+
+void TMainForm1::PaintBox1MouseMove(int x, int y) {
+  mouseX_ = x;
+  mouseY_ = y;
+  PointerX = x;
+  PointerY = y;
+}
+
+bool TMainForm1::ShowCursorPosition(int x, int y) {
+  double ra = 0, dec = 0;
+  const bool masked = insets_.isMaskedPixel && insets_.isMaskedPixel(x, y);
+  if (!masked && chart_->ScreenToRaDec(x, y, ra, dec)) {
+    SetStatusText(1, PointerPositionText(ra, dec));
+    SetStatusText(2, FieldOfViewText(chart_->Zoom()));
+    return true;
+  }
+  SetStatusText(1, "");
+  return false;
+}
+
+void TMainForm1::UpdateChartCursor() {
+  auto hit = [](const std::function<bool(int, int)>& f, int x, int y) { return f && f(x, y); };
+  TPointerRegion r;
+  r.inGlobe = hit(insets_.insideGlobe, mouseX_, mouseY_);
+  r.inClock = !r.inGlobe && hit(insets_.insideClock, mouseX_, mouseY_);
+  r.onStarSphere = !r.inGlobe && !r.inClock && hit(insets_.onStarSphere, mouseX_, mouseY_);
+  r.inMagnifier = !r.inGlobe && !r.inClock && !r.onStarSphere && hit(insets_.insideMagnifier, mouseX_, mouseY_);
+  r.onSky = !(r.inGlobe || r.inClock || r.onStarSphere || r.inMagnifier) && ShowCursorPosition(mouseX_, mouseY_);
+  const TPointerShape shape = ChartPointerShape(r, Keys.PointOfInterestMode);
+  PointerOnChart = shape.pointerOnChart;
+  GlobeDragging = shape.globeDragging;
+  if (shape.cursor != CurrentCursor) {
+    CurrentCursor = shape.cursor;
+    Qt::CursorShape qt = Qt::ArrowCursor;
+    if (shape.cursor == kCursorMap) qt = Qt::CrossCursor;
+    else if (shape.cursor == kCursorUnderHorizon) qt = Qt::ForbiddenCursor;
+    else if (shape.cursor == kCursorMagnifier) qt = Qt::PointingHandCursor;
+    PaintBox1->setCursor(qt);
+  }
+}
+
+bool TMainForm1::FormKeyPress(char key) {
+  TChartKeyCommands cmd;
+  cmd.clearPointOfInterestMode = [this] { ClearPointOfInterestMode(); };
+  cmd.newPointOfInterest = [this] { Newpointofinterest1Click(); };
+  cmd.shiftTime = [this](double d) { ShiftTime(d); };
+  cmd.startPOIKeyTimer = [this] { POIKeysTimer1->start(); };
+  cmd.horizonChecked = [this](bool on) { ShowHorizon1->setChecked(on); };
+  return ChartKeyPress(key, Keys, *chart_, cmd);
+}
+
+void TMainForm1::POIKeysTimer1Timer() {
+  POIKeysTimer1->stop();
+  const int n = TakePOIKeys(Keys.POIKeyBuffer);
+  if (n >= 0) KeyTeleLocationChange(n);
+}
+
+void TMainForm1::keyPressEvent(QKeyEvent* event) {
+  const QString t = event->text();
+  if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && t.size() == 1 && t[0].unicode() < 128 &&
+      FormKeyPress(char(t[0].unicode()))) {
+    event->accept();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+void TMainForm1::keyReleaseEvent(QKeyEvent* event) {
+  const int k = event->key();
+  if (k == Qt::Key_H && event->modifiers() == Qt::ControlModifier) {
+    Horizon1Click();
+    return;
+  }
+  if (k >= Qt::Key_0 && k <= Qt::Key_9) {
+    const bool ctrl = event->modifiers() & Qt::ControlModifier, alt = event->modifiers() & Qt::AltModifier;
+    // The telescope list joins with the magnifier settings.
+    const int mode = FieldOfViewKeyMode(k - Qt::Key_0, ctrl, alt, 0);
+    if (mode >= 0) {
+      TeleFieldOfViewChange(mode);
+      return;
+    }
+  }
+  QMainWindow::keyReleaseEvent(event);
+}
+
+void TMainForm1::SetChartView(std::unique_ptr<IChartView> view) {
+  chart_ = std::move(view);
+  chart_->SetZoom(ZoomScaleOfLevel(Keys.ZoomLevel));
+  chart_->MarkReplot();
+}
+
+void TMainForm1::ChartChanged() { chart_->MarkReplot(); }
+
+// --- Menu commands -----------------------------------------------------------
 
 void TMainForm1::Open1Click() { OpenCommand(); }
 void TMainForm1::Save1Click() { SaveCommand(); }
@@ -77,6 +880,282 @@ void TMainForm1::Exit1Click() { close(); }
 
 void TMainForm1::Log1Click() {
   if (LogForm) LogForm->ShowLog();
+}
+
+void TMainForm1::Print1Click() { RunPrintCommand(*this); }
+void TMainForm1::PrintSetup1Click() { RunPrinterSetup(this); }
+
+void TMainForm1::Copy1Click() {
+  if (backBuffer_.IsNull()) return;
+  CopyingChart = true;
+  RenderMainView();
+  CopyingChart = false;
+  QApplication::clipboard()->setImage(backBuffer_.Image().copy(0, 0, PaintBox1->width(), PaintBox1->height()));
+  RenderMainView();
+}
+
+void TMainForm1::SelectStarPreset(bool allStars) {
+  TStarOptions o = RegistryDefaultStarOptions();
+  o.HighMagLimit = allStars ? 12.0 : 6.5;
+  o.LowMagLimit = -2.0;
+  o.VariableMode = 2;
+  for (uint8_t& c : o.SpectralClasses) c = 1;
+  for (uint8_t& c : o.LuminosityClasses) c = 1;
+  if (o == StarOptions) return;
+  StarOptions = o;
+  // The heartbeat starts the reload, so a load already running is never
+  // joined by a second one.
+  StarReloadRequest = true;
+  chart_->MarkReplot();
+}
+
+void TMainForm1::ShowHorizon1Click() {
+  chart_->SetSwitch(TChartSwitch::HorizonDisplay, ShowHorizon1->isChecked());
+  ChartChanged();
+}
+
+void TMainForm1::SetTimeFlowMenus() {
+  const QAction* pairs[3][2] = {{Forward1, Forward2}, {Stop1, Stop2}, {Backward1, Backward2}};
+  for (int f = 0; f < 3; ++f)
+    for (const QAction* a : pairs[f]) const_cast<QAction*>(a)->setChecked(TimeFlow == f);
+  for (int r = 0; r < 5; ++r) {
+    Rates1[r]->setEnabled(TimeFlow != kTimeStopped);
+    Rates2[r]->setEnabled(TimeFlow != kTimeStopped);
+  }
+}
+
+void TMainForm1::SetTimeRateMenus() {
+  for (int r = 0; r < 5; ++r) {
+    Rates1[r]->setChecked(TimeRate == r);
+    Rates2[r]->setChecked(TimeRate == r);
+  }
+}
+
+void TMainForm1::SetTimeFlow(uint8_t flow) {
+  TimeFlow = flow;
+  SetTimeFlowMenus();
+}
+
+void TMainForm1::SetTimeRate(uint8_t rate) {
+  if (TimeFlow == kTimeStopped || rate > 4) {
+    SetTimeRateMenus();
+    return;
+  }
+  TimeRate = rate;
+  SetTimeRateMenus();
+}
+
+void TMainForm1::RealTime1Click() {
+  SetTimeNow(ObserverTime, SystemClock());
+  TimeRate = 0;
+  TimeFlow = kTimeForward;
+  SetTimeFlowMenus();
+  SetTimeRateMenus();
+  chart_->MarkReplot();
+}
+
+void TMainForm1::Now1Click() {
+  SetTimeNow(ObserverTime, SystemClock());
+  chart_->MarkReplot();
+}
+
+void TMainForm1::ShowPresetResult(TPresetResult r) {
+  SetStatusText(0, PresetResultText(r));
+  chart_->MarkReplot();
+}
+
+void TMainForm1::Earlytonight1Click() { ShowPresetResult(SetTimeEarlyTonight(ObserverTime, SystemClock())); }
+void TMainForm1::Midnight1Click() {
+  SetTimeMidnight(ObserverTime, SystemClock());
+  ShowPresetResult(TPresetResult::Done);
+}
+void TMainForm1::EarlyTomorrow1Click() { ShowPresetResult(SetTimeEarlyTomorrow(ObserverTime, SystemClock())); }
+
+void TMainForm1::ShiftTime(double days) {
+  SetObserverUT(ObserverTime, ObserverTime.JD_UT + days);
+  chart_->MarkReplot();
+}
+
+void TMainForm1::About1Click() {
+  if (AboutNoctraForm1) AboutNoctraForm1->exec();
+}
+
+void TMainForm1::ZoomIn1Click() { ZoomIn(Keys, *chart_); }
+void TMainForm1::ZoomOut1Click() { ZoomOut(Keys, *chart_); }
+void TMainForm1::WholeSkyView1Click() { WholeSkyView(Keys, *chart_); }
+
+void TMainForm1::Horizon1Click() {
+  const bool on = !chart_->Switch(TChartSwitch::CentreOnHorizon);
+  chart_->SetSwitch(TChartSwitch::CentreOnHorizon, on);
+  Horizon1->setChecked(on);
+  ChartChanged();
+}
+
+void TMainForm1::RefreshStarSphereMenu() {
+  CoordinateGrid1->setChecked(chart_->Switch(TChartSwitch::Grid));
+  ConstellationLines1->setChecked(chart_->Switch(TChartSwitch::ConstellationLines));
+  ConstellationNames1->setChecked(chart_->Switch(TChartSwitch::ConstellationNames));
+  ConstellationBoundries1->setChecked(chart_->Switch(TChartSwitch::ConstellationBoundaries));
+  StarIdentification1->setChecked(chart_->Switch(TChartSwitch::StarIdentification));
+  StarNames1->setChecked(chart_->Switch(TChartSwitch::StarNames));
+  ObjectIdentification1->setChecked(chart_->Switch(TChartSwitch::ObjectIdentification));
+  Horizon1->setChecked(chart_->Switch(TChartSwitch::CentreOnHorizon));
+  ZoomOut1->setEnabled(Keys.ZoomLevel >= 5);
+  ZoomIn1->setEnabled(Keys.ZoomLevel < kZoomLevels);
+}
+
+void TMainForm1::Center1Click() {
+  // Kinds 1 to 5, except the Earth (kind 5, index 2).
+  if (SelectionKind < 1 || SelectionKind > 5 || (SelectionKind == 5 && SelectionIndex == 2)) return;
+  chart_->CentreOn(ClickRA, ClickDec);
+  SetStatusText(4, "");
+}
+
+// --- Points of interest --------------------------------------------------------
+
+void TMainForm1::ShowPOIMenuSlot(int n) {
+  QAction* a = n == 0 ? Auto1 : n == 10 ? AllLocations1 : (n >= 1 && n <= 9) ? Locations[n - 1] : nullptr;
+  if (!a) return;
+  a->setVisible(true);
+  a->setEnabled(true);
+}
+
+void TMainForm1::HidePOIMenuSlot(int n) {
+  QAction* a = n == 0 ? Auto1 : n == 10 ? AllLocations1 : (n >= 1 && n <= 9) ? Locations[n - 1] : nullptr;
+  if (a) a->setVisible(false);
+}
+
+void TMainForm1::CheckLocationMenu(int n) {
+  Auto1->setChecked(n == 0);
+  for (int i = 0; i < 9; ++i) Locations[i]->setChecked(n == i + 1);
+}
+
+void TMainForm1::TeleLocationChange(int n) {
+  if (n == 10) {
+    const int choice = TMagnifierPickListForm1::Choose(this);
+    if (choice < 1) return;
+    n = choice;
+  }
+  if (n < 0 || n > POICount) return;
+  CheckLocationMenu(n);
+  CurrentPOI = n;
+  Deletecurrentpointofinterest1->setEnabled(CurrentPOI >= 1);
+  FieldOfViewMode = POITable[n].Mode;
+  UpdateFieldOfViewMenu();
+  MarkRepaint(kRepaintMagnifier);
+}
+
+void TMainForm1::KeyTeleLocationChange(int n) {
+  if (n < 0 || n > POICount) return;
+  CheckLocationMenu(n);
+  CurrentPOI = n;
+  TeleFieldOfViewChange(POITable[n].Mode);
+}
+
+void TMainForm1::TeleFieldOfViewChange(int mode) {
+  FieldOfViewMode = mode;
+  double ra = 0, dec = 0;
+  int32_t old = 0;
+  if (GetPointOfInterest(CurrentPOI, ra, dec, old)) SetPointOfInterest(CurrentPOI, mode, ra, dec);
+  UpdateFieldOfViewMenu();
+  MarkRepaint(kRepaintMagnifier);
+  const TRect r = InsetPlaces().magnifier;
+  PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+void TMainForm1::UpdateFieldOfViewMenu() {
+  for (int i = 0; i < 9; ++i) FieldsOfView[i]->setChecked(FieldOfViewMode == i + 1);
+}
+
+void TMainForm1::Newpointofinterest1Click() {
+  Keys.PointOfInterestMode = true;
+  SavedPOI = CurrentPOI == 0 ? -1 : CurrentPOI;
+  TeleLocationChange(0);
+}
+
+void TMainForm1::ClearPointOfInterestMode() {
+  Keys.PointOfInterestMode = false;
+  if (SavedPOI > 0) TeleLocationChange(SavedPOI);
+  SavedPOI = -1;
+  Clearpointsofinterestlist1->setEnabled(POICount > 0);
+  Editpointsofinterest1->setEnabled(true);
+  AllLocations1->setEnabled(POICount > 9);
+  chart_->MarkReplot();
+}
+
+void TMainForm1::Deletecurrentpointofinterest1Click() {
+  DeletePointOfInterest(CurrentPOI);
+  AllLocations1->setEnabled(POICount > 9);
+  Clearpointsofinterestlist1->setEnabled(POICount > 0);
+  if (CurrentPOI > POICount) CurrentPOI = POICount;
+  TeleLocationChange(CurrentPOI);
+}
+
+void TMainForm1::Clearpointsofinterestlist1Click() {
+  ClearPointsOfInterest();
+  CurrentPOI = 0;
+  Clearpointsofinterestlist1->setEnabled(false);
+  Deletecurrentpointofinterest1->setEnabled(false);
+  TeleLocationChange(0);
+}
+
+void TMainForm1::Editpointsofinterest1Click() {
+  if (POIForm) POIForm->ShowGrid();
+}
+
+// --- Inset sizes -------------------------------------------------------------
+
+namespace {
+
+int InsetPreset(int code) {
+  switch (code) {
+    case 1:
+      return InsetSizeSmall;
+    case 2:
+      return InsetSizeNormal;
+    case 3:
+      return InsetSizeLarge;
+    case 4:
+      return InsetSizeHuge;
+    default:
+      return 0;
+  }
+}
+
+template <std::size_t N>
+void CheckSize(const std::array<QAction*, N>& items, int code) {
+  for (std::size_t i = 0; i < N; ++i) items[i]->setChecked(int(i) + 1 == code);
+}
+
+}  // namespace
+
+void TMainForm1::GlobeSML(int code) {
+  CheckSize(GlobeSizes, code);
+  GlobeSize = InsetPreset(std::min(code, 3));
+  MarkRepaint(kRepaintGlobe);
+  RenderMainView();
+}
+
+void TMainForm1::ClockSML(int code) {
+  CheckSize(ClockSizes, code);
+  ClockSize = InsetPreset(std::min(code, 3));
+  TimeButtonsPlaced = false;
+  MarkRepaint(kRepaintClock);
+  RenderMainView();
+}
+
+void TMainForm1::GuideSML(int code) {
+  CheckSize(GuideSizes, code);
+  GuideSize = InsetPreset(std::min(code, 3));
+  MarkRepaint(kRepaintStarSphere);
+  RenderMainView();
+}
+
+void TMainForm1::MagSML(int code) {
+  CheckSize(MagSizes, code);
+  MagnifierSize = InsetPreset(code);
+  MarkRepaint(kRepaintMagnifier);
+  RenderMainView();
 }
 
 void TMainForm1::SetStatusText(int panel, const std::string& text) {

@@ -1,16 +1,35 @@
-// The main window: menus, the status bar with its five panels and the scroll
-// box holding the chart paint box. For now it carries the file commands and
-// the log; the chart, the heartbeat and the other menus join it later.
+// The main window: the main menu and the pop-up menus, the status bar with
+// its five panels, and the scroll box holding the chart paint box; its
+// start-up, the 100 ms heartbeat with the simulated clock, painting and
+// input, and the two-phase close.
+//
+// The chart is reached through IChartView (app/core/chart_view.h); the
+// insets and overlay threads through TInsetHooks; both are installed by the
+// chart when it exists. Until then the chart area stays black and the menu
+// entries of windows not built yet are absent.
 #pragma once
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "app/core/chart_input.h"
+#include "app/core/chart_view.h"
+#include "app/core/lifecycle.h"
+#include "app/core/sim_clock.h"
+#include "platform/bitmap.h"
 
 class QAction;
+class tPlotter;
+class QActionGroup;
 class QLabel;
 class QMenu;
 class QScrollArea;
+class QTimer;
+class QToolButton;
 
 // The chart's paint box. Painting copies from the back buffer, so the
 // background is never erased first.
@@ -21,6 +40,44 @@ class TPaintBox : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+// What the insets (star sphere, globe, clock, magnifier) offer the main
+// window. Every hook is optional; an absent inset takes no clicks and draws
+// nothing.
+struct TInsetHooks {
+  // Start-up builders of the insets, run in order after the drawing colours
+  // and before the first render (chart mask code 6, globe 7, clock 8,
+  // magnifier 9, star sphere 10); the first that fails ends the start-up.
+  std::vector<TBuildStep> buildSteps;
+  // Click handlers (button 0 left, 1 right; chart pixel coordinates): true
+  // when the click lay inside the inset and was handled.
+  std::function<bool(int button, int x, int y)> globeMouseDown, clockClick, starSphereClick, magnifierClick;
+  // Hit tests for the pointer shape.
+  std::function<bool(int x, int y)> insideGlobe, insideClock, onStarSphere, insideMagnifier;
+  // True outside the chart's shape.
+  std::function<bool(int x, int y)> isMaskedPixel;
+  // Draw the inset's square image into the back buffer at its centre.
+  std::function<void(platform::Bitmap& backBuffer, int centreX, int centreY, int size)> drawGlobe, drawClock,
+      drawMagnifier, drawStarSphere;
+  // Lays the chart mask over the back buffer after a render.
+  std::function<void(platform::Bitmap& backBuffer)> applyMask;
+  // The clock's face is to be redrawn (a quarter second passed).
+  std::function<void()> clockTick;
+  // Around a new back buffer (resize): the globe animation stops and the
+  // overlay threads pause, then resume.
+  std::function<void()> beforeBackBufferChange, afterBackBufferChange;
+  // The heartbeat's globe return: called 5,000 ms after the pointer left the
+  // globe, every tick; the globe starts its move back to the observer's
+  // place when no move runs and its view lies away from that place.
+  std::function<void()> globeBackToObserver;
+  // The zoom changed while the magnifier's field is automatic (mode 9): the
+  // magnifier recomputes its field and applies it when it differs.
+  std::function<void()> magnifierFollowZoom;
+  // The overlay threads redraw their overlays after the chart changed.
+  std::function<void()> invalidateOverlays;
 };
 
 class TMainForm1 : public QMainWindow {
@@ -30,31 +87,211 @@ class TMainForm1 : public QMainWindow {
   ~TMainForm1() override;
 
   // Start-up of the running program: installs the Qt message boxes and file
-  // dialogs and takes the current folder as data and program folder. Tests
-  // build the window without it, keeping their dialog double.
+  // dialogs, takes the current folder as data and program folder, and runs
+  // the start-up (StartUp). Tests build the window without the dialogs.
   void FormCreate();
+  // The start-up in its order; true when the build chain completed.
+  bool StartUp();
+  bool StartupComplete() const { return startupComplete_; }
+  // Start-up steps 7 and 8: measures the screen, sets the chart area, the
+  // inset presets and sizes, and makes the back buffer. False when the
+  // back buffer cannot be made.
+  bool CreateBackBuffer();
 
-  // Menu commands.
+  // The heartbeat (Timer1) and its parts.
+  void Timer1Timer();
+  // The one-shot start-up timer (2,000 ms after the first tick): the
+  // magnifier may render from now on; the file types are registered.
+  void Timer2Timer();
+  void RenderMainView();
+  void FormResize();
+
+  // The chart and the insets (installed by the chart).
+  IChartView& Chart() { return *chart_; }
+  void SetChartView(std::unique_ptr<IChartView> view);
+  void SetInsetHooks(TInsetHooks hooks) { insets_ = std::move(hooks); }
+
+  // Time sources and the screen's size (tests inject their own).
+  std::function<uint32_t()> MsCounter;
+  std::function<double()> SystemClock;
+  std::function<QSize()> ScreenSize;
+  // Arguments of the command line (the program name not counted).
+  std::vector<std::string> CommandLine;
+
+  // --- Menu commands -------------------------------------------------------
   void Open1Click();
   void Save1Click();
   void Save2Click();
+  void Print1Click();
+  void PrintSetup1Click();
   void Exit1Click();
+  void Copy1Click();
   void Log1Click();
+  void SelectStarPreset(bool allStars);
+  void ShowHorizon1Click();
+  void SetTimeFlow(uint8_t flow);
+  void SetTimeRate(uint8_t rate);
+  void RealTime1Click();
+  void Now1Click();
+  void Earlytonight1Click();
+  void Midnight1Click();
+  void EarlyTomorrow1Click();
+  void ShiftTime(double days);
+  void About1Click();
+  void ZoomIn1Click();
+  void ZoomOut1Click();
+  void WholeSkyView1Click();
+  void Horizon1Click();
+  void Center1Click();
+  void Newpointofinterest1Click();
+  void ClearPointOfInterestMode();
+  void Deletecurrentpointofinterest1Click();
+  void Clearpointsofinterestlist1Click();
+  void Editpointsofinterest1Click();
+  void TeleLocationChange(int n);
+  void KeyTeleLocationChange(int n);
+  void TeleFieldOfViewChange(int mode);
+  void GlobeSML(int code);
+  void ClockSML(int code);
+  void GuideSML(int code);
+  void MagSML(int code);
+
+  // Input.
+  void PaintBox1MouseDown(int button, int x, int y);
+  void PaintBox1MouseMove(int x, int y);
+  bool FormKeyPress(char key);
+  void POIKeysTimer1Timer();
+  bool ShowCursorPosition(int x, int y);
+  void UpdateChartCursor();
+  void PlaceTimeButtons();
+  void PaintBox1Paint(const QRect& clip);
 
   // Text of status panel 0..4.
   void SetStatusText(int panel, const std::string& text);
   std::string StatusText(int panel) const;
 
+  // The back buffer (rows from the top, 32-bit pixels).
+  const platform::Bitmap& BackBuffer() const { return backBuffer_; }
+
+  // --- State ---------------------------------------------------------------
+  TSimClock Clock;
+  TChartKeyState Keys;
+  bool StartupPending = true;
+  bool RenderRequest = false;
+  bool RenderSuspended = false;
+  bool ResizeBusy = false;
+  bool CopyingChart = false;
+  bool RealTimeShown = false;
+  bool StarReloadRequest = false;  // a star preset asks the heartbeat for a reload
+  bool GlobeDragging = false;      // the pointer is over the globe
+  uint32_t LastGlobeDragTime = 0;  // counter when the pointer was last over it
+  double LastClockJD = 0;
+  double LastZoom = 0;
+  int FieldOfViewMode = kAutomaticFieldModeValue;
+  int GuideSize = 0, GlobeSize = 0, ClockSize = 0, MagnifierSize = 0;
+  int CurrentCursor = 0;
+  bool TimeButtonsPlaced = false;
+  int RenderCount = 0;          // finished renders (tests, benchmark)
+  int SavedPOI = -1;            // the entry shown before point-of-interest mode
+  // Selection of the last right click (kind as the chart's selection, index).
+  int SelectionKind = 0, SelectionIndex = -1;
+  double ClickRA = 0, ClickDec = 0;
+  // Name of the observer's place (the location window sets it).
+  std::string LocationName;
+
+  static constexpr int kAutomaticFieldModeValue = 9;
+
+  // --- Components ----------------------------------------------------------
+  QTimer* Timer1 = nullptr;
+  QTimer* Timer2 = nullptr;
+  QTimer* POIKeysTimer1 = nullptr;
+
   QMenu* File1 = nullptr;
-  QAction* Open1 = nullptr;
-  QAction* Save1 = nullptr;
-  QAction* Save2 = nullptr;
-  QAction* Exit1 = nullptr;
+  QAction *Open1 = nullptr, *Save1 = nullptr, *Save2 = nullptr, *Print1 = nullptr, *PrintSetup1 = nullptr,
+          *Exit1 = nullptr;
   QMenu* Edit1 = nullptr;
-  QAction* Log1 = nullptr;
+  QAction *Copy1 = nullptr, *Log1 = nullptr;
+  QMenu* Settings1 = nullptr;
+  QAction *Selectallstars1 = nullptr, *Selectnakedeyestarsonly1 = nullptr, *ShowHorizon1 = nullptr;
+  QMenu* Observer1 = nullptr;
+  QMenu* TimeFlow2 = nullptr;
+  QAction *Forward2 = nullptr, *Stop2 = nullptr, *Backward2 = nullptr;
+  std::array<QAction*, 5> Rates2{};
+  QAction *RealTime2 = nullptr, *Now2 = nullptr, *EarlyTonight2 = nullptr, *Midnight2 = nullptr,
+          *EarlyTomorrow2 = nullptr;
+  QMenu* Help1 = nullptr;
+  QAction* About1 = nullptr;
+
+  // Pop-up menus.
+  QMenu* PopupMenu1 = nullptr;
+  QAction *ObjectName1 = nullptr, *Center1 = nullptr, *Track1 = nullptr;
+  QMenu* StarSphereMenu = nullptr;
+  QAction *CoordinateGrid1 = nullptr, *Horizon1 = nullptr, *ZoomIn1 = nullptr, *ZoomOut1 = nullptr,
+          *WholeSkyView1 = nullptr, *ConstellationLines1 = nullptr, *ConstellationNames1 = nullptr,
+          *ConstellationBoundries1 = nullptr, *StarIdentification1 = nullptr, *StarNames1 = nullptr,
+          *ObjectIdentification1 = nullptr;
+  std::array<QAction*, 3> GuideSizes{};
+  QMenu* GlobeMenu = nullptr;
+  std::array<QAction*, 3> GlobeSizes{};
+  QMenu* ClockMenu = nullptr;
+  QAction *Forward1 = nullptr, *Stop1 = nullptr, *Backward1 = nullptr;
+  std::array<QAction*, 5> Rates1{};
+  QAction *RealTime1 = nullptr, *Now1 = nullptr, *Earlytonight1 = nullptr, *Midnight1 = nullptr,
+          *EarlyTomorrow1 = nullptr, *LMTUT1 = nullptr, *Sidereal1 = nullptr;
+  std::array<QAction*, 3> ClockSizes{};
+  QMenu* MagMenu = nullptr;
+  QAction *Editpointsofinterest1 = nullptr, *Newpointofinterest1 = nullptr, *Auto1 = nullptr,
+          *AllLocations1 = nullptr, *Deletecurrentpointofinterest1 = nullptr,
+          *Clearpointsofinterestlist1 = nullptr;
+  std::array<QAction*, 9> Locations{};
+  std::array<QAction*, 9> FieldsOfView{};  // FieldOfView1..FieldOfView9
+  std::array<QAction*, 4> MagSizes{};
+
   std::array<QLabel*, 5> StatusPanels{};
   QScrollArea* ScrollBox1 = nullptr;
   TPaintBox* PaintBox1 = nullptr;
+  std::array<QToolButton*, 4> TimeButtons{};  // day back, hour back, hour fwd, day fwd
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildPopups();
+  // The time-flow, rate and preset items of the Observer menu and the
+  // clock's pop-up menu.
+  void AddTimeItems(QMenu* flowMenu, QMenu* presetMenu, std::array<QAction**, 3> flows,
+                    std::array<QAction*, 5>& rates, std::array<QAction**, 5> presets);
+  void FirstTick();
+  void FormClose();
+  void FormDestroy();
+  void SetTimeFlowMenus();
+  void SetTimeRateMenus();
+  void ShowPresetResult(TPresetResult r);
+  void ShowPOIMenuSlot(int n);
+  void HidePOIMenuSlot(int n);
+  void UpdateFieldOfViewMenu();
+  void CheckLocationMenu(int n);
+  void RefreshStarSphereMenu();
+  bool MakeBackBuffer();
+  void MeasureScreen(int& width, int& height) const;
+  void ApplyInsetPresets();
+  TInsetPlaces InsetPlaces() const;
+  void ChartChanged();
+
+  std::unique_ptr<IChartView> chart_;
+  TInsetHooks insets_;
+  platform::Bitmap backBuffer_;
+  std::unique_ptr<tPlotter> mainPlotter_;
+  bool startupComplete_ = false;
+  bool inTick_ = false;
+  bool destroyed_ = false;
+  TRect lastClockRect_;
+  int lastClockSize_ = -1;
+  int mouseX_ = 0, mouseY_ = 0;
 };
 
 extern TMainForm1* MainForm1;

@@ -1,37 +1,78 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QTableWidget>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
+#include <QTimer>
+#include <QToolButton>
+#include <atomic>
+#include <csignal>
+#include <thread>
 
+#include "app/core/lifecycle.h"
+#include "app/core/points_of_interest.h"
 #include "app/core/settings_sections.h"
+#include "app/forms/about_form.h"
 #include "app/forms/log_form.h"
+#include "app/forms/poi_form.h"
 #include "app/forms/main_form.h"
+#include "app/forms/unix_signals.h"
 #include "app/globals.h"
+#include "astro/observer.h"
+#include "catalog/object_options.h"
+#include "catalog/star_options.h"
 #include "platform/dialogs.h"
 #include "tests/support/test_support.h"
+
+namespace {
+
+QStringList Captions(const QList<QAction*>& actions) {
+  QStringList items;
+  for (QAction* a : actions)
+    if (!a->isSeparator() && a->isVisible()) items << a->text();
+  return items;
+}
+
+// A chart whose sky position is the pixel position / 100 radians.
+class FakeChart : public TPendingChartView {
+ public:
+  bool ScreenToRaDec(int x, int y, double& ra, double& dec) override {
+    ra = x / 100.0;
+    dec = y / 100.0;
+    return true;
+  }
+};
+
+}  // namespace
 
 TEST(MainForm, LayoutMenusAndStatusPanels) {
   TMainForm1 form;
   EXPECT_EQ(MainWindowHandle, &form);
-  const QList<QAction*> menus = form.menuBar()->actions();
-  ASSERT_EQ(menus.size(), 2);
-  EXPECT_EQ(menus[0]->text(), "&File");
-  EXPECT_EQ(menus[1]->text(), "&Edit");
-  QStringList items;
-  for (QAction* a : form.File1->actions())
-    if (!a->isSeparator()) items << a->text();
-  EXPECT_EQ(items, (QStringList{"&Open...", "&Save", "Save &As...", "E&xit"}));
+  EXPECT_EQ(Captions(form.menuBar()->actions()),
+            (QStringList{"&File", "&Edit", "&Settings", "&Observer", "&Help"}));
+  EXPECT_EQ(Captions(form.File1->actions()),
+            (QStringList{"&Open...", "&Save", "Save &As...", "&Print...", "P&rint Setup...", "E&xit"}));
+  EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Log..."}));
+  EXPECT_EQ(Captions(form.Observer1->actions()).mid(1),
+            (QStringList{"&Real Time", "&Now", "&Early Tonight", "&Midnight", "&Early Tomorrow"}));
   EXPECT_EQ(form.Open1->shortcut(), QKeySequence(Qt::Key_F3));
   EXPECT_EQ(form.Save1->shortcut(), QKeySequence(Qt::Key_F2));
-  EXPECT_EQ(form.Log1->text(), "&Log...");
+  EXPECT_EQ(form.Copy1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+  EXPECT_FALSE(form.About1->isEnabled());  // until the first tick
+  // The magnifier menu lists "Scan" and no location before points exist.
+  EXPECT_EQ(Captions(form.MagMenu->actions()).mid(0, 5),
+            (QStringList{"&Points of Interest Sequencer...", "&New POI", "&Scan", "&Delete this POI",
+                         "C&lear all POIs"}));
 
   const int widths[] = {500, 175, 80, 300, 300};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(form.StatusPanels[i]->width(), widths[i]) << i;
-  form.SetStatusText(2, "12%");
-  EXPECT_EQ(form.StatusText(2), "12%");
   EXPECT_EQ(form.ScrollBox1->widget(), form.PaintBox1);
   EXPECT_TRUE(form.PaintBox1->testAttribute(Qt::WA_OpaquePaintEvent));
 }
@@ -50,8 +91,393 @@ TEST(MainForm, MenuCommandsReachTheirWork) {
   form.Save2->trigger();
   EXPECT_EQ(testing_support::ReadFile(dir.File("all.ssf")).size(), 608u);
   UnregisterAllSettingsSections();
+}
 
+TEST(MainForm, TimeMenusFollowFlowAndRate) {
+  TMainForm1 form;
+  form.SetTimeFlow(kTimeForward);
+  form.Rates1[3]->trigger();
+  EXPECT_EQ(TimeRate, 3);
+  EXPECT_TRUE(form.Rates2[3]->isChecked());
+  form.Stop2->trigger();
+  EXPECT_TRUE(form.Stop1->isChecked());
+  for (int r = 0; r < 5; ++r) {
+    EXPECT_FALSE(form.Rates1[r]->isEnabled()) << r;
+    EXPECT_FALSE(form.Rates2[r]->isEnabled()) << r;
+  }
+  form.SetTimeRate(1);  // impossible while stopped
+  EXPECT_EQ(TimeRate, 3);
+  form.RealTime2->trigger();
+  EXPECT_EQ(TimeFlow, kTimeForward);
+  EXPECT_EQ(TimeRate, 0);
+  EXPECT_TRUE(form.Forward1->isChecked());
+  EXPECT_TRUE(form.Rates1[0]->isEnabled());
+}
+
+TEST(MainForm, HeartbeatAdvancesTheClockFromTheCounter) {
+  TMainForm1 form;
+  uint32_t counter = 4000000000u;
+  form.MsCounter = [&] { return counter; };
+  form.SystemClock = [] { return 2460000.5; };
+  form.StartupPending = false;
+  TimeFlow = kTimeForward;
+  TimeRate = 4;
+  InitObserver(ObserverTime);
+  SetObserverUT(ObserverTime, 2460000.5);
+  form.Timer1Timer();  // the first tick only sets the tick time
+  counter += 100;      // 100 ms at rate 4: 6 simulated hours
+  form.Timer1Timer();
+  EXPECT_NEAR((ObserverTime.JD_UT - 2460000.5) * 24.0, 0.1 * 21600.0 / 3600.0, 1e-6);
+  TimeRate = 0;
+}
+
+TEST(MainForm, PopupCenterRecentresExceptOnTheEarth) {
+  TMainForm1 form;
+  auto* chart = new FakeChart;
+  form.SetChartView(std::unique_ptr<IChartView>(chart));
+  form.SetStatusText(4, "Tracking: The Moon");
+  form.PaintBox1MouseDown(1, 120, 45);  // right click: the pop-up's selection
+  form.PopupMenu1->hide();
+  form.Center1->trigger();
+  EXPECT_DOUBLE_EQ(chart->CentreRA(), 1.2);
+  EXPECT_DOUBLE_EQ(chart->CentreDec(), 0.45);
+  EXPECT_FALSE(chart->FullView());
+  EXPECT_EQ(form.StatusText(4), "");
+  form.SelectionKind = 5;
+  form.SelectionIndex = 2;
+  form.ClickRA = 3.0;
+  form.Center1->trigger();
+  EXPECT_DOUBLE_EQ(chart->CentreRA(), 1.2);
+
+  // The status read-out for the pointer.
+  EXPECT_TRUE(form.ShowCursorPosition(120, 45));
+  EXPECT_EQ(form.StatusText(2), "180\u00b0 fov");
+  EXPECT_EQ(form.StatusText(1).rfind("ra=", 0), 0u);
+}
+
+TEST(MainForm, PointsOfInterestMenusAndKeys) {
+  TMainForm1 form;
+  ClearPointsOfInterest();
+  form.Newpointofinterest1Click();
+  EXPECT_TRUE(form.Keys.PointOfInterestMode);
+  auto* chart = new FakeChart;
+  form.SetChartView(std::unique_ptr<IChartView>(chart));
+  form.PaintBox1MouseDown(0, 100, 20);  // a left click adds a point
+  EXPECT_EQ(POICount, 1);
+  EXPECT_TRUE(form.Locations[0]->isVisible());
+  form.FormKeyPress(27);
+  EXPECT_FALSE(form.Keys.PointOfInterestMode);
+  EXPECT_TRUE(form.Clearpointsofinterestlist1->isEnabled());
+  // Typing "1" chooses point 1 when the digit timer ends.
+  form.FormKeyPress('1');
+  EXPECT_TRUE(form.POIKeysTimer1->isActive());
+  form.POIKeysTimer1Timer();
+  EXPECT_EQ(CurrentPOI, 1);
+  EXPECT_TRUE(form.Locations[0]->isChecked());
+  form.Deletecurrentpointofinterest1Click();
+  EXPECT_EQ(POICount, 0);
+  EXPECT_EQ(CurrentPOI, 0);
+  EXPECT_FALSE(form.Locations[0]->isVisible());
+}
+
+TEST(MainForm, SettingsFileRoundTripWithEveryOwner) {
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", dir.File("cfg"));
+  platform::ScopedScriptedDialogs dialogs;
+  TMainForm1 form;
+  RegisterSettingsSection(1, {SettingsBlockBytes(1), [] { return StarOptionsBlock(); },
+                              [](const std::vector<uint8_t>* b) { return ApplyStarOptionsBlock(b); }});
+  RegisterSettingsSection(2, {SettingsBlockBytes(2), [] { return ObjectFilterBlock(); },
+                              [](const std::vector<uint8_t>* b) { return ApplyObjectFilterBlock(b); }});
+  RegisterPointsOfInterestSection();
+  StarOptions = RegistryDefaultStarOptions();
+  StarOptions.HighMagLimit = 9.5;
+  ClearPointsOfInterest();
+  AddPointOfInterest(3, "M13", true, false, "2,30,L,Light", 4.37, 0.64);
+  const TStarOptions stars = StarOptions;
+  const auto table = POITable;
+
+  ASSERT_TRUE(WriteSettingsFile(dir.File("view.ssf"), 1));
+  StarOptions.HighMagLimit = 4.0;
+  ClearPointsOfInterest();
+  ASSERT_EQ(ReadSettingsFile(dir.File("view.ssf")), TSettingsReadResult::Ok);
+  EXPECT_EQ(StarOptions, stars);
+  EXPECT_EQ(POICount, 1);
+  EXPECT_EQ(POITable, table);
+  EXPECT_TRUE(form.Locations[0]->isVisible());
+  UnregisterAllSettingsSections();
+  ClearPointsOfInterest();
+}
+
+TEST(MainForm, StarPresetAsksTheHeartbeatForTheReload) {
+  TMainForm1 form;
+  StarOptions = RegistryDefaultStarOptions();
+  form.Selectnakedeyestarsonly1->trigger();
+  EXPECT_EQ(StarOptions.HighMagLimit, 6.5);
+  EXPECT_EQ(StarOptions.LowMagLimit, -2.0);
+  EXPECT_TRUE(form.StarReloadRequest);
+  form.StarReloadRequest = false;
+  form.Selectnakedeyestarsonly1->trigger();  // unchanged: no reload
+  EXPECT_FALSE(form.StarReloadRequest);
+}
+
+TEST(Lifecycle, BuildChainStopsAtTheFirstFailure) {
+  platform::ScopedScriptedDialogs dialogs;
+  int ran = 0;
+  const std::vector<TBuildStep> chain = {{5, [&] { return ++ran > 0; }},
+                                         {7, [&] { return ++ran < 0; }},
+                                         {8, [&] { return ++ran > 0; }}};
+  EXPECT_EQ(RunBuildChain(chain), 1u);
+  EXPECT_EQ(ran, 2);
+  ASSERT_EQ(dialogs.Records().size(), 1u);
+  EXPECT_EQ(dialogs.Records()[0].text, "Error: Can't create Globe view.");
+}
+
+TEST(Lifecycle, CloseWaitsForAndJoinsEveryWorker) {
+  std::atomic<bool> stop{false}, done{false};
+  std::thread worker([&] {
+    while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    done = true;
+  });
+  bool joined = false;
+  RegisterWorkerThread({"globe", [&] { stop = true; }, [&] { return !done.load(); }, [&] {
+                          worker.join();
+                          joined = true;
+                        }});
+  CloseState = kRunning;
+  EXPECT_FALSE(CloseQuery());
+  EXPECT_EQ(CloseState, kCloseRequested);
+  EXPECT_TRUE(stop);
+  EXPECT_FALSE(CloseQuery());
+  while (!CloseHandshakeTick()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(joined);
+  EXPECT_EQ(CloseState, kClosing);
+  EXPECT_TRUE(CloseQuery());
+  UnregisterAllWorkerThreads();
+  CloseState = kRunning;
+}
+
+TEST(Lifecycle, TerminationSignalClosesLikeExit) {
+  TMainForm1 form;
   form.show();
-  form.Exit1->trigger();
+  ASSERT_TRUE(CloseOnTerminationSignals(&form));
+  CloseState = kRunning;
+  std::raise(SIGTERM);
+  for (int i = 0; i < 200 && form.isVisible(); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(CloseState, kClosing);
+  CloseOnTerminationSignals(nullptr);
+  CloseState = kRunning;
+}
+
+TEST(MainForm, PaintingComposesTheDirtyInsetsOnly) {
+  TMainForm1 form;
+  form.ScreenSize = [] { return QSize(640, 480); };
+  ASSERT_TRUE(form.CreateBackBuffer());
+  form.resize(700, 520);
+  form.show();
+  int magnifier = 0, clock = 0;
+  TInsetHooks hooks;
+  hooks.drawMagnifier = [&](platform::Bitmap&, int, int, int) { ++magnifier; };
+  hooks.drawClock = [&](platform::Bitmap&, int x, int y, int size) {
+    ++clock;
+    EXPECT_EQ(size, 60);
+    EXPECT_EQ(x, 640 - 60 - 11);
+    EXPECT_EQ(y, MapHeight - 60 - 11);
+  };
+  form.SetInsetHooks(hooks);
+  form.MagnifierSize = 0;  // hidden: nothing copied
+  form.ClockSize = 60;
+  TakeRepaintMask();
+  MarkRepaint(kRepaintMagnifier | kRepaintClock);
+  form.PaintBox1->grab();
+  EXPECT_EQ(magnifier, 0);
+  EXPECT_EQ(clock, 1);
+  EXPECT_EQ(RepaintMask.load(), 0);
+  // The time buttons sit above the clock's centre.
+  EXPECT_EQ(form.TimeButtons[0]->pos(), QPoint(569 - 30, MapHeight - 71 - 33 - 9));
+  form.PaintBox1->grab();  // nothing dirty: no inset drawn again
+  EXPECT_EQ(clock, 1);
+}
+
+TEST(MainForm, InsetsTakeTheirClicksFirst) {
+  TMainForm1 form;
+  auto* chart = new FakeChart;
+  form.SetChartView(std::unique_ptr<IChartView>(chart));
+  TInsetHooks hooks;
+  int magnifierClicks = 0;
+  hooks.magnifierClick = [&](int, int x, int y) { return x < 50 && y > 400 && ++magnifierClicks; };
+  hooks.isMaskedPixel = [](int x, int) { return x > 600; };
+  form.SetInsetHooks(hooks);
+  form.PaintBox1MouseDown(1, 20, 420);  // the magnifier's own menu, never the chart's
+  EXPECT_EQ(magnifierClicks, 1);
+  EXPECT_FALSE(form.PopupMenu1->isVisible());
+  form.PaintBox1MouseDown(0, 700, 100);  // outside the chart's shape: swallowed
+  EXPECT_TRUE(chart->FullView());
+  form.PaintBox1MouseDown(0, 300, 100);  // a left click on the sky re-centres
+  EXPECT_DOUBLE_EQ(chart->CentreRA(), 3.0);
+  EXPECT_FALSE(chart->FullView());
+}
+
+TEST(MainForm, ResizeRemakesTheBackBufferAndPresets) {
+  TMainForm1 form;
+  QSize screen(1000, 700);
+  form.ScreenSize = [&] { return screen; };
+  int paused = 0, resumed = 0;
+  TInsetHooks hooks;
+  hooks.beforeBackBufferChange = [&] { ++paused; };
+  hooks.afterBackBufferChange = [&] { ++resumed; };
+  form.SetInsetHooks(hooks);
+  ASSERT_TRUE(form.CreateBackBuffer());
+  EXPECT_EQ(form.BackBuffer().Width(), 1000);
+  EXPECT_EQ(MapWidth, 1000);
+  screen = QSize(1921, 1080);
+  form.FormResize();
+  EXPECT_EQ(form.BackBuffer().Width(), 1928);  // rounded up to 8
+  EXPECT_EQ(form.BackBuffer().Height(), 1080);
+  EXPECT_EQ(BackBufferBits, form.BackBuffer().Row(0));
+  EXPECT_EQ(MapWidth, 1921);
+  EXPECT_EQ(InsetSizeNormal, 140);  // 1921 / 13 = 147.8, bound 140
+  EXPECT_EQ(paused, 1);
+  EXPECT_EQ(resumed, 1);
+  EXPECT_TRUE(form.RenderRequest);
+  EXPECT_LT(MapHeight, 1080);
+}
+
+TEST(MainForm, EarlyTonightInPolarDaySaysSo) {
+  TMainForm1 form;
+  InitObserver(ObserverTime);
+  SetObserverLocation(ObserverTime, -18.96 / 57.29577951308232, 69.65 / 57.29577951308232, 0);
+  SetObserverUT(ObserverTime, 2460483.0);
+  form.SystemClock = [] { return 2460483.0; };  // 2024-06-21 12:00 UT
+  form.EarlyTonight2->trigger();
+  EXPECT_EQ(ObserverTime.JD_UT, 2460483.0);
+  EXPECT_NE(form.StatusText(0).find("does not set"), std::string::npos);
+  form.Midnight2->trigger();
+  EXPECT_EQ(form.StatusText(0), "");
+}
+
+TEST(MainForm, FirstTickOpensTheCommandLineFile) {
+  testing_support::TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  TMainForm1 form;
+  RegisterPointsOfInterestSection();
+  ClearPointsOfInterest();
+  AddPointOfInterest(2, "Albireo", false, false, "", 5.1, 0.49);
+  ASSERT_TRUE(WriteSettingsFile(dir.File("poi.ssf"), 1));
+  ClearPointsOfInterest();
+  form.CommandLine = {dir.File("poi.ssf")};
+  form.Timer1Timer();
+  EXPECT_FALSE(form.StartupPending);
+  EXPECT_EQ(POICount, 1);
+  EXPECT_EQ(POITable[1].Name, "Albireo");
+  EXPECT_TRUE(form.About1->isEnabled());
+  EXPECT_TRUE(form.Timer2->isActive());
+  UnregisterAllSettingsSections();
+  ClearPointsOfInterest();
+}
+
+TEST(POIWindow, GridEditsMoveAndKeepScan) {
+  TMainForm1 form;
+  POIForm = new TPOIForm(&form);
+  ClearPointsOfInterest();
+  POITable[0].Mode = 5;
+  POITable[0].Name = "Scan";
+  for (const char* n : {"a", "b", "c"}) AddPointOfInterest(1, n, false, false, "", 1.0, 0.2);
+  POIForm->ShowGrid();
+  ASSERT_EQ(POIForm->POIGrid->rowCount(), 3);
+  POIForm->POIGrid->item(1, 4)->setText(QStringLiteral("TRUE"));
+  POIForm->POIGrid->item(1, 6)->setText(QStringLiteral("ja"));
+  POIForm->POIGrid->setCurrentCell(1, 1);  // leaving the edited cell reads the grid back
+  POIForm->MoveUp();
+  EXPECT_EQ(POITable[1].Name, "b");
+  EXPECT_EQ(POITable[1].Goto, 1);
+  EXPECT_EQ(POITable[1].Confirm, 0);
+  EXPECT_EQ(POITable[2].Name, "a");
+  EXPECT_EQ(POITable[0].Name, "Scan");
+  EXPECT_EQ(POITable[0].Mode, 5);
+  EXPECT_EQ(POIForm->POIGrid->currentRow(), 0);
+  EXPECT_EQ(POIForm->POIGrid->item(0, 4)->text(), "Yes");
+  POIForm->MoveDown();
+  POIForm->MoveDown();
+  EXPECT_EQ(POITable[3].Name, "b");
+  ClearPointsOfInterest();
+  EXPECT_EQ(POIForm->POIGrid->rowCount(), 1);  // an empty first row
+  POIForm = nullptr;
+}
+
+TEST(MainForm, CopyPutsTheChartOnTheClipboard) {
+  TMainForm1 form;
+  form.ScreenSize = [] { return QSize(320, 240); };
+  ASSERT_TRUE(form.CreateBackBuffer());
+  form.Copy1->trigger();
+  const QImage copied = QGuiApplication::clipboard()->image();
+  EXPECT_EQ(copied.width(), form.PaintBox1->width());
+  EXPECT_EQ(copied.height(), form.PaintBox1->height());
+}
+
+TEST(AboutBox, TextsAndLinks) {
+  TAboutNoctraForm1 about;
+  about.FormShow();
+  EXPECT_EQ(about.Version->text(), "Noctra Planetarium version 3.27");
+  EXPECT_EQ(about.WebCaption->text(), "On the web at:");
+  EXPECT_TRUE(about.Label11->text().startsWith("email: "));
+  EXPECT_TRUE(about.Label9a->text().contains("href"));
+}
+
+TEST(MainForm, KeyEventsReachTheKeyTable) {
+  TMainForm1 form;
+  auto send = [&](QEvent::Type type, int key, Qt::KeyboardModifiers mods, const QString& text) {
+    QKeyEvent ev(type, key, mods, text);
+    QCoreApplication::sendEvent(&form, &ev);
+  };
+  send(QEvent::KeyPress, Qt::Key_Plus, Qt::NoModifier, QStringLiteral("+"));
+  EXPECT_EQ(form.Keys.ZoomLevel, 5);
+  EXPECT_EQ(form.Chart().Zoom(), 1.2);
+  send(QEvent::KeyRelease, Qt::Key_3, Qt::ControlModifier, QString());
+  EXPECT_EQ(form.FieldOfViewMode, 2);
+  EXPECT_TRUE(form.FieldsOfView[1]->isChecked());
+  send(QEvent::KeyRelease, Qt::Key_1, Qt::ControlModifier, QString());
+  EXPECT_EQ(form.FieldOfViewMode, 9);
+  const uint8_t before = form.Chart().Switch(TChartSwitch::CentreOnHorizon);
+  send(QEvent::KeyRelease, Qt::Key_H, Qt::ControlModifier, QString());
+  EXPECT_NE(form.Chart().Switch(TChartSwitch::CentreOnHorizon), before);
+  EXPECT_EQ(form.Horizon1->isChecked(), !before);
+}
+
+TEST(MainForm, HeartbeatAsksTheInsetsToFollow) {
+  TMainForm1 form;
+  uint32_t counter = 10000;
+  form.MsCounter = [&] { return counter; };
+  form.StartupPending = false;
+  int globeReturns = 0, magnifierFollows = 0;
+  bool overGlobe = true;
+  TInsetHooks hooks;
+  hooks.insideGlobe = [&](int, int) { return overGlobe; };
+  hooks.globeBackToObserver = [&] { ++globeReturns; };
+  hooks.magnifierFollowZoom = [&] { ++magnifierFollows; };
+  form.SetInsetHooks(hooks);
+  form.LastZoom = form.Chart().Zoom();
+  form.Timer1Timer();  // the pointer is over the globe
+  EXPECT_TRUE(form.GlobeDragging);
+  overGlobe = false;
+  for (uint32_t step : {100u, 4800u, 200u}) {
+    counter += step;
+    form.Timer1Timer();
+  }
+  // 5,000 ms after the pointer left the globe, and not before.
+  EXPECT_EQ(globeReturns, 1);
+  form.FieldOfViewMode = 9;
+  form.FormKeyPress('+');
+  form.Timer1Timer();
+  form.Timer1Timer();
+  EXPECT_EQ(magnifierFollows, 1);
+  form.FieldOfViewMode = 3;
+  form.FormKeyPress('+');
+  form.Timer1Timer();
+  EXPECT_EQ(magnifierFollows, 1);
 }

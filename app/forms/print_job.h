@@ -1,0 +1,61 @@
+// File > Print: the options window TPrintForm1 and the print job that draws
+// the star map (header block, magnitude scale and object key, the chart) on
+// a printer or into a PDF file through QPrinter.
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+#include "app/core/print_header.h"
+
+class QCheckBox;
+class QLabel;
+class QPrinter;
+class QPushButton;
+class QRadioButton;
+class TMainForm1;
+
+class TPrintForm1 : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TPrintForm1(QWidget* owner = nullptr);
+  // Controls from Options (on showing) and back (on hiding).
+  void OptionsToControls();
+  void ControlsToOptions();
+  // Enables the controls by the window's rules.
+  void UpdateControls();
+
+  TPrintOptions Options;
+
+  QCheckBox* BWCheckBox1 = nullptr;
+  QCheckBox* MainViewCheckBox1 = nullptr;
+  QCheckBox* POICheckBox1 = nullptr;
+  QRadioButton* AllPOIRadioButton1 = nullptr;
+  QRadioButton* VisiblePOIRadioButton1 = nullptr;
+  QLabel* POILabel = nullptr;
+  QCheckBox* ObjectListCheckBox1 = nullptr;
+  QPushButton* Button1 = nullptr;  // "&Ok"
+  QPushButton* Button2 = nullptr;  // "&Cancel"
+  QPushButton* Button3 = nullptr;  // "&Setup..."
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+};
+
+extern TPrintForm1* PrintForm1;
+
+// The printer File > Print uses (chosen in the set-up dialog).
+QPrinter& MainPrinter();
+
+// Prints the star map with the options on `printer`. Pauses the overlay
+// threads and waits (handling events) for a star load to end first; sets
+// RenderSuspended for the job. Whatever happens, the colour mode, print
+// scale, fonts, RenderSuspended and the threads are restored afterwards.
+// False when the printer could not be started.
+bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& options);
+
+// The menu commands: the options window (unless skipped), then the job on
+// MainPrinter(); and the printer set-up dialog.
+void RunPrintCommand(TMainForm1& form);
+void RunPrinterSetup(QWidget* owner);

@@ -1,0 +1,39 @@
+#include "app/forms/unix_signals.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QWidget>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_fds[2] = {-1, -1};
+QPointer<QWidget> g_window;
+QSocketNotifier* g_notifier = nullptr;
+
+extern "C" void OnTerminationSignal(int) {
+  const char b = 1;
+  // Only async-signal-safe work here.
+  [[maybe_unused]] const ssize_t n = ::write(g_fds[0], &b, 1);
+}
+
+}  // namespace
+
+bool CloseOnTerminationSignals(QWidget* window) {
+  g_window = window;
+  if (g_notifier) return true;
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_fds) != 0) return false;
+  g_notifier = new QSocketNotifier(g_fds[1], QSocketNotifier::Read);
+  QObject::connect(g_notifier, &QSocketNotifier::activated, [] {
+    char b = 0;
+    [[maybe_unused]] const ssize_t n = ::read(g_fds[1], &b, 1);
+    if (g_window) g_window->close();
+  });
+  struct sigaction sa = {};
+  sa.sa_handler = OnTerminationSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  return ::sigaction(SIGTERM, &sa, nullptr) == 0 && ::sigaction(SIGINT, &sa, nullptr) == 0;
+}

@@ -1,0 +1,118 @@
+// The main window's start-up and heartbeat on built reference data.
+//
+// BM_StartupToFirstChart: from creating the main window (start-up: reference
+// files, object database, plotter, styles, back buffer) through the first
+// heartbeat tick (which starts the star load) to the first finished render
+// with the stars drawn. The heartbeat's first tick is called at once rather
+// than after the timer's first 1,000 ms interval. The chart is the screen's
+// size: run under Xvfb with a 1920 x 1080 screen for a 1080p chart.
+// Target: at most 0.6 s.
+//
+// BM_HeartbeatTick: one tick at real-time rate with nothing to render, the
+// pointer on the sky.
+// Target: at most 2 ms.
+//
+// Data: NOCTRA_REFDATA (default /work/refdata/).
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/core/lifecycle.h"
+#include "app/forms/main_form.h"
+#include "app/globals.h"
+#include "catalog/stars.h"
+#include "platform/dialogs.h"
+
+namespace {
+
+std::string DataDir() {
+  const char* env = std::getenv("NOCTRA_REFDATA");
+  std::string folder = env && *env ? env : "/work/refdata/";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+bool EnterData() {
+  const std::string d = DataDir();
+  if (!std::filesystem::exists(d + "SAO_YALE.DAT")) return false;
+  std::filesystem::current_path(d);
+  DataFolder = d;
+  ProgramFolder = d;
+  return true;
+}
+
+// Creates and starts the window and runs it to the first chart with stars.
+std::unique_ptr<TMainForm1> StartToFirstChart() {
+  auto form = std::make_unique<TMainForm1>();
+  form->StartUp();
+  form->Timer1->stop();
+  form->Timer1Timer();  // the first tick: the star load starts
+  WaitForStarLoad();
+  form->Timer1Timer();  // the stars are in: the chart is rendered
+  return form;
+}
+
+void BM_StartupToFirstChart(benchmark::State& state) {
+  if (!EnterData()) {
+    state.SkipWithError("reference data not found (set NOCTRA_REFDATA)");
+    return;
+  }
+  for (auto _ : state) {
+    auto form = StartToFirstChart();
+    state.PauseTiming();
+    if (form->RenderCount < 2 || SaoStarCount == 0) {
+      std::fprintf(stderr, "renders %d, stars %d\n", form->RenderCount, SaoStarCount);
+      state.SkipWithError("no chart with stars");
+      break;
+    }
+    form.reset();
+    CloseState = kRunning;
+    state.ResumeTiming();
+  }
+  state.counters["chart_width"] = MapWidth;
+  state.counters["chart_height"] = MapHeight;
+}
+BENCHMARK(BM_StartupToFirstChart)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+void BM_HeartbeatTick(benchmark::State& state) {
+  if (!EnterData()) {
+    state.SkipWithError("reference data not found (set NOCTRA_REFDATA)");
+    return;
+  }
+  auto form = StartToFirstChart();
+  // The pointer rests on the sky, so every tick also reads out its position.
+  form->PaintBox1MouseMove(MapWidth / 2, MapHeight / 2);
+  uint32_t counter = 1000;
+  form->MsCounter = [&] { return counter; };
+  for (auto _ : state) {
+    counter += 100;
+    form->Timer1Timer();
+    if (form->Chart().ReplotPending()) {
+      state.PauseTiming();
+      form->Chart().ClearReplot();
+      state.ResumeTiming();
+    }
+  }
+  form.reset();
+  CloseState = kRunning;
+}
+BENCHMARK(BM_HeartbeatTick)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  platform::ScopedScriptedDialogs dialogs;  // no box waits for a click
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

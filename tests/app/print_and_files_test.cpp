@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <cmath>
+#include <memory>
+
+#include "app/core/file_types.h"
+#include "app/core/picture_list.h"
+#include "app/core/print_header.h"
+#include "app/forms/browser_form.h"
+#include "app/forms/main_form.h"
+#include "app/forms/print_job.h"
+#include "tests/app/pdf_reader.h"
+#include "astro/observer.h"
+#include "astro/timescales.h"
+#include "astro/trig.h"
+#include "platform/dialogs.h"
+#include "platform/drawing.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+std::unique_ptr<TObserverTime> Place(double westDeg, double latDeg) {
+  auto rec = std::make_unique<TObserverTime>();
+  InitObserver(*rec);
+  SetObserverLocation(*rec, westDeg / DegPerRad, latDeg / DegPerRad, 0);
+  SetObserverUT(*rec, JulianDay(2024, 3, 20, 21.5));
+  return rec;
+}
+
+// A chart that paints a dark field with a white disc on the page, so the
+// printed map has a picture.
+class PaintedChart : public TPendingChartView {
+ public:
+  bool PlotOnPage(platform::DrawingContext& dc, int left, int top, int width, int height, int, int) override {
+    QPainter& p = dc.Painter();
+    p.fillRect(left, top, width, height, QColor(0x20, 0x20, 0x40));
+    p.setBrush(Qt::white);
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPoint(left + width / 2, top + height / 2), width / 4, height / 4);
+    return true;
+  }
+};
+
+}  // namespace
+
+TEST(PrintHeader, LongitudeHemisphereFromTheSignedValue) {
+  // Stored west-positive in [0, 2π): 10° E is stored as 350°.
+  struct Case {
+    double westDeg, latDeg;
+    const char* text;
+  } cases[] = {{350.0, 48.0, "Longitude = 10\u00b000.0' east"},
+               {75.5, 40.0, "Longitude = 75\u00b030.0' west"},
+               {180.0, -33.0, "Longitude = 180\u00b000.0' west"},
+               {0.0, 51.5, "Longitude = 0\u00b000.0' west"}};
+  for (const Case& c : cases) {
+    auto rec = Place(c.westDeg, c.latDeg);
+    const TPrintHeader h = MakePrintHeader(*rec, {});
+    EXPECT_NE(h.left[1].find(c.text), std::string::npos) << h.left[1];
+    EXPECT_NE(h.left[1].find(c.latDeg >= 0 ? " north" : " south"), std::string::npos);
+  }
+  auto rec = Place(0, 51.5);
+  TPrintedView view;
+  view.locationName = "Greenwich";
+  view.zoom = 6.0;
+  view.faintLimit = 9.0;
+  const TPrintHeader h = MakePrintHeader(*rec, view);
+  EXPECT_EQ(h.left[0], "From: Greenwich (Time Zone=0)");
+  EXPECT_NE(h.left[2].find("(FOV = 30\u00b0)"), std::string::npos) << h.left[2];
+  EXPECT_EQ(h.left[3], "Limiting magnitude = 9.0");
+  EXPECT_EQ(h.date, "March 20, 2024");
+  EXPECT_EQ(h.times[1], "UT 21:30");
+  EXPECT_EQ(PrintedLimitingMagnitude(1.9, 12), 6.0);
+  EXPECT_EQ(PrintedLimitingMagnitude(2.5, 12), 7.0);
+}
+
+TEST(PrintHeader, OptionsWindowRules) {
+  TPrintOptions o;
+  EXPECT_FALSE(PrintFormState(o, 0).poiEnabled);
+  EXPECT_TRUE(PrintFormState(o, 0).okEnabled);
+  o.mainView = false;
+  EXPECT_FALSE(PrintFormState(o, 0).okEnabled);  // nothing to print
+  EXPECT_TRUE(PrintFormState(o, 2).okEnabled);
+  EXPECT_TRUE(PrintFormState(o, 2).poiChoiceEnabled);
+  o.pointsOfInterest = false;
+  EXPECT_FALSE(PrintFormState(o, 2).okEnabled);
+}
+
+TEST(PrintJob, PdfHoldsTheHeaderAndThePicture) {
+  if (!pdf_reader::Available()) GTEST_SKIP() << "no poppler-utils";
+  testing_support::TempDir dir;
+  TMainForm1 form;
+  form.SetChartView(std::make_unique<PaintedChart>());
+  form.LocationName = "Munich";
+  InitObserver(ObserverTime);
+  SetObserverLocation(ObserverTime, (360.0 - 11.58) / DegPerRad, 48.14 / DegPerRad, 0);
+  SetObserverUT(ObserverTime, JulianDay(2024, 3, 20, 21.5));
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setResolution(150);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(dir.File("map.pdf")));
+  ASSERT_TRUE(PrintStarMap(form, printer, TPrintOptions{}));
+  EXPECT_FALSE(form.RenderSuspended);
+
+  const QString out = pdf_reader::Text(dir.File("map.pdf"));
+  EXPECT_TRUE(out.contains(QStringLiteral("From: Munich"))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("11\u00b034.8' east"))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("March 20, 2024")));
+  EXPECT_TRUE(out.contains(QStringLiteral("UT 21:30")));
+
+  // The map area holds the chart's picture: white and dark pixels.
+  const QImage page = pdf_reader::FirstPage(dir.File("map.pdf"), 30);
+  ASSERT_FALSE(page.isNull());
+  const QRgb centre = page.pixel(page.width() / 2, page.height() - page.width() / 2);
+  const QRgb field = page.pixel(page.width() / 10, page.height() - page.width() / 10);
+  EXPECT_GT(qGray(centre), 200);
+  EXPECT_LT(qGray(field), 80);
+}
+
+TEST(PrintJob, FailingPrinterRestoresRendering) {
+  TMainForm1 form;
+  QPrinter printer;
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QStringLiteral("/nonexistent-folder/x.pdf"));
+  EXPECT_FALSE(PrintStarMap(form, printer, TPrintOptions{}));
+  EXPECT_FALSE(form.RenderSuspended);
+}
+
+TEST(FileTypes, DesktopEntryAndMimeTypeInTheDataFolder) {
+  testing_support::TempDir dir;
+  EXPECT_EQ(RegisterFileTypes(dir.File("share"), "/opt/noctra/noctra", "/home/u/noctra"), 2);
+  const std::string desktop = [&] { const auto b = testing_support::ReadFile(dir.File("share/applications/noctra-planetarium.desktop")); return std::string(b.begin(), b.end()); }();
+  EXPECT_NE(desktop.find("Exec=\"/opt/noctra/noctra\" %f\n"), std::string::npos);
+  EXPECT_NE(desktop.find("MimeType=application/x-noctra-settings;"), std::string::npos);
+  const std::string mime = [&] { const auto b = testing_support::ReadFile(dir.File("share/mime/packages/noctra-planetarium.xml")); return std::string(b.begin(), b.end()); }();
+  EXPECT_NE(mime.find("<glob pattern=\"*.ssf\"/>"), std::string::npos);
+  // A folder that cannot be created is skipped silently.
+  testing_support::WriteText(dir.File("file"), "x");
+  EXPECT_EQ(RegisterFileTypes(dir.File("file"), "/a", "/b"), 0);
+}
+
+TEST(BrowserForm, CapturesThePageText) {
+  testing_support::TempDir dir;
+  testing_support::WriteText(dir.File("page.html"), "<html><body><h1>Survey</h1><p>Plate 42</p></body></html>");
+  TBrowserForm1 browser;
+  browser.BrowserURL = "file://" + dir.File("page.html");
+  browser.CaptureText = true;
+  browser.CloseWhenLoaded = true;
+  bool finished = false, ok = false;
+  QObject::connect(&browser, &TBrowserForm1::NavigateComplete, [&](bool good) {
+    finished = true;
+    ok = good;
+  });
+  browser.show();
+  for (int i = 0; i < 500 && !finished; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  ASSERT_TRUE(ok);
+  EXPECT_NE(browser.PageText.find("Plate 42"), std::string::npos) << browser.PageText;
+  EXPECT_FALSE(browser.isVisible());
+  // A failed fetch keeps the text.
+  finished = false;
+  browser.BrowserURL = "file://" + dir.File("missing.html");
+  browser.FormShow();
+  for (int i = 0; i < 500 && !finished; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_FALSE(ok);
+  EXPECT_NE(browser.PageText.find("Plate 42"), std::string::npos);
+}
+
+TEST(PictureList, DefaultCatalogueInstalledOrAskedFor) {
+  testing_support::TempDir dir;
+  const std::string f = dir.File("");
+  auto make = [&](const char* stem, const char* text) {
+    testing_support::WriteText(f + stem + ".index", text);
+    testing_support::WriteText(f + stem + ".data", text);
+  };
+  auto text = [&](const std::string& name) {
+    const auto b = testing_support::ReadFile(f + name);
+    return std::string(b.begin(), b.end());
+  };
+  platform::ScopedScriptedDialogs dialogs;
+  EXPECT_EQ(MigratePictureList(f), TPictureListMigration::Nothing);
+  make("defaultimagelisting", "new");
+  EXPECT_EQ(MigratePictureList(f), TPictureListMigration::Installed);
+  EXPECT_EQ(text("imagelisting.data"), "new");
+  EXPECT_FALSE(platform::FileExists(f + "defaultimagelisting.index"));
+  EXPECT_TRUE(dialogs.Records().empty());
+
+  struct Case {
+    int answer;
+    TPictureListMigration result;
+    const char* kept;
+    bool defaultsLeft;
+  } cases[] = {{platform::IDCANCEL, TPictureListMigration::Postponed, "old", true},
+               {platform::IDNO, TPictureListMigration::KeptOld, "old", false},
+               {platform::IDYES, TPictureListMigration::Replaced, "new", false}};
+  for (const Case& c : cases) {
+    make("imagelisting", "old");
+    make("defaultimagelisting", "new");
+    dialogs.QueueAnswer(c.answer);
+    EXPECT_EQ(MigratePictureList(f), c.result);
+    EXPECT_EQ(text("imagelisting.index"), c.kept);
+    EXPECT_EQ(platform::FileExists(f + "defaultimagelisting.data"), c.defaultsLeft);
+  }
+  const auto boxes = dialogs.Records();
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].caption, "Warning");
+  EXPECT_EQ(boxes[0].buttons, platform::MsgButtons::YesNoCancel);
+  EXPECT_EQ(boxes[0].text.rfind("Noctra Planetarium has found an existing catalog", 0), 0u);
+}
