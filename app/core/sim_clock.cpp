@@ -73,7 +73,7 @@ bool SunEventOfLocalDay(const TObserverTime& rec, double localMidnight, bool wan
     sun.NovasOff = 1;
     CalcSun(sun, *work);
     double rise = NoEvent, transit = NoEvent, set = NoEvent;
-    RiseTransitSet(*work, sun.SunRA, sun.SunDec, rise, transit, set);
+    RiseTransitSet(*work, sun.SunRA, sun.SunDec, kSunStandardAltitude, rise, transit, set);
     const double hours = wantSet ? set : rise;
     if (!(hours < NoEvent)) return false;
     // The event on the UT date of the estimate, moved by whole days to the
