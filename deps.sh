@@ -5,6 +5,7 @@ NOCTRA_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  python3-astropy fitsverify
   fonts-liberation fonts-dejavu-core tzdata
 )
 
