@@ -502,18 +502,28 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   add("END", Kind::End, "");
 
   const std::size_t headerBlocks = (cards.size() + 35) / 36;
-  std::vector<uint8_t> out(headerBlocks * kFitsBlock, ' ');
-  for (std::size_t i = 0; i < cards.size(); ++i) std::memcpy(out.data() + i * kFitsCard, cards[i].data(), kFitsCard);
+  std::vector<uint8_t> header(headerBlocks * kFitsBlock, ' ');
+  for (std::size_t i = 0; i < cards.size(); ++i) std::memcpy(header.data() + i * kFitsCard, cards[i].data(), kFitsCard);
   const int64_t outBytes = n * saveBytes;
-  const int64_t outBlocks = (outBytes - 1) / kFitsBlock + 1;
-  const std::size_t dataStart = out.size();
-  out.resize(dataStart + std::size_t(outBlocks * kFitsBlock), 0);
-  ConvertData(h, data.data(), n, out.data() + dataStart);
+  const int64_t padding = ((outBytes - 1) / kFitsBlock + 1) * kFitsBlock - outBytes;
 
   const std::string tmp = fileName + ".part";
   std::FILE* f = std::fopen(tmp.c_str(), "wb");
   if (!f) return false;
-  const bool wrote = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+  bool wrote = std::fwrite(header.data(), 1, header.size(), f) == header.size();
+  // The data converted in slices, so that the whole image is never copied.
+  constexpr int64_t kSlice = 1 << 16;
+  std::vector<uint8_t> slice(std::size_t(kSlice * saveBytes));
+  const int eb = FitsElementBytes(h.BitPix);
+  for (int64_t i = 0; wrote && i < n; i += kSlice) {
+    const int64_t m = std::min(kSlice, n - i);
+    ConvertData(h, data.data() + i * eb, m, slice.data());
+    wrote = std::fwrite(slice.data(), 1, std::size_t(m * saveBytes), f) == std::size_t(m * saveBytes);
+  }
+  if (wrote && padding > 0) {
+    const std::vector<uint8_t> zeros(std::size_t(padding), 0);
+    wrote = std::fwrite(zeros.data(), 1, zeros.size(), f) == zeros.size();
+  }
   const bool closed = std::fclose(f) == 0;
   if (!wrote || !closed || std::rename(tmp.c_str(), fileName.c_str()) != 0) {
     std::remove(tmp.c_str());

@@ -244,8 +244,30 @@ platform::Bitmap RenderFits(TFitsHeader& h, const FitsData& data) {
   if (bmp.IsNull()) return bmp;
   const Levels lv(h, data);
   const Mosaic m = ParseMosaic(h.Mosaic);
-  Bayer bayer(lv, h, m);
   const int planes = h.NAxis3;
+  if (planes == 1 && m.mode == MosaicMode::None && (h.BitPix == 8 || h.BitPix == 16)) {
+    // Monochrome integer data: one table from element value to pixel.
+    std::vector<uint32_t> lut(h.BitPix == 8 ? 256 : 65536);
+    for (std::size_t v = 0; v < lut.size(); ++v) {
+      const uint8_t l = uint8_t(ClampInt(lv.Compute(double(v)), 0, 255));
+      lut[v] = platform::MakePixel(l, l, l);
+    }
+    for (int y = 0; y < h.NAxis2; ++y) {
+      uint32_t* row = bmp.Row(h.NAxis2 - 1 - y);
+      const uint8_t* src = data.data() + int64_t(y) * h.NAxis1 * (h.BitPix / 8);
+      if (h.BitPix == 8) {
+        for (int x = 0; x < h.NAxis1; ++x) row[x] = lut[src[x]];
+      } else {
+        for (int x = 0; x < h.NAxis1; ++x) {
+          uint16_t v;
+          std::memcpy(&v, src + 2 * x, 2);
+          row[x] = lut[v];
+        }
+      }
+    }
+    return bmp;
+  }
+  Bayer bayer(lv, h, m);
   for (int y = 0; y < h.NAxis2; ++y) {
     uint32_t* row = bmp.Row(h.NAxis2 - 1 - y);
     for (int x = 0; x < h.NAxis1; ++x) {
