@@ -7,6 +7,7 @@
 #include "app/core/log_lines.h"
 #include "app/core/xml_settings.h"
 #include "imaging/camera.h"
+#include "imaging/camera_setup.h"
 #include "platform/dialogs.h"
 #include "tests/support/test_support.h"
 
@@ -230,4 +231,34 @@ TEST(Camera, SettingsFileDefaultsAndWriteBack) {
   EXPECT_EQ(XmlReadInteger(e, "PixelsX", 0), 3000);
   EXPECT_EQ(e.FirstChild("DtrRtsMode").Text(), "0");
   EXPECT_EQ(e.Children("Name").size(), 1u);
+}
+
+TEST(Camera, CreateCamerasListsWhatExistsAndSavesAtExit) {
+  FreshSettings fresh;
+  testing_support::TempDir dir;
+  const std::string file = dir.File("ImagingSettings.xml");
+  SimulatedDsiLibrary lib;
+  SimulatedDsiLibrary::Camera dsi;
+  dsi.width = 32;
+  dsi.height = 24;
+  lib.SetCameras({dsi});
+  SetDsiLibrary(&lib);
+  VideoDriverScan = [](int index) { return index == 2 ? std::string("Fake UVC camera") : std::string(); };
+  CreateCameras(file);
+  std::vector<std::string> captions;
+  for (const auto& item : Cameras().SourceSettings) captions.push_back(item.Caption);
+  EXPECT_EQ(captions, (std::vector<std::string>{"Image File", "VFW Camera #3", "DSI Camera #1"}));
+  EXPECT_EQ(Cameras().VFWCamera[0], nullptr);
+  ASSERT_NE(FindCamera("VFW Camera #3"), nullptr);
+  FindCamera("VFW Camera #3")->Settings.ExStart = 77;
+  FreeCameras();
+  ASSERT_TRUE(SaveImagingSettings(file));
+  platform::XmlDocument doc;
+  ASSERT_TRUE(doc.LoadFromFile(file));
+  EXPECT_EQ(doc.Root().Name(), "Imaging");
+  EXPECT_EQ(XmlReadInteger(doc.Root().FirstChild("VFW3"), "ExStart", 0), 77);
+  EXPECT_EQ(XmlReadFloat(doc.Root().FirstChild("IFF1"), "Gain", 0), 100.0);
+  EXPECT_EQ(XmlReadInteger(doc.Root().FirstChild("DSI1"), "PixelsX", 0), 32);
+  SetDsiLibrary(nullptr);
+  VideoDriverScan = VideoDriverDescription;
 }
