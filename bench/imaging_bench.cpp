@@ -17,16 +17,8 @@ using namespace imaging;
 namespace {
 
 TFitsHeader Header16(int w, int h) {
-  TFitsHeader hd;
-  hd.Simple = true;
-  hd.BitPix = hd.SaveBitPix = 16;
-  hd.NAxis = 2;
-  hd.NAxis1 = w;
-  hd.NAxis2 = h;
-  hd.NAxis3 = 1;
-  hd.BScale = 1;
+  TFitsHeader hd = NewFitsHeader(16, w, h);
   hd.Range = 65535;
-  FitsComputeSizes(hd);
   return hd;
 }
 

@@ -125,18 +125,10 @@ bool TDsiThread::ReadImage() {
   }
   std::vector<uint8_t> f1, f2;
   if (!device_->ReadFields(0, 0, Width, Height, f1, f2)) return false;
-  TFitsHeader h;
-  h.Simple = true;
-  h.BitPix = h.SaveBitPix = 16;
-  h.NAxis = 2;
-  h.NAxis1 = Width;
-  h.NAxis2 = Height;
-  h.NAxis3 = 1;
-  h.BScale = 1.0;
-  h.Background = 0;
+  TFitsHeader h = NewFitsHeader(16, Width, Height);
   h.Range = 65535;
   h.CcdTemperature = device_->Temperature();
-  if (!FitsComputeSizes(h)) return false;
+  if (h.DataBlocks == 0) return false;
   const std::size_t rowBytes = std::size_t(Width) * 2;
   if (f1.size() < rowBytes * std::size_t((Height + 1) / 2) || f2.size() < rowBytes * std::size_t(Height / 2))
     return false;

@@ -149,6 +149,19 @@ bool FitsComputeSizes(TFitsHeader& h) {
   return true;
 }
 
+TFitsHeader NewFitsHeader(int32_t bitPix, int32_t width, int32_t height, int32_t planes) {
+  TFitsHeader h;
+  h.Simple = true;
+  h.BitPix = h.SaveBitPix = bitPix;
+  h.NAxis = planes == 3 ? 3 : 2;
+  h.NAxis1 = width;
+  h.NAxis2 = height;
+  h.NAxis3 = planes;
+  h.BScale = 1.0;
+  FitsComputeSizes(h);
+  return h;
+}
+
 double FitsValue(const uint8_t* data, int32_t bitPix, int64_t i) {
   switch (bitPix) {
     case 8: return data[i];

@@ -74,6 +74,10 @@ int32_t FitsPlanes(const TFitsHeader& h);
 // or 3, the type is unknown or the data would exceed kFitsMaxDataBytes.
 bool FitsComputeSizes(TFitsHeader& h);
 
+// A header for new data: SIMPLE, the element type for memory and saving,
+// the axes (NAXIS 3 for 3 planes), BSCALE 1, no display range, sizes set.
+TFitsHeader NewFitsHeader(int32_t bitPix, int32_t width, int32_t height, int32_t planes = 1);
+
 // Raised by LoadFromStream/LoadFitsFile for files that cannot be shown.
 class EInvalidGraphic : public std::runtime_error {
  public:

@@ -424,25 +424,10 @@ bool FitsFlipHorizontal(TFitsHeader& h, FitsData& data) {
 }
 
 void BitmapToFits(const platform::Bitmap& bmp, TFitsHeader& h, FitsData& data, bool mono) {
-  h = TFitsHeader();
   data.clear();
-  h.Simple = true;
-  h.NAxis1 = bmp.Width();
-  h.NAxis2 = bmp.Height();
-  if (mono) {
-    h.BitPix = h.SaveBitPix = 16;
-    h.NAxis = 2;
-    h.NAxis3 = 1;
-    h.Range = 768;
-  } else {
-    h.BitPix = h.SaveBitPix = 8;
-    h.NAxis = 3;
-    h.NAxis3 = 3;
-    h.Range = 256;
-  }
-  h.BScale = 1;
-  h.CcdTemperature = -999;
-  if (bmp.IsNull() || !FitsComputeSizes(h)) return;
+  h = NewFitsHeader(mono ? 16 : 8, bmp.Width(), bmp.Height(), mono ? 1 : 3);
+  h.Range = mono ? 768 : 256;
+  if (bmp.IsNull() || h.DataBlocks == 0) return;
   data.assign(std::size_t(h.DataBlocks * kFitsBlock), 0);
   const int W = h.NAxis1, H = h.NAxis2;
   const int64_t plane = int64_t(W) * H;

@@ -39,6 +39,28 @@ double ReadNumber(const QLineEdit* e, double old) {
 
 QWidget* g_owner = nullptr;
 
+// A check box showing a Boolean setting and storing each change at once.
+QCheckBox* BoolBox(QDialog* owner, const char* text, bool& field) {
+  auto* b = new QCheckBox(text);
+  b->setChecked(field);
+  QObject::connect(b, &QCheckBox::toggled, owner, [&field](bool on) { field = on; });
+  return b;
+}
+
+// The sensor size and pixel size rows every camera window shows.
+void AddSizeRows(QFormLayout* form, QLineEdit* px, QLineEdit* py, QLineEdit* w, QLineEdit* h) {
+  form->addRow("Pixels X", px);
+  form->addRow("Pixels Y", py);
+  form->addRow("Pixel width (µm)", w);
+  form->addRow("Pixel height (µm)", h);
+}
+
+void AddCloseButton(QDialog* owner, QVBoxLayout* box) {
+  auto* close = new QPushButton("Close");
+  box->addWidget(close, 0, Qt::AlignRight);
+  QObject::connect(close, &QPushButton::clicked, owner, &QDialog::accept);
+}
+
 }  // namespace
 
 std::string ByteDigits(uint8_t value) {
@@ -57,22 +79,15 @@ TIFFCameraSettingsForm1::TIFFCameraSettingsForm1(TIFFCamera& camera, QWidget* pa
   PixelsY = NumberEdit(s.PixelsY, true);
   PxWidth = NumberEdit(s.PixelSizeX);
   PxHeight = NumberEdit(s.PixelSizeY);
-  Invert = new QCheckBox("Invert Image");
-  Mirror = new QCheckBox("Mirror Image");
-  AutoLoad = new QCheckBox("Automatically load newest image file from path below");
-  MonoCamera = new QCheckBox("Force Monochrome");
+  Invert = BoolBox(this, "Invert Image", camera.Settings.Invert);
+  Mirror = BoolBox(this, "Mirror Image", camera.Settings.Mirror);
+  AutoLoad = BoolBox(this, "Automatically load newest image file from path below", camera.Settings.ModifiedCamera);
+  MonoCamera = BoolBox(this, "Force Monochrome", camera.Settings.ForceMono);
   Path = new QLineEdit(Q(s.Name));
   OpenPathDialog = new QPushButton("Path");
-  Invert->setChecked(s.Invert);
-  Mirror->setChecked(s.Mirror);
-  AutoLoad->setChecked(s.ModifiedCamera);
-  MonoCamera->setChecked(s.ForceMono);
 
   auto* form = new QFormLayout;
-  form->addRow("Pixels X", PixelsX);
-  form->addRow("Pixels Y", PixelsY);
-  form->addRow("Pixel width (µm)", PxWidth);
-  form->addRow("Pixel height (µm)", PxHeight);
+  AddSizeRows(form, PixelsX, PixelsY, PxWidth, PxHeight);
   auto* pathRow = new QHBoxLayout;
   pathRow->addWidget(OpenPathDialog);
   pathRow->addWidget(Path, 1);
@@ -83,14 +98,8 @@ TIFFCameraSettingsForm1::TIFFCameraSettingsForm1(TIFFCamera& camera, QWidget* pa
   box->addWidget(MonoCamera);
   box->addWidget(AutoLoad);
   box->addLayout(pathRow);
-  auto* close = new QPushButton("Close");
-  box->addWidget(close, 0, Qt::AlignRight);
-  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  AddCloseButton(this, box);
 
-  connect(Invert, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.Invert = on; });
-  connect(Mirror, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.Mirror = on; });
-  connect(AutoLoad, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.ModifiedCamera = on; });
-  connect(MonoCamera, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.ForceMono = on; });
   connect(OpenPathDialog, &QPushButton::clicked, this, &TIFFCameraSettingsForm1::OpenPathDialogClick);
 }
 
@@ -128,16 +137,11 @@ TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(TVFWCamera& camera, QWidget* pa
   }
   ExStart->setValue(s.ExStart);
   ExWindow->setValue(s.ExWindow);
-  DirectMode = new QCheckBox("Drive DTR and RTS");
-  SCCheckBox1 = new QCheckBox("SC LX Modified Camera");
-  MonoCamera = new QCheckBox("Force Monochrome");
-  Invert = new QCheckBox("Invert Image");
-  Mirror = new QCheckBox("Mirror Image");
-  DirectMode->setChecked(s.DtrRtsMode);
-  SCCheckBox1->setChecked(s.ModifiedCamera);
-  MonoCamera->setChecked(s.ForceMono);
-  Invert->setChecked(s.Invert);
-  Mirror->setChecked(s.Mirror);
+  DirectMode = BoolBox(this, "Drive DTR and RTS", s.DtrRtsMode);
+  SCCheckBox1 = BoolBox(this, "SC LX Modified Camera", s.ModifiedCamera);
+  MonoCamera = BoolBox(this, "Force Monochrome", s.ForceMono);
+  Invert = BoolBox(this, "Invert Image", s.Invert);
+  Mirror = BoolBox(this, "Mirror Image", s.Mirror);
   PixelsX = NumberEdit(s.PixelsX, true);
   PixelsY = NumberEdit(s.PixelsY, true);
   PxWidth = NumberEdit(s.PixelSizeX);
@@ -173,10 +177,7 @@ TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(TVFWCamera& camera, QWidget* pa
 
   auto* form = new QFormLayout;
   form->addRow("Camera", CameraName);
-  form->addRow("Pixels X", PixelsX);
-  form->addRow("Pixels Y", PixelsY);
-  form->addRow("Pixel width (µm)", PxWidth);
-  form->addRow("Pixel height (µm)", PxHeight);
+  AddSizeRows(form, PixelsX, PixelsY, PxWidth, PxHeight);
   auto* lx = new QFormLayout;
   lx->addRow("Port", LxPortComboBox1);
   lx->addRow("Readout start", ExStart);
@@ -195,20 +196,11 @@ TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(TVFWCamera& camera, QWidget* pa
   box->addLayout(lx);
   box->addLayout(bits);
   box->addWidget(CaptureStatus);
-  auto* close = new QPushButton("Close");
-  box->addWidget(close, 0, Qt::AlignRight);
-  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  AddCloseButton(this, box);
 
   connect(ExStart, &QSpinBox::valueChanged, this, [this](int v) { camera_.Settings.ExStart = v; });
   connect(ExWindow, &QSpinBox::valueChanged, this, [this](int v) { camera_.Settings.ExWindow = v; });
-  connect(SCCheckBox1, &QCheckBox::toggled, this, [this](bool on) {
-    camera_.Settings.ModifiedCamera = on;
-    UpdateEnabling();
-  });
-  connect(DirectMode, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.DtrRtsMode = on; });
-  connect(MonoCamera, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.ForceMono = on; });
-  connect(Invert, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.Invert = on; });
-  connect(Mirror, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.Mirror = on; });
+  connect(SCCheckBox1, &QCheckBox::toggled, this, [this] { UpdateEnabling(); });
   connect(LxPortComboBox1, &QComboBox::currentIndexChanged, this, [this](int i) {
     if (i < 0 || i >= 7) return;
     camera_.Settings.PortIndex = uint8_t(i);
@@ -266,13 +258,10 @@ TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(TDsiCamera& camera, QWidget* pa
   OfsY->addItems({"0", "1", "2", "3"});
   OfsX->setCurrentIndex(std::clamp(s.MosaicXOfs, 0, 1));
   OfsY->setCurrentIndex(std::clamp(s.MosaicYOfs, 0, 3));
-  Mirror = new QCheckBox("Mirror Image");
-  Invert = new QCheckBox("Invert Image");
-  MonoCamera = new QCheckBox("Force Monochrome");
+  Mirror = BoolBox(this, "Mirror Image", s.Mirror);
+  Invert = BoolBox(this, "Invert Image", s.Invert);
+  MonoCamera = BoolBox(this, "Force Monochrome", s.ForceMono);
   TarvelCamera = new QCheckBox("Cooled camera (cooler on the filter-wheel port)");
-  Mirror->setChecked(s.Mirror);
-  Invert->setChecked(s.Invert);
-  MonoCamera->setChecked(s.ForceMono);
   TarvelCamera->setChecked(s.ModifiedCamera);
   Gain = new QScrollBar(Qt::Horizontal);
   Offset = new QScrollBar(Qt::Horizontal);
@@ -290,10 +279,7 @@ TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(TDsiCamera& camera, QWidget* pa
 
   auto* form = new QFormLayout;
   form->addRow("Camera", CameraName);
-  form->addRow("Pixels X", PixelsX);
-  form->addRow("Pixels Y", PixelsY);
-  form->addRow("Pixel width (µm)", PxWidth);
-  form->addRow("Pixel height (µm)", PxHeight);
+  AddSizeRows(form, PixelsX, PixelsY, PxWidth, PxHeight);
   form->addRow("Mosaic column offset", OfsX);
   form->addRow("Mosaic row offset", OfsY);
   form->addRow(GainLabel, Gain);
@@ -309,9 +295,7 @@ TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(TDsiCamera& camera, QWidget* pa
   cooler->addRow(Temperature);
   cooler->addRow(Power);
   box->addLayout(cooler);
-  auto* close = new QPushButton("Close");
-  box->addWidget(close, 0, Qt::AlignRight);
-  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  AddCloseButton(this, box);
 
   auto gainChange = [this](int p) {
     GainLabel->setText(QString("Gain %1%:").arg(p));
@@ -330,9 +314,6 @@ TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(TDsiCamera& camera, QWidget* pa
   offsetChange(Offset->value());
   connect(OfsX, &QComboBox::currentIndexChanged, this, [this](int i) { camera_.Settings.MosaicXOfs = i; });
   connect(OfsY, &QComboBox::currentIndexChanged, this, [this](int i) { camera_.Settings.MosaicYOfs = i; });
-  connect(Mirror, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.Mirror = on; });
-  connect(Invert, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.Invert = on; });
-  connect(MonoCamera, &QCheckBox::toggled, this, [this](bool on) { camera_.Settings.ForceMono = on; });
   auto coolerEnable = [this](bool on) {
     camera_.Settings.ModifiedCamera = on;
     camera_.CanSetCCDTemperature = camera_.CanGetCCDTemperature = camera_.CanGetCoolerPower = on;

@@ -25,16 +25,9 @@ void WritePicture(const std::string& file, int w, int h) {
 }
 
 void WriteFits(const std::string& file, int w, int h, const std::string& mosaic) {
-  TFitsHeader hd;
-  hd.Simple = true;
-  hd.BitPix = hd.SaveBitPix = 16;
-  hd.NAxis = 2;
-  hd.NAxis1 = w;
-  hd.NAxis2 = h;
-  hd.BScale = 1;
+  TFitsHeader hd = NewFitsHeader(16, w, h);
   hd.Range = 100;
   hd.Mosaic = mosaic;
-  FitsComputeSizes(hd);
   ASSERT_TRUE(SaveFitsHeader(file, hd, FitsData(std::size_t(hd.DataBlocks * kFitsBlock), 0)));
 }
 

@@ -30,17 +30,9 @@ std::string RunCommand(const std::string& cmd) {
 bool HaveAstropy() { return RunCommand(std::string(NOCTRA_PYTHON) + " -c 'import astropy.io.fits; print(7)'") == "7\n"; }
 
 TFitsHeader MakeHeader(int32_t bitPix, int32_t save, int w, int h, int planes) {
-  TFitsHeader hd;
-  hd.Simple = true;
-  hd.BitPix = bitPix;
+  TFitsHeader hd = NewFitsHeader(bitPix, w, h, planes);
   hd.SaveBitPix = save;
-  hd.NAxis = planes == 3 ? 3 : 2;
-  hd.NAxis1 = w;
-  hd.NAxis2 = h;
-  hd.NAxis3 = planes;
-  hd.BScale = 1;
   hd.Range = 255;
-  EXPECT_TRUE(FitsComputeSizes(hd));
   return hd;
 }
 

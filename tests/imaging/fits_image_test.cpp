@@ -13,16 +13,8 @@ using namespace imaging;
 namespace {
 
 TFitsHeader Header16(int w, int h, int planes = 1) {
-  TFitsHeader hd;
-  hd.Simple = true;
-  hd.BitPix = hd.SaveBitPix = 16;
-  hd.NAxis = planes == 3 ? 3 : 2;
-  hd.NAxis1 = w;
-  hd.NAxis2 = h;
-  hd.NAxis3 = planes;
-  hd.BScale = 1;
+  TFitsHeader hd = NewFitsHeader(16, w, h, planes);
   hd.Range = 255;
-  FitsComputeSizes(hd);
   return hd;
 }
 
