@@ -316,7 +316,7 @@ std::string TSimTelescope::Command(const std::string& c) {
     }
     return "1";
   }
-  if (c.size() == 14 && c.compare(0, 3, ":WR") == 0 && c[7] == ',' && c.back() == '#') {
+  if (c.size() == 13 && c.compare(0, 3, ":WR") == 0 && c[7] == ',' && c.back() == '#') {
     int64_t i = 0, v = 0;
     if (!ParseInt(c.substr(3, 4), i) || !ParseInt(c.substr(9, 3), v) || (c[8] != '+' && c[8] != '-') || i < 0 ||
         i >= n || i >= int64_t(pec_.size()))
