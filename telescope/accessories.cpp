@@ -40,6 +40,7 @@ void SetFilterWheelControl(TFilterWheelControl* c) { g_wheel = c; }
 // --- Focuser ---------------------------------------------------------------------------
 
 TFocuserControl::TFocuserControl(QObject* parent) : QObject(parent) {
+  RegisterDeviceDrivers();
   timer_.setInterval(1000);
   connect(&timer_, &QTimer::timeout, this, &TFocuserControl::Timer1Timer);
   timer_.start();
@@ -184,6 +185,7 @@ void TFocuserControl::SaveSettings() const {
 // --- Filter wheel -----------------------------------------------------------------------------
 
 TFilterWheelControl::TFilterWheelControl(QObject* parent) : QObject(parent) {
+  RegisterDeviceDrivers();
   timer_.setInterval(1000);
   tweakTimer_.setInterval(100);
   connect(&timer_, &QTimer::timeout, this, &TFilterWheelControl::Timer1Timer);

@@ -11,6 +11,9 @@
 #include "astro/text.h"
 #include "astro/transforms.h"
 #include "platform/dialogs.h"
+#ifdef NOCTRA_HAVE_INDI
+#include "platform/automation_indi.h"
+#endif
 #include "platform/numfmt.h"
 #include "platform/registry.h"
 #include "platform/timezone.h"
@@ -75,6 +78,12 @@ double TDefaultTelescopeHost::ChartEpochJD() {
   return ObserverTime.EpochTo > 0 ? ObserverTime.EpochTo : 2451545.0;
 }
 
+void RegisterDeviceDrivers() {
+#ifdef NOCTRA_HAVE_INDI
+  platform::RegisterIndiDrivers();
+#endif
+}
+
 TTeleControl* TeleControl() { return g_control; }
 void SetTeleControl(TTeleControl* control) { g_control = control; }
 
@@ -82,6 +91,7 @@ void SetTeleControl(TTeleControl* control) { g_control = control; }
 
 TTeleControl::TTeleControl(ITelescopeHost* host, QObject* parent)
     : QObject(parent), host_(host), obs_(std::make_unique<TObserverTime>()), pec_(kPecEntries, 0) {
+  RegisterDeviceDrivers();
   if (!host_) {
     defaultHost_ = std::make_unique<TDefaultTelescopeHost>();
     host_ = defaultHost_.get();

@@ -207,6 +207,10 @@ class TTeleControl : public QObject {
   QTimer timer1_, gotoTimer_, slewTimer_, pulseTimer_;
 };
 
+// Registers the driver families the device windows offer besides the
+// built-in simulators (INDI devices when the program has the INDI client).
+void RegisterDeviceDrivers();
+
 // The telescope window's logic, created by the program at start.
 TTeleControl* TeleControl();
 void SetTeleControl(TTeleControl* control);
