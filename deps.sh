@@ -7,6 +7,7 @@ NOCTRA_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-astropy fitsverify
   fonts-liberation fonts-dejavu-core tzdata
+  libindi-dev indi-bin
 )
 
 noctra_install_packages() {
