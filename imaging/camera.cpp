@@ -26,7 +26,7 @@ CameraClock& CameraClocks() {
 void ResetCameraClocks() { CameraClocks() = CameraClock{SteadyMs, platform::GetSystemTimeUTC}; }
 
 TCamera::TCamera(const std::string& nodeName, const std::string& listName)
-    : nodeName_(nodeName), listName_(listName) {
+    : logPrefix_("[" + listName + "] "), nodeName_(nodeName), listName_(listName) {
   SetNewElementDefaults(Settings);
   bool created = false;
   const platform::XmlElement e = ImagingSettingsElement(nodeName_, created);
@@ -153,7 +153,7 @@ void TCamera::FailExposure(const std::string& text) {
   ExposureState = 0;
   imageReady_ = false;
   imageTick_ = CameraClocks().NowMs();
-  LogLines().AddLine("[" + listName_ + "] " + text);
+  LogLines().AddLine(logPrefix_ + text);
 }
 
 void TCamera::StampStart() {

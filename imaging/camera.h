@@ -108,9 +108,10 @@ class TCamera {
  protected:
   // The driver's own abort, called by AbortExposure while an exposure runs.
   virtual void DriverAbort() {}
-  // Ends the running exposure: state 0, no image, and one log line
-  // "[<list name>] <text>".
+  // Ends the running exposure: state 0, no image, and one log line: the
+  // log prefix ("[<list name>] " unless the driver sets its own) and text.
   void FailExposure(const std::string& text);
+  std::string logPrefix_;
   // Marks the exposure's start (tick and UTC time).
   void StampStart();
   // True once the exposure has run its length plus `marginMs`.
