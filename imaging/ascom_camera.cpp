@@ -250,6 +250,29 @@ void TASCOMCamera::Poll() {
   }
 }
 
+std::pair<int, int> TASCOMCamera::BinChange(bool xAxis, int index) {
+  const char* bin = xAxis ? "BinX" : "BinY";
+  const char* other = xAxis ? "BinY" : "BinX";
+  int shown = index, otherShown = Get(other, 1).AsInt() - 1;
+  try {
+    driver_->Put(bin, TVariant(int32_t(index + 1)));
+    if (!CanAsymmetricBin) {
+      driver_->Put(other, TVariant(int32_t(index + 1)));
+      otherShown = index;
+    }
+  } catch (const std::exception& e) {
+    Log(std::string(bin) + ": " + platform::DescribeFailure(e));
+    shown = 1;
+  }
+  for (bool x : {true, false}) {
+    const int32_t size = Get(x ? "CameraXSize" : "CameraYSize", 0).AsInt();
+    const int32_t b = std::max(1, Get(x ? "BinX" : "BinY", 1).AsInt());
+    if (size > 0 && Put(x ? "NumX" : "NumY", TVariant(int32_t(size / b))))
+      (x ? Settings.PixelsX : Settings.PixelsY) = Get(x ? "NumX" : "NumY", size / b).AsInt();
+  }
+  return xAxis ? std::make_pair(shown, otherShown) : std::make_pair(otherShown, shown);
+}
+
 void TASCOMCamera::ShowSettings() {
   if (SettingsWindow) SettingsWindow(*this);
 }

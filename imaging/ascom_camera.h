@@ -35,6 +35,13 @@ class TASCOMCamera : public TCamera {
   void ShowSettings() override;
 
   int Slot() const { return slot_; }
+
+  // A binning list changed (list index 0 = bin 1): puts "BinX" (or "BinY"),
+  // and "BinY" alike when the camera cannot bin asymmetrically, then the
+  // sensor area "NumX" := "CameraXSize" div "BinX" (or Y) and the sensor
+  // size. Returns the indices the two lists show afterwards (a refused
+  // binning shows index 1).
+  std::pair<int, int> BinChange(bool xAxis, int index);
   platform::IAutomationObject& Driver() { return *driver_; }
 
   // Margin after the exposure length before the exposure counts as failed.

@@ -9,6 +9,12 @@
 #include "app/core/log_lines.h"
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
+#include "imaging/forms/ascom_camera_forms.h"
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <cstdlib>
 #include "platform/dialogs.h"
 
 using namespace imaging;
@@ -30,6 +36,11 @@ class FakeCameraDriver : public platform::IAutomationObject {
     if (m == "SensorType") return sensorType;
     if (m == "BayerOffsetX") return bayerX;
     if (m == "BayerOffsetY") return 0;
+    if (m == "BinX") return binX;
+    if (m == "BinY") return binY;
+    if (m == "CameraXSize") return 3000;
+    if (m == "CameraYSize") return 2000;
+    if (m == "MaxBinX" || m == "MaxBinY") return 4;
     if (m == "GainMin") return 0.0;
     if (m == "GainMax") return 30.0;
     if (m == "CCDTemperature") return -10.5;
@@ -45,6 +56,12 @@ class FakeCameraDriver : public platform::IAutomationObject {
     Check(m);
     if (m == "Connected") connected = v.AsBool() && !refuseConnect;
     if (m == "Gain") gain = v.AsDouble();
+    if (m == "BinX" || m == "BinY") {
+      if (v.AsInt() > 3) throw platform::EAutomationError("binning refused");
+      (m == "BinX" ? binX : binY) = v.AsInt();
+    }
+    if (m == "NumX") numX = v.AsInt();
+    if (m == "NumY") numY = v.AsInt();
   }
   TVariant Invoke(const std::string& m, const platform::TVariantList&) override {
     Check(m);
@@ -57,7 +74,7 @@ class FakeCameraDriver : public platform::IAutomationObject {
     if (failing.count(m)) throw platform::EAutomationError(m + " failed");
   }
   bool connected = false, refuseConnect = false, imageReady = false;
-  int32_t numX = 3, numY = 2, cameraState = 0, sensorType = 0, bayerX = 0;
+  int32_t numX = 3, numY = 2, cameraState = 0, sensorType = 0, bayerX = 0, binX = 1, binY = 1;
   double gain = -1;
   std::vector<int32_t> image;
   std::set<std::string> failing;
@@ -230,4 +247,37 @@ TEST(AscomCamera, SlotsConnectListAndReleaseTheCamera) {
   EXPECT_FALSE(second->connected);
   EXPECT_TRUE(Cameras().SourceSettings.empty());
   platform::UnregisterDriver("Test.Camera2");
+}
+
+TEST(AscomCamera, BinningSetsTheSensorArea) {
+  Fixture f;
+  f.driver->connected = true;
+  TASCOMCamera cam(1, f.driver);
+  // Symmetric binning: both axes follow, the area shrinks.
+  EXPECT_EQ(cam.BinChange(true, 1), std::make_pair(1, 1));
+  EXPECT_EQ(f.driver->binY, 2);
+  EXPECT_EQ(cam.Settings.PixelsX, 1500);
+  EXPECT_EQ(cam.Settings.PixelsY, 1000);
+  // A refused binning shows the list's second entry.
+  EXPECT_EQ(cam.BinChange(false, 3).second, 1);
+  EXPECT_EQ(LogLines().LastLine(), "[Ascom.Camera] BinY: binning refused");
+}
+
+TEST(AscomCamera, SettingsWindowShowsTheDriversRanges) {
+  Fixture f;
+  f.driver->connected = true;
+  f.driver->binX = f.driver->binY = 2;
+  TASCOMCamera cam(1, f.driver);
+  TAscomCameraSettingsForm1 w(cam);
+  if (const char* dir = std::getenv("NOCTRA_IMAGING_SHOTS")) {
+    w.adjustSize();
+    w.grab().save(QString(dir) + "/ascom_settings.png");
+  }
+  EXPECT_EQ(w.BinX->count(), 4);
+  EXPECT_EQ(w.BinX->currentIndex(), 1);
+  EXPECT_EQ(w.Gain->maximum(), 30);  // GainMax
+  w.BinX->setCurrentIndex(0);
+  EXPECT_EQ(w.PixelsX->text(), "3000");
+  w.Timer1Timer();
+  EXPECT_EQ(w.TempReadout->text(), "Temperature: -10.5");
 }

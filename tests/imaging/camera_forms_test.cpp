@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <cstdlib>
 
+#include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/camera_settings_forms.h"
 #include "platform/dialogs.h"
 
@@ -98,4 +99,18 @@ TEST(CameraForms, ImageFileWindowChoosesThePathAndReadsPixelSizes) {
   f.accept();
   EXPECT_EQ(cam.Settings.PixelSizeX, 6.45);
   EXPECT_EQ(cam.Settings.PixelSizeY, 5.6);  // unchanged
+}
+
+TEST(CameraForms, AscomWindowsShowTheSlotsAndTheDriver) {
+  FreshSettings fresh;
+  platform::ScopedScriptedDialogs dialogs;
+  TAscomCameraSlots logic;
+  logic[1].name = "No.Such.Driver";
+  TAscomCameraForm1 f(logic);
+  Shot(f, "ascom_cameras");
+  EXPECT_EQ(f.Name1->text(), "No.Such.Driver");
+  EXPECT_FALSE(f.Disconnect1->isEnabled());
+  f.Connect1->click();
+  EXPECT_EQ(dialogs.Last().text, "ASCOM drivers couldn't be found, visit https://ascom-standards.org");
+  EXPECT_TRUE(f.Connect1->isEnabled());
 }
