@@ -6,6 +6,7 @@
 
 #include "app/core/log_lines.h"
 #include "imaging/camera_setup.h"
+#include "imaging/camera_sim.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 
@@ -279,7 +280,7 @@ void TASCOMCamera::ShowSettings() {
 
 // --- The "ASCOM Cameras" window -------------------------------------------------------
 
-TAscomCameraSlots::TAscomCameraSlots() = default;
+TAscomCameraSlots::TAscomCameraSlots() { RegisterSimCameraDriver(); }
 
 TAscomCameraSlots::~TAscomCameraSlots() {
   DisconnectClick(1);
