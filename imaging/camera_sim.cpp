@@ -23,6 +23,14 @@ std::vector<TSimStar> TychoField(double ra0, double dec0, double radius) {
     if (cosd < cosLimit) continue;
     out.push_back({t.RA, t.Dec, t.Brightness / 10.0 - 2.0});
   }
+  // The brighter stars stand in the SAO array (magnitude byte 250: none).
+  for (const TSaoStar& t : SaoStars) {
+    if (t.Magnitude == 0 || t.Magnitude >= 250) continue;
+    if (std::fabs(double(t.Dec) - dec0) > radius) continue;
+    const double cosd = s0 * std::sin(t.Dec) + c0 * std::cos(t.Dec) * std::cos(t.RA - ra0);
+    if (cosd < cosLimit) continue;
+    out.push_back({t.RA, t.Dec, t.Magnitude / 10.0 - 2.0});
+  }
   return out;
 }
 

@@ -40,7 +40,7 @@ struct TSimStar {
 // (the simulator then shows the field at its last or default pointing).
 extern std::function<bool(double& ra, double& dec)> SimCameraPointing;
 // The stars within `radius` radians of (ra, dec); by default the loaded
-// Tycho catalogue (catalog/stars.h).
+// SAO and Tycho catalogues (catalog/stars.h).
 extern std::function<std::vector<TSimStar>(double ra, double dec, double radius)> SimCameraStars;
 
 class TSimCamera : public platform::TSimDevice {
