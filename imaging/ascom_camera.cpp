@@ -7,6 +7,7 @@
 #include "app/core/log_lines.h"
 #include "imaging/camera_setup.h"
 #include "imaging/camera_sim.h"
+#include "imaging/indi_camera.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 
@@ -280,7 +281,10 @@ void TASCOMCamera::ShowSettings() {
 
 // --- The "ASCOM Cameras" window -------------------------------------------------------
 
-TAscomCameraSlots::TAscomCameraSlots() { RegisterSimCameraDriver(); }
+TAscomCameraSlots::TAscomCameraSlots() {
+  RegisterSimCameraDriver();
+  RegisterIndiCameraDrivers();
+}
 
 TAscomCameraSlots::~TAscomCameraSlots() {
   DisconnectClick(1);
