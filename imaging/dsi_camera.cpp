@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/core/log_lines.h"
+#include "platform/gui_thread.h"
 
 namespace imaging {
 
@@ -19,6 +20,13 @@ const DsiModel kModels[] = {
 };
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// One step of a wait on the worker: the GUI thread keeps handling its
+// events meanwhile.
+void WaitStep() {
+  platform::ProcessMessages();
+  SleepMs(10);
+}
 
 }  // namespace
 
@@ -56,13 +64,13 @@ bool TDsiThread::Post(int command) {
 bool TDsiThread::SendCommand(int command, int timeoutMs) {
   // The worker may still be starting up (command 0): give it a moment.
   for (int waited = 0; command_.load(std::memory_order_acquire) == kDsiStart && waited < timeoutMs; waited += 10)
-    SleepMs(10);
+    WaitStep();
   if (command == kDsiIdle) return Idle();
   if (!Post(command)) return false;
   for (int waited = 0; waited < timeoutMs; waited += 10) {
     if (Idle()) return !LastFailed;
     if (Ended()) return false;
-    SleepMs(10);
+    WaitStep();
   }
   RequestAbort();  // a command that hangs is given up
   return false;
@@ -263,8 +271,7 @@ void TDsiCamera::DoDisconnect() {
   // A running exposure is stopped first; the wait is bounded.
   if (!thread_->Idle()) {
     thread_->RequestAbort();
-    for (int waited = 0; waited < 2000 && !thread_->Idle() && !thread_->Ended(); waited += 10)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int waited = 0; waited < 2000 && !thread_->Idle() && !thread_->Ended(); waited += 10) WaitStep();
   }
   if (!thread_->Idle() && !thread_->Ended()) throw ECameraError(": Can't Disconnect, camera is not idle.");
   thread_->SendCommand(kDsiDisconnect);

@@ -53,7 +53,8 @@ class TDsiThread {
   ~TDsiThread();
 
   // Posts a command when the worker is idle and waits up to `timeoutMs`
-  // (sleeping 10 ms between looks) for it to finish. False when the worker
+  // (handling GUI events, 10 ms between looks) for it to finish; a command
+  // that does not finish in time is asked to stop. False when the worker
   // was busy or ended, or the command did not finish in time: the caller
   // then reads nothing.
   bool SendCommand(int command, int timeoutMs = 10000);
