@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "imaging/forms/camera_settings_forms.h"
 #include "platform/numfmt.h"
 
 namespace imaging {
@@ -249,12 +250,7 @@ TAscomCameraSettingsForm1::TAscomCameraSettingsForm1(TASCOMCamera& camera, QWidg
 }
 
 void TAscomCameraSettingsForm1::Timer1Timer() {
-  const double t = camera_.GetCCDTemperature();
-  if (t != lastTemp_) {
-    lastTemp_ = t;
-    TempReadout->setText(t == -999.0 ? QString("Temperature: Unavailable")
-                                     : QString("Temperature: ") + Q(platform::FormatFixed(t, 0, 1)));
-  }
+  ShowTemperature(TempReadout, camera_.GetCCDTemperature(), lastTemp_);
   if (camera_.CanGetCoolerPower) {
     const std::string p = platform::FormatFixed(Read(camera_.Driver(), "CoolerPower", 0.0).AsDouble(), 0, 1);
     if (p != lastPower_) {
@@ -267,10 +263,7 @@ void TAscomCameraSettingsForm1::Timer1Timer() {
 
 void InstallAscomCameraSettingsWindow(QWidget* owner) {
   g_owner = owner;
-  TASCOMCamera::SettingsWindow = [](TASCOMCamera& c) {
-    TAscomCameraSettingsForm1 f(c, g_owner);
-    f.exec();
-  };
+  TASCOMCamera::SettingsWindow = ModalSettingsWindow<TAscomCameraSettingsForm1, TASCOMCamera>(g_owner);
 }
 
 }  // namespace imaging

@@ -333,12 +333,7 @@ TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(TDsiCamera& camera, QWidget* pa
 void TDsiCameraSettingsForm1::Timer1Timer() {
   if (!TarvelCamera->isChecked()) return;
   // The camera answers from its stored value while it is exposing.
-  const double t = camera_.GetCCDTemperature();
-  if (t != lastShown_) {
-    lastShown_ = t;
-    Temperature->setText(t == -999.0 ? QString("Temperature: Unavailable")
-                                     : QString("Temperature: ") + Q(platform::FormatFixed(t, 0, 1)));
-  }
+  ShowTemperature(Temperature, camera_.GetCCDTemperature(), lastShown_);
   camera_.SetCCDTemperature(pendingSetPoint_);
   if (camera_.CoolerPowerText != lastPower_) {
     lastPower_ = camera_.CoolerPowerText;
@@ -348,20 +343,18 @@ void TDsiCameraSettingsForm1::Timer1Timer() {
 
 // --- Installation -------------------------------------------------------------------
 
+void ShowTemperature(QLabel* readout, double t, double& last) {
+  if (t == last) return;
+  last = t;
+  readout->setText(t == -999.0 ? QString("Temperature: Unavailable")
+                               : QString("Temperature: ") + Q(platform::FormatFixed(t, 0, 1)));
+}
+
 void InstallCameraSettingsWindows(QWidget* owner) {
   g_owner = owner;
-  TIFFCamera::SettingsWindow = [](TIFFCamera& c) {
-    TIFFCameraSettingsForm1 f(c, g_owner);
-    f.exec();
-  };
-  TVFWCamera::SettingsWindow = [](TVFWCamera& c) {
-    TVfwCameraSettingsForm1 f(c, g_owner);
-    f.exec();
-  };
-  TDsiCamera::SettingsWindow = [](TDsiCamera& c) {
-    TDsiCameraSettingsForm1 f(c, g_owner);
-    f.exec();
-  };
+  TIFFCamera::SettingsWindow = ModalSettingsWindow<TIFFCameraSettingsForm1, TIFFCamera>(g_owner);
+  TVFWCamera::SettingsWindow = ModalSettingsWindow<TVfwCameraSettingsForm1, TVFWCamera>(g_owner);
+  TDsiCamera::SettingsWindow = ModalSettingsWindow<TDsiCameraSettingsForm1, TDsiCamera>(g_owner);
 }
 
 void FillSourceSettingsMenu(QMenu* menu) {

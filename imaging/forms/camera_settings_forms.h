@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QTimer>
+#include <functional>
 
 #include "imaging/dsi_camera.h"
 #include "imaging/file_camera.h"
@@ -92,5 +93,18 @@ void FillSourceSettingsMenu(QMenu* menu);
 
 // The eight digits of a byte, highest bit first ("00000101").
 std::string ByteDigits(uint8_t value);
+
+// Shows a sensor temperature in a readout when it changed since `last`:
+// "Temperature: Unavailable" for -999, else one decimal.
+void ShowTemperature(QLabel* readout, double t, double& last);
+
+// Opens a settings window of type Form modally for a camera.
+template <class Form, class Camera>
+std::function<void(Camera&)> ModalSettingsWindow(QWidget* const& owner) {
+  return [&owner](Camera& c) {
+    Form f(c, owner);
+    f.exec();
+  };
+}
 
 }  // namespace imaging
