@@ -211,7 +211,9 @@ void TIndiCamera::Connect() {
   if (!client_.Switch("CONNECTION.CONNECT")) client_.connectDevice(Dev().c_str());
   WaitFor([&] { return client_.Switch("CONNECTION.CONNECT") && client_.Has("CCD_EXPOSURE") && client_.Has("CCD_INFO"); },
           10000);
-  // Pictures come to this client inside its messages.
+  // Pictures come to this client inside its messages. (The client
+  // library's listener thread reads its list of BLOB modes without a lock
+  // while this call adds the device's entry; see tests/imaging/tsan.supp.)
   client_.setBLOBMode(B_ALSO, Dev().c_str(), nullptr);
 }
 
