@@ -258,7 +258,15 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
     return false;
 
   // Pixel data: the data part must be complete (the padding of the last
-  // block may be missing).
+  // block may be missing). A seekable stream that is shorter than the
+  // header says is refused before the block is allocated.
+  const std::streampos here = in.tellg();
+  if (here != std::streampos(-1) && in.seekg(0, std::ios::end)) {
+    const std::streamoff left = in.tellg() - here;
+    in.seekg(here);
+    if (left < h.DataBytes) throw EInvalidGraphic();
+  }
+  in.clear();
   data.assign(std::size_t(h.DataBlocks * kFitsBlock), 0);
   in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
   if (in.gcount() < h.DataBytes) {
