@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <deque>
+#include <filesystem>
 
 #include "app/core/log_lines.h"
 #include "imaging/video_camera.h"
@@ -269,4 +270,27 @@ TEST(PortOutput, SerialLinesOverAPseudoTerminal) {
   EXPECT_FALSE(port.Open(1234, err));
   PortDeviceOverride = nullptr;
   ::close(master);
+}
+
+TEST(VideoCamera, RealDeviceLayerReportsAMissingDevice) {
+  // /dev/video9 does not exist on the test machines: the V4L2 layer says so
+  // and the camera refuses to connect with the driver text.
+  ImagingSettingsDoc().Doc.Clear();
+  EXPECT_EQ(VideoDriverDescription(9), "");
+  auto dev = MakeV4l2Device();
+  std::string error;
+  EXPECT_FALSE(dev->Open(9, error));
+  EXPECT_NE(error.find("/dev/video9"), std::string::npos);
+  EXPECT_FALSE(dev->IsOpen());
+  if (!std::filesystem::exists("/dev/video2")) {
+    TVFWCamera cam(2);
+    try {
+      cam.SetConnected(true);
+      ADD_FAILURE() << "connected";
+    } catch (const ECameraError& e) {
+      EXPECT_STREQ(e.what(), "Can't connect to Vfw Camera.  Capture driver connect failed.");
+    }
+    EXPECT_FALSE(cam.Connected());
+  }
+  ImagingSettingsDoc().Doc.Clear();
 }
