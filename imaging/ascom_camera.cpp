@@ -35,6 +35,12 @@ std::vector<TCameraConsumer>& CameraConsumers() {
   return consumers;
 }
 
+bool CameraInUse(const std::string& listName) {
+  for (const auto& c : CameraConsumers())
+    if (c.selected && c.selected(listName)) return true;
+  return false;
+}
+
 TAscomCameraSlots* AscomCameraSlots() { return g_slots; }
 void SetAscomCameraSlots(TAscomCameraSlots* control) { g_slots = control; }
 

@@ -73,7 +73,12 @@ class TASCOMCamera : public TCamera {
 struct TCameraConsumer {
   std::function<void(const std::string&)> add;
   std::function<void(const std::string&)> remove;
+  // True when the consumer has chosen the camera of that name.
+  std::function<bool(const std::string&)> selected;
 };
+// True when any consumer has chosen the camera (its binning is then left
+// alone).
+bool CameraInUse(const std::string& listName);
 std::vector<TCameraConsumer>& CameraConsumers();
 
 // The logic of the "ASCOM Cameras" window (TAscomCameraForm1).

@@ -251,6 +251,9 @@ TAscomCameraSettingsForm1::TAscomCameraSettingsForm1(TASCOMCamera& camera, QWidg
 
 void TAscomCameraSettingsForm1::Timer1Timer() {
   ShowTemperature(TempReadout, camera_.GetCCDTemperature(), lastTemp_);
+  const bool free = !CameraInUse(camera_.ListName());
+  BinX->setEnabled(free);
+  BinY->setEnabled(free);
   if (camera_.CanGetCoolerPower) {
     const std::string p = platform::FormatFixed(Read(camera_.Driver(), "CoolerPower", 0.0).AsDouble(), 0, 1);
     if (p != lastPower_) {

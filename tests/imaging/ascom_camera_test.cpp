@@ -91,7 +91,8 @@ struct Fixture {
     CameraClocks().NowMs = [this] { return now; };
     platform::RegisterDriver({"Test.Camera", "Camera", "Scripted camera", [this] { return driver; }});
     CameraConsumers().push_back({[this](const std::string& n) { consumerLog.push_back("add " + n); },
-                                 [this](const std::string& n) { consumerLog.push_back("remove " + n); }});
+                                 [this](const std::string& n) { consumerLog.push_back("remove " + n); },
+                                 nullptr});
   }
   ~Fixture() {
     CameraConsumers().clear();
@@ -280,4 +281,9 @@ TEST(AscomCamera, SettingsWindowShowsTheDriversRanges) {
   EXPECT_EQ(w.PixelsX->text(), "3000");
   w.Timer1Timer();
   EXPECT_EQ(w.TempReadout->text(), "Temperature: -10.5");
+  EXPECT_TRUE(w.BinX->isEnabled());
+  // A consumer that has chosen the camera locks its binning.
+  CameraConsumers().back().selected = [](const std::string& n) { return n == "ASCOM Camera #1"; };
+  w.Timer1Timer();
+  EXPECT_FALSE(w.BinX->isEnabled());
 }
