@@ -3,6 +3,7 @@
 // class symbol scaled to the object's catalogued size and registers the
 // symbol's rectangle, so that no later label covers it; the label pass,
 // later in the same render, writes the designations next to the symbols.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -25,7 +26,10 @@ constexpr int kOutlineCapacity = 100;
 // One degree, the distance of the orientation point toward the equator.
 constexpr double kOneDegree = 0.017453292;
 
-int32_t Near(long double v) { return int32_t(std::nearbyint(double(v))); }
+// To the nearest integer, halves to even; values beyond any chart (huge
+// catalogue sizes at high zoom) are held at +-1e9 so they stay integers.
+int32_t Near(long double v) { return int32_t(std::nearbyint(std::clamp(double(v), -1e9, 1e9))); }
+int32_t Trunc(double v) { return int32_t(std::trunc(std::clamp(v, -1e9, 1e9))); }
 
 // The whole text as a decimal integer; false for anything else.
 bool ParseInt(const std::string& text, int& value) {
@@ -140,7 +144,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
       if (v < 120) v = 120;
       const long double r = v / 900.0L * D / 2;
       if (r < 1.5) return false;
-      const int32_t a = int32_t(std::trunc(double(r / Aspect))), b = int32_t(std::trunc(double(r)));
+      const int32_t a = Trunc(double(r / Aspect)), b = Trunc(double(r));
       setRect(cx - 2 * a, cy - 2 * b, cx + 2 * a, cy + 2 * b);
       if (!shown()) return false;
       dc.SelectPen(GreenPen);
@@ -178,8 +182,8 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
         const double u = F1 * std::cos(t) * double(R2), w = F2 * std::sin(t) * double(R1);
         const double d = std::sqrt(u * u + w * w);
         const double phi = ArcTan2R(u, w) + rho;
-        const double x = std::trunc(cx + F1 * std::cos(phi) * d / Aspect);
-        const double y = std::trunc(cy + F2 * std::sin(phi) * d);
+        const double x = Trunc(cx + F1 * std::cos(phi) * d / Aspect);
+        const double y = Trunc(cy + F2 * std::sin(phi) * d);
         poly[std::size_t(j)] = QPoint(int(x), int(y));
         left = std::min(left, x);
         top = std::min(top, y);
@@ -201,7 +205,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
   // small, dotted when large, thicker on paper.
   const long double r = radius(maA);
   if (r >= 1.5) {
-    const int32_t a = int32_t(std::trunc(double(r / Aspect))), b = int32_t(std::trunc(double(r)));
+    const int32_t a = Trunc(double(r / Aspect)), b = Trunc(double(r));
     const TLabelRect kept = rect;
     setRect(cx - a, cy - b, cx + a, cy + b);
     if (shown()) {

@@ -139,10 +139,12 @@ class GridDrawer {
       az = a;
     }
     int32_t x = 0, y = 0;
-    bool visible = p_.ProjectToPixel(alt, az, x, y);
-    if (hidden) visible = false;
+    const bool projected = p_.ProjectToPixel(alt, az, x, y);
+    const bool visible = projected && !hidden;
     if (visible && havePrev_ && (alt > 0 || prevAlt_ > 0)) Chord(prevX_, prevY_, x, y);
-    if (visible && labels_ && labelAllowed && alt > kLabelMinAltitude) Candidate(x, y, key, makeText);
+    // A point hidden by thinning may still carry a label (class 2 on the
+    // main lines), so the label test asks the projection alone.
+    if (projected && labels_ && labelAllowed && alt > kLabelMinAltitude) Candidate(x, y, key, makeText);
     havePrev_ = visible;
     prevX_ = x;
     prevY_ = y;

@@ -194,6 +194,7 @@ void tPlotter::DrawStars() {
     if (images) {
       double dx, dy;
       Proj.Offset(alt, az, dx, dy);
+      if (!(std::fabs(dx) < 1e9 && std::fabs(dy) < 1e9)) continue;  // far beyond any bitmap
       DrawStarImage(dc, Near(dx + CentreX + OriginX), Near(dy + CentreY + OriginY), s.Magnitude, s.Spectral);
     } else {
       int32_t x, y;

@@ -43,17 +43,19 @@ struct TProjection {
     dy = -std::cos(d) * z * Sy - HorizonOffset;
   }
 
+  // The offset and the limit test: the visible flag, false beyond 32767
+  // pixels on either axis (the limit itself passes).
+  bool LimitedOffset(double altitude, double azimuth, double& dx, double& dy) {
+    Offset(altitude, azimuth, dx, dy);
+    Visible = std::fabs(dx) <= 32767.0 && std::fabs(dy) <= 32767.0 ? 1 : 0;
+    return Visible != 0;
+  }
+
   // ProjectToChart: chart point (Doubles, origin included). False (and x
-  // := -1, y unwritten) when the offset exceeds 32767 on either axis.
+  // := -1, y unwritten) beyond the limit.
   bool ToChart(double altitude, double azimuth, double& x, double& y) {
     double dx, dy;
-    Offset(altitude, azimuth, dx, dy);
-    if (!(std::fabs(dx) <= 32767.0) || !(std::fabs(dy) <= 32767.0)) {
-      Visible = 0;
-      x = -1;
-      return false;
-    }
-    Visible = 1;
+    if (!LimitedOffset(altitude, azimuth, dx, dy)) return x = -1, false;
     x = dx + CentreX + OriginX;
     y = dy + CentreY + OriginY;
     return true;
@@ -61,32 +63,12 @@ struct TProjection {
 
   // ProjectToPixel: the same rounded to whole pixels (halves to even).
   bool ToPixel(double altitude, double azimuth, int32_t& x, int32_t& y) {
-    double dx, dy;
-    Offset(altitude, azimuth, dx, dy);
-    if (!(std::fabs(dx) <= 32767.0) || !(std::fabs(dy) <= 32767.0)) {
-      Visible = 0;
-      x = -1;
-      return false;
-    }
-    Visible = 1;
-    x = int32_t(std::nearbyint(dx + CentreX + OriginX));
-    y = int32_t(std::nearbyint(dy + CentreY + OriginY));
-    return true;
+    return ToPixelFrom(altitude, azimuth, CentreX + OriginX, CentreY + OriginY, x, y);
   }
 
   // ProjectToPixelLocal: rounded, without the origin (chart-local pixels).
   bool ToPixelLocal(double altitude, double azimuth, int32_t& x, int32_t& y) {
-    double dx, dy;
-    Offset(altitude, azimuth, dx, dy);
-    if (!(std::fabs(dx) <= 32767.0) || !(std::fabs(dy) <= 32767.0)) {
-      Visible = 0;
-      x = -1;
-      return false;
-    }
-    Visible = 1;
-    x = int32_t(std::nearbyint(dx + CentreX));
-    y = int32_t(std::nearbyint(dy + CentreY));
-    return true;
+    return ToPixelFrom(altitude, azimuth, CentreX, CentreY, x, y);
   }
 
   // The chart point without the limit (for filled shapes, which clip it
@@ -96,6 +78,15 @@ struct TProjection {
     Offset(altitude, azimuth, dx, dy);
     x = dx + CentreX + OriginX;
     y = dy + CentreY + OriginY;
+  }
+
+ private:
+  bool ToPixelFrom(double altitude, double azimuth, double x0, double y0, int32_t& x, int32_t& y) {
+    double dx, dy;
+    if (!LimitedOffset(altitude, azimuth, dx, dy)) return x = -1, false;
+    x = int32_t(std::nearbyint(dx + x0));
+    y = int32_t(std::nearbyint(dy + y0));
+    return true;
   }
 };
 
