@@ -90,6 +90,8 @@ struct TRenderWork {
 
 }  // namespace
 
+void (*RenderFinishedHook)(const tPlotter& plotter) = nullptr;
+
 void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   Times = TRenderTimes{};
   StepTimer timer(Times);
@@ -246,6 +248,7 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   dc.SelectBrush(keptBrush);
   Replot = 0;
   timer.Mark(23);
+  if (RenderFinishedHook) RenderFinishedHook(*this);
   (void)printer;
 }
 
