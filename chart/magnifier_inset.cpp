@@ -106,7 +106,10 @@ void MagnifierFieldCaption(int32_t mode, double& halfField, std::string& caption
 
 int32_t MagnifierZoomStep(double halfField) {
   if (LastEyepieceMode != 0) return LastEyepieceMode;
-  const double d = halfField * kDegPerRad;
+  // The half field comes from a caption's degrees / 57.29577951308232; the
+  // nano-degree allowance keeps a field of exactly 7.5° at 7.5 after the
+  // round trip through radians.
+  const double d = halfField * kDegPerRad + 1e-9;
   if (d >= 10) return 8;
   if (d >= 7.5) return 7;
   if (d >= 5) return 6;
