@@ -86,7 +86,9 @@ void tPlotterB::DrawMagnifierStars() {
 void tPlotterB::DrawSaturnRing() {
   TSolSysBody& saturn = Planets[5];
   if (!CalcSaturnRings(SolarContext, Observer, saturn)) return;
-  const double a = SolarContext.RingMajorAxis, b = SolarContext.RingMinorAxis;
+  // The context holds the whole axes of the outer edge (Meeus ch. 45:
+  // 375.35″ / Δ is the full major axis, about 41″ at opposition).
+  const double a = SolarContext.RingMajorAxis / 2, b = SolarContext.RingMinorAxis / 2;
   const double pa = SolarContext.RingPositionAngle;
   const double cosDec = std::max(std::cos(saturn.Dec), 1e-9);
   // Unit vectors (east, north) of the minor axis (towards pa) and the major axis.

@@ -157,7 +157,7 @@ void DrawRingCaption(QPainter& p, const std::string& caption, int r, int w) {
   QFont font;
   font.setStyleHint(QFont::SansSerif);
   font.setFamily("Liberation Sans");
-  font.setPixelSize(std::max(2 * w - 2, 6));
+  font.setPixelSize(std::max(w * 3 / 2, 6));
   p.setFont(font);
   p.setPen(QColor(0, 128, 0));
   p.setRenderHint(QPainter::TextAntialiasing, true);
