@@ -26,9 +26,9 @@ constexpr double kOneMinute = 1.0 / 1440;
 struct TRemembered {
   double ra = -1, dec = -1, half = -1, jd = -1;
   bool blankShown = false;
-  bool wasPaused = false;
 };
 TRemembered g_state;
+TMagnifierCounts g_counts;
 std::unique_ptr<QTimer> g_timer;
 
 int32_t CurrentPoi() { return MagThreadHooks.currentPointOfInterest ? MagThreadHooks.currentPointOfInterest() : 0; }
@@ -52,6 +52,7 @@ void ResumeMagnifierThread() { MagnifierGate.Resume(); }
 void InvalidateMagnifierPosition() {}
 
 void ResetMagnifierState() { g_state = TRemembered{}; }
+TMagnifierCounts MagnifierCounts() { return g_counts; }
 
 void RenderMagnifier(int32_t size) {
   tPlotterB* m = MagnifierPlotter;
@@ -60,6 +61,7 @@ void RenderMagnifier(int32_t size) {
   const int32_t frameWidth = std::min(InsetSizeNormal / 12, 11);
   MagnifierSize = int16_t(size);
   if (size - frameWidth < 1) return;
+  ++g_counts.Renders;
   // 4. The plotter's settings for this render.
   m->OutputKind = kOutputMagnifier;
   m->Zoom = MagnifierScale;
@@ -138,7 +140,6 @@ void MagnifierStep() {
       std::fabs(g_state.jd - jd) > kOneMinute)
     m->NeedsRender = 1;
   // 6. Render.
-  bool rendered = false;
   if (m->NeedsRender == 1 && MagnifierReady.load() == 1) {
     RenderMagnifier(MagnifierSize);
     g_state.ra = MagnifierCentreRA;
@@ -146,15 +147,14 @@ void MagnifierStep() {
     g_state.half = MagnifierHalfField;
     g_state.jd = jd;
     g_state.blankShown = false;
-    rendered = true;
   }
   // 7. The empty magnifier once when the pointer has left the chart.
-  (void)rendered;
   if (PointerOnChart.load() == 0 && !g_state.blankShown && CurrentPoi() == 0) {
     ClearMagnifierChart();
     OverlayMagnifierFrame();
     ShowMagnifierChart();
     g_state.blankShown = true;
+    ++g_counts.Blanks;
   }
 }
 

@@ -47,3 +47,9 @@ void CreateMagnifierThread();
 void StopMagnifierThread();
 // Forgets the remembered centre, field and instant (tests, new start).
 void ResetMagnifierState();
+// Renders and empty frames shown since the start (tests).
+struct TMagnifierCounts {
+  int64_t Renders = 0;
+  int64_t Blanks = 0;
+};
+TMagnifierCounts MagnifierCounts();
