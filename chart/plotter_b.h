@@ -42,9 +42,10 @@ class tPlotterB : public tPlotter {
   // Projection of a position of date to a chart point: false when it lies
   // 90° or more from the centre or beyond the ±32767 limit.
   bool PlacePoint(double ra, double dec, int32_t& x, int32_t& y);
+  // The windows for CentreRA (in [0, 2π)), CentreDec and HalfField.
+  void SetupWindows();
 
  private:
-  void SetupWindows();
   void DrawMagnifierStars();
   void DrawSaturnRing();
   void DrawMagnifierHorizon();

@@ -93,7 +93,7 @@ TEST(MagnifierDriver, RendersOnlyWhenSomethingChanged) {
   EXPECT_EQ(f.Renders(), start + 4) << "a new field";
 }
 
-TEST(MagnifierDriverPause, NoRenderWhilePausedAndOneAfter) {
+TEST(MagnifierDriver, RendersOnceResumedNotBefore) {
   DriverFixture f;
   MagnifierStep();
   const int64_t start = f.Renders();

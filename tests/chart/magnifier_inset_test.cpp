@@ -199,3 +199,26 @@ TEST(MagnifierInset, FrameAndScale) {
   EXPECT_NE(f.Pixel(200 + r + 5, 200) & platform::kRgbMask, platform::MakePixel(0, 255, 0));
   EXPECT_EQ(MagnifierScreenBitmap->Pixel(2, 2) & platform::kRgbMask, platform::MakePixel(0, 255, 0));
 }
+
+// Candidate windows: the field's declination band; the right-ascension span
+// with its part across 0h; the whole range where the field reaches a pole
+// (|δ0| + half field ≥ 90°) or the centre is beyond 80°.
+TEST(MagnifierInset, CandidateWindows) {
+  auto m = std::make_unique<tPlotterB>();
+  struct Case {
+    double ra0, dec0, half;  // degrees
+    double ra, dec;          // a candidate, degrees
+    bool in;
+  } cases[] = {
+      {100, 20, 1, 100.9, 20.5, true},   {100, 20, 1, 102.5, 20, false}, {100, 20, 1, 100, 21.5, false},
+      {0.2, 0, 1, 359.5, 0.5, true},     {359.8, 0, 1, 0.5, 0, true},    {0.2, 0, 1, 358.0, 0, false},
+      {180, 79, 12, 0, 85, true},        {180, 85, 1, 10, 84.5, true},   {180, -79.5, 11, 300, -85, true},
+  };
+  for (const Case& c : cases) {
+    m->CentreRA = c.ra0 * kDeg;
+    m->CentreDec = c.dec0 * kDeg;
+    m->HalfField = c.half * kDeg;
+    m->SetupWindows();
+    EXPECT_EQ(m->InWindows(c.ra * kDeg, c.dec * kDeg), c.in) << c.ra0 << " " << c.dec0 << " " << c.ra << " " << c.dec;
+  }
+}
