@@ -1,13 +1,16 @@
 // Renders the main chart of a data folder into a PNG file:
-//   noctra-chart-png DATAFOLDER OUT.png [ZOOM [ALT AZ] [JD_UT]]
+//   noctra-chart-png DATAFOLDER OUT.png [ZOOM [ALT AZ | planet INDEX] [JD_UT]]
 // The place is 50° north, 10° east; without ALT and AZ the view is the
-// whole heavens centred on the zenith.
+// whole heavens centred on the zenith. NOCTRA_PRINT=1 renders a printed
+// page instead.
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
+#include "chart/styles.h"
 #include "chart/headless_scene.h"
 #include "chart/plotter.h"
 
@@ -34,8 +37,13 @@ int main(int argc, char** argv) {
   plotter->ConstellationNames = 2;
   plotter->GridLabels = 1;
   plotter->ShowStarNames = 1;
+  plotter->GalileanMoons = 1;
   if (argc > 3) plotter->Zoom = std::atof(argv[3]);
-  if (argc > 5) {
+  if (argc > 5 && std::string(argv[4]) == "planet") {
+    plotter->ZenithView = 0;
+    plotter->TrackKind = kTrackSolarSystem;
+    plotter->TrackIndex = std::atoi(argv[5]);
+  } else if (argc > 5) {
     plotter->ZenithView = 0;
     plotter->CentreOnHorizon = 1;
     plotter->HeldAlt = std::atof(argv[4]) * kDeg;
@@ -43,6 +51,25 @@ int main(int argc, char** argv) {
   }
   const double jd = argc > 6 ? std::atof(argv[6]) : 2461056.4166667;  // 2026-01-15 22:00 UT
   SetHeadlessInstant(*plotter, -10 * kDeg, 50 * kDeg, jd);
+  // NOCTRA_PRINT=1: a printed page (150 dots per inch, black and white) on
+  // white paper instead of the screen chart.
+  const char* print = std::getenv("NOCTRA_PRINT");
+  if (print && *print == '1') {
+    plotter->OutputKind = kOutputPrinter;
+    plotter->DpiX = plotter->DpiY = 150;
+    ColorMode = 1;
+    PrintScale = PrintScaleForResolution(150, 150);
+    CreatePrinterFonts(150);
+    MakeDrawingColors();
+    QImage page(1920, 1080, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+      platform::DrawingContext dc(&page);
+      plotter->Plot(dc, nullptr);
+    }
+    if (!page.save(QString::fromStdString(argv[2]))) return 1;
+    return 0;
+  }
   platform::Bitmap bitmap(1920, 1080);
   {
     platform::DrawingContext dc(bitmap);

@@ -1,6 +1,8 @@
 // One whole main-chart render at 1920 x 1080 with every layer on: all SAO
 // stars, every deep-sky object of the base catalogue, the Milky Way,
-// boundaries, figures, names and grid labels, for a fixed place and night.
+// boundaries, figures, names and grid labels, the planets with Jupiter's
+// moons, the asteroids and comets of the element files, for a fixed place
+// and night.
 // The data come from the folder NOCTRA_REFDATA (noctra-mkdata's output;
 // default /work/refdata/). Reports the mean time of each render step as a
 // counter (milliseconds) beside the whole render's time.
@@ -67,6 +69,9 @@ void BM_MainChart(benchmark::State& state) {
   plotter->NakedEyeOnly = 0;
   plotter->ShowObjects = 1;
   plotter->ObjectLabels = 1;
+  plotter->ShowAsteroids = plotter->AsteroidLabels = 1;
+  plotter->ShowComets = plotter->CometLabels = 1;
+  plotter->GalileanMoons = 1;
   SetHeadlessInstant(*plotter, -10 * kDeg, 50 * kDeg, 2461056.4166667);  // 2026-01-15 22:00 UT
   platform::Bitmap bitmap(1920, 1080);
   platform::DrawingContext dc(bitmap);

@@ -9,6 +9,7 @@
 #include "astro/precession.h"
 #include "astro/reference_files.h"
 #include "catalog/bounds.h"
+#include "catalog/element_files.h"
 #include "catalog/object_catalog.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
@@ -56,6 +57,15 @@ bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::st
   StarNames.swap(result.names);
   SaoStarCount = int32_t(SaoStars.size());
   StarNameCount = int32_t(StarNames.size());
+
+  // The asteroids and comets of the element files, when present.
+  bool templateUsed = false;
+  TElementGrid asteroids(ElementColumns(TElementKind::Asteroid));
+  if (std::filesystem::exists(dataFolder + "default.ast"))
+    LoadAsteroidElements(asteroids, dataFolder + "default.ast", false, templateUsed);
+  TElementGrid comets(ElementColumns(TElementKind::Comet));
+  if (std::filesystem::exists(dataFolder + "default.cmt"))
+    LoadCometElements(comets, dataFolder + "default.cmt", false, templateUsed);
 
   SetDefaultObjectColors();
   SetDefaultStyleFonts();

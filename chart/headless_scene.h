@@ -10,7 +10,8 @@ class tPlotter;
 
 // Loads everything from `dataFolder` (ending in "/"): the reference files,
 // the deep-sky outlines, the boundaries, the Sun and Moon pictures, the
-// object database's base catalogue and the SAO stars up to magnitude
+// object database's base catalogue, the asteroids and comets of
+// "default.ast" and "default.cmt", and the SAO stars up to magnitude
 // `faintLimit` converted for the instant (jdUT) without precession. Sets
 // the default styles and drawing colours. False with a reason when a file
 // is missing.

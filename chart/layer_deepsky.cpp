@@ -42,6 +42,18 @@ bool ParseInt(const std::string& text, int& value) {
   return ec == std::errc() && ptr == last;
 }
 
+// The symbol polygon's points, kept between symbols so that the pass does
+// not allocate per object; emptied on every use.
+std::vector<QPoint>& PolygonBuffer() {
+  thread_local std::vector<QPoint> buffer = [] {
+    std::vector<QPoint> b;
+    b.reserve(kOutlineCapacity);
+    return b;
+  }();
+  buffer.clear();
+  return buffer;
+}
+
 // Full outline of an ellipse box (an arc whose end rays coincide).
 void EllipseOutline(DrawingContext& dc, int32_t l, int32_t t, int32_t r, int32_t b) {
   dc.Arc(l, t, r, b, 0, 0, 0, 0);
@@ -109,8 +121,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
           }
         }
       } else if (o.PA >= 1 && o.PA <= NebulaOutlineCount) {
-        std::vector<QPoint> poly;
-        poly.reserve(kOutlineCapacity);
+        std::vector<QPoint>& poly = PolygonBuffer();
         double left = Width + ChartLeft, top = Height + ChartTop, right = 0, bottom = 0;
         bool ended = false;
         for (int32_t k = o.PA; k <= NebulaOutlineCount + 1; ++k) {
@@ -175,7 +186,8 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
       if (o.DEDate < 0) p += 180;
       const double rho = ArcTan2R(double(dx * Aspect), double(dy)) - p / DegPerRad;
       const int F1 = MirrorFactor, F2 = InvertFactor;
-      std::vector<QPoint> poly(21);
+      std::vector<QPoint>& poly = PolygonBuffer();
+      poly.resize(21);
       double left = Width + ChartLeft, top = Height + ChartTop, right = 0, bottom = 0;
       for (int j = 0; j <= 20; ++j) {
         const double t = 18.0 * j / DegPerRad;

@@ -198,6 +198,18 @@ class GridDrawer {
     }
   }
 
+  // A whole circle of the grid at b (declination or altitude), walked in a
+  // from 0 to 2π; its label is b in degrees with at most one decimal,
+  // followed by `suffix`.
+  void Circle(double b, double chord, uint32_t color, bool main, const char* suffix) {
+    BeginLine(color, main);
+    const int32_t t = Near(b / kDeg * 10);
+    const int steps = int(std::ceil(TwoPi / chord - 1e-9));
+    for (int i = 0; i <= steps; ++i)
+      Point(std::min(i * chord, TwoPi), b, false, true, t, [t, suffix] { return DecimalText(t / 10.0) + suffix; });
+    EndLine();
+  }
+
   // Every candidate, in list order, through the label placement.
   void PlaceLabels() {
     for (const TGridLabel& l : list_) p_.PlaceLabel(dc_, -1, l.X, l.Y, l.Text, false);
@@ -325,13 +337,8 @@ void tPlotter::DrawEquatorialGrid() {
   for (double dec = decFirst; dec < decEnd; dec += s.CircleStep) {
     if (std::fabs(dec) >= kHalfPi - 1e-9) continue;  // a pole is a point
     const double absDeg = std::fabs(dec) / kDeg;
-    g.BeginLine(NearWhole(absDeg / 9.9999999, 0.00001) ? GridPixel : GridAltPixel, std::fabs(dec) < 0.0001);
-    const int32_t t = Near(dec / kDeg * 10);
-    const int steps = int(std::ceil(TwoPi / s.CircleChord - 1e-9));
-    for (int i = 0; i <= steps; ++i)
-      g.Point(std::min(i * s.CircleChord, TwoPi), dec, false, true, t,
-              [t] { return DecimalText(t / 10.0) + "\u00B0"; });
-    g.EndLine();
+    g.Circle(dec, s.CircleChord, NearWhole(absDeg / 9.9999999, 0.00001) ? GridPixel : GridAltPixel,
+             std::fabs(dec) < 0.0001, "\u00B0");
   }
 
   g.Ecliptic();
@@ -371,13 +378,8 @@ void tPlotter::DrawHorizontalGrid() {
 
   // Circles of altitude.
   for (double alt = 0; alt < kHalfPi - 1e-9; alt += s.CircleStep) {
-    g.BeginLine(NearWhole(alt / kDeg / 14.9999999, 0.00001) ? GridPixel : GridAltPixel, alt < 0.0001);
-    const int32_t t = Near(alt / kDeg * 10);
-    const int steps = int(std::ceil(TwoPi / s.CircleChord - 1e-9));
-    for (int i = 0; i <= steps; ++i)
-      g.Point(std::min(i * s.CircleChord, TwoPi), alt, false, true, t,
-              [t] { return DecimalText(t / 10.0) + "ALT"; });
-    g.EndLine();
+    g.Circle(alt, s.CircleChord, NearWhole(alt / kDeg / 14.9999999, 0.00001) ? GridPixel : GridAltPixel,
+             alt < 0.0001, "ALT");
   }
 
   g.Ecliptic();

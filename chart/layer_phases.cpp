@@ -20,7 +20,9 @@ constexpr int kShadowPoints = 38;
 
 int32_t Near(double v) { return int32_t(std::nearbyint(v)); }
 
-const platform::Brush kStockWhiteBrush = platform::Brush::Solid(platform::MakeColorRef(255, 255, 255));
+// The platform's stock white brush, through the colour mode so that night
+// vision stays red.
+platform::Brush StockWhiteBrush() { return platform::Brush::Solid(ColorForMode(255, 255, 255)); }
 
 bool ValidBody(int32_t body) { return body >= 0 && body <= 10; }
 
@@ -39,9 +41,8 @@ void DrawPoints(DrawingContext& dc, const QPoint* points, int count) {
 void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
                                  double phase) {
   if (!ValidBody(body) || !std::isfinite(phase) || !std::isfinite(rotation)) return;
-  double p = phase;
-  while (p > TwoPi) p -= TwoPi;
-  while (p < 0) p += TwoPi;
+  double p = std::fmod(phase, TwoPi);  // into [0, 2π] (whole turns removed at once)
+  if (p < 0) p += TwoPi;
   if (p > kPi) p = TwoPi - p;
   const double k = p / (kPi / 2) - 1;
 
@@ -74,9 +75,9 @@ void tPlotter::DrawPhaseDisc(DrawingContext& dc, int32_t body) {
     dc.SelectBrush(paper ? WhiteSymbolBrush : NearBlackBrush);
   } else {
     dc.SelectPen(GreyDotPen);
-    dc.SelectBrush(paper ? NearBlackBrush : kStockWhiteBrush);
+    dc.SelectBrush(paper ? NearBlackBrush : StockWhiteBrush());
     DrawPoints(dc, PhaseDiscPoints[body], kDiscPoints);
-    dc.SelectBrush(paper ? kStockWhiteBrush : NearBlackBrush);
+    dc.SelectBrush(paper ? StockWhiteBrush() : NearBlackBrush);
   }
   DrawPoints(dc, PhaseShadowPoints[body], kShadowPoints);
 }

@@ -1,10 +1,9 @@
 // The magnifier's own layers (see mag_layers.h): the star pass through the
-// band indexes, Saturn's ring and the horizon line.
+// band indexes and the horizon line.
 #include "chart/mag_layers.h"
 
 #include <cmath>
 
-#include "astro/galilean.h"
 #include "astro/solar_system.h"
 #include "astro/transforms.h"
 #include "astro/trig.h"
@@ -79,35 +78,6 @@ void tPlotterB::DrawMagnifierStars() {
       DrawStarDisc(dc, x, y, s.Magnitude, s.Spectral);
     }
   });
-}
-
-// Saturn's ring: 360 single pixels along the apparent ellipse of its outer
-// edge, placed on the sky about the planet.
-void tPlotterB::DrawSaturnRing() {
-  TSolSysBody& saturn = Planets[5];
-  if (!CalcSaturnRings(SolarContext, Observer, saturn)) return;
-  // The context holds the whole axes of the outer edge (Meeus ch. 45:
-  // 375.35″ / Δ is the full major axis, about 41″ at opposition).
-  const double a = SolarContext.RingMajorAxis / 2, b = SolarContext.RingMinorAxis / 2;
-  const double pa = SolarContext.RingPositionAngle;
-  const double cosDec = std::max(std::cos(saturn.Dec), 1e-9);
-  // Unit vectors (east, north) of the minor axis (towards pa) and the major axis.
-  const double minE = std::sin(pa), minN = std::cos(pa);
-  const double majE = std::cos(pa), majN = -std::sin(pa);
-  platform::DrawingContext& dc = *Ctx.Dc;
-  const uint32_t pixel = NearWhitePixel;
-  for (int k = 0; k < 360; ++k) {
-    const double t = k * (TwoPi / 360);
-    const double e = a * std::cos(t) * majE + b * std::sin(t) * minE;
-    const double n = a * std::cos(t) * majN + b * std::sin(t) * minN;
-    int32_t x, y;
-    if (!PlacePoint(saturn.RA + e / cosDec, saturn.Dec + n, x, y) || !OnChart(x, y)) continue;
-    if (Ctx.Target) {
-      if (x >= 0 && y >= 0 && x < Ctx.Target->Width() && y < Ctx.Target->Height()) Ctx.Target->SetPixel(x, y, pixel);
-    } else {
-      dc.SetPixel(x, y, platform::PixelToColorRef(pixel));
-    }
-  }
 }
 
 // Step 19: the horizon, 100 points of altitude 0 placed about the centre;

@@ -1,8 +1,8 @@
 // Layers of the magnifier chart that differ from the main chart's: the star
 // pass, which reaches the stars of both arrays through an index by
 // declination band (sorted by right ascension within each band) instead of
-// walking every record, Saturn's ring as single pixels, and the horizon
-// line placed about the magnifier's centre. The other layers are the main
+// walking every record, and the horizon line placed about the magnifier's
+// centre. The other layers are the main
 // chart's own (tPlotter members), placing positions through the centred
 // frame (projection.h).
 #pragma once

@@ -8,6 +8,7 @@
 #include "app/globals.h"
 #include "app/settings_file.h"
 #include "astro/transforms.h"
+#include "catalog/star_options.h"
 #include "chart/render_inputs.h"
 #include "platform/codec.h"
 
@@ -23,6 +24,16 @@ TChartInputs& Inputs() {
 
 void SetChartInputs(TChartInputs inputs) { Inputs() = std::move(inputs); }
 const TChartInputs& ChartInputs() { return Inputs(); }
+
+void ApplyStarAppearance(const TStarOptions& o) {
+  if (!MainPlotter) return;
+  MainPlotter->StarDiscs = o.DrawingMode;
+  MainPlotter->StarSize = o.SizeAdjust;
+  MainPlotter->StarOptionA = o.ColorBySpectrum;
+  MainPlotter->ShowStarNames = o.ShowNames;
+  MainPlotter->StarIdentification = o.ShowGreek;
+  MainPlotter->NakedEyeOnly = o.AutoFaintLimit;
+}
 
 tPlotter::tPlotter() {
   InitObserver(Observer);

@@ -368,10 +368,12 @@ class tPlotter : public TPlotterState {
   void DrawSun();
   void DrawMoon();
   void DrawPlanets();
+  void DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle);
   void DrawMinorBodies();
   void DrawOverlays();
   void DrawHorizonProfile();
   bool DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle);
+  void LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label);
 
  public:
   // Rotation of the phase polygons for a bright-limb position angle
@@ -412,3 +414,11 @@ extern void (*RenderFinishedHook)(const tPlotter& plotter);
 // The plotters of the program (null until the main window creates them).
 extern tPlotter* MainPlotter;
 extern tPlotter* SpherePlotter;
+
+struct TStarOptions;
+// The star options' six appearance values copied into MainPlotter's star
+// switches: drawing mode to StarDiscs, size adjustment to StarSize, colour by
+// spectrum to StarOptionA, names to ShowStarNames, Greek letters to
+// StarIdentification, automatic faint limit to NakedEyeOnly (the catalogue's
+// applyStarAppearance hook). Nothing happens without a main plotter.
+void ApplyStarAppearance(const TStarOptions& options);

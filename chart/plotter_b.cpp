@@ -157,12 +157,11 @@ void tPlotterB::Plot(platform::DrawingContext& dc, platform::Bitmap* target) {
   if (StarIdentification && Zoom >= 1.5) DrawBayerLetters();
 
   // 13-16. Sun, Moon, planets with Jupiter's moons and Saturn's ring, minor
-  // bodies.
+  // bodies (the main chart's layers).
   Observer.ClipBelowHorizon = 0;
   DrawSun();
   DrawMoon();
   DrawPlanets();
-  DrawSaturnRing();
   DrawMinorBodies();
 
   // 17. Object labels.

@@ -3,7 +3,7 @@
 // It is a tPlotter whose positions are placed about its centre (the centred
 // frame of projection.h) instead of the observer's zenith, so the main
 // chart's layers draw it; its own layers (mag_layers.cpp) are the star pass
-// through the band index, Saturn's ring and the horizon line.
+// through the band index and the horizon line.
 //
 // Output kind 4 (the magnifier on screen) draws into a 400 x 400 bitmap;
 // kind 1 draws on a printer page through the drawing context alone.
@@ -47,7 +47,6 @@ class tPlotterB : public tPlotter {
 
  private:
   void DrawMagnifierStars();
-  void DrawSaturnRing();
   void DrawMagnifierHorizon();
 };
 

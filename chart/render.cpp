@@ -96,7 +96,6 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   Times = TRenderTimes{};
   StepTimer timer(Times);
   TRenderWork work;
-  const bool printer = OutputKind == kOutputPrinter;
   const bool sphere = OutputKind == kOutputStarSphere;
 
   // 1. Solar context: the Sun (topocentric, then apparent), its altitude
@@ -124,6 +123,12 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   SelectStyle(dc, kStyleConstellationNames);
   dc.SetTextAlign(platform::kAlignCenter | platform::kAlignTop);
   dc.SetBkTransparent(true);
+
+  // A zoom that no chart can show (a script or a damaged file may set any
+  // number) is brought back: not a number or not positive to the default,
+  // others into 0.001..10000, where every projected pixel fits its integer.
+  if (!std::isfinite(Zoom) || !(Zoom > 0)) Zoom = 0.95;
+  Zoom = std::clamp(Zoom, 0.001, 10000.0);
 
   // 3. Counters and geometry. The object-label list belongs to this render
   // alone, also when the object pass does not run.
@@ -249,7 +254,6 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   Replot = 0;
   timer.Mark(23);
   if (RenderFinishedHook) RenderFinishedHook(*this);
-  (void)printer;
 }
 
 // Step 4: the view centre, by the first rule that applies: the zenith view,
@@ -445,7 +449,10 @@ void tPlotter::DrawFigures() {
   if (ConstellationLines == 0) return;
   DrawingContext& dc = *Ctx.Dc;
   const uint32_t keptPixel = ConstellationLinePixel;
-  if (OutputKind == kOutputStarSphere) ConstellationLinePixel = PixelForMode(platform::MakePixel(0, 0, 200));
+  // The star sphere draws its figures in blue (190 in night vision), through
+  // the colour mode like every other colour, so night vision stays red.
+  if (OutputKind == kOutputStarSphere)
+    ConstellationLinePixel = PixelForMode(platform::MakePixel(0, 0, ColorMode == 2 ? 190 : 200));
   if (OutputKind == kOutputPrinter)
     dc.SelectPen(Pen::Solid(PrintScale, ColorRefForMode(Styles[kStyleConstellationLines].ObjectColor)));
   bool havePrev = false;
@@ -533,7 +540,15 @@ void tPlotter::DrawSun() {
   } else {
     dc.Ellipse(x - rx / 2, y - ry / 2, x + rx / 2 + 1, y + ry / 2 + 1);
   }
-  if (OutputKind != kOutputStarSphere && SunLabel) PlaceLabel(dc, -1, x, y, "SUN", true);
+  LabelBody(x, y, rx, ry, OutputKind != kOutputStarSphere && SunLabel ? "SUN" : "");
+}
+
+// Registers the disc of a Sun, Moon or planet drawn at (x, y), rx by ry
+// pixels, as occupied, so that no later label covers it, and writes its
+// label (when not empty) beside the disc, below it first.
+void tPlotter::LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label) {
+  const int32_t anchor = AddOccupied({x - rx / 2, y - ry / 2, x + rx / 2 + 1, y + ry / 2 + 1}) ? OccupiedCount : -1;
+  if (!label.empty()) PlaceLabel(*Ctx.Dc, anchor, x, y, label, true);
 }
 
 // The direction on the chart (ScreenAngle) from the body at (x, y) towards
@@ -592,7 +607,7 @@ void tPlotter::DrawMoon() {
     DrawPhaseDisc(dc, 1);
   }
   SelectStyle(dc, kStyleSolarSystemObjects);
-  if (MoonLabel) PlaceLabel(dc, -1, x, y, "MOON", true);
+  LabelBody(x, y, rx, ry, MoonLabel ? "MOON" : "");
 }
 
 // Rotation of the phase polygons: the bright limb's position angle (north
@@ -622,6 +637,7 @@ void tPlotter::DrawPlanets() {
     MakePhasePolygons(p + 1, x, y, rx / 2, ry / 2, PhaseRotation(body.LimbAngle, northAngle),
                       body.PhaseAngle + kPi);
     DrawPhaseDisc(dc, p + 1);
+    if (p == 6) DrawSaturnRing(body, x, y, northAngle);
     if (p == 5 && GalileanMoons) {
       CalcGalileanMoons(SolarContext, Observer, body);
       dc.SelectPen(WhiteSymbolPen);
@@ -641,7 +657,39 @@ void tPlotter::DrawPlanets() {
       }
     }
     SelectStyle(dc, kStyleSolarSystemObjects);
-    if (PlanetLabels) PlaceLabel(dc, -1, x, y, PlanetNames[p], true);
+    LabelBody(x, y, rx, ry, PlanetLabels ? PlanetNames[p] : "");
+  }
+}
+
+// Saturn's ring as the 360 points of its outer edge, once it is at least 3
+// pixels across: raw pixels on the screen, painter points on paper. The
+// ring's minor axis lies at its position angle (north through east) from
+// the chart direction of north.
+void tPlotter::DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle) {
+  CalcSaturnRings(SolarContext, Observer, saturn);
+  const double perRad = Height * Zoom / kPi;
+  // The context holds the whole axes (Meeus ch. 45: 375.35″ / Δ is the full
+  // major axis, about 41″ at opposition); the ellipse takes the semi-axes.
+  const double a = SolarContext.RingMajorAxis * perRad / 2, b = SolarContext.RingMinorAxis * perRad / 2;
+  if (!(a >= 3.0)) return;
+  // Screen directions, clockwise from +x: north is ScreenAngle + 90°, and
+  // position angles turn counter-clockwise from it.
+  const double minor = (northAngle + 90) * kDeg - SolarContext.RingPositionAngle;
+  const double major = minor + kHalfPi;
+  const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(MakeColorRef(255, 255, 255)));
+  DrawingContext& dc = *Ctx.Dc;
+  if (!Ctx.Target) dc.SelectPen(Pen::Solid(PrintScale, ColorRefForMode(MakeColorRef(0, 0, 0))));
+  for (int i = 0; i < 360; ++i) {
+    const double t = i * kDeg;
+    const double u = a * std::cos(t), v = b * std::sin(t);
+    const int32_t px = Near(x + (u * std::cos(major) + v * std::cos(minor)) / Aspect);
+    const int32_t py = Near(y + u * std::sin(major) + v * std::sin(minor));
+    if (!Ctx.Target) {
+      dc.MoveTo(px, py);
+      dc.LineTo(px + 1, py);
+    } else if (px >= 0 && py >= 0 && px < Ctx.Target->Width() && py < Ctx.Target->Height()) {
+      Ctx.Target->SetPixel(px, py, pixel);
+    }
   }
 }
 

@@ -13,6 +13,7 @@
 #include "catalog/sqlite_db.h"
 #include "catalog/stars.h"
 #include "chart/layers.h"
+#include "chart/render_inputs.h"
 #include "tests/chart/layer_scene.h"
 #include "tests/support/test_support.h"
 
@@ -91,6 +92,25 @@ TEST(StarLayer, NakedEyeLimitsByZoom) {
   }
   SaoStars.clear();
   SaoStarCount = 0;
+}
+
+// A variable star of class 5 (plus-sign image) at zoom 2: with spectral
+// colours its image takes the class's colour and a ring 2 pixels out; with
+// them off, class 0's colour and no ring.
+TEST(StarLayer, ImagesByClassAndVariableRing) {
+  for (uint8_t coloured : {1, 0}) {
+    LayerScene s(100, 100, 2, kHalfPi, -3.141592653589793, 0);
+    s.p->StarOptionA = coloured;
+    s.p->DrawStarImage(*s.dc, 50, 50, 30, 0x80 | 5);
+    EXPECT_EQ(s.At(50, 50), StarPixels[0][coloured ? 5 : 0] & platform::kRgbMask);
+    EXPECT_EQ(s.At(51, 50), s.At(50, 49));  // the plus sign
+    int ring = 0;
+    for (int y = 45; y <= 55; ++y)
+      for (int x = 45; x <= 55; ++x)
+        if (std::abs(std::hypot(x - 50, y - 50) - 2.0) < 0.6 && std::abs(x - 50) + std::abs(y - 50) > 1)
+          ring += s.At(x, y) == (platform::ColorRefToPixel(GridPen.color) & platform::kRgbMask);
+    EXPECT_EQ(ring > 0, coloured == 1);
+  }
 }
 
 TEST(StarLayer, BayerLettersAreGreek) {
@@ -215,6 +235,10 @@ TEST(DeepSkyLayer, SymbolClassesAndOutlineBounds) {
 int CrossingsOnCircle(const LayerScene& s, double r) {
   const int n = int(8 * 3.141592653589793 * r);
   const double cx = s.p->CentreX, cy = s.p->CentreY;
+  if (cx - r < 0 || cy - r < 0 || cx + r >= s.bitmap.Width() || cy + r >= s.bitmap.Height()) {
+    ADD_FAILURE() << "circle of radius " << r << " leaves the chart";
+    return -1;
+  }
   auto lit = [&](int i) {
     const double a = 2 * 3.141592653589793 * i / n;
     return s.At(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy + r * std::sin(a)))) != 0;
@@ -226,32 +250,66 @@ int CrossingsOnCircle(const LayerScene& s, double r) {
 }
 
 // At the north pole the pole stands at the zenith and a circle of
-// declination δ is a circle about the chart centre: the number of meridians
-// crossing it shows the spacing level and the thinning. Level 0 (zoom
-// below 6): 24 hour lines, every 2nd above 70°, every 6th above 80° (0h,
-// 6h, 12h, 18h); level 1 (zoom 6): 48, every 2nd above 75°, 4th above 80°,
-// 12th above 85°; level 2 (zoom 12): 96 with the same thinning.
+// declination δ (or of altitude δ) is a circle about the chart centre: the
+// number of lines crossing it shows the spacing level and the thinning.
+// Equatorial grid, level 0 (zoom below 6): 24 hour lines, every 2nd above
+// 70°, every 6th above 80° (0h, 6h, 12h, 18h); level 1 (zoom 6): 48, every
+// 2nd above 75°, 4th above 80°, 12th above 85°; level 2 (zoom 12): 96 with
+// the same thinning. Horizontal grid, level 0: 24 azimuth lines, every 2nd
+// above 60°, 6th above 75°; levels 1 and 2: 48, every 2nd above 67.5°, 4th
+// above 75°, 12th above 82.5°.
 TEST(GridLayer, SpacingAndThinningNearThePole) {
   struct Case {
+    uint8_t kind;
+    int level;
     double zoom, dec;
-    int meridians;
+    int lines;
   };
-  const Case cases[] = {{1, 65, 24}, {1, 75, 12}, {1, 85, 4}, {5.9, 85, 4},  {6, 77, 24},
-                        {6, 82, 12}, {6, 87, 4},  {12, 83, 24}, {12, 87, 8}};
+  // Level -1: chosen by the zoom; else the stored level.
+  const Case cases[] = {{0, -1, 1, 65, 24},  {0, -1, 1, 75, 12},  {0, -1, 1, 85, 4},  {0, -1, 5.9, 85, 4},
+                        {0, -1, 6, 77, 24},  {0, -1, 6, 82, 12},  {0, -1, 6, 87, 4},  {0, -1, 12, 83, 24},
+                        {0, -1, 12, 87, 8},  {0, 1, 3, 77, 24},   {1, -1, 1, 52, 24}, {1, -1, 1, 67, 12},
+                        {1, -1, 1, 80, 4},   {1, 1, 3, 71, 24},   {1, 1, 3, 79, 12},  {1, 2, 3, 86, 4}};
   for (const Case& c : cases) {
     LayerScene s(1000, 1000, c.zoom, kHalfPi, -3.141592653589793, 90 * kDeg);
     s.p->GridLabels = 0;
-    s.p->DrawEquatorialGrid();
+    s.p->GridKind = c.kind;
+    s.p->GridAutoSpacing = c.level < 0;
+    s.p->GridSpacingLevel = c.level;
+    if (c.kind == 0)
+      s.p->DrawEquatorialGrid();
+    else
+      s.p->DrawHorizontalGrid();
     const double pixelsPerDegree = 500 * c.zoom / 90;
-    EXPECT_EQ(CrossingsOnCircle(s, (90 - c.dec) * pixelsPerDegree), c.meridians) << c.zoom << " " << c.dec;
+    EXPECT_EQ(CrossingsOnCircle(s, (90 - c.dec) * pixelsPerDegree), c.lines)
+        << "grid " << int(c.kind) << " level " << c.level << " zoom " << c.zoom << " at " << c.dec;
   }
 }
 
-TEST(GridLayer, LevelsBySpacingSwitch) {
-  EXPECT_EQ(GridLevel(true, 2, 5.9), 0);
-  EXPECT_EQ(GridLevel(true, 2, 6.0), 1);
-  EXPECT_EQ(GridLevel(true, 0, 12.0), 2);
-  EXPECT_EQ(GridLevel(false, 2, 1.0), 2);
+// Grid labels (counted by the rectangles they register): none at zoom 2.0,
+// some above it; none inside an inset on the screen chart, but on paper.
+TEST(GridLayer, LabelsByZoomAndInsets) {
+  struct Case {
+    double zoom;
+    bool insetEverywhere;
+    uint8_t kind;
+    bool labelled;
+  };
+  const Case cases[] = {{2.0, false, kOutputScreen, false},
+                        {2.5, false, kOutputScreen, true},
+                        {2.5, true, kOutputScreen, false},
+                        {2.5, true, kOutputPrinter, true}};
+  for (const Case& c : cases) {
+    TChartInputs inputs;
+    if (c.insetEverywhere) inputs.insideInset = [](int32_t, int32_t) { return true; };
+    SetChartInputs(inputs);
+    LayerScene s(800, 600, c.zoom, 45 * kDeg, 180 * kDeg, 50 * kDeg);
+    s.p->GridLabels = 1;
+    s.p->OutputKind = c.kind;
+    s.p->DrawEquatorialGrid();
+    EXPECT_EQ(s.p->OccupiedCount > 0, c.labelled) << c.zoom << " " << c.insetEverywhere << " " << int(c.kind);
+  }
+  SetChartInputs(TChartInputs{});
 }
 
 // --- Horizon and ground ---------------------------------------------------------------------
@@ -336,6 +394,14 @@ TEST(PhaseLayer, DiscsAtNewQuarterAndFull) {
   p.DrawPhaseDisc(*s.dc, 1);
   EXPECT_EQ(s.At(120, 100), shade);
   EXPECT_EQ(s.At(80, 100), white);
+  // Night vision keeps the Moon's white disc red.
+  ColorMode = 2;
+  MakeDrawingColors();
+  p.MakePhasePolygons(1, 100, 100, 40, 40, 0, pi / 2);
+  p.DrawPhaseDisc(*s.dc, 1);
+  EXPECT_EQ(s.At(100, 80), platform::MakePixel(255, 0, 0));
+  ColorMode = 0;
+  MakeDrawingColors();
   // Radii of 0 collapse every point onto the centre.
   p.MakePhasePolygons(2, 50, 60, 0, 0, 0.3, 1.0);
   for (int j = 0; j < 38; ++j) EXPECT_EQ(PhaseShadowPoints[2][j], QPoint(50, 60));

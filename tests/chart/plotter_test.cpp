@@ -7,6 +7,7 @@
 #include <random>
 
 #include "app/settings_file.h"
+#include "catalog/star_options.h"
 #include "chart/plotter.h"
 #include "chart/render_inputs.h"
 #include "platform/codec.h"
@@ -126,6 +127,26 @@ TEST(ChartPlotter, InChartOfAPrintingPlotterIncludesTheFarEdges) {
   EXPECT_TRUE(p.InChart(10, 20));
   EXPECT_FALSE(p.InChart(110.5, 70));
   EXPECT_FALSE(p.InChart(9, 40));
+}
+
+TEST(ChartPlotter, StarAppearanceGoesToTheMainPlotter) {
+  tPlotter p;
+  MainPlotter = &p;
+  TStarOptions o;
+  o.DrawingMode = 2;
+  o.SizeAdjust = -7;
+  o.ColorBySpectrum = 0;
+  o.ShowNames = 1;
+  o.ShowGreek = 0;
+  o.AutoFaintLimit = 0;
+  ApplyStarAppearance(o);
+  EXPECT_EQ(p.StarDiscs, 2);
+  EXPECT_EQ(p.StarSize, -7);
+  EXPECT_EQ(p.StarOptionA, 0);
+  EXPECT_EQ(p.ShowStarNames, 1);
+  EXPECT_EQ(p.StarIdentification, 0);
+  EXPECT_EQ(p.NakedEyeOnly, 0);
+  MainPlotter = nullptr;
 }
 
 // --- View block (slot 11) ---------------------------------------------------------

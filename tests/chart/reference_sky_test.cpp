@@ -4,8 +4,7 @@
 // spectral classes (a variable with its ring, proper names, Bayer letters),
 // one deep-sky object of each class (an outlined nebula, a galaxy labelled
 // as a Messier object), the equatorial grid with labels, the ecliptic, the
-// horizon, the ground, a compass direction and the Moon near first quarter
-// (unlabelled, so that its phase shows).
+// horizon, the ground, a compass direction and the Moon near first quarter.
 //
 // The objects are placed by altitude and azimuth around the view centre
 // (converted with the astronomy core) and written to a small object
@@ -13,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <memory>
 #include <string>
 
 #include "astro/planets.h"
@@ -52,12 +52,20 @@ struct SkyObject {
   int maA, miA, pa;
 };
 
-TEST(ReferenceImage, SyntheticSkyMatchesTheStoredPicture) {
+class SyntheticSky : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::unique_ptr<tPlotter> plotter = std::make_unique<tPlotter>();
+  testing_support::TempDir dir;
+};
+
+void SyntheticSky::SetUp() {
   ColorMode = 0;
   PrintScale = 1;
   SetDefaultObjectColors();
   SetDefaultStyleFonts();
-  ASSERT_TRUE(MakeDrawingColors());
+  MakeDrawingColors();
   SetChartInputs(TChartInputs{});
   ConvertElementTable();
   InitPlanetRecords(Planets);
@@ -68,7 +76,7 @@ TEST(ReferenceImage, SyntheticSkyMatchesTheStoredPicture) {
   BoundaryPoints.clear();
   BoundaryPointCount = 0;
 
-  auto plotter = std::make_unique<tPlotter>();
+  StarOptions = RegistryDefaultStarOptions();  // magnitude range of star discs
   tPlotter& p = *plotter;
   SetObserverLocation(p.Observer, 0, kLatitude, 0);
   SetObserverUT(p.Observer, kInstant);
@@ -121,7 +129,6 @@ TEST(ReferenceImage, SyntheticSkyMatchesTheStoredPicture) {
       {"224", "5", 13.0, 273.5, 400, 150, 30},        {"2244", "6", 5.5, 276.0, 300, 300, kNoSize},
       {"9999", "7", 8.0, 280.0, 300, 300, kNoSize},
   };
-  testing_support::TempDir dir;
   const std::string path = dir.File("Objects.sqlite");
   {
     TSQLiteDatabase db(path, true);
@@ -157,13 +164,10 @@ TEST(ReferenceImage, SyntheticSkyMatchesTheStoredPicture) {
   p.GridLabels = 1;
   p.ShowStarNames = 1;
   p.MoonImage = 0;
-  p.MoonLabel = 0;  // the label would cover the small disc
   p.StarOptionA = 1;
-  platform::Bitmap bitmap(960, 480);
-  {
-    platform::DrawingContext dc(bitmap);
-    p.Plot(dc, &bitmap);
-  }
+}
+
+void SyntheticSky::TearDown() {
   ClearDrawTarget();
   ObjectCatalog.reset();
   SaoStars.clear();
@@ -174,12 +178,46 @@ TEST(ReferenceImage, SyntheticSkyMatchesTheStoredPicture) {
   NebulaOutlineTable[1] = TNebulaOutlinePoint{kOutlineEnd, 0, 0, 0};
   MessierToRngc[31] = 0;
   SetDefaultObjectColors();
+}
 
+TEST_F(SyntheticSky, MatchesTheStoredPicture) {
+  platform::Bitmap bitmap(960, 480);
+  {
+    platform::DrawingContext dc(bitmap);
+    plotter->Plot(dc, &bitmap);
+  }
   if (WriteReferenceRequested()) {
     ASSERT_TRUE(bitmap.Image().save(kReference)) << kReference.toStdString();
     GTEST_SKIP() << "reference written to " << kReference.toStdString();
   }
   EXPECT_TRUE(MatchesReference(bitmap.Image(), kReference, "reference_sky"));
+}
+
+// The same sky on a printer page (no pixel memory: every layer draws with
+// the drawing context): the brightest star as a disc, the Moon's disc dark
+// as paper wants it, the horizon line in dark grey.
+TEST_F(SyntheticSky, PrintedPageDrawsThroughTheDrawingContext) {
+  tPlotter& p = *plotter;
+  p.OutputKind = kOutputPrinter;
+  QImage page(960, 480, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  {
+    platform::DrawingContext dc(&page);
+    p.Plot(dc, nullptr);
+  }
+  auto rgb = [&](int x, int y) { return page.pixel(x, y) & 0x00FFFFFFu; };
+  double alt, az;
+  int32_t x, y;
+  ASSERT_TRUE(p.PlaceRaDec(SaoStars[0].RA, SaoStars[0].Dec, alt, az, x, y));
+  EXPECT_NE(rgb(x, y), 0x00FFFFFFu) << "no disc for the brightest star";
+  ASSERT_TRUE(p.PlaceRaDec(MoonBody.RA, MoonBody.Dec, alt, az, x, y));
+  int dark = 0;
+  for (int dy = -3; dy <= 3; ++dy)
+    for (int dx = -3; dx <= 3; ++dx) dark += rgb(x + dx, y + dy) == platform::MakePixel(23, 23, 23);
+  EXPECT_GT(dark, 0) << "no dark Moon disc";
+  bool horizon = false;
+  for (int yy = 300; yy < 480; ++yy) horizon |= rgb(480, yy) == platform::MakePixel(85, 85, 85);
+  EXPECT_TRUE(horizon);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/precession.h"
+#include "astro/reference_files.h"
 #include "astro/sun_moon.h"
 #include "astro/transforms.h"
 #include "chart/drawing_colors.h"
@@ -77,6 +78,18 @@ class Render : public ::testing::Test {
   std::unique_ptr<platform::Bitmap> bitmap_;
 };
 
+TEST_F(Render, ZoomOutsideAnyChartIsBroughtBack) {
+  struct Case {
+    double zoom, rendered;
+  } cases[] = {{std::nan(""), 0.95}, {0.0, 0.95}, {-2.0, 0.95}, {1e-9, 0.001}, {1e12, 10000.0}, {8.0, 8.0}};
+  for (const Case& c : cases) {
+    p_->Zoom = c.zoom;
+    Plot(kNight);
+    EXPECT_EQ(p_->Zoom, c.rendered) << c.zoom;
+    EXPECT_EQ(p_->Replot, 0);
+  }
+}
+
 TEST_F(Render, ObjectLabelListBelongsToOneRender) {
   p_->ObjectLabelCount = 5;  // left by an earlier render
   p_->ObjectLabels = 1;
@@ -142,6 +155,24 @@ TEST_F(Render, MinorBodyIsPrecessedAndItsTrackLeavesTheChartInstant) {
   EXPECT_NEAR(Asteroids[0].LastJD, obs.JD_TT, 1e-6);
   EXPECT_NEAR(Asteroids[0].RA, fresh.RA, 1e-9);
   EXPECT_NEAR(Asteroids[0].Dec, fresh.Dec, 1e-9);
+}
+
+TEST_F(Render, TrackedCometWithoutAnOrbitCentresOnTheZenith) {
+  Comets[0] = Ceres();
+  Comets[0].Eccentricity = std::nan("");  // no orbit can be solved
+  CometCount = 1;
+  p_->ZenithView = 0;
+  p_->CentreOnHorizon = 1;
+  p_->HeldAlt = 20 * kDeg;
+  p_->TrackKind = kTrackComet;
+  p_->TrackIndex = 0;
+  p_->TrackName.assign("C/2099 A1");
+  Plot(kNight);
+  CometCount = 0;
+  EXPECT_EQ(p_->CentreAlt, kPi / 2);
+  EXPECT_EQ(p_->TrackName.str(), "");
+  EXPECT_EQ(p_->TrackKind, kTrackComet);
+  EXPECT_EQ(p_->TrackIndex, 0);
 }
 
 // Markers: an unset marker (RA -1) is not drawn and breaks the line that
@@ -216,6 +247,72 @@ TEST_F(Render, TwilightArcsNeedARadiusOfOnePixel) {
   int blue = 0;
   for (int x = 100; x < 700; x += 10) blue += (bitmap_->Pixel(x, 300) & 255u) > 20;
   EXPECT_GT(blue, 40);
+}
+
+}  // namespace
+
+namespace {
+
+// A printer page has no pixel memory: every layer draws through the context.
+TEST_F(Render, PrinterPageIsDrawnThroughTheContextAlone) {
+  QImage page(800, 600, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  p_->OutputKind = kOutputPrinter;
+  p_->StarIdentification = 1;
+  p_->ShowGrid = 1;
+  SetObserverUT(p_->Observer, kNight);
+  {
+    platform::DrawingContext dc(&page);
+    p_->Plot(dc, nullptr);
+  }
+  int marked = 0;
+  for (int y = 0; y < 600; y += 2)
+    for (int x = 0; x < 800; x += 2) marked += (page.pixel(x, y) & 0xFFFFFFu) != 0xFFFFFFu;
+  EXPECT_GT(marked, 100);  // grid, ecliptic and horizon line at least
+  EXPECT_EQ(p_->Replot, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Night vision keeps every pixel red, the star sphere's blue figures too.
+TEST_F(Render, NightVisionStarSphereIsRedOnly) {
+  const int16_t keptCount = ConstellationLineCount;
+  const TConstellationLinePoint keptLines[3] = {ConstellationLineTable[1], ConstellationLineTable[2],
+                                                ConstellationLineTable[3]};
+  // A figure line near the zenith of 50° north at the chart instant.
+  TObserverTime obs = p_->Observer;
+  SetObserverUT(obs, kNight);
+  double ra1, dec1, ra2, dec2;
+  HorizontalToEquatorial(obs, ra1, dec1, 0.0, 60 * kDeg);
+  HorizontalToEquatorial(obs, ra2, dec2, kPi, 60 * kDeg);
+  auto point = [](double ra, double dec) {
+    return TConstellationLinePoint{uint16_t(std::lround(ra * kConstellationLineScale)),
+                                   int16_t(std::lround(dec * kConstellationLineScale)), 1};
+  };
+  ConstellationLineTable[1] = {0, 0, 0};
+  ConstellationLineTable[2] = point(ra1, dec1);
+  ConstellationLineTable[3] = point(ra2, dec2);
+  ConstellationLineCount = 3;
+  ColorMode = 2;
+  MakeDrawingColors();
+  p_->OutputKind = kOutputStarSphere;
+  p_->ConstellationLines = 2;
+  Plot(kNight);
+  int lit = 0, coloured = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const uint32_t px = bitmap_->Pixel(x, y);
+      lit += (px & 0xFF0000u) != 0;
+      coloured += (px & 0x00FFFFu) != 0;
+    }
+  ColorMode = 0;
+  MakeDrawingColors();
+  ConstellationLineCount = keptCount;
+  for (int i = 0; i < 3; ++i) ConstellationLineTable[i + 1] = keptLines[i];
+  EXPECT_GT(lit, 300);  // the figure line crosses the chart
+  EXPECT_EQ(coloured, 0);
 }
 
 }  // namespace
