@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "app/messages.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "astro/solar_system.h"
@@ -93,7 +94,7 @@ bool AddPointOfInterestAt(tPlotter& plotter, int32_t button, int32_t x, int32_t 
       double raJ = ra, decJ = dec;
       DateToJ2000(plotter, raJ, decJ);
       const bool added = g_hooks.addPointOfInterest && g_hooks.addPointOfInterest(FieldOfViewMode, raJ, decJ);
-      if (!added && g_hooks.flashMessage) g_hooks.flashMessage("Maximum 100 \"points of interest\" exceeded.", 2000);
+      if (!added) ShowFlashMessage("Maximum 100 \"points of interest\" exceeded.", 2);
       if (g_hooks.clearPlacingMode) g_hooks.clearPlacingMode();
       return true;
     }

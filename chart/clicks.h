@@ -25,8 +25,6 @@ struct TChartClickHooks {
   std::function<bool(int32_t kind, double raJ2000, double decJ2000)> addPointOfInterest;
   // Leaves the placing mode.
   std::function<void()> clearPlacingMode;
-  // Shows a flash message for `ms` milliseconds.
-  std::function<void(const std::string& text, int ms)> flashMessage;
   // Shows the chart's pop-up menu at chart point (x, y) with this caption on
   // its first item and its Track item enabled or not.
   std::function<void(const std::string& caption, bool trackEnabled, int32_t x, int32_t y)> showObjectMenu;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/core/settings_sections.h"
+#include "app/messages.h"
 #include "platform/codec.h"
 #include "platform/numfmt.h"
 #include "platform/registry.h"
@@ -318,6 +319,7 @@ void WriteRegMagnifier() {
   WriteGrid(reg, TeleGrid, "number telescopes", "Tele", kTeleValueNames);
   WriteGrid(reg, EyeGrid, "number eyepieces", "Eyepiece", kEyeValueNames);
   reg.Flush();
+  ShowFlashMessage("Magnifier defaults saved.", 2);
 }
 
 // --- Settings file, slot 7 ---

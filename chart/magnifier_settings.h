@@ -94,7 +94,8 @@ void ReadRegMagnifier();
 // The grids and the default field, then the derived tables and the field
 // mode (returned and passed to MagnifierFieldModeChanged).
 int32_t ReadRegTeleAndEyepiece();
-// Writes the switches, the default field and the grids.
+// Writes the switches, the default field and the grids, and says so in the
+// flash message "Magnifier defaults saved.".
 void WriteRegMagnifier();
 
 // --- Settings file, slot 7 ---

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/globals.h"
+#include "app/messages.h"
 #include "astro/planets.h"
 #include "astro/precession.h"
 #include "astro/reference_files.h"
@@ -333,10 +334,13 @@ TEST(ChartClicks, FullPointOfInterestTableFlashes) {
   h.placingMode = [] { return true; };
   h.addPointOfInterest = [](int32_t, double, double) { return false; };
   h.clearPlacingMode = [&] { left = true; };
-  h.flashMessage = [&](const std::string& t, int) { flash = t; };
+  FlashSink sink;
+  sink.message = [&](const std::string& t, int) { flash = t; };
+  SetFlashSink(sink);
   SetChartClickHooks(h);
   EXPECT_TRUE(AddPointOfInterestAt(*f.p, 0, 400, 300));
   SetChartClickHooks({});
+  SetFlashSink({});
   EXPECT_EQ(flash, "Maximum 100 \"points of interest\" exceeded.");
   EXPECT_TRUE(left);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/settings_sections.h"
+#include "app/messages.h"
 #include "chart/magnifier_settings.h"
 #include "platform/registry.h"
 
@@ -219,7 +220,13 @@ TEST(MagnifierSettings, RegistryRoundTrip) {
   SetTele(1, {"T", "200mm", "5", "n", "n", ""});
   MagnifierSwitches = TMagnifierSwitches{1, 0, 1, 2, 0};
   DefaultFieldOfView = 9;
+  std::string flash;
+  FlashSink sink;
+  sink.message = [&](const std::string& t, int) { flash = t; };
+  SetFlashSink(sink);
   WriteRegMagnifier();
+  SetFlashSink({});
+  EXPECT_EQ(flash, "Magnifier defaults saved.");
   ClearGrids();
   MagnifierSwitches = TMagnifierSwitches{};
   EXPECT_EQ(ReadRegTeleAndEyepiece(), 100);
