@@ -69,9 +69,10 @@ void BM_CursorWatchSearch(benchmark::State& state) {
   scene.SetInstant(0, -20 * kDeg, 2460850.5);
   scene.main->Zoom = 4;  // every loaded star is searched (no naked-eye limit)
   scene.main->NakedEyeOnly = 0;
+  const std::vector<TCursorBody> bodies = CursorBodies(*scene.main);
   double dec = kFieldDec;
   for (auto _ : state) {
-    const TCursorFound f = CursorSearch(*scene.main, kFieldRA, dec);
+    const TCursorFound f = CursorSearch(*scene.main, bodies, kFieldRA, dec);
     benchmark::DoNotOptimize(f);
     dec += 1e-9;
   }

@@ -44,6 +44,7 @@ struct TSnapshot {
   TPlotterState state;
   int32_t labelCount = 0;
   std::vector<TObjectLabelEntry> labels;
+  std::vector<TCursorBody> bodies;
 };
 std::mutex g_snapshotMutex;
 std::unique_ptr<TSnapshot> g_snapshot;
@@ -95,7 +96,7 @@ void Publish(uint8_t kind, int32_t index) {
 }
 
 // One pass of the worker: a search when the pointer moved.
-void WatchPass(tPlotter& view) {
+void WatchPass(tPlotter& view, std::vector<TCursorBody>& bodies) {
   const int32_t x = PointerX.load();
   const int32_t y = PointerY.load();
   if (x == CursorLastX.load() && y == CursorLastY.load()) {
@@ -104,13 +105,13 @@ void WatchPass(tPlotter& view) {
   }
   CursorLastX.store(x);
   CursorLastY.store(y);
-  if (PointerOnChart.load() == 0 || !TakeChartSnapshot(view)) {
+  if (PointerOnChart.load() == 0 || !TakeChartSnapshot(view, bodies)) {
     ShowHint(std::string());
     return;
   }
   double ra0 = 0, dec0 = 0, alt, az;
   view.ScreenToRaDec(x, y, ra0, dec0, alt, az);
-  const TCursorFound found = CursorSearch(view, ra0, dec0);
+  const TCursorFound found = CursorSearch(view, bodies, ra0, dec0);
   g_searches.fetch_add(1);
   if (found.Kind == kCursorNone) {
     // Nothing within one degree: no object is offered to a right click.
@@ -118,7 +119,7 @@ void WatchPass(tPlotter& view) {
     ShowHint(std::string());
     return;
   }
-  const std::string text = CursorObjectText(found.Kind, found.Index);
+  const std::string text = CursorObjectText(found);
   Publish(found.Kind, found.Index);
   ShowHint(text);
 }
@@ -126,7 +127,8 @@ void WatchPass(tPlotter& view) {
 void WatchLoop() {
   platform::SetCurrentThreadLowestPriority();
   auto view = std::make_unique<tPlotter>();
-  while (CursorGate.CheckPoint(g_stop)) WatchPass(*view);
+  std::vector<TCursorBody> bodies;
+  while (CursorGate.CheckPoint(g_stop)) WatchPass(*view, bodies);
   g_running.store(false);
 }
 
@@ -161,6 +163,7 @@ void PublishChartSnapshot(const tPlotter& plotter) {
   s->state = plotter;
   s->labelCount = std::min(plotter.ObjectLabelCount, kMaxObjectLabels);
   s->labels.assign(plotter.ObjectLabelList + 1, plotter.ObjectLabelList + 1 + std::max(s->labelCount, 0));
+  s->bodies = CursorBodies(plotter);
   std::lock_guard<std::mutex> lock(g_snapshotMutex);
   g_snapshot = std::move(s);
 }
@@ -170,9 +173,10 @@ void ClearChartSnapshot() {
   g_snapshot.reset();
 }
 
-bool TakeChartSnapshot(tPlotter& into) {
+bool TakeChartSnapshot(tPlotter& into, std::vector<TCursorBody>& bodies) {
   std::lock_guard<std::mutex> lock(g_snapshotMutex);
   if (!g_snapshot) return false;
+  bodies = g_snapshot->bodies;
   static_cast<TPlotterState&>(into) = g_snapshot->state;
   into.ObjectLabelCount = g_snapshot->labelCount;
   std::copy(g_snapshot->labels.begin(), g_snapshot->labels.end(), into.ObjectLabelList + 1);
@@ -194,7 +198,29 @@ int MessierNumberOfCurrentObject() {
 // comets, then the planets, the Moon and the Sun. A candidate strictly
 // nearer than the best so far wins, so the nearest of all kinds is found
 // and of equal distances the one searched first.
-TCursorFound CursorSearch(const tPlotter& view, double ra0, double dec0) {
+std::vector<TCursorBody> CursorBodies(const tPlotter& plotter) {
+  std::vector<TCursorBody> list;
+  // Asteroids and comets: J2000 positions, precessed when switched.
+  auto minor = [&](const TSolSysBody* bodies, int32_t count, uint8_t kind) {
+    for (int32_t i = 0; i < std::min(count, kMaxMinorBodies); ++i) {
+      const TSolSysBody& b = bodies[i];
+      if (!(b.ShowCode == "YES") || !b.Valid) continue;
+      double ra = b.RA, dec = b.Dec;
+      if (plotter.Observer.PrecessionOn) Precess(plotter.Observer, ra, dec);
+      list.push_back({kind, i, ModTwoPi(ra), dec, b.Name.str(), b.Magnitude});
+    }
+  };
+  if (plotter.ShowAsteroids) minor(Asteroids, AsteroidCount, kCursorAsteroid);
+  if (plotter.ShowComets) minor(Comets, CometCount, kCursorComet);
+  // Planets but the Earth, the Moon and the Sun: apparent places of date.
+  for (int p = 0; p < kPlanetCount; ++p)
+    if (p != 2) list.push_back({kCursorSolarSystem, p, Planets[p].RA, Planets[p].Dec, Planets[p].Name.str(), Planets[p].Magnitude});
+  list.push_back({kCursorSolarSystem, 9, MoonBody.RA, MoonBody.Dec, "Moon", MoonBody.Magnitude});
+  list.push_back({kCursorSolarSystem, 10, plotter.SolarContext.SunRA, plotter.SolarContext.SunDec, "Sun", -100});
+  return list;
+}
+
+TCursorFound CursorSearch(const tPlotter& view, const std::vector<TCursorBody>& bodies, double ra0, double dec0) {
   TCursorFound best;
   best.Distance = kOneDegree;
   const TDistance distance(ra0, dec0);
@@ -229,32 +255,20 @@ TCursorFound CursorSearch(const tPlotter& view, double ra0, double dec0) {
     offer(s.RA, s.Dec, kCursorStar, i + 1);
   }
 
-  // 3, 4. Asteroids and comets chosen for display, precessed when switched
-  // (their positions are J2000).
-  auto minor = [&](const TSolSysBody* bodies, int32_t count, uint8_t kind) {
-    for (int32_t i = 0; i < std::min(count, kMaxMinorBodies); ++i) {
-      const TSolSysBody& b = bodies[i];
-      if (!(b.ShowCode == "YES") || !b.Valid) continue;
-      double ra = b.RA, dec = b.Dec;
-      if (view.Observer.PrecessionOn) Precess(view.Observer, ra, dec);
-      offer(ModTwoPi(ra), dec, kind, i);
-    }
-  };
-  if (view.ShowAsteroids) minor(Asteroids, AsteroidCount, kCursorAsteroid);
-  if (view.ShowComets) minor(Comets, CometCount, kCursorComet);
-
-  // 5. Planets (not the Earth), the Moon and the Sun: apparent places of
-  // date as the render placed them.
-  for (int p = 0; p < kPlanetCount; ++p)
-    if (p != 2) offer(Planets[p].RA, Planets[p].Dec, kCursorSolarSystem, p);
-  offer(MoonBody.RA, MoonBody.Dec, kCursorSolarSystem, 9);
-  offer(view.SolarContext.SunRA, view.SolarContext.SunDec, kCursorSolarSystem, 10);
+  // 3-5. Asteroids, comets, planets, the Moon and the Sun as the render
+  // placed them.
+  for (const TCursorBody& b : bodies) {
+    const double before = best.Distance;
+    offer(b.RA, b.Dec, b.Kind, b.Index);
+    if (best.Distance < before) best.Body = &b;
+  }
   return best;
 }
 
-std::string CursorObjectText(uint8_t kind, int32_t index) {
+std::string CursorObjectText(const TCursorFound& found) {
+  const int32_t index = found.Index;
   std::string text;
-  switch (kind) {
+  switch (found.Kind) {
     case kCursorDeepSky: {
       if (!ObjectCatalog) return text;
       LockObjects();
@@ -276,21 +290,19 @@ std::string CursorObjectText(uint8_t kind, int32_t index) {
     }
     case kCursorAsteroid:
     case kCursorComet: {
-      const bool asteroid = kind == kCursorAsteroid;
-      const int32_t count = std::min(asteroid ? AsteroidCount : CometCount, kMaxMinorBodies);
-      if (index < 0 || index >= count) return text;
-      const TSolSysBody& b = (asteroid ? Asteroids : Comets)[index];
-      text = (asteroid ? "The asteroid " : "The comet ") + b.Name.str() + ", Mag " +
+      if (!found.Body) return text;
+      const TCursorBody& b = *found.Body;
+      text = (found.Kind == kCursorAsteroid ? "The asteroid " : "The comet ") + b.Name + ", Mag " +
              (b.Magnitude == -100 ? std::string("Unknown") : MagnitudeText(b.Magnitude));
       break;
     }
     case kCursorSolarSystem:
-      if (index >= 0 && index < kPlanetCount)
-        text = "The planet " + Planets[index].Name.str() + ", magnitude " + MagnitudeText(Planets[index].Magnitude);
-      else if (index == 9)
+      if (index == 9)
         text = "The Moon";
       else if (index == 10)
         text = "The Sun";
+      else if (found.Body)
+        text = "The planet " + found.Body->Name + ", magnitude " + MagnitudeText(found.Body->Magnitude);
       break;
     default:
       break;

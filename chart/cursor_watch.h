@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "chart/pause_protocol.h"
 
@@ -60,27 +61,43 @@ void SetCursorHintSink(std::function<void(const std::string&)> sink);
 std::string CursorHintText();
 
 // --- The snapshot of the main chart ---
+// A solar-system body as the render placed it: kind 3, 4 or 5 and index,
+// position of date (radians), name and magnitude (-100 unknown).
+struct TCursorBody {
+  uint8_t Kind = kCursorSolarSystem;
+  int32_t Index = 0;
+  double RA = 0;
+  double Dec = 0;
+  std::string Name;
+  double Magnitude = -100;
+};
+// The bodies the cursor watch searches, in search order, from the body
+// tables and the plotter's solar context: the asteroids and comets chosen
+// for display (when the plotter shows them; precessed when its observer
+// precesses), the planets but the Earth, the Moon and the Sun.
+std::vector<TCursorBody> CursorBodies(const tPlotter& plotter);
 // Called at the end of each main-chart render (GUI thread).
 void PublishChartSnapshot(const tPlotter& plotter);
 // Drops the snapshot (the chart is about to change; also at exit).
 void ClearChartSnapshot();
 // Copies the latest snapshot into `into` (state block and drawn deep-sky
-// objects). False when none was published.
-bool TakeChartSnapshot(tPlotter& into);
+// objects) and `bodies`. False when none was published.
+bool TakeChartSnapshot(tPlotter& into, std::vector<TCursorBody>& bodies);
 
 // --- The search ---
 // Nearest object within one degree of (ra0, dec0) (radians, of date) for the
-// view `view` (a snapshot): its kind (0 when none) and index, and the
-// distance in radians.
+// view `view` (a snapshot) and its bodies: its kind (0 when none) and index,
+// and the distance in radians.
 struct TCursorFound {
   uint8_t Kind = kCursorNone;
   int32_t Index = 0;
   double Distance = 0;
+  const TCursorBody* Body = nullptr;  // the body found (kinds 3 to 5)
 };
-TCursorFound CursorSearch(const tPlotter& view, double ra0, double dec0);
-// The status-bar text of an object (empty for kind 0 or an index outside the
-// current tables), cut to 255 characters.
-std::string CursorObjectText(uint8_t kind, int32_t index);
+TCursorFound CursorSearch(const tPlotter& view, const std::vector<TCursorBody>& bodies, double ra0, double dec0);
+// The status-bar text of an object found (empty for kind 0 or an index
+// outside the current tables), cut to 255 characters.
+std::string CursorObjectText(const TCursorFound& found);
 // The first Messier number m (1..110) of the current object of
 // ObjectCatalog, 0 when none; the caller holds the object lock.
 int MessierNumberOfCurrentObject();

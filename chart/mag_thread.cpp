@@ -18,7 +18,6 @@
 TPauseGate MagnifierGate;
 double MagnifierCentreRA = 0;
 double MagnifierCentreDec = 0;
-TMagThreadHooks MagThreadHooks;
 
 namespace {
 constexpr double kOneMinute = 1.0 / 1440;
@@ -31,7 +30,7 @@ TRemembered g_state;
 TMagnifierCounts g_counts;
 std::unique_ptr<QTimer> g_timer;
 
-int32_t CurrentPoi() { return MagThreadHooks.currentPointOfInterest ? MagThreadHooks.currentPointOfInterest() : 0; }
+int32_t CurrentPoi() { return MagnifierHooks.currentPointOfInterest ? MagnifierHooks.currentPointOfInterest() : 0; }
 
 double Reduced(double ra) {
   ra = std::fmod(ra, TwoPi);
@@ -40,7 +39,7 @@ double Reduced(double ra) {
 
 // The point of interest's J2000 position precessed to the chart's date.
 bool PoiCentre(int32_t poi, double& ra, double& dec, int32_t& mode) {
-  if (!MagThreadHooks.pointOfInterest || !MagThreadHooks.pointOfInterest(poi, ra, dec, mode)) return false;
+  if (!MagnifierHooks.pointOfInterest || !MagnifierHooks.pointOfInterest(poi, ra, dec, mode)) return false;
   if (MainPlotter && MainPlotter->Observer.PrecessionOn) Precess(MainPlotter->Observer, ra, dec);
   ra = Reduced(ra);
   return true;
@@ -100,7 +99,7 @@ void RenderMagnifier(int32_t size) {
   m->Observer = MainPlotter->Observer;
   m->SolarContext = MainPlotter->SolarContext;
   // 7. The plot.
-  const bool located = !MagThreadHooks.observerLocationSet || MagThreadHooks.observerLocationSet();
+  const bool located = !MagnifierHooks.observerLocationSet || MagnifierHooks.observerLocationSet();
   if (located && MagnifierChartBitmap) {
     platform::DrawingContext dc(*MagnifierChartBitmap);
     m->Plot(dc, MagnifierChartBitmap);

@@ -13,7 +13,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "chart/pause_protocol.h"
 
@@ -26,15 +25,8 @@ void InvalidateMagnifierPosition();
 extern double MagnifierCentreRA;
 extern double MagnifierCentreDec;
 
-// What the magnifier needs of the main window; absent hooks: no point of
-// interest, the observer location set.
-struct TMagThreadHooks {
-  std::function<int32_t()> currentPointOfInterest;
-  // Position (J2000, radians) and field mode of a point of interest.
-  std::function<bool(int32_t index, double& ra, double& dec, int32_t& mode)> pointOfInterest;
-  std::function<bool()> observerLocationSet;
-};
-extern TMagThreadHooks MagThreadHooks;
+// What it needs of the main window comes through MagnifierHooks
+// (magnifier_inset.h).
 
 // One tick of the driver (tMag_Thread.Execute's loop body).
 void MagnifierStep();

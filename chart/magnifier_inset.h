@@ -45,10 +45,15 @@ extern platform::Bitmap* MagnifierFrameBitmap;
 extern platform::Bitmap* MagnifierChartBitmap;
 extern platform::Bitmap* MagnifierScreenBitmap;
 
-// What the inset needs of the main window; absent hooks do nothing.
+// What the magnifier needs of the main window; installed by it at start-up.
+// Absent hooks: no placing mode, no point of interest shown, no menu, the
+// observer location set.
 struct TMagnifierHooks {
   std::function<bool()> placingMode;                   // point-of-interest placing mode
   std::function<int32_t()> currentPointOfInterest;     // 0 = none
+  // Position (J2000, radians) and field-of-view mode of a point of interest.
+  std::function<bool(int32_t index, double& ra, double& dec, int32_t& mode)> pointOfInterest;
+  std::function<bool()> observerLocationSet;           // the first location was set
   std::function<void(int32_t x, int32_t y)> showMagMenu;  // MagMenu at a paint-box point
   std::function<void()> invalidateMagnifier;           // repaint the inset's rectangle
 };

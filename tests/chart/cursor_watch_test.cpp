@@ -173,6 +173,7 @@ TEST(CursorWatchSearch, NearestWithinOneDegree) {
   ChartFixture f;
   Planets[5].RA = kSiriusRA + 0.3 * kDeg;
   Planets[5].Dec = kSiriusDec;
+  Planets[5].Magnitude = 0.46;
   struct Case {
     double dRA, dDec;
     uint8_t kind;
@@ -185,12 +186,15 @@ TEST(CursorWatchSearch, NearestWithinOneDegree) {
   };
   for (const Case& c : cases) {
     const double dec0 = kSiriusDec + c.dDec * kDeg;
-    const TCursorFound found = CursorSearch(*f.p, kSiriusRA + c.dRA * kDeg, dec0);
+    const TCursorFound found = CursorSearch(*f.p, CursorBodies(*f.p), kSiriusRA + c.dRA * kDeg, dec0);
     EXPECT_EQ(found.Kind, c.kind) << c.dRA << " " << c.dDec;
     if (c.kind) {
       EXPECT_EQ(found.Index, c.index);
     }
   }
+  const std::vector<TCursorBody> bodies = CursorBodies(*f.p);
+  EXPECT_EQ(CursorObjectText(CursorSearch(*f.p, bodies, kSiriusRA + 0.29 * kDeg, kSiriusDec)),
+            "The planet Saturn, magnitude 0.5");
 }
 
 // Right-click captions of a star, a planet, the Moon and a deep-sky object

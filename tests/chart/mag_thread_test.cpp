@@ -42,8 +42,8 @@ struct DriverFixture {
     if (!MagnifierFrameBitmap) InitMagnifierBuffers();
     InsetSizeNormal = 120;
     UpdateMagnifierFrame(150, 4);
-    MagThreadHooks.currentPointOfInterest = [this] { return poi; };
-    MagThreadHooks.pointOfInterest = [this](int32_t, double& ra, double& dec, int32_t& mode) {
+    MagnifierHooks.currentPointOfInterest = [this] { return poi; };
+    MagnifierHooks.pointOfInterest = [this](int32_t, double& ra, double& dec, int32_t& mode) {
       ra = poiRA;
       dec = poiDec;
       mode = 3;
@@ -56,7 +56,7 @@ struct DriverFixture {
     PointerY = 300;
   }
   ~DriverFixture() {
-    MagThreadHooks = TMagThreadHooks{};
+    MagnifierHooks = TMagnifierHooks{};
     MainPlotter = nullptr;
     MagnifierPlotter = nullptr;
     PointerOnChart = 0;
