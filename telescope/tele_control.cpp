@@ -550,6 +550,8 @@ double TTeleControl::LocalSidereal() {
   return Obs().LocalSidereal;
 }
 
+double TTeleControl::SiteLatitude() { return Obs().Latitude; }
+
 int TTeleControl::PierSide() {
   if (pier == TPierChoice::FromDriver) {
     if (!connected_) return 0;
@@ -573,6 +575,7 @@ void TTeleControl::GetPointingCorrection(double ra, double dec, double& dHa, dou
     Log("Warning, Pier-Side unknown");
     return;
   }
+  assist_->latitude = SiteLatitude();
   assist_->ApplyModel(side, ha, dec, dHa, dDec);
 }
 

@@ -146,6 +146,8 @@ class TTeleControl : public QObject {
   int PierSide();
   // The local sidereal time used by the pointing model, radians.
   double LocalSidereal();
+  // The observer's latitude, radians.
+  double SiteLatitude();
 
   // --- Timers ------------------------------------------------------------------
   void Timer1Timer();
