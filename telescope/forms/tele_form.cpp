@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "telescope/forms/assist_form.h"
 
@@ -52,9 +53,10 @@ void TPecPlot::paintEvent(QPaintEvent*) {
 
 QPushButton* TTeleForm1::Button(const QString& text, void (TTeleControl::*slot)()) {
   auto* b = new QPushButton(text);
-  connect(b, &QPushButton::clicked, this, [this, slot] {
+  std::function<void()> action = [this, slot] { (tele_->*slot)(); };
+  connect(b, &QPushButton::clicked, this, [this, action] {
     ReadInputs();
-    (tele_->*slot)();
+    action();
     Refresh();
   });
   return b;
