@@ -16,6 +16,8 @@
 #include "telescope/forms/assist_form.h"
 #include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
+#include "telescope/forms/telescope_windows.h"
+#include "telescope/telescope_view.h"
 #include "tests/telescope/sim_fixture.h"
 
 using namespace telescope_test;
@@ -95,4 +97,28 @@ TEST(TelescopeForms, WindowsFollowTheConnection) {
   FindButton(&wf, "+")->click();
   EXPECT_FALSE(FindButton(&wf, "+")->isEnabled()) << "waits for the wheel";
   Snapshot(&wf, "wheel_form");
+}
+
+// The main window's one call creates every device window and makes the
+// chart's view answer from them.
+TEST(TelescopeForms, CreatedWindowsServeTheChart) {
+  QWidget owner;
+  RecordingHost host;
+  const TTelescopeWindows w = CreateTelescopeWindows(&owner, &host);
+  ASSERT_TRUE(w.TeleForm1 && w.AssistForm1 && w.FocuserForm1 && w.FilterWheelForm1);
+  EXPECT_FALSE(w.TeleForm1->isVisible());
+  EXPECT_FALSE(TelescopeMarker().connected);
+  TeleControl()->name = "Noctra.Simulator.Telescope";
+  TeleControl()->ConnectClick();
+  TeleControl()->Timer1Timer();
+  EXPECT_TRUE(TelescopeMarker().connected);
+  FocuserControl()->name = "Noctra.Simulator.Focuser";
+  FocuserControl()->ConnectClick();
+  EXPECT_TRUE(FocuserConnected());
+  EXPECT_FALSE(FilterWheelConnected());
+  TeleControl()->Disconnect();
+  SetTeleControl(nullptr);
+  SetFocuserControl(nullptr);
+  SetFilterWheelControl(nullptr);
+  platform::SetChooserUi({});
 }

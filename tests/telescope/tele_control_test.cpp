@@ -374,8 +374,13 @@ TEST_F(TeleTest, OnStepAlignmentCountsStarsAndSwitchesMenus) {
 TEST_F(TeleTest, PointingCorrectionUsesTheMountsSiderealTime) {
   Connect(Kind("ON_STEP", TSimProtocol::OnStep));
   EXPECT_NEAR(tele.LocalSidereal(), 12 * 15 * kRad, 1e-12);  // the simulator answers "12:00:00#"
+  // A second reading within a second is carried forward, not asked again.
+  mount->SetSiderealReply("13:00:00#");
+  AdvanceClock(500);
+  EXPECT_NEAR(tele.LocalSidereal(), 12 * 15 * kRad + 0.5 * 1.00273790935 * 15 / 3600.0 * kRad, 1e-9);
   for (const char* bad : {"24:00:00#", "12:60:00#", "noon#"}) {
     LogLines().Clear();
+    AdvanceClock(1000);
     mount->SetSiderealReply(bad);
     TObserverTime o;
     host.CopyObserver(o);
