@@ -184,6 +184,15 @@ TAssistForm1::TAssistForm1(TTeleControl* tele, QWidget* parent)
     FromWidgets();
     ToWidgets();
   });
+  // Typing in the grid closes gaps: rows after an empty row move up.
+  connect(grid_, &QTableWidget::cellChanged, this, [this] {
+    QTimer::singleShot(0, this, [this] {
+      FromWidgets();
+      const int before = model_.RowCount();
+      model_.CloseGaps();
+      if (model_.RowCount() != before) ToWidgets();
+    });
+  });
   fitTimer_.setInterval(100);
   connect(&fitTimer_, &QTimer::timeout, this, [this] { FitTick(); });
   model_.LoadSettings();
@@ -209,9 +218,12 @@ void TAssistForm1::ToWidgets() {
     mmY_->setText(QString::fromStdString(model_.mmY));
     x2_->setChecked(model_.x2);
   }
-  for (int r = 0; r < kAssistRows; ++r)
-    for (int c = 0; c < 5; ++c)
-      grid_->setItem(r, c, new QTableWidgetItem(QString::fromStdString(model_.grid[size_t(r)][size_t(c)])));
+  {
+    const QSignalBlocker block(grid_);
+    for (int r = 0; r < kAssistRows; ++r)
+      for (int c = 0; c < 5; ++c)
+        grid_->setItem(r, c, new QTableWidgetItem(QString::fromStdString(model_.grid[size_t(r)][size_t(c)])));
+  }
   memo_->setPlainText(QString::fromStdString(model_.memo));
   beforeLabel_->setText(model_.x2 ? "Areas are 4°, 2°, 30'" : "Areas are 2°, 1°, 15'");
   afterLabel_->setText(model_.x2 ? "Areas are 2°, 30', 10'" : "Areas are 1°, 15', 5'");

@@ -17,6 +17,8 @@
 #include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
 #include "telescope/forms/telescope_windows.h"
+#include "telescope/forms/sequencer_panel.h"
+#include <QLabel>
 #include "telescope/telescope_view.h"
 #include "tests/telescope/sim_fixture.h"
 
@@ -121,4 +123,24 @@ TEST(TelescopeForms, CreatedWindowsServeTheChart) {
   SetFocuserControl(nullptr);
   SetFilterWheelControl(nullptr);
   platform::SetChooserUi({});
+}
+
+TEST(TelescopeForms, SequencerPanelShowsTheState) {
+  struct NoPoints : IPointSource {
+    int PointCount() override { return 2; }
+    TSequencePoint Point(int) override { return {}; }
+  } points;
+  RecordingHost host;
+  TRecordingImaging imaging;
+  TSequencer seq(&points, nullptr, &imaging, &host);
+  TSequencerPanel panel(&seq);
+  FindButton(&panel, "Start")->click();
+  EXPECT_FALSE(panel.CanClose());
+  FindButton(&panel, "Pause")->click();
+  EXPECT_TRUE(panel.CanClose());
+  bool paused = false;
+  for (auto* l : panel.findChildren<QLabel*>()) paused |= l->text() == "Paused";
+  EXPECT_TRUE(paused);
+  FindButton(&panel, "Stop")->click();
+  EXPECT_FALSE(seq.Running());
 }
