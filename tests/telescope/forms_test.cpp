@@ -50,7 +50,7 @@ TEST(TelescopeForms, WindowsFollowTheConnection) {
   cfg.driverInfo = "ON_STEP";
   cfg.protocol = platform::TSimProtocol::OnStep;
   auto mount = std::make_shared<platform::TSimTelescope>(cfg);
-  for (int i = 0; i < 480; ++i) mount->PecTable()[size_t(i)] = int(8 * std::sin(i * 0.05));
+  for (int i = 0; i < 480; ++i) mount->PecTable()[size_t(i)] = i % 60 < 30 ? (i % 2) : -(i % 2);  // a triangle wave
   RegisterAs("Test.FormMount", "Telescope", mount);
   form.findChild<QLineEdit*>()->setText("Test.FormMount");
   EXPECT_FALSE(FindButton(&form, "Park")->isEnabled());
