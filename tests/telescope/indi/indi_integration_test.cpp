@@ -116,8 +116,11 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   RecordingHost host;
   TTeleControl tele(&host);
   tele.name = platform::IndiDriverId("127.0.0.1", srv.port, "Telescope Simulator");
+  tele.setTime = tele.setLatLong = true;
   tele.ConnectClick();
   ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
+  EXPECT_FALSE(Logged("[Ascom.Telescope] Warning, failed to set Date/Time"));
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Set Latitude/Longitude"));
   EXPECT_FALSE(tele.Lx200()) << "INDI has no command strings";
   EXPECT_EQ(tele.EquatorialSystem(), 1);
   tele.useRefracted = false;
