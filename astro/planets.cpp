@@ -1,14 +1,17 @@
 #include "astro/planets.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "astro/galilean.h"
 #include "astro/sun_moon.h"
 #include "astro/observer.h"
+#include "astro/precession.h"
 #include "astro/transforms.h"
 #include "astro/trig.h"
+#include "astro/vsop87.h"
 
 namespace {
 
@@ -141,84 +144,252 @@ double PlanetMagnitude(int number, double v10, double r, double delta, double ph
 
 namespace {
 
-// Heliocentric position of a planet in its orbit D days after its epoch:
-// longitude in the orbit l (from the equinox, along the orbit), radius r.
-struct OrbitPoint {
+// Heliocentric ecliptic spherical coordinates: longitude l, latitude b
+// (radians) and radius vector r (AU).
+struct HelioPoint {
   double l;
+  double b;
   double r;
 };
 
-OrbitPoint PlanetInOrbit(const TSolSysBody& body, double D) {
+// One periodic term of Pluto's series (Meeus, "Astronomical Algorithms",
+// 2nd ed., table 37.A): multiples of the arguments J, S, P and the sine and
+// cosine coefficients of longitude and latitude (1e-6 degree) and of the
+// radius vector (1e-7 AU).
+struct TPlutoTerm {
+  int8_t j, s, p;
+  int32_t lonA, lonB, latA, latB, radA, radB;
+};
+
+constexpr TPlutoTerm kPlutoTerms[] = {
+    {0, 0, 1, -19799805, 19850055, -5452852, -14974862, 66865439, 68951812},
+    {0, 0, 2, 897144, -4954829, 3527812, 1672790, -11827535, -332538},
+    {0, 0, 3, 611149, 1211027, -1050748, 327647, 1593179, -1438890},
+    {0, 0, 4, -341243, -189585, 178690, -292153, -18444, 483220},
+    {0, 0, 5, 129287, -34992, 18650, 100340, -65977, -85431},
+    {0, 0, 6, -38164, 30893, -30697, -25823, 31174, -6032},
+    {0, 1, -1, 20442, -9987, 4878, 11248, -5794, 22161},
+    {0, 1, 0, -4063, -5071, 226, -64, 4601, 4032},
+    {0, 1, 1, -6016, -3336, 2030, -836, -1729, 234},
+    {0, 1, 2, -3956, 3039, 69, -604, -415, 702},
+    {0, 1, 3, -667, 3572, -247, -567, 239, 723},
+    {0, 2, -2, 1276, 501, -57, 1, 67, -67},
+    {0, 2, -1, 1152, -917, -122, 175, 1034, -451},
+    {0, 2, 0, 630, -1277, -49, -164, -129, 504},
+    {1, -1, 0, 2571, -459, -197, 199, 480, -231},
+    {1, -1, 1, 899, -1449, -25, 217, 2, -441},
+    {1, 0, -3, -1016, 1043, 589, -248, -3359, 265},
+    {1, 0, -2, -2343, -1012, -269, 711, 7856, -7832},
+    {1, 0, -1, 7042, 788, 185, 193, 36, 45763},
+    {1, 0, 0, 1199, -338, 315, 807, 8663, 8547},
+    {1, 0, 1, 418, -67, -130, -43, -809, -769},
+    {1, 0, 2, 120, -274, 5, 3, 263, -144},
+    {1, 0, 3, -60, -159, 2, 17, -126, 32},
+    {1, 0, 4, -82, -29, 2, 5, -35, -16},
+    {1, 1, -3, -36, -29, 2, 3, -19, -4},
+    {1, 1, -2, -40, 7, 3, 1, -15, 8},
+    {1, 1, -1, -14, 22, 2, -1, -4, 12},
+    {1, 1, 0, 4, 13, 1, -1, 5, 6},
+    {1, 1, 1, 5, 2, 0, -1, 3, 1},
+    {1, 1, 3, -1, 0, 0, 0, 6, -2},
+    {2, 0, -6, 2, 0, 0, -2, 2, 2},
+    {2, 0, -5, -4, 5, 2, 2, -2, -2},
+    {2, 0, -4, 4, -7, -7, 0, 14, 13},
+    {2, 0, -3, 14, 24, 10, -8, -63, 13},
+    {2, 0, -2, -49, -34, -3, 20, 136, -236},
+    {2, 0, -1, 163, -48, 6, 5, 273, 1065},
+    {2, 0, 0, 9, -24, 14, 17, 251, 149},
+    {2, 0, 1, -4, 1, -2, 0, -25, -9},
+    {2, 0, 2, -3, 1, 0, 0, 9, -2},
+    {2, 0, 3, 1, 3, 0, 0, -8, 7},
+    {3, 0, -2, -3, -1, 0, 1, 2, -10},
+    {3, 0, -1, 5, -3, 0, 0, 19, 35},
+    {3, 0, 0, 0, 0, 1, 0, 10, 3},
+};
+
+// Index of a planet number (1..8) in the VSOP87D tables.
+constexpr int VsopIndex(int number) { return number - 1; }
+
+// EclipticJ2000ToDate: ecliptic longitude and latitude (radians, in place)
+// referred to the ecliptic and equinox of J2000.0 carried to the mean
+// ecliptic and equinox of terrestrial time jdTT, by the rigorous rotation of
+// Meeus ("Astronomical Algorithms", eq. 21.5) with Lieske's angles η, Π, p.
+void EclipticJ2000ToDate(double jdTT, double& lambda, double& beta) {
+  const double t = (jdTT - 2451545.0) / 36525.0;
+  const double arcsec = kDegToRad / 3600.0;
+  const double eta = (47.0029 - 0.03302 * t + 0.000060 * t * t) * t * arcsec;
+  const double Pi = 174.876384 * kDegToRad - (869.8089 * t - 0.03536 * t * t) * arcsec;
+  const double p = (5029.0966 + 1.11113 * t - 0.000006 * t * t) * t * arcsec;
+  const double a = std::cos(eta) * std::cos(beta) * std::sin(Pi - lambda) - std::sin(eta) * std::sin(beta);
+  const double b = std::cos(beta) * std::cos(Pi - lambda);
+  const double c = std::cos(eta) * std::sin(beta) + std::sin(eta) * std::cos(beta) * std::sin(Pi - lambda);
+  lambda = ModTwoPi(p + Pi - std::atan2(a, b));
+  beta = std::asin(c);
+}
+
+// Heliocentric position of a planet on its mean-element ellipse D days
+// after its epoch: the ecliptic coordinates of J2000.0 of the elements.
+HelioPoint PlanetFromElements(const TSolSysBody& body, double D) {
   // Mean motion angle, mean anomaly, true anomaly.
   const double N = ModTwoPi(TwoPi / 365.2422 * D / body.Period);
   const double M = N + body.MeanLongitude - body.Perihelion;
   const double e = body.Eccentricity;
   const double nu = KeplerTrueAnomaly(e, M);
-  return {nu + body.Perihelion, body.SemiMajorAxis * (1.0 - e * e) / (1.0 + e * std::cos(nu))};
+  const double u = nu + body.Perihelion - body.Node;  // argument of latitude
+  const double r = body.SemiMajorAxis * (1.0 - e * e) / (1.0 + e * std::cos(nu));
+  const double l = ArcTan2R(std::cos(u), std::sin(u) * std::cos(body.Inclination)) + body.Node;
+  return {ModTwoPi(l), ArcSinR(std::sin(u) * std::sin(body.Inclination)), r};
 }
 
 }  // namespace
 
-void CalcPlanet(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& body) {
-  const int number = PlanetNumberFromName(body.Name.view());
-  // The Earth's record has no geocentric position; an orbit without a
-  // period cannot be placed.
-  if (number == kEarthNumber || !(body.Period > 0.0) || !(body.Eccentricity < 1.0)) return;
-  if (BodyCacheHit(body, rec, rec.JD_UT)) return;
+bool PlutoHeliocentricJ2000(double jdTT, double& l, double& b, double& r) {
+  if (!std::isfinite(jdTT)) return false;
+  const double T = (jdTT - 2451545.0) / 36525.0;
+  // Mean longitudes of Jupiter, Saturn and Pluto, degrees.
+  const double J = (34.35 + 3034.9057 * T) * kDegToRad;
+  const double S = (50.08 + 1222.1138 * T) * kDegToRad;
+  const double P = (238.96 + 144.9600 * T) * kDegToRad;
+  double sumL = 0, sumB = 0, sumR = 0;
+  for (const TPlutoTerm& t : kPlutoTerms) {
+    const double alpha = t.j * J + t.s * S + t.p * P;
+    const double sa = std::sin(alpha), ca = std::cos(alpha);
+    sumL += t.lonA * sa + t.lonB * ca;
+    sumB += t.latA * sa + t.latB * ca;
+    sumR += t.radA * sa + t.radB * ca;
+  }
+  l = ModTwoPi((238.958116 + 144.96 * T + sumL * 1e-6) * kDegToRad);
+  b = (-3.908239 + sumB * 1e-6) * kDegToRad;
+  r = 40.7241346 + sumR * 1e-7;
+  return true;
+}
 
-  const double R = ctx.EarthR, L = ctx.EarthL;
-  const double node = body.Node, incl = body.Inclination;
-  // First pass without light time: the distance for the light time.
-  OrbitPoint p = PlanetInOrbit(body, rec.JD_UT - body.Epoch);
-  const double z0 = p.r * std::sin(p.l - node) * std::sin(incl);
-  const double rho = std::sqrt(R * R + p.r * p.r - 2.0 * R * p.r * std::cos(L - p.l) + z0 * z0);
-  const double tau = kLightDaysPerAU * rho;
-  // Second pass at the time the light left the planet.
-  p = PlanetInOrbit(body, rec.JD_UT - tau - body.Epoch);
-  // Heliocentric ecliptic latitude ψ, longitude l' and projected radius r'.
-  const double psi = ArcSinR(std::sin(p.l - node) * std::sin(incl));
-  const double lp = ArcTan2R(std::cos(p.l - node), std::sin(p.l - node) * std::cos(incl)) + node;
-  const double rp = p.r * std::cos(psi);
-  // Geocentric ecliptic vector (Earth at longitude L, radius R, latitude 0):
-  // λ and β from it have no singular cases at conjunction or opposition.
-  const double x = rp * std::cos(lp) - R * std::cos(L);
-  const double y = rp * std::sin(lp) - R * std::sin(L);
-  const double z = p.r * std::sin(psi);
+namespace {
+
+// Heliocentric ecliptic place of date of a body at terrestrial time jdTT:
+// VSOP87D for Mercury to Neptune, Pluto's series carried from J2000.0 to the
+// date, and for any other record its mean elements carried likewise.
+HelioPoint HelioOfDate(int number, const TSolSysBody& body, double jdTT, double jdUT) {
+  HelioPoint p{};
+  if (number >= 1 && number <= 8) {
+    VsopHeliocentric(VsopIndex(number), jdTT, p.l, p.b, p.r);
+    return p;
+  }
+  if (number == 9)
+    PlutoHeliocentricJ2000(jdTT, p.l, p.b, p.r);
+  else
+    p = PlanetFromElements(body, jdUT - body.Epoch);
+  EclipticJ2000ToDate(jdTT, p.l, p.b);
+  return p;
+}
+
+// The Earth's heliocentric place of date at jdTT, kept for the last instant
+// of the calling thread: the eight planets of one chart share it.
+HelioPoint EarthOfDate(double jdTT) {
+  thread_local double lastJD = std::nan("");
+  thread_local HelioPoint earth{};
+  if (jdTT != lastJD) {
+    VsopHeliocentric(VsopIndex(kEarthNumber), jdTT, earth.l, earth.b, earth.r);
+    lastJD = jdTT;
+  }
+  return earth;
+}
+
+// Geocentric ecliptic rectangular coordinates (AU) of a heliocentric place
+// seen from the Earth's heliocentric place.
+void Geocentric(const HelioPoint& p, const HelioPoint& earth, double& x, double& y, double& z) {
+  x = p.r * std::cos(p.b) * std::cos(p.l) - earth.r * std::cos(earth.b) * std::cos(earth.l);
+  y = p.r * std::cos(p.b) * std::sin(p.l) - earth.r * std::cos(earth.b) * std::sin(earth.l);
+  z = p.r * std::sin(p.b) - earth.r * std::sin(earth.b);
+}
+
+// The Earth's record has no geocentric position; a record that is no planet
+// needs a closed orbit of its own.
+bool CanBePlaced(int number, const TSolSysBody& body) {
+  if (number == kEarthNumber) return false;
+  return number != 0 || (body.Period > 0.0 && body.Eccentricity >= 0.0 && body.Eccentricity < 1.0);
+}
+
+}  // namespace
+
+void EarthHeliocentricOfDate(double jdTT, double& l, double& b, double& r) {
+  const HelioPoint e = EarthOfDate(jdTT);
+  l = e.l;
+  b = e.b;
+  r = e.r;
+}
+
+bool PlanetApparentGeocentric(const TObserverTime& rec, TSolSysBody& body, double& ra, double& dec) {
+  const int number = PlanetNumberFromName(body.Name.view());
+  if (!CanBePlaced(number, body)) return false;
+  const HelioPoint earth = EarthOfDate(rec.JD_TT);
+  // Two passes: the planet now, then at the time its light left it.
+  HelioPoint p{};
+  double x = 0, y = 0, z = 0, delta = 0, tau = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    p = HelioOfDate(number, body, rec.JD_TT - tau, rec.JD_UT - tau);
+    Geocentric(p, earth, x, y, z);
+    delta = std::sqrt(x * x + y * y + z * z);
+    tau = LightTimeDays(delta);
+  }
+  // Geocentric ecliptic place of date, corrected for light time.
   const double lambda = ModTwoPi(ArcTan2R(x, y));
   const double beta = std::atan2(z, std::hypot(x, y));
-  const double delta = std::sqrt(x * x + y * y + z * z);
   body.EclLongitude = lambda;
   body.EclLatitude = beta;
-  body.HelioLongitude = ModTwoPi(p.l);
-  body.HelioLatitude = psi;
+  body.HelioLongitude = p.l;
+  body.HelioLatitude = p.b;
   body.RadiusVector = p.r;
   body.Distance = delta;
-  // Equatorial coordinates, then the observer's parallax.
+  // Apparent place: annual aberration (the Sun opposite the Earth), the
+  // record's nutation in longitude, then its true obliquity.
+  double lambdaApp = lambda, betaApp = beta;
+  AnnualAberration(rec.JD_TT, ModTwoPi(earth.l + kPi), lambdaApp, betaApp);
+  EclipticToEquatorial(rec, ra, dec, ModTwoPi(lambdaApp + rec.NutLongitude), betaApp);
+  return true;
+}
+
+void CalcPlanet(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& body) {
+  const int number = PlanetNumberFromName(body.Name.view());
+  if (!CanBePlaced(number, body)) return;
+  if (BodyCacheHit(body, rec, rec.JD_UT)) return;
+  // The Earth at this instant, written back into the context so that the
+  // ring and moon routines that follow see the same Earth.
+  const HelioPoint earth = EarthOfDate(rec.JD_TT);
+  ctx.EarthL = earth.l;
+  ctx.EarthR = earth.r;
   double ra = 0, dec = 0;
-  EclipticToEquatorial(rec, ra, dec, lambda, beta);
+  PlanetApparentGeocentric(rec, body, ra, dec);
+  const HelioPoint p{body.HelioLongitude, body.HelioLatitude, body.RadiusVector};
+  const double lambda = body.EclLongitude, beta = body.EclLatitude, delta = body.Distance;
+  // The observer's parallax, then the optional external position.
   double raTopo = 0, decTopo = 0;
   TopocentricParallax(rec, raTopo, decTopo, delta * kPlanetKmPerAU, ra, dec);
   if (ctx.NovasOff == 0 && number != 0) ProviderPosition(number, rec, raTopo, decTopo);
-  body.RA = raTopo;
+  body.RA = ModTwoPi(raTopo);
   body.Dec = decTopo;
   // Phase (difference of longitudes), magnitude, diameter, bright limb.
   body.PhaseAngle = ModTwoPi(lambda - p.l);
-  const double cosPhase = (p.r * p.r + delta * delta - R * R) / (2.0 * p.r * delta);
+  const double cosPhase = (p.r * p.r + delta * delta - earth.r * earth.r) / (2.0 * p.r * delta);
   const double phase = ArcCosR(cosPhase);
   double saturnB = 0, saturnDU = 0;
-  if (number == 6) SaturnRingTilt(rec.JD_TT, lambda, beta, lp, psi, p.r, saturnB, saturnDU);
+  if (number == 6) SaturnRingTilt(rec.JD_TT, lambda, beta, p.l, p.b, p.r, saturnB, saturnDU);
   body.Magnitude = PlanetMagnitude(number, body.BrightnessFactor, p.r, delta, phase, saturnB, saturnDU);
   body.Diameter = body.DiameterAt1AU / delta;
-  body.LimbAngle = BrightLimbAngle(ctx, raTopo, decTopo);
+  body.LimbAngle = BrightLimbAngle(ctx, body.RA, body.Dec);
 }
 
 namespace {
 
 // Heliocentric distance r and true anomaly ν of a minor body t days after
-// its epoch; false when the orbit cannot be solved.
+// its epoch; false when the orbit cannot be solved. Kepler's equation
+// serves every ellipse below e = 0.97, and also the more eccentric ones
+// whose perihelion distance is not given: their a, M and daily motion
+// describe the orbit exactly and the solver converges up to e = 0.9999.
+// Landgraf's series needs q and counts t from the perihelion passage.
 bool MinorBodyInOrbit(const TSolSysBody& body, double t, double& r, double& nu) {
   const double e = body.Eccentricity, q = body.PerihelionDistance;
-  if (e < 0.97) {
+  if (e < 0.97 || (e < 1.0 && !(q > 0.0))) {
     // Elliptic orbit (asteroids and periodic comets): Kepler's equation.
     // The mean motion is the Gaussian daily motion: sqrt(a³) is a period in
     // Gaussian (sidereal) years of 365.2568983 days, not tropical years.
@@ -247,7 +418,6 @@ bool CalcOrbitBody(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& bo
   const double e = body.Eccentricity;
   if (e < 1.0) {
     if (body.SemiMajorAxis < 0 && body.PerihelionDistance > 0) body.SemiMajorAxis = body.PerihelionDistance / (1.0 - e);
-    if (body.PerihelionDistance <= 0 && body.SemiMajorAxis > 0) body.PerihelionDistance = body.SemiMajorAxis * (1.0 - e);
     if (body.Period < 0 && body.SemiMajorAxis > 0) body.Period = std::sqrt(std::pow(body.SemiMajorAxis, 3.0));
     if (body.DailyMotion < 0 && body.SemiMajorAxis > 0)
       body.DailyMotion = 0.9856076686 / (body.SemiMajorAxis * std::sqrt(body.SemiMajorAxis));

@@ -1,10 +1,11 @@
-// Planets by Keplerian mean elements, asteroids and comets by osculating
-// elements, Kepler's equation, and the start-up of the planet and Moon
-// records.
+// Planets by a planetary theory (positions of date), asteroids and comets by
+// osculating elements, Kepler's equation, and the start-up of the planet and
+// Moon records.
 //
-// Every position routine takes the solar-system work record first: it must
-// hold the Earth-orbit terms (CalcEarthOrbit) for planets and the Sun's
-// rectangular coordinates (CalcSun) for asteroids and comets.
+// Every position routine takes the solar-system work record first: the
+// planets need nothing in it beforehand (they compute the Earth themselves)
+// but the Sun's place (CalcSun) for the bright-limb angle; asteroids and
+// comets need the Sun's rectangular coordinates (CalcSun).
 #pragma once
 
 #include <string_view>
@@ -31,6 +32,10 @@ struct TPlanetElements {
 };
 
 // The constant table, index 0 Mercury .. 8 Pluto (degrees, arcseconds).
+// The planet records carry these elements (the Galilean-moon routine reads
+// Jupiter's node and inclination, CalcEarthOrbit the Earth's mean motion),
+// but CalcPlanet places the named planets by the planetary theory: fixed
+// J2000 elements drift by up to half a degree from the sky over the century.
 extern const TPlanetElements PlanetElementTable[kPlanetCount];
 // The converted table (radians), filled by ConvertElementTable.
 extern TPlanetElements PlanetElements[kPlanetCount];
@@ -64,21 +69,62 @@ int PlanetNumberFromName(std::string_view name);
 double PlanetMagnitude(int number, double v10, double r, double delta, double phase, double saturnB = 0,
                        double saturnDU = 0);
 
-// CalcPlanet: geocentric position of a planet from its mean elements, with
-// one light-time pass, the observer's topocentric parallax, magnitude,
-// apparent diameter, phase and bright-limb angle (Duffett-Smith, "Practical
-// Astronomy with your Calculator", planets by mean elements). Positions are
-// referred to the ecliptic and equinox of the elements (J2000.0); the
-// ecliptic-to-equatorial step uses the record's obliquity. Cached for one
+// CalcPlanet: the place of a planet at the record's instant, of date and
+// apparent, in the same frame as CalcSun and CalcMoon give the Sun and the
+// Moon:
+//   HelioLongitude, HelioLatitude, RadiusVector  heliocentric ecliptic place
+//                      of date (radians, AU) at the time the light left it
+//   EclLongitude, EclLatitude  geocentric ecliptic place of date corrected
+//                      for light time (no aberration, no nutation)
+//   RA, Dec            topocentric APPARENT right ascension [0, 2π) and
+//                      declination OF DATE: light time, annual aberration,
+//                      the record's nutation and true obliquity, the
+//                      observer's parallax (then the astrometry provider
+//                      when NovasOff is 0)
+//   Distance           from the Earth's centre, AU
+//   PhaseAngle (λ - l), Magnitude, Diameter, LimbAngle.
+// Callers must NOT precess RA and Dec again: they are already of date.
+// Method: truncated VSOP87D for Mercury to Neptune (about 10″; see
+// astro/vsop87.h), the Earth from the same series; Pluto by the periodic
+// terms of Meeus ("Astronomical Algorithms", ch. 37; 1885-2099) carried from
+// J2000.0 to the date; a record of another name by its mean elements, also
+// carried to the date. Two light-time passes; aberration by Meeus eq. 23.2.
+// The Earth's heliocentric place is computed here (never read from the
+// context) and written to the context's EarthL and EarthR. Cached for one
 // minute of universal time at the same observer place. The Earth's own
 // record (planet 3) is never computed: it stays as it is.
 void CalcPlanet(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& body);
 
+// PlanetApparentGeocentric: the planet's apparent GEOCENTRIC right ascension
+// ([0, 2π)) and declination of date (radians) at the record's instant, by
+// the method of CalcPlanet, which calls it and adds the parallax; fills the
+// body's HelioLongitude, HelioLatitude, RadiusVector, EclLongitude,
+// EclLatitude and Distance as CalcPlanet does (no cache). False (nothing
+// changed) for the Earth and for a record of another name without a closed
+// orbit.
+bool PlanetApparentGeocentric(const TObserverTime& rec, TSolSysBody& body, double& ra, double& dec);
+
+// PlutoHeliocentricJ2000: Pluto's heliocentric ecliptic longitude l
+// ([0, 2π)), latitude b (radians) and radius vector r (AU) referred to the
+// ecliptic and equinox of J2000.0 at terrestrial time jdTT, by the 43
+// periodic terms of Meeus ("Astronomical Algorithms", 2nd ed., ch. 37),
+// valid 1885-2099. False for a non-finite time.
+bool PlutoHeliocentricJ2000(double jdTT, double& l, double& b, double& r);
+
+// EarthHeliocentricOfDate: the Earth's heliocentric ecliptic longitude l
+// ([0, 2π)), latitude b (radians) and radius vector r (AU), mean ecliptic
+// and equinox of date, at terrestrial time jdTT (truncated VSOP87D). The
+// last instant is kept per thread.
+void EarthHeliocentricOfDate(double jdTT, double& l, double& b, double& r);
+
 // CalcOrbitBody: geometric geocentric J2000 position of an asteroid or comet
 // from osculating elements (equinox J2000), with one light-time pass: the
 // elliptic solution for e < 0.97 (mean anomaly advancing at the daily
-// motion), Landgraf's near-parabolic series above. Derives a, q, period and
-// daily motion where the record leaves them below zero. Sets RA (radians, [0, 2π)), Dec, Distance, RadiusVector, ecliptic
+// motion), and for 0.97 <= e < 1 when q is not given (a, M and the daily
+// motion define that ellipse exactly); Landgraf's near-parabolic series from
+// q otherwise. Derives a (from q), period and daily motion where the record
+// leaves them below zero; q itself is never written, so -1 keeps meaning
+// "not given". Sets RA (radians, [0, 2π)), Dec, Distance, RadiusVector, ecliptic
 // coordinates and the H-G magnitude (-100 when the orbit has no period).
 // Cached for one minute of terrestrial time. Returns the body's Valid: false
 // (Valid 0) when the orbit cannot be solved.

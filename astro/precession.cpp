@@ -13,13 +13,14 @@ namespace {
 constexpr double kArcsecPerRad = 206264.80624709636;
 constexpr double kJ2000 = 2451545.0;
 
-// Julian centuries of TT from J2000.
-double CenturiesTT(const TObserverTime& rec) { return (rec.JD_TT - kJ2000) / 36525.0; }
-
 }  // namespace
 
 void Nutation(const TObserverTime& rec, double& dPsi, double& dEps, double& eps, double& eps0) {
-  double t = CenturiesTT(rec);
+  NutationAt(rec.JD_TT, dPsi, dEps, eps, eps0);
+}
+
+void NutationAt(double jdTT, double& dPsi, double& dEps, double& eps, double& eps0) {
+  double t = (jdTT - kJ2000) / 36525.0;
   // Longitude of the Moon's ascending node, mean longitudes of Sun and Moon.
   double om = (125.04452 - 1934.136261 * t + 0.0020708 * t * t + t * t * t / 450000.0) / DegPerRad;
   double l = (280.4665 + 36000.7698 * t) / DegPerRad;
@@ -116,21 +117,25 @@ void ApparentPlace(TObserverTime& rec, double& ra, double& dec, double sunLongit
   EquatorialToEclipticEps(eps0, beta, lambda, ra, dec);
   // Nutation in longitude.
   lambda += dPsi;
-  // Annual aberration with the e-terms (Meeus eq. 23.2).
-  double t = CenturiesTT(rec);
-  double e = 0.016708617 - 0.000042037 * t - 0.0000001236 * t * t;
-  double peri = (102.93735 + 1.71953 * t + 0.00046 * t * t) / DegPerRad;
-  const double kappa = 20.49552 / kArcsecPerRad;
-  double dLambda = (-kappa * std::cos(sunLongitude - lambda) + e * kappa * std::cos(peri - lambda)) /
-                   std::cos(beta);
-  double dBeta = -kappa * std::sin(beta) *
-                 (std::sin(sunLongitude - lambda) - e * std::sin(peri - lambda));
-  lambda += dLambda;
-  beta += dBeta;
+  // Annual aberration with the e-terms.
+  AnnualAberration(rec.JD_TT, sunLongitude, lambda, beta);
   // Back to the true equator of date (the true obliquity adds Δε).
   EclipticToEquatorialEps(eps, ra, dec, lambda, beta);
   // Diurnal aberration for the observer.
   DiurnalAberration(rec, ra, dec);
+}
+
+void AnnualAberration(double jdTT, double sunLongitude, double& lambda, double& beta) {
+  const double t = (jdTT - kJ2000) / 36525.0;
+  // Eccentricity and longitude of perihelion of the Earth's orbit.
+  const double e = 0.016708617 - 0.000042037 * t - 0.0000001236 * t * t;
+  const double peri = (102.93735 + 1.71953 * t + 0.00046 * t * t) / DegPerRad;
+  const double kappa = 20.49552 / kArcsecPerRad;
+  const double dLambda =
+      (-kappa * std::cos(sunLongitude - lambda) + e * kappa * std::cos(peri - lambda)) / std::cos(beta);
+  const double dBeta = -kappa * std::sin(beta) * (std::sin(sunLongitude - lambda) - e * std::sin(peri - lambda));
+  lambda += dLambda;
+  beta += dBeta;
 }
 
 void DiurnalAberration(const TObserverTime& rec, double& ra, double& dec) {

@@ -12,6 +12,8 @@ struct TObserverTime;
 // Low-precision series (four terms each; accuracy about 0.5" in Δψ and
 // 0.1" in Δε, Meeus ch. 22) and the Laskar (1986) series for ε0.
 void Nutation(const TObserverTime& rec, double& dPsi, double& dEps, double& eps, double& eps0);
+// NutationAt: the same for an explicit terrestrial-time Julian date.
+void NutationAt(double jdTT, double& dPsi, double& dEps, double& eps, double& eps0);
 
 // UpdateNutation: Nutation for the record's JD_TT stored in its four
 // nutation fields (NutLongitude, NutObliquity, Obliquity, MeanObliquity),
@@ -47,6 +49,12 @@ void ApplyProperMotion(const TObserverTime& rec, double& ra, double& dec, double
 // e-terms (Meeus ch. 23), then diurnal aberration for the observer's
 // latitude and local sidereal time. Right ascension in [0, 2π).
 void ApparentPlace(TObserverTime& rec, double& ra, double& dec, double sunLongitude);
+
+// AnnualAberration: the annual aberration of a body at ecliptic longitude λ
+// and latitude β of date (radians, added in place; λ not reduced) for the
+// Sun's true geometric longitude sunLongitude (radians) at terrestrial time
+// jdTT, with the e-terms (Meeus eq. 23.2, κ = 20.49552″).
+void AnnualAberration(double jdTT, double sunLongitude, double& lambda, double& beta);
 
 // DiurnalAberration: the displacement of (ra, dec) towards the east point
 // caused by the Earth's rotation (0.32" cos φ at most; Explanatory

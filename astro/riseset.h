@@ -1,4 +1,6 @@
-// Rise, transit and set of a fixed position on the record's date.
+// Rise, transit and set on the record's date: of a fixed position for a
+// given standard altitude, and of the Sun and the Moon, which move during
+// the day.
 #pragma once
 
 struct TObserverTime;
@@ -6,16 +8,44 @@ struct TObserverTime;
 // The value of an event that does not happen that day.
 inline constexpr double NoEvent = 999999.0;
 
+// Standard altitudes h0 of rise and set (radians): the geocentric altitude
+// of a body's centre at the instant the almanacs call its rise or set.
+// Stars and planets: -34′ of horizontal refraction (-0.5667°).
+inline constexpr double kStarStandardAltitude = -0.5667 / 57.29577951308232;
+// The Sun: its upper limb on the horizon, 34′ of refraction plus 16′ of
+// semi-diameter (-0.8333°).
+inline constexpr double kSunStandardAltitude = -0.8333 / 57.29577951308232;
+
+// MoonStandardAltitude: the Moon's standard altitude (radians) at
+// geocentric distance distanceKm: h0 = 0.7275 π - 0.5667°, with π =
+// arcsin(6378.14 / distance) its horizontal parallax (upper limb,
+// refraction and parallax; Meeus, "Astronomical Algorithms", ch. 15).
+double MoonStandardAltitude(double distanceKm);
+
 // RiseTransitSet: UT hours in [0, 24) of the rise, the transit and the set
 // of a body at fixed (ra, dec) (apparent, of date, radians) on the UT date
-// of the record's instant, for the standard altitude -0.5667°. Rise and set
-// are NoEvent when the body is circumpolar or never rises. A single pass
-// (Meeus ch. 15 without interpolation): exact for a fixed star, for the Sun
-// and Moon within their motion during the day.
-void RiseTransitSet(const TObserverTime& rec, double ra, double dec, double& rise,
+// of the record's instant, for the standard altitude h0 (radians; one of
+// the constants above). Rise and set are NoEvent when the body is
+// circumpolar or never rises. A single pass (Meeus ch. 15 without
+// interpolation): exact for a fixed star; for the Sun and the Moon use
+// SunRiseTransitSet and MoonRiseTransitSet.
+void RiseTransitSet(const TObserverTime& rec, double ra, double dec, double h0, double& rise,
                     double& transit, double& set);
 
 // RiseTransitSetLocal: the same, each time below NoEvent converted to clock
 // hours by UTHoursToLocal (the record's current season).
-void RiseTransitSetLocal(const TObserverTime& rec, double ra, double dec, double& rise,
+void RiseTransitSetLocal(const TObserverTime& rec, double ra, double dec, double h0, double& rise,
                          double& transit, double& set);
+
+// SunRiseTransitSet: UT hours in [0, 24) of sunrise, the Sun's transit and
+// sunset on the UT date of the record's instant (upper limb with standard
+// refraction, kSunStandardAltitude), each found by recomputing the Sun's
+// apparent place at the event until the time moves by less than 0.1 s.
+// Rise and set are NoEvent in polar day and polar night, and any event is
+// NoEvent when it falls on no instant of that date.
+void SunRiseTransitSet(const TObserverTime& rec, double& rise, double& transit, double& set);
+
+// MoonRiseTransitSet: the same for the Moon, with its standard altitude
+// from its distance at the event (MoonStandardAltitude). About once a
+// month the Moon has no rise (or no set) on a date: NoEvent.
+void MoonRiseTransitSet(const TObserverTime& rec, double& rise, double& transit, double& set);

@@ -52,7 +52,9 @@ struct TSolarContext {
   // The Moon's ecliptic latitude in whole degrees (CalcMoon).
   int32_t MoonLatitudeDegrees;
   // Earth orbit (CalcEarthOrbit): mean motion angle, mean anomaly,
-  // heliocentric longitude (J2000 equinox), true anomaly, radius vector (AU).
+  // heliocentric longitude (mean ecliptic and equinox of date), true
+  // anomaly, radius vector (AU). CalcPlanet rewrites EarthL and EarthR for
+  // its own instant.
   double EarthN;
   double EarthM;
   double EarthL;

@@ -14,12 +14,8 @@ namespace {
 constexpr double kDegToRad = 1.0 / DegPerRad;
 // One arcsecond in radians.
 constexpr double kArcsec = kDegToRad / 3600.0;
-// Epoch 1980.0 (1979 December 31, 0h UT) of the Sun and Moon methods.
-constexpr double kEpoch1980 = 2444238.5;
-// Sun, epoch 1980.0: ecliptic longitude at epoch, of perigee, eccentricity.
-constexpr double kSunEpsilonG = 278.83354 * kDegToRad;
-constexpr double kSunPerigee = 282.596403 * kDegToRad;
-constexpr double kSunE = 0.016718;
+// Kilometres per astronomical unit (IAU 2012) of the Sun's distance.
+constexpr double kKmPerAstronomicalUnit = 149597870.7;
 // The Moon's mean distance (km) and its apparent diameter there (radians, 0.5181°).
 constexpr double kMoonMeanDistance = 384401.0;
 constexpr double kMoonDiameterAtMean = 0.00904255;
@@ -143,30 +139,54 @@ void MoonGeometric(double jdTT, double& lambda, double& beta, double& distanceKm
   distanceKm = 385000.56 + sumR * 1e-3;
 }
 
-}  // namespace
+// The Sun's geometric place of date at jdTT: true longitude ⊙ and radius
+// vector R from the Earth's heliocentric place (truncated VSOP87D, about 2″),
+// mean anomaly M and eccentricity e of the Earth's orbit (Meeus eq. 25.3-4).
+struct SunPlace {
+  double trueLongitude;
+  double radius;
+  double meanAnomaly;
+  double eccentricity;
+};
 
-void CalcSun(TSolarContext& ctx, const TObserverTime& rec) {
-  const double T = (rec.JD_TT - 2451545.0) / 36525.0;
-  const double Y = (rec.JD_TT - 2451545.0) / 365.25;
-  // Mean longitude, mean anomaly and eccentricity of the Earth's orbit.
-  const double L0 = (280.46645 + 36000.76983 * T + 0.0003032 * T * T) * kDegToRad;
+SunPlace SunGeometric(double jdTT) {
+  const double T = (jdTT - 2451545.0) / 36525.0;
+  double l = 0, b = 0, R = 0;
+  EarthHeliocentricOfDate(jdTT, l, b, R);
   const double M = (357.5291 + 35999.0503 * T - 0.0001559 * T * T - 0.00000048 * T * T * T) * kDegToRad;
   const double e = 0.016708617 - 0.000042037 * T - 0.0000001236 * T * T;
-  // Equation of the centre and true anomaly.
-  const double C = ((1.9146 - 0.004817 * T - 0.000014 * T * T) * std::sin(M) +
-                    (0.019993 - 0.000101 * T) * std::sin(2.0 * M) + 0.00029 * std::sin(3.0 * M)) *
-                   kDegToRad;
-  const double nu = M + C;
-  // Radius vector.
-  const double R = 1.000001018 * (1.0 - e * e) / (1.0 + e * std::cos(nu));
+  return {ModTwoPi(l + TwoPi / 2.0), R, ModTwoPi(M), e};
+}
+
+// Apparent longitude of the Sun: aberration -20.0″/R and the record's Δψ.
+double SunApparentLongitude(const TObserverTime& rec, const SunPlace& sun) {
+  return ModTwoPi(sun.trueLongitude - 20.0 * kArcsec / sun.radius + rec.NutLongitude);
+}
+
+}  // namespace
+
+void SunApparentPosition(const TObserverTime& rec, double jdTT, double& ra, double& dec) {
+  EclipticToEquatorial(rec, ra, dec, SunApparentLongitude(rec, SunGeometric(jdTT)), 0.0);
+}
+
+void MoonApparentPosition(const TObserverTime& rec, double jdTT, double& ra, double& dec, double& distanceKm) {
+  double lambda = 0, beta = 0;
+  MoonGeometric(jdTT, lambda, beta, distanceKm);
+  EclipticToEquatorial(rec, ra, dec, ModTwoPi(lambda + rec.NutLongitude), beta);
+}
+
+void CalcSun(TSolarContext& ctx, const TObserverTime& rec) {
+  const double Y = (rec.JD_TT - 2451545.0) / 365.25;
+  const SunPlace sun = SunGeometric(rec.JD_TT);
+  const double R = sun.radius;
   ctx.SunRadiusVector = R;
   ctx.SunDistance = R;
   // True longitude and mean anomaly.
-  const double sunLon = ModTwoPi(L0 + C);
+  const double sunLon = sun.trueLongitude;
   ctx.SunTrueLongitude = sunLon;
-  ctx.SunMeanAnomaly = ModTwoPi(M);
+  ctx.SunMeanAnomaly = sun.meanAnomaly;
   // Apparent longitude: aberration and nutation.
-  const double apparent = ModTwoPi(sunLon - 20.0 * kArcsec / R + rec.NutLongitude);
+  const double apparent = SunApparentLongitude(rec, sun);
   ctx.SunApparentLongitude = apparent;
   // Longitude referred to the J2000 equinox (general precession removed).
   const double lonJ2000 = sunLon - 0.000243822 * Y - 5.4105e-08 * Y * Y;
@@ -176,8 +196,8 @@ void CalcSun(TSolarContext& ctx, const TObserverTime& rec) {
   ctx.SunX = X0 + 4.4036e-07 * Y0 - 1.90919e-07 * Z0;
   ctx.SunY = -4.79966e-07 * X0 + 0.917482137087 * Y0 - 0.397776982902 * Z0;
   ctx.SunZ = 0.397776982902 * Y0 + 0.917482137087 * Z0;
-  // Apparent diameter: 1919.26″ at 1 AU.
-  ctx.SunDiameter = 0.0093048389350729 * (1.0 + e * std::cos(nu)) / (1.0 - e * e);
+  // Apparent diameter: 1919.26″ at 1.000001018 AU.
+  ctx.SunDiameter = 0.0093048389350729 * 1.000001018 / R;
   // Apparent right ascension and declination of date.
   double ra = 0, dec = 0;
   EclipticToEquatorial(rec, ra, dec, apparent, 0.0);
@@ -186,21 +206,16 @@ void CalcSun(TSolarContext& ctx, const TObserverTime& rec) {
 }
 
 void CalcSunTopocentric(TSolarContext& ctx, const TObserverTime& rec) {
-  const double D = rec.JD_UT - kEpoch1980;
-  // Mean anomaly and true anomaly.
-  const double N = ModTwoPi(TwoPi / 365.2422 * D);
-  const double M = ModTwoPi(N + kSunEpsilonG - kSunPerigee);
-  ctx.SunMeanAnomaly = M;
-  const double nu = KeplerTrueAnomaly(kSunE, M);
-  // True geocentric longitude.
-  const double lambda = ModTwoPi(kSunPerigee + nu);
-  ctx.SunTrueLongitude = lambda;
+  // The apparent geocentric place of CalcSun.
+  const SunPlace sun = SunGeometric(rec.JD_TT);
+  ctx.SunMeanAnomaly = sun.meanAnomaly;
+  ctx.SunTrueLongitude = sun.trueLongitude;
   double ra = 0, dec = 0;
-  EclipticToEquatorial(rec, ra, dec, lambda, 0.0);
-  // Distance (km, 149598500 km × (1 - e²)) and apparent diameter.
-  const double distance = 149556688.4872469 / (1.0 + kSunE * std::cos(nu));
+  EclipticToEquatorial(rec, ra, dec, SunApparentLongitude(rec, sun), 0.0);
+  // Distance (km) and apparent diameter.
+  const double distance = sun.radius * kKmPerAstronomicalUnit;
   ctx.SunDistance = distance;
-  ctx.SunDiameter = 0.009304838 * (1.0 + kSunE * std::cos(nu)) / (1.0 - kSunE * kSunE);
+  ctx.SunDiameter = 0.0093048389350729 * 1.000001018 / sun.radius;
   // The observer's parallax, then the optional external position.
   double raTopo = 0, decTopo = 0;
   TopocentricParallax(rec, raTopo, decTopo, distance, ra, dec);
@@ -219,8 +234,10 @@ void CalcEarthOrbit(TSolarContext& ctx, const TObserverTime& rec) {
   ctx.EarthM = ctx.EarthN + eps - peri;
   const double nu = KeplerTrueAnomaly(e, ctx.EarthM);
   ctx.EarthNu = nu;
-  ctx.EarthL = ModTwoPi(nu + peri);
-  ctx.EarthR = (1.0 - e * e) / (1.0 + e * std::cos(nu));
+  // Heliocentric longitude and radius vector of date from the planetary
+  // theory, the same Earth as the planets are seen from.
+  double b = 0;
+  EarthHeliocentricOfDate(rec.JD_TT, ctx.EarthL, b, ctx.EarthR);
 }
 
 void CalcMoon(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& moon) {
@@ -232,7 +249,7 @@ void CalcMoon(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& moon) {
   moon.EclLatitude = beta;
   // Apparent place: nutation in longitude, then the true obliquity.
   double ra = 0, dec = 0;
-  EclipticToEquatorial(rec, ra, dec, ModTwoPi(lambda + rec.NutLongitude), beta);
+  MoonApparentPosition(rec, rec.JD_TT, ra, dec, distance);
   // The observer's parallax, then the optional external position.
   double raTopo = 0, decTopo = 0;
   TopocentricParallax(rec, raTopo, decTopo, distance, ra, dec);

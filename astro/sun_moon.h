@@ -6,26 +6,40 @@
 
 struct TObserverTime;
 
-// CalcSun: the Sun by the low-precision series of Meeus ("Astronomical
-// Algorithms", ch. 25) at the record's terrestrial time: true longitude ⊙,
-// mean anomaly, radius vector (SunRadiusVector and SunDistance, AU),
+// CalcSun: the Sun at the record's terrestrial time: true longitude ⊙ of
+// date and radius vector (SunRadiusVector and SunDistance, AU) from the
+// Earth's place by the planetary theory (EarthHeliocentricOfDate, about
+// 2″), the mean anomaly by Meeus ("Astronomical Algorithms", eq. 25.3),
 // apparent longitude (aberration -20.0″/R and the record's nutation Δψ),
 // the J2000 longitude and rectangular J2000 equatorial coordinates
 // SunX/Y/Z (AU), the apparent diameter, and the apparent geocentric right
 // ascension and declination of date (record's true obliquity).
 void CalcSun(TSolarContext& ctx, const TObserverTime& rec);
 
-// CalcSunTopocentric: the Sun by the Kepler method of epoch 1980.0
-// (Duffett-Smith, "Practical Astronomy with your Calculator") at the
-// record's universal time, with the observer's parallax: SunMeanAnomaly,
+// SunApparentPosition: the Sun's apparent geocentric right ascension
+// ([0, 2π)) and declination of date (radians) at terrestrial time jdTT, as
+// CalcSun gives them, with the record's nutation and true obliquity.
+void SunApparentPosition(const TObserverTime& rec, double jdTT, double& ra, double& dec);
+
+// MoonApparentPosition: the Moon's apparent geocentric right ascension
+// ([0, 2π)) and declination of date (radians) and its distance from the
+// Earth's centre (km) at terrestrial time jdTT, by the series of CalcMoon,
+// with the record's nutation and true obliquity.
+void MoonApparentPosition(const TObserverTime& rec, double jdTT, double& ra, double& dec, double& distanceKm);
+
+// CalcSunTopocentric: the Sun of CalcSun (apparent, of date) at the
+// record's terrestrial time with the observer's parallax: SunMeanAnomaly,
 // SunTrueLongitude, SunDistance (kilometres), SunDiameter and topocentric
-// SunRA, SunDec; then the astrometry provider when NovasOff is 0.
+// SunRA, SunDec; then the astrometry provider when NovasOff is 0. (The
+// Kepler method of epoch 1980.0 once used here was 2′ from the Sun of
+// CalcSun and the planets.)
 void CalcSunTopocentric(TSolarContext& ctx, const TObserverTime& rec);
 
-// CalcEarthOrbit: the Earth's orbit from its mean elements at the record's
-// universal time: mean motion angle EarthN, mean anomaly EarthM, true
-// anomaly EarthNu, heliocentric longitude EarthL (J2000 equinox, [0, 2π))
-// and radius vector EarthR (AU).
+// CalcEarthOrbit: the Earth's orbit at the record's instant: mean motion
+// angle EarthN, mean anomaly EarthM and true anomaly EarthNu from its mean
+// elements (universal time), heliocentric longitude EarthL (mean ecliptic
+// and equinox of date, [0, 2π)) and radius vector EarthR (AU) from
+// EarthHeliocentricOfDate at the terrestrial time, as CalcPlanet uses them.
 void CalcEarthOrbit(TSolarContext& ctx, const TObserverTime& rec);
 
 // CalcMoon: the Moon at the record's terrestrial time, into `moon`:

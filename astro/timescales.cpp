@@ -7,13 +7,15 @@
 #include <cstdint>
 
 #include "astro/observer.h"
+#include "astro/precession.h"
 
 double JulianDay(double year, double month, double day, double hours) {
   // Gregorian from 1582 October 15 on, compared on the calendar date itself.
   bool gregorian = year > 1582 || (year == 1582 && (month > 10 || (month == 10 && day >= 15)));
-  // January and February count as months 13 and 14 of the previous year.
+  // January and February count as months 13 and 14 of the previous year;
+  // month 0 is taken as it stands (JulianDay(1900, 0, 1, 0) = 2414987.5).
   double y = year, m = month;
-  if (m <= 2) {
+  if (m == 1 || m == 2) {
     y -= 1;
     m += 12;
   }
@@ -287,8 +289,16 @@ double ApparentSiderealTimeUT(const TObserverTime& rec, double jdUT) {
   double theta = 280.46061837 + 360.98564736629 * d + 0.000387933 * t * t - t * t * t / 38710000.0;
   double hours = theta / 15.0;
   ReduceHours(hours);
+  // The record's nutation holds within a day of the instant it was computed
+  // for; further away (or never computed) the instant's own is used.
+  double dPsi = rec.NutLongitude, eps = rec.Obliquity;
+  if (!(std::fabs(jdUT - rec.NutationUT) < 1.0)) {
+    double jdTT = 0, dEps = 0, eps0 = 0;
+    UTToTT(jdTT, jdUT);
+    NutationAt(jdTT, dPsi, dEps, eps, eps0);
+  }
   // Equation of the equinoxes Δψ cos ε, in hours.
-  return hours + std::cos(rec.Obliquity) * (rec.NutLongitude * DegPerRad / 15.0);
+  return hours + std::cos(eps) * (dPsi * DegPerRad / 15.0);
 }
 
 void ApparentSiderealTime(const TObserverTime& rec, double& hours, double jdTT) {

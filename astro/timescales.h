@@ -19,7 +19,10 @@ struct TObserverTime;
 // order: year (astronomical numbering, 0 = 1 BC, negative before), month
 // 1..12, day (may carry a fraction), hours. Gregorian calendar from
 // 1582 October 15, Julian calendar before (Meeus, Astronomical Algorithms,
-// ch. 7, with floor so that negative years are right).
+// ch. 7, with floor so that negative years are right). Only months 1 and 2
+// count as months 13 and 14 of the previous year; month 0 is taken as it
+// stands, so JulianDay(1900, 0, 1, 0) = 2414987.5, the epoch callers use
+// in that form.
 double JulianDay(double year, double month, double day, double hours);
 
 // JulianDayToDate: the calendar date of a Julian date (Julian calendar
@@ -98,6 +101,8 @@ void UTHoursToLocal(const TObserverTime& rec, double& hours, double utHours);
 void ApparentSiderealTime(const TObserverTime& rec, double& hours, double jdTT);
 
 // ApparentSiderealTimeUT: the same for an instant given in universal time.
+// The record's nutation is used within one day of the instant it belongs to
+// (NutationUT); for an instant further away the instant's own nutation.
 double ApparentSiderealTimeUT(const TObserverTime& rec, double jdUT);
 
 // LocalSiderealTime: local apparent sidereal time in hours, [0, 24), for the

@@ -3,7 +3,33 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
 namespace platform {
+
+namespace {
+
+// Work handed to the GUI thread passes through this queue under a standard
+// mutex, so the hand-over itself orders the worker's writes before the GUI
+// thread's reads (and ThreadSanitizer, which cannot see inside Qt's event
+// queue, sees that order too). Each posted event runs one item, in order.
+std::mutex g_queueMutex;
+std::deque<std::function<void()>> g_queue;
+
+void RunOneQueued() {
+  std::function<void()> fn;
+  {
+    std::lock_guard<std::mutex> lock(g_queueMutex);
+    if (g_queue.empty()) return;
+    fn = std::move(g_queue.front());
+    g_queue.pop_front();
+  }
+  fn();
+}
+
+}  // namespace
 
 bool IsGuiThread() {
   QCoreApplication* app = QCoreApplication::instance();
@@ -16,7 +42,17 @@ void RunOnGuiThread(const std::function<void()>& fn) {
     fn();
     return;
   }
-  QMetaObject::invokeMethod(app, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
+  std::mutex doneMutex;
+  std::condition_variable doneSignal;
+  bool done = false;
+  PostToGuiThread([&] {
+    fn();
+    std::lock_guard<std::mutex> lock(doneMutex);
+    done = true;
+    doneSignal.notify_one();
+  });
+  std::unique_lock<std::mutex> lock(doneMutex);
+  doneSignal.wait(lock, [&] { return done; });
 }
 
 void PostToGuiThread(std::function<void()> fn) {
@@ -25,7 +61,11 @@ void PostToGuiThread(std::function<void()> fn) {
     fn();
     return;
   }
-  QMetaObject::invokeMethod(app, [f = std::move(fn)] { f(); }, Qt::QueuedConnection);
+  {
+    std::lock_guard<std::mutex> lock(g_queueMutex);
+    g_queue.push_back(std::move(fn));
+  }
+  QMetaObject::invokeMethod(app, &RunOneQueued, Qt::QueuedConnection);
 }
 
 void ProcessMessages() {

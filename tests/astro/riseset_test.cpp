@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string_view>
 
 #include "astro/observer.h"
+#include "astro/timescales.h"
 
 namespace {
 
@@ -38,7 +40,7 @@ TEST(RiseTransitSet, FixedStarsAgainstErfa) {
   for (const Case& c : cases) {
     auto rec = At(c.day0 + 0.4, c.lat, c.lonWest);
     double rise, transit, set;
-    RiseTransitSet(*rec, c.ra, c.dec, rise, transit, set);
+    RiseTransitSet(*rec, c.ra, c.dec, kStarStandardAltitude, rise, transit, set);
     EXPECT_NEAR(rise, c.rise, kTenSeconds) << c.day0;
     EXPECT_NEAR(transit, c.transit, kTenSeconds) << c.day0;
     EXPECT_NEAR(set, c.set, kTenSeconds) << c.day0;
@@ -48,18 +50,18 @@ TEST(RiseTransitSet, FixedStarsAgainstErfa) {
 TEST(RiseTransitSet, CircumpolarAndNeverRising) {
   auto rec = At(2460389.5, 50.0, 0.0);
   double rise, transit, set;
-  RiseTransitSet(*rec, 1.0, 89.0 / DegPerRad, rise, transit, set);
+  RiseTransitSet(*rec, 1.0, 89.0 / DegPerRad, kStarStandardAltitude, rise, transit, set);
   EXPECT_EQ(rise, NoEvent);
   EXPECT_EQ(set, NoEvent);
   EXPECT_GE(transit, 0.0);
   EXPECT_LT(transit, 24.0);
-  RiseTransitSet(*rec, 1.0, -60.0 / DegPerRad, rise, transit, set);
+  RiseTransitSet(*rec, 1.0, -60.0 / DegPerRad, kStarStandardAltitude, rise, transit, set);
   EXPECT_EQ(rise, NoEvent);
   EXPECT_EQ(set, NoEvent);
   EXPECT_LT(transit, 24.0);
   // At the pole nothing rises or sets.
   auto pole = At(2460389.5, 90.0, 0.0);
-  RiseTransitSet(*pole, 1.0, 0.2, rise, transit, set);
+  RiseTransitSet(*pole, 1.0, 0.2, kStarStandardAltitude, rise, transit, set);
   EXPECT_EQ(rise, NoEvent);
 }
 
@@ -71,13 +73,96 @@ TEST(RiseTransitSet, LocalClockHoursWrap) {
   rec->TimeZone.DaylightBias = -60;
   rec->DaylightInEffect = 1;
   double rise, transit, set;
-  RiseTransitSetLocal(*rec, 1.2095, 16.55 / DegPerRad, rise, transit, set);
+  RiseTransitSetLocal(*rec, 1.2095, 16.55 / DegPerRad, kStarStandardAltitude, rise, transit, set);
   EXPECT_NEAR(rise, 11.197279, kTenSeconds);
   EXPECT_NEAR(transit, 18.706366, kTenSeconds);
   EXPECT_NEAR(set, 2.280984, kTenSeconds);
-  RiseTransitSetLocal(*rec, 1.2095, 89.0 / DegPerRad, rise, transit, set);
+  RiseTransitSetLocal(*rec, 1.2095, 89.0 / DegPerRad, kStarStandardAltitude, rise, transit, set);
   EXPECT_EQ(rise, NoEvent);
   EXPECT_EQ(set, NoEvent);
+}
+
+TEST(RiseTransitSet, StandardAltitudeMovesTheEvents) {
+  // The Sun's -0.8333° against the stars' -0.5667°: at the equator on the
+  // celestial equator the hour angle grows by 0.2666° / 15°/h = 64 s, so
+  // the rise comes 64 s earlier and the set 64 s later; the transit stays.
+  auto rec = At(2451544.5 + 0.4, 0.0, 0.0);
+  double r1, t1, s1, r2, t2, s2;
+  RiseTransitSet(*rec, 0.0, 0.0, kStarStandardAltitude, r1, t1, s1);
+  RiseTransitSet(*rec, 0.0, 0.0, kSunStandardAltitude, r2, t2, s2);
+  const double shift = 0.2666 / 15.0 / 1.00273790935;
+  EXPECT_NEAR(r1 - r2, shift, 0.1 / 3600);
+  EXPECT_NEAR(s2 - s1, shift, 0.1 / 3600);
+  EXPECT_EQ(t1, t2);
+  // The Moon's h0 = 0.7275 π - 0.5667° (Meeus ch. 15): at 384400 km the
+  // parallax is 0.95068°, so h0 = +0.12494°.
+  EXPECT_NEAR(MoonStandardAltitude(384400.0) * DegPerRad, 0.12494, 2e-5);
+}
+
+// Rise and set of the Sun and the Moon (UT hours of the date) by the
+// almanac definition: the instant the geocentric apparent altitude of the
+// centre is -0.8333° (Sun) or 0.7275 π - 0.5667° (Moon). Computed once by
+// tests/astro/make_planet_refs.py: the Sun from ERFA (eraEpv00, eraAb,
+// eraPnm06a), the Moon from the Swiss Ephemeris (DE431), sidereal time from
+// ERFA eraGst06a. kNone: no event that date.
+constexpr double kNone = -1;
+struct EventCase {
+  const char* site;
+  int year, month, day;
+  double rise, set;
+};
+struct Site {
+  const char* name;
+  double lonWest, lat;  // degrees
+};
+constexpr Site kSites[] = {{"Greenwich", 0.0015, 51.4779}, {"Sydney", -151.2093, -33.8688},
+                           {"Tromso", -18.9553, 69.6492}};
+constexpr EventCase kSunEvents[] = {
+    {"Greenwich", 2026, 3, 20, 6.048079, 18.216740},  {"Greenwich", 2026, 6, 21, 3.712301, 20.348391},
+    {"Greenwich", 2026, 12, 21, 8.051241, 15.884316}, {"Sydney", 2026, 3, 20, 19.978627, 8.115921},
+    {"Sydney", 2026, 6, 21, 21.002737, 6.897136},     {"Sydney", 2026, 12, 21, 18.685246, 9.090249},
+    {"Tromso", 2026, 3, 20, 4.731676, 17.025722},
+    // Polar day and polar night.
+    {"Tromso", 2026, 6, 21, kNone, kNone},            {"Tromso", 2026, 12, 21, kNone, kNone},
+};
+constexpr EventCase kMoonEvents[] = {
+    {"Greenwich", 2026, 3, 20, 6.269086, 20.578925}, {"Greenwich", 2026, 6, 21, 11.666167, 23.756801},
+    {"Greenwich", 2026, 9, 23, 16.835973, 1.641964}, {"Sydney", 2026, 3, 20, 22.079912, 8.563072},
+    {"Sydney", 2026, 6, 21, 1.416370, 13.647981},    {"Sydney", 2026, 9, 23, 4.412650, 18.193139},
+};
+
+std::unique_ptr<TObserverTime> AtSite(const EventCase& c) {
+  for (const Site& s : kSites)
+    if (std::string_view(s.name) == c.site) return At(JulianDay(c.year, c.month, c.day, 9.5), s.lat, s.lonWest);
+  return nullptr;
+}
+
+void ExpectEvent(double got, double want, double tolerance, const EventCase& c) {
+  if (want == kNone)
+    EXPECT_EQ(got, NoEvent) << c.site << " " << c.month;
+  else
+    EXPECT_NEAR(got, want, tolerance) << c.site << " " << c.month;
+}
+
+TEST(SunRiseTransitSet, MatchesTheAlmanacWithinTenSeconds) {
+  for (const EventCase& c : kSunEvents) {
+    auto rec = AtSite(c);
+    double rise, transit, set;
+    SunRiseTransitSet(*rec, rise, transit, set);
+    ExpectEvent(rise, c.rise, kTenSeconds, c);
+    ExpectEvent(set, c.set, kTenSeconds, c);
+    EXPECT_LT(transit, 24.0);
+  }
+}
+
+TEST(MoonRiseTransitSet, MatchesTheAlmanacWithinThirtySeconds) {
+  for (const EventCase& c : kMoonEvents) {
+    auto rec = AtSite(c);
+    double rise, transit, set;
+    MoonRiseTransitSet(*rec, rise, transit, set);
+    ExpectEvent(rise, c.rise, 3 * kTenSeconds, c);
+    ExpectEvent(set, c.set, 3 * kTenSeconds, c);
+  }
 }
 
 }  // namespace

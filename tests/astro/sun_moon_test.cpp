@@ -140,20 +140,20 @@ constexpr double kRefLongitude = -11.25 * kDeg;  // west positive
 constexpr double kRefLatitude = 48.15 * kDeg;
 constexpr double kRefHeight = 520.0;
 
-TEST(Sun, MeeusExample25a) {
-  // Meeus, "Astronomical Algorithms", example 25.a: 1992 October 13.0 TD.
+TEST(Sun, MeeusExample25b) {
+  // Meeus, "Astronomical Algorithms", example 25.b (VSOP87): 1992 October
+  // 13.0 TD: ⊙ 199.907372°, R 0.99760775 AU; apparent α 13h13m30.749s
+  // (198.378121°), δ -7°47'01.74" (-7.783817°). Example 25.a: M 278.99397°.
   auto rec = ObserverAtTT(2448908.5);
   TSolarContext ctx{};
   CalcSun(ctx, *rec);
-  // The series is the book's: its printed figures are matched to their last digit.
-  EXPECT_NEAR(ctx.SunTrueLongitude / kDeg, 199.90988, 2e-5);
+  // The Earth's series is the book's appendix III: 0.1″ and 1e-7 AU.
+  EXPECT_NEAR(ctx.SunTrueLongitude / kDeg, 199.907372, 0.1 / 3600);
+  EXPECT_NEAR(ctx.SunRadiusVector, 0.99760775, 1e-7);
   EXPECT_NEAR(ctx.SunMeanAnomaly / kDeg, 278.99397, 2e-5);
-  EXPECT_NEAR(ctx.SunRadiusVector, 0.99766, 1e-5);
-  // Apparent place: the book's nutation and obliquity shortcuts differ from
-  // the record's by about a second of arc.
-  EXPECT_NEAR(ctx.SunApparentLongitude / kDeg, 199.90895, 3.0 / 3600);
-  EXPECT_NEAR(ctx.SunRA / kDeg, 198.38083, 3.0 / 3600);
-  EXPECT_NEAR(ctx.SunDec / kDeg, -7.78507, 3.0 / 3600);
+  // Apparent place: the record's four-term nutation and the -20.0″/R
+  // aberration differ from the book's by about a second of arc.
+  EXPECT_LT(Separation(ctx.SunRA, ctx.SunDec, 198.378121 * kDeg, -7.783817 * kDeg), 2 * kArcsec);
 }
 
 TEST(Sun, SeriesAgainstErfa1950To2050) {
@@ -162,12 +162,12 @@ TEST(Sun, SeriesAgainstErfa1950To2050) {
     auto rec = ObserverAtTT(ref.tt);
     TSolarContext ctx{};
     CalcSun(ctx, *rec);
-    // Low-precision series: 0.01° in longitude (Meeus ch. 25); measured 29″.
-    EXPECT_LT(Separation(ctx.SunRA, ctx.SunDec, ref.ra, ref.dec), 1 * kArcmin);
-    // Radius vector of the series: measured 6e-5 AU.
-    EXPECT_NEAR(ctx.SunRadiusVector, ref.r, 1e-4);
-    // The J2000 vector carries the series error plus the linear precession
-    // removal: measured 42″.
+    // The Earth by VSOP87D as truncated in Meeus's appendix III, the
+    // record's four-term nutation: measured 1.1″.
+    EXPECT_LT(Separation(ctx.SunRA, ctx.SunDec, ref.ra, ref.dec), 3 * kArcsec);
+    // Radius vector: measured 2.1e-6 AU.
+    EXPECT_NEAR(ctx.SunRadiusVector, ref.r, 3e-6);
+    // The J2000 vector carries the linear precession removal: within 1′.
     const double r = std::sqrt(ctx.SunX * ctx.SunX + ctx.SunY * ctx.SunY + ctx.SunZ * ctx.SunZ);
     const double refR = std::sqrt(ref.x * ref.x + ref.y * ref.y + ref.z * ref.z);
     EXPECT_LT(Separation(std::atan2(ctx.SunY, ctx.SunX), std::asin(ctx.SunZ / r), std::atan2(ref.y, ref.x),
@@ -179,17 +179,16 @@ TEST(Sun, SeriesAgainstErfa1950To2050) {
   }
 }
 
-TEST(Sun, TopocentricEpoch1980AgainstErfa) {
+TEST(Sun, TopocentricAgainstErfa) {
   for (const SunRef& ref : kSunRef) {
     SCOPED_TRACE(ref.tt);
     auto rec = ObserverAtTT(ref.tt, kRefLongitude, kRefLatitude, kRefHeight);
     TSolarContext ctx{};
     ctx.NovasOff = 1;
     CalcSunTopocentric(ctx, *rec);
-    // Epoch-1980 Kepler method without aberration and nutation, fixed
-    // perigee: measured 137″ (the parallax itself is below 9″).
-    EXPECT_LT(Separation(ctx.SunRA, ctx.SunDec, ref.ra, ref.dec), 2.5 * kArcmin);
-    EXPECT_NEAR(ctx.SunDistance / (ref.r * 149597870.7), 1.0, 5e-4);
+    // The apparent place of CalcSun (1.1″) moved by the parallax, below 9″.
+    EXPECT_LT(Separation(ctx.SunRA, ctx.SunDec, ref.ra, ref.dec), 11 * kArcsec);
+    EXPECT_NEAR(ctx.SunDistance / (ref.r * 149597870.7), 1.0, 3e-6);
   }
 }
 
@@ -308,19 +307,22 @@ TEST(BrightLimb, MeeusExample48a) {
 
 TEST(EarthOrbit, AgainstErfa) {
   // The Earth's heliocentric place is the Sun's geocentric J2000 vector
-  // reversed, turned to the ecliptic of J2000 (obliquity 23.4392911°).
+  // reversed, turned to the ecliptic of J2000 (obliquity 23.4392911°), then
+  // carried to the equinox of date by the general precession in longitude
+  // p = 5029.0966″ T + 1.11113″ T² (Lieske 1977; the ecliptic's own motion
+  // moves a point of latitude 0 by less than 0.01″ here).
   const double eps = 23.4392911 * kDeg;
   for (const SunRef& ref : kSunRef) {
     auto rec = ObserverAtTT(ref.tt);
     TSolarContext ctx{};
     CalcEarthOrbit(ctx, *rec);
     const double y = -ref.y * std::cos(eps) - ref.z * std::sin(eps);
-    const double lon = std::atan2(y, -ref.x);
-    // Mean elements without rates drift from the true longitude over the
-    // century: measured 0.03°.
-    EXPECT_NEAR(AngleDiff(ctx.EarthL, lon) / kDeg, 0.0, 0.04) << ref.tt;
-    // Mean elements without perturbations: radius within 2e-4 AU.
-    EXPECT_NEAR(ctx.EarthR, ref.r, 2e-4) << ref.tt;
+    const double T = (ref.tt - 2451545.0) / 36525;
+    const double lon = std::atan2(y, -ref.x) + (5029.0966 * T + 1.11113 * T * T) * kArcsec;
+    // Longitude and radius of date of the planets' Earth (truncated
+    // VSOP87D): measured 0.34″ and 2.1e-6 AU.
+    EXPECT_NEAR(AngleDiff(ctx.EarthL, lon) / kArcsec, 0.0, 3.0) << ref.tt;
+    EXPECT_NEAR(ctx.EarthR, ref.r, 3e-6) << ref.tt;
   }
 }
 

@@ -33,6 +33,16 @@ TEST(JulianDay, MeeusWorkedExamples) {
   EXPECT_NEAR(JulianDay(2000, 1, 1, 12), 2451545.0, kJD);
 }
 
+TEST(JulianDay, MonthZeroStaysInItsYear) {
+  // Only January and February are counted as months 13 and 14 of the year
+  // before; month 0 goes through the formula as it stands: 1900, 0, 1 gives
+  // INT(365.25 × 6616) + INT(30.6001 × 1) + 1 - 13 - 1524.5 = 2414987.5,
+  // the epoch the moon routines take in that form (and not 2414989.5,
+  // 1899 December 1, which treating month 0 as month 12 of 1899 gave).
+  EXPECT_NEAR(JulianDay(1900, 0, 1, 0), 2414987.5, kJD);
+  EXPECT_NEAR(JulianDay(1900, 1, 1, 0) - JulianDay(1900, 0, 1, 0), 33.0, kJD);
+}
+
 TEST(JulianDay, CalendarReformAndNegativeYears) {
   // The first Gregorian day follows 1582 October 4 (Julian) directly.
   EXPECT_NEAR(JulianDay(1582, 10, 15, 0), 2299160.5, kJD);
@@ -294,6 +304,8 @@ TEST(SiderealTime, MeeusWorkedExamples) {
   TObserverTime rec;
   rec.NutLongitude = 0;
   rec.Obliquity = 0;
+  // The record's nutation belongs to the day of the examples.
+  rec.NutationUT = 2446895.5;
   const double s = 1.0 / 3600;
   // The polynomial itself: 0.1 ms.
   EXPECT_NEAR(ApparentSiderealTimeUT(rec, 2446895.5), 13 + 10.0 / 60 + 46.3668 * s, 1e-7);
@@ -301,6 +313,17 @@ TEST(SiderealTime, MeeusWorkedExamples) {
   rec.NutLongitude = -3.788 / 206264.806;
   rec.Obliquity = (23 + 26.0 / 60 + 36.85 / 3600) / DegPerRad;
   EXPECT_NEAR(ApparentSiderealTimeUT(rec, 2446895.5), 13 + 10.0 / 60 + 46.1351 * s, 1e-7);
+}
+
+TEST(SiderealTime, FarInstantUsesItsOwnNutation) {
+  // A record whose nutation belongs to another month (here a false value)
+  // is not applied to 1987 April 10, 0h UT: Meeus ex. 12.a, apparent
+  // 13h10m46.1351s; the four-term nutation (0.5″ in Δψ) gives 0.05 s.
+  TObserverTime rec;
+  rec.NutationUT = 2446895.5 - 30;
+  rec.NutLongitude = 0.001;
+  rec.Obliquity = 0.4;
+  EXPECT_NEAR(ApparentSiderealTimeUT(rec, 2446895.5), 13 + 10.0 / 60 + 46.1351 / 3600, 0.05 / 3600);
 }
 
 TEST(SiderealTime, AgreesWithErfaFrom1900To2100) {

@@ -1,0 +1,62 @@
+// The screen-layout and performance windows: they show the present values
+// and hand the user's choice to the layout logic.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSlider>
+
+#include "app/globals.h"
+#include "chart/forms/performance_form.h"
+#include "chart/forms/screen_layout_form.h"
+#include "chart/mask.h"
+#include "chart/screen_layout.h"
+#include "platform/registry.h"
+
+namespace {
+
+TEST(ScreenLayoutForm, ShowsTheLayoutAndOkAppliesTheChoice) {
+  platform::TRegIniFile().EraseSection("ScreenLayout");
+  ScreenLayoutSettings = {};
+  GuideSize = int16_t(InsetSizeLarge);
+  MagnifierSize = InsetSizeHuge;
+  OvalMaskKind = 4;
+  AspectAdjust = 0.9;  // aspect adjust -4
+  int clockCode = -1;
+  TheScreenLayoutHost.clockSize = [&](int c) { clockCode = c; };
+
+  TScreenLayoutForm1 form;
+  form.show();
+  EXPECT_EQ(form.ComboBox1->currentIndex(), 3);
+  EXPECT_EQ(form.ComboBox3->currentIndex(), 4);
+  EXPECT_EQ(form.ComboBox3->itemText(4), "Hugh");
+  EXPECT_EQ(form.OvalMaskComboBox1->currentText(), "Very large mask");
+  EXPECT_EQ(form.AspectTrackBar1->value(), -4);
+
+  form.ComboBox4->setCurrentIndex(1);
+  form.BitBtn1Click();
+  EXPECT_EQ(clockCode, 1);
+  EXPECT_EQ(platform::TRegIniFile().ReadInteger("ScreenLayout", "clock", -1), 1);
+  EXPECT_EQ(form.result(), QDialog::Accepted);
+  TheScreenLayoutHost = {};
+  AspectAdjust = InsetAspect = 1.0;
+  OvalMaskKind = 2;
+  GuideSize = 0;
+  MagnifierSize = 0;
+}
+
+TEST(PerformanceForm, CreationSetsTheGraphSpanAndOkStoresTheSwitch) {
+  VisibilityGraphSpan = 0;
+  GraphicSunRiseSet = true;
+  TPerformanceForm1 form;
+  EXPECT_EQ(VisibilityGraphSpan, 2);
+  form.show();
+  EXPECT_TRUE(form.GraphicSunRiseSetCheckBox1->isChecked());
+  form.GraphicSunRiseSetCheckBox1->setChecked(false);
+  form.BitBtn1Click();
+  EXPECT_FALSE(GraphicSunRiseSet);
+  EXPECT_FALSE(platform::TRegIniFile().ReadBool("Performance", "graphic sun riseset", true));
+  GraphicSunRiseSet = true;
+}
+
+}  // namespace

@@ -1,0 +1,255 @@
+// The globe inset: texture rules, the relief file, clicks back to the place
+// drawn under them, ChangeObserverLocation and the animated move.
+#include "chart/globe.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "app/globals.h"
+#include "astro/observer.h"
+#include "chart/drawing_colors.h"
+#include "chart/graph_misc.h"
+#include "chart/inset_host.h"
+#include "chart/plotter.h"
+#include "chart/styles.h"
+#include "platform/dialogs.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+constexpr double kDeg = 1 / DegPerRad;
+
+// A small relief file: land ("E", 200 m) from 0° to 60° north between 1°
+// and 90° east, sea 4,000 m deep elsewhere, white colour slots at the south
+// pole.
+std::vector<uint8_t> SyntheticRelief() {
+  std::vector<uint8_t> bytes(kGlobeReliefBytes, 0);
+  for (int row = 0; row < kGlobeRows; ++row)
+    for (int cell = 0; cell < kGlobeColumns; ++cell) {
+      uint8_t* p = &bytes[size_t(row * kGlobeColumns + cell) * kGlobeCellBytes];
+      const int lat = row - 90, lonEast = cell + 1;
+      const bool land = lat >= 0 && lat <= 60 && lonEast <= 90;
+      const int16_t e = land ? 200 : -4000;
+      p[0] = uint8_t(e & 0xFF);
+      p[1] = uint8_t((e >> 8) & 0xFF);
+      p[2] = land ? 'E' : 'W';
+      if (row == 0) p[3] = p[4] = p[5] = 0xFF;
+    }
+  return bytes;
+}
+
+class GlobeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreeAllAutoBitmaps();
+    GlobeBitmap = nullptr;
+    ColorMode = 0;
+    InsetAspect = 1.0;
+    SetDefaultObjectColors();
+    ASSERT_TRUE(MakeDrawingColors());
+    testing_support::WriteFile(dir_.File("scripps2.dat"), SyntheticRelief());
+    DataFolder = dir_.Path();
+    GlobeReliefLoaded = 0;
+    ASSERT_TRUE(MakeGlobeTexture());
+    MapWidth = 1000;
+    MapHeight = 700;
+    GlobeSize = 100;
+    GlobeDrawn = 0;
+  }
+  void TearDown() override {
+    MainPlotter = nullptr;
+    DoneGlobe();
+    FreeAllAutoBitmaps();
+    GlobeBitmap = nullptr;
+    TheInsetHost = InsetHost{};
+    DataFolder.clear();
+  }
+  testing_support::TempDir dir_;
+};
+
+TEST(GlobeTexture, CellColoursFollowHeightDepthAndLatitude) {
+  ColorMode = 0;
+  ASSERT_TRUE(MakeDrawingColors());
+  struct Case {
+    int lat;
+    int16_t e;
+    uint8_t kind;
+    TColorRef expected;
+  };
+  const Case cases[] = {
+      {71, 100, 'E', GlobeLandColors[0][10]},  // S = 19 × 1.6 - 10 = 20.4 < 22: snow
+      {70, 100, 'E', GlobeLandColors[0][2]},   // S = 22.0 is not below 22
+      {10, -3500, 'E', GlobeLandColors[0][0]}, // land below sea level
+      {10, 3000, 'E', GlobeLandColors[0][7]},
+      {10, -9999, 'W', GlobeSeaColors[0][0]},  // deepest water
+      {10, -1, 'W', GlobeSeaColors[0][7]},     // d = 9998 div 78 = 128
+      {89, -4000, 'W', GlobeLandColors[0][10]},  // polar ice whatever the kind
+  };
+  for (const Case& c : cases) EXPECT_EQ(GlobeCellColor(c.lat, c.e, c.kind), c.expected) << c.lat << " " << c.e;
+}
+
+TEST_F(GlobeTest, MissingOrShortReliefFileIsReportedByCode) {
+  platform::ScriptedDialogs dialogs;
+  platform::SetDialogs(&dialogs);
+  GlobeReliefLoaded = 0;
+  DataFolder = dir_.Path() + "nowhere/";
+  EXPECT_FALSE(MakeGlobeTexture());
+  testing_support::TempDir shortDir;
+  testing_support::WriteFile(shortDir.File("scripps2.dat"), std::vector<uint8_t>(1000, 0));
+  DataFolder = shortDir.Path();
+  EXPECT_FALSE(LoadGlobeRelief());
+  platform::SetDialogs(nullptr);
+  const auto records = dialogs.Records();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].text, "Error: Can't open file \"scripps2.dat\"");
+  EXPECT_EQ(records[1].text, "Error: Can't load Globe surface data.");
+  EXPECT_EQ(records[2].text, "Error: Can't read file \"scripps2.dat\"");
+}
+
+TEST_F(GlobeTest, ClickAtTheCentreGivesThePlaceInViewAndOffTheDiscNothing) {
+  struct Place {
+    double lat, lonWest;  // degrees
+  };
+  const Place places[] = {{52.52, -13.40}, {-33.9, -151.2}, {0.0, 75.0}, {78.2, 200.0}};
+  for (const Place& p : places) {
+    SetGlobeView(p.lat * kDeg, p.lonWest * kDeg);
+    ASSERT_EQ(GlobeDrawn, 1);
+    WorldMapLatitude = WorldMapLongitude = -999;
+    ASSERT_TRUE(GlobeMouseDown(1, GlobeCentreX, GlobeCentreY));
+    // A view latitude of 0 is taken as 0.01 rad by the conversion.
+    EXPECT_NEAR(WorldMapLatitude, p.lat, p.lat == 0 ? 0.6 : 1e-6);
+    EXPECT_NEAR(std::remainder(WorldMapLongitude - p.lonWest, 360.0), 0.0, 1e-6);
+    EXPECT_FALSE(GlobeMouseDown(1, GlobeCentreX + 110, GlobeCentreY));
+    EXPECT_FALSE(GlobeMouseDown(1, GlobeCentreX + 75, GlobeCentreY + 75));
+  }
+}
+
+TEST_F(GlobeTest, ClickFindsTheCellDrawnUnderThePointer) {
+  // Every cell its own colour (not in the palettes, so it is not shaded).
+  for (int row = 0; row < kGlobeRows; ++row)
+    for (int cell = 0; cell < kGlobeColumns; ++cell)
+      GlobeCell(row, cell).color = MakeColorRef(uint8_t(row), uint8_t(cell & 0xFF), uint8_t(100 + (cell >> 8)));
+  RefreshGlobeShades();
+  SetGlobeView(40 * kDeg, -10 * kDeg);
+  int checked = 0;
+  for (int dy = -60; dy <= 60; dy += 30)
+    for (int dx = -60; dx <= 60; dx += 30) {
+      const int x = GlobeCentreX + dx, y = GlobeCentreY + dy;
+      ASSERT_TRUE(GlobeMouseDown(1, x, y));
+      // The same point in the inset bitmap (drawn at column cx - 1 + i).
+      const uint32_t pixel = GlobeBitmap->Pixel(200 + dx, 200 + dy);
+      const TColorRef c = platform::PixelToColorRef(pixel);
+      const int row = platform::RedOf(c), cell = platform::GreenOf(c) + 256 * (platform::BlueOf(c) - 100);
+      const double lonEast = std::remainder(-WorldMapLongitude, 360.0);
+      EXPECT_NEAR(row - 90, WorldMapLatitude, 1.5) << dx << "," << dy;
+      EXPECT_NEAR(std::remainder(cell + 1 - lonEast, 360.0), 0.0, 2.5) << dx << "," << dy;
+      ++checked;
+    }
+  EXPECT_EQ(checked, 25);
+}
+
+TEST_F(GlobeTest, ChangeObserverLocationSetsPlaceZoneHorizonAndTurnsTheGlobe) {
+  auto plotter = std::make_unique<tPlotter>();
+  plotter->Replot = 0;
+  MainPlotter = plotter.get();
+  THorizonArray horizon{};
+  horizon[90][5] = 0x00123456;
+  TIME_ZONE_INFORMATION tzi;
+  ASSERT_TRUE(platform::TimeZoneFromPosix("IST-5:30", tzi));
+  InitObserver(ObserverTime);
+  GlobeFrameTime = 0;
+  ChangeObserverLocation("Kolkata", tzi, 0, 22.57 * kDeg, -88.36 * kDeg, horizon);
+
+  EXPECT_EQ(LocationName, "Kolkata");
+  EXPECT_DOUBLE_EQ(ObserverTime.Latitude, 22.57 * kDeg);
+  EXPECT_DOUBLE_EQ(ObserverTime.Longitude, -88.36 * kDeg);
+  EXPECT_EQ(ObserverTime.TimeZone.Bias, -330);
+  EXPECT_EQ(plotter->HorizonProfile[90][5], 0x00123456);
+  EXPECT_EQ(plotter->Replot, 1);
+  MainPlotter = nullptr;
+  EXPECT_EQ(ObserverLocationSet.load(), 1);
+  EXPECT_DOUBLE_EQ(GlobeHomeLatitude, 22.57 * kDeg);
+  // The cross: a vertical bar in the column of 90° east (88 + 2), rows of
+  // 17..28° N, and a horizontal bar in the row of 23° N.
+  const TColorRef mark = GlobeLandColors[0][10];
+  EXPECT_EQ(GlobeCell(90 + 20, 89).color, mark);
+  EXPECT_EQ(GlobeCell(90 + 23, 85).color, mark);
+  EXPECT_NE(GlobeCell(90 + 40, 89).color, mark);
+  // The move ends on the place.
+  ASSERT_TRUE(GlobeThread != nullptr);
+  ASSERT_TRUE(GlobeThread->WaitFinished(20000));
+  EXPECT_DOUBLE_EQ(GlobeLatitude.load(), 22.57 * kDeg);
+  EXPECT_DOUBLE_EQ(GlobeLongitude.load(), -88.36 * kDeg);
+  EXPECT_TRUE(TakeGlobeFrame());
+  EXPECT_FALSE(GlobeMoving());
+}
+
+TEST_F(GlobeTest, EveryViewFillsTheWholeDiscFromTheTexture) {
+  // Views at the poles, on the equator and with longitudes outside
+  // [0, 2π) either way (a script may give any value): every pixel of the
+  // disc is a texture colour, none is left as the background.
+  const double views[][2] = {{M_PI / 2, 0}, {-M_PI / 2, 1}, {0, 0}, {0.7, -4.0}, {-0.3, 9.5}, {1.2, -20.0}};
+  for (const auto& v : views)
+    for (int size : {2, 37, 150}) {
+      platform::Bitmap b(400, 400);
+      b.Fill(kGlobeKeyPixel);
+      DrawGlobe(b, 200, 200, size, v[0], v[1]);
+      int disc = 0, left = 0;
+      const int r = size - 1;
+      for (int j = -r; j <= r; ++j)
+        for (int i = 2 - size; i <= size - 2; ++i) {
+          const double xn = double(i) / (size - 1 > 1 ? size - 2 : 1), yn = double(j) / r;
+          if (xn * xn + yn * yn > 1) continue;
+          ++disc;
+          left += b.Pixel(199 + i, 200 + j) == kGlobeKeyPixel;
+        }
+      EXPECT_GT(disc, 0);
+      EXPECT_EQ(left, 0) << "view " << v[0] << ", " << v[1] << " size " << size;
+      // A whole turn more or less shows the same Earth.
+      platform::Bitmap turned(400, 400);
+      turned.Fill(kGlobeKeyPixel);
+      DrawGlobe(turned, 200, 200, size, v[0], v[1] < 0 ? v[1] + 2 * TwoPi : v[1] - TwoPi);
+      EXPECT_TRUE(turned.Image() == b.Image()) << "view " << v[0] << ", " << v[1] << " size " << size;
+    }
+}
+
+TEST(GlobeMove, PlanTurnsTheShortWayAtFortyDegreesPerSecond) {
+  // 350° to 11° west longitude: +21° through 0°.
+  const TGlobeMovePlan a = PlanGlobeMove(100, 0.5, 350 * kDeg, 0.5, 11 * kDeg);
+  EXPECT_GT(a.longitudeStep, 0);
+  EXPECT_NEAR(a.longitudeStep * DegPerRad, 4.0, 1e-9);  // 40°/s × 0.1 s
+  EXPECT_EQ(a.frames, 5 + 1);
+  EXPECT_EQ(a.latitudeStep, 0);
+  // Frame time 0 counts as 0.01 s (0.4° a frame); 500 ms as 0.2 s (8°).
+  EXPECT_NEAR(PlanGlobeMove(0, 0, 0, 0, 40 * kDeg).longitudeStep * DegPerRad, 0.4, 1e-9);
+  EXPECT_NEAR(PlanGlobeMove(500, 0, 0, 0, 40 * kDeg).longitudeStep * DegPerRad, 8.0, 1e-9);
+  // Latitude leads when it changes more; the longitude step keeps the ratio.
+  const TGlobeMovePlan b = PlanGlobeMove(100, 0, 0, -40 * kDeg, -20 * kDeg);
+  EXPECT_NEAR(b.latitudeStep * DegPerRad, -4.0, 1e-9);
+  EXPECT_NEAR(b.longitudeStep * DegPerRad, -2.0, 1e-9);
+}
+
+TEST_F(GlobeTest, AnimationHandsEachFrameToPaintingAndEndsOnTheTarget) {
+  SetGlobeView(0.3, 0.2);
+  platform::Bitmap back(1000, 700);
+  TGlobe_Thread move(GlobeSize, 1.0, 10, 0.3, 0.2, 0.4, 0.5);
+  // Painting takes the frames as they come.
+  int taken = 0;
+  for (int i = 0; i < 4000 && !move.Finished(); ++i) {
+    if (TakeGlobeFrame()) ++taken;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(move.WaitFinished(5000));
+  if (TakeGlobeFrame()) ++taken;
+  const TGlobeMovePlan plan = PlanGlobeMove(10, 0.3, 0.2, 0.4, 0.5);
+  EXPECT_EQ(move.Frames(), plan.frames);
+  EXPECT_GE(taken, plan.frames / 2);
+  EXPECT_DOUBLE_EQ(GlobeLongitude.load(), 0.5);
+  ComposeGlobe(back);
+  EXPECT_NE(back.Pixel(GlobeCentreX, GlobeCentreY), 0u);  // the globe is on the chart
+  EXPECT_EQ(back.Pixel(GlobeCentreX + 105, GlobeCentreY), 0u);  // the key is skipped
+}
+
+}  // namespace

@@ -1,0 +1,167 @@
+// The star-sphere inset: a click on a drawn star gives back its position,
+// clicks off the sphere and the hit tests, the left click's re-centring,
+// and the reference picture.
+#include "chart/star_sphere.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "app/globals.h"
+#include "astro/observer.h"
+#include "astro/timescales.h"
+#include "catalog/stars.h"
+#include "chart/drawing_colors.h"
+#include "chart/globe.h"
+#include "chart/graph_misc.h"
+#include "chart/plotter.h"
+#include "chart/ring.h"
+#include "chart/screen_layout.h"
+#include "chart/styles.h"
+
+namespace {
+
+constexpr double kDeg = 1 / DegPerRad;
+
+// The seven stars of the Plough (J2000 positions and V magnitudes from the
+// Hipparcos catalogue, rounded): Dubhe, Merak, Phecda, Megrez, Alioth,
+// Mizar, Alkaid.
+struct CatalogueStar {
+  double raHours, decDeg, mag;
+};
+const CatalogueStar kPlough[] = {
+    {11.0621, 61.751, 1.79}, {11.0307, 56.382, 2.37}, {11.8972, 53.695, 2.44}, {12.2571, 57.033, 3.31},
+    {12.9005, 55.960, 1.77}, {13.3988, 54.925, 2.27}, {13.7923, 49.313, 1.86},
+};
+
+class StarSphereTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreeAllAutoBitmaps();
+    SphereFrameBitmap = SphereChartBitmap = nullptr;
+    ColorMode = 0;
+    InsetAspect = AspectAdjust = 1.0;
+    SetDefaultObjectColors();
+    ASSERT_TRUE(MakeDrawingColors());
+    MakeRingRamps();
+    ASSERT_TRUE(InitStarSphereBuffers());
+    savedStars_ = SaoStars;
+    savedCount_ = SaoStarCount;
+    SaoStars.clear();
+    for (const CatalogueStar& s : kPlough) {
+      TSaoStar star;
+      star.RA = float(s.raHours * 15 * kDeg);
+      star.Dec = float(s.decDeg * kDeg);
+      star.Magnitude = uint8_t(std::lround((s.mag + 2) * 10));
+      star.Spectral = 1;
+      SaoStars.push_back(star);
+    }
+    SaoStarCount = int32_t(SaoStars.size());
+    // Berlin, 2024 March 10, 22:00 UT: the Plough stands high in the north-east.
+    InitObserver(ObserverTime);
+    SetObserverLocation(ObserverTime, -13.40 * kDeg, 52.52 * kDeg, 0);
+    SetObserverUT(ObserverTime, 2460379.5 + 22.0 / 24);
+    main_ = std::make_unique<tPlotter>();
+    sphere_ = std::make_unique<tPlotter>();
+    MainPlotter = main_.get();
+    SpherePlotter = sphere_.get();
+    main_->Observer = ObserverTime;
+    main_->Width = 1000;
+    main_->Height = 700;
+    ObserverLocationSet = 1;
+    SetStarSphereSize(90);
+  }
+  void TearDown() override {
+    MainPlotter = SpherePlotter = nullptr;
+    SaoStars = savedStars_;
+    SaoStarCount = savedCount_;
+    ObserverLocationSet = 0;
+    GuideSize = 0;
+    FreeAllAutoBitmaps();
+    SphereFrameBitmap = SphereChartBitmap = nullptr;
+  }
+  // The main window's render step for the inset.
+  void Render() {
+    static_cast<TPlotterState&>(*sphere_) = static_cast<const TPlotterState&>(*main_);
+    DrawStarSphere();
+    PlaceStarSphere();
+  }
+  std::unique_ptr<tPlotter> main_, sphere_;
+  std::vector<TSaoStar> savedStars_;
+  int32_t savedCount_ = 0;
+};
+
+TEST_F(StarSphereTest, ClickOnADrawnStarGivesItsPositionBack) {
+  Render();
+  const uint32_t disc = SphereFrameBitmap->Element(80200);
+  // The inset's place on the chart: its bitmap's centre at (10 + 90, 10 + 90).
+  const int ox = 10 + 90 - 200, oy = 10 + 90 - 200;
+  for (const CatalogueStar& s : kPlough) {
+    const double ra = s.raHours * 15 * kDeg, dec = s.decDeg * kDeg;
+    double alt = 0, az = 0;
+    int32_t x = 0, y = 0;
+    ASSERT_TRUE(SpherePlotter->PlaceRaDec(ra, dec, alt, az, x, y));
+    EXPECT_NE(SphereChartBitmap->Pixel(x, y) & 0xFFFFFF, disc & 0xFFFFFF) << "a star is drawn there";
+    double cra = 0, cdec = 0, calt = 0, caz = 0;
+    ASSERT_TRUE(StarSpherePointToRaDec(x + ox, y + oy, cra, cdec, calt, caz));
+    // One pixel of a sphere of radius 72 spans about 1.25° of altitude.
+    const double sep = std::acos(std::sin(dec) * std::sin(cdec) + std::cos(dec) * std::cos(cdec) * std::cos(ra - cra));
+    EXPECT_LT(sep * DegPerRad, 1.5) << s.raHours;
+  }
+}
+
+TEST_F(StarSphereTest, ClicksOffTheSphereAndHitTests) {
+  Render();
+  double ra, dec, alt, az;
+  EXPECT_TRUE(StarSpherePointToRaDec(99, 99, ra, dec, alt, az));  // the chart centre (198.5, 198.5): the zenith
+  EXPECT_NEAR(alt, 90 * kDeg, 2 * kDeg);
+  EXPECT_FALSE(StarSpherePointToRaDec(100 + 85, 100, ra, dec, alt, az));  // on the ring
+  EXPECT_FALSE(StarSphereClick(0, 100 + 85, 100));
+  EXPECT_TRUE(InsideStarSphere(100, 100));
+  EXPECT_TRUE(InsideStarSphere(100 + 95, 100));   // 1.06 radii
+  EXPECT_FALSE(InsideStarSphere(100 + 108, 100)); // 1.2 radii
+  // Size 80: ring 3, frame disc 77, chart 74, radii 80.
+  SetStarSphereSize(80);
+  EXPECT_EQ(StarSphereRing, 3);
+  EXPECT_EQ(SphereRadiusX, 80);
+  EXPECT_EQ(SphereRadiusY, 80);
+  SetStarSphereSize(0);
+  EXPECT_EQ(GuideSize, 80);
+}
+
+TEST_F(StarSphereTest, LeftClickCentresTheMainChart) {
+  Render();
+  main_->ZenithView = 1;
+  main_->TrackKind = kTrackSolarSystem;
+  main_->Replot = 0;
+  // Horizon centring: the held altitude and azimuth take the point's.
+  main_->CentreOnHorizon = 1;
+  double ra, dec, alt, az;
+  ASSERT_TRUE(StarSpherePointToRaDec(100, 70, ra, dec, alt, az));
+  ASSERT_TRUE(StarSphereClick(0, 100, 70));
+  EXPECT_DOUBLE_EQ(main_->HeldAlt, alt);
+  EXPECT_DOUBLE_EQ(main_->HeldAz, az);
+  EXPECT_EQ(main_->ZenithView, 0);
+  EXPECT_EQ(main_->TrackKind, kTrackNone);
+  EXPECT_EQ(main_->Replot, 1);
+  // Equatorial centring: the chart centre takes the point's position.
+  main_->CentreOnHorizon = 0;
+  ASSERT_TRUE(StarSphereClick(0, 100, 70));
+  EXPECT_DOUBLE_EQ(main_->CentreRA, ra);
+  EXPECT_DOUBLE_EQ(main_->CentreDec, dec);
+}
+
+TEST_F(StarSphereTest, FieldOfViewOvalFollowsTheMainView) {
+  // Zoomed in on a point 30° high: a small oval below the centre.
+  main_->ZenithView = 0;
+  main_->Zoom = 4.0;
+  main_->CentreAlt = 30 * kDeg;
+  Render();
+  const uint32_t fov = platform::MakePixel(50, 50, 150);
+  const int cy = int((90.0 - 30.0) / 90.0 * (177 / 2.0)) + 199;  // chart height 2 × 89 - 1
+  EXPECT_EQ(SphereChartBitmap->Pixel(199, cy) & 0xFFFFFF, fov);
+  EXPECT_NE(SphereChartBitmap->Pixel(199, 199 - 40) & 0xFFFFFF, fov);
+}
+
+}  // namespace
