@@ -1,0 +1,10 @@
+#include "catalog/settings_owners.h"
+
+#include "app/core/settings_sections.h"
+#include "catalog/object_options.h"
+#include "catalog/star_options.h"
+
+void RegisterCatalogSettingsOwners() {
+  RegisterSettingsSection(kStarOptionsSlot, {kStarOptionsBytes, StarOptionsBlock, ApplyStarOptionsBlock});
+  RegisterSettingsSection(kObjectFilterSlot, {kObjectFilterBytes, ObjectFilterBlock, ApplyObjectFilterBlock});
+}
