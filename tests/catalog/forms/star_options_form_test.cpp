@@ -11,7 +11,7 @@
 #include "app/core/settings_sections.h"
 #include "catalog/forms/star_options_form.h"
 #include "catalog/hooks.h"
-#include "catalog/settings_owners.h"
+#include "catalog/forms/settings_owners.h"
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
 #include "chart/plotter.h"
