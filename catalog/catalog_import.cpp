@@ -396,7 +396,9 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
       if (c == "RAH" || c == "RAM" || c == "RAS" || c == "RAD" || c == "RAR") {
         if (empty) continue;
         anyRA = true;
-        if ((c == "RAH" || c == "RAD" || c == "RAR") && negative) raNeg = true;
+        // A right ascension is negative only by value ("-0" hours stays
+        // positive); a declination takes its sign from the text below.
+        if ((c == "RAH" || c == "RAD" || c == "RAR") && v < 0) raNeg = true;
         const double f = c == "RAH" ? 15 : c == "RAM" ? 15.0 / 60 : c == "RAS" ? 15.0 / 3600
                        : c == "RAD" ? 1 : kDegPerRad;
         ra += std::fabs(v) * f;

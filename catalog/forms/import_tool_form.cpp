@@ -117,6 +117,7 @@ TImportToolForm1::TImportToolForm1(QWidget* parent) : QDialog(parent) {
   connect(FieldSelect, &QTreeWidget::itemDoubleClicked, this, [this] { FieldSelectDblClick(); });
   connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+  connect(this, &QDialog::finished, Timer1, &QTimer::stop);
 }
 
 std::string TImportToolForm1::Description() const { return DescriptionEdit->text().trimmed().toStdString(); }

@@ -140,7 +140,7 @@ TEST_F(ImportFixture, CommaFileAtJ2000LandsInRadiansWithSizesInStoredUnits) {
 TEST_F(ImportFixture, TabFileKeepsTheSouthSignOfMinusZeroDegreesAndReadsShortLinesAsEmpty) {
   TImportJob job = Job("south.txt",
                        "S1\t5\t0\t0\t-00\t30\t00\t7.5\t3\t12\n"
-                       "S2\t5\t0\t0\t- 0\t0\t30\t8\n",
+                       "S2\t-0\t30\t0\t- 0\t0\t30\t8\n",
                        kHmsDms);
   job.Layout.Tab = true;
   ASSERT_EQ(RunCatalogImport(job), "");
@@ -148,6 +148,7 @@ TEST_F(ImportFixture, TabFileKeepsTheSouthSignOfMinusZeroDegreesAndReadsShortLin
   ASSERT_EQ(t.RowCount(), 2);
   EXPECT_NEAR(t.FieldAsDouble(t.FieldIndex("DE")), -0.5 * kDeg, 1e-12);
   t.Next();
+  EXPECT_NEAR(t.FieldAsDouble(t.FieldIndex("RA")), 7.5 * kDeg, 1e-12);  // "-0" hours stays east of 0h
   EXPECT_NEAR(t.FieldAsDouble(t.FieldIndex("DE")), -30 / 3600.0 * kDeg, 1e-12);
   EXPECT_TRUE(t.FieldIsNull(t.FieldIndex("MaA")));
   EXPECT_EQ(t.FieldAsString(t.FieldIndex("CL")), "");

@@ -113,7 +113,6 @@ TEST_F(FormFixture, AddImportsThroughTheImportWindowAndRemoveDropsTheTable) {
     import.FileName = file;
     import.NamesInUse = used;
     import.show();
-    GrabWindow(import, "import_tool");
     EXPECT_EQ(import.ImportPreview->columnCount(), 1);
     import.CommaCheckBox->setChecked(true);
     import.ReadPreview();
@@ -123,6 +122,7 @@ TEST_F(FormFixture, AddImportsThroughTheImportWindowAndRemoveDropsTheTable) {
     // DED of the degrees sub-group, not of the DMS one.
     import.AssignType(TypeIndex("DED") + 3, 2);
     EXPECT_EQ(import.ImportPreview->horizontalHeaderItem(1)->text(), "RAD {RA}");
+    GrabWindow(import, "import_tool");
     QTest::mouseClick(import.OkButton, Qt::LeftButton);
     EXPECT_NE(dialogs.Last().text.find("description"), std::string::npos);
     QTest::keyClicks(import.DescriptionEdit, "Two test objects");
