@@ -98,6 +98,13 @@ TEST_F(FormFixture, OkAppliesTheFilterAndLabelsCancelChangesNothingSaveWritesThe
   EXPECT_EQ(reg.ReadInteger("Objects", "high mag limit", 0), 50);
   EXPECT_EQ(reg.ReadInteger("Objects", "misc settings", 0), 0x3FF & ~(1 << 5));
   EXPECT_FALSE(reg.ReadBool("Objects", "label objects", true));
+
+  QTest::mouseClick(form.Defaults2, Qt::LeftButton);  // Revert: the window's own limits
+  EXPECT_EQ(form.TrackBarMagn1->value(), -15);
+  EXPECT_EQ(form.TrackBarMagn2->value(), 120);
+  QTest::mouseClick(form.BitBtn2, Qt::LeftButton);  // Clear All
+  for (QCheckBox* b : form.ClassCheckBox)
+    if (b) EXPECT_FALSE(b->isChecked());
 }
 
 TEST_F(FormFixture, AddImportsThroughTheImportWindowAndRemoveDropsTheTable) {

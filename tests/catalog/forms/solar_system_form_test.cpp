@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -212,4 +213,61 @@ TEST_F(SolarFixture, DownloadReplacesOnlyWithAGoodList) {
   bool templateUsed = false;
   ASSERT_TRUE(LoadAsteroidElements(back, "default.ast", false, templateUsed));
   EXPECT_EQ(back.Cell(1, 2), "(2) Pallas");
+}
+
+TEST_F(SolarFixture, GridCommandsAndTheEmptyLastRow) {
+  TSolSysForm1 form;
+  form.show();
+  TSolSysForm1::TElementPage& page = form.Pages[0];
+  ASSERT_EQ(page.grid.RowCount(), 2);
+  // Typing into the empty last row adds a new empty row; emptying it again
+  // takes the spare row away.
+  page.view->item(0, 1)->setText("4 Vesta");
+  EXPECT_EQ(page.grid.Cell(1, 1), "4 Vesta");
+  EXPECT_EQ(page.grid.RowCount(), 3);
+  EXPECT_EQ(page.view->rowCount(), 2);
+  EXPECT_TRUE(page.changed);
+  page.view->item(0, 1)->setText("");
+  EXPECT_EQ(page.grid.RowCount(), 2);
+
+  const char* vesta[] = {"Yes", "4 Vesta", "2461000.5", "20.8", "2.36", "0.089", "151.1", "103.8", "7.14", "3.2", "0.32"};
+  for (int c = 0; c < 11; ++c) page.view->item(0, c)->setText(vesta[c]);
+  QTest::mouseClick(page.useNone, Qt::LeftButton);
+  EXPECT_EQ(page.grid.Cell(0, 1), "No");
+  QTest::mouseClick(page.useAll, Qt::LeftButton);
+  EXPECT_EQ(page.grid.Cell(0, 1), "Yes");
+  dialogs.QueueAnswer(platform::IDNO);
+  QTest::mouseClick(page.clear, Qt::LeftButton);
+  EXPECT_EQ(page.grid.BodyCount(), 1);
+  dialogs.QueueAnswer(platform::IDYES);
+  QTest::mouseClick(page.clear, Qt::LeftButton);
+  EXPECT_EQ(page.grid.BodyCount(), 0);
+
+  // Load cancelled in the file dialog still marks the table changed; Save
+  // under a new name makes it the current file.
+  form.show();
+  QTest::mouseClick(page.load, Qt::LeftButton);
+  EXPECT_TRUE(page.changed);
+  page.view->item(0, 1)->setText("4 Vesta");
+  dialogs.QueueFile({true, dir.File("mine.ast"), 1});
+  QTest::mouseClick(page.save, Qt::LeftButton);
+  EXPECT_EQ(AsteroidElementsFile, dir.File("mine.ast"));
+  EXPECT_TRUE(page.fileChanged);
+  EXPECT_FALSE(page.changed);
+  EXPECT_EQ(page.caption->text(), "Orbital Elements (mine.ast)");
+}
+
+TEST_F(SolarFixture, DownloadAfterAMergeMergesIntoTheGrid) {
+  TinyHttpServer server;
+  ElementDownloadHost = server.Host();
+  server.body = MpcLine("(1) Ceres") + "\n";
+  TSolSysForm1 form;
+  form.show();
+  TSolSysForm1::TElementPage& page = form.Pages[0];
+  page.view->item(0, 1)->setText("4 Vesta");
+  form.MergeMode = true;
+  form.DownloadClick(0);
+  ASSERT_EQ(page.grid.BodyCount(), 2);
+  EXPECT_EQ(page.grid.Cell(1, 1), "4 Vesta");
+  EXPECT_EQ(page.grid.Cell(1, 2), "(1) Ceres");
 }
