@@ -103,8 +103,11 @@ TEST_F(FormFixture, OkAppliesTheFilterAndLabelsCancelChangesNothingSaveWritesThe
   EXPECT_EQ(form.TrackBarMagn1->value(), -15);
   EXPECT_EQ(form.TrackBarMagn2->value(), 120);
   QTest::mouseClick(form.BitBtn2, Qt::LeftButton);  // Clear All
-  for (QCheckBox* b : form.ClassCheckBox)
-    if (b) EXPECT_FALSE(b->isChecked());
+  for (QCheckBox* b : form.ClassCheckBox) {
+    if (b) {
+      EXPECT_FALSE(b->isChecked());
+    }
+  }
 }
 
 TEST_F(FormFixture, AddImportsThroughTheImportWindowAndRemoveDropsTheTable) {
