@@ -22,6 +22,7 @@
 #include "data/images.h"
 #include "data/refdata.h"
 #include "data/relief.h"
+#include "data/worldmap.h"
 #include "data/stars.h"
 #include "data/zonecat.h"
 #include "platform/paths.h"
@@ -408,6 +409,14 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                        WriteOutput(dir, "scripps2.dat", bytes);
                        line("scripps2.dat", std::to_string(kReliefRows * kReliefColumns) + " cells written (" +
                                                 std::to_string(land) + " land); elevations are stand-ins (land 200 m, sea 200 to 4000 m deep by distance from the coast)");
+                     }});
+
+  targets.push_back({"world.dat", {"world.dat", "world.idx"}, {src.Atlas("land-50m.json")}, 1, false, [&] {
+                       const WorldMapFiles f = EncodeWorldMap(WorldLandMask(ReadTopoJsonLand(src.Atlas("land-50m.json"))));
+                       WriteOutput(dir, "world.dat", f.dat);
+                       WriteOutput(dir, "world.idx", f.idx);
+                       line("world.dat", std::to_string(kWorldTiles) + " tiles of 5' samples written (" +
+                                             std::to_string(f.dat.size()) + " bytes); land and sea from the land polygons, elevations are stand-ins");
                      }});
 
   targets.push_back({"default.ast", {"default.ast"}, {src.KStars("asteroids.dat")}, 1, true, [&] {
