@@ -40,5 +40,3 @@ QImage LoadHorizonPicture(const std::string& path) {
   reader.setDecideFormatFromContent(true);
   return reader.read();
 }
-
-bool HorizonDiffers(const THorizonArray& a, const THorizonArray& b) { return a != b; }

@@ -21,5 +21,3 @@ QImage ProfileToPicture(const THorizonArray& horizon, int width, int height);
 // Reads a picture file (BMP, GIF, JPEG, TIFF, PNG); a null image when it
 // cannot be read.
 QImage LoadHorizonPicture(const std::string& path);
-// True when any cell differs.
-bool HorizonDiffers(const THorizonArray& a, const THorizonArray& b);
