@@ -4,6 +4,11 @@
 #include <cmath>
 #include <deque>
 
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "data/common.h"
 #include "platform/codec.h"
 
@@ -191,6 +196,125 @@ WorldMapFiles EncodeWorldMap(const std::vector<uint8_t>& mask) {
       f.dat.insert(f.dat.end(), tile.begin(), tile.end());
     }
   return f;
+}
+
+std::vector<LonLatRing> ReadTopoJsonBorders(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadBinaryFile(path);
+  const QJsonDocument doc = QJsonDocument::fromJson(
+      QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+  if (doc.isNull()) throw SourceError(path + ": not valid JSON");
+  const QJsonObject top = doc.object();
+  const QJsonArray scale = top.value("transform").toObject().value("scale").toArray();
+  const QJsonArray translate = top.value("transform").toObject().value("translate").toArray();
+  if (scale.size() != 2 || translate.size() != 2) throw SourceError(path + ": no quantisation transform");
+  const QJsonArray arcs = top.value("arcs").toArray();
+  // Which countries use each arc (either way round).
+  std::vector<std::vector<int>> users(std::size_t(arcs.size()));
+  const QJsonArray countries = top.value("objects").toObject().value("countries").toObject().value("geometries").toArray();
+  for (int g = 0; g < countries.size(); ++g) {
+    const QJsonObject geo = countries[g].toObject();
+    QJsonArray polygons;
+    if (geo.value("type").toString() == "Polygon") polygons.append(geo.value("arcs"));
+    else polygons = geo.value("arcs").toArray();
+    for (const QJsonValue& poly : polygons)
+      for (const QJsonValue& ring : poly.toArray())
+        for (const QJsonValue& iv : ring.toArray()) {
+          int i = iv.toInt();
+          if (i < 0) i = ~i;
+          if (i >= 0 && i < arcs.size() && (users[std::size_t(i)].empty() || users[std::size_t(i)].back() != g))
+            users[std::size_t(i)].push_back(g);
+        }
+  }
+  if (countries.isEmpty()) throw SourceError(path + ": no countries");
+  // The shared arcs, decoded (quantised, delta-encoded positions).
+  std::vector<LonLatRing> borders;
+  for (int a = 0; a < arcs.size(); ++a) {
+    if (users[std::size_t(a)].size() < 2) continue;
+    LonLatRing line;
+    double x = 0, y = 0;
+    for (const QJsonValue& pv : arcs[a].toArray()) {
+      const QJsonArray p = pv.toArray();
+      if (p.size() < 2) throw SourceError(path + ": bad arc point");
+      x += p[0].toDouble(), y += p[1].toDouble();
+      line.push_back({x * scale[0].toDouble() + translate[0].toDouble(), y * scale[1].toDouble() + translate[1].toDouble()});
+    }
+    if (line.size() > 1) borders.push_back(std::move(line));
+  }
+  return borders;
+}
+
+int BorderRegion(const LonLatRing& line) {
+  const auto [lon, lat] = line[line.size() / 2];
+  if (lon < -30) return lat >= 8 ? 0 : 1;
+  if (lat >= 36 && lon < 40) return 2;
+  if (lon < 52 && (lat < 12 || (lat < 36 && lon < 34.5))) return 4;
+  return 3;
+}
+
+std::vector<uint8_t> EncodeBoundaryFile(const std::vector<BoundaryLine>& lines) {
+  platform::ByteWriter segs;
+  struct Entry {
+    int32_t n, s, e, w, offset;
+    int16_t bytes, cls;
+  };
+  std::vector<Entry> entries;
+  int32_t largest = 0;
+  // Lines longer than a segment can hold (16-bit byte size) are split.
+  constexpr std::size_t kMaxPoints = 4000;
+  std::vector<BoundaryLine> pieces;
+  for (const BoundaryLine& l : lines)
+    for (std::size_t from = 0; from < l.points.size(); from += kMaxPoints - 1) {
+      const std::size_t to = std::min(l.points.size(), from + kMaxPoints);
+      pieces.push_back({l.cls, LonLatRing(l.points.begin() + long(from), l.points.begin() + long(to))});
+      if (to == l.points.size()) break;
+    }
+  for (const BoundaryLine& l : pieces) {
+    if (l.points.empty()) continue;
+    std::vector<std::pair<int32_t, int32_t>> pts;
+    for (const auto& [lon, lat] : l.points)
+      pts.push_back({int32_t(std::lround(lon * 3600)), int32_t(std::lround(lat * 3600))});
+    platform::ByteWriter data;
+    for (std::size_t i = 1; i < pts.size(); ++i) {
+      const int32_t dx = pts[i].first - pts[i - 1].first, dy = pts[i].second - pts[i - 1].second;
+      if (dx >= -64 && dx <= 63 && dy >= -128 && dy <= 127) {
+        const uint8_t hi = dx >= 0 ? uint8_t(dx | 0x40) : uint8_t(dx & 0xFF);
+        data.U16(uint16_t(hi << 8 | uint8_t(int8_t(dy))));
+      } else {
+        for (int32_t d : {dx, dy}) {
+          data.U16(uint16_t((uint32_t(d) >> 16) & ~0x4000u));
+          data.U16(uint16_t(uint32_t(d) & 0xFFFF));
+        }
+      }
+    }
+    Entry e{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, 0, int16_t(data.Size()), l.cls};
+    for (const auto& [x, y] : pts)
+      e.n = std::max(e.n, y), e.s = std::min(e.s, y), e.e = std::max(e.e, x), e.w = std::min(e.w, x);
+    e.offset = int32_t(segs.Size());
+    segs.I32(pts[0].first);
+    segs.I32(pts[0].second);
+    segs.I32(0);
+    segs.U16(uint16_t(pts.size() - 1));
+    segs.U16(0);
+    segs.Raw(data.Bytes().data(), data.Size());
+    largest = std::max(largest, int32_t(data.Size() / 2));
+    entries.push_back(e);
+  }
+  platform::ByteWriter out;
+  const int32_t indexOffset = 40 + int32_t(segs.Size());
+  out.I32(0x20770002);
+  out.I32(indexOffset);
+  out.I32(int32_t(entries.size()));
+  out.I32(int32_t(entries.size() * 28));
+  out.I32(largest);
+  out.Zeros(20);
+  out.Raw(segs.Bytes().data(), segs.Size());
+  for (const Entry& e : entries) {
+    out.I32(0);
+    for (int32_t v : {e.n, e.s, e.e, e.w, e.offset + 40}) out.I32(v);
+    out.I16(e.bytes);
+    out.I16(e.cls);
+  }
+  return out.Bytes();
 }
 
 }  // namespace mkdata

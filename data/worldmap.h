@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "data/relief.h"
@@ -37,5 +38,31 @@ struct WorldMapFiles {
   std::vector<uint8_t> dat, idx;
 };
 WorldMapFiles EncodeWorldMap(const std::vector<uint8_t>& mask);
+
+// --- Boundary files under "map" ---------------------------------------------------------
+
+// A boundary line: its class (0 is never drawn) and points (east longitude,
+// latitude) in degrees.
+struct BoundaryLine {
+  int16_t cls = 1;
+  LonLatRing points;
+};
+
+// The national borders of a TopoJSON file holding a "countries" object: the
+// arcs that two different countries share (coastlines, used by one country
+// only, are left out).
+std::vector<LonLatRing> ReadTopoJsonBorders(const std::string& path);
+
+// The region file a border belongs to, by its middle point: 0 namer,
+// 1 samer, 2 europe, 3 asia, 4 africa.
+int BorderRegion(const LonLatRing& line);
+
+// A boundary segment file: a 40-byte head (magic 0x20770002, index offset,
+// segment count, index bytes, largest segment in 16-bit words), the
+// segments (start point in arc-seconds, point count, then per point one
+// word for steps within -64..63" of longitude and -128..127" of latitude,
+// else four words), then the index of 28-byte entries (limits, offset,
+// bytes, class).
+std::vector<uint8_t> EncodeBoundaryFile(const std::vector<BoundaryLine>& lines);
 
 }  // namespace mkdata

@@ -187,63 +187,6 @@ int ParseBoundaryFile(const std::vector<uint8_t>& b, std::vector<TBoundaryLine>&
   return 0;
 }
 
-std::vector<uint8_t> EncodeBoundaryFile(const std::vector<TBoundaryLine>& lines) {
-  platform::ByteWriter segs;
-  struct Entry {
-    int32_t n, s, e, w, offset;
-    int16_t bytes, cls;
-  };
-  std::vector<Entry> entries;
-  int32_t largest = 0;
-  for (const TBoundaryLine& l : lines) {
-    if (l.Points.empty()) continue;
-    std::vector<std::pair<int32_t, int32_t>> pts;
-    for (const auto& [lon, lat] : l.Points)
-      pts.push_back({int32_t(std::lround(lon * 3600)), int32_t(std::lround(lat * 3600))});
-    platform::ByteWriter data;
-    for (std::size_t i = 1; i < pts.size(); ++i) {
-      const int32_t dx = pts[i].first - pts[i - 1].first, dy = pts[i].second - pts[i - 1].second;
-      if (dx >= -64 && dx <= 63 && dy >= -128 && dy <= 127) {
-        const uint8_t hi = dx >= 0 ? uint8_t(dx | 0x40) : uint8_t(dx & 0xFF);
-        data.U16(uint16_t(hi << 8 | uint8_t(int8_t(dy))));
-      } else {
-        for (int32_t d : {dx, dy}) {
-          data.U16(uint16_t((uint32_t(d) >> 16) & ~0x4000u));
-          data.U16(uint16_t(uint32_t(d) & 0xFFFF));
-        }
-      }
-    }
-    Entry e{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, 0, int16_t(data.Size()), l.Class};
-    for (const auto& [x, y] : pts)
-      e.n = std::max(e.n, y), e.s = std::min(e.s, y), e.e = std::max(e.e, x), e.w = std::min(e.w, x);
-    e.offset = int32_t(segs.Size());
-    segs.I32(pts[0].first);
-    segs.I32(pts[0].second);
-    segs.I32(0);
-    segs.U16(uint16_t(pts.size() - 1));
-    segs.U16(0);
-    segs.Raw(data.Bytes().data(), data.Size());
-    largest = std::max(largest, int32_t(data.Size() / 2));
-    entries.push_back(e);
-  }
-  platform::ByteWriter out;
-  const int32_t indexOffset = 40 + int32_t(segs.Size());
-  out.I32(kBoundaryMagic);
-  out.I32(indexOffset);
-  out.I32(int32_t(entries.size()));
-  out.I32(int32_t(entries.size() * 28));
-  out.I32(largest);
-  out.Zeros(20);
-  out.Raw(segs.Bytes().data(), segs.Size());
-  for (const Entry& e : entries) {
-    out.I32(0);
-    for (int32_t v : {e.n, e.s, e.e, e.w, e.offset + 40}) out.I32(v);
-    out.I16(e.bytes);
-    out.I16(e.cls);
-  }
-  return out.Bytes();
-}
-
 TBoundarySet LoadBoundaryFiles(const std::string& folder) {
   TBoundarySet set;
   for (int i = 0; i < 6; ++i) {

@@ -62,8 +62,6 @@ struct TBoundaryLine {
 // code follows the coded message table: 0 read, 100 wrong magic, 101 index
 // outside the file, 103 head short; a damaged segment ends the file there.
 int ParseBoundaryFile(const std::vector<uint8_t>& bytes, std::vector<TBoundaryLine>& lines);
-// Writes a boundary file from lines (the generator and tests).
-std::vector<uint8_t> EncodeBoundaryFile(const std::vector<TBoundaryLine>& lines);
 
 // The six files, relative to the data folder: the state boundaries first,
 // then the five national ones.

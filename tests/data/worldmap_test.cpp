@@ -50,3 +50,32 @@ TEST(WorldMapWriter, FilesHoldEveryTileWithinItsLimits) {
 }
 
 }  // namespace
+
+#include <fstream>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+// Two countries sharing arc 0 (a border), each with its own coast arc.
+TEST(WorldMapWriter, BordersAreTheArcsTwoCountriesShare) {
+  testing_support::TempDir dir;
+  testing_support::WriteText(dir.File("c.json"), R"({"type":"Topology",
+    "transform":{"scale":[0.5,0.5],"translate":[10,40]},
+    "arcs":[[[0,0],[0,4]], [[0,4],[-2,0],[0,-4],[2,0]], [[0,0],[2,0],[0,4],[-2,0]]],
+    "objects":{"countries":{"type":"GeometryCollection","geometries":[
+      {"type":"Polygon","arcs":[[0,1]]},
+      {"type":"MultiPolygon","arcs":[[[2,-1]]]}]}}})");
+  const auto borders = mkdata::ReadTopoJsonBorders(dir.File("c.json"));
+  ASSERT_EQ(borders.size(), 1u);
+  ASSERT_EQ(borders[0].size(), 2u);
+  EXPECT_DOUBLE_EQ(borders[0][0].first, 10.0);
+  EXPECT_DOUBLE_EQ(borders[0][1].second, 42.0);
+  EXPECT_EQ(mkdata::BorderRegion(borders[0]), 2);  // Europe
+  EXPECT_EQ(mkdata::BorderRegion({{-100, 40}}), 0);
+  EXPECT_EQ(mkdata::BorderRegion({{-60, -20}}), 1);
+  EXPECT_EQ(mkdata::BorderRegion({{20, 0}}), 4);
+  EXPECT_EQ(mkdata::BorderRegion({{100, 30}}), 3);
+}
+
+}  // namespace

@@ -122,16 +122,18 @@ TEST(WorldMapFile, GeneratedTilesReadBack) {
 
 TEST(BoundaryFile, RoundTripAndDamage) {
   // Short steps either way, and long ones (more than 64" or 128").
-  TBoundaryLine a{3, {{-0.5, 51.0}, {-0.49, 51.01}, {-0.51, 50.99}, {2.0, 48.0}, {-1.0, 49.0}}};
-  TBoundaryLine skipped{0, {{10, 10}, {11, 11}}};
-  const auto bytes = EncodeBoundaryFile({a, skipped});
+  // Written by the generator.
+  mkdata::BoundaryLine a{3, {{-0.5, 51.0}, {-0.49, 51.01}, {-0.51, 50.99}, {2.0, 48.0}, {-1.0, 49.0}}};
+  mkdata::BoundaryLine skipped{0, {{10, 10}, {11, 11}}};
+  const auto bytes = mkdata::EncodeBoundaryFile({a, skipped});
   std::vector<TBoundaryLine> lines;
   ASSERT_EQ(ParseBoundaryFile(bytes, lines), 0);
   ASSERT_EQ(lines.size(), 1u);
-  ASSERT_EQ(lines[0].Points.size(), a.Points.size());
-  for (std::size_t i = 0; i < a.Points.size(); ++i) {
-    EXPECT_NEAR(lines[0].Points[i].first, a.Points[i].first, 0.5 / 3600);
-    EXPECT_NEAR(lines[0].Points[i].second, a.Points[i].second, 0.5 / 3600);
+  ASSERT_EQ(lines[0].Points.size(), a.points.size());
+  EXPECT_EQ(lines[0].Class, 3);
+  for (std::size_t i = 0; i < a.points.size(); ++i) {
+    EXPECT_NEAR(lines[0].Points[i].first, a.points[i].first, 0.5 / 3600);
+    EXPECT_NEAR(lines[0].Points[i].second, a.points[i].second, 0.5 / 3600);
   }
   auto magic = bytes, index = bytes, count = bytes, points = bytes;
   magic[0] ^= 1;
@@ -145,7 +147,7 @@ TEST(BoundaryFile, RoundTripAndDamage) {
   EXPECT_EQ(ParseBoundaryFile(count, lines), 0);
   EXPECT_EQ(lines.size(), 1u);
   EXPECT_EQ(ParseBoundaryFile(points, lines), 0);
-  EXPECT_EQ(lines[0].Points.size(), a.Points.size());
+  EXPECT_EQ(lines[0].Points.size(), a.points.size());
 }
 
 TEST(MapView, ConversionsPanAndClickOnACity) {
