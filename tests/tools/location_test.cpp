@@ -155,6 +155,25 @@ TEST_F(LocationTest, DefaultEntrySetsThePlaceAndAFailedExtractionChangesNothing)
   }
 }
 
+// Choosing another entry after editing the selected one asks to save it;
+// an east longitude reads back as typed.
+TEST_F(LocationTest, EditedPickEntryIsSavedOnAskAndEastLongitudeReadsBack) {
+  model.PickList = {"Paris*" + PickListSeparator + ";48.9N;2.3E;1;F", "Oslo" + PickListSeparator + ";59.9N;10.8E;1;F"};
+  int asked = 0;
+  model.AskSave = [&] { return ++asked > 0; };
+  ASSERT_TRUE(model.SelectPick(0));
+  EXPECT_EQ(model.Longitude, "2.3E");
+  EXPECT_EQ(model.Latitude, "48.9N");
+  EXPECT_EQ(model.Accept(), 0);
+  EXPECT_NEAR(ObserverTime.Longitude, (360 - 2.3) * kRad, 1e-12);
+  model.Latitude = "48.8N";
+  model.LocationEdited = true;
+  ASSERT_TRUE(model.SelectPick(1));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(model.PickList[0], "Paris*" + PickListSeparator + ";48.8N;2.3E;1;F");
+  EXPECT_EQ(model.Name, "Oslo");
+}
+
 TEST_F(LocationTest, HorizonFiles) {
   EXPECT_EQ(HorizonFileName("  New York "), "New_York");
   THorizonArray h{};

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QToolButton>
 #include <cstring>
 #include <filesystem>
@@ -79,6 +80,21 @@ TEST_F(LocationFormTest, CityPickListAndOk) {
   EXPECT_EQ(form.Edit3->text(), "3.7W");
   EXPECT_EQ(form.Edit4->text(), "1");
   EXPECT_TRUE(form.DSTCheckBox1->isChecked());
+  // A left click on the map picks a place; a right click at the city's
+  // pixel picks the city.
+  auto click = [&](int x, int y, Qt::MouseButton b) {
+    QMouseEvent e(QEvent::MouseButtonPress, QPointF(x, y), form.PaintBox1->mapToGlobal(QPointF(x, y)), b, b,
+                  Qt::NoModifier);
+    QApplication::sendEvent(form.PaintBox1, &e);
+  };
+  click(240, 200, Qt::LeftButton);
+  EXPECT_EQ(form.Edit1->text(), "Unknown");
+  EXPECT_EQ(form.Edit2->text(), "36.4N");  // 40 pixels below the centre at 10 pixels a degree
+  int x, y;
+  LonLatToPixel(form.PaintBox1->View(), -3.70, 40.42, x, y);
+  click(x, y, Qt::RightButton);
+  EXPECT_EQ(form.Edit1->text(), "Madrid");
+  EXPECT_EQ(form.ListBox1->currentRow(), 0);
   form.Button3Click();
   ASSERT_EQ(form.ListBox2->count(), 1);
   EXPECT_EQ(form.ListBox2->item(0)->text(), "Madrid*");
