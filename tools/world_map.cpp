@@ -148,7 +148,8 @@ int ParseBoundaryFile(const std::vector<uint8_t>& b, std::vector<TBoundaryLine>&
   const int64_t count = std::min<int64_t>(segments, indexBytes / 28);
   for (int64_t s = 0; s < count; ++s) {
     platform::ByteReader e(b.data() + indexOffset + 28 * s, 28);
-    e.Skip(20);
+    e.Skip(4);
+    const double north = e.I32() / 3600.0, south = e.I32() / 3600.0, east = e.I32() / 3600.0, west = e.I32() / 3600.0;
     const int64_t offset = e.I32();
     const int bytes = e.U16();
     const int16_t cls = e.I16();
@@ -161,6 +162,7 @@ int ParseBoundaryFile(const std::vector<uint8_t>& b, std::vector<TBoundaryLine>&
     platform::ByteReader p(b.data() + offset + 16, std::size_t(bytes));
     TBoundaryLine line;
     line.Class = cls;
+    line.North = north, line.South = south, line.East = east, line.West = west;
     line.Points.push_back({x / 3600.0, y / 3600.0});
     for (int k = 0; k < points; ++k) {
       const uint16_t w = p.U16();
@@ -302,7 +304,12 @@ void DrawMapOverlay(const TMapView& v, const std::vector<TBoundaryLine>& states,
   auto draw = [&](const std::vector<TBoundaryLine>& lines, int width) {
     dc.SelectPen(platform::Pen::Solid(width, grey));
     std::vector<QPoint> poly;
+    // The view's limits: lines wholly outside them are not drawn.
+    const double h = v.Height / 2.0 / v.Scale(), w = v.Width / 2.0 / (v.Scale() * v.Aspect);
     for (const TBoundaryLine& l : lines) {
+      if (l.South > v.Latitude + h || l.North < v.Latitude - h) continue;
+      const double west = Wrap180(l.West + v.WestLongitude), span = l.East - l.West;
+      if (span >= 0 && span < 180 && (west > w || west + span < -w) && (west + span - 360 < -w)) continue;
       poly.clear();
       double last = 0;
       for (const auto& [lon, lat] : l.Points) {

@@ -54,6 +54,8 @@ inline constexpr int32_t kBoundaryMagic = 0x20770002;
 struct TBoundaryLine {
   int16_t Class = 0;
   std::vector<std::pair<double, double>> Points;
+  // Limits from the file's index, degrees (east and north positive).
+  double North = 90, South = -90, East = 180, West = -180;
 };
 
 // Reads a boundary file's bytes: the 40-byte head, the index (entries of 28
