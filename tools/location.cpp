@@ -220,12 +220,16 @@ void TGlobalLocationModel::Load() {
   if (!FileCanOpen(PickListPath)) WritePickList(PickListPath, {});
   PickList = ReadPickList(PickListPath);
   PickIndex = -1;
+  UpdateGlobePickList();
+}
+
+void TGlobalLocationModel::UpdateGlobePickList() const {
   if (PickListChanged) PickListChanged(PickCaptions());
 }
 
 bool TGlobalLocationModel::Save() {
   const bool ok = WritePickList(PickListPath, PickList);
-  if (PickListChanged) PickListChanged(PickCaptions());
+  UpdateGlobePickList();
   return ok;
 }
 

@@ -160,6 +160,9 @@ class TGlobalLocationModel {
   int Accept();
   // The globe menu captions: one per entry, the text before the separator.
   std::vector<std::string> PickCaptions() const;
+  // Hands the captions to PickListChanged (the globe menu's items Pick1..10
+  // and their separator); every change of the list calls it.
+  void UpdateGlobePickList() const;
 
   // Extracts entry `index` into `site` and the window's horizon (loaded
   // from the site's file) into `horizon`. False, nothing changed, when the

@@ -108,12 +108,16 @@ TEST_F(LocationTest, RejectedFieldsChangeNothing) {
 }
 
 TEST_F(LocationTest, PickListDefaultsAndCapacity) {
+  std::vector<std::string> menu;
+  model.PickListChanged = [&](const std::vector<std::string>& captions) { menu = captions; };
   for (int i = 0; i < 11; ++i) {
     model.Name = "Site " + std::to_string(i);
     model.Latitude = "10N", model.Longitude = "20E", model.Zone = "1";
     EXPECT_EQ(model.AddUpdate(), i < 10 ? 0 : -1);
   }
   ASSERT_EQ(model.PickList.size(), 10u);
+  ASSERT_EQ(menu.size(), 10u);  // the globe menu follows the list
+  EXPECT_EQ(menu[0], "Site 0*");
   EXPECT_EQ(PickLineCaption(model.PickList[0]), "Site 0*");  // the first entry added
   EXPECT_EQ(PickLineCaption(model.PickList[1]), "Site 1");
   // Removing the default makes the first remaining entry the default.
