@@ -71,6 +71,26 @@ TEST_F(WorldMapSky, ReliefWithCityMarksAtTwoZooms) {
   Compare(Render(close), "world_map_zoom5.png");
 }
 
+// Centred on the 180° meridian: Chukotka west of it and Alaska east of it
+// are both land.
+TEST_F(WorldMapSky, AntimeridianViewDrawsBothSides) {
+  TMapView v;
+  v.Width = 480, v.Height = 320, v.Latitude = 64, v.WestLongitude = 180, v.Zoom = 2;
+  const QImage img = Render(v);
+  img.save("world_map_antimeridian.png");
+  const QRgb land = platform::ColorRefToPixel(GlobeLandColors[0][3]) & 0xFFFFFFu;
+  struct Place {
+    double lon, lat;
+    bool isLand;
+  } places[] = {{175.0, 67.0, true}, {-166.0, 65.5, true}, {-175.0, 58.0, false}, {-178.0, 60.0, false}};
+  for (const Place& p : places) {
+    int x, y;
+    LonLatToPixel(v, p.lon, p.lat, x, y);
+    ASSERT_TRUE(x > 0 && y > 0 && x < v.Width && y < v.Height) << p.lon;
+    EXPECT_EQ((img.pixel(x, y) & 0xFFFFFFu) == land, p.isLand) << p.lon << " " << p.lat;
+  }
+}
+
 TEST_F(WorldMapSky, ClickOnABuiltCityPicksIt) {
   int london = -1;
   for (int i = 0; i < kCityCount && london < 0; ++i)
