@@ -68,6 +68,9 @@ TEST(HorizonPicture, ReadsPictureFiles) {
   ASSERT_TRUE(Skyline().save(QString::fromStdString(dir.File("farm.jpg")), "JPG", 95));
   EXPECT_EQ(LoadHorizonPicture(dir.File("farm.bmp")).pixel(200, 170), kGround);
   EXPECT_EQ(LoadHorizonPicture(dir.File("farm.jpg")).width(), 720);
+  // TIFF through the image-format plugins, as the editor's file filter offers it.
+  ASSERT_TRUE(Skyline().save(QString::fromStdString(dir.File("farm.tif")), "TIFF"));
+  EXPECT_EQ(LoadHorizonPicture(dir.File("farm.tif")).pixel(200, 170), kGround);
   EXPECT_TRUE(LoadHorizonPicture(dir.File("none.gif")).isNull());
 }
 
