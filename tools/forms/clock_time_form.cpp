@@ -40,6 +40,7 @@ TClockTimeTool::TClockTimeTool(QWidget* parent) : QDialog(parent) {
   US_DST_OK1 = new QCheckBox("US Daylight Savings Time");
   UniversalJulianDate1 = new QLineEdit;
   UniversalJulianDate1->setInputMask("99999999.999999;_");
+  UniversalJulianDate1->setMinimumWidth(UniversalJulianDate1->fontMetrics().horizontalAdvance("000000000.0000000") + 12);
   BuildDatePage(Local, true, localTab);
   BuildDatePage(Universal, false, universalTab);
 
@@ -99,6 +100,7 @@ void TClockTimeTool::BuildDatePage(TDatePage& page, bool local, QWidget* tab) {
   page.Year = new QLineEdit;
   page.Year->setInputMask("9999");
   page.Year->setToolTip("Enter date");
+  page.Year->setMaximumWidth(page.Year->fontMetrics().horizontalAdvance("000000") + 12);
   page.DateSelect = new QComboBox;
   page.DateSelect->addItems({"AD", "BC"});
   page.Month = new QComboBox;

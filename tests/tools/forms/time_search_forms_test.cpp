@@ -43,6 +43,8 @@ TEST(ClockTimeForm, ShowsTheInstantStopsTheClockAndAppliesEdits) {
   EXPECT_EQ(tool.Local.Cal->item(2, 0)->text(), "X");  // 7 October 1582
   tool.PageControl1->setCurrentIndex(1);
   tool.grab().save("clock_time_universal.png");
+  tool.PageControl1->setCurrentIndex(2);
+  tool.grab().save("clock_time_startup.png");
   tool.PageControl1->setCurrentIndex(0);
   tool.grab().save("clock_time_local.png");
   // A day of the grid: 15 October follows 4 October.
