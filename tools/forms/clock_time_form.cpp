@@ -151,8 +151,14 @@ void TClockTimeTool::BuildDatePage(TDatePage& page, bool local, QWidget* tab) {
   });
   connect(page.Cal, &QTableWidget::cellClicked, this, [this, p, local](int r, int c) {
     const QTableWidgetItem* item = p->Cal->item(r, c);
-    if (r > 0 && item && SetToolDay(ObserverTime, local, item->text().toStdString())) Changed();
-    else FormUpdate();
+    if (r > 0 && item && SetToolDay(ObserverTime, local, item->text().toStdString())) {
+      Changed();
+    } else {
+      // An empty cell or a day of the 1582 gap: the current day is selected
+      // again.
+      p->ShownYear = -9999;
+      FormUpdate();
+    }
   });
   connect(page.Time, &QLineEdit::textEdited, this, [this, local](const QString& t) {
     if (SetToolTime(ObserverTime, local, t.toStdString())) RequestChartReplot();

@@ -48,9 +48,9 @@ TFindForm1::TFindForm1(QWidget* parent) : QDialog(parent) {
   auto* v = new QVBoxLayout(this);
   v->addLayout(top), v->addLayout(mid);
 
+  // Enter in the search field presses the default button once.
   BitBtn2->setDefault(true);
   connect(BitBtn2, &QPushButton::clicked, this, [this] { RunSearch(); });
-  connect(SearchEdit1, &QLineEdit::returnPressed, this, [this] { RunSearch(); });
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::close);
   connect(ResultsListBox1, &QListWidget::itemDoubleClicked, this, [this] {
     if (SelectCurrent() && Found.Altitude > 0) CenterOnFound(Found);

@@ -47,6 +47,10 @@ TEST(ClockTimeForm, ShowsTheInstantStopsTheClockAndAppliesEdits) {
   tool.grab().save("clock_time_startup.png");
   tool.PageControl1->setCurrentIndex(0);
   tool.grab().save("clock_time_local.png");
+  // A day of the gap changes nothing and the 4th stays selected.
+  emit tool.Universal.Cal->cellClicked(2, 0);
+  EXPECT_DOUBLE_EQ(ObserverTime.JD_UT, 2299160.0);
+  EXPECT_EQ(tool.Universal.Cal->currentItem()->text(), "4");
   // A day of the grid: 15 October follows 4 October.
   emit tool.Universal.Cal->cellClicked(3, 1);
   EXPECT_EQ(tool.Universal.Cal->item(3, 1)->text(), "15");
