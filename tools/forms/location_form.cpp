@@ -213,7 +213,12 @@ TGlobalLocationForm1::TGlobalLocationForm1(QWidget* parent) : QDialog(parent) {
     GlobalLocation.ShowLocation("Unknown", 0, lon, lat);
     ShowFields();
   };
-  PaintBox1->CityClicked = [this](int city) { ListBox1Click(city); };
+  PaintBox1->CityClicked = [this](int city) {
+    // The list holds the named cities only: the city's row counts those before it.
+    int row = 0;
+    for (int i = 0; i < city; ++i) row += Cities[i].Name[0] != 0;
+    ListBox1Click(row);
+  };
   GlobalLocation.AskSave = [] {
     return platform::ShowMessageBox("Current Settings have been edited, do you want to save the changes as defaults?",
                                     "Noctra Planetarium", platform::MsgButtons::YesNo,
