@@ -29,6 +29,7 @@
 #include "app/core/points_of_interest.h"
 #include "app/core/settings_sections.h"
 #include "app/forms/about_form.h"
+#include "app/forms/device_wiring.h"
 #include "app/forms/log_form.h"
 #include "app/forms/poi_form.h"
 #include "app/forms/print_job.h"
@@ -233,6 +234,9 @@ void TMainForm1::BuildMenus() {
   ShowHorizon1 = Check(Settings1, "Show &Horizon", [this] { ShowHorizon1Click(); });
   ShowHorizon1->setChecked(true);
 
+  // Connections and Imaging: the device windows.
+  AddDeviceMenus(*this, menuBar());
+
   Observer1 = menuBar()->addMenu(QStringLiteral("&Observer"));
   TimeFlow2 = Observer1->addMenu(QStringLiteral("Time &Flow"));
   AddTimeItems(TimeFlow2, Observer1, {&Forward2, &Stop2, &Backward2}, Rates2,
@@ -265,6 +269,7 @@ void TMainForm1::BuildPopups() {
   Center1 = Item(PopupMenu1, "&Center", [this] { Center1Click(); });
   Track1 = Item(PopupMenu1, "&Track", [] {});
   Track1->setVisible(false);  // tracking joins with the chart's selection
+  AddTelescopePopupItems(*this, PopupMenu1);
 
   StarSphereMenu = new QMenu(this);
   CoordinateGrid1 = Check(StarSphereMenu, "Coordinate &Grid", [this] {
@@ -479,6 +484,8 @@ bool TMainForm1::StartUp() {
   if (RunBuildChain(steps) != steps.size()) return false;
   SetPointOfInterest(0, FieldOfViewMode, 0, 0);
   UpdateFieldOfViewMenu();
+  // The cameras, the telescope and accessory windows.
+  StartDevices(*this);
   RenderMainView();
   startupComplete_ = true;
   Timer1->start();
@@ -669,6 +676,7 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm1::FormClose() {
+  DisconnectDevices();
   Timer1->stop();
   Timer2->stop();
   POIKeysTimer1->stop();
@@ -681,6 +689,9 @@ void TMainForm1::FormDestroy() {
   destroyed_ = true;
   RenderSuspended = true;
   Timer1->stop();
+  // The device windows and cameras go first: their threads are joined
+  // before anything they might read is freed.
+  FreeDevices();
   // Every worker has been joined by the close; a window destroyed without
   // its close (tests) still stops and waits for the star loader first.
   CancelStarLoad();

@@ -56,7 +56,7 @@ TEST(MainForm, LayoutMenusAndStatusPanels) {
   TMainForm1 form;
   EXPECT_EQ(MainWindowHandle, &form);
   EXPECT_EQ(Captions(form.menuBar()->actions()),
-            (QStringList{"&File", "&Edit", "&Settings", "&Observer", "&Help"}));
+            (QStringList{"&File", "&Edit", "&Settings", "&Connections", "&Imaging", "&Observer", "&Help"}));
   EXPECT_EQ(Captions(form.File1->actions()),
             (QStringList{"&Open...", "&Save", "Save &As...", "&Print...", "P&rint Setup...", "E&xit"}));
   EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Log..."}));

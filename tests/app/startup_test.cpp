@@ -25,6 +25,7 @@
 #include "app/forms/main_form.h"
 #include "app/forms/print_job.h"
 #include "tests/app/pdf_reader.h"
+#include "tests/app/startup_fixture.h"
 #include "app/globals.h"
 #include "astro/text.h"
 #include "catalog/stars.h"
@@ -33,79 +34,8 @@
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
-namespace {
-
-// Builds the reference data once into the build tree (a lock lets the
-// first test process build and the others wait for it). Empty when the
-// public sources are not installed.
-std::string BuiltData() {
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
-  const std::string dir = (exe.parent_path() / "refdata").string();
-  const std::string stamp = dir + "/.complete";
-  const int lock = ::open((dir + ".lock").c_str(), O_CREAT | O_RDWR, 0600);
-  if (lock < 0) return {};
-  ::flock(lock, LOCK_EX);
-  if (!platform::FileExists(stamp)) {
-    mkdata::MkdataOptions opt;
-    opt.outDir = dir;
-    opt.sourcesDir = mkdata::DefaultSourcesFolder();
-    std::ostringstream out, err;
-    if (mkdata::RunMkdata(opt, out, err) == 0) testing_support::WriteText(stamp, "built\n");
-  }
-  ::flock(lock, LOCK_UN);
-  ::close(lock);
-  return platform::FileExists(stamp) ? dir + "/" : std::string();
-}
-
-template <class F>
-bool RunEventsUntil(F done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
-
-// The program's working folder on the built data, a private settings and
-// data folder, the dialog double, and a main window that deletes itself on
-// close, as the program's is.
-class StartUp : public testing::Test {
- protected:
-  void SetUp() override {
-    data_ = BuiltData();
-    if (data_.empty()) {
-      if (std::getenv("CI")) FAIL() << "reference data could not be built";
-      GTEST_SKIP() << "public catalogue sources not installed";
-    }
-    before_ = std::filesystem::current_path();
-    std::filesystem::current_path(data_);
-    DataFolder = data_;
-    ProgramFolder = data_;
-    form = new TMainForm1;
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(form, &QObject::destroyed, [this] { destroyed = true; });
-  }
-  void TearDown() override {
-    if (!destroyed) delete form;
-    CloseState = kRunning;
-    if (!data_.empty()) std::filesystem::current_path(before_);
-  }
-
-  testing_support::TempDir home;
-  testing_support::ScopedEnv cfg{"XDG_CONFIG_HOME", home.File("config")};
-  testing_support::ScopedEnv share{"XDG_DATA_HOME", home.File("share")};
-  platform::ScopedScriptedDialogs dialogs;
-  TMainForm1* form = nullptr;
-  bool destroyed = false;
-
- private:
-  std::string data_;
-  std::filesystem::path before_;
-};
-
-}  // namespace
+using startup_fixture::RunEventsUntil;
+using StartUp = startup_fixture::StartUpFixture;
 
 TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   ASSERT_TRUE(form->StartUp());

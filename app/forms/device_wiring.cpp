@@ -1,0 +1,272 @@
+#include "app/forms/device_wiring.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <memory>
+
+#include "app/forms/main_form.h"
+#include "app/globals.h"
+#include "astro/observer.h"
+#include "astro/precession.h"
+#include "chart/render_inputs.h"
+#include "imaging/ascom_camera.h"
+#include "imaging/camera_setup.h"
+#include "imaging/camera_sim.h"
+#include "imaging/file_camera.h"
+#include "imaging/forms/ascom_camera_forms.h"
+#include "imaging/forms/camera_settings_forms.h"
+#include "imaging/imaging_settings.h"
+#include "platform/automation.h"
+#include "telescope/accessories.h"
+#include "telescope/forms/assist_form.h"
+#include "telescope/forms/device_forms.h"
+#include "telescope/forms/tele_form.h"
+#include "telescope/forms/telescope_windows.h"
+#include "telescope/host.h"
+#include "telescope/tele_control.h"
+#include "telescope/telescope_view.h"
+
+std::string ImagingSettingsPath = imaging::kImagingSettingsFile;
+
+namespace {
+
+constexpr double kJ2000 = 2451545.0;
+
+// The telescope's view of the main window: the live observer record (copied),
+// the chart's epoch, and the menu items a connected mount locks.
+class TMainWindowHost : public ITelescopeHost {
+ public:
+  explicit TMainWindowHost(TMainForm1& form) : form_(form) {}
+
+  void CopyObserver(TObserverTime& out) override { out = ObserverTime; }
+  // The chart shows positions of date while precession is on.
+  double ChartEpochJD() override {
+    return ObserverTime.PrecessionOn && ObserverTime.EpochTo > 0 ? ObserverTime.EpochTo : kJ2000;
+  }
+  void RealTime() override { form_.RealTime1Click(); }
+  void SetTimeAndLocationMenusEnabled(bool on) override;
+  void SetGotoHereEnabled(bool on) override { Enable(menus().GotoHere, on); }
+  void SetSyncHereEnabled(bool on) override { Enable(menus().SyncHere, on); }
+  void SetAcceptAlignEnabled(bool on) override { Enable(menus().AcceptAlign, on); }
+  void ChartNeedsRedraw() override { form_.Chart().MarkReplot(); }
+
+ private:
+  static const TDeviceMenus& menus() { return DeviceMenus(); }
+  static void Enable(QAction* a, bool on) {
+    if (a) a->setEnabled(on);
+  }
+  TMainForm1& form_;
+};
+
+// Every item of a menu and its submenus.
+void EnableMenuTree(QMenu* menu, bool on) {
+  if (!menu) return;
+  for (QAction* a : menu->actions()) {
+    if (a->isSeparator()) continue;
+    a->setEnabled(on);
+    EnableMenuTree(a->menu(), on);
+  }
+}
+
+void TMainWindowHost::SetTimeAndLocationMenusEnabled(bool on) {
+  // The Observer menu holds only time and place commands; the clock pop-up
+  // also holds its display mode and sizes, which stay.
+  EnableMenuTree(form_.Observer1, on);
+  for (QAction* a : {form_.Forward1, form_.Stop1, form_.Backward1, form_.RealTime1, form_.Now1,
+                     form_.Earlytonight1, form_.Midnight1, form_.EarlyTomorrow1})
+    Enable(a, on);
+  for (QAction* a : form_.Rates1) Enable(a, on);
+  // The chart's time keys and buttons.
+  form_.Keys.TelescopeConnected = !on;
+  // The rate items stay disabled while the time is stopped.
+  if (on) form_.SetTimeFlow(TimeFlow);
+}
+
+// What exists between StartDevices and FreeDevices.
+struct TDevices {
+  TDeviceMenus menus;
+  std::unique_ptr<TMainWindowHost> host;
+  TTelescopeWindows tele;
+  std::unique_ptr<imaging::TAscomCameraSlots> cameraSlots;
+  imaging::TAscomCameraForm1* AscomCameraForm1 = nullptr;
+  bool started = false;
+};
+
+TDevices& D() {
+  static TDevices d;
+  return d;
+}
+
+void ShowWindow(QWidget* w, bool modal) {
+  if (!w) return;
+  // The accessory windows are modal to the program but shown without a
+  // nested event loop, so the heartbeat goes on.
+  w->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+  w->show();
+  w->raise();
+  w->activateWindow();
+}
+
+void AddItem(QMenu* menu, QAction*& item, const char* caption, std::function<void()> fn) {
+  item = menu->addAction(QString::fromUtf8(caption));
+  QObject::connect(item, &QAction::triggered, menu, [fn = std::move(fn)] { fn(); });
+  item->setEnabled(false);  // until the devices exist
+}
+
+// The "ASCOM Camera #1/#2" items of "&Source Settings": the settings of a
+// connected driver camera.
+void AddDriverCameraItems(QMenu* menu) {
+  for (int n = 1; n <= 2; ++n) {
+    QAction* a = menu->addAction(QStringLiteral("ASCOM Camera #%1").arg(n), [n] {
+      if (imaging::TAscomCameraSlots* cams = imaging::AscomCameraSlots())
+        if (imaging::TASCOMCamera* cam = cams->Camera(n)) cam->ShowSettings();
+    });
+    a->setEnabled(false);
+  }
+  QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] {
+    imaging::TAscomCameraSlots* cams = imaging::AscomCameraSlots();
+    for (QAction* a : menu->actions()) {
+      const QString t = a->text();
+      if (!t.startsWith(QStringLiteral("ASCOM Camera #"))) continue;
+      const int n = t.back().digitValue();
+      a->setEnabled(cams && cams->Camera(n) != nullptr);
+    }
+  });
+}
+
+}  // namespace
+
+const TDeviceMenus& DeviceMenus() { return D().menus; }
+
+void AddDeviceMenus(TMainForm1& form, QMenuBar* bar) {
+  TDeviceMenus& m = D().menus;
+  m.Connections1 = bar->addMenu(QStringLiteral("&Connections"));
+  AddItem(m.Connections1, m.TelescopeControl1, "&Telescope...", [] { ShowWindow(D().tele.TeleForm1, false); });
+  AddItem(m.Connections1, m.FilterWheel1, "&Filter Wheel...", [] { ShowWindow(D().tele.FilterWheelForm1, true); });
+  AddItem(m.Connections1, m.Focuser1, "F&ocuser...", [] { ShowWindow(D().tele.FocuserForm1, true); });
+  AddItem(m.Connections1, m.Camera1, "&Cameras...", [] { ShowWindow(D().AscomCameraForm1, true); });
+  m.ImagingMenu = bar->addMenu(QStringLiteral("&Imaging"));
+  m.Imaging1 = m.ImagingMenu->addMenu(QStringLiteral("&Source Settings"));
+  m.Imaging1->setEnabled(false);
+  (void)form;
+}
+
+void AddTelescopePopupItems(TMainForm1& form, QMenu* popup) {
+  TDeviceMenus& m = D().menus;
+  popup->addSeparator();
+  TMainForm1* f = &form;
+  AddItem(popup, m.GotoHere, "Telescope &goto here", [f] {
+    if (TTeleControl* t = TeleControl()) t->GotoRaDec(f->ClickRA, f->ClickDec);
+  });
+  AddItem(popup, m.SyncHere, "Telescope &sync here", [f] {
+    if (TTeleControl* t = TeleControl()) t->SyncRaDec(f->ClickRA, f->ClickDec);
+  });
+  AddItem(popup, m.AcceptAlign, "Telescope &accept align", [] {
+    if (TTeleControl* t = TeleControl()) t->AcceptStarButton1Click();
+  });
+}
+
+void StartDevices(TMainForm1& form) {
+  TDevices& d = D();
+  if (d.started) return;
+  d.started = true;
+  // The cameras and their settings windows.
+  imaging::CreateCameras(ImagingSettingsPath);
+  imaging::InstallCameraSettingsWindows(&form);
+  imaging::InstallAscomCameraSettingsWindow(&form);
+  // The telescope, goto-assist, focuser and filter-wheel windows.
+  d.host = std::make_unique<TMainWindowHost>(form);
+  d.tele = CreateTelescopeWindows(&form, d.host.get());
+  // The "ASCOM Cameras" window.
+  d.cameraSlots = std::make_unique<imaging::TAscomCameraSlots>();
+  d.cameraSlots->LoadSettings();
+  imaging::SetAscomCameraSlots(d.cameraSlots.get());
+  d.AscomCameraForm1 = new imaging::TAscomCameraForm1(*d.cameraSlots, &form);
+
+  // The menus.
+  TDeviceMenus& m = d.menus;
+  for (QAction* a : {m.TelescopeControl1, m.FilterWheel1, m.Focuser1, m.Camera1})
+    if (a) a->setEnabled(true);
+  if (m.Imaging1) {
+    imaging::FillSourceSettingsMenu(m.Imaging1);
+    AddDriverCameraItems(m.Imaging1);
+    m.Imaging1->setEnabled(true);
+  }
+
+  // The chart draws the mount's marker and its pointing-model correction.
+  TChartInputs inputs = ChartInputs();
+  inputs.telescopePosition = [](double& ra, double& dec) {
+    const TTelescopeMarker mark = TelescopeMarker();
+    if (!mark.connected) return false;
+    ra = mark.ra;
+    dec = mark.dec;
+    return true;
+  };
+  inputs.pointingCorrection = [](double ra, double dec, double& dRA, double& dDec) {
+    if (!TelescopeMarker().useAssist) return false;
+    TelescopePointingCorrection(ra, dec, dRA, dDec);
+    return true;
+  };
+  SetChartInputs(std::move(inputs));
+
+  // The camera simulator looks where the connected mount points (J2000).
+  imaging::SimCameraPointing = [](double& ra, double& dec) {
+    const TTelescopeMarker mark = TelescopeMarker();
+    if (!mark.connected || !D().host) return false;
+    TObserverTime o = ObserverTime;
+    const double epoch = D().host->ChartEpochJD();
+    ra = mark.ra;
+    dec = mark.dec;
+    if (epoch != kJ2000) {
+      SetPrecession(o, epoch, kJ2000);
+      Precess(o, ra, dec);
+    }
+    return true;
+  };
+}
+
+void DisconnectDevices() {
+  if (TTeleControl* t = TeleControl(); t && t->Connected()) t->Disconnect();
+  if (TFilterWheelControl* w = FilterWheelControl(); w && w->Connected()) w->DisconnectClick();
+  if (TFocuserControl* f = FocuserControl(); f && f->Connected()) f->DisconnectClick();
+  if (imaging::TAscomCameraSlots* s = imaging::AscomCameraSlots())
+    for (int n = 1; n <= 2; ++n)
+      if ((*s)[n].connected) s->DisconnectClick(n);
+}
+
+void FreeDevices() {
+  TDevices& d = D();
+  d.menus = {};
+  if (!d.started) return;
+  d.started = false;
+  DisconnectDevices();
+  imaging::SimCameraPointing = nullptr;
+  // The windows first (the goto-assist window joins a running fit), then
+  // their logic, which the windows use.
+  delete d.AscomCameraForm1;
+  d.AscomCameraForm1 = nullptr;
+  imaging::SetAscomCameraSlots(nullptr);
+  d.cameraSlots.reset();
+  delete d.tele.TeleForm1;
+  delete d.tele.AssistForm1;
+  delete d.tele.FocuserForm1;
+  delete d.tele.FilterWheelForm1;
+  d.tele = {};
+  delete TeleControl();
+  delete FocuserControl();
+  delete FilterWheelControl();
+  SetTeleControl(nullptr);
+  SetFocuserControl(nullptr);
+  SetFilterWheelControl(nullptr);
+  platform::SetChooserUi({});
+  d.host.reset();
+  // The cameras write their settings into the document (the DSI workers
+  // are joined), then the document is stored.
+  imaging::TIFFCamera::SettingsWindow = nullptr;
+  imaging::TVFWCamera::SettingsWindow = nullptr;
+  imaging::TDsiCamera::SettingsWindow = nullptr;
+  imaging::TASCOMCamera::SettingsWindow = nullptr;
+  imaging::FreeCameras();
+  imaging::SaveImagingSettings(ImagingSettingsPath);
+}

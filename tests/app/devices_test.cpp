@@ -1,0 +1,244 @@
+// The devices in the real main window on the built data: the simulated
+// mount connected through the Connections menu, a goto from the chart's
+// pop-up, the telescope marker in the next render, the camera simulator
+// following the mount, the camera settings from the Imaging menu, and the
+// close with the devices disconnected and every thread joined.
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <cmath>
+
+#include "astro/observer.h"
+#include "astro/precession.h"
+#include "astro/transforms.h"
+#include "catalog/stars.h"
+#include "chart/plotter.h"
+#include "chart/render_inputs.h"
+#include "imaging/ascom_camera.h"
+#include "imaging/camera_sim.h"
+#include "imaging/forms/ascom_camera_forms.h"
+#include "platform/automation_sim.h"
+#include "platform/timezone.h"
+#include "telescope/forms/tele_form.h"
+#include "telescope/tele_control.h"
+#include "telescope/telescope_view.h"
+#include "tests/app/startup_fixture.h"
+
+using startup_fixture::RunEventsUntil;
+using Devices = startup_fixture::StartUpFixture;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kArcmin = kPi / 180.0 / 60.0;
+
+// Bright stars, ICRS J2000 (Hipparcos, as given by SIMBAD): hours, minutes,
+// seconds of right ascension; signed degrees, minutes, seconds of declination.
+struct TStar {
+  const char* name;
+  double h, m, s, d, dm, ds;
+  double RA() const { return (h + m / 60.0 + s / 3600.0) * 15.0 * kPi / 180.0; }
+  double Dec() const { return (d < 0 ? -1.0 : 1.0) * (std::fabs(d) + dm / 60.0 + ds / 3600.0) * kPi / 180.0; }
+};
+constexpr TStar kStars[] = {
+    {"Vega", 18, 36, 56.336, 38, 47, 1.28},      {"Capella", 5, 16, 41.359, 45, 59, 52.77},
+    {"Arcturus", 14, 15, 39.672, 19, 10, 56.67}, {"Sirius", 6, 45, 8.917, -16, 42, 58.02},
+    {"Altair", 19, 50, 46.999, 8, 52, 5.96},     {"Deneb", 20, 41, 25.915, 45, 16, 49.22},
+    {"Regulus", 10, 8, 22.311, 11, 58, 1.95},    {"Aldebaran", 4, 35, 55.239, 16, 30, 33.49},
+    {"Spica", 13, 25, 11.579, -11, 9, 40.76},    {"Fomalhaut", 22, 57, 39.047, -29, 37, 20.05},
+};
+
+// The star of the table that stands highest now.
+const TStar& HighestStar() {
+  const TStar* best = &kStars[0];
+  double bestAlt = -10;
+  for (const TStar& s : kStars) {
+    double ra = s.RA(), dec = s.Dec(), alt = 0, az = 0;
+    TObserverTime o = ObserverTime;
+    Precess(o, ra, dec);
+    EquatorialToHorizontal(o, alt, az, ra, dec);
+    if (alt > bestAlt) {
+      bestAlt = alt;
+      best = &s;
+    }
+  }
+  return *best;
+}
+
+QPushButton* FindButton(QWidget* w, const QString& text) {
+  for (auto* b : w->findChildren<QPushButton*>())
+    if (b->text() == text) return b;
+  return nullptr;
+}
+
+double Separation(double ra1, double dec1, double ra2, double dec2) {
+  const double c = std::sin(dec1) * std::sin(dec2) + std::cos(dec1) * std::cos(dec2) * std::cos(ra1 - ra2);
+  return std::acos(std::clamp(c, -1.0, 1.0));
+}
+
+// The caption of the modal window a menu command opens (closed at once).
+QString ModalCaptionOf(QAction* action) {
+  QString caption;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      caption = w->windowTitle();
+      w->close();
+    }
+  });
+  action->trigger();
+  return caption;
+}
+
+// The simulators run 40 times faster than real time, so a slew takes
+// seconds.
+struct FastSimulators {
+  FastSimulators() {
+    const uint32_t t0 = platform::TimeGetTime();
+    platform::SetSimulatorClock([t0] { return t0 + (platform::TimeGetTime() - t0) * 40u; });
+  }
+  ~FastSimulators() { platform::SetSimulatorClock({}); }
+};
+
+}  // namespace
+
+TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
+  FastSimulators fast;
+  ASSERT_TRUE(form->StartUp());
+  if (QScreen* screen = QGuiApplication::primaryScreen()) form->setGeometry(screen->availableGeometry());
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
+  const TDeviceMenus& m = DeviceMenus();
+  ASSERT_TRUE(m.TelescopeControl1 && m.GotoHere && m.Imaging1);
+  EXPECT_FALSE(m.GotoHere->isEnabled());
+
+  // Connections > Telescope shows the telescope window; its Connect button
+  // connects the simulated mount and locks the time and place commands.
+  ASSERT_TRUE(m.TelescopeControl1->isEnabled());
+  m.TelescopeControl1->trigger();
+  auto* teleForm = form->findChild<TTeleForm1*>();
+  ASSERT_TRUE(teleForm && teleForm->isVisible());
+  teleForm->findChild<QLineEdit*>()->setText(QStringLiteral("Noctra.Simulator.Telescope"));
+  FindButton(teleForm, QStringLiteral("Connect"))->click();
+  ASSERT_TRUE(TeleControl()->Connected());
+  EXPECT_TRUE(m.GotoHere->isEnabled());
+  EXPECT_FALSE(form->Now2->isEnabled());
+  EXPECT_FALSE(form->Midnight1->isEnabled());
+  EXPECT_TRUE(form->LMTUT1->isEnabled());
+  EXPECT_TRUE(form->Keys.TelescopeConnected);
+  teleForm->hide();
+
+  // The chart zoomed in on the highest bright star (of date); a right click
+  // on its pixel and "Telescope goto here".
+  const TStar& star = HighestStar();
+  SCOPED_TRACE(star.name);
+  double ra = star.RA(), dec = star.Dec();
+  TObserverTime o = ObserverTime;
+  Precess(o, ra, dec);
+  form->Chart().CentreOn(ra, dec);
+  for (int i = 0; i < 8; ++i) form->FormKeyPress('+');
+  form->Timer1Timer();
+  int32_t x = 0, y = 0;
+  double alt = 0, az = 0;
+  ASSERT_TRUE(MainPlotter->PlaceRaDec(ra, dec, alt, az, x, y));
+  double ra1 = 0, dec1 = 0;
+  ASSERT_TRUE(form->Chart().ScreenToRaDec(x + 1, y, ra1, dec1));
+  const double pixel = Separation(ra, dec, ra1, dec1);
+  form->PaintBox1MouseDown(1, x, y);
+  form->PopupMenu1->hide();
+  EXPECT_LT(Separation(form->ClickRA, form->ClickDec, ra, dec), 2 * pixel);
+  m.GotoHere->trigger();
+  EXPECT_TRUE(TeleControl()->GotoInProgress());
+  // The heartbeat and the mount's poll run until the slew has settled at
+  // the clicked place.
+  ASSERT_TRUE(RunEventsUntil(
+      [&] {
+        const TTelescopeMarker mark = TelescopeMarker();
+        return !TeleControl()->GotoInProgress() &&
+               Separation(mark.ra, mark.dec, form->ClickRA, form->ClickDec) < 0.1 * kArcmin;
+      },
+      20000));
+
+  // The next render draws the marker around the star's pixel: the pixels that
+  // change when the marker is left out lie around it.
+  form->Chart().MarkReplot();
+  form->Timer1Timer();
+  std::vector<uint32_t> with;
+  for (int py = 0; py < MapHeight; ++py)
+    for (int px = 0; px < MapWidth; ++px) with.push_back(form->BackBuffer().Pixel(px, py));
+  const TChartInputs inputs = ChartInputs();
+  TChartInputs without = inputs;
+  without.telescopePosition = nullptr;
+  SetChartInputs(without);
+  form->RenderMainView();
+  SetChartInputs(inputs);
+  double sx = 0, sy = 0;
+  int changed = 0;
+  for (int py = 0; py < MapHeight; ++py)
+    for (int px = 0; px < MapWidth; ++px)
+      if (with[size_t(py) * size_t(MapWidth) + size_t(px)] != form->BackBuffer().Pixel(px, py)) {
+        sx += px;
+        sy += py;
+        ++changed;
+      }
+  ASSERT_GT(changed, 20);
+  EXPECT_NEAR(sx / changed, x, 2.0);
+  EXPECT_NEAR(sy / changed, y, 2.0);
+  if (const char* shot = std::getenv("NOCTRA_SCREENSHOT")) {
+    form->RenderMainView();
+    form->grab().save(QString::fromUtf8(shot));
+  }
+
+  // The camera simulator looks where the mount points (J2000).
+  double camRA = 0, camDec = 0;
+  ASSERT_TRUE(imaging::SimCameraPointing && imaging::SimCameraPointing(camRA, camDec));
+  EXPECT_LT(Separation(camRA, camDec, star.RA(), star.Dec()), 2 * pixel + 0.1 * kArcmin);
+
+  // Imaging > Source Settings: the image-file camera's settings window, and
+  // Connections > Cameras shows the driver cameras' window.
+  QAction* imageFile = nullptr;
+  for (QAction* a : m.Imaging1->actions())
+    if (a->text() == QStringLiteral("Image File")) imageFile = a;
+  ASSERT_TRUE(imageFile);
+  EXPECT_FALSE(ModalCaptionOf(imageFile).isEmpty());
+  m.Camera1->trigger();
+  auto* cameras = form->findChild<imaging::TAscomCameraForm1*>();
+  ASSERT_TRUE(cameras && cameras->isVisible());
+  (*imaging::AscomCameraSlots())[1].name = "Noctra.Simulator.Camera";  // as the chooser gives it
+  cameras->Connect1->click();
+  ASSERT_TRUE(imaging::AscomCameraSlots()->Camera(1));
+  cameras->hide();
+
+  // The close disconnects the devices and joins every thread within 5 s.
+  QElapsedTimer closing;
+  closing.start();
+  form->close();
+  ASSERT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+  EXPECT_LT(closing.elapsed(), 5000);
+  EXPECT_FALSE(AnyWorkerRunning());
+  EXPECT_EQ(TeleControl(), nullptr);
+  EXPECT_EQ(imaging::AscomCameraSlots(), nullptr);
+  EXPECT_FALSE(TelescopeMarker().connected);
+  EXPECT_TRUE(platform::FileExists(home.File("ImagingSettings.xml")));
+}
+
+TEST_F(Devices, EntriesWaitForTheStartUpAndAFailedStartUpFreesNothing) {
+  const TDeviceMenus& m = DeviceMenus();
+  ASSERT_TRUE(m.TelescopeControl1);
+  for (QAction* a : {m.TelescopeControl1, m.FilterWheel1, m.Focuser1, m.Camera1, m.GotoHere, m.SyncHere})
+    EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+  TInsetHooks hooks;
+  hooks.buildSteps = {{8, [] { return false; }}};
+  form->SetInsetHooks(hooks);
+  EXPECT_FALSE(form->StartUp());
+  form->show();
+  EXPECT_FALSE(m.TelescopeControl1->isEnabled());
+  EXPECT_EQ(TeleControl(), nullptr);
+  form->close();
+  EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+  EXPECT_FALSE(platform::FileExists(home.File("ImagingSettings.xml")));
+}

@@ -1,0 +1,104 @@
+// The start-up tests' fixture: the reference data built once into the build
+// tree, the program's working folder on it, private settings folders, the
+// dialog double, and a real main window that deletes itself on close.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "app/core/lifecycle.h"
+#include "app/forms/device_wiring.h"
+#include "app/forms/main_form.h"
+#include "app/globals.h"
+#include "data/mkdata.h"
+#include "imaging/imaging_settings.h"
+#include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+namespace startup_fixture {
+
+// Builds the reference data once into the build tree (a lock lets the
+// first test process build and the others wait for it). Empty when the
+// public sources are not installed.
+inline std::string BuiltData() {
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
+  const std::string dir = (exe.parent_path() / "refdata").string();
+  const std::string stamp = dir + "/.complete";
+  const int lock = ::open((dir + ".lock").c_str(), O_CREAT | O_RDWR, 0600);
+  if (lock < 0) return {};
+  ::flock(lock, LOCK_EX);
+  if (!platform::FileExists(stamp)) {
+    mkdata::MkdataOptions opt;
+    opt.outDir = dir;
+    opt.sourcesDir = mkdata::DefaultSourcesFolder();
+    std::ostringstream out, err;
+    if (mkdata::RunMkdata(opt, out, err) == 0) testing_support::WriteText(stamp, "built\n");
+  }
+  ::flock(lock, LOCK_UN);
+  ::close(lock);
+  return platform::FileExists(stamp) ? dir + "/" : std::string();
+}
+
+template <class F>
+bool RunEventsUntil(F done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+// The program's working folder on the built data, a private settings and
+// data folder, the dialog double, and a main window that deletes itself on
+// close, as the program's is.
+class StartUpFixture : public testing::Test {
+ protected:
+  void SetUp() override {
+    data_ = BuiltData();
+    if (data_.empty()) {
+      if (std::getenv("CI")) FAIL() << "reference data could not be built";
+      GTEST_SKIP() << "public catalogue sources not installed";
+    }
+    before_ = std::filesystem::current_path();
+    std::filesystem::current_path(data_);
+    DataFolder = data_;
+    ProgramFolder = data_;
+    // The cameras' settings file goes to the private folder, not the
+    // shared built data.
+    ImagingSettingsPath = home.File("ImagingSettings.xml");
+    form = new TMainForm1;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(form, &QObject::destroyed, [this] { destroyed = true; });
+  }
+  void TearDown() override {
+    if (!destroyed) delete form;
+    CloseState = kRunning;
+    ImagingSettingsPath = imaging::kImagingSettingsFile;
+    if (!data_.empty()) std::filesystem::current_path(before_);
+  }
+
+  testing_support::TempDir home;
+  testing_support::ScopedEnv cfg{"XDG_CONFIG_HOME", home.File("config")};
+  testing_support::ScopedEnv share{"XDG_DATA_HOME", home.File("share")};
+  platform::ScopedScriptedDialogs dialogs;
+  TMainForm1* form = nullptr;
+  bool destroyed = false;
+
+ private:
+  std::string data_;
+  std::filesystem::path before_;
+};
+
+}  // namespace startup_fixture
