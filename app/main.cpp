@@ -7,6 +7,7 @@
 
 #include "app/forms/about_form.h"
 #include "app/forms/browser_form.h"
+#include "app/forms/device_wiring.h"
 #include "app/forms/flash_form.h"
 #include "app/forms/log_form.h"
 #include "app/forms/main_form.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
   AboutNoctraForm1 = new TAboutNoctraForm1(MainForm1);
   BrowserForm1 = new TBrowserForm1(MainForm1);
   POIForm = new TPOIForm(MainForm1);
+  AttachSequencer(*POIForm);
   LogForm = new TLogForm(MainForm1);
   CloseOnTerminationSignals(MainForm1);
   // Without a window manager a maximised window keeps its minimum size, so

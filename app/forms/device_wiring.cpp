@@ -1,11 +1,19 @@
 #include "app/forms/device_wiring.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QPointer>
+#include <QTableWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <memory>
 
+#include "app/core/points_of_interest.h"
 #include "app/forms/main_form.h"
+#include "app/forms/poi_form.h"
 #include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
@@ -21,9 +29,11 @@
 #include "telescope/accessories.h"
 #include "telescope/forms/assist_form.h"
 #include "telescope/forms/device_forms.h"
+#include "telescope/forms/sequencer_panel.h"
 #include "telescope/forms/tele_form.h"
 #include "telescope/forms/telescope_windows.h"
 #include "telescope/host.h"
+#include "telescope/sequencer.h"
 #include "telescope/tele_control.h"
 #include "telescope/telescope_view.h"
 
@@ -83,6 +93,40 @@ void TMainWindowHost::SetTimeAndLocationMenusEnabled(bool on) {
   if (on) form_.SetTimeFlow(TimeFlow);
 }
 
+// The sequencer's points: the main window's point table (J2000).
+class TPointTable : public IPointSource {
+ public:
+  explicit TPointTable(TPOIForm& window) : window_(window) {}
+  int PointCount() override { return POICount; }
+  TSequencePoint Point(int i) override {
+    if (i < 1 || i > POICount) return {};
+    const TPointOfInterest& p = POITable[size_t(i)];
+    return {p.RA, p.Dec, p.Name, p.Goto == 1, p.Plan, p.Confirm == 1};
+  }
+  void ShowPoint(int i) override {
+    if (window_.POIGrid && i >= 1 && i <= window_.POIGrid->rowCount()) window_.POIGrid->selectRow(i - 1);
+  }
+
+ private:
+  TPOIForm& window_;
+};
+
+// Refuses the points window's close while a sequence runs unpaused.
+class TCloseGuard : public QObject {
+ public:
+  TCloseGuard(TSequencerPanel* panel, QObject* parent) : QObject(parent), panel_(panel) {}
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::Close && panel_ && !panel_->CanClose()) {
+      e->ignore();
+      return true;
+    }
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  QPointer<TSequencerPanel> panel_;
+};
+
 // What exists between StartDevices and FreeDevices.
 struct TDevices {
   TDeviceMenus menus;
@@ -90,6 +134,10 @@ struct TDevices {
   TTelescopeWindows tele;
   std::unique_ptr<imaging::TAscomCameraSlots> cameraSlots;
   imaging::TAscomCameraForm1* AscomCameraForm1 = nullptr;
+  std::unique_ptr<TPointTable> points;
+  std::unique_ptr<TSequencer> sequencer;
+  QPointer<TSequencerPanel> sequencerPanel;
+  QPointer<TCloseGuard> closeGuard;
   bool started = false;
 };
 
@@ -226,6 +274,20 @@ void StartDevices(TMainForm1& form) {
   };
 }
 
+void AttachSequencer(TPOIForm& window) {
+  TDevices& d = D();
+  if (!d.started || d.sequencer || !TeleControl()) return;
+  d.points = std::make_unique<TPointTable>(window);
+  d.sequencer = std::make_unique<TSequencer>(d.points.get(), TeleControl(), nullptr, d.host.get());
+  d.sequencerPanel = new TSequencerPanel(d.sequencer.get(), &window);
+  // The panel carries its own "Stop on warning" and status.
+  if (window.StopOnWarning) window.StopOnWarning->hide();
+  if (window.StatusLabel) window.StatusLabel->hide();
+  if (window.layout()) window.layout()->addWidget(d.sequencerPanel);
+  d.closeGuard = new TCloseGuard(d.sequencerPanel, &window);
+  window.installEventFilter(d.closeGuard);
+}
+
 void DisconnectDevices() {
   if (TTeleControl* t = TeleControl(); t && t->Connected()) t->Disconnect();
   if (TFilterWheelControl* w = FilterWheelControl(); w && w->Connected()) w->DisconnectClick();
@@ -242,6 +304,11 @@ void FreeDevices() {
   d.started = false;
   DisconnectDevices();
   imaging::SimCameraPointing = nullptr;
+  // The sequencer stops with its panel, before the telescope it drives.
+  delete d.closeGuard.data();
+  delete d.sequencerPanel.data();
+  d.sequencer.reset();
+  d.points.reset();
   // The windows first (the goto-assist window joins a running fit), then
   // their logic, which the windows use.
   delete d.AscomCameraForm1;

@@ -18,6 +18,7 @@ class QMenuBar;
 class QAction;
 class QWidget;
 class TMainForm1;
+class TPOIForm;
 
 // The menu entries the devices add (null before AddDeviceMenus).
 struct TDeviceMenus {
@@ -38,6 +39,12 @@ void AddTelescopePopupItems(TMainForm1& form, QMenu* popup);
 // installs the chart's telescope marker and pointing correction and the
 // camera simulator's pointing.
 void StartDevices(TMainForm1& form);
+// Gives the points-of-interest window its sequencer (Start, Pause, Stop over
+// the point table, slewing the telescope); the window refuses to close while
+// a sequence runs. Until the imaging console exists a point's imaging plan
+// stops the sequence with "no camera is selected". Call once the window
+// exists, after StartDevices.
+void AttachSequencer(TPOIForm& window);
 // Disconnects the telescope, the filter wheel, the focuser and both driver
 // cameras when connected.
 void DisconnectDevices();

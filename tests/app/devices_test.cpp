@@ -25,6 +25,8 @@
 #include "platform/automation_sim.h"
 #include "platform/timezone.h"
 #include "telescope/forms/tele_form.h"
+#include "app/core/points_of_interest.h"
+#include "app/forms/poi_form.h"
 #include "telescope/tele_control.h"
 #include "telescope/telescope_view.h"
 #include "tests/app/startup_fixture.h"
@@ -197,6 +199,23 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   double camRA = 0, camDec = 0;
   ASSERT_TRUE(imaging::SimCameraPointing && imaging::SimCameraPointing(camRA, camDec));
   EXPECT_LT(Separation(camRA, camDec, star.RA(), star.Dec()), 2 * pixel + 0.1 * kArcmin);
+
+  // The points-of-interest window's sequencer slews to a point one degree
+  // north of the star.
+  auto* points = new TPOIForm(form);  // owned by the main window
+  AttachSequencer(*points);
+  POITable[1] = {star.RA(), star.Dec() + kPi / 180.0, 9, "North", 1, "", 0};
+  POICount = 1;
+  FindButton(points, QStringLiteral("Start"))->click();
+  ASSERT_TRUE(RunEventsUntil([&] { return TeleControl()->GotoInProgress(); }, 5000));
+  ASSERT_TRUE(RunEventsUntil([&] { return !TeleControl()->GotoInProgress(); }, 20000));
+  {
+    double nra = star.RA(), ndec = star.Dec() + kPi / 180.0;
+    Precess(o, nra, ndec);
+    const TTelescopeMarker mark = TelescopeMarker();
+    EXPECT_LT(Separation(mark.ra, mark.dec, nra, ndec), 0.1 * kArcmin);
+  }
+  POICount = 0;
 
   // Imaging > Source Settings: the image-file camera's settings window, and
   // Connections > Cameras shows the driver cameras' window.
