@@ -9,6 +9,8 @@
 #include <QTableWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <algorithm>
+#include <initializer_list>
 #include <memory>
 
 #include "app/core/points_of_interest.h"
@@ -79,14 +81,24 @@ void EnableMenuTree(QMenu* menu, bool on) {
   }
 }
 
+// Every item of a menu but the listed ones.
+void EnableMenuExcept(QMenu* menu, bool on, std::initializer_list<QAction*> keep, const auto& keepToo) {
+  if (!menu) return;
+  for (QAction* a : menu->actions()) {
+    if (a->isSeparator() || std::find(keep.begin(), keep.end(), a) != keep.end() ||
+        std::find(keepToo.begin(), keepToo.end(), a) != keepToo.end())
+      continue;
+    a->setEnabled(on);
+    EnableMenuTree(a->menu(), on);
+  }
+}
+
 void TMainWindowHost::SetTimeAndLocationMenusEnabled(bool on) {
   // The Observer menu holds only time and place commands; the clock pop-up
-  // also holds its display mode and sizes, which stay.
+  // keeps its display mode and sizes, the globe pop-up its sizes.
   EnableMenuTree(form_.Observer1, on);
-  for (QAction* a : {form_.Forward1, form_.Stop1, form_.Backward1, form_.RealTime1, form_.Now1,
-                     form_.Earlytonight1, form_.Midnight1, form_.EarlyTomorrow1})
-    Enable(a, on);
-  for (QAction* a : form_.Rates1) Enable(a, on);
+  EnableMenuExcept(form_.ClockMenu, on, {form_.LMTUT1, form_.Sidereal1}, form_.ClockSizes);
+  EnableMenuExcept(form_.GlobeMenu, on, {}, form_.GlobeSizes);
   // The chart's time keys and buttons.
   form_.Keys.TelescopeConnected = !on;
   // The rate items stay disabled while the time is stopped.

@@ -25,6 +25,7 @@
 #include "platform/automation_sim.h"
 #include "platform/timezone.h"
 #include "telescope/forms/tele_form.h"
+#include "app/core/log_lines.h"
 #include "app/core/points_of_interest.h"
 #include "app/forms/poi_form.h"
 #include "telescope/tele_control.h"
@@ -131,6 +132,7 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   EXPECT_FALSE(form->Now2->isEnabled());
   EXPECT_FALSE(form->Midnight1->isEnabled());
   EXPECT_TRUE(form->LMTUT1->isEnabled());
+  EXPECT_TRUE(form->ClockSizes[0]->isEnabled());
   EXPECT_TRUE(form->Keys.TelescopeConnected);
   teleForm->hide();
 
@@ -243,6 +245,9 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   EXPECT_EQ(imaging::AscomCameraSlots(), nullptr);
   EXPECT_FALSE(TelescopeMarker().connected);
   EXPECT_TRUE(platform::FileExists(home.File("ImagingSettings.xml")));
+  const std::vector<std::string> log = LogLines().Lines();
+  for (const char* line : {"[Ascom.Telescope] Disconnect"})
+    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
 }
 
 TEST_F(Devices, EntriesWaitForTheStartUpAndAFailedStartUpFreesNothing) {
