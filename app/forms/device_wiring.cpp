@@ -315,6 +315,12 @@ void FreeDevices() {
   if (!d.started) return;
   d.started = false;
   DisconnectDevices();
+  // The chosen drivers are kept for the next session, also when a window
+  // was never closed.
+  if (TTeleControl* t = TeleControl()) t->SaveSettings();
+  if (TFocuserControl* f = FocuserControl()) f->SaveSettings();
+  if (TFilterWheelControl* w = FilterWheelControl()) w->SaveSettings();
+  if (d.cameraSlots) d.cameraSlots->SaveSettings();
   imaging::SimCameraPointing = nullptr;
   // The sequencer stops with its panel, before the telescope it drives.
   delete d.closeGuard.data();

@@ -23,6 +23,7 @@
 #include "imaging/camera_sim.h"
 #include "imaging/forms/ascom_camera_forms.h"
 #include "platform/automation_sim.h"
+#include "platform/registry.h"
 #include "platform/timezone.h"
 #include "telescope/forms/tele_form.h"
 #include "app/core/log_lines.h"
@@ -236,7 +237,6 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   (*imaging::AscomCameraSlots())[1].name = "Noctra.Simulator.Camera";  // as the chooser gives it
   cameras->Connect1->click();
   ASSERT_TRUE(imaging::AscomCameraSlots()->Camera(1));
-  cameras->hide();
 
   // The close disconnects the devices and joins every thread within 5 s.
   QElapsedTimer closing;
@@ -252,6 +252,8 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   const std::vector<std::string> log = LogLines().Lines();
   for (const char* line : {"[Ascom.Telescope] Disconnect"})
     EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+  // The camera window was still open: the close keeps its driver choice.
+  EXPECT_EQ(platform::TRegIniFile().ReadString("ASCOM", "ASCOMCAMERA1_NAME", ""), "Noctra.Simulator.Camera");
 }
 
 TEST_F(Devices, EntriesWaitForTheStartUpAndAFailedStartUpFreesNothing) {
