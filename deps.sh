@@ -6,6 +6,7 @@ NOCTRA_PACKAGES=(
   libsqlite3-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core tzdata
+  poppler-utils
 )
 
 noctra_install_packages() {
