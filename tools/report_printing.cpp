@@ -1,6 +1,7 @@
 #include "tools/report_printing.h"
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <sstream>
 
@@ -12,6 +13,8 @@
 #include "tools/auto_table.h"
 #include "tools/events_calendar.h"
 #include "tools/meteor_showers.h"
+#include "tools/object_info.h"
+#include "tools/solsys_info.h"
 #include "tools/star_info.h"
 #include "tools/yearly_chart.h"
 
@@ -250,6 +253,109 @@ void DrawStarReportPage(platform::DrawingContext& dc, const TStarInfo& s, const 
   pw.Rule();
   pw.Pair(0, "BSC Notes", "");
   for (const auto& line : s.Notes) pw.Pair(0, "", "     " + line);
+}
+
+namespace {
+
+// The framed chart under "Visibility chart:" (0.25 in from the left, 0.125 in below).
+void FramedChart(platform::DrawingContext& dc, PageWriter& pw, int chartW, int chartH,
+                 const std::function<void(int, int)>& draw) {
+  pw.Pair(0, "Visibility chart:", "");
+  const int left = dc.DpiX() / 4, top = pw.Y() + dc.DpiY() / 8;
+  dc.SetClipRect(left - 1, top - 1, left + chartW + 1, top + chartH + 1);
+  draw(left, top);
+  dc.ClearClip();
+  const int pen = 3 * std::max(1, int(PrintScale));
+  dc.SelectPen(platform::Pen::Solid(pen, ColorForMode(128, 128, 128)));
+  dc.SelectBrush(platform::Brush());
+  dc.Rectangle(left - pen / 2, top - pen / 2, left + chartW + pen / 2, top + chartH + pen / 2);
+  pw.Y() = top + chartH + dc.DpiY() / 8;
+}
+
+}  // namespace
+
+void DrawObjectReportPage(platform::DrawingContext& dc, const TObjectInfo& s, const TObserverTime& obs,
+                          const std::string& location, int w, int) {
+  const int titleY = DrawTableTitle(dc, w);
+  PageWriter pw(dc, w, titleY + titleY / 4);
+  const int x3 = dc.DpiX() * 3, x4 = dc.DpiX() * 4;
+  pw.Pair(0, "OBJECT INFORMATION", "");
+  pw.Blank();
+  pw.Pair(0, "RNGC# ", s.DisplayName, s.Messier.empty());
+  if (!s.Messier.empty()) pw.Pair(x3, "Messier# ", s.Messier);
+  pw.Pair(0, "Object type: ", s.ObjectType);
+  pw.Blank();
+  pw.Pair(0, "Visual Magnitude: ", s.Magnitude);
+  pw.Rule();
+  ObserverBlock(pw, obs, location);
+  pw.Blank();
+  auto two = [&](const std::string& a, const std::string& b) {
+    return PadLeft(a, 11) + (s.ShowApparent ? "  " + PadLeft(b, 11) : "");
+  };
+  pw.Pair(0, "Ra    = ", two(s.RaJ2000, s.RaApparent), false);
+  pw.Pair(x4, "Alt = ", s.Altitude);
+  pw.Pair(0, "Dec   = ", two(s.DecJ2000, s.DecApparent), false);
+  pw.Pair(x4, "Azm = ", s.Azimuth);
+  pw.Pair(0, "Epoch = ", two(s.EpochJ2000, s.EpochApparent));
+  pw.Rule();
+  FramedChart(dc, pw, dc.DpiX() * 4, dc.DpiY() * 3, [&](int left, int top) {
+    DrawYearlyChartFor(dc, left, top, s.RaShown, s.DecShown, dc.DpiX() * 4, dc.DpiY() * 3, obs);
+  });
+  pw.Rule();
+  pw.Pair(0, "Description (1888 catalogue)", "");
+  pw.Pair(0, "", "[" + s.OldNotes + "]");
+  pw.Pair(0, "", s.OldNotesExpanded);
+  pw.Blank();
+  pw.Pair(0, "Description (newer RNGC)", "");
+  pw.Pair(0, "", "[" + s.NewNotes + "]");
+  pw.Pair(0, "", s.NewNotesExpanded);
+}
+
+void DrawSolSysReportPage(platform::DrawingContext& dc, const TSolSysInfo& s, const TObserverTime& obs,
+                          const std::string& location, int w, int, TChartDrawer chart, const void* ctx) {
+  const int titleY = DrawTableTitle(dc, w);
+  PageWriter pw(dc, w, titleY + titleY / 4);
+  const int x2 = dc.DpiX() * 2, x4 = dc.DpiX() * 4;
+  pw.Pair(0, "SOLAR SYSTEM OBJECT INFORMATION", "");
+  pw.Blank();
+  pw.Pair(0, "Name: ", s.Name);
+  pw.Blank();
+  pw.Pair(0, "Visual Magnitude: ", s.Magnitude);
+  pw.Pair(0, s.DistanceLabel + " ", s.Distance, false);
+  pw.Pair(x4, "Angular Size: ", s.AngularSize);
+  pw.Rule();
+  ObserverBlock(pw, obs, location);
+  pw.Blank();
+  pw.Pair(0, "Ecl Lat = ", PadLeft(s.EclLat, 9), false);
+  pw.Pair(x2, "Ra    = ", PadLeft(s.Ra, 9), false);
+  pw.Pair(x4, "Alt = ", PadLeft(s.Altitude, 9));
+  pw.Pair(0, "Ecl Long= ", PadLeft(s.EclLong, 9), false);
+  pw.Pair(x2, "Dec   = ", PadLeft(s.Dec, 9), false);
+  pw.Pair(x4, "Azm = ", PadLeft(s.Azimuth, 9));
+  pw.Pair(x2, "Epoch = ", PadLeft(s.Epoch, 9));
+  pw.Rule();
+  if (s.ShowElements) {
+    const std::size_t width = s.SemiMajorLabel.size() + 1;
+    pw.Pair(0, "Orbital Elements", "");
+    pw.Blank();
+    pw.Pair(0, PadRight(s.PeriodLabel, int(width)), s.Period);
+    pw.Pair(0, PadRight("Inclination:", int(width)), s.Inclination);
+    pw.Pair(0, PadRight("Eccentricity:", int(width)), s.Eccentricity);
+    pw.Pair(0, PadRight(s.SemiMajorLabel + " ", int(width)), s.SemiMajor);
+    pw.Rule();
+  }
+  if (s.ShowPhysical) {
+    pw.Pair(0, "Physical Properties", "");
+    pw.Blank();
+    pw.Pair(0, "Mass:     ", s.Mass);
+    pw.Pair(0, "Diameter: ", s.Diameter);
+    pw.Pair(0, "Average Density (g/cc): ", s.Density);
+    pw.Rule();
+  }
+  if (s.ShowVisibility && chart) {
+    const int chartW = dc.DpiX() * (s.Name == "The Moon" ? 6 : 4), chartH = dc.DpiY() * 3;
+    FramedChart(dc, pw, chartW, chartH, [&](int left, int top) { chart(dc, left, top, chartW, chartH, ctx); });
+  }
 }
 
 void DrawYearlyChartPage(platform::DrawingContext& dc, const std::string& name, double ra, double dec,

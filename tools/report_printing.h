@@ -31,6 +31,18 @@ void DrawCalendarMonth(platform::DrawingContext& dc, const TEventsCalendar& cal,
 void DrawStarReportPage(platform::DrawingContext& dc, const TStarInfo& info, const TObserverTime& observer,
                         const std::string& locationName, int w, int h);
 
+// The deep-sky information page ("OBJECT INFORMATION") and the
+// solar-system page ("SOLAR SYSTEM OBJECT INFORMATION"), with the
+// visibility chart drawn by `chart` into the given rectangle (nothing for
+// the Sun).
+struct TObjectInfo;
+struct TSolSysInfo;
+using TChartDrawer = void (*)(platform::DrawingContext& dc, int left, int top, int width, int height, const void* ctx);
+void DrawObjectReportPage(platform::DrawingContext& dc, const TObjectInfo& info, const TObserverTime& observer,
+                          const std::string& locationName, int w, int h);
+void DrawSolSysReportPage(platform::DrawingContext& dc, const TSolSysInfo& info, const TObserverTime& observer,
+                          const std::string& locationName, int w, int h, TChartDrawer chart, const void* ctx);
+
 // Draws a yearly visibility chart page titled "Visibility chart: NAME" for
 // a fixed place (radians, of date).
 void DrawYearlyChartPage(platform::DrawingContext& dc, const std::string& name, double ra, double dec,

@@ -411,7 +411,11 @@ TInformationForm2::TInformationForm2(QWidget* parent) : QDialog(parent) {
   Images = new TImagesPage(false, "Image (*.jpg *.jpeg *.bmp);;Fits Image (*.fts *.fit)");
   PageControl1->addTab(Images, "Images");
   layout->addWidget(PageControl1);
-  layout->addLayout(Buttons(this, [] {}, Go, Sync, AddPOI));
+  layout->addLayout(Buttons(this, [this] {
+    PrintPage(this, "Celestial Object Info", [this](platform::DrawingContext& dc, int w, int h) {
+      DrawObjectReportPage(dc, info, ObserverTime, LocationName, w, h);
+    });
+  }, Go, Sync, AddPOI));
   connect(Go, &QPushButton::clicked, this, [this] {
     if (TelescopeGotoHook) TelescopeGotoHook(info.RaJ2000Rad, info.DecJ2000Rad);
   });
@@ -526,7 +530,7 @@ TInformationForm3::TInformationForm3(QWidget* parent) : QDialog(parent) {
   PageControl1->addTab(Images, "Images");
   layout->addWidget(PageControl1);
   QPushButton *go, *sync, *poi;
-  layout->addLayout(Buttons(this, [] {}, go, sync, poi));
+  layout->addLayout(Buttons(this, [this] { PrintBitBtn1Click(); }, go, sync, poi));
   go->setEnabled(TelescopeConnected && TelescopeConnected());
   sync->setEnabled(go->isEnabled());
   connect(go, &QPushButton::clicked, this, [this] {
@@ -595,10 +599,21 @@ void TInformationForm3::StepYear(int delta) {
 void TInformationForm3::DrawChart() {
   const int sampling = 2;
   const int n = BodySampleCount(kind, index, sampling);
-  std::vector<double> ras, decs;
-  if (!SampleBodyYear(kind, index, ObserverTime, year + yearOffset, n, ras, decs)) return;
+  if (!SampleBodyYear(kind, index, ObserverTime, year + yearOffset, n, sampleRa, sampleDec)) return;
   FillChart(RiseSetPaintBox1, [&](platform::DrawingContext& dc, int w, int h) {
-    DrawYearlyVisibility(dc, 0, 0, n, decs, ras, h, w, year + yearOffset, ObserverTime);
+    DrawYearlyVisibility(dc, 0, 0, n, sampleDec, sampleRa, h, w, year + yearOffset, ObserverTime);
+  });
+}
+
+void TInformationForm3::PrintBitBtn1Click() {
+  PrintPage(this, "Celestial Object Info", [this](platform::DrawingContext& dc, int w, int h) {
+    DrawSolSysReportPage(dc, info, ObserverTime, LocationName, w, h,
+                         [](platform::DrawingContext& d, int left, int top, int cw, int ch, const void* ctx) {
+                           const auto* f = static_cast<const TInformationForm3*>(ctx);
+                           DrawYearlyVisibility(d, left, top, int(f->sampleRa.size()), f->sampleDec, f->sampleRa,
+                                                ch, cw, f->year + f->yearOffset, ObserverTime);
+                         },
+                         this);
   });
 }
 

@@ -115,6 +115,8 @@ class TInformationForm3 : public QDialog {
   explicit TInformationForm3(QWidget* parent = nullptr);
   bool ShowBody(int kind, int index);
   void StepYear(int delta);
+  void PrintBitBtn1Click();
+  std::vector<double> sampleRa, sampleDec;  // the chart's samples, radians of date
   TSolSysInfo info;
   int kind = 0, index = -1, yearOffset = 0, year = 2000;
   QTabWidget* PageControl1;

@@ -17,7 +17,11 @@
 #include "chart/drawing_colors.h"
 #include "platform/drawing.h"
 #include "refdata_fixture.h"
+#include "catalog/object_catalog.h"
 #include "tools/events_calendar.h"
+#include "tools/object_info.h"
+#include "tools/solsys_info.h"
+#include "tools/yearly_chart.h"
 #include "tools/report_printing.h"
 #include "tools/star_info.h"
 
@@ -115,6 +119,40 @@ TEST_F(Printing, CalendarMonth) {
   for (const char* t : {"Noctra Planetarium", "January 2025", "Full Moon", "Quadrantid", "occulates"})
     EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
   EXPECT_GT(inked, 0.5) << "the grey month grid";
+}
+
+TEST_F(Printing, DeepSkyAndSolarSystemPages) {
+  ASSERT_TRUE(ObjectCatalog->FindByName("NGC", "1976"));
+  const TObjectInfo m42 = MakeObjectInfo(*ObjectCatalog, *obs_);
+  std::string text;
+  double inked = 0;
+  PrintAndReadBack(dir_.filePath("object.pdf"), [&](platform::DrawingContext& dc, int w, int h) {
+    DrawObjectReportPage(dc, m42, *obs_, "Washington", w, h);
+  }, text, inked);
+  for (const char* t : {"OBJECT INFORMATION", "RNGC# NGC1976", "Messier# 42", "Description (newer RNGC)", "nebula"})
+    EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
+  EXPECT_GT(inked, 0.05);
+
+  TSolSysInfo moon;
+  ASSERT_TRUE(MakeSolSysInfo(kSelectSolarSystem, 9, *obs_, moon));
+  std::vector<double> ras, decs;
+  ASSERT_TRUE(SampleBodyYear(kSelectSolarSystem, 9, *obs_, 2025, 365, ras, decs));
+  struct Ctx {
+    const std::vector<double>*r, *d;
+    const TObserverTime* o;
+  } ctx{&ras, &decs, obs_.get()};
+  PrintAndReadBack(dir_.filePath("moon.pdf"), [&](platform::DrawingContext& dc, int w, int h) {
+    DrawSolSysReportPage(dc, moon, *obs_, "Washington", w, h,
+                         [](platform::DrawingContext& d, int l, int t, int cw, int ch, const void* c) {
+                           const auto* x = static_cast<const Ctx*>(c);
+                           DrawYearlyVisibility(d, l, t, 365, *x->d, *x->r, ch, cw, 2025, *x->o);
+                         },
+                         &ctx);
+  }, text, inked);
+  for (const char* t : {"SOLAR SYSTEM OBJECT INFORMATION", "Name: The Moon", "Orbital Elements", "Visibility chart:",
+                        "For the year 2025AD"})
+    EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
+  EXPECT_EQ(text.find("Physical Properties"), std::string::npos) << "the Moon's physical page is hidden";
 }
 
 }  // namespace
