@@ -271,6 +271,48 @@ void TPictureViewerForm1::paintEvent(QPaintEvent*) {
 
 // --- Star information ----------------------------------------------------------------------
 
+namespace {
+// The size picture: the Sun's disc beside the star's, scaled by the
+// diameter factor, with the designation and the three sentences.
+class SizePicture : public QWidget {
+ public:
+  explicit SizePicture(const TStarInfo* info) : info_(info) { setMinimumSize(420, 220); }
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), QColor(20, 20, 40));
+    p.setRenderHint(QPainter::Antialiasing);
+    const int sunR = 8, cy = height() / 2;
+    p.setBrush(QColor(255, 230, 90));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPoint(20 + sunR, cy), sunR, sunR);
+    p.setPen(Qt::white);
+    const double k = 0.2929;  // labels at the disc's corner: 1 - 1/sqrt(2) of the radius in
+    p.drawText(QPoint(20 + int(2 * sunR * (1 - k)) + 2, cy - int(sunR * (1 - k)) - 2), "Sun");
+    const int maxR = std::min(width() / 5, height() / 2 - 10);
+    const int cx = 20 + 2 * sunR + 50 + maxR;
+    if (info_->DiameterKnown) {
+      const int r = std::clamp(int(sunR * info_->DiameterFactor), 1, maxR);
+      p.setBrush(QColor(255, 170, 120));
+      p.setPen(Qt::NoPen);
+      p.drawEllipse(QPoint(cx, cy), r, r);
+    } else {
+      p.drawText(QPoint(cx - 25, cy), "No Data");
+    }
+    p.setPen(Qt::white);
+    int y = cy - 24;
+    const int tx = cx + maxR + 20;
+    const std::string id = info_->Identification + (info_->Name.empty() ? "" : ", " + info_->Name);
+    for (const std::string& line : {id, info_->Sentences[0], info_->Sentences[1], info_->Sentences[2]}) {
+      p.drawText(QPoint(tx, y), QString::fromStdString(line));
+      y += 16;
+    }
+  }
+ private:
+  const TStarInfo* info_;
+};
+}  // namespace
+
 TInformationForm1::TInformationForm1(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Star information");
   auto* layout = new QVBoxLayout(this);
@@ -295,9 +337,8 @@ TInformationForm1::TInformationForm1(QWidget* parent) : QDialog(parent) {
   FormPage(PageControl1, "Physical properties", f);
   SpectEdit1 = Field(f, "MKK Spectral Class:");
   DistEdit1 = Field(f, "Distance:");
-  SizeLabel1 = new QLabel;
-  SizeLabel1->setWordWrap(true);
-  f->addRow(SizeLabel1);
+  PaintBox1 = new SizePicture(&info);
+  f->addRow(PaintBox1);
   FormPage(PageControl1, "Other", f);
   ProperRaEdit1 = Field(f, "Proper motion RA:");
   ProperDecEdit1 = Field(f, "Proper motion Dec:");
@@ -347,8 +388,7 @@ bool TInformationForm1::ShowStar(uint32_t sao) {
   SpectEdit1->setText(Q(s.Spectral));
   DistEdit1->setText(Q(s.Distance));
   DistEdit1->setToolTip(Q(s.DistanceHint));
-  SizeLabel1->setText(Q(s.Identification + (s.Name.empty() ? "" : ", " + s.Name) + "\n" + s.Sentences[0] + "\n" +
-                        s.Sentences[1] + "\n" + s.Sentences[2]));
+  PaintBox1->update();
   ProperRaEdit1->setText(Q(s.ProperRA));
   ProperDecEdit1->setText(Q(s.ProperDec));
   Memo1->clear();

@@ -86,7 +86,7 @@ class TInformationForm1 : public QDialog {
   QLineEdit *NameEdit1, *IdentifyEdit1, *SAOEdit1, *BSCEdit1, *HDEdit1, *VMagEdit1, *PCIEdit1, *RaEdit1, *DecEdit1,
       *EpochEdit1, *RaEdit2, *DecEdit2, *EpochEdit2, *AltEdit1, *AzmEdit1, *SpectEdit1, *DistEdit1, *ProperRaEdit1,
       *ProperDecEdit1;
-  QLabel* SizeLabel1;
+  QWidget* PaintBox1;  // the size picture
   QPlainTextEdit* Memo1;
   TVisibilityBox* RiseSetPaintBox1;
   QPushButton *Go, *Sync, *AddPOI;

@@ -47,6 +47,8 @@ TEST(InformationForms, StarWindowFields) {
   if (const char* out = std::getenv("NOCTRA_FORM_PNG")) {
     form.PageControl1->setCurrentIndex(3);
     form.grab().save(QString(out) + "/star_chart.png");
+    form.PageControl1->setCurrentIndex(1);
+    form.grab().save(QString(out) + "/star_size.png");
     form.PageControl1->setCurrentIndex(0);
     form.grab().save(QString(out) + "/star_general.png");
   }
