@@ -19,6 +19,7 @@
 #include "refdata_fixture.h"
 #include "catalog/object_catalog.h"
 #include "tools/events_calendar.h"
+#include "tools/meteor_showers.h"
 #include "tools/object_info.h"
 #include "tools/solsys_info.h"
 #include "tools/yearly_chart.h"
@@ -119,6 +120,19 @@ TEST_F(Printing, CalendarMonth) {
   for (const char* t : {"Noctra Planetarium", "January 2025", "Full Moon", "Quadrantid", "occulates"})
     EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
   EXPECT_GT(inked, 0.5) << "the grey month grid";
+}
+
+TEST_F(Printing, MeteorShowerTable) {
+  std::string text;
+  double inked = 0;
+  int pages = 0;
+  PrintAndReadBack(dir_.filePath("meteors.pdf"), [&](platform::DrawingContext& dc, int w, int h) {
+    pages = PrintMeteorShowerTable(dc, w, h, [] {});
+  }, text, inked);
+  EXPECT_EQ(pages, 1) << "19 rows fit a letter page";
+  for (const char* t : {"Noctra Planetarium", "Meteor Showers", "Date of Maximum", "Quadrantid", "January 04", "Ursid"})
+    EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
+  EXPECT_GT(inked, 0.005);
 }
 
 TEST_F(Printing, DeepSkyAndSolarSystemPages) {
