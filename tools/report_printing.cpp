@@ -9,6 +9,7 @@
 #include "astro/text.h"
 #include "astro/timescales.h"
 #include "chart/drawing_colors.h"
+#include "chart/sun_moon_images.h"
 #include "platform/numfmt.h"
 #include "tools/auto_table.h"
 #include "tools/events_calendar.h"
@@ -173,8 +174,20 @@ void DrawCalendarMonth(platform::DrawingContext& dc, const TEventsCalendar& cal,
       const int mx = x0 + col - 3 * penScale - moonSize, my = y0 + row - 3 * penScale - moonSize;
       const double r = moonSize / 2.0, cx = mx + r, cy = my + r;
       dc.SelectPen(Pen());
-      dc.SelectBrush(Brush::Solid(ColorForMode(230, 230, 215)));
-      dc.Ellipse(mx, my, mx + moonSize, my + moonSize);
+      // The Moon's picture when it is loaded (its black surround left out), else a plain disc.
+      Bitmap* picture = MoonBitmap ? MakeMoonImage(0, moonSize, 1, 1, 1.0f) : nullptr;
+      if (picture) {
+        QImage img = picture->Image().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < img.height(); ++y) {
+          auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+          for (int x = 0; x < img.width(); ++x) line[x] = (line[x] & 0xFFFFFFu) ? (line[x] | 0xFF000000u) : 0u;
+        }
+        dc.Painter().drawImage(QRect(mx, my, moonSize, moonSize), img);
+        FreeAutoBitmap(picture);
+      } else {
+        dc.SelectBrush(Brush::Solid(ColorForMode(230, 230, 215)));
+        dc.Ellipse(mx, my, mx + moonSize, my + moonSize);
+      }
       // Local frame: +x toward the lit limb (position angle χ, north up, east left).
       const double chi = day.moonRotation;
       const double ux = -std::sin(chi), uy = -std::cos(chi);

@@ -6,6 +6,7 @@
 #include "astro/planets.h"
 #include "astro/reference_files.h"
 #include "catalog/object_catalog.h"
+#include "chart/sun_moon_images.h"
 
 bool UseReferenceData() {
   static int state = -1;
@@ -19,6 +20,7 @@ bool UseReferenceData() {
       InitPlanetRecords(Planets);
       InitExtraElementRecord(MoonBody);
       LoadDataFiles();
+      LoadSunMoonImages();
       ObjectCatalog = std::make_unique<tCO>(folder + kObjectDatabaseName,
                                             std::vector<std::string>{kBaseCatalogTable});
     }
