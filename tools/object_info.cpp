@@ -31,6 +31,24 @@ bool IsMarkNeighbour(char c) {
   return (c >= '0' && c <= '9') || c == '"' || c == '\'' || c == '.';
 }
 
+bool IsLetter(char c) { return std::isalpha(uint8_t(c)) != 0; }
+
+// First place of `key` in `text` at or after `from`. In the newer
+// descriptions, which hold names and catalogue identifiers besides
+// abbreviations ("ANDROMEDA GALAXY; PGC 2557"), a key that begins or ends
+// with a letter matches only a whole word there, so the single-letter keys
+// do not take names apart ("ANDROMEDA" is not "a north double ...").
+std::size_t FindKey(const std::string& text, const std::string& key, bool wholeWords) {
+  for (std::size_t p = text.find(key); p != std::string::npos; p = text.find(key, p + 1)) {
+    if (!wholeWords) return p;
+    const std::size_t end = p + key.size();
+    const bool openBefore = !IsLetter(key.front()) || p == 0 || !IsLetter(text[p - 1]);
+    const bool openAfter = !IsLetter(key.back()) || end >= text.size() || !IsLetter(text[end]);
+    if (openBefore && openAfter) return p;
+  }
+  return std::string::npos;
+}
+
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(uint8_t(c)));
   return s;
@@ -64,7 +82,7 @@ std::string ExpandDescription(const std::string& text, const std::vector<std::st
       search = key.substr(0, key.size() - 1);
     }
     if (search.empty()) continue;  // an empty key would match everywhere
-    const auto p = text.find(search);
+    const auto p = FindKey(text, search, !old1888);
     if (p == std::string::npos) continue;
     if (rule == Before && (p == 0 || !IsMarkNeighbour(text[p - 1]))) continue;
     const std::size_t end = p + search.size();

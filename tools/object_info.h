@@ -21,7 +21,9 @@ void SortDescriptionAbbreviations(std::vector<std::string>& table);
 // apostrophe or full stop must stand next to the match) or "@", and
 // expansions ending in "^" (glued to the text that follows). Text without
 // any key comes back in lower case. Empty keys never match and no match
-// reads outside the text.
+// reads outside the text. In the newer descriptions (old1888 false) a key
+// that begins or ends with a letter matches whole words only, so names and
+// identifiers in them are not taken apart letter by letter.
 std::string ExpandDescription(const std::string& text, const std::vector<std::string>& table, bool old1888);
 
 // Tidies an expansion: trailing blanks and commas removed, runs of blanks

@@ -18,6 +18,11 @@ TEST(DescriptionExpander, ExpandsKeysRecursively) {
   SortDescriptionAbbreviations(t);
   EXPECT_EQ(TidyExpandedText(ExpandDescription("vB, L, E", t, false)), "very bright, large, extended");
   EXPECT_EQ(ExpandDescription("Nothing here", {"Q: q"}, false), "nothing here");
+  // Newer descriptions: letter keys match whole words only, so a name is
+  // kept whole while a separate key beside it is still expanded.
+  const std::vector<std::string> n = {"UGC: Uppsala General Catalogue", "N: north", "D: double", "R: round"};
+  EXPECT_EQ(TidyExpandedText(ExpandDescription("ANDROMEDA GALAXY; UGC 454, N", n, false)),
+            "andromeda galaxy; Uppsala General Catalogue 454, north");
   EXPECT_EQ(ExpandDescription("", t, false), "");
   EXPECT_EQ(ExpandDescription("x", {}, false), "");
 }
