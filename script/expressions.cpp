@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <numbers>
+#include <unordered_map>
 
 #include "astro/observer.h"
 #include "astro/riseset.h"
@@ -334,6 +335,45 @@ bool Kinds(const TArgs& a, const char* kinds) {
   return true;
 }
 
+enum class Fn { kNone, kCOS, kSIN, kTAN, kACOS, kASIN, kATAN, kLN, kLOG, kSQRT, kABS, kFRAC, kINT, kROUND, kRND, kATAN2, kEOF, kJULIAN, kRISELMT, kTRANSLMT, kSETLMT, kLEN, kVAL, kLEFTS, kRIGHTS, kMIDS, kCHRS, kSTRS, kHMSTRS, kDDSTRS };
+
+// The built-in function of an (upper-case) name.
+Fn FunctionOf(const std::string& name) {
+  static const std::unordered_map<std::string, Fn> table = {
+      {"COS", Fn::kCOS},
+      {"SIN", Fn::kSIN},
+      {"TAN", Fn::kTAN},
+      {"ACOS", Fn::kACOS},
+      {"ASIN", Fn::kASIN},
+      {"ATAN", Fn::kATAN},
+      {"LN", Fn::kLN},
+      {"LOG", Fn::kLOG},
+      {"SQRT", Fn::kSQRT},
+      {"ABS", Fn::kABS},
+      {"FRAC", Fn::kFRAC},
+      {"INT", Fn::kINT},
+      {"ROUND", Fn::kROUND},
+      {"RND", Fn::kRND},
+      {"ATAN2", Fn::kATAN2},
+      {"EOF", Fn::kEOF},
+      {"JULIAN", Fn::kJULIAN},
+      {"RISE_LMT", Fn::kRISELMT},
+      {"TRANS_LMT", Fn::kTRANSLMT},
+      {"SET_LMT", Fn::kSETLMT},
+      {"LEN", Fn::kLEN},
+      {"VAL", Fn::kVAL},
+      {"LEFT$", Fn::kLEFTS},
+      {"RIGHT$", Fn::kRIGHTS},
+      {"MID$", Fn::kMIDS},
+      {"CHR$", Fn::kCHRS},
+      {"STR$", Fn::kSTRS},
+      {"HM_STR$", Fn::kHMSTRS},
+      {"DD_STR$", Fn::kDDSTRS},
+  };
+  auto it = table.find(name);
+  return it == table.end() ? Fn::kNone : it->second;
+}
+
 // The value of one name with its (expanded) argument text, as text.
 bool CallFunction(const std::string& name, const std::string& arg, std::string& out) {
   auto num = [&](double v) {
@@ -341,36 +381,34 @@ bool CallFunction(const std::string& name, const std::string& arg, std::string& 
     out = ScrExponentForm(v);
     return true;
   };
+  const Fn fn = FunctionOf(name);
   // Functions of one numeric expression.
-  static const char* const oneArg[] = {"COS",  "SIN", "TAN",  "ACOS", "ASIN", "ATAN", "LN",
-                                       "LOG",  "SQRT", "ABS", "FRAC", "INT",  "ROUND", "RND"};
-  for (const char* f : oneArg) {
-    if (name != f) continue;
+  if (fn >= Fn::kCOS && fn <= Fn::kRND) {
     double x;
     if (!EvalNumber(arg, x)) return false;
-    if (name == "COS") return num(std::cos(x));
-    if (name == "SIN") return num(std::sin(x));
-    if (name == "TAN") {
+    if (fn == Fn::kCOS) return num(std::cos(x));
+    if (fn == Fn::kSIN) return num(std::sin(x));
+    if (fn == Fn::kTAN) {
       if (x == std::numbers::pi / 2 || x == 3 * std::numbers::pi / 2) return Fault(21);
       return num(std::sin(x) / std::cos(x));
     }
-    if (name == "ACOS" || name == "ASIN") {
+    if (fn == Fn::kACOS || fn == Fn::kASIN) {
       if (std::fabs(x) > 1) return Fault(21);
-      return num(name == "ACOS" ? std::acos(x) : std::asin(x));
+      return num(fn == Fn::kACOS ? std::acos(x) : std::asin(x));
     }
-    if (name == "ATAN") return num(std::atan(x));
-    if (name == "LN" || name == "LOG") {
+    if (fn == Fn::kATAN) return num(std::atan(x));
+    if (fn == Fn::kLN || fn == Fn::kLOG) {
       if (x <= 0) return Fault(21);
-      return num(name == "LN" ? std::log(x) : std::log(x) / std::log(10.0));
+      return num(fn == Fn::kLN ? std::log(x) : std::log(x) / std::log(10.0));
     }
-    if (name == "SQRT") {
+    if (fn == Fn::kSQRT) {
       if (x < 0) return Fault(21);
       return num(std::sqrt(x));
     }
-    if (name == "ABS") return num(std::fabs(x));
-    if (name == "FRAC") return num(x - std::trunc(x));
-    if (name == "INT") return num(std::trunc(x));
-    if (name == "ROUND") {
+    if (fn == Fn::kABS) return num(std::fabs(x));
+    if (fn == Fn::kFRAC) return num(x - std::trunc(x));
+    if (fn == Fn::kINT) return num(std::trunc(x));
+    if (fn == Fn::kROUND) {
       if (std::fabs(x) > 2147483647.0) return Fault(21);
       return num(std::nearbyint(x));
     }
@@ -379,33 +417,33 @@ bool CallFunction(const std::string& name, const std::string& arg, std::string& 
     return num(double(ScrRandom(uint32_t(x))));
   }
   TArgs a;
-  if (name == "ATAN2") {
+  if (fn == Fn::kATAN2) {
     if (!Subscripts(arg, a) || !Kinds(a, "NN")) return false;
     return num(ArcTan2R(a.num[0], a.num[1]));
   }
-  if (name == "EOF") {
+  if (fn == Fn::kEOF) {
     if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
     if (!Whole(a.num[0], 1, 9)) return Fault(3);
     int r = ScrChannelEof(int(a.num[0]));
     return r < 0 ? false : num(r);
   }
-  if (name == "JULIAN") {
+  if (fn == Fn::kJULIAN) {
     if (!Subscripts(arg, a) || !Kinds(a, "NNN")) return false;
     if (!Whole(a.num[0], -2000, 3000) || !Whole(a.num[1], 1, 12) || !(a.num[2] >= 0 && a.num[2] < 32))
       return Fault(51);
     return num(JulianDay(a.num[0], a.num[1], a.num[2], 0));
   }
-  if (name == "RISE_LMT" || name == "TRANS_LMT" || name == "SET_LMT") {
+  if (fn == Fn::kRISELMT || fn == Fn::kTRANSLMT || fn == Fn::kSETLMT) {
     if (!Subscripts(arg, a) || !Kinds(a, "NN")) return false;
     double rise, transit, set;
     RiseTransitSetLocal(ScriptHost().Observer(), a.num[0], a.num[1], kStarStandardAltitude, rise, transit, set);
-    return num(name == "RISE_LMT" ? rise : name == "SET_LMT" ? set : transit);
+    return num(fn == Fn::kRISELMT ? rise : fn == Fn::kSETLMT ? set : transit);
   }
-  if (name == "LEN") {
+  if (fn == Fn::kLEN) {
     if (!Subscripts(arg, a) || !Kinds(a, "S")) return false;
     return num(double(a.str[0].size()));
   }
-  if (name == "VAL") {
+  if (fn == Fn::kVAL) {
     if (!Subscripts(arg, a) || !Kinds(a, "S")) return false;
     std::string t = ScrTrim(a.str[0]);
     double v;
@@ -417,13 +455,13 @@ bool CallFunction(const std::string& name, const std::string& arg, std::string& 
     out = Quoted(s);
     return true;
   };
-  if (name == "LEFT$" || name == "RIGHT$") {
+  if (fn == Fn::kLEFTS || fn == Fn::kRIGHTS) {
     if (!Subscripts(arg, a) || !Kinds(a, "SN")) return false;
     if (!Whole(a.num[1], 0, 255)) return Fault(3);
     std::size_t n = std::min(std::size_t(a.num[1]), a.str[0].size());
-    return str(name == "LEFT$" ? a.str[0].substr(0, n) : a.str[0].substr(a.str[0].size() - n));
+    return str(fn == Fn::kLEFTS ? a.str[0].substr(0, n) : a.str[0].substr(a.str[0].size() - n));
   }
-  if (name == "MID$") {
+  if (fn == Fn::kMIDS) {
     if (!Subscripts(arg, a) || !Kinds(a, "SNN")) return false;
     if (!Whole(a.num[1], 0, 255) || !Whole(a.num[2], 0, 255)) return Fault(3);
     // Positions count from 1; position 0 reads as 1, past the end gives "".
@@ -431,20 +469,20 @@ bool CallFunction(const std::string& name, const std::string& arg, std::string& 
     if (start >= a.str[0].size()) return str("");
     return str(a.str[0].substr(start, std::size_t(a.num[2])));
   }
-  if (name == "CHR$") {
+  if (fn == Fn::kCHRS) {
     if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
     if (!Whole(a.num[0], 0, 255)) return Fault(3);
     return str(std::string(1, char(int(a.num[0]))));
   }
-  if (name == "STR$") {
+  if (fn == Fn::kSTRS) {
     if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
     return str(ScrFloatToStr(a.num[0]));
   }
-  if (name == "HM_STR$") {
+  if (fn == Fn::kHMSTRS) {
     if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
     return str(FormatHoursHM(a.num[0]));
   }
-  if (name == "DD_STR$") {
+  if (fn == Fn::kDDSTRS) {
     if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
     return str(FormatDegMin(a.num[0]));
   }
@@ -555,18 +593,22 @@ bool ScrEvaluate(const std::string& text) {
 }
 
 std::string ScrExponentForm(double x) {
+  // "1.50000000000000e+00" from the library; the form has a sign place, an
+  // upper-case 'E' and 4 exponent digits.
   char buf[48];
-  std::snprintf(buf, sizeof buf, "%.14E", x);
-  // C gives "1.50000000000000E+00"; the form has a sign place and 4 digits.
-  std::string s = buf;
-  std::size_t e = s.find('E');
-  std::string mant = s.substr(0, e);
-  char sign = s[e + 1];
-  int exp = std::atoi(s.c_str() + e + 2);
-  char tail[16];
-  std::snprintf(tail, sizeof tail, "E%c%04d", sign, exp);
-  if (mant[0] != '-') mant = " " + mant;
-  return mant + tail;
+  char* p = buf;
+  *p++ = ' ';
+  auto r = std::to_chars(p, buf + sizeof buf, x, std::chars_format::scientific, 14);
+  char* e = std::find(p, r.ptr, 'e');
+  std::string out;
+  if (*p == '-') out.assign(p, e);
+  else out.assign(buf, e);
+  int exp = 0;
+  std::from_chars(e + 2, r.ptr, exp);
+  char tail[8] = {'E', e[1], char('0' + exp / 1000 % 10), char('0' + exp / 100 % 10), char('0' + exp / 10 % 10),
+                  char('0' + exp % 10), 0, 0};
+  out.append(tail, 6);
+  return out;
 }
 
 std::string ScrFloatToStr(double x) {
@@ -578,8 +620,8 @@ std::string ScrFloatToStr(double x) {
   int decimals = std::clamp(15 - intDigits, 0, 20);
   if (ax < 1 && x != 0) decimals = std::clamp(15 - int(std::floor(std::log10(ax))) - 1, 0, 20);
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
-  std::string s = buf;
+  auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+  std::string s(buf, r.ptr);
   if (s.find('.') != std::string::npos) {
     while (s.back() == '0') s.pop_back();
     if (s.back() == '.') s.pop_back();

@@ -208,7 +208,7 @@ std::size_t FindOutsideQuotes(const std::string& s, const std::string& word, std
   bool quoted = false;
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '"') quoted = !quoted;
-    if (!quoted && i >= from && s.compare(i, word.size(), word) == 0) return i;
+    if (!quoted && i >= from && s[i] == word[0] && s.compare(i, word.size(), word) == 0) return i;
   }
   return std::string::npos;
 }
