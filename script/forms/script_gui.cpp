@@ -150,6 +150,17 @@ void CloseScriptEditor() {
   if (ScrEditForm1) ScrEditForm1->close();
 }
 
+TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& o) {
+  TPrintOptions p;
+  p.blackAndWhite = o.blackWhite;
+  p.mainView = o.chart;
+  p.pointsOfInterest = o.pointsOfInterest;
+  p.allPointsOfInterest = o.allPoints;
+  p.objectList = o.summary;
+  p.skipWindow = true;
+  return p;
+}
+
 int ScriptMenuCount() { return int(ScriptMenus.size()); }
 
 std::string ScriptMenuFile(const QAction* item) {

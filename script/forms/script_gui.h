@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "app/core/print_header.h"
 #include "script/script_host.h"
 
 class QAction;
@@ -58,6 +59,11 @@ TScrEditForm1* OpenScriptEditor(bool visible);
 bool RunScriptFile(const std::string& path);
 // Closes the editor; during a run the close waits until the run unwound.
 void CloseScriptEditor();
+
+// The chart printer's choices for PRINT_MAP: the script's values with the
+// options window skipped. The main window's print hook swaps them with the
+// print window's own choices for the job and restores them after it.
+TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& options);
 
 // --- Script menus ---------------------------------------------------------------
 

@@ -10,7 +10,14 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include <QPrinter>
+
 #include "app/core/file_types.h"
+#include "app/forms/main_form.h"
+#include "app/forms/print_job.h"
+#include "astro/observer.h"
+#include "astro/timescales.h"
+#include "astro/trig.h"
 #include "platform/dialogs.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/script_gui.h"
@@ -132,6 +139,38 @@ TEST_F(Editor, ScriptMenusInsertRunAndClear) {
 TEST(FileTypes, ScriptsAreRegisteredBesideSettingsFiles) {
   EXPECT_NE(MimePackageText().find("<glob pattern=\"*.sbas\"/>"), std::string::npos);
   EXPECT_NE(DesktopEntryText("/p", "/w").find(std::string(kScriptMimeType) + ";"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// PRINT_MAP through the main window's chart printer, on a PDF file.
+TEST(PrintMap, ScriptPrintsTheChartToAPdf) {
+  TempDir dir;
+  TMainForm1 form;
+  InitObserver(ObserverTime);
+  SetObserverLocation(ObserverTime, (360.0 - 11.58) / DegPerRad, 48.14 / DegPerRad, 0);
+  SetObserverUT(ObserverTime, JulianDay(2024, 3, 20, 21.5));
+  TScriptGuiHost& host = InstallScriptGui(&form, form.menuBar());
+  std::vector<TPrintOptions> jobs;
+  host.printMap = [&](const TScriptPrintOptions& o) {
+    jobs.push_back(ScriptPrintChoices(o));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setResolution(100);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir.File("map.pdf")));
+    return PrintStarMap(form, printer, jobs.back());
+  };
+  ScopedScriptedDialogs dialogs;
+  int stop = -1;
+  ASSERT_TRUE(ScrRunScript({"PRINT_MAP \"BW\""}, stop));
+  EXPECT_EQ(stop, 0) << dialogs.Last().text;
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(jobs[0].blackAndWhite && jobs[0].mainView && jobs[0].skipWindow);
+  EXPECT_EQ(FileText(dir.File("map.pdf")).rfind("%PDF", 0), 0u);
+  host.printMap = nullptr;
+  SetScriptHost(nullptr);
 }
 
 }  // namespace
