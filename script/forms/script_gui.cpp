@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/core/file_commands.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/scr_inp_form.h"
 #include "script/runner.h"
@@ -126,6 +127,26 @@ TScriptGuiHost& InstallScriptGui(QWidget* mainWindow, QMenuBar* menuBar) {
   host.menuBar = menuBar;
   GuiHost = &host;
   SetScriptHost(&host);
+  // File > Open, Save and Save As reach the editor through these.
+  TScriptEditorHooks hooks;
+  hooks.isOpen = [] { return ScrEditForm1 != nullptr; };
+  hooks.fileName = [] { return ScriptFileName; };
+  hooks.save = [] {
+    if (ScrEditForm1) ScrEditForm1->SaveScript();
+  };
+  hooks.saveAs = [](const std::string& name) {
+    ScriptFileName = name;
+    if (ScrEditForm1) ScrEditForm1->SaveScript();
+  };
+  hooks.load = [](const std::string& name) {
+    // A script is not replaced while it runs.
+    if (ScriptRunActive()) return;
+    TScrEditForm1* editor = OpenScriptEditor(true);
+    std::string previous = ScriptFileName;
+    ScriptFileName = name;
+    if (!editor->LoadScript()) ScriptFileName = previous;
+  };
+  SetScriptEditorHooks(std::move(hooks));
   return host;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include "app/core/settings_sections.h"
@@ -138,6 +139,32 @@ TEST_F(HostCommands, BodiesAreComputedForTheInstantJustSet) {
   EXPECT_NEAR(v[2], moon.Dec, 1e-12);
   EXPECT_NEAR(v[3], mars.RA, 1e-12);
   EXPECT_NEAR(v[4], mars.Dec, 1e-12);
+}
+
+TEST_F(HostCommands, TimeAndEclipticCommandsMatchTheCore) {
+  TTestHost host;
+  auto v = Values(host, "ECL2EQU 0.1, 2.0, R, D\nPRINT R\nPRINT D\nGET_LST L\nPRINT L\n"
+                        "SET_JDL 2461056.5\nGET_JDL J\nPRINT J\nGET_JD U\nPRINT U\n"
+                        "SET_JDDL 2461056.5\nGET_JDDL K\nPRINT K\nGET_ACTUALJD A\nPRINT A");
+  ASSERT_EQ(v.size(), 7u);
+  double ra, dec;
+  // Observer with the last SET_JDDL instant: the ecliptic conversion ran
+  // before it, on the first instant.
+  auto first = std::make_unique<TObserverTime>(ObserverTime);
+  SetObserverUT(*first, kNight);
+  EclipticToEquatorial(*first, ra, dec, 2.0, 0.1);
+  EXPECT_NEAR(v[0], ra, 1e-12);
+  EXPECT_NEAR(v[1], dec, 1e-12);
+  double lst;
+  LocalSiderealTime(*first, lst, first->JD_TT);
+  EXPECT_NEAR(v[2], lst, 1e-12);
+  EXPECT_NEAR(v[3], 2461056.5, 1e-9);
+  // The zone of the observer record: universal time = local standard + bias.
+  EXPECT_NEAR(v[4], 2461056.5 + ObserverTime.TimeZone.Bias / 1440.0, 1e-9);
+  EXPECT_NEAR(v[5], 2461056.5, 1e-9);
+  // The system clock, to the second: within a minute of now.
+  double now = 2440587.5 + double(std::time(nullptr)) / 86400.0;
+  EXPECT_NEAR(v[6], now, 60.0 / 86400.0);
 }
 
 struct TCommandFault {
