@@ -59,6 +59,8 @@ void TScrEditForm1::SetFileCaption() {
 
 void TScrEditForm1::showEvent(QShowEvent* event) {
   resize(429, 413);
+  // Centred over the main window's chart.
+  if (QWidget* owner = parentWidget()) move(owner->geometry().center() - rect().center());
   SetFileCaption();
   QWidget::showEvent(event);
 }
