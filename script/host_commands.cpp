@@ -10,6 +10,7 @@
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/precession.h"
+#include "astro/reference_files.h"
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
 #include "astro/timescales.h"
@@ -224,10 +225,24 @@ bool ObjectPosition(std::string& rest, bool setCenter, double& ra, double& dec, 
     double n;
     if (!ScrGetNumberArg(rest, n)) return false;
     if (n != std::trunc(n)) return Fault(51);
-    TObjectsLock lock;
-    if (!ObjectCatalog || !ObjectCatalog->FindByName(kind, std::to_string(int64_t(n)))) return Fault(51);
-    ra = ObjectCatalog->RADate;
-    dec = ObjectCatalog->DEDate;
+    if (!ObjectCatalog || std::fabs(n) > 1e9) return Fault(51);
+    const std::string number = std::to_string(int64_t(n));
+    // The search takes the object lock itself; the fields are then read
+    // under the lock, once the cursor is seen still on the object found
+    // (the cursor-watch thread may have moved it in between).
+    const std::string wanted =
+        kind == "MES" ? (n >= 1 && n <= kMessierCount ? std::to_string(MessierToRngc[int(n)]) : std::string()) : number;
+    bool found = false;
+    for (int attempt = 0; attempt < 5 && !found; ++attempt) {
+      if (!ObjectCatalog->FindByName(kind, number)) return Fault(51);
+      TObjectsLock lock;
+      if (ObjectCatalog->ID == wanted) {
+        ra = ObjectCatalog->RADate;
+        dec = ObjectCatalog->DEDate;
+        found = true;
+      }
+    }
+    if (!found) return Fault(51);
   } else if (!setCenter && kind == "LOCK") {
     // The object the chart follows.
     tPlotter* chart = ScriptHost().Chart();

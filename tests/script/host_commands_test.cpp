@@ -11,6 +11,7 @@
 #include "app/core/settings_sections.h"
 #include "astro/observer.h"
 #include "astro/planets.h"
+#include "astro/reference_files.h"
 #include "astro/riseset.h"
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
@@ -25,6 +26,7 @@
 #include "platform/drawing.h"
 #include "script/markers.h"
 #include "script_test_support.h"
+#include "tests/catalog/object_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -165,6 +167,27 @@ TEST_F(HostCommands, TimeAndEclipticCommandsMatchTheCore) {
   // The system clock, to the second: within a minute of now.
   double now = 2440587.5 + double(std::time(nullptr)) / 86400.0;
   EXPECT_NEAR(v[6], now, 60.0 / 86400.0);
+}
+
+TEST_F(HostCommands, CatalogueObjectsAreFoundUnderTheObjectLock) {
+  // M31 of date from ERFA (pyerfa 2.0, eraPmat76 at TT 2461041.5).
+  constexpr double kM31RADate = 0.19271671626138612;
+  constexpr double kM31DEDate = 0.7227566150969414;
+  SetObserverTT(ObserverTime, 2461041.5);
+  ObjectDatabase data;
+  ObjectCatalog = std::make_unique<tCO>(data.path, data.Names());
+  MessierToRngc[31] = 224;
+  TTestHost host;
+  auto v = Values(host, "GET_EQU \"NGC\", 224, R, D\nPRINT R\nPRINT D\nGET_EQU \"MES\", 31, R, D\nPRINT R");
+  ASSERT_EQ(v.size(), 3u);
+  EXPECT_NEAR(v[0], kM31RADate, 1e-9);  // IAU 1976 precession against ERFA's matrix
+  EXPECT_NEAR(v[1], kM31DEDate, 1e-9);
+  EXPECT_NEAR(v[2], kM31RADate, 1e-9);
+  TTestHost host2;
+  EXPECT_EQ(RunScript("GET_EQU \"NGC\", 9999, R, D"), 1);
+  EXPECT_EQ(host2.Error(), ErrorAt(1, 51));
+  EXPECT_TRUE(LockFreeWithin(2000));
+  ObjectCatalog.reset();
 }
 
 struct TCommandFault {
