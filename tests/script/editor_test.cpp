@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QTextBlock>
 
 #include <QPrinter>
@@ -22,6 +23,8 @@
 #include "platform/dialogs.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/script_gui.h"
+#include "script/forms/scr_inp_form.h"
+#include <QLineEdit>
 #include "script/runner.h"
 #include "tests/support/test_support.h"
 
@@ -173,6 +176,44 @@ TEST(PrintMap, ScriptPrintsTheChartToAPdf) {
   EXPECT_EQ(FileText(dir.File("map.pdf")).rfind("%PDF", 0), 0u);
   host.printMap = nullptr;
   SetScriptHost(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Editor, TheHundredAndFirstScriptMenuIsRefused) {
+  ScopedScriptedDialogs dialogs;
+  int stop = -1;
+  ASSERT_TRUE(ScrRunScript({"FOR I = 1 TO 101 | INSERT_MAINMENU 0, \"M\" | NEXT"}, stop));
+  EXPECT_EQ(stop, 1);
+  EXPECT_EQ(dialogs.Last().text, "(error in line#1)\r\nScript BASIC menu system is full.");
+  EXPECT_EQ(ScriptMenuCount(), kScriptMenuItems);
+  ASSERT_TRUE(ScrRunScript({"CLEAR_MENUS"}, stop));
+  FlushDeletes();
+  EXPECT_TRUE(bar_.actions().isEmpty());
+}
+
+TEST_F(Editor, InputDialogConfirmsWithEnterAndCancelsWithEscape) {
+  ScopedScriptedDialogs dialogs;
+  // Types into the dialog once it is shown, then presses the key.
+  auto answerWith = [](const char* text, int key) {
+    QTimer::singleShot(0, [text, key] {
+      auto* dialog = qobject_cast<TScrInpForm1*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->Edit1->setText(text);
+      QTest::keyClick(dialog->Edit1, Qt::Key(key));
+    });
+  };
+  answerWith("2.5", Qt::Key_Return);
+  int stop = -1;
+  ASSERT_TRUE(ScrRunScript({"INPUT \"Value?\", V", "PRINT V * 2"}, stop));
+  EXPECT_EQ(stop, 0);
+  EXPECT_EQ(dialogs.Last().text, "5");
+  answerWith("x", Qt::Key_Escape);
+  ASSERT_TRUE(ScrRunScript({"INPUT S$", "PRINT \"not reached\""}, stop));
+  EXPECT_EQ(stop, 1);
+  EXPECT_EQ(dialogs.Last().text, "5");
 }
 
 }  // namespace
