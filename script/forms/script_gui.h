@@ -10,13 +10,13 @@
 #include <string>
 
 #include "app/core/print_header.h"
+#include "script/forms/scr_inp_form.h"
 #include "script/script_host.h"
 
 class QAction;
 class QMenuBar;
 class QWidget;
 class TScrEditForm1;
-class TScrInpForm1;
 
 class TScriptGuiHost : public TScriptHost {
  public:
@@ -40,7 +40,7 @@ class TScriptGuiHost : public TScriptHost {
   // Prints the chart (the main window's print command with the choices).
   std::function<bool(const TScriptPrintOptions&)> printMap;
   // The input window, created on first use.
-  TScrInpForm1* inputForm = nullptr;
+  QPointer<TScrInpForm1> inputForm;
   QWidget* owner = nullptr;
 };
 

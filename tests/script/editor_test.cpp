@@ -202,6 +202,7 @@ TEST_F(Editor, InputDialogConfirmsWithEnterAndCancelsWithEscape) {
       auto* dialog = qobject_cast<TScrInpForm1*>(QApplication::activeModalWidget());
       ASSERT_NE(dialog, nullptr);
       dialog->Edit1->setText(text);
+      if (const char* png = std::getenv("NOCTRA_SCRIPT_INPUT_PNG")) dialog->grab().save(png);
       QTest::keyClick(dialog->Edit1, Qt::Key(key));
     });
   };
