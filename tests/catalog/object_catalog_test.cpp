@@ -9,7 +9,7 @@
 #include "astro/reference_files.h"
 #include "catalog/object_catalog.h"
 #include "platform/paths.h"
-#include "tests/catalog/object_fixture.h"
+#include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempDir;

@@ -4,9 +4,7 @@
 // stores new references, differences are written next to the test program).
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
-#include <cstdlib>
 #include <string>
 
 #include "app/globals.h"
@@ -23,35 +21,14 @@
 #include "catalog/stars.h"
 #include "chart/ring.h"
 #include "chart/styles.h"
+#include "tests/support/reference_picture.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-// Compares `image` with data/<name>.png, or stores it there on request.
 void ExpectMatchesReference(const QImage& rendered, const std::string& name) {
-  const QImage actual = rendered.convertToFormat(QImage::Format_RGB32);
-  const QString path = QStringLiteral(NOCTRA_CHART_TEST_DATA "/") + QString::fromStdString(name) + ".png";
-  if (const char* write = std::getenv("NOCTRA_WRITE_REFERENCE"); write && std::string(write) == "1") {
-    ASSERT_TRUE(actual.save(path)) << path.toStdString();
-    return;
-  }
-  const QImage reference = QImage(path).convertToFormat(QImage::Format_RGB32);
-  ASSERT_FALSE(reference.isNull()) << "missing reference picture " << path.toStdString();
-  ASSERT_EQ(reference.size(), actual.size());
-  QImage diff(actual.size(), QImage::Format_RGB32);
-  int differing = 0;
-  for (int y = 0; y < actual.height(); ++y)
-    for (int x = 0; x < actual.width(); ++x) {
-      const bool same = ((actual.pixel(x, y) ^ reference.pixel(x, y)) & 0x00FFFFFFu) == 0;
-      diff.setPixel(x, y, same ? (qGray(actual.pixel(x, y)) / 4) * 0x010101u : 0x00FF0000u);
-      differing += !same;
-    }
-  if (differing != 0) {
-    const QString base = QDir::currentPath() + "/" + QString::fromStdString(name);
-    actual.save(base + "_actual.png");
-    diff.save(base + "_diff.png");
-    FAIL() << differing << " pixels differ from " << path.toStdString() << "; see " << (base + "_actual.png").toStdString();
-  }
+  ExpectMatchesReference(rendered, QStringLiteral(NOCTRA_CHART_TEST_DATA "/") + QString::fromStdString(name) + ".png",
+                         QString::fromStdString(name));
 }
 
 class InsetImages : public ::testing::Test {

@@ -15,7 +15,7 @@
 #include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
 #include "platform/bitmap.h"
-#include "tests/chart/reference_compare.h"
+#include "tests/support/reference_picture.h"
 
 namespace {
 constexpr double kDeg = 0.017453292519943295;
@@ -68,12 +68,7 @@ class MagnifierSky : public ::testing::Test {
 QString Reference(const char* name) { return QString(NOCTRA_CHART_TEST_DATA "/") + name; }
 
 void Check(const char* name) {
-  const QImage image = MagnifierScreenBitmap->Image();
-  if (WriteReferenceRequested()) {
-    image.save(Reference(name));
-    GTEST_SKIP() << "reference written";
-  }
-  EXPECT_TRUE(MatchesReference(image, Reference(name), QString(name).replace(".png", "")));
+  ExpectMatchesReference(MagnifierScreenBitmap->Image(), Reference(name), QString(name).replace(".png", ""));
 }
 
 }  // namespace
