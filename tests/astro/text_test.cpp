@@ -114,6 +114,7 @@ TEST(Parsing, HoursAndDegrees) {
   EXPECT_NEAR(ParseHours("05h30m15s"), want, 1e-12);
   EXPECT_NEAR(ParseHours("05:30:15"), want, 1e-12);
   EXPECT_NEAR(ParseHours("5:30"), HoursToRad(5.5), 1e-12);
+  EXPECT_NEAR(ParseHours("5:30:7"), HoursToRad(5 + 30 / 60.0 + 7 / 3600.0), 1e-12);  // one seconds digit
   EXPECT_NEAR(ParseHours("5.5"), HoursToRad(5.5), 1e-12);
   EXPECT_NEAR(ParseDegrees("-05:30"), Deg(-5.5), 1e-12);
   EXPECT_NEAR(ParseDegrees("5d30m"), Deg(5.5), 1e-12);

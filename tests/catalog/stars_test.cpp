@@ -125,6 +125,7 @@ TEST(StarFilter, OptionsAgainstRecords) {
   const Options b5to9 = [](TStarOptions& o) { none(o), o.SpectralClasses[3] = 1; };
   const Options m5to9 = [](TStarOptions& o) { none(o), o.SpectralClasses[13] = 1; };
   const Options rAndWN = [](TStarOptions& o) { none(o), o.SpectralClasses[14] = o.SpectralClasses[20] = 1; };
+  const Options noneNoI = [](TStarOptions& o) { none(o), o.LuminosityClasses[0] = 0; };
   const Options all = [](TStarOptions&) {};
   const SaoFields fast{.pmRA = 3000, .pmDec = -4000, .mag = 60};  // 5.0"/yr
   const Case cases[] = {
@@ -157,6 +158,7 @@ TEST(StarFilter, OptionsAgainstRecords) {
       {"no spectral: code 0", none, {.mag = 60, .spectral = 0}, true},
       {"no spectral: class 15", none, {.mag = 60, .spectral = 1500}, true},
       {"no spectral: 9999", none, {.mag = 60, .spectral = 9999}, true},
+      {"no spectral, I off: class 15 II", noneNoI, {.mag = 60, .spectral = 1502}, true},
       {"no spectral: B5", none, {.mag = 60, .spectral = 255}, false},
       {"B5-9: B5", b5to9, {.mag = 60, .spectral = 255}, true},
       {"B5-9: B4", b5to9, {.mag = 60, .spectral = 245}, false},
