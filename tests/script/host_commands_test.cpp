@@ -26,7 +26,7 @@
 #include "platform/drawing.h"
 #include "script/markers.h"
 #include "script_test_support.h"
-#include "tests/catalog/object_fixture.h"
+#include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
 namespace {
