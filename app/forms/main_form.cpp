@@ -30,6 +30,7 @@
 #include "app/core/settings_sections.h"
 #include "app/forms/about_form.h"
 #include "app/forms/device_wiring.h"
+#include "app/forms/script_wiring.h"
 #include "app/forms/log_form.h"
 #include "app/forms/poi_form.h"
 #include "app/forms/print_job.h"
@@ -226,6 +227,9 @@ void TMainForm1::BuildMenus() {
   Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
   Copy1 = Item(Edit1, "&Copy", [this] { Copy1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_C));
   Log1 = Item(Edit1, "&Log...", [this] { Log1Click(); });
+
+  // Script: the script menu and File's script items.
+  AddScriptMenus(*this, menuBar());
 
   Settings1 = menuBar()->addMenu(QStringLiteral("&Settings"));
   Selectallstars1 = Item(Settings1, "Select &All Stars", [this] { SelectStarPreset(true); });
@@ -486,6 +490,7 @@ bool TMainForm1::StartUp() {
   UpdateFieldOfViewMenu();
   // The cameras, the telescope and accessory windows.
   StartDevices(*this);
+  StartScripts(*this);
   RenderMainView();
   startupComplete_ = true;
   Timer1->start();
@@ -510,7 +515,8 @@ void TMainForm1::FirstTick() {
   // 5. The time-flow menus.
   SetTimeFlowMenus();
   SetTimeRateMenus();
-  // 7. Help menus.
+  // 7. The auto-start script; help menus.
+  RunAutoExecScript();
   About1->setEnabled(true);
   // 9. The settings file named on the command line.
   OpenCommandLineFile(CommandLine);
@@ -661,6 +667,11 @@ void TMainForm1::resizeEvent(QResizeEvent* event) {
 // --- Close -------------------------------------------------------------------
 
 void TMainForm1::closeEvent(QCloseEvent* event) {
+  // A running script stops first; the window closes when it has unwound.
+  if (ScriptDefersClose(*this)) {
+    event->ignore();
+    return;
+  }
   if (!startupComplete_ && CloseState == kRunning) {
     // Nothing runs yet: close at once.
     CloseState = kClosing;
@@ -677,6 +688,7 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
 
 void TMainForm1::FormClose() {
   DisconnectDevices();
+  CloseScripts();
   Timer1->stop();
   Timer2->stop();
   POIKeysTimer1->stop();
@@ -692,6 +704,7 @@ void TMainForm1::FormDestroy() {
   // The device windows and cameras go first: their threads are joined
   // before anything they might read is freed.
   FreeDevices();
+  FreeScripts();
   // Every worker has been joined by the close; a window destroyed without
   // its close (tests) still stops and waits for the star loader first.
   CancelStarLoad();

@@ -56,9 +56,10 @@ TEST(MainForm, LayoutMenusAndStatusPanels) {
   TMainForm1 form;
   EXPECT_EQ(MainWindowHandle, &form);
   EXPECT_EQ(Captions(form.menuBar()->actions()),
-            (QStringList{"&File", "&Edit", "&Settings", "&Connections", "&Imaging", "&Observer", "&Help"}));
+            (QStringList{"&File", "&Edit", "&Script", "&Settings", "&Connections", "&Imaging", "&Observer", "&Help"}));
   EXPECT_EQ(Captions(form.File1->actions()),
-            (QStringList{"&Open...", "&Save", "Save &As...", "&Print...", "P&rint Setup...", "E&xit"}));
+            (QStringList{"&New script...", "&Open...", "&Save", "Save &As...", "&Close script", "&Print...",
+                         "P&rint Setup...", "E&xit"}));
   EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Log..."}));
   EXPECT_EQ(Captions(form.Observer1->actions()).mid(1),
             (QStringList{"&Real Time", "&Now", "&Early Tonight", "&Midnight", "&Early Tomorrow"}));
