@@ -360,12 +360,15 @@ void TPlateSolveLogic::StartSolve() {
 }
 
 void TPlateSolveLogic::CorrectPointing() {
-  if (Mode == TAutoMode::None || Mode == TAutoMode::Solve || !job_) return;
+  if (job_) CorrectPointingTo(job_->SolvedRA(), job_->SolvedDec());
+}
+
+void TPlateSolveLogic::CorrectPointingTo(double solvedRa, double solvedDec) {
+  if (Mode == TAutoMode::None || Mode == TAutoMode::Solve) return;
   if (!mount_ || !mount_->Connected()) {
     Log("Telescope not connected, no correction");
     return;
   }
-  const double solvedRa = job_->SolvedRA(), solvedDec = job_->SolvedDec();
   double targetRa = 0, targetDec = 0;
   mount_->GotoTarget(targetRa, targetDec);
   // Right ascensions in degrees, the pair brought to the same side of 0h.
@@ -450,8 +453,8 @@ void TPlateSolveLogic::CorrectPointing() {
   if (Sel.SlewRAReverse) raDir = raDir == 'E' ? 'W' : 'E';
   char decDir = dDec < 0 ? 'S' : 'N';
   if (Sel.SlewDecReverse) decDir = decDir == 'S' ? 'N' : 'S';
-  lastRaMs_ = int(std::fabs(dRa / kDeg * 60 * 1000 * raGain));
-  lastDecMs_ = int(std::fabs(dDec / kDeg * 60 * 1000 * decGain));
+  lastRaMs_ = int(std::nearbyint(std::fabs(dRa / kDeg * 60 * 1000 * raGain)));
+  lastDecMs_ = int(std::nearbyint(std::fabs(dDec / kDeg * 60 * 1000 * decGain)));
   lastRaDir_ = raDir;
   lastDecDir_ = decDir;
   if (Sel.SlewTwice) {

@@ -117,8 +117,10 @@ class TPlateSolveLogic : public QObject {
   void SolveNowClick() { solveRequested_ = true; }
   // AbortClick: ends the running solve.
   void AbortClick() { EndSolve(); }
-  // The correction after a solve.
+  // The correction after a solve: CorrectPointingTo the job's position of
+  // date.
   void CorrectPointing();
+  void CorrectPointingTo(double solvedRa, double solvedDec);
 
   TCamera* Camera() const { return camera_; }
   bool HasCameraToken() const { return token_.Has(); }
