@@ -89,6 +89,16 @@ void TAutoGuider::Release() {
   sourceName_ = "None";
 }
 
+void TAutoGuider::RemoveCamera(const std::string& name) {
+  if (sourceName_ == name) {
+    if (mount_ && mode_ != TGuideMode::Off) mount_->StopMove('?');
+    mode_ = TGuideMode::Off;
+    Release();
+  }
+  if (ImageSource == name) ImageSource = "None";
+  CameraList.Remove(name);
+}
+
 void TAutoGuider::ChooseSource() {
   const std::string name = ImageSource;
   Release();

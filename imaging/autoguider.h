@@ -64,6 +64,11 @@ class TAutoGuider {
   TCameraList CameraList;
   std::string ImageSource = "None";
 
+  bool AddCamera(const std::string& name) { return CameraList.Add(name); }
+  // Lets the camera go at once when it is the chosen one.
+  void RemoveCamera(const std::string& name);
+  bool IsCameraSelected(const std::string& name) const { return ImageSource == name; }
+
   // The mode buttons (one group: pressing one releases the others).
   void Press(TGuideMode mode);
   TGuideMode Mode() const { return mode_; }

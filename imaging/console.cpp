@@ -217,6 +217,16 @@ void TImagingConsole::ReleaseSource() {
   currentSourceName_ = "None";
 }
 
+void TImagingConsole::RemoveCamera(const std::string& name) {
+  if (currentSourceName_ == name) {
+    previewDown_ = startDown_ = false;
+    imageWanted_ = false;
+    ReleaseSource();
+  }
+  if (ImageSource == name) ImageSource = "None";
+  CameraList.Remove(name);
+}
+
 void TImagingConsole::SelectSource() {
   currentSourceName_ = ImageSource;
   if (token_.Has()) {

@@ -82,6 +82,12 @@ class TImagingConsole {
   // Set by the plate solver: 1 pause, 2 resume (3: its camera went away).
   int PauseRequest = 0;
 
+  // The camera list (called by the camera drivers). RemoveCamera lets the
+  // camera go at once when it is the chosen one, before it is destroyed.
+  bool AddCamera(const std::string& name) { return CameraList.Add(name); }
+  void RemoveCamera(const std::string& name);
+  bool IsCameraSelected(const std::string& name) const { return ImageSource == name; }
+
   // The buttons. StartClick is also the sequencer's entry.
   void PreviewClick(bool down);
   void StartClick(bool down = true);

@@ -135,7 +135,20 @@ void TPlateSolveLogic::NoCamera() {
   imageExpected_ = false;
   lastImage_ = platform::Bitmap(320, 240);
   lastImage_.Fill(kEmptyPicture);
-  if (console_.pauseRequest && *console_.pauseRequest == 2) *console_.pauseRequest = 3;
+  // A console waiting for this solver is let go.
+  if (console_.pauseRequest && (*console_.pauseRequest == 1 || *console_.pauseRequest == 2))
+    *console_.pauseRequest = 3;
+}
+
+void TPlateSolveLogic::RemoveCamera(const std::string& name) {
+  if (cameraName_ == name) {
+    if (imageExpected_ && camera_) Log("Error: camera connection");
+    EndSolve();
+    NoCamera();
+    cameraName_ = "None";
+  }
+  if (ImageSource == name) ImageSource = "None";
+  CameraList.Remove(name);
 }
 
 void TPlateSolveLogic::ChooseCamera(const std::string& name) {

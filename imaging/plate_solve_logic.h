@@ -112,6 +112,11 @@ class TPlateSolveLogic : public QObject {
   // The list's current text (the window's ImageSource).
   std::string ImageSource = "None";
 
+  bool AddCamera(const std::string& name) { return CameraList.Add(name); }
+  // Lets the camera go at once when it is the chosen one.
+  void RemoveCamera(const std::string& name);
+  bool IsCameraSelected(const std::string& name) const { return ImageSource == name; }
+
   // PlateSolveTimer1Timer: one step of the sequence (every 1,000 ms).
   void PlateSolveTimer1Timer();
   void SolveNowClick() { solveRequested_ = true; }

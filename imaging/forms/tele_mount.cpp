@@ -1,5 +1,6 @@
 #include "imaging/forms/tele_mount.h"
 
+#include "telescope/accessories.h"
 #include "telescope/tele_control.h"
 
 namespace imaging {
@@ -31,5 +32,42 @@ void TTeleMount::StartMove(char direction) {
 void TTeleMount::StopMove(char direction) {
   if (Tele()) Tele()->StopMove(direction);
 }
+
+TTeleControl* TTeleGuideMount::Tele() const { return tele_ ? tele_ : TeleControl(); }
+bool TTeleGuideMount::Connected() { return Tele() && Tele()->Connected(); }
+
+void TTeleGuideMount::PulseGuide(char direction, int milliseconds) {
+  if (Tele()) Tele()->PulseGuide(direction, milliseconds);
+}
+
+void TTeleGuideMount::StopMove(char direction) {
+  if (Tele()) Tele()->StopMove(direction);
+}
+
+bool TTeleGuideMount::SetGuideRate(int step) { return Tele() && Tele()->SetGuideRate(step); }
+
+bool TConsoleDevices::WheelConnected() { return FilterWheelControl() && FilterWheelControl()->Connected(); }
+
+std::vector<std::string> TConsoleDevices::FilterNames() {
+  return WheelConnected() ? FilterWheelControl()->GetNames() : std::vector<std::string>{};
+}
+
+std::vector<int32_t> TConsoleDevices::FocusOffsets() {
+  return WheelConnected() ? FilterWheelControl()->GetFocusOffsets() : std::vector<int32_t>{};
+}
+
+void TConsoleDevices::SetFilter(int32_t slot) {
+  if (WheelConnected()) FilterWheelControl()->SetPosition(slot);
+}
+
+int32_t TConsoleDevices::FilterPosition() { return WheelConnected() ? FilterWheelControl()->GetPosition() : -999; }
+
+bool TConsoleDevices::FocuserConnected() { return FocuserControl() && FocuserControl()->Connected(); }
+
+void TConsoleDevices::MoveFocuser(int32_t position) {
+  if (FocuserConnected()) FocuserControl()->Move(position);
+}
+
+bool TConsoleDevices::FocuserMoving() { return FocuserConnected() && FocuserControl()->IsMoving(); }
 
 }  // namespace imaging

@@ -15,6 +15,7 @@
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_sim.h"
 #include "imaging/console.h"
+#include "imaging/console_display.h"
 #include "imaging/fits.h"
 #include "imaging/imaging_settings.h"
 #include "imaging/plate_solve_logic.h"
@@ -197,4 +198,47 @@ TEST(ImagingConsole, PausedAndResumedByThePlateSolver) {
                                                      std::to_string(n) + ".fts")));
   EXPECT_EQ(f.console.PauseRequest, 0);
   EXPECT_TRUE(f.console.HasCameraToken());
+}
+
+TEST(ImagingConsoleDisplay, ZoomSizesAndCrossHair) {
+  struct Case {
+    TZoom zoom;
+    bool zoomedIn;
+    int w, h, wantW, wantH;
+  } cases[] = {{TZoom::BestFit, false, 1000, 800, 496, 396},  // scale 0.5, less 4 pixels
+               {TZoom::Quarter, false, 640, 480, 160, 120},
+               {TZoom::ThreeQuarter, false, 641, 480, 480, 360},
+               {TZoom::Half, true, 64, 48, 640, 480}};
+  for (const Case& c : cases) {
+    int w = 0, h = 0;
+    double scale = 0;
+    ZoomedSize(c.zoom, c.zoomedIn, c.w, c.h, 500, 500, w, h, scale);
+    EXPECT_EQ(w, c.wantW);
+    EXPECT_EQ(h, c.wantH);
+  }
+  // "Dual" on a 640-pixel picture: lines 6 pixels either side of the centre.
+  platform::Bitmap pic(640, 480);
+  pic.Fill(0);
+  DrawCrossHair(pic, TCrossHair::Dual, TZoom::Normal, 1.0);
+  auto red = [&](int x, int y) { return (pic.Pixel(x, y) & 0xFFFFFF) == 0xFF0000; };
+  EXPECT_TRUE(red(314, 10));
+  EXPECT_TRUE(red(326, 10));
+  EXPECT_FALSE(red(320, 10));
+  EXPECT_TRUE(red(10, 234));
+  EXPECT_TRUE(red(10, 246));
+}
+
+TEST(ImagingConsoleDisplay, ManualLevelsSetBackgroundAndRange) {
+  TFitsBitmap img;
+  TFitsHeader h = NewFitsHeader(16, 4, 4);
+  FitsData data(std::size_t(h.DataBlocks * kFitsBlock), 0);
+  ASSERT_TRUE(img.SetFitsData(h, data));
+  int lo = 100, hi = 1099;
+  ApplyLevels(img, false, lo, hi);
+  EXPECT_DOUBLE_EQ(img.Header.Background, 100);
+  EXPECT_DOUBLE_EQ(img.Header.Range, 1000);
+  lo = 2000, hi = 100;  // inverted: the full range
+  ApplyLevels(img, false, lo, hi);
+  EXPECT_DOUBLE_EQ(img.Header.Background, 0);
+  EXPECT_DOUBLE_EQ(img.Header.Range, 65535);
 }
