@@ -5,6 +5,7 @@
 
 #include "app/core/log_lines.h"
 #include "app/core/xml_settings.h"
+#include "imaging/settings_text.h"
 #include "imaging/fits_image.h"
 #include "platform/numfmt.h"
 #include "platform/timezone.h"
@@ -32,7 +33,7 @@ double GuideAngle(double dx, double dy) {
 // --- Settings -----------------------------------------------------------------------------
 
 void TAutoGuideSettings::Read(const platform::XmlElement& s) {
-  Exposure = XmlReadString(s, "Exposure", "1.0");
+  Exposure = ReadText(s, "Exposure", "1.0");
   GuideRate = std::clamp(XmlReadInteger(s, "GuideRate", 0), 0, 2);
   BacklashComp = XmlReadBool(s, "BacklashComp", false);
   Porportional = std::clamp(XmlReadInteger(s, "Porportional", 25), 1, 99);

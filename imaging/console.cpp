@@ -7,6 +7,7 @@
 
 #include "app/core/log_lines.h"
 #include "app/core/xml_settings.h"
+#include "imaging/settings_text.h"
 #include "imaging/jpeg_file.h"
 #include "platform/numfmt.h"
 #include "platform/timezone.h"
@@ -79,19 +80,19 @@ TImagingConsole::~TImagingConsole() {
 
 void TImagingConsole::LoadSettings(const std::string& folder) {
   const platform::XmlElement s = XmlLoadSettings(doc_, folder + kConsoleSettingsFile, "ImagingConsole");
-  ExposureTime = XmlReadString(s, "Exposure", "1");
+  ExposureTime = ReadText(s, "Exposure", "1");
   ExposureTimeChange();
-  ExposureNum = XmlReadString(s, "NumExp", "1");
+  ExposureNum = ReadText(s, "NumExp", "1");
   int32_t n = 1;
   ExpNumUpDownPosition = platform::ParseInt32(ExposureNum, n) && n >= 1 && n <= 999 ? n : 1;
   FilterIndex = XmlReadInteger(s, "FilterSel", 0);
-  FocusMoveAmount = XmlReadString(s, "FocusMoveAmount", "0");
-  Path = XmlReadString(s, "Path", Path);
-  DirName = XmlReadString(s, "SubDir", "ObjectName");
-  FileName = XmlReadString(s, "FileName", "Image.[fp].[seq]");
+  FocusMoveAmount = ReadText(s, "FocusMoveAmount", "0");
+  Path = ReadText(s, "Path", Path);
+  DirName = ReadText(s, "SubDir", "ObjectName");
+  FileName = ReadText(s, "FileName", "Image.[fp].[seq]");
   SaveAsType = TSaveAs(std::clamp(XmlReadInteger(s, "SaveAsSel", 0), 0, 5));
   for (int i = 0; i < 20; ++i) {
-    FilterExposures[i] = XmlReadString(s, "Exposure" + std::to_string(i), "1");
+    FilterExposures[i] = ReadText(s, "Exposure" + std::to_string(i), "1");
     if (FilterExposures[i].empty()) FilterExposures[i] = "1";
   }
 }

@@ -5,6 +5,7 @@
 
 #include "app/core/log_lines.h"
 #include "app/core/xml_settings.h"
+#include "imaging/settings_text.h"
 #include "astro/text.h"
 #include "platform/numfmt.h"
 #include "platform/timezone.h"
@@ -39,7 +40,7 @@ void TPlateSolveSelections::Read(const platform::XmlElement& s) {
   Nova = XmlReadBool(s, "Nova", true);
   SuperNova = XmlReadBool(s, "SuperNova", false);
   ApiKey = XmlReadString(s, "ApiKey", "");
-  Python = XmlReadString(s, "Python", "python3");
+  Python = ReadText(s, "Python", "python3");
   Exposure = XmlReadFloat(s, "Exposure", 1.0);
   DropLocation = XmlReadString(s, "DropLocation", "");
   if (!DropLocation.empty() && DropLocation.back() != '/') DropLocation += '/';
@@ -52,8 +53,8 @@ void TPlateSolveSelections::Read(const platform::XmlElement& s) {
   NumberComparisonStars = XmlReadInteger(s, "NumberComparisonStars", 10);
   FieldSizeX = XmlReadInteger(s, "FieldSizeX", 320);
   FieldSizeY = XmlReadInteger(s, "FieldSizeY", 240);
-  SlewRAGain = XmlReadString(s, "SlewRAGain", "0.0");
-  SlewDECGain = XmlReadString(s, "SlewDECGain", "0.0");
+  SlewRAGain = ReadText(s, "SlewRAGain", "0.0");
+  SlewDECGain = ReadText(s, "SlewDECGain", "0.0");
   SlewRAReverse = XmlReadBool(s, "SlewRAReverse", false);
   SlewDecReverse = XmlReadBool(s, "SlewDecReverse", false);
   SlewTwice = XmlReadBool(s, "SlewTwice", false);
