@@ -21,6 +21,7 @@
 
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
+#include "imaging/camera_sim.h"
 #include "imaging/fits_image.h"
 #include "platform/numfmt.h"
 #include "telescope/accessories.h"
@@ -679,6 +680,16 @@ void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
   g_ic = new TIcForm1(settingsFolder, owner);
   g_guide = new TAutoGuideForm(settingsFolder, owner);
   g_solve = new TPlateSolveForm1(settingsFolder, &g_ic->Logic, owner);
+  // The camera simulator looks where the connected mount points (its
+  // position in the chart's coordinates).
+  if (!SimCameraPointing)
+    SimCameraPointing = [](double& ra, double& dec) {
+      TTeleControl* tele = TeleControl();
+      if (!tele || !tele->Connected()) return false;
+      ra = tele->RightAscension();
+      dec = tele->Declination();
+      return true;
+    };
   // Driver cameras come and go through the ASCOM camera window.
   static bool registered = false;
   if (registered) return;
