@@ -7,7 +7,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+
+#include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
+#include "imaging/camera_sim.h"
 #include "imaging/forms/imaging_windows.h"
 #include "imaging/imaging_settings.h"
 
@@ -38,6 +46,42 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
   AutoGuideForm()->ImageSource->setCurrentText("Image File");
   AutoGuideForm()->SequenceTimer();
   EXPECT_EQ(AutoGuideForm()->Logic.Camera(), nullptr) << "in use by the console";
+  // A driver camera announced by the ASCOM camera window appears in the
+  // lists; a preview on it shows the simulator's picture.
+  RegisterSimCameraDriver();
+  {
+    TAscomCameraSlots cams;
+    cams[1].name = "Noctra.Simulator.Camera";
+    cams.ConnectClick(1);
+    IcForm1()->SequenceTimer1Timer();
+    PlateSolveForm1()->PlateSolveTimer1Timer();
+    ASSERT_GE(IcForm1()->ImageSource->findText("ASCOM Camera #1"), 1);
+    EXPECT_GE(PlateSolveForm1()->ImageSource->findText("ASCOM Camera #1"), 1);
+    IcForm1()->ImageSource->setCurrentText("ASCOM Camera #1");
+    IcForm1()->ExposureTime->setText("0.1");
+    IcForm1()->CrossHair->setCurrentText("Bullseye");
+    IcForm1()->SequenceTimer1Timer();
+    ASSERT_EQ(IcForm1()->Logic.Camera(), cams.Camera(1));
+    IcForm1()->Preview->setChecked(true);
+    QElapsedTimer t;
+    t.start();
+    while (!IcForm1()->Logic.Image() && t.elapsed() < 10000) {
+      IcForm1()->SequenceTimer1Timer();
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QThread::msleep(20);
+    }
+    ASSERT_NE(IcForm1()->Logic.Image(), nullptr);
+    EXPECT_EQ(IcForm1()->Image1->PictureWidth(), 640);
+    IcForm1()->Preview->setChecked(false);
+    IcForm1()->SequenceTimer1Timer();
+    const QByteArray shots = qgetenv("NOCTRA_SHOT_DIR");
+    if (!shots.isEmpty()) {
+      IcForm1()->show();
+      IcForm1()->grab().save(QString::fromUtf8(shots) + "/console_preview.png");
+    }
+    cams.DisconnectClick(1);
+    EXPECT_EQ(IcForm1()->Logic.Camera(), nullptr) << "released before the camera goes";
+  }
   const QByteArray shots = qgetenv("NOCTRA_SHOT_DIR");
   if (!shots.isEmpty()) {
     for (QWidget* w : std::initializer_list<QWidget*>{IcForm1(), AutoGuideForm(), PlateSolveForm1()}) {
