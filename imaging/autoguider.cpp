@@ -1,6 +1,8 @@
 #include "imaging/autoguider.h"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 #include <cmath>
 
 #include "app/core/log_lines.h"
@@ -257,6 +259,40 @@ bool TAutoGuider::FindStar() {
   if (!FitsFindStar(h, image_->Data(), x0, y0, boxSize_, boxSize_, x, y, Set.StandardDeviation / 10.0,
                     Set.Background / 10.0, hw))
     return false;
+  // The finder works on 8-bit display levels, and its result moves with the
+  // box by up to half a pixel; the guide star's position is refined by the
+  // first moments of the physical values around it (background from a ring).
+  if (h.NAxis == 2 || h.NAxis3 <= 1) {
+    const double r = std::max(3.0, 2.0 * hw);
+    for (int pass = 0; pass < 2; ++pass) {
+      double ring = 0, sw = 0, swx = 0, swy = 0;
+      int ringCount = 0;
+      std::vector<std::pair<std::array<double, 2>, double>> inner;
+      for (int j = int(y - r - 3); j <= int(y + r + 3); ++j)
+        for (int i = int(x - r - 3); i <= int(x + r + 3); ++i) {
+          if (i < 0 || j < 0 || i >= h.NAxis1 || j >= h.NAxis2) continue;
+          const double d = std::hypot(i + 0.5 - x, j + 0.5 - y);
+          const double v = FitsValue(image_->Data().data(), h.BitPix, i + int64_t(h.NAxis1) * (h.NAxis2 - 1 - j));
+          if (d <= r) {
+            inner.push_back({{i + 0.5, j + 0.5}, v});
+          } else if (d <= r + 3) {
+            ring += v;
+            ++ringCount;
+          }
+        }
+      if (ringCount == 0) break;
+      const double bg = ring / ringCount;
+      for (const auto& [pos, v] : inner)
+        if (v > bg) {
+          sw += v - bg;
+          swx += (v - bg) * pos[0];
+          swy += (v - bg) * pos[1];
+        }
+      if (sw <= 0) break;
+      x = swx / sw;
+      y = swy / sw;
+    }
+  }
   centroidX_ = x;
   centroidY_ = y;
   fwhmLabel_ = "FWHM=" + platform::FormatFixed(hw, 0, 2) + " pixels";

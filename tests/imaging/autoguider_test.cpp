@@ -46,7 +46,8 @@ class SimGuideMount : public IGuideMount {
 struct GuideFixture {
   uint32_t offset = 0;
   platform::TSimTelescope mount;
-  // Drift of the sky against the mount, radians per second (from driftStart).
+  // Drift of the sky against the mount, radians per second of the test's
+  // clock `offset` (from driftStart).
   double driftRa = 0, driftDec = 0;
   uint32_t driftStart = 0;
   TAscomCameraSlots cams;
@@ -61,7 +62,8 @@ struct GuideFixture {
     mount.Put("GuideRateDeclination", kGuideRate);
     mount.Put("GuideRateRightAscension", kGuideRate);
     SimCameraPointing = [this](double& ra, double& dec) {
-      const double t = (platform::TimeGetTime() - driftStart) / 1000.0;
+      // On the test's own clock, so the drift does not depend on machine speed.
+      const double t = (offset - driftStart) / 1000.0;
       ra = mount.RaHours() * M_PI / 12.0 + driftRa * t / std::cos(kDec0);
       dec = mount.DecDegrees() * kDeg + driftDec * t;
       return true;
@@ -125,7 +127,7 @@ TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
 
   // Guiding against a drift of 0.2"/s on each axis (about 0.14 pixel/s).
   f.driftRa = f.driftDec = 0.2 * kArcsec;
-  f.driftStart = platform::TimeGetTime();
+  f.driftStart = f.offset;
   g.Press(TGuideMode::Guide);
   double worst = 0;
   int lastFrames = 0;
@@ -136,11 +138,11 @@ TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
       lastFrames = g.GuideFrames();
       if (lastFrames > 2) worst = std::max(worst, std::hypot(g.StarX() - g.LockX(), g.StarY() - g.LockY()));
     }
-    ASSERT_LT(platform::TimeGetTime() - f.driftStart, 600000u);
+    ASSERT_LT(f.offset - f.driftStart, 600000u);
   }
   EXPECT_LT(worst, 1.0);
   // Unguided, the drift would have carried the star this far (pixels).
-  const double drift = 0.2 * kArcsec * std::sqrt(2.0) * (platform::TimeGetTime() - f.driftStart) / 1000.0 / kScale;
+  const double drift = 0.2 * kArcsec * std::sqrt(2.0) * (f.offset - f.driftStart) / 1000.0 / kScale;
   EXPECT_GT(drift, 3.0);
   EXPECT_GT(mount.pulses, 10);
 }
@@ -164,19 +166,15 @@ TEST(AutoGuider, CalibrationFailsWhenTheStarDoesNotMove) {
   g.Press(TGuideMode::Calibrate);
   for (int i = 0; i < 3000 && g.Mode() == TGuideMode::Calibrate; ++i) f.Tick(g);
   EXPECT_FALSE(g.Calibrated());
-  // The star finder's scatter between two frames can pass the declination
-  // test by a hair; one of the two rates fails.
   const auto lines = LogLines().Lines();
-  EXPECT_NE(std::find_if(lines.begin(), lines.end(),
-                         [](const std::string& l) {
-                           return l.rfind("[AutoGuide] Error: calibration failed, the star did not move", 0) == 0;
-                         }),
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "[AutoGuide] Error: calibration failed, the star did not move in declination"),
             lines.end());
   g.Press(TGuideMode::Guide);
   EXPECT_EQ(g.Mode(), TGuideMode::Off) << "no guiding without a calibration";
 }
 
-TEST(AutoGuider, GuideAngleAndBox) {
+TEST(AutoGuider, GuideAngle) {
   EXPECT_DOUBLE_EQ(GuideAngle(0, 1), 0.0);
   EXPECT_DOUBLE_EQ(GuideAngle(1, 0), 90.0);
   EXPECT_DOUBLE_EQ(GuideAngle(0, -1), 180.0);
