@@ -7,6 +7,7 @@
 
 #include "app/core/log_lines.h"
 #include "app/core/xml_settings.h"
+#include "imaging/image_copy.h"
 #include "imaging/settings_text.h"
 #include "imaging/fits_image.h"
 #include "platform/numfmt.h"
@@ -311,12 +312,7 @@ void TAutoGuider::ImageStep() {
   }
   imageExpected_ = false;
   status_ = "Image Aquired";
-  TFitsBitmap& img = camera_->GetImage();
-  auto copy = std::make_unique<TFitsBitmap>();
-  TFitsHeader h;
-  const FitsData& data = img.GetFitsData(h);
-  copy->SetFitsData(h, data);
-  image_ = std::move(copy);
+  image_ = CopyFitsImage(camera_->GetImage());
 
   switch (mode_) {
     case TGuideMode::Select:

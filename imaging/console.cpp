@@ -7,6 +7,7 @@
 
 #include "app/core/log_lines.h"
 #include "app/core/xml_settings.h"
+#include "imaging/image_copy.h"
 #include "imaging/settings_text.h"
 #include "imaging/jpeg_file.h"
 #include "platform/numfmt.h"
@@ -370,25 +371,13 @@ void TImagingConsole::SequenceTimer1Timer() {
     } else {
       // The exposure ended without a picture (failed or aborted).
       imageWanted_ = false;
-      if (!camera_->Connected()) {
-        Log("Error: Camera disconnected");
-        previewDown_ = false;
-        EndSequence("");
-        ReleaseSource();
-        return;
-      }
+      if (!camera_->Connected()) return CameraLost();
     }
     if (filterPhase_ != 0 || (!previewDown_ && !startDown_)) return;
     // The plate solver waits for the camera: it gets it before the next frame.
     if (PauseRequest == 1) return;
   }
-  if (!camera_->Connected()) {
-    Log("Error: Camera disconnected");
-    previewDown_ = false;
-    EndSequence("");
-    ReleaseSource();
-    return;
-  }
+  if (!camera_->Connected()) return CameraLost();
   if (previewDown_) {
     if (previewTag_ == 1) {
       Log("Exposure " + ExposureTime + " seconds");
@@ -423,18 +412,20 @@ void TImagingConsole::SequenceTimer1Timer() {
   }
 }
 
+void TImagingConsole::CameraLost() {
+  Log("Error: Camera disconnected");
+  previewDown_ = false;
+  EndSequence("");
+  ReleaseSource();
+}
+
 void TImagingConsole::TakeImage() {
   imageWanted_ = false;
   status_ = "Image Aquired";
   camera_->AutoRange = AutoLevels;
   camera_->DisplayHigh = uint32_t(std::max(0, MaxLevel));
   camera_->DisplayLow = uint32_t(std::max(0, MinLevel));
-  TFitsBitmap& img = camera_->GetImage();
-  auto copy = std::make_unique<TFitsBitmap>();
-  TFitsHeader h;
-  const FitsData& data = img.GetFitsData(h);
-  copy->SetFitsData(h, data);
-  image_ = std::move(copy);
+  image_ = CopyFitsImage(camera_->GetImage());
   if (OnImage) OnImage(*image_);
   if (!startDown_) return;
   if (!SaveFrame()) {

@@ -121,6 +121,8 @@ class TImagingConsole {
   void SelectSource();
   void ReleaseSource();
   void TakeImage();
+  // The camera went away under a running button: the source is released.
+  void CameraLost();
   bool SaveFrame();
   void EndSequence(const std::string& logLine);
   void PollFilterChange();

@@ -628,7 +628,16 @@ void TPlateSolveForm1::ToLogic() {
   // Fields are checked when used: text that is no number keeps the value.
   double v = 0;
   int32_t n = 0;
-  if (platform::ParseDouble(Text(ExposureTime), v) && v > 0) Logic.Sel.Exposure = v;
+  if (platform::ParseDouble(Text(ExposureTime), v) && v > 0) {
+    // Kept within the camera's limits, the text corrected.
+    if (const TCamera* cam = Logic.Camera()) {
+      const double limited = std::clamp(v, cam->ExposureMin, cam->ExposureMax);
+      if (limited != v && !ExposureTime->hasFocus())
+        ExposureTime->setText(QString::fromStdString(platform::FormatGeneral(limited, 6)));
+      v = limited;
+    }
+    Logic.Sel.Exposure = v;
+  }
   if (platform::ParseInt32(Text(TimeToSolve), n)) Logic.Sel.TimeToSolve = PlateSolveTimeToSolve(n);
   if (platform::ParseDouble(Text(SearchFieldSize), v)) Logic.Sel.FieldSize = std::clamp(v, 0.1, 20.0);
   Logic.TeleCoords = TeleCoords->isChecked();
@@ -728,5 +737,13 @@ void ShowWindow(QWidget* w) {
 void ShowImagingConsole() { ShowWindow(g_ic.data()); }
 void ShowAutoGuider() { ShowWindow(g_guide.data()); }
 void ShowPlateSolve() { ShowWindow(g_solve.data()); }
+
+bool StartImagingSequence() {
+  if (!g_ic) return false;
+  g_ic->Start->setChecked(true);  // runs StartClick through the button's handler
+  return g_ic->Logic.StartDown();
+}
+
+bool ImagingSequenceRunning() { return g_ic && g_ic->Logic.StartDown(); }
 
 }  // namespace imaging

@@ -143,5 +143,10 @@ TPlateSolveForm1* PlateSolveForm1();
 void ShowImagingConsole();
 void ShowAutoGuider();
 void ShowPlateSolve();
+// The sequencer's start of an imaging sequence: the console's Start button
+// goes down (TIcForm1.StartClick). False without the console.
+bool StartImagingSequence();
+// True while the console's sequence runs.
+bool ImagingSequenceRunning();
 
 }  // namespace imaging
