@@ -367,3 +367,34 @@ TEST(PlateSolveWindow, TimedSolvesCountFromTheLastAttempt) {
   EXPECT_EQ(camera.ExposureState, 1);
   platform::SetTimeGetTimeOffsetForTest(0);
 }
+
+// "Refine": the first guided correction asks for a second solve, which
+// corrects towards the stored target and ends the refinement.
+TEST(PlateSolveWindow, RefineSolvesAndGuidesTwice) {
+  LogLines().Clear();
+  ImagingSettingsDoc().Doc.Clear();
+  FakeCamera camera;
+  FakeMount mount;
+  mount.targetRa = 50 * kDeg;
+  mount.targetDec = 10 * kDeg;
+  TPlateSolveLogic logic(&mount, {}, [&](const std::string&) -> TCamera* { return &camera; });
+  logic.ImageSource = "Image File";
+  logic.PlateSolveTimer1Timer();
+  logic.Mode = TAutoMode::Slew;
+  logic.Sel.SlewTwice = true;
+  logic.Sel.SlewRAGain = "0.1";
+  logic.Sel.SlewDECGain = "0.1";
+  logic.CorrectPointingTo(mount.targetRa + 0.4 * kDeg, mount.targetDec);
+  EXPECT_EQ(logic.LastRaMoveMs(), 2400);
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+  // The next tick asks for the second solve.
+  logic.PlateSolveTimer1Timer();
+  EXPECT_TRUE(Logged("[Plate-Solve] Guide phase 2."));
+  EXPECT_EQ(camera.ExposureState, 1) << "second exposure started";
+  // A goto elsewhere meanwhile does not change the refined target.
+  mount.targetRa = 80 * kDeg;
+  logic.CorrectPointingTo(50.1 * kDeg, 10 * kDeg);
+  EXPECT_EQ(logic.LastRaMoveMs(), 600) << "0.1 degree from the stored target";
+  EXPECT_TRUE(Logged("[Plate-Solve] Guide done."));
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+}
