@@ -146,6 +146,9 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   SouthButton = new QPushButton("S");
   EastButton = new QPushButton("E");
   WestButton = new QPushButton("W");
+  SlewRateSlow = new QPushButton("Slow");
+  SlewRateMid = new QPushButton("Mid");
+  SlewRateFast = new QPushButton("Fast");
   FocusIn = new QPushButton("In");
   FocusOut = new QPushButton("Out");
   FocusMoveAmount = new QLineEdit;
@@ -186,10 +189,13 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   mount->addWidget(WestButton, 1, 0);
   mount->addWidget(EastButton, 1, 2);
   mount->addWidget(SouthButton, 2, 1);
-  mount->addWidget(new QLabel("Focus"), 3, 0);
-  mount->addWidget(FocusIn, 3, 1);
-  mount->addWidget(FocusOut, 3, 2);
-  mount->addWidget(FocusMoveAmount, 4, 1, 1, 2);
+  mount->addWidget(SlewRateSlow, 3, 0);
+  mount->addWidget(SlewRateMid, 3, 1);
+  mount->addWidget(SlewRateFast, 3, 2);
+  mount->addWidget(new QLabel("Focus"), 4, 0);
+  mount->addWidget(FocusIn, 4, 1);
+  mount->addWidget(FocusOut, 4, 2);
+  mount->addWidget(FocusMoveAmount, 5, 1, 1, 2);
   auto* left = new QVBoxLayout;
   left->addLayout(settings);
   left->addLayout(display);
@@ -252,6 +258,14 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
     });
     connect(button, &QPushButton::released, this, [dir] {
       if (TeleControl()) TeleControl()->StopMove(dir);
+    });
+  }
+  // Guide-rate steps 2, 4 and 6 for the direction buttons.
+  const std::pair<QPushButton*, int> rates[] = {{SlewRateSlow, 2}, {SlewRateMid, 4}, {SlewRateFast, 6}};
+  for (const auto& [button, r] : rates) {
+    const int step = r;
+    connect(button, &QPushButton::clicked, this, [step] {
+      if (TeleControl()) TeleControl()->SetGuideRate(step);
     });
   }
   auto focus = [this](int sign) {
@@ -330,6 +344,8 @@ void TIcForm1::FromLogic() {
   if (Logic.FilterIndex >= 0 && Logic.FilterIndex < Filter->count()) Filter->setCurrentIndex(Logic.FilterIndex);
   const bool mount = mount_.Connected();
   for (QPushButton* b : {NorthButton, SouthButton, EastButton, WestButton}) b->setEnabled(mount);
+  const bool rates = mount && TeleControl() && TeleControl()->CanSetGuideRates();
+  for (QPushButton* b : {SlewRateSlow, SlewRateMid, SlewRateFast}) b->setEnabled(rates);
   const bool focuser = devices_.FocuserConnected();
   FocusIn->setEnabled(focuser);
   FocusOut->setEnabled(focuser);

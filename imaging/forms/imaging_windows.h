@@ -60,6 +60,7 @@ class TIcForm1 : public QWidget {
   QLineEdit *ExposureTime, *ExposureNum, *Path, *DirName, *FileName, *FocusMoveAmount;
   QCheckBox *AdjustExposure, *AdjustFocus, *AllFilters, *AutoLevels;
   QPushButton *Preview, *Start, *NorthButton, *SouthButton, *EastButton, *WestButton, *FocusIn, *FocusOut;
+  QPushButton *SlewRateSlow, *SlewRateMid, *SlewRateFast;
   QSlider *MinLevel, *MaxLevel;
   QLabel *StatusBar1, *TempLabel2, *Image2;
   TPictureView* Image1;
