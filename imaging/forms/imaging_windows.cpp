@@ -29,6 +29,8 @@
 
 namespace imaging {
 
+std::function<bool(double&, double&)> ChartCentre;
+
 namespace {
 
 // Owned by the owner window when there is one (it may delete them first).
@@ -57,6 +59,11 @@ void FillSources(QComboBox* box, const TCameraList& list, const std::string& cur
     const QSignalBlocker block(box);
     box->setCurrentIndex(i);
   }
+}
+
+// The chosen camera's settings window (its "&Source Settings" item).
+void ShowCameraSettings(const QComboBox* source) {
+  if (TCamera* cam = FindCamera(source->currentText().toStdString())) cam->ShowSettings();
 }
 
 void AddExistingCameras(TCameraList& list) {
@@ -146,6 +153,8 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   SouthButton = new QPushButton("S");
   EastButton = new QPushButton("E");
   WestButton = new QPushButton("W");
+  SyncButton = new QPushButton("Sync");
+  CameraSettings = new QPushButton("Camera settings");
   SlewRateSlow = new QPushButton("Slow");
   SlewRateMid = new QPushButton("Mid");
   SlewRateFast = new QPushButton("Fast");
@@ -161,6 +170,7 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
 
   auto* settings = new QFormLayout;
   settings->addRow("Source", ImageSource);
+  settings->addRow(CameraSettings);
   settings->addRow("Exposure (s)", ExposureTime);
   settings->addRow("Frames", ExposureNum);
   settings->addRow("Filter", Filter);
@@ -189,6 +199,7 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   mount->addWidget(WestButton, 1, 0);
   mount->addWidget(EastButton, 1, 2);
   mount->addWidget(SouthButton, 2, 1);
+  mount->addWidget(SyncButton, 1, 1);
   mount->addWidget(SlewRateSlow, 3, 0);
   mount->addWidget(SlewRateMid, 3, 1);
   mount->addWidget(SlewRateFast, 3, 2);
@@ -260,6 +271,12 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
       if (TeleControl()) TeleControl()->StopMove(dir);
     });
   }
+  connect(CameraSettings, &QPushButton::clicked, this, [this] { ShowCameraSettings(ImageSource); });
+  // Sync on the chart's centre.
+  connect(SyncButton, &QPushButton::clicked, this, [] {
+    double ra = 0, dec = 0;
+    if (ChartCentre && TeleControl() && ChartCentre(ra, dec)) TeleControl()->SyncRaDec(ra, dec);
+  });
   // Guide-rate steps 2, 4 and 6 for the direction buttons.
   const std::pair<QPushButton*, int> rates[] = {{SlewRateSlow, 2}, {SlewRateMid, 4}, {SlewRateFast, 6}};
   for (const auto& [button, r] : rates) {
@@ -344,6 +361,8 @@ void TIcForm1::FromLogic() {
   if (Logic.FilterIndex >= 0 && Logic.FilterIndex < Filter->count()) Filter->setCurrentIndex(Logic.FilterIndex);
   const bool mount = mount_.Connected();
   for (QPushButton* b : {NorthButton, SouthButton, EastButton, WestButton}) b->setEnabled(mount);
+  SyncButton->setEnabled(mount && ChartCentre != nullptr);
+  CameraSettings->setEnabled(ImageSource->currentText() != "None");
   const bool rates = mount && TeleControl() && TeleControl()->CanSetGuideRates();
   for (QPushButton* b : {SlewRateSlow, SlewRateMid, SlewRateFast}) b->setEnabled(rates);
   const bool focuser = devices_.FocuserConnected();
@@ -412,6 +431,7 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   Calibrate = new QPushButton("Calibrate");
   Autoguide = new QPushButton("Guide");
   OffButton = new QPushButton("&Off");
+  CameraSettings = new QPushButton("Camera settings");
   auto* group = new QButtonGroup(this);
   for (QPushButton* b : {SelectAStar, Calibrate, Autoguide, OffButton}) {
     b->setCheckable(true);
@@ -429,6 +449,7 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
 
   auto* form = new QFormLayout;
   form->addRow("Source", ImageSource);
+  form->addRow(CameraSettings);
   form->addRow("Exposure (s)", ExposureTime);
   form->addRow("Guide rate", GuideRate);
   form->addRow("Proportional %", Porportional);
@@ -461,6 +482,7 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
     });
   }
   connect(GuideRate, &QComboBox::activated, this, [this](int i) { Logic.GuideRateChange(i); });
+  connect(CameraSettings, &QPushButton::clicked, this, [this] { ShowCameraSettings(ImageSource); });
   // The guide box from a drag of 200 ms or more while selecting a star.
   Image1->OnPress = [this](int x, int y) {
     if (Logic.Mode() != TGuideMode::Select) return;
@@ -576,8 +598,11 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
   ReverseDec = new QCheckBox("Reverse Dec");
   HSS = new QCheckBox("High Speed  (Speed 6)");
   SlewTwice = new QCheckBox("Refine (solve/guide twice)");
-  TeleCoords = new QCheckBox("Hints from the telescope");
+  TeleCoords = new QRadioButton("Telescope");
+  MapCoords = new QRadioButton("Chart");
+  ManualCoords = new QRadioButton("Manual");
   TeleCoords->setChecked(true);
+  CameraSettings = new QPushButton("Camera settings");
   ReverseRA->setChecked(Logic.Sel.SlewRAReverse);
   ReverseDec->setChecked(Logic.Sel.SlewDecReverse);
   HSS->setChecked(Logic.Sel.SlewHSS);
@@ -591,10 +616,15 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
 
   auto* form = new QFormLayout;
   form->addRow("Camera", ImageSource);
+  form->addRow(CameraSettings);
   form->addRow("Exposure (s)", ExposureTime);
   form->addRow("Timeout for Solve (s)", TimeToSolve);
   form->addRow("Search radius (deg)", SearchFieldSize);
-  form->addRow(TeleCoords);
+  auto* hints = new QHBoxLayout;
+  for (QRadioButton* b : {TeleCoords, MapCoords, ManualCoords}) hints->addWidget(b);
+  auto* hintBox = new QGroupBox("Position hints");
+  hintBox->setLayout(hints);
+  form->addRow(hintBox);
   form->addRow("RA (deg)", RaEdit1);
   form->addRow("Dec (deg)", DecEdit1);
   form->addRow("Python", PythonDirEdit);
@@ -628,6 +658,7 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
     Logic.SolveNowClick();
   });
   connect(Abort, &QPushButton::clicked, this, [this] { Logic.AbortClick(); });
+  connect(CameraSettings, &QPushButton::clicked, this, [this] { ShowCameraSettings(ImageSource); });
   connect(&PlateSolveTimer1, &QTimer::timeout, this, [this] { PlateSolveTimer1Timer(); });
   PlateSolveTimer1.start(1000);
   FromLogic();
@@ -657,7 +688,13 @@ void TPlateSolveForm1::ToLogic() {
   if (platform::ParseInt32(Text(TimeToSolve), n)) Logic.Sel.TimeToSolve = PlateSolveTimeToSolve(n);
   if (platform::ParseDouble(Text(SearchFieldSize), v)) Logic.Sel.FieldSize = std::clamp(v, 0.1, 20.0);
   Logic.TeleCoords = TeleCoords->isChecked();
-  if (!Logic.TeleCoords) {
+  double ra = 0, dec = 0;
+  if (MapCoords->isChecked() && ChartCentre && ChartCentre(ra, dec)) {
+    Logic.Sel.PositionRA = ra * 180.0 / M_PI;
+    Logic.Sel.PositionDEC = dec * 180.0 / M_PI;
+    SetText(RaEdit1, platform::FormatFixed(Logic.Sel.PositionRA, 0, 4));
+    SetText(DecEdit1, platform::FormatFixed(Logic.Sel.PositionDEC, 0, 4));
+  } else if (ManualCoords->isChecked()) {
     if (platform::ParseDouble(Text(RaEdit1), v)) Logic.Sel.PositionRA = std::clamp(v, 0.0, 360.0);
     if (platform::ParseDouble(Text(DecEdit1), v)) Logic.Sel.PositionDEC = std::clamp(v, -90.0, 90.0);
   }
@@ -689,6 +726,10 @@ void TPlateSolveForm1::FromLogic() {
     SetText(DecEdit1, platform::FormatFixed(Logic.Sel.PositionDEC, 0, 4));
   }
   if (Logic.Mode == TAutoMode::None && !AutoNone->isChecked()) AutoNone->setChecked(true);
+  RaEdit1->setEnabled(ManualCoords->isChecked());
+  DecEdit1->setEnabled(ManualCoords->isChecked());
+  MapCoords->setEnabled(ChartCentre != nullptr);
+  CameraSettings->setEnabled(ImageSource->currentText() != "None");
   WImage1->SetPicture(Logic.LastImage(), Logic.LastImage().Width(), Logic.LastImage().Height());
 }
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -60,7 +61,7 @@ class TIcForm1 : public QWidget {
   QLineEdit *ExposureTime, *ExposureNum, *Path, *DirName, *FileName, *FocusMoveAmount;
   QCheckBox *AdjustExposure, *AdjustFocus, *AllFilters, *AutoLevels;
   QPushButton *Preview, *Start, *NorthButton, *SouthButton, *EastButton, *WestButton, *FocusIn, *FocusOut;
-  QPushButton *SlewRateSlow, *SlewRateMid, *SlewRateFast;
+  QPushButton *SlewRateSlow, *SlewRateMid, *SlewRateFast, *SyncButton, *CameraSettings;
   QSlider *MinLevel, *MaxLevel;
   QLabel *StatusBar1, *TempLabel2, *Image2;
   TPictureView* Image1;
@@ -90,7 +91,7 @@ class TAutoGuideForm : public QWidget {
   QLineEdit* ExposureTime;
   QSpinBox *Porportional, *Integral, *Sd, *Background;
   QCheckBox* BacklashComp;
-  QPushButton *SelectAStar, *Calibrate, *Autoguide, *OffButton;
+  QPushButton *SelectAStar, *Calibrate, *Autoguide, *OffButton, *CameraSettings;
   QLabel *FwhmLabel, *StatusBar;
   TPictureView* Image1;
   QTimer Sequence;
@@ -117,8 +118,9 @@ class TPlateSolveForm1 : public QWidget {
       *PythonDirEdit;
   QRadioButton *AutoNone, *AutoSolve, *AutoTimed, *AutoSync, *AutoGoto, *AutoSlew;
   QRadioButton *BothParity, *NegParity, *PosParity;
-  QCheckBox *ReverseRA, *ReverseDec, *HSS, *SlewTwice, *TeleCoords;
-  QPushButton *SolveNow, *Abort;
+  QCheckBox *ReverseRA, *ReverseDec, *HSS, *SlewTwice;
+  QRadioButton *TeleCoords, *MapCoords, *ManualCoords;
+  QPushButton *SolveNow, *Abort, *CameraSettings;
   TPictureView* WImage1;
   QTimer PlateSolveTimer1;
 
@@ -130,6 +132,11 @@ class TPlateSolveForm1 : public QWidget {
   TTeleMount mount_;
   std::string folder_;
 };
+
+// The main chart's centre (J2000 right ascension and declination, radians),
+// set by the main window: the console's Sync button and the plate solver's
+// "chart" position hints use it. Empty: neither is offered.
+extern std::function<bool(double& ra, double& dec)> ChartCentre;
 
 // Creates the three windows (hidden, owned by `owner`), loads their
 // settings from `settingsFolder` (ending in "/"; they are saved there when
