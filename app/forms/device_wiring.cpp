@@ -1,6 +1,9 @@
 #include "app/forms/device_wiring.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
@@ -26,6 +29,7 @@
 #include "imaging/file_camera.h"
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/camera_settings_forms.h"
+#include "imaging/forms/imaging_windows.h"
 #include "imaging/imaging_settings.h"
 #include "platform/automation.h"
 #include "telescope/accessories.h"
@@ -139,6 +143,56 @@ class TCloseGuard : public QObject {
   QPointer<TSequencerPanel> panel_;
 };
 
+// The sequencer's imaging step: the imaging console's controls and its
+// Start button.
+class TConsoleImaging : public IImagingStep {
+ public:
+  bool CameraSelected() override {
+    const imaging::TIcForm1* f = imaging::IcForm1();
+    return f && !f->Logic.ImageSource.empty() && f->Logic.ImageSource != "None";
+  }
+  std::vector<std::string> FilterItems() override { return Items(imaging::IcForm1() ? imaging::IcForm1()->Filter : nullptr); }
+  std::vector<std::string> FrameTypeItems() override {
+    return Items(imaging::IcForm1() ? imaging::IcForm1()->Purpose : nullptr);
+  }
+  void Start(int exposures, double seconds, const std::string& filter, const std::string& frameType) override {
+    started_ = false;
+    imaging::TIcForm1* f = imaging::IcForm1();
+    if (!f) return;
+    f->ExposureNum->setText(QString::number(exposures));
+    f->ExposureTime->setText(QString::number(seconds));
+    if (const int i = f->Filter->findText(QString::fromStdString(filter)); i >= 0 && i != f->Filter->currentIndex()) {
+      f->Filter->setCurrentIndex(i);
+      f->Logic.FilterIndex = i;
+      f->Logic.FilterChange();
+    }
+    if (const int i = f->Purpose->findText(QString::fromStdString(frameType)); i >= 0) f->Purpose->setCurrentIndex(i);
+    started_ = imaging::StartImagingSequence();
+  }
+  bool Finished() override { return started_ && !imaging::ImagingSequenceRunning(); }
+  // The console gave up: no console, no camera, or the start was refused.
+  bool Failed() override { return !started_ || !CameraSelected(); }
+  void Abort() override {
+    imaging::TIcForm1* f = imaging::IcForm1();
+    if (f && f->Logic.StartDown()) f->Start->setChecked(false);
+  }
+
+ private:
+  static std::vector<std::string> Items(const QComboBox* box) {
+    std::vector<std::string> out;
+    if (box)
+      for (int i = 0; i < box->count(); ++i) out.push_back(box->itemText(i).toStdString());
+    return out;
+  }
+  bool started_ = false;
+};
+
+// The folder of the imaging settings file, with its closing "/".
+std::string ImagingFolder() {
+  const std::size_t slash = ImagingSettingsPath.rfind('/');
+  return slash == std::string::npos ? DataFolder : ImagingSettingsPath.substr(0, slash + 1);
+}
+
 // What exists between StartDevices and FreeDevices.
 struct TDevices {
   TDeviceMenus menus;
@@ -147,6 +201,7 @@ struct TDevices {
   std::unique_ptr<imaging::TAscomCameraSlots> cameraSlots;
   imaging::TAscomCameraForm1* AscomCameraForm1 = nullptr;
   std::unique_ptr<TPointTable> points;
+  TConsoleImaging consoleImaging;
   std::unique_ptr<TSequencer> sequencer;
   QPointer<TSequencerPanel> sequencerPanel;
   QPointer<TCloseGuard> closeGuard;
@@ -209,6 +264,10 @@ void AddDeviceMenus(TMainForm1& form, QMenuBar* bar) {
   m.ImagingMenu = bar->addMenu(QStringLiteral("&Imaging"));
   m.Imaging1 = m.ImagingMenu->addMenu(QStringLiteral("&Source Settings"));
   m.Imaging1->setEnabled(false);
+  m.ImagingMenu->addSeparator();
+  AddItem(m.ImagingMenu, m.AutoGuiding1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
+  AddItem(m.ImagingMenu, m.Imaging2, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });
+  AddItem(m.ImagingMenu, m.PlateSolve1, "&Plate Solving...", [] { imaging::ShowPlateSolve(); });
   (void)form;
 }
 
@@ -243,10 +302,27 @@ void StartDevices(TMainForm1& form) {
   d.cameraSlots->LoadSettings();
   imaging::SetAscomCameraSlots(d.cameraSlots.get());
   d.AscomCameraForm1 = new imaging::TAscomCameraForm1(*d.cameraSlots, &form);
+  // The imaging console, the autoguider and plate solving; their Sync and
+  // position hints read the chart's centre (J2000).
+  imaging::CreateImagingWindows(&form, ImagingFolder());
+  TMainForm1* f = &form;
+  imaging::ChartCentre = [f](double& ra, double& dec) {
+    if (!D().host) return false;
+    ra = f->Chart().CentreRA();
+    dec = f->Chart().CentreDec();
+    const double epoch = D().host->ChartEpochJD();
+    if (epoch != kJ2000) {
+      TObserverTime o = ObserverTime;
+      SetPrecession(o, epoch, kJ2000);
+      Precess(o, ra, dec);
+    }
+    return true;
+  };
 
   // The menus.
   TDeviceMenus& m = d.menus;
-  for (QAction* a : {m.TelescopeControl1, m.FilterWheel1, m.Focuser1, m.Camera1})
+  for (QAction* a : {m.TelescopeControl1, m.FilterWheel1, m.Focuser1, m.Camera1, m.AutoGuiding1, m.Imaging2,
+                     m.PlateSolve1})
     if (a) a->setEnabled(true);
   if (m.Imaging1) {
     imaging::FillSourceSettingsMenu(m.Imaging1);
@@ -290,7 +366,7 @@ void AttachSequencer(TPOIForm& window) {
   TDevices& d = D();
   if (!d.started || d.sequencer || !TeleControl()) return;
   d.points = std::make_unique<TPointTable>(window);
-  d.sequencer = std::make_unique<TSequencer>(d.points.get(), TeleControl(), nullptr, d.host.get());
+  d.sequencer = std::make_unique<TSequencer>(d.points.get(), TeleControl(), &d.consoleImaging, d.host.get());
   d.sequencerPanel = new TSequencerPanel(d.sequencer.get(), &window);
   // The panel carries its own "Stop on warning" and status.
   if (window.StopOnWarning) window.StopOnWarning->hide();
@@ -327,6 +403,9 @@ void FreeDevices() {
   delete d.sequencerPanel.data();
   d.sequencer.reset();
   d.points.reset();
+  // The imaging windows save their settings and let their cameras go.
+  imaging::ChartCentre = nullptr;
+  imaging::FreeImagingWindows();
   // The windows first (the goto-assist window joins a running fit), then
   // their logic, which the windows use.
   delete d.AscomCameraForm1;

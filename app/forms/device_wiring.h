@@ -26,6 +26,7 @@ struct TDeviceMenus {
   QAction *TelescopeControl1 = nullptr, *FilterWheel1 = nullptr, *Focuser1 = nullptr, *Camera1 = nullptr;
   QMenu* ImagingMenu = nullptr;
   QMenu* Imaging1 = nullptr;  // "&Source Settings"
+  QAction *AutoGuiding1 = nullptr, *Imaging2 = nullptr, *PlateSolve1 = nullptr;
   QAction *GotoHere = nullptr, *SyncHere = nullptr, *AcceptAlign = nullptr;
 };
 
@@ -35,14 +36,15 @@ void AddDeviceMenus(TMainForm1& form, QMenuBar* bar);
 // &accept align" to the chart pop-up (disabled until a mount connects).
 void AddTelescopePopupItems(TMainForm1& form, QMenu* popup);
 // Creates the cameras (from the imaging settings file), the telescope
-// windows with the main window as their host, the camera windows, and
+// windows with the main window as their host, the camera windows, the
+// imaging console, autoguider and plate-solve windows, and
 // installs the chart's telescope marker and pointing correction and the
 // camera simulator's pointing.
 void StartDevices(TMainForm1& form);
 // Gives the points-of-interest window its sequencer (Start, Pause, Stop over
 // the point table, slewing the telescope); the window refuses to close while
-// a sequence runs. Until the imaging console exists a point's imaging plan
-// stops the sequence with "no camera is selected". Call once the window
+// a sequence runs. A point's imaging plan runs on the imaging console. Call
+// once the window
 // exists, after StartDevices.
 void AttachSequencer(TPOIForm& window);
 // Disconnects the telescope, the filter wheel, the focuser and both driver
@@ -55,5 +57,6 @@ void FreeDevices();
 
 const TDeviceMenus& DeviceMenus();
 // The imaging settings file (the working folder's "ImagingSettings.xml";
-// tests point it elsewhere).
+// tests point it elsewhere). The imaging windows keep their settings files
+// in the same folder.
 extern std::string ImagingSettingsPath;

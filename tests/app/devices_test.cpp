@@ -22,6 +22,7 @@
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_sim.h"
 #include "imaging/forms/ascom_camera_forms.h"
+#include "imaging/forms/imaging_windows.h"
 #include "platform/automation_sim.h"
 #include "platform/registry.h"
 #include "platform/timezone.h"
@@ -237,6 +238,18 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   (*imaging::AscomCameraSlots())[1].name = "Noctra.Simulator.Camera";  // as the chooser gives it
   cameras->Connect1->click();
   ASSERT_TRUE(imaging::AscomCameraSlots()->Camera(1));
+  // Imaging > Imaging Console offers the connected driver camera; its
+  // chart hints read the chart's centre in J2000.
+  m.Imaging2->trigger();
+  ASSERT_TRUE(imaging::IcForm1() && imaging::IcForm1()->isVisible());
+  const auto& sources = imaging::IcForm1()->Logic.CameraList.Names();
+  EXPECT_NE(std::find(sources.begin(), sources.end(), "ASCOM Camera #1"), sources.end());
+  double centreRA = 0, centreDec = 0;
+  ASSERT_TRUE(imaging::ChartCentre && imaging::ChartCentre(centreRA, centreDec));
+  // Brought forward to the chart's epoch it is the chart's centre.
+  Precess(o, centreRA, centreDec);
+  EXPECT_LT(Separation(centreRA, centreDec, form->Chart().CentreRA(), form->Chart().CentreDec()), 0.1 * kArcmin);
+  imaging::IcForm1()->hide();
 
   // The close disconnects the devices and joins every thread within 5 s.
   QElapsedTimer closing;
