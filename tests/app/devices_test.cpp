@@ -5,6 +5,7 @@
 // close with the devices disconnected and every thread joined.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -249,7 +250,31 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   // Brought forward to the chart's epoch it is the chart's centre.
   Precess(o, centreRA, centreDec);
   EXPECT_LT(Separation(centreRA, centreDec, form->Chart().CentreRA(), form->Chart().CentreDec()), 0.1 * kArcmin);
-  imaging::IcForm1()->hide();
+
+  // A point with an imaging plan: the sequencer slews and the console takes
+  // the picture with the simulated camera.
+  imaging::TIcForm1* ic = imaging::IcForm1();
+  int source = -1;
+  ASSERT_TRUE(RunEventsUntil(
+      [&] { return (source = ic->ImageSource->findText(QStringLiteral("ASCOM Camera #1"))) >= 0; }, 3000));
+  ic->ImageSource->setCurrentIndex(source);
+  emit ic->ImageSource->activated(source);  // as a user's choice
+  ic->Path->setText(QString::fromStdString(home.File("images")));
+  ASSERT_TRUE(RunEventsUntil([&] { return ic->Logic.Camera() != nullptr; }, 5000)) << ic->Logic.Status();
+  POITable[1] = {star.RA(), star.Dec(), 9, "Field", 1, "1,0.5,None,Bright", 0};
+  POICount = 1;
+  FindButton(points, QStringLiteral("Start"))->click();
+  auto pictures = [&] {
+    int n = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(home.File("images"), ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+      if (it->path().extension() == ".fts") ++n;
+    return n;
+  };
+  ASSERT_TRUE(RunEventsUntil([&] { return pictures() == 1; }, 30000)) << ic->Logic.Status();
+  POICount = 0;
+  ic->hide();
 
   // The close disconnects the devices and joins every thread within 5 s.
   QElapsedTimer closing;
