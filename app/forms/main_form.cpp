@@ -46,9 +46,19 @@
 #include "catalog/stars.h"
 #include "app/core/plotter_view.h"
 #include "astro/planets.h"
+#include "chart/clock.h"
 #include "chart/drawing_colors.h"
+#include "chart/forms/performance_form.h"
+#include "chart/forms/screen_layout_form.h"
+#include "chart/globe.h"
+#include "chart/graph_misc.h"
+#include "chart/inset_host.h"
+#include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/render_inputs.h"
+#include "chart/ring.h"
+#include "chart/screen_layout.h"
+#include "chart/star_sphere.h"
 #include "chart/sun_moon_images.h"
 #include "chart/styles.h"
 #include "platform/halt.h"
@@ -124,6 +134,10 @@ int CheckedCode(const std::array<QAction*, N>& items) {
   return 0;
 }
 
+// The observer's place until the location window sets one.
+const char* const kNoLocationName = "Latitude 0, longitude 0";
+const char* const kNoLocationStatus = "No observer location chosen: the chart shows latitude 0\u00b0, longitude 0\u00b0";
+
 const char* const kRateCaptions[5] = {"&Actual", "&10 Seconds/Second", "1 &Minute/Second", "1 &Hour/Second",
                                       "1 &Day/Second"};
 const char* const kFieldCaptions[9] = {"15 minutes (\u00bc\u00b0)", "30 minutes (\u00bd\u00b0)", "1 degree",
@@ -136,7 +150,8 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_
   setWindowTitle(QStringLiteral("Noctra Planetarium"));
   MainForm1 = this;
   MsCounter = [] { return platform::TimeGetTime(); };
-  SystemClock = [] { return SystemJulianDay(); };
+  SystemClock = [] { return CurrentJulianDay(); };
+  insets_ = ChartInsetHooks();
   ScreenSize = [] {
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->availableGeometry().size() : QSize(1024, 768);
@@ -202,11 +217,15 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_
                nullptr});
 
   MainWindowHandle = this;
+  InstallInsetHosts();
 }
 
 TMainForm1::~TMainForm1() {
   FormDestroy();
   SetPOIHooks({});
+  TheInsetHost = {};
+  TheScreenLayoutHost = {};
+  ClockButtonsMoved = nullptr;
   if (MainWindowHandle == this) MainWindowHandle = nullptr;
   if (MainForm1 == this) MainForm1 = nullptr;
 }
@@ -237,6 +256,10 @@ void TMainForm1::BuildMenus() {
   TimeFlow2 = Observer1->addMenu(QStringLiteral("Time &Flow"));
   AddTimeItems(TimeFlow2, Observer1, {&Forward2, &Stop2, &Backward2}, Rates2,
                {&RealTime2, &Now2, &EarlyTonight2, &Midnight2, &EarlyTomorrow2});
+
+  Preferences1 = menuBar()->addMenu(QStringLiteral("&Preferences"));
+  ScreenLayout1 = Item(Preferences1, "&Screen Layout...", [this] { ScreenLayout1Click(); });
+  Performance1 = Item(Preferences1, "&Performance...", [this] { Performance1Click(); });
 
   Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
   About1 = Item(Help1, "&About...", [this] { About1Click(); });
@@ -308,8 +331,11 @@ void TMainForm1::BuildPopups() {
     return [this, sidereal] {
       LMTUT1->setChecked(!sidereal);
       Sidereal1->setChecked(sidereal);
+      ClockSidereal = sidereal ? 1 : 0;
       MarkRepaint(kRepaintClock);
       if (insets_.clockTick) insets_.clockTick();
+      const TRect r = InsetRect(kRepaintClock);
+      PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
     };
   };
   LMTUT1 = Check(ClockMenu, "&LMT/UT", clockMode(false));
@@ -383,11 +409,8 @@ bool TMainForm1::CreateBackBuffer() {
   BackBufferHeight = h;
   MapWidth = w;
   ApplyInsetPresets();
-  GuideSize = GlobeSize = ClockSize = MagnifierSize = InsetSizeNormal;
-  GuideSizes[1]->setChecked(true);
-  GlobeSizes[1]->setChecked(true);
-  ClockSizes[1]->setChecked(true);
-  MagSizes[1]->setChecked(true);
+  ApplyScreenLayout();
+  CheckInsetSizeItems();
   MapHeight = h - (menuBar()->sizeHint().height() + statusBar()->sizeHint().height()) - 1;
   PaintBox1->resize(MapWidth - 1, MapHeight - 1);
   RenderRequest = true;
@@ -412,7 +435,10 @@ bool TMainForm1::StartUp() {
   platform::GetSystemTimeZoneInformation(tzi);
   SetObserverTimeZone(ObserverTime, tzi, 1);
   LoadDataFiles();
-  // 7, 8. Screen, chart area and back buffer.
+  // 7, 8. Screen, chart area and back buffer, with the stored screen layout
+  // (inset sizes, mask shape, aspect).
+  ReadRegScreenLayout();
+  ReadRegPerformance();
   if (!CreateBackBuffer()) {
     ShowErrorMessage(11, "");
     return false;
@@ -424,6 +450,9 @@ bool TMainForm1::StartUp() {
   MainPlotter->Height = MapHeight;
   MainPlotter->DpiX = logicalDpiX();
   MainPlotter->DpiY = logicalDpiY();
+  MainPlotter->SunRiseSetGraphics = GraphicSunRiseSet ? 1 : 0;
+  spherePlotter_ = std::make_unique<tPlotter>();
+  SpherePlotter = spherePlotter_.get();
   SetChartView(std::make_unique<TPlotterChartView>(*MainPlotter));
   LastZoom = chart_->Zoom();
   TChartInputs inputs;
@@ -434,6 +463,9 @@ bool TMainForm1::StartUp() {
     return true;
   };
   inputs.showTrackName = [this](const std::string& t) { SetStatusText(4, t.empty() ? t : "Tracking: " + t); };
+  inputs.inChartArea = [](int32_t x, int32_t y) { return InChartArea(x, y); };
+  inputs.nearMaskEdge = [](int32_t x, int32_t y, int32_t d) { return IsNearMaskEdge(x, y, d); };
+  inputs.insideInset = [](int32_t x, int32_t y) { return NearChartInset(x, y); };
   SetChartInputs(std::move(inputs));
   // 10. Settings from the registry, and the settings-file owners.
   ReadRegStars();
@@ -468,6 +500,11 @@ bool TMainForm1::StartUp() {
       {5, [] { return MakeDrawingColors(); }},
       {0,
        [] {
+         MakeRingRamps();
+         return true;
+       }},
+      {0,
+       [] {
          LoadBounds();
          PrecessBounds(ObserverTime);
          LoadSunMoonImages();
@@ -479,6 +516,9 @@ bool TMainForm1::StartUp() {
   if (RunBuildChain(steps) != steps.size()) return false;
   SetPointOfInterest(0, FieldOfViewMode, 0, 0);
   UpdateFieldOfViewMenu();
+  PlaceInsets();
+  // The close waits for a globe move still running, and joins it.
+  RegisterWorkerThread({"globe", [] { DoneGlobe(); }, [] { return GlobeMoving(); }, [] { DoneGlobe(); }});
   RenderMainView();
   startupComplete_ = true;
   Timer1->start();
@@ -492,8 +532,18 @@ void TMainForm1::FirstTick() {
   StartupPending = false;
   // 1. The picture list shipped with this version.
   MigratePictureList(DataFolder);
-  // 2. The observer keeps the place of InitObserver until the location pick
-  // list exists (an empty list leaves it as it is).
+  // 2, 6. The observer's place. The location pick list joins with the
+  // location window; until then the place of InitObserver (latitude 0,
+  // longitude 0) is made the observer's, so that the globe, the clock and
+  // the star sphere show it, and the status bar says that no place was
+  // chosen.
+  {
+    THorizonArray horizon{};
+    if (MainPlotter) std::memcpy(horizon.data(), MainPlotter->HorizonProfile, sizeof(THorizonProfile));
+    ChangeObserverLocation(kNoLocationName, ObserverTime.TimeZone, ObserverTime.UseDaylightSaving,
+                           ObserverTime.Latitude, ObserverTime.Longitude, horizon);
+    SetStatusText(0, kNoLocationStatus);
+  }
   // 3. The clock runs forward in real time.
   TimeRate = 0;
   TimeFlow = kTimeForward;
@@ -550,7 +600,7 @@ void TMainForm1::Timer1Timer() {
       LastClockJD = ObserverTime.JD_LocalCivil;
       if (insets_.clockTick) insets_.clockTick();
       MarkRepaint(kRepaintClock);
-      const TRect r = InsetPlaces().clock;
+      const TRect r = InsetRect(kRepaintClock);
       PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
   }
@@ -598,6 +648,7 @@ void TMainForm1::RenderMainView() {
   backBuffer_.Fill(0);
   chart_->Plot(backBuffer_, MapWidth, MapHeight);
   if (!CopyingChart) {
+    if (insets_.drawStarSphere) insets_.drawStarSphere();
     if (insets_.applyMask) insets_.applyMask(backBuffer_);
     RenderRequest = false;
     MarkRepaint(kRepaintAll);
@@ -627,7 +678,9 @@ void TMainForm1::FormResize() {
       platform::HaltProgram(1);
     }
     MapWidth = w;
+    AspectAdjust = AspectAdjustFor(ScreenLayoutSettings.AspectAdjust);
     ApplyInsetPresets();
+    ApplyScreenLayout();
     GuideSML(CheckedCode(GuideSizes));
     GlobeSML(CheckedCode(GlobeSizes));
     MagSML(CheckedCode(MagSizes));
@@ -639,6 +692,12 @@ void TMainForm1::FormResize() {
     RenderRequest = true;
     MapHeight = mapHeight;
     PaintBox1->resize(MapWidth - 1, MapHeight - 1);
+    if (MainPlotter) {
+      MainPlotter->Width = MapWidth;
+      MainPlotter->Height = MapHeight;
+    }
+    if (insets_.fitMask) insets_.fitMask();
+    PlaceInsets();
   }
   const Qt::ScrollBarPolicy policy = isMaximized() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
   ScrollBox1->setHorizontalScrollBarPolicy(policy);
@@ -686,6 +745,17 @@ void TMainForm1::FormDestroy() {
   CancelStarLoad();
   WaitForStarLoad();
   UnregisterAllWorkerThreads();
+  DoneGlobe();
+  FreeClockPens();
+  // The insets' pictures and the mask are auto bitmaps: freed here, so a
+  // window made again starts from none.
+  for (platform::Bitmap** b : {&MaskBitmap, &GlobeBitmap, &ClockFaceBitmap, &ClockBitmap, &SphereFrameBitmap,
+                               &SphereChartBitmap}) {
+    if (*b) FreeAutoBitmap(*b);
+    *b = nullptr;
+  }
+  GlobeDrawn = 0;
+  ObserverLocationSet = 0;
   FreeStarCatalogs();
   StarCatalogEpoch = 0;  // no arrays of any epoch are loaded now
   SetCatalogHooks({});
@@ -696,13 +766,33 @@ void TMainForm1::FormDestroy() {
   SetChartInputs({});
   chart_ = std::make_unique<TPendingChartView>();
   MainPlotter = nullptr;
+  SpherePlotter = nullptr;
   mainPlotter_.reset();
+  spherePlotter_.reset();
 }
 
 // --- Painting and input -------------------------------------------------------
 
-TInsetPlaces TMainForm1::InsetPlaces() const {
-  return ComputeInsetPlaces(MapWidth, MapHeight, GuideSize, GlobeSize, MagnifierSize, ClockSize, InsetAspect);
+void TMainForm1::PlaceInsets() {
+  PlaceGlobe(MapWidth);
+  PlaceClock(MapWidth, MapHeight);
+  PlaceStarSphere();
+}
+
+TRect TMainForm1::InsetRect(uint8_t bit) const {
+  auto of = [](const QRect& r) { return TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1}; };
+  switch (bit) {
+    case kRepaintGlobe:
+      return of(GlobeRect);
+    case kRepaintClock:
+      return of(ClockRect);
+    case kRepaintStarSphere:
+      return of(StarSphereRect);
+    case kRepaintMagnifier:
+      return MagnifierPlace(MapHeight, MagnifierSize, InsetAspect).rect;
+    default:
+      return {0, 0, MapWidth, MapHeight};
+  }
 }
 
 void TMainForm1::PaintBox1Paint(const QRect& clip) {
@@ -712,32 +802,27 @@ void TMainForm1::PaintBox1Paint(const QRect& clip) {
     return;
   }
   TRect dirty{clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1};
-  const TInsetPlaces places = InsetPlaces();
   const uint8_t mask = TakeRepaintMask();
   if (mask & kRepaintChart) {
     dirty = UnionRect(dirty, {0, 0, MapWidth, MapHeight});
     if (insets_.invalidateOverlays) insets_.invalidateOverlays();
-    if ((mask & kRepaintGlobe) && GlobeSize > 0 && insets_.drawGlobe)
-      insets_.drawGlobe(backBuffer_, places.globeX, places.globeY, GlobeSize);
-  } else if (mask & kRepaintGlobe) {
-    dirty = UnionRect(dirty, places.globe);
   }
-  if (mask & kRepaintMagnifier) {
-    dirty = UnionRect(dirty, places.magnifier);
-    if (MagnifierSize > 0 && insets_.drawMagnifier)
-      insets_.drawMagnifier(backBuffer_, places.magnifierX, places.magnifierY, MagnifierSize);
-  }
-  if (mask & kRepaintStarSphere) {
-    dirty = UnionRect(dirty, places.starSphere);
-    if (GuideSize > 0 && insets_.drawStarSphere)
-      insets_.drawStarSphere(backBuffer_, places.starSphere.left + InsetHalfWidth(GuideSize, InsetAspect),
-                             places.starSphere.top + GuideSize, GuideSize);
+  // Each inset composes its finished picture; the globe's animation frames
+  // come the same way, so the globe is drawn once per paint at most.
+  const std::pair<uint8_t, const std::function<void(platform::Bitmap&)>*> order[4] = {
+      {kRepaintGlobe, &insets_.composeGlobe},
+      {kRepaintMagnifier, &insets_.composeMagnifier},
+      {kRepaintStarSphere, &insets_.composeStarSphere},
+      {kRepaintClock, &insets_.composeClock}};
+  for (const auto& [bit, compose] : order) {
+    if (!(mask & bit)) continue;
+    dirty = UnionRect(dirty, InsetRect(bit));
+    if (*compose) (*compose)(backBuffer_);
   }
   if (mask & kRepaintClock) {
-    dirty = UnionRect(dirty, places.clock);
-    if (ClockSize > 0 && insets_.drawClock) insets_.drawClock(backBuffer_, places.clockX, places.clockY, ClockSize);
-    if (!(places.clock == lastClockRect_) || ClockSize != lastClockSize_) {
-      lastClockRect_ = places.clock;
+    const TRect clock = InsetRect(kRepaintClock);
+    if (!(clock == lastClockRect_) || ClockSize != lastClockSize_) {
+      lastClockRect_ = clock;
       lastClockSize_ = ClockSize;
       TimeButtonsPlaced = false;
     }
@@ -748,8 +833,7 @@ void TMainForm1::PaintBox1Paint(const QRect& clip) {
 }
 
 void TMainForm1::PlaceTimeButtons() {
-  const TInsetPlaces places = InsetPlaces();
-  const auto at = TimeButtonPlaces(places.clockX, places.clockY, ClockSize);
+  const auto at = TimeButtonPlaces(ClockCentreX, ClockCentreY, ClockSize);
   for (int i = 0; i < 4; ++i) TimeButtons[i]->move(at[i][0], at[i][1]);
   TimeButtonsPlaced = true;
 }
@@ -1059,7 +1143,7 @@ void TMainForm1::TeleFieldOfViewChange(int mode) {
   if (GetPointOfInterest(CurrentPOI, ra, dec, old)) SetPointOfInterest(CurrentPOI, mode, ra, dec);
   UpdateFieldOfViewMenu();
   MarkRepaint(kRepaintMagnifier);
-  const TRect r = InsetPlaces().magnifier;
+  const TRect r = InsetRect(kRepaintMagnifier);
   PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
@@ -1107,21 +1191,6 @@ void TMainForm1::Editpointsofinterest1Click() {
 
 namespace {
 
-int InsetPreset(int code) {
-  switch (code) {
-    case 1:
-      return InsetSizeSmall;
-    case 2:
-      return InsetSizeNormal;
-    case 3:
-      return InsetSizeLarge;
-    case 4:
-      return InsetSizeHuge;
-    default:
-      return 0;
-  }
-}
-
 template <std::size_t N>
 void CheckSize(const std::array<QAction*, N>& items, int code) {
   for (std::size_t i = 0; i < N; ++i) items[i]->setChecked(int(i) + 1 == code);
@@ -1129,16 +1198,28 @@ void CheckSize(const std::array<QAction*, N>& items, int code) {
 
 }  // namespace
 
+void TMainForm1::CheckInsetSizeItems() {
+  const TScreenLayoutSettings l = ClampScreenLayout(ScreenLayoutSettings);
+  CheckSize(GuideSizes, l.Guide);
+  CheckSize(GlobeSizes, l.Globe);
+  CheckSize(MagSizes, l.Magnifier);
+  CheckSize(ClockSizes, l.Clock);
+}
+
 void TMainForm1::GlobeSML(int code) {
   CheckSize(GlobeSizes, code);
-  GlobeSize = InsetPreset(std::min(code, 3));
+  GlobeSize = InsetPresetSize(std::min(code, 3));
+  PlaceGlobe(MapWidth);
+  if (GlobeReliefLoaded == 1) RenderGlobeInset();
   MarkRepaint(kRepaintGlobe);
   RenderMainView();
 }
 
 void TMainForm1::ClockSML(int code) {
   CheckSize(ClockSizes, code);
-  ClockSize = InsetPreset(std::min(code, 3));
+  SetClockSize(int16_t(InsetPresetSize(std::min(code, 3))));
+  PlaceClock(MapWidth, MapHeight);
+  DrawClock(1);
   TimeButtonsPlaced = false;
   MarkRepaint(kRepaintClock);
   RenderMainView();
@@ -1146,16 +1227,120 @@ void TMainForm1::ClockSML(int code) {
 
 void TMainForm1::GuideSML(int code) {
   CheckSize(GuideSizes, code);
-  GuideSize = InsetPreset(std::min(code, 3));
+  const int16_t size = int16_t(InsetPresetSize(std::min(code, 3)));
+  if (size > 0) SetStarSphereSize(size);  // prepares the plotter and redraws the frame
+  GuideSize = size;
+  PlaceStarSphere();
   MarkRepaint(kRepaintStarSphere);
   RenderMainView();
 }
 
 void TMainForm1::MagSML(int code) {
   CheckSize(MagSizes, code);
-  MagnifierSize = InsetPreset(code);
+  MagnifierSize = InsetPresetSize(code);
   MarkRepaint(kRepaintMagnifier);
   RenderMainView();
+}
+
+// --- Inset hosts and option windows ------------------------------------------
+
+void TMainForm1::InstallInsetHosts() {
+  TheInsetHost.popupMenu = [this](InsetMenu menu, int x, int y) {
+    QMenu* m = menu == InsetMenu::Globe ? GlobeMenu : menu == InsetMenu::Clock ? ClockMenu : StarSphereMenu;
+    m->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
+  };
+  TheInsetHost.invalidate = [this](int left, int top, int right, int bottom) {
+    PaintBox1->update(left, top, right - left, bottom - top);
+  };
+  ClockButtonsMoved = [] {
+    if (MainForm1) MainForm1->TimeButtonsPlaced = false;
+  };
+  TheScreenLayoutHost.guideSize = [this](int32_t code) { GuideSML(code); };
+  TheScreenLayoutHost.globeSize = [this](int32_t code) { GlobeSML(code); };
+  TheScreenLayoutHost.magnifierSize = [this](int32_t code) { MagSML(code); };
+  TheScreenLayoutHost.clockSize = [this](int32_t code) { ClockSML(code); };
+}
+
+void TMainForm1::ScreenLayout1Click() {
+  if (!ScreenLayoutForm1) ScreenLayoutForm1 = new TScreenLayoutForm1(this);
+  ScreenLayoutForm1->exec();
+  // A changed inset or mask is shown at once.
+  if (RepaintMask.load() & (kRepaintAll & ~kRepaintChart)) RenderMainView();
+}
+
+void TMainForm1::Performance1Click() {
+  if (!PerformanceForm1) PerformanceForm1 = new TPerformanceForm1(this);
+  PerformanceForm1->exec();
+}
+
+TInsetHooks ChartInsetHooks() {
+  TInsetHooks h;
+  h.buildSteps = {
+      {6,
+       [] {
+         if (!CreateOvalMask()) return false;
+         UpdateOvalMask();
+         return true;
+       }},
+      {7,
+       [] {
+         if (!MakeGlobeTexture()) return false;
+         PlaceGlobe(MapWidth);
+         RenderGlobeInset();
+         return true;
+       }},
+      {8,
+       [] {
+         if (!InitClockBuffers()) return false;
+         SetClockSize(ClockSize);
+         PlaceClock(MapWidth, MapHeight);
+         DrawClock(1);
+         return true;
+       }},
+      {10,
+       [] {
+         if (!InitStarSphereBuffers()) return false;
+         SetStarSphereSize(GuideSize);
+         PlaceStarSphere();
+         return true;
+       }},
+  };
+  h.globeMouseDown = [](int b, int x, int y) { return GlobeMouseDown(uint8_t(b), x, y); };
+  h.clockClick = [](int b, int x, int y) { return ClockClick(uint8_t(b), x, y); };
+  h.starSphereClick = [](int b, int x, int y) { return StarSphereClick(uint8_t(b), x, y); };
+  h.insideGlobe = [](int x, int y) { return InsideGlobe(x, y); };
+  h.insideClock = [](int x, int y) { return InsideClock(x, y); };
+  h.onStarSphere = [](int x, int y) {
+    double ra = 0, dec = 0, alt = 0, az = 0;
+    return StarSpherePointToRaDec(x, y, ra, dec, alt, az);
+  };
+  h.isMaskedPixel = [](int x, int y) { return IsMaskedPixel(x, y); };
+  h.composeGlobe = [](platform::Bitmap& b) { ComposeGlobe(b); };
+  h.composeClock = [](platform::Bitmap& b) { ComposeClock(b); };
+  h.composeStarSphere = [](platform::Bitmap& b) { ComposeStarSphere(b); };
+  h.drawStarSphere = [] {
+    if (!MainPlotter || !SpherePlotter) return;
+    static_cast<TPlotterState&>(*SpherePlotter) = static_cast<const TPlotterState&>(*MainPlotter);
+    DrawStarSphere();
+  };
+  h.applyMask = [](platform::Bitmap& back) {
+    if (MaskBitmap) BlitTransparent(*MaskBitmap, 0, 0, MapWidth - 1, MapHeight - 1, back, 0, 0);
+  };
+  h.fitMask = [] {
+    if (MaskBitmap) UpdateOvalMask();
+  };
+  h.clockTick = [] { DrawClock(0); };
+  // The globe's move renders frames of its own, never into the back buffer;
+  // it is ended all the same, since its frames have the old size.
+  h.beforeBackBufferChange = [] { DoneGlobe(); };
+  h.globeBackToObserver = [] {
+    constexpr double kAway = 0.001;  // radians, about 3.4 arcminutes
+    if (GlobeMoving() || GlobeDrawn != 1) return;
+    if (std::fabs(GlobeLatitude.load() - GlobeHomeLatitude) > kAway &&
+        std::fabs(GlobeLongitude.load() - GlobeHomeLongitude) > kAway)
+      StartGlobeMove(GlobeHomeLatitude, GlobeHomeLongitude);
+  };
+  return h;
 }
 
 void TMainForm1::SetStatusText(int panel, const std::string& text) {

@@ -44,13 +44,17 @@ class TPaintBox : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
 };
 
-// What the insets (star sphere, globe, clock, magnifier) offer the main
-// window. Every hook is optional; an absent inset takes no clicks and draws
-// nothing.
+// What the insets (star sphere, globe, clock, magnifier) and the chart mask
+// offer the main window. The window starts with ChartInsetHooks(), bound to
+// the chart's insets; tests put doubles in their place. Every hook is
+// optional; an absent inset takes no clicks and draws nothing. The inset
+// sizes and places are the chart's own (GuideSize, GlobeSize, ClockSize,
+// MagnifierSize; StarSphereRect, GlobeRect, ClockRect).
 struct TInsetHooks {
   // Start-up builders of the insets, run in order after the drawing colours
-  // and before the first render (chart mask code 6, globe 7, clock 8,
-  // magnifier 9, star sphere 10); the first that fails ends the start-up.
+  // and ring ramps and before the first render (chart mask code 6, globe 7,
+  // clock 8, magnifier 9, star sphere 10); the first that fails ends the
+  // start-up.
   std::vector<TBuildStep> buildSteps;
   // Click handlers (button 0 left, 1 right; chart pixel coordinates): true
   // when the click lay inside the inset and was handled.
@@ -59,12 +63,18 @@ struct TInsetHooks {
   std::function<bool(int x, int y)> insideGlobe, insideClock, onStarSphere, insideMagnifier;
   // True outside the chart's shape.
   std::function<bool(int x, int y)> isMaskedPixel;
-  // Draw the inset's square image into the back buffer at its centre.
-  std::function<void(platform::Bitmap& backBuffer, int centreX, int centreY, int size)> drawGlobe, drawClock,
-      drawMagnifier, drawStarSphere;
+  // Painting: copy the inset's finished picture into the back buffer at its
+  // place, skipping its transparent key.
+  std::function<void(platform::Bitmap& backBuffer)> composeGlobe, composeClock, composeMagnifier,
+      composeStarSphere;
+  // After each render of the chart (not for the clipboard): the star
+  // sphere's sky is drawn again from the main chart's view.
+  std::function<void()> drawStarSphere;
   // Lays the chart mask over the back buffer after a render.
   std::function<void(platform::Bitmap& backBuffer)> applyMask;
-  // The clock's face is to be redrawn (a quarter second passed).
+  // Fits the chart mask to the back buffer and chart size (resize).
+  std::function<void()> fitMask;
+  // The clock's face and hands are brought up to the simulated time.
   std::function<void()> clockTick;
   // Around a new back buffer (resize): the globe animation stops and the
   // overlay threads pause, then resume.
@@ -79,6 +89,9 @@ struct TInsetHooks {
   // The overlay threads redraw their overlays after the chart changed.
   std::function<void()> invalidateOverlays;
 };
+
+// The hooks bound to the chart's mask, star sphere, globe and clock.
+TInsetHooks ChartInsetHooks();
 
 class TMainForm1 : public QMainWindow {
   Q_OBJECT
@@ -138,6 +151,8 @@ class TMainForm1 : public QMainWindow {
   void EarlyTomorrow1Click();
   void ShiftTime(double days);
   void About1Click();
+  void ScreenLayout1Click();
+  void Performance1Click();
   void ZoomIn1Click();
   void ZoomOut1Click();
   void WholeSkyView1Click();
@@ -188,7 +203,6 @@ class TMainForm1 : public QMainWindow {
   double LastClockJD = 0;
   double LastZoom = 0;
   int FieldOfViewMode = kAutomaticFieldModeValue;
-  int GuideSize = 0, GlobeSize = 0, ClockSize = 0, MagnifierSize = 0;
   int CurrentCursor = 0;
   bool TimeButtonsPlaced = false;
   int RenderCount = 0;          // finished renders (tests, benchmark)
@@ -196,8 +210,6 @@ class TMainForm1 : public QMainWindow {
   // Selection of the last right click (kind as the chart's selection, index).
   int SelectionKind = 0, SelectionIndex = -1;
   double ClickRA = 0, ClickDec = 0;
-  // Name of the observer's place (the location window sets it).
-  std::string LocationName;
 
   static constexpr int kAutomaticFieldModeValue = 9;
 
@@ -219,6 +231,8 @@ class TMainForm1 : public QMainWindow {
   std::array<QAction*, 5> Rates2{};
   QAction *RealTime2 = nullptr, *Now2 = nullptr, *EarlyTonight2 = nullptr, *Midnight2 = nullptr,
           *EarlyTomorrow2 = nullptr;
+  QMenu* Preferences1 = nullptr;
+  QAction *ScreenLayout1 = nullptr, *Performance1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* About1 = nullptr;
 
@@ -279,13 +293,18 @@ class TMainForm1 : public QMainWindow {
   bool MakeBackBuffer();
   void MeasureScreen(int& width, int& height) const;
   void ApplyInsetPresets();
-  TInsetPlaces InsetPlaces() const;
+  // Places the four insets for the chart size and their sizes, and the
+  // dirty rectangle of an inset's repaint bit.
+  void PlaceInsets();
+  TRect InsetRect(uint8_t bit) const;
+  void CheckInsetSizeItems();
+  void InstallInsetHosts();
   void ChartChanged();
 
   std::unique_ptr<IChartView> chart_;
   TInsetHooks insets_;
   platform::Bitmap backBuffer_;
-  std::unique_ptr<tPlotter> mainPlotter_;
+  std::unique_ptr<tPlotter> mainPlotter_, spherePlotter_;
   bool startupComplete_ = false;
   bool inTick_ = false;
   bool destroyed_ = false;

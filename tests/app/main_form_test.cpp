@@ -26,6 +26,7 @@
 #include "app/forms/unix_signals.h"
 #include "app/globals.h"
 #include "astro/observer.h"
+#include "chart/clock.h"
 #include "catalog/object_options.h"
 #include "catalog/star_options.h"
 #include "platform/dialogs.h"
@@ -56,7 +57,8 @@ TEST(MainForm, LayoutMenusAndStatusPanels) {
   TMainForm1 form;
   EXPECT_EQ(MainWindowHandle, &form);
   EXPECT_EQ(Captions(form.menuBar()->actions()),
-            (QStringList{"&File", "&Edit", "&Settings", "&Observer", "&Help"}));
+            (QStringList{"&File", "&Edit", "&Settings", "&Observer", "&Preferences", "&Help"}));
+  EXPECT_EQ(Captions(form.Preferences1->actions()), (QStringList{"&Screen Layout...", "&Performance..."}));
   EXPECT_EQ(Captions(form.File1->actions()),
             (QStringList{"&Open...", "&Save", "Save &As...", "&Print...", "P&rint Setup...", "E&xit"}));
   EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Log..."}));
@@ -280,28 +282,32 @@ TEST(MainForm, PaintingComposesTheDirtyInsetsOnly) {
   ASSERT_TRUE(form.CreateBackBuffer());
   form.resize(700, 520);
   form.show();
-  int magnifier = 0, clock = 0;
+  int magnifier = 0, clock = 0, globe = 0;
   TInsetHooks hooks;
-  hooks.drawMagnifier = [&](platform::Bitmap&, int, int, int) { ++magnifier; };
-  hooks.drawClock = [&](platform::Bitmap&, int x, int y, int size) {
-    ++clock;
-    EXPECT_EQ(size, 60);
-    EXPECT_EQ(x, 640 - 60 - 11);
-    EXPECT_EQ(y, MapHeight - 60 - 11);
-  };
+  hooks.composeMagnifier = [&](platform::Bitmap&) { ++magnifier; };
+  hooks.composeClock = [&](platform::Bitmap&) { ++clock; };
+  hooks.composeGlobe = [&](platform::Bitmap&) { ++globe; };
   form.SetInsetHooks(hooks);
-  form.MagnifierSize = 0;  // hidden: nothing copied
-  form.ClockSize = 60;
+  InsetAspect = 1.0;
+  SetClockSize(60);
+  PlaceClock(MapWidth, MapHeight);
   TakeRepaintMask();
   MarkRepaint(kRepaintMagnifier | kRepaintClock);
   form.PaintBox1->grab();
-  EXPECT_EQ(magnifier, 0);
+  EXPECT_EQ(magnifier, 1);
   EXPECT_EQ(clock, 1);
+  EXPECT_EQ(globe, 0);
   EXPECT_EQ(RepaintMask.load(), 0);
   // The time buttons sit above the clock's centre.
   EXPECT_EQ(form.TimeButtons[0]->pos(), QPoint(569 - 30, MapHeight - 71 - 33 - 9));
   form.PaintBox1->grab();  // nothing dirty: no inset drawn again
   EXPECT_EQ(clock, 1);
+  // A globe frame of the animation is composed once.
+  MarkRepaint(kRepaintGlobe);
+  form.PaintBox1->grab();
+  EXPECT_EQ(globe, 1);
+  EXPECT_EQ(clock, 1);
+  SetClockSize(0);
 }
 
 TEST(MainForm, InsetsTakeTheirClicksFirst) {

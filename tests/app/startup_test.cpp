@@ -16,6 +16,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -28,6 +29,10 @@
 #include "app/globals.h"
 #include "astro/text.h"
 #include "catalog/stars.h"
+#include "chart/clock.h"
+#include "chart/globe.h"
+#include "chart/mask.h"
+#include "chart/star_sphere.h"
 #include "data/mkdata.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -114,7 +119,11 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // The first tick starts the star load; the chart is rendered again when
   // the stars are in.
   ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
-  ASSERT_TRUE(RunEventsUntil([&] { return form->RenderCount >= 2; }, 5000));
+  // The first tick also renders (for the observer's place) while the stars
+  // still load; the heartbeat's next render has them.
+  form->Chart().MarkReplot();
+  const int rendered = form->RenderCount;
+  ASSERT_TRUE(RunEventsUntil([&] { return form->RenderCount > rendered; }, 5000));
   EXPECT_GT(SaoStarCount, 1000);
   EXPECT_GT(TychoStarCount, 1000);
   EXPECT_TRUE(dialogs.Records().empty()) << dialogs.Records()[0].text;
@@ -140,6 +149,25 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   TychoStarCount = tycho;
   form->RenderMainView();
   EXPECT_GT(withStars - withoutStars, 500) << withStars << " " << withoutStars;
+  // The mask frames the chart: a corner holds the mask colour, the middle
+  // is open; painting composes the star sphere, the globe and the clock.
+  form->PaintBox1->grab();
+  const platform::Bitmap& back = form->BackBuffer();
+  EXPECT_TRUE(IsMaskedPixel(4, MapHeight - 6));
+  EXPECT_FALSE(IsMaskedPixel(MapWidth / 2, MapHeight / 2));
+  EXPECT_NE(back.Pixel(4, MapHeight - 6) & 0xFFFFFF, 0u);
+  EXPECT_EQ(back.Pixel(4, MapHeight - 6), MaskBitmap->Pixel(4, MapHeight - 6));
+  for (const QRect& r : {StarSphereRect, GlobeRect, ClockRect}) {
+    ASSERT_GT(r.width(), 100);
+    int lit = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) lit += (back.Pixel(x, y) & 0xFFFFFF) != 0;
+    EXPECT_GT(lit, r.width() * r.height() / 2) << r.x() << "," << r.y();
+  }
+  EXPECT_GT(form->TimeButtons[0]->x(), ClockRect.left());  // beside the clock
+  // No place chosen yet: the chart shows latitude 0, longitude 0 and says so.
+  EXPECT_EQ(ObserverLocationSet.load(), 1);
+  EXPECT_EQ(form->StatusText(0).rfind("No observer location chosen", 0), 0u) << form->StatusText(0);
   // The pointer over the middle of the sky fills the read-out panels.
   form->PaintBox1MouseMove(MapWidth / 2, MapHeight / 2);
   form->Chart().MarkReplot();
@@ -206,6 +234,8 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_LT(closing.elapsed(), 5000);
   EXPECT_EQ(CloseState, kClosing);
   EXPECT_FALSE(AnyWorkerRunning());
+  EXPECT_EQ(GlobeThread, nullptr);  // a globe move is ended and joined too
+  EXPECT_EQ(MaskBitmap, nullptr);
   EXPECT_EQ(SaoStarCount, 0);  // the arrays are freed after the threads ended
 }
 
