@@ -5,8 +5,10 @@ NOCTRA_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  python3-astropy fitsverify
   fonts-liberation fonts-dejavu-core tzdata
   poppler-utils
+  libindi-dev indi-bin
 )
 
 noctra_install_packages() {

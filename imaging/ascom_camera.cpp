@@ -1,0 +1,419 @@
+#include "imaging/ascom_camera.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/core/log_lines.h"
+#include "imaging/camera_setup.h"
+#include "imaging/camera_sim.h"
+#include "imaging/indi_camera.h"
+#include "platform/dialogs.h"
+#include "platform/registry.h"
+
+namespace imaging {
+
+using platform::TVariant;
+
+namespace {
+
+constexpr const char* kPrefix = "[Ascom.Camera] ";
+constexpr const char* kNoDrivers = "ASCOM drivers couldn't be found, visit https://ascom-standards.org";
+
+void Log(const std::string& s) { LogLines().AddLine(kPrefix + s); }
+
+TAscomCameraSlots* g_slots = nullptr;
+
+std::string SlotName(int n) { return "ASCOM Camera #" + std::to_string(n); }
+
+}  // namespace
+
+std::function<void(TASCOMCamera&)> TASCOMCamera::SettingsWindow;
+
+std::vector<TCameraConsumer>& CameraConsumers() {
+  static std::vector<TCameraConsumer> consumers;
+  return consumers;
+}
+
+bool CameraInUse(const std::string& listName) {
+  for (const auto& c : CameraConsumers())
+    if (c.selected && c.selected(listName)) return true;
+  return false;
+}
+
+TAscomCameraSlots* AscomCameraSlots() { return g_slots; }
+void SetAscomCameraSlots(TAscomCameraSlots* control) { g_slots = control; }
+
+// --- Camera -------------------------------------------------------------------------
+
+TASCOMCamera::TASCOMCamera(int slot, platform::TAutomationRef driver)
+    : TCamera("ASCOMCAM" + std::to_string(slot), SlotName(slot)), slot_(slot), driver_(std::move(driver)) {
+  logPrefix_ = kPrefix;
+  ExposureState = 0;
+  CanSetExposure = true;
+  CanAbortExposure = Get("CanAbortExposure", false).AsBool();
+  CanAsymmetricBin = Get("CanAsymmetricBin", false).AsBool();
+  CanGetCoolerPower = Get("CanGetCoolerPower", false).AsBool();
+  CanPulseGuide = Get("CanPulseGuide", false).AsBool();
+  CanSetCCDTemperature = CanGetCCDTemperature = Get("CanSetCCDTemperature", false).AsBool();
+  CanStopExposure = Get("CanStopExposure", false).AsBool();
+  ExposureMin = Get("ExposureMin", ExposureMin).AsDouble();
+  ExposureMax = Get("ExposureMax", ExposureMax).AsDouble();
+  Settings.Name = SlotName(slot);
+  Settings.PixelsX = Get("NumX", Settings.PixelsX).AsInt();
+  Settings.PixelsY = Get("NumY", Settings.PixelsY).AsInt();
+  Settings.PixelSizeX = Get("PixelSizeX", Settings.PixelSizeX).AsDouble();
+  Settings.PixelSizeY = Get("PixelSizeY", Settings.PixelSizeY).AsDouble();
+  SetTimerInterval(200);
+}
+
+TASCOMCamera::~TASCOMCamera() { SetTimerInterval(0); }
+
+TVariant TASCOMCamera::Get(const std::string& member, const TVariant& fallback) {
+  try {
+    return driver_->Get(member);
+  } catch (const std::exception& e) {
+    Log(member + ": " + platform::DescribeFailure(e));
+    return fallback;
+  }
+}
+
+bool TASCOMCamera::Put(const std::string& member, const TVariant& value) {
+  try {
+    driver_->Put(member, value);
+    return true;
+  } catch (const std::exception& e) {
+    Log(member + ": " + platform::DescribeFailure(e));
+    return false;
+  }
+}
+
+bool TASCOMCamera::DoConnect() {
+  if (!Get("Connected", false).AsBool()) return false;
+  connected_ = true;
+  imageReady_ = false;
+  Settings.PixelsX = Get("NumX", Settings.PixelsX).AsInt();
+  Settings.PixelsY = Get("NumY", Settings.PixelsY).AsInt();
+  Settings.PixelSizeX = Get("PixelSizeX", Settings.PixelSizeX).AsDouble();
+  Settings.PixelSizeY = Get("PixelSizeY", Settings.PixelSizeY).AsDouble();
+  return true;
+}
+
+void TASCOMCamera::DoDisconnect() { connected_ = false; }
+
+double TASCOMCamera::GetCCDTemperature() {
+  try {
+    Settings.CurrentTemp = driver_->Get("CCDTemperature").AsDouble();
+    return Settings.CurrentTemp;
+  } catch (const std::exception&) {
+    return -999.0;
+  }
+}
+
+void TASCOMCamera::SetCCDTemperature(double celsius) {
+  Put("SetCCDTemperature", TVariant(celsius));
+  TCamera::SetCCDTemperature(celsius);
+}
+
+bool TASCOMCamera::StartExposure(double seconds, bool light) {
+  if (!connected_) throw ECameraError("Camera is not connected.");
+  // The gain within the driver's range; a driver without gain keeps its own.
+  double gain = Settings.Gain;
+  try {
+    const double lo = driver_->Get("GainMin").AsDouble(), hi = driver_->Get("GainMax").AsDouble();
+    if (lo <= hi) gain = std::clamp(gain, lo, hi);
+  } catch (const std::exception&) {
+  }
+  Put("Gain", TVariant(gain));
+  try {
+    driver_->Invoke("StartExposure", {TVariant(seconds), TVariant(light)});
+  } catch (const std::exception& e) {
+    FailExposure("StartExposure: " + platform::DescribeFailure(e));
+    return false;
+  }
+  StampStart();
+  return TCamera::StartExposure(seconds, light);
+}
+
+void TASCOMCamera::DriverAbort() {
+  if (!CanAbortExposure) return;
+  try {
+    driver_->Invoke("AbortExposure", {});
+  } catch (const std::exception& e) {
+    Log("AbortExposure: " + platform::DescribeFailure(e));
+  }
+}
+
+void TASCOMCamera::Download(TFitsHeader& h, FitsData& d) {
+  std::vector<int32_t> samples;
+  try {
+    samples = driver_->Get("ImageArrayVariant").AsIntArray();
+  } catch (const std::exception&) {
+    throw ECameraError("Camera Image array data format unsupported.");
+  }
+  const int32_t nx = Get("NumX", Settings.PixelsX).AsInt(), ny = Get("NumY", Settings.PixelsY).AsInt();
+  const int64_t plane = int64_t(nx) * ny;
+  if (nx <= 0 || ny <= 0) throw ECameraError("Camera Image format unsupported.");
+  int dims, planes;
+  if (int64_t(samples.size()) == plane) {
+    dims = 2;
+    planes = 1;
+  } else if (int64_t(samples.size()) == plane * 3) {
+    dims = 3;
+    planes = 3;
+  } else {
+    throw ECameraError("Camera Image format unsupported.");
+  }
+  if (nx != Settings.PixelsX) throw ECameraError("Camera Image unexpected number of pixelsX.");
+  if (ny != Settings.PixelsY) throw ECameraError("Camera Image unexpected number of pixelsY.");
+  const int32_t sensor = Get("SensorType", 0).AsInt();
+  if (sensor < 0 || sensor > 4) throw ECameraError("Camera Image array data format unsupported.");
+
+  std::string mosaic;
+  if (sensor >= 2 && !Settings.ForceMono) {
+    const int32_t x = Get("BayerOffsetX", 0).AsInt() + Settings.MosaicXOfs;
+    const int32_t y = Get("BayerOffsetY", 0).AsInt() + Settings.MosaicYOfs;
+    const char* kind = sensor == 2 ? "RGGB(" : (sensor == 3 ? "CMYG(" : "CMYG2(");
+    mosaic = (kind + std::to_string(x) + "," + std::to_string(y) + ")").substr(0, kFitsTextMax);
+    if (dims != 2) throw ECameraError("Bayer encoded color image, expected two dimensional.");
+  }
+  // The averaged case: a three-plane image made monochrome.
+  const bool average = Settings.ForceMono && sensor == 1 && planes == 3;
+  h = NewFitsHeader(16, nx, ny, average ? 1 : planes);
+  h.Mosaic = mosaic;
+  h.Range = 65535;
+  h.CcdTemperature = GetCCDTemperature();
+  d.assign(std::size_t(h.DataBlocks * kFitsBlock), 0);
+  auto put = [&](int64_t i, int64_t v) {
+    const uint16_t w = uint16_t(std::clamp<int64_t>(v, 0, 65535));
+    std::memcpy(d.data() + 2 * i, &w, 2);
+  };
+  for (int32_t y = 0; y < ny; ++y) {
+    const int64_t row = int64_t(ny - 1 - y) * nx;  // rows bottom-up
+    for (int32_t x = 0; x < nx; ++x) {
+      const int64_t src = int64_t(y) * nx + x;
+      if (average) {
+        put(row + x, (int64_t(samples[src]) + samples[src + plane] + samples[src + 2 * plane]) / 3);
+      } else {
+        for (int p = 0; p < planes; ++p) put(plane * p + row + x, samples[src + plane * p]);
+      }
+    }
+  }
+}
+
+void TASCOMCamera::Poll() {
+  switch (ExposureState) {
+    case 1:
+      ExposureState = 2;
+      break;
+    case 2: {
+      if (CameraClocks().NowMs() - startTick_ <= uint64_t(std::max(Settings.ExInterval, 0))) break;
+      int32_t state;
+      try {
+        state = driver_->Get("CameraState").AsInt();
+      } catch (const std::exception& e) {
+        FailExposure("CameraState: " + platform::DescribeFailure(e));
+        break;
+      }
+      if (state == 5) {
+        FailExposure("The camera reports an error.");
+        break;
+      }
+      if (state != 0) {
+        if (ExposureOverdue(kTimeoutMarginMs)) FailExposure("Exposure timed out.");
+        break;
+      }
+      bool ready = false;
+      try {
+        ready = driver_->Get("ImageReady").AsBool();
+      } catch (const std::exception& e) {
+        FailExposure("ImageReady: " + platform::DescribeFailure(e));
+        break;
+      }
+      if (!ready) {
+        if (ExposureOverdue(kTimeoutMarginMs)) FailExposure("Exposure timed out.");
+        break;
+      }
+      try {
+        Download(header_, data_);
+      } catch (const ECameraError& e) {
+        data_.clear();
+        FailExposure(e.what());
+        break;
+      }
+      imageTick_ = CameraClocks().NowMs();
+      ExposureState = 3;
+      break;
+    }
+    case 3:
+      DeliverImage(header_, std::move(data_));
+      data_ = FitsData();
+      ExposureState = 0;
+      break;
+    case 4:
+      ExposureState = 0;
+      break;
+    default:
+      break;
+  }
+}
+
+std::pair<int, int> TASCOMCamera::BinChange(bool xAxis, int index) {
+  const char* bin = xAxis ? "BinX" : "BinY";
+  const char* other = xAxis ? "BinY" : "BinX";
+  int shown = index, otherShown = Get(other, 1).AsInt() - 1;
+  try {
+    driver_->Put(bin, TVariant(int32_t(index + 1)));
+    if (!CanAsymmetricBin) {
+      driver_->Put(other, TVariant(int32_t(index + 1)));
+      otherShown = index;
+    }
+  } catch (const std::exception& e) {
+    Log(std::string(bin) + ": " + platform::DescribeFailure(e));
+    shown = 1;
+  }
+  for (bool x : {true, false}) {
+    const int32_t size = Get(x ? "CameraXSize" : "CameraYSize", 0).AsInt();
+    const int32_t b = std::max(1, Get(x ? "BinX" : "BinY", 1).AsInt());
+    if (size > 0 && Put(x ? "NumX" : "NumY", TVariant(int32_t(size / b))))
+      (x ? Settings.PixelsX : Settings.PixelsY) = Get(x ? "NumX" : "NumY", size / b).AsInt();
+  }
+  return xAxis ? std::make_pair(shown, otherShown) : std::make_pair(otherShown, shown);
+}
+
+void TASCOMCamera::ShowSettings() {
+  if (SettingsWindow) SettingsWindow(*this);
+}
+
+// --- The "ASCOM Cameras" window -------------------------------------------------------
+
+TAscomCameraSlots::TAscomCameraSlots() {
+  RegisterSimCameraDriver();
+  RegisterIndiCameraDrivers();
+}
+
+TAscomCameraSlots::~TAscomCameraSlots() {
+  DisconnectClick(1);
+  DisconnectClick(2);
+}
+
+void TAscomCameraSlots::LoadSettings() {
+  platform::TRegIniFile reg;
+  slots_[0].name = reg.ReadString("ASCOM", "ASCOMCAMERA1_NAME", "");
+  slots_[1].name = reg.ReadString("ASCOM", "ASCOMCAMERA2_NAME", "");
+}
+
+void TAscomCameraSlots::SaveSettings() const {
+  platform::TRegIniFile reg;
+  reg.WriteString("ASCOM", "ASCOMCAMERA1_NAME", slots_[0].name);
+  reg.WriteString("ASCOM", "ASCOMCAMERA2_NAME", slots_[1].name);
+}
+
+void TAscomCameraSlots::SelectClick(int n) {
+  Slot& s = (*this)[n];
+  try {
+    platform::TAutomationRef chooser = platform::CreateOleObject(platform::kChooserId);
+    chooser->Put("DeviceType", TVariant("Camera"));
+    s.name = chooser->Invoke("Choose", {TVariant(s.name)}).AsString();
+  } catch (const std::exception&) {
+    platform::ShowMessageBox(kNoDrivers, "Noctra Planetarium", platform::MsgButtons::Ok,
+                             platform::MsgIcon::Exclamation);
+  }
+}
+
+void TAscomCameraSlots::ConnectClick(int n) {
+  Slot& s = (*this)[n];
+  if (s.connected) return;
+  try {
+    s.driver = platform::CreateOleObject(s.name);
+  } catch (const std::exception&) {
+    platform::ShowMessageBox(kNoDrivers, "Noctra Planetarium", platform::MsgButtons::Ok,
+                             platform::MsgIcon::Exclamation);
+    return;
+  }
+  // Both slots connect inside a guard.
+  s.connectEnabled = s.selectEnabled = false;
+  bool linked = false;
+  try {
+    s.driver->Put("Connected", TVariant(true));
+    linked = s.driver->Get("Connected").AsBool();
+  } catch (const std::exception&) {
+    platform::ShowMessageBox("ASCOM Camera driver couldn't connect", "Noctra Planetarium", platform::MsgButtons::Ok,
+                             platform::MsgIcon::Exclamation);
+    s.connectEnabled = s.selectEnabled = true;
+    s.driver.reset();
+    return;
+  }
+  if (!linked) {
+    Log("Connect (#" + std::to_string(n) + ") failed");
+    s.connectEnabled = s.selectEnabled = true;
+    s.driver.reset();
+    return;
+  }
+  s.connected = true;
+  s.disconnectEnabled = true;
+  s.camera = std::make_unique<TASCOMCamera>(n, s.driver);
+  // The menu item: at the end, except that #1 goes before a last #2.
+  auto& items = Cameras().SourceSettings;
+  auto at = items.end();
+  if (n == 1 && !items.empty() && items.back().Caption == SlotName(2)) at = items.end() - 1;
+  items.insert(at, {SlotName(n), s.camera.get()});
+  for (const auto& c : CameraConsumers())
+    if (c.add) c.add(SlotName(n));
+  std::string info;
+  try {
+    info = s.driver->Get("DriverInfo").AsString();
+  } catch (const std::exception&) {
+  }
+  Log("Connect (#" + std::to_string(n) + "): " + info);
+}
+
+void TAscomCameraSlots::DisconnectClick(int n) {
+  Slot& s = (*this)[n];
+  if (!s.connected) return;
+  bool still = true;
+  try {
+    s.driver->Put("Connected", TVariant(false));
+    still = s.driver->Get("Connected").AsBool();
+  } catch (const std::exception& e) {
+    // A driver that no longer answers is let go.
+    Log("Disconnect (#" + std::to_string(n) + "): " + platform::DescribeFailure(e));
+    still = false;
+  }
+  if (still) return;
+  // Every consumer releases the camera before it is destroyed.
+  for (const auto& c : CameraConsumers())
+    if (c.remove) c.remove(SlotName(n));
+  auto& items = Cameras().SourceSettings;
+  items.erase(std::remove_if(items.begin(), items.end(), [&](const auto& i) { return i.Camera == s.camera.get(); }),
+              items.end());
+  s.camera.reset();
+  s.connected = false;
+  s.disconnectEnabled = false;
+  s.connectEnabled = s.selectEnabled = true;
+  s.shapeGreen = false;
+  s.driver.reset();
+  Log("Disconnect (#" + std::to_string(n) + ")");
+}
+
+void TAscomCameraSlots::Timer1Timer() {
+  for (int n = 1; n <= 2; ++n) {
+    Slot& s = (*this)[n];
+    if (!s.connected) {
+      s.shapeGreen = false;
+      continue;
+    }
+    bool linked = true;
+    try {
+      linked = s.driver->Get("Connected").AsBool();
+    } catch (const std::exception&) {
+      linked = false;
+    }
+    if (linked)
+      s.shapeGreen = true;
+    else
+      DisconnectClick(n);
+  }
+}
+
+}  // namespace imaging

@@ -1,0 +1,167 @@
+// TCamera: the one class through which the imaging console, the autoguider
+// and the plate solver use any camera. A consumer connects the camera, takes
+// its token, starts an exposure, waits for the image-ready flag the camera's
+// own timer raises (Poll, the driver's state machine), fetches the image
+// with the camera's flips, display range and time stamps applied, and gives
+// the token back.
+//
+// Exposure state: 0 idle, 1 exposure started, higher values are driver
+// phases (2 also means "stop requested" for the base class). Every driver
+// ends a failed, timed-out or aborted exposure in state 0 with one log line
+// (FailExposure), never in a state it cannot leave.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "imaging/fits_bitmap.h"
+#include "imaging/imaging_settings.h"
+#include "platform/timezone.h"
+
+namespace imaging {
+
+class ECameraError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The camera layer's clocks: a monotonic millisecond counter and the UTC
+// system time. Tests replace both.
+struct CameraClock {
+  std::function<uint64_t()> NowMs;
+  std::function<platform::SYSTEMTIME()> Utc;
+};
+CameraClock& CameraClocks();
+// Restores the system clocks.
+void ResetCameraClocks();
+
+// The fixed camera list order of every consumer.
+inline constexpr const char* kCameraOrder[10] = {
+    "None",          "Image File",      "VFW Camera #1",   "VFW Camera #2", "VFW Camera #3",
+    "ASCOM Camera #1", "ASCOM Camera #2", "DSI Camera #1", "DSI Camera #2", "DSI Camera #3"};
+
+class TCamera {
+ public:
+  // TCamera.Create: reads the settings from the element `nodeName` of the
+  // imaging settings document (adding it with the new-element defaults when
+  // missing). `listName` is the camera's name in the consumers' lists.
+  TCamera(const std::string& nodeName, const std::string& listName);
+  // Writes the settings back into the document.
+  virtual ~TCamera();
+  TCamera(const TCamera&) = delete;
+  TCamera& operator=(const TCamera&) = delete;
+
+  // Dynamic operations; drivers override what they need.
+  virtual bool DoConnect();
+  virtual void DoDisconnect();
+  virtual double GetCCDTemperature();
+  virtual void SetCCDTemperature(double celsius);
+  virtual bool StartExposure(double seconds, bool light);
+  virtual void StopExposure();
+  virtual void AbortExposure();
+  virtual void ShowSettings() {}
+  // The timer's tick: the driver's exposure state machine.
+  virtual void Poll() {}
+
+  int32_t GetXSize() const;
+  int32_t GetYSize() const;
+  bool GetImageReady() const;
+  // The image with flips, display range, DATE-OBS, TIME-OBS and EXPTIME
+  // applied; owned by the camera. Raises "Camera has not aquired an image."
+  // when there is none or it is not ready.
+  TFitsBitmap& GetImage();
+  // Connects (DoConnect; a false result leaves the camera disconnected) or
+  // disconnects (DoDisconnect). Both reset the exposure state to idle.
+  void SetConnected(bool connect);
+  bool Connected() const { return connected_; }
+  // Exposure length of the settings in seconds.
+  double ExposureTime() const { return Settings.ExInterval / 1000.0; }
+
+  // Starts the camera's timer at `intervalMs` (stops it for 0).
+  void SetTimerInterval(int intervalMs);
+  int TimerInterval() const { return timer_.interval(); }
+
+  const std::string& NodeName() const { return nodeName_; }
+  const std::string& ListName() const { return listName_; }
+
+  // Public fields used by consumers and settings windows.
+  ImagingSettings Settings;
+  int32_t DeviceIndex = 0;
+  uint8_t ExposureState = 0;
+  bool CanSetExposure = false;
+  bool CanAbortExposure = false;
+  bool CanStopExposure = false;
+  double ExposureMin = 0.001;
+  double ExposureMax = 7200.0;
+  bool CanAsymmetricBin = false, CanGetCoolerPower = false, CanPulseGuide = false;
+  bool CanSetCCDTemperature = false, CanGetCCDTemperature = false;
+  bool AutoRange = true;
+  uint32_t DisplayLow = 0, DisplayHigh = 65535;
+  std::string CoolerPowerText;
+
+ protected:
+  // The driver's own abort, called by AbortExposure while an exposure runs.
+  virtual void DriverAbort() {}
+  // Ends the running exposure: state 0, no image, and one log line: the
+  // log prefix ("[<list name>] " unless the driver sets its own) and text.
+  void FailExposure(const std::string& text);
+  std::string logPrefix_;
+  // Marks the exposure's start (tick and UTC time).
+  void StampStart();
+  // True once the exposure has run its length plus `marginMs`.
+  bool ExposureOverdue(uint64_t marginMs) const;
+  // Hands header and data to the camera's image and raises image ready.
+  void DeliverImage(const TFitsHeader& header, FitsData&& data);
+
+  bool connected_ = false;
+  bool imageReady_ = false;
+  uint64_t startTick_ = 0;
+  uint64_t imageTick_ = 0;
+  platform::SYSTEMTIME startTime_;
+  std::unique_ptr<TFitsBitmap> image_;
+
+ private:
+  std::string nodeName_;
+  std::string listName_;
+  QTimer timer_;
+};
+
+// One consumer's camera list in the fixed order, with its current choice.
+class TCameraList {
+ public:
+  TCameraList() : names_{"None"} {}
+  // Inserts `name` after the nearest name of the fixed order already listed
+  // (at the top when none); false for a name outside the fixed order.
+  bool Add(const std::string& name);
+  // Clears the choice when it is `name`, then deletes it from the list.
+  void Remove(const std::string& name);
+  bool IsSelected(const std::string& name) const { return current_ == name; }
+  void Select(const std::string& name) { current_ = name; }
+  const std::string& Current() const { return current_; }
+  const std::vector<std::string>& Names() const { return names_; }
+
+ private:
+  std::vector<std::string> names_;
+  std::string current_;
+};
+
+// A consumer's hold on a camera's token. The operations never raise: a
+// wrong call shows its message box ("Noctra Planetarium", exclamation) and
+// changes nothing.
+class TCameraToken {
+ public:
+  void Get(TCamera& camera);
+  void Return(TCamera& camera);
+  bool Has() const { return held_ == 1; }
+
+ private:
+  uint32_t held_ = 0;
+};
+
+}  // namespace imaging

@@ -1,0 +1,114 @@
+#include "imaging/file_camera.h"
+
+#include <QFileInfo>
+#include <QImage>
+
+#include "astro/text.h"
+#include "imaging/fits_image.h"
+
+namespace imaging {
+
+std::function<void(TIFFCamera&)> TIFFCamera::SettingsWindow;
+
+TIFFCamera::TIFFCamera() : TCamera("IFF1", "Image File") {
+  CanAbortExposure = true;
+  CanStopExposure = true;
+  ExposureMin = ExposureMax = 2.0;
+  Settings.ExInterval = 2000;
+  SetTimerInterval(200);
+}
+
+std::string TIFFCamera::ChooseFile() const {
+  const std::string& path = Settings.Name;
+  const QFileInfo info(QString::fromStdString(path));
+  if (info.isFile() && !Settings.ModifiedCamera) return path;
+  if (!info.isDir()) return {};
+  std::string folder = path;
+  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  TSearchRec best;
+  for (const char* mask : {"*.bmp", "*.jpg", "*.jpeg", "*.fit", "*.fts", "*.fits"}) {
+    TSearchRec found;
+    if (FindFiles(folder, mask, found) && (best.Name.empty() || found.Time > best.Time)) best = found;
+  }
+  return best.Name.empty() ? std::string() : folder + "/" + best.Name;
+}
+
+bool TIFFCamera::Load(TFitsHeader& h, FitsData& d) const {
+  const std::string file = ChooseFile();
+  if (file.empty()) return false;
+  if (IsFitsFileName(file)) {
+    TFitsBitmap fits;
+    try {
+      fits.LoadFromFile(file);
+    } catch (const EInvalidGraphic&) {
+      return false;  // an unreadable picture: nothing loaded
+    }
+    h = fits.Header;
+    d = std::move(fits.Data());
+    if (Settings.ForceMono) h.Mosaic.clear();
+    return true;
+  }
+  QImage img;
+  if (!img.load(QString::fromStdString(file)) || img.isNull()) return false;
+  platform::Bitmap bmp(img.width(), img.height());
+  if (bmp.IsNull()) return false;
+  bmp.Image() = img.convertToFormat(QImage::Format_RGB32);
+  BitmapToFits(bmp, h, d, false);
+  return !d.empty();
+}
+
+bool TIFFCamera::DoConnect() {
+  connected_ = true;
+  imageReady_ = false;
+  TFitsHeader h;
+  FitsData d;
+  if (Load(h, d)) {
+    Settings.PixelsX = h.NAxis1;
+    Settings.PixelsY = h.NAxis2;
+  }
+  return true;
+}
+
+void TIFFCamera::DoDisconnect() { connected_ = false; }
+
+bool TIFFCamera::StartExposure(double seconds, bool light) {
+  if (!connected_) throw ECameraError("Camera is not connected.");
+  TFitsHeader h;
+  FitsData d;
+  if (!Load(h, d)) return false;
+  if (!image_) image_ = std::make_unique<TFitsBitmap>();
+  if (!image_->SetFitsData(h, std::move(d))) return false;
+  Settings.PixelsX = h.NAxis1;
+  Settings.PixelsY = h.NAxis2;
+  return TCamera::StartExposure(seconds, light);
+}
+
+void TIFFCamera::Poll() {
+  switch (ExposureState) {
+    case 1:
+      if (CameraClocks().NowMs() - startTick_ > uint64_t(std::max(Settings.ExInterval, 0))) {
+        StampStart();
+        ExposureState = 2;
+      }
+      break;
+    case 2:
+      imageTick_ = CameraClocks().NowMs();
+      ExposureState = 3;
+      break;
+    case 3:
+      ExposureState = 4;
+      imageReady_ = true;
+      break;
+    case 4:
+      ExposureState = 0;
+      break;
+    default:
+      break;
+  }
+}
+
+void TIFFCamera::ShowSettings() {
+  if (SettingsWindow) SettingsWindow(*this);
+}
+
+}  // namespace imaging

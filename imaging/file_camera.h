@@ -1,0 +1,41 @@
+// TIFFCamera ("Image File"): a camera without hardware. An exposure loads a
+// picture file, either one fixed file or the newest image file of a folder
+// (auto-load), so that the consoles can work on images written by other
+// software. Settings: Name holds the source path, ModifiedCamera the
+// auto-load switch.
+#pragma once
+
+#include <functional>
+
+#include "imaging/camera.h"
+
+namespace imaging {
+
+class TIFFCamera : public TCamera {
+ public:
+  TIFFCamera();
+
+  bool DoConnect() override;
+  void DoDisconnect() override;
+  // Loads the source and hands it to the image, then starts the 2 s
+  // pseudo exposure. False (nothing started) when no picture could be
+  // loaded.
+  bool StartExposure(double seconds, bool light) override;
+  void Poll() override;
+  void ShowSettings() override;
+
+  // The file the source names now: the path itself, or with auto-load (or
+  // when the path is a folder) the newest *.bmp, *.jpg, *.jpeg, *.fit,
+  // *.fts, *.fits file of the folder. Empty when there is none.
+  std::string ChooseFile() const;
+
+  // The settings window, installed by the forms library.
+  static std::function<void(TIFFCamera&)> SettingsWindow;
+
+ private:
+  // Loads the chosen file into a header and data (colour FITS data for
+  // bitmaps and JPEG pictures). False: nothing loaded.
+  bool Load(TFitsHeader& h, FitsData& d) const;
+};
+
+}  // namespace imaging

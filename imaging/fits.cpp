@@ -1,0 +1,568 @@
+#include "imaging/fits.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <map>
+
+#include "platform/codec.h"
+#include "platform/numfmt.h"
+
+namespace imaging {
+
+namespace {
+
+// Header blocks read before a file without END is refused.
+constexpr int kMaxHeaderBlocks = 1000;
+
+std::string Trim(std::string_view s) {
+  std::size_t a = 0, b = s.size();
+  while (a < b && s[a] == ' ') ++a;
+  while (b > a && s[b - 1] == ' ') --b;
+  return std::string(s.substr(a, b - a));
+}
+
+std::string UpperKey(std::string_view key) {
+  std::string k(key.substr(0, 8));
+  k.resize(8, ' ');
+  for (char& c : k)
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  return k;
+}
+
+// The value of a card (columns 11-80): a quoted string with its doubled
+// quotes undone and trailing blanks removed, or the text up to the first
+// "/" with blanks trimmed.
+std::string CardValue(std::string_view card) {
+  std::string_view v = card.size() > 10 ? card.substr(10) : std::string_view();
+  std::size_t i = 0;
+  while (i < v.size() && v[i] == ' ') ++i;
+  if (i < v.size() && v[i] == '\'') {
+    std::string out;
+    for (++i; i < v.size(); ++i) {
+      if (v[i] == '\'') {
+        if (i + 1 < v.size() && v[i + 1] == '\'') {
+          out += '\'';
+          ++i;
+        } else {
+          break;
+        }
+      } else {
+        out += v[i];
+      }
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+  }
+  const std::size_t slash = v.find('/');
+  return Trim(v.substr(0, slash));
+}
+
+// Text of a commentary card: columns 9-80 (a "= " there, as older files
+// wrote it, is skipped), blanks trimmed.
+std::string CommentText(std::string_view card) {
+  std::string_view v = card.substr(8);
+  if (v.size() >= 2 && v[0] == '=' && v[1] == ' ') v.remove_prefix(2);
+  return Trim(v);
+}
+
+struct Cards {
+  std::map<std::string, std::string> values;  // first card of a key wins
+  std::vector<std::string> comments;
+  const std::string* Find(const char* key) const {
+    auto it = values.find(UpperKey(key));
+    return it == values.end() ? nullptr : &it->second;
+  }
+};
+
+// Reads header blocks until END. False on a short file or a header without
+// END within kMaxHeaderBlocks blocks.
+bool ReadCards(std::istream& in, Cards& cards) {
+  std::vector<char> block(kFitsBlock);
+  for (int b = 0; b < kMaxHeaderBlocks; ++b) {
+    if (!in.read(block.data(), kFitsBlock)) return false;
+    for (int c = 0; c < 36; ++c) {
+      std::string_view card(block.data() + c * kFitsCard, kFitsCard);
+      const std::string key = UpperKey(card.substr(0, 8));
+      if (key == "END     ") return true;
+      if (key == "COMMENT ") {
+        cards.comments.push_back(CommentText(card));
+        continue;
+      }
+      if (key == "        " || key == "HISTORY ") continue;
+      cards.values.emplace(key, CardValue(card));
+    }
+  }
+  return false;
+}
+
+bool ParseFitsFloat(std::string text, double& out) {
+  for (char& c : text)
+    if (c == 'D' || c == 'd') c = 'E';
+  return platform::ParseDouble(text, out);
+}
+
+bool ParseFitsInt(const std::string& text, int32_t& out) {
+  if (platform::ParseInt32(text, out)) return true;
+  // Some writers give integral values as floats ("16.", "1.0E3").
+  double d = 0;
+  if (!ParseFitsFloat(text, d) || d != std::floor(d) || std::fabs(d) > 2147483647.0) return false;
+  out = int32_t(d);
+  return true;
+}
+
+std::string CutText(const std::string& s) { return s.substr(0, kFitsTextMax); }
+
+bool AcceptedType(int32_t bitPix) {
+  return bitPix == 8 || bitPix == 16 || bitPix == 32 || bitPix == -32 || bitPix == -64;
+}
+
+}  // namespace
+
+int FitsElementBytes(int32_t bitPix) {
+  switch (bitPix) {
+    case 8: return 1;
+    case 16: case -16: return 2;
+    case 32: case -32: return 4;
+    case -64: return 8;
+    default: return 0;
+  }
+}
+
+int32_t FitsPlanes(const TFitsHeader& h) { return h.NAxis == 3 ? h.NAxis3 : 1; }
+
+bool FitsComputeSizes(TFitsHeader& h) {
+  h.DataBits = h.DataBytes = h.DataBlocks = 0;
+  const int bytes = FitsElementBytes(h.BitPix);
+  const int32_t planes = FitsPlanes(h);
+  if (bytes == 0 || h.NAxis < 2 || h.NAxis > 3 || h.NAxis1 <= 0 || h.NAxis1 >= kFitsMaxAxis ||
+      h.NAxis2 <= 0 || h.NAxis2 >= kFitsMaxAxis || (planes != 1 && planes != 3))
+    return false;
+  const int64_t n = int64_t(h.NAxis1) * h.NAxis2 * planes * bytes;
+  if (n > kFitsMaxDataBytes) return false;
+  h.DataBytes = n;
+  h.DataBits = n * 8;
+  h.DataBlocks = (n - 1) / kFitsBlock + 1;
+  return true;
+}
+
+TFitsHeader NewFitsHeader(int32_t bitPix, int32_t width, int32_t height, int32_t planes) {
+  TFitsHeader h;
+  h.Simple = true;
+  h.BitPix = h.SaveBitPix = bitPix;
+  h.NAxis = planes == 3 ? 3 : 2;
+  h.NAxis1 = width;
+  h.NAxis2 = height;
+  h.NAxis3 = planes;
+  h.BScale = 1.0;
+  FitsComputeSizes(h);
+  return h;
+}
+
+double FitsValue(const uint8_t* data, int32_t bitPix, int64_t i) {
+  switch (bitPix) {
+    case 8: return data[i];
+    case 16: { uint16_t v; std::memcpy(&v, data + 2 * i, 2); return v; }
+    case 32: { uint32_t v; std::memcpy(&v, data + 4 * i, 4); return v; }
+    case -32: { float v; std::memcpy(&v, data + 4 * i, 4); return v; }
+    case -64: { double v; std::memcpy(&v, data + 8 * i, 8); return v; }
+    default: return 0.0;
+  }
+}
+
+bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
+  data.clear();
+  Cards cards;
+  if (!ReadCards(in, cards)) throw EInvalidGraphic();
+
+  // Required keywords; a missing or unconvertible one fails acceptance.
+  auto req = [&](const char* key, int32_t& out) {
+    const std::string* v = cards.Find(key);
+    return v && ParseFitsInt(*v, out);
+  };
+  const std::string* simple = cards.Find("SIMPLE");
+  h.Simple = simple && *simple == "T";
+  if (!req("BITPIX", h.BitPix) || !req("NAXIS", h.NAxis) || !req("NAXIS1", h.NAxis1) ||
+      !req("NAXIS2", h.NAxis2))
+    h.Simple = false;
+  h.NAxis3 = 1;
+  if (h.NAxis == 3 && !req("NAXIS3", h.NAxis3)) h.Simple = false;
+
+  const double max = std::ldexp(1.0, std::abs(h.BitPix) > 64 ? 64 : std::abs(h.BitPix));
+  h.ReadError = false;
+
+  // Optional keywords, in order; the first failure sets ReadError and the
+  // keywords after it keep their defaults.
+  for (auto& c : h.Comments) c.clear();
+  for (std::size_t i = 0; i < cards.comments.size() && i < 10; ++i) h.Comments[i] = CutText(cards.comments[i]);
+  h.BScale = 1.0;
+  h.BZero = 0.0;
+  h.Background = -1.0;
+  h.Range = -1.0;
+  [&] {
+    auto flt = [&](const char* key, double& out) {
+      const std::string* v = cards.Find(key);
+      if (!v) return true;
+      if (ParseFitsFloat(*v, out)) return true;
+      h.ReadError = true;
+      return false;
+    };
+    auto integer = [&](const char* key, int32_t& out) {
+      const std::string* v = cards.Find(key);
+      if (!v) return true;
+      if (ParseFitsInt(*v, out)) return true;
+      h.ReadError = true;
+      return false;
+    };
+    auto text = [&](const char* key, std::string& out) {
+      const std::string* v = cards.Find(key);
+      if (v) out = CutText(*v);
+    };
+    if (!flt("BSCALE", h.BScale) || !flt("BZERO", h.BZero) || !flt("BACKGRND", h.Background) ||
+        !flt("RANGE", h.Range))
+      return;
+    if (h.Background == -1.0) {
+      int32_t lo = 0;
+      if (!integer("MIPS-LO", lo)) return;
+      h.Background = lo;
+    }
+    if (h.Range == -1.0) {
+      double hi = max;
+      if (cards.Find("MIPS-HI")) {
+        if (!flt("MIPS-HI", hi)) return;
+      }
+      h.Range = hi - h.Background;
+    }
+    if (const std::string* v = cards.Find("EXTEND")) h.Extend = *v == "T";
+    if (!flt("EXPTIME", h.ExposureTime) || !integer("FOCALLEN", h.FocalLength) ||
+        !integer("APTDIA", h.ApertureDiameter))
+      return;
+    text("MOSAIC", h.Mosaic);
+    text("FILTER", h.Filter);
+    text("INSTRUME", h.Instrument);
+    text("TIME-OBS", h.TimeObs);
+    text("DATE-OBS", h.DateObs);
+    if (!flt("CCD-TEMP", h.CcdTemperature)) return;
+  }();
+  h.FlippedHorizontally = false;
+  h.FlippedVertically = false;
+
+  // Acceptance and range tests.
+  if (!h.Simple || !AcceptedType(h.BitPix) || !FitsComputeSizes(h)) return false;
+  h.SaveBitPix = h.BitPix;
+  if (!(h.BScale >= 0 && h.BScale <= 100000) || !(h.BZero >= 0 && h.BZero <= max) ||
+      !(h.Background >= 0 && h.Background <= max) || !(h.Range >= 0 && h.Range <= max))
+    return false;
+
+  // Pixel data: the data part must be complete (the padding of the last
+  // block may be missing). A seekable stream that is shorter than the
+  // header says is refused before the block is allocated.
+  const std::streampos here = in.tellg();
+  if (here != std::streampos(-1) && in.seekg(0, std::ios::end)) {
+    const std::streamoff left = in.tellg() - here;
+    in.seekg(here);
+    if (left < h.DataBytes) throw EInvalidGraphic();
+  }
+  in.clear();
+  data.assign(std::size_t(h.DataBlocks * kFitsBlock), 0);
+  in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
+  if (in.gcount() < h.DataBytes) {
+    data.clear();
+    data.shrink_to_fit();
+    throw EInvalidGraphic();
+  }
+
+  // Big-endian file order to machine order, BZERO folded in.
+  const int64_t n = h.DataBytes / FitsElementBytes(h.BitPix);
+  uint8_t* p = data.data();
+  const double bz = h.BZero;
+  switch (h.BitPix) {
+    case 8: {
+      const int add = int(std::ceil(bz));
+      if (add != 0)
+        for (int64_t i = 0; i < n; ++i) p[i] = uint8_t(p[i] + add);
+      break;
+    }
+    case 16: {
+      const uint16_t add = uint16_t(int64_t(std::ceil(bz)));
+      for (int64_t i = 0; i < n; ++i) {
+        const uint16_t w = uint16_t((p[2 * i] << 8) | p[2 * i + 1]);
+        const uint16_t v = uint16_t(w + add);
+        std::memcpy(p + 2 * i, &v, 2);
+      }
+      break;
+    }
+    case 32: {
+      const uint32_t add = uint32_t(int64_t(std::ceil(bz)));
+      for (int64_t i = 0; i < n; ++i) {
+        uint8_t* q = p + 4 * i;
+        const uint32_t w = (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
+        const uint32_t v = w + add;
+        std::memcpy(q, &v, 4);
+      }
+      break;
+    }
+    case -32: {
+      for (int64_t i = 0; i < n; ++i) {
+        uint8_t* q = p + 4 * i;
+        const uint32_t w = (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
+        float f;
+        std::memcpy(&f, &w, 4);
+        if (bz != 0) f = float(f + bz);
+        std::memcpy(q, &f, 4);
+      }
+      break;
+    }
+    case -64: {
+      for (int64_t i = 0; i < n; ++i) {
+        uint8_t* q = p + 8 * i;
+        uint64_t w = 0;
+        for (int k = 0; k < 8; ++k) w = (w << 8) | q[k];
+        double d;
+        std::memcpy(&d, &w, 8);
+        if (bz != 0) d += bz;
+        std::memcpy(q, &d, 8);
+      }
+      break;
+    }
+  }
+  h.BZero = 0.0;
+  return true;
+}
+
+// --- Writer ------------------------------------------------------------------
+
+namespace {
+
+// Shortest text of a float that reads back to the same double, in FITS form
+// (upper-case exponent), fitted into 20 columns.
+std::string FloatText(double v) {
+  if (!std::isfinite(v)) v = 0.0;
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  std::string s(buf, r.ptr);
+  for (int prec = 15; s.size() > 20 && prec > 0; --prec) {
+    r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, prec);
+    s.assign(buf, r.ptr);
+  }
+  for (char& c : s)
+    if (c == 'e') c = 'E';
+  return s;
+}
+
+std::string Pad(std::string s, std::size_t width) {
+  if (s.size() < width) s.append(width - s.size(), ' ');
+  return s;
+}
+
+std::string RightIn20(const std::string& s) {
+  return s.size() >= 20 ? s.substr(0, 20) : std::string(20 - s.size(), ' ') + s;
+}
+
+enum class Kind { Logical, Integer, Float, String, Comment, End };
+
+// One 80-column card. Strings keep their closing quote: a string longer
+// than fits in 20 columns runs on to column 80 (its text cut to the 68
+// characters a card holds), and the comment is dropped when it no longer
+// fits.
+std::string MakeCard(const std::string& key, Kind kind, const std::string& value,
+                     const std::string& comment) {
+  std::string card = Pad(key, 8);
+  if (kind == Kind::End) return Pad(card, 80);
+  if (kind == Kind::Comment) return Pad(card + "  " + value, 80).substr(0, 80);
+  card += "= ";
+  std::string field;
+  switch (kind) {
+    case Kind::Logical:
+    case Kind::Integer:
+    case Kind::Float:
+      field = RightIn20(value);
+      break;
+    default: {
+      std::string q;
+      for (char c : value) {
+        if (c == '\'') q += '\'';
+        q += c;
+      }
+      q = q.substr(0, kFitsTextMax);
+      if (!q.empty() && q.back() == '\'' && (q.size() < 2 || q[q.size() - 2] != '\'')) q.pop_back();
+      field = Pad("'" + q + "'", 20);
+      break;
+    }
+  }
+  if (!comment.empty() && field.size() + 2 + comment.size() <= 70) field += " /" + comment;
+  return Pad(card + field, 80).substr(0, 80);
+}
+
+const char* BitPixComment(int32_t save) {
+  switch (save) {
+    case -64: return "Double Precision Float";
+    case -32: return "Single Precision Float";
+    case 32: return "Long Integer";
+    case -16: case 16: return "Integer";
+    case 8: return "Byte";
+    default: return "";
+  }
+}
+
+template <typename T>
+void PutBigEndian(uint8_t* q, T value) {
+  uint8_t b[sizeof(T)];
+  std::memcpy(b, &value, sizeof(T));
+  for (std::size_t k = 0; k < sizeof(T); ++k) q[k] = b[sizeof(T) - 1 - k];
+}
+
+double Clamp(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// Converts the elements to the save type, big-endian, into `out`.
+void ConvertData(const TFitsHeader& h, const uint8_t* src, int64_t n, uint8_t* out) {
+  const int32_t from = h.BitPix, to = h.SaveBitPix;
+  const bool floatSrc = from == -32 || from == -64;
+  const bool smallSrc = from == 16 || from == 8;
+  const double bz = h.BZero;
+  // The common camera case: unsigned 16-bit data saved as BITPIX 16.
+  if (from == 16 && to == 16) {
+    for (int64_t i = 0; i < n; ++i) {
+      uint16_t v;
+      std::memcpy(&v, src + 2 * i, 2);
+      const uint16_t w = uint16_t(v ^ 0x8000);  // v - 32768 as a signed word
+      out[2 * i] = uint8_t(w >> 8);
+      out[2 * i + 1] = uint8_t(w);
+    }
+    return;
+  }
+  for (int64_t i = 0; i < n; ++i) {
+    const double v = FitsValue(src, from, i);
+    double t = std::ceil(v - bz);
+    if (!std::isfinite(t)) t = 0;  // a conversion error stores 0
+    const double t16 = double(uint16_t(int64_t(Clamp(t, -1e18, 1e18))));
+    switch (to) {
+      case -64: {
+        const double d = floatSrc ? (std::isfinite(v - bz) ? v - bz : 0.0) : (smallSrc ? t16 : t);
+        PutBigEndian(out + 8 * i, d);
+        break;
+      }
+      case -32: {
+        const double d = floatSrc ? (std::isfinite(v - bz) ? v - bz : 0.0) : (smallSrc ? t16 : t);
+        PutBigEndian(out + 4 * i, float(d));
+        break;
+      }
+      case 32: {
+        const double d = smallSrc ? t16 : Clamp(t, -2147483648.0, 2147483647.0);
+        PutBigEndian(out + 4 * i, int32_t(d));
+        break;
+      }
+      case -16: {
+        const double d = smallSrc ? std::min(t16, 32767.0) : Clamp(t, 0, 32767);
+        PutBigEndian(out + 2 * i, int16_t(d));
+        break;
+      }
+      case 16: {
+        double c = std::ceil(v);
+        if (!std::isfinite(c)) c = 0;
+        PutBigEndian(out + 2 * i, int16_t(int32_t(Clamp(c, 0, 65535)) - 32768));
+        break;
+      }
+      case 8: {
+        const double d = smallSrc ? std::min(t16, 255.0) : Clamp(t, 0, 255);
+        out[i] = uint8_t(d);
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData& data) {
+  const int saveBytes = FitsElementBytes(h.SaveBitPix);
+  if (saveBytes == 0 || !AcceptedType(h.BitPix)) return false;
+  if (!FitsComputeSizes(h) || int64_t(data.size()) < h.DataBytes) return false;
+  const int64_t n = h.DataBytes / FitsElementBytes(h.BitPix);
+
+  if (h.SaveBitPix == -16) h.BZero = 0;
+  if (h.SaveBitPix == 16) h.BZero = 32768;
+
+  std::vector<std::string> cards;
+  auto add = [&](const char* key, Kind kind, const std::string& value, const std::string& comment = "") {
+    cards.push_back(MakeCard(key, kind, value, comment));
+  };
+  auto integer = [](int64_t v) { return platform::FormatInt(v); };
+  add("SIMPLE", Kind::Logical, h.Simple ? "T" : "F", "Basic Format");
+  add("BITPIX", Kind::Integer, integer(h.SaveBitPix == -16 ? 16 : h.SaveBitPix), BitPixComment(h.SaveBitPix));
+  add("NAXIS", Kind::Integer, integer(h.NAxis), "Number of Axis");
+  if (h.NAxis >= 1) add("NAXIS1", Kind::Integer, integer(h.NAxis1), "Pixels per Row");
+  if (h.NAxis >= 2) add("NAXIS2", Kind::Integer, integer(h.NAxis2), "Rows");
+  if (h.NAxis >= 3) add("NAXIS3", Kind::Integer, integer(h.NAxis3), "Color Planes");
+  add("BSCALE", Kind::Float, FloatText(h.BScale), "");
+  add("BZERO", Kind::Float, FloatText(h.BZero), "");
+  add("BACKGRND", Kind::Float, FloatText(h.Background), "");
+  add("OBJECT", Kind::String, "");
+  add("ORIGIN", Kind::String, "");
+  add("OBSERVER", Kind::String, "");
+  add("DATE-OBS", Kind::String, h.DateObs);
+  add("TIME-OBS", Kind::String, h.TimeObs);
+  add("EXPTIME", Kind::Float, FloatText(h.ExposureTime));
+  add("IMGCNT", Kind::Integer, "1");
+  add("INSTRUME", Kind::String, h.Instrument);
+  add("TELESCOP", Kind::String, "");
+  for (const auto& c : h.Comments)
+    if (!c.empty()) add("COMMENT", Kind::Comment, c);
+  add("FOCALLEN", Kind::Integer, integer(h.FocalLength), "Focal Ratio");
+  add("APTDIA", Kind::Integer, integer(h.ApertureDiameter), "Aperature Diameter in mm");
+  add("CCD-TEMP", Kind::Float, FloatText(h.CcdTemperature), "CCD temp in C");
+  add("FILTER", Kind::String, h.Filter, "Filter");
+  add("MOSAIC", Kind::String, h.Mosaic);
+  add("USERSETU", Kind::String, "", "User info.");
+  add("RANGE", Kind::Float, FloatText(h.Range));
+  add("MIPS-HI", Kind::Float, FloatText(std::trunc(h.Background + h.Range)));
+  add("MIPS-LO", Kind::Float, FloatText(std::trunc(h.Background)));
+  add("END", Kind::End, "");
+
+  const std::size_t headerBlocks = (cards.size() + 35) / 36;
+  std::vector<uint8_t> header(headerBlocks * kFitsBlock, ' ');
+  for (std::size_t i = 0; i < cards.size(); ++i) std::memcpy(header.data() + i * kFitsCard, cards[i].data(), kFitsCard);
+  const int64_t outBytes = n * saveBytes;
+  const int64_t padding = ((outBytes - 1) / kFitsBlock + 1) * kFitsBlock - outBytes;
+
+  const std::string tmp = fileName + ".part";
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (!f) return false;
+  bool wrote = std::fwrite(header.data(), 1, header.size(), f) == header.size();
+  // The data converted in slices, so that the whole image is never copied.
+  constexpr int64_t kSlice = 1 << 16;
+  std::vector<uint8_t> slice(std::size_t(kSlice * saveBytes));
+  const int eb = FitsElementBytes(h.BitPix);
+  for (int64_t i = 0; wrote && i < n; i += kSlice) {
+    const int64_t m = std::min(kSlice, n - i);
+    ConvertData(h, data.data() + i * eb, m, slice.data());
+    wrote = std::fwrite(slice.data(), 1, std::size_t(m * saveBytes), f) == std::size_t(m * saveBytes);
+  }
+  if (wrote && padding > 0) {
+    const std::vector<uint8_t> zeros(std::size_t(padding), 0);
+    wrote = std::fwrite(zeros.data(), 1, zeros.size(), f) == zeros.size();
+  }
+  const bool closed = std::fclose(f) == 0;
+  if (!wrote || !closed || std::rename(tmp.c_str(), fileName.c_str()) != 0) {
+    std::remove(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string FitsDateText(int year, int month, int day) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, month, day);
+  return buf;
+}
+
+std::string FitsTimeText(int hour, int minute, int second, int millisecond) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", hour, minute, second, millisecond);
+  return buf;
+}
+
+}  // namespace imaging

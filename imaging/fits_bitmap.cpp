@@ -1,0 +1,74 @@
+#include "imaging/fits_bitmap.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "imaging/fits_image.h"
+
+namespace imaging {
+
+void TFitsBitmap::LoadFromStream(std::istream& in) {
+  Clear();
+  TFitsHeader h;
+  FitsData d;
+  if (!LoadFitsHeader(in, h, d)) throw EInvalidGraphic();
+  if (!SetFitsData(h, std::move(d))) throw EInvalidGraphic();
+}
+
+void TFitsBitmap::LoadFromFile(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) {
+    Clear();
+    throw EInvalidGraphic();
+  }
+  LoadFromStream(in);
+}
+
+const FitsData& TFitsBitmap::GetFitsData(TFitsHeader& header) const {
+  header = Header;
+  return data_;
+}
+
+bool TFitsBitmap::SetFitsData(const TFitsHeader& header, const FitsData& data) {
+  return SetFitsData(header, FitsData(data));
+}
+
+bool TFitsBitmap::SetFitsData(const TFitsHeader& header, FitsData&& data) {
+  Header = header;
+  TFitsHeader sized = header;
+  if (!FitsComputeSizes(sized) || int64_t(data.size()) < sized.DataBytes) {
+    data_.clear();
+    bitmap_ = platform::Bitmap();
+    return false;
+  }
+  Header.DataBits = sized.DataBits;
+  Header.DataBytes = sized.DataBytes;
+  Header.DataBlocks = sized.DataBlocks;
+  data_ = std::move(data);
+  data_.resize(std::size_t(sized.DataBlocks * kFitsBlock), 0);
+  UpdateBitmap();
+  return true;
+}
+
+void TFitsBitmap::UpdateBitmap() {
+  if (data_.empty()) return;
+  bitmap_ = RenderFits(Header, data_);
+}
+
+void TFitsBitmap::Clear() {
+  Header = TFitsHeader();
+  data_.clear();
+  bitmap_ = platform::Bitmap();
+}
+
+void TFitsBitmap::SetSize(int width, int height) { bitmap_ = platform::Bitmap(width, height); }
+
+bool IsFitsFileName(const std::string& fileName) {
+  const auto dot = fileName.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = fileName.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  return ext == "fits" || ext == "fit" || ext == "fts";
+}
+
+}  // namespace imaging

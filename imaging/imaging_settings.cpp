@@ -1,0 +1,102 @@
+#include "imaging/imaging_settings.h"
+
+#include "app/core/xml_settings.h"
+
+namespace imaging {
+
+void SetNewElementDefaults(ImagingSettings& s) {
+  s = ImagingSettings();
+  s.Gain = 100.0;
+  s.Offset = 50.0;
+  s.CCDSetTemp = 0.0;
+  s.DtrRtsMode = false;
+  s.CameraToken = 1;
+}
+
+void ReadImagingSettings(const platform::XmlElement& e, ImagingSettings& s) {
+  const ImagingSettings d;
+  s.Name = XmlReadString(e, "Name", "");
+  s.PixelsX = XmlReadInteger(e, "PixelsX", d.PixelsX);
+  s.PixelsY = XmlReadInteger(e, "PixelsY", d.PixelsY);
+  s.PixelSizeX = XmlReadFloat(e, "PixelSizeX", d.PixelSizeX);
+  s.PixelSizeY = XmlReadFloat(e, "PixelSizeY", d.PixelSizeY);
+  s.ForceMono = XmlReadBool(e, "ForceMono", d.ForceMono);
+  s.MosaicXOfs = XmlReadInteger(e, "MosaicXOfs", d.MosaicXOfs);
+  s.MosaicYOfs = XmlReadInteger(e, "MosaicYOfs", d.MosaicYOfs);
+  s.Invert = XmlReadBool(e, "Invert", d.Invert);
+  s.Mirror = XmlReadBool(e, "Mirror", d.Mirror);
+  s.Gain = XmlReadFloat(e, "Gain", d.Gain);
+  s.Offset = XmlReadFloat(e, "Offset", d.Offset);
+  s.FastReadout = XmlReadBool(e, "FastReadout", d.FastReadout);
+  s.ReadoutMode = XmlReadInteger(e, "ReadoutMode", d.ReadoutMode);
+  s.ModifiedCamera = XmlReadBool(e, "ModifiedCamera", d.ModifiedCamera);
+  s.CCDSetTemp = XmlReadFloat(e, "CCDSetTemp", d.CCDSetTemp);
+  s.ExInterval = XmlReadInteger(e, "ExInterval", d.ExInterval);
+  s.ExStart = XmlReadInteger(e, "ExStart", d.ExStart);
+  s.ExWindow = XmlReadInteger(e, "ExWindow", d.ExWindow);
+  s.AccMask = uint8_t(XmlReadInteger(e, "AccMask", d.AccMask));
+  s.AccOnVal = uint8_t(XmlReadInteger(e, "AccOnVal", d.AccOnVal));
+  s.AccOffVal = uint8_t(XmlReadInteger(e, "AccOffVal", d.AccOffVal));
+  s.PortIndex = uint8_t(XmlReadInteger(e, "PortIndex", d.PortIndex));
+  s.LxPort = uint16_t(XmlReadInteger(e, "LxPort", d.LxPort));
+  s.DtrRtsMode = XmlReadBool(e, "DtrRtsMode", d.DtrRtsMode);
+}
+
+void WriteImagingSettings(const platform::XmlElement& e, const ImagingSettings& s) {
+  XmlWriteString(e, "Name", s.Name);
+  // The sizes go through the float writer, which prints integral values
+  // without a fraction, so the integer reader takes them back.
+  XmlWriteFloat(e, "PixelsX", s.PixelsX);
+  XmlWriteFloat(e, "PixelsY", s.PixelsY);
+  XmlWriteFloat(e, "PixelSizeX", s.PixelSizeX);
+  XmlWriteFloat(e, "PixelSizeY", s.PixelSizeY);
+  XmlWriteBool(e, "ForceMono", s.ForceMono);
+  XmlWriteInteger(e, "MosaicXOfs", s.MosaicXOfs);
+  XmlWriteInteger(e, "MosaicYOfs", s.MosaicYOfs);
+  XmlWriteBool(e, "Invert", s.Invert);
+  XmlWriteBool(e, "Mirror", s.Mirror);
+  XmlWriteFloat(e, "Gain", s.Gain);
+  XmlWriteFloat(e, "Offset", s.Offset);
+  XmlWriteBool(e, "FastReadout", s.FastReadout);
+  XmlWriteInteger(e, "ReadoutMode", s.ReadoutMode);
+  XmlWriteBool(e, "ModifiedCamera", s.ModifiedCamera);
+  XmlWriteFloat(e, "CCDSetTemp", s.CCDSetTemp);
+  XmlWriteInteger(e, "ExInterval", s.ExInterval);
+  XmlWriteInteger(e, "ExStart", s.ExStart);
+  XmlWriteInteger(e, "ExWindow", s.ExWindow);
+  XmlWriteInteger(e, "AccMask", s.AccMask);
+  XmlWriteInteger(e, "AccOnVal", s.AccOnVal);
+  XmlWriteInteger(e, "AccOffVal", s.AccOffVal);
+  XmlWriteInteger(e, "PortIndex", s.PortIndex);
+  XmlWriteInteger(e, "LxPort", s.LxPort);
+  XmlWriteBool(e, "DtrRtsMode", s.DtrRtsMode);
+}
+
+ImagingSettingsDocument& ImagingSettingsDoc() {
+  static ImagingSettingsDocument doc;
+  return doc;
+}
+
+void LoadImagingSettings(const std::string& path) {
+  auto& d = ImagingSettingsDoc();
+  if (!d.Doc.LoadFromFile(path) || d.Doc.Root().IsNull()) XmlNewDocument(d.Doc, "Imaging");
+  d.Loaded = true;
+}
+
+bool SaveImagingSettings(const std::string& path) {
+  auto& d = ImagingSettingsDoc();
+  if (!d.Loaded || d.Doc.IsEmpty()) return false;
+  return XmlSaveSettings(d.Doc, path);
+}
+
+platform::XmlElement ImagingSettingsElement(const std::string& nodeName, bool& created) {
+  auto& d = ImagingSettingsDoc();
+  if (d.Doc.IsEmpty()) XmlNewDocument(d.Doc, "Imaging");
+  const platform::XmlElement root = d.Doc.Root();
+  platform::XmlElement e = root.FirstChild(nodeName);
+  created = e.IsNull();
+  if (created) e = root.AppendChild(nodeName);
+  return e;
+}
+
+}  // namespace imaging

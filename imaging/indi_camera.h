@@ -1,0 +1,27 @@
+// INDI cameras behind the driver interface: identifiers
+// "INDICAM:host:port:device name" ("INDICAM:127.0.0.1:7624:CCD Simulator")
+// name the primary chip of an INDI camera. The camera members map onto the
+// standard INDI camera properties:
+//   Connected                 CONNECTION
+//   CameraXSize, CameraYSize, PixelSizeX, PixelSizeY   CCD_INFO
+//   NumX, NumY, StartX, StartY   CCD_FRAME (binned pixels)
+//   BinX, BinY, MaxBinX, MaxBinY CCD_BINNING
+//   StartExposure(s, light)   CCD_FRAME_TYPE, then CCD_EXPOSURE
+//   AbortExposure             CCD_ABORT_EXPOSURE
+//   CameraState               2 while CCD_EXPOSURE is busy, 5 on alert, else 0
+//   ImageReady, ImageArrayVariant   the FITS picture of the CCD1 BLOB, read
+//                             with the program's FITS reader
+//   CCDTemperature, SetCCDTemperature   CCD_TEMPERATURE; CoolerOn CCD_COOLER
+//   Gain, GainMin, GainMax    CCD_GAIN (where the driver has it)
+#pragma once
+
+#include <string>
+
+namespace imaging {
+
+// Registers the "INDICAM:" identifiers (once; a program without the INDI
+// client registers nothing).
+void RegisterIndiCameraDrivers();
+std::string IndiCameraId(const std::string& host, int port, const std::string& device);
+
+}  // namespace imaging

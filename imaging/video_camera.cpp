@@ -1,0 +1,190 @@
+#include "imaging/video_camera.h"
+
+#include <cmath>
+
+#include "app/core/log_lines.h"
+#include "imaging/fits_image.h"
+
+namespace imaging {
+
+std::function<void(TVFWCamera&)> TVFWCamera::SettingsWindow;
+
+TVFWCamera::TVFWCamera(int index)
+    : TCamera("VFW" + std::to_string(index + 1), "VFW Camera #" + std::to_string(index + 1)) {
+  DeviceIndex = index;
+  CanAbortExposure = true;
+  CanStopExposure = true;
+  ApplyLimits();
+  SetTimerInterval(10);
+}
+
+TVFWCamera::~TVFWCamera() {
+  SetTimerInterval(0);
+  Cleanup();
+}
+
+void TVFWCamera::ApplyLimits() {
+  CanSetExposure = Settings.ModifiedCamera;
+  ExposureMin = Settings.ModifiedCamera ? 0.5 : 0.02;
+  ExposureMax = Settings.ModifiedCamera ? 900.0 : 0.2;
+}
+
+void TVFWCamera::Cleanup() {
+  port_.Close();
+  if (device_) device_->Close();
+  device_.reset();
+}
+
+bool TVFWCamera::DoConnect() {
+  if (device_) return false;
+  if (DeviceIndex < 0 || DeviceIndex > 2) throw ECameraError("Can't connect of Vfw Camera.  Invalid camera number.");
+  device_ = VideoDeviceFactory ? VideoDeviceFactory() : nullptr;
+  std::string error;
+  if (!device_ || !device_->Open(DeviceIndex, error)) {
+    Cleanup();
+    if (!error.empty()) LogLines().AddLine("[" + ListName() + "] " + error);
+    throw ECameraError("Can't connect to Vfw Camera.  Capture driver connect failed.");
+  }
+  ApplyLimits();
+  Settings.Name = device_->DriverName();
+  format_ = device_->Format();
+  if (format_.width <= 0 || format_.height <= 0) {
+    Cleanup();
+    throw ECameraError("Can't connect to Vfw Camera.  Can't create capture bitmap.");
+  }
+  Settings.PixelsX = format_.width;
+  Settings.PixelsY = format_.height;
+  if (Settings.ModifiedCamera) {
+    const PortEntry* p = FindPort(Settings.LxPort);
+    if (!p) {
+      Cleanup();
+      throw ECameraError("Can't connect to Vfw Camera.  Unrecognized port address.");
+    }
+    int err = 0;
+    if (!port_.Open(Settings.LxPort, err)) {
+      Cleanup();
+      if (p->kind == PortKind::Parallel)
+        throw ECameraError("Can't connect to Vfw Camera.  Can't open the parallel port.");
+      if (err == ENOENT) throw ECameraError("Can't connect to Vfw Camera.  \"FILE NOT FOUND\" opening serial port");
+      throw ECameraError("Can't connect to Vfw Camera.  \"UNKNOWN ERROR\" opening serial port");
+    }
+  }
+  formatError_ = false;
+  imageReady_ = false;
+  return true;
+}
+
+void TVFWCamera::DoDisconnect() {
+  Cleanup();
+  imageReady_ = false;
+}
+
+void TVFWCamera::SetLine(uint8_t value) {
+  if (!Settings.ModifiedCamera || !port_.IsOpen()) return;
+  if (!port_.SetLine(value, Settings.AccMask, Settings.DtrRtsMode))
+    LogLines().AddLine("[" + ListName() + "] The switching line could not be set.");
+}
+
+void TVFWCamera::OnFrame(const std::vector<uint8_t>& frame) {
+  imageTick_ = CameraClocks().NowMs();
+  platform::Bitmap bmp;
+  double brightness = 0;
+  const FrameResult r = ConvertFrame(format_, frame.data(), frame.size(), bmp, brightness);
+  if (r == FrameResult::UnsupportedFormat) {
+    formatError_ = true;  // reported by Poll
+    ExposureState = 5;
+    return;
+  }
+  if (r != FrameResult::Ok) return;  // a short frame is refused
+  if (Settings.ModifiedCamera) {
+    FrameSelection& s = selection_;
+    const double step = brightness - s.runningMean;
+    s.runningMean = (10 * s.runningMean + brightness) / 11;
+    ++s.frameCounter;
+    const uint64_t ttl = imageTick_ - startTick_;
+    const bool better = step >= s.bestStep;
+    if (better) {
+      s.found = true;
+      s.bestStep = step;
+      s.bestTime = std::to_string(ttl);
+      s.bestStepText = std::to_string(std::lround(step));
+    }
+    status_ = "Frame #" + std::to_string(s.frameCounter) + ", TTL=" + std::to_string(ttl) + "mS (" + s.bestTime +
+              "mS), Delta Gamma=" + std::to_string(std::lround(step)) + " (" + s.bestStepText + ")";
+    if (s.found && !better) return;
+  }
+  TFitsHeader h;
+  FitsData d;
+  BitmapToFits(bmp, h, d, Settings.ForceMono);
+  if (!image_) image_ = std::make_unique<TFitsBitmap>();
+  haveFrame_ = image_->SetFitsData(h, std::move(d));
+}
+
+void TVFWCamera::Poll() {
+  const uint64_t now = CameraClocks().NowMs();
+  const uint64_t exposure = uint64_t(std::max(Settings.ExInterval, 0));
+  const uint64_t start = uint64_t(std::max(Settings.ExStart, 0));
+  const uint64_t window = uint64_t(std::max(Settings.ExWindow, 0));
+  switch (ExposureState) {
+    case 1:
+      StampStart();
+      haveFrame_ = false;
+      selection_ = FrameSelection();
+      if (Settings.ModifiedCamera) SetLine(Settings.AccOnVal);
+      ExposureState = 2;
+      break;
+    case 2: {
+      const uint64_t e = now - startTick_;
+      if (e > exposure && TimerInterval() >= 2) {
+        if (Settings.ModifiedCamera) {
+          selection_ = FrameSelection();
+          SetLine(Settings.AccOffVal);
+        }
+        SetTimerInterval(1);
+        selection_.readoutStartTick = now;
+      }
+      if (e > exposure + start) ExposureState = 3;
+      break;
+    }
+    case 3: {
+      const uint64_t e = now - startTick_;
+      if (e < exposure + start + window) {
+        if (device_ && device_->Grab(frame_, 0)) OnFrame(frame_);
+      } else {
+        SetTimerInterval(10);
+        ExposureState = 4;
+      }
+      break;
+    }
+    case 4:
+      if (haveFrame_) {
+        ExposureState = 0;
+        imageReady_ = true;
+      } else {
+        SetTimerInterval(10);
+        FailExposure("No video frame was captured.");
+      }
+      break;
+    case 5:
+      SetTimerInterval(10);
+      if (Connected()) SetConnected(false);
+      if (formatError_) FailExposure(ListName() + ", Unsupported video format.");
+      formatError_ = false;
+      ExposureState = 0;
+      break;
+    default:
+      break;
+  }
+}
+
+void TVFWCamera::DriverAbort() {
+  if (Settings.ModifiedCamera) SetLine(Settings.AccOffVal);
+  SetTimerInterval(10);
+}
+
+void TVFWCamera::ShowSettings() {
+  if (SettingsWindow) SettingsWindow(*this);
+  ApplyLimits();
+}
+
+}  // namespace imaging

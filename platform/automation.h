@@ -1,0 +1,128 @@
+// Late-bound device drivers: a variant value, an object that is read,
+// written and called by member name, and a registry of driver identifiers.
+//
+// The device windows (telescope, focuser, filter wheel, cameras) create a
+// driver from its identifier and call it by member name ("Connected",
+// "RightAscension", "SlewToCoordinatesAsync", ...). A failing call raises
+// EAutomationError; the caller logs it and goes on with a neutral value.
+// Two kinds of driver answer: the built-in simulators
+// (platform/automation_sim.h) and INDI devices (platform/automation_indi.h,
+// identifiers "INDI:host:port:device"). All calls are made on the GUI thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace platform {
+
+// Raised by every failing driver call (unknown member, wrong value type,
+// device error, lost connection).
+class EAutomationError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A date-time put to a driver ("UTCDate"): seconds since 1970-01-01 UTC.
+struct TAutomationDate {
+  double unixSeconds = 0;
+};
+
+// A variant value: empty, Boolean, integer, double, text, date, or a 1-D
+// array of texts or integers.
+class TVariant {
+ public:
+  using Value = std::variant<std::monostate, bool, int32_t, double, std::string, TAutomationDate,
+                             std::vector<std::string>, std::vector<int32_t>>;
+
+  TVariant() = default;
+  TVariant(bool v) : v_(v) {}
+  TVariant(int32_t v) : v_(v) {}
+  TVariant(double v) : v_(v) {}
+  TVariant(const char* v) : v_(std::string(v)) {}
+  TVariant(std::string v) : v_(std::move(v)) {}
+  TVariant(TAutomationDate v) : v_(v) {}
+  TVariant(std::vector<std::string> v) : v_(std::move(v)) {}
+  TVariant(std::vector<int32_t> v) : v_(std::move(v)) {}
+
+  bool IsEmpty() const { return std::holds_alternative<std::monostate>(v_); }
+  const Value& Raw() const { return v_; }
+
+  // Conversions as late binding makes them: numbers and Booleans convert
+  // into each other (non-zero is true; doubles round half to even), texts
+  // convert to numbers when they hold one in the invariant format. Anything
+  // else raises EAutomationError.
+  bool AsBool() const;
+  int32_t AsInt() const;
+  double AsDouble() const;
+  std::string AsString() const;
+  TAutomationDate AsDate() const;
+  std::vector<std::string> AsStringArray() const;
+  std::vector<int32_t> AsIntArray() const;
+
+ private:
+  Value v_;
+};
+
+using TVariantList = std::vector<TVariant>;
+
+// A driver object called by member name.
+class IAutomationObject {
+ public:
+  virtual ~IAutomationObject() = default;
+  // Reads property `member`.
+  virtual TVariant Get(const std::string& member) = 0;
+  // Writes property `member`.
+  virtual void Put(const std::string& member, const TVariant& value) = 0;
+  // Calls method `member` with `args`; empty result for methods without one.
+  virtual TVariant Invoke(const std::string& member, const TVariantList& args) = 0;
+};
+
+using TAutomationRef = std::shared_ptr<IAutomationObject>;
+
+// One registered driver.
+struct TDriverEntry {
+  std::string id;           // the identifier the windows store ("Noctra.Simulator.Telescope")
+  std::string deviceType;   // "Telescope", "Focuser", "FilterWheel", "Camera", or "" (helpers)
+  std::string description;  // shown by the chooser
+  std::function<TAutomationRef()> create;
+};
+
+// Registers (or replaces) a driver; the built-in simulators and the chooser
+// are registered before the first lookup.
+void RegisterDriver(TDriverEntry entry);
+void UnregisterDriver(const std::string& id);
+
+// Registers a family of identifiers that begin with `prefix` ("INDI:"): the
+// factory receives the whole identifier.
+void RegisterDriverScheme(const std::string& prefix,
+                          std::function<TAutomationRef(const std::string& id)> create);
+
+// The registered drivers of one device type, in registration order.
+std::vector<TDriverEntry> ListDrivers(const std::string& deviceType);
+
+// Creates the driver object of identifier `id` (surrounding blanks ignored).
+// Raises EAutomationError for an unknown identifier or a failing factory.
+TAutomationRef CreateOleObject(const std::string& id);
+
+// The identifier of the driver chooser object: put "DeviceType", then
+// Invoke "Choose" with the current identifier; the result is the chosen one
+// (the current one when the user cancels).
+inline constexpr const char* kChooserId = "DriverHelper.Chooser";
+
+// What the chooser object shows: given the device type, the current
+// identifier and the registered drivers of that type, the user's choice.
+// The program installs a dialog; without one the chooser keeps the current
+// identifier. An empty function restores that default.
+using TChooserUi = std::function<std::string(const std::string& deviceType, const std::string& current,
+                                             const std::vector<TDriverEntry>& drivers)>;
+void SetChooserUi(TChooserUi ui);
+
+// Reads the text of an automation failure for logs.
+std::string DescribeFailure(const std::exception& e);
+
+}  // namespace platform

@@ -1,0 +1,359 @@
+#include "telescope/accessories.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/core/log_lines.h"
+#include "astro/text.h"
+#include "platform/dialogs.h"
+#include "platform/numfmt.h"
+#include "platform/registry.h"
+#include "platform/timezone.h"
+
+using platform::TVariant;
+
+namespace {
+
+TFocuserControl* g_focuser = nullptr;
+TFilterWheelControl* g_wheel = nullptr;
+
+// The chooser of the driver services for one device type.
+std::string Choose(const char* type, const std::string& current) {
+  try {
+    auto chooser = platform::CreateOleObject(platform::kChooserId);
+    chooser->Put("DeviceType", TVariant(type));
+    return chooser->Invoke("Choose", {TVariant(current)}).AsString();
+  } catch (const std::exception&) {
+    platform::ShowMessageBox("ASCOM drivers couldn't be found, visit https://ascom-standards.org",
+                             "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    return current;
+  }
+}
+
+}  // namespace
+
+TFocuserControl* FocuserControl() { return g_focuser; }
+void SetFocuserControl(TFocuserControl* c) { g_focuser = c; }
+TFilterWheelControl* FilterWheelControl() { return g_wheel; }
+void SetFilterWheelControl(TFilterWheelControl* c) { g_wheel = c; }
+
+// --- Focuser ---------------------------------------------------------------------------
+
+TFocuserControl::TFocuserControl(QObject* parent) : QObject(parent) {
+  RegisterDeviceDrivers();
+  timer_.setInterval(1000);
+  connect(&timer_, &QTimer::timeout, this, &TFocuserControl::Timer1Timer);
+  timer_.start();
+}
+
+void TFocuserControl::Log(const std::string& s) const { LogLines().AddLine("[Ascom.Focuser] " + s); }
+
+void TFocuserControl::SelectClick() {
+  name = Choose("Focuser", name);
+  emit changed();
+}
+
+void TFocuserControl::SetDisconnected() {
+  connected_ = false;
+  ui_ = TDeviceControls{};
+  emit changed();
+}
+
+void TFocuserControl::ConnectClick() {
+  if (connected_) return;
+  driver_.reset();
+  try {
+    driver_ = platform::CreateOleObject(name);
+    driver_->Put("Connected", TVariant(true));
+    if (!driver_->Get("Connected").AsBool()) throw platform::EAutomationError("not connected");
+    connected_ = true;
+    ui_.connect = ui_.select = ui_.name = false;
+    ui_.disconnect = true;
+    ui_.connectedShape = TShape::Green;
+    std::string info;
+    try {
+      info = driver_->Get("DriverInfo").AsString();
+    } catch (const std::exception&) {
+    }
+    Log("Connect: " + info);
+  } catch (const std::exception&) {
+    driver_.reset();
+    connected_ = false;
+    Log("Connect failed");
+  }
+  emit changed();
+}
+
+void TFocuserControl::DisconnectClick() {
+  if (!connected_) return;
+  bool still = true;
+  try {
+    driver_->Put("Connected", TVariant(false));
+    still = driver_->Get("Connected").AsBool();
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, disconnect failed: ") + e.what());
+    return;
+  }
+  // A focuser that refuses to let go stays connected.
+  if (still) return;
+  driver_.reset();
+  SetDisconnected();
+  Log("Disconnected");
+}
+
+void TFocuserControl::Timer1Timer() {
+  if (connected_) {
+    bool linked = true;
+    try {
+      linked = driver_->Get("Connected").AsBool();
+    } catch (const std::exception&) {
+      linked = true;  // a failed read is no proof of a lost link
+    }
+    if (!linked) {
+      driver_.reset();
+      SetDisconnected();
+      return;
+    }
+  }
+  const TShape s = connected_ ? TShape::Green : TShape::ButtonFace;
+  if (ui_.connectedShape != s) {
+    ui_.connectedShape = s;
+    emit changed();
+  }
+}
+
+bool TFocuserControl::GetAbsolute() {
+  if (!connected_) return false;
+  try {
+    return driver_->Get("Absolute").AsBool();
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, Absolute failed: ") + e.what());
+    return false;
+  }
+}
+
+int32_t TFocuserControl::GetPosition() {
+  if (!connected_) return -999999;
+  try {
+    return driver_->Get("Position").AsInt();
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, Position failed: ") + e.what());
+    return -999999;
+  }
+}
+
+int32_t TFocuserControl::GetMaxIncrement() {
+  if (!connected_) return -999999;
+  try {
+    return driver_->Get("MaxIncrement").AsInt();
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, MaxIncrement failed: ") + e.what());
+    return -999999;
+  }
+}
+
+void TFocuserControl::Move(int32_t value) {
+  if (!connected_) return;
+  try {
+    driver_->Invoke("Move", {TVariant(value)});
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, Move failed: ") + e.what());
+  }
+}
+
+bool TFocuserControl::IsMoving() {
+  if (!connected_) return false;
+  try {
+    return driver_->Get("IsMoving").AsBool();
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, IsMoving failed: ") + e.what());
+    return false;
+  }
+}
+
+void TFocuserControl::LoadSettings() {
+  platform::TRegIniFile reg;
+  name = reg.ReadString("ASCOM", "FOCUSER_NAME", name);
+  emit changed();
+}
+
+void TFocuserControl::SaveSettings() const {
+  platform::TRegIniFile reg;
+  reg.WriteString("ASCOM", "FOCUSER_NAME", name);
+}
+
+// --- Filter wheel -----------------------------------------------------------------------------
+
+TFilterWheelControl::TFilterWheelControl(QObject* parent) : QObject(parent) {
+  RegisterDeviceDrivers();
+  timer_.setInterval(1000);
+  tweakTimer_.setInterval(100);
+  connect(&timer_, &QTimer::timeout, this, &TFilterWheelControl::Timer1Timer);
+  connect(&tweakTimer_, &QTimer::timeout, this, &TFilterWheelControl::TweakTimerTimer);
+}
+
+void TFilterWheelControl::Log(const std::string& s) const { LogLines().AddLine("[Ascom.Filterwheel] " + s); }
+
+void TFilterWheelControl::SelectClick() {
+  name = Choose("FilterWheel", name);
+  emit changed();
+}
+
+void TFilterWheelControl::ConnectClick() {
+  if (connected_) return;
+  driver_.reset();
+  try {
+    driver_ = platform::CreateOleObject(name);
+    driver_->Put("Connected", TVariant(true));
+    if (!driver_->Get("Connected").AsBool()) throw platform::EAutomationError("not connected");
+  } catch (const std::exception&) {
+    driver_.reset();
+    Log("Connect failed");
+    return;
+  }
+  connected_ = true;
+  ui_.disconnect = true;
+  ui_.connect = ui_.select = ui_.name = false;
+  timer_.start();
+  ui_.connectedShape = TShape::Green;
+  std::string info;
+  try {
+    info = driver_->Get("DriverInfo").AsString();
+  } catch (const std::exception&) {
+  }
+  // The maker's wheel is known by its identifier, not by its description.
+  maker_ = name.find("Tar_vel") != std::string::npos;
+  ui_.tweak = maker_;
+  ui_.makerShape = maker_ ? TShape::Green : TShape::ButtonFace;
+  Log(maker_ ? "Connect, Tarvel compatible: " + info : "Connect: " + info);
+  emit changed();
+}
+
+void TFilterWheelControl::DisconnectClick() {
+  if (!connected_) return;
+  try {
+    driver_->Put("Connected", TVariant(false));
+  } catch (const std::exception&) {
+    // The object is released in any case.
+  }
+  connected_ = maker_ = false;
+  tweakCode_ = 0;
+  tweakTimer_.stop();
+  timer_.stop();
+  ui_ = TDeviceControls{};
+  driver_.reset();
+  Log("Disconnected");
+  emit changed();
+}
+
+void TFilterWheelControl::Timer1Timer() {
+  if (!connected_) return;
+  bool linked = true;
+  try {
+    linked = driver_->Get("Connected").AsBool();
+  } catch (const std::exception&) {
+    linked = true;
+  }
+  if (!linked) DisconnectClick();
+}
+
+std::vector<std::string> TFilterWheelControl::GetNames() {
+  if (!connected_) return {};
+  try {
+    return driver_->Get("Names").AsStringArray();
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, Names failed: ") + e.what());
+    return {};
+  }
+}
+
+std::vector<int32_t> TFilterWheelControl::GetFocusOffsets() {
+  if (!connected_) return {};
+  try {
+    return driver_->Get("FocusOffsets").AsIntArray();
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, FocusOffsets failed: ") + e.what());
+    return {};
+  }
+}
+
+void TFilterWheelControl::SetPosition(int32_t slot) {
+  if (!connected_) return;
+  try {
+    driver_->Put("Position", TVariant(slot));
+    Log("Moving to filter#" + std::to_string(slot));
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, Position failed: ") + e.what());
+  }
+}
+
+int32_t TFilterWheelControl::GetPosition() {
+  if (!connected_) return -999;
+  try {
+    return driver_->Get("Position").AsInt();
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, Position failed: ") + e.what());
+    return -999;
+  }
+}
+
+void TFilterWheelControl::SetTemperature(double degrees) {
+  if (!connected_ || !maker_ || !std::isfinite(degrees)) return;
+  const int32_t tenths = int32_t(std::clamp(std::nearbyint(degrees * 10.0), -999.0, 300.0));
+  try {
+    driver_->Put("Position", TVariant(int32_t(999)));
+    driver_->Put("Position", TVariant(tenths));
+    Log("Setting temperature " + platform::FormatFixed(degrees, 0, 1));
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, temperature failed: ") + e.what());
+  }
+}
+
+double TFilterWheelControl::GetTemperature() {
+  if (!connected_ || !maker_) return -999.0;
+  try {
+    driver_->Put("Position", TVariant(int32_t(999)));
+    return driver_->Get("Position").AsInt() / 10.0;
+  } catch (const std::exception& e) {
+    Log(std::string("Warning, temperature failed: ") + e.what());
+    return -999.0;
+  }
+}
+
+void TFilterWheelControl::TweakClick(int code) {
+  if (!connected_ || !maker_ || tweakCode_ != 0 || code < 99 || code > 101) return;
+  SetPosition(code);
+  tweakCode_ = code;
+  tweakStart_ = platform::TimeGetTime();
+  tweakTimer_.start();
+}
+
+void TFilterWheelControl::TweakTimerTimer() {
+  if (tweakCode_ == 0) {
+    tweakTimer_.stop();
+    return;
+  }
+  const int32_t p = GetPosition();
+  const bool timedOut = uint32_t(platform::TimeGetTime() - tweakStart_) >= uint32_t(tweakLimitMs);
+  if (p == -1 && !timedOut) return;
+  tweakTimer_.stop();
+  const int code = tweakCode_;
+  tweakCode_ = 0;
+  if (p == -1) {
+    Log("Tweek filters, no answer from the wheel");
+  } else {
+    Log(code == 99 ? "Tweek filters, -" : code == 100 ? "Tweek filters, +" : "Tweek filters, AutoCal");
+  }
+  emit changed();
+}
+
+void TFilterWheelControl::LoadSettings() {
+  platform::TRegIniFile reg;
+  name = reg.ReadString("ASCOM", "FILTERWHEEL_NAME", name);
+  emit changed();
+}
+
+void TFilterWheelControl::SaveSettings() const {
+  platform::TRegIniFile reg;
+  reg.WriteString("ASCOM", "FILTERWHEEL_NAME", name);
+}

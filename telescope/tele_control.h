@@ -1,0 +1,216 @@
+// The logic of the telescope window TTeleForm1: connecting a mount driver
+// (with LX200 and OnStep detection), the 900 ms status poll, goto with its
+// settling, sync, park and home, OnStep alignment, guide rates, moves,
+// pulse guiding and the OnStep periodic-error-correction table.
+//
+// Every driver call is guarded: a failure logs its line (prefix
+// "[Ascom.Telescope] ") and the operation goes on with a neutral value.
+// All calls run on the GUI thread. The four timers are QTimers owned here;
+// tests call the tick handlers directly.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/automation.h"
+#include "telescope/host.h"
+
+class TAssistModel;
+
+// Colours of the window's status shapes.
+enum class TShape : uint8_t { ButtonFace, Green, Yellow, Red, Maroon };
+
+// The enabled and checked states of the window's controls, mirrored by the form.
+struct TTeleControls {
+  bool connect = true, disconnect = false, select = true, name = true;
+  bool setTimeBox = true, latLongBox = true;
+  bool track = false, park = false, unpark = false, setPark = false, findHome = false;
+  bool polarHome = false, align = false, trackRate = false, acceptStar = false;
+  bool pecClear = false, pecBack = false, pecFwd = false, pecExport = false, pecImport = false;
+  bool pecPlay = false, pecStop = false, pecRec = false, pecSave = false;
+  bool useAssistEnabled = false, useRefractedEnabled = false;
+  std::string coordinateType, coordinateHint;
+  std::string wormRotationTime = "240";
+  TShape connectedShape = TShape::ButtonFace, trackingShape = TShape::ButtonFace,
+         gotoShape = TShape::ButtonFace, parkedShape = TShape::ButtonFace,
+         parkingShape = TShape::ButtonFace, parkFailedShape = TShape::ButtonFace,
+         pecShape = TShape::ButtonFace;
+};
+
+// Pier side choice of the "GoTo Assist" tab.
+enum class TPierChoice { FromDriver, East, West };
+
+// The PEC table's capacity: one entry per second of the worm's turn.
+inline constexpr int kPecEntries = 825;
+
+class TTeleControl : public QObject {
+  Q_OBJECT
+ public:
+  explicit TTeleControl(ITelescopeHost* host = nullptr, QObject* parent = nullptr);
+  ~TTeleControl() override;
+
+  // --- The window's inputs --------------------------------------------------
+  std::string name;            // driver identifier (`Name`)
+  bool setTime = false;        // `SetTimeCheckBox1`
+  bool setLatLong = false;     // `LatLongCheckBox1`
+  bool useRefracted = false;   // `UseRefracted`
+  bool useAssist = false;      // `UseAssist`
+  TPierChoice pier = TPierChoice::FromDriver;
+  int alignStars = 1;          // `OneStar`, `TwoStar`, `ThreeStar`
+  int pecScale = 15;           // `PECScale`, arcseconds
+
+  const TTeleControls& Controls() const { return ui_; }
+  void SetAssist(TAssistModel* model) { assist_ = model; }
+  void SetHost(ITelescopeHost* host);
+
+  // --- Connection ------------------------------------------------------------
+  void SelectClick();
+  void ConnectClick();
+  // Disconnects; true when an identifier is set.
+  bool Disconnect();
+
+  // --- Service operations (no-ops with neutral results while disconnected) -----
+  // Slews to (ra, dec), radians in the chart's epoch; false when the mount
+  // is not connected or refused the slew.
+  bool GotoRaDec(double ra, double dec);
+  bool SyncRaDec(double ra, double dec);
+  bool CanSync();
+  void GetGotoTarget(double& ra, double& dec) const;
+  uint32_t MsSinceGotoDone() const;
+  // Hour-angle and declination corrections (radians) of the pointing model
+  // for (ra, dec); zero without a model or pier side.
+  void GetPointingCorrection(double ra, double dec, double& dHa, double& dDec);
+  void AcceptStarButton1Click();
+
+  // Parking, homing, tracking, alignment.
+  void SetParkButton1Click();
+  void ParkButton1Click();
+  void UnParkButton1Click();
+  void PolarHomeButton1Click();
+  void FindHomeButton1Click();
+  void TrackButton1Click();
+  void AlignStartClick();
+  void TrackFasterClick();
+  void TrackSlowerClick();
+
+  // Guiding.
+  bool CanSetGuideRates();
+  bool SetGuideRate(int step);
+  void StartMove(char direction);
+  void StopMove(char direction);
+  bool CanPulseGuide();
+  void PulseGuide(char direction, int milliseconds);
+
+  // Periodic error correction (OnStep).
+  void PECClearClick();
+  void PECRecClick();
+  void PECPlayClick();
+  void PECStopClick();
+  void PECSaveClick();
+  void PECfwdClick();
+  void PECbackClick();
+  // Asks for a file and writes the table; reads it fresh from the mount.
+  void PECExportClick();
+  void PECImportClick();
+  // The export text (header and one line per entry, each ended by "\r\n").
+  std::string PecExportText();
+  // Imports a file's text (CSV export or EQMOD PECPrep); the number of
+  // entries written, -1 when the first line is neither format.
+  int PecImportText(const std::string& text);
+  // Polyline of the PEC plot in a box of width x height pixels (empty when
+  // there is nothing to draw), and the x of the last index read (-1: none).
+  std::vector<std::pair<int, int>> PecPlot(int width, int height, int& markerX) const;
+  const std::vector<int16_t>& PecTable() const { return pec_; }
+  int PecLength() const { return pecLength_; }
+  bool PecUsable() const;
+
+  // --- State read by the chart, the main window and the other windows ---------
+  bool Connected() const { return connected_; }
+  bool Lx200() const { return lx200_; }
+  bool OnStep() const { return onStep_; }
+  bool AutostarNotOnStep() const { return autostarNotOnStep_; }
+  bool GotoInProgress() const { return gotoInProgress_; }
+  int EquatorialSystem() const { return eqSystem_; }
+  // The mount's position, radians in the chart's epoch, as last polled.
+  double RightAscension() const { return ra_[0]; }
+  double Declination() const { return dec_[0]; }
+  int HoldCounter() const { return hold_; }
+  int AlignStarsLeft() const { return alignLeft_; }
+  double GuideRateUnit() const { return guideUnit_; }
+  // The pier side of the driver or of the radio buttons: -1 east, +1 west, 0 unknown.
+  int PierSide();
+  // The local sidereal time used by the pointing model, radians.
+  double LocalSidereal();
+
+  // --- Timers ------------------------------------------------------------------
+  void Timer1Timer();
+  void GotoTimerTimer();
+  void SlewTimerTimer();
+  void PulseTimerTimer();
+  bool Timer1Enabled() const { return timer1_.isActive(); }
+  bool GotoTimerEnabled() const { return gotoTimer_.isActive(); }
+  bool SlewTimerEnabled() const { return slewTimer_.isActive(); }
+  bool PulseBusy() const { return pulseBusy_; }
+  int SlewTag() const { return slewTag_; }
+
+  // Registry section "ASCOM".
+  void LoadSettings();
+  void SaveSettings() const;
+
+ signals:
+  // The controls, shapes or the PEC plot changed.
+  void changed();
+
+ private:
+  void Log(const std::string& text) const;
+  void LogFailure(const std::string& member, const std::exception& e) const;
+  bool GetBool(const std::string& member, bool& out);
+  bool Command(const char* kind, const std::string& cmd, std::string* reply = nullptr);
+  void SetConnectedControls();
+  void SetDisconnectedControls();
+  void ReadCapabilities();
+  void ReadOnStepPec();
+  void PollOnStep(bool tracking);
+  bool ReadPosition(double& ra, double& dec);
+  void ToDriver(double& ra, double& dec);
+  double DriverEpochJD() const;
+  void AfterAlign();
+  void PecWrite(int index, int entry);
+  TObserverTime& Obs();
+
+  ITelescopeHost* host_;
+  std::unique_ptr<ITelescopeHost> defaultHost_;
+  std::unique_ptr<TObserverTime> obs_;
+  TAssistModel* assist_ = nullptr;
+  platform::TAutomationRef driver_;
+  TTeleControls ui_;
+  bool connected_ = false, lx200_ = false, onStep_ = false, autostarNotOnStep_ = false;
+  bool canSync_ = false;
+  bool gotoInProgress_ = false;
+  uint32_t gotoEnd_ = 0, lastPecWrite_ = 0;
+  int eqSystem_ = 1;
+  std::array<double, 4> ra_{}, dec_{};
+  double targetRa_ = 0, targetDec_ = 0;
+  int hold_ = 0, alignLeft_ = 0;
+  double guideUnit_ = -1;
+  int slewTag_ = 0;
+  bool pulseBusy_ = false;
+  char pulseLetter_ = 0;
+  int wormPeriod_ = 0, stepsPerSecond_ = 0, pecLength_ = 240;
+  std::vector<int16_t> pec_;
+  int lastPecValue_ = 0, lastPecIndex_ = -1;
+  QTimer timer1_, gotoTimer_, slewTimer_, pulseTimer_;
+};
+
+// Registers the driver families the device windows offer besides the
+// built-in simulators (INDI devices when the program has the INDI client).
+void RegisterDeviceDrivers();
+
+// The telescope window's logic, created by the program at start.
+TTeleControl* TeleControl();
+void SetTeleControl(TTeleControl* control);

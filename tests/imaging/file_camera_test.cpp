@@ -1,0 +1,109 @@
+// The image-file camera: choosing the newest picture of a folder, loading
+// bitmaps, JPEG and FITS pictures, refusing unreadable ones, and its pseudo
+// exposure.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <filesystem>
+
+#include "imaging/file_camera.h"
+#include "tests/support/test_support.h"
+
+using namespace imaging;
+namespace fs = std::filesystem;
+
+namespace {
+
+void Age(const std::string& file, int secondsAgo) {
+  fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
+}
+
+void WritePicture(const std::string& file, int w, int h) {
+  QImage img(w, h, QImage::Format_RGB32);
+  img.fill(qRgb(10, 20, 30));
+  ASSERT_TRUE(img.save(QString::fromStdString(file)));
+}
+
+void WriteFits(const std::string& file, int w, int h, const std::string& mosaic) {
+  TFitsHeader hd = NewFitsHeader(16, w, h);
+  hd.Range = 100;
+  hd.Mosaic = mosaic;
+  ASSERT_TRUE(SaveFitsHeader(file, hd, FitsData(std::size_t(hd.DataBlocks * kFitsBlock), 0)));
+}
+
+struct FreshSettings {
+  FreshSettings() { ImagingSettingsDoc().Doc.Clear(); }
+  ~FreshSettings() { ImagingSettingsDoc().Doc.Clear(); }
+};
+
+}  // namespace
+
+TEST(FileCamera, ChoosesTheNewestPictureOfAFolder) {
+  FreshSettings fresh;
+  testing_support::TempDir dir;
+  TIFFCamera cam;
+  cam.Settings.Name = dir.Path();
+  EXPECT_EQ(cam.ChooseFile(), "");  // empty folder
+  WritePicture(dir.File("a.jpg"), 8, 6);
+  WriteFits(dir.File("b.fts"), 5, 4, "");
+  Age(dir.File("a.jpg"), 100);
+  Age(dir.File("b.fts"), 50);
+  EXPECT_EQ(cam.ChooseFile(), dir.File("b.fts"));  // FITS written after the JPEG
+  WritePicture(dir.File("c.bmp"), 3, 3);
+  fs::last_write_time(dir.File("c.bmp"), fs::last_write_time(dir.File("b.fts")));
+  EXPECT_EQ(cam.ChooseFile(), dir.File("c.bmp"));  // equal times: the earlier mask wins
+
+  // A file path with auto-load on is taken as a folder: nothing.
+  cam.Settings.Name = dir.File("a.jpg");
+  cam.Settings.ModifiedCamera = true;
+  EXPECT_EQ(cam.ChooseFile(), "");
+  cam.Settings.ModifiedCamera = false;
+  EXPECT_EQ(cam.ChooseFile(), dir.File("a.jpg"));
+  cam.Settings.Name = dir.File("missing.fts");
+  EXPECT_EQ(cam.ChooseFile(), "");
+}
+
+TEST(FileCamera, ExposesPicturesAndRefusesUnreadableOnes) {
+  FreshSettings fresh;
+  testing_support::TempDir dir;
+  TIFFCamera cam;
+  cam.Settings.Name = dir.File("pic.jpg");
+  WritePicture(cam.Settings.Name, 8, 6);
+  cam.SetConnected(true);
+  ASSERT_TRUE(cam.Connected());
+  EXPECT_EQ(cam.GetXSize(), 8);
+  EXPECT_EQ(cam.GetYSize(), 6);
+  ASSERT_TRUE(cam.StartExposure(2.0, true));
+  // The first exposure is ready within three ticks.
+  for (int i = 0; i < 3; ++i) cam.Poll();
+  ASSERT_TRUE(cam.GetImageReady());
+  TFitsBitmap& img = cam.GetImage();
+  EXPECT_EQ(img.Header.NAxis, 3);
+  EXPECT_EQ(FitsValue(img.Data().data(), 8, 0), 10);  // red plane
+  cam.Poll();
+  EXPECT_EQ(cam.ExposureState, 0);
+
+  // A FITS picture is taken over; Force Monochrome clears its mosaic.
+  cam.Settings.Name = dir.File("raw.fit");
+  WriteFits(cam.Settings.Name, 12, 10, "RGGB(0,0)");
+  cam.Settings.ForceMono = true;
+  ASSERT_TRUE(cam.StartExposure(2.0, true));
+  EXPECT_EQ(cam.GetXSize(), 12);
+  // The next exposure waits its 2 s after the previous start.
+  uint64_t now = CameraClocks().NowMs();
+  CameraClocks().NowMs = [&now] { return now; };
+  for (int i = 0; i < 3; ++i) cam.Poll();
+  EXPECT_FALSE(cam.GetImageReady());
+  now += 2001;
+  for (int i = 0; i < 3; ++i) cam.Poll();
+  ASSERT_TRUE(cam.GetImageReady());
+  EXPECT_EQ(cam.GetImage().Header.Mosaic, "");
+  ResetCameraClocks();
+
+  // Damaged FITS files and unreadable pictures load nothing.
+  for (const char* name : {"bad.fts", "bad.bmp"}) {
+    cam.Settings.Name = dir.File(name);
+    testing_support::WriteText(cam.Settings.Name, "SIMPLE  = T  this is not a picture");
+    EXPECT_FALSE(cam.StartExposure(2.0, true)) << name;
+  }
+}

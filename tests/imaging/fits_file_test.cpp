@@ -1,0 +1,269 @@
+// FITS reader and writer: round trips checked by astropy.io.fits and
+// fitsverify (independent readers), files written by astropy read back,
+// the BZERO rules, and refusal of damaged files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "imaging/fits.h"
+#include "imaging/fits_bitmap.h"
+#include "tests/support/test_support.h"
+
+using namespace imaging;
+
+namespace {
+
+std::string RunCommand(const std::string& cmd) {
+  std::string out;
+  if (std::FILE* p = popen((cmd + " 2>&1").c_str(), "r")) {
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, p)) out += buf;
+    pclose(p);
+  }
+  return out;
+}
+
+bool HaveAstropy() { return RunCommand(std::string(NOCTRA_PYTHON) + " -c 'import astropy.io.fits; print(7)'") == "7\n"; }
+
+TFitsHeader MakeHeader(int32_t bitPix, int32_t save, int w, int h, int planes) {
+  TFitsHeader hd = NewFitsHeader(bitPix, w, h, planes);
+  hd.SaveBitPix = save;
+  hd.Range = 255;
+  return hd;
+}
+
+void Put(FitsData& d, int32_t bitPix, int64_t i, double v) {
+  switch (bitPix) {
+    case 8: d[i] = uint8_t(v); break;
+    case 16: { uint16_t x = uint16_t(v); std::memcpy(&d[2 * i], &x, 2); break; }
+    case 32: { uint32_t x = uint32_t(v); std::memcpy(&d[4 * i], &x, 4); break; }
+    case -32: { float x = float(v); std::memcpy(&d[4 * i], &x, 4); break; }
+    case -64: std::memcpy(&d[8 * i], &v, 8); break;
+  }
+}
+
+// An 80-column card.
+std::string Card(const std::string& key, const std::string& value) {
+  std::string c = key;
+  c.resize(8, ' ');
+  if (!value.empty()) c += "= " + value;
+  c.resize(80, ' ');
+  return c;
+}
+
+// A hand-made file: the cards, END, padding, then the raw data bytes.
+std::string HandFile(const std::vector<std::string>& cards, const std::string& dataBytes) {
+  std::string s;
+  for (const auto& c : cards) s += c;
+  s += Card("END", "");
+  s.resize((s.size() + 2879) / 2880 * 2880, ' ');
+  s += dataBytes;
+  s.resize((s.size() + 2879) / 2880 * 2880, '\0');
+  return s;
+}
+
+}  // namespace
+
+struct RoundTripCase {
+  const char* name;
+  int32_t bitPix, save;
+  int planes;
+  std::vector<double> values;    // cycled over the image
+  std::vector<double> expected;  // physical values after saving (empty: same)
+};
+
+// Each case is written, checked by astropy, and read back by our reader.
+TEST(FitsFile, RoundTripsAreReadAlikeByAstropyAndByTheReader) {
+  const bool astropy = HaveAstropy();
+  if (!astropy) GTEST_SKIP() << "python3-astropy is not installed";
+  const std::vector<RoundTripCase> cases = {
+      {"u16", 16, 16, 1, {0, 1, 32767, 32768, 65535, 1234}, {}},
+      {"u8rgb", 8, 8, 3, {0, 7, 128, 255, 99}, {}},
+      {"i32", 32, 32, 1, {0, 1, 2147483647, 70000, 5}, {}},
+      {"f32", -32, -32, 1, {1.25, -3.5, 1e6, 0.1f, 65535.5}, {}},
+      {"f64", -64, -64, 3, {1.0 / 3, -2.5e-7, 1e300, 42}, {}},
+      {"u16_as_i16", 16, -16, 1, {0, 5, 40000, 32767}, {0, 5, 32767, 32767}},
+      {"f32_as_u16", -32, 16, 1, {-5, 0.5, 70000, 1000}, {0, 1, 65535, 1000}},
+  };
+  testing_support::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int w = 7, h = 5;
+    TFitsHeader hd = MakeHeader(c.bitPix, c.save, w, h, c.planes);
+    hd.Filter = "A very long filter name of forty-five chars!!";
+    hd.Instrument = "It's a camera";
+    hd.DateObs = FitsDateText(2026, 3, 7);
+    hd.TimeObs = FitsTimeText(12, 3, 4, 5);
+    for (int i = 0; i < 10; ++i) hd.Comments[i] = "comment line " + std::to_string(i);
+    hd.Background = c.bitPix == 8 ? 100 : 1200;
+    FitsData d(std::size_t(hd.DataBlocks * kFitsBlock), 0);
+    const int64_t n = int64_t(w) * h * c.planes;
+    std::ofstream expect(dir.File(std::string(c.name) + ".txt"));
+    expect.precision(17);
+    std::vector<double> want(n);
+    for (int64_t i = 0; i < n; ++i) {
+      const std::size_t k = std::size_t(i % c.values.size());
+      Put(d, c.bitPix, i, c.values[k]);
+      want[i] = c.expected.empty() ? FitsValue(d.data(), c.bitPix, i) : c.expected[k];
+      expect << want[i] << "\n";
+    }
+    expect.close();
+    const std::string file = dir.File(std::string(c.name) + ".fts");
+    TFitsHeader copy = hd;
+    ASSERT_TRUE(SaveFitsHeader(file, copy, d));
+    // 10 comments make the header longer than one block.
+    EXPECT_EQ(testing_support::ReadFile(file).size() % 2880, 0u);
+    const std::string out = RunCommand(std::string(NOCTRA_PYTHON) + " " + NOCTRA_FITS_CHECK + " check " + file + " " +
+                                dir.File(std::string(c.name) + ".txt") +
+                                " 'FILTER=A very long filter name of forty-five chars!!'"
+                                " \"INSTRUME=It's a camera\" DATE-OBS=2026-03-07 TIME-OBS=12:03:04.005");
+    EXPECT_EQ(out, "OK\n");
+    if (std::string(NOCTRA_FITSVERIFY).size() > 0 && std::string(NOCTRA_FITSVERIFY) != "NOCTRA_FITSVERIFY-NOTFOUND") {
+      const std::string v = RunCommand(std::string(NOCTRA_FITSVERIFY) + " -q -e " + file);
+      EXPECT_NE(v.find("OK"), std::string::npos) << v;
+    }
+
+    TFitsHeader back;
+    FitsData bd;
+    std::ifstream in(file, std::ios::binary);
+    ASSERT_TRUE(LoadFitsHeader(in, back, bd));
+    EXPECT_EQ(back.NAxis3, c.planes);
+    EXPECT_EQ(back.Filter, hd.Filter);
+    EXPECT_EQ(back.Comments[9], "comment line 9");
+    // The black level is a physical value: it survives the BZERO of 16-bit files.
+    EXPECT_EQ(back.Background, hd.Background);
+    EXPECT_EQ(back.BZero, 0);
+    const int32_t readType = c.save == -16 ? 16 : c.save;
+    ASSERT_EQ(back.BitPix, readType);
+    for (int64_t i = 0; i < n; ++i) {
+      const double got = FitsValue(bd.data(), back.BitPix, i);
+      ASSERT_NEAR(got, want[i], std::fabs(want[i]) * 1e-7) << "element " << i;
+    }
+  }
+}
+
+TEST(FitsFile, ReadsAnAstropyFileWithALongHeaderAndBzero) {
+  if (!HaveAstropy()) GTEST_SKIP() << "python3-astropy is not installed";
+  testing_support::TempDir dir;
+  const std::string file = dir.File("astropy.fits");
+  RunCommand(std::string(NOCTRA_PYTHON) + " " + NOCTRA_FITS_CHECK + " write " + file);
+  TFitsHeader h;
+  FitsData d;
+  std::ifstream in(file, std::ios::binary);
+  ASSERT_TRUE(LoadFitsHeader(in, h, d));
+  ASSERT_EQ(h.NAxis1, 5);
+  ASSERT_EQ(h.NAxis2, 4);
+  EXPECT_EQ(h.ExposureTime, 12.5);
+  EXPECT_EQ(h.Filter, "Red / wide");
+  EXPECT_EQ(h.Background, 3.0);
+  // Values written by astropy: x + 100 y, row 0 first.
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(FitsValue(d.data(), 16, x + 5 * y), x + 100 * y);
+}
+
+TEST(FitsFile, BzeroRulesOfSixteenBitFiles) {
+  // Stored words 0x8000 and 0x7FFF with BZERO 32768 are 0 and 65535.
+  const std::string data("\x80\x00\x7f\xff", 4);
+  std::string f = HandFile({Card("SIMPLE", "T"), Card("BITPIX", "16"), Card("NAXIS", "2"), Card("NAXIS1", "2"),
+                            Card("NAXIS2", "1"), Card("BZERO", "32768")},
+                           data);
+  std::istringstream in(f);
+  TFitsHeader h;
+  FitsData d;
+  ASSERT_TRUE(LoadFitsHeader(in, h, d));
+  EXPECT_EQ(FitsValue(d.data(), 16, 0), 0);
+  EXPECT_EQ(FitsValue(d.data(), 16, 1), 65535);
+  // No display keywords: black 0, range the full 16-bit span.
+  EXPECT_EQ(h.Background, 0);
+  EXPECT_EQ(h.Range, 65536);
+
+  // Saving type 16 writes BZERO 32768 right-justified and the words back.
+  testing_support::TempDir dir;
+  TFitsHeader copy = h;
+  ASSERT_TRUE(SaveFitsHeader(dir.File("b.fts"), copy, d));
+  const auto bytes = testing_support::ReadFile(dir.File("b.fts"));
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_NE(text.find(Card("BZERO", "               32768")), std::string::npos);
+  EXPECT_EQ(text.substr(2880, 4), data);
+}
+
+TEST(FitsFile, RefusesDamagedAndUnacceptedFiles) {
+  const std::vector<std::string> base = {Card("SIMPLE", "T"), Card("BITPIX", "16"), Card("NAXIS", "2"),
+                                         Card("NAXIS1", "4"), Card("NAXIS2", "4")};
+  const std::string full = HandFile(base, std::string(32, '\1'));
+  struct Case {
+    const char* name;
+    std::string file;
+    bool raises;
+  };
+  auto with = [&](const std::string& key, const std::string& value) {
+    auto cards = base;
+    for (auto& c : cards)
+      if (c.rfind(key, 0) == 0) c = Card(key, value);
+    return HandFile(cards, std::string(32, '\1'));
+  };
+  const std::vector<Case> cases = {
+      {"empty", "", true},
+      {"header cut", full.substr(0, 1000), true},
+      {"data cut", full.substr(0, 2880 + 20), true},
+      {"no END", std::string(2880 * 3, ' '), true},
+      {"side 16384", with("NAXIS1", "16384"), false},
+      {"bitpix 12", with("BITPIX", "12"), false},
+      {"not simple", with("SIMPLE", "F"), false},
+      {"naxis 1", with("NAXIS", "1"), false},
+      {"naxis2 text", with("NAXIS2", "'four'"), false},
+      {"bscale negative", HandFile({base[0], base[1], base[2], base[3], base[4], Card("BSCALE", "-1")}, ""), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::istringstream in(c.file);
+    TFitsHeader h;
+    FitsData d(10, 1);
+    if (c.raises) {
+      EXPECT_THROW(LoadFitsHeader(in, h, d), EInvalidGraphic);
+    } else {
+      EXPECT_FALSE(LoadFitsHeader(in, h, d));
+    }
+    EXPECT_TRUE(d.empty());
+    // The bitmap loader turns every refusal into "nothing loaded".
+    std::istringstream in2(c.file);
+    TFitsBitmap bmp;
+    EXPECT_THROW(bmp.LoadFromStream(in2), EInvalidGraphic);
+    EXPECT_FALSE(bmp.HasData());
+    EXPECT_TRUE(bmp.Bitmap().IsNull());
+  }
+}
+
+TEST(FitsFile, OptionalKeywordFailureSetsReadErrorAndKeepsLaterDefaults) {
+  std::istringstream in(HandFile({Card("SIMPLE", "T"), Card("BITPIX", "8"), Card("NAXIS", "2"), Card("NAXIS1", "1"),
+                                  Card("NAXIS2", "1"), Card("EXPTIME", "30.0 / seconds"), Card("FOCALLEN", "x"),
+                                  Card("FILTER", "'Red'")},
+                                 "\5"));
+  TFitsHeader h;
+  FitsData d;
+  ASSERT_TRUE(LoadFitsHeader(in, h, d));
+  EXPECT_EQ(h.ExposureTime, 30.0);
+  EXPECT_TRUE(h.ReadError);
+  EXPECT_EQ(h.Filter, "");
+}
+
+TEST(FitsFile, ObservingDateAndTimeUseTheFitsForms) {
+  EXPECT_EQ(FitsDateText(2026, 1, 9), "2026-01-09");
+  EXPECT_EQ(FitsTimeText(12, 3, 4, 5), "12:03:04.005");
+}
+
+TEST(FitsFile, SizesAreSixtyFourBitAndCapped) {
+  TFitsHeader h = MakeHeader(-64, -64, 16000, 16000, 1);  // 2.05e9 bytes: within the cap
+  EXPECT_EQ(h.DataBytes, int64_t(2048000000));
+  h.NAxis = 3;
+  h.NAxis3 = 3;  // 6.1e9 bytes
+  EXPECT_FALSE(FitsComputeSizes(h));
+  h = MakeHeader(16, 16, 16383, 16383, 3);
+  EXPECT_TRUE(FitsComputeSizes(h));
+  EXPECT_EQ(h.DataBytes, int64_t(16383) * 16383 * 3 * 2);
+  EXPECT_EQ(h.DataBlocks, (h.DataBytes - 1) / 2880 + 1);
+}
