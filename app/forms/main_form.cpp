@@ -1261,16 +1261,29 @@ void TMainForm1::InstallInsetHosts() {
   TheScreenLayoutHost.clockSize = [this](int32_t code) { ClockSML(code); };
 }
 
+namespace {
+
+// The single instance of a window owned by the main window, made when first
+// needed; its global is emptied when it goes with its owner.
+template <class F>
+F* OwnedWindow(F*& global, QWidget* owner) {
+  if (!global) {
+    global = new F(owner);
+    QObject::connect(global, &QObject::destroyed, [&global] { global = nullptr; });
+  }
+  return global;
+}
+
+}  // namespace
+
 void TMainForm1::ScreenLayout1Click() {
-  if (!ScreenLayoutForm1) ScreenLayoutForm1 = new TScreenLayoutForm1(this);
-  ScreenLayoutForm1->exec();
+  OwnedWindow(ScreenLayoutForm1, this)->exec();
   // A changed inset or mask is shown at once.
   if (RepaintMask.load() & (kRepaintAll & ~kRepaintChart)) RenderMainView();
 }
 
 void TMainForm1::Performance1Click() {
-  if (!PerformanceForm1) PerformanceForm1 = new TPerformanceForm1(this);
-  PerformanceForm1->exec();
+  OwnedWindow(PerformanceForm1, this)->exec();
 }
 
 TInsetHooks ChartInsetHooks() {

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QAction>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -30,6 +31,7 @@
 #include "astro/text.h"
 #include "catalog/stars.h"
 #include "chart/clock.h"
+#include "chart/forms/screen_layout_form.h"
 #include "chart/globe.h"
 #include "chart/mask.h"
 #include "chart/star_sphere.h"
@@ -165,6 +167,22 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
     EXPECT_GT(lit, r.width() * r.height() / 2) << r.x() << "," << r.y();
   }
   EXPECT_GT(form->TimeButtons[0]->x(), ClockRect.left());  // beside the clock
+  // The screen-layout window hides the clock and enlarges the globe through
+  // the main window's size commands.
+  QTimer::singleShot(0, [] {
+    ScreenLayoutForm1->ComboBox4->setCurrentIndex(0);
+    ScreenLayoutForm1->ComboBox2->setCurrentIndex(3);
+    ScreenLayoutForm1->BitBtn1Click();
+  });
+  const int clockX = ClockCentreX, clockY = ClockCentreY;
+  form->ScreenLayout1->trigger();
+  EXPECT_EQ(ClockSize, 0);
+  EXPECT_EQ(GlobeSize, InsetSizeLarge);
+  EXPECT_TRUE(form->GlobeSizes[2]->isChecked());
+  EXPECT_FALSE(form->ClockSizes[0]->isChecked() || form->ClockSizes[1]->isChecked() || form->ClockSizes[2]->isChecked());
+  form->PaintBox1->grab();
+  EXPECT_EQ(back.Pixel(clockX, clockY), MaskBitmap->Pixel(clockX, clockY));  // no clock face left
+  EXPECT_LT(form->TimeButtons[0]->x(), 0);                         // the time buttons went with it
   // No place chosen yet: the chart shows latitude 0, longitude 0 and says so.
   EXPECT_EQ(ObserverLocationSet.load(), 1);
   EXPECT_EQ(form->StatusText(0).rfind("No observer location chosen", 0), 0u) << form->StatusText(0);
