@@ -242,6 +242,9 @@ class tPlotter : public TPlotterState {
 
   // --- The render in progress ---
   TProjection Proj;
+  // Set by the magnifier plotter: positions are placed about its centre
+  // instead of the observer's zenith.
+  TCentredFrame Centred;
   TRenderContext Ctx;
   TRenderSun Sun;
   TRenderTimes Times;
@@ -353,8 +356,9 @@ class tPlotter : public TPlotterState {
   // Direction of point 1 seen from point 2, whole degrees (see the layer).
   int32_t ScreenAngle(int32_t x1, int32_t y1, int32_t x2, int32_t y2) const;
 
- private:
-  // Steps of the render sequence (render.cpp).
+ protected:
+  // Steps of the render sequence (render.cpp); the magnifier plotter calls
+  // the solar-system steps too.
   void ComputeViewCentre();
   void DrawMilkyWay();
   void DrawDaylight(const std::vector<QPointF>& horizon);
@@ -401,6 +405,11 @@ extern QPoint PhaseShadowPoints[11][39];
 // BayerLetters[n - 1]; platform::SymbolToGreek shows them). Defined by the
 // star layer.
 extern const char BayerLetters[25];
+
+// Called at the end of every render with the plotter that rendered (the
+// cursor watch publishes its snapshot of MainPlotter from here); null when
+// nothing listens.
+extern void (*RenderFinishedHook)(const tPlotter& plotter);
 
 // The plotters of the program (null until the main window creates them).
 extern tPlotter* MainPlotter;

@@ -52,7 +52,35 @@ void tPlotter::SetupProjection() {
   Proj.Visible = 0;
 }
 
+void TCentredFrame::SetCentre(double dec0, double ra0) {
+  SinDec0 = std::sin(dec0);
+  CosDec0 = std::cos(dec0);
+  RA0 = ra0;
+}
+
+void TCentredFrame::Position(double ra, double dec, double& alt, double& bearing) const {
+  // 1, 2. Altitude: the complement of the angular distance from the centre.
+  double delta = RA0 - ra;
+  const double sd = std::sin(dec), cd = std::cos(dec);
+  const double s = sd * SinDec0 + cd * CosDec0 * std::cos(delta);
+  alt = ArcSinR(s);
+  // 3. Bearing from north (at the centre itself: north).
+  const double den = std::cos(alt) * CosDec0;
+  double c = den > 1e-15 ? (sd - SinDec0 * s) / den : 1.0;
+  if (!(c < 1)) c = 1;
+  else if (c < -1) c = -1;
+  bearing = ArcCosR(c);
+  // 4. East of the centre (0 <= Δ <= π after reduction: west) turns it.
+  while (delta < 0) delta += TwoPi;
+  while (delta > TwoPi) delta -= TwoPi;
+  if (delta >= 0 && delta <= kPi) bearing = TwoPi - bearing;
+}
+
 void tPlotter::RaDecToAltAz(double ra, double dec, double& alt, double& az) const {
+  if (Centred.Active) {
+    Centred.Position(ra, dec, alt, az);
+    return;
+  }
   EquatorialToHorizontal(Observer, alt, az, ra, dec);
   if (Refraction) Refract(Observer, alt);
 }

@@ -90,6 +90,22 @@ struct TProjection {
   }
 };
 
+// A frame whose zenith is a chosen centre (the magnifier chart): the
+// "altitude" of a position is 90° minus its distance from the centre and
+// its "azimuth" the bearing from the centre, north through east. Projected
+// with rotation 0 the chart has north up and east to the left.
+struct TCentredFrame {
+  bool Active = false;
+  double SinDec0 = 0;
+  double CosDec0 = 1;
+  double RA0 = 0;
+  // SetProjectionCentre: keeps sin δ0, cos δ0 and α0 (radians).
+  void SetCentre(double dec0, double ra0);
+  // CentredPosition: altitude and bearing (radians) of (ra, dec) about the
+  // centre; the bearing lies in [0, 2π].
+  void Position(double ra, double dec, double& alt, double& bearing) const;
+};
+
 // |right - left| * |bottom - top| of a rectangle, as a Double.
 double RectArea(int32_t left, int32_t top, int32_t right, int32_t bottom);
 

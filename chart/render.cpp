@@ -90,6 +90,8 @@ struct TRenderWork {
 
 }  // namespace
 
+void (*RenderFinishedHook)(const tPlotter& plotter) = nullptr;
+
 void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   Times = TRenderTimes{};
   StepTimer timer(Times);
@@ -251,6 +253,7 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   dc.SelectBrush(keptBrush);
   Replot = 0;
   timer.Mark(23);
+  if (RenderFinishedHook) RenderFinishedHook(*this);
 }
 
 // Step 4: the view centre, by the first rule that applies: the zenith view,
@@ -665,7 +668,9 @@ void tPlotter::DrawPlanets() {
 void tPlotter::DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle) {
   CalcSaturnRings(SolarContext, Observer, saturn);
   const double perRad = Height * Zoom / kPi;
-  const double a = SolarContext.RingMajorAxis * perRad, b = SolarContext.RingMinorAxis * perRad;
+  // The context holds the whole axes (Meeus ch. 45: 375.35″ / Δ is the full
+  // major axis, about 41″ at opposition); the ellipse takes the semi-axes.
+  const double a = SolarContext.RingMajorAxis * perRad / 2, b = SolarContext.RingMinorAxis * perRad / 2;
   if (!(a >= 3.0)) return;
   // Screen directions, clockwise from +x: north is ScreenAngle + 90°, and
   // position angles turn counter-clockwise from it.

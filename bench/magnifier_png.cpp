@@ -1,0 +1,52 @@
+// Renders the magnifier of a data folder into a PNG file:
+//   noctra-magnifier-png DATAFOLDER OUT.png RA_DEG DEC_DEG MODE [JD_UT [STARMODE]]
+// (RA_DEG "saturn" centres on Saturn).
+// The place is 50° north on the Greenwich meridian. MODE is a field-of-view
+// mode (1..9, or e × 10000 + 100 × t with the telescope "300mm f/10" and the
+// eyepieces 25 mm 50° (1) and 5 mm 50° (2) as telescope 1).
+#include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "chart/magnifier_inset.h"
+#include "chart/magnifier_scene.h"
+#include "chart/magnifier_settings.h"
+#include "chart/plotter_b.h"
+#include "platform/bitmap.h"
+
+int main(int argc, char** argv) {
+  if (argc < 6) {
+    std::fprintf(stderr, "usage: %s DATAFOLDER OUT.png RA_DEG DEC_DEG MODE [JD_UT]\n", argv[0]);
+    return 2;
+  }
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QGuiApplication app(argc, argv);
+  std::string folder = argv[1];
+  if (folder.back() != '/') folder += '/';
+  std::string error;
+  if (!TMagnifierScene::Load(folder, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  const char* tele[] = {"T", "300mm", "f/10", "n", "n", "1"};
+  for (int c = 0; c < 6; ++c) TeleGrid.Cells[1][c] = tele[c];
+  TeleGrid.RowCount = 3;
+  const char* e1[] = {"A", "25mm", "50"};
+  const char* e2[] = {"B", "5mm", "50"};
+  for (int c = 0; c < 3; ++c) {
+    EyeGrid.Cells[1][c] = e1[c];
+    EyeGrid.Cells[2][c] = e2[c];
+  }
+  EyeGrid.RowCount = 4;
+  BuildFieldTables();
+  ComputeFieldTable();
+  constexpr double kDeg = 3.141592653589793 / 180.0;
+  if (argc > 7) MagnifierSwitches.StarMode = uint8_t(std::atoi(argv[7]));
+  TMagnifierScene scene;
+  scene.SetInstant(0, 50 * kDeg, argc > 6 ? std::atof(argv[6]) : 2460646.5);
+  double ra = std::atof(argv[3]) * kDeg, dec = std::atof(argv[4]) * kDeg;
+  if (std::string(argv[3]) == "saturn") scene.PlanetPosition(6, ra, dec);
+  scene.Render(ra, dec, std::atoi(argv[5]));
+  return MagnifierScreenBitmap->Image().save(QString::fromStdString(argv[2])) ? 0 : 1;
+}

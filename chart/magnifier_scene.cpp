@@ -1,0 +1,66 @@
+// A headless magnifier (see magnifier_scene.h).
+#include "chart/magnifier_scene.h"
+
+#include "app/globals.h"
+#include "astro/planets.h"
+#include "astro/solar_system.h"
+#include "astro/sun_moon.h"
+#include "catalog/star_options.h"
+#include "catalog/stars.h"
+#include "chart/headless_scene.h"
+#include "chart/mag_thread.h"
+#include "chart/magnifier_inset.h"
+#include "chart/plotter_b.h"
+
+TMagnifierScene::TMagnifierScene() : main(std::make_unique<tPlotter>()), magnifier(std::make_unique<tPlotterB>()) {
+  MainPlotter = main.get();
+  MagnifierPlotter = magnifier.get();
+  main->DpiX = main->DpiY = 96;
+  main->Width = 1920;
+  main->Height = 1080;
+  if (!MagnifierFrameBitmap) InitMagnifierBuffers();
+  InsetSizeNormal = 120;
+  InsetAspect = 1.0;
+}
+
+TMagnifierScene::~TMagnifierScene() {
+  MainPlotter = nullptr;
+  MagnifierPlotter = nullptr;
+}
+
+bool TMagnifierScene::Load(const std::string& dataFolder, std::string& error) {
+  if (!LoadHeadlessScene(dataFolder, 12.0, error)) return false;
+  TStarLoadJob job;
+  job.tychoPath = dataFolder + "tycho2.dat";
+  job.observer = ObserverTime;
+  job.observer.PrecessionOn = 0;
+  job.options = StarOptions;
+  TychoStars = ConvertTychoCatalog(job);
+  TychoStarCount = int32_t(TychoStars.size());
+  if (TychoStars.empty()) {
+    error = "no Tycho-2 stars in " + job.tychoPath;
+    return false;
+  }
+  return true;
+}
+
+void TMagnifierScene::SetInstant(double longitudeWest, double latitude, double jdUT) {
+  SetHeadlessInstant(*main, longitudeWest, latitude, jdUT);
+}
+
+void TMagnifierScene::Render(double ra, double dec, int mode, int size) {
+  FieldOfViewMode = mode;
+  UpdateMagnifierFrame(size, mode);
+  MagnifierCentreRA = ra;
+  MagnifierCentreDec = dec;
+  RenderMagnifier(size);
+}
+
+void TMagnifierScene::PlanetPosition(int p, double& ra, double& dec) {
+  CalcSunTopocentric(main->SolarContext, main->Observer);
+  CalcSun(main->SolarContext, main->Observer);
+  CalcEarthOrbit(main->SolarContext, main->Observer);
+  CalcPlanet(main->SolarContext, main->Observer, Planets[p - 1]);
+  ra = Planets[p - 1].RA;
+  dec = Planets[p - 1].Dec;
+}

@@ -1,0 +1,91 @@
+// The cooperative pause of the overlay workers (see pause_protocol.h).
+#include "chart/pause_protocol.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <chrono>
+
+#include "platform/gui_thread.h"
+
+namespace {
+// Serves the hand-over queue only: the queued calls that workers post
+// (platform::PostToGuiThread) are meta-call events of the application
+// object; timers, painting and input are left for the event loop.
+void ServeHandOvers() {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app && platform::IsGuiThread()) QCoreApplication::sendPostedEvents(app, QEvent::MetaCall);
+}
+}  // namespace
+
+bool TPauseGate::Pause(int timeoutMs) {
+  // 1. Nested pauses only count.
+  if (count_.fetch_add(1) + 1 != 1) return true;
+  // 2. Without a worker the flag stands for it.
+  if (!attached_.load()) {
+    paused_.store(1);
+    return true;
+  }
+  // 3. Wait for the worker's word, serving hand-overs meanwhile.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!paused_.load()) {
+    if (!attached_.load()) {
+      paused_.store(1);
+      return true;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    lock.unlock();
+    ServeHandOvers();
+    lock.lock();
+    changed_.wait_for(lock, std::chrono::milliseconds(2), [&] { return paused_.load() != 0; });
+  }
+  return true;
+}
+
+void TPauseGate::Resume() {
+  int c = count_.load();
+  while (c > 0 && !count_.compare_exchange_weak(c, c - 1)) {
+  }
+  if (c > 1) return;
+  if (!attached_.load()) {
+    paused_.store(0);
+    return;
+  }
+  if (onResume) onResume();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+  }
+  changed_.notify_all();
+}
+
+void TPauseGate::Attach() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  paused_.store(0);
+  attached_.store(true);
+}
+
+void TPauseGate::Detach() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    attached_.store(false);
+  }
+  changed_.notify_all();
+}
+
+bool TPauseGate::CheckPoint(const std::atomic<bool>& stop) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (count_.load() > 0) {
+    paused_.store(1);
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return count_.load() == 0 || stop.load(); });
+    paused_.store(0);
+  }
+  return !stop.load();
+}
+
+void TPauseGate::Wake() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+  }
+  changed_.notify_all();
+}

@@ -1,0 +1,69 @@
+// The pause protocol of the chart's overlay workers (the cursor watch and,
+// when it runs as a thread, the magnifier).
+//
+// Work on the GUI thread that must not overlap a worker (rebuilding the star
+// tables, printing, filling an information window, changing points of
+// interest, redrawing the magnifier frame) brackets itself with Pause and
+// Resume. The pause is cooperative: nothing is suspended from outside. The
+// worker calls CheckPoint at the top of every pass; while a pause is
+// outstanding it says it is paused and blocks on a condition variable until
+// the last Resume. Pauses nest: only the first waits, only the last resumes.
+//
+// While it waits, Pause serves the hand-over queue of platform/gui_thread.h
+// (and nothing else), so a worker blocked in RunOnGuiThread finishes its pass
+// and reaches its check point. No timer, paint or input event is handled in
+// the wait, so no render or timer handler re-enters it.
+//
+// A Pause that times out returns false and leaves the count raised (the
+// matching Resume still balances it); the worker still stops at its next
+// check point. The caller must then not touch data the worker may be
+// reading.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+class TPauseGate {
+ public:
+  // Default wait of a pause, milliseconds.
+  static constexpr int kPauseTimeoutMs = 20000;
+
+  // --- GUI thread ---
+  // Raises the count; the first pause waits (up to timeoutMs) until the
+  // worker says it is paused. True when paused or when no worker is
+  // attached; false on time-out.
+  bool Pause(int timeoutMs = kPauseTimeoutMs);
+  // Lowers the count (never below 0); the last resume lets the worker go on
+  // and runs the resume action. Without a worker it clears the paused flag.
+  void Resume();
+
+  // --- Worker thread ---
+  // Attaches or detaches the worker (a pause without a worker only sets the
+  // paused flag).
+  void Attach();
+  void Detach();
+  // Called at the top of each pass: blocks while a pause is outstanding,
+  // with the paused flag set, until the count returns to 0 or `stop` is set
+  // (Wake). Returns false when the worker is to end.
+  bool CheckPoint(const std::atomic<bool>& stop);
+  // Wakes a worker blocked in CheckPoint (to end it).
+  void Wake();
+
+  int Count() const { return count_.load(); }
+  bool Paused() const { return paused_.load() != 0; }
+  bool Attached() const { return attached_.load(); }
+
+  // Runs on the GUI thread when the last resume lets an attached worker go
+  // on (for example to make it search again).
+  std::function<void()> onResume;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::atomic<int> count_{0};
+  std::atomic<uint8_t> paused_{0};
+  std::atomic<bool> attached_{false};
+};
