@@ -16,7 +16,7 @@
 
 TScreenLayoutSettings ScreenLayoutSettings;
 int16_t GuideSize = 0;
-int32_t MagnifierSize = 0;
+// MagnifierSize belongs to the magnifier inset (magnifier_inset.cpp).
 ScreenLayoutHost TheScreenLayoutHost;
 bool GraphicSunRiseSet = true;
 uint8_t VisibilityGraphSpan = 0;
