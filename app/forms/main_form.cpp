@@ -46,7 +46,14 @@
 #include "catalog/stars.h"
 #include "app/core/plotter_view.h"
 #include "astro/planets.h"
+#include "chart/clicks.h"
 #include "chart/clock.h"
+#include "chart/cursor_watch.h"
+#include "chart/forms/magnifier_settings_form.h"
+#include "chart/mag_thread.h"
+#include "chart/magnifier_inset.h"
+#include "chart/magnifier_settings.h"
+#include "chart/plotter_b.h"
 #include "chart/drawing_colors.h"
 #include "chart/forms/performance_form.h"
 #include "chart/forms/screen_layout_form.h"
@@ -226,6 +233,10 @@ TMainForm1::~TMainForm1() {
   TheInsetHost = {};
   TheScreenLayoutHost = {};
   ClockButtonsMoved = nullptr;
+  MagnifierHooks = {};
+  SetChartClickHooks({});
+  SetCursorHintSink(nullptr);
+  MagnifierFieldModeChanged = nullptr;
   if (MainWindowHandle == this) MainWindowHandle = nullptr;
   if (MainForm1 == this) MainForm1 = nullptr;
 }
@@ -251,6 +262,9 @@ void TMainForm1::BuildMenus() {
   Settings1->addSeparator();
   ShowHorizon1 = Check(Settings1, "Show &Horizon", [this] { ShowHorizon1Click(); });
   ShowHorizon1->setChecked(true);
+  Settings1->addSeparator();
+  Magnifier1 = Item(Settings1, "&Magnifier/Telescope Settings...", [this] { Magnifier1Click(); });
+  Magnifier1->setEnabled(false);  // from the first heartbeat tick on
 
   Observer1 = menuBar()->addMenu(QStringLiteral("&Observer"));
   TimeFlow2 = Observer1->addMenu(QStringLiteral("Time &Flow"));
@@ -286,8 +300,7 @@ void TMainForm1::BuildPopups() {
   ObjectName1->setEnabled(false);
   PopupMenu1->addSeparator();
   Center1 = Item(PopupMenu1, "&Center", [this] { Center1Click(); });
-  Track1 = Item(PopupMenu1, "&Track", [] {});
-  Track1->setVisible(false);  // tracking joins with the chart's selection
+  Track1 = Item(PopupMenu1, "&Track", [this] { Track1Click(); });
 
   StarSphereMenu = new QMenu(this);
   CoordinateGrid1 = Check(StarSphereMenu, "Coordinate &Grid", [this] {
@@ -453,6 +466,8 @@ bool TMainForm1::StartUp() {
   MainPlotter->SunRiseSetGraphics = GraphicSunRiseSet ? 1 : 0;
   spherePlotter_ = std::make_unique<tPlotter>();
   SpherePlotter = spherePlotter_.get();
+  magnifierPlotter_ = std::make_unique<tPlotterB>();
+  MagnifierPlotter = magnifierPlotter_.get();
   SetChartView(std::make_unique<TPlotterChartView>(*MainPlotter));
   LastZoom = chart_->Zoom();
   TChartInputs inputs;
@@ -465,11 +480,13 @@ bool TMainForm1::StartUp() {
   inputs.showTrackName = [this](const std::string& t) { SetStatusText(4, t.empty() ? t : "Tracking: " + t); };
   inputs.inChartArea = [](int32_t x, int32_t y) { return InChartArea(x, y); };
   inputs.nearMaskEdge = [](int32_t x, int32_t y, int32_t d) { return IsNearMaskEdge(x, y, d); };
-  inputs.insideInset = [](int32_t x, int32_t y) { return NearChartInset(x, y); };
+  inputs.insideInset = [](int32_t x, int32_t y) { return NearChartInset(x, y) || InsideMagnifierMargin(x, y); };
   SetChartInputs(std::move(inputs));
   // 10. Settings from the registry, and the settings-file owners.
   ReadRegStars();
   ReadRegObjects();
+  ReadRegMagnifier();
+  RegisterMagnifierSettingsSection();
   RegisterSettingsSection(1, {SettingsBlockBytes(1), [] { return StarOptionsBlock(); },
                               [](const std::vector<uint8_t>* b) { return ApplyStarOptionsBlock(b); }});
   RegisterSettingsSection(2, {SettingsBlockBytes(2), [] { return ObjectFilterBlock(); },
@@ -482,6 +499,10 @@ bool TMainForm1::StartUp() {
                              return !b || MainPlotter->ApplyViewBlock(*b);
                            }});
   TCatalogHooks hooks;
+  hooks.pauseCursorThread = [] { PauseCursorThread(); };
+  hooks.pauseMagnifierThread = [] { PauseMagnifierThread(); };
+  hooks.resumeMagnifierThread = [] { ResumeMagnifierThread(); };
+  hooks.resumeCursorThread = [] { ResumeCursorThread(); };
   hooks.requestReplot = [this] { chart_->MarkReplot(); };
   hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
   hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
@@ -517,7 +538,13 @@ bool TMainForm1::StartUp() {
   SetPointOfInterest(0, FieldOfViewMode, 0, 0);
   UpdateFieldOfViewMenu();
   PlaceInsets();
-  // The close waits for a globe move still running, and joins it.
+  CreateCursorThread();
+  // The close waits for the cursor watch, the magnifier's driver and a globe
+  // move still running, and joins them.
+  RegisterWorkerThread({"cursor", [] { StopCursorThread(); }, [] { return CursorThreadRunning(); },
+                        [] { StopCursorThread(); }});
+  RegisterWorkerThread({"magnifier", [] { StopMagnifierThread(); }, [] { return false; },
+                        [] { StopMagnifierThread(); }});
   RegisterWorkerThread({"globe", [] { DoneGlobe(); }, [] { return GlobeMoving(); }, [] { DoneGlobe(); }});
   RenderMainView();
   startupComplete_ = true;
@@ -555,6 +582,12 @@ void TMainForm1::FirstTick() {
   SetTimeRateMenus();
   // 7. Help menus.
   About1->setEnabled(true);
+  // 8. The telescopes and eyepieces of the magnifier settings; its window.
+  if (startupComplete_) {
+    const int32_t mode = ReadRegTeleAndEyepiece();
+    TeleFieldOfViewChange(mode);
+    Magnifier1->setEnabled(true);
+  }
   // 9. The settings file named on the command line.
   OpenCommandLineFile(CommandLine);
   // 10. The one-shot start-up timer.
@@ -745,12 +778,17 @@ void TMainForm1::FormDestroy() {
   CancelStarLoad();
   WaitForStarLoad();
   UnregisterAllWorkerThreads();
+  StopCursorThread();
+  StopMagnifierThread();
+  ClearChartSnapshot();
+  DoneMagnifier();
   DoneGlobe();
   FreeClockPens();
   // The insets' pictures and the mask are auto bitmaps: freed here, so a
   // window made again starts from none.
   for (platform::Bitmap** b : {&MaskBitmap, &GlobeBitmap, &ClockFaceBitmap, &ClockBitmap, &SphereFrameBitmap,
-                               &SphereChartBitmap}) {
+                               &SphereChartBitmap, &MagnifierFrameBitmap, &MagnifierChartBitmap,
+                               &MagnifierScreenBitmap}) {
     if (*b) FreeAutoBitmap(*b);
     *b = nullptr;
   }
@@ -767,8 +805,10 @@ void TMainForm1::FormDestroy() {
   chart_ = std::make_unique<TPendingChartView>();
   MainPlotter = nullptr;
   SpherePlotter = nullptr;
+  MagnifierPlotter = nullptr;
   mainPlotter_.reset();
   spherePlotter_.reset();
+  magnifierPlotter_.reset();
 }
 
 // --- Painting and input -------------------------------------------------------
@@ -777,6 +817,9 @@ void TMainForm1::PlaceInsets() {
   PlaceGlobe(MapWidth);
   PlaceClock(MapWidth, MapHeight);
   PlaceStarSphere();
+  const TInsetPlace m = MagnifierPlace(MapHeight, MagnifierSize, InsetAspect);
+  MagnifierCentreX = m.x;
+  MagnifierCentreY = m.y;
 }
 
 TRect TMainForm1::InsetRect(uint8_t bit) const {
@@ -844,23 +887,12 @@ void TMainForm1::PaintBox1MouseDown(int button, int x, int y) {
                            &insets_.magnifierClick})
     if (*hook && (*hook)(button, x, y)) return;
   if (insets_.isMaskedPixel && insets_.isMaskedPixel(x, y)) return;
-  double ra = 0, dec = 0;
-  if (!chart_->ScreenToRaDec(x, y, ra, dec)) return;
-  ClickRA = ra;
-  ClickDec = dec;
-  if (button == 0) {
-    if (Keys.PointOfInterestMode) {
-      AddPointOfInterest(FieldOfViewMode, "", false, false, "", ra, dec);
-      chart_->MarkReplot();
-    } else {
-      chart_->CentreOn(ra, dec);
-    }
-    return;
-  }
-  ObjectName1->setText(QStringLiteral("%1 %2").arg(QString::fromStdString(TrimSpaces(FormatRA_HM(ra))),
-                                                   QString::fromStdString(TrimSpaces(FormatDegrees1(dec)))));
-  SelectionKind = 1;
-  PopupMenu1->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
+  // The chart's own click handler: re-centre, a point of interest in placing
+  // mode, or the object under the pointer with the pop-up menu.
+  if (!MainPlotter) return;
+  AddPointOfInterestAt(*MainPlotter, button, x, y);
+  ClickRA = MainPlotter->ClickRA;
+  ClickDec = MainPlotter->ClickDec;
 }
 
 void TMainForm1::PaintBox1MouseMove(int x, int y) {
@@ -1095,6 +1127,28 @@ void TMainForm1::Center1Click() {
   SetStatusText(4, "");
 }
 
+void TMainForm1::Track1Click() {
+  // Asteroids, comets, the Sun, the Moon and the planets but the Earth; the
+  // render names the body in status panel 4.
+  if (!MainPlotter || SelectionKind < 3 || SelectionKind > 5 || (SelectionKind == 5 && SelectionIndex == 2)) return;
+  MainPlotter->TrackKind = SelectionKind;
+  MainPlotter->TrackIndex = SelectionIndex;
+  chart_->SetFullView(false);
+  chart_->MarkReplot();
+}
+
+void TMainForm1::Magnifier1Click() {
+  TMagnifierSettingsForm1* w = MagnifierSettingsForm1;
+  if (!w) {
+    w = new TMagnifierSettingsForm1(this);
+    MagnifierSettingsForm1 = w;
+    QObject::connect(w, &QObject::destroyed, [] { MagnifierSettingsForm1 = nullptr; });
+  }
+  // Hiding the window rebuilds the tables; the chosen default field applies.
+  w->onHidden = [this](int32_t mode) { TeleFieldOfViewChange(mode); };
+  w->exec();
+}
+
 // --- Points of interest --------------------------------------------------------
 
 void TMainForm1::ShowPOIMenuSlot(int n) {
@@ -1126,6 +1180,7 @@ void TMainForm1::TeleLocationChange(int n) {
   Deletecurrentpointofinterest1->setEnabled(CurrentPOI >= 1);
   FieldOfViewMode = POITable[n].Mode;
   UpdateFieldOfViewMenu();
+  UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode);  // the ring names the source
   MarkRepaint(kRepaintMagnifier);
 }
 
@@ -1142,6 +1197,7 @@ void TMainForm1::TeleFieldOfViewChange(int mode) {
   int32_t old = 0;
   if (GetPointOfInterest(CurrentPOI, ra, dec, old)) SetPointOfInterest(CurrentPOI, mode, ra, dec);
   UpdateFieldOfViewMenu();
+  UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode);
   MarkRepaint(kRepaintMagnifier);
   const TRect r = InsetRect(kRepaintMagnifier);
   PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -1237,7 +1293,8 @@ void TMainForm1::GuideSML(int code) {
 
 void TMainForm1::MagSML(int code) {
   CheckSize(MagSizes, code);
-  MagnifierSize = InsetPresetSize(code);
+  UpdateMagnifierFrame(InsetPresetSize(code), FieldOfViewMode);
+  PlaceInsets();
   MarkRepaint(kRepaintMagnifier);
   RenderMainView();
 }
@@ -1245,6 +1302,32 @@ void TMainForm1::MagSML(int code) {
 // --- Inset hosts and option windows ------------------------------------------
 
 void TMainForm1::InstallInsetHosts() {
+  MagnifierHooks.placingMode = [this] { return Keys.PointOfInterestMode; };
+  MagnifierHooks.currentPointOfInterest = [] { return int32_t(CurrentPOI); };
+  MagnifierHooks.pointOfInterest = [](int32_t i, double& ra, double& dec, int32_t& mode) {
+    return GetPointOfInterest(i, ra, dec, mode);
+  };
+  MagnifierHooks.observerLocationSet = [] { return ObserverLocationSet.load() == 1; };
+  MagnifierHooks.showMagMenu = [this](int32_t x, int32_t y) { MagMenu->popup(PaintBox1->mapToGlobal(QPoint(x, y))); };
+  MagnifierHooks.invalidateMagnifier = [this] {
+    const TRect r = InsetRect(kRepaintMagnifier);
+    PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  };
+  MagnifierFieldModeChanged = [this](int32_t mode) { TeleFieldOfViewChange(mode); };
+  TChartClickHooks clicks;
+  clicks.placingMode = [this] { return Keys.PointOfInterestMode; };
+  clicks.addPointOfInterest = [](int32_t mode, double ra, double dec) {
+    return AddPointOfInterest(mode, "", false, false, "", ra, dec);
+  };
+  clicks.clearPlacingMode = [this] { ClearPointOfInterestMode(); };
+  clicks.showObjectMenu = [this](const std::string& caption, bool track, int32_t x, int32_t y) {
+    ObjectName1->setText(QString::fromStdString(caption));
+    Track1->setEnabled(track);
+    PopupMenu1->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
+  };
+  SetChartClickHooks(std::move(clicks));
+  // The object under the pointer, named by the cursor watch.
+  SetCursorHintSink([this](const std::string& text) { SetStatusText(3, text); });
   TheInsetHost.popupMenu = [this](InsetMenu menu, int x, int y) {
     QMenu* m = menu == InsetMenu::Globe ? GlobeMenu : menu == InsetMenu::Clock ? ClockMenu : StarSphereMenu;
     m->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
@@ -1310,6 +1393,14 @@ TInsetHooks ChartInsetHooks() {
          DrawClock(1);
          return true;
        }},
+      {9,
+       [] {
+         if (!InitMagnifierBuffers()) return false;
+         SetPointOfInterest(0, FieldOfViewMode, 0, 0);
+         UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode);
+         CreateMagnifierThread();
+         return true;
+       }},
       {10,
        [] {
          if (!InitStarSphereBuffers()) return false;
@@ -1343,6 +1434,20 @@ TInsetHooks ChartInsetHooks() {
     if (MaskBitmap) UpdateOvalMask();
   };
   h.clockTick = [] { DrawClock(0); };
+  h.magnifierClick = [](int b, int x, int y) { return MagnifierClick(b, x, y); };
+  h.insideMagnifier = [](int x, int y) { return InsideMagnifier(x, y); };
+  h.composeMagnifier = [](platform::Bitmap& b) { ComposeMagnifier(b); };
+  h.magnifierFollowZoom = [] {
+    double half = 0;
+    std::string caption;
+    MagnifierFieldCaption(9, half, caption);
+    if (MainForm1 && MagnifierPlotter && std::fabs(MagnifierPlotter->HalfField - half) > 0.0001)
+      MainForm1->TeleFieldOfViewChange(9);
+  };
+  h.invalidateOverlays = [] {
+    InvalidateCursorPosition();
+    InvalidateMagnifierPosition();
+  };
   // The globe's move renders frames of its own, never into the back buffer;
   // it is ended all the same, since its frames have the old size.
   h.beforeBackBufferChange = [] { DoneGlobe(); };

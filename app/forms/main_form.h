@@ -24,6 +24,7 @@
 
 class QAction;
 class tPlotter;
+class tPlotterB;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -158,6 +159,8 @@ class TMainForm1 : public QMainWindow {
   void WholeSkyView1Click();
   void Horizon1Click();
   void Center1Click();
+  void Track1Click();
+  void Magnifier1Click();
   void Newpointofinterest1Click();
   void ClearPointOfInterestMode();
   void Deletecurrentpointofinterest1Click();
@@ -202,16 +205,15 @@ class TMainForm1 : public QMainWindow {
   uint32_t LastGlobeDragTime = 0;  // counter when the pointer was last over it
   double LastClockJD = 0;
   double LastZoom = 0;
-  int FieldOfViewMode = kAutomaticFieldModeValue;
   int CurrentCursor = 0;
   bool TimeButtonsPlaced = false;
   int RenderCount = 0;          // finished renders (tests, benchmark)
   int SavedPOI = -1;            // the entry shown before point-of-interest mode
-  // Selection of the last right click (kind as the chart's selection, index).
-  int SelectionKind = 0, SelectionIndex = -1;
+  // The last right click's selection is the chart's (SelectionKind,
+  // SelectionIndex, chart/clicks.h); the field-of-view mode is the
+  // magnifier's (FieldOfViewMode, chart/magnifier_inset.h).
   double ClickRA = 0, ClickDec = 0;
 
-  static constexpr int kAutomaticFieldModeValue = 9;
 
   // --- Components ----------------------------------------------------------
   QTimer* Timer1 = nullptr;
@@ -224,7 +226,8 @@ class TMainForm1 : public QMainWindow {
   QMenu* Edit1 = nullptr;
   QAction *Copy1 = nullptr, *Log1 = nullptr;
   QMenu* Settings1 = nullptr;
-  QAction *Selectallstars1 = nullptr, *Selectnakedeyestarsonly1 = nullptr, *ShowHorizon1 = nullptr;
+  QAction *Selectallstars1 = nullptr, *Selectnakedeyestarsonly1 = nullptr, *ShowHorizon1 = nullptr,
+          *Magnifier1 = nullptr;
   QMenu* Observer1 = nullptr;
   QMenu* TimeFlow2 = nullptr;
   QAction *Forward2 = nullptr, *Stop2 = nullptr, *Backward2 = nullptr;
@@ -305,6 +308,7 @@ class TMainForm1 : public QMainWindow {
   TInsetHooks insets_;
   platform::Bitmap backBuffer_;
   std::unique_ptr<tPlotter> mainPlotter_, spherePlotter_;
+  std::unique_ptr<tPlotterB> magnifierPlotter_;
   bool startupComplete_ = false;
   bool inTick_ = false;
   bool destroyed_ = false;

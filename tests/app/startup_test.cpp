@@ -30,7 +30,12 @@
 #include "app/globals.h"
 #include "astro/text.h"
 #include "catalog/stars.h"
+#include "app/core/points_of_interest.h"
 #include "chart/clock.h"
+#include "chart/cursor_watch.h"
+#include "chart/mag_thread.h"
+#include "chart/magnifier_inset.h"
+#include "chart/plotter.h"
 #include "chart/forms/screen_layout_form.h"
 #include "chart/globe.h"
 #include "chart/mask.h"
@@ -194,8 +199,31 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_EQ(form->StatusText(2), "180\u00b0 fov");
   if (const char* shot = std::getenv("NOCTRA_SCREENSHOT")) form->grab().save(QString::fromUtf8(shot));
 
-  // The chart pop-up's Center puts the clicked point in the middle.
-  form->PaintBox1MouseDown(1, MapWidth / 2 + 120, MapHeight / 2 - 80);
+  // The cursor watch names the bright star under the pointer in the status
+  // bar; a right click there opens the chart's pop-up captioned with it, and
+  // its Center puts the clicked point in the middle.
+  int sx = -1, sy = -1;
+  for (int32_t i = 0; i < SaoStarCount && sx < 0; ++i) {
+    const TSaoStar& star = SaoStars[std::size_t(i)];
+    double alt = 0, az = 0;
+    int32_t x = 0, y = 0;
+    if (star.Magnitude > 35 || !MainPlotter->PlaceRaDec(star.RA, star.Dec, alt, az, x, y)) continue;
+    if (std::abs(x - MapWidth / 2) < MapWidth / 5 && std::abs(y - MapHeight / 2) < MapHeight / 5 &&
+        std::abs(x - MapWidth / 2) > 30) {
+      sx = x;
+      sy = y;
+    }
+  }
+  ASSERT_GE(sx, 0) << "no bright star near the middle";
+  form->PaintBox1MouseMove(sx, sy);
+  form->Timer1Timer();
+  uint8_t kind = 0;
+  int32_t index = 0;
+  ASSERT_TRUE(RunEventsUntil([&] { return GetCursorObject(kind, index), kind != 0; }, 5000));
+  EXPECT_TRUE(RunEventsUntil([&] { return !form->StatusText(3).empty(); }, 2000));
+  form->PaintBox1MouseDown(1, sx, sy);
+  EXPECT_TRUE(form->PopupMenu1->isVisible());
+  EXPECT_TRUE(form->ObjectName1->text().endsWith(QLatin1Char(':'))) << form->ObjectName1->text().toStdString();
   form->PopupMenu1->hide();
   const double clickRA = form->ClickRA, clickDec = form->ClickDec;
   form->Center1->trigger();
@@ -204,6 +232,13 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   ASSERT_TRUE(form->Chart().ScreenToRaDec(MapWidth / 2, MapHeight / 2, ra, dec));
   // One pixel of this chart is about 0.25°: the centre pixel lies within 0.5°.
   EXPECT_LT(AngularDistance(ra, dec, clickRA, clickDec) * 57.29577951308232, 0.5);
+
+  // A click in placing mode stores a point of interest and ends the mode.
+  const int32_t points = POICount;
+  form->Newpointofinterest1Click();
+  form->PaintBox1MouseDown(0, MapWidth / 2 + 40, MapHeight / 2);
+  EXPECT_EQ(POICount, points + 1);
+  EXPECT_FALSE(form->Keys.PointOfInterestMode);
 
   // A settings file with every owner, opened again, gives the same view.
   form->FormKeyPress('+');
@@ -221,6 +256,20 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_TRUE(form->Timer2->isActive());
   form->Timer2Timer();
   EXPECT_EQ(MagnifierReady.load(), 1);
+  // From now on the magnifier shows the sky under the pointer in its inset.
+  form->PaintBox1MouseMove(MapWidth / 2, MapHeight / 2);
+  form->Timer1Timer();
+  ASSERT_TRUE(RunEventsUntil([] { return MagnifierCounts().Renders > 0; }, 5000));
+  form->PaintBox1->grab();
+  {
+    int lit = 0;
+    for (int dy = -20; dy <= 20; ++dy)
+      for (int dx = -20; dx <= 20; ++dx) lit += form->BackBuffer().Pixel(MagnifierCentreX + dx, MagnifierCentreY + dy) != 0;
+    EXPECT_GT(MagnifierSize, 0);
+    EXPECT_TRUE(InsideMagnifier(MagnifierCentreX, MagnifierCentreY));
+    EXPECT_GT(lit, 0);  // stars or grid inside the ring
+  }
+  if (const char* shot = std::getenv("NOCTRA_SCREENSHOT2")) form->grab().save(QString::fromUtf8(shot));
   EXPECT_TRUE(platform::FileExists(home.File("share/mime/packages/noctra-planetarium.xml")));
 
   // The printed map: the header text and a chart that is not blank.
