@@ -3,6 +3,7 @@
 #include <libindi/baseclient.h>
 #include <libindi/basedevice.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -79,11 +80,22 @@ class TIndiClient : public INDI::BaseClient {
     v = it->second;
     return true;
   }
+  // Element names of a property in the device's order.
+  std::vector<std::string> Elements(const std::string& prop) const {
+    std::lock_guard lock(mutex_);
+    auto it = order_.find(prop);
+    return it == order_.end() ? std::vector<std::string>() : it->second;
+  }
+  bool OneOfMany(const std::string& prop) const {
+    std::lock_guard lock(mutex_);
+    auto it = rules_.find(prop);
+    return it != rules_.end() && it->second != ISR_NOFMANY;
+  }
   // Text elements of a property in their order.
   std::vector<std::string> Texts(const std::string& prop) const {
     std::lock_guard lock(mutex_);
-    auto it = textOrder_.find(prop);
-    if (it == textOrder_.end()) return {};
+    auto it = order_.find(prop);
+    if (it == order_.end()) return {};
     std::vector<std::string> out;
     for (const auto& name : it->second) out.push_back(texts_.at(prop + "." + name));
     return out;
@@ -104,24 +116,31 @@ class TIndiClient : public INDI::BaseClient {
     std::lock_guard lock(mutex_);
     if (props_.insert(prop).second) ++defined_;
     states_[prop] = p.getState();
+    auto& order = order_[prop];
+    order.clear();
     switch (p.getType()) {
       case INDI_NUMBER:
         if (auto* n = p.getNumber())
-          for (auto& w : *n) numbers_[prop + "." + w.getName()] = w.getValue();
+          for (auto& w : *n) {
+            numbers_[prop + "." + w.getName()] = w.getValue();
+            order.push_back(w.getName());
+          }
         break;
       case INDI_SWITCH:
-        if (auto* s = p.getSwitch())
-          for (auto& w : *s) switches_[prop + "." + w.getName()] = w.getState() == ISS_ON;
+        if (auto* sw = p.getSwitch()) {
+          rules_[prop] = sw->getRule();
+          for (auto& w : *sw) {
+            switches_[prop + "." + w.getName()] = w.getState() == ISS_ON;
+            order.push_back(w.getName());
+          }
+        }
         break;
       case INDI_TEXT:
-        if (auto* t = p.getText()) {
-          auto& order = textOrder_[prop];
-          order.clear();
+        if (auto* t = p.getText())
           for (auto& w : *t) {
             texts_[prop + "." + w.getName()] = w.getText() ? w.getText() : "";
             order.push_back(w.getName());
           }
-        }
         break;
       default:
         break;
@@ -137,7 +156,8 @@ class TIndiClient : public INDI::BaseClient {
   std::map<std::string, double> numbers_;
   std::map<std::string, bool> switches_;
   std::map<std::string, std::string> texts_;
-  std::map<std::string, std::vector<std::string>> textOrder_;
+  std::map<std::string, std::vector<std::string>> order_;
+  std::map<std::string, ISRule> rules_;
 };
 
 class TIndiDevice : public IAutomationObject {
@@ -169,17 +189,23 @@ class TIndiDevice : public IAutomationObject {
   // Sends new values of some elements of a number property.
   void SendNumbers(const std::string& prop, const std::vector<std::pair<std::string, double>>& values);
   // Turns one element of a switch property on and, for one-of-many
-  // switches, every other one off.
+  // switches, every other one off. The request is a property of its own,
+  // built from the cached elements: the library's copy belongs to its
+  // listener thread.
   void SendSwitch(const std::string& prop, const std::string& elem) {
     Require(prop);
-    INDI::BaseDevice dev = client_.getDevice(Dev().c_str());
-    if (!dev.isValid()) Fail("INDI device \"" + Dev() + "\" is gone");
-    INDI::PropertySwitch p = dev.getSwitch(prop.c_str());
-    if (!p.isValid()) Fail("INDI device \"" + Dev() + "\" has no switch " + prop);
-    auto* w = p.findWidgetByName(elem.c_str());
-    if (!w) Fail("INDI property " + prop + " has no element " + elem);
-    if (p.getRule() != ISR_NOFMANY) p.reset();
-    w->setState(ISS_ON);
+    const std::vector<std::string> names = client_.Elements(prop);
+    if (std::find(names.begin(), names.end(), elem) == names.end())
+      Fail("INDI property " + prop + " has no element " + elem);
+    const bool exclusive = client_.OneOfMany(prop);
+    INDI::PropertySwitch p(names.size());
+    p.setDeviceName(Dev().c_str());
+    p.setName(prop.c_str());
+    for (size_t i = 0; i < names.size(); ++i) {
+      p[i].setName(names[i].c_str());
+      const bool on = names[i] == elem || (!exclusive && client_.Switch(prop + "." + names[i]));
+      p[i].setState(on ? ISS_ON : ISS_OFF);
+    }
     client_.sendNewSwitch(p);
   }
   // After a request: waits until the device takes it up (busy) or answers.
@@ -195,14 +221,22 @@ class TIndiDevice : public IAutomationObject {
 
 void TIndiDevice::SendNumbers(const std::string& prop, const std::vector<std::pair<std::string, double>>& values) {
   Require(prop);
-  INDI::BaseDevice dev = client_.getDevice(Dev().c_str());
-  if (!dev.isValid()) Fail("INDI device \"" + Dev() + "\" is gone");
-  INDI::PropertyNumber p = dev.getNumber(prop.c_str());
-  if (!p.isValid()) Fail("INDI device \"" + Dev() + "\" has no number " + prop);
-  for (const auto& [name, value] : values) {
-    auto* w = p.findWidgetByName(name.c_str());
-    if (!w) Fail("INDI property " + prop + " has no element " + name);
-    w->setValue(value);
+  // Every element goes with the request (drivers read missing ones as 0):
+  // the new values, the others as last reported.
+  const std::vector<std::string> names = client_.Elements(prop);
+  for (const auto& v : values)
+    if (std::find(names.begin(), names.end(), v.first) == names.end())
+      Fail("INDI property " + prop + " has no element " + v.first);
+  INDI::PropertyNumber p(names.size());
+  p.setDeviceName(Dev().c_str());
+  p.setName(prop.c_str());
+  for (size_t i = 0; i < names.size(); ++i) {
+    double value = 0;
+    client_.Number(prop + "." + names[i], value);
+    for (const auto& v : values)
+      if (v.first == names[i]) value = v.second;
+    p[i].setName(names[i].c_str());
+    p[i].setValue(value);
   }
   // Marked busy here so that a caller reading at once sees the request.
   client_.SetState(prop, IPS_BUSY);
@@ -327,11 +361,18 @@ void TIndiDevice::Put(const std::string& m, const TVariant& v) {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm);
     Require("TIME_UTC");
-    INDI::BaseDevice dev = client_.getDevice(Dev().c_str());
-    INDI::PropertyText p = dev.getText("TIME_UTC");
-    if (!p.isValid()) Fail("INDI device has no TIME_UTC");
-    if (auto* w = p.findWidgetByName("UTC")) w->setText(text);
-    if (auto* w = p.findWidgetByName("OFFSET")) w->setText("0");
+    const std::vector<std::string> names = client_.Elements("TIME_UTC");
+    INDI::PropertyText p(names.size());
+    p.setDeviceName(Dev().c_str());
+    p.setName("TIME_UTC");
+    for (size_t i = 0; i < names.size(); ++i) {
+      std::string value;
+      client_.Text("TIME_UTC." + names[i], value);
+      if (names[i] == "UTC") value = text;
+      if (names[i] == "OFFSET") value = "0";
+      p[i].setName(names[i].c_str());
+      p[i].setText(value);
+    }
     client_.sendNewText(p);
   } else if (m == "SiteLatitude") {
     SendNumbers("GEOGRAPHIC_COORD", {{"LAT", v.AsDouble()}});

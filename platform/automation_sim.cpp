@@ -11,6 +11,15 @@ namespace platform {
 
 // --- Shared part -------------------------------------------------------------
 
+namespace {
+std::function<uint32_t()>& SimClock() {
+  static std::function<uint32_t()> clock;
+  return clock;
+}
+}  // namespace
+
+void SetSimulatorClock(std::function<uint32_t()> clock) { SimClock() = std::move(clock); }
+
 void TSimDevice::FailMember(const std::string& member, int times) { failures_[member] = times; }
 
 void TSimDevice::ClearFailures() { failures_.clear(); }
@@ -23,7 +32,7 @@ void TSimDevice::Enter(const std::string& kind, const std::string& member, const
                        bool needsLink) {
   calls_.push_back(kind + " " + member + (detail.empty() ? "" : " " + detail));
   // Bring the device's motion up to now before it answers.
-  const uint32_t now = TimeGetTime();
+  const uint32_t now = SimClock() ? SimClock()() : TimeGetTime();
   if (!clockStarted_) {
     clockStarted_ = true;
     lastTick_ = now;

@@ -1,12 +1,13 @@
 // Built-in simulator drivers for a mount, a focuser and a filter wheel. They
 // behave like real devices in time (slews run at a set rate, the focuser
-// moves in steps per second, the wheel turns slot by slot, all read from the
-// millisecond counter platform::TimeGetTime, which tests shift), answer the
+// moves in steps per second, the wheel turns slot by slot, all read from a
+// millisecond clock that tests may replace), answer the
 // LX200 and OnStep command strings the telescope window sends, and can be
 // told to fail any call, for the failure paths of the device windows.
 #pragma once
 
 #include <array>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -202,6 +203,10 @@ class TSimFilterWheel : public TSimDevice {
   bool temperatureNext_ = false, stuck_ = false;
   int fine_ = 0, temperature_ = 200, calibrations_ = 0;
 };
+
+// The millisecond clock the simulators run on: platform::TimeGetTime
+// unless a test installs its own (an empty function restores it).
+void SetSimulatorClock(std::function<uint32_t()> clock);
 
 // Registers the simulators under their identifiers:
 // "Noctra.Simulator.Telescope" (no command strings),

@@ -343,6 +343,7 @@ bool TTeleControl::Disconnect() {
   pulseBusy_ = false;
   slewTag_ = 0;
   hold_ = alignLeft_ = 0;
+  lstValid_ = false;
   timer1_.stop();
   gotoTimer_.stop();
   slewTimer_.stop();
@@ -542,13 +543,26 @@ uint32_t TTeleControl::MsSinceGotoDone() const {
 
 double TTeleControl::LocalSidereal() {
   if (onStep_ && connected_) {
+    // The chart asks on every redraw: a reading less than a second old is
+    // carried forward at the sidereal rate instead of asking the mount again.
+    const uint32_t now = platform::TimeGetTime();
+    const uint32_t age = now - lstTick_;
+    if (lstValid_ && age < 1000) return Wrap2Pi(lst_ + age * (kTwoPi * 1.00273790935 / 86400000.0));
     std::string reply;
     double lst = 0;
-    if (Command("CommandString", ":GS#", &reply) && ParseSidereal(reply, lst)) return lst;
+    if (Command("CommandString", ":GS#", &reply) && ParseSidereal(reply, lst)) {
+      lst_ = lst;
+      lstTick_ = now;
+      lstValid_ = true;
+      return lst;
+    }
+    lstValid_ = false;
     Log("Fallback to internal LST");
   }
   return Obs().LocalSidereal;
 }
+
+double TTeleControl::SiteLatitude() { return Obs().Latitude; }
 
 int TTeleControl::PierSide() {
   if (pier == TPierChoice::FromDriver) {
@@ -573,6 +587,7 @@ void TTeleControl::GetPointingCorrection(double ra, double dec, double& dHa, dou
     Log("Warning, Pier-Side unknown");
     return;
   }
+  assist_->latitude = SiteLatitude();
   assist_->ApplyModel(side, ha, dec, dHa, dDec);
 }
 

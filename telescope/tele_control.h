@@ -146,6 +146,8 @@ class TTeleControl : public QObject {
   int PierSide();
   // The local sidereal time used by the pointing model, radians.
   double LocalSidereal();
+  // The observer's latitude, radians.
+  double SiteLatitude();
 
   // --- Timers ------------------------------------------------------------------
   void Timer1Timer();
@@ -204,6 +206,9 @@ class TTeleControl : public QObject {
   int wormPeriod_ = 0, stepsPerSecond_ = 0, pecLength_ = 240;
   std::vector<int16_t> pec_;
   int lastPecValue_ = 0, lastPecIndex_ = -1;
+  double lst_ = 0;
+  uint32_t lstTick_ = 0;
+  bool lstValid_ = false;
   QTimer timer1_, gotoTimer_, slewTimer_, pulseTimer_;
 };
 

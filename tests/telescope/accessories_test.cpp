@@ -1,6 +1,8 @@
 // The focuser and filter-wheel clients against their simulators.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "telescope/accessories.h"
 #include "tests/telescope/sim_fixture.h"
 
@@ -167,4 +169,42 @@ TEST(FilterWheel, TweakWaitEndsOnAnswerTimeOutOrDisconnect) {
   EXPECT_FALSE(w.Connected());
   EXPECT_FALSE(w.TweakWaiting());
   EXPECT_TRUE(Logged("[Ascom.Filterwheel] Disconnected"));
+}
+
+// Every accessory call made to fail once logs a line and gives the neutral
+// value; the next call works again.
+TEST(Accessories, EachFailingCallIsNeutralOnce) {
+  TFocuserControl f;
+  auto focuser = ConnectFocuser(f);
+  struct FocuserCase {
+    const char* member;
+    std::function<bool()> neutral;
+  } fcases[] = {{"Absolute", [&] { return !f.GetAbsolute(); }},
+                {"MaxIncrement", [&] { return f.GetMaxIncrement() == -999999; }},
+                {"IsMoving", [&] { return !f.IsMoving(); }},
+                {"Move", [&] { f.Move(26000); return !focuser->Moving(); }}};
+  for (const auto& c : fcases) {
+    LogLines().Clear();
+    focuser->FailMember(c.member, 1);
+    EXPECT_TRUE(c.neutral()) << c.member;
+    EXPECT_EQ(LogLines().LastLine().rfind("[Ascom.Focuser] Warning, ", 0), 0u) << c.member;
+  }
+  EXPECT_EQ(f.GetMaxIncrement(), 10000);
+
+  TFilterWheelControl w;
+  auto wheel = ConnectWheel(w, true);
+  struct WheelCase {
+    const char* member;
+    std::function<bool()> neutral;
+  } wcases[] = {{"FocusOffsets", [&] { return w.GetFocusOffsets().empty(); }},
+                {"Position", [&] { return w.GetPosition() == -999; }},
+                {"Position", [&] { return w.GetTemperature() == -999.0; }},
+                {"Position", [&] { w.SetPosition(3); return wheel->Slot() == 0; }}};
+  for (const auto& c : wcases) {
+    LogLines().Clear();
+    wheel->FailMember(c.member, 1);
+    EXPECT_TRUE(c.neutral()) << c.member;
+    EXPECT_EQ(LogLines().LastLine().rfind("[Ascom.Filterwheel] Warning, ", 0), 0u) << c.member;
+  }
+  EXPECT_EQ(w.GetPosition(), 0);
 }

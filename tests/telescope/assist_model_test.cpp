@@ -141,3 +141,26 @@ TEST(AssistModel, TextFileRoundTripIgnoresRowsOutsideTheGrid) {
   EXPECT_EQ(n.grid[0], m.grid[0]);
   EXPECT_EQ(n.RowCount(), 1);
 }
+
+TEST(AssistModel, RowsFromGotosAndGridEditing) {
+  TAssistModel m;
+  m.lst = "06:00:00";
+  // Mount at 5h, target at 5h00m04s, both at +20°; sidereal time 6h.
+  ASSERT_TRUE(m.AddRow(6 * 15 * kRad, 5 * 15 * kRad, 20 * kRad, (5 + 4 / 3600.0) * 15 * kRad, 20 * kRad, 'E'));
+  EXPECT_EQ(m.grid[0][0], " 1h00m00s");
+  EXPECT_EQ(m.grid[0][2], " 0h59m56s");
+  EXPECT_EQ(m.grid[0][4], "E");
+  // A row of right ascensions turned into hour angles with lst 6h.
+  m.grid[1] = {" 4h00m00s", " 10°00'00\"", " 4h00m10s", " 10°00'00\"", "W"};
+  m.ConvertToHourAngles();
+  EXPECT_EQ(m.lst, "00:00:00");
+  EXPECT_EQ(m.grid[1][0], " 2h00m00s");
+  EXPECT_EQ(m.grid[1][2], " 1h59m50s");
+  // Gaps close; rows after the first empty one are not used by the fit.
+  m.grid[3] = m.grid[1];
+  EXPECT_EQ(m.RowCount(), 2);
+  m.CloseGaps();
+  EXPECT_EQ(m.RowCount(), 3);
+  m.ClearLast();
+  EXPECT_EQ(m.RowCount(), 2);
+}

@@ -23,10 +23,16 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kRad = kPi / 180.0;
 constexpr double kArcsec = kRad / 3600.0;
 
-// Moves the program's millisecond clock on by `ms`.
+// The simulators' clock stands still between AdvanceClock calls, so a
+// test's expectations do not depend on how fast the machine runs it.
+inline uint32_t g_simNow = 1000000;
+inline const bool kSimClockInstalled = (platform::SetSimulatorClock([] { return g_simNow; }), true);
+
+// Moves the program's millisecond clock and the simulators' on by `ms`.
 inline void AdvanceClock(uint32_t ms) {
   static uint32_t offset = 0;
   offset += ms;
+  g_simNow += ms;
   platform::SetTimeGetTimeOffsetForTest(offset);
 }
 

@@ -5,6 +5,9 @@
 
 #include "app/messages.h"
 #include "astro/observer.h"
+#include "astro/transforms.h"
+#include "platform/dialogs.h"
+#include "platform/registry.h"
 #include "telescope/tele_control.h"
 #include "telescope/telescope_view.h"
 #include "tests/telescope/sim_fixture.h"
@@ -371,12 +374,92 @@ TEST_F(TeleTest, OnStepAlignmentCountsStarsAndSwitchesMenus) {
 TEST_F(TeleTest, PointingCorrectionUsesTheMountsSiderealTime) {
   Connect(Kind("ON_STEP", TSimProtocol::OnStep));
   EXPECT_NEAR(tele.LocalSidereal(), 12 * 15 * kRad, 1e-12);  // the simulator answers "12:00:00#"
+  // A second reading within a second is carried forward, not asked again.
+  mount->SetSiderealReply("13:00:00#");
+  AdvanceClock(500);
+  EXPECT_NEAR(tele.LocalSidereal(), 12 * 15 * kRad + 0.5 * 1.00273790935 * 15 / 3600.0 * kRad, 1e-9);
   for (const char* bad : {"24:00:00#", "12:60:00#", "noon#"}) {
     LogLines().Clear();
+    AdvanceClock(1000);
     mount->SetSiderealReply(bad);
     TObserverTime o;
     host.CopyObserver(o);
     EXPECT_DOUBLE_EQ(tele.LocalSidereal(), o.LocalSidereal) << bad;
     EXPECT_TRUE(Logged("[Ascom.Telescope] Fallback to internal LST"));
   }
+}
+
+// With "Apply refraction" ticked the goto aims at the refracted (apparent)
+// position: 10° true altitude is raised by Saemundsson's 1.02'/tan(h +
+// 10.3/(h + 5.11)) = 5.41' at 10 °C and 1010 mbar (Meeus, Astronomical
+// Algorithms, eq. 16.4).
+TEST_F(TeleTest, GotoAddsRefractionWhenTicked) {
+  TSimTelescopeConfig cfg;
+  cfg.equatorialSystem = 1;  // no precession
+  Connect(cfg);
+  ASSERT_TRUE(tele.useRefracted);
+  SetObserverLocation(*host.obs, 0.2, 0.8, 0);
+  double ra = 0, dec = 0;
+  HorizontalToEquatorial(*host.obs, ra, dec, 90 * kRad, 10 * kRad);
+  ASSERT_TRUE(tele.GotoRaDec(ra, dec));
+  AdvanceClock(120000);
+  tele.Timer1Timer();
+  double alt = 0, az = 0;
+  EquatorialToHorizontal(*host.obs, alt, az, mount->RaHours() * 15 * kRad, mount->DecDegrees() * kRad);
+  EXPECT_NEAR((alt - 10 * kRad) / kRad * 60, 5.41, 0.02);
+  // The poll removes it again: the marker sits on the true position.
+  EXPECT_NEAR(tele.Declination(), dec, 1 * kArcsec);
+}
+
+TEST_F(TeleTest, OnStepParkShapesFollowTheMount) {
+  Connect(Kind("ON_STEP", TSimProtocol::OnStep));
+  AdvanceClock(5000);
+  tele.ParkButton1Click();
+  for (int i = 0; i < 3; ++i) tele.Timer1Timer();  // the hold after park
+  AdvanceClock(100);
+  tele.Timer1Timer();
+  EXPECT_EQ(tele.Controls().parkingShape, TShape::Green);
+  EXPECT_EQ(tele.Controls().parkedShape, TShape::Yellow);  // neither parked nor unparked
+  AdvanceClock(60000);
+  tele.Timer1Timer();
+  EXPECT_EQ(tele.Controls().parkedShape, TShape::Green);
+  EXPECT_EQ(tele.Controls().parkingShape, TShape::ButtonFace);
+}
+
+// The chooser object hands the device type to the installed chooser; without
+// a chooser object the window says where drivers come from.
+TEST_F(TeleTest, SelectUsesTheChooser) {
+  std::string askedType;
+  platform::SetChooserUi([&](const std::string& type, const std::string&, const std::vector<platform::TDriverEntry>& d) {
+    askedType = type;
+    return d.empty() ? std::string() : d.front().id;
+  });
+  tele.SelectClick();
+  EXPECT_EQ(askedType, "Telescope");
+  EXPECT_EQ(tele.name, "Noctra.Simulator.Telescope");
+  platform::SetChooserUi({});
+  platform::ScopedScriptedDialogs dialogs;
+  platform::UnregisterDriver(platform::kChooserId);
+  tele.SelectClick();
+  EXPECT_EQ(dialogs.Last().text, "ASCOM drivers couldn't be found, visit https://ascom-standards.org");
+  platform::RegisterSimulatorDrivers();
+}
+
+// Settings of the device windows and the goto-assist window survive a save
+// and a load (section "ASCOM", key names as other programs' files hold them).
+TEST(DeviceSettings, RoundTrip) {
+  {
+    TTeleControl t;
+    t.name = "INDI:localhost:7624:Telescope Simulator";
+    t.setTime = true;
+    t.SaveSettings();
+  }
+  TTeleControl t;
+  t.LoadSettings();
+  EXPECT_EQ(t.name, "INDI:localhost:7624:Telescope Simulator");
+  EXPECT_TRUE(t.setTime);
+  EXPECT_FALSE(t.setLatLong);
+  platform::TRegIniFile reg;
+  EXPECT_EQ(reg.ReadInteger("ASCOM", "SET_TIME", 0), 1);
+  EXPECT_EQ(reg.ReadString("ASCOM", "SCOPE_NAME", ""), "INDI:localhost:7624:Telescope Simulator");
 }

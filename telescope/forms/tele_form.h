@@ -1,0 +1,75 @@
+// The telescope window TTeleForm1 ("ASCOM Telescope Control") and the driver
+// chooser dialog. The window only wires its controls to TTeleControl.
+#pragma once
+
+#include <QDialog>
+#include <QWidget>
+#include <map>
+
+#include "telescope/tele_control.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class TAssistForm1;
+
+// The colour of a status shape on screen.
+QColor ShapeColor(TShape s);
+
+class TPecPlot : public QWidget {
+ public:
+  explicit TPecPlot(TTeleControl* tele, QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  TTeleControl* tele_;
+};
+
+class TTeleForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* parent = nullptr);
+  TTeleControl* Control() const { return tele_; }
+
+ protected:
+  void showEvent(QShowEvent*) override;
+  void hideEvent(QHideEvent*) override;
+
+ private:
+  void Refresh();
+  void ReadInputs();
+  QPushButton* Button(const QString& text, void (TTeleControl::*slot)());
+
+  TTeleControl* tele_;
+  TAssistForm1* assist_;
+  QLineEdit* name_;
+  QCheckBox *setTime_, *latLong_, *useRefracted_, *useAssist_;
+  QLabel *coordinateType_, *wormTime_, *scaleLabel1_, *scaleLabel2_;
+  QRadioButton *one_, *two_, *three_, *east_, *west_, *fromDriver_;
+  QComboBox* pecScale_;
+  TPecPlot* plot_;
+  std::map<std::string, QPushButton*> buttons_;
+  std::map<std::string, QLabel*> shapes_;
+};
+
+// The chooser: the registered drivers of a device type, and an INDI device
+// given by host, port and device name.
+class TDriverChooser : public QDialog {
+ public:
+  TDriverChooser(const std::string& deviceType, const std::string& current,
+                 const std::vector<platform::TDriverEntry>& drivers, QWidget* parent = nullptr);
+  std::string Choice() const;
+
+ private:
+  class QListWidget* list_;
+  QLineEdit *host_, *port_, *device_;
+  std::vector<std::string> ids_;
+};
+
+// Installs TDriverChooser as the chooser of the driver layer.
+void InstallDriverChooser();
