@@ -382,6 +382,23 @@ void TMainForm1::BuildPopups() {
     FieldsOfView[i] = Check(MagMenu, kFieldCaptions[i], [this, i] { TeleFieldOfViewChange(i + 1); },
                             QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_2 + i)));
   MagMenu->addSeparator();
+  // Telescopes (Alt+1 .. Alt+0 through the key handler) and the eyepieces to
+  // view with through the current telescope.
+  for (int i = 0; i < 10; ++i) {
+    Teles[i] = Check(MagMenu, "", [this, i] { TeleFieldOfViewChange(100 * (i + 1)); });
+    Teles[i]->setVisible(false);
+  }
+  View1 = MagMenu->addMenu(QStringLiteral("&View with"));
+  View1->menuAction()->setVisible(false);
+  for (int i = 0; i < 10; ++i) {
+    Eyepieces[i] = Check(View1, "", [this, i] {
+      const int mode = FieldOfViewMode % 10000;
+      if (mode >= 100) TeleFieldOfViewChange(mode + 10000 * (i + 1));
+      else UpdateFieldOfViewMenu();
+    });
+    Eyepieces[i]->setVisible(false);
+  }
+  MagMenu->addSeparator();
   for (int i = 0; i < 4; ++i) MagSizes[i] = Check(MagMenu, sizes[i], [this, i] { MagSML(i + 1); });
 }
 
@@ -585,6 +602,7 @@ void TMainForm1::FirstTick() {
   // 8. The telescopes and eyepieces of the magnifier settings; its window.
   if (startupComplete_) {
     const int32_t mode = ReadRegTeleAndEyepiece();
+    UpdateTelescopeMenu();
     TeleFieldOfViewChange(mode);
     Magnifier1->setEnabled(true);
   }
@@ -970,7 +988,7 @@ void TMainForm1::keyReleaseEvent(QKeyEvent* event) {
   if (k >= Qt::Key_0 && k <= Qt::Key_9) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier, alt = event->modifiers() & Qt::AltModifier;
     // The telescope list joins with the magnifier settings.
-    const int mode = FieldOfViewKeyMode(k - Qt::Key_0, ctrl, alt, 0);
+    const int mode = FieldOfViewKeyMode(k - Qt::Key_0, ctrl, alt, TeleGrid.RowCount);
     if (mode >= 0) {
       TeleFieldOfViewChange(mode);
       return;
@@ -1145,7 +1163,10 @@ void TMainForm1::Magnifier1Click() {
     QObject::connect(w, &QObject::destroyed, [] { MagnifierSettingsForm1 = nullptr; });
   }
   // Hiding the window rebuilds the tables; the chosen default field applies.
-  w->onHidden = [this](int32_t mode) { TeleFieldOfViewChange(mode); };
+  w->onHidden = [this](int32_t mode) {
+    UpdateTelescopeMenu();
+    TeleFieldOfViewChange(mode);
+  };
   w->exec();
 }
 
@@ -1205,6 +1226,24 @@ void TMainForm1::TeleFieldOfViewChange(int mode) {
 
 void TMainForm1::UpdateFieldOfViewMenu() {
   for (int i = 0; i < 9; ++i) FieldsOfView[i]->setChecked(FieldOfViewMode == i + 1);
+  const int tele = FieldOfViewMode >= 100 ? (FieldOfViewMode % 10000) / 100 : 0;
+  for (int i = 0; i < 10; ++i) {
+    Teles[i]->setChecked(tele == i + 1);
+    Eyepieces[i]->setChecked(tele > 0 && FieldOfViewMode / 10000 == i + 1);
+  }
+  View1->menuAction()->setVisible(tele > 0);
+}
+
+void TMainForm1::UpdateTelescopeMenu() {
+  for (int i = 0; i < 10; ++i) {
+    const int row = i + 1;
+    const bool tele = row < TeleGrid.RowCount && !TeleGrid.RowEmpty(row);
+    Teles[i]->setText(QString::fromStdString("Telescope " + (tele ? TeleGrid.Cells[row][0] : std::string())));
+    Teles[i]->setVisible(tele);
+    const bool eye = row < EyeGrid.RowCount && !EyeGrid.RowEmpty(row);
+    Eyepieces[i]->setText(QString::fromStdString(eye ? EyeGrid.Cells[row][0] : std::string()));
+    Eyepieces[i]->setVisible(eye);
+  }
 }
 
 void TMainForm1::Newpointofinterest1Click() {
@@ -1449,8 +1488,17 @@ TInsetHooks ChartInsetHooks() {
     InvalidateMagnifierPosition();
   };
   // The globe's move renders frames of its own, never into the back buffer;
-  // it is ended all the same, since its frames have the old size.
-  h.beforeBackBufferChange = [] { DoneGlobe(); };
+  // it is ended all the same, since its frames have the old size. The
+  // overlay threads wait while the chart's size changes.
+  h.beforeBackBufferChange = [] {
+    DoneGlobe();
+    PauseMagnifierThread();
+    PauseCursorThread();
+  };
+  h.afterBackBufferChange = [] {
+    ResumeCursorThread();
+    ResumeMagnifierThread();
+  };
   h.globeBackToObserver = [] {
     constexpr double kAway = 0.001;  // radians, about 3.4 arcminutes
     if (GlobeMoving() || GlobeDrawn != 1) return;

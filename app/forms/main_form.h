@@ -169,6 +169,8 @@ class TMainForm1 : public QMainWindow {
   void TeleLocationChange(int n);
   void KeyTeleLocationChange(int n);
   void TeleFieldOfViewChange(int mode);
+  // The telescope and eyepiece items from the magnifier settings' lists.
+  void UpdateTelescopeMenu();
   void GlobeSML(int code);
   void ClockSML(int code);
   void GuideSML(int code);
@@ -262,6 +264,9 @@ class TMainForm1 : public QMainWindow {
           *Clearpointsofinterestlist1 = nullptr;
   std::array<QAction*, 9> Locations{};
   std::array<QAction*, 9> FieldsOfView{};  // FieldOfView1..FieldOfView9
+  std::array<QAction*, 10> Teles{};        // Tele1..Tele10: modes 100..1000
+  QMenu* View1 = nullptr;                  // "View with": the eyepieces
+  std::array<QAction*, 10> Eyepieces{};
   std::array<QAction*, 4> MagSizes{};
 
   std::array<QLabel*, 5> StatusPanels{};

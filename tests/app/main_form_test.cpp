@@ -29,6 +29,7 @@
 #include "chart/clicks.h"
 #include "chart/clock.h"
 #include "chart/magnifier_inset.h"
+#include "chart/magnifier_settings.h"
 #include "catalog/object_options.h"
 #include "catalog/star_options.h"
 #include "platform/dialogs.h"
@@ -494,4 +495,34 @@ TEST(MainForm, HeartbeatAsksTheInsetsToFollow) {
   form.FormKeyPress('+');
   form.Timer1Timer();
   EXPECT_EQ(magnifierFollows, 1);
+}
+
+TEST(MainForm, TelescopeAndEyepieceItemsFollowTheMagnifierLists) {
+  TMainForm1 form;
+  const TMagnifierGrid teles = TeleGrid, eyes = EyeGrid;
+  TeleGrid.Cells[1][0] = "C8";
+  TeleGrid.RowCount = 3;
+  EyeGrid.Cells[1][0] = "Plossl 25mm";
+  EyeGrid.RowCount = 3;
+  form.UpdateTelescopeMenu();
+  EXPECT_TRUE(form.Teles[0]->isVisible());
+  EXPECT_EQ(form.Teles[0]->text(), "Telescope C8");
+  EXPECT_FALSE(form.Teles[1]->isVisible());
+  EXPECT_EQ(form.Eyepieces[0]->text(), "Plossl 25mm");
+  // An eyepiece with a fixed field does nothing; through the telescope it
+  // views with that telescope.
+  form.TeleFieldOfViewChange(3);
+  EXPECT_FALSE(form.View1->menuAction()->isVisible());
+  form.Eyepieces[0]->trigger();
+  EXPECT_EQ(FieldOfViewMode, 3);
+  form.Teles[0]->trigger();
+  EXPECT_EQ(FieldOfViewMode, 100);
+  EXPECT_TRUE(form.View1->menuAction()->isVisible());
+  form.Eyepieces[0]->trigger();
+  EXPECT_EQ(FieldOfViewMode, 10100);
+  EXPECT_TRUE(form.Teles[0]->isChecked());
+  EXPECT_TRUE(form.Eyepieces[0]->isChecked());
+  TeleGrid = teles;
+  EyeGrid = eyes;
+  FieldOfViewMode = 9;
 }
