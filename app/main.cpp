@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   PrintForm1 = new TPrintForm1(MainForm1);
   PerformanceForm1 = new TPerformanceForm1(MainForm1);
   AboutNoctraForm1 = new TAboutNoctraForm1(MainForm1);
+  MainForm1->CreateDeviceWindows();
   BrowserForm1 = new TBrowserForm1(MainForm1);
   POIForm = new TPOIForm(MainForm1);
   LogForm = new TLogForm(MainForm1);

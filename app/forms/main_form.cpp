@@ -72,6 +72,12 @@
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
 #include "platform/timezone.h"
+#include "telescope/accessories.h"
+#include "telescope/forms/device_forms.h"
+#include "telescope/forms/tele_form.h"
+#include "telescope/host.h"
+#include "telescope/tele_control.h"
+#include "telescope/telescope_view.h"
 
 TMainForm1* MainForm1 = nullptr;
 
@@ -237,6 +243,11 @@ TMainForm1::~TMainForm1() {
   SetChartClickHooks({});
   SetCursorHintSink(nullptr);
   MagnifierFieldModeChanged = nullptr;
+  if (Devices.TeleForm1) {
+    // The device controls go with this window's children.
+    SetFocuserControl(nullptr);
+    SetFilterWheelControl(nullptr);
+  }
   if (MainWindowHandle == this) MainWindowHandle = nullptr;
   if (MainForm1 == this) MainForm1 = nullptr;
 }
@@ -402,6 +413,61 @@ void TMainForm1::BuildPopups() {
   for (int i = 0; i < 4; ++i) MagSizes[i] = Check(MagMenu, sizes[i], [this, i] { MagSML(i + 1); });
 }
 
+// --- Device windows ------------------------------------------------------------
+
+namespace {
+
+// What the telescope and its accessories need of the main window.
+class TMainTelescopeHost : public ITelescopeHost {
+ public:
+  explicit TMainTelescopeHost(TMainForm1& form) : f_(form) {}
+  void CopyObserver(TObserverTime& out) override { out = MainPlotter ? MainPlotter->Observer : ObserverTime; }
+  double ChartEpochJD() override { return ObserverTime.EpochTo > 0 ? ObserverTime.EpochTo : 2451545.0; }
+  void RealTime() override { f_.RealTime1Click(); }
+  // While a mount is connected the chart keeps its time and place.
+  void SetTimeAndLocationMenusEnabled(bool on) override {
+    f_.Keys.TelescopeConnected = !on;
+    for (QAction* a : {f_.Now1, f_.Now2, f_.Earlytonight1, f_.EarlyTonight2, f_.Midnight1, f_.Midnight2,
+                       f_.EarlyTomorrow1, f_.EarlyTomorrow2, f_.RealTime1, f_.RealTime2})
+      a->setEnabled(on);
+  }
+  void SetGotoHereEnabled(bool on) override { f_.GotoHere->setEnabled(on); }
+  void SetSyncHereEnabled(bool on) override { f_.SyncHere->setEnabled(on); }
+  void SetAcceptAlignEnabled(bool on) override { f_.AcceptAlign->setEnabled(on); }
+  void ChartNeedsRedraw() override { f_.Chart().MarkReplot(); }
+
+ private:
+  TMainForm1& f_;
+};
+
+}  // namespace
+
+void TMainForm1::CreateDeviceWindows() {
+  if (Devices.TeleForm1) return;
+  telescopeHost_ = std::make_unique<TMainTelescopeHost>(*this);
+  Devices = CreateTelescopeWindows(this, telescopeHost_.get());
+  Connections1 = new QMenu(QStringLiteral("&Connections"), this);
+  menuBar()->insertMenu(Observer1->menuAction(), Connections1);
+  auto show = [](QWidget* w) {
+    w->show();
+    w->raise();
+  };
+  TelescopeControl1 = Item(Connections1, "&Telescope...", [this, show] { show(Devices.TeleForm1); });
+  FilterWheel1 = Item(Connections1, "&Filter Wheel...", [this, show] { show(Devices.FilterWheelForm1); });
+  Focuser1 = Item(Connections1, "F&ocuser...", [this, show] { show(Devices.FocuserForm1); });
+  PopupMenu1->addSeparator();
+  GotoHere = Item(PopupMenu1, "Telescope &goto here", [this] {
+    if (TeleControl()) TeleControl()->GotoRaDec(ClickRA, ClickDec);
+  });
+  SyncHere = Item(PopupMenu1, "Telescope &sync here", [this] {
+    if (TeleControl()) TeleControl()->SyncRaDec(ClickRA, ClickDec);
+  });
+  AcceptAlign = Item(PopupMenu1, "Telescope &accept align", [] {
+    if (TeleControl()) TeleControl()->AcceptStarButton1Click();
+  });
+  for (QAction* a : {GotoHere, SyncHere, AcceptAlign}) a->setEnabled(false);  // until a mount is connected
+}
+
 // --- Start-up ------------------------------------------------------------------
 
 void TMainForm1::FormCreate() {
@@ -498,6 +564,17 @@ bool TMainForm1::StartUp() {
   inputs.inChartArea = [](int32_t x, int32_t y) { return InChartArea(x, y); };
   inputs.nearMaskEdge = [](int32_t x, int32_t y, int32_t d) { return IsNearMaskEdge(x, y, d); };
   inputs.insideInset = [](int32_t x, int32_t y) { return NearChartInset(x, y) || InsideMagnifierMargin(x, y); };
+  inputs.telescopePosition = [](double& ra, double& dec) {
+    const TTelescopeMarker m = TelescopeMarker();
+    ra = m.ra;
+    dec = m.dec;
+    return m.connected;
+  };
+  inputs.pointingCorrection = [](double ra, double dec, double& dRA, double& dDec) {
+    if (!TelescopeMarker().useAssist) return false;
+    TelescopePointingCorrection(ra, dec, dRA, dDec);
+    return true;
+  };
   SetChartInputs(std::move(inputs));
   // 10. Settings from the registry, and the settings-file owners.
   ReadRegStars();
@@ -779,6 +856,10 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm1::FormClose() {
+  // Connected devices are let go first.
+  if (TeleControl() && TeleControl()->Connected()) TeleControl()->Disconnect();
+  if (FilterWheelControl() && FilterWheelControl()->Connected()) FilterWheelControl()->DisconnectClick();
+  if (FocuserControl() && FocuserControl()->Connected()) FocuserControl()->DisconnectClick();
   Timer1->stop();
   Timer2->stop();
   POIKeysTimer1->stop();

@@ -21,6 +21,9 @@
 #include "app/core/lifecycle.h"
 #include "app/core/sim_clock.h"
 #include "platform/bitmap.h"
+#include "telescope/forms/telescope_windows.h"
+
+class ITelescopeHost;
 
 class QAction;
 class tPlotter;
@@ -111,6 +114,12 @@ class TMainForm1 : public QMainWindow {
   // inset presets and sizes, and makes the back buffer. False when the
   // back buffer cannot be made.
   bool CreateBackBuffer();
+
+  // Creates the telescope, goto-assist, focuser and filter-wheel windows
+  // (hidden) with the main window as their host, and adds the Connections
+  // menu and the chart pop-up's telescope items.
+  void CreateDeviceWindows();
+  TTelescopeWindows Devices;
 
   // The heartbeat (Timer1) and its parts.
   void Timer1Timer();
@@ -236,6 +245,9 @@ class TMainForm1 : public QMainWindow {
   std::array<QAction*, 5> Rates2{};
   QAction *RealTime2 = nullptr, *Now2 = nullptr, *EarlyTonight2 = nullptr, *Midnight2 = nullptr,
           *EarlyTomorrow2 = nullptr;
+  QMenu* Connections1 = nullptr;
+  QAction *TelescopeControl1 = nullptr, *FilterWheel1 = nullptr, *Focuser1 = nullptr;
+  QAction *GotoHere = nullptr, *SyncHere = nullptr, *AcceptAlign = nullptr;
   QMenu* Preferences1 = nullptr;
   QAction *ScreenLayout1 = nullptr, *Performance1 = nullptr;
   QMenu* Help1 = nullptr;
@@ -314,6 +326,7 @@ class TMainForm1 : public QMainWindow {
   platform::Bitmap backBuffer_;
   std::unique_ptr<tPlotter> mainPlotter_, spherePlotter_;
   std::unique_ptr<tPlotterB> magnifierPlotter_;
+  std::unique_ptr<ITelescopeHost> telescopeHost_;
   bool startupComplete_ = false;
   bool inTick_ = false;
   bool destroyed_ = false;

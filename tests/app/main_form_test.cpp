@@ -30,6 +30,7 @@
 #include "chart/clock.h"
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_settings.h"
+#include "telescope/forms/tele_form.h"
 #include "catalog/object_options.h"
 #include "catalog/star_options.h"
 #include "platform/dialogs.h"
@@ -525,4 +526,18 @@ TEST(MainForm, TelescopeAndEyepieceItemsFollowTheMagnifierLists) {
   TeleGrid = teles;
   EyeGrid = eyes;
   FieldOfViewMode = 9;
+}
+
+TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTelescopeItems) {
+  TMainForm1 form;
+  EXPECT_EQ(form.Connections1, nullptr);  // absent until the windows exist
+  form.CreateDeviceWindows();
+  EXPECT_EQ(Captions(form.menuBar()->actions()),
+            (QStringList{"&File", "&Edit", "&Settings", "&Connections", "&Observer", "&Preferences", "&Help"}));
+  EXPECT_EQ(Captions(form.Connections1->actions()), (QStringList{"&Telescope...", "&Filter Wheel...", "F&ocuser..."}));
+  EXPECT_TRUE(Captions(form.PopupMenu1->actions()).contains("Telescope &goto here"));
+  EXPECT_FALSE(form.GotoHere->isEnabled());  // no mount connected
+  form.TelescopeControl1->trigger();
+  EXPECT_TRUE(form.Devices.TeleForm1->isVisible());
+  form.Devices.TeleForm1->hide();
 }
