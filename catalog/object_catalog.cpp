@@ -285,7 +285,13 @@ void tCO::SetFilter(const TObjectFilter& filter) {
   tables_ = std::move(tables);
   clauses_ = std::move(clauses);
   precessionDate_ = ObserverTime.JD_TT - 1.0 / 24.0;
-  if (!SeekRecord(0)) {
+  // The cursor goes back to the first row of the current table; when that
+  // table has no rows left, to the first record of all.
+  if (CurrentTable >= 0 && CurrentTable <= lastTable_ &&
+      tables_[std::size_t(CurrentTable)].MoveFirst()) {
+    Cursor = RowsBefore(CurrentTable);
+    Decode();
+  } else if (!SeekRecord(0)) {
     ClearFields();
     Cursor = 0;
   }

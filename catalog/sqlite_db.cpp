@@ -171,9 +171,44 @@ void TSQLiteDatabase::BindParams(sqlite3_stmt* stmt, const std::string& sql) {
   }
 }
 
-void TSQLiteDatabase::Execute(const std::string& sql) {
+void TSQLiteDatabase::BindPositional(sqlite3_stmt* stmt, const std::string& sql,
+                                     const TSQLiteBindings& bindings) {
+  int index = 0;
+  for (const TSQLiteBinding& b : bindings) {
+    ++index;
+    int rc = SQLITE_OK;
+    const char* what = "";
+    if (b.valueless_by_exception()) throw ESQLiteException("Unhandled binding");
+    if (std::holds_alternative<std::monostate>(b)) {
+      rc = sqlite3_bind_null(stmt, index);
+      what = "Could not bind null";
+    } else if (const bool* v = std::get_if<bool>(&b)) {
+      rc = sqlite3_bind_int(stmt, index, *v ? 1 : 0);
+      what = "Could not bind boolean";
+    } else if (const int64_t* i = std::get_if<int64_t>(&b)) {
+      rc = sqlite3_bind_int64(stmt, index, *i);
+      what = (*i >= INT32_MIN && *i <= INT32_MAX) ? "Could not bind integer" : "Could not bind int64";
+    } else if (const double* d = std::get_if<double>(&b)) {
+      rc = sqlite3_bind_double(stmt, index, *d);
+      what = "Could not bind extended";
+    } else if (const std::string* t = std::get_if<std::string>(&b)) {
+      rc = sqlite3_bind_text(stmt, index, t->data(), int(t->size()), SQLITE_TRANSIENT);
+      what = "Could not bind text";
+    } else {
+      const auto& blob = std::get<std::vector<uint8_t>>(b);
+      rc = sqlite3_bind_blob(stmt, index, blob.data(), int(blob.size()), SQLITE_TRANSIENT);
+      what = "Could not bind BLOB";
+    }
+    if (rc != SQLITE_OK) RaiseError(what, sql);
+  }
+}
+
+void TSQLiteDatabase::Execute(const std::string& sql) { Execute(sql, {}); }
+
+void TSQLiteDatabase::Execute(const std::string& sql, const TSQLiteBindings& bindings) {
   Stmt stmt = Prepare(sql, "Error executing SQL statement");
   BindParams(stmt.get(), sql);
+  BindPositional(stmt.get(), sql, bindings);
   if (OnQuery) OnQuery(sql);
   const int rc = sqlite3_step(stmt.get());
   if (rc != SQLITE_DONE) {
@@ -182,10 +217,13 @@ void TSQLiteDatabase::Execute(const std::string& sql) {
   }
 }
 
-TSQLiteTable TSQLiteDatabase::GetTable(const std::string& sql) {
+TSQLiteTable TSQLiteDatabase::GetTable(const std::string& sql) { return GetTable(sql, {}); }
+
+TSQLiteTable TSQLiteDatabase::GetTable(const std::string& sql, const TSQLiteBindings& bindings) {
   Stmt stmt = Prepare(sql, "Error executing SQL");
   if (OnQuery) OnQuery(sql);
   BindParams(stmt.get(), sql);
+  BindPositional(stmt.get(), sql, bindings);
 
   TSQLiteTable t;
   sqlite3_stmt* s = stmt.get();

@@ -36,6 +36,12 @@ std::string SQLiteQuoteName(const std::string& name);
 
 class TSQLiteTable;
 
+// One positional binding ("?" in the statement, in order): NULL, a Boolean
+// (bound as an integer), a 64-bit integer, a double, a text or a blob.
+using TSQLiteBinding =
+    std::variant<std::monostate, bool, int64_t, double, std::string, std::vector<uint8_t>>;
+using TSQLiteBindings = std::vector<TSQLiteBinding>;
+
 class TSQLiteDatabase {
  public:
   // Opens the database file. A missing file raises unless `createIfMissing`
@@ -50,8 +56,14 @@ class TSQLiteDatabase {
   // Runs a statement that returns no rows (prepare, bind the named
   // parameters, step once). Raises "Error executing SQL statement".
   void Execute(const std::string& sql);
+  // The same with positional bindings after the named parameters. A value
+  // that cannot be bound raises "Could not bind text", "Could not bind
+  // integer", "Could not bind int64", "Could not bind extended", "Could not
+  // bind boolean", "Could not bind null" or "Could not bind BLOB".
+  void Execute(const std::string& sql, const TSQLiteBindings& bindings);
   // Runs a query and returns its whole result.
   TSQLiteTable GetTable(const std::string& sql);
+  TSQLiteTable GetTable(const std::string& sql, const TSQLiteBindings& bindings);
 
   void BeginTransaction();  // raises "Transaction already open" when one is
   void Commit();
@@ -89,6 +101,8 @@ class TSQLiteDatabase {
 
   Stmt Prepare(const std::string& sql, const char* failMessage);
   void BindParams(struct sqlite3_stmt* stmt, const std::string& sql);
+  void BindPositional(struct sqlite3_stmt* stmt, const std::string& sql,
+                      const TSQLiteBindings& bindings);
   [[noreturn]] void RaiseError(const std::string& message, const std::string& sql) const;
 
   sqlite3* db_ = nullptr;

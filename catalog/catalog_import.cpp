@@ -1,0 +1,472 @@
+#include "catalog/catalog_import.h"
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+
+#include "astro/observer.h"
+#include "astro/precession.h"
+#include "catalog/object_catalog.h"
+#include "catalog/sqlite_db.h"
+#include "platform/numfmt.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kDegPerRad = 180 / M_PI;
+constexpr int64_t kNoValue = 32768;
+
+std::string Trim(const std::string& s) {
+  const auto b = s.find_first_not_of(" \t\r\n\f\v");
+  if (b == std::string::npos) return std::string();
+  const auto e = s.find_last_not_of(" \t\r\n\f\v");
+  return s.substr(b, e - b + 1);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return s;
+}
+
+bool Contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
+
+// Reads the file line by line (CR LF or LF), skipping `skip` lines first.
+class LineReader {
+ public:
+  LineReader(const std::string& fileName, int skip) : in_(fileName, std::ios::binary) {
+    in_.seekg(0, std::ios::end);
+    size_ = in_ ? int64_t(in_.tellg()) : 0;
+    in_.seekg(0);
+    std::string line;
+    for (int i = 0; i < skip && Next(line);) ++i;
+  }
+  bool Ok() const { return bool(in_) || in_.eof(); }
+  bool Next(std::string& line) {
+    if (!std::getline(in_, line)) return false;
+    read_ += int64_t(line.size()) + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+  }
+  int Percent() const { return size_ > 0 ? int(std::min<int64_t>(100, read_ * 100 / size_)) : 100; }
+
+ private:
+  std::ifstream in_;
+  int64_t size_ = 0;
+  int64_t read_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::string> SplitImportLine(const std::string& line, const TImportLayout& layout) {
+  std::vector<std::string> fields;
+  if (layout.Fixed) {
+    const auto& p = layout.FixedPositions;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+      const std::size_t start = std::size_t(p[i] - 1);
+      const std::size_t length = i + 1 < p.size() ? std::size_t(p[i + 1] - p[i]) : 9999;
+      fields.push_back(start < line.size() ? Trim(line.substr(start, length)) : std::string());
+    }
+    return fields;
+  }
+  std::string separators;
+  if (layout.Tab) separators += '\t';
+  if (layout.Semicolon) separators += ';';
+  if (layout.Comma) separators += ',';
+  if (layout.Space) separators += ' ';
+  if (layout.Bar) separators += '|';
+  if (separators.empty()) return {Trim(line)};
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t at = line.find_first_of(separators, from);
+    fields.push_back(Trim(line.substr(from, at == std::string::npos ? std::string::npos : at - from)));
+    if (at == std::string::npos) break;
+    from = at + 1;
+  }
+  return fields;
+}
+
+std::string ParseFixedPositions(const std::string& text, std::vector<int>& out) {
+  out.clear();
+  std::vector<int> list;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t at = text.find(',', from);
+    const std::string item = Trim(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
+    int32_t v = 0;
+    if (!platform::ParseInt32(item, v) || v < 1 || v > 2048)
+      return "The list of field column positions must contain numbers (ranging from 1 to 2048) "
+             "seperated by comma's only.";
+    if (!list.empty() && v <= list.back())
+      return "The list of field column positions must be in increasing order from low to high.";
+    list.push_back(v);
+    if (list.size() > 100) return "The list of field column positions is too large, 100 items is the maximum.";
+    if (at == std::string::npos) break;
+    from = at + 1;
+  }
+  out = std::move(list);
+  return std::string();
+}
+
+std::vector<std::vector<std::string>> ReadImportPreview(const std::string& fileName,
+                                                        const TImportLayout& layout, int maxLines) {
+  std::vector<std::vector<std::string>> rows;
+  LineReader in(fileName, layout.StartRow - 1);
+  std::string line;
+  while (int(rows.size()) < maxLines && in.Next(line)) rows.push_back(SplitImportLine(line, layout));
+  return rows;
+}
+
+// --- The column-type tree ---------------------------------------------------
+
+const TImportTypeTree& ImportTypeTree() {
+  static const TImportTypeTree tree = [] {
+    TImportTypeTree t;
+    int g = -1;
+    auto group = [&](const char* text) {
+      t.Groups.push_back(text);
+      t.SubGroups.emplace_back();
+      ++g;
+    };
+    auto entry = [&](const char* text, const char* code) {
+      t.Types.push_back({text, code, g, -1, ""});
+    };
+    auto sub = [&](const char* text, const char* column,
+                   std::initializer_list<std::pair<const char*, const char*>> entries) {
+      t.SubGroups[std::size_t(g)].push_back(text);
+      const int s = int(t.SubGroups[std::size_t(g)].size()) - 1;
+      for (const auto& [e, code] : entries) t.Types.push_back({e, code, g, s, column});
+    };
+    group("Catalog Identification (One or more Required)");
+    entry("Identification [ID]", "ID");
+    entry("Sub-Identification [SubID]", "SubID");
+    group("Catalog Cross-Reference, Optional");
+    entry("Cross-Reference 1 [XREF1]", "XREF1");
+    entry("Cross-Reference 2 [XREF2]", "XREF2");
+    entry("Cross-Reference 3 [XREF3]", "XREF3");
+    entry("Cross-Reference 4 [XREF4]", "XREF4");
+    group("Classification, (One Required)");
+    entry("RNGC Class [CL]", "CL");
+    entry("RNGC Sub-Class [SubCL]", "SubCL");
+    entry("Open Cluster [CL1]", "CL1");
+    entry("Globular Cluster [CL2]", "CL2");
+    entry("Diffuse Nebula [CL3]", "CL3");
+    entry("Planetary Nebula [CL4]", "CL4");
+    entry("Galaxy [CL5]", "CL5");
+    entry("Cluster Assoc. Nebulosity [CL6]", "CL6");
+    entry("LMC Object [CL8]", "CL8");
+    entry("SMC Object [CL9]", "CL9");
+    group("Right Ascension (One Required)");
+    sub("HMS {RA}", "RA", {{"Hours [RAH]", "RAH"}, {"Minutes [RAM]", "RAM"}, {"Seconds [RAS]", "RAS"}});
+    sub("DEG. {RA}", "RA", {{"Degrees [RAD]", "RAD"}});
+    sub("RAD. {RA}", "RA", {{"Radians [RAR]", "RAR"}});
+    group("Proper Motion RA, Optional");
+    entry("Milli-Arcseconds/Year [PRAmas]", "PRAmas");
+    group("Declination (One Required)");
+    sub("DMS {DE}", "DE", {{"Degrees [DED]", "DED"}, {"Minutes [DEM]", "DEM"}, {"Seconds [DES]", "DES"}});
+    sub("DEG. {DE}", "DE", {{"Degrees [DED]", "DED"}});
+    sub("RAD. {DE}", "DE", {{"Radians [DER]", "DER"}});
+    group("Proper Motion Dec, Optional");
+    entry("Milli-Arcseconds/Year [PDECmas]", "PDECmas");
+    group("Magnitude (One or more Required)");
+    entry("Visual [Mv]", "Mv");
+    entry("Photographic [Mp]", "Mp");
+    group("Size/Orientation, Optional");
+    entry("Size (Major Axis) in Arcminutes [MaA]", "MaA");
+    entry("Size (Minor Axis) in Arcminutes [MiA]", "MiA");
+    entry("Position Angle in Degrees [PA]", "PA");
+    group("Distance, One Optional");
+    sub("Distance {DIST}", "DIST",
+        {{"From distance in Mpc [MPC]", "MPC"},
+         {"From distance in kpc [KPC]", "KPC"},
+         {"From distance in Parsecs [PC]", "PC"},
+         {"From distance in Light Years [LY]", "LY"},
+         {"From Radial Velocity in km/S [V]", "V"}});
+    group("Notes, Optional");
+    entry("RNGC Old [RNGCOld]", "RNGCOld");
+    entry("RNGC New [RNGCNew]", "RNGCNew");
+    return t;
+  }();
+  return tree;
+}
+
+std::string ImportTypeHeader(const TImportType& t) {
+  return t.Column.empty() ? t.Code : t.Code + " {" + t.Column + "}";
+}
+
+std::string CheckImportAssignment(const std::vector<int>& columnOfType) {
+  const TImportTypeTree& tree = ImportTypeTree();
+  for (int g = 0; g < int(tree.Groups.size()); ++g) {
+    const std::string& text = tree.Groups[std::size_t(g)];
+    int direct = 0, directTotal = 0;
+    std::set<int> subs;
+    for (std::size_t i = 0; i < tree.Types.size(); ++i) {
+      const TImportType& t = tree.Types[i];
+      if (t.Group != g) continue;
+      const bool assigned = i < columnOfType.size() && columnOfType[i] >= 0;
+      if (t.SubGroup < 0) {
+        ++directTotal;
+        direct += assigned;
+      } else if (assigned) {
+        subs.insert(t.SubGroup);
+      }
+    }
+    const int count = direct + int(subs.size());
+    // Entries of two sub-groups, or a direct entry with a sub-group's.
+    if (subs.size() > 1 || (direct > 0 && !subs.empty())) return text;
+    const bool required = Contains(text, "(One or more Required)") || Contains(text, "(Required)") ||
+                          Contains(text, "(One Required)");
+    if (required && count < 1) return text;
+    if (Contains(text, "(One Required)") && count != 1) return text;
+    if (Contains(text, "(Required)") && direct != directTotal) return text;
+  }
+  return std::string();
+}
+
+// --- The import --------------------------------------------------------------
+
+double ImportEpochJD(TImportEpoch epoch) {
+  switch (epoch) {
+    case TImportEpoch::B1975: return 2442413.5;
+    case TImportEpoch::B1950: return 2433282.423;
+    case TImportEpoch::B1900: return 2415020.3135;
+    case TImportEpoch::J2050: return 2469807.5;
+    default: return 2451545.0;
+  }
+}
+
+std::string ImportTableName(const std::string& fileName) {
+  std::string name = fileName.substr(fileName.find_last_of('/') + 1);
+  const auto dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+namespace {
+
+enum class Kind { Text, Double, Single, SingleX10, Int };
+
+struct Dictionary {
+  const char* sqlType;
+  Kind kind;
+};
+
+// The SQL type and value kind of every code.
+std::optional<Dictionary> Lookup(const std::string& code) {
+  static const std::map<std::string, Dictionary> dict = [] {
+    std::map<std::string, Dictionary> d;
+    for (const char* c : {"ID", "SubID", "CL", "SubCL", "CL1", "CL2", "CL3", "CL4", "CL5", "CL6", "CL8",
+                          "CL9", "XREF1", "XREF2", "XREF3", "XREF4"})
+      d[c] = {"VARCHAR (10)", Kind::Text};
+    for (const char* c : {"RAH", "RAM", "RAS", "RAD", "RAR", "PRAmas", "DED", "DEM", "DES", "DER",
+                          "PDECmas", "MPC", "KPC", "PC", "LY", "V"})
+      d[c] = {"DOUBLE", Kind::Double};
+    d["Mv"] = d["Mp"] = {"FLOAT", Kind::Single};
+    d["MaA"] = d["MiA"] = {"INTEGER", Kind::SingleX10};
+    d["PA"] = {"INTEGER", Kind::Int};
+    d["RNGCOld"] = d["RNGCNew"] = {"VARCHAR (255)", Kind::Text};
+    return d;
+  }();
+  const auto it = dict.find(code);
+  if (it == dict.end()) return std::nullopt;
+  return it->second;
+}
+
+// A number with its sign taken from the text: a leading "-" (or the
+// typographic minus) may stand apart from the digits, so "- 12.5" and
+// "-00" are negative. Empty text gives NaN.
+bool ParseSigned(const std::string& field, double& value, bool& negative) {
+  std::string s = Trim(field);
+  negative = false;
+  if (s.empty()) {
+    value = kNaN;
+    return true;
+  }
+  if (s[0] == '-' || s[0] == '+') {
+    negative = s[0] == '-';
+    s = Trim(s.substr(1));
+  } else if (s.compare(0, 3, "\xE2\x88\x92") == 0) {
+    negative = true;
+    s = Trim(s.substr(3));
+  }
+  if (s.empty() || s[0] == '-' || s[0] == '+' || !platform::ParseDouble(s, value)) return false;
+  if (negative) value = -value;
+  return true;
+}
+
+// One assigned column of the file.
+struct Source {
+  int field;  // preview column
+  std::string code;
+  std::string column;  // database column ("" for none of its own)
+  Kind kind;
+};
+
+// A row ready for the database, in the order of the table's columns.
+using Row = TSQLiteBindings;
+
+}  // namespace
+
+std::string RunCatalogImport(const TImportJob& job, const std::function<void(int)>& progress) {
+  const TImportTypeTree& tree = ImportTypeTree();
+  const std::string table = job.Table;
+  if (table.empty()) return "The catalogue needs a file name to name its table.";
+  if (Lower(table) == Lower(kBaseCatalogTable))
+    return "The table name \"" + table + "\" belongs to the base catalogue. Rename the file before importing it.";
+  for (const std::string& used : job.NamesInUse)
+    if (Lower(used) == Lower(table))
+      return "The table name \"" + table + "\" is used by another catalogue. Rename the file before importing it.";
+
+  // The assigned columns, in file order, and the table's columns.
+  std::vector<Source> sources;
+  std::vector<std::pair<std::string, std::string>> columns;  // name, SQL type
+  auto addColumn = [&](const std::string& name, const char* type) {
+    for (const auto& c : columns)
+      if (c.first == name) return;
+    columns.emplace_back(name, type);
+  };
+  std::map<int, std::size_t> typeOfField;
+  for (std::size_t i = 0; i < tree.Types.size() && i < job.ColumnOfType.size(); ++i)
+    if (job.ColumnOfType[i] >= 0) typeOfField[job.ColumnOfType[i]] = i;
+  for (const auto& [field, i] : typeOfField) {
+    const TImportType& t = tree.Types[i];
+    const auto d = Lookup(t.Code);
+    if (!d) return "Error unknown SQL data type.";
+    std::string name = t.Code;
+    if (name.size() == 3 && name.compare(0, 2, "CL") == 0) name = "CL";
+    if (!t.Column.empty()) name = t.Column;
+    addColumn(name, t.Column.empty() ? d->sqlType : "DOUBLE");
+    sources.push_back({field, t.Code, name, d->kind});
+  }
+  bool hasRA = false, hasDE = false;
+  for (const auto& c : columns) {
+    hasRA |= c.first == "RA";
+    hasDE |= c.first == "DE";
+  }
+  if (!hasRA || !hasDE) return "Error, RA and DE must both be defined.";
+
+  // Precession from the source epoch to J2000.
+  TObserverTime precession{};
+  const bool precess = job.Epoch != TImportEpoch::J2000;
+  if (precess) SetPrecession(precession, ImportEpochJD(job.Epoch), 2451545.0);
+
+  // Read and convert every line before the database is touched.
+  std::vector<Row> rows;
+  LineReader in(job.FileName, job.Layout.StartRow - 1);
+  if (!in.Ok()) return "Could not read the file \"" + job.FileName + "\".";
+  std::string line;
+  while (in.Next(line)) {
+    if (progress) progress(in.Percent());
+    if (Trim(line).empty()) continue;
+    const std::vector<std::string> fields = SplitImportLine(line, job.Layout);
+    auto fieldOf = [&](const Source& s) {
+      return std::size_t(s.field) < fields.size() ? fields[std::size_t(s.field)] : std::string();
+    };
+    // The class digit decides the unit of the sizes.
+    int cls = -1;
+    for (const Source& s : sources) {
+      if (s.column != "CL") continue;
+      const std::string v = s.code == "CL" ? Trim(fieldOf(s)) : s.code.substr(2);
+      if (!v.empty() && v[0] >= '0' && v[0] <= '9') cls = v[0] - '0';
+    }
+    std::map<std::string, TSQLiteBinding> values;
+    double ra = 0, de = 0, dist = 0;
+    bool raNeg = false, deNeg = false, anyRA = false, anyDE = false, anyDist = false;
+    for (const Source& s : sources) {
+      const std::string text = fieldOf(s);
+      if (s.kind == Kind::Text) {
+        // A class column (CL1 to CL9) stores its own digit, whatever the field holds.
+        const bool classDigit = s.code.size() == 3 && s.code.compare(0, 2, "CL") == 0;
+        values[s.column] = classDigit ? std::string(1, s.code[2]) : text;
+        continue;
+      }
+      double v = 0;
+      bool negative = false;
+      if (!ParseSigned(text, v, negative)) {
+        if (s.kind == Kind::Double) return "Error converting value to a double precision number (" + text + ")";
+        if (s.kind == Kind::Int) return "Error converting value to an integer (" + text + ")";
+        return "Error converting value to an single precision number (" + text + ")";
+      }
+      const bool empty = std::isnan(v);
+      const std::string& c = s.code;
+      if (c == "RAH" || c == "RAM" || c == "RAS" || c == "RAD" || c == "RAR") {
+        if (empty) continue;
+        anyRA = true;
+        // A right ascension is negative only by value ("-0" hours stays
+        // positive); a declination takes its sign from the text below.
+        if ((c == "RAH" || c == "RAD" || c == "RAR") && v < 0) raNeg = true;
+        const double f = c == "RAH" ? 15 : c == "RAM" ? 15.0 / 60 : c == "RAS" ? 15.0 / 3600
+                       : c == "RAD" ? 1 : kDegPerRad;
+        ra += std::fabs(v) * f;
+      } else if (c == "DED" || c == "DEM" || c == "DES" || c == "DER") {
+        if (empty) continue;
+        anyDE = true;
+        if ((c == "DED" || c == "DER") && negative) deNeg = true;
+        const double f = c == "DED" ? 1 : c == "DEM" ? 1.0 / 60 : c == "DES" ? 1.0 / 3600 : kDegPerRad;
+        de += std::fabs(v) * f;
+      } else if (c == "MPC" || c == "KPC" || c == "PC" || c == "LY" || c == "V") {
+        if (empty) continue;
+        anyDist = true;
+        dist += v * (c == "MPC" ? 1e6 : c == "KPC" ? 1e3 : c == "LY" ? 0.3066079009625
+                     : c == "V" ? 1e6 / 75 : 1);
+      } else if (s.kind == Kind::SingleX10) {
+        // Tenths of an arcminute; a planetary nebula's size in arcseconds.
+        const int64_t n = empty ? kNoValue : int64_t(std::nearbyint(v * (cls == 4 ? 60 : 10)));
+        values[s.column] = (empty || n > 32767 || n < -32767) ? TSQLiteBinding() : TSQLiteBinding(n);
+      } else if (s.kind == Kind::Int) {
+        if (!empty && v != std::trunc(v)) return "Error converting value to an integer (" + text + ")";
+        values[s.column] = empty ? TSQLiteBinding() : TSQLiteBinding(int64_t(v));
+      } else if (s.code == "Mv") {
+        // No magnitude is stored as 23, the value the filter lets through.
+        values[s.column] = empty ? 23.0 : double(float(v));
+      } else {
+        values[s.column] = empty ? TSQLiteBinding() : TSQLiteBinding(s.kind == Kind::Single ? double(float(v)) : v);
+      }
+    }
+    double raRad = anyRA ? (raNeg ? -ra : ra) / kDegPerRad : kNaN;
+    double deRad = anyDE ? (deNeg ? -de : de) / kDegPerRad : kNaN;
+    if (precess && !std::isnan(raRad) && !std::isnan(deRad)) Precess(precession, raRad, deRad);
+    if (!std::isnan(raRad)) {
+      raRad = std::fmod(raRad, 2 * M_PI);
+      if (raRad < 0) raRad += 2 * M_PI;
+    }
+    auto number = [](double x) { return std::isnan(x) ? TSQLiteBinding() : TSQLiteBinding(x); };
+    values["RA"] = number(raRad);
+    values["DE"] = number(deRad);
+    values["DIST"] = anyDist ? TSQLiteBinding(dist) : TSQLiteBinding();
+    Row row;
+    for (const auto& c : columns) row.push_back(values[c.first]);
+    rows.push_back(std::move(row));
+  }
+
+  // The statements, with every name quoted.
+  std::string create = "CREATE TABLE " + SQLiteQuoteName(table) + " ([idx] INTEGER PRIMARY KEY AUTOINCREMENT";
+  std::string names, marks;
+  for (const auto& [name, type] : columns) {
+    create += ", " + SQLiteQuoteName(name) + " " + type;
+    names += (names.empty() ? "" : ",") + SQLiteQuoteName(name);
+    marks += marks.empty() ? "?" : ",?";
+  }
+  create += ")";
+  const std::string insert = "INSERT INTO " + SQLiteQuoteName(table) + " (" + names + ") VALUES (" + marks + ")";
+
+  // Replace the table in one transaction under the object lock; the lock
+  // is released before any error is reported.
+  try {
+    TObjectsLock lock;
+    TSQLiteDatabase db(job.DatabasePath);
+    db.BeginTransaction();
+    db.Execute("DROP TABLE IF EXISTS " + SQLiteQuoteName(table));
+    db.Execute(create);
+    for (const Row& r : rows) db.Execute(insert, r);
+    db.Commit();
+  } catch (const ESQLiteException& e) {
+    return e.what();
+  }
+  if (progress) progress(100);
+  return std::string();
+}

@@ -1,0 +1,388 @@
+#include "catalog/forms/solar_system_form.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "astro/solar_system.h"
+#include "chart/plotter.h"
+#include "platform/dialogs.h"
+
+TSolSysForm1* SolSysForm1 = nullptr;
+
+namespace {
+
+constexpr const char* kCaption = "Noctra Planetarium";
+
+uint8_t tPlotter::*const kSwitchFields[kSolarSwitchCount] = {
+    &tPlotter::SunLabel,     &tPlotter::SunImage,      &tPlotter::SunRiseSetGraphics, &tPlotter::MoonLabel,
+    &tPlotter::MoonImage,    &tPlotter::PlanetLabels,  &tPlotter::GalileanMoons,      &tPlotter::SolarSwitchReserved2,
+    &tPlotter::ShowAsteroids, &tPlotter::AsteroidLabels, &tPlotter::ShowComets,       &tPlotter::CometLabels};
+
+const char* const kSwitchCaptions[kSolarSwitchCount] = {
+    "&Identify sun with label",
+    "&Use graphic image of sun",
+    "&Simulate atmospheric brightening",
+    "&Identify moon with label",
+    "&Use graphic image of moon",
+    "&Identify each planet with label",
+    "&Show brighter moons of major planets",
+    "&Use graphic images of Venus, Mars, Jupiter, and Saturn",
+    "&Display Asteroids",
+    "&Identify asteroids",
+    "&Display Comets",
+    "&Identify comets"};
+
+bool Asteroid(const TSolSysForm1::TElementPage& p) { return p.kind == TElementKind::Asteroid; }
+std::string& CurrentFile(const TSolSysForm1::TElementPage& p) {
+  return Asteroid(p) ? AsteroidElementsFile : CometElementsFile;
+}
+const char* DefaultFile(const TSolSysForm1::TElementPage& p) { return Asteroid(p) ? "default.ast" : "default.cmt"; }
+
+bool LoadInto(TSolSysForm1::TElementPage& p, const std::string& file, bool merge) {
+  return Asteroid(p) ? LoadAsteroidElements(p.grid, file, merge, p.templateUsed)
+                     : LoadCometElements(p.grid, file, merge, p.templateUsed);
+}
+void Apply(TSolSysForm1::TElementPage& p) { Asteroid(p) ? ApplyAsteroidGrid(p.grid) : ApplyCometGrid(p.grid); }
+bool SaveTo(TSolSysForm1::TElementPage& p, const std::string& file) {
+  return Asteroid(p) ? SaveAsteroidElements(p.grid, file) : SaveCometElements(p.grid, file);
+}
+
+}  // namespace
+
+TSolarSwitches PlotterSolarSwitches() {
+  TSolarSwitches s = SolarSwitchDefaults();
+  if (MainPlotter)
+    for (int i = 0; i < kSolarSwitchCount; ++i) s[std::size_t(i)] = MainPlotter->*kSwitchFields[i];
+  return s;
+}
+
+void SetPlotterSolarSwitches(const TSolarSwitches& s) {
+  if (!MainPlotter) return;
+  for (int i = 0; i < kSolarSwitchCount; ++i) MainPlotter->*kSwitchFields[i] = s[std::size_t(i)];
+}
+
+void ReadRegSolarSystemSettings() { SetPlotterSolarSwitches(ReadRegSolarSystem()); }
+
+std::vector<uint8_t> SolarSystemBlock() { return EncodeSolarBlock(PlotterSolarSwitches()); }
+
+bool ApplySolarSystemBlock(const std::vector<uint8_t>* block) {
+  bool ok = true;
+  if (block) {
+    TSolarSwitches s{};
+    ok = DecodeSolarBlock(*block, s);
+    if (ok) {
+      SetPlotterSolarSwitches(s);
+      if (SolSysForm1) SolSysForm1->LoadElementFiles();
+    }
+  }
+  if (MainPlotter) MainPlotter->Replot = 1;
+  return ok;
+}
+
+TSolSysForm1::TSolSysForm1(QWidget* parent)
+    : QDialog(parent),
+      Pages{{TElementKind::Asteroid, TElementGrid(ElementColumns(TElementKind::Asteroid))},
+            {TElementKind::Comet, TElementGrid(ElementColumns(TElementKind::Comet))}} {
+  setWindowTitle("Solar System settings");
+  PageControl1 = new QTabWidget(this);
+  for (int i = 0; i < kSolarSwitchCount; ++i) SwitchCheckBox[i] = new QCheckBox(kSwitchCaptions[i], this);
+  auto page = [this](const char* title, std::initializer_list<int> switches) {
+    auto* w = new QWidget;
+    auto* l = new QVBoxLayout(w);
+    for (int i : switches) l->addWidget(SwitchCheckBox[i]);
+    l->addStretch();
+    PageControl1->addTab(w, title);
+  };
+  page("Solar", {0, 1, 2});
+  page("Lunar", {3, 4});
+  page("Planetary", {5, 6, 7});
+  SwitchCheckBox[7]->hide();
+
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  for (int k = 0; k < 2; ++k) {
+    TElementPage& p = Pages[k];
+    SetElementTitles(p.kind, p.grid);
+    auto* w = new QWidget;
+    auto* l = new QGridLayout(w);
+    const int display = k == 0 ? 8 : 10;
+    p.caption = new QLabel("Orbital elements", w);
+    p.view = new QTableWidget(w);
+    p.view->setFont(fixed);
+    p.view->verticalHeader()->setDefaultSectionSize(15 + 4);
+    p.view->verticalHeader()->hide();
+    p.clear = new QPushButton("&Clear this table", w);
+    p.useAll = new QPushButton("Use &All", w);
+    p.useNone = new QPushButton("Use &None", w);
+    p.load = new QPushButton("&Load elements...", w);
+    p.merge = new QPushButton("&Merge elements...", w);
+    p.save = new QPushButton("&Save elements...", w);
+    p.download = new QPushButton("Download Elements from MPC", w);
+    auto* note = new QLabel(k == 0 ? "Download the latest Orbital Elements for Bright Minor\nPlanets at Opposition from the Internet:"
+                                   : "Download the latest Orbital Elements for Observable\ncomets from the Internet:",
+                            w);
+    l->addWidget(SwitchCheckBox[display], 0, 0);
+    l->addWidget(SwitchCheckBox[display + 1], 0, 1);
+    l->addWidget(p.caption, 1, 0, 1, 4);
+    l->addWidget(p.view, 2, 0, 1, 4);
+    l->addWidget(p.clear, 3, 0);
+    l->addWidget(p.useAll, 3, 1);
+    l->addWidget(p.useNone, 3, 2);
+    l->addWidget(p.load, 4, 0);
+    l->addWidget(p.merge, 4, 1);
+    l->addWidget(p.save, 4, 2);
+    l->addWidget(note, 5, 0, 1, 2);
+    l->addWidget(p.download, 5, 2);
+    PageControl1->addTab(w, k == 0 ? "Asteroids" : "Comets");
+
+    connect(SwitchCheckBox[display], &QCheckBox::toggled, this,
+            [this, display](bool on) { SwitchCheckBox[display + 1]->setEnabled(on); });
+    connect(p.view, &QTableWidget::cellChanged, this, [this, k](int r, int c) { CellEdited(k, r, c); });
+    connect(p.clear, &QPushButton::clicked, this, [this, k] { ClearClick(k); });
+    connect(p.useAll, &QPushButton::clicked, this, [this, k] { UseClick(k, true); });
+    connect(p.useNone, &QPushButton::clicked, this, [this, k] { UseClick(k, false); });
+    connect(p.load, &QPushButton::clicked, this, [this, k] { LoadClick(k, false); });
+    connect(p.merge, &QPushButton::clicked, this, [this, k] { LoadClick(k, true); });
+    connect(p.save, &QPushButton::clicked, this, [this, k] { SaveClick(k); });
+    connect(p.download, &QPushButton::clicked, this, [this, k] { DownloadClick(k); });
+  }
+
+  SaveDefaultButton = new QPushButton("&Save as default", this);
+  OkButton = new QPushButton("&OK", this);
+  CancelButton = new QPushButton("&Cancel", this);
+  OkButton->setDefault(true);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(SaveDefaultButton);
+  buttons->addStretch();
+  buttons->addWidget(OkButton);
+  buttons->addWidget(CancelButton);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(PageControl1);
+  layout->addLayout(buttons);
+  resize(760, 480);
+
+  connect(SaveDefaultButton, &QPushButton::clicked, this, [this] { SaveDefaultClick(); });
+  connect(OkButton, &QPushButton::clicked, this, [this] {
+    if (OkClick()) accept();
+  });
+  connect(CancelButton, &QPushButton::clicked, this, [this] {
+    Cancelled = true;
+    Finish();
+    reject();
+  });
+  LoadElementFiles();
+}
+
+void TSolSysForm1::showEvent(QShowEvent* event) {
+  FormShow();
+  QDialog::showEvent(event);
+}
+
+void TSolSysForm1::FormShow() {
+  PageControl1->setCurrentIndex(0);
+  SwitchCheckBox[1]->setFocus();
+  ShownFlags = PlotterSolarSwitches();
+  for (int i = 0; i < kSolarSwitchCount; ++i) SwitchCheckBox[i]->setChecked(ShownFlags[std::size_t(i)] != 0);
+  SwitchCheckBox[9]->setEnabled(SwitchCheckBox[8]->isChecked());
+  SwitchCheckBox[11]->setEnabled(SwitchCheckBox[10]->isChecked());
+  for (int k = 0; k < 2; ++k) {
+    SetElementTitles(Pages[k].kind, Pages[k].grid);
+    Pages[k].changed = Pages[k].fileChanged = false;
+    ShowGrid(k);
+  }
+  Cancelled = false;
+}
+
+void TSolSysForm1::LoadElementFiles() {
+  MergeMode = false;
+  for (int k = 0; k < 2; ++k) {
+    TElementPage& p = Pages[k];
+    std::string& file = CurrentFile(p);
+    p.grid.Clear();
+    if (!file.empty() && !LoadInto(p, file, false)) {
+      p.templateUsed = false;
+      file.clear();
+      p.grid.Clear();
+    }
+    ShowGrid(k);
+  }
+  UpdateElementCaptions();
+}
+
+void TSolSysForm1::UpdateElementCaptions() {
+  for (TElementPage& p : Pages) {
+    const std::string& file = CurrentFile(p);
+    const std::string name = file.substr(file.find_last_of('/') + 1);
+    p.caption->setText(QString::fromStdString(file.empty() ? "Orbital Elements" : "Orbital Elements (" + name + ")"));
+  }
+}
+
+void TSolSysForm1::ShowGrid(int k) {
+  TElementPage& p = Pages[k];
+  filling_ = true;
+  p.view->clear();
+  p.view->setColumnCount(p.grid.ColCount());
+  p.view->setRowCount(p.grid.RowCount() - 1);
+  QStringList titles;
+  for (int c = 0; c < p.grid.ColCount(); ++c) titles << QString::fromStdString(p.grid.Cell(c, 0));
+  p.view->setHorizontalHeaderLabels(titles);
+  for (int r = 1; r < p.grid.RowCount(); ++r)
+    for (int c = 0; c < p.grid.ColCount(); ++c)
+      p.view->setItem(r - 1, c, new QTableWidgetItem(QString::fromStdString(p.grid.Cell(c, r))));
+  for (int c = 0; c < p.grid.ColCount(); ++c) p.view->setColumnWidth(c, c == 1 ? 128 : 56);
+  filling_ = false;
+}
+
+void TSolSysForm1::CellEdited(int k, int row, int column) {
+  if (filling_) return;
+  TElementPage& p = Pages[k];
+  p.grid.SetCell(column, row + 1, p.view->item(row, column)->text().toStdString());
+  p.changed = true;
+  // One empty row stays at the end for typing a new body.
+  auto rowEmpty = [&](int r) {
+    for (int c = 0; c < p.grid.ColCount(); ++c)
+      if (!p.grid.Cell(c, r).empty()) return false;
+    return true;
+  };
+  const int last = p.grid.RowCount() - 1;
+  if (!rowEmpty(last)) {
+    p.grid.SetRowCount(last + 2);
+    ShowGrid(k);
+  } else if (last >= 2 && rowEmpty(last - 1)) {
+    p.grid.SetRowCount(last);
+    ShowGrid(k);
+  }
+}
+
+void TSolSysForm1::ClearClick(int k) {
+  TElementPage& p = Pages[k];
+  const char* text = Asteroid(p) ? "Clear all asteroid elements?" : "Clear all comet elements?";
+  if (platform::ShowMessageBox(text, kCaption, platform::MsgButtons::YesNo, platform::MsgIcon::Question) ==
+      platform::IDNO)
+    return;
+  p.grid.Clear();
+  Apply(p);
+  p.changed = true;
+  ShowGrid(k);
+}
+
+void TSolSysForm1::UseClick(int k, bool all) {
+  TElementPage& p = Pages[k];
+  for (int r = 1; r <= p.grid.BodyCount(); ++r) p.grid.SetCell(0, r, all ? "Yes" : "No");
+  Apply(p);
+  p.changed = true;
+  ShowGrid(k);
+}
+
+void TSolSysForm1::LoadClick(int k, bool merge) {
+  TElementPage& p = Pages[k];
+  MergeMode = merge;
+  const bool asteroid = Asteroid(p);
+  platform::FileDialogOptions o;
+  o.filter = asteroid ? "Asteroid orbital elements (*.ast)|*.ast" : "Comet orbital data (*.cmt)|*.cmt";
+  o.fileName = asteroid ? "*.ast" : "*.cmt";
+  const platform::FileDialogResult chosen = platform::Dialogs().FileDialog(o);
+  if (chosen.accepted && !chosen.fileName.empty() && chosen.fileName != o.fileName) {
+    if (LoadInto(p, chosen.fileName, merge)) {
+      // A list read through a column template is no element file of ours.
+      if (!merge) CurrentFile(p) = p.templateUsed ? std::string() : chosen.fileName;
+    } else {
+      p.grid.Clear();
+    }
+    ShowGrid(k);
+  }
+  p.changed = true;
+  UpdateElementCaptions();
+}
+
+void TSolSysForm1::SaveClick(int k) {
+  TElementPage& p = Pages[k];
+  const std::string before = CurrentFile(p);
+  const std::string pattern = Asteroid(p) ? "*.ast" : "*.cmt";
+  platform::FileDialogOptions o;
+  o.save = true;
+  o.filter = Asteroid(p) ? "Asteroid orbital data (*.ast)|*.ast" : "Comet orbital data (*.cmt)|*.cmt";
+  o.fileName = before.empty() ? pattern : before;
+  const platform::FileDialogResult chosen = platform::Dialogs().FileDialog(o);
+  if (!chosen.accepted || chosen.fileName.empty() || chosen.fileName == pattern) return;
+  if (!SaveTo(p, chosen.fileName)) return;
+  CurrentFile(p) = chosen.fileName;
+  if (chosen.fileName != before) p.fileChanged = true;
+  p.changed = false;
+  UpdateElementCaptions();
+}
+
+void TSolSysForm1::DownloadClick(int k) {
+  TElementPage& p = Pages[k];
+  // Nothing else may run on the grids while the download's event loop runs.
+  setEnabled(false);
+  const std::string error = DownloadElementList(p.kind, p.grid, MergeMode, DownloadTimeoutMs);
+  setEnabled(true);
+  if (!error.empty()) {
+    platform::ShowMessageBox(error, kCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    return;
+  }
+  p.changed = p.fileChanged = false;
+  ShowGrid(k);
+  UpdateElementCaptions();
+}
+
+void TSolSysForm1::SaveDefaultClick() {
+  AsteroidElementsFile = "default.ast";
+  CometElementsFile = "default.cmt";
+  WriteRegSolarSystem(Shown());
+  for (TElementPage& p : Pages) {
+    SaveTo(p, DefaultFile(p));
+    p.changed = p.fileChanged = false;
+  }
+  UpdateElementCaptions();
+}
+
+TSolarSwitches TSolSysForm1::Shown() const {
+  TSolarSwitches s{};
+  for (int i = 0; i < kSolarSwitchCount; ++i) s[std::size_t(i)] = SwitchCheckBox[i]->isChecked();
+  return s;
+}
+
+bool TSolSysForm1::OkClick() {
+  const TSolarSwitches s = Shown();
+  SetPlotterSolarSwitches(s);
+  for (TElementPage& p : Pages) Apply(p);
+  const bool anyFlag = Pages[0].changed || Pages[0].fileChanged || Pages[1].changed || Pages[1].fileChanged;
+  if (anyFlag || s != ShownFlags) {
+    for (TElementPage& p : Pages) {
+      int answer = platform::IDNO;
+      if (p.changed || (p.fileChanged && CurrentFile(p).empty()))
+        answer = platform::ShowMessageBox(Asteroid(p) ? "Asteroid Elements have changed,\n\rSave these changes?"
+                                                      : "Comet Elements have changed,\n\rSave these changes?",
+                                          kCaption, platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question);
+      if (answer == platform::IDCANCEL) return false;
+      CurrentFile(p) = DefaultFile(p);
+      if (answer == platform::IDYES) SaveTo(p, DefaultFile(p));
+    }
+    WriteRegElementFiles();
+    Pages[0].changed = Pages[1].changed = false;
+  }
+  Finish();
+  return true;
+}
+
+void TSolSysForm1::Finish() {
+  // Every body is computed afresh at the next render.
+  for (int i = 0; i < AsteroidCount; ++i) Asteroids[i].LastJD = -1;
+  for (int i = 0; i < CometCount; ++i) Comets[i].LastJD = -1;
+  if (MainPlotter) MainPlotter->Replot = 1;
+}
+
+void ShowSolSysForm1(QWidget* parent) {
+  if (!SolSysForm1) SolSysForm1 = new TSolSysForm1(parent);
+  SolSysForm1->show();
+  SolSysForm1->raise();
+}

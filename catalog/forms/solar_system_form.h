@@ -1,0 +1,92 @@
+// The solar-system settings window ("Solar System settings"): twelve
+// display switches of the main plotter, and the asteroid and comet element
+// grids with Load, Merge, Save, Clear, Use All, Use None and the download
+// of current lists. The switches and element files persist in the registry
+// section "Solar System", settings-file block 3, "default.ast" and
+// "default.cmt" (catalog/solar_system_options.h).
+#pragma once
+
+#include <QDialog>
+
+#include "catalog/solar_system_options.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+
+// The twelve switches of MainPlotter, and back (nothing without one).
+TSolarSwitches PlotterSolarSwitches();
+void SetPlotterSolarSwitches(const TSolarSwitches& s);
+// Start-up: the registry section into MainPlotter and the file names.
+void ReadRegSolarSystemSettings();
+// Settings-file block 3: the writer gives MainPlotter's switches; the
+// reader applies a valid block and reloads the element files into the
+// window's grids (false, nothing changed, for a damaged block); the replot
+// byte is set in every case.
+std::vector<uint8_t> SolarSystemBlock();
+bool ApplySolarSystemBlock(const std::vector<uint8_t>* block);
+
+class TSolSysForm1 : public QDialog {
+ public:
+  explicit TSolSysForm1(QWidget* parent = nullptr);
+
+  // One element table: asteroids (0) or comets (1).
+  struct TElementPage {
+    TElementKind kind;
+    TElementGrid grid;
+    QTableWidget* view = nullptr;
+    QLabel* caption = nullptr;
+    QPushButton* clear = nullptr;
+    QPushButton* useAll = nullptr;
+    QPushButton* useNone = nullptr;
+    QPushButton* load = nullptr;
+    QPushButton* merge = nullptr;
+    QPushButton* save = nullptr;
+    QPushButton* download = nullptr;
+    bool changed = false;      // edited since the last save
+    bool fileChanged = false;  // saved under another name since shown
+    bool templateUsed = false;
+  };
+  TElementPage Pages[2];
+  QTabWidget* PageControl1;
+  QCheckBox* SwitchCheckBox[kSolarSwitchCount];
+  QPushButton* OkButton;
+  QPushButton* CancelButton;
+  QPushButton* SaveDefaultButton;
+  bool MergeMode = false;
+  bool Cancelled = false;
+  TSolarSwitches ShownFlags{};
+  // Time-out of the downloads (tests shorten it).
+  int DownloadTimeoutMs = kElementDownloadTimeoutMs;
+
+  void FormShow();
+  // Loads the current element files into the grids (a file that fails is
+  // forgotten and its grid stays empty).
+  void LoadElementFiles();
+  void UpdateElementCaptions();
+  void ClearClick(int page);
+  void UseClick(int page, bool all);
+  void LoadClick(int page, bool merge);
+  void SaveClick(int page);
+  void DownloadClick(int page);
+  void SaveDefaultClick();
+  // The close check of OK: false when the user cancelled a question and
+  // the window stays open.
+  bool OkClick();
+  TSolarSwitches Shown() const;
+  // Shows a page's grid in its view.
+  void ShowGrid(int page);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void CellEdited(int page, int row, int column);
+  void Finish();
+  bool filling_ = false;
+};
+
+extern TSolSysForm1* SolSysForm1;
+void ShowSolSysForm1(QWidget* parent = nullptr);

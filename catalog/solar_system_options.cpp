@@ -1,0 +1,163 @@
+#include "catalog/solar_system_options.h"
+
+#include <QDate>
+#include <fstream>
+
+#include "app/messages.h"
+#include "platform/registry.h"
+#include "platform/url_download.h"
+
+const char* const kSolarSwitchNames[kSolarSwitchCount] = {
+    "sun label",    "sun graphic",  "sun atmosp", "moon label", "moon graphic", "planet label",
+    "planet moons", "planet graphic", "ast disp", "ast label",  "com disp",     "com label"};
+
+std::string ElementDownloadHost = "https://www.minorplanetcenter.net";
+
+namespace {
+
+constexpr const char* kSection = "Solar System";
+
+std::string Cut255(std::string s) {
+  if (s.size() > 255) s.resize(255);
+  return s;
+}
+
+}  // namespace
+
+TSolarSwitches SolarSwitchDefaults() { return {0, 1, 1, 0, 1, 1, 0, 0, 0, 1, 0, 1}; }
+
+TSolarSwitches ReadRegSolarSystem() {
+  platform::TRegIniFile reg;
+  const TSolarSwitches d = SolarSwitchDefaults();
+  TSolarSwitches s{};
+  for (int i = 0; i < kSolarSwitchCount; ++i) s[std::size_t(i)] = reg.ReadBool(kSection, kSolarSwitchNames[i], d[std::size_t(i)] != 0);
+  AsteroidElementsFile = Cut255(reg.ReadString(kSection, "ast elements file", "default.ast"));
+  CometElementsFile = Cut255(reg.ReadString(kSection, "com elements file", "default.cmt"));
+  return s;
+}
+
+void WriteRegSolarSystem(const TSolarSwitches& s) {
+  platform::TRegIniFile reg;
+  for (int i = 0; i < kSolarSwitchCount; ++i) reg.WriteBool(kSection, kSolarSwitchNames[i], s[std::size_t(i)] != 0);
+  reg.WriteString(kSection, "ast elements file", AsteroidElementsFile);
+  reg.WriteString(kSection, "com elements file", CometElementsFile);
+  reg.Flush();
+  ShowFlashMessage("Solar System defaults saved.", 2);
+}
+
+void WriteRegElementFiles() {
+  platform::TRegIniFile reg;
+  if (!AsteroidElementsFile.empty()) reg.WriteString(kSection, "ast elements file", AsteroidElementsFile);
+  if (!CometElementsFile.empty()) reg.WriteString(kSection, "com elements file", CometElementsFile);
+  reg.Flush();
+}
+
+std::vector<uint8_t> EncodeSolarBlock(const TSolarSwitches& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+bool DecodeSolarBlock(const std::vector<uint8_t>& block, TSolarSwitches& s) {
+  if (block.size() != std::size_t(kSolarSwitchCount)) return false;
+  for (uint8_t b : block)
+    if (b > 1) return false;
+  std::copy(block.begin(), block.end(), s.begin());
+  return true;
+}
+
+std::string ElementDownloadUrl(TElementKind kind, int year) {
+  if (kind == TElementKind::Asteroid)
+    return ElementDownloadHost + "/iau/Ephemerides/Bright/" + std::to_string(year) + "/Soft00Bright.txt";
+  return ElementDownloadHost + "/iau/Ephemerides/Comets/Soft00Cmt.txt";
+}
+
+std::string ElementDownloadName(TElementKind kind, const std::string& isoDate) {
+  return isoDate + (kind == TElementKind::Asteroid ? ".mpc.ast" : ".mpc.cmt");
+}
+
+void EnsureMpcTemplates(const std::string& folder) {
+  // Columns of the Minor Planet Center's one-line orbit formats: minor
+  // planets (the export format of MPCORB, packed epoch) and comets (the
+  // perihelion date as year, month and day).
+  struct Field {
+    const char* section;
+    int start, len;
+  };
+  const Field asteroid[] = {{"USE", -1, -1},
+                            {"NAME", 167, 28},
+                            {"EPOCH CODED", 21, 5},
+                            {"MEAN ANOMALY", 27, 9},
+                            {"SEMI MAJOR AXIS", 93, 11},
+                            {"ECCENTRICITY", 71, 9},
+                            {"LONGITUDE OF PERIHELION", 38, 9},
+                            {"LONGITUDE OF ASCENDING NODE", 49, 9},
+                            {"INCLINATION", 60, 9},
+                            {"ABSOLUTE MAGNITUDE", 9, 5},
+                            {"MAGNITUDE SLOPE", 15, 5}};
+  const Field comet[] = {{"USE", -1, -1},
+                         {"NAME", 103, 56},
+                         {"EPOCH YEAR", 15, 4},
+                         {"EPOCH MONTH", 20, 2},
+                         {"EPOCH DAY", 23, 7},
+                         {"PERI DIST", 31, 9},
+                         {"ECCENTRICITY", 42, 8},
+                         {"LONGITUDE OF PERIHELION", 52, 8},
+                         {"LONGITUDE OF ASCENDING NODE", 62, 8},
+                         {"INCLINATION", 72, 8},
+                         {"ABSOLUTE MAGNITUDE", 92, 4},
+                         {"MAGNITUDE SLOPE", 97, 4}};
+  auto write = [&](const std::string& name, const Field* fields, std::size_t n) {
+    const std::string path = folder + name;
+    if (std::ifstream(path).good()) return;
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t i = 0; i < n; ++i)
+      out << "[" << fields[i].section << "]\r\nSTART=" << fields[i].start << "\r\nLEN=" << fields[i].len << "\r\n";
+  };
+  write("mpc.ast.template", asteroid, std::size(asteroid));
+  write("mpc.cmt.template", comet, std::size(comet));
+}
+
+std::string DownloadElementList(TElementKind kind, TElementGrid& grid, bool mergeMode, int timeoutMs) {
+  const bool asteroid = kind == TElementKind::Asteroid;
+  const QDate today = QDate::currentDate();
+  const std::string url = ElementDownloadUrl(kind, today.year());
+  // Lists, templates and element files live in the working folder.
+  const std::string listPath = ElementDownloadName(kind, today.toString(Qt::ISODate).toStdString());
+  EnsureMpcTemplates("");
+  auto load = [&](TElementGrid& g, const std::string& file, bool merge) {
+    bool templateUsed = false;
+    return asteroid ? LoadAsteroidElements(g, file, merge, templateUsed)
+                    : LoadCometElements(g, file, merge, templateUsed);
+  };
+  auto apply = [&](TElementGrid& g) { asteroid ? ApplyAsteroidGrid(g) : ApplyCometGrid(g); };
+
+  // The downloaded list must hold at least one valid body. Reading it into
+  // a probe grid fills the table, which the working grid then refills.
+  auto accept = [&](const std::string& temp) {
+    // The template belongs to the list's name, so the probe reads a copy
+    // under that name's pattern.
+    const std::string probePath = listPath + ".probe" + (asteroid ? ".mpc.ast" : ".mpc.cmt");
+    std::ifstream in(temp, std::ios::binary);
+    std::ofstream(probePath, std::ios::binary) << in.rdbuf();
+    TElementGrid probe(ElementColumns(kind));
+    SetElementTitles(kind, probe);
+    int valid = 0;
+    if (load(probe, probePath, false))
+      for (int r = 1; r <= probe.BodyCount(); ++r) valid += ParseElementRow(kind, probe, r).valid;
+    std::remove(probePath.c_str());
+    apply(grid);
+    return valid > 0;
+  };
+  const platform::DownloadResult got = platform::DownloadUrlToFile(url, listPath, timeoutMs, accept);
+  if (!got.ok) return got.error;
+
+  std::string& current = asteroid ? AsteroidElementsFile : CometElementsFile;
+  const std::string defaultName = asteroid ? "default.ast" : "default.cmt";
+  TElementGrid before = grid;
+  if (!load(grid, listPath, mergeMode)) {
+    grid = before;
+    apply(grid);
+    return "The downloaded list \"" + listPath + "\" could not be read.";
+  }
+  current = defaultName;
+  if (!(asteroid ? SaveAsteroidElements(grid, defaultName) : SaveCometElements(grid, defaultName)))
+    return "The elements could not be saved to \"" + defaultName + "\".";
+  return std::string();
+}

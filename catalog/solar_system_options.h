@@ -1,0 +1,63 @@
+// Solar-system settings without their window: the twelve display switches
+// with their registry section "Solar System" and settings-file block 3, the
+// element-file names, and the download of current element lists from the
+// Minor Planet Center into an element grid.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalog/element_files.h"
+
+inline constexpr int kSolarSwitchCount = 12;
+inline constexpr int kSolarSystemSlot = 3;
+
+// Sun label, Sun image, atmospheric brightening, Moon label, Moon image,
+// planet labels, Galilean moons, planet images, asteroids shown, asteroid
+// labels, comets shown, comet labels: the order of the plotter's bytes and
+// of block 3.
+using TSolarSwitches = std::array<uint8_t, kSolarSwitchCount>;
+
+// The registry defaults.
+TSolarSwitches SolarSwitchDefaults();
+// Registry value names, in switch order.
+extern const char* const kSolarSwitchNames[kSolarSwitchCount];
+
+// Reads the twelve switches (defaults for missing values) and the two
+// element-file names (cut to 255 characters) from section "Solar System".
+TSolarSwitches ReadRegSolarSystem();
+// Writes the switches and both names, then the flash message.
+void WriteRegSolarSystem(const TSolarSwitches& s);
+// Writes each element-file name that is not empty.
+void WriteRegElementFiles();
+
+// Block 3: the twelve bytes; decoding refuses a block of another size or a
+// byte other than 0 or 1 (record untouched).
+std::vector<uint8_t> EncodeSolarBlock(const TSolarSwitches& s);
+bool DecodeSolarBlock(const std::vector<uint8_t>& block, TSolarSwitches& s);
+
+// The server the element lists come from ("https://host", no trailing /).
+extern std::string ElementDownloadHost;
+inline constexpr int kElementDownloadTimeoutMs = 60000;
+
+// The list's URL and the file it is stored in ("2026-12-06.mpc.ast").
+std::string ElementDownloadUrl(TElementKind kind, int year);
+std::string ElementDownloadName(TElementKind kind, const std::string& isoDate);
+
+// Writes "mpc.ast.template" and "mpc.cmt.template" (the Minor Planet
+// Center's one-line formats) into `folder` ("" or ending in "/") when
+// missing.
+void EnsureMpcTemplates(const std::string& folder);
+
+// Downloads the current list into `grid`: the list goes to a temporary file
+// first and is kept only when the server answered with success and at
+// least one valid body was read from it; then it is read into the grid
+// (all files in the working folder)
+// (merged when `mergeMode`), the grid is applied and saved as the default
+// element file, whose name becomes the current one. Answers "" on success,
+// otherwise the reason; the grid, the table and the files are then as they
+// were.
+std::string DownloadElementList(TElementKind kind, TElementGrid& grid, bool mergeMode,
+                                int timeoutMs = kElementDownloadTimeoutMs);
