@@ -55,7 +55,17 @@
 #include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
 #include "chart/drawing_colors.h"
+#include "catalog/forms/object_options_form.h"
+#include "catalog/forms/settings_owners.h"
+#include "catalog/forms/solar_system_form.h"
+#include "catalog/forms/star_options_form.h"
+#include "catalog/solar_system_options.h"
+#include "chart/constellation_options.h"
+#include "chart/forms/colors_fonts_form.h"
+#include "chart/forms/constellation_form.h"
+#include "chart/forms/coordinate_grid_form.h"
 #include "chart/forms/performance_form.h"
+#include "chart/grid_options.h"
 #include "chart/forms/screen_layout_form.h"
 #include "chart/globe.h"
 #include "chart/graph_misc.h"
@@ -268,8 +278,15 @@ void TMainForm1::BuildMenus() {
   Log1 = Item(Edit1, "&Log...", [this] { Log1Click(); });
 
   Settings1 = menuBar()->addMenu(QStringLiteral("&Settings"));
+  Objects1 = Item(Settings1, "Celestial &Object Catalog...", [this] { Objects1Click(); });
+  StarCatalog1 = Item(Settings1, "&Options...", [this] { StarCatalog1Click(); });
+  Settings1->addSeparator();
   Selectallstars1 = Item(Settings1, "Select &All Stars", [this] { SelectStarPreset(true); });
   Selectnakedeyestarsonly1 = Item(Settings1, "Select &Naked-eye Stars Only", [this] { SelectStarPreset(false); });
+  Settings1->addSeparator();
+  Solarsystem1 = Item(Settings1, "So&lar System...", [this] { Solarsystem1Click(); });
+  Constellation2 = Item(Settings1, "Co&nstellation...", [this] { Constellation2Click(); });
+  CoordGrid1 = Item(Settings1, "Coordinate &Grid...", [this] { CoordGrid1Click(); });
   Settings1->addSeparator();
   ShowHorizon1 = Check(Settings1, "Show &Horizon", [this] { ShowHorizon1Click(); });
   ShowHorizon1->setChecked(true);
@@ -283,6 +300,7 @@ void TMainForm1::BuildMenus() {
                {&RealTime2, &Now2, &EarlyTonight2, &Midnight2, &EarlyTomorrow2});
 
   Preferences1 = menuBar()->addMenu(QStringLiteral("&Preferences"));
+  Colors1 = Item(Preferences1, "&Colors && Fonts...", [this] { Colors1Click(); });
   ScreenLayout1 = Item(Preferences1, "&Screen Layout...", [this] { ScreenLayout1Click(); });
   Performance1 = Item(Preferences1, "&Performance...", [this] { Performance1Click(); });
 
@@ -577,14 +595,19 @@ bool TMainForm1::StartUp() {
   };
   SetChartInputs(std::move(inputs));
   // 10. Settings from the registry, and the settings-file owners.
+  SetCentreOnHorizonMenuCheck = [this](bool on) { Horizon1->setChecked(on); };
+  ReadRegCoordinateGrid();
+  ReadRegMagnifier();
+  ReadRegConstellation();
+  ReadRegSolarSystemSettings();
   ReadRegStars();
   ReadRegObjects();
-  ReadRegMagnifier();
+  // Their settings-file owners: stars, deep-sky filter and solar system
+  // (slots 1-3), constellations and grid (4, 5), magnifier (7), points of
+  // interest (8) and the chart view (11).
+  RegisterCatalogSettingsOwners();
+  RegisterChartSettingsOwners();
   RegisterMagnifierSettingsSection();
-  RegisterSettingsSection(1, {SettingsBlockBytes(1), [] { return StarOptionsBlock(); },
-                              [](const std::vector<uint8_t>* b) { return ApplyStarOptionsBlock(b); }});
-  RegisterSettingsSection(2, {SettingsBlockBytes(2), [] { return ObjectFilterBlock(); },
-                              [](const std::vector<uint8_t>* b) { return ApplyObjectFilterBlock(b); }});
   RegisterPointsOfInterestSection();
   RegisterSettingsSection(kPlotterViewSlot,
                           {kPlotterViewBytes, [] { return MainPlotter->ViewBlock(); },
@@ -896,7 +919,10 @@ void TMainForm1::FormDestroy() {
   FreeStarCatalogs();
   StarCatalogEpoch = 0;  // no arrays of any epoch are loaded now
   SetCatalogHooks({});
-  for (int slot : {1, 2, kPOISettingsSlot, kPlotterViewSlot}) UnregisterSettingsSection(slot);
+  for (int slot : {kStarOptionsSlot, kObjectFilterSlot, kSolarSystemSlot, kConstellationSlot, kGridSlot,
+                   kMagnifierSettingsSlot, kPOISettingsSlot, kPlotterViewSlot})
+    UnregisterSettingsSection(slot);
+  SetCentreOnHorizonMenuCheck = nullptr;
   ObjectCatalog.reset();
   BackBufferBits = nullptr;
   backBuffer_ = platform::Bitmap();
@@ -1037,6 +1063,8 @@ void TMainForm1::UpdateChartCursor() {
 bool TMainForm1::FormKeyPress(char key) {
   TChartKeyCommands cmd;
   cmd.clearPointOfInterestMode = [this] { ClearPointOfInterestMode(); };
+  cmd.starOptions = [this] { StarCatalog1Click(); };
+  cmd.objectOptions = [this] { Objects1Click(); };
   cmd.newPointOfInterest = [this] { Newpointofinterest1Click(); };
   cmd.shiftTime = [this](double d) { ShiftTime(d); };
   cmd.startPOIKeyTimer = [this] { POIKeysTimer1->start(); };
@@ -1488,6 +1516,13 @@ void TMainForm1::ScreenLayout1Click() {
 void TMainForm1::Performance1Click() {
   OwnedWindow(PerformanceForm1, this)->exec();
 }
+
+void TMainForm1::Objects1Click() { OwnedWindow(OptionsForm2, this)->exec(); }
+void TMainForm1::StarCatalog1Click() { OwnedWindow(OptionsForm1, this)->exec(); }
+void TMainForm1::Solarsystem1Click() { OwnedWindow(SolSysForm1, this)->exec(); }
+void TMainForm1::Constellation2Click() { OwnedWindow(ConstellationForm1, this)->exec(); }
+void TMainForm1::CoordGrid1Click() { OwnedWindow(CoordinateGridForm1, this)->exec(); }
+void TMainForm1::Colors1Click() { OwnedWindow(ColorsAndFontsForm1, this)->exec(); }
 
 TInsetHooks ChartInsetHooks() {
   TInsetHooks h;

@@ -162,6 +162,13 @@ class TMainForm1 : public QMainWindow {
   void ShiftTime(double days);
   void About1Click();
   void ScreenLayout1Click();
+  // The option windows, each shown modally.
+  void Objects1Click();
+  void StarCatalog1Click();
+  void Solarsystem1Click();
+  void Constellation2Click();
+  void CoordGrid1Click();
+  void Colors1Click();
   void Performance1Click();
   void ZoomIn1Click();
   void ZoomOut1Click();
@@ -237,6 +244,8 @@ class TMainForm1 : public QMainWindow {
   QMenu* Edit1 = nullptr;
   QAction *Copy1 = nullptr, *Log1 = nullptr;
   QMenu* Settings1 = nullptr;
+  QAction *Objects1 = nullptr, *StarCatalog1 = nullptr, *Solarsystem1 = nullptr, *Constellation2 = nullptr,
+          *CoordGrid1 = nullptr;
   QAction *Selectallstars1 = nullptr, *Selectnakedeyestarsonly1 = nullptr, *ShowHorizon1 = nullptr,
           *Magnifier1 = nullptr;
   QMenu* Observer1 = nullptr;
@@ -249,7 +258,7 @@ class TMainForm1 : public QMainWindow {
   QAction *TelescopeControl1 = nullptr, *FilterWheel1 = nullptr, *Focuser1 = nullptr;
   QAction *GotoHere = nullptr, *SyncHere = nullptr, *AcceptAlign = nullptr;
   QMenu* Preferences1 = nullptr;
-  QAction *ScreenLayout1 = nullptr, *Performance1 = nullptr;
+  QAction *Colors1 = nullptr, *ScreenLayout1 = nullptr, *Performance1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* About1 = nullptr;
 

@@ -29,6 +29,7 @@
 #include "chart/clicks.h"
 #include "chart/clock.h"
 #include "chart/magnifier_inset.h"
+#include "catalog/forms/star_options_form.h"
 #include "chart/magnifier_settings.h"
 #include "telescope/forms/tele_form.h"
 #include "catalog/object_options.h"
@@ -62,7 +63,12 @@ TEST(MainForm, LayoutMenusAndStatusPanels) {
   EXPECT_EQ(MainWindowHandle, &form);
   EXPECT_EQ(Captions(form.menuBar()->actions()),
             (QStringList{"&File", "&Edit", "&Settings", "&Observer", "&Preferences", "&Help"}));
-  EXPECT_EQ(Captions(form.Preferences1->actions()), (QStringList{"&Screen Layout...", "&Performance..."}));
+  EXPECT_EQ(Captions(form.Preferences1->actions()),
+            (QStringList{"&Colors && Fonts...", "&Screen Layout...", "&Performance..."}));
+  EXPECT_EQ(Captions(form.Settings1->actions()),
+            (QStringList{"Celestial &Object Catalog...", "&Options...", "Select &All Stars",
+                         "Select &Naked-eye Stars Only", "So&lar System...", "Co&nstellation...",
+                         "Coordinate &Grid...", "Show &Horizon", "&Magnifier/Telescope Settings..."}));
   EXPECT_EQ(Captions(form.File1->actions()),
             (QStringList{"&Open...", "&Save", "Save &As...", "&Print...", "P&rint Setup...", "E&xit"}));
   EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Log..."}));
@@ -540,4 +546,18 @@ TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTelescopeItems) {
   form.TelescopeControl1->trigger();
   EXPECT_TRUE(form.Devices.TeleForm1->isVisible());
   form.Devices.TeleForm1->hide();
+}
+
+TEST(MainForm, KeyOOpensTheStarOptionsOnce) {
+  TMainForm1 form;
+  int shown = 0;
+  QTimer::singleShot(0, [&] {
+    if (OptionsForm1 && OptionsForm1->isVisible()) ++shown, OptionsForm1->reject();
+  });
+  EXPECT_TRUE(form.FormKeyPress('O'));
+  EXPECT_EQ(shown, 1);
+  TOptionsForm1* first = OptionsForm1;
+  QTimer::singleShot(0, [&] { OptionsForm1->reject(); });
+  form.StarCatalog1->trigger();
+  EXPECT_EQ(OptionsForm1, first);  // one instance
 }
