@@ -2,7 +2,7 @@
 # when any is missing (as root, or through sudo).
 NOCTRA_PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-image-formats-plugins
   libsqlite3-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-astropy fitsverify

@@ -22,6 +22,7 @@
 #include "data/images.h"
 #include "data/refdata.h"
 #include "data/relief.h"
+#include "data/worldmap.h"
 #include "data/stars.h"
 #include "data/zonecat.h"
 #include "platform/paths.h"
@@ -43,7 +44,7 @@ const std::vector<SourcePackage>& SourcePackages() {
        {"OpenNGC.kscat", "namedstars.dat", "unnamedstars.dat", "asteroids.dat", "comets.dat", "cbounds.dat",
         "milkyway.dat"}},
       {"d3-celestial", "d3-celestial/package/data", {"stars.14.json", "starnames.json", "dsos.20.json"}},
-      {"world-atlas", "world-atlas/package", {"land-50m.json"}},
+      {"world-atlas", "world-atlas/package", {"land-50m.json", "countries-50m.json"}},
   };
   return kPackages;
 }
@@ -408,6 +409,31 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                        WriteOutput(dir, "scripps2.dat", bytes);
                        line("scripps2.dat", std::to_string(kReliefRows * kReliefColumns) + " cells written (" +
                                                 std::to_string(land) + " land); elevations are stand-ins (land 200 m, sea 200 to 4000 m deep by distance from the coast)");
+                     }});
+
+  targets.push_back({"world.dat", {"world.dat", "world.idx"}, {src.Atlas("land-50m.json")}, 1, false, [&] {
+                       const WorldMapFiles f = EncodeWorldMap(WorldLandMask(ReadTopoJsonLand(src.Atlas("land-50m.json"))));
+                       WriteOutput(dir, "world.dat", f.dat);
+                       WriteOutput(dir, "world.idx", f.idx);
+                       line("world.dat", std::to_string(kWorldTiles) + " tiles of 5' samples written (" +
+                                             std::to_string(f.dat.size()) + " bytes); land and sea from the land polygons, elevations are stand-ins");
+                     }});
+
+  targets.push_back({"map", {"map/namer.map/pby.cbd", "map/namer.map/bdy.cbd", "map/samer.map/bdy.cbd",
+                             "map/europe.map/bdy.cbd", "map/asia.map/bdy.cbd", "map/africa.map/bdy.cbd"},
+                     {src.Atlas("countries-50m.json")}, 1, false, [&] {
+                       std::vector<BoundaryLine> regions[5];
+                       for (const LonLatRing& b : ReadTopoJsonBorders(src.Atlas("countries-50m.json")))
+                         regions[BorderRegion(b)].push_back({1, b});
+                       static const char* const kRegions[5] = {"namer", "samer", "europe", "asia", "africa"};
+                       std::size_t count = 0;
+                       for (int r = 0; r < 5; ++r) {
+                         std::filesystem::create_directories(platform::JoinPath(dir, std::string("map/") + kRegions[r] + ".map"));
+                         WriteOutput(dir, std::string("map/") + kRegions[r] + ".map/bdy.cbd", EncodeBoundaryFile(regions[r]));
+                         count += regions[r].size();
+                       }
+                       WriteOutput(dir, "map/namer.map/pby.cbd", EncodeBoundaryFile({}));
+                       line("map", std::to_string(count) + " national border lines written in five regions; no state or province boundaries (pby.cbd empty)");
                      }});
 
   targets.push_back({"default.ast", {"default.ast"}, {src.KStars("asteroids.dat")}, 1, true, [&] {

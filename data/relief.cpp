@@ -77,8 +77,6 @@ std::vector<LonLatRing> ReadTopoJsonLand(const std::string& path) {
   return rings;
 }
 
-namespace {
-
 // A ring made continuous in longitude (no step of more than 180°, so rings
 // cut at the antimeridian become one piece); a ring that goes once around a
 // pole (Antarctica) is closed along that pole.
@@ -102,8 +100,6 @@ LonLatRing Unwrap(const LonLatRing& ring) {
   }
   return out;
 }
-
-}  // namespace
 
 std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& ringsIn) {
   constexpr int kSamples = 5;

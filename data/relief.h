@@ -23,6 +23,11 @@ using LonLatRing = std::vector<std::pair<double, double>>;
 // object (quantised arcs, delta-encoded).
 std::vector<LonLatRing> ReadTopoJsonLand(const std::string& path);
 
+// The ring made continuous in longitude (no step over 180°, so a ring cut
+// at the antimeridian becomes one piece); a ring around a pole is closed
+// along that pole.
+LonLatRing Unwrap(const LonLatRing& ring);
+
 // The land fraction of each grid node: mask[row][cell] in [0, 1], for the
 // node at latitude row - 90 and longitude cell + 1, from 5 × 5 samples over
 // the 1° cell around the node (even-odd rule over all rings; rings cut at

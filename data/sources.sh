@@ -45,6 +45,7 @@ NOCTRA_KEEP_d3_celestial=(
 NOCTRA_KEEP_world_atlas=(
   package/LICENSE
   package/land-50m.json
+  package/countries-50m.json
 )
 
 noctra_sources_dir() {

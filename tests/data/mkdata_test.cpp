@@ -47,6 +47,7 @@ TEST(Mkdata, MissingSourcePackageIsNamedAndNothingIsWritten) {
   TempDir dir;
   std::filesystem::create_directories(dir.File("sources/world-atlas/package"));
   testing_support::WriteText(dir.File("sources/world-atlas/package/land-50m.json"), "{}");
+  testing_support::WriteText(dir.File("sources/world-atlas/package/countries-50m.json"), "{}");
   MkdataOptions opt;
   opt.outDir = dir.File("out");
   opt.sourcesDir = dir.File("sources");
@@ -297,7 +298,8 @@ TEST_F(RealData, SecondRunRebuildsOnlyWhatIsMissingOrChanged) {
   // A copy of the built files, with their build stamps.
   TempDir copy;
   for (const auto& e : fs::directory_iterator(*dir_))
-    fs::copy_file(e.path(), copy.Path() + e.path().filename().string(), fs::copy_options::copy_symlinks);
+    fs::copy(e.path(), copy.Path() + e.path().filename().string(),
+             fs::copy_options::copy_symlinks | fs::copy_options::recursive);
   const auto saoTime = fs::last_write_time(copy.File("SAO_YALE.DAT"));
   fs::remove(copy.File("city.dat"));
   // A saved element list is never replaced.

@@ -1,0 +1,174 @@
+// The object search on a small database, one star with its note, the
+// planets, constellations, one asteroid and one comet.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/globals.h"
+#include "astro/observer.h"
+#include "astro/reference_files.h"
+#include "astro/solar_system.h"
+#include "astro/trig.h"
+#include "catalog/object_catalog.h"
+#include "catalog/sqlite_db.h"
+#include "catalog/stars.h"
+#include "chart/plotter.h"
+#include "tests/support/test_support.h"
+#include "tools/find.h"
+
+namespace {
+
+constexpr double kRad = 1.0 / DegPerRad;
+const char* kSchema =
+    " (idx INTEGER, ID VARCHAR(255), SubID VARCHAR(255), CL VARCHAR(255), SubCL VARCHAR(255), "
+    "RA DOUBLE, DE DOUBLE, Mv FLOAT, MaA INTEGER, MiA INTEGER, PA INTEGER, DIST DOUBLE, "
+    "RNGCOld VARCHAR(255), RNGCNew VARCHAR(255))";
+
+TSaoStar Star(uint32_t sao, double raDeg, double decDeg, uint32_t note) {
+  TSaoStar s;
+  s.RA = float(raDeg * kRad), s.Dec = float(decDeg * kRad), s.NoteOffset = note;
+  s.SaoLow = uint16_t(sao & 0xFFFF), s.SaoHigh = uint8_t(sao >> 16);
+  return s;
+}
+
+class FindTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    DataFolder = dir.Path();
+    {
+      TSQLiteDatabase db(dir.File("Objects.sqlite"), true);
+      db.Execute(std::string("CREATE TABLE BASE_OBJECT_CATALOG") + kSchema);
+      // M31 with a description longer than 255 characters before its aliases.
+      db.Execute("INSERT INTO BASE_OBJECT_CATALOG VALUES (1, '224', NULL, '5', 'Sb', 0.18648, 0.72028, 3.4, "
+                 "1778, 697, 35, NULL, '" + std::string(300, 'x') + "', 'ANDROMEDA GALAXY; PGC 2557')");
+      db.Execute("INSERT INTO BASE_OBJECT_CATALOG VALUES (2, '1976', NULL, '3', '', 1.46291, -0.09407, 4.0, "
+                 "900, 600, NULL, NULL, NULL, 'GREAT ORION NEBULA')");
+    }
+    ObjectCatalog = std::make_unique<tCO>(dir.File("Objects.sqlite"), std::vector<std::string>{"BASE_OBJECT_CATALOG"});
+    MessierToRngc[31] = 224;
+    MessierToRngc[42] = 1976;
+    // Notes separated by "|"; offsets are 1-based.
+    testing_support::WriteText(dir.File("yale_notes.dat"), "N:   Sirius~ID:  alpha CMa|N:   Achernar|N:   Hidden|");
+    SaoStars = {Star(151881, 101.29, -16.72, 1), Star(232481, 24.43, -57.24, 31), Star(999, 101.0, -16.0, 0)};
+    SaoStarCount = 3;
+    AsteroidCount = 1, CometCount = 1;
+    Asteroids[0].Name.assign("Ceres");
+    Asteroids[0].RA = 1.0, Asteroids[0].Dec = 0.2;
+    Comets[0].Name.assign("1P/Halley");
+    Comets[0].RA = 2.0, Comets[0].Dec = -0.1;
+    // London, 2024 January 1, 0h UT: Sirius is up, the Sun is down.
+    InitObserver(ObserverTime);
+    ObserverTime.PrecessionOn = 0;
+    SetObserverLocation(ObserverTime, 0.1 * kRad, 51.5 * kRad, 0);
+    SetObserverUT(ObserverTime, 2460310.5);
+    plotter = std::make_unique<tPlotter>();
+    MainPlotter = plotter.get();
+  }
+  void TearDown() override {
+    ObjectCatalog.reset();
+    SaoStars.clear();
+    SaoStarCount = AsteroidCount = CometCount = 0;
+    MainPlotter = nullptr;
+    FindActions = {};
+    DataFolder.clear();
+  }
+  std::vector<std::string> Find(const std::string& text, int scope = kScopeAll) {
+    std::vector<std::string> shown;
+    for (const auto& l : SearchObjects(NormaliseQuery(text), scope, ObserverTime)) shown.push_back(ResultDisplayText(l));
+    return shown;
+  }
+  testing_support::TempDir dir;
+  std::unique_ptr<tPlotter> plotter;
+};
+
+using Lines = std::vector<std::string>;
+
+TEST(FindQuery, Normalisation) {
+  struct Case {
+    const char *in, *out;
+  } cases[] = {{"m 31", "M31"},       {"NGC 7000", "NGC7000"}, {"alpha cen", "ALPHA CEN"},
+               {" 3 4 ", "3 4"},      {"sol sys", "SOL SYS"},  {"M 31 ", "M31"}};
+  for (const Case& c : cases) EXPECT_EQ(NormaliseQuery(c.in), c.out) << c.in;
+}
+
+TEST_F(FindTest, FindsEachKindByName) {
+  struct Case {
+    const char* query;
+    Lines expected;
+  } cases[] = {
+      {"m 31", {"The object NGC224 (M31)"}},
+      {"M31", {"The object NGC224 (M31)"}},
+      {"messier31", {"The object NGC224 (M31)"}},
+      {"NGC224", {"The object NGC224 (M31)"}},
+      {"Andromeda Galaxy", {"The object NGC224 (M31)"}},
+      {"Sirius", {"The star SAO 151881"}},
+      {"Mars", {"The Planet Mars+"}},
+      {"the planet saturn", {"The Planet Saturn+"}},
+      {"planet saturn", {}},
+      {"earth", {}},
+      {"Orion", {"The Constellation Orion", "The object NGC1976 (M42)"}},
+      {"ORI", {"The Constellation Orion", "The object NGC1976 (M42)"}},
+      {"ceres", {"The Asteroid Ceres"}},
+      {"halley", {"The Comet 1P/Halley"}},
+      {"sun", {"Our Sun+"}},
+      {"xyzzy junk", {}},
+  };
+  // Local sidereal time about 6.7 h: planets placed at RA 0, Dec 0 are
+  // below London's horizon, the asteroid (RA 3.8 h) and comet (7.6 h) above.
+  for (int p = 0; p < kPlanetCount; ++p) Planets[p].RA = Planets[p].Dec = 0;
+  for (const Case& c : cases) EXPECT_EQ(Find(c.query), c.expected) << c.query;
+  EXPECT_EQ(Find("planets").size(), 8u);
+  EXPECT_EQ(Find("solar system").size(), 10u);
+}
+
+// Achernar (-57°) never rises at 51.5°N: "*" in scope 1, absent in scope 2.
+// The Sun is down: absent in scope 3.
+TEST_F(FindTest, Scopes) {
+  EXPECT_EQ(Find("achernar", kScopeAll), Lines{"The star SAO 232481*"});
+  EXPECT_EQ(Find("achernar", kScopeLocation), Lines{});
+  EXPECT_EQ(Find("sirius", kScopeLocationTime), Lines{"The star SAO 151881"});
+  EXPECT_EQ(Find("sun", kScopeLocationTime), Lines{});
+  EXPECT_EQ(Find("sun", kScopeLocation), Lines{"Our Sun+"});
+}
+
+TEST_F(FindTest, SelectionAndCommands) {
+  std::string status;
+  FindActions.StatusText = [&](int panel, const std::string& t) { status = std::to_string(panel) + t; };
+  const auto m31 = SearchObjects("M31", kScopeAll, ObserverTime);
+  ASSERT_EQ(m31.size(), 1u);
+  TFoundObject f = SelectFoundObject(m31[0], ObserverTime);
+  EXPECT_EQ(f.Kind, kFoundObject);
+  EXPECT_EQ(f.Index, 1);
+  EXPECT_NEAR(f.Dec, 0.72028, 0.01);  // J2000 precessed to the chart date: well within 0.01 rad
+  ASSERT_TRUE(CenterOnFound(f));
+  EXPECT_EQ(MainPlotter->CentreRA, f.RA);
+  EXPECT_EQ(MainPlotter->ZenithView, 0);
+
+  f = SelectFoundObject("The star SAO 151881", ObserverTime);
+  EXPECT_EQ(f.Kind, kFoundStar);
+  EXPECT_EQ(f.Index, 1);
+  EXPECT_GT(f.Altitude, 0);
+
+  f = SelectFoundObject("Our Sun+", ObserverTime);
+  EXPECT_EQ(f.Kind, kFoundSolarSystem);
+  EXPECT_EQ(f.Index, 10);
+  EXPECT_FALSE(FindCommands(f).Center);  // below the horizon
+  ASSERT_TRUE(TrackFound(f));
+  EXPECT_EQ(status, "4Tracking: The Sun");
+  EXPECT_EQ(MainPlotter->TrackKind, 5);
+  EXPECT_EQ(MainPlotter->TrackIndex, 10);
+
+  f = SelectFoundObject("The Constellation Orion", ObserverTime);
+  EXPECT_EQ(f.Kind, kFoundConstellation);
+  EXPECT_FALSE(FindCommands(f).Information);
+  EXPECT_FALSE(FindCommands(f).Track);
+  f = SelectFoundObject("The Planet Earth", ObserverTime);
+  EXPECT_EQ(f.Index, -1);
+  EXPECT_FALSE(FindCommands(f).Information);
+  f = SelectFoundObject("Nothing found.", ObserverTime);
+  EXPECT_EQ(f.Kind, kFoundNone);
+  const TFindCommands none = FindCommands(f);
+  EXPECT_FALSE(none.Center || none.Track || none.Information);
+}
+
+}  // namespace

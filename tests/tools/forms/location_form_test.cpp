@@ -1,0 +1,135 @@
+// The location and horizon windows over their logic: a city chosen, a
+// pick entry added, OK applying the site; the horizon editor taking a
+// picture. Each window is grabbed to a PNG in the test folder.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QToolButton>
+#include <cstring>
+#include <filesystem>
+
+#include "app/globals.h"
+#include "astro/observer.h"
+#include "astro/reference_files.h"
+#include "astro/trig.h"
+#include "chart/drawing_colors.h"
+#include "chart/globe.h"
+#include "platform/dialogs.h"
+#include "tests/support/test_support.h"
+#include "tools/forms/horizon_form.h"
+#include "tools/forms/location_form.h"
+#include "tools/location.h"
+
+namespace {
+
+class LocationFormTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string built = NOCTRA_TOOLS_REFDATA;
+    if (std::filesystem::exists(built + "world.dat")) {
+      DataFolder = built;
+      LoadDataFiles();
+      LoadWorldMap(built);
+    }
+    ColorMode = 0;
+    MakeDrawingColors();
+    DataFolder = dir.Path();  // horizon files go here
+    InitObserver(ObserverTime);
+    GlobalLocation = TGlobalLocationModel{};
+    GlobalLocation.PickListPath = dir.File("picklist.dat");
+    WorldMapLatitude = 48, WorldMapLongitude = 355;
+  }
+  void TearDown() override {
+    DoneGlobe();
+    DataFolder.clear();
+  }
+  testing_support::TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+};
+
+TEST_F(LocationFormTest, CityPickListAndOk) {
+  // A city of our own at the table's first entry.
+  const TCityRecord saved = Cities[0];
+  std::strcpy(Cities[0].Name, "Madrid");
+  Cities[0].Latitude = 40.42, Cities[0].Longitude = -3.70, Cities[0].TimeZone = 101;
+  TGlobalLocationForm1 form;
+  form.show();
+  // No boundary files in this data folder: each reported once, not at
+  // every paint or showing.
+  auto missing = [&] {
+    int n = 0;
+    for (const auto& r : dialogs.Records()) n += r.text.find("Can't open file") != std::string::npos;
+    return n;
+  };
+  EXPECT_EQ(missing(), 6);
+  form.repaint();
+  form.hide();
+  form.show();
+  EXPECT_EQ(missing(), 6);
+  EXPECT_EQ(form.Edit1->text(), "Unknown");
+  EXPECT_FALSE(form.MagnSpeedButton1->isEnabled());
+  form.ListBox1Click(0);
+  EXPECT_EQ(form.Edit1->text(), "Madrid");
+  EXPECT_EQ(form.Edit2->text(), "40.4N");
+  EXPECT_EQ(form.Edit3->text(), "3.7W");
+  EXPECT_EQ(form.Edit4->text(), "1");
+  EXPECT_TRUE(form.DSTCheckBox1->isChecked());
+  // A left click on the map picks a place; a right click at the city's
+  // pixel picks the city.
+  auto click = [&](int x, int y, Qt::MouseButton b) {
+    QMouseEvent e(QEvent::MouseButtonPress, QPointF(x, y), form.PaintBox1->mapToGlobal(QPointF(x, y)), b, b,
+                  Qt::NoModifier);
+    QApplication::sendEvent(form.PaintBox1, &e);
+  };
+  click(240, 200, Qt::LeftButton);
+  EXPECT_EQ(form.Edit1->text(), "Unknown");
+  EXPECT_EQ(form.Edit2->text(), "36.4N");  // 40 pixels below the centre at 10 pixels a degree
+  int x, y;
+  LonLatToPixel(form.PaintBox1->View(), -3.70, 40.42, x, y);
+  click(x, y, Qt::RightButton);
+  EXPECT_EQ(form.Edit1->text(), "Madrid");
+  EXPECT_EQ(form.ListBox1->currentRow(), 0);
+  form.Button3Click();
+  ASSERT_EQ(form.ListBox2->count(), 1);
+  EXPECT_EQ(form.ListBox2->item(0)->text(), "Madrid*");
+  form.Zoom(3);
+  QApplication::processEvents();
+  form.PaintBox1->ShowHoverLabel(240, 160);
+  form.grab().save("location_form.png");
+  bool accepted = false;
+  form.LocationAccepted = [&] { accepted = true; };
+  form.BitBtn1Click();
+  EXPECT_TRUE(accepted);
+  EXPECT_NEAR(ObserverTime.Latitude, 40.4 / DegPerRad, 1e-12);
+  EXPECT_EQ(ObserverTime.TimeZone.Bias, -60);
+  // A rejected field keeps the window open with message 122.
+  form.show();
+  form.Edit4->setText("13");
+  GlobalLocation.Zone = "13";
+  form.BitBtn1Click();
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_NE(dialogs.Last().text.find("TimeZone value makes no sense"), std::string::npos);
+  Cities[0] = saved;
+}
+
+TEST_F(LocationFormTest, HorizonEditorTakesAPictureFromTheClipboard) {
+  THorizonForm1 form;
+  QImage skyline(360, 90, QImage::Format_RGB32);
+  skyline.fill(qRgb(120, 170, 230));
+  for (int x = 0; x < 360; ++x)
+    for (int y = 90 - 10 - (x / 30) % 4 * 6; y < 90; ++y) skyline.setPixel(x, y, qRgb(40, 90, 30));
+  QApplication::clipboard()->setImage(skyline);
+  form.show();
+  form.Button1Click();
+  EXPECT_EQ(form.HorizonEditArray[0][89], 0x001E5A28u);  // ground at the foot
+  EXPECT_EQ(form.HorizonEditArray[0][0], 0x00E6AA78u);   // sky at the top
+  form.grab().save("horizon_form.png");
+}
+
+}  // namespace

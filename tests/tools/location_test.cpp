@@ -1,0 +1,235 @@
+// The location window's state: sites shown and accepted, the pick list and
+// its default entry, horizon files, and the slot-9 block.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/globals.h"
+#include "astro/observer.h"
+#include "astro/text.h"
+#include "astro/trig.h"
+#include "platform/codec.h"
+#include "chart/globe.h"
+#include "tests/support/test_support.h"
+#include "tools/location.h"
+
+namespace {
+
+constexpr double kRad = 1.0 / DegPerRad;
+
+class LocationTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    DataFolder = dir.Path();
+    InitObserver(ObserverTime);
+    model = TGlobalLocationModel{};
+    model.PickListPath = dir.File("picklist.dat");
+    model.Load();
+  }
+  void TearDown() override {
+    DoneGlobe();
+    DataFolder.clear();
+  }
+  testing_support::TempDir dir;
+  TGlobalLocationModel model;
+};
+
+// Sites as a city table gives them (folded zone, east longitude, latitude):
+// the window's texts, and after OK the observer's place and zone rule.
+// Coordinates rounded to 0.1° as the window shows them.
+TEST_F(LocationTest, SitesShownAndAcceptedKeepHemisphereAndZone) {
+  struct Case {
+    const char* name;
+    int folded;
+    double east, lat;
+    const char *latText, *lonText, *zoneText;
+    bool dst;
+    double westDeg;  // expected observer longitude, degrees west positive
+    int bias;
+  } cases[] = {
+      {"London", 100, -0.1, 51.5, "51.5N", "0.1W", "0", true, 0.1, 0},
+      {"Madrid", 101, -3.7, 40.4, "40.4N", "3.7W", "1", true, 3.7, -60},
+      {"Sydney", 10, 151.2, -33.9, "33.9S", "151.2E", "10", false, 360 - 151.2, -600},
+      {"Kolkata", 6, 88.4, 22.6, "22.6N", "88.4E", "6", false, 360 - 88.4, -360},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    model.ShowLocation(c.name, c.folded, c.east, c.lat);
+    EXPECT_EQ(model.Latitude, c.latText);
+    EXPECT_EQ(model.Longitude, c.lonText);
+    EXPECT_EQ(model.Zone, c.zoneText);
+    EXPECT_EQ(model.DaylightSaving, c.dst);
+    ASSERT_EQ(model.Accept(), 0);
+    EXPECT_NEAR(ObserverTime.Latitude, c.lat * kRad, 1e-12);
+    EXPECT_NEAR(ObserverTime.Longitude, c.westDeg * kRad, 1e-12);
+    EXPECT_EQ(ObserverTime.TimeZone.Bias, c.bias);
+    EXPECT_EQ(ObserverTime.UseDaylightSaving, c.dst ? 1 : 0);
+    // The one daylight-saving rule: second Sunday of March to first Sunday
+    // of November, 02:00, one hour.
+    EXPECT_EQ(ObserverTime.TimeZone.DaylightDate.wMonth, c.dst ? 3 : 0);
+    EXPECT_EQ(ObserverTime.TimeZone.DaylightDate.wDay, c.dst ? 2 : 0);
+    EXPECT_EQ(ObserverTime.TimeZone.StandardDate.wMonth, c.dst ? 11 : 0);
+    EXPECT_EQ(ObserverTime.TimeZone.DaylightBias, c.dst ? -60 : 0);
+    EXPECT_EQ(LocationName, c.name);
+    // The pick list keeps the site and gives it back unchanged.
+    ASSERT_EQ(model.AddUpdate(), 0);
+    TSite site;
+    ASSERT_TRUE(ParsePickLine(model.PickList.back(), site));
+    EXPECT_EQ(site.Name, c.name);
+    EXPECT_NEAR(site.Longitude, c.westDeg * kRad, 1e-12);
+    EXPECT_EQ(site.TimeZone.Bias, c.bias);
+  }
+  // Written whole: the file holds the four sites, London the default.
+  const auto lines = ReadPickList(model.PickListPath);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "London*" + PickListSeparator + ";51.5N;0.1W;0;T");
+  EXPECT_EQ(lines[2], "Sydney" + PickListSeparator + ";33.9S;151.2E;10;F");
+  EXPECT_EQ(GetDefaultLocation(lines), 0);
+}
+
+TEST_F(LocationTest, RejectedFieldsChangeNothing) {
+  model.ShowLocation("Kolkata", 6, 88.4, 22.6);
+  const TObserverTime before = ObserverTime;
+  struct Case {
+    const char *lat, *lon, *zone;
+    int code;
+  } cases[] = {{"22.6N", "88.4E", "5.5", 122}, {"22.6N", "88.4E", "13", 122}, {"22.6N;1", "88.4E", "6", 120},
+               {"95N", "88.4E", "6", 120},      {"22.6N", "88.4*E", "6", 121}, {"22.6N", "181E", "6", 121}};
+  for (const Case& c : cases) {
+    model.Latitude = c.lat, model.Longitude = c.lon, model.Zone = c.zone;
+    EXPECT_EQ(model.AddUpdate(), c.code) << c.lat << " " << c.lon << " " << c.zone;
+  }
+  EXPECT_TRUE(model.PickList.empty());
+  model.Latitude = "22.6N", model.Longitude = "88.4E", model.Zone = "5.5";
+  EXPECT_EQ(model.Accept(), kBadTimeZone);
+  EXPECT_EQ(ObserverTime.Latitude, before.Latitude);
+  model.Zone = "-12";
+  EXPECT_EQ(model.Accept(), 0);
+}
+
+TEST_F(LocationTest, PickListDefaultsAndCapacity) {
+  std::vector<std::string> menu;
+  model.PickListChanged = [&](const std::vector<std::string>& captions) { menu = captions; };
+  for (int i = 0; i < 11; ++i) {
+    model.Name = "Site " + std::to_string(i);
+    model.Latitude = "10N", model.Longitude = "20E", model.Zone = "1";
+    EXPECT_EQ(model.AddUpdate(), i < 10 ? 0 : -1);
+  }
+  ASSERT_EQ(model.PickList.size(), 10u);
+  ASSERT_EQ(menu.size(), 10u);  // the globe menu follows the list
+  EXPECT_EQ(menu[0], "Site 0*");
+  EXPECT_EQ(PickLineCaption(model.PickList[0]), "Site 0*");  // the first entry added
+  EXPECT_EQ(PickLineCaption(model.PickList[1]), "Site 1");
+  // Removing the default makes the first remaining entry the default.
+  model.PickIndex = 0;
+  model.Remove();
+  EXPECT_EQ(PickLineCaption(model.PickList[0]), "Site 1*");
+  model.MakeDefault(4);
+  EXPECT_EQ(GetDefaultLocation(ReadPickList(model.PickListPath)), 4);
+  // Two marks edited by hand: the later one wins.
+  EXPECT_EQ(GetDefaultLocation({"A*" + PickListSeparator + ";1N;1E;0;F", "B*" + PickListSeparator + ";1N;1E;0;F"}), 1);
+  EXPECT_EQ(FilterSiteName("Old*Farm;-2"), "OldFarm-2");
+}
+
+// The first tick's road: the default entry becomes the observer's place with
+// its horizon file; a rejected entry or an empty list changes nothing.
+TEST_F(LocationTest, DefaultEntrySetsThePlaceAndAFailedExtractionChangesNothing) {
+  THorizonArray wall{};
+  wall[90][45] = 0x123456;
+  ASSERT_TRUE(SaveHorizonFile("Old Farm", wall));
+  EXPECT_TRUE(FileCanOpen(dir.File("Old_Farm.horizon.dat")));
+  model.PickList = {"Home" + PickListSeparator + ";1N;1E;0;F",
+                    "Old Farm*" + PickListSeparator + ";48.1N;11.6E;1;T",
+                    "Broken" + PickListSeparator + ";48.1X;11.6E;1;T"};
+  const int def = model.GetDefaultLocation();
+  ASSERT_EQ(def, 1);
+  TSite site;
+  THorizonArray horizon{};
+  ASSERT_TRUE(model.ExtractPickListItem(def, site, horizon));
+  ApplySite(site, horizon);
+  EXPECT_NEAR(ObserverTime.Latitude, 48.1 * kRad, 1e-12);
+  EXPECT_NEAR(ObserverTime.Longitude, (360 - 11.6) * kRad, 1e-12);
+  EXPECT_EQ(ObserverTime.TimeZone.Bias, -60);
+  EXPECT_EQ(horizon[90][45], 0x123456u);
+  const TSite kept = site;
+  for (int bad : {-1, 2, 3}) {
+    EXPECT_FALSE(model.ExtractPickListItem(bad, site, horizon));
+    EXPECT_EQ(site.Name, kept.Name);
+    EXPECT_EQ(site.Latitude, kept.Latitude);
+  }
+}
+
+// Choosing another entry after editing the selected one asks to save it;
+// an east longitude reads back as typed.
+TEST_F(LocationTest, EditedPickEntryIsSavedOnAskAndEastLongitudeReadsBack) {
+  model.PickList = {"Paris*" + PickListSeparator + ";48.9N;2.3E;1;F", "Oslo" + PickListSeparator + ";59.9N;10.8E;1;F"};
+  int asked = 0;
+  model.AskSave = [&] { return ++asked > 0; };
+  ASSERT_TRUE(model.SelectPick(0));
+  EXPECT_EQ(model.Longitude, "2.3E");
+  EXPECT_EQ(model.Latitude, "48.9N");
+  EXPECT_EQ(model.Accept(), 0);
+  EXPECT_NEAR(ObserverTime.Longitude, (360 - 2.3) * kRad, 1e-12);
+  model.Latitude = "48.8N";
+  model.LocationEdited = true;
+  ASSERT_TRUE(model.SelectPick(1));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(model.PickList[0], "Paris*" + PickListSeparator + ";48.8N;2.3E;1;F");
+  EXPECT_EQ(model.Name, "Oslo");
+}
+
+TEST_F(LocationTest, HorizonFiles) {
+  EXPECT_EQ(HorizonFileName("  New York "), "New_York");
+  THorizonArray h{};
+  h[0][0] = 7;
+  EXPECT_FALSE(LoadHorizonFile("Nowhere", h));
+  EXPECT_EQ(h[0][0], 0u);
+  testing_support::WriteFile(dir.File("Short.horizon.dat"), std::vector<uint8_t>(1000, 9));
+  h[3][3] = 7;
+  EXPECT_FALSE(LoadHorizonFile("Short", h));
+  EXPECT_EQ(h[3][3], 0u);
+  // Cell (a, k) at byte 4 × (91a + k).
+  h[1][2] = 0xAABBCC;
+  ASSERT_TRUE(SaveHorizonFile("Cell", h));
+  const auto bytes = testing_support::ReadFile(dir.File("Cell.horizon.dat"));
+  ASSERT_EQ(bytes.size(), kHorizonBytes);
+  EXPECT_EQ(bytes[4 * 93], 0xCC);
+  EXPECT_EQ(bytes[4 * 93 + 2], 0xAA);
+}
+
+TEST_F(LocationTest, Slot9RoundTripAndDamagedBlockRefused) {
+  model.ShowLocation("Sydney", 10, 151.2, -33.9);
+  model.Horizon[200][80] = 0x445566;
+  ASSERT_EQ(model.Accept(), 0);
+  const auto block = model.WriteSettingsBlock();
+  ASSERT_EQ(block.size(), kLocationBlockBytes);
+  model.ShowLocation("London", 100, -0.1, 51.5);
+  ASSERT_EQ(model.Accept(), 0);
+  ASSERT_TRUE(model.ReadSettingsBlock(&block));
+  EXPECT_NEAR(ObserverTime.Latitude, -33.9 * kRad, 1e-12);
+  EXPECT_NEAR(ObserverTime.Longitude, (360 - 151.2) * kRad, 1e-12);
+  EXPECT_EQ(ObserverTime.TimeZone.Bias, -600);
+  EXPECT_EQ(ObserverTime.UseDaylightSaving, 0);
+  EXPECT_EQ(model.Horizon[200][80], 0x445566u);
+  EXPECT_EQ(LocationName, "");
+  // Damaged blocks: the observer stays at Sydney.
+  auto nan = block;
+  platform::PutF64(nan.data(), std::nan(""));
+  auto far = block;
+  platform::PutF64(far.data() + 8, 100.0);
+  auto bias = block;
+  platform::PutI32(bias.data() + 24, 5000);
+  auto flag = block;
+  flag[196] = 7;
+  std::vector<uint8_t> shortBlock(block.begin(), block.begin() + 100);
+  for (const std::vector<uint8_t>* b : {&nan, &far, &bias, &flag, &shortBlock}) {
+    EXPECT_FALSE(model.ReadSettingsBlock(b));
+    EXPECT_NEAR(ObserverTime.Latitude, -33.9 * kRad, 1e-12);
+    EXPECT_EQ(ObserverTime.TimeZone.Bias, -600);
+  }
+  // No block: nothing changes.
+  EXPECT_TRUE(model.ReadSettingsBlock(nullptr));
+  EXPECT_NEAR(ObserverTime.Latitude, -33.9 * kRad, 1e-12);
+}
+
+}  // namespace

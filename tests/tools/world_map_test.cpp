@@ -1,0 +1,188 @@
+// The relief map files: tiles decoded from hand-made bytes, damaged files
+// refused, the generator's tiles read back; boundary files; the view's
+// conversions and a click on a city.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "astro/reference_files.h"
+#include "data/worldmap.h"
+#include "platform/codec.h"
+#include "tools/world_map.h"
+
+namespace {
+
+// A world of 2 × 2-sample tiles (h1 = h3 = 2, 20 m a unit, 4-bit run
+// codes): every tile whole sea, base 0 (5 bytes), except the first three.
+struct HandMadeWorld {
+  std::vector<uint8_t> dat{0, 0, 2, 0, 20, 0, 2, 0, 4, 0}, idx;
+  HandMadeWorld() {
+    // Tile 0: whole land, base 10, offset 1, no step bits: 10, 11, 12, 13.
+    Add({0x10, 10, 0, 1, 0});
+    // Tile 1: a land bit in every value, 3-bit steps, offset -2. Base
+    // 2 × 5 + 0 (land). Steps 7 (step 3, sea), 4 (step 2, land), 1 (step
+    // 0, sea) packed from the lowest bit: 0x67, 0x00. Values 5, 6, 6, 4.
+    Add({0x03, 10, 0, 0xFE, 0xFF, 0x67, 0x00});
+    // Tile 2: whole sea, run coded, 2-bit steps, base -10, offset 0: code
+    // 6 (three equal steps) then the step 1: 0x16. Values -10 .. -7.
+    Add({0x70 | 0x02, 0xF6, 0xFF, 0, 0, 0x16});
+    while (idx.size() < 64800) Add({0x30, 0, 0, 0, 0});
+  }
+  void Add(std::vector<uint8_t> tile) {
+    idx.push_back(uint8_t(tile.size()));
+    dat.insert(dat.end(), tile.begin(), tile.end());
+  }
+};
+
+TEST(WorldMapFile, HandMadeTilesDecode) {
+  HandMadeWorld w;
+  TWorldMapData map;
+  ASSERT_TRUE(ParseWorldMap(w.dat, w.idx, map));
+  struct Case {
+    int tile;
+    std::vector<int16_t> elevation;
+    std::vector<uint8_t> land;
+  } cases[] = {{0, {200, 220, 240, 260}, {1, 1, 1, 1}},
+               {1, {100, 120, 120, 80}, {1, 0, 1, 0}},
+               {2, {-200, -180, -160, -140}, {0, 0, 0, 0}},
+               {64799, {0, 0, 0, 0}, {0, 0, 0, 0}}};
+  for (const Case& c : cases) {
+    std::vector<int16_t> e;
+    std::vector<uint8_t> l;
+    ASSERT_TRUE(DecodeWorldTile(map, c.tile, e, l)) << c.tile;
+    EXPECT_EQ(e, c.elevation) << c.tile;
+    EXPECT_EQ(l, c.land) << c.tile;
+  }
+  std::vector<int16_t> e;
+  std::vector<uint8_t> l;
+  EXPECT_FALSE(DecodeWorldTile(map, 64800, e, l));
+}
+
+TEST(WorldMapFile, DamagedFilesAndTilesRefused) {
+  TWorldMapData map;
+  {
+    HandMadeWorld w;  // index one entry short
+    w.idx.pop_back();
+    EXPECT_FALSE(ParseWorldMap(w.dat, w.idx, map));
+  }
+  {
+    HandMadeWorld w;  // lengths do not add up to the data
+    w.idx[5] += 1;
+    EXPECT_FALSE(ParseWorldMap(w.dat, w.idx, map));
+  }
+  {
+    HandMadeWorld w;  // h3 differs from h1
+    w.dat[6] = 3;
+    EXPECT_FALSE(ParseWorldMap(w.dat, w.idx, map));
+  }
+  EXPECT_FALSE(ParseWorldMap({1, 2, 3}, {}, map));
+  EXPECT_FALSE(map.Loaded());
+  // Tiles whose steps or runs reach past their bytes.
+  HandMadeWorld w;
+  w.dat[10 + 5 + 7 + 5] = 0x1E;  // tile 2's code: 7 equal steps where 3 remain
+  w.dat[10 + 5] = 0x07;          // tile 1: 7-bit steps need 3 bytes, it has 2
+  ASSERT_TRUE(ParseWorldMap(w.dat, w.idx, map));
+  std::vector<int16_t> e;
+  std::vector<uint8_t> l;
+  EXPECT_FALSE(DecodeWorldTile(map, 1, e, l));
+  EXPECT_FALSE(DecodeWorldTile(map, 2, e, l));
+  EXPECT_TRUE(DecodeWorldTile(map, 0, e, l));
+  EXPECT_FALSE(DecodeWorldTile(map, -1, e, l));
+}
+
+// The generator's tiles read back exactly: a coast tile with a bit in every
+// sample and a steep uniform slope that run coding packs.
+TEST(WorldMapFile, GeneratedTilesReadBack) {
+  std::vector<int16_t> coast(144), slope(144, -200);
+  std::vector<uint8_t> coastLand(144), sea(144, 0);
+  for (int j = 0; j < 144; ++j) {
+    coastLand[j] = (j % 12) < (j / 12);
+    coast[j] = int16_t(coastLand[j] ? 10 : (j % 3 == 0 ? -100 : -10));
+  }
+  for (int j = 100; j < 144; ++j) slope[j] = int16_t(-200 + (j - 100) * 2);
+  for (const auto& [units, land] : {std::pair{coast, coastLand}, std::pair{slope, sea}}) {
+    const std::vector<uint8_t> tile = mkdata::EncodeWorldTile(units, land);
+    ASSERT_LE(tile.size(), 255u);
+    EXPECT_LE(tile[0] & 15, 9);
+    std::vector<uint8_t> dat{0, 0, 12, 0, 20, 0, 12, 0, 8, 0}, idx(64800, 5);
+    dat.insert(dat.end(), tile.begin(), tile.end());
+    idx[0] = uint8_t(tile.size());
+    for (int t = 1; t < 64800; ++t) dat.insert(dat.end(), {0x30, 0, 0, 0, 0});
+    TWorldMapData map;
+    ASSERT_TRUE(ParseWorldMap(dat, idx, map));
+    std::vector<int16_t> e;
+    std::vector<uint8_t> l;
+    ASSERT_TRUE(DecodeWorldTile(map, 0, e, l));
+    for (int j = 0; j < 144; ++j) {
+      EXPECT_EQ(e[j], units[j] * 20) << j;
+      EXPECT_EQ(l[j], land[j]) << j;
+    }
+  }
+}
+
+TEST(BoundaryFile, RoundTripAndDamage) {
+  // Short steps either way, and long ones (more than 64" or 128").
+  // Written by the generator.
+  mkdata::BoundaryLine a{3, {{-0.5, 51.0}, {-0.49, 51.01}, {-0.51, 50.99}, {2.0, 48.0}, {-1.0, 49.0}}};
+  mkdata::BoundaryLine skipped{0, {{10, 10}, {11, 11}}};
+  const auto bytes = mkdata::EncodeBoundaryFile({a, skipped});
+  std::vector<TBoundaryLine> lines;
+  ASSERT_EQ(ParseBoundaryFile(bytes, lines), 0);
+  ASSERT_EQ(lines.size(), 1u);
+  ASSERT_EQ(lines[0].Points.size(), a.points.size());
+  EXPECT_EQ(lines[0].Class, 3);
+  for (std::size_t i = 0; i < a.points.size(); ++i) {
+    EXPECT_NEAR(lines[0].Points[i].first, a.points[i].first, 0.5 / 3600);
+    EXPECT_NEAR(lines[0].Points[i].second, a.points[i].second, 0.5 / 3600);
+  }
+  auto magic = bytes, index = bytes, count = bytes, points = bytes;
+  magic[0] ^= 1;
+  platform::PutI32(index.data() + 4, 1 << 30);
+  platform::PutI32(count.data() + 8, 1 << 30);  // more segments than the index holds
+  const int32_t seg = platform::GetI32(bytes.data() + platform::GetI32(bytes.data() + 4) + 20);
+  platform::PutU16(points.data() + seg + 12, 60000);  // more points than the segment's bytes
+  EXPECT_EQ(ParseBoundaryFile(magic, lines), 100);
+  EXPECT_EQ(ParseBoundaryFile(index, lines), 101);
+  EXPECT_EQ(ParseBoundaryFile({1, 2}, lines), 103);
+  EXPECT_EQ(ParseBoundaryFile(count, lines), 0);
+  EXPECT_EQ(lines.size(), 1u);
+  EXPECT_EQ(ParseBoundaryFile(points, lines), 0);
+  EXPECT_EQ(lines[0].Points.size(), a.points.size());
+}
+
+TEST(MapView, ConversionsPanAndClickOnACity) {
+  TMapView v;
+  v.Width = 400, v.Height = 200, v.Latitude = 50, v.WestLongitude = 359.9, v.Zoom = 4, v.Aspect = 1.0;
+  EXPECT_EQ(v.Scale(), 30);
+  // A view across the antimeridian keeps both sides.
+  TMapView pacific = v;
+  pacific.WestLongitude = 180;  // centre 180° E
+  int x, y;
+  LonLatToPixel(pacific, 179.0, 0, x, y);
+  EXPECT_EQ(x, 200 - 30);
+  LonLatToPixel(pacific, -179.0, 0, x, y);
+  EXPECT_EQ(x, 200 + 30);
+  // Click on a city: its pixel gives back the city.
+  const TCityRecord saved = Cities[7];
+  std::strcpy(Cities[7].Name, "London");
+  Cities[7].Latitude = 51.5, Cities[7].Longitude = -0.13;
+  LonLatToPixel(v, -0.13, 51.5, x, y);
+  double lon, lat;
+  PixelToLonLat(v, x, y, lon, lat);
+  EXPECT_NEAR(lon, -0.13, 1.0 / 30);
+  EXPECT_NEAR(lat, 51.5, 1.0 / 30);
+  EXPECT_EQ(NearestCity(lon, lat), 7);
+  EXPECT_EQ(NearestCity(lon + 3, lat), -1);
+  Cities[7] = saved;
+  // Pan steps: 2° of latitude at scale 10, 1° at scale 100; the pole stops.
+  v.Zoom = 1, v.Latitude = 89;
+  PanMap(v, 0);
+  EXPECT_EQ(v.Latitude, 90);
+  PanMap(v, 1);
+  EXPECT_EQ(v.Latitude, 88);
+  v.Zoom = 7;
+  PanMap(v, 2);
+  EXPECT_NEAR(v.WestLongitude, 1.9, 1e-9);
+}
+
+}  // namespace

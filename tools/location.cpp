@@ -1,0 +1,390 @@
+#include "tools/location.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "app/globals.h"
+#include "astro/observer.h"
+#include "astro/reference_files.h"
+#include "astro/text.h"
+#include "astro/trig.h"
+#include "chart/globe.h"
+#include "platform/codec.h"
+#include "platform/numfmt.h"
+
+TGlobalLocationModel GlobalLocation;
+const std::string PickListSeparator(40, ' ');
+
+// --- Time-zone rule -------------------------------------------------------------------
+
+void MakeSiteTimeZone(double zoneHours, bool daylightSaving, TIME_ZONE_INFORMATION& tzi) {
+  InitTimeZoneInfo(tzi);
+  tzi.Bias = -int32_t(std::nearbyint(zoneHours * 60.0));
+  if (!daylightSaving) return;
+  tzi.DaylightBias = -60;
+  tzi.DaylightDate.wMonth = 3;  // second Sunday of March, 02:00
+  tzi.DaylightDate.wDayOfWeek = 0;
+  tzi.DaylightDate.wDay = 2;
+  tzi.DaylightDate.wHour = 2;
+  tzi.StandardDate.wMonth = 11;  // first Sunday of November, 02:00
+  tzi.StandardDate.wDayOfWeek = 0;
+  tzi.StandardDate.wDay = 1;
+  tzi.StandardDate.wHour = 2;
+}
+
+int FoldZone(int zone, bool daylightSaving) {
+  if (!daylightSaving) return zone;
+  return zone >= 0 ? zone + 100 : zone - 100;
+}
+
+void UnfoldZone(int folded, int& zone, bool& daylightSaving) {
+  daylightSaving = folded >= 100 || folded < -99;
+  zone = folded >= 100 ? folded - 100 : folded < -99 ? folded + 100 : folded;
+}
+
+namespace {
+
+// Degrees with one decimal, the letter from the sign of the rounded value.
+std::string DegreesWithLetter(double deg, char positive, char negative) {
+  const double r = std::nearbyint(deg * 10.0) / 10.0;
+  return platform::FormatFixed(std::fabs(r), 0, 1) + (r < 0 ? negative : positive);
+}
+
+}  // namespace
+
+std::string LatitudeText(double latitudeDeg) { return DegreesWithLetter(latitudeDeg, 'N', 'S'); }
+std::string LongitudeText(double eastLongitudeDeg) { return DegreesWithLetter(eastLongitudeDeg, 'E', 'W'); }
+
+std::string FilterSiteName(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c == ' ' || c == '-' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+      out += c;
+  return out;
+}
+
+// --- Horizon files ---------------------------------------------------------------------
+
+std::string HorizonFileName(const std::string& name) {
+  std::string s = TrimBlanks(name);
+  for (char& c : s)
+    if (c == ' ') c = '_';
+  return s;
+}
+
+std::string HorizonFilePath(const std::string& name) { return DataFolder + HorizonFileName(name) + ".horizon.dat"; }
+
+void ClearHorizon(THorizonArray& horizon) {
+  for (auto& column : horizon) column.fill(0);
+}
+
+bool LoadHorizonFile(const std::string& name, THorizonArray& horizon) {
+  std::vector<uint8_t> bytes(kHorizonBytes);
+  std::ifstream f(HorizonFilePath(name), std::ios::binary);
+  if (!f || !f.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()))) {
+    ClearHorizon(horizon);
+    return false;
+  }
+  for (int a = 0; a <= 360; ++a)
+    for (int k = 0; k <= 90; ++k) horizon[a][k] = platform::GetU32(&bytes[4 * (91 * a + k)]);
+  return true;
+}
+
+bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon) {
+  std::vector<uint8_t> bytes(kHorizonBytes);
+  for (int a = 0; a <= 360; ++a)
+    for (int k = 0; k <= 90; ++k) platform::PutU32(&bytes[4 * (91 * a + k)], horizon[a][k]);
+  const std::string path = HorizonFilePath(name), temp = path + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (std::fclose(f) != 0 || !ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+// --- The pick list ------------------------------------------------------------------------
+
+std::vector<std::string> ReadPickList(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream f(path);
+  std::string line;
+  while (lines.size() < std::size_t(kPickListCapacity) && std::getline(f, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!TrimBlanks(line).empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+bool WritePickList(const std::string& path, const std::vector<std::string>& lines) {
+  const std::string temp = path + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (f == nullptr) return false;
+  bool ok = true;
+  for (const auto& l : lines) ok = ok && std::fprintf(f, "%s\n", l.c_str()) >= 0;
+  if (std::fclose(f) != 0 || !ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string PickLineCaption(const std::string& line) {
+  const std::size_t p = line.find(PickListSeparator);
+  return p == std::string::npos ? line.substr(0, line.find(';')) : line.substr(0, p);
+}
+
+std::string PickLineName(const std::string& line) {
+  std::string name = PickLineCaption(line);
+  if (!name.empty() && name.back() == '*') name.pop_back();
+  return TrimBlanks(name);
+}
+
+bool ParsePickLine(const std::string& line, TSite& site) {
+  const std::string name = PickLineName(line);
+  const std::size_t first = line.find(';');
+  if (name.empty() || first == std::string::npos) return false;
+  std::vector<std::string> fields;
+  std::size_t from = first + 1;
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t semi = line.find(';', from);
+    if (semi == std::string::npos && i < 2) return false;
+    fields.push_back(line.substr(from, semi == std::string::npos ? std::string::npos : semi - from));
+    from = semi == std::string::npos ? line.size() : semi + 1;
+  }
+  const std::string rest = TrimBlanks(line.substr(std::min(from, line.size())));
+  const double lat = ParseLatitude(fields[0]);
+  const double lon = ParseLongitude(fields[1]);
+  const double zone = ParseTimeZone(fields[2]);
+  if (lat == ParseError || lon == ParseError || zone == ParseError) return false;
+  const bool dst = !rest.empty() && rest[0] == 'T';
+  site.Name = name;
+  MakeSiteTimeZone(zone, dst, site.TimeZone);
+  site.DaylightSaving = dst ? 1 : 0;
+  site.Latitude = lat;
+  site.Longitude = lon;
+  return true;
+}
+
+int GetDefaultLocation(const std::vector<std::string>& lines) {
+  for (int i = int(lines.size()) - 1; i >= 0; --i)
+    if (lines[std::size_t(i)].find('*') != std::string::npos) return i;
+  return -1;
+}
+
+// --- Slot 9 -----------------------------------------------------------------------------
+
+std::vector<uint8_t> EncodeLocationBlock(const TObserverTime& obs, const THorizonArray& horizon) {
+  platform::ByteWriter w;
+  w.F64(obs.Latitude);
+  w.F64(obs.Longitude);
+  w.F64(obs.Height);
+  platform::WriteTimeZoneInformation(w, obs.TimeZone);
+  w.U8(obs.UseDaylightSaving);
+  for (int a = 0; a <= 360; ++a)
+    for (int k = 0; k <= 90; ++k) w.U32(horizon[a][k]);
+  return w.Bytes();
+}
+
+bool DecodeLocationBlock(const std::vector<uint8_t>& block, TSite& site, THorizonArray& horizon) {
+  if (block.size() != kLocationBlockBytes) return false;
+  platform::ByteReader r(block);
+  const double lat = r.F64(), lon = r.F64();
+  r.F64();  // height: written, not read back
+  const TIME_ZONE_INFORMATION tz = platform::ReadTimeZoneInformation(r);
+  const uint8_t dst = r.U8();
+  if (!r.Ok() || !std::isfinite(lat) || std::fabs(lat) > TwoPi / 4 + 1e-12) return false;
+  if (!std::isfinite(lon) || lon < -1e-12 || lon > TwoPi + 1e-12) return false;
+  if (std::abs(tz.Bias) > 14 * 60 || std::abs(tz.DaylightBias) > 120 || std::abs(tz.StandardBias) > 120) return false;
+  if (tz.DaylightDate.wMonth > 12 || tz.StandardDate.wMonth > 12 || dst > 1) return false;
+  site = TSite{};
+  site.TimeZone = tz;
+  site.DaylightSaving = dst;
+  site.Latitude = lat;
+  site.Longitude = lon >= TwoPi || lon < 0 ? 0.0 : lon;
+  for (int a = 0; a <= 360; ++a)
+    for (int k = 0; k <= 90; ++k) horizon[a][k] = r.U32();
+  return true;
+}
+
+void ApplySite(const TSite& site, const THorizonArray& horizon) {
+  ChangeObserverLocation(site.Name, site.TimeZone, site.DaylightSaving, site.Latitude, site.Longitude, horizon);
+}
+
+// --- The location window's state -----------------------------------------------------------
+
+void TGlobalLocationModel::Load() {
+  if (!FileCanOpen(PickListPath)) WritePickList(PickListPath, {});
+  PickList = ReadPickList(PickListPath);
+  PickIndex = -1;
+  UpdateGlobePickList();
+}
+
+void TGlobalLocationModel::UpdateGlobePickList() const {
+  if (PickListChanged) PickListChanged(PickCaptions());
+}
+
+bool TGlobalLocationModel::Save() {
+  const bool ok = WritePickList(PickListPath, PickList);
+  UpdateGlobePickList();
+  return ok;
+}
+
+std::vector<std::string> TGlobalLocationModel::PickCaptions() const {
+  std::vector<std::string> out;
+  for (const auto& l : PickList) out.push_back(PickLineCaption(l));
+  return out;
+}
+
+void TGlobalLocationModel::ShowLocation(const std::string& name, int foldedZone, double eastLongitudeDeg,
+                                        double latitudeDeg) {
+  // 1. The name; "Unknown" clears the city selection.
+  Name = name;
+  if (name == "Unknown") CityIndex = -1;
+  // 2. The coordinates, the hemisphere letter from the sign.
+  Latitude = LatitudeText(latitudeDeg);
+  Longitude = LongitudeText(eastLongitudeDeg);
+  // 3. Zone and daylight saving.
+  int zone = 0;
+  UnfoldZone(foldedZone, zone, DaylightSaving);
+  Zone = std::to_string(zone);
+  // 4. The map centre.
+  WorldMapLatitude = latitudeDeg;
+  WorldMapLongitude = -eastLongitudeDeg;
+  if (WorldMapLongitude < 0) WorldMapLongitude += 360.0;
+  // 5. The site's horizon.
+  LoadHorizonFile(name, Horizon);
+  LocationEdited = false;
+}
+
+void TGlobalLocationModel::SelectCity(int index) {
+  if (index < 0 || index >= kCityCount) return;
+  AskSaveEdited();
+  PickIndex = -1;
+  CityIndex = index;
+  const TCityRecord& c = Cities[index];
+  ShowLocation(c.Name, c.TimeZone, c.Longitude, c.Latitude);
+  CityIndex = index;
+}
+
+bool TGlobalLocationModel::SelectPick(int index) {
+  AskSaveEdited();
+  TSite site;
+  THorizonArray horizon;
+  if (!ExtractPickListItem(index, site, horizon)) return false;
+  CityIndex = -1;
+  PickIndex = index;
+  const int zone = -int(std::nearbyint(site.TimeZone.Bias / 60.0));
+  double east = -site.Longitude * DegPerRad;
+  if (east < -180.0) east += 360.0;
+  ShowLocation(site.Name, FoldZone(zone, site.DaylightSaving != 0), east, site.Latitude * DegPerRad);
+  return true;
+}
+
+bool TGlobalLocationModel::ExtractPickListItem(int index, TSite& site, THorizonArray& horizon) {
+  if (index < 0 || index >= int(PickList.size())) return false;
+  TSite parsed;
+  if (!ParsePickLine(PickList[std::size_t(index)], parsed)) return false;
+  site = parsed;
+  LoadHorizonFile(site.Name, Horizon);
+  horizon = Horizon;
+  return true;
+}
+
+void TGlobalLocationModel::SetDefaultPick(int index) {
+  for (auto& l : PickList) {
+    const std::size_t star = l.find('*');
+    if (star != std::string::npos) l.erase(star, 1);
+  }
+  if (index < 0 || index >= int(PickList.size())) return;
+  std::string& line = PickList[std::size_t(index)];
+  const std::size_t semi = line.find(';');
+  const std::string fields = semi == std::string::npos ? "" : line.substr(semi + 1);
+  line = PickLineName(line) + "*" + PickListSeparator + ";" + fields;
+  PickIndex = index;
+}
+
+void TGlobalLocationModel::MakeDefault(int index) {
+  if (index < 0 || index >= int(PickList.size())) return;
+  CityIndex = -1;
+  SetDefaultPick(index);
+  Save();
+}
+
+int TGlobalLocationModel::AddUpdate() {
+  LocationEdited = false;
+  const std::string name = TrimBlanks(FilterSiteName(Name));
+  if (name.empty()) return 1;
+  // Typed fields are checked: a ";" or "*" would shift the fields of the
+  // line or make a second default.
+  auto clean = [](const std::string& s) { return s.find_first_of(";*") == std::string::npos; };
+  if (!clean(Latitude) || ParseLatitude(Latitude) == ParseError) return kBadLatitude;
+  if (!clean(Longitude) || ParseLongitude(Longitude) == ParseError) return kBadLongitude;
+  if (!clean(Zone) || ParseTimeZone(Zone) == ParseError) return kBadTimeZone;
+  if (int(PickList.size()) >= kPickListCapacity) return -1;
+  int match = -1;
+  for (std::size_t i = 0; i < PickList.size() && match < 0; ++i)
+    if (PickLineName(PickList[i]) == name) match = int(i);
+  const bool mark = match >= 0 ? PickLineCaption(PickList[std::size_t(match)]).ends_with("*") : PickList.empty();
+  const std::string line = name + (mark ? "*" : "") + PickListSeparator + ";" + TrimBlanks(Latitude) + ";" +
+                           TrimBlanks(Longitude) + ";" + TrimBlanks(Zone) + ";" + (DaylightSaving ? "T" : "F");
+  if (match >= 0)
+    PickList[std::size_t(match)] = line;
+  else
+    PickList.push_back(line);
+  Save();
+  SaveHorizonFile(name, Horizon);
+  return 0;
+}
+
+void TGlobalLocationModel::Remove() {
+  LocationEdited = false;
+  if (PickIndex < 0 || PickIndex >= int(PickList.size())) return;
+  const bool wasDefault = PickLineCaption(PickList[std::size_t(PickIndex)]).ends_with("*");
+  PickList.erase(PickList.begin() + PickIndex);
+  PickIndex = -1;
+  if (wasDefault && !PickList.empty()) SetDefaultPick(0);
+  Save();
+}
+
+void TGlobalLocationModel::AskSaveEdited() {
+  if (LocationEdited && PickIndex >= 0 && AskSave && AskSave()) AddUpdate();
+  LocationEdited = false;
+}
+
+int TGlobalLocationModel::Accept() {
+  AskSaveEdited();
+  const double lat = ParseLatitude(Latitude);
+  if (lat == ParseError) return kBadLatitude;
+  const double lon = ParseLongitude(Longitude);
+  if (lon == ParseError) return kBadLongitude;
+  const double zone = ParseTimeZone(Zone);
+  if (zone == ParseError) return kBadTimeZone;
+  TSite site;
+  site.Name = Name;
+  MakeSiteTimeZone(zone, DaylightSaving, site.TimeZone);
+  site.DaylightSaving = DaylightSaving ? 1 : 0;
+  site.Latitude = lat;
+  site.Longitude = lon;
+  WorldMapLatitude = lat * DegPerRad;
+  WorldMapLongitude = lon * DegPerRad;
+  ApplySite(site, Horizon);
+  return 0;
+}
+
+std::vector<uint8_t> TGlobalLocationModel::WriteSettingsBlock() const {
+  return EncodeLocationBlock(ObserverTime, Horizon);
+}
+
+bool TGlobalLocationModel::ReadSettingsBlock(const std::vector<uint8_t>* block) {
+  if (block == nullptr) return true;  // no block: the observer stays
+  TSite site;
+  THorizonArray horizon;
+  if (!DecodeLocationBlock(*block, site, horizon)) return false;
+  Horizon = horizon;
+  ApplySite(site, Horizon);
+  return true;
+}

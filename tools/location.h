@@ -1,0 +1,186 @@
+// The observer's site: the time-zone rule of a site, the folded zone, the
+// pick list "picklist.dat", the per-site horizon files, the block of slot 9
+// of settings files, and the location window's state (TGlobalLocationModel)
+// that the window's controls show and edit.
+//
+// Conventions: latitude north positive; longitude in the observer record
+// radians west positive in [0, 2π); east longitudes in degrees where the
+// window shows or centres the map; time zones whole hours -12..12.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "astro/timescales.h"
+#include "chart/horizon_array.h"
+
+struct TObserverTime;
+
+// --- Time-zone rule -------------------------------------------------------------------
+
+// The rule of a site: InitTimeZoneInfo, Bias = -round(zone × 60) minutes and,
+// with daylight saving, the one rule every such site uses: DaylightBias
+// -60 from the second Sunday of March 02:00 to the first Sunday of November
+// 02:00.
+void MakeSiteTimeZone(double zoneHours, bool daylightSaving, TIME_ZONE_INFORMATION& tzi);
+
+// The folded zone: zone + 100 (zone >= 0) or zone - 100 (zone < 0) when the
+// site keeps daylight saving. UnfoldZone undoes it.
+int FoldZone(int zone, bool daylightSaving);
+void UnfoldZone(int folded, int& zone, bool& daylightSaving);
+
+// The edit-field texts of a site: degrees with one decimal followed by the
+// hemisphere letter taken from the number's sign ("51.5N", "0.1W", "2.3E").
+std::string LatitudeText(double latitudeDeg);
+std::string LongitudeText(double eastLongitudeDeg);
+
+// Keeps letters, digits, blank and "-" of a typed site name.
+std::string FilterSiteName(const std::string& text);
+
+// --- Horizon files ---------------------------------------------------------------------
+
+// The site name without leading and trailing blanks, every blank made "_".
+std::string HorizonFileName(const std::string& name);
+// DataFolder + HorizonFileName(name) + ".horizon.dat".
+std::string HorizonFilePath(const std::string& name);
+void ClearHorizon(THorizonArray& horizon);
+// Reads the site's horizon file (131,404 bytes, cell (a, k) at byte
+// 4 × (91a + k), little-endian); a missing or short file gives an open
+// horizon (every cell 0). True when the file was read.
+bool LoadHorizonFile(const std::string& name, THorizonArray& horizon);
+// Writes it; false on a write failure (the previous file is then kept).
+bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon);
+inline constexpr std::size_t kHorizonBytes = 361 * 91 * 4;
+
+// --- The pick list ------------------------------------------------------------------------
+
+inline constexpr int kPickListCapacity = 10;
+// Forty blanks between the name and the fields of a line.
+extern const std::string PickListSeparator;
+// "picklist.dat" in the current working folder.
+inline constexpr const char* kPickListFile = "picklist.dat";
+
+// A site as the pick list and slot 9 give it.
+struct TSite {
+  std::string Name;
+  TIME_ZONE_INFORMATION TimeZone;
+  uint8_t DaylightSaving = 0;
+  double Latitude = 0;   // radians, north positive
+  double Longitude = 0;  // radians, west positive, [0, 2π)
+};
+
+// Reads the lines of the file (at most 10, empty lines skipped); a missing
+// file gives an empty list. WritePickList writes them whole under a
+// temporary name that then replaces the file; false on failure.
+std::vector<std::string> ReadPickList(const std::string& path);
+bool WritePickList(const std::string& path, const std::vector<std::string>& lines);
+
+// The line's text before the separator (name and default mark), and the
+// name alone (a "*" right before the separator removed).
+std::string PickLineCaption(const std::string& line);
+std::string PickLineName(const std::string& line);
+
+// Parses a line into a site. False, `site` unchanged, when a field is missing
+// or rejected by its parser or the name is empty; a missing flag reads as
+// "F".
+bool ParsePickLine(const std::string& line, TSite& site);
+
+// The index of the last line containing "*", -1 when none.
+int GetDefaultLocation(const std::vector<std::string>& lines);
+
+// --- Slot 9 -----------------------------------------------------------------------------
+
+inline constexpr int kLocationSlot = 9;
+inline constexpr std::size_t kLocationBlockBytes = 131601;
+// The block: latitude, longitude (west positive), height, the 172-byte zone
+// record and the daylight-saving byte of `obs`, then the horizon.
+std::vector<uint8_t> EncodeLocationBlock(const TObserverTime& obs, const THorizonArray& horizon);
+// Decodes a whole block and checks it: the right size, finite latitude
+// within ±90°, finite longitude within 0..360°, zone bias within ±14 h,
+// daylight bias within ±2 h, change-over months 0..12, flag 0 or 1. False,
+// outputs unchanged, otherwise.
+bool DecodeLocationBlock(const std::vector<uint8_t>& block, TSite& site, THorizonArray& horizon);
+
+// --- The location window's state -----------------------------------------------------------
+
+// Codes of the coded message table for rejected fields.
+inline constexpr int kBadLatitude = 120;
+inline constexpr int kBadLongitude = 121;
+inline constexpr int kBadTimeZone = 122;
+
+class TGlobalLocationModel {
+ public:
+  // The Current Settings fields.
+  std::string Name;      // Edit1
+  std::string Latitude;  // Edit2
+  std::string Longitude; // Edit3
+  std::string Zone;      // Edit4
+  bool DaylightSaving = false;  // DSTCheckBox1
+  // The horizon of the site shown in the Current Settings.
+  THorizonArray Horizon{};
+  bool LocationEdited = false;
+  // The pick list as the file holds it, its selection (-1 none) and the
+  // city list's selection.
+  std::vector<std::string> PickList;
+  int PickIndex = -1;
+  int CityIndex = -1;
+  std::string PickListPath = kPickListFile;
+
+  // Asked by AskSaveEdited: true to save the edited settings into the
+  // selected pick entry. The window shows the question; tests answer it.
+  std::function<bool()> AskSave;
+  // Told after every change of the pick list (the globe menu's captions).
+  std::function<void(const std::vector<std::string>& captions)> PickListChanged;
+
+  // Loads the pick list (creating an empty file when there is none) and
+  // tells PickListChanged.
+  void Load();
+  // Puts a site into the fields (east longitude and latitude in degrees),
+  // loads its horizon file, centres the world map on it.
+  void ShowLocation(const std::string& name, int foldedZone, double eastLongitudeDeg, double latitudeDeg);
+  // A city of the city table chosen.
+  void SelectCity(int index);
+  // A pick-list entry chosen: false, fields unchanged, when its line is
+  // rejected.
+  bool SelectPick(int index);
+  // Double click: the entry becomes the default.
+  void MakeDefault(int index);
+  // Add/Update: 0 on success; 120, 121 or 122 for a rejected field (a field
+  // holding ";" or "*" is rejected too), 1 for an empty name, -1 when the
+  // list is full. Nothing changes unless the result is 0.
+  int AddUpdate();
+  // Remove the selected entry.
+  void Remove();
+  // Asks to save an edited pick entry; clears LocationEdited.
+  void AskSaveEdited();
+  // OK: 0 and the site made the observer's (ChangeObserverLocation), or the
+  // code of the first rejected field with nothing changed.
+  int Accept();
+  // The globe menu captions: one per entry, the text before the separator.
+  std::vector<std::string> PickCaptions() const;
+  // Hands the captions to PickListChanged (the globe menu's items Pick1..10
+  // and their separator); every change of the list calls it.
+  void UpdateGlobePickList() const;
+
+  // Extracts entry `index` into `site` and the window's horizon (loaded
+  // from the site's file) into `horizon`. False, nothing changed, when the
+  // index is outside the list or the line is rejected.
+  bool ExtractPickListItem(int index, TSite& site, THorizonArray& horizon);
+  int GetDefaultLocation() const { return ::GetDefaultLocation(PickList); }
+
+  // Slot 9.
+  std::vector<uint8_t> WriteSettingsBlock() const;
+  bool ReadSettingsBlock(const std::vector<uint8_t>* block);
+
+ private:
+  bool Save();
+  void SetDefaultPick(int index);
+};
+
+// The window's single state.
+extern TGlobalLocationModel GlobalLocation;
+
+// Applies a site as the observer's place (ChangeObserverLocation).
+void ApplySite(const TSite& site, const THorizonArray& horizon);
