@@ -82,6 +82,16 @@
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
 #include "platform/timezone.h"
+#include "tools/atmospheric.h"
+#include "tools/clock_time.h"
+#include "tools/find.h"
+#include "tools/forms/atmospheric_form.h"
+#include "tools/forms/clock_time_form.h"
+#include "tools/forms/find_form.h"
+#include "tools/forms/location_form.h"
+#include "tools/location.h"
+#include "tools/tool_settings.h"
+#include "tools/world_map.h"
 #include "telescope/accessories.h"
 #include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
@@ -253,6 +263,8 @@ TMainForm1::~TMainForm1() {
   SetChartClickHooks({});
   SetCursorHintSink(nullptr);
   MagnifierFieldModeChanged = nullptr;
+  GlobalLocation.PickListChanged = nullptr;
+  FindActions = {};
   if (Devices.TeleForm1) {
     // The device controls go with this window's children.
     SetFocuserControl(nullptr);
@@ -275,6 +287,7 @@ void TMainForm1::BuildMenus() {
 
   Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
   Copy1 = Item(Edit1, "&Copy", [this] { Copy1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_C));
+  Find1 = Item(Edit1, "&Find...", [this] { Find1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_F));
   Log1 = Item(Edit1, "&Log...", [this] { Log1Click(); });
 
   Settings1 = menuBar()->addMenu(QStringLiteral("&Settings"));
@@ -287,6 +300,7 @@ void TMainForm1::BuildMenus() {
   Solarsystem1 = Item(Settings1, "So&lar System...", [this] { Solarsystem1Click(); });
   Constellation2 = Item(Settings1, "Co&nstellation...", [this] { Constellation2Click(); });
   CoordGrid1 = Item(Settings1, "Coordinate &Grid...", [this] { CoordGrid1Click(); });
+  Atmospheric1 = Item(Settings1, "&Atmospheric...", [this] { Atmospheric1Click(); });
   Settings1->addSeparator();
   ShowHorizon1 = Check(Settings1, "Show &Horizon", [this] { ShowHorizon1Click(); });
   ShowHorizon1->setChecked(true);
@@ -295,6 +309,8 @@ void TMainForm1::BuildMenus() {
   Magnifier1->setEnabled(false);  // from the first heartbeat tick on
 
   Observer1 = menuBar()->addMenu(QStringLiteral("&Observer"));
+  NewLocation2 = Item(Observer1, "New &Location...", [this] { Newlocation1Click(); });
+  NewDateTime1 = Item(Observer1, "New &Date/Time...", [this] { NewDateTime1Click(); });
   TimeFlow2 = Observer1->addMenu(QStringLiteral("Time &Flow"));
   AddTimeItems(TimeFlow2, Observer1, {&Forward2, &Stop2, &Backward2}, Rates2,
                {&RealTime2, &Now2, &EarlyTonight2, &Midnight2, &EarlyTomorrow2});
@@ -363,9 +379,18 @@ void TMainForm1::BuildPopups() {
   connect(StarSphereMenu, &QMenu::aboutToShow, this, &TMainForm1::RefreshStarSphereMenu);
 
   GlobeMenu = new QMenu(this);
+  NewLocation1 = Item(GlobeMenu, "New &Location...", [this] { Newlocation1Click(); });
+  GlobeMenu->addSeparator();
+  for (int i = 0; i < 10; ++i) {
+    Picks[i] = Check(GlobeMenu, "", [this, i] { PickSelect(i); });
+    Picks[i]->setVisible(false);
+  }
+  GlobeMenu->addSeparator();
   for (int i = 0; i < 3; ++i) GlobeSizes[i] = Check(GlobeMenu, sizes[i], [this, i] { GlobeSML(i + 1); });
 
   ClockMenu = new QMenu(this);
+  NewTime1 = Item(ClockMenu, "New &Date/Time...", [this] { NewDateTime1Click(); });
+  ClockMenu->addSeparator();
   AddTimeItems(ClockMenu, ClockMenu, {&Forward1, &Stop1, &Backward1}, Rates1,
                {&RealTime1, &Now1, &Earlytonight1, &Midnight1, &EarlyTomorrow1});
   ClockMenu->addSeparator();
@@ -542,6 +567,7 @@ bool TMainForm1::StartUp() {
   MainWindowHandle = this;
   // 6. Observer and time: the system clock and time zone, then the
   // reference data files.
+  ReadRegStartupTime();
   InitObserver(ObserverTime);
   SetObserverUT(ObserverTime, SystemClock());
   TIME_ZONE_INFORMATION tzi{};
@@ -549,6 +575,7 @@ bool TMainForm1::StartUp() {
   platform::GetSystemTimeZoneInformation(tzi);
   SetObserverTimeZone(ObserverTime, tzi, 1);
   LoadDataFiles();
+  LoadWorldMap(DataFolder);
   // 7, 8. Screen, chart area and back buffer, with the stored screen layout
   // (inset sizes, mask shape, aspect).
   ReadRegScreenLayout();
@@ -609,6 +636,7 @@ bool TMainForm1::StartUp() {
   RegisterChartSettingsOwners();
   RegisterMagnifierSettingsSection();
   RegisterPointsOfInterestSection();
+  RegisterToolSettingsSections();  // atmosphere (6), location (9), date and time (10)
   RegisterSettingsSection(kPlotterViewSlot,
                           {kPlotterViewBytes, [] { return MainPlotter->ViewBlock(); },
                            [](const std::vector<uint8_t>* b) {
@@ -648,6 +676,11 @@ bool TMainForm1::StartUp() {
          LoadSunMoonImages();
          return true;
        }},
+      {0,
+       [] {
+         ReadRegAtmospheric(ObserverTime);
+         return true;
+       }},
   };
   std::vector<TBuildStep> steps = chain;
   steps.insert(steps.end(), insets_.buildSteps.begin(), insets_.buildSteps.end());
@@ -676,24 +709,38 @@ void TMainForm1::FirstTick() {
   StartupPending = false;
   // 1. The picture list shipped with this version.
   MigratePictureList(DataFolder);
-  // 2, 6. The observer's place. The location pick list joins with the
-  // location window; until then the place of InitObserver (latitude 0,
-  // longitude 0) is made the observer's, so that the globe, the clock and
-  // the star sphere show it, and the status bar says that no place was
-  // chosen.
+  // 2, 6. The observer's place: the default entry of the location pick
+  // list. With none (a fresh pick list) or a damaged one the place of
+  // InitObserver (latitude 0, longitude 0) is made the observer's, so that
+  // the globe, the clock and the star sphere show it, and the status bar
+  // says that no place was chosen.
   {
+    GlobalLocation.Load();
+    const int n = GlobalLocation.GetDefaultLocation();
+    TSite site;
     THorizonArray horizon{};
-    if (MainPlotter) std::memcpy(horizon.data(), MainPlotter->HorizonProfile, sizeof(THorizonProfile));
-    ChangeObserverLocation(kNoLocationName, ObserverTime.TimeZone, ObserverTime.UseDaylightSaving,
-                           ObserverTime.Latitude, ObserverTime.Longitude, horizon);
-    SetStatusText(0, kNoLocationStatus);
+    if (n != -1 && GlobalLocation.ExtractPickListItem(n, site, horizon) && !site.Name.empty()) {
+      ApplySite(site, horizon);
+      LocationPickCheckMenu(n);
+    } else {
+      if (MainPlotter) std::memcpy(horizon.data(), MainPlotter->HorizonProfile, sizeof(THorizonProfile));
+      ChangeObserverLocation(kNoLocationName, ObserverTime.TimeZone, ObserverTime.UseDaylightSaving,
+                             ObserverTime.Latitude, ObserverTime.Longitude, horizon);
+      SetStatusText(0, kNoLocationStatus);
+    }
   }
-  // 3. The clock runs forward in real time.
+  // 3. The clock: forward in real time, or stopped when the start-up time
+  // settings say so.
   TimeRate = 0;
-  TimeFlow = kTimeForward;
-  Clock.RealTimeFlag = true;
-  // 4. Start time: the system time (the start-up time settings join with the
-  // date-and-time tool).
+  TimeFlow = StartupStopTime ? kTimeStopped : kTimeForward;
+  Clock.RealTimeFlag = !StartupStopTime;
+  // 4. Start time by the start-up mode (1 leaves the system time).
+  {
+    const double hours = StartupTimeMode == 5 ? StartupLocalHours : StartupUniversalHours;
+    const TPresetResult r = ApplyStartupTime(ObserverTime, StartupTimeMode, hours, SystemClock());
+    if (r != TPresetResult::Done) ShowPresetResult(r);
+    chart_->MarkReplot();
+  }
   // 5. The time-flow menus.
   SetTimeFlowMenus();
   SetTimeRateMenus();
@@ -750,6 +797,7 @@ void TMainForm1::Timer1Timer() {
     if (a != b) {
       LastClockJD = ObserverTime.JD_LocalCivil;
       if (insets_.clockTick) insets_.clockTick();
+      if (ClockTimeTool) ClockTimeTool->FormUpdate();
       MarkRepaint(kRepaintClock);
       const TRect r = InsetRect(kRepaintClock);
       PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -920,7 +968,8 @@ void TMainForm1::FormDestroy() {
   StarCatalogEpoch = 0;  // no arrays of any epoch are loaded now
   SetCatalogHooks({});
   for (int slot : {kStarOptionsSlot, kObjectFilterSlot, kSolarSystemSlot, kConstellationSlot, kGridSlot,
-                   kMagnifierSettingsSlot, kPOISettingsSlot, kPlotterViewSlot})
+                   kMagnifierSettingsSlot, kPOISettingsSlot, kPlotterViewSlot, kAtmosphericSlot, kLocationSlot,
+                   kClockTimeSlot})
     UnregisterSettingsSection(slot);
   SetCentreOnHorizonMenuCheck = nullptr;
   ObjectCatalog.reset();
@@ -1064,6 +1113,9 @@ bool TMainForm1::FormKeyPress(char key) {
   TChartKeyCommands cmd;
   cmd.clearPointOfInterestMode = [this] { ClearPointOfInterestMode(); };
   cmd.starOptions = [this] { StarCatalog1Click(); };
+  cmd.newDateTime = [this] { NewDateTime1Click(); };
+  cmd.find = [this] { Find1Click(); };
+  cmd.newLocation = [this] { Newlocation1Click(); };
   cmd.objectOptions = [this] { Objects1Click(); };
   cmd.newPointOfInterest = [this] { Newpointofinterest1Click(); };
   cmd.shiftTime = [this](double d) { ShiftTime(d); };
@@ -1474,6 +1526,8 @@ void TMainForm1::InstallInsetHosts() {
     PopupMenu1->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
   };
   SetChartClickHooks(std::move(clicks));
+  GlobalLocation.PickListChanged = [this](const std::vector<std::string>& captions) { SetPickCaptions(captions); };
+  FindActions.StatusText = [this](int panel, const std::string& text) { SetStatusText(panel, text); };
   // The object under the pointer, named by the cursor watch.
   SetCursorHintSink([this](const std::string& text) { SetStatusText(3, text); });
   TheInsetHost.popupMenu = [this](InsetMenu menu, int x, int y) {
@@ -1515,6 +1569,56 @@ void TMainForm1::ScreenLayout1Click() {
 
 void TMainForm1::Performance1Click() {
   OwnedWindow(PerformanceForm1, this)->exec();
+}
+
+void TMainForm1::Newlocation1Click() {
+  if (GlobeMoving()) return;
+  // The map opens on the default place.
+  const int n = GlobalLocation.GetDefaultLocation();
+  TSite site;
+  if (n >= 0 && ParsePickLine(GlobalLocation.PickList[std::size_t(n)], site)) {
+    WorldMapLatitude = site.Latitude * DegPerRad;
+    WorldMapLongitude = site.Longitude * DegPerRad;
+  }
+  TGlobalLocationForm1* w = OwnedWindow(GlobalLocationForm1, this);
+  w->LocationAccepted = [this] { LocationPickCheckMenu(-1); };
+  ShowGlobalLocationForm(this);
+}
+
+void TMainForm1::NewDateTime1Click() {
+  OwnedWindow(ClockTimeTool, this);
+  ShowClockTimeTool(this);
+}
+
+void TMainForm1::Find1Click() {
+  OwnedWindow(FindForm1, this);
+  ShowFindForm(this);
+}
+
+void TMainForm1::Atmospheric1Click() {
+  OwnedWindow(AtmosphericForm1, this);
+  ShowAtmosphericForm(this);
+}
+
+void TMainForm1::LocationPickCheckMenu(int n) {
+  for (int i = 0; i < 10; ++i) Picks[i]->setChecked(i == n);
+}
+
+void TMainForm1::PickSelect(int n) {
+  LocationPickCheckMenu(n);
+  TSite site;
+  THorizonArray horizon{};
+  if (!GlobalLocation.ExtractPickListItem(n, site, horizon) || site.Name.empty()) return;
+  ApplySite(site, horizon);
+  SetStatusText(0, "");
+}
+
+void TMainForm1::SetPickCaptions(const std::vector<std::string>& captions) {
+  for (int i = 0; i < 10; ++i) {
+    const bool shown = i < int(captions.size());
+    Picks[i]->setText(shown ? QString::fromStdString(captions[std::size_t(i)]) : QString());
+    Picks[i]->setVisible(shown);
+  }
 }
 
 void TMainForm1::Objects1Click() { OwnedWindow(OptionsForm2, this)->exec(); }

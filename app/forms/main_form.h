@@ -169,6 +169,15 @@ class TMainForm1 : public QMainWindow {
   void Constellation2Click();
   void CoordGrid1Click();
   void Colors1Click();
+  // The observer tools.
+  void Newlocation1Click();
+  void NewDateTime1Click();
+  void Find1Click();
+  void Atmospheric1Click();
+  // Globe menu: pick-list entry n (0..9) becomes the observer's place.
+  void PickSelect(int n);
+  void LocationPickCheckMenu(int n);
+  void SetPickCaptions(const std::vector<std::string>& captions);
   void Performance1Click();
   void ZoomIn1Click();
   void ZoomOut1Click();
@@ -242,13 +251,14 @@ class TMainForm1 : public QMainWindow {
   QAction *Open1 = nullptr, *Save1 = nullptr, *Save2 = nullptr, *Print1 = nullptr, *PrintSetup1 = nullptr,
           *Exit1 = nullptr;
   QMenu* Edit1 = nullptr;
-  QAction *Copy1 = nullptr, *Log1 = nullptr;
+  QAction *Copy1 = nullptr, *Find1 = nullptr, *Log1 = nullptr;
   QMenu* Settings1 = nullptr;
   QAction *Objects1 = nullptr, *StarCatalog1 = nullptr, *Solarsystem1 = nullptr, *Constellation2 = nullptr,
-          *CoordGrid1 = nullptr;
+          *CoordGrid1 = nullptr, *Atmospheric1 = nullptr;
   QAction *Selectallstars1 = nullptr, *Selectnakedeyestarsonly1 = nullptr, *ShowHorizon1 = nullptr,
           *Magnifier1 = nullptr;
   QMenu* Observer1 = nullptr;
+  QAction *NewLocation2 = nullptr, *NewDateTime1 = nullptr;
   QMenu* TimeFlow2 = nullptr;
   QAction *Forward2 = nullptr, *Stop2 = nullptr, *Backward2 = nullptr;
   std::array<QAction*, 5> Rates2{};
@@ -272,8 +282,11 @@ class TMainForm1 : public QMainWindow {
           *ObjectIdentification1 = nullptr;
   std::array<QAction*, 3> GuideSizes{};
   QMenu* GlobeMenu = nullptr;
+  QAction* NewLocation1 = nullptr;
+  std::array<QAction*, 10> Picks{};  // Pick1..Pick10: the location pick list
   std::array<QAction*, 3> GlobeSizes{};
   QMenu* ClockMenu = nullptr;
+  QAction* NewTime1 = nullptr;
   QAction *Forward1 = nullptr, *Stop1 = nullptr, *Backward1 = nullptr;
   std::array<QAction*, 5> Rates1{};
   QAction *RealTime1 = nullptr, *Now1 = nullptr, *Earlytonight1 = nullptr, *Midnight1 = nullptr,

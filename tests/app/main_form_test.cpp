@@ -68,12 +68,16 @@ TEST(MainForm, LayoutMenusAndStatusPanels) {
   EXPECT_EQ(Captions(form.Settings1->actions()),
             (QStringList{"Celestial &Object Catalog...", "&Options...", "Select &All Stars",
                          "Select &Naked-eye Stars Only", "So&lar System...", "Co&nstellation...",
-                         "Coordinate &Grid...", "Show &Horizon", "&Magnifier/Telescope Settings..."}));
+                         "Coordinate &Grid...", "&Atmospheric...", "Show &Horizon",
+                         "&Magnifier/Telescope Settings..."}));
   EXPECT_EQ(Captions(form.File1->actions()),
             (QStringList{"&Open...", "&Save", "Save &As...", "&Print...", "P&rint Setup...", "E&xit"}));
-  EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Log..."}));
-  EXPECT_EQ(Captions(form.Observer1->actions()).mid(1),
-            (QStringList{"&Real Time", "&Now", "&Early Tonight", "&Midnight", "&Early Tomorrow"}));
+  EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Find...", "&Log..."}));
+  EXPECT_EQ(Captions(form.Observer1->actions()),
+            (QStringList{"New &Location...", "New &Date/Time...", "Time &Flow", "&Real Time", "&Now",
+                         "&Early Tonight", "&Midnight", "&Early Tomorrow"}));
+  EXPECT_EQ(Captions(form.GlobeMenu->actions()),
+            (QStringList{"New &Location...", "&Small", "&Normal", "&Large"}));  // no pick list yet
   EXPECT_EQ(form.Open1->shortcut(), QKeySequence(Qt::Key_F3));
   EXPECT_EQ(form.Save1->shortcut(), QKeySequence(Qt::Key_F2));
   EXPECT_EQ(form.Copy1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));

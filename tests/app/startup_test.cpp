@@ -32,6 +32,7 @@
 #include "catalog/stars.h"
 #include "app/core/points_of_interest.h"
 #include "chart/clock.h"
+#include "tools/location.h"
 #include "chart/cursor_watch.h"
 #include "chart/mag_thread.h"
 #include "chart/magnifier_inset.h"
@@ -95,12 +96,14 @@ class StartUp : public testing::Test {
     std::filesystem::current_path(data_);
     DataFolder = data_;
     ProgramFolder = data_;
+    GlobalLocation.PickListPath = home.File("picklist.dat");  // a fresh, empty list
     form = new TMainForm1;
     form->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(form, &QObject::destroyed, [this] { destroyed = true; });
   }
   void TearDown() override {
     if (!destroyed) delete form;
+    GlobalLocation.PickListPath = kPickListFile;
     CloseState = kRunning;
     if (!data_.empty()) std::filesystem::current_path(before_);
   }
@@ -336,6 +339,32 @@ TEST_F(StartUp, FailedBuildStepShowsItsCodeAndEndsTheStartUp) {
   form->Timer1Timer();
   EXPECT_FALSE(StarThreadRunning());
   EXPECT_EQ(form->RenderCount, 0);
+  form->close();
+  EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+}
+
+TEST_F(StartUp, ThePlaceComesFromThePickListsDefaultEntry) {
+  ASSERT_TRUE(WritePickList(home.File("picklist.dat"), {"Home" + PickListSeparator + ";1N;1E;0;F",
+                                                        "Old Farm*" + PickListSeparator + ";48.1N;11.6E;1;T"}));
+  ASSERT_TRUE(form->StartUp());
+  form->show();
+  form->Timer1Timer();  // the first tick
+  EXPECT_NEAR(ObserverTime.Latitude * DegPerRad, 48.1, 1e-9);
+  EXPECT_NEAR(ObserverTime.Longitude * DegPerRad, 360.0 - 11.6, 1e-9);  // west positive
+  EXPECT_EQ(LocationName, "Old Farm");
+  EXPECT_EQ(ObserverTime.TimeZone.Bias, -60);
+  EXPECT_EQ(form->StatusText(0).find("No observer location"), std::string::npos);
+  // The globe menu lists the pick list with the default checked.
+  EXPECT_TRUE(form->Picks[1]->isVisible());
+  EXPECT_TRUE(form->Picks[1]->isChecked());
+  EXPECT_EQ(form->Picks[0]->text(), "Home");
+  EXPECT_FALSE(form->Picks[2]->isVisible());
+  // Choosing another entry makes it the observer's place.
+  form->Picks[0]->trigger();
+  EXPECT_EQ(LocationName, "Home");
+  EXPECT_NEAR(ObserverTime.Latitude * DegPerRad, 1.0, 1e-9);
+  EXPECT_TRUE(form->Picks[0]->isChecked());
+  EXPECT_FALSE(form->Picks[1]->isChecked());
   form->close();
   EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
 }
