@@ -470,9 +470,12 @@ class TMainTelescopeHost : public ITelescopeHost {
   // While a mount is connected the chart keeps its time and place.
   void SetTimeAndLocationMenusEnabled(bool on) override {
     f_.Keys.TelescopeConnected = !on;
+    f_.Keys.NewTimeEnabled = on;
     for (QAction* a : {f_.Now1, f_.Now2, f_.Earlytonight1, f_.EarlyTonight2, f_.Midnight1, f_.Midnight2,
-                       f_.EarlyTomorrow1, f_.EarlyTomorrow2, f_.RealTime1, f_.RealTime2})
+                       f_.EarlyTomorrow1, f_.EarlyTomorrow2, f_.RealTime1, f_.RealTime2, f_.NewTime1,
+                       f_.NewDateTime1, f_.NewLocation1, f_.NewLocation2})
       a->setEnabled(on);
+    for (QAction* a : f_.Picks) a->setEnabled(on);
   }
   void SetGotoHereEnabled(bool on) override { f_.GotoHere->setEnabled(on); }
   void SetSyncHereEnabled(bool on) override { f_.SyncHere->setEnabled(on); }
