@@ -28,6 +28,7 @@
 #include "app/globals.h"
 #include "catalog/stars.h"
 #include "platform/dialogs.h"
+#include "tools/location.h"
 
 namespace {
 
@@ -44,6 +45,9 @@ bool EnterData() {
   std::filesystem::current_path(d);
   DataFolder = d;
   ProgramFolder = d;
+  // The location pick list (made empty when missing) lives in a temporary
+  // folder, not in the shared data: the place stays that of a fresh install.
+  GlobalLocation.PickListPath = (std::filesystem::temp_directory_path() / "noctra-bench-picklist.dat").string();
   return true;
 }
 
