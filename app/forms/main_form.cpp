@@ -1547,6 +1547,7 @@ void TMainForm1::InstallInsetHosts() {
   TheScreenLayoutHost.globeSize = [this](int32_t code) { GlobeSML(code); };
   TheScreenLayoutHost.magnifierSize = [this](int32_t code) { MagSML(code); };
   TheScreenLayoutHost.clockSize = [this](int32_t code) { ClockSML(code); };
+  TheScreenLayoutHost.updateMagnifierFrame = [] { UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode); };
 }
 
 namespace {
@@ -1566,6 +1567,7 @@ F* OwnedWindow(F*& global, QWidget* owner) {
 
 void TMainForm1::ScreenLayout1Click() {
   OwnedWindow(ScreenLayoutForm1, this)->exec();
+  PlaceInsets();  // a new aspect moves them
   // A changed inset or mask is shown at once.
   if (RepaintMask.load() & (kRepaintAll & ~kRepaintChart)) RenderMainView();
 }
