@@ -297,6 +297,19 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
     EXPECT_GT(marks, 2000);
   }
 
+  // A new screen size stops a running globe move (joined), and the mask
+  // and the insets follow the new chart size.
+  StartGlobeMove(0.9, 1.0);
+  ASSERT_TRUE(GlobeMoving());
+  const QSize before = form->ScreenSize();
+  form->ScreenSize = [before] { return QSize(before.width() - 100, before.height() - 60); };
+  form->FormResize();
+  EXPECT_EQ(GlobeThread, nullptr);
+  EXPECT_EQ(MaskBitmap->Width(), BackBufferWidth);
+  EXPECT_EQ(MaskBitmap->Height(), BackBufferHeight);
+  EXPECT_EQ(GlobeCentreX, MapWidth - (int(std::lround(GlobeSize * InsetAspect)) + 10));
+  EXPECT_EQ(MagnifierCentreY, MapHeight - MagnifierSize - 11);
+
   QElapsedTimer closing;
   closing.start();
   form->close();
