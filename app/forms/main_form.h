@@ -3,10 +3,10 @@
 // start-up, the 100 ms heartbeat with the simulated clock, painting and
 // input, and the two-phase close.
 //
-// The chart is reached through IChartView (app/core/chart_view.h); the
-// insets and overlay threads through TInsetHooks; both are installed by the
-// chart when it exists. Until then the chart area stays black and the menu
-// entries of windows not built yet are absent.
+// The chart is reached through IChartView (app/core/chart_view.h), made on
+// the main plotter by the start-up; the insets, the mask and the overlay
+// threads through TInsetHooks (ChartInsetHooks). Before the start-up the
+// chart area stays black. The menus list only windows that exist.
 #pragma once
 
 #include <QMainWindow>
@@ -240,7 +240,6 @@ class TMainForm1 : public QMainWindow {
   // SelectionIndex, chart/clicks.h); the field-of-view mode is the
   // magnifier's (FieldOfViewMode, chart/magnifier_inset.h).
   double ClickRA = 0, ClickDec = 0;
-
 
   // --- Components ----------------------------------------------------------
   QTimer* Timer1 = nullptr;
