@@ -54,6 +54,7 @@ bool EnterData() {
 // Creates and starts the window and runs it to the first chart with stars.
 std::unique_ptr<TMainForm1> StartToFirstChart() {
   auto form = std::make_unique<TMainForm1>();
+  form->ImagingSettingsPath = (std::filesystem::temp_directory_path() / "noctra-bench-imaging.xml").string();
   form->StartUp();
   form->Timer1->stop();
   form->Timer1Timer();  // the first tick: the star load starts

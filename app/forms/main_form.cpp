@@ -81,6 +81,11 @@
 #include "platform/halt.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
+#include "imaging/ascom_camera.h"
+#include "imaging/camera_setup.h"
+#include "imaging/forms/ascom_camera_forms.h"
+#include "imaging/forms/camera_settings_forms.h"
+#include "imaging/imaging_settings.h"
 #include "platform/timezone.h"
 #include "tools/atmospheric.h"
 #include "tools/clock_time.h"
@@ -501,6 +506,14 @@ void TMainForm1::CreateDeviceWindows() {
   TelescopeControl1 = Item(Connections1, "&Telescope...", [this, show] { show(Devices.TeleForm1); });
   FilterWheel1 = Item(Connections1, "&Filter Wheel...", [this, show] { show(Devices.FilterWheelForm1); });
   Focuser1 = Item(Connections1, "F&ocuser...", [this, show] { show(Devices.FocuserForm1); });
+  Camera1 = Item(Connections1, "&Cameras...", [this, show] {
+    if (!AscomCameraForm1) {
+      ascomCameras_ = std::make_unique<imaging::TAscomCameraSlots>();
+      imaging::SetAscomCameraSlots(ascomCameras_.get());
+      AscomCameraForm1 = new imaging::TAscomCameraForm1(*ascomCameras_, this);
+    }
+    show(AscomCameraForm1);
+  });
   PopupMenu1->addSeparator();
   GotoHere = Item(PopupMenu1, "Telescope &goto here", [this] {
     if (TeleControl()) TeleControl()->GotoRaDec(ClickRA, ClickDec);
@@ -692,6 +705,16 @@ bool TMainForm1::StartUp() {
   UpdateFieldOfViewMenu();
   PlaceInsets();
   CreateCursorThread();
+  // The cameras of "ImagingSettings.xml", with the Imaging menu's source
+  // settings.
+  imaging::CreateCameras(ImagingSettingsPath);
+  camerasCreated_ = true;
+  imaging::InstallCameraSettingsWindows(this);
+  imaging::InstallAscomCameraSettingsWindow(this);
+  ImagingMenu1 = new QMenu(QStringLiteral("&Imaging"), this);
+  menuBar()->insertMenu(Observer1->menuAction(), ImagingMenu1);
+  Imaging1 = ImagingMenu1->addMenu(QStringLiteral("&Source Settings"));
+  imaging::FillSourceSettingsMenu(Imaging1);
   // The close waits for the cursor watch, the magnifier's driver and a globe
   // move still running, and joins them.
   RegisterWorkerThread({"cursor", [] { StopCursorThread(); }, [] { return CursorThreadRunning(); },
@@ -934,6 +957,9 @@ void TMainForm1::FormClose() {
   if (TeleControl() && TeleControl()->Connected()) TeleControl()->Disconnect();
   if (FilterWheelControl() && FilterWheelControl()->Connected()) FilterWheelControl()->DisconnectClick();
   if (FocuserControl() && FocuserControl()->Connected()) FocuserControl()->DisconnectClick();
+  if (ascomCameras_)
+    for (int n : {1, 2})
+      if ((*ascomCameras_)[n].connected) ascomCameras_->DisconnectClick(n);
   Timer1->stop();
   Timer2->stop();
   POIKeysTimer1->stop();
@@ -976,6 +1002,20 @@ void TMainForm1::FormDestroy() {
     UnregisterSettingsSection(slot);
   SetCentreOnHorizonMenuCheck = nullptr;
   ObjectCatalog.reset();
+  // The cameras write their settings back, which are then stored.
+  if (camerasCreated_) {
+    imaging::FreeCameras();
+    imaging::SaveImagingSettings(ImagingSettingsPath);
+    imaging::InstallCameraSettingsWindows(nullptr);
+    imaging::InstallAscomCameraSettingsWindow(nullptr);
+    camerasCreated_ = false;
+  }
+  if (ascomCameras_) {
+    imaging::SetAscomCameraSlots(nullptr);
+    delete AscomCameraForm1;
+    AscomCameraForm1 = nullptr;
+    ascomCameras_.reset();
+  }
   BackBufferBits = nullptr;
   backBuffer_ = platform::Bitmap();
   SetChartInputs({});

@@ -24,6 +24,10 @@
 #include "telescope/forms/telescope_windows.h"
 
 class ITelescopeHost;
+namespace imaging {
+class TAscomCameraSlots;
+class TAscomCameraForm1;
+}  // namespace imaging
 
 class QAction;
 class tPlotter;
@@ -120,6 +124,9 @@ class TMainForm1 : public QMainWindow {
   // menu and the chart pop-up's telescope items.
   void CreateDeviceWindows();
   TTelescopeWindows Devices;
+  // Where the camera settings are read at start and stored at exit (tests
+  // and the benchmark put it in a folder of their own).
+  std::string ImagingSettingsPath = "ImagingSettings.xml";
 
   // The heartbeat (Timer1) and its parts.
   void Timer1Timer();
@@ -264,7 +271,10 @@ class TMainForm1 : public QMainWindow {
   QAction *RealTime2 = nullptr, *Now2 = nullptr, *EarlyTonight2 = nullptr, *Midnight2 = nullptr,
           *EarlyTomorrow2 = nullptr;
   QMenu* Connections1 = nullptr;
-  QAction *TelescopeControl1 = nullptr, *FilterWheel1 = nullptr, *Focuser1 = nullptr;
+  QAction *TelescopeControl1 = nullptr, *FilterWheel1 = nullptr, *Focuser1 = nullptr, *Camera1 = nullptr;
+  QMenu* ImagingMenu1 = nullptr;
+  QMenu* Imaging1 = nullptr;  // "Source Settings": one item per camera
+  imaging::TAscomCameraForm1* AscomCameraForm1 = nullptr;
   QAction *GotoHere = nullptr, *SyncHere = nullptr, *AcceptAlign = nullptr;
   QMenu* Preferences1 = nullptr;
   QAction *Colors1 = nullptr, *ScreenLayout1 = nullptr, *Performance1 = nullptr;
@@ -348,6 +358,8 @@ class TMainForm1 : public QMainWindow {
   std::unique_ptr<tPlotter> mainPlotter_, spherePlotter_;
   std::unique_ptr<tPlotterB> magnifierPlotter_;
   std::unique_ptr<ITelescopeHost> telescopeHost_;
+  std::unique_ptr<imaging::TAscomCameraSlots> ascomCameras_;
+  bool camerasCreated_ = false;
   bool startupComplete_ = false;
   bool inTick_ = false;
   bool destroyed_ = false;

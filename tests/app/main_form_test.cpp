@@ -31,6 +31,7 @@
 #include "chart/magnifier_inset.h"
 #include "catalog/forms/star_options_form.h"
 #include "chart/magnifier_settings.h"
+#include "imaging/forms/ascom_camera_forms.h"
 #include "telescope/forms/tele_form.h"
 #include "catalog/object_options.h"
 #include "catalog/star_options.h"
@@ -539,17 +540,23 @@ TEST(MainForm, TelescopeAndEyepieceItemsFollowTheMagnifierLists) {
 }
 
 TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTelescopeItems) {
+  testing_support::TempDir dir;  // the device windows keep their settings
+  testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", dir.File("cfg"));
   TMainForm1 form;
   EXPECT_EQ(form.Connections1, nullptr);  // absent until the windows exist
   form.CreateDeviceWindows();
   EXPECT_EQ(Captions(form.menuBar()->actions()),
             (QStringList{"&File", "&Edit", "&Settings", "&Connections", "&Observer", "&Preferences", "&Help"}));
-  EXPECT_EQ(Captions(form.Connections1->actions()), (QStringList{"&Telescope...", "&Filter Wheel...", "F&ocuser..."}));
+  EXPECT_EQ(Captions(form.Connections1->actions()),
+            (QStringList{"&Telescope...", "&Filter Wheel...", "F&ocuser...", "&Cameras..."}));
   EXPECT_TRUE(Captions(form.PopupMenu1->actions()).contains("Telescope &goto here"));
   EXPECT_FALSE(form.GotoHere->isEnabled());  // no mount connected
   form.TelescopeControl1->trigger();
   EXPECT_TRUE(form.Devices.TeleForm1->isVisible());
   form.Devices.TeleForm1->hide();
+  form.Camera1->trigger();  // the ASCOM cameras' window
+  ASSERT_NE(form.AscomCameraForm1, nullptr);
+  EXPECT_TRUE(form.AscomCameraForm1->isVisible());
 }
 
 TEST(MainForm, KeyOOpensTheStarOptionsOnce) {

@@ -98,6 +98,7 @@ class StartUp : public testing::Test {
     ProgramFolder = data_;
     GlobalLocation.PickListPath = home.File("picklist.dat");  // a fresh, empty list
     form = new TMainForm1;
+    form->ImagingSettingsPath = home.File("ImagingSettings.xml");
     form->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(form, &QObject::destroyed, [this] { destroyed = true; });
   }
@@ -139,6 +140,9 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_TRUE(dialogs.Records().empty()) << dialogs.Records()[0].text;
   EXPECT_EQ(form->StatusText(3), "");  // the star progress is emptied at the end
   EXPECT_TRUE(form->About1->isEnabled());
+  // The cameras this computer has: at least the image-file camera.
+  ASSERT_NE(form->Imaging1, nullptr);
+  EXPECT_EQ(form->Imaging1->actions().value(0)->text(), "Image File");
   // Stars were drawn: the chart loses many bright pixels when it is drawn
   // again without them.
   auto bright = [&] {
@@ -318,6 +322,7 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_EQ(CloseState, kClosing);
   EXPECT_FALSE(AnyWorkerRunning());
   EXPECT_EQ(GlobeThread, nullptr);  // a globe move is ended and joined too
+  EXPECT_TRUE(platform::FileExists(home.File("ImagingSettings.xml")));  // the cameras' settings stored
   EXPECT_EQ(MaskBitmap, nullptr);
   EXPECT_EQ(SaoStarCount, 0);  // the arrays are freed after the threads ended
 }
