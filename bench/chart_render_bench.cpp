@@ -3,8 +3,8 @@
 // boundaries, figures, names and grid labels, the planets with Jupiter's
 // moons, the asteroids and comets of the element files, for a fixed place
 // and night.
-// The data come from the folder NOCTRA_REFDATA (noctra-mkdata's output;
-// default /work/refdata/). Reports the mean time of each render step as a
+// The data come from noctra-mkdata's output (the folder of bench_data.h).
+// Reports the mean time of each render step as a
 // counter (milliseconds) beside the whole render's time.
 // Target: median at most 20 ms per render on one core.
 #include <QGuiApplication>
@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_data.h"
 #include "chart/graph_misc.h"
 #include "chart/headless_scene.h"
 #include "chart/plotter.h"
@@ -26,9 +27,7 @@ constexpr double kDeg = 3.141592653589793 / 180.0;
 bool SceneReady() {
   static int state = -1;
   if (state < 0) {
-    const char* env = std::getenv("NOCTRA_REFDATA");
-    std::string folder = env && *env ? env : "/work/refdata/";
-    if (folder.back() != '/') folder += '/';
+    const std::string folder = BenchDataFolder();
     std::string error;
     state = LoadHeadlessScene(folder, 14.0, error) ? 1 : 0;
     if (!state) std::fprintf(stderr, "%s\n", error.c_str());

@@ -1,5 +1,4 @@
-// The magnifier on built reference data (NOCTRA_REFDATA, default
-// /work/refdata/) with the Tycho-2 array loaded: one whole magnifier render
+// The magnifier on built reference data (the folder of bench_data.h) with the Tycho-2 array loaded: one whole magnifier render
 // (frame overlay and copy included) at fields of 5° and 0.5° in a dense
 // part of the Milky Way, with star images (Tycho-2 and SAO) and with discs;
 // and one cursor-watch search of all SAO stars and the drawn deep-sky
@@ -11,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/bench_data.h"
 #include "chart/cursor_watch.h"
 #include "chart/mag_thread.h"
 #include "chart/magnifier_inset.h"
@@ -27,9 +27,7 @@ constexpr double kFieldRA = 274.2 * kDeg, kFieldDec = -18.5 * kDeg;
 bool SceneReady() {
   static int state = -1;
   if (state < 0) {
-    const char* env = std::getenv("NOCTRA_REFDATA");
-    std::string folder = env && *env ? env : "/work/refdata/";
-    if (folder.back() != '/') folder += '/';
+    const std::string folder = BenchDataFolder();
     std::string error;
     state = TMagnifierScene::Load(folder, error) ? 1 : 0;
     if (!state) std::fprintf(stderr, "%s\n", error.c_str());

@@ -12,7 +12,7 @@
 // pointer on the sky.
 // Target: at most 2 ms.
 //
-// Data: NOCTRA_REFDATA (default /work/refdata/).
+// Data: the reference-data folder of bench_data.h.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
@@ -24,6 +24,7 @@
 #include <string>
 
 #include "app/core/lifecycle.h"
+#include "bench/bench_data.h"
 #include "app/forms/main_form.h"
 #include "app/globals.h"
 #include "catalog/stars.h"
@@ -32,12 +33,7 @@
 
 namespace {
 
-std::string DataDir() {
-  const char* env = std::getenv("NOCTRA_REFDATA");
-  std::string folder = env && *env ? env : "/work/refdata/";
-  if (folder.back() != '/') folder += '/';
-  return folder;
-}
+std::string DataDir() { return BenchDataFolder(); }
 
 bool EnterData() {
   const std::string d = DataDir();

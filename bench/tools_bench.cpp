@@ -3,9 +3,10 @@
 // drawn at each paint; the object search for "M31" over the whole object
 // database and "Sirius" over the star notes. Targets: a relief render within 20 ms and an
 // overlay within 5 ms (the map follows the pan buttons without lag); a
-// search within 1 s. Reads the reference data from NOCTRA_REFDATA (default
-// /work/refdata).
+// search within 1 s. Reads the reference data from the folder of bench_data.h.
 #include <benchmark/benchmark.h>
+
+#include "bench/bench_data.h"
 
 #include <QGuiApplication>
 #include <cstdlib>
@@ -26,8 +27,7 @@
 namespace {
 
 std::string Folder() {
-  const char* f = std::getenv("NOCTRA_REFDATA");
-  return f && *f ? std::string(f) + "/" : "/work/refdata/";
+  return BenchDataFolder();
 }
 
 bool Ready() {

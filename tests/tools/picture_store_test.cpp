@@ -1,0 +1,155 @@
+// The picture store: add, update, delete, records paired through their
+// offsets, a crash between the two files, limits of what can be stored,
+// and the picture-fitting rules.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <fstream>
+#include <iterator>
+
+#include "platform/codec.h"
+#include "tools/picture_store.h"
+
+namespace {
+
+class PictureStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    ImageListFolder = dir_.path().toStdString() + "/";
+  }
+  void TearDown() override { ImageListFolder.clear(); }
+  std::vector<uint8_t> Bytes(const char* name) {
+    std::ifstream in(ImageListFolder + name, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  void Write(const char* name, const std::vector<uint8_t>& b) {
+    std::ofstream(ImageListFolder + name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+  }
+  std::vector<std::string> Listed() {
+    std::vector<TImageListEntry> list;
+    EXPECT_TRUE(LoadImageList(list));
+    std::vector<std::string> t;
+    for (auto& e : list) t.push_back(e.title);
+    return t;
+  }
+  QTemporaryDir dir_;
+};
+
+using Titles = std::vector<std::string>;
+
+TEST_F(PictureStore, KeysOfKinds) {
+  SetImageListKey(1, 9);
+  EXPECT_EQ(CurrentImageListKey(), 0x01000009u);
+  SetImageListKey(10, 0x02000123);  // table 2, idx 0x123
+  EXPECT_EQ(CurrentImageListKey(), 0x0C000123u);
+  SetImageListKey(3, 0x12345678);
+  EXPECT_EQ(CurrentImageListKey(), 0x03345678u);
+}
+
+TEST_F(PictureStore, AddUpdateDeleteAcrossKeys) {
+  SetImageListKey(10, 224);
+  EXPECT_EQ(Listed(), Titles{}) << "no files yet: an empty list";
+  ASSERT_TRUE(AddImageListEntry({"m31.jpg", "M31", "line one\nline two\nline three"}).ok);
+  SetImageListKey(10, 1976);
+  ASSERT_TRUE(AddImageListEntry({"/pics/m42.jpg", "M42*", ""}).ok);
+  SetImageListKey(10, 224);
+  ASSERT_TRUE(AddImageListEntry({"m31b.jpg", "M31 wide", ""}).ok);
+  EXPECT_EQ(Listed(), (Titles{"M31", "M31 wide"}));
+  std::vector<TImageListEntry> list;
+  ASSERT_TRUE(LoadImageList(list));
+  EXPECT_EQ(list[0].notes, "line one\nline two\nline three");
+  // Notes on disk: lines with CRs and a NUL.
+  const auto data = Bytes("imagelisting.data");
+  ASSERT_EQ(data.size(), 3 * kImageRecordBytes);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data.data() + 512)), "line one\rline two\rline three");
+
+  ASSERT_TRUE(UpdateImageListEntry(1, {"m31b.jpg", "M31 wide*", "new"}).ok);
+  EXPECT_EQ(Listed(), (Titles{"M31", "M31 wide*"}));
+  EXPECT_FALSE(UpdateImageListEntry(2, {"x.jpg", "x", ""}).ok) << "no third entry: reported";
+
+  ASSERT_TRUE(DeleteImageListEntry(0).ok);
+  EXPECT_EQ(Listed(), (Titles{"M31 wide*"}));
+  SetImageListKey(10, 1976);
+  EXPECT_EQ(Listed(), (Titles{"M42*"})) << "other keys untouched";
+  EXPECT_FALSE(DeleteImageListEntry(1).ok);
+  EXPECT_FALSE(DeleteImageListEntry(-1).ok);
+  EXPECT_FALSE(DeleteImageListEntry(2001).ok);
+}
+
+TEST_F(PictureStore, ShortRecordStillPairsEveryEntry) {
+  // A data file whose first record is short (1000 bytes): the index holds
+  // each record's own offset, so the second entry still reads its record.
+  SetImageListKey(1, 4);
+  std::vector<uint8_t> data(1000, 0), index(16, 0);
+  std::string err, warn;
+  uint8_t rec[kImageRecordBytes];
+  ASSERT_TRUE(EncodeImageRecord({"a.jpg", "first", ""}, rec, err, warn));
+  std::copy(rec, rec + 1000, data.begin());
+  ASSERT_TRUE(EncodeImageRecord({"b.jpg", "second", ""}, rec, err, warn));
+  data.insert(data.end(), rec, rec + kImageRecordBytes);
+  platform::PutU32(index.data(), CurrentImageListKey());
+  platform::PutU32(index.data() + 4, 0);
+  platform::PutU32(index.data() + 8, CurrentImageListKey());
+  platform::PutU32(index.data() + 12, 1000);
+  Write("imagelisting.data", data);
+  Write("imagelisting.index", index);
+  // Record 0 is whole in the file (its 1000 bytes run into record 1), so
+  // both load; the second is read at its offset, not at 2513.
+  EXPECT_EQ(Listed(), (Titles{"first", "second"}));
+  ASSERT_TRUE(AddImageListEntry({"c.jpg", "third", ""}).ok);
+  ASSERT_TRUE(DeleteImageListEntry(0).ok);
+  EXPECT_EQ(Listed(), (Titles{"second", "third"}));
+}
+
+TEST_F(PictureStore, CrashBetweenTheTwoFiles) {
+  SetImageListKey(2, 7);
+  ASSERT_TRUE(AddImageListEntry({"a.jpg", "a", ""}).ok);
+  // A crash after the record was appended and before the index named it:
+  // the data file holds an extra record nobody names.
+  auto data = Bytes("imagelisting.data");
+  std::string err, warn;
+  uint8_t rec[kImageRecordBytes];
+  ASSERT_TRUE(EncodeImageRecord({"lost.jpg", "lost", ""}, rec, err, warn));
+  data.insert(data.end(), rec, rec + kImageRecordBytes);
+  Write("imagelisting.data", data);
+  EXPECT_EQ(Listed(), (Titles{"a"}));
+  ASSERT_TRUE(AddImageListEntry({"b.jpg", "b", ""}).ok);
+  EXPECT_EQ(Listed(), (Titles{"a", "b"})) << "the new entry names its own record";
+  // An index written ahead of its record (a torn add of the old order) and
+  // a torn index entry: the entry without a record is skipped.
+  auto index = Bytes("imagelisting.index");
+  const std::vector<uint8_t> extra = {7, 0, 0, 2, 0x10, 0x27, 0, 0, 7, 0, 0};  // offset 10000, then 3 torn bytes
+  index.insert(index.end(), extra.begin(), extra.end());
+  Write("imagelisting.index", index);
+  EXPECT_EQ(Listed(), (Titles{"a", "b"}));
+}
+
+TEST_F(PictureStore, LimitsOfWhatCanBeStored) {
+  SetImageListKey(1, 1);
+  const auto tooLong = AddImageListEntry({"/" + std::string(300, 'p') + ".jpg", "t", ""});
+  EXPECT_FALSE(tooLong.ok);
+  EXPECT_FALSE(tooLong.error.empty());
+  EXPECT_FALSE(AddImageListEntry({"/pics/\u4e2d.jpg", "t", ""}).ok) << "not Windows-1252";
+  EXPECT_EQ(Listed(), Titles{}) << "nothing written";
+  const auto capped = AddImageListEntry({"n.jpg", "n", std::string(2500, 'x')});
+  EXPECT_TRUE(capped.ok);
+  EXPECT_FALSE(capped.warning.empty());
+  std::vector<TImageListEntry> list;
+  ASSERT_TRUE(LoadImageList(list));
+  EXPECT_EQ(list[0].notes.size(), 2000u);
+}
+
+TEST(PictureRules, TitlesPathsAndFitting) {
+  EXPECT_EQ(PictureTitleFromPath("/home/u/pics/M31.final.jpg"), "M31");
+  EXPECT_EQ(StoredPicturePath("/home/u/pics/M31.jpg", "/opt/noctra/"), "/home/u/pics/M31.jpg");
+  EXPECT_EQ(StoredPicturePath("/opt/Noctra/M31.jpg", "/opt/noctra/"), "M31.jpg");
+  EXPECT_EQ(ImagePageRect(200, 100, 400, 100), QRect(0, 25, 200, 50));
+  EXPECT_EQ(ImagePageRect(200, 100, 100, 100), QRect(50, 0, 100, 100));
+  EXPECT_EQ(SquareFitRect(200, 200, 300, 100), QRect(0, 66, 200, 67));
+  EXPECT_EQ(SquareFitRect(200, 100, 100, 300), QRect(83, 0, 33, 100));
+  EXPECT_TRUE(ImagePageRect(200, 100, 0, 0).isEmpty()) << "an empty picture is not drawn";
+  EXPECT_TRUE(SquareFitRect(200, 200, 10, 0).isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+// The information windows wired to their logic: the star window's fields,
+// the solar-system window's pages, the calendar's day-by-day search on its
+// timer, and the meteor-shower pages.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QCoreApplication>
+#include <QThread>
+
+#include "astro/observer.h"
+#include "astro/precession.h"
+#include "refdata_fixture.h"
+#include "tools/forms/information_forms.h"
+
+namespace {
+
+constexpr double kDeg = 3.141592653589793 / 180;
+
+void SetWashington() {
+  InitObserver(ObserverTime);
+  SetObserverLocation(ObserverTime, 77.0365 * kDeg, 38.8977 * kDeg, 0);
+  ObserverTime.TimeZone.Bias = 300;
+  SetObserverUT(ObserverTime, 2460680.5);  // 2025 January 4, 19:00 EST
+}
+
+TEST(InformationForms, StarWindowFields) {
+  if (!UseReferenceData()) GTEST_SKIP();
+  SetWashington();
+  TInformationForm1 form;
+  ASSERT_TRUE(form.ShowStar(113271));
+  EXPECT_EQ(form.NameEdit1->text(), "Betelgeuse");
+  EXPECT_EQ(form.HDEdit1->text(), "39801");
+  EXPECT_TRUE(form.VMagEdit1->text().endsWith("(variable)"));
+  EXPECT_FALSE(form.Go->isEnabled()) << "no telescope";
+  std::string poi;
+  AddPointOfInterestHook = [&](const std::string& name, double, double) { poi = name; };
+  form.AddPOI->click();
+  EXPECT_EQ(poi, "HD39801");
+  AddPointOfInterestHook = nullptr;
+  EXPECT_FALSE(form.ShowStar(0xFFFFFF)) << "no such star: contents kept";
+  EXPECT_EQ(form.NameEdit1->text(), "Betelgeuse");
+  form.resize(640, 560);
+  form.show();
+  if (const char* out = std::getenv("NOCTRA_FORM_PNG")) {
+    form.PageControl1->setCurrentIndex(3);
+    form.grab().save(QString(out) + "/star_chart.png");
+    form.PageControl1->setCurrentIndex(1);
+    form.grab().save(QString(out) + "/star_size.png");
+    form.PageControl1->setCurrentIndex(0);
+    form.grab().save(QString(out) + "/star_general.png");
+  }
+}
+
+TEST(InformationForms, SolarSystemPagesPerBody) {
+  if (!UseReferenceData()) GTEST_SKIP();
+  SetWashington();
+  TInformationForm3 form;
+  ASSERT_TRUE(form.ShowBody(kSelectSolarSystem, 10));
+  EXPECT_EQ(form.NameEdit1->text(), "The Sun");
+  EXPECT_FALSE(form.PageControl1->isTabVisible(form.PageControl1->indexOf(form.RiseSetTabSheet1)));
+  ASSERT_TRUE(form.ShowBody(kSelectSolarSystem, 4));
+  EXPECT_EQ(form.NameEdit1->text(), "The planet Jupiter");
+  EXPECT_TRUE(form.PageControl1->isTabVisible(form.PageControl1->indexOf(form.RiseSetTabSheet1)));
+  form.year = 2999;
+  form.yearOffset = 0;
+  form.StepYear(1);
+  EXPECT_EQ(form.yearOffset, 0) << "3000 is refused";
+  form.year = 2025;
+  form.StepYear(1);
+  EXPECT_EQ(form.yearOffset, 1);
+}
+
+TEST(InformationForms, CalendarSearchesOnItsTimer) {
+  if (!UseReferenceData()) GTEST_SKIP();
+  SetWashington();
+  TGeneralReportForm1 form;
+  form.resize(900, 700);
+  form.show();
+  form.SetUpMonth();
+  EXPECT_TRUE(form.Searching());
+  EXPECT_FALSE(form.FwdMonthButton1->isVisible());
+  QElapsedTimer t;
+  t.start();
+  while (form.Searching() && t.elapsed() < 20000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
+  }
+  ASSERT_FALSE(form.Searching());
+  ASSERT_TRUE(form.shown);
+  EXPECT_EQ(form.shown->Month(), 1);
+  EXPECT_NE(form.shown->Days()[13].text.find("Full Moon"), std::string::npos);
+  EXPECT_TRUE(form.FwdMonthButton1->isVisible());
+  if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/calendar.png");
+}
+
+TEST(InformationForms, MeteorShowerPages) {
+  TMeteorShowersForm1 form;
+  form.show();
+  EXPECT_FALSE(form.BkButton1->isVisible());
+  form.StepPage(1);
+  form.StepPage(1);
+  EXPECT_EQ(form.page, 2);
+  EXPECT_FALSE(form.FwdButton1->isVisible());
+  EXPECT_TRUE(form.BkButton1->isVisible());
+  form.StepPage(-5);
+  EXPECT_EQ(form.page, 1);
+  if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/meteors.png");
+}
+
+}  // namespace

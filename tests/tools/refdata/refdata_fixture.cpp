@@ -1,0 +1,33 @@
+#include "refdata_fixture.h"
+
+#include <memory>
+
+#include "app/globals.h"
+#include "astro/planets.h"
+#include "astro/reference_files.h"
+#include "catalog/object_catalog.h"
+#include "chart/sun_moon_images.h"
+
+bool UseReferenceData() {
+  static int state = -1;
+  const std::string folder = NOCTRA_TOOLS_REFDATA;
+  if (state < 0) {
+    state = std::filesystem::exists(folder + "SAO_YALE.DAT") ? 1 : 0;
+    if (state) {
+      DataFolder = folder;
+      ProgramFolder = folder;
+      ConvertElementTable();
+      InitPlanetRecords(Planets);
+      InitExtraElementRecord(MoonBody);
+      LoadDataFiles();
+      LoadSunMoonImages();
+      ObjectCatalog = std::make_unique<tCO>(folder + kObjectDatabaseName,
+                                            std::vector<std::string>{kBaseCatalogTable});
+    }
+  }
+  if (!state) {
+    const char* ci = std::getenv("CI");
+    if (ci && *ci) ADD_FAILURE() << "the reference data were not built";
+  }
+  return state == 1;
+}

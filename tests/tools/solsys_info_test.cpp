@@ -1,0 +1,109 @@
+// The solar-system window's content for the Moon and Jupiter, and its
+// number texts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "astro/observer.h"
+#include "astro/planets.h"
+#include "astro/text.h"
+#include "tools/solsys_info.h"
+
+namespace {
+
+constexpr double kDeg = 3.141592653589793 / 180;
+
+class SolSysWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ConvertElementTable();
+    InitPlanetRecords(Planets);
+    obs_ = std::make_unique<TObserverTime>();
+    InitObserver(*obs_);
+    SetObserverLocation(*obs_, 0.0, 51.4769 * kDeg, 46);
+  }
+  std::unique_ptr<TObserverTime> obs_;
+};
+
+TEST_F(SolSysWindow, MoonOfMeeusExample47a) {
+  // Meeus, "Astronomical Algorithms", 2nd ed., example 47.a: 1992 April 12,
+  // 0h TD: λ = 133.162655°, β = -3.229126°, Δ = 368409.7 km.
+  SetObserverTT(*obs_, 2448724.5);
+  TSolSysInfo s;
+  ASSERT_TRUE(MakeSolSysInfo(kSelectSolarSystem, 9, *obs_, s));
+  EXPECT_EQ(s.Name, "The Moon");
+  EXPECT_EQ(s.Magnitude, "No data");
+  EXPECT_EQ(s.DistanceLabel, "Distance (KM):");
+  // 368409.7 km (228919.2 miles): whole kilometres, ±1 km of the series.
+  EXPECT_TRUE(s.Distance == "368409 (228919 miles)" || s.Distance == "368410 (228919 miles)") << s.Distance;
+  EXPECT_EQ(s.EclLong, TrimBlanks(FormatDegMin(133.162655 * kDeg)));
+  EXPECT_EQ(s.EclLat, TrimBlanks(FormatDegMin(-3.229126 * kDeg)));
+  EXPECT_TRUE(s.ShowElements && !s.ShowPhysical && s.ShowVisibility);
+  EXPECT_EQ(s.Period, "27.322");
+  EXPECT_EQ(s.SemiMajor, "384401 (238855 miles)");
+  // The Moon's mass 7.35 × 10^25 g and diameter 3475.6 km: 3.34 g/cm³
+  // (published mean density 3.344).
+  EXPECT_EQ(s.Mass, "7.35 x 10^22 kg (0.0123 x Earth's)");
+  EXPECT_EQ(s.Density, "3.34");
+}
+
+TEST_F(SolSysWindow, JupiterAtOpposition2026) {
+  // Jupiter at opposition, 2026 January 10 (USNO/Sky & Telescope almanac):
+  // 4.22 AU from the Earth, 46.7″ across, magnitude -2.7.
+  SetObserverUT(*obs_, 2461050.5);
+  TSolSysInfo s;
+  ASSERT_TRUE(MakeSolSysInfo(kSelectSolarSystem, 4, *obs_, s));
+  EXPECT_EQ(s.Name, "The planet Jupiter");
+  EXPECT_EQ(s.Distance, "4.2");
+  EXPECT_EQ(s.AngularSize, "0.8'");
+  EXPECT_EQ(s.Magnitude, "-2.7");
+  EXPECT_EQ(s.Title, "Apparent Topocentric Coordinates, Keplerian Model:");
+  EXPECT_TRUE(s.ShowElements && s.ShowPhysical && s.ShowVisibility);
+  EXPECT_EQ(s.Diameter, "140558 km (11 x Earth's)");
+  EXPECT_EQ(s.Mass, "1.90164 x 10^27 kg (318 x Earth's)");
+  EXPECT_EQ(s.Density, "1.31");
+  // At opposition it stands in the south near local midnight (00:00 UT at
+  // Greenwich): altitude 90° - 51.5° + δ (δ ≈ +22.9°) ≈ 61°; a private
+  // observer copy never clips it.
+  EXPECT_NEAR(s.AltitudeRad, 61.4 * kDeg, 1.5 * kDeg);
+}
+
+TEST_F(SolSysWindow, SunHasNoElementsOrVisibility) {
+  SetObserverUT(*obs_, 2461050.5);
+  obs_->ClipBelowHorizon = 1;  // the live chart's clipping must not reach the window
+  TSolSysInfo s;
+  ASSERT_TRUE(MakeSolSysInfo(kSelectSolarSystem, 10, *obs_, s));
+  EXPECT_EQ(s.Name, "The Sun");
+  EXPECT_FALSE(s.ShowElements || s.ShowVisibility);
+  EXPECT_LT(s.AltitudeRad, 0) << "midnight: below the horizon, not clipped to -1";
+  EXPECT_EQ(s.Distance, "1.0");
+  EXPECT_FALSE(MakeSolSysInfo(kSelectSolarSystem, 2, *obs_, s)) << "the Earth";
+}
+
+TEST(SolSysTexts, SizesAndMasses) {
+  constexpr double kArcmin = 3.141592653589793 / 180 / 60;
+  EXPECT_EQ(AngularSizeText(0.15 * kArcmin), "9.0\"");
+  EXPECT_EQ(AngularSizeText(0.2 * kArcmin), "0.2'");
+  EXPECT_EQ(MassText(3.3e23), "3.3 x 10^23");
+  EXPECT_EQ(BodySampleCount(5, 9, 1), 365);
+  EXPECT_EQ(BodySampleCount(5, 9, 2), 730);
+  EXPECT_EQ(BodySampleCount(5, 4, 2), 365);
+  EXPECT_EQ(BodySampleCount(5, 4, 1), 183);
+}
+
+TEST_F(SolSysWindow, MoonSamplesFollowTheMonth) {
+  SetObserverUT(*obs_, 2461050.5);
+  std::vector<double> ras, decs;
+  ASSERT_TRUE(SampleBodyYear(kSelectSolarSystem, 9, *obs_, 2026, 365, ras, decs));
+  // The Moon's declination swings through ±18° to ±29° within every month.
+  double lo = 1, hi = -1;
+  for (int i = 0; i < 28; ++i) {
+    lo = std::min(lo, decs[i]);
+    hi = std::max(hi, decs[i]);
+  }
+  EXPECT_GT(hi - lo, 36 * kDeg);
+  EXPECT_FALSE(SampleBodyYear(kSelectSolarSystem, 10, *obs_, 2026, 183, ras, decs));
+}
+
+}  // namespace

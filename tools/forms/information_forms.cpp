@@ -1,0 +1,841 @@
+#include "tools/forms/information_forms.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/globals.h"
+#include "astro/observer.h"
+#include "astro/timescales.h"
+#include "catalog/object_catalog.h"
+#include "chart/drawing_colors.h"
+#include "chart/globe.h"
+#include "platform/drawing.h"
+#include "tools/meteor_showers.h"
+#include "tools/report_printing.h"
+#include "tools/yearly_chart.h"
+
+std::function<void(const std::string& url, const std::string& caption)> OpenBrowserWindow =
+    [](const std::string& url, const std::string&) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); };
+std::function<void(const std::string&, double, double)> AddPointOfInterestHook;
+std::function<void(double, double)> TelescopeGotoHook;
+std::function<void(double, double)> TelescopeSyncHook;
+std::function<bool()> TelescopeConnected = [] { return false; };
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QLineEdit* Field(QFormLayout* form, const char* label) {
+  auto* e = new QLineEdit;
+  e->setReadOnly(true);
+  form->addRow(label, e);
+  return e;
+}
+
+QWidget* FormPage(QTabWidget* tabs, const char* title, QFormLayout*& form) {
+  auto* page = new QWidget;
+  form = new QFormLayout(page);
+  tabs->addTab(page, title);
+  return page;
+}
+
+// Prints one page through `draw` on a printer the user chooses.
+void PrintPage(QWidget* parent, const QString& title, const std::function<void(platform::DrawingContext&, int, int)>& draw) {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(title);
+  QPrintDialog dialog(&printer, parent);
+  if (dialog.exec() != QDialog::Accepted) return;
+  {
+    platform::DrawingContext dc(&printer);
+    PrintScale = PrintScaleForResolution(dc.DpiX(), dc.DpiY());
+    MakeDrawingColors();
+    draw(dc, printer.width(), printer.height());
+  }
+  PrintScale = 1;
+  MakeDrawingColors();
+}
+
+// Buttons under every information window.
+QHBoxLayout* Buttons(QDialog* d, std::function<void()> print, QPushButton*& go, QPushButton*& sync, QPushButton*& poi) {
+  auto* row = new QHBoxLayout;
+  auto* done = new QPushButton("&Done");
+  auto* pr = new QPushButton("&Print");
+  go = new QPushButton("&Goto");
+  sync = new QPushButton("&Sync");
+  poi = new QPushButton("&Add POI");
+  for (auto* b : {done, pr, go, sync, poi}) row->addWidget(b);
+  QObject::connect(done, &QPushButton::clicked, d, &QDialog::accept);
+  QObject::connect(pr, &QPushButton::clicked, d, [print] { print(); });
+  return row;
+}
+
+void FillChart(TVisibilityBox* box, const std::function<void(platform::DrawingContext&, int, int)>& draw) {
+  const int w = std::max(200, box->width()), h = std::max(150, box->height());
+  box->image = QImage(w, h, QImage::Format_RGB32);
+  box->image.fill(Qt::black);
+  {
+    platform::DrawingContext dc(&box->image);
+    draw(dc, w, h);
+  }
+  box->update();
+}
+
+}  // namespace
+
+// --- Visibility box ------------------------------------------------------------
+
+TVisibilityBox::TVisibilityBox(QWidget* parent) : QWidget(parent) { setMinimumSize(480, 300); }
+
+void TVisibilityBox::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (!image.isNull()) p.drawImage(0, 0, image);
+}
+
+// --- Images page ---------------------------------------------------------------------
+
+namespace {
+class PictureBox : public QWidget {
+ public:
+  PictureBox(TImagesPage* page, bool square) : page_(page), square_(square) { setMinimumSize(200, 200); }
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    if (page_->picture.isNull()) return;
+    const QRect r = square_ ? SquareFitRect(width(), height(), page_->picture.width(), page_->picture.height())
+                            : ImagePageRect(width(), height(), page_->picture.width(), page_->picture.height());
+    if (!r.isEmpty()) p.drawImage(r, page_->picture);
+  }
+ private:
+  TImagesPage* page_;
+  bool square_;
+};
+}  // namespace
+
+TImagesPage::TImagesPage(bool square, const QString& filter, QWidget* parent)
+    : QWidget(parent), square_(square), filter_(filter) {
+  auto* layout = new QHBoxLayout(this);
+  auto* left = new QVBoxLayout;
+  ImageComboBox1 = new QListWidget;
+  Memo1 = new QPlainTextEdit;
+  AddButton1 = new QPushButton("&Add...");
+  RemoveButton1 = new QPushButton("&Remove");
+  ZoomSpeedButton1 = new QPushButton("Zoom");
+  left->addWidget(ImageComboBox1);
+  left->addWidget(Memo1);
+  auto* row = new QHBoxLayout;
+  for (auto* b : {AddButton1, RemoveButton1, ZoomSpeedButton1}) row->addWidget(b);
+  left->addLayout(row);
+  layout->addLayout(left);
+  ImagePaintBox1 = new PictureBox(this, square);
+  layout->addWidget(ImagePaintBox1, 1);
+  SglClickTimer1.setSingleShot(true);
+  SglClickTimer1.setInterval(100);
+  connect(ImageComboBox1, &QListWidget::itemClicked, this, [this] { SglClickTimer1.start(); });
+  connect(&SglClickTimer1, &QTimer::timeout, this, [this] { ShowSelected(); });
+  connect(ImageComboBox1, &QListWidget::itemDoubleClicked, this, [this] {
+    SglClickTimer1.stop();
+    ToggleDefault();
+  });
+  connect(Memo1, &QPlainTextEdit::textChanged, this, [this] { notesEdited_ = true; });
+  connect(AddButton1, &QPushButton::clicked, this, [this] {
+    const QString file = QFileDialog::getOpenFileName(this, "Add picture", QString(), filter_);
+    if (file.isEmpty()) return;
+    const std::string path = file.toStdString();
+    SetImageListKey(kind_, number_);
+    const auto res = AddImageListEntry({StoredPicturePath(path, programFolder), PictureTitleFromPath(path), ""});
+    if (!res.ok) QMessageBox::warning(this, "Adding picture to list", Q(res.error));
+    shown_ = -2;
+    Reload();
+  });
+  connect(RemoveButton1, &QPushButton::clicked, this, [this] {
+    const int n = ImageComboBox1->currentRow();
+    if (n < 0 || n > 2000) return;
+    if (QMessageBox::question(this, "Removing picture from list", "Are you sure?") != QMessageBox::Yes) return;
+    SetImageListKey(kind_, number_);
+    const auto res = DeleteImageListEntry(n);
+    if (!res.ok) QMessageBox::warning(this, "Removing picture from list", Q(res.error));
+    shown_ = -2;
+    Reload();
+  });
+  connect(ZoomSpeedButton1, &QPushButton::clicked, this, [this] {
+    const int n = ImageComboBox1->currentRow();
+    if (n < 0 || n >= int(entries.size()) || picture.isNull()) return;
+    std::string title = entries[std::size_t(n)].title;
+    if (!title.empty() && title.back() == '*') title.pop_back();
+    TPictureViewerForm1 viewer(picture, Q(title), this);
+    viewer.exec();
+  });
+}
+
+void TImagesPage::Refresh(uint8_t kind, uint32_t number) {
+  kind_ = kind;
+  number_ = number;
+  shown_ = -2;
+  Reload();
+}
+
+void TImagesPage::Reload() {
+  SaveNotes();
+  SetImageListKey(kind_, number_);
+  LoadImageList(entries);
+  ImageComboBox1->clear();
+  int select = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    ImageComboBox1->addItem(Q(entries[i].title));
+    if (entries[i].IsDefault() && select == 0 && !entries[0].IsDefault()) select = int(i);
+  }
+  const bool any = !entries.empty();
+  RemoveButton1->setEnabled(any);
+  Memo1->setEnabled(any);
+  ZoomSpeedButton1->setEnabled(any);
+  if (any) ImageComboBox1->setCurrentRow(select);
+  ShowSelected();
+}
+
+void TImagesPage::ShowSelected() {
+  const int n = ImageComboBox1->currentRow();
+  if (n == shown_) return;
+  SaveNotes();
+  Memo1->blockSignals(true);
+  Memo1->clear();
+  if (n < 0 || n >= int(entries.size())) {
+    picture = QImage();
+  } else {
+    Memo1->setPlainText(Q(entries[std::size_t(n)].notes));
+    std::string path = entries[std::size_t(n)].path;
+    if (path.find('/') == std::string::npos) path = programFolder + path;
+    picture = QImage(Q(path));
+  }
+  Memo1->blockSignals(false);
+  notesEdited_ = false;
+  shown_ = n;
+  ImagePaintBox1->update();
+}
+
+void TImagesPage::ToggleDefault() {
+  const int n = ImageComboBox1->currentRow();
+  if (n < 0 || n >= int(entries.size())) return;
+  SetImageListKey(kind_, number_);
+  for (int i = 0; i < int(entries.size()); ++i) {
+    TImageListEntry& e = entries[std::size_t(i)];
+    const bool want = i == n ? !e.IsDefault() : false;
+    if (want == e.IsDefault()) continue;
+    if (want) e.title += '*';
+    else e.title.pop_back();
+    UpdateImageListEntry(i, e);
+    ImageComboBox1->item(i)->setText(Q(e.title));
+  }
+}
+
+void TImagesPage::SaveNotes() {
+  if (!notesEdited_ || shown_ < 0 || shown_ >= int(entries.size())) return;
+  notesEdited_ = false;
+  TImageListEntry& e = entries[std::size_t(shown_)];
+  e.notes = Memo1->toPlainText().toStdString();
+  SetImageListKey(kind_, number_);
+  const auto res = UpdateImageListEntry(shown_, e);
+  if (!res.warning.empty()) QMessageBox::warning(this, "Picture notes", Q(res.warning));
+}
+
+// --- Picture viewer ----------------------------------------------------------------------
+
+TPictureViewerForm1::TPictureViewerForm1(const QImage& pic, const QString& caption, QWidget* parent)
+    : QDialog(parent), picture(pic) {
+  setWindowTitle(caption.isEmpty() ? "Picture viewer" : caption);
+  resize(std::min(pic.width(), 1600), std::min(pic.height(), 1000));
+}
+
+void TPictureViewerForm1::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect r = SquareFitRect(width(), height(), picture.width(), picture.height());
+  if (!r.isEmpty()) p.drawImage(r, picture);
+}
+
+// --- Star information ----------------------------------------------------------------------
+
+namespace {
+// The size picture: the Sun's disc beside the star's, scaled by the
+// diameter factor, with the designation and the three sentences.
+class SizePicture : public QWidget {
+ public:
+  explicit SizePicture(const TStarInfo* info) : info_(info) { setMinimumSize(420, 220); }
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), QColor(20, 20, 40));
+    p.setRenderHint(QPainter::Antialiasing);
+    const int sunR = 8, cy = height() / 2;
+    p.setBrush(QColor(255, 230, 90));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPoint(20 + sunR, cy), sunR, sunR);
+    p.setPen(Qt::white);
+    const double k = 0.2929;  // labels at the disc's corner: 1 - 1/sqrt(2) of the radius in
+    p.drawText(QPoint(20 + int(2 * sunR * (1 - k)) + 2, cy - int(sunR * (1 - k)) - 2), "Sun");
+    const int maxR = std::min(width() / 5, height() / 2 - 10);
+    const int cx = 20 + 2 * sunR + 50 + maxR;
+    if (info_->DiameterKnown) {
+      const int r = std::clamp(int(sunR * info_->DiameterFactor), 1, maxR);
+      p.setBrush(QColor(255, 170, 120));
+      p.setPen(Qt::NoPen);
+      p.drawEllipse(QPoint(cx, cy), r, r);
+    } else {
+      p.drawText(QPoint(cx - 25, cy), "No Data");
+    }
+    p.setPen(Qt::white);
+    int y = cy - 24;
+    const int tx = cx + maxR + 20;
+    const std::string id = info_->Identification + (info_->Name.empty() ? "" : ", " + info_->Name);
+    for (const std::string& line : {id, info_->Sentences[0], info_->Sentences[1], info_->Sentences[2]}) {
+      p.drawText(QPoint(tx, y), QString::fromStdString(line));
+      y += 16;
+    }
+  }
+ private:
+  const TStarInfo* info_;
+};
+}  // namespace
+
+TInformationForm1::TInformationForm1(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("Star information");
+  auto* layout = new QVBoxLayout(this);
+  PageControl1 = new QTabWidget;
+  QFormLayout* f;
+  FormPage(PageControl1, "General", f);
+  NameEdit1 = Field(f, "Common name:");
+  IdentifyEdit1 = Field(f, "Identification:");
+  SAOEdit1 = Field(f, "SAO #");
+  BSCEdit1 = Field(f, "BSC #");
+  HDEdit1 = Field(f, "HD #");
+  VMagEdit1 = Field(f, "Visual Magnitude:");
+  PCIEdit1 = Field(f, "Color Index:");
+  RaEdit1 = Field(f, "Right Ascen:");
+  DecEdit1 = Field(f, "Declination:");
+  EpochEdit1 = Field(f, "Epoch:");
+  RaEdit2 = Field(f, "Apparent Right Ascen:");
+  DecEdit2 = Field(f, "Apparent Declination:");
+  EpochEdit2 = Field(f, "Apparent Epoch:");
+  AltEdit1 = Field(f, "Altitude:");
+  AzmEdit1 = Field(f, "Azimuth:");
+  FormPage(PageControl1, "Physical properties", f);
+  SpectEdit1 = Field(f, "MKK Spectral Class:");
+  DistEdit1 = Field(f, "Distance:");
+  PaintBox1 = new SizePicture(&info);
+  f->addRow(PaintBox1);
+  FormPage(PageControl1, "Other", f);
+  ProperRaEdit1 = Field(f, "Proper motion RA:");
+  ProperDecEdit1 = Field(f, "Proper motion Dec:");
+  Memo1 = new QPlainTextEdit;
+  Memo1->setReadOnly(true);
+  Memo1->setFont(QFont("Liberation Mono"));
+  f->addRow(Memo1);
+  RiseSetPaintBox1 = new TVisibilityBox;
+  PageControl1->addTab(RiseSetPaintBox1, "Visibility chart");
+  layout->addWidget(PageControl1);
+  layout->addLayout(Buttons(this, [this] { PrintBitBtn1Click(); }, Go, Sync, AddPOI));
+  connect(Go, &QPushButton::clicked, this, [this] {
+    if (TelescopeGotoHook) TelescopeGotoHook(info.RaJ2000Rad, info.DecJ2000Rad);
+  });
+  connect(Sync, &QPushButton::clicked, this, [this] {
+    if (TelescopeSyncHook) TelescopeSyncHook(info.RaJ2000Rad, info.DecJ2000Rad);
+  });
+  connect(AddPOI, &QPushButton::clicked, this, [this] {
+    if (AddPointOfInterestHook) AddPointOfInterestHook(StarPoiName(info), info.RaJ2000Rad, info.DecJ2000Rad);
+  });
+}
+
+bool TInformationForm1::ShowStar(uint32_t sao) {
+  const bool connected = TelescopeConnected && TelescopeConnected();
+  Go->setEnabled(connected);
+  Sync->setEnabled(connected);
+  PageControl1->setCurrentIndex(0);
+  TStarInfo s;
+  if (!LoadStarInfo(sao, ObserverTime, s)) return false;
+  info = s;
+  NameEdit1->setText(Q(s.Name));
+  IdentifyEdit1->setText(Q(s.Identification));
+  SAOEdit1->setText(Q(s.SaoText));
+  BSCEdit1->setText(Q(s.BscText));
+  HDEdit1->setText(Q(s.HdText));
+  VMagEdit1->setText(Q(s.VMag + (s.Variable ? " (variable)" : "")));
+  PCIEdit1->setText(Q(s.ColorIndex));
+  RaEdit1->setText(Q(s.RaJ2000));
+  DecEdit1->setText(Q(s.DecJ2000));
+  EpochEdit1->setText(Q(s.EpochJ2000));
+  for (auto* e : {RaEdit2, DecEdit2, EpochEdit2}) e->setVisible(s.ShowApparent);
+  RaEdit2->setText(Q(s.RaApparent));
+  DecEdit2->setText(Q(s.DecApparent));
+  EpochEdit2->setText(Q(s.EpochApparent));
+  AltEdit1->setText(Q(s.Altitude));
+  AzmEdit1->setText(Q(s.Azimuth));
+  SpectEdit1->setText(Q(s.Spectral));
+  DistEdit1->setText(Q(s.Distance));
+  DistEdit1->setToolTip(Q(s.DistanceHint));
+  PaintBox1->update();
+  ProperRaEdit1->setText(Q(s.ProperRA));
+  ProperDecEdit1->setText(Q(s.ProperDec));
+  Memo1->clear();
+  for (const auto& line : s.Notes) Memo1->appendPlainText(Q(line));
+  FillChart(RiseSetPaintBox1, [&](platform::DrawingContext& dc, int w, int h) {
+    DrawYearlyChartFor(dc, 0, 0, s.RaShown, s.DecShown, w, h, ObserverTime);
+  });
+  return true;
+}
+
+void TInformationForm1::PrintBitBtn1Click() {
+  PrintPage(this, "Celestial Object Info", [this](platform::DrawingContext& dc, int w, int h) {
+    DrawStarReportPage(dc, info, ObserverTime, LocationName, w, h);
+  });
+}
+
+// --- Deep-sky information --------------------------------------------------------------------
+
+TInformationForm2::TInformationForm2(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("Celestial Object information");
+  auto* layout = new QVBoxLayout(this);
+  PageControl1 = new QTabWidget;
+  QFormLayout* f;
+  FormPage(PageControl1, "General", f);
+  RNGCEdit1 = Field(f, "RNGC/IC #");
+  ObjectIdEdit1 = Field(f, "Object type:");
+  MagEdit1 = Field(f, "Visual Magnitude:");
+  MessierEdit1 = Field(f, "Messier #");
+  SizeEdit1 = Field(f, "Apparent Size:");
+  RaEdit1 = Field(f, "Right Ascen:");
+  DecEdit1 = Field(f, "Declination:");
+  EpochEdit1 = Field(f, "Epoch:");
+  RaEdit2 = Field(f, "Apparent Right Ascen:");
+  DecEdit2 = Field(f, "Apparent Declination:");
+  EpochEdit2 = Field(f, "Apparent Epoch:");
+  AltEdit1 = Field(f, "Altitude:");
+  AzmEdit1 = Field(f, "Azimuth:");
+  FormPage(PageControl1, "Description", f);
+  OldNotesEdit1 = Field(f, "Description (1888 catalogue):");
+  ExpandOldNotesMemo1 = new QPlainTextEdit;
+  ExpandOldNotesMemo1->setReadOnly(true);
+  f->addRow(ExpandOldNotesMemo1);
+  NotesEdit1 = Field(f, "Description (newer RNGC)");
+  ExpandNotesMemo1 = new QPlainTextEdit;
+  ExpandNotesMemo1->setReadOnly(true);
+  f->addRow(ExpandNotesMemo1);
+  RiseSetPaintBox1 = new TVisibilityBox;
+  PageControl1->addTab(RiseSetPaintBox1, "Visibility graph");
+  FormPage(PageControl1, "Internet resources", f);
+  SurveySelectComboBox1 = new QComboBox;
+  SurveySelectComboBox1->addItems({"POSS2/UKSTU Red", "POSS2/UKSTU Blue", "POSS2/UKSTU IR", "POSS1 Red",
+                                   "POSS1 Blue", "Quick-V", "HST Phase 2 (GSC2)", "HST Phase 2 (GSC1)"});
+  f->addRow("Survey:", SurveySelectComboBox1);
+  FOVComboBox1 = new QComboBox;
+  for (int v : kSurveyFields) FOVComboBox1->addItem(QString::number(v));
+  f->addRow("Field of view (arc minutes):", FOVComboBox1);
+  auto* retrieve = new QPushButton("Retrieve Image");
+  f->addRow(retrieve);
+  connect(retrieve, &QPushButton::clicked, this, [this] { Button1Click(); });
+  Images = new TImagesPage(false, "Image (*.jpg *.jpeg *.bmp);;Fits Image (*.fts *.fit)");
+  PageControl1->addTab(Images, "Images");
+  layout->addWidget(PageControl1);
+  layout->addLayout(Buttons(this, [this] {
+    PrintPage(this, "Celestial Object Info", [this](platform::DrawingContext& dc, int w, int h) {
+      DrawObjectReportPage(dc, info, ObserverTime, LocationName, w, h);
+    });
+  }, Go, Sync, AddPOI));
+  connect(Go, &QPushButton::clicked, this, [this] {
+    if (TelescopeGotoHook) TelescopeGotoHook(info.RaJ2000Rad, info.DecJ2000Rad);
+  });
+  connect(Sync, &QPushButton::clicked, this, [this] {
+    if (TelescopeSyncHook) TelescopeSyncHook(info.RaJ2000Rad, info.DecJ2000Rad);
+  });
+  connect(AddPOI, &QPushButton::clicked, this, [this] {
+    if (AddPointOfInterestHook) AddPointOfInterestHook(ObjectPoiName(info), info.RaJ2000Rad, info.DecJ2000Rad);
+  });
+}
+
+void TInformationForm2::ShowCurrentObject() {
+  const bool connected = TelescopeConnected && TelescopeConnected();
+  Go->setEnabled(connected);
+  Sync->setEnabled(connected);
+  PageControl1->setCurrentIndex(0);
+  if (!ObjectCatalog) return;
+  {
+    TObjectsLock lock;
+    info = MakeObjectInfo(*ObjectCatalog, ObserverTime);
+    objectKey = ObjectCatalog->Key;
+  }
+  const TObjectInfo& s = info;
+  RNGCEdit1->setText(Q(s.DisplayName));
+  ObjectIdEdit1->setText(Q(s.ObjectType));
+  MagEdit1->setText(Q(s.Magnitude));
+  MessierEdit1->setText(Q(s.Messier));
+  MessierEdit1->setVisible(!s.Messier.empty());
+  SizeEdit1->setText(Q(s.Size));
+  RaEdit1->setText(Q(s.RaJ2000));
+  DecEdit1->setText(Q(s.DecJ2000));
+  EpochEdit1->setText(Q(s.EpochJ2000));
+  for (auto* e : {RaEdit2, DecEdit2, EpochEdit2}) e->setVisible(s.ShowApparent);
+  RaEdit2->setText(Q(s.RaApparent));
+  DecEdit2->setText(Q(s.DecApparent));
+  EpochEdit2->setText(Q(s.EpochApparent));
+  AltEdit1->setText(Q(s.Altitude));
+  AzmEdit1->setText(Q(s.Azimuth));
+  OldNotesEdit1->setText(Q(s.OldNotes));
+  ExpandOldNotesMemo1->setPlainText(Q(s.OldNotesExpanded));
+  NotesEdit1->setText(Q(s.NewNotes));
+  ExpandNotesMemo1->setPlainText(Q(s.NewNotesExpanded));
+  FOVComboBox1->setCurrentIndex(s.FieldIndex);
+  FillChart(RiseSetPaintBox1, [&](platform::DrawingContext& dc, int w, int h) {
+    DrawYearlyChartFor(dc, 0, 0, s.RaShown, s.DecShown, w, h, ObserverTime);
+  });
+  Images->programFolder = ProgramFolder;
+  Images->Refresh(10, uint32_t(objectKey));
+}
+
+void TInformationForm2::Button1Click() {
+  const std::string url =
+      SurveyRequestUrl(SurveySelectComboBox1->currentIndex(), FOVComboBox1->currentIndex(), info.RaJ2000Rad, info.DecJ2000Rad);
+  if (!url.empty() && OpenBrowserWindow) OpenBrowserWindow(url, url);
+}
+
+// --- Solar-system information -------------------------------------------------------------
+
+TInformationForm3::TInformationForm3(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("Solar System Object information");
+  auto* layout = new QVBoxLayout(this);
+  PageControl1 = new QTabWidget;
+  QFormLayout* f;
+  FormPage(PageControl1, "General", f);
+  NameEdit1 = Field(f, "Name:");
+  VMagEdit1 = Field(f, "Visual Magnitude:");
+  AuLabel1 = new QLabel("Distance (AU):");
+  AUEdit1 = new QLineEdit;
+  AUEdit1->setReadOnly(true);
+  f->addRow(AuLabel1, AUEdit1);
+  AngSizeEdit1 = Field(f, "Angular Size:");
+  ELatEdit1 = Field(f, "Ecl Lat:");
+  ELongEdit1 = Field(f, "Ecl Long:");
+  AstrometricTitle = new QLabel;
+  f->addRow(AstrometricTitle);
+  RaEdit1 = Field(f, "Right Ascen:");
+  DecEdit1 = Field(f, "Declination:");
+  EpochEdit1 = Field(f, "Epoch:");
+  AltEdit1 = Field(f, "Altitude:");
+  AzmEdit1 = Field(f, "Azimuth:");
+  ElementsTabSheet1 = FormPage(PageControl1, "Orbital elements", f);
+  PeriodLabel1 = new QLabel;
+  PeriodEdit1 = new QLineEdit;
+  PeriodEdit1->setReadOnly(true);
+  f->addRow(PeriodLabel1, PeriodEdit1);
+  InclEdit1 = Field(f, "Inclination:");
+  EccEdit1 = Field(f, "Eccentricity:");
+  SemiMajorLabel1 = new QLabel;
+  DistEdit1 = new QLineEdit;
+  DistEdit1->setReadOnly(true);
+  f->addRow(SemiMajorLabel1, DistEdit1);
+  PhysicalTabSheet1 = FormPage(PageControl1, "Physical properties", f);
+  MassEdit1 = Field(f, "Mass:");
+  DiamEdit1 = Field(f, "Diameter:");
+  DenEdit1 = Field(f, "Average density (g/cc):");
+  RiseSetTabSheet1 = new QWidget;
+  auto* chartLayout = new QVBoxLayout(RiseSetTabSheet1);
+  RiseSetPaintBox1 = new TVisibilityBox;
+  chartLayout->addWidget(RiseSetPaintBox1);
+  auto* steps = new QHBoxLayout;
+  auto* back = new QPushButton("-");
+  back->setToolTip("Previous Year");
+  auto* fwd = new QPushButton("+");
+  fwd->setToolTip("Next year");
+  steps->addWidget(back);
+  steps->addWidget(fwd);
+  chartLayout->addLayout(steps);
+  connect(back, &QPushButton::clicked, this, [this] { StepYear(-1); });
+  connect(fwd, &QPushButton::clicked, this, [this] { StepYear(1); });
+  PageControl1->addTab(RiseSetTabSheet1, "Visibility chart");
+  Images = new TImagesPage(true, "Image (*.jpg *.jpeg *.bmp)");
+  PageControl1->addTab(Images, "Images");
+  layout->addWidget(PageControl1);
+  QPushButton *go, *sync, *poi;
+  layout->addLayout(Buttons(this, [this] { PrintBitBtn1Click(); }, go, sync, poi));
+  go->setEnabled(TelescopeConnected && TelescopeConnected());
+  sync->setEnabled(go->isEnabled());
+  connect(go, &QPushButton::clicked, this, [this] {
+    if (TelescopeGotoHook) TelescopeGotoHook(info.RaJ2000, info.DecJ2000);
+  });
+  connect(sync, &QPushButton::clicked, this, [this] {
+    if (TelescopeSyncHook) TelescopeSyncHook(info.RaJ2000, info.DecJ2000);
+  });
+  connect(poi, &QPushButton::clicked, this, [this] {
+    std::string name = info.Name;
+    for (const char* p : {"The planet ", "The asteroid ", "The comet "})
+      if (name.rfind(p, 0) == 0) name = name.substr(std::string(p).size());
+    if (AddPointOfInterestHook) AddPointOfInterestHook(name, info.RaJ2000, info.DecJ2000);
+  });
+}
+
+bool TInformationForm3::ShowBody(int k, int i) {
+  if (!MakeSolSysInfo(k, i, ObserverTime, info)) return false;
+  kind = k;
+  index = i;
+  yearOffset = 0;
+  int m, d;
+  double h;
+  JulianDayToDate(ObserverTime.JD_LocalStandard, year, m, d, h);
+  const TSolSysInfo& s = info;
+  NameEdit1->setText(Q(s.Name));
+  VMagEdit1->setText(Q(s.Magnitude));
+  AuLabel1->setText(Q(s.DistanceLabel));
+  AUEdit1->setText(Q(s.Distance));
+  AngSizeEdit1->setText(Q(s.AngularSize));
+  ELatEdit1->setText(Q(s.EclLat));
+  ELongEdit1->setText(Q(s.EclLong));
+  AstrometricTitle->setText(Q(s.Title));
+  RaEdit1->setText(Q(s.Ra));
+  DecEdit1->setText(Q(s.Dec));
+  EpochEdit1->setText(Q(s.Epoch));
+  AltEdit1->setText(Q(s.Altitude));
+  AzmEdit1->setText(Q(s.Azimuth));
+  PeriodLabel1->setText(Q(s.PeriodLabel));
+  PeriodEdit1->setText(Q(s.Period));
+  InclEdit1->setText(Q(s.Inclination));
+  EccEdit1->setText(Q(s.Eccentricity));
+  SemiMajorLabel1->setText(Q(s.SemiMajorLabel));
+  DistEdit1->setText(Q(s.SemiMajor));
+  MassEdit1->setText(Q(s.Mass));
+  DiamEdit1->setText(Q(s.Diameter));
+  DenEdit1->setText(Q(s.Density));
+  PageControl1->setTabVisible(PageControl1->indexOf(ElementsTabSheet1), s.ShowElements);
+  PageControl1->setTabVisible(PageControl1->indexOf(PhysicalTabSheet1), s.ShowPhysical);
+  PageControl1->setTabVisible(PageControl1->indexOf(RiseSetTabSheet1), s.ShowVisibility);
+  PageControl1->setCurrentIndex(0);
+  if (s.ShowVisibility) DrawChart();
+  const uint8_t listKind = k == kSelectSolarSystem ? 1 : k == kSelectAsteroid ? 2 : 3;
+  Images->programFolder = ProgramFolder;
+  Images->Refresh(listKind, uint32_t(i));
+  return true;
+}
+
+void TInformationForm3::StepYear(int delta) {
+  const int y = year + yearOffset + delta;
+  if (y >= 3000 || y < -2000) return;
+  yearOffset += delta;
+  DrawChart();
+}
+
+void TInformationForm3::DrawChart() {
+  const int sampling = 2;
+  const int n = BodySampleCount(kind, index, sampling);
+  if (!SampleBodyYear(kind, index, ObserverTime, year + yearOffset, n, sampleRa, sampleDec)) return;
+  FillChart(RiseSetPaintBox1, [&](platform::DrawingContext& dc, int w, int h) {
+    DrawYearlyVisibility(dc, 0, 0, n, sampleDec, sampleRa, h, w, year + yearOffset, ObserverTime);
+  });
+}
+
+void TInformationForm3::PrintBitBtn1Click() {
+  PrintPage(this, "Celestial Object Info", [this](platform::DrawingContext& dc, int w, int h) {
+    DrawSolSysReportPage(dc, info, ObserverTime, LocationName, w, h,
+                         [](platform::DrawingContext& d, int left, int top, int cw, int ch, const void* ctx) {
+                           const auto* f = static_cast<const TInformationForm3*>(ctx);
+                           DrawYearlyVisibility(d, left, top, int(f->sampleRa.size()), f->sampleDec, f->sampleRa,
+                                                ch, cw, f->year + f->yearOffset, ObserverTime);
+                         },
+                         this);
+  });
+}
+
+// --- Events calendar --------------------------------------------------------------------------
+
+namespace {
+class CalendarBox : public QWidget {
+ public:
+  explicit CalendarBox(TGeneralReportForm1* form) : form_(form) { setMinimumSize(700, 560); }
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (!form_->shown) return;
+    platform::DrawingContext dc(this);
+    DrawCalendarMonth(dc, *form_->shown, width(), height(), false, 1);
+  }
+ private:
+  TGeneralReportForm1* form_;
+};
+}  // namespace
+
+TGeneralReportForm1::TGeneralReportForm1(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("Celestial events");
+  ReadBrightStars(DataFolder + "brightstars.dat", stars_);
+  auto* layout = new QVBoxLayout(this);
+  Label1 = new QLabel;
+  layout->addWidget(Label1);
+  EventsPaintBox1 = new CalendarBox(this);
+  layout->addWidget(EventsPaintBox1, 1);
+  auto* row = new QHBoxLayout;
+  BkMonthButton1 = new QPushButton("-");
+  BkMonthButton1->setToolTip("Previous month");
+  FwdMonthButton1 = new QPushButton("+");
+  FwdMonthButton1->setToolTip("Next month");
+  auto* print = new QPushButton("&Print");
+  auto* done = new QPushButton("&Done");
+  for (auto* b : {BkMonthButton1, FwdMonthButton1, print, done}) row->addWidget(b);
+  layout->addLayout(row);
+  connect(BkMonthButton1, &QPushButton::clicked, this, [this] { StepMonth(-1); });
+  connect(FwdMonthButton1, &QPushButton::clicked, this, [this] { StepMonth(1); });
+  connect(print, &QPushButton::clicked, this, [this] { PrintBitBtn1Click(); });
+  connect(done, &QPushButton::clicked, this, &QDialog::close);
+  Timer1.setInterval(1);
+  connect(&Timer1, &QTimer::timeout, this, [this] {
+    if (!calendar || calendar->SearchNextDay()) {
+      Timer1.stop();
+      shown = std::move(calendar);
+      FwdMonthButton1->show();
+      BkMonthButton1->show();
+      EventsPaintBox1->update();
+    }
+  });
+}
+
+void TGeneralReportForm1::SetUpMonth() {
+  int y, m, d;
+  double h;
+  JulianDayToDate(ObserverTime.JD_LocalCivil, y, m, d, h);
+  int month = m + monthOffset;
+  y += (month - 1 >= 0 ? (month - 1) / 12 : -((12 - month) / 12));
+  month = ((month - 1) % 12 + 12) % 12 + 1;
+  Label1->setText(ObserverTime.DaylightInEffect ? "Note: all times are local daylight time."
+                                                : "Note: all times are local time.");
+  calendar = std::make_unique<TEventsCalendar>(ObserverTime, stars_);
+  calendar->SetUpMonth(y, month);
+  FwdMonthButton1->hide();
+  BkMonthButton1->hide();
+  Timer1.start();
+}
+
+void TGeneralReportForm1::StepMonth(int delta) {
+  if (Searching()) return;
+  int y, m, d;
+  double h;
+  JulianDayToDate(ObserverTime.JD_LocalCivil, y, m, d, h);
+  const int total = y * 12 + (m - 1) + monthOffset + delta;
+  const int ty = total >= 0 ? total / 12 : -((11 - total) / 12);
+  const int tm = total - ty * 12 + 1;
+  const double v = ty * 100.0 + tm + 0.01;
+  if ((delta > 0 && v > 300012.32) || (delta < 0 && v <= -199998.99)) return;
+  monthOffset += delta;
+  SetUpMonth();
+}
+
+void TGeneralReportForm1::PrintBitBtn1Click() {
+  if (!shown) return;
+  PrintPage(this, "Noctra Planetarium, Calendar", [this](platform::DrawingContext& dc, int w, int h) {
+    DrawCalendarMonth(dc, *shown, w, h, true, std::max(1, dc.DpiX() / 100));
+  });
+}
+
+void TGeneralReportForm1::closeEvent(QCloseEvent* e) {
+  if (Searching()) e->ignore();
+  else QDialog::closeEvent(e);
+}
+
+void TGeneralReportForm1::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Escape && Searching()) return;
+  QDialog::keyPressEvent(e);
+}
+
+// --- Meteor showers ----------------------------------------------------------------------------
+
+namespace {
+class MeteorBox : public QWidget {
+ public:
+  explicit MeteorBox(TMeteorShowersForm1* form) : form_(form) { setMinimumSize(780, 409); }
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter(this).fillRect(rect(), Qt::white);
+    platform::DrawingContext dc(this);
+    DrawMeteorShowerPage(dc, width(), height(), form_->page);
+  }
+ private:
+  TMeteorShowersForm1* form_;
+};
+}  // namespace
+
+TMeteorShowersForm1::TMeteorShowersForm1(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("Meteor Showers");
+  auto* layout = new QVBoxLayout(this);
+  PaintBox1 = new MeteorBox(this);
+  layout->addWidget(PaintBox1, 1);
+  auto* row = new QHBoxLayout;
+  BkButton1 = new QPushButton("-");
+  BkButton1->setToolTip("Previous Page");
+  FwdButton1 = new QPushButton("+");
+  FwdButton1->setToolTip("Next Page");
+  auto* print = new QPushButton("&Print");
+  auto* ok = new QPushButton("&Done");
+  for (auto* b : {BkButton1, FwdButton1, print, ok}) row->addWidget(b);
+  layout->addLayout(row);
+  BkButton1->hide();
+  connect(BkButton1, &QPushButton::clicked, this, [this] { StepPage(-1); });
+  connect(FwdButton1, &QPushButton::clicked, this, [this] { StepPage(1); });
+  connect(print, &QPushButton::clicked, this, [this] { PrintBitBtn1Click(); });
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TMeteorShowersForm1::StepPage(int delta) {
+  page = std::clamp(page + delta, 1, 2);
+  FwdButton1->setVisible(page == 1);
+  BkButton1->setVisible(page == 2);
+  PaintBox1->update();
+}
+
+void TMeteorShowersForm1::PrintBitBtn1Click() {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName("Noctra Planetarium, Meteor Showers");
+  QPrintDialog dialog(&printer, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  platform::DrawingContext dc(&printer);
+  PrintMeteorShowerTable(dc, printer.width(), printer.height(), [&] { printer.newPage(); });
+}
+
+// --- Entry points ----------------------------------------------------------------------------------
+
+void ShowInformationForm1(uint32_t saoNumber) {
+  static TInformationForm1* form = new TInformationForm1;
+  if (form->ShowStar(saoNumber)) form->exec();
+}
+
+void ShowInformationForm2() {
+  static TInformationForm2* form = new TInformationForm2;
+  form->ShowCurrentObject();
+  form->exec();
+}
+
+void ShowInformationForm3(int kind, int index) {
+  static TInformationForm3* form = new TInformationForm3;
+  if (form->ShowBody(kind, index)) form->exec();
+}
+
+void ShowGeneralReportForm1() {
+  static TGeneralReportForm1* form = new TGeneralReportForm1;
+  form->monthOffset = 0;
+  QTimer::singleShot(200, form, [] { form->SetUpMonth(); });
+  form->exec();
+}
+
+void ShowMeteorShowersForm1() {
+  static TMeteorShowersForm1* form = new TMeteorShowersForm1;
+  form->page = 1;
+  form->StepPage(0);
+  form->exec();
+}

@@ -1,0 +1,181 @@
+// The information tools' windows: star, deep-sky and solar-system
+// information, the events calendar, the meteor-shower table and the
+// picture viewer. The main window opens each through its plain function;
+// the windows call the logic of tools/ and only wire controls to it.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/events_calendar.h"
+#include "tools/object_info.h"
+#include "tools/picture_store.h"
+#include "tools/solsys_info.h"
+#include "tools/star_info.h"
+
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QLabel;
+class QComboBox;
+class QScrollArea;
+
+// Hooks the main window and the telescope window fill in. Each receives a
+// mean J2000 place (radians); the chart's precession epochs are not touched.
+extern std::function<void(const std::string& url, const std::string& caption)> OpenBrowserWindow;
+extern std::function<void(const std::string& name, double raJ2000, double decJ2000)> AddPointOfInterestHook;
+extern std::function<void(double raJ2000, double decJ2000)> TelescopeGotoHook;
+extern std::function<void(double raJ2000, double decJ2000)> TelescopeSyncHook;
+extern std::function<bool()> TelescopeConnected;
+
+// The visibility chart in a bitmap-backed widget.
+class TVisibilityBox : public QWidget {
+ public:
+  explicit TVisibilityBox(QWidget* parent = nullptr);
+  QImage image;
+ protected:
+  void paintEvent(QPaintEvent*) override;
+};
+
+// The "Images" page of the deep-sky and solar-system windows.
+class TImagesPage : public QWidget {
+ public:
+  TImagesPage(bool square, const QString& filter, QWidget* parent = nullptr);
+  // Sets the list key and reloads the list.
+  void Refresh(uint8_t kind, uint32_t number);
+  QListWidget* ImageComboBox1;
+  QWidget* ImagePaintBox1;
+  QPlainTextEdit* Memo1;
+  QPushButton* AddButton1;
+  QPushButton* RemoveButton1;
+  QPushButton* ZoomSpeedButton1;
+  std::vector<TImageListEntry> entries;
+  QImage picture;
+  std::string programFolder;
+
+ private:
+  void Reload();
+  void ShowSelected();
+  void ToggleDefault();
+  void SaveNotes();
+  bool square_;
+  QString filter_;
+  uint8_t kind_ = 0;
+  uint32_t number_ = 0;
+  int shown_ = -2;
+  bool notesEdited_ = false;
+  QTimer SglClickTimer1;
+};
+
+class TInformationForm1 : public QDialog {
+ public:
+  explicit TInformationForm1(QWidget* parent = nullptr);
+  // Fills the window for star `sao`; false (contents kept) when the star cannot be read.
+  bool ShowStar(uint32_t sao);
+  void PrintBitBtn1Click();
+  TStarInfo info;
+  QTabWidget* PageControl1;
+  QLineEdit *NameEdit1, *IdentifyEdit1, *SAOEdit1, *BSCEdit1, *HDEdit1, *VMagEdit1, *PCIEdit1, *RaEdit1, *DecEdit1,
+      *EpochEdit1, *RaEdit2, *DecEdit2, *EpochEdit2, *AltEdit1, *AzmEdit1, *SpectEdit1, *DistEdit1, *ProperRaEdit1,
+      *ProperDecEdit1;
+  QWidget* PaintBox1;  // the size picture
+  QPlainTextEdit* Memo1;
+  TVisibilityBox* RiseSetPaintBox1;
+  QPushButton *Go, *Sync, *AddPOI;
+};
+
+class TInformationForm2 : public QDialog {
+ public:
+  explicit TInformationForm2(QWidget* parent = nullptr);
+  // Fills the window for the object database's current object.
+  void ShowCurrentObject();
+  void Button1Click();
+  TObjectInfo info;
+  int32_t objectKey = 0;
+  QTabWidget* PageControl1;
+  QLineEdit *RNGCEdit1, *ObjectIdEdit1, *MagEdit1, *MessierEdit1, *SizeEdit1, *RaEdit1, *DecEdit1, *EpochEdit1,
+      *RaEdit2, *DecEdit2, *EpochEdit2, *AltEdit1, *AzmEdit1, *OldNotesEdit1, *NotesEdit1;
+  QPlainTextEdit *ExpandOldNotesMemo1, *ExpandNotesMemo1;
+  QComboBox *SurveySelectComboBox1, *FOVComboBox1;
+  TVisibilityBox* RiseSetPaintBox1;
+  TImagesPage* Images;
+  QPushButton *Go, *Sync, *AddPOI;
+};
+
+class TInformationForm3 : public QDialog {
+ public:
+  explicit TInformationForm3(QWidget* parent = nullptr);
+  bool ShowBody(int kind, int index);
+  void StepYear(int delta);
+  void PrintBitBtn1Click();
+  std::vector<double> sampleRa, sampleDec;  // the chart's samples, radians of date
+  TSolSysInfo info;
+  int kind = 0, index = -1, yearOffset = 0, year = 2000;
+  QTabWidget* PageControl1;
+  QLineEdit *NameEdit1, *VMagEdit1, *AUEdit1, *AngSizeEdit1, *ELatEdit1, *ELongEdit1, *RaEdit1, *DecEdit1, *EpochEdit1,
+      *AltEdit1, *AzmEdit1, *PeriodEdit1, *InclEdit1, *EccEdit1, *DistEdit1, *MassEdit1, *DiamEdit1, *DenEdit1;
+  QLabel *AuLabel1, *AstrometricTitle, *PeriodLabel1, *SemiMajorLabel1;
+  QWidget *ElementsTabSheet1, *PhysicalTabSheet1, *RiseSetTabSheet1;
+  TVisibilityBox* RiseSetPaintBox1;
+  TImagesPage* Images;
+
+ private:
+  void DrawChart();
+};
+
+class TGeneralReportForm1 : public QDialog {
+ public:
+  explicit TGeneralReportForm1(QWidget* parent = nullptr);
+  // Starts the search of the month at `offset` months from the live date.
+  void SetUpMonth();
+  void StepMonth(int delta);
+  void PrintBitBtn1Click();
+  bool Searching() const { return Timer1.isActive(); }
+  std::unique_ptr<TEventsCalendar> calendar;
+  std::unique_ptr<TEventsCalendar> shown;  // the last complete month
+  int monthOffset = 0;
+  QTimer Timer1;
+  QWidget* EventsPaintBox1;
+  QLabel* Label1;
+  QPushButton *FwdMonthButton1, *BkMonthButton1;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  std::vector<TBrightStar> stars_;
+};
+
+class TMeteorShowersForm1 : public QDialog {
+ public:
+  explicit TMeteorShowersForm1(QWidget* parent = nullptr);
+  void StepPage(int delta);
+  void PrintBitBtn1Click();
+  int page = 1;
+  QWidget* PaintBox1;
+  QPushButton *FwdButton1, *BkButton1;
+};
+
+class TPictureViewerForm1 : public QDialog {
+ public:
+  TPictureViewerForm1(const QImage& picture, const QString& caption, QWidget* parent = nullptr);
+  QImage picture;
+ protected:
+  void paintEvent(QPaintEvent*) override;
+};
+
+// The windows, created on first use and shown modally.
+void ShowInformationForm1(uint32_t saoNumber);
+void ShowInformationForm2();
+void ShowInformationForm3(int kind, int index);
+void ShowGeneralReportForm1();
+void ShowMeteorShowersForm1();
