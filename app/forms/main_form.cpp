@@ -29,6 +29,7 @@
 #include "app/core/points_of_interest.h"
 #include "app/core/settings_sections.h"
 #include "app/forms/about_form.h"
+#include "app/forms/browser_form.h"
 #include "app/forms/log_form.h"
 #include "app/forms/poi_form.h"
 #include "app/forms/print_job.h"
@@ -93,6 +94,7 @@
 #include "tools/forms/atmospheric_form.h"
 #include "tools/forms/clock_time_form.h"
 #include "tools/forms/find_form.h"
+#include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
 #include "tools/location.h"
 #include "tools/tool_settings.h"
@@ -162,6 +164,17 @@ QAction* Check(QMenu* menu, const char* caption, std::function<void()> fn, QKeyS
   QAction* a = Item(menu, caption, std::move(fn), key);
   a->setCheckable(true);
   return a;
+}
+
+// The single instance of a window owned by the main window, made when first
+// needed; its global is emptied when it goes with its owner.
+template <class F>
+F* OwnedWindow(F*& global, QWidget* owner) {
+  if (!global) {
+    global = new F(owner);
+    QObject::connect(global, &QObject::destroyed, [&global] { global = nullptr; });
+  }
+  return global;
 }
 
 // The size code (1..N) of the checked size item, 0 when none is checked.
@@ -270,6 +283,11 @@ TMainForm1::~TMainForm1() {
   MagnifierFieldModeChanged = nullptr;
   GlobalLocation.PickListChanged = nullptr;
   FindActions = {};
+  OpenBrowserWindow = nullptr;
+  AddPointOfInterestHook = nullptr;
+  TelescopeGotoHook = nullptr;
+  TelescopeSyncHook = nullptr;
+  TelescopeConnected = nullptr;
   if (Devices.TeleForm1) {
     // The device controls go with this window's children.
     SetFocuserControl(nullptr);
@@ -294,6 +312,10 @@ void TMainForm1::BuildMenus() {
   Copy1 = Item(Edit1, "&Copy", [this] { Copy1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_C));
   Find1 = Item(Edit1, "&Find...", [this] { Find1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_F));
   Log1 = Item(Edit1, "&Log...", [this] { Log1Click(); });
+
+  Reports1 = menuBar()->addMenu(QStringLiteral("&Reports"));
+  GeneralReport = Item(Reports1, "&Monthly...", [] { ShowGeneralReportForm1(); });
+  MeteorShowerReport = Item(Reports1, "Meteor &Showers...", [] { ShowMeteorShowersForm1(); });
 
   Settings1 = menuBar()->addMenu(QStringLiteral("&Settings"));
   Objects1 = Item(Settings1, "Celestial &Object Catalog...", [this] { Objects1Click(); });
@@ -351,6 +373,7 @@ void TMainForm1::BuildPopups() {
   PopupMenu1->addSeparator();
   Center1 = Item(PopupMenu1, "&Center", [this] { Center1Click(); });
   Track1 = Item(PopupMenu1, "&Track", [this] { Track1Click(); });
+  Information1 = Item(PopupMenu1, "&Information", [this] { Information1Click(); });
 
   StarSphereMenu = new QMenu(this);
   CoordinateGrid1 = Check(StarSphereMenu, "Coordinate &Grid", [this] {
@@ -741,8 +764,9 @@ void TMainForm1::FirstTick() {
   // the globe, the clock and the star sphere show it, and the status bar
   // says that no place was chosen.
   {
-    GlobalLocation.Load();
-    const int n = GlobalLocation.GetDefaultLocation();
+    // (A start-up that ended early reads no list.)
+    if (startupComplete_) GlobalLocation.Load();
+    const int n = startupComplete_ ? GlobalLocation.GetDefaultLocation() : -1;
     TSite site;
     THorizonArray horizon{};
     if (n != -1 && GlobalLocation.ExtractPickListItem(n, site, horizon) && !site.Name.empty()) {
@@ -1359,6 +1383,34 @@ void TMainForm1::Track1Click() {
   chart_->MarkReplot();
 }
 
+void TMainForm1::ShowObjectInformation(int kind, int32_t index, bool byKey) {
+  switch (kind) {
+    case 1: {
+      if (!ObjectCatalog) return;
+      bool found = false;
+      {
+        TObjectsLock lock;
+        found = byKey ? ObjectCatalog->SeekKey(index) : ObjectCatalog->SeekRecord(index);
+      }
+      if (found) ShowInformationForm2();
+      return;
+    }
+    case 2:
+      if (index >= 1 && index <= std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size())))
+        ShowInformationForm1(SaoStars[std::size_t(index - 1)].SaoNumber());
+      return;
+    case 3:
+    case 4:
+    case 5:
+      ShowInformationForm3(kind, index);
+      return;
+    default:
+      return;
+  }
+}
+
+void TMainForm1::Information1Click() { ShowObjectInformation(SelectionKind, SelectionIndex); }
+
 void TMainForm1::Magnifier1Click() {
   TMagnifierSettingsForm1* w = MagnifierSettingsForm1;
   if (!w) {
@@ -1566,11 +1618,37 @@ void TMainForm1::InstallInsetHosts() {
   clicks.showObjectMenu = [this](const std::string& caption, bool track, int32_t x, int32_t y) {
     ObjectName1->setText(QString::fromStdString(caption));
     Track1->setEnabled(track);
+    Information1->setEnabled(SelectionKind >= 1 && SelectionKind <= 5);
     PopupMenu1->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
   };
   SetChartClickHooks(std::move(clicks));
   GlobalLocation.PickListChanged = [this](const std::vector<std::string>& captions) { SetPickCaptions(captions); };
   FindActions.StatusText = [this](int panel, const std::string& text) { SetStatusText(panel, text); };
+  FindActions.Information = [this](const TFoundObject& f) { ShowObjectInformation(f.Kind, f.Index, true); };
+  // What the information windows ask of the main window and the telescope.
+  OpenBrowserWindow = [this](const std::string& url, const std::string& caption) {
+    TBrowserForm1* w = OwnedWindow(BrowserForm1, this);
+    w->BrowserURL = url;
+    w->setWindowTitle(QString::fromStdString(caption));
+    w->show();
+    w->FormShow();
+  };
+  AddPointOfInterestHook = [](const std::string& name, double ra, double dec) {
+    AddPointOfInterest(FieldOfViewMode, name, false, false, "", ra, dec);
+  };
+  // The telescope takes positions in the chart's epoch.
+  auto ofDate = [](double& ra, double& dec) {
+    if (MainPlotter && MainPlotter->Observer.PrecessionOn) Precess(MainPlotter->Observer, ra, dec);
+  };
+  TelescopeGotoHook = [ofDate](double ra, double dec) {
+    ofDate(ra, dec);
+    if (TeleControl()) TeleControl()->GotoRaDec(ra, dec);
+  };
+  TelescopeSyncHook = [ofDate](double ra, double dec) {
+    ofDate(ra, dec);
+    if (TeleControl()) TeleControl()->SyncRaDec(ra, dec);
+  };
+  TelescopeConnected = [] { return TeleControl() && TeleControl()->Connected(); };
   // The object under the pointer, named by the cursor watch.
   SetCursorHintSink([this](const std::string& text) { SetStatusText(3, text); });
   TheInsetHost.popupMenu = [this](InsetMenu menu, int x, int y) {
@@ -1589,21 +1667,6 @@ void TMainForm1::InstallInsetHosts() {
   TheScreenLayoutHost.clockSize = [this](int32_t code) { ClockSML(code); };
   TheScreenLayoutHost.updateMagnifierFrame = [] { UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode); };
 }
-
-namespace {
-
-// The single instance of a window owned by the main window, made when first
-// needed; its global is emptied when it goes with its owner.
-template <class F>
-F* OwnedWindow(F*& global, QWidget* owner) {
-  if (!global) {
-    global = new F(owner);
-    QObject::connect(global, &QObject::destroyed, [&global] { global = nullptr; });
-  }
-  return global;
-}
-
-}  // namespace
 
 void TMainForm1::ScreenLayout1Click() {
   OwnedWindow(ScreenLayoutForm1, this)->exec();

@@ -192,6 +192,11 @@ class TMainForm1 : public QMainWindow {
   void Horizon1Click();
   void Center1Click();
   void Track1Click();
+  // The information window of a selection: kind 1 deep-sky object (index a
+  // record number, or a key when byKey), 2 SAO star (position in SaoStars
+  // from 1), 3 asteroid, 4 comet, 5 Sun, Moon or planet.
+  void ShowObjectInformation(int kind, int32_t index, bool byKey = false);
+  void Information1Click();
   void Magnifier1Click();
   void Newpointofinterest1Click();
   void ClearPointOfInterestMode();
@@ -258,6 +263,8 @@ class TMainForm1 : public QMainWindow {
           *Exit1 = nullptr;
   QMenu* Edit1 = nullptr;
   QAction *Copy1 = nullptr, *Find1 = nullptr, *Log1 = nullptr;
+  QMenu* Reports1 = nullptr;
+  QAction *GeneralReport = nullptr, *MeteorShowerReport = nullptr;
   QMenu* Settings1 = nullptr;
   QAction *Objects1 = nullptr, *StarCatalog1 = nullptr, *Solarsystem1 = nullptr, *Constellation2 = nullptr,
           *CoordGrid1 = nullptr, *Atmospheric1 = nullptr;
@@ -283,7 +290,7 @@ class TMainForm1 : public QMainWindow {
 
   // Pop-up menus.
   QMenu* PopupMenu1 = nullptr;
-  QAction *ObjectName1 = nullptr, *Center1 = nullptr, *Track1 = nullptr;
+  QAction *ObjectName1 = nullptr, *Center1 = nullptr, *Track1 = nullptr, *Information1 = nullptr;
   QMenu* StarSphereMenu = nullptr;
   QAction *CoordinateGrid1 = nullptr, *Horizon1 = nullptr, *ZoomIn1 = nullptr, *ZoomOut1 = nullptr,
           *WholeSkyView1 = nullptr, *ConstellationLines1 = nullptr, *ConstellationNames1 = nullptr,

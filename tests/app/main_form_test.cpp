@@ -63,7 +63,8 @@ TEST(MainForm, LayoutMenusAndStatusPanels) {
   TMainForm1 form;
   EXPECT_EQ(MainWindowHandle, &form);
   EXPECT_EQ(Captions(form.menuBar()->actions()),
-            (QStringList{"&File", "&Edit", "&Settings", "&Observer", "&Preferences", "&Help"}));
+            (QStringList{"&File", "&Edit", "&Reports", "&Settings", "&Observer", "&Preferences", "&Help"}));
+  EXPECT_EQ(Captions(form.Reports1->actions()), (QStringList{"&Monthly...", "Meteor &Showers..."}));
   EXPECT_EQ(Captions(form.Preferences1->actions()),
             (QStringList{"&Colors && Fonts...", "&Screen Layout...", "&Performance..."}));
   EXPECT_EQ(Captions(form.Settings1->actions()),
@@ -546,7 +547,8 @@ TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTelescopeItems) {
   EXPECT_EQ(form.Connections1, nullptr);  // absent until the windows exist
   form.CreateDeviceWindows();
   EXPECT_EQ(Captions(form.menuBar()->actions()),
-            (QStringList{"&File", "&Edit", "&Settings", "&Connections", "&Observer", "&Preferences", "&Help"}));
+            (QStringList{"&File", "&Edit", "&Reports", "&Settings", "&Connections", "&Observer", "&Preferences",
+                         "&Help"}));
   EXPECT_EQ(Captions(form.Connections1->actions()),
             (QStringList{"&Telescope...", "&Filter Wheel...", "F&ocuser...", "&Cameras..."}));
   EXPECT_TRUE(Captions(form.PopupMenu1->actions()).contains("Telescope &goto here"));

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -31,6 +32,7 @@
 #include "astro/text.h"
 #include "catalog/stars.h"
 #include "app/core/points_of_interest.h"
+#include "chart/clicks.h"
 #include "chart/clock.h"
 #include "tools/location.h"
 #include "chart/cursor_watch.h"
@@ -232,6 +234,18 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_TRUE(form->PopupMenu1->isVisible());
   EXPECT_TRUE(form->ObjectName1->text().endsWith(QLatin1Char(':'))) << form->ObjectName1->text().toStdString();
   form->PopupMenu1->hide();
+  // Its Information opens the star's information window.
+  EXPECT_EQ(SelectionKind, 2);
+  EXPECT_TRUE(form->Information1->isEnabled());
+  QString infoTitle;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      infoTitle = w->windowTitle();
+      w->close();
+    }
+  });
+  form->Information1->trigger();
+  EXPECT_FALSE(infoTitle.isEmpty());
   const double clickRA = form->ClickRA, clickDec = form->ClickDec;
   form->Center1->trigger();
   form->Timer1Timer();  // renders the re-centred chart
