@@ -6,7 +6,7 @@ NOCTRA_PACKAGES=(
   libsqlite3-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-astropy fitsverify
-  fonts-liberation fonts-dejavu-core tzdata
+  fonts-liberation fonts-dejavu-core tzdata locales
   poppler-utils
   libindi-dev indi-bin
 )
@@ -25,6 +25,17 @@ noctra_install_packages() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# The number tests check that a comma-decimal user locale changes nothing:
+# they need de_DE.UTF-8 generated.
+noctra_install_locale() {
+  locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8' && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Generating locale de_DE.UTF-8"
+  $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+}
+
 noctra_install_deps() {
   noctra_install_packages "${NOCTRA_PACKAGES[@]}"
+  noctra_install_locale
 }

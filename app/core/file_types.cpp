@@ -41,7 +41,7 @@ std::string DesktopEntryText(const std::string& programPath, const std::string& 
          "Path=" + workingFolder + "\n"
          "Terminal=false\n"
          "Categories=Education;Science;Astronomy;\n"
-         "MimeType=" + std::string(kSettingsMimeType) + ";\n";
+         "MimeType=" + std::string(kSettingsMimeType) + ";" + kScriptMimeType + ";\n";
 }
 
 std::string MimePackageText() {
@@ -50,6 +50,10 @@ std::string MimePackageText() {
          "  <mime-type type=\"" + std::string(kSettingsMimeType) + "\">\n"
          "    <comment>Noctra Planetarium file</comment>\n"
          "    <glob pattern=\"*.ssf\"/>\n"
+         "  </mime-type>\n"
+         "  <mime-type type=\"" + std::string(kScriptMimeType) + "\">\n"
+         "    <comment>Noctra Planetarium script</comment>\n"
+         "    <glob pattern=\"*.sbas\"/>\n"
          "  </mime-type>\n"
          "</mime-info>\n";
 }

@@ -148,6 +148,7 @@ TEST(NearParabolic, FailsWhereTheSeriesDiverges) {
   EXPECT_FALSE(SolveNearParabolic(s, 3000.0, 0.85, 0.33));
   // Invalid input.
   EXPECT_FALSE(SolveNearParabolic(s, 10.0, 0.99, 0.0));
+  EXPECT_FALSE(SolveNearParabolic(s, 10.0, 0.0, 1.0));  // no eccentricity
   EXPECT_FALSE(SolveNearParabolic(s, std::nan(""), 0.99, 1.0));
 }
 
@@ -234,6 +235,22 @@ TEST(Planets, MeeusExamples33aAnd41a) {
   EXPECT_NEAR(venus.Diameter / kArcsec, 16.92 / 0.910947, 0.03);
   // Phase (difference of longitudes) and bright limb exist.
   EXPECT_TRUE(std::isfinite(venus.PhaseAngle) && std::isfinite(venus.LimbAngle));
+}
+
+TEST(Planets, SaturnMagnitudeTakesTheRingTiltAndMercuryItsElements) {
+  // 1992 December 16, 0h TD (Meeus example 45.a): B 16.442°, ΔU 4.198°, and
+  // Meeus ch. 41: V = -8.88 + 5 log10(rΔ) + 0.044|ΔU| - 2.60 sin|B| + 1.25 sin²B.
+  auto rec = ObserverAtTT(2448972.5);
+  TSolarContext ctx{};
+  const TSolSysBody saturn = ComputedPlanet(*rec, ctx, 6);
+  const double sinB = std::sin(16.442 * kDeg);
+  EXPECT_NEAR(saturn.Magnitude,
+              -8.88 + 5 * std::log10(saturn.RadiusVector * saturn.Distance) + 0.044 * 4.198 - 2.60 * sinB +
+                  1.25 * sinB * sinB,
+              0.01);
+  // Mercury's apparent diameter: 6.72" at 1 AU (Meeus ch. 55, semidiameter 3.36").
+  const TSolSysBody mercury = ComputedPlanet(*rec, ctx, 1);
+  EXPECT_NEAR(mercury.Diameter * mercury.Distance / kArcsec, 6.72, 0.05);
 }
 
 TEST(Planets, PlutoMeeusExample37a) {

@@ -200,6 +200,28 @@ TEST(ApparentPlace, NutationAndAberrationAgainstErfa) {
   }
 }
 
+TEST(ApparentPlace, AnnualAberrationWithItsETermsAgainstErfa) {
+  // ERFA eraAb with the Earth's barycentric velocity (eraEpv00) in the
+  // ecliptic of J2000 (eraEcm06); the Sun's geometric longitude from the
+  // same. The classical κ formula with the e-terms (heliocentric velocity)
+  // follows it to 0.03″; the e-terms alone are up to 0.34″.
+  struct Case {
+    double tt, sun, lambda, beta, lambdaAb, betaAb;
+  } cases[] = {
+      {2452545.3, 3.2196579706783774, 0.6981317007977318, 0.3490658503988659, 0.6982185069971069, 0.34904657872601386},
+      {2452545.3, 3.2196579706783774, 3.490658503988659, -0.9599310885968813, 3.4904912659057192, -0.9599515909638784},
+      {2452545.3, 3.2196579706783774, 5.235987755982989, 1.3089969389957472, 5.236147415264566, 1.309083980978621},
+      {2460402.3125, 0.21330821587680998, 0.6981317007977318, 0.3490658503988659, 0.6980389099827812, 0.34908220948334345},
+      {2460402.3125, 0.21330821587680998, 3.490658503988659, -0.9599310885968813, 3.4908298623132343, -0.9599186980351696},
+      {2460402.3125, 0.21330821587680998, 5.235987755982989, 1.3089969389957472, 5.235864345412061, 1.3089059768643523},
+  };
+  for (const Case& c : cases) {
+    double lambda = c.lambda, beta = c.beta;
+    AnnualAberration(c.tt, c.sun, lambda, beta);
+    EXPECT_LT(Separation(lambda, beta, c.lambdaAb, c.betaAb), 0.03 * kArcsec) << c.tt << " " << c.lambda;
+  }
+}
+
 TEST(ApparentPlace, DiurnalAberrationPointsEast) {
   // Explanatory Supplement (1992) 3.26: 0.320" cos φ towards the east
   // point. On the equator a star on the meridian at δ = 0 moves east (+RA)

@@ -95,6 +95,7 @@ TEST(Formatting, DegreesAndHours) {
 TEST(Parsing, LatitudeLongitudeZone) {
   EXPECT_NEAR(ParseLatitude("51.5N"), 0.898844, 1e-6);
   EXPECT_NEAR(ParseLatitude(" 33.9 s "), Deg(-33.9), 1e-12);
+  EXPECT_NEAR(ParseLatitude("0.5N"), Deg(0.5), 1e-12);  // the equator's neighbourhood is valid
   EXPECT_EQ(ParseLatitude("51.5"), ParseError);
   EXPECT_EQ(ParseLatitude("+51.5N"), ParseError);
   EXPECT_EQ(ParseLatitude("91N"), ParseError);
@@ -114,6 +115,7 @@ TEST(Parsing, HoursAndDegrees) {
   EXPECT_NEAR(ParseHours("05h30m15s"), want, 1e-12);
   EXPECT_NEAR(ParseHours("05:30:15"), want, 1e-12);
   EXPECT_NEAR(ParseHours("5:30"), HoursToRad(5.5), 1e-12);
+  EXPECT_NEAR(ParseHours("5:30:7"), HoursToRad(5 + 30 / 60.0 + 7 / 3600.0), 1e-12);  // one seconds digit
   EXPECT_NEAR(ParseHours("5.5"), HoursToRad(5.5), 1e-12);
   EXPECT_NEAR(ParseDegrees("-05:30"), Deg(-5.5), 1e-12);
   EXPECT_NEAR(ParseDegrees("5d30m"), Deg(5.5), 1e-12);
@@ -179,6 +181,7 @@ TEST(Calendar, RoundNiceLeapYearsMonthsWeekdays) {
   EXPECT_EQ(DaysInMonth(2024, 2), 29);
   EXPECT_EQ(DaysInMonth(2023, 2), 28);
   EXPECT_EQ(DaysInMonth(2023, 4), 30);
+  EXPECT_EQ(DaysInMonth(2023, 1), 31);
   EXPECT_EQ(DaysInMonth(2023, 13), 0);
   // 2000 January 1 was a Saturday, also after noon (never 7).
   EXPECT_EQ(WeekdayFromJulianDay(2451544.5), 6);

@@ -201,27 +201,51 @@ double UT(int y, int m, int d, double h) { return JulianDay(y, m, d, h); }
 // Compares two JDs to a millisecond.
 void ExpectSameInstant(double got, double want) { EXPECT_NEAR(got, want, 1e-8); }
 
-TEST(TimeZones, CentralEuropeanRule) {
+constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+// Sydney: daylight time (UT+11) from 02:00 standard time on the first
+// Sunday of October to 03:00 daylight time on the first Sunday of April.
+constexpr const char* kSydney = "AEST-10AEDT,M10.1.0,M4.1.0/3";
+
+TEST(TimeZones, UTToLocalCivilTime) {
   // EU rule: summer time from 01:00 UT on the last Sunday of March to 01:00
-  // UT on the last Sunday of October (2024: March 31, October 27).
-  TObserverTime rec = ZoneRecord("CET-1CEST,M3.5.0,M10.5.0/3", true);
-  double local;
-  EXPECT_FALSE(UTToLocalCivil(rec, local, UT(2024, 3, 31, 0.99)));
-  ExpectSameInstant(local, UT(2024, 3, 31, 1.99));
-  EXPECT_TRUE(UTToLocalCivil(rec, local, UT(2024, 3, 31, 1.01)));
-  ExpectSameInstant(local, UT(2024, 3, 31, 3.01));
-  // The season ends at 01:00 UT (03:00 summer time), not an hour later.
-  EXPECT_TRUE(UTToLocalCivil(rec, local, UT(2024, 10, 27, 0.99)));
-  ExpectSameInstant(local, UT(2024, 10, 27, 2.99));
-  EXPECT_FALSE(UTToLocalCivil(rec, local, UT(2024, 10, 27, 1.01)));
-  ExpectSameInstant(local, UT(2024, 10, 27, 2.01));
+  // UT (03:00 summer time, not an hour later) on the last Sunday of October
+  // (2024: March 31, October 27). Sydney 2024: April 7, 03:00 = April 6,
+  // 16:00 UT; October 6, 02:00 = October 5, 16:00 UT. No daylight time in
+  // a zone without it, nor with the switch off.
+  struct Case {
+    const char* zone;
+    bool daylightSwitch;
+    int m, d;
+    double h;
+    bool daylight;
+    double offset;  // hours, 0: not checked
+  } cases[] = {
+      {kBerlin, true, 3, 31, 0.99, false, 1},  {kBerlin, true, 3, 31, 1.01, true, 2},
+      {kBerlin, true, 10, 27, 0.99, true, 2},  {kBerlin, true, 10, 27, 1.01, false, 1},
+      {kSydney, true, 1, 15, 0, true, 11},     {kSydney, true, 7, 1, 0, false, 10},
+      {kSydney, true, 4, 6, 15.99, true, 0},   {kSydney, true, 4, 6, 16.01, false, 0},
+      {kSydney, true, 10, 5, 15.99, false, 0}, {kSydney, true, 10, 5, 16.01, true, 0},
+      {kSydney, true, 12, 31, 20, true, 0},    {"IST-5:30", true, 7, 1, 0, false, 5.5},
+      {kBerlin, false, 7, 1, 0, false, 1},
+  };
+  for (const Case& c : cases) {
+    TObserverTime rec = ZoneRecord(c.zone, c.daylightSwitch);
+    double local;
+    EXPECT_EQ(UTToLocalCivil(rec, local, UT(2024, c.m, c.d, c.h)), c.daylight) << c.zone << " " << c.m << "/" << c.d;
+    if (c.offset != 0) ExpectSameInstant(local, UT(2024, c.m, c.d, c.h + c.offset));
+  }
   // Local standard time ignores the season.
+  TObserverTime rec = ZoneRecord(kBerlin, true);
+  double local;
   UTToLocalStandard(rec, local, UT(2024, 7, 1, 12));
   ExpectSameInstant(local, UT(2024, 7, 1, 13));
+  // A rule with absolute dates (wYear set) is not a yearly rule.
+  rec.TimeZone.DaylightDate.wYear = 2024;
+  EXPECT_FALSE(UTToLocalCivil(rec, local, UT(2024, 7, 1, 0)));
 }
 
 TEST(TimeZones, ClockTimeToUT) {
-  TObserverTime rec = ZoneRecord("CET-1CEST,M3.5.0,M10.5.0/3", true);
+  TObserverTime rec = ZoneRecord(kBerlin, true);
   double ut;
   EXPECT_TRUE(LocalCivilToUT(rec, ut, UT(2024, 7, 1, 14)));
   ExpectSameInstant(ut, UT(2024, 7, 1, 12));
@@ -232,43 +256,10 @@ TEST(TimeZones, ClockTimeToUT) {
   ExpectSameInstant(ut, UT(2024, 10, 27, 0.5));
   LocalStandardToUT(rec, ut, UT(2024, 7, 1, 13));
   ExpectSameInstant(ut, UT(2024, 7, 1, 12));
-}
-
-TEST(TimeZones, SouthernSeasonSpansTheNewYear) {
-  // Sydney: daylight time (UT+11) from 02:00 standard time on the first
-  // Sunday of October to 03:00 daylight time on the first Sunday of April
-  // (2024: April 7, 03:00 = April 6, 16:00 UT; October 6, 02:00 = October
-  // 5, 16:00 UT).
-  TObserverTime rec = ZoneRecord("AEST-10AEDT,M10.1.0,M4.1.0/3", true);
-  double local;
-  EXPECT_TRUE(UTToLocalCivil(rec, local, UT(2024, 1, 15, 0)));
-  ExpectSameInstant(local, UT(2024, 1, 15, 11));
-  EXPECT_FALSE(UTToLocalCivil(rec, local, UT(2024, 7, 1, 0)));
-  ExpectSameInstant(local, UT(2024, 7, 1, 10));
-  EXPECT_TRUE(UTToLocalCivil(rec, local, UT(2024, 4, 6, 15.99)));
-  EXPECT_FALSE(UTToLocalCivil(rec, local, UT(2024, 4, 6, 16.01)));
-  EXPECT_FALSE(UTToLocalCivil(rec, local, UT(2024, 10, 5, 15.99)));
-  EXPECT_TRUE(UTToLocalCivil(rec, local, UT(2024, 10, 5, 16.01)));
-  EXPECT_TRUE(UTToLocalCivil(rec, local, UT(2024, 12, 31, 20)));
-  double ut;
+  // The southern summer spans the new year.
+  rec = ZoneRecord(kSydney, true);
   EXPECT_TRUE(LocalCivilToUT(rec, ut, UT(2024, 12, 25, 12)));
   ExpectSameInstant(ut, UT(2024, 12, 25, 1));
-}
-
-TEST(TimeZones, NoDaylightSavingWhenRuleOrSwitchIsMissing) {
-  double local;
-  // A zone without daylight time.
-  TObserverTime rec = ZoneRecord("IST-5:30", true);
-  EXPECT_FALSE(UTToLocalCivil(rec, local, UT(2024, 7, 1, 0)));
-  ExpectSameInstant(local, UT(2024, 7, 1, 5.5));
-  // A rule with daylight time but the switch off.
-  rec = ZoneRecord("CET-1CEST,M3.5.0,M10.5.0/3", false);
-  EXPECT_FALSE(UTToLocalCivil(rec, local, UT(2024, 7, 1, 0)));
-  ExpectSameInstant(local, UT(2024, 7, 1, 1));
-  // A rule with absolute dates (wYear set) is not a yearly rule.
-  rec = ZoneRecord("CET-1CEST,M3.5.0,M10.5.0/3", true);
-  rec.TimeZone.DaylightDate.wYear = 2024;
-  EXPECT_FALSE(UTToLocalCivil(rec, local, UT(2024, 7, 1, 0)));
 }
 
 TEST(TimeZones, HoursByTheCurrentSeason) {

@@ -9,7 +9,7 @@
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "catalog/sqlite_db.h"
-#include "tests/catalog/object_fixture.h"
+#include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -11,31 +11,12 @@
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
-using testing_support::ReadFile;
+using testing_support::CrLfLines;
+using testing_support::ReadText;
 using testing_support::TempDir;
 using testing_support::WriteText;
 
 namespace {
-
-std::string FileText(const std::string& path) {
-  const auto b = ReadFile(path);
-  return std::string(b.begin(), b.end());
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(at));
-      break;
-    }
-    lines.push_back(text.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
 
 void SetRow(TElementGrid& g, int row, const std::vector<std::string>& cells) {
   if (g.RowCount() < row + 2) g.SetRowCount(row + 2);
@@ -60,64 +41,35 @@ TElementGrid CometGrid() {
   return g;
 }
 
-// The starting columns (1-based) and widths of the fields of a data line.
-struct Column {
-  int start, width;
-};
-const std::vector<Column> kAsteroidColumns = {{1, 4},   {5, 30},  {36, 12}, {49, 9},
-                                              {59, 9},  {69, 9},  {79, 9},  {89, 9},
-                                              {99, 9},  {109, 5}, {115, 5}};
-const std::vector<Column> kCometColumns = {{1, 4},  {5, 30}, {36, 12}, {49, 9},  {59, 9},
-                                           {69, 9}, {79, 9}, {89, 9},  {99, 5}, {105, 5}};
-
-std::string Field(const std::string& line, Column c) {
-  return line.substr(std::size_t(c.start - 1), std::size_t(c.width));
-}
-
-std::string Pad(const std::string& s, int width) { return s + std::string(std::size_t(width) - s.size(), ' '); }
-
 }  // namespace
 
-TEST(ElementFiles, NativeFileColumnsAndHeader) {
+// The whole files, byte for byte: header, title and ruler lines, then one
+// fixed-column line per body (asteroids 119 characters, comets 109).
+TEST(ElementFiles, NativeFileLayout) {
   TempDir dir;
   platform::ScopedScriptedDialogs dialogs;
-  const std::string path = dir.File("list.ast");
-  ASSERT_TRUE(SaveAsteroidElements(AsteroidGrid(), path));
-  const auto lines = Lines(FileText(path));
-  ASSERT_EQ(lines.size(), 7u);
-  EXPECT_EQ(lines[0], ";Minor planet elements");
-  EXPECT_EQ(lines[1], ";Noctra Planetarium 3.27");
-  EXPECT_EQ(lines[2], ";Ecliptic plane and equinox=J2000.0");
-  // Title words at columns 1, 5, 36, 43, 49, 59, 69, 79, 89, 99, 109, 115.
-  std::vector<int> starts;
-  for (std::size_t i = 0; i < lines[3].size(); ++i)
-    if (lines[3][i] != ' ' && (i == 0 || lines[3][i - 1] == ' ')) starts.push_back(int(i) + 1);
-  EXPECT_EQ(lines[3].size(), 115u);
-  EXPECT_EQ(starts, (std::vector<int>{1, 5, 36, 43, 49, 59, 69, 79, 89, 99, 109, 115}));
-  EXPECT_EQ(lines[4].size(), 119u);
-  EXPECT_EQ(lines[4].substr(0, 35), ";23 123456789012345678901234567890 ");
-
-  const std::string& ceres = lines[5];
-  ASSERT_EQ(ceres.size(), 119u);
-  const std::vector<std::string> want = {"Y   ", "1 Ceres", "2461000.5", "60.0786", "2.766",
-                                         "0.0789", "73.6", "80.25", "10.59", "3.34", "0.12"};
-  for (std::size_t i = 0; i < want.size(); ++i)
-    EXPECT_EQ(Field(ceres, kAsteroidColumns[i]), Pad(want[i], kAsteroidColumns[i].width)) << i;
-  for (int blank : {35, 48, 58, 68, 78, 88, 98, 108, 114}) EXPECT_EQ(ceres[std::size_t(blank - 1)], ' ');
-  EXPECT_EQ(Field(lines[6], kAsteroidColumns[0]), "3M  ");
-
-  // Comets: 109 characters, their own columns, the asteroid title positions.
-  const std::string cpath = dir.File("list.cmt");
-  ASSERT_TRUE(SaveCometElements(CometGrid(), cpath));
-  const auto clines = Lines(FileText(cpath));
-  ASSERT_EQ(clines.size(), 6u);
-  EXPECT_EQ(clines[0], ";Comet elements");
-  EXPECT_EQ(clines[3].substr(0, 8), ";sh name");
-  EXPECT_EQ(clines[3].size(), 115u);
-  ASSERT_EQ(clines[5].size(), 109u);
-  EXPECT_EQ(Field(clines[5], kCometColumns[0]), "N   ");
-  EXPECT_EQ(Field(clines[5], kCometColumns[3]), "0.586    ");
-  EXPECT_EQ(Field(clines[5], kCometColumns[9]), "8    ");
+  const std::string head = ";Noctra Planetarium 3.27\r\n;Ecliptic plane and equinox=J2000.0\r\n";
+  const std::string titles =
+      " %                           julian epoch %         a         e         Peri      Node      Incl      H     G\r\n"
+      ";23 123456789012345678901234567890 123456789012 123456789 123456789 123456789 123456789 123456789 123456789 "
+      "12345 12345\r\n";
+  auto title = [&](const char* sh, const char* name, const char* q) {
+    std::string t = ";" + std::string(sh) + titles;
+    t.replace(t.find('%'), 1, name);
+    return t.replace(t.find('%'), 1, q);
+  };
+  ASSERT_TRUE(SaveAsteroidElements(AsteroidGrid(), dir.File("list.ast")));
+  EXPECT_EQ(ReadText(dir.File("list.ast")),
+            ";Minor planet elements\r\n" + head + title("Sh", "NAME", "M") +
+                "Y   1 Ceres                        2461000.5    60.0786   2.766     0.0789    73.6      80.25     "
+                "10.59     3.34  0.12 \r\n"
+                "3M  433 Eros                       2461000.5    310.5     1.458     0.2228    178.9     304.3     "
+                "10.83     10.38 0.46 \r\n");
+  ASSERT_TRUE(SaveCometElements(CometGrid(), dir.File("list.cmt")));
+  EXPECT_EQ(ReadText(dir.File("list.cmt")),
+            ";Comet elements\r\n" + head + title("sh", "name", "q") +
+                "N   1P/Halley                      2446470.9    0.586     0.967     111.33    58.42     162.26    "
+                "5.5   8    \r\n");
   EXPECT_EQ(dialogs.Count(), 0u);
 }
 
@@ -127,7 +79,7 @@ TEST(ElementFiles, ReadBackByteExact) {
   AsteroidElementsFile = dir.File("a.ast");
   const TElementGrid g = AsteroidGrid();
   ASSERT_TRUE(SaveAsteroidElements(g, AsteroidElementsFile));
-  const std::string first = FileText(AsteroidElementsFile);
+  const std::string first = ReadText(AsteroidElementsFile);
 
   // A template named after the file must not change how a native file reads.
   WriteText(dir.File("a.ast.template"), "[NAME]\nSTART=1\nLEN=3\n");
@@ -139,7 +91,7 @@ TEST(ElementFiles, ReadBackByteExact) {
   for (int c = 0; c < 11; ++c) EXPECT_EQ(back.Cell(c, 1), g.Cell(c, 1)) << c;
   EXPECT_EQ(back.Cell(0, 2), "3M");
   ASSERT_TRUE(SaveAsteroidElements(back, AsteroidElementsFile));  // the current file: no question
-  EXPECT_EQ(FileText(AsteroidElementsFile), first);
+  EXPECT_EQ(ReadText(AsteroidElementsFile), first);
   EXPECT_EQ(dialogs.Count(), 0u);
   EXPECT_EQ(AsteroidCount, 2);
   EXPECT_EQ(Asteroids[1].ShowCode.str(), "3M");
@@ -167,7 +119,7 @@ TEST(ElementFiles, ShowCodesCutsAndOverwriting) {
   WriteText(other, "keep");
   dialogs.QueueAnswer(platform::IDNO);
   EXPECT_FALSE(SaveAsteroidElements(g, other));
-  EXPECT_EQ(FileText(other), "keep");
+  EXPECT_EQ(ReadText(other), "keep");
   EXPECT_EQ(dialogs.Last().text, "Overwrite existing file?");
   EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNo);
   dialogs.QueueAnswer(platform::IDYES);
@@ -185,24 +137,24 @@ TEST(ElementFiles, ShowCodesCutsAndOverwriting) {
 }
 
 TEST(ElementFiles, ApplyChecksRanges) {
-  auto valid = [](TElementKind kind, int col, const std::string& text) {
-    TElementGrid g = kind == TElementKind::Asteroid ? AsteroidGrid() : CometGrid();
-    g.SetCell(col, 1, text);
-    return ParseElementRow(kind, g, 1).valid;
-  };
   const auto A = TElementKind::Asteroid, C = TElementKind::Comet;
-  EXPECT_TRUE(valid(A, 5, "1.2"));
-  EXPECT_FALSE(valid(A, 5, "1.2000001"));
-  EXPECT_FALSE(valid(A, 4, "0"));
-  EXPECT_TRUE(valid(A, 4, "1000000"));
-  EXPECT_TRUE(valid(A, 8, "-180"));
-  EXPECT_FALSE(valid(A, 8, "-180.5"));
-  EXPECT_TRUE(valid(C, 9, "12"));
-  EXPECT_FALSE(valid(A, 10, "12"));
-  EXPECT_TRUE(valid(A, 2, "2451545.0"));
-  EXPECT_FALSE(valid(A, 2, "2086274.0"));
-  EXPECT_FALSE(valid(A, 3, "12,5"));
-  EXPECT_FALSE(valid(C, 3, "0"));  // perihelion distance above 0
+  struct Case {
+    TElementKind kind;
+    int col;
+    const char* text;
+    bool valid;
+  };
+  const Case cases[] = {
+      {A, 5, "1.2", true},        {A, 5, "1.2000001", false}, {A, 4, "0", false},  {A, 4, "1000000", true},
+      {A, 8, "-180", true},       {A, 8, "-180.5", false},    {C, 9, "12", true},  {A, 10, "12", false},
+      {A, 2, "2451545.0", true},  {A, 2, "2086274.0", false}, {A, 3, "12,5", false},
+      {C, 3, "0", false},  // perihelion distance above 0
+  };
+  for (const Case& c : cases) {
+    TElementGrid g = c.kind == A ? AsteroidGrid() : CometGrid();
+    g.SetCell(c.col, 1, c.text);
+    EXPECT_EQ(ParseElementRow(c.kind, g, 1).valid, c.valid) << c.col << " " << c.text;
+  }
   EXPECT_EQ(ParseElementRow(A, AsteroidGrid(), 1).show, "YES");
 
   TElementGrid g = AsteroidGrid();
@@ -239,28 +191,28 @@ TEST(ElementFiles, ApplyChecksRanges) {
 }
 
 TEST(ElementFiles, FieldTextAndEpochs) {
-  EXPECT_EQ(ElementFieldText("x 0.1500", {2, 7}), "0.15");
-  EXPECT_EQ(ElementFieldText("  2.000", {1, 7}), "2");
-  EXPECT_EQ(ElementFieldText("1.500  ", {1, 7}), "1.500");
-  EXPECT_EQ(ElementFieldText(" 1.5E-10", {1, 8}), "1.5E-10");  // exponents keep their zeros
-  EXPECT_EQ(ElementFieldText(" 12.  ", {1, 6}), "12");
-  EXPECT_EQ(ElementFieldText("abc", {2, 10}), "bc");  // cut at the line's end
-  EXPECT_EQ(ElementFieldText("abc", {5, 2}), "");
-  EXPECT_EQ(ElementFieldText("abc", {-1, 2}), "ab");  // a start below 1 counts as 1
-  EXPECT_EQ(ElementFieldText("abc", {1, -1}), "");
-
-  EXPECT_EQ(Base36Digit('0'), 0);
-  EXPECT_EQ(Base36Digit('9'), 9);
-  EXPECT_EQ(Base36Digit('A'), 10);
-  EXPECT_EQ(Base36Digit('Z'), 35);
-  EXPECT_EQ(Base36Digit('a'), -1);
-  // Packed dates (the Minor Planet Center's form) and their Julian dates.
-  EXPECT_EQ(PackedEpochText("K107N"), "2455400.5");
-  EXPECT_EQ(PackedEpochText("J9611"), "2450083.5");
-  EXPECT_EQ(PackedEpochText("K10AV"), "2455500.5");
-  // Malformed dates fall back to 2000 January 1.0.
-  for (const char* bad : {"K10", "K1A7N", "K10ZZ", "K10A0", "k107N", ""})
-    EXPECT_EQ(PackedEpochText(bad), "2451544.5") << bad;
+  struct FieldCase {
+    const char* line;
+    TElementSpan span;
+    const char* text;
+  };
+  const FieldCase fields[] = {
+      {"x 0.1500", {2, 7}, "0.15"},      {"  2.000", {1, 7}, "2"},   {"1.500  ", {1, 7}, "1.500"},
+      {" 1.5E-10", {1, 8}, "1.5E-10"},  // exponents keep their zeros
+      {" 12.  ", {1, 6}, "12"},          {"abc", {2, 10}, "bc"},     // cut at the line's end
+      {"abc", {5, 2}, ""},               {"abc", {-1, 2}, "ab"},     // a start below 1 counts as 1
+      {"abc", {1, -1}, ""},
+  };
+  for (const FieldCase& c : fields) EXPECT_EQ(ElementFieldText(c.line, c.span), c.text) << c.line;
+  const std::pair<char, int> digits[] = {{'0', 0}, {'9', 9}, {'A', 10}, {'Z', 35}, {'a', -1}};
+  for (auto [c, d] : digits) EXPECT_EQ(Base36Digit(c), d) << c;
+  // Packed dates (the Minor Planet Center's form) and their Julian dates;
+  // malformed dates fall back to 2000 January 1.0.
+  const std::pair<const char*, const char*> packed[] = {
+      {"K107N", "2455400.5"}, {"J9611", "2450083.5"}, {"K10AV", "2455500.5"}, {"K10", "2451544.5"},
+      {"K1A7N", "2451544.5"}, {"K10ZZ", "2451544.5"}, {"K10A0", "2451544.5"}, {"k107N", "2451544.5"},
+      {"", "2451544.5"}};
+  for (auto [date, jd] : packed) EXPECT_EQ(PackedEpochText(date), jd) << date;
   EXPECT_EQ(DateEpochText("23.5", "7", "2010"), "2455401");
   EXPECT_EQ(DateEpochText("x", "7", "2010"), "2451544.5");
   EXPECT_EQ(DateEpochText("1", "13", "2010"), "2451544.5");
@@ -319,7 +271,7 @@ TEST(ElementFiles, TemplatesSkippingAndMerging) {
   SetRow(extra, 2, {"Yes", "4 Vesta", "2461001.5", "1", "2.3", "0.1", "1", "1", "1", "1", "0.1"});
   ASSERT_TRUE(SaveAsteroidElements(extra, merge));
   {
-    std::string text = FileText(merge);
+    std::string text = ReadText(merge);
     text += std::string("Y   ") + "abcdefghijklmnop\r\n" + "Y   abcdefghijklmnopq\r\n";
     WriteText(merge, text);
   }
@@ -337,7 +289,7 @@ TEST(ElementFiles, CountsAndBadFiles) {
   TempDir dir;
   std::string text;
   for (int i = 0; i < 1200; ++i)
-    text += "Y   " + Pad("body" + std::to_string(i), 30) + " 2461000.5\r\n";
+    text += "Y   " + ("body" + std::to_string(i) + std::string(30, ' ')).substr(0, 30) + " 2461000.5\r\n";
   WriteText(dir.File("many.ast"), text);
   WriteText(dir.File("many.cmt"), text);
   TElementGrid a(11), c(10);

@@ -9,7 +9,7 @@
 #include "astro/reference_files.h"
 #include "catalog/object_catalog.h"
 #include "platform/paths.h"
-#include "tests/catalog/object_fixture.h"
+#include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempDir;
@@ -32,16 +32,6 @@ struct ChartDate {
     SetObserverTT(ObserverTime, kChartTT);
   }
 };
-
-template <class F>
-std::string ErrorOf(F fn) {
-  try {
-    fn();
-  } catch (const ESQLiteException& e) {
-    return e.what();
-  }
-  return "";
-}
 
 }  // namespace
 
@@ -179,6 +169,9 @@ TEST(ObjectCatalog, FindByName) {
   MessierToRngc[31] = 224;
   EXPECT_TRUE(co.FindByName("MES", "31"));
   EXPECT_EQ(co.ID, "224");
+  MessierToRngc[1] = 1976;  // the first Messier number is looked up too
+  EXPECT_TRUE(co.FindByName("MES", "1"));
+  EXPECT_EQ(co.ID, "1976");
   EXPECT_TRUE(LockFreeWithin(2000));
 
   // Out-of-range Messier numbers answer without waiting for the lock.
@@ -196,12 +189,12 @@ TEST(ObjectCatalog, DamagedOrMissingDatabases) {
   ChartDate date;
   TempDir dir;
   const std::string missing = dir.File("Objects.sqlite");
-  EXPECT_EQ(ErrorOf([&] { tCO co(missing, {"BASE_OBJECT_CATALOG"}); }),
+  EXPECT_EQ(SQLiteErrorOf([&] { tCO co(missing, {"BASE_OBJECT_CATALOG"}); }),
             "Failed to open database \"" + missing + "\" : unable to open database file");
   EXPECT_FALSE(platform::FileExists(missing));  // never created
 
   WriteText(dir.File("junk.sqlite"), std::string(5000, 'j'));
-  EXPECT_NE(ErrorOf([&] { tCO co(dir.File("junk.sqlite"), {"BASE_OBJECT_CATALOG"}); }), "");
+  EXPECT_NE(SQLiteErrorOf([&] { tCO co(dir.File("junk.sqlite"), {"BASE_OBJECT_CATALOG"}); }), "");
 
   // A missing table ends the list; a missing base table leaves it empty.
   ObjectDatabase data;
@@ -233,12 +226,14 @@ TEST(ObjectCatalog, FilterFailuresKeepTheRows) {
   co.SetFilter(TObjectFilter{});
   EXPECT_EQ(co.FilterClause(1), " WHERE (Cl IN ('0','1','2','3','4','5','6','7','8','9'))");
   EXPECT_EQ(co.Count(), 3);
+  ASSERT_TRUE(co.SeekRecord(2));  // the first row of the second table
+  EXPECT_EQ(co.CatalogName(), "nomag");
 
   // The database vanishes: the error reaches the caller, nothing changes.
   std::remove(data.path.c_str());
   TObjectFilter f;
   f.HighMagLimit = 3.0;
-  EXPECT_NE(ErrorOf([&] { co.SetFilter(f); }), "");
+  EXPECT_NE(SQLiteErrorOf([&] { co.SetFilter(f); }), "");
   EXPECT_EQ(co.Count(), 3);
   EXPECT_EQ(co.Filter().HighMagLimit, 12.0);
   EXPECT_FALSE(platform::FileExists(data.path));

@@ -10,10 +10,10 @@
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
-#include "tests/catalog/object_fixture.h"
+#include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
-using testing_support::ReadFile;
+using testing_support::ReadText;
 using testing_support::WriteText;
 
 namespace {
@@ -39,11 +39,6 @@ struct OptionsFixture {
     ProgramFolder.clear();
   }
 };
-
-std::string FileText(const std::string& path) {
-  const auto b = ReadFile(path);
-  return std::string(b.begin(), b.end());
-}
 
 }  // namespace
 
@@ -157,7 +152,7 @@ TEST(CatalogSlots, XmlDefaultsAndTableList) {
   // Written and read back.
   s[1] = {"two", "Second list", true};
   ASSERT_TRUE(WriteCatalogSlots(s));
-  const std::string xml = FileText(ObjectOptionsPath());
+  const std::string xml = ReadText(ObjectOptionsPath());
   EXPECT_NE(xml.find("<!DOCTYPE ObjectCatalogs SYSTEM \"sth.dtd\">"), std::string::npos);
   EXPECT_NE(xml.find("<CatalogActive2>-1</CatalogActive2>"), std::string::npos);
   EXPECT_LT(xml.find("CatalogName1"), xml.find("CatalogDesc1"));
@@ -174,7 +169,7 @@ TEST(CatalogSlots, XmlDefaultsAndTableList) {
   // A damaged file reads as defaults and stays on disk as it was.
   WriteText(ObjectOptionsPath(), "<Selections><CatalogName2>x");
   EXPECT_EQ(ReadCatalogSlots()[1].Name, "NOT ASSIGNED");
-  EXPECT_EQ(FileText(ObjectOptionsPath()), "<Selections><CatalogName2>x");
+  EXPECT_EQ(ReadText(ObjectOptionsPath()), "<Selections><CatalogName2>x");
 }
 
 TEST(CatalogSlots, ApplySelectionRebuildsTheCatalogue) {

@@ -3,23 +3,13 @@
 
 #include "catalog/sqlite_db.h"
 #include "platform/paths.h"
+#include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempDir;
 using testing_support::WriteText;
 
 namespace {
-
-// The message of the exception `fn` raises ("" when it raises none).
-template <class F>
-std::string ErrorOf(F fn) {
-  try {
-    fn();
-  } catch (const ESQLiteException& e) {
-    return e.what();
-  }
-  return "";
-}
 
 bool NoStatementOpen(TSQLiteDatabase& db) { return sqlite3_next_stmt(db.Handle(), nullptr) == nullptr; }
 
@@ -36,15 +26,10 @@ TEST(SQLiteLayer, ColumnKindsAndTypedAccess) {
 
   ASSERT_EQ(t.RowCount(), 2);
   ASSERT_EQ(t.ColumnCount(), 9);
-  EXPECT_EQ(t.ColumnKind(0), dtInt);
-  EXPECT_EQ(t.ColumnKind(1), dtNumeric);
-  EXPECT_EQ(t.ColumnKind(2), dtNumeric);
-  EXPECT_EQ(t.ColumnKind(3), dtStr);
-  EXPECT_EQ(t.ColumnKind(4), dtBlob);
-  EXPECT_EQ(t.ColumnKind(5), dtInt);
-  EXPECT_EQ(t.ColumnKind(6), dtStr);      // "INT" is not one of the integer words
-  EXPECT_EQ(t.ColumnKind(7), dtInt);      // no declared type: the first row's value decides
-  EXPECT_EQ(t.ColumnKind(8), dtStr);
+  // "INT" is not one of the integer words; without a declared type the
+  // first row's value decides.
+  const TSQLiteKind kinds[] = {dtInt, dtNumeric, dtNumeric, dtStr, dtBlob, dtInt, dtStr, dtInt, dtStr};
+  for (int c = 0; c < 9; ++c) EXPECT_EQ(t.ColumnKind(c), kinds[c]) << c;
   EXPECT_EQ(t.FieldIndex("LABEL"), 8);    // names compared without case
 
   EXPECT_EQ(t.FieldAsInteger(0), 42);
@@ -57,9 +42,9 @@ TEST(SQLiteLayer, ColumnKindsAndTypedAccess) {
   ASSERT_NE(t.FieldAsBlob(4), nullptr);
   EXPECT_EQ(*t.FieldAsBlob(4), (std::vector<uint8_t>{1, 2, 255}));
   EXPECT_EQ(t.FieldAsString(6), "17");
-  EXPECT_EQ(ErrorOf([&] { t.FieldAsInteger(6); }), "Not an integer or numeric field");
-  EXPECT_EQ(ErrorOf([&] { t.FieldAsDouble(3); }), "Not an integer or numeric field");
-  EXPECT_EQ(ErrorOf([&] { t.FieldAsBlob(3); }), "Not a Blob field");
+  EXPECT_EQ(SQLiteErrorOf([&] { t.FieldAsInteger(6); }), "Not an integer or numeric field");
+  EXPECT_EQ(SQLiteErrorOf([&] { t.FieldAsDouble(3); }), "Not an integer or numeric field");
+  EXPECT_EQ(SQLiteErrorOf([&] { t.FieldAsBlob(3); }), "Not a Blob field");
   EXPECT_EQ(t.FieldAsInteger(7), 84);
   EXPECT_FALSE(t.FieldIsNull(0));
 
@@ -73,46 +58,39 @@ TEST(SQLiteLayer, ColumnKindsAndTypedAccess) {
 
   EXPECT_FALSE(t.Next());
   EXPECT_TRUE(t.AtEnd());
-  EXPECT_EQ(ErrorOf([&] { t.FieldAsString(0); }), "Table is at End of File");
+  EXPECT_EQ(SQLiteErrorOf([&] { t.FieldAsString(0); }), "Table is at End of File");
   EXPECT_FALSE(t.MoveTo(2));
   EXPECT_TRUE(t.AtEnd());
   EXPECT_TRUE(t.MoveTo(1));
   EXPECT_TRUE(t.MoveFirst());
   EXPECT_EQ(t.Row(), 0);
-  EXPECT_EQ(ErrorOf([&] { t.FieldIndex("nope"); }), "Field not found in dataset: nope");
+  EXPECT_EQ(SQLiteErrorOf([&] { t.FieldIndex("nope"); }), "Field not found in dataset: nope");
 }
 
-TEST(SQLiteLayer, LongTextIsCutTo255Characters) {
+TEST(SQLiteLayer, LongTextIsCutAndEmptyResultsHaveNoRow) {
   TempDir dir;
   TSQLiteDatabase db(dir.File("t.sqlite"), true);
   db.Execute("CREATE TABLE t (s TEXT)");
+  TSQLiteTable e = db.GetTable("SELECT * FROM t");
+  EXPECT_EQ(e.RowCount(), 0);
+  EXPECT_EQ(e.ColumnCount(), 0);
+  EXPECT_TRUE(e.AtEnd());
+  EXPECT_FALSE(e.MoveFirst());
+  EXPECT_FALSE(e.MoveTo(0));
+  EXPECT_FALSE(e.Next());
+  EXPECT_EQ(SQLiteErrorOf([&] { e.FieldIndex("s"); }), "Field s Not found. Empty dataset");
+  EXPECT_EQ(SQLiteErrorOf([&] { e.FieldAsInteger(0); }), "Table is at End of File");
+
   db.AddParamText(":s", std::string(300, 'a'));
   db.Execute("INSERT INTO t VALUES (:s)");
-  TSQLiteTable t = db.GetTable("SELECT s FROM t");
-  EXPECT_EQ(t.FieldAsString(0), std::string(255, 'a'));
-}
-
-TEST(SQLiteLayer, EmptyResult) {
-  TempDir dir;
-  TSQLiteDatabase db(dir.File("t.sqlite"), true);
-  db.Execute("CREATE TABLE t (a INTEGER)");
-  TSQLiteTable t = db.GetTable("SELECT * FROM t");
-  EXPECT_EQ(t.RowCount(), 0);
-  EXPECT_EQ(t.ColumnCount(), 0);
-  EXPECT_TRUE(t.Columns().empty());
-  EXPECT_TRUE(t.AtEnd());
-  EXPECT_FALSE(t.MoveFirst());
-  EXPECT_FALSE(t.MoveTo(0));
-  EXPECT_FALSE(t.Next());
-  EXPECT_EQ(ErrorOf([&] { t.FieldIndex("a"); }), "Field a Not found. Empty dataset");
-  EXPECT_EQ(ErrorOf([&] { t.FieldAsInteger(0); }), "Table is at End of File");
+  EXPECT_EQ(db.GetTable("SELECT s FROM t").FieldAsString(0), std::string(255, 'a'));
 }
 
 TEST(SQLiteLayer, OpenFailuresAndLayerErrors) {
   TempDir dir;
   // A missing database raises and is not created.
   const std::string missing = dir.File("Objects.sqlite");
-  EXPECT_EQ(ErrorOf([&] { TSQLiteDatabase db(missing); }),
+  EXPECT_EQ(SQLiteErrorOf([&] { TSQLiteDatabase db(missing); }),
             "Failed to open database \"" + missing + "\" : unable to open database file");
   EXPECT_FALSE(platform::FileExists(missing));
 
@@ -120,27 +98,27 @@ TEST(SQLiteLayer, OpenFailuresAndLayerErrors) {
   WriteText(dir.File("junk.sqlite"), std::string(3000, 'x'));
   {
     TSQLiteDatabase junk(dir.File("junk.sqlite"));
-    EXPECT_EQ(ErrorOf([&] { junk.GetTable("SELECT * FROM t"); }),
+    EXPECT_EQ(SQLiteErrorOf([&] { junk.GetTable("SELECT * FROM t"); }),
               "Error executing SQL.\rError [26]: File opened that is not a database file.\r"
               "\"SELECT * FROM t\": file is not a database");
   }
 
   TSQLiteDatabase db(dir.File("t.sqlite"), true);
-  EXPECT_EQ(ErrorOf([&] { db.GetTable("SELEC 1"); }),
+  EXPECT_EQ(SQLiteErrorOf([&] { db.GetTable("SELEC 1"); }),
             "Error executing SQL.\rError [1]: SQL error or missing database.\r\"SELEC 1\": "
             "near \"SELEC\": syntax error");
-  EXPECT_EQ(ErrorOf([&] { db.GetTable("  "); }), "Could not prepare SQL statement");
+  EXPECT_EQ(SQLiteErrorOf([&] { db.GetTable("  "); }), "Could not prepare SQL statement");
   db.Execute("CREATE TABLE t (a INTEGER PRIMARY KEY)");
   db.Execute("INSERT INTO t VALUES (0)");
   db.Execute("INSERT INTO t VALUES (1)");
-  EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO t VALUES (1)"); }),
+  EXPECT_EQ(SQLiteErrorOf([&] { db.Execute("INSERT INTO t VALUES (1)"); }),
             "Error executing SQL statement.\rError [19]: Abort due to contraint violation.\r"
             "\"INSERT INTO t VALUES (1)\": UNIQUE constraint failed: t.a");
   EXPECT_TRUE(NoStatementOpen(db));
 
   // A failure while stepping (integer overflow in the second row) still finalises the
   // statement: the table can be dropped at once.
-  EXPECT_NE(ErrorOf([&] { db.GetTable("SELECT a, abs(-9223372036854775807 - a) FROM t"); })
+  EXPECT_NE(SQLiteErrorOf([&] { db.GetTable("SELECT a, abs(-9223372036854775807 - a) FROM t"); })
                 .find("Could not retrieve data.\rError [1]"),
             std::string::npos);
   EXPECT_TRUE(NoStatementOpen(db));
@@ -156,7 +134,7 @@ TEST(SQLiteLayer, TransactionsAndRollbackOnClose) {
     db.Execute("CREATE TABLE t (a INTEGER)");
     db.BeginTransaction();
     EXPECT_TRUE(db.InTransaction());
-    EXPECT_EQ(ErrorOf([&] { db.BeginTransaction(); }), "Transaction already open");
+    EXPECT_EQ(SQLiteErrorOf([&] { db.BeginTransaction(); }), "Transaction already open");
     db.Execute("INSERT INTO t VALUES (1)");
     db.Rollback();
     EXPECT_FALSE(db.InTransaction());

@@ -120,6 +120,11 @@ TEST(StarOptionsRecord, Registry) {
   WriteRegStars(o);
   ReadRegStars();
   EXPECT_EQ(StarOptions, o);
+  // Brightness by magnitude (drawing mode 0) is stored as 1, images as 0.
+  EXPECT_EQ(platform::TRegIniFile().ReadInteger("Stars", "brightness by magnitude", -1), 0);
+  o.DrawingMode = 0;
+  WriteRegStars(o);
+  EXPECT_EQ(platform::TRegIniFile().ReadInteger("Stars", "brightness by magnitude", -1), 1);
   platform::TRegIniFile().EraseSection("Stars");
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <mutex>
 #include <thread>
 
@@ -59,12 +61,6 @@ TStarOptions AllOn() {
   return o;
 }
 
-TStarOptions NoSpectral() {
-  TStarOptions o = AllOn();
-  for (uint8_t& s : o.SpectralClasses) s = 0;
-  return o;
-}
-
 // An observer at 2026 January 1.0 TT precessing from J2000 to that date.
 constexpr double kChartTT = 2461041.5;
 TObserverTime ChartObserver(bool precessionOn) {
@@ -106,93 +102,78 @@ struct HookLog {
 
 }  // namespace
 
-TEST(StarFilter, VariableModes) {
-  TStarOptions o = AllOn();
-  const SaoFields plain{.mag = 60};
-  const SaoFields variable{.flags = 0x4000, .mag = 60};
-  const SaoFields variableNoMag{.flags = 0x4000, .mag = 0};
-  const SaoFields plainNoMag{.mag = 0};
-  o.VariableMode = 0;
-  EXPECT_TRUE(StarFilter(Rec(plain), o));
-  EXPECT_TRUE(StarFilter(Rec(variable), o));
-  o.VariableMode = 1;
-  EXPECT_FALSE(StarFilter(Rec(plain), o));
-  EXPECT_TRUE(StarFilter(Rec(variable), o));
-  o.VariableMode = 2;
-  EXPECT_TRUE(StarFilter(Rec(plain), o));
-  EXPECT_TRUE(StarFilter(Rec(variable), o));
-  EXPECT_FALSE(StarFilter(Rec(variableNoMag), o));
-  EXPECT_TRUE(StarFilter(Rec(plainNoMag), o));
-  o.VariableMode = 3;
-  EXPECT_TRUE(StarFilter(Rec(plain), o));
-  EXPECT_FALSE(StarFilter(Rec(variable), o));
-}
-
-TEST(StarFilter, MagnitudeAndProperMotionLimits) {
-  TStarOptions o = AllOn();
-  o.HighMagLimit = 6.05;
-  o.LowMagLimit = 0.45;
-  EXPECT_TRUE(StarFilter(Rec({.mag = 80}), o));   // 6.0
-  EXPECT_FALSE(StarFilter(Rec({.mag = 81}), o));  // 6.1, fainter than the limit
-  EXPECT_TRUE(StarFilter(Rec({.mag = 25}), o));   // 0.5
-  EXPECT_FALSE(StarFilter(Rec({.mag = 24}), o));  // 0.4, brighter than the limit
-  // No magnitude passes whatever the limits.
-  o.HighMagLimit = -1.95;
-  o.LowMagLimit = -1.99;
-  EXPECT_TRUE(StarFilter(Rec({.mag = 0}), o));
-
-  // 3,000 and 4,000 mas/yr give 5.0"/yr.
-  o = AllOn();
-  const SaoFields fast{.pmRA = 3000, .pmDec = -4000, .mag = 60};
-  o.LowProperLimit = 4.95;
-  o.HighProperLimit = 5.05;
-  EXPECT_TRUE(StarFilter(Rec(fast), o));
-  o.HighProperLimit = 4.99;
-  EXPECT_FALSE(StarFilter(Rec(fast), o));
-  o.HighProperLimit = 11;
-  o.LowProperLimit = 5.01;
-  EXPECT_FALSE(StarFilter(Rec(fast), o));
-}
-
-TEST(StarFilter, LuminosityDigits) {
-  TStarOptions o = AllOn();
-  // All five classes on: no test, even digit 0 and 9 pass.
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 520}), o));
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 529}), o));
-  o.LuminosityClasses[4] = 0;  // V off
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 525}), o));
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 523}), o));
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 520}), o));  // no class
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 526}), o));   // 6 counts as I
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 527}), o));   // 7 counts as I
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 528}), o));  // 8 and 9 name no class
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 529}), o));
-  o.LuminosityClasses[0] = 0;  // I off as well
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 526}), o));
-}
-
-TEST(StarFilter, SpectralCodes) {
-  TStarOptions o = NoSpectral();
-  // Code 0 and codes of class 15 and above pass with every switch off.
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 0}), o));
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 1500}), o));
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 9999}), o));
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 255}), o));
-  // 255 is class 2 (B), subclass 5: the "B5-9" switch.
-  o.SpectralClasses[3] = 1;
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 255}), o));
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 245}), o));  // B0-4
-  o = NoSpectral();
-  o.SpectralClasses[13] = 1;  // M5-9
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 795}), o));
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 745}), o));
-  o = NoSpectral();
-  o.SpectralClasses[14] = 1;  // R
-  o.SpectralClasses[20] = 1;  // WN
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 815}), o));
-  EXPECT_TRUE(StarFilter(Rec({.mag = 60, .spectral = 1405}), o));
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 1305}), o));  // WC
-  EXPECT_FALSE(StarFilter(Rec({.mag = 60, .spectral = 915}), o));   // N
+// Each row: options changed from "everything on", a record, the verdict.
+TEST(StarFilter, OptionsAgainstRecords) {
+  using Options = void (*)(TStarOptions&);
+  struct Case {
+    const char* what;
+    Options set;
+    SaoFields rec;
+    bool pass;
+  };
+  const Options variableOnly = [](TStarOptions& o) { o.VariableMode = 1; };
+  const Options variableNeedsMag = [](TStarOptions& o) { o.VariableMode = 2; };
+  const Options noVariables = [](TStarOptions& o) { o.VariableMode = 3; };
+  const Options mag = [](TStarOptions& o) { o.HighMagLimit = 6.05, o.LowMagLimit = 0.45; };
+  const Options noMagWindow = [](TStarOptions& o) { o.HighMagLimit = -1.95, o.LowMagLimit = -1.99; };
+  const Options motion = [](TStarOptions& o) { o.LowProperLimit = 4.95, o.HighProperLimit = 5.05; };
+  const Options motionBelow = [](TStarOptions& o) { o.HighProperLimit = 4.99; };
+  const Options motionAbove = [](TStarOptions& o) { o.LowProperLimit = 5.01; };
+  const Options noV = [](TStarOptions& o) { o.LuminosityClasses[4] = 0; };
+  const Options noIorV = [](TStarOptions& o) { o.LuminosityClasses[4] = o.LuminosityClasses[0] = 0; };
+  static const Options none = [](TStarOptions& o) { for (uint8_t& c : o.SpectralClasses) c = 0; };
+  const Options b5to9 = [](TStarOptions& o) { none(o), o.SpectralClasses[3] = 1; };
+  const Options m5to9 = [](TStarOptions& o) { none(o), o.SpectralClasses[13] = 1; };
+  const Options rAndWN = [](TStarOptions& o) { none(o), o.SpectralClasses[14] = o.SpectralClasses[20] = 1; };
+  const Options noneNoI = [](TStarOptions& o) { none(o), o.LuminosityClasses[0] = 0; };
+  const Options all = [](TStarOptions&) {};
+  const SaoFields fast{.pmRA = 3000, .pmDec = -4000, .mag = 60};  // 5.0"/yr
+  const Case cases[] = {
+      {"any star", all, {.flags = 0x4000, .mag = 60}, true},
+      {"variables only: plain", variableOnly, {.mag = 60}, false},
+      {"variables only: variable", variableOnly, {.flags = 0x4000, .mag = 60}, true},
+      {"mode 2: variable without magnitude", variableNeedsMag, {.flags = 0x4000}, false},
+      {"mode 2: plain without magnitude", variableNeedsMag, {}, true},
+      {"mode 2: variable", variableNeedsMag, {.flags = 0x4000, .mag = 60}, true},
+      {"no variables: variable", noVariables, {.flags = 0x4000, .mag = 60}, false},
+      {"no variables: plain", noVariables, {.mag = 60}, true},
+      {"6.0 within", mag, {.mag = 80}, true},
+      {"6.1 fainter", mag, {.mag = 81}, false},
+      {"0.5 within", mag, {.mag = 25}, true},
+      {"0.4 brighter", mag, {.mag = 24}, false},
+      {"no magnitude passes any window", noMagWindow, {}, true},
+      {"5.0\"/yr within", motion, fast, true},
+      {"5.0\"/yr above", motionBelow, fast, false},
+      {"5.0\"/yr below", motionAbove, fast, false},
+      {"all luminosities: digit 0", all, {.mag = 60, .spectral = 520}, true},
+      {"all luminosities: digit 9", all, {.mag = 60, .spectral = 529}, true},
+      {"V off: V", noV, {.mag = 60, .spectral = 525}, false},
+      {"V off: III", noV, {.mag = 60, .spectral = 523}, true},
+      {"V off: no class", noV, {.mag = 60, .spectral = 520}, false},
+      {"V off: 6 is I", noV, {.mag = 60, .spectral = 526}, true},
+      {"V off: 7 is I", noV, {.mag = 60, .spectral = 527}, true},
+      {"V off: 8 names none", noV, {.mag = 60, .spectral = 528}, false},
+      {"V off: 9 names none", noV, {.mag = 60, .spectral = 529}, false},
+      {"I off: 6", noIorV, {.mag = 60, .spectral = 526}, false},
+      {"no spectral: code 0", none, {.mag = 60, .spectral = 0}, true},
+      {"no spectral: class 15", none, {.mag = 60, .spectral = 1500}, true},
+      {"no spectral: 9999", none, {.mag = 60, .spectral = 9999}, true},
+      {"no spectral, I off: class 15 II", noneNoI, {.mag = 60, .spectral = 1502}, true},
+      {"no spectral: B5", none, {.mag = 60, .spectral = 255}, false},
+      {"B5-9: B5", b5to9, {.mag = 60, .spectral = 255}, true},
+      {"B5-9: B4", b5to9, {.mag = 60, .spectral = 245}, false},
+      {"M5-9: M9", m5to9, {.mag = 60, .spectral = 795}, true},
+      {"M5-9: M4", m5to9, {.mag = 60, .spectral = 745}, false},
+      {"R", rAndWN, {.mag = 60, .spectral = 815}, true},
+      {"WN", rAndWN, {.mag = 60, .spectral = 1405}, true},
+      {"WC", rAndWN, {.mag = 60, .spectral = 1305}, false},
+      {"N", rAndWN, {.mag = 60, .spectral = 915}, false},
+  };
+  for (const Case& c : cases) {
+    TStarOptions o = AllOn();
+    c.set(o);
+    EXPECT_EQ(StarFilter(Rec(c.rec), o), c.pass) << c.what;
+  }
 }
 
 TEST(StarPositions, DecodingAndPrecessionAgainstErfa) {
@@ -526,18 +507,25 @@ TEST(StarLoader, BuildsOnAWorkerAndSwapsOnTheGuiThread) {
   EXPECT_EQ(tail, (std::vector<std::string>{"replot", "panel:", "resume magnifier", "resume cursor"}));
 }
 
-TEST(StarLoader, RequestDuringALoadRunsAfterIt) {
+TEST(StarLoader, RequestDuringALoadRunsAfterItAndCancelEndsIt) {
+  {
+    LoaderFixture f;
+    LoadStarCatalogs();
+    LoadStarCatalogs();  // kept, not lost and not nested
+    ASSERT_TRUE(WaitForStarLoad());
+    EXPECT_EQ(std::ranges::count(f.log.calls, "pause cursor"), 2);
+    EXPECT_EQ(std::ranges::count(f.log.calls, "resume cursor"), 2);
+    EXPECT_EQ(SaoStarCount, 4);
+  }
   LoaderFixture f;
   LoadStarCatalogs();
-  LoadStarCatalogs();  // kept, not lost and not nested
+  CancelStarLoad();
   ASSERT_TRUE(WaitForStarLoad());
-  int pauses = 0, resumes = 0;
-  for (const auto& c : f.log.calls) {
-    pauses += c == "pause cursor";
-    resumes += c == "resume cursor";
-  }
-  EXPECT_EQ(pauses, 2);
-  EXPECT_EQ(resumes, 2);
+  EXPECT_FALSE(StarThreadRunning());
+  EXPECT_EQ(StarLoaderBusy.load(), 0);
+  // The stopped thread is cleaned up before the next load starts.
+  LoadStarCatalogs();
+  ASSERT_TRUE(WaitForStarLoad());
   EXPECT_EQ(SaoStarCount, 4);
 }
 
@@ -554,19 +542,6 @@ TEST(StarLoader, FailureMessageIsShownOnTheGuiThread) {
   EXPECT_EQ(f.dialogs.onGuiThread, std::vector<bool>{true});
   EXPECT_EQ(SaoStarCount, 0);
   EXPECT_EQ(f.log.calls.back(), "resume cursor");
-}
-
-TEST(StarLoader, CancelledLoadEndsAndAnotherCanStart) {
-  LoaderFixture f;
-  LoadStarCatalogs();
-  CancelStarLoad();
-  ASSERT_TRUE(WaitForStarLoad());
-  EXPECT_FALSE(StarThreadRunning());
-  EXPECT_EQ(StarLoaderBusy.load(), 0);
-  // The stopped thread is cleaned up before the next load starts.
-  LoadStarCatalogs();
-  ASSERT_TRUE(WaitForStarLoad());
-  EXPECT_EQ(SaoStarCount, 4);
 }
 
 // The conversions split their records over threads and join the parts in
@@ -620,28 +595,17 @@ TEST(StarConversion, ThreadsGiveTheSameCatalogue) {
   ConvertSaoCatalog(job, four, [&](const std::string& t) { progressFour.push_back(t); });
   four.tycho = ConvertTychoCatalog(job);
 
+  const auto saoKey = [](const TSaoStar& a) {
+    return std::tuple(a.SaoNumber(), a.RA, a.Dec, a.NameIndex, a.Magnitude, a.Spectral);
+  };
+  const auto tyc = [](const TTychoStar& a) { return std::tuple(a.Id1, a.RA, a.Dec, a.Brightness); };
   ASSERT_EQ(one.sao.size(), stars);
-  ASSERT_EQ(four.sao.size(), one.sao.size());
-  for (std::size_t i = 0; i < one.sao.size(); ++i) {
-    const TSaoStar &a = one.sao[i], &b = four.sao[i];
-    ASSERT_EQ(a.SaoNumber(), b.SaoNumber()) << i;
-    ASSERT_EQ(a.RA, b.RA) << i;
-    ASSERT_EQ(a.Dec, b.Dec) << i;
-    ASSERT_EQ(a.NameIndex, b.NameIndex) << i;
-    ASSERT_EQ(a.Magnitude, b.Magnitude) << i;
-    ASSERT_EQ(a.Spectral, b.Spectral) << i;
-  }
+  EXPECT_TRUE(std::ranges::equal(four.sao, one.sao, {}, saoKey, saoKey));
   EXPECT_GT(one.names.size(), 40u);
   EXPECT_EQ(four.names, one.names);
   EXPECT_EQ(four.sao[0].NameIndex, 1);
   EXPECT_EQ(progressFour, progressOne);
   EXPECT_EQ(progressOne.size(), 11u);
   ASSERT_EQ(one.tycho.size(), std::size_t(kRecords));
-  ASSERT_EQ(four.tycho.size(), one.tycho.size());
-  for (std::size_t i = 0; i < one.tycho.size(); ++i) {
-    ASSERT_EQ(four.tycho[i].Id1, one.tycho[i].Id1) << i;
-    ASSERT_EQ(four.tycho[i].RA, one.tycho[i].RA) << i;
-    ASSERT_EQ(four.tycho[i].Dec, one.tycho[i].Dec) << i;
-    ASSERT_EQ(four.tycho[i].Brightness, one.tycho[i].Brightness) << i;
-  }
+  EXPECT_TRUE(std::ranges::equal(four.tycho, one.tycho, {}, tyc, tyc));
 }

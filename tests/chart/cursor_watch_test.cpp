@@ -18,7 +18,7 @@
 #include "chart/cursor_watch.h"
 #include "chart/plotter.h"
 #include "platform/gui_thread.h"
-#include "tests/catalog/object_fixture.h"
+#include "tests/support/object_database.h"
 
 namespace {
 

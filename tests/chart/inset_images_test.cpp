@@ -4,9 +4,7 @@
 // stores new references, differences are written next to the test program).
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
-#include <cstdlib>
 #include <string>
 
 #include "app/globals.h"
@@ -23,35 +21,15 @@
 #include "catalog/stars.h"
 #include "chart/ring.h"
 #include "chart/styles.h"
+#include "tests/support/reference_picture.h"
+#include "tests/support/star_table.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-// Compares `image` with data/<name>.png, or stores it there on request.
 void ExpectMatchesReference(const QImage& rendered, const std::string& name) {
-  const QImage actual = rendered.convertToFormat(QImage::Format_RGB32);
-  const QString path = QStringLiteral(NOCTRA_CHART_TEST_DATA "/") + QString::fromStdString(name) + ".png";
-  if (const char* write = std::getenv("NOCTRA_WRITE_REFERENCE"); write && std::string(write) == "1") {
-    ASSERT_TRUE(actual.save(path)) << path.toStdString();
-    return;
-  }
-  const QImage reference = QImage(path).convertToFormat(QImage::Format_RGB32);
-  ASSERT_FALSE(reference.isNull()) << "missing reference picture " << path.toStdString();
-  ASSERT_EQ(reference.size(), actual.size());
-  QImage diff(actual.size(), QImage::Format_RGB32);
-  int differing = 0;
-  for (int y = 0; y < actual.height(); ++y)
-    for (int x = 0; x < actual.width(); ++x) {
-      const bool same = ((actual.pixel(x, y) ^ reference.pixel(x, y)) & 0x00FFFFFFu) == 0;
-      diff.setPixel(x, y, same ? (qGray(actual.pixel(x, y)) / 4) * 0x010101u : 0x00FF0000u);
-      differing += !same;
-    }
-  if (differing != 0) {
-    const QString base = QDir::currentPath() + "/" + QString::fromStdString(name);
-    actual.save(base + "_actual.png");
-    diff.save(base + "_diff.png");
-    FAIL() << differing << " pixels differ from " << path.toStdString() << "; see " << (base + "_actual.png").toStdString();
-  }
+  ExpectMatchesReference(rendered, QStringLiteral(NOCTRA_CHART_TEST_DATA "/") + QString::fromStdString(name) + ".png",
+                         QString::fromStdString(name));
 }
 
 class InsetImages : public ::testing::Test {
@@ -126,24 +104,11 @@ TEST_F(InsetImages, GlobeWithTheObserversCross) {
 
 TEST_F(InsetImages, StarSphereWithTheFieldOfView) {
   ASSERT_TRUE(InitStarSphereBuffers());
-  // A few bright stars (Hipparcos J2000 positions, rounded): the Plough,
-  // Vega, Deneb, Capella, Arcturus.
-  const double stars[][3] = {{11.0621, 61.751, 1.8}, {11.0307, 56.382, 2.4}, {11.8972, 53.695, 2.4},
-                             {12.2571, 57.033, 3.3}, {12.9005, 55.960, 1.8}, {13.3988, 54.925, 2.3},
-                             {13.7923, 49.313, 1.9}, {18.6156, 38.784, 0.0}, {20.6905, 45.280, 1.3},
-                             {5.2782, 45.998, 0.1},  {14.2610, 19.182, -0.1}};
-  const std::vector<TSaoStar> saved = SaoStars;
-  const int32_t savedCount = SaoStarCount;
-  SaoStars.clear();
-  for (const auto& s : stars) {
-    TSaoStar star;
-    star.RA = float(s[0] * 15 / DegPerRad);
-    star.Dec = float(s[1] / DegPerRad);
-    star.Magnitude = uint8_t(std::lround((s[2] + 2) * 10));
-    star.Spectral = 2;
-    SaoStars.push_back(star);
-  }
-  SaoStarCount = int32_t(SaoStars.size());
+  // The Plough and a few more bright stars (Hipparcos J2000 positions,
+  // rounded): Vega, Deneb, Capella, Arcturus.
+  std::vector<CatalogueStar> stars = kPloughStars;
+  stars.insert(stars.end(), {{18.6156, 38.784, 0.0}, {20.6905, 45.280, 1.3}, {5.2782, 45.998, 0.1}, {14.2610, 19.182, -0.1}});
+  ScopedStarTable table(stars, 2);
   tPlotter main, sphere;
   MainPlotter = &main;
   SpherePlotter = &sphere;
@@ -162,8 +127,6 @@ TEST_F(InsetImages, StarSphereWithTheFieldOfView) {
   MainPlotter = SpherePlotter = nullptr;
   ObserverLocationSet = 0;
   GuideSize = 0;
-  SaoStars = saved;
-  SaoStarCount = savedCount;
 }
 
 TEST_F(InsetImages, MaskOfEachKind) {

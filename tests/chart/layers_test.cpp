@@ -15,6 +15,7 @@
 #include "chart/layers.h"
 #include "chart/render_inputs.h"
 #include "tests/chart/layer_scene.h"
+#include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -141,9 +142,7 @@ struct ObjectRows {
   std::string path = dir.File("Objects.sqlite");
   TSQLiteDatabase db{path, true};
   ObjectRows() {
-    db.Execute("CREATE TABLE BASE_OBJECT_CATALOG (idx INTEGER, ID VARCHAR(255), SubID VARCHAR(255), "
-               "CL VARCHAR(255), SubCL VARCHAR(255), RA DOUBLE, DE DOUBLE, Mv FLOAT, MaA INTEGER, "
-               "MiA INTEGER, PA INTEGER, DIST DOUBLE, RNGCOld VARCHAR(255), RNGCNew VARCHAR(255))");
+    db.Execute(std::string("CREATE TABLE BASE_OBJECT_CATALOG") + kObjectSchema);
     db.BeginTransaction();
   }
   void Add(int idx, const std::string& cl, double ra, double de, double mv, int maA, int pa) {

@@ -22,7 +22,7 @@
 #include "chart/graph_misc.h"
 #include "chart/styles.h"
 #include "platform/drawing.h"
-#include "tests/chart/reference_compare.h"
+#include "tests/support/reference_picture.h"
 
 using platform::MakePixel;
 
@@ -117,13 +117,7 @@ TEST(ReferenceImage, TestCardMatchesTheStoredPicture) {
   SetDefaultStyleFonts();
   ASSERT_TRUE(MakeDrawingColors());
   const Bitmap card = RenderCard();
-  const QImage actual = card.Image().convertToFormat(QImage::Format_RGB32);
-
-  if (WriteReferenceRequested()) {
-    ASSERT_TRUE(actual.save(kReference)) << kReference.toStdString();
-    GTEST_SKIP() << "reference written to " << kReference.toStdString();
-  }
-  EXPECT_TRUE(MatchesReference(actual, kReference, "reference_drawing"));
+  ExpectMatchesReference(card.Image(), kReference, "reference_drawing");
   SetDefaultObjectColors();
 }
 

@@ -19,21 +19,13 @@
 #include "chart/ring.h"
 #include "chart/screen_layout.h"
 #include "chart/styles.h"
+#include "tests/support/star_table.h"
 
 namespace {
 
 constexpr double kDeg = 1 / DegPerRad;
 
-// The seven stars of the Plough (J2000 positions and V magnitudes from the
-// Hipparcos catalogue, rounded): Dubhe, Merak, Phecda, Megrez, Alioth,
-// Mizar, Alkaid.
-struct CatalogueStar {
-  double raHours, decDeg, mag;
-};
-const CatalogueStar kPlough[] = {
-    {11.0621, 61.751, 1.79}, {11.0307, 56.382, 2.37}, {11.8972, 53.695, 2.44}, {12.2571, 57.033, 3.31},
-    {12.9005, 55.960, 1.77}, {13.3988, 54.925, 2.27}, {13.7923, 49.313, 1.86},
-};
+const std::vector<CatalogueStar>& kPlough = kPloughStars;
 
 class StarSphereTest : public ::testing::Test {
  protected:
@@ -46,18 +38,7 @@ class StarSphereTest : public ::testing::Test {
     ASSERT_TRUE(MakeDrawingColors());
     MakeRingRamps();
     ASSERT_TRUE(InitStarSphereBuffers());
-    savedStars_ = SaoStars;
-    savedCount_ = SaoStarCount;
-    SaoStars.clear();
-    for (const CatalogueStar& s : kPlough) {
-      TSaoStar star;
-      star.RA = float(s.raHours * 15 * kDeg);
-      star.Dec = float(s.decDeg * kDeg);
-      star.Magnitude = uint8_t(std::lround((s.mag + 2) * 10));
-      star.Spectral = 1;
-      SaoStars.push_back(star);
-    }
-    SaoStarCount = int32_t(SaoStars.size());
+    stars_ = std::make_unique<ScopedStarTable>(kPlough, 1);
     // Berlin, 2024 March 10, 22:00 UT: the Plough stands high in the north-east.
     InitObserver(ObserverTime);
     SetObserverLocation(ObserverTime, -13.40 * kDeg, 52.52 * kDeg, 0);
@@ -74,8 +55,7 @@ class StarSphereTest : public ::testing::Test {
   }
   void TearDown() override {
     MainPlotter = SpherePlotter = nullptr;
-    SaoStars = savedStars_;
-    SaoStarCount = savedCount_;
+    stars_.reset();
     ObserverLocationSet = 0;
     GuideSize = 0;
     FreeAllAutoBitmaps();
@@ -88,8 +68,7 @@ class StarSphereTest : public ::testing::Test {
     PlaceStarSphere();
   }
   std::unique_ptr<tPlotter> main_, sphere_;
-  std::vector<TSaoStar> savedStars_;
-  int32_t savedCount_ = 0;
+  std::unique_ptr<ScopedStarTable> stars_;
 };
 
 TEST_F(StarSphereTest, ClickOnADrawnStarGivesItsPositionBack) {

@@ -5,7 +5,7 @@
 
 #include "app/globals.h"
 #include "platform/dialogs.h"
-#include "tests/chart/bmp_file.h"
+#include "tests/support/bmp_file.h"
 #include "tests/support/test_support.h"
 
 namespace {

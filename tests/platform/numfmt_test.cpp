@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 
 #include "platform/numfmt.h"
 
@@ -26,13 +27,17 @@ TEST(InvariantNumbers, GeneralForm) {
 TEST(InvariantNumbers, IgnoreTheUserLocale) {
   const char* old = std::setlocale(LC_NUMERIC, nullptr);
   std::string saved = old ? old : "C";
-  // A comma-decimal locale, when the machine has one.
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
-    EXPECT_EQ(FormatFixed(0.5, 0, 1), "0.5");
-    double v = 0;
-    EXPECT_TRUE(ParseDouble("0.5", v));
-    EXPECT_EQ(v, 0.5);
-  }
+  // A comma-decimal locale; deps.sh generates it.
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr)
+      << "locale de_DE.UTF-8 missing: run deps.sh (noctra_install_locale)";
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+  EXPECT_STREQ(probe, "0,5");  // the locale really writes a comma
+  EXPECT_EQ(FormatFixed(0.5, 0, 1), "0.5");
+  EXPECT_EQ(FormatGeneral(1.25), "1.25");
+  double v = 0;
+  EXPECT_TRUE(ParseDouble("0.5", v));
+  EXPECT_EQ(v, 0.5);
   std::setlocale(LC_NUMERIC, saved.c_str());
 }
 

@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +34,21 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
+}
+
+std::string ReadText(const std::string& path) {
+  const std::vector<uint8_t> b = ReadFile(path);
+  return std::string(b.begin(), b.end());
+}
+
+std::vector<std::string> CrLfLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find("\r\n", at), text.size());
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
 }
 
 ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {

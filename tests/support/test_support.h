@@ -26,6 +26,10 @@ class TempDir {
 std::vector<uint8_t> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
+std::string ReadText(const std::string& path);
+// The lines of a text whose lines end in CR LF (a last line without its
+// ending is kept).
+std::vector<std::string> CrLfLines(const std::string& text);
 
 // Sets an environment variable for the lifetime of the object and restores
 // the previous value afterwards.

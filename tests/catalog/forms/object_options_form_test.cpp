@@ -18,7 +18,7 @@
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 #include "tests/catalog/forms/grab.h"
-#include "tests/catalog/object_fixture.h"
+#include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
 namespace {

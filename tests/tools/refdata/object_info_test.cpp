@@ -62,7 +62,7 @@ TEST(ObjectWindow, AndromedaGalaxyAndOrionNebula) {
   EXPECT_EQ(m31.Magnitude, "4.4");
   EXPECT_EQ(m31.NewNotes, "ANDROMEDA GALAXY; PGC 2557; UGC 454 ");
   EXPECT_NE(m31.NewNotesExpanded.find("Uppsala General Catalogue 454"), std::string::npos);
-  EXPECT_EQ(m31.NewNotesExpanded.rfind("andromeda galaxy;", 0), 0u) << m31.NewNotesExpanded;
+  EXPECT_EQ(m31.NewNotesExpanded.rfind("andromeda galaxy", 0), 0u) << m31.NewNotesExpanded;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Pixel-for-pixel comparison of a rendered picture with a stored reference
 // PNG. On a difference the rendered picture and a difference map (differing
 // pixels red) are written next to the test program as <stem>_actual.png and
-// <stem>_diff.png. With NOCTRA_WRITE_REFERENCE=1 the rendered picture is
-// stored as the new reference instead and the test is skipped.
+// <stem>_diff.png. With NOCTRA_WRITE_REFERENCE=1 ExpectMatchesReference
+// stores the rendered picture as the new reference instead and skips.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,4 +39,12 @@ inline testing::AssertionResult MatchesReference(const QImage& rendered, const Q
   return testing::AssertionFailure() << differing << " pixels differ from " << referencePath.toStdString()
                                      << "; see " << (base + "_actual.png").toStdString() << " and "
                                      << (base + "_diff.png").toStdString();
+}
+
+inline void ExpectMatchesReference(const QImage& rendered, const QString& referencePath, const QString& stem) {
+  if (WriteReferenceRequested()) {
+    ASSERT_TRUE(rendered.convertToFormat(QImage::Format_RGB32).save(referencePath)) << referencePath.toStdString();
+    GTEST_SKIP() << "reference written to " << referencePath.toStdString();
+  }
+  EXPECT_TRUE(MatchesReference(rendered, referencePath, stem));
 }

@@ -272,4 +272,44 @@ TEST(DrawingContext, BitmapCopiesAndClipping) {
   EXPECT_EQ(CountColour(b, 0x0000FF00), 5 * 5);
 }
 
+// Bitmap addressing and byte order.
+TEST(BitmapLayout, ElementOrderIsBottomUpAndKeyIsBottomLeft) {
+  Bitmap b(3, 2);
+  b.SetPixel(0, 1, 0x111111);  // bottom-left
+  b.SetPixel(2, 1, 0x222222);  // bottom-right
+  b.SetPixel(0, 0, 0x333333);  // top-left
+  EXPECT_EQ(b.Element(0), 0x111111u);
+  EXPECT_EQ(b.Element(2), 0x222222u);
+  EXPECT_EQ(b.Element(3), 0x333333u);
+  EXPECT_EQ(b.Key(), 0x111111u);
+  b.SetElement(5, 0x444444);
+  EXPECT_EQ(b.Pixel(2, 0), 0x444444u);
+}
+
+TEST(BitmapLayout, DisplayPixelBytesAreBlueGreenRedZero) {
+  Bitmap b(1, 1);
+  b.SetPixel(0, 0, platform::MakePixel(0x11, 0x22, 0x33));
+  const uchar* bytes = b.Image().constBits();
+  EXPECT_EQ(bytes[0], 0x33);  // blue
+  EXPECT_EQ(bytes[1], 0x22);  // green
+  EXPECT_EQ(bytes[2], 0x11);  // red
+  EXPECT_EQ(bytes[3], 0x00);
+  // A colour reference holds red in the low byte; the conversion swaps.
+  EXPECT_EQ(platform::MakeColorRef(0x11, 0x22, 0x33), 0x00332211u);
+  EXPECT_EQ(platform::ColorRefToPixel(0x00332211u), 0x00112233u);
+  EXPECT_EQ(platform::PixelToColorRef(0x00112233u), 0x00332211u);
+}
+
+TEST(BitmapLayout, NewBitmapIsBlackWithByteThreeClearAndPainterPixelsCompareByColour) {
+  Bitmap b(4, 4);
+  for (int i = 0; i < 16; ++i) ASSERT_EQ(b.Element(i), 0u);
+  {
+    platform::DrawingContext dc(b);
+    dc.SetPixel(1, 1, platform::MakeColorRef(0x12, 0x34, 0x56));
+  }
+  EXPECT_EQ(b.Pixel(1, 1) >> 24, 0xFFu) << "the painter writes an opaque alpha byte";
+  EXPECT_TRUE(platform::SameColor(b.Pixel(1, 1), platform::MakePixel(0x12, 0x34, 0x56)));
+  EXPECT_FALSE(platform::SameColor(b.Pixel(1, 1), platform::MakePixel(0x12, 0x34, 0x57)));
+}
+
 }  // namespace

@@ -69,3 +69,14 @@ class LockProbe {
 
 inline bool LockFreeWithin(int ms) { return LockProbe().GotWithin(ms); }
 
+// The message of the database exception `fn` raises ("" when it raises none).
+template <class F>
+std::string SQLiteErrorOf(F fn) {
+  try {
+    fn();
+  } catch (const ESQLiteException& e) {
+    return e.what();
+  }
+  return "";
+}
+

@@ -1,0 +1,167 @@
+#include "script/forms/scr_edit_form.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTextBlock>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/dialogs.h"
+#include "script/runner.h"
+
+std::string ScriptFileName = "Noname.sbas";
+bool ScriptEditorOpen = false;
+TScrEditForm1* ScrEditForm1 = nullptr;
+std::function<void()> TScrEditForm1::OnDestroyed;
+std::function<void()> TScrEditForm1::SaveCommand;
+
+namespace {
+
+const char* const kCaption = "Noctra Planetarium - Script Editor";
+
+std::string WithExtension(std::string name) {
+  if (name.find('.') == std::string::npos) name += ".sbas";
+  return name;
+}
+
+std::string FilePart(const std::string& name) { return std::filesystem::path(name).filename().string(); }
+
+}  // namespace
+
+TScrEditForm1::TScrEditForm1(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(kCaption);
+  resize(421, 379);
+  ScrEditMemo1 = new QPlainTextEdit(this);
+  ScrEditMemo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  ScrEditMemo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(ScrEditMemo1);
+  ScrEditForm1 = this;
+  ScriptEditorOpen = true;
+  SetModified(false);
+}
+
+TScrEditForm1::~TScrEditForm1() {
+  if (ScrEditForm1 == this) ScrEditForm1 = nullptr;
+  ScriptEditorOpen = false;
+  if (OnDestroyed) OnDestroyed();
+}
+
+void TScrEditForm1::SetFileCaption() {
+  setWindowTitle(QString::fromStdString(std::string(kCaption) + " (" + FilePart(ScriptFileName) + ")"));
+}
+
+void TScrEditForm1::showEvent(QShowEvent* event) {
+  resize(429, 413);
+  // Centred over the main window's chart.
+  if (QWidget* owner = parentWidget()) move(owner->geometry().center() - rect().center());
+  SetFileCaption();
+  QWidget::showEvent(event);
+}
+
+bool TScrEditForm1::Modified() const { return ScrEditMemo1->document()->isModified(); }
+void TScrEditForm1::SetModified(bool modified) { ScrEditMemo1->document()->setModified(modified); }
+
+bool TScrEditForm1::LoadScript() {
+  setWindowTitle(kCaption);
+  if (ScriptFileName.empty()) return false;
+  std::string name = WithExtension(ScriptFileName);
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) return false;
+  // Whole lines, CR LF or LF; nothing is cut.
+  std::string text;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) return false;
+  std::string clean;
+  clean.reserve(text.size());
+  for (char c : text)
+    if (c != '\r') clean += c;
+  if (!clean.empty() && clean.back() == '\n') clean.pop_back();
+  ScriptFileName = name;
+  ScrEditMemo1->setPlainText(QString::fromLatin1(clean.data(), qsizetype(clean.size())));
+  SetFileCaption();
+  SetModified(false);
+  ScrEditMemo1->moveCursor(QTextCursor::Start);
+  if (isVisible()) ScrEditMemo1->setFocus();
+  return true;
+}
+
+bool TScrEditForm1::SaveScript() {
+  setWindowTitle(kCaption);
+  std::string name = WithExtension(ScriptFileName);
+  std::string temp = name + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  bool ok = f != nullptr;
+  if (f) {
+    for (const std::string& line : Lines()) {
+      std::string out = line + "\r\n";
+      if (std::fwrite(out.data(), 1, out.size(), f) != out.size()) ok = false;
+    }
+    if (std::fclose(f) != 0) ok = false;
+  }
+  std::error_code ec;
+  if (ok) std::filesystem::rename(temp, name, ec);
+  if (!ok || ec) {
+    std::filesystem::remove(temp, ec);
+    platform::ShowMessageBox("Could not save the script " + name + ".", "Script Editor Message",
+                             platform::MsgButtons::Ok, platform::MsgIcon::Stop);
+    return false;
+  }
+  ScriptFileName = name;
+  SetFileCaption();
+  SetModified(false);
+  return true;
+}
+
+std::vector<std::string> TScrEditForm1::Lines() const {
+  std::vector<std::string> lines;
+  for (QTextBlock b = ScrEditMemo1->document()->begin(); b.isValid(); b = b.next())
+    lines.push_back(b.text().toLatin1().toStdString());
+  return lines;
+}
+
+void TScrEditForm1::SelectLine(int n) {
+  QTextDocument* doc = ScrEditMemo1->document();
+  if (doc->blockCount() == 0 || n < 1) return;
+  QTextBlock b = doc->findBlockByNumber(std::min(n, doc->blockCount()) - 1);
+  QTextCursor c(b);
+  c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  ScrEditMemo1->setTextCursor(c);
+}
+
+int TScrEditForm1::RunScript() {
+  int stopLine = 0;
+  QPointer<TScrEditForm1> self(this);
+  if (!ScrRunScript(Lines(), stopLine)) return 0;
+  if (self && stopLine > 0) self->SelectLine(stopLine);
+  return stopLine;
+}
+
+void TScrEditForm1::closeEvent(QCloseEvent* event) {
+  // During a run the close waits until the run has unwound.
+  QPointer<TScrEditForm1> self(this);
+  if (ScriptRunActive()) {
+    ScrStopThen([self] {
+      if (self) self->close();
+    });
+    event->ignore();
+    return;
+  }
+  if (Modified() &&
+      platform::ShowMessageBox("Save changes?", "Script Editor Message", platform::MsgButtons::YesNo,
+                               platform::MsgIcon::Question) == platform::IDYES) {
+    if (SaveCommand) SaveCommand();
+    else SaveScript();
+  }
+  event->accept();
+}

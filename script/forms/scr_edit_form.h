@@ -1,0 +1,56 @@
+// The script editor window: the script's lines in a plain-text editor,
+// loaded from and saved to ScriptFileName, run by the runner. One window
+// at a time (ScrEditForm1, null while closed); it frees itself when closed.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QPlainTextEdit;
+
+// The script's file name, "Noname.sbas" at start (shared with the main window).
+extern std::string ScriptFileName;
+// True from the editor's creation to its destruction.
+extern bool ScriptEditorOpen;
+
+class TScrEditForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TScrEditForm1(QWidget* owner = nullptr);
+  ~TScrEditForm1() override;
+
+  // Loads ScriptFileName (".sbas" appended to a name without '.'); false
+  // and the text unchanged when it cannot be read.
+  bool LoadScript();
+  // Writes the text to ScriptFileName with CR LF line ends, through a
+  // temporary file; false (after a message box) when it cannot be written.
+  bool SaveScript();
+  // Runs the text; a run that stopped selects its line. The stop line.
+  int RunScript();
+
+  std::vector<std::string> Lines() const;
+  // Selects editor line n (1-based, clamped to the text).
+  void SelectLine(int n);
+  bool Modified() const;
+  void SetModified(bool modified);
+
+  QPlainTextEdit* ScrEditMemo1 = nullptr;
+
+  // Run when the window is destroyed (the main window re-enables NewScript1
+  // and disables RunScript1 and CloseScript1).
+  static std::function<void()> OnDestroyed;
+  // The main window's save command (Save1); the editor's own SaveScript when
+  // not set.
+  static std::function<void()> SaveCommand;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void SetFileCaption();
+};
+
+extern TScrEditForm1* ScrEditForm1;

@@ -1,0 +1,378 @@
+// Script statements that are neither control flow nor host commands: LET,
+// INPUT, PRINT, the nine file channels, the directory search, the working
+// folder and DEL_STR.
+#include <QDir>
+#include <QStringList>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "script/runner.h"
+#include "script/script_host.h"
+
+namespace {
+
+constexpr int kChannels = 9;
+constexpr std::size_t kLineChars = 255;
+
+struct TChannel {
+  std::FILE* file = nullptr;
+  char mode = 0;  // 'I' or 'O'
+};
+TChannel Channels[kChannels + 1];
+
+// The directory search: the names still to give, or none open.
+bool SearchOpen = false;
+QStringList SearchNames;
+int SearchNext = 0;
+
+// The answer of the INPUT dialog, kept between uses.
+std::string InputAnswer;
+
+bool Fault(int code) {
+  ScriptError(code);
+  return false;
+}
+
+// Every double quote of text entering a script made an apostrophe.
+std::string Safe(std::string s) {
+  for (char& c : s)
+    if (c == '"') c = '\'';
+  return s;
+}
+
+std::string Cut(std::string s) {
+  if (s.size() > kLineChars) s.resize(kLineChars);
+  return s;
+}
+
+bool ToNumber(const std::string& text, double& v) {
+  std::string t = ScrTrim(text);
+  const char* b = t.data();
+  const char* e = b + t.size();
+  if (b != e && *b == '+') ++b;
+  auto r = std::from_chars(b, e, v);
+  return !t.empty() && r.ec == std::errc() && r.ptr == e;
+}
+
+// Evaluates one item of PRINT or PRINT# as text.
+bool ItemText(const std::string& item, std::string& out) {
+  if (item.empty()) return Fault(3);
+  if (!ScrEvaluate(item)) return false;
+  out += ScrResultType == kResultString ? ScrStringResult : ScrFloatToStr(ScrNumberResult);
+  return true;
+}
+
+void DoLet(const std::string& line) {
+  std::string t = line.substr(4);
+  bool quoted = false;
+  std::size_t eq = std::string::npos;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == '"') quoted = !quoted;
+    if (!quoted && t[i] == '=') {
+      eq = i;
+      break;
+    }
+  }
+  if (eq == std::string::npos) return ScriptError(3);
+  std::string name = ScrTrim(t.substr(0, eq));
+  bool isString = !name.empty() && name.back() == '$';
+  double* num = nullptr;
+  std::string* str = nullptr;
+  if (isString) str = ScrStringVariable(name);
+  else num = ScrNumberVariable(name);
+  if (!num && !str) return;
+  if (!ScrEvaluate(t.substr(eq + 1))) return;
+  if (num) {
+    if (ScrResultType != kResultNumber) return ScriptError(11);
+    *num = ScrNumberResult;
+  } else {
+    if (ScrResultType != kResultString) return ScriptError(11);
+    *str = Cut(ScrStringResult);
+  }
+}
+
+void DoPrint(const std::string& line) {
+  std::string rest = line.substr(6);
+  std::string text;
+  bool first = true;
+  while (!ScrTrim(rest).empty() || first) {
+    rest = ScrTrim(rest);
+    if (!first) {
+      if (rest[0] != ',') return ScriptError(3);
+      rest.erase(0, 1);
+    }
+    first = false;
+    std::string item = ScrNextArg(rest);
+    if (ScriptErrorFlag || !ItemText(item, text)) return;
+  }
+  ScriptHost().MessageBox(text, "Script Message:", platform::MsgButtons::Ok, platform::MsgIcon::None);
+}
+
+void DoInput(const std::string& line) {
+  std::string rest = line.substr(6);
+  std::string first = ScrNextArg(rest);
+  if (ScriptErrorFlag) return;
+  std::string prompt, varName = first;
+  rest = ScrTrim(rest);
+  if (!rest.empty() && rest[0] == ';') return ScriptError(3);
+  if (!rest.empty()) {
+    if (!ScrEvaluate(first)) return;
+    prompt = ScrResultType == kResultString ? ScrStringResult : ScrFloatToStr(ScrNumberResult);
+    rest.erase(0, 1);
+    varName = ScrNextArg(rest);
+    if (ScriptErrorFlag || !ScrArgsEnd(rest)) return;
+  }
+  bool isString = !varName.empty() && varName.back() == '$';
+  double* num = isString ? nullptr : ScrNumberVariable(varName);
+  std::string* str = isString ? ScrStringVariable(varName) : nullptr;
+  if (!num && !str) return;
+  for (;;) {
+    if (!ScriptHost().Input(prompt, InputAnswer)) {
+      ScriptStopFlag = 1;
+      return;
+    }
+    if (str) {
+      *str = Cut(Safe(InputAnswer));
+      return;
+    }
+    double v;
+    if (ToNumber(InputAnswer, v)) {
+      *num = v;
+      return;
+    }
+    ScriptError(-1);
+  }
+}
+
+// A channel number as OPEN# and PRINT# take it: error 3 when it is no
+// number, `rangeError` when it is not a whole number 1..9.
+int ChannelArg(std::string& rest, int rangeError) {
+  rest = ScrTrim(rest);
+  std::string arg = ScrNextArg(rest);
+  if (ScriptErrorFlag) return 0;
+  if (arg.empty() || !ScrEvaluate(arg)) return ScriptErrorFlag ? 0 : (Fault(3), 0);
+  if (ScrResultType != kResultNumber) return Fault(3), 0;
+  double c = ScrNumberResult;
+  if (c != std::trunc(c) || c < 1 || c > kChannels) return Fault(rangeError), 0;
+  return int(c);
+}
+
+// A string argument of OPEN#: error 52 when it is no string.
+bool OpenStringArg(std::string& rest, std::string& value) {
+  rest = ScrTrim(rest);
+  if (rest.empty() || rest[0] != ',') return Fault(3);
+  rest.erase(0, 1);
+  std::string arg = ScrNextArg(rest);
+  if (ScriptErrorFlag) return false;
+  if (arg.empty()) return Fault(3);
+  if (!ScrEvaluate(arg)) return false;
+  if (ScrResultType != kResultString) return Fault(52);
+  value = ScrStringResult;
+  return true;
+}
+
+void DoOpen(const std::string& line) {
+  std::string rest = line.substr(6);
+  int c = ChannelArg(rest, 22);
+  if (c == 0) return;
+  std::string mode, name;
+  if (!OpenStringArg(rest, mode) || !OpenStringArg(rest, name) || !ScrArgsEnd(rest)) return;
+  if (Channels[c].file) return ScriptError(27);
+  char m = mode == "O" || mode == "o" ? 'O' : (mode == "I" || mode == "i" ? 'I' : 0);
+  if (!m) return ScriptError(52);
+  std::FILE* f = std::fopen(name.c_str(), m == 'O' ? "wb" : "rb");
+  if (!f) return ScriptError(m == 'O' ? 24 : 23);
+  Channels[c] = {f, m};
+}
+
+void DoClose(const std::string& line) {
+  std::string rest = line.substr(7);
+  int c = ChannelArg(rest, 3);
+  if (c == 0 || !ScrArgsEnd(rest)) return;
+  if (!Channels[c].file) return ScriptError(25);
+  int r = std::fclose(Channels[c].file);
+  Channels[c] = {};
+  if (r != 0) ScriptError(26);
+}
+
+void DoPrintFile(const std::string& line) {
+  std::string rest = line.substr(7);
+  int c = ChannelArg(rest, 22);
+  if (c == 0) return;
+  if (!Channels[c].file) return ScriptError(25);
+  if (Channels[c].mode != 'O') return ScriptError(30);
+  std::string text;
+  bool lineEnd = true;
+  for (;;) {
+    rest = ScrTrim(rest);
+    if (rest.empty()) break;
+    if (rest[0] == ';') {
+      if (rest.size() != 1) return ScriptError(3);
+      lineEnd = false;
+      break;
+    }
+    if (rest[0] != ',') return ScriptError(3);
+    rest.erase(0, 1);
+    std::string item = ScrNextArg(rest);
+    if (ScriptErrorFlag || !ItemText(item, text)) return;
+  }
+  if (lineEnd) text += "\r\n";
+  std::FILE* f = Channels[c].file;
+  if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fflush(f) != 0) ScriptError(28);
+}
+
+// Reads one line (CR LF or LF ended); false at the end of the file.
+bool ReadLine(std::FILE* f, std::string& out) {
+  out.clear();
+  int ch = std::fgetc(f);
+  if (ch == EOF) return false;
+  while (ch != EOF && ch != '\n') {
+    out += char(ch);
+    ch = std::fgetc(f);
+  }
+  if (!out.empty() && out.back() == '\r') out.pop_back();
+  return true;
+}
+
+void DoInputFile(const std::string& line) {
+  std::string rest = line.substr(7);
+  int c = ChannelArg(rest, 3);
+  if (c == 0) return;
+  rest = ScrTrim(rest);
+  if (rest.empty() || rest[0] != ',') return ScriptError(3);
+  rest.erase(0, 1);
+  std::string name = ScrNextArg(rest);
+  if (ScriptErrorFlag || !ScrArgsEnd(rest)) return;
+  if (!Channels[c].file) return ScriptError(25);
+  bool isString = !name.empty() && name.back() == '$';
+  double* num = isString ? nullptr : ScrNumberVariable(name);
+  std::string* str = isString ? ScrStringVariable(name) : nullptr;
+  if (!num && !str) return;
+  std::string text;
+  if (Channels[c].mode != 'I' || !ReadLine(Channels[c].file, text)) return ScriptError(29);
+  text = Cut(text);
+  if (str) {
+    *str = Safe(text);
+    return;
+  }
+  double v;
+  if (!ToNumber(text, v)) return ScriptError(29);
+  *num = v;
+}
+
+void EndSearch() {
+  SearchOpen = false;
+  SearchNames.clear();
+  SearchNext = 0;
+}
+
+void GiveNext(std::string& var) {
+  if (SearchNext < SearchNames.size()) {
+    var = Cut(Safe(SearchNames[SearchNext++].toStdString()));
+    return;
+  }
+  var = "NO FILE";
+  EndSearch();
+}
+
+void DoGetFirst(const std::string& line) {
+  std::string rest = line.substr(10);
+  std::string pattern;
+  if (!ScrGetStringArg(rest, pattern)) return;
+  std::string* var = ScrGetStringVarRef(rest);
+  if (!var || !ScrArgsEnd(rest)) return;
+  EndSearch();
+  for (char& ch : pattern)
+    if (ch == '\\') ch = '/';
+  std::size_t slash = pattern.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
+  std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  if (mask == "*.*") mask = "*";  // every name, with or without a point
+  QDir dir(QString::fromStdString(folder));
+  SearchNames = dir.entryList(QStringList{QString::fromStdString(mask)},
+                              QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                              QDir::Name | QDir::IgnoreCase);
+  SearchOpen = true;
+  GiveNext(*var);
+}
+
+void DoGetNext(const std::string& line) {
+  std::string rest = line.substr(9);
+  std::string* var = ScrGetStringVarRef(rest);
+  if (!var || !ScrArgsEnd(rest)) return;
+  if (SearchOpen) GiveNext(*var);
+}
+
+void DoGetDir(const std::string& line) {
+  std::string rest = line.substr(8);
+  std::string* var = ScrGetStringVarRef(rest);
+  if (!var || !ScrArgsEnd(rest)) return;
+  std::error_code ec;
+  *var = Cut(Safe(std::filesystem::current_path(ec).string()));
+}
+
+void DoSetDir(const std::string& line) {
+  std::string rest = line.substr(8);
+  std::string path;
+  if (!ScrGetStringArg(rest, path) || !ScrArgsEnd(rest)) return;
+  std::error_code ec;
+  std::filesystem::current_path(path, ec);  // a failure is not reported
+}
+
+void DoDelStr(const std::string& line) {
+  std::string rest = line.substr(8);
+  std::string* var = ScrGetStringVarRef(rest);
+  if (!var) return;
+  double start, count;
+  if (!ScrGetNumberArg(rest, start) || !ScrGetNumberArg(rest, count) || !ScrArgsEnd(rest)) return;
+  start = std::trunc(start);
+  count = std::trunc(count);
+  if (start < 0 || start > 255 || count < 0 || count > 255) return ScriptError(51);
+  std::size_t s = std::size_t(start);
+  if (s >= 1 && s <= var->size()) var->erase(s - 1, std::size_t(count));
+}
+
+}  // namespace
+
+void ScrInitFiles() {
+  for (TChannel& c : Channels) c = {};
+  EndSearch();
+}
+
+void ScrCloseFiles() {
+  for (TChannel& c : Channels) {
+    if (c.file) std::fclose(c.file);
+    c = {};
+  }
+  EndSearch();
+}
+
+int ScrChannelEof(int channel) {
+  if (channel < 1 || channel > kChannels) return Fault(3), -1;
+  std::FILE* f = Channels[channel].file;
+  if (!f) return Fault(25), -1;
+  if (Channels[channel].mode != 'I') return 1;
+  int ch = std::fgetc(f);
+  if (ch == EOF) return 1;
+  std::ungetc(ch, f);
+  return 0;
+}
+
+bool ScrExecuteStatement(const std::string& line) {
+  if (ScrStarts(line, "LET ")) DoLet(line);
+  else if (ScrStarts(line, "INPUT ")) DoInput(line);
+  else if (ScrStarts(line, "PRINT ")) DoPrint(line);
+  else if (ScrStarts(line, "OPEN# ")) DoOpen(line);
+  else if (ScrStarts(line, "CLOSE# ")) DoClose(line);
+  else if (ScrStarts(line, "PRINT# ")) DoPrintFile(line);
+  else if (ScrStarts(line, "INPUT# ")) DoInputFile(line);
+  else if (ScrStarts(line, "GET_FIRST ")) DoGetFirst(line);
+  else if (ScrStarts(line, "GET_NEXT ")) DoGetNext(line);
+  else if (ScrStarts(line, "GET_DIR ")) DoGetDir(line);
+  else if (ScrStarts(line, "SET_DIR ")) DoSetDir(line);
+  else if (ScrStarts(line, "DEL_STR ")) DoDelStr(line);
+  else return false;
+  return true;
+}

@@ -1,0 +1,220 @@
+// The editor, input and menu windows on the offscreen platform, with the
+// dialog double answering the message boxes.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <QTextBlock>
+
+#include <QPrinter>
+#include <cstdlib>
+
+#include "app/core/file_types.h"
+#include "app/forms/main_form.h"
+#include "app/forms/print_job.h"
+#include "astro/observer.h"
+#include "astro/timescales.h"
+#include "astro/trig.h"
+#include "platform/dialogs.h"
+#include "script/forms/scr_edit_form.h"
+#include "script/forms/script_gui.h"
+#include "script/forms/scr_inp_form.h"
+#include <QLineEdit>
+#include "script/runner.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using platform::ScopedScriptedDialogs;
+using testing_support::TempDir;
+
+std::string FileText(const std::string& path) {
+  auto b = testing_support::ReadFile(path);
+  return std::string(b.begin(), b.end());
+}
+
+void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+class Editor : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallScriptGui(nullptr, &bar_); }
+  void TearDown() override {
+    CloseScriptEditor();
+    FlushDeletes();
+    SetScriptHost(nullptr);
+  }
+  QMenuBar bar_;
+  TempDir dir_;
+};
+
+TEST_F(Editor, LoadsRunsAndSelectsTheLineOfARuntimeError) {
+  testing_support::WriteText(dir_.File("demo.sbas"),
+                             "PRINT \"one\"\r\nLET A = 1 | LET C = 2\r\nLET B = A / 0\r\nPRINT \"never\"\r\n");
+  ScopedScriptedDialogs dialogs;
+  TScrEditForm1* editor = OpenScriptEditor(true);
+  ScriptFileName = dir_.File("demo");
+  ASSERT_TRUE(editor->LoadScript());
+  EXPECT_EQ(ScriptFileName, dir_.File("demo.sbas"));
+  EXPECT_EQ(editor->windowTitle().toStdString(), "Noctra Planetarium - Script Editor (demo.sbas)");
+  EXPECT_FALSE(editor->Modified());
+  EXPECT_EQ(editor->RunScript(), 3);
+  QTextCursor c = editor->ScrEditMemo1->textCursor();
+  EXPECT_EQ(c.block().blockNumber(), 2);
+  EXPECT_EQ(c.selectedText().toStdString(), "LET B = A / 0");
+  auto records = dialogs.Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].caption, "Script Message:");
+  EXPECT_EQ(records[0].text, "one");
+  EXPECT_EQ(records[1].caption, "Script BASIC error:");
+  EXPECT_EQ(records[1].text, "(error in line#3)\r\nDivision by zero.");
+  EXPECT_FALSE(editor->isMinimized());
+  if (const char* png = std::getenv("NOCTRA_SCRIPT_EDITOR_PNG")) editor->grab().save(png);
+}
+
+TEST_F(Editor, ClosingModifiedTextAsksToSave) {
+  testing_support::WriteText(dir_.File("keep.sbas"), "PRINT 1\r\n");
+  struct Case {
+    int answer;
+    std::string fileAfter;
+  } cases[] = {{platform::IDNO, "PRINT 1\r\n"}, {platform::IDYES, "REM xPRINT 1\r\n"}};
+  for (const Case& k : cases) {
+    testing_support::WriteText(dir_.File("keep.sbas"), "PRINT 1\r\n");
+    ScopedScriptedDialogs dialogs;
+    dialogs.QueueAnswer(k.answer);
+    TScrEditForm1* editor = OpenScriptEditor(true);
+    ScriptFileName = dir_.File("keep.sbas");
+    ASSERT_TRUE(editor->LoadScript());
+    QTest::keyClicks(editor->ScrEditMemo1, "REM x");
+    EXPECT_TRUE(editor->Modified());
+    editor->close();
+    FlushDeletes();
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_EQ(dialogs.Last().text, "Save changes?");
+    EXPECT_EQ(dialogs.Last().caption, "Script Editor Message");
+    EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(FileText(dir_.File("keep.sbas")), k.fileAfter);
+    EXPECT_EQ(ScrEditForm1, nullptr);
+    EXPECT_FALSE(ScriptEditorOpen);
+  }
+}
+
+TEST_F(Editor, AMissingFileLeavesTheTextAndTheName) {
+  ScopedScriptedDialogs dialogs;
+  TScrEditForm1* editor = OpenScriptEditor(false);
+  editor->ScrEditMemo1->setPlainText("PRINT 2");
+  ScriptFileName = dir_.File("absent");
+  EXPECT_FALSE(editor->LoadScript());
+  EXPECT_EQ(editor->Lines(), std::vector<std::string>{"PRINT 2"});
+  EXPECT_EQ(ScriptFileName, dir_.File("absent"));
+  EXPECT_FALSE(editor->isVisible());
+}
+
+TEST_F(Editor, ScriptMenusInsertRunAndClear) {
+  bar_.addMenu("&File");
+  bar_.addMenu("&Script");
+  testing_support::WriteText(dir_.File("item.sbas"), "PRINT \"from item\"\r\n");
+  ScopedScriptedDialogs dialogs;
+  std::vector<std::string> lines = {"INSERT_MAINMENU 2, \"&Extra\"",
+                                    "INSERT_MENUITEM 2, 0, \"Run it\", \"" + dir_.File("item") + "\""};
+  int stop = -1;
+  ASSERT_TRUE(ScrRunScript(lines, stop));
+  EXPECT_EQ(stop, 0) << dialogs.Last().text;
+  ASSERT_EQ(bar_.actions().size(), 3);
+  EXPECT_EQ(bar_.actions()[2]->text().toStdString(), "&Extra");
+  QAction* item = bar_.actions()[2]->menu()->actions().value(0);
+  ASSERT_NE(item, nullptr);
+  item->trigger();
+  EXPECT_EQ(dialogs.Last().text, "from item");
+  FlushDeletes();
+  EXPECT_EQ(ScrEditForm1, nullptr);  // the hidden editor opened for the item is closed
+  // Positions past the end are refused.
+  ASSERT_TRUE(ScrRunScript({"INSERT_MENUITEM 3, 0, \"x\", \"y\""}, stop));
+  EXPECT_EQ(dialogs.Last().text, "(error in line#1)\r\nMenu position not found.");
+  ASSERT_TRUE(ScrRunScript({"CLEAR_MENUS"}, stop));
+  FlushDeletes();
+  EXPECT_EQ(bar_.actions().size(), 2);
+  EXPECT_EQ(ScriptMenuCount(), 0);
+}
+
+TEST(FileTypes, ScriptsAreRegisteredBesideSettingsFiles) {
+  EXPECT_NE(MimePackageText().find("<glob pattern=\"*.sbas\"/>"), std::string::npos);
+  EXPECT_NE(DesktopEntryText("/p", "/w").find(std::string(kScriptMimeType) + ";"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// PRINT_MAP through the main window's chart printer, on a PDF file.
+TEST(PrintMap, ScriptPrintsTheChartToAPdf) {
+  TempDir dir;
+  TMainForm1 form;
+  InitObserver(ObserverTime);
+  SetObserverLocation(ObserverTime, (360.0 - 11.58) / DegPerRad, 48.14 / DegPerRad, 0);
+  SetObserverUT(ObserverTime, JulianDay(2024, 3, 20, 21.5));
+  TScriptGuiHost& host = InstallScriptGui(&form, form.menuBar());
+  std::vector<TPrintOptions> jobs;
+  host.printMap = [&](const TScriptPrintOptions& o) {
+    jobs.push_back(ScriptPrintChoices(o));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setResolution(100);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir.File("map.pdf")));
+    return PrintStarMap(form, printer, jobs.back());
+  };
+  ScopedScriptedDialogs dialogs;
+  int stop = -1;
+  ASSERT_TRUE(ScrRunScript({"PRINT_MAP \"BW\""}, stop));
+  EXPECT_EQ(stop, 0) << dialogs.Last().text;
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(jobs[0].blackAndWhite && jobs[0].mainView && jobs[0].skipWindow);
+  EXPECT_EQ(FileText(dir.File("map.pdf")).rfind("%PDF", 0), 0u);
+  host.printMap = nullptr;
+  SetScriptHost(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Editor, TheHundredAndFirstScriptMenuIsRefused) {
+  ScopedScriptedDialogs dialogs;
+  int stop = -1;
+  ASSERT_TRUE(ScrRunScript({"FOR I = 1 TO 101 | INSERT_MAINMENU 0, \"M\" | NEXT"}, stop));
+  EXPECT_EQ(stop, 1);
+  EXPECT_EQ(dialogs.Last().text, "(error in line#1)\r\nScript BASIC menu system is full.");
+  EXPECT_EQ(ScriptMenuCount(), kScriptMenuItems);
+  ASSERT_TRUE(ScrRunScript({"CLEAR_MENUS"}, stop));
+  FlushDeletes();
+  EXPECT_TRUE(bar_.actions().isEmpty());
+}
+
+TEST_F(Editor, InputDialogConfirmsWithEnterAndCancelsWithEscape) {
+  ScopedScriptedDialogs dialogs;
+  // Types into the dialog once it is shown, then presses the key.
+  auto answerWith = [](const char* text, int key) {
+    QTimer::singleShot(0, [text, key] {
+      auto* dialog = qobject_cast<TScrInpForm1*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->Edit1->setText(text);
+      if (const char* png = std::getenv("NOCTRA_SCRIPT_INPUT_PNG")) dialog->grab().save(png);
+      QTest::keyClick(dialog->Edit1, Qt::Key(key));
+    });
+  };
+  answerWith("2.5", Qt::Key_Return);
+  int stop = -1;
+  ASSERT_TRUE(ScrRunScript({"INPUT \"Value?\", V", "PRINT V * 2"}, stop));
+  EXPECT_EQ(stop, 0);
+  EXPECT_EQ(dialogs.Last().text, "5");
+  answerWith("x", Qt::Key_Escape);
+  ASSERT_TRUE(ScrRunScript({"INPUT S$", "PRINT \"not reached\""}, stop));
+  EXPECT_EQ(stop, 1);
+  EXPECT_EQ(dialogs.Last().text, "5");
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// File channels, the directory search, the working folder and DEL_STR, on a
+// temporary folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "script_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+std::string Quote(const std::string& s) { return "\"" + s + "\""; }
+
+TEST(ScriptFiles, WrittenLinesReadBackWithEofTellingTheEnd) {
+  TempDir dir;
+  std::string f = Quote(dir.File("data.txt"));
+  TTestHost host;
+  EXPECT_EQ(RunScript("OPEN# 1, \"o\", " + f +
+                      "\nPRINT# 1, \"x=\", 2.5\nPRINT# 1, \"no end\";\nPRINT# 1\nPRINT# 1, 7\nCLOSE# 1\n"
+                      "OPEN# 2, \"I\", " + f +
+                      "\nINPUT# 2, A$\nINPUT# 2, B$\nINPUT# 2, N\nPRINT A$, \"|\", B$, \"|\", N, \"|\", EOF(2)\n"
+                      "CLOSE# 2"),
+            0)
+      << host.Error();
+  EXPECT_EQ(testing_support::ReadFile(dir.File("data.txt")).size(), std::string("x=2.5\r\nno end\r\n7\r\n").size());
+  EXPECT_EQ(host.Printed(), std::vector<std::string>{"x=2.5|no end|7|1"});
+}
+
+TEST(ScriptFiles, QuotesReadFromFilesBecomeApostrophes) {
+  TempDir dir;
+  testing_support::WriteText(dir.File("q.txt"), "a \"b\"\n");
+  TTestHost host;
+  EXPECT_EQ(RunScript("OPEN# 3, \"I\", " + Quote(dir.File("q.txt")) + "\nINPUT# 3, S$\nPRINT S$ + \"!\""), 0);
+  EXPECT_EQ(host.Printed(), std::vector<std::string>{"a 'b'!"});
+}
+
+struct TChannelFault {
+  std::string script;
+  int line;
+  int code;
+};
+
+TEST(ScriptFiles, ChannelFaultsGiveTheirCodes) {
+  TempDir dir;
+  std::string out = Quote(dir.File("o.txt"));
+  std::string missing = Quote(dir.File("missing.txt"));
+  testing_support::WriteText(dir.File("one.txt"), "word\n");
+  std::string one = Quote(dir.File("one.txt"));
+  const TChannelFault cases[] = {
+      {"OPEN# 10, \"O\", " + out, 1, 22},
+      {"OPEN# 1.5, \"O\", " + out, 1, 22},
+      {"OPEN# 1, \"W\", " + out, 1, 52},
+      {"OPEN# 1, \"O\", 5", 1, 52},
+      {"OPEN# 1, \"O\", " + out + "\nOPEN# 1, \"O\", " + out, 2, 27},
+      {"OPEN# 1, \"I\", " + missing, 1, 23},
+      {"OPEN# 1, \"O\", " + Quote(dir.File("no/such/dir.txt")), 1, 24},
+      {"CLOSE# 1", 1, 25},
+      {"CLOSE# 10", 1, 3},
+      {"PRINT# 4, 1", 1, 25},
+      {"PRINT# 0, 1", 1, 22},
+      {"OPEN# 1, \"I\", " + one + "\nPRINT# 1, 1", 2, 30},
+      {"OPEN# 1, \"O\", " + out + "\nPRINT# 1, 1; 2", 2, 3},
+      {"OPEN# 1, \"I\", " + one + "\nINPUT# 1, A$\nINPUT# 1, A$", 3, 29},
+      {"OPEN# 1, \"I\", " + one + "\nINPUT# 1, N", 2, 29},
+      {"INPUT# 1, A$", 1, 25},
+      {"INPUT# 1; A$", 1, 3},
+      {"PRINT EOF(5)", 1, 25},
+      {"PRINT EOF(0)", 1, 3},
+  };
+  for (const TChannelFault& c : cases) {
+    TTestHost host;
+    EXPECT_EQ(RunScript(c.script), c.line) << c.script;
+    EXPECT_EQ(host.Error(), ErrorAt(c.line, c.code)) << c.script;
+  }
+}
+
+TEST(ScriptFiles, ChannelsLeftOpenAreClosedAtTheEndOfTheRun) {
+  TempDir dir;
+  std::string f = Quote(dir.File("left.txt"));
+  TTestHost host;
+  EXPECT_EQ(RunScript("OPEN# 9, \"O\", " + f + "\nPRINT# 9, \"kept\""), 0);
+  EXPECT_EQ(RunScript("OPEN# 9, \"I\", " + f + "\nINPUT# 9, A$\nPRINT A$"), 0) << host.Error();
+  EXPECT_EQ(host.Printed(), std::vector<std::string>{"kept"});
+}
+
+TEST(ScriptFiles, DirectorySearchGivesNamesInOrderThenNoFile) {
+  TempDir dir;
+  for (const char* n : {"b.sbas", "A.SBAS", "c.txt"}) testing_support::WriteText(dir.File(n), "");
+  TTestHost host;
+  EXPECT_EQ(RunScript("GET_FIRST " + Quote(dir.Path() + "*.sbas") +
+                      ", N$\nPRINT N$\nGET_NEXT N$\nPRINT N$\nGET_NEXT N$\nPRINT N$\n"
+                      "LET N$ = \"kept\"\nGET_NEXT N$\nPRINT N$\nGET_FIRST " +
+                      Quote(dir.Path() + "*.none") + ", M$\nPRINT M$\nGET_FIRST " + Quote(dir.Path() + "*.*") +
+                      ", K$\nPRINT K$"),
+            0)
+      << host.Error();
+  EXPECT_EQ(host.Printed(), (std::vector<std::string>{"A.SBAS", "b.sbas", "NO FILE", "kept", "NO FILE", "A.SBAS"}));
+}
+
+TEST(ScriptFiles, SetDirChangesTheFolderForTheRunOnly) {
+  TempDir dir;
+  std::string before = std::filesystem::current_path().string();
+  TTestHost host;
+  EXPECT_EQ(RunScript("SET_DIR " + Quote(dir.Path()) +
+                      "\nOPEN# 1, \"O\", \"rel.txt\"\nCLOSE# 1\nGET_DIR D$\nPRINT D$"),
+            0)
+      << host.Error();
+  EXPECT_TRUE(std::filesystem::exists(dir.File("rel.txt")));
+  EXPECT_EQ(std::filesystem::current_path().string(), before);
+  ASSERT_EQ(host.Printed().size(), 1u);
+  EXPECT_EQ(std::filesystem::path(host.Printed()[0]), std::filesystem::canonical(dir.Path()));
+}
+
+TEST(ScriptStrings, DelStrDeletesFromAPosition) {
+  TTestHost host;
+  EXPECT_EQ(RunScript("LET S$ = \"ABCDEF\"\nDEL_STR S$, 2, 3\nPRINT S$\nDEL_STR S$, 9, 1\nPRINT S$\n"
+                      "DEL_STR S$, 1, 255\nPRINT S$, \".\""),
+            0);
+  EXPECT_EQ(host.Printed(), (std::vector<std::string>{"AEF", "AEF", "."}));
+}
+
+}  // namespace
