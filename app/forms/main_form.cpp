@@ -88,6 +88,11 @@
 #include "imaging/forms/camera_settings_forms.h"
 #include "imaging/imaging_settings.h"
 #include "platform/timezone.h"
+#include "script/forms/scr_edit_form.h"
+#include "script/forms/script_gui.h"
+#include "script/markers.h"
+#include "script/runner.h"
+#include "script/script_host.h"
 #include "tools/atmospheric.h"
 #include "tools/clock_time.h"
 #include "tools/find.h"
@@ -281,6 +286,10 @@ TMainForm1::~TMainForm1() {
   SetChartClickHooks({});
   SetCursorHintSink(nullptr);
   MagnifierFieldModeChanged = nullptr;
+  TScrEditForm1::OnDestroyed = nullptr;
+  // Scripts fall back to the default host; the editor hooks go too.
+  SetScriptHost(nullptr);
+  SetScriptEditorHooks({});
   GlobalLocation.PickListChanged = nullptr;
   FindActions = {};
   OpenBrowserWindow = nullptr;
@@ -299,9 +308,11 @@ TMainForm1::~TMainForm1() {
 
 void TMainForm1::BuildMenus() {
   File1 = menuBar()->addMenu(QStringLiteral("&File"));
+  NewScript1 = Item(File1, "&New script...", [this] { NewScript1Click(); });
   Open1 = Item(File1, "&Open...", [this] { Open1Click(); }, QKeySequence(Qt::Key_F3));
   Save1 = Item(File1, "&Save", [this] { Save1Click(); }, QKeySequence(Qt::Key_F2));
   Save2 = Item(File1, "Save &As...", [this] { Save2Click(); });
+  CloseScript1 = Item(File1, "&Close script", [] { CloseScriptEditor(); });
   File1->addSeparator();
   Print1 = Item(File1, "&Print...", [this] { Print1Click(); });
   PrintSetup1 = Item(File1, "P&rint Setup...", [this] { PrintSetup1Click(); });
@@ -312,6 +323,13 @@ void TMainForm1::BuildMenus() {
   Copy1 = Item(Edit1, "&Copy", [this] { Copy1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_C));
   Find1 = Item(Edit1, "&Find...", [this] { Find1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_F));
   Log1 = Item(Edit1, "&Log...", [this] { Log1Click(); });
+
+  Script1 = menuBar()->addMenu(QStringLiteral("&Script"));
+  RunScript1 = Item(Script1, "&Run", [this] { RunScript1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_R));
+  StopScript1 = Item(Script1, "&Stop", [] { ScriptStopFlag = 1; });
+  PauseScript1 = Item(Script1, "&Pause", [this] { PauseScript1Click(); });
+  for (QMenu* m : {File1, Script1}) connect(m, &QMenu::aboutToShow, this, [this] { UpdateScriptItems(); });
+  UpdateScriptItems();
 
   Reports1 = menuBar()->addMenu(QStringLiteral("&Reports"));
   GeneralReport = Item(Reports1, "&Monthly...", [] { ShowGeneralReportForm1(); });
@@ -648,6 +666,7 @@ bool TMainForm1::StartUp() {
   inputs.inChartArea = [](int32_t x, int32_t y) { return InChartArea(x, y); };
   inputs.nearMaskEdge = [](int32_t x, int32_t y, int32_t d) { return IsNearMaskEdge(x, y, d); };
   inputs.insideInset = [](int32_t x, int32_t y) { return NearChartInset(x, y) || InsideMagnifierMargin(x, y); };
+  MarkerInputs(inputs);  // the script's chart markers
   inputs.telescopePosition = [](double& ra, double& dec) {
     const TTelescopeMarker m = TelescopeMarker();
     ra = m.ra;
@@ -676,6 +695,16 @@ bool TMainForm1::StartUp() {
   RegisterMagnifierSettingsSection();
   RegisterPointsOfInterestSection();
   RegisterToolSettingsSections();  // atmosphere (6), location (9), date and time (10)
+  // Scripts: message boxes, input, menus and PRINT_MAP through this window.
+  TScriptGuiHost& scripts = InstallScriptGui(this, menuBar());
+  scripts.resetPause = [this] {
+    ScriptPauseFlag = 0;
+    PauseScript1->setText(QStringLiteral("&Pause"));
+  };
+  scripts.printMap = [this](const TScriptPrintOptions& o) {
+    return PrintStarMap(*this, MainPrinter(), ScriptPrintChoices(o));
+  };
+  TScrEditForm1::OnDestroyed = [this] { UpdateScriptItems(); };
   RegisterSettingsSection(kPlotterViewSlot,
                           {kPlotterViewBytes, [] { return MainPlotter->ViewBlock(); },
                            [](const std::vector<uint8_t>* b) {
@@ -794,7 +823,9 @@ void TMainForm1::FirstTick() {
   // 5. The time-flow menus.
   SetTimeFlowMenus();
   SetTimeRateMenus();
-  // 7. Help menus.
+  // 7. "autoexec.sbas", run out of this handler (a missing file runs
+  // nothing); the help menus.
+  if (startupComplete_) QTimer::singleShot(0, this, [] { RunScriptFile("autoexec.sbas"); });
   About1->setEnabled(true);
   // 8. The telescopes and eyepieces of the magnifier settings; its window.
   if (startupComplete_) {
@@ -962,6 +993,11 @@ void TMainForm1::resizeEvent(QResizeEvent* event) {
 // --- Close -------------------------------------------------------------------
 
 void TMainForm1::closeEvent(QCloseEvent* event) {
+  // A script run unwinds first; the close then comes again.
+  if (ScrStopThen([this] { close(); })) {
+    event->ignore();
+    return;
+  }
   if (!startupComplete_ && CloseState == kRunning) {
     // Nothing runs yet: close at once.
     CloseState = kClosing;
@@ -987,6 +1023,7 @@ void TMainForm1::FormClose() {
   Timer1->stop();
   Timer2->stop();
   POIKeysTimer1->stop();
+  CloseScriptEditor();
   // Wait (handling events) until no plotter draws.
   while (chart_->Plotting()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
@@ -1407,6 +1444,35 @@ void TMainForm1::ShowObjectInformation(int kind, int32_t index, bool byKey) {
     default:
       return;
   }
+}
+
+void TMainForm1::NewScript1Click() {
+  if (ScrEditForm1) return;
+  OpenScriptEditor(true);
+  UpdateScriptItems();
+}
+
+void TMainForm1::RunScript1Click() {
+  if (!ScrEditForm1 || ScriptRunActive()) return;
+  RunScript1->setEnabled(false);
+  ScrEditForm1->RunScript();
+  UpdateScriptItems();
+}
+
+void TMainForm1::PauseScript1Click() {
+  const bool pause = PauseScript1->text() == QStringLiteral("&Pause");
+  ScriptPauseFlag = pause ? 1 : 0;
+  PauseScript1->setText(pause ? QStringLiteral("&Resume") : QStringLiteral("&Pause"));
+}
+
+void TMainForm1::UpdateScriptItems() {
+  const bool open = ScrEditForm1 != nullptr, running = ScriptRunActive();
+  NewScript1->setEnabled(!open && !running);
+  Open1->setEnabled(!running);
+  CloseScript1->setEnabled(open);
+  RunScript1->setEnabled(open && !running);
+  StopScript1->setEnabled(running);
+  PauseScript1->setEnabled(running);
 }
 
 void TMainForm1::Information1Click() { ShowObjectInformation(SelectionKind, SelectionIndex); }

@@ -197,6 +197,12 @@ class TMainForm1 : public QMainWindow {
   // from 1), 3 asteroid, 4 comet, 5 Sun, Moon or planet.
   void ShowObjectInformation(int kind, int32_t index, bool byKey = false);
   void Information1Click();
+  // Scripts: the editor, a run of its text, stop and pause, and the
+  // enabling of the script items (New, Run, Close) by the editor and a run.
+  void NewScript1Click();
+  void RunScript1Click();
+  void PauseScript1Click();
+  void UpdateScriptItems();
   void Magnifier1Click();
   void Newpointofinterest1Click();
   void ClearPointOfInterestMode();
@@ -259,8 +265,10 @@ class TMainForm1 : public QMainWindow {
   QTimer* POIKeysTimer1 = nullptr;
 
   QMenu* File1 = nullptr;
-  QAction *Open1 = nullptr, *Save1 = nullptr, *Save2 = nullptr, *Print1 = nullptr, *PrintSetup1 = nullptr,
-          *Exit1 = nullptr;
+  QAction *NewScript1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *Save2 = nullptr, *CloseScript1 = nullptr,
+          *Print1 = nullptr, *PrintSetup1 = nullptr, *Exit1 = nullptr;
+  QMenu* Script1 = nullptr;
+  QAction *RunScript1 = nullptr, *StopScript1 = nullptr, *PauseScript1 = nullptr;
   QMenu* Edit1 = nullptr;
   QAction *Copy1 = nullptr, *Find1 = nullptr, *Log1 = nullptr;
   QMenu* Reports1 = nullptr;

@@ -32,6 +32,8 @@
 #include "catalog/forms/star_options_form.h"
 #include "chart/magnifier_settings.h"
 #include "imaging/forms/ascom_camera_forms.h"
+#include "script/forms/scr_edit_form.h"
+#include "script/runner.h"
 #include "telescope/forms/tele_form.h"
 #include "catalog/object_options.h"
 #include "catalog/star_options.h"
@@ -63,7 +65,8 @@ TEST(MainForm, LayoutMenusAndStatusPanels) {
   TMainForm1 form;
   EXPECT_EQ(MainWindowHandle, &form);
   EXPECT_EQ(Captions(form.menuBar()->actions()),
-            (QStringList{"&File", "&Edit", "&Reports", "&Settings", "&Observer", "&Preferences", "&Help"}));
+            (QStringList{"&File", "&Edit", "&Script", "&Reports", "&Settings", "&Observer", "&Preferences",
+                         "&Help"}));
   EXPECT_EQ(Captions(form.Reports1->actions()), (QStringList{"&Monthly...", "Meteor &Showers..."}));
   EXPECT_EQ(Captions(form.Preferences1->actions()),
             (QStringList{"&Colors && Fonts...", "&Screen Layout...", "&Performance..."}));
@@ -73,7 +76,9 @@ TEST(MainForm, LayoutMenusAndStatusPanels) {
                          "Coordinate &Grid...", "&Atmospheric...", "Show &Horizon",
                          "&Magnifier/Telescope Settings..."}));
   EXPECT_EQ(Captions(form.File1->actions()),
-            (QStringList{"&Open...", "&Save", "Save &As...", "&Print...", "P&rint Setup...", "E&xit"}));
+            (QStringList{"&New script...", "&Open...", "&Save", "Save &As...", "&Close script", "&Print...",
+                         "P&rint Setup...", "E&xit"}));
+  EXPECT_EQ(Captions(form.Script1->actions()), (QStringList{"&Run", "&Stop", "&Pause"}));
   EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Find...", "&Log..."}));
   EXPECT_EQ(Captions(form.Observer1->actions()),
             (QStringList{"New &Location...", "New &Date/Time...", "Time &Flow", "&Real Time", "&Now",
@@ -547,8 +552,8 @@ TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTelescopeItems) {
   EXPECT_EQ(form.Connections1, nullptr);  // absent until the windows exist
   form.CreateDeviceWindows();
   EXPECT_EQ(Captions(form.menuBar()->actions()),
-            (QStringList{"&File", "&Edit", "&Reports", "&Settings", "&Connections", "&Observer", "&Preferences",
-                         "&Help"}));
+            (QStringList{"&File", "&Edit", "&Script", "&Reports", "&Settings", "&Connections", "&Observer",
+                         "&Preferences", "&Help"}));
   EXPECT_EQ(Captions(form.Connections1->actions()),
             (QStringList{"&Telescope...", "&Filter Wheel...", "F&ocuser...", "&Cameras..."}));
   EXPECT_TRUE(Captions(form.PopupMenu1->actions()).contains("Telescope &goto here"));
@@ -573,4 +578,31 @@ TEST(MainForm, KeyOOpensTheStarOptionsOnce) {
   QTimer::singleShot(0, [&] { OptionsForm1->reject(); });
   form.StarCatalog1->trigger();
   EXPECT_EQ(OptionsForm1, first);  // one instance
+}
+
+TEST(MainForm, ScriptItemsFollowTheEditor) {
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", dir.File("cfg"));
+  TMainForm1 form;
+  form.UpdateScriptItems();
+  EXPECT_TRUE(form.NewScript1->isEnabled());
+  EXPECT_FALSE(form.RunScript1->isEnabled());  // no editor
+  EXPECT_FALSE(form.CloseScript1->isEnabled());
+  form.NewScript1->trigger();
+  ASSERT_NE(ScrEditForm1, nullptr);
+  EXPECT_FALSE(form.NewScript1->isEnabled());
+  EXPECT_TRUE(form.RunScript1->isEnabled());
+  EXPECT_FALSE(form.StopScript1->isEnabled());  // nothing runs
+  form.CloseScript1->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ScrEditForm1, nullptr);
+  form.UpdateScriptItems();
+  EXPECT_TRUE(form.NewScript1->isEnabled());
+  // Pause toggles its caption and the runner's request.
+  form.PauseScript1Click();
+  EXPECT_EQ(form.PauseScript1->text(), "&Resume");
+  EXPECT_EQ(ScriptPauseFlag.load(), 1);
+  form.PauseScript1Click();
+  EXPECT_EQ(form.PauseScript1->text(), "&Pause");
+  EXPECT_EQ(ScriptPauseFlag.load(), 0);
 }
