@@ -9,6 +9,11 @@ NOCTRA_PACKAGES=(
   fonts-liberation fonts-dejavu-core tzdata locales
   poppler-utils
   libindi-dev indi-bin
+  # The plate solver's local solve: solve-field and the Tycho-2 index files
+  # 4110-4119 (36 MB; quads of 1 to 33 degrees, for fields of about 1.5 to
+  # 30 degrees: the wide simulated camera of the end-to-end test and typical
+  # short-focus guide and finder cameras).
+  astrometry.net astrometry-data-tycho2-10-19
 )
 
 noctra_install_packages() {

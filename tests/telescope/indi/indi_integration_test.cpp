@@ -3,95 +3,20 @@
 // drives them through the INDI backend, and stops the server again.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QStandardPaths>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 #include "platform/automation_indi.h"
-#include "platform/gui_thread.h"
 #include "telescope/accessories.h"
 #include "telescope/tele_control.h"
+#include "tests/support/indi_server.h"
 #include "tests/telescope/sim_fixture.h"
 
 using namespace telescope_test;
+using testing_support::WaitUntil;
 
 namespace {
 
-// A loopback port nobody listens on at the moment.
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = 0;
-  socklen_t len = sizeof a;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-    port = ntohs(a.sin_port);
-  ::close(fd);
-  return port;
-}
-
-bool Accepts(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(uint16_t(port));
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  ::close(fd);
-  return ok;
-}
-
-// Waits up to `seconds` for `done`, handling events.
-template <class F>
-bool WaitUntil(F done, double seconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(int(seconds * 1000));
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    platform::ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return true;
-}
-
-// indiserver and its drivers for one test; stopped on destruction.
-class IndiServer {
- public:
-  bool Start() {
-    port = FreePort();
-    const QString socket = QString("/tmp/noctra-indi-%1-%2").arg(::getpid()).arg(port);
-    server.start("indiserver", {"-p", QString::number(port), "-u", socket, "indi_simulator_telescope",
-                                "indi_simulator_focus", "indi_simulator_wheel"});
-    if (!server.waitForStarted(5000)) return false;
-    return WaitUntil([&] { return Accepts(port); }, 10);
-  }
-  ~IndiServer() {
-    if (server.state() != QProcess::NotRunning) {
-      server.terminate();
-      if (!server.waitForFinished(5000)) {
-        server.kill();
-        server.waitForFinished(2000);
-      }
-    }
-  }
-  QProcess server;
-  int port = 0;
-};
-
-bool HaveIndi() {
-  for (const char* exe : {"indiserver", "indi_simulator_telescope", "indi_simulator_focus", "indi_simulator_wheel"})
-    if (QStandardPaths::findExecutable(exe).isEmpty()) return false;
-  return true;
-}
+const QStringList kDrivers = {"indi_simulator_telescope", "indi_simulator_focus", "indi_simulator_wheel"};
 
 // Sirius, ICRS/J2000 (SIMBAD). The INDI mount works in coordinates of date;
 // the test passes the same numbers in and reads them back, so the epoch
@@ -103,12 +28,12 @@ constexpr double kArcmin = kRad / 60.0;
 }  // namespace
 
 TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
-  if (!HaveIndi()) {
+  if (!testing_support::HaveIndi(kDrivers)) {
     // Under CI indi-bin is installed, so its absence is a failure there.
     if (std::getenv("CI")) FAIL() << "indiserver or the INDI simulators are missing";
     GTEST_SKIP() << "indiserver and the INDI simulators (Debian package indi-bin) are not installed";
   }
-  IndiServer srv;
+  testing_support::IndiServer srv(kDrivers);
   ASSERT_TRUE(srv.Start()) << "indiserver did not start";
   LogLines().Clear();
 

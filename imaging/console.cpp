@@ -1,0 +1,494 @@
+#include "imaging/console.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+#include "app/core/log_lines.h"
+#include "app/core/xml_settings.h"
+#include "imaging/image_copy.h"
+#include "imaging/settings_text.h"
+#include "imaging/jpeg_file.h"
+#include "platform/numfmt.h"
+#include "platform/timezone.h"
+
+namespace imaging {
+
+namespace {
+
+void Log(const std::string& text) { LogLines().AddLine("[Imaging Console] " + text); }
+
+// A filter wheel or focuser that has not finished after this long stops
+// the sequence.
+constexpr uint32_t kDeviceTimeoutMs = 120000;
+
+std::string StripSlashes(std::string s, bool leading) {
+  while (!s.empty() && (s.back() == '/' || s.back() == '\\')) s.pop_back();
+  if (leading)
+    while (!s.empty() && (s.front() == '/' || s.front() == '\\')) s.erase(s.begin());
+  return s;
+}
+
+void ReplaceAll(std::string& text, const std::string& key, const std::string& value) {
+  for (std::size_t p = text.find(key); p != std::string::npos; p = text.find(key, p + value.size()))
+    text.replace(p, key.size(), value);
+}
+
+}  // namespace
+
+std::string ReplaceTemplate(std::string text, const std::string& filt, const std::string& fp,
+                            const std::string& seq) {
+  ReplaceAll(text, "[filt]", filt);
+  ReplaceAll(text, "[fp]", fp);
+  ReplaceAll(text, "[seq]", seq);
+  return text;
+}
+
+std::string SafePathPart(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return "_";
+  std::string out = name;
+  for (char& c : out)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 32) c = '_';
+  return out;
+}
+
+void FramePath(const std::string& path, const std::string& dirName, const std::string& fileName,
+               const std::string& filt, const std::string& fp, int remaining, int frame,
+               std::string& folder, std::string& name) {
+  const std::string f = SafePathPart(filt), p = SafePathPart(fp);
+  std::string dir = StripSlashes(ReplaceTemplate(dirName, f, p, std::to_string(remaining)), true);
+  std::replace(dir.begin(), dir.end(), '\\', '/');
+  folder = StripSlashes(path, false) + "/" + dir;
+  name = SafePathPart(ReplaceTemplate(fileName, f, p, "frame" + std::to_string(frame)));
+}
+
+TImagingConsole::TImagingConsole(IConsoleDevices* devices,
+                                 std::function<TCamera*(const std::string&)> cameraByName)
+    : devices_(devices), cameraByName_(std::move(cameraByName)) {
+  for (std::string& e : FilterExposures) e = "1";
+  Path = QDir::homePath().toStdString() + "/NoctraImages";
+}
+
+TImagingConsole::~TImagingConsole() {
+  if (camera_ && token_.Has()) {
+    camera_->SetConnected(false);
+    token_.Return(*camera_);
+  }
+}
+
+// --- Settings ----------------------------------------------------------------------------
+
+void TImagingConsole::LoadSettings(const std::string& folder) {
+  const platform::XmlElement s = XmlLoadSettings(doc_, folder + kConsoleSettingsFile, "ImagingConsole");
+  ExposureTime = ReadText(s, "Exposure", "1");
+  ExposureTimeChange();
+  ExposureNum = ReadText(s, "NumExp", "1");
+  int32_t n = 1;
+  ExpNumUpDownPosition = platform::ParseInt32(ExposureNum, n) && n >= 1 && n <= 999 ? n : 1;
+  FilterIndex = XmlReadInteger(s, "FilterSel", 0);
+  FocusMoveAmount = ReadText(s, "FocusMoveAmount", "0");
+  Path = ReadText(s, "Path", Path);
+  DirName = ReadText(s, "SubDir", "ObjectName");
+  FileName = ReadText(s, "FileName", "Image.[fp].[seq]");
+  SaveAsType = TSaveAs(std::clamp(XmlReadInteger(s, "SaveAsSel", 0), 0, 5));
+  for (int i = 0; i < 20; ++i) {
+    FilterExposures[i] = ReadText(s, "Exposure" + std::to_string(i), "1");
+    if (FilterExposures[i].empty()) FilterExposures[i] = "1";
+  }
+}
+
+void TImagingConsole::SaveSettings(const std::string& folder) {
+  if (doc_.IsEmpty()) XmlNewDocument(doc_, "ImagingConsole");
+  // "Selections" is written afresh.
+  const platform::XmlElement old = doc_.Root().FirstChild("Selections");
+  if (!old.IsNull()) doc_.Root().RemoveChild(old);
+  const platform::XmlElement s = XmlChild(doc_.Root(), "Selections");
+  for (int i = 19; i >= 0; --i) XmlWriteString(s, "Exposure" + std::to_string(i), FilterExposures[i]);
+  XmlWriteString(s, "Exposure", ExposureTime);
+  XmlWriteString(s, "NumExp", ExposureNum);
+  XmlWriteInteger(s, "FilterSel", FilterIndex);
+  XmlWriteString(s, "FocusMoveAmount", FocusMoveAmount);
+  XmlWriteString(s, "Path", Path);
+  XmlWriteString(s, "SubDir", DirName);
+  XmlWriteString(s, "FileName", FileName);
+  XmlWriteInteger(s, "SaveAsSel", int32_t(SaveAsType));
+  XmlSaveSettings(doc_, folder + kConsoleSettingsFile);
+}
+
+// --- Controls ----------------------------------------------------------------------------
+
+void TImagingConsole::ExposureTimeChange() {
+  double v = 0;
+  // A text that is no number keeps the last valid exposure; it is refused
+  // when a frame starts.
+  if (!platform::ParseDouble(ExposureTime, v)) return;
+  exposure_ = v;
+  if (camera_) {
+    if (v < camera_->ExposureMin) {
+      exposure_ = camera_->ExposureMin;
+      ExposureTime = platform::FormatGeneral(exposure_, 15);
+    } else if (v > camera_->ExposureMax) {
+      exposure_ = camera_->ExposureMax;
+      ExposureTime = platform::FormatGeneral(exposure_, 15);
+    }
+  }
+  if (AdjustExposure && !previewDown_ && !startDown_ && FilterIndex >= 0 && FilterIndex < 20)
+    FilterExposures[FilterIndex] = ExposureTime;
+}
+
+void TImagingConsole::PreviewClick(bool down) {
+  previewDown_ = down;
+  if (down) {
+    startEnabled_ = false;
+    sourceEnabled_ = false;
+    previewTag_ = 1;
+  }
+}
+
+void TImagingConsole::StartClick(bool down) {
+  startDown_ = down;
+  if (down) {
+    previewEnabled_ = false;
+    sourceEnabled_ = false;
+    int32_t n = 0;
+    if (!platform::ParseInt32(ExposureNum, n) || n < 1 || n > 999) {
+      ExposureNum = "1";
+      n = 1;
+    }
+    sequenceLength_ = n;
+    ExpNumUpDownPosition = n;
+    remaining_ = n;
+    startTag_ = 1;
+  } else {
+    ExposureNum = std::to_string(sequenceLength_);
+  }
+}
+
+std::string TImagingConsole::FilterName() {
+  if (!devices_ || !devices_->WheelConnected() || FilterIndex < 0) return "None";
+  const std::vector<std::string> names = devices_->FilterNames();
+  if (FilterIndex >= int(names.size())) return "None";
+  return names[std::size_t(FilterIndex)];
+}
+
+void TImagingConsole::FilterChange() {
+  if (!devices_ || !devices_->WheelConnected() || FilterIndex < 0) return;
+  devices_->SetFilter(FilterIndex);
+  filterPhase_ = 1;
+  filterDeadline_ = platform::TimeGetTime() + kDeviceTimeoutMs;
+}
+
+void TImagingConsole::PollFilterChange() {
+  if (int32_t(platform::TimeGetTime() - filterDeadline_) > 0) {
+    Log(filterPhase_ == 1 ? "Error: filter wheel did not stop" : "Error: focuser did not stop");
+    filterPhase_ = 0;
+    if (startDown_) EndSequence("Exposure sequence stopped");
+    return;
+  }
+  if (filterPhase_ == 1) {
+    if (devices_->FilterPosition() == -1) return;
+    filterPhase_ = 0;
+    const std::vector<int32_t> offsets = devices_->FocusOffsets();
+    if (devices_->FocuserConnected() && AdjustFocus && FilterIndex < int(offsets.size())) {
+      const int32_t target = offsets[std::size_t(FilterIndex)];
+      devices_->MoveFocuser(target);
+      Log("Moved focus to " + std::to_string(target));
+      filterPhase_ = 2;
+      filterDeadline_ = platform::TimeGetTime() + kDeviceTimeoutMs;
+    }
+    if (AdjustExposure && !(!AllFilters && (startDown_ || previewDown_)) && FilterIndex < 20) {
+      ExposureTime = FilterExposures[FilterIndex];
+      ExposureTimeChange();
+    }
+  } else if (filterPhase_ == 2) {
+    if (!devices_->FocuserMoving()) filterPhase_ = 0;
+  }
+}
+
+// --- Source ----------------------------------------------------------------------------------
+
+void TImagingConsole::ReleaseSource() {
+  if (camera_ && token_.Has()) {
+    camera_->SetConnected(false);
+    token_.Return(*camera_);
+  }
+  camera_ = nullptr;
+  previewEnabled_ = startEnabled_ = false;
+  ImageSource = "None";
+  currentSourceName_ = "None";
+}
+
+void TImagingConsole::RemoveCamera(const std::string& name) {
+  if (currentSourceName_ == name) {
+    previewDown_ = startDown_ = false;
+    imageWanted_ = false;
+    ReleaseSource();
+  }
+  if (ImageSource == name) ImageSource = "None";
+  CameraList.Remove(name);
+}
+
+void TImagingConsole::SelectSource() {
+  currentSourceName_ = ImageSource;
+  if (token_.Has()) {
+    if (camera_) camera_->SetConnected(false);
+    Log("Camera disconnected");
+    if (camera_) token_.Return(*camera_);
+  }
+  camera_ = ImageSource == "None" ? nullptr : cameraByName_(ImageSource);
+  if (!camera_) {
+    ReleaseSource();
+    return;
+  }
+  ExposureTimeChange();
+  if (camera_->Connected() || camera_->Settings.CameraToken != 1) {
+    camera_ = nullptr;
+    ReleaseSource();
+    Log("Error: camera in use");
+    return;
+  }
+  camera_->SetConnected(true);
+  if (!camera_->Connected()) {
+    camera_ = nullptr;
+    ReleaseSource();
+    Log("Error: camera connection");
+    return;
+  }
+  token_.Get(*camera_);
+  Log("Connect: " + currentSourceName_);
+  previewEnabled_ = startEnabled_ = true;
+}
+
+// --- The sequence ----------------------------------------------------------------------------
+
+void TImagingConsole::EndSequence(const std::string& logLine) {
+  startDown_ = false;
+  ExposureNum = std::to_string(sequenceLength_);
+  if (!logLine.empty()) Log(logLine);
+}
+
+bool TImagingConsole::StartFrame() {
+  double v = 0;
+  if (!platform::ParseDouble(ExposureTime, v) || v <= 0) {
+    status_ = "Error: the exposure is not a number of seconds";
+    Log("Error: exposure \"" + ExposureTime + "\" is not a number of seconds");
+    return false;
+  }
+  ExposureTimeChange();
+  frameExposure_ = exposure_;
+  try {
+    return camera_->StartExposure(frameExposure_, Purpose != "Dark");
+  } catch (const std::exception& e) {
+    Log(std::string("Error: ") + e.what());
+    return false;
+  }
+}
+
+void TImagingConsole::SequenceTimer1Timer() {
+  // 1. The source.
+  if (ImageSource != currentSourceName_) SelectSource();
+  // 2. No camera.
+  if (!camera_) {
+    status_ = "Error: camera connection";
+    ImageSource = "None";
+    return;
+  }
+  // 3. The plate solver's pause, between exposures only.
+  if (camera_->ExposureState == 0 && !imageWanted_) {
+    if ((PauseRequest == 2 || PauseRequest == 3) && !token_.Has()) {
+      PauseRequest = 0;
+      if (camera_->Settings.CameraToken == 1) {
+        token_.Get(*camera_);
+        camera_->SetConnected(true);
+      }
+      previewEnabled_ = savedEnabled_[0];
+      startEnabled_ = savedEnabled_[1];
+      sourceEnabled_ = savedEnabled_[2];
+      return;
+    }
+    if (PauseRequest == 1) {
+      if (token_.Has()) {
+        camera_->SetConnected(false);
+        token_.Return(*camera_);
+        savedEnabled_[0] = previewEnabled_;
+        savedEnabled_[1] = startEnabled_;
+        savedEnabled_[2] = sourceEnabled_;
+        previewEnabled_ = startEnabled_ = sourceEnabled_ = false;
+        status_ = "Paused for the plate solver";
+      }
+      return;
+    }
+  }
+  // 4. Both buttons up.
+  if (!previewDown_ && !startDown_) {
+    if (!previewEnabled_ || !startEnabled_) previewEnabled_ = startEnabled_ = true;
+    if (camera_->CanAbortExposure && (camera_->ExposureState == 1 || camera_->ExposureState == 2)) {
+      try {
+        camera_->AbortExposure();
+      } catch (const std::exception&) {
+      }
+    }
+    if (camera_->ExposureState == 0) {
+      sourceEnabled_ = true;
+      previewTag_ = startTag_ = 0;
+      imageWanted_ = false;
+    }
+    double t = -999;
+    if (camera_->CanSetCCDTemperature) {
+      try {
+        t = camera_->GetCCDTemperature();
+      } catch (const std::exception&) {
+      }
+    }
+    tempLabel_ = t != -999 ? platform::FormatFixed(t, 0, 1) + "\xC2\xB0" "C" : "?";
+    status_ = "Idle";
+    return;
+  }
+  // 5. (A button is down without a source: handled by step 2.)
+  // A filter change under way: wait for it.
+  if (filterPhase_ != 0) {
+    PollFilterChange();
+    status_ = "Changing filter";
+    return;
+  }
+  // 6. Exposing.
+  if (camera_->ExposureState != 0) {
+    const double elapsed = (platform::TimeGetTime() - exposureStartTick_) / 1000.0;
+    const double left = std::nearbyint((frameExposure_ - elapsed) * 10) / 10;
+    if (left > 0)
+      status_ = startDown_ ? "Frame: " + std::to_string(remaining_) + ", Exposure Time: " +
+                                 platform::FormatFixed(left, 0, 1) + " Seconds."
+                           : "Exposure Time Left: " + platform::FormatFixed(left, 0, 1) + " Seconds.";
+    else
+      status_ = "Reading Image";
+    return;
+  }
+  // 7. Idle camera with a button down.
+  if (imageWanted_) {
+    if (camera_->GetImageReady()) {
+      TakeImage();
+    } else {
+      // The exposure ended without a picture (failed or aborted).
+      imageWanted_ = false;
+      if (!camera_->Connected()) return CameraLost();
+    }
+    if (filterPhase_ != 0 || (!previewDown_ && !startDown_)) return;
+    // The plate solver waits for the camera: it gets it before the next frame.
+    if (PauseRequest == 1) return;
+  }
+  if (!camera_->Connected()) return CameraLost();
+  if (previewDown_) {
+    if (previewTag_ == 1) {
+      Log("Exposure " + ExposureTime + " seconds");
+      Log("Preview started");
+      previewTag_ = 0;
+    }
+    if (StartFrame()) {
+      imageWanted_ = true;
+      exposureStartTick_ = platform::TimeGetTime();
+    } else {
+      previewDown_ = false;
+    }
+    return;
+  }
+  if (startDown_) {
+    if (startTag_ == 1) {
+      Log("Exposure " + ExposureTime + " seconds");
+      if (devices_ && devices_->WheelConnected() && AllFilters) {
+        FilterIndex = 0;
+        startTag_ = 0;
+        FilterChange();
+        return;  // the first frame starts once the wheel has stopped
+      }
+    }
+    startTag_ = 0;
+    if (StartFrame()) {
+      imageWanted_ = true;
+      exposureStartTick_ = platform::TimeGetTime();
+    } else {
+      EndSequence("Exposure sequence stopped");
+    }
+  }
+}
+
+void TImagingConsole::CameraLost() {
+  Log("Error: Camera disconnected");
+  previewDown_ = false;
+  EndSequence("");
+  ReleaseSource();
+}
+
+void TImagingConsole::TakeImage() {
+  imageWanted_ = false;
+  status_ = "Image Aquired";
+  camera_->AutoRange = AutoLevels;
+  camera_->DisplayHigh = uint32_t(std::max(0, MaxLevel));
+  camera_->DisplayLow = uint32_t(std::max(0, MinLevel));
+  image_ = CopyFitsImage(camera_->GetImage());
+  if (OnImage) OnImage(*image_);
+  if (!startDown_) return;
+  if (!SaveFrame()) {
+    EndSequence("Exposure sequence stopped");
+    return;
+  }
+  // Count down; at the end, the next filter or the end of the sequence.
+  --remaining_;
+  ExposureNum = std::to_string(remaining_);
+  if (remaining_ >= 1) return;
+  ExposureNum = std::to_string(sequenceLength_);
+  if (devices_ && devices_->WheelConnected() && AllFilters) {
+    const int count = int(devices_->FilterNames().size());
+    if (FilterIndex >= count - 1) {
+      FilterIndex = 0;
+      FilterChange();
+      EndSequence("Exposure sequence done");
+    } else {
+      ++FilterIndex;
+      FilterChange();
+      remaining_ = sequenceLength_;
+    }
+  } else {
+    EndSequence("Exposure sequence done");
+  }
+}
+
+bool TImagingConsole::SaveFrame() {
+  std::string folder, name;
+  const int frame = sequenceLength_ + 1 - remaining_;
+  FramePath(Path, DirName, FileName, FilterName(), Purpose, remaining_, frame, folder, name);
+  if (!QDir().mkpath(QString::fromStdString(folder))) {
+    Log("Error: folder not created: " + folder);
+    status_ = "Error: image not saved";
+    return false;
+  }
+  std::string file = folder + "/" + name;
+  bool ok = false;
+  if (SaveAsType == TSaveAs::Bmp || SaveAsType == TSaveAs::Jpg) {
+    const platform::Bitmap* shown = ShownPicture ? ShownPicture() : &image_->Bitmap();
+    if (SaveAsType == TSaveAs::Bmp) {
+      file += ".bmp";
+      ok = shown && shown->Image().save(QString::fromStdString(file), "BMP");
+    } else {
+      file += ".jpg";
+      ok = shown && SaveJpegFile(file, *shown, 90);
+    }
+  } else {
+    TFitsHeader h = image_->Header;
+    static const int32_t kBitPix[4] = {-16, 16, 32, -32};
+    h.SaveBitPix = kBitPix[int(SaveAsType)];
+    h.ExposureTime = frameExposure_;
+    h.Filter = FilterName();
+    file += ".fts";
+    ok = h.Simple && SaveFitsHeader(file, h, image_->Data());
+  }
+  if (!ok) {
+    Log("Error: image not saved: " + file);
+    status_ = "Error: image not saved";
+    return false;
+  }
+  Log("Image saved: " + file);
+  return true;
+}
+
+}  // namespace imaging

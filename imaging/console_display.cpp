@@ -1,0 +1,84 @@
+#include "imaging/console_display.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "imaging/fits_image.h"
+
+namespace imaging {
+
+void ZoomedSize(TZoom zoom, bool zoomedIn, int w, int h, int boxW, int boxH, int& outW, int& outH,
+                double& scale) {
+  if (zoom == TZoom::BestFit && !zoomedIn) {
+    scale = std::min(double(boxW) / std::max(w, 1), double(boxH) / std::max(h, 1));
+    outW = int(w * scale) - 4;
+    outH = int(h * scale) - 4;
+  } else if (zoomedIn) {
+    outW = 10 * w;
+    outH = 10 * h;
+  } else if (zoom == TZoom::Quarter) {
+    outW = w / 4;
+    outH = h / 4;
+  } else if (zoom == TZoom::Half) {
+    outW = w / 2;
+    outH = h / 2;
+  } else if (zoom == TZoom::ThreeQuarter) {
+    outW = int(0.75 * w);
+    outH = int(0.75 * h);
+  } else {
+    outW = w;
+    outH = h;
+  }
+  outW = std::max(outW, 1);
+  outH = std::max(outH, 1);
+}
+
+void ApplyLevels(TFitsBitmap& image, bool autoLevels, int& minLevel, int& maxLevel) {
+  if (!image.HasData()) return;
+  TFitsHeader& h = image.Header;
+  if (autoLevels) {
+    FitsAutoRange(h, image.Data(), 0.01);
+    maxLevel = std::clamp(int(std::nearbyint(h.Background + h.Range)) - 1, 0, 65535);
+    minLevel = std::clamp(int(std::nearbyint(h.Background)), 0, 65535);
+  } else {
+    const int range = maxLevel - minLevel + 1;
+    if (range >= 0 && range <= 65535 && minLevel < 65536) {
+      h.Background = minLevel;
+      h.Range = range;
+    } else {
+      h.Background = 0;
+      h.Range = 65535;
+    }
+  }
+  image.UpdateBitmap();
+}
+
+void DrawCrossHair(platform::Bitmap& picture, TCrossHair kind, TZoom zoom, double scale) {
+  if (kind == TCrossHair::None || picture.IsNull()) return;
+  int pen = 1;
+  switch (zoom) {
+    case TZoom::Quarter: pen = 4; break;
+    case TZoom::Half: pen = 3; break;
+    case TZoom::ThreeQuarter: pen = 2; break;
+    case TZoom::Normal: pen = 1; break;
+    case TZoom::BestFit: pen = int(1.0 / std::max(scale, 1e-6)) + 1; break;
+  }
+  const int w = picture.Width(), h = picture.Height(), cx = w / 2, cy = h / 2;
+  QPainter p(&picture.Image());
+  p.setPen(QPen(QColor(255, 0, 0), pen));
+  if (kind == TCrossHair::Dual) {
+    const int d = w / 100;
+    p.drawLine(cx - d, 0, cx - d, h);
+    p.drawLine(cx + d, 0, cx + d, h);
+    p.drawLine(0, cy - d, w, cy - d);
+    p.drawLine(0, cy + d, w, cy + d);
+    return;
+  }
+  p.drawLine(cx, 0, cx, h);
+  p.drawLine(0, cy, w, cy);
+  if (kind == TCrossHair::Bullseye)
+    for (int r : {w / 5, w / 10, w / 20}) p.drawEllipse(QPoint(cx, cy), r, r);
+}
+
+}  // namespace imaging

@@ -1,0 +1,806 @@
+#include "imaging/forms/imaging_windows.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "imaging/ascom_camera.h"
+#include "imaging/camera_setup.h"
+#include "imaging/camera_sim.h"
+#include "imaging/fits_image.h"
+#include "platform/numfmt.h"
+#include "telescope/accessories.h"
+#include "telescope/tele_control.h"
+
+namespace imaging {
+
+std::function<bool(double&, double&)> ChartCentre;
+
+namespace {
+
+// Owned by the owner window when there is one (it may delete them first).
+QPointer<TIcForm1> g_ic;
+QPointer<TAutoGuideForm> g_guide;
+QPointer<TPlateSolveForm1> g_solve;
+
+std::string Text(const QLineEdit* e) { return e->text().toStdString(); }
+void SetText(QLineEdit* e, const std::string& s) {
+  if (!e->hasFocus() && e->text().toStdString() != s) e->setText(QString::fromStdString(s));
+}
+
+// Fills a camera list box from the logic's list, keeping the choice.
+void FillSources(QComboBox* box, const TCameraList& list, const std::string& current) {
+  QStringList names;
+  for (const std::string& n : list.Names()) names << QString::fromStdString(n);
+  QStringList have;
+  for (int i = 0; i < box->count(); ++i) have << box->itemText(i);
+  if (have != names) {
+    const QSignalBlocker block(box);
+    box->clear();
+    box->addItems(names);
+  }
+  const int i = box->findText(QString::fromStdString(current));
+  if (i >= 0 && i != box->currentIndex()) {
+    const QSignalBlocker block(box);
+    box->setCurrentIndex(i);
+  }
+}
+
+// The chosen camera's settings window (its "&Source Settings" item).
+void ShowCameraSettings(const QComboBox* source) {
+  if (TCamera* cam = FindCamera(source->currentText().toStdString())) cam->ShowSettings();
+}
+
+void AddExistingCameras(TCameraList& list) {
+  for (const auto& item : Cameras().SourceSettings) list.Add(item.Caption);
+}
+
+}  // namespace
+
+// --- The picture ------------------------------------------------------------------------
+
+TPictureView::TPictureView(QWidget* parent) : QLabel(parent) {
+  setScaledContents(true);
+  setMouseTracking(false);
+  setStyleSheet("background: rgb(50, 50, 150)");
+}
+
+void TPictureView::SetPicture(const platform::Bitmap& bitmap, int width, int height) {
+  picW_ = bitmap.Width();
+  picH_ = bitmap.Height();
+  setPixmap(QPixmap::fromImage(bitmap.Image()));
+  setFixedSize(std::max(width, 1), std::max(height, 1));
+}
+
+QPoint TPictureView::ToPicture(const QPoint& p) const {
+  if (width() <= 0 || height() <= 0) return p;
+  return {p.x() * picW_ / width(), p.y() * picH_ / height()};
+}
+
+void TPictureView::mousePressEvent(QMouseEvent* e) {
+  const QPoint p = ToPicture(e->position().toPoint());
+  if (OnPress) OnPress(p.x(), p.y());
+}
+
+void TPictureView::mouseMoveEvent(QMouseEvent* e) {
+  const QPoint p = ToPicture(e->position().toPoint());
+  if (OnMove) OnMove(p.x(), p.y());
+}
+
+void TPictureView::mouseReleaseEvent(QMouseEvent* e) {
+  const QPoint p = ToPicture(e->position().toPoint());
+  if (OnRelease) OnRelease(p.x(), p.y());
+}
+
+// --- Imaging console -------------------------------------------------------------------------
+
+TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), Logic(&devices_, FindCamera), folder_(settingsFolder) {
+  setWindowTitle("Imaging Console");
+  Logic.LoadSettings(folder_);
+  AddExistingCameras(Logic.CameraList);
+
+  ImageSource = new QComboBox;
+  ExposureTime = new QLineEdit;
+  ExposureNum = new QLineEdit;
+  Filter = new QComboBox;
+  Filter->addItem("None");
+  AllFilters = new QCheckBox("All filters");
+  AdjustExposure = new QCheckBox("Exposure per filter");
+  AdjustFocus = new QCheckBox("Focus per filter");
+  Purpose = new QComboBox;
+  Purpose->addItems({"Bright", "Dark", "Flat", "Bias"});
+  Preview = new QPushButton("Preview");
+  Preview->setCheckable(true);
+  Start = new QPushButton("Start");
+  Start->setCheckable(true);
+  Path = new QLineEdit;
+  DirName = new QLineEdit;
+  FileName = new QLineEdit;
+  SaveAsType = new QComboBox;
+  SaveAsType->addItems({"FITS (16 Bit Int, compatibility)", "FITS (16 Bit Int)", "FITS (32 Bit Int)",
+                        "FITS (32 Bit Float)", "BMP", "JPG"});
+  ImageSize = new QComboBox;
+  ImageSize->addItems({"Normal", "25%", "50%", "75%", "Best Fit"});
+  CrossHair = new QComboBox;
+  CrossHair->addItems({"None", "Single", "Dual", "Bullseye"});
+  MinLevel = new QSlider(Qt::Horizontal);
+  MaxLevel = new QSlider(Qt::Horizontal);
+  MinLevel->setRange(0, 65535);
+  MaxLevel->setRange(0, 65535);
+  MaxLevel->setValue(65535);
+  AutoLevels = new QCheckBox("Auto levels");
+  AutoLevels->setChecked(true);
+  Image2 = new QLabel;
+  Image2->setFixedSize(256, 64);
+  Image2->setStyleSheet("background: black");
+  NorthButton = new QPushButton("N");
+  SouthButton = new QPushButton("S");
+  EastButton = new QPushButton("E");
+  WestButton = new QPushButton("W");
+  SyncButton = new QPushButton("Sync");
+  CameraSettings = new QPushButton("Camera settings");
+  SlewRateSlow = new QPushButton("Slow");
+  SlewRateMid = new QPushButton("Mid");
+  SlewRateFast = new QPushButton("Fast");
+  FocusIn = new QPushButton("In");
+  FocusOut = new QPushButton("Out");
+  FocusMoveAmount = new QLineEdit;
+  StatusBar1 = new QLabel;
+  TempLabel2 = new QLabel("?");
+  Image1 = new TPictureView;
+  ScrollBox1 = new QScrollArea;
+  ScrollBox1->setWidget(Image1);
+  ScrollBox1->setMinimumSize(420, 320);
+
+  auto* settings = new QFormLayout;
+  settings->addRow("Source", ImageSource);
+  settings->addRow(CameraSettings);
+  settings->addRow("Exposure (s)", ExposureTime);
+  settings->addRow("Frames", ExposureNum);
+  settings->addRow("Filter", Filter);
+  settings->addRow(AllFilters);
+  settings->addRow(AdjustExposure);
+  settings->addRow(AdjustFocus);
+  settings->addRow("Purpose", Purpose);
+  settings->addRow("Folder", Path);
+  settings->addRow("Sub-folder", DirName);
+  settings->addRow("File name", FileName);
+  settings->addRow("Save as", SaveAsType);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(Preview);
+  buttons->addWidget(Start);
+  settings->addRow(buttons);
+  settings->addRow("CCD", TempLabel2);
+  auto* display = new QFormLayout;
+  display->addRow("Size", ImageSize);
+  display->addRow("Cross hair", CrossHair);
+  display->addRow("Low", MinLevel);
+  display->addRow("High", MaxLevel);
+  display->addRow(AutoLevels);
+  display->addRow(Image2);
+  auto* mount = new QGridLayout;
+  mount->addWidget(NorthButton, 0, 1);
+  mount->addWidget(WestButton, 1, 0);
+  mount->addWidget(EastButton, 1, 2);
+  mount->addWidget(SouthButton, 2, 1);
+  mount->addWidget(SyncButton, 1, 1);
+  mount->addWidget(SlewRateSlow, 3, 0);
+  mount->addWidget(SlewRateMid, 3, 1);
+  mount->addWidget(SlewRateFast, 3, 2);
+  mount->addWidget(new QLabel("Focus"), 4, 0);
+  mount->addWidget(FocusIn, 4, 1);
+  mount->addWidget(FocusOut, 4, 2);
+  mount->addWidget(FocusMoveAmount, 5, 1, 1, 2);
+  auto* left = new QVBoxLayout;
+  left->addLayout(settings);
+  left->addLayout(display);
+  left->addLayout(mount);
+  left->addStretch();
+  auto* top = new QHBoxLayout;
+  top->addLayout(left);
+  top->addWidget(ScrollBox1, 1);
+  auto* all = new QVBoxLayout(this);
+  all->addLayout(top);
+  all->addWidget(StatusBar1);
+
+  SetText(ExposureTime, Logic.ExposureTime);
+  SetText(ExposureNum, Logic.ExposureNum);
+  SetText(Path, Logic.Path);
+  SetText(DirName, Logic.DirName);
+  SetText(FileName, Logic.FileName);
+  SetText(FocusMoveAmount, Logic.FocusMoveAmount);
+  SaveAsType->setCurrentIndex(int(Logic.SaveAsType));
+  platform::Bitmap empty(320, 240);
+  empty.Fill((50u << 16) | (50u << 8) | 150u);
+  Image1->SetPicture(empty, 320, 240);
+
+  connect(Preview, &QPushButton::toggled, this, [this](bool down) {
+    ToLogic();
+    Logic.PreviewClick(down);
+  });
+  connect(Start, &QPushButton::toggled, this, [this](bool down) {
+    ToLogic();
+    Logic.StartClick(down);
+  });
+  connect(ExposureTime, &QLineEdit::editingFinished, this, [this] {
+    Logic.ExposureTime = Text(ExposureTime);
+    Logic.ExposureTimeChange();
+    ExposureTime->setText(QString::fromStdString(Logic.ExposureTime));
+  });
+  connect(Filter, &QComboBox::activated, this, [this](int i) {
+    Logic.FilterIndex = i;
+    Logic.FilterChange();
+  });
+  connect(ImageSize, &QComboBox::currentIndexChanged, this, [this] { ShowImage(); });
+  connect(CrossHair, &QComboBox::currentIndexChanged, this, [this] { ShowImage(); });
+  connect(MinLevel, &QSlider::sliderMoved, this, [this](int v) {
+    AutoLevels->setChecked(false);
+    if (v > MaxLevel->value()) MaxLevel->setValue(v);
+    ShowImage();
+  });
+  connect(MaxLevel, &QSlider::sliderMoved, this, [this](int v) {
+    AutoLevels->setChecked(false);
+    if (v < MinLevel->value()) MinLevel->setValue(v);
+    ShowImage();
+  });
+  connect(AutoLevels, &QCheckBox::toggled, this, [this] { ShowImage(); });
+  const std::pair<QPushButton*, char> moves[] = {
+      {NorthButton, 'N'}, {SouthButton, 'S'}, {EastButton, 'E'}, {WestButton, 'W'}};
+  for (const auto& [button, d] : moves) {
+    const char dir = d;
+    connect(button, &QPushButton::pressed, this, [dir] {
+      if (TeleControl()) TeleControl()->StartMove(dir);
+    });
+    connect(button, &QPushButton::released, this, [dir] {
+      if (TeleControl()) TeleControl()->StopMove(dir);
+    });
+  }
+  connect(CameraSettings, &QPushButton::clicked, this, [this] { ShowCameraSettings(ImageSource); });
+  // Sync on the chart's centre.
+  connect(SyncButton, &QPushButton::clicked, this, [] {
+    double ra = 0, dec = 0;
+    if (ChartCentre && TeleControl() && ChartCentre(ra, dec)) TeleControl()->SyncRaDec(ra, dec);
+  });
+  // Guide-rate steps 2, 4 and 6 for the direction buttons.
+  const std::pair<QPushButton*, int> rates[] = {{SlewRateSlow, 2}, {SlewRateMid, 4}, {SlewRateFast, 6}};
+  for (const auto& [button, r] : rates) {
+    const int step = r;
+    connect(button, &QPushButton::clicked, this, [step] {
+      if (TeleControl()) TeleControl()->SetGuideRate(step);
+    });
+  }
+  auto focus = [this](int sign) {
+    int32_t amount = 0;
+    if (!FocuserControl() || !FocuserControl()->Connected() || !platform::ParseInt32(Text(FocusMoveAmount), amount))
+      return;
+    const int32_t maxInc = FocuserControl()->GetMaxIncrement();
+    if (maxInc > 0) amount = std::clamp(amount, -maxInc, maxInc);
+    FocuserControl()->Move(FocuserControl()->GetAbsolute() ? amount : sign * amount);
+  };
+  connect(FocusIn, &QPushButton::clicked, this, [focus] { focus(-1); });
+  connect(FocusOut, &QPushButton::clicked, this, [focus] { focus(1); });
+  Logic.OnImage = [this](const TFitsBitmap&) { ShowImage(); };
+  Logic.ShownPicture = [this]() -> const platform::Bitmap* { return &shown_; };
+  connect(&SequenceTimer1, &QTimer::timeout, this, [this] { SequenceTimer1Timer(); });
+  SequenceTimer1.start(500);
+  FromLogic();
+}
+
+TIcForm1::~TIcForm1() {
+  SequenceTimer1.stop();
+  ToLogic();
+  Logic.SaveSettings(folder_);
+}
+
+void TIcForm1::ToLogic() {
+  Logic.ImageSource = ImageSource->currentText().isEmpty() ? "None" : ImageSource->currentText().toStdString();
+  Logic.ExposureTime = Text(ExposureTime);
+  Logic.ExposureNum = Text(ExposureNum);
+  Logic.Path = Text(Path);
+  Logic.DirName = Text(DirName);
+  Logic.FileName = Text(FileName);
+  Logic.FocusMoveAmount = Text(FocusMoveAmount);
+  Logic.SaveAsType = TSaveAs(std::max(0, SaveAsType->currentIndex()));
+  Logic.Purpose = Purpose->currentText().toStdString();
+  Logic.AllFilters = AllFilters->isChecked();
+  Logic.AdjustExposure = AdjustExposure->isChecked();
+  Logic.AdjustFocus = AdjustFocus->isChecked();
+  Logic.AutoLevels = AutoLevels->isChecked();
+  Logic.MinLevel = MinLevel->value();
+  Logic.MaxLevel = MaxLevel->value();
+}
+
+void TIcForm1::FromLogic() {
+  FillSources(ImageSource, Logic.CameraList, Logic.ImageSource);
+  SetText(ExposureTime, Logic.ExposureTime);
+  SetText(ExposureNum, Logic.ExposureNum);
+  StatusBar1->setText(QString::fromStdString(Logic.Status()));
+  TempLabel2->setText(QString::fromStdString(Logic.TempLabel()));
+  {
+    const QSignalBlocker b1(Preview), b2(Start);
+    Preview->setChecked(Logic.PreviewDown());
+    Start->setChecked(Logic.StartDown());
+  }
+  Preview->setEnabled(Logic.PreviewEnabled() || Logic.PreviewDown());
+  Start->setEnabled(Logic.StartEnabled() || Logic.StartDown());
+  ImageSource->setEnabled(Logic.SourceEnabled());
+  const bool idle = !Logic.PreviewDown() && !Logic.StartDown();
+  const bool wheel = devices_.WheelConnected();
+  Filter->setEnabled(idle && wheel && !AllFilters->isChecked());
+  AllFilters->setEnabled(wheel);
+  AdjustExposure->setEnabled(wheel);
+  AdjustFocus->setEnabled(wheel && devices_.FocuserConnected());
+  ExposureTime->setEnabled(idle);
+  if (wheel) {
+    QStringList names;
+    for (const std::string& n : devices_.FilterNames()) names << QString::fromStdString(n);
+    if (names.size() > 20) names = names.mid(0, 20);
+    QStringList have;
+    for (int i = 0; i < Filter->count(); ++i) have << Filter->itemText(i);
+    if (!names.isEmpty() && names != have) {
+      Filter->clear();
+      Filter->addItems(names);
+    }
+  }
+  if (Logic.FilterIndex >= 0 && Logic.FilterIndex < Filter->count()) Filter->setCurrentIndex(Logic.FilterIndex);
+  const bool mount = mount_.Connected();
+  for (QPushButton* b : {NorthButton, SouthButton, EastButton, WestButton}) b->setEnabled(mount);
+  SyncButton->setEnabled(mount && ChartCentre != nullptr);
+  CameraSettings->setEnabled(ImageSource->currentText() != "None");
+  const bool rates = mount && TeleControl() && TeleControl()->CanSetGuideRates();
+  for (QPushButton* b : {SlewRateSlow, SlewRateMid, SlewRateFast}) b->setEnabled(rates);
+  const bool focuser = devices_.FocuserConnected();
+  FocusIn->setEnabled(focuser);
+  FocusOut->setEnabled(focuser);
+}
+
+void TIcForm1::SequenceTimer1Timer() {
+  ToLogic();
+  Logic.SequenceTimer1Timer();
+  FromLogic();
+}
+
+void TIcForm1::ShowImage() {
+  const TFitsBitmap* img = Logic.Image();
+  if (!img || !img->HasData()) return;
+  int lo = MinLevel->value(), hi = MaxLevel->value();
+  auto& image = const_cast<TFitsBitmap&>(*img);
+  ApplyLevels(image, AutoLevels->isChecked(), lo, hi);
+  if (AutoLevels->isChecked()) {
+    const QSignalBlocker b1(MinLevel), b2(MaxLevel);
+    MinLevel->setValue(lo);
+    MaxLevel->setValue(hi);
+  }
+  shown_ = platform::Bitmap(image.Width(), image.Height());
+  shown_.Image() = image.Bitmap().Image().copy();
+  int w = 0, h = 0;
+  const TZoom zoom = TZoom(ImageSize->currentIndex());
+  ZoomedSize(zoom, false, shown_.Width(), shown_.Height(), ScrollBox1->viewport()->width(),
+             ScrollBox1->viewport()->height(), w, h, zoomScale_);
+  DrawCrossHair(shown_, TCrossHair(CrossHair->currentIndex()), zoom, zoomScale_);
+  Image1->SetPicture(shown_, w, h);
+  if (image.Header.Simple) {
+    platform::Bitmap hist(256, 64);
+    int64_t mn = 0, mx = 0;
+    TFitsHeader hh = image.Header;
+    FitsHistogram(hh, image.Data(), hist, mn, mx);
+    Image2->setPixmap(QPixmap::fromImage(hist.Image()));
+  }
+}
+
+// --- Autoguider ------------------------------------------------------------------------------
+
+TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window), Logic(&mount_, FindCamera), folder_(settingsFolder) {
+  setWindowTitle("Autoguiding");
+  Logic.LoadSettings(folder_);
+  AddExistingCameras(Logic.CameraList);
+  ImageSource = new QComboBox;
+  GuideRate = new QComboBox;
+  GuideRate->addItems({"R1", "R2", "R3"});
+  ExposureTime = new QLineEdit;
+  auto spin = [](int lo, int hi, int v) {
+    auto* s = new QSpinBox;
+    s->setRange(lo, hi);
+    s->setValue(v);
+    return s;
+  };
+  Porportional = spin(1, 99, Logic.Set.Porportional);
+  Integral = spin(0, 60, Logic.Set.Integral);
+  Sd = spin(1, 99, Logic.Set.StandardDeviation);
+  Background = spin(1, 99, Logic.Set.Background);
+  BacklashComp = new QCheckBox("Dec backlash comp.");
+  BacklashComp->setChecked(Logic.Set.BacklashComp);
+  SelectAStar = new QPushButton("&Preview/Select a Star");
+  Calibrate = new QPushButton("Calibrate");
+  Autoguide = new QPushButton("Guide");
+  OffButton = new QPushButton("&Off");
+  CameraSettings = new QPushButton("Camera settings");
+  auto* group = new QButtonGroup(this);
+  for (QPushButton* b : {SelectAStar, Calibrate, Autoguide, OffButton}) {
+    b->setCheckable(true);
+    group->addButton(b);
+  }
+  OffButton->setChecked(true);
+  FwhmLabel = new QLabel("-");
+  StatusBar = new QLabel;
+  Image1 = new TPictureView;
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(Image1);
+  scroll->setMinimumSize(420, 320);
+  ExposureTime->setText(QString::fromStdString(Logic.Set.Exposure));
+  GuideRate->setCurrentIndex(Logic.Set.GuideRate);
+
+  auto* form = new QFormLayout;
+  form->addRow("Source", ImageSource);
+  form->addRow(CameraSettings);
+  form->addRow("Exposure (s)", ExposureTime);
+  form->addRow("Guide rate", GuideRate);
+  form->addRow("Proportional %", Porportional);
+  form->addRow("Integral x/min.", Integral);
+  form->addRow("Std. dev. x10", Sd);
+  form->addRow("Background x10", Background);
+  form->addRow(BacklashComp);
+  for (QPushButton* b : {SelectAStar, Calibrate, Autoguide, OffButton}) form->addRow(b);
+  form->addRow(FwhmLabel);
+  auto* top = new QHBoxLayout;
+  top->addLayout(form);
+  top->addWidget(scroll, 1);
+  auto* all = new QVBoxLayout(this);
+  all->addLayout(top);
+  all->addWidget(StatusBar);
+  platform::Bitmap empty(320, 240);
+  empty.Fill((50u << 16) | (50u << 8) | 150u);
+  Image1->SetPicture(empty, 320, 240);
+
+  const std::pair<QPushButton*, TGuideMode> modes[] = {{SelectAStar, TGuideMode::Select},
+                                                       {Calibrate, TGuideMode::Calibrate},
+                                                       {Autoguide, TGuideMode::Guide},
+                                                       {OffButton, TGuideMode::Off}};
+  for (const auto& [button, m] : modes) {
+    const TGuideMode mode = m;
+    connect(button, &QPushButton::clicked, this, [this, mode] {
+      ToLogic();
+      Logic.Press(mode);
+      FromLogic();
+    });
+  }
+  connect(GuideRate, &QComboBox::activated, this, [this](int i) { Logic.GuideRateChange(i); });
+  connect(CameraSettings, &QPushButton::clicked, this, [this] { ShowCameraSettings(ImageSource); });
+  // The guide box from a drag of 200 ms or more while selecting a star.
+  Image1->OnPress = [this](int x, int y) {
+    if (Logic.Mode() != TGuideMode::Select) return;
+    dragStart_ = dragEnd_ = QPoint(x, y);
+    pressTime_ = QDateTime::currentMSecsSinceEpoch();
+  };
+  Image1->OnMove = [this](int x, int y) {
+    if (dragStart_.x() >= 0) dragEnd_ = QPoint(x, y);
+  };
+  Image1->OnRelease = [this](int x, int y) {
+    if (dragStart_.x() < 0) return;
+    if (QDateTime::currentMSecsSinceEpoch() - pressTime_ >= 200)
+      Logic.SetGuideBox(dragStart_.x(), dragStart_.y(), x, y);
+    dragStart_ = QPoint(-1, -1);
+  };
+  connect(&Sequence, &QTimer::timeout, this, [this] { SequenceTimer(); });
+  Sequence.start(100);
+  FromLogic();
+}
+
+TAutoGuideForm::~TAutoGuideForm() {
+  Sequence.stop();
+  ToLogic();
+  Logic.SaveSettings(folder_);
+}
+
+void TAutoGuideForm::ToLogic() {
+  Logic.ImageSource = ImageSource->currentText().isEmpty() ? "None" : ImageSource->currentText().toStdString();
+  Logic.Set.Exposure = Text(ExposureTime);
+  Logic.Set.Porportional = Porportional->value();
+  Logic.Set.Integral = Integral->value();
+  Logic.Set.StandardDeviation = Sd->value();
+  Logic.Set.Background = Background->value();
+  Logic.Set.BacklashComp = BacklashComp->isChecked();
+}
+
+void TAutoGuideForm::FromLogic() {
+  FillSources(ImageSource, Logic.CameraList, Logic.ImageSource);
+  ImageSource->setEnabled(Logic.Mode() == TGuideMode::Off);
+  SelectAStar->setEnabled(Logic.Camera() != nullptr);
+  Calibrate->setEnabled(Logic.Camera() && Logic.StarSelected());
+  Autoguide->setEnabled(Logic.Camera() && Logic.Calibrated());
+  QPushButton* down = Logic.Mode() == TGuideMode::Select      ? SelectAStar
+                      : Logic.Mode() == TGuideMode::Calibrate ? Calibrate
+                      : Logic.Mode() == TGuideMode::Guide     ? Autoguide
+                                                              : OffButton;
+  if (!down->isChecked()) down->setChecked(true);
+  FwhmLabel->setText(QString::fromStdString(Logic.FwhmLabel()));
+  StatusBar->setText(QString::fromStdString(Logic.Status()));
+}
+
+void TAutoGuideForm::SequenceTimer() {
+  ToLogic();
+  const TFitsBitmap* before = Logic.Image();
+  Logic.Sequence();
+  if (Logic.Image() && Logic.Image() != before) {
+    platform::Bitmap pic(Logic.Image()->Width(), Logic.Image()->Height());
+    pic.Image() = Logic.Image()->Bitmap().Image().copy();
+    QPainter p(&pic.Image());
+    if (dragStart_.x() >= 0) {
+      p.setPen(QColor(255, 0, 0));
+      p.drawRect(QRect(dragStart_, dragEnd_).normalized());
+    }
+    if (Logic.LockX() >= 0) {
+      p.setPen(QColor(0, 255, 0));
+      p.drawLine(Logic.LockX() - 15, Logic.LockY(), Logic.LockX() + 15, Logic.LockY());
+      p.drawLine(Logic.LockX(), Logic.LockY() - 15, Logic.LockX(), Logic.LockY() + 15);
+    }
+    if (Logic.StarX() >= 0) {
+      p.setPen(QColor(255, 255, 0));
+      p.drawEllipse(QPointF(Logic.StarX(), Logic.StarY()), 6, 6);
+    }
+    p.end();
+    Image1->SetPicture(pic, pic.Width(), pic.Height());
+  }
+  FromLogic();
+}
+
+// --- Plate solving ------------------------------------------------------------------------------
+
+TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingConsole* console, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
+      Logic(&mount_,
+            console ? TConsoleLink{[console] { return console->Camera(); }, &console->PauseRequest} : TConsoleLink{},
+            FindCamera),
+      folder_(settingsFolder) {
+  setWindowTitle("Plate Solving");
+  Logic.LoadSettings(folder_);
+  Logic.ClientFolder = folder_ + "PlateSolve/";
+  AddExistingCameras(Logic.CameraList);
+  ImageSource = new QComboBox;
+  auto edit = [](const std::string& s) { return new QLineEdit(QString::fromStdString(s)); };
+  ExposureTime = edit(platform::FormatGeneral(Logic.Sel.Exposure, 6));
+  TimeToSolve = edit(std::to_string(Logic.Sel.TimeToSolve));
+  SearchFieldSize = edit(platform::FormatGeneral(Logic.Sel.FieldSize, 6));
+  RaEdit1 = edit(platform::FormatFixed(Logic.Sel.PositionRA, 0, 4));
+  DecEdit1 = edit(platform::FormatFixed(Logic.Sel.PositionDEC, 0, 4));
+  RAGain = edit(Logic.Sel.SlewRAGain);
+  DecGain = edit(Logic.Sel.SlewDECGain);
+  PythonDirEdit = edit(Logic.Sel.Python);
+  AutoNone = new QRadioButton("None");
+  AutoSolve = new QRadioButton("Solve after goto");
+  AutoTimed = new QRadioButton("Timed, every 5 minutes");
+  AutoSync = new QRadioButton("Sync and goto again");
+  AutoGoto = new QRadioButton("Goto corrected location");
+  AutoSlew = new QRadioButton("Guide to corrected location");
+  AutoNone->setChecked(true);
+  BothParity = new QRadioButton("Both");
+  NegParity = new QRadioButton("Negative");
+  PosParity = new QRadioButton("Positive");
+  (Logic.Sel.Parity() == 1 ? NegParity : Logic.Sel.Parity() == 2 ? PosParity : BothParity)->setChecked(true);
+  ReverseRA = new QCheckBox("Reverse RA");
+  ReverseDec = new QCheckBox("Reverse Dec");
+  HSS = new QCheckBox("High Speed  (Speed 6)");
+  SlewTwice = new QCheckBox("Refine (solve/guide twice)");
+  TeleCoords = new QRadioButton("Telescope");
+  MapCoords = new QRadioButton("Chart");
+  ManualCoords = new QRadioButton("Manual");
+  TeleCoords->setChecked(true);
+  CameraSettings = new QPushButton("Camera settings");
+  ReverseRA->setChecked(Logic.Sel.SlewRAReverse);
+  ReverseDec->setChecked(Logic.Sel.SlewDecReverse);
+  HSS->setChecked(Logic.Sel.SlewHSS);
+  SlewTwice->setChecked(Logic.Sel.SlewTwice);
+  SolveNow = new QPushButton("&Solve Now");
+  Abort = new QPushButton("Abort/Reset");
+  WImage1 = new TPictureView;
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(WImage1);
+  scroll->setMinimumSize(340, 260);
+
+  auto* form = new QFormLayout;
+  form->addRow("Camera", ImageSource);
+  form->addRow(CameraSettings);
+  form->addRow("Exposure (s)", ExposureTime);
+  form->addRow("Timeout for Solve (s)", TimeToSolve);
+  form->addRow("Search radius (deg)", SearchFieldSize);
+  auto* hints = new QHBoxLayout;
+  for (QRadioButton* b : {TeleCoords, MapCoords, ManualCoords}) hints->addWidget(b);
+  auto* hintBox = new QGroupBox("Position hints");
+  hintBox->setLayout(hints);
+  form->addRow(hintBox);
+  form->addRow("RA (deg)", RaEdit1);
+  form->addRow("Dec (deg)", DecEdit1);
+  form->addRow("Python", PythonDirEdit);
+  auto* parity = new QHBoxLayout;
+  for (QRadioButton* b : {BothParity, NegParity, PosParity}) parity->addWidget(b);
+  auto* parityBox = new QGroupBox("Parity");
+  parityBox->setLayout(parity);
+  form->addRow(parityBox);
+  auto* autoBox = new QGroupBox("Automatic");
+  auto* autoLayout = new QVBoxLayout(autoBox);
+  for (QWidget* w : std::initializer_list<QWidget*>{AutoNone, AutoSolve, AutoTimed, AutoSync, AutoGoto, AutoSlew,
+                                                    ReverseRA, ReverseDec, HSS, SlewTwice})
+    autoLayout->addWidget(w);
+  auto* gains = new QFormLayout;
+  gains->addRow("RA gain", RAGain);
+  gains->addRow("Dec gain", DecGain);
+  autoLayout->addLayout(gains);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(SolveNow);
+  buttons->addWidget(Abort);
+  auto* left = new QVBoxLayout;
+  left->addLayout(form);
+  left->addWidget(autoBox);
+  left->addLayout(buttons);
+  auto* all = new QHBoxLayout(this);
+  all->addLayout(left);
+  all->addWidget(scroll, 1);
+
+  connect(SolveNow, &QPushButton::clicked, this, [this] {
+    SolveNow->setEnabled(false);
+    Logic.SolveNowClick();
+  });
+  connect(Abort, &QPushButton::clicked, this, [this] { Logic.AbortClick(); });
+  connect(CameraSettings, &QPushButton::clicked, this, [this] { ShowCameraSettings(ImageSource); });
+  connect(&PlateSolveTimer1, &QTimer::timeout, this, [this] { PlateSolveTimer1Timer(); });
+  PlateSolveTimer1.start(1000);
+  FromLogic();
+}
+
+TPlateSolveForm1::~TPlateSolveForm1() {
+  PlateSolveTimer1.stop();
+  ToLogic();
+  Logic.SaveSettings(folder_);
+}
+
+void TPlateSolveForm1::ToLogic() {
+  Logic.ImageSource = ImageSource->currentText().isEmpty() ? "None" : ImageSource->currentText().toStdString();
+  // Fields are checked when used: text that is no number keeps the value.
+  double v = 0;
+  int32_t n = 0;
+  if (platform::ParseDouble(Text(ExposureTime), v) && v > 0) {
+    // Kept within the camera's limits, the text corrected.
+    if (const TCamera* cam = Logic.Camera()) {
+      const double limited = std::clamp(v, cam->ExposureMin, cam->ExposureMax);
+      if (limited != v && !ExposureTime->hasFocus())
+        ExposureTime->setText(QString::fromStdString(platform::FormatGeneral(limited, 6)));
+      v = limited;
+    }
+    Logic.Sel.Exposure = v;
+  }
+  if (platform::ParseInt32(Text(TimeToSolve), n)) Logic.Sel.TimeToSolve = PlateSolveTimeToSolve(n);
+  if (platform::ParseDouble(Text(SearchFieldSize), v)) Logic.Sel.FieldSize = std::clamp(v, 0.1, 20.0);
+  Logic.TeleCoords = TeleCoords->isChecked();
+  double ra = 0, dec = 0;
+  if (MapCoords->isChecked() && ChartCentre && ChartCentre(ra, dec)) {
+    Logic.Sel.PositionRA = ra * 180.0 / M_PI;
+    Logic.Sel.PositionDEC = dec * 180.0 / M_PI;
+    SetText(RaEdit1, platform::FormatFixed(Logic.Sel.PositionRA, 0, 4));
+    SetText(DecEdit1, platform::FormatFixed(Logic.Sel.PositionDEC, 0, 4));
+  } else if (ManualCoords->isChecked()) {
+    if (platform::ParseDouble(Text(RaEdit1), v)) Logic.Sel.PositionRA = std::clamp(v, 0.0, 360.0);
+    if (platform::ParseDouble(Text(DecEdit1), v)) Logic.Sel.PositionDEC = std::clamp(v, -90.0, 90.0);
+  }
+  Logic.Sel.SlewRAGain = Text(RAGain);
+  Logic.Sel.SlewDECGain = Text(DecGain);
+  Logic.Sel.Python = Text(PythonDirEdit);
+  Logic.Sel.Options = NegParity->isChecked() ? " --parity 1" : PosParity->isChecked() ? " --parity 0" : "";
+  Logic.Sel.SlewRAReverse = ReverseRA->isChecked();
+  Logic.Sel.SlewDecReverse = ReverseDec->isChecked();
+  Logic.Sel.SlewHSS = HSS->isChecked();
+  Logic.Sel.SlewTwice = SlewTwice->isChecked();
+  Logic.Mode = AutoSolve->isChecked()   ? TAutoMode::Solve
+               : AutoTimed->isChecked() ? TAutoMode::Timed
+               : AutoSync->isChecked()  ? TAutoMode::Sync
+               : AutoGoto->isChecked()  ? TAutoMode::Goto
+               : AutoSlew->isChecked()  ? TAutoMode::Slew
+                                        : TAutoMode::None;
+}
+
+void TPlateSolveForm1::FromLogic() {
+  FillSources(ImageSource, Logic.CameraList, Logic.ImageSource);
+  ImageSource->setEnabled(Logic.CameraListEnabled());
+  SolveNow->setEnabled(Logic.SolveButtonEnabled() && Logic.Camera());
+  setWindowTitle(QString::fromStdString(Logic.Caption()));
+  SetText(RAGain, Logic.Sel.SlewRAGain);
+  SetText(DecGain, Logic.Sel.SlewDECGain);
+  if (Logic.TeleCoords) {
+    SetText(RaEdit1, platform::FormatFixed(Logic.Sel.PositionRA, 0, 4));
+    SetText(DecEdit1, platform::FormatFixed(Logic.Sel.PositionDEC, 0, 4));
+  }
+  if (Logic.Mode == TAutoMode::None && !AutoNone->isChecked()) AutoNone->setChecked(true);
+  RaEdit1->setEnabled(ManualCoords->isChecked());
+  DecEdit1->setEnabled(ManualCoords->isChecked());
+  MapCoords->setEnabled(ChartCentre != nullptr);
+  CameraSettings->setEnabled(ImageSource->currentText() != "None");
+  WImage1->SetPicture(Logic.LastImage(), Logic.LastImage().Width(), Logic.LastImage().Height());
+}
+
+void TPlateSolveForm1::PlateSolveTimer1Timer() {
+  ToLogic();
+  Logic.PlateSolveTimer1Timer();
+  FromLogic();
+}
+
+// --- The program's instances --------------------------------------------------------------------
+
+void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
+  FreeImagingWindows();
+  g_ic = new TIcForm1(settingsFolder, owner);
+  g_guide = new TAutoGuideForm(settingsFolder, owner);
+  g_solve = new TPlateSolveForm1(settingsFolder, &g_ic->Logic, owner);
+  // The camera simulator looks where the connected mount points (its
+  // position in the chart's coordinates).
+  if (!SimCameraPointing)
+    SimCameraPointing = [](double& ra, double& dec) {
+      TTeleControl* tele = TeleControl();
+      if (!tele || !tele->Connected()) return false;
+      ra = tele->RightAscension();
+      dec = tele->Declination();
+      return true;
+    };
+  // Driver cameras come and go through the ASCOM camera window.
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  CameraConsumers().push_back({[](const std::string& n) { if (g_ic) g_ic->Logic.AddCamera(n); },
+                               [](const std::string& n) { if (g_ic) g_ic->Logic.RemoveCamera(n); },
+                               [](const std::string& n) { return g_ic && g_ic->Logic.IsCameraSelected(n); }});
+  CameraConsumers().push_back({[](const std::string& n) { if (g_guide) g_guide->Logic.AddCamera(n); },
+                               [](const std::string& n) { if (g_guide) g_guide->Logic.RemoveCamera(n); },
+                               [](const std::string& n) { return g_guide && g_guide->Logic.IsCameraSelected(n); }});
+  CameraConsumers().push_back({[](const std::string& n) { if (g_solve) g_solve->Logic.AddCamera(n); },
+                               [](const std::string& n) { if (g_solve) g_solve->Logic.RemoveCamera(n); },
+                               [](const std::string& n) { return g_solve && g_solve->Logic.IsCameraSelected(n); }});
+}
+
+void FreeImagingWindows() {
+  // The plate solver refers to the console: it goes first.
+  delete g_solve.data();
+  delete g_guide.data();
+  delete g_ic.data();
+}
+
+TIcForm1* IcForm1() { return g_ic.data(); }
+TAutoGuideForm* AutoGuideForm() { return g_guide.data(); }
+TPlateSolveForm1* PlateSolveForm1() { return g_solve.data(); }
+
+namespace {
+void ShowWindow(QWidget* w) {
+  if (!w) return;
+  w->show();
+  w->raise();
+  w->activateWindow();
+}
+}  // namespace
+
+void ShowImagingConsole() { ShowWindow(g_ic.data()); }
+void ShowAutoGuider() { ShowWindow(g_guide.data()); }
+void ShowPlateSolve() { ShowWindow(g_solve.data()); }
+
+bool StartImagingSequence() {
+  if (!g_ic) return false;
+  g_ic->Start->setChecked(true);  // runs StartClick through the button's handler
+  return g_ic->Logic.StartDown();
+}
+
+bool ImagingSequenceRunning() { return g_ic && g_ic->Logic.StartDown(); }
+
+}  // namespace imaging

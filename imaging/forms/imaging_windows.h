@@ -1,0 +1,160 @@
+// The imaging windows: the imaging console (TIcForm1, "Imaging Console"),
+// the autoguider (TAutoGuideForm, "Autoguiding") and plate solving
+// (TPlateSolveForm1, "Plate Solving"). Each is a thin form over its logic
+// (imaging/console.h, imaging/autoguider.h, imaging/plate_solve_logic.h):
+// its timer calls the logic and the controls are copied to and from it.
+// The main window creates them once and opens them through the Show
+// functions.
+#pragma once
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "imaging/autoguider.h"
+#include "imaging/console.h"
+#include "imaging/console_display.h"
+#include "imaging/forms/tele_mount.h"
+#include "imaging/plate_solve_logic.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollArea;
+class QSlider;
+class QSpinBox;
+
+namespace imaging {
+
+// A picture in a scroll area, stretched to the zoom's size; reports mouse
+// presses, moves and releases in picture pixels.
+class TPictureView : public QLabel {
+ public:
+  explicit TPictureView(QWidget* parent = nullptr);
+  void SetPicture(const platform::Bitmap& bitmap, int width, int height);
+  std::function<void(int x, int y)> OnPress, OnMove, OnRelease;
+  int PictureWidth() const { return picW_; }
+  int PictureHeight() const { return picH_; }
+
+ protected:
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+
+ private:
+  QPoint ToPicture(const QPoint& p) const;
+  int picW_ = 0, picH_ = 0;
+};
+
+class TIcForm1 : public QWidget {
+ public:
+  explicit TIcForm1(const std::string& settingsFolder, QWidget* parent = nullptr);
+  ~TIcForm1() override;
+  TImagingConsole Logic;
+
+  QComboBox *ImageSource, *Filter, *Purpose, *SaveAsType, *ImageSize, *CrossHair;
+  QLineEdit *ExposureTime, *ExposureNum, *Path, *DirName, *FileName, *FocusMoveAmount;
+  QCheckBox *AdjustExposure, *AdjustFocus, *AllFilters, *AutoLevels;
+  QPushButton *Preview, *Start, *NorthButton, *SouthButton, *EastButton, *WestButton, *FocusIn, *FocusOut;
+  QPushButton *SlewRateSlow, *SlewRateMid, *SlewRateFast, *SyncButton, *CameraSettings;
+  QSlider *MinLevel, *MaxLevel;
+  QLabel *StatusBar1, *TempLabel2, *Image2;
+  TPictureView* Image1;
+  QScrollArea* ScrollBox1;
+  QTimer SequenceTimer1;
+
+  void SequenceTimer1Timer();
+  void ShowImage();
+
+ private:
+  void ToLogic();
+  void FromLogic();
+  TConsoleDevices devices_;
+  TTeleMount mount_;
+  std::string folder_;
+  platform::Bitmap shown_;
+  double zoomScale_ = 1.0;
+};
+
+class TAutoGuideForm : public QWidget {
+ public:
+  explicit TAutoGuideForm(const std::string& settingsFolder, QWidget* parent = nullptr);
+  ~TAutoGuideForm() override;
+  TAutoGuider Logic;
+
+  QComboBox *ImageSource, *GuideRate;
+  QLineEdit* ExposureTime;
+  QSpinBox *Porportional, *Integral, *Sd, *Background;
+  QCheckBox* BacklashComp;
+  QPushButton *SelectAStar, *Calibrate, *Autoguide, *OffButton, *CameraSettings;
+  QLabel *FwhmLabel, *StatusBar;
+  TPictureView* Image1;
+  QTimer Sequence;
+
+  void SequenceTimer();
+
+ private:
+  void ToLogic();
+  void FromLogic();
+  TTeleGuideMount mount_;
+  std::string folder_;
+  QPoint dragStart_{-1, -1}, dragEnd_{-1, -1};
+  qint64 pressTime_ = 0;
+};
+
+class TPlateSolveForm1 : public QWidget {
+ public:
+  TPlateSolveForm1(const std::string& settingsFolder, TImagingConsole* console, QWidget* parent = nullptr);
+  ~TPlateSolveForm1() override;
+  TPlateSolveLogic Logic;
+
+  QComboBox* ImageSource;
+  QLineEdit *ExposureTime, *TimeToSolve, *SearchFieldSize, *RaEdit1, *DecEdit1, *RAGain, *DecGain,
+      *PythonDirEdit;
+  QRadioButton *AutoNone, *AutoSolve, *AutoTimed, *AutoSync, *AutoGoto, *AutoSlew;
+  QRadioButton *BothParity, *NegParity, *PosParity;
+  QCheckBox *ReverseRA, *ReverseDec, *HSS, *SlewTwice;
+  QRadioButton *TeleCoords, *MapCoords, *ManualCoords;
+  QPushButton *SolveNow, *Abort, *CameraSettings;
+  TPictureView* WImage1;
+  QTimer PlateSolveTimer1;
+
+  void PlateSolveTimer1Timer();
+
+ private:
+  void ToLogic();
+  void FromLogic();
+  TTeleMount mount_;
+  std::string folder_;
+};
+
+// The main chart's centre (J2000 right ascension and declination, radians),
+// set by the main window: the console's Sync button and the plate solver's
+// "chart" position hints use it. Empty: neither is offered.
+extern std::function<bool(double& ra, double& dec)> ChartCentre;
+
+// Creates the three windows (hidden, owned by `owner`), loads their
+// settings from `settingsFolder` (ending in "/"; they are saved there when
+// the windows are destroyed) and registers them as camera consumers.
+void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder);
+// Destroys them (settings saved).
+void FreeImagingWindows();
+TIcForm1* IcForm1();
+TAutoGuideForm* AutoGuideForm();
+TPlateSolveForm1* PlateSolveForm1();
+// Show and raise each window (the main window's menu items).
+void ShowImagingConsole();
+void ShowAutoGuider();
+void ShowPlateSolve();
+// The sequencer's start of an imaging sequence: the console's Start button
+// goes down (TIcForm1.StartClick). False without the console.
+bool StartImagingSequence();
+// True while the console's sequence runs.
+bool ImagingSequenceRunning();
+
+}  // namespace imaging

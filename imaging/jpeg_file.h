@@ -1,0 +1,18 @@
+// JPEG files through libjpeg's IJG interface: the plate solver's
+// "solve_me.jpg" and the imaging console's JPG pictures.
+#pragma once
+
+#include <string>
+
+#include "platform/bitmap.h"
+
+namespace imaging {
+
+// Writes `bitmap` as a baseline JPEG (24-bit colour, or 8-bit grey when
+// `grey`) with `quality` 1..100. The file is written through a temporary
+// file and renamed, so a failed save leaves an existing file as it was.
+// False on any error (folder missing, disk full, empty bitmap).
+bool SaveJpegFile(const std::string& fileName, const platform::Bitmap& bitmap, int quality = 90,
+                  bool grey = false);
+
+}  // namespace imaging

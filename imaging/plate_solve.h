@@ -1,0 +1,173 @@
+// One plate solve (TPlateSolve): the camera's picture saved as
+// "solve_me.jpg" in the client folder, the client script run three times in
+// turn (upload, submission status, job status) and its printed replies
+// parsed, ending with the J2000 position of the field's centre and that
+// position precessed to the date. The client is the program's own
+// "solve_client.py" (installed next to the program), which solves on this
+// machine with astrometry.net's solve-field.
+//
+// The client runs as a child process (TRunAndCapture) without blocking: its
+// output is read while it runs, and it is ended at the job's deadline or on
+// an abort. Everything runs on the GUI thread through the job's timer; the
+// window polls busy, solved, seconds left and the solved position.
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/fits.h"
+#include "platform/bitmap.h"
+
+namespace imaging {
+
+// --- The child process ----------------------------------------------------------
+
+// Runs one program with an argument list (no shell, so paths with blanks
+// pass whole) and collects what it prints on standard output and standard
+// error, read as it arrives. Start and Poll never wait.
+class TRunAndCapture {
+ public:
+  TRunAndCapture();
+  ~TRunAndCapture();
+  TRunAndCapture(const TRunAndCapture&) = delete;
+  TRunAndCapture& operator=(const TRunAndCapture&) = delete;
+
+  // Starts `program` with `args` in `workDir`. False (with StartError set)
+  // when it cannot be started; the start itself is checked at the next Poll.
+  void Start(const std::string& program, const std::vector<std::string>& args,
+             const std::string& workDir);
+  // True while the child runs (or is starting).
+  bool Running() const;
+  // True once the child has ended normally with exit code 0.
+  bool Succeeded() const;
+  // Empty unless the program could not be started or crashed.
+  const std::string& StartError() const { return startError_; }
+  // Everything printed so far (standard output and error merged; at most
+  // 1 MiB is kept).
+  const std::string& Output() const { return output_; }
+  // Ends the child: SIGTERM (the client ends solve-field with it), then
+  // SIGKILL when it has not ended after `graceMs`. Waits at most
+  // graceMs + 1,000 ms in all.
+  void Stop(int graceMs = 1000);
+
+ private:
+  void Read();
+  std::unique_ptr<QProcess> process_;
+  std::string output_;
+  std::string startError_;
+};
+
+// --- Reply parsing ----------------------------------------------------------------
+
+// Upload reply: "{u'status': u'success', u'subid': 12, ...}". True when the
+// status is "success" and the submission number reads as an integer >= 0.
+bool ParseUploadReply(const std::string& reply, std::string& status, int32_t& subId);
+// Submission status reply: "{... u'jobs': [34], ...}". -1 when the key is
+// missing or the list does not read as an integer (a failure), 0 while the
+// list is empty, else the first job number.
+int32_t ParseSubmissionReply(const std::string& reply);
+// The reply's last non-empty line, stripped at both ends of line breaks,
+// blanks and "[" (the job status word: "solving", "success", ...).
+std::string ReplyStatusLine(const std::string& reply);
+// The number after `key` up to the next "," or "}", read as a full signed
+// float ("-12.5", "1.5e-05"). False when the key is missing (`found` false)
+// or the text does not convert (`text` holds it).
+bool ReplyNumber(const std::string& reply, const std::string& key, double& value, bool& found,
+                 std::string& text);
+
+// --- The job ------------------------------------------------------------------------
+
+// Endpoints recorded by the client (no network is used): the first and the
+// second server ("SuperNova").
+inline constexpr const char* kSolveServer1 = "local://solve-field/nova";
+inline constexpr const char* kSolveServer2 = "local://solve-field/supernova";
+
+struct TPlateSolveSettings {
+  std::string interpreter = "python3";  // a program, or a folder holding python3
+  std::string apiKey;
+  bool secondServer = false;
+  double raHint = 0, decHint = 0;  // radians
+  double radius = 5.0;             // degrees; 0 or less: no hints
+  int32_t comparisonStars = 10;
+  uint8_t parity = 0;              // 0 both, 1 negative, 2 positive
+  int32_t timeoutSeconds = 60;
+  // Where "solve_me.jpg" and the client's submissions go, ending in "/".
+  std::string clientFolder;
+  // The client script; empty: "solve_client.py" next to the program.
+  std::string clientScript;
+};
+
+// The client script installed next to the program.
+std::string DefaultSolveClient();
+// The interpreter to start: the setting itself, "python3" within it when
+// it names a folder, "python3" when empty.
+std::string SolveInterpreter(const std::string& setting);
+
+// The client's argument lists (after the interpreter), piece by piece as
+// the job sends them. Numbers use the invariant format.
+std::vector<std::string> UploadArguments(const TPlateSolveSettings& s, const std::string& script,
+                                         const std::string& image);
+std::vector<std::string> SubmissionArguments(const TPlateSolveSettings& s, const std::string& script,
+                                             int32_t subId);
+std::vector<std::string> JobArguments(const TPlateSolveSettings& s, const std::string& script,
+                                      int32_t jobId);
+
+class TPlateSolve : public QObject {
+ public:
+  // TPlateSolve.Create: copies the settings and the picture's header,
+  // saves `picture` as "solve_me.jpg" in the client folder (created when
+  // missing) and starts the timer (`tickMs`, 1,000 ms normally; the polls
+  // run every tenth tick). A picture that cannot be saved ends the job at
+  // the first tick, logged "[Plate-Solve] Can't save image".
+  TPlateSolve(const TPlateSolveSettings& settings, const TFitsHeader& header,
+              const platform::Bitmap& picture, int tickMs = 1000);
+  // TPlateSolve.Destroy: ends a running client.
+  ~TPlateSolve() override;
+
+  // Sets the abort flag: the next tick ends the client and resets the job.
+  void Abort() { abort_ = true; }
+  bool Busy() const { return busy_; }
+  bool Solved() const { return solved_; }
+  int32_t SecondsLeft() const { return secondsLeft_; }
+  int32_t State() const { return state_; }
+  // The solved J2000 position and the position of date (radians).
+  double RaJ2000() const { return ra2000_; }
+  double DecJ2000() const { return dec2000_; }
+  double SolvedRA() const { return raDate_; }
+  double SolvedDec() const { return decDate_; }
+  const TFitsHeader& Header() const { return header_; }
+
+  // The job's tick (called by its timer; tests may call it).
+  void TimerTick();
+
+ private:
+  void Reset(const char* logLine);
+  // Starts the client with `args`; the state machine waits for it.
+  void RunClient(std::vector<std::string> args);
+  void Finish(const std::string& reply);
+  bool ParseJobStatus(const std::string& reply);
+
+  TPlateSolveSettings s_;
+  std::string script_;
+  TFitsHeader header_;
+  bool imageSaved_ = false;
+  uint32_t ticks_ = 0;
+  uint32_t startTick_ = 0;
+  uint32_t timeoutMs_ = 0;
+  int32_t secondsLeft_ = 0;
+  bool abort_ = false;
+  int32_t state_ = 1;
+  bool busy_ = true, solved_ = false, resultReady_ = false;
+  int32_t subId_ = -1, jobId_ = -1;
+  double ra2000_ = 0, dec2000_ = 0, raDate_ = 0, decDate_ = 0;
+  TRunAndCapture client_;
+  bool clientActive_ = false;
+  QTimer timer_;
+};
+
+}  // namespace imaging

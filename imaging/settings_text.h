@@ -1,0 +1,17 @@
+// The imaging windows' text settings: a missing or empty element reads as
+// the default (the XML routines give an empty text for a missing element
+// whose parent exists).
+#pragma once
+
+#include <string>
+
+#include "app/core/xml_settings.h"
+
+namespace imaging {
+
+inline std::string ReadText(const platform::XmlElement& s, const std::string& name, const std::string& deflt) {
+  const std::string v = XmlReadString(s, name, deflt);
+  return v.empty() ? deflt : v;
+}
+
+}  // namespace imaging

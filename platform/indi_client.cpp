@@ -1,0 +1,247 @@
+#include "platform/indi_client.h"
+
+#include <libindi/basedevice.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "platform/automation.h"
+#include "platform/gui_thread.h"
+#include "platform/numfmt.h"
+
+namespace platform {
+
+TIndiAddress ParseIndiId(const std::string& id) {
+  const size_t a = id.find(':');
+  const size_t b = a == std::string::npos ? a : id.find(':', a + 1);
+  const size_t c = b == std::string::npos ? b : id.find(':', b + 1);
+  if (c == std::string::npos) throw EAutomationError("Invalid INDI identifier \"" + id + "\"");
+  int64_t port = 0;
+  if (!ParseInt(id.substr(b + 1, c - b - 1), port) || port < 1 || port > 65535)
+    throw EAutomationError("Invalid INDI port in \"" + id + "\"");
+  return {id.substr(a + 1, b - a - 1), int(port), id.substr(c + 1)};
+}
+
+TIndiClient::TIndiClient(const TIndiAddress& address) : address_(address) {}
+
+TIndiClient::~TIndiClient() {
+  if (Up()) disconnectServer();
+}
+
+bool TIndiClient::WaitFor(const std::function<bool()>& done, int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+void TIndiClient::Fail(const std::string& what) { throw EAutomationError(what); }
+
+void TIndiClient::Connect(const std::function<bool()>& ready) {
+  const std::string where = address_.host + ":" + std::to_string(address_.port);
+  if (!Up()) {
+    setServer(address_.host.c_str(), unsigned(address_.port));
+    watchDevice(Device().c_str());
+    if (!connectServer()) Fail("No INDI server at " + where);
+  }
+  if (!WaitFor([&] { return Has("CONNECTION"); }, 5000))
+    Fail("INDI device \"" + Device() + "\" not found on " + where);
+  if (!Switch("CONNECTION.CONNECT")) connectDevice(Device().c_str());
+  WaitFor([&] { return Switch("CONNECTION.CONNECT") && ready(); }, 10000);
+}
+
+void TIndiClient::AwaitSettled() {
+  int last = defined_;
+  auto lastChange = std::chrono::steady_clock::now();
+  WaitFor(
+      [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (defined_ != last) {
+          last = defined_;
+          lastChange = now;
+        }
+        return now - lastChange >= std::chrono::milliseconds(500);
+      },
+      5000);
+}
+
+void TIndiClient::Disconnect() {
+  if (!Up()) return;
+  disconnectDevice(Device().c_str());
+  WaitFor([&] { return !Switch("CONNECTION.CONNECT"); }, 5000);
+}
+
+bool TIndiClient::Has(const std::string& prop) const {
+  std::lock_guard lock(mutex_);
+  return props_.count(prop) > 0;
+}
+
+IPState TIndiClient::State(const std::string& prop) const {
+  std::lock_guard lock(mutex_);
+  auto it = states_.find(prop);
+  return it == states_.end() ? IPS_IDLE : it->second;
+}
+
+void TIndiClient::SetState(const std::string& prop, IPState s) {
+  std::lock_guard lock(mutex_);
+  states_[prop] = s;
+}
+
+bool TIndiClient::Number(const std::string& key, double& v, double* lo, double* hi) const {
+  std::lock_guard lock(mutex_);
+  auto it = numbers_.find(key);
+  if (it == numbers_.end()) return false;
+  v = it->second.value;
+  if (lo) *lo = it->second.min;
+  if (hi) *hi = it->second.max;
+  return true;
+}
+
+bool TIndiClient::Switch(const std::string& key) const {
+  std::lock_guard lock(mutex_);
+  auto it = switches_.find(key);
+  return it != switches_.end() && it->second;
+}
+
+bool TIndiClient::Text(const std::string& key, std::string& v) const {
+  std::lock_guard lock(mutex_);
+  auto it = texts_.find(key);
+  if (it == texts_.end()) return false;
+  v = it->second;
+  return true;
+}
+
+std::vector<std::string> TIndiClient::Elements(const std::string& prop) const {
+  std::lock_guard lock(mutex_);
+  auto it = order_.find(prop);
+  return it == order_.end() ? std::vector<std::string>() : it->second;
+}
+
+bool TIndiClient::OneOfMany(const std::string& prop) const {
+  std::lock_guard lock(mutex_);
+  auto it = rules_.find(prop);
+  return it != rules_.end() && it->second != ISR_NOFMANY;
+}
+
+std::vector<std::string> TIndiClient::Texts(const std::string& prop) const {
+  std::lock_guard lock(mutex_);
+  auto it = order_.find(prop);
+  if (it == order_.end()) return {};
+  std::vector<std::string> out;
+  for (const auto& name : it->second) out.push_back(texts_.at(prop + "." + name));
+  return out;
+}
+
+std::string TIndiClient::Picture() const {
+  std::lock_guard lock(mutex_);
+  return picture_;
+}
+
+void TIndiClient::Require(const std::string& prop) const {
+  if (!Up()) Fail("INDI server connection lost");
+  if (!Has(prop)) Fail("INDI device \"" + Device() + "\" has no property " + prop);
+}
+
+double TIndiClient::Num(const std::string& prop, const std::string& elem, double* lo, double* hi) const {
+  Require(prop);
+  double v = 0;
+  if (!Number(prop + "." + elem, v, lo, hi)) Fail("INDI property " + prop + " has no element " + elem);
+  return v;
+}
+
+void TIndiClient::SendNumbers(const std::string& prop, const std::vector<std::pair<std::string, double>>& values) {
+  Require(prop);
+  const std::vector<std::string> names = Elements(prop);
+  for (const auto& v : values)
+    if (std::find(names.begin(), names.end(), v.first) == names.end())
+      Fail("INDI property " + prop + " has no element " + v.first);
+  INDI::PropertyNumber p(names.size());
+  p.setDeviceName(Device().c_str());
+  p.setName(prop.c_str());
+  for (size_t i = 0; i < names.size(); ++i) {
+    double value = 0;
+    Number(prop + "." + names[i], value);
+    for (const auto& v : values)
+      if (v.first == names[i]) value = v.second;
+    p[i].setName(names[i].c_str());
+    p[i].setValue(value);
+  }
+  // Marked busy here so that a caller reading at once sees the request.
+  SetState(prop, IPS_BUSY);
+  sendNewNumber(p);
+}
+
+void TIndiClient::SendSwitch(const std::string& prop, const std::string& elem) {
+  Require(prop);
+  const std::vector<std::string> names = Elements(prop);
+  if (std::find(names.begin(), names.end(), elem) == names.end())
+    Fail("INDI property " + prop + " has no element " + elem);
+  const bool exclusive = OneOfMany(prop);
+  INDI::PropertySwitch p(names.size());
+  p.setDeviceName(Device().c_str());
+  p.setName(prop.c_str());
+  for (size_t i = 0; i < names.size(); ++i) {
+    p[i].setName(names[i].c_str());
+    const bool on = names[i] == elem || (!exclusive && Switch(prop + "." + names[i]));
+    p[i].setState(on ? ISS_ON : ISS_OFF);
+  }
+  sendNewSwitch(p);
+}
+
+void TIndiClient::removeProperty(INDI::Property p) {
+  if (Device() != p.getDeviceName()) return;
+  std::lock_guard lock(mutex_);
+  props_.erase(p.getName());
+}
+
+void TIndiClient::Store(INDI::Property p) {
+  if (Device() != p.getDeviceName()) return;
+  const std::string prop = p.getName();
+  std::lock_guard lock(mutex_);
+  if (props_.insert(prop).second) ++defined_;
+  states_[prop] = p.getState();
+  auto& order = order_[prop];
+  order.clear();
+  switch (p.getType()) {
+    case INDI_NUMBER:
+      if (auto* n = p.getNumber())
+        for (auto& w : *n) {
+          numbers_[prop + "." + w.getName()] = {w.getValue(), w.getMin(), w.getMax()};
+          order.push_back(w.getName());
+        }
+      break;
+    case INDI_SWITCH:
+      if (auto* sw = p.getSwitch()) {
+        rules_[prop] = sw->getRule();
+        for (auto& w : *sw) {
+          switches_[prop + "." + w.getName()] = w.getState() == ISS_ON;
+          order.push_back(w.getName());
+        }
+      }
+      break;
+    case INDI_TEXT:
+      if (auto* t = p.getText())
+        for (auto& w : *t) {
+          texts_[prop + "." + w.getName()] = w.getText() ? w.getText() : "";
+          order.push_back(w.getName());
+        }
+      break;
+    case INDI_BLOB:
+      // Only cameras ask for pictures (setBLOBMode); the last FITS one is kept.
+      if (auto* b = p.getBLOB())
+        for (auto& w : *b)
+          if (w.getBlobLen() > 0 && std::string(w.getFormat()).find(".fits") != std::string::npos) {
+            picture_.assign(static_cast<const char*>(w.getBlob()), std::size_t(w.getBlobLen()));
+            ++pictures_;
+          }
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace platform

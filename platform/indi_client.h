@@ -1,0 +1,115 @@
+// The INDI client behind every INDI driver (mounts, focusers and filter
+// wheels in automation_indi.cpp, cameras in imaging/indi_camera.cpp): one
+// device of one INDI server, reached through the INDI client library
+// (libindiclient). The library's listener thread copies every property of
+// the device into a cache under a lock; the GUI thread reads the cache only
+// and builds its requests from it, never touching the library's own copies.
+// Failures raise EAutomationError, as the driver interface expects.
+#pragma once
+
+#include <libindi/baseclient.h>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+// The parts of an identifier "SCHEME:host:port:device name" (the device
+// name may hold blanks and colons).
+struct TIndiAddress {
+  std::string host;
+  int port = 0;
+  std::string device;
+};
+// Raises EAutomationError for an identifier without all parts or with a bad port.
+TIndiAddress ParseIndiId(const std::string& id);
+
+class TIndiClient : public INDI::BaseClient {
+ public:
+  explicit TIndiClient(const TIndiAddress& address);
+  // Closes the server connection while the cache still exists.
+  ~TIndiClient() override;
+
+  // Waits up to `ms` for `done`, handling the GUI thread's events meanwhile.
+  static bool WaitFor(const std::function<bool()>& done, int ms);
+  [[noreturn]] static void Fail(const std::string& what);
+
+  const std::string& Device() const { return address_.device; }
+  // The server connection, and the device's own connection over it.
+  bool Up() const { return up_; }
+  bool LinkUp() const { return Up() && Switch("CONNECTION.CONNECT"); }
+
+  // Opens the server connection (once) and asks the device to connect,
+  // then waits up to 10 s until the device reports the connection and
+  // `ready` holds. Raises when the server or the device is not there.
+  void Connect(const std::function<bool()>& ready);
+  // The device defines its working properties after the connection: waits
+  // until no new one has come for half a second (at most five seconds).
+  void AwaitSettled();
+  // Asks the device to disconnect and waits (at most 5 s) until it has.
+  void Disconnect();
+
+  // The cache. Keys of elements are "PROPERTY.ELEMENT".
+  bool Has(const std::string& prop) const;
+  IPState State(const std::string& prop) const;
+  // Marks a property as waiting for the device's answer.
+  void SetState(const std::string& prop, IPState s);
+  bool Number(const std::string& key, double& v, double* lo = nullptr, double* hi = nullptr) const;
+  bool Switch(const std::string& key) const;
+  bool Text(const std::string& key, std::string& v) const;
+  // Element names of a property in the device's order.
+  std::vector<std::string> Elements(const std::string& prop) const;
+  bool OneOfMany(const std::string& prop) const;
+  // Text elements of a property in their order.
+  std::vector<std::string> Texts(const std::string& prop) const;
+  // The FITS pictures received so far (BLOBs), and the last one.
+  int Pictures() const { return pictures_; }
+  std::string Picture() const;
+
+  // Raises unless the server is up and the device has the property.
+  void Require(const std::string& prop) const;
+  // A number element; raises where there is none.
+  double Num(const std::string& prop, const std::string& elem, double* lo = nullptr, double* hi = nullptr) const;
+  // Sends new values of some elements of a number property; every element
+  // goes with the request (drivers read missing ones as 0), the others as
+  // last reported. The property reads busy from then on.
+  void SendNumbers(const std::string& prop, const std::vector<std::pair<std::string, double>>& values);
+  // Turns one element of a switch property on and, for one-of-many
+  // switches, every other one off.
+  void SendSwitch(const std::string& prop, const std::string& elem);
+
+  // INDI::BaseClient, called on the library's listener thread.
+  void newProperty(INDI::Property p) override { Store(p); }
+  void updateProperty(INDI::Property p) override { Store(p); }
+  void removeProperty(INDI::Property p) override;
+  void serverConnected() override { up_ = true; }
+  void serverDisconnected(int) override { up_ = false; }
+
+ private:
+  void Store(INDI::Property p);
+
+  struct TNumber {
+    double value, min, max;
+  };
+  TIndiAddress address_;
+  std::atomic<bool> up_{false};
+  std::atomic<int> defined_{0};
+  std::atomic<int> pictures_{0};
+  mutable std::mutex mutex_;
+  std::set<std::string> props_;
+  std::map<std::string, IPState> states_;
+  std::map<std::string, TNumber> numbers_;
+  std::map<std::string, bool> switches_;
+  std::map<std::string, std::string> texts_;
+  std::map<std::string, std::vector<std::string>> order_;
+  std::map<std::string, ISRule> rules_;
+  std::string picture_;
+};
+
+}  // namespace platform

@@ -1,0 +1,183 @@
+// The autoguider closed loop on the simulators: the camera simulator draws
+// one star at the simulated mount's pointing, guide pulses move the mount.
+// Calibration measures the simulated rates; guiding holds the star against
+// a drift. The program's millisecond clock is moved on by the test, so the
+// 20 s settling waits of the calibration take no real time.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/core/log_lines.h"
+#include "imaging/ascom_camera.h"
+#include "imaging/autoguider.h"
+#include "imaging/camera_sim.h"
+#include "imaging/imaging_settings.h"
+#include "platform/automation_sim.h"
+#include "platform/timezone.h"
+
+using namespace imaging;
+
+namespace {
+
+constexpr double kDeg = M_PI / 180.0;
+constexpr double kArcsec = kDeg / 3600.0;
+// The simulator's sensor: 5.6 um pixels at 800 mm, radians per pixel.
+constexpr double kScale = 5.6e-3 / 800.0;
+// Guide rates of the simulated mount: a quarter of the sidereal rate
+// (15.041"/s), degrees per second.
+constexpr double kGuideRate = 0.25 * 15.041067 / 3600.0;
+constexpr double kDec0 = 20.0 * kDeg;
+
+class SimGuideMount : public IGuideMount {
+ public:
+  explicit SimGuideMount(platform::TSimTelescope& m) : mount(m) {}
+  bool Connected() override { return true; }
+  void PulseGuide(char d, int ms) override {
+    const int dir = d == 'N' ? 0 : d == 'S' ? 1 : d == 'E' ? 2 : 3;
+    mount.Invoke("PulseGuide", {int32_t(dir), int32_t(ms)});
+    ++pulses;
+  }
+  void StopMove(char) override {}
+  bool SetGuideRate(int) override { return true; }
+  platform::TSimTelescope& mount;
+  int pulses = 0;
+};
+
+struct GuideFixture {
+  uint32_t offset = 0;
+  platform::TSimTelescope mount;
+  // Drift of the sky against the mount, radians per second of the test's
+  // clock `offset` (from driftStart).
+  double driftRa = 0, driftDec = 0;
+  uint32_t driftStart = 0;
+  TAscomCameraSlots cams;
+  TCamera* cam = nullptr;
+  GuideFixture() {
+    LogLines().Clear();
+    ImagingSettingsDoc().Doc.Clear();
+    platform::SetTimeGetTimeOffsetForTest(0);
+    CameraClocks().NowMs = [] { return uint64_t(platform::TimeGetTime()); };
+    mount.Put("Connected", true);
+    mount.SetPointing(3.0, 20.0);
+    mount.Put("GuideRateDeclination", kGuideRate);
+    mount.Put("GuideRateRightAscension", kGuideRate);
+    SimCameraPointing = [this](double& ra, double& dec) {
+      // On the test's own clock, so the drift does not depend on machine speed.
+      const double t = (offset - driftStart) / 1000.0;
+      ra = mount.RaHours() * M_PI / 12.0 + driftRa * t / std::cos(kDec0);
+      dec = mount.DecDegrees() * kDeg + driftDec * t;
+      return true;
+    };
+    // One star (peak about 6,000 counts in 0.5 s) 10 pixels east and 6 north of the field centre.
+    SimCameraStars = [](double, double, double) {
+      return std::vector<TSimStar>{{3.0 * M_PI / 12.0 + 10 * kScale / std::cos(kDec0), kDec0 + 6 * kScale, 11.5}};
+    };
+    RegisterSimCameraDriver();
+    cams[1].name = "Noctra.Simulator.Camera";
+    cams.ConnectClick(1);
+    cam = cams.Camera(1);
+  }
+  ~GuideFixture() {
+    SimCameraPointing = nullptr;
+    SimCameraStars = nullptr;
+    ResetCameraClocks();
+    platform::SetTimeGetTimeOffsetForTest(0);
+  }
+  // One 100 ms tick of the program's clock, the camera and the guider.
+  void Tick(TAutoGuider& g) {
+    platform::SetTimeGetTimeOffsetForTest(offset += 100);
+    cam->Poll();
+    g.Sequence();
+  }
+};
+
+}  // namespace
+
+TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
+  GuideFixture f;
+  SimGuideMount mount(f.mount);
+  TAutoGuider g(&mount, [&](const std::string& n) -> TCamera* { return n == "ASCOM Camera #1" ? f.cam : nullptr; });
+  g.Set.Exposure = "0.5";
+  g.Set.Porportional = 70;
+  g.ImageSource = "ASCOM Camera #1";
+  f.Tick(g);
+  ASSERT_EQ(g.Camera(), f.cam);
+  g.SetGuideBox(250, 180, 370, 300);
+  g.Press(TGuideMode::Select);
+  for (int i = 0; i < 50 && !g.StarSelected(); ++i) f.Tick(g);
+  ASSERT_TRUE(g.StarSelected());
+  // Sensor centre (320, 240); east is left and north up.
+  EXPECT_NEAR(g.StarX(), 310.0, 0.3);
+  EXPECT_NEAR(g.StarY(), 234.0, 0.3);
+
+  g.Press(TGuideMode::Calibrate);
+  for (int i = 0; i < 3000 && !g.Calibrated() && g.Mode() == TGuideMode::Calibrate; ++i) f.Tick(g);
+  ASSERT_TRUE(g.Calibrated()) << LogLines().LastLine();
+  // The simulated rates in pixels per second: the guide rate over the pixel
+  // scale; right ascension on the sky shrinks with cos(declination).
+  const double decRate = kGuideRate * kDeg / kScale;
+  const double raRate = kGuideRate * kDeg * std::cos(kDec0) / kScale;
+  EXPECT_NEAR(g.DecRate(), decRate, 0.1 * decRate);
+  EXPECT_NEAR(g.RaRate(), raRate, 0.1 * raRate);
+  // Pointing north moves the stars down the sensor (rows increase: angle
+  // 0), pointing east moves them west, to the right (columns increase: 90).
+  EXPECT_NEAR(std::remainder(g.DecAngle() - 0.0, 360.0), 0.0, 3.0);
+  EXPECT_NEAR(g.RaAngle(), 90.0, 3.0);
+  EXPECT_EQ(g.Backlash(), 0) << "the simulated mount has no backlash";
+
+  // Guiding against a drift of 0.2"/s on each axis (about 0.14 pixel/s).
+  f.driftRa = f.driftDec = 0.2 * kArcsec;
+  f.driftStart = f.offset;
+  g.Press(TGuideMode::Guide);
+  double worst = 0;
+  int lastFrames = 0;
+  while (g.GuideFrames() < 22) {
+    f.Tick(g);
+    ASSERT_EQ(g.Mode(), TGuideMode::Guide) << LogLines().LastLine();
+    if (g.GuideFrames() != lastFrames) {
+      lastFrames = g.GuideFrames();
+      if (lastFrames > 2) worst = std::max(worst, std::hypot(g.StarX() - g.LockX(), g.StarY() - g.LockY()));
+    }
+    ASSERT_LT(f.offset - f.driftStart, 600000u);
+  }
+  EXPECT_LT(worst, 1.0);
+  // Unguided, the drift would have carried the star this far (pixels).
+  const double drift = 0.2 * kArcsec * std::sqrt(2.0) * (f.offset - f.driftStart) / 1000.0 / kScale;
+  EXPECT_GT(drift, 3.0);
+  EXPECT_GT(mount.pulses, 10);
+}
+
+// A mount that does not move the star fails the calibration.
+TEST(AutoGuider, CalibrationFailsWhenTheStarDoesNotMove) {
+  GuideFixture f;
+  class DeadMount : public IGuideMount {
+    bool Connected() override { return true; }
+    void PulseGuide(char, int) override {}
+    void StopMove(char) override {}
+    bool SetGuideRate(int) override { return true; }
+  } dead;
+  TAutoGuider g(&dead, [&](const std::string&) -> TCamera* { return f.cam; });
+  g.Set.Exposure = "0.5";
+  g.ImageSource = "ASCOM Camera #1";
+  f.Tick(g);
+  g.SetGuideBox(250, 180, 370, 300);
+  g.Press(TGuideMode::Select);
+  for (int i = 0; i < 50 && !g.StarSelected(); ++i) f.Tick(g);
+  g.Press(TGuideMode::Calibrate);
+  for (int i = 0; i < 3000 && g.Mode() == TGuideMode::Calibrate; ++i) f.Tick(g);
+  EXPECT_FALSE(g.Calibrated());
+  const auto lines = LogLines().Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "[AutoGuide] Error: calibration failed, the star did not move in declination"),
+            lines.end());
+  g.Press(TGuideMode::Guide);
+  EXPECT_EQ(g.Mode(), TGuideMode::Off) << "no guiding without a calibration";
+}
+
+TEST(AutoGuider, GuideAngle) {
+  EXPECT_DOUBLE_EQ(GuideAngle(0, 1), 0.0);
+  EXPECT_DOUBLE_EQ(GuideAngle(1, 0), 90.0);
+  EXPECT_DOUBLE_EQ(GuideAngle(0, -1), 180.0);
+  EXPECT_DOUBLE_EQ(GuideAngle(-1, 0), 270.0);
+  EXPECT_DOUBLE_EQ(GuideAngle(0.0005, -0.0005), 0.0);
+}

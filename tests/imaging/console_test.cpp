@@ -1,0 +1,244 @@
+// The imaging console's sequences on the camera simulator: file names from
+// the template, FITS headers, filter cycling, a failed save, and the pause
+// for the plate solver.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <fstream>
+
+#include "app/core/log_lines.h"
+#include "imaging/ascom_camera.h"
+#include "imaging/camera_sim.h"
+#include "imaging/console.h"
+#include "imaging/console_display.h"
+#include "imaging/fits.h"
+#include "imaging/imaging_settings.h"
+#include "imaging/plate_solve_logic.h"
+
+using namespace imaging;
+
+namespace {
+
+bool Logged(const std::string& line) {
+  const auto lines = LogLines().Lines();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A wheel that needs one poll to turn, and a focuser that needs one poll.
+class FakeDevices : public IConsoleDevices {
+ public:
+  std::vector<std::string> names = {"Red", "Green"};
+  std::vector<int32_t> offsets = {100, 250};
+  int slot = 0, turning = 0, focus = 0, focusing = 0;
+  std::vector<int> moves;
+  bool WheelConnected() override { return true; }
+  std::vector<std::string> FilterNames() override { return names; }
+  std::vector<int32_t> FocusOffsets() override { return offsets; }
+  void SetFilter(int32_t s) override { slot = s, turning = 1, moves.push_back(s); }
+  int32_t FilterPosition() override { return turning-- > 0 ? -1 : slot; }
+  bool FocuserConnected() override { return true; }
+  void MoveFocuser(int32_t p) override { focus = p, focusing = 1; }
+  bool FocuserMoving() override { return focusing-- > 0; }
+};
+
+struct ConsoleFixture {
+  QTemporaryDir dir;
+  TAscomCameraSlots cams;
+  FakeDevices devices;
+  TImagingConsole console{&devices, [this](const std::string& n) -> TCamera* {
+                            return n == "ASCOM Camera #1" ? cams.Camera(1) : nullptr;
+                          }};
+  ConsoleFixture() {
+    LogLines().Clear();
+    ImagingSettingsDoc().Doc.Clear();
+    RegisterSimCameraDriver();
+    cams[1].name = "Noctra.Simulator.Camera";
+    cams.ConnectClick(1);
+    console.ImageSource = "ASCOM Camera #1";
+    console.Path = dir.path().toStdString() + "/images/";
+    console.ExposureTime = "0.05";
+  }
+  // Ticks the console (and lets the camera's timer run) until `done`.
+  bool Run(const std::function<bool()>& done, int timeoutMs, const std::function<void()>& extra = nullptr) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+      if (t.elapsed() > timeoutMs) return false;
+      console.SequenceTimer1Timer();
+      if (extra) extra();
+      for (int i = 0; i < 5; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+      }
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+TEST(ImagingConsoleNames, TemplateAndSafeParts) {
+  struct Case {
+    const char *dirName, *fileName, *filt;
+    int remaining, frame;
+    const char *folder, *name;
+  } cases[] = {
+      {"ObjectName", "Image.[fp].[seq]", "Red", 3, 1, "/img/ObjectName", "Image.Bright.frame1"},
+      // No wheel: the filter reads "None".
+      {"[filt]\\", "[filt]_[seq]", "None", 1, 2, "/img/None", "None_frame2"},
+      {"\\M42\\[filt]\\", "x", "H/alpha", 2, 1, "/img/M42/H_alpha", "x"},
+      {"[seq]", "[fp][fp]", "..", 7, 1, "/img/7", "BrightBright"},
+  };
+  for (const Case& c : cases) {
+    std::string folder, name;
+    FramePath("/img/", c.dirName, c.fileName, c.filt, "Bright", c.remaining, c.frame, folder, name);
+    EXPECT_EQ(folder, c.folder) << c.dirName;
+    EXPECT_EQ(name, c.name) << c.fileName;
+  }
+}
+
+// Three frames per filter with two filters: six files named from the
+// template, each FITS header with its filter, exposure and time; the
+// sequence ends on the first filter again.
+TEST(ImagingConsole, SequenceOverTwoFiltersSavesNamedFitsFiles) {
+  ConsoleFixture f;
+  f.console.DirName = "M42\\[filt]";
+  f.console.FileName = "Image.[fp].[seq]";
+  f.console.ExposureNum = "3";
+  f.console.AllFilters = true;
+  f.console.AdjustFocus = true;
+  f.console.SequenceTimer1Timer();
+  ASSERT_NE(f.console.Camera(), nullptr) << LogLines().LastLine();
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 30000)) << LogLines().LastLine();
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence done"));
+  EXPECT_TRUE(Logged("[Imaging Console] Moved focus to 250"));
+  EXPECT_EQ(f.console.FilterIndex, 0);
+  EXPECT_EQ(f.devices.moves, (std::vector<int>{0, 1, 0}));
+  for (const char* filt : {"Red", "Green"})
+    for (int n = 1; n <= 3; ++n) {
+      const std::string path = f.console.Path + "M42/" + filt + "/Image.Bright.frame" + std::to_string(n) + ".fts";
+      ASSERT_TRUE(QFile::exists(QString::fromStdString(path))) << path;
+      EXPECT_TRUE(Logged("[Imaging Console] Image saved: " + f.console.Path + "M42/" + filt +
+                         "/Image.Bright.frame" + std::to_string(n) + ".fts"));
+      std::ifstream in(path, std::ios::binary);
+      TFitsHeader h;
+      FitsData data;
+      ASSERT_TRUE(LoadFitsHeader(in, h, data)) << path;
+      EXPECT_EQ(h.Filter, filt);
+      EXPECT_DOUBLE_EQ(h.ExposureTime, 0.05);
+      EXPECT_EQ(h.DateObs.size(), 10u) << "YYYY-MM-DD";
+      EXPECT_FALSE(h.TimeObs.empty());
+      EXPECT_EQ(h.NAxis1, 640);
+    }
+  EXPECT_EQ(f.console.ExposureNum, "3");
+}
+
+// A frame that cannot be saved is reported and stops the sequence.
+TEST(ImagingConsole, FailedSaveStopsTheSequence) {
+  ConsoleFixture f;
+  QFile blocker(f.dir.filePath("blocker"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  f.console.Path = blocker.fileName().toStdString();  // a file, not a folder
+  f.console.ExposureNum = "3";
+  f.devices.names.clear();
+  f.console.SequenceTimer1Timer();
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000));
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
+  EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
+  EXPECT_EQ(f.console.Status(), "Error: image not saved");
+  // A sequence with an exposure that is no number does not start a frame.
+  LogLines().Clear();
+  f.console.ExposureTime = "1,5";
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 5000));
+  EXPECT_TRUE(Logged("[Imaging Console] Error: exposure \"1,5\" is not a number of seconds"));
+}
+
+// The plate solver asks for the console's camera: the console gives it up
+// between frames, the solver exposes, and the console goes on.
+TEST(ImagingConsole, PausedAndResumedByThePlateSolver) {
+  ConsoleFixture f;
+  setenv("NOCTRA_SOLVE_FIELD", "/nonexistent/solve-field", 1);
+  f.console.ExposureNum = "4";
+  f.devices.names.clear();
+  f.console.SequenceTimer1Timer();
+  TPlateSolveLogic solver(nullptr, {[&] { return f.console.Camera(); }, &f.console.PauseRequest},
+                          [&](const std::string&) -> TCamera* { return f.console.Camera(); });
+  solver.ClientFolder = f.dir.path().toStdString() + "/solver/";
+  solver.ClientScript = NOCTRA_SOLVE_CLIENT;
+  solver.JobTickMs = 20;
+  solver.Sel.Exposure = 0.05;
+  solver.ImageSource = "ASCOM Camera #1";
+  solver.PlateSolveTimer1Timer();
+  EXPECT_TRUE(Logged("[Plate-Solve] Connect: ASCOM Camera #1"));
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 3; }, 10000));
+  solver.SolveNowClick();
+  bool solverExposed = false;
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 30000, [&] {
+    solver.PlateSolveTimer1Timer();
+    solverExposed = solverExposed || solver.HasCameraToken();
+  }));
+  unsetenv("NOCTRA_SOLVE_FIELD");
+  EXPECT_TRUE(solverExposed);
+  EXPECT_TRUE(Logged("[Plate-Solve] Pausing Imaging-Console"));
+  EXPECT_TRUE(Logged("[Plate-Solve] Image aquired"));
+  EXPECT_TRUE(Logged("[Plate-Solve] Resuming Imaging Console"));
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence done"));
+  for (int n = 1; n <= 4; ++n)
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame" +
+                                                     std::to_string(n) + ".fts")));
+  EXPECT_EQ(f.console.PauseRequest, 0);
+  EXPECT_TRUE(f.console.HasCameraToken());
+}
+
+TEST(ImagingConsoleDisplay, ZoomSizesAndCrossHair) {
+  struct Case {
+    TZoom zoom;
+    bool zoomedIn;
+    int w, h, wantW, wantH;
+  } cases[] = {{TZoom::BestFit, false, 1000, 800, 496, 396},  // scale 0.5, less 4 pixels
+               {TZoom::Quarter, false, 640, 480, 160, 120},
+               {TZoom::ThreeQuarter, false, 641, 480, 480, 360},
+               {TZoom::Half, true, 64, 48, 640, 480}};
+  for (const Case& c : cases) {
+    int w = 0, h = 0;
+    double scale = 0;
+    ZoomedSize(c.zoom, c.zoomedIn, c.w, c.h, 500, 500, w, h, scale);
+    EXPECT_EQ(w, c.wantW);
+    EXPECT_EQ(h, c.wantH);
+  }
+  // "Dual" on a 640-pixel picture: lines 6 pixels either side of the centre.
+  platform::Bitmap pic(640, 480);
+  pic.Fill(0);
+  DrawCrossHair(pic, TCrossHair::Dual, TZoom::Normal, 1.0);
+  auto red = [&](int x, int y) { return (pic.Pixel(x, y) & 0xFFFFFF) == 0xFF0000; };
+  EXPECT_TRUE(red(314, 10));
+  EXPECT_TRUE(red(326, 10));
+  EXPECT_FALSE(red(320, 10));
+  EXPECT_TRUE(red(10, 234));
+  EXPECT_TRUE(red(10, 246));
+}
+
+TEST(ImagingConsoleDisplay, ManualLevelsSetBackgroundAndRange) {
+  TFitsBitmap img;
+  TFitsHeader h = NewFitsHeader(16, 4, 4);
+  FitsData data(std::size_t(h.DataBlocks * kFitsBlock), 0);
+  ASSERT_TRUE(img.SetFitsData(h, data));
+  int lo = 100, hi = 1099;
+  ApplyLevels(img, false, lo, hi);
+  EXPECT_DOUBLE_EQ(img.Header.Background, 100);
+  EXPECT_DOUBLE_EQ(img.Header.Range, 1000);
+  lo = 2000, hi = 100;  // inverted: the full range
+  ApplyLevels(img, false, lo, hi);
+  EXPECT_DOUBLE_EQ(img.Header.Background, 0);
+  EXPECT_DOUBLE_EQ(img.Header.Range, 65535);
+}

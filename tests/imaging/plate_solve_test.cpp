@@ -1,0 +1,400 @@
+// The plate-solve job and the plate-solve window's logic without the real
+// solver: reply parsing, the client's command lines, each way a solve can
+// fail (through a stand-in solve-field named by NOCTRA_SOLVE_FIELD), the
+// camera lost during an exposure, and the guards of CorrectPointing.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cmath>
+#include <cstdlib>
+
+#include "app/core/log_lines.h"
+#include "imaging/camera.h"
+#include "imaging/imaging_settings.h"
+#include "imaging/plate_solve.h"
+#include "imaging/plate_solve_logic.h"
+#include "platform/timezone.h"
+
+using namespace imaging;
+
+namespace {
+
+constexpr double kDeg = M_PI / 180.0;
+
+bool Logged(const std::string& line) {
+  const auto lines = LogLines().Lines();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST(PlateSolveReplies, ParsesTheClientsDictionaries) {
+  std::string status;
+  int32_t id = 0;
+  EXPECT_TRUE(ParseUploadReply("{u'status': u'success', u'subid': 12, u'hash': u'x'}", status, id));
+  EXPECT_EQ(status, "success");
+  EXPECT_EQ(id, 12);
+  EXPECT_FALSE(ParseUploadReply("{u'status': u'success', u'hash': u'x'}", status, id)) << "no subid";
+  EXPECT_FALSE(ParseUploadReply("{u'status': u'error', u'subid': 3,}", status, id));
+
+  EXPECT_EQ(ParseSubmissionReply("{u'processing_started': u'x', u'jobs': [34], u'job_calibrations': []}"), 34);
+  EXPECT_EQ(ParseSubmissionReply("{u'jobs': [], u'job_calibrations': []}"), 0) << "empty list: wait";
+  EXPECT_EQ(ParseSubmissionReply("{u'status': u'error'}"), -1);
+
+  EXPECT_EQ(ReplyStatusLine("{u'ra': 1.0}\r\n  [success\n\n"), "success");
+  EXPECT_EQ(ReplyStatusLine("solving"), "solving");
+
+  // Full signed floats; the original cut the text at the first character
+  // that is neither a digit nor a point, losing signs and exponents.
+  struct Case {
+    const char* reply;
+    double want;
+  } cases[] = {{"{u'dec': -12.5, u'ra': 3.0}", -12.5},
+               {"{u'dec': 1.5e-05}", 1.5e-05},
+               {"{u'dec': +89.75,", 89.75}};
+  for (const Case& c : cases) {
+    double v = 0;
+    bool found = false;
+    std::string text;
+    EXPECT_TRUE(ReplyNumber(c.reply, "u'dec': ", v, found, text)) << c.reply;
+    EXPECT_DOUBLE_EQ(v, c.want) << c.reply;
+  }
+  double v = 0;
+  bool found = true;
+  std::string text;
+  EXPECT_FALSE(ReplyNumber("{u'ra': 1.0}", "u'dec': ", v, found, text));
+  EXPECT_FALSE(found);
+  EXPECT_FALSE(ReplyNumber("{u'dec': abc}", "u'dec': ", v, found, text));
+  EXPECT_TRUE(found);
+  EXPECT_EQ(text, "abc");
+}
+
+TEST(PlateSolveReplies, CommandLinesAreArgumentListsWithHintsAndParity) {
+  TPlateSolveSettings s;
+  s.apiKey = "key";
+  s.raHint = 90 * kDeg;
+  s.decHint = -10.5 * kDeg;
+  s.radius = 2.5;
+  const std::string script = "/opt/my solver/solve_client.py";  // a blank in the path
+  std::vector<std::string> both = UploadArguments(s, script, "/tmp/a b/solve_me.jpg");
+  EXPECT_EQ(both, (std::vector<std::string>{script, "--server", kSolveServer1, "--apikey", "key", "--ra", "90",
+                                            "--dec", "-10.5", "--radius", "2.5", "--upload",
+                                            "/tmp/a b/solve_me.jpg"}));
+  s.parity = 1;
+  s.secondServer = true;
+  std::vector<std::string> neg = UploadArguments(s, script, "x.jpg");
+  EXPECT_EQ(neg[2], kSolveServer2);
+  EXPECT_EQ(std::vector<std::string>(neg.end() - 4, neg.end() - 2), (std::vector<std::string>{"--parity", "1"}));
+  s.parity = 2;
+  std::vector<std::string> pos = UploadArguments(s, script, "x.jpg");
+  EXPECT_EQ(std::vector<std::string>(pos.end() - 4, pos.end() - 2), (std::vector<std::string>{"--parity", "0"}));
+  EXPECT_EQ(JobArguments(s, script, 7), (std::vector<std::string>{script, "--apikey", "key", "--jobstatus", "7"}));
+}
+
+// Each failure ends the job not busy and not solved, with its log line.
+class PlateSolveFailures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LogLines().Clear();
+    ASSERT_TRUE(dir.isValid());
+    picture.Fill(0x404040);
+  }
+  void TearDown() override { unsetenv("NOCTRA_SOLVE_FIELD"); }
+  // A stand-in solve-field running `body` (a shell script).
+  void FakeSolver(const std::string& body) {
+    const QString path = dir.filePath("solve-field");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(("#!/bin/sh\n" + body + "\n").c_str());
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    setenv("NOCTRA_SOLVE_FIELD", path.toUtf8().constData(), 1);
+  }
+  std::unique_ptr<TPlateSolve> Start(int timeoutSeconds) {
+    TPlateSolveSettings s;
+    s.clientFolder = dir.path().toStdString() + "/client folder/";
+    s.clientScript = NOCTRA_SOLVE_CLIENT;
+    s.timeoutSeconds = timeoutSeconds;
+    return std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, 20);
+  }
+  QTemporaryDir dir;
+  platform::Bitmap picture{64, 48};
+};
+
+TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
+  // solve-field not installed: the upload answers an error.
+  setenv("NOCTRA_SOLVE_FIELD", "/nonexistent/solve-field", 1);
+  auto job = Start(30);
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  EXPECT_FALSE(job->Solved());
+  EXPECT_TRUE(Logged("[Plate-Solve] solve-field is not installed (Debian package astrometry.net)"));
+  EXPECT_TRUE(Logged("[Plate-Solve] Failed to submit job"));
+
+  // No solution: solve-field ends without a field centre.
+  LogLines().Clear();
+  FakeSolver("echo 'Did not solve (or no WCS file was written).'");
+  job = Start(30);
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  EXPECT_FALSE(job->Solved());
+  EXPECT_TRUE(Logged("[Plate-Solve] Got Job# 1")) << LogLines().LastLine();
+  EXPECT_TRUE(Logged("[Plate-Solve] Plate solve failed ([failure])"));
+
+  // Time-out in the middle of the upload: the client and its solve-field end.
+  LogLines().Clear();
+  FakeSolver("exec sleep 60");
+  job = Start(1);
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 10000));
+  EXPECT_FALSE(job->Solved());
+  EXPECT_TRUE(Logged("[Plate-Solve] Timed out"));
+
+  // Abort: the next tick ends the client at once.
+  LogLines().Clear();
+  job = Start(60);
+  ASSERT_TRUE(WaitFor([&] { return job->State() == 1 && LogLines().LastLine().find("Uploading") != std::string::npos; },
+                      5000));
+  job->Abort();
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 5000));
+  EXPECT_FALSE(job->Solved());
+  EXPECT_TRUE(Logged("[Plate-Solve] Aborted"));
+}
+
+TEST_F(PlateSolveFailures, ReportsSolvedPositionFromTheReply) {
+  FakeSolver("touch \"$4/solved\"; echo 'Field center: (RA,Dec) = (56.75, -24.125) deg.'");
+  auto job = Start(30);
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  ASSERT_TRUE(job->Solved()) << LogLines().LastLine();
+  EXPECT_NEAR(job->RaJ2000(), 56.75 * kDeg, 1e-12);
+  EXPECT_NEAR(job->DecJ2000(), -24.125 * kDeg, 1e-12);
+}
+
+namespace {
+
+// A mount that records what the plate solver asks of it.
+class FakeMount : public IPlateSolveMount {
+ public:
+  bool connected = true, moving = false, canSync = true;
+  double ra = 0, dec = 0, targetRa = 0, targetDec = 0;
+  std::vector<std::string> calls;
+  bool Connected() override { return connected; }
+  bool Moving() override { return moving; }
+  void Position(double& r, double& d) override { r = ra, d = dec; }
+  void GotoTarget(double& r, double& d) override { r = targetRa, d = targetDec; }
+  bool CanSync() override { return canSync; }
+  bool SyncRaDec(double, double) override { return calls.push_back("sync"), true; }
+  bool GotoRaDec(double, double) override { return calls.push_back("goto"), true; }
+  bool SetGuideRate(int step) override { return calls.push_back("rate " + std::to_string(step)), true; }
+  void StartMove(char d) override { calls.push_back(std::string("start ") + d); }
+  void StopMove(char d) override { calls.push_back(std::string("stop ") + d); }
+};
+
+// A camera that exposes until told otherwise.
+class FakeCamera : public TCamera {
+ public:
+  FakeCamera() : TCamera("FakeCamera", "Image File") {}
+  bool DoConnect() override { return true; }
+};
+
+}  // namespace
+
+// The camera lost during the exposure: no job, the token back, the solve
+// button free again, one log line.
+TEST(PlateSolveWindow, CameraLostDuringTheExposureEndsTheSolve) {
+  LogLines().Clear();
+  ImagingSettingsDoc().Doc.Clear();
+  FakeCamera camera;
+  FakeMount mount;
+  TPlateSolveLogic logic(&mount, {}, [&](const std::string& n) -> TCamera* {
+    return n == "Image File" ? &camera : nullptr;
+  });
+  logic.ImageSource = "Image File";
+  logic.PlateSolveTimer1Timer();
+  ASSERT_EQ(logic.Camera(), &camera);
+  EXPECT_TRUE(Logged("[Plate-Solve] Connect: Image File"));
+  EXPECT_FALSE(camera.Connected()) << "connected again for each exposure";
+  logic.SolveNowClick();
+  logic.PlateSolveTimer1Timer();
+  ASSERT_TRUE(camera.Connected());
+  EXPECT_TRUE(logic.HasCameraToken());
+  EXPECT_EQ(camera.ExposureState, 1);
+  camera.SetConnected(false);  // the camera goes away
+  logic.PlateSolveTimer1Timer();
+  EXPECT_TRUE(Logged("[Plate-Solve] Error: camera connection"));
+  EXPECT_EQ(logic.Job(), nullptr);
+  EXPECT_FALSE(logic.HasCameraToken());
+  EXPECT_EQ(camera.Settings.CameraToken, 1u);
+  EXPECT_TRUE(logic.SolveButtonEnabled());
+}
+
+// A solve of the console's camera pauses the console, and resumes it once
+// the picture is taken.
+TEST(PlateSolveWindow, PausesAndResumesTheImagingConsole) {
+  LogLines().Clear();
+  ImagingSettingsDoc().Doc.Clear();
+  FakeCamera camera;
+  FakeMount mount;
+  int pause = 0;
+  TPlateSolveLogic logic(&mount, {[&] { return &camera; }, &pause},
+                         [&](const std::string&) -> TCamera* { return &camera; });
+  // The console holds the camera and its token.
+  TCameraToken console;
+  console.Get(camera);
+  camera.SetConnected(true);
+  logic.ImageSource = "Image File";
+  logic.PlateSolveTimer1Timer();
+  EXPECT_TRUE(Logged("[Plate-Solve] Connect: Image File")) << "the console's camera is accepted";
+  logic.SolveNowClick();
+  logic.PlateSolveTimer1Timer();
+  EXPECT_EQ(pause, 1);
+  EXPECT_TRUE(Logged("[Plate-Solve] Pausing Imaging-Console"));
+  EXPECT_EQ(camera.ExposureState, 0) << "waits for the token";
+  // The console answers the pause: it disconnects and gives the token back.
+  camera.SetConnected(false);
+  console.Return(camera);
+  logic.PlateSolveTimer1Timer();
+  EXPECT_EQ(camera.ExposureState, 1);
+  camera.SetConnected(false);  // end the exposure without a picture
+  logic.PlateSolveTimer1Timer();
+  EXPECT_EQ(pause, 2);
+  EXPECT_TRUE(Logged("[Plate-Solve] Resuming Imaging Console"));
+}
+
+TEST(PlateSolveWindow, FieldRules) {
+  EXPECT_EQ(PlateSolveFrameSize(1001, 320), 1000);
+  EXPECT_EQ(PlateSolveFrameSize(100, 320), 320);
+  EXPECT_EQ(PlateSolveFrameSize(20000, 240), 10000);
+  EXPECT_EQ(PlateSolveTimeToSolve(-5), 1);
+  EXPECT_EQ(PlateSolveTimeToSolve(2000), 999);
+}
+
+// Guards and moves of the corrections.
+TEST(PlateSolveWindow, CorrectPointingGuardsAndGuidedMoves) {
+  ImagingSettingsDoc().Doc.Clear();
+  FakeMount mount;
+  mount.targetRa = 100 * kDeg;
+  mount.targetDec = 20 * kDeg;
+  TPlateSolveLogic logic(&mount, {}, [](const std::string&) -> TCamera* { return nullptr; });
+  struct Case {
+    TAutoMode mode;
+    double dRaDeg, dDecDeg;  // solved minus target
+    const char* line;        // the refusal logged, or "" for a correction
+  } cases[] = {
+      {TAutoMode::Slew, 3.0, 0.0, "[Plate-Solve] Aborted, corrected pos. > 2 deg"},
+      // Offsets below the target count by their size too.
+      {TAutoMode::Slew, -3.0, 0.0, "[Plate-Solve] Aborted, corrected pos. > 2 deg"},
+      {TAutoMode::Slew, 0.0, -2.5, "[Plate-Solve] Aborted, corrected pos. > 2 deg"},
+      {TAutoMode::Slew, 0.0, 75.0, "[Plate-Solve] Aborted, declination beyond +-90 deg"},
+      {TAutoMode::Sync, 11.0, 0.0, "[Plate-Solve] Aborted, corrected pos. > 10 deg"},
+      {TAutoMode::Goto, 0.0, -11.0, "[Plate-Solve] Aborted, corrected pos. > 10 deg"},
+  };
+  for (const Case& c : cases) {
+    LogLines().Clear();
+    mount.calls.clear();
+    mount.ra = mount.targetRa;
+    mount.dec = mount.targetDec;
+    logic.Mode = c.mode;
+    logic.CorrectPointingTo(mount.targetRa + c.dRaDeg * kDeg, mount.targetDec + c.dDecDeg * kDeg);
+    EXPECT_TRUE(Logged(c.line)) << c.line << " / " << LogLines().LastLine();
+    EXPECT_TRUE(mount.calls.empty()) << c.line;
+  }
+
+  // Sync then goto the target.
+  mount.calls.clear();
+  logic.Mode = TAutoMode::Sync;
+  logic.CorrectPointingTo(mount.targetRa + 0.2 * kDeg, mount.targetDec);
+  EXPECT_EQ(mount.calls, (std::vector<std::string>{"sync", "goto"}));
+
+  // Solved 0.5 degree east of the target at gain 0.062: an RA move of
+  // 0.5 x 60,000 x 0.062 = 1,860 ms (target minus solved is negative: "E");
+  // 0.25 degree south at gain 0.1: 1,500 ms "N".
+  mount.calls.clear();
+  logic.Mode = TAutoMode::Slew;
+  logic.Sel.SlewRAGain = "0.062";
+  logic.Sel.SlewDECGain = "0.1";
+  logic.CorrectPointingTo(mount.targetRa + 0.5 * kDeg, mount.targetDec - 0.25 * kDeg);
+  EXPECT_EQ(logic.LastRaMoveMs(), 1860);
+  EXPECT_EQ(logic.LastRaDirection(), 'E');
+  EXPECT_EQ(logic.LastDecMoveMs(), 1500);
+  EXPECT_EQ(logic.LastDecDirection(), 'N');
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+  EXPECT_EQ(mount.calls, (std::vector<std::string>{"rate 5", "start E", "stop E", "start N", "stop N"}));
+  // A gain out of range is reset and nothing moves.
+  mount.calls.clear();
+  logic.Sel.SlewRAGain = "7";
+  logic.CorrectPointingTo(mount.targetRa + 0.5 * kDeg, mount.targetDec);
+  EXPECT_EQ(logic.Sel.SlewRAGain, "0.0");
+  EXPECT_TRUE(mount.calls.empty());
+}
+
+// Timed solves come 305 s after the last attempt, solved or not.
+TEST(PlateSolveWindow, TimedSolvesCountFromTheLastAttempt) {
+  LogLines().Clear();
+  ImagingSettingsDoc().Doc.Clear();
+  FakeCamera camera;
+  FakeMount mount;
+  mount.connected = false;
+  uint32_t offset = 0;
+  platform::SetTimeGetTimeOffsetForTest(offset);
+  TPlateSolveLogic logic(&mount, {}, [&](const std::string&) -> TCamera* { return &camera; });
+  logic.ImageSource = "Image File";
+  logic.Mode = TAutoMode::Timed;
+  logic.PlateSolveTimer1Timer();
+  logic.SolveNowClick();
+  logic.PlateSolveTimer1Timer();  // an attempt starts
+  camera.SetConnected(false);     // and fails
+  logic.PlateSolveTimer1Timer();
+  LogLines().Clear();
+  platform::SetTimeGetTimeOffsetForTest(offset += 304000);
+  logic.PlateSolveTimer1Timer();
+  EXPECT_FALSE(Logged("[Plate-Solve] 5 minutes elapsed, initiating solve"));
+  platform::SetTimeGetTimeOffsetForTest(offset += 1500);
+  logic.PlateSolveTimer1Timer();
+  EXPECT_TRUE(Logged("[Plate-Solve] 5 minutes elapsed, initiating solve"));
+  EXPECT_EQ(camera.ExposureState, 1);
+  platform::SetTimeGetTimeOffsetForTest(0);
+}
+
+// "Refine": the first guided correction asks for a second solve, which
+// corrects towards the stored target and ends the refinement.
+TEST(PlateSolveWindow, RefineSolvesAndGuidesTwice) {
+  LogLines().Clear();
+  ImagingSettingsDoc().Doc.Clear();
+  FakeCamera camera;
+  FakeMount mount;
+  mount.targetRa = 50 * kDeg;
+  mount.targetDec = 10 * kDeg;
+  TPlateSolveLogic logic(&mount, {}, [&](const std::string&) -> TCamera* { return &camera; });
+  logic.ImageSource = "Image File";
+  logic.PlateSolveTimer1Timer();
+  logic.Mode = TAutoMode::Slew;
+  logic.Sel.SlewTwice = true;
+  logic.Sel.SlewRAGain = "0.1";
+  logic.Sel.SlewDECGain = "0.1";
+  logic.CorrectPointingTo(mount.targetRa + 0.4 * kDeg, mount.targetDec);
+  EXPECT_EQ(logic.LastRaMoveMs(), 2400);
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+  // The next tick asks for the second solve.
+  logic.PlateSolveTimer1Timer();
+  EXPECT_TRUE(Logged("[Plate-Solve] Guide phase 2."));
+  EXPECT_EQ(camera.ExposureState, 1) << "second exposure started";
+  // A goto elsewhere meanwhile does not change the refined target.
+  mount.targetRa = 80 * kDeg;
+  logic.CorrectPointingTo(50.1 * kDeg, 10 * kDeg);
+  EXPECT_EQ(logic.LastRaMoveMs(), 600) << "0.1 degree from the stored target";
+  EXPECT_TRUE(Logged("[Plate-Solve] Guide done."));
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+}

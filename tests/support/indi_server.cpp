@@ -1,0 +1,81 @@
+#include "tests/support/indi_server.h"
+
+#include <QStandardPaths>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/gui_thread.h"
+
+namespace testing_support {
+
+namespace {
+
+// A loopback port nobody listens on at the moment.
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = 0;
+  socklen_t len = sizeof a;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port = ntohs(a.sin_port);
+  ::close(fd);
+  return port;
+}
+
+bool Accepts(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(uint16_t(port));
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& done, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    platform::ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+bool HaveIndi(const QStringList& drivers) {
+  if (QStandardPaths::findExecutable("indiserver").isEmpty()) return false;
+  for (const QString& exe : drivers)
+    if (QStandardPaths::findExecutable(exe).isEmpty()) return false;
+  return true;
+}
+
+bool IndiServer::Start() {
+  port = FreePort();
+  const QString socket = QString("/tmp/noctra-indi-%1-%2").arg(::getpid()).arg(port);
+  server_.start("indiserver", QStringList{"-p", QString::number(port), "-u", socket} + drivers_);
+  if (!server_.waitForStarted(5000)) return false;
+  return WaitUntil([&] { return Accepts(port); }, 10);
+}
+
+void IndiServer::Stop() {
+  if (server_.state() == QProcess::NotRunning) return;
+  server_.terminate();
+  if (!server_.waitForFinished(5000)) {
+    server_.kill();
+    server_.waitForFinished(2000);
+  }
+}
+
+}  // namespace testing_support

@@ -1,0 +1,36 @@
+// indiserver with some INDI drivers on a free loopback port, for the tests
+// that work against real INDI drivers (Debian package indi-bin).
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <functional>
+
+namespace testing_support {
+
+// Waits up to `seconds` for `done`, handling the GUI thread's events meanwhile.
+bool WaitUntil(const std::function<bool()>& done, double seconds);
+
+// True when indiserver and every named driver program are installed.
+bool HaveIndi(const QStringList& drivers);
+
+// indiserver running `drivers`; stopped on destruction at the latest.
+class IndiServer {
+ public:
+  explicit IndiServer(QStringList drivers) : drivers_(std::move(drivers)) {}
+  ~IndiServer() { Stop(); }
+  IndiServer(const IndiServer&) = delete;
+  IndiServer& operator=(const IndiServer&) = delete;
+
+  // Starts the server on a free loopback port and waits (at most 10 s)
+  // until it takes connections.
+  bool Start();
+  void Stop();
+  int port = 0;
+
+ private:
+  QStringList drivers_;
+  QProcess server_;
+};
+
+}  // namespace testing_support
