@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
+#include <filesystem>
 
 #include "app/core/file_commands.h"
 #include "app/core/file_types.h"
@@ -86,6 +87,7 @@
 #include "imaging/camera_setup.h"
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/camera_settings_forms.h"
+#include "imaging/forms/imaging_windows.h"
 #include "imaging/imaging_settings.h"
 #include "platform/timezone.h"
 #include "script/forms/scr_edit_form.h"
@@ -767,6 +769,23 @@ bool TMainForm1::StartUp() {
   menuBar()->insertMenu(Observer1->menuAction(), ImagingMenu1);
   Imaging1 = ImagingMenu1->addMenu(QStringLiteral("&Source Settings"));
   imaging::FillSourceSettingsMenu(Imaging1);
+  // The imaging console, the autoguider and plate solving, with their
+  // settings beside the cameras'.
+  {
+    std::string folder = std::filesystem::path(ImagingSettingsPath).parent_path().string();
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    imaging::CreateImagingWindows(this, folder);
+  }
+  imaging::ChartCentre = [](double& ra, double& dec) {
+    if (!MainPlotter) return false;
+    ra = MainPlotter->CentreRA;
+    dec = MainPlotter->CentreDec;
+    DateToJ2000(*MainPlotter, ra, dec);
+    return true;
+  };
+  AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
+  Imaging2 = Item(ImagingMenu1, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });
+  PlateSolve1 = Item(ImagingMenu1, "&Plate Solving...", [] { imaging::ShowPlateSolve(); });
   // The close waits for the cursor watch, the magnifier's driver and a globe
   // move still running, and joins them.
   RegisterWorkerThread({"cursor", [] { StopCursorThread(); }, [] { return CursorThreadRunning(); },
@@ -1065,6 +1084,9 @@ void TMainForm1::FormDestroy() {
   ObjectCatalog.reset();
   // The cameras write their settings back, which are then stored.
   if (camerasCreated_) {
+    // The imaging windows let their cameras go (settings saved) first.
+    imaging::ChartCentre = nullptr;
+    imaging::FreeImagingWindows();
     imaging::FreeCameras();
     imaging::SaveImagingSettings(ImagingSettingsPath);
     imaging::InstallCameraSettingsWindows(nullptr);

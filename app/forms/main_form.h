@@ -124,8 +124,9 @@ class TMainForm1 : public QMainWindow {
   // menu and the chart pop-up's telescope items.
   void CreateDeviceWindows();
   TTelescopeWindows Devices;
-  // Where the camera settings are read at start and stored at exit (tests
-  // and the benchmark put it in a folder of their own).
+  // Where the camera settings are read at start and stored at exit; the
+  // imaging windows keep theirs in the same folder (tests and the benchmark
+  // put it in a folder of their own).
   std::string ImagingSettingsPath = "ImagingSettings.xml";
 
   // The heartbeat (Timer1) and its parts.
@@ -289,6 +290,7 @@ class TMainForm1 : public QMainWindow {
   QAction *TelescopeControl1 = nullptr, *FilterWheel1 = nullptr, *Focuser1 = nullptr, *Camera1 = nullptr;
   QMenu* ImagingMenu1 = nullptr;
   QMenu* Imaging1 = nullptr;  // "Source Settings": one item per camera
+  QAction *AutoGuiding1 = nullptr, *Imaging2 = nullptr, *PlateSolve1 = nullptr;
   imaging::TAscomCameraForm1* AscomCameraForm1 = nullptr;
   QAction *GotoHere = nullptr, *SyncHere = nullptr, *AcceptAlign = nullptr;
   QMenu* Preferences1 = nullptr;

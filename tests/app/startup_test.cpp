@@ -33,6 +33,7 @@
 #include "catalog/stars.h"
 #include "app/core/points_of_interest.h"
 #include "chart/clicks.h"
+#include "imaging/forms/imaging_windows.h"
 #include "chart/clock.h"
 #include "tools/location.h"
 #include "chart/cursor_watch.h"
@@ -145,6 +146,10 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // The cameras this computer has: at least the image-file camera.
   ASSERT_NE(form->Imaging1, nullptr);
   EXPECT_EQ(form->Imaging1->actions().value(0)->text(), "Image File");
+  form->Imaging2->trigger();  // the imaging console
+  ASSERT_NE(imaging::IcForm1(), nullptr);
+  EXPECT_TRUE(imaging::IcForm1()->isVisible());
+  imaging::IcForm1()->hide();
   // Stars were drawn: the chart loses many bright pixels when it is drawn
   // again without them.
   auto bright = [&] {
@@ -336,7 +341,10 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_EQ(CloseState, kClosing);
   EXPECT_FALSE(AnyWorkerRunning());
   EXPECT_EQ(GlobeThread, nullptr);  // a globe move is ended and joined too
-  EXPECT_TRUE(platform::FileExists(home.File("ImagingSettings.xml")));  // the cameras' settings stored
+  // The cameras' and the imaging windows' settings stored beside each other.
+  for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "AutoGuideSettings.xml",
+                           "PlateSolveSettings.xml"})
+    EXPECT_TRUE(platform::FileExists(home.File(file))) << file;
   EXPECT_EQ(MaskBitmap, nullptr);
   EXPECT_EQ(SaoStarCount, 0);  // the arrays are freed after the threads ended
 }
