@@ -29,6 +29,7 @@
 #include "app/globals.h"
 #include "catalog/stars.h"
 #include "platform/dialogs.h"
+#include "tools/location.h"
 
 namespace {
 
@@ -40,12 +41,16 @@ bool EnterData() {
   std::filesystem::current_path(d);
   DataFolder = d;
   ProgramFolder = d;
+  // The location pick list (made empty when missing) lives in a temporary
+  // folder, not in the shared data: the place stays that of a fresh install.
+  GlobalLocation.PickListPath = (std::filesystem::temp_directory_path() / "noctra-bench-picklist.dat").string();
   return true;
 }
 
 // Creates and starts the window and runs it to the first chart with stars.
 std::unique_ptr<TMainForm1> StartToFirstChart() {
   auto form = std::make_unique<TMainForm1>();
+  form->ImagingSettingsPath = (std::filesystem::temp_directory_path() / "noctra-bench-imaging.xml").string();
   form->StartUp();
   form->Timer1->stop();
   form->Timer1Timer();  // the first tick: the star load starts

@@ -15,6 +15,7 @@
 #include "chart/graph_misc.h"
 #include "chart/inset_host.h"
 #include "chart/ring.h"
+#include "platform/timezone.h"
 
 using platform::Bitmap;
 using platform::Brush;
@@ -361,6 +362,11 @@ void DrawClock(uint8_t force) {
   dc.Ellipse(195, 195, 205, 205);
 }
 
+void ComposeClock(Bitmap& backBuffer) {
+  if (ClockBitmap == nullptr || ClockSize <= 0) return;
+  BlitTransparent(*ClockBitmap, 0, 0, kDial * 2, kDial * 2, backBuffer, ClockCentreX - kDial, ClockCentreY - kDial);
+}
+
 void InvalidateClock() {
   MarkRepaint(kRepaintClock);
   InvalidateInsetRect(ClockRect.left(), ClockRect.top(), ClockRect.right() + 1, ClockRect.bottom() + 1);
@@ -376,7 +382,4 @@ bool ClockClick(uint8_t button, int32_t x, int32_t y) {
   return true;
 }
 
-double CurrentJulianDay() {
-  const platform::SYSTEMTIME t = platform::GetSystemTimeUTC();
-  return JulianDay(t.wYear, t.wMonth, t.wDay, t.wHour + t.wMinute / 60.0 + t.wSecond / 3600.0);
-}
+double CurrentJulianDay() { return 2440587.5 + platform::SystemClockUnixSeconds() / 86400.0; }

@@ -97,6 +97,10 @@ bool BodyArcHours(const TObserverTime& rec, double ra, double dec, double h0, do
 // hand index h24 and a zone bias in minutes (UT = local + bias).
 int32_t LocalHandIndex(int32_t h24, int32_t biasMinutes);
 
+// Painting: copies ClockBitmap onto `backBuffer` centred on the clock's
+// place, skipping the key colour (nothing while the clock is hidden).
+void ComposeClock(platform::Bitmap& backBuffer);
+
 // Adds the clock to RepaintMask and invalidates its rectangle.
 void InvalidateClock();
 // Hit tests in paint-box coordinates: within the dial, and within 1.1 radii.
@@ -106,5 +110,7 @@ bool NearClock(int32_t x, int32_t y);
 // pops up the clock menu; any click inside is consumed.
 bool ClockClick(uint8_t button, int32_t x, int32_t y);
 
-// Julian date (UT) of the computer's clock, milliseconds ignored.
+// Julian date (UT) of the computer's clock, to the millisecond (the
+// heartbeat's real-time re-sync sets the simulated clock to it, so a value
+// cut to whole seconds would put the clock back by up to a second).
 double CurrentJulianDay();

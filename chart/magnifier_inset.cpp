@@ -233,6 +233,12 @@ bool MagnifierClick(int32_t button, int32_t x, int32_t y) {
   return true;
 }
 
+void ComposeMagnifier(platform::Bitmap& backBuffer) {
+  if (!MagnifierScreenBitmap || MagnifierSize <= 0) return;
+  BlitTransparent(*MagnifierScreenBitmap, 0, 0, kMagnifierBitmapSize, kMagnifierBitmapSize, backBuffer,
+                  MagnifierCentreX - kCentre, MagnifierCentreY - kCentre);
+}
+
 void ClearMagnifierChart() {
   if (!MagnifierChartBitmap || !MagnifierFrameBitmap) return;
   MagnifierChartBitmap->Fill(MagnifierFrameBitmap->Pixel(kCentre, kCentre) & platform::kRgbMask);

@@ -84,6 +84,11 @@ bool InsideMagnifierMargin(int32_t x, int32_t y);
 // outside placing mode opens MagMenu.
 bool MagnifierClick(int32_t button, int32_t x, int32_t y);
 
+// Painting: copies the screen bitmap onto `backBuffer` centred on
+// (MagnifierCentreX, MagnifierCentreY), skipping its key colour (nothing
+// while the magnifier is hidden).
+void ComposeMagnifier(platform::Bitmap& backBuffer);
+
 // Fills the chart bitmap with the colour inside the frame.
 void ClearMagnifierChart();
 // Lays the frame over the chart bitmap (its inside stays), keeping the

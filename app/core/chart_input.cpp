@@ -190,24 +190,9 @@ TRect UnionRect(const TRect& a, const TRect& b) {
 
 int InsetHalfWidth(int size, double insetAspect) { return int(std::nearbyint(size * insetAspect)); }
 
-TInsetPlaces ComputeInsetPlaces(int mapWidth, int mapHeight, int guideSize, int globeSize, int magnifierSize,
-                                int clockSize, double insetAspect) {
-  TInsetPlaces p;
-  const int wg = InsetHalfWidth(guideSize, insetAspect);
-  const int wo = InsetHalfWidth(globeSize, insetAspect);
-  const int wm = InsetHalfWidth(magnifierSize, insetAspect);
-  const int wc = InsetHalfWidth(clockSize, insetAspect);
-  p.starSphere = {10, 10, 2 * wg + 10, 2 * guideSize + 10};
-  p.globe = {mapWidth - 10 - 2 * wo, 10, mapWidth - 10, 2 * globeSize + 10};
-  p.globeX = mapWidth - wo - 10;
-  p.globeY = globeSize + 10;
-  p.magnifier = {10, mapHeight - 2 * magnifierSize - 11, 2 * wm + 10, mapHeight - 11};
-  p.magnifierX = wm + 10;
-  p.magnifierY = mapHeight - magnifierSize - 11;
-  p.clock = {mapWidth - 2 * wc - 11, mapHeight - 2 * clockSize - 11, mapWidth - 11, mapHeight - 11};
-  p.clockX = mapWidth - wc - 11;
-  p.clockY = mapHeight - clockSize - 11;
-  return p;
+TInsetPlace MagnifierPlace(int mapHeight, int magnifierSize, double insetAspect) {
+  const int w = InsetHalfWidth(magnifierSize, insetAspect);
+  return {{10, mapHeight - 2 * magnifierSize - 11, 2 * w + 10, mapHeight - 11}, w + 10, mapHeight - magnifierSize - 11};
 }
 
 TInsetPresets ComputeInsetPresets(int mapWidth) {

@@ -87,13 +87,14 @@ TRect UnionRect(const TRect& a, const TRect& b);
 // Horizontal extent of an inset of size s: s × InsetAspect rounded.
 int InsetHalfWidth(int size, double insetAspect);
 
-struct TInsetPlaces {
-  TRect starSphere, globe, magnifier, clock;
-  int globeX = 0, globeY = 0, magnifierX = 0, magnifierY = 0, clockX = 0, clockY = 0;
+// The magnifier's rectangle and centre in the chart's lower-left corner.
+// (The star sphere, globe and clock place themselves: PlaceStarSphere,
+// PlaceGlobe, PlaceClock.)
+struct TInsetPlace {
+  TRect rect;
+  int x = 0, y = 0;
 };
-// The four inset rectangles and centres for the chart size and inset sizes.
-TInsetPlaces ComputeInsetPlaces(int mapWidth, int mapHeight, int guideSize, int globeSize, int magnifierSize,
-                                int clockSize, double insetAspect);
+TInsetPlace MagnifierPlace(int mapHeight, int magnifierSize, double insetAspect);
 
 // The inset presets from the chart width (small, normal, large, huge).
 struct TInsetPresets {

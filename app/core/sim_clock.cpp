@@ -8,7 +8,6 @@
 #include "astro/sun_moon.h"
 #include "platform/timezone.h"
 
-double SystemJulianDay() { return 2440587.5 + platform::SystemClockUnixSeconds() / 86400.0; }
 
 void AdvanceSimulatedClock(TObserverTime& rec, TSimClock& clk, uint8_t flow, uint8_t rate, uint32_t now,
                            double systemJD) {

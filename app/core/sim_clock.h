@@ -24,8 +24,8 @@ inline constexpr uint32_t kTimeRateMsPerDay[5] = {86400000u, 8640000u, 1440000u,
 inline constexpr uint32_t kResyncIntervalMs = 10000;
 inline constexpr double kResyncToleranceDays = 1.0 / 8640.0;
 
-// The Julian date (UT) of the system clock.
-double SystemJulianDay();
+// The system clock's Julian date is the chart's CurrentJulianDay
+// (chart/clock.h); the heartbeat takes it through TMainForm1::SystemClock.
 
 // What the heartbeat keeps between ticks.
 struct TSimClock {

@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
+#include <filesystem>
 
 #include "app/core/file_commands.h"
 #include "app/core/file_types.h"
@@ -29,8 +30,7 @@
 #include "app/core/points_of_interest.h"
 #include "app/core/settings_sections.h"
 #include "app/forms/about_form.h"
-#include "app/forms/device_wiring.h"
-#include "app/forms/script_wiring.h"
+#include "app/forms/browser_form.h"
 #include "app/forms/log_form.h"
 #include "app/forms/poi_form.h"
 #include "app/forms/print_job.h"
@@ -48,15 +48,70 @@
 #include "catalog/stars.h"
 #include "app/core/plotter_view.h"
 #include "astro/planets.h"
+#include "chart/clicks.h"
+#include "chart/clock.h"
+#include "chart/cursor_watch.h"
+#include "chart/forms/magnifier_settings_form.h"
+#include "chart/mag_thread.h"
+#include "chart/magnifier_inset.h"
+#include "chart/magnifier_settings.h"
+#include "chart/plotter_b.h"
 #include "chart/drawing_colors.h"
+#include "catalog/forms/object_options_form.h"
+#include "catalog/forms/settings_owners.h"
+#include "catalog/forms/solar_system_form.h"
+#include "catalog/forms/star_options_form.h"
+#include "catalog/solar_system_options.h"
+#include "chart/constellation_options.h"
+#include "chart/forms/colors_fonts_form.h"
+#include "chart/forms/constellation_form.h"
+#include "chart/forms/coordinate_grid_form.h"
+#include "chart/forms/performance_form.h"
+#include "chart/grid_options.h"
+#include "chart/forms/screen_layout_form.h"
+#include "chart/globe.h"
+#include "chart/graph_misc.h"
+#include "chart/inset_host.h"
+#include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/render_inputs.h"
+#include "chart/ring.h"
+#include "chart/screen_layout.h"
+#include "chart/star_sphere.h"
 #include "chart/sun_moon_images.h"
 #include "chart/styles.h"
 #include "platform/halt.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
+#include "imaging/ascom_camera.h"
+#include "imaging/camera_setup.h"
+#include "imaging/forms/ascom_camera_forms.h"
+#include "imaging/forms/camera_settings_forms.h"
+#include "imaging/forms/imaging_windows.h"
+#include "imaging/imaging_settings.h"
 #include "platform/timezone.h"
+#include "script/forms/scr_edit_form.h"
+#include "script/forms/script_gui.h"
+#include "script/markers.h"
+#include "script/runner.h"
+#include "script/script_host.h"
+#include "tools/atmospheric.h"
+#include "tools/clock_time.h"
+#include "tools/find.h"
+#include "tools/forms/atmospheric_form.h"
+#include "tools/forms/clock_time_form.h"
+#include "tools/forms/find_form.h"
+#include "tools/forms/information_forms.h"
+#include "tools/forms/location_form.h"
+#include "tools/location.h"
+#include "tools/tool_settings.h"
+#include "tools/world_map.h"
+#include "telescope/accessories.h"
+#include "telescope/forms/device_forms.h"
+#include "telescope/forms/tele_form.h"
+#include "telescope/host.h"
+#include "telescope/tele_control.h"
+#include "telescope/telescope_view.h"
 
 TMainForm1* MainForm1 = nullptr;
 
@@ -118,6 +173,17 @@ QAction* Check(QMenu* menu, const char* caption, std::function<void()> fn, QKeyS
   return a;
 }
 
+// The single instance of a window owned by the main window, made when first
+// needed; its global is emptied when it goes with its owner.
+template <class F>
+F* OwnedWindow(F*& global, QWidget* owner) {
+  if (!global) {
+    global = new F(owner);
+    QObject::connect(global, &QObject::destroyed, [&global] { global = nullptr; });
+  }
+  return global;
+}
+
 // The size code (1..N) of the checked size item, 0 when none is checked.
 template <std::size_t N>
 int CheckedCode(const std::array<QAction*, N>& items) {
@@ -125,6 +191,10 @@ int CheckedCode(const std::array<QAction*, N>& items) {
     if (items[i]->isChecked()) return int(i) + 1;
   return 0;
 }
+
+// The observer's place until the location window sets one.
+const char* const kNoLocationName = "Latitude 0, longitude 0";
+const char* const kNoLocationStatus = "No observer location chosen: the chart shows latitude 0\u00b0, longitude 0\u00b0";
 
 const char* const kRateCaptions[5] = {"&Actual", "&10 Seconds/Second", "1 &Minute/Second", "1 &Hour/Second",
                                       "1 &Day/Second"};
@@ -138,7 +208,8 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_
   setWindowTitle(QStringLiteral("Noctra Planetarium"));
   MainForm1 = this;
   MsCounter = [] { return platform::TimeGetTime(); };
-  SystemClock = [] { return SystemJulianDay(); };
+  SystemClock = [] { return CurrentJulianDay(); };
+  insets_ = ChartInsetHooks();
   ScreenSize = [] {
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->availableGeometry().size() : QSize(1024, 768);
@@ -204,20 +275,46 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_
                nullptr});
 
   MainWindowHandle = this;
+  InstallInsetHosts();
 }
 
 TMainForm1::~TMainForm1() {
   FormDestroy();
   SetPOIHooks({});
+  TheInsetHost = {};
+  TheScreenLayoutHost = {};
+  ClockButtonsMoved = nullptr;
+  MagnifierHooks = {};
+  SetChartClickHooks({});
+  SetCursorHintSink(nullptr);
+  MagnifierFieldModeChanged = nullptr;
+  TScrEditForm1::OnDestroyed = nullptr;
+  // Scripts fall back to the default host; the editor hooks go too.
+  SetScriptHost(nullptr);
+  SetScriptEditorHooks({});
+  GlobalLocation.PickListChanged = nullptr;
+  FindActions = {};
+  OpenBrowserWindow = nullptr;
+  AddPointOfInterestHook = nullptr;
+  TelescopeGotoHook = nullptr;
+  TelescopeSyncHook = nullptr;
+  TelescopeConnected = nullptr;
+  if (Devices.TeleForm1) {
+    // The device controls go with this window's children.
+    SetFocuserControl(nullptr);
+    SetFilterWheelControl(nullptr);
+  }
   if (MainWindowHandle == this) MainWindowHandle = nullptr;
   if (MainForm1 == this) MainForm1 = nullptr;
 }
 
 void TMainForm1::BuildMenus() {
   File1 = menuBar()->addMenu(QStringLiteral("&File"));
+  NewScript1 = Item(File1, "&New script...", [this] { NewScript1Click(); });
   Open1 = Item(File1, "&Open...", [this] { Open1Click(); }, QKeySequence(Qt::Key_F3));
   Save1 = Item(File1, "&Save", [this] { Save1Click(); }, QKeySequence(Qt::Key_F2));
   Save2 = Item(File1, "Save &As...", [this] { Save2Click(); });
+  CloseScript1 = Item(File1, "&Close script", [] { CloseScriptEditor(); });
   File1->addSeparator();
   Print1 = Item(File1, "&Print...", [this] { Print1Click(); });
   PrintSetup1 = Item(File1, "P&rint Setup...", [this] { PrintSetup1Click(); });
@@ -226,25 +323,49 @@ void TMainForm1::BuildMenus() {
 
   Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
   Copy1 = Item(Edit1, "&Copy", [this] { Copy1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_C));
+  Find1 = Item(Edit1, "&Find...", [this] { Find1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_F));
   Log1 = Item(Edit1, "&Log...", [this] { Log1Click(); });
 
-  // Script: the script menu and File's script items.
-  AddScriptMenus(*this, menuBar());
+  Script1 = menuBar()->addMenu(QStringLiteral("&Script"));
+  RunScript1 = Item(Script1, "&Run", [this] { RunScript1Click(); }, QKeySequence(Qt::CTRL | Qt::Key_R));
+  StopScript1 = Item(Script1, "&Stop", [] { ScriptStopFlag = 1; });
+  PauseScript1 = Item(Script1, "&Pause", [this] { PauseScript1Click(); });
+  for (QMenu* m : {File1, Script1}) connect(m, &QMenu::aboutToShow, this, [this] { UpdateScriptItems(); });
+  UpdateScriptItems();
+
+  Reports1 = menuBar()->addMenu(QStringLiteral("&Reports"));
+  GeneralReport = Item(Reports1, "&Monthly...", [] { ShowGeneralReportForm1(); });
+  MeteorShowerReport = Item(Reports1, "Meteor &Showers...", [] { ShowMeteorShowersForm1(); });
 
   Settings1 = menuBar()->addMenu(QStringLiteral("&Settings"));
+  Objects1 = Item(Settings1, "Celestial &Object Catalog...", [this] { Objects1Click(); });
+  StarCatalog1 = Item(Settings1, "&Options...", [this] { StarCatalog1Click(); });
+  Settings1->addSeparator();
   Selectallstars1 = Item(Settings1, "Select &All Stars", [this] { SelectStarPreset(true); });
   Selectnakedeyestarsonly1 = Item(Settings1, "Select &Naked-eye Stars Only", [this] { SelectStarPreset(false); });
   Settings1->addSeparator();
+  Solarsystem1 = Item(Settings1, "So&lar System...", [this] { Solarsystem1Click(); });
+  Constellation2 = Item(Settings1, "Co&nstellation...", [this] { Constellation2Click(); });
+  CoordGrid1 = Item(Settings1, "Coordinate &Grid...", [this] { CoordGrid1Click(); });
+  Atmospheric1 = Item(Settings1, "&Atmospheric...", [this] { Atmospheric1Click(); });
+  Settings1->addSeparator();
   ShowHorizon1 = Check(Settings1, "Show &Horizon", [this] { ShowHorizon1Click(); });
   ShowHorizon1->setChecked(true);
-
-  // Connections and Imaging: the device windows.
-  AddDeviceMenus(*this, menuBar());
+  Settings1->addSeparator();
+  Magnifier1 = Item(Settings1, "&Magnifier/Telescope Settings...", [this] { Magnifier1Click(); });
+  Magnifier1->setEnabled(false);  // from the first heartbeat tick on
 
   Observer1 = menuBar()->addMenu(QStringLiteral("&Observer"));
+  NewLocation2 = Item(Observer1, "New &Location...", [this] { Newlocation1Click(); });
+  NewDateTime1 = Item(Observer1, "New &Date/Time...", [this] { NewDateTime1Click(); });
   TimeFlow2 = Observer1->addMenu(QStringLiteral("Time &Flow"));
   AddTimeItems(TimeFlow2, Observer1, {&Forward2, &Stop2, &Backward2}, Rates2,
                {&RealTime2, &Now2, &EarlyTonight2, &Midnight2, &EarlyTomorrow2});
+
+  Preferences1 = menuBar()->addMenu(QStringLiteral("&Preferences"));
+  Colors1 = Item(Preferences1, "&Colors && Fonts...", [this] { Colors1Click(); });
+  ScreenLayout1 = Item(Preferences1, "&Screen Layout...", [this] { ScreenLayout1Click(); });
+  Performance1 = Item(Preferences1, "&Performance...", [this] { Performance1Click(); });
 
   Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
   About1 = Item(Help1, "&About...", [this] { About1Click(); });
@@ -271,9 +392,8 @@ void TMainForm1::BuildPopups() {
   ObjectName1->setEnabled(false);
   PopupMenu1->addSeparator();
   Center1 = Item(PopupMenu1, "&Center", [this] { Center1Click(); });
-  Track1 = Item(PopupMenu1, "&Track", [] {});
-  Track1->setVisible(false);  // tracking joins with the chart's selection
-  AddTelescopePopupItems(*this, PopupMenu1);
+  Track1 = Item(PopupMenu1, "&Track", [this] { Track1Click(); });
+  Information1 = Item(PopupMenu1, "&Information", [this] { Information1Click(); });
 
   StarSphereMenu = new QMenu(this);
   CoordinateGrid1 = Check(StarSphereMenu, "Coordinate &Grid", [this] {
@@ -307,9 +427,18 @@ void TMainForm1::BuildPopups() {
   connect(StarSphereMenu, &QMenu::aboutToShow, this, &TMainForm1::RefreshStarSphereMenu);
 
   GlobeMenu = new QMenu(this);
+  NewLocation1 = Item(GlobeMenu, "New &Location...", [this] { Newlocation1Click(); });
+  GlobeMenu->addSeparator();
+  for (int i = 0; i < 10; ++i) {
+    Picks[i] = Check(GlobeMenu, "", [this, i] { PickSelect(i); });
+    Picks[i]->setVisible(false);
+  }
+  GlobeMenu->addSeparator();
   for (int i = 0; i < 3; ++i) GlobeSizes[i] = Check(GlobeMenu, sizes[i], [this, i] { GlobeSML(i + 1); });
 
   ClockMenu = new QMenu(this);
+  NewTime1 = Item(ClockMenu, "New &Date/Time...", [this] { NewDateTime1Click(); });
+  ClockMenu->addSeparator();
   AddTimeItems(ClockMenu, ClockMenu, {&Forward1, &Stop1, &Backward1}, Rates1,
                {&RealTime1, &Now1, &Earlytonight1, &Midnight1, &EarlyTomorrow1});
   ClockMenu->addSeparator();
@@ -317,8 +446,11 @@ void TMainForm1::BuildPopups() {
     return [this, sidereal] {
       LMTUT1->setChecked(!sidereal);
       Sidereal1->setChecked(sidereal);
+      ClockSidereal = sidereal ? 1 : 0;
       MarkRepaint(kRepaintClock);
       if (insets_.clockTick) insets_.clockTick();
+      const TRect r = InsetRect(kRepaintClock);
+      PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
     };
   };
   LMTUT1 = Check(ClockMenu, "&LMT/UT", clockMode(false));
@@ -352,7 +484,90 @@ void TMainForm1::BuildPopups() {
     FieldsOfView[i] = Check(MagMenu, kFieldCaptions[i], [this, i] { TeleFieldOfViewChange(i + 1); },
                             QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_2 + i)));
   MagMenu->addSeparator();
+  // Telescopes (Alt+1 .. Alt+0 through the key handler) and the eyepieces to
+  // view with through the current telescope.
+  for (int i = 0; i < 10; ++i) {
+    Teles[i] = Check(MagMenu, "", [this, i] { TeleFieldOfViewChange(100 * (i + 1)); });
+    Teles[i]->setVisible(false);
+  }
+  View1 = MagMenu->addMenu(QStringLiteral("&View with"));
+  View1->menuAction()->setVisible(false);
+  for (int i = 0; i < 10; ++i) {
+    Eyepieces[i] = Check(View1, "", [this, i] {
+      const int mode = FieldOfViewMode % 10000;
+      if (mode >= 100) TeleFieldOfViewChange(mode + 10000 * (i + 1));
+      else UpdateFieldOfViewMenu();
+    });
+    Eyepieces[i]->setVisible(false);
+  }
+  MagMenu->addSeparator();
   for (int i = 0; i < 4; ++i) MagSizes[i] = Check(MagMenu, sizes[i], [this, i] { MagSML(i + 1); });
+}
+
+// --- Device windows ------------------------------------------------------------
+
+namespace {
+
+// What the telescope and its accessories need of the main window.
+class TMainTelescopeHost : public ITelescopeHost {
+ public:
+  explicit TMainTelescopeHost(TMainForm1& form) : f_(form) {}
+  void CopyObserver(TObserverTime& out) override { out = MainPlotter ? MainPlotter->Observer : ObserverTime; }
+  double ChartEpochJD() override { return ObserverTime.EpochTo > 0 ? ObserverTime.EpochTo : 2451545.0; }
+  void RealTime() override { f_.RealTime1Click(); }
+  // While a mount is connected the chart keeps its time and place.
+  void SetTimeAndLocationMenusEnabled(bool on) override {
+    f_.Keys.TelescopeConnected = !on;
+    f_.Keys.NewTimeEnabled = on;
+    for (QAction* a : {f_.Now1, f_.Now2, f_.Earlytonight1, f_.EarlyTonight2, f_.Midnight1, f_.Midnight2,
+                       f_.EarlyTomorrow1, f_.EarlyTomorrow2, f_.RealTime1, f_.RealTime2, f_.NewTime1,
+                       f_.NewDateTime1, f_.NewLocation1, f_.NewLocation2})
+      a->setEnabled(on);
+    for (QAction* a : f_.Picks) a->setEnabled(on);
+  }
+  void SetGotoHereEnabled(bool on) override { f_.GotoHere->setEnabled(on); }
+  void SetSyncHereEnabled(bool on) override { f_.SyncHere->setEnabled(on); }
+  void SetAcceptAlignEnabled(bool on) override { f_.AcceptAlign->setEnabled(on); }
+  void ChartNeedsRedraw() override { f_.Chart().MarkReplot(); }
+
+ private:
+  TMainForm1& f_;
+};
+
+}  // namespace
+
+void TMainForm1::CreateDeviceWindows() {
+  if (Devices.TeleForm1) return;
+  telescopeHost_ = std::make_unique<TMainTelescopeHost>(*this);
+  Devices = CreateTelescopeWindows(this, telescopeHost_.get());
+  Connections1 = new QMenu(QStringLiteral("&Connections"), this);
+  menuBar()->insertMenu(Observer1->menuAction(), Connections1);
+  auto show = [](QWidget* w) {
+    w->show();
+    w->raise();
+  };
+  TelescopeControl1 = Item(Connections1, "&Telescope...", [this, show] { show(Devices.TeleForm1); });
+  FilterWheel1 = Item(Connections1, "&Filter Wheel...", [this, show] { show(Devices.FilterWheelForm1); });
+  Focuser1 = Item(Connections1, "F&ocuser...", [this, show] { show(Devices.FocuserForm1); });
+  Camera1 = Item(Connections1, "&Cameras...", [this, show] {
+    if (!AscomCameraForm1) {
+      ascomCameras_ = std::make_unique<imaging::TAscomCameraSlots>();
+      imaging::SetAscomCameraSlots(ascomCameras_.get());
+      AscomCameraForm1 = new imaging::TAscomCameraForm1(*ascomCameras_, this);
+    }
+    show(AscomCameraForm1);
+  });
+  PopupMenu1->addSeparator();
+  GotoHere = Item(PopupMenu1, "Telescope &goto here", [this] {
+    if (TeleControl()) TeleControl()->GotoRaDec(ClickRA, ClickDec);
+  });
+  SyncHere = Item(PopupMenu1, "Telescope &sync here", [this] {
+    if (TeleControl()) TeleControl()->SyncRaDec(ClickRA, ClickDec);
+  });
+  AcceptAlign = Item(PopupMenu1, "Telescope &accept align", [] {
+    if (TeleControl()) TeleControl()->AcceptStarButton1Click();
+  });
+  for (QAction* a : {GotoHere, SyncHere, AcceptAlign}) a->setEnabled(false);  // until a mount is connected
 }
 
 // --- Start-up ------------------------------------------------------------------
@@ -392,11 +607,8 @@ bool TMainForm1::CreateBackBuffer() {
   BackBufferHeight = h;
   MapWidth = w;
   ApplyInsetPresets();
-  GuideSize = GlobeSize = ClockSize = MagnifierSize = InsetSizeNormal;
-  GuideSizes[1]->setChecked(true);
-  GlobeSizes[1]->setChecked(true);
-  ClockSizes[1]->setChecked(true);
-  MagSizes[1]->setChecked(true);
+  ApplyScreenLayout();
+  CheckInsetSizeItems();
   MapHeight = h - (menuBar()->sizeHint().height() + statusBar()->sizeHint().height()) - 1;
   PaintBox1->resize(MapWidth - 1, MapHeight - 1);
   RenderRequest = true;
@@ -414,6 +626,7 @@ bool TMainForm1::StartUp() {
   MainWindowHandle = this;
   // 6. Observer and time: the system clock and time zone, then the
   // reference data files.
+  ReadRegStartupTime();
   InitObserver(ObserverTime);
   SetObserverUT(ObserverTime, SystemClock());
   TIME_ZONE_INFORMATION tzi{};
@@ -421,7 +634,11 @@ bool TMainForm1::StartUp() {
   platform::GetSystemTimeZoneInformation(tzi);
   SetObserverTimeZone(ObserverTime, tzi, 1);
   LoadDataFiles();
-  // 7, 8. Screen, chart area and back buffer.
+  LoadWorldMap(DataFolder);
+  // 7, 8. Screen, chart area and back buffer, with the stored screen layout
+  // (inset sizes, mask shape, aspect).
+  ReadRegScreenLayout();
+  ReadRegPerformance();
   if (!CreateBackBuffer()) {
     ShowErrorMessage(11, "");
     return false;
@@ -433,6 +650,11 @@ bool TMainForm1::StartUp() {
   MainPlotter->Height = MapHeight;
   MainPlotter->DpiX = logicalDpiX();
   MainPlotter->DpiY = logicalDpiY();
+  MainPlotter->SunRiseSetGraphics = GraphicSunRiseSet ? 1 : 0;
+  spherePlotter_ = std::make_unique<tPlotter>();
+  SpherePlotter = spherePlotter_.get();
+  magnifierPlotter_ = std::make_unique<tPlotterB>();
+  MagnifierPlotter = magnifierPlotter_.get();
   SetChartView(std::make_unique<TPlotterChartView>(*MainPlotter));
   LastZoom = chart_->Zoom();
   TChartInputs inputs;
@@ -443,15 +665,48 @@ bool TMainForm1::StartUp() {
     return true;
   };
   inputs.showTrackName = [this](const std::string& t) { SetStatusText(4, t.empty() ? t : "Tracking: " + t); };
+  inputs.inChartArea = [](int32_t x, int32_t y) { return InChartArea(x, y); };
+  inputs.nearMaskEdge = [](int32_t x, int32_t y, int32_t d) { return IsNearMaskEdge(x, y, d); };
+  inputs.insideInset = [](int32_t x, int32_t y) { return NearChartInset(x, y) || InsideMagnifierMargin(x, y); };
+  MarkerInputs(inputs);  // the script's chart markers
+  inputs.telescopePosition = [](double& ra, double& dec) {
+    const TTelescopeMarker m = TelescopeMarker();
+    ra = m.ra;
+    dec = m.dec;
+    return m.connected;
+  };
+  inputs.pointingCorrection = [](double ra, double dec, double& dRA, double& dDec) {
+    if (!TelescopeMarker().useAssist) return false;
+    TelescopePointingCorrection(ra, dec, dRA, dDec);
+    return true;
+  };
   SetChartInputs(std::move(inputs));
   // 10. Settings from the registry, and the settings-file owners.
+  SetCentreOnHorizonMenuCheck = [this](bool on) { Horizon1->setChecked(on); };
+  ReadRegCoordinateGrid();
+  ReadRegMagnifier();
+  ReadRegConstellation();
+  ReadRegSolarSystemSettings();
   ReadRegStars();
   ReadRegObjects();
-  RegisterSettingsSection(1, {SettingsBlockBytes(1), [] { return StarOptionsBlock(); },
-                              [](const std::vector<uint8_t>* b) { return ApplyStarOptionsBlock(b); }});
-  RegisterSettingsSection(2, {SettingsBlockBytes(2), [] { return ObjectFilterBlock(); },
-                              [](const std::vector<uint8_t>* b) { return ApplyObjectFilterBlock(b); }});
+  // Their settings-file owners: stars, deep-sky filter and solar system
+  // (slots 1-3), constellations and grid (4, 5), magnifier (7), points of
+  // interest (8) and the chart view (11).
+  RegisterCatalogSettingsOwners();
+  RegisterChartSettingsOwners();
+  RegisterMagnifierSettingsSection();
   RegisterPointsOfInterestSection();
+  RegisterToolSettingsSections();  // atmosphere (6), location (9), date and time (10)
+  // Scripts: message boxes, input, menus and PRINT_MAP through this window.
+  TScriptGuiHost& scripts = InstallScriptGui(this, menuBar());
+  scripts.resetPause = [this] {
+    ScriptPauseFlag = 0;
+    PauseScript1->setText(QStringLiteral("&Pause"));
+  };
+  scripts.printMap = [this](const TScriptPrintOptions& o) {
+    return PrintStarMap(*this, MainPrinter(), ScriptPrintChoices(o));
+  };
+  TScrEditForm1::OnDestroyed = [this] { UpdateScriptItems(); };
   RegisterSettingsSection(kPlotterViewSlot,
                           {kPlotterViewBytes, [] { return MainPlotter->ViewBlock(); },
                            [](const std::vector<uint8_t>* b) {
@@ -459,6 +714,10 @@ bool TMainForm1::StartUp() {
                              return !b || MainPlotter->ApplyViewBlock(*b);
                            }});
   TCatalogHooks hooks;
+  hooks.pauseCursorThread = [] { PauseCursorThread(); };
+  hooks.pauseMagnifierThread = [] { PauseMagnifierThread(); };
+  hooks.resumeMagnifierThread = [] { ResumeMagnifierThread(); };
+  hooks.resumeCursorThread = [] { ResumeCursorThread(); };
   hooks.requestReplot = [this] { chart_->MarkReplot(); };
   hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
   hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
@@ -477,9 +736,19 @@ bool TMainForm1::StartUp() {
       {5, [] { return MakeDrawingColors(); }},
       {0,
        [] {
+         MakeRingRamps();
+         return true;
+       }},
+      {0,
+       [] {
          LoadBounds();
          PrecessBounds(ObserverTime);
          LoadSunMoonImages();
+         return true;
+       }},
+      {0,
+       [] {
+         ReadRegAtmospheric(ObserverTime);
          return true;
        }},
   };
@@ -488,9 +757,42 @@ bool TMainForm1::StartUp() {
   if (RunBuildChain(steps) != steps.size()) return false;
   SetPointOfInterest(0, FieldOfViewMode, 0, 0);
   UpdateFieldOfViewMenu();
-  // The cameras, the telescope and accessory windows.
-  StartDevices(*this);
-  StartScripts(*this);
+  PlaceInsets();
+  CreateCursorThread();
+  // The cameras of "ImagingSettings.xml", with the Imaging menu's source
+  // settings.
+  imaging::CreateCameras(ImagingSettingsPath);
+  camerasCreated_ = true;
+  imaging::InstallCameraSettingsWindows(this);
+  imaging::InstallAscomCameraSettingsWindow(this);
+  ImagingMenu1 = new QMenu(QStringLiteral("&Imaging"), this);
+  menuBar()->insertMenu(Observer1->menuAction(), ImagingMenu1);
+  Imaging1 = ImagingMenu1->addMenu(QStringLiteral("&Source Settings"));
+  imaging::FillSourceSettingsMenu(Imaging1);
+  // The imaging console, the autoguider and plate solving, with their
+  // settings beside the cameras'.
+  {
+    std::string folder = std::filesystem::path(ImagingSettingsPath).parent_path().string();
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    imaging::CreateImagingWindows(this, folder);
+  }
+  imaging::ChartCentre = [](double& ra, double& dec) {
+    if (!MainPlotter) return false;
+    ra = MainPlotter->CentreRA;
+    dec = MainPlotter->CentreDec;
+    DateToJ2000(*MainPlotter, ra, dec);
+    return true;
+  };
+  AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
+  Imaging2 = Item(ImagingMenu1, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });
+  PlateSolve1 = Item(ImagingMenu1, "&Plate Solving...", [] { imaging::ShowPlateSolve(); });
+  // The close waits for the cursor watch, the magnifier's driver and a globe
+  // move still running, and joins them.
+  RegisterWorkerThread({"cursor", [] { StopCursorThread(); }, [] { return CursorThreadRunning(); },
+                        [] { StopCursorThread(); }});
+  RegisterWorkerThread({"magnifier", [] { StopMagnifierThread(); }, [] { return false; },
+                        [] { StopMagnifierThread(); }});
+  RegisterWorkerThread({"globe", [] { DoneGlobe(); }, [] { return GlobeMoving(); }, [] { DoneGlobe(); }});
   RenderMainView();
   startupComplete_ = true;
   Timer1->start();
@@ -504,20 +806,53 @@ void TMainForm1::FirstTick() {
   StartupPending = false;
   // 1. The picture list shipped with this version.
   MigratePictureList(DataFolder);
-  // 2. The observer keeps the place of InitObserver until the location pick
-  // list exists (an empty list leaves it as it is).
-  // 3. The clock runs forward in real time.
+  // 2, 6. The observer's place: the default entry of the location pick
+  // list. With none (a fresh pick list) or a damaged one the place of
+  // InitObserver (latitude 0, longitude 0) is made the observer's, so that
+  // the globe, the clock and the star sphere show it, and the status bar
+  // says that no place was chosen.
+  {
+    // (A start-up that ended early reads no list.)
+    if (startupComplete_) GlobalLocation.Load();
+    const int n = startupComplete_ ? GlobalLocation.GetDefaultLocation() : -1;
+    TSite site;
+    THorizonArray horizon{};
+    if (n != -1 && GlobalLocation.ExtractPickListItem(n, site, horizon) && !site.Name.empty()) {
+      ApplySite(site, horizon);
+      LocationPickCheckMenu(n);
+    } else {
+      if (MainPlotter) std::memcpy(horizon.data(), MainPlotter->HorizonProfile, sizeof(THorizonProfile));
+      ChangeObserverLocation(kNoLocationName, ObserverTime.TimeZone, ObserverTime.UseDaylightSaving,
+                             ObserverTime.Latitude, ObserverTime.Longitude, horizon);
+      SetStatusText(0, kNoLocationStatus);
+    }
+  }
+  // 3. The clock: forward in real time, or stopped when the start-up time
+  // settings say so.
   TimeRate = 0;
-  TimeFlow = kTimeForward;
-  Clock.RealTimeFlag = true;
-  // 4. Start time: the system time (the start-up time settings join with the
-  // date-and-time tool).
+  TimeFlow = StartupStopTime ? kTimeStopped : kTimeForward;
+  Clock.RealTimeFlag = !StartupStopTime;
+  // 4. Start time by the start-up mode (1 leaves the system time).
+  {
+    const double hours = StartupTimeMode == 5 ? StartupLocalHours : StartupUniversalHours;
+    const TPresetResult r = ApplyStartupTime(ObserverTime, StartupTimeMode, hours, SystemClock());
+    if (r != TPresetResult::Done) ShowPresetResult(r);
+    chart_->MarkReplot();
+  }
   // 5. The time-flow menus.
   SetTimeFlowMenus();
   SetTimeRateMenus();
-  // 7. The auto-start script; help menus.
-  RunAutoExecScript();
+  // 7. "autoexec.sbas", run out of this handler (a missing file runs
+  // nothing); the help menus.
+  if (startupComplete_) QTimer::singleShot(0, this, [] { RunScriptFile("autoexec.sbas"); });
   About1->setEnabled(true);
+  // 8. The telescopes and eyepieces of the magnifier settings; its window.
+  if (startupComplete_) {
+    const int32_t mode = ReadRegTeleAndEyepiece();
+    UpdateTelescopeMenu();
+    TeleFieldOfViewChange(mode);
+    Magnifier1->setEnabled(true);
+  }
   // 9. The settings file named on the command line.
   OpenCommandLineFile(CommandLine);
   // 10. The one-shot start-up timer.
@@ -562,8 +897,9 @@ void TMainForm1::Timer1Timer() {
     if (a != b) {
       LastClockJD = ObserverTime.JD_LocalCivil;
       if (insets_.clockTick) insets_.clockTick();
+      if (ClockTimeTool) ClockTimeTool->FormUpdate();
       MarkRepaint(kRepaintClock);
-      const TRect r = InsetPlaces().clock;
+      const TRect r = InsetRect(kRepaintClock);
       PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
   }
@@ -611,6 +947,7 @@ void TMainForm1::RenderMainView() {
   backBuffer_.Fill(0);
   chart_->Plot(backBuffer_, MapWidth, MapHeight);
   if (!CopyingChart) {
+    if (insets_.drawStarSphere) insets_.drawStarSphere();
     if (insets_.applyMask) insets_.applyMask(backBuffer_);
     RenderRequest = false;
     MarkRepaint(kRepaintAll);
@@ -640,7 +977,9 @@ void TMainForm1::FormResize() {
       platform::HaltProgram(1);
     }
     MapWidth = w;
+    AspectAdjust = AspectAdjustFor(ScreenLayoutSettings.AspectAdjust);
     ApplyInsetPresets();
+    ApplyScreenLayout();
     GuideSML(CheckedCode(GuideSizes));
     GlobeSML(CheckedCode(GlobeSizes));
     MagSML(CheckedCode(MagSizes));
@@ -652,6 +991,12 @@ void TMainForm1::FormResize() {
     RenderRequest = true;
     MapHeight = mapHeight;
     PaintBox1->resize(MapWidth - 1, MapHeight - 1);
+    if (MainPlotter) {
+      MainPlotter->Width = MapWidth;
+      MainPlotter->Height = MapHeight;
+    }
+    if (insets_.fitMask) insets_.fitMask();
+    PlaceInsets();
   }
   const Qt::ScrollBarPolicy policy = isMaximized() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
   ScrollBox1->setHorizontalScrollBarPolicy(policy);
@@ -667,8 +1012,8 @@ void TMainForm1::resizeEvent(QResizeEvent* event) {
 // --- Close -------------------------------------------------------------------
 
 void TMainForm1::closeEvent(QCloseEvent* event) {
-  // A running script stops first; the window closes when it has unwound.
-  if (ScriptDefersClose(*this)) {
+  // A script run unwinds first; the close then comes again.
+  if (ScrStopThen([this] { close(); })) {
     event->ignore();
     return;
   }
@@ -687,11 +1032,17 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm1::FormClose() {
-  DisconnectDevices();
-  CloseScripts();
+  // Connected devices are let go first.
+  if (TeleControl() && TeleControl()->Connected()) TeleControl()->Disconnect();
+  if (FilterWheelControl() && FilterWheelControl()->Connected()) FilterWheelControl()->DisconnectClick();
+  if (FocuserControl() && FocuserControl()->Connected()) FocuserControl()->DisconnectClick();
+  if (ascomCameras_)
+    for (int n : {1, 2})
+      if ((*ascomCameras_)[n].connected) ascomCameras_->DisconnectClick(n);
   Timer1->stop();
   Timer2->stop();
   POIKeysTimer1->stop();
+  CloseScriptEditor();
   // Wait (handling events) until no plotter draws.
   while (chart_->Plotting()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
@@ -701,32 +1052,90 @@ void TMainForm1::FormDestroy() {
   destroyed_ = true;
   RenderSuspended = true;
   Timer1->stop();
-  // The device windows and cameras go first: their threads are joined
-  // before anything they might read is freed.
-  FreeDevices();
-  FreeScripts();
   // Every worker has been joined by the close; a window destroyed without
   // its close (tests) still stops and waits for the star loader first.
   CancelStarLoad();
   WaitForStarLoad();
   UnregisterAllWorkerThreads();
+  StopCursorThread();
+  StopMagnifierThread();
+  ClearChartSnapshot();
+  DoneMagnifier();
+  DoneGlobe();
+  FreeClockPens();
+  // The insets' pictures and the mask are auto bitmaps: freed here, so a
+  // window made again starts from none.
+  for (platform::Bitmap** b : {&MaskBitmap, &GlobeBitmap, &ClockFaceBitmap, &ClockBitmap, &SphereFrameBitmap,
+                               &SphereChartBitmap, &MagnifierFrameBitmap, &MagnifierChartBitmap,
+                               &MagnifierScreenBitmap}) {
+    if (*b) FreeAutoBitmap(*b);
+    *b = nullptr;
+  }
+  GlobeDrawn = 0;
+  ObserverLocationSet = 0;
   FreeStarCatalogs();
   StarCatalogEpoch = 0;  // no arrays of any epoch are loaded now
   SetCatalogHooks({});
-  for (int slot : {1, 2, kPOISettingsSlot, kPlotterViewSlot}) UnregisterSettingsSection(slot);
+  for (int slot : {kStarOptionsSlot, kObjectFilterSlot, kSolarSystemSlot, kConstellationSlot, kGridSlot,
+                   kMagnifierSettingsSlot, kPOISettingsSlot, kPlotterViewSlot, kAtmosphericSlot, kLocationSlot,
+                   kClockTimeSlot})
+    UnregisterSettingsSection(slot);
+  SetCentreOnHorizonMenuCheck = nullptr;
   ObjectCatalog.reset();
+  // The cameras write their settings back, which are then stored.
+  if (camerasCreated_) {
+    // The imaging windows let their cameras go (settings saved) first.
+    imaging::ChartCentre = nullptr;
+    imaging::FreeImagingWindows();
+    imaging::FreeCameras();
+    imaging::SaveImagingSettings(ImagingSettingsPath);
+    imaging::InstallCameraSettingsWindows(nullptr);
+    imaging::InstallAscomCameraSettingsWindow(nullptr);
+    camerasCreated_ = false;
+  }
+  if (ascomCameras_) {
+    imaging::SetAscomCameraSlots(nullptr);
+    delete AscomCameraForm1;
+    AscomCameraForm1 = nullptr;
+    ascomCameras_.reset();
+  }
   BackBufferBits = nullptr;
   backBuffer_ = platform::Bitmap();
   SetChartInputs({});
   chart_ = std::make_unique<TPendingChartView>();
   MainPlotter = nullptr;
+  SpherePlotter = nullptr;
+  MagnifierPlotter = nullptr;
   mainPlotter_.reset();
+  spherePlotter_.reset();
+  magnifierPlotter_.reset();
 }
 
 // --- Painting and input -------------------------------------------------------
 
-TInsetPlaces TMainForm1::InsetPlaces() const {
-  return ComputeInsetPlaces(MapWidth, MapHeight, GuideSize, GlobeSize, MagnifierSize, ClockSize, InsetAspect);
+void TMainForm1::PlaceInsets() {
+  PlaceGlobe(MapWidth);
+  PlaceClock(MapWidth, MapHeight);
+  PlaceStarSphere();
+  const TInsetPlace m = MagnifierPlace(MapHeight, MagnifierSize, InsetAspect);
+  MagnifierCentreX = m.x;
+  MagnifierCentreY = m.y;
+}
+
+TRect TMainForm1::InsetRect(uint8_t bit) const {
+  auto of = [](const QRect& r) { return TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1}; };
+  switch (bit) {
+    case kRepaintGlobe:
+      return of(GlobeRect);
+    case kRepaintClock:
+      return of(ClockRect);
+    case kRepaintStarSphere:
+      return of(StarSphereRect);
+    case kRepaintMagnifier:
+      return MagnifierPlace(MapHeight, MagnifierSize, InsetAspect).rect;
+    default:
+      return {0, 0, MapWidth, MapHeight};
+  }
 }
 
 void TMainForm1::PaintBox1Paint(const QRect& clip) {
@@ -736,32 +1145,27 @@ void TMainForm1::PaintBox1Paint(const QRect& clip) {
     return;
   }
   TRect dirty{clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1};
-  const TInsetPlaces places = InsetPlaces();
   const uint8_t mask = TakeRepaintMask();
   if (mask & kRepaintChart) {
     dirty = UnionRect(dirty, {0, 0, MapWidth, MapHeight});
     if (insets_.invalidateOverlays) insets_.invalidateOverlays();
-    if ((mask & kRepaintGlobe) && GlobeSize > 0 && insets_.drawGlobe)
-      insets_.drawGlobe(backBuffer_, places.globeX, places.globeY, GlobeSize);
-  } else if (mask & kRepaintGlobe) {
-    dirty = UnionRect(dirty, places.globe);
   }
-  if (mask & kRepaintMagnifier) {
-    dirty = UnionRect(dirty, places.magnifier);
-    if (MagnifierSize > 0 && insets_.drawMagnifier)
-      insets_.drawMagnifier(backBuffer_, places.magnifierX, places.magnifierY, MagnifierSize);
-  }
-  if (mask & kRepaintStarSphere) {
-    dirty = UnionRect(dirty, places.starSphere);
-    if (GuideSize > 0 && insets_.drawStarSphere)
-      insets_.drawStarSphere(backBuffer_, places.starSphere.left + InsetHalfWidth(GuideSize, InsetAspect),
-                             places.starSphere.top + GuideSize, GuideSize);
+  // Each inset composes its finished picture; the globe's animation frames
+  // come the same way, so the globe is drawn once per paint at most.
+  const std::pair<uint8_t, const std::function<void(platform::Bitmap&)>*> order[4] = {
+      {kRepaintGlobe, &insets_.composeGlobe},
+      {kRepaintMagnifier, &insets_.composeMagnifier},
+      {kRepaintStarSphere, &insets_.composeStarSphere},
+      {kRepaintClock, &insets_.composeClock}};
+  for (const auto& [bit, compose] : order) {
+    if (!(mask & bit)) continue;
+    dirty = UnionRect(dirty, InsetRect(bit));
+    if (*compose) (*compose)(backBuffer_);
   }
   if (mask & kRepaintClock) {
-    dirty = UnionRect(dirty, places.clock);
-    if (ClockSize > 0 && insets_.drawClock) insets_.drawClock(backBuffer_, places.clockX, places.clockY, ClockSize);
-    if (!(places.clock == lastClockRect_) || ClockSize != lastClockSize_) {
-      lastClockRect_ = places.clock;
+    const TRect clock = InsetRect(kRepaintClock);
+    if (!(clock == lastClockRect_) || ClockSize != lastClockSize_) {
+      lastClockRect_ = clock;
       lastClockSize_ = ClockSize;
       TimeButtonsPlaced = false;
     }
@@ -772,8 +1176,7 @@ void TMainForm1::PaintBox1Paint(const QRect& clip) {
 }
 
 void TMainForm1::PlaceTimeButtons() {
-  const TInsetPlaces places = InsetPlaces();
-  const auto at = TimeButtonPlaces(places.clockX, places.clockY, ClockSize);
+  const auto at = TimeButtonPlaces(ClockCentreX, ClockCentreY, ClockSize);
   for (int i = 0; i < 4; ++i) TimeButtons[i]->move(at[i][0], at[i][1]);
   TimeButtonsPlaced = true;
 }
@@ -784,23 +1187,12 @@ void TMainForm1::PaintBox1MouseDown(int button, int x, int y) {
                            &insets_.magnifierClick})
     if (*hook && (*hook)(button, x, y)) return;
   if (insets_.isMaskedPixel && insets_.isMaskedPixel(x, y)) return;
-  double ra = 0, dec = 0;
-  if (!chart_->ScreenToRaDec(x, y, ra, dec)) return;
-  ClickRA = ra;
-  ClickDec = dec;
-  if (button == 0) {
-    if (Keys.PointOfInterestMode) {
-      AddPointOfInterest(FieldOfViewMode, "", false, false, "", ra, dec);
-      chart_->MarkReplot();
-    } else {
-      chart_->CentreOn(ra, dec);
-    }
-    return;
-  }
-  ObjectName1->setText(QStringLiteral("%1 %2").arg(QString::fromStdString(TrimSpaces(FormatRA_HM(ra))),
-                                                   QString::fromStdString(TrimSpaces(FormatDegrees1(dec)))));
-  SelectionKind = 1;
-  PopupMenu1->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
+  // The chart's own click handler: re-centre, a point of interest in placing
+  // mode, or the object under the pointer with the pop-up menu.
+  if (!MainPlotter) return;
+  AddPointOfInterestAt(*MainPlotter, button, x, y);
+  ClickRA = MainPlotter->ClickRA;
+  ClickDec = MainPlotter->ClickDec;
 }
 
 void TMainForm1::PaintBox1MouseMove(int x, int y) {
@@ -846,6 +1238,11 @@ void TMainForm1::UpdateChartCursor() {
 bool TMainForm1::FormKeyPress(char key) {
   TChartKeyCommands cmd;
   cmd.clearPointOfInterestMode = [this] { ClearPointOfInterestMode(); };
+  cmd.starOptions = [this] { StarCatalog1Click(); };
+  cmd.newDateTime = [this] { NewDateTime1Click(); };
+  cmd.find = [this] { Find1Click(); };
+  cmd.newLocation = [this] { Newlocation1Click(); };
+  cmd.objectOptions = [this] { Objects1Click(); };
   cmd.newPointOfInterest = [this] { Newpointofinterest1Click(); };
   cmd.shiftTime = [this](double d) { ShiftTime(d); };
   cmd.startPOIKeyTimer = [this] { POIKeysTimer1->start(); };
@@ -878,7 +1275,7 @@ void TMainForm1::keyReleaseEvent(QKeyEvent* event) {
   if (k >= Qt::Key_0 && k <= Qt::Key_9) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier, alt = event->modifiers() & Qt::AltModifier;
     // The telescope list joins with the magnifier settings.
-    const int mode = FieldOfViewKeyMode(k - Qt::Key_0, ctrl, alt, 0);
+    const int mode = FieldOfViewKeyMode(k - Qt::Key_0, ctrl, alt, TeleGrid.RowCount);
     if (mode >= 0) {
       TeleFieldOfViewChange(mode);
       return;
@@ -1035,6 +1432,88 @@ void TMainForm1::Center1Click() {
   SetStatusText(4, "");
 }
 
+void TMainForm1::Track1Click() {
+  // Asteroids, comets, the Sun, the Moon and the planets but the Earth; the
+  // render names the body in status panel 4.
+  if (!MainPlotter || SelectionKind < 3 || SelectionKind > 5 || (SelectionKind == 5 && SelectionIndex == 2)) return;
+  MainPlotter->TrackKind = SelectionKind;
+  MainPlotter->TrackIndex = SelectionIndex;
+  chart_->SetFullView(false);
+  chart_->MarkReplot();
+}
+
+void TMainForm1::ShowObjectInformation(int kind, int32_t index, bool byKey) {
+  switch (kind) {
+    case 1: {
+      if (!ObjectCatalog) return;
+      bool found = false;
+      {
+        TObjectsLock lock;
+        found = byKey ? ObjectCatalog->SeekKey(index) : ObjectCatalog->SeekRecord(index);
+      }
+      if (found) ShowInformationForm2();
+      return;
+    }
+    case 2:
+      if (index >= 1 && index <= std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size())))
+        ShowInformationForm1(SaoStars[std::size_t(index - 1)].SaoNumber());
+      return;
+    case 3:
+    case 4:
+    case 5:
+      ShowInformationForm3(kind, index);
+      return;
+    default:
+      return;
+  }
+}
+
+void TMainForm1::NewScript1Click() {
+  if (ScrEditForm1) return;
+  OpenScriptEditor(true);
+  UpdateScriptItems();
+}
+
+void TMainForm1::RunScript1Click() {
+  if (!ScrEditForm1 || ScriptRunActive()) return;
+  RunScript1->setEnabled(false);
+  ScrEditForm1->RunScript();
+  UpdateScriptItems();
+}
+
+void TMainForm1::PauseScript1Click() {
+  const bool pause = PauseScript1->text() == QStringLiteral("&Pause");
+  ScriptPauseFlag = pause ? 1 : 0;
+  PauseScript1->setText(pause ? QStringLiteral("&Resume") : QStringLiteral("&Pause"));
+}
+
+void TMainForm1::UpdateScriptItems() {
+  const bool open = ScrEditForm1 != nullptr, running = ScriptRunActive();
+  NewScript1->setEnabled(!open && !running);
+  Open1->setEnabled(!running);
+  CloseScript1->setEnabled(open);
+  RunScript1->setEnabled(open && !running);
+  StopScript1->setEnabled(running);
+  PauseScript1->setEnabled(running);
+}
+
+void TMainForm1::Information1Click() { ShowObjectInformation(SelectionKind, SelectionIndex); }
+
+void TMainForm1::Magnifier1Click() {
+  TMagnifierSettingsForm1* w = MagnifierSettingsForm1;
+  if (!w) {
+    w = new TMagnifierSettingsForm1(this);
+    MagnifierSettingsForm1 = w;
+    QObject::connect(w, &QObject::destroyed, [] { MagnifierSettingsForm1 = nullptr; });
+  }
+  // Hiding the window rebuilds the tables; the chosen default field applies.
+  w->onHidden = [this](int32_t mode) {
+    UpdateTelescopeMenu();
+    TeleFieldOfViewChange(mode);
+  };
+  w->exec();
+}
+
 // --- Points of interest --------------------------------------------------------
 
 void TMainForm1::ShowPOIMenuSlot(int n) {
@@ -1066,6 +1545,7 @@ void TMainForm1::TeleLocationChange(int n) {
   Deletecurrentpointofinterest1->setEnabled(CurrentPOI >= 1);
   FieldOfViewMode = POITable[n].Mode;
   UpdateFieldOfViewMenu();
+  UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode);  // the ring names the source
   MarkRepaint(kRepaintMagnifier);
 }
 
@@ -1082,13 +1562,32 @@ void TMainForm1::TeleFieldOfViewChange(int mode) {
   int32_t old = 0;
   if (GetPointOfInterest(CurrentPOI, ra, dec, old)) SetPointOfInterest(CurrentPOI, mode, ra, dec);
   UpdateFieldOfViewMenu();
+  UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode);
   MarkRepaint(kRepaintMagnifier);
-  const TRect r = InsetPlaces().magnifier;
+  const TRect r = InsetRect(kRepaintMagnifier);
   PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
 void TMainForm1::UpdateFieldOfViewMenu() {
   for (int i = 0; i < 9; ++i) FieldsOfView[i]->setChecked(FieldOfViewMode == i + 1);
+  const int tele = FieldOfViewMode >= 100 ? (FieldOfViewMode % 10000) / 100 : 0;
+  for (int i = 0; i < 10; ++i) {
+    Teles[i]->setChecked(tele == i + 1);
+    Eyepieces[i]->setChecked(tele > 0 && FieldOfViewMode / 10000 == i + 1);
+  }
+  View1->menuAction()->setVisible(tele > 0);
+}
+
+void TMainForm1::UpdateTelescopeMenu() {
+  for (int i = 0; i < 10; ++i) {
+    const int row = i + 1;
+    const bool tele = row < TeleGrid.RowCount && !TeleGrid.RowEmpty(row);
+    Teles[i]->setText(QString::fromStdString("Telescope " + (tele ? TeleGrid.Cells[row][0] : std::string())));
+    Teles[i]->setVisible(tele);
+    const bool eye = row < EyeGrid.RowCount && !EyeGrid.RowEmpty(row);
+    Eyepieces[i]->setText(QString::fromStdString(eye ? EyeGrid.Cells[row][0] : std::string()));
+    Eyepieces[i]->setVisible(eye);
+  }
 }
 
 void TMainForm1::Newpointofinterest1Click() {
@@ -1131,21 +1630,6 @@ void TMainForm1::Editpointsofinterest1Click() {
 
 namespace {
 
-int InsetPreset(int code) {
-  switch (code) {
-    case 1:
-      return InsetSizeSmall;
-    case 2:
-      return InsetSizeNormal;
-    case 3:
-      return InsetSizeLarge;
-    case 4:
-      return InsetSizeHuge;
-    default:
-      return 0;
-  }
-}
-
 template <std::size_t N>
 void CheckSize(const std::array<QAction*, N>& items, int code) {
   for (std::size_t i = 0; i < N; ++i) items[i]->setChecked(int(i) + 1 == code);
@@ -1153,16 +1637,28 @@ void CheckSize(const std::array<QAction*, N>& items, int code) {
 
 }  // namespace
 
+void TMainForm1::CheckInsetSizeItems() {
+  const TScreenLayoutSettings l = ClampScreenLayout(ScreenLayoutSettings);
+  CheckSize(GuideSizes, l.Guide);
+  CheckSize(GlobeSizes, l.Globe);
+  CheckSize(MagSizes, l.Magnifier);
+  CheckSize(ClockSizes, l.Clock);
+}
+
 void TMainForm1::GlobeSML(int code) {
   CheckSize(GlobeSizes, code);
-  GlobeSize = InsetPreset(std::min(code, 3));
+  GlobeSize = InsetPresetSize(std::min(code, 3));
+  PlaceGlobe(MapWidth);
+  if (GlobeReliefLoaded == 1) RenderGlobeInset();
   MarkRepaint(kRepaintGlobe);
   RenderMainView();
 }
 
 void TMainForm1::ClockSML(int code) {
   CheckSize(ClockSizes, code);
-  ClockSize = InsetPreset(std::min(code, 3));
+  SetClockSize(int16_t(InsetPresetSize(std::min(code, 3))));
+  PlaceClock(MapWidth, MapHeight);
+  DrawClock(1);
   TimeButtonsPlaced = false;
   MarkRepaint(kRepaintClock);
   RenderMainView();
@@ -1170,16 +1666,263 @@ void TMainForm1::ClockSML(int code) {
 
 void TMainForm1::GuideSML(int code) {
   CheckSize(GuideSizes, code);
-  GuideSize = InsetPreset(std::min(code, 3));
+  const int16_t size = int16_t(InsetPresetSize(std::min(code, 3)));
+  if (size > 0) SetStarSphereSize(size);  // prepares the plotter and redraws the frame
+  GuideSize = size;
+  PlaceStarSphere();
   MarkRepaint(kRepaintStarSphere);
   RenderMainView();
 }
 
 void TMainForm1::MagSML(int code) {
   CheckSize(MagSizes, code);
-  MagnifierSize = InsetPreset(code);
+  UpdateMagnifierFrame(InsetPresetSize(code), FieldOfViewMode);
+  PlaceInsets();
   MarkRepaint(kRepaintMagnifier);
   RenderMainView();
+}
+
+// --- Inset hosts and option windows ------------------------------------------
+
+void TMainForm1::InstallInsetHosts() {
+  MagnifierHooks.placingMode = [this] { return Keys.PointOfInterestMode; };
+  MagnifierHooks.currentPointOfInterest = [] { return int32_t(CurrentPOI); };
+  MagnifierHooks.pointOfInterest = [](int32_t i, double& ra, double& dec, int32_t& mode) {
+    return GetPointOfInterest(i, ra, dec, mode);
+  };
+  MagnifierHooks.observerLocationSet = [] { return ObserverLocationSet.load() == 1; };
+  MagnifierHooks.showMagMenu = [this](int32_t x, int32_t y) { MagMenu->popup(PaintBox1->mapToGlobal(QPoint(x, y))); };
+  MagnifierHooks.invalidateMagnifier = [this] {
+    const TRect r = InsetRect(kRepaintMagnifier);
+    PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  };
+  MagnifierFieldModeChanged = [this](int32_t mode) { TeleFieldOfViewChange(mode); };
+  TChartClickHooks clicks;
+  clicks.placingMode = [this] { return Keys.PointOfInterestMode; };
+  clicks.addPointOfInterest = [](int32_t mode, double ra, double dec) {
+    return AddPointOfInterest(mode, "", false, false, "", ra, dec);
+  };
+  clicks.clearPlacingMode = [this] { ClearPointOfInterestMode(); };
+  clicks.showObjectMenu = [this](const std::string& caption, bool track, int32_t x, int32_t y) {
+    ObjectName1->setText(QString::fromStdString(caption));
+    Track1->setEnabled(track);
+    Information1->setEnabled(SelectionKind >= 1 && SelectionKind <= 5);
+    PopupMenu1->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
+  };
+  SetChartClickHooks(std::move(clicks));
+  GlobalLocation.PickListChanged = [this](const std::vector<std::string>& captions) { SetPickCaptions(captions); };
+  FindActions.StatusText = [this](int panel, const std::string& text) { SetStatusText(panel, text); };
+  FindActions.Information = [this](const TFoundObject& f) { ShowObjectInformation(f.Kind, f.Index, true); };
+  // What the information windows ask of the main window and the telescope.
+  OpenBrowserWindow = [this](const std::string& url, const std::string& caption) {
+    TBrowserForm1* w = OwnedWindow(BrowserForm1, this);
+    w->BrowserURL = url;
+    w->setWindowTitle(QString::fromStdString(caption));
+    w->show();
+    w->FormShow();
+  };
+  AddPointOfInterestHook = [](const std::string& name, double ra, double dec) {
+    AddPointOfInterest(FieldOfViewMode, name, false, false, "", ra, dec);
+  };
+  // The telescope takes positions in the chart's epoch.
+  auto ofDate = [](double& ra, double& dec) {
+    if (MainPlotter && MainPlotter->Observer.PrecessionOn) Precess(MainPlotter->Observer, ra, dec);
+  };
+  TelescopeGotoHook = [ofDate](double ra, double dec) {
+    ofDate(ra, dec);
+    if (TeleControl()) TeleControl()->GotoRaDec(ra, dec);
+  };
+  TelescopeSyncHook = [ofDate](double ra, double dec) {
+    ofDate(ra, dec);
+    if (TeleControl()) TeleControl()->SyncRaDec(ra, dec);
+  };
+  TelescopeConnected = [] { return TeleControl() && TeleControl()->Connected(); };
+  // The object under the pointer, named by the cursor watch.
+  SetCursorHintSink([this](const std::string& text) { SetStatusText(3, text); });
+  TheInsetHost.popupMenu = [this](InsetMenu menu, int x, int y) {
+    QMenu* m = menu == InsetMenu::Globe ? GlobeMenu : menu == InsetMenu::Clock ? ClockMenu : StarSphereMenu;
+    m->popup(PaintBox1->mapToGlobal(QPoint(x, y)));
+  };
+  TheInsetHost.invalidate = [this](int left, int top, int right, int bottom) {
+    PaintBox1->update(left, top, right - left, bottom - top);
+  };
+  ClockButtonsMoved = [] {
+    if (MainForm1) MainForm1->TimeButtonsPlaced = false;
+  };
+  TheScreenLayoutHost.guideSize = [this](int32_t code) { GuideSML(code); };
+  TheScreenLayoutHost.globeSize = [this](int32_t code) { GlobeSML(code); };
+  TheScreenLayoutHost.magnifierSize = [this](int32_t code) { MagSML(code); };
+  TheScreenLayoutHost.clockSize = [this](int32_t code) { ClockSML(code); };
+  TheScreenLayoutHost.updateMagnifierFrame = [] { UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode); };
+}
+
+void TMainForm1::ScreenLayout1Click() {
+  OwnedWindow(ScreenLayoutForm1, this)->exec();
+  PlaceInsets();  // a new aspect moves them
+  // A changed inset or mask is shown at once.
+  if (RepaintMask.load() & (kRepaintAll & ~kRepaintChart)) RenderMainView();
+}
+
+void TMainForm1::Performance1Click() {
+  OwnedWindow(PerformanceForm1, this)->exec();
+}
+
+void TMainForm1::Newlocation1Click() {
+  if (GlobeMoving()) return;
+  // The map opens on the default place.
+  const int n = GlobalLocation.GetDefaultLocation();
+  TSite site;
+  if (n >= 0 && ParsePickLine(GlobalLocation.PickList[std::size_t(n)], site)) {
+    WorldMapLatitude = site.Latitude * DegPerRad;
+    WorldMapLongitude = site.Longitude * DegPerRad;
+  }
+  TGlobalLocationForm1* w = OwnedWindow(GlobalLocationForm1, this);
+  w->LocationAccepted = [this] { LocationPickCheckMenu(-1); };
+  ShowGlobalLocationForm(this);
+}
+
+void TMainForm1::NewDateTime1Click() {
+  OwnedWindow(ClockTimeTool, this);
+  ShowClockTimeTool(this);
+}
+
+void TMainForm1::Find1Click() {
+  OwnedWindow(FindForm1, this);
+  ShowFindForm(this);
+}
+
+void TMainForm1::Atmospheric1Click() {
+  OwnedWindow(AtmosphericForm1, this);
+  ShowAtmosphericForm(this);
+}
+
+void TMainForm1::LocationPickCheckMenu(int n) {
+  for (int i = 0; i < 10; ++i) Picks[i]->setChecked(i == n);
+}
+
+void TMainForm1::PickSelect(int n) {
+  LocationPickCheckMenu(n);
+  TSite site;
+  THorizonArray horizon{};
+  if (!GlobalLocation.ExtractPickListItem(n, site, horizon) || site.Name.empty()) return;
+  ApplySite(site, horizon);
+  SetStatusText(0, "");
+}
+
+void TMainForm1::SetPickCaptions(const std::vector<std::string>& captions) {
+  for (int i = 0; i < 10; ++i) {
+    const bool shown = i < int(captions.size());
+    Picks[i]->setText(shown ? QString::fromStdString(captions[std::size_t(i)]) : QString());
+    Picks[i]->setVisible(shown);
+  }
+}
+
+void TMainForm1::Objects1Click() { OwnedWindow(OptionsForm2, this)->exec(); }
+void TMainForm1::StarCatalog1Click() { OwnedWindow(OptionsForm1, this)->exec(); }
+void TMainForm1::Solarsystem1Click() { OwnedWindow(SolSysForm1, this)->exec(); }
+void TMainForm1::Constellation2Click() { OwnedWindow(ConstellationForm1, this)->exec(); }
+void TMainForm1::CoordGrid1Click() { OwnedWindow(CoordinateGridForm1, this)->exec(); }
+void TMainForm1::Colors1Click() { OwnedWindow(ColorsAndFontsForm1, this)->exec(); }
+
+TInsetHooks ChartInsetHooks() {
+  TInsetHooks h;
+  h.buildSteps = {
+      {6,
+       [] {
+         if (!CreateOvalMask()) return false;
+         UpdateOvalMask();
+         return true;
+       }},
+      {7,
+       [] {
+         if (!MakeGlobeTexture()) return false;
+         PlaceGlobe(MapWidth);
+         RenderGlobeInset();
+         return true;
+       }},
+      {8,
+       [] {
+         if (!InitClockBuffers()) return false;
+         SetClockSize(ClockSize);
+         PlaceClock(MapWidth, MapHeight);
+         DrawClock(1);
+         return true;
+       }},
+      {9,
+       [] {
+         if (!InitMagnifierBuffers()) return false;
+         SetPointOfInterest(0, FieldOfViewMode, 0, 0);
+         UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode);
+         CreateMagnifierThread();
+         return true;
+       }},
+      {10,
+       [] {
+         if (!InitStarSphereBuffers()) return false;
+         SetStarSphereSize(GuideSize);
+         PlaceStarSphere();
+         return true;
+       }},
+  };
+  h.globeMouseDown = [](int b, int x, int y) { return GlobeMouseDown(uint8_t(b), x, y); };
+  h.clockClick = [](int b, int x, int y) { return ClockClick(uint8_t(b), x, y); };
+  h.starSphereClick = [](int b, int x, int y) { return StarSphereClick(uint8_t(b), x, y); };
+  h.insideGlobe = [](int x, int y) { return InsideGlobe(x, y); };
+  h.insideClock = [](int x, int y) { return InsideClock(x, y); };
+  h.onStarSphere = [](int x, int y) {
+    double ra = 0, dec = 0, alt = 0, az = 0;
+    return StarSpherePointToRaDec(x, y, ra, dec, alt, az);
+  };
+  h.isMaskedPixel = [](int x, int y) { return IsMaskedPixel(x, y); };
+  h.composeGlobe = [](platform::Bitmap& b) { ComposeGlobe(b); };
+  h.composeClock = [](platform::Bitmap& b) { ComposeClock(b); };
+  h.composeStarSphere = [](platform::Bitmap& b) { ComposeStarSphere(b); };
+  h.drawStarSphere = [] {
+    if (!MainPlotter || !SpherePlotter) return;
+    static_cast<TPlotterState&>(*SpherePlotter) = static_cast<const TPlotterState&>(*MainPlotter);
+    DrawStarSphere();
+  };
+  h.applyMask = [](platform::Bitmap& back) {
+    if (MaskBitmap) BlitTransparent(*MaskBitmap, 0, 0, MapWidth - 1, MapHeight - 1, back, 0, 0);
+  };
+  h.fitMask = [] {
+    if (MaskBitmap) UpdateOvalMask();
+  };
+  h.clockTick = [] { DrawClock(0); };
+  h.magnifierClick = [](int b, int x, int y) { return MagnifierClick(b, x, y); };
+  h.insideMagnifier = [](int x, int y) { return InsideMagnifier(x, y); };
+  h.composeMagnifier = [](platform::Bitmap& b) { ComposeMagnifier(b); };
+  h.magnifierFollowZoom = [] {
+    double half = 0;
+    std::string caption;
+    MagnifierFieldCaption(9, half, caption);
+    if (MainForm1 && MagnifierPlotter && std::fabs(MagnifierPlotter->HalfField - half) > 0.0001)
+      MainForm1->TeleFieldOfViewChange(9);
+  };
+  h.invalidateOverlays = [] {
+    InvalidateCursorPosition();
+    InvalidateMagnifierPosition();
+  };
+  // The globe's move renders frames of its own, never into the back buffer;
+  // it is ended all the same, since its frames have the old size. The
+  // overlay threads wait while the chart's size changes.
+  h.beforeBackBufferChange = [] {
+    DoneGlobe();
+    PauseMagnifierThread();
+    PauseCursorThread();
+  };
+  h.afterBackBufferChange = [] {
+    ResumeCursorThread();
+    ResumeMagnifierThread();
+  };
+  h.globeBackToObserver = [] {
+    constexpr double kAway = 0.001;  // radians, about 3.4 arcminutes
+    if (GlobeMoving() || GlobeDrawn != 1) return;
+    if (std::fabs(GlobeLatitude.load() - GlobeHomeLatitude) > kAway &&
+        std::fabs(GlobeLongitude.load() - GlobeHomeLongitude) > kAway)
+      StartGlobeMove(GlobeHomeLatitude, GlobeHomeLongitude);
+  };
+  return h;
 }
 
 void TMainForm1::SetStatusText(int panel, const std::string& text) {

@@ -3,10 +3,10 @@
 // start-up, the 100 ms heartbeat with the simulated clock, painting and
 // input, and the two-phase close.
 //
-// The chart is reached through IChartView (app/core/chart_view.h); the
-// insets and overlay threads through TInsetHooks; both are installed by the
-// chart when it exists. Until then the chart area stays black and the menu
-// entries of windows not built yet are absent.
+// The chart is reached through IChartView (app/core/chart_view.h), made on
+// the main plotter by the start-up; the insets, the mask and the overlay
+// threads through TInsetHooks (ChartInsetHooks). Before the start-up the
+// chart area stays black. The menus list only windows that exist.
 #pragma once
 
 #include <QMainWindow>
@@ -21,9 +21,17 @@
 #include "app/core/lifecycle.h"
 #include "app/core/sim_clock.h"
 #include "platform/bitmap.h"
+#include "telescope/forms/telescope_windows.h"
+
+class ITelescopeHost;
+namespace imaging {
+class TAscomCameraSlots;
+class TAscomCameraForm1;
+}  // namespace imaging
 
 class QAction;
 class tPlotter;
+class tPlotterB;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -44,13 +52,17 @@ class TPaintBox : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
 };
 
-// What the insets (star sphere, globe, clock, magnifier) offer the main
-// window. Every hook is optional; an absent inset takes no clicks and draws
-// nothing.
+// What the insets (star sphere, globe, clock, magnifier) and the chart mask
+// offer the main window. The window starts with ChartInsetHooks(), bound to
+// the chart's insets; tests put doubles in their place. Every hook is
+// optional; an absent inset takes no clicks and draws nothing. The inset
+// sizes and places are the chart's own (GuideSize, GlobeSize, ClockSize,
+// MagnifierSize; StarSphereRect, GlobeRect, ClockRect).
 struct TInsetHooks {
   // Start-up builders of the insets, run in order after the drawing colours
-  // and before the first render (chart mask code 6, globe 7, clock 8,
-  // magnifier 9, star sphere 10); the first that fails ends the start-up.
+  // and ring ramps and before the first render (chart mask code 6, globe 7,
+  // clock 8, magnifier 9, star sphere 10); the first that fails ends the
+  // start-up.
   std::vector<TBuildStep> buildSteps;
   // Click handlers (button 0 left, 1 right; chart pixel coordinates): true
   // when the click lay inside the inset and was handled.
@@ -59,12 +71,18 @@ struct TInsetHooks {
   std::function<bool(int x, int y)> insideGlobe, insideClock, onStarSphere, insideMagnifier;
   // True outside the chart's shape.
   std::function<bool(int x, int y)> isMaskedPixel;
-  // Draw the inset's square image into the back buffer at its centre.
-  std::function<void(platform::Bitmap& backBuffer, int centreX, int centreY, int size)> drawGlobe, drawClock,
-      drawMagnifier, drawStarSphere;
+  // Painting: copy the inset's finished picture into the back buffer at its
+  // place, skipping its transparent key.
+  std::function<void(platform::Bitmap& backBuffer)> composeGlobe, composeClock, composeMagnifier,
+      composeStarSphere;
+  // After each render of the chart (not for the clipboard): the star
+  // sphere's sky is drawn again from the main chart's view.
+  std::function<void()> drawStarSphere;
   // Lays the chart mask over the back buffer after a render.
   std::function<void(platform::Bitmap& backBuffer)> applyMask;
-  // The clock's face is to be redrawn (a quarter second passed).
+  // Fits the chart mask to the back buffer and chart size (resize).
+  std::function<void()> fitMask;
+  // The clock's face and hands are brought up to the simulated time.
   std::function<void()> clockTick;
   // Around a new back buffer (resize): the globe animation stops and the
   // overlay threads pause, then resume.
@@ -79,6 +97,9 @@ struct TInsetHooks {
   // The overlay threads redraw their overlays after the chart changed.
   std::function<void()> invalidateOverlays;
 };
+
+// The hooks bound to the chart's mask, star sphere, globe and clock.
+TInsetHooks ChartInsetHooks();
 
 class TMainForm1 : public QMainWindow {
   Q_OBJECT
@@ -97,6 +118,16 @@ class TMainForm1 : public QMainWindow {
   // inset presets and sizes, and makes the back buffer. False when the
   // back buffer cannot be made.
   bool CreateBackBuffer();
+
+  // Creates the telescope, goto-assist, focuser and filter-wheel windows
+  // (hidden) with the main window as their host, and adds the Connections
+  // menu and the chart pop-up's telescope items.
+  void CreateDeviceWindows();
+  TTelescopeWindows Devices;
+  // Where the camera settings are read at start and stored at exit; the
+  // imaging windows keep theirs in the same folder (tests and the benchmark
+  // put it in a folder of their own).
+  std::string ImagingSettingsPath = "ImagingSettings.xml";
 
   // The heartbeat (Timer1) and its parts.
   void Timer1Timer();
@@ -138,11 +169,42 @@ class TMainForm1 : public QMainWindow {
   void EarlyTomorrow1Click();
   void ShiftTime(double days);
   void About1Click();
+  void ScreenLayout1Click();
+  // The option windows, each shown modally.
+  void Objects1Click();
+  void StarCatalog1Click();
+  void Solarsystem1Click();
+  void Constellation2Click();
+  void CoordGrid1Click();
+  void Colors1Click();
+  // The observer tools.
+  void Newlocation1Click();
+  void NewDateTime1Click();
+  void Find1Click();
+  void Atmospheric1Click();
+  // Globe menu: pick-list entry n (0..9) becomes the observer's place.
+  void PickSelect(int n);
+  void LocationPickCheckMenu(int n);
+  void SetPickCaptions(const std::vector<std::string>& captions);
+  void Performance1Click();
   void ZoomIn1Click();
   void ZoomOut1Click();
   void WholeSkyView1Click();
   void Horizon1Click();
   void Center1Click();
+  void Track1Click();
+  // The information window of a selection: kind 1 deep-sky object (index a
+  // record number, or a key when byKey), 2 SAO star (position in SaoStars
+  // from 1), 3 asteroid, 4 comet, 5 Sun, Moon or planet.
+  void ShowObjectInformation(int kind, int32_t index, bool byKey = false);
+  void Information1Click();
+  // Scripts: the editor, a run of its text, stop and pause, and the
+  // enabling of the script items (New, Run, Close) by the editor and a run.
+  void NewScript1Click();
+  void RunScript1Click();
+  void PauseScript1Click();
+  void UpdateScriptItems();
+  void Magnifier1Click();
   void Newpointofinterest1Click();
   void ClearPointOfInterestMode();
   void Deletecurrentpointofinterest1Click();
@@ -151,6 +213,8 @@ class TMainForm1 : public QMainWindow {
   void TeleLocationChange(int n);
   void KeyTeleLocationChange(int n);
   void TeleFieldOfViewChange(int mode);
+  // The telescope and eyepiece items from the magnifier settings' lists.
+  void UpdateTelescopeMenu();
   void GlobeSML(int code);
   void ClockSML(int code);
   void GuideSML(int code);
@@ -187,19 +251,14 @@ class TMainForm1 : public QMainWindow {
   uint32_t LastGlobeDragTime = 0;  // counter when the pointer was last over it
   double LastClockJD = 0;
   double LastZoom = 0;
-  int FieldOfViewMode = kAutomaticFieldModeValue;
-  int GuideSize = 0, GlobeSize = 0, ClockSize = 0, MagnifierSize = 0;
   int CurrentCursor = 0;
   bool TimeButtonsPlaced = false;
   int RenderCount = 0;          // finished renders (tests, benchmark)
   int SavedPOI = -1;            // the entry shown before point-of-interest mode
-  // Selection of the last right click (kind as the chart's selection, index).
-  int SelectionKind = 0, SelectionIndex = -1;
+  // The last right click's selection is the chart's (SelectionKind,
+  // SelectionIndex, chart/clicks.h); the field-of-view mode is the
+  // magnifier's (FieldOfViewMode, chart/magnifier_inset.h).
   double ClickRA = 0, ClickDec = 0;
-  // Name of the observer's place (the location window sets it).
-  std::string LocationName;
-
-  static constexpr int kAutomaticFieldModeValue = 9;
 
   // --- Components ----------------------------------------------------------
   QTimer* Timer1 = nullptr;
@@ -207,24 +266,41 @@ class TMainForm1 : public QMainWindow {
   QTimer* POIKeysTimer1 = nullptr;
 
   QMenu* File1 = nullptr;
-  QAction *Open1 = nullptr, *Save1 = nullptr, *Save2 = nullptr, *Print1 = nullptr, *PrintSetup1 = nullptr,
-          *Exit1 = nullptr;
+  QAction *NewScript1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *Save2 = nullptr, *CloseScript1 = nullptr,
+          *Print1 = nullptr, *PrintSetup1 = nullptr, *Exit1 = nullptr;
+  QMenu* Script1 = nullptr;
+  QAction *RunScript1 = nullptr, *StopScript1 = nullptr, *PauseScript1 = nullptr;
   QMenu* Edit1 = nullptr;
-  QAction *Copy1 = nullptr, *Log1 = nullptr;
+  QAction *Copy1 = nullptr, *Find1 = nullptr, *Log1 = nullptr;
+  QMenu* Reports1 = nullptr;
+  QAction *GeneralReport = nullptr, *MeteorShowerReport = nullptr;
   QMenu* Settings1 = nullptr;
-  QAction *Selectallstars1 = nullptr, *Selectnakedeyestarsonly1 = nullptr, *ShowHorizon1 = nullptr;
+  QAction *Objects1 = nullptr, *StarCatalog1 = nullptr, *Solarsystem1 = nullptr, *Constellation2 = nullptr,
+          *CoordGrid1 = nullptr, *Atmospheric1 = nullptr;
+  QAction *Selectallstars1 = nullptr, *Selectnakedeyestarsonly1 = nullptr, *ShowHorizon1 = nullptr,
+          *Magnifier1 = nullptr;
   QMenu* Observer1 = nullptr;
+  QAction *NewLocation2 = nullptr, *NewDateTime1 = nullptr;
   QMenu* TimeFlow2 = nullptr;
   QAction *Forward2 = nullptr, *Stop2 = nullptr, *Backward2 = nullptr;
   std::array<QAction*, 5> Rates2{};
   QAction *RealTime2 = nullptr, *Now2 = nullptr, *EarlyTonight2 = nullptr, *Midnight2 = nullptr,
           *EarlyTomorrow2 = nullptr;
+  QMenu* Connections1 = nullptr;
+  QAction *TelescopeControl1 = nullptr, *FilterWheel1 = nullptr, *Focuser1 = nullptr, *Camera1 = nullptr;
+  QMenu* ImagingMenu1 = nullptr;
+  QMenu* Imaging1 = nullptr;  // "Source Settings": one item per camera
+  QAction *AutoGuiding1 = nullptr, *Imaging2 = nullptr, *PlateSolve1 = nullptr;
+  imaging::TAscomCameraForm1* AscomCameraForm1 = nullptr;
+  QAction *GotoHere = nullptr, *SyncHere = nullptr, *AcceptAlign = nullptr;
+  QMenu* Preferences1 = nullptr;
+  QAction *Colors1 = nullptr, *ScreenLayout1 = nullptr, *Performance1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* About1 = nullptr;
 
   // Pop-up menus.
   QMenu* PopupMenu1 = nullptr;
-  QAction *ObjectName1 = nullptr, *Center1 = nullptr, *Track1 = nullptr;
+  QAction *ObjectName1 = nullptr, *Center1 = nullptr, *Track1 = nullptr, *Information1 = nullptr;
   QMenu* StarSphereMenu = nullptr;
   QAction *CoordinateGrid1 = nullptr, *Horizon1 = nullptr, *ZoomIn1 = nullptr, *ZoomOut1 = nullptr,
           *WholeSkyView1 = nullptr, *ConstellationLines1 = nullptr, *ConstellationNames1 = nullptr,
@@ -232,8 +308,11 @@ class TMainForm1 : public QMainWindow {
           *ObjectIdentification1 = nullptr;
   std::array<QAction*, 3> GuideSizes{};
   QMenu* GlobeMenu = nullptr;
+  QAction* NewLocation1 = nullptr;
+  std::array<QAction*, 10> Picks{};  // Pick1..Pick10: the location pick list
   std::array<QAction*, 3> GlobeSizes{};
   QMenu* ClockMenu = nullptr;
+  QAction* NewTime1 = nullptr;
   QAction *Forward1 = nullptr, *Stop1 = nullptr, *Backward1 = nullptr;
   std::array<QAction*, 5> Rates1{};
   QAction *RealTime1 = nullptr, *Now1 = nullptr, *Earlytonight1 = nullptr, *Midnight1 = nullptr,
@@ -245,6 +324,9 @@ class TMainForm1 : public QMainWindow {
           *Clearpointsofinterestlist1 = nullptr;
   std::array<QAction*, 9> Locations{};
   std::array<QAction*, 9> FieldsOfView{};  // FieldOfView1..FieldOfView9
+  std::array<QAction*, 10> Teles{};        // Tele1..Tele10: modes 100..1000
+  QMenu* View1 = nullptr;                  // "View with": the eyepieces
+  std::array<QAction*, 10> Eyepieces{};
   std::array<QAction*, 4> MagSizes{};
 
   std::array<QLabel*, 5> StatusPanels{};
@@ -279,13 +361,22 @@ class TMainForm1 : public QMainWindow {
   bool MakeBackBuffer();
   void MeasureScreen(int& width, int& height) const;
   void ApplyInsetPresets();
-  TInsetPlaces InsetPlaces() const;
+  // Places the four insets for the chart size and their sizes, and the
+  // dirty rectangle of an inset's repaint bit.
+  void PlaceInsets();
+  TRect InsetRect(uint8_t bit) const;
+  void CheckInsetSizeItems();
+  void InstallInsetHosts();
   void ChartChanged();
 
   std::unique_ptr<IChartView> chart_;
   TInsetHooks insets_;
   platform::Bitmap backBuffer_;
-  std::unique_ptr<tPlotter> mainPlotter_;
+  std::unique_ptr<tPlotter> mainPlotter_, spherePlotter_;
+  std::unique_ptr<tPlotterB> magnifierPlotter_;
+  std::unique_ptr<ITelescopeHost> telescopeHost_;
+  std::unique_ptr<imaging::TAscomCameraSlots> ascomCameras_;
+  bool camerasCreated_ = false;
   bool startupComplete_ = false;
   bool inTick_ = false;
   bool destroyed_ = false;

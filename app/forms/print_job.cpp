@@ -21,6 +21,7 @@
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
+#include "chart/globe.h"
 #include "chart/styles.h"
 #include "platform/drawing.h"
 #include "platform/dialogs.h"
@@ -204,7 +205,7 @@ bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& opti
     p.drawRect(map.adjusted(PrintScale, PrintScale, -PrintScale, -PrintScale));
 
     TPrintedView view;
-    view.locationName = form.LocationName;
+    view.locationName = LocationName;
     view.fullView = form.Chart().FullView();
     view.centreRA = form.Chart().CentreRA();
     view.centreDec = form.Chart().CentreDec();

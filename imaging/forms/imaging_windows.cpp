@@ -19,6 +19,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "astro/observer.h"
+#include "astro/precession.h"
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
 #include "imaging/camera_sim.h"
@@ -746,14 +748,20 @@ void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
   g_ic = new TIcForm1(settingsFolder, owner);
   g_guide = new TAutoGuideForm(settingsFolder, owner);
   g_solve = new TPlateSolveForm1(settingsFolder, &g_ic->Logic, owner);
-  // The camera simulator looks where the connected mount points (its
-  // position in the chart's coordinates).
+  // The camera simulator looks where the connected mount points. The mount
+  // reports the chart's epoch (of date); the simulator draws J2000 stars.
   if (!SimCameraPointing)
     SimCameraPointing = [](double& ra, double& dec) {
       TTeleControl* tele = TeleControl();
       if (!tele || !tele->Connected()) return false;
       ra = tele->RightAscension();
       dec = tele->Declination();
+      constexpr double kJ2000 = 2451545.0;
+      TObserverTime o = ObserverTime;
+      if (o.PrecessionOn && o.EpochTo > 0 && o.EpochTo != kJ2000) {
+        SetPrecession(o, o.EpochTo, kJ2000);
+        Precess(o, ra, dec);
+      }
       return true;
     };
   // Driver cameras come and go through the ASCOM camera window.

@@ -128,15 +128,12 @@ TEST(ChartKeys, FieldOfViewModes) {
 }
 
 TEST(Insets, RectanglesPresetsAndTimeButtons) {
-  const TInsetPlaces p = ComputeInsetPlaces(1000, 700, 90, 80, 100, 60, 1.0);
-  EXPECT_EQ(p.starSphere, (TRect{10, 10, 190, 190}));
-  EXPECT_EQ(p.globe, (TRect{830, 10, 990, 170}));
-  EXPECT_EQ(p.magnifier, (TRect{10, 489, 210, 689}));
-  EXPECT_EQ(p.clock, (TRect{869, 569, 989, 689}));
-  EXPECT_EQ(p.clockX, 929);
-  EXPECT_EQ(p.clockY, 629);
+  const TInsetPlace m = MagnifierPlace(700, 100, 1.0);
+  EXPECT_EQ(m.rect, (TRect{10, 489, 210, 689}));
+  EXPECT_EQ(m.x, 110);
+  EXPECT_EQ(m.y, 589);
   // The aspect widens only the horizontal extent.
-  EXPECT_EQ(ComputeInsetPlaces(1000, 700, 90, 80, 100, 60, 1.5).starSphere, (TRect{10, 10, 280, 190}));
+  EXPECT_EQ(MagnifierPlace(700, 100, 1.5).rect, (TRect{10, 489, 310, 689}));
 
   // 1920 / 14 = 137.1 → bound 130; / 13 = 147.7 → 140; / 10 = 192 → 150;
   // / 8.5 = 225.9 → 159; 640 / 14 = 45.7 → 60.

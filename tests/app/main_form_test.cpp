@@ -26,6 +26,15 @@
 #include "app/forms/unix_signals.h"
 #include "app/globals.h"
 #include "astro/observer.h"
+#include "chart/clicks.h"
+#include "chart/clock.h"
+#include "chart/magnifier_inset.h"
+#include "catalog/forms/star_options_form.h"
+#include "chart/magnifier_settings.h"
+#include "imaging/forms/ascom_camera_forms.h"
+#include "script/forms/scr_edit_form.h"
+#include "script/runner.h"
+#include "telescope/forms/tele_form.h"
 #include "catalog/object_options.h"
 #include "catalog/star_options.h"
 #include "platform/dialogs.h"
@@ -56,13 +65,26 @@ TEST(MainForm, LayoutMenusAndStatusPanels) {
   TMainForm1 form;
   EXPECT_EQ(MainWindowHandle, &form);
   EXPECT_EQ(Captions(form.menuBar()->actions()),
-            (QStringList{"&File", "&Edit", "&Script", "&Settings", "&Connections", "&Imaging", "&Observer", "&Help"}));
+            (QStringList{"&File", "&Edit", "&Script", "&Reports", "&Settings", "&Observer", "&Preferences",
+                         "&Help"}));
+  EXPECT_EQ(Captions(form.Reports1->actions()), (QStringList{"&Monthly...", "Meteor &Showers..."}));
+  EXPECT_EQ(Captions(form.Preferences1->actions()),
+            (QStringList{"&Colors && Fonts...", "&Screen Layout...", "&Performance..."}));
+  EXPECT_EQ(Captions(form.Settings1->actions()),
+            (QStringList{"Celestial &Object Catalog...", "&Options...", "Select &All Stars",
+                         "Select &Naked-eye Stars Only", "So&lar System...", "Co&nstellation...",
+                         "Coordinate &Grid...", "&Atmospheric...", "Show &Horizon",
+                         "&Magnifier/Telescope Settings..."}));
   EXPECT_EQ(Captions(form.File1->actions()),
             (QStringList{"&New script...", "&Open...", "&Save", "Save &As...", "&Close script", "&Print...",
                          "P&rint Setup...", "E&xit"}));
-  EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Log..."}));
-  EXPECT_EQ(Captions(form.Observer1->actions()).mid(1),
-            (QStringList{"&Real Time", "&Now", "&Early Tonight", "&Midnight", "&Early Tomorrow"}));
+  EXPECT_EQ(Captions(form.Script1->actions()), (QStringList{"&Run", "&Stop", "&Pause"}));
+  EXPECT_EQ(Captions(form.Edit1->actions()), (QStringList{"&Copy", "&Find...", "&Log..."}));
+  EXPECT_EQ(Captions(form.Observer1->actions()),
+            (QStringList{"New &Location...", "New &Date/Time...", "Time &Flow", "&Real Time", "&Now",
+                         "&Early Tonight", "&Midnight", "&Early Tomorrow"}));
+  EXPECT_EQ(Captions(form.GlobeMenu->actions()),
+            (QStringList{"New &Location...", "&Small", "&Normal", "&Large"}));  // no pick list yet
   EXPECT_EQ(form.Open1->shortcut(), QKeySequence(Qt::Key_F3));
   EXPECT_EQ(form.Save1->shortcut(), QKeySequence(Qt::Key_F2));
   EXPECT_EQ(form.Copy1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -137,18 +159,22 @@ TEST(MainForm, PopupCenterRecentresExceptOnTheEarth) {
   auto* chart = new FakeChart;
   form.SetChartView(std::unique_ptr<IChartView>(chart));
   form.SetStatusText(4, "Tracking: The Moon");
-  form.PaintBox1MouseDown(1, 120, 45);  // right click: the pop-up's selection
-  form.PopupMenu1->hide();
+  // A right click selected a deep-sky object at this position.
+  SelectionKind = 1;
+  SelectionIndex = 7;
+  form.ClickRA = 1.2;
+  form.ClickDec = 0.45;
   form.Center1->trigger();
   EXPECT_DOUBLE_EQ(chart->CentreRA(), 1.2);
   EXPECT_DOUBLE_EQ(chart->CentreDec(), 0.45);
   EXPECT_FALSE(chart->FullView());
   EXPECT_EQ(form.StatusText(4), "");
-  form.SelectionKind = 5;
-  form.SelectionIndex = 2;
+  SelectionKind = 5;
+  SelectionIndex = 2;
   form.ClickRA = 3.0;
   form.Center1->trigger();
   EXPECT_DOUBLE_EQ(chart->CentreRA(), 1.2);
+  SelectionKind = 0;
 
   // The status read-out for the pointer.
   EXPECT_TRUE(form.ShowCursorPosition(120, 45));
@@ -161,9 +187,9 @@ TEST(MainForm, PointsOfInterestMenusAndKeys) {
   ClearPointsOfInterest();
   form.Newpointofinterest1Click();
   EXPECT_TRUE(form.Keys.PointOfInterestMode);
-  auto* chart = new FakeChart;
-  form.SetChartView(std::unique_ptr<IChartView>(chart));
-  form.PaintBox1MouseDown(0, 100, 20);  // a left click adds a point
+  // A click in placing mode adds a point (the chart's click handler, tested
+  // on the real window) and leaves the mode.
+  AddPointOfInterest(FieldOfViewMode, "", false, false, "", 1.0, 0.2);
   EXPECT_EQ(POICount, 1);
   EXPECT_TRUE(form.Locations[0]->isVisible());
   form.FormKeyPress(27);
@@ -281,28 +307,32 @@ TEST(MainForm, PaintingComposesTheDirtyInsetsOnly) {
   ASSERT_TRUE(form.CreateBackBuffer());
   form.resize(700, 520);
   form.show();
-  int magnifier = 0, clock = 0;
+  int magnifier = 0, clock = 0, globe = 0;
   TInsetHooks hooks;
-  hooks.drawMagnifier = [&](platform::Bitmap&, int, int, int) { ++magnifier; };
-  hooks.drawClock = [&](platform::Bitmap&, int x, int y, int size) {
-    ++clock;
-    EXPECT_EQ(size, 60);
-    EXPECT_EQ(x, 640 - 60 - 11);
-    EXPECT_EQ(y, MapHeight - 60 - 11);
-  };
+  hooks.composeMagnifier = [&](platform::Bitmap&) { ++magnifier; };
+  hooks.composeClock = [&](platform::Bitmap&) { ++clock; };
+  hooks.composeGlobe = [&](platform::Bitmap&) { ++globe; };
   form.SetInsetHooks(hooks);
-  form.MagnifierSize = 0;  // hidden: nothing copied
-  form.ClockSize = 60;
+  InsetAspect = 1.0;
+  SetClockSize(60);
+  PlaceClock(MapWidth, MapHeight);
   TakeRepaintMask();
   MarkRepaint(kRepaintMagnifier | kRepaintClock);
   form.PaintBox1->grab();
-  EXPECT_EQ(magnifier, 0);
+  EXPECT_EQ(magnifier, 1);
   EXPECT_EQ(clock, 1);
+  EXPECT_EQ(globe, 0);
   EXPECT_EQ(RepaintMask.load(), 0);
   // The time buttons sit above the clock's centre.
   EXPECT_EQ(form.TimeButtons[0]->pos(), QPoint(569 - 30, MapHeight - 71 - 33 - 9));
   form.PaintBox1->grab();  // nothing dirty: no inset drawn again
   EXPECT_EQ(clock, 1);
+  // A globe frame of the animation is composed once.
+  MarkRepaint(kRepaintGlobe);
+  form.PaintBox1->grab();
+  EXPECT_EQ(globe, 1);
+  EXPECT_EQ(clock, 1);
+  SetClockSize(0);
 }
 
 TEST(MainForm, InsetsTakeTheirClicksFirst) {
@@ -310,18 +340,20 @@ TEST(MainForm, InsetsTakeTheirClicksFirst) {
   auto* chart = new FakeChart;
   form.SetChartView(std::unique_ptr<IChartView>(chart));
   TInsetHooks hooks;
-  int magnifierClicks = 0;
-  hooks.magnifierClick = [&](int, int x, int y) { return x < 50 && y > 400 && ++magnifierClicks; };
-  hooks.isMaskedPixel = [](int x, int) { return x > 600; };
+  std::string order;
+  hooks.globeMouseDown = [&](int, int, int) { return order += 'g', false; };
+  hooks.clockClick = [&](int, int, int) { return order += 'c', false; };
+  hooks.starSphereClick = [&](int, int, int) { return order += 's', false; };
+  hooks.magnifierClick = [&](int, int x, int y) { return order += 'm', x < 50 && y > 400; };
+  hooks.isMaskedPixel = [&](int x, int) { return order += 'k', x > 600; };
   form.SetInsetHooks(hooks);
   form.PaintBox1MouseDown(1, 20, 420);  // the magnifier's own menu, never the chart's
-  EXPECT_EQ(magnifierClicks, 1);
+  EXPECT_EQ(order, "gcsm");
   EXPECT_FALSE(form.PopupMenu1->isVisible());
+  order.clear();
   form.PaintBox1MouseDown(0, 700, 100);  // outside the chart's shape: swallowed
+  EXPECT_EQ(order, "gcsmk");
   EXPECT_TRUE(chart->FullView());
-  form.PaintBox1MouseDown(0, 300, 100);  // a left click on the sky re-centres
-  EXPECT_DOUBLE_EQ(chart->CentreRA(), 3.0);
-  EXPECT_FALSE(chart->FullView());
 }
 
 TEST(MainForm, ResizeRemakesTheBackBufferAndPresets) {
@@ -440,10 +472,10 @@ TEST(MainForm, KeyEventsReachTheKeyTable) {
   EXPECT_EQ(form.Keys.ZoomLevel, 5);
   EXPECT_EQ(form.Chart().Zoom(), 1.2);
   send(QEvent::KeyRelease, Qt::Key_3, Qt::ControlModifier, QString());
-  EXPECT_EQ(form.FieldOfViewMode, 2);
+  EXPECT_EQ(FieldOfViewMode, 2);
   EXPECT_TRUE(form.FieldsOfView[1]->isChecked());
   send(QEvent::KeyRelease, Qt::Key_1, Qt::ControlModifier, QString());
-  EXPECT_EQ(form.FieldOfViewMode, 9);
+  EXPECT_EQ(FieldOfViewMode, 9);
   const uint8_t before = form.Chart().Switch(TChartSwitch::CentreOnHorizon);
   send(QEvent::KeyRelease, Qt::Key_H, Qt::ControlModifier, QString());
   EXPECT_NE(form.Chart().Switch(TChartSwitch::CentreOnHorizon), before);
@@ -472,13 +504,105 @@ TEST(MainForm, HeartbeatAsksTheInsetsToFollow) {
   }
   // 5,000 ms after the pointer left the globe, and not before.
   EXPECT_EQ(globeReturns, 1);
-  form.FieldOfViewMode = 9;
+  FieldOfViewMode = 9;
   form.FormKeyPress('+');
   form.Timer1Timer();
   form.Timer1Timer();
   EXPECT_EQ(magnifierFollows, 1);
-  form.FieldOfViewMode = 3;
+  FieldOfViewMode = 3;
   form.FormKeyPress('+');
   form.Timer1Timer();
   EXPECT_EQ(magnifierFollows, 1);
+}
+
+TEST(MainForm, TelescopeAndEyepieceItemsFollowTheMagnifierLists) {
+  TMainForm1 form;
+  const TMagnifierGrid teles = TeleGrid, eyes = EyeGrid;
+  TeleGrid.Cells[1][0] = "C8";
+  TeleGrid.RowCount = 3;
+  EyeGrid.Cells[1][0] = "Plossl 25mm";
+  EyeGrid.RowCount = 3;
+  form.UpdateTelescopeMenu();
+  EXPECT_TRUE(form.Teles[0]->isVisible());
+  EXPECT_EQ(form.Teles[0]->text(), "Telescope C8");
+  EXPECT_FALSE(form.Teles[1]->isVisible());
+  EXPECT_EQ(form.Eyepieces[0]->text(), "Plossl 25mm");
+  // An eyepiece with a fixed field does nothing; through the telescope it
+  // views with that telescope.
+  form.TeleFieldOfViewChange(3);
+  EXPECT_FALSE(form.View1->menuAction()->isVisible());
+  form.Eyepieces[0]->trigger();
+  EXPECT_EQ(FieldOfViewMode, 3);
+  form.Teles[0]->trigger();
+  EXPECT_EQ(FieldOfViewMode, 100);
+  EXPECT_TRUE(form.View1->menuAction()->isVisible());
+  form.Eyepieces[0]->trigger();
+  EXPECT_EQ(FieldOfViewMode, 10100);
+  EXPECT_TRUE(form.Teles[0]->isChecked());
+  EXPECT_TRUE(form.Eyepieces[0]->isChecked());
+  TeleGrid = teles;
+  EyeGrid = eyes;
+  FieldOfViewMode = 9;
+}
+
+TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTelescopeItems) {
+  testing_support::TempDir dir;  // the device windows keep their settings
+  testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", dir.File("cfg"));
+  TMainForm1 form;
+  EXPECT_EQ(form.Connections1, nullptr);  // absent until the windows exist
+  form.CreateDeviceWindows();
+  EXPECT_EQ(Captions(form.menuBar()->actions()),
+            (QStringList{"&File", "&Edit", "&Script", "&Reports", "&Settings", "&Connections", "&Observer",
+                         "&Preferences", "&Help"}));
+  EXPECT_EQ(Captions(form.Connections1->actions()),
+            (QStringList{"&Telescope...", "&Filter Wheel...", "F&ocuser...", "&Cameras..."}));
+  EXPECT_TRUE(Captions(form.PopupMenu1->actions()).contains("Telescope &goto here"));
+  EXPECT_FALSE(form.GotoHere->isEnabled());  // no mount connected
+  form.TelescopeControl1->trigger();
+  EXPECT_TRUE(form.Devices.TeleForm1->isVisible());
+  form.Devices.TeleForm1->hide();
+  form.Camera1->trigger();  // the ASCOM cameras' window
+  ASSERT_NE(form.AscomCameraForm1, nullptr);
+  EXPECT_TRUE(form.AscomCameraForm1->isVisible());
+}
+
+TEST(MainForm, KeyOOpensTheStarOptionsOnce) {
+  TMainForm1 form;
+  int shown = 0;
+  QTimer::singleShot(0, [&] {
+    if (OptionsForm1 && OptionsForm1->isVisible()) ++shown, OptionsForm1->reject();
+  });
+  EXPECT_TRUE(form.FormKeyPress('O'));
+  EXPECT_EQ(shown, 1);
+  TOptionsForm1* first = OptionsForm1;
+  QTimer::singleShot(0, [&] { OptionsForm1->reject(); });
+  form.StarCatalog1->trigger();
+  EXPECT_EQ(OptionsForm1, first);  // one instance
+}
+
+TEST(MainForm, ScriptItemsFollowTheEditor) {
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", dir.File("cfg"));
+  TMainForm1 form;
+  form.UpdateScriptItems();
+  EXPECT_TRUE(form.NewScript1->isEnabled());
+  EXPECT_FALSE(form.RunScript1->isEnabled());  // no editor
+  EXPECT_FALSE(form.CloseScript1->isEnabled());
+  form.NewScript1->trigger();
+  ASSERT_NE(ScrEditForm1, nullptr);
+  EXPECT_FALSE(form.NewScript1->isEnabled());
+  EXPECT_TRUE(form.RunScript1->isEnabled());
+  EXPECT_FALSE(form.StopScript1->isEnabled());  // nothing runs
+  form.CloseScript1->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ScrEditForm1, nullptr);
+  form.UpdateScriptItems();
+  EXPECT_TRUE(form.NewScript1->isEnabled());
+  // Pause toggles its caption and the runner's request.
+  form.PauseScript1Click();
+  EXPECT_EQ(form.PauseScript1->text(), "&Resume");
+  EXPECT_EQ(ScriptPauseFlag.load(), 1);
+  form.PauseScript1Click();
+  EXPECT_EQ(form.PauseScript1->text(), "&Pause");
+  EXPECT_EQ(ScriptPauseFlag.load(), 0);
 }

@@ -15,6 +15,7 @@
 #include "app/forms/print_job.h"
 #include "tests/app/pdf_reader.h"
 #include "astro/observer.h"
+#include "chart/globe.h"
 #include "astro/timescales.h"
 #include "astro/trig.h"
 #include "platform/dialogs.h"
@@ -95,7 +96,7 @@ TEST(PrintJob, PdfHoldsTheHeaderAndThePicture) {
   testing_support::TempDir dir;
   TMainForm1 form;
   form.SetChartView(std::make_unique<PaintedChart>());
-  form.LocationName = "Munich";
+  LocationName = "Munich";
   InitObserver(ObserverTime);
   SetObserverLocation(ObserverTime, (360.0 - 11.58) / DegPerRad, 48.14 / DegPerRad, 0);
   SetObserverUT(ObserverTime, JulianDay(2024, 3, 20, 21.5));

@@ -1,6 +1,7 @@
 // The start-up tests' fixture: the reference data built once into the build
-// tree, the program's working folder on it, private settings folders, the
-// dialog double, and a real main window that deletes itself on close.
+// tree, the program's working folder on it, private settings folders and
+// pick list, the dialog double, and a real main window that deletes itself
+// on close.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,14 +17,13 @@
 #include <sstream>
 
 #include "app/core/lifecycle.h"
-#include "app/forms/device_wiring.h"
 #include "app/forms/main_form.h"
 #include "app/globals.h"
 #include "data/mkdata.h"
-#include "imaging/imaging_settings.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
+#include "tools/location.h"
 
 namespace startup_fixture {
 
@@ -75,17 +75,16 @@ class StartUpFixture : public testing::Test {
     std::filesystem::current_path(data_);
     DataFolder = data_;
     ProgramFolder = data_;
-    // The cameras' settings file goes to the private folder, not the
-    // shared built data.
-    ImagingSettingsPath = home.File("ImagingSettings.xml");
+    GlobalLocation.PickListPath = home.File("picklist.dat");  // a fresh, empty list
     form = new TMainForm1;
+    form->ImagingSettingsPath = home.File("ImagingSettings.xml");
     form->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(form, &QObject::destroyed, [this] { destroyed = true; });
   }
   void TearDown() override {
     if (!destroyed) delete form;
+    GlobalLocation.PickListPath = kPickListFile;
     CloseState = kRunning;
-    ImagingSettingsPath = imaging::kImagingSettingsFile;
     if (!data_.empty()) std::filesystem::current_path(before_);
   }
 

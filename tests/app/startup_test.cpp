@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -16,6 +18,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -29,6 +32,19 @@
 #include "app/globals.h"
 #include "astro/text.h"
 #include "catalog/stars.h"
+#include "app/core/points_of_interest.h"
+#include "chart/clicks.h"
+#include "imaging/forms/imaging_windows.h"
+#include "chart/clock.h"
+#include "tools/location.h"
+#include "chart/cursor_watch.h"
+#include "chart/mag_thread.h"
+#include "chart/magnifier_inset.h"
+#include "chart/plotter.h"
+#include "chart/forms/screen_layout_form.h"
+#include "chart/globe.h"
+#include "chart/mask.h"
+#include "chart/star_sphere.h"
 #include "data/mkdata.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -44,12 +60,23 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // The first tick starts the star load; the chart is rendered again when
   // the stars are in.
   ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
-  ASSERT_TRUE(RunEventsUntil([&] { return form->RenderCount >= 2; }, 5000));
+  // The first tick also renders (for the observer's place) while the stars
+  // still load; the heartbeat's next render has them.
+  form->Chart().MarkReplot();
+  const int rendered = form->RenderCount;
+  ASSERT_TRUE(RunEventsUntil([&] { return form->RenderCount > rendered; }, 5000));
   EXPECT_GT(SaoStarCount, 1000);
   EXPECT_GT(TychoStarCount, 1000);
   EXPECT_TRUE(dialogs.Records().empty()) << dialogs.Records()[0].text;
   EXPECT_EQ(form->StatusText(3), "");  // the star progress is emptied at the end
   EXPECT_TRUE(form->About1->isEnabled());
+  // The cameras this computer has: at least the image-file camera.
+  ASSERT_NE(form->Imaging1, nullptr);
+  EXPECT_EQ(form->Imaging1->actions().value(0)->text(), "Image File");
+  form->Imaging2->trigger();  // the imaging console
+  ASSERT_NE(imaging::IcForm1(), nullptr);
+  EXPECT_TRUE(imaging::IcForm1()->isVisible());
+  imaging::IcForm1()->hide();
   // Stars were drawn: the chart loses many bright pixels when it is drawn
   // again without them.
   auto bright = [&] {
@@ -70,6 +97,41 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   TychoStarCount = tycho;
   form->RenderMainView();
   EXPECT_GT(withStars - withoutStars, 500) << withStars << " " << withoutStars;
+  // The mask frames the chart: a corner holds the mask colour, the middle
+  // is open; painting composes the star sphere, the globe and the clock.
+  form->PaintBox1->grab();
+  const platform::Bitmap& back = form->BackBuffer();
+  EXPECT_TRUE(IsMaskedPixel(4, MapHeight - 6));
+  EXPECT_FALSE(IsMaskedPixel(MapWidth / 2, MapHeight / 2));
+  EXPECT_NE(back.Pixel(4, MapHeight - 6) & 0xFFFFFF, 0u);
+  EXPECT_EQ(back.Pixel(4, MapHeight - 6), MaskBitmap->Pixel(4, MapHeight - 6));
+  for (const QRect& r : {StarSphereRect, GlobeRect, ClockRect}) {
+    ASSERT_GT(r.width(), 100);
+    int lit = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) lit += (back.Pixel(x, y) & 0xFFFFFF) != 0;
+    EXPECT_GT(lit, r.width() * r.height() / 2) << r.x() << "," << r.y();
+  }
+  EXPECT_GT(form->TimeButtons[0]->x(), ClockRect.left());  // beside the clock
+  // The screen-layout window hides the clock and enlarges the globe through
+  // the main window's size commands.
+  QTimer::singleShot(0, [] {
+    ScreenLayoutForm1->ComboBox4->setCurrentIndex(0);
+    ScreenLayoutForm1->ComboBox2->setCurrentIndex(3);
+    ScreenLayoutForm1->BitBtn1Click();
+  });
+  const int clockX = ClockCentreX, clockY = ClockCentreY;
+  form->ScreenLayout1->trigger();
+  EXPECT_EQ(ClockSize, 0);
+  EXPECT_EQ(GlobeSize, InsetSizeLarge);
+  EXPECT_TRUE(form->GlobeSizes[2]->isChecked());
+  EXPECT_FALSE(form->ClockSizes[0]->isChecked() || form->ClockSizes[1]->isChecked() || form->ClockSizes[2]->isChecked());
+  form->PaintBox1->grab();
+  EXPECT_EQ(back.Pixel(clockX, clockY), MaskBitmap->Pixel(clockX, clockY));  // no clock face left
+  EXPECT_LT(form->TimeButtons[0]->x(), 0);                         // the time buttons went with it
+  // No place chosen yet: the chart shows latitude 0, longitude 0 and says so.
+  EXPECT_EQ(ObserverLocationSet.load(), 1);
+  EXPECT_EQ(form->StatusText(0).rfind("No observer location chosen", 0), 0u) << form->StatusText(0);
   // The pointer over the middle of the sky fills the read-out panels.
   form->PaintBox1MouseMove(MapWidth / 2, MapHeight / 2);
   form->Chart().MarkReplot();
@@ -78,9 +140,44 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_EQ(form->StatusText(2), "180\u00b0 fov");
   if (const char* shot = std::getenv("NOCTRA_SCREENSHOT")) form->grab().save(QString::fromUtf8(shot));
 
-  // The chart pop-up's Center puts the clicked point in the middle.
-  form->PaintBox1MouseDown(1, MapWidth / 2 + 120, MapHeight / 2 - 80);
+  // The cursor watch names the bright star under the pointer in the status
+  // bar; a right click there opens the chart's pop-up captioned with it, and
+  // its Center puts the clicked point in the middle.
+  int sx = -1, sy = -1;
+  for (int32_t i = 0; i < SaoStarCount && sx < 0; ++i) {
+    const TSaoStar& star = SaoStars[std::size_t(i)];
+    double alt = 0, az = 0;
+    int32_t x = 0, y = 0;
+    if (star.Magnitude > 35 || !MainPlotter->PlaceRaDec(star.RA, star.Dec, alt, az, x, y)) continue;
+    if (std::abs(x - MapWidth / 2) < MapWidth / 5 && std::abs(y - MapHeight / 2) < MapHeight / 5 &&
+        std::abs(x - MapWidth / 2) > 30) {
+      sx = x;
+      sy = y;
+    }
+  }
+  ASSERT_GE(sx, 0) << "no bright star near the middle";
+  form->PaintBox1MouseMove(sx, sy);
+  form->Timer1Timer();
+  uint8_t kind = 0;
+  int32_t index = 0;
+  ASSERT_TRUE(RunEventsUntil([&] { return GetCursorObject(kind, index), kind != 0; }, 5000));
+  EXPECT_TRUE(RunEventsUntil([&] { return !form->StatusText(3).empty(); }, 2000));
+  form->PaintBox1MouseDown(1, sx, sy);
+  EXPECT_TRUE(form->PopupMenu1->isVisible());
+  EXPECT_TRUE(form->ObjectName1->text().endsWith(QLatin1Char(':'))) << form->ObjectName1->text().toStdString();
   form->PopupMenu1->hide();
+  // Its Information opens the star's information window.
+  EXPECT_EQ(SelectionKind, 2);
+  EXPECT_TRUE(form->Information1->isEnabled());
+  QString infoTitle;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      infoTitle = w->windowTitle();
+      w->close();
+    }
+  });
+  form->Information1->trigger();
+  EXPECT_FALSE(infoTitle.isEmpty());
   const double clickRA = form->ClickRA, clickDec = form->ClickDec;
   form->Center1->trigger();
   form->Timer1Timer();  // renders the re-centred chart
@@ -88,6 +185,13 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   ASSERT_TRUE(form->Chart().ScreenToRaDec(MapWidth / 2, MapHeight / 2, ra, dec));
   // One pixel of this chart is about 0.25°: the centre pixel lies within 0.5°.
   EXPECT_LT(AngularDistance(ra, dec, clickRA, clickDec) * 57.29577951308232, 0.5);
+
+  // A click in placing mode stores a point of interest and ends the mode.
+  const int32_t points = POICount;
+  form->Newpointofinterest1Click();
+  form->PaintBox1MouseDown(0, MapWidth / 2 + 40, MapHeight / 2);
+  EXPECT_EQ(POICount, points + 1);
+  EXPECT_FALSE(form->Keys.PointOfInterestMode);
 
   // A settings file with every owner, opened again, gives the same view.
   form->FormKeyPress('+');
@@ -105,6 +209,20 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_TRUE(form->Timer2->isActive());
   form->Timer2Timer();
   EXPECT_EQ(MagnifierReady.load(), 1);
+  // From now on the magnifier shows the sky under the pointer in its inset.
+  form->PaintBox1MouseMove(MapWidth / 2, MapHeight / 2);
+  form->Timer1Timer();
+  ASSERT_TRUE(RunEventsUntil([] { return MagnifierCounts().Renders > 0; }, 5000));
+  form->PaintBox1->grab();
+  {
+    int lit = 0;
+    for (int dy = -20; dy <= 20; ++dy)
+      for (int dx = -20; dx <= 20; ++dx) lit += form->BackBuffer().Pixel(MagnifierCentreX + dx, MagnifierCentreY + dy) != 0;
+    EXPECT_GT(MagnifierSize, 0);
+    EXPECT_TRUE(InsideMagnifier(MagnifierCentreX, MagnifierCentreY));
+    EXPECT_GT(lit, 0);  // stars or grid inside the ring
+  }
+  if (const char* shot = std::getenv("NOCTRA_SCREENSHOT2")) form->grab().save(QString::fromUtf8(shot));
   EXPECT_TRUE(platform::FileExists(home.File("share/mime/packages/noctra-planetarium.xml")));
 
   // The printed map: the header text and a chart that is not blank.
@@ -129,6 +247,19 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
     EXPECT_GT(marks, 2000);
   }
 
+  // A new screen size stops a running globe move (joined), and the mask
+  // and the insets follow the new chart size.
+  StartGlobeMove(0.9, 1.0);
+  ASSERT_TRUE(GlobeMoving());
+  const QSize before = form->ScreenSize();
+  form->ScreenSize = [before] { return QSize(before.width() - 100, before.height() - 60); };
+  form->FormResize();
+  EXPECT_EQ(GlobeThread, nullptr);
+  EXPECT_EQ(MaskBitmap->Width(), BackBufferWidth);
+  EXPECT_EQ(MaskBitmap->Height(), BackBufferHeight);
+  EXPECT_EQ(GlobeCentreX, MapWidth - (int(std::lround(GlobeSize * InsetAspect)) + 10));
+  EXPECT_EQ(MagnifierCentreY, MapHeight - MagnifierSize - 11);
+
   QElapsedTimer closing;
   closing.start();
   form->close();
@@ -136,6 +267,12 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_LT(closing.elapsed(), 5000);
   EXPECT_EQ(CloseState, kClosing);
   EXPECT_FALSE(AnyWorkerRunning());
+  EXPECT_EQ(GlobeThread, nullptr);  // a globe move is ended and joined too
+  // The cameras' and the imaging windows' settings stored beside each other.
+  for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "AutoGuideSettings.xml",
+                           "PlateSolveSettings.xml"})
+    EXPECT_TRUE(platform::FileExists(home.File(file))) << file;
+  EXPECT_EQ(MaskBitmap, nullptr);
   EXPECT_EQ(SaoStarCount, 0);  // the arrays are freed after the threads ended
 }
 
@@ -169,6 +306,32 @@ TEST_F(StartUp, FailedBuildStepShowsItsCodeAndEndsTheStartUp) {
   form->Timer1Timer();
   EXPECT_FALSE(StarThreadRunning());
   EXPECT_EQ(form->RenderCount, 0);
+  form->close();
+  EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+}
+
+TEST_F(StartUp, ThePlaceComesFromThePickListsDefaultEntry) {
+  ASSERT_TRUE(WritePickList(home.File("picklist.dat"), {"Home" + PickListSeparator + ";1N;1E;0;F",
+                                                        "Old Farm*" + PickListSeparator + ";48.1N;11.6E;1;T"}));
+  ASSERT_TRUE(form->StartUp());
+  form->show();
+  form->Timer1Timer();  // the first tick
+  EXPECT_NEAR(ObserverTime.Latitude * DegPerRad, 48.1, 1e-9);
+  EXPECT_NEAR(ObserverTime.Longitude * DegPerRad, 360.0 - 11.6, 1e-9);  // west positive
+  EXPECT_EQ(LocationName, "Old Farm");
+  EXPECT_EQ(ObserverTime.TimeZone.Bias, -60);
+  EXPECT_EQ(form->StatusText(0).find("No observer location"), std::string::npos);
+  // The globe menu lists the pick list with the default checked.
+  EXPECT_TRUE(form->Picks[1]->isVisible());
+  EXPECT_TRUE(form->Picks[1]->isChecked());
+  EXPECT_EQ(form->Picks[0]->text(), "Home");
+  EXPECT_FALSE(form->Picks[2]->isVisible());
+  // Choosing another entry makes it the observer's place.
+  form->Picks[0]->trigger();
+  EXPECT_EQ(LocationName, "Home");
+  EXPECT_NEAR(ObserverTime.Latitude * DegPerRad, 1.0, 1e-9);
+  EXPECT_TRUE(form->Picks[0]->isChecked());
+  EXPECT_FALSE(form->Picks[1]->isChecked());
   form->close();
   EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
 }
