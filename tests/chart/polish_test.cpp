@@ -3,11 +3,16 @@
 // discs, its script markers and its nebula outlines.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <set>
 #include <string>
 
+#include "app/globals.h"
+#include "chart/graph_misc.h"
 #include "chart/layers.h"
+#include "chart/magnifier_inset.h"
+#include "chart/ring.h"
 #include "tests/chart/layer_scene.h"
 
 namespace {
@@ -47,6 +52,40 @@ TEST(GridLabels, HalfDegreeAzimuthsKeepTheirDecimal) {
   for (int i = 1; i <= p.OccupiedCount; ++i)
     halfLabels += half.count(p.OccupiedRects[i].Right - p.OccupiedRects[i].Left) != 0;
   EXPECT_GT(halfLabels, 0) << p.OccupiedCount << " labels";
+}
+
+// The magnifier's bezel is the shared grey ring: below the caption, the
+// ring's band (within its half width of the inner radius) holds the grey
+// ramp's pixels, brighter on the left (lit from the upper left) than on the
+// right.
+TEST(MagnifierFrame, RingIsTheSharedGreyRing) {
+  // Other tests free every auto bitmap: start from fresh magnifier bitmaps.
+  FreeAllAutoBitmaps();
+  MagnifierFrameBitmap = MagnifierChartBitmap = MagnifierScreenBitmap = nullptr;
+  ASSERT_TRUE(InitMagnifierBuffers());
+  InsetSizeNormal = 120;
+  InsetAspect = 1.0;
+  MakeRingRamps();
+  UpdateMagnifierFrame(150, 4);
+  const int r = 150 - MagnifierFrameWidth, w = MagnifierFrameWidth;
+  std::set<uint32_t> grey(RingRampB, RingRampB + kRingRampSize);
+  const platform::Bitmap& f = *MagnifierFrameBitmap;
+  int band = 0, ramp = 0;
+  double left = 0, right = 0;
+  for (int y = 200; y < 400; ++y)
+    for (int x = 0; x < 400; ++x) {
+      const double d = std::hypot(x - 200.0, y - 200.0);
+      if (std::fabs(d - r) > w - 1.5) continue;
+      const uint32_t px = f.Pixel(x, y) & platform::kRgbMask;
+      ++band;
+      ramp += grey.count(px) != 0;
+      if (d > r) (x < 200 ? left : right) += px & 0xFF;
+    }
+  ASSERT_GT(band, 1000);
+  EXPECT_GT(ramp, band * 97 / 100) << ramp << " of " << band;
+  EXPECT_GT(left, right);
+  FreeAllAutoBitmaps();
+  MagnifierFrameBitmap = MagnifierChartBitmap = MagnifierScreenBitmap = nullptr;
 }
 
 }  // namespace
