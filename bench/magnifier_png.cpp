@@ -1,12 +1,15 @@
 // Renders the magnifier of a data folder into a PNG file:
 //   noctra-magnifier-png DATAFOLDER OUT.png RA_DEG DEC_DEG MODE [JD_UT [STARMODE]]
-// (RA_DEG "saturn" centres on Saturn).
+// (RA_DEG "saturn" centres on Saturn, "moon" on the Moon). NOCTRA_MIRROR
+// set to "y" or "n" twice ("yn": mirror, "ny": invert) gives the telescope's
+// mirror and invert flags.
 // The place is 50° north on the Greenwich meridian. MODE is a field-of-view
 // mode (1..9, or e × 10000 + 100 × t with the telescope "300mm f/10" and the
 // eyepieces 25 mm 50° (1) and 5 mm 50° (2) as telescope 1).
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "chart/magnifier_inset.h"
@@ -31,6 +34,11 @@ int main(int argc, char** argv) {
   }
   const char* tele[] = {"T", "300mm", "f/10", "n", "n", "1"};
   for (int c = 0; c < 6; ++c) TeleGrid.Cells[1][c] = tele[c];
+  const char* flags = std::getenv("NOCTRA_MIRROR");
+  if (flags && std::strlen(flags) == 2) {
+    TeleGrid.Cells[1][3] = std::string(1, flags[0]);
+    TeleGrid.Cells[1][4] = std::string(1, flags[1]);
+  }
   TeleGrid.RowCount = 3;
   const char* e1[] = {"A", "25mm", "50"};
   const char* e2[] = {"B", "5mm", "50"};
@@ -47,6 +55,7 @@ int main(int argc, char** argv) {
   scene.SetInstant(0, 50 * kDeg, argc > 6 ? std::atof(argv[6]) : 2460646.5);
   double ra = std::atof(argv[3]) * kDeg, dec = std::atof(argv[4]) * kDeg;
   if (std::string(argv[3]) == "saturn") scene.PlanetPosition(6, ra, dec);
+  if (std::string(argv[3]) == "moon") scene.MoonPosition(ra, dec);
   scene.Render(ra, dec, std::atoi(argv[5]));
   return MagnifierScreenBitmap->Image().save(QString::fromStdString(argv[2])) ? 0 : 1;
 }

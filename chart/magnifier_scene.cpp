@@ -64,3 +64,12 @@ void TMagnifierScene::PlanetPosition(int p, double& ra, double& dec) {
   ra = Planets[p - 1].RA;
   dec = Planets[p - 1].Dec;
 }
+
+void TMagnifierScene::MoonPosition(double& ra, double& dec) {
+  CalcSunTopocentric(main->SolarContext, main->Observer);
+  CalcSun(main->SolarContext, main->Observer);
+  CalcEarthOrbit(main->SolarContext, main->Observer);
+  CalcMoon(main->SolarContext, main->Observer, MoonBody);
+  ra = MoonBody.RA;
+  dec = MoonBody.Dec;
+}

@@ -532,7 +532,8 @@ void tPlotter::DrawSun() {
   if (!PlaceRaDec(SolarContext.SunRA, SolarContext.SunDec, alt, az, x, y) || !(alt > 0) || !OnChart(x, y)) return;
   const bool disc = ry <= 10 || !SunImage || OutputKind == kOutputPrinter || OutputKind == kOutputStarSphere ||
                     !Ctx.Target;
-  Bitmap* image = disc ? nullptr : MakeSunImage(ry, 1, 1, float(Aspect));
+  // The picture follows the view's mirror and invert factors.
+  Bitmap* image = disc ? nullptr : MakeSunImage(ry, MirrorFactor, InvertFactor, float(Aspect));
   if (image) {
     BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
                     y - image->Height() / 2);
@@ -595,9 +596,13 @@ void tPlotter::DrawMoon() {
   while (eclAngle > 360) eclAngle -= 360;
   DirectionTo(x, y, MoonBody.RA, MoonBody.Dec + 2 * kDeg, northAngle);
   northAngle = Signed180(northAngle);
-  MakePhasePolygons(1, x, y, rx / 2, ry / 2, PhaseRotation(MoonBody.LimbAngle, northAngle), MoonBody.PhaseAngle);
+  MakePhasePolygons(1, x, y, rx / 2, ry / 2, PhaseRotation(MoonBody.LimbAngle, northAngle), MoonBody.PhaseAngle,
+                    northAngle);
   const bool disc = ry < 11 || !MoonImage || OutputKind == kOutputPrinter || !Ctx.Target;
-  Bitmap* image = disc ? nullptr : MakeMoonImage(eclAngle, ry, 1, 1, float(Aspect));
+  // The turn is measured on this chart, so it already holds a half turn of
+  // mirror and invert together; a reflected view also mirrors the picture
+  // across its axis of no turn (the vertical of the source image).
+  Bitmap* image = disc ? nullptr : MakeMoonImage(eclAngle, ry, Handedness(), 1, float(Aspect));
   if (image) {
     BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
                     y - image->Height() / 2);
@@ -635,7 +640,7 @@ void tPlotter::DrawPlanets() {
     DirectionTo(x, y, body.RA, body.Dec + 2 * kDeg, northAngle);
     northAngle = Signed180(northAngle);
     MakePhasePolygons(p + 1, x, y, rx / 2, ry / 2, PhaseRotation(body.LimbAngle, northAngle),
-                      body.PhaseAngle + kPi);
+                      body.PhaseAngle + kPi, northAngle);
     DrawPhaseDisc(dc, p + 1);
     if (p == 6) DrawSaturnRing(body, x, y, northAngle);
     if (p == 5 && GalileanMoons) {
@@ -673,8 +678,9 @@ void tPlotter::DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, i
   const double a = SolarContext.RingMajorAxis * perRad / 2, b = SolarContext.RingMinorAxis * perRad / 2;
   if (!(a >= 3.0)) return;
   // Screen directions, clockwise from +x: north is ScreenAngle + 90°, and
-  // position angles turn counter-clockwise from it.
-  const double minor = (northAngle + 90) * kDeg - SolarContext.RingPositionAngle;
+  // position angles turn counter-clockwise from it (clockwise in a mirrored
+  // view).
+  const double minor = (northAngle + 90) * kDeg - Handedness() * SolarContext.RingPositionAngle;
   const double major = minor + kHalfPi;
   const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(MakeColorRef(255, 255, 255)));
   DrawingContext& dc = *Ctx.Dc;

@@ -6,18 +6,139 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/globals.h"
 #include "chart/graph_misc.h"
 #include "chart/layers.h"
+#include "astro/planets.h"
+#include "astro/solar_system.h"
+#include "astro/sun_moon.h"
 #include "chart/magnifier_inset.h"
+#include "chart/plotter_b.h"
 #include "chart/ring.h"
 #include "tests/chart/layer_scene.h"
 
 namespace {
 
 constexpr double kDeg = 3.141592653589793 / 180.0;
+
+// A 400 x 400 magnifier for an observer at 50° north on the Greenwich
+// meridian at `jdUT`, with the given half field (radians), centred by
+// `centre` (called with the plotter's solar context computed for the
+// instant), only the solar-system layers switched on.
+struct MagScene {
+  std::unique_ptr<tPlotterB> m = std::make_unique<tPlotterB>();
+  platform::Bitmap bitmap{400, 400};
+
+  MagScene(double jdUT, double halfField) {
+    SetDefaultObjectColors();
+    SetDefaultStyleFonts();
+    MakeDrawingColors();
+    InitPlanetRecords(Planets);
+    tPlotterB& p = *m;
+    SetObserverLocation(p.Observer, 0, 50 * kDeg, 0);
+    SetObserverUT(p.Observer, jdUT);
+    p.Observer.PrecessionOn = 0;
+    p.Width = p.Height = 400;
+    p.DpiX = p.DpiY = 100;
+    p.OutputKind = kOutputMagnifier;
+    p.HalfField = halfField;
+    p.Zoom = MagnifierScaleFor(190, halfField);
+    p.ShowGrid = 0;
+    p.ShowObjects = 0;
+    p.ObjectLabels = 0;
+    p.MoonLabel = p.SunLabel = p.PlanetLabels = 0;
+    p.MoonImage = 0;
+    CalcSunTopocentric(p.SolarContext, p.Observer);
+    CalcSun(p.SolarContext, p.Observer);
+    CalcEarthOrbit(p.SolarContext, p.Observer);
+  }
+  // Renders centred on (ra, dec) with the factors; the body's chart point.
+  std::pair<int32_t, int32_t> Render(double ra, double dec, int32_t mirror, int32_t invert) {
+    tPlotterB& p = *m;
+    p.MirrorFactor = mirror;
+    p.InvertFactor = invert;
+    p.CentreRA = ra;
+    p.CentreDec = dec;
+    bitmap.Fill(0);
+    {
+      platform::DrawingContext dc(bitmap);
+      p.Plot(dc, &bitmap);
+    }
+    ClearDrawTarget();
+    int32_t x = 0, y = 0;
+    EXPECT_TRUE(p.PlacePoint(ra, dec, x, y));
+    return {x, y};
+  }
+  int Grey(int x, int y) const { return int(bitmap.Pixel(x, y) & 0xFF); }
+};
+
+// The first-quarter Moon of 2024 January 18 (lit on its west side), as a
+// phase disc in the magnifier: north up and east left the lit side is on
+// the right; a mirrored view shows it on the left, an inverted one (north
+// down, east left) on the right, both together (a half turn) on the left.
+TEST(MirroredMagnifier, MoonsLitSideFollowsTheFactors) {
+  MagScene s(2460328.25, 0.5 * kDeg);
+  CalcMoon(s.m->SolarContext, s.m->Observer, MoonBody);
+  const double ra = MoonBody.RA, dec = MoonBody.Dec;
+  const struct {
+    int32_t mirror, invert;
+    bool litRight;
+  } cases[] = {{1, 1, true}, {-1, 1, false}, {1, -1, true}, {-1, -1, false}};
+  for (const auto& c : cases) {
+    const auto [x, y] = s.Render(ra, dec, c.mirror, c.invert);
+    long left = 0, right = 0;
+    for (int j = y - 60; j <= y + 60; ++j)
+      for (int i = 1; i <= 60; ++i) {
+        left += s.Grey(x - i, j);
+        right += s.Grey(x + i, j);
+      }
+    EXPECT_EQ(right > 2 * left, c.litRight) << c.mirror << " " << c.invert << ": " << left << " / " << right;
+    EXPECT_EQ(left > 2 * right, !c.litRight) << c.mirror << " " << c.invert << ": " << left << " / " << right;
+  }
+}
+
+// Saturn near its 2021 opposition, its ring tilted against north: the ring
+// of a mirrored view is the plain view's ring reflected left to right.
+TEST(MirroredMagnifier, SaturnsRingIsMirrored) {
+  MagScene s(2459428.5, 1.0 / 60 * kDeg);
+  TSolSysBody& saturn = Planets[5];
+  CalcPlanet(s.m->SolarContext, s.m->Observer, saturn);
+  const double ra = saturn.RA, dec = saturn.Dec;
+  const uint32_t ring = platform::ColorRefToPixel(ColorRefForMode(MakeColorRef(255, 255, 255)));
+  auto ringPoints = [&](int32_t mirror) {
+    const auto [x, y] = s.Render(ra, dec, mirror, 1);
+    std::vector<std::pair<int, int>> pts;
+    for (int j = 0; j < 400; ++j)
+      for (int i = 0; i < 400; ++i) {
+        const double d = std::hypot(i - x, j - y);
+        if (d > 34 && (s.bitmap.Pixel(i, j) & platform::kRgbMask) == ring) pts.push_back({i - x, j - y});
+      }
+    return pts;
+  };
+  const auto plain = ringPoints(1);
+  const auto mirrored = ringPoints(-1);
+  ASSERT_GT(plain.size(), 100u);
+  std::set<std::pair<int, int>> reflected;
+  for (auto [dx, dy] : plain) reflected.insert({-dx, dy});
+  // Points of the plain ring that are not on its own reflection: the ring
+  // is tilted enough to tell the two apart.
+  int asymmetric = 0, matched = 0;
+  auto near = [](const std::set<std::pair<int, int>>& set, int dx, int dy) {
+    for (int a = -1; a <= 1; ++a)
+      for (int b = -1; b <= 1; ++b)
+        if (set.count({dx + a, dy + b})) return true;
+    return false;
+  };
+  for (auto [dx, dy] : plain) asymmetric += !near(reflected, dx, dy);
+  for (auto [dx, dy] : mirrored) matched += near(reflected, dx, dy);
+  ASSERT_GT(asymmetric, int(plain.size()) / 5);
+  EXPECT_GT(matched, int(mirrored.size()) * 95 / 100) << matched << " of " << mirrored.size();
+}
 
 // Half-degree azimuth lines (7.5° spacing) carry their half degree: among
 // the registered label rectangles there are ones as wide as an "x.5AZ" text
