@@ -10,13 +10,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_scene.h"
 #include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
+#include "chart/render_inputs.h"
 #include "platform/bitmap.h"
+
+namespace {
+// Half field (radians) of a field-of-view mode.
+double MagnifierHalfFieldFor(int32_t mode) {
+  double half = 0;
+  std::string caption;
+  MagnifierFieldCaption(mode, half, caption, 0.95);
+  return half;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 6) {
@@ -56,6 +69,31 @@ int main(int argc, char** argv) {
   double ra = std::atof(argv[3]) * kDeg, dec = std::atof(argv[4]) * kDeg;
   if (std::string(argv[3]) == "saturn") scene.PlanetPosition(6, ra, dec);
   if (std::string(argv[3]) == "moon") scene.MoonPosition(ra, dec);
+  // NOCTRA_MARKERS=1: a named marker dot north of the centre and a
+  // triangle of joined markers around it.
+  std::vector<TChartMarker> markers;
+  const char* withMarkers = std::getenv("NOCTRA_MARKERS");
+  if (withMarkers && *withMarkers == '1') {
+    const double f = MagnifierHalfFieldFor(std::atoi(argv[5])) / 2;
+    const double at[5][3] = {{0, 1, 0}, {-1, -0.6, 0}, {1, -0.6, 1}, {0, 0.3, 1}, {-1, -0.6, 1}};
+    for (const auto& a : at) {
+      TChartMarker m;
+      m.RA = ra + a[0] * f / std::cos(dec);
+      m.Dec = dec + a[1] * f;
+      m.PenWidth = 2;
+      m.Color = 0x00FFFF;  // yellow
+      m.Join = uint8_t(a[2]);
+      markers.push_back(m);
+    }
+    markers[0].Text = "Marker";
+    TChartInputs inputs;
+    inputs.markerCount = [&] { return int32_t(markers.size()); };
+    inputs.marker = [&](int32_t i, TChartMarker& m) {
+      m = markers[std::size_t(i - 1)];
+      return true;
+    };
+    SetChartInputs(inputs);
+  }
   scene.Render(ra, dec, std::atoi(argv[5]));
   return MagnifierScreenBitmap->Image().save(QString::fromStdString(argv[2])) ? 0 : 1;
 }

@@ -24,6 +24,7 @@
 
 #include <QPointF>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -376,6 +377,11 @@ class tPlotter : public TPlotterState {
   void DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle);
   void DrawMinorBodies();
   void DrawOverlays();
+  // A marker's chart point for its right ascension and declination of
+  // date; false when it has none.
+  using TMarkerPlacement = std::function<bool(double ra, double dec, int32_t& x, int32_t& y)>;
+  // The script's markers through `place`; names `labelDrop` pixels below.
+  void DrawMarkers(int32_t labelDrop, const TMarkerPlacement& place);
   void DrawHorizonProfile();
   bool DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle);
   void LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label);

@@ -805,45 +805,12 @@ void tPlotter::DrawOverlays() {
     dc.LineTo(x, y + h + 1);
   }
 
-  // 21.8 Script markers. Unset markers (RA -1) are skipped and break the
-  // joining line.
-  const int32_t markers = in.markerCount && in.marker ? in.markerCount() : 0;
-  bool havePrev = false, prevOn = false, havePen = false;
-  int32_t px = 0, py = 0, penWidth = 0, penColor = 0;
-  for (int32_t i = 1; i <= markers; ++i) {
-    TChartMarker m;
-    if (!in.marker(i, m) || m.RA == -1.0) {
-      havePrev = false;
-      continue;
-    }
-    EquatorialToHorizontal(Observer, alt, az, m.RA, m.Dec);
-    const bool visible = ProjectToPixel(alt, az, x, y);
-    const bool on = visible && OnChart(x, y);
-    if (!havePen || m.PenWidth != penWidth || m.Color != penColor) {
-      penWidth = m.PenWidth;
-      penColor = m.Color;
-      havePen = true;
-      dc.SelectPen(Pen::Solid(std::max(1, penWidth) * PrintScale, ColorRefForMode(TColorRef(penColor))));
-      dc.SelectBrush(Brush::Solid(ColorRefForMode(TColorRef(penColor))));
-    }
-    if (visible) {
-      if (m.Join == 0) {
-        dc.MoveTo(x, y);
-        dc.LineTo(x + 1, y);
-      } else if (havePrev && prevOn && on) {
-        dc.MoveTo(px, py);
-        dc.LineTo(x, y);
-      }
-      if (!m.Text.empty() && on) {
-        dc.SetTextColor(ColorRefForMode(TColorRef(penColor)));
-        PlaceLabel(dc, -1, x, y, m.Text, true);
-      }
-    }
-    havePrev = visible;
-    prevOn = on;
-    px = x;
-    py = y;
-  }
+  // 21.8 Script markers, placed without refraction.
+  DrawMarkers(0, [this](double mra, double mdec, int32_t& mx, int32_t& my) {
+    double malt, maz;
+    EquatorialToHorizontal(Observer, malt, maz, mra, mdec);
+    return ProjectToPixel(malt, maz, mx, my);
+  });
 
   // 21.9 Points of interest (J2000), not in the style preview.
   if (OutputKind == kOutputStylePreview || !in.pointOfInterestCount || !in.pointOfInterest) return;
@@ -864,6 +831,52 @@ void tPlotter::DrawOverlays() {
     dc.Ellipse(x - rx, y - ry, x + rx + 1, y + ry + 1);
     dc.SetTextAlign(platform::kAlignLeft | platform::kAlignTop);
     dc.TextOut(x + rx + 2, y - th / 2, poi.Name);
+  }
+}
+
+// The script's markers (steps 21.8 of the chart and 18 of the magnifier),
+// each plotter placing them its own way. Unset markers (RA -1) are skipped
+// and break the joining line. A name stands `labelDrop` pixels below its
+// point.
+void tPlotter::DrawMarkers(int32_t labelDrop, const TMarkerPlacement& place) {
+  const TChartInputs& in = ChartInputs();
+  const int32_t markers = in.markerCount && in.marker ? in.markerCount() : 0;
+  if (markers <= 0) return;
+  DrawingContext& dc = *Ctx.Dc;
+  bool havePrev = false, prevOn = false, havePen = false;
+  int32_t x = 0, y = 0, px = 0, py = 0, penWidth = 0, penColor = 0;
+  for (int32_t i = 1; i <= markers; ++i) {
+    TChartMarker m;
+    if (!in.marker(i, m) || m.RA == -1.0) {
+      havePrev = false;
+      continue;
+    }
+    const bool visible = place(m.RA, m.Dec, x, y);
+    const bool on = visible && OnChart(x, y);
+    if (!havePen || m.PenWidth != penWidth || m.Color != penColor) {
+      penWidth = m.PenWidth;
+      penColor = m.Color;
+      havePen = true;
+      dc.SelectPen(Pen::Solid(std::max(1, penWidth) * PrintScale, ColorRefForMode(TColorRef(penColor))));
+      dc.SelectBrush(Brush::Solid(ColorRefForMode(TColorRef(penColor))));
+    }
+    if (visible) {
+      if (m.Join == 0) {
+        dc.MoveTo(x, y);
+        dc.LineTo(x + 1, y);
+      } else if (havePrev && prevOn && on) {
+        dc.MoveTo(px, py);
+        dc.LineTo(x, y);
+      }
+      if (!m.Text.empty() && on) {
+        dc.SetTextColor(ColorRefForMode(TColorRef(penColor)));
+        PlaceLabel(dc, -1, x, y + labelDrop, m.Text, true);
+      }
+    }
+    havePrev = visible;
+    prevOn = on;
+    px = x;
+    py = y;
   }
 }
 

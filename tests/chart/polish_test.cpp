@@ -19,6 +19,7 @@
 #include "astro/sun_moon.h"
 #include "chart/magnifier_inset.h"
 #include "chart/plotter_b.h"
+#include "chart/render_inputs.h"
 #include "chart/ring.h"
 #include "tests/chart/layer_scene.h"
 
@@ -138,6 +139,43 @@ TEST(MirroredMagnifier, SaturnsRingIsMirrored) {
   for (auto [dx, dy] : mirrored) matched += near(reflected, dx, dy);
   ASSERT_GT(asymmetric, int(plain.size()) / 5);
   EXPECT_GT(matched, int(mirrored.size()) * 95 / 100) << matched << " of " << mirrored.size();
+}
+
+// Script markers in the magnifier, placed about its centre as everything
+// else there: a dot north of the centre and a line from east to south of
+// it, in the marker's colour, in the plain and the mirrored view.
+TEST(MagnifierMarkers, DrawnThroughTheMagnifiersPlacement) {
+  MagScene s(2460328.25, 1.0 * kDeg);
+  const double ra = 3.0, dec = 0.5;  // far from the Sun, Moon and planets then
+  const int32_t color = 0xFF00FF;    // magenta (red in the low byte)
+  std::vector<TChartMarker> markers(3);
+  const double offsets[3][2] = {{0, 0.4}, {0.4, 0}, {0, -0.4}};  // east, north (degrees)
+  for (int i = 0; i < 3; ++i) {
+    markers[i].RA = ra + offsets[i][0] * kDeg / std::cos(dec);
+    markers[i].Dec = dec + offsets[i][1] * kDeg;
+    markers[i].PenWidth = 3;
+    markers[i].Color = color;
+    markers[i].Join = i == 2;
+  }
+  TChartInputs inputs;
+  inputs.markerCount = [] { return 3; };
+  inputs.marker = [&](int32_t i, TChartMarker& m) {
+    m = markers[std::size_t(i - 1)];
+    return true;
+  };
+  SetChartInputs(inputs);
+  const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(TColorRef(color)));
+  for (int32_t mirror : {1, -1}) {
+    s.Render(ra, dec, mirror, 1);
+    int32_t x[3], y[3];
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(s.m->PlacePoint(markers[i].RA, markers[i].Dec, x[i], y[i]));
+    EXPECT_EQ(s.bitmap.Pixel(x[0], y[0]) & platform::kRgbMask, pixel) << "dot, mirror " << mirror;
+    EXPECT_EQ(s.bitmap.Pixel((x[1] + x[2]) / 2, (y[1] + y[2]) / 2) & platform::kRgbMask, pixel)
+        << "line, mirror " << mirror;
+    // East lies left of the centre in the plain view, right when mirrored.
+    EXPECT_EQ(mirror < 0, x[1] > 200) << "mirror " << mirror;
+  }
+  SetChartInputs(TChartInputs{});
 }
 
 // Half-degree azimuth lines (7.5° spacing) carry their half degree: among
