@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <set>
 #include <memory>
 #include <string>
@@ -12,6 +13,9 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "astro/reference_files.h"
+#include "catalog/object_catalog.h"
+#include "catalog/sqlite_db.h"
 #include "chart/graph_misc.h"
 #include "chart/layers.h"
 #include "astro/planets.h"
@@ -22,6 +26,8 @@
 #include "chart/render_inputs.h"
 #include "chart/ring.h"
 #include "tests/chart/layer_scene.h"
+#include "tests/support/test_support.h"
+#include "platform/codec.h"
 
 namespace {
 
@@ -176,6 +182,66 @@ TEST(MagnifierMarkers, DrawnThroughTheMagnifiersPlacement) {
     EXPECT_EQ(mirror < 0, x[1] > 200) << "mirror " << mirror;
   }
   SetChartInputs(TChartInputs{});
+}
+
+// A nebula with its outline from "nebula.dat" (written here: a triangle
+// with corners north-east, north-west and south-east of the nebula, 0.3°
+// out) in the magnifier, plain and mirrored: the outline is filled on its
+// north-east side and leaves the south-west side empty, wherever each lies
+// on the chart.
+TEST(MagnifierNebula, OutlinePlacedAboutTheCentre) {
+  MagScene s(2460328.25, 1.0 * kDeg);
+  const double ra = 3.0, dec = 0.5;
+  auto offset = [&](double east, double north, double& r, double& d) {
+    r = ra + east * kDeg / std::cos(dec);
+    d = dec + north * kDeg;
+  };
+  testing_support::TempDir dir;
+  {
+    const double corners[3][2] = {{0.3, 0.3}, {-0.3, 0.3}, {0.3, -0.3}};
+    std::vector<uint8_t> bytes;
+    for (int k = 0; k <= 3; ++k) {
+      uint8_t rec[kNebulaOutlineRecordSize] = {};
+      double r = 0, d = 0;
+      if (k < 3) offset(corners[k][0], corners[k][1], r, d);
+      platform::PutU16(rec, k < 3 ? 0 : kOutlineEnd);
+      platform::PutF64(rec + 3, r);
+      platform::PutF64(rec + 11, d);
+      bytes.insert(bytes.end(), rec, rec + kNebulaOutlineRecordSize);
+    }
+    std::ofstream(dir.File("nebula.dat"), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                                  std::streamsize(bytes.size()));
+  }
+  const std::string keptFolder = DataFolder;
+  DataFolder = dir.Path();
+  LoadNebulae();
+  ASSERT_EQ(NebulaOutlineCount, 4);
+  {
+    ObserverTime = s.m->Observer;
+    const std::string path = dir.File("Objects.sqlite");
+    TSQLiteDatabase db{path, true};
+    db.Execute("CREATE TABLE BASE_OBJECT_CATALOG (idx INTEGER, ID VARCHAR(255), SubID VARCHAR(255), "
+               "CL VARCHAR(255), SubCL VARCHAR(255), RA DOUBLE, DE DOUBLE, Mv FLOAT, MaA INTEGER, "
+               "MiA INTEGER, PA INTEGER, DIST DOUBLE, RNGCOld VARCHAR(255), RNGCNew VARCHAR(255))");
+    db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, SubID, CL, RA, DE, Mv, MaA, PA) VALUES (1, '1', '', '3', " +
+               std::to_string(ra) + ", " + std::to_string(dec) + ", 8.0, 300, 1)");
+    ObjectCatalog = std::make_unique<tCO>(path, std::vector<std::string>{kBaseCatalogTable});
+  }
+  s.m->ShowObjects = 1;
+  for (int32_t mirror : {1, -1}) {
+    s.Render(ra, dec, mirror, 1);
+    double r, d;
+    int32_t x, y;
+    offset(0.15, 0.15, r, d);
+    ASSERT_TRUE(s.m->PlacePoint(r, d, x, y));
+    EXPECT_NE(s.bitmap.Pixel(x, y) & platform::kRgbMask, 0u) << "inside, mirror " << mirror;
+    offset(-0.15, -0.15, r, d);
+    ASSERT_TRUE(s.m->PlacePoint(r, d, x, y));
+    EXPECT_EQ(s.bitmap.Pixel(x, y) & platform::kRgbMask, 0u) << "outside, mirror " << mirror;
+  }
+  ObjectCatalog.reset();
+  DataFolder = keptFolder;
+  LoadNebulae();
 }
 
 // Half-degree azimuth lines (7.5° spacing) carry their half degree: among
