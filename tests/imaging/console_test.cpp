@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QThread>
 #include <fstream>
@@ -160,6 +161,41 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   f.console.StartClick(true);
   ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 5000));
   EXPECT_TRUE(Logged("[Imaging Console] Error: exposure \"1,5\" is not a number of seconds"));
+}
+
+// A frame saved as BMP and as JPG holds the picture as shown: read back
+// through QImage, of the picture's size with a known pixel (the JPEG within
+// its quantisation error at quality 90).
+TEST(ImagingConsole, SavesTheShownPictureAsBmpAndJpg) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  platform::Bitmap shown(64, 48);
+  shown.Fill(0x203040);
+  for (int y = 16; y < 32; ++y)
+    for (int x = 24; x < 40; ++x) shown.SetPixel(x, y, 0xC08010);
+  f.console.ShownPicture = [&]() -> const platform::Bitmap* { return &shown; };
+  struct Case {
+    TSaveAs type;
+    const char* ext;
+    int tolerance;
+  } cases[] = {{TSaveAs::Bmp, ".bmp", 0}, {TSaveAs::Jpg, ".jpg", 12}};
+  for (const Case& c : cases) {
+    f.console.SaveAsType = c.type;
+    f.console.SequenceTimer1Timer();
+    f.console.StartClick(true);
+    ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000)) << LogLines().LastLine();
+    const QString file = QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame1" + c.ext);
+    QImage back(file);
+    ASSERT_FALSE(back.isNull()) << file.toStdString();
+    EXPECT_EQ(back.width(), 64);
+    EXPECT_EQ(back.height(), 48);
+    for (const auto& [x, y, rgb] : {std::tuple{31, 23, 0xC08010u}, std::tuple{4, 4, 0x203040u}}) {
+      const QRgb p = back.pixel(x, y);
+      EXPECT_NEAR(qRed(p), int(rgb >> 16), c.tolerance) << c.ext;
+      EXPECT_NEAR(qGreen(p), int((rgb >> 8) & 0xFF), c.tolerance) << c.ext;
+      EXPECT_NEAR(qBlue(p), int(rgb & 0xFF), c.tolerance) << c.ext;
+    }
+  }
 }
 
 // The plate solver asks for the console's camera: the console gives it up
