@@ -145,6 +145,17 @@ void TAutoGuider::Press(TGuideMode mode) {
   }
 }
 
+void TAutoGuider::ClearGuideBox() {
+  boxLeft_ = boxTop_ = -1;
+  boxSize_ = 0;
+  centroidX_ = centroidY_ = -1;
+  if (mode_ == TGuideMode::Select) {
+    starSelected_ = false;
+    lockX_ = lockY_ = -1;
+    fwhmLabel_ = "-";
+  }
+}
+
 void TAutoGuider::SetGuideBox(int left, int top, int right, int bottom) {
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);

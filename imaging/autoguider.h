@@ -75,6 +75,12 @@ class TAutoGuider {
   // The guide box from a drag rectangle (image pixels, rows from the top):
   // made square on its longer side, each side at most 180 pixels.
   void SetGuideBox(int left, int top, int right, int bottom);
+  // A short click while selecting: the guide box and the star are cleared.
+  void ClearGuideBox();
+  // The guide box (image pixels; size 0: none).
+  int BoxLeft() const { return boxLeft_; }
+  int BoxTop() const { return boxTop_; }
+  int BoxSize() const { return boxSize_; }
   void GuideRateChange(int index);
 
   // Sequence: one tick (every 100 ms).
