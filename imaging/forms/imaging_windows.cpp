@@ -44,6 +44,16 @@ QPointer<TAutoGuideForm> g_guide;
 QPointer<TPlateSolveForm1> g_solve;
 
 std::string Text(const QLineEdit* e) { return e->text().toStdString(); }
+
+// Scrolls `box` to (x, y), its ranges first brought to the picture's
+// current size (the scroll area itself catches up only later).
+void ScrollTo(QScrollArea* box, int x, int y) {
+  const QWidget* view = box->viewport();
+  box->horizontalScrollBar()->setRange(0, std::max(0, box->widget()->width() - view->width()));
+  box->verticalScrollBar()->setRange(0, std::max(0, box->widget()->height() - view->height()));
+  box->horizontalScrollBar()->setValue(x);
+  box->verticalScrollBar()->setValue(y);
+}
 void SetText(QLineEdit* e, const std::string& s) {
   if (!e->hasFocus() && e->text().toStdString() != s) e->setText(QString::fromStdString(s));
 }
@@ -104,10 +114,10 @@ void TPictureView::mousePressEvent(QMouseEvent* e) {
   if (OnPress) OnPress(p.x(), p.y());
 }
 
-void TPictureView::mouseDoubleClickEvent(QMouseEvent*) {
+void TPictureView::mouseDoubleClickEvent(QMouseEvent* e) {
   // The release that follows belongs to the double click, not to a click.
   endsDouble_ = true;
-  if (OnDoubleClick) OnDoubleClick();
+  if (OnDoubleClick) OnDoubleClick(e->position().toPoint().x(), e->position().toPoint().y());
 }
 
 void TPictureView::mouseMoveEvent(QMouseEvent* e) {
@@ -292,10 +302,10 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   mount->addWidget(new QLabel("Focus"), 4, 0);
   mount->addWidget(FocusIn, 4, 1);
   mount->addWidget(FocusOut, 4, 2);
+  // An absolute focuser's position shows where "In" would be.
+  mount->addWidget(FocusCurrentPosition, 4, 1);
   mount->addWidget(FocusLabel, 5, 0);
   mount->addWidget(FocusMoveAmount, 5, 1, 1, 2);
-  mount->addWidget(new QLabel("Now at"), 6, 0);
-  mount->addWidget(FocusCurrentPosition, 6, 1, 1, 2);
   auto* left = new QVBoxLayout;
   left->addLayout(settings);
   left->addLayout(display);
@@ -373,7 +383,7 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   });
   Image1->OnControlPress = [this](int x, int y) { Zoom.MouseDown(x, y, platform::TimeGetTime()); };
   Image1->OnClick = [this] { Image1Click(); };
-  Image1->OnDoubleClick = [this] { Image1DblClick(); };
+  Image1->OnDoubleClick = [this](int x, int y) { Image1DblClick(x, y); };
   connect(AutoLevels, &QCheckBox::toggled, this, [this] { ShowImage(); });
   const std::pair<QPushButton*, char> moves[] = {
       {NorthButton, 'N'}, {SouthButton, 'S'}, {EastButton, 'E'}, {WestButton, 'W'}};
@@ -535,18 +545,19 @@ void TIcForm1::OpenPathDialogClick() {
 void TIcForm1::Image1Click() {
   int x = 0, y = 0;
   Zoom.Click(ScrollBox1->viewport()->width(), ScrollBox1->viewport()->height(), x, y);
-  ScrollBox1->horizontalScrollBar()->setValue(x);
-  ScrollBox1->verticalScrollBar()->setValue(y);
+  ScrollTo(ScrollBox1, x, y);
 }
 
-void TIcForm1::Image1DblClick() {
+void TIcForm1::Image1DblClick(int atX, int atY) {
+  // The point is the double click's own (its first press, unless that came
+  // too soon after the last double click).
+  Zoom.MouseDown(atX, atY, platform::TimeGetTime());
   int x = 0, y = 0;
   Zoom.DoubleClick(platform::TimeGetTime(), TZoom(ImageSize->currentIndex()), ScrollBox1->viewport()->width(),
                    ScrollBox1->viewport()->height(), x, y);
   ImageSize->setEnabled(!Zoom.ZoomedIn());
   ResizePicture();
-  ScrollBox1->horizontalScrollBar()->setValue(x);
-  ScrollBox1->verticalScrollBar()->setValue(y);
+  ScrollTo(ScrollBox1, x, y);
 }
 
 void TIcForm1::ResizePicture() {
@@ -713,12 +724,9 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
       Logic.SetGuideBox(start.x(), start.y(), x, y);
     } else {
       Logic.ClearGuideBox();
-      if (!hadRect_) {
-        ScrollBox1->horizontalScrollBar()->setValue(pressControl_.x() -
-                                                     int(std::nearbyint(ScrollBox1->viewport()->width() / 2.0)));
-        ScrollBox1->verticalScrollBar()->setValue(pressControl_.y() -
-                                                   int(std::nearbyint(ScrollBox1->viewport()->height() / 2.0)));
-      }
+      if (!hadRect_)
+        ScrollTo(ScrollBox1, pressControl_.x() - int(std::nearbyint(ScrollBox1->viewport()->width() / 2.0)),
+                 pressControl_.y() - int(std::nearbyint(ScrollBox1->viewport()->height() / 2.0)));
     }
     ShowGuideBox();
   };

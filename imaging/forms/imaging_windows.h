@@ -43,7 +43,8 @@ class TPictureView : public QLabel {
   // In the control's own pixels: the press, a click (a release that does
   // not end a double click) and a double click.
   std::function<void(int x, int y)> OnControlPress;
-  std::function<void()> OnClick, OnDoubleClick;
+  std::function<void()> OnClick;
+  std::function<void(int x, int y)> OnDoubleClick;
   int PictureWidth() const { return picW_; }
   int PictureHeight() const { return picH_; }
 
@@ -93,7 +94,7 @@ class TIcForm1 : public QWidget {
   void SequenceTimer1Timer();
   void ShowImage();
   void Image1Click();
-  void Image1DblClick();
+  void Image1DblClick(int x, int y);
   void OpenPathDialogClick();
 
  private:

@@ -11,6 +11,13 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QSlider>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QTest>
 #include <QThread>
 
 #include "imaging/ascom_camera.h"
@@ -18,6 +25,7 @@
 #include "imaging/camera_sim.h"
 #include "imaging/forms/imaging_windows.h"
 #include "imaging/imaging_settings.h"
+#include "platform/dialogs.h"
 
 using namespace imaging;
 
@@ -74,6 +82,29 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
     EXPECT_EQ(IcForm1()->Image1->PictureWidth(), 640);
     IcForm1()->Preview->setChecked(false);
     IcForm1()->SequenceTimer1Timer();
+    // A double click at 50 % shows the picture 10 x and centres the point
+    // clicked (x 20 on the magnified picture); the size choice waits.
+    IcForm1()->show();
+    IcForm1()->ImageSize->setCurrentText("50%");
+    EXPECT_EQ(IcForm1()->Image1->width(), 320);
+    QTest::mouseDClick(IcForm1()->Image1, Qt::LeftButton, {}, QPoint(100, 80));
+    EXPECT_EQ(IcForm1()->Image1->width(), 6400);
+    EXPECT_FALSE(IcForm1()->ImageSize->isEnabled());
+    QWidget* view = IcForm1()->ScrollBox1->viewport();
+    EXPECT_EQ(IcForm1()->ScrollBox1->horizontalScrollBar()->value(),
+              100 * 20 - int(std::nearbyint(view->width() / 2.0)));
+    EXPECT_EQ(IcForm1()->ScrollBox1->verticalScrollBar()->value(),
+              80 * 20 - int(std::nearbyint(view->height() / 2.0)));
+    // A click more than a second later centres the point clicked.
+    platform::SetTimeGetTimeOffsetForTest(2000);
+    QTest::mouseClick(IcForm1()->Image1, Qt::LeftButton, {}, QPoint(3000, 2000));
+    platform::SetTimeGetTimeOffsetForTest(0);
+    EXPECT_EQ(IcForm1()->ScrollBox1->horizontalScrollBar()->value(),
+              3000 - int(std::nearbyint(view->width() / 2.0)));
+    QTest::mouseDClick(IcForm1()->Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(IcForm1()->Image1->width(), 320);
+    EXPECT_TRUE(IcForm1()->ImageSize->isEnabled());
+    EXPECT_EQ(IcForm1()->ScrollBox1->horizontalScrollBar()->value(), 0);
     const QByteArray shots = qgetenv("NOCTRA_SHOT_DIR");
     if (!shots.isEmpty()) {
       IcForm1()->show();
@@ -93,4 +124,98 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
   FreeCameras();
   for (const char* f : {"ImagingConsoleSettings.xml", "AutoGuideSettings.xml", "PlateSolveSettings.xml"})
     EXPECT_TRUE(QFile::exists(QString::fromStdString(folder + f))) << f;
+}
+
+// The console's level counters and exposure up-down, its folder dialog;
+// the plate solver's frame size, solver choice and drop folder.
+TEST(ImagingWindows, ConsoleAndPlateSolveControls) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString() + "/";
+  ImagingSettingsDoc().Doc.Clear();
+  CreateCameras(folder + "ImagingSettings.xml");
+  CreateImagingWindows(nullptr, folder);
+  TIcForm1* ic = IcForm1();
+  platform::ScopedScriptedDialogs dialogs;
+
+  // Low dragged above High pulls High along; the counters follow
+  // (position = level - 32768); a counter step unticks the auto levels.
+  ic->MinLevel->setValue(40000);
+  EXPECT_EQ(ic->MaxLevel->value(), 65535);
+  ic->MaxLevel->setValue(30000);
+  EXPECT_EQ(ic->MinLevel->value(), 30000);
+  EXPECT_EQ(ic->LowUpDown->value(), 30000 - 32768);
+  EXPECT_EQ(ic->High->text(), "30000");
+  EXPECT_TRUE(ic->AutoLevels->isChecked());
+  ic->HighUpDown->stepBy(1);
+  EXPECT_EQ(ic->MaxLevel->value(), 30010);
+  EXPECT_EQ(ic->High->text(), "30010");
+  EXPECT_FALSE(ic->AutoLevels->isChecked());
+
+  // Without a camera every exposure step may be chosen.
+  ic->ExpTimeUpDown->setValue(12);
+  EXPECT_EQ(ic->ExposureTime->text(), "5");
+
+  // The folder dialog answers through the platform's dialogs; cancelled, Path stays.
+  const std::string pics = folder + "pics";
+  dialogs.QueueFolder(pics);
+  QTest::mouseClick(ic->OpenPathDialog, Qt::LeftButton);
+  EXPECT_EQ(ic->Path->text().toStdString(), pics + "/");
+  EXPECT_EQ(dialogs.Last().kind, platform::DialogRecord::Folder);
+  EXPECT_EQ(dialogs.Last().text, "Select a folder");
+  QTest::mouseClick(ic->OpenPathDialog, Qt::LeftButton);
+  EXPECT_EQ(ic->Path->text().toStdString(), pics + "/");
+  // No filter-wheel window offered: its button is off.
+  ic->SequenceTimer1Timer();
+  EXPECT_FALSE(ic->FilterwheelSettings->isEnabled());
+  int shown = 0;
+  ShowFilterWheelWindow = [&] { ++shown; };
+  ic->SequenceTimer1Timer();
+  QTest::mouseClick(ic->FilterwheelSettings, Qt::LeftButton);
+  EXPECT_EQ(shown, 1);
+  ShowFilterWheelWindow = nullptr;
+
+  TPlateSolveForm1* ps = PlateSolveForm1();
+  ps->show();
+  const struct {
+    QLineEdit* edit;
+    const char *typed, *kept;
+    int32_t* field;
+  } sizes[] = {{ps->XSize, "1001", "1000", &ps->Logic.Sel.FieldSizeX},
+               {ps->XSize, "100", "320", &ps->Logic.Sel.FieldSizeX},
+               {ps->YSize, "250", "248", &ps->Logic.Sel.FieldSizeY},
+               {ps->YSize, "20000", "10000", &ps->Logic.Sel.FieldSizeY},
+               {ps->YSize, "abc", "10000", &ps->Logic.Sel.FieldSizeY}};
+  for (const auto& c : sizes) {
+    c.edit->setText(c.typed);
+    emit c.edit->editingFinished();
+    EXPECT_EQ(c.edit->text(), c.kept) << c.typed;
+    EXPECT_EQ(QString::number(*c.field), c.kept) << c.typed;
+  }
+  // "Local" shows the drop folder instead of the API key and interpreter.
+  EXPECT_FALSE(ps->DropDirEdit1->isVisible());
+  EXPECT_TRUE(ps->ApiKeyEdit->isVisible());
+  ps->Local->setChecked(true);
+  EXPECT_TRUE(ps->DropDirEdit1->isVisible());
+  EXPECT_FALSE(ps->ApiKeyEdit->isVisible());
+  EXPECT_FALSE(ps->PythonDirEdit->isVisible());
+  dialogs.QueueFolder(folder + "drop");
+  QTest::mouseClick(ps->DropDirButton, Qt::LeftButton);
+  EXPECT_EQ(ps->DropDirEdit1->text().toStdString(), folder + "drop/");
+  ps->SuperNova->setChecked(true);
+  ps->PlateSolveTimer1Timer();
+  EXPECT_TRUE(ps->Logic.Sel.SuperNova);
+  EXPECT_FALSE(ps->Logic.Sel.Local);
+  EXPECT_EQ(ps->Logic.Sel.DropLocation, folder + "drop/");
+  // Its up-down never moves without a camera.
+  ps->ImageSource->setCurrentText("None");
+  ps->PlateSolveTimer1Timer();
+  const QString before = ps->ExposureTime->text();
+  const int position = ps->ExpTimeUpDown->value();
+  ps->ExpTimeUpDown->stepBy(2);
+  EXPECT_EQ(ps->ExpTimeUpDown->value(), position);
+  EXPECT_EQ(ps->ExposureTime->text(), before);
+  const QByteArray shots = qgetenv("NOCTRA_SHOT_DIR");
+  if (!shots.isEmpty()) ps->grab().save(QString::fromUtf8(shots) + "/plate_solve_local.png");
+  FreeImagingWindows();
+  FreeCameras();
 }
