@@ -414,9 +414,20 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
     int32_t amount = 0;
     if (!FocuserControl() || !FocuserControl()->Connected() || !platform::ParseInt32(Text(FocusMoveAmount), amount))
       return;
-    const int32_t maxInc = FocuserControl()->GetMaxIncrement();
-    if (maxInc > 0) amount = std::clamp(amount, -maxInc, maxInc);
-    FocuserControl()->Move(FocuserControl()->GetAbsolute() ? amount : sign * amount);
+    TFocuserControl* f = FocuserControl();
+    const int32_t maxInc = f->GetMaxIncrement();
+    if (!f->GetAbsolute()) {
+      if (maxInc > 0) amount = std::clamp(amount, -maxInc, maxInc);
+      f->Move(sign * amount);
+      return;
+    }
+    // "Go": the amount is the target position; the move towards it is
+    // limited to the maximum increment (a step-sized limit on the position
+    // itself would send the focuser somewhere else).
+    const int32_t now = f->GetPosition();
+    if (maxInc > 0 && now != -999999)
+      amount = int32_t(std::clamp<int64_t>(amount, int64_t(now) - maxInc, int64_t(now) + maxInc));
+    f->Move(amount);
   };
   LevelsToCounters();
   connect(FocusIn, &QPushButton::clicked, this, [focus] { focus(-1); });

@@ -20,12 +20,15 @@
 #include <QTest>
 #include <QThread>
 
+#include "app/core/log_lines.h"
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
 #include "imaging/camera_sim.h"
 #include "imaging/forms/imaging_windows.h"
 #include "imaging/imaging_settings.h"
+#include "platform/automation_sim.h"
 #include "platform/dialogs.h"
+#include "telescope/accessories.h"
 
 using namespace imaging;
 
@@ -135,6 +138,7 @@ TEST(ImagingWindows, ConsoleAndPlateSolveControls) {
   CreateCameras(folder + "ImagingSettings.xml");
   CreateImagingWindows(nullptr, folder);
   TIcForm1* ic = IcForm1();
+  ic->show();
   platform::ScopedScriptedDialogs dialogs;
 
   // Low dragged above High pulls High along; the counters follow
@@ -173,6 +177,37 @@ TEST(ImagingWindows, ConsoleAndPlateSolveControls) {
   QTest::mouseClick(ic->FilterwheelSettings, Qt::LeftButton);
   EXPECT_EQ(shown, 1);
   ShowFilterWheelWindow = nullptr;
+
+  // An absolute focuser: "Go" sends the typed position and its position
+  // is shown; a relative one steps "In" and "Out".
+  platform::RegisterSimulatorDrivers();
+  for (const char* driver : {"Noctra.Simulator.Focuser", "Noctra.Simulator.Focuser.Relative"}) {
+    TFocuserControl focuser;
+    SetFocuserControl(&focuser);
+    focuser.name = driver;
+    focuser.ConnectClick();
+    ASSERT_TRUE(focuser.Connected()) << driver;
+    ic->SequenceTimer1Timer();
+    const bool absolute = focuser.GetAbsolute();
+    EXPECT_EQ(ic->FocusOut->text(), absolute ? "Go" : "Out") << driver;
+    EXPECT_EQ(ic->FocusLabel->text(), absolute ? "Position:" : "Step:") << driver;
+    EXPECT_EQ(ic->FocusCurrentPosition->isVisibleTo(ic), absolute) << driver;
+    EXPECT_EQ(ic->FocusIn->isVisibleTo(ic), !absolute) << driver;
+    if (absolute) {
+      EXPECT_EQ(ic->FocusCurrentPosition->text(), QString::number(focuser.GetPosition()));
+      // The simulator's 10,000-step maximum increment limits the move.
+      ic->FocusMoveAmount->setText("40000");
+      QTest::mouseClick(ic->FocusOut, Qt::LeftButton);
+      EXPECT_TRUE(focuser.IsMoving());
+      EXPECT_TRUE(LogLines().Lines().empty() || LogLines().LastLine().find("Move failed") == std::string::npos);
+      if (!qgetenv("NOCTRA_SHOT_DIR").isEmpty())
+        ic->grab().save(QString::fromUtf8(qgetenv("NOCTRA_SHOT_DIR")) + "/console_focuser.png");
+    }
+    focuser.DisconnectClick();
+    SetFocuserControl(nullptr);
+    ic->SequenceTimer1Timer();
+  }
+  EXPECT_EQ(ic->FocusOut->text(), "Out");
 
   TPlateSolveForm1* ps = PlateSolveForm1();
   ps->show();
