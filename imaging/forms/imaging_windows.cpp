@@ -632,6 +632,7 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   Logic.LoadSettings(folder_);
   AddExistingCameras(Logic.CameraList);
   ImageSource = new QComboBox;
+  ImageSource->setMinimumWidth(160);
   GuideRate = new QComboBox;
   GuideRate->addItems({"R1", "R2", "R3"});
   ExposureTime = new QLineEdit;

@@ -29,6 +29,7 @@
 #include "platform/automation_sim.h"
 #include "platform/dialogs.h"
 #include "telescope/accessories.h"
+#include "telescope/tele_control.h"
 
 using namespace imaging;
 
@@ -253,4 +254,84 @@ TEST(ImagingWindows, ConsoleAndPlateSolveControls) {
   if (!shots.isEmpty()) ps->grab().save(QString::fromUtf8(shots) + "/plate_solve_local.png");
   FreeImagingWindows();
   FreeCameras();
+}
+
+// The autoguider while selecting a star: a drag of 200 ms or more makes the
+// guide box, shown magnified in Image2; a short click clears it, and a
+// short click with no box scrolls the point clicked to the centre.
+TEST(ImagingWindows, AutoguiderGuideBoxAndScrollingClick) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString() + "/";
+  ImagingSettingsDoc().Doc.Clear();
+  CreateCameras(folder + "ImagingSettings.xml");
+  CreateImagingWindows(nullptr, folder);
+  RegisterSimCameraDriver();
+  platform::RegisterSimulatorDrivers();
+  TTeleControl tele;
+  SetTeleControl(&tele);
+  tele.name = "Noctra.Simulator.Telescope";
+  tele.ConnectClick();
+  ASSERT_TRUE(tele.Connected());
+  {
+    TAscomCameraSlots cams;
+    cams[1].name = "Noctra.Simulator.Camera";
+    cams.ConnectClick(1);
+    TAutoGuideForm* g = AutoGuideForm();
+    g->show();
+    g->ExposureTime->setText("0.05");
+    g->SequenceTimer();
+    g->ImageSource->setCurrentText("ASCOM Camera #1");
+    g->SequenceTimer();
+    ASSERT_EQ(g->Logic.Camera(), cams.Camera(1));
+    QTest::mouseClick(g->SelectAStar, Qt::LeftButton);
+    ASSERT_EQ(g->Logic.Mode(), TGuideMode::Select);
+    QElapsedTimer t;
+    t.start();
+    while (!g->Logic.Image() && t.elapsed() < 10000) {
+      g->SequenceTimer();
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QThread::msleep(20);
+    }
+    ASSERT_NE(g->Logic.Image(), nullptr);
+    ASSERT_EQ(g->Image1->width(), 640);
+    QTest::mousePress(g->Image1, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::qWait(250);
+    QTest::mouseMove(g->Image1, QPoint(160, 140));
+    QTest::mouseRelease(g->Image1, Qt::LeftButton, {}, QPoint(160, 140));
+    EXPECT_EQ(g->Logic.BoxSize(), 60);
+    EXPECT_EQ(g->Logic.BoxLeft(), 100);
+    EXPECT_EQ(g->Logic.BoxTop(), 90);
+    ASSERT_FALSE(g->Image2->pixmap().isNull());
+    // The zoomed box is the picture's box stretched (the simulator's
+    // background is not black everywhere).
+    const QImage zoomed = g->Image2->pixmap().toImage();
+    EXPECT_EQ(zoomed.size(), g->Image2->size());
+    bool lit = false;
+    for (int y = 0; y < zoomed.height() && !lit; ++y)
+      for (int x = 0; x < zoomed.width() && !lit; ++x) lit = (zoomed.pixel(x, y) & 0xFFFFFF) != 0;
+    EXPECT_TRUE(lit);
+    if (!qgetenv("NOCTRA_SHOT_DIR").isEmpty())
+      g->grab().save(QString::fromUtf8(qgetenv("NOCTRA_SHOT_DIR")) + "/autoguider_box.png");
+    // A short click clears the box without scrolling.
+    QTest::mouseClick(g->Image1, Qt::LeftButton, {}, QPoint(400, 300));
+    EXPECT_EQ(g->Logic.BoxSize(), 0);
+    EXPECT_EQ(g->ScrollBox1->horizontalScrollBar()->value(), 0);
+    // Without a box the click scrolls.
+    QTest::mouseClick(g->Image1, Qt::LeftButton, {}, QPoint(300, 250));
+    QWidget* view = g->ScrollBox1->viewport();
+    const int wantX = 300 - int(std::nearbyint(view->width() / 2.0));
+    ASSERT_GT(wantX, 0);
+    ASSERT_LT(wantX, 640 - view->width()) << "the view is narrower than the picture";
+    EXPECT_EQ(g->ScrollBox1->horizontalScrollBar()->value(), wantX);
+    EXPECT_EQ(g->ScrollBox1->verticalScrollBar()->value(),
+              std::clamp(250 - int(std::nearbyint(view->height() / 2.0)), 0, std::max(0, 480 - view->height())));
+    QTest::mouseClick(g->OffButton, Qt::LeftButton);
+    g->ImageSource->setCurrentText("None");
+    g->SequenceTimer();
+    cams.DisconnectClick(1);
+  }
+  FreeImagingWindows();
+  FreeCameras();
+  tele.Disconnect();
+  SetTeleControl(nullptr);
 }
