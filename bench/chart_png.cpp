@@ -38,6 +38,13 @@ int main(int argc, char** argv) {
   plotter->GridLabels = 1;
   plotter->ShowStarNames = 1;
   plotter->GalileanMoons = 1;
+  // NOCTRA_GRID=h: the horizontal grid at its 7.5-degree spacing.
+  const char* grid = std::getenv("NOCTRA_GRID");
+  if (grid && *grid == 'h') {
+    plotter->GridKind = 1;
+    plotter->GridAutoSpacing = 0;
+    plotter->GridSpacingLevel = 1;
+  }
   if (argc > 3) plotter->Zoom = std::atof(argv[3]);
   if (argc > 5 && std::string(argv[4]) == "planet") {
     plotter->ZenithView = 0;

@@ -15,6 +15,7 @@
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
 #include "chart/plotter.h"
+#include "chart/ring.h"
 #include "chart/styles.h"
 #include "chart/sun_moon_images.h"
 #include "platform/paths.h"
@@ -70,6 +71,7 @@ bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::st
   SetDefaultObjectColors();
   SetDefaultStyleFonts();
   MakeDrawingColors();
+  MakeRingRamps();
   LoadSunMoonImages();
   return true;
 }

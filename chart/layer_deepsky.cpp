@@ -130,8 +130,9 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
             ended = true;
             break;
           }
+          // Placed as the object itself is (about the centre in the magnifier).
           double alt, az, x, y;
-          EquatorialToHorizontal(Observer, alt, az, pt.RA, pt.Dec);
+          RaDecToAltAz(pt.RA, pt.Dec, alt, az);
           Proj.Unclamped(alt, az, x, y);
           if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > 1e6 || std::fabs(y) > 1e6) continue;
           if (int(poly.size()) < kOutlineCapacity) poly.emplace_back(Near(x), Near(y));

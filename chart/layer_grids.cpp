@@ -366,12 +366,14 @@ void tPlotter::DrawHorizontalGrid() {
   for (double az = 0; az < TwoPi - 0.0001; az = (++k) * s.LineStep) {
     const double azDeg = az / kDeg;
     g.BeginLine(NearWhole(azDeg / 14.99999999, 0.0001) ? GridPixel : GridAltPixel, k == 0);
-    int32_t a = Near(azDeg) % 360;
-    if (a < 0) a += 360;
+    // The label is the azimuth in tenths of a degree, so the lines between
+    // whole degrees (7.5° spacing) read as what they are.
+    int32_t a = Near(azDeg * 10) % 3600;
+    if (a < 0) a += 3600;
     for (double alt = 0; alt < altEnd; alt += s.LineChord) {
       const int cls = GridThinningClass(s, std::fabs(alt), k);
       const bool allowed = cls == 3 || (cls == 2 && alt / kDeg <= 80.0001);
-      g.Point(az, alt, cls != 3, allowed, 100000 + a, [a] { return std::to_string(a) + "AZ"; });
+      g.Point(az, alt, cls != 3, allowed, 100000 + a, [a] { return DecimalText(a / 10.0) + "AZ"; });
     }
     g.EndLine();
   }

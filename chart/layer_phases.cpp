@@ -39,17 +39,23 @@ void DrawPoints(DrawingContext& dc, const QPoint* points, int count) {
 // to 180° and back along the terminator, whose half-width is k = p/(π/2) − 1
 // of the radius (−1: the opposite limb, 0: a straight line, +1: this limb).
 void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
-                                 double phase) {
+                                 double phase, int32_t northAngle) {
   if (!ValidBody(body) || !std::isfinite(phase) || !std::isfinite(rotation)) return;
   double p = std::fmod(phase, TwoPi);  // into [0, 2π] (whole turns removed at once)
   if (p < 0) p += TwoPi;
   if (p > kPi) p = TwoPi - p;
   const double k = p / (kPi / 2) - 1;
 
+  // A mirrored view is the view as seen reflected across the chart
+  // direction of north: every screen angle a becomes 2n - a, where n is
+  // that direction (ScreenAngle + 90°, clockwise from +x).
+  const bool reflect = Handedness() < 0;
+  const double twoN = 2 * (northAngle + 90) / DegPerRad;
+  auto screen = [&](double a) { return reflect ? twoN - a : a; };
   QPoint* disc = PhaseDiscPoints[body];
   QPoint* shadow = PhaseShadowPoints[body];
   for (int j = 0; j < kDiscPoints; ++j) {
-    const double a = 10.0 * j / DegPerRad - rotation;
+    const double a = screen(10.0 * j / DegPerRad - rotation);
     disc[j] = QPoint(Near(std::cos(a) * rx) + cx, Near(std::sin(a) * ry) + cy);
   }
   for (int j = 0; j <= 18; ++j) shadow[j] = disc[j];
@@ -58,7 +64,7 @@ void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t r
     const double s = k * std::sin(10.0 * j / DegPerRad);
     const double a = ArcTan2R(c, s);
     const double d = std::cos(a) * c + std::sin(a) * s;
-    const double b = a - rotation;
+    const double b = screen(a - rotation);
     shadow[19 + (18 - j)] = QPoint(Near(std::cos(b) * d * rx) + cx, Near(std::sin(b) * d * ry) + cy);
   }
 }

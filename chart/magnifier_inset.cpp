@@ -10,6 +10,7 @@
 #include "chart/graph_misc.h"
 #include "chart/mag_thread.h"
 #include "chart/plotter.h"
+#include "chart/ring.h"
 #include "platform/bitmap.h"
 
 int32_t FieldOfViewMode = 9;
@@ -129,24 +130,6 @@ double MagnifierScaleFor(int32_t innerRadius, double halfField) {
 
 namespace {
 
-// The shaded ring: a bezel of `width` pixels around radius r, lit from the
-// upper left.
-void DrawFrameRing(QPainter& p, int r, int width) {
-  p.setRenderHint(QPainter::Antialiasing, false);
-  for (int k = 0; k < width; ++k) {
-    const double t = width > 1 ? double(k) / (width - 1) : 0.5;
-    const int shade = int(std::lround(200 - 120 * std::fabs(t - 0.4)));
-    const double rr = r + k + 0.5;
-    QConicalGradient g(kCentre, kCentre, 45);
-    g.setColorAt(0.0, QColor(shade, shade, shade));
-    g.setColorAt(0.5, QColor(shade / 2, shade / 2, shade / 2));
-    g.setColorAt(1.0, QColor(shade, shade, shade));
-    p.setPen(QPen(QBrush(g), 1.5));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(kCentre, kCentre), rr * InsetAspect, rr);
-  }
-}
-
 // The caption along the top of the ring, one glyph at a time, each turned
 // to the ring's direction at its place.
 void DrawRingCaption(QPainter& p, const std::string& caption, int r, int w) {
@@ -199,7 +182,11 @@ void UpdateMagnifierFrame(int32_t size, int32_t mode) {
       p.setBrush(Qt::black);
       const double rx = std::nearbyint(r * InsetAspect);
       p.drawEllipse(QPointF(kCentre, kCentre), rx, double(r));
-      DrawFrameRing(p, r, MagnifierFrameWidth);
+    }
+    // The inset's bezel, grey (not raised), written straight into the pixels.
+    DrawRing(frame, kCentre, kCentre, r, MagnifierFrameWidth, 0);
+    {
+      QPainter p(&frame.Image());
       DrawRingCaption(p, ring, r, MagnifierFrameWidth);
     }
     // QPainter writes an alpha byte; keep pixels as raw 0x00RRGGBB values.

@@ -56,11 +56,26 @@ void TMagnifierScene::Render(double ra, double dec, int mode, int size) {
   RenderMagnifier(size);
 }
 
+namespace {
+// The Sun and the Earth's orbit at the plotter's instant, which the Moon and
+// the planets need first.
+void SolarSetup(tPlotter& p) {
+  CalcSunTopocentric(p.SolarContext, p.Observer);
+  CalcSun(p.SolarContext, p.Observer);
+  CalcEarthOrbit(p.SolarContext, p.Observer);
+}
+}  // namespace
+
 void TMagnifierScene::PlanetPosition(int p, double& ra, double& dec) {
-  CalcSunTopocentric(main->SolarContext, main->Observer);
-  CalcSun(main->SolarContext, main->Observer);
-  CalcEarthOrbit(main->SolarContext, main->Observer);
+  SolarSetup(*main);
   CalcPlanet(main->SolarContext, main->Observer, Planets[p - 1]);
   ra = Planets[p - 1].RA;
   dec = Planets[p - 1].Dec;
+}
+
+void TMagnifierScene::MoonPosition(double& ra, double& dec) {
+  SolarSetup(*main);
+  CalcMoon(main->SolarContext, main->Observer, MoonBody);
+  ra = MoonBody.RA;
+  dec = MoonBody.Dec;
 }

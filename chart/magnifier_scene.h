@@ -28,4 +28,6 @@ struct TMagnifierScene {
   void Render(double ra, double dec, int mode, int size = 190);
   // Position of date (radians) of planet p (1..9) at the scene's instant.
   void PlanetPosition(int p, double& ra, double& dec);
+  // Position of date (radians) of the Moon at the scene's instant.
+  void MoonPosition(double& ra, double& dec);
 };

@@ -24,6 +24,7 @@
 
 #include <QPointF>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -349,8 +350,13 @@ class tPlotter : public TPlotterState {
   void DrawCompass();
 
   // --- Phase discs (layer_phases.cpp) ---
+  // In a mirrored view (Handedness -1) the polygons are reflected across
+  // the chart direction of north, `northAngle` (ScreenAngle degrees).
   void MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
-                         double phase);
+                         double phase, int32_t northAngle = 180);
+  // +1 when the view shows the sky as seen (east counter-clockwise from
+  // north), -1 when the mirror and invert factors reflect it.
+  int32_t Handedness() const { return MirrorFactor * InvertFactor < 0 ? -1 : 1; }
   void DrawPhaseDisc(platform::DrawingContext& dc, int32_t body);
   void DrawPhaseShadow(platform::DrawingContext& dc, int32_t body);
   // Direction of point 1 seen from point 2, whole degrees (see the layer).
@@ -371,6 +377,11 @@ class tPlotter : public TPlotterState {
   void DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle);
   void DrawMinorBodies();
   void DrawOverlays();
+  // A marker's chart point for its right ascension and declination of
+  // date; false when it has none.
+  using TMarkerPlacement = std::function<bool(double ra, double dec, int32_t& x, int32_t& y)>;
+  // The script's markers through `place`; names `labelDrop` pixels below.
+  void DrawMarkers(int32_t labelDrop, const TMarkerPlacement& place);
   void DrawHorizonProfile();
   bool DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle);
   void LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label);

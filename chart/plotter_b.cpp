@@ -167,6 +167,10 @@ void tPlotterB::Plot(platform::DrawingContext& dc, platform::Bitmap* target) {
   // 17. Object labels.
   if (ObjectLabels) DrawObjectLabels();
 
+  // 18. Script markers, placed about the centre; names one size unit below.
+  Observer.ClipBelowHorizon = 0;
+  DrawMarkers(SizeUnitY, [this](double ra, double dec, int32_t& x, int32_t& y) { return PlacePoint(ra, dec, x, y); });
+
   // 19. Horizon.
   DrawMagnifierHorizon();
 

@@ -532,7 +532,8 @@ void tPlotter::DrawSun() {
   if (!PlaceRaDec(SolarContext.SunRA, SolarContext.SunDec, alt, az, x, y) || !(alt > 0) || !OnChart(x, y)) return;
   const bool disc = ry <= 10 || !SunImage || OutputKind == kOutputPrinter || OutputKind == kOutputStarSphere ||
                     !Ctx.Target;
-  Bitmap* image = disc ? nullptr : MakeSunImage(ry, 1, 1, float(Aspect));
+  // The picture follows the view's mirror and invert factors.
+  Bitmap* image = disc ? nullptr : MakeSunImage(ry, MirrorFactor, InvertFactor, float(Aspect));
   if (image) {
     BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
                     y - image->Height() / 2);
@@ -595,9 +596,13 @@ void tPlotter::DrawMoon() {
   while (eclAngle > 360) eclAngle -= 360;
   DirectionTo(x, y, MoonBody.RA, MoonBody.Dec + 2 * kDeg, northAngle);
   northAngle = Signed180(northAngle);
-  MakePhasePolygons(1, x, y, rx / 2, ry / 2, PhaseRotation(MoonBody.LimbAngle, northAngle), MoonBody.PhaseAngle);
+  MakePhasePolygons(1, x, y, rx / 2, ry / 2, PhaseRotation(MoonBody.LimbAngle, northAngle), MoonBody.PhaseAngle,
+                    northAngle);
   const bool disc = ry < 11 || !MoonImage || OutputKind == kOutputPrinter || !Ctx.Target;
-  Bitmap* image = disc ? nullptr : MakeMoonImage(eclAngle, ry, 1, 1, float(Aspect));
+  // The turn is measured on this chart, so it already holds a half turn of
+  // mirror and invert together; a reflected view also mirrors the picture
+  // across its axis of no turn (the vertical of the source image).
+  Bitmap* image = disc ? nullptr : MakeMoonImage(eclAngle, ry, Handedness(), 1, float(Aspect));
   if (image) {
     BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
                     y - image->Height() / 2);
@@ -635,7 +640,7 @@ void tPlotter::DrawPlanets() {
     DirectionTo(x, y, body.RA, body.Dec + 2 * kDeg, northAngle);
     northAngle = Signed180(northAngle);
     MakePhasePolygons(p + 1, x, y, rx / 2, ry / 2, PhaseRotation(body.LimbAngle, northAngle),
-                      body.PhaseAngle + kPi);
+                      body.PhaseAngle + kPi, northAngle);
     DrawPhaseDisc(dc, p + 1);
     if (p == 6) DrawSaturnRing(body, x, y, northAngle);
     if (p == 5 && GalileanMoons) {
@@ -673,8 +678,9 @@ void tPlotter::DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, i
   const double a = SolarContext.RingMajorAxis * perRad / 2, b = SolarContext.RingMinorAxis * perRad / 2;
   if (!(a >= 3.0)) return;
   // Screen directions, clockwise from +x: north is ScreenAngle + 90°, and
-  // position angles turn counter-clockwise from it.
-  const double minor = (northAngle + 90) * kDeg - SolarContext.RingPositionAngle;
+  // position angles turn counter-clockwise from it (clockwise in a mirrored
+  // view).
+  const double minor = (northAngle + 90) * kDeg - Handedness() * SolarContext.RingPositionAngle;
   const double major = minor + kHalfPi;
   const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(MakeColorRef(255, 255, 255)));
   DrawingContext& dc = *Ctx.Dc;
@@ -799,45 +805,12 @@ void tPlotter::DrawOverlays() {
     dc.LineTo(x, y + h + 1);
   }
 
-  // 21.8 Script markers. Unset markers (RA -1) are skipped and break the
-  // joining line.
-  const int32_t markers = in.markerCount && in.marker ? in.markerCount() : 0;
-  bool havePrev = false, prevOn = false, havePen = false;
-  int32_t px = 0, py = 0, penWidth = 0, penColor = 0;
-  for (int32_t i = 1; i <= markers; ++i) {
-    TChartMarker m;
-    if (!in.marker(i, m) || m.RA == -1.0) {
-      havePrev = false;
-      continue;
-    }
-    EquatorialToHorizontal(Observer, alt, az, m.RA, m.Dec);
-    const bool visible = ProjectToPixel(alt, az, x, y);
-    const bool on = visible && OnChart(x, y);
-    if (!havePen || m.PenWidth != penWidth || m.Color != penColor) {
-      penWidth = m.PenWidth;
-      penColor = m.Color;
-      havePen = true;
-      dc.SelectPen(Pen::Solid(std::max(1, penWidth) * PrintScale, ColorRefForMode(TColorRef(penColor))));
-      dc.SelectBrush(Brush::Solid(ColorRefForMode(TColorRef(penColor))));
-    }
-    if (visible) {
-      if (m.Join == 0) {
-        dc.MoveTo(x, y);
-        dc.LineTo(x + 1, y);
-      } else if (havePrev && prevOn && on) {
-        dc.MoveTo(px, py);
-        dc.LineTo(x, y);
-      }
-      if (!m.Text.empty() && on) {
-        dc.SetTextColor(ColorRefForMode(TColorRef(penColor)));
-        PlaceLabel(dc, -1, x, y, m.Text, true);
-      }
-    }
-    havePrev = visible;
-    prevOn = on;
-    px = x;
-    py = y;
-  }
+  // 21.8 Script markers, placed without refraction.
+  DrawMarkers(0, [this](double mra, double mdec, int32_t& mx, int32_t& my) {
+    double malt, maz;
+    EquatorialToHorizontal(Observer, malt, maz, mra, mdec);
+    return ProjectToPixel(malt, maz, mx, my);
+  });
 
   // 21.9 Points of interest (J2000), not in the style preview.
   if (OutputKind == kOutputStylePreview || !in.pointOfInterestCount || !in.pointOfInterest) return;
@@ -858,6 +831,52 @@ void tPlotter::DrawOverlays() {
     dc.Ellipse(x - rx, y - ry, x + rx + 1, y + ry + 1);
     dc.SetTextAlign(platform::kAlignLeft | platform::kAlignTop);
     dc.TextOut(x + rx + 2, y - th / 2, poi.Name);
+  }
+}
+
+// The script's markers (steps 21.8 of the chart and 18 of the magnifier),
+// each plotter placing them its own way. Unset markers (RA -1) are skipped
+// and break the joining line. A name stands `labelDrop` pixels below its
+// point.
+void tPlotter::DrawMarkers(int32_t labelDrop, const TMarkerPlacement& place) {
+  const TChartInputs& in = ChartInputs();
+  const int32_t markers = in.markerCount && in.marker ? in.markerCount() : 0;
+  if (markers <= 0) return;
+  DrawingContext& dc = *Ctx.Dc;
+  bool havePrev = false, prevOn = false, havePen = false;
+  int32_t x = 0, y = 0, px = 0, py = 0, penWidth = 0, penColor = 0;
+  for (int32_t i = 1; i <= markers; ++i) {
+    TChartMarker m;
+    if (!in.marker(i, m) || m.RA == -1.0) {
+      havePrev = false;
+      continue;
+    }
+    const bool visible = place(m.RA, m.Dec, x, y);
+    const bool on = visible && OnChart(x, y);
+    if (!havePen || m.PenWidth != penWidth || m.Color != penColor) {
+      penWidth = m.PenWidth;
+      penColor = m.Color;
+      havePen = true;
+      dc.SelectPen(Pen::Solid(std::max(1, penWidth) * PrintScale, ColorRefForMode(TColorRef(penColor))));
+      dc.SelectBrush(Brush::Solid(ColorRefForMode(TColorRef(penColor))));
+    }
+    if (visible) {
+      if (m.Join == 0) {
+        dc.MoveTo(x, y);
+        dc.LineTo(x + 1, y);
+      } else if (havePrev && prevOn && on) {
+        dc.MoveTo(px, py);
+        dc.LineTo(x, y);
+      }
+      if (!m.Text.empty() && on) {
+        dc.SetTextColor(ColorRefForMode(TColorRef(penColor)));
+        PlaceLabel(dc, -1, x, y + labelDrop, m.Text, true);
+      }
+    }
+    havePrev = visible;
+    prevOn = on;
+    px = x;
+    py = y;
   }
 }
 

@@ -145,6 +145,17 @@ void TAutoGuider::Press(TGuideMode mode) {
   }
 }
 
+void TAutoGuider::ClearGuideBox() {
+  boxLeft_ = boxTop_ = -1;
+  boxSize_ = 0;
+  centroidX_ = centroidY_ = -1;
+  if (mode_ == TGuideMode::Select) {
+    starSelected_ = false;
+    lockX_ = lockY_ = -1;
+    fwhmLabel_ = "-";
+  }
+}
+
 void TAutoGuider::SetGuideBox(int left, int top, int right, int bottom) {
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
@@ -463,31 +474,48 @@ void TAutoGuider::GuideCorrection() {
     integral_ = 0;
     gain_ = std::clamp(gain_ - 1.0 / 60.0 + r / 5.0, 1.0, 10.0);
   }
-  const double theta = GuideAngle(ex, ey) / kRadToDeg;
-  const double dec = r / decPps_ * std::cos(theta - decAngle_ / kRadToDeg) * p * gain_;
-  const double ra = r / raPps_ * std::cos(theta - raAngle_ / kRadToDeg) * p * gain_;
-  if (frames_ % 2 == 1) {
-    if (std::fabs(ra) > 0.1) {
-      const int ms = std::min(int(std::nearbyint(std::fabs(ra) * 1000)), kMaxPulseMs);
-      Pulse(ra > 0 ? 'E' : 'W', ms);
-      Wait(uint32_t(ms) + 500);
-    }
-  } else if (std::fabs(dec) > 0.1) {
-    int64_t extra = 0;
-    if (dec > 0) {
-      extra = std::clamp<int64_t>(backlash_ - backlashTaken_, 0, backlash_);
-      backlashTaken_ = backlash_;
-    } else {
-      extra = std::clamp<int64_t>(backlashTaken_, 0, backlash_);
-      backlashTaken_ = 0;
-    }
-    if (!Set.BacklashComp) extra = 0;
-    if (extra > 0) Log("Backlash " + std::to_string(extra) + "mS");
-    const int ms = std::min(int(std::nearbyint(std::fabs(dec) * 1000) + extra), kMaxPulseMs);
-    Pulse(dec > 0 ? 'N' : 'S', ms);
-    Wait(uint32_t(ms) + 500);
+  const TGuideAxes axes{decPps_, raPps_, decAngle_, raAngle_, backlash_};
+  const TGuidePulse pulse =
+      GuidePulse(ex, ey, frames_ % 2 == 1, axes, p * gain_, Set.BacklashComp, backlashTaken_);
+  if (pulse.backlashMs > 0) Log("Backlash " + std::to_string(pulse.backlashMs) + "mS");
+  if (pulse.direction) {
+    Pulse(pulse.direction, pulse.ms);
+    Wait(uint32_t(pulse.ms) + 500);
   }
   ++frames_;
+}
+
+TGuidePulse GuidePulse(double ex, double ey, bool raAxis, const TGuideAxes& axes, double gain, bool backlashComp,
+                       int64_t& backlashTaken) {
+  TGuidePulse out;
+  const double r = std::hypot(ex, ey);
+  const double theta = GuideAngle(ex, ey) / kRadToDeg;
+  // Seconds of pulse on each axis: the error projected on the axis over its rate.
+  const double dec = r / axes.decPps * std::cos(theta - axes.decAngle / kRadToDeg) * gain;
+  const double ra = r / axes.raPps * std::cos(theta - axes.raAngle / kRadToDeg) * gain;
+  if (raAxis) {
+    if (std::fabs(ra) > 0.1) {
+      out.direction = ra > 0 ? 'E' : 'W';
+      out.ms = std::min(int(std::nearbyint(std::fabs(ra) * 1000)), kMaxPulseMs);
+    }
+    return out;
+  }
+  if (std::fabs(dec) <= 0.1) return out;
+  // A reversal in declination first takes up the gears' play: north pays
+  // what is still owed, south gives back what north took.
+  int64_t extra = 0;
+  if (dec > 0) {
+    extra = std::clamp<int64_t>(axes.backlash - backlashTaken, 0, axes.backlash);
+    backlashTaken = axes.backlash;
+  } else {
+    extra = std::clamp<int64_t>(backlashTaken, 0, axes.backlash);
+    backlashTaken = 0;
+  }
+  if (!backlashComp) extra = 0;
+  out.backlashMs = extra;
+  out.direction = dec > 0 ? 'N' : 'S';
+  out.ms = int(std::min<int64_t>(int64_t(std::nearbyint(std::fabs(dec) * 1000)) + extra, kMaxPulseMs));
+  return out;
 }
 
 }  // namespace imaging

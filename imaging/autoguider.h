@@ -75,6 +75,12 @@ class TAutoGuider {
   // The guide box from a drag rectangle (image pixels, rows from the top):
   // made square on its longer side, each side at most 180 pixels.
   void SetGuideBox(int left, int top, int right, int bottom);
+  // A short click while selecting: the guide box and the star are cleared.
+  void ClearGuideBox();
+  // The guide box (image pixels; size 0: none).
+  int BoxLeft() const { return boxLeft_; }
+  int BoxTop() const { return boxTop_; }
+  int BoxSize() const { return boxSize_; }
   void GuideRateChange(int index);
 
   // Sequence: one tick (every 100 ms).
@@ -136,6 +142,28 @@ class TAutoGuider {
   int lastRate_ = -1;
   std::string status_, fwhmLabel_ = "-";
 };
+
+// The calibrated axes: rates in pixels per second of pulse, angles in
+// degrees (GuideAngle's sense), the declination backlash in ms.
+struct TGuideAxes {
+  double decPps = 0, raPps = 0, decAngle = 0, raAngle = 0;
+  int64_t backlash = 0;
+};
+// One guide pulse: direction 'N', 'S', 'E', 'W' (0: none) and length in ms,
+// of which `backlashMs` take up the declination backlash.
+struct TGuidePulse {
+  char direction = 0;
+  int ms = 0;
+  int64_t backlashMs = 0;
+};
+// The correction for the star's error (ex, ey) = lock - star (pixels) on
+// the right-ascension axis (`raAxis`) or the declination axis: the error
+// projected on the axis, over its rate, times `gain` (proportional x
+// integral gain); nothing at 0.1 s or less; at most kMaxPulseMs. On the
+// declination axis with `backlashComp`, a reversal adds the backlash still
+// owed; `backlashTaken` carries it from pulse to pulse.
+TGuidePulse GuidePulse(double ex, double ey, bool raAxis, const TGuideAxes& axes, double gain, bool backlashComp,
+                       int64_t& backlashTaken);
 
 // The direction of a displacement (column, row) on the sensor: degrees in
 // [0, 360) of ArcTan2(column, row); 0 when both are below 0.001.

@@ -230,4 +230,17 @@ void TCameraToken::Return(TCamera& camera) {
   }
 }
 
+int ExposureStepPosition(double seconds) {
+  for (int n = 1; n <= 20; ++n)
+    if (kExposureSteps[n - 1] >= seconds) return n;
+  return 20;
+}
+
+bool ExposureStepAllowed(int position, const TCamera* camera, bool withoutCamera) {
+  if (position < 1 || position > 20) return false;
+  if (!camera) return withoutCamera;
+  const double s = kExposureSteps[position - 1];
+  return s >= camera->ExposureMin && s <= camera->ExposureMax;
+}
+
 }  // namespace imaging

@@ -164,4 +164,14 @@ class TCameraToken {
   uint32_t held_ = 0;
 };
 
+// The exposure steps of the windows' up-down controls (positions 1..20),
+// seconds.
+inline constexpr double kExposureSteps[20] = {0.001, 0.002, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1,
+                                              2,     5,     10,    20,   60,   90,   120, 180, 240, 300};
+// The first position (1..20) whose step is at least `seconds`; 20 when none is.
+int ExposureStepPosition(double seconds);
+// Whether the up-down may move to `position` (1..20): its step lies within
+// the camera's ExposureMin..ExposureMax; without a camera, `withoutCamera`.
+bool ExposureStepAllowed(int position, const TCamera* camera, bool withoutCamera);
+
 }  // namespace imaging

@@ -81,4 +81,39 @@ void DrawCrossHair(platform::Bitmap& picture, TCrossHair kind, TZoom zoom, doubl
     for (int r : {w / 5, w / 10, w / 20}) p.drawEllipse(QPoint(cx, cy), r, r);
 }
 
+void TZoomClick::MouseDown(int x, int y, uint32_t nowMs) {
+  if (hadDouble_ && nowMs - lastDouble_ <= 1000) return;
+  clickX_ = x;
+  clickY_ = y;
+}
+
+void TZoomClick::Click(int clientW, int clientH, int& scrollX, int& scrollY) const {
+  scrollX = clickX_ - int(std::nearbyint(clientW / 2.0));
+  scrollY = clickY_ - int(std::nearbyint(clientH / 2.0));
+}
+
+void TZoomClick::DoubleClick(uint32_t nowMs, TZoom zoom, int clientW, int clientH, int& scrollX, int& scrollY) {
+  hadDouble_ = true;
+  lastDouble_ = nowMs;
+  if (zoomedIn_) {
+    zoomedIn_ = false;
+    scrollX = scrollY = 0;
+    return;
+  }
+  zoomedIn_ = true;
+  // The control's pixels at the chosen size to the 10 x picture's pixels.
+  const int f = zoom == TZoom::Quarter ? 40 : zoom == TZoom::Half ? 20 : zoom == TZoom::ThreeQuarter ? 15 : 10;
+  scrollX = clickX_ * f - int(std::nearbyint(clientW / 2.0));
+  scrollY = clickY_ * f - int(std::nearbyint(clientH / 2.0));
+}
+
+int LevelFromCounter(int position, int counterMax) {
+  return std::clamp(position, kLevelCounterMin, std::max(counterMax, kLevelCounterMin)) + 32768;
+}
+
+int LevelMaximum(int bitPix) {
+  const int bits = std::abs(bitPix);
+  return bits >= 16 || bits <= 0 ? 65535 : (1 << bits) - 1;
+}
+
 }  // namespace imaging

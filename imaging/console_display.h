@@ -3,6 +3,7 @@
 // the cross hair drawn over the picture.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "imaging/fits_bitmap.h"
@@ -29,5 +30,37 @@ void ApplyLevels(TFitsBitmap& image, bool autoLevels, int& minLevel, int& maxLev
 // Draws the cross hair in red over `picture` with the pen width of the
 // zoom (4, 3, 2, 1 for 25 %, 50 %, 75 %, Normal; 1 / scale + 1 for Best Fit).
 void DrawCrossHair(platform::Bitmap& picture, TCrossHair kind, TZoom zoom, double scale);
+
+// Click-to-centre and the double-click magnification of the console's
+// picture. Positions are in the picture control's pixels; scroll positions
+// are the scroll bars' values.
+class TZoomClick {
+ public:
+  bool ZoomedIn() const { return zoomedIn_; }
+  // A mouse press more than 1,000 ms after the last double click remembers
+  // the point (the second press of a double click does not move it).
+  void MouseDown(int x, int y, uint32_t nowMs);
+  // A click: the scroll position that centres the remembered point in a
+  // clientW x clientH view.
+  void Click(int clientW, int clientH, int& scrollX, int& scrollY) const;
+  // A double click toggles the magnification. Zooming in centres the
+  // remembered point scaled to the 10 x picture (x 40 from "25%", 20 from
+  // "50%", 15 from "75%", 10 otherwise); zooming out scrolls to 0, 0.
+  void DoubleClick(uint32_t nowMs, TZoom zoom, int clientW, int clientH, int& scrollX, int& scrollY);
+
+ private:
+  bool zoomedIn_ = false, hadDouble_ = false;
+  int clickX_ = 0, clickY_ = 0;
+  uint32_t lastDouble_ = 0;
+};
+
+// The level counters beside the track bars: position = level - 32768.
+inline constexpr int kLevelCounterMin = -32768;
+// The level for a counter position limited to kLevelCounterMin..counterMax.
+int LevelFromCounter(int position, int counterMax);
+inline int CounterFromLevel(int level) { return level - 32768; }
+// The track bars' maximum for an image of `bitPix`: 2^|bitPix| - 1, at most
+// 65535 (the counters' maximum is that less 32768).
+int LevelMaximum(int bitPix);
 
 }  // namespace imaging

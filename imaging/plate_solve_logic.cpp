@@ -24,8 +24,6 @@ constexpr uint32_t kEmptyPicture = (50u << 16) | (50u << 8) | 150u;
 
 }  // namespace
 
-const double kPlateSolveExposureSteps[20] = {0.001, 0.002, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1,
-                                             2,     5,     10,    20,   60,   90,   120, 180, 240, 300};
 
 int32_t PlateSolveFrameSize(int32_t value, int32_t minimum) {
   return std::clamp(value, minimum, 10000) / 8 * 8;

@@ -83,8 +83,6 @@ struct TPlateSolveSelections {
 // The field rules of the window (each returns the corrected value).
 int32_t PlateSolveFrameSize(int32_t value, int32_t minimum);  // rounded down to a multiple of 8
 int32_t PlateSolveTimeToSolve(int32_t value);                  // 1..999
-// The exposure steps of the up-down control (position 1..20), in seconds.
-extern const double kPlateSolveExposureSteps[20];
 
 class TPlateSolveLogic : public QObject {
  public:

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -234,6 +236,93 @@ bool GetSystemTimeZoneInformation(TIME_ZONE_INFORMATION& tzi) {
   }
   tzi = TIME_ZONE_INFORMATION{};
   SetZoneName(tzi.StandardName, "UTC");
+  return false;
+}
+
+namespace {
+
+std::string ZoneFolder() {
+  const char* dir = std::getenv("TZDIR");
+  return dir && *dir ? dir : "/usr/share/zoneinfo";
+}
+
+// A zone name is letters, digits and "/_-+" with a letter first: what TZ
+// holds when it names a zone rather than a POSIX rule.
+bool LooksLikeZoneName(const std::string& s) {
+  if (s.empty() || !std::isalpha(uint8_t(s[0]))) return false;
+  bool slash = false;
+  for (char c : s) {
+    if (c == '/') slash = true;
+    else if (!std::isalnum(uint8_t(c)) && c != '_' && c != '-' && c != '+') return false;
+  }
+  return slash;
+}
+
+}  // namespace
+
+std::string SystemZoneName() {
+  if (const char* tz = std::getenv("TZ")) {
+    std::string s = tz;
+    if (!s.empty() && s[0] == ':') s.erase(0, 1);
+    return LooksLikeZoneName(s) ? s : std::string();
+  }
+  std::error_code ec;
+  const std::filesystem::path target = std::filesystem::read_symlink("/etc/localtime", ec);
+  if (!ec) {
+    const std::string t = target.lexically_normal().string();
+    const std::string marker = "zoneinfo/";
+    const auto p = t.rfind(marker);
+    if (p != std::string::npos && LooksLikeZoneName(t.substr(p + marker.size())))
+      return t.substr(p + marker.size());
+  }
+  std::string name = ReadWholeFile("/etc/timezone");
+  while (!name.empty() && std::isspace(uint8_t(name.back()))) name.pop_back();
+  return LooksLikeZoneName(name) ? name : std::string();
+}
+
+bool ParseIso6709(const std::string& text, double& latitudeDeg, double& eastLongitudeDeg) {
+  // Splits at the sign of the longitude; each part is sign, degrees
+  // (2 or 3 digits), minutes and optional seconds.
+  if (text.size() < 11 || (text[0] != '+' && text[0] != '-')) return false;
+  const auto split = text.find_first_of("+-", 1);
+  if (split == std::string::npos) return false;
+  auto part = [](const std::string& s, int degreeDigits, double limit, double& out) {
+    const std::string digits = s.substr(1);
+    if (digits.size() != std::size_t(degreeDigits + 2) && digits.size() != std::size_t(degreeDigits + 4))
+      return false;
+    for (char c : digits)
+      if (!std::isdigit(uint8_t(c))) return false;
+    const double d = std::stoi(digits.substr(0, degreeDigits));
+    const double m = std::stoi(digits.substr(degreeDigits, 2));
+    const double sec = digits.size() > std::size_t(degreeDigits + 2) ? std::stoi(digits.substr(degreeDigits + 2, 2)) : 0;
+    if (m >= 60 || sec >= 60) return false;
+    out = (d + m / 60.0 + sec / 3600.0) * (s[0] == '-' ? -1 : 1);
+    return std::fabs(out) <= limit;
+  };
+  return part(text.substr(0, split), 2, 90, latitudeDeg) && part(text.substr(split), 3, 180, eastLongitudeDeg);
+}
+
+bool ZonePlace(const std::string& zoneName, double& latitudeDeg, double& eastLongitudeDeg) {
+  if (zoneName.empty()) return false;
+  for (const char* table : {"/zone1970.tab", "/zone.tab"}) {
+    const std::string text = ReadWholeFile(ZoneFolder() + table);
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      const std::string line = text.substr(start, end - start);
+      start = end + 1;
+      if (line.empty() || line[0] == '#') continue;
+      // Columns: country codes, coordinates, zone name, comments.
+      const auto t1 = line.find('\t');
+      const auto t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
+      if (t2 == std::string::npos) continue;
+      auto t3 = line.find('\t', t2 + 1);
+      const std::string name = line.substr(t2 + 1, t3 == std::string::npos ? std::string::npos : t3 - t2 - 1);
+      if (name != zoneName) continue;
+      return ParseIso6709(line.substr(t1 + 1, t2 - t1 - 1), latitudeDeg, eastLongitudeDeg);
+    }
+  }
   return false;
 }
 

@@ -68,6 +68,21 @@ bool TimeZoneFromIana(const std::string& name, TIME_ZONE_INFORMATION& tzi);
 // /etc/localtime; UTC when neither can be read. Returns false in that case.
 bool GetSystemTimeZoneInformation(TIME_ZONE_INFORMATION& tzi);
 
+// The tz database name of the system's zone ("Europe/Berlin"): TZ when it
+// names a zone, else the target of /etc/localtime below the zone folder,
+// else /etc/timezone. Empty when none is known.
+std::string SystemZoneName();
+
+// The principal place of a tz database zone from the database's table
+// ("zone1970.tab", else "zone.tab" in TZDIR or /usr/share/zoneinfo):
+// latitude north and longitude east in degrees. False for a zone the table
+// does not list (UTC, Etc/..., POSIX rules).
+bool ZonePlace(const std::string& zoneName, double& latitudeDeg, double& eastLongitudeDeg);
+
+// Reads one ISO 6709 coordinate pair of the zone table (±DDMM±DDDMM or
+// ±DDMMSS±DDDMMSS) into degrees; false when it is malformed.
+bool ParseIso6709(const std::string& text, double& latitudeDeg, double& eastLongitudeDeg);
+
 // The system clock in UTC.
 SYSTEMTIME GetSystemTimeUTC();
 // The system clock as seconds since 1970-01-01 00:00 UTC, with fractions.

@@ -210,6 +210,23 @@ bool DecodeLocationBlock(const std::vector<uint8_t>& block, TSite& site, THorizo
   return true;
 }
 
+bool SiteFromSystemZone(TSite& site) {
+  const std::string zone = platform::SystemZoneName();
+  double lat = 0, east = 0;
+  if (!platform::ZonePlace(zone, lat, east)) return false;
+  TSite s;
+  if (!platform::GetSystemTimeZoneInformation(s.TimeZone)) return false;
+  // The city: the zone name's last part, its underscores made blanks.
+  s.Name = zone.substr(zone.rfind('/') + 1);
+  for (char& c : s.Name)
+    if (c == '_') c = ' ';
+  s.DaylightSaving = s.TimeZone.DaylightDate.wMonth != 0 ? 1 : 0;
+  s.Latitude = lat / DegPerRad;
+  s.Longitude = std::fmod(TwoPi - east / DegPerRad, TwoPi);
+  site = s;
+  return true;
+}
+
 void ApplySite(const TSite& site, const THorizonArray& horizon) {
   ChangeObserverLocation(site.Name, site.TimeZone, site.DaylightSaving, site.Latitude, site.Longitude, horizon);
 }

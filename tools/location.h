@@ -71,6 +71,12 @@ struct TSite {
   double Longitude = 0;  // radians, west positive, [0, 2π)
 };
 
+// The place of the system's time zone, for a first start with no site
+// chosen: the principal city of the tz database zone ("Europe/Berlin" gives
+// "Berlin" at 52.5 N, 13.4 E) with the system's zone rule. False when the
+// system zone is UTC or not in the database's table.
+bool SiteFromSystemZone(TSite& site);
+
 // Reads the lines of the file (at most 10, empty lines skipped); a missing
 // file gives an empty list. WritePickList writes them whole under a
 // temporary name that then replaces the file; false on failure.

@@ -195,6 +195,8 @@ int CheckedCode(const std::array<QAction*, N>& items) {
 // The observer's place until the location window sets one.
 const char* const kNoLocationName = "Latitude 0, longitude 0";
 const char* const kNoLocationStatus = "No observer location chosen: the chart shows latitude 0\u00b0, longitude 0\u00b0";
+const std::string kZoneLocationStatus = "No observer location chosen: the chart shows ";
+const std::string kZoneLocationStatusEnd = ", the city of the computer's time zone";
 
 const char* const kRateCaptions[5] = {"&Actual", "&10 Seconds/Second", "1 &Minute/Second", "1 &Hour/Second",
                                       "1 &Day/Second"};
@@ -807,10 +809,12 @@ void TMainForm1::FirstTick() {
   // 1. The picture list shipped with this version.
   MigratePictureList(DataFolder);
   // 2, 6. The observer's place: the default entry of the location pick
-  // list. With none (a fresh pick list) or a damaged one the place of
-  // InitObserver (latitude 0, longitude 0) is made the observer's, so that
-  // the globe, the clock and the star sphere show it, and the status bar
-  // says that no place was chosen.
+  // list. With none (a fresh pick list) or a damaged one, the principal
+  // city of the system's time zone stands in until the user chooses a
+  // place; where the system zone names no place (UTC), the place of
+  // InitObserver (latitude 0, longitude 0) is made the observer's. Either
+  // way the globe, the clock and the star sphere show it, and the status
+  // bar says that no place was chosen.
   {
     // (A start-up that ended early reads no list.)
     if (startupComplete_) GlobalLocation.Load();
@@ -820,6 +824,9 @@ void TMainForm1::FirstTick() {
     if (n != -1 && GlobalLocation.ExtractPickListItem(n, site, horizon) && !site.Name.empty()) {
       ApplySite(site, horizon);
       LocationPickCheckMenu(n);
+    } else if (startupComplete_ && SiteFromSystemZone(site)) {
+      ApplySite(site, horizon);
+      SetStatusText(0, kZoneLocationStatus + site.Name + kZoneLocationStatusEnd);
     } else {
       if (MainPlotter) std::memcpy(horizon.data(), MainPlotter->HorizonProfile, sizeof(THorizonProfile));
       ChangeObserverLocation(kNoLocationName, ObserverTime.TimeZone, ObserverTime.UseDaylightSaving,

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -25,13 +26,17 @@
 #include "imaging/camera_setup.h"
 #include "imaging/camera_sim.h"
 #include "imaging/fits_image.h"
+#include "platform/dialogs.h"
 #include "platform/numfmt.h"
+#include "platform/paths.h"
+#include "platform/timezone.h"
 #include "telescope/accessories.h"
 #include "telescope/tele_control.h"
 
 namespace imaging {
 
 std::function<bool(double&, double&)> ChartCentre;
+std::function<void()> ShowFilterWheelWindow;
 
 namespace {
 
@@ -41,6 +46,16 @@ QPointer<TAutoGuideForm> g_guide;
 QPointer<TPlateSolveForm1> g_solve;
 
 std::string Text(const QLineEdit* e) { return e->text().toStdString(); }
+
+// Scrolls `box` to (x, y), its ranges first brought to the picture's
+// current size (the scroll area itself catches up only later).
+void ScrollTo(QScrollArea* box, int x, int y) {
+  const QWidget* view = box->viewport();
+  box->horizontalScrollBar()->setRange(0, std::max(0, box->widget()->width() - view->width()));
+  box->verticalScrollBar()->setRange(0, std::max(0, box->widget()->height() - view->height()));
+  box->horizontalScrollBar()->setValue(x);
+  box->verticalScrollBar()->setValue(y);
+}
 void SetText(QLineEdit* e, const std::string& s) {
   if (!e->hasFocus() && e->text().toStdString() != s) e->setText(QString::fromStdString(s));
 }
@@ -95,8 +110,16 @@ QPoint TPictureView::ToPicture(const QPoint& p) const {
 }
 
 void TPictureView::mousePressEvent(QMouseEvent* e) {
+  endsDouble_ = false;
+  if (OnControlPress) OnControlPress(e->position().toPoint().x(), e->position().toPoint().y());
   const QPoint p = ToPicture(e->position().toPoint());
   if (OnPress) OnPress(p.x(), p.y());
+}
+
+void TPictureView::mouseDoubleClickEvent(QMouseEvent* e) {
+  // The release that follows belongs to the double click, not to a click.
+  endsDouble_ = true;
+  if (OnDoubleClick) OnDoubleClick(e->position().toPoint().x(), e->position().toPoint().y());
 }
 
 void TPictureView::mouseMoveEvent(QMouseEvent* e) {
@@ -107,7 +130,50 @@ void TPictureView::mouseMoveEvent(QMouseEvent* e) {
 void TPictureView::mouseReleaseEvent(QMouseEvent* e) {
   const QPoint p = ToPicture(e->position().toPoint());
   if (OnRelease) OnRelease(p.x(), p.y());
+  if (!endsDouble_ && OnClick) OnClick();
+  endsDouble_ = false;
 }
+
+TUpDown::TUpDown(int minimum, int maximum, int step, QWidget* parent) : QSpinBox(parent) {
+  setRange(minimum, maximum);
+  setSingleStep(step);
+  setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+  lineEdit()->setReadOnly(true);
+  setFixedWidth(22);
+}
+
+namespace {
+// An exposure text and its up-down: the up-down moves only to steps the
+// camera allows (`withoutCamera`: any step without a camera) and then
+// writes the step into the text; refused moves go back.
+void WireExposureUpDown(QWidget* form, TUpDown* upDown, QLineEdit* text, int& current,
+                        std::function<const TCamera*()> camera, bool withoutCamera,
+                        std::function<void()> changed) {
+  double v = 0;
+  current = platform::ParseDouble(text->text().toStdString(), v) ? ExposureStepPosition(v) : 10;
+  upDown->setValue(current);
+  QObject::connect(upDown, &QSpinBox::valueChanged, form, [=, &current](int n) {
+    if (!ExposureStepAllowed(n, camera(), withoutCamera)) {
+      const QSignalBlocker block(upDown);
+      upDown->setValue(current);
+      return;
+    }
+    current = n;
+    text->setText(QString::fromStdString(platform::FormatGeneral(kExposureSteps[n - 1], 6)));
+    changed();
+  });
+}
+
+// The folder dialog of the platform, opened at `start` (the root when that
+// is no folder); the choice with a final "/".
+bool ChooseFolder(std::string start, std::string& chosen) {
+  if (start.empty() || !platform::FolderExists(start)) start = "/";
+  if (!platform::Dialogs().BrowseForFolder("Select a folder", start)) return false;
+  if (start.empty() || start.back() != '/') start += '/';
+  chosen = start;
+  return true;
+}
+}  // namespace
 
 // --- Imaging console -------------------------------------------------------------------------
 
@@ -148,6 +214,22 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   MaxLevel->setValue(65535);
   AutoLevels = new QCheckBox("Auto levels");
   AutoLevels->setChecked(true);
+  Low = new QLineEdit;
+  High = new QLineEdit;
+  for (QLineEdit* e : {Low, High}) {
+    e->setReadOnly(true);
+    e->setMaximumWidth(60);
+  }
+  LowUpDown = new TUpDown(kLevelCounterMin, 32767, 10);
+  HighUpDown = new TUpDown(kLevelCounterMin, 32767, 10);
+  ExpTimeUpDown = new TUpDown(1, 20);
+  OpenPathDialog = new QPushButton("...");
+  OpenPathDialog->setMaximumWidth(30);
+  FilterwheelSettings = new QPushButton("Filter wheel settings");
+  FocusLabel = new QLabel("Step:");
+  FocusCurrentPosition = new QLineEdit("N/A");
+  FocusCurrentPosition->setReadOnly(true);
+  FocusCurrentPosition->hide();
   Image2 = new QLabel;
   Image2->setFixedSize(256, 64);
   Image2->setStyleSheet("background: black");
@@ -173,14 +255,21 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   auto* settings = new QFormLayout;
   settings->addRow("Source", ImageSource);
   settings->addRow(CameraSettings);
-  settings->addRow("Exposure (s)", ExposureTime);
+  auto* exposure = new QHBoxLayout;
+  exposure->addWidget(ExposureTime);
+  exposure->addWidget(ExpTimeUpDown);
+  settings->addRow("Exposure (s)", exposure);
   settings->addRow("Frames", ExposureNum);
   settings->addRow("Filter", Filter);
   settings->addRow(AllFilters);
   settings->addRow(AdjustExposure);
   settings->addRow(AdjustFocus);
+  settings->addRow(FilterwheelSettings);
   settings->addRow("Purpose", Purpose);
-  settings->addRow("Folder", Path);
+  auto* path = new QHBoxLayout;
+  path->addWidget(Path);
+  path->addWidget(OpenPathDialog);
+  settings->addRow("Folder", path);
   settings->addRow("Sub-folder", DirName);
   settings->addRow("File name", FileName);
   settings->addRow("Save as", SaveAsType);
@@ -192,8 +281,15 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   auto* display = new QFormLayout;
   display->addRow("Size", ImageSize);
   display->addRow("Cross hair", CrossHair);
-  display->addRow("Low", MinLevel);
-  display->addRow("High", MaxLevel);
+  auto levelRow = [](QSlider* bar, QLineEdit* text, TUpDown* upDown) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(bar, 1);
+    row->addWidget(text);
+    row->addWidget(upDown);
+    return row;
+  };
+  display->addRow("Low", levelRow(MinLevel, Low, LowUpDown));
+  display->addRow("High", levelRow(MaxLevel, High, HighUpDown));
   display->addRow(AutoLevels);
   display->addRow(Image2);
   auto* mount = new QGridLayout;
@@ -208,6 +304,9 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   mount->addWidget(new QLabel("Focus"), 4, 0);
   mount->addWidget(FocusIn, 4, 1);
   mount->addWidget(FocusOut, 4, 2);
+  // An absolute focuser's position shows where "In" would be.
+  mount->addWidget(FocusCurrentPosition, 4, 1);
+  mount->addWidget(FocusLabel, 5, 0);
   mount->addWidget(FocusMoveAmount, 5, 1, 1, 2);
   auto* left = new QVBoxLayout;
   left->addLayout(settings);
@@ -251,16 +350,42 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   });
   connect(ImageSize, &QComboBox::currentIndexChanged, this, [this] { ShowImage(); });
   connect(CrossHair, &QComboBox::currentIndexChanged, this, [this] { ShowImage(); });
-  connect(MinLevel, &QSlider::sliderMoved, this, [this](int v) {
-    AutoLevels->setChecked(false);
+  // Moving a level drags the other along; the counters follow. Entering
+  // a track bar or clicking a counter unticks the automatic levels.
+  connect(MinLevel, &QSlider::valueChanged, this, [this](int v) {
     if (v > MaxLevel->value()) MaxLevel->setValue(v);
+    LevelsToCounters();
     ShowImage();
   });
-  connect(MaxLevel, &QSlider::sliderMoved, this, [this](int v) {
-    AutoLevels->setChecked(false);
+  connect(MaxLevel, &QSlider::valueChanged, this, [this](int v) {
     if (v < MinLevel->value()) MinLevel->setValue(v);
+    LevelsToCounters();
     ShowImage();
   });
+  for (QSlider* bar : {MinLevel, MaxLevel})
+    connect(bar, &QSlider::actionTriggered, this, [this] { AutoLevels->setChecked(false); });
+  const std::pair<TUpDown*, QSlider*> counters[] = {{LowUpDown, MinLevel}, {HighUpDown, MaxLevel}};
+  for (const auto& [c, b] : counters) {
+    TUpDown* counter = c;
+    QSlider* bar = b;
+    connect(counter, &QSpinBox::valueChanged, this, [this, counter, bar](int position) {
+      if (counter->signalsBlocked()) return;
+      AutoLevels->setChecked(false);
+      bar->setValue(LevelFromCounter(position, counter->maximum()));
+    });
+  }
+  WireExposureUpDown(this, ExpTimeUpDown, ExposureTime, expStep_, [this] { return Logic.Camera(); }, true, [this] {
+    Logic.ExposureTime = Text(ExposureTime);
+    Logic.ExposureTimeChange();
+    ExposureTime->setText(QString::fromStdString(Logic.ExposureTime));
+  });
+  connect(OpenPathDialog, &QPushButton::clicked, this, [this] { OpenPathDialogClick(); });
+  connect(FilterwheelSettings, &QPushButton::clicked, this, [] {
+    if (ShowFilterWheelWindow) ShowFilterWheelWindow();
+  });
+  Image1->OnControlPress = [this](int x, int y) { Zoom.MouseDown(x, y, platform::TimeGetTime()); };
+  Image1->OnClick = [this] { Image1Click(); };
+  Image1->OnDoubleClick = [this](int x, int y) { Image1DblClick(x, y); };
   connect(AutoLevels, &QCheckBox::toggled, this, [this] { ShowImage(); });
   const std::pair<QPushButton*, char> moves[] = {
       {NorthButton, 'N'}, {SouthButton, 'S'}, {EastButton, 'E'}, {WestButton, 'W'}};
@@ -291,10 +416,22 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
     int32_t amount = 0;
     if (!FocuserControl() || !FocuserControl()->Connected() || !platform::ParseInt32(Text(FocusMoveAmount), amount))
       return;
-    const int32_t maxInc = FocuserControl()->GetMaxIncrement();
-    if (maxInc > 0) amount = std::clamp(amount, -maxInc, maxInc);
-    FocuserControl()->Move(FocuserControl()->GetAbsolute() ? amount : sign * amount);
+    TFocuserControl* f = FocuserControl();
+    const int32_t maxInc = f->GetMaxIncrement();
+    if (!f->GetAbsolute()) {
+      if (maxInc > 0) amount = std::clamp(amount, -maxInc, maxInc);
+      f->Move(sign * amount);
+      return;
+    }
+    // "Go": the amount is the target position; the move towards it is
+    // limited to the maximum increment (a step-sized limit on the position
+    // itself would send the focuser somewhere else).
+    const int32_t now = f->GetPosition();
+    if (maxInc > 0 && now != -999999)
+      amount = int32_t(std::clamp<int64_t>(amount, int64_t(now) - maxInc, int64_t(now) + maxInc));
+    f->Move(amount);
   };
+  LevelsToCounters();
   connect(FocusIn, &QPushButton::clicked, this, [focus] { focus(-1); });
   connect(FocusOut, &QPushButton::clicked, this, [focus] { focus(1); });
   Logic.OnImage = [this](const TFitsBitmap&) { ShowImage(); };
@@ -370,6 +507,79 @@ void TIcForm1::FromLogic() {
   const bool focuser = devices_.FocuserConnected();
   FocusIn->setEnabled(focuser);
   FocusOut->setEnabled(focuser);
+  FocusMoveAmount->setEnabled(focuser);
+  ShowFocuser();
+  ExpTimeUpDown->setEnabled(idle && (!Logic.Camera() || Logic.Camera()->CanSetExposure));
+  FilterwheelSettings->setEnabled(ShowFilterWheelWindow != nullptr);
+  const bool acquire = Logic.SourceEnabled();
+  for (QWidget* w : std::initializer_list<QWidget*>{OpenPathDialog, Path, DirName, FileName, SaveAsType})
+    w->setEnabled(acquire);
+}
+
+// An absolute focuser goes to the typed position with "Go" and shows where
+// it is; a relative one steps "In" and "Out".
+void TIcForm1::ShowFocuser() {
+  TFocuserControl* f = FocuserControl();
+  const bool connected = f && f->Connected() && devices_.FocuserConnected();
+  const int absolute = connected && f->GetAbsolute() ? 1 : 0;
+  if (absolute != focuserShown_) {
+    focuserShown_ = absolute;
+    focusPosition_ = -999999;
+    FocusLabel->setText(absolute ? "Position:" : "Step:");
+    FocusOut->setText(absolute ? "Go" : "Out");
+    FocusIn->setVisible(!absolute);
+    FocusCurrentPosition->setVisible(absolute);
+    if (!absolute) FocusCurrentPosition->setText("N/A");
+  }
+  if (absolute) {
+    const int32_t p = f->GetPosition();
+    if (p != focusPosition_) {
+      focusPosition_ = p;
+      FocusCurrentPosition->setText(p == -999999 ? "N/A" : QString::number(p));
+    }
+  }
+}
+
+void TIcForm1::LevelsToCounters() {
+  const QSignalBlocker b1(LowUpDown), b2(HighUpDown);
+  LowUpDown->setValue(CounterFromLevel(MinLevel->value()));
+  HighUpDown->setValue(CounterFromLevel(MaxLevel->value()));
+  Low->setText(QString::number(MinLevel->value()));
+  High->setText(QString::number(MaxLevel->value()));
+}
+
+void TIcForm1::OpenPathDialogClick() {
+  std::string chosen;
+  if (!ChooseFolder(Text(Path), chosen)) return;
+  Path->setText(QString::fromStdString(chosen));
+  Logic.Path = chosen;
+}
+
+void TIcForm1::Image1Click() {
+  int x = 0, y = 0;
+  Zoom.Click(ScrollBox1->viewport()->width(), ScrollBox1->viewport()->height(), x, y);
+  ScrollTo(ScrollBox1, x, y);
+}
+
+void TIcForm1::Image1DblClick(int atX, int atY) {
+  // The point is the double click's own (its first press, unless that came
+  // too soon after the last double click).
+  Zoom.MouseDown(atX, atY, platform::TimeGetTime());
+  int x = 0, y = 0;
+  Zoom.DoubleClick(platform::TimeGetTime(), TZoom(ImageSize->currentIndex()), ScrollBox1->viewport()->width(),
+                   ScrollBox1->viewport()->height(), x, y);
+  ImageSize->setEnabled(!Zoom.ZoomedIn());
+  ResizePicture();
+  ScrollTo(ScrollBox1, x, y);
+}
+
+void TIcForm1::ResizePicture() {
+  if (shown_.Width() <= 0) return;
+  int w = 0, h = 0;
+  const TZoom zoom = TZoom(ImageSize->currentIndex());
+  ZoomedSize(zoom, Zoom.ZoomedIn(), shown_.Width(), shown_.Height(), ScrollBox1->viewport()->width(),
+             ScrollBox1->viewport()->height(), w, h, zoomScale_);
+  Image1->SetPicture(shown_, w, h);
 }
 
 void TIcForm1::SequenceTimer1Timer() {
@@ -393,11 +603,21 @@ void TIcForm1::ShowImage() {
   shown_.Image() = image.Bitmap().Image().copy();
   int w = 0, h = 0;
   const TZoom zoom = TZoom(ImageSize->currentIndex());
-  ZoomedSize(zoom, false, shown_.Width(), shown_.Height(), ScrollBox1->viewport()->width(),
+  ZoomedSize(zoom, Zoom.ZoomedIn(), shown_.Width(), shown_.Height(), ScrollBox1->viewport()->width(),
              ScrollBox1->viewport()->height(), w, h, zoomScale_);
   DrawCrossHair(shown_, TCrossHair(CrossHair->currentIndex()), zoom, zoomScale_);
   Image1->SetPicture(shown_, w, h);
   if (image.Header.Simple) {
+    // The levels' range follows the image's bits per pixel.
+    const int top = LevelMaximum(image.Header.BitPix);
+    {
+      const QSignalBlocker b1(MinLevel), b2(MaxLevel), b3(LowUpDown), b4(HighUpDown);
+      MinLevel->setMaximum(top);
+      MaxLevel->setMaximum(top);
+      LowUpDown->setMaximum(CounterFromLevel(top));
+      HighUpDown->setMaximum(CounterFromLevel(top));
+    }
+    LevelsToCounters();
     platform::Bitmap hist(256, 64);
     int64_t mn = 0, mx = 0;
     TFitsHeader hh = image.Header;
@@ -414,6 +634,7 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   Logic.LoadSettings(folder_);
   AddExistingCameras(Logic.CameraList);
   ImageSource = new QComboBox;
+  ImageSource->setMinimumWidth(160);
   GuideRate = new QComboBox;
   GuideRate->addItems({"R1", "R2", "R3"});
   ExposureTime = new QLineEdit;
@@ -443,16 +664,24 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   FwhmLabel = new QLabel("-");
   StatusBar = new QLabel;
   Image1 = new TPictureView;
-  auto* scroll = new QScrollArea;
-  scroll->setWidget(Image1);
-  scroll->setMinimumSize(420, 320);
+  ScrollBox1 = new QScrollArea;
+  ScrollBox1->setWidget(Image1);
+  ScrollBox1->setMinimumSize(420, 320);
+  Image2 = new QLabel;
+  Image2->setFixedSize(120, 120);
+  Image2->setScaledContents(true);
+  Image2->setStyleSheet("background: black");
+  ExpTimeUpDown = new TUpDown(1, 20);
   ExposureTime->setText(QString::fromStdString(Logic.Set.Exposure));
   GuideRate->setCurrentIndex(Logic.Set.GuideRate);
 
   auto* form = new QFormLayout;
   form->addRow("Source", ImageSource);
   form->addRow(CameraSettings);
-  form->addRow("Exposure (s)", ExposureTime);
+  auto* exposure = new QHBoxLayout;
+  exposure->addWidget(ExposureTime);
+  exposure->addWidget(ExpTimeUpDown);
+  form->addRow("Exposure (s)", exposure);
   form->addRow("Guide rate", GuideRate);
   form->addRow("Proportional %", Porportional);
   form->addRow("Integral x/min.", Integral);
@@ -461,9 +690,10 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   form->addRow(BacklashComp);
   for (QPushButton* b : {SelectAStar, Calibrate, Autoguide, OffButton}) form->addRow(b);
   form->addRow(FwhmLabel);
+  form->addRow(Image2);
   auto* top = new QHBoxLayout;
   top->addLayout(form);
-  top->addWidget(scroll, 1);
+  top->addWidget(ScrollBox1, 1);
   auto* all = new QVBoxLayout(this);
   all->addLayout(top);
   all->addWidget(StatusBar);
@@ -485,9 +715,15 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   }
   connect(GuideRate, &QComboBox::activated, this, [this](int i) { Logic.GuideRateChange(i); });
   connect(CameraSettings, &QPushButton::clicked, this, [this] { ShowCameraSettings(ImageSource); });
-  // The guide box from a drag of 200 ms or more while selecting a star.
+  WireExposureUpDown(this, ExpTimeUpDown, ExposureTime, expStep_, [this] { return Logic.Camera(); }, true,
+                     [this] { Logic.Set.Exposure = Text(ExposureTime); });
+  // While selecting a star: a drag of 200 ms or more makes the guide box;
+  // a shorter click clears it and, when there was none, scrolls the
+  // clicked point to the centre.
+  Image1->OnControlPress = [this](int x, int y) { pressControl_ = QPoint(x, y); };
   Image1->OnPress = [this](int x, int y) {
     if (Logic.Mode() != TGuideMode::Select) return;
+    hadRect_ = Logic.BoxSize() > 0;
     dragStart_ = dragEnd_ = QPoint(x, y);
     pressTime_ = QDateTime::currentMSecsSinceEpoch();
   };
@@ -496,9 +732,17 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   };
   Image1->OnRelease = [this](int x, int y) {
     if (dragStart_.x() < 0) return;
-    if (QDateTime::currentMSecsSinceEpoch() - pressTime_ >= 200)
-      Logic.SetGuideBox(dragStart_.x(), dragStart_.y(), x, y);
+    const QPoint start = dragStart_;
     dragStart_ = QPoint(-1, -1);
+    if (QDateTime::currentMSecsSinceEpoch() - pressTime_ >= 200) {
+      Logic.SetGuideBox(start.x(), start.y(), x, y);
+    } else {
+      Logic.ClearGuideBox();
+      if (!hadRect_)
+        ScrollTo(ScrollBox1, pressControl_.x() - int(std::nearbyint(ScrollBox1->viewport()->width() / 2.0)),
+                 pressControl_.y() - int(std::nearbyint(ScrollBox1->viewport()->height() / 2.0)));
+    }
+    ShowGuideBox();
   };
   connect(&Sequence, &QTimer::timeout, this, [this] { SequenceTimer(); });
   Sequence.start(100);
@@ -540,27 +784,57 @@ void TAutoGuideForm::SequenceTimer() {
   ToLogic();
   const TFitsBitmap* before = Logic.Image();
   Logic.Sequence();
-  if (Logic.Image() && Logic.Image() != before) {
-    platform::Bitmap pic(Logic.Image()->Width(), Logic.Image()->Height());
-    pic.Image() = Logic.Image()->Bitmap().Image().copy();
-    QPainter p(&pic.Image());
-    if (dragStart_.x() >= 0) {
-      p.setPen(QColor(255, 0, 0));
-      p.drawRect(QRect(dragStart_, dragEnd_).normalized());
-    }
-    if (Logic.LockX() >= 0) {
-      p.setPen(QColor(0, 255, 0));
-      p.drawLine(Logic.LockX() - 15, Logic.LockY(), Logic.LockX() + 15, Logic.LockY());
-      p.drawLine(Logic.LockX(), Logic.LockY() - 15, Logic.LockX(), Logic.LockY() + 15);
-    }
-    if (Logic.StarX() >= 0) {
-      p.setPen(QColor(255, 255, 0));
-      p.drawEllipse(QPointF(Logic.StarX(), Logic.StarY()), 6, 6);
-    }
-    p.end();
-    Image1->SetPicture(pic, pic.Width(), pic.Height());
-  }
+  if (Logic.Image() && Logic.Image() != before) ShowGuideBox();
   FromLogic();
+}
+
+// The camera's picture with the drag rectangle (red), the guide box and
+// the star (yellow) and the lock position (green cross); `Image2` shows
+// the guide box stretched to its size with the star's cross hair.
+void TAutoGuideForm::ShowGuideBox() {
+  const TFitsBitmap* img = Logic.Image();
+  if (!img || !img->HasData()) return;
+  platform::Bitmap pic(img->Width(), img->Height());
+  pic.Image() = img->Bitmap().Image().copy();
+  QPainter p(&pic.Image());
+  if (dragStart_.x() >= 0) {
+    p.setPen(QColor(255, 0, 0));
+    p.drawRect(QRect(dragStart_, dragEnd_).normalized());
+  }
+  const QRect box(Logic.BoxLeft(), Logic.BoxTop(), Logic.BoxSize(), Logic.BoxSize());
+  if (Logic.BoxSize() > 0) {
+    p.setPen(QColor(255, 255, 0));
+    p.drawRect(box);
+  }
+  if (Logic.LockX() >= 0) {
+    p.setPen(QColor(0, 255, 0));
+    p.drawLine(Logic.LockX() - 15, Logic.LockY(), Logic.LockX() + 15, Logic.LockY());
+    p.drawLine(Logic.LockX(), Logic.LockY() - 15, Logic.LockX(), Logic.LockY() + 15);
+  }
+  if (Logic.StarX() >= 0) {
+    p.setPen(QColor(255, 255, 0));
+    p.drawEllipse(QPointF(Logic.StarX(), Logic.StarY()), 6, 6);
+  }
+  p.end();
+  Image1->SetPicture(pic, pic.Width(), pic.Height());
+
+  if (Logic.BoxSize() <= 0) {
+    QPixmap black(Image2->size());
+    black.fill(Qt::black);
+    Image2->setPixmap(black);
+    return;
+  }
+  // The box from the camera's picture (without the overlays), stretched.
+  QImage zoomed = img->Bitmap().Image().copy(box).scaled(Image2->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  if (Logic.StarX() >= 0) {
+    QPainter z(&zoomed);
+    z.setPen(QColor(255, 255, 0));
+    const double sx = double(zoomed.width()) / box.width(), sy = double(zoomed.height()) / box.height();
+    const QPointF c((Logic.StarX() - box.left() + 0.5) * sx, (Logic.StarY() - box.top() + 0.5) * sy);
+    z.drawLine(QPointF(0, c.y()), QPointF(zoomed.width(), c.y()));
+    z.drawLine(QPointF(c.x(), 0), QPointF(c.x(), zoomed.height()));
+  }
+  Image2->setPixmap(QPixmap::fromImage(zoomed));
 }
 
 // --- Plate solving ------------------------------------------------------------------------------
@@ -585,6 +859,18 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
   RAGain = edit(Logic.Sel.SlewRAGain);
   DecGain = edit(Logic.Sel.SlewDECGain);
   PythonDirEdit = edit(Logic.Sel.Python);
+  XSize = edit(std::to_string(Logic.Sel.FieldSizeX));
+  YSize = edit(std::to_string(Logic.Sel.FieldSizeY));
+  ApiKeyEdit = edit(Logic.Sel.ApiKey);
+  ApiKeyEdit->setMaxLength(255);
+  DropDirEdit1 = edit(Logic.Sel.DropLocation);
+  DropDirButton = new QPushButton("...");
+  DropDirButton->setMaximumWidth(30);
+  Local = new QRadioButton("Local");
+  Nova = new QRadioButton("Nova");
+  SuperNova = new QRadioButton("SuperNova");
+  (Logic.Sel.Local ? Local : Logic.Sel.SuperNova ? SuperNova : Nova)->setChecked(true);
+  ExpTimeUpDown = new TUpDown(1, 20);
   AutoNone = new QRadioButton("None");
   AutoSolve = new QRadioButton("Solve after goto");
   AutoTimed = new QRadioButton("Timed, every 5 minutes");
@@ -616,10 +902,15 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
   scroll->setWidget(WImage1);
   scroll->setMinimumSize(340, 260);
 
-  auto* form = new QFormLayout;
+  auto* form = form_ = new QFormLayout;
   form->addRow("Camera", ImageSource);
   form->addRow(CameraSettings);
-  form->addRow("Exposure (s)", ExposureTime);
+  auto* exposure = new QHBoxLayout;
+  exposure->addWidget(ExposureTime);
+  exposure->addWidget(ExpTimeUpDown);
+  form->addRow("Exposure (s)", exposure);
+  form->addRow("Frame width (px)", XSize);
+  form->addRow("Frame height (px)", YSize);
   form->addRow("Timeout for Solve (s)", TimeToSolve);
   form->addRow("Search radius (deg)", SearchFieldSize);
   auto* hints = new QHBoxLayout;
@@ -629,6 +920,17 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
   form->addRow(hintBox);
   form->addRow("RA (deg)", RaEdit1);
   form->addRow("Dec (deg)", DecEdit1);
+  auto* servers = new QHBoxLayout;
+  for (QRadioButton* b : {Local, Nova, SuperNova}) servers->addWidget(b);
+  auto* serverBox = new QGroupBox("Solver");
+  serverBox->setLayout(servers);
+  form->addRow(serverBox);
+  auto* drop = new QHBoxLayout;
+  drop->addWidget(DropDirEdit1);
+  drop->addWidget(DropDirButton);
+  form->addRow("Drop folder", drop);
+  dropRow_ = drop;
+  form->addRow("API key", ApiKeyEdit);
   form->addRow("Python", PythonDirEdit);
   auto* parity = new QHBoxLayout;
   for (QRadioButton* b : {BothParity, NegParity, PosParity}) parity->addWidget(b);
@@ -660,6 +962,24 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
     Logic.SolveNowClick();
   });
   connect(Abort, &QPushButton::clicked, this, [this] { Logic.AbortClick(); });
+  // The frame size: at least 320 x 240, at most 10,000, whole multiples of 8.
+  const std::pair<QLineEdit*, int> sizes[] = {{XSize, 320}, {YSize, 240}};
+  for (const auto& [e, m] : sizes) {
+    QLineEdit* edit = e;
+    const int minimum = m;
+    connect(edit, &QLineEdit::editingFinished, this, [this, edit, minimum] {
+      int32_t v = 0;
+      int32_t& field = minimum == 320 ? Logic.Sel.FieldSizeX : Logic.Sel.FieldSizeY;
+      if (platform::ParseInt32(Text(edit), v)) field = PlateSolveFrameSize(v, minimum);
+      edit->setText(QString::number(field));
+    });
+  }
+  for (QRadioButton* b : {Local, Nova, SuperNova}) connect(b, &QRadioButton::toggled, this, [this] { ShowServer(); });
+  connect(DropDirButton, &QPushButton::clicked, this, [this] { DropDirButtonClick(); });
+  // Never without a camera: the steps must lie within its limits.
+  WireExposureUpDown(this, ExpTimeUpDown, ExposureTime, expStep_, [this] { return Logic.Camera(); }, false,
+                     [this] { ToLogic(); });
+  ShowServer();
   connect(CameraSettings, &QPushButton::clicked, this, [this] { ShowCameraSettings(ImageSource); });
   connect(&PlateSolveTimer1, &QTimer::timeout, this, [this] { PlateSolveTimer1Timer(); });
   PlateSolveTimer1.start(1000);
@@ -703,6 +1023,13 @@ void TPlateSolveForm1::ToLogic() {
   Logic.Sel.SlewRAGain = Text(RAGain);
   Logic.Sel.SlewDECGain = Text(DecGain);
   Logic.Sel.Python = Text(PythonDirEdit);
+  Logic.Sel.ApiKey = Text(ApiKeyEdit).substr(0, 255);
+  Logic.Sel.Local = Local->isChecked();
+  Logic.Sel.Nova = Nova->isChecked();
+  Logic.Sel.SuperNova = SuperNova->isChecked();
+  std::string drop = Text(DropDirEdit1);
+  if (!drop.empty() && drop.back() != '/') drop += '/';
+  Logic.Sel.DropLocation = drop;
   Logic.Sel.Options = NegParity->isChecked() ? " --parity 1" : PosParity->isChecked() ? " --parity 0" : "";
   Logic.Sel.SlewRAReverse = ReverseRA->isChecked();
   Logic.Sel.SlewDecReverse = ReverseDec->isChecked();
@@ -733,6 +1060,22 @@ void TPlateSolveForm1::FromLogic() {
   MapCoords->setEnabled(ChartCentre != nullptr);
   CameraSettings->setEnabled(ImageSource->currentText() != "None");
   WImage1->SetPicture(Logic.LastImage(), Logic.LastImage().Width(), Logic.LastImage().Height());
+}
+
+// "Local" shows the drop-off folder; "Nova" and "SuperNova" the API key
+// and the interpreter.
+void TPlateSolveForm1::ShowServer() {
+  const bool local = Local->isChecked();
+  form_->setRowVisible(dropRow_, local);
+  form_->setRowVisible(ApiKeyEdit, !local);
+  form_->setRowVisible(PythonDirEdit, !local);
+}
+
+void TPlateSolveForm1::DropDirButtonClick() {
+  std::string chosen;
+  if (!ChooseFolder(Text(DropDirEdit1), chosen)) return;
+  DropDirEdit1->setText(QString::fromStdString(chosen));
+  Logic.Sel.DropLocation = chosen;
 }
 
 void TPlateSolveForm1::PlateSolveTimer1Timer() {

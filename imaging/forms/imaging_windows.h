@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QSpinBox>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -22,12 +23,13 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class QSlider;
-class QSpinBox;
 
 namespace imaging {
 
@@ -38,6 +40,11 @@ class TPictureView : public QLabel {
   explicit TPictureView(QWidget* parent = nullptr);
   void SetPicture(const platform::Bitmap& bitmap, int width, int height);
   std::function<void(int x, int y)> OnPress, OnMove, OnRelease;
+  // In the control's own pixels: the press, a click (a release that does
+  // not end a double click) and a double click.
+  std::function<void(int x, int y)> OnControlPress;
+  std::function<void()> OnClick;
+  std::function<void(int x, int y)> OnDoubleClick;
   int PictureWidth() const { return picW_; }
   int PictureHeight() const { return picH_; }
 
@@ -45,10 +52,22 @@ class TPictureView : public QLabel {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
 
  private:
   QPoint ToPicture(const QPoint& p) const;
   int picW_ = 0, picH_ = 0;
+  bool endsDouble_ = false;
+};
+
+// A pair of arrows stepping through positions (the windows' up-down
+// controls): the value is not shown.
+class TUpDown : public QSpinBox {
+ public:
+  TUpDown(int minimum, int maximum, int step = 1, QWidget* parent = nullptr);
+
+ protected:
+  QString textFromValue(int) const override { return {}; }
 };
 
 class TIcForm1 : public QWidget {
@@ -62,16 +81,26 @@ class TIcForm1 : public QWidget {
   QCheckBox *AdjustExposure, *AdjustFocus, *AllFilters, *AutoLevels;
   QPushButton *Preview, *Start, *NorthButton, *SouthButton, *EastButton, *WestButton, *FocusIn, *FocusOut;
   QPushButton *SlewRateSlow, *SlewRateMid, *SlewRateFast, *SyncButton, *CameraSettings;
+  QPushButton *OpenPathDialog, *FilterwheelSettings;
   QSlider *MinLevel, *MaxLevel;
-  QLabel *StatusBar1, *TempLabel2, *Image2;
+  QLineEdit *Low, *High, *FocusCurrentPosition;
+  TUpDown *LowUpDown, *HighUpDown, *ExpTimeUpDown;
+  QLabel *StatusBar1, *TempLabel2, *Image2, *FocusLabel;
   TPictureView* Image1;
   QScrollArea* ScrollBox1;
   QTimer SequenceTimer1;
+  TZoomClick Zoom;
 
   void SequenceTimer1Timer();
   void ShowImage();
+  void Image1Click();
+  void Image1DblClick(int x, int y);
+  void OpenPathDialogClick();
 
  private:
+  void ResizePicture();
+  void LevelsToCounters();
+  void ShowFocuser();
   void ToLogic();
   void FromLogic();
   TConsoleDevices devices_;
@@ -79,6 +108,10 @@ class TIcForm1 : public QWidget {
   std::string folder_;
   platform::Bitmap shown_;
   double zoomScale_ = 1.0;
+  int expStep_ = 10;
+  // The focuser panel as last shown: -1 unknown, 0 relative, 1 absolute.
+  int focuserShown_ = -1;
+  int32_t focusPosition_ = -999999;
 };
 
 class TAutoGuideForm : public QWidget {
@@ -92,8 +125,10 @@ class TAutoGuideForm : public QWidget {
   QSpinBox *Porportional, *Integral, *Sd, *Background;
   QCheckBox* BacklashComp;
   QPushButton *SelectAStar, *Calibrate, *Autoguide, *OffButton, *CameraSettings;
-  QLabel *FwhmLabel, *StatusBar;
+  QLabel *FwhmLabel, *StatusBar, *Image2;
+  TUpDown* ExpTimeUpDown;
   TPictureView* Image1;
+  QScrollArea* ScrollBox1;
   QTimer Sequence;
 
   void SequenceTimer();
@@ -101,10 +136,14 @@ class TAutoGuideForm : public QWidget {
  private:
   void ToLogic();
   void FromLogic();
+  void ShowGuideBox();
   TTeleGuideMount mount_;
   std::string folder_;
   QPoint dragStart_{-1, -1}, dragEnd_{-1, -1};
   qint64 pressTime_ = 0;
+  bool hadRect_ = false;
+  QPoint pressControl_;
+  int expStep_ = 10;
 };
 
 class TPlateSolveForm1 : public QWidget {
@@ -115,7 +154,10 @@ class TPlateSolveForm1 : public QWidget {
 
   QComboBox* ImageSource;
   QLineEdit *ExposureTime, *TimeToSolve, *SearchFieldSize, *RaEdit1, *DecEdit1, *RAGain, *DecGain,
-      *PythonDirEdit;
+      *PythonDirEdit, *XSize, *YSize, *ApiKeyEdit, *DropDirEdit1;
+  QRadioButton *Local, *Nova, *SuperNova;
+  TUpDown* ExpTimeUpDown;
+  QPushButton* DropDirButton;
   QRadioButton *AutoNone, *AutoSolve, *AutoTimed, *AutoSync, *AutoGoto, *AutoSlew;
   QRadioButton *BothParity, *NegParity, *PosParity;
   QCheckBox *ReverseRA, *ReverseDec, *HSS, *SlewTwice;
@@ -125,18 +167,26 @@ class TPlateSolveForm1 : public QWidget {
   QTimer PlateSolveTimer1;
 
   void PlateSolveTimer1Timer();
+  void DropDirButtonClick();
 
  private:
   void ToLogic();
   void FromLogic();
+  void ShowServer();
   TTeleMount mount_;
   std::string folder_;
+  int expStep_ = 10;
+  QFormLayout* form_ = nullptr;
+  QLayout* dropRow_ = nullptr;
 };
 
 // The main chart's centre (J2000 right ascension and declination, radians),
 // set by the main window: the console's Sync button and the plate solver's
 // "chart" position hints use it. Empty: neither is offered.
 extern std::function<bool(double& ra, double& dec)> ChartCentre;
+// Shows the filter-wheel window, set by the main window: the console's
+// filter-wheel settings button uses it. Empty: the button is disabled.
+extern std::function<void()> ShowFilterWheelWindow;
 
 // Creates the three windows (hidden, owned by `owner`), loads their
 // settings from `settingsFolder` (ending in "/"; they are saved there when

@@ -91,6 +91,7 @@ class StartUpFixture : public testing::Test {
   testing_support::TempDir home;
   testing_support::ScopedEnv cfg{"XDG_CONFIG_HOME", home.File("config")};
   testing_support::ScopedEnv share{"XDG_DATA_HOME", home.File("share")};
+  testing_support::ScopedEnv tz{"TZ", "Etc/UTC"};  // a zone that names no place
   platform::ScopedScriptedDialogs dialogs;
   TMainForm1* form = nullptr;
   bool destroyed = false;

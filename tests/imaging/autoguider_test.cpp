@@ -181,3 +181,55 @@ TEST(AutoGuider, GuideAngle) {
   EXPECT_DOUBLE_EQ(GuideAngle(-1, 0), 270.0);
   EXPECT_DOUBLE_EQ(GuideAngle(0.0005, -0.0005), 0.0);
 }
+
+// Guide pulses: the error over the axis rate, nothing at 0.1 s or less, and
+// never longer than the 16,299 ms the mount accepts.
+TEST(AutoGuider, GuidePulseLengthAndClamp) {
+  const TGuideAxes axes{2.0, 0.05, 0.0, 90.0, 0};
+  struct Case {
+    double ex, ey;
+    bool ra;
+    char dir;
+    int ms;
+  } cases[] = {
+      {0, 2, false, 'N', 1000},      // 2 px at 2 px/s
+      {0, -3, false, 'S', 1500},
+      {0, 0.1, false, 0, 0},         // 0.05 s: below the dead band
+      {0, 80, false, 'N', 16299},    // 40 s clamped
+      {10, 0, true, 'E', 16299},     // 200 s at 0.05 px/s clamped
+      {-0.004, 0, true, 0, 0},       // 0.08 s
+      {-0.01, 0, true, 'W', 200},
+  };
+  for (const Case& c : cases) {
+    int64_t taken = 0;
+    const TGuidePulse p = GuidePulse(c.ex, c.ey, c.ra, axes, 1.0, true, taken);
+    EXPECT_EQ(p.direction, c.dir) << c.ex << "," << c.ey;
+    EXPECT_EQ(p.ms, c.ms) << c.ex << "," << c.ey;
+  }
+}
+
+// Declination backlash while guiding: each reversal adds the measured
+// backlash once; pulses in the same direction add nothing; switched off,
+// nothing is added.
+TEST(AutoGuider, BacklashCompensationOnDeclinationReversals) {
+  const TGuideAxes axes{2.0, 2.0, 0.0, 90.0, 1500};
+  const struct Step {
+    double ey;
+    bool comp;
+    char dir;
+    int ms;
+  } steps[] = {{2, true, 'N', 2500}, {2, true, 'N', 1000}, {-2, true, 'S', 2500},
+               {-2, true, 'S', 1000}, {2, true, 'N', 2500}, {-2, false, 'S', 1000}};
+  int64_t taken = 0;
+  int i = 0;
+  for (const Step& s : steps) {
+    const TGuidePulse p = GuidePulse(0, s.ey, false, axes, 1.0, s.comp, taken);
+    EXPECT_EQ(p.direction, s.dir) << "step " << i;
+    EXPECT_EQ(p.ms, s.ms) << "step " << i;
+    EXPECT_EQ(p.backlashMs, s.ms - 1000) << "step " << i;
+    ++i;
+  }
+  // Never past the mount's limit, backlash included.
+  taken = 0;
+  EXPECT_EQ(GuidePulse(0, 32, false, axes, 1.0, true, taken).ms, 16299);
+}

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QThread>
 #include <fstream>
@@ -162,6 +163,41 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   EXPECT_TRUE(Logged("[Imaging Console] Error: exposure \"1,5\" is not a number of seconds"));
 }
 
+// A frame saved as BMP and as JPG holds the picture as shown: read back
+// through QImage, of the picture's size with a known pixel (the JPEG within
+// its quantisation error at quality 90).
+TEST(ImagingConsole, SavesTheShownPictureAsBmpAndJpg) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  platform::Bitmap shown(64, 48);
+  shown.Fill(0x203040);
+  for (int y = 16; y < 32; ++y)
+    for (int x = 24; x < 40; ++x) shown.SetPixel(x, y, 0xC08010);
+  f.console.ShownPicture = [&]() -> const platform::Bitmap* { return &shown; };
+  struct Case {
+    TSaveAs type;
+    const char* ext;
+    int tolerance;
+  } cases[] = {{TSaveAs::Bmp, ".bmp", 0}, {TSaveAs::Jpg, ".jpg", 12}};
+  for (const Case& c : cases) {
+    f.console.SaveAsType = c.type;
+    f.console.SequenceTimer1Timer();
+    f.console.StartClick(true);
+    ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000)) << LogLines().LastLine();
+    const QString file = QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame1" + c.ext);
+    QImage back(file);
+    ASSERT_FALSE(back.isNull()) << file.toStdString();
+    EXPECT_EQ(back.width(), 64);
+    EXPECT_EQ(back.height(), 48);
+    for (const auto& [x, y, rgb] : {std::tuple{31, 23, 0xC08010u}, std::tuple{4, 4, 0x203040u}}) {
+      const QRgb p = back.pixel(x, y);
+      EXPECT_NEAR(qRed(p), int(rgb >> 16), c.tolerance) << c.ext;
+      EXPECT_NEAR(qGreen(p), int((rgb >> 8) & 0xFF), c.tolerance) << c.ext;
+      EXPECT_NEAR(qBlue(p), int(rgb & 0xFF), c.tolerance) << c.ext;
+    }
+  }
+}
+
 // The plate solver asks for the console's camera: the console gives it up
 // between frames, the solver exposes, and the console goes on.
 TEST(ImagingConsole, PausedAndResumedByThePlateSolver) {
@@ -241,4 +277,77 @@ TEST(ImagingConsoleDisplay, ManualLevelsSetBackgroundAndRange) {
   ApplyLevels(img, false, lo, hi);
   EXPECT_DOUBLE_EQ(img.Header.Background, 0);
   EXPECT_DOUBLE_EQ(img.Header.Range, 65535);
+}
+
+// Click-to-centre and the 10 x double click: the scroll positions for a
+// 300 x 201 view (half sizes 150 and 100.5, rounded to even: 100).
+TEST(ImagingConsoleDisplay, ClickCentresAndDoubleClickZooms) {
+  TZoomClick z;
+  int x = 0, y = 0;
+  z.MouseDown(200, 150, 5000);
+  z.Click(300, 201, x, y);
+  EXPECT_EQ(x, 50);
+  EXPECT_EQ(y, 50);
+  // From "50%" the remembered point is 20 times further on the 10 x picture.
+  z.DoubleClick(5100, TZoom::Half, 300, 201, x, y);
+  EXPECT_TRUE(z.ZoomedIn());
+  EXPECT_EQ(x, 200 * 20 - 150);
+  EXPECT_EQ(y, 150 * 20 - 100);
+  // Presses within 1,000 ms of the double click keep the point.
+  z.MouseDown(10, 10, 6100);
+  z.Click(300, 201, x, y);
+  EXPECT_EQ(x, 50);
+  z.MouseDown(10, 10, 6101);
+  z.Click(300, 201, x, y);
+  EXPECT_EQ(x, 10 - 150);
+  // The next double click zooms out to the top left.
+  z.DoubleClick(7000, TZoom::Normal, 300, 201, x, y);
+  EXPECT_FALSE(z.ZoomedIn());
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+  const struct {
+    TZoom zoom;
+    int factor;
+  } factors[] = {{TZoom::Quarter, 40}, {TZoom::ThreeQuarter, 15}, {TZoom::Normal, 10}, {TZoom::BestFit, 10}};
+  for (const auto& f : factors) {
+    TZoomClick c;
+    c.MouseDown(7, 3, 100);
+    c.DoubleClick(200, f.zoom, 0, 0, x, y);
+    EXPECT_EQ(x, 7 * f.factor);
+    EXPECT_EQ(y, 3 * f.factor);
+  }
+}
+
+// The level counters (position = level - 32768) and the track bars'
+// maximum for the image's bits per pixel.
+TEST(ImagingConsoleDisplay, LevelCountersAndMaximum) {
+  EXPECT_EQ(LevelFromCounter(-32768, 32767), 0);
+  EXPECT_EQ(LevelFromCounter(0, 32767), 32768);
+  EXPECT_EQ(LevelFromCounter(32767, 32767), 65535);
+  EXPECT_EQ(LevelFromCounter(-40000, 32767), 0);
+  EXPECT_EQ(LevelFromCounter(100, 255 - 32768), 255) << "an 8-bit image's counter stops at 255";
+  EXPECT_EQ(CounterFromLevel(1000), -31768);
+  EXPECT_EQ(LevelMaximum(8), 255);
+  EXPECT_EQ(LevelMaximum(16), 65535);
+  EXPECT_EQ(LevelMaximum(-32), 65535);
+}
+
+// The exposure up-down: its starting step and the steps a camera allows.
+TEST(ImagingConsole, ExposureStepsWithinTheCameraLimits) {
+  EXPECT_EQ(ExposureStepPosition(1.0), 10);
+  EXPECT_EQ(ExposureStepPosition(1.5), 11);
+  EXPECT_EQ(ExposureStepPosition(0.0), 1);
+  EXPECT_EQ(ExposureStepPosition(1000), 20);
+  ConsoleFixture f;
+  TCamera* cam = f.cams.Camera(1);
+  ASSERT_NE(cam, nullptr);
+  cam->ExposureMin = 0.01;
+  cam->ExposureMax = 60;
+  EXPECT_FALSE(ExposureStepAllowed(3, cam, true));  // 0.005 s
+  EXPECT_TRUE(ExposureStepAllowed(4, cam, true));   // 0.01 s
+  EXPECT_TRUE(ExposureStepAllowed(15, cam, true));  // 60 s
+  EXPECT_FALSE(ExposureStepAllowed(16, cam, true)); // 90 s
+  EXPECT_TRUE(ExposureStepAllowed(16, nullptr, true));
+  EXPECT_FALSE(ExposureStepAllowed(16, nullptr, false));
+  EXPECT_FALSE(ExposureStepAllowed(21, nullptr, true));
 }

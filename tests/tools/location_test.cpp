@@ -233,3 +233,43 @@ TEST_F(LocationTest, Slot9RoundTripAndDamagedBlockRefused) {
 }
 
 }  // namespace
+
+// A first start without a chosen site takes the principal city of the
+// system's zone from the tz database's table (tzdata's zone1970.tab: Berlin
+// +5230+01322, Kolkata +2232+08822); UTC names no place.
+TEST(SystemZoneSite, PrincipalCityOfTheZone) {
+  struct ZoneCase {
+    const char* tz;
+    const char* name;
+    double lat, east;
+    bool dst;
+  };
+  const ZoneCase cases[] = {{"Europe/Berlin", "Berlin", 52.5, 13.3667, true},
+                            {"Asia/Kolkata", "Kolkata", 22.5333, 88.3667, false},
+                            {"America/New_York", "New York", 40.7142, -74.0064, true}};
+  for (const ZoneCase& c : cases) {
+    testing_support::ScopedEnv tz("TZ", c.tz);
+    TSite site;
+    ASSERT_TRUE(SiteFromSystemZone(site)) << c.tz;
+    EXPECT_EQ(site.Name, c.name);
+    EXPECT_NEAR(site.Latitude * DegPerRad, c.lat, 0.01) << c.tz;
+    // West-positive radians in [0, 2π).
+    EXPECT_NEAR(std::remainder(-site.Longitude * DegPerRad - c.east, 360.0), 0, 0.01) << c.tz;
+    EXPECT_GE(site.Longitude, 0);
+    EXPECT_LT(site.Longitude, TwoPi);
+    EXPECT_EQ(site.DaylightSaving != 0, c.dst) << c.tz;
+  }
+  for (const char* none : {"Etc/UTC", "UTC", "CET-1CEST,M3.5.0,M10.5.0/3"}) {
+    testing_support::ScopedEnv tz("TZ", none);
+    TSite site;
+    EXPECT_FALSE(SiteFromSystemZone(site)) << none;
+  }
+  double lat = 0, east = 0;
+  EXPECT_TRUE(platform::ParseIso6709("-3352+15113", lat, east));  // Sydney
+  EXPECT_NEAR(lat, -33.8667, 1e-4);
+  EXPECT_NEAR(east, 151.2167, 1e-4);
+  EXPECT_TRUE(platform::ParseIso6709("+404251-0740023", lat, east));  // New York, with seconds
+  EXPECT_NEAR(east, -74.0064, 1e-4);
+  for (const char* bad : {"", "+52", "+5230+1322", "+9930+01322", "+5260+01322", "x5230+01322"})
+    EXPECT_FALSE(platform::ParseIso6709(bad, lat, east)) << bad;
+}
