@@ -1,8 +1,10 @@
 // The devices in the real main window on the built data: the simulated
 // mount connected through the Connections menu, a goto from the chart's
 // pop-up, the telescope marker in the next render, the camera simulator
-// following the mount, the camera settings from the Imaging menu, and the
-// close with the devices disconnected and every thread joined.
+// following the mount in J2000, the camera settings and the imaging console
+// from the Imaging menu, the points-of-interest sequencer slewing and
+// imaging through the console, and the close with the devices disconnected
+// and every thread joined.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
