@@ -11,6 +11,7 @@
 
 #include "data/common.h"
 #include "platform/codec.h"
+#include "platform/float_to_int.h"
 
 namespace mkdata {
 
@@ -115,7 +116,9 @@ std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& ri
     double x1, y1, x2, y2;
   };
   std::vector<std::vector<Edge>> bands(182);
-  auto band = [](double lat) { return std::clamp(int(std::floor(lat)) + 90, 0, 181); };
+  auto band = [](double lat) {
+    return std::clamp(platform::ClampFloatToInt<int>(std::floor(lat)), -90, 91) + 90;
+  };
   for (const LonLatRing& r : rings)
     for (std::size_t i = 0; i + 1 < r.size(); ++i) {
       const Edge e{r[i].first, r[i].second, r[i + 1].first, r[i + 1].second};
