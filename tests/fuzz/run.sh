@@ -17,9 +17,10 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${NOCTRA_FUZZ_BUILD:-$root/build-fuzz}"
 jobs="${FUZZ_JOBS:-3}"
 
+mkdir -p "$build"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOCTRA_FUZZ=ON > "$build.configure.log" 2>&1 ||
-  { cat "$build.configure.log"; exit 1; }
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOCTRA_FUZZ=ON > "$build/configure.log" 2>&1 ||
+  { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j "$jobs"
 
 targets=("$@")
