@@ -6,6 +6,7 @@ NOCTRA_PACKAGES=(
   libsqlite3-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core tzdata
+  clang-14 libclang-rt-14-dev python3
 )
 
 noctra_install_packages() {

@@ -129,6 +129,10 @@ def program_seeds(out):
                               "-05:30:15", "+05d30m", "12\u00b030'", "1011", "12*30"]):
         write(out, "text_parsers", "text%d" % i, text)
     write(out, "text_parsers", "double", struct.pack("<d", 1.2345))
+    for i, text in enumerate([b"-12.5e3", b"  42 ", b"2147483648", "Andromeda \u00e9\u20ac".encode(),
+                              b"\x80\x8d\xe9 text", bytes([5]) + b"Vega!" + bytes(250),
+                              bytes([0x81, 0, 0, 0, 0, 0])]):
+        write(out, "text_codecs", "text%d" % i, text)
 
 
 # --- noctra-mkdata's sources -----------------------------------------------------------
