@@ -210,8 +210,13 @@ def mkdata_seeds(out, src):
             for _ in range(3):
                 string()
             pos += 1
-        return gzip.compress(struct.pack(">I", n) + data[4:pos])
+        return struct.pack(">I", n) + data[4:pos]
+    # The fuzz target compresses a plain stream itself; one compressed seed
+    # keeps the decompression in the corpus.
     from_file("mkdata_locations", stel + "/data/base_locations.bin.gz", locations)
+    if os.path.exists(os.path.join(out, "mkdata_locations", "source")):
+        with open(os.path.join(out, "mkdata_locations", "source"), "rb") as f:
+            write(out, "mkdata_locations", "source.gz", gzip.compress(f.read()))
 
     def binary_stars(path):
         # The header, the field list and a region index of one region that
