@@ -14,6 +14,7 @@
 #include "data/deepsky.h"
 #include "data/elements.h"
 #include "data/refdata.h"
+#include "data/relief.h"
 #include "data/stars.h"
 #include "data/zonecat.h"
 #include "platform/codec.h"
@@ -130,4 +131,25 @@ TEST(SourceRobustness, AsteroidNamesOfAnyLengthAreSplitByScanning) {
   EXPECT_EQ(ast[1].name, "(8) Flora");
   EXPECT_EQ(ast[2].name, "(9) 1974 FV1");
   EXPECT_EQ(ast[3].name, "(10) Hygiea");
+}
+
+TEST(SourceRobustness, LandPointsOffTheGlobeAreRefused) {
+  TempDir dir;
+  // A longitude of -2e42 once made the ring unwrapping step 360° at a time.
+  for (const char* point : {"[-2e42, 10]", "[10, 91]", "[181, 0]"}) {
+    WriteText(dir.File("land.json"),
+              std::string(R"({"type":"Topology","objects":{"land":{"type":"GeometryCollection","geometries":[)"
+                          R"({"type":"Polygon","arcs":[[0]]}]}},"arcs":[[[0,0],[10,0],)") +
+                  point + ",[0,0]]]}");
+    EXPECT_THROW(ReadTopoJsonLand(dir.File("land.json")), SourceError) << point;
+  }
+  WriteText(dir.File("land.json"),
+            R"({"type":"Topology","objects":{"land":{"type":"GeometryCollection","geometries":[)"
+            R"({"type":"Polygon","arcs":[[0]]}]}},"arcs":[[[170,0],[-170,0],[-170,10],[170,0]]]})");
+  const auto rings = ReadTopoJsonLand(dir.File("land.json"));
+  ASSERT_EQ(rings.size(), 1u);
+  // The ring across the antimeridian covers the cells on both sides of it.
+  const auto frac = LandFractions(rings);
+  EXPECT_GT(frac[90 + 2][179], 0.0);  // 180° east, 2° north
+  EXPECT_EQ(frac[90 + 2][100], 0.0);
 }
