@@ -14,6 +14,8 @@ NOCTRA_PACKAGES=(
   # 30 degrees: the wide simulated camera of the end-to-end test and typical
   # short-focus guide and finder cameras).
   astrometry.net astrometry-data-tycho2-10-19
+  # The fuzz targets (tests/fuzz): clang with libFuzzer.
+  clang-14 libclang-rt-14-dev python3
 )
 
 noctra_install_packages() {

@@ -10,6 +10,7 @@
 #include "astro/trig.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
+#include "platform/float_to_int.h"
 #include "platform/numfmt.h"
 
 // --- Strings ---------------------------------------------------------------
@@ -112,32 +113,32 @@ double RAHours(double ra) {
 // Whole units of `perHour` per hour of h in [0, 24), truncated, reduced
 // modulo one day.
 int64_t TruncatedUnits(double h, int64_t perHour) {
-  int64_t t = int64_t(std::floor(h * double(perHour) + kTruncGuard));
+  int64_t t = platform::ClampFloatToInt<int64_t>(std::floor(h * double(perHour) + kTruncGuard));
   int64_t day = 24 * perHour;
   return ((t % day) + day) % day;
 }
 
 // Whole units of `perHour` per hour of h in [0, 24), rounded, modulo a day.
 int64_t RoundedUnits(double h, int64_t perHour) {
-  int64_t t = int64_t(std::nearbyint(h * double(perHour)));
+  int64_t t = platform::ClampFloatToInt<int64_t>(std::nearbyint(h * double(perHour)));
   int64_t day = 24 * perHour;
   return ((t % day) + day) % day;
 }
 
 std::string Two(int64_t v) { return platform::FormatInt(v, 2, true); }
 
-// The degrees field: three wide, with "-" before a negative angle whose
-// degrees are 0 ("-0").
+// The degrees field: at least three wide, with "-" before a negative angle
+// whose degrees are 0 ("-0"). Wider values are shown whole, never cut.
 std::string DegreeField(bool negative, int64_t degrees) {
   std::string d = std::to_string(degrees);
   if (negative) d = "-" + d;
-  return PadLeft(d, 3);
+  return d.size() >= 3 ? d : PadLeft(d, 3);
 }
 
 }  // namespace
 
 std::string FormatRA_HMSs(double ra) {
-  if (!std::isfinite(ra)) return "NAN";
+  if (!std::isfinite(ra)) return NoAngleText;
   // Tenths of a second.
   int64_t t = RoundedUnits(RAHours(ra), 36000);
   return platform::FormatInt(t / 36000, 2) + "h" + Two(t / 600 % 60) + "m" +
@@ -145,49 +146,51 @@ std::string FormatRA_HMSs(double ra) {
 }
 
 std::string FormatRA_HMS(double ra) {
-  if (!std::isfinite(ra)) return "NAN";
+  if (!std::isfinite(ra)) return NoAngleText;
   int64_t t = TruncatedUnits(RAHours(ra), 3600);
   return platform::FormatInt(t / 3600, 2) + "h" + Two(t / 60 % 60) + "m" + Two(t % 60) + "s";
 }
 
 std::string FormatRA_HM(double ra) {
-  if (!std::isfinite(ra)) return "NAN";
+  if (!std::isfinite(ra)) return NoAngleText;
   int64_t t = TruncatedUnits(RAHours(ra), 60);
   return platform::FormatInt(t / 60, 2) + "h" + Two(t % 60) + "m";
 }
 
 std::string FormatDMS(double angle) {
-  if (!std::isfinite(angle)) return "NAN";
   double d = angle * DegPerRad;
-  // Whole arcseconds of the magnitude, rounded, then split with carries.
-  int64_t t = int64_t(std::nearbyint(std::fabs(d) * 3600.0));
+  // Whole arcseconds of the magnitude, rounded, then split with carries; an
+  // angle whose count does not fit 32 bits (about 596,000°) is refused.
+  int32_t t;
+  if (!platform::FloatToInt(std::nearbyint(std::fabs(d) * 3600.0), t)) return NoAngleText;
   bool negative = d < 0 && t > 0;
   return DegreeField(negative, t / 3600) + "°" + Two(t / 60 % 60) + "'" + Two(t % 60) + "\"";
 }
 
 std::string FormatDegMin(double angle) {
-  if (!std::isfinite(angle)) return "NAN";
   double d = angle * DegPerRad;
-  // Tenths of an arcminute of the magnitude.
-  int64_t t = int64_t(std::nearbyint(std::fabs(d) * 600.0));
+  // Tenths of an arcminute of the magnitude; refused beyond 32 bits.
+  int32_t t;
+  if (!platform::FloatToInt(std::nearbyint(std::fabs(d) * 600.0), t)) return NoAngleText;
   bool negative = d < 0 && t > 0;
   return DegreeField(negative, t / 600) + "°" +
          ZeroFill(platform::FormatFixed(double(t % 600) / 10.0, 4, 1)) + "'";
 }
 
 std::string FormatDegrees1(double angle) {
+  if (!std::isfinite(angle)) return NoAngleText;
   return platform::FormatFixed(angle * DegPerRad, 5, 1) + "°";
 }
 
 std::string FormatHoursHM(double hours) {
-  if (!std::isfinite(hours)) return "NAN";
+  if (!std::isfinite(hours)) return NoAngleText;
   AdjHours(hours);
   int64_t t = RoundedUnits(hours, 60);
   return " " + platform::FormatInt(t / 60, 2) + ":" + Two(t % 60) + " ";
 }
 
 std::string FormatHoursHM2(double hours) {
-  if (!std::isfinite(hours)) return "NAN";
+  if (!std::isfinite(hours)) return NoAngleText;
   AdjHours(hours);
   int64_t t = TruncatedUnits(hours, 3600);
   return " " + platform::FormatInt(t / 3600, 2) + ":" + Two(t / 60 % 60) + ":" + Two(t % 60);

@@ -50,7 +50,13 @@ int32_t BinStrToInt(std::string_view s);
 
 // --- Angles and times as text ------------------------------------------------
 // Each rounds (or truncates) the whole value to the last unit shown before
-// splitting it, so no field ever shows 60.
+// splitting it, so no field ever shows 60. NaN and infinities give
+// NoAngleText; times are reduced into one day first, and an angle too large
+// to count in its smallest unit within 32 bits (about 596,000°) gives
+// NoAngleText too.
+
+// The text shown for an angle or time that has no value.
+inline constexpr const char* NoAngleText = "--";
 
 // Right ascension (radians) as "hh" "h" "mm" "m" "ss.s" "s", e.g. " 5h07m03.2s"
 // (seconds rounded to tenths).

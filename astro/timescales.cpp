@@ -8,6 +8,7 @@
 
 #include "astro/observer.h"
 #include "astro/precession.h"
+#include "platform/float_to_int.h"
 
 double JulianDay(double year, double month, double day, double hours) {
   // Gregorian from 1582 October 15 on, compared on the calendar date itself.
@@ -48,16 +49,20 @@ void JulianDayToDate(double jd, int& year, int& month, int& day, double& hours) 
   double d = std::floor((c - 122.1) / 365.25);
   double e = std::floor(365.25 * d);
   double g = std::floor((c - e) / 30.6001);
-  day = int(c - e - std::floor(30.6001 * g));
-  month = int(g < 13.5 ? g - 1 : g - 13);
-  year = int(month > 2.5 ? d - 4716 : d - 4715);
+  // Dates from files and settings can be far outside any calendar: the
+  // fields saturate rather than overflow.
+  day = platform::ClampFloatToInt<int>(c - e - std::floor(30.6001 * g));
+  month = platform::ClampFloatToInt<int>(g < 13.5 ? g - 1 : g - 13);
+  year = platform::ClampFloatToInt<int>(month > 2.5 ? d - 4716 : d - 4715);
 }
 
 double JDMidnight(double jd) { return std::floor(jd + 0.5) - 0.5; }
 
 int DayOfWeekJD(double jd) {
   // Whole day number of the date; JD 0 (a Monday) gives 1.
-  int64_t n = int64_t(std::floor(jd + 0.5)) + 1;
+  // Saturates for dates beyond 64 bits of days (and NaN) instead of
+  // overflowing; such a date has no meaningful weekday anyway.
+  int64_t n = platform::ClampFloatToInt<int64_t>(std::floor(jd + 0.5) + 1);
   int r = int(n % 7);
   return r < 0 ? r + 7 : r;
 }

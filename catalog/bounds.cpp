@@ -9,6 +9,7 @@
 #include "astro/constellations.h"
 #include "astro/precession.h"
 #include "astro/timescales.h"
+#include "platform/float_to_int.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 
@@ -54,7 +55,9 @@ void LoadBounds() {
     TBoundaryVertex v;
     double hours = 0, degrees = 0;
     if (!platform::ParseDouble(text.substr(0, 8), hours) ||
-        !platform::ParseDouble(text.substr(9, 9), degrees)) {
+        !platform::ParseDouble(text.substr(9, 9), degrees) || !(hours >= 0 && hours <= 24) ||
+        !(degrees >= -90 && degrees <= 90)) {
+      // A number that does not convert, or a position off the sky.
       readError = true;
       break;
     }
@@ -94,7 +97,8 @@ void PrecessBounds(const TObserverTime& observer) {
     points.push_back({ra, dec, kind, c});
   };
 
-  for (std::size_t i = 0; i < BoundaryVertices.size(); ++i) {
+  for (std::size_t i = 0; i < BoundaryVertices.size() && int(points.size()) < kMaxBoundaryPoints;
+       ++i) {
     const TBoundaryVertex& end = BoundaryVertices[i];
     const uint8_t c = uint8_t(FindConstellation(end.Abbr));
     if (i == 0 || end.Abbr != BoundaryVertices[i - 1].Abbr) {
@@ -107,7 +111,10 @@ void PrecessBounds(const TObserverTime& observer) {
     const bool crosses0h = dRA > kPi;  // the short way goes through 0h
     if (crosses0h) dRA = 2 * kPi - dRA;
     const double dDec = std::fabs(end.Dec - start.Dec);
-    const int n = int(std::trunc(std::max(dRA, dDec) / (kPi / 36.0))) + 1;
+    // One step per 5°; a segment spans at most 180° either way, so at most
+    // 37 steps (the bound also holds for vertices set by a caller).
+    const double fifths = std::max(dRA, dDec) / (kPi / 36.0);
+    const int n = fifths < 36.0 ? int(fifths) + 1 : 37;
     double stepRA = dRA / n;
     if (end.RA > start.RA) stepRA = -stepRA;
     if (crosses0h) stepRA = -stepRA;
@@ -129,6 +136,7 @@ int32_t SunMoonImageSide(int32_t size, float aspect) {
   const double extent = !(aspect > 0.0f) ? double(size)
                         : aspect >= 1.0f  ? double(size) * aspect
                                           : double(size) / aspect;
-  const int32_t side = int32_t(std::nearbyint(extent));
+  // Far beyond any screen: kept where the arithmetic below cannot overflow.
+  const int32_t side = platform::ClampFloatToInt<int32_t>(std::nearbyint(std::min(extent, 1e9)));
   return ((side + 3) / 4) * 4 + 4;
 }

@@ -10,6 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/float_to_int.h"
 
 TObjectFilter ObjectFilter;
 
@@ -94,8 +95,8 @@ void ReadRegObjects() {
 
 void WriteRegObjects(const TObjectFilter& f) {
   platform::TRegIniFile reg;
-  reg.WriteInteger(kSection, "low mag limit", int32_t(std::nearbyint(f.LowMagLimit * 10)));
-  reg.WriteInteger(kSection, "high mag limit", int32_t(std::nearbyint(f.HighMagLimit * 10)));
+  reg.WriteInteger(kSection, "low mag limit", platform::ClampFloatToInt<int32_t>(std::nearbyint(f.LowMagLimit * 10)));
+  reg.WriteInteger(kSection, "high mag limit", platform::ClampFloatToInt<int32_t>(std::nearbyint(f.HighMagLimit * 10)));
   int32_t misc = 1 << 7;
   for (int k = 0; k < 10; ++k)
     if (f.Classes[k]) misc |= 1 << k;

@@ -8,6 +8,7 @@
 
 #include "platform/codec.h"
 #include "platform/numfmt.h"
+#include "platform/float_to_int.h"
 
 namespace {
 
@@ -69,13 +70,6 @@ TSQLiteKind KindOfValue(int type) {
   }
 }
 
-// A double truncated toward zero into the 64-bit range (NaN gives 0).
-int64_t TruncToInt64(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 9.2233720368547758e18) return INT64_MAX;
-  if (v <= -9.2233720368547758e18) return INT64_MIN;
-  return int64_t(std::trunc(v));
-}
 
 }  // namespace
 
@@ -382,7 +376,7 @@ int64_t TSQLiteTable::FieldAsInteger(int col) const {
   const Value& v = Field(col);
   if (std::holds_alternative<std::monostate>(v)) return 0;
   if (const auto* i = std::get_if<int64_t>(&v)) return *i;
-  if (const auto* d = std::get_if<double>(&v)) return TruncToInt64(*d);
+  if (const auto* d = std::get_if<double>(&v)) return platform::ClampFloatToInt<int64_t>(*d);  // NaN gives 0
   throw ESQLiteException("Not an integer or numeric field");
 }
 

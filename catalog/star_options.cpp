@@ -6,6 +6,7 @@
 #include "catalog/stars.h"
 #include "platform/codec.h"
 #include "platform/registry.h"
+#include "platform/float_to_int.h"
 
 TStarOptions StarOptions;
 
@@ -101,8 +102,8 @@ void ReadRegStars() {
 
 void WriteRegStars(const TStarOptions& o) {
   platform::TRegIniFile reg;
-  reg.WriteInteger(kSection, "high mag limit", int32_t(std::nearbyint(o.HighMagLimit * 10)));
-  reg.WriteInteger(kSection, "low mag limit", int32_t(std::nearbyint(o.LowMagLimit * 10)));
+  reg.WriteInteger(kSection, "high mag limit", platform::ClampFloatToInt<int32_t>(std::nearbyint(o.HighMagLimit * 10)));
+  reg.WriteInteger(kSection, "low mag limit", platform::ClampFloatToInt<int32_t>(std::nearbyint(o.LowMagLimit * 10)));
   reg.WriteInteger(kSection, "variable star mode", o.VariableMode + 1);
   int32_t spectral = 0;
   for (int i = 0; i < 21; ++i)
@@ -112,8 +113,8 @@ void WriteRegStars(const TStarOptions& o) {
   for (int i = 0; i < 5; ++i)
     if (o.LuminosityClasses[i]) luminosity |= 1 << i;
   reg.WriteInteger(kSection, "luminosity classes", luminosity);
-  reg.WriteInteger(kSection, "low proper limit", int32_t(std::nearbyint(o.LowProperLimit * 100)));
-  reg.WriteInteger(kSection, "high proper limit", int32_t(std::nearbyint(o.HighProperLimit * 100)));
+  reg.WriteInteger(kSection, "low proper limit", platform::ClampFloatToInt<int32_t>(std::nearbyint(o.LowProperLimit * 100)));
+  reg.WriteInteger(kSection, "high proper limit", platform::ClampFloatToInt<int32_t>(std::nearbyint(o.HighProperLimit * 100)));
   reg.WriteInteger(kSection, "brightness by magnitude", o.DrawingMode == 0 ? 1 : 0);
   reg.WriteInteger(kSection, "size adjust", o.SizeAdjust);
   reg.WriteInteger(kSection, "misc settings",

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/float_to_int.h"
 #include "platform/numfmt.h"
 
 namespace mkdata {
@@ -71,7 +72,8 @@ bool ToInt(std::string_view s, long& out) {
 }
 
 int32_t AngleToFileUnits(double radians) {
-  return int32_t(std::nearbyint(radians / kTwoPi * 2147483647.0));
+  // Readers refuse positions off the sky; anything else saturates.
+  return platform::ClampFloatToInt<int32_t>(std::nearbyint(radians / kTwoPi * 2147483647.0));
 }
 
 double FileUnitsToAngle(int32_t units) { return double(units) / 2147483647.0 * kTwoPi; }
@@ -85,11 +87,11 @@ double NormaliseAngle(double radians) {
 
 uint8_t MagnitudeByte(double magnitude) {
   double b = std::nearbyint((magnitude + 2.0) * 10.0);
-  return uint8_t(std::clamp(b, 1.0, 255.0));
+  return platform::ClampFloatToInt<uint8_t>(std::clamp(b, 1.0, 255.0));  // NaN: 0, none
 }
 
 int16_t ClampToI16(double value) {
-  return int16_t(std::clamp(std::nearbyint(value), -32768.0, 32767.0));
+  return platform::ClampFloatToInt<int16_t>(std::nearbyint(value));
 }
 
 }  // namespace mkdata

@@ -51,11 +51,11 @@ double FileUnitsToAngle(int32_t units);
 double NormaliseAngle(double radians);
 
 // The magnitude byte of the star files: (magnitude + 2) × 10 rounded, kept in
-// 1..255 so that 0 keeps its meaning "no magnitude".
+// 1..255 so that 0 keeps its meaning "no magnitude" (which NaN gives).
 uint8_t MagnitudeByte(double magnitude);
 
 // A value rounded to the nearest integer (halves to even) and clamped to the
-// range of a signed 16-bit field.
+// range of a signed 16-bit field; NaN gives 0.
 int16_t ClampToI16(double value);
 
 }  // namespace mkdata

@@ -18,6 +18,7 @@
 
 #include "data/common.h"
 #include "platform/codec.h"
+#include "platform/float_to_int.h"
 
 namespace mkdata {
 
@@ -193,6 +194,12 @@ DeepSkyCatalogue ReadOpenNgc(const std::string& path, const std::map<std::string
     o.major = ColumnDouble(s.get(), 7);
     o.minor = ColumnDouble(s.get(), 8);
     o.pa = ColumnDouble(s.get(), 9);
+    // A declination off the sky or a position angle beyond a full turn is
+    // a damaged entry (NaN still means "not given").
+    if (!(std::fabs(o.dec) <= kPi / 2) || std::fabs(o.pa) > 360.0) {
+      ++cat.damaged;
+      continue;
+    }
     o.cls = ClassForOpenNgcType(type);
     // Complete the object from the GeoJSON list where OpenNGC is silent.
     const std::string key = o.catalog + " " + o.id + o.subId;
@@ -291,7 +298,7 @@ void InsertObjects(sqlite3* db, const std::string& table, const std::vector<Deep
     // For diffuse nebulae (and clusters with nebulosity) PA is the number
     // of their first outline record; there are no outlines.
     if (o.cls == 3 || o.cls == 6 || std::isnan(o.pa)) sqlite3_bind_null(ins.get(), 10);
-    else sqlite3_bind_int(ins.get(), 10, int(std::nearbyint(o.pa)));
+    else sqlite3_bind_int(ins.get(), 10, platform::ClampFloatToInt<int>(std::nearbyint(o.pa)));
     text(11, platform::Utf8ToCp1252(o.names));
     if (sqlite3_step(ins.get()) != SQLITE_DONE) throw SourceError(where + ": " + sqlite3_errmsg(db));
   }

@@ -56,12 +56,15 @@ int ClassForGeoJsonType(const std::string& type);
 
 // Objects of the OpenNGC file, NGC and IC, in catalogue order; entries that
 // are components of another entry (" NED01") or of no catalogue are skipped
-// and counted in *skipped. `extras` may be empty.
+// and counted in *skipped; entries with a declination outside ±90° or a
+// position angle beyond ±360° are skipped and counted in `damaged`.
+// `extras` may be empty.
 struct DeepSkyCatalogue {
   std::vector<DeepSkyObject> ngc;
   std::vector<DeepSkyObject> ic;
   std::array<int, kMessierCount + 1> messier{};  // NGC number of M n, 0 = none
   int skipped = 0;
+  int damaged = 0;  // entries with a declination off the sky or a position angle beyond ±360°
   int filled = 0;  // objects completed from the GeoJSON list
 };
 DeepSkyCatalogue ReadOpenNgc(const std::string& path, const std::map<std::string, DsoExtra>& extras);

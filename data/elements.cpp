@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <regex>
 
 #include "catalog/element_files.h"
 #include "data/common.h"
@@ -58,20 +57,55 @@ std::string Text(const ElementList& l, const QJsonArray& row, const char* name) 
   return std::string(Trim(row[it->second].toString().toStdString()));
 }
 
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Splits a numbered asteroid's full name, "     1 Ceres (A801 AA)" or
+// "  3708 (1974 FV1)" (already trimmed), into its number and its label: the
+// text before a closing "(...)", or what stands inside the parentheses when
+// there is no text before them. A plain scan, so names of any length cost
+// time in proportion to their length and no stack.
+bool SplitAsteroidName(std::string_view full, std::string& number, std::string& label) {
+  std::size_t i = 0;
+  while (i < full.size() && IsDigit(full[i])) ++i;
+  if (i == 0) return false;
+  number = std::string(full.substr(0, i));
+  std::size_t j = i;
+  while (j < full.size() && IsBlank(full[j])) ++j;
+  if (j == i) return false;  // the number stands alone or runs into the name
+  std::string_view rest = full.substr(j);
+  std::string_view inside;
+  if (!rest.empty() && rest.back() == ')') {
+    const std::size_t open = rest.find('(');
+    if (open != std::string_view::npos) {
+      inside = rest.substr(open + 1, rest.size() - open - 2);
+      rest = rest.substr(0, open);
+    }
+  }
+  while (!rest.empty() && IsBlank(rest.back())) rest.remove_suffix(1);
+  label = std::string(rest.empty() ? inside : rest);
+  return true;
+}
+
+// A numbered periodic comet: digits, then "P/".
+bool IsNumberedPeriodic(std::string_view name) {
+  std::size_t i = 0;
+  while (i < name.size() && IsDigit(name[i])) ++i;
+  return i > 0 && name.substr(i, 2) == "P/";
+}
+
 }  // namespace
 
 std::vector<AsteroidElements> ReadAsteroidList(const std::string& path, int* skipped) {
   const ElementList l = ReadList(path);
-  // "     1 Ceres (A801 AA)" or "  3708 (1974 FV1)".
-  const std::regex nameRe(R"(^(\d+)\s+(.*?)\s*(\((.*)\))?$)");
   std::vector<AsteroidElements> out;
   for (const QJsonValue& rv : l.rows) {
     const QJsonArray row = rv.toArray();
     AsteroidElements a;
     double mjd = 0;
-    std::smatch m;
-    const std::string full = Text(l, row, "full_name");
-    const bool ok = std::regex_match(full, m, nameRe) && Field(l, row, "epoch_mjd", mjd) &&
+    std::string number, label;
+    const bool ok = SplitAsteroidName(Text(l, row, "full_name"), number, label) && Field(l, row, "epoch_mjd", mjd) &&
                     Field(l, row, "ma", a.meanAnomaly) && Field(l, row, "a", a.a) && Field(l, row, "e", a.e) &&
                     Field(l, row, "w", a.peri) && Field(l, row, "om", a.node) && Field(l, row, "i", a.incl) &&
                     Field(l, row, "H", a.h);
@@ -79,8 +113,7 @@ std::vector<AsteroidElements> ReadAsteroidList(const std::string& path, int* ski
       if (skipped) ++*skipped;
       continue;
     }
-    const std::string label = m[2].length() ? m[2].str() : m[4].str();
-    a.name = "(" + m[1].str() + ") " + label;
+    a.name = "(" + number + ") " + label;
     a.epoch = mjd + 2400000.5;
     if (!Field(l, row, "G", a.g)) a.g = 0.15;
     out.push_back(a);
@@ -125,12 +158,11 @@ std::vector<AsteroidElements> SelectBrightAsteroids(const std::vector<AsteroidEl
 }
 
 std::vector<CometElements> SelectBrightComets(const std::vector<CometElements>& all) {
-  const std::regex numberedPeriodic(R"(^\d+P/.*)");
   constexpr double kJan2020 = 2458849.5;
   std::vector<CometElements> out;
   for (const CometElements& c : all) {
     if (!(c.e >= 0 && c.e <= 1.2) || !(c.q > 0)) continue;
-    const bool periodic = std::regex_match(c.name, numberedPeriodic);
+    const bool periodic = IsNumberedPeriodic(c.name);
     if ((periodic && c.h <= 12.0) || (!periodic && c.h <= 10.0 && c.epoch >= kJan2020)) out.push_back(c);
   }
   return out;

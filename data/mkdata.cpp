@@ -163,7 +163,7 @@ class StarData {
       sources_.motions = ReadProperMotions(src_.Stel("stars/default/hip_pm.dat"));
       sources_.variables = ReadVariables(src_.Stel("stars/default/gcvs_hip_part.dat"));
       sources_.doubles = ReadDoubles(src_.Stel("stars/default/wds_hip_part.dat"));
-      sources_.positions = ReadGeoJsonStars(src_.D3("stars.14.json"));
+      sources_.positions = ReadGeoJsonStars(src_.D3("stars.14.json"), &offSky_);
       sources_.names = ReadGeoJsonStarNames(src_.D3("starnames.json"));
       for (const char* f : {"namedstars.dat", "unnamedstars.dat"}) {
         std::vector<BinaryStar> s = ReadBinaryStars(src_.KStars(f));
@@ -173,6 +173,11 @@ class StarData {
       table_ = MergeStars(sources_);
     }
     return *table_;
+  }
+  // Entries of the GeoJSON list left out for a position off the sky.
+  int OffSky() {
+    Table();
+    return offSky_;
   }
   const StarSources& Inputs() {
     Table();
@@ -207,6 +212,7 @@ class StarData {
                                                     "stars_3_1v0_4.cat"};
   StarSources sources_;
   std::optional<StarTable> table_;
+  int offSky_ = 0;
   std::vector<ZoneCatalogue> zoned_;
 };
 
@@ -279,6 +285,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                                                 " SAO numbers without a star in the Hipparcos cross index left empty; " +
                                                 CorrectedText(int(corrected.size())) +
                                                 (noPosition ? "; " + std::to_string(noPosition) + " without a position skipped" : "") +
+                                                (stars.OffSky() ? "; " + std::to_string(stars.OffSky()) + " GeoJSON entries with a position off the sky skipped" : "") +
                                                 (clamped ? "; " + std::to_string(clamped) + " proper motions cut to the 16-bit field" : ""));
                        line("yale_notes.dat", std::to_string(noteCount) + " notes written for " + std::to_string(withNote) +
                                                   " stars; stars without a name, designation, variability or duplicity have none");
@@ -351,6 +358,10 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                                                   std::to_string(cat.ic.size()) + " IC objects (IC) written; " +
                                                   std::to_string(cat.skipped) +
                                                   " entries skipped (components of other entries, or outside NGC and IC); " +
+                                                  (cat.damaged ? std::to_string(cat.damaged) +
+                                                                     " damaged entries skipped (declination off the sky or "
+                                                                     "position angle beyond 360°); "
+                                                               : std::string()) +
                                                   std::to_string(cat.filled) + " completed from the GeoJSON list");
                        line("messier_rngc.dat", std::to_string(kMessierCount - unmapped) + " Messier numbers written" +
                                                     (unmapped ? "; " + std::to_string(unmapped) + " without an NGC number left 0 (" + which + ")" : ""));

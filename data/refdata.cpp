@@ -16,6 +16,7 @@
 #include "astro/constellations.h"
 #include "data/common.h"
 #include "platform/codec.h"
+#include "platform/float_to_int.h"
 
 namespace mkdata {
 
@@ -89,7 +90,7 @@ LineRecord LinePoint(const SkyPoint& p, uint8_t con) {
   LineRecord r;
   // 0 is the break mark, so a star exactly at 0h takes the next unit.
   r.ra = uint16_t(std::clamp(std::nearbyint(NormaliseAngle(p.ra) * kLineScale), 1.0, 65534.0));
-  r.dec = int16_t(std::nearbyint(p.dec * kLineScale));
+  r.dec = platform::ClampFloatToInt<int16_t>(std::nearbyint(p.dec * kLineScale));
   r.constellation = con;
   return r;
 }
@@ -142,6 +143,10 @@ std::vector<uint8_t> EncodeConstellationLines(const std::vector<LineRecord>& rec
 
 namespace {
 
+// The gazetteer expands to about 6 MB; far more is a damaged or hostile
+// stream.
+constexpr std::size_t kMaxGazetteerBytes = std::size_t(64) << 20;
+
 std::vector<uint8_t> Gunzip(const std::vector<uint8_t>& in, const std::string& path) {
   z_stream z{};
   if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) throw SourceError(path + ": cannot start decompression");
@@ -159,6 +164,10 @@ std::vector<uint8_t> Gunzip(const std::vector<uint8_t>& in, const std::string& p
       throw SourceError(path + ": damaged compressed data");
     }
     out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
+    if (out.size() > kMaxGazetteerBytes) {
+      inflateEnd(&z);
+      throw SourceError(path + ": expands beyond " + std::to_string(kMaxGazetteerBytes >> 20) + " MB");
+    }
     if (rc == Z_OK && z.avail_in == 0 && z.avail_out != 0) {
       inflateEnd(&z);
       throw SourceError(path + ": compressed data cut short");
@@ -168,11 +177,17 @@ std::vector<uint8_t> Gunzip(const std::vector<uint8_t>& in, const std::string& p
   return out;
 }
 
+// The shortest serialised location: seven empty strings (a 4-byte length
+// each), role, population, two coordinates, altitude, light pollution and
+// the user flag.
+constexpr std::size_t kMinLocationBytes = 7 * 4 + 2 + 4 + 2 * 8 + 4 + 4 + 1;
+
 // Big-endian reader of the serialised location list.
 class StreamReader {
  public:
   StreamReader(const std::vector<uint8_t>& b, const std::string& path) : b_(b), path_(path) {}
   bool AtEnd() const { return pos_ == b_.size(); }
+  std::size_t Remaining() const { return b_.size() - pos_; }
   uint32_t U32() {
     Need(4);
     uint32_t v = uint32_t(b_[pos_]) << 24 | uint32_t(b_[pos_ + 1]) << 16 | uint32_t(b_[pos_ + 2]) << 8 | b_[pos_ + 3];
@@ -224,7 +239,10 @@ std::vector<Location> ReadLocations(const std::string& path) {
   const std::vector<uint8_t> data = Gunzip(ReadBinaryFile(path), path);
   StreamReader r(data, path);
   const uint32_t count = r.U32();
-  if (count == 0 || count > 10000000) throw SourceError(path + ": bad location count");
+  // Each location takes at least kMinLocationBytes of the stream: a count
+  // that the rest cannot hold is refused before anything is allocated.
+  if (count == 0 || count > r.Remaining() / kMinLocationBytes)
+    throw SourceError(path + ": bad location count");
   std::vector<Location> out;
   out.reserve(count);
   for (uint32_t i = 0; i < count; ++i) {

@@ -11,8 +11,16 @@
 
 #include "data/common.h"
 #include "platform/codec.h"
+#include "platform/float_to_int.h"
 
 namespace mkdata {
+
+namespace {
+
+// Quantised positions of the land file reach a hair beyond ±180° and ±90°.
+constexpr double kEdgeSlack = 1e-6;
+
+}  // namespace
 
 std::vector<LonLatRing> ReadTopoJsonLand(const std::string& path) {
   const std::vector<uint8_t> bytes = ReadBinaryFile(path);
@@ -35,13 +43,18 @@ std::vector<LonLatRing> ReadTopoJsonLand(const std::string& path) {
     for (const QJsonValue& pv : av.toArray()) {
       const QJsonArray p = pv.toArray();
       if (p.size() < 2) throw SourceError(path + ": bad arc point");
+      std::pair<double, double> lonLat;
       if (quantised) {
         x += p[0].toDouble();
         y += p[1].toDouble();
-        arc.push_back({x * sx + tx, y * sy + ty});
+        lonLat = {x * sx + tx, y * sy + ty};
       } else {
-        arc.push_back({p[0].toDouble(), p[1].toDouble()});
+        lonLat = {p[0].toDouble(), p[1].toDouble()};
       }
+      // A point off the globe (or not a number) means a damaged file.
+      if (!(std::fabs(lonLat.first) <= 180.0 + kEdgeSlack) || !(std::fabs(lonLat.second) <= 90.0 + kEdgeSlack))
+        throw SourceError(path + ": an arc point lies off the globe");
+      arc.push_back(lonLat);
     }
     arcs.push_back(std::move(arc));
   }
@@ -84,10 +97,8 @@ LonLatRing Unwrap(const LonLatRing& ring) {
   LonLatRing out;
   for (const auto& [lon, lat] : ring) {
     double x = lon;
-    if (!out.empty()) {
-      while (x - out.back().first > 180.0) x -= 360.0;
-      while (x - out.back().first < -180.0) x += 360.0;
-    }
+    // Whole turns towards the previous point, in one step.
+    if (!out.empty()) x -= 360.0 * std::nearbyint((x - out.back().first) / 360.0);
     out.push_back({x, lat});
   }
   if (out.size() > 1 && std::abs(out.back().first - out.front().first) > 180.0) {
@@ -111,7 +122,9 @@ std::vector<std::vector<double>> LandFractions(const std::vector<LonLatRing>& ri
     double x1, y1, x2, y2;
   };
   std::vector<std::vector<Edge>> bands(182);
-  auto band = [](double lat) { return std::clamp(int(std::floor(lat)) + 90, 0, 181); };
+  auto band = [](double lat) {
+    return std::clamp(platform::ClampFloatToInt<int>(std::floor(lat)), -90, 91) + 90;
+  };
   for (const LonLatRing& r : rings)
     for (std::size_t i = 0; i + 1 < r.size(); ++i) {
       const Edge e{r[i].first, r[i].second, r[i + 1].first, r[i + 1].second};

@@ -14,6 +14,7 @@
 #include "astro/constellations.h"
 #include "data/common.h"
 #include "platform/codec.h"
+#include "platform/float_to_int.h"
 #include "platform/numfmt.h"
 
 namespace mkdata {
@@ -242,7 +243,7 @@ std::unordered_map<int, DoubleInfo> ReadDoubles(const std::string& path) {
 
 // --- GeoJSON star lists --------------------------------------------------------------
 
-std::unordered_map<int, PositionMag> ReadGeoJsonStars(const std::string& path) {
+std::unordered_map<int, PositionMag> ReadGeoJsonStars(const std::string& path, int* offSky) {
   QJsonDocument doc = ParseJson(path);
   const QJsonArray features = doc.object().value("features").toArray();
   if (features.isEmpty()) throw SourceError(path + ": no features");
@@ -258,6 +259,11 @@ std::unordered_map<int, PositionMag> ReadGeoJsonStars(const std::string& path) {
     p.raDeg = c[0].toDouble();
     if (p.raDeg < 0) p.raDeg += 360.0;
     p.decDeg = c[1].toDouble();
+    // A position off the sky is a damaged entry: left out and counted.
+    if (!(p.raDeg >= 0 && p.raDeg <= 360) || !(std::fabs(p.decDeg) <= 90)) {
+      if (offSky) ++*offSky;
+      continue;
+    }
     const QJsonObject props = f.value("properties").toObject();
     p.mag = JsonNumber(props.value("mag"));
     p.bv = JsonNumber(props.value("bv"));
@@ -610,7 +616,7 @@ SaoRecord MakeSaoRecord(const CatalogueStar& star, const CrossEntry& ids, int* c
   if (!std::isnan(star.bv)) r.colour = uint8_t(std::clamp(std::nearbyint((star.bv + 0.5) * 40.0), 1.0, 255.0));
   r.spectral = SpectralCode(star.spectral);
   if (!std::isnan(star.parallax) && star.parallax > 0)
-    r.parallax = uint16_t(std::min(std::nearbyint(star.parallax + 32.0), 65534.0));
+    r.parallax = platform::ClampFloatToInt<uint16_t>(std::min(std::nearbyint(star.parallax + 32.0), 65534.0));
   return r;
 }
 

@@ -98,7 +98,10 @@ struct PositionMag {
   double mag = kNoValue;
   double bv = kNoValue;
 };
-std::unordered_map<int, PositionMag> ReadGeoJsonStars(const std::string& path);
+// Entries whose right ascension (negative values folded by +360°) lies
+// outside 0..360° or whose declination lies outside ±90° are left out and
+// counted in *offSky.
+std::unordered_map<int, PositionMag> ReadGeoJsonStars(const std::string& path, int* offSky = nullptr);
 // Proper names by Hipparcos number.
 std::unordered_map<int, std::string> ReadGeoJsonStarNames(const std::string& path);
 

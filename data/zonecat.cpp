@@ -228,10 +228,13 @@ ZoneCatalogue DecodeZoneCatalogue(const std::vector<uint8_t>& bytes, const std::
   cat.magStep = double(h.magRange) / double(h.magSteps) / 1000.0;
   const RecordKind& kind = kKinds[h.type];
 
-  // The zone counts, and the size they imply.
-  const std::vector<ZoneTriangle> zones = GeodesicZones(int(h.level));
-  const std::size_t sizesEnd = kHeaderBytes + 4 * zones.size();
+  // The zone counts, and the size they imply. The zone table's size is
+  // checked against the file before the grid (up to 21 million zones) is
+  // built.
+  const std::size_t zoneCount = std::size_t(20) << (2 * h.level);
+  const std::size_t sizesEnd = kHeaderBytes + 4 * zoneCount;
   if (bytes.size() < sizesEnd) throw bad("zone table cut short");
+  const std::vector<ZoneTriangle> zones = GeodesicZones(int(h.level));
   uint64_t total = 0;
   for (std::size_t z = 0; z < zones.size(); ++z) total += platform::GetU32(p + kHeaderBytes + 4 * z);
   if (total > (bytes.size() - sizesEnd) / kind.bytes || sizesEnd + total * kind.bytes != bytes.size())

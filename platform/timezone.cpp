@@ -93,58 +93,71 @@ bool ParseName(const std::string& s, std::size_t& i, std::string& name) {
   return name.size() >= 3;
 }
 
-// Reads [+-]hh[:mm[:ss]] as seconds.
-bool ParseClock(const std::string& s, std::size_t& i, long& seconds) {
+// Reads a run of decimal digits as a number no larger than `max`. A run
+// that is empty or whose value exceeds `max` is refused, so that long digit
+// runs cannot overflow.
+bool ParseBounded(const std::string& s, std::size_t& i, long max, long& value) {
+  if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+  long v = 0;
+  while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+    v = v * 10 + (s[i++] - '0');
+    if (v > max) return false;
+  }
+  value = v;
+  return true;
+}
+
+// Reads [+-]hh[:mm[:ss]] as seconds; hours at most `maxHours`, minutes and
+// seconds at most 59.
+bool ParseClock(const std::string& s, std::size_t& i, long maxHours, long& seconds) {
   int sign = 1;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) sign = s[i++] == '-' ? -1 : 1;
   long parts[3] = {0, 0, 0};
-  for (int k = 0; k < 3; ++k) {
-    if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) {
-      if (k == 0) return false;
-      break;
-    }
-    long v = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) v = v * 10 + (s[i++] - '0');
-    parts[k] = v;
-    if (k < 2 && i < s.size() && s[i] == ':') {
-      ++i;
-      continue;
-    }
-    break;
+  if (!ParseBounded(s, i, maxHours, parts[0])) return false;
+  for (int k = 1; k < 3 && i < s.size() && s[i] == ':'; ++k) {
+    ++i;
+    if (!ParseBounded(s, i, 59, parts[k])) return false;
   }
   seconds = sign * (parts[0] * 3600 + parts[1] * 60 + parts[2]);
   return true;
 }
+
+// Offsets from UT reach 24 hours (POSIX); change-over times reach 167 hours
+// (the extension of RFC 8536 that zone files use).
+constexpr long kMaxOffsetHours = 24;
+constexpr long kMaxChangeHours = 167;
 
 // Reads one change-over "Mm.w.d[/time]". Returns false when malformed;
 // `representable` is cleared for Julian-day forms and hours outside 0..23.
 bool ParseChange(const std::string& s, std::size_t& i, SYSTEMTIME& st, bool& representable) {
   if (i < s.size() && s[i] == 'M') {
     ++i;
-    int v[3] = {0, 0, 0};
+    long v[3] = {0, 0, 0};
+    static constexpr long kMax[3] = {12, 5, 6};
     for (int k = 0; k < 3; ++k) {
-      if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
-      while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) v[k] = v[k] * 10 + (s[i++] - '0');
+      if (!ParseBounded(s, i, kMax[k], v[k])) return false;
       if (k < 2) {
         if (i >= s.size() || s[i] != '.') return false;
         ++i;
       }
     }
-    if (v[0] < 1 || v[0] > 12 || v[1] < 1 || v[1] > 5 || v[2] > 6) return false;
+    if (v[0] < 1 || v[1] < 1) return false;
     st.wMonth = uint16_t(v[0]);
     st.wDay = uint16_t(v[1]);
     st.wDayOfWeek = uint16_t(v[2]);
   } else {
-    // Jn or n: a day of the year, which the record cannot hold.
-    if (i < s.size() && s[i] == 'J') ++i;
-    if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+    // Jn (1..365) or n (0..365): a day of the year, which the record cannot
+    // hold.
+    const bool julian = i < s.size() && s[i] == 'J';
+    if (julian) ++i;
+    long day = 0;
+    if (!ParseBounded(s, i, 365, day) || (julian && day < 1)) return false;
     representable = false;
   }
   long t = 2 * 3600;
   if (i < s.size() && s[i] == '/') {
     ++i;
-    if (!ParseClock(s, i, t)) return false;
+    if (!ParseClock(s, i, kMaxChangeHours, t)) return false;
   }
   if (t < 0 || t >= 24 * 3600) representable = false;
   if (representable) {
@@ -178,13 +191,13 @@ bool TimeZoneFromPosix(const std::string& posix, TIME_ZONE_INFORMATION& tzi) {
   std::size_t i = 0;
   std::string stdName, dstName;
   long stdOffset = 0;
-  if (!ParseName(posix, i, stdName) || !ParseClock(posix, i, stdOffset)) return false;
+  if (!ParseName(posix, i, stdName) || !ParseClock(posix, i, kMaxOffsetHours, stdOffset)) return false;
   SetZoneName(z.StandardName, stdName);
   z.Bias = int32_t(stdOffset / 60);
   if (i < posix.size()) {
     if (!ParseName(posix, i, dstName)) return false;
     long dstOffset = stdOffset - 3600;
-    if (i < posix.size() && posix[i] != ',' && !ParseClock(posix, i, dstOffset)) return false;
+    if (i < posix.size() && posix[i] != ',' && !ParseClock(posix, i, kMaxOffsetHours, dstOffset)) return false;
     SetZoneName(z.DaylightName, dstName);
     SYSTEMTIME start, end;
     bool representable = true;

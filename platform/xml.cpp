@@ -169,6 +169,8 @@ namespace {
 
 // The settings-file layout: the prolog, the document type line when the
 // document has one, then the root element indented by two blanks per level.
+// Whatever encoding the loaded file declared, the text is written as UTF-8
+// under a declaration that says so, so a saved file always loads again.
 QByteArray Serialize(const QDomDocument& doc) {
   const QDomElement root = doc.documentElement();
   if (root.isNull()) return {};
@@ -178,7 +180,11 @@ QByteArray Serialize(const QDomDocument& doc) {
   const QDomDocumentType type = doc.doctype();
   if (!type.isNull() && !type.name().isEmpty()) {
     ts << "<!DOCTYPE " << type.name();
-    if (!type.systemId().isEmpty()) ts << " SYSTEM \"" << type.systemId() << "\"";
+    // The system identifier in the quotes it allows; one holding both kinds
+    // of quote cannot be written and is left out.
+    const QString id = type.systemId();
+    if (!id.isEmpty() && !id.contains('"')) ts << " SYSTEM \"" << id << "\"";
+    else if (!id.isEmpty() && !id.contains('\'')) ts << " SYSTEM '" << id << "'";
     ts << ">\n";
   }
   ts.flush();

@@ -1,0 +1,277 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of every fuzz target into OUTDIR/<target>/.
+
+Usage: make_seeds.py OUTDIR [SOURCES]
+
+The program's own files are made here, small and valid, in the layouts the
+readers expect (and the unit tests write). The noctra-mkdata parsers get
+the first entries of the public source files in SOURCES (default
+$NOCTRA_SOURCES or ~/.cache/noctra-sources, see data/sources.sh), cut down
+to a few kilobytes while keeping their structure; a source that is not
+installed gives a small hand-made sample instead.
+"""
+
+import gzip
+import json
+import os
+import sqlite3
+import struct
+import sys
+import tempfile
+
+SEP = b"\n@@\n"  # separates the files of one input (tests/fuzz/fuzz_support.h)
+
+
+def write(out, target, name, data):
+    folder = os.path.join(out, target)
+    os.makedirs(folder, exist_ok=True)
+    if isinstance(data, str):
+        data = data.encode("utf-8")
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def head_lines(path, count):
+    with open(path, "rb") as f:
+        return b"".join(f.readline() for _ in range(count))
+
+
+# --- The program's files -----------------------------------------------------------
+
+
+def bounds_record(hours, degrees, abbr):
+    return ("%8.5f %+9.5f %-4s  \r\n" % (hours, degrees, abbr)).encode()
+
+
+def sao_record(ra_units, dec_units, mag_byte, note_offset):
+    # 31 bytes: flags, HD, Greek, Flamsteed, constellation, RA, pmRA, Dec,
+    # pmDec, magnitude, colour, spectral, parallax, note offset.
+    return struct.pack("<HIBBBihihBBHHI", 0x0005, 48915, 10, 9, 9, ra_units, -546, dec_units,
+                       -1223, mag_byte, 20, 311, 411, note_offset)[:31]
+
+
+def tycho_record(ra_units, dec_units, mag_byte):
+    return struct.pack("<HHBIihihB", 12, 345, 1, 0, ra_units, 10, dec_units, -5, mag_byte)[:22]
+
+
+def program_seeds(out):
+    write(out, "bounds", "three_runs",
+          bounds_record(22.5, 35.5, "AND") + bounds_record(23.0, 35.5, "AND") +
+          bounds_record(0.25, -89.99, "OCT") + bounds_record(3, 5, "SER1") + bounds_record(3.5, 5, "SER1"))
+    write(out, "bounds", "across_0h", bounds_record(23.9, 10, "PSC") + bounds_record(0.1, 10, "PSC"))
+
+    unit = 2147483647 / 360.0
+    notes = "N:   Sirius~B:   alpha CMa~V:   none|N:   Vega|".encode("cp1252")
+    sao = b"\0" * 31 + sao_record(int(101.287 * unit), int(-16.716 * unit), 5, 1) + \
+        sao_record(int(279.23 * unit), int(38.78 * unit), 20, 43)
+    tycho = tycho_record(int(10 * unit), int(20 * unit), 110) + tycho_record(int(350 * unit), int(-80 * unit), 120)
+    write(out, "star_catalog", "two_stars", sao + SEP + tycho + SEP + notes)
+    write(out, "star_notes", "sirius", struct.pack("<I", 1) + notes)
+    write(out, "star_notes", "vega", struct.pack("<I", 43) + notes)
+
+    header_a = (";Minor planet elements\r\n;Noctra Planetarium 3.27\r\n;Ecliptic plane and equinox=J2000.0\r\n"
+                ";Sh NAME                           julian epoch M         a         e         Peri      Node      Incl      H     G\r\n"
+                ";23 123456789012345678901234567890 123456789012 123456789 123456789 123456789 123456789 123456789 123456789 12345 12345\r\n")
+    line_a = ("Y   (1) Ceres                      2461000.5    60.0786   2.766     0.0789    73.6      80.25     10.59     3.34  0.12 \r\n")
+    write(out, "element_files", "native_ast", b"\0" + (header_a + line_a).encode())
+    header_c = header_a.replace("Minor planet elements", "Comet elements").replace("M         a", "q         a")
+    line_c = ("Y   1P/Halley                      2446470.9    0.586     0.967     111.33    58.42     162.26    5.5   4.0  \r\n")
+    write(out, "element_files", "native_cmt", b"\1" + (header_c + line_c).encode())
+    template = ("[NAME]\nSTART=1\nLEN=10\n[EPOCH CODED]\nSTART=12\nLEN=5\n[MEAN ANOMALY]\nSTART=18\nLEN=6\n"
+                "[SEMIMAJOR AXIS]\nSTART=25\nLEN=6\n[ECCENTRICITY]\nSTART=32\nLEN=6\n"
+                "[LONGITUDE OF PERIHELION]\nSTART=39\nLEN=5\n[LONGITUDE OF ASCENDING NODE]\nSTART=45\nLEN=5\n"
+                "[INCLINATION]\nSTART=51\nLEN=5\n[ABSOLUTE MAGNITUDE]\nSTART=57\nLEN=4\n[MAGNITUDE SLOPE]\nSTART=62\nLEN=4\n")
+    mpc = ("Name       Epoch M      a      e      Peri  Node  Incl  H    G\r\n"
+           "Ceres      K107N 60.080 2.7660 0.0790 73.60 80.25 10.59 3.34 0.12\r\n"
+           "Eros       J9611 310.50 1.4580 0.2228 178.9 304.3 10.83 10.4 0.46\r\n")
+    write(out, "element_files", "template_ast", b"\0" + mpc.encode() + SEP + template.encode())
+
+    nebula = struct.pack("<HBdd", 1, 0, 1.0, 0.5) + struct.pack("<HBdd", 0xFFFF, 0, 1.1, 0.6)
+    messier = struct.pack("<110i", *range(1, 111))
+    milky = struct.pack("<dd", 1.0, 0.2) + struct.pack("<dd", 1.1, 0.3) + struct.pack("<dd", -1.0, 0.0)
+    lines = struct.pack("<HhB", 0, 0, 0) + struct.pack("<HhB", 1000, 2000, 1) + struct.pack("<HhB", 1100, 2100, 1)
+    city = bytes([6]) + b"Berlin" + b"\0" * 16 + bytes(6) + bytes(6) + struct.pack("<h", 101)
+    write(out, "reference_files", "small", nebula + SEP + messier + SEP + milky + SEP + lines + SEP + city * 3)
+
+    xml = ('<?xml version="1.0" encoding="UTF-8" standalone="no" ?>\n<!DOCTYPE Settings SYSTEM "sth.dtd">\n'
+           "<Settings>\n  <Selections>\n    <Width>640</Width>\n    <Scale>1.5</Scale>\n    <Show>True</Show>\n"
+           "    <Name>M 31 Andromeda</Name>\n    <Catalog1>NGC</Catalog1>\n  </Selections>\n</Settings>\n")
+    write(out, "xml_settings", "settings", xml)
+    write(out, "xml_settings", "latin1", xml.replace("UTF-8", "ISO-8859-1").replace("Andromeda", "Androm\xe9da")
+          .encode("latin-1"))
+
+    # A settings file: the 600-byte directory, slot 1 (star options) and
+    # slot 9 present.
+    directory = bytearray(600)
+    blocks = b""
+    for slot, size in ((1, 66), (9, 40)):
+        struct.pack_into("<BIB", directory, 6 * slot, 255, 600 + len(blocks), 0)
+        blocks += bytes((slot * 7 + i) % 256 for i in range(size))
+    write(out, "settings_file", "two_blocks", bytes(directory) + blocks)
+
+    # An 8-bit bitmap, 4 x 2 pixels, 256-colour table.
+    palette = b"".join(struct.pack("<BBBB", i, i, i, 0) for i in range(256))
+    pixels = bytes(range(8))
+    offset = 14 + 40 + len(palette)
+    bmp = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset) + \
+        struct.pack("<IiiHHIIiiII", 40, 4, 2, 1, 8, 0, len(pixels), 2835, 2835, 256, 0) + palette + pixels
+    write(out, "auto_bitmap", "gray4x2", bmp)
+
+    for i, rule in enumerate(["CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT,M3.2.0,M11.1.0", "<+0530>-5:30",
+                              "AEST-10AEDT,M10.1.0,M4.1.0/3", "EST5EDT,0/0,J365/25", "<-03>3<-02>,M3.5.0/-2,M10.5.0/-1"]):
+        write(out, "tz_rule", "rule%d" % i, rule)
+    zone = "/usr/share/zoneinfo/Europe/Berlin"
+    if os.path.exists(zone):
+        with open(zone, "rb") as f:
+            write(out, "tz_rule", "berlin_zone_file", f.read())
+
+    for i, text in enumerate(["51.5N", "33.9 s", "75W", "0.1e", "-5", "5.5", "05h30m15s", "05:30:15",
+                              "-05:30:15", "+05d30m", "12\u00b030'", "1011", "12*30"]):
+        write(out, "text_parsers", "text%d" % i, text)
+    write(out, "text_parsers", "double", struct.pack("<d", 1.2345))
+    for i, text in enumerate([b"-12.5e3", b"  42 ", b"2147483648", "Andromeda \u00e9\u20ac".encode(),
+                              b"\x80\x8d\xe9 text", bytes([5]) + b"Vega!" + bytes(250),
+                              bytes([0x81, 0, 0, 0, 0, 0])]):
+        write(out, "text_codecs", "text%d" % i, text)
+
+
+# --- noctra-mkdata's sources -----------------------------------------------------------
+
+
+def json_seed(path, keep):
+    with open(path, "rb") as f:
+        doc = json.load(f)
+    return json.dumps(keep(doc), ensure_ascii=False).encode("utf-8")
+
+
+def mkdata_seeds(out, src):
+    stel = os.path.join(src, "stellarium-data/usr/share/stellarium")
+    kstars = os.path.join(src, "kstars-data/usr/share/kstars")
+    d3 = os.path.join(src, "d3-celestial/package/data")
+    atlas = os.path.join(src, "world-atlas/package")
+
+    def from_file(target, path, make):
+        if os.path.exists(path):
+            write(out, target, "source", make(path))
+
+    text_heads = {
+        "mkdata_cross_index": (stel + "/stars/default/cross-id.dat", 40),
+        "mkdata_designations": (stel + "/stars/default/name.fab", 40),
+        "mkdata_proper_motions": (stel + "/stars/default/hip_pm.dat", 40),
+        "mkdata_variables": (stel + "/stars/default/gcvs_hip_part.dat", 30),
+        "mkdata_doubles": (stel + "/stars/default/wds_hip_part.dat", 30),
+        "mkdata_constellation_figures": (stel + "/skycultures/western/constellationship.fab", 20),
+        "mkdata_milky_way": (kstars + "/milkyway.dat", 60),
+        "mkdata_boundary_outlines": (kstars + "/cbounds.dat", 120),
+    }
+    for target, (path, n) in text_heads.items():
+        from_file(target, path, lambda p, n=n: head_lines(p, n))
+
+    def first_features(n):
+        return lambda doc: dict(doc, features=doc["features"][:n])
+    from_file("mkdata_geojson_stars", d3 + "/stars.14.json", lambda p: json_seed(p, first_features(20)))
+    from_file("mkdata_geojson_dsos", d3 + "/dsos.20.json", lambda p: json_seed(p, first_features(20)))
+    from_file("mkdata_geojson_star_names", d3 + "/starnames.json",
+              lambda p: json_seed(p, lambda d: dict(list(d.items())[:20])))
+    for target, name in (("mkdata_asteroid_list", "asteroids.dat"), ("mkdata_comet_list", "comets.dat")):
+        from_file(target, kstars + "/" + name, lambda p: json_seed(p, lambda d: dict(d, data=d["data"][:10])))
+
+    def topo(path):
+        # The first few polygons of the land object with only the arcs they use.
+        doc = json.load(open(path, "rb"))
+        geoms = doc["objects"]["land"]["geometries"][:1]
+        geoms[0]["arcs"] = geoms[0]["arcs"][:4]
+        used = sorted({a if a >= 0 else ~a for poly in geoms[0]["arcs"] for ring in poly for a in ring})
+        remap = {old: new for new, old in enumerate(used)}
+        geoms[0]["arcs"] = [[[remap[a] if a >= 0 else ~remap[~a] for a in ring] for ring in poly]
+                            for poly in geoms[0]["arcs"]]
+        doc["arcs"] = [doc["arcs"][i][:40] for i in used]
+        doc["objects"] = {"land": {"type": "GeometryCollection", "geometries": geoms}}
+        return json.dumps(doc).encode()
+    from_file("mkdata_topojson_land", atlas + "/land-50m.json", topo)
+
+    def locations(path):
+        # The count, then the first few serialised locations (their length
+        # found by reading them as the tool does).
+        data = gzip.open(path).read()
+        pos = 4
+        n = 5
+
+        def string():
+            nonlocal pos
+            (length,) = struct.unpack_from(">I", data, pos)
+            pos += 4
+            if length != 0xFFFFFFFF:
+                pos += length
+        for _ in range(n):
+            for _ in range(4):
+                string()
+            pos += 2 + 4 + 16 + 8
+            for _ in range(3):
+                string()
+            pos += 1
+        return struct.pack(">I", n) + data[4:pos]
+    # The fuzz target compresses a plain stream itself; one compressed seed
+    # keeps the decompression in the corpus.
+    from_file("mkdata_locations", stel + "/data/base_locations.bin.gz", locations)
+    if os.path.exists(os.path.join(out, "mkdata_locations", "source")):
+        with open(os.path.join(out, "mkdata_locations", "source"), "rb") as f:
+            write(out, "mkdata_locations", "source.gz", gzip.compress(f.read()))
+
+    def binary_stars(path):
+        # The header, the field list and a region index of one region that
+        # holds the first five records.
+        data = open(path, "rb").read()
+        (count,) = struct.unpack_from("<H", data, 127)
+        fields_end = 129 + 16 * count
+        (regions,) = struct.unpack_from("<I", data, fields_end)
+        index_end = fields_end + 4 + 12 * regions
+        records = data[index_end:index_end + 5 * 32]
+        return data[:fields_end] + struct.pack("<IIII", 1, 0, index_end - 12 * (regions - 1), 5) + records
+    from_file("mkdata_binary_stars", kstars + "/namedstars.dat", binary_stars)
+
+    def zone_catalogue(path):
+        # Level 0 (20 zones) with one star in each of the first two zones.
+        data = open(path, "rb").read()
+        header = bytearray(data[:32])
+        struct.pack_into("<I", header, 16, 0)
+        rtype = struct.unpack_from("<I", header, 4)[0]
+        size = {0: 28, 1: 10, 2: 6}[rtype]
+        first = 32 + 4 * 20 * 4 ** struct.unpack_from("<I", data, 16)[0]
+        counts = struct.pack("<20I", 1, 1, *([0] * 18))
+        return bytes(header) + counts + data[first:first + 2 * size]
+    from_file("mkdata_zone_catalogue", stel + "/stars/default/stars_0_0v0_8.cat", zone_catalogue)
+
+    def openngc(path):
+        # The schema and the first 30 NGC and IC rows of the real file.
+        fd, tmp = tempfile.mkstemp(suffix=".sqlite")
+        os.close(fd)
+        os.remove(tmp)
+        src_db = sqlite3.connect("file:%s?mode=ro" % path, uri=True)
+        dst = sqlite3.connect(tmp)
+        schema = src_db.execute("SELECT sql FROM sqlite_master WHERE name = 'cat'").fetchone()[0]
+        dst.execute(schema)
+        cols = [r[1] for r in src_db.execute("PRAGMA table_info(cat)")]
+        rows = src_db.execute("SELECT * FROM cat WHERE catalog_identifier LIKE 'NGC%' OR name LIKE 'M %' "
+                              "LIMIT 30").fetchall()
+        dst.executemany("INSERT INTO cat VALUES (%s)" % ",".join("?" * len(cols)), rows)
+        dst.commit()
+        dst.close()
+        data = open(tmp, "rb").read()
+        os.remove(tmp)
+        return data
+    from_file("mkdata_openngc", kstars + "/OpenNGC.kscat", openngc)
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    out = sys.argv[1]
+    src = sys.argv[2] if len(sys.argv) > 2 else os.environ.get(
+        "NOCTRA_SOURCES", os.path.expanduser("~/.cache/noctra-sources"))
+    program_seeds(out)
+    mkdata_seeds(out, src)
+
+
+if __name__ == "__main__":
+    main()

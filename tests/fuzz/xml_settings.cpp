@@ -1,0 +1,32 @@
+// Fuzz target: an XML settings file loaded, read, written back and saved;
+// a saved file must always load again.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "app/core/xml_settings.h"
+#include "catalog/object_options.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  fuzz::InstallQuietPlatform();
+  const std::string path = fuzz::WriteScratch("Settings.xml", data, size);
+  platform::XmlDocument doc;
+  platform::XmlElement sel = XmlLoadSettings(doc, path, "Settings");
+  XmlReadInteger(sel, "Width", 0);
+  XmlReadFloat(sel, "Scale", 1.0);
+  XmlReadBool(sel, "Show", false);
+  const std::string s = XmlReadString(sel, "Name", "");
+  LoadObjectOptionsXml(sel);
+  XmlWriteString(sel, "Name", s + "x");
+  XmlWriteFloat(sel, "Scale", XmlReadFloat(sel, "Scale", 1.0));
+  const std::string saved = fuzz::ScratchDir() + "Saved.xml";
+  if (!XmlSaveSettings(doc, saved)) std::abort();
+  platform::XmlDocument again;
+  std::string error;
+  if (!again.LoadFromFile(saved, &error)) std::abort();  // a saved file always reopens
+  if (XmlReadString(XmlChild(again.Root(), "Selections"), "Name", "") != XmlReadString(sel, "Name", ""))
+    std::abort();
+  return 0;
+}
