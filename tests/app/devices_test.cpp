@@ -37,6 +37,7 @@
 #include "telescope/telescope_view.h"
 #include "tests/app/startup_fixture.h"
 
+using startup_fixture::kEventWaitMs;
 using startup_fixture::RunEventsUntil;
 using Devices = startup_fixture::StartUpFixture;
 
@@ -218,7 +219,7 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
     points->resize(900, 300);
     points->grab().save(QString::fromUtf8(shot));
   }
-  ASSERT_TRUE(RunEventsUntil([&] { return TeleControl()->GotoInProgress(); }, 5000));
+  ASSERT_TRUE(RunEventsUntil([&] { return TeleControl()->GotoInProgress(); }, kEventWaitMs));
   ASSERT_TRUE(RunEventsUntil([&] { return !TeleControl()->GotoInProgress(); }, 20000));
   {
     double nra = star.RA(), ndec = star.Dec() + kPi / 180.0;
@@ -262,7 +263,7 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   ic->ImageSource->setCurrentIndex(source);
   emit ic->ImageSource->activated(source);  // as a user's choice
   ic->Path->setText(QString::fromStdString(home.File("images")));
-  ASSERT_TRUE(RunEventsUntil([&] { return ic->Logic.Camera() != nullptr; }, 5000)) << ic->Logic.Status();
+  ASSERT_TRUE(RunEventsUntil([&] { return ic->Logic.Camera() != nullptr; }, kEventWaitMs)) << ic->Logic.Status();
   POITable[1] = {star.RA(), star.Dec(), 9, "Field", 1, "1,0.5,None,Bright", 0};
   POICount = 1;
   FindButton(points, QStringLiteral("Start"))->click();

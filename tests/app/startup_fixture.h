@@ -49,6 +49,11 @@ inline std::string BuiltData() {
   return platform::FileExists(stamp) ? dir + "/" : std::string();
 }
 
+// How long a test waits for something the program does by itself (a
+// render, a slew, the magnifier): generous, since the wait ends as soon as
+// it happens and sanitizer builds on a loaded machine run many times slower.
+inline constexpr int kEventWaitMs = 30000;
+
 template <class F>
 bool RunEventsUntil(F done, int timeoutMs) {
   QElapsedTimer t;

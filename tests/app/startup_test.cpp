@@ -50,6 +50,7 @@
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
+using startup_fixture::kEventWaitMs;
 using startup_fixture::RunEventsUntil;
 using StartUp = startup_fixture::StartUpFixture;
 
@@ -64,7 +65,7 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // still load; the heartbeat's next render has them.
   form->Chart().MarkReplot();
   const int rendered = form->RenderCount;
-  ASSERT_TRUE(RunEventsUntil([&] { return form->RenderCount > rendered; }, 5000));
+  ASSERT_TRUE(RunEventsUntil([&] { return form->RenderCount > rendered; }, kEventWaitMs));
   EXPECT_GT(SaoStarCount, 1000);
   EXPECT_GT(TychoStarCount, 1000);
   EXPECT_TRUE(dialogs.Records().empty()) << dialogs.Records()[0].text;
@@ -160,7 +161,7 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   form->Timer1Timer();
   uint8_t kind = 0;
   int32_t index = 0;
-  ASSERT_TRUE(RunEventsUntil([&] { return GetCursorObject(kind, index), kind != 0; }, 5000));
+  ASSERT_TRUE(RunEventsUntil([&] { return GetCursorObject(kind, index), kind != 0; }, kEventWaitMs));
   EXPECT_TRUE(RunEventsUntil([&] { return !form->StatusText(3).empty(); }, 2000));
   form->PaintBox1MouseDown(1, sx, sy);
   EXPECT_TRUE(form->PopupMenu1->isVisible());
@@ -212,7 +213,7 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // From now on the magnifier shows the sky under the pointer in its inset.
   form->PaintBox1MouseMove(MapWidth / 2, MapHeight / 2);
   form->Timer1Timer();
-  ASSERT_TRUE(RunEventsUntil([] { return MagnifierCounts().Renders > 0; }, 5000));
+  ASSERT_TRUE(RunEventsUntil([] { return MagnifierCounts().Renders > 0; }, kEventWaitMs));
   form->PaintBox1->grab();
   {
     int lit = 0;
