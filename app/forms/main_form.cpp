@@ -785,6 +785,12 @@ bool TMainForm1::StartUp() {
     DateToJ2000(*MainPlotter, ra, dec);
     return true;
   };
+  // The console's filter-wheel settings button opens the filter-wheel window.
+  imaging::ShowFilterWheelWindow = [this] {
+    if (!Devices.FilterWheelForm1) return;
+    Devices.FilterWheelForm1->show();
+    Devices.FilterWheelForm1->raise();
+  };
   AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
   Imaging2 = Item(ImagingMenu1, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });
   PlateSolve1 = Item(ImagingMenu1, "&Plate Solving...", [] { imaging::ShowPlateSolve(); });
@@ -1093,6 +1099,7 @@ void TMainForm1::FormDestroy() {
   if (camerasCreated_) {
     // The imaging windows let their cameras go (settings saved) first.
     imaging::ChartCentre = nullptr;
+    imaging::ShowFilterWheelWindow = nullptr;
     imaging::FreeImagingWindows();
     imaging::FreeCameras();
     imaging::SaveImagingSettings(ImagingSettingsPath);

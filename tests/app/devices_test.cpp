@@ -28,6 +28,7 @@
 #include "imaging/forms/imaging_windows.h"
 #include "platform/automation_sim.h"
 #include "platform/timezone.h"
+#include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
 #include "app/core/log_lines.h"
 #include "app/core/points_of_interest.h"
@@ -264,6 +265,11 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   emit ic->ImageSource->activated(source);  // as a user's choice
   ic->Path->setText(QString::fromStdString(home.File("images")));
   ASSERT_TRUE(RunEventsUntil([&] { return ic->Logic.Camera() != nullptr; }, kEventWaitMs)) << ic->Logic.Status();
+  // The console's filter-wheel button opens the filter-wheel window.
+  ASSERT_TRUE(RunEventsUntil([&] { return ic->FilterwheelSettings->isEnabled(); }, kEventWaitMs));
+  ic->FilterwheelSettings->click();
+  EXPECT_TRUE(form->Devices.FilterWheelForm1->isVisible());
+  form->Devices.FilterWheelForm1->hide();
   POITable[1] = {star.RA(), star.Dec(), 9, "Field", 1, "1,0.5,None,Bright", 0};
   POICount = 1;
   FindButton(points, QStringLiteral("Start"))->click();
