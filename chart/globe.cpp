@@ -70,7 +70,7 @@ TColorRef ShadeLevel(TColorRef color, int level) {
 
 int Rnd(double x) { return int(std::nearbyint(x)); }
 
-// Table look-ups of Part 1.101 with the argument clamped to [-1, 1].
+// Look-ups in the trigonometry tables with the argument clamped to [-1, 1].
 inline double TableIndex(double x) { return std::nearbyint(std::clamp(x, -1.0, 1.0) * 50000.0); }
 inline double CosArcSin(double x) { return CosArcSinTable[int(std::fabs(TableIndex(x)))]; }
 inline double ArcSinT(double x) { return ArcSinTable[int(TableIndex(x))]; }

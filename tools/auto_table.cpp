@@ -31,7 +31,7 @@ platform::FontHandle MakePointFont(const std::string& face, int points, int weig
   return platform::CreateFont(lf);
 }
 
-bool TAutoTable::AddLine(platform::DrawingContext& dc, int pageWidth, int pageHeight, const std::string& spec) {
+bool TAutoTable::AddLine(platform::DrawingContext& dc, int pageWidth, int pageHeight, const std::string& layout) {
   // 1-2: the device's resolution and the margins.
   DpiY = dc.DpiY();
   DpiX = dc.DpiX();
@@ -44,10 +44,10 @@ bool TAutoTable::AddLine(platform::DrawingContext& dc, int pageWidth, int pageHe
   ColumnCount = 0;
   ColumnTitles.fill({});
   ColumnWidths.fill(0);
-  // 4: split the spec at its commas; more than 20 columns are refused.
-  if (!spec.empty()) {
+  // 4: split the layout at its commas; more than 20 columns are refused.
+  if (!layout.empty()) {
     ColumnCount = 1;
-    for (char c : spec) {
+    for (char c : layout) {
       if (c == ',') {
         if (++ColumnCount > kMaxColumns) {
           ColumnCount = 0;

@@ -21,11 +21,11 @@ class TAutoTable {
 
   // AddLine: sets the table up for the device of `dc` (its resolution) and
   // a page of pageWidth x pageHeight device units, with the columns of
-  // `spec` ("Title:width,Title:width,..." widths in hundredths of an inch,
+  // `layout` ("Title:width,Title:width,..." widths in hundredths of an inch,
   // 1..1100). False refuses the layout (an entry without ":", a width that
   // is not a number or out of range, more than 20 columns): nothing may be
   // drawn then.
-  bool AddLine(platform::DrawingContext& dc, int pageWidth, int pageHeight, const std::string& spec);
+  bool AddLine(platform::DrawingContext& dc, int pageWidth, int pageHeight, const std::string& layout);
 
   // Draw: draws one row ("cell,cell,..."; two commas in a row stand for
   // one literal comma in a cell), first the page frame and headings when

@@ -23,7 +23,7 @@ TEST(AutoTable, LayoutAcceptedOrRefused) {
   for (int i = 0; i < 21; ++i) cols21 += (i ? "," : "") + std::string("C:10");
   const std::string cols20 = cols21.substr(0, cols21.size() - 5);
   const struct {
-    std::string spec;
+    std::string layout;
     bool ok;
     int columns;
   } cases[] = {
@@ -36,9 +36,9 @@ TEST(AutoTable, LayoutAcceptedOrRefused) {
   platform::DrawingContext dc(&img);
   for (const auto& c : cases) {
     TAutoTable t;
-    EXPECT_EQ(t.AddLine(dc, 200, 200, c.spec), c.ok) << c.spec;
+    EXPECT_EQ(t.AddLine(dc, 200, 200, c.layout), c.ok) << c.layout;
     if (c.ok) {
-      EXPECT_EQ(t.ColumnCount, c.columns) << c.spec;
+      EXPECT_EQ(t.ColumnCount, c.columns) << c.layout;
     }
   }
 }
