@@ -12,6 +12,7 @@
 #include "astro/text.h"
 #include "astro/transforms.h"
 #include "catalog/object_catalog.h"
+#include "tools/info_places.h"
 #include "platform/numfmt.h"
 
 const char* const kSurveyCodes[8] = {"poss2ukstu_red", "poss2ukstu_blue", "poss2ukstu_ir", "poss1_red",
@@ -217,28 +218,7 @@ TObjectInfo MakeObjectInfo(const tCO& c, const TObserverTime& observer) {
   s.Size = ObjectSizeText(cls, c.MaA, c.MiA);
   s.FieldIndex = SurveyFieldIndex(s.Size);
   // Places.
-  s.RaJ2000Rad = c.RA;
-  s.DecJ2000Rad = c.DE;
-  s.RaJ2000 = TrimBlanks(FormatRA_HMSs(c.RA));
-  s.DecJ2000 = TrimBlanks(FormatDMS(c.DE));
-  auto rec = std::make_unique<TObserverTime>(observer);
-  rec->ClipBelowHorizon = 0;
-  s.RaShown = c.RA;
-  s.DecShown = c.DE;
-  if (rec->PrecessionOn && rec->EpochTo != 2451545.0) {
-    s.ShowApparent = true;
-    TSolarContext ctx{};
-    ctx.NovasOff = 1;
-    CalcSun(ctx, *rec);
-    Precess(*rec, s.RaShown, s.DecShown);
-    ApparentPlace(*rec, s.RaShown, s.DecShown, ctx.SunTrueLongitude);
-    s.RaApparent = TrimBlanks(FormatRA_HMSs(s.RaShown));
-    s.DecApparent = TrimBlanks(FormatDMS(s.DecShown));
-    s.EpochApparent = rec->EpochLabel.str();
-  }
-  EquatorialToHorizontal(*rec, s.AltitudeRad, s.AzimuthRad, s.RaShown, s.DecShown);
-  s.Altitude = TrimBlanks(FormatDegrees1(s.AltitudeRad));
-  s.Azimuth = TrimBlanks(FormatDegrees1(s.AzimuthRad));
+  FillInfoPlaces(s, observer, c.RA, c.DE);
   // Names.
   s.DisplayName = c.DisplayName();
   if (c.SubID.empty())

@@ -14,6 +14,7 @@
 #include "astro/transforms.h"
 #include "platform/codec.h"
 #include "platform/numfmt.h"
+#include "tools/info_places.h"
 
 namespace {
 
@@ -132,29 +133,9 @@ TStarInfo MakeStarInfo(uint32_t sao, const uint8_t* p, const std::vector<std::st
   s.ColorIndex = colourByte ? Fixed(colourByte / 40.0 - 0.5, 5, 2) : "No data";
 
   // Places: J2000, then of date, then altitude and azimuth.
-  s.RaJ2000Rad = ra * kFileUnit;
-  if (s.RaJ2000Rad < 0) s.RaJ2000Rad += 2 * kPi;
-  s.DecJ2000Rad = dec * kFileUnit;
-  s.RaJ2000 = TrimBlanks(FormatRA_HMSs(s.RaJ2000Rad));
-  s.DecJ2000 = TrimBlanks(FormatDMS(s.DecJ2000Rad));
-  auto rec = std::make_unique<TObserverTime>(observer);
-  rec->ClipBelowHorizon = 0;
-  s.RaShown = s.RaJ2000Rad;
-  s.DecShown = s.DecJ2000Rad;
-  if (rec->PrecessionOn && rec->EpochTo != 2451545.0) {
-    s.ShowApparent = true;
-    TSolarContext ctx{};
-    ctx.NovasOff = 1;
-    CalcSun(ctx, *rec);
-    Precess(*rec, s.RaShown, s.DecShown);
-    ApparentPlace(*rec, s.RaShown, s.DecShown, ctx.SunTrueLongitude);
-    s.RaApparent = TrimBlanks(FormatRA_HMSs(s.RaShown));
-    s.DecApparent = TrimBlanks(FormatDMS(s.DecShown));
-    s.EpochApparent = rec->EpochLabel.str();
-  }
-  EquatorialToHorizontal(*rec, s.AltitudeRad, s.AzimuthRad, s.RaShown, s.DecShown);
-  s.Altitude = TrimBlanks(FormatDegrees1(s.AltitudeRad));
-  s.Azimuth = TrimBlanks(FormatDegrees1(s.AzimuthRad));
+  double raJ2000 = ra * kFileUnit;
+  if (raJ2000 < 0) raJ2000 += 2 * kPi;
+  FillInfoPlaces(s, observer, raJ2000, dec * kFileUnit);
 
   // Identification: Bayer letter (or Flamsteed number) and constellation,
   // each byte checked against its table.
