@@ -21,7 +21,7 @@ mkdir -p "$build"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOCTRA_FUZZ=ON > "$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" -j "$jobs"
+cmake --build "$build" -j "$(nproc)" --target fuzz_all
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
