@@ -58,4 +58,10 @@ run_one() {
 export -f run_one
 export build seeds seconds
 
-printf '%s\n' "${targets[@]}" | xargs -P "$jobs" -I{} bash -c 'run_one "$@"' _ {}
+status=0
+printf '%s\n' "${targets[@]}" | xargs -P "$jobs" -I{} bash -c 'run_one "$@"' _ {} |
+  tee "$build/fuzz-logs/summary.txt" || status=1
+passed=$(grep -c '^ok ' "$build/fuzz-logs/summary.txt" || true)
+failed=$(( ${#targets[@]} - passed ))
+echo "fuzz: $passed passed, $failed failed"
+exit "$status"
