@@ -135,6 +135,45 @@ def program_seeds(out):
         write(out, "text_codecs", "text%d" % i, text)
 
 
+
+def fits_file(bitpix, axes, pixels, extra=()):
+    cards = ["SIMPLE  =                    T", "BITPIX  = %20d" % bitpix, "NAXIS   = %20d" % len(axes)]
+    cards += ["NAXIS%d  = %20d" % (i + 1, n) for i, n in enumerate(axes)]
+    cards += list(extra) + ["END"]
+    head = "".join(c.ljust(80) for c in cards).encode()
+    head += b" " * (-len(head) % 2880)
+    return head + pixels + b"\0" * (-len(pixels) % 2880)
+
+
+def newer_reader_seeds(out):
+    # FITS: 16-bit with a zero point and display range, 8-bit colour, float.
+    write(out, "fits", "int16", fits_file(16, (4, 2), struct.pack(">8h", *range(-4, 4)),
+                                          ("BZERO   =                32768", "BSCALE  =                    1",
+                                           "BACKGRND=                  100", "RANGE   =                 1000")))
+    write(out, "fits", "rgb8", fits_file(8, (2, 2, 3), bytes(range(12))))
+    write(out, "fits", "float32", fits_file(-32, (2, 2), struct.pack(">4f", 0.0, 0.5, 1.0, 2.5)))
+
+    # The relief map: 2 x 2 samples a tile, tile 0 coded (4-bit steps), a
+    # run-coded tile 1, the rest empty; then a boundary file of one segment.
+    head = struct.pack("<5h", 0, 2, 1, 2, 4)
+    tile0 = bytes([4]) + struct.pack("<hh", 20, -1) + bytes([0x21, 0x03])
+    tile1 = bytes([4 | 16 | 64]) + struct.pack("<hh", 7, 0) + bytes([0x36, 0x00])
+    idx = bytes([len(tile0), len(tile1)]) + bytes(64800 - 2)
+    segment = struct.pack("<iiiH2x", 3600 * 10, 3600 * 50, 0, 3) + struct.pack("<H", 0x4000 | 0x0102) + \
+        struct.pack("<4H", 0, 3600, 0xFFFF, 0xF000) + struct.pack("<H", 0x8000 | 0x4000 | 0x00FF)
+    entry = struct.pack("<iiiiiiHh", 0, 3600 * 51, 3600 * 49, 3600 * 11, 3600 * 9, 40 + 28, len(segment) - 16, 1)
+    boundary = struct.pack("<iiii", 0x20770002, 40, 1, 28) + bytes(24) + entry + segment
+    write(out, "world_map", "two_tiles", head + tile0 + tile1 + SEP + idx + SEP + boundary)
+
+    # The pick list (the default marked) and a horizon file of "Fuzz Site".
+    blanks = " " * 40
+    picks = ("London*" + blanks + ";51.5N;0.1W;0;T\r\n" + "Fuzz Site" + blanks + ";33.9S;151.2E;10;F\r\n" +
+             "Bad" + blanks + ";95N;0;0\r\n")
+    horizon = b"".join(struct.pack("<I", (a * 91 + k) % 7) for a in range(361) for k in range(91))
+    write(out, "location_files", "three_sites", picks.encode() + SEP + horizon)
+    write(out, "location_files", "short_horizon", picks.encode() + SEP + horizon[:1000])
+
+
 # --- noctra-mkdata's sources -----------------------------------------------------------
 
 
@@ -270,6 +309,7 @@ def main():
     src = sys.argv[2] if len(sys.argv) > 2 else os.environ.get(
         "NOCTRA_SOURCES", os.path.expanduser("~/.cache/noctra-sources"))
     program_seeds(out)
+    newer_reader_seeds(out)
     mkdata_seeds(out, src)
 
 
