@@ -173,6 +173,20 @@ def newer_reader_seeds(out):
     write(out, "location_files", "three_sites", picks.encode() + SEP + horizon)
     write(out, "location_files", "short_horizon", picks.encode() + SEP + horizon[:1000])
 
+    # Scripts: loops, calls, strings, files of the scratch folder, the sky.
+    scripts = {
+        "loops": "REM counting\nLET S = 0\nFOR I = 1 TO 10\nLET S = S + I * 2 ^ 2 MOD 7\nNEXT\n"
+                 "WHILE S > 1\nLET S = S / 2\nWEND\nIF S < 1 THEN\nPRINT STR$(S)\nELSE\nPRINT \"big\"\nENDIF\nHALT\n",
+        "gosub": "GOSUB SHOW\nLET A$ = LEFT$(\"Hello\", 2) + MID$(\"ABCDEF\", 2, 3) + CHR$(65)\n"
+                 "DEL_STR A$, 1, 2\nHALT\nSHOW:\nPRINT HM_STR$(12.5) | PRINT VAL(\"2.5\")\nRETURN\n",
+        "files": "OPEN# 1, \"O\", \"NOTE.TXT\"\nPRINT# 1, \"kept\"\nCLOSE# 1\nOPEN# 2, \"I\", \"NOTE.TXT\"\n"
+                 "INPUT# 2, A$\nCLOSE# 2\nGET_DIR D$\nGET_FIRST \"*.TXT\", F$\nGET_NEXT F$\n",
+        "sky": "GET_JD J\nSET_JD JULIAN(2000, 1, 1.5)\nGET_LOC LAT, LON\nGET_EQU 1, RA, DE\n"
+               "EQU RA, DE, 10, 20\nGET_HOR 1, AZ, ALT\nSET_SCALE 30\nSET_CENTER 10, 20\nWAIT 2\nINPUT \"x\", X\n",
+    }
+    for name, text in scripts.items():
+        write(out, "script", name, text)
+
 
 # --- noctra-mkdata's sources -----------------------------------------------------------
 
