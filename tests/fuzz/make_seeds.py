@@ -187,6 +187,15 @@ def newer_reader_seeds(out):
     for name, text in scripts.items():
         write(out, "script", name, text)
 
+    # Catalogue import: separated fields with sexagesimal places, and fixed columns.
+    write(out, "catalog_import", "separated",
+          "SEP=;\nROW=2\nEPOCH=2\nID=0\nCL=1\nRAH=2\nRAM=3\nRAS=4\nDED=5\nDEM=6\nDES=7\nMv=8\nMaA=9\nPA=10\nLY=11"
+          + "\n@@\n" + "name;class;h;m;s;d;m;s;mag;size;pa;ly\nM 31;3;0;42;44.3;+41;16;9;3.4;190;35;2.5e6\n"
+          + "NGC 7293;4;22;29;38.5;- 20;50;13;7.6;16;;650\n")
+    write(out, "catalog_import", "fixed",
+          "FIXED=1,10,20,31\nID=0\nRAD=1\nDED=2\nMPC=3\n@@\n"
+          + "IC 1101   227.733   5.744     320\nUGC 2885  58.5      35.6      0.08\n")
+
 
 # --- noctra-mkdata's sources -----------------------------------------------------------
 
