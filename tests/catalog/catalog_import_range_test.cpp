@@ -52,7 +52,8 @@ TEST(ImportRange, HugeNumbersAreRefusedOrStoredAsNone) {
     if (c.refused || std::string(c.code) != "MaA") continue;
     ASSERT_EQ(table.Rows.size(), 1u);
     for (std::size_t i = 0; i < table.Columns.size(); ++i)
-      if (table.Columns[i].first == "MaA")
+      if (table.Columns[i].first == "MaA") {
         EXPECT_TRUE(std::holds_alternative<std::monostate>(table.Rows[0][i])) << c.field;
+      }
   }
 }
