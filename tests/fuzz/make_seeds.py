@@ -196,6 +196,30 @@ def newer_reader_seeds(out):
           "FIXED=1,10,20,31\nID=0\nRAD=1\nDED=2\nMPC=3\n@@\n"
           + "IC 1101   227.733   5.744     320\nUGC 2885  58.5      35.6      0.08\n")
 
+    # Settings blocks of every owner: a settings file with slots 1..11, and
+    # single blocks for the target's direct decoder pass (first byte: slot - 1;
+    # the target pads the block with zeros to its size).
+    sizes = [0, 66, 657, 12, 181, 10, 17, 23057, 4 + 53934, 131601, 8, 58]
+    blocks = {
+        3: bytes([1, 0] * 6),
+        5: bytes([1, 0, 1, 1, 0, 0, 1, 0, 1, 1]),
+        6: bytes([1]) + struct.pack("<dd", 1013.25, 10.0),
+        8: struct.pack("<i", 1) + struct.pack("<dd", 1.0, 0.5),
+        9: struct.pack("<ddd", 0.9, 0.1, 100.0) + struct.pack("<i", -60) + bytes(168) + bytes([1]),
+        10: struct.pack("<d", 2451545.0),
+        11: bytes([0, 1]) + struct.pack("<7d", 1.0, 1.2, 0.3, 0.5, 0.4, 2.0, 1.0),
+    }
+    directory = bytearray(600)
+    body = b""
+    for slot in range(1, 12):
+        block = blocks.get(slot, bytes((slot * 7 + i) % 256 for i in range(min(sizes[slot], 200))))
+        block = block.ljust(sizes[slot], b"\0")
+        struct.pack_into("<BIB", directory, 6 * slot, 255, 600 + len(body), 0)
+        body += block
+    write(out, "settings_file", "all_slots", bytes(directory) + body)
+    for slot, block in blocks.items():
+        write(out, "settings_file", "slot%d" % slot, bytes([slot - 1]) + block)
+
 
 # --- noctra-mkdata's sources -----------------------------------------------------------
 
