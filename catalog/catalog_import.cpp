@@ -18,7 +18,8 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kDegPerRad = 180 / M_PI;
-constexpr int64_t kNoValue = 32768;
+// The largest whole number an integer column (a position angle) takes.
+constexpr double kMaxImportInt = 2147483647;
 
 std::string Trim(const std::string& s) {
   const auto b = s.find_first_not_of(" \t\r\n\f\v");
@@ -306,24 +307,18 @@ struct Source {
   Kind kind;
 };
 
-// A row ready for the database, in the order of the table's columns.
 using Row = TSQLiteBindings;
 
 }  // namespace
 
-std::string RunCatalogImport(const TImportJob& job, const std::function<void(int)>& progress) {
+std::string ConvertCatalogImport(const TImportJob& job, TImportTable& out,
+                                 const std::function<void(int)>& progress) {
   const TImportTypeTree& tree = ImportTypeTree();
-  const std::string table = job.Table;
-  if (table.empty()) return "The catalogue needs a file name to name its table.";
-  if (Lower(table) == Lower(kBaseCatalogTable))
-    return "The table name \"" + table + "\" belongs to the base catalogue. Rename the file before importing it.";
-  for (const std::string& used : job.NamesInUse)
-    if (Lower(used) == Lower(table))
-      return "The table name \"" + table + "\" is used by another catalogue. Rename the file before importing it.";
+  out = TImportTable{};
 
   // The assigned columns, in file order, and the table's columns.
   std::vector<Source> sources;
-  std::vector<std::pair<std::string, std::string>> columns;  // name, SQL type
+  std::vector<std::pair<std::string, std::string>>& columns = out.Columns;  // name, SQL type
   auto addColumn = [&](const std::string& name, const char* type) {
     for (const auto& c : columns)
       if (c.first == name) return;
@@ -355,7 +350,7 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
   if (precess) SetPrecession(precession, ImportEpochJD(job.Epoch), 2451545.0);
 
   // Read and convert every line before the database is touched.
-  std::vector<Row> rows;
+  std::vector<Row>& rows = out.Rows;
   LineReader in(job.FileName, job.Layout.StartRow - 1);
   if (!in.Ok()) return "Could not read the file \"" + job.FileName + "\".";
   std::string line;
@@ -415,11 +410,17 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
                      : c == "V" ? 1e6 / 75 : 1);
       } else if (s.kind == Kind::SingleX10) {
         // Tenths of an arcminute; a planetary nebula's size in arcseconds.
-        const int64_t n = empty ? kNoValue : int64_t(std::nearbyint(v * (cls == 4 ? 60 : 10)));
-        values[s.column] = (empty || n > 32767 || n < -32767) ? TSQLiteBinding() : TSQLiteBinding(n);
+        // Sizes beyond the column's range are stored as none (checked on
+        // the double, before any conversion to an integer).
+        const double x = empty ? 0 : std::nearbyint(v * (cls == 4 ? 60 : 10));
+        values[s.column] = (empty || !(std::fabs(x) <= 32767)) ? TSQLiteBinding() : TSQLiteBinding(int64_t(x));
       } else if (s.kind == Kind::Int) {
-        if (!empty && v != std::trunc(v)) return "Error converting value to an integer (" + text + ")";
+        if (!empty && (v != std::trunc(v) || !(std::fabs(v) <= kMaxImportInt)))
+          return "Error converting value to an integer (" + text + ")";
         values[s.column] = empty ? TSQLiteBinding() : TSQLiteBinding(int64_t(v));
+      } else if (s.kind == Kind::Single && !empty && std::isfinite(v) &&
+                 !(std::fabs(v) <= std::numeric_limits<float>::max())) {
+        return "Error converting value to an single precision number (" + text + ")";
       } else if (s.code == "Mv") {
         // No magnitude is stored as 23, the value the filter lets through.
         values[s.column] = empty ? 23.0 : double(float(v));
@@ -442,6 +443,22 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
     for (const auto& c : columns) row.push_back(values[c.first]);
     rows.push_back(std::move(row));
   }
+  return std::string();
+}
+
+std::string RunCatalogImport(const TImportJob& job, const std::function<void(int)>& progress) {
+  const std::string table = job.Table;
+  if (table.empty()) return "The catalogue needs a file name to name its table.";
+  if (Lower(table) == Lower(kBaseCatalogTable))
+    return "The table name \"" + table + "\" belongs to the base catalogue. Rename the file before importing it.";
+  for (const std::string& used : job.NamesInUse)
+    if (Lower(used) == Lower(table))
+      return "The table name \"" + table + "\" is used by another catalogue. Rename the file before importing it.";
+  TImportTable converted;
+  const std::string error = ConvertCatalogImport(job, converted, progress);
+  if (!error.empty()) return error;
+  const auto& columns = converted.Columns;
+  const auto& rows = converted.Rows;
 
   // The statements, with every name quoted.
   std::string create = "CREATE TABLE " + SQLiteQuoteName(table) + " ([idx] INTEGER PRIMARY KEY AUTOINCREMENT";

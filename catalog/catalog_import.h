@@ -12,8 +12,11 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
+
+#include "catalog/sqlite_db.h"
 
 // How the lines of the file are cut into fields.
 struct TImportLayout {
@@ -89,7 +92,18 @@ struct TImportJob {
 // extension.
 std::string ImportTableName(const std::string& fileName);
 
-// Runs the import. Answers "" on success, otherwise the error text; on
+// The file read and converted, the database not touched: the table's
+// columns (name, SQL type) and one row of values per line, in column order.
+struct TImportTable {
+  std::vector<std::pair<std::string, std::string>> Columns;
+  std::vector<TSQLiteBindings> Rows;
+};
+// Answers "" with `out` filled, or the error text of the first column
+// assignment or field the import refuses.
+std::string ConvertCatalogImport(const TImportJob& job, TImportTable& out,
+                                 const std::function<void(int)>& progress = {});
+
+// Runs the import (ConvertCatalogImport, then the table replaced). Answers "" on success, otherwise the error text; on
 // every failure the database is as it was before. `progress` (may be
 // empty) gets the percentage of the file read.
 std::string RunCatalogImport(const TImportJob& job, const std::function<void(int)>& progress = {});

@@ -135,6 +135,92 @@ def program_seeds(out):
         write(out, "text_codecs", "text%d" % i, text)
 
 
+
+def fits_file(bitpix, axes, pixels, extra=()):
+    cards = ["SIMPLE  =                    T", "BITPIX  = %20d" % bitpix, "NAXIS   = %20d" % len(axes)]
+    cards += ["NAXIS%d  = %20d" % (i + 1, n) for i, n in enumerate(axes)]
+    cards += list(extra) + ["END"]
+    head = "".join(c.ljust(80) for c in cards).encode()
+    head += b" " * (-len(head) % 2880)
+    return head + pixels + b"\0" * (-len(pixels) % 2880)
+
+
+def newer_reader_seeds(out):
+    # FITS: 16-bit with a zero point and display range, 8-bit colour, float.
+    write(out, "fits", "int16", fits_file(16, (4, 2), struct.pack(">8h", *range(-4, 4)),
+                                          ("BZERO   =                32768", "BSCALE  =                    1",
+                                           "BACKGRND=                  100", "RANGE   =                 1000")))
+    write(out, "fits", "rgb8", fits_file(8, (2, 2, 3), bytes(range(12))))
+    write(out, "fits", "float32", fits_file(-32, (2, 2), struct.pack(">4f", 0.0, 0.5, 1.0, 2.5)))
+
+    # The relief map: 2 x 2 samples a tile, tile 0 coded (4-bit steps), a
+    # run-coded tile 1, the rest empty; then a boundary file of one segment.
+    head = struct.pack("<5h", 0, 2, 1, 2, 4)
+    tile0 = bytes([4]) + struct.pack("<hh", 20, -1) + bytes([0x21, 0x03])
+    tile1 = bytes([4 | 16 | 64]) + struct.pack("<hh", 7, 0) + bytes([0x36, 0x00])
+    idx = bytes([len(tile0), len(tile1)]) + bytes(64800 - 2)
+    segment = struct.pack("<iiiH2x", 3600 * 10, 3600 * 50, 0, 3) + struct.pack("<H", 0x4000 | 0x0102) + \
+        struct.pack("<4H", 0, 3600, 0xFFFF, 0xF000) + struct.pack("<H", 0x8000 | 0x4000 | 0x00FF)
+    entry = struct.pack("<iiiiiiHh", 0, 3600 * 51, 3600 * 49, 3600 * 11, 3600 * 9, 40 + 28, len(segment) - 16, 1)
+    boundary = struct.pack("<iiii", 0x20770002, 40, 1, 28) + bytes(24) + entry + segment
+    write(out, "world_map", "two_tiles", head + tile0 + tile1 + SEP + idx + SEP + boundary)
+
+    # The pick list (the default marked) and a horizon file of "Fuzz Site".
+    blanks = " " * 40
+    picks = ("London*" + blanks + ";51.5N;0.1W;0;T\r\n" + "Fuzz Site" + blanks + ";33.9S;151.2E;10;F\r\n" +
+             "Bad" + blanks + ";95N;0;0\r\n")
+    horizon = b"".join(struct.pack("<I", (a * 91 + k) % 7) for a in range(361) for k in range(91))
+    write(out, "location_files", "three_sites", picks.encode() + SEP + horizon)
+    write(out, "location_files", "short_horizon", picks.encode() + SEP + horizon[:1000])
+
+    # Scripts: loops, calls, strings, files of the scratch folder, the sky.
+    scripts = {
+        "loops": "REM counting\nLET S = 0\nFOR I = 1 TO 10\nLET S = S + I * 2 ^ 2 MOD 7\nNEXT\n"
+                 "WHILE S > 1\nLET S = S / 2\nWEND\nIF S < 1 THEN\nPRINT STR$(S)\nELSE\nPRINT \"big\"\nENDIF\nHALT\n",
+        "gosub": "GOSUB SHOW\nLET A$ = LEFT$(\"Hello\", 2) + MID$(\"ABCDEF\", 2, 3) + CHR$(65)\n"
+                 "DEL_STR A$, 1, 2\nHALT\nSHOW:\nPRINT HM_STR$(12.5) | PRINT VAL(\"2.5\")\nRETURN\n",
+        "files": "OPEN# 1, \"O\", \"NOTE.TXT\"\nPRINT# 1, \"kept\"\nCLOSE# 1\nOPEN# 2, \"I\", \"NOTE.TXT\"\n"
+                 "INPUT# 2, A$\nCLOSE# 2\nGET_DIR D$\nGET_FIRST \"*.TXT\", F$\nGET_NEXT F$\n",
+        "sky": "GET_JD J\nSET_JD JULIAN(2000, 1, 1.5)\nGET_LOC LAT, LON\nGET_EQU 1, RA, DE\n"
+               "EQU RA, DE, 10, 20\nGET_HOR 1, AZ, ALT\nSET_SCALE 30\nSET_CENTER 10, 20\nWAIT 2\nINPUT \"x\", X\n",
+    }
+    for name, text in scripts.items():
+        write(out, "script", name, text)
+
+    # Catalogue import: separated fields with sexagesimal places, and fixed columns.
+    write(out, "catalog_import", "separated",
+          "SEP=;\nROW=2\nEPOCH=2\nID=0\nCL=1\nRAH=2\nRAM=3\nRAS=4\nDED=5\nDEM=6\nDES=7\nMv=8\nMaA=9\nPA=10\nLY=11"
+          + "\n@@\n" + "name;class;h;m;s;d;m;s;mag;size;pa;ly\nM 31;3;0;42;44.3;+41;16;9;3.4;190;35;2.5e6\n"
+          + "NGC 7293;4;22;29;38.5;- 20;50;13;7.6;16;;650\n")
+    write(out, "catalog_import", "fixed",
+          "FIXED=1,10,20,31\nID=0\nRAD=1\nDED=2\nMPC=3\n@@\n"
+          + "IC 1101   227.733   5.744     320\nUGC 2885  58.5      35.6      0.08\n")
+
+    # Settings blocks of every owner: a settings file with slots 1..11, and
+    # single blocks for the target's direct decoder pass (first byte: slot - 1;
+    # the target pads the block with zeros to its size).
+    sizes = [0, 66, 657, 12, 181, 10, 17, 23057, 4 + 53934, 131601, 8, 58]
+    blocks = {
+        3: bytes([1, 0] * 6),
+        5: bytes([1, 0, 1, 1, 0, 0, 1, 0, 1, 1]),
+        6: bytes([1]) + struct.pack("<dd", 1013.25, 10.0),
+        8: struct.pack("<i", 1) + struct.pack("<dd", 1.0, 0.5),
+        9: struct.pack("<ddd", 0.9, 0.1, 100.0) + struct.pack("<i", -60) + bytes(168) + bytes([1]),
+        10: struct.pack("<d", 2451545.0),
+        11: bytes([0, 1]) + struct.pack("<7d", 1.0, 1.2, 0.3, 0.5, 0.4, 2.0, 1.0),
+    }
+    directory = bytearray(600)
+    body = b""
+    for slot in range(1, 12):
+        block = blocks.get(slot, bytes((slot * 7 + i) % 256 for i in range(min(sizes[slot], 200))))
+        block = block.ljust(sizes[slot], b"\0")
+        struct.pack_into("<BIB", directory, 6 * slot, 255, 600 + len(body), 0)
+        body += block
+    write(out, "settings_file", "all_slots", bytes(directory) + body)
+    for slot, block in blocks.items():
+        write(out, "settings_file", "slot%d" % slot, bytes([slot - 1]) + block)
+
+
 # --- noctra-mkdata's sources -----------------------------------------------------------
 
 
@@ -270,6 +356,7 @@ def main():
     src = sys.argv[2] if len(sys.argv) > 2 else os.environ.get(
         "NOCTRA_SOURCES", os.path.expanduser("~/.cache/noctra-sources"))
     program_seeds(out)
+    newer_reader_seeds(out)
     mkdata_seeds(out, src)
 
 
