@@ -366,6 +366,10 @@ class tPlotter : public TPlotterState {
   // Steps of the render sequence (render.cpp); the magnifier plotter calls
   // the solar-system steps too.
   void ComputeViewCentre();
+  // The start of every render: empties the occupied rectangles and the
+  // label lists, and sets the centre, size units and chart edges from
+  // Width, Height, DpiX, DpiY, ChartLeft and ChartTop.
+  void ResetRenderGeometry();
   void DrawMilkyWay();
   void DrawDaylight(const std::vector<QPointF>& horizon);
   void DrawBoundaries();

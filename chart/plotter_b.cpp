@@ -92,20 +92,7 @@ void tPlotterB::Plot(platform::DrawingContext& dc, platform::Bitmap* target) {
   }
 
   // 2. Counters and geometry.
-  ResetOccupied();
-  LabelCounter2 = 0;
-  ObjectLabelCount = 0;
-  PixelArea = double(Width) * double(Height);
-  CentreX = Width / 2.0;
-  CentreY = Height / 2.0;
-  Ctx.SizeScaleY = Height / kPi;
-  Ctx.SizeScaleX = Height / kPi / Aspect;
-  SizeUnitX = Near(DpiX * 0.04);
-  SizeUnitY = Near(DpiY * 0.04);
-  OriginX = ChartLeft;
-  OriginY = ChartTop;
-  ChartRight = ChartLeft + Width;
-  ChartBottom = ChartTop + Height;
+  ResetRenderGeometry();
 
   // 3. Projection about the centre (right ascension reduced into [0, 2π)
   // first, so the windows below are taken on the right side of 0h).

@@ -132,20 +132,7 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
 
   // 3. Counters and geometry. The object-label list belongs to this render
   // alone, also when the object pass does not run.
-  ResetOccupied();
-  LabelCounter2 = 0;
-  ObjectLabelCount = 0;
-  PixelArea = double(Width) * double(Height);
-  CentreX = Width / 2.0;
-  CentreY = Height / 2.0;
-  Ctx.SizeScaleY = Height / kPi;
-  Ctx.SizeScaleX = Height / kPi / Aspect;
-  SizeUnitX = Near(DpiX * 0.04);
-  SizeUnitY = Near(DpiY * 0.04);
-  OriginX = ChartLeft;
-  OriginY = ChartTop;
-  ChartRight = ChartLeft + Width;
-  ChartBottom = ChartTop + Height;
+  ResetRenderGeometry();
 
   // 4. View centre.
   ComputeViewCentre();
@@ -260,6 +247,23 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
 // a tracked planet, Moon or Sun, a tracked asteroid or comet (J2000
 // elements, precessed to the date when switched), the horizontal position
 // held while time runs, or the equatorial position.
+void tPlotter::ResetRenderGeometry() {
+  ResetOccupied();
+  LabelCounter2 = 0;
+  ObjectLabelCount = 0;
+  PixelArea = double(Width) * double(Height);
+  CentreX = Width / 2.0;
+  CentreY = Height / 2.0;
+  Ctx.SizeScaleY = Height / kPi;
+  Ctx.SizeScaleX = Height / kPi / Aspect;
+  SizeUnitX = Near(DpiX * 0.04);
+  SizeUnitY = Near(DpiY * 0.04);
+  OriginX = ChartLeft;
+  OriginY = ChartTop;
+  ChartRight = ChartLeft + Width;
+  ChartBottom = ChartTop + Height;
+}
+
 void tPlotter::ComputeViewCentre() {
   auto zenith = [&] {
     CentreAlt = kHalfPi;

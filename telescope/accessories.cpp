@@ -30,6 +30,18 @@ std::string Choose(const char* type, const std::string& current) {
   }
 }
 
+// One driver read with its failure logged ("Warning, <member> failed: ...")
+// and the neutral value given instead, as every accessory call does.
+template <class R, class F, class L>
+R GuardedRead(const char* member, R neutral, F&& read, L&& log) {
+  try {
+    return read();
+  } catch (const std::exception& e) {
+    log(std::string("Warning, ") + member + " failed: " + e.what());
+    return neutral;
+  }
+}
+
 }  // namespace
 
 TFocuserControl* FocuserControl() { return g_focuser; }
@@ -124,32 +136,23 @@ void TFocuserControl::Timer1Timer() {
 
 bool TFocuserControl::GetAbsolute() {
   if (!connected_) return false;
-  try {
-    return driver_->Get("Absolute").AsBool();
-  } catch (const std::exception& e) {
-    Log(std::string("Warning, Absolute failed: ") + e.what());
-    return false;
-  }
+  return GuardedRead("Absolute", bool(false),
+                     [&] { return driver_->Get("Absolute").AsBool(); },
+                     [this](const std::string& t) { Log(t); });
 }
 
 int32_t TFocuserControl::GetPosition() {
   if (!connected_) return -999999;
-  try {
-    return driver_->Get("Position").AsInt();
-  } catch (const std::exception& e) {
-    Log(std::string("Warning, Position failed: ") + e.what());
-    return -999999;
-  }
+  return GuardedRead("Position", int32_t(-999999),
+                     [&] { return driver_->Get("Position").AsInt(); },
+                     [this](const std::string& t) { Log(t); });
 }
 
 int32_t TFocuserControl::GetMaxIncrement() {
   if (!connected_) return -999999;
-  try {
-    return driver_->Get("MaxIncrement").AsInt();
-  } catch (const std::exception& e) {
-    Log(std::string("Warning, MaxIncrement failed: ") + e.what());
-    return -999999;
-  }
+  return GuardedRead("MaxIncrement", int32_t(-999999),
+                     [&] { return driver_->Get("MaxIncrement").AsInt(); },
+                     [this](const std::string& t) { Log(t); });
 }
 
 void TFocuserControl::Move(int32_t value) {
@@ -163,12 +166,9 @@ void TFocuserControl::Move(int32_t value) {
 
 bool TFocuserControl::IsMoving() {
   if (!connected_) return false;
-  try {
-    return driver_->Get("IsMoving").AsBool();
-  } catch (const std::exception& e) {
-    Log(std::string("Warning, IsMoving failed: ") + e.what());
-    return false;
-  }
+  return GuardedRead("IsMoving", bool(false),
+                     [&] { return driver_->Get("IsMoving").AsBool(); },
+                     [this](const std::string& t) { Log(t); });
 }
 
 void TFocuserControl::LoadSettings() {
@@ -259,22 +259,16 @@ void TFilterWheelControl::Timer1Timer() {
 
 std::vector<std::string> TFilterWheelControl::GetNames() {
   if (!connected_) return {};
-  try {
-    return driver_->Get("Names").AsStringArray();
-  } catch (const std::exception& e) {
-    Log(std::string("Warning, Names failed: ") + e.what());
-    return {};
-  }
+  return GuardedRead("Names", std::vector<std::string>({}),
+                     [&] { return driver_->Get("Names").AsStringArray(); },
+                     [this](const std::string& t) { Log(t); });
 }
 
 std::vector<int32_t> TFilterWheelControl::GetFocusOffsets() {
   if (!connected_) return {};
-  try {
-    return driver_->Get("FocusOffsets").AsIntArray();
-  } catch (const std::exception& e) {
-    Log(std::string("Warning, FocusOffsets failed: ") + e.what());
-    return {};
-  }
+  return GuardedRead("FocusOffsets", std::vector<int32_t>({}),
+                     [&] { return driver_->Get("FocusOffsets").AsIntArray(); },
+                     [this](const std::string& t) { Log(t); });
 }
 
 void TFilterWheelControl::SetPosition(int32_t slot) {
@@ -289,12 +283,9 @@ void TFilterWheelControl::SetPosition(int32_t slot) {
 
 int32_t TFilterWheelControl::GetPosition() {
   if (!connected_) return -999;
-  try {
-    return driver_->Get("Position").AsInt();
-  } catch (const std::exception& e) {
-    Log(std::string("Warning, Position failed: ") + e.what());
-    return -999;
-  }
+  return GuardedRead("Position", int32_t(-999),
+                     [&] { return driver_->Get("Position").AsInt(); },
+                     [this](const std::string& t) { Log(t); });
 }
 
 void TFilterWheelControl::SetTemperature(double degrees) {
