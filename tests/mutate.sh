@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Mutation testing of a source folder's tests.
 #
-#   tests/mutate.sh [--seed N] [--count N] [--build DIR] [--jobs N] [--list] FOLDER...
+#   tests/mutate.sh [--seed N] [--count N] [--build DIR] [--jobs N] [--list]
+#                   [--only FOLDER] FOLDER...
 #
 # Collects every place in FOLDER/*.cpp where one small change applies (a
 # comparison flipped, && and || swapped, + turned into - and back, an integer
@@ -11,7 +12,9 @@
 # program (FOLDER_tests) in its own build folder, runs it and restores the
 # source. A mutant is killed when the test program fails or hangs, survives
 # when it passes, and is stillborn when it does not compile (not counted).
-# The source file is restored whatever happens, also on Ctrl-C.
+# The source file is restored whatever happens, also on Ctrl-C. --only runs
+# just the chosen mutants that lie in one of the folders (the choice itself
+# still spans every folder named, so the mutants keep their numbers).
 # Generated coefficient tables (*_terms.cpp) are left out: each of their
 # numbers would be a mutant and they say nothing about the tests.
 set -u
@@ -20,6 +23,7 @@ seed=17
 count=100
 jobs=3
 list_only=0
+only=""
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-mutate"
 folders=()
@@ -30,7 +34,8 @@ while [ $# -gt 0 ]; do
     --build) build=$2; shift 2 ;;
     --jobs) jobs=$2; shift 2 ;;
     --list) list_only=1; shift ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+    --only) only=${2%/}; shift 2 ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) folders+=("${1%/}"); shift ;;
   esac
@@ -147,6 +152,7 @@ run_tests() {  # folder -> 0 when the folder's tests pass
 # recompiles them (from ccache when nothing changed).
 for f in "${files[@]}"; do touch "$root/$f"; done
 for d in "${folders[@]}"; do
+  [ -z "$only" ] || [ "$d" = "$only" ] || continue
   cmake --build "$build" --target "${d}_tests" -j "$jobs" >/dev/null || { echo "build of ${d}_tests fails before mutation" >&2; exit 2; }
   run_tests "$d" || { echo "${d}_tests fail before mutation" >&2; exit 2; }
 done
@@ -156,6 +162,10 @@ survivors=()
 for (( i = 0; i < count; i++ )); do
   IFS=$'\t' read -r file line col from to <<< "${cands[i]}"
   d=${file%%/*}
+  if [ -n "$only" ] && [ "$d" != "$only" ]; then
+    printf '%3d %-9s %s\n' $((i + 1)) SKIPPED "$file:$line:$col"
+    continue
+  fi
   cp -p "$root/$file" "$backup_dir/orig"
   current=$file
   awk -v L="$line" -v C="$col" -v F="$from" -v T="$to" '
@@ -174,6 +184,6 @@ for (( i = 0; i < count; i++ )); do
   printf '%3d %-9s %s\n' $((i + 1)) "$verdict" "$desc"
 done
 
-echo "seed $seed, $count of $total candidates in ${folders[*]}"
+echo "seed $seed, $count of $total candidates in ${folders[*]}${only:+ (run: $only only)}"
 echo "killed $killed, survived $survived, stillborn $stillborn"
 for s in "${survivors[@]}"; do echo "survivor: $s"; done
