@@ -1,3 +1,5 @@
+// The XML settings files of the imaging windows: layout, values, damaged
+// files and encodings.
 #include <gtest/gtest.h>
 
 #include <QLocale>
@@ -8,22 +10,26 @@
 
 using platform::XmlDocument;
 using platform::XmlElement;
-using testing_support::ReadFile;
+using testing_support::ReadText;
 using testing_support::TempDir;
 using testing_support::WriteText;
 
 namespace {
 
-// A fresh settings document with an empty "Selections" element.
-XmlElement NewSelections(XmlDocument& doc, const std::string& root = "Imaging") {
-  EXPECT_TRUE(XmlNewDocument(doc, root));
-  return XmlChild(doc.Root(), "Selections");
-}
-
 // Loads `text` as a settings file and returns its "Selections".
 XmlElement LoadText(XmlDocument& doc, const std::string& text) {
   EXPECT_TRUE(doc.LoadFromText(text));
   return doc.Root().FirstChild("Selections");
+}
+
+// UTF-16 little-endian with its byte-order mark, from ASCII where '#' stands for "é".
+std::string Utf16(const std::string& ascii) {
+  std::string out = "\xFF\xFE";
+  for (char c : ascii) {
+    out += c == '#' ? '\xE9' : c;
+    out += '\0';
+  }
+  return out;
 }
 
 }  // namespace
@@ -59,7 +65,8 @@ TEST(XmlSettings, RoundTripThroughAFile) {
   const std::string path = dir.File("PlateSolveSettings.xml");
   {
     XmlDocument doc;
-    XmlElement sel = NewSelections(doc, "PlateSolve");
+    ASSERT_TRUE(XmlNewDocument(doc, "PlateSolve"));
+    XmlElement sel = XmlChild(doc.Root(), "Selections");
     EXPECT_TRUE(XmlWriteInteger(sel, "Exposure0", -42));
     EXPECT_TRUE(XmlWriteFloat(sel, "FieldSize", 1.0 / 3.0));
     EXPECT_TRUE(XmlWriteFloat(sel, "Half", 0.5));
@@ -89,18 +96,16 @@ TEST(XmlSettings, RoundTripThroughAFile) {
 
 TEST(XmlSettings, DefaultsForMissingAndUnconvertibleValues) {
   XmlDocument doc;
+  // A root of another name reads the same way.
   XmlElement sel = LoadText(doc,
                             "<AnyRoot><Selections>"
                             "<Frac>12.5</Frac><Empty></Empty><Big>4294967296</Big>"
                             "<T1>True</T1><T2>true</T2><T3>1</T3><T4>-1</T4><F1>FALSE</F1><F2>0</F2>"
                             "<Yes>yes</Yes><Half>0.5</Half><Word>abc</Word>"
                             "</Selections></AnyRoot>");
-  // A root of another name reads the same way.
   ASSERT_FALSE(sel.IsNull());
-  EXPECT_EQ(XmlReadInteger(sel, "Frac", 7), 7);
-  EXPECT_EQ(XmlReadInteger(sel, "Empty", 7), 7);
-  EXPECT_EQ(XmlReadInteger(sel, "Big", 7), 7);  // out of 32-bit range
-  EXPECT_EQ(XmlReadInteger(sel, "Missing", 7), 7);
+  // Fractions, empty texts, values beyond 32 bits and missing values give the default.
+  for (const char* name : {"Frac", "Empty", "Big", "Missing"}) EXPECT_EQ(XmlReadInteger(sel, name, 7), 7) << name;
   for (const char* name : {"T1", "T2", "T3", "T4"}) EXPECT_TRUE(XmlReadBool(sel, name, false)) << name;
   for (const char* name : {"F1", "F2"}) EXPECT_FALSE(XmlReadBool(sel, name, true)) << name;
   EXPECT_TRUE(XmlReadBool(sel, "Yes", true));
@@ -118,31 +123,22 @@ TEST(XmlSettings, DefaultsForMissingAndUnconvertibleValues) {
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   EXPECT_EQ(XmlReadFloat(sel, "Half", 0), 0.5);
   QLocale::setDefault(saved);
-}
 
-TEST(XmlSettings, LongStringsAreCutTo255Characters) {
-  XmlDocument doc;
-  XmlElement sel = NewSelections(doc);
+  // Long strings are cut to 255 characters, not bytes.
   std::string longText;
   for (int i = 0; i < 300; ++i) longText += "é";  // two bytes each in UTF-8
-  XmlElement raw = sel.AppendChild("Long");
-  raw.SetText(longText);
+  sel.AppendChild("Long").SetText(longText);
   const std::string read = XmlReadString(sel, "Long", "");
   EXPECT_EQ(platform::CharCount(read), 255u);
   EXPECT_EQ(read, platform::CutToChars(longText, 255));
 }
 
 TEST(XmlSettings, WritersUpdateInsteadOfAppending) {
+  // A file grown by repeated appends: the first element is read, and the
+  // next write leaves one element with the new value.
   XmlDocument doc;
-  XmlElement sel = NewSelections(doc);
-  XmlWriteInteger(sel, "Gain", 1);
-  XmlWriteInteger(sel, "Gain", 2);
-  EXPECT_EQ(sel.Children("Gain").size(), 1u);
-  EXPECT_EQ(XmlReadInteger(sel, "Gain", 0), 2);
-
-  // A file grown by repeated appends: the next write leaves one element with
-  // the new value.
-  sel = LoadText(doc, "<Imaging><Selections><Gain>1</Gain><Gain>5</Gain><Gain>6</Gain></Selections></Imaging>");
+  XmlElement sel =
+      LoadText(doc, "<Imaging><Selections><Gain>1</Gain><Gain>5</Gain><Gain>6</Gain></Selections></Imaging>");
   EXPECT_EQ(XmlReadInteger(sel, "Gain", 0), 1);
   XmlWriteInteger(sel, "Gain", 9);
   EXPECT_EQ(sel.Children("Gain").size(), 1u);
@@ -156,25 +152,59 @@ TEST(XmlSettings, DamagedFilesGiveDefaultsAndStayOnDisk) {
   TempDir dir;
   const std::string good = "<?xml version=\"1.0\"?><Imaging><Selections><Gain>4</Gain></Selections></Imaging>";
   const std::vector<std::string> damaged = {
-      good.substr(0, good.size() - 12),      // truncated
-      "\x89PNG\r\n\x1a\n garbage \xff\xfe",  // not XML at all
-      "",                                    // empty
+      good.substr(0, good.size() - 12),                 // truncated
+      "\x89PNG\r\n\x1a\n garbage \xff\xfe",             // not XML at all
+      "",                                               // empty
       "<Imaging><Selections><Gain>4</Gain></Imaging>",  // mismatched tags
   };
+  const std::string path = dir.File("ImagingSettings.xml");
   for (const std::string& text : damaged) {
-    const std::string path = dir.File("ImagingSettings.xml");
     WriteText(path, text);
     XmlDocument doc;
     XmlElement sel = XmlLoadSettings(doc, path, "Imaging");
     ASSERT_FALSE(sel.IsNull());
     EXPECT_EQ(doc.Root().Name(), "Imaging");
     EXPECT_EQ(XmlReadInteger(sel, "Gain", -7), -7);
-    const auto bytes = ReadFile(path);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text);
+    EXPECT_EQ(ReadText(path), text);
   }
   // A missing file gives defaults and no file appears.
   XmlDocument doc;
   XmlElement sel = XmlLoadSettings(doc, dir.File("none.xml"), "Imaging");
   EXPECT_EQ(XmlReadInteger(sel, "Gain", 3), 3);
-  EXPECT_TRUE(ReadFile(dir.File("none.xml")).empty());
+  EXPECT_TRUE(testing_support::ReadFile(dir.File("none.xml")).empty());
+}
+
+// Settings files in any encoding the XML parser reads are saved as UTF-8
+// under a matching declaration, and a saved file always loads again.
+TEST(XmlSettings, SavedFilesAreUtf8AndReopen) {
+  const std::string body = "<Settings><Selections><Name>Androm#da</Name></Selections></Settings>";
+  const std::string name = "Androm\xC3\xA9" "da";
+  std::string latin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + body;
+  latin1[latin1.find('#')] = '\xE9';
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"ISO-8859-1", latin1},
+      {"UTF-16", Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + body)},
+      // A system identifier holding a double quote once came back unquotable.
+      {"quote in the system identifier",
+       "<?xml version=\"1.0\"?><!DOCTYPE Settings SYSTEM 'st\"h.dtd'>" + body.substr(0, body.find('#')) +
+           "\xC3\xA9" + body.substr(body.find('#') + 1)},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    WriteText(dir.File("in.xml"), c.bytes);
+    XmlDocument doc;
+    XmlElement sel = XmlLoadSettings(doc, dir.File("in.xml"), "Other");
+    ASSERT_EQ(XmlReadString(sel, "Name", ""), name) << c.what;
+    ASSERT_TRUE(XmlSaveSettings(doc, dir.File("out.xml"))) << c.what;
+    const std::string text = ReadText(dir.File("out.xml"));
+    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u) << c.what;
+    EXPECT_NE(text.find(name), std::string::npos) << c.what;
+    XmlDocument again;
+    std::string error;
+    ASSERT_TRUE(again.LoadFromFile(dir.File("out.xml"), &error)) << c.what << ": " << error;
+    EXPECT_EQ(XmlReadString(XmlChild(again.Root(), "Selections"), "Name", ""), name) << c.what;
+  }
 }
