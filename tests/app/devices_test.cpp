@@ -5,15 +5,11 @@
 // from the Imaging menu, the points-of-interest sequencer slewing and
 // imaging through the console, and the close with the devices disconnected
 // and every thread joined.
-#include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <cmath>
 
 #include "astro/observer.h"
@@ -27,7 +23,6 @@
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/imaging_windows.h"
 #include "platform/automation_sim.h"
-#include "platform/timezone.h"
 #include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
 #include "app/core/log_lines.h"
@@ -89,19 +84,6 @@ QPushButton* FindButton(QWidget* w, const QString& text) {
 double Separation(double ra1, double dec1, double ra2, double dec2) {
   const double c = std::sin(dec1) * std::sin(dec2) + std::cos(dec1) * std::cos(dec2) * std::cos(ra1 - ra2);
   return std::acos(std::clamp(c, -1.0, 1.0));
-}
-
-// The caption of the modal window a menu command opens (closed at once).
-QString ModalCaptionOf(QAction* action) {
-  QString caption;
-  QTimer::singleShot(0, [&] {
-    if (QWidget* w = QApplication::activeModalWidget()) {
-      caption = w->windowTitle();
-      w->close();
-    }
-  });
-  action->trigger();
-  return caption;
 }
 
 // The simulators run 40 times faster than real time, so a slew takes
@@ -236,7 +218,7 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   for (QAction* a : m.Imaging1->actions())
     if (a->text() == QStringLiteral("Image File")) imageFile = a;
   ASSERT_TRUE(imageFile);
-  EXPECT_FALSE(ModalCaptionOf(imageFile).isEmpty());
+  EXPECT_FALSE(startup_fixture::ModalCaptionOf(imageFile).isEmpty());
   m.Camera1->trigger();
   auto* cameras = form->findChild<imaging::TAscomCameraForm1*>();
   ASSERT_TRUE(cameras && cameras->isVisible());
@@ -293,9 +275,8 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   EXPECT_LT(closing.elapsed(), 5000);
   EXPECT_FALSE(AnyWorkerRunning());
   EXPECT_EQ(TeleControl(), nullptr);
-    EXPECT_FALSE(TelescopeMarker().connected);
+  EXPECT_FALSE(TelescopeMarker().connected);
   EXPECT_TRUE(platform::FileExists(home.File("ImagingSettings.xml")));
   const std::vector<std::string> log = LogLines().Lines();
-  for (const char* line : {"[Ascom.Telescope] Disconnect"})
-    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+  EXPECT_NE(std::find(log.begin(), log.end(), "[Ascom.Telescope] Disconnect"), log.end());
 }

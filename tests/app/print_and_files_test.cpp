@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QPainter>
 #include <QPrinter>
-#include <QProcess>
-#include <cmath>
 #include <memory>
 
 #include "app/core/file_types.h"
@@ -13,13 +10,10 @@
 #include "app/forms/browser_form.h"
 #include "app/forms/main_form.h"
 #include "app/forms/print_job.h"
-#include "tests/app/pdf_reader.h"
 #include "astro/observer.h"
-#include "chart/globe.h"
 #include "astro/timescales.h"
 #include "astro/trig.h"
 #include "platform/dialogs.h"
-#include "platform/drawing.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
@@ -32,20 +26,6 @@ std::unique_ptr<TObserverTime> Place(double westDeg, double latDeg) {
   SetObserverUT(*rec, JulianDay(2024, 3, 20, 21.5));
   return rec;
 }
-
-// A chart that paints a dark field with a white disc on the page, so the
-// printed map has a picture.
-class PaintedChart : public TPendingChartView {
- public:
-  bool PlotOnPage(platform::DrawingContext& dc, int left, int top, int width, int height, int, int) override {
-    QPainter& p = dc.Painter();
-    p.fillRect(left, top, width, height, QColor(0x20, 0x20, 0x40));
-    p.setBrush(Qt::white);
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPoint(left + width / 2, top + height / 2), width / 4, height / 4);
-    return true;
-  }
-};
 
 }  // namespace
 
@@ -91,37 +71,6 @@ TEST(PrintHeader, OptionsWindowRules) {
   EXPECT_FALSE(PrintFormState(o, 2).okEnabled);
 }
 
-TEST(PrintJob, PdfHoldsTheHeaderAndThePicture) {
-  if (!pdf_reader::Available()) GTEST_SKIP() << "no poppler-utils";
-  testing_support::TempDir dir;
-  TMainForm1 form;
-  form.SetChartView(std::make_unique<PaintedChart>());
-  LocationName = "Munich";
-  InitObserver(ObserverTime);
-  SetObserverLocation(ObserverTime, (360.0 - 11.58) / DegPerRad, 48.14 / DegPerRad, 0);
-  SetObserverUT(ObserverTime, JulianDay(2024, 3, 20, 21.5));
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setResolution(150);
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(QString::fromStdString(dir.File("map.pdf")));
-  ASSERT_TRUE(PrintStarMap(form, printer, TPrintOptions{}));
-  EXPECT_FALSE(form.RenderSuspended);
-
-  const QString out = pdf_reader::Text(dir.File("map.pdf"));
-  EXPECT_TRUE(out.contains(QStringLiteral("From: Munich"))) << out.toStdString();
-  EXPECT_TRUE(out.contains(QStringLiteral("11\u00b034.8' east"))) << out.toStdString();
-  EXPECT_TRUE(out.contains(QStringLiteral("March 20, 2024")));
-  EXPECT_TRUE(out.contains(QStringLiteral("UT 21:30")));
-
-  // The map area holds the chart's picture: white and dark pixels.
-  const QImage page = pdf_reader::FirstPage(dir.File("map.pdf"), 30);
-  ASSERT_FALSE(page.isNull());
-  const QRgb centre = page.pixel(page.width() / 2, page.height() - page.width() / 2);
-  const QRgb field = page.pixel(page.width() / 10, page.height() - page.width() / 10);
-  EXPECT_GT(qGray(centre), 200);
-  EXPECT_LT(qGray(field), 80);
-}
-
 TEST(PrintJob, FailingPrinterRestoresRendering) {
   TMainForm1 form;
   QPrinter printer;
@@ -134,10 +83,11 @@ TEST(PrintJob, FailingPrinterRestoresRendering) {
 TEST(FileTypes, DesktopEntryAndMimeTypeInTheDataFolder) {
   testing_support::TempDir dir;
   EXPECT_EQ(RegisterFileTypes(dir.File("share"), "/opt/noctra/noctra", "/home/u/noctra"), 2);
-  const std::string desktop = [&] { const auto b = testing_support::ReadFile(dir.File("share/applications/noctra-planetarium.desktop")); return std::string(b.begin(), b.end()); }();
+  const std::string desktop =
+      testing_support::ReadText(dir.File("share/applications/noctra-planetarium.desktop"));
   EXPECT_NE(desktop.find("Exec=\"/opt/noctra/noctra\" %f\n"), std::string::npos);
   EXPECT_NE(desktop.find("MimeType=application/x-noctra-settings;"), std::string::npos);
-  const std::string mime = [&] { const auto b = testing_support::ReadFile(dir.File("share/mime/packages/noctra-planetarium.xml")); return std::string(b.begin(), b.end()); }();
+  const std::string mime = testing_support::ReadText(dir.File("share/mime/packages/noctra-planetarium.xml"));
   EXPECT_NE(mime.find("<glob pattern=\"*.ssf\"/>"), std::string::npos);
   // A folder that cannot be created is skipped silently.
   testing_support::WriteText(dir.File("file"), "x");
@@ -177,10 +127,7 @@ TEST(PictureList, DefaultCatalogueInstalledOrAskedFor) {
     testing_support::WriteText(f + stem + ".index", text);
     testing_support::WriteText(f + stem + ".data", text);
   };
-  auto text = [&](const std::string& name) {
-    const auto b = testing_support::ReadFile(f + name);
-    return std::string(b.begin(), b.end());
-  };
+  auto text = [&](const std::string& name) { return testing_support::ReadText(f + name); };
   platform::ScopedScriptedDialogs dialogs;
   EXPECT_EQ(MigratePictureList(f), TPictureListMigration::Nothing);
   make("defaultimagelisting", "new");

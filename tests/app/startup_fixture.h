@@ -10,8 +10,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -63,6 +65,19 @@ bool RunEventsUntil(F done, int timeoutMs) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   }
   return true;
+}
+
+// The caption of the modal window a menu command opens (closed at once).
+inline QString ModalCaptionOf(QAction* action) {
+  QString caption;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      caption = w->windowTitle();
+      w->close();
+    }
+  });
+  action->trigger();
+  return caption;
 }
 
 // The program's working folder on the built data, a private settings and
