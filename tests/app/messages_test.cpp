@@ -62,6 +62,7 @@ TEST(CodedMessages, TextIconCaptionAndCut) {
       {12, "Unknown error", MsgIcon::Exclamation},
       {99, "Unknown error", MsgIcon::Exclamation},
       {108, "Unknown error", MsgIcon::Exclamation},
+      {119, "Unknown error", MsgIcon::Exclamation},
       {123, "Unknown error", MsgIcon::Exclamation},
   };
   for (const auto& t : table) {

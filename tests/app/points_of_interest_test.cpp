@@ -48,8 +48,9 @@ TEST_F(POIFixture, AddFillsTheTableAndStopsAtOneHundred) {
   EXPECT_EQ(mode, 2);
 }
 
-TEST_F(POIFixture, DeleteMovesTheLaterPointsDown) {
+TEST_F(POIFixture, DeleteAndMoveKeepTheOrderAndScan) {
   for (const char* n : {"a", "b", "c", "d", "e"}) AddPointOfInterest(1, n, false, false, "", 0, 0);
+  // Deleting moves the later points down.
   ASSERT_TRUE(DeletePointOfInterest(3));
   EXPECT_EQ(POICount, 4);
   EXPECT_EQ(POITable[3].Name, "d");
@@ -57,12 +58,7 @@ TEST_F(POIFixture, DeleteMovesTheLaterPointsDown) {
   EXPECT_EQ(hidden, (std::vector<int>{5}));
   EXPECT_FALSE(DeletePointOfInterest(0));
   EXPECT_FALSE(DeletePointOfInterest(5));
-  ClearPointsOfInterest();
-  EXPECT_EQ(POICount, 0);
-}
-
-TEST_F(POIFixture, MoveExchangesNeighboursAndKeepsScan) {
-  for (const char* n : {"a", "b", "c"}) AddPointOfInterest(1, n, false, false, "", 0, 0);
+  // Moving exchanges neighbours and never touches the "Scan" entry 0.
   const TPointOfInterest scan = POITable[0];
   ASSERT_TRUE(MovePointOfInterest(2, true));
   EXPECT_EQ(POITable[1].Name, "b");
@@ -71,7 +67,9 @@ TEST_F(POIFixture, MoveExchangesNeighboursAndKeepsScan) {
   ASSERT_TRUE(MovePointOfInterest(2, false));
   EXPECT_EQ(POITable[3].Name, "a");
   EXPECT_FALSE(MovePointOfInterest(1, true));
-  EXPECT_FALSE(MovePointOfInterest(3, false));
+  EXPECT_FALSE(MovePointOfInterest(4, false));
+  ClearPointsOfInterest();
+  EXPECT_EQ(POICount, 0);
 }
 
 TEST_F(POIFixture, GridCellsNormaliseAndReadBack) {
