@@ -104,7 +104,8 @@ TEST(ChartKeys, TableActions) {
 
 TEST(ChartKeys, PointOfInterestDigits) {
   // One or two digits choose a point; more choose none. The buffer is emptied.
-  for (const auto& [keys, point] : std::vector<std::pair<std::string, int>>{{"12", 12}, {"7", 7}, {"123", -1}}) {
+  const std::vector<std::pair<std::string, int>> cases = {{"12", 12}, {"7", 7}, {"123", -1}};
+  for (const auto& [keys, point] : cases) {
     std::string buffer = keys;
     EXPECT_EQ(TakePOIKeys(buffer), point) << keys;
     EXPECT_TRUE(buffer.empty()) << keys;

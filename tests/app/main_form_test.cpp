@@ -456,7 +456,8 @@ TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTheGotoItem) {
             (QStringList{"&File", "&Edit", "&Script", "&Reports", "&Settings", "&Observer", "&Preferences",
                          "&Help"}));
   // No pick list yet.
-  EXPECT_EQ(Captions(form.GlobeMenu->actions()), (QStringList{"New &Location...", "&Small", "&Normal", "&Large"}));
+  EXPECT_EQ(Captions(form.GlobeMenu->actions()),
+            (QStringList{"New &Location...", "&Small", "&Normal", "&Large"}));
   form.CreateDeviceWindows();
   EXPECT_EQ(Captions(form.menuBar()->actions()),
             (QStringList{"&File", "&Edit", "&Script", "&Reports", "&Settings", "&Connections", "&Observer",

@@ -105,7 +105,8 @@ TEST(XmlSettings, DefaultsForMissingAndUnconvertibleValues) {
                             "</Selections></AnyRoot>");
   ASSERT_FALSE(sel.IsNull());
   // Fractions, empty texts, values beyond 32 bits and missing values give the default.
-  for (const char* name : {"Frac", "Empty", "Big", "Missing"}) EXPECT_EQ(XmlReadInteger(sel, name, 7), 7) << name;
+  for (const char* name : {"Frac", "Empty", "Big", "Missing"})
+    EXPECT_EQ(XmlReadInteger(sel, name, 7), 7) << name;
   for (const char* name : {"T1", "T2", "T3", "T4"}) EXPECT_TRUE(XmlReadBool(sel, name, false)) << name;
   for (const char* name : {"F1", "F2"}) EXPECT_FALSE(XmlReadBool(sel, name, true)) << name;
   EXPECT_TRUE(XmlReadBool(sel, "Yes", true));
