@@ -223,11 +223,15 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_
   BuildMenus();
   BuildPopups();
 
+  // The panels keep their widths on a window wide enough for all five; on
+  // a narrower one they share the bar in proportion to those widths and
+  // clip their texts, instead of running over each other and off the bar.
   for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
     StatusPanels[i] = new QLabel(this);
-    StatusPanels[i]->setFixedWidth(kStatusPanelWidths[i]);
+    StatusPanels[i]->setMaximumWidth(kStatusPanelWidths[i]);
+    StatusPanels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    statusBar()->addWidget(StatusPanels[i]);
+    statusBar()->addWidget(StatusPanels[i], kStatusPanelWidths[i]);
   }
 
   ScrollBox1 = new QScrollArea(this);

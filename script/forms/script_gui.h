@@ -41,7 +41,8 @@ class TScriptGuiHost : public TScriptHost {
   std::function<bool(const TScriptPrintOptions&)> printMap;
   // The input window, created on first use.
   QPointer<TScrInpForm1> inputForm;
-  QWidget* owner = nullptr;
+  // The main window; null once it is gone, so later windows stand alone.
+  QPointer<QWidget> owner;
 };
 
 // Installs the GUI host for the program's main window and menu bar.

@@ -4,10 +4,12 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTableWidget>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
@@ -288,6 +290,28 @@ TEST(MainForm, ResizeRemakesTheBackBufferAndPresets) {
   EXPECT_EQ(resumed, 1);
   EXPECT_TRUE(form.RenderRequest);
   EXPECT_LT(MapHeight, 1080);
+}
+
+// The five status panels keep their widths on a wide window; on a narrow
+// one they shrink in proportion and stay inside the bar, one after another
+// (fixed widths ran over each other and off the bar below 1,355 pixels).
+TEST(MainForm, StatusPanelsFitTheWindow) {
+  TMainForm1 form;
+  form.SetStatusText(0, std::string(200, 'x'));
+  for (const int width : {1600, 900}) {
+    form.resize(width, 600);
+    form.show();
+    QCoreApplication::processEvents();
+    int left = 0;
+    for (int i = 0; i < 5; ++i) {
+      const QRect r = form.StatusPanels[i]->geometry();
+      EXPECT_GE(r.left(), left) << width << " panel " << i;
+      left = r.right() + 1;
+      if (width == 1600) EXPECT_EQ(r.width(), kStatusPanelWidths[i]) << i;
+      else EXPECT_NEAR(double(r.width()) / kStatusPanelWidths[i], double(form.StatusPanels[0]->width()) / 500, 0.02) << i;
+    }
+    EXPECT_LE(left, form.statusBar()->width()) << width;
+  }
 }
 
 TEST(MainForm, EarlyTonightInPolarDaySaysSo) {
