@@ -2,10 +2,9 @@
 // and the element lists they are made from.
 #include <gtest/gtest.h>
 
-#include "data/common.h"
 #include "catalog/element_files.h"
+#include "data/common.h"
 #include "data/elements.h"
-#include "data/mkdata.h"
 #include "tests/support/test_support.h"
 
 using namespace mkdata;
@@ -25,17 +24,9 @@ std::string Header(TElementKind kind) {
 }  // namespace
 
 TEST(ElementFiles, AsteroidLinesOf119Characters) {
-  AsteroidElements a;
-  a.name = "(1) Ceres";
-  a.epoch = 2459800.5;
-  a.meanAnomaly = 334.3271698971151;
-  a.a = 2.766619044655007;
-  a.e = 0.07863575691875528;
-  a.peri = 73.53162522557164;
-  a.node = 80.2664361119415;
-  a.incl = 10.58679512153367;
-  a.h = 3.33;
-  a.g = 0.12;
+  const AsteroidElements a{"(1) Ceres",       2459800.5,         334.3271698971151, 2.766619044655007,
+                           0.07863575691875528, 73.53162522557164, 80.2664361119415,  10.58679512153367,
+                           3.33,              0.12};
   AsteroidElements longName = a;
   longName.name = std::string(35, 'N');  // cut to 30
   const std::string numbers = " 2459800.5000 334.32717 2.7666190 0.0786358 73.53163  80.26644  10.58680  3.33  0.12 \r\n";
@@ -44,16 +35,9 @@ TEST(ElementFiles, AsteroidLinesOf119Characters) {
 }
 
 TEST(ElementFiles, CometLinesOf109Characters) {
-  CometElements c;
-  c.name = "1P/Halley";
-  c.epoch = 2446467.395317050925;
-  c.q = 0.585978111516909;
-  c.e = 0.967142908462304;
-  c.peri = 111.3324851045177;
-  c.node = 58.42008097656843;
-  c.incl = 162.262690579161;
-  c.h = 5.5;
-  c.g = 4.0;
+  const CometElements c{"1P/Halley",       2446467.395317050925, 0.585978111516909, 0.967142908462304,
+                        111.3324851045177, 58.42008097656843,    162.262690579161,  5.5,
+                        4.0};
   EXPECT_EQ(FormatCometFile({c}),
             Header(TElementKind::Comet) +
                 "Y   1P/Halley                      2446467.3953 0.5859781 0.9671429 111.33249 58.42008  162.26269 "
@@ -71,20 +55,30 @@ TEST(ElementFiles, NumbersFitTheirFields) {
 
 TEST(ElementLists, AsteroidsAndCometsRead) {
   TempDir dir;
+  // Names are split by scanning: a 50,000-character name once exhausted the
+  // stack in a regular expression. No blank after the number, or no number
+  // at all, is skipped.
+  const auto row = [](const std::string& name) {
+    return R"(,[")" + name + R"(","9",null,"59800","0.1","5.2","4.6","2","3","4","5"])";
+  };
   WriteText(dir.File("ast.json"),
             R"J({"fields":["full_name","H","G","epoch_mjd","e","a","q","i","om","w","ma"],"data":[
                ["     1 Ceres (A801 AA)","3.33","0.12","59800",".0786","2.7666","2.549","10.59","80.27","73.53","334.33"],
-               ["  3708 (1974 FV1)","9.1",null,"59800","0.1","5.2","4.6","2","3","4","5"],
-               ["  4000 Nohelement","9.1",null,"59800","0.1",null,"2.6","2","3","4","5"]]})J");
+               ["  4000 Nohelement","9.1",null,"59800","0.1",null,"2.6","2","3","4","5"])J" +
+                row("  3708 (1974 FV1)") + row("  7 " + std::string(50000, 'x') + " (" + std::string(100, 'y') + ")") +
+                row("  8 Flora  (A847 UA)") + row("  10 Hygiea") + row("11Parthenope") + row("Eros") + "]}");
   int skipped = 0;
   const auto ast = ReadAsteroidList(dir.File("ast.json"), &skipped);
-  ASSERT_EQ(ast.size(), 2u);
-  EXPECT_EQ(skipped, 1);
+  ASSERT_EQ(ast.size(), 5u);
+  EXPECT_EQ(skipped, 3);
   EXPECT_EQ(ast[0].name, "(1) Ceres");
   EXPECT_DOUBLE_EQ(ast[0].epoch, 2459800.5);  // MJD + 2400000.5
   EXPECT_DOUBLE_EQ(ast[0].g, 0.12);
   EXPECT_EQ(ast[1].name, "(3708) 1974 FV1");
   EXPECT_DOUBLE_EQ(ast[1].g, 0.15);  // missing slope
+  EXPECT_EQ(ast[2].name, "(7) " + std::string(50000, 'x'));
+  EXPECT_EQ(ast[3].name, "(8) Flora");
+  EXPECT_EQ(ast[4].name, "(10) Hygiea");
   WriteText(dir.File("cmt.json"),
             R"J({"fields":["full_name","epoch.mjd","q","e","i","w","om","tp","M1"],"data":[
                ["    1P/Halley",49400,"0.586","0.967","162.26","111.33","58.42","2446467.3953","5.5"],
@@ -97,11 +91,7 @@ TEST(ElementLists, AsteroidsAndCometsRead) {
 }
 
 TEST(ElementLists, SelectionOfBrightBodies) {
-  AsteroidElements vesta;
-  vesta.name = "(4) Vesta";
-  vesta.a = 2.362;
-  vesta.e = 0.089;
-  vesta.h = 3.2;
+  const AsteroidElements vesta{.name = "(4) Vesta", .a = 2.362, .e = 0.089, .h = 3.2};
   AsteroidElements faint = vesta;
   faint.name = "faint";
   faint.h = 12;
@@ -110,11 +100,11 @@ TEST(ElementLists, SelectionOfBrightBodies) {
   const auto a = SelectBrightAsteroids({faint, vesta, nearEarth});
   ASSERT_EQ(a.size(), 1u);
   EXPECT_EQ(a[0].name, "(4) Vesta");
-  CometElements halley{"1P/Halley", 2446467.4, 0.586, 0.967, 0, 0, 0, 5.5, 4};
+  const CometElements halley{"1P/Halley", 2446467.4, 0.586, 0.967, 0, 0, 0, 5.5, 4};
   CometElements dim = halley;
   dim.name = "300P/Dim";
   dim.h = 14;
-  CometElements recent{"C/2020 F3 (NEOWISE)", 2459034.7, 0.29, 0.9992, 0, 0, 0, 7.0, 4};
+  const CometElements recent{"C/2020 F3 (NEOWISE)", 2459034.7, 0.29, 0.9992, 0, 0, 0, 7.0, 4};
   CometElements old = recent;
   old.name = "C/1995 O1 (Hale-Bopp)";
   old.epoch = 2450539.6;

@@ -10,36 +10,19 @@
 #include "data/common.h"
 #include "data/stars.h"
 #include "platform/codec.h"
+#include "tests/data/data_test_util.h"
 #include "tests/support/test_support.h"
 
 using namespace mkdata;
+using data_test::kDeg;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 using testing_support::WriteText;
 
-namespace {
-
-constexpr double kDeg = 3.14159265358979323846 / 180.0;
-
-}  // namespace
-
 TEST(SaoRecords, FieldsSitAtTheirOffsets) {
-  SaoRecord r;
-  r.hr = 2491;
-  r.variable = true;
-  r.hd = 48915;
-  r.greekCode = 31;
-  r.flamsteed = 9;
-  r.constellation = 14;
-  r.ra = 0x01020304;
-  r.pmRA = -570;
-  r.dec = -0x0A0B0C0D;
-  r.pmDec = -1223;
-  r.magnitude = 6;
-  r.colour = 20;
-  r.spectral = 716;
-  r.parallax = 411;
-  r.noteOffset = 389285;
+  const SaoRecord r{.hr = 2491, .variable = true, .hd = 48915, .greekCode = 31, .flamsteed = 9,
+                    .constellation = 14, .ra = 0x01020304, .pmRA = -570, .dec = -0x0A0B0C0D, .pmDec = -1223,
+                    .magnitude = 6, .colour = 20, .spectral = 716, .parallax = 411, .noteOffset = 389285};
   uint8_t b[kSaoRecordSize];
   EncodeSaoRecord(r, b);
   // Little-endian fields: HR | 0x4000 (variable), HD, Greek code, Flamsteed,
@@ -55,7 +38,7 @@ TEST(SaoRecords, FileHoldsRecordKAtSaoNumberK) {
   std::map<int, SaoRecord> recs;
   recs[1].hd = 11;
   recs[258997].hd = 22;
-  recs[0].hd = 33;       // outside 1..258,997: ignored
+  recs[0].hd = 33;  // outside 1..258,997: ignored
   recs[258998].hd = 44;
   const std::vector<uint8_t> f = EncodeSaoFile(recs);
   ASSERT_EQ(f.size(), 8028907u);  // 258,997 records of 31 bytes
@@ -65,22 +48,14 @@ TEST(SaoRecords, FileHoldsRecordKAtSaoNumberK) {
   for (std::size_t i = 31; i < 258996u * 31; ++i) ASSERT_EQ(f[i], 0) << "byte " << i;
 }
 
-TEST(SaoRecords, MadeFromACatalogueStar) {
-  CatalogueStar s;
-  s.ra = 6.75247 * 15 * kDeg;
-  s.dec = -60 * kDeg;
-  s.pmRA = 100;      // μα·cos δ
-  s.pmDec = -40000;  // beyond the 16-bit field
-  s.mag = -1.46;
-  s.bv = 0.0;
-  s.parallax = 379.21;
-  s.spectral = "A1V";
-  s.designation = {3, 1, 9, 14};  // gamma1, Flamsteed 9, CMa
+TEST(SaoRecords, MadeFromACatalogueStarWithNoValueMarksForTheMissing) {
   VariableInfo v;
-  s.variable = &v;
-  CrossEntry ids{1, "", 151881, 48915, 2491};
+  // pmDec beyond the 16-bit field; designation gamma1, Flamsteed 9, CMa.
+  const CatalogueStar s{.ra = 6.75247 * 15 * kDeg, .dec = -60 * kDeg, .pmRA = 100, .pmDec = -40000, .mag = -1.46,
+                        .bv = 0.0, .parallax = 379.21, .spectral = "A1V", .designation = {3, 1, 9, 14},
+                        .variable = &v};
   int clamped = 0;
-  const SaoRecord r = MakeSaoRecord(s, ids, &clamped);
+  const SaoRecord r = MakeSaoRecord(s, CrossEntry{1, "", 151881, 48915, 2491}, &clamped);
   EXPECT_EQ(r.hr, 2491);
   EXPECT_TRUE(r.variable);
   EXPECT_EQ(r.hd, 48915u);
@@ -100,42 +75,31 @@ TEST(SaoRecords, MadeFromACatalogueStar) {
   // Units of 2π / 2147483647 (0.0006"): half a unit of rounding.
   EXPECT_NEAR(FileUnitsToAngle(r.ra), 6.75247 * 15 * kDeg, 1.5e-9);
   EXPECT_NEAR(FileUnitsToAngle(r.dec), -60 * kDeg, 1.5e-9);
-}
 
-TEST(SaoRecords, MissingValuesGiveTheNoValueMarks) {
-  CatalogueStar s;
-  s.dec = 89.99 * kDeg;
-  s.pmRA = 200;  // 200 / cos 89.99° is far beyond 32767
-  CrossEntry ids{1, "", 1, 0, 0};
-  int clamped = 0;
-  const SaoRecord r = MakeSaoRecord(s, ids, &clamped);
-  EXPECT_EQ(r.magnitude, 0);
-  EXPECT_EQ(r.colour, 0);
-  EXPECT_EQ(r.spectral, 0);
-  EXPECT_EQ(r.parallax, 65535);
-  EXPECT_EQ(r.greekCode, 0);
-  EXPECT_FALSE(r.variable);
-  EXPECT_EQ(r.pmRA, 32767);
+  // Nothing known but the place; 200 / cos 89.99° is far beyond 32767.
+  const SaoRecord none = MakeSaoRecord(CatalogueStar{.dec = 89.99 * kDeg, .pmRA = 200}, {1, "", 1, 0, 0}, &clamped);
+  EXPECT_EQ(none.magnitude, 0);
+  EXPECT_EQ(none.colour, 0);
+  EXPECT_EQ(none.spectral, 0);
+  EXPECT_EQ(none.parallax, 65535);
+  EXPECT_EQ(none.greekCode, 0);
+  EXPECT_FALSE(none.variable);
+  EXPECT_EQ(none.pmRA, 32767);
   EXPECT_EQ(clamped, 1);
 }
 
 TEST(SpectralCodes, ClassSubclassAndLuminosity) {
-  EXPECT_EQ(SpectralCode("A0"), 300);
-  EXPECT_EQ(SpectralCode("K?"), 600);
-  EXPECT_EQ(SpectralCode("G2V"), 525);
-  EXPECT_EQ(SpectralCode("K0III"), 603);
-  EXPECT_EQ(SpectralCode("B2IV-V"), 224);
-  EXPECT_EQ(SpectralCode("M1-M2Ia-Ibe"), 716);  // Ia = 6
-  EXPECT_EQ(SpectralCode("F7Ib-F8Ib"), 477);    // Ib = 7
-  EXPECT_EQ(SpectralCode("K5Iab"), 651);        // Iab counts as I
-  EXPECT_EQ(SpectralCode("kA2hA5mA7V"), 325);   // lower-case prefix skipped
-  EXPECT_EQ(SpectralCode("M2III+B1eq"), 723);   // the companion is not read
-  EXPECT_EQ(SpectralCode("S3,5e-S8,8e(M7e)"), 1030);
-  EXPECT_EQ(SpectralCode("C6,4"), 960);          // carbon star as N
-  EXPECT_EQ(SpectralCode("WC8"), 1380);
-  EXPECT_EQ(SpectralCode("WN7"), 1470);
-  EXPECT_EQ(SpectralCode("DA"), 0);
-  EXPECT_EQ(SpectralCode(""), 0);
+  const std::pair<const char*, int> cases[] = {
+      {"A0", 300},         {"K?", 600},      {"G2V", 525},   {"K0III", 603}, {"B2IV-V", 224},
+      {"M1-M2Ia-Ibe", 716},  // Ia = 6
+      {"F7Ib-F8Ib", 477},    // Ib = 7
+      {"K5Iab", 651},        // Iab counts as I
+      {"kA2hA5mA7V", 325},   // lower-case prefix skipped
+      {"M2III+B1eq", 723},   // the companion is not read
+      {"S3,5e-S8,8e(M7e)", 1030},
+      {"C6,4", 960},  // carbon star as N
+      {"WC8", 1380},       {"WN7", 1470},    {"DA", 0},      {"", 0}};
+  for (const auto& [mk, code] : cases) EXPECT_EQ(SpectralCode(mk), code) << mk;
 }
 
 TEST(StarNotes, OffsetsAreOneBasedAndNotesEndInABar) {
@@ -147,21 +111,14 @@ TEST(StarNotes, OffsetsAreOneBasedAndNotesEndInABar) {
 }
 
 TEST(StarNotes, LinesCarryNameDesignationVariabilityAndDuplicity) {
-  CatalogueStar s;
-  s.name = "Betelgeuse";
-  s.designation = {1, 0, 58, 60};
   VariableInfo v{"\xce\xb1 Ori", "SRC", 0.0, 1.3, "V", 2335, "M1"};
   DoubleInfo d{"05552+0724", 2014, 47, 148.7};
-  s.variable = &v;
-  s.duplicity = &d;
-  const std::vector<std::string> lines = StarNoteLines(s);
-  ASSERT_EQ(lines.size(), 4u);
+  const CatalogueStar s{.designation = {1, 0, 58, 60}, .name = "Betelgeuse", .variable = &v, .duplicity = &d};
   // The name starts at the sixth character of an "N:" line.
-  EXPECT_EQ(lines[0], "N:   Betelgeuse");
-  EXPECT_EQ(lines[0].substr(5), "Betelgeuse");
-  EXPECT_EQ(lines[1], "ID:  alpha Ori (58 Ori)");
-  EXPECT_EQ(lines[2], "V:   alpha Ori, type SRC, 0.00 to 1.30 V, period 2335 d");
-  EXPECT_EQ(lines[3], "D:   WDS 05552+0724, separation 148.7\", PA 47 deg (2014)");
+  EXPECT_EQ(StarNoteLines(s), (std::vector<std::string>{
+                                  "N:   Betelgeuse", "ID:  alpha Ori (58 Ori)",
+                                  "V:   alpha Ori, type SRC, 0.00 to 1.30 V, period 2335 d",
+                                  "D:   WDS 05552+0724, separation 148.7\", PA 47 deg (2014)"}));
   EXPECT_TRUE(StarNoteLines(CatalogueStar{}).empty());
 }
 
@@ -181,7 +138,19 @@ TEST(TychoRecords, FieldsAndMotion) {
   EXPECT_EQ(b[21], 115);  // (9.46 + 2) × 10 = 114.6 → 115
   EXPECT_EQ(EncodeTychoFile({r, r}).size(), 44u);
   // A negative right ascension is brought into [0, 2π).
-  EXPECT_NEAR(FileUnitsToAngle(MakeTychoRecord(-0.5, 0, 0, 0, 5, 0).ra), 2 * 3.14159265358979323846 - 0.5, 1.5e-9);
+  EXPECT_NEAR(FileUnitsToAngle(MakeTychoRecord(-0.5, 0, 0, 0, 5, 0).ra), kTwoPi - 0.5, 1.5e-9);
+}
+
+TEST(FileUnits, ConversionsSaturate) {
+  // Readers refuse positions off the sky; the conversions themselves never
+  // overflow whatever they get.
+  EXPECT_EQ(AngleToFileUnits(1e300), INT32_MAX);
+  EXPECT_EQ(AngleToFileUnits(-1e300), INT32_MIN);
+  EXPECT_EQ(AngleToFileUnits(NAN), 0);
+  EXPECT_EQ(ClampToI16(NAN), 0);
+  EXPECT_EQ(ClampToI16(-1e9), INT16_MIN);
+  EXPECT_EQ(MagnitudeByte(NAN), 0);
+  EXPECT_EQ(MagnitudeByte(1e9), 255);
 }
 
 TEST(BrightStars, FortyFiveRecordsOf55Bytes) {
@@ -192,8 +161,7 @@ TEST(BrightStars, FortyFiveRecordsOf55Bytes) {
   EXPECT_EQ(platform::GetF64(f.data()), 1.5);
   EXPECT_EQ(platform::GetF64(f.data() + 8), -0.25);
   EXPECT_EQ(platform::GetF64(f.data() + 16), 0.03);
-  EXPECT_EQ(f[24], 4);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(f.data() + 25), 4), "Vega");
+  EXPECT_EQ(platform::GetShortString(f.data() + 24, 30), "Vega");
   EXPECT_EQ(f[3 * 55 + 24], 30);  // cut to 30 characters
   stars.pop_back();
   EXPECT_THROW(EncodeBrightStars(stars), SourceError);
@@ -233,13 +201,22 @@ TEST(StarSources, TextListsAreRead) {
   EXPECT_DOUBLE_EQ(ReadDoubles(dir.File("wds.dat")).at(32349).sep, 125.7);
 }
 
-TEST(StarSources, GeoJsonStarsAndNames) {
+TEST(StarSources, GeoJsonStarsAndNamesWithStarsOffTheSkySkippedAndCounted) {
   TempDir dir;
   WriteText(dir.File("stars.json"),
             R"({"type":"FeatureCollection","features":[
                {"type":"Feature","id":32349,"properties":{"mag":-1.44,"bv":"0.009"},"geometry":{"type":"Point","coordinates":[101.2872,-16.7161]}},
-               {"type":"Feature","id":70890,"properties":{"mag":11.01,"bv":""},"geometry":{"type":"Point","coordinates":[-142.571,-62.6795]}}]})");
-  const auto pos = ReadGeoJsonStars(dir.File("stars.json"));
+               {"type":"Feature","id":70890,"properties":{"mag":11.01,"bv":""},"geometry":{"type":"Point","coordinates":[-142.571,-62.6795]}},
+               {"type":"Feature","id":1,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[10,-90]}},
+               {"type":"Feature","id":2,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[10,90.5]}},
+               {"type":"Feature","id":3,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[10,-1e300]}},
+               {"type":"Feature","id":4,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[1e30,10]}},
+               {"type":"Feature","id":5,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[-400,10]}}]})");
+  int offSky = 0;
+  const auto pos = ReadGeoJsonStars(dir.File("stars.json"), &offSky);
+  EXPECT_EQ(offSky, 4);
+  ASSERT_EQ(pos.size(), 3u);
+  EXPECT_EQ(pos.count(1), 1u);  // the pole itself is on the sky
   EXPECT_DOUBLE_EQ(pos.at(32349).bv, 0.009);
   EXPECT_DOUBLE_EQ(pos.at(70890).raDeg, 360 - 142.571);  // folded longitude back to 0..360
   EXPECT_TRUE(std::isnan(pos.at(70890).bv));
@@ -338,21 +315,10 @@ TEST(StarMerge, BinaryStarsMatchByHdThenByPosition) {
   src.positions[2] = {180.0, -20.0, 6.0, 0.5};
   src.cross = {{1, "", 100, 555, 0}, {2, "", 200, 0, 0}};
   src.names[1] = "Alpha";
-  BinaryStar byHd;
-  byHd.ra = 90.001 * kDeg;  // 3.6" away: within the HD match radius
-  byHd.dec = 10 * kDeg;
-  byHd.hd = 555;
-  byHd.spectral = "K2";
-  byHd.parallax = 20;
-  byHd.bv = 1.1;
-  BinaryStar byPos;
-  byPos.ra = 180 * kDeg;
-  byPos.dec = (-20 + 2.0 / 3600) * kDeg;  // 2" away
-  byPos.spectral = "G5";
-  BinaryStar alone;
-  alone.ra = 10 * kDeg;
-  alone.dec = 10 * kDeg;
-  src.binaryStars = {byHd, byPos, alone};
+  // The first 3.6" away: within the HD match radius; the second 2" away.
+  src.binaryStars = {{.ra = 90.001 * kDeg, .dec = 10 * kDeg, .parallax = 20, .hd = 555, .bv = 1.1, .spectral = "K2"},
+                     {.ra = 180 * kDeg, .dec = (-20 + 2.0 / 3600) * kDeg, .spectral = "G5"},
+                     {.ra = 10 * kDeg, .dec = 10 * kDeg}};
   const StarTable t = MergeStars(src);
   EXPECT_EQ(t.matchedByHd, 1);
   EXPECT_EQ(t.matchedByPosition, 1);
@@ -368,13 +334,7 @@ TEST(StarMerge, BinaryStarsMatchByHdThenByPosition) {
 namespace {
 
 ZoneStar Zoned(int hip, double raDeg, double decDeg, double mag) {
-  ZoneStar z;
-  z.hip = hip;
-  z.ra = raDeg * kDeg;
-  z.dec = decDeg * kDeg;
-  z.mag = mag;
-  z.hasMotion = true;
-  return z;
+  return ZoneStar{.hip = hip, .ra = raDeg * kDeg, .dec = decDeg * kDeg, .hasMotion = true, .mag = mag};
 }
 
 }  // namespace
@@ -412,11 +372,7 @@ TEST(StarMerge, ZonedCataloguesCorrectPositionsFarFromTheirs) {
   src.zoned = {&cat, &more};
   // A binary-file star at the true place of star 10, without an HD number:
   // it matches by position once the position is corrected.
-  BinaryStar b;
-  b.ra = 128.10358 * kDeg;
-  b.dec = (-0.950917 + 2 * arcsec) * kDeg;
-  b.spectral = "K0";
-  src.binaryStars = {b};
+  src.binaryStars = {{.ra = 128.10358 * kDeg, .dec = (-0.950917 + 2 * arcsec) * kDeg, .spectral = "K0"}};
 
   const StarTable t = MergeStars(src);
   EXPECT_EQ(t.zoneCorrected, (std::set<int>{10, 15}));
@@ -442,22 +398,9 @@ TEST(StarMerge, ZonedCataloguesCorrectPositionsFarFromTheirs) {
 
 TEST(TychoFile, FaintStarsFollowAndNoStarIsDoubled) {
   StarTable t;
-  CatalogueStar withSao;
-  withSao.hip = 1;
-  withSao.ra = 10 * kDeg;
-  withSao.dec = 10 * kDeg;
-  withSao.mag = 6.0;
-  t.byHip[1] = withSao;
-  CatalogueStar noSao = withSao;
-  noSao.hip = 2;
-  noSao.ra = 20 * kDeg;
-  noSao.dec = 20 * kDeg;
-  t.byHip[2] = noSao;
-  BinaryStar kstars;
-  kstars.ra = 30 * kDeg;
-  kstars.dec = 30 * kDeg;
-  kstars.mag = 7.5;
-  t.unmatched = {kstars};
+  t.byHip[1] = {.hip = 1, .ra = 10 * kDeg, .dec = 10 * kDeg, .mag = 6.0};
+  t.byHip[2] = {.hip = 2, .ra = 20 * kDeg, .dec = 20 * kDeg, .mag = 6.0};
+  t.unmatched = {{.ra = 30 * kDeg, .dec = 30 * kDeg, .mag = 7.5}};  // a KStars star
 
   const double arcsec = 1.0 / 3600.0;
   ZoneCatalogue bright;
