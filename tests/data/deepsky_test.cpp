@@ -137,19 +137,6 @@ TEST(DeepSkyDatabase, ReplacesAnOldDatabaseWhole) {
   EXPECT_EQ(Rows(db, "SELECT ID FROM BASE_OBJECT_CATALOG"), std::vector<std::string>{"224"});
 }
 
-TEST(MessierTable, OneRecordOf110Numbers) {
-  std::array<int, kMessierCount + 1> m{};
-  m[1] = 1952;
-  m[31] = 224;
-  m[110] = 205;
-  const std::vector<uint8_t> f = EncodeMessierTable(m);
-  ASSERT_EQ(f.size(), 440u);
-  EXPECT_EQ(platform::GetI32(f.data()), 1952);
-  EXPECT_EQ(platform::GetI32(f.data() + 30 * 4), 224);
-  EXPECT_EQ(platform::GetI32(f.data() + 109 * 4), 205);
-  EXPECT_EQ(platform::GetI32(f.data() + 4), 0);
-}
-
 TEST(DeepSkyClasses, TypeCodes) {
   EXPECT_EQ(ClassForOpenNgcType(3), 1);
   EXPECT_EQ(ClassForOpenNgcType(4), 2);

@@ -19,19 +19,26 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 using testing_support::WriteText;
 
+namespace {
+
+std::vector<uint8_t> Bytes(const SaoRecord& r) {
+  std::vector<uint8_t> b(kSaoRecordSize);
+  EncodeSaoRecord(r, b.data());
+  return b;
+}
+
+}  // namespace
+
 TEST(SaoRecords, FieldsSitAtTheirOffsets) {
-  const SaoRecord r{.hr = 2491, .variable = true, .hd = 48915, .greekCode = 31, .flamsteed = 9,
-                    .constellation = 14, .ra = 0x01020304, .pmRA = -570, .dec = -0x0A0B0C0D, .pmDec = -1223,
-                    .magnitude = 6, .colour = 20, .spectral = 716, .parallax = 411, .noteOffset = 389285};
-  uint8_t b[kSaoRecordSize];
-  EncodeSaoRecord(r, b);
   // Little-endian fields: HR | 0x4000 (variable), HD, Greek code, Flamsteed,
   // constellation, RA, μα, Dec, μδ, magnitude, colour, spectral, parallax,
   // note offset.
-  const uint8_t want[kSaoRecordSize] = {0xBB, 0x49, 0x13, 0xBF, 0x00, 0x00, 0x1F, 0x09, 0x0E, 0x04, 0x03,
-                                        0x02, 0x01, 0xC6, 0xFD, 0xF3, 0xF3, 0xF4, 0xF5, 0x39, 0xFB, 0x06,
-                                        0x14, 0xCC, 0x02, 0x9B, 0x01, 0xA5, 0xF0, 0x05, 0x00};
-  EXPECT_EQ(std::vector<uint8_t>(b, b + kSaoRecordSize), std::vector<uint8_t>(want, want + kSaoRecordSize));
+  EXPECT_EQ(Bytes({.hr = 2491, .variable = true, .hd = 48915, .greekCode = 31, .flamsteed = 9, .constellation = 14,
+                   .ra = 0x01020304, .pmRA = -570, .dec = -0x0A0B0C0D, .pmDec = -1223, .magnitude = 6, .colour = 20,
+                   .spectral = 716, .parallax = 411, .noteOffset = 389285}),
+            (std::vector<uint8_t>{0xBB, 0x49, 0x13, 0xBF, 0x00, 0x00, 0x1F, 0x09, 0x0E, 0x04, 0x03,
+                                  0x02, 0x01, 0xC6, 0xFD, 0xF3, 0xF3, 0xF4, 0xF5, 0x39, 0xFB, 0x06,
+                                  0x14, 0xCC, 0x02, 0x9B, 0x01, 0xA5, 0xF0, 0x05, 0x00}));
 }
 
 TEST(SaoRecords, FileHoldsRecordKAtSaoNumberK) {
@@ -56,35 +63,21 @@ TEST(SaoRecords, MadeFromACatalogueStarWithNoValueMarksForTheMissing) {
                         .variable = &v};
   int clamped = 0;
   const SaoRecord r = MakeSaoRecord(s, CrossEntry{1, "", 151881, 48915, 2491}, &clamped);
-  EXPECT_EQ(r.hr, 2491);
-  EXPECT_TRUE(r.variable);
-  EXPECT_EQ(r.hd, 48915u);
-  EXPECT_EQ(r.greekCode, 31);  // letter 3, index digit 1
-  EXPECT_EQ(r.flamsteed, 9);
-  EXPECT_EQ(r.constellation, 14);
-  // μα = 100 / cos 60° = 200 mas/yr.
-  EXPECT_EQ(r.pmRA, 200);
-  EXPECT_EQ(r.pmDec, -32768);
-  EXPECT_EQ(clamped, 0);  // only right ascension motions are counted
-  // (−1.46 + 2) × 10 = 5.4 → 5; B−V (0 + 0.5) × 40 = 20.
-  EXPECT_EQ(r.magnitude, 5);
-  EXPECT_EQ(r.colour, 20);
-  // Parallax word: (0.37921" + 0.032) × 1000 = 411.21 → 411.
-  EXPECT_EQ(r.parallax, 411);
-  EXPECT_EQ(r.spectral, 315);
   // Units of 2π / 2147483647 (0.0006"): half a unit of rounding.
   EXPECT_NEAR(FileUnitsToAngle(r.ra), 6.75247 * 15 * kDeg, 1.5e-9);
   EXPECT_NEAR(FileUnitsToAngle(r.dec), -60 * kDeg, 1.5e-9);
+  // Greek code: letter 3, index digit 1. μα = 100 / cos 60° = 200 mas/yr.
+  // Magnitude (−1.46 + 2) × 10 = 5.4 → 5; B−V (0 + 0.5) × 40 = 20.
+  // Parallax word: (0.37921" + 0.032) × 1000 = 411.21 → 411.
+  EXPECT_EQ(Bytes(r), Bytes({.hr = 2491, .variable = true, .hd = 48915, .greekCode = 31, .flamsteed = 9,
+                             .constellation = 14, .ra = r.ra, .pmRA = 200, .dec = r.dec, .pmDec = -32768,
+                             .magnitude = 5, .colour = 20, .spectral = 315, .parallax = 411}));
+  EXPECT_EQ(clamped, 0);  // only right ascension motions are counted
 
   // Nothing known but the place; 200 / cos 89.99° is far beyond 32767.
   const SaoRecord none = MakeSaoRecord(CatalogueStar{.dec = 89.99 * kDeg, .pmRA = 200}, {1, "", 1, 0, 0}, &clamped);
-  EXPECT_EQ(none.magnitude, 0);
-  EXPECT_EQ(none.colour, 0);
-  EXPECT_EQ(none.spectral, 0);
-  EXPECT_EQ(none.parallax, 65535);
-  EXPECT_EQ(none.greekCode, 0);
-  EXPECT_FALSE(none.variable);
-  EXPECT_EQ(none.pmRA, 32767);
+  EXPECT_EQ(Bytes(none), Bytes({.hr = 0, .variable = false, .hd = 0, .greekCode = 0, .ra = 0, .pmRA = 32767,
+                                .dec = none.dec, .magnitude = 0, .colour = 0, .spectral = 0, .parallax = 65535}));
   EXPECT_EQ(clamped, 1);
 }
 
