@@ -206,13 +206,9 @@ TEST_F(RealData, OrionFigureAndBoundary) {
   EXPECT_TRUE(near(5 + 14 / 60.0 + 32 / 3600.0, -(8 + 12 / 60.0)));
   const std::vector<uint8_t> bounds = File("Bounds.dat");
   ASSERT_EQ(bounds.size() % 27, 0u);
-  ASSERT_LE(bounds.size() / 27, 2000u);
   int orion = 0;
-  for (std::size_t i = 0; i < bounds.size(); i += 27) {
+  for (std::size_t i = 0; i < bounds.size(); i += 27)
     orion += std::string(bounds.begin() + i + 19, bounds.begin() + i + 22) == "Ori";
-    ASSERT_EQ(bounds[i + 25], '\r');
-    ASSERT_EQ(bounds[i + 26], '\n');
-  }
   EXPECT_GE(orion, 10);
 }
 
