@@ -115,21 +115,13 @@ TEST(Cities, PlainNames) {
   EXPECT_EQ(PlainName("\xe5\x8c\x97\xe4\xba\xac"), "");  // nothing left of "北京"
 }
 
-namespace {
-
-std::vector<City> SampleCities() {
+TEST(Cities, RecordsOf37Bytes) {
   std::vector<City> c(kCityCount, City{"Place", 10.0, 20.0, 1, false});
   c[0] = {"London", 51.5085, -0.1257, 0, true};
   c[1] = {"Sydney", -33.8679, 151.2073, 10, true};
   c[2] = {"New York City", 40.7143, -74.006, -5, true};
   c[3] = {"A name longer than twenty-two", 0, 180, -5, false};
-  return c;
-}
-
-}  // namespace
-
-TEST(Cities, RecordsOf37Bytes) {
-  const std::vector<uint8_t> f = EncodeCities(SampleCities());
+  const std::vector<uint8_t> f = EncodeCities(c);
   ASSERT_EQ(f.size(), 54538u);  // 1,474 × 37
   // London: name, latitude, longitude in degrees west, folded zone.
   EXPECT_EQ(platform::GetShortString(f.data(), 22), "London");
@@ -150,9 +142,8 @@ TEST(Cities, RecordsOf37Bytes) {
   EXPECT_EQ(f[3 * 37], 22);
   EXPECT_EQ(platform::GetI16(f.data() + 3 * 37 + 35), -5);
   EXPECT_EQ(platform::GetI16(f.data() + 4 * 37 + 35), 1);
-  std::vector<City> few = SampleCities();
-  few.pop_back();
-  EXPECT_THROW(EncodeCities(few), SourceError);
+  c.pop_back();
+  EXPECT_THROW(EncodeCities(c), SourceError);
 }
 
 TEST(Cities, CapitalsFirstThenPopulousPlacesSortedByName) {
@@ -410,7 +401,8 @@ TEST(ElementLists, AsteroidsAndCometsRead) {
             R"J({"fields":["full_name","H","G","epoch_mjd","e","a","q","i","om","w","ma"],"data":[
                ["     1 Ceres (A801 AA)","3.33","0.12","59800",".0786","2.7666","2.549","10.59","80.27","73.53","334.33"],
                ["  4000 Nohelement","9.1",null,"59800","0.1",null,"2.6","2","3","4","5"])J" +
-                row("  3708 (1974 FV1)") + row("  7 " + std::string(50000, 'x') + " (" + std::string(100, 'y') + ")") +
+                row("  3708 (1974 FV1)") +
+                row("  7 " + std::string(50000, 'x') + " (" + std::string(100, 'y') + ")") +
                 row("  8 Flora  (A847 UA)") + row("  10 Hygiea") + row("11Parthenope") + row("Eros") + "]}");
   int skipped = 0;
   const auto ast = ReadAsteroidList(dir.File("ast.json"), &skipped);
