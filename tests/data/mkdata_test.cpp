@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <set>
 #include <sstream>
 
@@ -255,6 +256,16 @@ TEST_F(RealData, OtherFilesHaveTheirSizes) {
   EXPECT_NE(std::string(ast.begin(), ast.end()).find("Y   (1) Ceres"), std::string::npos);
   EXPECT_NE(std::string(cmt.begin(), cmt.end()).find("Y   1P/Halley"), std::string::npos);
   EXPECT_TRUE(platform::FileExists(dir_ + "nebula.dat"));
+  // The relief map: one length byte per 1° tile, the tiles after a 10-byte
+  // head; the national borders by region, each file opening with its magic.
+  const std::vector<uint8_t> idx = File("world.idx");
+  ASSERT_EQ(idx.size(), 360u * 180u);
+  EXPECT_EQ(File("world.dat").size(), 10u + std::accumulate(idx.begin(), idx.end(), std::size_t(0)));
+  for (const char* region : {"namer", "samer", "europe", "asia", "africa"}) {
+    const std::vector<uint8_t> m = File(std::string("map/") + region + ".map/bdy.cbd");
+    ASSERT_GE(m.size(), 40u) << region;
+    EXPECT_EQ(platform::GetU32(m.data()), 0x20770002u) << region;
+  }
 }
 
 TEST_F(RealData, SecondRunRebuildsOnlyWhatIsMissingOrChanged) {
