@@ -492,18 +492,8 @@ std::vector<uint8_t> Record1(int x0, int x1, int dx0, int dx1, int bv, int mag) 
 
 // A 28-byte record with a Hipparcos number.
 std::vector<uint8_t> Record0(int hip, int component, int32_t x0, int32_t x1, int bv, int mag, int32_t dx0, int32_t dx1) {
-  return BitPacker(28)
-      .Put(hip, 24)
-      .Put(component, 8)
-      .Put(x0, 32)
-      .Put(x1, 32)
-      .Put(bv, 8)
-      .Put(mag, 8)
-      .Put(0, 16)
-      .Put(dx0, 32)
-      .Put(dx1, 32)
-      .Put(0, 32)
-      .Bytes();
+  return BitPacker(28).Put(hip, 24).Put(component, 8).Put(x0, 32).Put(x1, 32).Put(bv, 8).Put(mag, 8)
+      .Put(0, 16).Put(dx0, 32).Put(dx1, 32).Put(0, 32).Bytes();
 }
 
 void ExpectAt(const ZoneStar& s, double raDeg, double decDeg) {
@@ -540,10 +530,8 @@ TEST(ZoneCatalogue, StarsAtZoneCentresOfLevelOne) {
   // 79 of face 19, all sharing their face's centre; zone 0 is the part of
   // face 0 at its first corner. x0 = x1 = 0 puts a star at the centre.
   const auto file = Catalogue(1, 1, 9000, 1500, 30,
-                              {{79, Record1(0, 0, 0, 0, 0, 0)},
-                               {0, Record1(0, 0, 0, 0, 0, 0)},
-                               {3, Record1(0, 0, 0, 0, 0, 0)},
-                               {7, Record1(0, 0, 0, 0, 0, 0)}});
+                              {{79, Record1(0, 0, 0, 0, 0, 0)}, {0, Record1(0, 0, 0, 0, 0, 0)},
+                               {3, Record1(0, 0, 0, 0, 0, 0)}, {7, Record1(0, 0, 0, 0, 0, 0)}});
   const ZoneCatalogue c = DecodeZoneCatalogue(file, "test");
   EXPECT_EQ(c.header.level, 1u);
   EXPECT_EQ(c.header.minor, 8u);
