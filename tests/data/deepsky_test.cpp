@@ -2,71 +2,26 @@
 // file and deep-sky list written here.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
 #include <cmath>
-#include <memory>
 
 #include "data/common.h"
 #include "data/deepsky.h"
 #include "platform/codec.h"
+#include "tests/data/data_test_util.h"
 #include "tests/support/test_support.h"
 
 using namespace mkdata;
+using data_test::kDeg;
+using data_test::Rows;
 using testing_support::TempDir;
 using testing_support::WriteText;
 
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180.0;
-
-struct DbCloser {
-  void operator()(sqlite3* d) const { sqlite3_close(d); }
-};
-using Db = std::unique_ptr<sqlite3, DbCloser>;
-
-Db Open(const std::string& path) {
-  sqlite3* d = nullptr;
-  sqlite3_open(path.c_str(), &d);
-  return Db(d);
-}
-
-void Exec(sqlite3* db, const std::string& sql) {
-  char* msg = nullptr;
-  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg), SQLITE_OK) << (msg ? msg : "");
-}
-
-// Rows of a query as text ("NULL" for NULL), columns joined by "|".
-std::vector<std::string> Rows(sqlite3* db, const std::string& sql) {
-  std::vector<std::string> out;
-  sqlite3_stmt* s = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-  while (s && sqlite3_step(s) == SQLITE_ROW) {
-    std::string row;
-    for (int c = 0; c < sqlite3_column_count(s); ++c) {
-      if (c) row += "|";
-      const unsigned char* t = sqlite3_column_text(s, c);
-      row += t ? reinterpret_cast<const char*>(t) : "NULL";
-    }
-    out.push_back(row);
-  }
-  sqlite3_finalize(s);
-  return out;
-}
-
-// A small OpenNGC file: the catalogue table with the rows given.
-void MakeOpenNgc(const std::string& path, const std::string& rows) {
-  Db db = Open(path);
-  Exec(db.get(),
-       "CREATE TABLE cat(hash, oid, type INT, ra REAL, dec REAL, magnitude REAL, name TEXT, long_name TEXT, "
-       "catalog_identifier TEXT, major_axis REAL, minor_axis REAL, position_angle REAL, flux REAL, trixel INT, "
-       "res_1, res_2, res_3, res_4, catalog INT);");
-  Exec(db.get(), "INSERT INTO cat (type, ra, dec, magnitude, name, long_name, catalog_identifier, major_axis, "
-                 "minor_axis, position_angle) VALUES " + rows + ";");
-}
-
+// Ten OpenNGC rows and a deep-sky list of two entries; NGC 300 to 302
+// carry values off range.
 DeepSkyCatalogue SampleCatalogue(const TempDir& dir) {
-  MakeOpenNgc(dir.File("open.kscat"),
+  data_test::MakeOpenNgc(dir.File("open.kscat"),
               "(8, 10.684791666666664, 41.26905555555555, 4.36, 'M 31', 'Andromeda Galaxy, PGC 2557, NGC 224', "
               "'NGC0224', 177.83, 69.66, 35.0),"
               "(6, 283.396, 33.029, 9.7, 'M 57', 'Ring Nebula, NGC 6720', 'NGC6720', 1.27, NULL, NULL),"
@@ -77,7 +32,10 @@ DeepSkyCatalogue SampleCatalogue(const TempDir& dir) {
               "(8, 226.7, 55.78, 15.7, 'NGC 5866B', '', 'NGC5866B', 2.3, 1.7, 16.0),"
               "(8, 1.5, 0.5, 14.0, 'NGC 80 NED01', '', 'NGC0080 NED01', 1.0, 0.5, 0.0),"
               "(13, 274.23, -18.51, 4.5, 'M 24', 'IC 4715', 'IC4715', 120.0, 60.0, NULL),"
-              "(3, 56.75, 24.11, 1.6, 'M 45', 'Pleiades', 'M 45', 110.0, NULL, NULL)");
+              "(3, 56.75, 24.11, 1.6, 'M 45', 'Pleiades', 'M 45', 110.0, NULL, NULL),"
+              "(8, 11.0, 20.0, 9.0, 'NGC 300', '', 'NGC0300', 1.0, 1.0, 1e300),"  // once overflowed int
+              "(8, 12.0, 20.0, 9.0, 'NGC 301', '', 'NGC0301', 1.0, 1.0, -361),"
+              "(8, 13.0, 95.0, 9.0, 'NGC 302', '', 'NGC0302', 1.0, 1.0, 10)");
   WriteText(dir.File("dsos.json"),
             R"({"type":"FeatureCollection","features":[
                {"type":"Feature","id":"NGC 2244","properties":{"type":"oc","mag":"4.8","dim":"24","morph":"II3p"},"geometry":{"type":"Point","coordinates":[97.979,4.942]}},
@@ -87,11 +45,15 @@ DeepSkyCatalogue SampleCatalogue(const TempDir& dir) {
 
 }  // namespace
 
-TEST(DeepSkyCatalogue, ObjectsClassesAndMessierNumbers) {
+TEST(DeepSkyCatalogue, ObjectsClassesAndMessierNumbersWithEntriesOffRangeSkippedAndCounted) {
   TempDir dir;
   const DeepSkyCatalogue cat = SampleCatalogue(dir);
   // NGC 80 NED01 is a component, M 45 no NGC or IC entry.
   EXPECT_EQ(cat.skipped, 2);
+  // Position angles beyond ±360° and a declination beyond 90°; no position
+  // angle at all (M 57) is not damage.
+  EXPECT_EQ(cat.damaged, 3);
+  EXPECT_TRUE(std::isnan(cat.ngc[6].pa));
   ASSERT_EQ(cat.ngc.size(), 7u);
   ASSERT_EQ(cat.ic.size(), 1u);
   // Sorted by number, then suffix.
@@ -133,32 +95,32 @@ TEST(DeepSkyDatabase, TablesColumnsTypesAndValues) {
   WriteObjectDatabase(dir.File("Objects.sqlite"), cat.ngc, cat.ic);
   EXPECT_FALSE(testing_support::ReadFile(dir.File("Objects.sqlite")).empty());
   EXPECT_TRUE(testing_support::ReadFile(dir.File("Objects.sqlite.tmp")).empty());
-  Db db = Open(dir.File("Objects.sqlite"));
+  const std::string db = dir.File("Objects.sqlite");
   // The declared types are words the program's SQL layer maps: text,
   // float and integer.
-  EXPECT_EQ(Rows(db.get(), "SELECT name || ':' || type FROM pragma_table_info('BASE_OBJECT_CATALOG')"),
+  EXPECT_EQ(Rows(db, "SELECT name || ':' || type FROM pragma_table_info('BASE_OBJECT_CATALOG')"),
             (std::vector<std::string>{"idx:INTEGER", "ID:VARCHAR (10)", "SubID:VARCHAR (10)", "CL:VARCHAR (10)",
                                       "SubCL:VARCHAR (10)", "RA:DOUBLE", "DE:DOUBLE", "Mv:FLOAT", "MaA:INTEGER",
                                       "MiA:INTEGER", "PA:INTEGER", "DIST:DOUBLE", "RNGCOld:VARCHAR (255)",
                                       "RNGCNew:VARCHAR (255)"}));
-  EXPECT_EQ(Rows(db.get(), "SELECT count(*) FROM BASE_OBJECT_CATALOG"), std::vector<std::string>{"7"});
-  EXPECT_EQ(Rows(db.get(), "SELECT ID, CL FROM IC"), std::vector<std::string>{"4715|1"});
+  EXPECT_EQ(Rows(db, "SELECT count(*) FROM BASE_OBJECT_CATALOG"), std::vector<std::string>{"7"});
+  EXPECT_EQ(Rows(db, "SELECT ID, CL FROM IC"), std::vector<std::string>{"4715|1"});
   // M 31: sizes in tenths of an arcminute, position angle in degrees.
-  EXPECT_EQ(Rows(db.get(), "SELECT idx, ID, SubID, CL, MaA, MiA, PA, DIST, RNGCOld, RNGCNew, typeof(Mv) "
+  EXPECT_EQ(Rows(db, "SELECT idx, ID, SubID, CL, MaA, MiA, PA, DIST, RNGCOld, RNGCNew, typeof(Mv) "
                            "FROM BASE_OBJECT_CATALOG WHERE ID = '224'"),
             std::vector<std::string>{"2|224|NULL|5|1778|697|35|NULL|NULL|ANDROMEDA GALAXY; PGC 2557|real"});
   // A planetary nebula's size in arcseconds: 1.27' = 76".
-  EXPECT_EQ(Rows(db.get(), "SELECT MaA, MiA FROM BASE_OBJECT_CATALOG WHERE ID = '6720'"),
+  EXPECT_EQ(Rows(db, "SELECT MaA, MiA FROM BASE_OBJECT_CATALOG WHERE ID = '6720'"),
             std::vector<std::string>{"76|NULL"});
   // A nebula keeps PA empty: there it would name an outline record.
-  EXPECT_EQ(Rows(db.get(), "SELECT PA FROM BASE_OBJECT_CATALOG WHERE ID = '1976'"), std::vector<std::string>{"NULL"});
+  EXPECT_EQ(Rows(db, "SELECT PA FROM BASE_OBJECT_CATALOG WHERE ID = '1976'"), std::vector<std::string>{"NULL"});
   // No magnitude is 23, so that magnitude filters keep the object.
-  EXPECT_EQ(Rows(db.get(), "SELECT Mv FROM BASE_OBJECT_CATALOG WHERE ID = '2'"), std::vector<std::string>{"23.0"});
-  EXPECT_EQ(Rows(db.get(), "SELECT count(*) FROM BASE_OBJECT_CATALOG WHERE (((Mv>=-1.5) AND (Mv<=12)) OR (Mv=23)) "
+  EXPECT_EQ(Rows(db, "SELECT Mv FROM BASE_OBJECT_CATALOG WHERE ID = '2'"), std::vector<std::string>{"23.0"});
+  EXPECT_EQ(Rows(db, "SELECT count(*) FROM BASE_OBJECT_CATALOG WHERE (((Mv>=-1.5) AND (Mv<=12)) OR (Mv=23)) "
                            "AND (Cl IN ('5'))"),
             std::vector<std::string>{"2"});
   // Positions in radians.
-  const std::vector<std::string> ra = Rows(db.get(), "SELECT RA, DE FROM BASE_OBJECT_CATALOG WHERE ID = '224'");
+  const std::vector<std::string> ra = Rows(db, "SELECT RA, DE FROM BASE_OBJECT_CATALOG WHERE ID = '224'");
   ASSERT_EQ(ra.size(), 1u);
   double r = 0, d = 0;
   ASSERT_EQ(std::sscanf(ra[0].c_str(), "%lf|%lf", &r, &d), 2);
@@ -171,21 +133,8 @@ TEST(DeepSkyDatabase, ReplacesAnOldDatabaseWhole) {
   const DeepSkyCatalogue cat = SampleCatalogue(dir);
   WriteObjectDatabase(dir.File("Objects.sqlite"), cat.ngc, cat.ic);
   WriteObjectDatabase(dir.File("Objects.sqlite"), {cat.ngc[1]}, {});
-  Db db = Open(dir.File("Objects.sqlite"));
-  EXPECT_EQ(Rows(db.get(), "SELECT ID FROM BASE_OBJECT_CATALOG"), std::vector<std::string>{"224"});
-}
-
-TEST(MessierTable, OneRecordOf110Numbers) {
-  std::array<int, kMessierCount + 1> m{};
-  m[1] = 1952;
-  m[31] = 224;
-  m[110] = 205;
-  const std::vector<uint8_t> f = EncodeMessierTable(m);
-  ASSERT_EQ(f.size(), 440u);
-  EXPECT_EQ(platform::GetI32(f.data()), 1952);
-  EXPECT_EQ(platform::GetI32(f.data() + 30 * 4), 224);
-  EXPECT_EQ(platform::GetI32(f.data() + 109 * 4), 205);
-  EXPECT_EQ(platform::GetI32(f.data() + 4), 0);
+  const std::string db = dir.File("Objects.sqlite");
+  EXPECT_EQ(Rows(db, "SELECT ID FROM BASE_OBJECT_CATALOG"), std::vector<std::string>{"224"});
 }
 
 TEST(DeepSkyClasses, TypeCodes) {

@@ -1,9 +1,11 @@
-// The globe's surface file: TopoJSON land decoding, the land fraction of the
-// grid nodes, and the cells byte by byte.
+// The globe's surface files: TopoJSON land and border decoding, the land
+// fraction of the grid nodes and the cells byte by byte, and the location
+// window's relief map with its land mask, depths and tiles.
 #include <gtest/gtest.h>
 
 #include "data/common.h"
 #include "data/relief.h"
+#include "data/worldmap.h"
 #include "platform/codec.h"
 #include "tests/support/test_support.h"
 
@@ -16,6 +18,13 @@ namespace {
 // The node of latitude lat and east longitude lon (1..360).
 double At(const std::vector<std::vector<double>>& f, int lat, int lon) {
   return f[std::size_t(lat + 90)][std::size_t(lon - 1)];
+}
+
+// The world map sample holding a place.
+std::size_t Sample(double lat, double lon) {
+  const int row = int((90.0 - lat) * kWorldSamplesPerDegree);
+  const int col = int((lon + 180.0) * kWorldSamplesPerDegree);
+  return std::size_t(row) * kWorldColumns + std::size_t(col);
 }
 
 }  // namespace
@@ -37,6 +46,23 @@ TEST(Relief, TopoJsonArcsQuantisedAndReversed) {
   EXPECT_THROW(ReadTopoJsonLand(dir.File("empty.json")), SourceError);
 }
 
+TEST(Relief, LandPointsOffTheGlobeAreRefusedAndRingsCrossTheAntimeridian) {
+  TempDir dir;
+  const std::string head = R"({"type":"Topology","objects":{"land":{"type":"GeometryCollection","geometries":[)"
+                           R"({"type":"Polygon","arcs":[[0]]}]}},"arcs":[[)";
+  // A longitude of -2e42 once made the ring unwrapping step 360° at a time.
+  for (const char* point : {"[-2e42, 10]", "[10, 91]", "[181, 0]"}) {
+    WriteText(dir.File("land.json"), head + "[0,0],[10,0]," + point + ",[0,0]]]}");
+    EXPECT_THROW(ReadTopoJsonLand(dir.File("land.json")), SourceError) << point;
+  }
+  WriteText(dir.File("land.json"), head + "[170,0],[-170,0],[-170,10],[170,0]]]}");
+  const auto rings = ReadTopoJsonLand(dir.File("land.json"));
+  ASSERT_EQ(rings.size(), 1u);
+  // The ring across the antimeridian covers the cells on both sides of it.
+  const auto frac = LandFractions(rings);
+  EXPECT_GT(frac[90 + 2][179], 0.0);  // 180° east, 2° north
+  EXPECT_EQ(frac[90 + 2][100], 0.0);
+}
 TEST(Relief, LandFractionsOfNodes) {
   // The box 10..20°E, 10..20°N; a ring cut at the antimeridian (170°E to
   // 170°W, 0..5°N) given as two pieces joined across ±180°; and an
@@ -83,4 +109,62 @@ TEST(Relief, CellsOfTheFile) {
   // The north pole row is sea.
   EXPECT_NE(cell(180, 0)[2], 'E');
   EXPECT_THROW(EncodeRelief({}), SourceError);
+}
+
+TEST(WorldMapWriter, LandMaskAndDepthsOf5MinuteSamples) {
+  // A square island 10°..20° E, 0°..10° N, and one across the antimeridian.
+  const std::vector<LonLatRing> rings = {{{10, 0}, {20, 0}, {20, 10}, {10, 10}, {10, 0}},
+                                         {{178, -20}, {-178, -20}, {-178, -16}, {178, -16}, {178, -20}}};
+  const auto mask = WorldLandMask(rings);
+  ASSERT_EQ(mask.size(), std::size_t(180 * 12) * (360 * 12));
+  EXPECT_EQ(mask[Sample(5, 15)], 1);
+  EXPECT_EQ(mask[Sample(9.96, 10.04)], 1);  // the corner sample inside
+  EXPECT_EQ(mask[Sample(10.04, 10.04)], 0);
+  EXPECT_EQ(mask[Sample(-18, 179.5)], 1);
+  EXPECT_EQ(mask[Sample(-18, -179.5)], 1);
+  EXPECT_EQ(mask[Sample(-18, 170)], 0);
+  const auto e = WorldElevations(mask);
+  EXPECT_EQ(e[Sample(5, 15)], 200);
+  EXPECT_EQ(e[Sample(5, 20.5)], -200);   // within 1° of the coast
+  EXPECT_EQ(e[Sample(5, 22.5)], -2000);  // within 3°
+  EXPECT_EQ(e[Sample(5, 30)], -4000);
+}
+
+TEST(WorldMapWriter, FilesHoldEveryTileWithinItsLimits) {
+  std::vector<uint8_t> mask(std::size_t(kWorldRows) * kWorldColumns, 0);
+  for (int r = 900; r < 1000; ++r)
+    for (int c = 2000; c < 2100 + r % 7; ++c) mask[std::size_t(r) * kWorldColumns + std::size_t(c)] = 1;
+  const auto f = EncodeWorldMap(mask);
+  ASSERT_EQ(f.idx.size(), std::size_t(360 * 180));
+  std::size_t sum = 0;
+  for (uint8_t n : f.idx) sum += n;
+  EXPECT_EQ(sum + 10, f.dat.size());
+  // Each tile's step width stays at 9 bits or fewer.
+  std::size_t at = 10;
+  for (uint8_t n : f.idx) {
+    EXPECT_LE(f.dat[at] & 15, 9);
+    at += n;
+  }
+}
+
+TEST(WorldMapWriter, BordersAreTheArcsTwoCountriesShare) {
+  // Two countries sharing arc 0 (a border), each with its own coast arc.
+  TempDir dir;
+  WriteText(dir.File("c.json"), R"({"type":"Topology",
+    "transform":{"scale":[0.5,0.5],"translate":[10,40]},
+    "arcs":[[[0,0],[0,4]], [[0,4],[-2,0],[0,-4],[2,0]], [[0,0],[2,0],[0,4],[-2,0]]],
+    "objects":{"countries":{"type":"GeometryCollection","geometries":[
+      {"type":"Polygon","arcs":[[0,1]]},
+      {"type":"MultiPolygon","arcs":[[[2,-1]]]}]}}})");
+  const auto borders = ReadTopoJsonBorders(dir.File("c.json"));
+  ASSERT_EQ(borders.size(), 1u);
+  ASSERT_EQ(borders[0].size(), 2u);
+  EXPECT_DOUBLE_EQ(borders[0][0].first, 10.0);
+  EXPECT_DOUBLE_EQ(borders[0][1].second, 42.0);
+  // Regions: 0 North America, 1 South America, 2 Europe, 3 Asia, 4 Africa.
+  EXPECT_EQ(BorderRegion(borders[0]), 2);
+  EXPECT_EQ(BorderRegion({{-100, 40}}), 0);
+  EXPECT_EQ(BorderRegion({{-60, -20}}), 1);
+  EXPECT_EQ(BorderRegion({{100, 30}}), 3);
+  EXPECT_EQ(BorderRegion({{20, 0}}), 4);
 }

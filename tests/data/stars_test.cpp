@@ -1,141 +1,104 @@
 // The star files: SAO records byte by byte, the notes text, Tycho and
-// bright-star records, the spectral code, and the readers of the star
-// sources on small files written here.
+// bright-star records, the spectral code, the readers of the star sources
+// on small files written here, and the zoned star catalogues with their
+// geodesic grid.
+//
+// Expected positions of the zoned catalogues were computed once with a
+// separate Python script (numpy, double precision) from the icosahedron's
+// corner table and the four-way subdivision: zone centres, the level-0
+// tangent-plane reach 0.7639320225 (= 3 − √5) and the stars placed from it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include "data/common.h"
 #include "data/stars.h"
+#include "data/zonecat.h"
 #include "platform/codec.h"
+#include "tests/data/data_test_util.h"
 #include "tests/support/test_support.h"
 
 using namespace mkdata;
+using data_test::kDeg;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 using testing_support::WriteText;
 
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180.0;
+std::vector<uint8_t> Bytes(const SaoRecord& r) {
+  std::vector<uint8_t> b(kSaoRecordSize);
+  EncodeSaoRecord(r, b.data());
+  return b;
+}
 
 }  // namespace
 
 TEST(SaoRecords, FieldsSitAtTheirOffsets) {
-  SaoRecord r;
-  r.hr = 2491;
-  r.variable = true;
-  r.hd = 48915;
-  r.greekCode = 31;
-  r.flamsteed = 9;
-  r.constellation = 14;
-  r.ra = 0x01020304;
-  r.pmRA = -570;
-  r.dec = -0x0A0B0C0D;
-  r.pmDec = -1223;
-  r.magnitude = 6;
-  r.colour = 20;
-  r.spectral = 716;
-  r.parallax = 411;
-  r.noteOffset = 389285;
-  uint8_t b[kSaoRecordSize];
-  EncodeSaoRecord(r, b);
   // Little-endian fields: HR | 0x4000 (variable), HD, Greek code, Flamsteed,
   // constellation, RA, μα, Dec, μδ, magnitude, colour, spectral, parallax,
   // note offset.
-  const uint8_t want[kSaoRecordSize] = {0xBB, 0x49, 0x13, 0xBF, 0x00, 0x00, 0x1F, 0x09, 0x0E, 0x04, 0x03,
-                                        0x02, 0x01, 0xC6, 0xFD, 0xF3, 0xF3, 0xF4, 0xF5, 0x39, 0xFB, 0x06,
-                                        0x14, 0xCC, 0x02, 0x9B, 0x01, 0xA5, 0xF0, 0x05, 0x00};
-  EXPECT_EQ(std::vector<uint8_t>(b, b + kSaoRecordSize), std::vector<uint8_t>(want, want + kSaoRecordSize));
+  EXPECT_EQ(Bytes({.hr = 2491, .variable = true, .hd = 48915, .greekCode = 31, .flamsteed = 9, .constellation = 14,
+                   .ra = 0x01020304, .pmRA = -570, .dec = -0x0A0B0C0D, .pmDec = -1223, .magnitude = 6, .colour = 20,
+                   .spectral = 716, .parallax = 411, .noteOffset = 389285}),
+            (std::vector<uint8_t>{0xBB, 0x49, 0x13, 0xBF, 0x00, 0x00, 0x1F, 0x09, 0x0E, 0x04, 0x03,
+                                  0x02, 0x01, 0xC6, 0xFD, 0xF3, 0xF3, 0xF4, 0xF5, 0x39, 0xFB, 0x06,
+                                  0x14, 0xCC, 0x02, 0x9B, 0x01, 0xA5, 0xF0, 0x05, 0x00}));
 }
 
-TEST(SaoRecords, FileHoldsRecordKAtSaoNumberK) {
+TEST(SaoRecords, FileIgnoresNumbersOutsideItsRange) {
+  // Record k is SAO number k (checked on the built file); numbers 0 and
+  // 258,998 fall outside the 258,997 records of 31 bytes.
   std::map<int, SaoRecord> recs;
-  recs[1].hd = 11;
-  recs[258997].hd = 22;
-  recs[0].hd = 33;       // outside 1..258,997: ignored
+  recs[0].hd = 33;
   recs[258998].hd = 44;
   const std::vector<uint8_t> f = EncodeSaoFile(recs);
-  ASSERT_EQ(f.size(), 8028907u);  // 258,997 records of 31 bytes
-  EXPECT_EQ(platform::GetU32(f.data() + 2), 11u);
-  EXPECT_EQ(platform::GetU32(f.data() + 258996u * 31 + 2), 22u);
-  // Every other record is all zero.
-  for (std::size_t i = 31; i < 258996u * 31; ++i) ASSERT_EQ(f[i], 0) << "byte " << i;
+  EXPECT_EQ(f.size(), 258997u * 31u);
+  EXPECT_EQ(std::count(f.begin(), f.end(), 0), std::ptrdiff_t(f.size()));
 }
 
-TEST(SaoRecords, MadeFromACatalogueStar) {
-  CatalogueStar s;
-  s.ra = 6.75247 * 15 * kDeg;
-  s.dec = -60 * kDeg;
-  s.pmRA = 100;      // μα·cos δ
-  s.pmDec = -40000;  // beyond the 16-bit field
-  s.mag = -1.46;
-  s.bv = 0.0;
-  s.parallax = 379.21;
-  s.spectral = "A1V";
-  s.designation = {3, 1, 9, 14};  // gamma1, Flamsteed 9, CMa
+TEST(SaoRecords, MadeFromACatalogueStarWithNoValueMarksForTheMissing) {
   VariableInfo v;
-  s.variable = &v;
-  CrossEntry ids{1, "", 151881, 48915, 2491};
+  // pmDec beyond the 16-bit field; designation gamma1, Flamsteed 9, CMa.
+  const CatalogueStar s{.ra = 6.75247 * 15 * kDeg, .dec = -60 * kDeg, .pmRA = 100, .pmDec = -40000, .mag = -1.46,
+                        .bv = 0.0, .parallax = 379.21, .spectral = "A1V", .designation = {3, 1, 9, 14},
+                        .variable = &v};
   int clamped = 0;
-  const SaoRecord r = MakeSaoRecord(s, ids, &clamped);
-  EXPECT_EQ(r.hr, 2491);
-  EXPECT_TRUE(r.variable);
-  EXPECT_EQ(r.hd, 48915u);
-  EXPECT_EQ(r.greekCode, 31);  // letter 3, index digit 1
-  EXPECT_EQ(r.flamsteed, 9);
-  EXPECT_EQ(r.constellation, 14);
-  // μα = 100 / cos 60° = 200 mas/yr.
-  EXPECT_EQ(r.pmRA, 200);
-  EXPECT_EQ(r.pmDec, -32768);
-  EXPECT_EQ(clamped, 0);  // only right ascension motions are counted
-  // (−1.46 + 2) × 10 = 5.4 → 5; B−V (0 + 0.5) × 40 = 20.
-  EXPECT_EQ(r.magnitude, 5);
-  EXPECT_EQ(r.colour, 20);
-  // Parallax word: (0.37921" + 0.032) × 1000 = 411.21 → 411.
-  EXPECT_EQ(r.parallax, 411);
-  EXPECT_EQ(r.spectral, 315);
+  const SaoRecord r = MakeSaoRecord(s, CrossEntry{1, "", 151881, 48915, 2491}, &clamped);
   // Units of 2π / 2147483647 (0.0006"): half a unit of rounding.
   EXPECT_NEAR(FileUnitsToAngle(r.ra), 6.75247 * 15 * kDeg, 1.5e-9);
   EXPECT_NEAR(FileUnitsToAngle(r.dec), -60 * kDeg, 1.5e-9);
-}
+  // Greek code: letter 3, index digit 1. μα = 100 / cos 60° = 200 mas/yr.
+  // Magnitude (−1.46 + 2) × 10 = 5.4 → 5; B−V (0 + 0.5) × 40 = 20.
+  // Parallax word: (0.37921" + 0.032) × 1000 = 411.21 → 411.
+  EXPECT_EQ(Bytes(r), Bytes({.hr = 2491, .variable = true, .hd = 48915, .greekCode = 31, .flamsteed = 9,
+                             .constellation = 14, .ra = r.ra, .pmRA = 200, .dec = r.dec, .pmDec = -32768,
+                             .magnitude = 5, .colour = 20, .spectral = 315, .parallax = 411}));
+  EXPECT_EQ(clamped, 0);  // only right ascension motions are counted
 
-TEST(SaoRecords, MissingValuesGiveTheNoValueMarks) {
-  CatalogueStar s;
-  s.dec = 89.99 * kDeg;
-  s.pmRA = 200;  // 200 / cos 89.99° is far beyond 32767
-  CrossEntry ids{1, "", 1, 0, 0};
-  int clamped = 0;
-  const SaoRecord r = MakeSaoRecord(s, ids, &clamped);
-  EXPECT_EQ(r.magnitude, 0);
-  EXPECT_EQ(r.colour, 0);
-  EXPECT_EQ(r.spectral, 0);
-  EXPECT_EQ(r.parallax, 65535);
-  EXPECT_EQ(r.greekCode, 0);
-  EXPECT_FALSE(r.variable);
-  EXPECT_EQ(r.pmRA, 32767);
+  // Nothing known but the place; 200 / cos 89.99° is far beyond 32767.
+  const SaoRecord none = MakeSaoRecord(CatalogueStar{.dec = 89.99 * kDeg, .pmRA = 200}, {1, "", 1, 0, 0}, &clamped);
+  EXPECT_EQ(Bytes(none), Bytes({.hr = 0, .variable = false, .hd = 0, .greekCode = 0, .ra = 0, .pmRA = 32767,
+                                .dec = none.dec, .magnitude = 0, .colour = 0, .spectral = 0, .parallax = 65535}));
   EXPECT_EQ(clamped, 1);
 }
 
 TEST(SpectralCodes, ClassSubclassAndLuminosity) {
-  EXPECT_EQ(SpectralCode("A0"), 300);
-  EXPECT_EQ(SpectralCode("K?"), 600);
-  EXPECT_EQ(SpectralCode("G2V"), 525);
-  EXPECT_EQ(SpectralCode("K0III"), 603);
-  EXPECT_EQ(SpectralCode("B2IV-V"), 224);
-  EXPECT_EQ(SpectralCode("M1-M2Ia-Ibe"), 716);  // Ia = 6
-  EXPECT_EQ(SpectralCode("F7Ib-F8Ib"), 477);    // Ib = 7
-  EXPECT_EQ(SpectralCode("K5Iab"), 651);        // Iab counts as I
-  EXPECT_EQ(SpectralCode("kA2hA5mA7V"), 325);   // lower-case prefix skipped
-  EXPECT_EQ(SpectralCode("M2III+B1eq"), 723);   // the companion is not read
-  EXPECT_EQ(SpectralCode("S3,5e-S8,8e(M7e)"), 1030);
-  EXPECT_EQ(SpectralCode("C6,4"), 960);          // carbon star as N
-  EXPECT_EQ(SpectralCode("WC8"), 1380);
-  EXPECT_EQ(SpectralCode("WN7"), 1470);
-  EXPECT_EQ(SpectralCode("DA"), 0);
-  EXPECT_EQ(SpectralCode(""), 0);
+  const std::pair<const char*, int> cases[] = {
+      {"A0", 300},         {"K?", 600},      {"G2V", 525},   {"K0III", 603}, {"B2IV-V", 224},
+      {"M1-M2Ia-Ibe", 716},  // Ia = 6
+      {"F7Ib-F8Ib", 477},    // Ib = 7
+      {"K5Iab", 651},        // Iab counts as I
+      {"kA2hA5mA7V", 325},   // lower-case prefix skipped
+      {"M2III+B1eq", 723},   // the companion is not read
+      {"S3,5e-S8,8e(M7e)", 1030},
+      {"C6,4", 960},  // carbon star as N
+      {"WC8", 1380},       {"WN7", 1470},    {"DA", 0},      {"", 0}};
+  for (const auto& [mk, code] : cases) EXPECT_EQ(SpectralCode(mk), code) << mk;
 }
 
 TEST(StarNotes, OffsetsAreOneBasedAndNotesEndInABar) {
@@ -147,21 +110,14 @@ TEST(StarNotes, OffsetsAreOneBasedAndNotesEndInABar) {
 }
 
 TEST(StarNotes, LinesCarryNameDesignationVariabilityAndDuplicity) {
-  CatalogueStar s;
-  s.name = "Betelgeuse";
-  s.designation = {1, 0, 58, 60};
   VariableInfo v{"\xce\xb1 Ori", "SRC", 0.0, 1.3, "V", 2335, "M1"};
   DoubleInfo d{"05552+0724", 2014, 47, 148.7};
-  s.variable = &v;
-  s.duplicity = &d;
-  const std::vector<std::string> lines = StarNoteLines(s);
-  ASSERT_EQ(lines.size(), 4u);
+  const CatalogueStar s{.designation = {1, 0, 58, 60}, .name = "Betelgeuse", .variable = &v, .duplicity = &d};
   // The name starts at the sixth character of an "N:" line.
-  EXPECT_EQ(lines[0], "N:   Betelgeuse");
-  EXPECT_EQ(lines[0].substr(5), "Betelgeuse");
-  EXPECT_EQ(lines[1], "ID:  alpha Ori (58 Ori)");
-  EXPECT_EQ(lines[2], "V:   alpha Ori, type SRC, 0.00 to 1.30 V, period 2335 d");
-  EXPECT_EQ(lines[3], "D:   WDS 05552+0724, separation 148.7\", PA 47 deg (2014)");
+  EXPECT_EQ(StarNoteLines(s), (std::vector<std::string>{
+                                  "N:   Betelgeuse", "ID:  alpha Ori (58 Ori)",
+                                  "V:   alpha Ori, type SRC, 0.00 to 1.30 V, period 2335 d",
+                                  "D:   WDS 05552+0724, separation 148.7\", PA 47 deg (2014)"}));
   EXPECT_TRUE(StarNoteLines(CatalogueStar{}).empty());
 }
 
@@ -181,7 +137,19 @@ TEST(TychoRecords, FieldsAndMotion) {
   EXPECT_EQ(b[21], 115);  // (9.46 + 2) × 10 = 114.6 → 115
   EXPECT_EQ(EncodeTychoFile({r, r}).size(), 44u);
   // A negative right ascension is brought into [0, 2π).
-  EXPECT_NEAR(FileUnitsToAngle(MakeTychoRecord(-0.5, 0, 0, 0, 5, 0).ra), 2 * 3.14159265358979323846 - 0.5, 1.5e-9);
+  EXPECT_NEAR(FileUnitsToAngle(MakeTychoRecord(-0.5, 0, 0, 0, 5, 0).ra), kTwoPi - 0.5, 1.5e-9);
+}
+
+TEST(FileUnits, ConversionsSaturate) {
+  // Readers refuse positions off the sky; the conversions themselves never
+  // overflow whatever they get.
+  EXPECT_EQ(AngleToFileUnits(1e300), INT32_MAX);
+  EXPECT_EQ(AngleToFileUnits(-1e300), INT32_MIN);
+  EXPECT_EQ(AngleToFileUnits(NAN), 0);
+  EXPECT_EQ(ClampToI16(NAN), 0);
+  EXPECT_EQ(ClampToI16(-1e9), INT16_MIN);
+  EXPECT_EQ(MagnitudeByte(NAN), 0);
+  EXPECT_EQ(MagnitudeByte(1e9), 255);
 }
 
 TEST(BrightStars, FortyFiveRecordsOf55Bytes) {
@@ -192,8 +160,7 @@ TEST(BrightStars, FortyFiveRecordsOf55Bytes) {
   EXPECT_EQ(platform::GetF64(f.data()), 1.5);
   EXPECT_EQ(platform::GetF64(f.data() + 8), -0.25);
   EXPECT_EQ(platform::GetF64(f.data() + 16), 0.03);
-  EXPECT_EQ(f[24], 4);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(f.data() + 25), 4), "Vega");
+  EXPECT_EQ(platform::GetShortString(f.data() + 24, 30), "Vega");
   EXPECT_EQ(f[3 * 55 + 24], 30);  // cut to 30 characters
   stars.pop_back();
   EXPECT_THROW(EncodeBrightStars(stars), SourceError);
@@ -233,13 +200,22 @@ TEST(StarSources, TextListsAreRead) {
   EXPECT_DOUBLE_EQ(ReadDoubles(dir.File("wds.dat")).at(32349).sep, 125.7);
 }
 
-TEST(StarSources, GeoJsonStarsAndNames) {
+TEST(StarSources, GeoJsonStarsAndNamesWithStarsOffTheSkySkippedAndCounted) {
   TempDir dir;
   WriteText(dir.File("stars.json"),
             R"({"type":"FeatureCollection","features":[
                {"type":"Feature","id":32349,"properties":{"mag":-1.44,"bv":"0.009"},"geometry":{"type":"Point","coordinates":[101.2872,-16.7161]}},
-               {"type":"Feature","id":70890,"properties":{"mag":11.01,"bv":""},"geometry":{"type":"Point","coordinates":[-142.571,-62.6795]}}]})");
-  const auto pos = ReadGeoJsonStars(dir.File("stars.json"));
+               {"type":"Feature","id":70890,"properties":{"mag":11.01,"bv":""},"geometry":{"type":"Point","coordinates":[-142.571,-62.6795]}},
+               {"type":"Feature","id":1,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[10,-90]}},
+               {"type":"Feature","id":2,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[10,90.5]}},
+               {"type":"Feature","id":3,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[10,-1e300]}},
+               {"type":"Feature","id":4,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[1e30,10]}},
+               {"type":"Feature","id":5,"properties":{"mag":5},"geometry":{"type":"Point","coordinates":[-400,10]}}]})");
+  int offSky = 0;
+  const auto pos = ReadGeoJsonStars(dir.File("stars.json"), &offSky);
+  EXPECT_EQ(offSky, 4);
+  ASSERT_EQ(pos.size(), 3u);
+  EXPECT_EQ(pos.count(1), 1u);  // the pole itself is on the sky
   EXPECT_DOUBLE_EQ(pos.at(32349).bv, 0.009);
   EXPECT_DOUBLE_EQ(pos.at(70890).raDeg, 360 - 142.571);  // folded longitude back to 0..360
   EXPECT_TRUE(std::isnan(pos.at(70890).bv));
@@ -338,21 +314,10 @@ TEST(StarMerge, BinaryStarsMatchByHdThenByPosition) {
   src.positions[2] = {180.0, -20.0, 6.0, 0.5};
   src.cross = {{1, "", 100, 555, 0}, {2, "", 200, 0, 0}};
   src.names[1] = "Alpha";
-  BinaryStar byHd;
-  byHd.ra = 90.001 * kDeg;  // 3.6" away: within the HD match radius
-  byHd.dec = 10 * kDeg;
-  byHd.hd = 555;
-  byHd.spectral = "K2";
-  byHd.parallax = 20;
-  byHd.bv = 1.1;
-  BinaryStar byPos;
-  byPos.ra = 180 * kDeg;
-  byPos.dec = (-20 + 2.0 / 3600) * kDeg;  // 2" away
-  byPos.spectral = "G5";
-  BinaryStar alone;
-  alone.ra = 10 * kDeg;
-  alone.dec = 10 * kDeg;
-  src.binaryStars = {byHd, byPos, alone};
+  // The first 3.6" away: within the HD match radius; the second 2" away.
+  src.binaryStars = {{.ra = 90.001 * kDeg, .dec = 10 * kDeg, .parallax = 20, .hd = 555, .bv = 1.1, .spectral = "K2"},
+                     {.ra = 180 * kDeg, .dec = (-20 + 2.0 / 3600) * kDeg, .spectral = "G5"},
+                     {.ra = 10 * kDeg, .dec = 10 * kDeg}};
   const StarTable t = MergeStars(src);
   EXPECT_EQ(t.matchedByHd, 1);
   EXPECT_EQ(t.matchedByPosition, 1);
@@ -368,13 +333,7 @@ TEST(StarMerge, BinaryStarsMatchByHdThenByPosition) {
 namespace {
 
 ZoneStar Zoned(int hip, double raDeg, double decDeg, double mag) {
-  ZoneStar z;
-  z.hip = hip;
-  z.ra = raDeg * kDeg;
-  z.dec = decDeg * kDeg;
-  z.mag = mag;
-  z.hasMotion = true;
-  return z;
+  return ZoneStar{.hip = hip, .ra = raDeg * kDeg, .dec = decDeg * kDeg, .hasMotion = true, .mag = mag};
 }
 
 }  // namespace
@@ -412,11 +371,7 @@ TEST(StarMerge, ZonedCataloguesCorrectPositionsFarFromTheirs) {
   src.zoned = {&cat, &more};
   // A binary-file star at the true place of star 10, without an HD number:
   // it matches by position once the position is corrected.
-  BinaryStar b;
-  b.ra = 128.10358 * kDeg;
-  b.dec = (-0.950917 + 2 * arcsec) * kDeg;
-  b.spectral = "K0";
-  src.binaryStars = {b};
+  src.binaryStars = {{.ra = 128.10358 * kDeg, .dec = (-0.950917 + 2 * arcsec) * kDeg, .spectral = "K0"}};
 
   const StarTable t = MergeStars(src);
   EXPECT_EQ(t.zoneCorrected, (std::set<int>{10, 15}));
@@ -442,22 +397,9 @@ TEST(StarMerge, ZonedCataloguesCorrectPositionsFarFromTheirs) {
 
 TEST(TychoFile, FaintStarsFollowAndNoStarIsDoubled) {
   StarTable t;
-  CatalogueStar withSao;
-  withSao.hip = 1;
-  withSao.ra = 10 * kDeg;
-  withSao.dec = 10 * kDeg;
-  withSao.mag = 6.0;
-  t.byHip[1] = withSao;
-  CatalogueStar noSao = withSao;
-  noSao.hip = 2;
-  noSao.ra = 20 * kDeg;
-  noSao.dec = 20 * kDeg;
-  t.byHip[2] = noSao;
-  BinaryStar kstars;
-  kstars.ra = 30 * kDeg;
-  kstars.dec = 30 * kDeg;
-  kstars.mag = 7.5;
-  t.unmatched = {kstars};
+  t.byHip[1] = {.hip = 1, .ra = 10 * kDeg, .dec = 10 * kDeg, .mag = 6.0};
+  t.byHip[2] = {.hip = 2, .ra = 20 * kDeg, .dec = 20 * kDeg, .mag = 6.0};
+  t.unmatched = {{.ra = 30 * kDeg, .dec = 30 * kDeg, .mag = 7.5}};  // a KStars star
 
   const double arcsec = 1.0 / 3600.0;
   ZoneCatalogue bright;
@@ -499,4 +441,188 @@ TEST(TychoFile, FaintStarsFollowAndNoStarIsDoubled) {
   EXPECT_EQ(f.records[3].carried, 99u);
   EXPECT_NEAR(FileUnitsToAngle(f.records[4].dec), (30 + 9 * arcsec) * kDeg, 1e-8);
   EXPECT_EQ(f.records[4].pmRA, 0);  // no motion in the record
+}
+
+// --- Zoned star catalogues -------------------------------------------------------
+
+namespace {
+
+// One milliarcsecond: far above rounding, far below a packing fault.
+constexpr double kMas = kDeg / 3.6e6;
+
+// Packs fields into a little-endian bit string, least significant bit
+// first, each field `width` bits wide (negative values two's complement).
+class BitPacker {
+ public:
+  explicit BitPacker(std::size_t bytes) : bytes_(bytes, 0) {}
+  BitPacker& Put(int64_t value, int width) {
+    for (int i = 0; i < width; ++i, ++bit_)
+      if ((uint64_t(value) >> i) & 1) bytes_[bit_ / 8] |= uint8_t(1u << (bit_ % 8));
+    return *this;
+  }
+  const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  std::size_t bit_ = 0;
+};
+
+// A catalogue file: header, zone counts, then the records of each zone in
+// zone order. `records` holds (zone, record bytes).
+std::vector<uint8_t> Catalogue(uint32_t type, uint32_t level, int32_t magMin, int32_t magRange, int32_t magSteps,
+                               std::vector<std::pair<int, std::vector<uint8_t>>> records) {
+  const std::size_t zones = 20u << (2 * level);
+  std::vector<uint8_t> out(32 + 4 * zones, 0);
+  const uint32_t header[8] = {0x835F040A, type, 0, 8, level, uint32_t(magMin), uint32_t(magRange), uint32_t(magSteps)};
+  for (int i = 0; i < 8; ++i) platform::PutU32(out.data() + 4 * i, header[i]);
+  std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [zone, bytes] : records) {
+    uint8_t* count = out.data() + 32 + 4 * zone;
+    platform::PutU32(count, platform::GetU32(count) + 1);
+  }
+  for (const auto& [zone, bytes] : records) out.insert(out.end(), bytes.begin(), bytes.end());
+  return out;
+}
+
+// A 10-byte record: x0, x1 (20 bits), dx0, dx1 (14 bits), colour (7),
+// magnitude (5).
+std::vector<uint8_t> Record1(int x0, int x1, int dx0, int dx1, int bv, int mag) {
+  return BitPacker(10).Put(x0, 20).Put(x1, 20).Put(dx0, 14).Put(dx1, 14).Put(bv, 7).Put(mag, 5).Bytes();
+}
+
+// A 28-byte record with a Hipparcos number.
+std::vector<uint8_t> Record0(int hip, int component, int32_t x0, int32_t x1, int bv, int mag, int32_t dx0, int32_t dx1) {
+  return BitPacker(28).Put(hip, 24).Put(component, 8).Put(x0, 32).Put(x1, 32).Put(bv, 8).Put(mag, 8)
+      .Put(0, 16).Put(dx0, 32).Put(dx1, 32).Put(0, 32).Bytes();
+}
+
+void ExpectAt(const ZoneStar& s, double raDeg, double decDeg) {
+  EXPECT_NEAR(s.ra, raDeg * kDeg, kMas / std::cos(decDeg * kDeg));
+  EXPECT_NEAR(s.dec, decDeg * kDeg, kMas);
+}
+
+}  // namespace
+
+TEST(GeodesicGrid, ZonesTileTheSphereInOrder) {
+  for (int level = 0; level <= 3; ++level) {
+    const std::vector<ZoneTriangle> zones = GeodesicZones(level);
+    ASSERT_EQ(zones.size(), std::size_t(20) << (2 * level));
+    // Every zone counter-clockwise seen from outside, and the zones' solid
+    // angles (Van Oosterom and Strackee) adding up to the whole sphere.
+    double area = 0;
+    for (const ZoneTriangle& t : zones) {
+      const SkyVector& a = t.c0;
+      const SkyVector& b = t.c1;
+      const SkyVector& c = t.c2;
+      const double triple = a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+      ASSERT_GT(triple, 0.0);
+      const double ab = a.x * b.x + a.y * b.y + a.z * b.z, bc = b.x * c.x + b.y * c.y + b.z * c.z,
+                   ca = c.x * a.x + c.y * a.y + c.z * a.z;
+      area += 2.0 * std::atan2(triple, 1.0 + ab + bc + ca);
+    }
+    EXPECT_NEAR(area, 4.0 * kPi, 1e-9);  // rounding only
+  }
+  EXPECT_THROW(GeodesicZones(11), SourceError);
+}
+
+TEST(ZoneCatalogue, StarsAtZoneCentresOfLevelOne) {
+  // Level 1: zone 3 is the middle part of face 0, zone 7 of face 1, zone
+  // 79 of face 19, all sharing their face's centre; zone 0 is the part of
+  // face 0 at its first corner. x0 = x1 = 0 puts a star at the centre.
+  const auto file = Catalogue(1, 1, 9000, 1500, 30,
+                              {{79, Record1(0, 0, 0, 0, 0, 0)}, {0, Record1(0, 0, 0, 0, 0, 0)},
+                               {3, Record1(0, 0, 0, 0, 0, 0)}, {7, Record1(0, 0, 0, 0, 0, 0)}});
+  const ZoneCatalogue c = DecodeZoneCatalogue(file, "test");
+  EXPECT_EQ(c.header.level, 1u);
+  EXPECT_EQ(c.header.minor, 8u);
+  ASSERT_EQ(c.stars.size(), 4u);
+  EXPECT_EQ(c.stars[0].zone, 0);
+  ExpectAt(c.stars[0], 17.424688127, -10.168820182);
+  EXPECT_EQ(c.stars[1].zone, 3);
+  // Face 0's centre: tan δ = −1/G², G the golden ratio.
+  ExpectAt(c.stars[1], 0.0, -20.905157448);
+  ExpectAt(c.stars[2], 0.0, 20.905157448);
+  ExpectAt(c.stars[3], 90.0, 69.094842552);
+}
+
+TEST(ZoneCatalogue, HipparcosRecordsPlacedByTheirOffsets) {
+  // Level 0, zone 1 (centre RA 0, Dec +20.905°; axis 0 points east). The
+  // offsets are fractions of the level's reach 0.7639320225 along the axes.
+  const auto file = Catalogue(0, 0, -2000, 12800, 256,
+                              {{1, Record0(32349, 0, 1 << 30, -(1 << 29), 127, 10, 0, 0)},
+                               {1, Record0(120416, 2, 0, 0, 0, 255, -123456, 98765)}});
+  const ZoneCatalogue c = DecodeZoneCatalogue(file, "test");
+  ASSERT_EQ(c.stars.size(), 2u);
+  const ZoneStar& a = c.stars[0];
+  EXPECT_EQ(a.hip, 32349);
+  EXPECT_EQ(a.component, 0);
+  ExpectAt(a, 20.860951302, 9.443550867);
+  EXPECT_DOUBLE_EQ(a.mag, -1.5);  // -2000 + 10 × 12800 / 256 milli-magnitudes
+  EXPECT_NEAR(a.bv, 3.5, 1e-12);  // 127 × 4/127 − 0.5
+  const ZoneStar& b = c.stars[1];
+  EXPECT_EQ(b.hip, 120416);
+  EXPECT_EQ(b.component, 2);
+  EXPECT_DOUBLE_EQ(b.mag, 10.75);
+  // At the zone centre the axes are east and north; 0.1 mas/yr units.
+  ASSERT_TRUE(b.hasMotion);
+  EXPECT_NEAR(b.pmRA, -12345.6, 1e-6);
+  EXPECT_NEAR(b.pmDec, 9876.5, 1e-6);
+  EXPECT_DOUBLE_EQ(c.magStep, 0.05);
+}
+
+TEST(ZoneCatalogue, PackedRecordsKeepTheirSignedFields) {
+  // 10-byte records: the extremes of each signed field, and the largest
+  // colour and magnitude steps.
+  const auto one = Catalogue(1, 0, 9000, 1500, 30,
+                             {{1, Record1(0, 0, -8192, 8191, 127, 31)},
+                              {1, Record1(-524287, -300000, 1, -1, 0, 0)}});
+  const ZoneCatalogue c1 = DecodeZoneCatalogue(one, "test");
+  ASSERT_EQ(c1.stars.size(), 2u);
+  EXPECT_EQ(c1.stars[0].hip, 0);
+  ExpectAt(c1.stars[0], 0.0, 20.905157448);
+  EXPECT_NEAR(c1.stars[0].pmRA, -819.2, 1e-9);
+  EXPECT_NEAR(c1.stars[0].pmDec, 819.1, 1e-9);
+  EXPECT_NEAR(c1.stars[0].bv, 3.5, 1e-12);
+  EXPECT_DOUBLE_EQ(c1.stars[0].mag, 10.55);  // 9000 + 31 × 50
+  ExpectAt(c1.stars[1], 324.978784982, -2.216792799);
+  EXPECT_DOUBLE_EQ(c1.stars[1].mag, 9.0);
+  EXPECT_NEAR(c1.stars[1].bv, -0.5, 1e-12);
+
+  // 6-byte records: x0, x1 (18 bits), colour (7), magnitude (5); zone 17
+  // has its centre on the equator at RA 69.09°.
+  const auto two = Catalogue(2, 0, 12000, 1500, 30,
+                             {{17, BitPacker(6).Put(131071, 18).Put(-65536, 18).Put(64, 7).Put(5, 5).Bytes()}});
+  const ZoneCatalogue c2 = DecodeZoneCatalogue(two, "test");
+  ASSERT_EQ(c2.stars.size(), 1u);
+  ExpectAt(c2.stars[0], 106.472210693, -16.884791613);
+  EXPECT_FALSE(c2.stars[0].hasMotion);
+  EXPECT_DOUBLE_EQ(c2.stars[0].mag, 12.25);
+  EXPECT_NEAR(c2.stars[0].bv, 64 * 4.0 / 127.0 - 0.5, 1e-12);
+}
+
+TEST(ZoneCatalogue, DamagedFilesAreRefused) {
+  const auto good = Catalogue(1, 0, 9000, 1500, 30, {{1, Record1(0, 0, 0, 0, 0, 0)}});
+  EXPECT_NO_THROW(DecodeZoneCatalogue(good, "test"));
+  // A header word changed: the other byte order, record type 3, a count
+  // whose records would pass the end, no magnitude steps.
+  for (const auto& [offset, value] : {std::pair{0, 0x0A045F83u}, {4, 3u}, {32, 0xFFFFFFFFu}, {28, 0u}}) {
+    auto bad = good;
+    platform::PutU32(bad.data() + offset, value);
+    EXPECT_THROW(DecodeZoneCatalogue(bad, "test"), SourceError) << offset;
+  }
+  auto longer = good;
+  longer.push_back(0);
+  auto shorter = good;
+  shorter.pop_back();
+  EXPECT_THROW(DecodeZoneCatalogue(shorter, "test"), SourceError);
+  EXPECT_THROW(DecodeZoneCatalogue(std::vector<uint8_t>(31, 0), "test"), SourceError);
+  data_test::ExpectRefused([&] { DecodeZoneCatalogue(longer, "stars_9.cat"); }, "stars_9.cat");
+  // A header claiming grid level 10 (21 million zones) in a 40-byte file is
+  // refused by its size before the grid is built.
+  std::vector<uint8_t> big(40, 0);
+  platform::PutU32(&big[0], kZoneCatalogueMagic);
+  platform::PutU32(&big[16], 10);
+  platform::PutI32(&big[24], 1000);
+  platform::PutI32(&big[28], 10);
+  data_test::ExpectRefused([&] { DecodeZoneCatalogue(big, "big.cat"); }, "zone table cut short");
 }
