@@ -9,14 +9,10 @@
 
 #include "astro/reference_files.h"
 #include "astro/transforms.h"
-#include "catalog/object_catalog.h"
-#include "catalog/sqlite_db.h"
 #include "catalog/stars.h"
 #include "chart/layers.h"
 #include "chart/render_inputs.h"
 #include "tests/chart/layer_scene.h"
-#include "tests/support/object_database.h"
-#include "tests/support/test_support.h"
 
 namespace {
 
@@ -114,13 +110,6 @@ TEST(StarLayer, ImagesByClassAndVariableRing) {
   }
 }
 
-TEST(StarLayer, BayerLettersAreGreek) {
-  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[0])), "\u03B1");  // 1 alpha
-  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[7])), "\u03B8");  // 8 theta
-  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[9])), "\u03BA");  // 10 kappa
-  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[23])), "\u03C9");  // 24 omega
-}
-
 // --- Deep-sky objects ---------------------------------------------------------------------
 
 TEST(DeepSkyLayer, MagnitudeGateByZoom) {
@@ -136,34 +125,6 @@ TEST(DeepSkyLayer, MagnitudeGateByZoom) {
   for (const Case& c : cases) EXPECT_EQ(DeepSkyZoomGate(c.zoom, c.mv), c.drawn) << c.zoom << " " << c.mv;
 }
 
-// A small object database of the tests: rows of (ID, CL, RA, DE, Mv, MaA, PA).
-struct ObjectRows {
-  testing_support::TempDir dir;
-  std::string path = dir.File("Objects.sqlite");
-  TSQLiteDatabase db{path, true};
-  ObjectRows() {
-    db.Execute(std::string("CREATE TABLE BASE_OBJECT_CATALOG") + kObjectSchema);
-    db.BeginTransaction();
-  }
-  void Add(int idx, const std::string& cl, double ra, double de, double mv, int maA, int pa) {
-    db.AddParamInt(":idx", idx);
-    db.AddParamText(":id", std::to_string(idx));
-    db.AddParamText(":cl", cl);
-    db.AddParamFloat(":ra", ra);
-    db.AddParamFloat(":de", de);
-    db.AddParamFloat(":mv", mv);
-    db.AddParamInt(":maa", maA);
-    db.AddParamInt(":pa", pa);
-    db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, SubID, CL, RA, DE, Mv, MaA, PA) "
-               "VALUES (:idx, :id, '', :cl, :ra, :de, :mv, :maa, :pa)");
-  }
-  void Open() {
-    db.Commit();
-    ObjectCatalog = std::make_unique<tCO>(path, std::vector<std::string>{kBaseCatalogTable});
-  }
-  ~ObjectRows() { ObjectCatalog.reset(); }
-};
-
 // 3,005 open clusters around the zenith, all on the chart: the pass draws
 // and remembers the first 3,000 and no more.
 TEST(DeepSkyLayer, AtMost3000Objects) {
@@ -174,7 +135,7 @@ TEST(DeepSkyLayer, AtMost3000Objects) {
   for (int i = 0; i < 3005; ++i) {
     double ra, dec;
     RaDecOf(p, (86 + 0.07 * (i / 60)) * kDeg, (i % 60) * 6 * kDeg, ra, dec);
-    rows.Add(i + 1, "1", ra, dec, 5.0, 100, kNoSize);
+    rows.Add("1", ra, dec, 5.0, 100, kNoSize);
   }
   rows.Open();
   p.DrawDeepSkyObjects();
@@ -213,11 +174,10 @@ TEST(DeepSkyLayer, SymbolClassesAndOutlineBounds) {
                         {"3", 1, true},        {"3", 5000, false},    {"3", kNoSize, true},
                         {"1", kNoSize, true},  {"2", kNoSize, true},  {"4", kNoSize, true},
                         {"5", kNoSize, true},  {"6", 5000, true}};
-  int n = 0;
-  for (const Case& c : cases) rows.Add(++n, c.cl, ra, dec, 5.0, 300, c.pa);
+  for (const Case& c : cases) rows.Add(c.cl, ra, dec, 5.0, 300, c.pa);
   rows.Open();
   const double cx = 300, cy = 300;
-  n = 0;
+  int n = 0;
   for (const Case& c : cases) {
     TObjectsLock lock;
     ASSERT_TRUE(ObjectCatalog->SeekRecord(n++));

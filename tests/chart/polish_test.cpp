@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <set>
 #include <memory>
 #include <string>
@@ -14,8 +13,6 @@
 
 #include "app/globals.h"
 #include "astro/reference_files.h"
-#include "catalog/object_catalog.h"
-#include "catalog/sqlite_db.h"
 #include "chart/graph_misc.h"
 #include "chart/layers.h"
 #include "astro/planets.h"
@@ -209,24 +206,16 @@ TEST(MagnifierNebula, OutlinePlacedAboutTheCentre) {
       platform::PutF64(rec + 11, d);
       bytes.insert(bytes.end(), rec, rec + kNebulaOutlineRecordSize);
     }
-    std::ofstream(dir.File("nebula.dat"), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                  std::streamsize(bytes.size()));
+    testing_support::WriteFile(dir.File("nebula.dat"), bytes);
   }
   const std::string keptFolder = DataFolder;
   DataFolder = dir.Path();
   LoadNebulae();
   ASSERT_EQ(NebulaOutlineCount, 4);
-  {
-    ObserverTime = s.m->Observer;
-    const std::string path = dir.File("Objects.sqlite");
-    TSQLiteDatabase db{path, true};
-    db.Execute("CREATE TABLE BASE_OBJECT_CATALOG (idx INTEGER, ID VARCHAR(255), SubID VARCHAR(255), "
-               "CL VARCHAR(255), SubCL VARCHAR(255), RA DOUBLE, DE DOUBLE, Mv FLOAT, MaA INTEGER, "
-               "MiA INTEGER, PA INTEGER, DIST DOUBLE, RNGCOld VARCHAR(255), RNGCNew VARCHAR(255))");
-    db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, SubID, CL, RA, DE, Mv, MaA, PA) VALUES (1, '1', '', '3', " +
-               std::to_string(ra) + ", " + std::to_string(dec) + ", 8.0, 300, 1)");
-    ObjectCatalog = std::make_unique<tCO>(path, std::vector<std::string>{kBaseCatalogTable});
-  }
+  ObserverTime = s.m->Observer;
+  ObjectRows rows;
+  rows.Add("3", ra, dec, 8.0, 300, 1);
+  rows.Open();
   s.m->ShowObjects = 1;
   for (int32_t mirror : {1, -1}) {
     s.Render(ra, dec, mirror, 1);
@@ -239,7 +228,6 @@ TEST(MagnifierNebula, OutlinePlacedAboutTheCentre) {
     ASSERT_TRUE(s.m->PlacePoint(r, d, x, y));
     EXPECT_EQ(s.bitmap.Pixel(x, y) & platform::kRgbMask, 0u) << "outside, mirror " << mirror;
   }
-  ObjectCatalog.reset();
   DataFolder = keptFolder;
   LoadNebulae();
 }
