@@ -17,14 +17,15 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-std::unique_ptr<tPlotter> ZenithPlotter(int w, int h) {
+// A w x h chart at `zoom` centred on (alt, az), its projection set up.
+std::unique_ptr<tPlotter> Projected(int w, int h, double zoom = 1, double alt = kPi / 2, double az = -kPi) {
   auto p = std::make_unique<tPlotter>();
   p->Width = w;
   p->Height = h;
   p->Aspect = 1;
-  p->Zoom = 1;
-  p->CentreAlt = kPi / 2;
-  p->CentreAz = -kPi;
+  p->Zoom = zoom;
+  p->CentreAlt = alt;
+  p->CentreAz = az;
   p->SetupProjection();
   return p;
 }
@@ -34,7 +35,7 @@ std::unique_ptr<tPlotter> ZenithPlotter(int w, int h) {
 // Worked example of the projection's definition: in the zenith view at zoom
 // 1 the horizon touches the top and bottom of the chart, north up, east left.
 TEST(ChartProjection, ZenithViewPutsTheCardinalPointsOnTheHorizonCircle) {
-  auto p = ZenithPlotter(800, 600);
+  auto p = Projected(800, 600);
   struct Case {
     double alt, az;
     int x, y;
@@ -49,7 +50,7 @@ TEST(ChartProjection, ZenithViewPutsTheCardinalPointsOnTheHorizonCircle) {
 }
 
 TEST(ChartProjection, PointsBeyond32767PixelsAreInvisible) {
-  auto p = ZenithPlotter(800, 600);
+  auto p = Projected(800, 600);
   // 300 pixels per π/2 of zenith distance: a zenith distance z lands at
   // 300 z / (π/2) pixels; choose z for 32767 and just above it, due west.
   const double perRad = 300 / (kPi / 2);
@@ -67,14 +68,7 @@ TEST(ChartProjection, ScreenToRaDecInvertsTheProjection) {
   EXPECT_EQ(ra, 7);
   EXPECT_EQ(az, 7);
 
-  auto p = std::make_unique<tPlotter>();
-  p->Width = 1000;
-  p->Height = 800;
-  p->Aspect = 1;
-  p->Zoom = 3;
-  p->CentreAlt = 30 * kPi / 180;
-  p->CentreAz = 100 * kPi / 180;
-  p->SetupProjection();
+  auto p = Projected(1000, 800, 3, 30 * kPi / 180, 100 * kPi / 180);
   // The view centre itself lands on the chart centre.
   int32_t cx, cy;
   ASSERT_TRUE(p->ProjectToPixel(30 * kPi / 180, 100 * kPi / 180, cx, cy));

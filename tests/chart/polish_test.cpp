@@ -6,34 +6,28 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
-#include <memory>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "app/globals.h"
-#include "astro/reference_files.h"
-#include "chart/graph_misc.h"
-#include "chart/layers.h"
 #include "astro/planets.h"
+#include "astro/reference_files.h"
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
+#include "chart/layers.h"
 #include "chart/magnifier_inset.h"
 #include "chart/plotter_b.h"
 #include "chart/render_inputs.h"
 #include "chart/ring.h"
-#include "tests/chart/layer_scene.h"
-#include "tests/support/test_support.h"
 #include "platform/codec.h"
+#include "tests/chart/layer_scene.h"
 
 namespace {
 
 constexpr double kDeg = 3.141592653589793 / 180.0;
 
 // A 400 x 400 magnifier for an observer at 50° north on the Greenwich
-// meridian at `jdUT`, with the given half field (radians), centred by
-// `centre` (called with the plotter's solar context computed for the
-// instant), only the solar-system layers switched on.
+// meridian at `jdUT`, with the given half field (radians), only the
+// solar-system layers switched on.
 struct MagScene {
   std::unique_ptr<tPlotterB> m = std::make_unique<tPlotterB>();
   platform::Bitmap bitmap{400, 400};
@@ -144,13 +138,20 @@ TEST(MirroredMagnifier, SaturnsRingIsMirrored) {
   EXPECT_GT(matched, int(mirrored.size()) * 95 / 100) << matched << " of " << mirrored.size();
 }
 
-// Script markers in the magnifier, placed about its centre as everything
-// else there: a dot north of the centre and a line from east to south of
-// it, in the marker's colour, in the plain and the mirrored view.
-TEST(MagnifierMarkers, DrawnThroughTheMagnifiersPlacement) {
+// Script markers and a nebula outline in the magnifier, placed about its
+// centre as everything else there, in the plain and the mirrored view.
+// Markers: a dot north of the centre and a line from east to south of it,
+// in the marker's colour. The outline from "nebula.dat" (written here: a
+// triangle with corners north-east, north-west and south-east of the
+// nebula, 0.3° out) is filled on its north-east side and leaves the
+// south-west side empty, wherever each lies on the chart.
+TEST(MagnifierPlacement, MarkersAndNebulaOutlineAboutTheCentre) {
   MagScene s(2460328.25, 1.0 * kDeg);
   const double ra = 3.0, dec = 0.5;  // far from the Sun, Moon and planets then
-  const int32_t color = 0xFF00FF;    // magenta (red in the low byte)
+  auto place = [&](double east, double north, int32_t& x, int32_t& y) {
+    ASSERT_TRUE(s.m->PlacePoint(ra + east * kDeg / std::cos(dec), dec + north * kDeg, x, y));
+  };
+  const int32_t color = 0xFF00FF;  // magenta (red in the low byte)
   std::vector<TChartMarker> markers(3);
   const double offsets[3][2] = {{0, 0.4}, {0.4, 0}, {0, -0.4}};  // east, north (degrees)
   for (int i = 0; i < 3; ++i) {
@@ -167,47 +168,17 @@ TEST(MagnifierMarkers, DrawnThroughTheMagnifiersPlacement) {
     return true;
   };
   SetChartInputs(inputs);
-  const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(TColorRef(color)));
-  for (int32_t mirror : {1, -1}) {
-    s.Render(ra, dec, mirror, 1);
-    int32_t x[3], y[3];
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(s.m->PlacePoint(markers[i].RA, markers[i].Dec, x[i], y[i]));
-    EXPECT_EQ(s.bitmap.Pixel(x[0], y[0]) & platform::kRgbMask, pixel) << "dot, mirror " << mirror;
-    EXPECT_EQ(s.bitmap.Pixel((x[1] + x[2]) / 2, (y[1] + y[2]) / 2) & platform::kRgbMask, pixel)
-        << "line, mirror " << mirror;
-    // East lies left of the centre in the plain view, right when mirrored.
-    EXPECT_EQ(mirror < 0, x[1] > 200) << "mirror " << mirror;
-  }
-  SetChartInputs(TChartInputs{});
-}
-
-// A nebula with its outline from "nebula.dat" (written here: a triangle
-// with corners north-east, north-west and south-east of the nebula, 0.3°
-// out) in the magnifier, plain and mirrored: the outline is filled on its
-// north-east side and leaves the south-west side empty, wherever each lies
-// on the chart.
-TEST(MagnifierNebula, OutlinePlacedAboutTheCentre) {
-  MagScene s(2460328.25, 1.0 * kDeg);
-  const double ra = 3.0, dec = 0.5;
-  auto offset = [&](double east, double north, double& r, double& d) {
-    r = ra + east * kDeg / std::cos(dec);
-    d = dec + north * kDeg;
-  };
   testing_support::TempDir dir;
-  {
-    const double corners[3][2] = {{0.3, 0.3}, {-0.3, 0.3}, {0.3, -0.3}};
-    std::vector<uint8_t> bytes;
-    for (int k = 0; k <= 3; ++k) {
-      uint8_t rec[kNebulaOutlineRecordSize] = {};
-      double r = 0, d = 0;
-      if (k < 3) offset(corners[k][0], corners[k][1], r, d);
-      platform::PutU16(rec, k < 3 ? 0 : kOutlineEnd);
-      platform::PutF64(rec + 3, r);
-      platform::PutF64(rec + 11, d);
-      bytes.insert(bytes.end(), rec, rec + kNebulaOutlineRecordSize);
-    }
-    testing_support::WriteFile(dir.File("nebula.dat"), bytes);
+  const double corners[4][2] = {{0.3, 0.3}, {-0.3, 0.3}, {0.3, -0.3}};
+  std::vector<uint8_t> bytes;
+  for (int k = 0; k <= 3; ++k) {
+    uint8_t rec[kNebulaOutlineRecordSize] = {};
+    platform::PutU16(rec, k < 3 ? 0 : kOutlineEnd);
+    platform::PutF64(rec + 3, k < 3 ? ra + corners[k][0] * kDeg / std::cos(dec) : 0);
+    platform::PutF64(rec + 11, k < 3 ? dec + corners[k][1] * kDeg : 0);
+    bytes.insert(bytes.end(), rec, rec + kNebulaOutlineRecordSize);
   }
+  testing_support::WriteFile(dir.File("nebula.dat"), bytes);
   const std::string keptFolder = DataFolder;
   DataFolder = dir.Path();
   LoadNebulae();
@@ -217,17 +188,23 @@ TEST(MagnifierNebula, OutlinePlacedAboutTheCentre) {
   rows.Add("3", ra, dec, 8.0, 300, 1);
   rows.Open();
   s.m->ShowObjects = 1;
+  const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(TColorRef(color)));
   for (int32_t mirror : {1, -1}) {
     s.Render(ra, dec, mirror, 1);
-    double r, d;
-    int32_t x, y;
-    offset(0.15, 0.15, r, d);
-    ASSERT_TRUE(s.m->PlacePoint(r, d, x, y));
-    EXPECT_NE(s.bitmap.Pixel(x, y) & platform::kRgbMask, 0u) << "inside, mirror " << mirror;
-    offset(-0.15, -0.15, r, d);
-    ASSERT_TRUE(s.m->PlacePoint(r, d, x, y));
-    EXPECT_EQ(s.bitmap.Pixel(x, y) & platform::kRgbMask, 0u) << "outside, mirror " << mirror;
+    int32_t x[3], y[3];
+    for (int i = 0; i < 3; ++i) place(offsets[i][0], offsets[i][1], x[i], y[i]);
+    EXPECT_EQ(s.bitmap.Pixel(x[0], y[0]) & platform::kRgbMask, pixel) << "dot, mirror " << mirror;
+    EXPECT_EQ(s.bitmap.Pixel((x[1] + x[2]) / 2, (y[1] + y[2]) / 2) & platform::kRgbMask, pixel)
+        << "line, mirror " << mirror;
+    // East lies left of the centre in the plain view, right when mirrored.
+    EXPECT_EQ(mirror < 0, x[1] > 200) << "mirror " << mirror;
+    int32_t nx, ny;
+    place(0.15, 0.15, nx, ny);
+    EXPECT_NE(s.bitmap.Pixel(nx, ny) & platform::kRgbMask, 0u) << "inside the outline, mirror " << mirror;
+    place(-0.15, -0.15, nx, ny);
+    EXPECT_EQ(s.bitmap.Pixel(nx, ny) & platform::kRgbMask, 0u) << "outside the outline, mirror " << mirror;
   }
+  SetChartInputs(TChartInputs{});
   DataFolder = keptFolder;
   LoadNebulae();
 }

@@ -20,17 +20,11 @@
 #include "astro/solar_system.h"
 #include "astro/transforms.h"
 #include "catalog/bounds.h"
-#include "catalog/object_catalog.h"
-#include "catalog/sqlite_db.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
-#include "chart/drawing_colors.h"
-#include "chart/graph_misc.h"
-#include "chart/plotter.h"
 #include "chart/render_inputs.h"
-#include "chart/styles.h"
+#include "tests/chart/layer_scene.h"
 #include "tests/support/reference_picture.h"
-#include "tests/support/test_support.h"
 
 namespace {
 
@@ -57,7 +51,7 @@ class SyntheticSky : public testing::Test {
   void SetUp() override;
   void TearDown() override;
   std::unique_ptr<tPlotter> plotter = std::make_unique<tPlotter>();
-  testing_support::TempDir dir;
+  ObjectRows rows;
 };
 
 void SyntheticSky::SetUp() {
@@ -129,29 +123,12 @@ void SyntheticSky::SetUp() {
       {"224", "5", 13.0, 273.5, 400, 150, 30},        {"2244", "6", 5.5, 276.0, 300, 300, kNoSize},
       {"9999", "7", 8.0, 280.0, 300, 300, kNoSize},
   };
-  const std::string path = dir.File("Objects.sqlite");
-  {
-    TSQLiteDatabase db(path, true);
-    db.Execute("CREATE TABLE BASE_OBJECT_CATALOG (idx INTEGER, ID VARCHAR(255), SubID VARCHAR(255), "
-               "CL VARCHAR(255), SubCL VARCHAR(255), RA DOUBLE, DE DOUBLE, Mv FLOAT, MaA INTEGER, "
-               "MiA INTEGER, PA INTEGER, DIST DOUBLE, RNGCOld VARCHAR(255), RNGCNew VARCHAR(255))");
-    int idx = 0;
-    for (const SkyObject& o : objects) {
-      double ra, dec;
-      raDec(o.alt, o.az, ra, dec);
-      db.AddParamInt(":idx", ++idx);
-      db.AddParamText(":id", o.id);
-      db.AddParamText(":cl", o.cl);
-      db.AddParamFloat(":ra", ra);
-      db.AddParamFloat(":de", dec);
-      db.AddParamInt(":maa", o.maA);
-      db.AddParamInt(":mia", o.miA);
-      db.AddParamInt(":pa", o.pa);
-      db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, SubID, CL, RA, DE, Mv, MaA, MiA, PA) "
-                 "VALUES (:idx, :id, '', :cl, :ra, :de, 8.0, :maa, :mia, :pa)");
-    }
+  for (const SkyObject& o : objects) {
+    double ra, dec;
+    raDec(o.alt, o.az, ra, dec);
+    rows.Add(o.cl, ra, dec, 8.0, o.maA, o.pa, o.id, o.miA);
   }
-  ObjectCatalog = std::make_unique<tCO>(path, std::vector<std::string>{kBaseCatalogTable});
+  rows.Open();
 
   p.Width = 960;
   p.Height = 480;
@@ -169,7 +146,6 @@ void SyntheticSky::SetUp() {
 
 void SyntheticSky::TearDown() {
   ClearDrawTarget();
-  ObjectCatalog.reset();
   SaoStars.clear();
   SaoStarCount = 0;
   StarNames.clear();
