@@ -72,8 +72,6 @@ bool IsThreeLevelGrey(TColorRef c) {
   return (r == 0 || r == 128 || r == 255) && platform::GreenOf(c) == r && platform::BlueOf(c) == r;
 }
 
-// --- The colour mode ----------------------------------------------------------------------
-
 TEST_F(DrawingColorsTest, ColourModesMapRgb) {
   struct Case {
     uint8_t mode, r, g, b;
@@ -105,8 +103,6 @@ TEST_F(DrawingColorsTest, PrintScaleRoundsHalvesToEvenAndIsAtLeastOne) {
   const int cases[][3] = {{96, 96, 1}, {300, 300, 2}, {500, 500, 2}, {700, 700, 4}, {600, 1200, 4}, {0, 0, 1}};
   for (const auto& c : cases) EXPECT_EQ(PrintScaleForResolution(c[0], c[1]), c[2]) << c[0] << "x" << c[1];
 }
-
-// --- Pens and brushes ---------------------------------------------------------------------
 
 TEST_F(DrawingColorsTest, PenWidthsFollowThePrintScale) {
   PrintScale = 3;
@@ -163,8 +159,6 @@ TEST_F(DrawingColorsTest, DeletingEmptiesEveryVariable) {
   for (const NamedPen& p : AllPens()) EXPECT_TRUE(p.pen->IsNull()) << p.name;
   for (const NamedBrush& b : AllBrushes()) EXPECT_TRUE(b.brush->IsNull()) << b.name;
 }
-
-// --- Derived tables -----------------------------------------------------------------------
 
 TEST_F(DrawingColorsTest, StyleColourChangesReachPensAndPixelsOnRebuild) {
   ASSERT_TRUE(MakeDrawingColors());

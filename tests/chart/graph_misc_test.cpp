@@ -1,5 +1,5 @@
-// The auto-bitmap list, the bitmap file reader, transparent and rotated
-// copies, and the raw line and arc routines.
+// The auto-bitmap list, the bitmap file reader, the Sun and Moon sprites,
+// transparent and rotated copies, and the raw line and arc routines.
 #include "chart/graph_misc.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/globals.h"
+#include "chart/sun_moon_images.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
@@ -64,8 +66,6 @@ class GraphMiscTest : public ::testing::Test {
   }
 };
 
-// --- The auto-bitmap list ---------------------------------------------------------------
-
 TEST_F(GraphMiscTest, CreatedBitmapsAreBlackAndListedInOrderOfCreation) {
   Bitmap* a = CreateAutoBitmap(5, 3);
   Bitmap* b = CreateAutoBitmap(7, 2);
@@ -103,8 +103,6 @@ TEST_F(GraphMiscTest, FailedCreationGivesTheMessageAndNoBitmap) {
   FreeAutoBitmap(AutoBitmapEntry(50));
   EXPECT_NE(CreateAutoBitmap(2, 2), nullptr);
 }
-
-// --- Reading bitmap files ---------------------------------------------------------------
 
 uint32_t PaletteColour(int k) { return MakePixel(uint8_t(3 * k), uint8_t(2 * k), uint8_t(k)); }
 
@@ -163,7 +161,69 @@ TEST_F(GraphMiscTest, UnusableFilesGiveTheirMessageAndNoBitmap) {
   EXPECT_EQ(dialogs.Last().text.size(), 255u) << "long texts are cut";
 }
 
-// --- Transparent copies -------------------------------------------------------------------
+// The Sun and Moon sprites from 16 x 16 pictures: palette index 200
+// everywhere but 7 in the bottom-left pixel, so the key pixel is not black
+// before the sprite is made.
+class SunMoonImages : public GraphMiscTest {
+ protected:
+  void SetUp() override {
+    GraphMiscTest::SetUp();
+    MoonBitmap = SunBitmap = nullptr;
+    saved_ = DataFolder;
+    DataFolder = dir_.Path();
+  }
+  void TearDown() override {
+    GraphMiscTest::TearDown();
+    MoonBitmap = SunBitmap = nullptr;
+    DataFolder = saved_;
+  }
+  void WritePicture(const std::string& name) {
+    std::vector<uint8_t> pixels(256, 200);
+    pixels[0] = 7;
+    testing_support::WriteFile(dir_.File(name), BmpFile(16, 16, 8, pixels));
+  }
+  testing_support::TempDir dir_;
+  std::string saved_;
+};
+
+// Both pictures are found whatever their name case.
+TEST_F(SunMoonImages, SpriteSizeDiscAndTransparentKey) {
+  WritePicture("MOON.BMP");
+  WritePicture("sun.bmp");
+  platform::ScopedScriptedDialogs dialogs;
+  ASSERT_TRUE(LoadSunMoonImages());
+  ASSERT_NE(MoonBitmap, nullptr);
+  ASSERT_NE(SunBitmap, nullptr);
+  EXPECT_EQ(AutoBitmapCount(), 2);
+  // Size 21 at aspect 1: side rounded up to a multiple of 4, plus 4.
+  Bitmap* moon = MakeMoonImage(30, 21, 1, 1, 1.0f);
+  ASSERT_NE(moon, nullptr);
+  EXPECT_EQ(moon->Width(), 28);
+  EXPECT_EQ(moon->Height(), 28);
+  EXPECT_EQ(moon->Pixel(14, 14), PaletteColour(200)) << "disc centre holds the picture";
+  EXPECT_EQ(moon->Pixel(1, 1), 0u) << "outside the disc stays black";
+  EXPECT_EQ(moon->Key(), 0u);
+  EXPECT_EQ(MoonBitmap->Key(), 0u) << "the source's key pixel is made black too";
+  // A stretched disc makes a wider square: 30 pixels across, 32 + 4.
+  Bitmap* sun = MakeSunImage(20, 1, 1, 1.5f);
+  ASSERT_NE(sun, nullptr);
+  EXPECT_EQ(sun->Width(), 36);
+  EXPECT_EQ(sun->Key(), 0u);
+  EXPECT_EQ(AutoBitmapCount(), 4);
+  EXPECT_EQ(MakeMoonImage(0, 0, 1, 1, 1.0f), nullptr);
+  EXPECT_EQ(dialogs.Count(), 0u);
+}
+
+TEST_F(SunMoonImages, MissingPictureIsReportedAndLeavesNoImage) {
+  WritePicture("moon.bmp");
+  platform::ScopedScriptedDialogs dialogs;
+  EXPECT_FALSE(LoadSunMoonImages());
+  EXPECT_NE(MoonBitmap, nullptr);
+  EXPECT_EQ(SunBitmap, nullptr);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_NE(dialogs.Last().text.find("Can't open bitmap file"), std::string::npos);
+  EXPECT_EQ(MakeSunImage(20, 1, 1, 1.0f), nullptr);
+}
 
 // A 4 x 4 source whose pixel (x, y) is 0x100 * (y * 4 + x + 1), with the
 // key colour in the bottom-left pixel and one more key pixel at (2, 1).
@@ -235,8 +295,6 @@ TEST(BlitTransparent, ClipsAtEveryEdgeOfBothBitmaps) {
     EXPECT_EQ(copied > 0, c.cw > 0);
   }
 }
-
-// --- Rotated disc -----------------------------------------------------------------------
 
 // Quadrant colours of a 40 x 40 source as seen on the screen.
 constexpr uint32_t kTopLeft = 0x00100000, kTopRight = 0x00200000, kBottomLeft = 0x00300000,
@@ -325,8 +383,6 @@ TEST(BlitRotatedDisc, KeepsTheLargerColourComparingColoursOnly) {
   EXPECT_EQ(d.Pixel(30, 10), kTopRight);
 }
 
-// --- Lines ------------------------------------------------------------------------------
-
 class LineTest : public GraphMiscTest {
  protected:
   void SetUp() override {
@@ -401,7 +457,10 @@ TEST_F(LineTest, RandomLinesNeverLeaveTheClipRectangle) {
   EXPECT_GT(drawn, 100);
 }
 
-TEST_F(LineTest, WithoutATargetNothingIsDrawn) {
+TEST_F(LineTest, WithoutATargetOrLengthNothingIsDrawn) {
+  EXPECT_FALSE(DrawThickLineStop(15, 15, 15, 15, kRed, kStop));
+  EXPECT_FALSE(DrawThickLineStop(0, 0, 3, 28, kRed, kStop));  // wholly in the margin
+  EXPECT_TRUE(PixelsOf(target_, kRed).empty());
   ClearDrawTarget();
   DrawLine(5, 5, 20, 20, kWhite);
   EXPECT_FALSE(DrawThickLineStop(5, 5, 20, 20, kWhite, kStop));
@@ -411,8 +470,6 @@ TEST_F(LineTest, WithoutATargetNothingIsDrawn) {
   EXPECT_TRUE(PixelsOf(target_, kWhite).empty());
   EXPECT_TRUE(PixelsOf(tiny, kWhite).empty());
 }
-
-// --- Patterned lines ----------------------------------------------------------------------
 
 TEST_F(LineTest, DashPhaseCarriesOverUntilResetAndWrapsAtThirtyTwo) {
   // Four set bits, four clear bits. The phase advances before each pixel,
@@ -440,16 +497,6 @@ TEST_F(LineTest, DashPhaseCarriesOverUntilResetAndWrapsAtThirtyTwo) {
   EXPECT_EQ(PixelsOf(target_, kStop + 2), (PixelSet{{13, 18}}));
 }
 
-TEST_F(LineTest, WidthsTwoAndThreeAddTheirBlocks) {
-  DrawPatternLine(10, 10, 11, 10, kWhite, kStop, 2, 0xFFFFFFFF);
-  EXPECT_EQ(PixelsOf(target_, kWhite), (PixelSet{{10, 10}, {11, 10}, {10, 9}, {11, 9}}));
-  DrawPatternLine(20, 20, 21, 20, kRed, kStop, 3, 0xFFFFFFFF);
-  PixelSet block = Row(19, 19, 21);
-  block.merge(Row(20, 19, 21));
-  block.merge(Row(21, 19, 21));
-  EXPECT_EQ(PixelsOf(target_, kRed), block);
-}
-
 TEST_F(LineTest, StopColourEndsPatternLinesAtCentreOrExtraPixel) {
   target_.SetPixel(12, 10, kStop);
   DrawPatternLine(4, 10, 20, 10, kWhite, kStop, 1, 0xFFFFFFFF);
@@ -468,21 +515,6 @@ TEST_F(LineTest, StopColourEndsPatternLinesAtCentreOrExtraPixel) {
   EXPECT_TRUE(platform::SameColor(target_.Pixel(15, 21), kStop));
 }
 
-// --- Thick lines --------------------------------------------------------------------------
-
-TEST_F(LineTest, ThickLineDrawsTheFrameOfEachCentre) {
-  EXPECT_FALSE(DrawThickLineStop(10, 10, 12, 10, kWhite, kStop));
-  // Centres (10, 10) and (11, 10): rows y + 2 and y - 1 from x - 1 to x + 2,
-  // and the column x - 1 in rows y + 1 and y.
-  PixelSet expected = Row(12, 9, 13);
-  expected.merge(Row(9, 9, 13));
-  expected.merge(PixelSet{{9, 11}, {9, 10}, {10, 11}, {10, 10}});
-  EXPECT_EQ(PixelsOf(target_, kWhite), expected);
-  EXPECT_FALSE(DrawThickLineStop(15, 15, 15, 15, kRed, kStop));
-  EXPECT_FALSE(DrawThickLineStop(0, 0, 3, 28, kRed, kStop));
-  EXPECT_TRUE(PixelsOf(target_, kRed).empty());
-}
-
 // The stop pixels checked for the centre (11, 20), in order: (x-1, y+2)
 // before anything, (x+2, y+2) after three pixels, (x-1, y-1) after six,
 // (x+2, y-1) after nine.
@@ -497,8 +529,6 @@ TEST_F(LineTest, ThickLineStopsAtEachCheckedPixel) {
     EXPECT_EQ(b.Pixel(sx, sy), kStop);
   }
 }
-
-// --- Arcs -----------------------------------------------------------------------------------
 
 // Arcs of radius 30 about (50, 50), angles in tenths of a degree clockwise
 // from up: which angles are drawn, whether a stop block across the arc at

@@ -24,8 +24,6 @@ void RaDecOf(const tPlotter& p, double alt, double az, double& ra, double& dec) 
   HorizontalToEquatorial(p.Observer, ra, dec, az, alt);
 }
 
-// --- Stars ----------------------------------------------------------------------------
-
 // Worked example of the star size table: bright -1.0, faint 6.0, unit 4:
 // b = 10, f = 80; entry 80 is (2, 2) (half a unit), entry 10 is (10, 10)
 // (70/71 * 8 = 7.89 -> 8, plus 2); everything outside 10..80 is 0.
@@ -110,8 +108,6 @@ TEST(StarLayer, ImagesByClassAndVariableRing) {
   }
 }
 
-// --- Deep-sky objects ---------------------------------------------------------------------
-
 TEST(DeepSkyLayer, MagnitudeGateByZoom) {
   struct Case {
     double zoom, mv;
@@ -186,8 +182,6 @@ TEST(DeepSkyLayer, SymbolClassesAndOutlineBounds) {
   NebulaOutlineCount = 0;
   NebulaOutlineTable[1] = TNebulaOutlinePoint{kOutlineEnd, 0, 0, 0};
 }
-
-// --- Coordinate grids ---------------------------------------------------------------------
 
 // Number of separate lit runs of pixels met on the circle of radius r
 // about the chart centre.
@@ -271,8 +265,6 @@ TEST(GridLayer, LabelsByZoomAndInsets) {
   SetChartInputs(TChartInputs{});
 }
 
-// --- Horizon and ground ---------------------------------------------------------------------
-
 // The ground drawn over a sky-coloured chart: every pixel whose altitude
 // (from the inverse projection) is clearly above the horizon keeps the sky,
 // every one clearly below is ground, at zoom 1 and at zoom 40 near the
@@ -311,8 +303,6 @@ TEST(HorizonLayer, GroundStaysBelowTheHorizon) {
     }
   }
 }
-
-// --- Phase discs ------------------------------------------------------------------------------
 
 double PolygonArea(const QPoint* pts, int n) {
   double a = 0;

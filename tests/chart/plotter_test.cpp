@@ -30,8 +30,6 @@ std::unique_ptr<tPlotter> Projected(int w, int h, double zoom = 1, double alt = 
   return p;
 }
 
-// --- Projection ------------------------------------------------------------------
-
 // Worked example of the projection's definition: in the zenith view at zoom
 // 1 the horizon touches the top and bottom of the chart, north up, east left.
 TEST(ChartProjection, ZenithViewPutsTheCardinalPointsOnTheHorizonCircle) {
@@ -89,8 +87,6 @@ TEST(ChartProjection, ScreenToRaDecInvertsTheProjection) {
   EXPECT_FALSE(p->ScreenToRaDec(int32_t(std::lround(hx)), int32_t(std::lround(hy)), ra, dec, alt, az));
 }
 
-// --- Model ------------------------------------------------------------------------
-
 TEST(ChartPlotter, RequestReplotEndsTrackingAndEmptiesThePanel) {
   std::string panel = "tracking";
   TChartInputs in;
@@ -142,8 +138,6 @@ TEST(ChartPlotter, StarAppearanceGoesToTheMainPlotter) {
   EXPECT_EQ(p.NakedEyeOnly, 0);
   MainPlotter = nullptr;
 }
-
-// --- View block (slot 11) ---------------------------------------------------------
 
 class ViewBlock : public ::testing::Test {
  protected:
@@ -239,8 +233,6 @@ TEST_F(ViewBlock, DamagedBlocksAreRefusedWithTheViewUnchanged) {
   EXPECT_EQ(plotter_->Replot, 1);
   EXPECT_EQ(plotter_->Zoom, 2.0);
 }
-
-// --- Label placement --------------------------------------------------------------
 
 class Labels : public ::testing::Test {
  protected:

@@ -74,8 +74,6 @@ TEST_F(StylesTest, LargeStarAbbreviationsFollowStyleTen) {
   EXPECT_EQ(large.Height, -23);  // 17 pt at 96 per inch: 22.67
 }
 
-// --- Stored styles ----------------------------------------------------------------------
-
 TEST_F(StylesTest, RoundTripThroughTheSettings) {
   ColorMode = 2;
   CreateStyleFont(Styles[kStyleStarNames], "Courier New", MakeColorRef(9, 8, 7), true, false, 14);
@@ -154,8 +152,6 @@ TEST_F(StylesTest, UseColourZeroKeepsTheDefaultObjectColour) {
   EXPECT_EQ(Styles[kStyleHorizon].ObjectColor, MakeColorRef(1, 1, 1));
   EXPECT_EQ(ColorMode, 1);
 }
-
-// --- Printing -----------------------------------------------------------------------------
 
 TEST_F(StylesTest, PrintInversionTurnsGreysOnly) {
   EXPECT_EQ(PrintInvertColor(MakeColorRef(200, 201, 202)), MakeColorRef(55, 54, 53) | 0x02000000u);
