@@ -471,32 +471,6 @@ TEST_F(LineTest, WithoutATargetOrLengthNothingIsDrawn) {
   EXPECT_TRUE(PixelsOf(tiny, kWhite).empty());
 }
 
-TEST_F(LineTest, DashPhaseCarriesOverUntilResetAndWrapsAtThirtyTwo) {
-  // Four set bits, four clear bits. The phase advances before each pixel,
-  // so the first pixel of a fresh figure reads bit 1.
-  constexpr uint32_t kDashes = 0x0F0F0F0F;
-  DrawPatternLine(4, 10, 24, 10, kWhite, kStop, 1, kDashes);
-  PixelSet first = Row(10, 4, 6);
-  first.merge(Row(10, 11, 14));
-  first.merge(Row(10, 19, 22));
-  EXPECT_EQ(PixelsOf(target_, kWhite), first);
-  EXPECT_EQ(LinePatternPhase, 20);
-  // The next segment continues the rhythm: bits 21..23 clear, 24..27 set.
-  DrawPatternLine(4, 12, 12, 12, kRed, kStop, 1, kDashes);
-  EXPECT_EQ(PixelsOf(target_, kRed), Row(12, 7, 10));
-  // After a reset the rhythm starts again.
-  ResetLinePattern();
-  DrawPatternLine(4, 14, 12, 14, kStop + 1, kStop, 1, kDashes);
-  PixelSet reset = Row(14, 4, 6);
-  reset.insert({11, 14});
-  EXPECT_EQ(PixelsOf(target_, kStop + 1), reset);
-  // Only bit 0 set: pixels 32, 64, ... of the figure (32 = 22 + 10).
-  ResetLinePattern();
-  DrawPatternLine(4, 16, 26, 16, kStop + 2, kStop, 1, 1);
-  DrawPatternLine(4, 18, 26, 18, kStop + 2, kStop, 1, 1);
-  EXPECT_EQ(PixelsOf(target_, kStop + 2), (PixelSet{{13, 18}}));
-}
-
 TEST_F(LineTest, StopColourEndsPatternLinesAtCentreOrExtraPixel) {
   target_.SetPixel(12, 10, kStop);
   DrawPatternLine(4, 10, 20, 10, kWhite, kStop, 1, 0xFFFFFFFF);

@@ -7,9 +7,7 @@
 #include <random>
 
 #include "app/settings_file.h"
-#include "catalog/star_options.h"
 #include "chart/plotter.h"
-#include "chart/render_inputs.h"
 #include "platform/codec.h"
 #include "tests/support/test_support.h"
 
@@ -87,25 +85,6 @@ TEST(ChartProjection, ScreenToRaDecInvertsTheProjection) {
   EXPECT_FALSE(p->ScreenToRaDec(int32_t(std::lround(hx)), int32_t(std::lround(hy)), ra, dec, alt, az));
 }
 
-TEST(ChartPlotter, RequestReplotEndsTrackingAndEmptiesThePanel) {
-  std::string panel = "tracking";
-  TChartInputs in;
-  in.showTrackName = [&](const std::string& s) { panel = s; };
-  SetChartInputs(in);
-  tPlotter p;
-  p.Replot = 0;
-  p.TrackKind = kTrackComet;
-  p.TrackIndex = 4;
-  p.TrackName.assign("C/2020 F3");
-  p.RequestReplot();
-  EXPECT_EQ(p.TrackKind, 0);
-  EXPECT_EQ(p.TrackIndex, -1);
-  EXPECT_EQ(p.TrackName.str(), "");
-  EXPECT_EQ(p.Replot, 1);
-  EXPECT_EQ(panel, "");
-  SetChartInputs({});
-}
-
 TEST(ChartPlotter, InChartOfAPrintingPlotterIncludesTheFarEdges) {
   tPlotter p;
   p.OutputKind = kOutputPrinter;
@@ -117,26 +96,6 @@ TEST(ChartPlotter, InChartOfAPrintingPlotterIncludesTheFarEdges) {
   EXPECT_TRUE(p.InChart(10, 20));
   EXPECT_FALSE(p.InChart(110.5, 70));
   EXPECT_FALSE(p.InChart(9, 40));
-}
-
-TEST(ChartPlotter, StarAppearanceGoesToTheMainPlotter) {
-  tPlotter p;
-  MainPlotter = &p;
-  TStarOptions o;
-  o.DrawingMode = 2;
-  o.SizeAdjust = -7;
-  o.ColorBySpectrum = 0;
-  o.ShowNames = 1;
-  o.ShowGreek = 0;
-  o.AutoFaintLimit = 0;
-  ApplyStarAppearance(o);
-  EXPECT_EQ(p.StarDiscs, 2);
-  EXPECT_EQ(p.StarSize, -7);
-  EXPECT_EQ(p.StarOptionA, 0);
-  EXPECT_EQ(p.ShowStarNames, 1);
-  EXPECT_EQ(p.StarIdentification, 0);
-  EXPECT_EQ(p.NakedEyeOnly, 0);
-  MainPlotter = nullptr;
 }
 
 class ViewBlock : public ::testing::Test {
