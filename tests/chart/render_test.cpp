@@ -66,18 +66,6 @@ class Render : public ::testing::Test {
     platform::DrawingContext dc(*bitmap_);
     p_->Plot(dc, bitmap_.get());
   }
-  // Centres the view at the apparent place of (ra, dec) for the instant.
-  void CentreOn(double jd, double ra, double dec, double zoom) {
-    TObserverTime obs = p_->Observer;
-    SetObserverUT(obs, jd);
-    double alt, az;
-    EquatorialToHorizontal(obs, alt, az, ra, dec);
-    p_->ZenithView = 0;
-    p_->CentreOnHorizon = 1;
-    p_->HeldAlt = alt;
-    p_->HeldAz = az;
-    p_->Zoom = zoom;
-  }
   std::unique_ptr<tPlotter> p_;
   std::unique_ptr<platform::Bitmap> bitmap_;
 };
@@ -145,7 +133,10 @@ TEST_F(Render, MinorBodyIsPrecessedAndItsTrackLeavesTheChartInstant) {
   // At zoom 20 (1° = 67 pixels) the 0.36° of precession since 2000 is 24
   // pixels: the body's dot (2 pixels across) sits on the centre only when
   // it is precessed.
-  CentreOn(kNight, ra, dec, 20);
+  EquatorialToHorizontal(obs, p_->HeldAlt, p_->HeldAz, ra, dec);
+  p_->ZenithView = 0;
+  p_->CentreOnHorizon = 1;
+  p_->Zoom = 20;
   Plot(kNight);
   uint32_t best = 0;
   for (int y = 298; y <= 302; ++y)
