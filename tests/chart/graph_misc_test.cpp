@@ -408,7 +408,8 @@ TEST_F(LineTest, SolidAndFullPatternLinesDrawTheExpectedPixels) {
       // Slope 1/2: y runs 4, 4.5, 5, ... and each pixel takes the whole part.
       {"slope 1/2", 4, 4, 14, 9, Steps(10, [](int k) { return std::pair{4 + k, 4 + k / 2}; })},
       // Backwards the halves floor downwards: y runs 19, 18.5, 18, ...
-      {"slope 1/2 backwards", 14, 19, 4, 14, Steps(10, [](int k) { return std::pair{14 - k, 19 - (k + 1) / 2}; })},
+      {"slope 1/2 backwards", 14, 19, 4, 14,
+       Steps(10, [](int k) { return std::pair{14 - k, 19 - (k + 1) / 2}; })},
       {"wholly left of the margin", 0, 10, 3, 15, {}},
       {"wholly above it", 0, 2, 20, 3, {}},
       {"start clipped to x = 4", 0, 10, 10, 10, Row(10, 4, 9)},
