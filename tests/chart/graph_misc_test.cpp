@@ -1,16 +1,18 @@
-// The auto-bitmap list, the bitmap file reader, transparent and rotated
-// copies, and the raw line and arc routines.
+// The auto-bitmap list, the bitmap file reader, the Sun and Moon sprites,
+// transparent and rotated copies, and the raw line and arc routines.
 #include "chart/graph_misc.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <set>
 #include <utility>
 #include <vector>
 
+#include "app/globals.h"
+#include "chart/sun_moon_images.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
@@ -24,6 +26,7 @@ namespace {
 constexpr uint32_t kWhite = 0x00FFFFFF;
 constexpr uint32_t kRed = 0x00FF0000;
 constexpr uint32_t kStop = 0x00123456;
+constexpr uint32_t kBackground = 0x00ABCDEF;
 
 using PixelSet = std::set<std::pair<int, int>>;
 
@@ -36,11 +39,19 @@ PixelSet PixelsOf(const Bitmap& b, uint32_t color) {
   return set;
 }
 
-PixelSet Row(int y, int x0, int x1) {  // x0..x1 inclusive
+// The points at(0) .. at(n - 1).
+template <class F>
+PixelSet Steps(int n, F at) {
   PixelSet set;
-  for (int x = x0; x <= x1; ++x) set.insert({x, y});
+  for (int k = 0; k < n; ++k) set.insert(at(k));
   return set;
 }
+
+PixelSet Row(int y, int x0, int x1) {  // x0..x1 inclusive
+  return Steps(x1 - x0 + 1, [&](int k) { return std::pair{x0 + k, y}; });
+}
+
+const PixelSet kDiagonal = Steps(22, [](int k) { return std::pair{4 + k, 4 + k}; });  // (4, 4)..(25, 25)
 
 class GraphMiscTest : public ::testing::Test {
  protected:
@@ -55,8 +66,6 @@ class GraphMiscTest : public ::testing::Test {
   }
 };
 
-// --- The auto-bitmap list ---------------------------------------------------------------
-
 TEST_F(GraphMiscTest, CreatedBitmapsAreBlackAndListedInOrderOfCreation) {
   Bitmap* a = CreateAutoBitmap(5, 3);
   Bitmap* b = CreateAutoBitmap(7, 2);
@@ -65,28 +74,28 @@ TEST_F(GraphMiscTest, CreatedBitmapsAreBlackAndListedInOrderOfCreation) {
   EXPECT_EQ(a->Width(), 5);
   EXPECT_EQ(a->Height(), 3);
   EXPECT_EQ(a->Pixel(4, 2), 0u);
-  EXPECT_EQ(AutoBitmapCount(), 3);
   FreeAutoBitmap(b);
-  EXPECT_EQ(AutoBitmapCount(), 2);
-  EXPECT_EQ(AutoBitmapEntry(1), a);
-  EXPECT_EQ(AutoBitmapEntry(2), c);
-  EXPECT_EQ(AutoBitmapEntry(3), nullptr);
   Bitmap stranger(2, 2);
   FreeAutoBitmap(&stranger);
   FreeAutoBitmap(nullptr);
   EXPECT_EQ(AutoBitmapCount(), 2);
   EXPECT_EQ(AutoBitmapEntry(1), a);
+  EXPECT_EQ(AutoBitmapEntry(2), c);
+  EXPECT_EQ(AutoBitmapEntry(3), nullptr);
   FreeAllAutoBitmaps();
   EXPECT_EQ(AutoBitmapCount(), 0);
 }
 
-TEST_F(GraphMiscTest, HundredFirstBitmapFailsCleanlyWithTheCreationMessage) {
+// An empty size and the hundred-and-first bitmap fail with the message.
+TEST_F(GraphMiscTest, FailedCreationGivesTheMessageAndNoBitmap) {
   platform::ScopedScriptedDialogs dialogs;
+  EXPECT_EQ(CreateAutoBitmap(0, 10), nullptr);
+  EXPECT_EQ(CreateAutoBitmap(10, -1), nullptr);
+  EXPECT_EQ(dialogs.Count(), 2u);
   for (int i = 0; i < kAutoBitmapCapacity; ++i) ASSERT_NE(CreateAutoBitmap(2, 2), nullptr) << i;
-  EXPECT_EQ(dialogs.Count(), 0u);
   EXPECT_EQ(CreateAutoBitmap(2, 2), nullptr);
   EXPECT_EQ(AutoBitmapCount(), kAutoBitmapCapacity);
-  ASSERT_EQ(dialogs.Count(), 1u);
+  ASSERT_EQ(dialogs.Count(), 3u);
   EXPECT_EQ(dialogs.Last().text, "Error: Can't create bitmap.");
   EXPECT_EQ(dialogs.Last().caption, "UNIT GraphMisc, FUNCTION CreateAutoBitmap");
   EXPECT_EQ(dialogs.Last().icon, platform::MsgIcon::Stop);
@@ -94,16 +103,6 @@ TEST_F(GraphMiscTest, HundredFirstBitmapFailsCleanlyWithTheCreationMessage) {
   FreeAutoBitmap(AutoBitmapEntry(50));
   EXPECT_NE(CreateAutoBitmap(2, 2), nullptr);
 }
-
-TEST_F(GraphMiscTest, EmptySizeIsACreationFailure) {
-  platform::ScopedScriptedDialogs dialogs;
-  EXPECT_EQ(CreateAutoBitmap(0, 10), nullptr);
-  EXPECT_EQ(CreateAutoBitmap(10, -1), nullptr);
-  EXPECT_EQ(AutoBitmapCount(), 0);
-  EXPECT_EQ(dialogs.Count(), 2u);
-}
-
-// --- Reading bitmap files ---------------------------------------------------------------
 
 uint32_t PaletteColour(int k) { return MakePixel(uint8_t(3 * k), uint8_t(2 * k), uint8_t(k)); }
 
@@ -124,55 +123,107 @@ TEST_F(GraphMiscTest, ReadsAn8BitFileKeepingItsOrientation) {
   EXPECT_EQ(b->Pixel(0, 0), PaletteColour(18)) << "second file row is the top row";
 }
 
-struct BadFile {
-  const char* what;
-  std::vector<uint8_t> bytes;
-  const char* message;  // text before the quoted name
-};
-
 TEST_F(GraphMiscTest, UnusableFilesGiveTheirMessageAndNoBitmap) {
   testing_support::TempDir dir;
+  const std::string name = dir.File("bad.bmp");
   std::vector<uint8_t> truncated = BmpFile(8, 2, 8, std::vector<uint8_t>(16, 1));
   truncated.resize(truncated.size() - 5);
   std::vector<uint8_t> headOnly = BmpFile(8, 2, 8, {});
   headOnly.resize(500);
-  const std::vector<BadFile> cases = {
-      {"24-bit", BmpFile(4, 2, 24, std::vector<uint8_t>(24, 1)), "Error: Windows bitmap file "},
-      {"padded rows (width 6)", BmpFile(6, 2, 8, std::vector<uint8_t>(16, 1)), "Error: Windows bitmap file "},
-      {"truncated pixel data", truncated, "Error: Windows bitmap file "},
-      {"truncated header", headOnly, "Error: Can't read bitmap data from "},
+  const std::string corrupt = "Error: Windows bitmap file \"" + name + "\"\r\ncorrupt or not 256 color.";
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;  // empty: no file
+    std::string text;
+  } cases[] = {
+      {"24-bit", BmpFile(4, 2, 24, std::vector<uint8_t>(24, 1)), corrupt},
+      {"padded rows (width 6)", BmpFile(6, 2, 8, std::vector<uint8_t>(16, 1)), corrupt},
+      {"truncated pixel data", truncated, corrupt},
+      {"truncated header", headOnly, "Error: Can't read bitmap data from \"" + name + "\""},
+      {"missing", {}, "Error: Can't open bitmap file \"" + name + "\""},
   };
-  for (const BadFile& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string name = dir.File("bad.bmp");
-    testing_support::WriteFile(name, c.bytes);
+    if (c.bytes.empty())
+      std::remove(name.c_str());
+    else
+      testing_support::WriteFile(name, c.bytes);
     platform::ScopedScriptedDialogs dialogs;
     EXPECT_EQ(ReadAutoBitmap(name), nullptr);
     EXPECT_EQ(AutoBitmapCount(), 0);
     ASSERT_EQ(dialogs.Count(), 1u);
-    const std::string prefix = std::string(c.message) + "\"" + name + "\"";
-    EXPECT_EQ(dialogs.Last().text.substr(0, prefix.size()), prefix);
-    if (std::string(c.message).find("Windows") != std::string::npos)
-      EXPECT_EQ(dialogs.Last().text, prefix + "\r\ncorrupt or not 256 color.");
-    else
-      EXPECT_EQ(dialogs.Last().text, prefix);
+    EXPECT_EQ(dialogs.Last().text, c.text);
     EXPECT_EQ(dialogs.Last().caption, "UNIT GraphMisc, FUNCTION ReadAutoBitmap");
     EXPECT_EQ(dialogs.Last().icon, platform::MsgIcon::Stop);
   }
-}
-
-TEST_F(GraphMiscTest, MissingFileSaysItCannotBeOpenedAndLongTextsAreCut) {
-  testing_support::TempDir dir;
   platform::ScopedScriptedDialogs dialogs;
-  EXPECT_EQ(ReadAutoBitmap(dir.File("sun.bmp")), nullptr);
-  ASSERT_EQ(dialogs.Count(), 1u);
-  EXPECT_EQ(dialogs.Last().text, "Error: Can't open bitmap file \"" + dir.File("sun.bmp") + "\"");
-  const std::string longName = dir.File(std::string(300, 'x'));
-  EXPECT_EQ(ReadAutoBitmap(longName), nullptr);
-  EXPECT_EQ(dialogs.Last().text.size(), 255u);
+  EXPECT_EQ(ReadAutoBitmap(dir.File(std::string(300, 'x'))), nullptr);
+  EXPECT_EQ(dialogs.Last().text.size(), 255u) << "long texts are cut";
 }
 
-// --- Transparent copies -------------------------------------------------------------------
+// The Sun and Moon sprites from 16 x 16 pictures: palette index 200
+// everywhere but 7 in the bottom-left pixel, so the key pixel is not black
+// before the sprite is made.
+class SunMoonImages : public GraphMiscTest {
+ protected:
+  void SetUp() override {
+    GraphMiscTest::SetUp();
+    MoonBitmap = SunBitmap = nullptr;
+    saved_ = DataFolder;
+    DataFolder = dir_.Path();
+  }
+  void TearDown() override {
+    GraphMiscTest::TearDown();
+    MoonBitmap = SunBitmap = nullptr;
+    DataFolder = saved_;
+  }
+  void WritePicture(const std::string& name) {
+    std::vector<uint8_t> pixels(256, 200);
+    pixels[0] = 7;
+    testing_support::WriteFile(dir_.File(name), BmpFile(16, 16, 8, pixels));
+  }
+  testing_support::TempDir dir_;
+  std::string saved_;
+};
+
+// Both pictures are found whatever their name case.
+TEST_F(SunMoonImages, SpriteSizeDiscAndTransparentKey) {
+  WritePicture("MOON.BMP");
+  WritePicture("sun.bmp");
+  platform::ScopedScriptedDialogs dialogs;
+  ASSERT_TRUE(LoadSunMoonImages());
+  ASSERT_NE(MoonBitmap, nullptr);
+  ASSERT_NE(SunBitmap, nullptr);
+  EXPECT_EQ(AutoBitmapCount(), 2);
+  // Size 21 at aspect 1: side rounded up to a multiple of 4, plus 4.
+  Bitmap* moon = MakeMoonImage(30, 21, 1, 1, 1.0f);
+  ASSERT_NE(moon, nullptr);
+  EXPECT_EQ(moon->Width(), 28);
+  EXPECT_EQ(moon->Height(), 28);
+  EXPECT_EQ(moon->Pixel(14, 14), PaletteColour(200)) << "disc centre holds the picture";
+  EXPECT_EQ(moon->Pixel(1, 1), 0u) << "outside the disc stays black";
+  EXPECT_EQ(moon->Key(), 0u);
+  EXPECT_EQ(MoonBitmap->Key(), 0u) << "the source's key pixel is made black too";
+  // A stretched disc makes a wider square: 30 pixels across, 32 + 4.
+  Bitmap* sun = MakeSunImage(20, 1, 1, 1.5f);
+  ASSERT_NE(sun, nullptr);
+  EXPECT_EQ(sun->Width(), 36);
+  EXPECT_EQ(sun->Key(), 0u);
+  EXPECT_EQ(AutoBitmapCount(), 4);
+  EXPECT_EQ(MakeMoonImage(0, 0, 1, 1, 1.0f), nullptr);
+  EXPECT_EQ(dialogs.Count(), 0u);
+}
+
+TEST_F(SunMoonImages, MissingPictureIsReportedAndLeavesNoImage) {
+  WritePicture("moon.bmp");
+  platform::ScopedScriptedDialogs dialogs;
+  EXPECT_FALSE(LoadSunMoonImages());
+  EXPECT_NE(MoonBitmap, nullptr);
+  EXPECT_EQ(SunBitmap, nullptr);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_NE(dialogs.Last().text.find("Can't open bitmap file"), std::string::npos);
+  EXPECT_EQ(MakeSunImage(20, 1, 1, 1.0f), nullptr);
+}
 
 // A 4 x 4 source whose pixel (x, y) is 0x100 * (y * 4 + x + 1), with the
 // key colour in the bottom-left pixel and one more key pixel at (2, 1).
@@ -185,14 +236,6 @@ Bitmap KeyedSource(uint32_t key) {
   return s;
 }
 
-constexpr uint32_t kBackground = 0x00ABCDEF;
-
-Bitmap Background(int w, int h) {
-  Bitmap d(w, h);
-  d.Fill(kBackground);
-  return d;
-}
-
 TEST(BlitTransparent, BlackKeyCopiesNoBlackPixelsEvenPainted) {
   Bitmap s = KeyedSource(0);
   {
@@ -201,22 +244,23 @@ TEST(BlitTransparent, BlackKeyCopiesNoBlackPixelsEvenPainted) {
     platform::DrawingContext dc(s);
     dc.SetPixel(3, 0, 0);
   }
-  Bitmap d = Background(6, 6);
+  Bitmap d(6, 6);
+  d.Fill(kBackground);
   BlitTransparent(s, 0, 0, 4, 4, d, 1, 1);
   EXPECT_TRUE(PixelsOf(d, 0).empty());
   EXPECT_EQ(d.Pixel(2, 1), s.Pixel(1, 0));
 }
 
-struct ClipCase {
-  const char* what;
-  int sx, sy, w, h, dx, dy;
-  // Expected: destination (dx0, dy0) receives source (sx0, sy0), cw x ch copied.
-  int sx0, sy0, dx0, dy0, cw, ch;
-};
-
+// Destination (dx0, dy0) receives source (sx0, sy0), cw x ch copied; a
+// rectangle starting on the last column or row, or wholly outside, copies
+// nothing.
 TEST(BlitTransparent, ClipsAtEveryEdgeOfBothBitmaps) {
   const Bitmap s = KeyedSource(0x00777777);
-  const std::vector<ClipCase> cases = {
+  const struct {
+    const char* what;
+    int sx, sy, w, h, dx, dy;
+    int sx0, sy0, dx0, dy0, cw, ch;
+  } cases[] = {
       {"no clipping", 0, 0, 4, 4, 3, 2, 0, 0, 3, 2, 4, 4},
       {"source left", -1, 0, 4, 4, 2, 2, 0, 0, 3, 2, 3, 4},
       {"source top", 0, -2, 4, 4, 2, 2, 0, 0, 2, 4, 4, 2},
@@ -225,10 +269,18 @@ TEST(BlitTransparent, ClipsAtEveryEdgeOfBothBitmaps) {
       {"destination right", 0, 0, 4, 4, 7, 1, 0, 0, 7, 1, 2, 4},
       {"destination bottom", 0, 0, 4, 4, 1, 7, 0, 0, 1, 7, 4, 2},
       {"source right and bottom", 2, 1, 9, 9, 0, 0, 2, 1, 0, 0, 2, 3},
+      {"last source column", 3, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+      {"last source row", 0, 3, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+      {"last destination column", 0, 0, 4, 4, 8, 0, 0, 0, 0, 0, 0, 0},
+      {"last destination row", 0, 0, 4, 4, 0, 8, 0, 0, 0, 0, 0, 0},
+      {"beyond the destination", 0, 0, 4, 4, 9, 0, 0, 0, 0, 0, 0, 0},
+      {"source wholly left", -4, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+      {"destination wholly above", 0, 0, 4, 4, 0, -4, 0, 0, 0, 0, 0, 0},
   };
-  for (const ClipCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Bitmap d = Background(9, 9);
+    Bitmap d(9, 9);
+    d.Fill(kBackground);
     BlitTransparent(s, c.sx, c.sy, c.w, c.h, d, c.dx, c.dy);
     int copied = 0;
     for (int y = 0; y < 9; ++y)
@@ -240,21 +292,9 @@ TEST(BlitTransparent, ClipsAtEveryEdgeOfBothBitmaps) {
         EXPECT_EQ(d.Pixel(x, y), written ? src : kBackground) << x << "," << y;
         copied += written;
       }
-    EXPECT_GT(copied, 0);
+    EXPECT_EQ(copied > 0, c.cw > 0);
   }
 }
-
-TEST(BlitTransparent, RectangleStartingOnLastColumnOrRowCopiesNothing) {
-  const Bitmap s = KeyedSource(0x00777777);
-  for (auto [sx, sy, dx, dy] : std::vector<std::array<int, 4>>{{3, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 8, 0}, {0, 0, 0, 8},
-                                                               {0, 0, 9, 0}, {-4, 0, 0, 0}, {0, 0, 0, -4}}) {
-    Bitmap d = Background(9, 9);
-    BlitTransparent(s, sx, sy, 4, 4, d, dx, dy);
-    EXPECT_EQ(PixelsOf(d, kBackground).size(), 81u) << sx << " " << sy << " " << dx << " " << dy;
-  }
-}
-
-// --- Rotated disc -----------------------------------------------------------------------
 
 // Quadrant colours of a 40 x 40 source as seen on the screen.
 constexpr uint32_t kTopLeft = 0x00100000, kTopRight = 0x00200000, kBottomLeft = 0x00300000,
@@ -268,63 +308,50 @@ Bitmap QuadrantSource() {
   return s;
 }
 
-// Checks the destination against the quadrant picture expected on the
-// screen: pixels well inside the disc and away from the quadrant borders
-// show `expected[top][left]`; pixels well outside it are untouched.
-void ExpectDisc(const Bitmap& d, const uint32_t expected[2][2], double radius, const char* what) {
-  SCOPED_TRACE(what);
-  // The disc is centred on column width/2 and memory row height/2, that is
-  // screen row height - 1 - height/2.
-  const double cx = d.Width() / 2, cy = d.Height() - 1 - d.Height() / 2;
-  int inside = 0;
-  for (int y = 0; y < d.Height(); ++y)
-    for (int x = 0; x < d.Width(); ++x) {
-      const double rx = x - cx, ry = y - cy, r = std::hypot(rx, ry);
-      if (r > radius + 1.5) {
-        EXPECT_EQ(d.Pixel(x, y), 0u) << "outside the disc at " << x << "," << y;
-      } else if (r < radius - 2 && std::abs(rx) > 2 && std::abs(ry) > 2) {
-        EXPECT_EQ(d.Pixel(x, y), expected[ry < 0 ? 0 : 1][rx < 0 ? 0 : 1]) << x << "," << y;
-        ++inside;
-      }
-    }
-  EXPECT_GT(inside, int(0.4 * M_PI * (radius - 2) * (radius - 2)));
-}
-
-TEST(BlitRotatedDisc, UprightTurnedAndMirroredCopiesMatchTheReferencePicture) {
+// The destination holds the expected quadrant picture: pixels well inside
+// the disc and away from the quadrant borders show `expected[top][left]`;
+// pixels well outside it are untouched. A disc of Size - 0.5 pixels across
+// is centred on column width/2 and memory row height/2, that is screen row
+// height - 1 - height/2. A radius of 0 expects nothing drawn.
+TEST(BlitRotatedDisc, TurnedMirroredAndDegenerateCopies) {
   const Bitmap s = QuadrantSource();
-  const double radius = (40 - 0.5) / 2;  // a disc of Size - 0.5 pixels across
-  {
-    Bitmap d(40, 40);
-    BlitRotatedDisc(s, d, 0, 40, 1.0f, 1, 1);
-    const uint32_t e[2][2] = {{kTopLeft, kTopRight}, {kBottomLeft, kBottomRight}};
-    ExpectDisc(d, e, radius, "0 degrees");
-  }
-  {
-    // A positive angle turns the picture clockwise on the screen: the top
-    // left quadrant moves to the top right.
-    Bitmap d(40, 40);
-    BlitRotatedDisc(s, d, 90, 40, 1.0f, 1, 1);
-    const uint32_t e[2][2] = {{kBottomLeft, kTopLeft}, {kBottomRight, kTopRight}};
-    ExpectDisc(d, e, radius, "90 degrees");
-  }
-  {
-    Bitmap d(40, 40);
-    BlitRotatedDisc(s, d, 0, 40, 1.0f, -1, 1);
-    const uint32_t e[2][2] = {{kTopRight, kTopLeft}, {kBottomRight, kBottomLeft}};
-    ExpectDisc(d, e, radius, "mirrored left to right");
-  }
-  {
-    Bitmap d(40, 40);
-    BlitRotatedDisc(s, d, 0, 40, 1.0f, 1, -1);
-    const uint32_t e[2][2] = {{kBottomLeft, kBottomRight}, {kTopLeft, kTopRight}};
-    ExpectDisc(d, e, radius, "mirrored top to bottom");
-  }
-  {
-    // A half-size disc in a larger destination.
-    Bitmap d(60, 60);
-    BlitRotatedDisc(s, d, 0, 30, 1.0f, 1, 1);
-    const uint32_t e[2][2] = {{kTopLeft, kTopRight}, {kBottomLeft, kBottomRight}};
-    ExpectDisc(d, e, (30 - 0.5) / 2, "size 30 in 60");
+  const struct {
+    const char* what;
+    int32_t angle, size;
+    float aspect;
+    int32_t mirrorX, mirrorY, side;
+    uint32_t e[2][2];
+  } cases[] = {
+      {"0 degrees", 0, 40, 1, 1, 1, 40, {{kTopLeft, kTopRight}, {kBottomLeft, kBottomRight}}},
+      // A positive angle turns the picture clockwise on the screen.
+      {"90 degrees", 90, 40, 1, 1, 1, 40, {{kBottomLeft, kTopLeft}, {kBottomRight, kTopRight}}},
+      {"mirrored left to right", 0, 40, 1, -1, 1, 40, {{kTopRight, kTopLeft}, {kBottomRight, kBottomLeft}}},
+      {"mirrored top to bottom", 0, 40, 1, 1, -1, 40, {{kBottomLeft, kBottomRight}, {kTopLeft, kTopRight}}},
+      {"size 30 in 60", 0, 30, 1, 1, 1, 60, {{kTopLeft, kTopRight}, {kBottomLeft, kBottomRight}}},
+      {"size 0", 0, 0, 1, 1, 1, 40, {}},
+      {"aspect 0", 0, 40, 0, 1, 1, 40, {}},
+      {"negative aspect", 0, 40, -1, 1, 1, 40, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bitmap d(c.side, c.side);
+    BlitRotatedDisc(s, d, c.angle, c.size, c.aspect, c.mirrorX, c.mirrorY);
+    const double radius = c.aspect > 0 && c.size > 0 ? (c.size - 0.5) / 2 : -2;
+    const double cx = d.Width() / 2, cy = d.Height() - 1 - d.Height() / 2;
+    int inside = 0;
+    for (int y = 0; y < d.Height(); ++y)
+      for (int x = 0; x < d.Width(); ++x) {
+        const double rx = x - cx, ry = y - cy, r = std::hypot(rx, ry);
+        if (r > radius + 1.5) {
+          EXPECT_EQ(d.Pixel(x, y), 0u) << "outside the disc at " << x << "," << y;
+        } else if (r < radius - 2 && std::abs(rx) > 2 && std::abs(ry) > 2) {
+          EXPECT_EQ(d.Pixel(x, y), c.e[ry < 0 ? 0 : 1][rx < 0 ? 0 : 1]) << x << "," << y;
+          ++inside;
+        }
+      }
+    if (radius > 0) {
+      EXPECT_GT(inside, int(0.4 * M_PI * (radius - 2) * (radius - 2)));
+    }
   }
 }
 
@@ -356,17 +383,6 @@ TEST(BlitRotatedDisc, KeepsTheLargerColourComparingColoursOnly) {
   EXPECT_EQ(d.Pixel(30, 10), kTopRight);
 }
 
-TEST(BlitRotatedDisc, DegenerateSizeOrAspectDrawsNothing) {
-  const Bitmap s = QuadrantSource();
-  Bitmap d(40, 40);
-  BlitRotatedDisc(s, d, 0, 0, 1.0f, 1, 1);
-  BlitRotatedDisc(s, d, 0, 40, 0.0f, 1, 1);
-  BlitRotatedDisc(s, d, 0, 40, -1.0f, 1, 1);
-  EXPECT_EQ(PixelsOf(d, 0).size(), 1600u);
-}
-
-// --- Lines ------------------------------------------------------------------------------
-
 class LineTest : public GraphMiscTest {
  protected:
   void SetUp() override {
@@ -376,66 +392,47 @@ class LineTest : public GraphMiscTest {
   Bitmap target_{30, 30};
 };
 
-TEST_F(LineTest, EndPointIsLeftOutAndAPointDrawsNothing) {
-  DrawLine(10, 20, 15, 20, kWhite);
-  EXPECT_EQ(PixelsOf(target_, kWhite), Row(20, 10, 14));
-  DrawLine(8, 8, 8, 8, kRed);
-  EXPECT_TRUE(PixelsOf(target_, kRed).empty());
-  DrawLine(10, 5, 10, 9, kRed);
-  EXPECT_EQ(PixelsOf(target_, kRed), (PixelSet{{10, 5}, {10, 6}, {10, 7}, {10, 8}}));
-}
-
-TEST_F(LineTest, MinorCoordinateIsFixedPointTruncatedAndFloored) {
-  // Slope 1/2: y runs 4, 4.5, 5, ... and each pixel takes the whole part.
-  DrawLine(4, 4, 14, 9, kWhite);
-  PixelSet forward;
-  for (int k = 0; k < 10; ++k) forward.insert({4 + k, 4 + k / 2});
-  EXPECT_EQ(PixelsOf(target_, kWhite), forward);
-  // Backwards the halves floor downwards: y runs 9, 8.5, 8, ...
-  DrawLine(14, 19, 4, 14, kRed);
-  PixelSet backward;
-  for (int k = 0; k < 10; ++k) backward.insert({14 - k, 19 - (k + 1) / 2});
-  EXPECT_EQ(PixelsOf(target_, kRed), backward);
-}
-
-TEST_F(LineTest, ClipsToTheFourPixelMargin) {
-  DrawLine(0, 10, 3, 15, kWhite);  // wholly left of the margin
-  DrawLine(0, 2, 20, 3, kWhite);   // wholly above it
-  EXPECT_TRUE(PixelsOf(target_, kWhite).empty());
-  DrawLine(0, 10, 10, 10, kWhite);  // crosses the left bound: starts at x = 4
-  EXPECT_EQ(PixelsOf(target_, kWhite), Row(10, 4, 9));
-  DrawLine(20, 12, 40, 12, kRed);  // the end moves onto x = 26 and is left out
-  EXPECT_EQ(PixelsOf(target_, kRed), Row(12, 20, 25));
-  Bitmap fresh(30, 30);
-  SetDrawTarget(fresh);
-  DrawLine(40, 14, 20, 14, kRed);  // the start moves onto x = 26 and is drawn
-  EXPECT_EQ(PixelsOf(fresh, kRed), Row(14, 21, 26));
-  Bitmap diagonal(30, 30);
-  SetDrawTarget(diagonal);
-  DrawLine(0, 0, 29, 29, kWhite);
-  PixelSet d;
-  for (int k = 4; k <= 25; ++k) d.insert({k, k});
-  EXPECT_EQ(PixelsOf(diagonal, kWhite), d);
-}
-
-TEST_F(LineTest, HugeCoordinatesClipWithoutOverflow) {
-  // (-32767, -32767) against the left bound: 32771 * 65534 exceeds 32 bits.
-  PixelSet d;
-  for (int k = 4; k <= 25; ++k) d.insert({k, k});
-  DrawLine(-32767, -32767, 32767, 32767, kWhite);
-  EXPECT_EQ(PixelsOf(target_, kWhite), d);
-  DrawLine(-2147483000, -2147483000, 2147483000, 2147483000, kRed);
-  EXPECT_EQ(PixelsOf(target_, kRed), d);
-  // Steep and shallow lines from far outside keep their direction.
-  Bitmap b(30, 30);
-  SetDrawTarget(b);
-  DrawLine(15, -2000000000, 15, 2000000000, kWhite);
-  DrawLine(-2000000000, 20, 2000000000, 20, kRed);
-  PixelSet column;
-  for (int y = 4; y <= 25; ++y) column.insert({15, y});
-  column.erase({15, 20});
-  EXPECT_EQ(PixelsOf(b, kWhite), column);
-  EXPECT_EQ(PixelsOf(b, kRed), Row(20, 4, 25));
+// Worked examples on a 30 x 30 target, whose clip rectangle keeps a margin
+// of 4 pixels: the end point is left out, the minor coordinate is fixed
+// point truncated and floored, and coordinates far beyond 32 bits' worth of
+// products clip without overflow. A full pattern draws the same pixels.
+TEST_F(LineTest, SolidAndFullPatternLinesDrawTheExpectedPixels) {
+  const struct {
+    const char* what;
+    int32_t x1, y1, x2, y2;
+    PixelSet pixels;
+  } cases[] = {
+      {"end point left out", 10, 20, 15, 20, Row(20, 10, 14)},
+      {"a point draws nothing", 8, 8, 8, 8, {}},
+      {"down a column", 10, 5, 10, 9, Steps(4, [](int k) { return std::pair{10, 5 + k}; })},
+      // Slope 1/2: y runs 4, 4.5, 5, ... and each pixel takes the whole part.
+      {"slope 1/2", 4, 4, 14, 9, Steps(10, [](int k) { return std::pair{4 + k, 4 + k / 2}; })},
+      // Backwards the halves floor downwards: y runs 19, 18.5, 18, ...
+      {"slope 1/2 backwards", 14, 19, 4, 14,
+       Steps(10, [](int k) { return std::pair{14 - k, 19 - (k + 1) / 2}; })},
+      {"wholly left of the margin", 0, 10, 3, 15, {}},
+      {"wholly above it", 0, 2, 20, 3, {}},
+      {"start clipped to x = 4", 0, 10, 10, 10, Row(10, 4, 9)},
+      {"end moved onto x = 26 and left out", 20, 12, 40, 12, Row(12, 20, 25)},
+      {"start moved onto x = 26 and drawn", 40, 14, 20, 14, Row(14, 21, 26)},
+      {"diagonal", 0, 0, 29, 29, kDiagonal},
+      // 32771 * 65534 exceeds 32 bits.
+      {"from (-32767, -32767)", -32767, -32767, 32767, 32767, kDiagonal},
+      {"from near INT32_MIN", -2147483000, -2147483000, 2147483000, 2147483000, kDiagonal},
+      {"steep from far outside", 15, -2000000000, 15, 2000000000,
+       Steps(22, [](int k) { return std::pair{15, 4 + k}; })},
+      {"shallow from far outside", -2000000000, 20, 2000000000, 20, Row(20, 4, 25)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bitmap solid(30, 30), pattern(30, 30);
+    SetDrawTarget(solid);
+    DrawLine(c.x1, c.y1, c.x2, c.y2, kWhite);
+    EXPECT_EQ(PixelsOf(solid, kWhite), c.pixels);
+    SetDrawTarget(pattern);
+    DrawPatternLine(c.x1, c.y1, c.x2, c.y2, kWhite, kStop, 1, 0xFFFFFFFF);
+    EXPECT_EQ(PixelsOf(pattern, kWhite), c.pixels);
+  }
 }
 
 TEST_F(LineTest, RandomLinesNeverLeaveTheClipRectangle) {
@@ -461,7 +458,10 @@ TEST_F(LineTest, RandomLinesNeverLeaveTheClipRectangle) {
   EXPECT_GT(drawn, 100);
 }
 
-TEST_F(LineTest, WithoutATargetNothingIsDrawn) {
+TEST_F(LineTest, WithoutATargetOrLengthNothingIsDrawn) {
+  EXPECT_FALSE(DrawThickLineStop(15, 15, 15, 15, kRed, kStop));
+  EXPECT_FALSE(DrawThickLineStop(0, 0, 3, 28, kRed, kStop));  // wholly in the margin
+  EXPECT_TRUE(PixelsOf(target_, kRed).empty());
   ClearDrawTarget();
   DrawLine(5, 5, 20, 20, kWhite);
   EXPECT_FALSE(DrawThickLineStop(5, 5, 20, 20, kWhite, kStop));
@@ -470,53 +470,6 @@ TEST_F(LineTest, WithoutATargetNothingIsDrawn) {
   DrawLine(0, 0, 5, 5, kWhite);
   EXPECT_TRUE(PixelsOf(target_, kWhite).empty());
   EXPECT_TRUE(PixelsOf(tiny, kWhite).empty());
-}
-
-// --- Patterned lines ----------------------------------------------------------------------
-
-TEST_F(LineTest, FullPatternIsTheSolidLine) {
-  DrawPatternLine(5, 6, 25, 17, kWhite, kStop, 1, 0xFFFFFFFF);
-  Bitmap solid(30, 30);
-  SetDrawTarget(solid);
-  DrawLine(5, 6, 25, 17, kWhite);
-  EXPECT_EQ(PixelsOf(target_, kWhite), PixelsOf(solid, kWhite));
-}
-
-TEST_F(LineTest, DashPhaseCarriesOverUntilReset) {
-  // Four set bits, four clear bits. The phase advances before each pixel,
-  // so the first pixel of a fresh figure reads bit 1.
-  constexpr uint32_t kDashes = 0x0F0F0F0F;
-  DrawPatternLine(4, 10, 24, 10, kWhite, kStop, 1, kDashes);
-  PixelSet first = Row(10, 4, 6);
-  first.merge(Row(10, 11, 14));
-  first.merge(Row(10, 19, 22));
-  EXPECT_EQ(PixelsOf(target_, kWhite), first);
-  EXPECT_EQ(LinePatternPhase, 20);
-  // The next segment continues the rhythm: bits 21..23 clear, 24..27 set.
-  DrawPatternLine(4, 12, 12, 12, kRed, kStop, 1, kDashes);
-  EXPECT_EQ(PixelsOf(target_, kRed), Row(12, 7, 10));
-  // After a reset the rhythm starts again.
-  ResetLinePattern();
-  DrawPatternLine(4, 14, 12, 14, kStop + 1, kStop, 1, kDashes);
-  PixelSet reset = Row(14, 4, 6);
-  reset.insert({11, 14});
-  EXPECT_EQ(PixelsOf(target_, kStop + 1), reset);
-}
-
-TEST_F(LineTest, PhaseWrapsAroundThirtyTwo) {
-  // Only bit 0 set: pixels 32, 64, ... of the figure.
-  DrawPatternLine(4, 10, 26, 10, kWhite, kStop, 1, 1);
-  DrawPatternLine(4, 12, 26, 12, kWhite, kStop, 1, 1);
-  EXPECT_EQ(PixelsOf(target_, kWhite), (PixelSet{{13, 12}}));  // pixel 32 = 22 + 10
-}
-
-TEST_F(LineTest, WidthsTwoAndThreeAddTheirBlocks) {
-  DrawPatternLine(10, 10, 11, 10, kWhite, kStop, 2, 0xFFFFFFFF);
-  EXPECT_EQ(PixelsOf(target_, kWhite), (PixelSet{{10, 10}, {11, 10}, {10, 9}, {11, 9}}));
-  DrawPatternLine(20, 20, 21, 20, kRed, kStop, 3, 0xFFFFFFFF);
-  PixelSet block;
-  for (int y = 19; y <= 21; ++y) block.merge(Row(y, 19, 21));
-  EXPECT_EQ(PixelsOf(target_, kRed), block);
 }
 
 TEST_F(LineTest, StopColourEndsPatternLinesAtCentreOrExtraPixel) {
@@ -537,114 +490,69 @@ TEST_F(LineTest, StopColourEndsPatternLinesAtCentreOrExtraPixel) {
   EXPECT_TRUE(platform::SameColor(target_.Pixel(15, 21), kStop));
 }
 
-// --- Thick lines --------------------------------------------------------------------------
-
-TEST_F(LineTest, ThickLineDrawsTheFrameOfEachCentre) {
-  EXPECT_FALSE(DrawThickLineStop(10, 10, 12, 10, kWhite, kStop));
-  // Centres (10, 10) and (11, 10): rows y + 2 and y - 1 from x - 1 to x + 2,
-  // and the column x - 1 in rows y + 1 and y.
-  PixelSet expected = Row(12, 9, 13);
-  expected.merge(Row(9, 9, 13));
-  expected.merge(PixelSet{{9, 11}, {9, 10}, {10, 11}, {10, 10}});
-  EXPECT_EQ(PixelsOf(target_, kWhite), expected);
-  EXPECT_FALSE(DrawThickLineStop(15, 15, 15, 15, kRed, kStop));
-  EXPECT_FALSE(DrawThickLineStop(0, 0, 3, 28, kRed, kStop));
-  EXPECT_TRUE(PixelsOf(target_, kRed).empty());
-}
-
+// The stop pixels checked for the centre (11, 20), in order: (x-1, y+2)
+// before anything, (x+2, y+2) after three pixels, (x-1, y-1) after six,
+// (x+2, y-1) after nine.
 TEST_F(LineTest, ThickLineStopsAtEachCheckedPixel) {
-  struct Case {
-    int sx, sy;          // the stop pixel, for the centre (11, 20)
-    int written;         // pixels of that centre written before the stop
-  };
-  // Checks in order: (x-1, y+2) before anything, (x+2, y+2) after three,
-  // (x-1, y-1) after six, (x+2, y-1) after nine.
-  for (const Case& c : {Case{10, 22, 0}, Case{13, 22, 3}, Case{10, 19, 6}, Case{13, 19, 9}}) {
+  const int cases[][3] = {{10, 22, 0}, {13, 22, 3}, {10, 19, 6}, {13, 19, 9}};
+  for (const auto& [sx, sy, written] : cases) {
     Bitmap b(30, 30);
     SetDrawTarget(b);
-    b.SetPixel(c.sx, c.sy, kStop);
-    // Draw the centre (11, 20) alone first to know its frame.
-    EXPECT_TRUE(DrawThickLineStop(11, 20, 20, 20, kRed, kStop)) << c.sx << "," << c.sy;
-    EXPECT_EQ(int(PixelsOf(b, kRed).size()), c.written) << c.sx << "," << c.sy;
-    EXPECT_EQ(b.Pixel(c.sx, c.sy), kStop);
+    b.SetPixel(sx, sy, kStop);
+    EXPECT_TRUE(DrawThickLineStop(11, 20, 20, 20, kRed, kStop)) << sx << "," << sy;
+    EXPECT_EQ(int(PixelsOf(b, kRed).size()), written) << sx << "," << sy;
+    EXPECT_EQ(b.Pixel(sx, sy), kStop);
   }
 }
 
-// --- Arcs -----------------------------------------------------------------------------------
-
-class ArcTest : public GraphMiscTest {
- protected:
-  void SetUp() override {
-    GraphMiscTest::SetUp();
-    SetDrawTarget(target_);
-  }
-  // True when a pixel within 1 of the arc point at `angle` (tenths of a
-  // degree clockwise from up) about (50, 50), radius 30, is drawn.
-  bool DrawnAt(int angle) const {
-    const double a = angle / 10.0 * M_PI / 180.0;
-    const int x = int(std::lround(50 + 30 * std::sin(a))), y = int(std::lround(50 - 30 * std::cos(a)));
-    for (int v = y - 1; v <= y + 1; ++v)
-      for (int u = x - 1; u <= x + 1; ++u)
-        if (target_.Pixel(u, v) != 0) return true;
-    return false;
-  }
-  Bitmap target_{100, 100};
-};
-
-TEST_F(ArcTest, FullCircleIsClosed) {
-  EXPECT_FALSE(DrawArc(50, 50, 30, 0, 3600, 10, kWhite, kStop));
-  for (int a = 0; a < 3600; a += 50) EXPECT_TRUE(DrawnAt(a)) << a;
-  EXPECT_EQ(target_.Pixel(50, 50), 0u);
-  EXPECT_EQ(target_.Pixel(50, 35), 0u);
-}
-
-TEST_F(ArcTest, ForwardReversedAndAcrossZero) {
-  struct Case {
+// Arcs of radius 30 about (50, 50), angles in tenths of a degree clockwise
+// from up: which angles are drawn, whether a stop block across the arc at
+// 90° (right of the centre) ends it.
+TEST_F(GraphMiscTest, ArcsRunForwardReversedAcrossZeroAndStop) {
+  const struct {
     const char* what;
     uint8_t reverse;
-    int start, end;
+    int start, end, step;
+    bool stopBlock, stopped;
     std::vector<int> on, off;
-  };
-  const std::vector<Case> cases = {
-      {"forward quarter", 0, 0, 900, {0, 450, 900}, {1350, 1800, 2700}},
-      {"reversed quarter", 1, 900, 0, {0, 450, 900}, {1350, 1800, 2700}},
-      {"forward across 0", 0, 3300, 300, {3300, 0, 300}, {900, 1800, 2700}},
-      {"reversed across 0", 1, 300, 3300, {3300, 0, 300}, {900, 1800, 2700}},
-      {"forward from below 0", 0, -450, 450, {3150, 0, 450}, {1800}},
+  } cases[] = {
+      {"full circle", 0, 0, 3600, 10, false, false, {0, 450, 900, 1350, 1800, 2250, 2700, 3150, 3550}, {}},
+      {"forward quarter", 0, 0, 900, 10, false, false, {0, 450, 900}, {1350, 1800, 2700}},
+      {"reversed quarter", 1, 900, 0, 10, false, false, {0, 450, 900}, {1350, 1800, 2700}},
+      {"forward across 0", 0, 3300, 300, 10, false, false, {3300, 0, 300}, {900, 1800, 2700}},
+      {"reversed across 0", 1, 300, 3300, 10, false, false, {3300, 0, 300}, {900, 1800, 2700}},
+      {"forward from below 0", 0, -450, 450, 10, false, false, {3150, 0, 450}, {1800}},
       // With the end below the start, a forward arc goes the long way round.
-      {"forward long way", 0, 900, 0, {900, 1800, 2700, 3500}, {450}},
-      {"reversed long way", 1, 0, 900, {3500, 2700, 1800, 900}, {450}},
+      {"forward long way", 0, 900, 0, 10, false, false, {900, 1800, 2700, 3500}, {450}},
+      {"reversed long way", 1, 0, 900, 10, false, false, {3500, 2700, 1800, 900}, {450}},
+      {"equal angles", 0, 900, 900, 10, false, false, {}, {0, 900, 1800, 2700}},
+      {"no step", 0, 0, 900, 0, false, false, {}, {0, 450, 900}},
+      {"stopped forward", 0, 0, 1800, 10, true, true, {450}, {1350}},
+      {"stopped reversed", 1, 1800, 0, 10, true, true, {1350}, {450}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    target_.Fill(0);
+    Bitmap target(100, 100);
+    SetDrawTarget(target);
+    if (c.stopBlock)
+      for (int y = 44; y <= 56; ++y)
+        for (int x = 76; x <= 84; ++x) target.SetPixel(x, y, kStop);
     ArcReverse = c.reverse;
-    EXPECT_FALSE(DrawArc(50, 50, 30, c.start, c.end, 10, kWhite, kStop));
-    for (int a : c.on) EXPECT_TRUE(DrawnAt(a)) << a;
-    for (int a : c.off) EXPECT_FALSE(DrawnAt(a)) << a;
+    EXPECT_EQ(DrawArc(50, 50, 30, c.start, c.end, c.step, kWhite, kStop), c.stopped);
+    // Drawn at an angle: a white pixel within 1 of the arc point there.
+    auto drawnAt = [&](int angle) {
+      const double a = angle / 10.0 * M_PI / 180.0;
+      const int x = int(std::lround(50 + 30 * std::sin(a))), y = int(std::lround(50 - 30 * std::cos(a)));
+      for (int v = y - 1; v <= y + 1; ++v)
+        for (int u = x - 1; u <= x + 1; ++u)
+          if (target.Pixel(u, v) == kWhite) return true;
+      return false;
+    };
+    for (int a : c.on) EXPECT_TRUE(drawnAt(a)) << a;
+    for (int a : c.off) EXPECT_FALSE(drawnAt(a)) << a;
+    EXPECT_EQ(target.Pixel(50, 50), 0u);
+    EXPECT_EQ(target.Pixel(50, 35), 0u);
   }
-}
-
-TEST_F(ArcTest, StopColourEndsTheArc) {
-  // A stop block across the arc at 90 degrees (right of the centre).
-  for (int y = 44; y <= 56; ++y)
-    for (int x = 76; x <= 84; ++x) target_.SetPixel(x, y, kStop);
-  EXPECT_TRUE(DrawArc(50, 50, 30, 0, 1800, 10, kWhite, kStop));
-  EXPECT_TRUE(DrawnAt(450));
-  EXPECT_FALSE(DrawnAt(1350));
-  target_.Fill(0);
-  for (int y = 44; y <= 56; ++y)
-    for (int x = 76; x <= 84; ++x) target_.SetPixel(x, y, kStop);
-  ArcReverse = 1;
-  EXPECT_TRUE(DrawArc(50, 50, 30, 1800, 0, 10, kWhite, kStop));
-  EXPECT_TRUE(DrawnAt(1350));
-  EXPECT_FALSE(DrawnAt(450));
-}
-
-TEST_F(ArcTest, EqualAnglesOrNoStepDrawNothing) {
-  EXPECT_FALSE(DrawArc(50, 50, 30, 900, 900, 10, kWhite, kStop));
-  EXPECT_FALSE(DrawArc(50, 50, 30, 0, 900, 0, kWhite, kStop));
-  EXPECT_TRUE(PixelsOf(target_, 0).size() == 10000u);
 }
 
 }  // namespace

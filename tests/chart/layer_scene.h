@@ -1,18 +1,26 @@
-// A plotter made ready for calling single chart layers: a W x H chart at a
-// zoom and view centre for an observer at a latitude, its projection set
-// up, drawing into a bitmap through a drawing context and the raw pixel
-// routines, as the render does between its setup steps and its layers.
+// Scenes for the chart tests: a plotter made ready for calling single chart
+// layers, and a small object database of the tests' own rows.
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "astro/observer.h"
+#include "catalog/object_catalog.h"
+#include "catalog/sqlite_db.h"
 #include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
 #include "chart/plotter.h"
 #include "chart/styles.h"
 #include "platform/drawing.h"
+#include "tests/support/object_database.h"
+#include "tests/support/test_support.h"
 
+// A W x H chart at a zoom and view centre for an observer at a latitude,
+// its projection set up, drawing into a bitmap through a drawing context
+// and the raw pixel routines, as the render does between its setup steps
+// and its layers.
 struct LayerScene {
   std::unique_ptr<tPlotter> p = std::make_unique<tPlotter>();
   platform::Bitmap bitmap;
@@ -62,4 +70,39 @@ struct LayerScene {
 
   // Colour of pixel (x, y) without the byte above the colour.
   uint32_t At(int x, int y) const { return bitmap.Pixel(x, y) & platform::kRgbMask; }
+};
+
+// An object database of the base catalogue alone, rows numbered 1, 2, ...
+// in the order added; Open() makes it the chart's catalogue (positions of
+// date for ObserverTime), which the destructor closes.
+struct ObjectRows {
+  testing_support::TempDir dir;
+  std::string path = dir.File("Objects.sqlite");
+  TSQLiteDatabase db{path, true};
+  int count = 0;
+  ObjectRows() {
+    db.Execute(std::string("CREATE TABLE BASE_OBJECT_CATALOG") + kObjectSchema);
+    db.BeginTransaction();
+  }
+  // ra, de in radians; an empty id is the row's number.
+  void Add(const std::string& cl, double ra, double de, double mv, int maA, int pa, const std::string& id = "",
+           int miA = 0) {
+    ++count;
+    db.AddParamInt(":idx", count);
+    db.AddParamText(":id", id.empty() ? std::to_string(count) : id);
+    db.AddParamText(":cl", cl);
+    db.AddParamFloat(":ra", ra);
+    db.AddParamFloat(":de", de);
+    db.AddParamFloat(":mv", mv);
+    db.AddParamInt(":maa", maA);
+    db.AddParamInt(":mia", miA);
+    db.AddParamInt(":pa", pa);
+    db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, SubID, CL, RA, DE, Mv, MaA, MiA, PA) "
+               "VALUES (:idx, :id, '', :cl, :ra, :de, :mv, :maa, :mia, :pa)");
+  }
+  void Open() {
+    db.Commit();
+    ObjectCatalog = std::make_unique<tCO>(path, std::vector<std::string>{kBaseCatalogTable});
+  }
+  ~ObjectRows() { ObjectCatalog.reset(); }
 };

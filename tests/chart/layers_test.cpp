@@ -1,22 +1,31 @@
 // The chart's sky layers, each called alone on a prepared plotter (see
 // layer_scene.h): the star size table and the naked-eye limits, the deep-sky
 // zoom gate, object cap and outline bounds, the grid spacing and thinning
-// near the pole, the ground at high zoom, and the phase discs.
+// near the pole and its labels, the ground at high zoom, and the phase
+// discs; and the magnifier's mirrored phase discs and ring, its markers and
+// nebula outlines and its bezel.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <set>
 #include <string>
+#include <utility>
 
+#include "app/globals.h"
+#include "astro/planets.h"
 #include "astro/reference_files.h"
+#include "astro/solar_system.h"
+#include "astro/sun_moon.h"
 #include "astro/transforms.h"
-#include "catalog/object_catalog.h"
-#include "catalog/sqlite_db.h"
 #include "catalog/stars.h"
 #include "chart/layers.h"
+#include "chart/magnifier_inset.h"
+#include "chart/plotter_b.h"
 #include "chart/render_inputs.h"
+#include "chart/ring.h"
+#include "platform/codec.h"
 #include "tests/chart/layer_scene.h"
-#include "tests/support/object_database.h"
-#include "tests/support/test_support.h"
 
 namespace {
 
@@ -27,8 +36,6 @@ constexpr double kHalfPi = 1.5707963267948966;
 void RaDecOf(const tPlotter& p, double alt, double az, double& ra, double& dec) {
   HorizontalToEquatorial(p.Observer, ra, dec, az, alt);
 }
-
-// --- Stars ----------------------------------------------------------------------------
 
 // Worked example of the star size table: bright -1.0, faint 6.0, unit 4:
 // b = 10, f = 80; entry 80 is (2, 2) (half a unit), entry 10 is (10, 10)
@@ -114,15 +121,6 @@ TEST(StarLayer, ImagesByClassAndVariableRing) {
   }
 }
 
-TEST(StarLayer, BayerLettersAreGreek) {
-  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[0])), "\u03B1");  // 1 alpha
-  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[7])), "\u03B8");  // 8 theta
-  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[9])), "\u03BA");  // 10 kappa
-  EXPECT_EQ(platform::SymbolToGreek(std::string(1, BayerLetters[23])), "\u03C9");  // 24 omega
-}
-
-// --- Deep-sky objects ---------------------------------------------------------------------
-
 TEST(DeepSkyLayer, MagnitudeGateByZoom) {
   struct Case {
     double zoom, mv;
@@ -136,34 +134,6 @@ TEST(DeepSkyLayer, MagnitudeGateByZoom) {
   for (const Case& c : cases) EXPECT_EQ(DeepSkyZoomGate(c.zoom, c.mv), c.drawn) << c.zoom << " " << c.mv;
 }
 
-// A small object database of the tests: rows of (ID, CL, RA, DE, Mv, MaA, PA).
-struct ObjectRows {
-  testing_support::TempDir dir;
-  std::string path = dir.File("Objects.sqlite");
-  TSQLiteDatabase db{path, true};
-  ObjectRows() {
-    db.Execute(std::string("CREATE TABLE BASE_OBJECT_CATALOG") + kObjectSchema);
-    db.BeginTransaction();
-  }
-  void Add(int idx, const std::string& cl, double ra, double de, double mv, int maA, int pa) {
-    db.AddParamInt(":idx", idx);
-    db.AddParamText(":id", std::to_string(idx));
-    db.AddParamText(":cl", cl);
-    db.AddParamFloat(":ra", ra);
-    db.AddParamFloat(":de", de);
-    db.AddParamFloat(":mv", mv);
-    db.AddParamInt(":maa", maA);
-    db.AddParamInt(":pa", pa);
-    db.Execute("INSERT INTO BASE_OBJECT_CATALOG (idx, ID, SubID, CL, RA, DE, Mv, MaA, PA) "
-               "VALUES (:idx, :id, '', :cl, :ra, :de, :mv, :maa, :pa)");
-  }
-  void Open() {
-    db.Commit();
-    ObjectCatalog = std::make_unique<tCO>(path, std::vector<std::string>{kBaseCatalogTable});
-  }
-  ~ObjectRows() { ObjectCatalog.reset(); }
-};
-
 // 3,005 open clusters around the zenith, all on the chart: the pass draws
 // and remembers the first 3,000 and no more.
 TEST(DeepSkyLayer, AtMost3000Objects) {
@@ -174,7 +144,7 @@ TEST(DeepSkyLayer, AtMost3000Objects) {
   for (int i = 0; i < 3005; ++i) {
     double ra, dec;
     RaDecOf(p, (86 + 0.07 * (i / 60)) * kDeg, (i % 60) * 6 * kDeg, ra, dec);
-    rows.Add(i + 1, "1", ra, dec, 5.0, 100, kNoSize);
+    rows.Add("1", ra, dec, 5.0, 100, kNoSize);
   }
   rows.Open();
   p.DrawDeepSkyObjects();
@@ -213,11 +183,10 @@ TEST(DeepSkyLayer, SymbolClassesAndOutlineBounds) {
                         {"3", 1, true},        {"3", 5000, false},    {"3", kNoSize, true},
                         {"1", kNoSize, true},  {"2", kNoSize, true},  {"4", kNoSize, true},
                         {"5", kNoSize, true},  {"6", 5000, true}};
-  int n = 0;
-  for (const Case& c : cases) rows.Add(++n, c.cl, ra, dec, 5.0, 300, c.pa);
+  for (const Case& c : cases) rows.Add(c.cl, ra, dec, 5.0, 300, c.pa);
   rows.Open();
   const double cx = 300, cy = 300;
-  n = 0;
+  int n = 0;
   for (const Case& c : cases) {
     TObjectsLock lock;
     ASSERT_TRUE(ObjectCatalog->SeekRecord(n++));
@@ -226,8 +195,6 @@ TEST(DeepSkyLayer, SymbolClassesAndOutlineBounds) {
   NebulaOutlineCount = 0;
   NebulaOutlineTable[1] = TNebulaOutlinePoint{kOutlineEnd, 0, 0, 0};
 }
-
-// --- Coordinate grids ---------------------------------------------------------------------
 
 // Number of separate lit runs of pixels met on the circle of radius r
 // about the chart centre.
@@ -311,8 +278,6 @@ TEST(GridLayer, LabelsByZoomAndInsets) {
   SetChartInputs(TChartInputs{});
 }
 
-// --- Horizon and ground ---------------------------------------------------------------------
-
 // The ground drawn over a sky-coloured chart: every pixel whose altitude
 // (from the inverse projection) is clearly above the horizon keeps the sky,
 // every one clearly below is ground, at zoom 1 and at zoom 40 near the
@@ -351,8 +316,6 @@ TEST(HorizonLayer, GroundStaysBelowTheHorizon) {
     }
   }
 }
-
-// --- Phase discs ------------------------------------------------------------------------------
 
 double PolygonArea(const QPoint* pts, int n) {
   double a = 0;
@@ -419,6 +382,259 @@ TEST(PhaseLayer, ScreenAngle) {
     s.p->Aspect = c.aspect;
     EXPECT_EQ(s.p->ScreenAngle(c.x1, c.y1, c.x2, c.y2), c.angle) << c.x1 << "," << c.y1;
   }
+}
+
+// A 400 x 400 magnifier for an observer at 50° north on the Greenwich
+// meridian at `jdUT`, with the given half field (radians), only the
+// solar-system layers switched on.
+struct MagScene {
+  std::unique_ptr<tPlotterB> m = std::make_unique<tPlotterB>();
+  platform::Bitmap bitmap{400, 400};
+
+  MagScene(double jdUT, double halfField) {
+    SetDefaultObjectColors();
+    SetDefaultStyleFonts();
+    MakeDrawingColors();
+    InitPlanetRecords(Planets);
+    tPlotterB& p = *m;
+    SetObserverLocation(p.Observer, 0, 50 * kDeg, 0);
+    SetObserverUT(p.Observer, jdUT);
+    p.Observer.PrecessionOn = 0;
+    p.Width = p.Height = 400;
+    p.DpiX = p.DpiY = 100;
+    p.OutputKind = kOutputMagnifier;
+    p.HalfField = halfField;
+    p.Zoom = MagnifierScaleFor(190, halfField);
+    p.ShowGrid = 0;
+    p.ShowObjects = 0;
+    p.ObjectLabels = 0;
+    p.MoonLabel = p.SunLabel = p.PlanetLabels = 0;
+    p.MoonImage = 0;
+    CalcSunTopocentric(p.SolarContext, p.Observer);
+    CalcSun(p.SolarContext, p.Observer);
+    CalcEarthOrbit(p.SolarContext, p.Observer);
+  }
+  // Renders centred on (ra, dec) with the factors; the body's chart point.
+  std::pair<int32_t, int32_t> Render(double ra, double dec, int32_t mirror, int32_t invert) {
+    tPlotterB& p = *m;
+    p.MirrorFactor = mirror;
+    p.InvertFactor = invert;
+    p.CentreRA = ra;
+    p.CentreDec = dec;
+    bitmap.Fill(0);
+    {
+      platform::DrawingContext dc(bitmap);
+      p.Plot(dc, &bitmap);
+    }
+    ClearDrawTarget();
+    int32_t x = 0, y = 0;
+    EXPECT_TRUE(p.PlacePoint(ra, dec, x, y));
+    return {x, y};
+  }
+  int Grey(int x, int y) const { return int(bitmap.Pixel(x, y) & 0xFF); }
+};
+
+// The first-quarter Moon of 2024 January 18 (lit on its west side), as a
+// phase disc in the magnifier: north up and east left the lit side is on
+// the right; a mirrored view shows it on the left, an inverted one (north
+// down, east left) on the right, both together (a half turn) on the left.
+TEST(MirroredMagnifier, MoonsLitSideFollowsTheFactors) {
+  MagScene s(2460328.25, 0.5 * kDeg);
+  CalcMoon(s.m->SolarContext, s.m->Observer, MoonBody);
+  const double ra = MoonBody.RA, dec = MoonBody.Dec;
+  const struct {
+    int32_t mirror, invert;
+    bool litRight;
+  } cases[] = {{1, 1, true}, {-1, 1, false}, {1, -1, true}, {-1, -1, false}};
+  for (const auto& c : cases) {
+    const auto [x, y] = s.Render(ra, dec, c.mirror, c.invert);
+    long left = 0, right = 0;
+    for (int j = y - 60; j <= y + 60; ++j)
+      for (int i = 1; i <= 60; ++i) {
+        left += s.Grey(x - i, j);
+        right += s.Grey(x + i, j);
+      }
+    EXPECT_EQ(right > 2 * left, c.litRight) << c.mirror << " " << c.invert << ": " << left << " / " << right;
+    EXPECT_EQ(left > 2 * right, !c.litRight) << c.mirror << " " << c.invert << ": " << left << " / " << right;
+  }
+}
+
+// Saturn near its 2021 opposition, its ring tilted against north: the ring
+// of a mirrored view is the plain view's ring reflected left to right.
+TEST(MirroredMagnifier, SaturnsRingIsMirrored) {
+  MagScene s(2459428.5, 1.0 / 60 * kDeg);
+  TSolSysBody& saturn = Planets[5];
+  CalcPlanet(s.m->SolarContext, s.m->Observer, saturn);
+  const double ra = saturn.RA, dec = saturn.Dec;
+  const uint32_t ring = platform::ColorRefToPixel(ColorRefForMode(MakeColorRef(255, 255, 255)));
+  auto ringPoints = [&](int32_t mirror) {
+    const auto [x, y] = s.Render(ra, dec, mirror, 1);
+    std::vector<std::pair<int, int>> pts;
+    for (int j = 0; j < 400; ++j)
+      for (int i = 0; i < 400; ++i) {
+        const double d = std::hypot(i - x, j - y);
+        if (d > 34 && (s.bitmap.Pixel(i, j) & platform::kRgbMask) == ring) pts.push_back({i - x, j - y});
+      }
+    return pts;
+  };
+  const auto plain = ringPoints(1);
+  const auto mirrored = ringPoints(-1);
+  ASSERT_GT(plain.size(), 100u);
+  std::set<std::pair<int, int>> reflected;
+  for (auto [dx, dy] : plain) reflected.insert({-dx, dy});
+  // Points of the plain ring that are not on its own reflection: the ring
+  // is tilted enough to tell the two apart.
+  int asymmetric = 0, matched = 0;
+  auto near = [](const std::set<std::pair<int, int>>& set, int dx, int dy) {
+    for (int a = -1; a <= 1; ++a)
+      for (int b = -1; b <= 1; ++b)
+        if (set.count({dx + a, dy + b})) return true;
+    return false;
+  };
+  for (auto [dx, dy] : plain) asymmetric += !near(reflected, dx, dy);
+  for (auto [dx, dy] : mirrored) matched += near(reflected, dx, dy);
+  ASSERT_GT(asymmetric, int(plain.size()) / 5);
+  EXPECT_GT(matched, int(mirrored.size()) * 95 / 100) << matched << " of " << mirrored.size();
+}
+
+// Script markers and a nebula outline in the magnifier, placed about its
+// centre as everything else there, in the plain and the mirrored view.
+// Markers: a dot north of the centre and a line from east to south of it,
+// in the marker's colour. The outline from "nebula.dat" (written here: a
+// triangle with corners north-east, north-west and south-east of the
+// nebula, 0.3° out) is filled on its north-east side and leaves the
+// south-west side empty, wherever each lies on the chart.
+TEST(MagnifierPlacement, MarkersAndNebulaOutlineAboutTheCentre) {
+  MagScene s(2460328.25, 1.0 * kDeg);
+  const double ra = 3.0, dec = 0.5;  // far from the Sun, Moon and planets then
+  auto place = [&](double east, double north, int32_t& x, int32_t& y) {
+    ASSERT_TRUE(s.m->PlacePoint(ra + east * kDeg / std::cos(dec), dec + north * kDeg, x, y));
+  };
+  const int32_t color = 0xFF00FF;  // magenta (red in the low byte)
+  std::vector<TChartMarker> markers(3);
+  const double offsets[3][2] = {{0, 0.4}, {0.4, 0}, {0, -0.4}};  // east, north (degrees)
+  for (int i = 0; i < 3; ++i) {
+    markers[i].RA = ra + offsets[i][0] * kDeg / std::cos(dec);
+    markers[i].Dec = dec + offsets[i][1] * kDeg;
+    markers[i].PenWidth = 3;
+    markers[i].Color = color;
+    markers[i].Join = i == 2;
+  }
+  TChartInputs inputs;
+  inputs.markerCount = [] { return 3; };
+  inputs.marker = [&](int32_t i, TChartMarker& m) {
+    m = markers[std::size_t(i - 1)];
+    return true;
+  };
+  SetChartInputs(inputs);
+  testing_support::TempDir dir;
+  const double corners[4][2] = {{0.3, 0.3}, {-0.3, 0.3}, {0.3, -0.3}};
+  std::vector<uint8_t> bytes;
+  for (int k = 0; k <= 3; ++k) {
+    uint8_t rec[kNebulaOutlineRecordSize] = {};
+    platform::PutU16(rec, k < 3 ? 0 : kOutlineEnd);
+    platform::PutF64(rec + 3, k < 3 ? ra + corners[k][0] * kDeg / std::cos(dec) : 0);
+    platform::PutF64(rec + 11, k < 3 ? dec + corners[k][1] * kDeg : 0);
+    bytes.insert(bytes.end(), rec, rec + kNebulaOutlineRecordSize);
+  }
+  testing_support::WriteFile(dir.File("nebula.dat"), bytes);
+  const std::string keptFolder = DataFolder;
+  DataFolder = dir.Path();
+  LoadNebulae();
+  ASSERT_EQ(NebulaOutlineCount, 4);
+  ObserverTime = s.m->Observer;
+  ObjectRows rows;
+  rows.Add("3", ra, dec, 8.0, 300, 1);
+  rows.Open();
+  s.m->ShowObjects = 1;
+  const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(TColorRef(color)));
+  for (int32_t mirror : {1, -1}) {
+    s.Render(ra, dec, mirror, 1);
+    int32_t x[3], y[3];
+    for (int i = 0; i < 3; ++i) place(offsets[i][0], offsets[i][1], x[i], y[i]);
+    EXPECT_EQ(s.bitmap.Pixel(x[0], y[0]) & platform::kRgbMask, pixel) << "dot, mirror " << mirror;
+    EXPECT_EQ(s.bitmap.Pixel((x[1] + x[2]) / 2, (y[1] + y[2]) / 2) & platform::kRgbMask, pixel)
+        << "line, mirror " << mirror;
+    // East lies left of the centre in the plain view, right when mirrored.
+    EXPECT_EQ(mirror < 0, x[1] > 200) << "mirror " << mirror;
+    int32_t nx, ny;
+    place(0.15, 0.15, nx, ny);
+    EXPECT_NE(s.bitmap.Pixel(nx, ny) & platform::kRgbMask, 0u) << "inside the outline, mirror " << mirror;
+    place(-0.15, -0.15, nx, ny);
+    EXPECT_EQ(s.bitmap.Pixel(nx, ny) & platform::kRgbMask, 0u) << "outside the outline, mirror " << mirror;
+  }
+  SetChartInputs(TChartInputs{});
+  DataFolder = keptFolder;
+  LoadNebulae();
+}
+
+// Half-degree azimuth lines (7.5° spacing) carry their half degree: among
+// the registered label rectangles there are ones as wide as an "x.5AZ" text
+// and as wide as no text of a whole azimuth or of an altitude circle (which
+// is all a label that dropped the half could be).
+TEST(GridLabels, HalfDegreeAzimuthsKeepTheirDecimal) {
+  LayerScene s(900, 700, 2.5, 20 * kDeg, 0, 50 * kDeg);
+  tPlotter& p = *s.p;
+  p.GridKind = 1;
+  p.GridLabels = 1;
+  p.GridAutoSpacing = 0;
+  p.GridSpacingLevel = 1;
+  p.OutputKind = kOutputPrinter;  // no chart mask or insets to dodge
+  p.DrawHorizontalGrid();
+  platform::DrawingContext& dc = *s.dc;
+  dc.SelectFont(Styles[kStyleCoordinateGrid].Handle);
+  auto width = [&](const std::string& t) { return dc.TextExtent(t).width() / 2 * 2; };
+  std::set<int> other;
+  for (int a = 0; a < 360; ++a) other.insert(width(std::to_string(a) + "AZ"));
+  char buf[16];
+  for (int t = 0; t < 900; t += 75) {
+    std::snprintf(buf, sizeof buf, "%g", t / 10.0);
+    other.insert(width(std::string(buf) + "ALT"));
+  }
+  std::set<int> half;
+  for (int t = 75; t < 3600; t += 150) {
+    std::snprintf(buf, sizeof buf, "%gAZ", t / 10.0);
+    if (!other.count(width(buf))) half.insert(width(buf));
+  }
+  ASSERT_FALSE(half.empty());
+  int halfLabels = 0;
+  for (int i = 1; i <= p.OccupiedCount; ++i)
+    halfLabels += half.count(p.OccupiedRects[i].Right - p.OccupiedRects[i].Left) != 0;
+  EXPECT_GT(halfLabels, 0) << p.OccupiedCount << " labels";
+}
+
+// The magnifier's bezel is the shared grey ring: below the caption, the
+// ring's band (within its half width of the inner radius) holds the grey
+// ramp's pixels, brighter on the left (lit from the upper left) than on the
+// right.
+TEST(MagnifierFrame, RingIsTheSharedGreyRing) {
+  // Other tests free every auto bitmap: start from fresh magnifier bitmaps.
+  FreeAllAutoBitmaps();
+  MagnifierFrameBitmap = MagnifierChartBitmap = MagnifierScreenBitmap = nullptr;
+  ASSERT_TRUE(InitMagnifierBuffers());
+  InsetSizeNormal = 120;
+  InsetAspect = 1.0;
+  MakeRingRamps();
+  UpdateMagnifierFrame(150, 4);
+  const int r = 150 - MagnifierFrameWidth, w = MagnifierFrameWidth;
+  std::set<uint32_t> grey(RingRampB, RingRampB + kRingRampSize);
+  const platform::Bitmap& f = *MagnifierFrameBitmap;
+  int band = 0, ramp = 0;
+  double left = 0, right = 0;
+  for (int y = 200; y < 400; ++y)
+    for (int x = 0; x < 400; ++x) {
+      const double d = std::hypot(x - 200.0, y - 200.0);
+      if (std::fabs(d - r) > w - 1.5) continue;
+      const uint32_t px = f.Pixel(x, y) & platform::kRgbMask;
+      ++band;
+      ramp += grey.count(px) != 0;
+      if (d > r) (x < 200 ? left : right) += px & 0xFF;
+    }
+  ASSERT_GT(band, 1000);
+  EXPECT_GT(ramp, band * 97 / 100) << ramp << " of " << band;
+  EXPECT_GT(left, right);
+  FreeAllAutoBitmaps();
+  MagnifierFrameBitmap = MagnifierChartBitmap = MagnifierScreenBitmap = nullptr;
 }
 
 }  // namespace

@@ -7,9 +7,7 @@
 #include <random>
 
 #include "app/settings_file.h"
-#include "catalog/star_options.h"
 #include "chart/plotter.h"
-#include "chart/render_inputs.h"
 #include "platform/codec.h"
 #include "tests/support/test_support.h"
 
@@ -17,24 +15,23 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-std::unique_ptr<tPlotter> ZenithPlotter(int w, int h) {
+// A w x h chart at `zoom` centred on (alt, az), its projection set up.
+std::unique_ptr<tPlotter> Projected(int w, int h, double zoom = 1, double alt = kPi / 2, double az = -kPi) {
   auto p = std::make_unique<tPlotter>();
   p->Width = w;
   p->Height = h;
   p->Aspect = 1;
-  p->Zoom = 1;
-  p->CentreAlt = kPi / 2;
-  p->CentreAz = -kPi;
+  p->Zoom = zoom;
+  p->CentreAlt = alt;
+  p->CentreAz = az;
   p->SetupProjection();
   return p;
 }
 
-// --- Projection ------------------------------------------------------------------
-
 // Worked example of the projection's definition: in the zenith view at zoom
 // 1 the horizon touches the top and bottom of the chart, north up, east left.
 TEST(ChartProjection, ZenithViewPutsTheCardinalPointsOnTheHorizonCircle) {
-  auto p = ZenithPlotter(800, 600);
+  auto p = Projected(800, 600);
   struct Case {
     double alt, az;
     int x, y;
@@ -49,7 +46,7 @@ TEST(ChartProjection, ZenithViewPutsTheCardinalPointsOnTheHorizonCircle) {
 }
 
 TEST(ChartProjection, PointsBeyond32767PixelsAreInvisible) {
-  auto p = ZenithPlotter(800, 600);
+  auto p = Projected(800, 600);
   // 300 pixels per π/2 of zenith distance: a zenith distance z lands at
   // 300 z / (π/2) pixels; choose z for 32767 and just above it, due west.
   const double perRad = 300 / (kPi / 2);
@@ -67,14 +64,7 @@ TEST(ChartProjection, ScreenToRaDecInvertsTheProjection) {
   EXPECT_EQ(ra, 7);
   EXPECT_EQ(az, 7);
 
-  auto p = std::make_unique<tPlotter>();
-  p->Width = 1000;
-  p->Height = 800;
-  p->Aspect = 1;
-  p->Zoom = 3;
-  p->CentreAlt = 30 * kPi / 180;
-  p->CentreAz = 100 * kPi / 180;
-  p->SetupProjection();
+  auto p = Projected(1000, 800, 3, 30 * kPi / 180, 100 * kPi / 180);
   // The view centre itself lands on the chart centre.
   int32_t cx, cy;
   ASSERT_TRUE(p->ProjectToPixel(30 * kPi / 180, 100 * kPi / 180, cx, cy));
@@ -95,27 +85,6 @@ TEST(ChartProjection, ScreenToRaDecInvertsTheProjection) {
   EXPECT_FALSE(p->ScreenToRaDec(int32_t(std::lround(hx)), int32_t(std::lround(hy)), ra, dec, alt, az));
 }
 
-// --- Model ------------------------------------------------------------------------
-
-TEST(ChartPlotter, RequestReplotEndsTrackingAndEmptiesThePanel) {
-  std::string panel = "tracking";
-  TChartInputs in;
-  in.showTrackName = [&](const std::string& s) { panel = s; };
-  SetChartInputs(in);
-  tPlotter p;
-  p.Replot = 0;
-  p.TrackKind = kTrackComet;
-  p.TrackIndex = 4;
-  p.TrackName.assign("C/2020 F3");
-  p.RequestReplot();
-  EXPECT_EQ(p.TrackKind, 0);
-  EXPECT_EQ(p.TrackIndex, -1);
-  EXPECT_EQ(p.TrackName.str(), "");
-  EXPECT_EQ(p.Replot, 1);
-  EXPECT_EQ(panel, "");
-  SetChartInputs({});
-}
-
 TEST(ChartPlotter, InChartOfAPrintingPlotterIncludesTheFarEdges) {
   tPlotter p;
   p.OutputKind = kOutputPrinter;
@@ -128,28 +97,6 @@ TEST(ChartPlotter, InChartOfAPrintingPlotterIncludesTheFarEdges) {
   EXPECT_FALSE(p.InChart(110.5, 70));
   EXPECT_FALSE(p.InChart(9, 40));
 }
-
-TEST(ChartPlotter, StarAppearanceGoesToTheMainPlotter) {
-  tPlotter p;
-  MainPlotter = &p;
-  TStarOptions o;
-  o.DrawingMode = 2;
-  o.SizeAdjust = -7;
-  o.ColorBySpectrum = 0;
-  o.ShowNames = 1;
-  o.ShowGreek = 0;
-  o.AutoFaintLimit = 0;
-  ApplyStarAppearance(o);
-  EXPECT_EQ(p.StarDiscs, 2);
-  EXPECT_EQ(p.StarSize, -7);
-  EXPECT_EQ(p.StarOptionA, 0);
-  EXPECT_EQ(p.ShowStarNames, 1);
-  EXPECT_EQ(p.StarIdentification, 0);
-  EXPECT_EQ(p.NakedEyeOnly, 0);
-  MainPlotter = nullptr;
-}
-
-// --- View block (slot 11) ---------------------------------------------------------
 
 class ViewBlock : public ::testing::Test {
  protected:
@@ -245,8 +192,6 @@ TEST_F(ViewBlock, DamagedBlocksAreRefusedWithTheViewUnchanged) {
   EXPECT_EQ(plotter_->Replot, 1);
   EXPECT_EQ(plotter_->Zoom, 2.0);
 }
-
-// --- Label placement --------------------------------------------------------------
 
 class Labels : public ::testing::Test {
  protected:

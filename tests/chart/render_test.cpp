@@ -1,22 +1,26 @@
-// The render sequence on a small synthetic sky (no catalogues): what it
-// leaves behind for the next render, minor-body tracks, markers and the
-// twilight arcs' guard.
+// The whole chart render on synthetic skies (no catalogues): what a render
+// leaves behind for the next, minor-body tracks, markers, the twilight
+// arcs' guard, night vision, and a sky compared with a stored picture.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/precession.h"
 #include "astro/reference_files.h"
+#include "astro/solar_system.h"
 #include "astro/sun_moon.h"
 #include "astro/transforms.h"
-#include "chart/drawing_colors.h"
-#include "chart/graph_misc.h"
-#include "chart/plotter.h"
+#include "catalog/bounds.h"
+#include "catalog/star_options.h"
+#include "catalog/stars.h"
 #include "chart/render_inputs.h"
-#include "chart/styles.h"
+#include "tests/chart/layer_scene.h"
+#include "tests/support/reference_picture.h"
 
 namespace {
 
@@ -62,40 +66,25 @@ class Render : public ::testing::Test {
     platform::DrawingContext dc(*bitmap_);
     p_->Plot(dc, bitmap_.get());
   }
-  // Centres the view at the apparent place of (ra, dec) for the instant.
-  void CentreOn(double jd, double ra, double dec, double zoom) {
-    TObserverTime obs = p_->Observer;
-    SetObserverUT(obs, jd);
-    double alt, az;
-    EquatorialToHorizontal(obs, alt, az, ra, dec);
-    p_->ZenithView = 0;
-    p_->CentreOnHorizon = 1;
-    p_->HeldAlt = alt;
-    p_->HeldAz = az;
-    p_->Zoom = zoom;
-  }
   std::unique_ptr<tPlotter> p_;
   std::unique_ptr<platform::Bitmap> bitmap_;
 };
 
-TEST_F(Render, ZoomOutsideAnyChartIsBroughtBack) {
-  struct Case {
+// Each render starts afresh: a zoom no chart can show is brought back into
+// range, and the object label list left by an earlier render is emptied.
+TEST_F(Render, ZoomIsBroughtIntoRangeAndLabelsBelongToOneRender) {
+  const struct {
     double zoom, rendered;
   } cases[] = {{std::nan(""), 0.95}, {0.0, 0.95}, {-2.0, 0.95}, {1e-9, 0.001}, {1e12, 10000.0}, {8.0, 8.0}};
-  for (const Case& c : cases) {
+  p_->ObjectLabels = 1;
+  for (const auto& c : cases) {
     p_->Zoom = c.zoom;
+    p_->ObjectLabelCount = 5;
     Plot(kNight);
     EXPECT_EQ(p_->Zoom, c.rendered) << c.zoom;
+    EXPECT_EQ(p_->ObjectLabelCount, 0) << c.zoom;
     EXPECT_EQ(p_->Replot, 0);
   }
-}
-
-TEST_F(Render, ObjectLabelListBelongsToOneRender) {
-  p_->ObjectLabelCount = 5;  // left by an earlier render
-  p_->ObjectLabels = 1;
-  Plot(kNight);
-  EXPECT_EQ(p_->ObjectLabelCount, 0);
-  EXPECT_EQ(p_->Replot, 0);
 }
 
 // (1) Ceres, osculating elements of epoch 2026 January 11.0 TT (JPL small-body
@@ -144,7 +133,10 @@ TEST_F(Render, MinorBodyIsPrecessedAndItsTrackLeavesTheChartInstant) {
   // At zoom 20 (1° = 67 pixels) the 0.36° of precession since 2000 is 24
   // pixels: the body's dot (2 pixels across) sits on the centre only when
   // it is precessed.
-  CentreOn(kNight, ra, dec, 20);
+  EquatorialToHorizontal(obs, p_->HeldAlt, p_->HeldAz, ra, dec);
+  p_->ZenithView = 0;
+  p_->CentreOnHorizon = 1;
+  p_->Zoom = 20;
   Plot(kNight);
   uint32_t best = 0;
   for (int y = 298; y <= 302; ++y)
@@ -178,11 +170,7 @@ TEST_F(Render, TrackedCometWithoutAnOrbitCentresOnTheZenith) {
 // Markers: an unset marker (RA -1) is not drawn and breaks the line that
 // joins its neighbours.
 TEST_F(Render, UnsetMarkerBreaksTheJoiningLine) {
-  struct Case {
-    bool gap;
-    bool lineExpected;
-  } cases[] = {{false, true}, {true, false}};
-  for (const Case& c : cases) {
+  for (const bool gap : {false, true}) {
     std::vector<TChartMarker> markers(3);
     TObserverTime obs = p_->Observer;
     SetObserverUT(obs, kNight);
@@ -198,7 +186,7 @@ TEST_F(Render, UnsetMarkerBreaksTheJoiningLine) {
     markers[1] = markers[0];
     // An unset marker keeps its other fields; here a declination that would
     // put RA -1 rad high in the northern sky if it were drawn.
-    if (c.gap) markers[1].RA = -1.0, markers[1].Dec = 80 * kDeg;
+    if (gap) markers[1].RA = -1.0, markers[1].Dec = 80 * kDeg;
     TChartInputs in;
     in.markerCount = [] { return 3; };
     in.marker = [&](int32_t i, TChartMarker& m) {
@@ -214,8 +202,8 @@ TEST_F(Render, UnsetMarkerBreaksTheJoiningLine) {
     // centre to the horizon at y 600); look along that column.
     bool lit = false;
     for (int y = 450; y < 530 && !lit; ++y) lit = Brightness(bitmap_->Pixel(400, y)) > 200;
-    EXPECT_EQ(lit, c.lineExpected) << c.gap;
-    if (c.gap) {
+    EXPECT_EQ(lit, !gap);
+    if (gap) {
       double alt, az, x, y;
       EquatorialToHorizontal(obs, alt, az, -1.0, 80 * kDeg);
       ASSERT_TRUE(p_->ProjectToChart(alt, az, x, y));
@@ -248,33 +236,6 @@ TEST_F(Render, TwilightArcsNeedARadiusOfOnePixel) {
   for (int x = 100; x < 700; x += 10) blue += (bitmap_->Pixel(x, 300) & 255u) > 20;
   EXPECT_GT(blue, 40);
 }
-
-}  // namespace
-
-namespace {
-
-// A printer page has no pixel memory: every layer draws through the context.
-TEST_F(Render, PrinterPageIsDrawnThroughTheContextAlone) {
-  QImage page(800, 600, QImage::Format_RGB32);
-  page.fill(Qt::white);
-  p_->OutputKind = kOutputPrinter;
-  p_->StarIdentification = 1;
-  p_->ShowGrid = 1;
-  SetObserverUT(p_->Observer, kNight);
-  {
-    platform::DrawingContext dc(&page);
-    p_->Plot(dc, nullptr);
-  }
-  int marked = 0;
-  for (int y = 0; y < 600; y += 2)
-    for (int x = 0; x < 800; x += 2) marked += (page.pixel(x, y) & 0xFFFFFFu) != 0xFFFFFFu;
-  EXPECT_GT(marked, 100);  // grid, ecliptic and horizon line at least
-  EXPECT_EQ(p_->Replot, 0);
-}
-
-}  // namespace
-
-namespace {
 
 // Night vision keeps every pixel red, the star sphere's blue figures too.
 TEST_F(Render, NightVisionStarSphereIsRedOnly) {
@@ -313,6 +274,180 @@ TEST_F(Render, NightVisionStarSphereIsRedOnly) {
   for (int i = 0; i < 3; ++i) ConstellationLineTable[i + 1] = keptLines[i];
   EXPECT_GT(lit, 300);  // the figure line crosses the chart
   EXPECT_EQ(coloured, 0);
+}
+
+// A small synthetic sky rendered by the whole chart render and compared
+// pixel for pixel with the stored picture data/reference_sky.png, so that a
+// change in any layer shows: stars in every magnitude band and several
+// spectral classes (a variable with its ring, proper names, Bayer letters),
+// one deep-sky object of each class (an outlined nebula, a galaxy labelled
+// as a Messier object), the equatorial grid with labels, the ecliptic, the
+// horizon, the ground, a compass direction and the Moon near first quarter.
+//
+// The objects are placed by altitude and azimuth around the view centre
+// (converted with the astronomy core) and written to a small object
+// database; the stars go straight into the star array.
+
+const QString kReference = QStringLiteral(NOCTRA_CHART_TEST_DATA "/reference_sky.png");
+
+// 2026-01-26 0h UT at 50° N on the prime meridian: the Moon, 87° from the
+// Sun, stands 6° above the western horizon; the Sun is far below.
+constexpr double kInstant = 2461066.50;
+// The view: 7° above the horizon at azimuth 278°, zoom 10.
+constexpr double kViewAlt = 7 * kDeg;
+constexpr double kViewAz = 278 * kDeg;
+
+struct SkyObject {
+  const char* id;
+  const char* cl;
+  double alt, az;  // degrees
+  int maA, miA, pa;
+};
+
+class SyntheticSky : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::unique_ptr<tPlotter> plotter = std::make_unique<tPlotter>();
+  ObjectRows rows;
+};
+
+void SyntheticSky::SetUp() {
+  ColorMode = 0;
+  PrintScale = 1;
+  SetDefaultObjectColors();
+  SetDefaultStyleFonts();
+  MakeDrawingColors();
+  SetChartInputs(TChartInputs{});
+  ConvertElementTable();
+  InitPlanetRecords(Planets);
+  InitExtraElementRecord(MoonBody);
+  MoonBody.LastJD = -1000000.0;
+  ConstellationLineCount = 0;
+  MilkyWayCount = 0;
+  BoundaryPoints.clear();
+  BoundaryPointCount = 0;
+
+  StarOptions = RegistryDefaultStarOptions();  // magnitude range of star discs
+  tPlotter& p = *plotter;
+  SetObserverLocation(p.Observer, 0, kLatitude, 0);
+  SetObserverUT(p.Observer, kInstant);
+  p.Observer.PrecessionOn = 0;
+  ObserverTime = p.Observer;
+  auto raDec = [&](double altDeg, double azDeg, double& ra, double& dec) {
+    HorizontalToEquatorial(p.Observer, ra, dec, azDeg * kDeg, altDeg * kDeg);
+  };
+
+  // Stars: magnitude bytes of every image band, several classes.
+  struct SkyStar {
+    double alt, az;
+    uint8_t magnitude, spectral, greek;
+    uint16_t name;
+  };
+  const SkyStar skyStars[] = {
+      {12.0, 276.0, 10, 1, 1, 1},  {10.5, 274.0, 20, 2, 2, 0},   {13.5, 279.5, 30, 3, 8, 2},
+      {9.0, 277.5, 40, 5, 0, 0},   {11.0, 271.0, 50, 6, 10, 0},  {8.0, 280.5, 60, 7, 0, 0},
+      {14.5, 283.0, 70, 4, 0, 0},  {12.5, 285.0, 80, 6, 0, 0},   {6.0, 275.0, 95, 3, 0, 0},
+      {7.5, 279.0, 120, 2, 0, 0},  {10.0, 287.5, 0, 4, 0, 0},    {4.5, 286.0, 45, 7 | 128, 0, 0},
+      {15.0, 274.5, 35, 5 | 128, 0, 0},
+  };
+  SaoStars.clear();
+  for (const SkyStar& s : skyStars) {
+    double ra, dec;
+    raDec(s.alt, s.az, ra, dec);
+    SaoStars.push_back(TSaoStar{float(ra), float(dec), 0, 0, s.name, 0, s.magnitude, s.spectral, s.greek});
+  }
+  SaoStarCount = int32_t(SaoStars.size());
+  StarNames = {"Testar", "Secunda"};
+  StarNameCount = 2;
+
+  // A nebula outline of 9 points.
+  const double outline[9][2] = {{3.5, 285.0}, {4.6, 286.2}, {4.2, 287.5}, {3.0, 288.0}, {2.2, 287.0},
+                                {2.6, 286.4}, {1.9, 285.6}, {2.5, 284.6}, {3.5, 285.0}};
+  for (int k = 0; k < 9; ++k) {
+    double ra, dec;
+    raDec(outline[k][0], outline[k][1], ra, dec);
+    NebulaOutlineTable[k + 1] = TNebulaOutlinePoint{0, 0, ra, dec};
+  }
+  NebulaOutlineTable[10] = TNebulaOutlinePoint{kOutlineEnd, 0, 0, 0};
+  NebulaOutlineCount = 10;
+  MessierToRngc[31] = 224;
+
+  // One object of each class (and one of class 7, never drawn).
+  const SkyObject objects[] = {
+      {"1039", "1", 10.5, 288.5, 300, 300, kNoSize},  {"1912", "1", 9.0, 275.5, 150, 150, kNoSize},
+      {"6205", "2", 12.0, 287.0, 250, 250, kNoSize},  {"7000", "3", 9.5, 282.0, 200, 200, kNoSize},
+      {"2070", "3", 3.0, 286.0, 300, 300, 1},         {"6720", "4", 11.0, 284.5, 200, 200, kNoSize},
+      {"224", "5", 13.0, 273.5, 400, 150, 30},        {"2244", "6", 5.5, 276.0, 300, 300, kNoSize},
+      {"9999", "7", 8.0, 280.0, 300, 300, kNoSize},
+  };
+  for (const SkyObject& o : objects) {
+    double ra, dec;
+    raDec(o.alt, o.az, ra, dec);
+    rows.Add(o.cl, ra, dec, 8.0, o.maA, o.pa, o.id, o.miA);
+  }
+  rows.Open();
+
+  p.Width = 960;
+  p.Height = 480;
+  p.DpiX = p.DpiY = 100;
+  p.Zoom = 10;
+  p.ZenithView = 0;
+  p.CentreOnHorizon = 1;
+  p.HeldAlt = kViewAlt;
+  p.HeldAz = kViewAz;
+  p.GridLabels = 1;
+  p.ShowStarNames = 1;
+  p.MoonImage = 0;
+  p.StarOptionA = 1;
+}
+
+void SyntheticSky::TearDown() {
+  ClearDrawTarget();
+  SaoStars.clear();
+  SaoStarCount = 0;
+  StarNames.clear();
+  StarNameCount = 0;
+  NebulaOutlineCount = 0;
+  NebulaOutlineTable[1] = TNebulaOutlinePoint{kOutlineEnd, 0, 0, 0};
+  MessierToRngc[31] = 0;
+  SetDefaultObjectColors();
+}
+
+TEST_F(SyntheticSky, MatchesTheStoredPicture) {
+  platform::Bitmap bitmap(960, 480);
+  {
+    platform::DrawingContext dc(bitmap);
+    plotter->Plot(dc, &bitmap);
+  }
+  ExpectMatchesReference(bitmap.Image(), kReference, "reference_sky");
+}
+
+// The same sky on a printer page (no pixel memory: every layer draws with
+// the drawing context): the brightest star as a disc, the Moon's disc dark
+// as paper wants it, the horizon line in dark grey.
+TEST_F(SyntheticSky, PrintedPageDrawsThroughTheDrawingContext) {
+  tPlotter& p = *plotter;
+  p.OutputKind = kOutputPrinter;
+  QImage page(960, 480, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  {
+    platform::DrawingContext dc(&page);
+    p.Plot(dc, nullptr);
+  }
+  auto rgb = [&](int x, int y) { return page.pixel(x, y) & 0x00FFFFFFu; };
+  double alt, az;
+  int32_t x, y;
+  ASSERT_TRUE(p.PlaceRaDec(SaoStars[0].RA, SaoStars[0].Dec, alt, az, x, y));
+  EXPECT_NE(rgb(x, y), 0x00FFFFFFu) << "no disc for the brightest star";
+  ASSERT_TRUE(p.PlaceRaDec(MoonBody.RA, MoonBody.Dec, alt, az, x, y));
+  int dark = 0;
+  for (int dy = -3; dy <= 3; ++dy)
+    for (int dx = -3; dx <= 3; ++dx) dark += rgb(x + dx, y + dy) == platform::MakePixel(23, 23, 23);
+  EXPECT_GT(dark, 0) << "no dark Moon disc";
+  bool horizon = false;
+  for (int yy = 300; yy < 480; ++yy) horizon |= rgb(480, yy) == platform::MakePixel(85, 85, 85);
+  EXPECT_TRUE(horizon);
 }
 
 }  // namespace

@@ -37,22 +37,17 @@ double Separation(double ra1, double dec1, double ra2, double dec2) {
   return std::acos(std::clamp(c, -1.0, 1.0));
 }
 
-// The Sun's and Moon's altitudes at jdUT, from the core.
-void SunMoonAltitudes(double jd, double& sunAlt, double& moonAlt, double* phase = nullptr) {
-  TObserverTime obs;
-  InitObserver(obs);
-  SetObserverLocation(obs, kLongitudeWest, kLatitude, 0);
-  SetObserverUT(obs, jd);
-  TSolarContext ctx{};
+// The Sun (into ctx) and the Moon from the core for an observer.
+TSolSysBody CoreSunMoon(const TObserverTime& obs, TSolarContext& ctx) {
+  ctx = TSolarContext{};
   ctx.NovasOff = 1;
+  CalcSunTopocentric(ctx, obs);
   CalcSun(ctx, obs);
+  CalcEarthOrbit(ctx, obs);
   TSolSysBody moon = MoonBody;
   moon.LastJD = -1e7;
   CalcMoon(ctx, obs, moon);
-  double az;
-  EquatorialToHorizontal(obs, sunAlt, az, ctx.SunRA, ctx.SunDec);
-  EquatorialToHorizontal(obs, moonAlt, az, moon.RA, moon.Dec);
-  if (phase) *phase = moon.PhaseAngle;
+  return moon;
 }
 
 class ChartSky : public ::testing::Test {
@@ -65,9 +60,17 @@ class ChartSky : public ::testing::Test {
     ASSERT_TRUE(loaded_) << error;
     // A dark night with the Moon well up, and a day with the Sun well up,
     // found hour by hour from 2026 January 15, 12h UT.
+    TObserverTime obs;
+    InitObserver(obs);
+    SetObserverLocation(obs, kLongitudeWest, kLatitude, 0);
     for (double jd = 2461056.0; jd < 2461086.0 && !(night_ > 0 && day_ > 0 && quarter_ > 0); jd += 1.0 / 24) {
-      double sun, moon, phase;
-      SunMoonAltitudes(jd, sun, moon, &phase);
+      SetObserverUT(obs, jd);
+      TSolarContext ctx;
+      const TSolSysBody m = CoreSunMoon(obs, ctx);
+      double sun, moon, az;
+      EquatorialToHorizontal(obs, sun, az, ctx.SunRA, ctx.SunDec);
+      EquatorialToHorizontal(obs, moon, az, m.RA, m.Dec);
+      const double phase = m.PhaseAngle;
       if (night_ == 0 && sun < -20 * kDeg && moon > 25 * kDeg) night_ = jd;
       if (day_ == 0 && sun > 10 * kDeg) day_ = jd;
       const double q = std::fabs(std::remainder(phase, kPi));  // 0 at new and full, π/2 at quarters
@@ -156,9 +159,10 @@ double ChartSky::night_ = 0;
 double ChartSky::day_ = 0;
 double ChartSky::quarter_ = 0;
 
-TEST_F(ChartSky, BrightStarIsDrawnAtItsProjectedPlaceAndReadsBack) {
-  // Zenith view at zoom 1: the star's pixel within one pixel of the
-  // projection of its altitude and azimuth.
+// Stars by night: a bright star drawn within one pixel of the projection of
+// its altitude and azimuth, and read back there; Polaris at the latitude;
+// no bright star below the horizon.
+TEST_F(ChartSky, StarsStandWhereTheCorePutsThem) {
   Render(night_);
   double alt = 0, az = 0, x = 0, y = 0;
   const TSaoStar* star = BrightStar(20 * kDeg, 80 * kDeg, alt, az);
@@ -166,8 +170,35 @@ TEST_F(ChartSky, BrightStarIsDrawnAtItsProjectedPlaceAndReadsBack) {
   Expected(alt, az, x, y);
   EXPECT_GE(BrightestNear(x, y, 1), 120u) << "no star at (" << x << ", " << y << ")";
 
-  // A view at zoom 4 centred 1° below and 2° east of the star: its pixel,
-  // and the position read back there (0.05°; one pixel is 0.04° here).
+  // Polaris: the brightest star within 2° of the north pole (magnitude 2.0),
+  // found near altitude = latitude due north (1° = 6 pixels).
+  const TSaoStar* polaris = nullptr;
+  for (const TSaoStar& s : SaoStars)
+    if (s.Dec > 88 * kDeg && (!polaris || s.Magnitude < polaris->Magnitude)) polaris = &s;
+  ASSERT_NE(polaris, nullptr);
+  ASSERT_LT(polaris->Magnitude, 45);
+  Expected(kLatitude, 0, x, y);
+  int bx = 0, by = 0;
+  ASSERT_GE(BrightestNear(x, y, 6, &bx, &by), 120u);
+  double ra, dec, ralt, raz;
+  ASSERT_TRUE(plotter_->ScreenToRaDec(bx, by, ra, dec, ralt, raz));
+  EXPECT_NEAR(ralt, kLatitude, 1 * kDeg);
+
+  int below = 0;
+  for (const TSaoStar& s : SaoStars) {
+    if (s.Magnitude > 50) continue;  // brighter than magnitude 3
+    double a, z;
+    EquatorialToHorizontal(plotter_->Observer, a, z, s.RA, s.Dec);
+    if (a > -1 * kDeg) continue;
+    Expected(a, z, x, y);
+    if (x < 2 || y < 2 || x > kWidth - 3 || y > kHeight - 3) continue;
+    ++below;
+    EXPECT_EQ(BrightestNear(x, y, 1), 0u) << "star at altitude " << a / kDeg;
+  }
+  EXPECT_GT(below, 10);
+
+  // A view at zoom 4 centred 1° below and 2° east of the bright star: its
+  // pixel, and the position read back there (0.05°; one pixel is 0.04°).
   plotter_->ZenithView = 0;
   plotter_->CentreOnHorizon = 1;
   plotter_->Zoom = 4;
@@ -176,61 +207,17 @@ TEST_F(ChartSky, BrightStarIsDrawnAtItsProjectedPlaceAndReadsBack) {
   Render(night_);
   Expected(alt, az, x, y);
   EXPECT_NEAR(x, kWidth / 2 - 2 * std::cos(alt) / 90 * 540 * 4, 8.0);  // east of the centre is left
-  int bx = 0, by = 0;
-  EXPECT_GE(BrightestNear(x, y, 1, &bx, &by), 120u) << "no star at (" << x << ", " << y << ")";
-  double ra, dec, ralt, raz;
+  EXPECT_GE(BrightestNear(x, y, 1), 120u) << "no star at (" << x << ", " << y << ")";
   ASSERT_TRUE(plotter_->ScreenToRaDec(int32_t(std::lround(x)), int32_t(std::lround(y)), ra, dec, ralt, raz));
   EXPECT_LT(Separation(ra, dec, star->RA, star->Dec), 0.05 * kDeg);
-}
-
-TEST_F(ChartSky, PolarisStandsAtTheLatitude) {
-  Render(night_);
-  // Polaris: the brightest star within 2° of the north pole.
-  const TSaoStar* polaris = nullptr;
-  for (const TSaoStar& s : SaoStars)
-    if (s.Dec > 88 * kDeg && (!polaris || s.Magnitude < polaris->Magnitude)) polaris = &s;
-  ASSERT_NE(polaris, nullptr);
-  ASSERT_LT(polaris->Magnitude, 45);  // magnitude 2.0
-  // Find its image near altitude = latitude due north (1° = 6 pixels).
-  double x, y;
-  Expected(kLatitude, 0, x, y);
-  int bx = 0, by = 0;
-  ASSERT_GE(BrightestNear(x, y, 6, &bx, &by), 120u);
-  double ra, dec, alt, az;
-  ASSERT_TRUE(plotter_->ScreenToRaDec(bx, by, ra, dec, alt, az));
-  EXPECT_NEAR(alt, kLatitude, 1 * kDeg);
-}
-
-TEST_F(ChartSky, StarsBelowTheHorizonAreNotDrawn) {
-  Render(night_);
-  int checked = 0;
-  for (const TSaoStar& s : SaoStars) {
-    if (s.Magnitude > 50) continue;  // brighter than magnitude 3
-    double alt, az, x, y;
-    EquatorialToHorizontal(plotter_->Observer, alt, az, s.RA, s.Dec);
-    if (alt > -1 * kDeg) continue;
-    Expected(alt, az, x, y);
-    if (x < 2 || y < 2 || x > kWidth - 3 || y > kHeight - 3) continue;
-    ++checked;
-    EXPECT_EQ(BrightestNear(x, y, 1), 0u) << "star at altitude " << alt / kDeg;
-  }
-  EXPECT_GT(checked, 10);
 }
 
 TEST_F(ChartSky, MoonAndPlanetsAreDrawnWhereTheCorePutsThem) {
   Render(night_);
   TObserverTime obs = plotter_->Observer;
   obs.ClipBelowHorizon = 0;
-  TSolarContext ctx{};
-  ctx.NovasOff = 1;
-  CalcSunTopocentric(ctx, obs);
-  CalcSun(ctx, obs);
-  CalcEarthOrbit(ctx, obs);
-  std::vector<TSolSysBody> bodies;
-  TSolSysBody moon = MoonBody;
-  moon.LastJD = -1e7;
-  CalcMoon(ctx, obs, moon);
-  bodies.push_back(moon);
+  TSolarContext ctx;
+  std::vector<TSolSysBody> bodies = {CoreSunMoon(obs, ctx)};
   for (int p = 1; p <= kPlanetCount; ++p) {
     if (p == kEarthNumber) continue;
     TSolSysBody b = Planets[p - 1];
@@ -255,13 +242,9 @@ TEST_F(ChartSky, MoonsLitSideFacesTheSun) {
   // the lit part of the phase disc lies on the Sun's side of its centre.
   ASSERT_GT(quarter_, 0);
   SetHeadlessInstant(*plotter_, kLongitudeWest, kLatitude, quarter_);
-  TObserverTime obs = plotter_->Observer;
-  TSolarContext ctx{};
-  ctx.NovasOff = 1;
-  CalcSun(ctx, obs);
-  TSolSysBody moon = MoonBody;
-  moon.LastJD = -1e7;
-  CalcMoon(ctx, obs, moon);
+  const TObserverTime obs = plotter_->Observer;
+  TSolarContext ctx;
+  const TSolSysBody moon = CoreSunMoon(obs, ctx);
   double malt, maz, salt, saz;
   EquatorialToHorizontal(obs, malt, maz, moon.RA, moon.Dec);
   EquatorialToHorizontal(obs, salt, saz, ctx.SunRA, ctx.SunDec);
