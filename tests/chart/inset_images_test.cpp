@@ -7,8 +7,6 @@
 #include <QImage>
 #include <string>
 
-#include "app/globals.h"
-#include "astro/observer.h"
 #include "astro/timescales.h"
 #include "chart/clock.h"
 #include "chart/drawing_colors.h"
@@ -21,9 +19,12 @@
 #include "catalog/stars.h"
 #include "chart/ring.h"
 #include "chart/styles.h"
+#include "tests/chart/inset_support.h"
 #include "tests/support/reference_picture.h"
 #include "tests/support/star_table.h"
 #include "tests/support/test_support.h"
+
+using namespace inset_support;
 
 namespace {
 
@@ -44,13 +45,7 @@ class InsetImages : public ::testing::Test {
     SetDefaultObjectColors();
     ASSERT_TRUE(MakeDrawingColors());
     MakeRingRamps();
-    // Berlin, 2024 March 10, 12:34 UT.
-    InitObserver(ObserverTime);
-    TIME_ZONE_INFORMATION tzi;
-    ASSERT_TRUE(platform::TimeZoneFromPosix("CET-1CEST,M3.5.0,M10.5.0/3", tzi));
-    SetObserverLocation(ObserverTime, -13.40 / DegPerRad, 52.52 / DegPerRad, 0);
-    SetObserverTimeZone(ObserverTime, tzi, 1);
-    SetObserverUT(ObserverTime, 2460379.5 + (12 + 34 / 60.0) / 24);
+    PlaceObserver(52.52, 13.40, kMarch10, kBerlinZone);
   }
   void TearDown() override {
     FreeAllAutoBitmaps();
@@ -64,26 +59,6 @@ TEST_F(InsetImages, Clock) {
   SetClockSize(150);
   DrawClock(1);
   ExpectMatchesReference(ClockBitmap->Image(), "inset_clock");
-}
-
-// A relief of simple shapes: land (200 m) in a band 0..60° N, 1..90° E and
-// a square 30..40° S, 20..40° W at 3,000 m, sea deepening away from the
-// equator; white at the south pole.
-std::vector<uint8_t> ShapesRelief() {
-  std::vector<uint8_t> bytes(kGlobeReliefBytes, 0);
-  for (int row = 0; row < kGlobeRows; ++row)
-    for (int cell = 0; cell < kGlobeColumns; ++cell) {
-      uint8_t* p = &bytes[size_t(row * kGlobeColumns + cell) * kGlobeCellBytes];
-      const int lat = row - 90, lon = cell + 1 > 180 ? cell + 1 - 360 : cell + 1;
-      const bool band = lat >= 0 && lat <= 60 && lon >= 1 && lon <= 90;
-      const bool square = lat <= -30 && lat >= -40 && lon >= -40 && lon <= -20;
-      const int16_t e = band ? 200 : square ? 3000 : int16_t(-500 - 80 * std::abs(lat));
-      p[0] = uint8_t(e & 0xFF);
-      p[1] = uint8_t((e >> 8) & 0xFF);
-      p[2] = band || square ? 'E' : 'W';
-      if (row == 0) p[3] = p[4] = p[5] = 0xFF;
-    }
-  return bytes;
 }
 
 TEST_F(InsetImages, GlobeWithTheObserversCross) {
