@@ -12,10 +12,7 @@
 #include "astro/riseset.h"
 #include "astro/sun_moon.h"
 #include "astro/timescales.h"
-#include "chart/drawing_colors.h"
-#include "chart/graph_misc.h"
 #include "chart/inset_host.h"
-#include "chart/ring.h"
 #include "tests/chart/inset_support.h"
 
 using namespace inset_support;
@@ -25,23 +22,13 @@ namespace {
 
 const uint32_t kSunPixel = MakePixel(160, 160, 10);
 
-class ClockTest : public ::testing::Test {
+class ClockTest : public InsetFixture {
  protected:
   void SetUp() override {
-    ColorMode = 0;
-    InsetAspect = 1.0;
-    TimeFlow = 1;
-    TimeRate = 0;
-    MakeRingRamps();
+    InsetFixture::SetUp();
     ASSERT_TRUE(InitClockBuffers());
     SetClockSize(150);
     ClockSidereal = 0;
-  }
-  void TearDown() override {
-    FreeAutoBitmap(ClockFaceBitmap);
-    FreeAutoBitmap(ClockBitmap);
-    ClockFaceBitmap = ClockBitmap = nullptr;
-    TimeFlow = 0;
   }
 };
 
@@ -90,7 +77,6 @@ TEST_F(ClockTest, GoldHandShowsLocalClockTimeInWholeAndHalfHourZones) {
 }
 
 TEST_F(ClockTest, SunArcRunsFromTheCoresRiseToItsSet) {
-  PlaceObserver(52.52, 13.40, kMarch10, kBerlinZone);
   TSolarContext sun{};
   sun.NovasOff = 1;
   CalcSunTopocentric(sun, ObserverTime);

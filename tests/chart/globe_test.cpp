@@ -7,13 +7,7 @@
 #include <cmath>
 #include <memory>
 
-#include "app/globals.h"
-#include "astro/observer.h"
-#include "chart/drawing_colors.h"
-#include "chart/graph_misc.h"
 #include "chart/inset_host.h"
-#include "chart/plotter.h"
-#include "chart/styles.h"
 #include "platform/dialogs.h"
 #include "tests/chart/inset_support.h"
 #include "tests/support/test_support.h"
@@ -22,15 +16,10 @@ using namespace inset_support;
 
 namespace {
 
-class GlobeTest : public ::testing::Test {
+class GlobeTest : public InsetFixture {
  protected:
   void SetUp() override {
-    FreeAllAutoBitmaps();
-    GlobeBitmap = nullptr;
-    ColorMode = 0;
-    InsetAspect = 1.0;
-    SetDefaultObjectColors();
-    ASSERT_TRUE(MakeDrawingColors());
+    InsetFixture::SetUp();
     testing_support::WriteFile(dir_.File("scripps2.dat"), ShapesRelief());
     DataFolder = dir_.Path();
     GlobeReliefLoaded = 0;
@@ -41,10 +30,8 @@ class GlobeTest : public ::testing::Test {
     GlobeDrawn = 0;
   }
   void TearDown() override {
-    MainPlotter = nullptr;
     DoneGlobe();
-    FreeAllAutoBitmaps();
-    GlobeBitmap = nullptr;
+    InsetFixture::TearDown();
     TheInsetHost = InsetHost{};
     DataFolder.clear();
   }
@@ -73,8 +60,7 @@ TEST(GlobeTexture, CellColoursFollowHeightDepthAndLatitude) {
 }
 
 TEST_F(GlobeTest, MissingOrShortReliefFileIsReportedByCode) {
-  platform::ScriptedDialogs dialogs;
-  platform::SetDialogs(&dialogs);
+  platform::ScopedScriptedDialogs dialogs;
   GlobeReliefLoaded = 0;
   DataFolder = dir_.Path() + "nowhere/";
   EXPECT_FALSE(MakeGlobeTexture());
@@ -82,7 +68,6 @@ TEST_F(GlobeTest, MissingOrShortReliefFileIsReportedByCode) {
   testing_support::WriteFile(shortDir.File("scripps2.dat"), std::vector<uint8_t>(1000, 0));
   DataFolder = shortDir.Path();
   EXPECT_FALSE(LoadGlobeRelief());
-  platform::SetDialogs(nullptr);
   const auto records = dialogs.Records();
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0].text, "Error: Can't open file \"scripps2.dat\"");

@@ -1,6 +1,7 @@
 // Setup shared by the tests of the chart's insets: the observer at a place
-// and instant, the telescope and eyepiece grids, and a relief file of simple
-// shapes for the globe.
+// and instant, a fixture with fresh inset bitmaps and colours, the
+// comparison with stored reference pictures, the telescope and eyepiece
+// grids, and a relief file of simple shapes for the globe.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,9 +14,18 @@
 #include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/trig.h"
+#include "chart/clock.h"
+#include "chart/drawing_colors.h"
 #include "chart/globe.h"
+#include "chart/graph_misc.h"
 #include "chart/magnifier_settings.h"
+#include "chart/mask.h"
+#include "chart/plotter.h"
+#include "chart/ring.h"
+#include "chart/star_sphere.h"
+#include "chart/styles.h"
 #include "platform/timezone.h"
+#include "tests/support/reference_picture.h"
 
 namespace inset_support {
 
@@ -38,6 +48,43 @@ inline void PlaceObserver(double latDeg, double eastLonDeg, double jdUT, const c
   }
   SetObserverUT(ObserverTime, jdUT);
 }
+
+// Every inset bitmap freed, default colours and ring ramps in colour mode
+// 0, time flowing at the real rate, and the observer in Berlin on 2024
+// March 10, 12:34 UT.
+class InsetFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreeInsetBitmaps();
+    ColorMode = 0;
+    InsetAspect = 1.0;
+    TimeFlow = 1;
+    TimeRate = 0;
+    SetDefaultObjectColors();
+    ASSERT_TRUE(MakeDrawingColors());
+    MakeRingRamps();
+    PlaceObserver(52.52, 13.40, kMarch10, kBerlinZone);
+  }
+  void TearDown() override {
+    FreeInsetBitmaps();
+    MainPlotter = nullptr;
+    TimeFlow = 0;
+  }
+  static void FreeInsetBitmaps() {
+    FreeAllAutoBitmaps();
+    MaskBitmap = ClockFaceBitmap = ClockBitmap = GlobeBitmap = SphereFrameBitmap = SphereChartBitmap = nullptr;
+  }
+};
+
+#ifdef NOCTRA_CHART_TEST_DATA
+// Compared pixel for pixel with data/<name>.png (see
+// reference_image_test.cpp for the rules: fixed fonts,
+// NOCTRA_WRITE_REFERENCE=1 stores new references, differences are written
+// next to the test program).
+inline void ExpectMatchesPicture(const QImage& rendered, const char* name) {
+  ExpectMatchesReference(rendered, QString(NOCTRA_CHART_TEST_DATA "/") + name + ".png", QString(name));
+}
+#endif
 
 // A grid with the given rows from row 1 on (row 0 holds the captions) and
 // one empty row after them.

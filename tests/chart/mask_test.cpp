@@ -4,27 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include "app/globals.h"
-#include "chart/drawing_colors.h"
-#include "chart/graph_misc.h"
-#include "chart/styles.h"
+#include "tests/chart/inset_support.h"
+
+using namespace inset_support;
 
 namespace {
 
-class ChartMaskTest : public ::testing::Test {
+class ChartMaskTest : public InsetFixture {
  protected:
   void SetUp() override {
-    FreeAllAutoBitmaps();
-    MaskBitmap = nullptr;
-    ColorMode = 0;
-    SetDefaultObjectColors();  // style 7: dark red 50,0,0, whose blue byte is that of black
+    InsetFixture::SetUp();  // style 7: dark red 50,0,0, whose blue byte is that of black
     BackBufferWidth = MapWidth = 1000;
     BackBufferHeight = MapHeight = 700;
     ASSERT_TRUE(CreateOvalMask());
   }
   void TearDown() override {
-    FreeAllAutoBitmaps();
-    MaskBitmap = nullptr;
+    InsetFixture::TearDown();
     OvalMaskKind = 2;
   }
 };

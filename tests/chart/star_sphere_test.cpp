@@ -9,12 +9,7 @@
 #include <memory>
 
 #include "catalog/stars.h"
-#include "chart/drawing_colors.h"
-#include "chart/graph_misc.h"
-#include "chart/plotter.h"
-#include "chart/ring.h"
 #include "chart/screen_layout.h"
-#include "chart/styles.h"
 #include "tests/chart/inset_support.h"
 #include "tests/support/star_table.h"
 
@@ -22,20 +17,15 @@ using namespace inset_support;
 
 namespace {
 
-class StarSphereTest : public ::testing::Test {
+class StarSphereTest : public InsetFixture {
  protected:
   void SetUp() override {
-    FreeAllAutoBitmaps();
-    SphereFrameBitmap = SphereChartBitmap = nullptr;
-    ColorMode = 0;
-    InsetAspect = AspectAdjust = 1.0;
-    SetDefaultObjectColors();
-    ASSERT_TRUE(MakeDrawingColors());
-    MakeRingRamps();
+    InsetFixture::SetUp();
+    AspectAdjust = 1.0;
     ASSERT_TRUE(InitStarSphereBuffers());
     stars_ = std::make_unique<ScopedStarTable>(kPloughStars, 1);
     // Berlin, 2024 March 10, 22:00 UT: the Plough stands high in the north-east.
-    PlaceObserver(52.52, 13.40, 2460379.5 + 22.0 / 24);
+    SetObserverUT(ObserverTime, 2460379.5 + 22.0 / 24);
     main_ = std::make_unique<tPlotter>();
     sphere_ = std::make_unique<tPlotter>();
     MainPlotter = main_.get();
@@ -47,12 +37,11 @@ class StarSphereTest : public ::testing::Test {
     SetStarSphereSize(90);
   }
   void TearDown() override {
-    MainPlotter = SpherePlotter = nullptr;
+    SpherePlotter = nullptr;
     stars_.reset();
     ObserverLocationSet = 0;
     GuideSize = 0;
-    FreeAllAutoBitmaps();
-    SphereFrameBitmap = SphereChartBitmap = nullptr;
+    InsetFixture::TearDown();
   }
   // The main window's render step for the inset.
   void Render() {
