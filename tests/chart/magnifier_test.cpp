@@ -346,19 +346,6 @@ TEST(MagnifierInset, ProjectionAboutTheCentre) {
   EXPECT_FALSE(m->PlacePoint(m->CentreRA + 3.14159, -m->CentreDec, x, y));
 }
 
-// The frame: green surround, black inside, the ring between.
-TEST(MagnifierInset, Frame) {
-  ASSERT_TRUE(MagnifierFrameBitmap || InitMagnifierBuffers());
-  InsetSizeNormal = 120;
-  InsetAspect = 1.0;
-  UpdateMagnifierFrame(150, 4);
-  const platform::Bitmap& f = *MagnifierFrameBitmap;
-  EXPECT_EQ(Rgb(f, 200, 200), 0u);
-  EXPECT_EQ(Rgb(f, 2, 2), kGreen);
-  EXPECT_NE(Rgb(f, 200 + 140 + 5, 200), kGreen);
-  EXPECT_EQ(Rgb(*MagnifierScreenBitmap, 2, 2), kGreen);
-}
-
 // Candidate windows: the field's declination band; the right-ascension span
 // with its part across 0h; the whole range where the field reaches a pole
 // (|δ0| + half field ≥ 90°) or the centre is beyond 80°.

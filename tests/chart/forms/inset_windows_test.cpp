@@ -1,17 +1,20 @@
-// The screen-layout and performance windows: they show the present values
-// and hand the user's choice to the layout logic.
+// The screen-layout, performance and magnifier-settings windows: they show
+// the present values and hand the user's choice to the logic behind them.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSlider>
+#include <QTableWidget>
 
 #include "app/globals.h"
+#include "chart/forms/magnifier_settings_form.h"
 #include "chart/forms/performance_form.h"
 #include "chart/forms/screen_layout_form.h"
 #include "chart/mask.h"
 #include "chart/screen_layout.h"
 #include "platform/registry.h"
+#include "tests/chart/inset_support.h"
 
 namespace {
 
@@ -57,6 +60,20 @@ TEST(PerformanceForm, CreationSetsTheGraphSpanAndOkStoresTheSwitch) {
   EXPECT_FALSE(GraphicSunRiseSet);
   EXPECT_FALSE(platform::TRegIniFile().ReadBool("Performance", "graphic sun riseset", true));
   GraphicSunRiseSet = true;
+}
+
+// Emptying a middle eyepiece row in the window closes the gap on the next
+// tick, keeps one empty row at the end and shows the tidied grid again.
+TEST(MagnifierSettingsForm, TidyTimerClosesGaps) {
+  inset_support::FillGrid(EyeGrid, kEyeColumns, {{"A", "25mm", "50"}, {"B", "25mm", "50"}, {"C", "25mm", "50"}});
+  TMagnifierSettingsForm1 form;
+  form.show();
+  for (int c = 0; c < kEyeColumns; ++c) form.EyeStringGrid1->item(1, c)->setText("");
+  form.Timer1Timer();
+  EXPECT_EQ(form.EyeStringGrid1->rowCount(), 3);
+  EXPECT_EQ(form.EyeStringGrid1->item(1, 0)->text().toStdString(), "C");
+  EXPECT_EQ(EyeGrid.RowCount, 4);
+  form.hide();
 }
 
 }  // namespace
