@@ -30,7 +30,8 @@ TEST_F(InsetImages, GlobeWithTheObserversCross) {
   GlobeReliefLoaded = 0;
   ASSERT_TRUE(MakeGlobeTexture());
   GlobeSize = 0;  // no animation: the view is set below
-  ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, 52.52 / DegPerRad, -13.40 / DegPerRad, THorizonArray{});
+  const double lat = 52.52 / DegPerRad, lonWest = -13.40 / DegPerRad;
+  ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, lat, lonWest, THorizonArray{});
   DoneGlobe();
   GlobeSize = 150;
   MapWidth = 1000;
@@ -45,7 +46,8 @@ TEST_F(InsetImages, StarSphereWithTheFieldOfView) {
   // The Plough and a few more bright stars (Hipparcos J2000 positions,
   // rounded): Vega, Deneb, Capella, Arcturus.
   std::vector<CatalogueStar> stars = kPloughStars;
-  stars.insert(stars.end(), {{18.6156, 38.784, 0.0}, {20.6905, 45.280, 1.3}, {5.2782, 45.998, 0.1}, {14.2610, 19.182, -0.1}});
+  stars.insert(stars.end(),
+               {{18.6156, 38.784, 0.0}, {20.6905, 45.280, 1.3}, {5.2782, 45.998, 0.1}, {14.2610, 19.182, -0.1}});
   ScopedStarTable table(stars, 2);
   tPlotter main, sphere;
   MainPlotter = &main;

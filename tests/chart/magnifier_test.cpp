@@ -365,7 +365,8 @@ TEST(MagnifierInset, CandidateWindows) {
     m->CentreDec = c.dec0 * kDeg;
     m->HalfField = c.half * kDeg;
     m->SetupWindows();
-    EXPECT_EQ(m->InWindows(c.ra * kDeg, c.dec * kDeg), c.in) << c.ra0 << " " << c.dec0 << " " << c.ra << " " << c.dec;
+    EXPECT_EQ(m->InWindows(c.ra * kDeg, c.dec * kDeg), c.in)
+        << c.ra0 << " " << c.dec0 << " " << c.ra << " " << c.dec;
   }
 }
 

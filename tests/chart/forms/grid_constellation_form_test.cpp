@@ -156,7 +156,8 @@ TEST_F(MainPlotterFixture, ConstellationRegistryValues) {
     EXPECT_EQ(plotter->ConstellationNames, mode) << stored;
   }
   for (const auto& [value, derived] : {std::pair{11, 2}, std::pair{0, 0}}) {
-    for (int k = 0; k < 88; ++k) platform::TRegIniFile().WriteInteger("Constellation", "lb" + std::to_string(k), value);
+    platform::TRegIniFile reg;
+    for (int k = 0; k < 88; ++k) reg.WriteInteger("Constellation", "lb" + std::to_string(k), value);
     ReadRegConstellation();
     EXPECT_EQ(plotter->ConstellationLines, derived);
     EXPECT_EQ(plotter->ConstellationBoundaries, derived);

@@ -65,7 +65,8 @@ TEST(PerformanceForm, CreationSetsTheGraphSpanAndOkStoresTheSwitch) {
 // Emptying a middle eyepiece row in the window closes the gap on the next
 // tick, keeps one empty row at the end and shows the tidied grid again.
 TEST(MagnifierSettingsForm, TidyTimerClosesGaps) {
-  inset_support::FillGrid(EyeGrid, kEyeColumns, {{"A", "25mm", "50"}, {"B", "25mm", "50"}, {"C", "25mm", "50"}});
+  inset_support::FillGrid(EyeGrid, kEyeColumns,
+                          {{"A", "25mm", "50"}, {"B", "25mm", "50"}, {"C", "25mm", "50"}});
   TMagnifierSettingsForm1 form;
   form.show();
   for (int c = 0; c < kEyeColumns; ++c) form.EyeStringGrid1->item(1, c)->setText("");
