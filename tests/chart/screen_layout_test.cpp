@@ -119,19 +119,4 @@ TEST_F(ScreenLayoutTest, OkCallsTheSizeCommandsOfChangedInsetsAndWritesTheSectio
   EXPECT_EQ(platform::TRegIniFile().ReadInteger("ScreenLayout", "guide", -1), 0);
 }
 
-TEST_F(ScreenLayoutTest, PerformanceSwitchRoundTripsAndReachesThePlotter) {
-  ReadRegPerformance();
-  EXPECT_TRUE(GraphicSunRiseSet);
-  tPlotter plotter;
-  MainPlotter = &plotter;
-  WriteRegPerformance(false);
-  EXPECT_EQ(plotter.SunRiseSetGraphics, 0);
-  EXPECT_EQ(plotter.Replot, 1);
-  MainPlotter = nullptr;
-  GraphicSunRiseSet = true;
-  ReadRegPerformance();
-  EXPECT_FALSE(GraphicSunRiseSet);
-  EXPECT_EQ(platform::TRegIniFile().ReadString("Performance", "graphic sun riseset", ""), "0");
-}
-
 }  // namespace

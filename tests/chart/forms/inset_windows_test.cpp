@@ -12,6 +12,7 @@
 #include "chart/forms/performance_form.h"
 #include "chart/forms/screen_layout_form.h"
 #include "chart/mask.h"
+#include "chart/plotter.h"
 #include "chart/screen_layout.h"
 #include "platform/registry.h"
 #include "tests/chart/inset_support.h"
@@ -39,7 +40,6 @@ TEST(ScreenLayoutForm, ShowsTheLayoutAndOkAppliesTheChoice) {
   form.ComboBox4->setCurrentIndex(1);
   form.BitBtn1Click();
   EXPECT_EQ(clockCode, 1);
-  EXPECT_EQ(platform::TRegIniFile().ReadInteger("ScreenLayout", "clock", -1), 1);
   EXPECT_EQ(form.result(), QDialog::Accepted);
   TheScreenLayoutHost = {};
   AspectAdjust = InsetAspect = 1.0;
@@ -48,17 +48,30 @@ TEST(ScreenLayoutForm, ShowsTheLayoutAndOkAppliesTheChoice) {
   MagnifierSize = 0;
 }
 
+// Creating the window sets the graph span; an absent switch reads as on;
+// OK stores the switch, hands it to the chart and reads back.
 TEST(PerformanceForm, CreationSetsTheGraphSpanAndOkStoresTheSwitch) {
+  platform::TRegIniFile().EraseSection("Performance");
+  ReadRegPerformance();
+  EXPECT_TRUE(GraphicSunRiseSet);
   VisibilityGraphSpan = 0;
-  GraphicSunRiseSet = true;
   TPerformanceForm1 form;
   EXPECT_EQ(VisibilityGraphSpan, 2);
   form.show();
   EXPECT_TRUE(form.GraphicSunRiseSetCheckBox1->isChecked());
   form.GraphicSunRiseSetCheckBox1->setChecked(false);
+  tPlotter plotter;
+  MainPlotter = &plotter;
   form.BitBtn1Click();
+  MainPlotter = nullptr;
   EXPECT_FALSE(GraphicSunRiseSet);
-  EXPECT_FALSE(platform::TRegIniFile().ReadBool("Performance", "graphic sun riseset", true));
+  EXPECT_EQ(plotter.SunRiseSetGraphics, 0);
+  EXPECT_EQ(plotter.Replot, 1);
+  EXPECT_EQ(platform::TRegIniFile().ReadString("Performance", "graphic sun riseset", ""), "0");
+  GraphicSunRiseSet = true;
+  ReadRegPerformance();
+  EXPECT_FALSE(GraphicSunRiseSet);
+  platform::TRegIniFile().EraseSection("Performance");
   GraphicSunRiseSet = true;
 }
 
