@@ -1,6 +1,6 @@
 // The star-sphere inset: a click on a drawn star gives back its position,
 // clicks off the sphere and the hit tests, the left click's re-centring,
-// and the reference picture.
+// and the main view's field of view on it.
 #include "chart/star_sphere.h"
 
 #include <gtest/gtest.h>
