@@ -7,49 +7,20 @@
 #include <cmath>
 #include <memory>
 
-#include "app/globals.h"
-#include "astro/observer.h"
-#include "chart/drawing_colors.h"
-#include "chart/graph_misc.h"
 #include "chart/inset_host.h"
-#include "chart/plotter.h"
-#include "chart/styles.h"
 #include "platform/dialogs.h"
+#include "tests/chart/inset_support.h"
 #include "tests/support/test_support.h"
+
+using namespace inset_support;
 
 namespace {
 
-constexpr double kDeg = 1 / DegPerRad;
-
-// A small relief file: land ("E", 200 m) from 0° to 60° north between 1°
-// and 90° east, sea 4,000 m deep elsewhere, white colour slots at the south
-// pole.
-std::vector<uint8_t> SyntheticRelief() {
-  std::vector<uint8_t> bytes(kGlobeReliefBytes, 0);
-  for (int row = 0; row < kGlobeRows; ++row)
-    for (int cell = 0; cell < kGlobeColumns; ++cell) {
-      uint8_t* p = &bytes[size_t(row * kGlobeColumns + cell) * kGlobeCellBytes];
-      const int lat = row - 90, lonEast = cell + 1;
-      const bool land = lat >= 0 && lat <= 60 && lonEast <= 90;
-      const int16_t e = land ? 200 : -4000;
-      p[0] = uint8_t(e & 0xFF);
-      p[1] = uint8_t((e >> 8) & 0xFF);
-      p[2] = land ? 'E' : 'W';
-      if (row == 0) p[3] = p[4] = p[5] = 0xFF;
-    }
-  return bytes;
-}
-
-class GlobeTest : public ::testing::Test {
+class GlobeTest : public InsetFixture {
  protected:
   void SetUp() override {
-    FreeAllAutoBitmaps();
-    GlobeBitmap = nullptr;
-    ColorMode = 0;
-    InsetAspect = 1.0;
-    SetDefaultObjectColors();
-    ASSERT_TRUE(MakeDrawingColors());
-    testing_support::WriteFile(dir_.File("scripps2.dat"), SyntheticRelief());
+    InsetFixture::SetUp();
+    testing_support::WriteFile(dir_.File("scripps2.dat"), ShapesRelief());
     DataFolder = dir_.Path();
     GlobeReliefLoaded = 0;
     ASSERT_TRUE(MakeGlobeTexture());
@@ -59,10 +30,8 @@ class GlobeTest : public ::testing::Test {
     GlobeDrawn = 0;
   }
   void TearDown() override {
-    MainPlotter = nullptr;
     DoneGlobe();
-    FreeAllAutoBitmaps();
-    GlobeBitmap = nullptr;
+    InsetFixture::TearDown();
     TheInsetHost = InsetHost{};
     DataFolder.clear();
   }
@@ -91,8 +60,7 @@ TEST(GlobeTexture, CellColoursFollowHeightDepthAndLatitude) {
 }
 
 TEST_F(GlobeTest, MissingOrShortReliefFileIsReportedByCode) {
-  platform::ScriptedDialogs dialogs;
-  platform::SetDialogs(&dialogs);
+  platform::ScopedScriptedDialogs dialogs;
   GlobeReliefLoaded = 0;
   DataFolder = dir_.Path() + "nowhere/";
   EXPECT_FALSE(MakeGlobeTexture());
@@ -100,7 +68,6 @@ TEST_F(GlobeTest, MissingOrShortReliefFileIsReportedByCode) {
   testing_support::WriteFile(shortDir.File("scripps2.dat"), std::vector<uint8_t>(1000, 0));
   DataFolder = shortDir.Path();
   EXPECT_FALSE(LoadGlobeRelief());
-  platform::SetDialogs(nullptr);
   const auto records = dialogs.Records();
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0].text, "Error: Can't open file \"scripps2.dat\"");
@@ -108,46 +75,44 @@ TEST_F(GlobeTest, MissingOrShortReliefFileIsReportedByCode) {
   EXPECT_EQ(records[2].text, "Error: Can't read file \"scripps2.dat\"");
 }
 
-TEST_F(GlobeTest, ClickAtTheCentreGivesThePlaceInViewAndOffTheDiscNothing) {
-  struct Place {
-    double lat, lonWest;  // degrees
-  };
-  const Place places[] = {{52.52, -13.40}, {-33.9, -151.2}, {0.0, 75.0}, {78.2, 200.0}};
-  for (const Place& p : places) {
-    SetGlobeView(p.lat * kDeg, p.lonWest * kDeg);
-    ASSERT_EQ(GlobeDrawn, 1);
-    WorldMapLatitude = WorldMapLongitude = -999;
-    ASSERT_TRUE(GlobeMouseDown(1, GlobeCentreX, GlobeCentreY));
-    // A view latitude of 0 is taken as 0.01 rad by the conversion.
-    EXPECT_NEAR(WorldMapLatitude, p.lat, p.lat == 0 ? 0.6 : 1e-6);
-    EXPECT_NEAR(std::remainder(WorldMapLongitude - p.lonWest, 360.0), 0.0, 1e-6);
-    EXPECT_FALSE(GlobeMouseDown(1, GlobeCentreX + 110, GlobeCentreY));
-    EXPECT_FALSE(GlobeMouseDown(1, GlobeCentreX + 75, GlobeCentreY + 75));
-  }
-}
-
-TEST_F(GlobeTest, ClickFindsTheCellDrawnUnderThePointer) {
+// A click gives the place drawn under the pointer: exactly the view's
+// centre at the centre, elsewhere the cell whose colour is under it; off
+// the disc nothing.
+TEST_F(GlobeTest, ClickGivesThePlaceDrawnUnderThePointer) {
   // Every cell its own colour (not in the palettes, so it is not shaded).
   for (int row = 0; row < kGlobeRows; ++row)
     for (int cell = 0; cell < kGlobeColumns; ++cell)
       GlobeCell(row, cell).color = MakeColorRef(uint8_t(row), uint8_t(cell & 0xFF), uint8_t(100 + (cell >> 8)));
   RefreshGlobeShades();
-  SetGlobeView(40 * kDeg, -10 * kDeg);
-  int checked = 0;
-  for (int dy = -60; dy <= 60; dy += 30)
-    for (int dx = -60; dx <= 60; dx += 30) {
-      const int x = GlobeCentreX + dx, y = GlobeCentreY + dy;
-      ASSERT_TRUE(GlobeMouseDown(1, x, y));
-      // The same point in the inset bitmap (drawn at column cx - 1 + i).
-      const uint32_t pixel = GlobeBitmap->Pixel(200 + dx, 200 + dy);
-      const TColorRef c = platform::PixelToColorRef(pixel);
-      const int row = platform::RedOf(c), cell = platform::GreenOf(c) + 256 * (platform::BlueOf(c) - 100);
-      const double lonEast = std::remainder(-WorldMapLongitude, 360.0);
-      EXPECT_NEAR(row - 90, WorldMapLatitude, 1.5) << dx << "," << dy;
-      EXPECT_NEAR(std::remainder(cell + 1 - lonEast, 360.0), 0.0, 2.5) << dx << "," << dy;
-      ++checked;
-    }
-  EXPECT_EQ(checked, 25);
+  const double places[][2] = {{52.52, -13.40}, {-33.9, -151.2}, {0.0, 75.0}, {78.2, 200.0}, {40, -10}};
+  for (const auto& [lat, lonWest] : places) {
+    SCOPED_TRACE(testing::Message() << "view " << lat << ", " << lonWest);
+    SetGlobeView(lat * kDeg, lonWest * kDeg);
+    ASSERT_EQ(GlobeDrawn, 1);
+    WorldMapLatitude = WorldMapLongitude = -999;
+    ASSERT_TRUE(GlobeMouseDown(1, GlobeCentreX, GlobeCentreY));
+    // A view latitude of 0 is taken as 0.01 rad by the conversion.
+    EXPECT_NEAR(WorldMapLatitude, lat, lat == 0 ? 0.6 : 1e-6);
+    EXPECT_NEAR(std::remainder(WorldMapLongitude - lonWest, 360.0), 0.0, 1e-6);
+    EXPECT_FALSE(GlobeMouseDown(1, GlobeCentreX + 110, GlobeCentreY));
+    EXPECT_FALSE(GlobeMouseDown(1, GlobeCentreX + 75, GlobeCentreY + 75));
+    // A view of exactly 0° latitude draws a wrong Earth off its centre (the
+    // drawing's longitude term is 0 / 0 there): an open fault, so only its
+    // centre is checked.
+    if (lat == 0) continue;
+    for (int dy = -60; dy <= 60; dy += 30)
+      for (int dx = -60; dx <= 60; dx += 30) {
+        ASSERT_TRUE(GlobeMouseDown(1, GlobeCentreX + dx, GlobeCentreY + dy));
+        // The same point in the inset bitmap (drawn at column cx - 1 + i).
+        const TColorRef c = platform::PixelToColorRef(GlobeBitmap->Pixel(200 + dx, 200 + dy));
+        const int row = platform::RedOf(c), cell = platform::GreenOf(c) + 256 * (platform::BlueOf(c) - 100);
+        const double lonEast = std::remainder(-WorldMapLongitude, 360.0);
+        EXPECT_NEAR(row - 90, WorldMapLatitude, 1.5) << dx << "," << dy;
+        // 2.5° of longitude on the equator, wider towards the poles.
+        const double lonTolerance = 2.5 / std::cos(WorldMapLatitude * kDeg);
+        EXPECT_NEAR(std::remainder(cell + 1 - lonEast, 360.0), 0.0, lonTolerance) << dx << "," << dy;
+      }
+  }
 }
 
 TEST_F(GlobeTest, ChangeObserverLocationSetsPlaceZoneHorizonAndTurnsTheGlobe) {
@@ -171,12 +136,7 @@ TEST_F(GlobeTest, ChangeObserverLocationSetsPlaceZoneHorizonAndTurnsTheGlobe) {
   MainPlotter = nullptr;
   EXPECT_EQ(ObserverLocationSet.load(), 1);
   EXPECT_DOUBLE_EQ(GlobeHomeLatitude, 22.57 * kDeg);
-  // The cross: a vertical bar in the column of 90° east (88 + 2), rows of
-  // 17..28° N, and a horizontal bar in the row of 23° N.
-  const TColorRef mark = GlobeLandColors[0][10];
-  EXPECT_EQ(GlobeCell(90 + 20, 89).color, mark);
-  EXPECT_EQ(GlobeCell(90 + 23, 85).color, mark);
-  EXPECT_NE(GlobeCell(90 + 40, 89).color, mark);
+  // The cross on the place: see InsetImages.GlobeWithTheObserversCross.
   // The move ends on the place.
   ASSERT_TRUE(GlobeThread != nullptr);
   ASSERT_TRUE(GlobeThread->WaitFinished(20000));

@@ -64,36 +64,22 @@ struct Worker {
 
 }  // namespace
 
-// A pause returns once the worker sits at its check point; no pass runs
-// while paused; the resume lets it go on.
-TEST(PauseProtocol, PauseStopsAndResumeRestartsTheWorker) {
+// A pause returns once the worker sits at its check point and no pass runs
+// while paused; pauses nest: only the last of two resumes lets the worker go
+// on, surplus resumes leave the count at 0 and a later pause waits again.
+TEST(PauseProtocol, PausesNestAndOnlyTheLastResumeRestartsTheWorker) {
   TPauseGate gate;
   Worker w(gate);
   ASSERT_TRUE(w.RunsWithin(2000ms));
   ASSERT_TRUE(gate.Pause(5000));
+  ASSERT_TRUE(gate.Pause(5000));
   EXPECT_TRUE(gate.Paused());
   EXPECT_FALSE(w.inPass.load());
-  const int64_t held = w.passes;
-  std::this_thread::sleep_for(30ms);
-  EXPECT_EQ(w.passes.load(), held);
-  gate.Resume();
-  EXPECT_EQ(gate.Count(), 0);
-  EXPECT_TRUE(w.RunsWithin(2000ms));
-}
-
-// Nested pauses: only the last of two resumes lets the worker go on; surplus
-// resumes leave the count at 0 and a later pause waits again.
-TEST(PauseProtocol, NestedPausesAndSurplusResumes) {
-  TPauseGate gate;
-  Worker w(gate);
-  ASSERT_TRUE(gate.Pause(5000));
-  ASSERT_TRUE(gate.Pause(5000));
   EXPECT_EQ(gate.Count(), 2);
   gate.Resume();
   const int64_t held = w.passes;
   std::this_thread::sleep_for(30ms);
   EXPECT_EQ(w.passes.load(), held) << "one resume of two must not release the worker";
-  gate.Resume();
   gate.Resume();
   gate.Resume();
   EXPECT_EQ(gate.Count(), 0);
@@ -117,8 +103,13 @@ TEST(PauseProtocol, PauseServesHandOversOfTheWorker) {
 
 // A worker that never reaches its check point: the pause times out with
 // false and the count stays raised; the matching resume balances it.
+// Without a worker a pause only sets the paused flag.
 TEST(PauseProtocol, PauseTimesOutWhenTheWorkerDoesNotStop) {
   TPauseGate gate;
+  EXPECT_TRUE(gate.Pause(10));
+  EXPECT_TRUE(gate.Paused());
+  gate.Resume();
+  EXPECT_FALSE(gate.Paused());
   gate.Attach();  // attached, but nothing calls CheckPoint
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(gate.Pause(100));
@@ -128,13 +119,4 @@ TEST(PauseProtocol, PauseTimesOutWhenTheWorkerDoesNotStop) {
   gate.Resume();
   EXPECT_EQ(gate.Count(), 0);
   gate.Detach();
-}
-
-// Without a worker a pause only sets the paused flag and a resume clears it.
-TEST(PauseProtocol, WithoutWorkerTheFlagStandsForIt) {
-  TPauseGate gate;
-  EXPECT_TRUE(gate.Pause(10));
-  EXPECT_TRUE(gate.Paused());
-  gate.Resume();
-  EXPECT_FALSE(gate.Paused());
 }

@@ -23,10 +23,7 @@ class ScreenLayoutTest : public ::testing::Test {
     reg.EraseSection("ScreenLayout");
     reg.EraseSection("Performance");
     ScreenLayoutSettings = {};
-    GuideSize = ClockSize = 0;
-    GlobeSize = MagnifierSize = 0;
-    AspectAdjust = InsetAspect = 1.0;
-    TheScreenLayoutHost = {};
+    TearDown();
   }
   void TearDown() override {
     MainPlotter = nullptr;
@@ -39,7 +36,10 @@ class ScreenLayoutTest : public ::testing::Test {
   }
 };
 
-TEST_F(ScreenLayoutTest, RegistryRoundTripKeepsTheSixValues) {
+// Absent values read as the defaults; the six values round-trip; bad
+// stored values are clamped or defaulted (an aspect never 0, so no
+// division by zero).
+TEST_F(ScreenLayoutTest, RegistryRoundTripAndBadStoredValues) {
   ReadRegScreenLayout();
   EXPECT_EQ(ScreenLayoutSettings, TScreenLayoutSettings{});  // defaults 2, 2, 2, 2, 2, 0
   const TScreenLayoutSettings stored{4, 0, 3, 4, 1, -7};
@@ -50,22 +50,16 @@ TEST_F(ScreenLayoutTest, RegistryRoundTripKeepsTheSixValues) {
   EXPECT_EQ(ScreenLayoutSettings, stored);
   platform::TRegIniFile reg;
   EXPECT_EQ(reg.ReadString("ScreenLayout", "aspect adjust", ""), "-7");
-}
-
-TEST_F(ScreenLayoutTest, BadStoredValuesAreClampedOrDefaulted) {
-  {
-    platform::TRegIniFile reg;
-    reg.WriteInteger("ScreenLayout", "use oval mask", 9);
-    reg.WriteInteger("ScreenLayout", "guide", -3);
-    reg.WriteInteger("ScreenLayout", "globe", 7);
-    reg.WriteInteger("ScreenLayout", "magnifier", 5);
-    reg.WriteString("ScreenLayout", "clock", "big");
-    reg.WriteInteger("ScreenLayout", "aspect adjust", -40);
-  }
+  reg.WriteInteger("ScreenLayout", "use oval mask", 9);
+  reg.WriteInteger("ScreenLayout", "guide", -3);
+  reg.WriteInteger("ScreenLayout", "globe", 7);
+  reg.WriteInteger("ScreenLayout", "magnifier", 5);
+  reg.WriteString("ScreenLayout", "clock", "big");
+  reg.WriteInteger("ScreenLayout", "aspect adjust", -40);
   ReadRegScreenLayout();
   EXPECT_EQ(ScreenLayoutSettings, (TScreenLayoutSettings{4, 0, 3, 4, 2, -10}));
   ApplyScreenLayout();
-  EXPECT_DOUBLE_EQ(AspectAdjust, 0.75);  // never 0, so no division by zero
+  EXPECT_DOUBLE_EQ(AspectAdjust, 0.75);
   EXPECT_GT(InsetAspect, 0.0);
 }
 
@@ -123,21 +117,6 @@ TEST_F(ScreenLayoutTest, OkCallsTheSizeCommandsOfChangedInsetsAndWritesTheSectio
   ApplyScreenLayoutChoice(choice);
   EXPECT_TRUE(calls.empty());
   EXPECT_EQ(platform::TRegIniFile().ReadInteger("ScreenLayout", "guide", -1), 0);
-}
-
-TEST_F(ScreenLayoutTest, PerformanceSwitchRoundTripsAndReachesThePlotter) {
-  ReadRegPerformance();
-  EXPECT_TRUE(GraphicSunRiseSet);
-  tPlotter plotter;
-  MainPlotter = &plotter;
-  WriteRegPerformance(false);
-  EXPECT_EQ(plotter.SunRiseSetGraphics, 0);
-  EXPECT_EQ(plotter.Replot, 1);
-  MainPlotter = nullptr;
-  GraphicSunRiseSet = true;
-  ReadRegPerformance();
-  EXPECT_FALSE(GraphicSunRiseSet);
-  EXPECT_EQ(platform::TRegIniFile().ReadString("Performance", "graphic sun riseset", ""), "0");
 }
 
 }  // namespace

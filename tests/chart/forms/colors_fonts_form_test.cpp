@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <tuple>
 
 #include "chart/drawing_colors.h"
 #include "chart/forms/colors_fonts_form.h"
@@ -40,21 +41,11 @@ struct StyleFixture : ::testing::Test {
 
 // Every field of a style that the chart reads, the font's face included.
 void ExpectSameStyles(const TStyleTable& want) {
-  for (int i = 0; i < kStyleCount; ++i) {
-    const TStyleEntry& a = Styles[i];
-    const TStyleEntry& b = want[std::size_t(i)];
-    ASSERT_EQ(bool(a.Handle), bool(b.Handle)) << i;
-    if (a.Handle) {
-      EXPECT_EQ(a.Handle->Log().face, b.Handle->Log().face) << i;
-    }
-    EXPECT_EQ(a.Name, b.Name) << i;
-    EXPECT_EQ(a.PointSize, b.PointSize) << i;
-    EXPECT_EQ(a.Bold, b.Bold) << i;
-    EXPECT_EQ(a.Color, b.Color) << i;
-    EXPECT_EQ(a.UseColor, b.UseColor) << i;
-    EXPECT_EQ(a.ObjectColor, b.ObjectColor) << i;
-    EXPECT_EQ(a.AltObjectColor, b.AltObjectColor) << i;
-  }
+  auto fields = [](const TStyleEntry& e) {
+    return std::tuple(bool(e.Handle), e.Handle ? e.Handle->Log().face : std::string(), e.Name, e.PointSize, e.Bold,
+                      e.Color, e.UseColor, e.ObjectColor, e.AltObjectColor);
+  };
+  for (int i = 0; i < kStyleCount; ++i) EXPECT_EQ(fields(Styles[i]), fields(want[std::size_t(i)])) << i;
 }
 
 }  // namespace

@@ -136,35 +136,32 @@ TEST_F(MainPlotterFixture, ConstellationWindowOkSetsSelectionsAndModes) {
   EXPECT_EQ(plotter->ConstellationLines, 2);
 }
 
+// Stored list values "lb<k>" (1 for lines plus 10 for the boundary): lines
+// from value & 1, boundaries from value & 10 (bitwise, as stored); the name
+// mode from its low byte, 1 or 2 else 0; the modes derived from the lists.
 TEST_F(MainPlotterFixture, ConstellationRegistryValues) {
-  struct Case {
+  const struct {
     int32_t lb0;
     uint8_t lines, bounds;
   } cases[] = {{10, 0, 1}, {2, 0, 1}, {8, 0, 1}, {1, 1, 0}, {11, 1, 1}, {0, 0, 0}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     platform::TRegIniFile().WriteInteger("Constellation", "lb0", c.lb0);
     ReadRegConstellation();
     EXPECT_EQ(plotter->LineSelection[1], c.lines) << c.lb0;
     EXPECT_EQ(plotter->NameSelection[1], c.bounds) << c.lb0;
   }
-  struct Mode {
-    int32_t stored;
-    uint8_t mode;
-  } modes[] = {{258, 2}, {3, 0}, {1, 1}};
-  for (const Mode& m : modes) {
-    platform::TRegIniFile().WriteInteger("Constellation", "name mode", m.stored);
+  for (const auto& [stored, mode] : {std::pair{258, 2}, std::pair{3, 0}, std::pair{1, 1}}) {
+    platform::TRegIniFile().WriteInteger("Constellation", "name mode", stored);
     ReadRegConstellation();
-    EXPECT_EQ(plotter->ConstellationNames, m.mode) << m.stored;
+    EXPECT_EQ(plotter->ConstellationNames, mode) << stored;
   }
-  platform::TRegIniFile reg;
-  for (int k = 0; k < 88; ++k) reg.WriteInteger("Constellation", "lb" + std::to_string(k), 11);
-  ReadRegConstellation();
-  EXPECT_EQ(plotter->ConstellationLines, 2);
-  EXPECT_EQ(plotter->ConstellationBoundaries, 2);
-  for (int k = 0; k < 88; ++k) reg.WriteInteger("Constellation", "lb" + std::to_string(k), 0);
-  ReadRegConstellation();
-  EXPECT_EQ(plotter->ConstellationLines, 0);
-  EXPECT_EQ(plotter->ConstellationBoundaries, 0);
+  for (const auto& [value, derived] : {std::pair{11, 2}, std::pair{0, 0}}) {
+    platform::TRegIniFile reg;
+    for (int k = 0; k < 88; ++k) reg.WriteInteger("Constellation", "lb" + std::to_string(k), value);
+    ReadRegConstellation();
+    EXPECT_EQ(plotter->ConstellationLines, derived);
+    EXPECT_EQ(plotter->ConstellationBoundaries, derived);
+  }
 }
 
 TEST_F(MainPlotterFixture, BlocksFourAndFiveRoundTripAndDamagedBlocksAreRefused) {

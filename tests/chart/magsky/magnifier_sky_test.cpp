@@ -12,13 +12,13 @@
 #include "catalog/stars.h"
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_scene.h"
-#include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
 #include "platform/bitmap.h"
-#include "tests/support/reference_picture.h"
+#include "tests/chart/inset_support.h"
+
+using namespace inset_support;
 
 namespace {
-constexpr double kDeg = 0.017453292519943295;
 // The Pleiades field: centre and instant (2024 December 2, 0h UT, 50° N on
 // the Greenwich meridian, the cluster high in the east).
 constexpr double kPleiadesRA = 56.75 * kDeg, kPleiadesDec = 24.12 * kDeg, kPleiadesJD = 2460646.5;
@@ -45,46 +45,25 @@ class MagnifierSky : public ::testing::Test {
     }
     // Telescope 1: 300 mm f/10 with a 5 mm eyepiece of 50° (eyepiece 2): a
     // true field of 50 × 5 / 3000 = 0.0833°, 5′.
-    TeleGrid = TMagnifierGrid(kTeleColumns);
-    EyeGrid = TMagnifierGrid(kEyeColumns);
-    const char* tele[] = {"T", "300mm", "f/10", "n", "n", "1"};
-    for (int c = 0; c < 6; ++c) TeleGrid.Cells[1][c] = tele[c];
-    TeleGrid.RowCount = 3;
-    const char* e1[] = {"A", "25mm", "50"};
-    const char* e2[] = {"B", "5mm", "50"};
-    for (int c = 0; c < 3; ++c) {
-      EyeGrid.Cells[1][c] = e1[c];
-      EyeGrid.Cells[2][c] = e2[c];
-    }
-    EyeGrid.RowCount = 4;
-    BuildFieldTables();
-    ComputeFieldTable();
+    SetTelescopes({{"T", "300mm", "f/10", "n", "n", "1"}}, {{"A", "25mm", "50"}, {"B", "5mm", "50"}});
     MagnifierSwitches = TMagnifierSwitches{};
   }
   void TearDown() override { MagnifierSwitches = TMagnifierSwitches{}; }
 };
 
-QString Reference(const char* name) { return QString(NOCTRA_CHART_TEST_DATA "/") + name; }
-
-void Check(const char* name) {
-  ExpectMatchesReference(MagnifierScreenBitmap->Image(), Reference(name), QString(name).replace(".png", ""));
-}
+void Check(const char* name) { ExpectMatchesPicture(MagnifierScreenBitmap->Image(), name); }
 
 }  // namespace
 
-TEST_F(MagnifierSky, PleiadesWithStarImages) {
-  TMagnifierScene scene;
-  scene.SetInstant(0, 50 * kDeg, kPleiadesJD);
-  scene.Render(kPleiadesRA, kPleiadesDec, 4);
-  Check("magnifier_pleiades.png");
-}
-
-TEST_F(MagnifierSky, PleiadesWithStarDiscs) {
-  MagnifierSwitches.StarMode = 2;
-  TMagnifierScene scene;
-  scene.SetInstant(0, 50 * kDeg, kPleiadesJD);
-  scene.Render(kPleiadesRA, kPleiadesDec, 4);
-  Check("magnifier_pleiades_discs.png");
+TEST_F(MagnifierSky, PleiadesWithStarImagesAndDiscs) {
+  const std::pair<uint8_t, const char*> modes[] = {{0, "magnifier_pleiades"}, {2, "magnifier_pleiades_discs"}};
+  for (const auto& [mode, picture] : modes) {
+    MagnifierSwitches.StarMode = mode;
+    TMagnifierScene scene;
+    scene.SetInstant(0, 50 * kDeg, kPleiadesJD);
+    scene.Render(kPleiadesRA, kPleiadesDec, 4);
+    Check(picture);
+  }
 }
 
 TEST_F(MagnifierSky, SaturnWithItsRing) {
@@ -93,7 +72,7 @@ TEST_F(MagnifierSky, SaturnWithItsRing) {
   double ra, dec;
   scene.PlanetPosition(6, ra, dec);
   scene.Render(ra, dec, 20100);
-  Check("magnifier_saturn.png");
+  Check("magnifier_saturn");
 }
 
 // Alcyone (magnitude 2.9, a disc of several pixels) is drawn where the
