@@ -131,8 +131,13 @@ void DrawGlobeWith(const ShadeTable& shades, Bitmap& bitmap, int32_t cx, int32_t
       const double lambda = ArcSinT(z);
       const double cz = CosArcSin(z);
       // 3.2 Its longitude east of the view's meridian, then east longitude.
-      const double denominator = cphi * cz;
-      const double k = denominator != 0 ? (yn - sphi * z) / denominator : 1.0;
+      // cos μ = (d·cos lat + yn·sin lat) / cos λ, d being the depth
+      // c·√(1 − u²); with sin lat = cφ and cos lat = −sφ this equals
+      // (yn − sφ·z) / (cφ·cz) but does not divide by cφ, which is zero
+      // for a view from the equator (that quotient is 0/0 there and drew
+      // the globe in blocks).
+      const double depth = c * CosArcSin(u);
+      const double k = cz > 0 ? std::clamp((yn * cphi - depth * sphi) / cz, -1.0, 1.0) : 1.0;
       double mu = ArcCosT(k);
       if (u < 0) mu = -mu;
       mu = Reduce(mu - lonWest);
@@ -476,12 +481,19 @@ void ChangeObserverLocation(const std::string& name, const TIME_ZONE_INFORMATION
 // --- Clicks and hit tests ---------------------------------------------------------------------
 
 void GlobePointToLonLat(double a, double b, double& latitude, double& longitude) {
-  const double viewLat = GlobeLatitude.load();
-  const double c = std::fabs(viewLat) < 0.01 ? kHalfPi - 0.01 : kHalfPi - viewLat;
+  // c: the view's colatitude. The point lies sin a up and cos a · cos b
+  // towards the viewer; z is the sine of its latitude.
+  const double c = kHalfPi - GlobeLatitude.load();
   const double z = std::sin(c) * std::sin(a) + std::cos(c) * std::cos(a) * std::cos(b);
   latitude = ArcSinR(z);
-  const double denominator = std::cos(latitude) * std::cos(c);
-  const double k = denominator != 0 ? std::clamp((std::sin(a) - std::sin(c) * z) / denominator, -1.0, 1.0) : 1.0;
+  // k = (sin a − sin c · z) / (cos λ · cos c) reduced by cos c, so that a
+  // view from the equator (cos c = 0) needs no stand-in latitude (one of
+  // +0.57° turned clicks south of the equator north).
+  const double denominator = std::cos(latitude);
+  const double k = denominator > 0
+                       ? std::clamp((std::sin(a) * std::cos(c) - std::cos(a) * std::cos(b) * std::sin(c)) / denominator,
+                                    -1.0, 1.0)
+                       : 1.0;
   double l = ArcCosR(k);
   const double bb = Reduce(b);
   if (bb >= 0 && bb <= M_PI) l = -l;
