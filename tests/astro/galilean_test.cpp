@@ -6,11 +6,11 @@
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/sun_moon.h"
-#include "tests/astro/solar_system_test_support.h"
+#include "tests/astro/astro_test_support.h"
 
 namespace {
 
-using namespace solar_test;
+using namespace astro_test;
 
 // Meeus, "Astronomical Algorithms" (2nd ed.), example 44.b: 1992 December
 // 16 at 0h UT (JDE 2448972.50068).

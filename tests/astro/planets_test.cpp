@@ -11,12 +11,12 @@
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
 #include "astro/transforms.h"
-#include "tests/astro/solar_system_test_support.h"
+#include "tests/astro/astro_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using namespace solar_test;
+using namespace astro_test;
 
 // Apparent geocentric right ascension and declination of date (degrees) of
 // Mercury .. Pluto (index 2, the Earth, unused) at five instants (JD_TT),

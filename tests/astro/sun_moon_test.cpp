@@ -9,11 +9,11 @@
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
 #include "astro/transforms.h"
-#include "tests/astro/solar_system_test_support.h"
+#include "tests/astro/astro_test_support.h"
 
 namespace {
 
-using namespace solar_test;
+using namespace astro_test;
 
 // Apparent geocentric Sun of date and its geometric J2000 vector at 48
 // instants (terrestrial time) from 1950 to 2050, computed once with ERFA
