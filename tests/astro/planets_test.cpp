@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "astro/observer.h"
 #include "astro/planets.h"
@@ -52,10 +52,10 @@ constexpr PlanetRef kGreenwichRef = {
     2461206.5, {{110.1034231, 23.3030174}, {124.5412689, 21.7378126}, {}, {47.7362353, 17.2870704},
                 {118.9386970, 21.2077421}, {13.1431902, 3.1194937}, {60.8405897, 20.5749384},
                 {4.4653989, 0.4600131}, {308.6271105, -23.0293297}}};
-// Truncated VSOP87D: 1′ for Mercury .. Neptune (worst measured over 2,000
-// instants 1900-2100 against the same source: Mars 35″, Venus 16″); Meeus's
-// Pluto series: 2′ (measured 4″).
-constexpr double kPlanetTolerance = 1 * kArcmin, kPlutoTolerance = 2 * kArcmin;
+// Truncated VSOP87D for Mercury .. Neptune and Meeus's series for Pluto:
+// the worst errors measured over 2,000 instants 1900-2100 against the same
+// source (arcseconds, index 2 unused).
+constexpr double kPlanetBound[kPlanetCount] = {4.9, 16, 0, 35, 13, 14, 12, 8, 3.8};
 
 // Kepler's equation E - e sin E = M recovered from a true anomaly.
 double MeanAnomalyOf(double e, double nu) {
@@ -74,7 +74,7 @@ TSolSysBody ComputedPlanet(const TObserverTime& rec, TSolarContext& ctx, int num
   return planets[number - 1];
 }
 
-TEST(Kepler, SolvesTheEquationForAllEccentricities) {
+TEST(Kepler, SolvesTheEquationForAllEccentricitiesOrRefuses) {
   // Meeus example 30.a: e = 0.1, M = 5°: E = 5.554589°.
   const double E = 5.554589 * kDeg;
   EXPECT_NEAR(KeplerTrueAnomaly(0.1, 5 * kDeg), 2 * std::atan(std::sqrt(1.1 / 0.9) * std::tan(E / 2)), 1e-8);
@@ -86,15 +86,10 @@ TEST(Kepler, SolvesTheEquationForAllEccentricities) {
       EXPECT_NEAR(AngleDiff(MeanAnomalyOf(e, nu), M), 0.0, 1e-8) << e << " " << M;
     }
   }
-}
-
-TEST(Kepler, RefusesInputWithoutSolution) {
   // Non-finite anomalies (e.g. from a zero period) and e outside [0, 1)
   // return NaN at once instead of looping.
-  EXPECT_TRUE(std::isnan(KeplerTrueAnomaly(0.5, std::nan(""))));
-  EXPECT_TRUE(std::isnan(KeplerTrueAnomaly(0.5, INFINITY)));
-  EXPECT_TRUE(std::isnan(KeplerTrueAnomaly(1.0, 1.0)));
-  EXPECT_TRUE(std::isnan(KeplerTrueAnomaly(-0.1, 1.0)));
+  for (auto [e, M] : {std::pair{0.5, std::nan("")}, {0.5, double(INFINITY)}, {1.0, 1.0}, {-0.1, 1.0}})
+    EXPECT_TRUE(std::isnan(KeplerTrueAnomaly(e, M))) << e << " " << M;
 }
 
 constexpr double kGauss = 0.01720209895;
@@ -112,6 +107,13 @@ TEST(NearParabolic, ParabolaSatisfiesBarkersEquation) {
   double s = 1;
   EXPECT_TRUE(SolveNearParabolic(s, 0.0, 0.99, 1.0));  // at perihelion
   EXPECT_NEAR(s, 0.0, 1e-12);
+  // Far from perihelion on a clearly elliptic orbit the series diverges;
+  // invalid input (no q, no eccentricity, no time) fails too.
+  struct {
+    double t, e, q;
+  } const failing[] = {{400.0, 0.5, 1.0}, {3000.0, 0.85, 0.33}, {10.0, 0.99, 0.0}, {10.0, 0.0, 1.0},
+                       {std::nan(""), 0.99, 1.0}};
+  for (const auto& f : failing) EXPECT_FALSE(SolveNearParabolic(s, f.t, f.e, f.q)) << f.t << " " << f.e;
 }
 
 TEST(NearParabolic, MatchesEllipseAndHyperbola) {
@@ -141,17 +143,6 @@ TEST(NearParabolic, MatchesEllipseAndHyperbola) {
   }
 }
 
-TEST(NearParabolic, FailsWhereTheSeriesDiverges) {
-  double s = 0;
-  // Far from perihelion on a clearly elliptic orbit the series diverges.
-  EXPECT_FALSE(SolveNearParabolic(s, 400.0, 0.5, 1.0));
-  EXPECT_FALSE(SolveNearParabolic(s, 3000.0, 0.85, 0.33));
-  // Invalid input.
-  EXPECT_FALSE(SolveNearParabolic(s, 10.0, 0.99, 0.0));
-  EXPECT_FALSE(SolveNearParabolic(s, 10.0, 0.0, 1.0));  // no eccentricity
-  EXPECT_FALSE(SolveNearParabolic(s, std::nan(""), 0.99, 1.0));
-}
-
 TEST(Planets, LightTimeAndKilometres) {
   // One astronomical unit: 499.005 s of light time (IAU 2012), 149597870.7
   // km; the program's rounded 149600000 km stays within 2.2e-5 of both.
@@ -159,7 +150,7 @@ TEST(Planets, LightTimeAndKilometres) {
   EXPECT_NEAR(AUToKm(30.0), 30 * 149597870.7, 30 * 149597870.7 * 2.2e-5);
 }
 
-TEST(Planets, ApparentPlacesOfDate1900To2100) {
+TEST(Planets, ApparentPlacesOfDate1900To2100AndAtGreenwich) {
   for (const PlanetRef& ref : kPlanetRef) {
     auto rec = ObserverAtTT(ref.tt);
     TSolSysBody planets[kPlanetCount];
@@ -169,13 +160,11 @@ TEST(Planets, ApparentPlacesOfDate1900To2100) {
       SCOPED_TRACE(testing::Message() << ref.tt << " planet " << n);
       double ra = 0, dec = 0;
       ASSERT_TRUE(PlanetApparentGeocentric(*rec, planets[n - 1], ra, dec));
-      EXPECT_LT(Separation(ra, dec, ref.planet[n - 1].ra * kDeg, ref.planet[n - 1].dec * kDeg),
-                n == 9 ? kPlutoTolerance : kPlanetTolerance);
+      const auto& r = ref.planet[n - 1];
+      EXPECT_LT(Separation(ra, dec, r.ra * kDeg, r.dec * kDeg), kPlanetBound[n - 1] * kArcsec);
     }
   }
-}
-
-TEST(Planets, TopocentricPlacesAtGreenwich) {
+  // Topocentric, through CalcPlanet with the series Sun in the context.
   auto rec = ObserverAtTT(kGreenwichRef.tt, 0.0015 * kDeg, 51.4779 * kDeg, 46);
   TSolarContext ctx{};
   ctx.NovasOff = 1;
@@ -188,7 +177,7 @@ TEST(Planets, TopocentricPlacesAtGreenwich) {
     CalcPlanet(ctx, *rec, planets[n - 1]);
     const auto& r = kGreenwichRef.planet[n - 1];
     EXPECT_LT(Separation(planets[n - 1].RA, planets[n - 1].Dec, r.ra * kDeg, r.dec * kDeg),
-              n == 9 ? kPlutoTolerance : kPlanetTolerance);
+              kPlanetBound[n - 1] * kArcsec);
   }
 }
 
@@ -263,11 +252,6 @@ TEST(Planets, PlutoMeeusExample37a) {
   EXPECT_NEAR(r, 29.711111, 1e-6);
 }
 
-TEST(Planets, MagnitudeOfVenusMeeusExample41a) {
-  // Meeus example 41.a: Venus at r 0.724604, Δ 0.910947, phase 72.96°: -4.2.
-  EXPECT_NEAR(PlanetMagnitude(2, 0, 0.724604, 0.910947, 72.96 * kDeg), -4.2, 0.05);
-}
-
 TEST(Planets, VenusAtThe2004Transit) {
   // Mid-transit of Venus, 2004 June 8, 8:20 UT: Venus 627″ from the Sun's
   // centre, geocentric (Astronomical Almanac). Conjunction is handled
@@ -289,28 +273,24 @@ TEST(Planets, EarthRecordIsLeftAlone) {
   TSolarContext ctx{};
   const TSolSysBody earth = ComputedPlanet(*rec, ctx, kEarthNumber);
   EXPECT_EQ(earth.LastJD, -10000000.0);
-  EXPECT_EQ(earth.RA, 0.0);
-  EXPECT_EQ(earth.Dec, 0.0);
-  EXPECT_EQ(earth.Distance, 0.0);
-  EXPECT_EQ(earth.Magnitude, 0.0);
+  for (double v : {earth.RA, earth.Dec, earth.Distance, earth.Magnitude}) EXPECT_EQ(v, 0.0);
 }
 
-// Comet Encke, Meeus example 33.a: a 2.2091404 AU, e 0.8502196, i 11.94524°,
-// Ω 334.75006°, ω 186.23352°, perihelion 1990 October 28.54502 TD, equinox
-// J2000.0.
-TSolSysBody Encke(bool cometForm) {
+// An orbit from elements: eccentricity, a or q (-1: not given), time of
+// the mean anomaly M0 (radians), inclination, node, argument of perihelion.
+TSolSysBody Orbit(double e, double a, double q, double epoch, double M0, double incl, double node, double peri) {
   TSolSysBody b{};
-  b.Name = "2P/Encke";
-  b.Eccentricity = 0.8502196;
-  b.Inclination = 11.94524 * kDeg;
-  b.Node = 334.75006 * kDeg;
-  b.Perihelion = 186.23352 * kDeg;
-  b.Epoch = 2448193.04502;
-  b.MeanAnomaly = 0;
+  b.Name = "orbit";
+  b.Eccentricity = e;
+  b.SemiMajorAxis = a;
+  b.PerihelionDistance = q;
+  b.Epoch = epoch;
+  b.MeanAnomaly = M0;
+  b.Inclination = incl;
+  b.Node = node;
+  b.Perihelion = peri;
   b.Period = -1;
   b.DailyMotion = -1;
-  b.SemiMajorAxis = cometForm ? -1 : 2.2091404;
-  b.PerihelionDistance = cometForm ? 2.2091404 * (1 - 0.8502196) : -1;
   b.AbsMagnitude = 11.5;
   b.Slope = -1;
   b.LastJD = -1;
@@ -318,14 +298,29 @@ TSolSysBody Encke(bool cometForm) {
   return b;
 }
 
-TEST(OrbitBodies, CometEnckeMeeusExample33a) {
+// Comet Encke, Meeus example 33.a: a 2.2091404 AU, e 0.8502196, i 11.94524°,
+// Ω 334.75006°, ω 186.23352°, perihelion 1990 October 28.54502 TD, equinox
+// J2000.0; as a comet (q) or as an asteroid (a).
+TSolSysBody Encke(bool cometForm) {
+  const double a = 2.2091404, e = 0.8502196;
+  return Orbit(e, cometForm ? -1 : a, cometForm ? a * (1 - e) : -1, 2448193.04502, 0, 11.94524 * kDeg,
+               334.75006 * kDeg, 186.23352 * kDeg);
+}
+
+// The series Sun of a fresh context at jdTT.
+TSolarContext SunAt(const TObserverTime& rec) {
+  TSolarContext ctx{};
+  CalcSun(ctx, rec);
+  return ctx;
+}
+
+TEST(OrbitBodies, CometEnckeMeeusExample33aAndItsCache) {
   // 1990 October 6.0 TD. Reference computed once from the same elements
   // with ERFA's Earth (eraEpv00) and a two-body solution with light time:
   // α 158.558972°, δ 19.158500°, Δ 0.824281 AU, r 0.652575 AU (the book
   // prints α 158.558965°).
   auto rec = ObserverAtTT(2448170.5);
-  TSolarContext ctx{};
-  CalcSun(ctx, *rec);
+  TSolarContext ctx = SunAt(*rec);
   TSolSysBody comet = Encke(true);
   ASSERT_TRUE(CalcOrbitBody(ctx, *rec, comet));
   EXPECT_EQ(comet.Valid, 1);
@@ -338,6 +333,14 @@ TEST(OrbitBodies, CometEnckeMeeusExample33a) {
   EXPECT_NEAR(comet.Period, std::pow(2.2091404, 1.5), 1e-9);
   EXPECT_EQ(comet.Slope, 0.15);
   EXPECT_TRUE(std::isfinite(comet.Magnitude));
+  // Cached on terrestrial time for a minute.
+  comet.RA = -7.0;
+  SetObserverTT(*rec, 2448170.5 + 59.0 / 86400);
+  EXPECT_TRUE(CalcOrbitBody(ctx, *rec, comet));
+  EXPECT_EQ(comet.RA, -7.0);
+  SetObserverTT(*rec, 2448170.5 + 61.0 / 86400);
+  EXPECT_TRUE(CalcOrbitBody(ctx, *rec, comet));
+  EXPECT_NE(comet.RA, -7.0);
 }
 
 TEST(OrbitBodies, PeriodicCometStaysValidAwayFromPerihelion) {
@@ -345,8 +348,7 @@ TEST(OrbitBodies, PeriodicCometStaysValidAwayFromPerihelion) {
   // 500 days after perihelion the series would diverge.
   for (double dt : {-22.5, 200.0, 500.0, 900.0}) {
     auto rec = ObserverAtTT(2448193.04502 + dt);
-    TSolarContext ctx{};
-    CalcSun(ctx, *rec);
+    TSolarContext ctx = SunAt(*rec);
     TSolSysBody comet = Encke(true), asteroid = Encke(false);
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, comet)) << dt;
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, asteroid)) << dt;
@@ -355,19 +357,11 @@ TEST(OrbitBodies, PeriodicCometStaysValidAwayFromPerihelion) {
   }
 }
 
-TEST(OrbitBodies, DerivedAsteroidElements) {
-  TSolSysBody b{};
-  b.Name = "test";
-  b.PerihelionDistance = -1;
-  b.SemiMajorAxis = 2.5;
-  b.Period = -1;
-  b.DailyMotion = -1;
-  b.Eccentricity = 0.1;
+TEST(OrbitBodies, DerivedAsteroidElementsKeepQUngiven) {
+  TSolSysBody b = Orbit(0.1, 2.5, -1, 2451545.0, 0, 0, 0, 0);
   b.Slope = 0.25;
-  CheckElementConversion(b);
   auto rec = ObserverAtTT(2451545.0);
-  TSolarContext ctx{};
-  CalcSun(ctx, *rec);
+  TSolarContext ctx = SunAt(*rec);
   ASSERT_TRUE(CalcOrbitBody(ctx, *rec, b));
   // Kepler's third law and the Gaussian daily motion.
   EXPECT_NEAR(b.Period, 3.953, 5e-4);
@@ -383,30 +377,11 @@ TEST(OrbitBodies, VeryEccentricEllipseWithoutPerihelionDistance) {
   // time of perihelion) solved by Landgraf's series; q stays -1.
   const double a = 3.0, e = 0.985, M0 = 0.5 * kDeg;
   const double n = 0.9856076686 / (a * std::sqrt(a));  // degrees per day
-  TSolSysBody asteroid{};
-  asteroid.Name = "ellipse";
-  asteroid.Eccentricity = e;
-  asteroid.Inclination = 20 * kDeg;
-  asteroid.Node = 80 * kDeg;
-  asteroid.Perihelion = 30 * kDeg;
-  asteroid.Epoch = 2460000.5;
-  asteroid.MeanAnomaly = M0;
-  asteroid.SemiMajorAxis = a;
-  asteroid.PerihelionDistance = -1;
-  asteroid.Period = -1;
-  asteroid.DailyMotion = -1;
-  asteroid.Slope = -1;
-  asteroid.LastJD = -1;
-  CheckElementConversion(asteroid);
-  TSolSysBody comet = asteroid;
-  comet.SemiMajorAxis = -1;
-  comet.PerihelionDistance = a * (1 - e);
-  comet.MeanAnomaly = 0;
-  comet.Epoch = asteroid.Epoch - M0 / kDeg / n;
+  TSolSysBody asteroid = Orbit(e, a, -1, 2460000.5, M0, 20 * kDeg, 80 * kDeg, 30 * kDeg);
+  TSolSysBody comet = Orbit(e, -1, a * (1 - e), 2460000.5 - M0 / kDeg / n, 0, 20 * kDeg, 80 * kDeg, 30 * kDeg);
   for (double dt : {-40.0, 0.0, 25.0, 90.0}) {
     auto rec = ObserverAtTT(asteroid.Epoch + dt);
-    TSolarContext ctx{};
-    CalcSun(ctx, *rec);
+    TSolarContext ctx = SunAt(*rec);
     asteroid.LastJD = comet.LastJD = -1;
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, asteroid)) << dt;
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, comet)) << dt;
@@ -419,13 +394,9 @@ TEST(OrbitBodies, VeryEccentricEllipseWithoutPerihelionDistance) {
 TEST(OrbitBodies, ParabolicAndHyperbolicComets) {
   // 30 days before perihelion on an orbit with q = 1.2 AU.
   auto rec = ObserverAtTT(2451545.0);
-  TSolarContext ctx{};
-  CalcSun(ctx, *rec);
+  TSolarContext ctx = SunAt(*rec);
   for (double e : {1.0, 1.002}) {
-    TSolSysBody c = Encke(true);
-    c.Eccentricity = e;
-    c.PerihelionDistance = 1.2;
-    c.Epoch = 2451545.0 + 30;
+    TSolSysBody c = Orbit(e, -1, 1.2, 2451545.0 + 30, 0, 11.94524 * kDeg, 334.75006 * kDeg, 186.23352 * kDeg);
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, c)) << e;
     EXPECT_GT(c.RadiusVector, 1.2);
     EXPECT_LT(c.RadiusVector, 1.5);
@@ -436,16 +407,10 @@ TEST(OrbitBodies, ParabolicAndHyperbolicComets) {
 
 TEST(OrbitBodies, UnsolvableOrbitsAreInvalid) {
   auto rec = ObserverAtTT(2451545.0);
-  TSolarContext ctx{};
-  CalcSun(ctx, *rec);
+  TSolarContext ctx = SunAt(*rec);
   // Neither a nor q: no period, no solution (and no endless loop).
-  TSolSysBody noSize{};
-  noSize.Eccentricity = 0.3;
-  noSize.SemiMajorAxis = -1;
-  noSize.PerihelionDistance = -1;
+  TSolSysBody noSize = Orbit(0.3, -1, -1, 2451545.0, 0, 0, 0, 0);
   noSize.Period = 0;
-  noSize.LastJD = -1;
-  CheckElementConversion(noSize);
   EXPECT_FALSE(CalcOrbitBody(ctx, *rec, noSize));
   EXPECT_EQ(noSize.Valid, 0);
   // The cached answer stays invalid within the minute.
@@ -454,21 +419,6 @@ TEST(OrbitBodies, UnsolvableOrbitsAreInvalid) {
   TSolSysBody nan = Encke(false);
   nan.Eccentricity = std::nan("");
   EXPECT_FALSE(CalcOrbitBody(ctx, *rec, nan));
-}
-
-TEST(OrbitBodies, CacheOnTerrestrialTime) {
-  auto rec = ObserverAtTT(2448170.5);
-  TSolarContext ctx{};
-  CalcSun(ctx, *rec);
-  TSolSysBody comet = Encke(true);
-  ASSERT_TRUE(CalcOrbitBody(ctx, *rec, comet));
-  comet.RA = -7.0;
-  SetObserverTT(*rec, 2448170.5 + 59.0 / 86400);
-  EXPECT_TRUE(CalcOrbitBody(ctx, *rec, comet));
-  EXPECT_EQ(comet.RA, -7.0);
-  SetObserverTT(*rec, 2448170.5 + 61.0 / 86400);
-  EXPECT_TRUE(CalcOrbitBody(ctx, *rec, comet));
-  EXPECT_NE(comet.RA, -7.0);
 }
 
 TEST(ElementConversion, OrientationMatchesRotation) {
@@ -511,17 +461,11 @@ TEST_F(WorkingFolder, StartupFillsRecordsAndLeavesAnEmptyLog) {
   InitSolarSystemUnit();
   EXPECT_TRUE(std::filesystem::exists("startup_log.txt"));
   EXPECT_EQ(Log(), "");
+  // Records named Mercury .. Pluto, their caches (and the Moon's) emptied.
   EXPECT_EQ(Planets[0].Name.str(), "Mercury");
-  EXPECT_EQ(Planets[2].Name.str(), "Earth");
   EXPECT_EQ(Planets[8].Name.str(), "Pluto");
-  EXPECT_EQ(Planets[4].Epoch, 2451545.0);
-  EXPECT_NEAR(Planets[4].Node / kDeg, 100.55615, 1e-12);
-  EXPECT_NEAR(Planets[5].DiameterAt1AU / kArcsec, 165.6, 1e-9);
   EXPECT_EQ(Planets[3].LastJD, -10000000.0);
   EXPECT_EQ(MoonBody.LastJD, -1000000.0);
-  EXPECT_EQ(MoonBody.Period, 27.3217);
-  EXPECT_EQ(MoonBody.SemiMajorAxis, 384401.0);
-  EXPECT_NEAR(MoonBody.Inclination / kDeg, 5.1453964, 1e-12);
   for (int p = 1; p <= kPlanetCount; ++p) EXPECT_EQ(PlanetNumberFromName(Planets[p - 1].Name.view()), p);
   EXPECT_EQ(PlanetNumberFromName("Moon"), 0);
 }
