@@ -1,9 +1,16 @@
 // Shared helpers of the astronomy tests: angle units, an observer record at
-// a given instant and place, and angular separations.
+// a given instant and place, angular separations and the reference tables.
 #pragma once
 
 #include <cmath>
+#include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <vector>
 
 #include "astro/observer.h"
 
@@ -40,5 +47,28 @@ inline double Separation(double ra1, double dec1, double ra2, double dec2) {
 
 // Difference of two angles brought into (-π, π].
 inline double AngleDiff(double a, double b) { return std::remainder(a - b, 2 * kPi); }
+
+// The rows of a reference table in tests/astro/data: one row of numbers a
+// line, '#' starts a comment line. Row is a struct of doubles only, filled
+// in the order of its fields; a missing file or a row of another length
+// throws.
+template <class Row>
+std::vector<Row> ReferenceRows(const std::string& name) {
+  static_assert(std::is_trivially_copyable_v<Row> && sizeof(Row) % sizeof(double) == 0);
+  constexpr std::size_t kColumns = sizeof(Row) / sizeof(double);
+  std::ifstream in(std::string(NOCTRA_ASTRO_TEST_DATA) + "/" + name);
+  std::vector<Row> rows;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::vector<double> values;
+    for (double v; fields >> v;) values.push_back(v);
+    if (values.size() != kColumns) throw std::runtime_error(name + ": row of another length: " + line);
+    Row& row = rows.emplace_back();
+    std::memcpy(&row, values.data(), sizeof(Row));
+  }
+  if (rows.empty()) throw std::runtime_error("no reference table " + name);
+  return rows;
+}
 
 }  // namespace astro_test

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <utility>
+#include <vector>
 
 #include "astro/observer.h"
 #include "astro/planets.h"
@@ -18,40 +19,16 @@ namespace {
 
 using namespace astro_test;
 
-// Apparent geocentric right ascension and declination of date (degrees) of
-// Mercury .. Pluto (index 2, the Earth, unused) at five instants (JD_TT),
-// computed once by tests/astro/make_planet_refs.py with the Swiss Ephemeris
-// (JPL DE431, 0.001″): IAU 2006/2000 precession-nutation, aberration, light
-// time. ERFA's eraPlan94 is not used: its documented error reaches 87″.
+// Apparent right ascension and declination of date (degrees) of Mercury ..
+// Pluto (index 2, the Earth, unused) from JPL DE431: geocentric at five
+// instants 1900-2100, then topocentric at Greenwich (51.4779° N, 0.0015° W,
+// 46 m); source and columns in the data file.
 struct PlanetRef {
   double tt;
   struct {
     double ra, dec;
   } planet[kPlanetCount];
 };
-constexpr PlanetRef kPlanetRef[] = {
-    {2415020.5, {{258.1347092, -21.8729889}, {309.2080556, -20.3185889}, {}, {285.1663590, -23.6495292},
-                 {239.1778936, -19.6005681}, {267.5303130, -22.4243887}, {248.5182126, -21.9185905},
-                 {84.8410757, 22.0663829}, {75.0847618, 12.9139419}}},
-    {2433282.5, {{301.8811347, -21.4713993}, {319.2347921, -15.1513116}, {}, {183.0278437, 1.4256393},
-                 {309.0484096, -19.2191202}, {171.0834849, 6.0279854}, {92.9298498, 23.6897335},
-                 {196.5270922, -5.3118647}, {142.9656619, 23.2932912}}},
-    {2451545.0, {{272.0733818, -24.4188459}, {239.8918516, -18.4487195}, {}, {330.5162624, -13.1826895},
-                 {23.8678307, 8.5942468}, {38.7654300, 12.6147656}, {317.4747929, -17.0203375},
-                 {305.4328168, -19.2132459}, {251.4191538, -11.3942908}}},
-    {2461206.5, {{110.1043809, 23.3057376}, {124.5422515, 21.7396858}, {}, {47.7358541, 17.2880964},
-                 {118.9389027, 21.2080946}, {13.1430624, 3.1196942}, {60.8406145, 20.5750574},
-                 {4.4653602, 0.4600769}, {308.6270342, -23.0292829}}},
-    {2488069.5, {{289.8122082, -24.3120078}, {323.0840375, -16.5429614}, {}, {27.1154126, 12.1900872},
-                 {200.0781048, -7.0852723}, {204.6501947, -7.6467640}, {16.6015772, 6.3770152},
-                 {168.6856158, 5.9061317}, {35.9659332, -3.6246462}}},
-};
-// The same source, topocentric at Greenwich (51.4779° N, 0.0015° W, 46 m)
-// on 2026 June 15, 0h TT.
-constexpr PlanetRef kGreenwichRef = {
-    2461206.5, {{110.1034231, 23.3030174}, {124.5412689, 21.7378126}, {}, {47.7362353, 17.2870704},
-                {118.9386970, 21.2077421}, {13.1431902, 3.1194937}, {60.8405897, 20.5749384},
-                {4.4653989, 0.4600131}, {308.6271105, -23.0293297}}};
 // Truncated VSOP87D for Mercury .. Neptune and Meeus's series for Pluto:
 // the worst errors measured over 2,000 instants 1900-2100 against the same
 // source (arcseconds, index 2 unused).
@@ -151,21 +128,24 @@ TEST(Planets, LightTimeAndKilometres) {
 }
 
 TEST(Planets, ApparentPlacesOfDate1900To2100AndAtGreenwich) {
-  for (const PlanetRef& ref : kPlanetRef) {
-    auto rec = ObserverAtTT(ref.tt);
+  const std::vector<PlanetRef> planetRefs = ReferenceRows<PlanetRef>("planets_de431.txt");
+  ASSERT_EQ(planetRefs.size(), 6u);
+  for (auto ref = planetRefs.begin(); ref != planetRefs.end() - 1; ++ref) {
+    auto rec = ObserverAtTT(ref->tt);
     TSolSysBody planets[kPlanetCount];
     InitPlanetRecords(planets);
     for (int n = 1; n <= kPlanetCount; ++n) {
       if (n == kEarthNumber) continue;
-      SCOPED_TRACE(testing::Message() << ref.tt << " planet " << n);
+      SCOPED_TRACE(testing::Message() << ref->tt << " planet " << n);
       double ra = 0, dec = 0;
       ASSERT_TRUE(PlanetApparentGeocentric(*rec, planets[n - 1], ra, dec));
-      const auto& r = ref.planet[n - 1];
+      const auto& r = ref->planet[n - 1];
       EXPECT_LT(Separation(ra, dec, r.ra * kDeg, r.dec * kDeg), kPlanetBound[n - 1] * kArcsec);
     }
   }
   // Topocentric, through CalcPlanet with the series Sun in the context.
-  auto rec = ObserverAtTT(kGreenwichRef.tt, 0.0015 * kDeg, 51.4779 * kDeg, 46);
+  const PlanetRef& greenwich = planetRefs.back();
+  auto rec = ObserverAtTT(greenwich.tt, 0.0015 * kDeg, 51.4779 * kDeg, 46);
   TSolarContext ctx{};
   ctx.NovasOff = 1;
   CalcSun(ctx, *rec);
@@ -175,7 +155,7 @@ TEST(Planets, ApparentPlacesOfDate1900To2100AndAtGreenwich) {
     if (n == kEarthNumber) continue;
     SCOPED_TRACE(n);
     CalcPlanet(ctx, *rec, planets[n - 1]);
-    const auto& r = kGreenwichRef.planet[n - 1];
+    const auto& r = greenwich.planet[n - 1];
     EXPECT_LT(Separation(planets[n - 1].RA, planets[n - 1].Dec, r.ra * kDeg, r.dec * kDeg),
               kPlanetBound[n - 1] * kArcsec);
   }
