@@ -77,18 +77,6 @@ TEST(Dictionaries, RepeatedKeysAndExpansions) {
   }
 }
 
-TEST(NameTables, Contents) {
-  ASSERT_EQ(ObjectTypeNames.size(), 10u);
-  EXPECT_EQ(ObjectTypeNames[0], "Unverified southern object");
-  EXPECT_EQ(ObjectTypeNames[5], "Galaxy ");
-  EXPECT_EQ(ObjectTypeNames[9], "in Small Magellanic Cloud");
-  EXPECT_STREQ(GreekLetterAbbreviations[0], "   ");
-  EXPECT_STREQ(GreekLetterAbbreviations[12], "MU ");
-  EXPECT_STREQ(GreekLetterAbbreviations[24], "OME");
-  EXPECT_STREQ(PlanetNames[9], "Pluto");
-  EXPECT_STREQ(GalileanMoonNames[3], "Ganymede");
-}
-
 TEST(SpectralTables, TheSunAndVega) {
   // The Sun is G2 V (class 5, spectral class 5, subclass 2): M_V = 4.83
   // (IAU 2015 B3 nominal values), luminosity, radius and mass 1.
