@@ -239,11 +239,16 @@ TEST(Astrometry, ProviderReplacesBuiltInOnlyWhenAllowedAndAnswering) {
   TSolSysBody moon{};
   CalcMoon(ctx, *rec, moon);
   EXPECT_DOUBLE_EQ(moon.RA, 1.1);
-  TSolSysBody planets[kPlanetCount];
+  TSolSysBody planets[kPlanetCount], own[kPlanetCount];
   InitPlanetRecords(planets);
-  CalcEarthOrbit(ctx, *rec);
+  InitPlanetRecords(own);
   CalcPlanet(ctx, *rec, planets[4]);
   EXPECT_DOUBLE_EQ(planets[4].RA, 0.5);
+  // With the provider switched off the planets keep their own places.
+  const int asked = provider.calls;
+  CalcPlanet(builtIn, *rec, own[4]);
+  EXPECT_EQ(provider.calls, asked);
+  EXPECT_NE(own[4].RA, 0.5);
   // A refusal or an exception leaves the built-in values.
   for (auto mode : {FixedProvider::Refuse, FixedProvider::Throw}) {
     provider.mode = mode;
