@@ -243,14 +243,25 @@ TEST(Planets, VenusAtThe2004Transit) {
   EXPECT_NEAR(Separation(ra, dec, ctx.SunRA, ctx.SunDec) / kArcsec, 627, 20);
 }
 
-TEST(Planets, EarthRecordIsLeftAlone) {
-  // No geocentric place for the Earth: nothing is written, not even the
-  // cache key.
+TEST(Planets, RecordsWithoutAPlaceAreLeftAlone) {
+  // No geocentric place for the Earth, nor for a record of another name on
+  // an open orbit (e >= 1, no mean motion to carry): nothing is written,
+  // not even the cache key.
   auto rec = ObserverAtTT(2451545.0);
   TSolarContext ctx{};
   const TSolSysBody earth = ComputedPlanet(*rec, ctx, kEarthNumber);
   EXPECT_EQ(earth.LastJD, -10000000.0);
   for (double v : {earth.RA, earth.Dec, earth.Distance, earth.Magnitude}) EXPECT_EQ(v, 0.0);
+  TSolSysBody planets[kPlanetCount];
+  InitPlanetRecords(planets);
+  TSolSysBody open = planets[4];
+  open.Name = "Visitor";
+  open.Eccentricity = 1.2;
+  double ra = 0, dec = 0;
+  EXPECT_FALSE(PlanetApparentGeocentric(*rec, open, ra, dec));
+  CalcPlanet(ctx, *rec, open);
+  EXPECT_EQ(open.LastJD, -10000000.0);
+  EXPECT_EQ(open.RA, 0.0);
 }
 
 // An orbit from elements: eccentricity, a or q (-1: not given), time of

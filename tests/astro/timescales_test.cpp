@@ -74,14 +74,15 @@ TEST(Weekdays, DayOfWeekAndNthWeekday) {
   EXPECT_EQ(DayOfWeekJD(2434923.5), 3);  // Meeus ex. 7.e: 1954 June 30, Wednesday
   EXPECT_EQ(DayOfWeekJD(-10.5), DayOfWeekJD(-3.5));  // negative JDs cycle too
   // 2024: the first Sunday of March is the 3rd, the second the 10th, the
-  // last the 31st.
+  // last the 31st; the last Sunday of January the 28th, the first of
+  // December the 1st.
   // September 2023 has 30 days and October 1st is a Sunday: the last Sunday
   // of September is the 24th. February 2024 has four Fridays: n = 5 gives
   // the last, the 23rd.
   struct {
     int weekday, n, year, month, day;
-  } const cases[] = {{0, 1, 2024, 3, 3}, {0, 2, 2024, 3, 10}, {0, 5, 2024, 3, 31}, {0, 5, 2023, 9, 24},
-                     {5, 5, 2024, 2, 23}};
+  } const cases[] = {{0, 1, 2024, 3, 3},  {0, 2, 2024, 3, 10},  {0, 5, 2024, 3, 31}, {0, 5, 2023, 9, 24},
+                     {5, 5, 2024, 2, 23}, {0, 5, 2024, 1, 28}, {0, 1, 2024, 12, 1}};
   double jd;
   for (const auto& c : cases) {
     ASSERT_TRUE(NthWeekdayOfMonth(c.weekday, c.n, jd, c.year, c.month)) << c.year << "-" << c.month;
