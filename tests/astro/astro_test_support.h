@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "astro/observer.h"
+#include "astro/planets.h"
+#include "astro/solar_system.h"
+#include "astro/sun_moon.h"
 
 namespace astro_test {
 
@@ -37,6 +40,22 @@ inline std::unique_ptr<TObserverTime> ObserverAtTT(double jdTT, double longitude
   SetObserverLocation(*rec, longitude, latitude, height);
   SetObserverTT(*rec, jdTT);
   return rec;
+}
+
+// A context holding the series Sun of the record's instant; the built-in
+// places only (no astrometry provider).
+inline TSolarContext SunContext(const TObserverTime& rec) {
+  TSolarContext ctx{};
+  ctx.NovasOff = 1;
+  CalcSun(ctx, rec);
+  return ctx;
+}
+
+// The record of planet `number` (1..9) as the start-up fills it.
+inline TSolSysBody PlanetRecord(int number) {
+  TSolSysBody planets[kPlanetCount];
+  InitPlanetRecords(planets);
+  return planets[number - 1];
 }
 
 // Angular separation of two directions (radians).

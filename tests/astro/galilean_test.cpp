@@ -26,15 +26,9 @@ constexpr double kX[5] = {0, -3.4502, 7.4418, 1.2011, 7.0720};
 constexpr double kY[5] = {0, 0.2137, 0.2753, 0.5900, 1.0291};
 constexpr double kZ[5] = {0, -4.819, -5.747, -14.941, -25.224};
 
-TSolSysBody JupiterRecord() {
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
-  return planets[4];
-}
-
 TEST(GalileanMoons, MeeusExample44b) {
   auto rec = ObserverAtTT(kExample44TT);
-  TSolSysBody jupiter = JupiterRecord();
+  TSolSysBody jupiter = PlanetRecord(5);
   jupiter.HelioLongitude = kJupiterL;
   jupiter.HelioLatitude = kJupiterB;
   jupiter.RadiusVector = kJupiterR;
@@ -57,9 +51,9 @@ TEST(GalileanMoons, FromTheComputedPlanetCachedAndFinite) {
   // to 0.31° in direction) turns the view by up to 0.15 radius at Callisto.
   auto rec = ObserverAtTT(kExample44TT);
   TSolarContext ctx{};
-  TSolSysBody jupiter = JupiterRecord();
+  TSolSysBody jupiter = PlanetRecord(5);
   auto compute = [&] {
-    CalcSun(ctx, *rec);
+    ctx = SunContext(*rec);
     CalcEarthOrbit(ctx, *rec);
     CalcPlanet(ctx, *rec, jupiter);
     CalcGalileanMoons(ctx, *rec, jupiter);
@@ -139,13 +133,11 @@ TEST(SaturnRings, EdgeOnAndSouthernFace) {
   };
   for (const auto& c : cases) {
     auto rec = ObserverAtTT(c.tt);
-    TSolarContext ctx{};
-    CalcSun(ctx, *rec);
+    TSolarContext ctx = SunContext(*rec);
     CalcEarthOrbit(ctx, *rec);
-    TSolSysBody planets[kPlanetCount];
-    InitPlanetRecords(planets);
-    CalcPlanet(ctx, *rec, planets[5]);
-    CalcSaturnRings(ctx, *rec, planets[5]);
+    TSolSysBody saturn = PlanetRecord(6);
+    CalcPlanet(ctx, *rec, saturn);
+    CalcSaturnRings(ctx, *rec, saturn);
     // The minor axis is never negative: b = a sin|B|.
     const double tilt = std::asin(ctx.RingMinorAxis / ctx.RingMajorAxis) / kDeg;
     EXPECT_GE(tilt, c.minB) << c.tt;

@@ -43,12 +43,11 @@ double MeanAnomalyOf(double e, double nu) {
 // Planet `number` (1..9) from fresh records, after the Sun and the Earth's
 // orbit of the context.
 TSolSysBody ComputedPlanet(const TObserverTime& rec, TSolarContext& ctx, int number) {
-  CalcSun(ctx, rec);
+  ctx = SunContext(rec);
   CalcEarthOrbit(ctx, rec);
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
-  CalcPlanet(ctx, rec, planets[number - 1]);
-  return planets[number - 1];
+  TSolSysBody planet = PlanetRecord(number);
+  CalcPlanet(ctx, rec, planet);
+  return planet;
 }
 
 TEST(Kepler, SolvesTheEquationForAllEccentricitiesOrRefuses) {
@@ -139,9 +138,7 @@ TEST(Planets, ApparentPlacesOfDate1900To2100AndAtGreenwich) {
   // Topocentric, through CalcPlanet with the series Sun in the context.
   const PlanetRef& greenwich = planetRefs.back();
   auto rec = ObserverAtTT(greenwich.tt, 0.0015 * kDeg, 51.4779 * kDeg, 46);
-  TSolarContext ctx{};
-  ctx.NovasOff = 1;
-  CalcSun(ctx, *rec);
+  TSolarContext ctx = SunContext(*rec);
   TSolSysBody planets[kPlanetCount];
   InitPlanetRecords(planets);
   for (int n = 1; n <= kPlanetCount; ++n) {
@@ -165,13 +162,11 @@ TEST(Planets, StaleEarthInTheContextIsNotUsed) {
   CalcEarthOrbit(fresh, *rec);
   stale.EarthL = 1.0;
   stale.EarthR = 7.0;
-  TSolSysBody a[kPlanetCount], b[kPlanetCount];
-  InitPlanetRecords(a);
-  InitPlanetRecords(b);
-  CalcPlanet(fresh, *rec, a[3]);
-  CalcPlanet(stale, *rec, b[3]);
-  EXPECT_EQ(a[3].RA, b[3].RA);
-  EXPECT_EQ(a[3].Dec, b[3].Dec);
+  TSolSysBody a = PlanetRecord(4), b = PlanetRecord(4);
+  CalcPlanet(fresh, *rec, a);
+  CalcPlanet(stale, *rec, b);
+  EXPECT_EQ(a.RA, b.RA);
+  EXPECT_EQ(a.Dec, b.Dec);
   EXPECT_EQ(stale.EarthL, fresh.EarthL);
   EXPECT_EQ(stale.EarthR, fresh.EarthR);
 }
@@ -234,12 +229,10 @@ TEST(Planets, VenusAtThe2004Transit) {
   // centre, geocentric (Astronomical Almanac). Conjunction is handled
   // without a singular case; Venus and the Sun are in one frame to 20″.
   auto rec = ObserverAtTT(2453164.8472 + 65.0 / 86400);
-  TSolarContext ctx{};
-  CalcSun(ctx, *rec);
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
+  const TSolarContext ctx = SunContext(*rec);
+  TSolSysBody venus = PlanetRecord(2);
   double ra = 0, dec = 0;
-  ASSERT_TRUE(PlanetApparentGeocentric(*rec, planets[1], ra, dec));
+  ASSERT_TRUE(PlanetApparentGeocentric(*rec, venus, ra, dec));
   EXPECT_NEAR(Separation(ra, dec, ctx.SunRA, ctx.SunDec) / kArcsec, 627, 20);
 }
 
@@ -252,9 +245,7 @@ TEST(Planets, RecordsWithoutAPlaceAreLeftAlone) {
   const TSolSysBody earth = ComputedPlanet(*rec, ctx, kEarthNumber);
   EXPECT_EQ(earth.LastJD, -10000000.0);
   for (double v : {earth.RA, earth.Dec, earth.Distance, earth.Magnitude}) EXPECT_EQ(v, 0.0);
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
-  TSolSysBody open = planets[4];
+  TSolSysBody open = PlanetRecord(5);
   open.Name = "Visitor";
   open.Eccentricity = 1.2;
   double ra = 0, dec = 0;
@@ -295,20 +286,13 @@ TSolSysBody Encke(bool cometForm) {
                334.75006 * kDeg, 186.23352 * kDeg);
 }
 
-// The series Sun of a fresh context at jdTT.
-TSolarContext SunAt(const TObserverTime& rec) {
-  TSolarContext ctx{};
-  CalcSun(ctx, rec);
-  return ctx;
-}
-
 TEST(OrbitBodies, CometEnckeMeeusExample33aAndItsCache) {
   // 1990 October 6.0 TD. Reference computed once from the same elements
   // with ERFA's Earth (eraEpv00) and a two-body solution with light time:
   // α 158.558972°, δ 19.158500°, Δ 0.824281 AU, r 0.652575 AU (the book
   // prints α 158.558965°).
   auto rec = ObserverAtTT(2448170.5);
-  TSolarContext ctx = SunAt(*rec);
+  TSolarContext ctx = SunContext(*rec);
   TSolSysBody comet = Encke(true);
   ASSERT_TRUE(CalcOrbitBody(ctx, *rec, comet));
   EXPECT_EQ(comet.Valid, 1);
@@ -336,7 +320,7 @@ TEST(OrbitBodies, PeriodicCometStaysValidAwayFromPerihelion) {
   // 500 days after perihelion the series would diverge.
   for (double dt : {-22.5, 200.0, 500.0, 900.0}) {
     auto rec = ObserverAtTT(2448193.04502 + dt);
-    TSolarContext ctx = SunAt(*rec);
+    TSolarContext ctx = SunContext(*rec);
     TSolSysBody comet = Encke(true), asteroid = Encke(false);
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, comet)) << dt;
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, asteroid)) << dt;
@@ -349,7 +333,7 @@ TEST(OrbitBodies, DerivedAsteroidElementsKeepQUngiven) {
   TSolSysBody b = Orbit(0.1, 2.5, -1, 2451545.0, 0, 0, 0, 0);
   b.Slope = 0.25;
   auto rec = ObserverAtTT(2451545.0);
-  TSolarContext ctx = SunAt(*rec);
+  TSolarContext ctx = SunContext(*rec);
   ASSERT_TRUE(CalcOrbitBody(ctx, *rec, b));
   // Kepler's third law and the Gaussian daily motion.
   EXPECT_NEAR(b.Period, 3.953, 5e-4);
@@ -369,7 +353,7 @@ TEST(OrbitBodies, VeryEccentricEllipseWithoutPerihelionDistance) {
   TSolSysBody comet = Orbit(e, -1, a * (1 - e), 2460000.5 - M0 / kDeg / n, 0, 20 * kDeg, 80 * kDeg, 30 * kDeg);
   for (double dt : {-40.0, 0.0, 25.0, 90.0}) {
     auto rec = ObserverAtTT(asteroid.Epoch + dt);
-    TSolarContext ctx = SunAt(*rec);
+    TSolarContext ctx = SunContext(*rec);
     asteroid.LastJD = comet.LastJD = -1;
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, asteroid)) << dt;
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, comet)) << dt;
@@ -382,7 +366,7 @@ TEST(OrbitBodies, VeryEccentricEllipseWithoutPerihelionDistance) {
 TEST(OrbitBodies, ParabolicAndHyperbolicComets) {
   // 30 days before perihelion on an orbit with q = 1.2 AU.
   auto rec = ObserverAtTT(2451545.0);
-  TSolarContext ctx = SunAt(*rec);
+  TSolarContext ctx = SunContext(*rec);
   for (double e : {1.0, 1.002}) {
     TSolSysBody c = Orbit(e, -1, 1.2, 2451545.0 + 30, 0, 11.94524 * kDeg, 334.75006 * kDeg, 186.23352 * kDeg);
     ASSERT_TRUE(CalcOrbitBody(ctx, *rec, c)) << e;
@@ -395,7 +379,7 @@ TEST(OrbitBodies, ParabolicAndHyperbolicComets) {
 
 TEST(OrbitBodies, UnsolvableOrbitsAreInvalid) {
   auto rec = ObserverAtTT(2451545.0);
-  TSolarContext ctx = SunAt(*rec);
+  TSolarContext ctx = SunContext(*rec);
   // Neither a nor q: no period, no solution (and no endless loop).
   TSolSysBody noSize = Orbit(0.3, -1, -1, 2451545.0, 0, 0, 0, 0);
   noSize.Period = 0;

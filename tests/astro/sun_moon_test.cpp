@@ -34,8 +34,7 @@ TEST(Sun, MeeusExample25b) {
   // 13.0 TD: ⊙ 199.907372°, R 0.99760775 AU; apparent α 13h13m30.749s
   // (198.378121°), δ -7°47'01.74" (-7.783817°). Example 25.a: M 278.99397°.
   auto rec = ObserverAtTT(2448908.5);
-  TSolarContext ctx{};
-  CalcSun(ctx, *rec);
+  const TSolarContext ctx = SunContext(*rec);
   // The Earth's series is the book's appendix III: 0.1″ and 1e-7 AU.
   EXPECT_NEAR(ctx.SunTrueLongitude / kDeg, 199.907372, 0.1 / 3600);
   EXPECT_NEAR(ctx.SunRadiusVector, 0.99760775, 1e-7);
@@ -51,8 +50,7 @@ TEST(Sun, SeriesAndEarthOrbitAgainstErfa1950To2050) {
   for (const SunRef& ref : sunRefs) {
     SCOPED_TRACE(ref.tt);
     auto rec = ObserverAtTT(ref.tt);
-    TSolarContext ctx{};
-    CalcSun(ctx, *rec);
+    TSolarContext ctx = SunContext(*rec);
     // The Earth by VSOP87D as truncated in Meeus's appendix III, the
     // record's four-term nutation: measured 1.1″.
     EXPECT_LT(Separation(ctx.SunRA, ctx.SunDec, ref.ra, ref.dec), 3 * kArcsec);
@@ -125,9 +123,7 @@ TEST(SunAndMoon, TopocentricAgainstErfaAndAstropy1950To2050) {
 TEST(Moon, MeeusExample47a) {
   // Meeus, "Astronomical Algorithms", example 47.a: 1992 April 12, 0h TD.
   auto rec = ObserverAtTT(2448724.5);
-  TSolarContext ctx{};
-  ctx.NovasOff = 1;
-  CalcSun(ctx, *rec);
+  TSolarContext ctx = SunContext(*rec);
   TSolSysBody moon{};
   InitExtraElementRecord(moon);
   CalcMoon(ctx, *rec, moon);
@@ -163,9 +159,7 @@ TEST(Moon, ElongationAtNewAndFullMoon) {
   for (const auto& p : phases) {
     SCOPED_TRACE(p.tt);
     auto rec = ObserverAtTT(p.tt);
-    TSolarContext ctx{};
-    ctx.NovasOff = 1;
-    CalcSun(ctx, *rec);
+    TSolarContext ctx = SunContext(*rec);
     TSolSysBody moon{};
     CalcMoon(ctx, *rec, moon);
     // The elongation is geometric: the apparent Sun lags ⊙ by the 20.5″ of
@@ -177,8 +171,7 @@ TEST(Moon, ElongationAtNewAndFullMoon) {
 
 TEST(Moon, CacheKeyedByTimeAndPlace) {
   auto rec = ObserverAtTT(2451545.0, kRefLongitude, kRefLatitude, kRefHeight);
-  TSolarContext ctx{};
-  CalcSun(ctx, *rec);
+  TSolarContext ctx = SunContext(*rec);
   TSolSysBody moon{};
   CalcMoon(ctx, *rec, moon);
   const double dec = moon.Dec;
@@ -239,16 +232,14 @@ TEST(Astrometry, ProviderReplacesBuiltInOnlyWhenAllowedAndAnswering) {
   TSolSysBody moon{};
   CalcMoon(ctx, *rec, moon);
   EXPECT_DOUBLE_EQ(moon.RA, 1.1);
-  TSolSysBody planets[kPlanetCount], own[kPlanetCount];
-  InitPlanetRecords(planets);
-  InitPlanetRecords(own);
-  CalcPlanet(ctx, *rec, planets[4]);
-  EXPECT_DOUBLE_EQ(planets[4].RA, 0.5);
+  TSolSysBody jupiter = PlanetRecord(5), own = PlanetRecord(5);
+  CalcPlanet(ctx, *rec, jupiter);
+  EXPECT_DOUBLE_EQ(jupiter.RA, 0.5);
   // With the provider switched off the planets keep their own places.
   const int asked = provider.calls;
-  CalcPlanet(builtIn, *rec, own[4]);
+  CalcPlanet(builtIn, *rec, own);
   EXPECT_EQ(provider.calls, asked);
-  EXPECT_NE(own[4].RA, 0.5);
+  EXPECT_NE(own.RA, 0.5);
   // A refusal or an exception leaves the built-in values.
   for (auto mode : {FixedProvider::Refuse, FixedProvider::Throw}) {
     provider.mode = mode;
