@@ -54,8 +54,8 @@ TEST(Dictionaries, RepeatedKeysAndExpansions) {
   // gbM gradually brighter in the middle, Cl cluster, rrr well resolved,
   // clearly consisting of stars, * a star, ** a double star, ab about,
   // alm almost, sev several, vF very faint, eF extremely faint.
-  const std::map<std::string, std::string> d[3] = {Dictionary(NgcAbbreviations),
-                                                   Dictionary(NgcNoteAbbreviations), Dictionary(NgcNoteSources)};
+  const std::map<std::string, std::string> d[3] = {
+      Dictionary(NgcAbbreviations), Dictionary(NgcNoteAbbreviations), Dictionary(NgcNoteSources)};
   struct {
     int table;
     const char *key, *expansion;

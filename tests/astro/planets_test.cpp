@@ -257,7 +257,8 @@ TEST(Planets, RecordsWithoutAPlaceAreLeftAlone) {
 
 // An orbit from elements: eccentricity, a or q (-1: not given), time of
 // the mean anomaly M0 (radians), inclination, node, argument of perihelion.
-TSolSysBody Orbit(double e, double a, double q, double epoch, double M0, double incl, double node, double peri) {
+TSolSysBody Orbit(double e, double a, double q, double epoch, double M0, double incl, double node,
+                  double peri) {
   TSolSysBody b{};
   b.Name = "orbit";
   b.Eccentricity = e;
@@ -350,7 +351,8 @@ TEST(OrbitBodies, VeryEccentricEllipseWithoutPerihelionDistance) {
   const double a = 3.0, e = 0.985, M0 = 0.5 * kDeg;
   const double n = 0.9856076686 / (a * std::sqrt(a));  // degrees per day
   TSolSysBody asteroid = Orbit(e, a, -1, 2460000.5, M0, 20 * kDeg, 80 * kDeg, 30 * kDeg);
-  TSolSysBody comet = Orbit(e, -1, a * (1 - e), 2460000.5 - M0 / kDeg / n, 0, 20 * kDeg, 80 * kDeg, 30 * kDeg);
+  TSolSysBody comet =
+      Orbit(e, -1, a * (1 - e), 2460000.5 - M0 / kDeg / n, 0, 20 * kDeg, 80 * kDeg, 30 * kDeg);
   for (double dt : {-40.0, 0.0, 25.0, 90.0}) {
     auto rec = ObserverAtTT(asteroid.Epoch + dt);
     TSolarContext ctx = SunContext(*rec);

@@ -101,7 +101,8 @@ TEST(Precession, RoundTripAndPoles) {
   EXPECT_EQ(ra, 1.0);
   EXPECT_EQ(dec, 0.5);
   // The epoch label names the target epoch.
-  for (auto [to, label] : {std::pair{2451545.0, "J2000.0"}, {2469807.5, "J2050.0"}, {2433282.423, "J1950.0"}}) {
+  for (auto [to, label] :
+       {std::pair{2451545.0, "J2000.0"}, {2469807.5, "J2050.0"}, {2433282.423, "J1950.0"}}) {
     SetPrecession(*rec, 2451545.0, to);
     EXPECT_EQ(rec->EpochLabel.str(), label);
   }

@@ -182,12 +182,13 @@ TEST(AngleArithmetic, OutOfRangeAngleWarnsAndGivesZero) {
 
 TEST(Calendar, RoundNiceLeapYearsMonthsWeekdays) {
   // 1, 2, 5 steps of the decade below; 175 is 3.5 steps of 50: halves to even.
-  for (auto [in, out] : {std::pair{12345.0, 10000.0}, {1260.0, 1500.0}, {175.0, 200.0}, {12.4, 10.0}, {2.5, 2.0},
-                         {0.347, 0.3}, {0.0347, 0.03}, {0.00347, 0.003}, {0.0005, 0.0005}})
+  for (auto [in, out] : {std::pair{12345.0, 10000.0}, {1260.0, 1500.0}, {175.0, 200.0}, {12.4, 10.0},
+                         {2.5, 2.0}, {0.347, 0.3}, {0.0347, 0.03}, {0.00347, 0.003}, {0.0005, 0.0005}})
     EXPECT_NEAR(RoundNice(in), out, 1e-15) << in;
   for (auto [year, leap] : {std::pair{2000, true}, {1900, false}, {2024, true}, {2023, false}})
     EXPECT_EQ(IsLeapYear(year), leap) << year;
-  for (auto [month, days] : {std::pair{2, 28}, {4, 30}, {1, 31}, {13, 0}}) EXPECT_EQ(DaysInMonth(2023, month), days);
+  for (auto [month, days] : {std::pair{2, 28}, {4, 30}, {1, 31}, {13, 0}})
+    EXPECT_EQ(DaysInMonth(2023, month), days) << month;
   EXPECT_EQ(DaysInMonth(2024, 2), 29);
   // 2000 January 1 was a Saturday, also after noon (never 7).
   EXPECT_EQ(WeekdayFromJulianDay(2451544.5), 6);
