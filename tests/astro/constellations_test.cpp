@@ -7,41 +7,36 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace {
 
-TEST(Constellations, NumberedAlphabeticallyByLatinName) {
-  EXPECT_STREQ(ConstellationNames[1], "Andromeda");
-  EXPECT_STREQ(ConstellationNames[13], "Canes Venatici");
-  EXPECT_STREQ(ConstellationNames[60], "Orion");
-  EXPECT_STREQ(ConstellationNames[88], "Vulpecula");
-  for (int n = 2; n <= ConstellationCount; ++n)
-    EXPECT_LT(std::strcmp(ConstellationNames[n - 1], ConstellationNames[n]), 0) << n;
-  for (int n = 1; n <= ConstellationCount; ++n)
-    EXPECT_LE(std::strlen(ConstellationNames[n]), 20u) << n;
-}
-
-TEST(Constellations, AbbreviationsAreUniqueIgnoringCase) {
+TEST(Constellations, NamesAlphabeticalAbbreviationsUnique) {
   std::set<std::string> seen;
   for (int n = 1; n <= ConstellationCount; ++n) {
+    // Numbered alphabetically by Latin name, at most 20 characters.
+    if (n > 1) {
+      EXPECT_LT(std::strcmp(ConstellationNames[n - 1], ConstellationNames[n]), 0) << n;
+    }
+    EXPECT_LE(std::strlen(ConstellationNames[n]), 20u) << n;
+    // Three letters, unique ignoring case, starting with the name's first.
     std::string a = ConstellationAbbreviations[n];
     ASSERT_EQ(a.size(), 3u) << n;
+    EXPECT_EQ(a[0], ConstellationNames[n][0]) << n;
     for (char& c : a) c = char(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_TRUE(seen.insert(a).second) << a;
-    // Each abbreviation starts with the first letter of its name.
-    EXPECT_EQ(ConstellationAbbreviations[n][0], ConstellationNames[n][0]) << n;
   }
+  EXPECT_STREQ(ConstellationNames[1], "Andromeda");
+  EXPECT_STREQ(ConstellationNames[88], "Vulpecula");
 }
 
 TEST(Constellations, LookupByAbbreviation) {
-  EXPECT_EQ(ConstellationNumber("And"), 1);
-  EXPECT_EQ(ConstellationNumber("ORI"), 60);
-  EXPECT_EQ(ConstellationNumber(" uma "), 83);
-  EXPECT_EQ(ConstellationNumber("CVn"), 13);
-  EXPECT_EQ(ConstellationNumber("Vul"), 88);
-  EXPECT_EQ(ConstellationNumber("Xyz"), 0);
-  EXPECT_EQ(ConstellationNumber("Or"), 0);
-  EXPECT_EQ(ConstellationNumber(""), 0);
+  // Any case, blanks around; 0 for no constellation.
+  for (auto [text, number] : {std::pair{"And", 1}, {"ORI", 60}, {" uma ", 83}, {"CVn", 13}, {"Vul", 88},
+                              {"Xyz", 0}, {"Or", 0}, {"", 0}})
+    EXPECT_EQ(ConstellationNumber(text), number) << text;
+  EXPECT_STREQ(ConstellationNames[ConstellationNumber("ori")], "Orion");
+  EXPECT_STREQ(ConstellationNames[ConstellationNumber("cvn")], "Canes Venatici");
 }
 
 TEST(Constellations, CentresLieInsideTheSky) {

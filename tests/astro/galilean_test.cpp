@@ -6,11 +6,11 @@
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/sun_moon.h"
-#include "tests/astro/solar_system_test_support.h"
+#include "tests/astro/astro_test_support.h"
 
 namespace {
 
-using namespace solar_test;
+using namespace astro_test;
 
 // Meeus, "Astronomical Algorithms" (2nd ed.), example 44.b: 1992 December
 // 16 at 0h UT (JDE 2448972.50068).
@@ -26,15 +26,9 @@ constexpr double kX[5] = {0, -3.4502, 7.4418, 1.2011, 7.0720};
 constexpr double kY[5] = {0, 0.2137, 0.2753, 0.5900, 1.0291};
 constexpr double kZ[5] = {0, -4.819, -5.747, -14.941, -25.224};
 
-TSolSysBody JupiterRecord() {
-  TSolSysBody planets[kPlanetCount];
-  InitPlanetRecords(planets);
-  return planets[4];
-}
-
 TEST(GalileanMoons, MeeusExample44b) {
   auto rec = ObserverAtTT(kExample44TT);
-  TSolSysBody jupiter = JupiterRecord();
+  TSolSysBody jupiter = PlanetRecord(5);
   jupiter.HelioLongitude = kJupiterL;
   jupiter.HelioLatitude = kJupiterB;
   jupiter.RadiusVector = kJupiterR;
@@ -52,32 +46,26 @@ TEST(GalileanMoons, MeeusExample44b) {
   }
 }
 
-TEST(GalileanMoons, FromTheComputedPlanet) {
+TEST(GalileanMoons, FromTheComputedPlanetCachedAndFinite) {
   // The same instant with Jupiter from its mean elements: their error (up
   // to 0.31° in direction) turns the view by up to 0.15 radius at Callisto.
   auto rec = ObserverAtTT(kExample44TT);
   TSolarContext ctx{};
-  CalcSun(ctx, *rec);
-  CalcEarthOrbit(ctx, *rec);
-  TSolSysBody jupiter = JupiterRecord();
-  CalcPlanet(ctx, *rec, jupiter);
-  CalcGalileanMoons(ctx, *rec, jupiter);
+  TSolSysBody jupiter = PlanetRecord(5);
+  auto compute = [&] {
+    ctx = SunContext(*rec);
+    CalcEarthOrbit(ctx, *rec);
+    CalcPlanet(ctx, *rec, jupiter);
+    CalcGalileanMoons(ctx, *rec, jupiter);
+  };
+  compute();
   for (int i = 1; i <= 4; ++i) {
     EXPECT_NEAR(ctx.MoonX[i], kX[i], 0.15) << i;
     EXPECT_NEAR(ctx.MoonY[i], kY[i], 0.15) << i;
   }
-}
-
-TEST(GalileanMoons, CacheAndFiniteness) {
-  auto rec = ObserverAtTT(2451545.0);
-  TSolarContext ctx{};
-  CalcSun(ctx, *rec);
-  CalcEarthOrbit(ctx, *rec);
-  TSolSysBody jupiter = JupiterRecord();
-  CalcPlanet(ctx, *rec, jupiter);
-  CalcGalileanMoons(ctx, *rec, jupiter);
+  // Cached within the minute.
   ctx.MoonX[2] = 99.0;
-  SetObserverTT(*rec, 2451545.0 + 59.0 / 86400);
+  SetObserverTT(*rec, kExample44TT + 59.0 / 86400);
   CalcGalileanMoons(ctx, *rec, jupiter);
   EXPECT_EQ(ctx.MoonX[2], 99.0);
   // Over 500 days in 2.4-hour steps every offset is finite and within each
@@ -85,10 +73,7 @@ TEST(GalileanMoons, CacheAndFiniteness) {
   const double maxRadius[5] = {0, 6.0, 9.6, 15.2, 26.8};
   for (int k = 1; k <= 5000; ++k) {
     SetObserverTT(*rec, 2451545.0 + 0.1 * k);
-    CalcSun(ctx, *rec);
-    CalcEarthOrbit(ctx, *rec);
-    CalcPlanet(ctx, *rec, jupiter);
-    CalcGalileanMoons(ctx, *rec, jupiter);
+    compute();
     for (int i = 1; i <= 4; ++i) {
       ASSERT_TRUE(std::isfinite(ctx.MoonX[i]) && std::isfinite(ctx.MoonY[i])) << k << " " << i;
       ASSERT_LT(std::hypot(ctx.MoonX[i], ctx.MoonY[i], ctx.MoonZ[i]), maxRadius[i]) << k << " " << i;
@@ -148,13 +133,11 @@ TEST(SaturnRings, EdgeOnAndSouthernFace) {
   };
   for (const auto& c : cases) {
     auto rec = ObserverAtTT(c.tt);
-    TSolarContext ctx{};
-    CalcSun(ctx, *rec);
+    TSolarContext ctx = SunContext(*rec);
     CalcEarthOrbit(ctx, *rec);
-    TSolSysBody planets[kPlanetCount];
-    InitPlanetRecords(planets);
-    CalcPlanet(ctx, *rec, planets[5]);
-    CalcSaturnRings(ctx, *rec, planets[5]);
+    TSolSysBody saturn = PlanetRecord(6);
+    CalcPlanet(ctx, *rec, saturn);
+    CalcSaturnRings(ctx, *rec, saturn);
     // The minor axis is never negative: b = a sin|B|.
     const double tilt = std::asin(ctx.RingMinorAxis / ctx.RingMajorAxis) / kDeg;
     EXPECT_GE(tilt, c.minB) << c.tt;

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Reference values for the planet and rise/set tests (tests/astro/planets_test.cpp,
-tests/astro/riseset_test.cpp), computed once and kept there as constants.
+tests/astro/riseset_test.cpp), computed once: the planets' places are kept in
+tests/astro/data/planets_de431.txt, the rise and set instants as constants.
 
 Sources, independent of the code under test:
   * Planets and the Moon: the Swiss Ephemeris (Debian packages swetest and
@@ -18,7 +19,7 @@ apparent altitude of the body's centre is h0 = -0.8333 deg for the Sun and
 h0 = 0.7275 * parallax - 0.5667 deg for the Moon (Meeus, Astronomical
 Algorithms, ch. 15).
 
-Usage: make_planet_refs.py             prints the C++ constants
+Usage: make_planet_refs.py             prints the planet rows and the C++ constants
        make_planet_refs.py --dense F   writes JD_TT, planet, RA, Dec (degrees) every
                                        36.53 days over 1900-2100 to F (accuracy survey)
 """
@@ -135,16 +136,15 @@ def main():
                 jd += 36.53
         return
 
-    print("// Apparent geocentric RA, Dec of date (degrees), Mercury..Pluto (Earth slot unused)")
+    # Rows of planets_de431.txt: JD_TT, then RA, Dec of date (degrees) of
+    # Mercury..Pluto with 0 0 in the Earth's slot; the last row topocentric at
+    # Greenwich, 2026 Jun 15 0h TT.
+    def row(jd, vals):
+        vals = vals[:2] + [None] + vals[2:]
+        return "%.1f " % jd + " ".join("%.7f %.7f" % v if v else "0 0" for v in vals)
     for jd in (2415020.5, 2433282.5, 2451545.0, 2461206.5, 2488069.5):
-        vals = planets_at(jd)
-        cells = ", ".join("{%.7f, %.7f}" % v for v in vals)
-        print("    {%.1f, {%s}}," % (jd, cells))
-
-    print("// Topocentric apparent RA, Dec of date at Greenwich, 2026 Jun 15 0h TT")
-    lon, lat, h = SITES["Greenwich"]
-    vals = planets_at(2461206.5, (lon, lat, h))
-    print("    " + ", ".join("{%.7f, %.7f}" % v for v in vals))
+        print(row(jd, planets_at(jd)))
+    print(row(2461206.5, planets_at(2461206.5, SITES["Greenwich"])))
 
     print("// Sunrise and sunset, UT hours (NaN: no event)")
     for name, (lon, lat, h) in SITES.items():

@@ -45,65 +45,36 @@ TEST(Dictionaries, SizesAndEntryForm) {
     }
 }
 
-TEST(Dictionaries, RepeatedKeys) {
-  for (const char* k : {"MC", "#N", "N#", "PB", "RR", "SHARP"})
-    EXPECT_EQ(Count(NgcAbbreviations, k), 2) << k;
+TEST(Dictionaries, RepeatedKeysAndExpansions) {
+  for (const char* k : {"MC", "#N", "N#", "PB", "RR", "SHARP"}) EXPECT_EQ(Count(NgcAbbreviations, k), 2) << k;
   EXPECT_EQ(Count(NgcNoteAbbreviations, "S&F"), 2);
   EXPECT_EQ(Count(NgcAbbreviations, "GBM"), 1);
-}
-
-TEST(Dictionaries, ExpandDreyersAbbreviations) {
   // The meanings listed in the introduction of the New General Catalogue
   // (Dreyer 1888): B bright, F faint, L large, S small, R round, E extended,
   // gbM gradually brighter in the middle, Cl cluster, rrr well resolved,
   // clearly consisting of stars, * a star, ** a double star, ab about,
   // alm almost, sev several, vF very faint, eF extremely faint.
-  std::map<std::string, std::string> d = Dictionary(NgcAbbreviations);
-  EXPECT_EQ(d["B"], "bright");
-  EXPECT_EQ(d["F"], "faint");
-  EXPECT_EQ(d["L"], "large");
-  EXPECT_EQ(d["S"], "small");
-  EXPECT_EQ(d["R"], "round");
-  EXPECT_EQ(d["E"], "extended");
-  EXPECT_EQ(d["GBM"], "gradually brighter in the middle");
-  EXPECT_EQ(d["CL"], "cluster");
-  EXPECT_EQ(d["RRR"], "well resolved, clearly consisting of stars");
-  EXPECT_EQ(d["*"], "star");
-  EXPECT_EQ(d["**"], "double star");
-  EXPECT_EQ(d["AB"], "about");
-  EXPECT_EQ(d["ALM"], "almost");
-  EXPECT_EQ(d["SEV"], "several");
-  EXPECT_EQ(d["VF"], "very faint");
-  EXPECT_EQ(d["EF"], "extremely faint");
-  EXPECT_EQ(d["BP"], "brighter toward preceding side");
-  EXPECT_EQ(d["ANEBULA"], "a nebula");
-  EXPECT_EQ(d["PRAESEPE"], "Praesepe (The Beehive)");
-  EXPECT_EQ(d["'P"], "arc-minutes preceeding");
-  EXPECT_EQ(d[")"], "?)");
-  std::map<std::string, std::string> n = Dictionary(NgcNoteAbbreviations);
-  EXPECT_EQ(n["APPEARANCE"], "appearance");
-  EXPECT_EQ(n["ALGOL"], "Algol");
-  EXPECT_EQ(n["*"], "star(s)");
-  EXPECT_EQ(n["'"], "arc-minutes");
-  EXPECT_EQ(n["OF SMC"], "of the Small Magellanic Cloud");
-  EXPECT_EQ(n["NF "], "north following");
-  std::map<std::string, std::string> s = Dictionary(NgcNoteSources);
-  EXPECT_EQ(s["NF"], "not found");
-  EXPECT_EQ(s["NOCL"], "no cluster");
-}
-
-TEST(NameTables, Contents) {
-  ASSERT_EQ(ObjectTypeNames.size(), 10u);
-  EXPECT_EQ(ObjectTypeNames[0], "Unverified southern object");
-  EXPECT_EQ(ObjectTypeNames[5], "Galaxy ");
-  EXPECT_EQ(ObjectTypeNames[9], "in Small Magellanic Cloud");
-  EXPECT_STREQ(GreekLetterAbbreviations[0], "   ");
-  EXPECT_STREQ(GreekLetterAbbreviations[1], "ALP");
-  EXPECT_STREQ(GreekLetterAbbreviations[12], "MU ");
-  EXPECT_STREQ(GreekLetterAbbreviations[24], "OME");
-  EXPECT_STREQ(PlanetNames[3], "Earth");
-  EXPECT_STREQ(PlanetNames[9], "Pluto");
-  EXPECT_STREQ(GalileanMoonNames[3], "Ganymede");
+  const std::map<std::string, std::string> d[3] = {
+      Dictionary(NgcAbbreviations), Dictionary(NgcNoteAbbreviations), Dictionary(NgcNoteSources)};
+  struct {
+    int table;
+    const char *key, *expansion;
+  } const cases[] = {
+      {0, "B", "bright"}, {0, "F", "faint"}, {0, "L", "large"}, {0, "S", "small"}, {0, "R", "round"},
+      {0, "E", "extended"}, {0, "GBM", "gradually brighter in the middle"}, {0, "CL", "cluster"},
+      {0, "RRR", "well resolved, clearly consisting of stars"}, {0, "*", "star"}, {0, "**", "double star"},
+      {0, "AB", "about"}, {0, "ALM", "almost"}, {0, "SEV", "several"}, {0, "VF", "very faint"},
+      {0, "EF", "extremely faint"}, {0, "BP", "brighter toward preceding side"}, {0, "ANEBULA", "a nebula"},
+      {0, "PRAESEPE", "Praesepe (The Beehive)"}, {0, "'P", "arc-minutes preceeding"}, {0, ")", "?)"},
+      {1, "APPEARANCE", "appearance"}, {1, "ALGOL", "Algol"}, {1, "*", "star(s)"}, {1, "'", "arc-minutes"},
+      {1, "OF SMC", "of the Small Magellanic Cloud"}, {1, "NF ", "north following"}, {2, "NF", "not found"},
+      {2, "NOCL", "no cluster"},
+  };
+  for (const auto& c : cases) {
+    const auto it = d[c.table].find(c.key);
+    ASSERT_NE(it, d[c.table].end()) << c.table << " " << c.key;
+    EXPECT_EQ(it->second, c.expansion) << c.table << " " << c.key;
+  }
 }
 
 TEST(SpectralTables, TheSunAndVega) {

@@ -4,28 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
+#include <utility>
 
-#include "astro/observer.h"
+#include "tests/astro/astro_test_support.h"
 
 namespace {
 
-constexpr double kArcsec = 1.0 / 206264.80624709636;
-constexpr double kMas = kArcsec / 1000;
-
-std::unique_ptr<TObserverTime> Fresh() {
-  auto rec = std::make_unique<TObserverTime>();
-  InitObserver(*rec);
-  return rec;
-}
-
-// Angular separation of two directions, radians.
-double Separation(double ra1, double dec1, double ra2, double dec2) {
-  double c = std::sin(dec1) * std::sin(dec2) + std::cos(dec1) * std::cos(dec2) * std::cos(ra1 - ra2);
-  double s = std::hypot(std::cos(dec2) * std::sin(ra1 - ra2),
-                        std::cos(dec1) * std::sin(dec2) - std::sin(dec1) * std::cos(dec2) * std::cos(ra1 - ra2));
-  return std::atan2(s, c);
-}
+using namespace astro_test;
 
 TEST(Nutation, FourTermSeriesAgainstIau1980) {
   // ERFA eraNut80 (Δψ, Δε) and eraObl80 (ε0), arcseconds, at TT.
@@ -55,26 +40,15 @@ TEST(Nutation, FourTermSeriesAgainstIau1980) {
 
 TEST(Precession, AnglesAndRotationMatchIau1976) {
   // ERFA eraPrec76 angles (ζ, z, θ, radians) between the epochs, and the
-  // positions rotated by eraRz(-z)·eraRy(θ)·eraRz(-ζ). The same IAU 1976
-  // expressions: 1 mas.
+  // positions rotated by eraRz(-z)·eraRy(θ)·eraRz(-ζ) (data file). The same
+  // IAU 1976 expressions: 1 mas.
   struct Pair {
     double from, to, zeta, z, theta;
     double out[5][2];
-  } pairs[] = {
-      {2451545.0, 2469807.5, 5.590807228493123e-03, 5.591768253442589e-03, 4.858044261678820e-03,
-       {{0.011182641454, 0.004857968337}, {1.584091104662, 0.410120083400},
-        {0.995277556118, 1.561278208779}, {0.258659585216, -1.567344700271},
-        {4.880894153925, 0.677700251554}}},
-      {2433282.423, 2451545.0, 5.589138234068785e-03, 5.590099018652555e-03, 4.859098979715672e-03,
-       {{0.011179303234, 0.004859023084}, {1.584088225030, 0.410120083384},
-        {0.995366375350, 1.561278794508}, {0.258582036528, -1.567343677107},
-        {4.880889976992, 0.677700414620}}},
-      {2451545.0, 2415020.5, -1.117933154509290e-02, -1.117548904128768e-02,
-       -9.718906031475972e-03,
-       {{6.260829958633, -0.009718298697}, {1.544216688820, 0.410023195543},
-        {0.361198978725, 1.549396038021}, {3.051306166326, -1.559540569919},
-        {4.858916406350, 0.675413683447}}},
   };
+  const auto pairs = ReferenceRows<Pair>("precession_erfa.txt");
+  ASSERT_EQ(pairs.size(), 3u);
+
   // Inputs: (0,0), (6h, +23.5°), Polaris (+89.26°), (10h, -89.9°), Vega.
   const double in[5][2] = {{0.0, 0.0},
                            {1.570796326795, 0.410152374219},
@@ -119,18 +93,19 @@ TEST(Precession, RoundTripAndPoles) {
   Precess(*rec, ra, dec);
   EXPECT_NEAR(ra, 0.005591768253, 1e-9);
   EXPECT_NEAR(dec, -1.565938282533, kMas);
-  // Equal epochs: label J2000.0 and no change.
+  // Equal epochs: no change.
   SetPrecession(*rec, 2451545.0, 2451545.0);
-  EXPECT_EQ(rec->EpochLabel.str(), "J2000.0");
   ra = 1.0;
   dec = 0.5;
   Precess(*rec, ra, dec);
   EXPECT_EQ(ra, 1.0);
   EXPECT_EQ(dec, 0.5);
-  SetPrecession(*rec, 2451545.0, 2469807.5);
-  EXPECT_EQ(rec->EpochLabel.str(), "J2050.0");
-  SetPrecession(*rec, 2451545.0, 2433282.423);
-  EXPECT_EQ(rec->EpochLabel.str(), "J1950.0");
+  // The epoch label names the target epoch.
+  for (auto [to, label] :
+       {std::pair{2451545.0, "J2000.0"}, {2469807.5, "J2050.0"}, {2433282.423, "J1950.0"}}) {
+    SetPrecession(*rec, 2451545.0, to);
+    EXPECT_EQ(rec->EpochLabel.str(), label);
+  }
 }
 
 TEST(Precession, UpdateMovesTheTargetOncePerDay) {
@@ -160,25 +135,16 @@ TEST(ProperMotion, LinearInJulianYearsFromJ2000) {
 }
 
 TEST(ApparentPlace, NutationAndAberrationAgainstErfa) {
-  // Reference: ERFA eraPnm80(TT) · eraAb(p, v_earth/c, r_sun, β⁻¹) with the
-  // Earth's barycentric velocity from eraEpv00, for J2000 positions; the
-  // Sun's geometric longitude of date from eraEpv00, eraPmat76, eraObl80.
-  // The observer is at the pole (no diurnal aberration). The four-term
-  // nutation (0.5") dominates: 1".
+  // Reference: ERFA eraPnm80(TT) · eraAb(p, v_earth/c, r_sun, β⁻¹) for J2000
+  // positions, the observer at the pole (data file). The four-term nutation
+  // (0.5") dominates: 1".
   struct Case {
     double tt, sun;
     double pos[4][2];
-  } cases[] = {
-      {2452545.3, 3.220325677969,
-       {{0.717272709291, 0.859368709835}, {1.768253044596, -0.291717290514},
-        {3.733938084277, 0.334644173649}, {6.109463003460, -1.046972200986}}},
-      {2460402.3125, 0.219221074336,
-       {{0.723494092685, 0.860997672928}, {1.772499216984, -0.292235901943},
-        {3.738574015879, 0.332779354707}, {6.114651380124, -1.044882322285}}},
-      {2462088.69, 4.037440514716,
-       {{0.725287210243, 0.861365836473}, {1.773549610426, -0.292256794196},
-        {3.739404788618, 0.332454209556}, {6.116113276266, -1.044470786935}}},
   };
+  const auto cases = ReferenceRows<Case>("apparent_erfa.txt");
+  ASSERT_EQ(cases.size(), 3u);
+
   const double in[4][2] = {{0.716457657944, 0.859195920160},
                            {1.767794349964, -0.291751260600},
                            {3.733526305391, 0.334796038435},
@@ -201,20 +167,16 @@ TEST(ApparentPlace, NutationAndAberrationAgainstErfa) {
 }
 
 TEST(ApparentPlace, AnnualAberrationWithItsETermsAgainstErfa) {
-  // ERFA eraAb with the Earth's barycentric velocity (eraEpv00) in the
-  // ecliptic of J2000 (eraEcm06); the Sun's geometric longitude from the
-  // same. The classical κ formula with the e-terms (heliocentric velocity)
-  // follows it to 0.03″; the e-terms alone are up to 0.34″.
+  // ERFA eraAb with the Earth's barycentric velocity in the ecliptic of
+  // J2000 (data file). The classical κ formula with the e-terms
+  // (heliocentric velocity) follows it to 0.03″; the e-terms alone are up
+  // to 0.34″.
   struct Case {
     double tt, sun, lambda, beta, lambdaAb, betaAb;
-  } cases[] = {
-      {2452545.3, 3.2196579706783774, 0.6981317007977318, 0.3490658503988659, 0.6982185069971069, 0.34904657872601386},
-      {2452545.3, 3.2196579706783774, 3.490658503988659, -0.9599310885968813, 3.4904912659057192, -0.9599515909638784},
-      {2452545.3, 3.2196579706783774, 5.235987755982989, 1.3089969389957472, 5.236147415264566, 1.309083980978621},
-      {2460402.3125, 0.21330821587680998, 0.6981317007977318, 0.3490658503988659, 0.6980389099827812, 0.34908220948334345},
-      {2460402.3125, 0.21330821587680998, 3.490658503988659, -0.9599310885968813, 3.4908298623132343, -0.9599186980351696},
-      {2460402.3125, 0.21330821587680998, 5.235987755982989, 1.3089969389957472, 5.235864345412061, 1.3089059768643523},
   };
+  const auto cases = ReferenceRows<Case>("aberration_erfa.txt");
+  ASSERT_EQ(cases.size(), 6u);
+
   for (const Case& c : cases) {
     double lambda = c.lambda, beta = c.beta;
     AnnualAberration(c.tt, c.sun, lambda, beta);

@@ -63,15 +63,17 @@ class ReferenceFiles : public ::testing::Test {
   std::string saved_;
 };
 
-TEST_F(ReferenceFiles, NebulaOutlinesAndTerminator) {
+TEST_F(ReferenceFiles, NebulaOutlinesTerminatorAndDamage) {
+  platform::ScopedScriptedDialogs dialogs;
+  NebulaOutlineTable[1].Marker = 5;
+  LoadNebulae();  // no file: empty table, no message
+  EXPECT_EQ(NebulaOutlineCount, 0);
+  EXPECT_EQ(NebulaOutlineTable[1].Marker, kOutlineEnd);
+  EXPECT_EQ(dialogs.Count(), 0u);
+  // Records of 19 bytes: marker, flag, RA and Dec as doubles.
   ByteWriter w;
   const double ra[3] = {0.1, 0.2, 0.3};
-  for (int i = 0; i < 3; ++i) {
-    w.U16(i == 2 ? kOutlineEnd : 7);
-    w.U8(uint8_t(i));
-    w.F64(ra[i]);
-    w.F64(-ra[i]);
-  }
+  for (int i = 0; i < 3; ++i) w.U16(i == 2 ? kOutlineEnd : 7), w.U8(uint8_t(i)), w.F64(ra[i]), w.F64(-ra[i]);
   Write("nebula.dat", w);
   LoadNebulae();
   ASSERT_EQ(NebulaOutlineCount, 3);
@@ -80,21 +82,11 @@ TEST_F(ReferenceFiles, NebulaOutlinesAndTerminator) {
   EXPECT_DOUBLE_EQ(NebulaOutlineTable[2].Dec, -0.2);
   EXPECT_EQ(NebulaOutlineTable[3].Marker, kOutlineEnd);
   EXPECT_EQ(NebulaOutlineTable[4].Marker, kOutlineEnd);
-}
-
-TEST_F(ReferenceFiles, MissingOrDamagedNebulaFile) {
-  platform::ScopedScriptedDialogs dialogs;
-  NebulaOutlineTable[1].Marker = 5;
-  LoadNebulae();  // no file: empty table, no message
-  EXPECT_EQ(NebulaOutlineCount, 0);
-  EXPECT_EQ(NebulaOutlineTable[1].Marker, kOutlineEnd);
-  EXPECT_EQ(dialogs.Count(), 0u);
-
   // One whole record and a torn one: the torn record is dropped.
-  ByteWriter w;
-  w.U16(1), w.U8(0), w.F64(1.0), w.F64(2.0);
-  w.U16(1), w.U8(0), w.F64(3.0);
-  Write("nebula.dat", w);
+  ByteWriter torn;
+  torn.U16(1), torn.U8(0), torn.F64(1.0), torn.F64(2.0);
+  torn.U16(1), torn.U8(0), torn.F64(3.0);
+  Write("nebula.dat", torn);
   LoadNebulae();
   EXPECT_EQ(NebulaOutlineCount, 1);
   EXPECT_EQ(NebulaOutlineTable[2].Marker, kOutlineEnd);

@@ -4,20 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
+#include <utility>
 
-#include "astro/observer.h"
+#include "tests/astro/astro_test_support.h"
 
 namespace {
 
-constexpr double kArcsec = 1.0 / 206264.80624709636;
-constexpr double kArcmin = 60 * kArcsec;
-
-std::unique_ptr<TObserverTime> Fresh() {
-  auto rec = std::make_unique<TObserverTime>();
-  InitObserver(*rec);
-  return rec;
-}
+using namespace astro_test;
 
 // Bennett's refraction for an APPARENT altitude (Meeus eq. 16.3), radians,
 // at 1010 mbar and 10 °C: an independent formula for the inverse problem.
@@ -42,28 +35,21 @@ TEST(Refraction, TableAgreesWithBennettsInverseFormula) {
   EXPECT_GT(rec->RefractionTable[-200], rec->RefractionTable[0]);
 }
 
-TEST(Refraction, ScalesWithPressureAndTemperature) {
-  // Meeus ch. 16: multiply by (P/1010)(283/(273 + T)).
+TEST(Refraction, SetAtmosphereScalesOrRefuses) {
   auto rec = Fresh();
-  double standard = rec->RefractionTable[500];
+  const double standard = rec->RefractionTable[500];
+  // Unphysical values (dividing by zero at -273 °C, or swapped arguments)
+  // leave the record as it was.
+  for (auto [t, p] : {std::pair{-273.0, 1010.0}, {10.0, 2000.0}, {10.0, -5.0}, {NAN, 1010.0}, {1010.0, 10.0}})
+    EXPECT_FALSE(SetAtmosphere(*rec, t, p)) << t << " " << p;
+  EXPECT_EQ(rec->Temperature, 10.0);
+  EXPECT_EQ(rec->Pressure, 1010.0);
+  EXPECT_EQ(rec->RefractionTable[500], standard);
+  // Meeus ch. 16: multiply by (P/1010)(283/(273 + T)).
   ASSERT_TRUE(SetAtmosphere(*rec, -10.0, 1030.0));
   EXPECT_NEAR(rec->RefractionTable[500] / standard, (1030.0 / 1010) * (283.0 / 263), 1e-12);
   EXPECT_EQ(rec->Temperature, -10.0);
   EXPECT_EQ(rec->Pressure, 1030.0);
-}
-
-TEST(Refraction, SetAtmosphereRefusesUnphysicalValues) {
-  auto rec = Fresh();
-  double entry = rec->RefractionTable[0];
-  EXPECT_FALSE(SetAtmosphere(*rec, -273.0, 1010.0));  // would divide by zero
-  EXPECT_FALSE(SetAtmosphere(*rec, 10.0, 2000.0));
-  EXPECT_FALSE(SetAtmosphere(*rec, 10.0, -5.0));
-  EXPECT_FALSE(SetAtmosphere(*rec, NAN, 1010.0));
-  // Swapped arguments (pressure first) are refused too.
-  EXPECT_FALSE(SetAtmosphere(*rec, 1010.0, 10.0));
-  EXPECT_EQ(rec->Temperature, 10.0);
-  EXPECT_EQ(rec->Pressure, 1010.0);
-  EXPECT_EQ(rec->RefractionTable[0], entry);
   // Vacuum is allowed: no refraction.
   EXPECT_TRUE(SetAtmosphere(*rec, 10.0, 0.0));
   EXPECT_EQ(rec->RefractionTable[0], 0.0);
@@ -95,14 +81,10 @@ TEST(Refraction, RangesAndInverse) {
     double step = rec->RefractionTable[i] - rec->RefractionTable[i + 1];
     EXPECT_LE(std::fabs(a - deg / DegPerRad), step + 1e-12) << deg;
   }
-}
-
-TEST(Refraction, UnrefractStaysInsideTheTableUnderHeavyRefraction) {
   // Dense cold air: near the horizon the true altitude falls below -2°;
   // the lookups stay inside the table.
-  auto rec = Fresh();
   ASSERT_TRUE(SetAtmosphere(*rec, -90.0, 1500.0));
-  double alt = 0.2 / DegPerRad;
+  alt = 0.2 / DegPerRad;
   Unrefract(*rec, alt);
   EXPECT_TRUE(std::isfinite(alt));
   EXPECT_LT(alt, -0.5 / DegPerRad);

@@ -22,15 +22,12 @@ TEST(ModTwoPi, ReducesIntoClosedTurn) {
   double big = ModTwoPi(1e15);
   EXPECT_GE(big, 0.0);
   EXPECT_LE(big, TwoPi);
+  // Non-finite input gives NaN instead of looping.
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  for (double bad : {kInf, -kInf, std::nan("")}) EXPECT_TRUE(std::isnan(ModTwoPi(bad))) << bad;
 }
 
-TEST(ModTwoPi, NonFiniteGivesNaNInsteadOfLooping) {
-  EXPECT_TRUE(std::isnan(ModTwoPi(std::numeric_limits<double>::infinity())));
-  EXPECT_TRUE(std::isnan(ModTwoPi(-std::numeric_limits<double>::infinity())));
-  EXPECT_TRUE(std::isnan(ModTwoPi(std::nan(""))));
-}
-
-TEST(InverseTrig, ClampsOutsideTheDomain) {
+TEST(InverseTrig, ClampsOutsideTheDomainAndKeepsTheRanges) {
   EXPECT_EQ(ArcSinR(1.0000001), kPi / 2);
   EXPECT_EQ(ArcSinR(-2.0), -kPi / 2);
   EXPECT_EQ(ArcCosR(-3.0), kPi);
@@ -38,21 +35,13 @@ TEST(InverseTrig, ClampsOutsideTheDomain) {
   EXPECT_NEAR(ArcSinR(0.5), kPi / 6, kTight);
   EXPECT_NEAR(ArcCosR(0.5), kPi / 3, kTight);
   EXPECT_EQ(ArcCosR(0.0), kPi / 2);
-}
-
-TEST(ArcTan2R, XFirstWithRangeMinusHalfPiToThreeHalvesPi) {
-  EXPECT_EQ(ArcTan2R(0, 0), 0.0);
-  EXPECT_EQ(ArcTan2R(0, 1), kPi / 2);
-  EXPECT_EQ(ArcTan2R(0, -1), 1.5 * kPi);
-  EXPECT_EQ(ArcTan2R(-1, 0), kPi);
-  EXPECT_EQ(ArcTan2R(2, 0), 0.0);
-  EXPECT_NEAR(ArcTan2R(1, -1), -kPi / 4, kTight);  // not 7π/4
-  EXPECT_NEAR(ArcTan2R(-1, -1), 1.25 * kPi, kTight);
-  EXPECT_NEAR(ArcTan2R(-1, 1), 0.75 * kPi, kTight);
-  EXPECT_NEAR(ArcTan2R(1, 1), 0.25 * kPi, kTight);
-}
-
-TEST(LogAndPower, MatchTheLibrary) {
+  // ArcTan2R takes x first; its range is [-π/2, 3π/2).
+  struct {
+    double x, y, angle;
+  } const cases[] = {{0, 0, 0.0},         {0, 1, kPi / 2},     {0, -1, 1.5 * kPi},
+                     {-1, 0, kPi},        {2, 0, 0.0},         {1, -1, -kPi / 4},  // not 7π/4
+                     {-1, -1, 1.25 * kPi}, {-1, 1, 0.75 * kPi}, {1, 1, 0.25 * kPi}};
+  for (const auto& c : cases) EXPECT_NEAR(ArcTan2R(c.x, c.y), c.angle, kTight) << c.x << " " << c.y;
   EXPECT_NEAR(Log10R(1000.0), 3.0, kTight);
   EXPECT_EQ(PowerR(0.0, 2.5), 0.0);
   // 10^-0.4 = 0.39810717055 (one magnitude step).
@@ -60,10 +49,9 @@ TEST(LogAndPower, MatchTheLibrary) {
   EXPECT_NEAR(TanR(kPi / 4), 1.0, kTight);
 }
 
-// Single-precision tables: 1e-6 covers float rounding.
-constexpr double kFloat = 1e-6;
-
 TEST(StartupTables, TrigLookups) {
+  // Single-precision tables: 1e-6 covers float rounding.
+  constexpr double kFloat = 1e-6;
   EXPECT_NEAR(SinTable[-900], -1.0, kFloat);
   EXPECT_NEAR(SinTable[0], 0.0, kFloat);
   EXPECT_NEAR(SinTable[3600], 0.0, kFloat);
@@ -79,32 +67,25 @@ TEST(StartupTables, TrigLookups) {
   EXPECT_NEAR(ArcCosTable[50000], 0.0, kFloat);
 }
 
-void ExpectTriple(int i, int r, int g, int b) {
-  SCOPED_TRACE(i);
-  EXPECT_EQ(ColorTriples[i].Red, r);
-  EXPECT_EQ(ColorTriples[i].Green, g);
-  EXPECT_EQ(ColorTriples[i].Blue, b);
-}
-
-TEST(StartupTables, ColourRampsEndAtTheirStatedValues) {
-  // Constant entries.
-  ExpectTriple(0, 0, 255, 255);
-  ExpectTriple(31, 70, 0, 0);
-  ExpectTriple(96, 120, 90, 20);
-  ExpectTriple(97, 254, 254, 254);
-  ExpectTriple(138, 63, 150, 63);
-  // Warm ramp from 26,23,21 to 215,127,81.
-  ExpectTriple(32, 26, 23, 21);
-  ExpectTriple(63, 215, 127, 81);
-  // Grey ramp from 22 to 114.
-  ExpectTriple(64, 22, 22, 22);
-  ExpectTriple(95, 114, 114, 114);
-  // Blue ramp from 61,78,166 down to 14,17,32.
-  ExpectTriple(BlueRamp, 61, 78, 166);
-  ExpectTriple(BlueRamp + BlueRampCount - 1, 14, 17, 32);
-}
-
-TEST(StartupTables, StarColoursAndTheirCopies) {
+TEST(StartupTables, ColourRampsAndStarColourCopies) {
+  // Constant entries; the warm ramp from 26,23,21 to 215,127,81, the grey
+  // ramp from 22 to 114, the blue ramp from 61,78,166 down to 14,17,32; the
+  // star colour tables 0..3 copied to 139, 147, 155, 163 (table 3 entry 7:
+  // 250,220,220 / 3).
+  struct {
+    int i, r, g, b;
+  } const triples[] = {
+      {0, 0, 255, 255},       {31, 70, 0, 0},          {96, 120, 90, 20},       {97, 254, 254, 254},
+      {138, 63, 150, 63},     {32, 26, 23, 21},        {63, 215, 127, 81},      {64, 22, 22, 22},
+      {95, 114, 114, 114},    {BlueRamp, 61, 78, 166}, {BlueRamp + BlueRampCount - 1, 14, 17, 32},
+      {139 + 1, 128, 200, 255}, {147 + 6, 250, 220, 190}, {155 + 1, 105, 110, 127}, {163 + 7, 83, 73, 73},
+  };
+  for (const auto& t : triples) {
+    SCOPED_TRACE(t.i);
+    EXPECT_EQ(ColorTriples[t.i].Red, t.r);
+    EXPECT_EQ(ColorTriples[t.i].Green, t.g);
+    EXPECT_EQ(ColorTriples[t.i].Blue, t.b);
+  }
   EXPECT_EQ(StarColors[0][1], MakeColorRef(128, 200, 255));
   EXPECT_EQ(StarColors[1][6], MakeColorRef(250, 220, 190));
   // Half and one third of table 1 entry 1 (210, 220, 255).
@@ -115,11 +96,6 @@ TEST(StartupTables, StarColoursAndTheirCopies) {
   EXPECT_EQ(StarColors[3][9], 0u);
   // Red is the low byte.
   EXPECT_EQ(MakeColorRef(1, 2, 3), 0x030201u);
-  // Copies into the triples: tables 0..3 at 139, 147, 155, 163.
-  ExpectTriple(139 + 1, 128, 200, 255);
-  ExpectTriple(147 + 6, 250, 220, 190);
-  ExpectTriple(155 + 1, 105, 110, 127);
-  ExpectTriple(163 + 7, 83, 73, 73);  // 250,220,220 / 3
 }
 
 }  // namespace
