@@ -646,8 +646,16 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   };
   Porportional = spin(1, 99, Logic.Set.Porportional);
   Integral = spin(0, 60, Logic.Set.Integral);
-  Sd = spin(1, 99, Logic.Set.StandardDeviation);
-  Background = spin(1, 99, Logic.Set.Background);
+  auto tenths = [](int v) {
+    auto* s = new QDoubleSpinBox;
+    s->setDecimals(1);
+    s->setRange(0.1, 9.9);
+    s->setSingleStep(0.1);
+    s->setValue(v / 10.0);
+    return s;
+  };
+  Sd = tenths(Logic.Set.StandardDeviation);
+  Background = tenths(Logic.Set.Background);
   BacklashComp = new QCheckBox("Dec backlash comp.");
   BacklashComp->setChecked(Logic.Set.BacklashComp);
   SelectAStar = new QPushButton("&Preview/Select a Star");
@@ -685,8 +693,8 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   form->addRow("Guide rate", GuideRate);
   form->addRow("Proportional %", Porportional);
   form->addRow("Integral x/min.", Integral);
-  form->addRow("Std. dev. x10", Sd);
-  form->addRow("Background x10", Background);
+  form->addRow("Std. dev.", Sd);
+  form->addRow("Background", Background);
   form->addRow(BacklashComp);
   for (QPushButton* b : {SelectAStar, Calibrate, Autoguide, OffButton}) form->addRow(b);
   form->addRow(FwhmLabel);
@@ -760,8 +768,8 @@ void TAutoGuideForm::ToLogic() {
   Logic.Set.Exposure = Text(ExposureTime);
   Logic.Set.Porportional = Porportional->value();
   Logic.Set.Integral = Integral->value();
-  Logic.Set.StandardDeviation = Sd->value();
-  Logic.Set.Background = Background->value();
+  Logic.Set.StandardDeviation = int(std::lround(Sd->value() * 10));
+  Logic.Set.Background = int(std::lround(Background->value() * 10));
   Logic.Set.BacklashComp = BacklashComp->isChecked();
 }
 

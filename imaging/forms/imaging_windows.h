@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QDoubleSpinBox>
 #include <QSpinBox>
 #include <QTimer>
 #include <QWidget>
@@ -122,7 +123,9 @@ class TAutoGuideForm : public QWidget {
 
   QComboBox *ImageSource, *GuideRate;
   QLineEdit* ExposureTime;
-  QSpinBox *Porportional, *Integral, *Sd, *Background;
+  QSpinBox *Porportional, *Integral;
+  // Threshold and background factor in tenths, shown as 0.1 .. 9.9.
+  QDoubleSpinBox *Sd, *Background;
   QCheckBox* BacklashComp;
   QPushButton *SelectAStar, *Calibrate, *Autoguide, *OffButton, *CameraSettings;
   QLabel *FwhmLabel, *StatusBar, *Image2;

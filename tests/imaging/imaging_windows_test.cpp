@@ -278,8 +278,15 @@ TEST(ImagingWindows, AutoguiderGuideBoxAndScrollingClick) {
     cams.ConnectClick(1);
     TAutoGuideForm* g = AutoGuideForm();
     g->show();
+    // The threshold and background factor are kept in tenths and shown as
+    // such ("4.0", "2.0").
+    EXPECT_EQ(g->Sd->text(), "4.0");
+    EXPECT_EQ(g->Background->text(), "2.0");
+    g->Sd->setValue(2.5);
     g->ExposureTime->setText("0.05");
     g->SequenceTimer();
+    EXPECT_EQ(g->Logic.Set.StandardDeviation, 25);
+    g->Sd->setValue(4.0);
     g->ImageSource->setCurrentText("ASCOM Camera #1");
     g->SequenceTimer();
     ASSERT_EQ(g->Logic.Camera(), cams.Camera(1));
