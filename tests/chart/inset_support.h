@@ -60,7 +60,10 @@ class InsetFixture : public ::testing::Test {
     InsetAspect = 1.0;
     TimeFlow = 1;
     TimeRate = 0;
+    // The program's fonts and colours as at start-up (a picture drawn
+    // without the style fonts would depend on which test ran before).
     SetDefaultObjectColors();
+    SetDefaultStyleFonts();
     ASSERT_TRUE(MakeDrawingColors());
     MakeRingRamps();
     PlaceObserver(52.52, 13.40, kMarch10, kBerlinZone);
