@@ -4,6 +4,7 @@
 #include <cmath>
 #include <future>
 #include <thread>
+#include <tuple>
 
 #include "astro/observer.h"
 #include "astro/reference_files.h"
@@ -26,8 +27,10 @@ constexpr double kM31RADayBefore = 0.19271605900033645;
 // IAU 1976 angles in closed form against ERFA's matrix: far below 1e-9 rad.
 constexpr double kPrecessionTolerance = 1e-9;
 
-struct ChartDate {
-  ChartDate() {
+// The test database at the chart date.
+struct ObjectCatalog : ::testing::Test {
+  ObjectDatabase data;
+  void SetUp() override {
     InitObserver(ObserverTime);
     SetObserverTT(ObserverTime, kChartTT);
   }
@@ -35,20 +38,13 @@ struct ChartDate {
 
 }  // namespace
 
-TEST(ObjectCatalog, WalksAndSeeksOverTablesOf3And0And2Rows) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(ObjectCatalog, WalksAndSeeksOverTablesOf3And0And2Rows) {
   tCO co(data.path, data.Names());
-  EXPECT_EQ(co.TableCount(), 3);
-  EXPECT_EQ(co.Count(), 5);
-  EXPECT_EQ(co.BaseTableCount(), 3);
-  EXPECT_EQ(co.Cursor, 0);
+  EXPECT_EQ(std::tuple(co.TableCount(), co.Count(), co.BaseTableCount(), co.Cursor), std::tuple(3, 5, 3, 0));
   EXPECT_EQ(co.ID, "224");
 
   ASSERT_TRUE(co.SeekRecord(4));
-  EXPECT_EQ(co.CurrentTable, 2);
-  EXPECT_EQ(co.ID, "B");
-  EXPECT_EQ(co.Key, 17 + 2 * 16777216);
+  EXPECT_EQ(std::tuple(co.CurrentTable, co.ID, co.Key), std::tuple(2, "B", 17 + 2 * 16777216));
 
   EXPECT_FALSE(co.SeekRecord(5));
   EXPECT_EQ(co.Cursor, -1);
@@ -68,47 +64,30 @@ TEST(ObjectCatalog, WalksAndSeeksOverTablesOf3And0And2Rows) {
 
   // Keys survive filter changes; record numbers do not.
   ASSERT_TRUE(co.SeekKey(16 + 2 * 16777216));
-  EXPECT_EQ(co.ID, "A");
-  EXPECT_EQ(co.Cursor, 3);
+  EXPECT_EQ(std::tuple(co.ID, co.Cursor), std::tuple("A", 3));
   EXPECT_FALSE(co.SeekKey(99 + 2 * 16777216));
   EXPECT_FALSE(co.SeekKey(1 + 9 * 16777216));
 }
 
-TEST(ObjectCatalog, DecodingMarkersAndNames) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(ObjectCatalog, DecodingMarkersAndNames) {
   tCO co(data.path, data.Names());
-
   ASSERT_TRUE(co.SeekRecord(0));
-  EXPECT_EQ(co.Key, 1);
-  EXPECT_EQ(co.SubCL, "Sb");
-  EXPECT_EQ(co.RA, kM31RA);
+  EXPECT_EQ(std::tuple(co.Key, co.SubCL, co.RA, co.MaA, co.PA, co.DIST, co.RNGCOld),
+            std::tuple(1, "Sb", kM31RA, 1780, 35, 770000.0, "pB,vL"));
   EXPECT_FLOAT_EQ(co.Mv, 3.4f);
-  EXPECT_EQ(co.MaA, 1780);
-  EXPECT_EQ(co.PA, 35);
-  EXPECT_EQ(co.DIST, 770000.0);
-  EXPECT_EQ(co.RNGCOld, "pB,vL");
   EXPECT_NEAR(co.RADate, kM31RADate, kPrecessionTolerance);
   EXPECT_NEAR(co.DEDate, kM31DEDate, kPrecessionTolerance);
-  EXPECT_EQ(co.CatalogName(), "NGC");
-  EXPECT_EQ(co.DisplayName(), "NGC224");
-  EXPECT_EQ(co.ClassText(), "Galaxy ");
+  EXPECT_EQ(std::tuple(co.CatalogName(), co.DisplayName(), co.ClassText()), std::tuple("NGC", "NGC224", "Galaxy "));
 
   // NULLs and missing values read as the markers.
   ASSERT_TRUE(co.SeekRecord(2));
-  EXPECT_EQ(co.Mv, kNoMagnitude);
-  EXPECT_EQ(co.MaA, kNoSize);
-  EXPECT_EQ(co.PA, kNoSize);
-  EXPECT_TRUE(std::isnan(co.RA));
-  EXPECT_TRUE(std::isnan(co.RADate));
-  EXPECT_TRUE(std::isnan(co.DIST));
-  EXPECT_EQ(co.RNGCNew, "");
+  EXPECT_EQ(std::tuple(co.Mv, co.MaA, co.PA, co.RNGCNew), std::tuple(kNoMagnitude, kNoSize, kNoSize, ""));
+  EXPECT_TRUE(std::isnan(co.RA) && std::isnan(co.RADate) && std::isnan(co.DIST));
   EXPECT_EQ(co.ClassText(), "Open cluster in Large Magellanic Cloud");
 
   ASSERT_TRUE(co.SeekRecord(3));
-  EXPECT_EQ(co.CatalogName(), "my_cat");
-  EXPECT_EQ(co.DisplayName(), "MY_CATAx");
-  EXPECT_EQ(co.ClassText(), "Open cluster");
+  EXPECT_EQ(std::tuple(co.CatalogName(), co.DisplayName(), co.ClassText()),
+            std::tuple("my_cat", "MY_CATAx", "Open cluster"));
 
   // Half a minute later the angles are kept; a day earlier they are renewed.
   ASSERT_TRUE(co.SeekRecord(0));
@@ -121,9 +100,7 @@ TEST(ObjectCatalog, DecodingMarkersAndNames) {
   EXPECT_NEAR(co.RADate, kM31RADayBefore, kPrecessionTolerance);
 }
 
-TEST(ObjectCatalog, FilterClauseAndFilteredRows) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(ObjectCatalog, FilterClauseAndFilteredRows) {
   tCO co(data.path, data.Names());
   EXPECT_EQ(co.FilterClause(), "");
   TObjectFilter f;  // the registry defaults: -1.5 to 12.0, every class
@@ -133,8 +110,7 @@ TEST(ObjectCatalog, FilterClauseAndFilteredRows) {
             "(Cl IN ('0','1','2','3','4','5','6','7','8','9'))");
   // NULL magnitudes fail the comparison; 23 means "no magnitude" and passes;
   // magnitude 15 is too faint.
-  EXPECT_EQ(co.Count(), 3);
-  EXPECT_EQ(co.BaseTableCount(), 2);
+  EXPECT_EQ(std::tuple(co.Count(), co.BaseTableCount()), std::tuple(3, 2));
   ASSERT_TRUE(co.SeekRecord(2));
   EXPECT_EQ(co.ID, "A");
   TObjectFilter g;
@@ -156,9 +132,7 @@ TEST(ObjectCatalog, FilterClauseAndFilteredRows) {
   EXPECT_FALSE(co.SeekRecord(0));
 }
 
-TEST(ObjectCatalog, FindByName) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(ObjectCatalog, FindByName) {
   tCO co(data.path, data.Names());
   ObserverTime.ClipBelowHorizon = 1;
   EXPECT_TRUE(co.FindByName("NGC", "1976"));
@@ -185,8 +159,7 @@ TEST(ObjectCatalog, FindByName) {
   EXPECT_TRUE(answer.get());
 }
 
-TEST(ObjectCatalog, DamagedOrMissingDatabases) {
-  ChartDate date;
+TEST_F(ObjectCatalog, DamagedOrMissingDatabases) {
   TempDir dir;
   const std::string missing = dir.File("Objects.sqlite");
   EXPECT_EQ(SQLiteErrorOf([&] { tCO co(missing, {"BASE_OBJECT_CATALOG"}); }),
@@ -197,25 +170,20 @@ TEST(ObjectCatalog, DamagedOrMissingDatabases) {
   EXPECT_NE(SQLiteErrorOf([&] { tCO co(dir.File("junk.sqlite"), {"BASE_OBJECT_CATALOG"}); }), "");
 
   // A missing table ends the list; a missing base table leaves it empty.
-  ObjectDatabase data;
   {
     tCO co(data.path, {"BASE_OBJECT_CATALOG", "NOPE", "my_cat"});
     EXPECT_EQ(co.TableCount(), 1);
     EXPECT_EQ(co.Count(), 3);
   }
   tCO none(data.path, {"NOPE"});
-  EXPECT_EQ(none.TableCount(), 0);
-  EXPECT_EQ(none.Count(), 0);
-  EXPECT_FALSE(none.Next());
-  EXPECT_FALSE(none.SeekRecord(0));
+  EXPECT_EQ(std::tuple(none.TableCount(), none.Count()), std::tuple(0, 0));
+  EXPECT_FALSE(none.Next() || none.SeekRecord(0));
   EXPECT_TRUE(std::isnan(none.RA));
   none.SetFilter(TObjectFilter{});
   EXPECT_EQ(none.Count(), 0);
 }
 
-TEST(ObjectCatalog, FilterFailuresKeepTheRows) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(ObjectCatalog, FilterFailuresKeepTheRows) {
   {
     // A catalogue without magnitudes is filtered by class alone.
     TSQLiteDatabase db(data.path);
@@ -239,7 +207,7 @@ TEST(ObjectCatalog, FilterFailuresKeepTheRows) {
   EXPECT_FALSE(platform::FileExists(data.path));
 }
 
-TEST(ObjectCatalog, LockIsReleasedOnEveryPath) {
+TEST(ObjectLock, IsReleasedOnEveryPath) {
   try {
     TObjectsLock lock;
     throw std::runtime_error("x");
@@ -253,4 +221,25 @@ TEST(ObjectCatalog, LockIsReleasedOnEveryPath) {
     UnlockObjects();
     EXPECT_TRUE(probe.GotWithin(2000));
   }
+}
+
+TEST_F(ObjectCatalog, FilterChangeReturnsToTheCurrentTablesFirstRowAndKeysMustBeIntegers) {
+  {
+    TSQLiteDatabase db(data.path);
+    db.Execute("INSERT INTO my_cat (idx, ID, CL, Mv) VALUES (18, 'C', '1', 5)");
+    db.Execute("CREATE TABLE odd (idx VARCHAR(9), ID TEXT, CL TEXT, Mv FLOAT)");
+    db.Execute("INSERT INTO odd VALUES ('x7', 'Q', '1', 5)");
+  }
+  tCO co(data.path, {"BASE_OBJECT_CATALOG", "EMPTY", "my_cat", "odd"});
+  co.SetFilter(TObjectFilter{});
+  ASSERT_TRUE(co.SeekRecord(3));  // "C", the second passing row of my_cat
+  ASSERT_EQ(co.ID, "C");
+  co.SetFilter(TObjectFilter{});
+  EXPECT_EQ(std::tuple(co.CurrentTable, co.ID, co.Cursor), std::tuple(2, "A", 2));
+  // An "idx" that is not an integer gives no key, and no key finds it.
+  ASSERT_TRUE(co.SeekRecord(4));
+  EXPECT_EQ(std::tuple(co.ID, co.Key), std::tuple("Q", 0));
+  EXPECT_FALSE(co.SeekKey(int32_t(3 << 24) + 7));
+  EXPECT_TRUE(co.SeekKey(int32_t(2 << 24) + 18));
+  EXPECT_EQ(co.ID, "C");
 }
