@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "astro/observer.h"
 #include "astro/planets.h"
@@ -89,12 +90,10 @@ TEST(ElementFiles, ReadBackByteExact) {
   EXPECT_TRUE(templateUsed);
   ASSERT_EQ(back.RowCount(), 4);
   for (int c = 0; c < 11; ++c) EXPECT_EQ(back.Cell(c, 1), g.Cell(c, 1)) << c;
-  EXPECT_EQ(back.Cell(0, 2), "3M");
+  EXPECT_EQ(std::tuple(back.Cell(0, 2), AsteroidCount, Asteroids[1].ShowCode.str()), std::tuple("3M", 2, "3M"));
   ASSERT_TRUE(SaveAsteroidElements(back, AsteroidElementsFile));  // the current file: no question
   EXPECT_EQ(ReadText(AsteroidElementsFile), first);
   EXPECT_EQ(dialogs.Count(), 0u);
-  EXPECT_EQ(AsteroidCount, 2);
-  EXPECT_EQ(Asteroids[1].ShowCode.str(), "3M");
   AsteroidElementsFile = "default.ast";
 }
 
@@ -106,13 +105,12 @@ TEST(ElementFiles, ShowCodesCutsAndOverwriting) {
   SetRow(g, 2, {"YES"});
   SetRow(g, 3, {"9m"});
   SetRow(g, 4, {"maybe", "X"});
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 1).substr(0, 4), "Y   ");
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 1).substr(4, 31), std::string(30, 'n') + " ");
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 1).substr(35, 12), "2461000.5123");
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 2).substr(0, 4), "Y   ");
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 3).substr(0, 4), "9M  ");
-  // An unknown code writes "N   ": the name stays in its columns.
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 4).substr(0, 5), "N   X");
+  // Names cut to 30 characters, epochs to 12; an unknown code writes "N   ": the name stays in its columns.
+  const std::string lines[] = {"Y   " + std::string(30, 'n') + " 2461000.5123", "Y   ", "9M  ", "N   X"};
+  for (int r = 1; r <= 4; ++r) {
+    const std::string& line = lines[r - 1];
+    EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, r).substr(0, line.size()), line) << r;
+  }
 
   // An existing file other than the current one needs a Yes.
   const std::string other = dir.File("other.ast");
@@ -161,24 +159,23 @@ TEST(ElementFiles, ApplyChecksRanges) {
   g.SetCell(1, 1, std::string(40, 'c'));
   g.SetCell(9, 2, "abc");
   ApplyAsteroidGrid(g);
-  EXPECT_EQ(AsteroidCount, 2);
-  EXPECT_EQ(Asteroids[0].ShowCode.str(), "YES");
-  EXPECT_EQ(Asteroids[0].Name.str(), std::string(30, 'c'));
-  EXPECT_EQ(double(Asteroids[0].SemiMajorAxis), 2.766);
-  EXPECT_EQ(double(Asteroids[0].PerihelionDistance), -1.0);
-  EXPECT_EQ(double(Asteroids[0].EquinoxEpoch), 2451511.5);
-  EXPECT_NEAR(double(Asteroids[0].Inclination), 10.59 / 57.29577951308232, 1e-15);
-  EXPECT_NE(double(Asteroids[0].OrientFactorA), 0.0);  // orientation terms were built
-  EXPECT_EQ(g.Cell(0, 2), "No");  // the bad magnitude marks the row
-  EXPECT_EQ(Asteroids[1].ShowCode.str(), "NO");
-  EXPECT_EQ(double(Asteroids[1].AbsMagnitude), 3.4E38);
+  ASSERT_EQ(AsteroidCount, 2);
+  const auto& a = Asteroids[0];
+  EXPECT_EQ(std::tuple(a.ShowCode.str(), a.Name.str()), std::tuple("YES", std::string(30, 'c')));
+  // Semi-major axis given, perihelion distance marked unknown, equinox J2000 as stored.
+  EXPECT_EQ(std::tuple(double(a.SemiMajorAxis), double(a.PerihelionDistance), double(a.EquinoxEpoch)),
+            std::tuple(2.766, -1.0, 2451511.5));
+  EXPECT_NEAR(double(a.Inclination), 10.59 / 57.29577951308232, 1e-15);
+  EXPECT_NE(double(a.OrientFactorA), 0.0);  // orientation terms were built
+  // The bad magnitude marks the row.
+  EXPECT_EQ(std::tuple(g.Cell(0, 2), Asteroids[1].ShowCode.str(), double(Asteroids[1].AbsMagnitude)),
+            std::tuple("No", "NO", 3.4E38));
 
   TElementGrid c = CometGrid();
   ApplyCometGrid(c);
-  EXPECT_EQ(CometCount, 1);
-  EXPECT_EQ(double(Comets[0].PerihelionDistance), 0.586);
-  EXPECT_EQ(double(Comets[0].SemiMajorAxis), -1.0);
-  EXPECT_EQ(double(Comets[0].Slope), 8.0);
+  ASSERT_EQ(CometCount, 1);
+  EXPECT_EQ(std::tuple(double(Comets[0].PerihelionDistance), double(Comets[0].SemiMajorAxis), double(Comets[0].Slope)),
+            std::tuple(0.586, -1.0, 8.0));
 
   // An empty grid empties the table; more than 1,000 rows fill 1,000 records.
   TElementGrid empty(11);
@@ -213,14 +210,14 @@ TEST(ElementFiles, FieldTextAndEpochs) {
       {"K1A7N", "2451544.5"}, {"K10ZZ", "2451544.5"}, {"K10A0", "2451544.5"}, {"k107N", "2451544.5"},
       {"", "2451544.5"}};
   for (auto [date, jd] : packed) EXPECT_EQ(PackedEpochText(date), jd) << date;
-  EXPECT_EQ(DateEpochText("23.5", "7", "2010"), "2455401");
-  EXPECT_EQ(DateEpochText("x", "7", "2010"), "2451544.5");
-  EXPECT_EQ(DateEpochText("1", "13", "2010"), "2451544.5");
+  EXPECT_EQ(std::tuple(DateEpochText("23.5", "7", "2010"), DateEpochText("x", "7", "2010"),
+                       DateEpochText("1", "13", "2010")),
+            std::tuple("2455401", "2451544.5", "2451544.5"));
 
-  EXPECT_EQ(ElementTemplateName("/lists/2026-12-06.mpc.ast"), "/lists/mpc.ast.template");
-  EXPECT_EQ(ElementTemplateName("/lists/bright.ast"), "/lists/bright.ast.template");
-  EXPECT_EQ(ElementTemplateName("/lists/bright"), "/lists/bright.template");
-  EXPECT_EQ(ElementTemplateName("x.mpc.cmt"), "mpc.cmt.template");
+  const std::pair<const char*, const char*> templates[] = {
+      {"/lists/2026-12-06.mpc.ast", "/lists/mpc.ast.template"}, {"/lists/bright.ast", "/lists/bright.ast.template"},
+      {"/lists/bright", "/lists/bright.template"}, {"x.mpc.cmt", "mpc.cmt.template"}};
+  for (auto [file, name] : templates) EXPECT_EQ(ElementTemplateName(file), name);
 }
 
 TEST(ElementFiles, TemplatesSkippingAndMerging) {
@@ -244,11 +241,10 @@ TEST(ElementFiles, TemplatesSkippingAndMerging) {
   ASSERT_TRUE(LoadAsteroidElements(g, list, false, templateUsed));
   EXPECT_TRUE(templateUsed);
   ASSERT_EQ(g.BodyCount(), 3);  // the title line is longer than 20 characters and is read
-  EXPECT_EQ(g.Cell(1, 2), "Ceres");
-  EXPECT_EQ(g.Cell(0, 2), "Yes");  // no USE field
-  EXPECT_EQ(g.Cell(2, 2), "2455400.5");
-  EXPECT_EQ(g.Cell(3, 2), "60.08");
-  EXPECT_EQ(g.Cell(4, 2), "2.766");
+  // Use (no USE field: "Yes"), name, packed epoch, mean anomaly, semi-major axis.
+  for (auto [c, text] : std::vector<std::pair<int, const char*>>{
+           {0, "Yes"}, {1, "Ceres"}, {2, "2455400.5"}, {3, "60.08"}, {4, "2.766"}})
+    EXPECT_EQ(g.Cell(c, 2), text) << c;
   EXPECT_EQ(g.Cell(2, 3), "2450083.5");
   EXPECT_EQ(g.Cell(0, 1), "No");  // the title line does not convert
   EXPECT_EQ(AsteroidCount, 3);
@@ -277,11 +273,9 @@ TEST(ElementFiles, TemplatesSkippingAndMerging) {
   }
   ASSERT_TRUE(LoadAsteroidElements(g, merge, true, templateUsed));
   ASSERT_EQ(g.BodyCount(), 4);
-  EXPECT_EQ(g.Cell(1, 1), "1 Ceres");
-  EXPECT_EQ(g.Cell(1, 2), "433 EROS");  // overwritten in place
-  EXPECT_EQ(g.Cell(2, 2), "2461001.5");
-  EXPECT_EQ(g.Cell(1, 3), "4 Vesta");
-  EXPECT_EQ(g.Cell(1, 4), "abcdefghijklmnopq");
+  // "433 EROS" overwritten in place.
+  EXPECT_EQ(std::tuple(g.Cell(1, 1), g.Cell(1, 2), g.Cell(2, 2), g.Cell(1, 3), g.Cell(1, 4)),
+            std::tuple("1 Ceres", "433 EROS", "2461001.5", "4 Vesta", "abcdefghijklmnopq"));
   EXPECT_EQ(AsteroidCount, 4);
 }
 
@@ -298,9 +292,7 @@ TEST(ElementFiles, CountsAndBadFiles) {
   EXPECT_FALSE(LoadAsteroidElements(a, dir.File("many.ast"), false, templateUsed));
   EXPECT_EQ(AsteroidCount, 7);  // the table is untouched by a failed load
   ASSERT_TRUE(LoadCometElements(c, dir.File("many.cmt"), false, templateUsed));
-  EXPECT_EQ(c.BodyCount(), 1000);
-  EXPECT_EQ(CometCount, 1000);
-  EXPECT_EQ(c.Cell(1, 1000), "body999");
+  EXPECT_EQ(std::tuple(c.BodyCount(), CometCount, c.Cell(1, 1000)), std::tuple(1000, 1000, "body999"));
 
   // A missing file changes nothing.
   a = AsteroidGrid();

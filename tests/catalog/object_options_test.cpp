@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "app/core/xml_settings.h"
 #include "app/globals.h"
@@ -50,11 +51,8 @@ TEST(ObjectFilterRecord, BlockLayoutAndChecks) {
   f.LabelObjects = 0;
   const auto b = EncodeObjectFilter(f);
   ASSERT_EQ(b.size(), 657u);
-  EXPECT_EQ(platform::GetF64(&b[0]), 10.5);
-  EXPECT_EQ(platform::GetF64(&b[8]), -1.0);
-  EXPECT_EQ(b[16 + 7], 0);
-  EXPECT_EQ(b[16 + 8], 1);
-  EXPECT_EQ(b[26], 0);
+  EXPECT_EQ(std::tuple(platform::GetF64(&b[0]), platform::GetF64(&b[8])), std::tuple(10.5, -1.0));
+  EXPECT_EQ(std::tuple(b[16 + 7], b[16 + 8], b[26]), std::tuple(0, 1, 0));  // classes 7 and 8, labels
   for (std::size_t i = 27; i < b.size(); ++i) ASSERT_EQ(b[i], 0) << i;
 
   TObjectFilter g;
@@ -84,8 +82,7 @@ TEST(ObjectFilterRecord, RegistryAndSettingsBlock) {
 
   // Class 7 has no switch in the window: written on, read back on.
   std::vector<std::string> flashes;
-  SetFlashSink({[&](const std::string& t, int s) { flashes.push_back(t + "/" + std::to_string(s)); },
-                nullptr});
+  SetFlashSink({[&](const std::string& t, int s) { flashes.push_back(t + "/" + std::to_string(s)); }, nullptr});
   TObjectFilter f;
   f.LowMagLimit = 2.0;
   f.HighMagLimit = 8.5;
@@ -99,10 +96,8 @@ TEST(ObjectFilterRecord, RegistryAndSettingsBlock) {
   EXPECT_EQ(reg.ReadInteger("Objects", "misc settings", 0), 32 + 128);
   EXPECT_EQ(reg.ReadInteger("Objects", "high mag limit", 0), 85);
   ReadRegObjects();
-  EXPECT_EQ(ObjectFilter.Classes[7], 1);
-  EXPECT_EQ(ObjectFilter.Classes[5], 1);
-  EXPECT_EQ(ObjectFilter.Classes[3], 0);
-  EXPECT_EQ(ObjectFilter.HighMagLimit, 8.5);
+  const TObjectFilter& o = ObjectFilter;
+  EXPECT_EQ(std::tuple(o.Classes[7], o.Classes[5], o.Classes[3], o.HighMagLimit), std::tuple(1, 1, 0, 8.5));
   EXPECT_EQ(fx.labels.back(), false);
   EXPECT_EQ(ObjectCatalog->Count(), 1);  // only the galaxy
 
@@ -130,11 +125,8 @@ TEST(CatalogSlots, XmlDefaultsAndTableList) {
   OptionsFixture fx;
   // No file: every default; a fresh machine can add catalogues.
   TCatalogSlots s = ReadCatalogSlots();
-  EXPECT_EQ(s[0].Name, "BASE_OBJECT_CATALOG");
-  EXPECT_EQ(s[0].Description, kBaseCatalogDescription);
-  EXPECT_EQ(s[3].Name, "NOT ASSIGNED");
-  EXPECT_EQ(s[3].Description, "No description.");
-  EXPECT_FALSE(s[3].Active);
+  EXPECT_EQ(std::tuple(s[0].Name, s[0].Description), std::tuple("BASE_OBJECT_CATALOG", kBaseCatalogDescription));
+  EXPECT_EQ(std::tuple(s[3].Name, s[3].Description, s[3].Active), std::tuple("NOT ASSIGNED", "No description.", false));
   EXPECT_EQ(CatalogTableList(s), std::vector<std::string>{"BASE_OBJECT_CATALOG"});
 
   // Empty elements read as their defaults too.
@@ -145,11 +137,10 @@ TEST(CatalogSlots, XmlDefaultsAndTableList) {
             "<CatalogName5>last</CatalogName5><CatalogActive5>True</CatalogActive5>"
             "</Selections></Other>");
   s = ReadCatalogSlots();
-  EXPECT_EQ(s[1].Name, "NOT ASSIGNED");
-  EXPECT_EQ(s[2].Description, "No description.");
+  EXPECT_EQ(std::tuple(s[1].Name, s[2].Description), std::tuple("NOT ASSIGNED", "No description."));
   EXPECT_EQ(CatalogTableList(s), (std::vector<std::string>{"BASE_OBJECT_CATALOG", "my_cat", "last"}));
 
-  // Written and read back.
+  // Written and read back, elements in their order.
   s[1] = {"two", "Second list", true};
   ASSERT_TRUE(WriteCatalogSlots(s));
   const std::string xml = ReadText(ObjectOptionsPath());
@@ -158,12 +149,9 @@ TEST(CatalogSlots, XmlDefaultsAndTableList) {
   EXPECT_LT(xml.find("CatalogName1"), xml.find("CatalogDesc1"));
   EXPECT_LT(xml.find("CatalogDesc2"), xml.find("CatalogActive2"));
   const TCatalogSlots back = ReadCatalogSlots();
-  for (int k = 0; k < kCatalogSlots; ++k) {
-    EXPECT_EQ(back[std::size_t(k)].Name, s[std::size_t(k)].Name);
-    EXPECT_EQ(back[std::size_t(k)].Description, s[std::size_t(k)].Description);
-    if (k > 0) {
-      EXPECT_EQ(back[std::size_t(k)].Active, s[std::size_t(k)].Active);
-    }
+  for (std::size_t k = 0; k < kCatalogSlots; ++k) {
+    EXPECT_EQ(std::tuple(back[k].Name, back[k].Description), std::tuple(s[k].Name, s[k].Description));
+    EXPECT_EQ(back[k].Active, s[k].Active || k == 0) << k;  // the base catalogue is always used
   }
 
   // A damaged file reads as defaults and stays on disk as it was.
@@ -218,15 +206,15 @@ TEST(CatalogSlots, RemoveDropsTheTable) {
   fx.dialogs.Clear();
   EXPECT_FALSE(RemoveCatalogSlot(s, 4));
   ASSERT_EQ(fx.dialogs.Count(), 2u);
-  EXPECT_EQ(fx.dialogs.Records()[0].text, "This will drop the database table associated with this item");
-  EXPECT_EQ(fx.dialogs.Records()[0].buttons, platform::MsgButtons::OkCancel);
-  EXPECT_EQ(fx.dialogs.Last().text, "The catalog name makes no sense, operation aborted.");
-  EXPECT_EQ(fx.dialogs.Last().icon, platform::MsgIcon::Exclamation);
+  const auto question = fx.dialogs.Records()[0];
+  EXPECT_EQ(std::tuple(question.text, question.buttons),
+            std::tuple("This will drop the database table associated with this item", platform::MsgButtons::OkCancel));
+  EXPECT_EQ(std::tuple(fx.dialogs.Last().text, fx.dialogs.Last().icon),
+            std::tuple("The catalog name makes no sense, operation aborted.", platform::MsgIcon::Exclamation));
 
   // The active slot: table dropped, slot reset, catalogue rebuilt without it.
   EXPECT_TRUE(RemoveCatalogSlot(s, 3));
-  EXPECT_EQ(s[2].Name, "NOT ASSIGNED");
-  EXPECT_FALSE(s[2].Active);
+  EXPECT_EQ(std::tuple(s[2].Name, s[2].Active), std::tuple("NOT ASSIGNED", false));
   EXPECT_EQ(ObjectCatalog->TableCount(), 1);
   EXPECT_FALSE(TSQLiteDatabase(fx.data.path).TableExists("my_cat"));
   EXPECT_EQ(ReadCatalogSlots()[2].Name, "NOT ASSIGNED");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "app/globals.h"
 #include "catalog/hooks.h"
@@ -42,32 +43,24 @@ TEST(StarOptionsRecord, BlockLayout) {
   o.ShowNames = 1;
   const auto b = EncodeStarOptions(o);
   ASSERT_EQ(b.size(), 66u);
-  EXPECT_EQ(platform::GetF64(&b[0]), 7.25);
-  EXPECT_EQ(platform::GetF64(&b[8]), -2.0);
-  EXPECT_EQ(b[16], 3);
-  EXPECT_EQ(b[17], 1);       // O0-4
-  EXPECT_EQ(b[17 + 20], 0);  // WN
-  EXPECT_EQ(b[38 + 2], 0);   // III
-  EXPECT_EQ(platform::GetF64(&b[43]), 0.5);
-  EXPECT_EQ(platform::GetF64(&b[51]), 9.75);
-  EXPECT_EQ(b[59], 2);
-  EXPECT_EQ(b[60], 1);
-  EXPECT_EQ(platform::GetI16(&b[61]), -3);
-  EXPECT_EQ(b[63], 1);
-  EXPECT_EQ(b[64], 1);
-  EXPECT_EQ(b[65], 1);
+  using platform::GetF64;
+  EXPECT_EQ(std::tuple(GetF64(&b[0]), GetF64(&b[8]), GetF64(&b[43]), GetF64(&b[51])),
+            std::tuple(7.25, -2.0, 0.5, 9.75));
+  // Variable mode, O0-4, WN, III, drawing mode, Greek letters.
+  EXPECT_EQ(std::tuple(b[16], b[17], b[17 + 20], b[38 + 2], b[59], b[60]), std::tuple(3, 1, 0, 0, 2, 1));
+  // Size adjustment, then automatic faint limit, colours and names.
+  EXPECT_EQ(std::tuple(platform::GetI16(&b[61]), b[63], b[64], b[65]), std::tuple(-3, 1, 1, 1));
 
   TStarOptions back;
   ASSERT_TRUE(DecodeStarOptions(b.data(), b.size(), back));
   EXPECT_EQ(back, o);
   // Damaged blocks are refused and change nothing.
-  auto bad = b;
-  platform::PutF64(&bad[51], std::nan(""));
+  auto nan = b, mode = b;
+  platform::PutF64(&nan[51], std::nan(""));
+  mode[16] = 4;
   TStarOptions untouched;
-  EXPECT_FALSE(DecodeStarOptions(bad.data(), bad.size(), untouched));
-  bad = b;
-  bad[16] = 4;
-  EXPECT_FALSE(DecodeStarOptions(bad.data(), bad.size(), untouched));
+  EXPECT_FALSE(DecodeStarOptions(nan.data(), nan.size(), untouched));
+  EXPECT_FALSE(DecodeStarOptions(mode.data(), mode.size(), untouched));
   EXPECT_FALSE(DecodeStarOptions(b.data(), 65, untouched));
   EXPECT_EQ(untouched, TStarOptions{});
 }
@@ -78,11 +71,9 @@ TEST(StarOptionsRecord, Registry) {
   StarOptions = TStarOptions{};
   ReadRegStars();
   EXPECT_EQ(StarOptions, RegistryDefaultStarOptions());
-  EXPECT_EQ(StarOptions.LowMagLimit, -1.5);
-  EXPECT_EQ(StarOptions.VariableMode, 2);
+  EXPECT_EQ(std::tuple(StarOptions.LowMagLimit, StarOptions.VariableMode), std::tuple(-1.5, 2));
   ASSERT_EQ(spy.appearance.size(), 1u);
-  EXPECT_EQ(spy.appearance[0].ShowGreek, 1);
-  EXPECT_EQ(spy.appearance[0].ShowNames, 0);
+  EXPECT_EQ(std::tuple(spy.appearance[0].ShowGreek, spy.appearance[0].ShowNames), std::tuple(1, 0));
 
   {
     platform::TRegIniFile reg;
@@ -94,36 +85,33 @@ TEST(StarOptionsRecord, Registry) {
   }
   StarOptions.VariableMode = 1;
   ReadRegStars();
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(StarOptions.SpectralClasses[i], 0) << i;
-  EXPECT_EQ(StarOptions.SpectralClasses[20], 1);  // only WN
-  EXPECT_EQ(StarOptions.LuminosityClasses[2], 1);  // only III
-  EXPECT_EQ(StarOptions.LuminosityClasses[0], 0);
-  EXPECT_EQ(StarOptions.VariableMode, 1);  // 5 is no mode: unchanged
-  EXPECT_EQ(StarOptions.DrawingMode, 2);
-  EXPECT_EQ(StarOptions.ShowNames, 1);
-  EXPECT_EQ(StarOptions.ShowGreek, 0);
+  const TStarOptions& o = StarOptions;
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(o.SpectralClasses[i], 0) << i;
+  // Only WN, only III; 5 is no variable mode: unchanged.
+  EXPECT_EQ(std::tuple(o.SpectralClasses[20], o.LuminosityClasses[2], o.LuminosityClasses[0], o.VariableMode),
+            std::tuple(1, 1, 0, 1));
+  EXPECT_EQ(std::tuple(o.DrawingMode, o.ShowNames, o.ShowGreek), std::tuple(2, 1, 0));
   platform::TRegIniFile().WriteInteger("Stars", "spectral classes", 1 << 20);
   ReadRegStars();
-  EXPECT_EQ(StarOptions.SpectralClasses[0], 1);  // only O0-4
-  EXPECT_EQ(StarOptions.SpectralClasses[1], 0);
+  EXPECT_EQ(std::tuple(o.SpectralClasses[0], o.SpectralClasses[1]), std::tuple(1, 0));  // only O0-4
 
   // Written and read back.
-  TStarOptions o = RegistryDefaultStarOptions();
-  o.HighMagLimit = 9.0;
-  o.VariableMode = 0;
-  o.SpectralClasses[5] = 0;
-  o.LuminosityClasses[4] = 0;
-  o.HighProperLimit = 2.5;
-  o.DrawingMode = 2;
-  o.SizeAdjust = 4;
-  o.ColorBySpectrum = 0;
-  WriteRegStars(o);
+  TStarOptions w = RegistryDefaultStarOptions();
+  w.HighMagLimit = 9.0;
+  w.VariableMode = 0;
+  w.SpectralClasses[5] = 0;
+  w.LuminosityClasses[4] = 0;
+  w.HighProperLimit = 2.5;
+  w.DrawingMode = 2;
+  w.SizeAdjust = 4;
+  w.ColorBySpectrum = 0;
+  WriteRegStars(w);
   ReadRegStars();
-  EXPECT_EQ(StarOptions, o);
+  EXPECT_EQ(StarOptions, w);
   // Brightness by magnitude (drawing mode 0) is stored as 1, images as 0.
   EXPECT_EQ(platform::TRegIniFile().ReadInteger("Stars", "brightness by magnitude", -1), 0);
-  o.DrawingMode = 0;
-  WriteRegStars(o);
+  w.DrawingMode = 0;
+  WriteRegStars(w);
   EXPECT_EQ(platform::TRegIniFile().ReadInteger("Stars", "brightness by magnitude", -1), 1);
   platform::TRegIniFile().EraseSection("Stars");
 }
