@@ -42,13 +42,20 @@ TElementGrid CometGrid() {
   return g;
 }
 
+// A temporary folder, scripted dialogs, and the current asteroid file put back.
+struct ElementFiles : ::testing::Test {
+  TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  bool templateUsed = false;
+  void TearDown() override { AsteroidElementsFile = "default.ast"; }
+};
+
 }  // namespace
 
 // The whole files, byte for byte: header, title and ruler lines, then one
-// fixed-column line per body (asteroids 119 characters, comets 109).
-TEST(ElementFiles, NativeFileLayout) {
-  TempDir dir;
-  platform::ScopedScriptedDialogs dialogs;
+// fixed-column line per body (asteroids 119 characters, comets 109). Read
+// back and saved again, the asteroid file stays the same.
+TEST_F(ElementFiles, NativeFileLayoutAndReadBack) {
   const std::string head = ";Noctra Planetarium 3.27\r\n;Ecliptic plane and equinox=J2000.0\r\n";
   const std::string titles =
       " %                           julian epoch %         a         e         Peri      Node      Incl      H     G\r\n"
@@ -71,21 +78,13 @@ TEST(ElementFiles, NativeFileLayout) {
             ";Comet elements\r\n" + head + title("sh", "name", "q") +
                 "N   1P/Halley                      2446470.9    0.586     0.967     111.33    58.42     162.26    "
                 "5.5   8    \r\n");
-  EXPECT_EQ(dialogs.Count(), 0u);
-}
-
-TEST(ElementFiles, ReadBackByteExact) {
-  TempDir dir;
-  platform::ScopedScriptedDialogs dialogs;
-  AsteroidElementsFile = dir.File("a.ast");
-  const TElementGrid g = AsteroidGrid();
-  ASSERT_TRUE(SaveAsteroidElements(g, AsteroidElementsFile));
-  const std::string first = ReadText(AsteroidElementsFile);
 
   // A template named after the file must not change how a native file reads.
-  WriteText(dir.File("a.ast.template"), "[NAME]\nSTART=1\nLEN=3\n");
+  AsteroidElementsFile = dir.File("list.ast");
+  const std::string first = ReadText(AsteroidElementsFile);
+  const TElementGrid g = AsteroidGrid();
+  WriteText(dir.File("list.ast.template"), "[NAME]\nSTART=1\nLEN=3\n");
   TElementGrid back(11);
-  bool templateUsed = false;
   ASSERT_TRUE(LoadAsteroidElements(back, AsteroidElementsFile, false, templateUsed));
   EXPECT_TRUE(templateUsed);
   ASSERT_EQ(back.RowCount(), 4);
@@ -94,12 +93,9 @@ TEST(ElementFiles, ReadBackByteExact) {
   ASSERT_TRUE(SaveAsteroidElements(back, AsteroidElementsFile));  // the current file: no question
   EXPECT_EQ(ReadText(AsteroidElementsFile), first);
   EXPECT_EQ(dialogs.Count(), 0u);
-  AsteroidElementsFile = "default.ast";
 }
 
-TEST(ElementFiles, ShowCodesCutsAndOverwriting) {
-  TempDir dir;
-  platform::ScopedScriptedDialogs dialogs;
+TEST_F(ElementFiles, ShowCodesCutsAndOverwriting) {
   TElementGrid g(11);
   SetRow(g, 1, {"yes", std::string(35, 'n'), "2461000.512345678"});
   SetRow(g, 2, {"YES"});
@@ -118,8 +114,8 @@ TEST(ElementFiles, ShowCodesCutsAndOverwriting) {
   dialogs.QueueAnswer(platform::IDNO);
   EXPECT_FALSE(SaveAsteroidElements(g, other));
   EXPECT_EQ(ReadText(other), "keep");
-  EXPECT_EQ(dialogs.Last().text, "Overwrite existing file?");
-  EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNo);
+  EXPECT_EQ(std::tuple(dialogs.Last().text, dialogs.Last().buttons),
+            std::tuple("Overwrite existing file?", platform::MsgButtons::YesNo));
   dialogs.QueueAnswer(platform::IDYES);
   EXPECT_TRUE(SaveAsteroidElements(g, other));
   // The current file, named in other letter cases, is saved without asking.
@@ -127,14 +123,13 @@ TEST(ElementFiles, ShowCodesCutsAndOverwriting) {
   dialogs.Clear();
   EXPECT_TRUE(SaveAsteroidElements(g, other));
   EXPECT_EQ(dialogs.Count(), 0u);
-  AsteroidElementsFile = "default.ast";
   // A file that cannot be created: coded message 105 with the quoted name.
   const std::string bad = dir.File("no/such/folder.ast");
   EXPECT_FALSE(SaveAsteroidElements(g, bad));
   EXPECT_EQ(dialogs.Last().text, "Error: Can't create file \"" + bad + "\"");
 }
 
-TEST(ElementFiles, ApplyChecksRanges) {
+TEST_F(ElementFiles, ApplyChecksRanges) {
   const auto A = TElementKind::Asteroid, C = TElementKind::Comet;
   struct Case {
     TElementKind kind;
@@ -187,7 +182,7 @@ TEST(ElementFiles, ApplyChecksRanges) {
   EXPECT_EQ(AsteroidCount, 1000);
 }
 
-TEST(ElementFiles, FieldTextAndEpochs) {
+TEST_F(ElementFiles, FieldTextAndEpochs) {
   struct FieldCase {
     const char* line;
     TElementSpan span;
@@ -220,8 +215,7 @@ TEST(ElementFiles, FieldTextAndEpochs) {
   for (auto [file, name] : templates) EXPECT_EQ(ElementTemplateName(file), name);
 }
 
-TEST(ElementFiles, TemplatesSkippingAndMerging) {
-  TempDir dir;
+TEST_F(ElementFiles, TemplatesSkippingAndMerging) {
   // An MPC-style list read through its template (sections and keys in any case).
   WriteText(dir.File("mpc.ast.template"),
             "[use]\nstart=-1\n[Name]\nStart=1\nLen=10\n[EPOCH CODED]\nSTART=12\nLEN=5\n"
@@ -237,7 +231,6 @@ TEST(ElementFiles, TemplatesSkippingAndMerging) {
             "Ceres      K107N 60.080 2.7660 0.0790 73.60 80.25 10.59 3.34 0.12\r\n"
             "Eros       J9611 310.50 1.4580 0.2228 178.9 304.3 10.83 10.4 0.46\r\n");
   TElementGrid g(11);
-  bool templateUsed = false;
   ASSERT_TRUE(LoadAsteroidElements(g, list, false, templateUsed));
   EXPECT_TRUE(templateUsed);
   ASSERT_EQ(g.BodyCount(), 3);  // the title line is longer than 20 characters and is read
@@ -266,11 +259,7 @@ TEST(ElementFiles, TemplatesSkippingAndMerging) {
   SetRow(extra, 1, {"No", "433 EROS", "2461001.5", "1", "1.5", "0.1", "1", "1", "1", "1", "0.1"});
   SetRow(extra, 2, {"Yes", "4 Vesta", "2461001.5", "1", "2.3", "0.1", "1", "1", "1", "1", "0.1"});
   ASSERT_TRUE(SaveAsteroidElements(extra, merge));
-  {
-    std::string text = ReadText(merge);
-    text += std::string("Y   ") + "abcdefghijklmnop\r\n" + "Y   abcdefghijklmnopq\r\n";
-    WriteText(merge, text);
-  }
+  WriteText(merge, ReadText(merge) + "Y   abcdefghijklmnop\r\nY   abcdefghijklmnopq\r\n");
   ASSERT_TRUE(LoadAsteroidElements(g, merge, true, templateUsed));
   ASSERT_EQ(g.BodyCount(), 4);
   // "433 EROS" overwritten in place.
@@ -279,15 +268,13 @@ TEST(ElementFiles, TemplatesSkippingAndMerging) {
   EXPECT_EQ(AsteroidCount, 4);
 }
 
-TEST(ElementFiles, CountsAndBadFiles) {
-  TempDir dir;
+TEST_F(ElementFiles, CountsAndBadFiles) {
   std::string text;
   for (int i = 0; i < 1200; ++i)
     text += "Y   " + ("body" + std::to_string(i) + std::string(30, ' ')).substr(0, 30) + " 2461000.5\r\n";
   WriteText(dir.File("many.ast"), text);
   WriteText(dir.File("many.cmt"), text);
   TElementGrid a(11), c(10);
-  bool templateUsed = false;
   AsteroidCount = 7;
   EXPECT_FALSE(LoadAsteroidElements(a, dir.File("many.ast"), false, templateUsed));
   EXPECT_EQ(AsteroidCount, 7);  // the table is untouched by a failed load
@@ -307,7 +294,7 @@ TEST(ElementFiles, CountsAndBadFiles) {
   for (int r = 1; r <= a.BodyCount(); ++r) EXPECT_EQ(a.Cell(0, r), "No") << r;
 }
 
-TEST(ElementFiles, NegativeSlopeGivesNoMagnitude) {
+TEST_F(ElementFiles, NegativeSlopeGivesNoMagnitude) {
   // A near-Earth orbit seen at large phase angles with G = -0.5: the phase
   // term (1 - G)Φ1 + GΦ2 turns negative beyond about 50°.
   TElementGrid g(11);
