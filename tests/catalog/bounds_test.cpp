@@ -146,7 +146,6 @@ TEST(Boundaries, SegmentsAreDensifiedTheShortWay) {
     }
   }
   EXPECT_EQ(BoundaryPoints[0].Constellation, ConstellationNumber("Ser"));
-
   // At most 5,000 points.
   std::vector<TBoundaryVertex> many;
   for (int i = 0; i < 2000; ++i) many.push_back({(i % 2) * M_PI * 0.99, 0.0, "ORI "});

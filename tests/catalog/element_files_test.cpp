@@ -12,7 +12,6 @@
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
-using testing_support::CrLfLines;
 using testing_support::ReadText;
 using testing_support::TempDir;
 using testing_support::WriteText;
@@ -78,7 +77,6 @@ TEST_F(ElementFiles, NativeFileLayoutAndReadBack) {
             ";Comet elements\r\n" + head + title("sh", "name", "q") +
                 "N   1P/Halley                      2446470.9    0.586     0.967     111.33    58.42     162.26    "
                 "5.5   8    \r\n");
-
   // A template named after the file must not change how a native file reads.
   AsteroidElementsFile = dir.File("list.ast");
   const std::string first = ReadText(AsteroidElementsFile);
@@ -107,7 +105,6 @@ TEST_F(ElementFiles, ShowCodesCutsAndOverwriting) {
     const std::string& line = lines[r - 1];
     EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, r).substr(0, line.size()), line) << r;
   }
-
   // An existing file other than the current one needs a Yes.
   const std::string other = dir.File("other.ast");
   WriteText(other, "keep");
@@ -171,7 +168,6 @@ TEST_F(ElementFiles, ApplyChecksRanges) {
   ASSERT_EQ(CometCount, 1);
   EXPECT_EQ(std::tuple(double(Comets[0].PerihelionDistance), double(Comets[0].SemiMajorAxis), double(Comets[0].Slope)),
             std::tuple(0.586, -1.0, 8.0));
-
   // An empty grid empties the table; more than 1,000 rows fill 1,000 records.
   TElementGrid empty(11);
   ApplyAsteroidGrid(empty);
@@ -241,12 +237,10 @@ TEST_F(ElementFiles, TemplatesSkippingAndMerging) {
   EXPECT_EQ(g.Cell(2, 3), "2450083.5");
   EXPECT_EQ(g.Cell(0, 1), "No");  // the title line does not convert
   EXPECT_EQ(AsteroidCount, 3);
-
   // Without its template the same name reads with the native layout.
   std::remove(dir.File("mpc.ast.template").c_str());
   ASSERT_TRUE(LoadAsteroidElements(g, list, false, templateUsed));
   EXPECT_FALSE(templateUsed);
-
   // 20 characters are skipped, 21 read; merge replaces by name, ignoring case.
   const std::string native = dir.File("m.ast");
   TElementGrid base = AsteroidGrid();
@@ -280,12 +274,10 @@ TEST_F(ElementFiles, CountsAndBadFiles) {
   EXPECT_EQ(AsteroidCount, 7);  // the table is untouched by a failed load
   ASSERT_TRUE(LoadCometElements(c, dir.File("many.cmt"), false, templateUsed));
   EXPECT_EQ(std::tuple(c.BodyCount(), CometCount, c.Cell(1, 1000)), std::tuple(1000, 1000, "body999"));
-
   // A missing file changes nothing.
   a = AsteroidGrid();
   EXPECT_FALSE(LoadAsteroidElements(a, dir.File("none.ast"), false, templateUsed));
   EXPECT_EQ(a.BodyCount(), 2);
-
   // Garbage reads without harm; every row it makes is marked "No".
   std::string junk;
   for (int i = 0; i < 5000; ++i) junk += char((i * 7919) % 256);

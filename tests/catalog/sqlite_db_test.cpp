@@ -37,7 +37,6 @@ TEST_F(SQLiteLayer, ColumnKindsAndTypedAccess) {
   const TSQLiteKind kinds[] = {dtInt, dtNumeric, dtNumeric, dtStr, dtBlob, dtInt, dtStr, dtInt, dtStr};
   for (int c = 0; c < 9; ++c) EXPECT_EQ(t.ColumnKind(c), kinds[c]) << c;
   EXPECT_EQ(t.FieldIndex("LABEL"), 8);    // names compared without case
-
   // A REAL column holding 7 reads as a double; a FLOAT is truncated toward zero.
   EXPECT_EQ(std::tuple(t.FieldAsInteger(0), t.FieldAsDouble(0), t.FieldAsInteger(2), t.FieldAsInteger(7)),
             std::tuple(42, 42.0, -2, 84));
@@ -89,7 +88,6 @@ TEST_F(SQLiteLayer, OpenFailuresAndLayerErrors) {
   EXPECT_EQ(SQLiteErrorOf([&] { TSQLiteDatabase db(missing); }),
             "Failed to open database \"" + missing + "\" : unable to open database file");
   EXPECT_FALSE(platform::FileExists(missing));
-
   // A file that is no database opens, and the first query says so.
   WriteText(dir.File("junk.sqlite"), std::string(3000, 'x'));
   {
@@ -110,7 +108,6 @@ TEST_F(SQLiteLayer, OpenFailuresAndLayerErrors) {
             "Error executing SQL statement.\rError [19]: Abort due to contraint violation.\r"
             "\"INSERT INTO t VALUES (1)\": UNIQUE constraint failed: t.a");
   EXPECT_TRUE(NoStatementOpen(db));
-
   // A failure while stepping (integer overflow in the second row) still finalises the
   // statement: the table can be dropped at once.
   EXPECT_NE(SQLiteErrorOf([&] { db.GetTable("SELECT a, abs(-9223372036854775807 - a) FROM t"); })
@@ -181,7 +178,6 @@ TEST_F(SQLiteLayer, PositionalBindingsOfEveryKindAndAFailingBindNamesItsKind) {
   EXPECT_EQ(*t.FieldAsBlob(4), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_TRUE(t.FieldIsNull(5));
   EXPECT_EQ(t.FieldAsInteger(6), int64_t(1) << 40);
-
   // More values than placeholders: the bind of the extra one fails.
   const std::pair<TSQLiteBinding, const char*> cases[] = {
       {int64_t(1), "Could not bind integer"}, {int64_t(1) << 40, "Could not bind int64"},

@@ -277,7 +277,6 @@ TEST_F(CatalogWindows, SettingsBlocksRoundTripAndDamagedOnesAreRefused) {
     EXPECT_EQ(ReadSettingsFile(dir.File("a.ssf")), TSettingsReadResult::Ok);
     WaitForStarLoad();  // block 1 starts a star load
     EXPECT_TRUE(c.isWritten());
-
     // The directory holds each block's offset at byte 7 + 6 × (slot − 1).
     std::vector<uint8_t> bytes = testing_support::ReadFile(dir.File("a.ssf"));
     const std::size_t d = 7 + 6 * std::size_t(c.slot - 1);
@@ -379,7 +378,6 @@ TEST_F(SolarSystemWindow, OkStoresTheSwitchAndTheDefaultNamesCancelChangesNothin
   EXPECT_EQ(dialogs.Count(), 0u);  // grids unchanged: no question
   EXPECT_EQ(std::tuple(plotter.ShowAsteroids, SolarSystemBlock()[8]), std::tuple(1, 1));
   EXPECT_EQ(platform::TRegIniFile().ReadString("Solar System", "ast elements file", ""), "default.ast");
-
   // An edited grid is asked about; Cancel keeps the window open.
   form.show();
   form.Pages[1].changed = true;
@@ -406,7 +404,6 @@ TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {
   ApplyAsteroidGrid(grid);
   ASSERT_TRUE(SaveAsteroidElements(grid, "default.ast"));
   const std::vector<uint8_t> savedBefore = testing_support::ReadFile(data.dir.File("default.ast"));
-
   // Not found, an empty list, no answer: the failure is reported and nothing changes.
   const std::tuple<int, std::string, bool> failures[] = {
       {404, "<html>Not Found</html>", false}, {200, "", false}, {200, "", true}};
@@ -436,7 +433,6 @@ TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {
   bool templateUsed = false;
   ASSERT_TRUE(LoadAsteroidElements(back, "default.ast", false, templateUsed));
   EXPECT_EQ(back.Cell(1, 2), "(2) Pallas");
-
   // After a merge, a download merges into the grid.
   server.body = MpcLine("(3) Juno") + "\n";
   form.MergeMode = true;
@@ -470,7 +466,6 @@ TEST_F(SolarSystemWindow, GridCommandsAndTheEmptyLastRow) {
   dialogs.QueueAnswer(platform::IDYES);
   QTest::mouseClick(page.clear, Qt::LeftButton);
   EXPECT_EQ(page.grid.BodyCount(), 0);
-
   // Load cancelled in the file dialog still marks the table changed; Save
   // under a new name makes it the current file.
   form.show();
