@@ -8,6 +8,7 @@
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
 #include "catalog/element_files.h"
+#include "catalog/solar_system_options.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
@@ -137,7 +138,8 @@ TEST_F(ElementFiles, ApplyChecksRanges) {
   const Case cases[] = {
       {A, 5, "1.2", true},        {A, 5, "1.2000001", false}, {A, 4, "0", false},  {A, 4, "1000000", true},
       {A, 8, "-180", true},       {A, 8, "-180.5", false},    {C, 9, "12", true},  {A, 10, "12", false},
-      {A, 2, "2451545.0", true},  {A, 2, "2086274.0", false}, {A, 3, "12,5", false},
+      {A, 2, "2451545.0", true},  {A, 2, "2086274.0", false}, {A, 3, "12,5", false}, {A, 3, "360.5", false},
+      {C, 9, "30", true},         {C, 9, "30.5", false},
       {C, 3, "0", false},  // perihelion distance above 0
   };
   for (const Case& c : cases) {
@@ -262,6 +264,37 @@ TEST_F(ElementFiles, TemplatesSkippingAndMerging) {
   EXPECT_EQ(AsteroidCount, 4);
 }
 
+// The Minor Planet Center's one-line formats (the export format of MPCORB,
+// and the comet list with the perihelion date), read through the templates
+// written for them: every field from its published columns.
+TEST_F(ElementFiles, MpcOneLineFormatsThroughTheirTemplates) {
+  EnsureMpcTemplates(dir.Path());
+  auto line = [](std::initializer_list<std::pair<int, std::string>> fields) {
+    std::string l(200, ' ');
+    for (const auto& [column, text] : fields) l.replace(std::size_t(column - 1), text.size(), text);
+    return l + "\r\n";
+  };
+  WriteText(dir.File("2026-12-06.mpc.ast"),
+            line({{1, "00001"}, {9, " 3.34"}, {15, " 0.12"}, {21, "K2555"}, {27, "188.70269"}, {38, " 73.27343"},
+                  {49, " 80.25221"}, {60, " 10.58780"}, {71, "0.0794013"}, {81, " 0.21424651"},
+                  {93, "  2.7660512"}, {167, "(1) Ceres"}, {195, "20250605"}}));  // last observed
+  WriteText(dir.File("2026-12-06.mpc.cmt"),
+            line({{1, "0001P"}, {15, "1986"}, {20, "02"}, {23, " 9.4589"}, {31, " 0.587104"}, {42, "0.967143"},
+                  {52, "111.8657"}, {62, " 58.8601"}, {72, "162.2422"}, {92, " 5.5"}, {97, " 8.0"},
+                  {103, "1P/Halley"}}));
+  TElementGrid a(11), c(10);
+  ASSERT_TRUE(LoadAsteroidElements(a, dir.File("2026-12-06.mpc.ast"), false, templateUsed));
+  EXPECT_TRUE(templateUsed);
+  ASSERT_TRUE(LoadCometElements(c, dir.File("2026-12-06.mpc.cmt"), false, templateUsed));
+  // Epochs: K2555 is 2025 May 5.0 = JD 2460800.5; 1986 February 9.4589 = JD 2446470.9589.
+  const std::vector<std::string> ceres = {"Yes", "(1) Ceres", "2460800.5", "188.70269", "2.7660512", "0.0794013",
+                                          "73.27343", "80.25221", "10.5878", "3.34", "0.12"};
+  const std::vector<std::string> halley = {"Yes", "1P/Halley", "2446470.9589", "0.587104", "0.967143",
+                                           "111.8657", "58.8601", "162.2422", "5.5", "8"};
+  for (std::size_t i = 0; i < ceres.size(); ++i) EXPECT_EQ(a.Cell(int(i), 1), ceres[i]) << i;
+  for (std::size_t i = 0; i < halley.size(); ++i) EXPECT_EQ(c.Cell(int(i), 1), halley[i]) << i;
+}
+
 TEST_F(ElementFiles, CountsAndBadFiles) {
   std::string text;
   for (int i = 0; i < 1200; ++i)
@@ -305,4 +338,21 @@ TEST_F(ElementFiles, NegativeSlopeGivesNoMagnitude) {
     noMagnitude += Asteroids[0].Magnitude == -100.0;
   }
   EXPECT_GT(noMagnitude, 0);
+}
+
+// Block 3 of a settings file: the twelve switches; a block of another size
+// or with a byte other than 0 or 1 is refused and changes nothing.
+TEST(SolarSystemBlock, RoundTripAndDamagedBlocks) {
+  TSolarSwitches s = SolarSwitchDefaults(), back{};
+  s[6] = 1;
+  ASSERT_TRUE(DecodeSolarBlock(EncodeSolarBlock(s), back));
+  EXPECT_EQ(back, s);
+  std::vector<uint8_t> wrongByte = EncodeSolarBlock(s), tooShort = wrongByte;
+  wrongByte[3] = 2;
+  tooShort.pop_back();
+  for (const auto& block : {wrongByte, tooShort}) {
+    TSolarSwitches untouched{};
+    EXPECT_FALSE(DecodeSolarBlock(block, untouched));
+    EXPECT_EQ(untouched, TSolarSwitches{});
+  }
 }
