@@ -156,7 +156,8 @@ TEST(Boundaries, SegmentsAreDensifiedTheShortWay) {
   // declination once took about 2e8 steps per segment. One start point, then
   // at most 37 steps and the closing point per segment.
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  BoundsFolder::SetVertices({{1.0, 0.0, "ORI "}, {1.0, 1e9, "ORI "}, {1.0, nan, "ORI "}, {1.0, -1e300, "ORI "}});
+  BoundsFolder::SetVertices(
+      {{1.0, 0.0, "ORI "}, {1.0, 1e9, "ORI "}, {1.0, nan, "ORI "}, {1.0, -1e300, "ORI "}});
   PrecessBounds(obs);
   EXPECT_LE(BoundaryPointCount, 1 + 3 * 38);
   EXPECT_GT(BoundaryPointCount, 3);
@@ -206,5 +207,6 @@ TEST(Boundaries, SunAndMoonImageSides) {
                         {50, 0.5f, 104},   // 100 → 100, + 4
                         {25, 1.5f, 44},    // 37.5 rounds to 38 → 40, + 4
                         {27, 1.5f, 44}};   // 40.5 rounds to 40 → 40, + 4
-  for (const Case& c : cases) EXPECT_EQ(SunMoonImageSide(c.size, c.aspect), c.side) << c.size << " " << c.aspect;
+  for (const Case& c : cases)
+    EXPECT_EQ(SunMoonImageSide(c.size, c.aspect), c.side) << c.size << " " << c.aspect;
 }

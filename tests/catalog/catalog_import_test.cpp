@@ -99,7 +99,8 @@ TEST(ImportTree, GroupRules) {
   const std::pair<std::vector<int>, const char*> cases[] = {
       {kHmsDms, ""},
       {Assign({{"ID", 0}, {"RAD", 1}, {"DED", 2}, {"Mp", 3}, {"CL5", 4}}, 1), ""},
-      {Assign({{"RAD", 1}, {"DED", 2}, {"Mv", 3}, {"CL", 4}}), "Catalog Identification (One or more Required)"},
+      {Assign({{"RAD", 1}, {"DED", 2}, {"Mv", 3}, {"CL", 4}}),
+       "Catalog Identification (One or more Required)"},
       {Assign({{"ID", 0}, {"RAD", 1}, {"DED", 2}, {"Mv", 3}}), "Classification, (One Required)"},
       {Assign({{"ID", 0}, {"RAD", 1}, {"DED", 2}, {"Mv", 3}, {"CL", 4}, {"CL5", 5}}),
        "Classification, (One Required)"},
@@ -108,7 +109,8 @@ TEST(ImportTree, GroupRules) {
       {Assign({{"ID", 0}, {"RAD", 1}, {"Mv", 3}, {"CL", 4}}), "Declination (One Required)"},
       {Assign({{"ID", 0}, {"RAD", 1}, {"DED", 2}, {"CL", 4}}), "Magnitude (One or more Required)"},
   };
-  for (const auto& [assignment, failingGroup] : cases) EXPECT_EQ(CheckImportAssignment(assignment), failingGroup);
+  for (const auto& [assignment, failingGroup] : cases)
+    EXPECT_EQ(CheckImportAssignment(assignment), failingGroup);
   EXPECT_EQ(ImportTypeHeader(ImportTypeTree().Types[std::size_t(TypeIndex("RAH"))]), "RAH {RA}");
 }
 
@@ -171,7 +173,8 @@ TEST_F(ImportFixture, FixedColumnsAtOlderEpochsArePrecessedToJ2000) {
                                                     {TImportEpoch::J2050, 2469807.5}};
   const double source[2][2] = {{10.0, 41.0}, {200.0, -60.5}};
   for (const auto& [epoch, jd] : epochs) {
-    TImportJob job = Job("old.dat", "A    10.0000   41.0000  3.4 5\nB   200.0000  -60.5000 10.1 2\n", kDegrees);
+    TImportJob job =
+        Job("old.dat", "A    10.0000   41.0000  3.4 5\nB   200.0000  -60.5000 10.1 2\n", kDegrees);
     job.Layout.Comma = false;
     job.Layout.Fixed = true;
     ASSERT_EQ(ParseFixedPositions("1,5,15,23,28", job.Layout.FixedPositions), "");
@@ -254,7 +257,8 @@ TEST_F(ImportFixture, HugeNumbersAreRefusedOrStoredAsNone) {
       {"Mv", "1e300", true}, {"Mp", "-4e38", true},                       // magnitude: single precision
   };
   for (const auto& [code, field, refused] : cases) {
-    TImportJob job = Job("huge.txt", std::string("0,0,") + field + "\n", Assign({{"RAD", 0}, {"DED", 1}, {code, 2}}));
+    const std::vector<int> columns = Assign({{"RAD", 0}, {"DED", 1}, {code, 2}});
+    TImportJob job = Job("huge.txt", std::string("0,0,") + field + "\n", columns);
     TImportTable table;
     const std::string error = ConvertCatalogImport(job, table);
     EXPECT_EQ(!error.empty(), refused) << code << " " << field << ": " << error;

@@ -88,7 +88,8 @@ TEST_F(ElementFiles, NativeFileLayoutAndReadBack) {
   EXPECT_TRUE(templateUsed);
   ASSERT_EQ(back.RowCount(), 4);
   for (int c = 0; c < 11; ++c) EXPECT_EQ(back.Cell(c, 1), g.Cell(c, 1)) << c;
-  EXPECT_EQ(std::tuple(back.Cell(0, 2), AsteroidCount, Asteroids[1].ShowCode.str()), std::tuple("3M", 2, "3M"));
+  EXPECT_EQ(std::tuple(back.Cell(0, 2), AsteroidCount, Asteroids[1].ShowCode.str()),
+            std::tuple("3M", 2, "3M"));
   ASSERT_TRUE(SaveAsteroidElements(back, AsteroidElementsFile));  // the current file: no question
   EXPECT_EQ(ReadText(AsteroidElementsFile), first);
   EXPECT_EQ(dialogs.Count(), 0u);
@@ -168,7 +169,8 @@ TEST_F(ElementFiles, ApplyChecksRanges) {
   TElementGrid c = CometGrid();
   ApplyCometGrid(c);
   ASSERT_EQ(CometCount, 1);
-  EXPECT_EQ(std::tuple(double(Comets[0].PerihelionDistance), double(Comets[0].SemiMajorAxis), double(Comets[0].Slope)),
+  const auto& halley = Comets[0];
+  EXPECT_EQ(std::tuple(double(halley.PerihelionDistance), double(halley.SemiMajorAxis), double(halley.Slope)),
             std::tuple(0.586, -1.0, 8.0));
   // An empty grid empties the table; more than 1,000 rows fill 1,000 records.
   TElementGrid empty(11);
@@ -208,8 +210,10 @@ TEST_F(ElementFiles, FieldTextAndEpochs) {
             std::tuple("2455401", "2451544.5", "2451544.5"));
 
   const std::pair<const char*, const char*> templates[] = {
-      {"/lists/2026-12-06.mpc.ast", "/lists/mpc.ast.template"}, {"/lists/bright.ast", "/lists/bright.ast.template"},
-      {"/lists/bright", "/lists/bright.template"}, {"x.mpc.cmt", "mpc.cmt.template"}};
+      {"/lists/2026-12-06.mpc.ast", "/lists/mpc.ast.template"},
+      {"/lists/bright.ast", "/lists/bright.ast.template"},
+      {"/lists/bright", "/lists/bright.template"},
+      {"x.mpc.cmt", "mpc.cmt.template"}};
   for (auto [file, name] : templates) EXPECT_EQ(ElementTemplateName(file), name);
 }
 
@@ -275,20 +279,21 @@ TEST_F(ElementFiles, MpcOneLineFormatsThroughTheirTemplates) {
     return l + "\r\n";
   };
   WriteText(dir.File("2026-12-06.mpc.ast"),
-            line({{1, "00001"}, {9, " 3.34"}, {15, " 0.12"}, {21, "K2555"}, {27, "188.70269"}, {38, " 73.27343"},
-                  {49, " 80.25221"}, {60, " 10.58780"}, {71, "0.0794013"}, {81, " 0.21424651"},
-                  {93, "  2.7660512"}, {167, "(1) Ceres"}, {195, "20250605"}}));  // last observed
+            line({{1, "00001"}, {9, " 3.34"}, {15, " 0.12"}, {21, "K2555"}, {27, "188.70269"},
+                  {38, " 73.27343"}, {49, " 80.25221"}, {60, " 10.58780"}, {71, "0.0794013"},
+                  {81, " 0.21424651"}, {93, "  2.7660512"}, {167, "(1) Ceres"}, {195, "20250605"}}));
   WriteText(dir.File("2026-12-06.mpc.cmt"),
-            line({{1, "0001P"}, {15, "1986"}, {20, "02"}, {23, " 9.4589"}, {31, " 0.587104"}, {42, "0.967143"},
-                  {52, "111.8657"}, {62, " 58.8601"}, {72, "162.2422"}, {92, " 5.5"}, {97, " 8.0"},
-                  {103, "1P/Halley"}}));
+            line({{1, "0001P"}, {15, "1986"}, {20, "02"}, {23, " 9.4589"}, {31, " 0.587104"},
+                  {42, "0.967143"}, {52, "111.8657"}, {62, " 58.8601"}, {72, "162.2422"}, {92, " 5.5"},
+                  {97, " 8.0"}, {103, "1P/Halley"}}));
   TElementGrid a(11), c(10);
   ASSERT_TRUE(LoadAsteroidElements(a, dir.File("2026-12-06.mpc.ast"), false, templateUsed));
   EXPECT_TRUE(templateUsed);
   ASSERT_TRUE(LoadCometElements(c, dir.File("2026-12-06.mpc.cmt"), false, templateUsed));
   // Epochs: K2555 is 2025 May 5.0 = JD 2460800.5; 1986 February 9.4589 = JD 2446470.9589.
-  const std::vector<std::string> ceres = {"Yes", "(1) Ceres", "2460800.5", "188.70269", "2.7660512", "0.0794013",
-                                          "73.27343", "80.25221", "10.5878", "3.34", "0.12"};
+  const std::vector<std::string> ceres = {"Yes",      "(1) Ceres", "2460800.5", "188.70269",
+                                          "2.7660512", "0.0794013", "73.27343", "80.25221",
+                                          "10.5878",  "3.34",      "0.12"};
   const std::vector<std::string> halley = {"Yes", "1P/Halley", "2446470.9589", "0.587104", "0.967143",
                                            "111.8657", "58.8601", "162.2422", "5.5", "8"};
   for (std::size_t i = 0; i < ceres.size(); ++i) EXPECT_EQ(a.Cell(int(i), 1), ceres[i]) << i;

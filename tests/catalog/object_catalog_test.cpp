@@ -106,7 +106,8 @@ TEST_F(DeepSkyCatalog, DecodingMarkersAndNames) {
   EXPECT_FLOAT_EQ(co.Mv, 3.4f);
   EXPECT_NEAR(co.RADate, kM31RADate, kPrecessionTolerance);
   EXPECT_NEAR(co.DEDate, kM31DEDate, kPrecessionTolerance);
-  EXPECT_EQ(std::tuple(co.CatalogName(), co.DisplayName(), co.ClassText()), std::tuple("NGC", "NGC224", "Galaxy "));
+  EXPECT_EQ(std::tuple(co.CatalogName(), co.DisplayName(), co.ClassText()),
+            std::tuple("NGC", "NGC224", "Galaxy "));
   // NULLs and missing values read as the markers.
   ASSERT_TRUE(co.SeekRecord(2));
   EXPECT_EQ(std::tuple(co.Mv, co.MaA, co.PA, co.RNGCNew), std::tuple(kNoMagnitude, kNoSize, kNoSize, ""));
@@ -294,7 +295,8 @@ TEST_F(DeepSkyOptions, FilterRegistryAndSettingsBlock) {
   EXPECT_EQ(ObjectCatalog->Count(), 3);
   // Class 7 has no switch in the window: written on, read back on.
   std::vector<std::string> flashes;
-  SetFlashSink({[&](const std::string& t, int s) { flashes.push_back(t + "/" + std::to_string(s)); }, nullptr});
+  SetFlashSink(
+      {[&](const std::string& t, int s) { flashes.push_back(t + "/" + std::to_string(s)); }, nullptr});
   TObjectFilter f;
   f.LowMagLimit = 2.0;
   f.HighMagLimit = 8.5;
@@ -335,8 +337,10 @@ TEST_F(DeepSkyOptions, FilterRegistryAndSettingsBlock) {
 TEST_F(DeepSkyOptions, SlotsXmlDefaultsAndTableList) {
   // No file: every default; a fresh machine can add catalogues.
   TCatalogSlots s = ReadCatalogSlots();
-  EXPECT_EQ(std::tuple(s[0].Name, s[0].Description), std::tuple("BASE_OBJECT_CATALOG", kBaseCatalogDescription));
-  EXPECT_EQ(std::tuple(s[3].Name, s[3].Description, s[3].Active), std::tuple("NOT ASSIGNED", "No description.", false));
+  EXPECT_EQ(std::tuple(s[0].Name, s[0].Description),
+            std::tuple("BASE_OBJECT_CATALOG", kBaseCatalogDescription));
+  EXPECT_EQ(std::tuple(s[3].Name, s[3].Description, s[3].Active),
+            std::tuple("NOT ASSIGNED", "No description.", false));
   EXPECT_EQ(CatalogTableList(s), std::vector<std::string>{"BASE_OBJECT_CATALOG"});
   // Empty elements read as their defaults too.
   WriteText(ObjectOptionsPath(),
@@ -409,9 +413,11 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   ASSERT_EQ(dialogs.Count(), 2u);
   const auto question = dialogs.Records()[0];
   EXPECT_EQ(std::tuple(question.text, question.buttons),
-            std::tuple("This will drop the database table associated with this item", platform::MsgButtons::OkCancel));
+            std::tuple("This will drop the database table associated with this item",
+                       platform::MsgButtons::OkCancel));
   EXPECT_EQ(std::tuple(dialogs.Last().text, dialogs.Last().icon),
-            std::tuple("The catalog name makes no sense, operation aborted.", platform::MsgIcon::Exclamation));
+            std::tuple("The catalog name makes no sense, operation aborted.",
+                       platform::MsgIcon::Exclamation));
   // The active slot: table dropped, slot reset, catalogue rebuilt without it.
   EXPECT_TRUE(RemoveCatalogSlot(s, 3));
   EXPECT_EQ(std::tuple(s[2].Name, s[2].Active), std::tuple("NOT ASSIGNED", false));

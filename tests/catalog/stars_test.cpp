@@ -314,7 +314,7 @@ TEST(StarConversion, SaoRecordsProgressAndNames) {
   using Star = std::tuple<uint32_t, int, int, int, uint32_t, int>;
   const Star expected[] = {
       {2, 4, 3, 1, 1, 1},
-      {3, 0, 7 | 128, 0, 0, 0},  // a variable without magnitude keeps 0; class 12 is stored as 7; 35: no letter
+      {3, 0, 7 | 128, 0, 0, 0},  // a variable without magnitude keeps 0; class 12 is 7; 35: no letter
       {4, 250, 5, 0, 0, 0},      // a plain star without magnitude gets 250; code 250 is no letter
       {5, 90, 5, 0, 13, 0},      // bytes 250 and 90 are not brighter than 3.5: no name is looked up
   };
@@ -379,7 +379,8 @@ TEST(StarConversion, TychoRecords) {
   const auto stars = ConvertTychoCatalog(cat.job);
   ASSERT_EQ(stars.size(), 3u);  // the trailing partial record is dropped
   const TTychoStar& t = stars[1];
-  EXPECT_EQ(std::tuple(t.Id1, t.Id2, t.Id3, t.Carried, t.Brightness), std::tuple(4711, 815, 3, 0xDEADBEEFu, 97));
+  EXPECT_EQ(std::tuple(t.Id1, t.Id2, t.Id3, t.Carried, t.Brightness),
+            std::tuple(4711, 815, 3, 0xDEADBEEFu, 97));
   EXPECT_NEAR(t.RA, kPrecessionCases[1].raOfDate, kFloatTolerance);
   EXPECT_NEAR(t.Dec, kPrecessionCases[1].decOfDate, kFloatTolerance);
 
@@ -407,9 +408,9 @@ TEST(StarConversion, ThreadsGiveTheSameCatalogue) {
     p[21] = uint8_t(i % 140);
     if (i % 7 == 3) continue;  // no star with this number
     ++stars;
-    SaoFields f{.ra = int32_t(i * 42949), .pmRA = int16_t(i % 300), .dec = int32_t((i % 1000 - 500) * 1000000),
-                .pmDec = int16_t(-(i % 200)), .mag = uint8_t(i % 997 == 0 ? 30 : 40 + i % 100),
-                .spectral = uint16_t(100 * (i % 8) + 15)};
+    SaoFields f{.ra = int32_t(i * 42949), .pmRA = int16_t(i % 300),
+                .dec = int32_t((i % 1000 - 500) * 1000000), .pmDec = int16_t(-(i % 200)),
+                .mag = uint8_t(i % 997 == 0 ? 30 : 40 + i % 100), .spectral = uint16_t(100 * (i % 8) + 15)};
     if (i % 997 == 0) {  // a bright star with a proper name
       std::string name;
       for (int k = i; k > 0 || name.empty(); k /= 26) name += char('A' + k % 26);
@@ -507,13 +508,15 @@ TEST(StarLoader, BuildsOnAWorkerAndSwapsOnTheGuiThread) {
   FreeStarCatalogs();
   LoadStarCatalogs();
   EXPECT_TRUE(StarThreadRunning());
-  EXPECT_EQ(std::tuple(StarLoaderBusy.load(), StarCatalogEpoch, StarCatalogPrecessed), std::tuple(1, kChartTT, 1));
+  EXPECT_EQ(std::tuple(StarLoaderBusy.load(), StarCatalogEpoch, StarCatalogPrecessed),
+            std::tuple(1, kChartTT, 1));
   // Until the GUI thread handles the finished load, the arrays stay as they were.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(SaoStarCount, 0);
   ASSERT_TRUE(WaitForStarLoad());
   // No "tycho2.dat": no Tycho stars, no message.
-  EXPECT_EQ(std::tuple(SaoStarCount, TychoStarCount, StarNameCount, StarNames[0]), std::tuple(4, 0, 1, "Sirius"));
+  EXPECT_EQ(std::tuple(SaoStarCount, TychoStarCount, StarNameCount, StarNames[0]),
+            std::tuple(4, 0, 1, "Sirius"));
   EXPECT_NEAR(SaoStars[0].RA, kPrecessionCases[0].raOfDate, kFloatTolerance);
   EXPECT_EQ(std::tuple(StarLoaderBusy.load(), StarProgressText, f.dialogs.Count()),
             std::tuple(0, "Processing star catalog: 100% complete.", 0u));

@@ -18,6 +18,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <tuple>
@@ -68,7 +69,8 @@ struct CatalogWindows : ::testing::Test {
     ObjectFilter = TObjectFilter{};
     ObjectCatalog = std::make_unique<tCO>(std::vector<std::string>{kBaseCatalogTable});
     ObjectCatalog->SetFilter(ObjectFilter);
-    for (const char* section : {"Stars", "Objects", "Solar System"}) platform::TRegIniFile().EraseSection(section);
+    for (const char* section : {"Stars", "Objects", "Solar System"})
+      platform::TRegIniFile().EraseSection(section);
     UnregisterAllSettingsSections();
   }
   void TearDown() override {
@@ -89,8 +91,7 @@ TEST_F(CatalogWindows, StarOkWithOnlyTheColourSwitchRedrawsWithoutReloading) {
   const TStarOptions before = StarOptions;
   form.ColorCheckBox1->click();
   QTest::mouseClick(form.OkBitBtn1, Qt::LeftButton);
-  EXPECT_FALSE(StarThreadRunning());
-  EXPECT_EQ(replots, 1);
+  EXPECT_EQ(std::tuple(StarThreadRunning(), replots), std::tuple(false, 1));
   EXPECT_EQ(plotter.StarOptionA, before.ColorBySpectrum ? 0 : 1);
   EXPECT_EQ(StarOptions.ColorBySpectrum, plotter.StarOptionA);
 }
@@ -134,9 +135,10 @@ TEST_F(CatalogWindows, StarOkWithANewLimitReloadsAndReachesBlockRegistryAndPlott
   EXPECT_EQ(std::tuple(form.TrackBarMagn1->value(), form.TrackBarMagn2->value()), std::tuple(-20, 65));
   QTest::mouseClick(form.SaveDefaultBitBtn1, Qt::LeftButton);
   platform::TRegIniFile reg;
-  EXPECT_EQ(reg.ReadInteger("Stars", "low mag limit", 0), -20);
-  EXPECT_EQ(reg.ReadInteger("Stars", "size adjust", 0), 5);
-  EXPECT_EQ(reg.ReadInteger("Stars", "brightness by magnitude", 1), 0);
+  EXPECT_EQ(std::tuple(reg.ReadInteger("Stars", "low mag limit", 0),
+                       reg.ReadInteger("Stars", "size adjust", 0),
+                       reg.ReadInteger("Stars", "brightness by magnitude", 1)),
+            std::tuple(-20, 5, 0));
 }
 
 TEST_F(CatalogWindows, DeepSkyOkAppliesTheFilterAndLabelsCancelChangesNothingSaveWritesTheRegistry) {
@@ -177,18 +179,15 @@ TEST_F(CatalogWindows, DeepSkyOkAppliesTheFilterAndLabelsCancelChangesNothingSav
 
   QTest::mouseClick(form.SaveDefaultBitBtn1, Qt::LeftButton);
   platform::TRegIniFile reg;
-  EXPECT_EQ(reg.ReadInteger("Objects", "high mag limit", 0), 50);
-  EXPECT_EQ(reg.ReadInteger("Objects", "misc settings", 0), 0x3FF & ~(1 << 5));
-  EXPECT_FALSE(reg.ReadBool("Objects", "label objects", true));
+  EXPECT_EQ(std::tuple(reg.ReadInteger("Objects", "high mag limit", 0),
+                       reg.ReadInteger("Objects", "misc settings", 0),
+                       reg.ReadBool("Objects", "label objects", true)),
+            std::tuple(50, 0x3FF & ~(1 << 5), false));
 
   QTest::mouseClick(form.Defaults2, Qt::LeftButton);  // Revert: the window's own limits
   EXPECT_EQ(std::tuple(form.TrackBarMagn1->value(), form.TrackBarMagn2->value()), std::tuple(-15, 120));
   QTest::mouseClick(form.BitBtn2, Qt::LeftButton);  // Clear All
-  for (QCheckBox* b : form.ClassCheckBox) {
-    if (b) {
-      EXPECT_FALSE(b->isChecked());
-    }
-  }
+  EXPECT_TRUE(std::ranges::none_of(form.ClassCheckBox, [](QCheckBox* b) { return b && b->isChecked(); }));
 }
 
 TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheTable) {
@@ -230,10 +229,9 @@ TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheT
   };
   dialogs.QueueFile({true, data.dir.File("extra.csv"), 1});
   QTest::mouseClick(form.Add[2], Qt::LeftButton);
-  EXPECT_EQ(form.CatName[2]->text(), "extra");
-  EXPECT_EQ(form.CatDescription[2]->text(), "Two test objects");
-  EXPECT_TRUE(form.Remove[2]->isEnabled());
-  EXPECT_FALSE(form.Add[2]->isEnabled());
+  EXPECT_EQ(std::tuple(form.CatName[2]->text(), form.CatDescription[2]->text()),
+            std::tuple("extra", "Two test objects"));
+  EXPECT_EQ(std::tuple(form.Remove[2]->isEnabled(), form.Add[2]->isEnabled()), std::tuple(true, false));
 
   form.Active[2]->click();
   ASSERT_EQ(ObjectCatalog->TableCount(), 2);
