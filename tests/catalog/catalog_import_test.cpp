@@ -204,6 +204,17 @@ TEST_F(ImportFixture, FileNameThatWouldBreakSqlBecomesAQuotedTable) {
   EXPECT_EQ(Rows("BASE_OBJECT_CATALOG").RowCount(), 3);
 }
 
+// A class given by the column type (CL4, planetary nebulae) is stored as its
+// digit whatever the field holds, and sets the size unit: arcseconds.
+TEST_F(ImportFixture, ClassFromTheColumnTypeSetsTheClassAndTheSizeUnit) {
+  std::vector<int> columns = Assign({{"ID", 0}, {"RAD", 1}, {"DED", 2}, {"Mv", 3}, {"CL4", 4}, {"MaA", 5}}, 1);
+  ASSERT_EQ(RunCatalogImport(Job("pn.csv", "P,1,2,3,x,0.5\n", columns)), "");
+  TSQLiteTable t = Rows("pn");
+  ASSERT_EQ(t.RowCount(), 1);
+  EXPECT_EQ(std::tuple(t.FieldAsString(t.FieldIndex("CL")), t.FieldAsInteger(t.FieldIndex("MaA"))),
+            std::tuple("4", 30));
+}
+
 TEST_F(ImportFixture, FailingImportLeavesThePreviousTableAndRefusedNamesChangeNothing) {
   TImportJob good = Job("cat.csv", "A,1,2,3,5\nB,4,5,6,5\n", kDegrees);
   ASSERT_EQ(RunCatalogImport(good), "");

@@ -169,9 +169,11 @@ TEST_F(ElementFiles, ApplyChecksRanges) {
   TElementGrid c = CometGrid();
   ApplyCometGrid(c);
   ASSERT_EQ(CometCount, 1);
+  // A comet's epoch is its perihelion: mean anomaly 0 there, no semi-major axis.
   const auto& halley = Comets[0];
-  EXPECT_EQ(std::tuple(double(halley.PerihelionDistance), double(halley.SemiMajorAxis), double(halley.Slope)),
-            std::tuple(0.586, -1.0, 8.0));
+  EXPECT_EQ(std::tuple(double(halley.PerihelionDistance), double(halley.MeanAnomaly), double(halley.SemiMajorAxis),
+                       double(halley.Slope)),
+            std::tuple(0.586, 0.0, -1.0, 8.0));
   // An empty grid empties the table; more than 1,000 rows fill 1,000 records.
   TElementGrid empty(11);
   ApplyAsteroidGrid(empty);

@@ -424,6 +424,11 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   EXPECT_EQ(ObjectCatalog->TableCount(), 1);
   EXPECT_FALSE(TSQLiteDatabase(data.path).TableExists("my_cat"));
   EXPECT_EQ(ReadCatalogSlots()[2].Name, "NOT ASSIGNED");
+  // The base catalogue is never dropped, whatever the letter case of its name.
+  s[3] = {"Base_Object_Catalog", "", false};
+  EXPECT_FALSE(RemoveCatalogSlot(s, 4));
+  EXPECT_EQ(dialogs.Last().text, "The catalog name makes no sense, operation aborted.");
+  EXPECT_TRUE(TSQLiteDatabase(data.path).TableExists(kBaseCatalogTable));
   // A database that cannot be opened: told after the lock is released.
   s[3] = {"EMPTY", "", false};
   std::remove(data.path.c_str());
