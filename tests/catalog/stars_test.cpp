@@ -97,6 +97,24 @@ constexpr PrecessionCase kPrecessionCases[] = {
 // last place near 2π, so 1e-6 rad (0.2") covers the storage.
 constexpr double kFloatTolerance = 1e-6;
 
+// Options other than the registry defaults in every group, each value one
+// the registry keeps exactly (magnitudes in tenths, motions in hundredths).
+TStarOptions ChangedOptions() {
+  TStarOptions o = RegistryDefaultStarOptions();
+  o.HighMagLimit = 7.5;
+  o.LowMagLimit = -2.0;
+  o.VariableMode = 3;
+  o.SpectralClasses[20] = 0;
+  o.LuminosityClasses[2] = 0;
+  o.LowProperLimit = 0.5;
+  o.HighProperLimit = 9.75;
+  o.DrawingMode = 2;
+  o.SizeAdjust = -3;
+  o.ShowNames = 1;
+  o.ColorBySpectrum = 0;
+  return o;
+}
+
 // Records what reaches the chart.
 struct ChartSpy {
   int replots = 0;
@@ -567,25 +585,15 @@ TEST(StarLoader, FailureMessageIsShownOnTheGuiThread) {
 }
 
 TEST(StarOptionsRecord, BlockLayout) {
-  TStarOptions o = RegistryDefaultStarOptions();
-  o.HighMagLimit = 7.25;
-  o.LowMagLimit = -2.0;
-  o.VariableMode = 3;
-  o.SpectralClasses[20] = 0;
-  o.LuminosityClasses[2] = 0;
-  o.LowProperLimit = 0.5;
-  o.HighProperLimit = 9.75;
-  o.DrawingMode = 2;
-  o.SizeAdjust = -3;
-  o.ShowNames = 1;
+  const TStarOptions o = ChangedOptions();
   const auto b = EncodeStarOptions(o);
   ASSERT_EQ(b.size(), 66u);
   using platform::GetF64;
   EXPECT_EQ(std::tuple(GetF64(&b[0]), GetF64(&b[8]), GetF64(&b[43]), GetF64(&b[51])),
-            std::tuple(7.25, -2.0, 0.5, 9.75));
-  // Variable mode, O0-4, WN, III, drawing mode, Greek letters.
-  EXPECT_EQ(std::tuple(b[16], b[17], b[17 + 20], b[38 + 2], b[59], b[60]), std::tuple(3, 1, 0, 0, 2, 1));
-  // Size adjustment, then automatic faint limit, colours and names.
+            std::tuple(7.5, -2.0, 0.5, 9.75));
+  // Variable mode, O0-4, WN, III, drawing mode, colour by spectrum.
+  EXPECT_EQ(std::tuple(b[16], b[17], b[17 + 20], b[38 + 2], b[59], b[60]), std::tuple(3, 1, 0, 0, 2, 0));
+  // Size adjustment, then automatic faint limit, names and Greek letters.
   EXPECT_EQ(std::tuple(platform::GetI16(&b[61]), b[63], b[64], b[65]), std::tuple(-3, 1, 1, 1));
 
   TStarOptions back;
@@ -632,15 +640,7 @@ TEST(StarOptionsRecord, Registry) {
   ReadRegStars();
   EXPECT_EQ(std::tuple(o.SpectralClasses[0], o.SpectralClasses[1]), std::tuple(1, 0));  // only O0-4
   // Written and read back.
-  TStarOptions w = RegistryDefaultStarOptions();
-  w.HighMagLimit = 9.0;
-  w.VariableMode = 0;
-  w.SpectralClasses[5] = 0;
-  w.LuminosityClasses[4] = 0;
-  w.HighProperLimit = 2.5;
-  w.DrawingMode = 2;
-  w.SizeAdjust = 4;
-  w.ColorBySpectrum = 0;
+  TStarOptions w = ChangedOptions();
   WriteRegStars(w);
   ReadRegStars();
   EXPECT_EQ(StarOptions, w);
