@@ -140,7 +140,8 @@ TEST_F(ElementFiles, ApplyChecksRanges) {
       {A, 5, "1.2", true},        {A, 5, "1.2000001", false}, {A, 4, "0", false},  {A, 4, "1000000", true},
       {A, 8, "-180", true},       {A, 8, "-180.5", false},    {C, 9, "12", true},  {A, 10, "12", false},
       {A, 2, "2451545.0", true},  {A, 2, "2086274.0", false}, {A, 3, "12,5", false}, {A, 3, "360.5", false},
-      {C, 9, "30", true},         {C, 9, "30.5", false},
+      {A, 6, "360", true},        {A, 6, "360.5", false},     {C, 8, "30", true},  {C, 8, "30.5", false},
+      {C, 9, "30.5", false},
       {C, 3, "0", false},  // perihelion distance above 0
   };
   for (const Case& c : cases) {

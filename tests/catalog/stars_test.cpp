@@ -460,6 +460,7 @@ TEST(StarConversion, ThreadsGiveTheSameCatalogue) {
   EXPECT_GT(one.names.size(), 40u);
   EXPECT_EQ(four.names, one.names);
   EXPECT_EQ(four.sao[0].NameIndex, 1);
+  EXPECT_EQ(progressOne.size(), 11u);
   EXPECT_EQ(progressFour, progressOne);
   ASSERT_EQ(one.tycho.size(), std::size_t(kRecords));
   EXPECT_TRUE(std::ranges::equal(four.tycho, one.tycho, {}, tyc, tyc));
