@@ -1,17 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
 #include "catalog/element_files.h"
+#include "catalog/solar_system_options.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
-using testing_support::CrLfLines;
 using testing_support::ReadText;
 using testing_support::TempDir;
 using testing_support::WriteText;
@@ -41,13 +42,20 @@ TElementGrid CometGrid() {
   return g;
 }
 
+// A temporary folder, scripted dialogs, and the current asteroid file put back.
+struct ElementFiles : ::testing::Test {
+  TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  bool templateUsed = false;
+  void TearDown() override { AsteroidElementsFile = "default.ast"; }
+};
+
 }  // namespace
 
 // The whole files, byte for byte: header, title and ruler lines, then one
-// fixed-column line per body (asteroids 119 characters, comets 109).
-TEST(ElementFiles, NativeFileLayout) {
-  TempDir dir;
-  platform::ScopedScriptedDialogs dialogs;
+// fixed-column line per body (asteroids 119 characters, comets 109). Read
+// back and saved again, the asteroid file stays the same.
+TEST_F(ElementFiles, NativeFileLayoutAndReadBack) {
   const std::string head = ";Noctra Planetarium 3.27\r\n;Ecliptic plane and equinox=J2000.0\r\n";
   const std::string titles =
       " %                           julian epoch %         a         e         Peri      Node      Incl      H     G\r\n"
@@ -70,58 +78,43 @@ TEST(ElementFiles, NativeFileLayout) {
             ";Comet elements\r\n" + head + title("sh", "name", "q") +
                 "N   1P/Halley                      2446470.9    0.586     0.967     111.33    58.42     162.26    "
                 "5.5   8    \r\n");
-  EXPECT_EQ(dialogs.Count(), 0u);
-}
-
-TEST(ElementFiles, ReadBackByteExact) {
-  TempDir dir;
-  platform::ScopedScriptedDialogs dialogs;
-  AsteroidElementsFile = dir.File("a.ast");
-  const TElementGrid g = AsteroidGrid();
-  ASSERT_TRUE(SaveAsteroidElements(g, AsteroidElementsFile));
-  const std::string first = ReadText(AsteroidElementsFile);
-
   // A template named after the file must not change how a native file reads.
-  WriteText(dir.File("a.ast.template"), "[NAME]\nSTART=1\nLEN=3\n");
+  AsteroidElementsFile = dir.File("list.ast");
+  const std::string first = ReadText(AsteroidElementsFile);
+  const TElementGrid g = AsteroidGrid();
+  WriteText(dir.File("list.ast.template"), "[NAME]\nSTART=1\nLEN=3\n");
   TElementGrid back(11);
-  bool templateUsed = false;
   ASSERT_TRUE(LoadAsteroidElements(back, AsteroidElementsFile, false, templateUsed));
   EXPECT_TRUE(templateUsed);
   ASSERT_EQ(back.RowCount(), 4);
   for (int c = 0; c < 11; ++c) EXPECT_EQ(back.Cell(c, 1), g.Cell(c, 1)) << c;
-  EXPECT_EQ(back.Cell(0, 2), "3M");
+  EXPECT_EQ(std::tuple(back.Cell(0, 2), AsteroidCount, Asteroids[1].ShowCode.str()),
+            std::tuple("3M", 2, "3M"));
   ASSERT_TRUE(SaveAsteroidElements(back, AsteroidElementsFile));  // the current file: no question
   EXPECT_EQ(ReadText(AsteroidElementsFile), first);
   EXPECT_EQ(dialogs.Count(), 0u);
-  EXPECT_EQ(AsteroidCount, 2);
-  EXPECT_EQ(Asteroids[1].ShowCode.str(), "3M");
-  AsteroidElementsFile = "default.ast";
 }
 
-TEST(ElementFiles, ShowCodesCutsAndOverwriting) {
-  TempDir dir;
-  platform::ScopedScriptedDialogs dialogs;
+TEST_F(ElementFiles, ShowCodesCutsAndOverwriting) {
   TElementGrid g(11);
   SetRow(g, 1, {"yes", std::string(35, 'n'), "2461000.512345678"});
   SetRow(g, 2, {"YES"});
   SetRow(g, 3, {"9m"});
   SetRow(g, 4, {"maybe", "X"});
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 1).substr(0, 4), "Y   ");
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 1).substr(4, 31), std::string(30, 'n') + " ");
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 1).substr(35, 12), "2461000.5123");
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 2).substr(0, 4), "Y   ");
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 3).substr(0, 4), "9M  ");
-  // An unknown code writes "N   ": the name stays in its columns.
-  EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, 4).substr(0, 5), "N   X");
-
+  // Names cut to 30 characters, epochs to 12; an unknown code writes "N   ": the name stays in its columns.
+  const std::string lines[] = {"Y   " + std::string(30, 'n') + " 2461000.5123", "Y   ", "9M  ", "N   X"};
+  for (int r = 1; r <= 4; ++r) {
+    const std::string& line = lines[r - 1];
+    EXPECT_EQ(ElementFileLine(TElementKind::Asteroid, g, r).substr(0, line.size()), line) << r;
+  }
   // An existing file other than the current one needs a Yes.
   const std::string other = dir.File("other.ast");
   WriteText(other, "keep");
   dialogs.QueueAnswer(platform::IDNO);
   EXPECT_FALSE(SaveAsteroidElements(g, other));
   EXPECT_EQ(ReadText(other), "keep");
-  EXPECT_EQ(dialogs.Last().text, "Overwrite existing file?");
-  EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNo);
+  EXPECT_EQ(std::tuple(dialogs.Last().text, dialogs.Last().buttons),
+            std::tuple("Overwrite existing file?", platform::MsgButtons::YesNo));
   dialogs.QueueAnswer(platform::IDYES);
   EXPECT_TRUE(SaveAsteroidElements(g, other));
   // The current file, named in other letter cases, is saved without asking.
@@ -129,14 +122,13 @@ TEST(ElementFiles, ShowCodesCutsAndOverwriting) {
   dialogs.Clear();
   EXPECT_TRUE(SaveAsteroidElements(g, other));
   EXPECT_EQ(dialogs.Count(), 0u);
-  AsteroidElementsFile = "default.ast";
   // A file that cannot be created: coded message 105 with the quoted name.
   const std::string bad = dir.File("no/such/folder.ast");
   EXPECT_FALSE(SaveAsteroidElements(g, bad));
   EXPECT_EQ(dialogs.Last().text, "Error: Can't create file \"" + bad + "\"");
 }
 
-TEST(ElementFiles, ApplyChecksRanges) {
+TEST_F(ElementFiles, ApplyChecksRanges) {
   const auto A = TElementKind::Asteroid, C = TElementKind::Comet;
   struct Case {
     TElementKind kind;
@@ -147,7 +139,9 @@ TEST(ElementFiles, ApplyChecksRanges) {
   const Case cases[] = {
       {A, 5, "1.2", true},        {A, 5, "1.2000001", false}, {A, 4, "0", false},  {A, 4, "1000000", true},
       {A, 8, "-180", true},       {A, 8, "-180.5", false},    {C, 9, "12", true},  {A, 10, "12", false},
-      {A, 2, "2451545.0", true},  {A, 2, "2086274.0", false}, {A, 3, "12,5", false},
+      {A, 2, "2451545.0", true},  {A, 2, "2086274.0", false}, {A, 3, "12,5", false}, {A, 3, "360.5", false},
+      {A, 6, "360", true},        {A, 6, "360.5", false},     {C, 8, "30", true},  {C, 8, "30.5", false},
+      {C, 9, "30.5", false},
       {C, 3, "0", false},  // perihelion distance above 0
   };
   for (const Case& c : cases) {
@@ -161,25 +155,26 @@ TEST(ElementFiles, ApplyChecksRanges) {
   g.SetCell(1, 1, std::string(40, 'c'));
   g.SetCell(9, 2, "abc");
   ApplyAsteroidGrid(g);
-  EXPECT_EQ(AsteroidCount, 2);
-  EXPECT_EQ(Asteroids[0].ShowCode.str(), "YES");
-  EXPECT_EQ(Asteroids[0].Name.str(), std::string(30, 'c'));
-  EXPECT_EQ(double(Asteroids[0].SemiMajorAxis), 2.766);
-  EXPECT_EQ(double(Asteroids[0].PerihelionDistance), -1.0);
-  EXPECT_EQ(double(Asteroids[0].EquinoxEpoch), 2451511.5);
-  EXPECT_NEAR(double(Asteroids[0].Inclination), 10.59 / 57.29577951308232, 1e-15);
-  EXPECT_NE(double(Asteroids[0].OrientFactorA), 0.0);  // orientation terms were built
-  EXPECT_EQ(g.Cell(0, 2), "No");  // the bad magnitude marks the row
-  EXPECT_EQ(Asteroids[1].ShowCode.str(), "NO");
-  EXPECT_EQ(double(Asteroids[1].AbsMagnitude), 3.4E38);
+  ASSERT_EQ(AsteroidCount, 2);
+  const auto& a = Asteroids[0];
+  EXPECT_EQ(std::tuple(a.ShowCode.str(), a.Name.str()), std::tuple("YES", std::string(30, 'c')));
+  // Semi-major axis given, perihelion distance marked unknown, equinox J2000 as stored.
+  EXPECT_EQ(std::tuple(double(a.SemiMajorAxis), double(a.PerihelionDistance), double(a.EquinoxEpoch)),
+            std::tuple(2.766, -1.0, 2451511.5));
+  EXPECT_NEAR(double(a.Inclination), 10.59 / 57.29577951308232, 1e-15);
+  EXPECT_NE(double(a.OrientFactorA), 0.0);  // orientation terms were built
+  // The bad magnitude marks the row.
+  EXPECT_EQ(std::tuple(g.Cell(0, 2), Asteroids[1].ShowCode.str(), double(Asteroids[1].AbsMagnitude)),
+            std::tuple("No", "NO", 3.4E38));
 
   TElementGrid c = CometGrid();
   ApplyCometGrid(c);
-  EXPECT_EQ(CometCount, 1);
-  EXPECT_EQ(double(Comets[0].PerihelionDistance), 0.586);
-  EXPECT_EQ(double(Comets[0].SemiMajorAxis), -1.0);
-  EXPECT_EQ(double(Comets[0].Slope), 8.0);
-
+  ASSERT_EQ(CometCount, 1);
+  // A comet's epoch is its perihelion: mean anomaly 0 there, no semi-major axis.
+  const auto& halley = Comets[0];
+  EXPECT_EQ(std::tuple(double(halley.PerihelionDistance), double(halley.MeanAnomaly), double(halley.SemiMajorAxis),
+                       double(halley.Slope)),
+            std::tuple(0.586, 0.0, -1.0, 8.0));
   // An empty grid empties the table; more than 1,000 rows fill 1,000 records.
   TElementGrid empty(11);
   ApplyAsteroidGrid(empty);
@@ -190,7 +185,7 @@ TEST(ElementFiles, ApplyChecksRanges) {
   EXPECT_EQ(AsteroidCount, 1000);
 }
 
-TEST(ElementFiles, FieldTextAndEpochs) {
+TEST_F(ElementFiles, FieldTextAndEpochs) {
   struct FieldCase {
     const char* line;
     TElementSpan span;
@@ -213,18 +208,19 @@ TEST(ElementFiles, FieldTextAndEpochs) {
       {"K1A7N", "2451544.5"}, {"K10ZZ", "2451544.5"}, {"K10A0", "2451544.5"}, {"k107N", "2451544.5"},
       {"", "2451544.5"}};
   for (auto [date, jd] : packed) EXPECT_EQ(PackedEpochText(date), jd) << date;
-  EXPECT_EQ(DateEpochText("23.5", "7", "2010"), "2455401");
-  EXPECT_EQ(DateEpochText("x", "7", "2010"), "2451544.5");
-  EXPECT_EQ(DateEpochText("1", "13", "2010"), "2451544.5");
+  EXPECT_EQ(std::tuple(DateEpochText("23.5", "7", "2010"), DateEpochText("x", "7", "2010"),
+                       DateEpochText("1", "13", "2010")),
+            std::tuple("2455401", "2451544.5", "2451544.5"));
 
-  EXPECT_EQ(ElementTemplateName("/lists/2026-12-06.mpc.ast"), "/lists/mpc.ast.template");
-  EXPECT_EQ(ElementTemplateName("/lists/bright.ast"), "/lists/bright.ast.template");
-  EXPECT_EQ(ElementTemplateName("/lists/bright"), "/lists/bright.template");
-  EXPECT_EQ(ElementTemplateName("x.mpc.cmt"), "mpc.cmt.template");
+  const std::pair<const char*, const char*> templates[] = {
+      {"/lists/2026-12-06.mpc.ast", "/lists/mpc.ast.template"},
+      {"/lists/bright.ast", "/lists/bright.ast.template"},
+      {"/lists/bright", "/lists/bright.template"},
+      {"x.mpc.cmt", "mpc.cmt.template"}};
+  for (auto [file, name] : templates) EXPECT_EQ(ElementTemplateName(file), name);
 }
 
-TEST(ElementFiles, TemplatesSkippingAndMerging) {
-  TempDir dir;
+TEST_F(ElementFiles, TemplatesSkippingAndMerging) {
   // An MPC-style list read through its template (sections and keys in any case).
   WriteText(dir.File("mpc.ast.template"),
             "[use]\nstart=-1\n[Name]\nStart=1\nLen=10\n[EPOCH CODED]\nSTART=12\nLEN=5\n"
@@ -240,24 +236,20 @@ TEST(ElementFiles, TemplatesSkippingAndMerging) {
             "Ceres      K107N 60.080 2.7660 0.0790 73.60 80.25 10.59 3.34 0.12\r\n"
             "Eros       J9611 310.50 1.4580 0.2228 178.9 304.3 10.83 10.4 0.46\r\n");
   TElementGrid g(11);
-  bool templateUsed = false;
   ASSERT_TRUE(LoadAsteroidElements(g, list, false, templateUsed));
   EXPECT_TRUE(templateUsed);
   ASSERT_EQ(g.BodyCount(), 3);  // the title line is longer than 20 characters and is read
-  EXPECT_EQ(g.Cell(1, 2), "Ceres");
-  EXPECT_EQ(g.Cell(0, 2), "Yes");  // no USE field
-  EXPECT_EQ(g.Cell(2, 2), "2455400.5");
-  EXPECT_EQ(g.Cell(3, 2), "60.08");
-  EXPECT_EQ(g.Cell(4, 2), "2.766");
+  // Use (no USE field: "Yes"), name, packed epoch, mean anomaly, semi-major axis.
+  for (auto [c, text] : std::vector<std::pair<int, const char*>>{
+           {0, "Yes"}, {1, "Ceres"}, {2, "2455400.5"}, {3, "60.08"}, {4, "2.766"}})
+    EXPECT_EQ(g.Cell(c, 2), text) << c;
   EXPECT_EQ(g.Cell(2, 3), "2450083.5");
   EXPECT_EQ(g.Cell(0, 1), "No");  // the title line does not convert
   EXPECT_EQ(AsteroidCount, 3);
-
   // Without its template the same name reads with the native layout.
   std::remove(dir.File("mpc.ast.template").c_str());
   ASSERT_TRUE(LoadAsteroidElements(g, list, false, templateUsed));
   EXPECT_FALSE(templateUsed);
-
   // 20 characters are skipped, 21 read; merge replaces by name, ignoring case.
   const std::string native = dir.File("m.ast");
   TElementGrid base = AsteroidGrid();
@@ -270,43 +262,63 @@ TEST(ElementFiles, TemplatesSkippingAndMerging) {
   SetRow(extra, 1, {"No", "433 EROS", "2461001.5", "1", "1.5", "0.1", "1", "1", "1", "1", "0.1"});
   SetRow(extra, 2, {"Yes", "4 Vesta", "2461001.5", "1", "2.3", "0.1", "1", "1", "1", "1", "0.1"});
   ASSERT_TRUE(SaveAsteroidElements(extra, merge));
-  {
-    std::string text = ReadText(merge);
-    text += std::string("Y   ") + "abcdefghijklmnop\r\n" + "Y   abcdefghijklmnopq\r\n";
-    WriteText(merge, text);
-  }
+  WriteText(merge, ReadText(merge) + "Y   abcdefghijklmnop\r\nY   abcdefghijklmnopq\r\n");
   ASSERT_TRUE(LoadAsteroidElements(g, merge, true, templateUsed));
   ASSERT_EQ(g.BodyCount(), 4);
-  EXPECT_EQ(g.Cell(1, 1), "1 Ceres");
-  EXPECT_EQ(g.Cell(1, 2), "433 EROS");  // overwritten in place
-  EXPECT_EQ(g.Cell(2, 2), "2461001.5");
-  EXPECT_EQ(g.Cell(1, 3), "4 Vesta");
-  EXPECT_EQ(g.Cell(1, 4), "abcdefghijklmnopq");
+  // "433 EROS" overwritten in place.
+  EXPECT_EQ(std::tuple(g.Cell(1, 1), g.Cell(1, 2), g.Cell(2, 2), g.Cell(1, 3), g.Cell(1, 4)),
+            std::tuple("1 Ceres", "433 EROS", "2461001.5", "4 Vesta", "abcdefghijklmnopq"));
   EXPECT_EQ(AsteroidCount, 4);
 }
 
-TEST(ElementFiles, CountsAndBadFiles) {
-  TempDir dir;
+// The Minor Planet Center's one-line formats (the export format of MPCORB,
+// and the comet list with the perihelion date), read through the templates
+// written for them: every field from its published columns.
+TEST_F(ElementFiles, MpcOneLineFormatsThroughTheirTemplates) {
+  EnsureMpcTemplates(dir.Path());
+  auto line = [](std::initializer_list<std::pair<int, std::string>> fields) {
+    std::string l(200, ' ');
+    for (const auto& [column, text] : fields) l.replace(std::size_t(column - 1), text.size(), text);
+    return l + "\r\n";
+  };
+  WriteText(dir.File("2026-12-06.mpc.ast"),
+            line({{1, "00001"}, {9, " 3.34"}, {15, " 0.12"}, {21, "K2555"}, {27, "188.70269"},
+                  {38, " 73.27343"}, {49, " 80.25221"}, {60, " 10.58780"}, {71, "0.0794013"},
+                  {81, " 0.21424651"}, {93, "  2.7660512"}, {167, "(1) Ceres"}, {195, "20250605"}}));
+  WriteText(dir.File("2026-12-06.mpc.cmt"),
+            line({{1, "0001P"}, {15, "1986"}, {20, "02"}, {23, " 9.4589"}, {31, " 0.587104"},
+                  {42, "0.967143"}, {52, "111.8657"}, {62, " 58.8601"}, {72, "162.2422"}, {92, " 5.5"},
+                  {97, " 8.0"}, {103, "1P/Halley"}}));
+  TElementGrid a(11), c(10);
+  ASSERT_TRUE(LoadAsteroidElements(a, dir.File("2026-12-06.mpc.ast"), false, templateUsed));
+  EXPECT_TRUE(templateUsed);
+  ASSERT_TRUE(LoadCometElements(c, dir.File("2026-12-06.mpc.cmt"), false, templateUsed));
+  // Epochs: K2555 is 2025 May 5.0 = JD 2460800.5; 1986 February 9.4589 = JD 2446470.9589.
+  const std::vector<std::string> ceres = {"Yes",      "(1) Ceres", "2460800.5", "188.70269",
+                                          "2.7660512", "0.0794013", "73.27343", "80.25221",
+                                          "10.5878",  "3.34",      "0.12"};
+  const std::vector<std::string> halley = {"Yes", "1P/Halley", "2446470.9589", "0.587104", "0.967143",
+                                           "111.8657", "58.8601", "162.2422", "5.5", "8"};
+  for (std::size_t i = 0; i < ceres.size(); ++i) EXPECT_EQ(a.Cell(int(i), 1), ceres[i]) << i;
+  for (std::size_t i = 0; i < halley.size(); ++i) EXPECT_EQ(c.Cell(int(i), 1), halley[i]) << i;
+}
+
+TEST_F(ElementFiles, CountsAndBadFiles) {
   std::string text;
   for (int i = 0; i < 1200; ++i)
     text += "Y   " + ("body" + std::to_string(i) + std::string(30, ' ')).substr(0, 30) + " 2461000.5\r\n";
   WriteText(dir.File("many.ast"), text);
   WriteText(dir.File("many.cmt"), text);
   TElementGrid a(11), c(10);
-  bool templateUsed = false;
   AsteroidCount = 7;
   EXPECT_FALSE(LoadAsteroidElements(a, dir.File("many.ast"), false, templateUsed));
   EXPECT_EQ(AsteroidCount, 7);  // the table is untouched by a failed load
   ASSERT_TRUE(LoadCometElements(c, dir.File("many.cmt"), false, templateUsed));
-  EXPECT_EQ(c.BodyCount(), 1000);
-  EXPECT_EQ(CometCount, 1000);
-  EXPECT_EQ(c.Cell(1, 1000), "body999");
-
+  EXPECT_EQ(std::tuple(c.BodyCount(), CometCount, c.Cell(1, 1000)), std::tuple(1000, 1000, "body999"));
   // A missing file changes nothing.
   a = AsteroidGrid();
   EXPECT_FALSE(LoadAsteroidElements(a, dir.File("none.ast"), false, templateUsed));
   EXPECT_EQ(a.BodyCount(), 2);
-
   // Garbage reads without harm; every row it makes is marked "No".
   std::string junk;
   for (int i = 0; i < 5000; ++i) junk += char((i * 7919) % 256);
@@ -315,7 +327,7 @@ TEST(ElementFiles, CountsAndBadFiles) {
   for (int r = 1; r <= a.BodyCount(); ++r) EXPECT_EQ(a.Cell(0, r), "No") << r;
 }
 
-TEST(ElementFiles, NegativeSlopeGivesNoMagnitude) {
+TEST_F(ElementFiles, NegativeSlopeGivesNoMagnitude) {
   // A near-Earth orbit seen at large phase angles with G = -0.5: the phase
   // term (1 - G)Φ1 + GΦ2 turns negative beyond about 50°.
   TElementGrid g(11);
@@ -334,4 +346,21 @@ TEST(ElementFiles, NegativeSlopeGivesNoMagnitude) {
     noMagnitude += Asteroids[0].Magnitude == -100.0;
   }
   EXPECT_GT(noMagnitude, 0);
+}
+
+// Block 3 of a settings file: the twelve switches; a block of another size
+// or with a byte other than 0 or 1 is refused and changes nothing.
+TEST(SolarSystemBlock, RoundTripAndDamagedBlocks) {
+  TSolarSwitches s = SolarSwitchDefaults(), back{};
+  s[6] = 1;
+  ASSERT_TRUE(DecodeSolarBlock(EncodeSolarBlock(s), back));
+  EXPECT_EQ(back, s);
+  std::vector<uint8_t> wrongByte = EncodeSolarBlock(s), tooShort = wrongByte;
+  wrongByte[3] = 2;
+  tooShort.pop_back();
+  for (const auto& block : {wrongByte, tooShort}) {
+    TSolarSwitches untouched{};
+    EXPECT_FALSE(DecodeSolarBlock(block, untouched));
+    EXPECT_EQ(untouched, TSolarSwitches{});
+  }
 }

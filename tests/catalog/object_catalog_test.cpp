@@ -4,14 +4,24 @@
 #include <cmath>
 #include <future>
 #include <thread>
+#include <tuple>
 
+#include "app/core/xml_settings.h"
+#include "app/globals.h"
+#include "app/messages.h"
 #include "astro/observer.h"
 #include "astro/reference_files.h"
+#include "catalog/hooks.h"
 #include "catalog/object_catalog.h"
+#include "catalog/object_options.h"
+#include "platform/codec.h"
+#include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "platform/registry.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
+using testing_support::ReadText;
 using testing_support::TempDir;
 using testing_support::WriteText;
 
@@ -26,34 +36,50 @@ constexpr double kM31RADayBefore = 0.19271605900033645;
 // IAU 1976 angles in closed form against ERFA's matrix: far below 1e-9 rad.
 constexpr double kPrecessionTolerance = 1e-9;
 
-struct ChartDate {
-  ChartDate() {
+// The test database at the chart date.
+struct DeepSkyCatalog : ::testing::Test {
+  ObjectDatabase data;
+  void SetUp() override {
     InitObserver(ObserverTime);
     SetObserverTT(ObserverTime, kChartTT);
   }
 };
 
+// The deep-sky options over the test database as the program's: hooks
+// recorded, dialogs scripted.
+struct DeepSkyOptions : DeepSkyCatalog {
+  platform::ScopedScriptedDialogs dialogs;
+  int replots = 0;
+  std::vector<bool> labels;
+  void SetUp() override {
+    DeepSkyCatalog::SetUp();
+    ProgramFolder = data.dir.Path();
+    TCatalogHooks h;
+    h.requestReplot = [this] { ++replots; };
+    h.setObjectLabels = [this](bool on) { labels.push_back(on); };
+    SetCatalogHooks(h);
+    ObjectFilter = TObjectFilter{};
+  }
+  void TearDown() override {
+    ObjectCatalog.reset();
+    SetCatalogHooks({});
+    ProgramFolder.clear();
+  }
+};
+
 }  // namespace
 
-TEST(ObjectCatalog, WalksAndSeeksOverTablesOf3And0And2Rows) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(DeepSkyCatalog, WalksAndSeeksOverTablesOf3And0And2Rows) {
   tCO co(data.path, data.Names());
-  EXPECT_EQ(co.TableCount(), 3);
-  EXPECT_EQ(co.Count(), 5);
-  EXPECT_EQ(co.BaseTableCount(), 3);
-  EXPECT_EQ(co.Cursor, 0);
+  EXPECT_EQ(std::tuple(co.TableCount(), co.Count(), co.BaseTableCount(), co.Cursor), std::tuple(3, 5, 3, 0));
   EXPECT_EQ(co.ID, "224");
 
   ASSERT_TRUE(co.SeekRecord(4));
-  EXPECT_EQ(co.CurrentTable, 2);
-  EXPECT_EQ(co.ID, "B");
-  EXPECT_EQ(co.Key, 17 + 2 * 16777216);
+  EXPECT_EQ(std::tuple(co.CurrentTable, co.ID, co.Key), std::tuple(2, "B", 17 + 2 * 16777216));
 
   EXPECT_FALSE(co.SeekRecord(5));
   EXPECT_EQ(co.Cursor, -1);
   EXPECT_EQ(co.ID, "B");  // nothing decoded
-
   // The empty table in the middle is stepped over: no object twice, none lost.
   ASSERT_TRUE(co.SeekRecord(0));
   std::vector<std::string> ids{co.ID};
@@ -65,51 +91,32 @@ TEST(ObjectCatalog, WalksAndSeeksOverTablesOf3And0And2Rows) {
   EXPECT_EQ(ids, (std::vector<std::string>{"224", "1976", "2070", "A", "B"}));
   EXPECT_EQ(cursors, (std::vector<int>{0, 1, 2, 3, 4}));
   EXPECT_EQ(co.ID, "B");  // a failed Next leaves the fields
-
   // Keys survive filter changes; record numbers do not.
   ASSERT_TRUE(co.SeekKey(16 + 2 * 16777216));
-  EXPECT_EQ(co.ID, "A");
-  EXPECT_EQ(co.Cursor, 3);
+  EXPECT_EQ(std::tuple(co.ID, co.Cursor), std::tuple("A", 3));
   EXPECT_FALSE(co.SeekKey(99 + 2 * 16777216));
   EXPECT_FALSE(co.SeekKey(1 + 9 * 16777216));
 }
 
-TEST(ObjectCatalog, DecodingMarkersAndNames) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(DeepSkyCatalog, DecodingMarkersAndNames) {
   tCO co(data.path, data.Names());
-
   ASSERT_TRUE(co.SeekRecord(0));
-  EXPECT_EQ(co.Key, 1);
-  EXPECT_EQ(co.SubCL, "Sb");
-  EXPECT_EQ(co.RA, kM31RA);
+  EXPECT_EQ(std::tuple(co.Key, co.SubCL, co.RA, co.MaA, co.PA, co.DIST, co.RNGCOld),
+            std::tuple(1, "Sb", kM31RA, 1780, 35, 770000.0, "pB,vL"));
   EXPECT_FLOAT_EQ(co.Mv, 3.4f);
-  EXPECT_EQ(co.MaA, 1780);
-  EXPECT_EQ(co.PA, 35);
-  EXPECT_EQ(co.DIST, 770000.0);
-  EXPECT_EQ(co.RNGCOld, "pB,vL");
   EXPECT_NEAR(co.RADate, kM31RADate, kPrecessionTolerance);
   EXPECT_NEAR(co.DEDate, kM31DEDate, kPrecessionTolerance);
-  EXPECT_EQ(co.CatalogName(), "NGC");
-  EXPECT_EQ(co.DisplayName(), "NGC224");
-  EXPECT_EQ(co.ClassText(), "Galaxy ");
-
+  EXPECT_EQ(std::tuple(co.CatalogName(), co.DisplayName(), co.ClassText()),
+            std::tuple("NGC", "NGC224", "Galaxy "));
   // NULLs and missing values read as the markers.
   ASSERT_TRUE(co.SeekRecord(2));
-  EXPECT_EQ(co.Mv, kNoMagnitude);
-  EXPECT_EQ(co.MaA, kNoSize);
-  EXPECT_EQ(co.PA, kNoSize);
-  EXPECT_TRUE(std::isnan(co.RA));
-  EXPECT_TRUE(std::isnan(co.RADate));
-  EXPECT_TRUE(std::isnan(co.DIST));
-  EXPECT_EQ(co.RNGCNew, "");
+  EXPECT_EQ(std::tuple(co.Mv, co.MaA, co.PA, co.RNGCNew), std::tuple(kNoMagnitude, kNoSize, kNoSize, ""));
+  EXPECT_TRUE(std::isnan(co.RA) && std::isnan(co.RADate) && std::isnan(co.DIST));
   EXPECT_EQ(co.ClassText(), "Open cluster in Large Magellanic Cloud");
 
   ASSERT_TRUE(co.SeekRecord(3));
-  EXPECT_EQ(co.CatalogName(), "my_cat");
-  EXPECT_EQ(co.DisplayName(), "MY_CATAx");
-  EXPECT_EQ(co.ClassText(), "Open cluster");
-
+  EXPECT_EQ(std::tuple(co.CatalogName(), co.DisplayName(), co.ClassText()),
+            std::tuple("my_cat", "MY_CATAx", "Open cluster"));
   // Half a minute later the angles are kept; a day earlier they are renewed.
   ASSERT_TRUE(co.SeekRecord(0));
   const double raDate = co.RADate;
@@ -121,9 +128,7 @@ TEST(ObjectCatalog, DecodingMarkersAndNames) {
   EXPECT_NEAR(co.RADate, kM31RADayBefore, kPrecessionTolerance);
 }
 
-TEST(ObjectCatalog, FilterClauseAndFilteredRows) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(DeepSkyCatalog, FilterClauseAndFilteredRows) {
   tCO co(data.path, data.Names());
   EXPECT_EQ(co.FilterClause(), "");
   TObjectFilter f;  // the registry defaults: -1.5 to 12.0, every class
@@ -133,8 +138,7 @@ TEST(ObjectCatalog, FilterClauseAndFilteredRows) {
             "(Cl IN ('0','1','2','3','4','5','6','7','8','9'))");
   // NULL magnitudes fail the comparison; 23 means "no magnitude" and passes;
   // magnitude 15 is too faint.
-  EXPECT_EQ(co.Count(), 3);
-  EXPECT_EQ(co.BaseTableCount(), 2);
+  EXPECT_EQ(std::tuple(co.Count(), co.BaseTableCount()), std::tuple(3, 2));
   ASSERT_TRUE(co.SeekRecord(2));
   EXPECT_EQ(co.ID, "A");
   TObjectFilter g;
@@ -146,34 +150,28 @@ TEST(ObjectCatalog, FilterClauseAndFilteredRows) {
   f.HighMagLimit = 4.5;
   co.SetFilter(f);
   EXPECT_EQ(co.FilterClause(2), " WHERE (((Mv>=-1.5) AND (Mv<=4.5)) OR (Mv=23)) AND (Cl IN ('3'))");
-  EXPECT_EQ(co.Count(), 1);
-  EXPECT_EQ(co.ID, "1976");
+  EXPECT_EQ(std::tuple(co.Count(), co.ID), std::tuple(1, "1976"));
 
   for (uint8_t& c : f.Classes) c = 0;
   co.SetFilter(f);
   EXPECT_EQ(co.Count(), 0);  // no class switched on: nothing passes
-  EXPECT_FALSE(co.Next());
-  EXPECT_FALSE(co.SeekRecord(0));
+  EXPECT_FALSE(co.Next() || co.SeekRecord(0));
 }
 
-TEST(ObjectCatalog, FindByName) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(DeepSkyCatalog, FindByName) {
   tCO co(data.path, data.Names());
   ObserverTime.ClipBelowHorizon = 1;
   EXPECT_TRUE(co.FindByName("NGC", "1976"));
-  EXPECT_EQ(co.ID, "1976");
-  EXPECT_EQ(ObserverTime.ClipBelowHorizon, 0);
+  EXPECT_EQ(std::tuple(co.ID, ObserverTime.ClipBelowHorizon), std::tuple("1976", 0));
   EXPECT_FALSE(co.FindByName("NGC", "A"));  // only the base table is searched
   EXPECT_FALSE(co.FindByName("IC", "1976"));
   MessierToRngc[31] = 224;
-  EXPECT_TRUE(co.FindByName("MES", "31"));
-  EXPECT_EQ(co.ID, "224");
   MessierToRngc[1] = 1976;  // the first Messier number is looked up too
-  EXPECT_TRUE(co.FindByName("MES", "1"));
-  EXPECT_EQ(co.ID, "1976");
+  for (const auto& [messier, ngc] : {std::pair("31", "224"), std::pair("1", "1976")}) {
+    EXPECT_TRUE(co.FindByName("MES", messier));
+    EXPECT_EQ(co.ID, ngc);
+  }
   EXPECT_TRUE(LockFreeWithin(2000));
-
   // Out-of-range Messier numbers answer without waiting for the lock.
   LockObjects();
   auto answer = std::async(std::launch::async, [&] {
@@ -185,8 +183,7 @@ TEST(ObjectCatalog, FindByName) {
   EXPECT_TRUE(answer.get());
 }
 
-TEST(ObjectCatalog, DamagedOrMissingDatabases) {
-  ChartDate date;
+TEST_F(DeepSkyCatalog, DamagedOrMissingDatabases) {
   TempDir dir;
   const std::string missing = dir.File("Objects.sqlite");
   EXPECT_EQ(SQLiteErrorOf([&] { tCO co(missing, {"BASE_OBJECT_CATALOG"}); }),
@@ -195,27 +192,18 @@ TEST(ObjectCatalog, DamagedOrMissingDatabases) {
 
   WriteText(dir.File("junk.sqlite"), std::string(5000, 'j'));
   EXPECT_NE(SQLiteErrorOf([&] { tCO co(dir.File("junk.sqlite"), {"BASE_OBJECT_CATALOG"}); }), "");
-
   // A missing table ends the list; a missing base table leaves it empty.
-  ObjectDatabase data;
-  {
-    tCO co(data.path, {"BASE_OBJECT_CATALOG", "NOPE", "my_cat"});
-    EXPECT_EQ(co.TableCount(), 1);
-    EXPECT_EQ(co.Count(), 3);
-  }
+  tCO co(data.path, {"BASE_OBJECT_CATALOG", "NOPE", "my_cat"});
+  EXPECT_EQ(std::tuple(co.TableCount(), co.Count()), std::tuple(1, 3));
   tCO none(data.path, {"NOPE"});
-  EXPECT_EQ(none.TableCount(), 0);
-  EXPECT_EQ(none.Count(), 0);
-  EXPECT_FALSE(none.Next());
-  EXPECT_FALSE(none.SeekRecord(0));
+  EXPECT_EQ(std::tuple(none.TableCount(), none.Count()), std::tuple(0, 0));
+  EXPECT_FALSE(none.Next() || none.SeekRecord(0));
   EXPECT_TRUE(std::isnan(none.RA));
   none.SetFilter(TObjectFilter{});
   EXPECT_EQ(none.Count(), 0);
 }
 
-TEST(ObjectCatalog, FilterFailuresKeepTheRows) {
-  ChartDate date;
-  ObjectDatabase data;
+TEST_F(DeepSkyCatalog, FilterFailuresKeepTheRows) {
   {
     // A catalogue without magnitudes is filtered by class alone.
     TSQLiteDatabase db(data.path);
@@ -225,21 +213,19 @@ TEST(ObjectCatalog, FilterFailuresKeepTheRows) {
   tCO co(data.path, {"BASE_OBJECT_CATALOG", "nomag"});
   co.SetFilter(TObjectFilter{});
   EXPECT_EQ(co.FilterClause(1), " WHERE (Cl IN ('0','1','2','3','4','5','6','7','8','9'))");
-  EXPECT_EQ(co.Count(), 3);
+  ASSERT_EQ(co.Count(), 3);
   ASSERT_TRUE(co.SeekRecord(2));  // the first row of the second table
   EXPECT_EQ(co.CatalogName(), "nomag");
-
   // The database vanishes: the error reaches the caller, nothing changes.
   std::remove(data.path.c_str());
   TObjectFilter f;
   f.HighMagLimit = 3.0;
   EXPECT_NE(SQLiteErrorOf([&] { co.SetFilter(f); }), "");
-  EXPECT_EQ(co.Count(), 3);
-  EXPECT_EQ(co.Filter().HighMagLimit, 12.0);
+  EXPECT_EQ(std::tuple(co.Count(), co.Filter().HighMagLimit), std::tuple(3, 12.0));
   EXPECT_FALSE(platform::FileExists(data.path));
 }
 
-TEST(ObjectCatalog, LockIsReleasedOnEveryPath) {
+TEST(ObjectLock, IsReleasedOnEveryPath) {
   try {
     TObjectsLock lock;
     throw std::runtime_error("x");
@@ -253,4 +239,202 @@ TEST(ObjectCatalog, LockIsReleasedOnEveryPath) {
     UnlockObjects();
     EXPECT_TRUE(probe.GotWithin(2000));
   }
+}
+
+TEST_F(DeepSkyCatalog, FilterChangeReturnsToTheCurrentTablesFirstRowAndKeysMustBeIntegers) {
+  {
+    TSQLiteDatabase db(data.path);
+    db.Execute("INSERT INTO my_cat (idx, ID, CL, Mv) VALUES (18, 'C', '1', 5)");
+    db.Execute("CREATE TABLE odd (idx VARCHAR(9), ID TEXT, CL TEXT, Mv FLOAT)");
+    db.Execute("INSERT INTO odd VALUES ('x7', 'Q', '1', 5)");
+  }
+  tCO co(data.path, {"BASE_OBJECT_CATALOG", "EMPTY", "my_cat", "odd"});
+  co.SetFilter(TObjectFilter{});
+  ASSERT_TRUE(co.SeekRecord(3));  // "C", the second passing row of my_cat
+  ASSERT_EQ(co.ID, "C");
+  co.SetFilter(TObjectFilter{});
+  EXPECT_EQ(std::tuple(co.CurrentTable, co.ID, co.Cursor), std::tuple(2, "A", 2));
+  // An "idx" that is not an integer gives no key, and no key finds it.
+  ASSERT_TRUE(co.SeekRecord(4));
+  EXPECT_EQ(std::tuple(co.ID, co.Key), std::tuple("Q", 0));
+  EXPECT_FALSE(co.SeekKey(int32_t(3 << 24) + 7));
+  EXPECT_TRUE(co.SeekKey(int32_t(2 << 24) + 18));
+  EXPECT_EQ(co.ID, "C");
+}
+
+TEST(ObjectFilterRecord, BlockLayoutAndChecks) {
+  TObjectFilter f;
+  f.HighMagLimit = 10.5;
+  f.LowMagLimit = -1.0;
+  f.Classes[7] = 0;
+  f.LabelObjects = 0;
+  const auto b = EncodeObjectFilter(f);
+  ASSERT_EQ(b.size(), 657u);
+  EXPECT_EQ(std::tuple(platform::GetF64(&b[0]), platform::GetF64(&b[8])), std::tuple(10.5, -1.0));
+  EXPECT_EQ(std::tuple(b[16 + 7], b[16 + 8], b[26]), std::tuple(0, 1, 0));  // classes 7 and 8, labels
+  for (std::size_t i = 27; i < b.size(); ++i) ASSERT_EQ(b[i], 0) << i;
+
+  TObjectFilter g;
+  ASSERT_TRUE(DecodeObjectFilter(b.data(), b.size(), g));
+  EXPECT_EQ(g, f);
+  auto bad = b;
+  platform::PutF64(&bad[8], std::nan(""));
+  TObjectFilter h;
+  EXPECT_FALSE(DecodeObjectFilter(bad.data(), bad.size(), h));
+  EXPECT_FALSE(DecodeObjectFilter(b.data(), 656, h));
+  EXPECT_EQ(h, TObjectFilter{});  // untouched
+}
+
+TEST_F(DeepSkyOptions, FilterRegistryAndSettingsBlock) {
+  platform::TRegIniFile().EraseSection("Objects");
+  ObjectCatalog = std::make_unique<tCO>(data.Names());
+  // Defaults: -1.5 to 12.0, every class, labels on.
+  ReadRegObjects();
+  EXPECT_EQ(ObjectFilter, TObjectFilter{});
+  EXPECT_EQ(labels, std::vector<bool>{true});
+  EXPECT_EQ(ObjectCatalog->Count(), 3);
+  // Class 7 has no switch in the window: written on, read back on.
+  std::vector<std::string> flashes;
+  SetFlashSink(
+      {[&](const std::string& t, int s) { flashes.push_back(t + "/" + std::to_string(s)); }, nullptr});
+  TObjectFilter f;
+  f.LowMagLimit = 2.0;
+  f.HighMagLimit = 8.5;
+  for (uint8_t& c : f.Classes) c = 0;
+  f.Classes[5] = 1;
+  f.LabelObjects = 0;
+  WriteRegObjects(f);
+  SetFlashSink({});
+  EXPECT_EQ(flashes, std::vector<std::string>{"Object catalog settings saved./2"});
+  platform::TRegIniFile reg;
+  EXPECT_EQ(reg.ReadInteger("Objects", "misc settings", 0), 32 + 128);
+  EXPECT_EQ(reg.ReadInteger("Objects", "high mag limit", 0), 85);
+  ReadRegObjects();
+  const TObjectFilter& o = ObjectFilter;
+  EXPECT_EQ(std::tuple(o.Classes[7], o.Classes[5], o.Classes[3], o.HighMagLimit), std::tuple(1, 1, 0, 8.5));
+  EXPECT_EQ(labels.back(), false);
+  EXPECT_EQ(ObjectCatalog->Count(), 1);  // only the galaxy
+  // Block 2: the filter of the catalogue; absent and damaged blocks change nothing.
+  const std::vector<uint8_t> block = ObjectFilterBlock();
+  TObjectFilter inBlock;
+  ASSERT_TRUE(DecodeObjectFilter(block.data(), block.size(), inBlock));
+  EXPECT_EQ(inBlock, ObjectFilter);
+  const int before = replots;
+  EXPECT_TRUE(ApplyObjectFilterBlock(nullptr));
+  EXPECT_EQ(replots, before + 1);
+  EXPECT_EQ(ObjectCatalog->Count(), 1);
+  std::vector<uint8_t> damaged = block;
+  platform::PutF64(&damaged[0], INFINITY);
+  EXPECT_FALSE(ApplyObjectFilterBlock(&damaged));
+  EXPECT_EQ(ObjectCatalog->Count(), 1);
+  const auto all = EncodeObjectFilter(TObjectFilter{});
+  const std::vector<uint8_t> allBlock(all.begin(), all.end());
+  EXPECT_TRUE(ApplyObjectFilterBlock(&allBlock));
+  EXPECT_EQ(ObjectCatalog->Count(), 3);
+  EXPECT_EQ(replots, before + 3);
+}
+
+TEST_F(DeepSkyOptions, SlotsXmlDefaultsAndTableList) {
+  // No file: every default; a fresh machine can add catalogues.
+  TCatalogSlots s = ReadCatalogSlots();
+  EXPECT_EQ(std::tuple(s[0].Name, s[0].Description),
+            std::tuple("BASE_OBJECT_CATALOG", kBaseCatalogDescription));
+  EXPECT_EQ(std::tuple(s[3].Name, s[3].Description, s[3].Active),
+            std::tuple("NOT ASSIGNED", "No description.", false));
+  EXPECT_EQ(CatalogTableList(s), std::vector<std::string>{"BASE_OBJECT_CATALOG"});
+  // Empty elements read as their defaults too.
+  WriteText(ObjectOptionsPath(),
+            "<?xml version=\"1.0\"?><Other><Selections><CatalogName2></CatalogName2>"
+            "<CatalogName3>my_cat</CatalogName3><CatalogActive3>-1</CatalogActive3>"
+            "<CatalogName4>off_cat</CatalogName4><CatalogActive4>0</CatalogActive4>"
+            "<CatalogName5>last</CatalogName5><CatalogActive5>True</CatalogActive5>"
+            "</Selections></Other>");
+  s = ReadCatalogSlots();
+  EXPECT_EQ(std::tuple(s[1].Name, s[2].Description), std::tuple("NOT ASSIGNED", "No description."));
+  EXPECT_EQ(CatalogTableList(s), (std::vector<std::string>{"BASE_OBJECT_CATALOG", "my_cat", "last"}));
+  // Written and read back, elements in their order.
+  s[1] = {"two", "Second list", true};
+  ASSERT_TRUE(WriteCatalogSlots(s));
+  const std::string xml = ReadText(ObjectOptionsPath());
+  EXPECT_NE(xml.find("<!DOCTYPE ObjectCatalogs SYSTEM \"sth.dtd\">"), std::string::npos);
+  EXPECT_NE(xml.find("<CatalogActive2>-1</CatalogActive2>"), std::string::npos);
+  EXPECT_LT(xml.find("CatalogName1"), xml.find("CatalogDesc1"));
+  EXPECT_LT(xml.find("CatalogDesc2"), xml.find("CatalogActive2"));
+  const TCatalogSlots back = ReadCatalogSlots();
+  for (std::size_t k = 0; k < kCatalogSlots; ++k) {
+    EXPECT_EQ(std::tuple(back[k].Name, back[k].Description), std::tuple(s[k].Name, s[k].Description));
+    EXPECT_EQ(back[k].Active, s[k].Active || k == 0) << k;  // the base catalogue is always used
+  }
+  // A damaged file reads as defaults and stays on disk as it was.
+  WriteText(ObjectOptionsPath(), "<Selections><CatalogName2>x");
+  EXPECT_EQ(ReadCatalogSlots()[1].Name, "NOT ASSIGNED");
+  EXPECT_EQ(ReadText(ObjectOptionsPath()), "<Selections><CatalogName2>x");
+}
+
+TEST_F(DeepSkyOptions, SlotSelectionRebuildsTheCatalogue) {
+  ObjectCatalog = std::make_unique<tCO>(std::vector<std::string>{kBaseCatalogTable});
+  TObjectFilter f;
+  f.HighMagLimit = 3.5;
+  ASSERT_TRUE(ApplyObjectFilter(f));
+  EXPECT_EQ(ObjectCatalog->Count(), 1);
+
+  TCatalogSlots s = DefaultCatalogSlots();
+  s[2] = {"my_cat", "Mine", true};
+  ASSERT_TRUE(ApplyCatalogSelection(s));
+  EXPECT_EQ(std::tuple(ObjectCatalog->TableCount(), ObjectCatalog->TableName(1)), std::tuple(2, "my_cat"));
+  // The filter is kept: M31 and the object without magnitude pass.
+  EXPECT_EQ(std::tuple(ObjectCatalog->Filter().HighMagLimit, ObjectCatalog->Count()), std::tuple(3.5, 2));
+  EXPECT_EQ(replots, 1);
+  EXPECT_EQ(ReadCatalogSlots()[2].Name, "my_cat");
+  EXPECT_TRUE(LockFreeWithin(2000));
+  // Without the database the old catalogue stays and the user is told.
+  std::remove(data.path.c_str());
+  const tCO* before = ObjectCatalog.get();
+  s[2].Active = false;
+  EXPECT_FALSE(ApplyCatalogSelection(s));
+  EXPECT_EQ(ObjectCatalog.get(), before);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_NE(dialogs.Last().text.find("Failed to open database"), std::string::npos);
+  EXPECT_TRUE(LockFreeWithin(2000));
+}
+
+TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
+  TCatalogSlots s = DefaultCatalogSlots();
+  s[2] = {"my_cat", "Mine", true};
+  ASSERT_TRUE(ApplyCatalogSelection(s));
+  ASSERT_EQ(ObjectCatalog->TableCount(), 2);
+  // Cancel: nothing happens.
+  dialogs.QueueAnswer(platform::IDCANCEL);
+  EXPECT_FALSE(RemoveCatalogSlot(s, 3));
+  EXPECT_EQ(s[2].Name, "my_cat");
+  // An unassigned slot is refused after the question.
+  dialogs.Clear();
+  EXPECT_FALSE(RemoveCatalogSlot(s, 4));
+  ASSERT_EQ(dialogs.Count(), 2u);
+  const auto question = dialogs.Records()[0];
+  EXPECT_EQ(std::tuple(question.text, question.buttons),
+            std::tuple("This will drop the database table associated with this item",
+                       platform::MsgButtons::OkCancel));
+  EXPECT_EQ(std::tuple(dialogs.Last().text, dialogs.Last().icon),
+            std::tuple("The catalog name makes no sense, operation aborted.",
+                       platform::MsgIcon::Exclamation));
+  // The active slot: table dropped, slot reset, catalogue rebuilt without it.
+  EXPECT_TRUE(RemoveCatalogSlot(s, 3));
+  EXPECT_EQ(std::tuple(s[2].Name, s[2].Active), std::tuple("NOT ASSIGNED", false));
+  EXPECT_EQ(ObjectCatalog->TableCount(), 1);
+  EXPECT_FALSE(TSQLiteDatabase(data.path).TableExists("my_cat"));
+  EXPECT_EQ(ReadCatalogSlots()[2].Name, "NOT ASSIGNED");
+  // The base catalogue is never dropped, whatever the letter case of its name.
+  s[3] = {"Base_Object_Catalog", "", false};
+  EXPECT_FALSE(RemoveCatalogSlot(s, 4));
+  EXPECT_EQ(dialogs.Last().text, "The catalog name makes no sense, operation aborted.");
+  EXPECT_TRUE(TSQLiteDatabase(data.path).TableExists(kBaseCatalogTable));
+  // A database that cannot be opened: told after the lock is released.
+  s[3] = {"EMPTY", "", false};
+  std::remove(data.path.c_str());
+  dialogs.Clear();
+  EXPECT_FALSE(RemoveCatalogSlot(s, 4));
+  EXPECT_EQ(dialogs.Last().text, "Couldn't drop the table, operation aborted.");
+  EXPECT_EQ(s[3].Name, "EMPTY");
+  EXPECT_TRUE(LockFreeWithin(2000));
 }

@@ -1,0 +1,478 @@
+// The catalogue windows driven through their controls: star options,
+// deep-sky options with the import window, the solar-system settings with
+// element downloads from a small HTTP server on the loopback interface, and
+// settings blocks 1 to 3.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <tuple>
+
+#include "app/core/settings_sections.h"
+#include "app/globals.h"
+#include "catalog/forms/import_tool_form.h"
+#include "catalog/forms/object_options_form.h"
+#include "catalog/forms/settings_owners.h"
+#include "catalog/forms/solar_system_form.h"
+#include "catalog/forms/star_options_form.h"
+#include "catalog/hooks.h"
+#include "catalog/stars.h"
+#include "chart/drawing_colors.h"
+#include "chart/plotter.h"
+#include "platform/dialogs.h"
+#include "platform/registry.h"
+#include "tests/support/object_database.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// Saves a window's picture to $NOCTRA_GRAB_DIR/<name>.png when that
+// variable is set, so the windows can be looked at after a test run.
+void GrabWindow(QWidget& w, const char* name) {
+  if (const char* dir = std::getenv("NOCTRA_GRAB_DIR")) w.grab().save(QString(dir) + "/" + name + ".png");
+}
+
+// The test database as the program's, a plotter, hooks recorded, dialogs
+// scripted, registry sections and settings owners cleared.
+struct CatalogWindows : ::testing::Test {
+  ObjectDatabase data;
+  platform::ScopedScriptedDialogs dialogs;  // a star reload finds no star files here
+  tPlotter plotter;
+  int replots = 0;
+  std::vector<bool> labels;
+  void SetUp() override {
+    MakeDrawingColors();
+    MainPlotter = &plotter;
+    InitObserver(ObserverTime);
+    ProgramFolder = data.dir.Path();
+    TCatalogHooks h;
+    h.requestReplot = [this] { ++replots; };
+    h.setObjectLabels = [this](bool on) { labels.push_back(on); };
+    SetCatalogHooks(h);
+    StarOptions = RegistryDefaultStarOptions();
+    ApplyStarAppearance(StarOptions);
+    ObjectFilter = TObjectFilter{};
+    ObjectCatalog = std::make_unique<tCO>(std::vector<std::string>{kBaseCatalogTable});
+    ObjectCatalog->SetFilter(ObjectFilter);
+    for (const char* section : {"Stars", "Objects", "Solar System"})
+      platform::TRegIniFile().EraseSection(section);
+    UnregisterAllSettingsSections();
+  }
+  void TearDown() override {
+    WaitForStarLoad();
+    ObjectCatalog.reset();
+    SetCatalogHooks({});
+    ProgramFolder.clear();
+    MainPlotter = nullptr;
+    UnregisterAllSettingsSections();
+  }
+};
+
+}  // namespace
+
+TEST_F(CatalogWindows, StarOkWithOnlyTheColourSwitchRedrawsWithoutReloading) {
+  TOptionsForm1 form;
+  form.show();
+  const TStarOptions before = StarOptions;
+  form.ColorCheckBox1->click();
+  QTest::mouseClick(form.OkBitBtn1, Qt::LeftButton);
+  EXPECT_EQ(std::tuple(StarThreadRunning(), replots), std::tuple(false, 1));
+  EXPECT_EQ(plotter.StarOptionA, before.ColorBySpectrum ? 0 : 1);
+  EXPECT_EQ(StarOptions.ColorBySpectrum, plotter.StarOptionA);
+}
+
+TEST_F(CatalogWindows, StarOkWithANewLimitReloadsAndReachesBlockRegistryAndPlotter) {
+  {
+    TOptionsForm1 form;  // Cancel changes nothing
+    form.show();
+    form.TrackBarMagn2->setValue(80);
+    form.SizeMagRadioButton1->click();
+    QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+    EXPECT_EQ(StarOptions, RegistryDefaultStarOptions());
+    EXPECT_EQ(plotter.StarDiscs, 0);
+  }
+  TOptionsForm1 form;
+  form.show();
+  form.TrackBarMagn2->setValue(60);
+  EXPECT_FALSE(form.AutoLimitCheckBox1->isEnabled());
+  form.TrackBarMagn2->setValue(61);
+  EXPECT_TRUE(form.AutoLimitCheckBox1->isEnabled());
+  form.TrackBarMagn1->setValue(70);  // drags the high limit along
+  EXPECT_EQ(form.TrackBarMagn2->value(), 70);
+  form.TrackBarMagn1->setValue(-10);
+  form.SpectralListBox1->item(20)->setSelected(false);
+  form.SizeMagRadioButton1->click();
+  form.StarSizeTrackBar1->setValue(5);
+  form.PageControl1->setCurrentIndex(4);
+  GrabWindow(form, "star_options");
+  QTest::mouseClick(form.OkBitBtn1, Qt::LeftButton);
+  EXPECT_TRUE(StarThreadRunning() || dialogs.Count() > 0);
+  WaitForStarLoad();
+  EXPECT_EQ(std::tuple(StarOptions.HighMagLimit, StarOptions.SpectralClasses[20]), std::tuple(7.0, 0));
+  EXPECT_EQ(std::tuple(plotter.StarDiscs, plotter.StarSize), std::tuple(2, 5));
+  TStarOptions fromBlock;
+  const std::vector<uint8_t> block = StarOptionsBlock();
+  ASSERT_TRUE(DecodeStarOptions(block.data(), block.size(), fromBlock));
+  EXPECT_EQ(fromBlock, StarOptions);
+
+  form.show();
+  form.DefaultsClick(0);  // Revert: the window's own defaults, low limit -2.0
+  EXPECT_EQ(std::tuple(form.TrackBarMagn1->value(), form.TrackBarMagn2->value()), std::tuple(-20, 65));
+  QTest::mouseClick(form.SaveDefaultBitBtn1, Qt::LeftButton);
+  platform::TRegIniFile reg;
+  EXPECT_EQ(std::tuple(reg.ReadInteger("Stars", "low mag limit", 0),
+                       reg.ReadInteger("Stars", "size adjust", 0),
+                       reg.ReadInteger("Stars", "brightness by magnitude", 1)),
+            std::tuple(-20, 5, 0));
+}
+
+TEST_F(CatalogWindows, DeepSkyOkAppliesTheFilterAndLabelsCancelChangesNothingSaveWritesTheRegistry) {
+  {
+    TOptionsForm2 form;
+    form.show();
+    EXPECT_EQ(form.TrackBarMagn2->value(), 120);
+    form.TrackBarMagn2->setValue(40);
+    form.ClassCheckBox[5]->click();  // galaxies off
+    form.LabelCheckBox1->setChecked(false);
+    QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+    EXPECT_EQ(ObjectCatalog->Filter(), TObjectFilter{});
+    EXPECT_TRUE(labels.empty());
+  }
+  TOptionsForm2 form;
+  form.show();
+  GrabWindow(form, "object_options");
+  EXPECT_TRUE(form.ClassCheckBox[5]->isChecked());
+  form.TrackBarMagn2->setValue(40);
+  EXPECT_EQ(form.MagnLabel2->text(), " 4.0");
+  form.TrackBarMagn1->setValue(50);  // the bright limit drags the faint one along
+  EXPECT_EQ(form.TrackBarMagn2->value(), 50);
+  form.TrackBarMagn1->setValue(-15);
+  form.ClassCheckBox[5]->click();
+  form.LabelCheckBox1->setChecked(false);
+  QTest::mouseClick(form.BitBtn3, Qt::LeftButton);
+  EXPECT_EQ(form.result(), QDialog::Accepted);
+
+  TObjectFilter shown;
+  const std::vector<uint8_t> block = ObjectFilterBlock();
+  ASSERT_TRUE(DecodeObjectFilter(block.data(), block.size(), shown));
+  // Class 7 has no switch: always cleared by Ok.
+  EXPECT_EQ(std::tuple(shown.HighMagLimit, shown.Classes[5], shown.Classes[7], shown.LabelObjects),
+            std::tuple(5.0, 0, 0, 0));
+  EXPECT_EQ(ObjectCatalog->Count(), 1);  // only the diffuse nebula of magnitude 4 is left
+  EXPECT_EQ(labels, std::vector<bool>{false});
+  EXPECT_GE(replots, 1);
+
+  QTest::mouseClick(form.SaveDefaultBitBtn1, Qt::LeftButton);
+  platform::TRegIniFile reg;
+  EXPECT_EQ(std::tuple(reg.ReadInteger("Objects", "high mag limit", 0),
+                       reg.ReadInteger("Objects", "misc settings", 0),
+                       reg.ReadBool("Objects", "label objects", true)),
+            std::tuple(50, 0x3FF & ~(1 << 5), false));
+
+  QTest::mouseClick(form.Defaults2, Qt::LeftButton);  // Revert: the window's own limits
+  EXPECT_EQ(std::tuple(form.TrackBarMagn1->value(), form.TrackBarMagn2->value()), std::tuple(-15, 120));
+  QTest::mouseClick(form.BitBtn2, Qt::LeftButton);  // Clear All
+  EXPECT_TRUE(std::ranges::none_of(form.ClassCheckBox, [](QCheckBox* b) { return b && b->isChecked(); }));
+}
+
+TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheTable) {
+  testing_support::WriteText(data.dir.File("extra.csv"), "Q1,10.5,-0.25,6.1,5\nQ2,11,+3,,3\n");
+  TOptionsForm2 form;
+  form.show();
+  ASSERT_FALSE(form.Remove[2]->isEnabled());
+  // The import window, shown as the Add button would show it, is driven
+  // through its controls.
+  form.RunImport = [&](const std::string& file, const std::vector<std::string>& used, std::string& table,
+                       std::string& description) {
+    TImportToolForm1 import;
+    import.FileName = file;
+    import.NamesInUse = used;
+    import.show();
+    EXPECT_EQ(import.ImportPreview->columnCount(), 1);
+    import.CommaCheckBox->setChecked(true);
+    import.ReadPreview();
+    EXPECT_EQ(import.ImportPreview->columnCount(), 5);
+    const auto& types = ImportTypeTree().Types;
+    const std::string codes[] = {"ID", "RAD", "DED", "Mv", "CL"};
+    for (int c = 0; c < 5; ++c)
+      for (std::size_t i = 0; i < types.size(); ++i)
+        // DED of the degrees sub-group, not of the DMS one.
+        if (types[i].Code == codes[c] && (codes[c] != "DED" || types[i].SubGroup == 1)) {
+          import.AssignType(int(i), c);
+          break;
+        }
+    EXPECT_EQ(import.ImportPreview->horizontalHeaderItem(1)->text(), "RAD {RA}");
+    GrabWindow(import, "import_tool");
+    QTest::mouseClick(import.OkButton, Qt::LeftButton);
+    EXPECT_NE(dialogs.Last().text.find("description"), std::string::npos);
+    QTest::keyClicks(import.DescriptionEdit, "Two test objects");
+    QTest::mouseClick(import.OkButton, Qt::LeftButton);
+    EXPECT_TRUE(import.Success);
+    table = import.TableName;
+    description = import.Description();
+    return import.Success;
+  };
+  dialogs.QueueFile({true, data.dir.File("extra.csv"), 1});
+  QTest::mouseClick(form.Add[2], Qt::LeftButton);
+  EXPECT_EQ(std::tuple(form.CatName[2]->text(), form.CatDescription[2]->text()),
+            std::tuple("extra", "Two test objects"));
+  EXPECT_EQ(std::tuple(form.Remove[2]->isEnabled(), form.Add[2]->isEnabled()), std::tuple(true, false));
+
+  form.Active[2]->click();
+  ASSERT_EQ(ObjectCatalog->TableCount(), 2);
+  EXPECT_EQ(ObjectCatalog->TableName(1), "extra");
+  EXPECT_EQ(std::tuple(ReadCatalogSlots()[2].Name, ReadCatalogSlots()[2].Active), std::tuple("extra", true));
+
+  dialogs.QueueAnswer(platform::IDOK);
+  QTest::mouseClick(form.Remove[2], Qt::LeftButton);
+  EXPECT_EQ(form.CatName[2]->text(), kNotAssigned);
+  EXPECT_EQ(ObjectCatalog->TableCount(), 1);
+  EXPECT_FALSE(TSQLiteDatabase(data.path).TableExists("extra"));
+}
+
+// Each settings block round-trips through a file; a damaged one is refused
+// whole and changes nothing.
+TEST_F(CatalogWindows, SettingsBlocksRoundTripAndDamagedOnesAreRefused) {
+  RegisterCatalogSettingsOwners();
+  TSolarSwitches s = SolarSwitchDefaults();
+  s[6] = s[10] = 1;
+  struct Case {
+    int slot;
+    std::size_t byte;  // within the block
+    uint8_t damage;    // out of range there
+    std::function<void(bool)> set;  // the written state (true) or another one
+    std::function<bool(bool)> is;   // whether that state is in force
+  };
+  const Case cases[] = {
+      {1, 16, 9,  // the variable star mode
+       [](bool written) { StarOptions.HighMagLimit = written ? 8.5 : 3.0; },
+       [](bool written) { return StarOptions.HighMagLimit == (written ? 8.5 : 3.0); }},
+      {3, 3, 7,  // a switch
+       [&](bool written) { SetPlotterSolarSwitches(written ? s : SolarSwitchDefaults()); },
+       [&](bool written) { return PlotterSolarSwitches() == (written ? s : SolarSwitchDefaults()); }},
+  };
+  testing_support::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.slot);
+    c.set(true);
+    ASSERT_TRUE(WriteSettingsFile(dir.File("a.ssf"), 1));
+    c.set(false);
+    EXPECT_EQ(ReadSettingsFile(dir.File("a.ssf")), TSettingsReadResult::Ok);
+    WaitForStarLoad();  // block 1 starts a star load
+    EXPECT_TRUE(c.is(true));
+    // The directory holds each block's offset at byte 7 + 6 × (slot − 1).
+    std::vector<uint8_t> bytes = testing_support::ReadFile(dir.File("a.ssf"));
+    const std::size_t d = 7 + 6 * std::size_t(c.slot - 1);
+    const uint32_t at = bytes[d] | bytes[d + 1] << 8 | bytes[d + 2] << 16 | uint32_t(bytes[d + 3]) << 24;
+    bytes[at + c.byte] = c.damage;
+    testing_support::WriteFile(dir.File("b.ssf"), bytes);
+    c.set(false);
+    EXPECT_EQ(ReadSettingsFile(dir.File("b.ssf")), TSettingsReadResult::Refused);
+    EXPECT_TRUE(c.is(false));
+  }
+}
+
+namespace {
+
+// Answers every request with one canned response, or never when `silent`.
+class TinyHttpServer {
+ public:
+  int status = 200;
+  std::string body;
+  bool silent = false;
+  std::vector<std::string> paths;
+
+  TinyHttpServer() {
+    server_.listen(QHostAddress::LocalHost);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+      while (QTcpSocket* s = server_.nextPendingConnection()) {
+        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+          const QByteArray request = s->readAll();
+          paths.push_back(request.split(' ').value(1).toStdString());
+          if (silent) return;
+          const std::string reply = "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
+                                    std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+          s->write(reply.data(), qint64(reply.size()));
+          s->disconnectFromHost();
+        });
+      }
+    });
+    ElementDownloadHost = "http://127.0.0.1:" + std::to_string(server_.serverPort());
+  }
+
+ private:
+  QTcpServer server_;
+};
+
+// A minor planet in the Minor Planet Center's one-line export format.
+std::string MpcLine(const std::string& name) {
+  std::string line(202, ' ');
+  const std::pair<int, std::string> fields[] = {
+      {1, "00001"},      {9, " 3.34"},       {15, " 0.12"},       {21, "K2555"},       {27, "188.70269"},
+      {38, " 73.27343"}, {49, " 80.25221"},  {60, " 10.58780"},   {71, "0.0794013"},   {81, " 0.21424651"},
+      {93, "  2.7660512"}, {167, name}};
+  for (const auto& [column, text] : fields) line.replace(std::size_t(column - 1), text.size(), text);
+  return line;
+}
+
+struct SolarSystemWindow : CatalogWindows {
+  QString oldFolder = QDir::currentPath();
+  void SetUp() override {
+    CatalogWindows::SetUp();
+    QDir::setCurrent(QString::fromStdString(data.dir.Path()));
+    AsteroidElementsFile = "default.ast";
+    CometElementsFile = "default.cmt";
+    SetPlotterSolarSwitches(SolarSwitchDefaults());
+  }
+  void TearDown() override {
+    QDir::setCurrent(oldFolder);
+    CatalogWindows::TearDown();
+  }
+};
+
+const char* const kVesta[] = {"Yes", "4 Vesta", "2461000.5", "20.8", "2.36", "0.089",
+                              "151.1", "103.8", "7.14", "3.2", "0.32"};
+
+}  // namespace
+
+TEST_F(SolarSystemWindow, OkStoresTheSwitchAndTheDefaultNamesCancelChangesNothing) {
+  TSolSysForm1 form;
+  form.show();
+  EXPECT_EQ(form.Pages[0].caption->text(), "Orbital Elements");  // no default.ast here yet
+  form.SwitchCheckBox[8]->click();  // asteroids on
+  EXPECT_TRUE(form.SwitchCheckBox[9]->isEnabled());
+  QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+  EXPECT_EQ(plotter.ShowAsteroids, 0);
+
+  form.show();
+  form.SwitchCheckBox[0]->click();  // on and off again: nothing asked, nothing written
+  form.SwitchCheckBox[0]->click();
+  plotter.Replot = 0;
+  QTest::mouseClick(form.OkButton, Qt::LeftButton);
+  EXPECT_EQ(plotter.Replot, 1);
+  EXPECT_EQ(dialogs.Count(), 0u);
+  EXPECT_EQ(platform::TRegIniFile().ReadString("Solar System", "ast elements file", "none"), "none");
+
+  form.show();
+  form.SwitchCheckBox[8]->click();
+  form.PageControl1->setCurrentIndex(3);
+  GrabWindow(form, "solar_system");
+  QTest::mouseClick(form.OkButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.Count(), 0u);  // grids unchanged: no question
+  EXPECT_EQ(std::tuple(plotter.ShowAsteroids, SolarSystemBlock()[8]), std::tuple(1, 1));
+  EXPECT_EQ(platform::TRegIniFile().ReadString("Solar System", "ast elements file", ""), "default.ast");
+  // An edited grid is asked about; Cancel keeps the window open.
+  form.show();
+  form.Pages[1].changed = true;
+  dialogs.QueueAnswer(platform::IDCANCEL);
+  EXPECT_FALSE(form.OkClick());
+  EXPECT_NE(dialogs.Last().text.find("Comet Elements have changed"), std::string::npos);
+  dialogs.QueueAnswer(platform::IDYES);
+  EXPECT_TRUE(form.OkClick());
+  EXPECT_TRUE(QFile::exists("default.cmt"));
+
+  QTest::mouseClick(form.SaveDefaultButton, Qt::LeftButton);
+  EXPECT_TRUE(platform::TRegIniFile().ReadBool("Solar System", "ast disp", false));
+}
+
+TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {
+  TinyHttpServer server;
+  TSolSysForm1 form;
+  form.DownloadTimeoutMs = 500;
+  form.show();
+  // A body typed into the grid and saved as the default file.
+  TElementGrid& grid = form.Pages[0].grid;
+  for (int c = 0; c < 11; ++c) grid.SetCell(c, 1, kVesta[c]);
+  grid.SetRowCount(3);
+  ApplyAsteroidGrid(grid);
+  ASSERT_TRUE(SaveAsteroidElements(grid, "default.ast"));
+  const std::vector<uint8_t> savedBefore = testing_support::ReadFile(data.dir.File("default.ast"));
+  // Not found, an empty list, no answer: the failure is reported and nothing changes.
+  const std::tuple<int, std::string, bool> failures[] = {
+      {404, "<html>Not Found</html>", false}, {200, "", false}, {200, "", true}};
+  for (const auto& [status, body, silent] : failures) {
+    std::tie(server.status, server.body, server.silent) = std::tie(status, body, silent);
+    dialogs.Clear();
+    form.DownloadClick(0);
+    EXPECT_EQ(dialogs.Count(), 1u) << status;
+    EXPECT_EQ(std::tuple(grid.BodyCount(), grid.Cell(1, 1), AsteroidCount), std::tuple(1, "4 Vesta", 1));
+    EXPECT_EQ(testing_support::ReadFile(data.dir.File("default.ast")), savedBefore);
+  }
+  EXPECT_EQ(server.paths.front(), "/iau/Ephemerides/Bright/" + std::to_string(QDate::currentDate().year()) +
+                                      "/Soft00Bright.txt");
+
+  server.silent = false;
+  server.status = 200;
+  server.body = MpcLine("(1) Ceres") + "\n" + MpcLine("(2) Pallas") + "\n";
+  dialogs.Clear();
+  form.DownloadClick(0);
+  EXPECT_EQ(dialogs.Count(), 0u);
+  ASSERT_EQ(grid.BodyCount(), 2);  // replaced: no merge before
+  EXPECT_EQ(std::tuple(grid.Cell(1, 1), grid.Cell(3, 1), AsteroidCount, AsteroidElementsFile),
+            std::tuple("(1) Ceres", "188.70269", 2, "default.ast"));
+  EXPECT_EQ(form.Pages[0].caption->text(), "Orbital Elements (default.ast)");
+  // The saved default file holds the new list.
+  TElementGrid back(ElementColumns(TElementKind::Asteroid));
+  bool templateUsed = false;
+  ASSERT_TRUE(LoadAsteroidElements(back, "default.ast", false, templateUsed));
+  EXPECT_EQ(back.Cell(1, 2), "(2) Pallas");
+  // After a merge, a download merges into the grid.
+  server.body = MpcLine("(3) Juno") + "\n";
+  form.MergeMode = true;
+  form.DownloadClick(0);
+  ASSERT_EQ(grid.BodyCount(), 3);
+  EXPECT_EQ(std::tuple(grid.Cell(1, 1), grid.Cell(1, 3)), std::tuple("(1) Ceres", "(3) Juno"));
+}
+
+TEST_F(SolarSystemWindow, GridCommandsAndTheEmptyLastRow) {
+  TSolSysForm1 form;
+  form.show();
+  TSolSysForm1::TElementPage& page = form.Pages[0];
+  ASSERT_EQ(page.grid.RowCount(), 2);
+  // Typing into the empty last row adds a new empty row; emptying it again
+  // takes the spare row away.
+  page.view->item(0, 1)->setText("4 Vesta");
+  EXPECT_EQ(std::tuple(page.grid.Cell(1, 1), page.grid.RowCount(), page.view->rowCount()),
+            std::tuple("4 Vesta", 3, 2));
+  EXPECT_TRUE(page.changed);
+  page.view->item(0, 1)->setText("");
+  EXPECT_EQ(page.grid.RowCount(), 2);
+
+  for (int c = 0; c < 11; ++c) page.view->item(0, c)->setText(kVesta[c]);
+  QTest::mouseClick(page.useNone, Qt::LeftButton);
+  EXPECT_EQ(page.grid.Cell(0, 1), "No");
+  QTest::mouseClick(page.useAll, Qt::LeftButton);
+  EXPECT_EQ(page.grid.Cell(0, 1), "Yes");
+  dialogs.QueueAnswer(platform::IDNO);
+  QTest::mouseClick(page.clear, Qt::LeftButton);
+  EXPECT_EQ(page.grid.BodyCount(), 1);
+  dialogs.QueueAnswer(platform::IDYES);
+  QTest::mouseClick(page.clear, Qt::LeftButton);
+  EXPECT_EQ(page.grid.BodyCount(), 0);
+  // Load cancelled in the file dialog still marks the table changed; Save
+  // under a new name makes it the current file.
+  form.show();
+  QTest::mouseClick(page.load, Qt::LeftButton);
+  EXPECT_TRUE(page.changed);
+  page.view->item(0, 1)->setText("4 Vesta");
+  dialogs.QueueFile({true, data.dir.File("mine.ast"), 1});
+  QTest::mouseClick(page.save, Qt::LeftButton);
+  EXPECT_EQ(AsteroidElementsFile, data.dir.File("mine.ast"));
+  EXPECT_EQ(std::tuple(page.fileChanged, page.changed), std::tuple(true, false));
+  EXPECT_EQ(page.caption->text(), "Orbital Elements (mine.ast)");
+}
