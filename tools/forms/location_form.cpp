@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -144,6 +145,7 @@ TGlobalLocationForm1::TGlobalLocationForm1(QWidget* parent) : QDialog(parent) {
   SpeedButton1 = tool("W"), SpeedButton2 = tool("E"), SpeedButton3 = tool("N"), SpeedButton4 = tool("S");
   MagnSpeedButton1 = tool("-"), MagnSpeedButton2 = tool("+");
   BitBtn1 = new QPushButton("OK", this);
+  BitBtn1->setDefault(true);  // Return accepts the place
   BitBtn2 = new QPushButton("Cancel", this);
 
   auto* settings = new QGroupBox("Current &Settings", this);
@@ -188,8 +190,16 @@ TGlobalLocationForm1::TGlobalLocationForm1(QWidget* parent) : QDialog(parent) {
   connect(Edit3, &QLineEdit::textEdited, this, [](const QString& t) { GlobalLocation.Longitude = t.toStdString(), GlobalLocation.LocationEdited = true; });
   connect(Edit4, &QLineEdit::textEdited, this, [](const QString& t) { GlobalLocation.Zone = t.toStdString(), GlobalLocation.LocationEdited = true; });
   connect(DSTCheckBox1, &QCheckBox::clicked, this, [](bool on) { GlobalLocation.DaylightSaving = on, GlobalLocation.LocationEdited = true; });
+  // A row chosen with the keys (arrows, Home, typing a name) selects as a
+  // click does.
   connect(ListBox1, &QListWidget::itemClicked, this, [this](QListWidgetItem* i) { ListBox1Click(ListBox1->row(i)); });
+  connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0) ListBox1Click(row);
+  });
   connect(ListBox2, &QListWidget::itemClicked, this, [this](QListWidgetItem* i) { ListBox2Click(ListBox2->row(i)); });
+  connect(ListBox2, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0) ListBox2Click(row);
+  });
   connect(ListBox2, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* i) { ListBox2DblClick(ListBox2->row(i)); });
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
@@ -269,6 +279,7 @@ void TGlobalLocationForm1::ShowFields() {
 }
 
 void TGlobalLocationForm1::FillPickList() {
+  const QSignalBlocker quiet(ListBox2);  // refilling selects nothing
   ListBox2->clear();
   for (const std::string& c : GlobalLocation.PickCaptions()) ListBox2->addItem(QString::fromStdString(c));
   if (GlobalLocation.PickIndex >= 0) ListBox2->setCurrentRow(GlobalLocation.PickIndex);
