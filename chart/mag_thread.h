@@ -30,6 +30,11 @@ extern double MagnifierCentreDec;
 
 // One tick of the driver (tMag_Thread.Execute's loop body).
 void MagnifierStep();
+class tPlotterB;
+// The magnifier's layer switches (its settings) and, for a telescope with
+// an eyepiece, the image orientation of field-of-view mode `mode`, set on
+// plotter m: for each render and for the printed views.
+void ApplyMagnifierSwitches(tPlotterB& m, int32_t mode);
 // One render of the magnifier at inset size `size` (pixels); nothing when
 // the inset is too small for its ring.
 void RenderMagnifier(int32_t size);
