@@ -2,9 +2,12 @@
 #include "chart/mag_thread.h"
 
 #include <QCoreApplication>
+#include <QPainter>
+#include <QRegion>
 #include <QTimer>
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "app/globals.h"
 #include "astro/precession.h"
@@ -72,6 +75,34 @@ void ApplyMagnifierSwitches(tPlotterB& m, int32_t mode) {
       m.InvertFactor = FieldTable[t][e].Invert;
     }
   }
+}
+
+void PlotMagnifierOnPage(platform::DrawingContext& dc, const TObserverTime& observer, double ra, double dec,
+                         int32_t mode, int left, int top, int side) {
+  auto m = std::make_unique<tPlotterB>();
+  if (MagnifierPlotter) static_cast<TPlotterState&>(*m) = static_cast<const TPlotterState&>(*MagnifierPlotter);
+  if (MainPlotter) m->SolarContext = MainPlotter->SolarContext;
+  m->Observer = observer;
+  m->OutputKind = kOutputPrinter;
+  m->DpiX = dc.DpiX();
+  m->DpiY = dc.DpiY();
+  ApplyMagnifierSwitches(*m, mode);
+  std::string caption = "no lastfieldselect";  // leaves the last eyepiece choice alone
+  MagnifierFieldCaption(mode, m->HalfField, caption);
+  // The half field on the circle, as on screen.
+  m->Zoom = MagnifierScaleFor(kMagnifierBitmapSize / 2, m->HalfField);
+  m->CentreRA = ra;
+  m->CentreDec = dec;
+  m->Width = m->Height = side;
+  m->ChartLeft = left;
+  m->ChartTop = top;
+  QPainter& p = dc.Painter();
+  const QRect view(left, top, side, side);
+  p.save();
+  p.setClipRegion(QRegion(view, QRegion::Ellipse));
+  p.fillRect(view, Qt::white);
+  m->Plot(dc, nullptr);
+  p.restore();
 }
 
 void RenderMagnifier(int32_t size) {

@@ -222,27 +222,28 @@ class TPrintPages {
   bool used_;
 };
 
-// Half field, field text ("15'", "2°"), orientation suffix and instrument
+// Field text ("15'", "2°"), orientation suffix and instrument
 // name of a field-of-view mode.
 struct TPoiField {
-  double halfField = 0;
   std::string field;
   std::string orientation;  // ", mir&inv", ", inv", ", mir" or empty
   std::string instrument;   // eyepiece (or telescope) name, or empty
 };
 
 TPoiField PoiField(int32_t mode) {
+  // The magnifier's own caption: "15' Field", "1° Field - mir&inv", ...
   TPoiField f;
   std::string caption = "no lastfieldselect";  // leaves the last eyepiece choice alone
-  MagnifierFieldCaption(mode, f.halfField, caption);
+  double halfField = 0;
+  MagnifierFieldCaption(mode, halfField, caption);
   f.field = caption.substr(0, caption.find(" Field"));
+  if (const std::size_t dash = caption.find(" - "); dash != std::string::npos)
+    f.orientation = ", " + caption.substr(dash + 3);
+  // A field of a telescope with an eyepiece: named by the eyepiece, else
+  // the telescope.
   const int32_t t = (mode % 10000) / 100, e = mode / 10000;
   if (mode >= 101 && t >= 1 && t <= kMaxGridEntries && e >= 1 && e <= kMaxGridEntries && TelescopeValid[t] &&
       EyepieceValid[e] && FieldTable[t][e].TrueField > 0) {
-    const TFieldCell& cell = FieldTable[t][e];
-    if (cell.Mirror == -1 && cell.Invert == -1) f.orientation = ", mir&inv";
-    else if (cell.Invert == -1) f.orientation = ", inv";
-    else if (cell.Mirror == -1) f.orientation = ", mir";
     f.instrument = TrimBlanks(EyeGrid.Cells[e][0]);
     if (f.instrument.empty()) f.instrument = TrimBlanks(TeleGrid.Cells[t][0]);
   }
@@ -256,16 +257,11 @@ TPoiField PoiField(int32_t mode) {
 int PrintPointsOfInterest(TPrintPages& pages, platform::DrawingContext& dc, bool all) {
   QPainter& p = dc.Painter();
   const QRect& page = pages.Page();
-  auto m = std::make_unique<tPlotterB>();
-  if (MagnifierPlotter) static_cast<TPlotterState&>(*m) = static_cast<const TPlotterState&>(*MagnifierPlotter);
-  m->Observer = ObserverTime;
-  if (MainPlotter) m->SolarContext = MainPlotter->SolarContext;
-  m->OutputKind = kOutputPrinter;
-  m->DpiX = dc.DpiX();
-  m->DpiY = dc.DpiY();
+  TObserverTime observer = ObserverTime;
+  observer.ClipBelowHorizon = 0;
   // Views of about three inches, at least three to a page.
   const int gap = dc.DpiY() / 4;
-  const int side = std::min({3 * m->DpiX, page.width() / 2, (page.height() - 2 * dc.DpiY()) / 3 - gap});
+  const int side = std::min({3 * dc.DpiX(), page.width() / 2, (page.height() - 2 * dc.DpiY()) / 3 - gap});
   const QFont font(QStringLiteral("Liberation Serif"), 10);
   int y = -1, printed = 0;
   for (int32_t i = 1; i <= POICount; ++i) {
@@ -273,27 +269,14 @@ int PrintPointsOfInterest(TPrintPages& pages, platform::DrawingContext& dc, bool
     int32_t mode = 0;
     if (!GetPointOfInterest(i, ra, dec, mode)) continue;
     const double ra2000 = ra, dec2000 = dec;
-    if (m->Observer.PrecessionOn) Precess(m->Observer, ra, dec);
+    if (observer.PrecessionOn) Precess(observer, ra, dec);
     double alt = 0, az = 0;
-    m->Observer.ClipBelowHorizon = 0;
-    EquatorialToHorizontal(m->Observer, alt, az, ra, dec);
+    EquatorialToHorizontal(observer, alt, az, ra, dec);
     if (!all && !(alt > 0)) continue;
     if (y < 0 || y + side > page.bottom()) y = pages.NewPage(true);
     const TPoiField f = PoiField(mode);
-    ApplyMagnifierSwitches(*m, mode);
-    m->HalfField = f.halfField;
-    m->Zoom = MagnifierScaleFor(kMagnifierBitmapSize / 2, f.halfField);
-    m->CentreRA = ra;
-    m->CentreDec = dec;
-    m->Width = m->Height = side;
-    m->ChartLeft = page.left();
-    m->ChartTop = y;
+    PlotMagnifierOnPage(dc, observer, ra, dec, mode, page.left(), y, side);
     const QRect view(page.left(), y, side, side);
-    p.save();
-    p.setClipRegion(QRegion(view, QRegion::Ellipse));
-    p.fillRect(view, Qt::white);
-    m->Plot(dc, nullptr);
-    p.restore();
     p.save();
     p.setPen(QPen(Qt::black, 2 * PrintScale));
     p.setBrush(Qt::NoBrush);
