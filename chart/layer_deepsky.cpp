@@ -157,7 +157,8 @@ void DrawDeepSkyKeySymbol(DrawingContext& dc, int cls, int32_t cx, int32_t cy, i
     }
     case 5: {
       std::vector<QPoint>& poly = PolygonBuffer();
-      GalaxyOutline(poly, cx, cy, r, r / 2.0, -30.0 / DegPerRad, 1, 1, aspect, QRectF(QPointF(1e9, 1e9), QPointF(-1e9, -1e9)));
+      const QRectF none(QPointF(1e9, 1e9), QPointF(-1e9, -1e9));
+      GalaxyOutline(poly, cx, cy, r, r / 2.0, -30.0 / DegPerRad, 1, 1, aspect, none);
       GalaxySymbol(dc, poly);
       break;
     }

@@ -226,8 +226,8 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // list of the chart's objects.
   if (QProcess::execute(QStringLiteral("pdftotext"), {QStringLiteral("-v")}) >= 0) {
     // The nadir: never shown by the magnifier.
-    ASSERT_TRUE(AddPointOfInterest(4, "Under the feet", false, false, "", std::fmod(ObserverTime.LocalSidereal + M_PI, 2 * M_PI),
-                                   -ObserverTime.Latitude));
+    const double nadirRA = std::fmod(ObserverTime.LocalSidereal + M_PI, 2 * M_PI);
+    ASSERT_TRUE(AddPointOfInterest(4, "Under the feet", false, false, "", nadirRA, -ObserverTime.Latitude));
     QPrinter printer(QPrinter::HighResolution);
     printer.setResolution(300);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -244,13 +244,16 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
                                 QStringLiteral("Limiting magnitude = 12.0"), QStringLiteral("CATALOG#")})
       EXPECT_TRUE(out.contains(text)) << text.toStdString() << "\n" << out.toStdString();
     EXPECT_FALSE(out.contains(QStringLiteral("Under the feet")));
-    // Every object of the printed map has its row: the first one's name.
+    // Every object of the printed map has its row: the last one's number
+    // and name.
     const std::vector<int32_t> records = form->Chart().ObjectRecords();
     ASSERT_FALSE(records.empty());
     {
       TObjectsLock lock;
       ASSERT_TRUE(ObjectCatalog->SeekRecord(records.back()));
-      EXPECT_TRUE(out.contains(QString::fromStdString(ObjectCatalog->DisplayName()))) << ObjectCatalog->DisplayName();
+      const tCO& o = *ObjectCatalog;
+      for (const std::string& cell : {o.CatalogName() + " " + o.ID + o.SubID, o.DisplayName()})
+        EXPECT_TRUE(out.contains(QString::fromStdString(cell))) << cell;
     }
     // Pages: the map, one of points, and the table at six lines an inch
     // between margins of 1.5 and 0.5 inch, every page with its headings.
