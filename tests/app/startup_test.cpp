@@ -21,6 +21,7 @@
 #include "chart/globe.h"
 #include "chart/mag_thread.h"
 #include "chart/magnifier_inset.h"
+#include "chart/magnifier_settings.h"
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
@@ -225,6 +226,21 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // interest (not of one below the horizon: visible points only) and the
   // list of the chart's objects.
   if (QProcess::execute(QStringLiteral("pdftotext"), {QStringLiteral("-v")}) >= 0) {
+    // The clicked point again through a telescope that mirrors and inverts:
+    // 203 mm at f/10 with a 25 mm eyepiece of 52° magnifies 81.2 times, a
+    // true field of 0.640° (38').
+    const TMagnifierGrid teles = TeleGrid, eyes = EyeGrid;
+    const std::string tele[kTeleColumns] = {"C8", "203mm", "10", "-1", "-1", "1"};
+    const std::string eye[kEyeColumns] = {"Plossl 25mm", "25mm", "52"};
+    std::copy(std::begin(tele), std::end(tele), TeleGrid.Cells[1]);
+    std::copy(std::begin(eye), std::end(eye), EyeGrid.Cells[1]);
+    TeleGrid.RowCount = EyeGrid.RowCount = 3;
+    BuildFieldTables();
+    ComputeFieldTable();
+    double poiRA = 0, poiDec = 0;
+    int32_t poiMode = 0;
+    ASSERT_TRUE(GetPointOfInterest(points + 1, poiRA, poiDec, poiMode));
+    ASSERT_TRUE(AddPointOfInterest(10100, "Scope", false, false, "", poiRA, poiDec));
     // The nadir: never shown by the magnifier.
     const double nadirRA = std::fmod(ObserverTime.LocalSidereal + M_PI, 2 * M_PI);
     ASSERT_TRUE(AddPointOfInterest(4, "Under the feet", false, false, "", nadirRA, -ObserverTime.Latitude));
@@ -241,9 +257,15 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
     const QString out = PdfText(home.File("map.pdf"));
     for (const QString& text : {QStringLiteral("Latitude = "), QStringLiteral("LST "),
                                 QStringLiteral("Point of Interest #%1 - Object%1").arg(points + 1),
-                                QStringLiteral("Limiting magnitude = 12.0"), QStringLiteral("CATALOG#")})
+                                QStringLiteral("Point of Interest #%1 - Scope w/Plossl 25mm").arg(points + 2),
+                                QStringLiteral("(FOV = 38'), mir&inv"), QStringLiteral("Limiting magnitude = 12.0"),
+                                QStringLiteral("CATALOG#")})
       EXPECT_TRUE(out.contains(text)) << text.toStdString() << "\n" << out.toStdString();
     EXPECT_FALSE(out.contains(QStringLiteral("Under the feet")));
+    TeleGrid = teles;
+    EyeGrid = eyes;
+    BuildFieldTables();
+    ComputeFieldTable();
     // Every object of the printed map has its row: the last one's number
     // and name.
     const std::vector<int32_t> records = form->Chart().ObjectRecords();
