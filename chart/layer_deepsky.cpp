@@ -59,7 +59,113 @@ void EllipseOutline(DrawingContext& dc, int32_t l, int32_t t, int32_t r, int32_t
   dc.Arc(l, t, r, b, 0, 0, 0, 0);
 }
 
+// The class symbols, each drawn in its box (right and bottom inclusive),
+// shared by the object pass and the printed key.
+
+// Globular cluster: a circle with a cross through (cx, cy).
+void GlobularSymbol(DrawingContext& dc, const TLabelRect& r, int32_t cx, int32_t cy) {
+  dc.SelectPen(OlivePen);
+  dc.SelectBrush(OliveBrush);
+  EllipseOutline(dc, r.Left, r.Top, r.Right + 1, r.Bottom + 1);
+  dc.MoveTo(r.Right, cy);
+  dc.LineTo(r.Left, cy);
+  dc.MoveTo(cx, r.Top);
+  dc.LineTo(cx, r.Bottom);
+}
+
+// Diffuse nebula without an outline: a filled square.
+void NebulaSquare(DrawingContext& dc, const TLabelRect& r) {
+  dc.SelectPen(PaleGreenPen);
+  dc.SelectBrush(DarkGreenBrush);
+  dc.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
+}
+
+// Planetary nebula: a filled ellipse of half axes a, b about (cx, cy) with
+// four ticks out to the box.
+void PlanetarySymbol(DrawingContext& dc, const TLabelRect& r, double cx, double cy, int32_t a, int32_t b) {
+  dc.SelectPen(GreenPen);
+  dc.SelectBrush(GreenBrush);
+  const int32_t icx = Near(cx), icy = Near(cy);
+  dc.Ellipse(Near(cx - a) + 1, Near(cy - b) + 1, Near(cx + a), Near(cy + b));
+  dc.MoveTo(Near(cx + a), icy);
+  dc.LineTo(r.Right, icy);
+  dc.MoveTo(Near(cx - a), icy);
+  dc.LineTo(r.Left, icy);
+  dc.MoveTo(icx, Near(cy + b));
+  dc.LineTo(icx, r.Bottom);
+  dc.MoveTo(icx, Near(cy - b));
+  dc.LineTo(icx, r.Top);
+}
+
+// Galaxy: the 21 points of an ellipse of half axes r1 (along) and r2
+// (across) turned by rho, with the mirror factors f1, f2; returns its box,
+// grown from `box` (the object pass starts from the chart's far corner and
+// the origin).
+TLabelRect GalaxyOutline(std::vector<QPoint>& poly, double cx, double cy, double r1, double r2, double rho, int f1,
+                         int f2, double aspect, QRectF box) {
+  poly.resize(21);
+  double left = box.left(), top = box.top(), right = box.right(), bottom = box.bottom();
+  for (int j = 0; j <= 20; ++j) {
+    const double t = 18.0 * j / DegPerRad;
+    const double u = f1 * std::cos(t) * r2, w = f2 * std::sin(t) * r1;
+    const double d = std::sqrt(u * u + w * w);
+    const double phi = ArcTan2R(u, w) + rho;
+    const double x = Trunc(cx + f1 * std::cos(phi) * d / aspect);
+    const double y = Trunc(cy + f2 * std::sin(phi) * d);
+    poly[std::size_t(j)] = QPoint(int(x), int(y));
+    left = std::min(left, x);
+    top = std::min(top, y);
+    right = std::max(right, x);
+    bottom = std::max(bottom, y);
+  }
+  return TLabelRect{int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)};
+}
+
+void GalaxySymbol(DrawingContext& dc, const std::vector<QPoint>& poly) {
+  dc.SelectPen(DarkRedPen);
+  dc.SelectBrush(DarkRedBrush);
+  dc.Polygon(poly);
+}
+
+// Open cluster: circles, solid when small, dotted when large, thicker on
+// paper.
+void OpenClusterSymbol(DrawingContext& dc, const TLabelRect& r, bool small) {
+  dc.SelectPen(small ? OlivePen : OliveDotPen);
+  const int32_t k = PrintScale / 2 + 1;
+  for (int32_t m = k; m >= 1; --m) EllipseOutline(dc, r.Left - m, r.Top - m, r.Right + m, r.Bottom + m);
+}
+
 }  // namespace
+
+void DrawDeepSkyKeySymbol(DrawingContext& dc, int cls, int32_t cx, int32_t cy, int32_t r, double aspect) {
+  const int32_t rx = Near(r / aspect);
+  const TLabelRect box{cx - rx, cy - r, cx + rx, cy + r};
+  switch (cls) {
+    case 1:
+      OpenClusterSymbol(dc, box, false);
+      break;
+    case 2:
+      GlobularSymbol(dc, box, cx, cy);
+      break;
+    case 3:
+      NebulaSquare(dc, TLabelRect{box.Left, box.Top, box.Right + 1, box.Bottom + 1});
+      break;
+    case 4: {
+      const int32_t a = rx / 2, b = r / 2;
+      PlanetarySymbol(dc, box, cx, cy, a, b);
+      break;
+    }
+    case 5: {
+      std::vector<QPoint>& poly = PolygonBuffer();
+      const QRectF none(QPointF(1e9, 1e9), QPointF(-1e9, -1e9));
+      GalaxyOutline(poly, cx, cy, r, r / 2.0, -30.0 / DegPerRad, 1, 1, aspect, none);
+      GalaxySymbol(dc, poly);
+      break;
+    }
+    default:
+      break;
+  }
+}
 
 // True when an object of magnitude `mv` is drawn at `zoom`: fainter objects
 // join as the chart zooms in; from zoom 39 on every object. At zoom exactly
@@ -98,25 +204,17 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
       const long double rx = r / Aspect, ry = r;
       setRect(cx - rx, cy - ry, cx + rx, cy + ry);
       if (!shown()) return false;
-      dc.SelectPen(OlivePen);
-      dc.SelectBrush(OliveBrush);
-      EllipseOutline(dc, rect.Left, rect.Top, rect.Right + 1, rect.Bottom + 1);
-      dc.MoveTo(rect.Right, Near(cy));
-      dc.LineTo(rect.Left, Near(cy));
-      dc.MoveTo(Near(cx), rect.Top);
-      dc.LineTo(Near(cx), rect.Bottom);
+      GlobularSymbol(dc, rect, Near(cx), Near(cy));
       return true;
     }
     case 3:
     case 6: {  // diffuse nebula: its outline, or a filled square
-      dc.SelectPen(PaleGreenPen);
-      dc.SelectBrush(DarkGreenBrush);
       if (o.PA == kNoSize) {
         const long double r = radius(maA);
         if (r >= 1.5) {
           setRect(cx - r / Aspect, cy - r, cx + r / Aspect, cy + r);
           if (shown()) {
-            dc.Rectangle(rect.Left, rect.Top, rect.Right, rect.Bottom);
+            NebulaSquare(dc, rect);
             drawn = true;
           }
         }
@@ -142,6 +240,8 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
           bottom = std::max(bottom, y);
         }
         if (ended && poly.size() >= 2 && (InChart(left, top) || InChart(right, bottom))) {
+          dc.SelectPen(PaleGreenPen);
+          dc.SelectBrush(DarkGreenBrush);
           dc.Polygon(poly);
           const long double w = right - left, h = bottom - top;
           setRect(cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2);
@@ -159,18 +259,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
       const int32_t a = Trunc(double(r / Aspect)), b = Trunc(double(r));
       setRect(cx - 2 * a, cy - 2 * b, cx + 2 * a, cy + 2 * b);
       if (!shown()) return false;
-      dc.SelectPen(GreenPen);
-      dc.SelectBrush(GreenBrush);
-      const int32_t icx = Near(cx), icy = Near(cy);
-      dc.Ellipse(Near(cx - a) + 1, Near(cy - b) + 1, Near(cx + a), Near(cy + b));
-      dc.MoveTo(Near(cx + a), icy);
-      dc.LineTo(rect.Right, icy);
-      dc.MoveTo(Near(cx - a), icy);
-      dc.LineTo(rect.Left, icy);
-      dc.MoveTo(icx, Near(cy + b));
-      dc.LineTo(icx, rect.Bottom);
-      dc.MoveTo(icx, Near(cy - b));
-      dc.LineTo(icx, rect.Top);
+      PlanetarySymbol(dc, rect, cx, cy, a, b);
       return true;
     }
     case 5: {  // galaxy: a filled ellipse along the position angle
@@ -186,28 +275,11 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
       double p = (o.PA == kNoSize ? 0 : o.PA) + 90.0;
       if (o.DEDate < 0) p += 180;
       const double rho = ArcTan2R(double(dx * Aspect), double(dy)) - p / DegPerRad;
-      const int F1 = MirrorFactor, F2 = InvertFactor;
       std::vector<QPoint>& poly = PolygonBuffer();
-      poly.resize(21);
-      double left = Width + ChartLeft, top = Height + ChartTop, right = 0, bottom = 0;
-      for (int j = 0; j <= 20; ++j) {
-        const double t = 18.0 * j / DegPerRad;
-        const double u = F1 * std::cos(t) * double(R2), w = F2 * std::sin(t) * double(R1);
-        const double d = std::sqrt(u * u + w * w);
-        const double phi = ArcTan2R(u, w) + rho;
-        const double x = Trunc(cx + F1 * std::cos(phi) * d / Aspect);
-        const double y = Trunc(cy + F2 * std::sin(phi) * d);
-        poly[std::size_t(j)] = QPoint(int(x), int(y));
-        left = std::min(left, x);
-        top = std::min(top, y);
-        right = std::max(right, x);
-        bottom = std::max(bottom, y);
-      }
-      rect = TLabelRect{int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)};
+      rect = GalaxyOutline(poly, cx, cy, double(R1), double(R2), rho, MirrorFactor, InvertFactor, Aspect,
+                           QRectF(QPointF(Width + ChartLeft, Height + ChartTop), QPointF(0, 0)));
       if (!shown()) return false;
-      dc.SelectPen(DarkRedPen);
-      dc.SelectBrush(DarkRedBrush);
-      dc.Polygon(poly);
+      GalaxySymbol(dc, poly);
       return true;
     }
     default:
@@ -222,10 +294,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
     const TLabelRect kept = rect;
     setRect(cx - a, cy - b, cx + a, cy + b);
     if (shown()) {
-      dc.SelectPen(r <= 4.0 ? OlivePen : OliveDotPen);
-      const int32_t k = PrintScale / 2 + 1;
-      for (int32_t m = k; m >= 1; --m)
-        EllipseOutline(dc, rect.Left - m, rect.Top - m, rect.Right + m, rect.Bottom + m);
+      OpenClusterSymbol(dc, rect, r <= 4.0);
       drawn = true;
     } else if (drawn) {
       rect = kept;  // the nebula part stands
@@ -281,7 +350,7 @@ void tPlotter::DrawDeepSkyObjects() {
 // Messier number of the current object, or 0: an object of the base
 // catalogue ("NGC" designations) without SubID whose number is listed in
 // MessierToRngc (an entry of 0 stands for no object).
-static int MessierNumber(const tCO& o) {
+int DeepSkyMessierNumber(const tCO& o) {
   int id;
   if (!o.SubID.empty() || !ParseInt(o.ID, id) || id <= 0) return 0;
   if (o.DisplayName().compare(0, 3, "NGC") != 0) return 0;
@@ -303,7 +372,7 @@ void tPlotter::DrawObjectLabels() {
   for (int32_t e = 1; e <= ObjectLabelCount; ++e) {
     const TObjectLabelEntry& entry = ObjectLabelList[e];
     if (!o.SeekRecord(entry.Record) || o.ID.empty()) continue;
-    const int m = MessierNumber(o);
+    const int m = DeepSkyMessierNumber(o);
     PlaceLabel(dc, entry.Occupied, entry.X, entry.Y, m > 0 ? " M" + std::to_string(m) : o.DisplayName(), false);
   }
 }

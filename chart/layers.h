@@ -7,6 +7,10 @@
 #include <cstdint>
 
 class tPlotter;
+class tCO;
+namespace platform {
+class DrawingContext;
+}
 
 // Star layer: the magnitude-byte limit of the star pass, or -1 for none:
 // the star sphere's own limit; on other charts with naked-eye stars only,
@@ -15,6 +19,15 @@ int StarLimitByte(const tPlotter& p);
 
 // Deep-sky layer: true when an object of magnitude `mv` is drawn at `zoom`.
 bool DeepSkyZoomGate(double zoom, double mv);
+// Deep-sky layer: the symbol of class `cls` (1 open cluster, 2 globular
+// cluster, 3 diffuse nebula, 4 planetary nebula, 5 galaxy) as the chart
+// draws it, centred on (cx, cy), r pixels high from the centre and
+// r / aspect wide, with the chart's drawing colours (the printed key).
+void DrawDeepSkyKeySymbol(platform::DrawingContext& dc, int cls, int32_t cx, int32_t cy, int32_t r, double aspect);
+// Messier number of the object database's current object, or 0: an object
+// of the base catalogue ("NGC" designations) without SubID whose number is
+// one of the 110 Messier objects'.
+int DeepSkyMessierNumber(const tCO& o);
 
 // Coordinate grids: spacing of one grid at one level.
 struct TGridSpacing {

@@ -60,7 +60,7 @@ void tPlotterB::DrawMagnifierStars() {
     });
     return;
   }
-  MakeStarSizeTable(StarOptions.LowMagLimit, 12.0, StarSize);
+  MakeStarSizeTable(StarOptions.LowMagLimit, kMagnifierFaintestMagnitude, StarSize);
   windows(SaoBandIndex, sao, [&](int32_t i) {
     const TSaoStar& s = sao[i];
     int32_t x, y;

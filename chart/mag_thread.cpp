@@ -2,9 +2,12 @@
 #include "chart/mag_thread.h"
 
 #include <QCoreApplication>
+#include <QPainter>
+#include <QRegion>
 #include <QTimer>
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "app/globals.h"
 #include "astro/precession.h"
@@ -53,6 +56,55 @@ void InvalidateMagnifierPosition() {}
 void ResetMagnifierState() { g_state = TRemembered{}; }
 TMagnifierCounts MagnifierCounts() { return g_counts; }
 
+void ApplyMagnifierSwitches(tPlotterB& m, int32_t mode) {
+  m.ShowObjects = m.SunLabel = m.MoonLabel = m.PlanetLabels = m.GalileanMoons = 1;
+  m.AsteroidLabels = m.CometLabels = m.StarIdentification = m.StarOptionA = 1;
+  m.SolarSwitchReserved1 = 0;
+  m.SunRiseSetGraphics = 0;
+  const TMagnifierSwitches& sw = MagnifierSwitches;
+  m.ShowGrid = sw.ShowGrid;
+  m.SunImage = m.MoonImage = sw.GraphicSun;
+  m.ShowAsteroids = m.ShowComets = sw.ShowMinorBodies;
+  m.StarDiscs = sw.StarMode == 2 ? 2 : 0;
+  m.ObjectLabels = sw.IdentifyObjects;
+  m.MirrorFactor = m.InvertFactor = 1;
+  if (mode >= 101) {
+    const int32_t t = (mode % 10000) / 100, e = mode / 10000;
+    if (t >= 1 && t <= 10 && e >= 1 && e <= 10) {
+      m.MirrorFactor = FieldTable[t][e].Mirror;
+      m.InvertFactor = FieldTable[t][e].Invert;
+    }
+  }
+}
+
+void PlotMagnifierOnPage(platform::DrawingContext& dc, const TObserverTime& observer, double ra, double dec,
+                         int32_t mode, int left, int top, int side) {
+  auto m = std::make_unique<tPlotterB>();
+  if (MagnifierPlotter) static_cast<TPlotterState&>(*m) = static_cast<const TPlotterState&>(*MagnifierPlotter);
+  if (MainPlotter) m->SolarContext = MainPlotter->SolarContext;
+  m->Observer = observer;
+  m->OutputKind = kOutputPrinter;
+  m->DpiX = dc.DpiX();
+  m->DpiY = dc.DpiY();
+  ApplyMagnifierSwitches(*m, mode);
+  std::string caption = "no lastfieldselect";  // leaves the last eyepiece choice alone
+  MagnifierFieldCaption(mode, m->HalfField, caption);
+  // The half field on the circle, as on screen.
+  m->Zoom = MagnifierScaleFor(kMagnifierBitmapSize / 2, m->HalfField);
+  m->CentreRA = ra;
+  m->CentreDec = dec;
+  m->Width = m->Height = side;
+  m->ChartLeft = left;
+  m->ChartTop = top;
+  QPainter& p = dc.Painter();
+  const QRect view(left, top, side, side);
+  p.save();
+  p.setClipRegion(QRegion(view, QRegion::Ellipse));
+  p.fillRect(view, Qt::white);
+  m->Plot(dc, nullptr);
+  p.restore();
+}
+
 void RenderMagnifier(int32_t size) {
   tPlotterB* m = MagnifierPlotter;
   if (!m || !MainPlotter) return;
@@ -69,24 +121,7 @@ void RenderMagnifier(int32_t size) {
   m->DpiY = MainPlotter->DpiY;
   m->Width = m->Height = kMagnifierBitmapSize;
   m->ChartLeft = m->ChartTop = 0;
-  m->ShowObjects = m->SunLabel = m->MoonLabel = m->PlanetLabels = m->GalileanMoons = 1;
-  m->AsteroidLabels = m->CometLabels = m->StarIdentification = m->StarOptionA = 1;
-  m->SolarSwitchReserved1 = 0;
-  m->SunRiseSetGraphics = 0;
-  const TMagnifierSwitches& sw = MagnifierSwitches;
-  m->ShowGrid = sw.ShowGrid;
-  m->SunImage = m->MoonImage = sw.GraphicSun;
-  m->ShowAsteroids = m->ShowComets = sw.ShowMinorBodies;
-  m->StarDiscs = sw.StarMode == 2 ? 2 : 0;
-  m->ObjectLabels = sw.IdentifyObjects;
-  m->MirrorFactor = m->InvertFactor = 1;
-  if (FieldOfViewMode >= 101) {
-    const int32_t t = (FieldOfViewMode % 10000) / 100, e = FieldOfViewMode / 10000;
-    if (t >= 1 && t <= 10 && e >= 1 && e <= 10) {
-      m->MirrorFactor = FieldTable[t][e].Mirror;
-      m->InvertFactor = FieldTable[t][e].Invert;
-    }
-  }
+  ApplyMagnifierSwitches(*m, FieldOfViewMode);
   double ra = MagnifierCentreRA, dec = MagnifierCentreDec;
   int32_t mode;
   if (const int32_t poi = CurrentPoi()) PoiCentre(poi, ra, dec, mode);

@@ -30,6 +30,22 @@ extern double MagnifierCentreDec;
 
 // One tick of the driver (tMag_Thread.Execute's loop body).
 void MagnifierStep();
+class tPlotterB;
+struct TObserverTime;
+namespace platform {
+class DrawingContext;
+}
+// The magnifier's layer switches (its settings) and, for a telescope with
+// an eyepiece, the image orientation of field-of-view mode `mode`, set on
+// plotter m: for each render and for the printed views.
+void ApplyMagnifierSwitches(tPlotterB& m, int32_t mode);
+// The magnifier's view for a printer page: a printing magnifier plotter
+// with the screen magnifier's settings draws the sky about (ra, dec) (of
+// date, radians) for `observer` in field-of-view mode `mode`, inside the
+// circle of diameter `side` device pixels whose box has its top-left corner
+// at (left, top), on white.
+void PlotMagnifierOnPage(platform::DrawingContext& dc, const TObserverTime& observer, double ra, double dec,
+                         int32_t mode, int left, int top, int side);
 // One render of the magnifier at inset size `size` (pixels); nothing when
 // the inset is too small for its ring.
 void RenderMagnifier(int32_t size);

@@ -15,6 +15,8 @@
 #include "chart/plotter.h"
 
 inline constexpr uint8_t kOutputMagnifier = 4;
+// The faintest stars the magnifier draws as discs (the SAO stars).
+inline constexpr double kMagnifierFaintestMagnitude = 12.0;
 
 class tPlotterB : public tPlotter {
  public:

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 class Bitmap;
@@ -76,6 +77,10 @@ class IChartView {
   // drawn).
   virtual int DrawMagnitudeScale(platform::DrawingContext& dc, int x, int y, int dpiX, int dpiY,
                                  double faintest) = 0;
+  // Record numbers (from 0) in the object database of the deep-sky objects
+  // the chart's last drawing showed: the last page plot, or the last render
+  // when that came later.
+  virtual std::vector<int32_t> ObjectRecords() const = 0;
 };
 
 // The stand-in until the plotter is wired in: keeps every value, has no sky.
@@ -101,6 +106,7 @@ class TPendingChartView : public IChartView {
   bool Plot(platform::Bitmap&, int, int) override { return false; }
   bool PlotOnPage(platform::DrawingContext&, int, int, int, int, int, int) override { return false; }
   int DrawMagnitudeScale(platform::DrawingContext&, int x, int, int, int, double) override { return x; }
+  std::vector<int32_t> ObjectRecords() const override { return {}; }
 
   double centreRA = 0, centreDec = 0;
   int fullRecomputes = 0;

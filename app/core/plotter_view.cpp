@@ -11,6 +11,15 @@
 #include "platform/bitmap.h"
 #include "platform/drawing.h"
 
+namespace {
+std::vector<int32_t> RecordsOf(const tPlotter& p) {
+  std::vector<int32_t> records;
+  records.reserve(std::size_t(std::max(p.ObjectLabelCount, 0)));
+  for (int32_t e = 1; e <= p.ObjectLabelCount; ++e) records.push_back(p.ObjectLabelList[e].Record);
+  return records;
+}
+}  // namespace
+
 uint8_t* TPlotterChartView::SwitchByte(TChartSwitch s) const {
   switch (s) {
     case TChartSwitch::ConstellationLines:
@@ -85,6 +94,7 @@ bool TPlotterChartView::Plot(platform::Bitmap& target, int width, int height) {
   platform::DrawingContext dc(target);
   p_.Plot(dc, &target);
   p_.Rendering = 0;
+  pageLast_ = false;
   return true;
 }
 
@@ -103,8 +113,12 @@ bool TPlotterChartView::PlotOnPage(platform::DrawingContext& dc, int left, int t
   print->ChartTop = top;
   print->Replot = 1;
   print->Plot(dc, nullptr);
+  pageObjects_ = RecordsOf(*print);
+  pageLast_ = true;
   return true;
 }
+
+std::vector<int32_t> TPlotterChartView::ObjectRecords() const { return pageLast_ ? pageObjects_ : RecordsOf(p_); }
 
 int TPlotterChartView::DrawMagnitudeScale(platform::DrawingContext& dc, int x, int y, int dpiX, int dpiY,
                                           double faintest) {

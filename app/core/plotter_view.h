@@ -33,8 +33,12 @@ class TPlotterChartView : public IChartView {
   bool PlotOnPage(platform::DrawingContext& dc, int left, int top, int width, int height, int dpiX,
                   int dpiY) override;
   int DrawMagnitudeScale(platform::DrawingContext& dc, int x, int y, int dpiX, int dpiY, double faintest) override;
+  std::vector<int32_t> ObjectRecords() const override;
 
  private:
   uint8_t* SwitchByte(TChartSwitch s) const;
   tPlotter& p_;
+  // The objects of the last page plot; used until the next render.
+  std::vector<int32_t> pageObjects_;
+  bool pageLast_ = false;
 };

@@ -17,14 +17,25 @@
 #include "app/core/points_of_interest.h"
 #include "app/forms/main_form.h"
 #include "astro/observer.h"
+#include "astro/precession.h"
+#include "astro/transforms.h"
+#include "astro/text.h"
 #include "catalog/hooks.h"
+#include "catalog/object_catalog.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
 #include "chart/globe.h"
+#include "chart/layers.h"
+#include "chart/mag_thread.h"
+#include "chart/magnifier_inset.h"
+#include "chart/magnifier_settings.h"
+#include "chart/plotter_b.h"
 #include "chart/styles.h"
-#include "platform/drawing.h"
 #include "platform/dialogs.h"
+#include "platform/drawing.h"
+#include "platform/numfmt.h"
+#include "tools/auto_table.h"
 
 TPrintForm1* PrintForm1 = nullptr;
 
@@ -123,10 +134,37 @@ QFont PrintFont(int points, bool bold = false) {
   return f;
 }
 
+// The object classes of the key, by class digit, with their labels; the
+// object list names the classes by the same labels.
+constexpr std::pair<int, const char*> kKeyClasses[] = {{1, "OC"}, {2, "GC"}, {3, "DN"}, {4, "PN"}, {5, "GAL"}};
+
+// "Object key:" and the chart's own symbols of the five classes, each
+// followed by its label, on the text line `y` (its baseline).
+void DrawObjectKey(platform::DrawingContext& dc, int x, int y) {
+  QPainter& p = dc.Painter();
+  const QFontMetrics fm = p.fontMetrics();
+  const QString caption = QStringLiteral("Object key:");
+  p.setPen(Qt::black);
+  p.drawText(x, y, caption);
+  x += fm.horizontalAdvance(caption) + fm.horizontalAdvance(QLatin1Char('X'));
+  const int r = std::max(3, fm.ascent() * 2 / 5);
+  const int cy = y - fm.ascent() / 2 + fm.descent() / 2;
+  for (const auto& [cls, label] : kKeyClasses) {
+    p.save();
+    DrawDeepSkyKeySymbol(dc, cls, x + r, cy, r, 1.0);
+    p.restore();
+    x += 2 * r + fm.horizontalAdvance(QLatin1Char(' '));
+    p.setPen(Qt::black);
+    p.drawText(x, y, QString::fromLatin1(label));
+    x += fm.horizontalAdvance(QString::fromLatin1(label)) + 2 * fm.horizontalAdvance(QLatin1Char('X'));
+  }
+}
+
 // The header block above the map: title, place and view lines, the date
 // and times at the right, the magnitude scale and the object key.
-void DrawHeader(QPainter& p, const QRect& area, const TPrintHeader& h, int scale,
+void DrawHeader(platform::DrawingContext& dc, const QRect& area, const TPrintHeader& h, int scale,
                 const std::function<void(int x, int y)>& drawScale) {
+  QPainter& p = dc.Painter();
   p.fillRect(area, Qt::white);
   p.setPen(Qt::black);
   p.setFont(PrintFont(16, true));
@@ -159,7 +197,158 @@ void DrawHeader(QPainter& p, const QRect& area, const TPrintHeader& h, int scale
   p.drawText(area.left(), y, scaleCaption);
   if (drawScale) drawScale(area.left() + p.fontMetrics().horizontalAdvance(scaleCaption) * 11 / 10, y - line / 3);
   y += int(line * 1.5);
-  p.drawText(area.left(), y, QStringLiteral("Object key:  OC   GC   DN   PN   GAL"));
+  DrawObjectKey(dc, area.left(), y);
+}
+
+
+// The pages after the first part: each begins with the title line.
+class TPrintPages {
+ public:
+  TPrintPages(QPrinter& printer, platform::DrawingContext& dc, const QRect& page, bool used)
+      : printer_(printer), dc_(dc), page_(page), used_(used) {}
+  // Starts a new page (the first one only when something was printed on
+  // it) and returns the y below its title line.
+  int NewPage(bool withTitle) {
+    if (used_) printer_.newPage();
+    used_ = true;
+    return withTitle ? DrawTableTitle(dc_, page_.width()) + dc_.DpiY() / 6 : page_.top();
+  }
+  const QRect& Page() const { return page_; }
+
+ private:
+  QPrinter& printer_;
+  platform::DrawingContext& dc_;
+  QRect page_;
+  bool used_;
+};
+
+// Field text ("15'", "2°"), orientation suffix and instrument
+// name of a field-of-view mode.
+struct TPoiField {
+  std::string field;
+  std::string orientation;  // ", mir&inv", ", inv", ", mir" or empty
+  std::string instrument;   // eyepiece (or telescope) name, or empty
+};
+
+TPoiField PoiField(int32_t mode) {
+  // The magnifier's own caption: "15' Field", "1° Field - mir&inv", ...
+  TPoiField f;
+  std::string caption = "no lastfieldselect";  // leaves the last eyepiece choice alone
+  double halfField = 0;
+  MagnifierFieldCaption(mode, halfField, caption);
+  f.field = caption.substr(0, caption.find(" Field"));
+  if (const std::size_t dash = caption.find(" - "); dash != std::string::npos)
+    f.orientation = ", " + caption.substr(dash + 3);
+  // A field of a telescope with an eyepiece: named by the eyepiece, else
+  // the telescope.
+  const int32_t t = (mode % 10000) / 100, e = mode / 10000;
+  if (mode >= 101 && t >= 1 && t <= kMaxGridEntries && e >= 1 && e <= kMaxGridEntries && TelescopeValid[t] &&
+      EyepieceValid[e] && FieldTable[t][e].TrueField > 0) {
+    f.instrument = TrimBlanks(EyeGrid.Cells[e][0]);
+    if (f.instrument.empty()) f.instrument = TrimBlanks(TeleGrid.Cells[t][0]);
+  }
+  return f;
+}
+
+// Step 5: the magnifier's view of each point of interest (all of them, or
+// those above the horizon at the chart's instant, the only sky the
+// magnifier shows), one below the other, with its description beside it.
+// Returns the number of points printed.
+int PrintPointsOfInterest(TPrintPages& pages, platform::DrawingContext& dc, bool all) {
+  QPainter& p = dc.Painter();
+  const QRect& page = pages.Page();
+  TObserverTime observer = ObserverTime;
+  observer.ClipBelowHorizon = 0;
+  // Views of about three inches, at least three to a page.
+  const int gap = dc.DpiY() / 4;
+  const int side = std::min({3 * dc.DpiX(), page.width() / 2, (page.height() - 2 * dc.DpiY()) / 3 - gap});
+  const QFont font(QStringLiteral("Liberation Serif"), 10);
+  int y = -1, printed = 0;
+  for (int32_t i = 1; i <= POICount; ++i) {
+    double ra = 0, dec = 0;
+    int32_t mode = 0;
+    if (!GetPointOfInterest(i, ra, dec, mode)) continue;
+    const double ra2000 = ra, dec2000 = dec;
+    if (observer.PrecessionOn) Precess(observer, ra, dec);
+    double alt = 0, az = 0;
+    EquatorialToHorizontal(observer, alt, az, ra, dec);
+    if (!all && !(alt > 0)) continue;
+    if (y < 0 || y + side > page.bottom()) y = pages.NewPage(true);
+    const TPoiField f = PoiField(mode);
+    PlotMagnifierOnPage(dc, observer, ra, dec, mode, page.left(), y, side);
+    const QRect view(page.left(), y, side, side);
+    p.save();
+    p.setPen(QPen(Qt::black, 2 * PrintScale));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(view);
+    p.setFont(font);
+    const int line = p.fontMetrics().height();
+    const int tx = view.right() + gap;
+    int ty = y + side / 2 - line;
+    const std::string lines[3] = {
+        "Limiting magnitude = " + platform::FormatFixed(kMagnifierFaintestMagnitude, 0, 1),
+        "Center at " + TrimBlanks(FormatRA_HM(ra2000)) + " RA, " + TrimBlanks(FormatDegMin(dec2000)) + " Dec" +
+            " (FOV = " + f.field + ")" + f.orientation,
+        "Point of Interest #" + std::to_string(i) + " - " + POITable[std::size_t(i)].Name +
+            (f.instrument.empty() ? "" : " w/" + f.instrument)};
+    for (const std::string& text : lines) {
+      p.drawText(tx, ty, QString::fromStdString(text));
+      ty += line;
+    }
+    p.restore();
+    y += side + gap;
+    ++printed;
+  }
+  return printed;
+}
+
+// One row of the object list for the database's current object.
+std::string ObjectListRow(const tCO& o) {
+  // Commas inside a cell are doubled (TAutoTable's rule).
+  auto cell = [](std::string text) {
+    for (std::size_t k = text.find(','); k != std::string::npos; k = text.find(',', k + 2)) text.insert(k, 1, ',');
+    return text;
+  };
+  // The class by its key label (a cluster with nebula "OC+DN"), so that
+  // the cell fits its column; other classes by their text.
+  std::string cls = TrimBlanks(o.ClassText());
+  if (o.CL.size() == 1) {
+    for (const auto& [digit, label] : kKeyClasses)
+      if (o.CL[0] == char('0' + digit)) cls = label;
+    if (o.CL[0] == '6') cls = "OC+DN";
+  }
+  const int messier = DeepSkyMessierNumber(o);
+  std::string name = o.DisplayName() + " " + cls;
+  if (messier > 0) name = "(M" + std::to_string(messier) + "), " + name;
+  const std::string mag = o.Mv >= kNoMagnitude ? std::string() : TrimBlanks(platform::FormatFixed(o.Mv, 0, 1));
+  return cell(o.CatalogName() + " " + o.ID + o.SubID) + "," + cell(name) + "," + TrimBlanks(FormatRA_HMS(o.RA)) +
+         "," + TrimBlanks(FormatDMS(o.DE)) + "," + mag;
+}
+
+// Step 6: the objects of the chart, one row each, from a new page on.
+// The rows are read under the object lock; the pages are drawn after it.
+// Returns the number of rows.
+int PrintObjectList(TPrintPages& pages, platform::DrawingContext& dc, const std::vector<int32_t>& records) {
+  if (records.empty() || !ObjectCatalog) return 0;
+  std::vector<std::string> rows;
+  rows.reserve(records.size());
+  {
+    TObjectsLock lock;
+    for (int32_t r : records)
+      if (ObjectCatalog->SeekRecord(r)) rows.push_back(ObjectListRow(*ObjectCatalog));
+  }
+  if (rows.empty()) return 0;
+  const std::string epoch = "J2000";
+  TAutoTable table;
+  table.Title = "Noctra Planetarium";
+  table.Header = "Objects on the star map";
+  pages.NewPage(false);
+  if (!table.AddLine(dc, pages.Page().width(), pages.Page().height(),
+                     "CATALOG#:100,IDENTIFICATION:200,RA " + epoch + ":100,Dec " + epoch + ":100,Mag.:085"))
+    return 0;
+  for (std::size_t k = 0; k < rows.size(); ++k)
+    if (table.Draw(dc, rows[k]) && k + 1 < rows.size()) pages.NewPage(false);
+  return int(rows.size());
 }
 
 }  // namespace
@@ -213,9 +402,12 @@ bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& opti
     view.faintLimit = StarOptions.HighMagLimit;
     auto rec = std::make_unique<TObserverTime>(ObserverTime);
     const double limit = PrintedLimitingMagnitude(view.zoom, view.faintLimit);
-    DrawHeader(p, QRect(page.left(), page.top(), page.width(), map.top() - page.top()), MakePrintHeader(*rec, view),
+    DrawHeader(dc, QRect(page.left(), page.top(), page.width(), map.top() - page.top()), MakePrintHeader(*rec, view),
                PrintScale, [&](int x, int y) { form.Chart().DrawMagnitudeScale(dc, x, y, dpiX, dpiY, limit); });
   }
+  TPrintPages pages(printer, dc, page, options.mainView);
+  if (options.pointsOfInterest && POICount > 0) PrintPointsOfInterest(pages, dc, options.allPointsOfInterest);
+  if (options.objectList) PrintObjectList(pages, dc, form.Chart().ObjectRecords());
   return true;
 }
 

@@ -1,6 +1,7 @@
 // File > Print: the options window TPrintForm1 and the print job that draws
-// the star map (header block, magnitude scale and object key, the chart) on
-// a printer or into a PDF file through QPrinter.
+// the star map (header block, magnitude scale and object key, the chart),
+// the magnifier's views of the points of interest and the list of the
+// chart's objects on a printer or into a PDF file through QPrinter.
 #pragma once
 
 #include <QDialog>
@@ -48,7 +49,10 @@ extern TPrintForm1* PrintForm1;
 // The printer File > Print uses (chosen in the set-up dialog).
 QPrinter& MainPrinter();
 
-// Prints the star map with the options on `printer`. Pauses the overlay
+// Prints the star map with the options on `printer`: the map page; then,
+// from a new page, the points of interest (all, or those above the horizon,
+// the only ones the magnifier shows), filling each page top to bottom; then
+// the chart's objects as a table from a new page. Pauses the overlay
 // threads and waits (handling events) for a star load to end first; sets
 // RenderSuspended for the job. Whatever happens, the colour mode, print
 // scale, fonts, RenderSuspended and the threads are restored afterwards.

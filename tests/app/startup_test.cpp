@@ -1,6 +1,7 @@
 // The real main window on the built reference data: start-up, the first
 // heartbeat tick with the star load, and the close with every thread joined.
 #include <QComboBox>
+#include <QFile>
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
@@ -11,6 +12,7 @@
 #include "app/core/settings_sections.h"
 #include "app/forms/print_job.h"
 #include "astro/text.h"
+#include "catalog/object_catalog.h"
 #include "catalog/stars.h"
 #include "chart/clicks.h"
 #include "chart/clock.h"
@@ -19,6 +21,7 @@
 #include "chart/globe.h"
 #include "chart/mag_thread.h"
 #include "chart/magnifier_inset.h"
+#include "chart/magnifier_settings.h"
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
@@ -36,6 +39,16 @@ QString PdfText(const std::string& pdf) {
   p.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
   p.waitForFinished(20000);
   return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// The page count of a PDF (pdfinfo); 0 when unknown.
+int PdfPages(const std::string& pdf) {
+  QProcess p;
+  p.start(QStringLiteral("pdfinfo"), {QString::fromStdString(pdf)});
+  p.waitForFinished(20000);
+  for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
+    if (line.startsWith(QStringLiteral("Pages:"))) return line.mid(6).trimmed().toInt();
+  return 0;
 }
 
 // The first page of a PDF as an image at `dpi`; null when it cannot be made.
@@ -209,18 +222,69 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   if (const char* shot = std::getenv("NOCTRA_SCREENSHOT2")) form->grab().save(QString::fromUtf8(shot));
   EXPECT_TRUE(platform::FileExists(home.File("share/mime/packages/noctra-planetarium.xml")));
 
-  // The printed map read back with Poppler's tools: the header text and a
-  // chart that is not blank.
+  // The printed map read back with Poppler's tools: the header text, a
+  // chart that is not blank, the magnifier view of the clicked point of
+  // interest (not of one below the horizon: visible points only) and the
+  // list of the chart's objects.
   if (QProcess::execute(QStringLiteral("pdftotext"), {QStringLiteral("-v")}) >= 0) {
+    // The clicked point again through a telescope that mirrors and inverts:
+    // 203 mm at f/10 with a 25 mm eyepiece of 52° magnifies 81.2 times, a
+    // true field of 0.640° (38').
+    const TMagnifierGrid teles = TeleGrid, eyes = EyeGrid;
+    const std::string tele[kTeleColumns] = {"C8", "203mm", "10", "-1", "-1", "1"};
+    const std::string eye[kEyeColumns] = {"Plossl 25mm", "25mm", "52"};
+    std::copy(std::begin(tele), std::end(tele), TeleGrid.Cells[1]);
+    std::copy(std::begin(eye), std::end(eye), EyeGrid.Cells[1]);
+    TeleGrid.RowCount = EyeGrid.RowCount = 3;
+    BuildFieldTables();
+    ComputeFieldTable();
+    double poiRA = 0, poiDec = 0;
+    int32_t poiMode = 0;
+    ASSERT_TRUE(GetPointOfInterest(points + 1, poiRA, poiDec, poiMode));
+    ASSERT_TRUE(AddPointOfInterest(10100, "Scope", false, false, "", poiRA, poiDec));
+    // The nadir: never shown by the magnifier.
+    const double nadirRA = std::fmod(ObserverTime.LocalSidereal + M_PI, 2 * M_PI);
+    ASSERT_TRUE(AddPointOfInterest(4, "Under the feet", false, false, "", nadirRA, -ObserverTime.Latitude));
     QPrinter printer(QPrinter::HighResolution);
     printer.setResolution(300);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(home.File("map.pdf")));
-    ASSERT_TRUE(PrintStarMap(*form, printer, TPrintOptions{}));
+    TPrintOptions options;
+    options.objectList = true;
+    ASSERT_TRUE(PrintStarMap(*form, printer, options));
     EXPECT_FALSE(form->RenderSuspended);
+    if (const char* keep = std::getenv("NOCTRA_PRINTPDF"))
+      QFile::copy(QString::fromStdString(home.File("map.pdf")), QString::fromUtf8(keep));
     const QString out = PdfText(home.File("map.pdf"));
-    EXPECT_TRUE(out.contains(QStringLiteral("Latitude = "))) << out.toStdString();
-    EXPECT_TRUE(out.contains(QStringLiteral("LST "))) << out.toStdString();
+    for (const QString& text : {QStringLiteral("Latitude = "), QStringLiteral("LST "),
+                                QStringLiteral("Point of Interest #%1 - Object%1").arg(points + 1),
+                                QStringLiteral("Point of Interest #%1 - Scope w/Plossl 25mm").arg(points + 2),
+                                QStringLiteral("(FOV = 38'), mir&inv"), QStringLiteral("Limiting magnitude = 12.0"),
+                                QStringLiteral("CATALOG#")})
+      EXPECT_TRUE(out.contains(text)) << text.toStdString() << "\n" << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("Under the feet")));
+    TeleGrid = teles;
+    EyeGrid = eyes;
+    BuildFieldTables();
+    ComputeFieldTable();
+    // Every object of the printed map has its row: the last one's number
+    // and name.
+    const std::vector<int32_t> records = form->Chart().ObjectRecords();
+    ASSERT_FALSE(records.empty());
+    {
+      TObjectsLock lock;
+      ASSERT_TRUE(ObjectCatalog->SeekRecord(records.back()));
+      const tCO& o = *ObjectCatalog;
+      for (const std::string& cell : {o.CatalogName() + " " + o.ID + o.SubID, o.DisplayName()})
+        EXPECT_TRUE(out.contains(QString::fromStdString(cell))) << cell;
+    }
+    // Pages: the map, one of points, and the table at six lines an inch
+    // between margins of 1.5 and 0.5 inch, every page with its headings.
+    const double inches = printer.pageRect(QPrinter::Inch).height();
+    const int perPage = int((inches - 2.0) * 6);
+    const int tablePages = (int(records.size()) + perPage - 1) / perPage;
+    EXPECT_EQ(PdfPages(home.File("map.pdf")), 2 + tablePages);
+    EXPECT_EQ(out.count(QStringLiteral("CATALOG#")), tablePages);
     const QImage page = PdfFirstPage(home.File("map.pdf"), 40);
     ASSERT_FALSE(page.isNull());
     if (const char* shot = std::getenv("NOCTRA_PRINTSHOT"))
