@@ -18,7 +18,8 @@ static void InitHelpResource() { Q_INIT_RESOURCE(help); }
 THelpForm* HelpForm = nullptr;
 
 QString HelpFolder() {
-  InitHelpResource();
+  static const bool registered = (InitHelpResource(), true);
+  (void)registered;
   return QStringLiteral(":/help/");
 }
 
