@@ -337,8 +337,8 @@ bool Kinds(const TArgs& a, const char* kinds) {
 
 enum class Fn { kNone, kCOS, kSIN, kTAN, kACOS, kASIN, kATAN, kLN, kLOG, kSQRT, kABS, kFRAC, kINT, kROUND, kRND, kATAN2, kEOF, kJULIAN, kRISELMT, kTRANSLMT, kSETLMT, kLEN, kVAL, kLEFTS, kRIGHTS, kMIDS, kCHRS, kSTRS, kHMSTRS, kDDSTRS };
 
-// The built-in function of an (upper-case) name.
-Fn FunctionOf(const std::string& name) {
+// The built-in functions by (upper-case) name.
+const std::unordered_map<std::string, Fn>& FunctionTable() {
   static const std::unordered_map<std::string, Fn> table = {
       {"COS", Fn::kCOS},
       {"SIN", Fn::kSIN},
@@ -370,6 +370,12 @@ Fn FunctionOf(const std::string& name) {
       {"HM_STR$", Fn::kHMSTRS},
       {"DD_STR$", Fn::kDDSTRS},
   };
+  return table;
+}
+
+// The built-in function of an (upper-case) name.
+Fn FunctionOf(const std::string& name) {
+  const auto& table = FunctionTable();
   auto it = table.find(name);
   return it == table.end() ? Fn::kNone : it->second;
 }
@@ -546,6 +552,13 @@ bool ExpandInto(const std::string& text, std::string& out) {
 }  // namespace
 
 // --- Tables -------------------------------------------------------------------------
+
+std::vector<std::string> ScrFunctionNames() {
+  std::vector<std::string> names;
+  for (const auto& [name, fn] : FunctionTable()) names.push_back(name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 void ScrAllocVariables() {
   NumVars.clear();

@@ -397,32 +397,56 @@ void DoSetScale(std::string rest) {
 
 }  // namespace
 
+namespace {
+
+// The host commands: the keyword (followed by a blank on the line) and its
+// routine, which takes the text after the blank.
+struct THostCommand {
+  const char* word;
+  void (*run)(std::string rest);
+};
+constexpr THostCommand kHostCommands[] = {
+    {"EQU2HOR", DoEqu2Hor},
+    {"HOR2EQU", DoHor2Equ},
+    {"ECL2EQU", DoEcl2Equ},
+    {"GREG", DoGreg},
+    {"SET_JD", [](std::string r) { DoSetJd(std::move(r), 0); }},
+    {"SET_JDL", [](std::string r) { DoSetJd(std::move(r), 1); }},
+    {"SET_JDDL", [](std::string r) { DoSetJd(std::move(r), 2); }},
+    {"GET_JD", [](std::string r) { DoGetJd(std::move(r), 0); }},
+    {"GET_JDL", [](std::string r) { DoGetJd(std::move(r), 1); }},
+    {"GET_JDDL", [](std::string r) { DoGetJd(std::move(r), 2); }},
+    {"GET_ACTUALJD", DoGetActualJd},
+    {"GET_LST", DoGetLst},
+    {"SET_LOC", DoSetLoc},
+    {"GET_LOC", DoGetLoc},
+    {"SET_CENTER", DoSetCenter},
+    {"GET_EQU", [](std::string r) { DoGetPosition(std::move(r), false); }},
+    {"GET_HOR", [](std::string r) { DoGetPosition(std::move(r), true); }},
+    {"MARKERS", DoMarkers},
+    {"MARK", DoMark},
+    {"READ_SETTINGS_FILE", DoReadSettings},
+    {"WAIT", DoWait},
+    {"PRINT_MAP", DoPrintMap},
+    {"GET_SCALE", DoGetScale},
+    {"SET_SCALE", DoSetScale},
+};
+
+}  // namespace
+
 bool ScrExecuteHostCommand(const std::string& line) {
-  auto after = [&](std::size_t n) { return line.substr(n); };
-  if (ScrStarts(line, "EQU2HOR ")) DoEqu2Hor(after(8));
-  else if (ScrStarts(line, "HOR2EQU ")) DoHor2Equ(after(8));
-  else if (ScrStarts(line, "ECL2EQU ")) DoEcl2Equ(after(8));
-  else if (ScrStarts(line, "GREG ")) DoGreg(after(5));
-  else if (ScrStarts(line, "SET_JD ")) DoSetJd(after(7), 0);
-  else if (ScrStarts(line, "SET_JDL ")) DoSetJd(after(8), 1);
-  else if (ScrStarts(line, "SET_JDDL ")) DoSetJd(after(9), 2);
-  else if (ScrStarts(line, "GET_JD ")) DoGetJd(after(7), 0);
-  else if (ScrStarts(line, "GET_JDL ")) DoGetJd(after(8), 1);
-  else if (ScrStarts(line, "GET_JDDL ")) DoGetJd(after(9), 2);
-  else if (ScrStarts(line, "GET_ACTUALJD ")) DoGetActualJd(after(13));
-  else if (ScrStarts(line, "GET_LST ")) DoGetLst(after(8));
-  else if (ScrStarts(line, "SET_LOC ")) DoSetLoc(after(8));
-  else if (ScrStarts(line, "GET_LOC ")) DoGetLoc(after(8));
-  else if (ScrStarts(line, "SET_CENTER ")) DoSetCenter(after(11));
-  else if (ScrStarts(line, "GET_EQU ")) DoGetPosition(after(8), false);
-  else if (ScrStarts(line, "GET_HOR ")) DoGetPosition(after(8), true);
-  else if (ScrStarts(line, "MARKERS ")) DoMarkers(after(8));
-  else if (ScrStarts(line, "MARK ")) DoMark(after(5));
-  else if (ScrStarts(line, "READ_SETTINGS_FILE ")) DoReadSettings(after(19));
-  else if (ScrStarts(line, "WAIT ")) DoWait(after(5));
-  else if (ScrStarts(line, "PRINT_MAP ")) DoPrintMap(after(10));
-  else if (ScrStarts(line, "GET_SCALE ")) DoGetScale(after(10));
-  else if (ScrStarts(line, "SET_SCALE ")) DoSetScale(after(10));
-  else return false;
-  return true;
+  for (const THostCommand& c : kHostCommands) {
+    const std::size_t n = std::char_traits<char>::length(c.word);
+    if (line.size() > n && line[n] == ' ' && line.compare(0, n, c.word) == 0) {
+      c.run(line.substr(n + 1));
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::string> ScrHostCommandNames() {
+  std::vector<std::string> names;
+  for (const THostCommand& c : kHostCommands) names.emplace_back(c.word);
+  return names;
 }

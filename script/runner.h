@@ -93,6 +93,11 @@ double* ScrGetNumberVarRef(std::string& rest);
 // True when nothing but blanks is left; else error 3.
 bool ScrArgsEnd(const std::string& rest);
 
+// The names of the built-in functions and of the host commands, from the
+// tables the runner dispatches with (for the user guide's completeness).
+std::vector<std::string> ScrFunctionNames();
+std::vector<std::string> ScrHostCommandNames();
+
 // --- Internal seams between the runner's units --------------------------------
 
 // Prepares and frees the variable tables; PI, PI2 and RAD defined.

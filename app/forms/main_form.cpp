@@ -31,6 +31,7 @@
 #include "app/core/settings_sections.h"
 #include "app/forms/about_form.h"
 #include "app/forms/browser_form.h"
+#include "app/forms/help_form.h"
 #include "app/forms/log_form.h"
 #include "app/forms/poi_form.h"
 #include "app/forms/print_job.h"
@@ -374,8 +375,12 @@ void TMainForm1::BuildMenus() {
   Performance1 = Item(Preferences1, "&Performance...", [this] { Performance1Click(); });
 
   Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
+  Topics1 = Item(Help1, "&Topics...", [this] { ShowHelp(this, kHelpContentsPage); });
+  HowtoUseHelp1 = Item(Help1, "&How to Use Help...", [this] { ShowHelp(this, kHelpUsingPage); });
+  Help1->addSeparator();
   About1 = Item(Help1, "&About...", [this] { About1Click(); });
-  About1->setEnabled(false);  // from the first heartbeat tick on
+  // From the first heartbeat tick on (EnableHelpMenus).
+  for (QAction* a : {Topics1, HowtoUseHelp1, About1}) a->setEnabled(false);
 }
 
 void TMainForm1::AddTimeItems(QMenu* flowMenu, QMenu* presetMenu, std::array<QAction**, 3> flows,
@@ -862,7 +867,7 @@ void TMainForm1::FirstTick() {
   // 7. "autoexec.sbas", run out of this handler (a missing file runs
   // nothing); the help menus.
   if (startupComplete_) QTimer::singleShot(0, this, [] { RunScriptFile("autoexec.sbas"); });
-  About1->setEnabled(true);
+  EnableHelpMenus();
   // 8. The telescopes and eyepieces of the magnifier settings; its window.
   if (startupComplete_) {
     const int32_t mode = ReadRegTeleAndEyepiece();
@@ -1413,6 +1418,10 @@ void TMainForm1::EarlyTomorrow1Click() { ShowPresetResult(SetTimeEarlyTomorrow(O
 void TMainForm1::ShiftTime(double days) {
   SetObserverUT(ObserverTime, ObserverTime.JD_UT + days);
   chart_->MarkReplot();
+}
+
+void TMainForm1::EnableHelpMenus() {
+  for (QAction* a : {Topics1, HowtoUseHelp1, About1}) a->setEnabled(true);
 }
 
 void TMainForm1::About1Click() {

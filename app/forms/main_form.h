@@ -169,6 +169,8 @@ class TMainForm1 : public QMainWindow {
   void EarlyTomorrow1Click();
   void ShiftTime(double days);
   void About1Click();
+  // Enables Topics, How to Use Help and About (at the first heartbeat tick).
+  void EnableHelpMenus();
   void ScreenLayout1Click();
   // The option windows, each shown modally.
   void Objects1Click();
@@ -296,6 +298,8 @@ class TMainForm1 : public QMainWindow {
   QMenu* Preferences1 = nullptr;
   QAction *Colors1 = nullptr, *ScreenLayout1 = nullptr, *Performance1 = nullptr;
   QMenu* Help1 = nullptr;
+  QAction* Topics1 = nullptr;
+  QAction* HowtoUseHelp1 = nullptr;
   QAction* About1 = nullptr;
 
   // Pop-up menus.
