@@ -259,8 +259,13 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                        std::map<int, uint32_t> noteOfHip;
                        std::set<int> corrected;
                        int noPosition = 0, clamped = 0;
-                       for (const CrossEntry& e : s.cross) {
-                         if (e.sao <= 0 || e.sao > kSaoRecordCount) continue;
+                       const std::vector<const CrossEntry*> owners = SaoOwners(s.cross);
+                       int components = 0;
+                       for (const CrossEntry& e : s.cross) components += e.sao > 0;
+                       components -= int(owners.size());
+                       for (const CrossEntry* owner : owners) {
+                         const CrossEntry& e = *owner;
+                         if (e.sao > kSaoRecordCount) continue;
                          auto it = t.byHip.find(e.hip);
                          if (it == t.byHip.end()) {
                            ++noPosition;
@@ -285,6 +290,9 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                                                 " SAO numbers without a star in the Hipparcos cross index left empty; " +
                                                 CorrectedText(int(corrected.size())) +
                                                 (noPosition ? "; " + std::to_string(noPosition) + " without a position skipped" : "") +
+                                                (components ? "; " + std::to_string(components) +
+                                                                  " further components of a double sharing its Hipparcos entry left empty"
+                                                            : "") +
                                                 (stars.OffSky() ? "; " + std::to_string(stars.OffSky()) + " GeoJSON entries with a position off the sky skipped" : "") +
                                                 (clamped ? "; " + std::to_string(clamped) + " proper motions cut to the 16-bit field" : ""));
                        line("yale_notes.dat", std::to_string(noteCount) + " notes written for " + std::to_string(withNote) +

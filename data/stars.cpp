@@ -7,6 +7,7 @@
 #include <QJsonValue>
 
 #include <algorithm>
+#include <map>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -113,6 +114,20 @@ std::vector<CrossEntry> ReadCrossIndex(const std::string& path) {
     if (ToInt(f[4], v)) e.hr = int(v);
     out.push_back(e);
   }
+  return out;
+}
+
+std::vector<const CrossEntry*> SaoOwners(const std::vector<CrossEntry>& cross) {
+  std::map<int, const CrossEntry*> owner;
+  for (const CrossEntry& e : cross) {
+    if (e.sao <= 0) continue;
+    auto [it, added] = owner.emplace(e.hip, &e);
+    if (!added && e.component < it->second->component) it->second = &e;
+  }
+  std::vector<const CrossEntry*> out;
+  out.reserve(owner.size());
+  for (const CrossEntry& e : cross)
+    if (e.sao > 0 && owner[e.hip] == &e) out.push_back(&e);
   return out;
 }
 

@@ -46,6 +46,14 @@ struct CrossEntry {
 };
 std::vector<CrossEntry> ReadCrossIndex(const std::string& path);
 
+// The entries that carry their Hipparcos star into the SAO file: of the
+// entries with an SAO number, one per Hipparcos number, the one of the
+// primary component (no component letter, else the first letter). The other
+// components of a double have no Hipparcos entry of their own; given the
+// primary's place, magnitude and note they would draw a second star with a
+// second name on top of it.
+std::vector<const CrossEntry*> SaoOwners(const std::vector<CrossEntry>& cross);
+
 // Bayer letter (1 alpha .. 24 omega, with its index digit 0..9) and Flamsteed
 // number of a star, with the constellation number (1..88) they belong to.
 struct Designation {

@@ -145,6 +145,21 @@ TEST_F(RealData, SiriusPolarisAndBetelgeuse) {
   EXPECT_EQ(std::string(notes.begin() + at - 1, notes.begin() + at - 1 + 11), "N:   Sirius");
   // SAO numbers without a known star are all-zero records.
   EXPECT_EQ(std::vector<uint8_t>(31, 0), Sao(258997));
+  // A double's components share one Hipparcos entry: the primary alone has
+  // the star (Mintaka is SAO 132220; its companion 132221 stays empty), so
+  // no two records of the file hold one place and no name is drawn twice.
+  EXPECT_EQ(std::string(notes.begin() + platform::GetU32(Sao(132220).data() + 27) - 1,
+                        notes.begin() + platform::GetU32(Sao(132220).data() + 27) - 1 + 12),
+            "N:   Mintaka");
+  EXPECT_EQ(std::vector<uint8_t>(31, 0), Sao(132221));
+  const std::vector<uint8_t> f = File("SAO_YALE.DAT");
+  std::set<std::pair<int32_t, int32_t>> places;
+  int shared = 0;
+  for (std::size_t i = 0; i + 31 <= f.size(); i += 31) {
+    const std::pair<int32_t, int32_t> p{platform::GetI32(f.data() + i + 9), platform::GetI32(f.data() + i + 15)};
+    if (p != std::pair<int32_t, int32_t>{0, 0} && !places.insert(p).second) ++shared;
+  }
+  EXPECT_EQ(shared, 0);
 }
 
 TEST_F(RealData, AndromedaGalaxyAndTheMessierNumbers) {

@@ -175,6 +175,14 @@ TEST(StarSources, TextListsAreRead) {
   EXPECT_EQ(cross[0].hr, 2491);
   EXPECT_EQ(cross[1].component, "B");
   EXPECT_EQ(cross[2].sao, 0);
+  // Components sharing one Hipparcos entry (as Mintaka's D, Mizar's A and
+  // C): the primary alone carries the star into the SAO file.
+  const std::vector<CrossEntry> doubles = {{25930, "D", 132221, 36485, 1851}, {25930, "", 132220, 36486, 1852},
+                                           {65378, "C", 28738, 116657, 5055}, {65378, "A", 28737, 116656, 5054},
+                                           {7, "", 0, 0, 0},                    {3885, "B", 74295, 4757, 230}};
+  std::vector<int> owners;
+  for (const CrossEntry* e : SaoOwners(doubles)) owners.push_back(e->sao);
+  EXPECT_EQ(owners, (std::vector<int>{132220, 28737, 74295}));
 
   WriteText(dir.File("name.fab"), " 32349|\xce\xb1_CMa\n 32349|9_CMa\n  9640|\xce\xb3" "1_And\n  1000|b_Car\n  2000|\xce\xb1_Xyz\n");
   const auto des = ReadDesignations(dir.File("name.fab"));
