@@ -12,6 +12,7 @@
 #include "astro/text.h"
 #include "astro/transforms.h"
 #include "catalog/object_catalog.h"
+#include "chart/layers.h"
 #include "tools/info_places.h"
 #include "platform/numfmt.h"
 
@@ -221,12 +222,7 @@ TObjectInfo MakeObjectInfo(const tCO& c, const TObserverTime& observer) {
   FillInfoPlaces(s, observer, c.RA, c.DE);
   // Names.
   s.DisplayName = c.DisplayName();
-  if (c.SubID.empty())
-    for (int m = 1; m <= kMessierCount; ++m)
-      if (std::to_string(MessierToRngc[m]) == c.ID) {
-        s.Messier = std::to_string(m);
-        break;
-      }
+  if (const int m = DeepSkyMessierNumber(c); m > 0) s.Messier = std::to_string(m);
   s.ObjectType = c.ClassText();
   return s;
 }
