@@ -4,6 +4,15 @@
 
 #include "tools/object_info.h"
 
+#include <map>
+#include <memory>
+#include <string>
+
+#include "astro/observer.h"
+#include "astro/reference_files.h"
+#include "catalog/sqlite_db.h"
+#include "tests/support/object_database.h"
+
 namespace {
 
 TEST(DescriptionExpander, SortPutsLongerKeysFirst) {
@@ -74,3 +83,27 @@ TEST(ObjectTexts, SurveyRequest) {
 }
 
 }  // namespace
+
+// The Messier number belongs to the NGC object alone: IC 224 of an added IC
+// table is not M31.
+TEST(ObjectTexts, MessierNumberOnlyForTheNgcObject) {
+  ObjectDatabase base;
+  {
+    TSQLiteDatabase db(base.path, false);
+    db.Execute(std::string("CREATE TABLE IC") + kObjectSchema);
+    db.Execute("INSERT INTO IC (idx, ID, SubID, CL) VALUES (1, '224', '', '5')");
+  }
+  const int32_t kept = MessierToRngc[31];
+  MessierToRngc[31] = 224;  // as "messier_rngc.dat" has it
+  tCO catalogue(base.path, {"BASE_OBJECT_CATALOG", "IC"});
+  auto obs = std::make_unique<TObserverTime>();
+  InitObserver(*obs);
+  std::map<std::string, std::string> messier;
+  ASSERT_TRUE(catalogue.SeekRecord(0));
+  do {
+    messier[catalogue.DisplayName()] = MakeObjectInfo(catalogue, *obs).Messier;
+  } while (catalogue.Next());
+  EXPECT_EQ(messier.at("NGC224"), "31");
+  EXPECT_EQ(messier.at("IC224"), "");
+  MessierToRngc[31] = kept;
+}
