@@ -251,7 +251,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
   std::vector<Target> targets;
 
   // Star catalogue and notes.
-  targets.push_back({"SAO_YALE.DAT", {"SAO_YALE.DAT", "yale_notes.dat"}, stars.Files(), 2, false, [&] {
+  targets.push_back({"SAO_YALE.DAT", {"SAO_YALE.DAT", "yale_notes.dat"}, stars.Files(), 3, false, [&] {
                        const StarTable& t = stars.Table();
                        const StarSources& s = stars.Inputs();
                        std::map<int, SaoRecord> records;
