@@ -66,7 +66,7 @@ double Field(const TSQLiteTable& t, const char* name) { return t.FieldAsDouble(t
 }  // namespace
 
 TEST(ImportSplit, SeparatorsFixedColumnsAndFixedListRules) {
-  TImportLayout comma, tab, two, fixed;
+  TImportLayout comma, tab, two, fixed, none;
   comma.Comma = true;
   tab.Tab = true;  // character 9, not form feed
   two.Semicolon = two.Bar = true;
@@ -76,7 +76,7 @@ TEST(ImportSplit, SeparatorsFixedColumnsAndFixedListRules) {
       {" a , b,,c ", comma, {"a", "b", "", "c"}},
       {"x\ty z\t\f", tab, {"x", "y z", ""}},
       {"1;2|3", two, {"1", "2", "3"}},
-      {" whole line ", TImportLayout{}, {"whole line"}},
+      {" whole line ", none, {"whole line"}},
       {"a\xFF" "b,c", comma, {"a\xFF" "b", "c"}},  // byte 255 in a field is kept as text
       {"ab cdef ghijk", fixed, {"ab", "cdef", "ghijk"}},
       {"ab", fixed, {"ab", "", ""}},
