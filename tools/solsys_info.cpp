@@ -36,6 +36,22 @@ std::string KmAndMiles(double km) {
   return Fixed(std::trunc(km), 0) + " (" + Fixed(std::trunc(km * 0.621371192), 0) + " miles)";
 }
 
+// The place a mount or a point of interest takes, of date: the body's
+// geometric ecliptic place of date (light time included) on the mean
+// equator, seen from the observer. Unlike the apparent place it holds no
+// nutation and no annual aberration (about 20″ together): precessed to
+// J2000 it is the astrometric place, to which a mount adds those itself as
+// it does for a star.
+void AstrometricTopocentricOfDate(const TObserverTime& rec, double lambda, double beta, double distanceKm,
+                                  double& ra, double& dec) {
+  double geoRA = 0, geoDec = 0;
+  EclipticToEquatorialEps(rec.MeanObliquity, geoRA, geoDec, lambda, beta);
+  TopocentricParallax(rec, ra, dec, distanceKm, geoRA, geoDec);
+}
+
+// Kilometres in an astronomical unit (IAU 2012).
+constexpr double kKmPerAU = 149597870.7;
+
 // The body record of a selection, computed for the record's instant.
 bool ComputeBody(int kind, int index, const TObserverTime& rec, TSolarContext& ctx, TSolSysBody& body) {
   ctx = TSolarContext{};
@@ -97,11 +113,13 @@ bool MakeSolSysInfo(int kind, int index, const TObserverTime& observer, TSolSysI
   TSolSysBody body{};
   double ra, dec;
   s = TSolSysInfo{};
+  double meanRA = 0, meanDec = 0;  // astrometric topocentric of date (Sun, Moon, planets)
   if (sun) {
     ctx.NovasOff = 1;
     CalcSunTopocentric(ctx, *rec);
     ra = ctx.SunRA;
     dec = ctx.SunDec;
+    AstrometricTopocentricOfDate(*rec, ctx.SunTrueLongitude, 0.0, ctx.SunDistance, meanRA, meanDec);
     s.Name = "The Sun";
     s.Magnitude = "No data";
     s.DistanceLabel = "Distance (AU):";
@@ -113,16 +131,20 @@ bool MakeSolSysInfo(int kind, int index, const TObserverTime& observer, TSolSysI
     if (!ComputeBody(kind, index, *rec, ctx, body)) return false;
     ra = body.RA;
     dec = body.Dec;
+    if (moon || planet)
+      AstrometricTopocentricOfDate(*rec, body.EclLongitude, body.EclLatitude,
+                                   moon ? body.Distance : body.Distance * kKmPerAU, meanRA, meanDec);
     s.EclLat = TrimBlanks(FormatDegMin(body.EclLatitude));
     s.EclLong = TrimBlanks(FormatDegMin(body.EclLongitude));
   }
   s.Title = "Apparent Topocentric Coordinates, Keplerian Model:";
-  // Places: the body routines give places of date; a chart in J2000 shows
-  // them precessed back. Goto and points of interest take the mean J2000 place.
+  // Places: the body routines give apparent places of date. The J2000 place
+  // (shown on a J2000 chart, taken by goto and points of interest) is the
+  // astrometric place of date precessed back.
   auto toJ2000 = std::make_unique<TObserverTime>(*rec);
   SetPrecession(*toJ2000, rec->JD_TT, 2451545.0);
-  s.RaJ2000 = ra;
-  s.DecJ2000 = dec;
+  s.RaJ2000 = sun || moon || planet ? meanRA : ra;
+  s.DecJ2000 = sun || moon || planet ? meanDec : dec;
   if (kind == kSelectSolarSystem && !(moon || sun || planet)) return false;
   if (kind == kSelectAsteroid || kind == kSelectComet) {
     // Asteroids and comets are computed in J2000: precess to date for the altitude.

@@ -2,6 +2,7 @@
 // number texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -79,6 +80,30 @@ TEST_F(SolSysWindow, SunHasNoElementsOrVisibility) {
   EXPECT_LT(s.AltitudeRad, 0) << "midnight: below the horizon, not clipped to -1";
   EXPECT_EQ(s.Distance, "1.0");
   EXPECT_FALSE(MakeSolSysInfo(kSelectSolarSystem, 2, *obs_, s)) << "the Earth";
+}
+
+// Goto and points of interest take the astrometric place: no nutation and
+// no annual aberration (about 20″ together), light time kept, seen from the
+// observer. References for Greenwich, 2026 January 10 0h UT: astropy 5.2
+// with its built-in ephemeris (ERFA epv00 for the Sun and the Earth, plan94
+// for Mercury), body at t − τ minus observer at t in ICRS: Sun 290.9751414°,
+// −22.0374218°; Mercury 283.4772457°, −24.3004678°. Tolerances: 1″ for the
+// Sun, 5″ for Mercury (our truncated series is within 4.9″). The apparent
+// place precessed back was 16″ and 17″ off.
+TEST_F(SolSysWindow, J2000PlaceIsTheAstrometricPlace) {
+  SetObserverUT(*obs_, 2461050.5);
+  const struct {
+    int index;
+    double raDeg, decDeg, tolArcsec;
+  } cases[] = {{10, 290.9751414, -22.0374218, 1}, {0, 283.4772457, -24.3004678, 5}};
+  for (const auto& c : cases) {
+    TSolSysInfo s;
+    ASSERT_TRUE(MakeSolSysInfo(kSelectSolarSystem, c.index, *obs_, s));
+    const double ra = c.raDeg * kDeg, dec = c.decDeg * kDeg;
+    const double cosSep = std::sin(dec) * std::sin(s.DecJ2000) +
+                          std::cos(dec) * std::cos(s.DecJ2000) * std::cos(s.RaJ2000 - ra);
+    EXPECT_LT(std::acos(std::min(1.0, cosSep)) / kDeg * 3600, c.tolArcsec) << s.Name;
+  }
 }
 
 TEST(SolSysTexts, SizesAndMasses) {
