@@ -842,11 +842,13 @@ void TMainForm1::FirstTick() {
     } else if (startupComplete_ && SiteFromSystemZone(site)) {
       ApplySite(site, horizon);
       SetStatusText(0, kZoneLocationStatus + site.Name + kZoneLocationStatusEnd);
+      NotePlaceUnchosen();
     } else {
       if (MainPlotter) std::memcpy(horizon.data(), MainPlotter->HorizonProfile, sizeof(THorizonProfile));
       ChangeObserverLocation(kNoLocationName, ObserverTime.TimeZone, ObserverTime.UseDaylightSaving,
                              ObserverTime.Latitude, ObserverTime.Longitude, horizon);
       SetStatusText(0, kNoLocationStatus);
+      NotePlaceUnchosen();
     }
   }
   // 3. The clock: forward in real time, or stopped when the start-up time
@@ -910,6 +912,9 @@ void TMainForm1::Timer1Timer() {
     return;
   }
   if (CloseState == kClosing) return;
+  // A place chosen (location window, pick list, script, globe menu) ends
+  // the status bar's note that none was.
+  ClearPlaceNoteWhenMoved();
   // 4, 5. The simulated clock.
   const uint32_t now = MsCounter();
   AdvanceSimulatedClock(ObserverTime, Clock, TimeFlow, TimeRate, now, SystemClock());
@@ -1825,6 +1830,19 @@ void TMainForm1::Atmospheric1Click() {
 
 void TMainForm1::LocationPickCheckMenu(int n) {
   for (int i = 0; i < 10; ++i) Picks[i]->setChecked(i == n);
+}
+
+void TMainForm1::NotePlaceUnchosen() {
+  placeNoteShown_ = true;
+  notedLatitude_ = ObserverTime.Latitude;
+  notedLongitude_ = ObserverTime.Longitude;
+}
+
+void TMainForm1::ClearPlaceNoteWhenMoved() {
+  if (!placeNoteShown_ || (ObserverTime.Latitude == notedLatitude_ && ObserverTime.Longitude == notedLongitude_))
+    return;
+  placeNoteShown_ = false;
+  if (StatusText(0).rfind(kZoneLocationStatus, 0) == 0) SetStatusText(0, "");
 }
 
 void TMainForm1::PickSelect(int n) {

@@ -382,6 +382,12 @@ class TMainForm1 : public QMainWindow {
   std::unique_ptr<imaging::TAscomCameraSlots> ascomCameras_;
   bool camerasCreated_ = false;
   bool startupComplete_ = false;
+  // The status bar says that no place was chosen (for the place noted
+  // here); the note goes once the observer's place changes.
+  bool placeNoteShown_ = false;
+  double notedLatitude_ = 0, notedLongitude_ = 0;
+  void NotePlaceUnchosen();
+  void ClearPlaceNoteWhenMoved();
   bool inTick_ = false;
   bool destroyed_ = false;
   TRect lastClockRect_;

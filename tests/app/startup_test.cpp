@@ -136,6 +136,13 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // No place chosen yet: the chart shows latitude 0, longitude 0 and says so.
   EXPECT_EQ(ObserverLocationSet.load(), 1);
   EXPECT_EQ(form->StatusText(0).rfind("No observer location chosen", 0), 0u) << form->StatusText(0);
+  form->Timer1Timer();
+  EXPECT_NE(form->StatusText(0), "");
+  // A place chosen (here as the location window and scripts do) ends the note.
+  THorizonArray flat{};
+  ChangeObserverLocation("Quito", ObserverTime.TimeZone, 0, -0.22 / DegPerRad, 78.5 / DegPerRad, flat);
+  form->Timer1Timer();
+  EXPECT_EQ(form->StatusText(0), "");
   // The pointer over the middle of the sky fills the read-out panels.
   form->PaintBox1MouseMove(MapWidth / 2, MapHeight / 2);
   form->Chart().MarkReplot();
