@@ -66,12 +66,7 @@ TClockTimeTool::TClockTimeTool(QWidget* parent) : QDialog(parent) {
     });
   }
   sv->addStretch();
-  // The stored start-up settings.
-  LocalStartMaskEdit1->setText(QString::fromStdString(StartupLocalText));
-  UniversalStartMaskEdit1->setText(QString::fromStdString(StartupUniversalText));
-  StopTimeCheckBox1->setChecked(StartupStopTime);
-  StartRadio[std::clamp(StartupTimeMode, 1, 6) - 1]->setChecked(true);
-  UpdateStartEdits();
+  ShowStartupSettings();
   connect(StopTimeCheckBox1, &QCheckBox::toggled, this, [](bool on) { StartupStopTime = on; });
   connect(LocalStartMaskEdit1, &QLineEdit::textEdited, this,
           [](const QString& t) { StartupLocalText = t.toStdString().substr(0, 80); });
@@ -165,6 +160,30 @@ void TClockTimeTool::BuildDatePage(TDatePage& page, bool local, QWidget* tab) {
   });
 }
 
+// The stored start-up settings in the controls.
+void TClockTimeTool::ShowStartupSettings() {
+  LocalStartMaskEdit1->setText(QString::fromStdString(StartupLocalText));
+  UniversalStartMaskEdit1->setText(QString::fromStdString(StartupUniversalText));
+  StopTimeCheckBox1->setChecked(StartupStopTime);
+  StartRadio[std::clamp(StartupTimeMode, 1, 6) - 1]->setChecked(true);
+  UpdateStartEdits();
+}
+
+void TClockTimeTool::reject() {
+  if (shown_) {
+    StartupTimeMode = savedMode_;
+    StartupStopTime = savedStop_;
+    StartupLocalText = savedLocalText_;
+    StartupUniversalText = savedUniversalText_;
+    ShowStartupSettings();
+    // The switch first: it can move the universal time kept for the clock.
+    if (ObserverTime.UseDaylightSaving != savedDaylight_) SetToolDaylightSaving(ObserverTime, savedDaylight_ != 0);
+    if (ObserverTime.JD_UT != savedUT_) SetObserverUT(ObserverTime, savedUT_);
+    RequestChartReplot();
+  }
+  QDialog::reject();
+}
+
 void TClockTimeTool::UpdateStartEdits() {
   LocalStartMaskEdit1->setVisible(StartRadio[4]->isChecked());
   UniversalStartMaskEdit1->setVisible(StartRadio[5]->isChecked());
@@ -219,6 +238,10 @@ void TClockTimeTool::showEvent(QShowEvent* event) {
   PageControl1->setCurrentIndex(0);
   shown_ = true;
   savedFlow_ = TimeFlow, savedRate_ = TimeRate;
+  savedUT_ = ObserverTime.JD_UT;
+  savedDaylight_ = ObserverTime.UseDaylightSaving;
+  savedMode_ = StartupTimeMode, savedStop_ = StartupStopTime;
+  savedLocalText_ = StartupLocalText, savedUniversalText_ = StartupUniversalText;
   TimeFlow = 1;  // the clock stands still while the tool is shown
   US_DST_OK1->setChecked(ObserverTime.UseDaylightSaving != 0);
   Local.ShownYear = Universal.ShownYear = -9999;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -43,6 +44,10 @@ class TClockTimeTool : public QDialog {
 
   // Refreshes the fields from ObserverTime (each heartbeat while shown).
   void FormUpdate();
+  // Cancel (the button, Escape, closing the window): the chart's instant,
+  // the daylight-saving switch and the start-up settings go back to what
+  // they were when the window was shown.
+  void reject() override;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -53,9 +58,16 @@ class TClockTimeTool : public QDialog {
   void DrawCalendar(TDatePage& page, int year, int month, int day);
   void Changed();
   void UpdateStartEdits();
+  void ShowStartupSettings();
   bool shown_ = false;
   bool updating_ = false;
   uint8_t savedFlow_ = 0, savedRate_ = 0;
+  // What Cancel restores.
+  double savedUT_ = 0;
+  uint8_t savedDaylight_ = 0;
+  int32_t savedMode_ = 1;
+  bool savedStop_ = false;
+  std::string savedLocalText_, savedUniversalText_;
 };
 
 extern TClockTimeTool* ClockTimeTool;

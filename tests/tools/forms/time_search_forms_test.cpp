@@ -2,6 +2,8 @@
 // their logic; each grabbed to a PNG in the test folder.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
@@ -58,6 +60,22 @@ TEST(ClockTimeForm, ShowsTheInstantStopsTheClockAndAppliesEdits) {
   tool.hide();
   EXPECT_EQ(TimeFlow, 0);
   EXPECT_EQ(TimeRate, 3);
+  // Cancel takes back the instant, the daylight switch and the start-up
+  // settings changed since the window was shown; OK keeps them.
+  tool.show();
+  const bool stop = StartupStopTime;
+  emit tool.Universal.Cal->cellClicked(3, 2);  // 16 October
+  tool.US_DST_OK1->click();
+  tool.StopTimeCheckBox1->click();
+  ASSERT_NE(ObserverTime.JD_UT, 2299161.0);
+  ASSERT_NE(StartupStopTime, stop);
+  QTest::keyClick(&tool, Qt::Key_Escape);
+  EXPECT_FALSE(tool.isVisible());
+  EXPECT_DOUBLE_EQ(ObserverTime.JD_UT, 2299161.0);
+  EXPECT_EQ(ObserverTime.UseDaylightSaving, 0);
+  EXPECT_EQ(StartupStopTime, stop);
+  EXPECT_EQ(tool.StopTimeCheckBox1->isChecked(), stop);
+  EXPECT_EQ(TimeFlow, 0);
 }
 
 TEST(AtmosphericForm, RejectedTemperatureKeepsTheWindowOpen) {
