@@ -73,8 +73,16 @@ void PrintPage(QWidget* parent, const QString& title, const std::function<void(p
   MakeDrawingColors();
 }
 
-// Buttons under every information window.
-QHBoxLayout* Buttons(QDialog* d, std::function<void()> print, QPushButton*& go, QPushButton*& sync, QPushButton*& poi) {
+// What Goto, Sync and Add POI take: a name and a mean J2000 place (radians).
+struct TInfoTarget {
+  std::string name;
+  double ra = 0, dec = 0;
+};
+
+// Buttons under every information window; Goto, Sync and Add POI take the
+// window's target at the moment they are pressed.
+QHBoxLayout* Buttons(QDialog* d, std::function<void()> print, std::function<TInfoTarget()> target, QPushButton*& go,
+                     QPushButton*& sync, QPushButton*& poi) {
   auto* row = new QHBoxLayout;
   auto* done = new QPushButton("&Done");
   auto* pr = new QPushButton("&Print");
@@ -84,7 +92,52 @@ QHBoxLayout* Buttons(QDialog* d, std::function<void()> print, QPushButton*& go, 
   for (auto* b : {done, pr, go, sync, poi}) row->addWidget(b);
   QObject::connect(done, &QPushButton::clicked, d, &QDialog::accept);
   QObject::connect(pr, &QPushButton::clicked, d, [print] { print(); });
+  QObject::connect(go, &QPushButton::clicked, d, [target] {
+    const TInfoTarget t = target();
+    if (TelescopeGotoHook) TelescopeGotoHook(t.ra, t.dec);
+  });
+  QObject::connect(sync, &QPushButton::clicked, d, [target] {
+    const TInfoTarget t = target();
+    if (TelescopeSyncHook) TelescopeSyncHook(t.ra, t.dec);
+  });
+  QObject::connect(poi, &QPushButton::clicked, d, [target] {
+    const TInfoTarget t = target();
+    if (AddPointOfInterestHook) AddPointOfInterestHook(t.name, t.ra, t.dec);
+  });
   return row;
+}
+
+// Goto and Sync need a connected mount; checked each time a window fills.
+void EnableTelescopeButtons(QPushButton* go, QPushButton* sync) {
+  const bool connected = TelescopeConnected && TelescopeConnected();
+  go->setEnabled(connected);
+  sync->setEnabled(connected);
+}
+
+// The place rows of the star and deep-sky windows, and their contents
+// from the record's places (FillInfoPlaces).
+template <class Form>
+void AddPlaceFields(Form* w, QFormLayout* f) {
+  w->RaEdit1 = Field(f, "Right Ascen:");
+  w->DecEdit1 = Field(f, "Declination:");
+  w->EpochEdit1 = Field(f, "Epoch:");
+  w->RaEdit2 = Field(f, "Apparent Right Ascen:");
+  w->DecEdit2 = Field(f, "Apparent Declination:");
+  w->EpochEdit2 = Field(f, "Apparent Epoch:");
+  w->AltEdit1 = Field(f, "Altitude:");
+  w->AzmEdit1 = Field(f, "Azimuth:");
+}
+template <class Form, class Info>
+void ShowPlaceFields(Form* w, const Info& s) {
+  w->RaEdit1->setText(Q(s.RaJ2000));
+  w->DecEdit1->setText(Q(s.DecJ2000));
+  w->EpochEdit1->setText(Q(s.EpochJ2000));
+  for (auto* e : {w->RaEdit2, w->DecEdit2, w->EpochEdit2}) e->setVisible(s.ShowApparent);
+  w->RaEdit2->setText(Q(s.RaApparent));
+  w->DecEdit2->setText(Q(s.DecApparent));
+  w->EpochEdit2->setText(Q(s.EpochApparent));
+  w->AltEdit1->setText(Q(s.Altitude));
+  w->AzmEdit1->setText(Q(s.Azimuth));
 }
 
 void FillChart(TVisibilityBox* box, const std::function<void(platform::DrawingContext&, int, int)>& draw) {
@@ -326,14 +379,7 @@ TInformationForm1::TInformationForm1(QWidget* parent) : QDialog(parent) {
   HDEdit1 = Field(f, "HD #");
   VMagEdit1 = Field(f, "Visual Magnitude:");
   PCIEdit1 = Field(f, "Color Index:");
-  RaEdit1 = Field(f, "Right Ascen:");
-  DecEdit1 = Field(f, "Declination:");
-  EpochEdit1 = Field(f, "Epoch:");
-  RaEdit2 = Field(f, "Apparent Right Ascen:");
-  DecEdit2 = Field(f, "Apparent Declination:");
-  EpochEdit2 = Field(f, "Apparent Epoch:");
-  AltEdit1 = Field(f, "Altitude:");
-  AzmEdit1 = Field(f, "Azimuth:");
+  AddPlaceFields(this, f);
   FormPage(PageControl1, "Physical properties", f);
   SpectEdit1 = Field(f, "MKK Spectral Class:");
   DistEdit1 = Field(f, "Distance:");
@@ -349,22 +395,13 @@ TInformationForm1::TInformationForm1(QWidget* parent) : QDialog(parent) {
   RiseSetPaintBox1 = new TVisibilityBox;
   PageControl1->addTab(RiseSetPaintBox1, "Visibility chart");
   layout->addWidget(PageControl1);
-  layout->addLayout(Buttons(this, [this] { PrintBitBtn1Click(); }, Go, Sync, AddPOI));
-  connect(Go, &QPushButton::clicked, this, [this] {
-    if (TelescopeGotoHook) TelescopeGotoHook(info.RaJ2000Rad, info.DecJ2000Rad);
-  });
-  connect(Sync, &QPushButton::clicked, this, [this] {
-    if (TelescopeSyncHook) TelescopeSyncHook(info.RaJ2000Rad, info.DecJ2000Rad);
-  });
-  connect(AddPOI, &QPushButton::clicked, this, [this] {
-    if (AddPointOfInterestHook) AddPointOfInterestHook(StarPoiName(info), info.RaJ2000Rad, info.DecJ2000Rad);
-  });
+  layout->addLayout(Buttons(
+      this, [this] { PrintBitBtn1Click(); },
+      [this] { return TInfoTarget{StarPoiName(info), info.RaJ2000Rad, info.DecJ2000Rad}; }, Go, Sync, AddPOI));
 }
 
 bool TInformationForm1::ShowStar(uint32_t sao) {
-  const bool connected = TelescopeConnected && TelescopeConnected();
-  Go->setEnabled(connected);
-  Sync->setEnabled(connected);
+  EnableTelescopeButtons(Go, Sync);
   PageControl1->setCurrentIndex(0);
   TStarInfo s;
   if (!LoadStarInfo(sao, ObserverTime, s)) return false;
@@ -376,15 +413,7 @@ bool TInformationForm1::ShowStar(uint32_t sao) {
   HDEdit1->setText(Q(s.HdText));
   VMagEdit1->setText(Q(s.VMag + (s.Variable ? " (variable)" : "")));
   PCIEdit1->setText(Q(s.ColorIndex));
-  RaEdit1->setText(Q(s.RaJ2000));
-  DecEdit1->setText(Q(s.DecJ2000));
-  EpochEdit1->setText(Q(s.EpochJ2000));
-  for (auto* e : {RaEdit2, DecEdit2, EpochEdit2}) e->setVisible(s.ShowApparent);
-  RaEdit2->setText(Q(s.RaApparent));
-  DecEdit2->setText(Q(s.DecApparent));
-  EpochEdit2->setText(Q(s.EpochApparent));
-  AltEdit1->setText(Q(s.Altitude));
-  AzmEdit1->setText(Q(s.Azimuth));
+  ShowPlaceFields(this, s);
   SpectEdit1->setText(Q(s.Spectral));
   DistEdit1->setText(Q(s.Distance));
   DistEdit1->setToolTip(Q(s.DistanceHint));
@@ -418,14 +447,7 @@ TInformationForm2::TInformationForm2(QWidget* parent) : QDialog(parent) {
   MagEdit1 = Field(f, "Visual Magnitude:");
   MessierEdit1 = Field(f, "Messier #");
   SizeEdit1 = Field(f, "Apparent Size:");
-  RaEdit1 = Field(f, "Right Ascen:");
-  DecEdit1 = Field(f, "Declination:");
-  EpochEdit1 = Field(f, "Epoch:");
-  RaEdit2 = Field(f, "Apparent Right Ascen:");
-  DecEdit2 = Field(f, "Apparent Declination:");
-  EpochEdit2 = Field(f, "Apparent Epoch:");
-  AltEdit1 = Field(f, "Altitude:");
-  AzmEdit1 = Field(f, "Azimuth:");
+  AddPlaceFields(this, f);
   FormPage(PageControl1, "Description", f);
   OldNotesEdit1 = Field(f, "Description (1888 catalogue):");
   ExpandOldNotesMemo1 = new QPlainTextEdit;
@@ -455,22 +477,11 @@ TInformationForm2::TInformationForm2(QWidget* parent) : QDialog(parent) {
     PrintPage(this, "Celestial Object Info", [this](platform::DrawingContext& dc, int w, int h) {
       DrawObjectReportPage(dc, info, ObserverTime, LocationName, w, h);
     });
-  }, Go, Sync, AddPOI));
-  connect(Go, &QPushButton::clicked, this, [this] {
-    if (TelescopeGotoHook) TelescopeGotoHook(info.RaJ2000Rad, info.DecJ2000Rad);
-  });
-  connect(Sync, &QPushButton::clicked, this, [this] {
-    if (TelescopeSyncHook) TelescopeSyncHook(info.RaJ2000Rad, info.DecJ2000Rad);
-  });
-  connect(AddPOI, &QPushButton::clicked, this, [this] {
-    if (AddPointOfInterestHook) AddPointOfInterestHook(ObjectPoiName(info), info.RaJ2000Rad, info.DecJ2000Rad);
-  });
+  }, [this] { return TInfoTarget{ObjectPoiName(info), info.RaJ2000Rad, info.DecJ2000Rad}; }, Go, Sync, AddPOI));
 }
 
 void TInformationForm2::ShowCurrentObject() {
-  const bool connected = TelescopeConnected && TelescopeConnected();
-  Go->setEnabled(connected);
-  Sync->setEnabled(connected);
+  EnableTelescopeButtons(Go, Sync);
   PageControl1->setCurrentIndex(0);
   if (!ObjectCatalog) return;
   {
@@ -485,15 +496,7 @@ void TInformationForm2::ShowCurrentObject() {
   MessierEdit1->setText(Q(s.Messier));
   MessierEdit1->setVisible(!s.Messier.empty());
   SizeEdit1->setText(Q(s.Size));
-  RaEdit1->setText(Q(s.RaJ2000));
-  DecEdit1->setText(Q(s.DecJ2000));
-  EpochEdit1->setText(Q(s.EpochJ2000));
-  for (auto* e : {RaEdit2, DecEdit2, EpochEdit2}) e->setVisible(s.ShowApparent);
-  RaEdit2->setText(Q(s.RaApparent));
-  DecEdit2->setText(Q(s.DecApparent));
-  EpochEdit2->setText(Q(s.EpochApparent));
-  AltEdit1->setText(Q(s.Altitude));
-  AzmEdit1->setText(Q(s.Azimuth));
+  ShowPlaceFields(this, s);
   OldNotesEdit1->setText(Q(s.OldNotes));
   ExpandOldNotesMemo1->setPlainText(Q(s.OldNotesExpanded));
   NotesEdit1->setText(Q(s.NewNotes));
@@ -569,26 +572,19 @@ TInformationForm3::TInformationForm3(QWidget* parent) : QDialog(parent) {
   Images = new TImagesPage(true, "Image (*.jpg *.jpeg *.bmp)");
   PageControl1->addTab(Images, "Images");
   layout->addWidget(PageControl1);
-  QPushButton *go, *sync, *poi;
-  layout->addLayout(Buttons(this, [this] { PrintBitBtn1Click(); }, go, sync, poi));
-  go->setEnabled(TelescopeConnected && TelescopeConnected());
-  sync->setEnabled(go->isEnabled());
-  connect(go, &QPushButton::clicked, this, [this] {
-    if (TelescopeGotoHook) TelescopeGotoHook(info.RaJ2000, info.DecJ2000);
-  });
-  connect(sync, &QPushButton::clicked, this, [this] {
-    if (TelescopeSyncHook) TelescopeSyncHook(info.RaJ2000, info.DecJ2000);
-  });
-  connect(poi, &QPushButton::clicked, this, [this] {
+  auto target = [this] {
     std::string name = info.Name;
     for (const char* p : {"The planet ", "The asteroid ", "The comet "})
       if (name.rfind(p, 0) == 0) name = name.substr(std::string(p).size());
-    if (AddPointOfInterestHook) AddPointOfInterestHook(name, info.RaJ2000, info.DecJ2000);
-  });
+    return TInfoTarget{name, info.RaJ2000, info.DecJ2000};
+  };
+  layout->addLayout(Buttons(this, [this] { PrintBitBtn1Click(); }, target, Go, Sync, AddPOI));
+  EnableTelescopeButtons(Go, Sync);
 }
 
 bool TInformationForm3::ShowBody(int k, int i) {
   if (!MakeSolSysInfo(k, i, ObserverTime, info)) return false;
+  EnableTelescopeButtons(Go, Sync);
   kind = k;
   index = i;
   yearOffset = 0;

@@ -126,6 +126,7 @@ class TInformationForm3 : public QDialog {
   QWidget *ElementsTabSheet1, *PhysicalTabSheet1, *RiseSetTabSheet1;
   TVisibilityBox* RiseSetPaintBox1;
   TImagesPage* Images;
+  QPushButton *Go, *Sync, *AddPOI;
 
  private:
   void DrawChart();

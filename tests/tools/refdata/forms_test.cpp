@@ -61,9 +61,26 @@ TEST(InformationForms, SolarSystemPagesPerBody) {
   ASSERT_TRUE(form.ShowBody(kSelectSolarSystem, 10));
   EXPECT_EQ(form.NameEdit1->text(), "The Sun");
   EXPECT_FALSE(form.PageControl1->isTabVisible(form.PageControl1->indexOf(form.RiseSetTabSheet1)));
+  EXPECT_FALSE(form.Go->isEnabled()) << "no telescope";
+  // A mount connected after the window was made: Goto follows at the next
+  // filling and takes the body's J2000 place; Add POI its bare name.
+  TelescopeConnected = [] { return true; };
   ASSERT_TRUE(form.ShowBody(kSelectSolarSystem, 4));
   EXPECT_EQ(form.NameEdit1->text(), "The planet Jupiter");
   EXPECT_TRUE(form.PageControl1->isTabVisible(form.PageControl1->indexOf(form.RiseSetTabSheet1)));
+  ASSERT_TRUE(form.Go->isEnabled() && form.Sync->isEnabled());
+  double gotoRA = -1, gotoDec = -1;
+  std::string poi;
+  TelescopeGotoHook = [&](double ra, double dec) { gotoRA = ra, gotoDec = dec; };
+  AddPointOfInterestHook = [&](const std::string& name, double, double) { poi = name; };
+  form.Go->click();
+  form.AddPOI->click();
+  EXPECT_EQ(gotoRA, form.info.RaJ2000);
+  EXPECT_EQ(gotoDec, form.info.DecJ2000);
+  EXPECT_EQ(poi, "Jupiter");
+  TelescopeConnected = [] { return false; };
+  TelescopeGotoHook = nullptr;
+  AddPointOfInterestHook = nullptr;
   form.year = 2999;
   form.yearOffset = 0;
   form.StepYear(1);
