@@ -311,14 +311,7 @@ void TAscomCameraSlots::SaveSettings() const {
 
 void TAscomCameraSlots::SelectClick(int n) {
   Slot& s = (*this)[n];
-  try {
-    platform::TAutomationRef chooser = platform::CreateOleObject(platform::kChooserId);
-    chooser->Put("DeviceType", TVariant("Camera"));
-    s.name = chooser->Invoke("Choose", {TVariant(s.name)}).AsString();
-  } catch (const std::exception&) {
-    platform::ShowMessageBox(kNoDrivers, "Noctra Planetarium", platform::MsgButtons::Ok,
-                             platform::MsgIcon::Exclamation);
-  }
+  s.name = platform::ChooseDriver("Camera", s.name);
 }
 
 void TAscomCameraSlots::ConnectClick(int n) {

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/automation_sim.h"
+#include "platform/dialogs.h"
 #include "platform/numfmt.h"
 
 namespace platform {
@@ -204,6 +205,28 @@ TAutomationRef CreateOleObject(const std::string& idIn) {
   else throw EAutomationError("Invalid class string: \"" + id + "\"");
   if (!obj) throw EAutomationError("Cannot create \"" + id + "\"");
   return obj;
+}
+
+std::string ChooseDriver(const std::string& deviceType, const std::string& current) {
+  try {
+    TAutomationRef chooser = CreateOleObject(kChooserId);
+    chooser->Put("DeviceType", TVariant(deviceType));
+    return chooser->Invoke("Choose", {TVariant(current)}).AsString();
+  } catch (const std::exception&) {
+    ShowMessageBox("ASCOM drivers couldn't be found, visit https://ascom-standards.org", "Noctra Planetarium",
+                   MsgButtons::Ok, MsgIcon::Exclamation);
+    return current;
+  }
+}
+
+TAutomationRef ConnectDriver(const std::string& id) {
+  try {
+    TAutomationRef driver = CreateOleObject(id);
+    driver->Put("Connected", TVariant(true));
+    if (driver->Get("Connected").AsBool()) return driver;
+  } catch (const std::exception&) {
+  }
+  return nullptr;
 }
 
 void SetChooserUi(TChooserUi ui) {

@@ -109,6 +109,17 @@ std::vector<TDriverEntry> ListDrivers(const std::string& deviceType);
 // Raises EAutomationError for an unknown identifier or a failing factory.
 TAutomationRef CreateOleObject(const std::string& id);
 
+// The chooser for one device type ("Telescope", "Focuser", "FilterWheel",
+// "Camera") opened on `current`: the chosen identifier, `current` when the
+// user cancels. Without a chooser the message "ASCOM drivers couldn't be
+// found, ..." is shown and `current` kept.
+std::string ChooseDriver(const std::string& deviceType, const std::string& current);
+
+// Creates the driver of identifier `id`, puts "Connected" true and reads it
+// back: the connected driver, or null when any step fails (an unknown
+// identifier, a failing driver, one that stays unconnected).
+TAutomationRef ConnectDriver(const std::string& id);
+
 // The identifier of the driver chooser object: put "DeviceType", then
 // Invoke "Choose" with the current identifier; the result is the chosen one
 // (the current one when the user cancels).

@@ -17,16 +17,12 @@ namespace {
 TFocuserControl* g_focuser = nullptr;
 TFilterWheelControl* g_wheel = nullptr;
 
-// The chooser of the driver services for one device type.
-std::string Choose(const char* type, const std::string& current) {
+// The driver's own description, empty when it cannot give one.
+std::string DriverInfo(platform::IAutomationObject& driver) {
   try {
-    auto chooser = platform::CreateOleObject(platform::kChooserId);
-    chooser->Put("DeviceType", TVariant(type));
-    return chooser->Invoke("Choose", {TVariant(current)}).AsString();
+    return driver.Get("DriverInfo").AsString();
   } catch (const std::exception&) {
-    platform::ShowMessageBox("ASCOM drivers couldn't be found, visit https://ascom-standards.org",
-                             "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-    return current;
+    return std::string();
   }
 }
 
@@ -61,7 +57,7 @@ TFocuserControl::TFocuserControl(QObject* parent) : QObject(parent) {
 void TFocuserControl::Log(const std::string& s) const { LogLines().AddLine("[Ascom.Focuser] " + s); }
 
 void TFocuserControl::SelectClick() {
-  name = Choose("Focuser", name);
+  name = platform::ChooseDriver("Focuser", name);
   emit changed();
 }
 
@@ -73,26 +69,17 @@ void TFocuserControl::SetDisconnected() {
 
 void TFocuserControl::ConnectClick() {
   if (connected_) return;
-  driver_.reset();
-  try {
-    driver_ = platform::CreateOleObject(name);
-    driver_->Put("Connected", TVariant(true));
-    if (!driver_->Get("Connected").AsBool()) throw platform::EAutomationError("not connected");
-    connected_ = true;
-    ui_.connect = ui_.select = ui_.name = false;
-    ui_.disconnect = true;
-    ui_.connectedShape = TShape::Green;
-    std::string info;
-    try {
-      info = driver_->Get("DriverInfo").AsString();
-    } catch (const std::exception&) {
-    }
-    Log("Connect: " + info);
-  } catch (const std::exception&) {
-    driver_.reset();
-    connected_ = false;
+  driver_ = platform::ConnectDriver(name);
+  if (!driver_) {
     Log("Connect failed");
+    emit changed();
+    return;
   }
+  connected_ = true;
+  ui_.connect = ui_.select = ui_.name = false;
+  ui_.disconnect = true;
+  ui_.connectedShape = TShape::Green;
+  Log("Connect: " + DriverInfo(*driver_));
   emit changed();
 }
 
@@ -195,19 +182,14 @@ TFilterWheelControl::TFilterWheelControl(QObject* parent) : QObject(parent) {
 void TFilterWheelControl::Log(const std::string& s) const { LogLines().AddLine("[Ascom.Filterwheel] " + s); }
 
 void TFilterWheelControl::SelectClick() {
-  name = Choose("FilterWheel", name);
+  name = platform::ChooseDriver("FilterWheel", name);
   emit changed();
 }
 
 void TFilterWheelControl::ConnectClick() {
   if (connected_) return;
-  driver_.reset();
-  try {
-    driver_ = platform::CreateOleObject(name);
-    driver_->Put("Connected", TVariant(true));
-    if (!driver_->Get("Connected").AsBool()) throw platform::EAutomationError("not connected");
-  } catch (const std::exception&) {
-    driver_.reset();
+  driver_ = platform::ConnectDriver(name);
+  if (!driver_) {
     Log("Connect failed");
     return;
   }
@@ -216,11 +198,7 @@ void TFilterWheelControl::ConnectClick() {
   ui_.connect = ui_.select = ui_.name = false;
   timer_.start();
   ui_.connectedShape = TShape::Green;
-  std::string info;
-  try {
-    info = driver_->Get("DriverInfo").AsString();
-  } catch (const std::exception&) {
-  }
+  const std::string info = DriverInfo(*driver_);
   // The maker's wheel is known by its identifier, not by its description.
   maker_ = name.find("Tar_vel") != std::string::npos;
   ui_.tweak = maker_;

@@ -175,32 +175,16 @@ void TTeleControl::SetDisconnectedControls() {
 // --- Connection ---------------------------------------------------------------------------
 
 void TTeleControl::SelectClick() {
-  try {
-    auto chooser = platform::CreateOleObject(platform::kChooserId);
-    chooser->Put("DeviceType", TVariant("Telescope"));
-    name = chooser->Invoke("Choose", {TVariant(name)}).AsString();
-  } catch (const std::exception&) {
-    platform::ShowMessageBox("ASCOM drivers couldn't be found, visit https://ascom-standards.org",
-                             "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-  }
+  name = platform::ChooseDriver("Telescope", name);
   emit changed();
 }
 
 void TTeleControl::ConnectClick() {
   if (connected_ || Trim(name).empty()) return;
   // 1. A fresh driver object, connected and read back.
-  driver_.reset();
-  bool ok = false;
-  try {
-    driver_ = platform::CreateOleObject(name);
-    driver_->Put("Connected", TVariant(true));
-    ok = driver_->Get("Connected").AsBool();
-  } catch (const std::exception&) {
-    ok = false;
-  }
-  if (!ok) {
+  driver_ = platform::ConnectDriver(name);
+  if (!driver_) {
     Log("Connect failed");
-    driver_.reset();
     return;
   }
   // 2. Connected: the chart runs at real time, its clock menus are locked.
