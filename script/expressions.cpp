@@ -675,27 +675,29 @@ bool DropComma(std::string& rest) {
   if (!rest.empty() && rest[0] == ',') rest.erase(0, 1);
   return true;
 }
-}  // namespace
 
-bool ScrGetStringArg(std::string& rest, std::string& value) {
+// Takes the next argument off `rest` and evaluates it; a missing argument
+// or a result of the other type is error 3.
+bool EvaluateNextArg(std::string& rest, int resultType) {
   if (!DropComma(rest)) return false;
   std::string arg = ScrNextArg(rest);
   if (ScriptErrorFlag) return false;
   if (arg.empty()) return Fault(3);
   if (!ScrEvaluate(arg)) return false;
-  if (ScrResultType != kResultString) return Fault(3);
+  if (ScrResultType != resultType) return Fault(3);
+  return true;
+}
+}  // namespace
+
+bool ScrGetStringArg(std::string& rest, std::string& value) {
+  if (!EvaluateNextArg(rest, kResultString)) return false;
   value = ScrStringResult;
   return true;
 }
 
 bool ScrGetNumberArg(std::string& rest, double& value) {
   value = 0;
-  if (!DropComma(rest)) return false;
-  std::string arg = ScrNextArg(rest);
-  if (ScriptErrorFlag) return false;
-  if (arg.empty()) return Fault(3);
-  if (!ScrEvaluate(arg)) return false;
-  if (ScrResultType != kResultNumber) return Fault(3);
+  if (!EvaluateNextArg(rest, kResultNumber)) return false;
   value = ScrNumberResult;
   return true;
 }
