@@ -23,6 +23,41 @@ void Paint(QLabel* shape, TShape s) {
       QString("background:%1;border:1px solid gray;border-radius:7px").arg(ShapeColor(s).name()));
 }
 
+// The driver row in rows 0 to 2 of `l`, wired to control `c`: the typed
+// identifier is taken before Select and Connect.
+template <class Control>
+TDriverRow AddDriverRow(QWidget* w, QGridLayout* l, Control* c, const char* selectCaption) {
+  TDriverRow r;
+  r.name = new QLineEdit;
+  r.select = new QPushButton(selectCaption);
+  r.connect = new QPushButton("Connect");
+  r.disconnect = new QPushButton("Disconnect");
+  r.shape = Shape();
+  l->addWidget(r.name, 0, 0, 1, 3);
+  l->addWidget(r.select, 1, 0);
+  l->addWidget(r.connect, 1, 1);
+  l->addWidget(r.disconnect, 1, 2);
+  r.lamps = new QHBoxLayout;
+  r.lamps->addWidget(r.shape);
+  r.lamps->addWidget(new QLabel("Connected"));
+  l->addLayout(r.lamps, 2, 0, 1, 3);
+  QLineEdit* name = r.name;
+  auto read = [c, name] { c->name = name->text().toStdString(); };
+  QObject::connect(r.select, &QPushButton::clicked, w, [c, read] { read(); c->SelectClick(); });
+  QObject::connect(r.connect, &QPushButton::clicked, w, [c, read] { read(); c->ConnectClick(); });
+  QObject::connect(r.disconnect, &QPushButton::clicked, w, [c] { c->DisconnectClick(); });
+  return r;
+}
+
+void RefreshDriverRow(const TDriverRow& r, const TDeviceControls& ui, const std::string& name) {
+  if (r.name->text().toStdString() != name) r.name->setText(QString::fromStdString(name));
+  r.name->setEnabled(ui.name);
+  r.select->setEnabled(ui.select);
+  r.connect->setEnabled(ui.connect);
+  r.disconnect->setEnabled(ui.disconnect);
+  Paint(r.shape, ui.connectedShape);
+}
+
 }  // namespace
 
 // --- Focuser ------------------------------------------------------------------------
@@ -30,37 +65,13 @@ void Paint(QLabel* shape, TShape s) {
 TFocuserForm1::TFocuserForm1(TFocuserControl* control, QWidget* parent) : QWidget(parent, Qt::Window), c_(control) {
   setWindowTitle("ASCOM Focuser");
   auto* l = new QGridLayout(this);
-  name_ = new QLineEdit;
-  select_ = new QPushButton("Select Focuser");
-  connect_ = new QPushButton("Connect");
-  disconnect_ = new QPushButton("Disconnect");
-  shape_ = Shape();
-  l->addWidget(name_, 0, 0, 1, 3);
-  l->addWidget(select_, 1, 0);
-  l->addWidget(connect_, 1, 1);
-  l->addWidget(disconnect_, 1, 2);
-  auto* st = new QHBoxLayout;
-  st->addWidget(shape_);
-  st->addWidget(new QLabel("Connected"));
-  st->addStretch();
-  l->addLayout(st, 2, 0, 1, 3);
-  auto read = [this] { c_->name = name_->text().toStdString(); };
-  connect(select_, &QPushButton::clicked, this, [this, read] { read(); c_->SelectClick(); });
-  connect(connect_, &QPushButton::clicked, this, [this, read] { read(); c_->ConnectClick(); });
-  connect(disconnect_, &QPushButton::clicked, this, [this] { c_->DisconnectClick(); });
+  row_ = AddDriverRow(this, l, c_, "Select Focuser");
+  row_.lamps->addStretch();
   connect(c_, &TFocuserControl::changed, this, [this] { Refresh(); });
   Refresh();
 }
 
-void TFocuserForm1::Refresh() {
-  const TDeviceControls& ui = c_->Controls();
-  if (name_->text().toStdString() != c_->name) name_->setText(QString::fromStdString(c_->name));
-  name_->setEnabled(ui.name);
-  select_->setEnabled(ui.select);
-  connect_->setEnabled(ui.connect);
-  disconnect_->setEnabled(ui.disconnect);
-  Paint(shape_, ui.connectedShape);
-}
+void TFocuserForm1::Refresh() { RefreshDriverRow(row_, c_->Controls(), c_->name); }
 
 void TFocuserForm1::showEvent(QShowEvent*) {
   if (!c_->Connected()) c_->LoadSettings();
@@ -68,7 +79,7 @@ void TFocuserForm1::showEvent(QShowEvent*) {
 }
 
 void TFocuserForm1::hideEvent(QHideEvent*) {
-  c_->name = name_->text().toStdString();
+  c_->name = row_.name->text().toStdString();
   c_->SaveSettings();
 }
 
@@ -78,23 +89,11 @@ TFilterWheelForm1::TFilterWheelForm1(TFilterWheelControl* control, QWidget* pare
     : QWidget(parent, Qt::Window), c_(control) {
   setWindowTitle("ASCOM Filter Wheel");
   auto* l = new QGridLayout(this);
-  name_ = new QLineEdit;
-  select_ = new QPushButton("Select Filter Wheel");
-  connect_ = new QPushButton("Connect");
-  disconnect_ = new QPushButton("Disconnect");
-  shape_ = Shape();
+  row_ = AddDriverRow(this, l, c_, "Select Filter Wheel");
   makerShape_ = Shape();
-  l->addWidget(name_, 0, 0, 1, 3);
-  l->addWidget(select_, 1, 0);
-  l->addWidget(connect_, 1, 1);
-  l->addWidget(disconnect_, 1, 2);
-  auto* st = new QHBoxLayout;
-  st->addWidget(shape_);
-  st->addWidget(new QLabel("Connected"));
-  st->addWidget(makerShape_);
-  st->addWidget(new QLabel("Tarvel Filter Wheel"));
-  st->addStretch();
-  l->addLayout(st, 2, 0, 1, 3);
+  row_.lamps->addWidget(makerShape_);
+  row_.lamps->addWidget(new QLabel("Tarvel Filter Wheel"));
+  row_.lamps->addStretch();
   auto* adj = new QGroupBox("Adjustments");
   auto* al = new QGridLayout(adj);
   minus_ = new QPushButton("-");
@@ -106,10 +105,6 @@ TFilterWheelForm1::TFilterWheelForm1(TFilterWheelControl* control, QWidget* pare
   al->addWidget(new QLabel("Perform calibration cycle:"), 1, 0);
   al->addWidget(cal_, 1, 1);
   l->addWidget(adj, 3, 0, 1, 3);
-  auto read = [this] { c_->name = name_->text().toStdString(); };
-  connect(select_, &QPushButton::clicked, this, [this, read] { read(); c_->SelectClick(); });
-  connect(connect_, &QPushButton::clicked, this, [this, read] { read(); c_->ConnectClick(); });
-  connect(disconnect_, &QPushButton::clicked, this, [this] { c_->DisconnectClick(); });
   connect(minus_, &QPushButton::clicked, this, [this] { c_->TweakClick(99); Refresh(); });
   connect(plus_, &QPushButton::clicked, this, [this] { c_->TweakClick(100); Refresh(); });
   connect(cal_, &QPushButton::clicked, this, [this] { c_->TweakClick(101); Refresh(); });
@@ -119,14 +114,9 @@ TFilterWheelForm1::TFilterWheelForm1(TFilterWheelControl* control, QWidget* pare
 
 void TFilterWheelForm1::Refresh() {
   const TDeviceControls& ui = c_->Controls();
-  if (name_->text().toStdString() != c_->name) name_->setText(QString::fromStdString(c_->name));
-  name_->setEnabled(ui.name);
-  select_->setEnabled(ui.select);
-  connect_->setEnabled(ui.connect);
-  disconnect_->setEnabled(ui.disconnect);
+  RefreshDriverRow(row_, ui, c_->name);
   // The adjustment buttons wait while a tweak is under way.
   for (QPushButton* b : {minus_, plus_, cal_}) b->setEnabled(ui.tweak && !c_->TweakWaiting());
-  Paint(shape_, ui.connectedShape);
   Paint(makerShape_, ui.makerShape);
 }
 
@@ -136,6 +126,6 @@ void TFilterWheelForm1::showEvent(QShowEvent*) {
 }
 
 void TFilterWheelForm1::hideEvent(QHideEvent*) {
-  c_->name = name_->text().toStdString();
+  c_->name = row_.name->text().toStdString();
   c_->SaveSettings();
 }

@@ -6,9 +6,20 @@
 
 #include "telescope/accessories.h"
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+// The driver rows of the focuser and filter-wheel windows: the driver's
+// identifier, Select, Connect and Disconnect, and the "Connected" lamp in
+// a row of lamps.
+struct TDriverRow {
+  QLineEdit* name = nullptr;
+  QPushButton *select = nullptr, *connect = nullptr, *disconnect = nullptr;
+  QLabel* shape = nullptr;
+  QHBoxLayout* lamps = nullptr;
+};
 
 class TFocuserForm1 : public QWidget {
  public:
@@ -21,9 +32,7 @@ class TFocuserForm1 : public QWidget {
  private:
   void Refresh();
   TFocuserControl* c_;
-  QLineEdit* name_;
-  QPushButton *select_, *connect_, *disconnect_;
-  QLabel* shape_;
+  TDriverRow row_;
 };
 
 class TFilterWheelForm1 : public QWidget {
@@ -37,7 +46,7 @@ class TFilterWheelForm1 : public QWidget {
  private:
   void Refresh();
   TFilterWheelControl* c_;
-  QLineEdit* name_;
-  QPushButton *select_, *connect_, *disconnect_, *minus_, *plus_, *cal_;
-  QLabel *shape_, *makerShape_;
+  TDriverRow row_;
+  QPushButton *minus_, *plus_, *cal_;
+  QLabel* makerShape_;
 };
