@@ -17,8 +17,6 @@ namespace {
 
 constexpr double kPi = TwoPi / 2.0;
 constexpr double kDegToRad = 1.0 / DegPerRad;
-// Kilometres per AU of the planets' parallax distance.
-constexpr double kPlanetKmPerAU = 149598500.0;
 // Gaussian gravitational constant (AU^1.5 / day).
 constexpr double kGauss = 0.01720209895;
 // Convergence tolerance of the Kepler and near-parabolic solvers.

@@ -12,6 +12,9 @@
 
 #include "astro/solar_system.h"
 
+// Kilometres per AU of the planets' parallax distance.
+inline constexpr double kPlanetKmPerAU = 149598500.0;
+
 struct TObserverTime;
 
 // One row of the planet element table: period Tp (tropical years), mean

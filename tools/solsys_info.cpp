@@ -49,9 +49,6 @@ void AstrometricTopocentricOfDate(const TObserverTime& rec, double lambda, doubl
   TopocentricParallax(rec, ra, dec, distanceKm, geoRA, geoDec);
 }
 
-// Kilometres in an astronomical unit (IAU 2012).
-constexpr double kKmPerAU = 149597870.7;
-
 // The body record of a selection, computed for the record's instant.
 bool ComputeBody(int kind, int index, const TObserverTime& rec, TSolarContext& ctx, TSolSysBody& body) {
   ctx = TSolarContext{};
@@ -133,7 +130,7 @@ bool MakeSolSysInfo(int kind, int index, const TObserverTime& observer, TSolSysI
     dec = body.Dec;
     if (moon || planet)
       AstrometricTopocentricOfDate(*rec, body.EclLongitude, body.EclLatitude,
-                                   moon ? body.Distance : body.Distance * kKmPerAU, meanRA, meanDec);
+                                   moon ? body.Distance : body.Distance * kPlanetKmPerAU, meanRA, meanDec);
     s.EclLat = TrimBlanks(FormatDegMin(body.EclLatitude));
     s.EclLong = TrimBlanks(FormatDegMin(body.EclLongitude));
   }
