@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/halt.h"
 #include "platform/paths.h"
+#include "shell/globals.h"
 
 TNebulaOutlinePoint NebulaOutlineTable[kNebulaOutlineCapacity + 2];
 int32_t NebulaOutlineCount = 0;

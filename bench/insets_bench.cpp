@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "chart/clock.h"
 #include "chart/drawing_colors.h"
 #include "chart/globe.h"
 #include "chart/ring.h"
 #include "chart/styles.h"
+#include "shell/globals.h"
 
 namespace {
 

@@ -24,11 +24,11 @@
 #include <string>
 
 #include "app/core/lifecycle.h"
-#include "bench/bench_data.h"
 #include "app/forms/main_form.h"
-#include "app/globals.h"
+#include "bench/bench_data.h"
 #include "catalog/stars.h"
 #include "platform/dialogs.h"
+#include "shell/globals.h"
 #include "tools/location.h"
 
 namespace {

@@ -14,13 +14,13 @@
 #include <memory>
 #include <string>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/reference_files.h"
 #include "astro/trig.h"
 #include "catalog/object_catalog.h"
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
+#include "shell/globals.h"
 #include "tools/find.h"
 #include "tools/world_map.h"
 

@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/globals.h"
-#include "app/messages.h"
 #include "astro/constellations.h"
 #include "astro/precession.h"
 #include "astro/timescales.h"
 #include "platform/float_to_int.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
 
 std::vector<TBoundaryVertex> BoundaryVertices;
 int32_t BoundaryVertexCount = 0;

@@ -1,4 +1,5 @@
 #include "catalog/element_files.h"
+
 #include "astro/text.h"
 
 #include <algorithm>
@@ -6,7 +7,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/messages.h"
 #include "astro/planets.h"
 #include "astro/solar_system.h"
 #include "astro/timescales.h"
@@ -16,6 +16,7 @@
 #include "platform/inifile.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
+#include "shell/messages.h"
 
 std::string AsteroidElementsFile = "default.ast";
 std::string CometElementsFile = "default.cmt";

@@ -1,16 +1,17 @@
 #include "catalog/object_catalog.h"
+
 #include "astro/text.h"
 
 #include <cmath>
 #include <limits>
 #include <thread>
 
-#include "app/globals.h"
 #include "astro/names.h"
 #include "astro/precession.h"
 #include "astro/reference_files.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
+#include "shell/globals.h"
 
 const std::vector<std::string>& ObjectClassNames = ObjectTypeNames;
 

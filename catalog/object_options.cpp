@@ -2,15 +2,15 @@
 
 #include <cmath>
 
-#include "app/core/xml_settings.h"
-#include "app/globals.h"
-#include "app/messages.h"
 #include "catalog/hooks.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
+#include "platform/float_to_int.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
-#include "platform/float_to_int.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
+#include "shell/xml_settings.h"
 
 TObjectFilter ObjectFilter;
 

@@ -3,9 +3,9 @@
 #include <QDate>
 #include <fstream>
 
-#include "app/messages.h"
 #include "platform/registry.h"
 #include "platform/url_download.h"
+#include "shell/messages.h"
 
 const char* const kSolarSwitchNames[kSolarSwitchCount] = {
     "sun label",    "sun graphic",  "sun atmosp", "moon label", "moon graphic", "planet label",

@@ -4,15 +4,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <system_error>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <system_error>
 #include <thread>
 
-#include "app/globals.h"
-#include "app/messages.h"
 #include "astro/precession.h"
 #include "catalog/hooks.h"
 #include "platform/codec.h"
@@ -21,6 +19,8 @@
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "platform/thread_priority.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
 
 std::vector<TSaoStar> SaoStars;
 int32_t SaoStarCount = 0;

@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "app/messages.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "astro/solar_system.h"
@@ -13,6 +12,7 @@
 #include "chart/cursor_watch.h"
 #include "chart/magnifier_inset.h"
 #include "chart/plotter.h"
+#include "shell/messages.h"
 
 uint8_t SelectionKind = 0;
 int32_t SelectionIndex = 0;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/riseset.h"
@@ -16,6 +15,7 @@
 #include "chart/inset_host.h"
 #include "chart/ring.h"
 #include "platform/timezone.h"
+#include "shell/globals.h"
 
 using platform::Bitmap;
 using platform::Brush;

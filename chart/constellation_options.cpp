@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "app/core/settings_sections.h"
-#include "app/messages.h"
 #include "chart/grid_options.h"
 #include "chart/plotter.h"
 #include "platform/registry.h"
+#include "shell/messages.h"
+#include "shell/settings_sections.h"
 
 namespace {
 

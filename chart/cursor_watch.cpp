@@ -10,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/globals.h"
 #include "astro/precession.h"
 #include "astro/reference_files.h"
 #include "astro/solar_system.h"
@@ -21,6 +20,7 @@
 #include "platform/gui_thread.h"
 #include "platform/numfmt.h"
 #include "platform/thread_priority.h"
+#include "shell/globals.h"
 
 TPauseGate CursorGate;
 std::atomic<int32_t> CursorLastX{-1};

@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 
-#include "app/globals.h"
-#include "app/messages.h"
 #include "astro/observer.h"
 #include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
 #include "chart/inset_host.h"
 #include "chart/plotter.h"
 #include "platform/gui_thread.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
 
 using platform::Bitmap;
 

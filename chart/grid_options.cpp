@@ -1,9 +1,9 @@
 #include "chart/grid_options.h"
 
-#include "app/messages.h"
 #include "chart/plotter.h"
 #include "platform/codec.h"
 #include "platform/registry.h"
+#include "shell/messages.h"
 
 std::function<void(bool)> SetCentreOnHorizonMenuCheck;
 

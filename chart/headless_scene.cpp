@@ -3,7 +3,6 @@
 
 #include <filesystem>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/precession.h"
@@ -19,6 +18,7 @@
 #include "chart/styles.h"
 #include "chart/sun_moon_images.h"
 #include "platform/paths.h"
+#include "shell/globals.h"
 
 bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::string& error) {
   for (const char* f : {"SAO_YALE.DAT", "Objects.sqlite", "milkywayb.dat", "ConstellationLines.data",

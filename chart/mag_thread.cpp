@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-#include "app/globals.h"
 #include "astro/precession.h"
 #include "astro/trig.h"
 #include "chart/graph_misc.h"
@@ -17,6 +16,7 @@
 #include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
 #include "platform/drawing.h"
+#include "shell/globals.h"
 
 TPauseGate MagnifierGate;
 double MagnifierCentreRA = 0;

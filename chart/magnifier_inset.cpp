@@ -6,12 +6,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/globals.h"
 #include "chart/graph_misc.h"
 #include "chart/mag_thread.h"
 #include "chart/plotter.h"
 #include "chart/ring.h"
 #include "platform/bitmap.h"
+#include "shell/globals.h"
 
 int32_t FieldOfViewMode = 9;
 int32_t LastEyepieceMode = 0;

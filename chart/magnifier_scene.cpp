@@ -1,7 +1,6 @@
 // A headless magnifier (see magnifier_scene.h).
 #include "chart/magnifier_scene.h"
 
-#include "app/globals.h"
 #include "astro/planets.h"
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
@@ -11,6 +10,7 @@
 #include "chart/mag_thread.h"
 #include "chart/magnifier_inset.h"
 #include "chart/plotter_b.h"
+#include "shell/globals.h"
 
 TMagnifierScene::TMagnifierScene() : main(std::make_unique<tPlotter>()), magnifier(std::make_unique<tPlotterB>()) {
   MainPlotter = main.get();

@@ -5,11 +5,11 @@
 #include <cctype>
 #include <cmath>
 
-#include "app/core/settings_sections.h"
-#include "app/messages.h"
 #include "platform/codec.h"
 #include "platform/numfmt.h"
 #include "platform/registry.h"
+#include "shell/messages.h"
+#include "shell/settings_sections.h"
 
 TMagnifierGrid TeleGrid(kTeleColumns);
 TMagnifierGrid EyeGrid(kEyeColumns);

@@ -1,12 +1,12 @@
 #include "chart/mask.h"
 
-#include "app/globals.h"
 #include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
 #include "chart/styles.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
 #include "platform/halt.h"
+#include "shell/globals.h"
 
 using platform::Bitmap;
 using platform::Brush;

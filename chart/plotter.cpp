@@ -5,12 +5,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/settings_file.h"
 #include "astro/transforms.h"
 #include "catalog/star_options.h"
 #include "chart/render_inputs.h"
 #include "platform/codec.h"
+#include "shell/globals.h"
+#include "shell/settings_file.h"
 
 tPlotter* MainPlotter = nullptr;
 tPlotter* SpherePlotter = nullptr;

@@ -3,14 +3,14 @@
 
 #include <cmath>
 
-#include "app/globals.h"
-#include "astro/solar_system.h"
 #include "astro/planets.h"
+#include "astro/solar_system.h"
 #include "astro/sun_moon.h"
 #include "astro/trig.h"
 #include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
 #include "chart/styles.h"
+#include "shell/globals.h"
 
 tPlotterB* MagnifierPlotter = nullptr;
 

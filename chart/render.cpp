@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "astro/constellations.h"
 #include "astro/galilean.h"
 #include "astro/names.h"
@@ -29,6 +28,7 @@
 #include "chart/render_inputs.h"
 #include "chart/styles.h"
 #include "chart/sun_moon_images.h"
+#include "shell/globals.h"
 
 using platform::Brush;
 using platform::DrawingContext;

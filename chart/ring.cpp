@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/globals.h"
 #include "astro/trig.h"
 #include "chart/drawing_colors.h"
+#include "shell/globals.h"
 
 uint32_t RingRampA[kRingRampSize];
 uint32_t RingRampB[kRingRampSize];

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/globals.h"
 #include "chart/clock.h"
 #include "chart/globe.h"
 #include "chart/inset_host.h"
@@ -13,6 +12,7 @@
 #include "chart/star_sphere.h"
 #include "platform/drawing.h"
 #include "platform/registry.h"
+#include "shell/globals.h"
 
 TScreenLayoutSettings ScreenLayoutSettings;
 int16_t GuideSize = 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/globals.h"
 #include "chart/drawing_colors.h"
 #include "chart/globe.h"
 #include "chart/graph_misc.h"
@@ -12,6 +11,7 @@
 #include "chart/ring.h"
 #include "chart/screen_layout.h"
 #include "platform/drawing.h"
+#include "shell/globals.h"
 
 using platform::Bitmap;
 using platform::Brush;

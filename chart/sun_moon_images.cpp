@@ -1,8 +1,8 @@
 #include "chart/sun_moon_images.h"
 
-#include "app/globals.h"
 #include "catalog/bounds.h"
 #include "platform/paths.h"
+#include "shell/globals.h"
 
 Bitmap* MoonBitmap = nullptr;
 Bitmap* SunBitmap = nullptr;

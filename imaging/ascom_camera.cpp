@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/core/log_lines.h"
 #include "imaging/camera_setup.h"
 #include "imaging/camera_sim.h"
 #include "imaging/indi_camera.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
+#include "shell/log_lines.h"
 
 namespace imaging {
 

@@ -2,16 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 #include <cmath>
+#include <vector>
 
-#include "app/core/log_lines.h"
-#include "app/core/xml_settings.h"
+#include "imaging/fits_image.h"
 #include "imaging/image_copy.h"
 #include "imaging/settings_text.h"
-#include "imaging/fits_image.h"
 #include "platform/numfmt.h"
 #include "platform/timezone.h"
+#include "shell/log_lines.h"
+#include "shell/xml_settings.h"
 
 namespace imaging {
 

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <cmath>
 
-#include "app/core/log_lines.h"
 #include "imaging/fits_image.h"
 #include "platform/dialogs.h"
+#include "shell/log_lines.h"
 
 namespace imaging {
 

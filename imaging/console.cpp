@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/core/log_lines.h"
-#include "app/core/xml_settings.h"
 #include "imaging/image_copy.h"
-#include "imaging/settings_text.h"
 #include "imaging/jpeg_file.h"
+#include "imaging/settings_text.h"
 #include "platform/numfmt.h"
 #include "platform/timezone.h"
+#include "shell/log_lines.h"
+#include "shell/xml_settings.h"
 
 namespace imaging {
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/core/log_lines.h"
 #include "platform/gui_thread.h"
+#include "shell/log_lines.h"
 
 namespace imaging {
 

@@ -1,6 +1,6 @@
 #include "imaging/imaging_settings.h"
 
-#include "app/core/xml_settings.h"
+#include "shell/xml_settings.h"
 
 namespace imaging {
 

@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/core/log_lines.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "astro/text.h"
 #include "imaging/jpeg_file.h"
 #include "platform/numfmt.h"
 #include "platform/timezone.h"
+#include "shell/log_lines.h"
 
 namespace imaging {
 

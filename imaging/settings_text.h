@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/core/xml_settings.h"
+#include "shell/xml_settings.h"
 
 namespace imaging {
 

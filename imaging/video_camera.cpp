@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/core/log_lines.h"
 #include "imaging/fits_image.h"
+#include "shell/log_lines.h"
 
 namespace imaging {
 

@@ -3,11 +3,11 @@
 #include <chrono>
 #include <thread>
 
-#include "app/core/settings_sections.h"
 #include "astro/observer.h"
 #include "chart/globe.h"
 #include "chart/plotter.h"
 #include "chart/render_inputs.h"
+#include "shell/settings_sections.h"
 
 int TScriptHost::MessageBox(const std::string& text, const std::string& caption, platform::MsgButtons buttons,
                             platform::MsgIcon icon) {

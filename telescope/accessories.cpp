@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/core/log_lines.h"
 #include "astro/text.h"
 #include "platform/dialogs.h"
 #include "platform/numfmt.h"
 #include "platform/registry.h"
 #include "platform/timezone.h"
+#include "shell/log_lines.h"
 
 using platform::TVariant;
 

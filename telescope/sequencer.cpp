@@ -4,13 +4,13 @@
 #include <cmath>
 #include <memory>
 
-#include "app/core/log_lines.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "astro/text.h"
 #include "platform/dialogs.h"
 #include "platform/numfmt.h"
 #include "platform/timezone.h"
+#include "shell/log_lines.h"
 #include "telescope/tele_control.h"
 
 namespace {

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <sstream>
 
-#include "app/core/log_lines.h"
-#include "app/messages.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "astro/text.h"
 #include "astro/transforms.h"
 #include "platform/dialogs.h"
+#include "shell/log_lines.h"
+#include "shell/messages.h"
 #ifdef NOCTRA_HAVE_INDI
 #include "platform/automation_indi.h"
 #endif

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/reference_files.h"
 #include "astro/text.h"
@@ -12,6 +11,7 @@
 #include "chart/globe.h"
 #include "platform/codec.h"
 #include "platform/numfmt.h"
+#include "shell/globals.h"
 
 TGlobalLocationModel GlobalLocation;
 const std::string PickListSeparator(40, ' ');

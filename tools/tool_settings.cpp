@@ -1,7 +1,7 @@
 #include "tools/tool_settings.h"
 
-#include "app/core/settings_sections.h"
 #include "astro/observer.h"
+#include "shell/settings_sections.h"
 #include "tools/atmospheric.h"
 #include "tools/clock_time.h"
 #include "tools/location.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/messages.h"
 #include "catalog/stars.h"
+#include "shell/messages.h"
 
 uint8_t CloseState = kRunning;
 

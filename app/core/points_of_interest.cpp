@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/core/settings_sections.h"
 #include "astro/text.h"
 #include "astro/timescales.h"
 #include "astro/trig.h"
 #include "platform/codec.h"
+#include "shell/settings_sections.h"
 
 std::array<TPointOfInterest, kMaxPointsOfInterest + 1> POITable;
 int32_t POICount = 0;

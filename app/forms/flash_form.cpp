@@ -7,10 +7,10 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "app/core/flash_rules.h"
-#include "app/globals.h"
-#include "app/messages.h"
 #include "platform/gui_thread.h"
+#include "shell/flash_rules.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
 
 TFlashMessageForm1* FlashMessageForm1 = nullptr;
 

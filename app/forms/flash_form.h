@@ -3,7 +3,7 @@
 // and the program's other windows ignore input meanwhile while their timers
 // keep running), or a progress display with a gauge that stays until it is
 // closed with the value 101. Creating the window makes it the target of
-// ShowFlashMessage and ShowFlashProgress (app/messages.h).
+// ShowFlashMessage and ShowFlashProgress (shell/messages.h).
 #pragma once
 
 #include <QDialog>

@@ -7,9 +7,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/core/log_lines.h"
-#include "app/globals.h"
 #include "platform/gui_thread.h"
+#include "shell/globals.h"
+#include "shell/log_lines.h"
 
 TLogForm* LogForm = nullptr;
 

@@ -1,5 +1,5 @@
 // The log window: a stay-on-top window with one read-only text holding the
-// lines of the program's log (app/core/log_lines.h). Closing it only hides
+// lines of the program's log (shell/log_lines.h). Closing it only hides
 // it; lines are added whether it is shown or not.
 #pragma once
 

@@ -18,8 +18,8 @@
 #include "app/forms/main_form.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
-#include "astro/transforms.h"
 #include "astro/text.h"
+#include "astro/transforms.h"
 #include "catalog/hooks.h"
 #include "catalog/object_catalog.h"
 #include "catalog/star_options.h"
@@ -423,4 +423,15 @@ void RunPrintCommand(TMainForm1& form) {
 void RunPrinterSetup(QWidget* owner) {
   QPrintDialog dialog(&MainPrinter(), owner);
   dialog.exec();
+}
+
+TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& o) {
+  TPrintOptions p;
+  p.blackAndWhite = o.blackWhite;
+  p.mainView = o.chart;
+  p.pointsOfInterest = o.pointsOfInterest;
+  p.allPointsOfInterest = o.allPoints;
+  p.objectList = o.summary;
+  p.skipWindow = true;
+  return p;
 }

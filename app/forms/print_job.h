@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/core/print_header.h"
+#include "script/script_host.h"
 
 class QCheckBox;
 class QLabel;
@@ -58,6 +59,11 @@ QPrinter& MainPrinter();
 // scale, fonts, RenderSuspended and the threads are restored afterwards.
 // False when the printer could not be started.
 bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& options);
+
+// The chart printer's choices for PRINT_MAP: the script's values with the
+// options window skipped. The main window's print hook swaps them with the
+// print window's own choices for the job and restores them after it.
+TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& options);
 
 // The menu commands: the options window (unless skipped), then the job on
 // MainPrinter(); and the printer set-up dialog.

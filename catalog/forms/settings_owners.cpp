@@ -1,9 +1,9 @@
 #include "catalog/forms/settings_owners.h"
 
-#include "app/core/settings_sections.h"
-#include "catalog/object_options.h"
 #include "catalog/forms/solar_system_form.h"
+#include "catalog/object_options.h"
 #include "catalog/star_options.h"
+#include "shell/settings_sections.h"
 
 void RegisterCatalogSettingsOwners() {
   RegisterSettingsSection(kStarOptionsSlot, {kStarOptionsBytes, StarOptionsBlock, ApplyStarOptionsBlock});

@@ -14,12 +14,12 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/messages.h"
 #include "catalog/hooks.h"
 #include "catalog/stars.h"
 #include "chart/plotter.h"
 #include "platform/drawing.h"
 #include "platform/numfmt.h"
+#include "shell/messages.h"
 
 TOptionsForm1* OptionsForm1 = nullptr;
 

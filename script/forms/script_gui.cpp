@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/core/file_commands.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/scr_inp_form.h"
 #include "script/runner.h"
+#include "shell/file_commands.h"
 
 namespace {
 
@@ -169,17 +169,6 @@ bool RunScriptFile(const std::string& path) {
 
 void CloseScriptEditor() {
   if (ScrEditForm1) ScrEditForm1->close();
-}
-
-TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& o) {
-  TPrintOptions p;
-  p.blackAndWhite = o.blackWhite;
-  p.mainView = o.chart;
-  p.pointsOfInterest = o.pointsOfInterest;
-  p.allPointsOfInterest = o.allPoints;
-  p.objectList = o.summary;
-  p.skipWindow = true;
-  return p;
 }
 
 int ScriptMenuCount() { return int(ScriptMenus.size()); }

@@ -9,7 +9,6 @@
 #include <functional>
 #include <string>
 
-#include "app/core/print_header.h"
 #include "script/forms/scr_inp_form.h"
 #include "script/script_host.h"
 
@@ -60,11 +59,6 @@ TScrEditForm1* OpenScriptEditor(bool visible);
 bool RunScriptFile(const std::string& path);
 // Closes the editor; during a run the close waits until the run unwound.
 void CloseScriptEditor();
-
-// The chart printer's choices for PRINT_MAP: the script's values with the
-// options window skipped. The main window's print hook swaps them with the
-// print window's own choices for the job and restores them after it.
-TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& options);
 
 // --- Script menus ---------------------------------------------------------------
 

@@ -12,6 +12,9 @@
 #include <QScreen>
 #include <cmath>
 
+#include "app/core/points_of_interest.h"
+#include "app/forms/poi_form.h"
+#include "app/forms/sequencer_wiring.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "astro/transforms.h"
@@ -23,12 +26,9 @@
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/imaging_windows.h"
 #include "platform/automation_sim.h"
+#include "shell/log_lines.h"
 #include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
-#include "app/core/log_lines.h"
-#include "app/core/points_of_interest.h"
-#include "app/forms/poi_form.h"
-#include "app/forms/sequencer_wiring.h"
 #include "telescope/tele_control.h"
 #include "telescope/telescope_view.h"
 #include "tests/app/startup_fixture.h"

@@ -2,14 +2,14 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QTableWidget>
-#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
@@ -18,22 +18,22 @@
 
 #include "app/core/lifecycle.h"
 #include "app/core/points_of_interest.h"
-#include "app/core/settings_sections.h"
 #include "app/forms/log_form.h"
-#include "app/forms/poi_form.h"
 #include "app/forms/main_form.h"
+#include "app/forms/poi_form.h"
 #include "app/forms/unix_signals.h"
-#include "app/globals.h"
 #include "astro/observer.h"
+#include "catalog/forms/star_options_form.h"
+#include "catalog/star_options.h"
 #include "chart/clicks.h"
 #include "chart/clock.h"
 #include "chart/magnifier_inset.h"
-#include "catalog/forms/star_options_form.h"
 #include "chart/magnifier_settings.h"
+#include "platform/dialogs.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/runner.h"
-#include "catalog/star_options.h"
-#include "platform/dialogs.h"
+#include "shell/globals.h"
+#include "shell/settings_sections.h"
 #include "tests/support/test_support.h"
 
 namespace {

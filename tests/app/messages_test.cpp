@@ -11,12 +11,12 @@
 #include <atomic>
 #include <thread>
 
-#include "app/core/flash_rules.h"
-#include "app/core/log_lines.h"
 #include "app/forms/flash_form.h"
 #include "app/forms/log_form.h"
-#include "app/globals.h"
-#include "app/messages.h"
+#include "shell/flash_rules.h"
+#include "shell/globals.h"
+#include "shell/log_lines.h"
+#include "shell/messages.h"
 
 using platform::MsgIcon;
 
@@ -108,7 +108,7 @@ TEST(FlashRules, ProgressStateTable) {
 
 TEST(FlashForm, ProgressDisplayFollowsTheCalls) {
   TFlashMessageForm1 form;
-  // Through the hooks of app/messages.h, which the form installed.
+  // Through the hooks of shell/messages.h, which the form installed.
   ShowFlashProgress("ignored", 50);  // nothing open yet
   EXPECT_FALSE(form.isVisible());
   EXPECT_FALSE(FlashProgressOpen);

@@ -20,10 +20,10 @@
 
 #include "app/core/lifecycle.h"
 #include "app/forms/main_form.h"
-#include "app/globals.h"
 #include "data/mkdata.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "shell/globals.h"
 #include "tests/support/test_support.h"
 #include "tools/location.h"
 

@@ -9,7 +9,6 @@
 #include <QToolButton>
 
 #include "app/core/points_of_interest.h"
-#include "app/core/settings_sections.h"
 #include "app/forms/print_job.h"
 #include "astro/text.h"
 #include "catalog/object_catalog.h"
@@ -25,6 +24,7 @@
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
+#include "shell/settings_sections.h"
 #include "tests/app/startup_fixture.h"
 
 using startup_fixture::kEventWaitMs;

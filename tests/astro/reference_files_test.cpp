@@ -2,11 +2,11 @@
 
 #include <QGuiApplication>
 
-#include "app/globals.h"
 #include "astro/reference_files.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/halt.h"
+#include "shell/globals.h"
 #include "tests/support/test_support.h"
 
 namespace {

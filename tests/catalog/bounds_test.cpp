@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/globals.h"
 #include "astro/constellations.h"
 #include "astro/observer.h"
 #include "astro/timescales.h"
 #include "catalog/bounds.h"
 #include "platform/dialogs.h"
+#include "shell/globals.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -6,9 +6,6 @@
 #include <thread>
 #include <tuple>
 
-#include "app/core/xml_settings.h"
-#include "app/globals.h"
-#include "app/messages.h"
 #include "astro/observer.h"
 #include "astro/reference_files.h"
 #include "catalog/hooks.h"
@@ -18,6 +15,9 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
+#include "shell/xml_settings.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 

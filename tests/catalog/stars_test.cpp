@@ -6,7 +6,6 @@
 #include <thread>
 #include <tuple>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "catalog/hooks.h"
@@ -16,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/gui_thread.h"
 #include "platform/registry.h"
+#include "shell/globals.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempDir;

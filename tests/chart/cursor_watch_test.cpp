@@ -6,8 +6,6 @@
 #include <cmath>
 #include <thread>
 
-#include "app/globals.h"
-#include "app/messages.h"
 #include "astro/planets.h"
 #include "astro/precession.h"
 #include "astro/reference_files.h"
@@ -18,6 +16,8 @@
 #include "chart/cursor_watch.h"
 #include "chart/plotter.h"
 #include "platform/gui_thread.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
 #include "tests/support/object_database.h"
 
 namespace {

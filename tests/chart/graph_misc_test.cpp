@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/globals.h"
 #include "chart/sun_moon_images.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
+#include "shell/globals.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/test_support.h"
 

@@ -11,7 +11,6 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/trig.h"
 #include "chart/clock.h"
@@ -25,6 +24,7 @@
 #include "chart/star_sphere.h"
 #include "chart/styles.h"
 #include "platform/timezone.h"
+#include "shell/globals.h"
 #include "tests/support/reference_picture.h"
 
 namespace inset_support {

@@ -12,7 +12,6 @@
 #include <string>
 #include <utility>
 
-#include "app/globals.h"
 #include "astro/planets.h"
 #include "astro/reference_files.h"
 #include "astro/solar_system.h"
@@ -25,6 +24,7 @@
 #include "chart/render_inputs.h"
 #include "chart/ring.h"
 #include "platform/codec.h"
+#include "shell/globals.h"
 #include "tests/chart/layer_scene.h"
 
 namespace {

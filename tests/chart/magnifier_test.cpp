@@ -8,8 +8,6 @@
 #include <cmath>
 #include <memory>
 
-#include "app/core/settings_sections.h"
-#include "app/messages.h"
 #include "astro/precession.h"
 #include "chart/drawing_colors.h"
 #include "chart/mag_thread.h"
@@ -17,6 +15,8 @@
 #include "chart/plotter_b.h"
 #include "chart/styles.h"
 #include "platform/registry.h"
+#include "shell/messages.h"
+#include "shell/settings_sections.h"
 #include "tests/chart/inset_support.h"
 
 using namespace inset_support;

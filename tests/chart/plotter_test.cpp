@@ -6,9 +6,9 @@
 #include <memory>
 #include <random>
 
-#include "app/settings_file.h"
 #include "chart/plotter.h"
 #include "platform/codec.h"
+#include "shell/settings_file.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -6,13 +6,13 @@
 
 #include <vector>
 
-#include "app/globals.h"
 #include "chart/clock.h"
 #include "chart/globe.h"
 #include "chart/inset_host.h"
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "platform/registry.h"
+#include "shell/globals.h"
 
 namespace {
 

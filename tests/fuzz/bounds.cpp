@@ -2,9 +2,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/globals.h"
-#include "astro/observer.h"
 #include "catalog/bounds.h"
+
+#include "astro/observer.h"
+#include "shell/globals.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

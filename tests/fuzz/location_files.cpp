@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/globals.h"
+#include "shell/globals.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tools/location.h"
 

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/globals.h"
 #include "astro/reference_files.h"
+
 #include "platform/halt.h"
+#include "shell/globals.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

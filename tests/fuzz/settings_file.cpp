@@ -6,21 +6,22 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/settings_sections.h"
-#include "app/settings_file.h"
+#include "shell/settings_file.h"
+
+#include "app/core/points_of_interest.h"
+#include "astro/observer.h"
 #include "catalog/object_options.h"
 #include "catalog/solar_system_options.h"
 #include "catalog/star_options.h"
-#include "app/core/points_of_interest.h"
-#include "astro/observer.h"
 #include "chart/constellation_options.h"
 #include "chart/grid_options.h"
 #include "chart/magnifier_settings.h"
 #include "chart/plotter.h"
+#include "shell/settings_sections.h"
+#include "tests/fuzz/fuzz_support.h"
 #include "tools/atmospheric.h"
 #include "tools/clock_time.h"
 #include "tools/location.h"
-#include "tests/fuzz/fuzz_support.h"
 
 namespace {
 

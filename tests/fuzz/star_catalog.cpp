@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
+#include "shell/globals.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

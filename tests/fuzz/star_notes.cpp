@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/globals.h"
 #include "catalog/stars.h"
+#include "shell/globals.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/core/xml_settings.h"
+#include "shell/xml_settings.h"
+
 #include "catalog/object_options.h"
 #include "tests/fuzz/fuzz_support.h"
 

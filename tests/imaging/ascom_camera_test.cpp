@@ -6,16 +6,17 @@
 
 #include <set>
 
-#include "app/core/log_lines.h"
-#include "imaging/ascom_camera.h"
-#include "imaging/camera_setup.h"
-#include "imaging/forms/ascom_camera_forms.h"
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <cstdlib>
+
+#include "imaging/ascom_camera.h"
+#include "imaging/camera_setup.h"
+#include "imaging/forms/ascom_camera_forms.h"
 #include "platform/dialogs.h"
+#include "shell/log_lines.h"
 
 using namespace imaging;
 using platform::TVariant;

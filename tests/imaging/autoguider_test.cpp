@@ -7,13 +7,13 @@
 
 #include <cmath>
 
-#include "app/core/log_lines.h"
 #include "imaging/ascom_camera.h"
 #include "imaging/autoguider.h"
 #include "imaging/camera_sim.h"
 #include "imaging/imaging_settings.h"
 #include "platform/automation_sim.h"
 #include "platform/timezone.h"
+#include "shell/log_lines.h"
 
 using namespace imaging;
 

@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "app/core/log_lines.h"
-#include "app/core/xml_settings.h"
 #include "imaging/camera.h"
 #include "imaging/camera_setup.h"
 #include "platform/dialogs.h"
+#include "shell/log_lines.h"
+#include "shell/xml_settings.h"
 #include "tests/support/test_support.h"
 
 using namespace imaging;

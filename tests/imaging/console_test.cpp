@@ -12,7 +12,6 @@
 #include <QThread>
 #include <fstream>
 
-#include "app/core/log_lines.h"
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_sim.h"
 #include "imaging/console.h"
@@ -20,6 +19,7 @@
 #include "imaging/fits.h"
 #include "imaging/imaging_settings.h"
 #include "imaging/plate_solve_logic.h"
+#include "shell/log_lines.h"
 
 using namespace imaging;
 

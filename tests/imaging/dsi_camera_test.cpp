@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/core/log_lines.h"
 #include "imaging/dsi_camera.h"
+#include "shell/log_lines.h"
 
 using namespace imaging;
 

@@ -7,20 +7,19 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSpinBox>
 #include <QSlider>
-#include <QCheckBox>
-#include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QThread>
 
-#include "app/core/log_lines.h"
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
 #include "imaging/camera_sim.h"
@@ -28,6 +27,7 @@
 #include "imaging/imaging_settings.h"
 #include "platform/automation_sim.h"
 #include "platform/dialogs.h"
+#include "shell/log_lines.h"
 #include "telescope/accessories.h"
 #include "telescope/tele_control.h"
 

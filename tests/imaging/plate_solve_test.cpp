@@ -12,12 +12,12 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/core/log_lines.h"
 #include "imaging/camera.h"
 #include "imaging/imaging_settings.h"
 #include "imaging/plate_solve.h"
 #include "imaging/plate_solve_logic.h"
 #include "platform/timezone.h"
+#include "shell/log_lines.h"
 
 using namespace imaging;
 

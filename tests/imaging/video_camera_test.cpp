@@ -10,8 +10,8 @@
 #include <deque>
 #include <filesystem>
 
-#include "app/core/log_lines.h"
 #include "imaging/video_camera.h"
+#include "shell/log_lines.h"
 
 using namespace imaging;
 

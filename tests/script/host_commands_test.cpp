@@ -8,7 +8,6 @@
 #include <ctime>
 #include <memory>
 
-#include "app/core/settings_sections.h"
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/reference_files.h"
@@ -26,6 +25,7 @@
 #include "platform/drawing.h"
 #include "script/markers.h"
 #include "script_test_support.h"
+#include "shell/settings_sections.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 

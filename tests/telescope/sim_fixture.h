@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/core/log_lines.h"
 #include "astro/observer.h"
 #include "platform/automation_sim.h"
 #include "platform/timezone.h"
+#include "shell/log_lines.h"
 #include "telescope/host.h"
 
 namespace telescope_test {

@@ -3,11 +3,11 @@
 
 #include <cmath>
 
-#include "app/messages.h"
 #include "astro/observer.h"
 #include "astro/transforms.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
+#include "shell/messages.h"
 #include "telescope/tele_control.h"
 #include "telescope/telescope_view.h"
 #include "tests/telescope/sim_fixture.h"

@@ -109,9 +109,9 @@ TEST_F(AtmosphericTest, Slot6RoundTripAndDamagedBlocks) {
 }  // namespace
 
 // The three tool slots through a whole settings file.
-#include "app/core/settings_sections.h"
-#include "tools/tool_settings.h"
 #include "chart/globe.h"
+#include "shell/settings_sections.h"
+#include "tools/tool_settings.h"
 
 namespace {
 

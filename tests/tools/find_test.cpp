@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/reference_files.h"
 #include "astro/solar_system.h"
@@ -13,6 +12,7 @@
 #include "catalog/sqlite_db.h"
 #include "catalog/stars.h"
 #include "chart/plotter.h"
+#include "shell/globals.h"
 #include "tests/support/test_support.h"
 #include "tools/find.h"
 

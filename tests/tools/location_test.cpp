@@ -4,12 +4,12 @@
 
 #include <cmath>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/text.h"
 #include "astro/trig.h"
-#include "platform/codec.h"
 #include "chart/globe.h"
+#include "platform/codec.h"
+#include "shell/globals.h"
 #include "tests/support/test_support.h"
 #include "tools/location.h"
 

@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/messages.h"
 #include "astro/observer.h"
 #include "platform/dialogs.h"
+#include "shell/messages.h"
 #include "tools/atmospheric.h"
 
 TAtmosphericForm1* AtmosphericForm1 = nullptr;

@@ -15,9 +15,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "chart/inset_host.h"
+#include "shell/globals.h"
 #include "tools/clock_time.h"
 
 TClockTimeTool* ClockTimeTool = nullptr;

@@ -21,13 +21,13 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/timescales.h"
 #include "catalog/object_catalog.h"
 #include "chart/drawing_colors.h"
 #include "chart/globe.h"
 #include "platform/drawing.h"
+#include "shell/globals.h"
 #include "tools/meteor_showers.h"
 #include "tools/report_printing.h"
 #include "tools/yearly_chart.h"

@@ -15,11 +15,11 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/globals.h"
-#include "app/messages.h"
 #include "astro/reference_files.h"
 #include "chart/globe.h"
 #include "platform/dialogs.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
 #include "tools/forms/horizon_form.h"
 #include "tools/location.h"
 

@@ -23,8 +23,6 @@
 #include <functional>
 #include <tuple>
 
-#include "app/core/settings_sections.h"
-#include "app/globals.h"
 #include "catalog/forms/import_tool_form.h"
 #include "catalog/forms/object_options_form.h"
 #include "catalog/forms/settings_owners.h"
@@ -36,6 +34,8 @@
 #include "chart/plotter.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
+#include "shell/globals.h"
+#include "shell/settings_sections.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 

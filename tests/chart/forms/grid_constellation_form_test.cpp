@@ -12,7 +12,6 @@
 #include <QTest>
 #include <cstring>
 
-#include "app/core/settings_sections.h"
 #include "chart/constellation_options.h"
 #include "chart/forms/constellation_form.h"
 #include "chart/forms/coordinate_grid_form.h"
@@ -20,6 +19,7 @@
 #include "chart/plotter.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
+#include "shell/settings_sections.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -7,7 +7,6 @@
 #include <QSlider>
 #include <QTableWidget>
 
-#include "app/globals.h"
 #include "chart/forms/magnifier_settings_form.h"
 #include "chart/forms/performance_form.h"
 #include "chart/forms/screen_layout_form.h"
@@ -15,6 +14,7 @@
 #include "chart/plotter.h"
 #include "chart/screen_layout.h"
 #include "platform/registry.h"
+#include "shell/globals.h"
 #include "tests/chart/inset_support.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/globals.h"
 #include "catalog/stars.h"
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_scene.h"
 #include "chart/plotter_b.h"
 #include "platform/bitmap.h"
+#include "shell/globals.h"
 #include "tests/chart/inset_support.h"
 
 using namespace inset_support;

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <functional>
 
-#include "app/core/log_lines.h"
 #include "astro/observer.h"
 #include "catalog/stars.h"
 #include "imaging/ascom_camera.h"
@@ -23,6 +22,7 @@
 #include "imaging/imaging_settings.h"
 #include "imaging/plate_solve_logic.h"
 #include "platform/automation_sim.h"
+#include "shell/log_lines.h"
 #include "telescope/host.h"
 #include "telescope/tele_control.h"
 

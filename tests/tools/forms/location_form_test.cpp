@@ -16,13 +16,13 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/reference_files.h"
 #include "astro/trig.h"
 #include "chart/drawing_colors.h"
 #include "chart/globe.h"
 #include "platform/dialogs.h"
+#include "shell/globals.h"
 #include "tests/support/test_support.h"
 #include "tools/forms/horizon_form.h"
 #include "tools/forms/location_form.h"

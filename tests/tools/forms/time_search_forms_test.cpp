@@ -14,13 +14,13 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/reference_files.h"
 #include "astro/transforms.h"
 #include "catalog/object_catalog.h"
 #include "chart/plotter.h"
 #include "platform/dialogs.h"
+#include "shell/globals.h"
 #include "tools/clock_time.h"
 #include "tools/forms/atmospheric_form.h"
 #include "tools/forms/clock_time_form.h"

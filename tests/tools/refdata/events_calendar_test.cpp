@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "refdata_fixture.h"
+#include "shell/globals.h"
 #include "tools/events_calendar.h"
 
 namespace {

@@ -11,20 +11,20 @@
 #include <functional>
 #include <memory>
 
-#include "app/globals.h"
 #include "astro/observer.h"
 #include "astro/precession.h"
+#include "catalog/object_catalog.h"
 #include "chart/drawing_colors.h"
 #include "platform/drawing.h"
 #include "refdata_fixture.h"
-#include "catalog/object_catalog.h"
+#include "shell/globals.h"
 #include "tools/events_calendar.h"
 #include "tools/meteor_showers.h"
 #include "tools/object_info.h"
-#include "tools/solsys_info.h"
-#include "tools/yearly_chart.h"
 #include "tools/report_printing.h"
+#include "tools/solsys_info.h"
 #include "tools/star_info.h"
+#include "tools/yearly_chart.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "app/globals.h"
 #include "astro/planets.h"
 #include "astro/reference_files.h"
 #include "catalog/object_catalog.h"
 #include "chart/sun_moon_images.h"
+#include "shell/globals.h"
 
 bool UseReferenceData() {
   static int state = -1;

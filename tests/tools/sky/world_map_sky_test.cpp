@@ -11,9 +11,9 @@
 
 #include <QImage>
 
-#include "app/globals.h"
 #include "astro/reference_files.h"
 #include "chart/drawing_colors.h"
+#include "shell/globals.h"
 #include "tools/world_map.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/settings_file.h"
+#include "shell/settings_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

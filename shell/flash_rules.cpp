@@ -1,4 +1,4 @@
-#include "app/core/flash_rules.h"
+#include "shell/flash_rules.h"
 
 #include <climits>
 

@@ -1,13 +1,13 @@
-#include "app/core/file_commands.h"
+#include "shell/file_commands.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "app/core/settings_sections.h"
-#include "app/messages.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "shell/messages.h"
+#include "shell/settings_sections.h"
 
 namespace {
 

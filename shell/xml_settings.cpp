@@ -1,4 +1,4 @@
-#include "app/core/xml_settings.h"
+#include "shell/xml_settings.h"
 
 #include <algorithm>
 #include <cctype>

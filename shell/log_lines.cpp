@@ -1,4 +1,4 @@
-#include "app/core/log_lines.h"
+#include "shell/log_lines.h"
 
 #include "platform/codec.h"
 

@@ -1,4 +1,4 @@
-#include "app/globals.h"
+#include "shell/globals.h"
 
 std::string DataFolder;
 std::string ProgramFolder;

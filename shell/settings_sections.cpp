@@ -1,9 +1,9 @@
-#include "app/core/settings_sections.h"
+#include "shell/settings_sections.h"
 
 #include <array>
 
-#include "app/messages.h"
-#include "app/settings_file.h"
+#include "shell/messages.h"
+#include "shell/settings_file.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <QLocale>
 
-#include "app/core/xml_settings.h"
 #include "platform/codec.h"
+#include "shell/xml_settings.h"
 #include "tests/support/test_support.h"
 
 using platform::XmlDocument;

@@ -6,10 +6,10 @@
 #include <array>
 #include <filesystem>
 
-#include "app/core/settings_sections.h"
-#include "app/settings_file.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
+#include "shell/settings_file.h"
+#include "shell/settings_sections.h"
 #include "tests/support/test_support.h"
 
 using testing_support::ReadFile;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/core/file_commands.h"
-#include "app/core/settings_sections.h"
 #include "platform/dialogs.h"
+#include "shell/file_commands.h"
+#include "shell/settings_sections.h"
 #include "tests/support/test_support.h"
 
 using platform::FileDialogResult;

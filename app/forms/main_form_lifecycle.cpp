@@ -1,0 +1,399 @@
+// The main window's start-up and close.
+#include "app/forms/main_form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <filesystem>
+
+#include "app/core/plotter_view.h"
+#include "app/core/points_of_interest.h"
+#include "app/forms/main_form_parts.h"
+#include "app/forms/print_job.h"
+#include "astro/planets.h"
+#include "astro/reference_files.h"
+#include "catalog/bounds.h"
+#include "catalog/forms/settings_owners.h"
+#include "catalog/forms/solar_system_form.h"
+#include "catalog/hooks.h"
+#include "catalog/object_options.h"
+#include "catalog/stars.h"
+#include "chart/clicks.h"
+#include "chart/clock.h"
+#include "chart/constellation_options.h"
+#include "chart/cursor_watch.h"
+#include "chart/drawing_colors.h"
+#include "chart/forms/colors_fonts_form.h"
+#include "chart/forms/coordinate_grid_form.h"
+#include "chart/globe.h"
+#include "chart/inset_host.h"
+#include "chart/mag_thread.h"
+#include "chart/magnifier_inset.h"
+#include "chart/magnifier_settings.h"
+#include "chart/mask.h"
+#include "chart/plotter_b.h"
+#include "chart/ring.h"
+#include "chart/screen_layout.h"
+#include "chart/star_sphere.h"
+#include "chart/sun_moon_images.h"
+#include "imaging/camera_setup.h"
+#include "imaging/forms/ascom_camera_forms.h"
+#include "imaging/forms/camera_settings_forms.h"
+#include "imaging/forms/imaging_windows.h"
+#include "platform/paths.h"
+#include "platform/qt_dialogs.h"
+#include "script/forms/scr_edit_form.h"
+#include "script/forms/script_gui.h"
+#include "script/markers.h"
+#include "script/runner.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
+#include "shell/settings_sections.h"
+#include "telescope/forms/device_forms.h"
+#include "telescope/telescope_view.h"
+#include "tools/atmospheric.h"
+#include "tools/clock_time.h"
+#include "tools/forms/location_form.h"
+#include "tools/location.h"
+#include "tools/tool_settings.h"
+
+using namespace mainform;
+
+// --- Start-up ------------------------------------------------------------------
+
+void TMainForm1::FormCreate() {
+  platform::InstallQtDialogs();
+  DataFolder = platform::CurrentFolder();
+  ProgramFolder = DataFolder;
+  StartUp();
+}
+
+void TMainForm1::MeasureScreen(int& width, int& height) const {
+  const QSize size = ScreenSize();
+  width = size.width();
+  height = size.height();
+}
+
+bool TMainForm1::MakeBackBuffer() {
+  backBuffer_ = platform::Bitmap(BackBufferWidth, BackBufferHeight);
+  BackBufferBits = backBuffer_.IsNull() ? nullptr : backBuffer_.Row(0);
+  return !backBuffer_.IsNull();
+}
+
+void TMainForm1::ApplyInsetPresets() {
+  const TInsetPresets p = ComputeInsetPresets(MapWidth);
+  InsetSizeSmall = p.small;
+  InsetSizeNormal = p.normal;
+  InsetSizeLarge = p.large;
+  InsetSizeHuge = p.huge;
+}
+
+bool TMainForm1::CreateBackBuffer() {
+  // The chart is the full-screen client area.
+  int w = 0, h = 0;
+  MeasureScreen(w, h);
+  BackBufferWidth = (w + 7) / 8 * 8;
+  BackBufferHeight = h;
+  MapWidth = w;
+  ApplyInsetPresets();
+  ApplyScreenLayout();
+  CheckInsetSizeItems();
+  MapHeight = h - (menuBar()->sizeHint().height() + statusBar()->sizeHint().height()) - 1;
+  PaintBox1->resize(MapWidth - 1, MapHeight - 1);
+  RenderRequest = true;
+  return MakeBackBuffer();
+}
+
+bool TMainForm1::StartUp() {
+  // 1. The object database from the catalogue list of "ObjectOptions.xml".
+  try {
+    ObjectCatalog = std::make_unique<tCO>(CatalogTableList(ReadCatalogSlots()));
+  } catch (...) {
+    ObjectCatalog.reset();
+  }
+  // 4. Owner of message boxes.
+  MainWindowHandle = this;
+  // 6. Observer and time: the system clock and time zone, then the
+  // reference data files.
+  ReadRegStartupTime();
+  InitObserver(ObserverTime);
+  SetObserverUT(ObserverTime, SystemClock());
+  TIME_ZONE_INFORMATION tzi{};
+  InitTimeZoneInfo(tzi);
+  platform::GetSystemTimeZoneInformation(tzi);
+  SetObserverTimeZone(ObserverTime, tzi, 1);
+  LoadDataFiles();
+  LoadWorldMap(DataFolder);
+  // 7, 8. Screen, chart area and back buffer, with the stored screen layout
+  // (inset sizes, mask shape, aspect).
+  ReadRegScreenLayout();
+  ReadRegPerformance();
+  if (!CreateBackBuffer()) {
+    ShowErrorMessage(11, "");
+    return false;
+  }
+  // 9. The main plotter: the chart size and the screen's pixels per inch.
+  mainPlotter_ = std::make_unique<tPlotter>();
+  MainPlotter = mainPlotter_.get();
+  MainPlotter->Width = MapWidth;
+  MainPlotter->Height = MapHeight;
+  MainPlotter->DpiX = logicalDpiX();
+  MainPlotter->DpiY = logicalDpiY();
+  MainPlotter->SunRiseSetGraphics = GraphicSunRiseSet ? 1 : 0;
+  spherePlotter_ = std::make_unique<tPlotter>();
+  SpherePlotter = spherePlotter_.get();
+  magnifierPlotter_ = std::make_unique<tPlotterB>();
+  MagnifierPlotter = magnifierPlotter_.get();
+  SetChartView(std::make_unique<TPlotterChartView>(*MainPlotter));
+  LastZoom = chart_->Zoom();
+  TChartInputs inputs;
+  inputs.pointOfInterestCount = [] { return POICount; };
+  inputs.pointOfInterest = [](int32_t i, TChartPointOfInterest& poi) {
+    if (i < 1 || i > POICount) return false;
+    poi = {POITable[i].RA, POITable[i].Dec, POITable[i].Mode, POITable[i].Name};
+    return true;
+  };
+  inputs.showTrackName = [this](const std::string& t) { SetStatusText(4, t.empty() ? t : "Tracking: " + t); };
+  inputs.inChartArea = [](int32_t x, int32_t y) { return InChartArea(x, y); };
+  inputs.nearMaskEdge = [](int32_t x, int32_t y, int32_t d) { return IsNearMaskEdge(x, y, d); };
+  inputs.insideInset = [](int32_t x, int32_t y) { return NearChartInset(x, y) || InsideMagnifierMargin(x, y); };
+  MarkerInputs(inputs);  // the script's chart markers
+  inputs.telescopePosition = [](double& ra, double& dec) {
+    const TTelescopeMarker m = TelescopeMarker();
+    ra = m.ra;
+    dec = m.dec;
+    return m.connected;
+  };
+  inputs.pointingCorrection = [](double ra, double dec, double& dRA, double& dDec) {
+    if (!TelescopeMarker().useAssist) return false;
+    TelescopePointingCorrection(ra, dec, dRA, dDec);
+    return true;
+  };
+  SetChartInputs(std::move(inputs));
+  // 10. Settings from the registry, and the settings-file owners.
+  SetCentreOnHorizonMenuCheck = [this](bool on) { Horizon1->setChecked(on); };
+  ReadRegCoordinateGrid();
+  ReadRegMagnifier();
+  ReadRegConstellation();
+  ReadRegSolarSystemSettings();
+  ReadRegStars();
+  ReadRegObjects();
+  // Their settings-file owners: stars, deep-sky filter and solar system
+  // (slots 1-3), constellations and grid (4, 5), magnifier (7), points of
+  // interest (8) and the chart view (11).
+  RegisterCatalogSettingsOwners();
+  RegisterChartSettingsOwners();
+  RegisterMagnifierSettingsSection();
+  RegisterPointsOfInterestSection();
+  RegisterToolSettingsSections();  // atmosphere (6), location (9), date and time (10)
+  // Scripts: message boxes, input, menus and PRINT_MAP through this window.
+  TScriptGuiHost& scripts = InstallScriptGui(this, menuBar());
+  scripts.resetPause = [this] {
+    ScriptPauseFlag = 0;
+    PauseScript1->setText(QStringLiteral("&Pause"));
+  };
+  scripts.printMap = [this](const TScriptPrintOptions& o) {
+    return PrintStarMap(*this, MainPrinter(), ScriptPrintChoices(o));
+  };
+  TScrEditForm1::OnDestroyed = [this] { UpdateScriptItems(); };
+  RegisterSettingsSection(kPlotterViewSlot,
+                          {kPlotterViewBytes, [] { return MainPlotter->ViewBlock(); },
+                           [](const std::vector<uint8_t>* b) {
+                             MainPlotter->Replot = 1;
+                             return !b || MainPlotter->ApplyViewBlock(*b);
+                           }});
+  TCatalogHooks hooks;
+  hooks.pauseCursorThread = [] { PauseCursorThread(); };
+  hooks.pauseMagnifierThread = [] { PauseMagnifierThread(); };
+  hooks.resumeMagnifierThread = [] { ResumeMagnifierThread(); };
+  hooks.resumeCursorThread = [] { ResumeCursorThread(); };
+  hooks.requestReplot = [this] { chart_->MarkReplot(); };
+  hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
+  hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
+  SetCatalogHooks(std::move(hooks));
+  // 11. The build chain: styles and drawing colours, the constellation
+  // boundaries, the Sun and Moon pictures.
+  ConvertElementTable();
+  InitPlanetRecords(Planets);
+  InitExtraElementRecord(MoonBody);
+  MoonBody.LastJD = -1000000.0;
+  LoadNebulae();
+  InitChartStyles();
+  SetDefaultStyleFonts();
+  ApplySavedStyleFonts();
+  const std::vector<TBuildStep> chain = {
+      {5, [] { return MakeDrawingColors(); }},
+      {0,
+       [] {
+         MakeRingRamps();
+         return true;
+       }},
+      {0,
+       [] {
+         LoadBounds();
+         PrecessBounds(ObserverTime);
+         LoadSunMoonImages();
+         return true;
+       }},
+      {0,
+       [] {
+         ReadRegAtmospheric(ObserverTime);
+         return true;
+       }},
+  };
+  std::vector<TBuildStep> steps = chain;
+  steps.insert(steps.end(), insets_.buildSteps.begin(), insets_.buildSteps.end());
+  if (RunBuildChain(steps) != steps.size()) return false;
+  SetPointOfInterest(0, FieldOfViewMode, 0, 0);
+  UpdateFieldOfViewMenu();
+  PlaceInsets();
+  CreateCursorThread();
+  // The cameras of "ImagingSettings.xml", with the Imaging menu's source
+  // settings.
+  imaging::CreateCameras(ImagingSettingsPath);
+  camerasCreated_ = true;
+  imaging::InstallCameraSettingsWindows(this);
+  imaging::InstallAscomCameraSettingsWindow(this);
+  ImagingMenu1 = new QMenu(QStringLiteral("&Imaging"), this);
+  menuBar()->insertMenu(Observer1->menuAction(), ImagingMenu1);
+  Imaging1 = ImagingMenu1->addMenu(QStringLiteral("&Source Settings"));
+  imaging::FillSourceSettingsMenu(Imaging1);
+  // The imaging console, the autoguider and plate solving, with their
+  // settings beside the cameras'.
+  {
+    std::string folder = std::filesystem::path(ImagingSettingsPath).parent_path().string();
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    imaging::CreateImagingWindows(this, folder);
+  }
+  imaging::ChartCentre = [](double& ra, double& dec) {
+    if (!MainPlotter) return false;
+    ra = MainPlotter->CentreRA;
+    dec = MainPlotter->CentreDec;
+    DateToJ2000(*MainPlotter, ra, dec);
+    return true;
+  };
+  // The console's filter-wheel settings button opens the filter-wheel window.
+  imaging::ShowFilterWheelWindow = [this] {
+    if (!Devices.FilterWheelForm1) return;
+    Devices.FilterWheelForm1->show();
+    Devices.FilterWheelForm1->raise();
+  };
+  AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
+  Imaging2 = Item(ImagingMenu1, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });
+  PlateSolve1 = Item(ImagingMenu1, "&Plate Solving...", [] { imaging::ShowPlateSolve(); });
+  // The close waits for the cursor watch, the magnifier's driver and a globe
+  // move still running, and joins them.
+  RegisterWorkerThread({"cursor", [] { StopCursorThread(); }, [] { return CursorThreadRunning(); },
+                        [] { StopCursorThread(); }});
+  RegisterWorkerThread({"magnifier", [] { StopMagnifierThread(); }, [] { return false; },
+                        [] { StopMagnifierThread(); }});
+  RegisterWorkerThread({"globe", [] { DoneGlobe(); }, [] { return GlobeMoving(); }, [] { DoneGlobe(); }});
+  RenderMainView();
+  startupComplete_ = true;
+  Timer1->start();
+  return true;
+}
+
+// --- Close -------------------------------------------------------------------
+
+void TMainForm1::closeEvent(QCloseEvent* event) {
+  // A script run unwinds first; the close then comes again.
+  if (ScrStopThen([this] { close(); })) {
+    event->ignore();
+    return;
+  }
+  if (!startupComplete_ && CloseState == kRunning) {
+    // Nothing runs yet: close at once.
+    CloseState = kClosing;
+  }
+  if (!CloseQuery()) {
+    event->ignore();
+    // The heartbeat finishes the close; it runs even before the first tick.
+    if (!Timer1->isActive()) Timer1->start();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+void TMainForm1::FormClose() {
+  // Connected devices are let go first.
+  if (TeleControl() && TeleControl()->Connected()) TeleControl()->Disconnect();
+  if (FilterWheelControl() && FilterWheelControl()->Connected()) FilterWheelControl()->DisconnectClick();
+  if (FocuserControl() && FocuserControl()->Connected()) FocuserControl()->DisconnectClick();
+  if (ascomCameras_)
+    for (int n : {1, 2})
+      if ((*ascomCameras_)[n].connected) ascomCameras_->DisconnectClick(n);
+  Timer1->stop();
+  Timer2->stop();
+  POIKeysTimer1->stop();
+  CloseScriptEditor();
+  // Wait (handling events) until no plotter draws.
+  while (chart_->Plotting()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void TMainForm1::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  RenderSuspended = true;
+  Timer1->stop();
+  // Every worker has been joined by the close; a window destroyed without
+  // its close (tests) still stops and waits for the star loader first.
+  CancelStarLoad();
+  WaitForStarLoad();
+  UnregisterAllWorkerThreads();
+  StopCursorThread();
+  StopMagnifierThread();
+  ClearChartSnapshot();
+  DoneMagnifier();
+  DoneGlobe();
+  FreeClockPens();
+  // The insets' pictures and the mask are auto bitmaps: freed here, so a
+  // window made again starts from none.
+  for (platform::Bitmap** b : {&MaskBitmap, &GlobeBitmap, &ClockFaceBitmap, &ClockBitmap, &SphereFrameBitmap,
+                               &SphereChartBitmap, &MagnifierFrameBitmap, &MagnifierChartBitmap,
+                               &MagnifierScreenBitmap}) {
+    if (*b) FreeAutoBitmap(*b);
+    *b = nullptr;
+  }
+  GlobeDrawn = 0;
+  ObserverLocationSet = 0;
+  FreeStarCatalogs();
+  StarCatalogEpoch = 0;  // no arrays of any epoch are loaded now
+  SetCatalogHooks({});
+  for (int slot : {kStarOptionsSlot, kObjectFilterSlot, kSolarSystemSlot, kConstellationSlot, kGridSlot,
+                   kMagnifierSettingsSlot, kPOISettingsSlot, kPlotterViewSlot, kAtmosphericSlot, kLocationSlot,
+                   kClockTimeSlot})
+    UnregisterSettingsSection(slot);
+  SetCentreOnHorizonMenuCheck = nullptr;
+  ObjectCatalog.reset();
+  // The cameras write their settings back, which are then stored.
+  if (camerasCreated_) {
+    // The imaging windows let their cameras go (settings saved) first.
+    imaging::ChartCentre = nullptr;
+    imaging::ShowFilterWheelWindow = nullptr;
+    imaging::FreeImagingWindows();
+    imaging::FreeCameras();
+    imaging::SaveImagingSettings(ImagingSettingsPath);
+    imaging::InstallCameraSettingsWindows(nullptr);
+    imaging::InstallAscomCameraSettingsWindow(nullptr);
+    camerasCreated_ = false;
+  }
+  if (ascomCameras_) {
+    imaging::SetAscomCameraSlots(nullptr);
+    delete AscomCameraForm1;
+    AscomCameraForm1 = nullptr;
+    ascomCameras_.reset();
+  }
+  BackBufferBits = nullptr;
+  backBuffer_ = platform::Bitmap();
+  SetChartInputs({});
+  chart_ = std::make_unique<TPendingChartView>();
+  MainPlotter = nullptr;
+  SpherePlotter = nullptr;
+  MagnifierPlotter = nullptr;
+  mainPlotter_.reset();
+  spherePlotter_.reset();
+  magnifierPlotter_.reset();
+}
