@@ -3,6 +3,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <filesystem>
@@ -297,9 +300,52 @@ bool TMainForm1::StartUp() {
 
 // --- Close -------------------------------------------------------------------
 
+void mainform::CancelModalWindows() {
+  // Each step closes one window; the bound only guards against a window
+  // that comes back at once.
+  for (int i = 0; i < 100; ++i) {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      popup->close();
+      if (QApplication::activePopupWidget() == popup) popup->hide();
+    } else if (QWidget* modal = QApplication::activeModalWidget()) {
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+      if (QApplication::activeModalWidget() == modal) modal->hide();
+    } else {
+      return;
+    }
+  }
+}
+
+void TMainForm1::EndProgram() {
+  if (closed_) return;
+  CancelModalWindows();
+  close();
+}
+
+void TMainForm1::FinishClose(int timeoutMs) {
+  if (closed_) return;
+  EndProgram();
+  QElapsedTimer waited;
+  waited.start();
+  // The heartbeat (every 100 ms) finishes the close; a script run unwinds
+  // first.
+  while (!closed_ && waited.elapsed() < timeoutMs)
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  if (closed_) return;
+  CloseState = kClosing;
+  close();
+}
+
 void TMainForm1::closeEvent(QCloseEvent* event) {
-  // A script run unwinds first; the close then comes again.
-  if (ScrStopThen([this] { close(); })) {
+  if (closed_) {
+    event->accept();
+    return;
+  }
+  // A script run unwinds first; the close then comes again from the event
+  // loop (never from inside this handler: a close started here would be
+  // taken as accepted without this window's own close).
+  if (ScriptRunActive()) {
+    ScrStopThen([this] { QTimer::singleShot(0, this, [this] { close(); }); });
     event->ignore();
     return;
   }
@@ -314,7 +360,9 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   FormClose();
+  closed_ = true;
   event->accept();
+  if (OnClosed) OnClosed();
 }
 
 void TMainForm1::FormClose() {

@@ -102,7 +102,10 @@ void TMainForm1::FirstTick() {
   SetTimeRateMenus();
   // 7. "autoexec.sbas", run out of this handler (a missing file runs
   // nothing); the help menus.
-  if (startupComplete_) QTimer::singleShot(0, this, [] { RunScriptFile("autoexec.sbas"); });
+  if (startupComplete_)
+    QTimer::singleShot(0, this, [] {
+      if (CloseState == kRunning) RunScriptFile("autoexec.sbas");
+    });
   EnableHelpMenus();
   // 8. The telescopes and eyepieces of the magnifier settings; its window.
   if (startupComplete_) {
@@ -139,11 +142,23 @@ void TMainForm1::Timer1Timer() {
     ~Leave() { flag = false; }
   } leave{inTick_};
 
-  if (StartupPending) FirstTick();
-  // 2. The close handshake: every worker has ended and been joined.
-  if (CloseHandshakeTick()) {
-    close();
-    return;
+  if (StartupPending) {
+    // A close asked for before the first tick skips the deferred start-up.
+    if (CloseState == kRunning) {
+      FirstTick();
+    } else {
+      StartupPending = false;
+      Timer1->setInterval(100);
+    }
+  }
+  // 2. The close handshake: windows opened meanwhile are cancelled; once
+  // every worker has ended and been joined, the window closes.
+  if (CloseState == kCloseRequested) {
+    CancelModalWindows();
+    if (CloseHandshakeTick()) {
+      close();
+      return;
+    }
   }
   if (CloseState == kClosing) return;
   // A place chosen (location window, pick list, script, globe menu) ends

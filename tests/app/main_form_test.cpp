@@ -199,7 +199,7 @@ TEST(Lifecycle, CloseWaitsForAndJoinsEveryWorker) {
 TEST(Lifecycle, TerminationSignalClosesLikeExit) {
   TMainForm1 form;
   form.show();
-  ASSERT_TRUE(CloseOnTerminationSignals(&form));
+  ASSERT_TRUE(CloseOnTerminationSignals([&] { form.EndProgram(); }));
   CloseState = kRunning;
   std::raise(SIGTERM);
   for (int i = 0; i < 200 && form.isVisible(); ++i) {

@@ -1,5 +1,6 @@
 // The real main window on the built reference data: start-up, the first
 // heartbeat tick with the star load, and the close with every thread joined.
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QMenu>
@@ -7,8 +8,12 @@
 #include <QProcess>
 #include <QScreen>
 #include <QToolButton>
+#include <QWindow>
+#include <csignal>
 
 #include "app/core/points_of_interest.h"
+#include "app/forms/about_form.h"
+#include "app/forms/unix_signals.h"
 #include "app/forms/print_job.h"
 #include "astro/text.h"
 #include "catalog/object_catalog.h"
@@ -24,6 +29,7 @@
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
+#include "platform/qt_dialogs.h"
 #include "shell/settings_sections.h"
 #include "tests/app/startup_fixture.h"
 
@@ -208,8 +214,8 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_DOUBLE_EQ(form->Chart().CentreRA(), 1.0);
   EXPECT_FALSE(form->Chart().FullView());
 
-  // The one-shot timer lets the magnifier render and registers the types.
-  EXPECT_TRUE(form->Timer2->isActive());
+  // The one-shot timer lets the magnifier render and registers the types
+  // (called here: on a loaded machine it may have fired already).
   form->Timer2Timer();
   EXPECT_EQ(MagnifierReady.load(), 1);
   // From now on the magnifier shows the sky under the pointer in its inset.
@@ -393,4 +399,83 @@ TEST_F(StartUp, ThePlaceComesFromThePickListsDefaultEntry) {
   EXPECT_FALSE(form->Picks[1]->isChecked());
   form->close();
   EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+}
+
+// Every way out ends in the one close, idle and with each kind of modal
+// window open: the window system's close (the close button) and SIGTERM
+// cancel what is open, join the workers and store what a normal close
+// stores, within 5 s.
+TEST_F(StartUp, EveryWayOutClosesAndSaves) {
+  const std::string saved = home.File("ImagingSettings.xml");
+  const std::pair<std::string, std::function<void()>> ways[] = {
+      {"close button", nullptr},
+      {"idle", [] {}},
+      {"about box", [&] { form->About1Click(); }},
+      {"print setup", [&] { form->PrintSetup1Click(); }},
+      {"options window", [&] { form->StarCatalog1Click(); }},
+      {"save as dialog", [&] { form->Save2Click(); }},
+      {"message box", [] { platform::ShowMessageBox("Go on?", "Test", platform::MsgButtons::YesNo, platform::MsgIcon::Question); }},
+  };
+  for (const auto& [name, open] : ways) {
+    if (destroyed) {
+      destroyed = false;
+      form = new TMainForm1;
+      form->ImagingSettingsPath = saved;
+      form->setAttribute(Qt::WA_DeleteOnClose);
+      QObject::connect(form, &QObject::destroyed, [this] { destroyed = true; });
+    }
+    CloseState = kRunning;
+    ASSERT_TRUE(form->StartUp()) << name;
+    form->show();
+    AboutNoctraForm1 = new TAboutNoctraForm1(form);
+    platform::InstallQtDialogs();
+    bool modalOpen = false;
+    CloseOnTerminationSignals([&] {
+      modalOpen = QApplication::activeModalWidget() != nullptr;
+      form->EndProgram();
+    });
+    QElapsedTimer closing;
+    closing.start();
+    if (!open) {
+      QCloseEvent e;
+      QCoreApplication::sendEvent(form->windowHandle(), &e);
+      EXPECT_TRUE(form->windowHandle()->isVisible());  // until the workers have ended
+    } else {
+      QTimer::singleShot(200, [] { std::raise(SIGTERM); });
+      open();
+    }
+    EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000)) << name;
+    EXPECT_LT(closing.elapsed(), 5000) << name;
+    EXPECT_EQ(modalOpen, open && name != "idle") << name;
+    EXPECT_TRUE(platform::FileExists(saved)) << name;
+    std::filesystem::remove(saved);
+    platform::SetDialogs(&dialogs);
+    CloseOnTerminationSignals(nullptr);
+    AboutNoctraForm1 = nullptr;
+  }
+}
+
+// The real program, with the start-up script waiting in its input window,
+// ends on SIGTERM with exit status 0 and its settings stored.
+TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
+  const std::string run = home.File("run/");
+  std::filesystem::create_directories(run);
+  for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
+    std::filesystem::create_symlink(f.path(), run + f.path().filename().string());
+  testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("HOME"), QString::fromStdString(home.File("")));
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(QString::fromStdString(run));
+  program.start(QStringLiteral(NOCTRA_PROGRAM), {});
+  // The file types are registered 2 s after the first tick, while the
+  // script waits for its answer.
+  ASSERT_TRUE(RunEventsUntil([&] { return platform::FileExists(home.File("share/mime/packages/noctra-planetarium.xml")); }, kEventWaitMs));
+  ::kill(pid_t(program.processId()), SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(5000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(platform::FileExists(run + "ImagingSettings.xml"));
 }
