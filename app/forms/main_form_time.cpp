@@ -17,6 +17,7 @@
 #include "astro/precession.h"
 #include "catalog/bounds.h"
 #include "catalog/stars.h"
+#include "chart/clock.h"
 #include "chart/globe.h"
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_settings.h"
@@ -178,6 +179,13 @@ void TMainForm1::Timer1Timer() {
       const TRect r = InsetRect(kRepaintClock);
       PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
+  }
+  // 7. The chart follows the clock: it is redrawn when the clock's face or
+  // its minute or 24-hour hand moved (once a simulated minute; every tick
+  // from 1 Hour/Second on).
+  if (ClockChanged) {
+    ClockChanged = 0;
+    chart_->MarkReplot();
   }
   // 8. Precession of date.
   UpdatePrecession(ObserverTime);

@@ -479,3 +479,44 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
   EXPECT_EQ(program.exitCode(), 0);
   EXPECT_TRUE(platform::FileExists(run + "ImagingSettings.xml"));
 }
+
+// The chart follows the simulated clock: it is drawn again, for the tick's
+// instant, whenever the clock's minute hand or 24-hour hand moves (their
+// positions are whole minutes and tenths of an hour, rounded: they move at
+// hh:mm:30 and at hh:03:00, hh:09:00, ...), and not while the clock stands.
+// From 00:20:20 UT: 60 s of real time pass 00:20:30 and 00:21:00; then 600 s
+// at 10 times to 00:31:20 pass ten minutes and 00:27:00; 10 s at 60 times to
+// 00:41:20 pass ten minutes, 00:33:00 and 00:39:00; from 1 Hour/Second (3
+// simulated minutes a tick) every tick redraws.
+TEST_F(StartUp, ChartFollowsTheClockAtEveryRate) {
+  uint32_t ms = 1000;
+  const double start = 2460676.5 + (20.0 + 20.0 / 60.0) / 1440.0;  // 2025-01-01 00:20:20 UT
+  form->MsCounter = [&] { return ms; };
+  form->SystemClock = [&] { return start + (ms - 1000) / 86400000.0; };
+  ASSERT_TRUE(form->StartUp());
+  form->Timer1->stop();
+  form->Timer1Timer();  // the first tick: the stars load
+  ASSERT_TRUE(RunEventsUntil([] { return !StarThreadRunning(); }, kEventWaitMs));
+  form->Timer1Timer();
+  const struct {
+    uint8_t flow, rate;
+    int ticks, renders;
+  } cases[] = {{kTimeForward, 0, 600, 2},  {kTimeForward, 1, 600, 11}, {kTimeForward, 2, 100, 12},
+               {kTimeForward, 3, 20, 20},  {kTimeBackward, 4, 20, 20}, {kTimeStopped, 3, 50, 0}};
+  for (const auto& c : cases) {
+    TimeFlow = c.flow;
+    TimeRate = c.rate;
+    const int before = form->RenderCount;
+    for (int i = 0; i < c.ticks; ++i) {
+      ms += 100;
+      const int rendered = form->RenderCount;
+      form->Timer1Timer();
+      if (form->RenderCount > rendered) {
+        ASSERT_EQ(MainPlotter->Observer.JD_UT, ObserverTime.JD_UT);
+      }
+    }
+    EXPECT_EQ(form->RenderCount - before, c.renders) << int(c.flow) << " " << int(c.rate);
+  }
+  TimeFlow = kTimeForward;
+  TimeRate = 0;
+}
