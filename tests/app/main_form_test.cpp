@@ -29,6 +29,8 @@
 #include "chart/clock.h"
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_settings.h"
+#include "chart/plotter.h"
+#include "astro/solar_system.h"
 #include "platform/dialogs.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/runner.h"
@@ -111,7 +113,7 @@ TEST(MainForm, HeartbeatAdvancesTheClockFromTheCounter) {
   TimeRate = 0;
 }
 
-TEST(MainForm, PopupCenterRecentresExceptOnTheEarth) {
+TEST(MainForm, PopupCenterAndTrack) {
   TMainForm1 form;
   auto* chart = new FakeChart;
   form.SetChartView(std::unique_ptr<IChartView>(chart));
@@ -131,6 +133,21 @@ TEST(MainForm, PopupCenterRecentresExceptOnTheEarth) {
   form.ClickRA = 3.0;
   form.Center1->trigger();
   EXPECT_DOUBLE_EQ(chart->CentreRA(), 1.2);
+  // Track names the body in status panel 4.
+  auto plotter = std::make_unique<tPlotter>();
+  MainPlotter = plotter.get();
+  SelectionIndex = 9;
+  form.Track1Click();
+  EXPECT_EQ(form.StatusText(4), "Tracking: The Moon");
+  SelectionKind = 4;
+  SelectionIndex = 0;
+  CometCount = 1;
+  Comets[0].Name.assign("C/2023 A3 (Tsuchinshan-ATLAS)");
+  form.Track1Click();
+  EXPECT_EQ(form.StatusText(4), "Tracking: The comet C/2023 A3 (Tsuchinshan-ATLAS)");
+  EXPECT_EQ(MainPlotter->TrackKind, 4);
+  MainPlotter = nullptr;
+  CometCount = 0;
   SelectionKind = 0;
 }
 
