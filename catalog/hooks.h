@@ -24,6 +24,9 @@ struct TCatalogHooks {
   std::function<void(const TStarOptions&)> applyStarAppearance;
   // The main plotter's object-label switch.
   std::function<void(bool)> setObjectLabels;
+  // A star load has ended with its arrays in place (the main window draws
+  // them at once).
+  std::function<void()> starLoadEnded;
 };
 
 // Installs the hooks (GUI thread, before any catalogue work starts).

@@ -15,6 +15,7 @@
 #include "app/forms/main_form_parts.h"
 #include "app/forms/print_job.h"
 #include "astro/planets.h"
+#include "astro/precession.h"
 #include "astro/reference_files.h"
 #include "catalog/bounds.h"
 #include "catalog/forms/settings_owners.h"
@@ -126,6 +127,7 @@ bool TMainForm1::StartUp() {
   InitTimeZoneInfo(tzi);
   platform::GetSystemTimeZoneInformation(tzi);
   SetObserverTimeZone(ObserverTime, tzi, 1);
+  UpdatePrecession(ObserverTime);
   LoadDataFiles();
   LoadWorldMap(DataFolder);
   // 7, 8. Screen, chart area and back buffer, with the stored screen layout
@@ -214,7 +216,21 @@ bool TMainForm1::StartUp() {
   hooks.requestReplot = [this] { chart_->MarkReplot(); };
   hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
   hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
+  // New stars are drawn at once, not at the heartbeat's next tick (the
+  // first chart with stars comes that much sooner).
+  hooks.starLoadEnded = [this] {
+    if (startupComplete_ && !RenderSuspended && CloseState == kRunning && chart_->ReplotPending()) {
+      RenderMainView();
+      ShowCursorPosition(mouseX_, mouseY_);
+    }
+  };
   SetCatalogHooks(std::move(hooks));
+  // The stars are read from here on, while the build chain runs and the
+  // other windows are made and shown: the first tick's reload step finds
+  // them loaded for the instant's epoch (and loads them again only when the
+  // start time or a setting moved it), so the first chart with stars need
+  // not wait for the first tick.
+  LoadStarCatalogs();
   // 11. The build chain: styles and drawing colours, the constellation
   // boundaries, the Sun and Moon pictures.
   ConvertElementTable();
@@ -247,7 +263,12 @@ bool TMainForm1::StartUp() {
   };
   std::vector<TBuildStep> steps = chain;
   steps.insert(steps.end(), insets_.buildSteps.begin(), insets_.buildSteps.end());
-  if (RunBuildChain(steps) != steps.size()) return false;
+  if (RunBuildChain(steps) != steps.size()) {
+    // Nothing will draw the stars: the load is stopped and waited for.
+    CancelStarLoad();
+    WaitForStarLoad();
+    return false;
+  }
   SetPointOfInterest(0, FieldOfViewMode, 0, 0);
   UpdateFieldOfViewMenu();
   PlaceInsets();
@@ -294,7 +315,9 @@ bool TMainForm1::StartUp() {
   RegisterWorkerThread({"globe", [] { DoneGlobe(); }, [] { return GlobeMoving(); }, [] { DoneGlobe(); }});
   RenderMainView();
   startupComplete_ = true;
-  Timer1->start();
+  // The first tick (the deferred start-up, which needs every window) comes
+  // as soon as the event loop runs: the windows are all made by then.
+  Timer1->start(0);
   return true;
 }
 

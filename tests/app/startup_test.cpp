@@ -74,8 +74,8 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   ASSERT_TRUE(form->StartUp());
   if (QScreen* screen = QGuiApplication::primaryScreen()) form->setGeometry(screen->availableGeometry());
   form->show();
-  // The first tick starts the star load; the chart is rendered again when
-  // the stars are in.
+  // The stars load from the start-up on; the chart is rendered again when
+  // they are in.
   ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
   // The first tick also renders (for the observer's place) while the stars
   // still load; the heartbeat's next render has them.
@@ -344,7 +344,7 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
 TEST_F(StartUp, ClosingWhileTheStarsLoadWaitsForTheLoader) {
   ASSERT_TRUE(form->StartUp());
   form->show();
-  form->Timer1Timer();  // the first tick starts the star load
+  form->Timer1Timer();  // the first tick; the stars still load
   ASSERT_TRUE(StarThreadRunning());
   form->close();  // refused until the loader has ended
   EXPECT_FALSE(destroyed);
@@ -494,9 +494,11 @@ TEST_F(StartUp, ChartFollowsTheClockAtEveryRate) {
   form->MsCounter = [&] { return ms; };
   form->SystemClock = [&] { return start + (ms - 1000) / 86400000.0; };
   ASSERT_TRUE(form->StartUp());
+  EXPECT_TRUE(StarThreadRunning());  // the stars load from the start-up on
   form->Timer1->stop();
-  form->Timer1Timer();  // the first tick: the stars load
+  form->Timer1Timer();  // the first tick
   ASSERT_TRUE(RunEventsUntil([] { return !StarThreadRunning(); }, kEventWaitMs));
+  EXPECT_FALSE(form->Chart().ReplotPending());  // drawn at once, with no tick
   form->Timer1Timer();
   const struct {
     uint8_t flow, rate;
