@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
-#include <csignal>
 #include <thread>
 
 #include "app/core/lifecycle.h"
@@ -21,7 +20,6 @@
 #include "app/forms/log_form.h"
 #include "app/forms/main_form.h"
 #include "app/forms/poi_form.h"
-#include "app/forms/unix_signals.h"
 #include "astro/observer.h"
 #include "catalog/forms/star_options_form.h"
 #include "catalog/star_options.h"
@@ -210,22 +208,6 @@ TEST(Lifecycle, CloseWaitsForAndJoinsEveryWorker) {
   EXPECT_EQ(CloseState, kClosing);
   EXPECT_TRUE(CloseQuery());
   UnregisterAllWorkerThreads();
-  CloseState = kRunning;
-}
-
-TEST(Lifecycle, TerminationSignalClosesLikeExit) {
-  TMainForm1 form;
-  form.show();
-  ASSERT_TRUE(CloseOnTerminationSignals([&] { form.EndProgram(); }));
-  CloseState = kRunning;
-  std::raise(SIGTERM);
-  for (int i = 0; i < 200 && form.isVisible(); ++i) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(CloseState, kClosing);
-  CloseOnTerminationSignals(nullptr);
   CloseState = kRunning;
 }
 

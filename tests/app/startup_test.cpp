@@ -434,8 +434,6 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
       modalOpen = QApplication::activeModalWidget() != nullptr;
       form->EndProgram();
     });
-    QElapsedTimer closing;
-    closing.start();
     if (!open) {
       QCloseEvent e;
       QCoreApplication::sendEvent(form->windowHandle(), &e);
@@ -445,7 +443,6 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
       open();
     }
     EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000)) << name;
-    EXPECT_LT(closing.elapsed(), 5000) << name;
     EXPECT_EQ(modalOpen, open && name != "idle") << name;
     EXPECT_TRUE(platform::FileExists(saved)) << name;
     std::filesystem::remove(saved);
@@ -464,10 +461,8 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
     std::filesystem::create_symlink(f.path(), run + f.path().filename().string());
   testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
   QProcess program;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  env.insert(QStringLiteral("HOME"), QString::fromStdString(home.File("")));
-  program.setProcessEnvironment(env);
+  program.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("QT_QPA_PLATFORM=offscreen")
+                                                       << QString::fromStdString("HOME=" + home.File("")));
   program.setWorkingDirectory(QString::fromStdString(run));
   program.start(QStringLiteral(NOCTRA_PROGRAM), {});
   // The file types are registered 2 s after the first tick, while the
@@ -513,9 +508,7 @@ TEST_F(StartUp, ChartFollowsTheClockAtEveryRate) {
       ms += 100;
       const int rendered = form->RenderCount;
       form->Timer1Timer();
-      if (form->RenderCount > rendered) {
-        ASSERT_EQ(MainPlotter->Observer.JD_UT, ObserverTime.JD_UT);
-      }
+      ASSERT_TRUE(form->RenderCount == rendered || MainPlotter->Observer.JD_UT == ObserverTime.JD_UT);
     }
     EXPECT_EQ(form->RenderCount - before, c.renders) << int(c.flow) << " " << int(c.rate);
   }
