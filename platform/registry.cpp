@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "platform/numfmt.h"
+#include "platform/paths.h"
 
 namespace platform {
 
@@ -22,7 +23,7 @@ TRegIniFile::TRegIniFile()
                                             QStringLiteral("Tarvel Software"),
                                             QStringLiteral("Noctra Planetarium"))) {}
 
-TRegIniFile::~TRegIniFile() { settings_->sync(); }
+TRegIniFile::~TRegIniFile() { Flush(); }
 
 bool TRegIniFile::ValueExists(const std::string& section, const std::string& ident) const {
   return settings_->contains(Key(section, ident));
@@ -87,6 +88,13 @@ void TRegIniFile::EraseSection(const std::string& section) {
   settings_->remove(QString::fromStdString(section));
 }
 
-void TRegIniFile::Flush() { settings_->sync(); }
+void TRegIniFile::Flush() {
+  settings_->sync();
+  const std::string file = settings_->fileName().toStdString();
+  if (settings_->status() == QSettings::AccessError)
+    ReportSaveFailure(file, "The settings could not be written.");
+  else
+    ReportSaved(file);
+}
 
 }  // namespace platform

@@ -1,11 +1,13 @@
 // The device windows' logic against real INDI drivers: the test starts
 // indiserver with the mount, focuser and wheel simulators on a free port,
-// drives them through the INDI backend, and stops the server again.
+// drives them through the INDI backend, and stops the server under them.
 #include <gtest/gtest.h>
+#include <libindi/indipropertynumber.h>
 
 #include <cmath>
 
 #include "platform/automation_indi.h"
+#include "platform/indi_client.h"
 #include "telescope/accessories.h"
 #include "telescope/tele_control.h"
 #include "tests/support/indi_server.h"
@@ -24,6 +26,16 @@ const QStringList kDrivers = {"indi_simulator_telescope", "indi_simulator_focus"
 constexpr double kSiriusRa = (6 + 45 / 60.0 + 8.91728 / 3600.0) * 15 * kRad;
 constexpr double kSiriusDec = -(16 + 42 / 60.0 + 58.0171 / 3600.0) * kRad;
 constexpr double kArcmin = kRad / 60.0;
+// Cerro Tololo Inter-American Observatory, 30°10'10.78" S, 70°48'23.49" W
+// (the observatory's published site): a west longitude, which INDI takes
+// as 0..360° east.
+constexpr double kCtioLat = -(30 + 10 / 60.0 + 10.78 / 3600.0);
+constexpr double kCtioEast = -(70 + 48 / 60.0 + 23.49 / 3600.0);
+
+size_t CountLogged(const std::string& line) {
+  const auto lines = LogLines().Lines();
+  return size_t(std::count(lines.begin(), lines.end(), line));
+}
 
 }  // namespace
 
@@ -39,6 +51,8 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
 
   // Mount: connect, sync near Sirius, goto Sirius, guide north.
   RecordingHost host;
+  host.obs->Latitude = kCtioLat * kRad;
+  host.obs->Longitude = -kCtioEast * kRad;  // the record holds west-positive longitude
   TTeleControl tele(&host);
   tele.name = platform::IndiDriverId("127.0.0.1", srv.port, "Telescope Simulator");
   tele.setTime = tele.setLatLong = true;
@@ -46,6 +60,11 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
   EXPECT_FALSE(Logged("[Ascom.Telescope] Warning, failed to set Date/Time"));
   EXPECT_TRUE(Logged("[Ascom.Telescope] Set Latitude/Longitude"));
+  // The mount holds both co-ordinates, as a second client reads them.
+  platform::TAutomationRef probe = platform::ConnectDriver(tele.name);
+  ASSERT_TRUE(probe);
+  EXPECT_NEAR(probe->Get("SiteLatitude").AsDouble(), kCtioLat, 1e-6);
+  EXPECT_NEAR(probe->Get("SiteLongitude").AsDouble(), kCtioEast, 1e-6);
   EXPECT_FALSE(tele.Lx200()) << "INDI has no command strings";
   EXPECT_EQ(tele.EquatorialSystem(), 1);
   tele.useRefracted = false;
@@ -86,8 +105,19 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   WaitUntil([] { return false; }, 3.5);
   tele.Timer1Timer();
   EXPECT_NEAR(std::fabs(tele.Declination() - dec0) / kArcsec, 15.0, 7.0);
-  tele.Disconnect();
-  EXPECT_FALSE(tele.Connected());
+
+  // A goto the parked mount refuses is reported, not taken as done.
+  tele.ParkButton1Click();
+  ASSERT_TRUE(WaitUntil([&] { return probe->Get("AtPark").AsBool(); }, 10));
+  WaitUntil([] { return false; }, 1);  // the park slew under way
+  ASSERT_TRUE(WaitUntil([&] { return !probe->Get("Slewing").AsBool(); }, 60));
+  EXPECT_FALSE(tele.GotoRaDec(kSiriusRa + 30 * kRad, kSiriusDec));
+  EXPECT_FALSE(tele.GotoInProgress());
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, Goto failed: Mount is parked"));
+  EXPECT_EQ(tele.Controls().fault, "Goto failed: Mount is parked");
+  tele.UnParkButton1Click();
+  ASSERT_TRUE(WaitUntil([&] { return !probe->Get("AtPark").AsBool(); }, 10));
+  probe.reset();
 
   // Focuser: an absolute move.
   TFocuserControl focuser;
@@ -100,8 +130,6 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   focuser.Move(p0 + 1000);
   EXPECT_TRUE(WaitUntil([&] { return !focuser.IsMoving() && focuser.GetPosition() == p0 + 1000; }, 30))
       << "position " << focuser.GetPosition();
-  focuser.DisconnectClick();
-  EXPECT_FALSE(focuser.Connected());
 
   // Filter wheel: names and a change of slot.
   TFilterWheelControl wheel;
@@ -112,6 +140,43 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   wheel.SetPosition(2);
   EXPECT_TRUE(WaitUntil([&] { return wheel.GetPosition() == 2; }, 30)) << "slot " << wheel.GetPosition();
   wheel.DisconnectClick();
+
+  // The server goes away in the middle of a slew: the mount and the
+  // focuser each report the lost connection once, and disconnect.
+  WaitUntil([] { return false; }, 0.5);
+  ASSERT_TRUE(tele.GotoRaDec(kSiriusRa + 60 * kRad, kSiriusDec + 40 * kRad));
+  srv.Stop();
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        tele.Timer1Timer();
+        focuser.Timer1Timer();
+        return !tele.Connected() && !focuser.Connected();
+      },
+      10));
+  for (const char* line : {"[Ascom.Telescope] Error, connection lost", "[Ascom.Focuser] Error, connection lost"})
+    EXPECT_EQ(CountLogged(line), 1u) << line;
+  EXPECT_EQ(tele.Controls().fault, "Connection lost");
+  EXPECT_EQ(focuser.Controls().fault, "Connection lost");
+}
+
+// A property of another type than the standard gives (a filter-name vector
+// of numbers) is named in words and skipped, not looked up as text.
+TEST(IndiClient, PropertyOfAnotherTypeIsNamedAndSkipped) {
+  platform::TIndiClient client({"127.0.0.1", 7624, "Filter Simulator"});
+  client.serverConnected();
+  INDI::PropertyNumber names(1);
+  names.setDeviceName("Filter Simulator");
+  names.setName("FILTER_NAME");
+  names[0].setName("FILTER_SLOT_NAME_1");
+  client.newProperty(names);
+  EXPECT_TRUE(client.Texts("FILTER_NAME").empty());
+  try {
+    client.Require("FILTER_NAME", INDI_TEXT);
+    ADD_FAILURE() << "no failure";
+  } catch (const platform::EAutomationError& e) {
+    EXPECT_STREQ(e.what(), "INDI property FILTER_NAME of \"Filter Simulator\" is a number vector, not a text vector");
+  }
+  client.serverDisconnected(0);
 }
 
 // The INDI client library keeps its device records alive through shared
