@@ -1,6 +1,9 @@
 #include "tests/support/test_support.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +67,23 @@ ScopedEnv::~ScopedEnv() {
     ::setenv(name_.c_str(), old_.c_str(), 1);
   else
     ::unsetenv(name_.c_str());
+}
+
+FileSizeLimit::FileSizeLimit(std::size_t bytes) {
+  rlimit r{};
+  ::getrlimit(RLIMIT_FSIZE, &r);
+  old_ = r.rlim_cur;
+  oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+  r.rlim_cur = rlim_t(bytes);
+  if (::setrlimit(RLIMIT_FSIZE, &r) != 0) throw std::runtime_error("cannot limit the file size");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit r{};
+  ::getrlimit(RLIMIT_FSIZE, &r);
+  r.rlim_cur = rlim_t(old_);
+  ::setrlimit(RLIMIT_FSIZE, &r);
+  std::signal(SIGXFSZ, oldHandler_);
 }
 
 }  // namespace testing_support

@@ -46,4 +46,19 @@ class ScopedEnv {
   std::string old_;
 };
 
+// A full disk for the lifetime of the object: no file of this process may
+// grow beyond `bytes` (RLIMIT_FSIZE; a write past it fails with EFBIG, which
+// works for root as well, unlike a read-only folder).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(std::size_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  unsigned long long old_;
+  void (*oldHandler_)(int);
+};
+
 }  // namespace testing_support
