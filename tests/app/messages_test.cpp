@@ -216,6 +216,13 @@ TEST(LogLines, OnlyAnImmediateRepeatIsDroppedAndLinesAreCut) {
   log.Clear();
   EXPECT_EQ(log.Count(), 0u);
   EXPECT_TRUE(log.AddLine(std::string(255, 'z')));  // LastLine emptied too
+
+  // A device failing in alternation every poll: the newest lines are kept.
+  log.Clear();
+  for (std::size_t i = 0; i < kLogCapacity + 5; ++i) log.AddLine(i % 2 ? "[Ascom.Focuser] A" : "[Ascom.Focuser] B");
+  log.AddLine("newest");
+  EXPECT_EQ(log.Count(), kLogCapacity);
+  EXPECT_EQ(log.Lines().back(), "newest");
 }
 
 TEST(LogForm, ShowsTheLinesAndOnlyHidesOnClose) {
@@ -237,6 +244,8 @@ TEST(LogForm, ShowsTheLinesAndOnlyHidesOnClose) {
   EXPECT_FALSE(form.isVisible());
   form.AddLine("[AutoGuide] while hidden");
   EXPECT_EQ(form.Memo1->document()->blockCount(), 4);
+  for (std::size_t i = 0; i < kLogCapacity; ++i) form.AddLine(i % 2 ? "A" : "B");
+  EXPECT_EQ(std::size_t(form.Memo1->document()->blockCount()), kLogCapacity);
   LogLines().Clear();
 }
 

@@ -8,7 +8,10 @@
 #include "astro/text.h"
 #include "astro/trig.h"
 #include "chart/globe.h"
+#include <filesystem>
+
 #include "platform/codec.h"
+#include "platform/dialogs.h"
 #include "shell/globals.h"
 #include "tests/support/test_support.h"
 #include "tools/location.h"
@@ -195,6 +198,43 @@ TEST_F(LocationTest, HorizonFiles) {
   ASSERT_EQ(bytes.size(), kHorizonBytes);
   EXPECT_EQ(bytes[4 * 93], 0xCC);
   EXPECT_EQ(bytes[4 * 93 + 2], 0xAA);
+
+  // Names from a pick list never lead out of the data folder.
+  std::filesystem::create_directory(dir.File("data"));
+  DataFolder = dir.File("data/");
+  testing_support::WriteFile(dir.File("outside.horizon.dat"), std::vector<uint8_t>(kHorizonBytes, 9));
+  EXPECT_FALSE(LoadHorizonFile("../outside", h));
+  EXPECT_EQ(h[1][2], 0u);
+  for (const char* name : {"../outside", "a/b", "..\\x", "/etc/passwd"})
+    EXPECT_EQ(HorizonFilePath(name).find('/', DataFolder.size()), std::string::npos) << name;
+}
+
+// A save the disk refuses is told once and changes neither the file nor
+// the list; the site's horizon failing alone leaves the list saved.
+TEST_F(LocationTest, FailedSavesAreToldAndChangeNothing) {
+  platform::ScopedScriptedDialogs dialogs;
+  model.PickList = {"A*" + PickListSeparator + ";1N;1E;0;F", "B" + PickListSeparator + ";2N;2E;0;F"};
+  ASSERT_TRUE(WritePickList(model.PickListPath, model.PickList));
+  const auto list = model.PickList;
+  const std::string file = testing_support::ReadText(model.PickListPath);
+  model.Name = "C", model.Latitude = "3N", model.Longitude = "3E", model.Zone = "0";
+  {
+    testing_support::FileSizeLimit full(50);
+    EXPECT_EQ(model.AddUpdate(), kNotSaved);
+    model.MakeDefault(1);
+    model.PickIndex = 0;
+    model.Remove();
+  }
+  EXPECT_EQ(model.PickList, list);
+  EXPECT_EQ(testing_support::ReadText(model.PickListPath), file);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_EQ(dialogs.Last().text.rfind("Error: Can't write file " + model.PickListPath, 0), 0u);
+  {
+    testing_support::FileSizeLimit full(1000);
+    EXPECT_EQ(model.AddUpdate(), kNotSaved);
+  }
+  EXPECT_EQ(ReadPickList(model.PickListPath).size(), 3u);
+  EXPECT_EQ(dialogs.Last().text.rfind("Error: Can't write file " + HorizonFilePath("C"), 0), 0u);
 }
 
 TEST_F(LocationTest, Slot9RoundTripAndDamagedBlockRefused) {
