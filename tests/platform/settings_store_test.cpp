@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include "platform/dialogs.h"
@@ -54,6 +56,7 @@ TEST(Registry, ReadsAndWritesTheIniSyntaxOfQt) {
     for (size_t i = 0; i < values.size(); ++i) qt.setValue(key(i), QString::fromStdString(values[i]));
   }
   QFile::remove(store);
+  QDir().mkpath(QFileInfo(store).path());
   ASSERT_TRUE(QFile::copy(QString::fromStdString(dir.File("qt.ini")), store));
   {
     TRegIniFile reg;
