@@ -77,7 +77,8 @@ TEST(ImportSplit, SeparatorsFixedColumnsAndFixedListRules) {
       {"x\ty z\t\f", tab, {"x", "y z", ""}},
       {"1;2|3", two, {"1", "2", "3"}},
       {" whole line ", none, {"whole line"}},
-      {"a\xFF" "b,c", comma, {"a\xFF" "b", "c"}},  // byte 255 in a field is kept as text
+      {"a\xFF" "b,\xE9t\xE9", comma, {"a\xC3\xBF" "b", "\xC3\xA9t\xC3\xA9"}},  // Latin-1 decoded
+      {"\xC3\xA9t\xC3\xA9,c", comma, {"\xC3\xA9t\xC3\xA9", "c"}},             // UTF-8 kept
       {"ab cdef ghijk", fixed, {"ab", "cdef", "ghijk"}},
       {"ab", fixed, {"ab", "", ""}},
   };
@@ -174,13 +175,13 @@ TEST_F(ImportFixture, FixedColumnsAtOlderEpochsArePrecessedToJ2000) {
   const double source[2][2] = {{10.0, 41.0}, {200.0, -60.5}};
   for (const auto& [epoch, jd] : epochs) {
     TImportJob job =
-        Job("old.dat", "A    10.0000   41.0000  3.4 5\nB   200.0000  -60.5000 10.1 2\n", kDegrees);
+        Job("old" + std::to_string(int(epoch)) + ".dat", "A    10.0000   41.0000  3.4 5\nB   200.0000  -60.5000 10.1 2\n", kDegrees);
     job.Layout.Comma = false;
     job.Layout.Fixed = true;
     ASSERT_EQ(ParseFixedPositions("1,5,15,23,28", job.Layout.FixedPositions), "");
     job.Epoch = epoch;
     ASSERT_EQ(RunCatalogImport(job), "");
-    TSQLiteTable t = Rows("old");
+    TSQLiteTable t = Rows(job.Table);
     ASSERT_EQ(t.RowCount(), 2);
     for (int r = 0; r < 2; ++r, t.Next()) {
       TObserverTime p{};
@@ -241,6 +242,28 @@ TEST_F(ImportFixture, FailingImportLeavesThePreviousTableAndRefusedNamesChangeNo
   used.NamesInUse = {"MY_CAT"};
   EXPECT_NE(RunCatalogImport(used).find("another catalogue"), std::string::npos);
   EXPECT_EQ(Rows("my_cat").RowCount(), 2);
+  // A table of the database that no slot names (the builder's "IC") is
+  // never replaced either.
+  EXPECT_NE(RunCatalogImport(Job("Cat.csv", "Z,1,2,3,5\n", kDegrees)).find("already holds"), std::string::npos);
+  EXPECT_EQ(Rows("cat").RowCount(), 2);
+}
+
+// Lines the chart could never place are refused and counted in the report:
+// declination 95°, right ascension 1e300°, no declination; a file of
+// nothing else imports nothing.
+TEST_F(ImportFixture, LinesOffTheSkyOrWithoutAPositionAreRefusedAndCounted) {
+  std::string report;
+  ASSERT_EQ(RunCatalogImport(Job("mixed.csv", "A,1,2,3,5\nB,1,95,3,5\nC,1e300,2,3,5\nD,1,,3,5\n", kDegrees), {},
+                             &report),
+            "");
+  EXPECT_EQ(Rows("mixed").RowCount(), 1);
+  EXPECT_NE(report.find("1 object imported"), std::string::npos) << report;
+  EXPECT_NE(report.find("3 lines refused: 1 without a right ascension or declination, 2 off the sky"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(RunCatalogImport(Job("bad.csv", "B,1,-90.5,3,5\n", kDegrees)).find("nothing was imported"),
+            std::string::npos);
+  EXPECT_FALSE(TSQLiteDatabase(db.path).TableExists("bad"));
 }
 
 // Distances in parsecs. A light year is 63241.077 au (IAU: c × Julian year)
