@@ -164,16 +164,29 @@ void SaveObjectOptionsXml(const platform::XmlElement& sel, const TCatalogSlots& 
 
 std::string ObjectOptionsPath() { return platform::FindFileNoCase(ProgramFolder, "ObjectOptions.xml"); }
 
-TCatalogSlots ReadCatalogSlots() {
+TCatalogSlots ReadCatalogSlots(const std::string& path) {
   platform::XmlDocument doc;
-  return LoadObjectOptionsXml(XmlLoadSettings(doc, ObjectOptionsPath(), "ObjectCatalogs"));
+  return LoadObjectOptionsXml(XmlLoadSettings(doc, path, "ObjectCatalogs"));
 }
 
-bool WriteCatalogSlots(const TCatalogSlots& slots) {
+bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path) {
   platform::XmlDocument doc;
   if (!XmlNewDocument(doc, "ObjectCatalogs")) return false;
   SaveObjectOptionsXml(XmlChild(doc.Root(), "Selections"), slots);
-  return XmlSaveSettings(doc, ObjectOptionsPath());
+  return XmlSaveSettings(doc, path);
+}
+
+int OfferCatalogTable(const std::string& path, const std::string& table, const std::string& description) {
+  TCatalogSlots slots = ReadCatalogSlots(path);
+  for (const TCatalogSlot& s : slots)
+    if (SameTableName(s.Name, table)) return 0;
+  for (int k = 2; k <= kCatalogSlots; ++k) {
+    TCatalogSlot& s = slots[std::size_t(k - 1)];
+    if (s.Assigned()) continue;
+    s = {table, description, false};
+    return WriteCatalogSlots(slots, path) ? k : -1;
+  }
+  return -1;
 }
 
 std::vector<std::string> CatalogTableList(const TCatalogSlots& slots) {

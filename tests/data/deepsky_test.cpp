@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "catalog/sqlite_db.h"
 #include "data/common.h"
 #include "data/deepsky.h"
 #include "platform/codec.h"
@@ -128,13 +129,28 @@ TEST(DeepSkyDatabase, TablesColumnsTypesAndValues) {
   EXPECT_NEAR(d, 41.26905555555555 * kDeg, 1e-12);
 }
 
-TEST(DeepSkyDatabase, ReplacesAnOldDatabaseWhole) {
+// A second build rewrites the builder's two tables and keeps the tables the
+// user imported; a file that is no database is refused and left as it is.
+TEST(DeepSkyDatabase, RewritesItsTablesAndKeepsImportedOnes) {
   TempDir dir;
   const DeepSkyCatalogue cat = SampleCatalogue(dir);
-  WriteObjectDatabase(dir.File("Objects.sqlite"), cat.ngc, cat.ic);
-  WriteObjectDatabase(dir.File("Objects.sqlite"), {cat.ngc[1]}, {});
   const std::string db = dir.File("Objects.sqlite");
+  EXPECT_EQ(WriteObjectDatabase(db, cat.ngc, cat.ic), 0);
+  {
+    TSQLiteDatabase d(db);
+    d.Execute("CREATE TABLE mine (ID VARCHAR (10))");
+    d.Execute("INSERT INTO mine VALUES ('x')");
+    d.Execute("DROP TABLE IC");
+  }
+  EXPECT_FALSE(ObjectDatabaseComplete(db));
+  EXPECT_EQ(WriteObjectDatabase(db, {cat.ngc[1]}, cat.ic), 1);
+  EXPECT_TRUE(ObjectDatabaseComplete(db));
   EXPECT_EQ(Rows(db, "SELECT ID FROM BASE_OBJECT_CATALOG"), std::vector<std::string>{"224"});
+  EXPECT_EQ(Rows(db, "SELECT ID FROM mine"), std::vector<std::string>{"x"});
+  WriteText(dir.File("junk.sqlite"), std::string(2048, 'j'));
+  EXPECT_THROW(WriteObjectDatabase(dir.File("junk.sqlite"), cat.ngc, cat.ic), SourceError);
+  EXPECT_EQ(testing_support::ReadText(dir.File("junk.sqlite")), std::string(2048, 'j'));
+  EXPECT_FALSE(ObjectDatabaseComplete(dir.File("junk.sqlite")));
 }
 
 TEST(DeepSkyClasses, TypeCodes) {

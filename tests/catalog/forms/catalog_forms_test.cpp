@@ -23,6 +23,7 @@
 #include <functional>
 #include <tuple>
 
+#include "astro/transforms.h"
 #include "catalog/forms/import_tool_form.h"
 #include "catalog/forms/object_options_form.h"
 #include "catalog/forms/settings_owners.h"
@@ -32,10 +33,12 @@
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
 #include "chart/plotter.h"
+#include "data/deepsky.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 #include "shell/globals.h"
 #include "shell/settings_sections.h"
+#include "tests/chart/layer_scene.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
@@ -243,6 +246,34 @@ TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheT
   EXPECT_EQ(form.CatName[2]->text(), kNotAssigned);
   EXPECT_EQ(ObjectCatalog->TableCount(), 1);
   EXPECT_FALSE(TSQLiteDatabase(data.path).TableExists("extra"));
+}
+
+// A fresh working folder as the data builder leaves it: its catalogue
+// options offer the IC table (not active); made active, IC objects are
+// walked and drawn on the chart.
+TEST_F(CatalogWindows, FreshFolderOffersTheBuildersIcCatalogueAndDrawsItOnceActive) {
+  testing_support::TempDir fresh;
+  ProgramFolder = fresh.Path();
+  LayerScene scene(600, 600, 8, 1.5707963267948966, 0, 40 * 3.141592653589793 / 180);
+  ObserverTime = scene.p->Observer;
+  auto object = [&](const char* catalog, int number, double alt) {
+    mkdata::DeepSkyObject o{catalog, number, std::to_string(number), "", 1, "", 0, 0, 5.0, 10, 10, 0, ""};
+    HorizontalToEquatorial(scene.p->Observer, o.ra, o.dec, 0, alt);
+    return o;
+  };
+  mkdata::WriteObjectDatabase(ObjectDatabasePath(), {object("NGC", 1, 1.55)}, {object("IC", 434, 1.5)});
+  ASSERT_EQ(OfferCatalogTable(ObjectOptionsPath(), mkdata::kIcTable, mkdata::kIcDescription), 2);
+  ObjectCatalog = std::make_unique<tCO>(CatalogTableList(ReadCatalogSlots()));
+  TOptionsForm2 form;
+  form.show();
+  EXPECT_EQ(std::tuple(form.CatName[1]->text(), form.Active[1]->isEnabled(), form.Active[1]->isChecked()),
+            std::tuple("IC", true, false));
+  form.Active[1]->click();
+  ASSERT_EQ(ObjectCatalog->TableCount(), 2);
+  scene.p->DrawDeepSkyObjects();
+  // Record 1 (the IC object, after the base table's one) is on the chart.
+  ASSERT_EQ(scene.p->ObjectLabelCount, 2);
+  EXPECT_EQ(scene.p->ObjectLabelList[2].Record, 1);
 }
 
 // Each settings block round-trips through a file; a damaged one is refused
