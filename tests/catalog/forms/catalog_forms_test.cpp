@@ -276,26 +276,38 @@ TEST_F(CatalogWindows, FreshFolderOffersTheBuildersIcCatalogueAndDrawsItOnceActi
   EXPECT_EQ(scene.p->ObjectLabelList[2].Record, 1);
 }
 
-// Each settings block round-trips through a file; a damaged one is refused
-// whole and changes nothing.
+// Each settings block round-trips through a file; a damaged star block is
+// refused whole and changes nothing, a damaged solar-system block gives that
+// window's defaults (switches, file names, empty tables).
 TEST_F(CatalogWindows, SettingsBlocksRoundTripAndDamagedOnesAreRefused) {
   RegisterCatalogSettingsOwners();
-  TSolarSwitches s = SolarSwitchDefaults();
+  TSolarSwitches s = SolarSwitchDefaults(), other = s;
   s[6] = s[10] = 1;
+  other[0] = 1;
   struct Case {
     int slot;
     std::size_t byte;  // within the block
     uint8_t damage;    // out of range there
     std::function<void(bool)> set;  // the written state (true) or another one
     std::function<bool(bool)> is;   // whether that state is in force
+    std::function<bool()> refused;  // the state after a damaged block
   };
   const Case cases[] = {
       {1, 16, 9,  // the variable star mode
        [](bool written) { StarOptions.HighMagLimit = written ? 8.5 : 3.0; },
-       [](bool written) { return StarOptions.HighMagLimit == (written ? 8.5 : 3.0); }},
+       [](bool written) { return StarOptions.HighMagLimit == (written ? 8.5 : 3.0); },
+       [] { return StarOptions.HighMagLimit == 3.0; }},
       {3, 3, 7,  // a switch
-       [&](bool written) { SetPlotterSolarSwitches(written ? s : SolarSwitchDefaults()); },
-       [&](bool written) { return PlotterSolarSwitches() == (written ? s : SolarSwitchDefaults()); }},
+       [&](bool written) {
+         SetPlotterSolarSwitches(written ? s : other);
+         AsteroidCount = 1;
+         AsteroidElementsFile = "mine.ast";
+       },
+       [&](bool written) { return PlotterSolarSwitches() == (written ? s : other); },
+       [] {
+         return PlotterSolarSwitches() == SolarSwitchDefaults() && AsteroidCount == 0 &&
+                AsteroidElementsFile == "default.ast";
+       }},
   };
   testing_support::TempDir dir;
   for (const Case& c : cases) {
@@ -314,7 +326,7 @@ TEST_F(CatalogWindows, SettingsBlocksRoundTripAndDamagedOnesAreRefused) {
     testing_support::WriteFile(dir.File("b.ssf"), bytes);
     c.set(false);
     EXPECT_EQ(ReadSettingsFile(dir.File("b.ssf")), TSettingsReadResult::Refused);
-    EXPECT_TRUE(c.is(false));
+    EXPECT_TRUE(c.refused());
   }
 }
 
@@ -382,8 +394,17 @@ const char* const kVesta[] = {"Yes", "4 Vesta", "2461000.5", "20.8", "2.36", "0.
 }  // namespace
 
 TEST_F(SolarSystemWindow, OkStoresTheSwitchAndTheDefaultNamesCancelChangesNothing) {
+  std::vector<std::string> help;
+  TCatalogHooks hooks = CatalogHooks();
+  hooks.showHelp = [&](const std::string& page) { help.push_back(page); };
+  SetCatalogHooks(hooks);
   TSolSysForm1 form;
   form.show();
+  // A fixed client area of 490 x 368; Help opens the window's page.
+  EXPECT_EQ(std::tuple(form.size(), form.minimumSize(), form.maximumSize()),
+            std::tuple(QSize(490, 368), QSize(490, 368), QSize(490, 368)));
+  QTest::mouseClick(form.HelpButton, Qt::LeftButton);
+  EXPECT_EQ(help, std::vector<std::string>{"settings.html#solar"});
   EXPECT_EQ(form.Pages[0].caption->text(), "Orbital Elements");  // no default.ast here yet
   form.SwitchCheckBox[8]->click();  // asteroids on
   EXPECT_TRUE(form.SwitchCheckBox[9]->isEnabled());
@@ -457,6 +478,13 @@ TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {
   EXPECT_EQ(std::tuple(grid.Cell(1, 1), grid.Cell(3, 1), AsteroidCount, AsteroidElementsFile),
             std::tuple("(1) Ceres", "188.70269", 2, "default.ast"));
   EXPECT_EQ(form.Pages[0].caption->text(), "Orbital Elements (default.ast)");
+  // The number columns show their whole numbers (epoch, a, e), never an ellipsis.
+  form.PageControl1->setCurrentIndex(3);
+  GrabWindow(form, "solar_system_grid");
+  const QTableWidget& view = *form.Pages[0].view;
+  EXPECT_EQ(view.textElideMode(), Qt::ElideNone);
+  for (int c : {2, 4, 5})
+    EXPECT_GE(view.columnWidth(c), QFontMetrics(view.font()).horizontalAdvance(view.item(0, c)->text())) << c;
   // The saved default file holds the new list.
   TElementGrid back(ElementColumns(TElementKind::Asteroid));
   bool templateUsed = false;
