@@ -14,9 +14,7 @@
 
 TObjectFilter ObjectFilter;
 
-const char* const kBaseCatalogDescription =
-    "Revised New General Catalogue and Index Catalogue, with the descriptions of the NGC 2000.0 "
-    "edition.";
+const char* const kBaseCatalogDescription = "New General Catalogue (NGC), from the OpenNGC catalogue.";
 
 namespace {
 
