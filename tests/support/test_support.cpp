@@ -70,20 +70,17 @@ ScopedEnv::~ScopedEnv() {
 }
 
 FileSizeLimit::FileSizeLimit(std::size_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the test
   rlimit r{};
   ::getrlimit(RLIMIT_FSIZE, &r);
-  old_ = r.rlim_cur;
-  oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+  old = r.rlim_cur;
   r.rlim_cur = rlim_t(bytes);
   if (::setrlimit(RLIMIT_FSIZE, &r) != 0) throw std::runtime_error("cannot limit the file size");
 }
 
 FileSizeLimit::~FileSizeLimit() {
-  rlimit r{};
-  ::getrlimit(RLIMIT_FSIZE, &r);
-  r.rlim_cur = rlim_t(old_);
+  const rlimit r{rlim_t(old), RLIM_INFINITY};
   ::setrlimit(RLIMIT_FSIZE, &r);
-  std::signal(SIGXFSZ, oldHandler_);
 }
 
 }  // namespace testing_support

