@@ -73,9 +73,14 @@ class TEventsCalendar {
  private:
   struct BodySample {
     float ra, dec, dlong, elong;
+    bool nearer;  // a planet nearer to the Earth than the Sun
   };
   using Samples = std::vector<BodySample>;  // body 1..N at [body]
   void SampleBodies(const TObserverTime& rec, double hours, Samples& out, TObserverTime& work);
+  // The text of an inferior conjunction of planet body `b` near minute
+  // `centre` of the day: a transit with its start and end when the planet's
+  // disc crosses the Sun's, else "inferior conjunction".
+  std::string TransitText(const TObserverTime& rec, int b, int centre);
   int BodyCount() const { return 9 + int(stars_.size()); }
   std::string BodyName(int body) const;
 

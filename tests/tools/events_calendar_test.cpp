@@ -1,9 +1,14 @@
-// The calendar's texts that need no ephemeris: time forms, meteor peaks,
-// the repeat rule, and the meteor-shower table rows and pages.
+// The calendar's texts: time forms, meteor peaks, the repeat rule, the
+// planets' conjunctions and transits, and the meteor-shower table rows and
+// pages.
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <memory>
 
+#include "astro/observer.h"
+#include "astro/planets.h"
+#include "astro/timescales.h"
 #include "tools/events_calendar.h"
 #include "tools/meteor_showers.h"
 
@@ -37,7 +42,7 @@ TEST(CalendarTexts, RepeatRuleDropsOnlyTheGroupingSentence) {
     days[i].groupKey = " 3 7";
     days[i].groupSeparation = seps[i];
     days[i].groupText = group[i];
-    const std::string other = i == 1 ? "Mercury is in conjunction" : "";
+    const std::string other = i == 1 ? "Mercury is in conjunction. " : "";
     days[i].text = "Full Moon at 5:30pm. ~" + other + group[i] + ". ~The Perseid meteor shower peaks tonight.";
   }
   TEventsCalendar::ApplyRepeatRule(days, 3);
@@ -48,6 +53,45 @@ TEST(CalendarTexts, RepeatRuleDropsOnlyTheGroupingSentence) {
   days[2].text = std::string(400, 'x');
   TEventsCalendar::ApplyRepeatRule(days, 3);
   EXPECT_EQ(days[2].text.size(), 400u);
+}
+
+TEST(CalendarTexts, ConjunctionKindsAndTransits) {
+  ConvertElementTable();
+  InitPlanetRecords(Planets);
+  auto obs = std::make_unique<TObserverTime>();
+  InitObserver(*obs);  // Greenwich, UT
+  TEventsCalendar cal(*obs, {});
+  // Conjunctions in UT computed once with astropy 5.2 (built-in ephemeris):
+  // the planet's apparent geocentric ecliptic longitude of date equals the
+  // Sun's; inferior when the planet is nearer than the Sun. A day reports
+  // the crossings from 23:00 of the day before to 23:00.
+  const char* sup = "Mercury is in superior conjunction";
+  const char* inf = "Mercury is in inferior conjunction";
+  const struct {
+    int y, m, d;
+    const char* text;
+  } cases[] = {
+      {2024, 2, 28, sup},  {2024, 4, 12, inf},   // 08:42; Apr 11 23:02
+      {2024, 6, 14, sup},  {2024, 8, 19, inf},   // 16:32; 01:58
+      {2024, 9, 30, sup},  {2024, 12, 6, inf},   // 21:09; 02:17
+      {2025, 2, 9, sup},   {2025, 3, 24, inf},   // 12:08; 19:48
+      {2025, 5, 30, sup},  {2025, 8, 1, inf},    // 04:12; Jul 31 23:41
+      {2025, 9, 13, sup},  {2025, 11, 20, inf},  // 10:51; 09:23
+      // 15:34, 3.6' from the Sun's centre but 1.74 AU away, behind it.
+      {2024, 6, 4, "Venus is in superior conjunction"},
+      {2025, 3, 23, "Venus is in inferior conjunction"},  // 01:07
+      // Transit of Mercury: the disc wholly inside the Sun's from 06:44 to
+      // 11:05 UT (astropy, as above; NASA's contacts II 06:43, III 11:05).
+      {2032, 11, 13, "Mercury transits the sun's disk, starts at 6am ends at 11am"},
+  };
+  auto rec = std::make_unique<TObserverTime>(*obs);
+  for (const auto& c : cases) {
+    SetObserverLocalCivil(*rec, JulianDay(c.y, c.m, c.d, 0));
+    TCalendarDay day;
+    const std::string text = cal.PlanetSearch(*rec, day);
+    EXPECT_NE(text.find(c.text), std::string::npos) << c.y << "-" << c.m << "-" << c.d << ": " << text;
+    EXPECT_EQ(text.find("transits") != std::string::npos, c.y == 2032) << text;
+  }
 }
 
 TEST(MeteorShowerTable, Rows) {

@@ -1,5 +1,6 @@
-// The yearly visibility chart: rows of the hours, visibility classes, and
-// the chart at 78° N with its polar day and polar night.
+// The yearly visibility chart: rows of the hours, visibility classes, the
+// Moon's rise and set and the twilight against reference times, and the
+// chart at 78° N with its polar day and polar night.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +8,7 @@
 #include "astro/observer.h"
 #include "platform/bitmap.h"
 #include "platform/drawing.h"
+#include "tools/solsys_info.h"
 #include "tools/yearly_chart.h"
 
 namespace {
@@ -33,6 +35,62 @@ TEST(YearlyChart, YearLine) {
   EXPECT_EQ(YearLineText(2026.4), "For the year 2026AD");
   EXPECT_EQ(YearLineText(0), "For the year 0BC");
   EXPECT_EQ(YearLineText(-44), "For the year 44BC");
+}
+
+// Clock hours of h:m:s.
+constexpr double Hours(int h, int m, int s) { return h + m / 60.0 + s / 3600.0; }
+
+TEST(YearlyChart, MoonAndTwilightAgainstReferenceTimes) {
+  // Reference times computed once with astropy 5.2 (built-in ephemeris, no
+  // refraction in the altitude): moonrise and moonset when the topocentric
+  // upper limb stands at -34′; dusk and dawn when the Sun's centre stands at
+  // -15°. Each sample holds the night of its date, from noon to noon.
+  constexpr double kTolerance = 2.0 / 60;  // 2 minutes
+  auto obs = std::make_unique<TObserverTime>();
+  InitObserver(*obs);
+  const std::vector<double> zero(365, 0.0);
+  // The Moon at Washington, D.C. (38.8977° N, 77.0365° W, UT-5), 2025.
+  SetObserverLocation(*obs, 77.0365 * kDeg, 38.8977 * kDeg, 0);
+  obs->TimeZone.Bias = 300;
+  SetObserverUT(*obs, 2460676.5);
+  const auto moon = ComputeYearlySamples(*obs, 365, zero, zero, 2025, BodyPlaceFor(kSelectSolarSystem, 9, *obs));
+  ASSERT_EQ(moon.size(), 365u);
+  const struct {
+    int dayOfYear;
+    double rise, set;
+  } moonTimes[] = {{10, Hours(13, 43, 4), Hours(5, 37, 14)},   // 10 January; sets on the 11th
+                   {171, Hours(1, 15, 47), Hours(14, 24, 51)}, // 20 June; rises on the 21st
+                   {257, Hours(22, 56, 24), Hours(14, 1, 14)}}; // 14 September
+  for (const auto& m : moonTimes) {
+    EXPECT_NEAR(moon[size_t(m.dayOfYear - 1)].rise, m.rise, kTolerance) << m.dayOfYear;
+    EXPECT_NEAR(moon[size_t(m.dayOfYear - 1)].set, m.set, kTolerance) << m.dayOfYear;
+  }
+  // Twilight at Reykjavik (64.1° N, 21.9° W, UT), December 2025: more than
+  // two hours from sunset to dusk.
+  SetObserverLocation(*obs, 21.9 * kDeg, 64.1 * kDeg, 0);
+  obs->TimeZone.Bias = 0;
+  SetObserverUT(*obs, 2460676.5);
+  const auto north = ComputeYearlySamples(*obs, 365, zero, zero, 2025);
+  const struct {
+    int dayOfYear;
+    double dusk, dawn;
+  } twilight[] = {{335, Hours(18, 32, 58), Hours(8, 1, 37)},   // 1 December, dawn on the 2nd
+                  {344, Hours(18, 27, 28), Hours(8, 14, 25)},  // 10 December
+                  {355, Hours(18, 28, 42), Hours(8, 23, 25)}}; // 21 December
+  for (const auto& t : twilight) {
+    const TYearlySample& s = north[size_t(t.dayOfYear - 1)];
+    EXPECT_NEAR(s.dusk, t.dusk, kTolerance) << t.dayOfYear;
+    EXPECT_NEAR(s.dawn, t.dawn, kTolerance) << t.dayOfYear;
+    EXPECT_FALSE(s.whiteNight);
+  }
+  // Berlin (52.5° N, 13.4° E, UT+1) at midsummer: the Sun stays above -15°
+  // (astropy, as above), a night without dark hours.
+  SetObserverLocation(*obs, -13.4 * kDeg, 52.5 * kDeg, 0);
+  obs->TimeZone.Bias = -60;
+  SetObserverUT(*obs, 2460676.5);
+  const TYearlySample june = ComputeYearlySamples(*obs, 365, zero, zero, 2025)[171];
+  EXPECT_TRUE(june.whiteNight);
+  EXPECT_EQ(june.dusk, june.dawn);
 }
 
 class Arctic : public ::testing::Test {
@@ -63,8 +121,8 @@ TEST_F(Arctic, PolarDayAndPolarNightColumns) {
   EXPECT_FALSE(march.polarDay || march.polarNight);
   EXPECT_NEAR(march.sunrise, 6.0, 0.6);
   EXPECT_NEAR(march.sunset, 18.3, 0.6);
-  EXPECT_LT(march.dusk, march.sunset + 2.01);
-  EXPECT_GT(march.dusk, march.sunset);
+  // The Sun goes no lower than 90° - 78.22° = 11.8° below the horizon.
+  EXPECT_TRUE(march.whiteNight);
 
   platform::Bitmap bmp(366, 300);
   {
@@ -75,6 +133,7 @@ TEST_F(Arctic, PolarDayAndPolarNightColumns) {
   EXPECT_EQ(bmp.Pixel(171, y1am) & 0xFFFFFF, 0x0000FFu) << "polar day: lit through the night";
   EXPECT_EQ(bmp.Pixel(354, y1am) & 0xFFFFFF, 0x000000u) << "polar night: dark";
   EXPECT_EQ(bmp.Pixel(355, YearlyChartRow(17.0, 300)) & 0xFFFFFF, 0x000000u) << "dark in the afternoon too";
+  EXPECT_NE(bmp.Pixel(78, YearlyChartRow(0.0, 300)) & 0xFFFFFF, 0x000000u) << "a white night has no dark hours";
 }
 
 TEST_F(Arctic, CircumpolarStarHasNoCurves) {
