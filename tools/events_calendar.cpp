@@ -83,16 +83,18 @@ std::string AmPm(double t, bool clock) {
 std::string ClockForm12(double hours) { return AmPm(hours, true); }
 std::string HourForm12(double hours) { return AmPm(hours, false); }
 
-bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars) {
+bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message) {
   stars.clear();
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  auto fail = [&](int code) {
+    stars.clear();
+    if (message) *message = code;
+    return false;
+  };
+  if (!in) return fail(102);
   for (int i = 0; i < 45; ++i) {
     uint8_t r[55];
-    if (!in.read(reinterpret_cast<char*>(r), 55)) {
-      stars.clear();
-      return false;
-    }
+    if (!in.read(reinterpret_cast<char*>(r), 55)) return fail(103);
     TBrightStar s;
     s.ra = platform::GetF64(r);
     s.dec = platform::GetF64(r + 8);

@@ -20,8 +20,9 @@ struct TBrightStar {
 };
 
 // Reads "brightstars.dat" (45 records of 55 bytes); false with an empty
-// list when the file cannot be opened or a record cannot be read.
-bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars);
+// list when the file cannot be opened (`message` 102) or a record cannot be
+// read (103).
+bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message = nullptr);
 
 // No Moon value for a day (no picture).
 inline constexpr double kNoMoonValue = -100000;

@@ -151,11 +151,17 @@ void DrawCalendarMonth(platform::DrawingContext& dc, const TEventsCalendar& cal,
   dc.SelectFont(header);
   dc.SetTextAlign(kAlignCenter | kAlignBottom);
   const int headY = offset + band - band / 7;
-  dc.TextOut(W / 2, headY, std::string(FullMonthNames[cal.Month()]) + " " + std::to_string(cal.Year()));
-  // The weekday letters of the outer columns: the middle ones would run
-  // into the month's name.
+  // The month's name above, the seven weekday letters below it over their
+  // columns (on one line the middle letters would run into the name).
+  const int letterHeight = [&] {
+    dc.SelectFont(number);
+    return dc.TextExtent("S").height();
+  }();
+  dc.SelectFont(header);
+  dc.TextOut(W / 2, headY - letterHeight, std::string(FullMonthNames[cal.Month()]) + " " + std::to_string(cal.Year()));
+  dc.SelectFont(number);
   const char* letters = "SMTWTFS";
-  for (int c : {0, 1, 5, 6}) dc.TextOut(c * col + col / 2, headY, std::string(1, letters[c]));
+  for (int c = 0; c < 7; ++c) dc.TextOut(c * col + col / 2, headY, std::string(1, letters[c]));
   // Days.
   const int first = WeekdayFromJulianDay(JulianDay(cal.Year(), cal.Month(), 1, 12));
   for (int d = 1; d <= cal.DaysInThisMonth(); ++d) {

@@ -6,12 +6,14 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QCoreApplication>
 #include <QThread>
 
 #include "astro/observer.h"
 #include "astro/precession.h"
+#include "chart/screen_layout.h"
 #include "refdata_fixture.h"
 #include "tools/forms/information_forms.h"
 
@@ -44,6 +46,14 @@ TEST(InformationForms, StarWindowFields) {
   EXPECT_EQ(form.NameEdit1->text(), "Betelgeuse");
   form.resize(640, 560);
   form.show();
+  // The chart is drawn at the size its tab gives it, and again after a resize.
+  form.PageControl1->setCurrentIndex(3);
+  for (int width : {640, 900}) {
+    form.resize(width, 560);
+    QCoreApplication::processEvents();
+    form.RiseSetPaintBox1->repaint();
+    EXPECT_EQ(form.RiseSetPaintBox1->image.size(), form.RiseSetPaintBox1->size()) << width;
+  }
   if (const char* out = std::getenv("NOCTRA_FORM_PNG")) {
     form.PageControl1->setCurrentIndex(3);
     form.grab().save(QString(out) + "/star_chart.png");
@@ -81,6 +91,18 @@ TEST(InformationForms, SolarSystemPagesPerBody) {
   TelescopeConnected = [] { return false; };
   TelescopeGotoHook = nullptr;
   AddPointOfInterestHook = nullptr;
+  // The Moon's chart at the performance window's sampling (730 a year):
+  // three client widths of its scroll box, scrolled to the left.
+  VisibilityGraphSpan = 2;
+  ASSERT_TRUE(form.ShowBody(kSelectSolarSystem, 9));
+  EXPECT_EQ(form.RiseSetPaintBox1->chart.samples.size(), 730u);
+  form.resize(700, 520);
+  form.show();
+  form.PageControl1->setCurrentWidget(form.RiseSetTabSheet1);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form.RiseSetPaintBox1->width(), 3 * form.RiseSetScrollBox1->viewport()->width());
+  EXPECT_EQ(form.RiseSetPaintBox1->height(), form.RiseSetScrollBox1->viewport()->height());
+  if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/moon_chart.png");
   form.year = 2999;
   form.yearOffset = 0;
   form.StepYear(1);
