@@ -13,6 +13,7 @@
 
 #include "astro/observer.h"
 #include "astro/precession.h"
+#include "catalog/object_catalog.h"
 #include "chart/screen_layout.h"
 #include "refdata_fixture.h"
 #include "tools/forms/information_forms.h"
@@ -62,6 +63,21 @@ TEST(InformationForms, StarWindowFields) {
     form.PageControl1->setCurrentIndex(0);
     form.grab().save(QString(out) + "/star_general.png");
   }
+}
+
+TEST(InformationForms, DeepSkyChartAtItsLaidOutSize) {
+  if (!UseReferenceData()) GTEST_SKIP();
+  SetWashington();
+  ASSERT_TRUE(ObjectCatalog->FindByName("NGC", "224"));
+  TInformationForm2 form;
+  form.ShowCurrentObject();
+  form.resize(700, 560);
+  form.show();
+  form.PageControl1->setCurrentWidget(form.RiseSetPaintBox1);
+  QCoreApplication::processEvents();
+  form.RiseSetPaintBox1->repaint();
+  EXPECT_EQ(form.RiseSetPaintBox1->image.size(), form.RiseSetPaintBox1->size());
+  if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/m31_chart.png");
 }
 
 TEST(InformationForms, SolarSystemPagesPerBody) {
