@@ -148,6 +148,18 @@ TEST(BoundaryFile, RoundTripAndDamage) {
   EXPECT_EQ(lines.size(), 1u);
   EXPECT_EQ(ParseBoundaryFile(points, lines), 0);
   EXPECT_EQ(lines[0].Points.size(), a.points.size());
+  // Steps adding up beyond the pole end the segment; a segment starting off
+  // the globe is left out.
+  mkdata::BoundaryLine pole{2, {{0, 89.0}, {0, 89.5}, {0, 1e5}, {0, 89.9}}}, off{2, {{0, -1e5}, {0, 0}}};
+  ASSERT_EQ(ParseBoundaryFile(mkdata::EncodeBoundaryFile({pole, off}), lines), 0);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].Points.size(), 2u);
+  // A place far off the globe still has a pixel (held a million pixels out).
+  TMapView v;
+  v.Width = 480, v.Height = 320;
+  int x = 0, y = 0;
+  LonLatToPixel(v, 1e300, -1e12, x, y);
+  EXPECT_EQ(y, 160 + 1000000);
 }
 
 TEST(MapView, ConversionsPanAndClickOnACity) {
