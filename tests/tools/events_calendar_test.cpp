@@ -71,7 +71,9 @@ TEST(CalendarTexts, ConjunctionKindsAndTransits) {
     int y, m, d;
     const char* text;
   } cases[] = {
-      {2024, 2, 28, sup},  {2024, 4, 12, inf},   // 08:42; Apr 11 23:02
+      // 08:42, and Saturn at 21:12: two events of one day, separated.
+      {2024, 2, 28, "Mercury is in superior conjunction. Saturn is in conjunction"},
+      {2024, 4, 12, inf},  // Apr 11 23:02
       {2024, 6, 14, sup},  {2024, 8, 19, inf},   // 16:32; 01:58
       {2024, 9, 30, sup},  {2024, 12, 6, inf},   // 21:09; 02:17
       {2025, 2, 9, sup},   {2025, 3, 24, inf},   // 12:08; 19:48

@@ -15,7 +15,10 @@
 #include "astro/precession.h"
 #include "catalog/object_catalog.h"
 #include "chart/screen_layout.h"
+#include "platform/dialogs.h"
 #include "refdata_fixture.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
 #include "tools/forms/information_forms.h"
 
 namespace {
@@ -134,6 +137,9 @@ TEST(InformationForms, CalendarSearchesOnItsTimer) {
   TGeneralReportForm1 form;
   form.resize(900, 700);
   form.show();
+  // The gauge of the flash window follows the days; the month's end closes it.
+  std::vector<std::pair<std::string, int>> progress;
+  SetFlashSink({nullptr, [&](const std::string& text, int value) { progress.emplace_back(text, value); }});
   form.SetUpMonth();
   EXPECT_TRUE(form.Searching());
   EXPECT_FALSE(form.FwdMonthButton1->isVisible());
@@ -144,11 +150,24 @@ TEST(InformationForms, CalendarSearchesOnItsTimer) {
     QThread::msleep(1);
   }
   ASSERT_FALSE(form.Searching());
+  SetFlashSink({});
+  ASSERT_EQ(progress.size(), 33u);  // open, 31 days, close
+  EXPECT_EQ(progress.front(), std::make_pair(std::string("Searching for events..."), -1));
+  EXPECT_EQ(progress[31].second, 99);  // trunc(3.2 × 31)
+  EXPECT_EQ(progress.back().second, 101);
   ASSERT_TRUE(form.shown);
   EXPECT_EQ(form.shown->Month(), 1);
   EXPECT_NE(form.shown->Days()[13].text.find("Full Moon"), std::string::npos);
   EXPECT_TRUE(form.FwdMonthButton1->isVisible());
   if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/calendar.png");
+  // Without "brightstars.dat" the window warns once, when it is made.
+  platform::ScopedScriptedDialogs dialogs;
+  const std::string folder = DataFolder;
+  DataFolder = "/nonexistent/";
+  TGeneralReportForm1 bare;
+  DataFolder = folder;
+  ASSERT_EQ(dialogs.Records().size(), 1u);
+  EXPECT_EQ(dialogs.Last().text, "Warning: Can't open file /nonexistent/brightstars.dat");
 }
 
 TEST(InformationForms, MeteorShowerPages) {
