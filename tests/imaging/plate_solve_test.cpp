@@ -12,18 +12,30 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "astro/observer.h"
 #include "imaging/camera.h"
+#include "imaging/forms/tele_mount.h"
 #include "imaging/imaging_settings.h"
 #include "imaging/plate_solve.h"
 #include "imaging/plate_solve_logic.h"
+#include "platform/automation_sim.h"
 #include "platform/timezone.h"
 #include "shell/log_lines.h"
+#include "telescope/host.h"
+#include "telescope/tele_control.h"
 
 using namespace imaging;
 
 namespace {
 
 constexpr double kDeg = M_PI / 180.0;
+
+// Chart coordinates of J2000.0 (no precession), as the simulated mount's.
+class J2000Host : public ITelescopeHost {
+ public:
+  void CopyObserver(TObserverTime& out) override { out = ObserverTime; }
+  double ChartEpochJD() override { return 2451545.0; }
+};
 
 bool Logged(const std::string& line) {
   const auto lines = LogLines().Lines();
@@ -292,20 +304,25 @@ TEST(PlateSolveWindow, CorrectPointingGuardsAndGuidedMoves) {
     TAutoMode mode;
     double dRaDeg, dDecDeg;  // solved minus target
     const char* line;        // the refusal logged, or "" for a correction
+    bool teleNan = false;    // the telescope reports its declination as NaN
   } cases[] = {
       {TAutoMode::Slew, 3.0, 0.0, "[Plate-Solve] Aborted, corrected pos. > 2 deg"},
       // Offsets below the target count by their size too.
       {TAutoMode::Slew, -3.0, 0.0, "[Plate-Solve] Aborted, corrected pos. > 2 deg"},
       {TAutoMode::Slew, 0.0, -2.5, "[Plate-Solve] Aborted, corrected pos. > 2 deg"},
-      {TAutoMode::Slew, 0.0, 75.0, "[Plate-Solve] Aborted, declination beyond +-90 deg"},
+      {TAutoMode::Slew, 0.0, 75.0, "[Plate-Solve] Aborted, position not valid"},
       {TAutoMode::Sync, 11.0, 0.0, "[Plate-Solve] Aborted, corrected pos. > 10 deg"},
       {TAutoMode::Goto, 0.0, -11.0, "[Plate-Solve] Aborted, corrected pos. > 10 deg"},
+      // NaN from a device fails every range check, not only the finite ones.
+      {TAutoMode::Slew, NAN, 0.0, "[Plate-Solve] Aborted, position not valid"},
+      {TAutoMode::Sync, 0.0, NAN, "[Plate-Solve] Aborted, position not valid"},
+      {TAutoMode::Goto, 0.1, 0.0, "[Plate-Solve] Aborted, position not valid", true},
   };
   for (const Case& c : cases) {
     LogLines().Clear();
     mount.calls.clear();
     mount.ra = mount.targetRa;
-    mount.dec = mount.targetDec;
+    mount.dec = c.teleNan ? NAN : mount.targetDec;
     logic.Mode = c.mode;
     logic.CorrectPointingTo(mount.targetRa + c.dRaDeg * kDeg, mount.targetDec + c.dDecDeg * kDeg);
     EXPECT_TRUE(Logged(c.line)) << c.line << " / " << LogLines().LastLine();
@@ -319,25 +336,59 @@ TEST(PlateSolveWindow, CorrectPointingGuardsAndGuidedMoves) {
   EXPECT_EQ(mount.calls, (std::vector<std::string>{"sync", "goto"}));
 
   // Solved 0.5 degree east of the target at gain 0.062: an RA move of
-  // 0.5 x 60,000 x 0.062 = 1,860 ms (target minus solved is negative: "E");
-  // 0.25 degree south at gain 0.1: 1,500 ms "N".
+  // 0.5 x 60,000 x 0.062 = 1,860 ms west, toward the target; 0.25 degree
+  // south at gain 0.1: 1,500 ms north.
   mount.calls.clear();
   logic.Mode = TAutoMode::Slew;
   logic.Sel.SlewRAGain = "0.062";
   logic.Sel.SlewDECGain = "0.1";
   logic.CorrectPointingTo(mount.targetRa + 0.5 * kDeg, mount.targetDec - 0.25 * kDeg);
   EXPECT_EQ(logic.LastRaMoveMs(), 1860);
-  EXPECT_EQ(logic.LastRaDirection(), 'E');
+  EXPECT_EQ(logic.LastRaDirection(), 'W');
   EXPECT_EQ(logic.LastDecMoveMs(), 1500);
   EXPECT_EQ(logic.LastDecDirection(), 'N');
   ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
-  EXPECT_EQ(mount.calls, (std::vector<std::string>{"rate 5", "start E", "stop E", "start N", "stop N"}));
+  EXPECT_EQ(mount.calls, (std::vector<std::string>{"rate 5", "start W", "stop W", "start N", "stop N"}));
   // A gain out of range is reset and nothing moves.
   mount.calls.clear();
   logic.Sel.SlewRAGain = "7";
   logic.CorrectPointingTo(mount.targetRa + 0.5 * kDeg, mount.targetDec);
   EXPECT_EQ(logic.Sel.SlewRAGain, "0.0");
   EXPECT_TRUE(mount.calls.empty());
+}
+
+// "Guide to corrected location" with its default settings on the simulated
+// mount (LX200 moves at 16x a base rate of 1/160 degree a second): a field
+// solved east and south of the goto's target moves the mount west and
+// north, onto the target.
+TEST(PlateSolveWindow, GuidedCorrectionMovesTheSimulatedMountTowardTheTarget) {
+  platform::TSimTelescopeConfig config;
+  config.driverInfo = "Meade Autostar simulator";
+  config.protocol = platform::TSimProtocol::Meade;
+  config.canSetGuideRates = false;  // the rate step goes as ":R5#"
+  config.guideRateDegPerSec = 0.1 / 16;
+  auto sim = std::make_shared<platform::TSimTelescope>(config);
+  sim->SetPointing(4.0, 15.0);
+  platform::RegisterDriver({"Test.GuidedMount", "Telescope", "test", [sim] { return sim; }});
+  J2000Host host;
+  TTeleControl tele{&host};
+  tele.name = "Test.GuidedMount";
+  tele.ConnectClick();
+  ASSERT_TRUE(tele.Connected());
+  const double targetRa = 60 * kDeg, targetDec = 15 * kDeg;
+  ASSERT_TRUE(tele.GotoRaDec(targetRa, targetDec));
+  ASSERT_TRUE(WaitFor([&] { return !sim->IsSlewing(); }, 60000));
+  sim->SetPointing((60.08) / 15, 15 - 0.05);  // 0.08 degree east, 0.05 south
+  TTeleMount mount(&tele);
+  TPlateSolveLogic logic(&mount, {}, [](const std::string&) -> TCamera* { return nullptr; });
+  logic.Mode = TAutoMode::Slew;
+  // 0.1 degree a second: 10,000 ms a degree = 60,000 ms x gain 1/6.
+  logic.Sel.SlewRAGain = logic.Sel.SlewDECGain = "0.16667";
+  logic.CorrectPointingTo(sim->RaHours() * 15 * kDeg, sim->DecDegrees() * kDeg);
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+  EXPECT_NEAR(sim->RaHours() * 15, 60.0, 0.016) << "a fifth of the offset left at most";
+  EXPECT_NEAR(sim->DecDegrees(), 15.0, 0.01);
+  tele.Disconnect();
 }
 
 // Timed solves come 305 s after the last attempt, solved or not.
