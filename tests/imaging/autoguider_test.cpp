@@ -89,6 +89,19 @@ struct GuideFixture {
     cam->Poll();
     g.Sequence();
   }
+  // Selects the star in its box and calibrates.
+  void Calibrate(TAutoGuider& g) {
+    g.Set.Exposure = "0.5";
+    g.ImageSource = "ASCOM Camera #1";
+    Tick(g);
+    ASSERT_EQ(g.Camera(), cam);
+    g.SetGuideBox(250, 180, 370, 300);
+    g.Press(TGuideMode::Select);
+    for (int i = 0; i < 50 && !g.StarSelected(); ++i) Tick(g);
+    ASSERT_TRUE(g.StarSelected());
+    g.Press(TGuideMode::Calibrate);
+    for (int i = 0; i < 3000 && !g.Calibrated() && g.Mode() == TGuideMode::Calibrate; ++i) Tick(g);
+  }
 };
 
 }  // namespace
@@ -97,22 +110,12 @@ TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
   GuideFixture f;
   SimGuideMount mount(f.mount);
   TAutoGuider g(&mount, [&](const std::string& n) -> TCamera* { return n == "ASCOM Camera #1" ? f.cam : nullptr; });
-  g.Set.Exposure = "0.5";
   g.Set.Porportional = 70;
-  g.ImageSource = "ASCOM Camera #1";
-  f.Tick(g);
-  ASSERT_EQ(g.Camera(), f.cam);
-  g.SetGuideBox(250, 180, 370, 300);
-  g.Press(TGuideMode::Select);
-  for (int i = 0; i < 50 && !g.StarSelected(); ++i) f.Tick(g);
-  ASSERT_TRUE(g.StarSelected());
-  // Sensor centre (320, 240); east is left and north up.
-  EXPECT_NEAR(g.StarX(), 310.0, 0.3);
-  EXPECT_NEAR(g.StarY(), 234.0, 0.3);
-
-  g.Press(TGuideMode::Calibrate);
-  for (int i = 0; i < 3000 && !g.Calibrated() && g.Mode() == TGuideMode::Calibrate; ++i) f.Tick(g);
+  f.Calibrate(g);
   ASSERT_TRUE(g.Calibrated()) << LogLines().LastLine();
+  // The lock position: sensor centre (320, 240); east is left and north up.
+  EXPECT_EQ(g.LockX(), 310);
+  EXPECT_EQ(g.LockY(), 234);
   // The simulated rates in pixels per second: the guide rate over the pixel
   // scale; right ascension on the sky shrinks with cos(declination).
   const double decRate = kGuideRate * kDeg / kScale;
@@ -145,6 +148,21 @@ TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
   const double drift = 0.2 * kArcsec * std::sqrt(2.0) * (f.offset - f.driftStart) / 1000.0 / kScale;
   EXPECT_GT(drift, 3.0);
   EXPECT_GT(mount.pulses, 10);
+}
+
+// A mount with 1.5 s of play in declination: the calibration measures it
+// and compensation takes it up on the first pulse after a reversal.
+TEST(AutoGuider, CalibrationMeasuresTheDeclinationPlay) {
+  GuideFixture f;
+  f.mount.MutableConfig().decPlayDeg = 1.5 * kGuideRate;
+  SimGuideMount mount(f.mount);
+  TAutoGuider g(&mount, [&](const std::string&) -> TCamera* { return f.cam; });
+  f.Calibrate(g);
+  ASSERT_TRUE(g.Calibrated()) << LogLines().LastLine();
+  EXPECT_NEAR(g.Backlash(), 1500, 300);
+  int64_t taken = 0;
+  const TGuideAxes axes{g.DecRate(), g.RaRate(), g.DecAngle(), g.RaAngle(), g.Backlash()};
+  EXPECT_EQ(GuidePulse(0, 2, false, axes, 1.0, true, taken).backlashMs, g.Backlash());
 }
 
 // A mount that does not move the star fails the calibration.
