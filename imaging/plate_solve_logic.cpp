@@ -283,6 +283,10 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
       s.clientScript = ClientScript;
       job_.reset();
       job_ = std::make_unique<TPlateSolve>(s, img.Header, img.Bitmap(), JobTickMs);
+      // The answer is taken up at once, after the job's own handler.
+      job_->OnDone = [this] {
+        QTimer::singleShot(0, this, [this] { OnJobDone ? OnJobDone() : PlateSolveTimer1Timer(); });
+      };
       busy_ = true;
     } else {
       // The camera went away or the exposure failed: no solve.

@@ -105,6 +105,9 @@ class TPlateSolveLogic : public QObject {
   int JobTickMs = 1000;
   // Manual position hints instead of the telescope's.
   bool TeleCoords = true;
+  // Runs the sequence's step as soon as a job has ended (the window sets
+  // it to its own timer handler); empty: PlateSolveTimer1Timer.
+  std::function<void()> OnJobDone;
 
   TCameraList CameraList;
   // The list's current text (the window's ImageSource).

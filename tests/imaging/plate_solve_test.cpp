@@ -63,6 +63,20 @@ TEST(PlateSolveReplies, ParsesTheClientsDictionaries) {
   EXPECT_EQ(id, 12);
   EXPECT_FALSE(ParseUploadReply("{u'status': u'success', u'hash': u'x'}", status, id)) << "no subid";
   EXPECT_FALSE(ParseUploadReply("{u'status': u'error', u'subid': 3,}", status, id));
+  // A reply cut anywhere (the client killed mid-line) never throws; cut
+  // before its number it fails the step with a log line.
+  const std::string upload = "{u'status': u'success', u'subid': 12}";
+  for (std::size_t n = 0; n < upload.size(); ++n) {
+    TSolveProgress p;
+    ASSERT_NO_THROW(ReadClientReply(p, upload.substr(0, n))) << n;
+    EXPECT_EQ(p.state, n < upload.find("12") + 1 ? 0 : 2) << n;
+  }
+  LogLines().Clear();
+  TSolveProgress waiting;
+  waiting.state = 2;
+  ReadClientReply(waiting, "Traceback (most recent call last):");
+  EXPECT_EQ(waiting.state, 0);
+  EXPECT_TRUE(Logged("[Plate-Solve] Can't read the submission status"));
 
   EXPECT_EQ(ParseSubmissionReply("{u'processing_started': u'x', u'jobs': [34], u'job_calibrations': []}"), 34);
   EXPECT_EQ(ParseSubmissionReply("{u'jobs': [], u'job_calibrations': []}"), 0) << "empty list: wait";
@@ -137,12 +151,12 @@ class PlateSolveFailures : public ::testing::Test {
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     setenv("NOCTRA_SOLVE_FIELD", path.toUtf8().constData(), 1);
   }
-  std::unique_ptr<TPlateSolve> Start(int timeoutSeconds) {
+  std::unique_ptr<TPlateSolve> Start(int timeoutSeconds, int tickMs = 20) {
     TPlateSolveSettings s;
     s.clientFolder = dir.path().toStdString() + "/client folder/";
     s.clientScript = NOCTRA_SOLVE_CLIENT;
     s.timeoutSeconds = timeoutSeconds;
-    return std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, 20);
+    return std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, tickMs);
   }
   QTemporaryDir dir;
   platform::Bitmap picture{64, 48};
@@ -185,9 +199,11 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   EXPECT_TRUE(Logged("[Plate-Solve] Aborted"));
 }
 
+// Each step follows the previous client's end, not the job's tick (here a
+// minute long).
 TEST_F(PlateSolveFailures, ReportsSolvedPositionFromTheReply) {
   FakeSolver("touch \"$4/solved\"; echo 'Field center: (RA,Dec) = (56.75, -24.125) deg.'");
-  auto job = Start(30);
+  auto job = Start(300, 60000);
   ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
   ASSERT_TRUE(job->Solved()) << LogLines().LastLine();
   EXPECT_NEAR(job->RaJ2000(), 56.75 * kDeg, 1e-12);
