@@ -221,6 +221,29 @@ def newer_reader_seeds(out):
         write(out, "settings_file", "slot%d" % slot, bytes([slot - 1]) + block)
 
 
+def device_seeds(out):
+    # The plate-solve client's replies: upload, submission status, job
+    # status (solved, still solving), an error and a cut-off line.
+    replies = {
+        "upload": "{u'status': u'success', u'subid': 12, u'hash': u'local'}\n",
+        "substatus": "{u'processing_started': u'local', u'jobs': [12], u'job_calibrations': []}\n",
+        "solved": "{u'ra': 127.5012, u'dec': -21.25, u'parity': 0.0}\nsuccess\n",
+        "solving": "solving\n",
+        "error": "{u'status': u'error', u'errormessage': u'no such picture: x.jpg'}\n",
+        "cut": "{u'status': u'suc",
+    }
+    for name, text in replies.items():
+        write(out, "plate_solve_reply", name, text)
+    # INDI camera numbers in the target's order (little-endian doubles):
+    # sensor, pixel sizes, binning with limits, frame, exposure, temperature, gain.
+    sane = [1280, 960, 3.75, 3.75, 3.75, 1, 1, 4, 1, 1, 4, 0, 0, 1280, 960, 1, 0.001, 3600, -10, 50, 0, 100,
+            640, 480, 60, -5]
+    write(out, "indi_camera", "sane", struct.pack("<%dd" % len(sane), *sane))
+    odd = list(sane)
+    odd[0], odd[5], odd[13] = float("nan"), 1e300, float("-inf")
+    write(out, "indi_camera", "odd", struct.pack("<%dd" % len(odd), *odd))
+
+
 # --- noctra-mkdata's sources -----------------------------------------------------------
 
 
@@ -357,6 +380,7 @@ def main():
         "NOCTRA_SOURCES", os.path.expanduser("~/.cache/noctra-sources"))
     program_seeds(out)
     newer_reader_seeds(out)
+    device_seeds(out)
     mkdata_seeds(out, src)
 
 
