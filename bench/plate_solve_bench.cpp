@@ -43,10 +43,7 @@ struct Scene {
     TychoStars = ConvertTychoCatalog(load);
     if (TychoStars.empty()) return;
     // A 2 s exposure of the default simulator, stretched into 8 bits.
-    TSimCameraConfig wide;
-    wide.focalLengthMm = 100;
-    wide.seeingArcsec = 20;
-    TSimCamera camera(wide);
+    TSimCamera camera;
     const std::vector<int32_t> counts = camera.RenderField(kRa, kDec, 2.0);
     std::vector<int32_t> sorted = counts;
     std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());

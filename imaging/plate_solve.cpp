@@ -205,6 +205,26 @@ std::vector<std::string> JobArguments(const TPlateSolveSettings& s, const std::s
 
 namespace {
 
+// The index files the client found ("u'indexes': u'4110-4119'" and the
+// narrowest field they solve, degrees), set against the picture's field.
+void ExplainFailure(const TSolveProgress& p, const std::string& reply) {
+  const std::string key = "u'indexes': u'";
+  const auto k = reply.find(key);
+  double narrowest = 0;
+  bool found = false;
+  std::string text;
+  if (k == std::string::npos || !ReplyNumber(reply, "u'narrowest_field': ", narrowest, found, text)) return;
+  std::string indexes = Mid(reply, k + key.size(), 40);
+  indexes = indexes.substr(0, indexes.find('\''));
+  const std::string range = "the installed index files " + indexes + " (fields of " +
+                            platform::FormatGeneral(narrowest, 3) + " deg and wider)";
+  if (p.fieldWidth > 0 && p.fieldHeight > 0 && std::max(p.fieldWidth, p.fieldHeight) < narrowest)
+    Log("The field (" + platform::FormatFixed(p.fieldWidth, 0, 2) + " x " + platform::FormatFixed(p.fieldHeight, 0, 2) +
+        " deg) is too small for " + range);
+  else
+    Log("Tried " + range);
+}
+
 // The solved position: "success" and two numbers (degrees), precessed to
 // the date. False (logged) when the reply cannot be read.
 bool ReadJobStatus(TSolveProgress& p, const std::string& reply) {
@@ -213,6 +233,7 @@ bool ReadJobStatus(TSolveProgress& p, const std::string& reply) {
   p.resultReady = true;
   if (status != "success") {
     Log("Plate solve failed ([" + status.substr(0, 80) + "])");
+    ExplainFailure(p, reply);
     return false;
   }
   double ra = 0, dec = 0;
@@ -300,6 +321,8 @@ TPlateSolve::TPlateSolve(const TPlateSolveSettings& settings, const TFitsHeader&
                          const platform::Bitmap& picture, int tickMs)
     : s_(settings), header_(header) {
   script_ = s_.clientScript.empty() ? DefaultSolveClient() : s_.clientScript;
+  p_.fieldWidth = s_.fieldWidth;
+  p_.fieldHeight = s_.fieldHeight;
   timeoutMs_ = uint32_t(std::max(1, s_.timeoutSeconds)) * 1000u;
   startTick_ = platform::TimeGetTime();
   secondsLeft_ = int32_t(timeoutMs_ / 1000);

@@ -96,10 +96,14 @@ struct TSolveProgress {
   int32_t subId = -1, jobId = -1;
   bool resultReady = false;
   double ra2000 = 0, dec2000 = 0, raDate = 0, decDate = 0;
+  // The picture's field, degrees (0: not known).
+  double fieldWidth = 0, fieldHeight = 0;
 };
 // Takes the client's reply to the step of `p.state` and moves the job on
 // (state 0 on a failure, each failure logged with the "[Plate-Solve] "
-// prefix). A solved position is precessed to the date of ObserverTime.
+// prefix). A solved position is precessed to the date of ObserverTime. A
+// failed solve names the index files installed, and says so when the
+// field is narrower than they solve.
 void ReadClientReply(TSolveProgress& p, const std::string& reply);
 
 // Endpoints recorded by the client (no network is used): the first and the
@@ -116,6 +120,7 @@ struct TPlateSolveSettings {
   int32_t comparisonStars = 10;
   uint8_t parity = 0;              // 0 both, 1 negative, 2 positive
   int32_t timeoutSeconds = 60;
+  double fieldWidth = 0, fieldHeight = 0;  // the picture's field, degrees (0: not known)
   // Where "solve_me.jpg" and the client's submissions go, ending in "/".
   std::string clientFolder;
   // The client script; empty: "solve_client.py" next to the program.

@@ -254,7 +254,10 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
       caption_ = "Plate Solving (Timeout in " + std::to_string(job_->SecondsLeft()) + ")";
       return;
     }
-    if (job_->Solved()) CorrectPointing();
+    lastSolved_ = job_->Solved();
+    lastRa_ = job_->RaJ2000();
+    lastDec_ = job_->DecJ2000();
+    if (lastSolved_) CorrectPointing();
     EndSolve();
   }
 
@@ -279,6 +282,8 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
       s.comparisonStars = Sel.NumberComparisonStars;
       s.parity = Sel.Parity();
       s.timeoutSeconds = Sel.TimeToSolve;
+      s.fieldWidth = camera_->FieldWidth;
+      s.fieldHeight = camera_->FieldHeight;
       s.clientFolder = ClientFolder;
       s.clientScript = ClientScript;
       job_.reset();

@@ -21,7 +21,7 @@ namespace {
 
 constexpr double kDeg = M_PI / 180.0;
 constexpr double kArcsec = kDeg / 3600.0;
-// The simulator's sensor: 5.6 um pixels at 800 mm, radians per pixel.
+// The guide camera's sensor: 5.6 um pixels at 800 mm, radians per pixel.
 constexpr double kScale = 5.6e-3 / 800.0;
 // Guide rates of the simulated mount: a quarter of the sidereal rate
 // (15.041"/s), degrees per second.
@@ -72,8 +72,14 @@ struct GuideFixture {
     SimCameraStars = [](double, double, double) {
       return std::vector<TSimStar>{{3.0 * M_PI / 12.0 + 10 * kScale / std::cos(kDec0), kDec0 + 6 * kScale, 11.5}};
     };
-    RegisterSimCameraDriver();
-    cams[1].name = "Noctra.Simulator.Camera";
+    // A guide camera: the simulator behind 800 mm, 3" stars.
+    platform::RegisterDriver({"Test.GuideCamera", "Camera", "test", [] {
+                                TSimCameraConfig c;
+                                c.focalLengthMm = 800;
+                                c.seeingArcsec = 3;
+                                return std::make_shared<TSimCamera>(c);
+                              }});
+    cams[1].name = "Test.GuideCamera";
     cams.ConnectClick(1);
     cam = cams.Camera(1);
   }

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "astro/observer.h"
 #include "imaging/camera.h"
@@ -151,8 +152,10 @@ class PlateSolveFailures : public ::testing::Test {
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     setenv("NOCTRA_SOLVE_FIELD", path.toUtf8().constData(), 1);
   }
-  std::unique_ptr<TPlateSolve> Start(int timeoutSeconds, int tickMs = 20) {
+  std::unique_ptr<TPlateSolve> Start(int timeoutSeconds, int tickMs = 20, double fieldWidth = 0) {
     TPlateSolveSettings s;
+    s.fieldWidth = fieldWidth;
+    s.fieldHeight = fieldWidth * 0.75;
     s.clientFolder = dir.path().toStdString() + "/client folder/";
     s.clientScript = NOCTRA_SOLVE_CLIENT;
     s.timeoutSeconds = timeoutSeconds;
@@ -171,14 +174,29 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   EXPECT_TRUE(Logged("[Plate-Solve] solve-field is not installed (Debian package astrometry.net)"));
   EXPECT_TRUE(Logged("[Plate-Solve] Failed to submit job"));
 
-  // No solution: solve-field ends without a field centre.
+  // No solution: solve-field ends without a field centre. The field of a
+  // 15' camera is narrower than the one index file installed (4110: quads
+  // of 1 degree and more, SCALE_L in radians as in Debian's file).
   LogLines().Clear();
   FakeSolver("echo 'Did not solve (or no WCS file was written).'");
-  job = Start(30);
+  QFile index(dir.filePath("index-4110.fits"));
+  ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+  std::string cards;
+  for (const char* c : {"SIMPLE  =                    T", "INDEXID =                 4110",
+                        "SCALE_L =      0.0174532925199 / Lower-bound index scale (radians).", "END"})
+    cards += std::string(c) + std::string(80 - std::strlen(c), ' ');
+  index.write((cards + std::string(2880 - cards.size(), ' ')).c_str());
+  index.close();
+  setenv("NOCTRA_INDEX_DIRS", dir.path().toUtf8().constData(), 1);
+  job = Start(30, 20, 0.25);
   ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  unsetenv("NOCTRA_INDEX_DIRS");
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] Got Job# 1")) << LogLines().LastLine();
   EXPECT_TRUE(Logged("[Plate-Solve] Plate solve failed ([failure])"));
+  EXPECT_TRUE(Logged("[Plate-Solve] The field (0.25 x 0.19 deg) is too small for the installed index files "
+                     "4110-4110 (fields of 1 deg and wider)"))
+      << LogLines().LastLine();
 
   // Time-out in the middle of the upload: the client and its solve-field end.
   LogLines().Clear();
