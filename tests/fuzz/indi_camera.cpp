@@ -1,60 +1,44 @@
-// Fuzz target: INDI camera properties set through the client layer as a
-// server would send them (sensor, binning, frame, exposure limits,
-// temperature and gain, each number taken from the input, NaN and
-// infinities included), then every member of the camera driver read and
-// the frame and gain members written back.
-#include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <string>
-
+// Fuzz target: INDI camera properties (sensor, binning, frame, exposure,
+// temperature, gain: numbers from the input, NaN and infinities included)
+// set through the client layer, then every member of the camera driver
+// read as the camera layer reads it, and the frame and gain written.
 #include "imaging/indi_camera.h"
-#include "platform/indi_client.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/indi_props.h"
-
-namespace {
-
-const char* const kMembers[] = {"CameraXSize", "CameraYSize", "PixelSizeX",     "PixelSizeY", "BinX",
-                                "BinY",        "MaxBinX",     "MaxBinY",        "NumX",       "NumY",
-                                "StartX",      "StartY",      "ExposureMin",    "ExposureMax", "CameraState",
-                                "CCDTemperature", "Gain",     "GainMin",        "GainMax",    "ImageReady"};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using testing_support::IndiNumbers;
   fuzz::InstallQuietPlatform();
   std::size_t at = 0;
-  auto next = [&] {
-    const double v = fuzz::DoubleAt(data, size, at);
-    at += 8;
-    return v;
-  };
+  auto next = [&] { return fuzz::DoubleAt(data, size, (at += 8) - 8); };
   auto client = std::make_shared<platform::TIndiClient>(platform::TIndiAddress{"127.0.0.1", 1, "Fuzz CCD"});
   testing_support::IndiConnected(*client);
-  IndiNumbers(*client, "CCD_INFO", {{"CCD_MAX_X", next()}, {"CCD_MAX_Y", next()}, {"CCD_PIXEL_SIZE", next()},
-                                    {"CCD_PIXEL_SIZE_X", next()}, {"CCD_PIXEL_SIZE_Y", next()}});
-  IndiNumbers(*client, "CCD_BINNING", {{"HOR_BIN", next(), next(), next()}, {"VER_BIN", next(), next(), next()}});
-  IndiNumbers(*client, "CCD_FRAME", {{"X", next()}, {"Y", next()}, {"WIDTH", next()}, {"HEIGHT", next()}});
-  IndiNumbers(*client, "CCD_EXPOSURE", {{"CCD_EXPOSURE_VALUE", next(), next(), next()}});
-  IndiNumbers(*client, "CCD_TEMPERATURE", {{"CCD_TEMPERATURE_VALUE", next()}});
-  IndiNumbers(*client, "CCD_GAIN", {{"GAIN", next(), next(), next()}});
+  // Each element: value, minimum, maximum.
+  const std::vector<std::pair<const char*, std::vector<const char*>>> props = {
+      {"CCD_INFO", {"CCD_MAX_X", "CCD_MAX_Y", "CCD_PIXEL_SIZE_X", "CCD_PIXEL_SIZE_Y"}},
+      {"CCD_BINNING", {"HOR_BIN", "VER_BIN"}}, {"CCD_FRAME", {"X", "Y", "WIDTH", "HEIGHT"}},
+      {"CCD_EXPOSURE", {"CCD_EXPOSURE_VALUE"}}, {"CCD_TEMPERATURE", {"CCD_TEMPERATURE_VALUE"}}, {"CCD_GAIN", {"GAIN"}}};
+  for (const auto& [prop, names] : props) {
+    testing_support::TIndiNumbers elems;
+    for (const char* n : names) elems.emplace_back(n, next(), next(), next());
+    IndiNumbers(*client, prop, elems);
+  }
   platform::TAutomationRef cam = imaging::MakeIndiCamera(client);
-  for (const char* m : kMembers) {
+  for (const char* m : {"CameraXSize", "CameraYSize", "PixelSizeX", "PixelSizeY", "BinX", "BinY", "MaxBinX", "MaxBinY",
+                        "NumX", "NumY", "StartX", "StartY", "ExposureMin", "ExposureMax", "CameraState",
+                        "CCDTemperature", "Gain", "GainMin", "GainMax", "ImageReady"}) {
     try {
-      const platform::TVariant v = cam->Get(m);
-      // As the camera layer takes them.
-      (void)v.AsInt();
+      (void)cam->Get(m).AsInt();
     } catch (const platform::EAutomationError&) {
     }
   }
-  // Writes go to a server that is not there: the client refuses them.
+  // Written to a server that is not there; the client then goes as after a lost link.
   for (const char* m : {"NumX", "NumY", "Gain", "SetCCDTemperature"}) {
     try {
       cam->Put(m, platform::TVariant(next()));
     } catch (const platform::EAutomationError&) {
     }
   }
+  client->serverDisconnected(0);
   return 0;
 }

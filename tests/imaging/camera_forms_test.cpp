@@ -55,24 +55,6 @@ TEST(CameraForms, VideoWindowStoresBitsPortAndSwitches) {
   EXPECT_EQ(cam.Settings.PortIndex, 4);
 }
 
-// The video format window lists the sizes of the format chosen; its
-// choice leaves the input alone, the source window's the format.
-TEST(CameraForms, VideoFormatAndSourceWindows) {
-  const TVideoOffer offer{{{kFourccYUYV, "YUYV 4:2:2", {{640, 480}, {320, 240}}}, {kFourccI420, "Planar YUV 4:2:0", {{1280, 720}}}},
-                          {"Camera", "Composite"}, 0};
-  TVideoModeForm format(offer, {kFourccYUYV, 320, 240, -1}, false);
-  Shot(format, "video_format");
-  EXPECT_EQ(format.FrameSize->currentText(), "320 x 240");
-  format.Format->setCurrentIndex(1);
-  ASSERT_EQ(format.FrameSize->count(), 1);
-  const TVideoChoice c = format.Choice();
-  EXPECT_EQ(std::vector<int>({int(c.fourcc == kFourccI420), c.width, c.height, c.input}), std::vector<int>({1, 1280, 720, -1}));
-  TVideoModeForm source(offer, c, true);
-  source.Input->setCurrentIndex(1);
-  EXPECT_EQ(source.Choice().input, 1);
-  EXPECT_EQ(source.Choice().width, 1280);
-}
-
 TEST(CameraForms, DsiWindowShowsAndStoresGainAndOffset) {
   FreshSettings fresh;
   SimulatedDsiLibrary lib;
