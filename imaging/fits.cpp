@@ -1,6 +1,8 @@
 #include "imaging/fits.h"
 
 #include <algorithm>
+#include <bit>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <map>
 
 #include "platform/codec.h"
+#include "platform/float_to_int.h"
 #include "platform/numfmt.h"
 
 namespace imaging {
@@ -109,15 +112,121 @@ bool ParseFitsInt(const std::string& text, int32_t& out) {
   if (platform::ParseInt32(text, out)) return true;
   // Some writers give integral values as floats ("16.", "1.0E3").
   double d = 0;
-  if (!ParseFitsFloat(text, d) || d != std::floor(d) || std::fabs(d) > 2147483647.0) return false;
-  out = int32_t(d);
-  return true;
+  return ParseFitsFloat(text, d) && d == std::floor(d) && platform::FloatToInt(d, out);
 }
 
 std::string CutText(const std::string& s) { return s.substr(0, kFitsTextMax); }
 
 bool AcceptedType(int32_t bitPix) {
   return bitPix == 8 || bitPix == 16 || bitPix == 32 || bitPix == -32 || bitPix == -64;
+}
+
+
+// --- From stored to physical values ---------------------------------------------
+
+uint16_t Load16(const uint8_t* q) { return uint16_t((q[0] << 8) | q[1]); }
+uint32_t Load32(const uint8_t* q) {
+  return (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
+}
+uint64_t Load64(const uint8_t* q) { return (uint64_t(Load32(q)) << 32) | Load32(q + 4); }
+
+// Calls f(i, v) with the stored value v of each of the n elements of a
+// big-endian data part: BITPIX 8 unsigned, 16 and 32 signed, -32 and -64
+// IEEE floats.
+template <typename F>
+void ForEachStored(const uint8_t* p, int32_t bitPix, int64_t n, F&& f) {
+  switch (bitPix) {
+    case 8: for (int64_t i = 0; i < n; ++i) f(i, double(p[i])); break;
+    case 16: for (int64_t i = 0; i < n; ++i) f(i, double(int16_t(Load16(p + 2 * i)))); break;
+    case 32: for (int64_t i = 0; i < n; ++i) f(i, double(int32_t(Load32(p + 4 * i)))); break;
+    case -32:
+      for (int64_t i = 0; i < n; ++i) f(i, double(std::bit_cast<float>(Load32(p + 4 * i))));
+      break;
+    case -64: for (int64_t i = 0; i < n; ++i) f(i, std::bit_cast<double>(Load64(p + 8 * i))); break;
+  }
+}
+
+// Stores v as element i of an in-memory block of type `bitPix`; integers
+// saturate at the type's limits, floats at the largest finite float.
+void PutValue(uint8_t* d, int32_t bitPix, int64_t i, double v) {
+  switch (bitPix) {
+    case 8: d[i] = platform::ClampFloatToInt<uint8_t>(v); break;
+    case 16: { const uint16_t x = platform::ClampFloatToInt<uint16_t>(v); std::memcpy(d + 2 * i, &x, 2); break; }
+    case 32: { const int32_t x = platform::ClampFloatToInt<int32_t>(v); std::memcpy(d + 4 * i, &x, 4); break; }
+    case -32: {
+      const float x = float(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
+      std::memcpy(d + 4 * i, &x, 4);
+      break;
+    }
+    case -64: std::memcpy(d + 8 * i, &v, 8); break;
+  }
+}
+
+// The in-memory type for physical values lo..hi of a file of type `bitPix`:
+// the narrowest that holds them exactly and is not narrower than the file's
+// own element (8 and 16 unsigned, 32 signed), else a float.
+int32_t MemoryType(int32_t bitPix, bool integral, double lo, double hi) {
+  if (integral && bitPix > 0) {
+    if (bitPix == 8 && lo >= 0 && hi <= 255) return 8;
+    if (bitPix <= 16 && lo >= 0 && hi <= 65535) return 16;
+    if (lo >= -2147483648.0 && hi <= 2147483647.0) return 32;
+  }
+  if (bitPix == 8 || bitPix == 16) return -32;  // as precise as the stored value
+  return -64;
+}
+
+// Turns the data part as read (big-endian, stored values) into physical
+// values BZERO + BSCALE x stored in machine order, in the in-memory type
+// that holds them (MemoryType); BitPix, sizes, BSCALE 1 and BZERO 0 follow.
+// False when the physical data would exceed the largest block.
+bool ToPhysical(TFitsHeader& h, FitsData& data) {
+  const int32_t type = h.BitPix;
+  const int64_t n = h.DataBytes / FitsElementBytes(type);
+  const double bs = h.BScale, bz = h.BZero;
+  uint8_t* p = data.data();
+  h.BScale = 1.0;
+  h.BZero = 0.0;
+  if (type == 16 && bs == 1 && bz == 32768) {
+    // Unsigned 16-bit words, as cameras write them: the sign bit flipped.
+    for (int64_t i = 0; i < n; ++i) {
+      const uint16_t v = uint16_t(Load16(p + 2 * i) ^ 0x8000u);
+      std::memcpy(p + 2 * i, &v, 2);
+    }
+    return true;
+  }
+  if (type != 16 && bs == 1 && bz == 0) {
+    // Values as stored: the byte order only.
+    if (type == 32 || type == -32)
+      for (int64_t i = 0; i < n; ++i) {
+        const uint32_t v = Load32(p + 4 * i);
+        std::memcpy(p + 4 * i, &v, 4);
+      }
+    if (type == -64)
+      for (int64_t i = 0; i < n; ++i) {
+        const uint64_t v = Load64(p + 8 * i);
+        std::memcpy(p + 8 * i, &v, 8);
+      }
+    return true;
+  }
+  // Scaled or signed data: the range of the physical values chooses the type.
+  double lo = 0, hi = 0;
+  const bool integral = type > 0 && bs == std::trunc(bs) && bz == std::trunc(bz);
+  if (type > 0) {
+    double smin = std::numeric_limits<double>::infinity(), smax = -smin;
+    ForEachStored(p, type, n, [&](int64_t, double v) {
+      smin = std::min(smin, v);
+      smax = std::max(smax, v);
+    });
+    lo = std::min(bz + bs * smin, bz + bs * smax);
+    hi = std::max(bz + bs * smin, bz + bs * smax);
+  }
+  h.BitPix = MemoryType(type, integral, lo, hi);
+  if (!FitsComputeSizes(h)) return false;
+  FitsData out(std::size_t(h.DataBlocks * kFitsBlock), 0);
+  const int32_t to = h.BitPix;
+  ForEachStored(p, type, n, [&](int64_t i, double v) { PutValue(out.data(), to, i, bz + bs * v); });
+  data = std::move(out);
+  return true;
 }
 
 }  // namespace
@@ -166,7 +275,7 @@ double FitsValue(const uint8_t* data, int32_t bitPix, int64_t i) {
   switch (bitPix) {
     case 8: return data[i];
     case 16: { uint16_t v; std::memcpy(&v, data + 2 * i, 2); return v; }
-    case 32: { uint32_t v; std::memcpy(&v, data + 4 * i, 4); return v; }
+    case 32: { int32_t v; std::memcpy(&v, data + 4 * i, 4); return v; }
     case -32: { float v; std::memcpy(&v, data + 4 * i, 4); return v; }
     case -64: { double v; std::memcpy(&v, data + 8 * i, 8); return v; }
     default: return 0.0;
@@ -250,12 +359,18 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
   h.FlippedHorizontally = false;
   h.FlippedVertically = false;
 
-  // Acceptance and range tests.
+  // Acceptance: the scaling must be a number; a display keyword that is
+  // not usable falls back to its default (the picture is still shown).
   if (!h.Simple || !AcceptedType(h.BitPix) || !FitsComputeSizes(h)) return false;
-  h.SaveBitPix = h.BitPix;
-  if (!(h.BScale >= 0 && h.BScale <= 100000) || !(h.BZero >= 0 && h.BZero <= max) ||
-      !(h.Background >= 0 && h.Background <= max) || !(h.Range >= 0 && h.Range <= max))
-    return false;
+  if (!std::isfinite(h.BScale) || !std::isfinite(h.BZero)) return false;
+  if (!std::isfinite(h.Background)) {
+    h.Background = 0;
+    h.ReadError = true;
+  }
+  if (!std::isfinite(h.Range) || h.Range < 0) {
+    h.Range = max - h.Background;
+    h.ReadError = true;
+  }
 
   // Pixel data: the data part must be complete (the padding of the last
   // block may be missing). A seekable stream that is shorter than the
@@ -274,62 +389,11 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
     data.shrink_to_fit();
     throw EInvalidGraphic();
   }
-
-  // Big-endian file order to machine order, BZERO folded in.
-  const int64_t n = h.DataBytes / FitsElementBytes(h.BitPix);
-  uint8_t* p = data.data();
-  const double bz = h.BZero;
-  switch (h.BitPix) {
-    case 8: {
-      const int add = int(std::ceil(bz));
-      if (add != 0)
-        for (int64_t i = 0; i < n; ++i) p[i] = uint8_t(p[i] + add);
-      break;
-    }
-    case 16: {
-      const uint16_t add = uint16_t(int64_t(std::ceil(bz)));
-      for (int64_t i = 0; i < n; ++i) {
-        const uint16_t w = uint16_t((p[2 * i] << 8) | p[2 * i + 1]);
-        const uint16_t v = uint16_t(w + add);
-        std::memcpy(p + 2 * i, &v, 2);
-      }
-      break;
-    }
-    case 32: {
-      const uint32_t add = uint32_t(int64_t(std::ceil(bz)));
-      for (int64_t i = 0; i < n; ++i) {
-        uint8_t* q = p + 4 * i;
-        const uint32_t w = (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
-        const uint32_t v = w + add;
-        std::memcpy(q, &v, 4);
-      }
-      break;
-    }
-    case -32: {
-      for (int64_t i = 0; i < n; ++i) {
-        uint8_t* q = p + 4 * i;
-        const uint32_t w = (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
-        float f;
-        std::memcpy(&f, &w, 4);
-        if (bz != 0) f = float(f + bz);
-        std::memcpy(q, &f, 4);
-      }
-      break;
-    }
-    case -64: {
-      for (int64_t i = 0; i < n; ++i) {
-        uint8_t* q = p + 8 * i;
-        uint64_t w = 0;
-        for (int k = 0; k < 8; ++k) w = (w << 8) | q[k];
-        double d;
-        std::memcpy(&d, &w, 8);
-        if (bz != 0) d += bz;
-        std::memcpy(q, &d, 8);
-      }
-      break;
-    }
+  if (!ToPhysical(h, data)) {
+    data.clear();
+    return false;
   }
-  h.BZero = 0.0;
+  h.SaveBitPix = h.BitPix;
   return true;
 }
 
