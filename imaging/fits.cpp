@@ -550,6 +550,16 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   if (h.SaveBitPix == -16) h.BZero = 0;
   if (h.SaveBitPix == 16) h.BZero = 32768;
 
+  // The display range written for an integer type lies within the values
+  // that type keeps, so that the picture reads back showing them.
+  double background = h.Background, range = h.Range;
+  if (h.SaveBitPix > -32) {
+    const double lo = h.SaveBitPix == 32 ? -2147483648.0 : 0.0;
+    const double hi = h.SaveBitPix == 32 ? 2147483647.0 : h.SaveBitPix == 16 ? 65535 : h.SaveBitPix == 8 ? 255 : 32767;
+    background = std::clamp(background, lo, hi);
+    range = std::clamp(range, 0.0, hi - background + 1);
+  }
+
   std::vector<std::string> cards;
   auto add = [&](const char* key, Kind kind, const std::string& value, const std::string& comment = "") {
     cards.push_back(MakeCard(key, kind, value, comment));
@@ -563,7 +573,7 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   if (h.NAxis >= 3) add("NAXIS3", Kind::Integer, integer(h.NAxis3), "Color Planes");
   add("BSCALE", Kind::Float, FloatText(h.BScale), "");
   add("BZERO", Kind::Float, FloatText(h.BZero), "");
-  add("BACKGRND", Kind::Float, FloatText(h.Background), "");
+  add("BACKGRND", Kind::Float, FloatText(background), "");
   add("OBJECT", Kind::String, "");
   add("ORIGIN", Kind::String, "");
   add("OBSERVER", Kind::String, "");
@@ -581,9 +591,9 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   add("FILTER", Kind::String, h.Filter, "Filter");
   add("MOSAIC", Kind::String, h.Mosaic);
   add("USERSETU", Kind::String, "", "User info.");
-  add("RANGE", Kind::Float, FloatText(h.Range));
-  add("MIPS-HI", Kind::Float, FloatText(std::trunc(h.Background + h.Range)));
-  add("MIPS-LO", Kind::Float, FloatText(std::trunc(h.Background)));
+  add("RANGE", Kind::Float, FloatText(range));
+  add("MIPS-HI", Kind::Float, FloatText(std::trunc(background + range)));
+  add("MIPS-LO", Kind::Float, FloatText(std::trunc(background)));
   add("END", Kind::End, "");
 
   const std::size_t headerBlocks = (cards.size() + 35) / 36;
