@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "platform/float_to_int.h"
 #include "platform/numfmt.h"
 
 namespace imaging {
@@ -28,13 +29,15 @@ class Levels {
       for (std::size_t v = 0; v < lut_.size(); ++v) lut_[v] = Compute(double(v));
     }
   }
+  // Levels beyond +-1e9 (a tiny range) are held there, and a value that is
+  // no number reads as the lowest level.
   int Compute(double v) const {
     if (h_.Range == 0) return 255;
     const double phys = Nearest(v * h_.BScale + h_.BZero);
     const double l = Nearest(Nearest(phys - h_.Background) / h_.Range * 255.0);
-    if (!(l > -1e9)) return -1000000000;
-    return l > 1e9 ? 1000000000 : int(l);
+    return std::clamp(platform::ClampFloatToInt<int>(l, -kLevelLimit), -kLevelLimit, kLevelLimit);
   }
+  static constexpr int kLevelLimit = 1000000000;
   int AtIndex(int64_t i) const {
     if (h_.BitPix == 8) return lut_[d_[i]];
     if (h_.BitPix == 16) {
@@ -101,7 +104,8 @@ Rgb Cmyg(const Levels& lv, const TFitsHeader& h, const Mosaic& m, int x, int y) 
   const int cycle = m.mode == MosaicMode::Cmyg4Row ? 4 : 2;
   const int r = ((y + m.rowOfs) % cycle + cycle) % cycle;
   const int c = ((x + m.colOfs) % 2 + 2) % 2;
-  const int a = lv.At(x, y, 0), b = lv.At(x + 1, y, 0), cc = lv.At(x, y + 1, 0), d = lv.At(x + 1, y + 1, 0);
+  // The sums of saturated levels exceed an int: they are taken in 64 bits.
+  const int64_t a = lv.At(x, y, 0), b = lv.At(x + 1, y, 0), cc = lv.At(x, y + 1, 0), d = lv.At(x + 1, y + 1, 0);
   // C, M, Y, G by row and column phase.
   static const int kTable[4][2][4] = {
       {{1, 3, 0, 2}, {0, 2, 1, 3}},
@@ -109,10 +113,11 @@ Rgb Cmyg(const Levels& lv, const TFitsHeader& h, const Mosaic& m, int x, int y) 
       {{1, 2, 0, 3}, {0, 3, 1, 2}},
       {{3, 0, 2, 1}, {2, 1, 3, 0}},
   };
-  const int v[4] = {a, b, cc, d};
+  const int64_t v[4] = {a, b, cc, d};
   const int* t = kTable[r][c];
-  const int C = v[t[0]], M = v[t[1]], Y = v[t[2]], G = v[t[3]];
-  return {ClampInt(M + Y - C, 0, 255), ClampInt((G + Y + C - M) / 2, 0, 255), ClampInt(M + C - Y, 0, 255)};
+  const int64_t C = v[t[0]], M = v[t[1]], Y = v[t[2]], G = v[t[3]];
+  auto level = [](int64_t l) { return int(std::clamp<int64_t>(l, 0, 255)); };
+  return {level(M + Y - C), level((G + Y + C - M) / 2), level(M + C - Y)};
 }
 
 // Gradient-selection Bayer interpolation (RGGB) at data (x, y).
@@ -300,8 +305,11 @@ void FitsHistogram(TFitsHeader& h, const FitsData& data, platform::Bitmap& canva
     if (v < lo) lo = v;
     if (v > hi) hi = v;
   }
-  if (std::isfinite(lo)) minimum = int64_t(Nearest(lo));
-  if (std::isfinite(hi)) maximum = int64_t(Nearest(hi));
+  // Held at the limits of 64-bit integers (float data may go far beyond).
+  if (lo <= hi) {
+    minimum = platform::ClampFloatToInt<int64_t>(Nearest(lo));
+    maximum = platform::ClampFloatToInt<int64_t>(Nearest(hi));
+  }
   if (canvas.IsNull()) return;
   const int W = canvas.Width(), H = canvas.Height();
   std::vector<int64_t> bins(std::size_t(W), 0);
