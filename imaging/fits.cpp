@@ -130,6 +130,26 @@ uint32_t Load32(const uint8_t* q) {
 }
 uint64_t Load64(const uint8_t* q) { return (uint64_t(Load32(q)) << 32) | Load32(q + 4); }
 
+// Copies n 16-bit words from `src` to `dst` (which may be the same) with
+// the bytes of each swapped and then XORed with `flip`: a sign flip between
+// signed and BZERO 32768 words (0x8000 on reading, 0x0080 on writing, as
+// the bytes then lie the other way), four words at a time.
+void SwapWords16(const uint8_t* src, uint8_t* dst, int64_t n, uint16_t flip) {
+  constexpr uint64_t kLow = 0x00FF00FF00FF00FFull;
+  const uint64_t flip4 = flip * 0x0001000100010001ull;
+  int64_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    uint64_t x;
+    std::memcpy(&x, src + 2 * i, 8);
+    x = (((x & kLow) << 8) | ((x >> 8) & kLow)) ^ flip4;
+    std::memcpy(dst + 2 * i, &x, 8);
+  }
+  for (; i < n; ++i) {
+    const uint16_t v = uint16_t(Load16(src + 2 * i) ^ flip);
+    std::memcpy(dst + 2 * i, &v, 2);
+  }
+}
+
 // Calls f(i, v) with the stored value v of each of the n elements of a
 // big-endian data part: BITPIX 8 unsigned, 16 and 32 signed, -32 and -64
 // IEEE floats.
@@ -175,40 +195,59 @@ int32_t MemoryType(int32_t bitPix, bool integral, double lo, double hi) {
   return -64;
 }
 
-// Turns the data part as read (big-endian, stored values) into physical
+// The conversion in place of a slice of a data part (big-endian, stored
+// values) for files whose physical values keep the stored type: unsigned
+// 16-bit words (BZERO 32768, the sign bit flipped) and unscaled 8, 32, -32
+// and -64 bits (the byte order only). Null for the others (ToPhysical).
+using SliceConversion = void (*)(uint8_t* p, int64_t bytes);
+SliceConversion InPlaceConversion(int32_t type, double bs, double bz) {
+  if (type == 16 && bs == 1 && bz == 32768)
+    return [](uint8_t* p, int64_t bytes) { SwapWords16(p, p, bytes / 2, 0x8000); };
+  if (type == 16 || bs != 1 || bz != 0) return nullptr;
+  if (type == 8) return [](uint8_t*, int64_t) {};
+  if (type == -64)
+    return [](uint8_t* p, int64_t bytes) {
+      for (int64_t i = 0; i < bytes; i += 8) {
+        const uint64_t v = Load64(p + i);
+        std::memcpy(p + i, &v, 8);
+      }
+    };
+  return [](uint8_t* p, int64_t bytes) {
+    for (int64_t i = 0; i < bytes; i += 4) {
+      const uint32_t v = Load32(p + i);
+      std::memcpy(p + i, &v, 4);
+    }
+  };
+}
+
+// Reads the data part into `data` (DataBlocks blocks; the padding of the
+// last block may be missing and is zero) in slices, each converted by
+// `convert` (when given) while it is at hand. False when the stream ends
+// before the data does.
+bool ReadDataPart(std::istream& in, const TFitsHeader& h, SliceConversion convert, FitsData& data) {
+  constexpr int64_t kSlice = int64_t(1) << 20;  // a multiple of every element size
+  std::vector<uint8_t> slice(static_cast<std::size_t>(kSlice));
+  data.clear();
+  data.reserve(std::size_t(h.DataBlocks * kFitsBlock));
+  for (int64_t at = 0; at < h.DataBytes; at += kSlice) {
+    const int64_t want = std::min(kSlice, h.DataBytes - at);
+    in.read(reinterpret_cast<char*>(slice.data()), std::streamsize(want));
+    if (in.gcount() < want) return false;
+    if (convert) convert(slice.data(), want);
+    data.insert(data.end(), slice.begin(), slice.begin() + want);
+  }
+  data.resize(std::size_t(h.DataBlocks * kFitsBlock), 0);
+  return true;
+}
+
+// Turns a data part as read (big-endian, stored values) into physical
 // values BZERO + BSCALE x stored in machine order, in the in-memory type
-// that holds them (MemoryType); BitPix, sizes, BSCALE 1 and BZERO 0 follow.
-// False when the physical data would exceed the largest block.
-bool ToPhysical(TFitsHeader& h, FitsData& data) {
+// that holds them (MemoryType); BitPix and the sizes follow. False when the
+// physical data would exceed the largest block.
+bool ToPhysical(TFitsHeader& h, double bs, double bz, FitsData& data) {
   const int32_t type = h.BitPix;
   const int64_t n = h.DataBytes / FitsElementBytes(type);
-  const double bs = h.BScale, bz = h.BZero;
-  uint8_t* p = data.data();
-  h.BScale = 1.0;
-  h.BZero = 0.0;
-  if (type == 16 && bs == 1 && bz == 32768) {
-    // Unsigned 16-bit words, as cameras write them: the sign bit flipped.
-    for (int64_t i = 0; i < n; ++i) {
-      const uint16_t v = uint16_t(Load16(p + 2 * i) ^ 0x8000u);
-      std::memcpy(p + 2 * i, &v, 2);
-    }
-    return true;
-  }
-  if (type != 16 && bs == 1 && bz == 0) {
-    // Values as stored: the byte order only.
-    if (type == 32 || type == -32)
-      for (int64_t i = 0; i < n; ++i) {
-        const uint32_t v = Load32(p + 4 * i);
-        std::memcpy(p + 4 * i, &v, 4);
-      }
-    if (type == -64)
-      for (int64_t i = 0; i < n; ++i) {
-        const uint64_t v = Load64(p + 8 * i);
-        std::memcpy(p + 8 * i, &v, 8);
-      }
-    return true;
-  }
-  // Scaled or signed data: the range of the physical values chooses the type.
+  const uint8_t* p = data.data();
   double lo = 0, hi = 0;
   const bool integral = type > 0 && bs == std::trunc(bs) && bz == std::trunc(bz);
   if (type > 0) {
@@ -382,14 +421,16 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
     if (left < h.DataBytes) throw EInvalidGraphic();
   }
   in.clear();
-  data.assign(std::size_t(h.DataBlocks * kFitsBlock), 0);
-  in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
-  if (in.gcount() < h.DataBytes) {
+  const double bs = h.BScale, bz = h.BZero;
+  h.BScale = 1.0;
+  h.BZero = 0.0;
+  const SliceConversion convert = InPlaceConversion(h.BitPix, bs, bz);
+  if (!ReadDataPart(in, h, convert, data)) {
     data.clear();
     data.shrink_to_fit();
     throw EInvalidGraphic();
   }
-  if (!ToPhysical(h, data)) {
+  if (!convert && !ToPhysical(h, bs, bz, data)) {
     data.clear();
     return false;
   }
@@ -489,13 +530,8 @@ void ConvertData(const TFitsHeader& h, const uint8_t* src, int64_t n, uint8_t* o
   const double bz = h.BZero;
   // The common camera case: unsigned 16-bit data saved as BITPIX 16.
   if (from == 16 && to == 16) {
-    for (int64_t i = 0; i < n; ++i) {
-      uint16_t v;
-      std::memcpy(&v, src + 2 * i, 2);
-      const uint16_t w = uint16_t(v ^ 0x8000);  // v - 32768 as a signed word
-      out[2 * i] = uint8_t(w >> 8);
-      out[2 * i + 1] = uint8_t(w);
-    }
+    // v - 32768 as a signed word is v with its top bit flipped.
+    SwapWords16(src, out, n, 0x0080);
     return;
   }
   for (int64_t i = 0; i < n; ++i) {
@@ -511,7 +547,7 @@ void ConvertData(const TFitsHeader& h, const uint8_t* src, int64_t n, uint8_t* o
       }
       case -32: {
         const double d = floatSrc ? (std::isfinite(v - bz) ? v - bz : 0.0) : (smallSrc ? t16 : t);
-        PutBigEndian(out + 4 * i, float(d));
+        PutBigEndian(out + 4 * i, float(Clamp(d, -FLT_MAX, FLT_MAX)));
         break;
       }
       case 32: {

@@ -38,6 +38,8 @@ class Levels {
     return std::clamp(platform::ClampFloatToInt<int>(l, -kLevelLimit), -kLevelLimit, kLevelLimit);
   }
   static constexpr int kLevelLimit = 1000000000;
+  // Level of an 8- or 16-bit element value (from the table).
+  int OfValue(uint16_t v) const { return lut_[v]; }
   int AtIndex(int64_t i) const {
     if (h_.BitPix == 8) return lut_[d_[i]];
     if (h_.BitPix == 16) {
@@ -245,7 +247,9 @@ bool FitsGeometryOk(TFitsHeader& h, const FitsData& data, bool anyPlanes) {
 
 platform::Bitmap RenderFits(TFitsHeader& h, const FitsData& data) {
   if (!FitsGeometryOk(h, data, true)) return {};
-  platform::Bitmap bmp(h.NAxis1, h.NAxis2);
+  // Every pixel is written below: the bitmap is not cleared first.
+  platform::Bitmap bmp;
+  bmp.Image() = QImage(h.NAxis1, h.NAxis2, QImage::Format_RGB32);
   if (bmp.IsNull()) return bmp;
   const Levels lv(h, data);
   const Mosaic m = ParseMosaic(h.Mosaic);
@@ -254,7 +258,7 @@ platform::Bitmap RenderFits(TFitsHeader& h, const FitsData& data) {
     // Monochrome integer data: one table from element value to pixel.
     std::vector<uint32_t> lut(h.BitPix == 8 ? 256 : 65536);
     for (std::size_t v = 0; v < lut.size(); ++v) {
-      const uint8_t l = uint8_t(ClampInt(lv.Compute(double(v)), 0, 255));
+      const uint8_t l = uint8_t(ClampInt(lv.OfValue(uint16_t(v)), 0, 255));
       lut[v] = platform::MakePixel(l, l, l);
     }
     for (int y = 0; y < h.NAxis2; ++y) {

@@ -93,7 +93,9 @@ TEST(FitsFile, RoundTripsAreReadAlikeByAstropyAndByTheReader) {
   testing_support::TempDir dir;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const int w = 7, h = 5;
+    // Unsigned 16-bit data read in more than one slice of a megabyte.
+    const bool big = c.bitPix == 16 && c.save == 16;
+    const int w = big ? 1031 : 7, h = big ? 517 : 5;
     TFitsHeader hd = MakeHeader(c.bitPix, c.save, w, h, c.planes);
     hd.Filter = "A very long filter name of forty-five chars!!";
     hd.Instrument = "It's a camera";
