@@ -226,7 +226,7 @@ SliceConversion InPlaceConversion(int32_t type, double bs, double bz) {
 // before the data does.
 bool ReadDataPart(std::istream& in, const TFitsHeader& h, SliceConversion convert, FitsData& data) {
   constexpr int64_t kSlice = int64_t(1) << 20;  // a multiple of every element size
-  std::vector<uint8_t> slice(static_cast<std::size_t>(kSlice));
+  std::vector<uint8_t> slice(std::size_t(std::min(kSlice, h.DataBytes)));
   data.clear();
   data.reserve(std::size_t(h.DataBlocks * kFitsBlock));
   for (int64_t at = 0; at < h.DataBytes; at += kSlice) {
@@ -644,7 +644,7 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   bool wrote = std::fwrite(header.data(), 1, header.size(), f) == header.size();
   // The data converted in slices, so that the whole image is never copied.
   constexpr int64_t kSlice = 1 << 16;
-  std::vector<uint8_t> slice(std::size_t(kSlice * saveBytes));
+  std::vector<uint8_t> slice(std::size_t(std::min(kSlice, n) * saveBytes));
   const int eb = FitsElementBytes(h.BitPix);
   for (int64_t i = 0; wrote && i < n; i += kSlice) {
     const int64_t m = std::min(kSlice, n - i);

@@ -19,16 +19,18 @@ double Nearest(double x) { return std::nearbyint(x); }
 int ClampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // Display levels of the elements of one image, unclamped. 8- and 16-bit
-// data go through a table.
+// data of at least as many elements as they have values go through a table.
 class Levels {
  public:
   Levels(const TFitsHeader& h, const FitsData& data)
       : h_(h), d_(data.data()), w_(h.NAxis1), plane_(int64_t(h.NAxis1) * h.NAxis2) {
-    if (h.BitPix == 8 || h.BitPix == 16) {
-      lut_.resize(h.BitPix == 8 ? 256 : 65536);
-      for (std::size_t v = 0; v < lut_.size(); ++v) lut_[v] = Compute(double(v));
+    const std::size_t values = h.BitPix == 8 ? 256 : h.BitPix == 16 ? 65536 : 0;
+    if (values > 0 && plane_ * std::max(h.NAxis3, 1) >= int64_t(values)) {
+      lut_.resize(values);
+      for (std::size_t v = 0; v < values; ++v) lut_[v] = Compute(double(v));
     }
   }
+  bool HasTable() const { return !lut_.empty(); }
   // Levels beyond +-1e9 (a tiny range) are held there, and a value that is
   // no number reads as the lowest level.
   int Compute(double v) const {
@@ -41,6 +43,7 @@ class Levels {
   // Level of an 8- or 16-bit element value (from the table).
   int OfValue(uint16_t v) const { return lut_[v]; }
   int AtIndex(int64_t i) const {
+    if (!HasTable()) return Compute(FitsValue(d_, h_.BitPix, i));
     if (h_.BitPix == 8) return lut_[d_[i]];
     if (h_.BitPix == 16) {
       uint16_t v;
@@ -254,7 +257,7 @@ platform::Bitmap RenderFits(TFitsHeader& h, const FitsData& data) {
   const Levels lv(h, data);
   const Mosaic m = ParseMosaic(h.Mosaic);
   const int planes = h.NAxis3;
-  if (planes == 1 && m.mode == MosaicMode::None && (h.BitPix == 8 || h.BitPix == 16)) {
+  if (planes == 1 && m.mode == MosaicMode::None && lv.HasTable()) {
     // Monochrome integer data: one table from element value to pixel.
     std::vector<uint32_t> lut(h.BitPix == 8 ? 256 : 65536);
     for (std::size_t v = 0; v < lut.size(); ++v) {
@@ -337,7 +340,7 @@ void FitsAutoRange(TFitsHeader& h, const FitsData& data, double clip) {
   const uint8_t* d = data.data();
   std::vector<int64_t> bins(1001, 0);
   double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-  if (h.BitPix == 16 || h.BitPix == 8) {
+  if (h.BitPix == 8 || (h.BitPix == 16 && n >= 65536)) {
     // Count every value once, then map the counts to the 1001 bins.
     std::vector<int64_t> counts(h.BitPix == 8 ? 256 : 65536, 0);
     for (int64_t i = 0; i < n; ++i) {
