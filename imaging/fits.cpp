@@ -121,7 +121,6 @@ bool AcceptedType(int32_t bitPix) {
   return bitPix == 8 || bitPix == 16 || bitPix == 32 || bitPix == -32 || bitPix == -64;
 }
 
-
 // --- From stored to physical values ---------------------------------------------
 
 uint16_t Load16(const uint8_t* q) { return uint16_t((q[0] << 8) | q[1]); }
