@@ -12,6 +12,7 @@
 
 #include "platform/codec.h"
 #include "platform/float_to_int.h"
+#include "platform/large_pages.h"
 #include "platform/numfmt.h"
 
 namespace imaging {
@@ -228,6 +229,7 @@ bool ReadDataPart(std::istream& in, const TFitsHeader& h, SliceConversion conver
   std::vector<uint8_t> slice(std::size_t(std::min(kSlice, h.DataBytes)));
   data.clear();
   data.reserve(std::size_t(h.DataBlocks * kFitsBlock));
+  platform::AdviseLargePages(data.data(), data.capacity());
   for (int64_t at = 0; at < h.DataBytes; at += kSlice) {
     const int64_t want = std::min(kSlice, h.DataBytes - at);
     in.read(reinterpret_cast<char*>(slice.data()), std::streamsize(want));

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/float_to_int.h"
+#include "platform/large_pages.h"
 #include "platform/numfmt.h"
 
 namespace imaging {
@@ -254,6 +255,7 @@ platform::Bitmap RenderFits(TFitsHeader& h, const FitsData& data) {
   platform::Bitmap bmp;
   bmp.Image() = QImage(h.NAxis1, h.NAxis2, QImage::Format_RGB32);
   if (bmp.IsNull()) return bmp;
+  platform::AdviseLargePages(bmp.Image().bits(), std::size_t(bmp.Image().sizeInBytes()));
   const Levels lv(h, data);
   const Mosaic m = ParseMosaic(h.Mosaic);
   const int planes = h.NAxis3;
