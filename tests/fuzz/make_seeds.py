@@ -171,6 +171,12 @@ def newer_reader_seeds(out):
     entry = struct.pack("<iiiiiiHh", 0, 3600 * 51, 3600 * 49, 3600 * 11, 3600 * 9, 40 + 28, len(segment) - 16, 1)
     boundary = struct.pack("<iiii", 0x20770002, 40, 1, 28) + bytes(24) + entry + segment
     write(out, "world_map", "two_tiles", head + tile0 + tile1 + SEP + idx + SEP + boundary)
+    # The overlay: that boundary file, and one whose long steps climb past
+    # the pole and on, beyond any pixel a map can hold.
+    write(out, "boundary_overlay", "one_segment", boundary)
+    climb = struct.pack("<iiiH2x", 0, 3600 * 89, 0, 1000) + (struct.pack("<4H", 0, 0, 0x3FFF, 0xFFFF) * 1000)
+    entry = struct.pack("<iiiiiiHh", 0, 3600 * 90, 3600 * 89, 10, -10, 40 + 28, len(climb) - 16, 1)
+    write(out, "boundary_overlay", "past_the_pole", struct.pack("<iiii", 0x20770002, 40, 1, 28) + bytes(24) + entry + climb)
 
     # The pick list (the default marked) and a horizon file of "Fuzz Site".
     blanks = " " * 40
