@@ -2,14 +2,13 @@
 // indiserver with the mount, focuser and wheel simulators on a free port,
 // drives them through the INDI backend, and stops the server under them.
 #include <gtest/gtest.h>
-#include <libindi/indipropertynumber.h>
 
 #include <cmath>
 
 #include "platform/automation_indi.h"
-#include "platform/indi_client.h"
 #include "telescope/accessories.h"
 #include "telescope/tele_control.h"
+#include "tests/support/indi_props.h"
 #include "tests/support/indi_server.h"
 #include "tests/telescope/sim_fixture.h"
 
@@ -150,11 +149,8 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
 // A filter-name vector of numbers is named in words and skipped, not read as text.
 TEST(IndiClient, PropertyOfAnotherTypeIsNamedAndSkipped) {
   platform::TIndiClient client({"127.0.0.1", 7624, "Filter Simulator"});
-  client.serverConnected();
-  INDI::PropertyNumber names(1);
-  names.setDeviceName("Filter Simulator");
-  names.setName("FILTER_NAME");
-  client.newProperty(names);
+  testing_support::IndiConnected(client);
+  testing_support::IndiNumbers(client, "FILTER_NAME", {{"FILTER_SLOT_NAME_1", 1, 0, 9}});
   EXPECT_TRUE(client.Texts("FILTER_NAME").empty());
   std::string what;
   try {
