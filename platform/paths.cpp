@@ -67,10 +67,9 @@ std::string TemporaryNameFor(const std::string& path, const std::string& suffix)
 namespace {
 
 // True when `rest` (what follows "<file>.tmp") names a temporary of a process
-// that has ended: empty (the older fixed name), or "-<id>" or "-<id>-<n>".
+// that has ended: "-<id>" or "-<id>-<n>".
 bool IsStaleTemporarySuffix(const std::string& rest) {
-  if (rest.empty()) return true;
-  if (rest[0] != '-') return false;
+  if (rest.empty() || rest[0] != '-') return false;
   std::size_t i = 1;
   long long pid = 0;
   while (i < rest.size() && std::isdigit(static_cast<unsigned char>(rest[i])) && pid < 1LL << 31)

@@ -33,8 +33,8 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
 // `path` + ".tmp-" + process id + `suffix`.
 std::string TemporaryNameFor(const std::string& path, const std::string& suffix = "");
 // Removes the temporaries of `path` left by a save that was killed or
-// crashed: names `path` + ".tmp" or `path` + ".tmp-<id>[-<n>]" whose process
-// no longer runs. Saves call it before they write.
+// crashed: names `path` + ".tmp-<id>[-<n>]" whose process no longer runs.
+// Saves call it before they write.
 void RemoveStaleTemporaries(const std::string& path);
 
 // A user's file saved as WriteFileAtomically does; a failure is told to the

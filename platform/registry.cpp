@@ -187,9 +187,10 @@ bool WriteIni(QIODevice& device, const QSettings::SettingsMap& map) {
     sections[section] += EscapeKey(it.key().mid(slash + 1)) + '=' + value + '\n';
   }
   QByteArray text;
-  for (const auto& [name, lines] : sections)
-    text += (text.isEmpty() ? "[" : "\n[") + (name.isEmpty() ? "General" : name == "General" ? "%General" : EscapeKey(name)) +
-            "]\n" + lines;
+  for (const auto& [name, lines] : sections) {
+    const QByteArray title = name.isEmpty() ? "General" : name == "General" ? "%General" : EscapeKey(name);
+    text += (text.isEmpty() ? "[" : "\n[") + title + "]\n" + lines;
+  }
   // Everything reaches the file here, so that a failure stops QSettings
   // from putting the file in place.
   auto* file = qobject_cast<QFileDevice*>(&device);

@@ -75,14 +75,14 @@ TEST(Paths, CaseInsensitiveLookupAndAtomicWrite) {
   EXPECT_FALSE(WriteFileAtomically(dir.File("no/such/file"), "x", 1));
 
   // Temporaries of saves killed mid-write go at the next save; those of a
-  // running process (process 1) and other names stay.
+  // running process (process 1) and other names (a user's ".tmp") stay.
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
   ::waitpid(child, nullptr, 0);
   const std::string dead = std::to_string(child);
-  const std::vector<std::string> names = {".tmp", ".tmp-" + dead, ".tmp-" + dead + "-7", ".tmp-1", "2.tmp-" + dead};
+  const std::vector<std::string> names = {".tmp-" + dead, ".tmp-" + dead + "-7", ".tmp", ".tmp-1", "2.tmp-" + dead};
   for (const std::string& s : names) testing_support::WriteText(target + s, "");
   ASSERT_TRUE(WriteFileAtomically(target, "new!", 4));
-  EXPECT_TRUE(FileExists(target + ".tmp-1") && FileExists(target + "2.tmp-" + dead));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
+  EXPECT_TRUE(FileExists(target + ".tmp") && FileExists(target + ".tmp-1") && FileExists(target + "2.tmp-" + dead));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
 }

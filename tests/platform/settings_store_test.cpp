@@ -37,7 +37,8 @@ TEST(Registry, RoundTripAndDefaults) {
 // reference for odd names and values. A write the disk refuses keeps the
 // file as it was and is told.
 TEST(Registry, KeepsQtsIniSyntaxAndTheOldFileOnAFailedWrite) {
-  const char* values[] = {"a, b", " x ", "q\"\\", "t\tn\n\x01" "1\x7f" "7", "@V(x)", "\u00c5\u20ac\U0001d6fc", "", "a;b=c"};
+  const char* values[] = {"a, b", " x ",  "q\"\\", "t\tn\n\x01" "1\x7f" "7",
+                          "@V(x)", "\u00c5\u20ac\U0001d6fc", "", "a;b=c"};
   const std::string sections[] = {"Solar System", "\u00dcn\u00ef", "General", "A%B"};
   const std::string store = QSettings(QSettings::IniFormat, QSettings::UserScope, "Tarvel Software",
                                       "Noctra Planetarium").fileName().toStdString();

@@ -201,7 +201,8 @@ TEST(XmlSettings, SavedFilesAreUtf8AndReopen) {
       // A system identifier holding a double quote once came back unquotable.
       {"quote in the system identifier", "<?xml version=\"1.0\"?><!DOCTYPE Settings SYSTEM 'st\"h.dtd'>" + utf8Body},
       {"windows-1252", latin1With("<?xml version=\"1.0\" encoding=\"windows-1252\"?>")},
-      {"public identifier", "<?xml version=\"1.0\"?><!DOCTYPE Settings PUBLIC \"-//Tarvel//EN\" \"sth.dtd\">" + utf8Body},
+      {"public identifier",
+       "<?xml version=\"1.0\"?><!DOCTYPE Settings PUBLIC \"-//Tarvel//EN\" \"sth.dtd\">" + utf8Body},
       {"encoding words in the system identifier",
        "<?xml version=\"1.0\"?><!DOCTYPE Settings SYSTEM 'encoding=\"UTF-16\"'>" + utf8Body},
       {"entity of the internal subset",
