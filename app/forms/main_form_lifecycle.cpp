@@ -12,6 +12,7 @@
 
 #include "app/core/plotter_view.h"
 #include "app/core/points_of_interest.h"
+#include "app/forms/help_form.h"
 #include "app/forms/main_form_parts.h"
 #include "app/forms/print_job.h"
 #include "astro/planets.h"
@@ -216,6 +217,7 @@ bool TMainForm1::StartUp() {
   hooks.requestReplot = [this] { chart_->MarkReplot(); };
   hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
   hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
+  hooks.showHelp = [this](const std::string& page) { ShowHelp(this, QString::fromStdString(page)); };
   // New stars are drawn at once, not at the heartbeat's next tick (the
   // first chart with stars comes that much sooner).
   hooks.starLoadEnded = [this] {
