@@ -9,6 +9,9 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <filesystem>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "app/core/plotter_view.h"
 #include "app/core/points_of_interest.h"
@@ -221,6 +224,11 @@ bool TMainForm1::StartUp() {
   // New stars are drawn at once, not at the heartbeat's next tick (the
   // first chart with stars comes that much sooner).
   hooks.starLoadEnded = [this] {
+    // The old arrays go with the load's result right after this; the memory
+    // they held, freed into the loader threads' allocation arenas, is then
+    // given back to the system, so that reload after reload does not leave
+    // it piling up there.
+    QTimer::singleShot(0, [] { ReleaseFreedMemory(); });
     if (startupComplete_ && !RenderSuspended && CloseState == kRunning && chart_->ReplotPending()) {
       RenderMainView();
       ShowCursorPosition(mouseX_, mouseY_);
@@ -324,6 +332,12 @@ bool TMainForm1::StartUp() {
 }
 
 // --- Close -------------------------------------------------------------------
+
+void mainform::ReleaseFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
 
 void mainform::CancelModalWindows() {
   // Each step closes one window; the bound only guards against a window
