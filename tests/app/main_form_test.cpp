@@ -94,23 +94,6 @@ TEST(MainForm, TimeMenusFollowFlowAndRate) {
   EXPECT_TRUE(form.Rates1[0]->isEnabled());
 }
 
-TEST(MainForm, HeartbeatAdvancesTheClockFromTheCounter) {
-  TMainForm1 form;
-  uint32_t counter = 4000000000u;
-  form.MsCounter = [&] { return counter; };
-  form.SystemClock = [] { return 2460000.5; };
-  form.StartupPending = false;
-  TimeFlow = kTimeForward;
-  TimeRate = 4;
-  InitObserver(ObserverTime);
-  SetObserverUT(ObserverTime, 2460000.5);
-  form.Timer1Timer();  // the first tick only sets the tick time
-  counter += 100;      // 100 ms at rate 4: 6 simulated hours
-  form.Timer1Timer();
-  EXPECT_NEAR((ObserverTime.JD_UT - 2460000.5) * 24.0, 0.1 * 21600.0 / 3600.0, 1e-6);
-  TimeRate = 0;
-}
-
 TEST(MainForm, PopupCenterAndTrack) {
   TMainForm1 form;
   auto* chart = new FakeChart;
