@@ -294,9 +294,10 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
         EXPECT_TRUE(out.contains(QString::fromStdString(cell))) << cell;
     }
     // Pages: the map, one of points, and the table at six lines an inch
-    // between margins of 1.5 and 0.5 inch, every page with its headings.
+    // between margins of 1.5 and 0.5 inch (a page ends with the line that
+    // reaches the bottom margin), every page with its headings.
     const double inches = printer.pageRect(QPrinter::Inch).height();
-    const int perPage = int((inches - 2.0) * 6);
+    const int perPage = int(std::ceil((inches - 2.0) * 6));
     const int tablePages = (int(records.size()) + perPage - 1) / perPage;
     EXPECT_EQ(PdfPages(home.File("map.pdf")), 2 + tablePages);
     EXPECT_EQ(out.count(QStringLiteral("CATALOG#")), tablePages);
