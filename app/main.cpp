@@ -23,9 +23,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Noctra Planetarium"));
   QApplication::setOrganizationName(QStringLiteral("Tarvel Software"));
 
-  // The main window lives until the event loop has ended: it is deleted
-  // below, after its close, so no window or dialog still on the stack (a
-  // modal loop the close ended) can outlive it.
+  // The main window lives until the event loop has ended and is deleted
+  // below, after its close: never while a modal loop the close ended is
+  // still unwinding.
   TMainForm1* form = new TMainForm1;
   // The settings file named on the command line is read at the first
   // heartbeat tick.

@@ -5,9 +5,9 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <filesystem>
 #ifdef __GLIBC__
 #include <malloc.h>
