@@ -24,6 +24,7 @@
 
 std::vector<TSaoStar> SaoStars;
 int32_t SaoStarCount = 0;
+uint32_t StarArraysGeneration = 0;
 std::vector<TTychoStar> TychoStars;
 int32_t TychoStarCount = 0;
 std::vector<std::string> StarNames;
@@ -609,6 +610,7 @@ void TakeLoadResult(TStarLoadResult& r) {
   TychoStars.swap(r.tycho);
   StarNames.swap(r.names);
   SaoStarCount = int32_t(SaoStars.size());
+  ++StarArraysGeneration;
   TychoStarCount = int32_t(TychoStars.size());
   StarNameCount = int32_t(StarNames.size());
   if (r.replot) CallHook(CatalogHooks().requestReplot);
@@ -689,6 +691,7 @@ void LoadStarCatalogs() {
 }
 
 void FreeStarCatalogs() {
+  ++StarArraysGeneration;
   SaoStars = {};
   TychoStars = {};
   StarNames = {};

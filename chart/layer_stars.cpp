@@ -7,13 +7,17 @@
 // drawing context, sized by the star size table (printer pages, and
 // whenever the user asks for discs). On paper every shape goes through the
 // drawing context, so the same code prints.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "astro/transforms.h"
+#include "astro/trig.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
 #include "chart/layers.h"
+#include "chart/mag_layers.h"
 #include "chart/plotter.h"
 #include "chart/styles.h"
 
@@ -228,6 +232,45 @@ class StarProjector {
   double lst_, sinLat_, cosLat_, sinRot_, cosRot_;
 };
 
+// The stars of SaoStars (0-based, in array order) that may lie in the
+// field of a deep zoom, through the band index: those within the field's
+// cap of declinations and its one or two windows of right ascension. False
+// (and `out` untouched) when the field is too wide: every star is a
+// candidate then. Array order keeps the drawing order of a whole pass, so
+// the picture is the same.
+bool StarsInField(const tPlotter& p, int32_t count, std::vector<int32_t>& out) {
+  double ra, dec, r;
+  if (!p.FieldCap(ra, dec, r)) return false;
+  const double kHalfPi = 1.5707963267948966;
+  SaoBandIndex.Update(SaoStars.data(), count, StarArraysGeneration);
+  out.clear();
+  auto add = [&](int32_t i) { out.push_back(i); };
+  const double decLo = std::max(dec - r, -kHalfPi), decHi = std::min(dec + r, kHalfPi);
+  if (std::fabs(dec) + r >= kHalfPi) {
+    SaoBandIndex.ForEach(SaoStars.data(), 0.0, TwoPi, decLo, decHi, add);
+  } else {
+    const double h = std::asin(std::sin(r) / std::cos(dec));
+    const double lo = ra - h, hi = ra + h;
+    SaoBandIndex.ForEach(SaoStars.data(), std::max(lo, 0.0), std::min(hi, TwoPi), decLo, decHi, add);
+    if (lo < 0) SaoBandIndex.ForEach(SaoStars.data(), lo + TwoPi, TwoPi, decLo, decHi, add);
+    if (hi > TwoPi) SaoBandIndex.ForEach(SaoStars.data(), 0.0, hi - TwoPi, decLo, decHi, add);
+  }
+  std::sort(out.begin(), out.end());
+  return true;
+}
+
+// Calls fn(i) for the stars 0..count-1 that may lie in the field: the
+// selection of StarsInField, or all of them.
+template <typename Fn>
+void ForEachStarInField(const tPlotter& p, int32_t count, Fn fn) {
+  thread_local std::vector<int32_t> selected;
+  if (!StarsInField(p, count, selected)) {
+    for (int32_t i = 0; i < count; ++i) fn(i);
+    return;
+  }
+  for (int32_t i : selected) fn(i);
+}
+
 }  // namespace
 
 // Every star of SaoStars within the declination band (and the magnitude
@@ -248,21 +291,21 @@ void tPlotter::DrawStars() {
   const int32_t n = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
   const TSaoStar* stars = SaoStars.data();
   const int maxByte = limit >= 0 ? limit : 255;
-  for (int32_t i = 0; i < n; ++i) {
+  ForEachStarInField(*this, n, [&](int32_t i) {
     const TSaoStar& s = stars[i];
-    if (s.Magnitude > maxByte || s.Dec < decMin || s.Dec > decMax) continue;
+    if (s.Magnitude > maxByte || s.Dec < decMin || s.Dec > decMax) return;
     double dx, dy;
-    if (!project.Offset(s.RA, s.Dec, dx, dy)) continue;
+    if (!project.Offset(s.RA, s.Dec, dx, dy)) return;
     if (images) {
       // Images take the projected point without the 32767 limit; they clip
       // themselves.
-      if (!(std::fabs(dx) < 1e9 && std::fabs(dy) < 1e9)) continue;
+      if (!(std::fabs(dx) < 1e9 && std::fabs(dy) < 1e9)) return;
       DrawStarImage(dc, Near(dx + x0), Near(dy + y0), s.Magnitude, s.Spectral);
     } else if (std::fabs(dx) <= 32767.0 && std::fabs(dy) <= 32767.0) {
       const int32_t x = Near(dx + x0), y = Near(dy + y0);
       if (OnChart(x, y)) DrawStarDisc(dc, x, y, s.Magnitude, s.Spectral);
     }
-  }
+  });
 }
 
 namespace {
@@ -275,15 +318,15 @@ void ForEachLabelledStar(tPlotter& p, Wanted wanted, Label label) {
   const float decMax = float(p.VisibleBand[2]);
   const float decMin = float(p.VisibleBand[3]);
   const int32_t n = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
-  for (int32_t i = 0; i < n; ++i) {
+  ForEachStarInField(p, n, [&](int32_t i) {
     const TSaoStar& s = SaoStars[std::size_t(i)];
-    if (!wanted(s) || s.Dec < decMin || s.Dec > decMax) continue;
+    if (!wanted(s) || s.Dec < decMin || s.Dec > decMax) return;
     double alt, az;
     int32_t x, y;
     p.RaDecToAltAz(s.RA, s.Dec, alt, az);
-    if (!(alt > 0) || !p.ProjectToPixel(alt, az, x, y) || !p.OnChart(x, y)) continue;
+    if (!(alt > 0) || !p.ProjectToPixel(alt, az, x, y) || !p.OnChart(x, y)) return;
     label(s, x, y);
-  }
+  });
 }
 
 }  // namespace

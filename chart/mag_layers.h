@@ -16,10 +16,11 @@
 class TStarBandIndex {
  public:
   static constexpr int kBands = 360;
-  // Rebuilds from `count` stars at `data` when either differs from the last
-  // build (the arrays are rebuilt into new storage by the star loader).
+  // Rebuilds from `count` stars at `data` when either or the arrays'
+  // generation (StarArraysGeneration) differs from the last build: a load
+  // may hand over new arrays at the address of freed ones.
   template <class Star>
-  void Update(const Star* data, int32_t count);
+  void Update(const Star* data, int32_t count, uint32_t generation);
   // Calls fn(i) for every star i (0-based) with dec in [decMin, decMax] and
   // ra in [raMin, raMax] (radians; windows within [0, 2π]).
   template <class Star, class Fn>
@@ -29,17 +30,23 @@ class TStarBandIndex {
  private:
   const void* data_ = nullptr;
   int32_t count_ = -1;
+  uint32_t generation_ = 0;
   std::vector<int32_t> order_;
   std::vector<int32_t> bandStart_;  // kBands + 1 entries
 };
 
 int TStarBandOf(float dec);
 
+// Band indexes of the two star arrays, brought up to date by their users.
+extern TStarBandIndex TychoBandIndex;
+extern TStarBandIndex SaoBandIndex;
+
 template <class Star>
-void TStarBandIndex::Update(const Star* data, int32_t count) {
-  if (data == data_ && count == count_) return;
+void TStarBandIndex::Update(const Star* data, int32_t count, uint32_t generation) {
+  if (data == data_ && count == count_ && generation == generation_) return;
   data_ = data;
   count_ = count;
+  generation_ = generation;
   bandStart_.assign(kBands + 1, 0);
   std::vector<int32_t> band(std::size_t(std::max(count, 0)));
   for (int32_t i = 0; i < count; ++i) {

@@ -246,7 +246,8 @@ void DrawingContext::Arc(int left, int top, int right, int bottom, int xStart, i
   };
   const double a0 = angle(xStart, yStart);
   double span = angle(xEnd, yEnd) - a0;
-  while (span <= 0) span += 360.0;
+  // Into (0, 360]: the angles lie in [-180, 180], so one turn at most.
+  if (span <= 0) span = std::fmod(span, 360.0) + 360.0;
   if (span > 360.0) span = 360.0;
   painter_.drawArc(box, int(std::lround(a0 * 16)), int(std::lround(span * 16)));
 }
