@@ -8,6 +8,7 @@
 // whenever the user asks for discs). On paper every shape goes through the
 // drawing context, so the same code prints.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -121,9 +122,10 @@ void tPlotter::DrawStarImage(DrawingContext& dc, int32_t x, int32_t y, uint8_t m
     dc.Arc(x - r, y - r, x + r + 1, y + r + 1, 0, 0, 0, 0);
   }
 
+  // Rows are contiguous, Width() pixels each.
   uint32_t* row = t.Row(y) + x;
-  uint32_t* above = t.Row(y - 1) + x;
-  uint32_t* below = t.Row(y + 1) + x;
+  uint32_t* above = row - t.Width();
+  uint32_t* below = row + t.Width();
   const int m = magnitude;
   if (m == 0) {
     row[0] = C;
@@ -211,7 +213,7 @@ class StarProjector {
       z = std::acos(std::min(s, 1.0));
     }
     const double east = -cd * sh, north = sd * cosLat_ - cd * sinLat_ * ch;
-    const double r = std::hypot(east, north);
+    const double r = std::sqrt(east * east + north * north);
     if (!(r > 1e-300)) {  // at the zenith itself
       dx = 0;
       dy = -proj_.HorizonOffset;
@@ -230,6 +232,43 @@ class StarProjector {
   const TProjection& proj_;
   bool refraction_;
   double lst_, sinLat_, cosLat_, sinRot_, cosRot_;
+};
+
+// Directions (unit vectors, equatorial) of the stars of SaoStars, so that
+// the stars below the horizon, about half of them on a whole-sky chart,
+// are passed over with a dot product instead of their trigonometry. Kept
+// while the array stays the same: the same storage, count and generation
+// of the arrays, and for small arrays (tests, other callers filling them
+// by hand) the same positions.
+class StarDirections {
+ public:
+  const std::vector<std::array<float, 3>>& For(const TSaoStar* stars, int32_t count) {
+    constexpr int32_t kCheckedWhole = 4096;
+    bool same = stars == data_ && count == int32_t(dirs_.size()) && StarArraysGeneration == generation_;
+    if (same && count <= kCheckedWhole)
+      for (int32_t i = 0; i < count && same; ++i) same = stars[i].RA == ra_[std::size_t(i)] && stars[i].Dec == dec_[std::size_t(i)];
+    if (same) return dirs_;
+    data_ = stars;
+    generation_ = StarArraysGeneration;
+    dirs_.resize(std::size_t(std::max(count, 0)));
+    ra_.clear();
+    dec_.clear();
+    for (int32_t i = 0; i < count; ++i) {
+      const double ra = stars[i].RA, dec = stars[i].Dec;
+      dirs_[std::size_t(i)] = {float(std::cos(dec) * std::cos(ra)), float(std::cos(dec) * std::sin(ra)), float(std::sin(dec))};
+      if (count <= kCheckedWhole) {
+        ra_.push_back(stars[i].RA);
+        dec_.push_back(stars[i].Dec);
+      }
+    }
+    return dirs_;
+  }
+
+ private:
+  const TSaoStar* data_ = nullptr;
+  uint32_t generation_ = 0;
+  std::vector<std::array<float, 3>> dirs_;
+  std::vector<float> ra_, dec_;
 };
 
 // The stars of SaoStars (0-based, in array order) that may lie in the
@@ -291,9 +330,17 @@ void tPlotter::DrawStars() {
   const int32_t n = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
   const TSaoStar* stars = SaoStars.data();
   const int maxByte = limit >= 0 ? limit : 255;
+  // The zenith's direction; a star whose altitude's sine is clearly below 0
+  // (beyond the rounding of single-precision directions) is not drawn.
+  thread_local StarDirections directions;
+  const std::vector<std::array<float, 3>>& dir = directions.For(stars, n);
+  const double zx = Observer.CosLatitude * std::cos(Observer.LocalSidereal);
+  const double zy = Observer.CosLatitude * std::sin(Observer.LocalSidereal), zz = Observer.SinLatitude;
   ForEachStarInField(*this, n, [&](int32_t i) {
     const TSaoStar& s = stars[i];
     if (s.Magnitude > maxByte || s.Dec < decMin || s.Dec > decMax) return;
+    const std::array<float, 3>& d = dir[std::size_t(i)];
+    if (d[0] * zx + d[1] * zy + d[2] * zz < -1e-4) return;
     double dx, dy;
     if (!project.Offset(s.RA, s.Dec, dx, dy)) return;
     if (images) {

@@ -110,6 +110,24 @@ Font::Font(const LogFont& log) : log_(log) {
   }
 }
 
+QSize Font::Extent(const std::string& text, const QString& shown, const QPaintDevice* device) const {
+  // Texts kept at most; then the store starts afresh.
+  constexpr std::size_t kMaxExtents = 4096;
+  const int dpiX = device ? device->logicalDpiX() : 0, dpiY = device ? device->logicalDpiY() : 0;
+  std::string key = std::to_string(dpiX) + ',' + std::to_string(dpiY) + '|' + text;
+  {
+    const std::lock_guard<std::mutex> lock(extentsLock_);
+    const auto it = extents_.find(key);
+    if (it != extents_.end()) return it->second;
+  }
+  const QFontMetrics m(font_, device);
+  const QSize extent(m.horizontalAdvance(shown), m.ascent() + m.descent());
+  const std::lock_guard<std::mutex> lock(extentsLock_);
+  if (extents_.size() >= kMaxExtents) extents_.clear();
+  extents_.emplace(std::move(key), extent);
+  return extent;
+}
+
 FontHandle CreateFont(const LogFont& log) { return std::make_shared<const Font>(log); }
 
 // --- The context ------------------------------------------------------------------
@@ -270,9 +288,7 @@ const Font& DefaultFont() {
 }  // namespace
 
 QSize DrawingContext::TextExtent(const std::string& text) {
-  const QFont& f = font_ ? font_->QtFont() : DefaultFont().QtFont();
-  const QFontMetrics m(f, painter_.device());
-  return QSize(m.horizontalAdvance(TextFor(text)), m.ascent() + m.descent());
+  return (font_ ? *font_ : DefaultFont()).Extent(text, TextFor(text), painter_.device());
 }
 
 void DrawingContext::TextOut(int x, int y, const std::string& text) {
@@ -280,10 +296,12 @@ void DrawingContext::TextOut(int x, int y, const std::string& text) {
   const QFont& f = font_ ? font_->QtFont() : DefaultFont().QtFont();
   const QString s = TextFor(text);
   const QFontMetrics m(f, painter_.device());
-  const int width = m.horizontalAdvance(s);
+  // The width (a second layout of the text) only where it is needed.
+  const bool centred = (textAlign_ & kAlignCenter) == kAlignCenter;
+  const int width = centred || (textAlign_ & kAlignRight) || !bkTransparent_ ? m.horizontalAdvance(s) : 0;
   // Horizontal reference: left edge, centre or right edge of the text.
   int x0 = x;
-  if ((textAlign_ & kAlignCenter) == kAlignCenter) x0 = x - width / 2;
+  if (centred) x0 = x - width / 2;
   else if (textAlign_ & kAlignRight) x0 = x - width;
   // Vertical reference: top of the cell, baseline or bottom of the cell.
   int baseline = y + m.ascent();
