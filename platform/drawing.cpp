@@ -293,16 +293,23 @@ QSize DrawingContext::TextExtent(const std::string& text) {
 
 void DrawingContext::TextOut(int x, int y, const std::string& text) {
   if (!painter_.isActive() || text.empty()) return;
-  const QFont& f = font_ ? font_->QtFont() : DefaultFont().QtFont();
+  const Font& font = font_ ? *font_ : DefaultFont();
+  const QFont& f = font.QtFont();
   const QString s = TextFor(text);
-  const QFontMetrics m(f, painter_.device());
-  // The width (a second layout of the text) only where it is needed.
-  const bool centred = (textAlign_ & kAlignCenter) == kAlignCenter;
-  const int width = centred || (textAlign_ & kAlignRight) || !bkTransparent_ ? m.horizontalAdvance(s) : 0;
+  const QSize extent = font.Extent(text, s, painter_.device());
+  const int width = extent.width();
   // Horizontal reference: left edge, centre or right edge of the text.
   int x0 = x;
-  if (centred) x0 = x - width / 2;
+  if ((textAlign_ & kAlignCenter) == kAlignCenter) x0 = x - width / 2;
   else if (textAlign_ & kAlignRight) x0 = x - width;
+  // A text whose cell lies wholly off the device, farther than any glyph
+  // reaches beyond its cell (a cell height), draws nothing: not laid out.
+  const QPaintDevice* device = painter_.device();
+  const int reach = 2 * extent.height() + 2;
+  if (device && painter_.transform().isIdentity() &&
+      (x0 + width + reach < 0 || x0 - reach > device->width() || y + reach < 0 || y - reach > device->height()))
+    return;
+  const QFontMetrics m(f, device);
   // Vertical reference: top of the cell, baseline or bottom of the cell.
   int baseline = y + m.ascent();
   if ((textAlign_ & kAlignBaseline) == kAlignBaseline) baseline = y;
