@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
   }
   // NOCTRA_MINOR=1: the asteroids and comets of the element files, named.
   const char* minor = std::getenv("NOCTRA_MINOR");
-  if (minor && *minor == '1') plotter->ShowAsteroids = plotter->AsteroidLabels = plotter->ShowComets = plotter->CometLabels = 1;
+  if (minor && *minor == '1')
+    plotter->ShowAsteroids = plotter->AsteroidLabels = plotter->ShowComets = plotter->CometLabels = 1;
   if (argc > 3) plotter->Zoom = std::atof(argv[3]);
   if (argc > 5 && std::string(argv[4]) == "planet") {
     plotter->ZenithView = 0;

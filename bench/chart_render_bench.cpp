@@ -87,7 +87,13 @@ void BM_MainChart(benchmark::State& state) {
   ClearDrawTarget();
   MainPlotter = nullptr;
 }
-BENCHMARK(BM_MainChart)->Arg(1)->Arg(8)->Arg(40)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_MainChart)
+    ->Arg(1)
+    ->Arg(8)
+    ->Arg(40)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -359,7 +359,8 @@ std::size_t ChunkBegin(std::size_t count, std::size_t c, std::size_t chunks) { r
 // helpers; a helper may outlive the call and then finds nothing left.
 template <class Result, class Work>
 struct TChunkRun {
-  TChunkRun(std::size_t records, std::size_t n, Work w) : count(records), chunks(n), kept(n), results(n), work(std::move(w)) {}
+  TChunkRun(std::size_t records, std::size_t n, Work w)
+      : count(records), chunks(n), kept(n), results(n), work(std::move(w)) {}
   const std::size_t count, chunks;
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> keptRecords{0};

@@ -236,39 +236,25 @@ class StarProjector {
 
 // Directions (unit vectors, equatorial) of the stars of SaoStars, so that
 // the stars below the horizon, about half of them on a whole-sky chart,
-// are passed over with a dot product instead of their trigonometry. Kept
-// while the array stays the same: the same storage, count and generation
-// of the arrays, and for small arrays (tests, other callers filling them
-// by hand) the same positions.
+// are passed over with a dot product instead of their trigonometry; kept
+// while the array stays the same (TStarArrayStamp).
 class StarDirections {
  public:
   const std::vector<std::array<float, 3>>& For(const TSaoStar* stars, int32_t count) {
-    constexpr int32_t kCheckedWhole = 4096;
-    bool same = stars == data_ && count == int32_t(dirs_.size()) && StarArraysGeneration == generation_;
-    if (same && count <= kCheckedWhole)
-      for (int32_t i = 0; i < count && same; ++i) same = stars[i].RA == ra_[std::size_t(i)] && stars[i].Dec == dec_[std::size_t(i)];
-    if (same) return dirs_;
-    data_ = stars;
-    generation_ = StarArraysGeneration;
+    if (stamp_.Same(stars, count, StarArraysGeneration)) return dirs_;
+    stamp_.Take(stars, count, StarArraysGeneration);
     dirs_.resize(std::size_t(std::max(count, 0)));
-    ra_.clear();
-    dec_.clear();
     for (int32_t i = 0; i < count; ++i) {
       const double ra = stars[i].RA, dec = stars[i].Dec;
-      dirs_[std::size_t(i)] = {float(std::cos(dec) * std::cos(ra)), float(std::cos(dec) * std::sin(ra)), float(std::sin(dec))};
-      if (count <= kCheckedWhole) {
-        ra_.push_back(stars[i].RA);
-        dec_.push_back(stars[i].Dec);
-      }
+      dirs_[std::size_t(i)] = {float(std::cos(dec) * std::cos(ra)), float(std::cos(dec) * std::sin(ra)),
+                               float(std::sin(dec))};
     }
     return dirs_;
   }
 
  private:
-  const TSaoStar* data_ = nullptr;
-  uint32_t generation_ = 0;
+  TStarArrayStamp stamp_;
   std::vector<std::array<float, 3>> dirs_;
-  std::vector<float> ra_, dec_;
 };
 
 // The stars of SaoStars (0-based, in array order) that may lie in the

@@ -778,7 +778,8 @@ void tPlotter::UpdateMinorBodyTracks() {
       const TSolSysBody& body = lists[l][i];
       TMinorTrack& track = tracks[std::size_t(i)];
       const uint8_t* elements = reinterpret_cast<const uint8_t*>(&body);
-      if (track.elements.size() == kElementBytes && std::equal(elements, elements + kElementBytes, track.elements.begin()))
+      if (track.elements.size() == kElementBytes &&
+          std::equal(elements, elements + kElementBytes, track.elements.begin()))
         continue;
       track.elements.assign(elements, elements + kElementBytes);
       track.places.clear();
