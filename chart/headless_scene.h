@@ -17,6 +17,11 @@ class tPlotter;
 // is missing.
 bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::string& error);
 
+// The parts of a scene that need no data folder: the default styles and
+// drawing colours, and the planet and Moon records (synthetic skies of
+// tests and fuzzing).
+void InitHeadlessSky();
+
 // Puts the plotter's observer at a place (longitude positive west, latitude,
 // radians) and universal time, with precession switched off (catalogue
 // positions stay J2000), and makes the live observer record the same, since

@@ -18,6 +18,7 @@
 #include "catalog/bounds.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
+#include "chart/headless_scene.h"
 #include "chart/render_inputs.h"
 #include "tests/chart/layer_scene.h"
 #include "tests/support/reference_picture.h"
@@ -37,12 +38,7 @@ uint32_t Brightness(uint32_t p) { return std::max({(p >> 16) & 255u, (p >> 8) & 
 class Render : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetDefaultObjectColors();
-    SetDefaultStyleFonts();
-    MakeDrawingColors();
-    ConvertElementTable();
-    InitPlanetRecords(Planets);
-    InitExtraElementRecord(MoonBody);
+    InitHeadlessSky();
     p_ = std::make_unique<tPlotter>();
     MainPlotter = p_.get();
     p_->Width = 800;

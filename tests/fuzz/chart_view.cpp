@@ -14,12 +14,9 @@
 #include <vector>
 
 #include "astro/observer.h"
-#include "astro/planets.h"
-#include "astro/solar_system.h"
-#include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
+#include "chart/headless_scene.h"
 #include "chart/plotter.h"
-#include "chart/styles.h"
 #include "platform/codec.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -37,12 +34,7 @@ void SetUpOnce() {
   static char* argv[] = {name, nullptr};
   static QGuiApplication app(argc, argv);
   fuzz::InstallQuietPlatform();
-  SetDefaultObjectColors();
-  SetDefaultStyleFonts();
-  MakeDrawingColors();
-  ConvertElementTable();
-  InitPlanetRecords(Planets);
-  InitExtraElementRecord(MoonBody);
+  InitHeadlessSky();
 }
 
 }  // namespace
