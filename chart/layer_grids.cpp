@@ -152,7 +152,7 @@ class GridDrawer {
       centreB_ = dec;
       zenithA_ = p.Observer.LocalSidereal;
       zenithB_ = p.Observer.Latitude;
-    } else {
+    } else if (field_) {
       centreA_ = p.Proj.Rotation + 3.141592653589793;
       centreB_ = kHalfPi - p.Proj.HorizonOffset / p.Proj.Sy;
     }

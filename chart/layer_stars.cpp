@@ -316,8 +316,10 @@ void tPlotter::DrawStars() {
   const int32_t n = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
   const TSaoStar* stars = SaoStars.data();
   const int maxByte = limit >= 0 ? limit : 255;
-  // The zenith's direction; a star whose altitude's sine is clearly below 0
-  // (beyond the rounding of single-precision directions) is not drawn.
+  // The zenith's direction; a star clearly more than 2° below the horizon
+  // (beyond the lowest altitude refraction lifts, and the rounding of
+  // single-precision directions) is not drawn.
+  constexpr double kBelowRefraction = -0.0350;  // sine of -2.006°
   thread_local StarDirections directions;
   const std::vector<std::array<float, 3>>& dir = directions.For(stars, n);
   const double zx = Observer.CosLatitude * std::cos(Observer.LocalSidereal);
@@ -326,7 +328,7 @@ void tPlotter::DrawStars() {
     const TSaoStar& s = stars[i];
     if (s.Magnitude > maxByte || s.Dec < decMin || s.Dec > decMax) return;
     const std::array<float, 3>& d = dir[std::size_t(i)];
-    if (d[0] * zx + d[1] * zy + d[2] * zz < -1e-4) return;
+    if (d[0] * zx + d[1] * zy + d[2] * zz < kBelowRefraction) return;
     double dx, dy;
     if (!project.Offset(s.RA, s.Dec, dx, dy)) return;
     if (images) {
