@@ -2,6 +2,7 @@
 // preparation, error reporting and the mended faults.
 #include <gtest/gtest.h>
 
+#include "script/expr_internal.h"
 #include "script_test_support.h"
 
 namespace {
@@ -42,6 +43,12 @@ const TValueCase kValues[] = {
     {"MID$(\"ABC\", 9, 3)", ""},
     {"CHR$(65) + \"b\"", "Ab"},
     {"VAL(\"2.5\") * 2", "5"},
+    {"VAL(\" +5 \")", "5"},
+    // Text is UTF-8 and counted in characters; codes above 127 are those
+    // of Windows-1252.
+    {"LEN(\"°é€\")", "3"},
+    {"MID$(\"a°b€\", 2, 3) + LEFT$(\"é\", 1) + RIGHT$(\"x€\", 1)", "°b€é€"},
+    {"CHR$(176) + CHR$(128) + CHR$(34)", "°€\""},
     {"SQRT(16)", "4"},
     {"ABS(-2)", "2"},
     {"INT(-2.5)", "-2"},
@@ -94,6 +101,7 @@ const TErrorCase kErrors[] = {
     {"LET A$ = LEFT$(\"A\", 300)", 1, 3},
     {"LET A$ = CHR$(256)", 1, 3},
     {"LET A = VAL(\"x1\")", 1, 3},
+    {"LET A = VAL(\"+-5\") + VAL(\"inf\")", 1, 3},
     {"LET A = JULIAN(3001, 1, 1)", 1, 51},
     {"LET A = JULIAN(2000, 13, 1)", 1, 51},
     {"LET A = COS(1, 2)", 1, 3},
@@ -146,13 +154,13 @@ TEST(ScriptErrors, TextsComeFromTheTableOrNameTheCode) {
 
 TEST(ScriptErrors, WarningsShowAndTheRunGoesOn) {
   TTestHost host;
-  host.answers = {"abc", "42"};
+  host.answers = {"abc", "nan", "+42"};
   EXPECT_EQ(RunScript("INPUT \"N?\", N\nPRINT N"), 0);
-  ASSERT_EQ(host.boxes.size(), 2u);
-  EXPECT_EQ(host.boxes[0].caption, "Warning:");
-  EXPECT_EQ(host.boxes[0].text, "Invalid numeric value.");
+  ASSERT_EQ(host.boxes.size(), 3u);
+  EXPECT_EQ(host.boxes[1].caption, "Warning:");
+  EXPECT_EQ(host.boxes[1].text, "Invalid numeric value.");
   EXPECT_EQ(host.Printed(), std::vector<std::string>{"42"});
-  EXPECT_EQ(host.prompts, (std::vector<std::string>{"N?", "N?"}));
+  EXPECT_EQ(host.prompts, (std::vector<std::string>{"N?", "N?", "N?"}));
 }
 
 TEST(ScriptInput, StringAnswersLoseTheirDoubleQuotesAndCancelStops) {
@@ -214,14 +222,14 @@ TEST(ScriptFlow, NestingLimitsAreEightForsAndThirtyTwoGosubs) {
 TEST(ScriptPreparation, DuplicateLabelsNameTheLaterOneBeforeAnythingRuns) {
   TTestHost host;
   EXPECT_EQ(RunScript("PRINT 1\nLOOPSTART1:\nPRINT 2\nLOOPSTART2:"), 4);
-  EXPECT_EQ(host.Error(), "(pre-processing error)\r\n" + ScriptErrorText(15));
+  EXPECT_EQ(host.Error(), ErrorAt(4, 15));
   EXPECT_TRUE(host.Printed().empty());
 }
 
 TEST(ScriptPreparation, AnOpenQuoteIsErrorOneOnItsOwnLine) {
   TTestHost host;
   EXPECT_EQ(RunScript("PRINT 1\nPRINT \"open\nPRINT \"closed\""), 2);
-  EXPECT_EQ(host.Error(), "(pre-processing error)\r\n" + ScriptErrorText(1));
+  EXPECT_EQ(host.Error(), ErrorAt(2, 1));
   EXPECT_TRUE(host.Printed().empty());
 }
 
@@ -271,8 +279,53 @@ TEST(ScriptMended, ExpansionIsNotCutAt255Characters) {
 
 TEST(ScriptMended, DoubleQuotesInValuesCannotBreakExpressions) {
   TTestHost host;
-  EXPECT_EQ(RunScript("LET Q$ = CHR$(34) + \"x\"\nPRINT Q$ + \"y\""), 0);
-  EXPECT_EQ(host.Printed(), std::vector<std::string>{"'xy"});
+  EXPECT_EQ(RunScript("LET Q$ = CHR$(34) + \"x\"\nPRINT Q$ + \"y\", LEN(Q$)"), 0);
+  EXPECT_EQ(host.Printed(), std::vector<std::string>{"\"xy2"});
+}
+
+// Nesting deeper than the evaluator takes is an error on its line, however
+// the depth is built, and nothing overflows.
+TEST(ScriptMended, DeepNestingIsAnErrorNotACrash) {
+  const std::string deep[] = {std::string(50000, '(') + "1" + std::string(50000, ')'),
+                              [] {
+                                std::string calls = "1";
+                                for (int i = 0; i < 10000; ++i) calls = "ABS(" + calls + ")";
+                                return calls;
+                              }(),
+                              [] {
+                                std::string calls = "\"x\"";
+                                for (int i = 0; i < 200; ++i) calls = "LEFT$(" + calls + ", 1)";
+                                return calls;
+                              }()};
+  for (const std::string& e : deep) {
+    TTestHost host;
+    EXPECT_EQ(RunScript("PRINT 1\nPRINT " + e + "\nPRINT 3"), 2);
+    EXPECT_EQ(host.Error(), ErrorAt(2, 33));
+    EXPECT_EQ(ScriptErrorText(33), "Expression nested too deeply.");
+  }
+  TTestHost host;
+  EXPECT_EQ(RunScript("PRINT " + std::string(60, '(') + "-" + std::string(50000, '-') + "1" + std::string(60, ')')), 0);
+  EXPECT_EQ(host.Printed(), std::vector<std::string>{"-1"});
+}
+
+// Every value of the table, evaluated prepared and as text, is the same.
+TEST(ScriptMended, PreparedExpressionsEvaluateAsTheirText) {
+  TTestHost host;
+  ScrAllocVariables();
+  for (const TValueCase& c : kValues) {
+    ASSERT_TRUE(ScrEvaluatePrepared(*ScrCompileExpr(c.expression))) << c.expression;
+    const uint8_t type = ScrResultType;
+    const double num = ScrNumberResult;
+    const std::string str = ScrStringResult;
+    ASSERT_TRUE(ScrEvaluateText(c.expression)) << c.expression;
+    EXPECT_EQ(type, ScrResultType) << c.expression;
+    if (type == kResultNumber) {
+      EXPECT_EQ(num, ScrNumberResult) << c.expression;
+    } else if (str.find('"') == std::string::npos) {
+      EXPECT_EQ(str, ScrStringResult) << c.expression;
+    }
+  }
+  ScrFreeVariables();
 }
 
 TEST(ScriptMended, LeftoverTokensAndAnExtraPowerAreSyntaxErrors) {
