@@ -144,18 +144,25 @@ class TCompiler {
     return true;
   }
 
-  // The ')' closing the group opened at `open`, quotes skipped; npos when
-  // the group does not close before `e`.
-  std::size_t GroupEnd(std::size_t open, std::size_t e) const {
+  // Walks [b, e) outside quotes, calling `visit(k, level)` with the bracket
+  // level after character k, until it returns true: that k, else npos.
+  template <class F>
+  std::size_t Walk(std::size_t b, std::size_t e, F visit) const {
     int level = 0;
     bool quoted = false;
-    for (std::size_t k = open; k < e; ++k) {
+    for (std::size_t k = b; k < e; ++k) {
       if (s_[k] == '"') quoted = !quoted;
       if (quoted) continue;
-      if (s_[k] == '(') ++level;
-      if (s_[k] == ')' && --level == 0) return k;
+      level += s_[k] == '(' ? 1 : s_[k] == ')' ? -1 : 0;
+      if (visit(k, level)) return k;
     }
     return std::string::npos;
+  }
+
+  // The ')' closing the group opened at `open`; npos when it does not close
+  // before `e`.
+  std::size_t GroupEnd(std::size_t open, std::size_t e) const {
+    return Walk(open, e, [&](std::size_t k, int level) { return level == 0 && s_[k] == ')'; });
   }
 
   // The arguments [b, e) of a function call.
@@ -166,15 +173,10 @@ class TCompiler {
     }
     // Split at commas outside quotes and parentheses.
     std::vector<std::size_t> cuts{b};
-    int level = 0;
-    bool quoted = false;
-    for (std::size_t k = b; k < e; ++k) {
-      if (s_[k] == '"') quoted = !quoted;
-      if (quoted) continue;
-      if (s_[k] == '(') ++level;
-      if (s_[k] == ')') --level;
+    Walk(b, e, [&](std::size_t k, int level) {
       if (level == 0 && s_[k] == ',') cuts.push_back(k + 1);
-    }
+      return false;
+    });
     cuts.push_back(e + 1);
     const char* kinds = ScrFunctionKinds(fn);
     const std::size_t count = cuts.size() - 1;
@@ -202,31 +204,27 @@ class TCompiler {
     return t[at].kind == TToken::kOp && t[at].op == op;
   }
   bool WordLevel(const std::vector<TToken>& t, std::size_t& at, TScrCode& c, int depth) {
-    if (!Sum(t, at, c, depth)) return false;
+    if (!Binary(t, at, c, depth, 0)) return false;
     while (t[at].kind == TToken::kWord) {
       const std::string& w = t[at++].word;
-      if (!Sum(t, at, c, depth)) return false;
+      if (!Binary(t, at, c, depth, 0)) return false;
       c.code.push_back({w == "OR" ? TScrOp::kOr : w == "XOR" ? TScrOp::kXor : w == "AND" ? TScrOp::kAnd : TScrOp::kMod, 0});
     }
     return true;
   }
-  bool Sum(const std::vector<TToken>& t, std::size_t& at, TScrCode& c, int depth) {
-    if (!Product(t, at, c, depth)) return false;
-    while (IsOp(t, at, '+') || IsOp(t, at, '-')) {
-      const TScrOp op = t[at++].op == '+' ? TScrOp::kAdd : TScrOp::kSub;
-      if (!Product(t, at, c, depth)) return false;
-      c.code.push_back({op, 0});
+  // The sum (level 0: '+', '-') and product (level 1: '*', '/') levels.
+  bool Binary(const std::vector<TToken>& t, std::size_t& at, TScrCode& c, int depth, int level) {
+    static constexpr char kOps[2][2] = {{'+', '-'}, {'*', '/'}};
+    static constexpr TScrOp kCodes[2][2] = {{TScrOp::kAdd, TScrOp::kSub}, {TScrOp::kMul, TScrOp::kDiv}};
+    auto operand = [&] { return level == 0 ? Binary(t, at, c, depth, 1) : Power(t, at, c, depth); };
+    if (!operand()) return false;
+    for (;;) {
+      const int k = IsOp(t, at, kOps[level][0]) ? 0 : IsOp(t, at, kOps[level][1]) ? 1 : -1;
+      if (k < 0) return true;
+      ++at;
+      if (!operand()) return false;
+      c.code.push_back({kCodes[level][k], 0});
     }
-    return true;
-  }
-  bool Product(const std::vector<TToken>& t, std::size_t& at, TScrCode& c, int depth) {
-    if (!Power(t, at, c, depth)) return false;
-    while (IsOp(t, at, '*') || IsOp(t, at, '/')) {
-      const TScrOp op = t[at++].op == '*' ? TScrOp::kMul : TScrOp::kDiv;
-      if (!Power(t, at, c, depth)) return false;
-      c.code.push_back({op, 0});
-    }
-    return true;
   }
   bool Power(const std::vector<TToken>& t, std::size_t& at, TScrCode& c, int depth) {
     if (!Unary(t, at, c, depth)) return false;
