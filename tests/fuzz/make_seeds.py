@@ -188,31 +188,22 @@ def newer_reader_seeds(out):
         write(out, "script", name, text)
 
     # Expressions, each evaluated prepared and as text.
-    expressions = {
-        "arith": "S + I * 2 / 3 - INT(I / 7) + SQRT(I) ^ 2 MOD 5",
-        "strings": "LEFT$(T$, 3) + MID$(S$, 2, 4) + CHR$(34) + STR$(FRAC(X * 100))",
-        "functions": "ATAN2(-1, 0) + JULIAN(2000, 1, 1.5) + LEN(\"(,)\") + VAL(\"+5\") - ROUND(-(2.5))",
-        "nested": "COS(SIN(TAN(ABS(-(A + (B * (I - 1)))))))",
-        "faults": "1 / (I - 7) + LN(0) + NN + BIG * BIG",
-    }
-    for name, text in expressions.items():
+    for name, text in {"arith": "S + I * 2 / 3 - INT(I / 7) + SQRT(I) ^ 2 MOD 5 + 1 / (I - 7) + LN(0) + NN",
+                       "strings": "LEFT$(T$, 3) + MID$(S$, 2, 4) + CHR$(34) + STR$(FRAC(X * 100))",
+                       "functions": "ATAN2(-1, 0) + LEN(\"(,)\") + VAL(\"+5\") - COS(SIN(-(A + (B * 2))))"}.items():
         write(out, "script_eval", name, text)
-
     # Host commands with values that reach the chart, the observer, the
     # markers, the printer and the menus.
-    write(out, "script_host", "sky",
-          "SET_LOC 0.9, 0.2, 1\nSET_JD JULIAN(2026, 1, 15.9)\nSET_CENTER \"PLANET\", 4\nSET_SCALE 6\n"
-          "GET_EQU \"MOON\", R, D\nGET_HOR \"SUN\", A, Z\nEQU2HOR R, D, A, Z\nHOR2EQU A, Z, R, D\n"
-          "ECL2EQU 0.1, 2, R, D\nGREG 2451545, Y, M, D, H\nGET_LST L\nGET_LOC A, B, C\nSET_JDL 2451545\n"
-          "SET_JDDL 2451545.5\nGET_JDDL J\nSET_CENTER \"CON\", \"ORI\"\nSET_CENTER \"HOR\", 0.5, 3\n"
-          "SET_CENTER \"ZENITH\"\nSET_CENTER \"MOON\"\nGET_SCALE Z\nGET_EQU \"LOCK\", R, D\n")
-    write(out, "script_host", "markers",
-          "MARKERS 5\nMARK 1, 1, 0.5, 2, 255, 300, -1, \"+\", \"a label longer than thirty-one characters\"\n"
-          "MARK 5, 1.1, 0.4, 1E12, 0, 0, 0, \".\", \"x\"\nMARKERS 10001\nMARK 2, 0, 0, 1, 1, 1, 1, \"\", \"\"\n")
-    write(out, "script_host", "print_menus",
-          "PRINT_MAP \"POIONLY\"\nPRINT_MAP \"BW,SUMMARY\"\nPRINT_MAP \"POI,POIALL\"\n"
-          "INSERT_MAINMENU 1E30, \"X\"\nINSERT_MENUITEM -3E9, 2, \"Y\", \"y.sbas\"\nCLEAR_MENUS\n"
-          "READ_SETTINGS_FILE \"view.ssf\"\nWAIT 2\nSET_JD -1\n")
+    write(out, "script", "host_sky", "\n".join([
+        "SET_LOC 0.9, 0.2, 1", "SET_JD JULIAN(2026, 1, 15.9)", "SET_CENTER \"PLANET\", 4", "SET_SCALE 6",
+        "GET_EQU \"MOON\", R, D", "GET_HOR \"SUN\", A, Z", "EQU2HOR R, D, A, Z", "HOR2EQU A, Z, R, D",
+        "ECL2EQU 0.1, 2, R, D", "GREG 2451545, Y, M, D, H", "GET_LST L", "SET_JDDL 2451545.5",
+        "SET_CENTER \"CON\", \"ORI\"", "SET_CENTER \"HOR\", 0.5, 3", "SET_CENTER \"MOON\"", "GET_EQU \"LOCK\", R, D"]))
+    write(out, "script", "host_markers_print_menus", "\n".join([
+        "MARKERS 5", "MARK 1, 1, 0.5, 2, 255, 300, -1, \"+\", \"a label longer than thirty-one characters\"",
+        "MARK 5, 1.1, 0.4, 1E12, 0, 0, 0, \".\", \"x\"", "PRINT_MAP \"POIONLY\"", "PRINT_MAP \"BW,SUMMARY\"",
+        "INSERT_MAINMENU 1E30, \"X\"", "INSERT_MENUITEM -3E9, 2, \"Y\", \"y.sbas\"", "CLEAR_MENUS",
+        "READ_SETTINGS_FILE \"view.ssf\"", "WAIT 2", "SET_JD -1"]))
 
     # Catalogue import: separated fields with sexagesimal places, and fixed columns.
     write(out, "catalog_import", "separated",

