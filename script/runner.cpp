@@ -34,11 +34,11 @@ constexpr const char* kComparisons[] = {"<>", "=<", "<=", "=>", ">=", "<", ">", 
 struct TPlan {
   enum Kind : uint8_t {
     kSkip,     // empty line, comment, label
-    kError,    // `error` raised (after `name` is looked up for FOR)
+    kError,    // `error` raised
     kOther,    // a statement, host command or menu statement: `text`
     kLet, kIf, kBlockIf, kElseIf, kEndIf, kFor, kNext, kWhile, kWend, kHalt, kGoto, kGosub, kReturn,
   } kind = kSkip;
-  int error = 0;
+  int error = 0;  // kError; kFor, kWhile: raised after the variable or the condition
   std::string text;             // kOther: the line; kLet, kFor: the variable as written
   double* num = nullptr;        // kLet, kFor: the variable, once found
   std::string* str = nullptr;
@@ -337,8 +337,8 @@ void Plan(TPlan& p, const std::string& t, bool scriptLine) {
   else if (ScrStarts(t, "WHILE ")) {
     std::string tail;
     if (!PlanCondition(p, t.substr(6), " DO", tail)) return;
-    if (!ScrTrim(tail).empty()) return void(Fail(p, 3));
     p.kind = TPlan::kWhile;
+    if (!ScrTrim(tail).empty()) p.error = 3;  // raised once the condition has been evaluated
   } else if (t == "WEND") p.kind = TPlan::kWend;
   else if (ScrStarts(t, "IF ")) PlanIf(p, t);
   else if (t == "ENDIF") p.kind = TPlan::kEndIf;
@@ -523,7 +523,9 @@ void Execute(TPlan& p) {
     case TPlan::kNext: return ExecuteNext();
     case TPlan::kWhile: {
       bool ok = false;
-      if (!Holds(p, ok) || ok) return;
+      if (!Holds(p, ok)) return;
+      if (p.error) return ScriptError(p.error);
+      if (ok) return;
       uint32_t n = Target(p, [](TPlan&) { return ScanLoop(ScriptLineNumber, true); });
       if (n == 0) return ScriptError(31);
       ScriptLineNumber = n;

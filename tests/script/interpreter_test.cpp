@@ -128,6 +128,7 @@ const TErrorCase kErrors[] = {
     {"NEXT", 1, 20},
     {"WEND", 1, 32},
     {"WHILE 1 = 2 DO", 1, 31},
+    {"WHILE 1 / 0 = 2 DO X", 1, 4},
     {"ENDIF", 1, 18},
     {"IF 1 = 1 THEN", 1, 17},
     {"LET A$ = \"x\"\nIF A$ = 5 THEN PRINT 1", 2, 16},
