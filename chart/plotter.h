@@ -240,6 +240,9 @@ class tPlotter : public TPlotterState {
   // Celestial position of the last chart click; -1, 0 below the horizon.
   double ClickRA = -1.0;
   double ClickDec = 0;
+  // Name of the body a script centred the chart on ("The Planet Mars", "Our
+  // Moon", "Our Sun"); empty after a centre on anything else.
+  std::string CentreName;
 
   // --- Owned by the star layer ---
   // Disc radii (x, y) per magnitude byte, device pixels.

@@ -208,6 +208,24 @@ def newer_reader_seeds(out):
     for name, text in scripts.items():
         write(out, "script", name, text)
 
+    # Expressions, each evaluated prepared and as text.
+    for name, text in {"arith": "S + I * 2 / 3 - INT(I / 7) + SQRT(I) ^ 2 MOD 5 + 1 / (I - 7) + LN(0) + NN",
+                       "strings": "LEFT$(T$, 3) + MID$(S$, 2, 4) + CHR$(34) + STR$(FRAC(X * 100))",
+                       "functions": "ATAN2(-1, 0) + LEN(\"(,)\") + VAL(\"+5\") - COS(SIN(-(A + (B * 2))))"}.items():
+        write(out, "script_eval", name, text)
+    # Host commands with values that reach the chart, the observer, the
+    # markers, the printer and the menus.
+    write(out, "script", "host_sky", "\n".join([
+        "SET_LOC 0.9, 0.2, 1", "SET_JD JULIAN(2026, 1, 15.9)", "SET_CENTER \"PLANET\", 4", "SET_SCALE 6",
+        "GET_EQU \"MOON\", R, D", "GET_HOR \"SUN\", A, Z", "EQU2HOR R, D, A, Z", "HOR2EQU A, Z, R, D",
+        "ECL2EQU 0.1, 2, R, D", "GREG 2451545, Y, M, D, H", "GET_LST L", "SET_JDDL 2451545.5",
+        "SET_CENTER \"CON\", \"ORI\"", "SET_CENTER \"HOR\", 0.5, 3", "SET_CENTER \"MOON\"", "GET_EQU \"LOCK\", R, D"]))
+    write(out, "script", "host_markers_print_menus", "\n".join([
+        "MARKERS 5", "MARK 1, 1, 0.5, 2, 255, 300, -1, \"+\", \"a label longer than thirty-one characters\"",
+        "MARK 5, 1.1, 0.4, 1E12, 0, 0, 0, \".\", \"x\"", "PRINT_MAP \"POIONLY\"", "PRINT_MAP \"BW,SUMMARY\"",
+        "INSERT_MAINMENU 1E30, \"X\"", "INSERT_MENUITEM -3E9, 2, \"Y\", \"y.sbas\"", "CLEAR_MENUS",
+        "READ_SETTINGS_FILE \"view.ssf\"", "WAIT 2", "SET_JD -1"]))
+
     # Catalogue import: separated fields with sexagesimal places, and fixed columns.
     write(out, "catalog_import", "separated",
           "SEP=;\nROW=2\nEPOCH=2\nID=0\nCL=1\nRAH=2\nRAM=3\nRAS=4\nDED=5\nDEM=6\nDES=7\nMv=8\nMaA=9\nPA=10\nLY=11"
