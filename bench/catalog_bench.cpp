@@ -187,5 +187,7 @@ BENCHMARK(BM_WholeStarReload)
     ->Args({1, 1})
     ->Args({0, 1})
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 BENCHMARK_MAIN();
