@@ -10,14 +10,17 @@
 double WrapAngle(double x, double lo, double hi) {
   if (!std::isfinite(x)) return std::nan("");
   const double turn = hi - lo;
-  // Above the range: the remainder past lo, except that whole turns give hi
-  // (the loop stops at hi itself).
+  // Above the range: within one turn the loop's one step; farther, the
+  // remainder past lo, except that whole turns give hi (the loop stops at hi
+  // itself).
   if (x > hi) {
+    if (x - turn <= hi) return std::max(x - turn, lo);
     const double r = std::fmod(x - lo, turn);
     return r == 0.0 ? hi : std::min(lo + r, hi);
   }
-  // Below: the remainder in (-turn, 0], moved up by one turn.
+  // Below: likewise, with the remainder in (-turn, 0] moved up by one turn.
   if (x < lo) {
+    if (x + turn >= lo) return std::min(x + turn, hi);
     const double r = std::fmod(x - lo, turn);
     return r < 0.0 ? std::max(hi + r, lo) : lo;
   }

@@ -5,6 +5,7 @@
 // they crowd, draws them as chains of short chords (pattern lines into the
 // back buffer, pen lines on paper), keeps one label per line where it lies
 // farthest from the pole, and ends with the dashed ecliptic and the labels.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -48,12 +49,9 @@ std::string DecimalText(double v) {
   return s;
 }
 
-// The stretch of the projection across the line of sight, z / sin z, is
-// at most this where the zenith distance z stays below 3π/4 plus a chord
-// and a degree: the longest a chord there can be on the chart, in units of
-// its length on the sky.
-constexpr double kNearZenith = 0.75 * 3.141592653589793;
-constexpr double kMaxStretch = 3.7;
+// Grid points within this zenith distance may be skipped at a deep zoom;
+// around the nadir the projection stretches without bound.
+constexpr double kNearZenith = 0.85 * 3.141592653589793;
 
 // The part of a grid line that lies within some radius of a point: the
 // values t of the line's varying coordinate with |t - Centre| <= Half
@@ -61,12 +59,36 @@ constexpr double kMaxStretch = 3.7;
 struct TLineArc {
   double Centre = 0;
   double Half = 4;
-  bool Contains(double t) const {
-    if (Half >= 3.141592653589793) return true;
-    if (Half < 0) return false;
-    return std::fabs(WrapAngle(t - Centre, -3.141592653589793, 3.141592653589793)) <= Half;
-  }
 };
+
+// Stretches [from, to] of a line's varying coordinate, sorted.
+using TStretches = std::vector<std::pair<double, double>>;
+
+// The stretches of [lo, hi] that an arc covers (at most one per turn).
+TStretches ArcStretches(const TLineArc& arc, double lo, double hi) {
+  if (arc.Half >= 3.141592653589793) return {{lo, hi}};
+  TStretches out;
+  if (arc.Half < 0) return out;
+  const double first = std::floor((lo - arc.Centre - arc.Half) / TwoPi);
+  for (int k = 0; k <= 3; ++k) {
+    const double c = arc.Centre + (first + k) * TwoPi;
+    const double from = std::max(lo, c - arc.Half), to = std::min(hi, c + arc.Half);
+    if (from <= to) out.emplace_back(from, to);
+  }
+  return out;
+}
+
+// The stretches of [lo, hi] that `s` leaves free.
+TStretches Complement(const TStretches& s, double lo, double hi) {
+  TStretches out;
+  double at = lo;
+  for (const auto& [from, to] : s) {
+    if (from > at) out.emplace_back(at, from);
+    at = std::max(at, to);
+  }
+  if (at < hi) out.emplace_back(at, hi);
+  return out;
+}
 
 // The arc of the grid line with first coordinate `fixed` (b varying, a
 // meridian or azimuth line) or second coordinate `fixed` (a varying, a
@@ -161,19 +183,42 @@ class GridDrawer {
   // At a deep zoom, the points of the line that lie so far from the field
   // that no chord from them reaches the chart or its bitmap are skipped
   // (neither placed nor drawn); `chord` is the line's step on the sky.
-  // Far means: beyond the field's radius by a degree of refraction and the
-  // longest such a chord (plus a degree or so of refraction on each end)
-  // can be in the plane, and within 3π/4 of the zenith, where that length
-  // is bounded. The projection's inverse shrinks no distance, so such a
-  // point lies farther from the field's centre in the plane than the
-  // field's corners and the chord together reach.
+  // Far means: within kNearZenith of the zenith, and beyond the field's
+  // radius by a degree of refraction and the longest a chord (plus a degree
+  // or so of refraction on its ends) can be in the plane there: its length
+  // on the sky times the projection's greatest stretch across the line of
+  // sight, z / sin z, at the largest zenith distance it reaches. The
+  // projection's inverse shrinks no distance, so such a point lies farther
+  // from the field's centre in the plane than the field's corners and the
+  // chord together reach.
   void RestrictLine(bool alongB, double fixed, double chord) {
     restricted_ = field_;
     if (!restricted_) return;
     varyB_ = alongB;
-    const double reach = chord + 1.2 * kDeg;
-    near_ = LineArcWithin(alongB, fixed, centreA_, centreB_, fieldRadius_ + kDeg + reach * kMaxStretch);
-    zenith_ = LineArcWithin(alongB, fixed, zenithA_, zenithB_, kNearZenith);
+    const double reach = chord + 1.2 * kDeg, farthest = kNearZenith + reach;
+    const double stretch = farthest / std::sin(farthest);
+    const TLineArc near = LineArcWithin(alongB, fixed, centreA_, centreB_, fieldRadius_ + kDeg + reach * stretch);
+    const TLineArc zenith = LineArcWithin(alongB, fixed, zenithA_, zenithB_, kNearZenith);
+    // The points kept: near the field, or far from the zenith; the line's
+    // coordinate grows along it, so one cursor walks the stretches. They
+    // are widened a little, so that rounding keeps a point rather than
+    // skipping it.
+    const double lo = alongB ? -kHalfPi : 0.0, hi = alongB ? kHalfPi : TwoPi;
+    kept_ = ArcStretches(near, lo, hi);
+    const TStretches open = Complement(ArcStretches(zenith, lo, hi), lo, hi);
+    kept_.insert(kept_.end(), open.begin(), open.end());
+    std::sort(kept_.begin(), kept_.end());
+    for (auto& [from, to] : kept_) {
+      from -= 1e-6;
+      to += 1e-6;
+    }
+    cursor_ = 0;
+  }
+
+  // True when the point at t of a restricted line is kept (see above).
+  bool Kept(double t) {
+    while (cursor_ < kept_.size() && t > kept_[cursor_].second) ++cursor_;
+    return cursor_ < kept_.size() && t >= kept_[cursor_].first;
   }
 
   void SetReference(int32_t x, int32_t y) {
@@ -202,12 +247,9 @@ class GridDrawer {
   // the label.
   template <typename MakeText>
   void Point(double a, double b, bool hidden, bool labelAllowed, int32_t key, MakeText makeText) {
-    if (restricted_) {
-      const double t = varyB_ ? b : a;
-      if (!near_.Contains(t) && zenith_.Contains(t)) {
-        havePrev_ = false;
-        return;
-      }
+    if (restricted_ && !Kept(varyB_ ? b : a)) {
+      havePrev_ = false;
+      return;
     }
     double alt, az;
     if (equatorial_)
@@ -336,7 +378,8 @@ class GridDrawer {
   double centreA_ = 0, centreB_ = 0, zenithA_ = 0, zenithB_ = kHalfPi;
   bool restricted_ = false;
   bool varyB_ = false;
-  TLineArc near_, zenith_;
+  TStretches kept_;
+  std::size_t cursor_ = 0;
   bool paper_ = false;
   bool labels_ = false;
   int32_t refX_ = 0, refY_ = 0;
