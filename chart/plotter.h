@@ -284,9 +284,10 @@ class tPlotter : public TPlotterState {
     return Proj.ToPixelLocal(alt, az, x, y);
   }
   // Altitude and azimuth of (ra, dec) for Observer, refracted when
-  // Refraction is set. False when the observer's clip flag reported the
-  // position below the horizon (altitude -1).
-  void RaDecToAltAz(double ra, double dec, double& alt, double& az) const;
+  // Refraction is set. With the observer's clip flag set, a position whose
+  // drawn (apparent when refracted) altitude is not above 0 gives altitude
+  // -1 and azimuth 0.
+  void RaDecToAltAz(double ra, double dec, double& alt, double& az);
   // Converts (ra, dec) and projects it to a pixel; the result is the
   // projection's visible flag.
   bool PlaceRaDec(double ra, double dec, double& alt, double& az, int32_t& x, int32_t& y);

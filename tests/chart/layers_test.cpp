@@ -102,6 +102,44 @@ TEST(StarLayer, NakedEyeLimitsByZoom) {
   SaoStarCount = 0;
 }
 
+// A named star with a Bayer letter and an open cluster 0.2° below the true
+// horizon, which refraction lifts about 0.3° above it: with refraction on
+// the star is drawn where the refracted altitude projects, labelled twice,
+// and the cluster drawn; with it off none of them.
+TEST(StarLayer, RefractionLiftsEveryLayerAboveTheHorizon) {
+  for (uint8_t refraction : {1, 0}) {
+    LayerScene s(400, 400, 8, 1 * kDeg, 3.141592653589793, 50 * kDeg);
+    tPlotter& p = *s.p;
+    p.Refraction = refraction;
+    p.Observer.ClipBelowHorizon = 1;
+    ObserverTime = p.Observer;
+    double ra, dec;
+    RaDecOf(p, -0.2 * kDeg, 3.141592653589793, ra, dec);
+    SaoStars = {TSaoStar{float(ra), float(dec), 0, 0, 1, 0, 30, 4, 1}};
+    SaoStarCount = 1;
+    StarNames = {"Test"};
+    StarNameCount = 1;
+    ObjectRows rows;
+    rows.Add("1", ra, dec, 5.0, 300, kNoSize);
+    rows.Open();
+    double alt = -0.2 * kDeg;
+    Refract(p.Observer, alt);
+    int32_t x, y;
+    ASSERT_TRUE(p.ProjectToPixel(alt, 3.141592653589793, x, y));
+    p.ShowStarNames = 1;
+    p.DrawStars();
+    p.DrawStarNames();
+    p.DrawBayerLetters();
+    const int32_t labels = p.OccupiedCount;
+    p.DrawDeepSkyObjects();
+    EXPECT_EQ(s.At(x, y) != 0, refraction == 1);
+    EXPECT_EQ(labels, refraction == 1 ? 2 : 0);
+    EXPECT_EQ(p.ObjectLabelCount, refraction == 1 ? 1 : 0);
+  }
+  SaoStars.clear();
+  SaoStarCount = StarNameCount = 0;
+}
+
 // A variable star of class 5 (plus-sign image) at zoom 2: with spectral
 // colours its image takes the class's colour and a ring 2 pixels out; with
 // them off, class 0's colour and no ring.
