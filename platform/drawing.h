@@ -62,9 +62,11 @@ struct Pen {
 struct Brush {
   bool solid = false;  // false: hollow (also an empty brush variable)
   ColorRef color = 0;
+  uint8_t alpha = 255;  // below 255: the fill is laid over what lies beneath
 
   bool IsNull() const { return !solid; }
   static Brush Solid(ColorRef color) { return Brush{true, color}; }
+  static Brush Translucent(ColorRef color, uint8_t alpha) { return Brush{true, color, alpha}; }
   bool operator==(const Brush&) const = default;
 };
 

@@ -234,6 +234,24 @@ TEST(DeepSkyLayer, SymbolClassesAndOutlineBounds) {
   NebulaOutlineTable[1] = TNebulaOutlinePoint{kOutlineEnd, 0, 0, 0};
 }
 
+// A star drawn before a large nebula without an outline (5° wide at one
+// degree = 60 pixels) still shows through the symbol, which tints the sky
+// around it.
+TEST(DeepSkyLayer, StarBehindALargeNebulaStillShows) {
+  LayerScene s(600, 600, 1, kHalfPi, -3.141592653589793, 40 * kDeg);
+  ObserverTime = s.p->Observer;
+  ObjectRows rows;
+  rows.Add("3", 0, 0, 5.0, 3000, kNoSize);
+  rows.Open();
+  s.p->DrawStarImage(*s.dc, 290, 300, 30, 4);
+  TObjectsLock lock;
+  ASSERT_TRUE(ObjectCatalog->SeekRecord(0));
+  ASSERT_TRUE(s.p->DrawObjectSymbol(*s.dc, 1, 300, 300, 300, 360));
+  const auto red = [&](int x, int y) { return int(s.At(x, y) >> 16); };
+  EXPECT_GT(red(290, 300), red(280, 300) + 100);
+  EXPECT_NE(s.At(280, 300), 0u);
+}
+
 // Number of separate lit runs of pixels met on the circle of radius r
 // about the chart centre.
 int CrossingsOnCircle(const LayerScene& s, double r) {
