@@ -351,10 +351,8 @@ class tPlotter : public TPlotterState {
   void DrawCompass();
 
   // --- Phase discs (layer_phases.cpp) ---
-  // In a mirrored view (Handedness -1) the polygons are reflected across
-  // the chart direction of north, `northAngle` (ScreenAngle degrees).
   void MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
-                         double phase, int32_t northAngle = 180);
+                         double phase);
   // +1 when the view shows the sky as seen (east counter-clockwise from
   // north), -1 when the mirror and invert factors reflect it.
   int32_t Handedness() const { return MirrorFactor * InvertFactor < 0 ? -1 : 1; }
@@ -390,11 +388,15 @@ class tPlotter : public TPlotterState {
   void DrawHorizonProfile();
   bool DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle);
   void LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label);
+  void MakeBodyPhase(int32_t number, int32_t x, int32_t y, int32_t rx, int32_t ry, double ra, double dec,
+                     double phase);
+  void DrawGalileanMoons(const TSolSysBody& jupiter, bool behind);
 
  public:
-  // Rotation of the phase polygons for a bright-limb position angle
-  // (radians) and the chart direction of north (ScreenAngle, degrees).
-  static double PhaseRotation(double limbAngle, int32_t northAngle);
+  // The direction on this chart (radians, clockwise from +x, as seen) in
+  // which the great circle from (ra, dec) toward (toRA, toDec) leaves the
+  // first position (layer_bodies.cpp).
+  bool ChartDirection(double ra, double dec, double toRA, double toDec, double& angle);
 
  private:
   // Spatial index over OccupiedRects: buckets of 32 x 32 pixels holding the
