@@ -553,6 +553,30 @@ TEST(MirroredMagnifier, SaturnsRingIsMirrored) {
   EXPECT_GT(matched, int(mirrored.size()) * 95 / 100) << matched << " of " << mirrored.size();
 }
 
+// Jupiter at its 2024 December opposition in the magnifier: from zoom 200
+// on its four moons carry their names (four more labels than at zoom 170);
+// a disc whose centre lies beyond the chart's left edge still shows there.
+TEST(MirroredMagnifier, JupitersMoonNamesAndADiscBeyondTheEdge) {
+  int32_t labels[2];
+  for (int k = 0; k < 2; ++k) {
+    MagScene s(2460651.5, (k == 0 ? 0.5 : 0.3) * kDeg);
+    ASSERT_EQ(s.m->Zoom > 200, k == 1);
+    s.m->PlanetLabels = 1;
+    CalcPlanet(s.m->SolarContext, s.m->Observer, Planets[4]);
+    s.Render(Planets[4].RA, Planets[4].Dec, 1, 1);
+    labels[k] = s.m->OccupiedCount;
+  }
+  EXPECT_EQ(labels[1], labels[0] + 4);
+  // Half field 20": 9.5 pixels per arcsecond, the disc (47") 220 pixels
+  // across; the centre 250 pixels to the west of Jupiter's.
+  const double halfField = 20.0 / 3600 * kDeg;
+  MagScene s(2460651.5, halfField);
+  CalcPlanet(s.m->SolarContext, s.m->Observer, Planets[4]);
+  const double offset = 250 * halfField / 190 / std::cos(Planets[4].Dec);
+  s.Render(Planets[4].RA - offset, Planets[4].Dec, 1, 1);
+  EXPECT_GT(s.Grey(2, 200), 100);
+}
+
 // Script markers and a nebula outline in the magnifier, placed about its
 // centre as everything else there, in the plain and the mirrored view.
 // Markers: a dot north of the centre and a line from east to south of it,
