@@ -348,7 +348,11 @@ class tPlotter : public TPlotterState {
                         uint32_t color);
   void DrawHorizonLine();
   void DrawGround();
-  void DrawCompass();
+  void DrawCompass(bool reserve = false);
+  // Chords of the horizon line and the ground at altitude h, and whether a
+  // chart point lies below the horizon (the ground covers it).
+  int32_t HorizonChords(double h) const;
+  bool BelowHorizon(double x, double y) const;
 
   // --- Phase discs (layer_phases.cpp) ---
   void MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,

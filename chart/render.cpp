@@ -39,8 +39,6 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kDeg = kPi / 180.0;
-// Horizon outline: 100 chords of azimuth.
-constexpr int kHorizonSteps = 100;
 // Filled shapes are clipped to the chart enlarged by this margin (pixels),
 // so their outlines never reach the edges.
 constexpr int kFillMargin = 64;
@@ -149,11 +147,12 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   if (lat >= 0) VisibleBand[3] = -(kHalfPi - std::fabs(lat));
   else VisibleBand[2] = kHalfPi - std::fabs(lat);
 
-  // 8. Horizon outline (unclamped, for filling).
-  work.horizon.reserve(kHorizonSteps + 1);
-  for (int i = 1; i <= kHorizonSteps; ++i) {
+  // 8. Horizon outline (unclamped, for filling), in the horizon line's chords.
+  const int32_t chords = HorizonChords(0.0);
+  work.horizon.reserve(std::size_t(chords));
+  for (int32_t i = 1; i <= chords; ++i) {
     double x, y;
-    Proj.Unclamped(0.0, TwoPi * i / kHorizonSteps, x, y);
+    Proj.Unclamped(0.0, TwoPi * i / chords, x, y);
     work.horizon.emplace_back(x, y);
   }
   timer.Mark(4);
@@ -167,7 +166,9 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   }
   timer.Mark(10);
 
-  // 10. Compass here when the horizon profile is off.
+  // 10. Compass here when the horizon profile is off; its places are kept
+  // free of labels either way.
+  DrawCompass(true);
   if (!ShowHorizon) DrawCompass();
 
   // 11. Coordinate grid.

@@ -229,6 +229,14 @@ void DrawingContext::Polygon(const std::vector<QPoint>& points) {
   painter_.drawPolygon(points.data(), int(points.size()), winding_ ? Qt::WindingFill : Qt::OddEvenFill);
 }
 
+void DrawingContext::PolygonF(const std::vector<QPointF>& points) {
+  if (!painter_.isActive() || points.size() < 2) return;
+  // The painter's pixel (i, j) spans i..i + 1, j..j + 1: shift by half a pixel.
+  std::vector<QPointF> shifted(points);
+  for (QPointF& p : shifted) p += QPointF(0.5, 0.5);
+  painter_.drawPolygon(shifted.data(), int(shifted.size()), winding_ ? Qt::WindingFill : Qt::OddEvenFill);
+}
+
 void DrawingContext::FillRect(int left, int top, int right, int bottom, const Brush& brush) {
   if (!painter_.isActive() || brush.IsNull() || right <= left || bottom <= top) return;
   painter_.fillRect(QRect(left, top, right - left, bottom - top), FillColor(brush));

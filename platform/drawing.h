@@ -161,6 +161,9 @@ class DrawingContext {
   void Ellipse(int left, int top, int right, int bottom);
   void RoundRect(int left, int top, int right, int bottom, int cornerWidth, int cornerHeight);
   void Polygon(const std::vector<QPoint>& points);
+  // The same from vertices in fractions of a pixel, a whole number being a
+  // pixel's centre: the pixels whose centres lie inside are filled.
+  void PolygonF(const std::vector<QPointF>& points);
   // Fills (right and bottom exclusive) with `brush`, no outline.
   void FillRect(int left, int top, int right, int bottom, const Brush& brush);
 

@@ -335,11 +335,11 @@ TEST(GridLayer, LabelsByZoomAndInsets) {
 }
 
 // The ground drawn over a sky-coloured chart: every pixel whose altitude
-// (from the inverse projection) is clearly above the horizon keeps the sky,
-// every one clearly below is ground, at zoom 1 and at zoom 40 near the
-// horizon, where the far horizon lies beyond the 32767-pixel limit. The
-// margin is the horizon chords' sagitta (90° × (1 − cos 1.8°) = 0.044°)
-// plus two pixels.
+// (from the inverse projection) is more than a pixel above the horizon
+// keeps the sky, every one more than a pixel below is ground, at zoom 1 and
+// at zoom 40 near the horizon, where the far horizon lies beyond the
+// 32767-pixel limit. The horizon line drawn over it runs within a pixel of
+// the horizon in every column.
 TEST(HorizonLayer, GroundStaysBelowTheHorizon) {
   struct Case {
     double zoom, alt, az;
@@ -350,8 +350,7 @@ TEST(HorizonLayer, GroundStaysBelowTheHorizon) {
     LayerScene s(640, 400, c.zoom, c.alt * kDeg, c.az * kDeg, 45 * kDeg);
     s.bitmap.Fill(sky);
     s.p->DrawGround();
-    const double pixelsPerDegree = 200 * c.zoom / 90;
-    const double margin = 0.045 + 2 / pixelsPerDegree;
+    const double margin = 1 / (200 * c.zoom / 90);  // one pixel, degrees
     int skyCount = 0, groundCount = 0;
     for (int y = 0; y < 400; y += 5)
       for (int x = 0; x < 640; x += 5) {
@@ -370,6 +369,44 @@ TEST(HorizonLayer, GroundStaysBelowTheHorizon) {
     if (c.alt < 80) {
       EXPECT_GT(groundCount, 100) << c.zoom;
     }
+    s.p->DrawHorizonLine();
+    for (int x = 8; x < 632 && c.alt < 80; x += 8) {
+      double ra, dec, alt = 1, az, above = 0;
+      int y = 4, first = -1, last = -1;
+      for (; y < 396 && alt > 0; ++y) {
+        above = alt;
+        s.p->ScreenToRaDec(x, y, ra, dec, alt, az);
+        if (s.At(x, y) == (HorizonPixel & platform::kRgbMask)) last = first < 0 ? (first = y) : y;
+      }
+      if (y == 396 || y < 8) continue;
+      for (int k = y; k < 396 && s.At(x, k) == (HorizonPixel & platform::kRgbMask); ++k) last = k;
+      const double horizon = y - 2 + above / (above - alt);  // where the altitude passes 0
+      EXPECT_NEAR((first + last) / 2.0, horizon, 1.0) << "zoom " << c.zoom << " column " << x;
+    }
+  }
+}
+
+// Labels keep off the compass texts and the ground: a label at the compass
+// letter "S" (5° up) lands clear of it, one 0.2° above the horizon lands
+// with its whole rectangle above the horizon.
+TEST(HorizonLayer, LabelsKeepOffTheCompassAndTheGround) {
+  LayerScene s(640, 480, 8, 3 * kDeg, 3.141592653589793, 45 * kDeg);
+  tPlotter& p = *s.p;
+  p.DrawCompass(true);
+  ASSERT_EQ(p.OccupiedCount, 8);  // "N" to "NW"
+  for (double alt : {5.0, 0.2}) {
+    int32_t x, y;
+    ASSERT_TRUE(p.ProjectToPixel(alt * kDeg, 3.141592653589793, x, y));
+    p.PlaceLabel(*s.dc, -1, x, y, "Label", true);
+  }
+  ASSERT_EQ(p.OccupiedCount, 10);
+  const TLabelRect &compass = p.OccupiedRects[5], &r = p.OccupiedRects[9], &low = p.OccupiedRects[10];
+  EXPECT_TRUE(r.Right <= compass.Left || r.Left >= compass.Right || r.Bottom <= compass.Top ||
+              r.Top >= compass.Bottom);
+  double ra, dec, alt, az;
+  for (int32_t x : {low.Left, low.Right}) {
+    p.ScreenToRaDec(x, low.Bottom, ra, dec, alt, az);
+    EXPECT_GT(alt, 0) << x;
   }
 }
 
