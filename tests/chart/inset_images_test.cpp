@@ -40,6 +40,42 @@ TEST_F(InsetImages, GlobeWithTheObserversCross) {
   ExpectMatchesPicture(GlobeBitmap->Image(), "inset_globe");
 }
 
+// Night vision, switched on as the colours window's OK does it, turns the
+// globe (with its cross), the clock and the star sphere's frame (as the
+// sphere's chart bitmap starts) red: no pixel but the transparent key keeps
+// green or blue.
+TEST_F(InsetImages, NightVisionTurnsEveryInsetRed) {
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir.File("scripps2.dat"), ShapesRelief());
+  DataFolder = dir.Path();
+  GlobeReliefLoaded = 0;
+  ASSERT_TRUE(MakeGlobeTexture());
+  ASSERT_TRUE(InitClockBuffers() && InitStarSphereBuffers());
+  GlobeSize = 0;
+  ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, 52.52 / DegPerRad, -13.40 / DegPerRad, THorizonArray{});
+  DoneGlobe();
+  GlobeSize = ClockSize = GuideSize = 150;
+  MapWidth = 1000;
+  SetGlobeView(52.52 / DegPerRad, -13.40 / DegPerRad);
+  ColorMode = 2;
+  MakeDrawingColors();
+  RefreshScreen();
+  DataFolder.clear();
+  for (const Bitmap* b : {GlobeBitmap, ClockBitmap, SphereChartBitmap}) {
+    int coloured = 0, red = 0;
+    for (int y = 0; y < 400; ++y)
+      for (int x = 0; x < 400; ++x) {
+        const uint32_t p = b->Pixel(x, y) & platform::kRgbMask;
+        coloured += p != b->Key() && (p & 0xFFFF) != 0;
+        red += p > 0xFFFF;
+      }
+    EXPECT_EQ(coloured, 0) << (b == GlobeBitmap ? "globe" : b == ClockBitmap ? "clock" : "star sphere");
+    EXPECT_GT(red, 10000);
+  }
+  ColorMode = 0;
+  MakeDrawingColors();
+}
+
 // Looking east, half way up, at night.
 TEST_F(InsetImages, StarSphereWithTheFieldOfView) {
   ASSERT_TRUE(InitStarSphereBuffers());
