@@ -4,6 +4,7 @@
 
 #include <QPainter>
 
+#include "chart/magnifier_inset.h"
 #include "chart/screen_layout.h"
 #include "tests/chart/inset_support.h"
 #include "tests/support/star_table.h"
@@ -41,16 +42,16 @@ TEST_F(InsetImages, GlobeWithTheObserversCross) {
 }
 
 // Night vision, switched on as the colours window's OK does it, turns the
-// globe (with its cross), the clock and the star sphere's frame (as the
-// sphere's chart bitmap starts) red: no pixel but the transparent key keeps
-// green or blue.
+// globe (with its cross), the clock, the star sphere's frame (as the
+// sphere's chart bitmap starts) and the magnifier's frame with its caption
+// red: no pixel but the transparent key keeps green or blue.
 TEST_F(InsetImages, NightVisionTurnsEveryInsetRed) {
   testing_support::TempDir dir;
   testing_support::WriteFile(dir.File("scripps2.dat"), ShapesRelief());
   DataFolder = dir.Path();
   GlobeReliefLoaded = 0;
   ASSERT_TRUE(MakeGlobeTexture());
-  ASSERT_TRUE(InitClockBuffers() && InitStarSphereBuffers());
+  ASSERT_TRUE(InitClockBuffers() && InitStarSphereBuffers() && InitMagnifierBuffers());
   GlobeSize = 0;
   ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, 52.52 / DegPerRad, -13.40 / DegPerRad, THorizonArray{});
   DoneGlobe();
@@ -60,8 +61,9 @@ TEST_F(InsetImages, NightVisionTurnsEveryInsetRed) {
   ColorMode = 2;
   MakeDrawingColors();
   RefreshScreen();
+  UpdateMagnifierFrame(150, 4);  // the main window's part of the refresh
   DataFolder.clear();
-  for (const Bitmap* b : {GlobeBitmap, ClockBitmap, SphereChartBitmap}) {
+  for (const Bitmap* b : {GlobeBitmap, ClockBitmap, SphereChartBitmap, MagnifierFrameBitmap}) {
     int coloured = 0, red = 0;
     for (int y = 0; y < 400; ++y)
       for (int x = 0; x < 400; ++x) {
@@ -69,7 +71,7 @@ TEST_F(InsetImages, NightVisionTurnsEveryInsetRed) {
         coloured += p != b->Key() && (p & 0xFFFF) != 0;
         red += p > 0xFFFF;
       }
-    EXPECT_EQ(coloured, 0) << (b == GlobeBitmap ? "globe" : b == ClockBitmap ? "clock" : "star sphere");
+    EXPECT_EQ(coloured, 0) << (b == GlobeBitmap ? "globe" : b == ClockBitmap ? "clock" : b == SphereChartBitmap ? "star sphere" : "magnifier");
     EXPECT_GT(red, 10000);
   }
   ColorMode = 0;
