@@ -23,17 +23,22 @@ TEST_F(InsetImages, Clock) {
   ExpectMatchesPicture(ClockBitmap->Image(), "inset_clock");
 }
 
-// The cross on Berlin, seen from 30° N, 10° E.
-TEST_F(InsetImages, GlobeWithTheObserversCross) {
-  testing_support::TempDir dir;
+// The globe of the shapes relief in `dir` as the data folder's, with the
+// observer's cross on Berlin.
+void MakeBerlinGlobe(const testing_support::TempDir& dir) {
   testing_support::WriteFile(dir.File("scripps2.dat"), ShapesRelief());
   DataFolder = dir.Path();
   GlobeReliefLoaded = 0;
   ASSERT_TRUE(MakeGlobeTexture());
-  GlobeSize = 0;  // no animation: the view is set below
-  const double lat = 52.52 / DegPerRad, lonWest = -13.40 / DegPerRad;
-  ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, lat, lonWest, THorizonArray{});
+  GlobeSize = 0;  // no animation: the view is set afterwards
+  ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, 52.52 / DegPerRad, -13.40 / DegPerRad, THorizonArray{});
   DoneGlobe();
+}
+
+// The cross on Berlin, seen from 30° N, 10° E.
+TEST_F(InsetImages, GlobeWithTheObserversCross) {
+  testing_support::TempDir dir;
+  MakeBerlinGlobe(dir);
   GlobeSize = 150;
   MapWidth = 1000;
   SetGlobeView(30 / DegPerRad, -10 / DegPerRad);
@@ -47,14 +52,8 @@ TEST_F(InsetImages, GlobeWithTheObserversCross) {
 // red: no pixel but the transparent key keeps green or blue.
 TEST_F(InsetImages, NightVisionTurnsEveryInsetRed) {
   testing_support::TempDir dir;
-  testing_support::WriteFile(dir.File("scripps2.dat"), ShapesRelief());
-  DataFolder = dir.Path();
-  GlobeReliefLoaded = 0;
-  ASSERT_TRUE(MakeGlobeTexture());
+  MakeBerlinGlobe(dir);
   ASSERT_TRUE(InitClockBuffers() && InitStarSphereBuffers() && InitMagnifierBuffers());
-  GlobeSize = 0;
-  ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, 52.52 / DegPerRad, -13.40 / DegPerRad, THorizonArray{});
-  DoneGlobe();
   GlobeSize = ClockSize = GuideSize = 150;
   MapWidth = 1000;
   SetGlobeView(52.52 / DegPerRad, -13.40 / DegPerRad);
