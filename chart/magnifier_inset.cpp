@@ -144,8 +144,9 @@ void DrawRingCaption(QPainter& p, const std::string& caption, int r, int w) {
   font.setPixelSize(std::max(w * 3 / 2, 6));
   font.setStyleStrategy(QFont::NoAntialias);
   p.setFont(font);
-  // Dark green, through the colour mode (red in night vision).
-  const TColorRef green = ColorForMode(0, 128, 0);
+  // Dark green; in night vision a red as bright as that green (the mode's
+  // mean of its channels would vanish into the ring).
+  const TColorRef green = ColorMode == 2 ? ColorForMode(128, 128, 128) : ColorForMode(0, 128, 0);
   p.setPen(QColor(platform::RedOf(green), platform::GreenOf(green), platform::BlueOf(green)));
   // Whole pixels only: a blended edge over the surround would be neither
   // the transparent key nor the caption's colour.
