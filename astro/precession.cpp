@@ -59,19 +59,49 @@ void SetPrecession(TObserverTime& rec, double fromJD, double toJD) {
   // Label: "J" and the Julian year of the target epoch.
   rec.EpochLabel = "J" + platform::FormatFixed((toJD - kJ2000) / 365.25 + 2000.0, 0, 1);
   if (fromJD == toJD) return;
-  // IAU 1976 angles (Lieske 1977), arcseconds; T from J2000 to the source,
-  // t from the source to the target, Julian centuries.
+  double zeta = 0, z = 0, theta = 0;
+  PrecessionAngles(fromJD, toJD, zeta, z, theta);
+  rec.PrecZeta = zeta;
+  rec.PrecZ = z;
+  rec.PrecSinTheta = std::sin(theta);
+  rec.PrecCosTheta = std::cos(theta);
+}
+
+void PrecessionAngles(double fromJD, double toJD, double& zeta, double& z, double& theta) {
+  // T from J2000 to the source, t from the source to the target, Julian
+  // centuries; the angles in arcseconds.
   double bigT = (fromJD - kJ2000) / 36525.0;
   double t = (toJD - fromJD) / 36525.0;
   double w = 2306.2181 + 1.39656 * bigT - 0.000139 * bigT * bigT;
-  double zeta = w * t + (0.30188 - 0.000344 * bigT) * t * t + 0.017998 * t * t * t;
-  double z = w * t + (1.09468 + 0.000066 * bigT) * t * t + 0.018203 * t * t * t;
-  double theta = (2004.3109 - 0.85330 * bigT - 0.000217 * bigT * bigT) * t -
-                 (0.42665 + 0.000217 * bigT) * t * t - 0.041833 * t * t * t;
-  rec.PrecZeta = zeta / kArcsecPerRad;
-  rec.PrecZ = z / kArcsecPerRad;
-  rec.PrecSinTheta = std::sin(theta / kArcsecPerRad);
-  rec.PrecCosTheta = std::cos(theta / kArcsecPerRad);
+  zeta = (w * t + (0.30188 - 0.000344 * bigT) * t * t + 0.017998 * t * t * t) / kArcsecPerRad;
+  z = (w * t + (1.09468 + 0.000066 * bigT) * t * t + 0.018203 * t * t * t) / kArcsecPerRad;
+  theta = ((2004.3109 - 0.85330 * bigT - 0.000217 * bigT * bigT) * t - (0.42665 + 0.000217 * bigT) * t * t -
+           0.041833 * t * t * t) /
+          kArcsecPerRad;
+}
+
+void EclipticOfDateToJ2000(double jdTT, double& x, double& y, double& z) {
+  // Ecliptic to equator of date: about the x axis by the mean obliquity.
+  double dPsi, dEps, eps, eps0;
+  NutationAt(jdTT, dPsi, dEps, eps, eps0);
+  const double ce = std::cos(eps0), se = std::sin(eps0);
+  double v[3] = {x, ce * y - se * z, se * y + ce * z};
+  // Equator of date to J2000: R3(ζ) R2(-θ) R3(z), applied right to left.
+  double zeta, zz, theta;
+  PrecessionAngles(kJ2000, jdTT, zeta, zz, theta);
+  auto r3 = [&v](double a) {  // R3(a): axes turned about z by a
+    const double c = std::cos(a), s = std::sin(a), x0 = v[0];
+    v[0] = c * x0 + s * v[1];
+    v[1] = -s * x0 + c * v[1];
+  };
+  r3(zz);
+  const double ct = std::cos(theta), st = std::sin(theta), x0 = v[0];
+  v[0] = ct * x0 + st * v[2];  // R2(-θ)
+  v[2] = -st * x0 + ct * v[2];
+  r3(zeta);
+  x = v[0];
+  y = v[1];
+  z = v[2];
 }
 
 void UpdatePrecession(TObserverTime& rec) {

@@ -26,6 +26,20 @@ void UpdateNutation(TObserverTime& rec);
 // angles (Precess then does nothing).
 void SetPrecession(TObserverTime& rec, double fromJD, double toJD);
 
+// PrecessionAngles: the IAU 1976 (Lieske 1977) precession angles ζ, z and θ
+// (radians) from the mean equator and equinox of fromJD to those of toJD
+// (terrestrial-time Julian dates).
+void PrecessionAngles(double fromJD, double toJD, double& zeta, double& z, double& theta);
+
+// EclipticOfDateToJ2000: rotates a rectangular vector given in the mean
+// ecliptic and equinox of jdTT (as the planetary theory gives it) into the
+// mean equator and equinox of J2000.0, in place: the mean obliquity of date
+// (Laskar), then the IAU 1976 precession from jdTT back to J2000 (the
+// transpose of R3(-z) R2(θ) R3(-ζ); Explanatory Supplement, 1992, 3.211).
+// This takes the motion of the ecliptic into account, which a longitude
+// shift alone would miss (about 0.5″ a year in latitude).
+void EclipticOfDateToJ2000(double jdTT, double& x, double& y, double& z);
+
 // UpdatePrecession: when the whole-day count of JD_TT since J2000 differs
 // from that of EpochTo, moves EpochTo to 2451545.0 + that count (12h TT of
 // the current day), so the angles change at most once a day.

@@ -37,34 +37,17 @@ double HourAngleAt(const TObserverTime& rec, double dec, double h0) {
   return ArcCosR(cosH0);
 }
 
-// The geocentric apparent place of a moving body at a universal time, with
-// its standard altitude there.
-using PlaceAt = void (*)(const TObserverTime& rec, double jdUT, double& ra, double& dec, double& h0);
-
-void SunPlaceAt(const TObserverTime& rec, double jdUT, double& ra, double& dec, double& h0) {
-  double jdTT = 0;
-  UTToTT(jdTT, jdUT);
-  SunApparentPosition(rec, jdTT, ra, dec);
-  h0 = kSunStandardAltitude;
-}
-
-void MoonPlaceAt(const TObserverTime& rec, double jdUT, double& ra, double& dec, double& h0) {
-  double jdTT = 0, distance = 0;
-  UTToTT(jdTT, jdUT);
-  MoonApparentPosition(rec, jdTT, ra, dec, distance);
-  h0 = MoonStandardAltitude(distance);
-}
-
 // One event of a moving body (side -1 rise, 0 transit, +1 set) near the
-// estimate `hours` (UT hours from 0h of the date, any value): the event
-// time is recomputed from the body's place at the last estimate, each time
-// taking the solution nearest that estimate, until it moves by less than
-// 0.1 s. NaN when the body does not reach its altitude there.
-double ConvergeEvent(const TObserverTime& rec, PlaceAt place, double theta0, int side, double hours) {
-  const double midnight = JDMidnight(rec.JD_UT);
+// estimate `hours` (hours after the instant `start`, a UT Julian date; any
+// value): the event time is recomputed from the body's place at the last
+// estimate, each time taking the solution nearest that estimate, until it
+// moves by less than 0.1 s. NaN when the body does not reach its altitude
+// there.
+double ConvergeEvent(const TObserverTime& rec, const TBodyPlace& place, double start, double theta0, int side,
+                     double hours) {
   for (int i = 0; i < 12; ++i) {
     double ra = 0, dec = 0, h0 = 0;
-    place(rec, midnight + hours / 24.0, ra, dec, h0);
+    place(start + hours / 24.0, ra, dec, h0);
     double m = (ra + rec.Longitude - theta0) / TwoPi;
     if (side != 0) {
       const double H0 = HourAngleAt(rec, dec, h0);
@@ -82,24 +65,26 @@ double ConvergeEvent(const TObserverTime& rec, PlaceAt place, double theta0, int
   return hours;
 }
 
-// Rise, transit and set of a moving body on the record's date.
-void MovingRiseTransitSet(const TObserverTime& rec, PlaceAt place, double& rise, double& transit, double& set) {
-  const double theta0 = SiderealAtMidnight(rec);
-  // Start from the single-pass times of the place at noon.
+// Rise, transit and set of a moving body in the 24 hours from `start` (a
+// UT Julian date), as hours after it; NoEvent for an event outside them.
+void MovingRiseTransitSet(const TObserverTime& rec, const TBodyPlace& place, double start, double& rise,
+                          double& transit, double& set) {
+  const double theta0 = ApparentSiderealTimeUT(rec, start) * 15.0 / DegPerRad;
+  // Start from the single-pass times of the place in the middle of the day.
   double ra = 0, dec = 0, h0 = 0;
-  place(rec, JDMidnight(rec.JD_UT) + 0.5, ra, dec, h0);
+  place(start + 0.5, ra, dec, h0);
   const double m0 = SolarHours((ra + rec.Longitude - theta0) / TwoPi);
   double H0 = HourAngleAt(rec, dec, h0);
   if (std::isnan(H0)) H0 = 0.25 * TwoPi;  // the events, if any, are found from the iteration
-  const double start[3] = {m0 - H0 / TwoPi * 24.0, m0, m0 + H0 / TwoPi * 24.0};
+  const double first[3] = {m0 - H0 / TwoPi * 24.0, m0, m0 + H0 / TwoPi * 24.0};
   double* result[3] = {&rise, &transit, &set};
   const double period = 24.0 / kSiderealPerSolar;
   for (int k = 0; k < 3; ++k) {
     const int side = k - 1;
-    double t = ConvergeEvent(rec, place, theta0, side, start[k]);
-    // An event just outside the date may have a twin inside it.
+    double t = ConvergeEvent(rec, place, start, theta0, side, first[k]);
+    // An event just outside the day may have a twin inside it.
     if (!std::isnan(t) && (t < 0.0 || t >= 24.0))
-      t = ConvergeEvent(rec, place, theta0, side, t < 0.0 ? t + period : t - period);
+      t = ConvergeEvent(rec, place, start, theta0, side, t < 0.0 ? t + period : t - period);
     *result[k] = (std::isnan(t) || t < 0.0 || t >= 24.0) ? NoEvent : t;
   }
 }
@@ -137,10 +122,41 @@ void RiseTransitSetLocal(const TObserverTime& rec, double ra, double dec, double
     if (*t < NoEvent) UTHoursToLocal(rec, *t, *t);
 }
 
+TBodyPlace SunPlace(const TObserverTime& rec, double h0) {
+  return [&rec, h0](double jdUT, double& ra, double& dec, double& alt0) {
+    double jdTT = 0;
+    UTToTT(jdTT, jdUT);
+    SunApparentPosition(rec, jdTT, ra, dec);
+    alt0 = h0;
+  };
+}
+
+TBodyPlace MoonPlace(const TObserverTime& rec) {
+  return [&rec](double jdUT, double& ra, double& dec, double& h0) {
+    double jdTT = 0, distance = 0;
+    UTToTT(jdTT, jdUT);
+    MoonApparentPosition(rec, jdTT, ra, dec, distance);
+    h0 = MoonStandardAltitude(distance);
+  };
+}
+
 void SunRiseTransitSet(const TObserverTime& rec, double& rise, double& transit, double& set) {
-  MovingRiseTransitSet(rec, SunPlaceAt, rise, transit, set);
+  MovingRiseTransitSet(rec, SunPlace(rec, kSunStandardAltitude), JDMidnight(rec.JD_UT), rise, transit, set);
 }
 
 void MoonRiseTransitSet(const TObserverTime& rec, double& rise, double& transit, double& set) {
-  MovingRiseTransitSet(rec, MoonPlaceAt, rise, transit, set);
+  MovingRiseTransitSet(rec, MoonPlace(rec), JDMidnight(rec.JD_UT), rise, transit, set);
+}
+
+void MovingRiseTransitSetLocal(const TObserverTime& rec, const TBodyPlace& place, double fromHour, double& rise,
+                               double& transit, double& set) {
+  // The window's start as a UT Julian date: 0h of the record's clock date
+  // plus fromHour, less the clock's offset from UT.
+  const double offset = rec.JD_LocalCivil - rec.JD_UT;
+  MovingRiseTransitSet(rec, place, JDMidnight(rec.JD_LocalCivil) + fromHour / 24.0 - offset, rise, transit, set);
+  for (double* t : {&rise, &transit, &set})
+    if (*t < NoEvent) {
+      *t += fromHour;
+      ReduceHours(*t);
+    }
 }

@@ -3,6 +3,8 @@
 // the day.
 #pragma once
 
+#include <functional>
+
 struct TObserverTime;
 
 // The value of an event that does not happen that day.
@@ -49,3 +51,27 @@ void SunRiseTransitSet(const TObserverTime& rec, double& rise, double& transit, 
 // from its distance at the event (MoonStandardAltitude). About once a
 // month the Moon has no rise (or no set) on a date: NoEvent.
 void MoonRiseTransitSet(const TObserverTime& rec, double& rise, double& transit, double& set);
+
+// A moving body's apparent geocentric right ascension and declination of
+// date (radians) at the universal-time Julian date jdUT, with the standard
+// altitude h0 (radians) of its rise and set there.
+using TBodyPlace = std::function<void(double jdUT, double& ra, double& dec, double& h0)>;
+
+// SunPlace: the Sun's place (SunApparentPosition) with the given altitude
+// h0: kSunStandardAltitude for sunrise and sunset, a negative altitude for
+// the start and end of a twilight. MoonPlace: the Moon's
+// (MoonApparentPosition) with MoonStandardAltitude. Both read the record's
+// nutation and keep a reference to it.
+TBodyPlace SunPlace(const TObserverTime& rec, double h0);
+TBodyPlace MoonPlace(const TObserverTime& rec);
+
+// MovingRiseTransitSetLocal: clock hours in [0, 24) of the rise, transit
+// and set of a moving body in the 24 hours from `fromHour` (clock hours,
+// 0 for the day from midnight, 12 for the night from noon to noon) of the
+// record's clock date (JD_LocalCivil, with the offset from UT of the
+// record's current instant), each converged as in SunRiseTransitSet. An
+// event that does not happen in those hours is NoEvent (the Moon skips one
+// rise and one set a month; a twilight altitude the Sun does not reach
+// gives no rise and no set).
+void MovingRiseTransitSetLocal(const TObserverTime& rec, const TBodyPlace& place, double fromHour, double& rise,
+                               double& transit, double& set);

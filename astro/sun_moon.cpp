@@ -6,6 +6,7 @@
 
 #include "astro/observer.h"
 #include "astro/planets.h"
+#include "astro/precession.h"
 #include "astro/transforms.h"
 #include "astro/trig.h"
 
@@ -144,6 +145,7 @@ void MoonGeometric(double jdTT, double& lambda, double& beta, double& distanceKm
 // mean anomaly M and eccentricity e of the Earth's orbit (Meeus eq. 25.3-4).
 struct SunPlace {
   double trueLongitude;
+  double latitude;  // geometric ecliptic latitude of date (about 1″ at most)
   double radius;
   double meanAnomaly;
   double eccentricity;
@@ -155,7 +157,7 @@ SunPlace SunGeometric(double jdTT) {
   EarthHeliocentricOfDate(jdTT, l, b, R);
   const double M = (357.5291 + 35999.0503 * T - 0.0001559 * T * T - 0.00000048 * T * T * T) * kDegToRad;
   const double e = 0.016708617 - 0.000042037 * T - 0.0000001236 * T * T;
-  return {ModTwoPi(l + TwoPi / 2.0), R, ModTwoPi(M), e};
+  return {ModTwoPi(l + TwoPi / 2.0), -b, R, ModTwoPi(M), e};
 }
 
 // Apparent longitude of the Sun: aberration -20.0″/R and the record's Δψ.
@@ -176,7 +178,6 @@ void MoonApparentPosition(const TObserverTime& rec, double jdTT, double& ra, dou
 }
 
 void CalcSun(TSolarContext& ctx, const TObserverTime& rec) {
-  const double Y = (rec.JD_TT - 2451545.0) / 365.25;
   const SunPlace sun = SunGeometric(rec.JD_TT);
   const double R = sun.radius;
   ctx.SunRadiusVector = R;
@@ -188,14 +189,19 @@ void CalcSun(TSolarContext& ctx, const TObserverTime& rec) {
   // Apparent longitude: aberration and nutation.
   const double apparent = SunApparentLongitude(rec, sun);
   ctx.SunApparentLongitude = apparent;
-  // Longitude referred to the J2000 equinox (general precession removed).
-  const double lonJ2000 = sunLon - 0.000243822 * Y - 5.4105e-08 * Y * Y;
-  ctx.SunLongitudeJ2000 = lonJ2000;
-  // Rectangular J2000 equatorial coordinates (FK5 frame, Meeus ch. 26).
-  const double X0 = R * std::cos(lonJ2000), Y0 = R * std::sin(lonJ2000), Z0 = 0.0;
-  ctx.SunX = X0 + 4.4036e-07 * Y0 - 1.90919e-07 * Z0;
-  ctx.SunY = -4.79966e-07 * X0 + 0.917482137087 * Y0 - 0.397776982902 * Z0;
-  ctx.SunZ = 0.397776982902 * Y0 + 0.917482137087 * Z0;
+  // Geometric rectangular coordinates of date (ecliptic, latitude included),
+  // rotated rigorously into the J2000 equator and equinox: the minor bodies'
+  // elements are referred to J2000, and a near body magnifies every error of
+  // this vector.
+  const double cb = std::cos(sun.latitude);
+  double x = R * cb * std::cos(sunLon), y = R * cb * std::sin(sunLon), z = R * std::sin(sun.latitude);
+  EclipticOfDateToJ2000(rec.JD_TT, x, y, z);
+  ctx.SunX = x;
+  ctx.SunY = y;
+  ctx.SunZ = z;
+  // Longitude in the ecliptic and equinox of J2000 (obliquity 23.4392911°).
+  const double eps2000 = 84381.448 * kArcsec;
+  ctx.SunLongitudeJ2000 = ModTwoPi(std::atan2(y * std::cos(eps2000) + z * std::sin(eps2000), x));
   // Apparent diameter: 1919.26″ at 1.000001018 AU.
   ctx.SunDiameter = 0.0093048389350729 * 1.000001018 / R;
   // Apparent right ascension and declination of date.

@@ -11,8 +11,10 @@ struct TObserverTime;
 // Earth's place by the planetary theory (EarthHeliocentricOfDate, about
 // 2″), the mean anomaly by Meeus ("Astronomical Algorithms", eq. 25.3),
 // apparent longitude (aberration -20.0″/R and the record's nutation Δψ),
-// the J2000 longitude and rectangular J2000 equatorial coordinates
-// SunX/Y/Z (AU), the apparent diameter, and the apparent geocentric right
+// the geometric geocentric rectangular coordinates SunX/Y/Z (AU; mean
+// equator and equinox of J2000, rotated rigorously from the ecliptic of date
+// with the Sun's latitude, EclipticOfDateToJ2000) and the longitude in the
+// ecliptic of J2000 taken from them, the apparent diameter, and the apparent geocentric right
 // ascension and declination of date (record's true obliquity).
 void CalcSun(TSolarContext& ctx, const TObserverTime& rec);
 

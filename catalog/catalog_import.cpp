@@ -8,10 +8,13 @@
 #include <optional>
 #include <set>
 
+#include <QUtf8StringView>
+
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "catalog/object_catalog.h"
 #include "catalog/sqlite_db.h"
+#include "platform/codec.h"
 #include "platform/numfmt.h"
 
 namespace {
@@ -26,6 +29,13 @@ std::string Trim(const std::string& s) {
   if (b == std::string::npos) return std::string();
   const auto e = s.find_last_not_of(" \t\r\n\f\v");
   return s.substr(b, e - b + 1);
+}
+
+// A field as UTF-8: text that is not valid UTF-8 is read as Windows-1252
+// (Latin-1 and its printable extension).
+std::string FieldText(const std::string& raw) {
+  const std::string t = Trim(raw);
+  return QUtf8StringView(t).isValidUtf8() ? t : platform::Cp1252ToUtf8(t);
 }
 
 std::string Lower(std::string s) {
@@ -70,7 +80,7 @@ std::vector<std::string> SplitImportLine(const std::string& line, const TImportL
     for (std::size_t i = 0; i < p.size(); ++i) {
       const std::size_t start = std::size_t(p[i] - 1);
       const std::size_t length = i + 1 < p.size() ? std::size_t(p[i + 1] - p[i]) : 9999;
-      fields.push_back(start < line.size() ? Trim(line.substr(start, length)) : std::string());
+      fields.push_back(start < line.size() ? FieldText(line.substr(start, length)) : std::string());
     }
     return fields;
   }
@@ -80,11 +90,11 @@ std::vector<std::string> SplitImportLine(const std::string& line, const TImportL
   if (layout.Comma) separators += ',';
   if (layout.Space) separators += ' ';
   if (layout.Bar) separators += '|';
-  if (separators.empty()) return {Trim(line)};
+  if (separators.empty()) return {FieldText(line)};
   std::size_t from = 0;
   for (;;) {
     const std::size_t at = line.find_first_of(separators, from);
-    fields.push_back(Trim(line.substr(from, at == std::string::npos ? std::string::npos : at - from)));
+    fields.push_back(FieldText(line.substr(from, at == std::string::npos ? std::string::npos : at - from)));
     if (at == std::string::npos) break;
     from = at + 1;
   }
@@ -428,25 +438,44 @@ std::string ConvertCatalogImport(const TImportJob& job, TImportTable& out,
         values[s.column] = empty ? TSQLiteBinding() : TSQLiteBinding(s.kind == Kind::Single ? double(float(v)) : v);
       }
     }
-    double raRad = anyRA ? (raNeg ? -ra : ra) / kDegPerRad : kNaN;
-    double deRad = anyDE ? (deNeg ? -de : de) / kDegPerRad : kNaN;
-    if (precess && !std::isnan(raRad) && !std::isnan(deRad)) Precess(precession, raRad, deRad);
-    if (!std::isnan(raRad)) {
-      raRad = std::fmod(raRad, 2 * M_PI);
-      if (raRad < 0) raRad += 2 * M_PI;
+    // A row the chart could never place is refused and counted: one without
+    // a right ascension or a declination, or one off the sky.
+    if (!anyRA || !anyDE) {
+      ++out.NoPosition;
+      continue;
     }
-    auto number = [](double x) { return std::isnan(x) ? TSQLiteBinding() : TSQLiteBinding(x); };
-    values["RA"] = number(raRad);
-    values["DE"] = number(deRad);
+    if (!(ra <= 360) || !(de <= 90)) {
+      ++out.OffSky;
+      continue;
+    }
+    double raRad = (raNeg ? -ra : ra) / kDegPerRad;
+    double deRad = (deNeg ? -de : de) / kDegPerRad;
+    if (precess) Precess(precession, raRad, deRad);
+    raRad = std::fmod(raRad, 2 * M_PI);
+    if (raRad < 0) raRad += 2 * M_PI;
+    values["RA"] = raRad;
+    values["DE"] = deRad;
     values["DIST"] = anyDist ? TSQLiteBinding(dist) : TSQLiteBinding();
     Row row;
     for (const auto& c : columns) row.push_back(values[c.first]);
     rows.push_back(std::move(row));
   }
+  if (rows.empty() && out.NoPosition + out.OffSky > 0)
+    return "No line of the file holds a position on the sky, nothing was imported.\r\n" + ImportReport(out);
   return std::string();
 }
 
-std::string RunCatalogImport(const TImportJob& job, const std::function<void(int)>& progress) {
+std::string ImportReport(const TImportTable& t) {
+  std::string text = std::to_string(t.Rows.size()) + (t.Rows.size() == 1 ? " object" : " objects") + " imported.";
+  if (const int refused = t.NoPosition + t.OffSky; refused > 0)
+    text += "\r\n" + std::to_string(refused) + (refused == 1 ? " line" : " lines") + " refused: " +
+            std::to_string(t.NoPosition) + " without a right ascension or declination, " + std::to_string(t.OffSky) +
+            " off the sky (declination beyond 90 degrees or right ascension beyond 360 degrees).";
+  return text;
+}
+
+std::string RunCatalogImport(const TImportJob& job, const std::function<void(int)>& progress,
+                             std::string* report) {
   const std::string table = job.Table;
   if (table.empty()) return "The catalogue needs a file name to name its table.";
   if (Lower(table) == Lower(kBaseCatalogTable))
@@ -471,19 +500,27 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
   create += ")";
   const std::string insert = "INSERT INTO " + SQLiteQuoteName(table) + " (" + names + ") VALUES (" + marks + ")";
 
-  // Replace the table in one transaction under the object lock; the lock
-  // is released before any error is reported.
+  // Create and fill the table in one transaction under the object lock; the
+  // lock is released before any error is reported. A table of that name,
+  // whichever catalogue it holds, is never replaced.
+  bool exists = false;
   try {
     TObjectsLock lock;
     TSQLiteDatabase db(job.DatabasePath);
-    db.BeginTransaction();
-    db.Execute("DROP TABLE IF EXISTS " + SQLiteQuoteName(table));
-    db.Execute(create);
-    for (const Row& r : rows) db.Execute(insert, r);
-    db.Commit();
+    exists = db.TableExists(table);
+    if (!exists) {
+      db.BeginTransaction();
+      db.Execute(create);
+      for (const Row& r : rows) db.Execute(insert, r);
+      db.Commit();
+    }
   } catch (const ESQLiteException& e) {
     return e.what();
   }
+  if (exists)
+    return "The object database already holds a catalogue named \"" + table +
+           "\". It was left as it is; rename the file to import it under another name.";
   if (progress) progress(100);
+  if (report) *report = ImportReport(converted);
   return std::string();
 }

@@ -5,10 +5,12 @@
 // units the object layer reads.
 //
 // The import reads and converts the whole file first, without the object
-// lock; only then it takes the lock and replaces the table inside one
-// transaction (DROP, CREATE and every INSERT), so a failure leaves the
-// previous table as it was. Errors come back as text for the caller to show
-// once the lock is released.
+// lock; only then it takes the lock and creates the table inside one
+// transaction (CREATE and every INSERT), so a failure leaves the database as
+// it was. A table that exists already is never replaced. Lines without a
+// position, or with one off the sky, are refused and counted in the report.
+// Text that is not UTF-8 is read as Windows-1252 (Latin-1). Errors come
+// back as text for the caller to show once the lock is released.
 #pragma once
 
 #include <functional>
@@ -28,7 +30,8 @@ struct TImportLayout {
 
 // The fields of one line: at fixed positions (each trimmed), or split at
 // the chosen separators (tab is character 9) with every field trimmed; with
-// no separator the whole line is one field.
+// no separator the whole line is one field. Each field is UTF-8: one that
+// is not valid UTF-8 is decoded from Windows-1252.
 std::vector<std::string> SplitImportLine(const std::string& line, const TImportLayout& layout);
 
 // Reads a list of fixed start positions ("1,10,25"): at most 100 numbers
@@ -97,13 +100,22 @@ std::string ImportTableName(const std::string& fileName);
 struct TImportTable {
   std::vector<std::pair<std::string, std::string>> Columns;
   std::vector<TSQLiteBindings> Rows;
+  int NoPosition = 0;  // lines refused: no right ascension or declination
+  int OffSky = 0;      // lines refused: declination beyond ±90°, right ascension beyond ±360° or not finite
 };
 // Answers "" with `out` filled, or the error text of the first column
-// assignment or field the import refuses.
+// assignment or field the import refuses, or of a file none of whose lines
+// holds a position on the sky.
 std::string ConvertCatalogImport(const TImportJob& job, TImportTable& out,
                                  const std::function<void(int)>& progress = {});
 
-// Runs the import (ConvertCatalogImport, then the table replaced). Answers "" on success, otherwise the error text; on
-// every failure the database is as it was before. `progress` (may be
-// empty) gets the percentage of the file read.
-std::string RunCatalogImport(const TImportJob& job, const std::function<void(int)>& progress = {});
+// The import's report: objects imported, lines refused and why.
+std::string ImportReport(const TImportTable& table);
+
+// Runs the import (ConvertCatalogImport, then the table created). Answers
+// "" on success, with the report in `report` (may be null), otherwise the
+// error text; on every failure, and for a table name the database holds
+// already, the database is as it was before. `progress` (may be empty)
+// gets the percentage of the file read.
+std::string RunCatalogImport(const TImportJob& job, const std::function<void(int)>& progress = {},
+                             std::string* report = nullptr);

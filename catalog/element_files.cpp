@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 #include "astro/planets.h"
@@ -238,25 +239,65 @@ TElementLayout BuiltInElementLayout(TElementKind kind) {
   return l;
 }
 
-TElementLayout ReadElementTemplate(TElementKind kind, const std::string& templatePath) {
-  const platform::TIniFile ini(templatePath);
-  auto span = [&](const char* section) {
-    return TElementSpan{ini.ReadInteger(section, "START", -1), ini.ReadInteger(section, "LEN", -1)};
-  };
+namespace {
+
+// The template sections of a layout, each with the span it names; the
+// numeric spans are sized for the kind first.
+std::vector<std::pair<const char*, TElementSpan*>> TemplateSections(TElementKind kind, TElementLayout& l) {
+  const bool asteroid = kind == TElementKind::Asteroid;
+  std::vector<std::pair<const char*, TElementSpan*>> s = {{"USE", &l.use},
+                                                          {"NAME", &l.name},
+                                                          {"EPOCH DAY", &l.epochDay},
+                                                          {"EPOCH MONTH", &l.epochMonth},
+                                                          {"EPOCH YEAR", &l.epochYear},
+                                                          {"EPOCH", &l.epoch}};
+  if (asteroid) s.push_back({"EPOCH CODED", &l.epochCoded});
+  const char* const* numeric = asteroid ? kAsteroidNumericSections : kCometNumericSections;
+  l.numeric.resize(asteroid ? std::size(kAsteroidNumericSections) : std::size(kCometNumericSections));
+  for (std::size_t i = 0; i < l.numeric.size(); ++i) s.push_back({numeric[i], &l.numeric[i]});
+  return s;
+}
+
+}  // namespace
+
+TElementLayout MpcElementLayout(TElementKind kind) {
+  // Columns of the Minor Planet Center's one-line orbit formats: minor
+  // planets (the export format of MPCORB, packed epoch) and comets (the
+  // perihelion date as year, month and day, then the designation and name).
   TElementLayout l;
-  l.use = span("USE");
-  l.name = span("NAME");
-  l.epochDay = span("EPOCH DAY");
-  l.epochMonth = span("EPOCH MONTH");
-  l.epochYear = span("EPOCH YEAR");
-  l.epoch = span("EPOCH");
   if (kind == TElementKind::Asteroid) {
-    l.epochCoded = span("EPOCH CODED");
-    for (const char* s : kAsteroidNumericSections) l.numeric.push_back(span(s));
+    l.name = {167, 28};
+    l.epochCoded = {21, 5};
+    l.numeric = {{27, 9}, {93, 11}, {71, 9}, {38, 9}, {49, 9}, {60, 9}, {9, 5}, {15, 5}};
   } else {
-    for (const char* s : kCometNumericSections) l.numeric.push_back(span(s));
+    l.name = {103, 56};
+    l.epochYear = {15, 4};
+    l.epochMonth = {20, 2};
+    l.epochDay = {23, 7};
+    l.numeric = {{31, 9}, {42, 8}, {52, 8}, {62, 8}, {72, 8}, {92, 4}, {97, 4}};
   }
   return l;
+}
+
+TElementLayout ReadElementTemplate(TElementKind kind, const std::string& templatePath) {
+  const platform::TIniFile ini(templatePath);
+  TElementLayout l;
+  for (const auto& [section, span] : TemplateSections(kind, l))
+    *span = {ini.ReadInteger(section, "START", -1), ini.ReadInteger(section, "LEN", -1)};
+  return l;
+}
+
+void EnsureMpcTemplates(const std::string& folder) {
+  for (TElementKind kind : {TElementKind::Asteroid, TElementKind::Comet}) {
+    const std::string path = folder + (kind == TElementKind::Asteroid ? "mpc.ast.template" : "mpc.cmt.template");
+    if (platform::FileExists(path)) continue;
+    TElementLayout l = MpcElementLayout(kind);
+    std::string text;
+    for (const auto& [section, span] : TemplateSections(kind, l))
+      text += "[" + std::string(section) + "]\r\nSTART=" + std::to_string(span->start) +
+              "\r\nLEN=" + std::to_string(span->len) + "\r\n";
+    platform::WriteFileAtomically(path, text.data(), text.size());
+  }
 }
 
 std::string ElementTemplateName(const std::string& listPath) {
@@ -439,10 +480,18 @@ bool LoadElements(TElementKind kind, TElementGrid& grid, const std::string& file
   if (!mergeMode) grid.Clear();
   int count = std::max(grid.BodyCount(), 0);
 
+  // The template beside the list; a Minor Planet Center list without one
+  // is read in the Center's own layout, so that a saved list loads right
+  // wherever it lies.
   const std::string templatePath = ElementTemplateName(fileName);
-  templateUsed = platform::FileExists(templatePath);
-  TElementLayout layout =
-      templateUsed ? ReadElementTemplate(kind, templatePath) : BuiltInElementLayout(kind);
+  const std::string templateName = templatePath.substr(templatePath.find_last_of('/') + 1);
+  const bool mpc =
+      SameNameNoCase(templateName, kind == TElementKind::Asteroid ? "mpc.ast.template" : "mpc.cmt.template");
+  const bool haveTemplate = platform::FileExists(templatePath);
+  templateUsed = haveTemplate || mpc;
+  TElementLayout layout = haveTemplate ? ReadElementTemplate(kind, templatePath)
+                          : mpc        ? MpcElementLayout(kind)
+                                       : BuiltInElementLayout(kind);
   const std::string marker = ElementFileHeader(kind)[0];
   bool markerSeen = false;
   const bool asteroid = kind == TElementKind::Asteroid;

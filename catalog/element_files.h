@@ -103,6 +103,13 @@ struct TElementLayout {
 
 // The layout of the native files.
 TElementLayout BuiltInElementLayout(TElementKind kind);
+// The layout of the Minor Planet Center's one-line lists: minor planets in
+// the export format of MPCORB (packed epoch), comets with the perihelion
+// date as year, month and day.
+TElementLayout MpcElementLayout(TElementKind kind);
+// Writes the column templates "mpc.ast.template" and "mpc.cmt.template"
+// (the layouts above) into `folder` ("" or ending in "/") where missing.
+void EnsureMpcTemplates(const std::string& folder);
 // The layout of a column template (INI sections named after the fields,
 // keys START and LEN; anything missing reads as -1).
 TElementLayout ReadElementTemplate(TElementKind kind, const std::string& templatePath);
@@ -125,7 +132,9 @@ std::string DateEpochText(const std::string& day, const std::string& month,
                           const std::string& year);
 
 // Reads a list into the grid, through the column template named after it
-// when one exists (`templateUsed` tells), else the native layout. Replace
+// when one exists, in the Minor Planet Center's layout when the list is
+// named like a downloaded one ("*.mpc.ast", "*.mpc.cmt") and has no template
+// beside it (`templateUsed` tells of both), else in the native layout. Replace
 // mode empties the grid first; merge mode overwrites rows of the same name
 // (ignoring case) and appends the others after the grid's bodies. At most
 // 1,000 bodies: asteroid lists with more fail, comet lists keep the first

@@ -28,6 +28,8 @@ struct TCatalogHooks {
   std::function<void(const TStarOptions&)> applyStarAppearance;
   // The main plotter's object-label switch.
   std::function<void(bool)> setObjectLabels;
+  // Opens the user guide at a page ("settings.html#solar").
+  std::function<void(const std::string&)> showHelp;
 };
 
 // Installs the hooks (GUI thread, before any catalogue work starts).

@@ -14,9 +14,7 @@
 
 TObjectFilter ObjectFilter;
 
-const char* const kBaseCatalogDescription =
-    "Revised New General Catalogue and Index Catalogue, with the descriptions of the NGC 2000.0 "
-    "edition.";
+const char* const kBaseCatalogDescription = "New General Catalogue (NGC), from the OpenNGC catalogue.";
 
 namespace {
 
@@ -164,16 +162,29 @@ void SaveObjectOptionsXml(const platform::XmlElement& sel, const TCatalogSlots& 
 
 std::string ObjectOptionsPath() { return platform::FindFileNoCase(ProgramFolder, "ObjectOptions.xml"); }
 
-TCatalogSlots ReadCatalogSlots() {
+TCatalogSlots ReadCatalogSlots(const std::string& path) {
   platform::XmlDocument doc;
-  return LoadObjectOptionsXml(XmlLoadSettings(doc, ObjectOptionsPath(), "ObjectCatalogs"));
+  return LoadObjectOptionsXml(XmlLoadSettings(doc, path, "ObjectCatalogs"));
 }
 
-bool WriteCatalogSlots(const TCatalogSlots& slots) {
+bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path) {
   platform::XmlDocument doc;
   if (!XmlNewDocument(doc, "ObjectCatalogs")) return false;
   SaveObjectOptionsXml(XmlChild(doc.Root(), "Selections"), slots);
-  return XmlSaveSettings(doc, ObjectOptionsPath());
+  return XmlSaveSettings(doc, path);
+}
+
+int OfferCatalogTable(const std::string& path, const std::string& table, const std::string& description) {
+  TCatalogSlots slots = ReadCatalogSlots(path);
+  for (const TCatalogSlot& s : slots)
+    if (SameTableName(s.Name, table)) return 0;
+  for (int k = 2; k <= kCatalogSlots; ++k) {
+    TCatalogSlot& s = slots[std::size_t(k - 1)];
+    if (s.Assigned()) continue;
+    s = {table, description, false};
+    return WriteCatalogSlots(slots, path) ? k : -1;
+  }
+  return -1;
 }
 
 std::vector<std::string> CatalogTableList(const TCatalogSlots& slots) {

@@ -71,9 +71,17 @@ void SaveObjectOptionsXml(const platform::XmlElement& selections, const TCatalog
 // "ObjectOptions.xml" in the program's working folder.
 std::string ObjectOptionsPath();
 // The slots of the file (all defaults for a missing or damaged file).
-TCatalogSlots ReadCatalogSlots();
+TCatalogSlots ReadCatalogSlots(const std::string& path = ObjectOptionsPath());
 // Writes the file; false (old file untouched) on failure.
-bool WriteCatalogSlots(const TCatalogSlots& slots);
+bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path = ObjectOptionsPath());
+
+// Offers a table of "Objects.sqlite" in the slots of the file at `path`
+// (created when missing): unless a slot names it already (ignoring case),
+// the first unassigned slot takes its name and description, inactive, and
+// the file is written; the other slots stay as they are. Answers the slot
+// given (2..5), 0 when a slot named it already, -1 when no slot is free or
+// the file cannot be written.
+int OfferCatalogTable(const std::string& path, const std::string& table, const std::string& description);
 
 // The tables ObjectCatalog walks: the base table, then the name of every
 // active slot from 2 to 5 in order.

@@ -72,48 +72,6 @@ std::string ElementDownloadName(TElementKind kind, const std::string& isoDate) {
   return isoDate + (kind == TElementKind::Asteroid ? ".mpc.ast" : ".mpc.cmt");
 }
 
-void EnsureMpcTemplates(const std::string& folder) {
-  // Columns of the Minor Planet Center's one-line orbit formats: minor
-  // planets (the export format of MPCORB, packed epoch) and comets (the
-  // perihelion date as year, month and day).
-  struct Field {
-    const char* section;
-    int start, len;
-  };
-  const Field asteroid[] = {{"USE", -1, -1},
-                            {"NAME", 167, 28},
-                            {"EPOCH CODED", 21, 5},
-                            {"MEAN ANOMALY", 27, 9},
-                            {"SEMI MAJOR AXIS", 93, 11},
-                            {"ECCENTRICITY", 71, 9},
-                            {"LONGITUDE OF PERIHELION", 38, 9},
-                            {"LONGITUDE OF ASCENDING NODE", 49, 9},
-                            {"INCLINATION", 60, 9},
-                            {"ABSOLUTE MAGNITUDE", 9, 5},
-                            {"MAGNITUDE SLOPE", 15, 5}};
-  const Field comet[] = {{"USE", -1, -1},
-                         {"NAME", 103, 56},
-                         {"EPOCH YEAR", 15, 4},
-                         {"EPOCH MONTH", 20, 2},
-                         {"EPOCH DAY", 23, 7},
-                         {"PERI DIST", 31, 9},
-                         {"ECCENTRICITY", 42, 8},
-                         {"LONGITUDE OF PERIHELION", 52, 8},
-                         {"LONGITUDE OF ASCENDING NODE", 62, 8},
-                         {"INCLINATION", 72, 8},
-                         {"ABSOLUTE MAGNITUDE", 92, 4},
-                         {"MAGNITUDE SLOPE", 97, 4}};
-  auto write = [&](const std::string& name, const Field* fields, std::size_t n) {
-    const std::string path = folder + name;
-    if (std::ifstream(path).good()) return;
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t i = 0; i < n; ++i)
-      out << "[" << fields[i].section << "]\r\nSTART=" << fields[i].start << "\r\nLEN=" << fields[i].len << "\r\n";
-  };
-  write("mpc.ast.template", asteroid, std::size(asteroid));
-  write("mpc.cmt.template", comet, std::size(comet));
-}
-
 std::string DownloadElementList(TElementKind kind, TElementGrid& grid, bool mergeMode, int timeoutMs) {
   const bool asteroid = kind == TElementKind::Asteroid;
   const QDate today = QDate::currentDate();

@@ -46,11 +46,6 @@ inline constexpr int kElementDownloadTimeoutMs = 60000;
 std::string ElementDownloadUrl(TElementKind kind, int year);
 std::string ElementDownloadName(TElementKind kind, const std::string& isoDate);
 
-// Writes "mpc.ast.template" and "mpc.cmt.template" (the Minor Planet
-// Center's one-line formats) into `folder` ("" or ending in "/") when
-// missing.
-void EnsureMpcTemplates(const std::string& folder);
-
 // Downloads the current list into `grid`: the list goes to a temporary file
 // first and is kept only when the server answered with success and at
 // least one valid body was read from it; then it is read into the grid

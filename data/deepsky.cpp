@@ -286,9 +286,8 @@ void InsertObjects(sqlite3* db, const std::string& table, const std::vector<Deep
     text(1, o.id);
     text(2, o.subId);
     text(3, std::to_string(o.cls));
-    // Sub-class: the morphology, in Windows-1252 like every text the
-    // program reads from files.
-    text(4, platform::Utf8ToCp1252(o.subClass));
+    // Texts in UTF-8, the database's own encoding, as the program reads them.
+    text(4, o.subClass);
     sqlite3_bind_double(ins.get(), 5, o.ra);
     sqlite3_bind_double(ins.get(), 6, o.dec);
     // "No magnitude" is 23, not NULL, so that filtered queries keep it.
@@ -299,19 +298,26 @@ void InsertObjects(sqlite3* db, const std::string& table, const std::vector<Deep
     // of their first outline record; there are no outlines.
     if (o.cls == 3 || o.cls == 6 || std::isnan(o.pa)) sqlite3_bind_null(ins.get(), 10);
     else sqlite3_bind_int(ins.get(), 10, platform::ClampFloatToInt<int>(std::nearbyint(o.pa)));
-    text(11, platform::Utf8ToCp1252(o.names));
+    text(11, o.names);
     if (sqlite3_step(ins.get()) != SQLITE_DONE) throw SourceError(where + ": " + sqlite3_errmsg(db));
   }
 }
 
 }  // namespace
 
-void WriteObjectDatabase(const std::string& path, const std::vector<DeepSkyObject>& base,
-                         const std::vector<DeepSkyObject>& ic) {
+const char* const kIcDescription = "Index Catalogue (IC I and II), from the OpenNGC catalogue.";
+
+int WriteObjectDatabase(const std::string& path, const std::vector<DeepSkyObject>& base,
+                        const std::vector<DeepSkyObject>& ic) {
   const std::string tmp = path + ".tmp";
   std::error_code ec;
   std::filesystem::remove(tmp, ec);
+  int kept = 0;
   try {
+    // Catalogues the user imported live in the same file: the old file is
+    // copied and only the builder's own tables are written anew.
+    if (std::filesystem::exists(path, ec) && !std::filesystem::copy_file(path, tmp, ec))
+      throw SourceError(tmp + ": cannot copy " + path + ": " + ec.message());
     sqlite3* raw = nullptr;
     if (sqlite3_open_v2(tmp.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
       std::string msg = raw ? sqlite3_errmsg(raw) : "cannot create";
@@ -320,9 +326,19 @@ void WriteObjectDatabase(const std::string& path, const std::vector<DeepSkyObjec
     }
     {
       Db db(raw);
+      // An old file that is no database is left as it is, and said so.
+      const std::string old = path + " (left as it is; move it aside to rebuild it)";
+      Stmt others = Prepare(db.get(),
+                            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' "
+                            "AND name COLLATE NOCASE NOT IN ('" + std::string(kBaseTable) + "', '" + kIcTable + "')",
+                            old);
+      if (sqlite3_step(others.get()) != SQLITE_ROW) throw SourceError(old + ": " + sqlite3_errmsg(db.get()));
+      kept = sqlite3_column_int(others.get(), 0);
+      others.reset();
       Exec(db.get(), "BEGIN TRANSACTION;", tmp);
-      InsertObjects(db.get(), "BASE_OBJECT_CATALOG", base, tmp);
-      InsertObjects(db.get(), "IC", ic, tmp);
+      for (const char* table : {kBaseTable, kIcTable}) Exec(db.get(), std::string("DROP TABLE IF EXISTS ") + table, tmp);
+      InsertObjects(db.get(), kBaseTable, base, tmp);
+      InsertObjects(db.get(), kIcTable, ic, tmp);
       Exec(db.get(), "COMMIT;", tmp);
       if (sqlite3_close(db.release()) != SQLITE_OK) throw SourceError(tmp + ": cannot close");
     }
@@ -331,6 +347,23 @@ void WriteObjectDatabase(const std::string& path, const std::vector<DeepSkyObjec
     std::filesystem::remove(tmp, ec);
     throw;
   }
+  return kept;
+}
+
+bool ObjectDatabaseComplete(const std::string& path) {
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  Db db(raw);
+  if (rc != SQLITE_OK) return false;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(db.get(),
+                         ("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('" +
+                          std::string(kBaseTable) + "', '" + kIcTable + "')")
+                             .c_str(),
+                         -1, &s, nullptr) != SQLITE_OK)
+    return false;
+  Stmt stmt(s);
+  return sqlite3_step(s) == SQLITE_ROW && sqlite3_column_int(s, 0) == 2;
 }
 
 std::vector<uint8_t> EncodeMessierTable(const std::array<int, kMessierCount + 1>& messier) {

@@ -69,10 +69,21 @@ struct DeepSkyCatalogue {
 };
 DeepSkyCatalogue ReadOpenNgc(const std::string& path, const std::map<std::string, DsoExtra>& extras);
 
-// Writes the object database to `path` through a temporary file; throws
-// SourceError when SQLite fails.
-void WriteObjectDatabase(const std::string& path, const std::vector<DeepSkyObject>& base,
-                         const std::vector<DeepSkyObject>& ic);
+// The builder's tables of the object database, and the description the
+// catalogue options show for the further one.
+inline constexpr const char* kBaseTable = "BASE_OBJECT_CATALOG";
+inline constexpr const char* kIcTable = "IC";
+extern const char* const kIcDescription;
+
+// Writes the builder's two tables of the object database at `path` through
+// a temporary file, keeping every other table an existing database holds
+// (the catalogues the user imported); answers how many were kept. Throws
+// SourceError when SQLite fails or the existing file is no database (that
+// file is then left as it is).
+int WriteObjectDatabase(const std::string& path, const std::vector<DeepSkyObject>& base,
+                        const std::vector<DeepSkyObject>& ic);
+// True when the database at `path` can be read and holds both tables.
+bool ObjectDatabaseComplete(const std::string& path);
 
 // "messier_rngc.dat": 110 little-endian 32-bit numbers, entry n the NGC
 // number of Messier object n.

@@ -15,6 +15,8 @@
 #include <set>
 #include <sstream>
 
+#include "catalog/element_files.h"
+#include "catalog/object_options.h"
 #include "data/bounds.h"
 #include "data/common.h"
 #include "data/deepsky.h"
@@ -354,7 +356,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                        const auto extras = ReadGeoJsonDsos(src.D3("dsos.20.json"));
                        const DeepSkyCatalogue cat = ReadOpenNgc(src.KStars("OpenNGC.kscat"), extras);
                        WriteOutput(dir, "messier_rngc.dat", EncodeMessierTable(cat.messier));
-                       WriteObjectDatabase(platform::JoinPath(dir, "Objects.sqlite"), cat.ngc, cat.ic);
+                       const int kept = WriteObjectDatabase(platform::JoinPath(dir, "Objects.sqlite"), cat.ngc, cat.ic);
                        int unmapped = 0;
                        std::string which;
                        for (int n = 1; n <= kMessierCount; ++n)
@@ -370,7 +372,8 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                                                                      " damaged entries skipped (declination off the sky or "
                                                                      "position angle beyond 360°); "
                                                                : std::string()) +
-                                                  std::to_string(cat.filled) + " completed from the GeoJSON list");
+                                                  std::to_string(cat.filled) + " completed from the GeoJSON list" +
+                                                  (kept ? "; " + std::to_string(kept) + " imported catalogues kept" : ""));
                        line("messier_rngc.dat", std::to_string(kMessierCount - unmapped) + " Messier numbers written" +
                                                     (unmapped ? "; " + std::to_string(unmapped) + " without an NGC number left 0 (" + which + ")" : ""));
                      }});
@@ -475,15 +478,23 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                                                std::to_string(skipped) + " without a total magnitude or elements skipped");
                      }});
 
+  targets.push_back({"mpc.ast.template", {"mpc.ast.template", "mpc.cmt.template"}, {}, 1, true, [&] {
+                       EnsureMpcTemplates(platform::JoinPath(dir, ""));
+                       line("mpc.ast.template", "column templates of the Minor Planet Center's lists written (mpc.ast.template, "
+                                                "mpc.cmt.template)");
+                     }});
+
   Stamps stamps(platform::JoinPath(dir, ".noctra-mkdata-stamps"));
   int failures = 0;
   for (const Target& t : targets) {
     bool present = true;
     for (const std::string& o : t.outputs) present = present && platform::FileExists(platform::JoinPath(dir, o));
+    // A database without one of the tables written here is rebuilt.
+    if (present && t.key == "Objects.sqlite") present = ObjectDatabaseComplete(platform::JoinPath(dir, t.key));
     const std::string sig = Signature(t);
     if (present && (t.onlyWhenMissing || (!opt.force && stamps.Get(t.key) == sig))) {
       for (const std::string& o : t.outputs)
-        line(o, t.onlyWhenMissing ? "present, kept (the program saves its own list here)" : "up to date");
+        line(o, t.onlyWhenMissing ? "present, kept (the user may have changed it)" : "up to date");
       continue;
     }
     try {
@@ -493,6 +504,14 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
       err << "noctra-mkdata: " << t.outputs.front() << " not built: " << e.what() << "\n";
       ++failures;
     }
+  }
+  // The catalogue options offer the further catalogue of the object
+  // database in a free slot, inactive, unless a slot names it already.
+  if (ObjectDatabaseComplete(platform::JoinPath(dir, "Objects.sqlite"))) {
+    const int slot = OfferCatalogTable(platform::FindFileNoCase(dir, "ObjectOptions.xml"), kIcTable, kIcDescription);
+    line("ObjectOptions.xml", slot > 0   ? "the IC catalogue offered in catalogue slot " + std::to_string(slot) + " (not active)"
+                              : slot == 0 ? "the IC catalogue is in the catalogue options"
+                                          : "no free catalogue slot: the IC catalogue is not offered");
   }
   const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   out << "noctra-mkdata: " << (failures ? "finished with errors" : "done") << " in " << std::fixed

@@ -96,6 +96,20 @@ bool TASCOMCamera::DoConnect() {
   Settings.PixelsY = Get("NumY", Settings.PixelsY).AsInt();
   Settings.PixelSizeX = Get("PixelSizeX", Settings.PixelSizeX).AsDouble();
   Settings.PixelSizeY = Get("PixelSizeY", Settings.PixelSizeY).AsDouble();
+  // The field of the whole sensor, where the driver knows its focal length
+  // (the simulator does; camera drivers in general do not, and are not asked
+  // through Get, which would log the refusal).
+  FieldWidth = FieldHeight = 0;
+  try {
+    const double mm = driver_->Get("FocalLength").AsDouble();
+    const double w = driver_->Get("CameraXSize").AsDouble() * Settings.PixelSizeX * 1e-3 / mm;
+    const double h = driver_->Get("CameraYSize").AsDouble() * Settings.PixelSizeY * 1e-3 / mm;
+    if (w > 0 && h > 0 && w < 10 && h < 10) {
+      FieldWidth = w * 180 / M_PI;
+      FieldHeight = h * 180 / M_PI;
+    }
+  } catch (const std::exception&) {
+  }
   return true;
 }
 

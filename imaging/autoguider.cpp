@@ -415,17 +415,23 @@ void TAutoGuider::CalibrationStep() {
       break;
     case 4: {
       originX_ = originY_ = -1;
-      // The way back, compared with the way out reversed.
-      double diff = std::fmod(GuideAngle(dx, dy) - (decAngle_ + 180.0) + 540.0, 360.0) - 180.0;
-      if (std::fabs(diff) >= 20.0 || std::hypot(dx, dy) < 0.001) {
-        if (std::hypot(dx, dy) >= 0.001) Log("Error: Dec Backlash");
+      // The way back fell short of the centre by the play of the gears: the
+      // star is left on the side of the way out (north, along the Dec
+      // angle). Less than a guide pulse's dead band is no play at all.
+      const double left = std::hypot(dx, dy);
+      const double diff = std::remainder(GuideAngle(dx, dy) - decAngle_, 360.0);
+      const bool none = left / decPps_ < 0.1;
+      if (!none && std::fabs(diff) >= 20.0) {
+        Log("Error: Dec Backlash");
         Log("Dec Backlash turned off");
         backlash_ = 0;
         Wait(5000);
       } else {
         Log("Dec Backlash set");
         Log("Moving back to center");
-        backlash_ = std::min<int64_t>(int64_t(std::nearbyint(std::hypot(dx, dy) / decPps_ * 1000.0)), 10000);
+        // The part of the way out still to go back, in ms of pulse.
+        const double along = none ? 0.0 : left * std::cos(diff * M_PI / 180.0);
+        backlash_ = std::min<int64_t>(int64_t(std::nearbyint(along / decPps_ * 1000.0)), 10000);
         Pulse('S', int(backlash_));
         Wait(uint32_t(backlash_) + 4000);
         Log("Move South " + platform::FormatFixed(backlash_ / 1000.0, 0, 1) + "S");

@@ -103,6 +103,9 @@ class TCamera {
   bool CanSetCCDTemperature = false, CanGetCCDTemperature = false;
   bool AutoRange = true;
   uint32_t DisplayLow = 0, DisplayHigh = 65535;
+  // The sky the whole sensor covers, degrees; 0 where the driver does not
+  // know its optics.
+  double FieldWidth = 0, FieldHeight = 0;
   std::string CoolerPowerText;
 
  protected:

@@ -114,6 +114,7 @@ TVariant TSimCamera::DoGet(const std::string& m) {
   if (m == "BinY") return int32_t(binY_);
   if (m == "MaxBinX" || m == "MaxBinY") return int32_t(cfg_.maxBin);
   if (m == "PixelSizeX" || m == "PixelSizeY") return cfg_.pixelSizeUm;
+  if (m == "FocalLength") return cfg_.focalLengthMm;
   if (m == "CanAbortExposure" || m == "CanStopExposure" || m == "CanSetCCDTemperature" ||
       m == "CanGetCoolerPower")
     return true;

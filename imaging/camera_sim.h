@@ -16,13 +16,17 @@
 
 namespace imaging {
 
+// The default: a 640 x 480 sensor of 5.6 um pixels behind a 100 mm lens,
+// 11.55" a pixel, a field of 2.05 x 1.54 degrees: wide enough for the
+// Tycho-2 index files of Debian's astrometry-data-tycho2-10-19 (fields of
+// 1 degree and wider), so that the simulator's pictures plate-solve.
 struct TSimCameraConfig {
   std::string driverInfo = "Noctra camera simulator";
   int width = 640, height = 480;
   double pixelSizeUm = 5.6;
-  double focalLengthMm = 800.0;
+  double focalLengthMm = 100.0;  // answered as the driver's "FocalLength"
   double rotationDeg = 0.0;      // position angle of the sensor's "up" from north, through east
-  double seeingArcsec = 3.0;     // full width at half maximum
+  double seeingArcsec = 20.0;    // full width at half maximum of a star (seeing and optics): 1.7 pixels
   double skyLevel = 600.0;       // counts per second
   double readNoise = 8.0;        // counts
   double zeroPointMag = 16.0;    // a star of this magnitude gives 1,000 counts per second
@@ -67,7 +71,7 @@ class TSimCamera : public platform::TSimDevice {
   double duration_ = 0, elapsedMs_ = 0;
   double gain_ = 1, setPoint_ = 10, temperature_ = 15;
   bool coolerOn_ = false;
-  double ra_ = 1.4596, dec_ = 0.3842;  // the default field, near the Pleiades
+  double ra_ = 0.9905, dec_ = 0.4210;  // the default field: the Pleiades (3h 47m, +24.1 degrees)
   std::vector<int32_t> image_;
   std::mt19937 rng_;
 };

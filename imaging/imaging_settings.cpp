@@ -40,6 +40,10 @@ void ReadImagingSettings(const platform::XmlElement& e, ImagingSettings& s) {
   s.PortIndex = uint8_t(XmlReadInteger(e, "PortIndex", d.PortIndex));
   s.LxPort = uint16_t(XmlReadInteger(e, "LxPort", d.LxPort));
   s.DtrRtsMode = XmlReadBool(e, "DtrRtsMode", d.DtrRtsMode);
+  s.VideoFormat = XmlReadString(e, "VideoFormat", "");
+  s.VideoWidth = XmlReadInteger(e, "VideoWidth", 0);
+  s.VideoHeight = XmlReadInteger(e, "VideoHeight", 0);
+  s.VideoInput = XmlReadInteger(e, "VideoInput", -1);
 }
 
 void WriteImagingSettings(const platform::XmlElement& e, const ImagingSettings& s) {
@@ -70,6 +74,13 @@ void WriteImagingSettings(const platform::XmlElement& e, const ImagingSettings& 
   XmlWriteInteger(e, "PortIndex", s.PortIndex);
   XmlWriteInteger(e, "LxPort", s.LxPort);
   XmlWriteBool(e, "DtrRtsMode", s.DtrRtsMode);
+  // Other cameras' elements stay as they were.
+  if (!s.VideoFormat.empty() || s.VideoInput >= 0 || !e.FirstChild("VideoFormat").IsNull()) {
+    XmlWriteString(e, "VideoFormat", s.VideoFormat);
+    XmlWriteInteger(e, "VideoWidth", s.VideoWidth);
+    XmlWriteInteger(e, "VideoHeight", s.VideoHeight);
+    XmlWriteInteger(e, "VideoInput", s.VideoInput);
+  }
 }
 
 ImagingSettingsDocument& ImagingSettingsDoc() {

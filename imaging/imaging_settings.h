@@ -42,6 +42,12 @@ struct ImagingSettings {
   uint8_t PortIndex = 0;
   uint16_t LxPort = 0;
   bool DtrRtsMode = true;
+  // Video capture: the pixel format (four-character code; empty: the
+  // device's own), the frame size (0: the device's) and the input (-1: the
+  // device's current one). Stored once a video camera's choice was made.
+  std::string VideoFormat;
+  int32_t VideoWidth = 0, VideoHeight = 0;
+  int32_t VideoInput = -1;
   uint32_t CameraToken = 1;  // 1 while the token is at home (not stored)
 };
 
@@ -52,7 +58,8 @@ void SetNewElementDefaults(ImagingSettings& s);
 // the read defaults (the member initialisers above). The token and the
 // current temperature are left as they are.
 void ReadImagingSettings(const platform::XmlElement& element, ImagingSettings& s);
-// Writes the 25 values into the element, in their fixed order.
+// Writes the 25 values into the element, in their fixed order, then the
+// video choice where one was made (or the element holds one already).
 void WriteImagingSettings(const platform::XmlElement& element, const ImagingSettings& s);
 
 // The program's imaging settings document.

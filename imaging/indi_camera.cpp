@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <sstream>
 
 #include "imaging/fits.h"
 #include "platform/automation.h"
+#include "platform/float_to_int.h"
 #include "platform/indi_client.h"
 
 namespace imaging {
@@ -19,7 +21,7 @@ using platform::TVariant;
 
 class TIndiCamera : public platform::IAutomationObject {
  public:
-  explicit TIndiCamera(const platform::TIndiAddress& address) : client_(address) {}
+  explicit TIndiCamera(std::shared_ptr<TIndiClient> client) : owned_(std::move(client)), client_(*owned_) {}
 
   TVariant Get(const std::string& m) override;
   void Put(const std::string& m, const TVariant& v) override;
@@ -29,13 +31,37 @@ class TIndiCamera : public platform::IAutomationObject {
   const std::string& Dev() const { return client_.Device(); }
   [[noreturn]] static void Fail(const std::string& what) { TIndiClient::Fail(what); }
   void Connect();
+  // A number of the device; raises when it is not finite.
+  double Finite(const std::string& prop, const std::string& elem, double* lo = nullptr, double* hi = nullptr);
+  // A number of the device rounded to an integer within lo..hi; raises
+  // otherwise (NaN and huge values included).
+  int32_t Whole(double v, const std::string& what, int32_t lo, int32_t hi);
   // The last picture as an image array (x fastest, rows from the top).
   TVariant ImageArray();
 
-  TIndiClient client_;
+  std::shared_ptr<TIndiClient> owned_;
+  TIndiClient& client_;
   int picturesAtStart_ = 0;
   bool exposing_ = false;
 };
+
+// Sensor sizes and positions beyond this are no camera's.
+constexpr int32_t kMaxPixels = kFitsMaxAxis;
+constexpr int32_t kMaxBin = 64;
+
+double TIndiCamera::Finite(const std::string& prop, const std::string& elem, double* lo, double* hi) {
+  const double v = client_.Num(prop, elem, lo, hi);
+  if (!std::isfinite(v) || (lo && !std::isfinite(*lo)) || (hi && !std::isfinite(*hi)))
+    Fail("INDI property " + prop + "." + elem + " is not a number");
+  return v;
+}
+
+int32_t TIndiCamera::Whole(double v, const std::string& what, int32_t lo, int32_t hi) {
+  int32_t out = 0;
+  if (!platform::FloatToInt(std::nearbyint(v), out) || out < lo || out > hi)
+    Fail("INDI value " + what + " out of range");
+  return out;
+}
 
 void TIndiCamera::Connect() {
   client_.Connect([&] { return client_.Has("CCD_EXPOSURE") && client_.Has("CCD_INFO"); });
@@ -62,7 +88,7 @@ TVariant TIndiCamera::ImageArray() {
       for (int x = 0; x < h.NAxis1; ++x) {
         // FITS rows run bottom-up, image-array rows top-down.
         const double v = FitsValue(d.data(), h.BitPix, x + int64_t(h.NAxis1) * (h.NAxis2 - 1 - y) + plane * p);
-        out[std::size_t(plane * p + int64_t(y) * h.NAxis1 + x)] = int32_t(std::clamp(std::nearbyint(v), -2147483648.0, 2147483647.0));
+        out[std::size_t(plane * p + int64_t(y) * h.NAxis1 + x)] = platform::ClampFloatToInt<int32_t>(std::nearbyint(v));
       }
   return TVariant(std::move(out));
 }
@@ -75,26 +101,32 @@ TVariant TIndiCamera::Get(const std::string& m) {
     return "INDI " + (name.empty() ? Dev() : name);
   }
   if (!client_.LinkUp()) Fail("Not connected");
-  if (m == "CameraXSize") return int32_t(client_.Num("CCD_INFO", "CCD_MAX_X"));
-  if (m == "CameraYSize") return int32_t(client_.Num("CCD_INFO", "CCD_MAX_Y"));
-  if (m == "PixelSizeX") return client_.Num("CCD_INFO", "CCD_PIXEL_SIZE_X");
-  if (m == "PixelSizeY") return client_.Num("CCD_INFO", "CCD_PIXEL_SIZE_Y");
-  if (m == "BinX") return int32_t(client_.Num("CCD_BINNING", "HOR_BIN"));
-  if (m == "BinY") return int32_t(client_.Num("CCD_BINNING", "VER_BIN"));
+  if (m == "CameraXSize") return Whole(Finite("CCD_INFO", "CCD_MAX_X"), "CCD_MAX_X", 1, kMaxPixels);
+  if (m == "CameraYSize") return Whole(Finite("CCD_INFO", "CCD_MAX_Y"), "CCD_MAX_Y", 1, kMaxPixels);
+  if (m == "PixelSizeX" || m == "PixelSizeY") {
+    const double um = Finite("CCD_INFO", m == "PixelSizeX" ? "CCD_PIXEL_SIZE_X" : "CCD_PIXEL_SIZE_Y");
+    if (!(um > 0 && um < 1000)) Fail("INDI value CCD_PIXEL_SIZE out of range");
+    return um;
+  }
+  if (m == "BinX") return Whole(Finite("CCD_BINNING", "HOR_BIN"), "HOR_BIN", 1, kMaxBin);
+  if (m == "BinY") return Whole(Finite("CCD_BINNING", "VER_BIN"), "VER_BIN", 1, kMaxBin);
   if (m == "MaxBinX" || m == "MaxBinY") {
     double lo, hi;
-    client_.Num("CCD_BINNING", m == "MaxBinX" ? "HOR_BIN" : "VER_BIN", &lo, &hi);
-    return int32_t(std::max(1.0, hi));
+    Finite("CCD_BINNING", m == "MaxBinX" ? "HOR_BIN" : "VER_BIN", &lo, &hi);
+    return Whole(std::clamp(hi, 1.0, double(kMaxBin)), "binning limit", 1, kMaxBin);
   }
-  if (m == "NumX")
-    return int32_t(client_.Num("CCD_FRAME", "WIDTH") / std::max(1.0, client_.Num("CCD_BINNING", "HOR_BIN")));
-  if (m == "NumY")
-    return int32_t(client_.Num("CCD_FRAME", "HEIGHT") / std::max(1.0, client_.Num("CCD_BINNING", "VER_BIN")));
-  if (m == "StartX") return int32_t(client_.Num("CCD_FRAME", "X"));
-  if (m == "StartY") return int32_t(client_.Num("CCD_FRAME", "Y"));
+  if (m == "NumX" || m == "NumY") {
+    const bool x = m == "NumX";
+    const double bin = std::max(1.0, Finite("CCD_BINNING", x ? "HOR_BIN" : "VER_BIN"));
+    const double size = Finite("CCD_FRAME", x ? "WIDTH" : "HEIGHT");
+    return Whole(std::floor(size / bin), x ? "WIDTH" : "HEIGHT", 1, kMaxPixels);
+  }
+  if (m == "StartX") return Whole(Finite("CCD_FRAME", "X"), "X", 0, kMaxPixels);
+  if (m == "StartY") return Whole(Finite("CCD_FRAME", "Y"), "Y", 0, kMaxPixels);
   if (m == "ExposureMin" || m == "ExposureMax") {
     double lo = 0, hi = 0;
-    client_.Num("CCD_EXPOSURE", "CCD_EXPOSURE_VALUE", &lo, &hi);
+    Finite("CCD_EXPOSURE", "CCD_EXPOSURE_VALUE", &lo, &hi);
+    if (!(lo >= 0 && lo <= hi)) Fail("INDI exposure limits out of range");
     return m == "ExposureMin" ? lo : hi;
   }
   if (m == "CanAbortExposure") return client_.Has("CCD_ABORT_EXPOSURE");
@@ -113,12 +145,12 @@ TVariant TIndiCamera::Get(const std::string& m) {
   if (m == "BayerOffsetX" || m == "BayerOffsetY" || m == "ReadoutMode") return int32_t(0);
   if (m == "Name") return Dev();
   if (m == "SensorName") return std::string();
-  if (m == "CCDTemperature") return client_.Num("CCD_TEMPERATURE", "CCD_TEMPERATURE_VALUE");
-  if (m == "CoolerPower") return client_.Num("CCD_COOLER_POWER", "CCD_COOLER_VALUE");
-  if (m == "Gain") return client_.Num("CCD_GAIN", "GAIN");
+  if (m == "CCDTemperature") return Finite("CCD_TEMPERATURE", "CCD_TEMPERATURE_VALUE");
+  if (m == "CoolerPower") return Finite("CCD_COOLER_POWER", "CCD_COOLER_VALUE");
+  if (m == "Gain") return Finite("CCD_GAIN", "GAIN");
   if (m == "GainMin" || m == "GainMax") {
     double lo, hi;
-    client_.Num("CCD_GAIN", "GAIN", &lo, &hi);
+    Finite("CCD_GAIN", "GAIN", &lo, &hi);
     return m == "GainMin" ? lo : hi;
   }
   Fail("Member not implemented: " + m);
@@ -137,12 +169,13 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
   if (m == "BinX") return client_.SendNumbers("CCD_BINNING", {{"HOR_BIN", v.AsInt()}});
   if (m == "BinY") return client_.SendNumbers("CCD_BINNING", {{"VER_BIN", v.AsInt()}});
   if (m == "NumX")
-    return client_.SendNumbers("CCD_FRAME", {{"WIDTH", v.AsInt() * client_.Num("CCD_BINNING", "HOR_BIN")}});
+    return client_.SendNumbers("CCD_FRAME", {{"WIDTH", v.AsInt() * Finite("CCD_BINNING", "HOR_BIN")}});
   if (m == "NumY")
-    return client_.SendNumbers("CCD_FRAME", {{"HEIGHT", v.AsInt() * client_.Num("CCD_BINNING", "VER_BIN")}});
-  if (m == "Gain") return client_.SendNumbers("CCD_GAIN", {{"GAIN", v.AsDouble()}});
-  if (m == "SetCCDTemperature")
-    return client_.SendNumbers("CCD_TEMPERATURE", {{"CCD_TEMPERATURE_VALUE", v.AsDouble()}});
+    return client_.SendNumbers("CCD_FRAME", {{"HEIGHT", v.AsInt() * Finite("CCD_BINNING", "VER_BIN")}});
+  const double number = m == "Gain" || m == "SetCCDTemperature" ? v.AsDouble() : 0.0;
+  if (!std::isfinite(number)) Fail(m + ": not a number");
+  if (m == "Gain") return client_.SendNumbers("CCD_GAIN", {{"GAIN", number}});
+  if (m == "SetCCDTemperature") return client_.SendNumbers("CCD_TEMPERATURE", {{"CCD_TEMPERATURE_VALUE", number}});
   if (m == "CoolerOn") return client_.SendSwitch("CCD_COOLER", v.AsBool() ? "COOLER_ON" : "COOLER_OFF");
   if (m == "FastReadout") return;
   Fail("Member not implemented: " + m);
@@ -156,6 +189,7 @@ TVariant TIndiCamera::Invoke(const std::string& m, const platform::TVariantList&
   };
   if (m == "StartExposure") {
     const double seconds = arg(0).AsDouble();
+    if (!(seconds >= 0 && seconds <= 1e6)) Fail("StartExposure: exposure out of range");
     const bool light = arg(1).AsBool();
     if (client_.Has("CCD_FRAME_TYPE")) client_.SendSwitch("CCD_FRAME_TYPE", light ? "FRAME_LIGHT" : "FRAME_DARK");
     picturesAtStart_ = client_.Pictures();
@@ -178,8 +212,12 @@ void RegisterIndiCameraDrivers() {
   if (done) return;
   done = true;
   platform::RegisterDriverScheme("INDICAM:", [](const std::string& id) -> platform::TAutomationRef {
-    return std::make_shared<TIndiCamera>(platform::ParseIndiId(id));
+    return std::make_shared<TIndiCamera>(std::make_shared<TIndiClient>(platform::ParseIndiId(id)));
   });
+}
+
+platform::TAutomationRef MakeIndiCamera(std::shared_ptr<platform::TIndiClient> client) {
+  return std::make_shared<TIndiCamera>(std::move(client));
 }
 
 }  // namespace imaging

@@ -13,9 +13,20 @@
 //                             with the program's FITS reader
 //   CCDTemperature, SetCCDTemperature   CCD_TEMPERATURE; CoolerOn CCD_COOLER
 //   Gain, GainMin, GainMax    CCD_GAIN (where the driver has it)
+//
+// Every number a device reports is checked before use: NaN, infinite and
+// out-of-range values (sizes beyond 16,384 pixels, binning beyond 64) fail
+// the member like any other driver error.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "platform/automation.h"
+
+namespace platform {
+class TIndiClient;
+}
 
 namespace imaging {
 
@@ -23,5 +34,9 @@ namespace imaging {
 // client registers nothing).
 void RegisterIndiCameraDrivers();
 std::string IndiCameraId(const std::string& host, int port, const std::string& device);
+#ifdef NOCTRA_HAVE_INDI
+// The camera over a client the caller holds (whose properties tests set).
+platform::TAutomationRef MakeIndiCamera(std::shared_ptr<platform::TIndiClient> client);
+#endif
 
 }  // namespace imaging

@@ -46,7 +46,13 @@ void TRunAndCapture::Start(const std::string& program, const std::vector<std::st
   // Output is collected as it arrives, so a talkative child never fills the pipe.
   QObject::connect(process_.get(), &QProcess::readyReadStandardOutput, process_.get(), [this] { Read(); });
   QObject::connect(process_.get(), &QProcess::errorOccurred, process_.get(), [this](QProcess::ProcessError e) {
-    if (e == QProcess::FailedToStart) startError_ = process_->errorString().toStdString();
+    if (e != QProcess::FailedToStart) return;
+    startError_ = process_->errorString().toStdString();
+    if (OnEnded) OnEnded();
+  });
+  QObject::connect(process_.get(), &QProcess::finished, process_.get(), [this] {
+    Read();
+    if (OnEnded) OnEnded();
   });
   process_->start(QString::fromStdString(program), list);
 }
@@ -84,20 +90,28 @@ void TRunAndCapture::Stop(int graceMs) {
 
 // --- Reply parsing ----------------------------------------------------------------
 
+namespace {
+
+// Up to `n` characters of `text` from `pos`; empty where the text is shorter.
+std::string Mid(const std::string& text, std::size_t pos, std::size_t n) {
+  return pos < text.size() ? text.substr(pos, n) : std::string();
+}
+
+}  // namespace
+
 bool ParseUploadReply(const std::string& reply, std::string& status, int32_t& subId) {
   status.clear();
   subId = -1;
   const auto s = reply.find("u'status': ");
   if (s != std::string::npos) {
     // The value is quoted with a u prefix: u'success'.
-    std::string v = reply.substr(s + 13, 10);
-    status = v.substr(0, v.find("',"));
+    status = Mid(reply, s + 13, 10);
     status = status.substr(0, status.find('\''));
   }
   const std::string key = "u'subid': ";
   const auto k = reply.find(key);
   if (k == std::string::npos) return false;
-  std::string v = reply.substr(k + key.size(), 10);
+  std::string v = Mid(reply, k + key.size(), 10);
   v = v.substr(0, v.find_first_of(",}"));
   int32_t id = -1;
   if (!platform::ParseInt32(v, id)) return false;
@@ -109,7 +123,7 @@ int32_t ParseSubmissionReply(const std::string& reply) {
   const std::string key = "u'jobs': [";
   const auto k = reply.find(key);
   if (k == std::string::npos) return -1;
-  std::string v = reply.substr(k + key.size(), 20);
+  std::string v = Mid(reply, k + key.size(), 20);
   const auto close = v.find(']');
   if (close == std::string::npos) return -1;
   v = v.substr(0, close);
@@ -139,8 +153,8 @@ bool ReplyNumber(const std::string& reply, const std::string& key, double& value
   if (!found) return false;
   const auto start = k + key.size();
   const auto end = reply.find_first_of(",}\r\n", start);
-  text = reply.substr(start, end == std::string::npos ? std::string::npos : end - start);
-  return platform::ParseDouble(text, value);
+  text = Mid(reply, start, end == std::string::npos ? std::string::npos : end - start);
+  return platform::ParseDouble(text, value) && std::isfinite(value);
 }
 
 // --- Command lines ---------------------------------------------------------------------
@@ -150,7 +164,12 @@ std::string DefaultSolveClient() {
 }
 
 std::string SolveInterpreter(const std::string& setting) {
-  if (TrimBlanks(setting).empty()) return "python3";
+  // The client needs the standard library only: by default the system's
+  // Python, which starts at once (a "python3" found on the path may be a
+  // version manager's wrapper that takes a third of a second to start).
+  const std::string trimmed(TrimBlanks(setting));
+  if (trimmed.empty() || trimmed == "python3")
+    return QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
   QFileInfo info(QString::fromStdString(setting));
   if (info.isDir()) return QDir(info.filePath()).filePath("python3").toStdString();
   return setting;
@@ -182,25 +201,146 @@ std::vector<std::string> JobArguments(const TPlateSolveSettings& s, const std::s
   return {script, "--apikey", s.apiKey, "--jobstatus", std::to_string(jobId)};
 }
 
+// --- The client's replies -----------------------------------------------------------------
+
+namespace {
+
+// The index files the client found ("u'indexes': u'4110-4119'" and the
+// narrowest field they solve, degrees), set against the picture's field.
+void ExplainFailure(const TSolveProgress& p, const std::string& reply) {
+  const std::string key = "u'indexes': u'";
+  const auto k = reply.find(key);
+  double narrowest = 0;
+  bool found = false;
+  std::string text;
+  if (k == std::string::npos || !ReplyNumber(reply, "u'narrowest_field': ", narrowest, found, text)) return;
+  std::string indexes = Mid(reply, k + key.size(), 40);
+  indexes = indexes.substr(0, indexes.find('\''));
+  const std::string range = "the installed index files " + indexes + " (fields of " +
+                            platform::FormatGeneral(narrowest, 3) + " deg and wider)";
+  if (p.fieldWidth > 0 && p.fieldHeight > 0 && std::max(p.fieldWidth, p.fieldHeight) < narrowest)
+    Log("The field (" + platform::FormatFixed(p.fieldWidth, 0, 2) + " x " + platform::FormatFixed(p.fieldHeight, 0, 2) +
+        " deg) is too small for " + range);
+  else
+    Log("Tried " + range);
+}
+
+// The solved position: "success" and two numbers (degrees), precessed to
+// the date. False (logged) when the reply cannot be read.
+bool ReadJobStatus(TSolveProgress& p, const std::string& reply) {
+  const std::string status = ReplyStatusLine(reply);
+  if (status == "solving") return true;
+  p.resultReady = true;
+  if (status != "success") {
+    Log("Plate solve failed ([" + status.substr(0, 80) + "])");
+    ExplainFailure(p, reply);
+    return false;
+  }
+  double ra = 0, dec = 0;
+  bool found = false;
+  std::string text;
+  if (!ReplyNumber(reply, "u'dec': ", dec, found, text) || !(dec >= -90 && dec <= 90)) {
+    Log(found ? "Dec failed: " + text.substr(0, 40) : "Can't retrieve coordinates");
+    return false;
+  }
+  if (!ReplyNumber(reply, "u'ra': ", ra, found, text) || !(ra >= -360 && ra <= 720)) {
+    Log(found ? "RA failed: " + text.substr(0, 40) : "Can't retrieve coordinates");
+    return false;
+  }
+  p.ra2000 = std::fmod(ra + 360.0, 360.0) / kDegPerRad;
+  p.dec2000 = dec / kDegPerRad;
+  Log("Solved, J2000.0 coordinates:");
+  Log("R.A." + FormatRA_HMSs(p.ra2000) + ", Dec " + FormatDMS(p.dec2000));
+  // Precessed to the date on a copy of the observer record.
+  p.raDate = p.ra2000;
+  p.decDate = p.dec2000;
+  TObserverTime obs = ObserverTime;
+  if (obs.PrecessionOn) {
+    SetPrecession(obs, 2451545.0, obs.EpochTo);
+    Precess(obs, p.raDate, p.decDate);
+    p.raDate = std::fmod(p.raDate, 2 * M_PI);
+    if (p.raDate < 0) p.raDate += 2 * M_PI;
+  }
+  Log("Precessed to JNow: R.A." + FormatRA_HMSs(p.raDate) + ", Dec " + FormatDMS(p.decDate));
+  return true;
+}
+
+}  // namespace
+
+void ReadClientReply(TSolveProgress& p, const std::string& reply) {
+  switch (p.state) {
+    case 1: {
+      std::string status;
+      int32_t id = -1;
+      if (ParseUploadReply(reply, status, id)) {
+        p.subId = id;
+        Log("Got Submission# " + std::to_string(id));
+        p.resultReady = false;
+        p.state = 2;
+        return;
+      }
+      const std::string key = "u'errormessage': u'";
+      const auto e = reply.find(key);
+      if (e != std::string::npos) {
+        const std::string message = Mid(reply, e + key.size(), 200);
+        Log(message.substr(0, message.find('\'')));
+      }
+      Log("Failed to submit job");
+      p.state = 0;
+      return;
+    }
+    case 2: {
+      const int32_t id = ParseSubmissionReply(reply);
+      if (id < 0) {
+        Log("Can't read the submission status");
+        p.subId = -1;
+        p.state = 0;
+      } else if (id >= 1) {
+        p.jobId = id;
+        Log("Got Job# " + std::to_string(id));
+        p.state = 3;
+      }
+      return;
+    }
+    case 3:
+      if (!ReadJobStatus(p, reply)) {
+        p.subId = p.jobId = -1;
+        p.state = 0;
+      } else if (p.resultReady) {
+        p.state = 4;
+      }
+      return;
+    default:
+      return;
+  }
+}
+
 // --- TPlateSolve ------------------------------------------------------------------------
 
 TPlateSolve::TPlateSolve(const TPlateSolveSettings& settings, const TFitsHeader& header,
                          const platform::Bitmap& picture, int tickMs)
     : s_(settings), header_(header) {
   script_ = s_.clientScript.empty() ? DefaultSolveClient() : s_.clientScript;
+  p_.fieldWidth = s_.fieldWidth;
+  p_.fieldHeight = s_.fieldHeight;
   timeoutMs_ = uint32_t(std::max(1, s_.timeoutSeconds)) * 1000u;
   startTick_ = platform::TimeGetTime();
   secondsLeft_ = int32_t(timeoutMs_ / 1000);
   // The folder is made whole; the picture goes through a temporary file.
   imageSaved_ = !s_.clientFolder.empty() && QDir().mkpath(QString::fromStdString(s_.clientFolder)) &&
                 SaveJpegFile(s_.clientFolder + "solve_me.jpg", picture, 95, true);
+  // The next step follows a client's end at once, after its handler.
+  client_.OnEnded = [this] { QMetaObject::invokeMethod(this, [this] { Advance(); }, Qt::QueuedConnection); };
   timer_.setInterval(tickMs);
   QObject::connect(&timer_, &QTimer::timeout, this, [this] { TimerTick(); });
   timer_.start();
+  // The upload starts as soon as the caller is back in the event loop.
+  QMetaObject::invokeMethod(this, [this] { Advance(); }, Qt::QueuedConnection);
 }
 
 TPlateSolve::~TPlateSolve() {
   timer_.stop();
+  client_.OnEnded = nullptr;
   client_.Stop(500);
 }
 
@@ -208,8 +348,8 @@ void TPlateSolve::Reset(const char* logLine) {
   client_.Stop();
   clientActive_ = false;
   solved_ = false;
-  subId_ = jobId_ = -1;
-  state_ = 0;
+  p_.subId = p_.jobId = -1;
+  p_.state = 0;
   if (logLine) Log(logLine);
 }
 
@@ -223,129 +363,58 @@ void TPlateSolve::TimerTick() {
   ++ticks_;
   // Time-out and abort end a running client and reset the job.
   const uint32_t elapsed = platform::TimeGetTime() - startTick_;
-  if (state_ != 0 && elapsed > timeoutMs_) {
+  if (p_.state != 0 && elapsed > timeoutMs_) {
     secondsLeft_ = 0;
     Reset("Timed out");
   } else {
     secondsLeft_ = int32_t((timeoutMs_ - std::min(elapsed, timeoutMs_)) / 1000);
   }
-  if (abort_ && state_ != 0) Reset("Aborted");
+  if (abort_ && p_.state != 0) Reset("Aborted");
   abort_ = false;
-
-  if (clientActive_) {
-    if (!client_.Running()) {
-      clientActive_ = false;
-      Finish(client_.StartError().empty() ? client_.Output() : std::string());
-    }
-  } else {
-    switch (state_) {
-      case 0:
-        break;
-      case 1:
-        solved_ = false;
-        Log("Starting solve");
-        Log("Saving image");
-        if (!imageSaved_) {
-          Reset("Can't save image");
-          break;
-        }
-        Log("Uploading image to the local solver (solve-field)");
-        RunClient(UploadArguments(s_, script_, s_.clientFolder + "solve_me.jpg"));
-        break;
-      case 2:
-        if (ticks_ % 10 == 0) RunClient(SubmissionArguments(s_, script_, subId_));
-        break;
-      case 3:
-        if (ticks_ % 10 == 0) RunClient(JobArguments(s_, script_, jobId_));
-        break;
-      case 4:
-        solved_ = true;
-        subId_ = jobId_ = -1;
-        state_ = 0;
-        break;
-    }
-  }
-  if (state_ == 0 && !clientActive_) busy_ = false;
+  Advance();
   if (busy_) timer_.start();
 }
 
-void TPlateSolve::Finish(const std::string& reply) {
-  if (!client_.StartError().empty()) Log("Can't run the client: " + client_.StartError());
-  switch (state_) {
-    case 1: {
-      std::string status;
-      int32_t id = -1;
-      if (ParseUploadReply(reply, status, id)) {
-        subId_ = id;
-        Log("Got Submission# " + std::to_string(id));
-        resultReady_ = false;
-        state_ = 2;
-      } else {
-        const auto e = reply.find("u'errormessage': u'");
-        if (e != std::string::npos) Log(reply.substr(e + 19, reply.find('\'', e + 19) - (e + 19)));
-        Log("Failed to submit job");
-        state_ = 0;
+void TPlateSolve::Advance() {
+  if (!busy_) return;
+  if (clientActive_) {
+    if (client_.Running()) return;
+    clientActive_ = false;
+    if (!client_.StartError().empty()) Log("Can't run the client: " + client_.StartError());
+    const int32_t before = p_.state;
+    ReadClientReply(p_, client_.StartError().empty() ? client_.Output() : std::string());
+    // A new state asks at once; a pending one again ten ticks after the last question.
+    if (p_.state != before) nextPoll_ = ticks_;
+  }
+  switch (p_.state) {
+    case 1:
+      solved_ = false;
+      Log("Starting solve");
+      Log("Saving image");
+      if (!imageSaved_) {
+        Reset("Can't save image");
+        break;
       }
+      Log("Uploading image to the local solver (solve-field)");
+      RunClient(UploadArguments(s_, script_, s_.clientFolder + "solve_me.jpg"));
       break;
-    }
-    case 2: {
-      const int32_t id = ParseSubmissionReply(reply);
-      if (id < 0) {
-        subId_ = -1;
-        state_ = 0;
-      } else if (id >= 1) {
-        jobId_ = id;
-        Log("Got Job# " + std::to_string(id));
-        state_ = 3;
-      }
-      break;
-    }
+    case 2:
     case 3:
-      if (!ParseJobStatus(reply)) {
-        subId_ = jobId_ = -1;
-        state_ = 0;
-      } else if (resultReady_) {
-        state_ = 4;
-      }
+      if (int32_t(ticks_ - nextPoll_) < 0) break;
+      nextPoll_ = ticks_ + 10;
+      RunClient(p_.state == 2 ? SubmissionArguments(s_, script_, p_.subId) : JobArguments(s_, script_, p_.jobId));
+      break;
+    case 4:
+      solved_ = true;
+      p_.subId = p_.jobId = -1;
+      p_.state = 0;
       break;
   }
-}
-
-bool TPlateSolve::ParseJobStatus(const std::string& reply) {
-  const std::string status = ReplyStatusLine(reply);
-  if (status == "solving") return true;
-  resultReady_ = true;
-  if (status != "success") {
-    Log("Plate solve failed ([" + status + "])");
-    return false;
+  if (p_.state == 0 && !clientActive_) {
+    busy_ = false;
+    timer_.stop();
+    if (OnDone) OnDone();
   }
-  double ra = 0, dec = 0;
-  bool found = false;
-  std::string text;
-  if (!ReplyNumber(reply, "u'dec': ", dec, found, text)) {
-    Log(found ? "Dec failed: " + text : "Can't retrieve coordinates");
-    return false;
-  }
-  if (!ReplyNumber(reply, "u'ra': ", ra, found, text)) {
-    Log(found ? "RA failed: " + text : "Can't retrieve coordinates");
-    return false;
-  }
-  ra2000_ = ra / kDegPerRad;
-  dec2000_ = dec / kDegPerRad;
-  Log("Solved, J2000.0 coordinates:");
-  Log("R.A." + FormatRA_HMSs(ra2000_) + ", Dec " + FormatDMS(dec2000_));
-  // Precessed to the date on a copy of the observer record.
-  raDate_ = ra2000_;
-  decDate_ = dec2000_;
-  TObserverTime obs = ObserverTime;
-  if (obs.PrecessionOn) {
-    SetPrecession(obs, 2451545.0, obs.EpochTo);
-    Precess(obs, raDate_, decDate_);
-    raDate_ = std::fmod(raDate_, 2 * M_PI);
-    if (raDate_ < 0) raDate_ += 2 * M_PI;
-  }
-  Log("Precessed to JNow: R.A." + FormatRA_HMSs(raDate_) + ", Dec " + FormatDMS(decDate_));
-  return true;
 }
 
 }  // namespace imaging

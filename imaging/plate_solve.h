@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,9 @@ class TRunAndCapture {
   // SIGKILL when it has not ended after `graceMs`. Waits at most
   // graceMs + 1,000 ms in all.
   void Stop(int graceMs = 1000);
+  // Called (from the event loop) when the child has ended or could not
+  // start, with its output read to the end.
+  std::function<void()> OnEnded;
 
  private:
   void Read();
@@ -63,6 +67,8 @@ class TRunAndCapture {
 };
 
 // --- Reply parsing ----------------------------------------------------------------
+// None of these throw, whatever the text: a reply that cannot be read is a
+// failure of its step.
 
 // Upload reply: "{u'status': u'success', u'subid': 12, ...}". True when the
 // status is "success" and the submission number reads as an integer >= 0.
@@ -82,6 +88,24 @@ bool ReplyNumber(const std::string& reply, const std::string& key, double& value
 
 // --- The job ------------------------------------------------------------------------
 
+// Where a job stands: 0 idle, 1 upload, 2 wait for the job, 3 wait for the
+// result, 4 solved; the submission and job numbers (-1: none) and, once
+// solved, the J2000 position and the position of date (radians).
+struct TSolveProgress {
+  int32_t state = 1;
+  int32_t subId = -1, jobId = -1;
+  bool resultReady = false;
+  double ra2000 = 0, dec2000 = 0, raDate = 0, decDate = 0;
+  // The picture's field, degrees (0: not known).
+  double fieldWidth = 0, fieldHeight = 0;
+};
+// Takes the client's reply to the step of `p.state` and moves the job on
+// (state 0 on a failure, each failure logged with the "[Plate-Solve] "
+// prefix). A solved position is precessed to the date of ObserverTime. A
+// failed solve names the index files installed, and says so when the
+// field is narrower than they solve.
+void ReadClientReply(TSolveProgress& p, const std::string& reply);
+
 // Endpoints recorded by the client (no network is used): the first and the
 // second server ("SuperNova").
 inline constexpr const char* kSolveServer1 = "local://solve-field/nova";
@@ -96,6 +120,7 @@ struct TPlateSolveSettings {
   int32_t comparisonStars = 10;
   uint8_t parity = 0;              // 0 both, 1 negative, 2 positive
   int32_t timeoutSeconds = 60;
+  double fieldWidth = 0, fieldHeight = 0;  // the picture's field, degrees (0: not known)
   // Where "solve_me.jpg" and the client's submissions go, ending in "/".
   std::string clientFolder;
   // The client script; empty: "solve_client.py" next to the program.
@@ -105,7 +130,8 @@ struct TPlateSolveSettings {
 // The client script installed next to the program.
 std::string DefaultSolveClient();
 // The interpreter to start: the setting itself, "python3" within it when
-// it names a folder, "python3" when empty.
+// it names a folder; the system's /usr/bin/python3 (where it exists) when
+// the setting is empty or the default "python3".
 std::string SolveInterpreter(const std::string& setting);
 
 // The client's argument lists (after the interpreter), piece by piece as
@@ -121,9 +147,11 @@ class TPlateSolve : public QObject {
  public:
   // TPlateSolve.Create: copies the settings and the picture's header,
   // saves `picture` as "solve_me.jpg" in the client folder (created when
-  // missing) and starts the timer (`tickMs`, 1,000 ms normally; the polls
-  // run every tenth tick). A picture that cannot be saved ends the job at
-  // the first tick, logged "[Plate-Solve] Can't save image".
+  // missing) and starts the timer (`tickMs`, 1,000 ms normally), which
+  // counts the time-out down. Each client call follows the previous one's
+  // end at once; a status that is still pending is asked again ten ticks
+  // later. A picture that cannot be saved ends the job at the first tick,
+  // logged "[Plate-Solve] Can't save image".
   TPlateSolve(const TPlateSolveSettings& settings, const TFitsHeader& header,
               const platform::Bitmap& picture, int tickMs = 1000);
   // TPlateSolve.Destroy: ends a running client.
@@ -134,37 +162,39 @@ class TPlateSolve : public QObject {
   bool Busy() const { return busy_; }
   bool Solved() const { return solved_; }
   int32_t SecondsLeft() const { return secondsLeft_; }
-  int32_t State() const { return state_; }
+  int32_t State() const { return p_.state; }
   // The solved J2000 position and the position of date (radians).
-  double RaJ2000() const { return ra2000_; }
-  double DecJ2000() const { return dec2000_; }
-  double SolvedRA() const { return raDate_; }
-  double SolvedDec() const { return decDate_; }
+  double RaJ2000() const { return p_.ra2000; }
+  double DecJ2000() const { return p_.dec2000; }
+  double SolvedRA() const { return p_.raDate; }
+  double SolvedDec() const { return p_.decDate; }
   const TFitsHeader& Header() const { return header_; }
+  // Called (from the job's own handlers) once the job is no longer busy.
+  // The job may be freed only after the call has returned.
+  std::function<void()> OnDone;
 
   // The job's tick (called by its timer; tests may call it).
   void TimerTick();
 
  private:
   void Reset(const char* logLine);
-  // Starts the client with `args`; the state machine waits for it.
+  // Takes a finished client's reply and starts the next client call when
+  // one is due.
+  void Advance();
   void RunClient(std::vector<std::string> args);
-  void Finish(const std::string& reply);
-  bool ParseJobStatus(const std::string& reply);
 
   TPlateSolveSettings s_;
   std::string script_;
   TFitsHeader header_;
   bool imageSaved_ = false;
   uint32_t ticks_ = 0;
+  uint32_t nextPoll_ = 0;
   uint32_t startTick_ = 0;
   uint32_t timeoutMs_ = 0;
   int32_t secondsLeft_ = 0;
   bool abort_ = false;
-  int32_t state_ = 1;
-  bool busy_ = true, solved_ = false, resultReady_ = false;
-  int32_t subId_ = -1, jobId_ = -1;
-  double ra2000_ = 0, dec2000_ = 0, raDate_ = 0, decDate_ = 0;
+  TSolveProgress p_;
+  bool busy_ = true, solved_ = false;
   TRunAndCapture client_;
   bool clientActive_ = false;
   QTimer timer_;

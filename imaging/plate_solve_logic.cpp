@@ -22,8 +22,11 @@ void Log(const std::string& text) { LogLines().AddLine("[Plate-Solve] " + text);
 // 50, blue 150.
 constexpr uint32_t kEmptyPicture = (50u << 16) | (50u << 8) | 150u;
 
-}  // namespace
+// A position from a device or a solve: finite, the declination within
+// +-90 degrees (written so that NaN fails).
+bool ValidPosition(double ra, double dec) { return std::isfinite(ra) && dec >= -M_PI / 2 && dec <= M_PI / 2; }
 
+}  // namespace
 
 int32_t PlateSolveFrameSize(int32_t value, int32_t minimum) {
   return std::clamp(value, minimum, 10000) / 8 * 8;
@@ -235,12 +238,14 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
     lastMoving_ = moving;
   }
 
-  // 4. Position hints.
+  // 4. Position hints (a position the mount cannot give keeps the last).
   if (TeleCoords && connected) {
     double ra = 0, dec = 0;
     mount_->Position(ra, dec);
-    Sel.PositionRA = ra / kDeg;
-    Sel.PositionDEC = dec / kDeg;
+    if (ValidPosition(ra, dec)) {
+      Sel.PositionRA = ra / kDeg;
+      Sel.PositionDEC = dec / kDeg;
+    }
   }
 
   // 5. A running job.
@@ -249,7 +254,10 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
       caption_ = "Plate Solving (Timeout in " + std::to_string(job_->SecondsLeft()) + ")";
       return;
     }
-    if (job_->Solved()) CorrectPointing();
+    lastSolved_ = job_->Solved();
+    lastRa_ = job_->RaJ2000();
+    lastDec_ = job_->DecJ2000();
+    if (lastSolved_) CorrectPointing();
     EndSolve();
   }
 
@@ -274,10 +282,16 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
       s.comparisonStars = Sel.NumberComparisonStars;
       s.parity = Sel.Parity();
       s.timeoutSeconds = Sel.TimeToSolve;
+      s.fieldWidth = camera_->FieldWidth;
+      s.fieldHeight = camera_->FieldHeight;
       s.clientFolder = ClientFolder;
       s.clientScript = ClientScript;
       job_.reset();
       job_ = std::make_unique<TPlateSolve>(s, img.Header, img.Bitmap(), JobTickMs);
+      // The answer is taken up at once, after the job's own handler.
+      job_->OnDone = [this] {
+        QTimer::singleShot(0, this, [this] { OnJobDone ? OnJobDone() : PlateSolveTimer1Timer(); });
+      };
       busy_ = true;
     } else {
       // The camera went away or the exposure failed: no solve.
@@ -383,6 +397,11 @@ void TPlateSolveLogic::CorrectPointingTo(double solvedRa, double solvedDec) {
   }
   double targetRa = 0, targetDec = 0;
   mount_->GotoTarget(targetRa, targetDec);
+  if (!ValidPosition(solvedRa, solvedDec) || !ValidPosition(targetRa, targetDec)) {
+    Log("Aborted, position not valid");
+    refinePhase_ = 0;
+    return;
+  }
   // Right ascensions in degrees, the pair brought to the same side of 0h.
   double ra1 = solvedRa / kDeg, ra2 = targetRa / kDeg;
   if (ra1 > 270 && ra2 < 90) ra2 += 360;
@@ -410,6 +429,10 @@ void TPlateSolveLogic::CorrectPointingTo(double solvedRa, double solvedDec) {
     Log("Telescope goto corrected position");
     double teleRa = 0, teleDec = 0;
     mount_->Position(teleRa, teleDec);
+    if (!ValidPosition(teleRa, teleDec)) {
+      Log("Aborted, position not valid");
+      return;
+    }
     double dra = solvedRa - teleRa;
     dra = std::remainder(dra, 2 * M_PI);
     double newRa = teleRa - dra, newDec = teleDec - (solvedDec - teleDec);
@@ -437,11 +460,6 @@ void TPlateSolveLogic::CorrectPointingTo(double solvedRa, double solvedDec) {
     targetDec = storedDec_;
     refinePhase_ = 2;
   }
-  if (std::fabs(solvedDec) > M_PI / 2 || std::fabs(targetDec) > M_PI / 2) {
-    Log("Aborted, declination beyond +-90 deg");
-    refinePhase_ = 0;
-    return;
-  }
   const double dRa = std::remainder(targetRa - solvedRa, 2 * M_PI);
   const double dDec = targetDec - solvedDec;
   if (std::fabs(dRa) > 2 * kDeg || std::fabs(dDec) > 2 * kDeg) {
@@ -450,18 +468,20 @@ void TPlateSolveLogic::CorrectPointingTo(double solvedRa, double solvedDec) {
     return;
   }
   double raGain = 0, decGain = 0;
-  if (!platform::ParseDouble(Sel.SlewRAGain, raGain) || raGain < 0 || raGain > 5) {
+  if (!platform::ParseDouble(Sel.SlewRAGain, raGain) || !(raGain >= 0 && raGain <= 5)) {
     Sel.SlewRAGain = "0.0";
     Log("RA gain must lie within 0..5");
     return;
   }
-  if (!platform::ParseDouble(Sel.SlewDECGain, decGain) || decGain < 0 || decGain > 5) {
+  if (!platform::ParseDouble(Sel.SlewDECGain, decGain) || !(decGain >= 0 && decGain <= 5)) {
     Sel.SlewDECGain = "0.0";
     Log("Dec gain must lie within 0..5");
     return;
   }
   mount_->SetGuideRate(Sel.SlewHSS ? 6 : 5);
-  char raDir = dRa < 0 ? 'E' : 'W';
+  // Toward the target: west lowers the right ascension, north raises the
+  // declination; the Reverse boxes are for mounts wired the other way.
+  char raDir = dRa < 0 ? 'W' : 'E';
   if (Sel.SlewRAReverse) raDir = raDir == 'E' ? 'W' : 'E';
   char decDir = dDec < 0 ? 'S' : 'N';
   if (Sel.SlewDecReverse) decDir = decDir == 'S' ? 'N' : 'S';

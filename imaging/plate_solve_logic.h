@@ -105,6 +105,9 @@ class TPlateSolveLogic : public QObject {
   int JobTickMs = 1000;
   // Manual position hints instead of the telescope's.
   bool TeleCoords = true;
+  // Runs the sequence's step as soon as a job has ended (the window sets
+  // it to its own timer handler); empty: PlateSolveTimer1Timer.
+  std::function<void()> OnJobDone;
 
   TCameraList CameraList;
   // The list's current text (the window's ImageSource).
@@ -128,6 +131,11 @@ class TPlateSolveLogic : public QObject {
   TCamera* Camera() const { return camera_; }
   bool HasCameraToken() const { return token_.Has(); }
   TPlateSolve* Job() const { return job_.get(); }
+  // The last job's J2000 position (radians); false when it did not solve.
+  bool LastSolve(double& ra, double& dec) const {
+    ra = lastRa_, dec = lastDec_;
+    return lastSolved_;
+  }
   const std::string& Caption() const { return caption_; }
   bool Busy() const { return busy_; }
   bool GuideMoving() const { return !moves_.empty(); }
@@ -160,6 +168,8 @@ class TPlateSolveLogic : public QObject {
   int refinePhase_ = 0;
   double storedRa_ = 0, storedDec_ = 0;
   bool busy_ = false;
+  bool lastSolved_ = false;
+  double lastRa_ = 0, lastDec_ = 0;
   bool solveButtonEnabled_ = true, cameraListEnabled_ = true;
   std::string caption_ = "Plate Solving";
   platform::Bitmap lastImage_;

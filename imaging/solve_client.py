@@ -12,11 +12,19 @@ Submissions live in the folder "jobs" of the current folder, one folder per
 submission number; the job number equals the submission number. The upload
 solves before it answers, so the later calls answer at once.
 
+A job that did not solve also reports the index files installed (their
+numbers and the narrowest field they solve, from each file's header), so
+that the program can tell a field too small for them from a failure.
+
 The environment variable NOCTRA_SOLVE_FIELD names another solve-field
-program. On SIGTERM the script ends solve-field and everything it started.
+program, NOCTRA_INDEX_DIRS (folders separated by ":") other index folders
+than those of /etc/astrometry.cfg. On SIGTERM the script ends solve-field
+and everything it started.
 """
 
 import argparse
+import glob
+import math
 import os
 import re
 import shutil
@@ -129,6 +137,68 @@ def substatus(number):
     return 0
 
 
+def index_folders():
+    """The folders solve-field searches for index files."""
+    if os.environ.get("NOCTRA_INDEX_DIRS"):
+        return os.environ["NOCTRA_INDEX_DIRS"].split(":")
+    folders = []
+    try:
+        with open("/etc/astrometry.cfg") as f:
+            for line in f:
+                words = line.split()
+                if len(words) == 2 and words[0] == "add_path":
+                    folders.append(words[1])
+    except OSError:
+        pass
+    return folders or ["/usr/share/astrometry"]
+
+
+def header_cards(path):
+    """The primary header's numeric cards of a FITS file (at most 10 blocks)."""
+    cards = {}
+    with open(path, "rb") as f:
+        for _ in range(10):
+            block = f.read(2880)
+            if len(block) < 2880:
+                break
+            for i in range(0, 2880, 80):
+                card = block[i:i + 80].decode("ascii", "replace")
+                key = card[:8].strip()
+                if key == "END":
+                    return cards
+                if card[8:10] == "= ":
+                    try:
+                        cards[key] = float(card[10:].split("/")[0])
+                    except ValueError:
+                        pass
+    return cards
+
+
+def installed_indexes():
+    """(first number, last number, narrowest field in degrees) or None."""
+    numbers, fields = [], []
+    for folder in index_folders():
+        for path in glob.glob(os.path.join(folder, "index-*.fits")):
+            try:
+                cards = header_cards(path)
+            except OSError:
+                continue
+            if "INDEXID" in cards and "SCALE_L" in cards:
+                numbers.append(int(cards["INDEXID"]))
+                # A field solves with quads up to its own width.
+                fields.append(math.degrees(cards["SCALE_L"]))
+    if not numbers:
+        return None
+    return min(numbers), max(numbers), min(fields)
+
+
+def failure():
+    found = installed_indexes()
+    if found:
+        reply([("indexes", "%d-%d" % (found[0], found[1])), ("narrowest_field", round(found[2], 3))])
+    print("failure")
+
+
 def jobstatus(number):
     path = os.path.join(job_dir(number), "result")
     if not os.path.isdir(job_dir(number)):
@@ -143,7 +213,7 @@ def jobstatus(number):
         reply([("ra", float(words[1])), ("dec", float(words[2])), ("parity", 0.0)])
         print("success")
     else:
-        print("failure")
+        failure()
     return 0
 
 

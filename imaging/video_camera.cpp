@@ -40,7 +40,7 @@ bool TVFWCamera::DoConnect() {
   if (DeviceIndex < 0 || DeviceIndex > 2) throw ECameraError("Can't connect of Vfw Camera.  Invalid camera number.");
   device_ = VideoDeviceFactory ? VideoDeviceFactory() : nullptr;
   std::string error;
-  if (!device_ || !device_->Open(DeviceIndex, error)) {
+  if (!device_ || !device_->Open(DeviceIndex, Choice(), error)) {
     Cleanup();
     if (!error.empty()) LogLines().AddLine("[" + ListName() + "] " + error);
     throw ECameraError("Can't connect to Vfw Camera.  Capture driver connect failed.");
@@ -71,6 +71,32 @@ bool TVFWCamera::DoConnect() {
   }
   formatError_ = false;
   imageReady_ = false;
+  return true;
+}
+
+TVideoChoice TVFWCamera::Choice() const {
+  return {FourCCFromText(Settings.VideoFormat), Settings.VideoWidth, Settings.VideoHeight, Settings.VideoInput};
+}
+
+void TVFWCamera::SetChoice(const TVideoChoice& c) {
+  Settings.VideoFormat = c.fourcc ? FourCCText(c.fourcc) : "";
+  Settings.VideoWidth = c.width;
+  Settings.VideoHeight = c.height;
+  Settings.VideoInput = c.input;
+}
+
+bool TVFWCamera::QueryDevice(TVideoOffer& offer, std::string& error) {
+  if (Connected()) {
+    error = "The camera is connected.";
+    return false;
+  }
+  std::unique_ptr<IVideoDevice> device = VideoDeviceFactory ? VideoDeviceFactory() : nullptr;
+  if (!device || !device->Open(DeviceIndex, Choice(), error)) {
+    if (error.empty()) error = "Can't connect to Vfw Camera.  Capture driver connect failed.";
+    return false;
+  }
+  offer = device->Offer();
+  device->Close();
   return true;
 }
 

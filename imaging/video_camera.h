@@ -27,6 +27,13 @@ class TVFWCamera : public TCamera {
 
   // Sets the exposure limits and CanSetExposure from ModifiedCamera.
   void ApplyLimits();
+  // What the capture device offers, read with the device opened briefly
+  // (only while disconnected); false with the reason in `error`.
+  bool QueryDevice(TVideoOffer& offer, std::string& error);
+  // The format, frame size and input kept in the settings, which the next
+  // connection asks the device for.
+  TVideoChoice Choice() const;
+  void SetChoice(const TVideoChoice& choice);
   // Sets the switching line (modified cameras with an open port).
   void SetLine(uint8_t value);
 

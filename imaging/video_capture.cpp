@@ -100,9 +100,35 @@ FrameResult ConvertFrame(const VideoFormat& f, const uint8_t* p, std::size_t len
   return FrameResult::Ok;
 }
 
+std::string FourCCText(uint32_t fourcc) {
+  std::string s(4, ' ');
+  for (int i = 0; i < 4; ++i) s[std::size_t(i)] = char((fourcc >> (8 * i)) & 0xFF);
+  return s;
+}
+
+uint32_t FourCCFromText(const std::string& t) { return t.size() == 4 ? FourCC(t[0], t[1], t[2], t[3]) : 0; }
+
 // --- Video4Linux2 ----------------------------------------------------------------
 
 namespace {
+
+bool Convertible(uint32_t f) {
+  return f == kFourccYUYV || f == kFourccI420 || f == kFourccBGR3 || f == kFourccBGR4 || f == kFourccRGB3;
+}
+
+// The frame sizes offered where a driver gives a range: the common ones
+// that lie on its steps, and the largest.
+constexpr std::pair<int, int> kCommonSizes[] = {{160, 120},  {320, 240},   {352, 288},   {640, 480},
+                                                {800, 600},  {1024, 768},  {1280, 720},  {1280, 960},
+                                                {1280, 1024}, {1600, 1200}, {1920, 1080}};
+constexpr uint32_t kMaxSide = 16384;
+
+// A driver's fixed-size text field, NUL-terminated or full.
+template <std::size_t N>
+std::string Text(const uint8_t (&field)[N]) {
+  const char* p = reinterpret_cast<const char*>(field);
+  return std::string(p, strnlen(p, N));
+}
 
 int Xioctl(int fd, unsigned long request, void* arg) {
   int r;
@@ -115,7 +141,7 @@ class V4l2Device : public IVideoDevice {
  public:
   ~V4l2Device() override { Close(); }
 
-  bool Open(int index, std::string& error) override {
+  bool Open(int index, const TVideoChoice& want, std::string& error) override {
     Close();
     const std::string path = "/dev/video" + std::to_string(index);
     fd_ = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
@@ -132,7 +158,14 @@ class V4l2Device : public IVideoDevice {
       return false;
     }
     name_ = reinterpret_cast<const char*>(cap.card);
-    // Ask for YUYV at the driver's current size; keep what it gives.
+    int input = want.input;
+    if (input >= 0 && Xioctl(fd_, VIDIOC_S_INPUT, &input) != 0) {
+      error = path + ": cannot select input " + std::to_string(want.input + 1);
+      Close();
+      return false;
+    }
+    // Ask for the chosen format and size (YUYV at the driver's current
+    // size by default); keep what the driver gives.
     v4l2_format fmt{};
     fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     if (Xioctl(fd_, VIDIOC_G_FMT, &fmt) != 0) {
@@ -140,12 +173,21 @@ class V4l2Device : public IVideoDevice {
       Close();
       return false;
     }
-    fmt.fmt.pix.pixelformat = V4L2_PIX_FMT_YUYV;
+    fmt.fmt.pix.pixelformat = want.fourcc ? want.fourcc : V4L2_PIX_FMT_YUYV;
+    if (want.width > 0 && want.height > 0) {
+      fmt.fmt.pix.width = uint32_t(want.width);
+      fmt.fmt.pix.height = uint32_t(want.height);
+    }
     fmt.fmt.pix.field = V4L2_FIELD_NONE;
     Xioctl(fd_, VIDIOC_S_FMT, &fmt);
     Xioctl(fd_, VIDIOC_G_FMT, &fmt);
+    if (fmt.fmt.pix.width > kMaxSide || fmt.fmt.pix.height > kMaxSide) {
+      error = path + ": frame size out of range";
+      Close();
+      return false;
+    }
     format_ = {fmt.fmt.pix.pixelformat, int(fmt.fmt.pix.width), int(fmt.fmt.pix.height)};
-    if (fmt.fmt.pix.pixelformat == V4L2_PIX_FMT_YUV420) format_.fourcc = kFourccI420;
+    ReadOffer();
     streaming_ = (caps & V4L2_CAP_STREAMING) && StartStreaming();
     if (!streaming_ && !(caps & V4L2_CAP_READWRITE)) {
       error = path + ": no usable capture method";
@@ -172,6 +214,7 @@ class V4l2Device : public IVideoDevice {
   bool IsOpen() const override { return fd_ >= 0; }
   std::string DriverName() const override { return name_; }
   VideoFormat Format() const override { return format_; }
+  TVideoOffer Offer() const override { return offer_; }
 
   bool Grab(std::vector<uint8_t>& frame, int timeoutMs) override {
     if (fd_ < 0) return false;
@@ -216,9 +259,55 @@ class V4l2Device : public IVideoDevice {
     return Xioctl(fd_, VIDIOC_STREAMON, &type) == 0;
   }
 
+  // The formats ConvertFrame reads with their frame sizes, and the inputs.
+  void ReadOffer() {
+    offer_ = {};
+    for (uint32_t i = 0; i < 64; ++i) {
+      v4l2_fmtdesc d{};
+      d.index = i;
+      d.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+      if (Xioctl(fd_, VIDIOC_ENUM_FMT, &d) != 0) break;
+      if (!Convertible(d.pixelformat)) continue;
+      TVideoFormatOffer f{d.pixelformat, Text(d.description), {}};
+      for (uint32_t k = 0; k < 64; ++k) {
+        v4l2_frmsizeenum z{};
+        z.index = k;
+        z.pixel_format = d.pixelformat;
+        if (Xioctl(fd_, VIDIOC_ENUM_FRAMESIZES, &z) != 0) break;
+        if (z.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
+          if (z.discrete.width <= kMaxSide && z.discrete.height <= kMaxSide)
+            f.sizes.emplace_back(int(z.discrete.width), int(z.discrete.height));
+          continue;
+        }
+        const v4l2_frmsize_stepwise& r = z.stepwise;
+        const uint32_t sx = std::max(r.step_width, 1u), sy = std::max(r.step_height, 1u);
+        for (const auto& [w, h] : kCommonSizes)
+          if (uint32_t(w) >= r.min_width && uint32_t(w) <= r.max_width && uint32_t(h) >= r.min_height &&
+              uint32_t(h) <= r.max_height && (uint32_t(w) - r.min_width) % sx == 0 &&
+              (uint32_t(h) - r.min_height) % sy == 0)
+            f.sizes.emplace_back(w, h);
+        if (r.max_width <= kMaxSide && r.max_height <= kMaxSide &&
+            (f.sizes.empty() || f.sizes.back() != std::pair<int, int>(int(r.max_width), int(r.max_height))))
+          f.sizes.emplace_back(int(r.max_width), int(r.max_height));
+        break;
+      }
+      if (f.sizes.empty()) f.sizes.emplace_back(format_.width, format_.height);
+      offer_.formats.push_back(std::move(f));
+    }
+    for (uint32_t i = 0; i < 16; ++i) {
+      v4l2_input in{};
+      in.index = i;
+      if (Xioctl(fd_, VIDIOC_ENUMINPUT, &in) != 0) break;
+      offer_.inputs.push_back(Text(in.name));
+    }
+    int current = -1;
+    if (Xioctl(fd_, VIDIOC_G_INPUT, &current) == 0) offer_.input = current;
+  }
+
   int fd_ = -1;
   std::string name_;
   VideoFormat format_;
+  TVideoOffer offer_;
   bool streaming_ = false;
   std::size_t frameBytes_ = 0;
   std::vector<std::pair<void*, std::size_t>> buffers_;

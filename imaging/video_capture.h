@@ -33,6 +33,31 @@ struct VideoFormat {
   int width = 0, height = 0;
 };
 
+// The four characters of a format code ("YUYV"), and back (0 for a text
+// that is not four characters).
+std::string FourCCText(uint32_t fourcc);
+uint32_t FourCCFromText(const std::string& text);
+
+// What a capture device offers: the pixel formats ConvertFrame reads, each
+// with its frame sizes, and the device's inputs with the current one.
+struct TVideoFormatOffer {
+  uint32_t fourcc = 0;
+  std::string name;  // the driver's description
+  std::vector<std::pair<int, int>> sizes;
+};
+struct TVideoOffer {
+  std::vector<TVideoFormatOffer> formats;
+  std::vector<std::string> inputs;
+  int input = -1;
+};
+// The mode to open a device in: format 0, size 0 and input -1 keep the
+// device's own.
+struct TVideoChoice {
+  uint32_t fourcc = 0;
+  int width = 0, height = 0;
+  int input = -1;
+};
+
 enum class FrameResult { Ok, ShortFrame, UnsupportedFormat };
 
 // Converts one frame into `out` (width x height, rows from the top) and
@@ -49,13 +74,16 @@ FrameResult ConvertFrame(const VideoFormat& format, const uint8_t* frame, std::s
 class IVideoDevice {
  public:
   virtual ~IVideoDevice() = default;
-  // Opens device `index`; false with a reason in `error`.
-  virtual bool Open(int index, std::string& error) = 0;
+  // Opens device `index` in the mode `want` (as far as the device allows);
+  // false with a reason in `error`.
+  virtual bool Open(int index, const TVideoChoice& want, std::string& error) = 0;
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
   // The driver's name (card name).
   virtual std::string DriverName() const = 0;
+  // The format the device delivers, and what it offers (while open).
   virtual VideoFormat Format() const = 0;
+  virtual TVideoOffer Offer() const = 0;
   // Waits up to `timeoutMs` for the next frame; false when none came.
   virtual bool Grab(std::vector<uint8_t>& frame, int timeoutMs) = 0;
 };

@@ -124,6 +124,13 @@ void TSimTelescope::StartSlew(double raHours, double decDegrees) {
 }
 
 void TSimTelescope::Nudge(int direction, double degrees) {
+  if (direction == 0 || direction == 1) {
+    // The motor turns by `degrees`; the axis follows once the play is taken up.
+    const double half = cfg_.decPlayDeg / 2;
+    const double lead = decLead_ + (direction == 0 ? degrees : -degrees);
+    decLead_ = std::clamp(lead, -half, half);
+    degrees = std::fabs(lead - decLead_);
+  }
   switch (direction) {
     case 0: dec_ = std::min(90.0, dec_ + degrees); break;
     case 1: dec_ = std::max(-90.0, dec_ - degrees); break;

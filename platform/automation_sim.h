@@ -72,6 +72,9 @@ struct TSimTelescopeConfig {
   // 1x sidereal, degrees per second: 15.041"/s.
   double guideRateDegPerSec = 15.041067 / 3600.0;
   int sideOfPier = 0;  // 0 east, 1 west
+  // Play in the declination gears (degrees): after a reversal, guide
+  // pulses and manual moves turn the motor this far before the axis moves.
+  double decPlayDeg = 0;
   // OnStep periodic-error data: worm period in steps, steps per second.
   int wormPeriodSteps = 9600;
   int stepsPerSecond = 20;
@@ -128,6 +131,8 @@ class TSimTelescope : public TSimDevice {
   double guideRateRA_, guideRateDec_;
   int rateStep_ = 1;
   std::array<bool, 4> moving_{};  // N, S, E, W
+  // The declination motor's lead over the axis, within +-decPlayDeg / 2.
+  double decLead_ = 0;
   std::vector<int> pec_;
   char pecState_ = 'I';
   int pecIndex_ = 0;

@@ -83,16 +83,18 @@ std::string AmPm(double t, bool clock) {
 std::string ClockForm12(double hours) { return AmPm(hours, true); }
 std::string HourForm12(double hours) { return AmPm(hours, false); }
 
-bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars) {
+bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message) {
   stars.clear();
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  auto fail = [&](int code) {
+    stars.clear();
+    if (message) *message = code;
+    return false;
+  };
+  if (!in) return fail(102);
   for (int i = 0; i < 45; ++i) {
     uint8_t r[55];
-    if (!in.read(reinterpret_cast<char*>(r), 55)) {
-      stars.clear();
-      return false;
-    }
+    if (!in.read(reinterpret_cast<char*>(r), 55)) return fail(103);
     TBrightStar s;
     s.ra = platform::GetF64(r);
     s.dec = platform::GetF64(r + 8);
@@ -295,7 +297,7 @@ void TEventsCalendar::SampleBodies(const TObserverTime& rec, double hours, Sampl
   InitExtraElementRecord(moon);
   moon.LastJD = -1e7;
   CalcMoon(ctx, w, moon);
-  out[1] = {float(moon.RA), float(moon.Dec), 0, 0};
+  out[1] = {float(moon.RA), float(moon.Dec), 0, 0, true};
   CalcEarthOrbit(ctx, w);
   for (int b = 2; b <= 9; ++b) {
     TSolSysBody p = Planets[kPlanetBodies[b - 2]];
@@ -307,69 +309,77 @@ void TEventsCalendar::SampleBodies(const TObserverTime& rec, double hours, Sampl
     const double diff = Wrap(sunLong - lambda, -180);
     const double cosE = std::cos(p.EclLatitude) * std::cos(diff * kDeg);
     const double elong = std::copysign(Deg(std::acos(std::clamp(cosE, -1.0, 1.0))), diff);
-    out[b] = {float(p.RA), float(p.Dec), float(dl), float(elong)};
+    out[b] = {float(p.RA), float(p.Dec), float(dl), float(elong), p.Distance < ctx.SunDistance};
   }
-  for (std::size_t s = 0; s < stars_.size(); ++s) out[10 + s] = {float(starRa_[s]), float(starDec_[s]), 0, 0};
+  for (std::size_t s = 0; s < stars_.size(); ++s) out[10 + s] = {float(starRa_[s]), float(starDec_[s]), 0, 0, false};
+}
+
+std::string TEventsCalendar::TransitText(const TObserverTime& rec, int b, int centre) {
+  // Minute by minute four hours either side of the conjunction: the planet
+  // is on the disc while its centre lies within the Sun's radius less its own.
+  TObserverTime& w = *work_;
+  const std::string name = BodyName(b);
+  int start = INT32_MIN, end = INT32_MIN;
+  for (int m = centre - 240; m <= centre + 240; ++m) {
+    AtHour(w, rec, m / 60.0);
+    TSolarContext ctx{};
+    ctx.NovasOff = 1;
+    CalcSun(ctx, w);
+    CalcEarthOrbit(ctx, w);
+    TSolSysBody p = Planets[kPlanetBodies[b - 2]];
+    p.LastJD = -1e7;
+    CalcPlanet(ctx, w, p);
+    const double sep = std::acos(std::clamp(
+        std::sin(p.Dec) * std::sin(ctx.SunDec) + std::cos(p.Dec) * std::cos(ctx.SunDec) * std::cos(p.RA - ctx.SunRA),
+        -1.0, 1.0));
+    const bool on = sep < ctx.SunDiameter / 2 - p.Diameter / 2;
+    if (on && start == INT32_MIN) start = m;
+    if (!on && start != INT32_MIN && end == INT32_MIN) end = m;
+  }
+  if (start == INT32_MIN) return name + " is in inferior conjunction";
+  std::string text = name + " transits the sun's disk";
+  if (start < 0) text += ", starts day before " + HourForm12((start + 1440) / 60.0);
+  else text += ", starts at " + HourForm12(start / 60.0);
+  if (end == INT32_MIN) end = centre + 241;
+  if (end > 1440) text += " ends day after " + HourForm12((end - 1440) / 60.0);
+  else text += " ends at " + HourForm12(end / 60.0);
+  return text;
 }
 
 std::string TEventsCalendar::PlanetSearch(const TObserverTime& rec, TCalendarDay& day) {
   TObserverTime& w = *work_;
   std::vector<Samples> hourly(26);
   for (int i = 0; i < 26; ++i) SampleBodies(rec, i - 1, hourly[i], w);
-  std::string text;
-  // Conjunctions, oppositions, elongations and transits.
+  // Conjunctions, oppositions, elongations and transits, one sentence each.
+  std::vector<std::string> events;
   for (int b = 2; b <= 9; ++b) {
     const bool inner = b == 2 || b == 3;
     const std::string name = BodyName(b);
     for (int k = 1; k <= 24; ++k) {
       const double d0 = hourly[k - 1][b].dlong, d1 = hourly[k][b].dlong;
       if (((d0 <= 0 && d1 >= 0) || (d0 >= 0 && d1 <= 0)) && std::fabs(d1) < 2) {
-        if (!inner) {
-          text += name + " is in conjunction";
-        } else {
-          // Transit test: minute by minute four hours either side.
-          const double centre = (k - 1) * 60.0;
-          int start = INT32_MIN, end = INT32_MIN;
-          for (int m = int(centre) - 240; m <= int(centre) + 240; ++m) {
-            AtHour(w, rec, m / 60.0);
-            TSolarContext ctx{};
-            ctx.NovasOff = 1;
-            CalcSun(ctx, w);
-            CalcEarthOrbit(ctx, w);
-            TSolSysBody p = Planets[kPlanetBodies[b - 2]];
-            p.LastJD = -1e7;
-            CalcPlanet(ctx, w, p);
-            const double sep = std::acos(std::clamp(
-                std::sin(p.Dec) * std::sin(ctx.SunDec) + std::cos(p.Dec) * std::cos(ctx.SunDec) * std::cos(p.RA - ctx.SunRA), -1.0, 1.0));
-            const bool on = sep < ctx.SunDiameter / 2 - p.Diameter / 2;
-            if (on && start == INT32_MIN) start = m;
-            if (!on && start != INT32_MIN && end == INT32_MIN) end = m;
-          }
-          if (start == INT32_MIN) {
-            text += name + " is in inferior conjunction";
-          } else {
-            text += name + " transits the sun's disk";
-            if (start < 0) text += ", starts day before " + HourForm12((start + 1440) / 60.0);
-            else text += ", starts at " + HourForm12(start / 60.0);
-            if (end == INT32_MIN) end = int(centre) + 241;
-            if (end > 1440) text += " ends day after " + HourForm12((end - 1440) / 60.0);
-            else text += " ends at " + HourForm12(end / 60.0);
-          }
-        }
+        // Mercury and Venus pass the Sun's longitude twice a synodic period:
+        // in front of it (inferior conjunction, nearer than the Sun) and
+        // behind it (superior conjunction); only the first can be a transit.
+        if (!inner) events.push_back(name + " is in conjunction");
+        else if (!hourly[k][b].nearer) events.push_back(name + " is in superior conjunction");
+        else events.push_back(TransitText(rec, b, (k - 1) * 60));
       }
       if (d0 < 180 && d1 >= 180 && std::fabs(d1 - 180) < 2)
-        text += name + (inner ? " is in superior conjunction" : " is in opposition");
+        events.push_back(name + (inner ? " is in superior conjunction" : " is in opposition"));
       if (inner && !elongationReported_[b] && k + 1 <= 25) {
         const double e0 = std::fabs(hourly[k - 1][b].elong), e1 = std::fabs(hourly[k][b].elong),
                      e2 = std::fabs(hourly[k + 1][b].elong);
         if (e1 >= e0 && e1 >= e2 && e1 > 10) {
-          text += name + " reaches greatest elongation (" + std::to_string(std::lround(e1)) + "° " +
-                  (hourly[k][b].elong > 0 ? "west" : "east") + " of sun)";
+          events.push_back(name + " reaches greatest elongation (" + std::to_string(std::lround(e1)) + "° " +
+                           (hourly[k][b].elong > 0 ? "west" : "east") + " of sun)");
           elongationReported_[b] = true;
         }
       }
     }
   }
+  std::string text;
+  for (const auto& e : events) text += (text.empty() ? "" : ". ") + e;
 
   // Groupings over hours 0..24.
   double rise, transit, set;
@@ -449,6 +459,8 @@ std::string TEventsCalendar::PlanetSearch(const TObserverTime& rec, TCalendarDay
         }
       }
   }
+  const bool separated = !text.empty() && best.primary;
+  if (separated) text += ". ";
   const std::size_t groupStart = text.size();
   if (best.primary) {
     // Refine minute by minute within 90 minutes.
@@ -498,6 +510,8 @@ std::string TEventsCalendar::PlanetSearch(const TObserverTime& rec, TCalendarDay
       day.groupText = text.substr(groupStart);
     }
   }
+  // A grouping that was not reported leaves no separator behind.
+  if (separated && text.size() == groupStart) text.resize(groupStart - 2);
   return text;
 }
 
@@ -533,7 +547,9 @@ void TEventsCalendar::ApplyRepeatRule(std::array<TCalendarDay, 32>& days, int co
     std::string planets = t.substr(a + 1, b - a - 1);
     const auto g = planets.rfind(days[j].groupText);
     if (g == std::string::npos) continue;
-    planets.erase(g, days[j].groupText.size());
+    // The sentence goes with the separator before it, if any.
+    const std::size_t from = g >= 2 && planets.compare(g - 2, 2, ". ") == 0 ? g - 2 : g;
+    planets.erase(from, g + days[j].groupText.size() - from);
     if (planets == ". ") planets.clear();
     t = t.substr(0, a + 1) + planets + t.substr(b);
   }

@@ -20,8 +20,9 @@ struct TBrightStar {
 };
 
 // Reads "brightstars.dat" (45 records of 55 bytes); false with an empty
-// list when the file cannot be opened or a record cannot be read.
-bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars);
+// list when the file cannot be opened (`message` 102) or a record cannot be
+// read (103).
+bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message = nullptr);
 
 // No Moon value for a day (no picture).
 inline constexpr double kNoMoonValue = -100000;
@@ -73,9 +74,14 @@ class TEventsCalendar {
  private:
   struct BodySample {
     float ra, dec, dlong, elong;
+    bool nearer;  // a planet nearer to the Earth than the Sun
   };
   using Samples = std::vector<BodySample>;  // body 1..N at [body]
   void SampleBodies(const TObserverTime& rec, double hours, Samples& out, TObserverTime& work);
+  // The text of an inferior conjunction of planet body `b` near minute
+  // `centre` of the day: a transit with its start and end when the planet's
+  // disc crosses the Sun's, else "inferior conjunction".
+  std::string TransitText(const TObserverTime& rec, int b, int centre);
   int BodyCount() const { return 9 + int(stars_.size()); }
   std::string BodyName(int body) const;
 

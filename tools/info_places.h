@@ -17,9 +17,12 @@
 // `AltitudeRad`/`AzimuthRad` with their texts) from a mean J2000 place
 // (radians). Works on a private copy of the observer record with the
 // below-horizon clip cleared, so an object below the horizon still gets its
-// true altitude.
+// true altitude. A star's proper motion (pmRA, pmDec: radians per Julian
+// year, pmRA of the right ascension itself) carries its apparent place from
+// J2000 to the chart's date, as the chart draws it.
 template <class Info>
-void FillInfoPlaces(Info& s, const TObserverTime& observer, double raJ2000, double decJ2000) {
+void FillInfoPlaces(Info& s, const TObserverTime& observer, double raJ2000, double decJ2000, double pmRA = 0,
+                    double pmDec = 0) {
   auto trim = [](const std::string& t) { return TrimBlanks(t); };
   s.RaJ2000Rad = raJ2000;
   s.DecJ2000Rad = decJ2000;
@@ -34,6 +37,7 @@ void FillInfoPlaces(Info& s, const TObserverTime& observer, double raJ2000, doub
     TSolarContext ctx{};
     ctx.NovasOff = 1;
     CalcSun(ctx, *rec);
+    ApplyProperMotion(*rec, s.RaShown, s.DecShown, pmRA, pmDec);
     Precess(*rec, s.RaShown, s.DecShown);
     ApparentPlace(*rec, s.RaShown, s.DecShown, ctx.SunTrueLongitude);
     s.RaApparent = trim(FormatRA_HMSs(s.RaShown));

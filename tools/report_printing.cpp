@@ -122,24 +122,29 @@ void DrawCalendarMonth(platform::DrawingContext& dc, const TEventsCalendar& cal,
     offset = DrawTableTitle(dc, W) + dc.DpiY() / 4;
     fontScale = 1.5;
   }
-  const int h = H - offset;
-  const int col = W / 7, band = h / 9, row = (h - band) / 6;
-  // Ground, frame and grid.
+  // Ground and frame; the grid lies inside the frame, so the cells of the
+  // right-hand column and the bottom row are as whole as the others.
   dc.SelectPen(Pen::Solid(2 * penScale, 0));
   dc.SelectBrush(Brush::Solid(ColorForMode(120, 120, 120)));
   dc.Rectangle(0, offset, W, H);
   dc.SelectBrush(Brush());
   dc.Rectangle(penScale, offset + penScale, W - penScale, H - penScale);
+  const int frame = 2 * penScale;
+  const int left = frame;
+  offset += frame;
+  const int h = H - offset - frame;
+  const int col = (W - 2 * frame) / 7, band = h / 9, row = (h - band) / 6;
+  const int right = left + 7 * col, bottom = offset + band + 6 * row;
   dc.SelectPen(Pen::Solid(penScale, ColorForMode(60, 60, 60)));
-  dc.MoveTo(0, offset + band);
-  dc.LineTo(W, offset + band);
+  dc.MoveTo(left, offset + band);
+  dc.LineTo(right, offset + band);
   for (int c = 1; c < 7; ++c) {
-    dc.MoveTo(c * col, offset + band);
-    dc.LineTo(c * col, H);
+    dc.MoveTo(left + c * col, offset + band);
+    dc.LineTo(left + c * col, bottom);
   }
   for (int r = 1; r < 6; ++r) {
-    dc.MoveTo(0, offset + band + r * row);
-    dc.LineTo(W, offset + band + r * row);
+    dc.MoveTo(left, offset + band + r * row);
+    dc.LineTo(right, offset + band + r * row);
   }
   dc.SetBkTransparent(true);
   dc.SetTextColor(ColorForMode(220, 220, 220));
@@ -151,16 +156,22 @@ void DrawCalendarMonth(platform::DrawingContext& dc, const TEventsCalendar& cal,
   dc.SelectFont(header);
   dc.SetTextAlign(kAlignCenter | kAlignBottom);
   const int headY = offset + band - band / 7;
-  dc.TextOut(W / 2, headY, std::string(FullMonthNames[cal.Month()]) + " " + std::to_string(cal.Year()));
-  // The weekday letters of the outer columns: the middle ones would run
-  // into the month's name.
+  // The month's name above, the seven weekday letters below it over their
+  // columns (on one line the middle letters would run into the name).
+  const int letterHeight = [&] {
+    dc.SelectFont(number);
+    return dc.TextExtent("S").height();
+  }();
+  dc.SelectFont(header);
+  dc.TextOut(W / 2, headY - letterHeight, std::string(FullMonthNames[cal.Month()]) + " " + std::to_string(cal.Year()));
+  dc.SelectFont(number);
   const char* letters = "SMTWTFS";
-  for (int c : {0, 1, 5, 6}) dc.TextOut(c * col + col / 2, headY, std::string(1, letters[c]));
+  for (int c = 0; c < 7; ++c) dc.TextOut(left + c * col + col / 2, headY, std::string(1, letters[c]));
   // Days.
   const int first = WeekdayFromJulianDay(JulianDay(cal.Year(), cal.Month(), 1, 12));
   for (int d = 1; d <= cal.DaysInThisMonth(); ++d) {
     const int cell = first + d - 1;
-    const int x0 = (cell % 7) * col, y0 = offset + band + (cell / 7) * row;
+    const int x0 = left + (cell % 7) * col, y0 = offset + band + (cell / 7) * row;
     if (cell / 7 > 5) break;
     const TCalendarDay& day = cal.Days()[d];
     dc.SelectFont(number);

@@ -7,6 +7,7 @@
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/precession.h"
+#include "astro/riseset.h"
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
 #include "astro/text.h"
@@ -249,4 +250,40 @@ bool SampleBodyYear(int kind, int index, const TObserverTime& observer, double y
     decs[i] = body.Dec;
   }
   return true;
+}
+
+TBodyPlace BodyPlaceFor(int kind, int index, const TObserverTime& observer) {
+  const bool moon = kind == kSelectSolarSystem && index == 9;
+  const bool planet = kind == kSelectSolarSystem && index >= 0 && index <= 8 && index != 2;
+  const bool orbit = (kind == kSelectAsteroid && index >= 0 && index < AsteroidCount) ||
+                     (kind == kSelectComet && index >= 0 && index < CometCount);
+  if (!moon && !planet && !orbit) return {};
+  // A private record moved to each instant asked for.
+  auto rec = std::make_shared<TObserverTime>(observer);
+  rec->ClipBelowHorizon = 0;
+  if (moon) {
+    // The Moon's place reads the record's nutation only; the record lives
+    // as long as the place.
+    TBodyPlace place = MoonPlace(*rec);
+    return [rec, place](double jdUT, double& ra, double& dec, double& h0) { place(jdUT, ra, dec, h0); };
+  }
+  return [rec, kind, index, planet](double jdUT, double& ra, double& dec, double& h0) {
+    SetObserverUT(*rec, jdUT);
+    h0 = kStarStandardAltitude;
+    TSolSysBody body = planet ? Planets[index] : kind == kSelectAsteroid ? Asteroids[index] : Comets[index];
+    body.LastJD = -1e7;
+    if (planet) {
+      PlanetApparentGeocentric(*rec, body, ra, dec);
+      return;
+    }
+    // Asteroids and comets: the geometric J2000 place precessed to the date.
+    TSolarContext ctx{};
+    ctx.NovasOff = 1;
+    CalcEarthOrbit(ctx, *rec);
+    CalcOrbitBody(ctx, *rec, body);
+    ra = body.RA;
+    dec = body.Dec;
+    SetPrecession(*rec, 2451545.0, rec->JD_TT);
+    Precess(*rec, ra, dec);
+  };
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "astro/riseset.h"
+
 struct TObserverTime;
 struct TSolSysBody;
 
@@ -39,6 +41,12 @@ bool MakeSolSysInfo(int kind, int index, const TObserverTime& observer, TSolSysI
 // date, radians. False for the Sun or an unknown selection.
 bool SampleBodyYear(int kind, int index, const TObserverTime& observer, double year, int count,
                     std::vector<double>& ras, std::vector<double>& decs);
+
+// The place of the body for the rise and set of the visibility chart: its
+// apparent geocentric place of date at a universal time (the Moon's
+// standard altitude from its distance, the others' -34′), on a private
+// copy of `observer`. Empty for the Sun or a selection that names no body.
+TBodyPlace BodyPlaceFor(int kind, int index, const TObserverTime& observer);
 
 // Samples per year: the Moon 365 (sampling 1), 730 (2) or 183; the others
 // 365 (2) or 183.

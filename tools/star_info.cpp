@@ -135,7 +135,8 @@ TStarInfo MakeStarInfo(uint32_t sao, const uint8_t* p, const std::vector<std::st
   // Places: J2000, then of date, then altitude and azimuth.
   double raJ2000 = ra * kFileUnit;
   if (raJ2000 < 0) raJ2000 += 2 * kPi;
-  FillInfoPlaces(s, observer, raJ2000, dec * kFileUnit);
+  constexpr double kMasPerYear = kPi / 180 / 3600 / 1000;  // the record's proper motion unit, radians a year
+  FillInfoPlaces(s, observer, raJ2000, dec * kFileUnit, pmRA * kMasPerYear, pmDec * kMasPerYear);
 
   // Identification: Bayer letter (or Flamsteed number) and constellation,
   // each byte checked against its table.
@@ -159,7 +160,15 @@ TStarInfo MakeStarInfo(uint32_t sao, const uint8_t* p, const std::vector<std::st
   int lum = spectral % 10;
   const double mv = StarAbsoluteMagnitude(lum, letter, sub);
   s.AbsMagnitude = mv;
-  if (lum > 5) lum = 1;
+  // The supergiants Ia and Ib count as I. Many catalogue stars give no
+  // luminosity class (Sirius: "A0"): their estimates are those of a
+  // main-sequence star of the class, and say so.
+  if (lum == 6 || lum == 7) {
+    lum = 1;
+  } else if (letter >= 1 && letter <= 7 && (lum < 1 || lum > 5)) {
+    lum = 5;
+    s.PhysicalNote = "No luminosity class: a main-sequence (V) star assumed.";
+  }
   const bool physical = letter >= 1 && letter <= 7 && lum >= 1 && lum <= 5;
   const float logL = physical ? SpectralTable1[lum][letter][sub] : SpectralMissing;
   const float logD = physical ? SpectralTable2[lum][letter][sub] : SpectralMissing;

@@ -27,6 +27,7 @@ struct TStarInfo {
   std::vector<std::string> Notes;
   // The three sentences of the size picture and whether the diameter is known.
   std::array<std::string, 3> Sentences;
+  std::string PhysicalNote;  // how the sentences were estimated, when not from the star's own class
   bool DiameterKnown = false;
   double DiameterFactor = 0;
   double DynamicalParallax = 0;  // arcseconds; 0 when none

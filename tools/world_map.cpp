@@ -9,6 +9,7 @@
 #include "chart/drawing_colors.h"
 #include "platform/codec.h"
 #include "platform/drawing.h"
+#include "platform/float_to_int.h"
 
 TWorldMapData WorldMap;
 
@@ -163,6 +164,10 @@ int ParseBoundaryFile(const std::vector<uint8_t>& b, std::vector<TBoundaryLine>&
     TBoundaryLine line;
     line.Class = cls;
     line.North = north, line.South = south, line.East = east, line.West = west;
+    // A place off the globe (steps adding up beyond ±90° of latitude or
+    // ±360° of longitude) ends the segment: the file is damaged there.
+    auto onGlobe = [](int64_t lon, int64_t lat) { return std::llabs(lat) <= 90 * 3600 && std::llabs(lon) <= 360 * 3600; };
+    if (!onGlobe(x, y)) continue;
     line.Points.push_back({x / 3600.0, y / 3600.0});
     for (int k = 0; k < points; ++k) {
       const uint16_t w = p.U16();
@@ -182,6 +187,7 @@ int ParseBoundaryFile(const std::vector<uint8_t>& b, std::vector<TBoundaryLine>&
         x += join(w, w2);
         y += join(w3, w4);
       }
+      if (!onGlobe(x, y)) break;
       line.Points.push_back({x / 3600.0, y / 3600.0});
     }
     lines.push_back(std::move(line));
@@ -220,8 +226,13 @@ void PixelToLonLat(const TMapView& v, int x, int y, double& eastLon, double& lat
 }
 
 void LonLatToPixel(const TMapView& v, double eastLon, double lat, int& x, int& y) {
-  x = v.Width / 2 + int(std::nearbyint(Wrap180(eastLon + v.WestLongitude) * v.Scale() * v.Aspect));
-  y = v.Height / 2 + int(std::nearbyint((v.Latitude - lat) * v.Scale()));
+  // Places from files may lie anywhere: offsets beyond a million pixels
+  // (far off any view) are held there.
+  auto pixels = [](double offset) {
+    return platform::ClampFloatToInt<int>(std::nearbyint(std::clamp(offset, -1e6, 1e6)));
+  };
+  x = v.Width / 2 + pixels(Wrap180(eastLon + v.WestLongitude) * v.Scale() * v.Aspect);
+  y = v.Height / 2 + pixels((v.Latitude - lat) * v.Scale());
 }
 
 uint32_t ElevationColor(int r, int e, bool land) {

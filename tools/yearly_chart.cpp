@@ -17,24 +17,18 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kDeg = kPi / 180;
 constexpr double kTwilightAltitude = -15 * kDeg;
-constexpr double kStep = 0.003472222;  // 5 minutes, days
+// The chart's night runs from noon to noon: every event it shows falls
+// inside it.
+constexpr double kNightFrom = 12;
 constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-// The Sun's altitude (radians) at local standard JD `jd` for the record.
-double SunAltitude(TObserverTime& rec, double jd) {
-  SetObserverLocalStandard(rec, jd);
-  double ra, dec, alt, az;
-  SunApparentPosition(rec, rec.JD_TT, ra, dec);
-  EquatorialToHorizontal(rec, alt, az, ra, dec);
-  return alt;
-}
-
-// Local standard hours of a UT event hour on the record's date.
-double ToLocal(const TObserverTime& rec, double ut) {
-  double h;
-  UTHoursToLocal(rec, h, ut);
-  return h;
+// Hours halfway from a to b going forward through midnight (clock hours).
+double Between(double a, double b) {
+  if (b < a) b += 24;
+  double m = (a + b) / 2;
+  if (m >= 24) m -= 24;
+  return m;
 }
 
 }  // namespace
@@ -57,49 +51,52 @@ int VisibilityClass(double latitude, const std::vector<double>& decs) {
 
 std::vector<TYearlySample> ComputeYearlySamples(const TObserverTime& observer, int count,
                                                 const std::vector<double>& decs,
-                                                const std::vector<double>& ras, double year) {
+                                                const std::vector<double>& ras, double year,
+                                                const TBodyPlace& body) {
   std::vector<TYearlySample> out;
   if (count <= 0 || int(decs.size()) < count || int(ras.size()) < count) return out;
   // A private copy in local standard time; the live record is never touched.
   auto rec = std::make_unique<TObserverTime>(observer);
   rec->ClipBelowHorizon = 0;
   rec->UseDaylightSaving = 0;
-  auto work = std::make_unique<TObserverTime>(*rec);
   const double jd0 = JulianDay(std::trunc(year), 1, 1, 12);
+  const TBodyPlace sun = SunPlace(*rec, kSunStandardAltitude), twilight = SunPlace(*rec, kTwilightAltitude);
   out.resize(count);
   for (int i = 0; i < count; ++i) {
     TYearlySample& s = out[i];
-    const double jdNoon = jd0 + i * 365.2422 / count;
-    SetObserverLocalStandard(*rec, jdNoon);
-    const double jdMidnight = std::floor(jdNoon + 0.5) - 0.5;  // local 00:00 of the sample's date
-    // The Sun's rise and set, then dawn and dusk at -15°.
-    double rise, transit, set;
-    SunRiseTransitSet(*rec, rise, transit, set);
-    if (rise >= NoEvent || set >= NoEvent) {
-      // Polar day or night: the altitude at the Sun's transit tells which.
-      *work = *rec;
-      const bool up = SunAltitude(*work, jdNoon) > kSunStandardAltitude;
-      s.polarDay = up;
-      s.polarNight = !up;
-    } else {
-      s.sunrise = ToLocal(*rec, rise);
-      s.sunset = ToLocal(*rec, set);
-      *work = *rec;
-      double h = s.sunrise;
-      for (int k = 0; k < 24; ++k) {
-        h -= kStep * 24;
-        if (SunAltitude(*work, jdMidnight + h / 24) <= kTwilightAltitude) break;
-      }
-      s.dawn = h;
-      h = s.sunset;
-      for (int k = 0; k < 24; ++k) {
-        h += kStep * 24;
-        if (SunAltitude(*work, jdMidnight + h / 24) <= kTwilightAltitude) break;
-      }
-      s.dusk = h;
+    const double jd = jd0 + i * 365.2422 / count;
+    SetObserverLocalStandard(*rec, jd);
+    // The night of the sample's date, from noon to noon: sunset and sunrise,
+    // then dusk and dawn where the Sun passes -15° (searched without limit).
+    double transit;
+    MovingRiseTransitSetLocal(*rec, sun, kNightFrom, s.sunrise, transit, s.sunset);
+    MovingRiseTransitSetLocal(*rec, twilight, kNightFrom, s.dawn, transit, s.dusk);
+    if (s.sunrise >= NoEvent || s.sunset >= NoEvent) {
+      // Polar day or night: the Sun's altitude at midnight tells which. In
+      // polar night the Sun stands highest at noon, off the chart; the
+      // twilight, when it reaches -15°, runs from there.
+      double ra, dec, alt, az;
+      SetObserverLocalStandard(*rec, JDMidnight(rec->JD_LocalStandard) + 1);
+      SunApparentPosition(*rec, rec->JD_TT, ra, dec);
+      EquatorialToHorizontal(*rec, alt, az, ra, dec);
+      s.polarDay = alt > kSunStandardAltitude;
+      s.polarNight = !s.polarDay;
+      s.sunrise = s.sunset = 12.0;
+      SetObserverLocalStandard(*rec, jd);
     }
-    // The object's rise, transit and set.
-    RiseTransitSetLocal(*rec, ras[i], decs[i], kStarStandardAltitude, s.rise, s.transit, s.set);
+    if (s.dusk >= NoEvent || s.dawn >= NoEvent) {
+      // A white night (the Sun stays above -15°) has no dark hours: the two
+      // twilights meet at the Sun's lowest, halfway from sunset to sunrise.
+      // A polar night below -15° all day has no twilight.
+      s.dusk = s.dawn = s.polarNight ? 12.0 : Between(s.sunset, s.sunrise);
+      s.whiteNight = !s.polarNight && !s.polarDay;
+    }
+    // The object's rise, transit and set; a moving body's from its place
+    // at each event.
+    if (body)
+      MovingRiseTransitSetLocal(*rec, body, kNightFrom, s.rise, s.transit, s.set);
+    else
+      RiseTransitSetLocal(*rec, ras[i], decs[i], kStarStandardAltitude, s.rise, s.transit, s.set);
     if (s.rise > 999998) s.rise = 12.0;
     if (s.set > 999998) s.set = 12.0;
     if (s.transit > 999998) s.transit = 12.0;
@@ -118,19 +115,47 @@ std::string YearLineText(double year) {
   return "For the year " + std::to_string(std::llabs(y)) + (y > 0 ? "AD" : "BC");
 }
 
+TYearlyChart MakeYearlyChart(int count, const std::vector<double>& decs, const std::vector<double>& ras,
+                             double year, const TObserverTime& observer, const TBodyPlace& body) {
+  TYearlyChart chart;
+  chart.year = year;
+  chart.samples = ComputeYearlySamples(observer, count, decs, ras, year, body);
+  if (!chart.samples.empty())
+    chart.visibility = VisibilityClass(observer.Latitude, std::vector<double>(decs.begin(), decs.begin() + count));
+  return chart;
+}
+
+TYearlyChart MakeYearlyChartFor(double ra, double dec, const TObserverTime& observer) {
+  int y, m, d;
+  double h;
+  JulianDayToDate(observer.JD_UT, y, m, d, h);
+  const std::vector<double> ras(183, ra), decs(183, dec);
+  return MakeYearlyChart(183, decs, ras, y, observer);
+}
+
 void DrawYearlyVisibility(platform::DrawingContext& dc, int left, int top, int count,
                           const std::vector<double>& decs, const std::vector<double>& ras, int height,
-                          int width, double year, const TObserverTime& observer) {
-  using namespace platform;
+                          int width, double year, const TObserverTime& observer, const TBodyPlace& body) {
   if (count <= 0 || width <= 0 || height <= 0) return;
-  const auto samples = ComputeYearlySamples(observer, count, decs, ras, year);
-  if (samples.empty()) return;
-  const int visibility = VisibilityClass(observer.Latitude, std::vector<double>(decs.begin(), decs.begin() + count));
+  DrawYearlyChart(dc, left, top, width, height, MakeYearlyChart(count, decs, ras, year, observer, body));
+}
+
+void DrawYearlyChart(platform::DrawingContext& dc, int left, int top, int width, int height,
+                     const TYearlyChart& chart) {
+  using namespace platform;
+  const auto& samples = chart.samples;
+  const int count = int(samples.size()), visibility = chart.visibility;
+  const double year = chart.year;
+  if (count == 0 || width <= 0 || height <= 0) return;
   const int ps = std::max(1, int(PrintScale));
   const int blues[6] = {40, 80, 120, 160, 200, 255};
   auto blue = [&](int level) { return ColorForMode(0, 0, uint8_t(level)); };
   auto sampleAt = [&](int x) { return std::min(count, int(double(x) / width * count) + 1) - 1; };
   auto row = [&](double h) { return top + YearlyChartRow(h, height); };
+  // The Sun's evening events before 16:00 lie above the chart, its morning
+  // events after 08:00 below it.
+  auto evening = [&](double h) { return h > 8 && h < 16 ? top : row(h); };
+  auto morning = [&](double h) { return h > 8 && h < 16 ? top + height : row(h); };
 
   dc.SetClipRect(left, top, left + width, top + height);
   // Background.
@@ -142,15 +167,15 @@ void DrawYearlyVisibility(platform::DrawingContext& dc, int left, int top, int c
     const TYearlySample& s = samples[sampleAt(x)];
     const int cx = left + x;
     auto band = [&](int y0, int y1, int level) {
-      if (y1 <= y0) return;
-      dc.FillRect(cx, std::max(y0, top), cx + ps, std::min(y1, top + height), Brush::Solid(blue(level)));
+      y0 = std::max(y0, top);
+      y1 = std::min(y1, top + height);
+      if (y1 > y0) dc.FillRect(cx, y0, cx + ps, y1, Brush::Solid(blue(level)));
     };
     if (s.polarDay) {
       band(top, top + height, 255);
       continue;
     }
-    if (s.polarNight) continue;
-    const int ySet = row(s.sunset), yDusk = row(s.dusk), yDawn = row(s.dawn), yRise = row(s.sunrise);
+    const int ySet = evening(s.sunset), yDusk = evening(s.dusk), yDawn = morning(s.dawn), yRise = morning(s.sunrise);
     band(top, ySet, 255);
     for (int k = 0; k < 5; ++k) {
       band(ySet + (yDusk - ySet) * k / 5, ySet + (yDusk - ySet) * (k + 1) / 5, blues[4 - k]);
@@ -233,9 +258,5 @@ void DrawYearlyVisibility(platform::DrawingContext& dc, int left, int top, int c
 
 void DrawYearlyChartFor(platform::DrawingContext& dc, int left, int top, double ra, double dec, int width,
                         int height, const TObserverTime& observer) {
-  int y, m, d;
-  double h;
-  JulianDayToDate(observer.JD_UT, y, m, d, h);
-  const std::vector<double> ras(183, ra), decs(183, dec);
-  DrawYearlyVisibility(dc, left, top, 183, decs, ras, height, width, y, observer);
+  if (width > 0 && height > 0) DrawYearlyChart(dc, left, top, width, height, MakeYearlyChartFor(ra, dec, observer));
 }

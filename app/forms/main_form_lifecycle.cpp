@@ -9,6 +9,7 @@
 
 #include "app/core/plotter_view.h"
 #include "app/core/points_of_interest.h"
+#include "app/forms/help_form.h"
 #include "app/forms/main_form_parts.h"
 #include "app/forms/print_job.h"
 #include "astro/planets.h"
@@ -212,6 +213,7 @@ bool TMainForm1::StartUp() {
   hooks.requestReplot = [this] { chart_->MarkReplot(); };
   hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
   hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
+  hooks.showHelp = [this](const std::string& page) { ShowHelp(this, QString::fromStdString(page)); };
   SetCatalogHooks(std::move(hooks));
   // 11. The build chain: styles and drawing colours, the constellation
   // boundaries, the Sun and Moon pictures.

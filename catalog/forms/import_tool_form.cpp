@@ -227,11 +227,13 @@ void TImportToolForm1::OkButtonClick() {
   job.NamesInUse = NamesInUse;
   // The import holds the object lock only while it writes the table and
   // reports its error after releasing it.
-  const std::string error = RunCatalogImport(job, [this](int p) { ProgressBar1->setValue(p); });
+  std::string report;
+  const std::string error = RunCatalogImport(job, [this](int p) { ProgressBar1->setValue(p); }, &report);
   if (!error.empty()) {
     Warn(error);
     return;
   }
+  platform::ShowMessageBox(report, kCaption, platform::MsgButtons::Ok, platform::MsgIcon::Information);
   Success = true;
   Timer1->stop();
   accept();

@@ -19,7 +19,7 @@ TOptionsForm2* OptionsForm2 = nullptr;
 
 namespace {
 
-const char* const kClassCaptions[10] = {"Other / unverified", "Open cluster",    "Globular cluster",
+const char* const kClassCaptions[10] = {"Other",              "Open cluster",    "Globular cluster",
                                         "Diffuse nebula",     "Planetary nebula", "Galaxy",
                                         "Cluster with nebula", nullptr,          "Large Magellanic Cloud",
                                         "Small Magellanic Cloud"};
@@ -62,7 +62,7 @@ TOptionsForm2::TOptionsForm2(QWidget* parent) : QDialog(parent) {
   BitBtn2 = new QPushButton("Clear All", this);
   cg->addWidget(BitBtn1, 3, 0);
   cg->addWidget(BitBtn2, 3, 1);
-  LabelCheckBox1 = new QCheckBox("Label objects on the chart", this);
+  LabelCheckBox1 = new QCheckBox("Label objects on map", this);
 
   auto* catalogs = new QGroupBox("Catalogs", this);
   auto* sg = new QGridLayout(catalogs);

@@ -7,11 +7,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "astro/solar_system.h"
+#include "catalog/hooks.h"
 #include "chart/plotter.h"
 #include "platform/dialogs.h"
 
@@ -73,6 +76,14 @@ void ReadRegSolarSystemSettings() { SetPlotterSolarSwitches(ReadRegSolarSystem()
 
 std::vector<uint8_t> SolarSystemBlock() { return EncodeSolarBlock(PlotterSolarSwitches()); }
 
+void SetSolarSystemDefaults() {
+  SetPlotterSolarSwitches(SolarSwitchDefaults());
+  AsteroidElementsFile = "default.ast";
+  CometElementsFile = "default.cmt";
+  AsteroidCount = 0;
+  CometCount = 0;
+}
+
 bool ApplySolarSystemBlock(const std::vector<uint8_t>* block) {
   bool ok = true;
   if (block) {
@@ -81,6 +92,8 @@ bool ApplySolarSystemBlock(const std::vector<uint8_t>* block) {
     if (ok) {
       SetPlotterSolarSwitches(s);
       if (SolSysForm1) SolSysForm1->LoadElementFiles();
+    } else {
+      SetSolarSystemDefaults();
     }
   }
   if (MainPlotter) MainPlotter->Replot = 1;
@@ -106,18 +119,26 @@ TSolSysForm1::TSolSysForm1(QWidget* parent)
   page("Planetary", {5, 6, 7});
   SwitchCheckBox[7]->hide();
 
-  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  // A small fixed-pitch font: numbers line up, and rows are 15 pixels high.
+  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  fixed.setPointSize(8);
   for (int k = 0; k < 2; ++k) {
     TElementPage& p = Pages[k];
     SetElementTitles(p.kind, p.grid);
     auto* w = new QWidget;
     auto* l = new QGridLayout(w);
+    l->setContentsMargins(6, 6, 6, 6);
+    l->setVerticalSpacing(4);
     const int display = k == 0 ? 8 : 10;
     p.caption = new QLabel("Orbital elements", w);
     p.view = new QTableWidget(w);
     p.view->setFont(fixed);
-    p.view->verticalHeader()->setDefaultSectionSize(15 + 4);
+    p.view->verticalHeader()->setMinimumSectionSize(15);
+    p.view->verticalHeader()->setDefaultSectionSize(15);
     p.view->verticalHeader()->hide();
+    // Numbers are cut, never replaced by an ellipsis (ShowGrid widens a
+    // column to its longest text).
+    p.view->setTextElideMode(Qt::ElideNone);
     p.clear = new QPushButton("&Clear this table", w);
     p.useAll = new QPushButton("Use &All", w);
     p.useNone = new QPushButton("Use &None", w);
@@ -138,8 +159,8 @@ TSolSysForm1::TSolSysForm1(QWidget* parent)
     l->addWidget(p.load, 4, 0);
     l->addWidget(p.merge, 4, 1);
     l->addWidget(p.save, 4, 2);
-    l->addWidget(note, 5, 0, 1, 2);
-    l->addWidget(p.download, 5, 2);
+    l->addWidget(note, 5, 0, 1, 3);
+    l->addWidget(p.download, 6, 1, 1, 2);
     PageControl1->addTab(w, k == 0 ? "Asteroids" : "Comets");
 
     connect(SwitchCheckBox[display], &QCheckBox::toggled, this,
@@ -157,18 +178,23 @@ TSolSysForm1::TSolSysForm1(QWidget* parent)
   SaveDefaultButton = new QPushButton("&Save as default", this);
   OkButton = new QPushButton("&OK", this);
   CancelButton = new QPushButton("&Cancel", this);
+  HelpButton = new QPushButton("&Help", this);
   OkButton->setDefault(true);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(SaveDefaultButton);
   buttons->addStretch();
   buttons->addWidget(OkButton);
   buttons->addWidget(CancelButton);
+  buttons->addWidget(HelpButton);
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
   layout->addWidget(PageControl1);
   layout->addLayout(buttons);
-  resize(760, 480);
+  // A fixed client area of 490 x 368 pixels, centred on the screen when shown.
+  setFixedSize(490, 368);
 
   connect(SaveDefaultButton, &QPushButton::clicked, this, [this] { SaveDefaultClick(); });
+  connect(HelpButton, &QPushButton::clicked, this, [] { CallHook(CatalogHooks().showHelp, "settings.html#solar"); });
   connect(OkButton, &QPushButton::clicked, this, [this] {
     if (OkClick()) accept();
   });
@@ -181,6 +207,7 @@ TSolSysForm1::TSolSysForm1(QWidget* parent)
 }
 
 void TSolSysForm1::showEvent(QShowEvent* event) {
+  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
   FormShow();
   QDialog::showEvent(event);
 }
@@ -236,8 +263,18 @@ void TSolSysForm1::ShowGrid(int k) {
   for (int r = 1; r < p.grid.RowCount(); ++r)
     for (int c = 0; c < p.grid.ColCount(); ++c)
       p.view->setItem(r - 1, c, new QTableWidgetItem(QString::fromStdString(p.grid.Cell(c, r))));
-  for (int c = 0; c < p.grid.ColCount(); ++c) p.view->setColumnWidth(c, c == 1 ? 128 : 56);
+  for (int c = 0; c < p.grid.ColCount(); ++c) FitColumn(k, c);
   filling_ = false;
+}
+
+void TSolSysForm1::FitColumn(int k, int c) {
+  // Widths 50 and 128 pixels (the name), widened to the column's longest text.
+  TElementPage& p = Pages[k];
+  const QFontMetrics fm(p.view->font());
+  int width = c == 1 ? 128 : 50;
+  for (int r = 0; r < p.grid.RowCount(); ++r)
+    width = std::max(width, fm.horizontalAdvance(QString::fromStdString(p.grid.Cell(c, r))) + 8);
+  p.view->setColumnWidth(c, width);
 }
 
 void TSolSysForm1::CellEdited(int k, int row, int column) {
@@ -258,6 +295,8 @@ void TSolSysForm1::CellEdited(int k, int row, int column) {
   } else if (last >= 2 && rowEmpty(last - 1)) {
     p.grid.SetRowCount(last);
     ShowGrid(k);
+  } else {
+    FitColumn(k, column);
   }
 }
 

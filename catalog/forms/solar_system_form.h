@@ -21,10 +21,13 @@ TSolarSwitches PlotterSolarSwitches();
 void SetPlotterSolarSwitches(const TSolarSwitches& s);
 // Start-up: the registry section into MainPlotter and the file names.
 void ReadRegSolarSystemSettings();
+// The switches at their registry defaults, the element-file names
+// "default.ast" and "default.cmt", both tables empty.
+void SetSolarSystemDefaults();
 // Settings-file block 3: the writer gives MainPlotter's switches; the
 // reader applies a valid block and reloads the element files into the
-// window's grids (false, nothing changed, for a damaged block); the replot
-// byte is set in every case.
+// window's grids; a block it cannot read gives SetSolarSystemDefaults and
+// false; the replot byte is set in every case.
 std::vector<uint8_t> SolarSystemBlock();
 bool ApplySolarSystemBlock(const std::vector<uint8_t>* block);
 
@@ -55,6 +58,7 @@ class TSolSysForm1 : public QDialog {
   QPushButton* OkButton;
   QPushButton* CancelButton;
   QPushButton* SaveDefaultButton;
+  QPushButton* HelpButton;  // the user guide's page of this window
   bool MergeMode = false;
   bool Cancelled = false;
   TSolarSwitches ShownFlags{};
@@ -84,6 +88,7 @@ class TSolSysForm1 : public QDialog {
 
  private:
   void CellEdited(int page, int row, int column);
+  void FitColumn(int page, int column);
   void Finish();
   bool filling_ = false;
 };

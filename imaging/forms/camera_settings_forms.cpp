@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -13,6 +14,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "astro/text.h"
@@ -206,8 +208,8 @@ TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(TVFWCamera& camera, QWidget* pa
     camera_.Settings.PortIndex = uint8_t(i);
     camera_.Settings.LxPort = kPortList[i].address;
   });
-  connect(FormatButton1, &QPushButton::clicked, this, &TVfwCameraSettingsForm1::FormatButton1Click);
-  connect(SourceButton1, &QPushButton::clicked, this, &TVfwCameraSettingsForm1::FormatButton1Click);
+  connect(FormatButton1, &QPushButton::clicked, this, [this] { ModeButtonClick(false); });
+  connect(SourceButton1, &QPushButton::clicked, this, [this] { ModeButtonClick(true); });
   connect(&statusTimer_, &QTimer::timeout, this, [this] { CaptureStatus->setText(Q(camera_.CaptureStatus())); });
   statusTimer_.start(250);
   UpdateEnabling();
@@ -223,11 +225,27 @@ void TVfwCameraSettingsForm1::UpdateEnabling() {
   SourceButton1->setEnabled(!camera_.Connected());
 }
 
-// Video4Linux2 drivers have no format dialogs of their own: connecting and
-// disconnecting once reads the device's current format, which is shown.
-void TVfwCameraSettingsForm1::FormatButton1Click() {
+// The device's own formats, frame sizes and inputs are offered in a window
+// of ours (Video4Linux2 drivers have no dialogs); the choice is kept in the
+// camera's settings, and connecting once reads the frame size back.
+void TVfwCameraSettingsForm1::ModeButtonClick(bool source) {
   if (camera_.Connected()) return;
+  const char* caption = "VFW, Camera Settings";
+  TVideoOffer offer;
   std::string text;
+  if (!camera_.QueryDevice(offer, text)) {
+    platform::ShowMessageBox(text, caption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    return;
+  }
+  if (source ? offer.inputs.empty() : offer.formats.empty()) {
+    platform::ShowMessageBox(source ? "The device has no inputs to choose from."
+                                    : "The device offers no video format this program reads.",
+                             caption, platform::MsgButtons::Ok, platform::MsgIcon::Information);
+    return;
+  }
+  TVideoModeForm mode(offer, camera_.Choice(), source, this);
+  if (mode.exec() != QDialog::Accepted) return;
+  camera_.SetChoice(mode.Choice());
   try {
     camera_.SetConnected(true);
     camera_.SetConnected(false);
@@ -238,7 +256,60 @@ void TVfwCameraSettingsForm1::FormatButton1Click() {
   }
   PixelsX->setText(QString::number(camera_.Settings.PixelsX));
   PixelsY->setText(QString::number(camera_.Settings.PixelsY));
-  platform::ShowMessageBox(text, "VFW, Camera Settings", platform::MsgButtons::Ok, platform::MsgIcon::Information);
+  platform::ShowMessageBox(text, caption, platform::MsgButtons::Ok, platform::MsgIcon::Information);
+}
+
+TVideoModeForm::TVideoModeForm(const TVideoOffer& offer, const TVideoChoice& choice, bool source, QWidget* parent)
+    : QDialog(parent), offer_(offer), choice_(choice), source_(source) {
+  setWindowTitle(source ? "Video Source" : "Video Format");
+  Format = new QComboBox;
+  FrameSize = new QComboBox;
+  Input = new QComboBox;
+  for (const TVideoFormatOffer& f : offer_.formats)
+    Format->addItem(Q(FourCCText(f.fourcc) + "  " + f.name), f.fourcc);
+  const int format = std::max(0, Format->findData(choice.fourcc ? choice.fourcc : kFourccYUYV));
+  Format->setCurrentIndex(format);
+  FillSizes();
+  for (const std::string& name : offer_.inputs) Input->addItem(Q(name));
+  Input->setCurrentIndex(std::clamp(choice.input >= 0 ? choice.input : offer_.input, 0, Input->count() - 1));
+  auto* form = new QFormLayout;
+  if (source) {
+    form->addRow("Input", Input);
+  } else {
+    form->addRow("Pixel format", Format);
+    form->addRow("Frame size", FrameSize);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  auto* box = new QVBoxLayout(this);
+  box->addLayout(form);
+  box->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(Format, &QComboBox::currentIndexChanged, this, [this] { FillSizes(); });
+}
+
+// The frame sizes of the chosen format, the kept size chosen where offered.
+void TVideoModeForm::FillSizes() {
+  FrameSize->clear();
+  const int f = Format->currentIndex();
+  if (f < 0 || f >= int(offer_.formats.size())) return;
+  for (const auto& [w, h] : offer_.formats[std::size_t(f)].sizes) {
+    FrameSize->addItem(QString("%1 x %2").arg(w).arg(h), QSize(w, h));
+    if (w == choice_.width && h == choice_.height) FrameSize->setCurrentIndex(FrameSize->count() - 1);
+  }
+}
+
+TVideoChoice TVideoModeForm::Choice() const {
+  TVideoChoice c = choice_;
+  if (source_) {
+    if (Input->currentIndex() >= 0) c.input = Input->currentIndex();
+  } else if (FrameSize->currentIndex() >= 0) {
+    c.fourcc = Format->currentData().toUInt();
+    const QSize size = FrameSize->currentData().toSize();
+    c.width = size.width();
+    c.height = size.height();
+  }
+  return c;
 }
 
 // --- DSI ------------------------------------------------------------------------------

@@ -41,6 +41,25 @@ class TIFFCameraSettingsForm1 : public QDialog {
   TIFFCamera& camera_;
 };
 
+// The "Video Format" window (the formats a capture device offers, each
+// with its frame sizes) or the "Video Source" window (its inputs), opened
+// with the camera's current choice.
+class TVideoModeForm : public QDialog {
+  Q_OBJECT
+ public:
+  TVideoModeForm(const TVideoOffer& offer, const TVideoChoice& choice, bool source, QWidget* parent = nullptr);
+  // The choice as the window shows it.
+  TVideoChoice Choice() const;
+
+  QComboBox *Format, *FrameSize, *Input;
+
+ private:
+  void FillSizes();
+  TVideoOffer offer_;
+  TVideoChoice choice_;
+  bool source_;
+};
+
 class TVfwCameraSettingsForm1 : public QDialog {
   Q_OBJECT
  public:
@@ -58,7 +77,8 @@ class TVfwCameraSettingsForm1 : public QDialog {
  private:
   void Refresh();
   void UpdateEnabling();
-  void FormatButton1Click();
+  // The "Video Format..." (source false) and "Video Source..." buttons.
+  void ModeButtonClick(bool source);
   TVFWCamera& camera_;
   QTimer statusTimer_;
 };

@@ -991,6 +991,7 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
   connect(CameraSettings, &QPushButton::clicked, this, [this] { ShowCameraSettings(ImageSource); });
   connect(&PlateSolveTimer1, &QTimer::timeout, this, [this] { PlateSolveTimer1Timer(); });
   PlateSolveTimer1.start(1000);
+  Logic.OnJobDone = [this] { PlateSolveTimer1Timer(); };
   FromLogic();
 }
 

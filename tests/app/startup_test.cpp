@@ -208,9 +208,9 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_DOUBLE_EQ(form->Chart().CentreRA(), 1.0);
   EXPECT_FALSE(form->Chart().FullView());
 
-  // The one-shot timer lets the magnifier render and registers the types.
-  EXPECT_TRUE(form->Timer2->isActive());
-  form->Timer2Timer();
+  // The one-shot timer lets the magnifier render and registers the types
+  // (on a loaded machine its two seconds may have passed already).
+  if (form->Timer2->isActive()) form->Timer2Timer();
   EXPECT_EQ(MagnifierReady.load(), 1);
   // From now on the magnifier shows the sky under the pointer in its inset.
   const auto rendersBefore = MagnifierCounts().Renders;  // earlier tests in this process count too

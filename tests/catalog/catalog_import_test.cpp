@@ -77,7 +77,8 @@ TEST(ImportSplit, SeparatorsFixedColumnsAndFixedListRules) {
       {"x\ty z\t\f", tab, {"x", "y z", ""}},
       {"1;2|3", two, {"1", "2", "3"}},
       {" whole line ", none, {"whole line"}},
-      {"a\xFF" "b,c", comma, {"a\xFF" "b", "c"}},  // byte 255 in a field is kept as text
+      {"a\xFF" "b,\xE9t\xE9", comma, {"a\xC3\xBF" "b", "\xC3\xA9t\xC3\xA9"}},  // Latin-1 decoded
+      {"\xC3\xA9t\xC3\xA9,c", comma, {"\xC3\xA9t\xC3\xA9", "c"}},             // UTF-8 kept
       {"ab cdef ghijk", fixed, {"ab", "cdef", "ghijk"}},
       {"ab", fixed, {"ab", "", ""}},
   };
@@ -116,16 +117,20 @@ TEST(ImportTree, GroupRules) {
 
 TEST_F(ImportFixture, CommaFileAtJ2000LandsInRadiansWithSizesInStoredUnits) {
   // M31 (J2000 00 42 44.3 +41 16 09), a planetary nebula and rows with too
-  // large and just small enough a major axis.
+  // large and just small enough a major axis; lines off the sky (dec 95°,
+  // RA 1e300 h) or without a declination are refused and counted.
   TImportJob job = Job("mine.csv",
                        "name,rah,ram,ras,ded,dem,des,mv,cl,maa\r\n"
-                       "M31,0,42,44.3,41,16,9,3.4,5,178\r\n"
-                       "PN,1,0,0,-10,0,0,,4,0.5\r\n"
+                       "M31,0,42,44.3,41,16,9,3.4,5,178\r\nOff,1,0,0,95,0,0,9,5,1\r\n"
+                       "PN,1,0,0,-10,0,0,,4,0.5\r\nHuge,1e300,0,0,1,0,0,9,5,1\r\nNone,1,0,0,,,,9,5,1\r\n"
                        "Big,2,0,0,10,0,0,9,5,3276.8\r\n"
                        "Edge,2,0,0,10,0,0,9,5,3276.7\r\n",
                        kHmsDms);
   job.Layout.StartRow = 2;
-  ASSERT_EQ(RunCatalogImport(job), "");
+  std::string report;
+  ASSERT_EQ(RunCatalogImport(job, {}, &report), "");
+  EXPECT_EQ(report.rfind("4 objects imported.\r\n3 lines refused: 1 without a right ascension or declination, 2 off", 0),
+            0u);
   TSQLiteTable t = Rows("mine");
   ASSERT_EQ(t.RowCount(), 4);
   const int maa = t.FieldIndex("MaA");
@@ -174,13 +179,13 @@ TEST_F(ImportFixture, FixedColumnsAtOlderEpochsArePrecessedToJ2000) {
   const double source[2][2] = {{10.0, 41.0}, {200.0, -60.5}};
   for (const auto& [epoch, jd] : epochs) {
     TImportJob job =
-        Job("old.dat", "A    10.0000   41.0000  3.4 5\nB   200.0000  -60.5000 10.1 2\n", kDegrees);
+        Job("old" + std::to_string(int(epoch)) + ".dat", "A    10.0000   41.0000  3.4 5\nB   200.0000  -60.5000 10.1 2\n", kDegrees);
     job.Layout.Comma = false;
     job.Layout.Fixed = true;
     ASSERT_EQ(ParseFixedPositions("1,5,15,23,28", job.Layout.FixedPositions), "");
     job.Epoch = epoch;
     ASSERT_EQ(RunCatalogImport(job), "");
-    TSQLiteTable t = Rows("old");
+    TSQLiteTable t = Rows(job.Table);
     ASSERT_EQ(t.RowCount(), 2);
     for (int r = 0; r < 2; ++r, t.Next()) {
       TObserverTime p{};
@@ -221,9 +226,10 @@ TEST_F(ImportFixture, FailingImportLeavesThePreviousTableAndRefusedNamesChangeNo
   const std::pair<const char*, const char*> cases[] = {
       {"C,1,2,3,5\nD,x,5,6,5\n", "Error converting value to a double precision number (x)"},
       {"C,1,2,bright,5\n", "Error converting value to an single precision number (bright)"},
+      {"C,1,-90.5,3,5\n", "No line of the file holds a position on the sky, nothing was imported."},
   };
   for (const auto& [text, error] : cases) {
-    EXPECT_EQ(RunCatalogImport(Job("cat.csv", text, kDegrees)), error);
+    EXPECT_EQ(RunCatalogImport(Job("cat.csv", text, kDegrees)).rfind(error, 0), 0u) << error;
     TSQLiteTable t = Rows("cat");
     ASSERT_EQ(t.RowCount(), 2);
     EXPECT_EQ(t.FieldAsString(t.FieldIndex("ID")), "A");
@@ -241,6 +247,10 @@ TEST_F(ImportFixture, FailingImportLeavesThePreviousTableAndRefusedNamesChangeNo
   used.NamesInUse = {"MY_CAT"};
   EXPECT_NE(RunCatalogImport(used).find("another catalogue"), std::string::npos);
   EXPECT_EQ(Rows("my_cat").RowCount(), 2);
+  // A table of the database that no slot names (the builder's "IC") is
+  // never replaced either.
+  EXPECT_NE(RunCatalogImport(Job("Cat.csv", "Z,1,2,3,5\n", kDegrees)).find("already holds"), std::string::npos);
+  EXPECT_EQ(Rows("cat").RowCount(), 2);
 }
 
 // Distances in parsecs. A light year is 63241.077 au (IAU: c × Julian year)

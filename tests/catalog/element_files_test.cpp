@@ -246,9 +246,9 @@ TEST_F(ElementFiles, TemplatesSkippingAndMerging) {
   EXPECT_EQ(g.Cell(2, 3), "2450083.5");
   EXPECT_EQ(g.Cell(0, 1), "No");  // the title line does not convert
   EXPECT_EQ(AsteroidCount, 3);
-  // Without its template the same name reads with the native layout.
-  std::remove(dir.File("mpc.ast.template").c_str());
-  ASSERT_TRUE(LoadAsteroidElements(g, list, false, templateUsed));
+  // A list of another name without its template reads with the native layout.
+  WriteText(dir.File("bright.ast"), ReadText(list));
+  ASSERT_TRUE(LoadAsteroidElements(g, dir.File("bright.ast"), false, templateUsed));
   EXPECT_FALSE(templateUsed);
   // 20 characters are skipped, 21 read; merge replaces by name, ignoring case.
   const std::string native = dir.File("m.ast");
@@ -272,10 +272,9 @@ TEST_F(ElementFiles, TemplatesSkippingAndMerging) {
 }
 
 // The Minor Planet Center's one-line formats (the export format of MPCORB,
-// and the comet list with the perihelion date), read through the templates
-// written for them: every field from its published columns.
+// and the comet list with the perihelion date), read on a fresh folder and
+// through the templates written for them: every field from its columns.
 TEST_F(ElementFiles, MpcOneLineFormatsThroughTheirTemplates) {
-  EnsureMpcTemplates(dir.Path());
   auto line = [](std::initializer_list<std::pair<int, std::string>> fields) {
     std::string l(200, ' ');
     for (const auto& [column, text] : fields) l.replace(std::size_t(column - 1), text.size(), text);
@@ -301,6 +300,13 @@ TEST_F(ElementFiles, MpcOneLineFormatsThroughTheirTemplates) {
                                            "111.8657", "58.8601", "162.2422", "5.5", "8"};
   for (std::size_t i = 0; i < ceres.size(); ++i) EXPECT_EQ(a.Cell(int(i), 1), ceres[i]) << i;
   for (std::size_t i = 0; i < halley.size(); ++i) EXPECT_EQ(c.Cell(int(i), 1), halley[i]) << i;
+  // The template written for them reads the same (renamed, so that it is used).
+  EnsureMpcTemplates(dir.Path());
+  std::rename(dir.File("mpc.ast.template").c_str(), dir.File("x.ast.template").c_str());
+  WriteText(dir.File("l.x.ast"), ReadText(dir.File("2026-12-06.mpc.ast")));
+  TElementGrid t(11);
+  ASSERT_TRUE(LoadAsteroidElements(t, dir.File("l.x.ast"), false, templateUsed));
+  for (std::size_t i = 0; i < ceres.size(); ++i) EXPECT_EQ(t.Cell(int(i), 1), ceres[i]) << i;
 }
 
 TEST_F(ElementFiles, CountsAndBadFiles) {

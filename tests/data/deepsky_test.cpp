@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "catalog/sqlite_db.h"
 #include "data/common.h"
 #include "data/deepsky.h"
 #include "platform/codec.h"
@@ -128,13 +129,20 @@ TEST(DeepSkyDatabase, TablesColumnsTypesAndValues) {
   EXPECT_NEAR(d, 41.26905555555555 * kDeg, 1e-12);
 }
 
-TEST(DeepSkyDatabase, ReplacesAnOldDatabaseWhole) {
+// A second build rewrites the builder's two tables and keeps the tables the
+// user imported; a file that is no database is refused and left as it is.
+TEST(DeepSkyDatabase, RewritesItsTablesAndKeepsImportedOnes) {
   TempDir dir;
   const DeepSkyCatalogue cat = SampleCatalogue(dir);
-  WriteObjectDatabase(dir.File("Objects.sqlite"), cat.ngc, cat.ic);
-  WriteObjectDatabase(dir.File("Objects.sqlite"), {cat.ngc[1]}, {});
   const std::string db = dir.File("Objects.sqlite");
+  WriteObjectDatabase(db, cat.ngc, cat.ic);
+  TSQLiteDatabase(db).Execute("CREATE TABLE mine AS SELECT 'x' AS ID");
+  EXPECT_EQ(WriteObjectDatabase(db, {cat.ngc[1]}, cat.ic), 1);
   EXPECT_EQ(Rows(db, "SELECT ID FROM BASE_OBJECT_CATALOG"), std::vector<std::string>{"224"});
+  EXPECT_EQ(Rows(db, "SELECT ID FROM mine"), std::vector<std::string>{"x"});
+  WriteText(dir.File("junk.sqlite"), std::string(2048, 'j'));
+  EXPECT_THROW(WriteObjectDatabase(dir.File("junk.sqlite"), cat.ngc, cat.ic), SourceError);
+  EXPECT_EQ(testing_support::ReadText(dir.File("junk.sqlite")), std::string(2048, 'j'));
 }
 
 TEST(DeepSkyClasses, TypeCodes) {

@@ -15,6 +15,8 @@
 #include <set>
 #include <sstream>
 
+#include "catalog/object_options.h"
+#include "catalog/sqlite_db.h"
 #include "data/common.h"
 #include "data/mkdata.h"
 #include "data/stars.h"
@@ -292,6 +294,8 @@ TEST_F(RealData, SecondRunRebuildsOnlyWhatIsMissingOrChanged) {
              fs::copy_options::copy_symlinks | fs::copy_options::recursive);
   const auto saoTime = fs::last_write_time(copy.File("SAO_YALE.DAT"));
   fs::remove(copy.File("city.dat"));
+  // A database without one of the builder's tables is rebuilt.
+  TSQLiteDatabase(copy.File("Objects.sqlite")).Execute("DROP TABLE IC");
   // A saved element list is never replaced.
   testing_support::WriteText(copy.File("default.ast"), ";Minor planet elements\r\n");
   MkdataOptions opt;
@@ -304,6 +308,11 @@ TEST_F(RealData, SecondRunRebuildsOnlyWhatIsMissingOrChanged) {
   EXPECT_NE(out.str().find("city.dat: 1474 places written"), std::string::npos);
   EXPECT_EQ(ReadFile(copy.File("city.dat")).size(), 54538u);
   EXPECT_EQ(ReadFile(copy.File("default.ast")).size(), 24u);
+  EXPECT_NE(out.str().find("IC objects (IC) written"), std::string::npos);
+  // The fresh folder's catalogue options offer the IC catalogue, not active.
+  const TCatalogSlot ic = ReadCatalogSlots(dir_ + "ObjectOptions.xml")[1];
+  EXPECT_EQ(std::tuple(ic.Name, ic.Active, platform::FileExists(dir_ + "mpc.ast.template")),
+            std::tuple("IC", false, true));
 }
 
 TEST_F(RealData, ZonedCataloguesAgreeWithTheHipparcosList) {

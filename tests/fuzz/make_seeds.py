@@ -164,6 +164,12 @@ def newer_reader_seeds(out):
     entry = struct.pack("<iiiiiiHh", 0, 3600 * 51, 3600 * 49, 3600 * 11, 3600 * 9, 40 + 28, len(segment) - 16, 1)
     boundary = struct.pack("<iiii", 0x20770002, 40, 1, 28) + bytes(24) + entry + segment
     write(out, "world_map", "two_tiles", head + tile0 + tile1 + SEP + idx + SEP + boundary)
+    # The overlay: that boundary file, and one whose long steps climb past
+    # the pole and on, beyond any pixel a map can hold.
+    write(out, "boundary_overlay", "one_segment", boundary)
+    climb = struct.pack("<iiiH2x", 0, 3600 * 89, 0, 1000) + (struct.pack("<4H", 0, 0, 0x3FFF, 0xFFFF) * 1000)
+    entry = struct.pack("<iiiiiiHh", 0, 3600 * 90, 3600 * 89, 10, -10, 40 + 28, len(climb) - 16, 1)
+    write(out, "boundary_overlay", "past_the_pole", struct.pack("<iiii", 0x20770002, 40, 1, 28) + bytes(24) + entry + climb)
 
     # The pick list (the default marked) and a horizon file of "Fuzz Site".
     blanks = " " * 40
@@ -219,6 +225,25 @@ def newer_reader_seeds(out):
     write(out, "settings_file", "all_slots", bytes(directory) + body)
     for slot, block in blocks.items():
         write(out, "settings_file", "slot%d" % slot, bytes([slot - 1]) + block)
+
+
+def device_seeds(out):
+    # The plate-solve client's replies to each step, an error and a cut line.
+    for name, text in {"upload": "{u'status': u'success', u'subid': 12, u'hash': u'local'}\n",
+                       "substatus": "{u'processing_started': u'local', u'jobs': [12], u'job_calibrations': []}\n",
+                       "solved": "{u'ra': 127.5012, u'dec': -21.25, u'parity': 0.0}\nsuccess\n",
+                       "failed": "{u'indexes': u'4110-4119', u'narrowest_field': 1.0}\nfailure\n",
+                       "error": "{u'status': u'error', u'errormessage': u'no such picture'}\n",
+                       "cut": "{u'status': u'suc"}.items():
+        write(out, "plate_solve_reply", name, text)
+    # INDI camera numbers in the target's order: value, minimum, maximum of
+    # sensor width, height, pixel sizes, binning, frame, exposure,
+    # temperature, gain; then the values written back.
+    sane = [1280, 1, 1280, 960, 1, 960, 3.75, 0, 0, 3.75, 0, 0, 1, 1, 4, 1, 1, 4, 0, 0, 1280, 0, 0, 960,
+            1280, 16, 1280, 960, 16, 960, 1, 0.001, 3600, -10, -50, 50, 50, 0, 100, 640, 480, 60, -5]
+    odd = [float("nan"), 1e300] + sane[2:20] + [float("-inf")] + sane[21:]
+    write(out, "indi_camera", "sane", struct.pack("<%dd" % len(sane), *sane))
+    write(out, "indi_camera", "odd", struct.pack("<%dd" % len(odd), *odd))
 
 
 # --- noctra-mkdata's sources -----------------------------------------------------------
@@ -357,6 +382,7 @@ def main():
         "NOCTRA_SOURCES", os.path.expanduser("~/.cache/noctra-sources"))
     program_seeds(out)
     newer_reader_seeds(out)
+    device_seeds(out)
     mkdata_seeds(out, src)
 
 

@@ -21,7 +21,7 @@ namespace {
 
 constexpr double kDeg = M_PI / 180.0;
 constexpr double kArcsec = kDeg / 3600.0;
-// The simulator's sensor: 5.6 um pixels at 800 mm, radians per pixel.
+// The guide camera's sensor: 5.6 um pixels at 800 mm, radians per pixel.
 constexpr double kScale = 5.6e-3 / 800.0;
 // Guide rates of the simulated mount: a quarter of the sidereal rate
 // (15.041"/s), degrees per second.
@@ -72,8 +72,14 @@ struct GuideFixture {
     SimCameraStars = [](double, double, double) {
       return std::vector<TSimStar>{{3.0 * M_PI / 12.0 + 10 * kScale / std::cos(kDec0), kDec0 + 6 * kScale, 11.5}};
     };
-    RegisterSimCameraDriver();
-    cams[1].name = "Noctra.Simulator.Camera";
+    // A guide camera: the simulator behind 800 mm, 3" stars.
+    platform::RegisterDriver({"Test.GuideCamera", "Camera", "test", [] {
+                                TSimCameraConfig c;
+                                c.focalLengthMm = 800;
+                                c.seeingArcsec = 3;
+                                return std::make_shared<TSimCamera>(c);
+                              }});
+    cams[1].name = "Test.GuideCamera";
     cams.ConnectClick(1);
     cam = cams.Camera(1);
   }
@@ -89,6 +95,19 @@ struct GuideFixture {
     cam->Poll();
     g.Sequence();
   }
+  // Selects the star in its box and calibrates.
+  void Calibrate(TAutoGuider& g) {
+    g.Set.Exposure = "0.5";
+    g.ImageSource = "ASCOM Camera #1";
+    Tick(g);
+    ASSERT_EQ(g.Camera(), cam);
+    g.SetGuideBox(250, 180, 370, 300);
+    g.Press(TGuideMode::Select);
+    for (int i = 0; i < 50 && !g.StarSelected(); ++i) Tick(g);
+    ASSERT_TRUE(g.StarSelected());
+    g.Press(TGuideMode::Calibrate);
+    for (int i = 0; i < 3000 && !g.Calibrated() && g.Mode() == TGuideMode::Calibrate; ++i) Tick(g);
+  }
 };
 
 }  // namespace
@@ -97,22 +116,12 @@ TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
   GuideFixture f;
   SimGuideMount mount(f.mount);
   TAutoGuider g(&mount, [&](const std::string& n) -> TCamera* { return n == "ASCOM Camera #1" ? f.cam : nullptr; });
-  g.Set.Exposure = "0.5";
   g.Set.Porportional = 70;
-  g.ImageSource = "ASCOM Camera #1";
-  f.Tick(g);
-  ASSERT_EQ(g.Camera(), f.cam);
-  g.SetGuideBox(250, 180, 370, 300);
-  g.Press(TGuideMode::Select);
-  for (int i = 0; i < 50 && !g.StarSelected(); ++i) f.Tick(g);
-  ASSERT_TRUE(g.StarSelected());
-  // Sensor centre (320, 240); east is left and north up.
-  EXPECT_NEAR(g.StarX(), 310.0, 0.3);
-  EXPECT_NEAR(g.StarY(), 234.0, 0.3);
-
-  g.Press(TGuideMode::Calibrate);
-  for (int i = 0; i < 3000 && !g.Calibrated() && g.Mode() == TGuideMode::Calibrate; ++i) f.Tick(g);
+  f.Calibrate(g);
   ASSERT_TRUE(g.Calibrated()) << LogLines().LastLine();
+  // The lock position: sensor centre (320, 240); east is left and north up.
+  EXPECT_EQ(g.LockX(), 310);
+  EXPECT_EQ(g.LockY(), 234);
   // The simulated rates in pixels per second: the guide rate over the pixel
   // scale; right ascension on the sky shrinks with cos(declination).
   const double decRate = kGuideRate * kDeg / kScale;
@@ -147,6 +156,17 @@ TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
   EXPECT_GT(mount.pulses, 10);
 }
 
+// A mount with 1.5 s of play in declination: the calibration measures it.
+TEST(AutoGuider, CalibrationMeasuresTheDeclinationPlay) {
+  GuideFixture f;
+  f.mount.MutableConfig().decPlayDeg = 1.5 * kGuideRate;
+  SimGuideMount mount(f.mount);
+  TAutoGuider g(&mount, [&](const std::string&) -> TCamera* { return f.cam; });
+  f.Calibrate(g);
+  ASSERT_TRUE(g.Calibrated()) << LogLines().LastLine();
+  EXPECT_NEAR(g.Backlash(), 1500, 300);
+}
+
 // A mount that does not move the star fails the calibration.
 TEST(AutoGuider, CalibrationFailsWhenTheStarDoesNotMove) {
   GuideFixture f;
@@ -157,14 +177,7 @@ TEST(AutoGuider, CalibrationFailsWhenTheStarDoesNotMove) {
     bool SetGuideRate(int) override { return true; }
   } dead;
   TAutoGuider g(&dead, [&](const std::string&) -> TCamera* { return f.cam; });
-  g.Set.Exposure = "0.5";
-  g.ImageSource = "ASCOM Camera #1";
-  f.Tick(g);
-  g.SetGuideBox(250, 180, 370, 300);
-  g.Press(TGuideMode::Select);
-  for (int i = 0; i < 50 && !g.StarSelected(); ++i) f.Tick(g);
-  g.Press(TGuideMode::Calibrate);
-  for (int i = 0; i < 3000 && g.Mode() == TGuideMode::Calibrate; ++i) f.Tick(g);
+  f.Calibrate(g);
   EXPECT_FALSE(g.Calibrated());
   const auto lines = LogLines().Lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(),
@@ -172,14 +185,6 @@ TEST(AutoGuider, CalibrationFailsWhenTheStarDoesNotMove) {
             lines.end());
   g.Press(TGuideMode::Guide);
   EXPECT_EQ(g.Mode(), TGuideMode::Off) << "no guiding without a calibration";
-}
-
-TEST(AutoGuider, GuideAngle) {
-  EXPECT_DOUBLE_EQ(GuideAngle(0, 1), 0.0);
-  EXPECT_DOUBLE_EQ(GuideAngle(1, 0), 90.0);
-  EXPECT_DOUBLE_EQ(GuideAngle(0, -1), 180.0);
-  EXPECT_DOUBLE_EQ(GuideAngle(-1, 0), 270.0);
-  EXPECT_DOUBLE_EQ(GuideAngle(0.0005, -0.0005), 0.0);
 }
 
 // Guide pulses: the error over the axis rate, nothing at 0.1 s or less, and

@@ -90,9 +90,11 @@ TEST(CameraSimulator, StarsLandWhereTheProjectionPutsThemAndFollowGuidePulses) {
   ASSERT_TRUE(cam->Connected());
   EXPECT_EQ(cam->GetXSize(), 640);
 
-  // One star 30 pixels north and 12 east of the field centre (pixel scale
-  // 5.6 um / 800 mm = 7e-6 rad); north is up and east is left.
-  const double scale = 5.6e-3 / 800.0;
+  // One star 30 pixels north and 12 east of the field centre (pixel scale:
+  // the pixel size over the focal length, radians); north is up and east
+  // is left.
+  const TSimCameraConfig config;
+  const double scale = config.pixelSizeUm * 1e-3 / config.focalLengthMm;
   const double ra0 = 3.0 * M_PI / 12.0, dec0 = 20.0 * M_PI / 180.0;
   const double dDec = 30 * scale, dRa = 12 * scale / std::cos(dec0);
   f.stars = {{ra0 + dRa, dec0 + dDec, 12.0}};  // about 16,000 counts at the peak
@@ -109,11 +111,12 @@ TEST(CameraSimulator, StarsLandWhereTheProjectionPutsThemAndFollowGuidePulses) {
   EXPECT_NEAR(sx, wantX, 0.2);  // noise and pixel sampling
   EXPECT_NEAR(sy, wantY, 0.2);
 
-  // A 2 s guide pulse north at 1x sidereal (15.041"/s) moves the mount
-  // north by 30.08": the star moves down by that over the pixel scale.
-  f.mount->Invoke("PulseGuide", {int32_t(0), int32_t(2000)});
+  // A 10 s guide pulse north at 1x sidereal (15.041"/s) moves the mount
+  // north by 150.4": the star moves down by that over the pixel scale.
+  f.mount->Invoke("PulseGuide", {int32_t(0), int32_t(10000)});
+  const double move = 10 * 15.041067 * kArcsec / scale;
   double sx2, sy2;
-  ASSERT_TRUE(f.Measure(*cam, 2.0, 288, 205, sx2, sy2));
-  EXPECT_NEAR(sy2 - sy, 2 * 15.041067 * kArcsec / scale, 0.3);
+  ASSERT_TRUE(f.Measure(*cam, 2.0, 288, int(sy + move) - 20, sx2, sy2));
+  EXPECT_NEAR(sy2 - sy, move, 0.3);
   EXPECT_NEAR(sx2 - sx, 0.0, 0.3);
 }

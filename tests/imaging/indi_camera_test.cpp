@@ -9,6 +9,7 @@
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
 #include "imaging/indi_camera.h"
+#include "tests/support/indi_props.h"
 #include "tests/support/indi_server.h"
 
 using namespace imaging;
@@ -54,4 +55,25 @@ TEST(IndiCamera, ExposesOnTheCcdSimulator) {
   server.Stop();
   Cameras().SourceSettings.clear();
   ImagingSettingsDoc().Doc.Clear();
+}
+
+// Values a device reports are checked before they become integers: NaN,
+// infinite and huge ones fail the member as a driver error.
+TEST(IndiCamera, DeviceNumbersOutOfRangeFailTheMember) {
+  auto client = std::make_shared<platform::TIndiClient>(platform::TIndiAddress{"127.0.0.1", 1, "CCD"});
+  testing_support::IndiConnected(*client);
+  platform::TAutomationRef cam = MakeIndiCamera(client);
+  const double cases[][3] = {{1280, 2, 1280}, {NAN, 1, 640}, {1e30, 1, 640}, {640, NAN, 640}, {640, 1e12, 640},
+                             {640, 1, -INFINITY}, {640, 1, 3e9}};  // sensor width, binning, frame width
+  for (const auto& c : cases) {
+    testing_support::IndiNumbers(*client, "CCD_INFO", {{"CCD_MAX_X", c[0], 0, 0}});
+    testing_support::IndiNumbers(*client, "CCD_BINNING", {{"HOR_BIN", c[1], 0, 0}});
+    testing_support::IndiNumbers(*client, "CCD_FRAME", {{"WIDTH", c[2], 0, 0}});
+    auto read = [&] { return std::vector<int32_t>{cam->Get("CameraXSize").AsInt(), cam->Get("BinX").AsInt(), cam->Get("NumX").AsInt()}; };
+    if (c[0] == 1280)
+      EXPECT_EQ(read(), (std::vector<int32_t>{1280, 2, 640}));
+    else
+      EXPECT_THROW(read(), platform::EAutomationError) << c[0] << " " << c[1] << " " << c[2];
+  }
+  client->serverDisconnected(0);
 }

@@ -12,18 +12,29 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "astro/observer.h"
 #include "imaging/camera.h"
+#include "imaging/forms/tele_mount.h"
 #include "imaging/imaging_settings.h"
 #include "imaging/plate_solve.h"
 #include "imaging/plate_solve_logic.h"
+#include "platform/automation_sim.h"
 #include "platform/timezone.h"
 #include "shell/log_lines.h"
+#include "telescope/host.h"
+#include "telescope/tele_control.h"
 
 using namespace imaging;
 
 namespace {
 
 constexpr double kDeg = M_PI / 180.0;
+
+// Chart coordinates of J2000.0 (no precession), as the simulated mount's.
+struct J2000Host : ITelescopeHost {
+  void CopyObserver(TObserverTime& out) override { out = ObserverTime; }
+  double ChartEpochJD() override { return 2451545.0; }
+};
 
 bool Logged(const std::string& line) {
   const auto lines = LogLines().Lines();
@@ -51,6 +62,15 @@ TEST(PlateSolveReplies, ParsesTheClientsDictionaries) {
   EXPECT_EQ(id, 12);
   EXPECT_FALSE(ParseUploadReply("{u'status': u'success', u'hash': u'x'}", status, id)) << "no subid";
   EXPECT_FALSE(ParseUploadReply("{u'status': u'error', u'subid': 3,}", status, id));
+  // A reply cut anywhere (the client killed mid-line) never throws; cut
+  // before its number it fails the step, with a log line.
+  const std::string upload = "{u'status': u'success', u'subid': 12}";
+  for (std::size_t n = 0; n < upload.size(); ++n) {
+    TSolveProgress p;
+    ASSERT_NO_THROW(ReadClientReply(p, upload.substr(0, n))) << n;
+    EXPECT_EQ(p.state, n <= upload.find("12") ? 0 : 2) << n;
+  }
+  EXPECT_TRUE(Logged("[Plate-Solve] Failed to submit job"));
 
   EXPECT_EQ(ParseSubmissionReply("{u'processing_started': u'x', u'jobs': [34], u'job_calibrations': []}"), 34);
   EXPECT_EQ(ParseSubmissionReply("{u'jobs': [], u'job_calibrations': []}"), 0) << "empty list: wait";
@@ -125,12 +145,14 @@ class PlateSolveFailures : public ::testing::Test {
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     setenv("NOCTRA_SOLVE_FIELD", path.toUtf8().constData(), 1);
   }
-  std::unique_ptr<TPlateSolve> Start(int timeoutSeconds) {
+  std::unique_ptr<TPlateSolve> Start(int timeoutSeconds, int tickMs = 20, double fieldWidth = 0) {
     TPlateSolveSettings s;
+    s.fieldWidth = fieldWidth;
+    s.fieldHeight = fieldWidth * 0.75;
     s.clientFolder = dir.path().toStdString() + "/client folder/";
     s.clientScript = NOCTRA_SOLVE_CLIENT;
     s.timeoutSeconds = timeoutSeconds;
-    return std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, 20);
+    return std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, tickMs);
   }
   QTemporaryDir dir;
   platform::Bitmap picture{64, 48};
@@ -145,14 +167,25 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   EXPECT_TRUE(Logged("[Plate-Solve] solve-field is not installed (Debian package astrometry.net)"));
   EXPECT_TRUE(Logged("[Plate-Solve] Failed to submit job"));
 
-  // No solution: solve-field ends without a field centre.
+  // No solution: solve-field ends without a field centre. A 15' field is
+  // narrower than the index file installed (4110: quads from 1 degree).
   LogLines().Clear();
   FakeSolver("echo 'Did not solve (or no WCS file was written).'");
-  job = Start(30);
+  QFile index(dir.filePath("index-4110.fits"));
+  ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+  index.write(QByteArray("INDEXID =                 4110").leftJustified(80) +
+              QByteArray("SCALE_L =      0.0174532925199 / radians").leftJustified(80) + QByteArray("END").leftJustified(2720));
+  index.close();
+  setenv("NOCTRA_INDEX_DIRS", dir.path().toUtf8().constData(), 1);
+  job = Start(30, 20, 0.25);
   ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  unsetenv("NOCTRA_INDEX_DIRS");
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] Got Job# 1")) << LogLines().LastLine();
   EXPECT_TRUE(Logged("[Plate-Solve] Plate solve failed ([failure])"));
+  EXPECT_TRUE(Logged("[Plate-Solve] The field (0.25 x 0.19 deg) is too small for the installed index files "
+                     "4110-4110 (fields of 1 deg and wider)"))
+      << LogLines().LastLine();
 
   // Time-out in the middle of the upload: the client and its solve-field end.
   LogLines().Clear();
@@ -173,9 +206,11 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   EXPECT_TRUE(Logged("[Plate-Solve] Aborted"));
 }
 
+// Each step follows the previous client's end, not the job's tick (here a
+// minute long).
 TEST_F(PlateSolveFailures, ReportsSolvedPositionFromTheReply) {
   FakeSolver("touch \"$4/solved\"; echo 'Field center: (RA,Dec) = (56.75, -24.125) deg.'");
-  auto job = Start(30);
+  auto job = Start(300, 60000);
   ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
   ASSERT_TRUE(job->Solved()) << LogLines().LastLine();
   EXPECT_NEAR(job->RaJ2000(), 56.75 * kDeg, 1e-12);
@@ -292,20 +327,25 @@ TEST(PlateSolveWindow, CorrectPointingGuardsAndGuidedMoves) {
     TAutoMode mode;
     double dRaDeg, dDecDeg;  // solved minus target
     const char* line;        // the refusal logged, or "" for a correction
+    bool teleNan = false;    // the telescope reports its declination as NaN
   } cases[] = {
       {TAutoMode::Slew, 3.0, 0.0, "[Plate-Solve] Aborted, corrected pos. > 2 deg"},
       // Offsets below the target count by their size too.
       {TAutoMode::Slew, -3.0, 0.0, "[Plate-Solve] Aborted, corrected pos. > 2 deg"},
       {TAutoMode::Slew, 0.0, -2.5, "[Plate-Solve] Aborted, corrected pos. > 2 deg"},
-      {TAutoMode::Slew, 0.0, 75.0, "[Plate-Solve] Aborted, declination beyond +-90 deg"},
+      {TAutoMode::Slew, 0.0, 75.0, "[Plate-Solve] Aborted, position not valid"},
       {TAutoMode::Sync, 11.0, 0.0, "[Plate-Solve] Aborted, corrected pos. > 10 deg"},
       {TAutoMode::Goto, 0.0, -11.0, "[Plate-Solve] Aborted, corrected pos. > 10 deg"},
+      // NaN from a device fails every range check, not only the finite ones.
+      {TAutoMode::Slew, NAN, 0.0, "[Plate-Solve] Aborted, position not valid"},
+      {TAutoMode::Sync, 0.0, NAN, "[Plate-Solve] Aborted, position not valid"},
+      {TAutoMode::Goto, 0.1, 0.0, "[Plate-Solve] Aborted, position not valid", true},
   };
   for (const Case& c : cases) {
     LogLines().Clear();
     mount.calls.clear();
     mount.ra = mount.targetRa;
-    mount.dec = mount.targetDec;
+    mount.dec = c.teleNan ? NAN : mount.targetDec;
     logic.Mode = c.mode;
     logic.CorrectPointingTo(mount.targetRa + c.dRaDeg * kDeg, mount.targetDec + c.dDecDeg * kDeg);
     EXPECT_TRUE(Logged(c.line)) << c.line << " / " << LogLines().LastLine();
@@ -319,25 +359,55 @@ TEST(PlateSolveWindow, CorrectPointingGuardsAndGuidedMoves) {
   EXPECT_EQ(mount.calls, (std::vector<std::string>{"sync", "goto"}));
 
   // Solved 0.5 degree east of the target at gain 0.062: an RA move of
-  // 0.5 x 60,000 x 0.062 = 1,860 ms (target minus solved is negative: "E");
-  // 0.25 degree south at gain 0.1: 1,500 ms "N".
+  // 0.5 x 60,000 x 0.062 = 1,860 ms west, toward the target; 0.25 degree
+  // south at gain 0.1: 1,500 ms north.
   mount.calls.clear();
   logic.Mode = TAutoMode::Slew;
   logic.Sel.SlewRAGain = "0.062";
   logic.Sel.SlewDECGain = "0.1";
   logic.CorrectPointingTo(mount.targetRa + 0.5 * kDeg, mount.targetDec - 0.25 * kDeg);
   EXPECT_EQ(logic.LastRaMoveMs(), 1860);
-  EXPECT_EQ(logic.LastRaDirection(), 'E');
+  EXPECT_EQ(logic.LastRaDirection(), 'W');
   EXPECT_EQ(logic.LastDecMoveMs(), 1500);
   EXPECT_EQ(logic.LastDecDirection(), 'N');
   ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
-  EXPECT_EQ(mount.calls, (std::vector<std::string>{"rate 5", "start E", "stop E", "start N", "stop N"}));
+  EXPECT_EQ(mount.calls, (std::vector<std::string>{"rate 5", "start W", "stop W", "start N", "stop N"}));
   // A gain out of range is reset and nothing moves.
   mount.calls.clear();
   logic.Sel.SlewRAGain = "7";
   logic.CorrectPointingTo(mount.targetRa + 0.5 * kDeg, mount.targetDec);
   EXPECT_EQ(logic.Sel.SlewRAGain, "0.0");
   EXPECT_TRUE(mount.calls.empty());
+}
+
+// "Guide to corrected location" with default settings on the simulated
+// mount (LX200 moves, ":R5#" 16 x 1/160 = 0.1 degree a second): a field
+// solved east and south of the goto's target moves the mount onto it.
+TEST(PlateSolveWindow, GuidedCorrectionMovesTheSimulatedMountTowardTheTarget) {
+  platform::TSimTelescopeConfig config;
+  config.driverInfo = "Meade Autostar simulator";
+  config.protocol = platform::TSimProtocol::Meade;
+  config.canSetGuideRates = false;
+  config.guideRateDegPerSec = 0.1 / 16;
+  auto sim = std::make_shared<platform::TSimTelescope>(config);
+  sim->SetPointing(4.0, 15.0);
+  platform::RegisterDriver({"Test.GuidedMount", "Telescope", "test", [sim] { return sim; }});
+  J2000Host host;
+  TTeleControl tele{&host};
+  tele.name = "Test.GuidedMount";
+  tele.ConnectClick();
+  ASSERT_TRUE(tele.GotoRaDec(60 * kDeg, 15 * kDeg));
+  ASSERT_TRUE(WaitFor([&] { return !sim->IsSlewing(); }, 60000));
+  sim->SetPointing(60.08 / 15, 14.95);  // 0.08 degree east, 0.05 south
+  TTeleMount mount(&tele);
+  TPlateSolveLogic logic(&mount, {}, [](const std::string&) -> TCamera* { return nullptr; });
+  logic.Mode = TAutoMode::Slew;
+  logic.Sel.SlewRAGain = logic.Sel.SlewDECGain = "0.16667";  // 60,000 ms x 1/6: 10 s a degree
+  logic.CorrectPointingTo(sim->RaHours() * 15 * kDeg, sim->DecDegrees() * kDeg);
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+  EXPECT_NEAR(sim->RaHours() * 15, 60.0, 0.016) << "a fifth of the offset left at most";
+  EXPECT_NEAR(sim->DecDegrees(), 15.0, 0.01);
+  tele.Disconnect();
 }
 
 // Timed solves come 305 s after the last attempt, solved or not.

@@ -19,15 +19,21 @@ namespace {
 
 uint32_t Rgb(int r, int g, int b) { return platform::MakePixel(uint8_t(r), uint8_t(g), uint8_t(b)); }
 
-// A capture device that hands out queued frames.
+// A capture device that hands out queued frames, opened in the mode asked.
 class FakeVideo : public IVideoDevice {
  public:
-  explicit FakeVideo(VideoFormat f, std::deque<std::vector<uint8_t>>* frames) : format_(f), frames_(frames) {}
-  bool Open(int, std::string&) override { return open_ = true; }
+  explicit FakeVideo(VideoFormat f, std::deque<std::vector<uint8_t>>* frames, TVideoChoice* opened = nullptr)
+      : format_(f), frames_(frames), opened_(opened) {}
+  bool Open(int, const TVideoChoice& want, std::string&) override {
+    if (opened_) *opened_ = want;
+    if (want.fourcc) format_ = {want.fourcc, want.width, want.height};
+    return open_ = true;
+  }
   void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
   std::string DriverName() const override { return "Fake UVC camera"; }
   VideoFormat Format() const override { return format_; }
+  TVideoOffer Offer() const override { return {}; }
   bool Grab(std::vector<uint8_t>& frame, int) override {
     if (!open_ || frames_->empty()) return false;
     frame = frames_->front();
@@ -36,6 +42,7 @@ class FakeVideo : public IVideoDevice {
   }
   VideoFormat format_;
   std::deque<std::vector<uint8_t>>* frames_;
+  TVideoChoice* opened_;
   bool open_ = false;
 };
 
@@ -50,11 +57,12 @@ struct Fixture {
   std::deque<std::vector<uint8_t>> frames;
   uint64_t now = 100000;
   VideoFormat format{kFourccYUYV, 4, 2};
+  TVideoChoice opened;
   Fixture() {
     ImagingSettingsDoc().Doc.Clear();
     LogLines().Clear();
     CameraClocks().NowMs = [this] { return now; };
-    VideoDeviceFactory = [this] { return std::make_unique<FakeVideo>(format, &frames); };
+    VideoDeviceFactory = [this] { return std::make_unique<FakeVideo>(format, &frames, &opened); };
   }
   ~Fixture() {
     VideoDeviceFactory = MakeV4l2Device;
@@ -131,6 +139,26 @@ TEST(VideoCamera, PlainCameraExposesTheLastFrameOfTheWindow) {
   TFitsBitmap& img = cam.GetImage();
   EXPECT_EQ(img.Header.NAxis, 3);
   EXPECT_EQ(FitsValue(img.Data().data(), 8, 0), 120);
+}
+
+// The format, frame size and input chosen are kept in the camera's element
+// of the settings file (other cameras' stay as they were) and asked of the
+// device at the next connection.
+TEST(VideoCamera, TheChosenModeIsKeptAndAskedFor) {
+  Fixture f;
+  TVFWCamera cam(0);
+  cam.SetChoice({kFourccRGB3, 320, 240, 1});
+  platform::XmlDocument doc;
+  ASSERT_TRUE(doc.LoadFromText("<Imaging><VFW1/><IFF1/></Imaging>"));
+  WriteImagingSettings(doc.Root().FirstChild("VFW1"), cam.Settings);
+  WriteImagingSettings(doc.Root().FirstChild("IFF1"), ImagingSettings());
+  EXPECT_TRUE(doc.Root().FirstChild("IFF1").FirstChild("VideoFormat").IsNull());
+  cam.Settings = ImagingSettings();
+  ReadImagingSettings(doc.Root().FirstChild("VFW1"), cam.Settings);
+  cam.SetConnected(true);
+  EXPECT_EQ(std::vector<int>({int(f.opened.fourcc == kFourccRGB3), f.opened.width, f.opened.height, f.opened.input}),
+            std::vector<int>({1, 320, 240, 1}));
+  EXPECT_EQ(cam.GetXSize(), 320);
 }
 
 TEST(VideoCamera, LongExposureLineOnASerialPortAndTheBrightestFrame) {
@@ -279,7 +307,7 @@ TEST(VideoCamera, RealDeviceLayerReportsAMissingDevice) {
   EXPECT_EQ(VideoDriverDescription(9), "");
   auto dev = MakeV4l2Device();
   std::string error;
-  EXPECT_FALSE(dev->Open(9, error));
+  EXPECT_FALSE(dev->Open(9, {}, error));
   EXPECT_NE(error.find("/dev/video9"), std::string::npos);
   EXPECT_FALSE(dev->IsOpen());
   if (!std::filesystem::exists("/dev/video2")) {

@@ -1,9 +1,14 @@
-// The calendar's texts that need no ephemeris: time forms, meteor peaks,
-// the repeat rule, and the meteor-shower table rows and pages.
+// The calendar's texts: time forms, meteor peaks, the repeat rule, the
+// planets' conjunctions and transits, and the meteor-shower table rows and
+// pages.
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <memory>
 
+#include "astro/observer.h"
+#include "astro/planets.h"
+#include "astro/timescales.h"
 #include "tools/events_calendar.h"
 #include "tools/meteor_showers.h"
 
@@ -37,7 +42,7 @@ TEST(CalendarTexts, RepeatRuleDropsOnlyTheGroupingSentence) {
     days[i].groupKey = " 3 7";
     days[i].groupSeparation = seps[i];
     days[i].groupText = group[i];
-    const std::string other = i == 1 ? "Mercury is in conjunction" : "";
+    const std::string other = i == 1 ? "Mercury is in conjunction. " : "";
     days[i].text = "Full Moon at 5:30pm. ~" + other + group[i] + ". ~The Perseid meteor shower peaks tonight.";
   }
   TEventsCalendar::ApplyRepeatRule(days, 3);
@@ -48,6 +53,40 @@ TEST(CalendarTexts, RepeatRuleDropsOnlyTheGroupingSentence) {
   days[2].text = std::string(400, 'x');
   TEventsCalendar::ApplyRepeatRule(days, 3);
   EXPECT_EQ(days[2].text.size(), 400u);
+}
+
+TEST(CalendarTexts, ConjunctionKindsAndTransits) {
+  ConvertElementTable();
+  InitPlanetRecords(Planets);
+  auto obs = std::make_unique<TObserverTime>();
+  TEventsCalendar cal(InitObserver(*obs), {});  // Greenwich, UT
+  // Conjunctions (UT) computed once with astropy 5.2, built-in ephemeris:
+  // apparent geocentric ecliptic longitudes of date equal, inferior when the
+  // planet is nearer than the Sun. A day reports those from 23:00 before.
+  const char* sup = "Mercury is in superior conjunction";
+  const char* inf = "Mercury is in inferior conjunction";
+  const struct {
+    int y, m, d;
+    const char* text;
+  } cases[] = {
+      // 08:42, and Saturn at 21:12: two events of one day, separated.
+      {2024, 2, 28, "Mercury is in superior conjunction. Saturn is in conjunction"},
+      {2024, 4, 12, inf}, {2024, 6, 14, sup}, {2024, 8, 19, inf},   // Apr 11 23:02; 16:32; 01:58
+      {2024, 9, 30, sup}, {2024, 12, 6, inf}, {2025, 2, 9, sup},    // 21:09; 02:17; 12:08
+      {2025, 3, 24, inf}, {2025, 5, 30, sup}, {2025, 8, 1, inf},    // 19:48; 04:12; Jul 31 23:41
+      {2025, 9, 13, sup}, {2025, 11, 20, inf},                      // 10:51; 09:23
+      {2024, 6, 4, "Venus is in superior conjunction"},  // 15:34, 3.6' from the Sun but behind it
+      {2025, 3, 23, "Venus is in inferior conjunction"},  // 01:07
+      // The disc wholly inside the Sun's 06:44 to 11:05 (astropy, as above).
+      {2032, 11, 13, "Mercury transits the sun's disk, starts at 6am ends at 11am"},
+  };
+  for (const auto& c : cases) {
+    SetObserverLocalCivil(*obs, JulianDay(c.y, c.m, c.d, 0));
+    TCalendarDay day;
+    const std::string text = cal.PlanetSearch(*obs, day);
+    EXPECT_NE(text.find(c.text), std::string::npos) << c.y << "-" << c.m << "-" << c.d << ": " << text;
+    EXPECT_EQ(text.find("transits") != std::string::npos, c.y == 2032) << text;
+  }
 }
 
 TEST(MeteorShowerTable, Rows) {

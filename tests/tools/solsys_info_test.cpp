@@ -2,7 +2,6 @@
 // number texts.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -111,24 +110,6 @@ TEST(SolSysTexts, SizesAndMasses) {
   EXPECT_EQ(AngularSizeText(0.15 * kArcmin), "9.0\"");
   EXPECT_EQ(AngularSizeText(0.2 * kArcmin), "0.2'");
   EXPECT_EQ(MassText(3.3e23), "3.3 x 10^23");
-  EXPECT_EQ(BodySampleCount(5, 9, 1), 365);
-  EXPECT_EQ(BodySampleCount(5, 9, 2), 730);
-  EXPECT_EQ(BodySampleCount(5, 4, 2), 365);
-  EXPECT_EQ(BodySampleCount(5, 4, 1), 183);
-}
-
-TEST_F(SolSysWindow, MoonSamplesFollowTheMonth) {
-  SetObserverUT(*obs_, 2461050.5);
-  std::vector<double> ras, decs;
-  ASSERT_TRUE(SampleBodyYear(kSelectSolarSystem, 9, *obs_, 2026, 365, ras, decs));
-  // The Moon's declination swings through ±18° to ±29° within every month.
-  double lo = 1, hi = -1;
-  for (int i = 0; i < 28; ++i) {
-    lo = std::min(lo, decs[i]);
-    hi = std::max(hi, decs[i]);
-  }
-  EXPECT_GT(hi - lo, 36 * kDeg);
-  EXPECT_FALSE(SampleBodyYear(kSelectSolarSystem, 10, *obs_, 2026, 183, ras, decs));
 }
 
 }  // namespace

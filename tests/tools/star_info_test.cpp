@@ -81,6 +81,11 @@ TEST(StarInfo, DistanceRules) {
     const auto r = Record(0, 0, 0, 525, 68, c.parallax, 0);
     EXPECT_EQ(MakeStarInfo(1, r.data(), c.notes, *obs).Distance, c.distance) << c.parallax;
   }
+  // G2 without a luminosity class is estimated as G2 V (the Sun: logL 0.0).
+  const auto noClass = MakeStarInfo(1, Record(0, 0, 0, 520, 68, 65535, 0).data(), {}, *obs);
+  EXPECT_EQ(noClass.Sentences[0], "About the same luminosity as our sun.");
+  EXPECT_FALSE(noClass.PhysicalNote.empty());
+  EXPECT_TRUE(MakeStarInfo(1, Record(0, 0, 0, 525, 68, 65535, 0).data(), {}, *obs).PhysicalNote.empty());
   const auto noSpectrum = Record(0, 0, 0, 0, 68, 40, 0);
   EXPECT_EQ(MakeStarInfo(1, noSpectrum.data(), {}, *obs).Distance, ">40pc (130ly)");
   const auto none = Record(0, 0, 0, 0, 68, 65535, 0);

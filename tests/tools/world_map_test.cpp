@@ -148,6 +148,15 @@ TEST(BoundaryFile, RoundTripAndDamage) {
   EXPECT_EQ(lines.size(), 1u);
   EXPECT_EQ(ParseBoundaryFile(points, lines), 0);
   EXPECT_EQ(lines[0].Points.size(), a.points.size());
+  // Steps adding up beyond the pole end the segment; a segment starting off
+  // the globe is left out.
+  mkdata::BoundaryLine pole{2, {{0, 89.0}, {0, 89.5}, {0, 1e5}, {0, 89.9}}}, off{2, {{0, -1e5}, {0, 0}}};
+  ASSERT_EQ(ParseBoundaryFile(mkdata::EncodeBoundaryFile({pole, off}), lines), 0);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].Points.size(), 2u);
+  int x = 0, y = 0;  // a place far off the globe: held a million pixels out
+  LonLatToPixel(TMapView{}, 1e300, -1e12, x, y);
+  EXPECT_EQ(y, 1000000);
 }
 
 TEST(MapView, ConversionsPanAndClickOnACity) {

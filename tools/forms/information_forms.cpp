@@ -17,6 +17,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -26,8 +28,10 @@
 #include "catalog/object_catalog.h"
 #include "chart/drawing_colors.h"
 #include "chart/globe.h"
+#include "chart/screen_layout.h"
 #include "platform/drawing.h"
 #include "shell/globals.h"
+#include "shell/messages.h"
 #include "tools/meteor_showers.h"
 #include "tools/report_printing.h"
 #include "tools/yearly_chart.h"
@@ -39,9 +43,29 @@ std::function<void(double, double)> TelescopeGotoHook;
 std::function<void(double, double)> TelescopeSyncHook;
 std::function<bool()> TelescopeConnected = [] { return false; };
 
+void PrintOnePage(QWidget* parent, const QString& title,
+                  const std::function<void(platform::DrawingContext&, int, int)>& draw) {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(title);
+  QPrintDialog dialog(&printer, parent);
+  if (dialog.exec() != QDialog::Accepted) return;
+  {
+    platform::DrawingContext dc(&printer);
+    PrintScale = PrintScaleForResolution(dc.DpiX(), dc.DpiY());
+    MakeDrawingColors();
+    draw(dc, printer.width(), printer.height());
+  }
+  PrintScale = 1;
+  MakeDrawingColors();
+}
+
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+void PrintPage(QWidget* parent, const QString& title, const std::function<void(platform::DrawingContext&, int, int)>& draw) {
+  PrintOnePage(parent, title, draw);
+}
 
 QLineEdit* Field(QFormLayout* form, const char* label) {
   auto* e = new QLineEdit;
@@ -55,22 +79,6 @@ QWidget* FormPage(QTabWidget* tabs, const char* title, QFormLayout*& form) {
   form = new QFormLayout(page);
   tabs->addTab(page, title);
   return page;
-}
-
-// Prints one page through `draw` on a printer the user chooses.
-void PrintPage(QWidget* parent, const QString& title, const std::function<void(platform::DrawingContext&, int, int)>& draw) {
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName(title);
-  QPrintDialog dialog(&printer, parent);
-  if (dialog.exec() != QDialog::Accepted) return;
-  {
-    platform::DrawingContext dc(&printer);
-    PrintScale = PrintScaleForResolution(dc.DpiX(), dc.DpiY());
-    MakeDrawingColors();
-    draw(dc, printer.width(), printer.height());
-  }
-  PrintScale = 1;
-  MakeDrawingColors();
 }
 
 // What Goto, Sync and Add POI take: a name and a mean J2000 place (radians).
@@ -140,24 +148,25 @@ void ShowPlaceFields(Form* w, const Info& s) {
   w->AzmEdit1->setText(Q(s.Azimuth));
 }
 
-void FillChart(TVisibilityBox* box, const std::function<void(platform::DrawingContext&, int, int)>& draw) {
-  const int w = std::max(200, box->width()), h = std::max(150, box->height());
-  box->image = QImage(w, h, QImage::Format_RGB32);
-  box->image.fill(Qt::black);
-  {
-    platform::DrawingContext dc(&box->image);
-    draw(dc, w, h);
-  }
-  box->update();
-}
-
 }  // namespace
 
 // --- Visibility box ------------------------------------------------------------
 
 TVisibilityBox::TVisibilityBox(QWidget* parent) : QWidget(parent) { setMinimumSize(480, 300); }
 
+void TVisibilityBox::SetChart(TYearlyChart c) {
+  chart = std::move(c);
+  image = QImage();
+  update();
+}
+
 void TVisibilityBox::paintEvent(QPaintEvent*) {
+  if (image.size() != size() && !chart.samples.empty()) {
+    image = QImage(size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    platform::DrawingContext dc(&image);
+    DrawYearlyChart(dc, 0, 0, width(), height(), chart);
+  }
   QPainter p(this);
   if (!image.isNull()) p.drawImage(0, 0, image);
 }
@@ -276,6 +285,11 @@ void TImagesPage::ShowSelected() {
     std::string path = entries[std::size_t(n)].path;
     if (path.find('/') == std::string::npos) path = programFolder + path;
     picture = QImage(Q(path));
+    if (picture.isNull()) {
+      const char* why = QFileInfo::exists(Q(path)) ? "Unknown image format" : "Image file not found";
+      if (flashFailures) ShowFlashMessage(why, 3);
+      else QMessageBox::warning(this, "Picture", why);
+    }
   }
   Memo1->blockSignals(false);
   notesEdited_ = false;
@@ -329,7 +343,10 @@ namespace {
 // diameter factor, with the designation and the three sentences.
 class SizePicture : public QWidget {
  public:
-  explicit SizePicture(const TStarInfo* info) : info_(info) { setMinimumSize(420, 220); }
+  explicit SizePicture(const TStarInfo* info) : info_(info) {
+    setMinimumSize(420, 220);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  }
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
@@ -342,7 +359,7 @@ class SizePicture : public QWidget {
     p.setPen(Qt::white);
     const double k = 0.2929;  // labels at the disc's corner: 1 - 1/sqrt(2) of the radius in
     p.drawText(QPoint(20 + int(2 * sunR * (1 - k)) + 2, cy - int(sunR * (1 - k)) - 2), "Sun");
-    const int maxR = std::min(width() / 5, height() / 2 - 10);
+    const int maxR = std::max(10, std::min(width() / 5, height() / 2 - 10));
     const int cx = 20 + 2 * sunR + 50 + maxR;
     if (info_->DiameterKnown) {
       const int r = std::clamp(int(sunR * info_->DiameterFactor), 1, maxR);
@@ -350,16 +367,17 @@ class SizePicture : public QWidget {
       p.setPen(Qt::NoPen);
       p.drawEllipse(QPoint(cx, cy), r, r);
     } else {
-      p.drawText(QPoint(cx - 25, cy), "No Data");
+      p.drawText(QRect(cx - maxR, cy - 10, 2 * maxR, 20), Qt::AlignCenter, "No Data");
     }
+    // The designation, the three sentences and how they were estimated,
+    // wrapped into the room right of the discs.
     p.setPen(Qt::white);
-    int y = cy - 24;
+    QStringList lines{QString::fromStdString(info_->Identification + (info_->Name.empty() ? "" : ", " + info_->Name))};
+    for (const std::string& line : info_->Sentences) lines << QString::fromStdString(line);
+    if (!info_->PhysicalNote.empty()) lines << QString() << QString::fromStdString(info_->PhysicalNote);
     const int tx = cx + maxR + 20;
-    const std::string id = info_->Identification + (info_->Name.empty() ? "" : ", " + info_->Name);
-    for (const std::string& line : {id, info_->Sentences[0], info_->Sentences[1], info_->Sentences[2]}) {
-      p.drawText(QPoint(tx, y), QString::fromStdString(line));
-      y += 16;
-    }
+    p.drawText(QRect(tx, 8, std::max(40, width() - tx - 8), height() - 16), Qt::AlignVCenter | Qt::TextWordWrap,
+               lines.join('\n'));
   }
  private:
   const TStarInfo* info_;
@@ -422,9 +440,7 @@ bool TInformationForm1::ShowStar(uint32_t sao) {
   ProperDecEdit1->setText(Q(s.ProperDec));
   Memo1->clear();
   for (const auto& line : s.Notes) Memo1->appendPlainText(Q(line));
-  FillChart(RiseSetPaintBox1, [&](platform::DrawingContext& dc, int w, int h) {
-    DrawYearlyChartFor(dc, 0, 0, s.RaShown, s.DecShown, w, h, ObserverTime);
-  });
+  RiseSetPaintBox1->SetChart(MakeYearlyChartFor(s.RaShown, s.DecShown, ObserverTime));
   return true;
 }
 
@@ -502,9 +518,7 @@ void TInformationForm2::ShowCurrentObject() {
   NotesEdit1->setText(Q(s.NewNotes));
   ExpandNotesMemo1->setPlainText(Q(s.NewNotesExpanded));
   FOVComboBox1->setCurrentIndex(s.FieldIndex);
-  FillChart(RiseSetPaintBox1, [&](platform::DrawingContext& dc, int w, int h) {
-    DrawYearlyChartFor(dc, 0, 0, s.RaShown, s.DecShown, w, h, ObserverTime);
-  });
+  RiseSetPaintBox1->SetChart(MakeYearlyChartFor(s.RaShown, s.DecShown, ObserverTime));
   Images->programFolder = ProgramFolder;
   Images->Refresh(10, uint32_t(objectKey));
 }
@@ -516,6 +530,27 @@ void TInformationForm2::Button1Click() {
 }
 
 // --- Solar-system information -------------------------------------------------------------
+
+namespace {
+// The chart's scroll box: the chart three client widths wide and one client
+// height high, the year buttons 9 pixels above its bottom at the corners.
+class ChartScrollBox : public QScrollArea {
+ public:
+  explicit ChartScrollBox(TInformationForm3* form) : form_(form) {}
+ protected:
+  void resizeEvent(QResizeEvent* e) override {
+    QScrollArea::resizeEvent(e);
+    const QSize client = viewport()->size();
+    if (QWidget* box = widget()) box->resize(3 * client.width(), client.height());
+    if (!form_->BkYearButton1 || !form_->FwdYearButton1) return;
+    const int side = 24, y = client.height() - 9 - side;
+    form_->BkYearButton1->setGeometry(4, y, side, side);
+    form_->FwdYearButton1->setGeometry(client.width() - 4 - side, y, side, side);
+  }
+ private:
+  TInformationForm3* form_;
+};
+}  // namespace
 
 TInformationForm3::TInformationForm3(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Solar System Object information");
@@ -555,21 +590,22 @@ TInformationForm3::TInformationForm3(QWidget* parent) : QDialog(parent) {
   DiamEdit1 = Field(f, "Diameter:");
   DenEdit1 = Field(f, "Average density (g/cc):");
   RiseSetTabSheet1 = new QWidget;
-  auto* chartLayout = new QVBoxLayout(RiseSetTabSheet1);
+  RiseSetScrollBox1 = new ChartScrollBox(this);
+  RiseSetScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RiseSetScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   RiseSetPaintBox1 = new TVisibilityBox;
-  chartLayout->addWidget(RiseSetPaintBox1);
-  auto* steps = new QHBoxLayout;
-  auto* back = new QPushButton("-");
-  back->setToolTip("Previous Year");
-  auto* fwd = new QPushButton("+");
-  fwd->setToolTip("Next year");
-  steps->addWidget(back);
-  steps->addWidget(fwd);
-  chartLayout->addLayout(steps);
-  connect(back, &QPushButton::clicked, this, [this] { StepYear(-1); });
-  connect(fwd, &QPushButton::clicked, this, [this] { StepYear(1); });
+  RiseSetPaintBox1->setMinimumSize(0, 0);
+  RiseSetScrollBox1->setWidget(RiseSetPaintBox1);
+  (new QVBoxLayout(RiseSetTabSheet1))->addWidget(RiseSetScrollBox1);
+  BkYearButton1 = new QPushButton("-", RiseSetScrollBox1);
+  BkYearButton1->setToolTip("Previous Year");
+  FwdYearButton1 = new QPushButton("+", RiseSetScrollBox1);
+  FwdYearButton1->setToolTip("Next year");
+  connect(BkYearButton1, &QPushButton::clicked, this, [this] { StepYear(-1); });
+  connect(FwdYearButton1, &QPushButton::clicked, this, [this] { StepYear(1); });
   PageControl1->addTab(RiseSetTabSheet1, "Visibility chart");
   Images = new TImagesPage(true, "Image (*.jpg *.jpeg *.bmp)");
+  Images->flashFailures = true;
   PageControl1->addTab(Images, "Images");
   layout->addWidget(PageControl1);
   auto target = [this] {
@@ -633,121 +669,22 @@ void TInformationForm3::StepYear(int delta) {
 }
 
 void TInformationForm3::DrawChart() {
-  const int sampling = 2;
-  const int n = BodySampleCount(kind, index, sampling);
+  RiseSetScrollBox1->horizontalScrollBar()->setValue(0);
+  ShowFlashMessage("Calculating, please wait...", 2);
+  const int n = BodySampleCount(kind, index, VisibilityGraphSpan);
   if (!SampleBodyYear(kind, index, ObserverTime, year + yearOffset, n, sampleRa, sampleDec)) return;
-  FillChart(RiseSetPaintBox1, [&](platform::DrawingContext& dc, int w, int h) {
-    DrawYearlyVisibility(dc, 0, 0, n, sampleDec, sampleRa, h, w, year + yearOffset, ObserverTime);
-  });
+  RiseSetPaintBox1->SetChart(MakeYearlyChart(n, sampleDec, sampleRa, year + yearOffset, ObserverTime,
+                                             BodyPlaceFor(kind, index, ObserverTime)));
 }
 
 void TInformationForm3::PrintBitBtn1Click() {
   PrintPage(this, "Celestial Object Info", [this](platform::DrawingContext& dc, int w, int h) {
     DrawSolSysReportPage(dc, info, ObserverTime, LocationName, w, h,
                          [](platform::DrawingContext& d, int left, int top, int cw, int ch, const void* ctx) {
-                           const auto* f = static_cast<const TInformationForm3*>(ctx);
-                           DrawYearlyVisibility(d, left, top, int(f->sampleRa.size()), f->sampleDec, f->sampleRa,
-                                                ch, cw, f->year + f->yearOffset, ObserverTime);
+                           DrawYearlyChart(d, left, top, cw, ch, static_cast<const TVisibilityBox*>(ctx)->chart);
                          },
-                         this);
+                         RiseSetPaintBox1);
   });
-}
-
-// --- Events calendar --------------------------------------------------------------------------
-
-namespace {
-class CalendarBox : public QWidget {
- public:
-  explicit CalendarBox(TGeneralReportForm1* form) : form_(form) { setMinimumSize(700, 560); }
- protected:
-  void paintEvent(QPaintEvent*) override {
-    if (!form_->shown) return;
-    platform::DrawingContext dc(this);
-    DrawCalendarMonth(dc, *form_->shown, width(), height(), false, 1);
-  }
- private:
-  TGeneralReportForm1* form_;
-};
-}  // namespace
-
-TGeneralReportForm1::TGeneralReportForm1(QWidget* parent) : QDialog(parent) {
-  setWindowTitle("Celestial events");
-  ReadBrightStars(DataFolder + "brightstars.dat", stars_);
-  auto* layout = new QVBoxLayout(this);
-  Label1 = new QLabel;
-  layout->addWidget(Label1);
-  EventsPaintBox1 = new CalendarBox(this);
-  layout->addWidget(EventsPaintBox1, 1);
-  auto* row = new QHBoxLayout;
-  BkMonthButton1 = new QPushButton("-");
-  BkMonthButton1->setToolTip("Previous month");
-  FwdMonthButton1 = new QPushButton("+");
-  FwdMonthButton1->setToolTip("Next month");
-  auto* print = new QPushButton("&Print");
-  auto* done = new QPushButton("&Done");
-  for (auto* b : {BkMonthButton1, FwdMonthButton1, print, done}) row->addWidget(b);
-  layout->addLayout(row);
-  connect(BkMonthButton1, &QPushButton::clicked, this, [this] { StepMonth(-1); });
-  connect(FwdMonthButton1, &QPushButton::clicked, this, [this] { StepMonth(1); });
-  connect(print, &QPushButton::clicked, this, [this] { PrintBitBtn1Click(); });
-  connect(done, &QPushButton::clicked, this, &QDialog::close);
-  Timer1.setInterval(1);
-  connect(&Timer1, &QTimer::timeout, this, [this] {
-    if (!calendar || calendar->SearchNextDay()) {
-      Timer1.stop();
-      shown = std::move(calendar);
-      FwdMonthButton1->show();
-      BkMonthButton1->show();
-      EventsPaintBox1->update();
-    }
-  });
-}
-
-void TGeneralReportForm1::SetUpMonth() {
-  int y, m, d;
-  double h;
-  JulianDayToDate(ObserverTime.JD_LocalCivil, y, m, d, h);
-  int month = m + monthOffset;
-  y += (month - 1 >= 0 ? (month - 1) / 12 : -((12 - month) / 12));
-  month = ((month - 1) % 12 + 12) % 12 + 1;
-  Label1->setText(ObserverTime.DaylightInEffect ? "Note: all times are local daylight time."
-                                                : "Note: all times are local time.");
-  calendar = std::make_unique<TEventsCalendar>(ObserverTime, stars_);
-  calendar->SetUpMonth(y, month);
-  FwdMonthButton1->hide();
-  BkMonthButton1->hide();
-  Timer1.start();
-}
-
-void TGeneralReportForm1::StepMonth(int delta) {
-  if (Searching()) return;
-  int y, m, d;
-  double h;
-  JulianDayToDate(ObserverTime.JD_LocalCivil, y, m, d, h);
-  const int total = y * 12 + (m - 1) + monthOffset + delta;
-  const int ty = total >= 0 ? total / 12 : -((11 - total) / 12);
-  const int tm = total - ty * 12 + 1;
-  const double v = ty * 100.0 + tm + 0.01;
-  if ((delta > 0 && v > 300012.32) || (delta < 0 && v <= -199998.99)) return;
-  monthOffset += delta;
-  SetUpMonth();
-}
-
-void TGeneralReportForm1::PrintBitBtn1Click() {
-  if (!shown) return;
-  PrintPage(this, "Noctra Planetarium, Calendar", [this](platform::DrawingContext& dc, int w, int h) {
-    DrawCalendarMonth(dc, *shown, w, h, true, std::max(1, dc.DpiX() / 100));
-  });
-}
-
-void TGeneralReportForm1::closeEvent(QCloseEvent* e) {
-  if (Searching()) e->ignore();
-  else QDialog::closeEvent(e);
-}
-
-void TGeneralReportForm1::keyPressEvent(QKeyEvent* e) {
-  if (e->key() == Qt::Key_Escape && Searching()) return;
-  QDialog::keyPressEvent(e);
 }
 
 // --- Meteor showers ----------------------------------------------------------------------------
@@ -820,13 +757,6 @@ void ShowInformationForm2() {
 void ShowInformationForm3(int kind, int index) {
   static TInformationForm3* form = new TInformationForm3;
   if (form->ShowBody(kind, index)) form->exec();
-}
-
-void ShowGeneralReportForm1() {
-  static TGeneralReportForm1* form = new TGeneralReportForm1;
-  form->monthOffset = 0;
-  QTimer::singleShot(200, form, [] { form->SetUpMonth(); });
-  form->exec();
 }
 
 void ShowMeteorShowersForm1() {

@@ -18,6 +18,7 @@
 #include "tools/picture_store.h"
 #include "tools/solsys_info.h"
 #include "tools/star_info.h"
+#include "tools/yearly_chart.h"
 
 class QLineEdit;
 class QListWidget;
@@ -36,10 +37,14 @@ extern std::function<void(double raJ2000, double decJ2000)> TelescopeGotoHook;
 extern std::function<void(double raJ2000, double decJ2000)> TelescopeSyncHook;
 extern std::function<bool()> TelescopeConnected;
 
-// The visibility chart in a bitmap-backed widget.
+// The visibility chart in a bitmap-backed widget: computed once, drawn
+// into the bitmap at the widget's laid-out size when it is painted and
+// again whenever that size changed.
 class TVisibilityBox : public QWidget {
  public:
   explicit TVisibilityBox(QWidget* parent = nullptr);
+  void SetChart(TYearlyChart c);
+  TYearlyChart chart;
   QImage image;
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -51,6 +56,9 @@ class TImagesPage : public QWidget {
   TImagesPage(bool square, const QString& filter, QWidget* parent = nullptr);
   // Sets the list key and reloads the list.
   void Refresh(uint8_t kind, uint32_t number);
+  // A picture that cannot be loaded ("Image file not found", "Unknown
+  // image format") is told in a flash message when set, else in a box.
+  bool flashFailures = false;
   QListWidget* ImageComboBox1;
   QWidget* ImagePaintBox1;
   QPlainTextEdit* Memo1;
@@ -124,7 +132,11 @@ class TInformationForm3 : public QDialog {
       *AltEdit1, *AzmEdit1, *PeriodEdit1, *InclEdit1, *EccEdit1, *DistEdit1, *MassEdit1, *DiamEdit1, *DenEdit1;
   QLabel *AuLabel1, *AstrometricTitle, *PeriodLabel1, *SemiMajorLabel1;
   QWidget *ElementsTabSheet1, *PhysicalTabSheet1, *RiseSetTabSheet1;
+  // The chart three client widths wide in its scroll box, the year
+  // buttons over the scroll box's lower corners.
+  QScrollArea* RiseSetScrollBox1;
   TVisibilityBox* RiseSetPaintBox1;
+  QPushButton *BkYearButton1 = nullptr, *FwdYearButton1 = nullptr;
   TImagesPage* Images;
   QPushButton *Go, *Sync, *AddPOI;
 
@@ -173,6 +185,11 @@ class TPictureViewerForm1 : public QDialog {
  protected:
   void paintEvent(QPaintEvent*) override;
 };
+
+// Prints one page through `draw` on a printer the user chooses, with the
+// print scale and drawing colours of the printer while it draws.
+void PrintOnePage(QWidget* parent, const QString& title,
+                  const std::function<void(platform::DrawingContext&, int, int)>& draw);
 
 // The windows, created on first use and shown modally.
 void ShowInformationForm1(uint32_t saoNumber);

@@ -12,9 +12,11 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "astro/observer.h"
 #include "astro/reference_files.h"
 #include "chart/globe.h"
 #include "platform/dialogs.h"
@@ -70,15 +72,30 @@ void TWorldMapBox::paintEvent(QPaintEvent*) {
   p.drawLine(c.x() + 3, c.y(), c.x() + 11, c.y());
   p.drawLine(c.x(), c.y() - 11, c.x(), c.y() - 3);
   p.drawLine(c.x(), c.y() + 3, c.x(), c.y() + 11);
-  const QString text = QString::fromStdString(HoverText);
-  const QRect tr = p.fontMetrics().boundingRect(text).adjusted(-3, -1, 3, 1);
-  int top = hoverAt_.y() + 20;
-  if (top + tr.height() > v.Height) top = hoverAt_.y() - 30;
-  const int left = std::clamp(hoverAt_.x() - tr.width() / 2, 0, std::max(0, v.Width - tr.width()));
-  const QRect box(left, top, tr.width(), tr.height());
+  const QRect box = HoverLabelRect();
   p.fillRect(box, Qt::white);
   p.setPen(Qt::black);
-  p.drawText(box, Qt::AlignCenter, text);
+  p.drawText(box, Qt::AlignCenter, QString::fromStdString(HoverText));
+}
+
+QRect TWorldMapBox::HoverLabelRect() const {
+  // Above the pointer, where the window's hint (shown below it) cannot
+  // cover it; below it only at the top edge.
+  const QRect tr = fontMetrics().boundingRect(QString::fromStdString(HoverText)).adjusted(-3, -1, 3, 1);
+  int top = hoverAt_.y() - 12 - tr.height();
+  if (top < 0) top = hoverAt_.y() + 20;
+  const int left = std::clamp(hoverAt_.x() - tr.width() / 2, 0, std::max(0, width() - tr.width()));
+  return QRect(left, top, tr.width(), tr.height());
+}
+
+bool TWorldMapBox::event(QEvent* e) {
+  // A label below the pointer keeps the hint away.
+  if (e->type() == QEvent::ToolTip && !HoverText.empty() && HoverLabelRect().top() > hoverAt_.y()) {
+    QToolTip::hideText();
+    e->ignore();
+    return true;
+  }
+  return QWidget::event(e);
 }
 
 void TWorldMapBox::ShowHoverLabel(int x, int y) {
@@ -247,10 +264,22 @@ void TGlobalLocationForm1::showEvent(QShowEvent* event) {
 }
 
 void TGlobalLocationForm1::FormActivate() {
-  double east = -WorldMapLongitude;
-  if (east < -180) east += 360;
-  GlobalLocation.ShowLocation("Unknown", 0, east, WorldMapLatitude);
+  if (GlobalLocation.GetDefaultLocation() >= 0) {
+    // The map stands on the default place of the pick list.
+    double east = -WorldMapLongitude;
+    if (east < -180) east += 360;
+    GlobalLocation.ShowLocation("Unknown", 0, east, WorldMapLatitude);
+  } else {
+    // No default place: the window starts where the observer is.
+    double east = -ObserverTime.Longitude * DegPerRad;
+    if (east <= -180) east += 360;
+    const int zone = -int(std::nearbyint(ObserverTime.TimeZone.Bias / 60.0));
+    GlobalLocation.ShowLocation(LocationName.empty() ? "Unknown" : LocationName,
+                                FoldZone(zone, ObserverTime.UseDaylightSaving != 0), east,
+                                ObserverTime.Latitude * DegPerRad);
+  }
   ShowFields();
+  opened_ = Fields();
   // Missing or damaged boundary files are reported once, not at each paint.
   if (!reported_) {
     reported_ = true;
@@ -331,7 +360,19 @@ void TGlobalLocationForm1::Button1Click() {
   }
 }
 
+std::vector<std::string> TGlobalLocationForm1::Fields() const {
+  const TGlobalLocationModel& m = GlobalLocation;
+  return {m.Name, m.Latitude, m.Longitude, m.Zone, m.DaylightSaving ? "T" : "F",
+          std::string(reinterpret_cast<const char*>(m.Horizon.data()), sizeof m.Horizon)};
+}
+
 void TGlobalLocationForm1::BitBtn1Click() {
+  // Nothing changed since the window opened: the observer stays where it is
+  // (the fields hold the place rounded to a tenth of a degree).
+  if (Fields() == opened_ && !GlobalLocation.LocationEdited) {
+    accept();
+    return;
+  }
   const int code = GlobalLocation.Accept();
   if (code != 0) {
     ShowErrorMessage(int16_t(code), "");

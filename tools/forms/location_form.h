@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QTimer>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "chart/horizon_array.h"
 #include "platform/bitmap.h"
@@ -33,8 +35,11 @@ class TWorldMapBox : public QWidget {
   void ShowHoverLabel(int x, int y);
   QTimer Timer1;
   std::string HoverText;
+  // Where the hover label stands.
+  QRect HoverLabelRect() const;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -82,6 +87,10 @@ class TGlobalLocationForm1 : public QDialog {
 
  private:
   void FillPickList();
+  // The fields as they stand (name, latitude, longitude, zone, daylight
+  // saving, horizon) and as the window opened with them.
+  std::vector<std::string> Fields() const;
+  std::vector<std::string> opened_;
   bool reported_ = false;
 };
 

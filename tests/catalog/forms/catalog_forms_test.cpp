@@ -23,6 +23,7 @@
 #include <functional>
 #include <tuple>
 
+#include "astro/transforms.h"
 #include "catalog/forms/import_tool_form.h"
 #include "catalog/forms/object_options_form.h"
 #include "catalog/forms/settings_owners.h"
@@ -32,10 +33,12 @@
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
 #include "chart/plotter.h"
+#include "data/deepsky.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 #include "shell/globals.h"
 #include "shell/settings_sections.h"
+#include "tests/chart/layer_scene.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
@@ -55,6 +58,7 @@ struct CatalogWindows : ::testing::Test {
   tPlotter plotter;
   int replots = 0;
   std::vector<bool> labels;
+  std::string help;  // the last page of the user guide opened
   void SetUp() override {
     MakeDrawingColors();
     MainPlotter = &plotter;
@@ -63,6 +67,7 @@ struct CatalogWindows : ::testing::Test {
     TCatalogHooks h;
     h.requestReplot = [this] { ++replots; };
     h.setObjectLabels = [this](bool on) { labels.push_back(on); };
+    h.showHelp = [this](const std::string& page) { help = page; };
     SetCatalogHooks(h);
     StarOptions = RegistryDefaultStarOptions();
     ApplyStarAppearance(StarOptions);
@@ -245,8 +250,33 @@ TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheT
   EXPECT_FALSE(TSQLiteDatabase(data.path).TableExists("extra"));
 }
 
+// A fresh working folder as the data builder leaves it offers the IC table
+// (not active); made active, its objects are drawn on the chart.
+TEST_F(CatalogWindows, FreshFolderOffersTheBuildersIcCatalogueAndDrawsItOnceActive) {
+  testing_support::TempDir fresh;
+  ProgramFolder = fresh.Path();
+  LayerScene scene(600, 600, 8, 1.5707963267948966, 0, 40 * 3.141592653589793 / 180);
+  ObserverTime = scene.p->Observer;
+  mkdata::DeepSkyObject ngc{"NGC", 1, "1", "", 1, "", 0, 0, 5.0, 10, 10, 0, ""}, ic = ngc;
+  HorizontalToEquatorial(scene.p->Observer, ngc.ra, ngc.dec, 0, 1.55);
+  HorizontalToEquatorial(scene.p->Observer, ic.ra, ic.dec, 0, 1.5);
+  mkdata::WriteObjectDatabase(ObjectDatabasePath(), {ngc}, {ic});
+  ASSERT_EQ(OfferCatalogTable(ObjectOptionsPath(), mkdata::kIcTable, mkdata::kIcDescription), 2);
+  TOptionsForm2 form;
+  form.show();
+  EXPECT_EQ(std::tuple(form.CatName[1]->text(), form.Active[1]->isEnabled(), form.Active[1]->isChecked()),
+            std::tuple("IC", true, false));
+  form.Active[1]->click();
+  ASSERT_EQ(ObjectCatalog->TableCount(), 2);
+  scene.p->DrawDeepSkyObjects();
+  // Record 1 (the IC object, after the base table's one) is on the chart.
+  ASSERT_EQ(scene.p->ObjectLabelCount, 2);
+  EXPECT_EQ(scene.p->ObjectLabelList[2].Record, 1);
+}
+
 // Each settings block round-trips through a file; a damaged one is refused
-// whole and changes nothing.
+// whole and changes nothing, but a damaged solar-system block gives that
+// window's defaults (switches, empty tables).
 TEST_F(CatalogWindows, SettingsBlocksRoundTripAndDamagedOnesAreRefused) {
   RegisterCatalogSettingsOwners();
   TSolarSwitches s = SolarSwitchDefaults();
@@ -263,7 +293,7 @@ TEST_F(CatalogWindows, SettingsBlocksRoundTripAndDamagedOnesAreRefused) {
        [](bool written) { StarOptions.HighMagLimit = written ? 8.5 : 3.0; },
        [](bool written) { return StarOptions.HighMagLimit == (written ? 8.5 : 3.0); }},
       {3, 3, 7,  // a switch
-       [&](bool written) { SetPlotterSolarSwitches(written ? s : SolarSwitchDefaults()); },
+       [&](bool written) { SetPlotterSolarSwitches(written ? s : SolarSwitchDefaults()), AsteroidCount = 1; },
        [&](bool written) { return PlotterSolarSwitches() == (written ? s : SolarSwitchDefaults()); }},
   };
   testing_support::TempDir dir;
@@ -285,6 +315,7 @@ TEST_F(CatalogWindows, SettingsBlocksRoundTripAndDamagedOnesAreRefused) {
     EXPECT_EQ(ReadSettingsFile(dir.File("b.ssf")), TSettingsReadResult::Refused);
     EXPECT_TRUE(c.is(false));
   }
+  EXPECT_EQ(AsteroidCount, 0);
 }
 
 namespace {
@@ -353,6 +384,10 @@ const char* const kVesta[] = {"Yes", "4 Vesta", "2461000.5", "20.8", "2.36", "0.
 TEST_F(SolarSystemWindow, OkStoresTheSwitchAndTheDefaultNamesCancelChangesNothing) {
   TSolSysForm1 form;
   form.show();
+  // A fixed client area of 490 x 368; Help opens the window's page.
+  QTest::mouseClick(form.HelpButton, Qt::LeftButton);
+  EXPECT_EQ(std::tuple(form.minimumSize(), form.maximumSize(), help),
+            std::tuple(QSize(490, 368), QSize(490, 368), "settings.html#solar"));
   EXPECT_EQ(form.Pages[0].caption->text(), "Orbital Elements");  // no default.ast here yet
   form.SwitchCheckBox[8]->click();  // asteroids on
   EXPECT_TRUE(form.SwitchCheckBox[9]->isEnabled());
@@ -426,6 +461,12 @@ TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {
   EXPECT_EQ(std::tuple(grid.Cell(1, 1), grid.Cell(3, 1), AsteroidCount, AsteroidElementsFile),
             std::tuple("(1) Ceres", "188.70269", 2, "default.ast"));
   EXPECT_EQ(form.Pages[0].caption->text(), "Orbital Elements (default.ast)");
+  // The number columns show their whole numbers (epoch, a, e), never an ellipsis.
+  form.PageControl1->setCurrentIndex(3);
+  GrabWindow(form, "solar_system_grid");
+  const QTableWidget& view = *form.Pages[0].view;
+  for (int c : {2, 4, 5})
+    EXPECT_GE(view.columnWidth(c), QFontMetrics(view.font()).horizontalAdvance(view.item(0, c)->text())) << c;
   // The saved default file holds the new list.
   TElementGrid back(ElementColumns(TElementKind::Asteroid));
   bool templateUsed = false;

@@ -18,8 +18,11 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 TEST(EventsCalendar, January2025AtWashington) {
   if (!UseReferenceData()) GTEST_SKIP();
   std::vector<TBrightStar> stars;
+  int message = 0;
   ASSERT_TRUE(ReadBrightStars(DataFolder + "brightstars.dat", stars));
   ASSERT_EQ(stars.size(), 45u);
+  std::vector<TBrightStar> none;  // a missing file is told: "Warning: Can't open file " (102)
+  EXPECT_TRUE(!ReadBrightStars(DataFolder + "none.dat", none, &message) && message == 102);
   auto obs = std::make_unique<TObserverTime>();
   InitObserver(*obs);
   SetObserverLocation(*obs, 77.0365 * kDeg, 38.8977 * kDeg, 0);  // 77.04° W, 38.90° N

@@ -6,13 +6,16 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QCoreApplication>
 #include <QThread>
 
 #include "astro/observer.h"
 #include "astro/precession.h"
+#include "chart/screen_layout.h"
 #include "refdata_fixture.h"
+#include "shell/messages.h"
 #include "tools/forms/information_forms.h"
 
 namespace {
@@ -44,6 +47,13 @@ TEST(InformationForms, StarWindowFields) {
   EXPECT_EQ(form.NameEdit1->text(), "Betelgeuse");
   form.resize(640, 560);
   form.show();
+  form.PageControl1->setCurrentIndex(3);
+  for (int width : {640, 900}) {  // drawn at the size its tab gives it, again after a resize
+    form.resize(width, 560);
+    QCoreApplication::processEvents();
+    form.RiseSetPaintBox1->repaint();
+    EXPECT_EQ(form.RiseSetPaintBox1->image.size(), form.RiseSetPaintBox1->size()) << width;
+  }
   if (const char* out = std::getenv("NOCTRA_FORM_PNG")) {
     form.PageControl1->setCurrentIndex(3);
     form.grab().save(QString(out) + "/star_chart.png");
@@ -81,6 +91,16 @@ TEST(InformationForms, SolarSystemPagesPerBody) {
   TelescopeConnected = [] { return false; };
   TelescopeGotoHook = nullptr;
   AddPointOfInterestHook = nullptr;
+  // The Moon's chart at the performance window's sampling, three client widths wide.
+  VisibilityGraphSpan = 2;
+  ASSERT_TRUE(form.ShowBody(kSelectSolarSystem, 9));
+  EXPECT_EQ(form.RiseSetPaintBox1->chart.samples.size(), 730u);
+  form.resize(700, 520);
+  form.show();
+  form.PageControl1->setCurrentWidget(form.RiseSetTabSheet1);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form.RiseSetPaintBox1->width(), 3 * form.RiseSetScrollBox1->viewport()->width());
+  if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/moon_chart.png");
   form.year = 2999;
   form.yearOffset = 0;
   form.StepYear(1);
@@ -96,6 +116,8 @@ TEST(InformationForms, CalendarSearchesOnItsTimer) {
   TGeneralReportForm1 form;
   form.resize(900, 700);
   form.show();
+  std::vector<std::pair<std::string, int>> progress;  // the flash window's gauge
+  SetFlashSink({nullptr, [&](const std::string& text, int value) { progress.emplace_back(text, value); }});
   form.SetUpMonth();
   EXPECT_TRUE(form.Searching());
   EXPECT_FALSE(form.FwdMonthButton1->isVisible());
@@ -106,6 +128,10 @@ TEST(InformationForms, CalendarSearchesOnItsTimer) {
     QThread::msleep(1);
   }
   ASSERT_FALSE(form.Searching());
+  SetFlashSink({});
+  ASSERT_EQ(progress.size(), 33u);  // open, 31 days, close
+  EXPECT_EQ(progress.front(), std::make_pair(std::string("Searching for events..."), -1));
+  EXPECT_EQ(progress.back().second, 101);
   ASSERT_TRUE(form.shown);
   EXPECT_EQ(form.shown->Month(), 1);
   EXPECT_NE(form.shown->Days()[13].text.find("Full Moon"), std::string::npos);
