@@ -54,8 +54,7 @@ class MagnifierSky : public ::testing::Test {
 
 void Check(const char* name) { ExpectMatchesPicture(MagnifierScreenBitmap->Image(), name); }
 
-// The Pleiades field centred on its J2000 centre brought to the scene's
-// date, as the magnifier takes its centre.
+// The Pleiades field about its J2000 centre precessed to the scene's date.
 void RenderPleiades(TMagnifierScene& scene) {
   double ra = kPleiadesRA, dec = kPleiadesDec;
   Precess(scene.main->Observer, ra, dec);
