@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "imaging/fits_image.h"
+#include "platform/float_to_int.h"
 
 namespace imaging {
 
@@ -39,8 +40,12 @@ void ApplyLevels(TFitsBitmap& image, bool autoLevels, int& minLevel, int& maxLev
   TFitsHeader& h = image.Header;
   if (autoLevels) {
     FitsAutoRange(h, image.Data(), 0.01);
-    maxLevel = std::clamp(int(std::nearbyint(h.Background + h.Range)) - 1, 0, 65535);
-    minLevel = std::clamp(int(std::nearbyint(h.Background)), 0, 65535);
+    // Levels of any size (float data) are held at the track bars' ends.
+    auto level = [](double v) {
+      return int(std::clamp<int64_t>(platform::ClampFloatToInt<int64_t>(std::nearbyint(v)), 0, 65536));
+    };
+    maxLevel = std::clamp(level(h.Background + h.Range) - 1, 0, 65535);
+    minLevel = std::min(level(h.Background), 65535);
   } else {
     const int range = maxLevel - minLevel + 1;
     if (range >= 0 && range <= 65535 && minLevel < 65536) {

@@ -1,6 +1,8 @@
 #include "imaging/fits.h"
 
 #include <algorithm>
+#include <bit>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +11,8 @@
 #include <map>
 
 #include "platform/codec.h"
+#include "platform/float_to_int.h"
+#include "platform/large_pages.h"
 #include "platform/numfmt.h"
 
 namespace imaging {
@@ -109,15 +113,160 @@ bool ParseFitsInt(const std::string& text, int32_t& out) {
   if (platform::ParseInt32(text, out)) return true;
   // Some writers give integral values as floats ("16.", "1.0E3").
   double d = 0;
-  if (!ParseFitsFloat(text, d) || d != std::floor(d) || std::fabs(d) > 2147483647.0) return false;
-  out = int32_t(d);
-  return true;
+  return ParseFitsFloat(text, d) && d == std::floor(d) && platform::FloatToInt(d, out);
 }
 
 std::string CutText(const std::string& s) { return s.substr(0, kFitsTextMax); }
 
 bool AcceptedType(int32_t bitPix) {
   return bitPix == 8 || bitPix == 16 || bitPix == 32 || bitPix == -32 || bitPix == -64;
+}
+
+// --- From stored to physical values ---------------------------------------------
+
+uint16_t Load16(const uint8_t* q) { return uint16_t((q[0] << 8) | q[1]); }
+uint32_t Load32(const uint8_t* q) {
+  return (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
+}
+uint64_t Load64(const uint8_t* q) { return (uint64_t(Load32(q)) << 32) | Load32(q + 4); }
+
+// Copies n 16-bit words from `src` to `dst` (which may be the same) with
+// the bytes of each swapped and then XORed with `flip`: a sign flip between
+// signed and BZERO 32768 words (0x8000 on reading, 0x0080 on writing, as
+// the bytes then lie the other way), four words at a time.
+void SwapWords16(const uint8_t* src, uint8_t* dst, int64_t n, uint16_t flip) {
+  constexpr uint64_t kLow = 0x00FF00FF00FF00FFull;
+  const uint64_t flip4 = flip * 0x0001000100010001ull;
+  int64_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    uint64_t x;
+    std::memcpy(&x, src + 2 * i, 8);
+    x = (((x & kLow) << 8) | ((x >> 8) & kLow)) ^ flip4;
+    std::memcpy(dst + 2 * i, &x, 8);
+  }
+  for (; i < n; ++i) {
+    const uint16_t v = uint16_t(Load16(src + 2 * i) ^ flip);
+    std::memcpy(dst + 2 * i, &v, 2);
+  }
+}
+
+// Calls f(i, v) with the stored value v of each of the n elements of a
+// big-endian data part: BITPIX 8 unsigned, 16 and 32 signed, -32 and -64
+// IEEE floats.
+template <typename F>
+void ForEachStored(const uint8_t* p, int32_t bitPix, int64_t n, F&& f) {
+  switch (bitPix) {
+    case 8: for (int64_t i = 0; i < n; ++i) f(i, double(p[i])); break;
+    case 16: for (int64_t i = 0; i < n; ++i) f(i, double(int16_t(Load16(p + 2 * i)))); break;
+    case 32: for (int64_t i = 0; i < n; ++i) f(i, double(int32_t(Load32(p + 4 * i)))); break;
+    case -32:
+      for (int64_t i = 0; i < n; ++i) f(i, double(std::bit_cast<float>(Load32(p + 4 * i))));
+      break;
+    case -64: for (int64_t i = 0; i < n; ++i) f(i, std::bit_cast<double>(Load64(p + 8 * i))); break;
+  }
+}
+
+// Stores v as element i of an in-memory block of type `bitPix`; integers
+// saturate at the type's limits, floats at the largest finite float.
+void PutValue(uint8_t* d, int32_t bitPix, int64_t i, double v) {
+  switch (bitPix) {
+    case 8: d[i] = platform::ClampFloatToInt<uint8_t>(v); break;
+    case 16: { const uint16_t x = platform::ClampFloatToInt<uint16_t>(v); std::memcpy(d + 2 * i, &x, 2); break; }
+    case 32: { const int32_t x = platform::ClampFloatToInt<int32_t>(v); std::memcpy(d + 4 * i, &x, 4); break; }
+    case -32: {
+      const float x = float(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
+      std::memcpy(d + 4 * i, &x, 4);
+      break;
+    }
+    case -64: std::memcpy(d + 8 * i, &v, 8); break;
+  }
+}
+
+// The in-memory type for physical values lo..hi of a file of type `bitPix`:
+// the narrowest that holds them exactly and is not narrower than the file's
+// own element (8 and 16 unsigned, 32 signed), else a float.
+int32_t MemoryType(int32_t bitPix, bool integral, double lo, double hi) {
+  if (integral && bitPix > 0) {
+    if (bitPix == 8 && lo >= 0 && hi <= 255) return 8;
+    if (bitPix <= 16 && lo >= 0 && hi <= 65535) return 16;
+    if (lo >= -2147483648.0 && hi <= 2147483647.0) return 32;
+  }
+  if (bitPix == 8 || bitPix == 16) return -32;  // as precise as the stored value
+  return -64;
+}
+
+// The conversion in place of a slice of a data part (big-endian, stored
+// values) for files whose physical values keep the stored type: unsigned
+// 16-bit words (BZERO 32768, the sign bit flipped) and unscaled 8, 32, -32
+// and -64 bits (the byte order only). Null for the others (ToPhysical).
+using SliceConversion = void (*)(uint8_t* p, int64_t bytes);
+SliceConversion InPlaceConversion(int32_t type, double bs, double bz) {
+  if (type == 16 && bs == 1 && bz == 32768)
+    return [](uint8_t* p, int64_t bytes) { SwapWords16(p, p, bytes / 2, 0x8000); };
+  if (type == 16 || bs != 1 || bz != 0) return nullptr;
+  if (type == 8) return [](uint8_t*, int64_t) {};
+  if (type == -64)
+    return [](uint8_t* p, int64_t bytes) {
+      for (int64_t i = 0; i < bytes; i += 8) {
+        const uint64_t v = Load64(p + i);
+        std::memcpy(p + i, &v, 8);
+      }
+    };
+  return [](uint8_t* p, int64_t bytes) {
+    for (int64_t i = 0; i < bytes; i += 4) {
+      const uint32_t v = Load32(p + i);
+      std::memcpy(p + i, &v, 4);
+    }
+  };
+}
+
+// Reads the data part into `data` (DataBlocks blocks; the padding of the
+// last block may be missing and is zero) in slices, each converted by
+// `convert` (when given) while it is at hand. False when the stream ends
+// before the data does.
+bool ReadDataPart(std::istream& in, const TFitsHeader& h, SliceConversion convert, FitsData& data) {
+  constexpr int64_t kSlice = int64_t(1) << 20;  // a multiple of every element size
+  std::vector<uint8_t> slice(std::size_t(std::min(kSlice, h.DataBytes)));
+  data.clear();
+  data.reserve(std::size_t(h.DataBlocks * kFitsBlock));
+  platform::AdviseLargePages(data.data(), data.capacity());
+  for (int64_t at = 0; at < h.DataBytes; at += kSlice) {
+    const int64_t want = std::min(kSlice, h.DataBytes - at);
+    in.read(reinterpret_cast<char*>(slice.data()), std::streamsize(want));
+    if (in.gcount() < want) return false;
+    if (convert) convert(slice.data(), want);
+    data.insert(data.end(), slice.begin(), slice.begin() + want);
+  }
+  data.resize(std::size_t(h.DataBlocks * kFitsBlock), 0);
+  return true;
+}
+
+// Turns a data part as read (big-endian, stored values) into physical
+// values BZERO + BSCALE x stored in machine order, in the in-memory type
+// that holds them (MemoryType); BitPix and the sizes follow. False when the
+// physical data would exceed the largest block.
+bool ToPhysical(TFitsHeader& h, double bs, double bz, FitsData& data) {
+  const int32_t type = h.BitPix;
+  const int64_t n = h.DataBytes / FitsElementBytes(type);
+  const uint8_t* p = data.data();
+  double lo = 0, hi = 0;
+  const bool integral = type > 0 && bs == std::trunc(bs) && bz == std::trunc(bz);
+  if (type > 0) {
+    double smin = std::numeric_limits<double>::infinity(), smax = -smin;
+    ForEachStored(p, type, n, [&](int64_t, double v) {
+      smin = std::min(smin, v);
+      smax = std::max(smax, v);
+    });
+    lo = std::min(bz + bs * smin, bz + bs * smax);
+    hi = std::max(bz + bs * smin, bz + bs * smax);
+  }
+  h.BitPix = MemoryType(type, integral, lo, hi);
+  if (!FitsComputeSizes(h)) return false;
+  FitsData out(std::size_t(h.DataBlocks * kFitsBlock), 0);
+  const int32_t to = h.BitPix;
+  ForEachStored(p, type, n, [&](int64_t i, double v) { PutValue(out.data(), to, i, bz + bs * v); });
+  data = std::move(out);
+  return true;
 }
 
 }  // namespace
@@ -166,7 +315,7 @@ double FitsValue(const uint8_t* data, int32_t bitPix, int64_t i) {
   switch (bitPix) {
     case 8: return data[i];
     case 16: { uint16_t v; std::memcpy(&v, data + 2 * i, 2); return v; }
-    case 32: { uint32_t v; std::memcpy(&v, data + 4 * i, 4); return v; }
+    case 32: { int32_t v; std::memcpy(&v, data + 4 * i, 4); return v; }
     case -32: { float v; std::memcpy(&v, data + 4 * i, 4); return v; }
     case -64: { double v; std::memcpy(&v, data + 8 * i, 8); return v; }
     default: return 0.0;
@@ -250,12 +399,18 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
   h.FlippedHorizontally = false;
   h.FlippedVertically = false;
 
-  // Acceptance and range tests.
+  // Acceptance: the scaling must be a number; a display keyword that is
+  // not usable falls back to its default (the picture is still shown).
   if (!h.Simple || !AcceptedType(h.BitPix) || !FitsComputeSizes(h)) return false;
-  h.SaveBitPix = h.BitPix;
-  if (!(h.BScale >= 0 && h.BScale <= 100000) || !(h.BZero >= 0 && h.BZero <= max) ||
-      !(h.Background >= 0 && h.Background <= max) || !(h.Range >= 0 && h.Range <= max))
-    return false;
+  if (!std::isfinite(h.BScale) || !std::isfinite(h.BZero)) return false;
+  if (!std::isfinite(h.Background)) {
+    h.Background = 0;
+    h.ReadError = true;
+  }
+  if (!std::isfinite(h.Range) || h.Range < 0) {
+    h.Range = max - h.Background;
+    h.ReadError = true;
+  }
 
   // Pixel data: the data part must be complete (the padding of the last
   // block may be missing). A seekable stream that is shorter than the
@@ -267,69 +422,20 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
     if (left < h.DataBytes) throw EInvalidGraphic();
   }
   in.clear();
-  data.assign(std::size_t(h.DataBlocks * kFitsBlock), 0);
-  in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
-  if (in.gcount() < h.DataBytes) {
+  const double bs = h.BScale, bz = h.BZero;
+  h.BScale = 1.0;
+  h.BZero = 0.0;
+  const SliceConversion convert = InPlaceConversion(h.BitPix, bs, bz);
+  if (!ReadDataPart(in, h, convert, data)) {
     data.clear();
     data.shrink_to_fit();
     throw EInvalidGraphic();
   }
-
-  // Big-endian file order to machine order, BZERO folded in.
-  const int64_t n = h.DataBytes / FitsElementBytes(h.BitPix);
-  uint8_t* p = data.data();
-  const double bz = h.BZero;
-  switch (h.BitPix) {
-    case 8: {
-      const int add = int(std::ceil(bz));
-      if (add != 0)
-        for (int64_t i = 0; i < n; ++i) p[i] = uint8_t(p[i] + add);
-      break;
-    }
-    case 16: {
-      const uint16_t add = uint16_t(int64_t(std::ceil(bz)));
-      for (int64_t i = 0; i < n; ++i) {
-        const uint16_t w = uint16_t((p[2 * i] << 8) | p[2 * i + 1]);
-        const uint16_t v = uint16_t(w + add);
-        std::memcpy(p + 2 * i, &v, 2);
-      }
-      break;
-    }
-    case 32: {
-      const uint32_t add = uint32_t(int64_t(std::ceil(bz)));
-      for (int64_t i = 0; i < n; ++i) {
-        uint8_t* q = p + 4 * i;
-        const uint32_t w = (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
-        const uint32_t v = w + add;
-        std::memcpy(q, &v, 4);
-      }
-      break;
-    }
-    case -32: {
-      for (int64_t i = 0; i < n; ++i) {
-        uint8_t* q = p + 4 * i;
-        const uint32_t w = (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
-        float f;
-        std::memcpy(&f, &w, 4);
-        if (bz != 0) f = float(f + bz);
-        std::memcpy(q, &f, 4);
-      }
-      break;
-    }
-    case -64: {
-      for (int64_t i = 0; i < n; ++i) {
-        uint8_t* q = p + 8 * i;
-        uint64_t w = 0;
-        for (int k = 0; k < 8; ++k) w = (w << 8) | q[k];
-        double d;
-        std::memcpy(&d, &w, 8);
-        if (bz != 0) d += bz;
-        std::memcpy(q, &d, 8);
-      }
-      break;
-    }
+  if (!convert && !ToPhysical(h, bs, bz, data)) {
+    data.clear();
+    return false;
   }
-  h.BZero = 0.0;
+  h.SaveBitPix = h.BitPix;
   return true;
 }
 
@@ -425,13 +531,8 @@ void ConvertData(const TFitsHeader& h, const uint8_t* src, int64_t n, uint8_t* o
   const double bz = h.BZero;
   // The common camera case: unsigned 16-bit data saved as BITPIX 16.
   if (from == 16 && to == 16) {
-    for (int64_t i = 0; i < n; ++i) {
-      uint16_t v;
-      std::memcpy(&v, src + 2 * i, 2);
-      const uint16_t w = uint16_t(v ^ 0x8000);  // v - 32768 as a signed word
-      out[2 * i] = uint8_t(w >> 8);
-      out[2 * i + 1] = uint8_t(w);
-    }
+    // v - 32768 as a signed word is v with its top bit flipped.
+    SwapWords16(src, out, n, 0x0080);
     return;
   }
   for (int64_t i = 0; i < n; ++i) {
@@ -447,7 +548,7 @@ void ConvertData(const TFitsHeader& h, const uint8_t* src, int64_t n, uint8_t* o
       }
       case -32: {
         const double d = floatSrc ? (std::isfinite(v - bz) ? v - bz : 0.0) : (smallSrc ? t16 : t);
-        PutBigEndian(out + 4 * i, float(d));
+        PutBigEndian(out + 4 * i, float(Clamp(d, -FLT_MAX, FLT_MAX)));
         break;
       }
       case 32: {
@@ -486,6 +587,16 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   if (h.SaveBitPix == -16) h.BZero = 0;
   if (h.SaveBitPix == 16) h.BZero = 32768;
 
+  // The display range written for an integer type lies within the values
+  // that type keeps, so that the picture reads back showing them.
+  double background = h.Background, range = h.Range;
+  if (h.SaveBitPix > -32) {
+    const double lo = h.SaveBitPix == 32 ? -2147483648.0 : 0.0;
+    const double hi = h.SaveBitPix == 32 ? 2147483647.0 : h.SaveBitPix == 16 ? 65535 : h.SaveBitPix == 8 ? 255 : 32767;
+    background = std::clamp(background, lo, hi);
+    range = std::clamp(range, 0.0, hi - background + 1);
+  }
+
   std::vector<std::string> cards;
   auto add = [&](const char* key, Kind kind, const std::string& value, const std::string& comment = "") {
     cards.push_back(MakeCard(key, kind, value, comment));
@@ -499,7 +610,7 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   if (h.NAxis >= 3) add("NAXIS3", Kind::Integer, integer(h.NAxis3), "Color Planes");
   add("BSCALE", Kind::Float, FloatText(h.BScale), "");
   add("BZERO", Kind::Float, FloatText(h.BZero), "");
-  add("BACKGRND", Kind::Float, FloatText(h.Background), "");
+  add("BACKGRND", Kind::Float, FloatText(background), "");
   add("OBJECT", Kind::String, "");
   add("ORIGIN", Kind::String, "");
   add("OBSERVER", Kind::String, "");
@@ -517,9 +628,9 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   add("FILTER", Kind::String, h.Filter, "Filter");
   add("MOSAIC", Kind::String, h.Mosaic);
   add("USERSETU", Kind::String, "", "User info.");
-  add("RANGE", Kind::Float, FloatText(h.Range));
-  add("MIPS-HI", Kind::Float, FloatText(std::trunc(h.Background + h.Range)));
-  add("MIPS-LO", Kind::Float, FloatText(std::trunc(h.Background)));
+  add("RANGE", Kind::Float, FloatText(range));
+  add("MIPS-HI", Kind::Float, FloatText(std::trunc(background + range)));
+  add("MIPS-LO", Kind::Float, FloatText(std::trunc(background)));
   add("END", Kind::End, "");
 
   const std::size_t headerBlocks = (cards.size() + 35) / 36;
@@ -534,7 +645,7 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   bool wrote = std::fwrite(header.data(), 1, header.size(), f) == header.size();
   // The data converted in slices, so that the whole image is never copied.
   constexpr int64_t kSlice = 1 << 16;
-  std::vector<uint8_t> slice(std::size_t(kSlice * saveBytes));
+  std::vector<uint8_t> slice(std::size_t(std::min(kSlice, n) * saveBytes));
   const int eb = FitsElementBytes(h.BitPix);
   for (int64_t i = 0; wrote && i < n; i += kSlice) {
     const int64_t m = std::min(kSlice, n - i);

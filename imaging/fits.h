@@ -1,16 +1,17 @@
 // FITS images: the header record every camera, window and file shares, the
 // in-memory pixel block, the file reader and the file writer.
 //
-// Pixel data in memory holds physical values (BZERO folded in) in the
-// machine's byte order without gaps: plane after plane, row after row, and
-// row 0 is the bottom row of the picture (the FITS order). Element (x, y, p)
-// lies at index x + NAxis1 * y + NAxis1 * NAxis2 * p. The block is a whole
-// number of 2880-byte FITS blocks, zero padded.
+// Pixel data in memory holds physical values (BZERO + BSCALE x stored, so
+// BZero 0 and BScale 1 after loading) in the machine's byte order without
+// gaps: plane after plane, row after row, and row 0 is the bottom row of
+// the picture (the FITS order). Element (x, y, p) lies at index x + NAxis1 *
+// y + NAxis1 * NAxis2 * p. The block is a whole number of 2880-byte FITS
+// blocks, zero padded.
 //
 // Element type codes (BitPix in memory, SaveBitPix on saving):
 //   8 unsigned byte, 16 unsigned 16-bit (written with BZERO 32768),
-//   -16 save only: signed 16-bit written with BZERO 0, 32 32-bit integer,
-//   -32 single float, -64 double float.
+//   -16 save only: signed 16-bit written with BZERO 0, 32 signed 32-bit
+//   integer, -32 single float, -64 double float.
 #pragma once
 
 #include <cstdint>
@@ -88,9 +89,13 @@ class EInvalidGraphic : public std::runtime_error {
 // Header blocks are read until the END card (the data starts at the next
 // block boundary). Required: SIMPLE, BITPIX, NAXIS, NAXIS1, NAXIS2 (and
 // NAXIS3 for NAXIS 3). Accepted: SIMPLE T, NAXIS 2, or NAXIS 3 with 1 or 3
-// planes, sides 1..16383, BITPIX 8, 16, 32, -32 or -64, BScale 0..100000,
-// BZero, Background and Range 0..2^|BITPIX|. BACKGRND, RANGE, MIPS-LO and
-// MIPS-HI are physical values (as the writer stores them).
+// planes, sides 1..16383, BITPIX 8, 16, 32, -32 or -64, finite BSCALE and
+// BZERO. The data are turned into physical values in the narrowest
+// in-memory type that holds them: unsigned 8 or 16 bits (not narrower than
+// the file's element), signed 32 bits, else single float for scaled 8- and
+// 16-bit files and double float otherwise. BACKGRND, RANGE, MIPS-LO and
+// MIPS-HI are physical values (as the writer stores them); one that is not
+// a number, or a negative range, gives the default and sets ReadError.
 // Results: true with data filled; false when the header is not accepted
 // (`h` holds what was read, `data` empty). A short or damaged data part
 // raises EInvalidGraphic with `data` empty.
@@ -104,8 +109,8 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data);
 // failed save leaves an existing file as it was.
 bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData& data);
 
-// One physical element value of a block by the in-memory type code (8, 16
-// unsigned, 32 as signed, -32, -64; other codes read 0). `i` is the element
+// One element value of a block by the in-memory type code (8, 16
+// unsigned, 32 signed, -32, -64; other codes read 0). `i` is the element
 // index.
 double FitsValue(const uint8_t* data, int32_t bitPix, int64_t i);
 

@@ -7,6 +7,8 @@
 #include <limits>
 #include <string>
 
+#include "platform/float_to_int.h"
+#include "platform/large_pages.h"
 #include "platform/numfmt.h"
 
 namespace imaging {
@@ -18,24 +20,31 @@ double Nearest(double x) { return std::nearbyint(x); }
 int ClampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // Display levels of the elements of one image, unclamped. 8- and 16-bit
-// data go through a table.
+// data of at least as many elements as they have values go through a table.
 class Levels {
  public:
   Levels(const TFitsHeader& h, const FitsData& data)
       : h_(h), d_(data.data()), w_(h.NAxis1), plane_(int64_t(h.NAxis1) * h.NAxis2) {
-    if (h.BitPix == 8 || h.BitPix == 16) {
-      lut_.resize(h.BitPix == 8 ? 256 : 65536);
-      for (std::size_t v = 0; v < lut_.size(); ++v) lut_[v] = Compute(double(v));
+    const std::size_t values = h.BitPix == 8 ? 256 : h.BitPix == 16 ? 65536 : 0;
+    if (values > 0 && plane_ * std::max(h.NAxis3, 1) >= int64_t(values)) {
+      lut_.resize(values);
+      for (std::size_t v = 0; v < values; ++v) lut_[v] = Compute(double(v));
     }
   }
+  bool HasTable() const { return !lut_.empty(); }
+  // Levels beyond +-1e9 (a tiny range) are held there, and a value that is
+  // no number reads as the lowest level.
   int Compute(double v) const {
     if (h_.Range == 0) return 255;
     const double phys = Nearest(v * h_.BScale + h_.BZero);
     const double l = Nearest(Nearest(phys - h_.Background) / h_.Range * 255.0);
-    if (!(l > -1e9)) return -1000000000;
-    return l > 1e9 ? 1000000000 : int(l);
+    return std::clamp(platform::ClampFloatToInt<int>(l, -kLevelLimit), -kLevelLimit, kLevelLimit);
   }
+  static constexpr int kLevelLimit = 1000000000;
+  // Level of an 8- or 16-bit element value (from the table).
+  int OfValue(uint16_t v) const { return lut_[v]; }
   int AtIndex(int64_t i) const {
+    if (!HasTable()) return Compute(FitsValue(d_, h_.BitPix, i));
     if (h_.BitPix == 8) return lut_[d_[i]];
     if (h_.BitPix == 16) {
       uint16_t v;
@@ -101,7 +110,8 @@ Rgb Cmyg(const Levels& lv, const TFitsHeader& h, const Mosaic& m, int x, int y) 
   const int cycle = m.mode == MosaicMode::Cmyg4Row ? 4 : 2;
   const int r = ((y + m.rowOfs) % cycle + cycle) % cycle;
   const int c = ((x + m.colOfs) % 2 + 2) % 2;
-  const int a = lv.At(x, y, 0), b = lv.At(x + 1, y, 0), cc = lv.At(x, y + 1, 0), d = lv.At(x + 1, y + 1, 0);
+  // The sums of saturated levels exceed an int: they are taken in 64 bits.
+  const int64_t a = lv.At(x, y, 0), b = lv.At(x + 1, y, 0), cc = lv.At(x, y + 1, 0), d = lv.At(x + 1, y + 1, 0);
   // C, M, Y, G by row and column phase.
   static const int kTable[4][2][4] = {
       {{1, 3, 0, 2}, {0, 2, 1, 3}},
@@ -109,10 +119,11 @@ Rgb Cmyg(const Levels& lv, const TFitsHeader& h, const Mosaic& m, int x, int y) 
       {{1, 2, 0, 3}, {0, 3, 1, 2}},
       {{3, 0, 2, 1}, {2, 1, 3, 0}},
   };
-  const int v[4] = {a, b, cc, d};
+  const int64_t v[4] = {a, b, cc, d};
   const int* t = kTable[r][c];
-  const int C = v[t[0]], M = v[t[1]], Y = v[t[2]], G = v[t[3]];
-  return {ClampInt(M + Y - C, 0, 255), ClampInt((G + Y + C - M) / 2, 0, 255), ClampInt(M + C - Y, 0, 255)};
+  const int64_t C = v[t[0]], M = v[t[1]], Y = v[t[2]], G = v[t[3]];
+  auto level = [](int64_t l) { return int(std::clamp<int64_t>(l, 0, 255)); };
+  return {level(M + Y - C), level((G + Y + C - M) / 2), level(M + C - Y)};
 }
 
 // Gradient-selection Bayer interpolation (RGGB) at data (x, y).
@@ -240,16 +251,19 @@ bool FitsGeometryOk(TFitsHeader& h, const FitsData& data, bool anyPlanes) {
 
 platform::Bitmap RenderFits(TFitsHeader& h, const FitsData& data) {
   if (!FitsGeometryOk(h, data, true)) return {};
-  platform::Bitmap bmp(h.NAxis1, h.NAxis2);
+  // Every pixel is written below: the bitmap is not cleared first.
+  platform::Bitmap bmp;
+  bmp.Image() = QImage(h.NAxis1, h.NAxis2, QImage::Format_RGB32);
   if (bmp.IsNull()) return bmp;
+  platform::AdviseLargePages(bmp.Image().bits(), std::size_t(bmp.Image().sizeInBytes()));
   const Levels lv(h, data);
   const Mosaic m = ParseMosaic(h.Mosaic);
   const int planes = h.NAxis3;
-  if (planes == 1 && m.mode == MosaicMode::None && (h.BitPix == 8 || h.BitPix == 16)) {
+  if (planes == 1 && m.mode == MosaicMode::None && lv.HasTable()) {
     // Monochrome integer data: one table from element value to pixel.
     std::vector<uint32_t> lut(h.BitPix == 8 ? 256 : 65536);
     for (std::size_t v = 0; v < lut.size(); ++v) {
-      const uint8_t l = uint8_t(ClampInt(lv.Compute(double(v)), 0, 255));
+      const uint8_t l = uint8_t(ClampInt(lv.OfValue(uint16_t(v)), 0, 255));
       lut[v] = platform::MakePixel(l, l, l);
     }
     for (int y = 0; y < h.NAxis2; ++y) {
@@ -300,8 +314,11 @@ void FitsHistogram(TFitsHeader& h, const FitsData& data, platform::Bitmap& canva
     if (v < lo) lo = v;
     if (v > hi) hi = v;
   }
-  if (std::isfinite(lo)) minimum = int64_t(Nearest(lo));
-  if (std::isfinite(hi)) maximum = int64_t(Nearest(hi));
+  // Held at the limits of 64-bit integers (float data may go far beyond).
+  if (lo <= hi) {
+    minimum = platform::ClampFloatToInt<int64_t>(Nearest(lo));
+    maximum = platform::ClampFloatToInt<int64_t>(Nearest(hi));
+  }
   if (canvas.IsNull()) return;
   const int W = canvas.Width(), H = canvas.Height();
   std::vector<int64_t> bins(std::size_t(W), 0);
@@ -325,7 +342,7 @@ void FitsAutoRange(TFitsHeader& h, const FitsData& data, double clip) {
   const uint8_t* d = data.data();
   std::vector<int64_t> bins(1001, 0);
   double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-  if (h.BitPix == 16 || h.BitPix == 8) {
+  if (h.BitPix == 8 || (h.BitPix == 16 && n >= 65536)) {
     // Count every value once, then map the counts to the 1001 bins.
     std::vector<int64_t> counts(h.BitPix == 8 ? 256 : 65536, 0);
     for (int64_t i = 0; i < n; ++i) {

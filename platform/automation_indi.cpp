@@ -26,9 +26,39 @@ class TIndiDevice : public IAutomationObject {
  private:
   const std::string& Dev() const { return client_.Device(); }
   [[noreturn]] static void Fail(const std::string& what) { TIndiClient::Fail(what); }
+  // Waits (at most 5 s) for the device's answer to a request on `prop` sent
+  // after the answer count `mark` and the message count `said`. Raises
+  // unless an answer in one of the `accepted` states came.
+  void AwaitAcceptance(const std::string& what, const std::string& prop, int mark, int said,
+                       std::initializer_list<IPState> accepted);
+  // Sends numbers that the device is to take before the next request (as a
+  // driver's property put returns only when done).
+  void SendAndConfirm(const std::string& what, const std::string& prop,
+                      const std::vector<std::pair<std::string, double>>& values);
 
   TIndiClient client_;
 };
+
+void TIndiDevice::AwaitAcceptance(const std::string& what, const std::string& prop, int mark, int said,
+                                  std::initializer_list<IPState> accepted) {
+  auto taken = [&] {
+    for (IPState s : accepted)
+      if (client_.StateSince(prop, mark, s)) return true;
+    return false;
+  };
+  client_.Await([&] { return taken() || client_.StateSince(prop, mark, IPS_ALERT); }, 5000);
+  if (!client_.Up()) Fail("INDI server connection lost");
+  if (taken()) return;
+  if (client_.Updates(prop) > mark) Fail(what + " refused by the device" + client_.MessageSince(said));
+  Fail(what + ": no answer from the device");
+}
+
+void TIndiDevice::SendAndConfirm(const std::string& what, const std::string& prop,
+                                 const std::vector<std::pair<std::string, double>>& values) {
+  const int mark = client_.Updates(prop), said = client_.Messages();
+  client_.SendNumbers(prop, values);
+  AwaitAcceptance(what, prop, mark, said, {IPS_OK, IPS_IDLE});
+}
 
 TVariant TIndiDevice::Get(const std::string& m) {
   if (m == "Connected") return client_.LinkUp();
@@ -91,11 +121,11 @@ TVariant TIndiDevice::Get(const std::string& m) {
     return int32_t(std::lround(client_.Num("FILTER_SLOT", "FILTER_SLOT_VALUE"))) - 1;
   }
   if (m == "Names") {
-    client_.Require("FILTER_NAME");
+    client_.Require("FILTER_NAME", INDI_TEXT);
     return client_.Texts("FILTER_NAME");
   }
   if (m == "FocusOffsets") {
-    client_.Require("FILTER_NAME");
+    client_.Require("FILTER_NAME", INDI_TEXT);
     return std::vector<int32_t>(client_.Texts("FILTER_NAME").size(), 0);
   }
   Fail("Member not implemented: " + m);
@@ -135,14 +165,16 @@ void TIndiDevice::Put(const std::string& m, const TVariant& v) {
     }
     client_.sendNewText(p);
   } else if (m == "SiteLatitude") {
-    client_.SendNumbers("GEOGRAPHIC_COORD", {{"LAT", v.AsDouble()}});
+    // Every element goes with the request: the one put before must have
+    // been taken, or its old value would be sent again.
+    SendAndConfirm(m, "GEOGRAPHIC_COORD", {{"LAT", v.AsDouble()}});
   } else if (m == "SiteLongitude") {
     const double east = v.AsDouble();
-    client_.SendNumbers("GEOGRAPHIC_COORD", {{"LONG", east < 0 ? east + 360 : east}});
+    SendAndConfirm(m, "GEOGRAPHIC_COORD", {{"LONG", east < 0 ? east + 360 : east}});
   } else if (m == "GuideRateRightAscension") {
-    client_.SendNumbers("GUIDE_RATE", {{"GUIDE_RATE_WE", v.AsDouble() / kSiderealDegPerSec}});
+    SendAndConfirm(m, "GUIDE_RATE", {{"GUIDE_RATE_WE", v.AsDouble() / kSiderealDegPerSec}});
   } else if (m == "GuideRateDeclination") {
-    client_.SendNumbers("GUIDE_RATE", {{"GUIDE_RATE_NS", v.AsDouble() / kSiderealDegPerSec}});
+    SendAndConfirm(m, "GUIDE_RATE", {{"GUIDE_RATE_NS", v.AsDouble() / kSiderealDegPerSec}});
   } else if (m == "Position" && client_.Has("FILTER_SLOT")) {
     const int slot = v.AsInt();
     double hi = 1;
@@ -163,12 +195,24 @@ TVariant TIndiDevice::Invoke(const std::string& m, const TVariantList& a) {
   if (m == "SlewToCoordinatesAsync" || m == "SlewToCoordinates" || m == "SyncToCoordinates") {
     const double ra = arg(0).AsDouble(), dec = arg(1).AsDouble();
     if (!(ra >= 0 && ra < 24 && dec >= -90 && dec <= 90)) Fail("Coordinates out of range");
-    client_.SendSwitch("ON_COORD_SET", m == "SyncToCoordinates" ? "SYNC" : "TRACK");
-    client_.SendNumbers("EQUATORIAL_EOD_COORD", {{"RA", ra}, {"DEC", dec}});
-    if (m != "SlewToCoordinatesAsync")
-      TIndiClient::WaitFor([&] { return client_.State("EQUATORIAL_EOD_COORD") != IPS_BUSY; },
-                           m == "SyncToCoordinates" ? 5000 : 300000);
-    if (client_.State("EQUATORIAL_EOD_COORD") == IPS_ALERT) Fail(m + " refused by the device");
+    // A parked mount refuses to move or sync (INDI drivers answer without
+    // an alert then, so the mount's park state is asked first).
+    if (client_.Switch("TELESCOPE_PARK.PARK"))
+      Fail(client_.State("TELESCOPE_PARK") == IPS_BUSY ? "Mount is parking" : "Mount is parked");
+    const bool sync = m == "SyncToCoordinates";
+    const std::string prop = "EQUATORIAL_EOD_COORD";
+    const int mark = client_.Updates(prop), said = client_.Messages();
+    client_.SendSwitch("ON_COORD_SET", sync ? "SYNC" : "TRACK");
+    client_.SendNumbers(prop, {{"RA", ra}, {"DEC", dec}});
+    // A slew the device takes turns busy (or ends at once where the mount
+    // already points); a sync ends ok.
+    if (sync) AwaitAcceptance(m, prop, mark, said, {IPS_OK});
+    else AwaitAcceptance(m, prop, mark, said, {IPS_BUSY, IPS_OK});
+    if (m == "SlewToCoordinates") {
+      client_.Await([&] { return client_.State(prop) != IPS_BUSY; }, 300000);
+      if (!client_.Up()) Fail("INDI server connection lost");
+      if (client_.State(prop) == IPS_ALERT) Fail(m + " failed in the device" + client_.MessageSince(said));
+    }
     return {};
   }
   if (m == "Park") {

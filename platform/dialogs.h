@@ -19,6 +19,9 @@
 
 namespace platform {
 
+// Caption of the program's message boxes.
+inline constexpr const char* kProductCaption = "Noctra Planetarium V3.2";
+
 enum class MsgIcon { None, Stop, Exclamation, Question, Information };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
 

@@ -39,7 +39,26 @@ bool TIndiClient::WaitFor(const std::function<bool()>& done, int ms) {
   return true;
 }
 
+bool TIndiClient::Await(const std::function<bool()>& done, int ms) const {
+  return WaitFor([&] { return !Up() || done(); }, ms) && Up() && done();
+}
+
 void TIndiClient::Fail(const std::string& what) { throw EAutomationError(what); }
+
+namespace {
+
+const char* TypeName(INDI_PROPERTY_TYPE t) {
+  switch (t) {
+    case INDI_NUMBER: return "a number";
+    case INDI_SWITCH: return "a switch";
+    case INDI_TEXT: return "a text";
+    case INDI_LIGHT: return "a light";
+    case INDI_BLOB: return "a BLOB";
+    default: return "an unknown";
+  }
+}
+
+}  // namespace
 
 void TIndiClient::Connect(const std::function<bool()>& ready) {
   const std::string where = address_.host + ":" + std::to_string(address_.port);
@@ -78,6 +97,40 @@ void TIndiClient::Disconnect() {
 bool TIndiClient::Has(const std::string& prop) const {
   std::lock_guard lock(mutex_);
   return props_.count(prop) > 0;
+}
+
+INDI_PROPERTY_TYPE TIndiClient::Type(const std::string& prop) const {
+  std::lock_guard lock(mutex_);
+  auto it = types_.find(prop);
+  return it == types_.end() ? INDI_UNKNOWN : it->second;
+}
+
+int TIndiClient::Updates(const std::string& prop) const {
+  std::lock_guard lock(mutex_);
+  auto it = updates_.find(prop);
+  return it == updates_.end() ? 0 : it->second;
+}
+
+bool TIndiClient::StateSince(const std::string& prop, int mark, IPState s) const {
+  std::lock_guard lock(mutex_);
+  auto it = lastInState_.find(prop);
+  return it != lastInState_.end() && unsigned(s) < it->second.size() && it->second[s] > mark;
+}
+
+std::string TIndiClient::MessageSince(int mark) const {
+  std::lock_guard lock(mutex_);
+  return messages_ > mark && !message_.empty() ? ": " + message_ : "";
+}
+
+void TIndiClient::newMessage(INDI::BaseDevice d, int id) {
+  if (Device() != d.getDeviceName() || id < 0) return;
+  std::string text = d.messageQueue(size_t(id));
+  // The device's time stamp ("2024-01-02T03:04:05: ") is left out.
+  const size_t stamp = text.find(": ");
+  if (stamp != std::string::npos && stamp <= 24 && text.find('T') < stamp) text.erase(0, stamp + 2);
+  std::lock_guard lock(mutex_);
+  message_ = text;
+  ++messages_;
 }
 
 IPState TIndiClient::State(const std::string& prop) const {
@@ -131,8 +184,13 @@ std::vector<std::string> TIndiClient::Texts(const std::string& prop) const {
   std::lock_guard lock(mutex_);
   auto it = order_.find(prop);
   if (it == order_.end()) return {};
+  auto type = types_.find(prop);
+  if (type == types_.end() || type->second != INDI_TEXT) return {};
   std::vector<std::string> out;
-  for (const auto& name : it->second) out.push_back(texts_.at(prop + "." + name));
+  for (const auto& name : it->second) {
+    auto text = texts_.find(prop + "." + name);
+    if (text != texts_.end()) out.push_back(text->second);
+  }
   return out;
 }
 
@@ -141,20 +199,24 @@ std::string TIndiClient::Picture() const {
   return picture_;
 }
 
-void TIndiClient::Require(const std::string& prop) const {
+void TIndiClient::Require(const std::string& prop, INDI_PROPERTY_TYPE type) const {
   if (!Up()) Fail("INDI server connection lost");
   if (!Has(prop)) Fail("INDI device \"" + Device() + "\" has no property " + prop);
+  const INDI_PROPERTY_TYPE actual = Type(prop);
+  if (type != INDI_UNKNOWN && actual != type)
+    Fail("INDI property " + prop + " of \"" + Device() + "\" is " + TypeName(actual) + " vector, not " +
+         TypeName(type) + " vector");
 }
 
 double TIndiClient::Num(const std::string& prop, const std::string& elem, double* lo, double* hi) const {
-  Require(prop);
+  Require(prop, INDI_NUMBER);
   double v = 0;
   if (!Number(prop + "." + elem, v, lo, hi)) Fail("INDI property " + prop + " has no element " + elem);
   return v;
 }
 
 void TIndiClient::SendNumbers(const std::string& prop, const std::vector<std::pair<std::string, double>>& values) {
-  Require(prop);
+  Require(prop, INDI_NUMBER);
   const std::vector<std::string> names = Elements(prop);
   for (const auto& v : values)
     if (std::find(names.begin(), names.end(), v.first) == names.end())
@@ -176,7 +238,7 @@ void TIndiClient::SendNumbers(const std::string& prop, const std::vector<std::pa
 }
 
 void TIndiClient::SendSwitch(const std::string& prop, const std::string& elem) {
-  Require(prop);
+  Require(prop, INDI_SWITCH);
   const std::vector<std::string> names = Elements(prop);
   if (std::find(names.begin(), names.end(), elem) == names.end())
     Fail("INDI property " + prop + " has no element " + elem);
@@ -203,7 +265,11 @@ void TIndiClient::Store(INDI::Property p) {
   const std::string prop = p.getName();
   std::lock_guard lock(mutex_);
   if (props_.insert(prop).second) ++defined_;
-  states_[prop] = p.getState();
+  const IPState state = p.getState();
+  states_[prop] = state;
+  types_[prop] = p.getType();
+  const int n = ++updates_[prop];
+  if (unsigned(state) < 4) lastInState_[prop][state] = n;
   auto& order = order_[prop];
   order.clear();
   switch (p.getType()) {

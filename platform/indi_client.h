@@ -9,6 +9,7 @@
 
 #include <libindi/baseclient.h>
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -38,6 +39,8 @@ class TIndiClient : public INDI::BaseClient {
 
   // Waits up to `ms` for `done`, handling the GUI thread's events meanwhile.
   static bool WaitFor(const std::function<bool()>& done, int ms);
+  // As WaitFor, but gives up at once when the server connection is lost.
+  bool Await(const std::function<bool()>& done, int ms) const;
   [[noreturn]] static void Fail(const std::string& what);
 
   const std::string& Device() const { return address_.device; }
@@ -57,7 +60,17 @@ class TIndiClient : public INDI::BaseClient {
 
   // The cache. Keys of elements are "PROPERTY.ELEMENT".
   bool Has(const std::string& prop) const;
+  // The type the device gave the property (INDI_UNKNOWN when it has none).
+  INDI_PROPERTY_TYPE Type(const std::string& prop) const;
   IPState State(const std::string& prop) const;
+  // The device's answers: how often it has sent the property so far, and
+  // whether one sent after the first `mark` answers came in state `s`.
+  int Updates(const std::string& prop) const;
+  bool StateSince(const std::string& prop, int mark, IPState s) const;
+  // The count of the device's messages so far, and the last one as
+  // ": <text>" when it came after the first `mark` ("" otherwise).
+  int Messages() const { return messages_; }
+  std::string MessageSince(int mark) const;
   // Marks a property as waiting for the device's answer.
   void SetState(const std::string& prop, IPState s);
   bool Number(const std::string& key, double& v, double* lo = nullptr, double* hi = nullptr) const;
@@ -66,14 +79,16 @@ class TIndiClient : public INDI::BaseClient {
   // Element names of a property in the device's order.
   std::vector<std::string> Elements(const std::string& prop) const;
   bool OneOfMany(const std::string& prop) const;
-  // Text elements of a property in their order.
+  // Text elements of a property in their order; none when the property is
+  // not a text vector.
   std::vector<std::string> Texts(const std::string& prop) const;
   // The FITS pictures received so far (BLOBs), and the last one.
   int Pictures() const { return pictures_; }
   std::string Picture() const;
 
-  // Raises unless the server is up and the device has the property.
-  void Require(const std::string& prop) const;
+  // Raises unless the server is up and the device has the property, of
+  // `type` when one is given (a property of another type is named in words).
+  void Require(const std::string& prop, INDI_PROPERTY_TYPE type = INDI_UNKNOWN) const;
   // A number element; raises where there is none.
   double Num(const std::string& prop, const std::string& elem, double* lo = nullptr, double* hi = nullptr) const;
   // Sends new values of some elements of a number property; every element
@@ -88,6 +103,7 @@ class TIndiClient : public INDI::BaseClient {
   void newProperty(INDI::Property p) override { Store(p); }
   void updateProperty(INDI::Property p) override { Store(p); }
   void removeProperty(INDI::Property p) override;
+  void newMessage(INDI::BaseDevice d, int id) override;
   void serverConnected() override { up_ = true; }
   void serverDisconnected(int) override { up_ = false; }
 
@@ -101,9 +117,16 @@ class TIndiClient : public INDI::BaseClient {
   std::atomic<bool> up_{false};
   std::atomic<int> defined_{0};
   std::atomic<int> pictures_{0};
+  std::atomic<int> messages_{0};
   mutable std::mutex mutex_;
   std::set<std::string> props_;
   std::map<std::string, IPState> states_;
+  std::map<std::string, INDI_PROPERTY_TYPE> types_;
+  // Per property: the count of updates, and the count at the last update
+  // in each state (idle, ok, busy, alert).
+  std::map<std::string, int> updates_;
+  std::map<std::string, std::array<int, 4>> lastInState_;
+  std::string message_;
   std::map<std::string, TNumber> numbers_;
   std::map<std::string, bool> switches_;
   std::map<std::string, std::string> texts_;

@@ -5,8 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "platform/dialogs.h"
 
 namespace platform {
 
@@ -51,17 +60,103 @@ std::string CurrentFolder() {
   return cwd;
 }
 
-bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size) {
-  const std::string tmp = path + ".tmp-" + std::to_string(::getpid());
+std::string TemporaryNameFor(const std::string& path, const std::string& suffix) {
+  return path + ".tmp-" + std::to_string(::getpid()) + suffix;
+}
+
+namespace {
+
+// True when `rest` (what follows "<file>.tmp") names a temporary of a process
+// that has ended: "-<id>" or "-<id>-<n>".
+bool IsStaleTemporarySuffix(const std::string& rest) {
+  if (rest.empty() || rest[0] != '-') return false;
+  std::size_t i = 1;
+  long long pid = 0;
+  while (i < rest.size() && std::isdigit(static_cast<unsigned char>(rest[i])) && pid < 1LL << 31)
+    pid = pid * 10 + (rest[i++] - '0');
+  if (i == 1 || pid <= 0 || pid >= 1LL << 31) return false;
+  if (i < rest.size()) {
+    if (rest[i] != '-' || i + 1 == rest.size()) return false;
+    for (std::size_t j = i + 1; j < rest.size(); ++j)
+      if (!std::isdigit(static_cast<unsigned char>(rest[j]))) return false;
+  }
+  if (pid_t(pid) == ::getpid()) return false;
+  // A process that still runs (or that we may not signal) keeps its file.
+  return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+std::string Reason(int err) { return err ? std::strerror(err) : "write failed"; }
+
+}  // namespace
+
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp";
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> stale;
+  while (dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.compare(0, prefix.size(), prefix) == 0 && IsStaleTemporarySuffix(name.substr(prefix.size())))
+      stale.push_back(JoinPath(folder, name));
+  }
+  ::closedir(dir);
+  for (const std::string& f : stale)
+    if (FileExists(f)) std::remove(f.c_str());
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size, std::string* error) {
+  RemoveStaleTemporaries(path);
+  const std::string tmp = TemporaryNameFor(path);
+  int err = 0;
+  auto check = [&](bool ok) {
+    if (!ok && err == 0) err = errno ? errno : EIO;
+    return ok;
+  };
+  errno = 0;
   FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
-  const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
-  const bool flushed = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
-  const bool closed = std::fclose(f) == 0;
-  if (!(written && flushed && closed) || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
+  if (!check(f != nullptr)) {
+    if (error) *error = Reason(err);
     return false;
   }
+  const bool written = check(size == 0 || std::fwrite(data, 1, size, f) == size);
+  const bool flushed = written && check(std::fflush(f) == 0) && check(::fsync(::fileno(f)) == 0);
+  const bool closed = check(std::fclose(f) == 0);
+  if (!(written && flushed && closed) || !check(std::rename(tmp.c_str(), path.c_str()) == 0)) {
+    std::remove(tmp.c_str());
+    if (error) *error = Reason(err);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+std::mutex g_reportMutex;
+std::set<std::string> g_failing;  // files told as failing and not saved since
+}  // namespace
+
+void ReportSaveFailure(const std::string& path, const std::string& reason) {
+  {
+    std::lock_guard lock(g_reportMutex);
+    if (!g_failing.insert(path).second) return;
+  }
+  ShowMessageBox("Error: Can't write file " + path + "\r\n" + reason + "\r\nThe previous file is kept.",
+                 kProductCaption, MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+void ReportSaved(const std::string& path) {
+  std::lock_guard lock(g_reportMutex);
+  g_failing.erase(path);
+}
+
+bool SaveFile(const std::string& path, const void* data, std::size_t size) {
+  std::string error;
+  if (!WriteFileAtomically(path, data, size, &error)) {
+    ReportSaveFailure(path, error);
+    return false;
+  }
+  ReportSaved(path);
   return true;
 }
 

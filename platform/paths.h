@@ -24,7 +24,26 @@ bool FolderExists(const std::string& path);
 
 // Writes `data` to `path` through a temporary file in the same folder and a
 // rename, so that a failed write never leaves a damaged or half-written file
-// in place of the old one. Returns false (old file untouched) on failure.
-bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size);
+// in place of the old one. Returns false (old file untouched) on failure,
+// with the system's reason in `error` when given.
+bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size,
+                         std::string* error = nullptr);
+
+// The name of a temporary file the program writes before it replaces `path`:
+// `path` + ".tmp-" + process id + `suffix`.
+std::string TemporaryNameFor(const std::string& path, const std::string& suffix = "");
+// Removes the temporaries of `path` left by a save that was killed or
+// crashed: names `path` + ".tmp-<id>[-<n>]" whose process no longer runs.
+// Saves call it before they write.
+void RemoveStaleTemporaries(const std::string& path);
+
+// A user's file saved as WriteFileAtomically does; a failure is told to the
+// user with ReportSaveFailure.
+bool SaveFile(const std::string& path, const void* data, std::size_t size);
+// Tells the user that `path` could not be saved and that the previous file
+// is kept (one message box through the platform dialogs). A file that keeps
+// failing is told once, until ReportSaved says it was saved again.
+void ReportSaveFailure(const std::string& path, const std::string& reason);
+void ReportSaved(const std::string& path);
 
 }  // namespace platform

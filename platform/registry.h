@@ -34,7 +34,9 @@ class TRegIniFile {
   void DeleteKey(const std::string& section, const std::string& ident);
   void EraseSection(const std::string& section);
 
-  // Writes pending changes to disk (also done on destruction).
+  // Writes pending changes to disk (also done on destruction). A failed
+  // write is told to the user (ReportSaveFailure); the file keeps its
+  // previous contents.
   void Flush();
 
  private:

@@ -189,8 +189,10 @@ QByteArray Serialize(const QDomDocument& doc) {
   }
   ts.flush();
   // The element tree alone, written from a document that holds nothing else.
+  // An empty root keeps its opening and closing tag on lines of their own.
   QDomDocument body;
-  body.appendChild(body.importNode(root, true));
+  QDomNode copy = body.appendChild(body.importNode(root, true));
+  if (!copy.hasChildNodes()) copy.appendChild(body.createTextNode("\n"));
   return out.toUtf8() + body.toByteArray(2);
 }
 
@@ -200,7 +202,7 @@ std::string XmlDocument::SaveToText() const { return Serialize(impl_->doc).toStd
 
 bool XmlDocument::SaveToFile(const std::string& path) const {
   const QByteArray bytes = Serialize(impl_->doc);
-  return WriteFileAtomically(path, bytes.constData(), std::size_t(bytes.size()));
+  return SaveFile(path, bytes.constData(), std::size_t(bytes.size()));
 }
 
 XmlElement XmlDocument::Root() const {

@@ -71,7 +71,8 @@ class XmlDocument {
   // The document as text, indented by two blanks per level.
   std::string SaveToText() const;
   // Writes the document through a temporary file and a rename, so a failed
-  // save leaves the old file as it was. False on failure.
+  // save leaves the old file as it was. False on failure, which is told to
+  // the user (platform::SaveFile).
   bool SaveToFile(const std::string& path) const;
 
   // The root element; null for an empty document.

@@ -10,6 +10,7 @@ bool TLogLines::AddLine(const std::string& line) {
     if (text == last_) return false;
     last_ = text;
     lines_.push_back(text);
+    if (lines_.size() > kLogCapacity) lines_.pop_front();
     listener = listener_;
   }
   if (listener) listener(text);
@@ -23,7 +24,7 @@ std::string TLogLines::LastLine() const {
 
 std::vector<std::string> TLogLines::Lines() const {
   std::lock_guard lock(mutex_);
-  return lines_;
+  return {lines_.begin(), lines_.end()};
 }
 
 std::size_t TLogLines::Count() const {

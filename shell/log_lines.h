@@ -5,14 +5,20 @@
 // previous one offered (byte for byte, case counts) is dropped, so a device
 // that repeats the same failure every poll fills only one line.
 //
+// The log keeps the newest kLogCapacity lines; older ones are dropped, so a
+// device failing in alternation every poll cannot grow it without bound.
+//
 // The log window (TLogForm) shows these lines; code without widgets appends
 // through LogLines().AddLine as well.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
+
+inline constexpr std::size_t kLogCapacity = 10000;
 
 class TLogLines {
  public:
@@ -34,7 +40,7 @@ class TLogLines {
  private:
   mutable std::mutex mutex_;
   std::string last_;
-  std::vector<std::string> lines_;
+  std::deque<std::string> lines_;
   std::function<void(const std::string&)> listener_;
 };
 

@@ -15,7 +15,7 @@
 #include "platform/dialogs.h"
 
 // Caption of the coded message boxes.
-inline constexpr const char* kProductCaption = "Noctra Planetarium V3.2";
+using platform::kProductCaption;
 
 // The fixed text of a message code ("Unknown error" for codes outside the
 // table) and its icon (stop for codes 1..11, exclamation for the others).

@@ -7,15 +7,18 @@
 #include <cerrno>
 
 #include "platform/codec.h"
+#include "platform/paths.h"
 
 namespace {
 
 // Opens a fresh file next to `path` for a new settings file; the name is
-// unique to this process and call.
+// unique to this process and call. Temporaries that an earlier, killed save
+// left behind are removed first.
 std::FILE* OpenTemporaryFor(const std::string& path, std::string& tempPath) {
   static std::atomic<unsigned> counter{0};
+  platform::RemoveStaleTemporaries(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    tempPath = platform::TemporaryNameFor(path, "-" + std::to_string(counter++));
     const int fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       std::FILE* f = ::fdopen(fd, "w+b");

@@ -69,6 +69,7 @@ void TFocuserControl::SetDisconnected() {
 
 void TFocuserControl::ConnectClick() {
   if (connected_) return;
+  ui_.fault.clear();
   driver_ = platform::ConnectDriver(name);
   if (!driver_) {
     Log("Connect failed");
@@ -109,8 +110,11 @@ void TFocuserControl::Timer1Timer() {
       linked = true;  // a failed read is no proof of a lost link
     }
     if (!linked) {
+      Log("Error, connection lost");
       driver_.reset();
       SetDisconnected();
+      ui_.fault = "Connection lost";
+      emit changed();
       return;
     }
   }
@@ -188,6 +192,7 @@ void TFilterWheelControl::SelectClick() {
 
 void TFilterWheelControl::ConnectClick() {
   if (connected_) return;
+  ui_.fault.clear();
   driver_ = platform::ConnectDriver(name);
   if (!driver_) {
     Log("Connect failed");
@@ -232,7 +237,12 @@ void TFilterWheelControl::Timer1Timer() {
   } catch (const std::exception&) {
     linked = true;
   }
-  if (!linked) DisconnectClick();
+  if (!linked) {
+    Log("Error, connection lost");
+    DisconnectClick();
+    ui_.fault = "Connection lost";
+    emit changed();
+  }
 }
 
 std::vector<std::string> TFilterWheelControl::GetNames() {

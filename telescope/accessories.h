@@ -18,6 +18,7 @@ struct TDeviceControls {
   bool connect = true, disconnect = false, select = true, name = true;
   bool tweak = false;  // the wheel's three adjustment buttons
   TShape connectedShape = TShape::ButtonFace, makerShape = TShape::ButtonFace;
+  std::string fault;  // a lost connection told in the window; empty: none
 };
 
 class TFocuserControl : public QObject {

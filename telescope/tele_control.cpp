@@ -181,6 +181,7 @@ void TTeleControl::SelectClick() {
 
 void TTeleControl::ConnectClick() {
   if (connected_ || Trim(name).empty()) return;
+  ui_.fault.clear();
   // 1. A fresh driver object, connected and read back.
   driver_ = platform::ConnectDriver(name);
   if (!driver_) {
@@ -374,7 +375,12 @@ void TTeleControl::Timer1Timer() {
     return;
   }
   if (!linked) {
+    // The link went away under us (a server or cable lost): told once, as
+    // the disconnect that follows stops the poll.
+    Log("Error, connection lost");
     Disconnect();
+    ui_.fault = "Connection lost";
+    emit changed();
     return;
   }
   // 4. The mount is busy storing PEC data.
@@ -485,9 +491,13 @@ bool TTeleControl::GotoRaDec(double ra, double dec) {
     driver_->Invoke(async ? "SlewToCoordinatesAsync" : "SlewToCoordinates",
                     {TVariant(ra / kRadPerDeg / 15.0), TVariant(dec / kRadPerDeg)});
   } catch (const std::exception& e) {
+    // A refused goto (a parked mount, a target the mount will not take).
     LogFailure("Goto", e);
+    ui_.fault = std::string("Goto failed: ") + e.what();
+    emit changed();
     return false;
   }
+  ui_.fault.clear();
   gotoInProgress_ = true;
   gotoTimer_.stop();
   emit changed();

@@ -35,6 +35,9 @@ struct TTeleControls {
   bool pecPlay = false, pecStop = false, pecRec = false, pecSave = false;
   bool useAssistEnabled = false, useRefractedEnabled = false;
   std::string coordinateType, coordinateHint;
+  // A fault of the mount told in the window (a refused goto, a lost
+  // connection); empty when there is none.
+  std::string fault;
   std::string wormRotationTime = "240";
   TShape connectedShape = TShape::ButtonFace, trackingShape = TShape::ButtonFace,
          gotoShape = TShape::ButtonFace, parkedShape = TShape::ButtonFace,

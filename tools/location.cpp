@@ -1,7 +1,6 @@
 #include "tools/location.h"
 
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 
 #include "astro/observer.h"
@@ -11,6 +10,7 @@
 #include "chart/globe.h"
 #include "platform/codec.h"
 #include "platform/numfmt.h"
+#include "platform/paths.h"
 #include "shell/globals.h"
 
 TGlobalLocationModel GlobalLocation;
@@ -68,8 +68,10 @@ std::string FilterSiteName(const std::string& text) {
 
 std::string HorizonFileName(const std::string& name) {
   std::string s = TrimBlanks(name);
+  // Names come from the pick list and settings files: a folder separator
+  // (or a NUL, which ends the name) would lead out of the data folder.
   for (char& c : s)
-    if (c == ' ') c = '_';
+    if (c == ' ' || c == '/' || c == '\\' || c == '\0') c = '_';
   return s;
 }
 
@@ -95,15 +97,7 @@ bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon) {
   std::vector<uint8_t> bytes(kHorizonBytes);
   for (int a = 0; a <= 360; ++a)
     for (int k = 0; k <= 90; ++k) platform::PutU32(&bytes[4 * (91 * a + k)], horizon[a][k]);
-  const std::string path = HorizonFilePath(name), temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  if (std::fclose(f) != 0 || !ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return platform::SaveFile(HorizonFilePath(name), bytes.data(), bytes.size());
 }
 
 // --- The pick list ------------------------------------------------------------------------
@@ -120,16 +114,9 @@ std::vector<std::string> ReadPickList(const std::string& path) {
 }
 
 bool WritePickList(const std::string& path, const std::vector<std::string>& lines) {
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = true;
-  for (const auto& l : lines) ok = ok && std::fprintf(f, "%s\n", l.c_str()) >= 0;
-  if (std::fclose(f) != 0 || !ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  std::string text;
+  for (const auto& l : lines) text += l + "\n";
+  return platform::SaveFile(path, text.data(), text.size());
 }
 
 std::string PickLineCaption(const std::string& line) {
@@ -244,8 +231,14 @@ void TGlobalLocationModel::UpdateGlobePickList() const {
   if (PickListChanged) PickListChanged(PickCaptions());
 }
 
-bool TGlobalLocationModel::Save() {
+bool TGlobalLocationModel::Save(const std::vector<std::string>& before) {
+  // A list that could not be written (the user has been told) goes back to
+  // what the file still holds.
   const bool ok = WritePickList(PickListPath, PickList);
+  if (!ok) {
+    PickList = before;
+    PickIndex = -1;
+  }
   UpdateGlobePickList();
   return ok;
 }
@@ -327,8 +320,9 @@ void TGlobalLocationModel::SetDefaultPick(int index) {
 void TGlobalLocationModel::MakeDefault(int index) {
   if (index < 0 || index >= int(PickList.size())) return;
   CityIndex = -1;
+  const std::vector<std::string> before = PickList;
   SetDefaultPick(index);
-  Save();
+  Save(before);
 }
 
 int TGlobalLocationModel::AddUpdate() {
@@ -348,23 +342,24 @@ int TGlobalLocationModel::AddUpdate() {
   const bool mark = match >= 0 ? PickLineCaption(PickList[std::size_t(match)]).ends_with("*") : PickList.empty();
   const std::string line = name + (mark ? "*" : "") + PickListSeparator + ";" + TrimBlanks(Latitude) + ";" +
                            TrimBlanks(Longitude) + ";" + TrimBlanks(Zone) + ";" + (DaylightSaving ? "T" : "F");
+  const std::vector<std::string> before = PickList;
   if (match >= 0)
     PickList[std::size_t(match)] = line;
   else
     PickList.push_back(line);
-  Save();
-  SaveHorizonFile(name, Horizon);
-  return 0;
+  if (!Save(before)) return kNotSaved;
+  return SaveHorizonFile(name, Horizon) ? 0 : kNotSaved;
 }
 
 void TGlobalLocationModel::Remove() {
   LocationEdited = false;
   if (PickIndex < 0 || PickIndex >= int(PickList.size())) return;
+  const std::vector<std::string> before = PickList;
   const bool wasDefault = PickLineCaption(PickList[std::size_t(PickIndex)]).ends_with("*");
   PickList.erase(PickList.begin() + PickIndex);
   PickIndex = -1;
   if (wasDefault && !PickList.empty()) SetDefaultPick(0);
-  Save();
+  Save(before);
 }
 
 void TGlobalLocationModel::AskSaveEdited() {

@@ -41,7 +41,8 @@ std::string FilterSiteName(const std::string& text);
 
 // --- Horizon files ---------------------------------------------------------------------
 
-// The site name without leading and trailing blanks, every blank made "_".
+// The site name without leading and trailing blanks, every blank (and every
+// "/", "\\" and NUL, so that the file stays in the data folder) made "_".
 std::string HorizonFileName(const std::string& name);
 // DataFolder + HorizonFileName(name) + ".horizon.dat".
 std::string HorizonFilePath(const std::string& name);
@@ -50,7 +51,8 @@ void ClearHorizon(THorizonArray& horizon);
 // 4 × (91a + k), little-endian); a missing or short file gives an open
 // horizon (every cell 0). True when the file was read.
 bool LoadHorizonFile(const std::string& name, THorizonArray& horizon);
-// Writes it; false on a write failure (the previous file is then kept).
+// Writes it; false on a write failure (the previous file is then kept and
+// the user told, platform::SaveFile).
 bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon);
 inline constexpr std::size_t kHorizonBytes = 361 * 91 * 4;
 
@@ -79,7 +81,8 @@ bool SiteFromSystemZone(TSite& site);
 
 // Reads the lines of the file (at most 10, empty lines skipped); a missing
 // file gives an empty list. WritePickList writes them whole under a
-// temporary name that then replaces the file; false on failure.
+// temporary name that then replaces the file; false on failure (the user is
+// told, platform::SaveFile).
 std::vector<std::string> ReadPickList(const std::string& path);
 bool WritePickList(const std::string& path, const std::vector<std::string>& lines);
 
@@ -115,6 +118,8 @@ bool DecodeLocationBlock(const std::vector<uint8_t>& block, TSite& site, THorizo
 inline constexpr int kBadLatitude = 120;
 inline constexpr int kBadLongitude = 121;
 inline constexpr int kBadTimeZone = 122;
+// A pick list or horizon file that could not be saved (already told).
+inline constexpr int kNotSaved = -2;
 
 class TGlobalLocationModel {
  public:
@@ -151,11 +156,15 @@ class TGlobalLocationModel {
   // A pick-list entry chosen: false, fields unchanged, when its line is
   // rejected.
   bool SelectPick(int index);
-  // Double click: the entry becomes the default.
+  // Double click: the entry becomes the default. This, AddUpdate and
+  // Remove save the list; a failed save keeps the file and the list as they
+  // were.
   void MakeDefault(int index);
   // Add/Update: 0 on success; 120, 121 or 122 for a rejected field (a field
   // holding ";" or "*" is rejected too), 1 for an empty name, -1 when the
-  // list is full. Nothing changes unless the result is 0.
+  // list is full, kNotSaved when the list or the site's horizon could not
+  // be written (the list stays saved when only the horizon failed).
+  // Otherwise nothing changes unless the result is 0.
   int AddUpdate();
   // Remove the selected entry.
   void Remove();
@@ -181,7 +190,7 @@ class TGlobalLocationModel {
   bool ReadSettingsBlock(const std::vector<uint8_t>* block);
 
  private:
-  bool Save();
+  bool Save(const std::vector<std::string>& before);
   void SetDefaultPick(int index);
 };
 

@@ -19,6 +19,7 @@ TLogForm::TLogForm(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStays
   Memo1 = new QPlainTextEdit(this);
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setMaximumBlockCount(int(kLogCapacity));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(Memo1);

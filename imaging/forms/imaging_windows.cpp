@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
@@ -19,6 +20,8 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "astro/observer.h"
 #include "astro/precession.h"
@@ -91,17 +94,44 @@ void AddExistingCameras(TCameraList& list) {
 
 // --- The picture ------------------------------------------------------------------------
 
-TPictureView::TPictureView(QWidget* parent) : QLabel(parent) {
-  setScaledContents(true);
+TPictureView::TPictureView(QWidget* parent) : QWidget(parent) {
   setMouseTracking(false);
-  setStyleSheet("background: rgb(50, 50, 150)");
+  // Every pixel is painted: the picture covers the whole control.
+  setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void TPictureView::SetPicture(const platform::Bitmap& bitmap, int width, int height) {
   picW_ = bitmap.Width();
   picH_ = bitmap.Height();
-  setPixmap(QPixmap::fromImage(bitmap.Image()));
+  picture_ = bitmap.Image();
+  reduced_ = QImage();
   setFixedSize(std::max(width, 1), std::max(height, 1));
+  update();
+}
+
+void TPictureView::paintEvent(QPaintEvent* e) {
+  QPainter p(this);
+  const QRect r = e->rect();
+  if (picture_.isNull()) {
+    p.fillRect(r, QColor(50, 50, 150));
+    return;
+  }
+  if (width() <= picW_ && height() <= picH_) {
+    // Shown at or below its own size: one smoothed copy at the shown size.
+    if (reduced_.size() != size())
+      reduced_ = picture_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    p.drawImage(r.topLeft(), reduced_, r);
+    return;
+  }
+  // Magnified: the picture's pixels behind the part in view, each drawn as
+  // a block of the magnified size.
+  const double sx = double(width()) / picW_, sy = double(height()) / picH_;
+  const int x0 = std::clamp(int(std::floor(r.left() / sx)), 0, picW_ - 1);
+  const int y0 = std::clamp(int(std::floor(r.top() / sy)), 0, picH_ - 1);
+  const int x1 = std::clamp(int(std::ceil((r.right() + 1) / sx)), x0 + 1, picW_);
+  const int y1 = std::clamp(int(std::ceil((r.bottom() + 1) / sy)), y0 + 1, picH_);
+  p.drawImage(QRectF(x0 * sx, y0 * sy, (x1 - x0) * sx, (y1 - y0) * sy), picture_,
+              QRectF(x0, y0, x1 - x0, y1 - y0));
 }
 
 QPoint TPictureView::ToPicture(const QPoint& p) const {

@@ -35,10 +35,13 @@ class QSlider;
 namespace imaging {
 
 // A picture in a scroll area, stretched to the zoom's size; reports mouse
-// presses, moves and releases in picture pixels.
-class TPictureView : public QLabel {
+// presses, moves and releases in picture pixels. Only the part in view is
+// drawn, from the picture itself: no magnified copy is made, whatever the
+// zoom.
+class TPictureView : public QWidget {
  public:
   explicit TPictureView(QWidget* parent = nullptr);
+  // Shows `bitmap` (shared, not copied) stretched to width x height.
   void SetPicture(const platform::Bitmap& bitmap, int width, int height);
   std::function<void(int x, int y)> OnPress, OnMove, OnRelease;
   // In the control's own pixels: the press, a click (a release that does
@@ -50,6 +53,7 @@ class TPictureView : public QLabel {
   int PictureHeight() const { return picH_; }
 
  protected:
+  void paintEvent(QPaintEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
@@ -57,6 +61,8 @@ class TPictureView : public QLabel {
 
  private:
   QPoint ToPicture(const QPoint& p) const;
+  QImage picture_;
+  QImage reduced_;  // the picture smoothed to the control's size, when smaller
   int picW_ = 0, picH_ = 0;
   bool endsDouble_ = false;
 };

@@ -41,6 +41,8 @@ TDriverRow AddDriverRow(QWidget* w, QGridLayout* l, Control* c, const char* sele
   r.lamps->addWidget(r.shape);
   r.lamps->addWidget(new QLabel("Connected"));
   l->addLayout(r.lamps, 2, 0, 1, 3);
+  r.fault = FaultLabel();
+  l->addWidget(r.fault, 9, 0, 1, 3);
   QLineEdit* name = r.name;
   auto read = [c, name] { c->name = name->text().toStdString(); };
   QObject::connect(r.select, &QPushButton::clicked, w, [c, read] { read(); c->SelectClick(); });
@@ -56,6 +58,7 @@ void RefreshDriverRow(const TDriverRow& r, const TDeviceControls& ui, const std:
   r.connect->setEnabled(ui.connect);
   r.disconnect->setEnabled(ui.disconnect);
   Paint(r.shape, ui.connectedShape);
+  ShowFault(r.fault, ui.fault);
 }
 
 }  // namespace

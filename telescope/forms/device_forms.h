@@ -18,6 +18,7 @@ struct TDriverRow {
   QLineEdit* name = nullptr;
   QPushButton *select = nullptr, *connect = nullptr, *disconnect = nullptr;
   QLabel* shape = nullptr;
+  QLabel* fault = nullptr;  // the device's fault, in red below the window's controls
   QHBoxLayout* lamps = nullptr;
 };
 

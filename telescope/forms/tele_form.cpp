@@ -29,6 +29,19 @@ QColor ShapeColor(TShape s) {
   }
 }
 
+QLabel* FaultLabel() {
+  auto* label = new QLabel;
+  label->setStyleSheet("color:#c00000;font-weight:bold");
+  label->setWordWrap(true);
+  label->hide();
+  return label;
+}
+
+void ShowFault(QLabel* label, const std::string& fault) {
+  label->setText(QString::fromStdString(fault));
+  label->setVisible(!fault.empty());
+}
+
 // --- PEC plot --------------------------------------------------------------------
 
 TPecPlot::TPecPlot(TTeleControl* tele, QWidget* parent) : QWidget(parent), tele_(tele) {
@@ -101,6 +114,8 @@ TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* par
   }
   status->addStretch();
   top->addLayout(status);
+  fault_ = FaultLabel();
+  top->addWidget(fault_);
 
   auto* tabs = new QTabWidget;
   // Parking.
@@ -246,6 +261,7 @@ void TTeleForm1::Refresh() {
   for (const auto& [n, s] : shapes)
     shapes_[n]->setStyleSheet(QString("background:%1;border:1px solid gray;border-radius:7px")
                                   .arg(ShapeColor(s).name()));
+  ShowFault(fault_, ui.fault);
   plot_->update();
 }
 

@@ -18,6 +18,9 @@ class TAssistForm1;
 
 // The colour of a status shape on screen.
 QColor ShapeColor(TShape s);
+// A device window's fault line: red text, shown only while there is a fault.
+QLabel* FaultLabel();
+void ShowFault(QLabel* label, const std::string& fault);
 
 class TPecPlot : public QWidget {
  public:
@@ -49,7 +52,7 @@ class TTeleForm1 : public QWidget {
   TAssistForm1* assist_;
   QLineEdit* name_;
   QCheckBox *setTime_, *latLong_, *useRefracted_, *useAssist_;
-  QLabel *coordinateType_, *wormTime_, *scaleLabel1_, *scaleLabel2_;
+  QLabel *coordinateType_, *wormTime_, *scaleLabel1_, *scaleLabel2_, *fault_;
   QRadioButton *one_, *two_, *three_, *east_, *west_, *fromDriver_;
   QComboBox* pecScale_;
   TPecPlot* plot_;

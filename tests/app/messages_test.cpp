@@ -216,6 +216,13 @@ TEST(LogLines, OnlyAnImmediateRepeatIsDroppedAndLinesAreCut) {
   log.Clear();
   EXPECT_EQ(log.Count(), 0u);
   EXPECT_TRUE(log.AddLine(std::string(255, 'z')));  // LastLine emptied too
+
+  // A device failing in alternation every poll: the newest lines are kept.
+  log.Clear();
+  for (std::size_t i = 0; i < kLogCapacity + 5; ++i) log.AddLine(i % 2 ? "[Ascom.Focuser] A" : "[Ascom.Focuser] B");
+  log.AddLine("newest");
+  EXPECT_EQ(log.Count(), kLogCapacity);
+  EXPECT_EQ(log.Lines().back(), "newest");
 }
 
 TEST(LogForm, ShowsTheLinesAndOnlyHidesOnClose) {

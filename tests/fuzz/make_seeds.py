@@ -152,6 +152,13 @@ def newer_reader_seeds(out):
                                            "BACKGRND=                  100", "RANGE   =                 1000")))
     write(out, "fits", "rgb8", fits_file(8, (2, 2, 3), bytes(range(12))))
     write(out, "fits", "float32", fits_file(-32, (2, 2), struct.pack(">4f", 0.0, 0.5, 1.0, 2.5)))
+    # Signed and scaled data, far floats, and colour sensors with a tiny display range.
+    write(out, "fits", "signed8", fits_file(8, (2, 2), bytes([0, 127, 128, 255]), ("BZERO   =                 -128",)))
+    write(out, "fits", "scaled32", fits_file(32, (2, 2), struct.pack(">4i", -2**31, -7, 9, 2**31 - 1),
+                                             ("BSCALE  =                 0.25", "BZERO   =                -1000")))
+    write(out, "fits", "far64", fits_file(-64, (2, 2), struct.pack(">4d", -1e300, 3e19, float("nan"), 1e-300)))
+    write(out, "fits", "cmyg", fits_file(16, (4, 4), struct.pack(">16h", *range(-8, 8)),
+                                         ("MOSAIC  = 'CMYG2(0,0)'", "RANGE   =                1E-12")))
 
     # The relief map: 2 x 2 samples a tile, tile 0 coded (4-bit steps), a
     # run-coded tile 1, the rest empty; then a boundary file of one segment.

@@ -90,6 +90,7 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
     // clicked (x 20 on the magnified picture); the size choice waits.
     IcForm1()->show();
     IcForm1()->ImageSize->setCurrentText("50%");
+    IcForm1()->CrossHair->setCurrentText("None");
     EXPECT_EQ(IcForm1()->Image1->width(), 320);
     QTest::mouseDClick(IcForm1()->Image1, Qt::LeftButton, {}, QPoint(100, 80));
     EXPECT_EQ(IcForm1()->Image1->width(), 6400);
@@ -99,6 +100,13 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
               100 * 20 - int(std::nearbyint(view->width() / 2.0)));
     EXPECT_EQ(IcForm1()->ScrollBox1->verticalScrollBar()->value(),
               80 * 20 - int(std::nearbyint(view->height() / 2.0)));
+    // The part in view shows the picture's own pixels as 10 x 10 blocks.
+    const QImage seen = view->grab().toImage(), &pic = IcForm1()->Logic.Image()->Bitmap().Image();
+    const int sx = IcForm1()->ScrollBox1->horizontalScrollBar()->value(), sy = IcForm1()->ScrollBox1->verticalScrollBar()->value();
+    int wrong = 0;
+    for (int y = 0; y < seen.height(); y += 3)
+      for (int x = 0; x < seen.width(); x += 3) wrong += ((seen.pixel(x, y) ^ pic.pixel((sx + x) / 10, (sy + y) / 10)) & 0xFFFFFF) != 0;
+    EXPECT_EQ(wrong, 0);
     // A click more than a second later centres the point clicked.
     platform::SetTimeGetTimeOffsetForTest(2000);
     QTest::mouseClick(IcForm1()->Image1, Qt::LeftButton, {}, QPoint(3000, 2000));

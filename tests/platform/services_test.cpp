@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "platform/dialogs.h"
@@ -69,4 +73,16 @@ TEST(Paths, CaseInsensitiveLookupAndAtomicWrite) {
   EXPECT_EQ(testing_support::ReadFile(target).size(), 4u);
   // A write into a missing folder fails and leaves nothing behind.
   EXPECT_FALSE(WriteFileAtomically(dir.File("no/such/file"), "x", 1));
+
+  // Temporaries of saves killed mid-write go at the next save; those of a
+  // running process (process 1) and other names (a user's ".tmp") stay.
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  const std::string dead = std::to_string(child);
+  const std::vector<std::string> names = {".tmp-" + dead, ".tmp-" + dead + "-7", ".tmp", ".tmp-1", "2.tmp-" + dead};
+  for (const std::string& s : names) testing_support::WriteText(target + s, "");
+  ASSERT_TRUE(WriteFileAtomically(target, "new!", 4));
+  EXPECT_TRUE(FileExists(target + ".tmp") && FileExists(target + ".tmp-1") && FileExists(target + "2.tmp-" + dead));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
 }

@@ -64,6 +64,10 @@ bool HaveIndi(const QStringList& drivers) {
 bool IndiServer::Start() {
   port = FreePort();
   const QString socket = QString("/tmp/noctra-indi-%1-%2").arg(::getpid()).arg(port);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("HOME", QString::fromStdString(home_.Path()));
+  env.remove("INDICONFIG");
+  server_.setProcessEnvironment(env);
   server_.start("indiserver", QStringList{"-p", QString::number(port), "-u", socket} + drivers_);
   if (!server_.waitForStarted(5000)) return false;
   return WaitUntil([&] { return Accepts(port); }, 10);

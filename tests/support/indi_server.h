@@ -1,10 +1,14 @@
 // indiserver with some INDI drivers on a free loopback port, for the tests
-// that work against real INDI drivers (Debian package indi-bin).
+// that work against real INDI drivers (Debian package indi-bin). The server
+// and its drivers run with a HOME of their own, so the configuration and
+// park state in the user's ~/.indi are never read or written.
 #pragma once
 
 #include <QProcess>
 #include <QStringList>
 #include <functional>
+
+#include "tests/support/test_support.h"
 
 namespace testing_support {
 
@@ -30,6 +34,7 @@ class IndiServer {
 
  private:
   QStringList drivers_;
+  TempDir home_;
   QProcess server_;
 };
 

@@ -1,6 +1,9 @@
 #include "tests/support/test_support.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +67,20 @@ ScopedEnv::~ScopedEnv() {
     ::setenv(name_.c_str(), old_.c_str(), 1);
   else
     ::unsetenv(name_.c_str());
+}
+
+FileSizeLimit::FileSizeLimit(std::size_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the test
+  rlimit r{};
+  ::getrlimit(RLIMIT_FSIZE, &r);
+  old = r.rlim_cur;
+  r.rlim_cur = rlim_t(bytes);
+  if (::setrlimit(RLIMIT_FSIZE, &r) != 0) throw std::runtime_error("cannot limit the file size");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  const rlimit r{rlim_t(old), RLIM_INFINITY};
+  ::setrlimit(RLIMIT_FSIZE, &r);
 }
 
 }  // namespace testing_support

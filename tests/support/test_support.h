@@ -46,4 +46,12 @@ class ScopedEnv {
   std::string old_;
 };
 
+// A full disk while it lives: files of this process cannot grow beyond
+// `bytes` (RLIMIT_FSIZE; unlike a read-only folder, this stops root too).
+struct FileSizeLimit {
+  explicit FileSizeLimit(std::size_t bytes);
+  ~FileSizeLimit();
+  unsigned long long old = 0;
+};
+
 }  // namespace testing_support

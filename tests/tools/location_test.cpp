@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "astro/observer.h"
 #include "astro/text.h"
 #include "astro/trig.h"
 #include "chart/globe.h"
 #include "platform/codec.h"
+#include "platform/dialogs.h"
 #include "shell/globals.h"
 #include "tests/support/test_support.h"
 #include "tools/location.h"
@@ -195,6 +197,37 @@ TEST_F(LocationTest, HorizonFiles) {
   ASSERT_EQ(bytes.size(), kHorizonBytes);
   EXPECT_EQ(bytes[4 * 93], 0xCC);
   EXPECT_EQ(bytes[4 * 93 + 2], 0xAA);
+
+  // Names from a pick list never lead out of the data folder.
+  std::filesystem::create_directory(dir.File("data"));
+  DataFolder = dir.File("data/");
+  testing_support::WriteFile(dir.File("outside.horizon.dat"), std::vector<uint8_t>(kHorizonBytes, 9));
+  EXPECT_FALSE(LoadHorizonFile("../outside", h));
+  EXPECT_EQ(h[1][2], 0u);
+  EXPECT_EQ(HorizonFilePath("/etc/passwd"), DataFolder + "_etc_passwd.horizon.dat");
+}
+
+// A save the disk refuses is told once while it keeps failing, and changes
+// neither the file nor the list.
+TEST_F(LocationTest, FailedSavesAreToldAndChangeNothing) {
+  platform::ScopedScriptedDialogs dialogs;
+  model.PickList = {"A*" + PickListSeparator + ";1N;1E;0;F", "B" + PickListSeparator + ";2N;2E;0;F"};
+  ASSERT_TRUE(WritePickList(model.PickListPath, model.PickList));
+  const auto list = model.PickList;
+  const std::string file = testing_support::ReadText(model.PickListPath);
+  model.Name = "C", model.Latitude = "3N", model.Longitude = "3E", model.Zone = "0";
+  {
+    testing_support::FileSizeLimit full(50);
+    EXPECT_EQ(model.AddUpdate(), kNotSaved);
+    model.MakeDefault(1);
+    model.PickIndex = 0;
+    model.Remove();
+  }
+  EXPECT_EQ(model.PickList, list);
+  EXPECT_EQ(testing_support::ReadText(model.PickListPath), file);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_EQ(dialogs.Last().text, "Error: Can't write file " + model.PickListPath +
+                                     "\r\nFile too large\r\nThe previous file is kept.");
 }
 
 TEST_F(LocationTest, Slot9RoundTripAndDamagedBlockRefused) {

@@ -1,6 +1,6 @@
 // The device windows' logic against real INDI drivers: the test starts
 // indiserver with the mount, focuser and wheel simulators on a free port,
-// drives them through the INDI backend, and stops the server again.
+// drives them through the INDI backend, and stops the server under them.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +8,7 @@
 #include "platform/automation_indi.h"
 #include "telescope/accessories.h"
 #include "telescope/tele_control.h"
+#include "tests/support/indi_props.h"
 #include "tests/support/indi_server.h"
 #include "tests/telescope/sim_fixture.h"
 
@@ -24,6 +25,10 @@ const QStringList kDrivers = {"indi_simulator_telescope", "indi_simulator_focus"
 constexpr double kSiriusRa = (6 + 45 / 60.0 + 8.91728 / 3600.0) * 15 * kRad;
 constexpr double kSiriusDec = -(16 + 42 / 60.0 + 58.0171 / 3600.0) * kRad;
 constexpr double kArcmin = kRad / 60.0;
+// Cerro Tololo Inter-American Observatory, 30°10'10.78" S, 70°48'23.49" W (the
+// observatory's published site): a west longitude, which INDI takes as 0..360° east.
+constexpr double kCtioLat = -(30 + 10 / 60.0 + 10.78 / 3600.0);
+constexpr double kCtioEast = -(70 + 48 / 60.0 + 23.49 / 3600.0);
 
 }  // namespace
 
@@ -39,15 +44,19 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
 
   // Mount: connect, sync near Sirius, goto Sirius, guide north.
   RecordingHost host;
+  host.obs->Latitude = kCtioLat * kRad;
+  host.obs->Longitude = -kCtioEast * kRad;  // the record holds west-positive longitude
   TTeleControl tele(&host);
   tele.name = platform::IndiDriverId("127.0.0.1", srv.port, "Telescope Simulator");
   tele.setTime = tele.setLatLong = true;
   tele.ConnectClick();
   ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
   EXPECT_FALSE(Logged("[Ascom.Telescope] Warning, failed to set Date/Time"));
-  EXPECT_TRUE(Logged("[Ascom.Telescope] Set Latitude/Longitude"));
-  EXPECT_FALSE(tele.Lx200()) << "INDI has no command strings";
-  EXPECT_EQ(tele.EquatorialSystem(), 1);
+  // The mount holds both co-ordinates, as a second client reads them.
+  platform::TAutomationRef probe = platform::ConnectDriver(tele.name);
+  ASSERT_TRUE(probe);
+  EXPECT_NEAR(probe->Get("SiteLatitude").AsDouble(), kCtioLat, 1e-6);
+  EXPECT_NEAR(probe->Get("SiteLongitude").AsDouble(), kCtioEast, 1e-6);
   tele.useRefracted = false;
   tele.TrackButton1Click();  // the simulator starts with tracking off
   ASSERT_TRUE(tele.SyncRaDec(kSiriusRa + 2 * kRad, kSiriusDec + 1 * kRad));
@@ -86,8 +95,18 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   WaitUntil([] { return false; }, 3.5);
   tele.Timer1Timer();
   EXPECT_NEAR(std::fabs(tele.Declination() - dec0) / kArcsec, 15.0, 7.0);
-  tele.Disconnect();
-  EXPECT_FALSE(tele.Connected());
+
+  // A goto the parked mount refuses is reported, not taken as done.
+  tele.ParkButton1Click();
+  ASSERT_TRUE(WaitUntil([&] { return probe->Get("AtPark").AsBool(); }, 10));
+  WaitUntil([] { return false; }, 1);  // the park slew under way
+  ASSERT_TRUE(WaitUntil([&] { return !probe->Get("Slewing").AsBool(); }, 60));
+  EXPECT_FALSE(tele.GotoRaDec(kSiriusRa + 30 * kRad, kSiriusDec));
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, Goto failed: Mount is parked"));
+  EXPECT_EQ(tele.Controls().fault, "Goto failed: Mount is parked");
+  tele.UnParkButton1Click();
+  ASSERT_TRUE(WaitUntil([&] { return !probe->Get("AtPark").AsBool(); }, 10));
+  probe.reset();
 
   // Focuser: an absolute move.
   TFocuserControl focuser;
@@ -100,8 +119,6 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   focuser.Move(p0 + 1000);
   EXPECT_TRUE(WaitUntil([&] { return !focuser.IsMoving() && focuser.GetPosition() == p0 + 1000; }, 30))
       << "position " << focuser.GetPosition();
-  focuser.DisconnectClick();
-  EXPECT_FALSE(focuser.Connected());
 
   // Filter wheel: names and a change of slot.
   TFilterWheelControl wheel;
@@ -111,7 +128,38 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   EXPECT_GE(wheel.GetNames().size(), 2u);
   wheel.SetPosition(2);
   EXPECT_TRUE(WaitUntil([&] { return wheel.GetPosition() == 2; }, 30)) << "slot " << wheel.GetPosition();
-  wheel.DisconnectClick();
+
+  // The server goes away in the middle of a slew: the mount, the focuser
+  // and the wheel each report the lost connection once, and disconnect.
+  WaitUntil([] { return false; }, 0.5);
+  ASSERT_TRUE(tele.GotoRaDec(kSiriusRa + 60 * kRad, kSiriusDec + 40 * kRad));
+  srv.Stop();
+  auto allLost = [&] {
+    tele.Timer1Timer(), focuser.Timer1Timer(), wheel.Timer1Timer();
+    return !tele.Connected() && !focuser.Connected() && !wheel.Connected();
+  };
+  EXPECT_TRUE(WaitUntil(allLost, 10));
+  const auto lines = LogLines().Lines();
+  for (const std::string device : {"Telescope", "Focuser", "Filterwheel"})
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "[Ascom." + device + "] Error, connection lost"), 1) << device;
+  for (const std::string& fault : {tele.Controls().fault, focuser.Controls().fault, wheel.Controls().fault})
+    EXPECT_EQ(fault, "Connection lost");
+}
+
+// A filter-name vector of numbers is named in words and skipped, not read as text.
+TEST(IndiClient, PropertyOfAnotherTypeIsNamedAndSkipped) {
+  platform::TIndiClient client({"127.0.0.1", 7624, "Filter Simulator"});
+  testing_support::IndiConnected(client);
+  testing_support::IndiNumbers(client, "FILTER_NAME", {{"FILTER_SLOT_NAME_1", 1, 0, 9}});
+  EXPECT_TRUE(client.Texts("FILTER_NAME").empty());
+  std::string what;
+  try {
+    client.Require("FILTER_NAME", INDI_TEXT);
+  } catch (const platform::EAutomationError& e) {
+    what = e.what();
+  }
+  EXPECT_EQ(what, "INDI property FILTER_NAME of \"Filter Simulator\" is a number vector, not a text vector");
+  client.serverDisconnected(0);
 }
 
 // The INDI client library keeps its device records alive through shared
