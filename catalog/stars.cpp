@@ -672,7 +672,9 @@ struct LoadThread {
 
 void TakeLoadResult(TStarLoadResult& r) {
   g_thread.JoinFinished();
-  // Swap the new arrays in; the old ones go with the result.
+  // Swap the new arrays in; the old ones go with the result. The cursor
+  // watch reads them: the swap (and all that follows it) waits until that
+  // thread is known paused.
   SaoStars.swap(r.sao);
   TychoStars.swap(r.tycho);
   StarNames.swap(r.names);
@@ -753,7 +755,7 @@ void LoadStarCatalogs() {
       g_running = false;
       return;
     }
-    platform::PostToGuiThread([result] { TakeLoadResult(*result); });
+    platform::PostToGuiThread([result] { RunWhenCursorPaused([result] { TakeLoadResult(*result); }); });
   });
 }
 

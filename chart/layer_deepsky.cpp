@@ -75,10 +75,19 @@ void GlobularSymbol(DrawingContext& dc, const TLabelRect& r, int32_t cx, int32_t
   dc.LineTo(cx, r.Bottom);
 }
 
+// Diffuse nebulae, filled in their dark green at this opacity so that the
+// stars, lines and smaller symbols beneath stay visible (a large nebula's
+// symbol covers many degrees).
+constexpr uint8_t kNebulaFillAlpha = 110;
+
+void SelectNebulaColours(DrawingContext& dc) {
+  dc.SelectPen(PaleGreenPen);
+  dc.SelectBrush(platform::Brush::Translucent(DarkGreenBrush.color, kNebulaFillAlpha));
+}
+
 // Diffuse nebula without an outline: a filled square.
 void NebulaSquare(DrawingContext& dc, const TLabelRect& r) {
-  dc.SelectPen(PaleGreenPen);
-  dc.SelectBrush(DarkGreenBrush);
+  SelectNebulaColours(dc);
   dc.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
 }
 
@@ -242,8 +251,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
           bottom = std::max(bottom, y);
         }
         if (ended && poly.size() >= 2 && (InChart(left, top) || InChart(right, bottom))) {
-          dc.SelectPen(PaleGreenPen);
-          dc.SelectBrush(DarkGreenBrush);
+          SelectNebulaColours(dc);
           dc.Polygon(poly);
           const long double w = right - left, h = bottom - top;
           setRect(cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2);

@@ -403,13 +403,13 @@ void SelectGridStyle(tPlotter& p, DrawingContext& dc) {
   dc.SetTextAlign(platform::kAlignBaseline | platform::kAlignCenter);
 }
 
-// Right ascension of m minutes as "hh" "h" "mm" "m", without "00m".
+// Right ascension of m minutes as "hh" "h" "mm" "m" (hours blank-filled
+// to two places, " 6h30m"), without "00m".
 std::string MeridianText(int32_t m) {
   std::string s = FormatRA_HM(m / 1440.0 * TwoPi);
   const std::size_t z = s.find("00m");
   if (z != std::string::npos) s.erase(z, 3);
-  const std::size_t b = s.find_first_not_of(' ');
-  return b == std::string::npos ? s : s.substr(b);
+  return s;
 }
 
 }  // namespace

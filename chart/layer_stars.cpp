@@ -187,6 +187,9 @@ namespace {
 // same numbers as EquatorialToHorizontal followed by TProjection::Offset,
 // at less than half the cost, which matters for a pass over every star.
 class StarProjector {
+  // Sine of -2°, the lowest true altitude the refraction table covers.
+  static constexpr double kSinLowestRefracted = -0.03489949670250097;
+
  public:
   explicit StarProjector(const tPlotter& p)
       : obs_(p.Observer), proj_(p.Proj), refraction_(p.Refraction != 0),
@@ -202,7 +205,9 @@ class StarProjector {
     const float h = float(lst_ - ra);
     const double sh = std::sin(h), ch = std::cos(h);
     const double s = sd * sinLat_ + cd * cosLat_ * ch;  // sine of the altitude
-    if (!(s > 0)) return false;
+    // Refraction lifts stars from below the true horizon (its table
+    // reaches down to -2°); the test is on the altitude drawn.
+    if (!(s > (refraction_ ? kSinLowestRefracted : 0.0))) return false;
     double z;  // zenith distance
     if (refraction_) {
       double alt = ArcSinR(s);

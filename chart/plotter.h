@@ -293,9 +293,10 @@ class tPlotter : public TPlotterState {
     return Proj.ToPixelLocal(alt, az, x, y);
   }
   // Altitude and azimuth of (ra, dec) for Observer, refracted when
-  // Refraction is set. False when the observer's clip flag reported the
-  // position below the horizon (altitude -1).
-  void RaDecToAltAz(double ra, double dec, double& alt, double& az) const;
+  // Refraction is set. With the observer's clip flag set, a position whose
+  // drawn (apparent when refracted) altitude is not above 0 gives altitude
+  // -1 and azimuth 0.
+  void RaDecToAltAz(double ra, double dec, double& alt, double& az);
   // Converts (ra, dec) and projects it to a pixel; the result is the
   // projection's visible flag.
   bool PlaceRaDec(double ra, double dec, double& alt, double& az, int32_t& x, int32_t& y);
@@ -362,13 +363,15 @@ class tPlotter : public TPlotterState {
                         uint32_t color);
   void DrawHorizonLine();
   void DrawGround();
-  void DrawCompass();
+  void DrawCompass(bool reserve = false);
+  // Chords of the horizon line and the ground at altitude h, and whether a
+  // chart point lies below the horizon (the ground covers it).
+  int32_t HorizonChords(double h) const;
+  bool BelowHorizon(double x, double y) const;
 
   // --- Phase discs (layer_phases.cpp) ---
-  // In a mirrored view (Handedness -1) the polygons are reflected across
-  // the chart direction of north, `northAngle` (ScreenAngle degrees).
   void MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
-                         double phase, int32_t northAngle = 180);
+                         double phase);
   // +1 when the view shows the sky as seen (east counter-clockwise from
   // north), -1 when the mirror and invert factors reflect it.
   int32_t Handedness() const { return MirrorFactor * InvertFactor < 0 ? -1 : 1; }
@@ -405,11 +408,15 @@ class tPlotter : public TPlotterState {
   void DrawHorizonProfile();
   bool DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle);
   void LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label);
+  void MakeBodyPhase(int32_t number, int32_t x, int32_t y, int32_t rx, int32_t ry, double ra, double dec,
+                     double phase);
+  void DrawGalileanMoons(const TSolSysBody& jupiter, bool behind);
 
  public:
-  // Rotation of the phase polygons for a bright-limb position angle
-  // (radians) and the chart direction of north (ScreenAngle, degrees).
-  static double PhaseRotation(double limbAngle, int32_t northAngle);
+  // The direction on this chart (radians, clockwise from +x, as seen) in
+  // which the great circle from (ra, dec) toward (toRA, toDec) leaves the
+  // first position (layer_bodies.cpp).
+  bool ChartDirection(double ra, double dec, double toRA, double toDec, double& angle);
 
  private:
   // Spatial index over OccupiedRects: buckets of 32 x 32 pixels holding the

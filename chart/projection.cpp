@@ -76,13 +76,27 @@ void TCentredFrame::Position(double ra, double dec, double& alt, double& bearing
   if (delta >= 0 && delta <= kPi) bearing = TwoPi - bearing;
 }
 
-void tPlotter::RaDecToAltAz(double ra, double dec, double& alt, double& az) const {
+// With refraction on, the clip flag is applied to the apparent altitude:
+// a position up to about 0.6° below the true horizon is lifted above it and
+// is drawn where refraction puts it, by every layer alike.
+void tPlotter::RaDecToAltAz(double ra, double dec, double& alt, double& az) {
   if (Centred.Active) {
     Centred.Position(ra, dec, alt, az);
     return;
   }
+  if (!Refraction) {
+    EquatorialToHorizontal(Observer, alt, az, ra, dec);
+    return;
+  }
+  const uint8_t clip = Observer.ClipBelowHorizon;
+  Observer.ClipBelowHorizon = 0;
   EquatorialToHorizontal(Observer, alt, az, ra, dec);
-  if (Refraction) Refract(Observer, alt);
+  Observer.ClipBelowHorizon = clip;
+  Refract(Observer, alt);
+  if (clip != 0 && !(alt > 0)) {
+    alt = -1.0;
+    az = 0.0;
+  }
 }
 
 bool tPlotter::PlaceRaDec(double ra, double dec, double& alt, double& az, int32_t& x, int32_t& y) {

@@ -41,19 +41,11 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kDeg = kPi / 180.0;
-// Horizon outline: 100 chords of azimuth.
-constexpr int kHorizonSteps = 100;
 // Filled shapes are clipped to the chart enlarged by this margin (pixels),
 // so their outlines never reach the edges.
 constexpr int kFillMargin = 64;
 
 int32_t Near(double v) { return int32_t(std::nearbyint(v)); }
-
-// Selects a style's font and its text colour through the colour mode.
-void SelectStyle(DrawingContext& dc, int style) {
-  dc.SelectFont(Styles[style].Handle);
-  dc.SetTextColor(ColorRefForMode(Styles[style].Color));
-}
 
 // A step's stopwatch for the benchmark's per-layer times.
 class StepTimer {
@@ -157,11 +149,12 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   if (lat >= 0) VisibleBand[3] = -(kHalfPi - std::fabs(lat));
   else VisibleBand[2] = kHalfPi - std::fabs(lat);
 
-  // 8. Horizon outline (unclamped, for filling).
-  work.horizon.reserve(kHorizonSteps + 1);
-  for (int i = 1; i <= kHorizonSteps; ++i) {
+  // 8. Horizon outline (unclamped, for filling), in the horizon line's chords.
+  const int32_t chords = HorizonChords(0.0);
+  work.horizon.reserve(std::size_t(chords));
+  for (int32_t i = 1; i <= chords; ++i) {
     double x, y;
-    Proj.Unclamped(0.0, TwoPi * i / kHorizonSteps, x, y);
+    Proj.Unclamped(0.0, TwoPi * i / chords, x, y);
     work.horizon.emplace_back(x, y);
   }
   timer.Mark(4);
@@ -175,7 +168,9 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   }
   timer.Mark(10);
 
-  // 10. Compass here when the horizon profile is off.
+  // 10. Compass here when the horizon profile is off; its places are kept
+  // free of labels either way.
+  DrawCompass(true);
   if (!ShowHorizon) DrawCompass();
 
   // 11. Coordinate grid.
@@ -519,186 +514,6 @@ void tPlotter::DrawConstellationNames() {
     for (const std::string& w : words) {
       PlaceLabel(dc, -1, x, ly, w, false);
       ly += hx;
-    }
-  }
-}
-
-// Step 20: the Sun as a disc, or as its picture when the disc is larger than
-// 10 pixels on the screen; "SUN" beside it.
-void tPlotter::DrawSun() {
-  DrawingContext& dc = *Ctx.Dc;
-  dc.SelectPen(YellowPen);
-  dc.SelectBrush(YellowBrush);
-  SelectStyle(dc, kStyleSolarSystemObjects);
-  const double size = SolarContext.SunDiameter;
-  const int32_t rx = std::max(Near(size * Ctx.SizeScaleX * Zoom), 2 * SizeUnitX);
-  const int32_t ry = std::max(Near(size * Ctx.SizeScaleY * Zoom), 2 * SizeUnitY);
-  double alt, az;
-  int32_t x, y;
-  if (!PlaceRaDec(SolarContext.SunRA, SolarContext.SunDec, alt, az, x, y) || !(alt > 0) || !OnChart(x, y)) return;
-  const bool disc = ry <= 10 || !SunImage || OutputKind == kOutputPrinter || OutputKind == kOutputStarSphere ||
-                    !Ctx.Target;
-  // The picture follows the view's mirror and invert factors.
-  Bitmap* image = disc ? nullptr : MakeSunImage(ry, MirrorFactor, InvertFactor, float(Aspect));
-  if (image) {
-    BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
-                    y - image->Height() / 2);
-    FreeAutoBitmap(image);
-  } else {
-    dc.Ellipse(x - rx / 2, y - ry / 2, x + rx / 2 + 1, y + ry / 2 + 1);
-  }
-  LabelBody(x, y, rx, ry, OutputKind != kOutputStarSphere && SunLabel ? "SUN" : "");
-}
-
-// Registers the disc of a Sun, Moon or planet drawn at (x, y), rx by ry
-// pixels, as occupied, so that no later label covers it, and writes its
-// label (when not empty) beside the disc, below it first.
-void tPlotter::LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label) {
-  const int32_t anchor = AddOccupied({x - rx / 2, y - ry / 2, x + rx / 2 + 1, y + ry / 2 + 1}) ? OccupiedCount : -1;
-  if (!label.empty()) PlaceLabel(*Ctx.Dc, anchor, x, y, label, true);
-}
-
-// The direction on the chart (ScreenAngle) from the body at (x, y) towards
-// the placed position (ra, dec); false when that position has no place.
-bool tPlotter::DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle) {
-  double alt, az;
-  int32_t x2, y2;
-  const uint8_t clip = Observer.ClipBelowHorizon;
-  Observer.ClipBelowHorizon = 0;
-  const bool ok = PlaceRaDec(ra, dec, alt, az, x2, y2);
-  Observer.ClipBelowHorizon = clip;
-  if (!ok) return false;
-  angle = ScreenAngle(x2, y2, x, y);
-  return true;
-}
-
-namespace {
-// Angle brought into (-180, 180].
-int32_t Signed180(int32_t a) {
-  a = int32_t(WrapAngle(a, -180, 180));
-  return a == -180 ? 180 : a;
-}
-}  // namespace
-
-// Step 21.1: the Moon with its phase. The phase turns with the bright limb's
-// position angle against the chart direction of north; the picture turns
-// with the ecliptic.
-void tPlotter::DrawMoon() {
-  DrawingContext& dc = *Ctx.Dc;
-  const double size = MoonBody.Diameter;
-  int32_t rx = Near(size * Ctx.SizeScaleX * Zoom);
-  int32_t ry = Near(size * Ctx.SizeScaleY * Zoom);
-  if (rx < 2 * SizeUnitX) rx = Near(2 * SizeUnitX / Aspect);
-  if (ry < 2 * SizeUnitY) ry = 2 * SizeUnitY;
-  double alt, az;
-  int32_t x, y;
-  if (!PlaceRaDec(MoonBody.RA, MoonBody.Dec, alt, az, x, y) || !(alt > 0) || !OnChart(x, y)) return;
-  double era, edec;
-  EclipticToEquatorial(Observer, era, edec, MoonBody.EclLongitude + 2 * kDeg, MoonBody.EclLatitude);
-  int32_t eclAngle = 0, northAngle = 0;
-  DirectionTo(x, y, era, edec, eclAngle);
-  eclAngle = int32_t(WrapAngle(eclAngle, 0, 360));
-  DirectionTo(x, y, MoonBody.RA, MoonBody.Dec + 2 * kDeg, northAngle);
-  northAngle = Signed180(northAngle);
-  MakePhasePolygons(1, x, y, rx / 2, ry / 2, PhaseRotation(MoonBody.LimbAngle, northAngle), MoonBody.PhaseAngle,
-                    northAngle);
-  const bool disc = ry < 11 || !MoonImage || OutputKind == kOutputPrinter || !Ctx.Target;
-  // The turn is measured on this chart, so it already holds a half turn of
-  // mirror and invert together; a reflected view also mirrors the picture
-  // across its axis of no turn (the vertical of the source image).
-  Bitmap* image = disc ? nullptr : MakeMoonImage(eclAngle, ry, Handedness(), 1, float(Aspect));
-  if (image) {
-    BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
-                    y - image->Height() / 2);
-    FreeAutoBitmap(image);
-    DrawPhaseShadow(dc, 1);
-  } else {
-    DrawPhaseDisc(dc, 1);
-  }
-  SelectStyle(dc, kStyleSolarSystemObjects);
-  LabelBody(x, y, rx, ry, MoonLabel ? "MOON" : "");
-}
-
-// Rotation of the phase polygons: the bright limb's position angle (north
-// through east, radians) against the chart direction of north (degrees, as
-// ScreenAngle gives it: 180 when north is straight up). With rotation 0 the
-// lit half faces up, so the limb angle is measured from the north direction
-// turned by half a circle.
-double tPlotter::PhaseRotation(double limbAngle, int32_t northAngle) {
-  return limbAngle - northAngle / DegPerRad + kPi;
-}
-
-// Step 21.3: the planets with their phases, Jupiter's moons and names.
-void tPlotter::DrawPlanets() {
-  DrawingContext& dc = *Ctx.Dc;
-  for (int p = 1; p <= kPlanetCount; ++p) {
-    if (p == kEarthNumber) continue;
-    TSolSysBody& body = Planets[p - 1];
-    CalcPlanet(SolarContext, Observer, body);
-    const int32_t rx = std::max(Near(body.Diameter * Ctx.SizeScaleX * Zoom), SizeUnitX);
-    const int32_t ry = std::max(Near(body.Diameter * Ctx.SizeScaleY * Zoom), SizeUnitY);
-    double alt, az;
-    int32_t x, y;
-    if (!PlaceRaDec(body.RA, body.Dec, alt, az, x, y) || !(alt > 0) || !OnChart(x, y)) continue;
-    int32_t northAngle = 0;
-    DirectionTo(x, y, body.RA, body.Dec + 2 * kDeg, northAngle);
-    northAngle = Signed180(northAngle);
-    MakePhasePolygons(p + 1, x, y, rx / 2, ry / 2, PhaseRotation(body.LimbAngle, northAngle),
-                      body.PhaseAngle + kPi, northAngle);
-    DrawPhaseDisc(dc, p + 1);
-    if (p == 6) DrawSaturnRing(body, x, y, northAngle);
-    if (p == 5 && GalileanMoons) {
-      CalcGalileanMoons(SolarContext, Observer, body);
-      dc.SelectPen(WhiteSymbolPen);
-      dc.SelectBrush(WhiteSymbolBrush);
-      const double half = body.Diameter / 2;
-      const double cosBeta = std::max(std::cos(body.EclLatitude), 1e-6);
-      for (int m = 1; m <= 4; ++m) {
-        // X grows towards the west (lower longitude), Y towards the north.
-        const double lambda = body.EclLongitude - SolarContext.MoonX[m] * half / cosBeta;
-        const double beta = body.EclLatitude + SolarContext.MoonY[m] * half;
-        double mra, mdec, malt, maz;
-        int32_t mx, my;
-        EclipticToEquatorial(Observer, mra, mdec, lambda, beta);
-        if (!PlaceRaDec(mra, mdec, malt, maz, mx, my) || !OnChart(mx, my)) continue;
-        const int32_t r = std::max(1, SizeUnitX / 4);
-        dc.Ellipse(mx - r, my - r, mx + r + 1, my + r + 1);
-      }
-    }
-    SelectStyle(dc, kStyleSolarSystemObjects);
-    LabelBody(x, y, rx, ry, PlanetLabels ? PlanetNames[p] : "");
-  }
-}
-
-// Saturn's ring as the 360 points of its outer edge, once it is at least 3
-// pixels across: raw pixels on the screen, painter points on paper. The
-// ring's minor axis lies at its position angle (north through east) from
-// the chart direction of north.
-void tPlotter::DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle) {
-  CalcSaturnRings(SolarContext, Observer, saturn);
-  const double perRad = Height * Zoom / kPi;
-  // The context holds the whole axes (Meeus ch. 45: 375.35″ / Δ is the full
-  // major axis, about 41″ at opposition); the ellipse takes the semi-axes.
-  const double a = SolarContext.RingMajorAxis * perRad / 2, b = SolarContext.RingMinorAxis * perRad / 2;
-  if (!(a >= 3.0)) return;
-  // Screen directions, clockwise from +x: north is ScreenAngle + 90°, and
-  // position angles turn counter-clockwise from it (clockwise in a mirrored
-  // view).
-  const double minor = (northAngle + 90) * kDeg - Handedness() * SolarContext.RingPositionAngle;
-  const double major = minor + kHalfPi;
-  const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(MakeColorRef(255, 255, 255)));
-  DrawingContext& dc = *Ctx.Dc;
-  if (!Ctx.Target) dc.SelectPen(Pen::Solid(PrintScale, ColorRefForMode(MakeColorRef(0, 0, 0))));
-  for (int i = 0; i < 360; ++i) {
-    const double t = i * kDeg;
-    const double u = a * std::cos(t), v = b * std::sin(t);
-    const int32_t px = Near(x + (u * std::cos(major) + v * std::cos(minor)) / Aspect);
-    const int32_t py = Near(y + u * std::sin(major) + v * std::sin(minor));
-    if (!Ctx.Target) {
-      dc.MoveTo(px, py);
-      dc.LineTo(px + 1, py);
-    } else if (px >= 0 && py >= 0 && px < Ctx.Target->Width() && py < Ctx.Target->Height()) {
-      Ctx.Target->SetPixel(px, py, pixel);
     }
   }
 }

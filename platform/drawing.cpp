@@ -35,6 +35,7 @@ int ScreenDpi(bool vertical) {
 }
 
 QColor ToQColor(ColorRef c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+QColor FillColor(const Brush& b) { return QColor(RedOf(b.color), GreenOf(b.color), BlueOf(b.color), b.alpha); }
 
 bool FaceIs(const std::string& face, const char* name) {
   return QString::fromStdString(face).trimmed().compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
@@ -181,7 +182,7 @@ void DrawingContext::ApplyPen() {
 void DrawingContext::ApplyBrush() {
   if (!painter_.isActive()) return;
   if (brush_.IsNull()) painter_.setBrush(Qt::NoBrush);
-  else painter_.setBrush(QBrush(ToQColor(brush_.color)));
+  else painter_.setBrush(QBrush(FillColor(brush_)));
 }
 
 void DrawingContext::SelectPen(const Pen& pen) {
@@ -221,10 +222,10 @@ void DrawingContext::Rectangle(int left, int top, int right, int bottom) {
   if (!painter_.isActive() || right <= left || bottom <= top) return;
   if (pen_.IsNull()) {
     // Without a pen the filled area is one pixel smaller on the right and bottom.
-    if (!brush_.IsNull()) painter_.fillRect(QRect(left, top, right - left - 1, bottom - top - 1), ToQColor(brush_.color));
+    if (!brush_.IsNull()) painter_.fillRect(QRect(left, top, right - left - 1, bottom - top - 1), FillColor(brush_));
     return;
   }
-  if (!brush_.IsNull()) painter_.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(brush_.color));
+  if (!brush_.IsNull()) painter_.fillRect(QRect(left, top, right - left, bottom - top), FillColor(brush_));
   painter_.setBrush(Qt::NoBrush);
   painter_.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
   ApplyBrush();
@@ -246,9 +247,17 @@ void DrawingContext::Polygon(const std::vector<QPoint>& points) {
   painter_.drawPolygon(points.data(), int(points.size()), winding_ ? Qt::WindingFill : Qt::OddEvenFill);
 }
 
+void DrawingContext::PolygonF(const std::vector<QPointF>& points) {
+  if (!painter_.isActive() || points.size() < 2) return;
+  // The painter's pixel (i, j) spans i..i + 1, j..j + 1: shift by half a pixel.
+  std::vector<QPointF> shifted(points);
+  for (QPointF& p : shifted) p += QPointF(0.5, 0.5);
+  painter_.drawPolygon(shifted.data(), int(shifted.size()), winding_ ? Qt::WindingFill : Qt::OddEvenFill);
+}
+
 void DrawingContext::FillRect(int left, int top, int right, int bottom, const Brush& brush) {
   if (!painter_.isActive() || brush.IsNull() || right <= left || bottom <= top) return;
-  painter_.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(brush.color));
+  painter_.fillRect(QRect(left, top, right - left, bottom - top), FillColor(brush));
 }
 
 void DrawingContext::Arc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd) {

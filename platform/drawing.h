@@ -64,9 +64,11 @@ struct Pen {
 struct Brush {
   bool solid = false;  // false: hollow (also an empty brush variable)
   ColorRef color = 0;
+  uint8_t alpha = 255;  // below 255: the fill is laid over what lies beneath
 
   bool IsNull() const { return !solid; }
   static Brush Solid(ColorRef color) { return Brush{true, color}; }
+  static Brush Translucent(ColorRef color, uint8_t alpha) { return Brush{true, color, alpha}; }
   bool operator==(const Brush&) const = default;
 };
 
@@ -168,6 +170,9 @@ class DrawingContext {
   void Ellipse(int left, int top, int right, int bottom);
   void RoundRect(int left, int top, int right, int bottom, int cornerWidth, int cornerHeight);
   void Polygon(const std::vector<QPoint>& points);
+  // The same from vertices in fractions of a pixel, a whole number being a
+  // pixel's centre: the pixels whose centres lie inside are filled.
+  void PolygonF(const std::vector<QPointF>& points);
   // Fills (right and bottom exclusive) with `brush`, no outline.
   void FillRect(int left, int top, int right, int bottom, const Brush& brush);
 

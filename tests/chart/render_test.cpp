@@ -225,6 +225,38 @@ TEST_F(Render, UnsetMarkerBreaksTheJoiningLine) {
   }
 }
 
+// The Moon's face against astropy 5.2 (topocentric, no refraction): the lit
+// fraction (1 + cos i) / 2 of phase angle i, and a point 0.2° from the Moon
+// toward the Sun (horizontal-frame position angle, directional_offset_by),
+// for a high and a low Moon at 50° N 10° E and 33.9° S 18.4° E. At zoom 100
+// the shadow leaves that fraction lit (0.01) and the lit limb's middle (disc
+// point 27) lies along the projected way to the Sun (2°).
+TEST_F(Render, MoonsFaceLitByThePhaseAngleTowardTheSun) {
+  struct Case {
+    double jd, eastLongitude, latitude, fraction, alt, az, towardAlt, towardAz;
+  };
+  const Case cases[] = {{2461067.2500000, 10.0, 50.0, 0.5619, 59.6449, 191.3448, 59.5599, 191.7025},
+                        {2461067.5416667, 10.0, 50.0, 0.5898, 5.3346, 296.8414, 5.1729, 296.9595},
+                        {2461078.6250000, 18.4, -33.9, 0.7258, 67.4515, 354.9997, 67.5449, 355.4619},
+                        {2461066.3750000, 18.4, -33.9, 0.4602, 5.5136, 294.1449, 5.4106, 293.9727}};
+  p_->ZenithView = 0;
+  p_->Zoom = 100;
+  p_->MoonImage = 0;
+  for (const Case& c : cases) {
+    SetObserverLocation(p_->Observer, -c.eastLongitude * kDeg, c.latitude * kDeg, 0);
+    p_->HeldAlt = c.alt * kDeg;
+    p_->HeldAz = c.az * kDeg;
+    Plot(c.jd);
+    EXPECT_NEAR(1 - PolygonArea(PhaseShadowPoints[1], 38) / PolygonArea(PhaseDiscPoints[1], 37), c.fraction, 0.01) << c.jd;
+    double x1, y1, x2, y2;
+    ASSERT_TRUE(p_->ProjectToChart(c.alt * kDeg, c.az * kDeg, x1, y1));
+    ASSERT_TRUE(p_->ProjectToChart(c.towardAlt * kDeg, c.towardAz * kDeg, x2, y2));
+    const QPoint limb = PhaseDiscPoints[1][27] * 2 - PhaseDiscPoints[1][0] - PhaseDiscPoints[1][18];
+    const double drawn = std::atan2(limb.y(), limb.x());
+    EXPECT_NEAR(std::remainder(drawn - std::atan2(y2 - y1, x2 - x1), 2 * kPi) / kDeg, 0, 2) << c.jd;
+  }
+}
+
 TEST_F(Render, TwilightArcsNeedARadiusOfOnePixel) {
   // At dusk the twilight arcs are drawn; a chart whose arcs would have a
   // radius below one pixel (zoom 1e-4) renders without them.
