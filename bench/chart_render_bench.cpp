@@ -6,7 +6,8 @@
 // The data come from noctra-mkdata's output (the folder of bench_data.h).
 // Reports the mean time of each render step as a
 // counter (milliseconds) beside the whole render's time.
-// Target: median at most 20 ms per render on one core.
+// Targets on one core: the whole sky (zoom 1) median at most 20 ms per
+// render; zoom 40 at most 5 ms.
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
 
@@ -89,7 +90,13 @@ void BM_MainChart(benchmark::State& state) {
   ClearDrawTarget();
   MainPlotter = nullptr;
 }
-BENCHMARK(BM_MainChart)->Arg(1)->Arg(8)->Arg(40)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_MainChart)
+    ->Arg(1)
+    ->Arg(8)
+    ->Arg(40)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 

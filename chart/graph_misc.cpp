@@ -478,10 +478,10 @@ bool DrawArc(int32_t cx, int32_t cy, int32_t radius, int32_t startAngle, int32_t
   if (startAngle == endAngle || step < 1) return false;
   const bool reverse = ArcReverse != 0;
   // Bring the end within one turn of the start, in the direction of drawing.
-  if (!reverse) {
-    while (endAngle < startAngle) endAngle += 3600;
-  } else {
-    while (endAngle > startAngle) endAngle -= 3600;
+  if (!reverse && endAngle < startAngle) {
+    endAngle = int32_t(WrapAngle(endAngle, startAngle, startAngle + 3600.0));
+  } else if (reverse && endAngle > startAngle) {
+    endAngle = int32_t(WrapAngle(endAngle, startAngle - 3600.0, startAngle));
   }
   int32_t a = startAngle;
   QPoint previous = ArcPoint(cx, cy, radius, a);

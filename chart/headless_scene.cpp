@@ -112,6 +112,15 @@ bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::st
   return true;
 }
 
+void InitHeadlessSky() {
+  SetDefaultObjectColors();
+  SetDefaultStyleFonts();
+  MakeDrawingColors();
+  ConvertElementTable();
+  InitPlanetRecords(Planets);
+  InitExtraElementRecord(MoonBody);
+}
+
 void SetHeadlessInstant(tPlotter& plotter, double longitudeWest, double latitude, double jdUT) {
   TObserverTime& obs = plotter.Observer;
   SetObserverLocation(obs, longitudeWest, latitude, 0.0);

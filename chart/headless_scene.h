@@ -20,6 +20,11 @@ bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::st
 // from now on (the magnifier's scene).
 bool LoadHeadlessTycho(std::string& error);
 
+// The parts of a scene that need no data folder: the default styles and
+// drawing colours, and the planet and Moon records (synthetic skies of
+// tests and fuzzing).
+void InitHeadlessSky();
+
 // Puts the plotter's observer at a place (longitude positive west, latitude,
 // radians) and universal time with precession to the date switched on, as
 // the program runs, and makes the live observer record the same (the object

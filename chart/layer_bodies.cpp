@@ -154,8 +154,7 @@ void tPlotter::DrawMoon() {
   EclipticToEquatorial(Observer, era, edec, MoonBody.EclLongitude + 2 * kDeg, MoonBody.EclLatitude);
   int32_t eclAngle = 0;
   DirectionTo(x, y, era, edec, eclAngle);
-  while (eclAngle < 0) eclAngle += 360;
-  while (eclAngle > 360) eclAngle -= 360;
+  eclAngle = int32_t(WrapAngle(eclAngle, 0, 360));
   MakeBodyPhase(1, x, y, rx / 2, ry / 2, MoonBody.RA, MoonBody.Dec, MoonDiscPhase(SolarContext, MoonBody));
   const bool disc = ry < 11 || !MoonImage || OutputKind == kOutputPrinter || !Ctx.Target;
   // The turn is measured on this chart, so it already holds a half turn of

@@ -59,6 +59,10 @@ inline constexpr int kMaxObjectLabels = 3000;
 inline constexpr int kLabelCandidates = 44;
 inline constexpr int kConstellationSlots = 89;  // entries 0..88
 inline constexpr int kStarSizeEntries = 141;    // magnitude bytes 0..140
+// Zooms the render draws (others are brought into this range), where every
+// projected pixel fits its integer.
+inline constexpr double kMinChartZoom = 0.001;
+inline constexpr double kMaxChartZoom = 10000.0;
 // Slot of the view block in binary settings files, and its size.
 inline constexpr int kPlotterViewSlot = 11;
 inline constexpr std::size_t kPlotterViewBytes = 58;
@@ -268,8 +272,10 @@ class tPlotter : public TPlotterState {
   bool InChart(double x, double y) const;
 
   // The 58-byte view block (slot 11) of MainPlotter, and back. The reader
-  // refuses a missing, short or damaged block, a zoom that is not a positive
-  // finite number and angles that are not finite: false, view unchanged.
+  // refuses a missing, short or damaged block and values outside their
+  // ranges (zoom kMinChartZoom..kMaxChartZoom, right ascensions and
+  // azimuths within ±4π, declinations and altitudes within ±π/2, NaN):
+  // false, view unchanged.
   // The replot byte is set in every case.
   static bool WriteSettingsSection(TSettingsStream& stream);
   static bool ReadSettingsSection(TSettingsStream& stream);
@@ -302,6 +308,12 @@ class tPlotter : public TPlotterState {
   // of date (of the true position), apparent altitude and azimuth. False
   // when never rendered (outputs unwritten) or below 0.1° of true altitude.
   bool ScreenToRaDec(int32_t x, int32_t y, double& ra, double& dec, double& alt, double& az) const;
+  // The field of the render in progress as a cap of the sky: centre (right
+  // ascension and declination of date) and radius (radians) holding every
+  // position the layers can draw on the chart or its target bitmap. False
+  // when the field is too wide for a selection to pay (60° or more), or
+  // positions are placed about a centre of their own (the magnifier).
+  bool FieldCap(double& ra, double& dec, double& radius) const;
 
   // --- The render (render.cpp) ---
   // Draws the whole chart through `dc` and, where `target` is given (screen,
@@ -386,6 +398,7 @@ class tPlotter : public TPlotterState {
   void DrawPlanets();
   void DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle);
   void DrawMinorBodies();
+  void UpdateMinorBodyTracks();
   void DrawOverlays();
   // A marker's chart point for its right ascension and declination of
   // date; false when it has none.
@@ -419,6 +432,15 @@ class tPlotter : public TPlotterState {
   int32_t bucketTop_ = 0;
   std::vector<std::vector<int32_t>> buckets_;
   std::vector<int32_t> wideRects_;
+  // Minor-body tracks kept between renders (UpdateMinorBodyTracks): the
+  // observer record they were computed for, and per asteroid and comet the
+  // elements and the track's right ascensions and declinations (radians).
+  struct TMinorTrack {
+    std::vector<uint8_t> elements;
+    std::vector<QPointF> places;
+  };
+  std::vector<uint8_t> minorTrackKey_;
+  std::vector<TMinorTrack> minorTracks_[2];
 };
 
 // Phase-disc polygons, shared by every plotter (bodies 0..10; the disc uses

@@ -58,6 +58,3 @@ class tPlotterB : public tPlotter {
 
 // The magnifier's plotter (null until the main window creates it).
 extern tPlotterB* MagnifierPlotter;
-// Band indexes of the two star arrays, kept current with the arrays.
-extern TStarBandIndex TychoBandIndex;
-extern TStarBandIndex SaoBandIndex;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,7 +122,7 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   // number) is brought back: not a number or not positive to the default,
   // others into 0.001..10000, where every projected pixel fits its integer.
   if (!std::isfinite(Zoom) || !(Zoom > 0)) Zoom = 0.95;
-  Zoom = std::clamp(Zoom, 0.001, 10000.0);
+  Zoom = std::clamp(Zoom, kMinChartZoom, kMaxChartZoom);
 
   // 3. Counters and geometry. The object-label list belongs to this render
   // alone, also when the object pass does not run.
@@ -518,10 +520,9 @@ void tPlotter::DrawConstellationNames() {
 
 // Step 21.4: asteroids and comets, with their tracks of d × 30 days each
 // side for the display codes "M1".."M9". The elements give geometric J2000
-// positions, precessed to the date when switched. Track positions are
-// computed on a copy of the body and with the plotter's observer and solar
-// records moved in time; both records are put back afterwards, so the body's
-// cached position and the chart's instant stay as they were.
+// positions, precessed to the date when switched. Each body's position of
+// the chart instant is computed into its record (which caches it by time;
+// the cursor watch and scripts read it there).
 void tPlotter::DrawMinorBodies() {
   DrawingContext& dc = *Ctx.Dc;
   struct List {
@@ -531,9 +532,9 @@ void tPlotter::DrawMinorBodies() {
   };
   const List lists[2] = {{Asteroids, AsteroidCount, ShowAsteroids, AsteroidLabels},
                          {Comets, CometCount, ShowComets, CometLabels}};
-  std::unique_ptr<TObserverTime> keptObserver;
-  std::vector<QPointF> track;  // (ra, dec) per day offset
-  for (const List& list : lists) {
+  UpdateMinorBodyTracks();
+  for (int l = 0; l < 2; ++l) {
+    const List& list = lists[l];
     if (!list.show) continue;
     // Positions are drawn whether above the horizon or not: the ground
     // covers what lies below it.
@@ -544,42 +545,81 @@ void tPlotter::DrawMinorBodies() {
     for (int32_t i = 0; i < std::min(list.count, kMaxMinorBodies); ++i) {
       TSolSysBody& body = list.bodies[i];
       if (body.ShowCode == "NO") continue;
-      const int days = TrackDays(body);
-      track.clear();
-      bool haveNow = false;
-      double nowRA = 0, nowDec = 0;
-      if (days > 0) {
-        if (!keptObserver) keptObserver = std::make_unique<TObserverTime>();
-        *keptObserver = Observer;
-        const TSolarContext keptContext = SolarContext;
-        TSolSysBody copy = body;
-        for (int t = -days; t <= days; ++t) {
-          if (t == 0) continue;
-          SetObserverUT(Observer, keptObserver->JD_UT + t);
-          CalcSunTopocentric(SolarContext, Observer);
-          CalcSun(SolarContext, Observer);
-          CalcEarthOrbit(SolarContext, Observer);
-          if (CalcOrbitBody(SolarContext, Observer, copy)) track.emplace_back(copy.RA, copy.Dec);
-        }
-        Observer = *keptObserver;
-        SolarContext = keptContext;
-      }
-      if (CalcOrbitBody(SolarContext, Observer, body)) {
-        haveNow = true;
-        nowRA = body.RA;
-        nowDec = body.Dec;
-      }
       auto draw = [&](double ra, double dec, int32_t rx, int32_t ry, int32_t& x, int32_t& y) {
-        if (Observer.PrecessionOn) Precess(Observer, ra, dec);
         double alt, az;
         if (!PlaceRaDec(ra, dec, alt, az, x, y) || !OnChart(x, y)) return false;
         dc.Ellipse(x - rx, y - ry, x + rx + 1, y + ry + 1);
         return true;
       };
       int32_t x, y;
-      for (const QPointF& p : track) draw(p.x(), p.y(), SizeUnitX / 4, SizeUnitY / 4, x, y);
-      if (haveNow && draw(nowRA, nowDec, SizeUnitX / 2, SizeUnitY / 2, x, y) && list.labels)
+      for (const QPointF& p : minorTracks_[l][std::size_t(i)].places)
+        draw(p.x(), p.y(), SizeUnitX / 4, SizeUnitY / 4, x, y);
+      if (!CalcOrbitBody(SolarContext, Observer, body)) continue;
+      double ra = body.RA, dec = body.Dec;
+      if (Observer.PrecessionOn) Precess(Observer, ra, dec);
+      if (draw(ra, dec, SizeUnitX / 2, SizeUnitY / 2, x, y) && list.labels)
         PlaceLabel(dc, -1, x, y, body.Name.str(), true);
+    }
+  }
+}
+
+// The track places of the shown minor bodies, kept between renders: a
+// body's track is computed again only when the plotter's observer record
+// (instant, place, precession) or the body's elements changed. Track
+// positions are computed on a copy of the body, with the plotter's observer
+// and solar records moved in time; both records are put back afterwards,
+// so the body's cached position and the chart's instant stay as they were.
+void tPlotter::UpdateMinorBodyTracks() {
+  TObserverTime instant = Observer;
+  instant.ClipBelowHorizon = 0;
+  std::vector<uint8_t> key(sizeof instant + 1);
+  std::memcpy(key.data(), &instant, sizeof instant);
+  key.back() = SolarContext.NovasOff;
+  if (key != minorTrackKey_) {
+    minorTrackKey_ = std::move(key);
+    for (auto& tracks : minorTracks_) tracks.clear();
+  }
+  // The elements: every field before the computed ones.
+  constexpr std::size_t kElementBytes = offsetof(TSolSysBody, LastJD);
+  const TSolSysBody* lists[2] = {Asteroids, Comets};
+  const uint8_t shown[2] = {ShowAsteroids, ShowComets};
+  const int32_t counts[2] = {std::clamp(AsteroidCount, 0, kMaxMinorBodies), std::clamp(CometCount, 0, kMaxMinorBodies)};
+  std::unique_ptr<TObserverTime> keptObserver;
+  for (int l = 0; l < 2; ++l) {
+    if (!shown[l]) continue;
+    std::vector<TMinorTrack>& tracks = minorTracks_[l];
+    tracks.resize(std::size_t(counts[l]));
+    for (int32_t i = 0; i < counts[l]; ++i) {
+      const TSolSysBody& body = lists[l][i];
+      TMinorTrack& track = tracks[std::size_t(i)];
+      const uint8_t* elements = reinterpret_cast<const uint8_t*>(&body);
+      if (track.elements.size() == kElementBytes &&
+          std::equal(elements, elements + kElementBytes, track.elements.begin()))
+        continue;
+      track.elements.assign(elements, elements + kElementBytes);
+      track.places.clear();
+      const int days = body.ShowCode == "NO" ? 0 : TrackDays(body);
+      if (days == 0) continue;
+      if (!keptObserver) keptObserver = std::make_unique<TObserverTime>();
+      *keptObserver = Observer;
+      const TSolarContext keptContext = SolarContext;
+      TSolSysBody copy = body;
+      for (int t = -days; t <= days; ++t) {
+        if (t == 0) continue;
+        SetObserverUT(Observer, keptObserver->JD_UT + t);
+        CalcSunTopocentric(SolarContext, Observer);
+        CalcSun(SolarContext, Observer);
+        CalcEarthOrbit(SolarContext, Observer);
+        if (CalcOrbitBody(SolarContext, Observer, copy)) track.places.emplace_back(copy.RA, copy.Dec);
+      }
+      Observer = *keptObserver;
+      SolarContext = keptContext;
+      if (Observer.PrecessionOn)
+        for (QPointF& p : track.places) {
+          double ra = p.x(), dec = p.y();
+          Precess(Observer, ra, dec);
+          p = QPointF(ra, dec);
+        }
     }
   }
 }

@@ -22,7 +22,9 @@
 #include <QSize>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -91,10 +93,17 @@ class Font {
   const LogFont& Log() const { return log_; }
   // The Qt font, sized in pixels of the device the height was computed for.
   const QFont& QtFont() const { return font_; }
+  // Width and height (ascent + descent) of `text` (the drawing context's
+  // text codes, shown as `shown`) on `device`. Measured once per device
+  // resolution and text: the chart labels the same names in every frame,
+  // and laying a text out costs more than drawing most symbols.
+  QSize Extent(const std::string& text, const QString& shown, const QPaintDevice* device) const;
 
  private:
   LogFont log_;
   QFont font_;
+  mutable std::mutex extentsLock_;
+  mutable std::unordered_map<std::string, QSize> extents_;
 };
 
 // A created font; empty means "no font".

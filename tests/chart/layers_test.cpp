@@ -190,6 +190,54 @@ TEST(DeepSkyLayer, AtMost3000Objects) {
   EXPECT_EQ(p.ObjectLabelList[kMaxObjectLabels].Occupied, kMaxObjectLabels);
 }
 
+// At a deep zoom the star and object passes read only what lies in the
+// field, found by position: for a field across 0h of right ascension and
+// one holding the celestial pole, every star and object standing on the
+// chart (10 pixels or more inside) is drawn, and of the objects no other;
+// after the object filter drops the fainter objects, only the others.
+TEST(DeepZoomSelection, DrawsTheFieldWhereverItLies) {
+  for (const double fieldDec : {30 * kDeg, 89.8 * kDeg}) {
+    double alt, az;
+    EquatorialToHorizontal(LayerScene(4, 4, 1, 0, 0, 50 * kDeg).p->Observer, alt, az, 0.0005, fieldDec);
+    LayerScene s(400, 300, 40, alt, az, 50 * kDeg);
+    tPlotter& p = *s.p;
+    ObserverTime = p.Observer;
+    ObjectRows rows;
+    std::vector<TSaoStar> stars;
+    std::vector<std::pair<int, int>> points;
+    int inside = 0, insideBright = 0;
+    for (int x = -90; x <= 450; x += 60)
+      for (int y = -90; y <= 390; y += 60) {
+        double ra, dec, a, z;
+        p.ScreenToRaDec(x, y, ra, dec, a, z);
+        stars.push_back(TSaoStar{float(ra), float(dec), 0, 0, 0, 0, 60, 4, 0});
+        rows.Add("1", ra, dec, stars.size() % 2 ? 5.0 : 15.0, 100, kNoSize);
+        points.emplace_back(x, y);
+        const bool in = x > 0 && x < 400 && y > 0 && y < 300;
+        inside += in;
+        insideBright += in && stars.size() % 2;
+      }
+    SaoStars = stars;
+    SaoStarCount = int32_t(stars.size());
+    p.DrawStars();
+    for (const auto& [x, y] : points)
+      if (x > 0 && x < 400 && y > 0 && y < 300) {
+        EXPECT_NE(s.At(x, y), 0u) << x << " " << y;
+      }
+    rows.Open();
+    p.DrawDeepSkyObjects();
+    EXPECT_EQ(p.ObjectLabelCount, inside);
+    TObjectFilter filter;
+    filter.HighMagLimit = 10;
+    ObjectCatalog->SetFilter(filter);
+    p.ResetOccupied();
+    p.DrawDeepSkyObjects();
+    EXPECT_EQ(p.ObjectLabelCount, insideBright);
+  }
+  SaoStars.clear();
+  SaoStarCount = 0;
+}
+
 // Symbols at the chart centre with one degree = 60 pixels: classes 0, 7 and
 // a class text that is no number draw nothing; a nebula outline whose start
 // lies beyond the outline table draws nothing; an outline longer than the

@@ -18,6 +18,7 @@
 #include "catalog/bounds.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
+#include "chart/headless_scene.h"
 #include "chart/render_inputs.h"
 #include "tests/chart/layer_scene.h"
 #include "tests/support/reference_picture.h"
@@ -37,12 +38,7 @@ uint32_t Brightness(uint32_t p) { return std::max({(p >> 16) & 255u, (p >> 8) & 
 class Render : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetDefaultObjectColors();
-    SetDefaultStyleFonts();
-    MakeDrawingColors();
-    ConvertElementTable();
-    InitPlanetRecords(Planets);
-    InitExtraElementRecord(MoonBody);
+    InitHeadlessSky();
     p_ = std::make_unique<tPlotter>();
     MainPlotter = p_.get();
     p_->Width = 800;
@@ -147,6 +143,20 @@ TEST_F(Render, MinorBodyIsPrecessedAndItsTrackLeavesTheChartInstant) {
   EXPECT_NEAR(Asteroids[0].LastJD, obs.JD_TT, 1e-6);
   EXPECT_NEAR(Asteroids[0].RA, fresh.RA, 1e-9);
   EXPECT_NEAR(Asteroids[0].Dec, fresh.Dec, 1e-9);
+  // The track is kept between renders only while the elements stay: moved
+  // elements (as the solar-system window applies them) move the dot and its
+  // track (a day is 0.25°, 17 pixels) away from the centre.
+  auto dotsNearCentre = [&] {
+    int n = 0;
+    for (int y = 260; y <= 340; ++y)
+      for (int x = 360; x <= 440; ++x) n += Brightness(bitmap_->Pixel(x, y)) >= 200;
+    return n;
+  };
+  EXPECT_GT(dotsNearCentre(), 10);
+  Asteroids[0].MeanAnomaly += 90 * kDeg;
+  Asteroids[0].LastJD = -1e7;
+  Plot(kNight);
+  EXPECT_EQ(dotsNearCentre(), 0);
 }
 
 TEST_F(Render, TrackedCometWithoutAnOrbitCentresOnTheZenith) {

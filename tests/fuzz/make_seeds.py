@@ -117,6 +117,14 @@ def program_seeds(out):
         struct.pack("<IiiHHIIiiII", 40, 4, 2, 1, 8, 0, len(pixels), 2835, 2835, 256, 0) + palette + pixels
     write(out, "auto_bitmap", "gray4x2", bmp)
 
+    # View blocks (centre on the horizon, zenith view, zoom, then RA, Dec,
+    # held altitude, centre altitude, held azimuth, centre azimuth), a day
+    # offset and a chart point.
+    for name, view in (("horizon", (1, 0, 8.0, 1.0, 0.3, 0.5, 0.5, 3.0, 6.1)),
+                       ("zenith", (0, 1, 0.95, 0.0, 0.0, 1.5707963267948966, 1.57, -3.14159, 0.0)),
+                       ("huge_azimuth", (1, 0, 2.0, 0.0, 0.0, 0.4, 0.4, 1e20, 1e20))):
+        write(out, "chart_view", name, struct.pack("<BB7d", *view) + struct.pack("<dhh", 0.25, 40, 20))
+
     for i, rule in enumerate(["CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT,M3.2.0,M11.1.0", "<+0530>-5:30",
                               "AEST-10AEDT,M10.1.0,M4.1.0/3", "EST5EDT,0/0,J365/25", "<-03>3<-02>,M3.5.0/-2,M10.5.0/-1"]):
         write(out, "tz_rule", "rule%d" % i, rule)
