@@ -1,27 +1,33 @@
 // Angle reduction, clamped inverse trigonometry and the start-up tables.
 #include "astro/trig.h"
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
 #include "astro/spectral.h"
 
-double ModTwoPi(double x) {
-  // Non-finite input has no angle; NaN instead of an endless reduction.
+double WrapAngle(double x, double lo, double hi) {
   if (!std::isfinite(x)) return std::nan("");
-  // Above one turn: the remainder, except that whole turns give 2π (a value
-  // of exactly 2π, or k·2π, is left at the top of the closed range).
-  if (x > TwoPi) {
-    double r = std::fmod(x, TwoPi);
-    return r == 0.0 ? TwoPi : r;
+  const double turn = hi - lo;
+  // Above the range: within one turn the loop's one step; farther, the
+  // remainder past lo, except that whole turns give hi (the loop stops at hi
+  // itself).
+  if (x > hi) {
+    if (x - turn <= hi) return std::max(x - turn, lo);
+    const double r = std::fmod(x - lo, turn);
+    return r == 0.0 ? hi : std::min(lo + r, hi);
   }
-  // Below zero: the remainder in (-2π, 0], moved up by one turn.
-  if (x < 0.0) {
-    double r = std::fmod(x, TwoPi);
-    return r < 0.0 ? r + TwoPi : r;
+  // Below: likewise, with the remainder in (-turn, 0] moved up by one turn.
+  if (x < lo) {
+    if (x + turn >= lo) return std::min(x + turn, hi);
+    const double r = std::fmod(x - lo, turn);
+    return r < 0.0 ? std::max(hi + r, lo) : lo;
   }
   return x;
 }
+
+double ModTwoPi(double x) { return WrapAngle(x, 0.0, TwoPi); }
 
 double TanR(double x) { return std::sin(x) / std::cos(x); }
 

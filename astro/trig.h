@@ -27,9 +27,17 @@ struct TOffsetArray {
   constexpr const T& operator[](int i) const { return Data[i - Lo]; }
 };
 
-// ModTwoPi: the angle x (radians) reduced into [0, 2π] by whole turns; an
-// input of exactly 2π stays 2π. Uses fmod, so large arguments cost nothing
-// and lose no precision to repeated subtraction; NaN and ±infinity give NaN.
+// WrapAngle: the angle x moved by whole turns (hi − lo, in x's own unit:
+// radians, degrees, tenths of a degree) into [lo, hi]; the one reduction
+// routine of the program. The result is the value the loop
+//   while (x > hi) x -= hi - lo;  while (x < lo) x += hi - lo;
+// would leave, found with fmod in the same short time for any x: a value in
+// [lo, hi] is returned as it is, one above hi lands in (lo, hi], one below
+// lo in [lo, hi). NaN and ±infinity give NaN (no angle, and no endless loop).
+double WrapAngle(double x, double lo, double hi);
+
+// ModTwoPi: the angle x (radians) reduced into [0, 2π] by whole turns,
+// WrapAngle(x, 0, 2π); an input of exactly 2π stays 2π.
 double ModTwoPi(double x);
 
 // TanR: sin x / cos x (x in radians).

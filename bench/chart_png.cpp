@@ -2,8 +2,10 @@
 //   noctra-chart-png DATAFOLDER OUT.png [ZOOM [ALT AZ | planet INDEX] [JD_UT]]
 // The place is 50° north, 10° east; without ALT and AZ the view is the
 // whole heavens centred on the zenith. NOCTRA_PRINT=1 renders a printed
-// page instead.
+// page instead; NOCTRA_MINOR=1 adds the asteroids and comets with their
+// names; NOCTRA_FRAMES=n renders n times and writes the last.
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -45,6 +47,10 @@ int main(int argc, char** argv) {
     plotter->GridAutoSpacing = 0;
     plotter->GridSpacingLevel = 1;
   }
+  // NOCTRA_MINOR=1: the asteroids and comets of the element files, named.
+  const char* minor = std::getenv("NOCTRA_MINOR");
+  if (minor && *minor == '1')
+    plotter->ShowAsteroids = plotter->AsteroidLabels = plotter->ShowComets = plotter->CometLabels = 1;
   if (argc > 3) plotter->Zoom = std::atof(argv[3]);
   if (argc > 5 && std::string(argv[4]) == "planet") {
     plotter->ZenithView = 0;
@@ -78,7 +84,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   platform::Bitmap bitmap(1920, 1080);
-  {
+  // NOCTRA_FRAMES=n: n renders into the same bitmap, as a running chart
+  // renders again (the last one is written).
+  const char* frames = std::getenv("NOCTRA_FRAMES");
+  for (int f = std::max(1, frames ? std::atoi(frames) : 1); f > 0; --f) {
+    bitmap.Fill(0);
     platform::DrawingContext dc(bitmap);
     plotter->Plot(dc, &bitmap);
   }

@@ -1,5 +1,5 @@
 // The script interpreter on a loop of 100,000 iterations, each doing
-// arithmetic and string work. Target: at most 1 s per run on one core.
+// arithmetic and string work. Target: at most 250 ms per run on one core.
 #include <benchmark/benchmark.h>
 
 #include <stdexcept>

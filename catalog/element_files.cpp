@@ -411,11 +411,14 @@ void ApplyGrid(TElementKind kind, TElementGrid& grid, TSolSysBody* table, int32_
   // The table holds 1,000 bodies; further rows stay in the grid only.
   const int count = std::clamp(grid.BodyCount(), 0, kMaxElementBodies);
   // The overlay threads read the tables: keep them away while rewriting.
+  // The new records are made aside and written once the cursor watch is
+  // known paused.
   CallHook(CatalogHooks().pauseCursorThread);
   CallHook(CatalogHooks().pauseMagnifierThread);
+  auto bodies = std::make_shared<std::vector<TSolSysBody>>(table, table + count);
   for (int r = 1; r <= count; ++r) {
     const TElementRow row = ParseElementRow(kind, grid, r);
-    TSolSysBody& b = table[r - 1];
+    TSolSysBody& b = (*bodies)[std::size_t(r - 1)];
     const double* v = row.values;
     b.ShowCode = row.show;
     b.Name = row.name;
@@ -447,9 +450,12 @@ void ApplyGrid(TElementKind kind, TElementGrid& grid, TSolSysBody* table, int32_
     b.LastJD = -1;  // new elements: the next position is computed afresh
     CheckElementConversion(b);
   }
-  tableCount = count;
-  CallHook(CatalogHooks().resumeMagnifierThread);
-  CallHook(CatalogHooks().resumeCursorThread);
+  RunWhenCursorPaused([bodies, table, &tableCount] {
+    std::copy(bodies->begin(), bodies->end(), table);
+    tableCount = int32_t(bodies->size());
+    CallHook(CatalogHooks().resumeMagnifierThread);
+    CallHook(CatalogHooks().resumeCursorThread);
+  });
 }
 
 }  // namespace

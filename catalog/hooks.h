@@ -14,6 +14,10 @@ struct TCatalogHooks {
   std::function<void()> pauseMagnifierThread;
   std::function<void()> resumeMagnifierThread;
   std::function<void()> resumeCursorThread;
+  // Runs the given rewrite of the star or body tables once the cursor watch
+  // is known paused (at once, or at the next chance after a timed-out
+  // pause); without the hook at once.
+  std::function<void(std::function<void()>)> whenCursorPaused;
   // Sets the main plotter's replot byte.
   std::function<void()> requestReplot;
   // Text of status-bar panel 3 (star-conversion progress; "" empties it).
@@ -34,6 +38,9 @@ struct TCatalogHooks {
 // Installs the hooks (GUI thread, before any catalogue work starts).
 void SetCatalogHooks(TCatalogHooks hooks);
 const TCatalogHooks& CatalogHooks();
+
+// Runs `work` through the whenCursorPaused hook, or at once without it.
+void RunWhenCursorPaused(std::function<void()> work);
 
 // Calls a hook when it is installed.
 template <class F, class... A>

@@ -2,6 +2,7 @@
 
 #include "astro/text.h"
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -65,6 +66,13 @@ int32_t IntOr(const TSQLiteTable& t, int col, int32_t none) {
 
 std::string ObjectDatabasePath() { return platform::FindFileNoCase(ProgramFolder, kObjectDatabaseName); }
 
+namespace {
+uint64_t NextGeneration() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
+}  // namespace
+
 tCO::tCO(const std::vector<std::string>& tableNames) : tCO(ObjectDatabasePath(), tableNames) {}
 
 tCO::tCO(const std::string& databasePath, const std::vector<std::string>& tableNames)
@@ -107,6 +115,7 @@ tCO::tCO(const std::string& databasePath, const std::vector<std::string>& tableN
     tables_.push_back(std::move(t));
   }
   lastTable_ = int(names_.size()) - 1;
+  generation_ = NextGeneration();
   if (!SeekRecord(0)) {
     ClearFields();
     Cursor = 0;
@@ -285,6 +294,7 @@ void tCO::SetFilter(const TObjectFilter& filter) {
   // The new rows replace the old ones only when every query succeeded.
   tables_ = std::move(tables);
   clauses_ = std::move(clauses);
+  generation_ = NextGeneration();
   precessionDate_ = ObserverTime.JD_TT - 1.0 / 24.0;
   // The cursor goes back to the first row of the current table; when that
   // table has no rows left, to the first record of all.

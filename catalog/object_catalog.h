@@ -64,6 +64,9 @@ class tCO {
   int Count() const;
   int BaseTableCount() const;
   int TableCount() const { return lastTable_ + 1; }
+  // Changes whenever the rows are read anew (a new object, a new filter),
+  // unique over all objects: indexes built over the rows compare it.
+  uint64_t Generation() const { return generation_; }
   const std::string& TableName(int t) const { return names_.at(std::size_t(t)); }
 
   // Makes global record n (from 0) current and decodes it; false with
@@ -124,6 +127,7 @@ class tCO {
   TObjectFilter filter_;
   double precessionDate_ = 0;
   TObserverTime precession_;
+  uint64_t generation_ = 0;
 };
 
 // The one object database (null until created at start-up).

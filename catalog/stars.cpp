@@ -3,11 +3,14 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -24,6 +27,7 @@
 
 std::vector<TSaoStar> SaoStars;
 int32_t SaoStarCount = 0;
+uint32_t StarArraysGeneration = 0;
 std::vector<TTychoStar> TychoStars;
 int32_t TychoStarCount = 0;
 std::vector<std::string> StarNames;
@@ -335,40 +339,98 @@ void CloseSaoFile() {
 
 namespace {
 
-// Records below which a part is not worth a thread of its own.
-constexpr std::size_t kMinRecordsPerWorker = 16384;
+// Records below which a chunk is not worth handing out.
+constexpr std::size_t kMinRecordsPerChunk = 16384;
+// Chunks per thread: enough that a slow thread holds little of the work.
+constexpr std::size_t kChunksPerThread = 8;
 
-// Number of parts a conversion of `records` records is split into: the
-// job's thread count (0: one per core), fewer for small files.
-int ConversionParts(const TStarLoadJob& job, std::size_t records) {
+// Threads a conversion of `records` records is split over: the job's
+// thread count (0: one per core), fewer for small files.
+int ConversionThreads(const TStarLoadJob& job, std::size_t records) {
   std::size_t n = job.threads > 0 ? std::size_t(job.threads) : std::size_t(std::thread::hardware_concurrency());
   n = std::clamp<std::size_t>(n, 1, 64);
-  return int(std::min(n, std::max<std::size_t>(1, records / kMinRecordsPerWorker)));
+  return int(std::min(n, std::max<std::size_t>(1, records / kMinRecordsPerChunk)));
 }
 
-// First record (0-based) of part `part` of `parts` over `count` records.
-std::size_t PartBegin(std::size_t count, int part, int parts) { return count * std::size_t(part) / std::size_t(parts); }
+// First record (0-based) of chunk `c` of `chunks` over `count` records.
+std::size_t ChunkBegin(std::size_t count, std::size_t c, std::size_t chunks) { return count * c / chunks; }
 
-// Runs work(part) for parts 0..parts-1: part 0 on the calling thread, the
-// others on helper threads at the lowest priority; returns when all are done.
-// A helper that cannot be started leaves its part to the calling thread.
-template <class Work>
-void RunParts(int parts, const Work& work) {
-  std::vector<std::thread> helpers;
-  std::vector<int> inline_parts;
-  for (int p = 1; p < parts; ++p) {
+// The chunks of one conversion, shared by the calling thread and its
+// helpers; a helper may outlive the call and then finds nothing left.
+template <class Result, class Work>
+struct TChunkRun {
+  TChunkRun(std::size_t records, std::size_t n, Work w)
+      : count(records), chunks(n), kept(n), results(n), work(std::move(w)) {}
+  const std::size_t count, chunks;
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> keptRecords{0};
+  std::atomic<bool> stop{false};  // the caller's cancel, seen by the helpers
+  std::vector<std::atomic<int>> kept;  // 0 not yet, 1 being kept, 2 kept
+  std::vector<Result> results;
+  const Work work;
+
+  // Chunk `c` converted; its result kept unless another thread kept one.
+  void Do(std::size_t c) {
+    const std::size_t begin = ChunkBegin(count, c, chunks), end = ChunkBegin(count, c + 1, chunks);
+    Result out = work(begin, end, stop);
+    int expected = 0;
+    if (!kept[c].compare_exchange_strong(expected, 1)) return;
+    results[c] = std::move(out);
+    keptRecords += end - begin;
+    kept[c].store(2, std::memory_order_release);
+  }
+  // The next chunk nobody has taken, or `chunks` when none is left.
+  std::size_t Take() { return std::min(next.fetch_add(1), chunks); }
+};
+
+// Converts records 0..count-1 chunk by chunk over the calling thread and
+// helpers at the lowest priority, and hands each chunk's result to
+// `keep(begin, result)` on the calling thread as soon as it sees it (in any
+// order; so results need not all be held at once). Chunks are handed out in order; once none is left the calling
+// thread does again every chunk a helper has taken but not yet finished,
+// and the first result of a chunk is kept. So helpers that start late or
+// get little time (the lowest priority on a busy machine) never make the
+// split slower than the calling thread alone. Helpers are detached and own
+// what they use: `work(begin, end, stop)` must too, and end early once
+// `stop` is set (when `cancel` is). `progress` (records kept so far) is
+// called on the calling thread after each of its chunks. A helper that
+// cannot be started leaves its share to the others.
+template <class Result, class Work, class Keep>
+void RunChunks(int threads, std::size_t count, Work work, Keep keep,
+               const std::function<void(std::size_t)>& progress = nullptr, const std::atomic<bool>* cancel = nullptr) {
+  const std::size_t chunks =
+      std::clamp<std::size_t>(count / kMinRecordsPerChunk, 1, std::size_t(threads) * kChunksPerThread);
+  auto run = std::make_shared<TChunkRun<Result, Work>>(count, chunks, std::move(work));
+  for (int h = 1; h < threads; ++h) {
     try {
-      helpers.emplace_back([&work, p] {
+      std::thread([run] {
         platform::SetCurrentThreadLowestPriority();
-        work(p);
-      });
+        for (std::size_t c; (c = run->Take()) < run->chunks;) run->Do(c);
+      }).detach();
     } catch (const std::system_error&) {
-      inline_parts.push_back(p);
+      break;
     }
   }
-  work(0);
-  for (int p : inline_parts) work(p);
-  for (std::thread& t : helpers) t.join();
+  std::vector<bool> handed(chunks, false);
+  auto handOn = [&](std::size_t c) {
+    if (handed[c] || run->kept[c].load(std::memory_order_acquire) != 2) return;
+    keep(ChunkBegin(count, c, chunks), std::move(run->results[c]));
+    run->results[c] = Result();
+    handed[c] = true;
+  };
+  auto step = [&](std::size_t c) {
+    if (cancel && cancel->load()) run->stop = true;
+    run->Do(c);
+    for (std::size_t k = 0; k < chunks; ++k) handOn(k);
+    if (progress) progress(run->keptRecords.load());
+  };
+  for (std::size_t c; (c = run->Take()) < chunks;) step(c);
+  // What the helpers still hold: done here as well, or (being kept) waited for.
+  for (std::size_t c = 0; c < chunks; ++c) {
+    if (run->kept[c].load(std::memory_order_acquire) == 0) step(c);
+    while (run->kept[c].load(std::memory_order_acquire) != 2) std::this_thread::yield();
+    handOn(c);
+  }
 }
 
 }  // namespace
@@ -389,38 +451,41 @@ std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job) {
   } catch (const std::bad_alloc&) {
     return {};
   }
-  // Each part reads its own range of the file block by block (the file is
-  // never held whole) and converts it into its own range of the array.
-  std::atomic<bool> failed{false};
-  const int parts = ConversionParts(job, count);
-  RunParts(parts, [&](int part) {
-    const std::size_t begin = PartBegin(count, part, parts), end = PartBegin(count, part + 1, parts);
-    File f = OpenForReading(job.tychoPath, true);
-    if (!f || std::fseek(f.get(), long(begin * kTychoRecordBytes), SEEK_SET) != 0) {
-      failed = true;
-      return;
-    }
+  // Each chunk reads its own range of the file block by block (the file is
+  // never held whole) into its own array; the arrays are joined in order.
+  auto work = [job = std::make_shared<const TStarLoadJob>(job)](std::size_t begin, std::size_t end,
+                                                               const std::atomic<bool>&) {
+    std::optional<std::vector<TTychoStar>> out;
+    File f = OpenForReading(job->tychoPath, true);
+    if (!f || std::fseek(f.get(), long(begin * kTychoRecordBytes), SEEK_SET) != 0) return out;
+    std::vector<TTychoStar> part(end - begin);
     std::vector<uint8_t> block(kTychoBlockRecords * kTychoRecordBytes);
-    for (std::size_t done = begin; done < end && !failed.load(std::memory_order_relaxed);) {
+    for (std::size_t done = begin; done < end;) {
       const std::size_t want = std::min<std::size_t>(kTychoBlockRecords, end - done);
-      if (std::fread(block.data(), kTychoRecordBytes, want, f.get()) != want) {
-        failed = true;
-        return;
-      }
+      if (std::fread(block.data(), kTychoRecordBytes, want, f.get()) != want) return out;
       for (std::size_t i = 0; i < want; ++i) {
         const uint8_t* p = block.data() + i * kTychoRecordBytes;
-        TTychoStar& t = stars[done + i];
+        TTychoStar& t = part[done - begin + i];
         t.Id1 = platform::GetU16(p + 0);
         t.Id2 = platform::GetU16(p + 2);
         t.Id3 = p[4];
         t.Carried = platform::GetU32(p + 5);
-        ConvertStarPosition(job.observer, platform::GetI32(p + 9), platform::GetI32(p + 15),
+        ConvertStarPosition(job->observer, platform::GetI32(p + 9), platform::GetI32(p + 15),
                             platform::GetI16(p + 13), platform::GetI16(p + 19), t.RA, t.Dec);
         t.Brightness = p[21];
       }
       done += want;
     }
-  });
+    out = std::move(part);
+    return out;
+  };
+  bool failed = false;
+  RunChunks<std::optional<std::vector<TTychoStar>>>(
+      ConversionThreads(job, count), count, work,
+      [&](std::size_t begin, std::optional<std::vector<TTychoStar>>&& part) {
+        if (!part) failed = true;
+        else std::copy(part->begin(), part->end(), stars.begin() + std::ptrdiff_t(begin));
+      });
   if (failed) return {};
   return stars;
 }
@@ -436,13 +501,15 @@ struct TSaoPart {
   bool notesCloseFailed = false;
 };
 
-// Converts records begin..end-1 (0-based) of the SAO file into `out`;
-// `done` counts the records converted by every part.
-void ConvertSaoPart(const TStarLoadJob& job, std::size_t begin, std::size_t end, TSaoPart& out,
-                    std::atomic<std::size_t>& done, const std::atomic<bool>* cancel,
-                    const std::function<void()>& report) {
+// Converts records begin..end-1 (0-based) of the SAO file; stops (as a
+// failure) when `stop` is set.
+TSaoPart ConvertSaoPart(const TStarLoadJob& job, std::size_t begin, std::size_t end, const std::atomic<bool>& stop) {
+  TSaoPart out;
   std::size_t record = begin;  // records finished so far
-  auto fail = [&] { out.failedAt = int32_t(record); };
+  auto fail = [&] {
+    out.failedAt = int32_t(record);
+    return std::move(out);
+  };
   File f = OpenForReading(job.saoPath, true);
   if (!f || std::fseek(f.get(), long(begin * kSaoRecordBytes), SEEK_SET) != 0) return fail();
   try {
@@ -453,7 +520,7 @@ void ConvertSaoPart(const TStarLoadJob& job, std::size_t begin, std::size_t end,
   File notes = OpenForReading(job.notesPath, false);
   std::vector<uint8_t> block(kSaoBlockRecords * kSaoRecordBytes);
   while (record < end) {
-    if (cancel && cancel->load(std::memory_order_relaxed)) return fail();
+    if (stop.load(std::memory_order_relaxed)) return fail();
     const std::size_t want = std::min<std::size_t>(kSaoBlockRecords, end - record);
     const std::size_t got = std::fread(block.data(), 1, want * kSaoRecordBytes, f.get());
     const std::size_t whole = got / kSaoRecordBytes;
@@ -483,10 +550,9 @@ void ConvertSaoPart(const TStarLoadJob& job, std::size_t begin, std::size_t end,
       out.sao.push_back(s);
     }
     record += whole;
-    done.fetch_add(whole, std::memory_order_relaxed);
-    if (report) report();
   }
   if (notes && !CloseFile(notes)) out.notesCloseFailed = true;
+  return out;
 }
 
 }  // namespace
@@ -539,29 +605,31 @@ void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
     if (r <= total && r * 100 / total == p) due.emplace_back(r, p);
   }
   std::size_t nextDue = 0;
-  std::atomic<std::size_t> done{0};
-  auto report = [&] {
-    while (progress && nextDue < due.size() && int64_t(done.load(std::memory_order_relaxed)) >= due[nextDue].first)
+  auto report = [&](std::size_t done) {
+    while (progress && nextDue < due.size() && int64_t(done) >= due[nextDue].first)
       progress("Processing star catalog: " + std::to_string(due[nextDue++].second) + "% complete.");
   };
 
-  const int parts = ConversionParts(job, std::size_t(total));
-  std::vector<TSaoPart> results(static_cast<std::size_t>(parts));
-  RunParts(parts, [&](int part) {
-    ConvertSaoPart(job, PartBegin(std::size_t(total), part, parts), PartBegin(std::size_t(total), part + 1, parts),
-                   results[std::size_t(part)], done, cancel, part == 0 ? std::function<void()>(report) : nullptr);
-  });
-  // The first failure in file order stops the catalogue there.
-  for (const TSaoPart& part : results)
+  auto work = [shared = std::make_shared<const TStarLoadJob>(job)](std::size_t begin, std::size_t end,
+                                                                   const std::atomic<bool>& stop) {
+    return ConvertSaoPart(*shared, begin, end, stop);
+  };
+  std::vector<std::pair<std::size_t, TSaoPart>> results;
+  RunChunks<TSaoPart>(
+      ConversionThreads(job, std::size_t(total)), std::size_t(total), work,
+      [&](std::size_t begin, TSaoPart&& part) { results.emplace_back(begin, std::move(part)); }, report, cancel);
+  std::sort(results.begin(), results.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  // The first failure in file order stops the catalogue there; progress
+  // stands at the records before it.
+  for (const auto& [begin, part] : results)
     if (part.failedAt >= 0) {
       record = part.failedAt;
-      report();
       return fail();
     }
-  report();
+  report(std::size_t(total));
   // The parts in file order; names are numbered in that order and stop at
   // the table's size.
-  for (TSaoPart& part : results) {
+  for (auto& [begin, part] : results) {
     for (TSaoStar s : part.sao) {
       if (s.NameIndex != 0) {
         if (result.names.size() < std::size_t(kMaxStarNames)) {
@@ -604,11 +672,14 @@ struct LoadThread {
 
 void TakeLoadResult(TStarLoadResult& r) {
   g_thread.JoinFinished();
-  // Swap the new arrays in; the old ones go with the result.
+  // Swap the new arrays in; the old ones go with the result. The cursor
+  // watch reads them: the swap (and all that follows it) waits until that
+  // thread is known paused.
   SaoStars.swap(r.sao);
   TychoStars.swap(r.tycho);
   StarNames.swap(r.names);
   SaoStarCount = int32_t(SaoStars.size());
+  ++StarArraysGeneration;
   TychoStarCount = int32_t(TychoStars.size());
   StarNameCount = int32_t(StarNames.size());
   if (r.replot) CallHook(CatalogHooks().requestReplot);
@@ -685,11 +756,12 @@ void LoadStarCatalogs() {
       g_running = false;
       return;
     }
-    platform::PostToGuiThread([result] { TakeLoadResult(*result); });
+    platform::PostToGuiThread([result] { RunWhenCursorPaused([result] { TakeLoadResult(*result); }); });
   });
 }
 
 void FreeStarCatalogs() {
+  ++StarArraysGeneration;
   SaoStars = {};
   TychoStars = {};
   StarNames = {};

@@ -64,6 +64,9 @@ extern std::vector<TTychoStar> TychoStars;
 extern int32_t TychoStarCount;
 extern std::vector<std::string> StarNames;
 extern int32_t StarNameCount;
+// Counts the replacements of the arrays (each swap of a load, each free), so
+// that indexes built over them know when to build again.
+extern uint32_t StarArraysGeneration;
 
 // The last progress line of a load.
 extern std::string StarProgressText;

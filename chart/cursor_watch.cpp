@@ -136,6 +136,7 @@ void WatchLoop() {
 
 bool PauseCursorThread() { return CursorGate.Pause(); }
 void ResumeCursorThread() { CursorGate.Resume(); }
+void WhenCursorPaused(std::function<void()> work) { CursorGate.WhenPaused(std::move(work)); }
 
 void InvalidateCursorPosition() { CursorLastX.store(-1); }
 

@@ -42,6 +42,9 @@ enum : uint8_t {
 extern TPauseGate CursorGate;
 bool PauseCursorThread();
 void ResumeCursorThread();
+// Runs `work` once the cursor watch is known paused (TPauseGate::WhenPaused):
+// the star and body tables are rewritten through it.
+void WhenCursorPaused(std::function<void()> work);
 
 // Pointer position of the last search; -1 forces a new search.
 extern std::atomic<int32_t> CursorLastX;

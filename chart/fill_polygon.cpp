@@ -46,10 +46,5 @@ void FillClippedPolygon(platform::DrawingContext& dc, const std::vector<QPointF>
                         int right, int bottom, int margin) {
   const std::vector<QPointF> clipped =
       ClipPolygonToRect(points, left - margin, top - margin, right + margin, bottom + margin);
-  if (clipped.size() < 3) return;
-  std::vector<QPoint> poly;
-  poly.reserve(clipped.size());
-  for (const QPointF& p : clipped)
-    poly.emplace_back(int(std::nearbyint(p.x())), int(std::nearbyint(p.y())));
-  dc.Polygon(poly);
+  if (clipped.size() >= 3) dc.PolygonF(clipped);
 }

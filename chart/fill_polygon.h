@@ -22,7 +22,7 @@ std::vector<QPointF> ClipPolygonToRect(const std::vector<QPointF>& points, doubl
 
 // Fills `points` with the context's pen, brush and fill mode after clipping
 // to the rectangle (left, top, right, bottom) enlarged by `margin` pixels on
-// every side (so a pen outline along the cut stays outside). Vertices are
-// rounded halves to even. Nothing is drawn when nothing lies inside.
+// every side (so a pen outline along the cut stays outside). Vertices keep
+// their fractions of a pixel. Nothing is drawn when nothing lies inside.
 void FillClippedPolygon(platform::DrawingContext& dc, const std::vector<QPointF>& points, int left, int top,
                         int right, int bottom, int margin = 16);

@@ -238,6 +238,32 @@ TColorRef GlobeCellColor(int latitude, int16_t elevation, uint8_t kind) {
   return 0;
 }
 
+namespace {
+
+// The observer's cross on a clean texture (2° east of the place, as it
+// always stood), in the snow colour of the present colour mode.
+void MarkGlobeLocation() {
+  GlobeRelief = GlobeReliefClean;
+  const TColorRef mark = GlobeLandColors[0][10];
+  const int lat = int(ObserverTime.Latitude * DegPerRad);
+  const int lon = int(ObserverTime.Longitude * DegPerRad);
+  const int r1 = std::clamp(lat + 1 - 6, -89, 89), r2 = std::clamp(lat + 1 + 6, -89, 89);
+  const int rm = std::clamp(lat + 1, -90, 90);
+  auto wrap = [](int c) {
+    if (c < 0) c += 360;
+    if (c > 360) c -= 360;
+    return c == 0 ? 360 : c;
+  };
+  const int cm = wrap(360 - (lon - 2)), ca = wrap(360 - (lon - 2 - 6)), cb = wrap(360 - (lon - 2 + 6));
+  for (int r = r1; r < r2; ++r) GlobeCell(r + 90, cm - 1).color = mark;
+  for (int c = cb, guard = 0; c != ca && guard < 360; ++guard) {
+    GlobeCell(rm + 90, c - 1).color = mark;
+    if (++c == 361) c = 1;
+  }
+}
+
+}  // namespace
+
 bool MakeGlobeTexture() {
   // 1. The relief.
   if (GlobeReliefLoaded != 1 && !LoadGlobeRelief()) {
@@ -250,9 +276,13 @@ bool MakeGlobeTexture() {
       TGlobeCell& c = GlobeCell(row, cell);
       c.color = GlobeCellColor(row - 90, c.elevation, c.kind);
     }
-  // 3. The clean copy, without a location mark.
+  // 3. The clean copy, without a location mark; the mark of a place already
+  // set drawn again in the new colours, and a globe already drawn redrawn
+  // (so it follows a change of colour mode at once).
   GlobeReliefClean = GlobeRelief;
+  if (ObserverLocationSet == 1) MarkGlobeLocation();
   RefreshGlobeShades();
+  if (GlobeBitmap != nullptr && GlobeDrawn == 1) RenderGlobeInset();
   return true;
 }
 
@@ -439,6 +469,7 @@ void DoneGlobe() { GlobeThread.reset(); }
 
 // --- The observer's place ------------------------------------------------------------------
 
+
 void ChangeObserverLocation(const std::string& name, const TIME_ZONE_INFORMATION& timeZone,
                             uint8_t useDaylightSaving, double latitude, double longitude,
                             const THorizonArray& horizon) {
@@ -448,25 +479,9 @@ void ChangeObserverLocation(const std::string& name, const TIME_ZONE_INFORMATION
   SetObserverTimeZone(ObserverTime, timeZone, useDaylightSaving);
   static_assert(sizeof(THorizonArray) == sizeof(THorizonProfile));
   if (MainPlotter != nullptr) std::memcpy(MainPlotter->HorizonProfile, horizon.data(), sizeof(THorizonProfile));
-  // 4. The cross on a clean texture (2° east of the place, as it always stood).
+  // 4. The cross on a clean texture.
   if (!GlobeReliefClean.empty()) {
-    GlobeRelief = GlobeReliefClean;
-    const TColorRef mark = GlobeLandColors[0][10];
-    const int lat = int(ObserverTime.Latitude * DegPerRad);
-    const int lon = int(ObserverTime.Longitude * DegPerRad);
-    const int r1 = std::clamp(lat + 1 - 6, -89, 89), r2 = std::clamp(lat + 1 + 6, -89, 89);
-    const int rm = std::clamp(lat + 1, -90, 90);
-    auto wrap = [](int c) {
-      if (c < 0) c += 360;
-      if (c > 360) c -= 360;
-      return c == 0 ? 360 : c;
-    };
-    const int cm = wrap(360 - (lon - 2)), ca = wrap(360 - (lon - 2 - 6)), cb = wrap(360 - (lon - 2 + 6));
-    for (int r = r1; r < r2; ++r) GlobeCell(r + 90, cm - 1).color = mark;
-    for (int c = cb, guard = 0; c != ca && guard < 360; ++guard) {
-      GlobeCell(rm + 90, c - 1).color = mark;
-      if (++c == 361) c = 1;
-    }
+    MarkGlobeLocation();
     RefreshGlobeShades();
   }
   // 5. Turn the globe home.

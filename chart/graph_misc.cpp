@@ -363,14 +363,52 @@ void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color) {
 
 void ResetLinePattern() { LinePatternPhase = 0; }
 
-void DrawPatternLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color, uint32_t stopColor,
-                     uint8_t width, uint32_t pattern) {
+namespace {
+
+// Walks the pixels nearest the exact line from (x1, y1) toward (x2, y2),
+// given in fractions of a pixel (whole numbers at pixel centres), within
+// the clip box: one pixel per step of the longer axis, the other coordinate
+// rounded; the end point is not visited.
+template <typename Visit>
+void WalkLineF(double x1, double y1, double x2, double y2, const DrawTargetState& t, Visit&& visit) {
+  if (t.top == nullptr || !std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
+    return;
+  const double dx = x2 - x1, dy = y2 - y1;
+  // The part within the clip box, as the range t0..t1 of the segment.
+  double t0 = 0, t1 = 1;
+  auto keep = [&](double p, double q) {  // the part where p * s <= q
+    if (p == 0) return q >= 0;
+    if (p < 0) t0 = std::max(t0, q / p);
+    else t1 = std::min(t1, q / p);
+    return t0 <= t1;
+  };
+  if (!keep(-dx, x1 - double(t.clipLeft)) || !keep(dx, double(t.clipRight) - x1) ||
+      !keep(-dy, y1 - double(t.clipTop)) || !keep(dy, double(t.clipBottom) - y1))
+    return;
+  const bool alongX = std::fabs(dx) >= std::fabs(dy);
+  const double a1 = alongX ? x1 : y1, b1 = alongX ? y1 : x1, da = alongX ? dx : dy, db = alongX ? dy : dx;
+  if (da == 0) return;
+  const int64_t lo = alongX ? t.clipLeft : t.clipTop, hi = alongX ? t.clipRight : t.clipBottom;
+  const int64_t blo = alongX ? t.clipTop : t.clipLeft, bhi = alongX ? t.clipBottom : t.clipRight;
+  const int32_t step = da > 0 ? 1 : -1;
+  const int64_t from = std::clamp<int64_t>(std::llround(a1 + t0 * da), lo, hi);
+  const int64_t to = std::clamp<int64_t>(std::llround(a1 + t1 * da), lo, hi);
+  for (int64_t a = from; a != to; a += step) {
+    const int64_t b = std::clamp<int64_t>(std::llround(b1 + (double(a) - a1) * db / da), blo, bhi);
+    if (!(alongX ? visit(int32_t(a), int32_t(b)) : visit(int32_t(b), int32_t(a)))) return;
+  }
+}
+
+// The pixel writer of the pattern lines: dashes by `pattern`, widened by
+// `width`, ending at a pixel of `stopColor`.
+template <typename Walk>
+void PatternLine(Walk&& walk, uint32_t color, uint32_t stopColor, uint8_t width, uint32_t pattern) {
   const DrawTargetState t = Target;
   int32_t phase = LinePatternPhase;
   // Offsets of the extra pixels of width 2, then of width 3, in drawing order.
   static constexpr int kExtra[8][2] = {{1, 0}, {0, -1}, {1, -1}, {-1, -1}, {-1, 0}, {-1, 1}, {0, 1}, {1, 1}};
   const int extras = width >= 3 ? 8 : width == 2 ? 3 : 0;
-  WalkLine(x1, y1, x2, y2, t, [&](int32_t x, int32_t y) {
+  walk(t, [&](int32_t x, int32_t y) {
     if (Hits(t, x, y, stopColor)) return false;
     phase = (phase + 1) & 31;
     if (((pattern >> phase) & 1u) == 0) return true;
@@ -383,6 +421,20 @@ void DrawPatternLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t co
     return true;
   });
   LinePatternPhase = phase;
+}
+
+}  // namespace
+
+void DrawPatternLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color, uint32_t stopColor,
+                     uint8_t width, uint32_t pattern) {
+  PatternLine([&](const DrawTargetState& t, auto&& visit) { WalkLine(x1, y1, x2, y2, t, visit); }, color,
+              stopColor, width, pattern);
+}
+
+void DrawPatternLineF(double x1, double y1, double x2, double y2, uint32_t color, uint32_t stopColor,
+                      uint8_t width, uint32_t pattern) {
+  PatternLine([&](const DrawTargetState& t, auto&& visit) { WalkLineF(x1, y1, x2, y2, t, visit); }, color,
+              stopColor, width, pattern);
 }
 
 bool DrawThickLineStop(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color, uint32_t stopColor) {
@@ -426,10 +478,10 @@ bool DrawArc(int32_t cx, int32_t cy, int32_t radius, int32_t startAngle, int32_t
   if (startAngle == endAngle || step < 1) return false;
   const bool reverse = ArcReverse != 0;
   // Bring the end within one turn of the start, in the direction of drawing.
-  if (!reverse) {
-    while (endAngle < startAngle) endAngle += 3600;
-  } else {
-    while (endAngle > startAngle) endAngle -= 3600;
+  if (!reverse && endAngle < startAngle) {
+    endAngle = int32_t(WrapAngle(endAngle, startAngle, startAngle + 3600.0));
+  } else if (reverse && endAngle > startAngle) {
+    endAngle = int32_t(WrapAngle(endAngle, startAngle - 3600.0, startAngle));
   }
   int32_t a = startAngle;
   QPoint previous = ArcPoint(cx, cy, radius, a);

@@ -105,6 +105,11 @@ void ResetLinePattern();
 // block. A pixel that already holds `stopColor` ends the line.
 void DrawPatternLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color, uint32_t stopColor,
                      uint8_t width, uint32_t pattern);
+// The same between points given in fractions of a pixel (whole numbers at
+// pixel centres), through the pixels nearest the exact line: a polyline of
+// short chords stays within half a pixel of the curve it follows.
+void DrawPatternLineF(double x1, double y1, double x2, double y2, uint32_t color, uint32_t stopColor,
+                      uint8_t width, uint32_t pattern);
 
 // The pixels of DrawLine widened to a 4-pixel line that ends at the first
 // pixel of `stopColor` it would cover; true when it ended that way.

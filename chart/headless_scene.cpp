@@ -20,6 +20,56 @@
 #include "platform/paths.h"
 #include "shell/globals.h"
 
+namespace {
+
+// The star catalogues of the scene: where they come from, and whether the
+// Tycho-2 array is wanted too.
+struct THeadlessStars {
+  std::string folder;
+  bool tycho = false;
+} g_stars;
+
+// The star arrays converted for `obs` as the program's star load converts
+// them: of the observer's precession epoch (from J2000) when precessing,
+// else J2000. Sets the epoch the arrays hold.
+bool ConvertHeadlessStars(const TObserverTime& obs, std::string& error) {
+  TStarLoadJob job;
+  job.saoPath = g_stars.folder + "SAO_YALE.DAT";
+  job.notesPath = g_stars.folder + "yale_notes.dat";
+  job.tychoPath = g_stars.folder + "tycho2.dat";
+  job.observer = obs;
+  if (job.observer.EpochFrom != 2451545.0) SetPrecession(job.observer, 2451545.0, double(job.observer.EpochTo));
+  job.options = StarOptions;
+  TStarLoadResult result;
+  ConvertSaoCatalog(job, result, nullptr);
+  if (result.sao.empty()) {
+    error = "no stars: " + result.message;
+    return false;
+  }
+  SaoStars.swap(result.sao);
+  StarNames.swap(result.names);
+  SaoStarCount = int32_t(SaoStars.size());
+  StarNameCount = int32_t(StarNames.size());
+  if (g_stars.tycho) {
+    TychoStars = ConvertTychoCatalog(job);
+    TychoStarCount = int32_t(TychoStars.size());
+    if (TychoStars.empty()) {
+      error = "no Tycho-2 stars in " + job.tychoPath;
+      return false;
+    }
+  }
+  StarCatalogEpoch = job.observer.EpochTo;
+  StarCatalogPrecessed = job.observer.PrecessionOn;
+  return true;
+}
+
+}  // namespace
+
+bool LoadHeadlessTycho(std::string& error) {
+  g_stars.tycho = true;
+  return ConvertHeadlessStars(ObserverTime, error);
+}
+
 bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::string& error) {
   for (const char* f : {"SAO_YALE.DAT", "Objects.sqlite", "milkywayb.dat", "ConstellationLines.data",
                         "messier_rngc.dat", "city.dat", "Bounds.dat"})
@@ -40,24 +90,10 @@ bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::st
   ObjectCatalog = std::make_unique<tCO>(dataFolder + kObjectDatabaseName,
                                         std::vector<std::string>{kBaseCatalogTable});
 
-  TStarLoadJob job;
-  job.saoPath = dataFolder + "SAO_YALE.DAT";
-  job.notesPath = dataFolder + "yale_notes.dat";
-  job.observer = ObserverTime;
-  job.observer.PrecessionOn = 0;
-  job.options = RegistryDefaultStarOptions();
-  job.options.HighMagLimit = faintLimit;
-  StarOptions = job.options;
-  TStarLoadResult result;
-  ConvertSaoCatalog(job, result, nullptr);
-  if (result.sao.empty()) {
-    error = "no stars: " + result.message;
-    return false;
-  }
-  SaoStars.swap(result.sao);
-  StarNames.swap(result.names);
-  SaoStarCount = int32_t(SaoStars.size());
-  StarNameCount = int32_t(StarNames.size());
+  StarOptions = RegistryDefaultStarOptions();
+  StarOptions.HighMagLimit = faintLimit;
+  g_stars = THeadlessStars{dataFolder, false};
+  if (!ConvertHeadlessStars(ObserverTime, error)) return false;
 
   // The asteroids and comets of the element files, when present.
   bool templateUsed = false;
@@ -76,11 +112,26 @@ bool LoadHeadlessScene(const std::string& dataFolder, double faintLimit, std::st
   return true;
 }
 
+void InitHeadlessSky() {
+  SetDefaultObjectColors();
+  SetDefaultStyleFonts();
+  MakeDrawingColors();
+  ConvertElementTable();
+  InitPlanetRecords(Planets);
+  InitExtraElementRecord(MoonBody);
+}
+
 void SetHeadlessInstant(tPlotter& plotter, double longitudeWest, double latitude, double jdUT) {
   TObserverTime& obs = plotter.Observer;
   SetObserverLocation(obs, longitudeWest, latitude, 0.0);
   SetObserverUT(obs, jdUT);
-  obs.PrecessionOn = 0;
+  obs.PrecessionOn = 1;
+  UpdatePrecession(obs);
   ObserverTime = obs;
   PrecessBounds(obs);
+  // The stars of the instant's epoch, as the program reloads them when the
+  // epoch moves.
+  std::string error;
+  if (!g_stars.folder.empty() && (StarCatalogEpoch != obs.EpochTo || StarCatalogPrecessed != obs.PrecessionOn))
+    ConvertHeadlessStars(obs, error);
 }

@@ -1,6 +1,7 @@
 // Label placement: every label of a chart render is written at the first of
 // 44 places around its point whose rectangle meets no occupied rectangle
-// (earlier labels and deep-sky symbols), and is then registered itself.
+// (earlier labels, deep-sky symbols and the compass texts) and lies above
+// the horizon, and is then registered itself.
 //
 // The occupied rectangles are indexed by a grid of 32-pixel buckets, so a
 // candidate is compared only with the rectangles near it; the answer (free
@@ -132,7 +133,10 @@ void tPlotter::PlaceLabel(platform::DrawingContext& dc, int32_t anchor, int32_t 
     const int32_t dx = int32_t(std::nearbyint(LabelOffsetX[k] * sx));
     const int32_t dy = int32_t(std::nearbyint(LabelOffsetY[k] * sy));
     const TLabelRect r{x + dx - cx / 2, y + dy - cy / 2, x + dx + cx / 2, y + dy + cy / 2};
-    if (!CandidateFree(r)) continue;
+    // Nor where the ground will cover it.
+    if (!CandidateFree(r) || BelowHorizon(r.Left, r.Top) || BelowHorizon(r.Right, r.Top) ||
+        BelowHorizon(r.Left, r.Bottom) || BelowHorizon(r.Right, r.Bottom))
+      continue;
     dc.SetTextAlign(LabelTextAlign);
     dc.TextOut(r.Left, r.Top, text);
     AddOccupied(r);

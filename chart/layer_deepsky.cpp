@@ -7,7 +7,9 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <vector>
 
+#include "astro/observer.h"
 #include "astro/reference_files.h"
 #include "astro/transforms.h"
 #include "catalog/object_catalog.h"
@@ -73,10 +75,19 @@ void GlobularSymbol(DrawingContext& dc, const TLabelRect& r, int32_t cx, int32_t
   dc.LineTo(cx, r.Bottom);
 }
 
+// Diffuse nebulae, filled in their dark green at this opacity so that the
+// stars, lines and smaller symbols beneath stay visible (a large nebula's
+// symbol covers many degrees).
+constexpr uint8_t kNebulaFillAlpha = 110;
+
+void SelectNebulaColours(DrawingContext& dc) {
+  dc.SelectPen(PaleGreenPen);
+  dc.SelectBrush(platform::Brush::Translucent(DarkGreenBrush.color, kNebulaFillAlpha));
+}
+
 // Diffuse nebula without an outline: a filled square.
 void NebulaSquare(DrawingContext& dc, const TLabelRect& r) {
-  dc.SelectPen(PaleGreenPen);
-  dc.SelectBrush(DarkGreenBrush);
+  SelectNebulaColours(dc);
   dc.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
 }
 
@@ -240,8 +251,7 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
           bottom = std::max(bottom, y);
         }
         if (ended && poly.size() >= 2 && (InChart(left, top) || InChart(right, bottom))) {
-          dc.SelectPen(PaleGreenPen);
-          dc.SelectBrush(DarkGreenBrush);
+          SelectNebulaColours(dc);
           dc.Polygon(poly);
           const long double w = right - left, h = bottom - top;
           setRect(cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2);
@@ -303,11 +313,57 @@ bool tPlotter::DrawObjectSymbol(DrawingContext& dc, int32_t target, double cx, d
   return drawn;
 }
 
+namespace {
+
+// What the object pass asks of every record before it decodes one: its
+// magnitude (23 or more, no value, as 12), whether its class has a symbol,
+// and its J2000 direction (the decoded place of date where it has none).
+struct TObjectIndexEntry {
+  float X, Y, Z;
+  float Mv;
+  bool Drawable;
+};
+
+// The records of the object database in that form, built again when its
+// rows change (read under the object lock).
+struct TObjectIndex {
+  uint64_t generation = 0;
+  const tCO* catalog = nullptr;
+  std::vector<TObjectIndexEntry> entries;
+
+  void Update(tCO& o) {
+    if (catalog == &o && generation == o.Generation() && int(entries.size()) == o.Count()) return;
+    catalog = &o;
+    generation = o.Generation();
+    entries.clear();
+    const int n = o.Count();
+    if (n <= 0 || !o.SeekRecord(0)) return;
+    entries.reserve(std::size_t(n));
+    for (int i = 0; i < n; ++i) {
+      const bool j2000 = std::isfinite(o.RA) && std::isfinite(o.DE);
+      const double ra = j2000 ? o.RA : o.RADate, dec = j2000 ? o.DE : o.DEDate;
+      int cls;
+      entries.push_back({float(std::cos(dec) * std::cos(ra)), float(std::cos(dec) * std::sin(ra)), float(std::sin(dec)),
+                         o.Mv >= kNoMagnitude ? 12.0f : o.Mv, ParseInt(o.CL, cls) && cls >= 1 && cls <= 6});
+      if (i + 1 < n && !o.Next()) {
+        entries.clear();  // rows that cannot be walked: no index, every record is read
+        return;
+      }
+    }
+  }
+};
+TObjectIndex g_objectIndex;
+
+}  // namespace
+
 // The object pass: every object of the database of class 1..6 that passes
 // the zoom gate and stands above the horizon on the chart, at most
 // kMaxObjectLabels of them, each remembered for the label pass. The label
 // list is emptied first in every render, so the label pass never sees the
-// objects of an earlier one.
+// objects of an earlier one. Records are chosen from the object index
+// first (class, zoom gate and, at deep zooms, the field's cap widened by the
+// precession since J2000, which turns the sky by less than 2° a century),
+// so only those are read; in record order, as a walk of all would draw them.
 void tPlotter::DrawDeepSkyObjects() {
   ObjectLabelCount = 0;
   if (OutputKind == kOutputStarSphere || ShowObjects != 1 || !ObjectCatalog) return;
@@ -315,8 +371,33 @@ void tPlotter::DrawDeepSkyObjects() {
   TObjectsLock lock;
   tCO& o = *ObjectCatalog;
   const int n = o.Count();
-  if (n <= 0 || !o.SeekRecord(0)) return;
-  for (int i = 1; i <= n; ++i) {
+  if (n <= 0) return;
+  g_objectIndex.Update(o);
+  const std::vector<TObjectIndexEntry>& index = g_objectIndex.entries;
+  const bool indexed = int(index.size()) == n;
+  double capRA, capDec, capRadius;
+  const bool capped = indexed && FieldCap(capRA, capDec, capRadius);
+  double cx0 = 0, cy0 = 0, cz0 = 0, cosCap = -2;
+  if (capped) {
+    const double centuries = std::fabs(ObserverTime.JD_TT - 2451545.0) / 36525.0;
+    const double r = capRadius + (2.0 * centuries + 0.01) * 3.141592653589793 / 180;
+    cx0 = std::cos(capDec) * std::cos(capRA);
+    cy0 = std::cos(capDec) * std::sin(capRA);
+    cz0 = std::sin(capDec);
+    cosCap = r < 3.141592653589793 ? std::cos(r) - 1e-6 : -2;
+  }
+  auto wanted = [&](int record) {
+    const TObjectIndexEntry& e = index[std::size_t(record)];
+    return e.Drawable && DeepSkyZoomGate(Zoom, e.Mv) && e.X * cx0 + e.Y * cy0 + e.Z * cz0 >= cosCap;
+  };
+  int next = 0;  // the next record to read
+  auto seekWanted = [&]() {
+    if (!indexed) return next < n && (next == 0 ? o.SeekRecord(0) : o.Next());
+    while (next < n && !wanted(next)) ++next;
+    return next < n && o.SeekRecord(next);
+  };
+  for (; seekWanted(); ++next) {
+    const int i = next + 1;
     if (o.Mv >= kNoMagnitude) o.Mv = 12.0f;
     int cls;
     if (ParseInt(o.CL, cls) && cls >= 1 && cls <= 6 && DeepSkyZoomGate(Zoom, o.Mv)) {
@@ -343,7 +424,6 @@ void tPlotter::DrawDeepSkyObjects() {
         }
       }
     }
-    if (i < n && !o.Next()) break;
   }
 }
 

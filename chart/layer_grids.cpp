@@ -5,6 +5,7 @@
 // they crowd, draws them as chains of short chords (pattern lines into the
 // back buffer, pen lines on paper), keeps one label per line where it lies
 // farthest from the pole, and ends with the dashed ecliptic and the labels.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -13,6 +14,7 @@
 #include "astro/precession.h"
 #include "astro/text.h"
 #include "astro/transforms.h"
+#include "astro/trig.h"
 #include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
 #include "chart/layers.h"
@@ -45,6 +47,66 @@ std::string DecimalText(double v) {
   std::string s(buf);
   if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) s.resize(s.size() - 2);
   return s;
+}
+
+// Grid points within this zenith distance may be skipped at a deep zoom;
+// around the nadir the projection stretches without bound.
+constexpr double kNearZenith = 0.85 * 3.141592653589793;
+
+// The part of a grid line that lies within some radius of a point: the
+// values t of the line's varying coordinate with |t - Centre| <= Half
+// (taken within a turn); Half below 0 for none, π or more for all.
+struct TLineArc {
+  double Centre = 0;
+  double Half = 4;
+};
+
+// Stretches [from, to] of a line's varying coordinate, sorted.
+using TStretches = std::vector<std::pair<double, double>>;
+
+// The stretches of [lo, hi] that an arc covers (at most one per turn).
+TStretches ArcStretches(const TLineArc& arc, double lo, double hi) {
+  if (arc.Half >= 3.141592653589793) return {{lo, hi}};
+  TStretches out;
+  if (arc.Half < 0) return out;
+  const double first = std::floor((lo - arc.Centre - arc.Half) / TwoPi);
+  for (int k = 0; k <= 3; ++k) {
+    const double c = arc.Centre + (first + k) * TwoPi;
+    const double from = std::max(lo, c - arc.Half), to = std::min(hi, c + arc.Half);
+    if (from <= to) out.emplace_back(from, to);
+  }
+  return out;
+}
+
+// The stretches of [lo, hi] that `s` leaves free.
+TStretches Complement(const TStretches& s, double lo, double hi) {
+  TStretches out;
+  double at = lo;
+  for (const auto& [from, to] : s) {
+    if (from > at) out.emplace_back(at, from);
+    at = std::max(at, to);
+  }
+  if (at < hi) out.emplace_back(at, hi);
+  return out;
+}
+
+// The arc of the grid line with first coordinate `fixed` (b varying, a
+// meridian or azimuth line) or second coordinate `fixed` (a varying, a
+// circle) within `radius` of the point (qa, qb) of the grid's own frame.
+// The cosine of the distance of (a, b) from it is sin b sin qb + cos b cos qb
+// cos(a - qa), along a meridian ρ cos(b - φ).
+TLineArc LineArcWithin(bool alongB, double fixed, double qa, double qb, double radius) {
+  const double cr = std::cos(radius);
+  if (alongB) {
+    const double A = std::sin(qb), B = std::cos(qb) * std::cos(fixed - qa), rho = std::hypot(A, B);
+    if (rho < 1e-12) return {0, cr <= 0 ? 4.0 : -1.0};
+    const double q = cr / rho;
+    return {std::atan2(A, B), q > 1 ? -1.0 : q <= -1 ? 4.0 : std::acos(q)};
+  }
+  const double c = std::cos(fixed) * std::cos(qb), s = std::sin(fixed) * std::sin(qb);
+  if (c < 1e-12) return {0, s >= cr ? 4.0 : -1.0};
+  const double q = (cr - s) / c;
+  return {qa, q > 1 ? -1.0 : q <= -1 ? 4.0 : std::acos(q)};
 }
 
 // One label candidate of a grid drawing.
@@ -104,6 +166,59 @@ class GridDrawer {
   GridDrawer(tPlotter& p, bool equatorial) : p_(p), dc_(*p.Ctx.Dc), equatorial_(equatorial) {
     paper_ = p.OutputKind == kOutputPrinter || !p.Ctx.Target;
     labels_ = p.GridLabels != 0 && p.Zoom > 2.0;
+    // The field's centre and the zenith in the grid's own frame.
+    double ra, dec;
+    field_ = p.FieldCap(ra, dec, fieldRadius_);
+    if (equatorial) {
+      centreA_ = ra;
+      centreB_ = dec;
+      zenithA_ = p.Observer.LocalSidereal;
+      zenithB_ = p.Observer.Latitude;
+    } else if (field_) {
+      centreA_ = p.Proj.Rotation + 3.141592653589793;
+      centreB_ = kHalfPi - p.Proj.HorizonOffset / p.Proj.Sy;
+    }
+  }
+
+  // At a deep zoom, the points of the line that lie so far from the field
+  // that no chord from them reaches the chart or its bitmap are skipped
+  // (neither placed nor drawn); `chord` is the line's step on the sky.
+  // Far means: within kNearZenith of the zenith, and beyond the field's
+  // radius by a degree of refraction and the longest a chord (plus a degree
+  // or so of refraction on its ends) can be in the plane there: its length
+  // on the sky times the projection's greatest stretch across the line of
+  // sight, z / sin z, at the largest zenith distance it reaches. The
+  // projection's inverse shrinks no distance, so such a point lies farther
+  // from the field's centre in the plane than the field's corners and the
+  // chord together reach.
+  void RestrictLine(bool alongB, double fixed, double chord) {
+    restricted_ = field_;
+    if (!restricted_) return;
+    varyB_ = alongB;
+    const double reach = chord + 1.2 * kDeg, farthest = kNearZenith + reach;
+    const double stretch = farthest / std::sin(farthest);
+    const TLineArc near = LineArcWithin(alongB, fixed, centreA_, centreB_, fieldRadius_ + kDeg + reach * stretch);
+    const TLineArc zenith = LineArcWithin(alongB, fixed, zenithA_, zenithB_, kNearZenith);
+    // The points kept: near the field, or far from the zenith; the line's
+    // coordinate grows along it, so one cursor walks the stretches. They
+    // are widened a little, so that rounding keeps a point rather than
+    // skipping it.
+    const double lo = alongB ? -kHalfPi : 0.0, hi = alongB ? kHalfPi : TwoPi;
+    kept_ = ArcStretches(near, lo, hi);
+    const TStretches open = Complement(ArcStretches(zenith, lo, hi), lo, hi);
+    kept_.insert(kept_.end(), open.begin(), open.end());
+    std::sort(kept_.begin(), kept_.end());
+    for (auto& [from, to] : kept_) {
+      from -= 1e-6;
+      to += 1e-6;
+    }
+    cursor_ = 0;
+  }
+
+  // True when the point at t of a restricted line is kept (see above).
+  bool Kept(double t) {
+    while (cursor_ < kept_.size() && t > kept_[cursor_].second) ++cursor_;
+    return cursor_ < kept_.size() && t >= kept_[cursor_].first;
   }
 
   void SetReference(int32_t x, int32_t y) {
@@ -115,6 +230,7 @@ class GridDrawer {
   void BeginLine(uint32_t color, bool main) {
     color_ = color;
     main_ = main;
+    restricted_ = false;
     havePrev_ = false;
     lineLabel_ = -1;
     text_.clear();
@@ -131,6 +247,10 @@ class GridDrawer {
   // the label.
   template <typename MakeText>
   void Point(double a, double b, bool hidden, bool labelAllowed, int32_t key, MakeText makeText) {
+    if (restricted_ && !Kept(varyB_ ? b : a)) {
+      havePrev_ = false;
+      return;
+    }
     double alt, az;
     if (equatorial_)
       p_.RaDecToAltAz(a, b, alt, az);
@@ -203,6 +323,7 @@ class GridDrawer {
   // followed by `suffix`.
   void Circle(double b, double chord, uint32_t color, bool main, const char* suffix) {
     BeginLine(color, main);
+    RestrictLine(false, b, chord);
     const int32_t t = Near(b / kDeg * 10);
     const int steps = int(std::ceil(TwoPi / chord - 1e-9));
     for (int i = 0; i <= steps; ++i)
@@ -252,6 +373,13 @@ class GridDrawer {
   tPlotter& p_;
   DrawingContext& dc_;
   bool equatorial_;
+  bool field_ = false;
+  double fieldRadius_ = 0;
+  double centreA_ = 0, centreB_ = 0, zenithA_ = 0, zenithB_ = kHalfPi;
+  bool restricted_ = false;
+  bool varyB_ = false;
+  TStretches kept_;
+  std::size_t cursor_ = 0;
   bool paper_ = false;
   bool labels_ = false;
   int32_t refX_ = 0, refY_ = 0;
@@ -275,13 +403,13 @@ void SelectGridStyle(tPlotter& p, DrawingContext& dc) {
   dc.SetTextAlign(platform::kAlignBaseline | platform::kAlignCenter);
 }
 
-// Right ascension of m minutes as "hh" "h" "mm" "m", without "00m".
+// Right ascension of m minutes as "hh" "h" "mm" "m" (hours blank-filled
+// to two places, " 6h30m"), without "00m".
 std::string MeridianText(int32_t m) {
   std::string s = FormatRA_HM(m / 1440.0 * TwoPi);
   const std::size_t z = s.find("00m");
   if (z != std::string::npos) s.erase(z, 3);
-  const std::size_t b = s.find_first_not_of(' ');
-  return b == std::string::npos ? s : s.substr(b);
+  return s;
 }
 
 }  // namespace
@@ -321,6 +449,7 @@ void tPlotter::DrawEquatorialGrid() {
     const double raDeg = ra / kDeg;
     const bool main = std::fabs(ra) < 0.0001 || std::fabs(ra - TwoPi) < 0.0001;
     g.BeginLine(NearWhole(raDeg / 14.99999999, 0.0001) ? GridPixel : GridAltPixel, main);
+    g.RestrictLine(true, ra, s.LineChord);
     int32_t m = Near(raDeg / 15 * 60) % 1440;
     if (m < 0) m += 1440;
     const bool thirty = NearWhole(raDeg / 29.99999999, 0.0001);
@@ -366,6 +495,7 @@ void tPlotter::DrawHorizontalGrid() {
   for (double az = 0; az < TwoPi - 0.0001; az = (++k) * s.LineStep) {
     const double azDeg = az / kDeg;
     g.BeginLine(NearWhole(azDeg / 14.99999999, 0.0001) ? GridPixel : GridAltPixel, k == 0);
+    g.RestrictLine(true, az, s.LineChord);
     // The label is the azimuth in tenths of a degree, so the lines between
     // whole degrees (7.5° spacing) read as what they are.
     int32_t a = Near(azDeg * 10) % 3600;

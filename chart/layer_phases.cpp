@@ -34,28 +34,24 @@ void DrawPoints(DrawingContext& dc, const QPoint* points, int count) {
 
 // Disc and shadow polygons of `body` (1 the Moon, 2..10 the planets) about
 // (cx, cy) with radii rx, ry, turned by `rotation` (radians, clockwise on
-// the screen), for phase angle `phase` (radians: 0 unlit, π fully lit).
-// The disc is 37 points at 10° steps; the shadow runs along the limb from 0°
-// to 180° and back along the terminator, whose half-width is k = p/(π/2) − 1
-// of the radius (−1: the opposite limb, 0: a straight line, +1: this limb).
+// the screen), for phase `phase` (radians: 0 unlit, π fully lit; π minus
+// the phase angle Sun–body–observer). The disc is 37 points at 10° steps;
+// the shadow runs along the limb from 0° to 180° and back along the
+// terminator, the half ellipse of half-width k = −cos p of the radius
+// (−1: the opposite limb, 0: a straight line, +1: this limb), so the lit
+// part is (1 − cos p) / 2 of the disc as the sphere shows it.
 void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
-                                 double phase, int32_t northAngle) {
+                                 double phase) {
   if (!ValidBody(body) || !std::isfinite(phase) || !std::isfinite(rotation)) return;
   double p = std::fmod(phase, TwoPi);  // into [0, 2π] (whole turns removed at once)
   if (p < 0) p += TwoPi;
   if (p > kPi) p = TwoPi - p;
-  const double k = p / (kPi / 2) - 1;
+  const double k = -std::cos(p);
 
-  // A mirrored view is the view as seen reflected across the chart
-  // direction of north: every screen angle a becomes 2n - a, where n is
-  // that direction (ScreenAngle + 90°, clockwise from +x).
-  const bool reflect = Handedness() < 0;
-  const double twoN = 2 * (northAngle + 90) / DegPerRad;
-  auto screen = [&](double a) { return reflect ? twoN - a : a; };
   QPoint* disc = PhaseDiscPoints[body];
   QPoint* shadow = PhaseShadowPoints[body];
   for (int j = 0; j < kDiscPoints; ++j) {
-    const double a = screen(10.0 * j / DegPerRad - rotation);
+    const double a = 10.0 * j / DegPerRad - rotation;
     disc[j] = QPoint(Near(std::cos(a) * rx) + cx, Near(std::sin(a) * ry) + cy);
   }
   for (int j = 0; j <= 18; ++j) shadow[j] = disc[j];
@@ -64,7 +60,7 @@ void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t r
     const double s = k * std::sin(10.0 * j / DegPerRad);
     const double a = ArcTan2R(c, s);
     const double d = std::cos(a) * c + std::sin(a) * s;
-    const double b = screen(a - rotation);
+    const double b = a - rotation;
     shadow[19 + (18 - j)] = QPoint(Near(std::cos(b) * d * rx) + cx, Near(std::sin(b) * d * ry) + cy);
   }
 }

@@ -7,13 +7,18 @@
 // drawing context, sized by the star size table (printer pages, and
 // whenever the user asks for discs). On paper every shape goes through the
 // drawing context, so the same code prints.
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "astro/transforms.h"
+#include "astro/trig.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
 #include "chart/drawing_colors.h"
 #include "chart/layers.h"
+#include "chart/mag_layers.h"
 #include "chart/plotter.h"
 #include "chart/styles.h"
 
@@ -117,9 +122,10 @@ void tPlotter::DrawStarImage(DrawingContext& dc, int32_t x, int32_t y, uint8_t m
     dc.Arc(x - r, y - r, x + r + 1, y + r + 1, 0, 0, 0, 0);
   }
 
+  // Rows are contiguous, Width() pixels each.
   uint32_t* row = t.Row(y) + x;
-  uint32_t* above = t.Row(y - 1) + x;
-  uint32_t* below = t.Row(y + 1) + x;
+  uint32_t* above = row - t.Width();
+  uint32_t* below = row + t.Width();
   const int m = magnitude;
   if (m == 0) {
     row[0] = C;
@@ -181,6 +187,9 @@ namespace {
 // same numbers as EquatorialToHorizontal followed by TProjection::Offset,
 // at less than half the cost, which matters for a pass over every star.
 class StarProjector {
+  // Sine of -2°, the lowest true altitude the refraction table covers.
+  static constexpr double kSinLowestRefracted = -0.03489949670250097;
+
  public:
   explicit StarProjector(const tPlotter& p)
       : obs_(p.Observer), proj_(p.Proj), refraction_(p.Refraction != 0),
@@ -196,7 +205,9 @@ class StarProjector {
     const float h = float(lst_ - ra);
     const double sh = std::sin(h), ch = std::cos(h);
     const double s = sd * sinLat_ + cd * cosLat_ * ch;  // sine of the altitude
-    if (!(s > 0)) return false;
+    // Refraction lifts stars from below the true horizon (its table
+    // reaches down to -2°); the test is on the altitude drawn.
+    if (!(s > (refraction_ ? kSinLowestRefracted : 0.0))) return false;
     double z;  // zenith distance
     if (refraction_) {
       double alt = ArcSinR(s);
@@ -207,7 +218,7 @@ class StarProjector {
       z = std::acos(std::min(s, 1.0));
     }
     const double east = -cd * sh, north = sd * cosLat_ - cd * sinLat_ * ch;
-    const double r = std::hypot(east, north);
+    const double r = std::sqrt(east * east + north * north);
     if (!(r > 1e-300)) {  // at the zenith itself
       dx = 0;
       dy = -proj_.HorizonOffset;
@@ -227,6 +238,68 @@ class StarProjector {
   bool refraction_;
   double lst_, sinLat_, cosLat_, sinRot_, cosRot_;
 };
+
+// Directions (unit vectors, equatorial) of the stars of SaoStars, so that
+// the stars below the horizon, about half of them on a whole-sky chart,
+// are passed over with a dot product instead of their trigonometry; kept
+// while the array stays the same (TStarArrayStamp).
+class StarDirections {
+ public:
+  const std::vector<std::array<float, 3>>& For(const TSaoStar* stars, int32_t count) {
+    if (stamp_.Same(stars, count, StarArraysGeneration)) return dirs_;
+    stamp_.Take(stars, count, StarArraysGeneration);
+    dirs_.resize(std::size_t(std::max(count, 0)));
+    for (int32_t i = 0; i < count; ++i) {
+      const double ra = stars[i].RA, dec = stars[i].Dec;
+      dirs_[std::size_t(i)] = {float(std::cos(dec) * std::cos(ra)), float(std::cos(dec) * std::sin(ra)),
+                               float(std::sin(dec))};
+    }
+    return dirs_;
+  }
+
+ private:
+  TStarArrayStamp stamp_;
+  std::vector<std::array<float, 3>> dirs_;
+};
+
+// The stars of SaoStars (0-based, in array order) that may lie in the
+// field of a deep zoom, through the band index: those within the field's
+// cap of declinations and its one or two windows of right ascension. False
+// (and `out` untouched) when the field is too wide: every star is a
+// candidate then. Array order keeps the drawing order of a whole pass, so
+// the picture is the same.
+bool StarsInField(const tPlotter& p, int32_t count, std::vector<int32_t>& out) {
+  double ra, dec, r;
+  if (!p.FieldCap(ra, dec, r)) return false;
+  const double kHalfPi = 1.5707963267948966;
+  SaoBandIndex.Update(SaoStars.data(), count, StarArraysGeneration);
+  out.clear();
+  auto add = [&](int32_t i) { out.push_back(i); };
+  const double decLo = std::max(dec - r, -kHalfPi), decHi = std::min(dec + r, kHalfPi);
+  if (std::fabs(dec) + r >= kHalfPi) {
+    SaoBandIndex.ForEach(SaoStars.data(), 0.0, TwoPi, decLo, decHi, add);
+  } else {
+    const double h = std::asin(std::sin(r) / std::cos(dec));
+    const double lo = ra - h, hi = ra + h;
+    SaoBandIndex.ForEach(SaoStars.data(), std::max(lo, 0.0), std::min(hi, TwoPi), decLo, decHi, add);
+    if (lo < 0) SaoBandIndex.ForEach(SaoStars.data(), lo + TwoPi, TwoPi, decLo, decHi, add);
+    if (hi > TwoPi) SaoBandIndex.ForEach(SaoStars.data(), 0.0, hi - TwoPi, decLo, decHi, add);
+  }
+  std::sort(out.begin(), out.end());
+  return true;
+}
+
+// Calls fn(i) for the stars 0..count-1 that may lie in the field: the
+// selection of StarsInField, or all of them.
+template <typename Fn>
+void ForEachStarInField(const tPlotter& p, int32_t count, Fn fn) {
+  thread_local std::vector<int32_t> selected;
+  if (!StarsInField(p, count, selected)) {
+    for (int32_t i = 0; i < count; ++i) fn(i);
+    return;
+  }
+  for (int32_t i : selected) fn(i);
+}
 
 }  // namespace
 
@@ -248,21 +321,31 @@ void tPlotter::DrawStars() {
   const int32_t n = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
   const TSaoStar* stars = SaoStars.data();
   const int maxByte = limit >= 0 ? limit : 255;
-  for (int32_t i = 0; i < n; ++i) {
+  // The zenith's direction; a star clearly more than 2° below the horizon
+  // (beyond the lowest altitude refraction lifts, and the rounding of
+  // single-precision directions) is not drawn.
+  constexpr double kBelowRefraction = -0.0350;  // sine of -2.006°
+  thread_local StarDirections directions;
+  const std::vector<std::array<float, 3>>& dir = directions.For(stars, n);
+  const double zx = Observer.CosLatitude * std::cos(Observer.LocalSidereal);
+  const double zy = Observer.CosLatitude * std::sin(Observer.LocalSidereal), zz = Observer.SinLatitude;
+  ForEachStarInField(*this, n, [&](int32_t i) {
     const TSaoStar& s = stars[i];
-    if (s.Magnitude > maxByte || s.Dec < decMin || s.Dec > decMax) continue;
+    if (s.Magnitude > maxByte || s.Dec < decMin || s.Dec > decMax) return;
+    const std::array<float, 3>& d = dir[std::size_t(i)];
+    if (d[0] * zx + d[1] * zy + d[2] * zz < kBelowRefraction) return;
     double dx, dy;
-    if (!project.Offset(s.RA, s.Dec, dx, dy)) continue;
+    if (!project.Offset(s.RA, s.Dec, dx, dy)) return;
     if (images) {
       // Images take the projected point without the 32767 limit; they clip
       // themselves.
-      if (!(std::fabs(dx) < 1e9 && std::fabs(dy) < 1e9)) continue;
+      if (!(std::fabs(dx) < 1e9 && std::fabs(dy) < 1e9)) return;
       DrawStarImage(dc, Near(dx + x0), Near(dy + y0), s.Magnitude, s.Spectral);
     } else if (std::fabs(dx) <= 32767.0 && std::fabs(dy) <= 32767.0) {
       const int32_t x = Near(dx + x0), y = Near(dy + y0);
       if (OnChart(x, y)) DrawStarDisc(dc, x, y, s.Magnitude, s.Spectral);
     }
-  }
+  });
 }
 
 namespace {
@@ -275,15 +358,15 @@ void ForEachLabelledStar(tPlotter& p, Wanted wanted, Label label) {
   const float decMax = float(p.VisibleBand[2]);
   const float decMin = float(p.VisibleBand[3]);
   const int32_t n = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
-  for (int32_t i = 0; i < n; ++i) {
+  ForEachStarInField(p, n, [&](int32_t i) {
     const TSaoStar& s = SaoStars[std::size_t(i)];
-    if (!wanted(s) || s.Dec < decMin || s.Dec > decMax) continue;
+    if (!wanted(s) || s.Dec < decMin || s.Dec > decMax) return;
     double alt, az;
     int32_t x, y;
     p.RaDecToAltAz(s.RA, s.Dec, alt, az);
-    if (!(alt > 0) || !p.ProjectToPixel(alt, az, x, y) || !p.OnChart(x, y)) continue;
+    if (!(alt > 0) || !p.ProjectToPixel(alt, az, x, y) || !p.OnChart(x, y)) return;
     label(s, x, y);
-  }
+  });
 }
 
 }  // namespace

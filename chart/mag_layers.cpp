@@ -42,11 +42,11 @@ void tPlotterB::DrawMagnifierStars() {
     return alt > 0 && ProjectToPixel(alt, az, x, y) && OnChart(x, y);
   };
   const int32_t saoCount = std::min<int32_t>(SaoStarCount, int32_t(SaoStars.size()));
-  SaoBandIndex.Update(SaoStars.data(), saoCount);
+  SaoBandIndex.Update(SaoStars.data(), saoCount, StarArraysGeneration);
   const TSaoStar* sao = SaoStars.data();
   if (images) {
     const int32_t tychoCount = std::min<int32_t>(TychoStarCount, int32_t(TychoStars.size()));
-    TychoBandIndex.Update(TychoStars.data(), tychoCount);
+    TychoBandIndex.Update(TychoStars.data(), tychoCount, StarArraysGeneration);
     const TTychoStar* tycho = TychoStars.data();
     windows(TychoBandIndex, tycho, [&](int32_t i) {
       const TTychoStar& s = tycho[i];

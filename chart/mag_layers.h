@@ -11,15 +11,47 @@
 #include <cstdint>
 #include <vector>
 
+// What an index over a star array was built from: the array's storage,
+// count and generation (StarArraysGeneration; a load may hand over new
+// arrays at the address of freed ones), and for small arrays (tests,
+// callers filling them by hand) every position.
+class TStarArrayStamp {
+ public:
+  template <class Star>
+  bool Same(const Star* data, int32_t count, uint32_t generation) const {
+    if (data != data_ || count != count_ || generation != generation_) return false;
+    for (int32_t i = 0; count <= kCheckedWhole && i < count; ++i)
+      if (data[i].RA != positions_[2 * std::size_t(i)] || data[i].Dec != positions_[2 * std::size_t(i) + 1])
+        return false;
+    return true;
+  }
+  template <class Star>
+  void Take(const Star* data, int32_t count, uint32_t generation) {
+    data_ = data;
+    count_ = count;
+    generation_ = generation;
+    positions_.clear();
+    for (int32_t i = 0; count <= kCheckedWhole && i < count; ++i)
+      positions_.insert(positions_.end(), {data[i].RA, data[i].Dec});
+  }
+
+ private:
+  static constexpr int32_t kCheckedWhole = 4096;
+  const void* data_ = nullptr;
+  int32_t count_ = -1;
+  uint32_t generation_ = 0;
+  std::vector<float> positions_;
+};
+
 // Index of a star array by declination band: entry order sorted by band
 // (0.5° wide, from -90°) and right ascension within a band.
 class TStarBandIndex {
  public:
   static constexpr int kBands = 360;
-  // Rebuilds from `count` stars at `data` when either differs from the last
-  // build (the arrays are rebuilt into new storage by the star loader).
+  // Rebuilds from `count` stars at `data` unless built from the same array
+  // (TStarArrayStamp) last time.
   template <class Star>
-  void Update(const Star* data, int32_t count);
+  void Update(const Star* data, int32_t count, uint32_t generation);
   // Calls fn(i) for every star i (0-based) with dec in [decMin, decMax] and
   // ra in [raMin, raMax] (radians; windows within [0, 2π]).
   template <class Star, class Fn>
@@ -27,7 +59,7 @@ class TStarBandIndex {
   int32_t Count() const { return count_; }
 
  private:
-  const void* data_ = nullptr;
+  TStarArrayStamp stamp_;
   int32_t count_ = -1;
   std::vector<int32_t> order_;
   std::vector<int32_t> bandStart_;  // kBands + 1 entries
@@ -35,10 +67,14 @@ class TStarBandIndex {
 
 int TStarBandOf(float dec);
 
+// Band indexes of the two star arrays, brought up to date by their users.
+extern TStarBandIndex TychoBandIndex;
+extern TStarBandIndex SaoBandIndex;
+
 template <class Star>
-void TStarBandIndex::Update(const Star* data, int32_t count) {
-  if (data == data_ && count == count_) return;
-  data_ = data;
+void TStarBandIndex::Update(const Star* data, int32_t count, uint32_t generation) {
+  if (stamp_.Same(data, count, generation)) return;
+  stamp_.Take(data, count, generation);
   count_ = count;
   bandStart_.assign(kBands + 1, 0);
   std::vector<int32_t> band(std::size_t(std::max(count, 0)));

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "astro/precession.h"
+#include "astro/timescales.h"
 #include "astro/trig.h"
 #include "chart/graph_misc.h"
 #include "chart/magnifier_inset.h"
@@ -36,8 +37,8 @@ std::unique_ptr<QTimer> g_timer;
 int32_t CurrentPoi() { return MagnifierHooks.currentPointOfInterest ? MagnifierHooks.currentPointOfInterest() : 0; }
 
 double Reduced(double ra) {
-  ra = std::fmod(ra, TwoPi);
-  return ra < 0 ? ra + TwoPi : ra;
+  ReduceRadians(ra);
+  return ra;
 }
 
 // The point of interest's J2000 position precessed to the chart's date.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "chart/drawing_colors.h"
 #include "chart/graph_misc.h"
 #include "chart/mag_thread.h"
 #include "chart/plotter.h"
@@ -141,9 +142,15 @@ void DrawRingCaption(QPainter& p, const std::string& caption, int r, int w) {
   font.setStyleHint(QFont::SansSerif);
   font.setFamily("Liberation Sans");
   font.setPixelSize(std::max(w * 3 / 2, 6));
+  font.setStyleStrategy(QFont::NoAntialias);
   p.setFont(font);
-  p.setPen(QColor(0, 128, 0));
-  p.setRenderHint(QPainter::TextAntialiasing, true);
+  // Dark green; in night vision a red as bright as that green (the mode's
+  // mean of its channels would vanish into the ring).
+  const TColorRef green = ColorMode == 2 ? ColorForMode(128, 128, 128) : ColorForMode(0, 128, 0);
+  p.setPen(QColor(platform::RedOf(green), platform::GreenOf(green), platform::BlueOf(green)));
+  // Whole pixels only: a blended edge over the surround would be neither
+  // the transparent key nor the caption's colour.
+  p.setRenderHint(QPainter::TextAntialiasing, false);
   for (int k = 1; k <= n; ++k) {
     const double a = (w + 2) * (k - 1) / s - (w + 2) * (n - 1) / (2 * s);
     const double rad = a / kDegPerRad;

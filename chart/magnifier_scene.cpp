@@ -29,19 +29,7 @@ TMagnifierScene::~TMagnifierScene() {
 }
 
 bool TMagnifierScene::Load(const std::string& dataFolder, std::string& error) {
-  if (!LoadHeadlessScene(dataFolder, 12.0, error)) return false;
-  TStarLoadJob job;
-  job.tychoPath = dataFolder + "tycho2.dat";
-  job.observer = ObserverTime;
-  job.observer.PrecessionOn = 0;
-  job.options = StarOptions;
-  TychoStars = ConvertTychoCatalog(job);
-  TychoStarCount = int32_t(TychoStars.size());
-  if (TychoStars.empty()) {
-    error = "no Tycho-2 stars in " + job.tychoPath;
-    return false;
-  }
-  return true;
+  return LoadHeadlessScene(dataFolder, 12.0, error) && LoadHeadlessTycho(error);
 }
 
 void TMagnifierScene::SetInstant(double longitudeWest, double latitude, double jdUT) {

@@ -18,7 +18,7 @@ struct TMagnifierScene {
   TMagnifierScene& operator=(const TMagnifierScene&) = delete;
 
   // Loads the data folder (ending in "/"): SAO stars to magnitude 12 and the
-  // Tycho-2 array, J2000 positions. False with a reason.
+  // Tycho-2 array, converted as the program converts them. False with a reason.
   static bool Load(const std::string& dataFolder, std::string& error);
   // Place (longitude positive west, latitude, radians) and universal time.
   void SetInstant(double longitudeWest, double latitude, double jdUT);

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QTimer>
 #include <chrono>
 
 #include "platform/gui_thread.h"
@@ -56,6 +57,24 @@ void TPauseGate::Resume() {
     std::lock_guard<std::mutex> lock(mutex_);
   }
   changed_.notify_all();
+}
+
+void TPauseGate::WhenPaused(std::function<void()> work) {
+  if (!attached_.load() || paused_.load()) {
+    work();
+    return;
+  }
+  // The next chance: after the events that may bring the worker's hand-overs.
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app && platform::IsGuiThread()) {
+    QTimer::singleShot(kRetryMs, app, [this, work = std::move(work)]() mutable { WhenPaused(std::move(work)); });
+    return;
+  }
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return paused_.load() != 0 || !attached_.load(); });
+  }
+  work();
 }
 
 void TPauseGate::Attach() {

@@ -17,7 +17,7 @@
 // A Pause that times out returns false and leaves the count raised (the
 // matching Resume still balances it); the worker still stops at its next
 // check point. The caller must then not touch data the worker may be
-// reading.
+// reading: WhenPaused runs such work once the worker is known paused.
 #pragma once
 
 #include <atomic>
@@ -28,8 +28,10 @@
 
 class TPauseGate {
  public:
-  // Default wait of a pause, milliseconds.
+  // Default wait of a pause, and the interval of WhenPaused's retries,
+  // milliseconds.
   static constexpr int kPauseTimeoutMs = 20000;
+  static constexpr int kRetryMs = 10;
 
   // --- GUI thread ---
   // Raises the count; the first pause waits (up to timeoutMs) until the
@@ -39,6 +41,12 @@ class TPauseGate {
   // Lowers the count (never below 0); the last resume lets the worker go on
   // and runs the resume action. Without a worker it clears the paused flag.
   void Resume();
+  // Runs `work` (which rewrites what the worker reads, under a pause the
+  // caller keeps outstanding until `work` has run) once the worker is known
+  // to sit at its check point: at once when it does or when no worker is
+  // attached; else again at the next chance, every 10 ms from the event
+  // loop (without one, after waiting for the worker).
+  void WhenPaused(std::function<void()> work);
 
   // --- Worker thread ---
   // Attaches or detaches the worker (a pause without a worker only sets the

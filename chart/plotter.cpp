@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "astro/transforms.h"
+#include "astro/trig.h"
 #include "catalog/star_options.h"
 #include "chart/render_inputs.h"
 #include "platform/codec.h"
@@ -81,13 +82,20 @@ std::vector<uint8_t> tPlotter::ViewBlock() const {
 
 bool tPlotter::ApplyViewBlock(const std::vector<uint8_t>& b) {
   if (b.size() != kPlotterViewBytes) return false;
+  // The range of each value, as the program writes it: the zoom the render
+  // can draw; right ascensions and azimuths within two turns either way
+  // (CentreAz holds the azimuth plus π, the zenith view's azimuth is -π);
+  // declinations and altitudes within ±90°. Comparisons that NaN fails.
+  constexpr double kTurns = 2 * TwoPi, kRight = 1.5707963267948966 + 1e-9;
+  static constexpr double kLow[7] = {kMinChartZoom, -kTurns, -kRight, -kRight, -kRight, -kTurns, -kTurns};
+  static constexpr double kHigh[7] = {kMaxChartZoom, kTurns, kRight, kRight, kRight, kTurns, kTurns};
   double v[7];
   for (int i = 0; i < 7; ++i) {
     v[i] = platform::GetF64(&b[2 + 8 * i]);
-    if (!std::isfinite(v[i])) return false;
+    if (!(v[i] >= kLow[i] && v[i] <= kHigh[i])) return false;
   }
-  // A zoom of zero or below has no chart; the switches are bytes 0 and 1.
-  if (!(v[0] > 0) || b[0] > 1 || b[1] > 1) return false;
+  // The switches are bytes 0 and 1.
+  if (b[0] > 1 || b[1] > 1) return false;
   CentreOnHorizon = b[0];
   ZenithView = b[1];
   Zoom = v[0];

@@ -59,6 +59,10 @@ inline constexpr int kMaxObjectLabels = 3000;
 inline constexpr int kLabelCandidates = 44;
 inline constexpr int kConstellationSlots = 89;  // entries 0..88
 inline constexpr int kStarSizeEntries = 141;    // magnitude bytes 0..140
+// Zooms the render draws (others are brought into this range), where every
+// projected pixel fits its integer.
+inline constexpr double kMinChartZoom = 0.001;
+inline constexpr double kMaxChartZoom = 10000.0;
 // Slot of the view block in binary settings files, and its size.
 inline constexpr int kPlotterViewSlot = 11;
 inline constexpr std::size_t kPlotterViewBytes = 58;
@@ -236,6 +240,9 @@ class tPlotter : public TPlotterState {
   // Celestial position of the last chart click; -1, 0 below the horizon.
   double ClickRA = -1.0;
   double ClickDec = 0;
+  // Name of the body a script centred the chart on ("The Planet Mars", "Our
+  // Moon", "Our Sun"); empty after a centre on anything else.
+  std::string CentreName;
 
   // --- Owned by the star layer ---
   // Disc radii (x, y) per magnitude byte, device pixels.
@@ -265,8 +272,10 @@ class tPlotter : public TPlotterState {
   bool InChart(double x, double y) const;
 
   // The 58-byte view block (slot 11) of MainPlotter, and back. The reader
-  // refuses a missing, short or damaged block, a zoom that is not a positive
-  // finite number and angles that are not finite: false, view unchanged.
+  // refuses a missing, short or damaged block and values outside their
+  // ranges (zoom kMinChartZoom..kMaxChartZoom, right ascensions and
+  // azimuths within ±4π, declinations and altitudes within ±π/2, NaN):
+  // false, view unchanged.
   // The replot byte is set in every case.
   static bool WriteSettingsSection(TSettingsStream& stream);
   static bool ReadSettingsSection(TSettingsStream& stream);
@@ -284,9 +293,10 @@ class tPlotter : public TPlotterState {
     return Proj.ToPixelLocal(alt, az, x, y);
   }
   // Altitude and azimuth of (ra, dec) for Observer, refracted when
-  // Refraction is set. False when the observer's clip flag reported the
-  // position below the horizon (altitude -1).
-  void RaDecToAltAz(double ra, double dec, double& alt, double& az) const;
+  // Refraction is set. With the observer's clip flag set, a position whose
+  // drawn (apparent when refracted) altitude is not above 0 gives altitude
+  // -1 and azimuth 0.
+  void RaDecToAltAz(double ra, double dec, double& alt, double& az);
   // Converts (ra, dec) and projects it to a pixel; the result is the
   // projection's visible flag.
   bool PlaceRaDec(double ra, double dec, double& alt, double& az, int32_t& x, int32_t& y);
@@ -298,6 +308,12 @@ class tPlotter : public TPlotterState {
   // of date (of the true position), apparent altitude and azimuth. False
   // when never rendered (outputs unwritten) or below 0.1° of true altitude.
   bool ScreenToRaDec(int32_t x, int32_t y, double& ra, double& dec, double& alt, double& az) const;
+  // The field of the render in progress as a cap of the sky: centre (right
+  // ascension and declination of date) and radius (radians) holding every
+  // position the layers can draw on the chart or its target bitmap. False
+  // when the field is too wide for a selection to pay (60° or more), or
+  // positions are placed about a centre of their own (the magnifier).
+  bool FieldCap(double& ra, double& dec, double& radius) const;
 
   // --- The render (render.cpp) ---
   // Draws the whole chart through `dc` and, where `target` is given (screen,
@@ -347,13 +363,15 @@ class tPlotter : public TPlotterState {
                         uint32_t color);
   void DrawHorizonLine();
   void DrawGround();
-  void DrawCompass();
+  void DrawCompass(bool reserve = false);
+  // Chords of the horizon line and the ground at altitude h, and whether a
+  // chart point lies below the horizon (the ground covers it).
+  int32_t HorizonChords(double h) const;
+  bool BelowHorizon(double x, double y) const;
 
   // --- Phase discs (layer_phases.cpp) ---
-  // In a mirrored view (Handedness -1) the polygons are reflected across
-  // the chart direction of north, `northAngle` (ScreenAngle degrees).
   void MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
-                         double phase, int32_t northAngle = 180);
+                         double phase);
   // +1 when the view shows the sky as seen (east counter-clockwise from
   // north), -1 when the mirror and invert factors reflect it.
   int32_t Handedness() const { return MirrorFactor * InvertFactor < 0 ? -1 : 1; }
@@ -380,6 +398,7 @@ class tPlotter : public TPlotterState {
   void DrawPlanets();
   void DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle);
   void DrawMinorBodies();
+  void UpdateMinorBodyTracks();
   void DrawOverlays();
   // A marker's chart point for its right ascension and declination of
   // date; false when it has none.
@@ -389,11 +408,15 @@ class tPlotter : public TPlotterState {
   void DrawHorizonProfile();
   bool DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle);
   void LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label);
+  void MakeBodyPhase(int32_t number, int32_t x, int32_t y, int32_t rx, int32_t ry, double ra, double dec,
+                     double phase);
+  void DrawGalileanMoons(const TSolSysBody& jupiter, bool behind);
 
  public:
-  // Rotation of the phase polygons for a bright-limb position angle
-  // (radians) and the chart direction of north (ScreenAngle, degrees).
-  static double PhaseRotation(double limbAngle, int32_t northAngle);
+  // The direction on this chart (radians, clockwise from +x, as seen) in
+  // which the great circle from (ra, dec) toward (toRA, toDec) leaves the
+  // first position (layer_bodies.cpp).
+  bool ChartDirection(double ra, double dec, double toRA, double toDec, double& angle);
 
  private:
   // Spatial index over OccupiedRects: buckets of 32 x 32 pixels holding the
@@ -409,6 +432,15 @@ class tPlotter : public TPlotterState {
   int32_t bucketTop_ = 0;
   std::vector<std::vector<int32_t>> buckets_;
   std::vector<int32_t> wideRects_;
+  // Minor-body tracks kept between renders (UpdateMinorBodyTracks): the
+  // observer record they were computed for, and per asteroid and comet the
+  // elements and the track's right ascensions and declinations (radians).
+  struct TMinorTrack {
+    std::vector<uint8_t> elements;
+    std::vector<QPointF> places;
+  };
+  std::vector<uint8_t> minorTrackKey_;
+  std::vector<TMinorTrack> minorTracks_[2];
 };
 
 // Phase-disc polygons, shared by every plotter (bodies 0..10; the disc uses

@@ -68,6 +68,26 @@ void tPlotterB::SetupWindows() {
   }
 }
 
+// The right ascension is reduced into [0, 2π) first, so the windows are
+// taken on the right side of 0h.
+void tPlotterB::SetupCentredProjection() {
+  CentreRA = std::fmod(CentreRA, TwoPi);
+  if (CentreRA < 0) CentreRA += TwoPi;
+  Centred.Active = true;
+  Centred.SetCentre(CentreDec, CentreRA);
+  HorizonOffset = 0;
+  ScaleY = CentreY * Zoom / kHalfPi;
+  ScaleX = ScaleY / Aspect;
+  Proj = TProjection{};
+  Proj.Sx = ScaleX * MirrorFactor;
+  Proj.Sy = ScaleY * InvertFactor;
+  Proj.CentreX = CentreX;
+  Proj.CentreY = CentreY;
+  Proj.OriginX = OriginX;
+  Proj.OriginY = OriginY;
+  Proj.OffLimitX = 32767;
+}
+
 void tPlotterB::Plot(platform::DrawingContext& dc, platform::Bitmap* target) {
   using platform::Brush;
   using platform::Pen;
@@ -94,23 +114,8 @@ void tPlotterB::Plot(platform::DrawingContext& dc, platform::Bitmap* target) {
   // 2. Counters and geometry.
   ResetRenderGeometry();
 
-  // 3. Projection about the centre (right ascension reduced into [0, 2π)
-  // first, so the windows below are taken on the right side of 0h).
-  CentreRA = std::fmod(CentreRA, TwoPi);
-  if (CentreRA < 0) CentreRA += TwoPi;
-  Centred.Active = true;
-  Centred.SetCentre(CentreDec, CentreRA);
-  HorizonOffset = 0;
-  ScaleY = CentreY * Zoom / kHalfPi;
-  ScaleX = ScaleY / Aspect;
-  Proj.Rotation = 0;
-  Proj.Sx = ScaleX * MirrorFactor;
-  Proj.Sy = ScaleY * InvertFactor;
-  Proj.HorizonOffset = 0;
-  Proj.CentreX = CentreX;
-  Proj.CentreY = CentreY;
-  Proj.OriginX = OriginX;
-  Proj.OriginY = OriginY;
+  // 3. Projection about the centre.
+  SetupCentredProjection();
   Ctx.ObjectScaleA = std::max(8, Near(Height / Aspect) / 96);
   Ctx.ObjectScaleB = std::max(8, Height / 96);
 

@@ -44,6 +44,10 @@ class tPlotterB : public tPlotter {
   // Projection of a position of date to a chart point: false when it lies
   // 90° or more from the centre or beyond the ±32767 limit.
   bool PlacePoint(double ra, double dec, int32_t& x, int32_t& y);
+  // The projection about (CentreRA, CentreDec) for Zoom, CentreX, CentreY,
+  // Aspect and the mirror and invert factors: north up, east left, a
+  // point beyond the ±32767 limit not on screen with x = 32767.
+  void SetupCentredProjection();
   // The windows for CentreRA (in [0, 2π)), CentreDec and HalfField.
   void SetupWindows();
 
@@ -54,6 +58,3 @@ class tPlotterB : public tPlotter {
 
 // The magnifier's plotter (null until the main window creates it).
 extern tPlotterB* MagnifierPlotter;
-// Band indexes of the two star arrays, kept current with the arrays.
-extern TStarBandIndex TychoBandIndex;
-extern TStarBandIndex SaoBandIndex;

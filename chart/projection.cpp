@@ -2,6 +2,7 @@
 // positions, the inverse projection and two small chart routines.
 #include "chart/projection.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -71,23 +72,64 @@ void TCentredFrame::Position(double ra, double dec, double& alt, double& bearing
   else if (c < -1) c = -1;
   bearing = ArcCosR(c);
   // 4. East of the centre (0 <= Δ <= π after reduction: west) turns it.
-  while (delta < 0) delta += TwoPi;
-  while (delta > TwoPi) delta -= TwoPi;
+  delta = ModTwoPi(delta);
   if (delta >= 0 && delta <= kPi) bearing = TwoPi - bearing;
 }
 
-void tPlotter::RaDecToAltAz(double ra, double dec, double& alt, double& az) const {
+// With refraction on, the clip flag is applied to the apparent altitude:
+// a position up to about 0.6° below the true horizon is lifted above it and
+// is drawn where refraction puts it, by every layer alike.
+void tPlotter::RaDecToAltAz(double ra, double dec, double& alt, double& az) {
   if (Centred.Active) {
     Centred.Position(ra, dec, alt, az);
     return;
   }
+  if (!Refraction) {
+    EquatorialToHorizontal(Observer, alt, az, ra, dec);
+    return;
+  }
+  const uint8_t clip = Observer.ClipBelowHorizon;
+  Observer.ClipBelowHorizon = 0;
   EquatorialToHorizontal(Observer, alt, az, ra, dec);
-  if (Refraction) Refract(Observer, alt);
+  Observer.ClipBelowHorizon = clip;
+  Refract(Observer, alt);
+  if (clip != 0 && !(alt > 0)) {
+    alt = -1.0;
+    az = 0.0;
+  }
 }
 
 bool tPlotter::PlaceRaDec(double ra, double dec, double& alt, double& az, int32_t& x, int32_t& y) {
   RaDecToAltAz(ra, dec, alt, az);
   return Proj.ToPixel(alt, az, x, y);
+}
+
+// The projection's inverse, from the plane (offsets over Sx, Sy) to the
+// sphere, keeps distances from the zenith's image and shrinks distances
+// across (by sin z / z), so no two positions lie farther apart than their
+// points in the plane: the farthest corner of the drawn area from the
+// centre's point bounds the field. Refraction lifts a drawn position above
+// its true place by less than 1°, which the margin holds.
+bool tPlotter::FieldCap(double& ra, double& dec, double& radius) const {
+  constexpr double kMargin = kPi / 180, kWidest = kPi / 3;
+  if (Centred.Active || !(Proj.Sx > 0) || !(Proj.Sy > 0)) return false;
+  double left = ChartLeft, top = ChartTop, right = ChartRight, bottom = ChartBottom;
+  if (Ctx.Target) {
+    left = std::min(left, 0.0);
+    top = std::min(top, 0.0);
+    right = std::max(right, double(Ctx.Target->Width()));
+    bottom = std::max(bottom, double(Ctx.Target->Height()));
+  }
+  const double x0 = Proj.CentreX + Proj.OriginX, y0 = Proj.CentreY + Proj.OriginY;
+  double far = 0;
+  for (double x : {left - 1, right + 1})
+    for (double y : {top - 1, bottom + 1}) far = std::max(far, std::hypot((x - x0) / Proj.Sx, (y - y0) / Proj.Sy));
+  radius = far + kMargin;
+  if (!(radius < kWidest)) return false;
+  // The chart centre: zenith distance HorizonOffset / Sy, straight down
+  // the chart from the zenith (azimuth = rotation + π).
+  HorizontalToEquatorial(Observer, ra, dec, Proj.Rotation + kPi, kHalfPi - Proj.HorizonOffset / Proj.Sy);
+  return std::isfinite(ra) && std::isfinite(dec);
 }
 
 // Inverse of the projection for a chart-local point. The direction of the
@@ -100,10 +142,8 @@ bool tPlotter::ScreenToRaDec(int32_t x, int32_t y, double& ra, double& dec, doub
   const double dx = (x - CentreX) / CentreY / Zoom * Aspect;
   const double dy = (y - CentreY + HorizonOffset) / CentreY / Zoom;
   const double theta = ArcTan2R(dx, dy);
-  double a = -kHalfPi - theta + CentreAz;
-  while (a > TwoPi) a -= TwoPi;
-  while (a < 0) a += TwoPi;
-  az = a;
+  // Into [0, 2π] by whole turns, in bounded time for any CentreAz.
+  az = ModTwoPi(-kHalfPi - theta + CentreAz);
   alt = (1.0 - std::sqrt(dx * dx + dy * dy)) * kHalfPi;
   double trueAlt = alt;
   if (Refraction) Unrefract(Observer, trueAlt);

@@ -32,6 +32,9 @@ struct TProjection {
   double OriginY = 0;
   // Result of the last forward projection: 1 usable, 0 beyond the limit.
   uint8_t Visible = 0;
+  // The x a point beyond the limit gets: -1 on the main chart, 32767 in
+  // the magnifier.
+  int32_t OffLimitX = -1;
 
   // Offset (dx, dy) of (altitude, azimuth) from the chart centre, pixels,
   // before any limit: dx = sin(az - centre az) * z * Sx,
@@ -52,10 +55,10 @@ struct TProjection {
   }
 
   // ProjectToChart: chart point (Doubles, origin included). False (and x
-  // := -1, y unwritten) beyond the limit.
+  // := OffLimitX, y unwritten) beyond the limit.
   bool ToChart(double altitude, double azimuth, double& x, double& y) {
     double dx, dy;
-    if (!LimitedOffset(altitude, azimuth, dx, dy)) return x = -1, false;
+    if (!LimitedOffset(altitude, azimuth, dx, dy)) return x = OffLimitX, false;
     x = dx + CentreX + OriginX;
     y = dy + CentreY + OriginY;
     return true;
@@ -83,7 +86,7 @@ struct TProjection {
  private:
   bool ToPixelFrom(double altitude, double azimuth, double x0, double y0, int32_t& x, int32_t& y) {
     double dx, dy;
-    if (!LimitedOffset(altitude, azimuth, dx, dy)) return x = -1, false;
+    if (!LimitedOffset(altitude, azimuth, dx, dy)) return x = OffLimitX, false;
     x = int32_t(std::nearbyint(dx + x0));
     y = int32_t(std::nearbyint(dy + y0));
     return true;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,19 +41,11 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kDeg = kPi / 180.0;
-// Horizon outline: 100 chords of azimuth.
-constexpr int kHorizonSteps = 100;
 // Filled shapes are clipped to the chart enlarged by this margin (pixels),
 // so their outlines never reach the edges.
 constexpr int kFillMargin = 64;
 
 int32_t Near(double v) { return int32_t(std::nearbyint(v)); }
-
-// Selects a style's font and its text colour through the colour mode.
-void SelectStyle(DrawingContext& dc, int style) {
-  dc.SelectFont(Styles[style].Handle);
-  dc.SetTextColor(ColorRefForMode(Styles[style].Color));
-}
 
 // A step's stopwatch for the benchmark's per-layer times.
 class StepTimer {
@@ -128,7 +122,7 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   // number) is brought back: not a number or not positive to the default,
   // others into 0.001..10000, where every projected pixel fits its integer.
   if (!std::isfinite(Zoom) || !(Zoom > 0)) Zoom = 0.95;
-  Zoom = std::clamp(Zoom, 0.001, 10000.0);
+  Zoom = std::clamp(Zoom, kMinChartZoom, kMaxChartZoom);
 
   // 3. Counters and geometry. The object-label list belongs to this render
   // alone, also when the object pass does not run.
@@ -155,11 +149,12 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   if (lat >= 0) VisibleBand[3] = -(kHalfPi - std::fabs(lat));
   else VisibleBand[2] = kHalfPi - std::fabs(lat);
 
-  // 8. Horizon outline (unclamped, for filling).
-  work.horizon.reserve(kHorizonSteps + 1);
-  for (int i = 1; i <= kHorizonSteps; ++i) {
+  // 8. Horizon outline (unclamped, for filling), in the horizon line's chords.
+  const int32_t chords = HorizonChords(0.0);
+  work.horizon.reserve(std::size_t(chords));
+  for (int32_t i = 1; i <= chords; ++i) {
     double x, y;
-    Proj.Unclamped(0.0, TwoPi * i / kHorizonSteps, x, y);
+    Proj.Unclamped(0.0, TwoPi * i / chords, x, y);
     work.horizon.emplace_back(x, y);
   }
   timer.Mark(4);
@@ -173,7 +168,9 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   }
   timer.Mark(10);
 
-  // 10. Compass here when the horizon profile is off.
+  // 10. Compass here when the horizon profile is off; its places are kept
+  // free of labels either way.
+  DrawCompass(true);
   if (!ShowHorizon) DrawCompass();
 
   // 11. Coordinate grid.
@@ -521,194 +518,11 @@ void tPlotter::DrawConstellationNames() {
   }
 }
 
-// Step 20: the Sun as a disc, or as its picture when the disc is larger than
-// 10 pixels on the screen; "SUN" beside it.
-void tPlotter::DrawSun() {
-  DrawingContext& dc = *Ctx.Dc;
-  dc.SelectPen(YellowPen);
-  dc.SelectBrush(YellowBrush);
-  SelectStyle(dc, kStyleSolarSystemObjects);
-  const double size = SolarContext.SunDiameter;
-  const int32_t rx = std::max(Near(size * Ctx.SizeScaleX * Zoom), 2 * SizeUnitX);
-  const int32_t ry = std::max(Near(size * Ctx.SizeScaleY * Zoom), 2 * SizeUnitY);
-  double alt, az;
-  int32_t x, y;
-  if (!PlaceRaDec(SolarContext.SunRA, SolarContext.SunDec, alt, az, x, y) || !(alt > 0) || !OnChart(x, y)) return;
-  const bool disc = ry <= 10 || !SunImage || OutputKind == kOutputPrinter || OutputKind == kOutputStarSphere ||
-                    !Ctx.Target;
-  // The picture follows the view's mirror and invert factors.
-  Bitmap* image = disc ? nullptr : MakeSunImage(ry, MirrorFactor, InvertFactor, float(Aspect));
-  if (image) {
-    BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
-                    y - image->Height() / 2);
-    FreeAutoBitmap(image);
-  } else {
-    dc.Ellipse(x - rx / 2, y - ry / 2, x + rx / 2 + 1, y + ry / 2 + 1);
-  }
-  LabelBody(x, y, rx, ry, OutputKind != kOutputStarSphere && SunLabel ? "SUN" : "");
-}
-
-// Registers the disc of a Sun, Moon or planet drawn at (x, y), rx by ry
-// pixels, as occupied, so that no later label covers it, and writes its
-// label (when not empty) beside the disc, below it first.
-void tPlotter::LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label) {
-  const int32_t anchor = AddOccupied({x - rx / 2, y - ry / 2, x + rx / 2 + 1, y + ry / 2 + 1}) ? OccupiedCount : -1;
-  if (!label.empty()) PlaceLabel(*Ctx.Dc, anchor, x, y, label, true);
-}
-
-// The direction on the chart (ScreenAngle) from the body at (x, y) towards
-// the placed position (ra, dec); false when that position has no place.
-bool tPlotter::DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle) {
-  double alt, az;
-  int32_t x2, y2;
-  const uint8_t clip = Observer.ClipBelowHorizon;
-  Observer.ClipBelowHorizon = 0;
-  const bool ok = PlaceRaDec(ra, dec, alt, az, x2, y2);
-  Observer.ClipBelowHorizon = clip;
-  if (!ok) return false;
-  angle = ScreenAngle(x2, y2, x, y);
-  return true;
-}
-
-namespace {
-// Angle brought into (-180, 180].
-int32_t Signed180(int32_t a) {
-  while (a > 180) a -= 360;
-  while (a <= -180) a += 360;
-  return a;
-}
-}  // namespace
-
-// Step 21.1: the Moon with its phase. The phase turns with the bright limb's
-// position angle against the chart direction of north; the picture turns
-// with the ecliptic.
-void tPlotter::DrawMoon() {
-  DrawingContext& dc = *Ctx.Dc;
-  const double size = MoonBody.Diameter;
-  int32_t rx = Near(size * Ctx.SizeScaleX * Zoom);
-  int32_t ry = Near(size * Ctx.SizeScaleY * Zoom);
-  if (rx < 2 * SizeUnitX) rx = Near(2 * SizeUnitX / Aspect);
-  if (ry < 2 * SizeUnitY) ry = 2 * SizeUnitY;
-  double alt, az;
-  int32_t x, y;
-  if (!PlaceRaDec(MoonBody.RA, MoonBody.Dec, alt, az, x, y) || !(alt > 0) || !OnChart(x, y)) return;
-  double era, edec;
-  EclipticToEquatorial(Observer, era, edec, MoonBody.EclLongitude + 2 * kDeg, MoonBody.EclLatitude);
-  int32_t eclAngle = 0, northAngle = 0;
-  DirectionTo(x, y, era, edec, eclAngle);
-  while (eclAngle < 0) eclAngle += 360;
-  while (eclAngle > 360) eclAngle -= 360;
-  DirectionTo(x, y, MoonBody.RA, MoonBody.Dec + 2 * kDeg, northAngle);
-  northAngle = Signed180(northAngle);
-  MakePhasePolygons(1, x, y, rx / 2, ry / 2, PhaseRotation(MoonBody.LimbAngle, northAngle), MoonBody.PhaseAngle,
-                    northAngle);
-  const bool disc = ry < 11 || !MoonImage || OutputKind == kOutputPrinter || !Ctx.Target;
-  // The turn is measured on this chart, so it already holds a half turn of
-  // mirror and invert together; a reflected view also mirrors the picture
-  // across its axis of no turn (the vertical of the source image).
-  Bitmap* image = disc ? nullptr : MakeMoonImage(eclAngle, ry, Handedness(), 1, float(Aspect));
-  if (image) {
-    BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
-                    y - image->Height() / 2);
-    FreeAutoBitmap(image);
-    DrawPhaseShadow(dc, 1);
-  } else {
-    DrawPhaseDisc(dc, 1);
-  }
-  SelectStyle(dc, kStyleSolarSystemObjects);
-  LabelBody(x, y, rx, ry, MoonLabel ? "MOON" : "");
-}
-
-// Rotation of the phase polygons: the bright limb's position angle (north
-// through east, radians) against the chart direction of north (degrees, as
-// ScreenAngle gives it: 180 when north is straight up). With rotation 0 the
-// lit half faces up, so the limb angle is measured from the north direction
-// turned by half a circle.
-double tPlotter::PhaseRotation(double limbAngle, int32_t northAngle) {
-  return limbAngle - northAngle / DegPerRad + kPi;
-}
-
-// Step 21.3: the planets with their phases, Jupiter's moons and names.
-void tPlotter::DrawPlanets() {
-  DrawingContext& dc = *Ctx.Dc;
-  for (int p = 1; p <= kPlanetCount; ++p) {
-    if (p == kEarthNumber) continue;
-    TSolSysBody& body = Planets[p - 1];
-    CalcPlanet(SolarContext, Observer, body);
-    const int32_t rx = std::max(Near(body.Diameter * Ctx.SizeScaleX * Zoom), SizeUnitX);
-    const int32_t ry = std::max(Near(body.Diameter * Ctx.SizeScaleY * Zoom), SizeUnitY);
-    double alt, az;
-    int32_t x, y;
-    if (!PlaceRaDec(body.RA, body.Dec, alt, az, x, y) || !(alt > 0) || !OnChart(x, y)) continue;
-    int32_t northAngle = 0;
-    DirectionTo(x, y, body.RA, body.Dec + 2 * kDeg, northAngle);
-    northAngle = Signed180(northAngle);
-    MakePhasePolygons(p + 1, x, y, rx / 2, ry / 2, PhaseRotation(body.LimbAngle, northAngle),
-                      body.PhaseAngle + kPi, northAngle);
-    DrawPhaseDisc(dc, p + 1);
-    if (p == 6) DrawSaturnRing(body, x, y, northAngle);
-    if (p == 5 && GalileanMoons) {
-      CalcGalileanMoons(SolarContext, Observer, body);
-      dc.SelectPen(WhiteSymbolPen);
-      dc.SelectBrush(WhiteSymbolBrush);
-      const double half = body.Diameter / 2;
-      const double cosBeta = std::max(std::cos(body.EclLatitude), 1e-6);
-      for (int m = 1; m <= 4; ++m) {
-        // X grows towards the west (lower longitude), Y towards the north.
-        const double lambda = body.EclLongitude - SolarContext.MoonX[m] * half / cosBeta;
-        const double beta = body.EclLatitude + SolarContext.MoonY[m] * half;
-        double mra, mdec, malt, maz;
-        int32_t mx, my;
-        EclipticToEquatorial(Observer, mra, mdec, lambda, beta);
-        if (!PlaceRaDec(mra, mdec, malt, maz, mx, my) || !OnChart(mx, my)) continue;
-        const int32_t r = std::max(1, SizeUnitX / 4);
-        dc.Ellipse(mx - r, my - r, mx + r + 1, my + r + 1);
-      }
-    }
-    SelectStyle(dc, kStyleSolarSystemObjects);
-    LabelBody(x, y, rx, ry, PlanetLabels ? PlanetNames[p] : "");
-  }
-}
-
-// Saturn's ring as the 360 points of its outer edge, once it is at least 3
-// pixels across: raw pixels on the screen, painter points on paper. The
-// ring's minor axis lies at its position angle (north through east) from
-// the chart direction of north.
-void tPlotter::DrawSaturnRing(const TSolSysBody& saturn, int32_t x, int32_t y, int32_t northAngle) {
-  CalcSaturnRings(SolarContext, Observer, saturn);
-  const double perRad = Height * Zoom / kPi;
-  // The context holds the whole axes (Meeus ch. 45: 375.35″ / Δ is the full
-  // major axis, about 41″ at opposition); the ellipse takes the semi-axes.
-  const double a = SolarContext.RingMajorAxis * perRad / 2, b = SolarContext.RingMinorAxis * perRad / 2;
-  if (!(a >= 3.0)) return;
-  // Screen directions, clockwise from +x: north is ScreenAngle + 90°, and
-  // position angles turn counter-clockwise from it (clockwise in a mirrored
-  // view).
-  const double minor = (northAngle + 90) * kDeg - Handedness() * SolarContext.RingPositionAngle;
-  const double major = minor + kHalfPi;
-  const uint32_t pixel = platform::ColorRefToPixel(ColorRefForMode(MakeColorRef(255, 255, 255)));
-  DrawingContext& dc = *Ctx.Dc;
-  if (!Ctx.Target) dc.SelectPen(Pen::Solid(PrintScale, ColorRefForMode(MakeColorRef(0, 0, 0))));
-  for (int i = 0; i < 360; ++i) {
-    const double t = i * kDeg;
-    const double u = a * std::cos(t), v = b * std::sin(t);
-    const int32_t px = Near(x + (u * std::cos(major) + v * std::cos(minor)) / Aspect);
-    const int32_t py = Near(y + u * std::sin(major) + v * std::sin(minor));
-    if (!Ctx.Target) {
-      dc.MoveTo(px, py);
-      dc.LineTo(px + 1, py);
-    } else if (px >= 0 && py >= 0 && px < Ctx.Target->Width() && py < Ctx.Target->Height()) {
-      Ctx.Target->SetPixel(px, py, pixel);
-    }
-  }
-}
-
 // Step 21.4: asteroids and comets, with their tracks of d × 30 days each
 // side for the display codes "M1".."M9". The elements give geometric J2000
-// positions, precessed to the date when switched. Track positions are
-// computed on a copy of the body and with the plotter's observer and solar
-// records moved in time; both records are put back afterwards, so the body's
-// cached position and the chart's instant stay as they were.
+// positions, precessed to the date when switched. Each body's position of
+// the chart instant is computed into its record (which caches it by time;
+// the cursor watch and scripts read it there).
 void tPlotter::DrawMinorBodies() {
   DrawingContext& dc = *Ctx.Dc;
   struct List {
@@ -718,9 +532,9 @@ void tPlotter::DrawMinorBodies() {
   };
   const List lists[2] = {{Asteroids, AsteroidCount, ShowAsteroids, AsteroidLabels},
                          {Comets, CometCount, ShowComets, CometLabels}};
-  std::unique_ptr<TObserverTime> keptObserver;
-  std::vector<QPointF> track;  // (ra, dec) per day offset
-  for (const List& list : lists) {
+  UpdateMinorBodyTracks();
+  for (int l = 0; l < 2; ++l) {
+    const List& list = lists[l];
     if (!list.show) continue;
     // Positions are drawn whether above the horizon or not: the ground
     // covers what lies below it.
@@ -731,42 +545,81 @@ void tPlotter::DrawMinorBodies() {
     for (int32_t i = 0; i < std::min(list.count, kMaxMinorBodies); ++i) {
       TSolSysBody& body = list.bodies[i];
       if (body.ShowCode == "NO") continue;
-      const int days = TrackDays(body);
-      track.clear();
-      bool haveNow = false;
-      double nowRA = 0, nowDec = 0;
-      if (days > 0) {
-        if (!keptObserver) keptObserver = std::make_unique<TObserverTime>();
-        *keptObserver = Observer;
-        const TSolarContext keptContext = SolarContext;
-        TSolSysBody copy = body;
-        for (int t = -days; t <= days; ++t) {
-          if (t == 0) continue;
-          SetObserverUT(Observer, keptObserver->JD_UT + t);
-          CalcSunTopocentric(SolarContext, Observer);
-          CalcSun(SolarContext, Observer);
-          CalcEarthOrbit(SolarContext, Observer);
-          if (CalcOrbitBody(SolarContext, Observer, copy)) track.emplace_back(copy.RA, copy.Dec);
-        }
-        Observer = *keptObserver;
-        SolarContext = keptContext;
-      }
-      if (CalcOrbitBody(SolarContext, Observer, body)) {
-        haveNow = true;
-        nowRA = body.RA;
-        nowDec = body.Dec;
-      }
       auto draw = [&](double ra, double dec, int32_t rx, int32_t ry, int32_t& x, int32_t& y) {
-        if (Observer.PrecessionOn) Precess(Observer, ra, dec);
         double alt, az;
         if (!PlaceRaDec(ra, dec, alt, az, x, y) || !OnChart(x, y)) return false;
         dc.Ellipse(x - rx, y - ry, x + rx + 1, y + ry + 1);
         return true;
       };
       int32_t x, y;
-      for (const QPointF& p : track) draw(p.x(), p.y(), SizeUnitX / 4, SizeUnitY / 4, x, y);
-      if (haveNow && draw(nowRA, nowDec, SizeUnitX / 2, SizeUnitY / 2, x, y) && list.labels)
+      for (const QPointF& p : minorTracks_[l][std::size_t(i)].places)
+        draw(p.x(), p.y(), SizeUnitX / 4, SizeUnitY / 4, x, y);
+      if (!CalcOrbitBody(SolarContext, Observer, body)) continue;
+      double ra = body.RA, dec = body.Dec;
+      if (Observer.PrecessionOn) Precess(Observer, ra, dec);
+      if (draw(ra, dec, SizeUnitX / 2, SizeUnitY / 2, x, y) && list.labels)
         PlaceLabel(dc, -1, x, y, body.Name.str(), true);
+    }
+  }
+}
+
+// The track places of the shown minor bodies, kept between renders: a
+// body's track is computed again only when the plotter's observer record
+// (instant, place, precession) or the body's elements changed. Track
+// positions are computed on a copy of the body, with the plotter's observer
+// and solar records moved in time; both records are put back afterwards,
+// so the body's cached position and the chart's instant stay as they were.
+void tPlotter::UpdateMinorBodyTracks() {
+  TObserverTime instant = Observer;
+  instant.ClipBelowHorizon = 0;
+  std::vector<uint8_t> key(sizeof instant + 1);
+  std::memcpy(key.data(), &instant, sizeof instant);
+  key.back() = SolarContext.NovasOff;
+  if (key != minorTrackKey_) {
+    minorTrackKey_ = std::move(key);
+    for (auto& tracks : minorTracks_) tracks.clear();
+  }
+  // The elements: every field before the computed ones.
+  constexpr std::size_t kElementBytes = offsetof(TSolSysBody, LastJD);
+  const TSolSysBody* lists[2] = {Asteroids, Comets};
+  const uint8_t shown[2] = {ShowAsteroids, ShowComets};
+  const int32_t counts[2] = {std::clamp(AsteroidCount, 0, kMaxMinorBodies), std::clamp(CometCount, 0, kMaxMinorBodies)};
+  std::unique_ptr<TObserverTime> keptObserver;
+  for (int l = 0; l < 2; ++l) {
+    if (!shown[l]) continue;
+    std::vector<TMinorTrack>& tracks = minorTracks_[l];
+    tracks.resize(std::size_t(counts[l]));
+    for (int32_t i = 0; i < counts[l]; ++i) {
+      const TSolSysBody& body = lists[l][i];
+      TMinorTrack& track = tracks[std::size_t(i)];
+      const uint8_t* elements = reinterpret_cast<const uint8_t*>(&body);
+      if (track.elements.size() == kElementBytes &&
+          std::equal(elements, elements + kElementBytes, track.elements.begin()))
+        continue;
+      track.elements.assign(elements, elements + kElementBytes);
+      track.places.clear();
+      const int days = body.ShowCode == "NO" ? 0 : TrackDays(body);
+      if (days == 0) continue;
+      if (!keptObserver) keptObserver = std::make_unique<TObserverTime>();
+      *keptObserver = Observer;
+      const TSolarContext keptContext = SolarContext;
+      TSolSysBody copy = body;
+      for (int t = -days; t <= days; ++t) {
+        if (t == 0) continue;
+        SetObserverUT(Observer, keptObserver->JD_UT + t);
+        CalcSunTopocentric(SolarContext, Observer);
+        CalcSun(SolarContext, Observer);
+        CalcEarthOrbit(SolarContext, Observer);
+        if (CalcOrbitBody(SolarContext, Observer, copy)) track.places.emplace_back(copy.RA, copy.Dec);
+      }
+      Observer = *keptObserver;
+      SolarContext = keptContext;
+      if (Observer.PrecessionOn)
+        for (QPointF& p : track.places) {
+          double ra = p.x(), dec = p.y();
+          Precess(Observer, ra, dec);
+          p = QPointF(ra, dec);
+        }
     }
   }
 }

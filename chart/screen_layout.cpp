@@ -48,11 +48,14 @@ int32_t InsetPresetSize(int32_t code) {
 }
 
 TScreenLayoutSettings ClampScreenLayout(TScreenLayoutSettings s) {
+  auto known = [](int32_t code, int32_t size, int32_t maxCode) {
+    return code >= 0 && code <= maxCode ? code : CodeForSize(size, 0, maxCode);
+  };
   s.OvalMask = std::clamp(s.OvalMask, 0, kOvalMaskKindCount - 1);
-  s.Guide = std::clamp(s.Guide, 0, kMaxInsetCode);
-  s.Globe = std::clamp(s.Globe, 0, kMaxInsetCode);
-  s.Magnifier = std::clamp(s.Magnifier, 0, kMaxMagnifierCode);
-  s.Clock = std::clamp(s.Clock, 0, kMaxInsetCode);
+  s.Guide = known(s.Guide, GuideSize, kMaxInsetCode);
+  s.Globe = known(s.Globe, GlobeSize, kMaxInsetCode);
+  s.Magnifier = known(s.Magnifier, MagnifierSize, kMaxMagnifierCode);
+  s.Clock = known(s.Clock, ClockSize, kMaxInsetCode);
   s.AspectAdjust = std::clamp(s.AspectAdjust, -kMaxAspectAdjust, kMaxAspectAdjust);
   return s;
 }

@@ -36,7 +36,9 @@ extern int32_t MagnifierSize;
 int32_t InsetPresetSize(int32_t code);
 
 // Every value brought into its range (out-of-range stored values cannot
-// stretch the insets beyond their bitmaps or divide by zero).
+// stretch the insets beyond their bitmaps or divide by zero). An inset size
+// code the inset does not have becomes the code of its present size (0 when
+// hidden or of no preset), so applying it leaves the size unchanged.
 TScreenLayoutSettings ClampScreenLayout(TScreenLayoutSettings s);
 
 // Reads section "ScreenLayout" into ScreenLayoutSettings: missing or

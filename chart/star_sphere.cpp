@@ -30,7 +30,6 @@ namespace {
 constexpr int kInset = 400;
 constexpr double kHalfPi = 1.5707963267948966;
 const uint32_t kSurround = platform::MakePixel(0, 255, 0);
-constexpr platform::ColorRef kDisc = platform::MakeColorRef(10, 10, 10);
 
 // Top-left corner of the inset bitmaps on the chart: the bitmap's centre
 // (200, 200) at (10 + RG, 10 + GuideSize).
@@ -98,8 +97,9 @@ void SetStarSphereSize(int16_t size) {
     dc.SelectBrush(Brush::Solid(platform::PixelToColorRef(kSurround)));
     dc.Rectangle(0, 0, kInset - 1, kInset - 1);
     const int32_t rx = int32_t(r1 * InsetAspect);
-    dc.SelectPen(Pen::Solid(1, kDisc));
-    dc.SelectBrush(Brush::Solid(kDisc));
+    const platform::ColorRef disc = ColorForMode(10, 10, 10);  // red in night vision
+    dc.SelectPen(Pen::Solid(1, disc));
+    dc.SelectBrush(Brush::Solid(disc));
     dc.Ellipse(200 - rx, 200 - r1, 200 + rx, 200 + r1);
   }
   DrawRing(*SphereFrameBitmap, 200, 200, r1, StarSphereRing, 1);

@@ -223,3 +223,8 @@ void CreateScreenFonts() {
   }
   PrinterFontsActive = false;
 }
+
+void SelectStyle(platform::DrawingContext& dc, int style) {
+  dc.SelectFont(Styles[style].Handle);
+  dc.SetTextColor(ColorRefForMode(Styles[style].Color));
+}

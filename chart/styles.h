@@ -53,6 +53,9 @@ extern const char* const StyleNames[kNamedStyleCount];
 extern TStyleEntry Styles[kStyleCount];
 extern TStyleEntry SavedStyles[kStyleCount];
 
+// Selects a style's font and its text colour through the colour mode.
+void SelectStyle(platform::DrawingContext& dc, int style);
+
 // The colour mode chosen in the colours-and-fonts window, applied by its OK.
 extern uint8_t PendingColorMode;
 

@@ -166,12 +166,17 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
     return;
   }
   if (!client_.LinkUp()) Fail("Not connected");
-  if (m == "BinX") return client_.SendNumbers("CCD_BINNING", {{"HOR_BIN", v.AsInt()}});
-  if (m == "BinY") return client_.SendNumbers("CCD_BINNING", {{"VER_BIN", v.AsInt()}});
-  if (m == "NumX")
-    return client_.SendNumbers("CCD_FRAME", {{"WIDTH", v.AsInt() * Finite("CCD_BINNING", "HOR_BIN")}});
-  if (m == "NumY")
-    return client_.SendNumbers("CCD_FRAME", {{"HEIGHT", v.AsInt() * Finite("CCD_BINNING", "VER_BIN")}});
+  // Binning and frame: the caller reads the values back at once, so the
+  // put waits (at most 5 s) for the device's answer, which the cache holds.
+  auto answered = [&](const std::string& prop, const std::string& elem, double value) {
+    const int mark = client_.Updates(prop);
+    client_.SendNumbers(prop, {{elem, value}});
+    client_.Await([&] { return client_.Updates(prop) > mark; }, 5000);
+  };
+  if (m == "BinX") return answered("CCD_BINNING", "HOR_BIN", v.AsInt());
+  if (m == "BinY") return answered("CCD_BINNING", "VER_BIN", v.AsInt());
+  if (m == "NumX") return answered("CCD_FRAME", "WIDTH", v.AsInt() * Finite("CCD_BINNING", "HOR_BIN"));
+  if (m == "NumY") return answered("CCD_FRAME", "HEIGHT", v.AsInt() * Finite("CCD_BINNING", "VER_BIN"));
   const double number = m == "Gain" || m == "SetCCDTemperature" ? v.AsDouble() : 0.0;
   if (!std::isfinite(number)) Fail(m + ": not a number");
   if (m == "Gain") return client_.SendNumbers("CCD_GAIN", {{"GAIN", number}});

@@ -35,6 +35,7 @@ int ScreenDpi(bool vertical) {
 }
 
 QColor ToQColor(ColorRef c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+QColor FillColor(const Brush& b) { return QColor(RedOf(b.color), GreenOf(b.color), BlueOf(b.color), b.alpha); }
 
 bool FaceIs(const std::string& face, const char* name) {
   return QString::fromStdString(face).trimmed().compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
@@ -110,6 +111,24 @@ Font::Font(const LogFont& log) : log_(log) {
   }
 }
 
+QSize Font::Extent(const std::string& text, const QString& shown, const QPaintDevice* device) const {
+  // Texts kept at most; then the store starts afresh.
+  constexpr std::size_t kMaxExtents = 4096;
+  const int dpiX = device ? device->logicalDpiX() : 0, dpiY = device ? device->logicalDpiY() : 0;
+  std::string key = std::to_string(dpiX) + ',' + std::to_string(dpiY) + '|' + text;
+  {
+    const std::lock_guard<std::mutex> lock(extentsLock_);
+    const auto it = extents_.find(key);
+    if (it != extents_.end()) return it->second;
+  }
+  const QFontMetrics m(font_, device);
+  const QSize extent(m.horizontalAdvance(shown), m.ascent() + m.descent());
+  const std::lock_guard<std::mutex> lock(extentsLock_);
+  if (extents_.size() >= kMaxExtents) extents_.clear();
+  extents_.emplace(std::move(key), extent);
+  return extent;
+}
+
 FontHandle CreateFont(const LogFont& log) { return std::make_shared<const Font>(log); }
 
 // --- The context ------------------------------------------------------------------
@@ -163,7 +182,7 @@ void DrawingContext::ApplyPen() {
 void DrawingContext::ApplyBrush() {
   if (!painter_.isActive()) return;
   if (brush_.IsNull()) painter_.setBrush(Qt::NoBrush);
-  else painter_.setBrush(QBrush(ToQColor(brush_.color)));
+  else painter_.setBrush(QBrush(FillColor(brush_)));
 }
 
 void DrawingContext::SelectPen(const Pen& pen) {
@@ -203,10 +222,10 @@ void DrawingContext::Rectangle(int left, int top, int right, int bottom) {
   if (!painter_.isActive() || right <= left || bottom <= top) return;
   if (pen_.IsNull()) {
     // Without a pen the filled area is one pixel smaller on the right and bottom.
-    if (!brush_.IsNull()) painter_.fillRect(QRect(left, top, right - left - 1, bottom - top - 1), ToQColor(brush_.color));
+    if (!brush_.IsNull()) painter_.fillRect(QRect(left, top, right - left - 1, bottom - top - 1), FillColor(brush_));
     return;
   }
-  if (!brush_.IsNull()) painter_.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(brush_.color));
+  if (!brush_.IsNull()) painter_.fillRect(QRect(left, top, right - left, bottom - top), FillColor(brush_));
   painter_.setBrush(Qt::NoBrush);
   painter_.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
   ApplyBrush();
@@ -228,9 +247,17 @@ void DrawingContext::Polygon(const std::vector<QPoint>& points) {
   painter_.drawPolygon(points.data(), int(points.size()), winding_ ? Qt::WindingFill : Qt::OddEvenFill);
 }
 
+void DrawingContext::PolygonF(const std::vector<QPointF>& points) {
+  if (!painter_.isActive() || points.size() < 2) return;
+  // The painter's pixel (i, j) spans i..i + 1, j..j + 1: shift by half a pixel.
+  std::vector<QPointF> shifted(points);
+  for (QPointF& p : shifted) p += QPointF(0.5, 0.5);
+  painter_.drawPolygon(shifted.data(), int(shifted.size()), winding_ ? Qt::WindingFill : Qt::OddEvenFill);
+}
+
 void DrawingContext::FillRect(int left, int top, int right, int bottom, const Brush& brush) {
   if (!painter_.isActive() || brush.IsNull() || right <= left || bottom <= top) return;
-  painter_.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(brush.color));
+  painter_.fillRect(QRect(left, top, right - left, bottom - top), FillColor(brush));
 }
 
 void DrawingContext::Arc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd) {
@@ -246,7 +273,8 @@ void DrawingContext::Arc(int left, int top, int right, int bottom, int xStart, i
   };
   const double a0 = angle(xStart, yStart);
   double span = angle(xEnd, yEnd) - a0;
-  while (span <= 0) span += 360.0;
+  // Into (0, 360]: the angles lie in [-180, 180], so one turn at most.
+  if (span <= 0) span = std::fmod(span, 360.0) + 360.0;
   if (span > 360.0) span = 360.0;
   painter_.drawArc(box, int(std::lround(a0 * 16)), int(std::lround(span * 16)));
 }
@@ -269,21 +297,28 @@ const Font& DefaultFont() {
 }  // namespace
 
 QSize DrawingContext::TextExtent(const std::string& text) {
-  const QFont& f = font_ ? font_->QtFont() : DefaultFont().QtFont();
-  const QFontMetrics m(f, painter_.device());
-  return QSize(m.horizontalAdvance(TextFor(text)), m.ascent() + m.descent());
+  return (font_ ? *font_ : DefaultFont()).Extent(text, TextFor(text), painter_.device());
 }
 
 void DrawingContext::TextOut(int x, int y, const std::string& text) {
   if (!painter_.isActive() || text.empty()) return;
-  const QFont& f = font_ ? font_->QtFont() : DefaultFont().QtFont();
+  const Font& font = font_ ? *font_ : DefaultFont();
+  const QFont& f = font.QtFont();
   const QString s = TextFor(text);
-  const QFontMetrics m(f, painter_.device());
-  const int width = m.horizontalAdvance(s);
+  const QSize extent = font.Extent(text, s, painter_.device());
+  const int width = extent.width();
   // Horizontal reference: left edge, centre or right edge of the text.
   int x0 = x;
   if ((textAlign_ & kAlignCenter) == kAlignCenter) x0 = x - width / 2;
   else if (textAlign_ & kAlignRight) x0 = x - width;
+  // A text whose cell lies wholly off the device, farther than any glyph
+  // reaches beyond its cell (a cell height), draws nothing: not laid out.
+  const QPaintDevice* device = painter_.device();
+  const int reach = 2 * extent.height() + 2;
+  if (device && painter_.transform().isIdentity() &&
+      (x0 + width + reach < 0 || x0 - reach > device->width() || y + reach < 0 || y - reach > device->height()))
+    return;
+  const QFontMetrics m(f, device);
   // Vertical reference: top of the cell, baseline or bottom of the cell.
   int baseline = y + m.ascent();
   if ((textAlign_ & kAlignBaseline) == kAlignBaseline) baseline = y;

@@ -22,7 +22,9 @@
 #include <QSize>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -62,9 +64,11 @@ struct Pen {
 struct Brush {
   bool solid = false;  // false: hollow (also an empty brush variable)
   ColorRef color = 0;
+  uint8_t alpha = 255;  // below 255: the fill is laid over what lies beneath
 
   bool IsNull() const { return !solid; }
   static Brush Solid(ColorRef color) { return Brush{true, color}; }
+  static Brush Translucent(ColorRef color, uint8_t alpha) { return Brush{true, color, alpha}; }
   bool operator==(const Brush&) const = default;
 };
 
@@ -89,10 +93,17 @@ class Font {
   const LogFont& Log() const { return log_; }
   // The Qt font, sized in pixels of the device the height was computed for.
   const QFont& QtFont() const { return font_; }
+  // Width and height (ascent + descent) of `text` (the drawing context's
+  // text codes, shown as `shown`) on `device`. Measured once per device
+  // resolution and text: the chart labels the same names in every frame,
+  // and laying a text out costs more than drawing most symbols.
+  QSize Extent(const std::string& text, const QString& shown, const QPaintDevice* device) const;
 
  private:
   LogFont log_;
   QFont font_;
+  mutable std::mutex extentsLock_;
+  mutable std::unordered_map<std::string, QSize> extents_;
 };
 
 // A created font; empty means "no font".
@@ -159,6 +170,9 @@ class DrawingContext {
   void Ellipse(int left, int top, int right, int bottom);
   void RoundRect(int left, int top, int right, int bottom, int cornerWidth, int cornerHeight);
   void Polygon(const std::vector<QPoint>& points);
+  // The same from vertices in fractions of a pixel, a whole number being a
+  // pixel's centre: the pixels whose centres lie inside are filled.
+  void PolygonF(const std::vector<QPointF>& points);
   // Fills (right and bottom exclusive) with `brush`, no outline.
   void FillRect(int left, int top, int right, int bottom, const Brush& brush);
 

@@ -1,6 +1,8 @@
-// Script values: the variable tables, the textual expansion of names and
-// function calls, string and numeric expressions, the built-in functions,
-// number texts and the argument routines of the statements.
+// Script values: the variable tables, the text evaluator (names and function
+// calls expanded into the text of their values, then string and numeric
+// expressions parsed), the built-in functions, number texts and the argument
+// routines of the statements. Expressions are prepared once (compiled.cpp);
+// the text evaluator takes what the compiled form does not.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -14,6 +16,8 @@
 #include "astro/text.h"
 #include "astro/timescales.h"
 #include "astro/trig.h"
+#include "platform/codec.h"
+#include "script/expr_internal.h"
 #include "script/runner.h"
 #include "script/script_host.h"
 
@@ -26,8 +30,8 @@ namespace {
 constexpr std::size_t kNumericVariables = 1024;
 constexpr std::size_t kStringVariables = 128;
 constexpr std::size_t kNameChars = 9;
-constexpr std::size_t kStringChars = 255;
-constexpr int kMaxArguments = 6;
+// Distinct expression texts kept prepared in one run before starting afresh.
+constexpr std::size_t kPreparedTexts = 4096;
 
 struct TNumVar {
   std::string name;
@@ -42,12 +46,8 @@ struct TStrVar {
 std::vector<TNumVar> NumVars;
 std::vector<TStrVar> StrVars;
 uint32_t RandomSeed = 1;
-
-bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '$'; }
-// Characters after which a name may start (and that a name may not hold).
-bool IsNameDelimiter(char c) { return std::strchr(" %()*+,-/=^", c) != nullptr && c != '\0'; }
-bool IsOperatorWord(const std::string& n) { return n == "AND" || n == "OR" || n == "XOR" || n == "MOD"; }
+// The expressions of this run by their text, each prepared once.
+std::unordered_map<std::string, std::unique_ptr<TScrExpr>> Prepared;
 
 std::string Upper(std::string s) {
   for (char& c : s)
@@ -58,49 +58,17 @@ std::string Upper(std::string s) {
 // Cuts a variable name to its significant characters; "" when it is bad.
 std::string VariableKey(const std::string& raw, bool& isString) {
   std::string name = Upper(ScrTrim(raw));
-  if (name.empty() || IsOperatorWord(name)) return {};
+  if (name.empty() || ScrIsOperatorWord(name)) return {};
   for (char c : name)
-    if (IsNameDelimiter(c) || c == '"') return {};
+    if (ScrIsNameDelimiter(c) || c == '"') return {};
   isString = name.back() == '$';
   if (isString && name.size() > kNameChars) name = name.substr(0, kNameChars - 1) + "$";
   if (!isString && name.size() > kNameChars) name.resize(kNameChars);
   return name;
 }
 
-// Finds or creates a variable; error 3 for a bad name, 10 when the tables
-// are full. Exactly one of the results is set on success.
-bool FindOrCreate(const std::string& raw, double*& num, std::string*& str) {
-  num = nullptr;
-  str = nullptr;
-  bool isString = false;
-  std::string key = VariableKey(raw, isString);
-  if (key.empty()) {
-    ScriptError(3);
-    return false;
-  }
-  if (isString) {
-    for (TStrVar& v : StrVars)
-      if (v.name == key) return (str = &v.value), true;
-  } else {
-    for (TNumVar& v : NumVars)
-      if (v.name == key) return (num = &v.value), true;
-  }
-  if (NumVars.size() >= kNumericVariables || StrVars.size() >= kStringVariables) {
-    ScriptError(10);
-    return false;
-  }
-  if (isString) {
-    StrVars.push_back({key, {}});
-    str = &StrVars.back().value;
-  } else {
-    NumVars.push_back({key, 0.0});
-    num = &NumVars.back().value;
-  }
-  return true;
-}
-
-// A string value as it enters an expression: in double quotes, with every
-// double quote inside made an apostrophe.
+// A string value as it enters expanded text: in double quotes, with every
+// double quote inside made an apostrophe (the text must stay parseable).
 std::string Quoted(const std::string& v) {
   std::string out = "\"";
   for (char c : v) out += c == '"' ? '\'' : c;
@@ -113,11 +81,12 @@ bool Fault(int code) {
   return false;
 }
 
-// --- Numeric descent ------------------------------------------------------------
+// --- Numeric descent over expanded text --------------------------------------------
 
 struct TDescent {
   const std::string& s;
   std::size_t p = 0;
+  int depth = 0;  // open parentheses
 
   void Blanks() {
     while (p < s.size() && s[p] == ' ') ++p;
@@ -130,9 +99,9 @@ struct TDescent {
   std::string Word() {
     Blanks();
     std::size_t q = p;
-    while (q < s.size() && IsNameStart(s[q])) ++q;
+    while (q < s.size() && ScrIsNameStart(s[q])) ++q;
     std::string w = s.substr(p, q - p);
-    return IsOperatorWord(w) ? w : std::string();
+    return ScrIsOperatorWord(w) ? w : std::string();
   }
 
   bool WordLevel(double& v) {
@@ -143,7 +112,7 @@ struct TDescent {
       p += w.size();
       double r;
       if (!Sum(r)) return false;
-      if (std::fabs(v) > 32767 || std::fabs(r) > 32767) {
+      if (!(std::fabs(v) <= 32767 && std::fabs(r) <= 32767)) {
         v = 0;
         return Fault(5);
       }
@@ -196,27 +165,24 @@ struct TDescent {
     if (!std::isfinite(v)) return v = 0, Fault(5);
     return true;
   }
+  // Signs before an operand, counted rather than recursed into.
   bool Unary(double& v) {
-    if (Peek('+')) {
-      ++p;
-      return Unary(v);
-    }
-    if (Peek('-')) {
-      ++p;
-      if (!Unary(v)) return false;
-      v = -v;
-      return true;
-    }
-    return Primary(v);
+    bool negative = false;
+    while (Peek('+') || Peek('-')) negative ^= s[p++] == '-';
+    if (!Primary(v)) return false;
+    if (negative) v = -v;
+    return true;
   }
   bool Primary(double& v) {
     Blanks();
     if (p >= s.size()) return Fault(3);
     if (s[p] == '(') {
+      if (++depth > kMaxNesting) return Fault(kNestingError);
       ++p;
       if (!WordLevel(v)) return false;
       if (!Peek(')')) return Fault(3);
       ++p;
+      --depth;
       return true;
     }
     if (!((s[p] >= '0' && s[p] <= '9') || s[p] == '.')) return Fault(3);
@@ -264,7 +230,7 @@ bool EvalString(const std::string& text, std::string& out) {
     else if (c != ' ' && c != '+') return Fault(3);
   }
   if (quoted) return Fault(3);
-  if (out.size() > kStringChars) out.resize(kStringChars);
+  out = ScrCutString(std::move(out));
   return true;
 }
 
@@ -283,18 +249,9 @@ bool EvalExpanded(const std::string& text) {
   return true;
 }
 
-bool ExpandInto(const std::string& text, std::string& out);
-
 // Splits "(a, b, ...)" at commas outside quotes and parentheses and
 // evaluates each part; at most six.
-struct TArgs {
-  int count = 0;
-  uint8_t type[kMaxArguments] = {};
-  double num[kMaxArguments] = {};
-  std::string str[kMaxArguments];
-};
-
-bool Subscripts(const std::string& arg, TArgs& a) {
+bool Subscripts(const std::string& arg, TScrArgs& a) {
   std::string t = ScrTrim(arg);
   if (t.size() < 2 || t.front() != '(' || t.back() != ')') return Fault(3);
   t = t.substr(1, t.size() - 2);
@@ -314,7 +271,7 @@ bool Subscripts(const std::string& arg, TArgs& a) {
     }
   }
   parts.push_back(cur);
-  if (parts.size() > std::size_t(kMaxArguments)) return Fault(3);
+  if (parts.size() > std::size_t(kScrMaxArguments)) return Fault(3);
   a.count = int(parts.size());
   for (int i = 0; i < a.count; ++i) {
     if (!EvalExpanded(parts[i])) return false;
@@ -328,181 +285,68 @@ bool Subscripts(const std::string& arg, TArgs& a) {
 bool Whole(double v, double lo, double hi) { return v == std::trunc(v) && v >= lo && v <= hi; }
 
 // Checks argument count and kinds: `kinds` holds 'N' or 'S' per argument.
-bool Kinds(const TArgs& a, const char* kinds) {
+bool Kinds(const TScrArgs& a, const char* kinds) {
   if (a.count != int(std::strlen(kinds))) return Fault(3);
   for (int i = 0; i < a.count; ++i)
     if (a.type[i] != (kinds[i] == 'N' ? kResultNumber : kResultString)) return Fault(3);
   return true;
 }
 
-enum class Fn { kNone, kCOS, kSIN, kTAN, kACOS, kASIN, kATAN, kLN, kLOG, kSQRT, kABS, kFRAC, kINT, kROUND, kRND, kATAN2, kEOF, kJULIAN, kRISELMT, kTRANSLMT, kSETLMT, kLEN, kVAL, kLEFTS, kRIGHTS, kMIDS, kCHRS, kSTRS, kHMSTRS, kDDSTRS };
-
 // The built-in functions by (upper-case) name.
-const std::unordered_map<std::string, Fn>& FunctionTable() {
-  static const std::unordered_map<std::string, Fn> table = {
-      {"COS", Fn::kCOS},
-      {"SIN", Fn::kSIN},
-      {"TAN", Fn::kTAN},
-      {"ACOS", Fn::kACOS},
-      {"ASIN", Fn::kASIN},
-      {"ATAN", Fn::kATAN},
-      {"LN", Fn::kLN},
-      {"LOG", Fn::kLOG},
-      {"SQRT", Fn::kSQRT},
-      {"ABS", Fn::kABS},
-      {"FRAC", Fn::kFRAC},
-      {"INT", Fn::kINT},
-      {"ROUND", Fn::kROUND},
-      {"RND", Fn::kRND},
-      {"ATAN2", Fn::kATAN2},
-      {"EOF", Fn::kEOF},
-      {"JULIAN", Fn::kJULIAN},
-      {"RISE_LMT", Fn::kRISELMT},
-      {"TRANS_LMT", Fn::kTRANSLMT},
-      {"SET_LMT", Fn::kSETLMT},
-      {"LEN", Fn::kLEN},
-      {"VAL", Fn::kVAL},
-      {"LEFT$", Fn::kLEFTS},
-      {"RIGHT$", Fn::kRIGHTS},
-      {"MID$", Fn::kMIDS},
-      {"CHR$", Fn::kCHRS},
-      {"STR$", Fn::kSTRS},
-      {"HM_STR$", Fn::kHMSTRS},
-      {"DD_STR$", Fn::kDDSTRS},
+const std::unordered_map<std::string, TFn>& FunctionTable() {
+  static const std::unordered_map<std::string, TFn> table = {
+      {"COS", TFn::kCOS},       {"SIN", TFn::kSIN},       {"TAN", TFn::kTAN},
+      {"ACOS", TFn::kACOS},     {"ASIN", TFn::kASIN},     {"ATAN", TFn::kATAN},
+      {"LN", TFn::kLN},         {"LOG", TFn::kLOG},       {"SQRT", TFn::kSQRT},
+      {"ABS", TFn::kABS},       {"FRAC", TFn::kFRAC},     {"INT", TFn::kINT},
+      {"ROUND", TFn::kROUND},   {"RND", TFn::kRND},       {"ATAN2", TFn::kATAN2},
+      {"EOF", TFn::kEOF},       {"JULIAN", TFn::kJULIAN}, {"RISE_LMT", TFn::kRISELMT},
+      {"TRANS_LMT", TFn::kTRANSLMT}, {"SET_LMT", TFn::kSETLMT}, {"LEN", TFn::kLEN},
+      {"VAL", TFn::kVAL},       {"LEFT$", TFn::kLEFTS},   {"RIGHT$", TFn::kRIGHTS},
+      {"MID$", TFn::kMIDS},     {"CHR$", TFn::kCHRS},     {"STR$", TFn::kSTRS},
+      {"HM_STR$", TFn::kHMSTRS}, {"DD_STR$", TFn::kDDSTRS},
   };
   return table;
 }
 
-// The built-in function of an (upper-case) name.
-Fn FunctionOf(const std::string& name) {
-  const auto& table = FunctionTable();
-  auto it = table.find(name);
-  return it == table.end() ? Fn::kNone : it->second;
+// Characters `from` (0-based) to `from + count` of a UTF-8 text.
+std::string Characters(const std::string& s, std::size_t from, std::size_t count) {
+  std::size_t skip = platform::CutToChars(s, from).size();
+  return platform::CutToChars(std::string_view(s).substr(skip), count);
 }
 
 // The value of one name with its (expanded) argument text, as text.
 bool CallFunction(const std::string& name, const std::string& arg, std::string& out) {
-  auto num = [&](double v) {
-    if (!std::isfinite(v)) return Fault(5);
-    out = ScrExponentForm(v);
+  const TFn fn = ScrFunctionOf(name);
+  if (fn == TFn::kNone) {
+    // A variable.
+    if (!arg.empty()) return Fault(10);
+    double* n;
+    std::string* s;
+    if (!ScrFindOrCreate(name, n, s)) return false;
+    out = n ? ScrExponentForm(*n) : Quoted(*s);
     return true;
-  };
-  const Fn fn = FunctionOf(name);
-  // Functions of one numeric expression.
-  if (fn >= Fn::kCOS && fn <= Fn::kRND) {
-    double x;
-    if (!EvalNumber(arg, x)) return false;
-    if (fn == Fn::kCOS) return num(std::cos(x));
-    if (fn == Fn::kSIN) return num(std::sin(x));
-    if (fn == Fn::kTAN) {
-      if (x == std::numbers::pi / 2 || x == 3 * std::numbers::pi / 2) return Fault(21);
-      return num(std::sin(x) / std::cos(x));
-    }
-    if (fn == Fn::kACOS || fn == Fn::kASIN) {
-      if (std::fabs(x) > 1) return Fault(21);
-      return num(fn == Fn::kACOS ? std::acos(x) : std::asin(x));
-    }
-    if (fn == Fn::kATAN) return num(std::atan(x));
-    if (fn == Fn::kLN || fn == Fn::kLOG) {
-      if (x <= 0) return Fault(21);
-      return num(fn == Fn::kLN ? std::log(x) : std::log(x) / std::log(10.0));
-    }
-    if (fn == Fn::kSQRT) {
-      if (x < 0) return Fault(21);
-      return num(std::sqrt(x));
-    }
-    if (fn == Fn::kABS) return num(std::fabs(x));
-    if (fn == Fn::kFRAC) return num(x - std::trunc(x));
-    if (fn == Fn::kINT) return num(std::trunc(x));
-    if (fn == Fn::kROUND) {
-      if (std::fabs(x) > 2147483647.0) return Fault(21);
-      return num(std::nearbyint(x));
-    }
-    // RND
-    if (!(x >= 0 && x <= 65535)) return Fault(21);
-    return num(double(ScrRandom(uint32_t(x))));
   }
-  TArgs a;
-  if (fn == Fn::kATAN2) {
-    if (!Subscripts(arg, a) || !Kinds(a, "NN")) return false;
-    return num(ArcTan2R(a.num[0], a.num[1]));
+  TScrArgs a;
+  if (ScrTakesOneNumber(fn)) {
+    if (!EvalNumber(arg, a.num[0])) return false;
+    a.count = 1;
+    a.type[0] = kResultNumber;
+  } else if (!Subscripts(arg, a) || !Kinds(a, ScrFunctionKinds(fn))) {
+    return false;
   }
-  if (fn == Fn::kEOF) {
-    if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
-    if (!Whole(a.num[0], 1, 9)) return Fault(3);
-    int r = ScrChannelEof(int(a.num[0]));
-    return r < 0 ? false : num(r);
-  }
-  if (fn == Fn::kJULIAN) {
-    if (!Subscripts(arg, a) || !Kinds(a, "NNN")) return false;
-    if (!Whole(a.num[0], -2000, 3000) || !Whole(a.num[1], 1, 12) || !(a.num[2] >= 0 && a.num[2] < 32))
-      return Fault(51);
-    return num(JulianDay(a.num[0], a.num[1], a.num[2], 0));
-  }
-  if (fn == Fn::kRISELMT || fn == Fn::kTRANSLMT || fn == Fn::kSETLMT) {
-    if (!Subscripts(arg, a) || !Kinds(a, "NN")) return false;
-    double rise, transit, set;
-    RiseTransitSetLocal(ScriptHost().Observer(), a.num[0], a.num[1], kStarStandardAltitude, rise, transit, set);
-    return num(fn == Fn::kRISELMT ? rise : fn == Fn::kSETLMT ? set : transit);
-  }
-  if (fn == Fn::kLEN) {
-    if (!Subscripts(arg, a) || !Kinds(a, "S")) return false;
-    return num(double(a.str[0].size()));
-  }
-  if (fn == Fn::kVAL) {
-    if (!Subscripts(arg, a) || !Kinds(a, "S")) return false;
-    std::string t = ScrTrim(a.str[0]);
-    double v;
-    auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size()) return Fault(3);
-    return num(v);
-  }
-  auto str = [&](const std::string& s) {
-    out = Quoted(s);
-    return true;
-  };
-  if (fn == Fn::kLEFTS || fn == Fn::kRIGHTS) {
-    if (!Subscripts(arg, a) || !Kinds(a, "SN")) return false;
-    if (!Whole(a.num[1], 0, 255)) return Fault(3);
-    std::size_t n = std::min(std::size_t(a.num[1]), a.str[0].size());
-    return str(fn == Fn::kLEFTS ? a.str[0].substr(0, n) : a.str[0].substr(a.str[0].size() - n));
-  }
-  if (fn == Fn::kMIDS) {
-    if (!Subscripts(arg, a) || !Kinds(a, "SNN")) return false;
-    if (!Whole(a.num[1], 0, 255) || !Whole(a.num[2], 0, 255)) return Fault(3);
-    // Positions count from 1; position 0 reads as 1, past the end gives "".
-    std::size_t start = std::max<std::size_t>(std::size_t(a.num[1]), 1) - 1;
-    if (start >= a.str[0].size()) return str("");
-    return str(a.str[0].substr(start, std::size_t(a.num[2])));
-  }
-  if (fn == Fn::kCHRS) {
-    if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
-    if (!Whole(a.num[0], 0, 255)) return Fault(3);
-    return str(std::string(1, char(int(a.num[0]))));
-  }
-  if (fn == Fn::kSTRS) {
-    if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
-    return str(ScrFloatToStr(a.num[0]));
-  }
-  if (fn == Fn::kHMSTRS) {
-    if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
-    return str(FormatHoursHM(a.num[0]));
-  }
-  if (fn == Fn::kDDSTRS) {
-    if (!Subscripts(arg, a) || !Kinds(a, "N")) return false;
-    return str(FormatDegMin(a.num[0]));
-  }
-  // A variable.
-  if (!arg.empty()) return Fault(10);
-  double* n;
-  std::string* s;
-  if (!FindOrCreate(name, n, s)) return false;
-  out = n ? ScrExponentForm(*n) : Quoted(*s);
+  uint8_t type;
+  double num;
+  std::string str;
+  if (!ScrApplyFunction(fn, a, type, num, str)) return false;
+  out = type == kResultNumber ? ScrExponentForm(num) : Quoted(str);
   return true;
 }
 
-// Replaces every name outside quotes by the text of its value.
-bool ExpandInto(const std::string& text, std::string& out) {
+// Replaces every name outside quotes by the text of its value; `depth`
+// counts the bracketed groups around the text.
+bool ExpandInto(const std::string& text, std::string& out, int depth) {
+  if (depth > kMaxNesting) return Fault(kNestingError);
   out.clear();
   out.reserve(text.size() + 32);
   bool quoted = false;
@@ -510,16 +354,16 @@ bool ExpandInto(const std::string& text, std::string& out) {
   while (i < text.size()) {
     char c = text[i];
     if (c == '"') quoted = !quoted;
-    bool start = !quoted && IsNameStart(c) && (i == 0 || IsNameDelimiter(text[i - 1]));
+    bool start = !quoted && ScrIsNameStart(c) && (i == 0 || ScrIsNameDelimiter(text[i - 1]));
     if (!start) {
       out += c;
       ++i;
       continue;
     }
     std::size_t j = i;
-    while (j < text.size() && IsNameChar(text[j])) ++j;
+    while (j < text.size() && ScrIsNameChar(text[j])) ++j;
     std::string name = text.substr(i, j - i);
-    if (IsOperatorWord(name)) {
+    if (ScrIsOperatorWord(name)) {
       out += name;
       i = j;
       continue;
@@ -527,18 +371,18 @@ bool ExpandInto(const std::string& text, std::string& out) {
     std::string arg;
     if (j < text.size() && text[j] == '(') {
       // The balanced group, quotes skipped.
-      int depth = 0;
+      int open = 0;
       bool q = false;
       std::size_t k = j;
       for (; k < text.size(); ++k) {
         if (text[k] == '"') q = !q;
         if (q) continue;
-        if (text[k] == '(') ++depth;
-        if (text[k] == ')' && --depth == 0) break;
+        if (text[k] == '(') ++open;
+        if (text[k] == ')' && --open == 0) break;
       }
       if (k >= text.size()) return Fault(3);
       std::string raw = text.substr(j, k - j + 1);
-      if (!ExpandInto(raw, arg)) return false;
+      if (!ExpandInto(raw, arg, depth + 1)) return false;
       j = k + 1;
     }
     std::string value;
@@ -551,7 +395,36 @@ bool ExpandInto(const std::string& text, std::string& out) {
 
 }  // namespace
 
-// --- Tables -------------------------------------------------------------------------
+// --- Names and variables ------------------------------------------------------------
+
+bool ScrIsNameStart(char c) { return (c >= 'A' && c <= 'Z') || c == '_'; }
+bool ScrIsNameChar(char c) { return ScrIsNameStart(c) || (c >= '0' && c <= '9') || c == '$'; }
+bool ScrIsNameDelimiter(char c) { return c != '\0' && std::strchr(" %()*+,-/=^", c) != nullptr; }
+bool ScrIsOperatorWord(const std::string& n) { return n == "AND" || n == "OR" || n == "XOR" || n == "MOD"; }
+
+bool ScrFindOrCreate(const std::string& raw, double*& num, std::string*& str) {
+  num = nullptr;
+  str = nullptr;
+  bool isString = false;
+  std::string key = VariableKey(raw, isString);
+  if (key.empty()) return Fault(3);
+  if (isString) {
+    for (TStrVar& v : StrVars)
+      if (v.name == key) return (str = &v.value), true;
+  } else {
+    for (TNumVar& v : NumVars)
+      if (v.name == key) return (num = &v.value), true;
+  }
+  if (NumVars.size() >= kNumericVariables || StrVars.size() >= kStringVariables) return Fault(10);
+  if (isString) {
+    StrVars.push_back({key, {}});
+    str = &StrVars.back().value;
+  } else {
+    NumVars.push_back({key, 0.0});
+    num = &NumVars.back().value;
+  }
+  return true;
+}
 
 std::vector<std::string> ScrFunctionNames() {
   std::vector<std::string> names;
@@ -568,10 +441,12 @@ void ScrAllocVariables() {
   NumVars.push_back({"PI", 3.141592653589793});
   NumVars.push_back({"PI2", 6.283185307179586});
   NumVars.push_back({"RAD", 57.29577951308232});
+  Prepared.clear();  // they hold cells of the tables
   ScrResultType = kResultNone;
 }
 
 void ScrFreeVariables() {
+  Prepared.clear();
   NumVars = {};
   StrVars = {};
 }
@@ -579,14 +454,14 @@ void ScrFreeVariables() {
 double* ScrNumberVariable(const std::string& name) {
   double* n;
   std::string* s;
-  if (!FindOrCreate(name, n, s)) return nullptr;
+  if (!ScrFindOrCreate(name, n, s)) return nullptr;
   return n;
 }
 
 std::string* ScrStringVariable(const std::string& name) {
   double* n;
   std::string* s;
-  if (!FindOrCreate(name, n, s)) return nullptr;
+  if (!ScrFindOrCreate(name, n, s)) return nullptr;
   return s;
 }
 
@@ -597,37 +472,237 @@ uint32_t ScrRandom(uint32_t n) {
   return uint32_t((uint64_t(RandomSeed) * n) >> 32);
 }
 
+// --- Built-in functions -----------------------------------------------------------------
+
+TFn ScrFunctionOf(const std::string& name) {
+  const auto& table = FunctionTable();
+  auto it = table.find(name);
+  return it == table.end() ? TFn::kNone : it->second;
+}
+
+const char* ScrFunctionKinds(TFn fn) {
+  switch (fn) {
+    case TFn::kATAN2:
+    case TFn::kRISELMT:
+    case TFn::kTRANSLMT:
+    case TFn::kSETLMT: return "NN";
+    case TFn::kJULIAN: return "NNN";
+    case TFn::kLEN:
+    case TFn::kVAL: return "S";
+    case TFn::kLEFTS:
+    case TFn::kRIGHTS: return "SN";
+    case TFn::kMIDS: return "SNN";
+    default: return "N";
+  }
+}
+
+bool ScrApplyFunction(TFn fn, const TScrArgs& a, uint8_t& type, double& num, std::string& str) {
+  auto number = [&](double v) {
+    if (!std::isfinite(v)) return Fault(5);
+    type = kResultNumber;
+    num = v;
+    return true;
+  };
+  auto text = [&](std::string s) {
+    type = kResultString;
+    str = std::move(s);
+    return true;
+  };
+  const double x = a.num[0];
+  switch (fn) {
+    case TFn::kCOS: return number(std::cos(x));
+    case TFn::kSIN: return number(std::sin(x));
+    case TFn::kTAN:
+      if (x == std::numbers::pi / 2 || x == 3 * std::numbers::pi / 2) return Fault(21);
+      return number(std::sin(x) / std::cos(x));
+    case TFn::kACOS:
+    case TFn::kASIN:
+      if (!(std::fabs(x) <= 1)) return Fault(21);
+      return number(fn == TFn::kACOS ? std::acos(x) : std::asin(x));
+    case TFn::kATAN: return number(std::atan(x));
+    case TFn::kLN:
+    case TFn::kLOG:
+      if (!(x > 0)) return Fault(21);
+      return number(fn == TFn::kLN ? std::log(x) : std::log(x) / std::log(10.0));
+    case TFn::kSQRT:
+      if (!(x >= 0)) return Fault(21);
+      return number(std::sqrt(x));
+    case TFn::kABS: return number(std::fabs(x));
+    case TFn::kFRAC: return number(x - std::trunc(x));
+    case TFn::kINT: return number(std::trunc(x));
+    case TFn::kROUND:
+      if (!(std::fabs(x) <= 2147483647.0)) return Fault(21);
+      return number(std::nearbyint(x));
+    case TFn::kRND:
+      if (!(x >= 0 && x <= 65535)) return Fault(21);
+      return number(double(ScrRandom(uint32_t(x))));
+    case TFn::kATAN2: return number(ArcTan2R(a.num[0], a.num[1]));
+    case TFn::kEOF: {
+      if (!Whole(x, 1, 9)) return Fault(3);
+      int r = ScrChannelEof(int(x));
+      return r < 0 ? false : number(r);
+    }
+    case TFn::kJULIAN:
+      if (!Whole(a.num[0], -2000, 3000) || !Whole(a.num[1], 1, 12) || !(a.num[2] >= 0 && a.num[2] < 32))
+        return Fault(51);
+      return number(JulianDay(a.num[0], a.num[1], a.num[2], 0));
+    case TFn::kRISELMT:
+    case TFn::kTRANSLMT:
+    case TFn::kSETLMT: {
+      double rise, transit, set;
+      RiseTransitSetLocal(ScriptHost().Observer(), a.num[0], a.num[1], kStarStandardAltitude, rise, transit, set);
+      return number(fn == TFn::kRISELMT ? rise : fn == TFn::kSETLMT ? set : transit);
+    }
+    case TFn::kLEN: return number(double(platform::CharCount(a.str[0])));
+    case TFn::kVAL: {
+      double v;
+      if (!ScrTextToNumber(a.str[0], v)) return Fault(3);
+      return number(v);
+    }
+    case TFn::kLEFTS:
+    case TFn::kRIGHTS: {
+      if (!Whole(a.num[1], 0, 255)) return Fault(3);
+      const std::size_t n = std::size_t(a.num[1]), chars = platform::CharCount(a.str[0]);
+      if (fn == TFn::kLEFTS) return text(platform::CutToChars(a.str[0], n));
+      return text(n >= chars ? a.str[0] : Characters(a.str[0], chars - n, n));
+    }
+    case TFn::kMIDS:
+      if (!Whole(a.num[1], 0, 255) || !Whole(a.num[2], 0, 255)) return Fault(3);
+      // Positions count from 1; position 0 reads as 1, past the end gives "".
+      return text(Characters(a.str[0], std::max<std::size_t>(std::size_t(a.num[1]), 1) - 1, std::size_t(a.num[2])));
+    case TFn::kCHRS:
+      // Codes 128 to 255 are those of Windows-1252 (Latin-1): CHR$(176) is "°".
+      if (!Whole(x, 0, 255)) return Fault(3);
+      return text(platform::Cp1252ToUtf8(std::string(1, char(int(x)))));
+    case TFn::kSTRS: return text(ScrFloatToStr(x));
+    case TFn::kHMSTRS: return text(FormatHoursHM(x));
+    case TFn::kDDSTRS: return text(FormatDegMin(x));
+    case TFn::kNone: break;
+  }
+  return Fault(10);
+}
+
 // --- Evaluation and number texts ----------------------------------------------------------
 
-bool ScrEvaluate(const std::string& text) {
+bool ScrEvaluateText(const std::string& text) {
   std::string expanded;
-  if (!ExpandInto(text, expanded)) return false;
+  if (!ExpandInto(text, expanded, 0)) return false;
   return EvalExpanded(expanded);
 }
 
-std::string ScrExponentForm(double x) {
-  // "1.50000000000000e+00" from the library; the form has a sign place, an
-  // upper-case 'E' and 4 exponent digits.
-  char buf[48];
-  char* p = buf;
-  *p++ = ' ';
-  auto r = std::to_chars(p, buf + sizeof buf, x, std::chars_format::scientific, 14);
-  char* e = std::find(p, r.ptr, 'e');
-  std::string out;
-  if (*p == '-') out.assign(p, e);
-  else out.assign(buf, e);
+bool ScrEvaluate(const std::string& text) {
+  auto it = Prepared.find(text);
+  if (it == Prepared.end()) {
+    if (Prepared.size() >= kPreparedTexts) Prepared.clear();
+    it = Prepared.emplace(text, ScrCompileExpr(text)).first;
+  }
+  return ScrEvaluatePrepared(*it->second);
+}
+
+namespace {
+// The exponent form without its leading blank; its length.
+std::size_t ExponentChars(double x, char* out) {
+  if (!std::isfinite(x)) {
+    // Not a number the arithmetic can read back.
+    const char* t = std::isnan(x) ? "NAN" : x > 0 ? "INF" : "-INF";
+    std::strcpy(out, t);
+    return std::strlen(t);
+  }
+  // "1.50000000000000e+00" from the library; the form has an upper-case
+  // 'E' and 4 exponent digits.
+  char buf[40];
+  auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 14);
+  char* e = std::find(buf, r.ptr, 'e');
+  std::size_t n = std::size_t(e - buf);
+  std::memcpy(out, buf, n);
   int exp = 0;
   std::from_chars(e + 2, r.ptr, exp);
-  char tail[8] = {'E', e[1], char('0' + exp / 1000 % 10), char('0' + exp / 100 % 10), char('0' + exp / 10 % 10),
-                  char('0' + exp % 10), 0, 0};
-  out.append(tail, 6);
-  return out;
+  const char tail[6] = {'E', e[1], char('0' + exp / 1000 % 10), char('0' + exp / 100 % 10),
+                        char('0' + exp / 10 % 10), char('0' + exp % 10)};
+  std::memcpy(out + n, tail, 6);
+  return n + 6;
+}
+}  // namespace
+
+std::string ScrExponentForm(double x) {
+  char buf[48];
+  std::size_t n = ExponentChars(x, buf);
+  return buf[0] == '-' ? std::string(buf, n) : " " + std::string(buf, n);
+}
+
+namespace {
+// As the descent reads the exponent text: a sign, then the number token.
+bool RoundTripText(double x, double& out) {
+  char buf[48];
+  std::size_t n = ExponentChars(x, buf);
+  const char* b = buf[0] == '-' ? buf + 1 : buf;
+  if (!((*b >= '0' && *b <= '9') || *b == '.')) return false;
+  auto r = std::from_chars(b, buf + n, out);
+  if (r.ec != std::errc() || r.ptr != buf + n) return false;
+  if (buf[0] == '-') out = -out;
+  return true;
+}
+}  // namespace
+
+bool ScrRoundTrip(double x, double& out) {
+  // The same value as RoundTripText, without the text where that is quick:
+  // a whole number below 10^15 is its own 15-digit text; otherwise the 15
+  // digits N = x / 10^k rounded to nearest are found in extended precision
+  // (one rounding, so within 2^-64 relative) and N × 10^k, both exact
+  // doubles for |k| <= 22, is the correctly rounded value the parser gives.
+  // Near a tie, and outside that range, the text decides.
+  static constexpr double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (!std::isfinite(x)) return false;
+  const double ax = std::fabs(x);
+  if (ax < 1e15 && ax == std::trunc(ax)) {
+    out = x;
+    return true;
+  }
+  if (ax == 0) return RoundTripText(x, out);
+  int k = ((std::ilogb(ax) * 78913) >> 18) - 14;  // floor(log10(2) × exponent) - 14, within one
+  long double y = 0;
+  for (int pass = 0; pass < 3 && k >= -22 && k <= 22; ++pass) {
+    y = k >= 0 ? (long double)ax / (long double)kPow10[k] : (long double)ax * (long double)kPow10[-k];
+    if (y < 1e14L) --k;
+    else if (y >= 1e15L) ++k;
+    else break;
+  }
+  if (!(y >= 1e14L && y < 1e15L) || k < -22 || k > 22) return RoundTripText(x, out);
+  const long double whole = std::floor(y), fraction = y - whole;
+  if (std::fabs(fraction - 0.5L) < 1e-4L) return RoundTripText(x, out);
+  uint64_t digits = uint64_t(whole) + (fraction > 0.5L ? 1 : 0);
+  if (digits == 1000000000000000ull) {
+    digits = 100000000000000ull;
+    if (++k > 22) return RoundTripText(x, out);
+  }
+  const double v = k >= 0 ? double(digits) * kPow10[k] : double(digits) / kPow10[-k];
+  out = std::signbit(x) ? -v : v;
+  return true;
+}
+
+std::string ScrCutString(std::string s) {
+  if (s.size() > kScrStringChars) s = platform::CutToChars(s, kScrStringChars);
+  return s;
+}
+
+bool ScrTextToNumber(const std::string& text, double& v) {
+  std::string t = ScrTrim(text);
+  const char* b = t.data();
+  const char* e = b + t.size();
+  if (b != e && *b == '+') ++b;
+  if (b == e || *b == '+' || (*b == '-' && b != t.data())) return false;
+  double parsed;
+  auto r = std::from_chars(b, e, parsed);
+  if (r.ec != std::errc() || r.ptr != e || !std::isfinite(parsed)) return false;
+  v = parsed;
+  return true;
 }
 
 std::string ScrFloatToStr(double x) {
   if (x == 0) x = 0;  // no "-0"
   double ax = std::fabs(x);
-  if (ax > 1e11 || (x != 0 && ax < 1e-11)) return ScrExponentForm(x);
+  if (!std::isfinite(x) || ax > 1e11 || (x != 0 && ax < 1e-11)) return ScrExponentForm(x);
   // Fifteen significant digits, no more than 20 decimals.
   int intDigits = ax >= 1 ? int(std::floor(std::log10(ax))) + 1 : 0;
   int decimals = std::clamp(15 - intDigits, 0, 20);
@@ -687,6 +762,14 @@ bool EvaluateNextArg(std::string& rest, int resultType) {
   if (ScrResultType != resultType) return Fault(3);
   return true;
 }
+
+// The next argument as the name of a variable (created when absent).
+bool NextVariable(std::string& rest, double*& n, std::string*& s) {
+  if (!DropComma(rest)) return false;
+  std::string arg = ScrNextArg(rest);
+  if (ScriptErrorFlag) return false;
+  return ScrFindOrCreate(arg, n, s);
+}
 }  // namespace
 
 bool ScrGetStringArg(std::string& rest, std::string& value) {
@@ -703,23 +786,17 @@ bool ScrGetNumberArg(std::string& rest, double& value) {
 }
 
 std::string* ScrGetStringVarRef(std::string& rest) {
-  if (!DropComma(rest)) return nullptr;
-  std::string arg = ScrNextArg(rest);
-  if (ScriptErrorFlag) return nullptr;
   double* n;
   std::string* s;
-  if (!FindOrCreate(arg, n, s)) return nullptr;
+  if (!NextVariable(rest, n, s)) return nullptr;
   if (!s) return Fault(3), nullptr;
   return s;
 }
 
 double* ScrGetNumberVarRef(std::string& rest) {
-  if (!DropComma(rest)) return nullptr;
-  std::string arg = ScrNextArg(rest);
-  if (ScriptErrorFlag) return nullptr;
   double* n;
   std::string* s;
-  if (!FindOrCreate(arg, n, s)) return nullptr;
+  if (!NextVariable(rest, n, s)) return nullptr;
   if (!n) return Fault(3), nullptr;
   return n;
 }

@@ -17,6 +17,8 @@
 #include "astro/transforms.h"
 #include "catalog/object_catalog.h"
 #include "chart/plotter.h"
+#include "platform/codec.h"
+#include "platform/float_to_int.h"
 #include "script/markers.h"
 #include "script/runner.h"
 #include "script/script_host.h"
@@ -58,28 +60,35 @@ std::unique_ptr<TObserverTime> UnclippedObserver() {
   return copy;
 }
 
-// The apparent place of date of a solar-system body for the current
-// instant: planet 1..9 (not 3), 10 the Moon, 11 the Sun.
-void BodyPosition(int body, double& ra, double& dec) {
+// The place of date of a solar-system body for the observer as the script
+// has set it (never the chart's copy from its last render): planet 1..9
+// (not 3), 10 the Moon, 11 the Sun, or an asteroid or comet record. False
+// when an orbit cannot be solved.
+bool BodyPosition(int body, double& ra, double& dec, const TSolSysBody* minor = nullptr) {
   auto obs = UnclippedObserver();
   TSolarContext ctx{};
   ctx.NovasOff = 1;
   CalcSun(ctx, *obs);
-  if (body == 11) {
+  if (body == 11 && !minor) {
     ra = ctx.SunRA;
     dec = ctx.SunDec;
-    return;
+    return true;
   }
-  TSolSysBody b = body == 10 ? MoonBody : Planets[body - 1];
+  TSolSysBody b = minor ? *minor : body == 10 ? MoonBody : Planets[body - 1];
   b.LastJD = 0;  // no cached place
-  if (body == 10) {
+  CalcEarthOrbit(ctx, *obs);
+  if (minor) {
+    // J2000 elements, precessed as the chart does.
+    if (!CalcOrbitBody(ctx, *obs, b)) return false;
+    if (obs->PrecessionOn) Precess(*obs, b.RA, b.Dec);
+  } else if (body == 10) {
     CalcMoon(ctx, *obs, b);
   } else {
-    CalcEarthOrbit(ctx, *obs);
     CalcPlanet(ctx, *obs, b);
   }
   ra = b.RA;
   dec = b.Dec;
+  return true;
 }
 
 void DoEqu2Hor(std::string rest) {
@@ -248,17 +257,11 @@ bool ObjectPosition(std::string& rest, bool setCenter, double& ra, double& dec, 
     tPlotter* chart = ScriptHost().Chart();
     if (!chart || chart->TrackKind == kTrackNone || chart->TrackIndex < 0) return Fault(51);
     int i = chart->TrackIndex;
-    if (chart->TrackKind == kTrackSolarSystem && i <= 10 && i != 2) {
-      BodyPosition(i + 1, ra, dec);
-    } else if (chart->TrackKind == kTrackAsteroid && i < AsteroidCount) {
-      ra = Asteroids[i].RA;
-      dec = Asteroids[i].Dec;
-    } else if (chart->TrackKind == kTrackComet && i < CometCount) {
-      ra = Comets[i].RA;
-      dec = Comets[i].Dec;
-    } else {
-      return Fault(51);
-    }
+    bool placed = false;
+    if (chart->TrackKind == kTrackSolarSystem && i <= 10 && i != 2) placed = BodyPosition(i + 1, ra, dec);
+    else if (chart->TrackKind == kTrackAsteroid && i < AsteroidCount) placed = BodyPosition(0, ra, dec, &Asteroids[i]);
+    else if (chart->TrackKind == kTrackComet && i < CometCount) placed = BodyPosition(0, ra, dec, &Comets[i]);
+    if (!placed) return Fault(51);
   } else {
     return Fault(3);
   }
@@ -274,11 +277,15 @@ void DoSetCenter(std::string rest) {
   if (!ObjectPosition(rest, true, ra, dec, name, zenith) || !ScrArgsEnd(rest)) return;
   tPlotter* chart = ScriptHost().Chart();
   if (!chart) return;
-  chart->SetViewCenter(ra, dec);
+  // The centre's horizontal place for the observer as the script has set
+  // it: the chart's own copy still holds the instant and place of its last
+  // render, and the chart holds this place while time runs.
+  chart->CentreRA = ra;
+  chart->CentreDec = dec;
+  EquatorialToHorizontal(*UnclippedObserver(), chart->HeldAlt, chart->HeldAz, ra, dec);
   chart->ZenithView = zenith ? 1 : 0;
-  chart->TrackKind = kTrackNone;
-  chart->TrackIndex = -1;
-  chart->Replot = 1;
+  chart->CentreName = name;
+  chart->RequestReplot();  // ends tracking, empties its status text
 }
 
 void DoGetPosition(std::string rest, bool horizontal) {
@@ -308,7 +315,7 @@ void DoMarkers(std::string rest) {
 
 uint32_t ColourPart(double v) {
   double r = std::nearbyint(v);
-  return r < 0 || r > 255 ? 255u : uint32_t(r);
+  return r >= 0 && r <= 255 ? uint32_t(r) : 255u;
 }
 
 void DoMark(std::string rest) {
@@ -319,13 +326,15 @@ void DoMark(std::string rest) {
   if (!MarkerTableExists()) return ScriptError(29);
   double number = std::trunc(v[0]);
   if (!(number >= 1 && number <= MarkerCapacity())) return ScriptError(21);
+  int32_t width;
+  if (!platform::FloatToInt(v[3], width)) return ScriptError(51);
   TChartMarker& m = Markers[std::size_t(number) - 1];
+  m.PenWidth = width;
   m.RA = v[1];
   m.Dec = v[2];
-  m.PenWidth = int32_t(std::trunc(v[3]));
   m.Join = shape == "+" ? 1 : 0;
   m.Color = int32_t(ColourPart(v[4]) + ColourPart(v[5]) * 256 + ColourPart(v[6]) * 65536);
-  m.Text = text.substr(0, 31);
+  m.Text = platform::CutToChars(text, 31);
   MarkerCount = std::max(MarkerCount, int32_t(number));
   MarkReplot();
 }
@@ -369,13 +378,14 @@ void DoPrintMap(std::string rest) {
   o.summary = take("SUMMARY");
   if ((poi && o.allPoints) || text.size() > 2 || text.find_first_not_of(',') != std::string::npos)
     return ScriptError(3);
-  o.pointsOfInterest = poi || o.allPoints;
+  // POIONLY alone means the visible points: a job of no pages prints nothing.
+  o.pointsOfInterest = poi || o.allPoints || poiOnly;
   o.chart = !poiOnly;
   if (ScriptHost().PointOfInterestCount() <= 0) {
     o.pointsOfInterest = o.allPoints = false;
     if (poiOnly) return;
   }
-  if (!ScriptHost().PrintMap(o)) ScriptError(3);
+  if (!ScriptHost().PrintMap(o)) ScriptError(kPrinterError);
 }
 
 void DoGetScale(std::string rest) {

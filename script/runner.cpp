@@ -1,12 +1,15 @@
 // The script runner: preparation of a run (program lines, label table), the
-// run loop with its pause and stop flags, the control-flow statements and the
-// coded errors.
+// run loop with its pause and stop flags, the plans of the lines (each read
+// once), the control-flow statements and the coded errors.
 #include "script/runner.h"
 
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <memory>
 
+#include "script/expr_internal.h"
 #include "script/script_host.h"
 
 std::atomic<uint8_t> ScriptStopFlag{0};
@@ -26,6 +29,30 @@ struct TForFrame {
   uint32_t line;
 };
 
+constexpr const char* kComparisons[] = {"<>", "=<", "<=", "=>", ">=", "<", ">", "="};
+
+struct TPlan {
+  enum Kind : uint8_t {
+    kSkip,     // empty line, comment, label
+    kError,    // `error` raised
+    kOther,    // a statement, host command or menu statement: `text`
+    kLet, kIf, kBlockIf, kElseIf, kEndIf, kFor, kNext, kWhile, kWend, kHalt, kGoto, kGosub, kReturn,
+  } kind = kSkip;
+  int error = 0;  // kError; kFor, kWhile: raised after the variable or the condition
+  std::string text;             // kOther: the line; kLet, kFor: the variable as written
+  double* num = nullptr;        // kLet, kFor: the variable, once found
+  std::string* str = nullptr;
+  std::unique_ptr<TScrExpr> a;  // kLet: the value; kFor: the start; conditions: left
+  std::unique_ptr<TScrExpr> b;  // kFor: the end; conditions: right
+  int comparison = 0;           // index into kComparisons
+  std::unique_ptr<TPlan> then;  // kIf: the statements after THEN and ELSE
+  std::unique_ptr<TPlan> otherwise;
+  bool scanned = false;         // `target` and `atElse` found (block scans, jumps)
+  uint32_t target = 0;
+  uint32_t endLine = 0;         // kBlockIf: the block's ENDIF
+  bool atElse = false;
+};
+
 struct TLabel {
   std::string name;  // at most 9 characters
   uint32_t line;
@@ -43,6 +70,7 @@ struct TRunState {
   int forDepth = 0;
   int ifDepth = 0;
   int errorEditorLine = 0;  // editor line of a preparation error
+  std::vector<std::unique_ptr<TPlan>> plans;  // of each script line, made at its first run
 };
 
 TRunState Run;
@@ -85,6 +113,8 @@ const char* ErrorTexts(int code) {
     case 30: return "Wrong file mode.";
     case 31: return "WHILE without WEND.";
     case 32: return "WEND without WHILE.";
+    case kNestingError: return "Expression nested too deeply.";
+    case kPrinterError: return "The printer could not be started.";
     case 40: return "Menu not found.";
     case 41: return "Menu position not found.";
     case 42: return "Script BASIC menu system is full.";
@@ -158,6 +188,7 @@ bool SplitLines(const std::vector<std::string>& editor) {
     }
   }
   Run.lineCount = uint32_t(Run.lines.size()) + 1;
+  Run.plans.resize(Run.lines.size());
   return true;
 }
 
@@ -204,61 +235,149 @@ uint32_t JumpTarget(const std::string& label) {
 }
 
 // Position of `word` in `s` outside double quotes, npos when absent.
-std::size_t FindOutsideQuotes(const std::string& s, const std::string& word, std::size_t from = 0) {
+std::size_t FindOutsideQuotes(const std::string& s, const std::string& word) {
   bool quoted = false;
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '"') quoted = !quoted;
-    if (!quoted && i >= from && s[i] == word[0] && s.compare(i, word.size(), word) == 0) return i;
+    if (!quoted && s[i] == word[0] && s.compare(i, word.size(), word) == 0) return i;
   }
   return std::string::npos;
 }
 
-// Evaluates a condition "left op right"; `keyword` (" THEN" or " DO") must
-// follow the right operand; `tail` receives the text after it.
-bool Condition(const std::string& text, const char* keyword, bool& result, std::string& tail) {
-  static const char* const ops[] = {"<>", "=<", "<=", "=>", ">=", "<", ">", "="};
+// --- Prepared lines ---------------------------------------------------------------
+// Each script line is read once, at its first execution, into a plan: its
+// statement, its expressions prepared, its jump targets found. Errors the
+// text alone decides are kept in the plan and raised each time the line
+// runs, exactly where the statement would raise them.
+
+void Plan(TPlan& p, const std::string& line, bool scriptLine);
+
+bool Fail(TPlan& p, int code) {
+  p.kind = TPlan::kError;
+  p.error = code;
+  return false;
+}
+
+// Reads "left op right keyword tail": the operator is the first of
+// kComparisons found outside quotes, `keyword` (" THEN" or " DO") follows
+// the right operand. False (error 3 planned) when the text is no condition.
+bool PlanCondition(TPlan& p, const std::string& text, const char* keyword, std::string& tail) {
   std::size_t at = std::string::npos;
-  std::string op;
-  for (const char* o : ops) {
-    at = FindOutsideQuotes(text, o);
-    if (at != std::string::npos) {
-      op = o;
-      break;
-    }
+  for (int i = 0; i < 8 && at == std::string::npos; ++i) {
+    at = FindOutsideQuotes(text, kComparisons[i]);
+    p.comparison = i;
   }
-  if (at == std::string::npos) {
-    ScriptError(3);
-    return false;
-  }
-  std::string left = ScrTrim(text.substr(0, at));
-  std::string right = text.substr(at + op.size());
+  if (at == std::string::npos) return Fail(p, 3);
+  std::string right = text.substr(at + std::strlen(kComparisons[p.comparison]));
   std::size_t k = FindOutsideQuotes(right, keyword);
-  if (k == std::string::npos) {
-    ScriptError(3);
-    return false;
+  if (k == std::string::npos) return Fail(p, 3);
+  tail = right.substr(k + std::strlen(keyword));
+  p.a = ScrCompileExpr(ScrTrim(text.substr(0, at)));
+  p.b = ScrCompileExpr(ScrTrim(right.substr(0, k)));
+  return true;
+}
+
+void PlanIf(TPlan& p, const std::string& t) {
+  std::string tail;
+  if (!PlanCondition(p, t.substr(3), " THEN", tail)) return;
+  std::string rest = ScrTrim(tail);
+  if (rest.empty()) {
+    p.kind = TPlan::kBlockIf;
+    return;
   }
-  tail = right.substr(k + std::string(keyword).size());
-  right = ScrTrim(right.substr(0, k));
-  if (!ScrEvaluate(left)) return false;
+  p.kind = TPlan::kIf;
+  std::size_t e = FindOutsideQuotes(" " + rest, " ELSE ");
+  std::string parts[2] = {e == std::string::npos ? rest : rest.substr(0, e == 0 ? 0 : e - 1),
+                          e == std::string::npos ? std::string() : rest.substr(e + 5)};
+  for (int i = 0; i < 2; ++i) {
+    auto part = std::make_unique<TPlan>();
+    std::string s = ScrTrim(parts[i]);
+    // No IF after THEN or ELSE.
+    if (ScrStarts(s, "IF ")) Fail(*part, 3);
+    else Plan(*part, s, false);
+    (i == 0 ? p.then : p.otherwise) = std::move(part);
+  }
+}
+
+void PlanFor(TPlan& p, const std::string& t) {
+  std::size_t eq = t.find('=');
+  if (eq == std::string::npos) return void(Fail(p, 3));
+  p.kind = TPlan::kFor;
+  p.text = ScrTrim(t.substr(4, eq - 4));
+  std::string rest = t.substr(eq + 1);
+  std::size_t to = FindOutsideQuotes(rest, " TO ");
+  if (to == std::string::npos) {
+    // The variable is still looked up first.
+    p.error = 3;
+    return;
+  }
+  p.a = ScrCompileExpr(ScrTrim(rest.substr(0, to)));
+  p.b = ScrCompileExpr(ScrTrim(rest.substr(to + 4)));
+}
+
+void PlanLet(TPlan& p, const std::string& t) {
+  std::size_t eq = FindOutsideQuotes(t, "=");
+  if (eq == std::string::npos || eq < 4) return void(Fail(p, 3));
+  p.kind = TPlan::kLet;
+  p.text = ScrTrim(t.substr(4, eq - 4));
+  p.a = ScrCompileExpr(t.substr(eq + 1));
+}
+
+// The plan of a statement line; `scriptLine` for a line of the script (a
+// label is a line of its own, never the statement after THEN).
+void Plan(TPlan& p, const std::string& t, bool scriptLine) {
+  p = TPlan{};
+  if (scriptLine && EndsAsLabel(t)) {
+    if (!WellFormedLabel(t)) Fail(p, 3);
+    return;
+  }
+  if (t.empty() || IsComment(t)) return;
+  if (ScrStarts(t, "FOR ")) PlanFor(p, t);
+  else if (t == "NEXT") p.kind = TPlan::kNext;
+  else if (ScrStarts(t, "WHILE ")) {
+    std::string tail;
+    if (!PlanCondition(p, t.substr(6), " DO", tail)) return;
+    p.kind = TPlan::kWhile;
+    if (!ScrTrim(tail).empty()) p.error = 3;  // raised once the condition has been evaluated
+  } else if (t == "WEND") p.kind = TPlan::kWend;
+  else if (ScrStarts(t, "IF ")) PlanIf(p, t);
+  else if (t == "ENDIF") p.kind = TPlan::kEndIf;
+  else if (t == "ELSEIF") p.kind = TPlan::kElseIf;
+  else if (t == "HALT") p.kind = TPlan::kHalt;
+  else if (ScrStarts(t, "GOTO ") || ScrStarts(t, "GOSUB ")) {
+    p.kind = t[2] == 'T' ? TPlan::kGoto : TPlan::kGosub;
+    p.text = t.substr(p.kind == TPlan::kGoto ? 5 : 6);
+  } else if (ScrStarts(t, "RETURN")) {
+    if (t != "RETURN") Fail(p, 3);
+    else p.kind = TPlan::kReturn;
+  } else if (ScrStarts(t, "LET ")) PlanLet(p, t);
+  else {
+    p.kind = TPlan::kOther;
+    p.text = t;
+  }
+}
+
+// Evaluates a planned condition; false after an error.
+bool Holds(TPlan& p, bool& result) {
+  if (!ScrEvaluatePrepared(*p.a)) return false;
   uint8_t lt = ScrResultType;
   double ln = ScrNumberResult;
   std::string ls = ScrStringResult;
-  if (!ScrEvaluate(right)) return false;
-  if (lt != ScrResultType) {
-    ScriptError(16);
-    return false;
-  }
+  if (!ScrEvaluatePrepared(*p.b)) return false;
+  if (lt != ScrResultType) return ScriptError(16), false;
   int cmp;
-  if (lt == kResultNumber)
-    cmp = ln < ScrNumberResult ? -1 : (ln > ScrNumberResult ? 1 : 0);
-  else
-    cmp = ls.compare(ScrStringResult) < 0 ? -1 : (ls == ScrStringResult ? 0 : 1);
-  if (op == "<>") result = cmp != 0;
-  else if (op == "=<" || op == "<=") result = cmp <= 0;
-  else if (op == "=>" || op == ">=") result = cmp >= 0;
-  else if (op == "<") result = cmp < 0;
-  else if (op == ">") result = cmp > 0;
-  else result = cmp == 0;
+  if (lt == kResultNumber) cmp = ln < ScrNumberResult ? -1 : (ln > ScrNumberResult ? 1 : 0);
+  else cmp = ls.compare(ScrStringResult) < 0 ? -1 : (ls == ScrStringResult ? 0 : 1);
+  switch (p.comparison) {
+    case 0: result = cmp != 0; break;
+    case 1:
+    case 2: result = cmp <= 0; break;
+    case 3:
+    case 4: result = cmp >= 0; break;
+    case 5: result = cmp < 0; break;
+    case 6: result = cmp > 0; break;
+    default: result = cmp == 0;
+  }
   return true;
 }
 
@@ -266,73 +385,12 @@ bool IsBlockIfLine(const std::string& line) {
   return ScrStarts(line, "IF ") && line.size() >= 5 && line.compare(line.size() - 5, 5, " THEN") == 0;
 }
 
-void DoFor(const std::string& text) {
-  std::size_t eq = text.find('=');
-  if (eq == std::string::npos) return ScriptError(3);
-  double* var = ScrNumberVariable(ScrTrim(text.substr(4, eq - 4)));
-  if (ScriptErrorFlag) return;
-  if (!var) return ScriptError(3);
-  std::string rest = text.substr(eq + 1);
-  std::size_t to = FindOutsideQuotes(rest, " TO ");
-  if (to == std::string::npos) return ScriptError(3);
-  if (!ScrEvaluate(ScrTrim(rest.substr(0, to)))) return;
-  if (ScrResultType != kResultNumber) return ScriptError(3);
-  double start = ScrNumberResult;
-  if (!ScrEvaluate(ScrTrim(rest.substr(to + 4)))) return;
-  if (ScrResultType != kResultNumber) return ScriptError(3);
-  if (Run.forDepth >= kForDepth) return ScriptError(19);
-  Run.fors[Run.forDepth++] = {var, ScrNumberResult, ScriptLineNumber};
-  *var = start;
-}
-
-void DoNext() {
-  if (Run.forDepth == 0) return ScriptError(20);
-  TForFrame& f = Run.fors[Run.forDepth - 1];
-  *f.variable += 1.0;
-  if (*f.variable <= f.endValue)
-    ScriptLineNumber = f.line;
-  else
-    --Run.forDepth;
-}
-
-void DoWhile(const std::string& text) {
-  bool ok = false;
-  std::string tail;
-  if (!Condition(text.substr(6), " DO", ok, tail)) return;
-  if (!ScrTrim(tail).empty()) return ScriptError(3);
-  if (ok) return;
-  int depth = 1;
-  for (uint32_t n = ScriptLineNumber + 1; n < Run.lineCount; ++n) {
-    const std::string& l = Run.lines[n - 1];
-    if (ScrStarts(l, "WHILE ")) ++depth;
-    else if (l == "WEND" && --depth == 0) {
-      ScriptLineNumber = n;
-      return;
-    }
-  }
-  ScriptError(31);
-}
-
-void DoWend() {
-  int depth = 1;
-  for (uint32_t n = ScriptLineNumber - 1; n >= 1; --n) {
-    const std::string& l = Run.lines[n - 1];
-    if (l == "WEND") ++depth;
-    else if (ScrStarts(l, "WHILE ") && --depth == 0) {
-      ScriptLineNumber = n - 1;  // the WHILE line runs again
-      return;
-    }
-  }
-  ScriptError(32);
-}
-
-// Scans forward from the line after the current one for the ENDIF of a
-// block; stops at an ELSEIF of depth 1 when `stopAtElse`. The line found,
-// 0 when there is none.
-uint32_t ScanBlock(bool stopAtElse, bool& atElse) {
+// Scans forward from the line after `from` for the ENDIF of a block; stops
+// at an ELSEIF of depth 1 when `stopAtElse`. The line found, 0 when none.
+uint32_t ScanBlock(uint32_t from, bool stopAtElse, bool& atElse) {
   int depth = 1;
   atElse = false;
-  for (uint32_t n = ScriptLineNumber + 1; n < Run.lineCount; ++n) {
+  for (uint32_t n = from + 1; n < Run.lineCount; ++n) {
     const std::string& l = Run.lines[n - 1];
     if (IsBlockIfLine(l)) ++depth;
     else if (l == "ENDIF" && --depth == 0) return n;
@@ -344,69 +402,168 @@ uint32_t ScanBlock(bool stopAtElse, bool& atElse) {
   return 0;
 }
 
-void DoIf(const std::string& text) {
-  bool ok = false;
-  std::string tail;
-  if (!Condition(text.substr(3), " THEN", ok, tail)) return;
-  std::string rest = ScrTrim(tail);
-  if (rest.empty()) {
-    bool atElse = false;
-    ++Run.ifDepth;
-    if (ok) {
-      if (ScanBlock(false, atElse) == 0) ScriptError(17);
-      return;
+// The WEND closing the WHILE at `from`, or the WHILE opening the WEND at
+// `from`; 0 when none.
+uint32_t ScanLoop(uint32_t from, bool forward) {
+  int depth = 1;
+  if (forward) {
+    for (uint32_t n = from + 1; n < Run.lineCount; ++n) {
+      const std::string& l = Run.lines[n - 1];
+      if (ScrStarts(l, "WHILE ")) ++depth;
+      else if (l == "WEND" && --depth == 0) return n;
     }
-    uint32_t n = ScanBlock(true, atElse);
-    if (n == 0) return ScriptError(17);
-    // At ELSEIF: continue after it; at ENDIF: continue at it (it runs).
-    ScriptLineNumber = atElse ? n : n - 1;
+  } else {
+    for (uint32_t n = from - 1; n >= 1; --n) {
+      const std::string& l = Run.lines[n - 1];
+      if (l == "WEND") ++depth;
+      else if (ScrStarts(l, "WHILE ") && --depth == 0) return n;
+    }
+  }
+  return 0;
+}
+
+// A plan's jump or block target, found at its first use.
+uint32_t Target(TPlan& p, uint32_t (*find)(TPlan&)) {
+  if (!p.scanned) {
+    p.target = find(p);
+    p.scanned = true;
+  }
+  return p.target;
+}
+
+// Finds (or makes) the variable of a LET or FOR once; false after an error.
+bool Variable(TPlan& p) {
+  if (p.num || p.str) return true;
+  return ScrFindOrCreate(p.text, p.num, p.str);
+}
+
+void Execute(TPlan& p);
+
+void ExecuteFor(TPlan& p) {
+  if (!Variable(p)) return;
+  if (!p.num) return ScriptError(3);
+  if (p.error) return ScriptError(p.error);
+  if (!ScrEvaluatePrepared(*p.a)) return;
+  if (ScrResultType != kResultNumber) return ScriptError(3);
+  double start = ScrNumberResult;
+  if (!ScrEvaluatePrepared(*p.b)) return;
+  if (ScrResultType != kResultNumber) return ScriptError(3);
+  if (Run.forDepth >= kForDepth) return ScriptError(19);
+  Run.fors[Run.forDepth++] = {p.num, ScrNumberResult, ScriptLineNumber};
+  *p.num = start;
+}
+
+void ExecuteNext() {
+  if (Run.forDepth == 0) return ScriptError(20);
+  TForFrame& f = Run.fors[Run.forDepth - 1];
+  *f.variable += 1.0;
+  if (*f.variable <= f.endValue) ScriptLineNumber = f.line;
+  else --Run.forDepth;
+}
+
+void ExecuteLet(TPlan& p) {
+  if (!Variable(p) || !ScrEvaluatePrepared(*p.a)) return;
+  if (p.num) {
+    if (ScrResultType != kResultNumber) return ScriptError(11);
+    *p.num = ScrNumberResult;
+  } else {
+    if (ScrResultType != kResultString) return ScriptError(11);
+    *p.str = ScrCutString(ScrStringResult);
+  }
+}
+
+void ExecuteIf(TPlan& p) {
+  bool ok = false;
+  if (!Holds(p, ok)) return;
+  if (p.kind == TPlan::kIf) return Execute(ok ? *p.then : *p.otherwise);
+  ++Run.ifDepth;
+  // True: the block's ENDIF must exist. False: on after its ELSEIF, or at
+  // its ENDIF (which runs).
+  if (!p.scanned) {
+    bool ignored;
+    p.endLine = ScanBlock(ScriptLineNumber, false, ignored);
+    p.target = ScanBlock(ScriptLineNumber, true, p.atElse);
+    p.scanned = true;
+  }
+  if (ok) {
+    if (p.endLine == 0) ScriptError(17);
     return;
   }
-  std::size_t e = FindOutsideQuotes(" " + rest, " ELSE ");
-  std::string thenPart = e == std::string::npos ? rest : rest.substr(0, e == 0 ? 0 : e - 1);
-  std::string elsePart = e == std::string::npos ? std::string() : rest.substr(e + 5);
-  std::string part = ScrTrim(ok ? thenPart : elsePart);
-  if (part.empty()) return;
-  if (ScrStarts(part, "IF ")) return ScriptError(3);
-  ScrExecuteLine(part);
+  if (p.target == 0) return ScriptError(17);
+  ScriptLineNumber = p.atElse ? p.target : p.target - 1;
 }
 
-void DoElseIf() {
-  bool atElse = false;
-  uint32_t n = ScanBlock(false, atElse);
-  if (n == 0) return ScriptError(18);
-  ScriptLineNumber = n - 1;
-}
-
-// Control-flow statements; false when the line is none of them.
-bool ExecuteControl(const std::string& t) {
-  if (ScrStarts(t, "FOR ")) DoFor(t);
-  else if (t == "NEXT") DoNext();
-  else if (ScrStarts(t, "WHILE ")) DoWhile(t);
-  else if (t == "WEND") DoWend();
-  else if (ScrStarts(t, "IF ")) DoIf(t);
-  else if (t == "ENDIF") {
-    if (--Run.ifDepth < 0) {
-      Run.ifDepth = 0;
-      ScriptError(18);
+void Execute(TPlan& p) {
+  switch (p.kind) {
+    case TPlan::kSkip: return;
+    case TPlan::kError: return ScriptError(p.error);
+    case TPlan::kOther:
+      if (ScrExecuteStatement(p.text) || ScrExecuteHostCommand(p.text) || ScrExecuteMenuStatement(p.text)) return;
+      return ScriptError(3);
+    case TPlan::kLet: return ExecuteLet(p);
+    case TPlan::kIf:
+    case TPlan::kBlockIf: return ExecuteIf(p);
+    case TPlan::kElseIf: {
+      // Reached when a true block ends: on at its ENDIF.
+      uint32_t n = Target(p, [](TPlan&) {
+        bool atElse;
+        return ScanBlock(ScriptLineNumber, false, atElse);
+      });
+      if (n == 0) return ScriptError(18);
+      ScriptLineNumber = n - 1;
+      return;
     }
-  } else if (t == "ELSEIF") DoElseIf();
-  else if (t == "HALT") ScriptLineNumber = Run.lineCount - 1;
-  else if (ScrStarts(t, "GOTO ")) {
-    if (uint32_t l = JumpTarget(t.substr(5))) ScriptLineNumber = l;
-  } else if (ScrStarts(t, "GOSUB ")) {
-    uint32_t l = JumpTarget(t.substr(6));
-    if (l == 0) return true;
-    if (Run.gosubDepth >= kGosubDepth) return ScriptError(13), true;
-    Run.gosub[Run.gosubDepth++] = ScriptLineNumber;
-    ScriptLineNumber = l;
-  } else if (ScrStarts(t, "RETURN")) {
-    if (t != "RETURN") return ScriptError(3), true;
-    if (Run.gosubDepth == 0) return ScriptError(14), true;
-    ScriptLineNumber = Run.gosub[--Run.gosubDepth];
-  } else
-    return false;
-  return true;
+    case TPlan::kEndIf:
+      if (--Run.ifDepth < 0) {
+        Run.ifDepth = 0;
+        ScriptError(18);
+      }
+      return;
+    case TPlan::kFor: return ExecuteFor(p);
+    case TPlan::kNext: return ExecuteNext();
+    case TPlan::kWhile: {
+      bool ok = false;
+      if (!Holds(p, ok)) return;
+      if (p.error) return ScriptError(p.error);
+      if (ok) return;
+      uint32_t n = Target(p, [](TPlan&) { return ScanLoop(ScriptLineNumber, true); });
+      if (n == 0) return ScriptError(31);
+      ScriptLineNumber = n;
+      return;
+    }
+    case TPlan::kWend: {
+      uint32_t n = Target(p, [](TPlan&) { return ScanLoop(ScriptLineNumber, false); });
+      if (n == 0) return ScriptError(32);
+      ScriptLineNumber = n - 1;  // the WHILE line runs again
+      return;
+    }
+    case TPlan::kHalt: ScriptLineNumber = Run.lineCount - 1; return;
+    case TPlan::kGoto:
+    case TPlan::kGosub: {
+      uint32_t l = JumpTarget(p.text);
+      if (l == 0) return;
+      if (p.kind == TPlan::kGosub) {
+        if (Run.gosubDepth >= kGosubDepth) return ScriptError(13);
+        Run.gosub[Run.gosubDepth++] = ScriptLineNumber;
+      }
+      ScriptLineNumber = l;
+      return;
+    }
+    case TPlan::kReturn:
+      if (Run.gosubDepth == 0) return ScriptError(14);
+      ScriptLineNumber = Run.gosub[--Run.gosubDepth];
+      return;
+  }
+}
+
+// Runs a plan; a failure thrown below a statement (printer, files, memory)
+// ends the run the ordinary way.
+void ExecuteGuarded(TPlan& p) {
+  try {
+    Execute(p);
+  } catch (const std::exception&) {
+    ScriptError(3);
+  }
 }
 
 void Cleanup() {
@@ -437,9 +594,9 @@ void ScriptError(int code) {
     ScriptHost().MessageBox(message, "Warning:", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     return;
   }
-  std::string where = ScriptLineNumber != 0
-                          ? "(error in line#" + std::to_string(EditorLineOf(ScriptLineNumber)) + ")"
-                          : std::string("(pre-processing error)");
+  // Errors found while preparing name their line too.
+  const int line = ScriptLineNumber != 0 ? EditorLineOf(ScriptLineNumber) : Run.errorEditorLine;
+  std::string where = line > 0 ? "(error in line#" + std::to_string(line) + ")" : "(pre-processing error)";
   ScriptErrorFlag = 1;
   ScriptStopFlag = 1;
   ScriptHost().MessageBox(where + "\r\n" + message, "Script BASIC error:", platform::MsgButtons::Ok,
@@ -447,19 +604,9 @@ void ScriptError(int code) {
 }
 
 void ScrExecuteLine(const std::string& text) {
-  if (IsComment(text)) return;
-  try {
-    if (ExecuteControl(text)) return;
-    if (ScrExecuteStatement(text)) return;
-    if (ScrExecuteHostCommand(text)) return;
-    if (ScrExecuteMenuStatement(text)) return;
-  } catch (const std::exception&) {
-    // A failure thrown below a statement (printer, files) ends the run the
-    // ordinary way.
-    ScriptError(3);
-    return;
-  }
-  ScriptError(3);
+  TPlan p;
+  Plan(p, text, false);
+  ExecuteGuarded(p);
 }
 
 bool ScrRunScript(const std::vector<std::string>& lines, int& stopLine) {
@@ -488,12 +635,12 @@ bool ScrRunScript(const std::vector<std::string>& lines, int& stopLine) {
   if (SplitLines(lines) && ScanLabels()) {
     ScriptLineNumber = 1;
     while (ScriptLineNumber < Run.lineCount) {
-      const std::string& line = Run.lines[ScriptLineNumber - 1];
-      if (EndsAsLabel(line)) {
-        if (!WellFormedLabel(line)) ScriptError(3);
-      } else if (!line.empty()) {
-        ScrExecuteLine(line);
+      std::unique_ptr<TPlan>& plan = Run.plans[ScriptLineNumber - 1];
+      if (!plan) {
+        plan = std::make_unique<TPlan>();
+        Plan(*plan, Run.lines[ScriptLineNumber - 1], true);
       }
+      ExecuteGuarded(*plan);
       ++ScriptLineNumber;
       host.ProcessEvents();
       while (ScriptPauseFlag && !ScriptStopFlag) host.WaitForEvents(50);

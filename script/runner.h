@@ -10,7 +10,11 @@
 // - names of variables are cut to 9 characters (string names: 8 and '$');
 //   numbers reach expressions as 15-significant-digit exponent texts;
 // - text left over after an expression, more than six arguments, and a
-//   second '^' are error 3; AND, OR, XOR and MOD are operators only.
+//   second '^' are error 3; AND, OR, XOR and MOD are operators only;
+// - text is UTF-8; lengths and positions count characters, and string
+//   values hold at most 255 of them;
+// - each line is read once, at its first execution, and each expression
+//   prepared once; values and errors are those of evaluating the text.
 #pragma once
 
 #include <atomic>
@@ -36,11 +40,16 @@ bool ScriptRunActive();
 
 // --- Errors -------------------------------------------------------------------
 
+// Codes beyond the language's table: an expression nested deeper than the
+// evaluator takes, and PRINT_MAP without a working printer.
+inline constexpr int kPrinterError = 34;
+
 // The text of an error code ("Error #" and the code for codes without one).
 std::string ScriptErrorText(int code);
 // Reports a script failure: code >= 1 shows "Script BASIC error:" with the
-// editor line (or "(pre-processing error)") and stops the run; code <= 0
-// shows a "Warning:" and the run goes on.
+// editor line (also for errors found while preparing; "(pre-processing
+// error)" only when no line is to blame) and stops the run; code <= 0 shows
+// a "Warning:" and the run goes on.
 void ScriptError(int code);
 
 // --- Running ------------------------------------------------------------------
@@ -78,6 +87,12 @@ bool ScrEvaluate(const std::string& text);
 std::string ScrFloatToStr(double x);
 // The 23-character exponent form (" 1.50000000000000E+0000").
 std::string ScrExponentForm(double x);
+// A number typed or read as text (INPUT, INPUT#, VAL): blanks around it, an
+// optional '+', finite. False when the text is no number.
+bool ScrTextToNumber(const std::string& text, double& value);
+// Text read from a file: kept when it is UTF-8, else read as Windows-1252
+// (Latin-1), so every character arrives as UTF-8.
+std::string ScrTextFromFile(const std::string& bytes);
 
 // Variables (between preparation and cleanup of a run). Null after error 3
 // (bad name) or 10 (tables full).

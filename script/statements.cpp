@@ -1,20 +1,22 @@
-// Script statements that are neither control flow nor host commands: LET,
-// INPUT, PRINT, the nine file channels, the directory search, the working
+// Script statements that are neither control flow (nor LET, planned with
+// it) nor host commands: INPUT, PRINT, the nine file channels, the directory search, the working
 // folder and DEL_STR.
 #include <QDir>
+#include <QStringDecoder>
 #include <QStringList>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/codec.h"
+#include "script/expr_internal.h"
 #include "script/runner.h"
 #include "script/script_host.h"
 
 namespace {
 
 constexpr int kChannels = 9;
-constexpr std::size_t kLineChars = 255;
 
 struct TChannel {
   std::FILE* file = nullptr;
@@ -42,55 +44,12 @@ std::string Safe(std::string s) {
   return s;
 }
 
-std::string Cut(std::string s) {
-  if (s.size() > kLineChars) s.resize(kLineChars);
-  return s;
-}
-
-bool ToNumber(const std::string& text, double& v) {
-  std::string t = ScrTrim(text);
-  const char* b = t.data();
-  const char* e = b + t.size();
-  if (b != e && *b == '+') ++b;
-  auto r = std::from_chars(b, e, v);
-  return !t.empty() && r.ec == std::errc() && r.ptr == e;
-}
-
 // Evaluates one item of PRINT or PRINT# as text.
 bool ItemText(const std::string& item, std::string& out) {
   if (item.empty()) return Fault(3);
   if (!ScrEvaluate(item)) return false;
   out += ScrResultType == kResultString ? ScrStringResult : ScrFloatToStr(ScrNumberResult);
   return true;
-}
-
-void DoLet(const std::string& line) {
-  std::string t = line.substr(4);
-  bool quoted = false;
-  std::size_t eq = std::string::npos;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    if (t[i] == '"') quoted = !quoted;
-    if (!quoted && t[i] == '=') {
-      eq = i;
-      break;
-    }
-  }
-  if (eq == std::string::npos) return ScriptError(3);
-  std::string name = ScrTrim(t.substr(0, eq));
-  bool isString = !name.empty() && name.back() == '$';
-  double* num = nullptr;
-  std::string* str = nullptr;
-  if (isString) str = ScrStringVariable(name);
-  else num = ScrNumberVariable(name);
-  if (!num && !str) return;
-  if (!ScrEvaluate(t.substr(eq + 1))) return;
-  if (num) {
-    if (ScrResultType != kResultNumber) return ScriptError(11);
-    *num = ScrNumberResult;
-  } else {
-    if (ScrResultType != kResultString) return ScriptError(11);
-    *str = Cut(ScrStringResult);
-  }
 }
 
 void DoPrint(const std::string& line) {
@@ -134,11 +93,11 @@ void DoInput(const std::string& line) {
       return;
     }
     if (str) {
-      *str = Cut(Safe(InputAnswer));
+      *str = ScrCutString(Safe(InputAnswer));
       return;
     }
     double v;
-    if (ToNumber(InputAnswer, v)) {
+    if (ScrTextToNumber(InputAnswer, v)) {
       *num = v;
       return;
     }
@@ -252,13 +211,13 @@ void DoInputFile(const std::string& line) {
   if (!num && !str) return;
   std::string text;
   if (Channels[c].mode != 'I' || !ReadLine(Channels[c].file, text)) return ScriptError(29);
-  text = Cut(text);
+  text = ScrCutString(ScrTextFromFile(text));
   if (str) {
     *str = Safe(text);
     return;
   }
   double v;
-  if (!ToNumber(text, v)) return ScriptError(29);
+  if (!ScrTextToNumber(text, v)) return ScriptError(29);
   *num = v;
 }
 
@@ -270,7 +229,7 @@ void EndSearch() {
 
 void GiveNext(std::string& var) {
   if (SearchNext < SearchNames.size()) {
-    var = Cut(Safe(SearchNames[SearchNext++].toStdString()));
+    var = ScrCutString(Safe(SearchNames[SearchNext++].toStdString()));
     return;
   }
   var = "NO FILE";
@@ -310,7 +269,7 @@ void DoGetDir(const std::string& line) {
   std::string* var = ScrGetStringVarRef(rest);
   if (!var || !ScrArgsEnd(rest)) return;
   std::error_code ec;
-  *var = Cut(Safe(std::filesystem::current_path(ec).string()));
+  *var = ScrCutString(Safe(ScrTextFromFile(std::filesystem::current_path(ec).string())));
 }
 
 void DoSetDir(const std::string& line) {
@@ -329,12 +288,23 @@ void DoDelStr(const std::string& line) {
   if (!ScrGetNumberArg(rest, start) || !ScrGetNumberArg(rest, count) || !ScrArgsEnd(rest)) return;
   start = std::trunc(start);
   count = std::trunc(count);
-  if (start < 0 || start > 255 || count < 0 || count > 255) return ScriptError(51);
-  std::size_t s = std::size_t(start);
-  if (s >= 1 && s <= var->size()) var->erase(s - 1, std::size_t(count));
+  if (!(start >= 0 && start <= 255 && count >= 0 && count <= 255)) return ScriptError(51);
+  // Positions count characters from 1; nothing happens past the end.
+  const std::size_t s = std::size_t(start), chars = platform::CharCount(*var);
+  if (s >= 1 && s <= chars) {
+    const std::size_t from = platform::CutToChars(*var, s - 1).size();
+    const std::size_t length = platform::CutToChars(std::string_view(*var).substr(from), std::size_t(count)).size();
+    var->erase(from, length);
+  }
 }
 
 }  // namespace
+
+std::string ScrTextFromFile(const std::string& bytes) {
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+  QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+  return utf8.hasError() ? platform::Cp1252ToUtf8(bytes) : bytes;
+}
 
 void ScrInitFiles() {
   for (TChannel& c : Channels) c = {};
@@ -361,8 +331,7 @@ int ScrChannelEof(int channel) {
 }
 
 bool ScrExecuteStatement(const std::string& line) {
-  if (ScrStarts(line, "LET ")) DoLet(line);
-  else if (ScrStarts(line, "INPUT ")) DoInput(line);
+  if (ScrStarts(line, "INPUT ")) DoInput(line);
   else if (ScrStarts(line, "PRINT ")) DoPrint(line);
   else if (ScrStarts(line, "OPEN# ")) DoOpen(line);
   else if (ScrStarts(line, "CLOSE# ")) DoClose(line);

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "astro/reference_files.h"
+#include "astro/trig.h"
 #include "chart/drawing_colors.h"
 #include "platform/codec.h"
 #include "platform/drawing.h"
@@ -272,14 +273,11 @@ void RenderWorldMap(const TWorldMapData& map, const TMapView& v, platform::Bitma
   std::vector<uint8_t> land;
   for (int r = r0; r <= r1; ++r)
     for (int cc = c0; cc <= c1; ++cc) {
-      int c = cc;
-      while (c < -180) c += 360;
-      while (c > 179) c -= 360;
+      int c = int(WrapAngle(cc, -180, 180));
+      if (c == 180) c = -180;
       // 3. Decode and place each sample.
       if (!DecodeWorldTile(map, (r + 90) * 360 + (c + 180), elev, land)) continue;
-      double d = (c > 0 ? c - 360 : c) - cLow;
-      while (d < -180) d += 360;
-      while (d > 180) d -= 360;
+      const double d = WrapAngle((c > 0 ? c - 360 : c) - cLow, -180, 180);
       for (int j = 0; j < n * n; ++j) {
         const int i = j / n, k = j % n;
         const int y = int(std::nearbyint((r + double(i) / n - rLow) * scale));

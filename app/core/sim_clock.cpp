@@ -80,9 +80,10 @@ bool SunEventOfLocalDay(const TObserverTime& rec, double localMidnight, bool wan
     const double event = JDMidnight(work->JD_UT) + hours / 24.0;
     t = event + std::nearbyint(t - event);
   }
-  // Take the event into the local day.
-  while (t < dayStartUT) t += 1.0;
-  while (t >= dayEndUT) t -= 1.0;
+  // Take the event into the local day by whole days (counted, not looped:
+  // at huge dates adding a day no longer changes t).
+  if (t < dayStartUT) t += std::ceil(dayStartUT - t);
+  if (t >= dayEndUT) t -= std::floor(t - dayEndUT) + 1.0;
   jdUT = t;
   return true;
 }

@@ -217,6 +217,7 @@ bool TMainForm1::StartUp() {
   hooks.pauseMagnifierThread = [] { PauseMagnifierThread(); };
   hooks.resumeMagnifierThread = [] { ResumeMagnifierThread(); };
   hooks.resumeCursorThread = [] { ResumeCursorThread(); };
+  hooks.whenCursorPaused = [](std::function<void()> work) { WhenCursorPaused(std::move(work)); };
   hooks.requestReplot = [this] { chart_->MarkReplot(); };
   hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
   hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };

@@ -87,8 +87,10 @@ bool TScrEditForm1::LoadScript() {
   for (char c : text)
     if (c != '\r') clean += c;
   if (!clean.empty() && clean.back() == '\n') clean.pop_back();
+  if (clean.rfind("\xEF\xBB\xBF", 0) == 0) clean.erase(0, 3);  // a UTF-8 byte-order mark
   ScriptFileName = name;
-  ScrEditMemo1->setPlainText(QString::fromLatin1(clean.data(), qsizetype(clean.size())));
+  // UTF-8, or Windows-1252 (Latin-1) for a file that is not; saved as UTF-8.
+  ScrEditMemo1->setPlainText(QString::fromStdString(ScrTextFromFile(clean)));
   SetFileCaption();
   SetModified(false);
   ScrEditMemo1->moveCursor(QTextCursor::Start);
@@ -126,7 +128,7 @@ bool TScrEditForm1::SaveScript() {
 std::vector<std::string> TScrEditForm1::Lines() const {
   std::vector<std::string> lines;
   for (QTextBlock b = ScrEditMemo1->document()->begin(); b.isValid(); b = b.next())
-    lines.push_back(b.text().toLatin1().toStdString());
+    lines.push_back(b.text().toStdString());
   return lines;
 }
 
@@ -137,6 +139,24 @@ void TScrEditForm1::SelectLine(int n) {
   QTextCursor c(b);
   c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
   ScrEditMemo1->setTextCursor(c);
+}
+
+bool TScrEditForm1::LoadFile(const std::string& name) {
+  if (Modified()) {
+    const int answer = platform::ShowMessageBox("Save changes?", "Script Editor Message",
+                                                platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question);
+    if (answer == platform::IDCANCEL) return false;
+    if (answer == platform::IDYES) {
+      if (SaveCommand) SaveCommand();
+      else SaveScript();
+      if (Modified()) return false;  // not saved: nothing is dropped
+    }
+  }
+  const std::string previous = ScriptFileName;
+  ScriptFileName = name;
+  if (LoadScript()) return true;
+  ScriptFileName = previous;
+  return false;
 }
 
 int TScrEditForm1::RunScript() {

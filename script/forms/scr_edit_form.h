@@ -21,11 +21,16 @@ class TScrEditForm1 : public QWidget {
   explicit TScrEditForm1(QWidget* owner = nullptr);
   ~TScrEditForm1() override;
 
-  // Loads ScriptFileName (".sbas" appended to a name without '.'); false
-  // and the text unchanged when it cannot be read.
+  // Loads ScriptFileName (".sbas" appended to a name without '.'), UTF-8 or
+  // else Windows-1252; false and the text unchanged when it cannot be read.
   bool LoadScript();
-  // Writes the text to ScriptFileName with CR LF line ends, through a
-  // temporary file; false (after a message box) when it cannot be written.
+  // Loads another file: unsaved text is first offered for saving ("Save
+  // changes?": Yes saves, No drops it, Cancel keeps it and loads nothing);
+  // a file that cannot be read changes neither the text nor ScriptFileName.
+  bool LoadFile(const std::string& name);
+  // Writes the text to ScriptFileName as UTF-8 with CR LF line ends,
+  // through a temporary file; false (after a message box) when it cannot be
+  // written.
   bool SaveScript();
   // Runs the text; a run that stopped selects its line. The stop line.
   int RunScript();

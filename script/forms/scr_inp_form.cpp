@@ -21,10 +21,10 @@ TScrInpForm1::TScrInpForm1(QWidget* owner) : QDialog(owner) {
 }
 
 bool TScrInpForm1::Ask(const std::string& prompt, std::string& answer) {
-  Label1->setText(QString::fromLatin1(prompt.c_str()));
+  Label1->setText(QString::fromStdString(prompt));
   Edit1->selectAll();
   Edit1->setFocus();
   bool ok = exec() == QDialog::Accepted;
-  if (ok) answer = Edit1->text().toLatin1().toStdString();
+  if (ok) answer = Edit1->text().toStdString();
   return ok;
 }

@@ -84,7 +84,7 @@ int TScriptGuiHost::InsertMainMenu(int position, const std::string& caption) {
   QList<QAction*> bar = menuBar->actions();
   if (position < 0 || position > bar.size()) return 41;
   if (ScriptMenus.size() >= std::size_t(kScriptMenuItems)) return 42;
-  auto* menu = new QMenu(QString::fromLatin1(caption.c_str()), menuBar);
+  auto* menu = new QMenu(QString::fromStdString(caption), menuBar);
   QAction* before = position < bar.size() ? bar[position] : nullptr;
   QAction* action = menuBar->insertMenu(before, menu);
   ScriptMenus.push_back({action, position, {}});
@@ -99,7 +99,7 @@ int TScriptGuiHost::InsertMenuItem(int menu, int position, const std::string& ca
   QList<QAction*> items = parent->actions();
   if (position < 0 || position > items.size()) return 41;
   if (ScriptMenus.size() >= std::size_t(kScriptMenuItems)) return 42;
-  auto* action = new QAction(QString::fromLatin1(caption.c_str()), parent);
+  auto* action = new QAction(QString::fromStdString(caption), parent);
   parent->insertAction(position < items.size() ? items[position] : nullptr, action);
   QObject::connect(action, &QAction::triggered, action, [action] { ScriptItemClicked(action); });
   ScriptMenus.push_back({action, (menu + 1) * 10000 + position, file});
@@ -140,18 +140,19 @@ TScriptGuiHost& InstallScriptGui(QWidget* mainWindow, QMenuBar* menuBar) {
   };
   hooks.load = [](const std::string& name) {
     // A script is not replaced while it runs.
-    if (ScriptRunActive()) return;
-    TScrEditForm1* editor = OpenScriptEditor(true);
-    std::string previous = ScriptFileName;
-    ScriptFileName = name;
-    if (!editor->LoadScript()) ScriptFileName = previous;
+    if (!ScriptRunActive()) OpenScriptEditor(true)->LoadFile(name);
   };
   SetScriptEditorHooks(std::move(hooks));
   return host;
 }
 
 TScrEditForm1* OpenScriptEditor(bool visible) {
-  if (!ScrEditForm1) new TScrEditForm1(GuiHost ? GuiHost->owner : nullptr);
+  if (!ScrEditForm1) {
+    // A new editor is empty and named as a new script, never after the
+    // last file a hidden editor ran ("autoexec.sbas").
+    ScriptFileName = "Noname.sbas";
+    new TScrEditForm1(GuiHost ? GuiHost->owner : nullptr);
+  }
   if (visible) ScrEditForm1->show();
   return ScrEditForm1;
 }
@@ -160,8 +161,7 @@ bool RunScriptFile(const std::string& path) {
   if (ScriptRunActive()) return false;
   bool opened = ScrEditForm1 == nullptr;
   QPointer<TScrEditForm1> editor = OpenScriptEditor(false);
-  ScriptFileName = path;
-  bool loaded = editor->LoadScript();
+  bool loaded = editor->LoadFile(path);
   if (loaded) editor->RunScript();
   if (opened && editor) editor->close();
   return loaded;

@@ -50,12 +50,14 @@ TScriptGuiHost& InstallScriptGui(QWidget* mainWindow, QMenuBar* menuBar);
 // --- Commands for the main window -----------------------------------------------
 
 // Opens the editor (visible or hidden); the open editor when there is one.
+// A new one is empty and ScriptFileName is "Noname.sbas".
 TScrEditForm1* OpenScriptEditor(bool visible);
 // Runs a script file as a script menu item or "autoexec.sbas" does: the
-// editor is opened hidden when it is not open, ScriptFileName set, the file
-// loaded and run, and an editor opened here closed again. False when a run
-// is active (refused) or the file cannot be read (a missing file runs
-// nothing).
+// editor is opened hidden when it is not open, the file loaded
+// (TScrEditForm1::LoadFile: unsaved text is not dropped unasked) and run,
+// and an editor opened here closed again. False when a run is active
+// (refused), the user kept the unsaved text, or the file cannot be read (a
+// missing file runs nothing and changes nothing).
 bool RunScriptFile(const std::string& path);
 // Closes the editor; during a run the close waits until the run unwound.
 void CloseScriptEditor();

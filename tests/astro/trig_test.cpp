@@ -25,6 +25,14 @@ TEST(ModTwoPi, ReducesIntoClosedTurn) {
   // Non-finite input gives NaN instead of looping.
   constexpr double kInf = std::numeric_limits<double>::infinity();
   for (double bad : {kInf, -kInf, std::nan("")}) EXPECT_TRUE(std::isnan(ModTwoPi(bad))) << bad;
+  // Other ranges and units, with the ends a loop of whole turns reaches:
+  // from above onto hi, from below onto lo.
+  EXPECT_EQ(WrapAngle(540, -180, 180), 180);
+  EXPECT_EQ(WrapAngle(-540, -180, 180), -180);
+  EXPECT_EQ(WrapAngle(-181, -180, 180), 179);
+  EXPECT_EQ(WrapAngle(7205, 100, 3700), 3605);  // tenths of a degree
+  EXPECT_EQ(WrapAngle(1e20, 0, 360), std::fmod(1e20, 360.0));
+  EXPECT_TRUE(std::isnan(WrapAngle(kInf, 0, 360)));
 }
 
 TEST(InverseTrig, ClampsOutsideTheDomainAndKeepsTheRanges) {

@@ -167,6 +167,36 @@ TEST(CursorWatch, ResumeClearsThePublishedObject) {
   StopCursorThread();
 }
 
+// A pause that timed out while the worker searches: the star table is not
+// swapped under it (a data race ThreadSanitizer reports) but at the next
+// chance, once the worker is known paused.
+TEST(CursorWatch, SwapAfterATimedOutPauseWaitsForThePausedWorker) {
+  ChartFixture f;
+  PublishChartSnapshot(*f.p);
+  int32_t x, y;
+  f.Pixel(kSiriusRA, kSiriusDec, x, y);
+  PointerY = y;
+  PointerOnChart = 1;
+  CreateCursorThread();
+  const int64_t searches = CursorSearchCount();
+  EXPECT_TRUE(Eventually([&] {
+    PointerX = x + int32_t(CursorSearchCount() & 1);  // a new search each time
+    return CursorSearchCount() > searches + 5;
+  }));
+  ASSERT_FALSE(CursorGate.Pause(0));
+  bool swapped = false;
+  WhenCursorPaused([&] {
+    EXPECT_TRUE(CursorGate.Paused());
+    SaoStars = {Star(kSiriusRA, kSiriusDec, 151882, -1.46)};
+    SaoStarCount = 1;
+    swapped = true;
+    ResumeCursorThread();
+  });
+  EXPECT_TRUE(Eventually([&] { return swapped; }));
+  StopCursorThread();
+  PointerOnChart = 0;
+}
+
 // The search itself: nearest of all kinds within 1°, the earlier kind on a
 // tie, nothing beyond 1°.
 TEST(CursorWatchSearch, NearestWithinOneDegree) {

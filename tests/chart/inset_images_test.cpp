@@ -4,6 +4,7 @@
 
 #include <QPainter>
 
+#include "chart/magnifier_inset.h"
 #include "chart/screen_layout.h"
 #include "tests/chart/inset_support.h"
 #include "tests/support/star_table.h"
@@ -22,22 +23,59 @@ TEST_F(InsetImages, Clock) {
   ExpectMatchesPicture(ClockBitmap->Image(), "inset_clock");
 }
 
-// The cross on Berlin, seen from 30° N, 10° E.
-TEST_F(InsetImages, GlobeWithTheObserversCross) {
-  testing_support::TempDir dir;
+// The globe of the shapes relief in `dir` as the data folder's, with the
+// observer's cross on Berlin.
+void MakeBerlinGlobe(const testing_support::TempDir& dir) {
   testing_support::WriteFile(dir.File("scripps2.dat"), ShapesRelief());
   DataFolder = dir.Path();
   GlobeReliefLoaded = 0;
   ASSERT_TRUE(MakeGlobeTexture());
-  GlobeSize = 0;  // no animation: the view is set below
-  const double lat = 52.52 / DegPerRad, lonWest = -13.40 / DegPerRad;
-  ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, lat, lonWest, THorizonArray{});
+  GlobeSize = 0;  // no animation: the view is set afterwards
+  ChangeObserverLocation("Berlin", ObserverTime.TimeZone, 1, 52.52 / DegPerRad, -13.40 / DegPerRad, THorizonArray{});
   DoneGlobe();
+}
+
+// The cross on Berlin, seen from 30° N, 10° E.
+TEST_F(InsetImages, GlobeWithTheObserversCross) {
+  testing_support::TempDir dir;
+  MakeBerlinGlobe(dir);
   GlobeSize = 150;
   MapWidth = 1000;
   SetGlobeView(30 / DegPerRad, -10 / DegPerRad);
   DataFolder.clear();
   ExpectMatchesPicture(GlobeBitmap->Image(), "inset_globe");
+}
+
+// Night vision, switched on as the colours window's OK does it, turns the
+// globe (with its cross), the clock, the star sphere's frame (as the
+// sphere's chart bitmap starts) and the magnifier's frame with its caption
+// red: no pixel but the transparent key keeps green or blue.
+TEST_F(InsetImages, NightVisionTurnsEveryInsetRed) {
+  testing_support::TempDir dir;
+  MakeBerlinGlobe(dir);
+  ASSERT_TRUE(InitClockBuffers() && InitStarSphereBuffers() && InitMagnifierBuffers());
+  GlobeSize = ClockSize = GuideSize = 150;
+  MapWidth = 1000;
+  SetGlobeView(52.52 / DegPerRad, -13.40 / DegPerRad);
+  ColorMode = 2;
+  MakeDrawingColors();
+  RefreshScreen();
+  UpdateMagnifierFrame(150, 4);  // the main window's part of the refresh
+  DataFolder.clear();
+  int inset = 0;  // globe, clock, star sphere, magnifier
+  for (const Bitmap* b : {GlobeBitmap, ClockBitmap, SphereChartBitmap, MagnifierFrameBitmap}) {
+    int coloured = 0, red = 0;
+    for (int y = 0; y < 400; ++y)
+      for (int x = 0; x < 400; ++x) {
+        const uint32_t p = b->Pixel(x, y) & platform::kRgbMask;
+        coloured += p != b->Key() && (p & 0xFFFF) != 0;
+        red += p > 0xFFFF;
+      }
+    EXPECT_EQ(coloured, 0) << "inset " << inset;
+    EXPECT_GT(red, 10000) << "inset " << inset++;
+  }
+  ColorMode = 0;
+  MakeDrawingColors();
 }
 
 // Looking east, half way up, at night.

@@ -2,6 +2,7 @@
 // layers, and a small object database of the tests' own rows.
 #pragma once
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +72,17 @@ struct LayerScene {
   // Colour of pixel (x, y) without the byte above the colour.
   uint32_t At(int x, int y) const { return bitmap.Pixel(x, y) & platform::kRgbMask; }
 };
+
+// Area of the polygon of n points (the phase discs), square pixels.
+inline double PolygonArea(const QPoint* pts, int n) {
+  double a = 0;
+  for (int i = 0; i < n; ++i) {
+    const QPoint& p = pts[i];
+    const QPoint& q = pts[(i + 1) % n];
+    a += double(p.x()) * q.y() - double(q.x()) * p.y();
+  }
+  return std::fabs(a) / 2;
+}
 
 // An object database of the base catalogue alone, rows numbered 1, 2, ...
 // in the order added; Open() makes it the chart's catalogue (positions of

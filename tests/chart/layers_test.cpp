@@ -102,6 +102,42 @@ TEST(StarLayer, NakedEyeLimitsByZoom) {
   SaoStarCount = 0;
 }
 
+// A named star with a Bayer letter and an open cluster 0.2° below the true
+// horizon, lifted about 0.3° above it by refraction: with refraction on all
+// are drawn (the star where its refracted altitude projects), else none.
+TEST(StarLayer, RefractionLiftsEveryLayerAboveTheHorizon) {
+  for (uint8_t refraction : {1, 0}) {
+    LayerScene s(400, 400, 8, 1 * kDeg, 3.141592653589793, 50 * kDeg);
+    tPlotter& p = *s.p;
+    p.Refraction = refraction;
+    p.Observer.ClipBelowHorizon = 1;
+    ObserverTime = p.Observer;
+    double ra, dec;
+    RaDecOf(p, -0.2 * kDeg, 3.141592653589793, ra, dec);
+    SaoStars = {TSaoStar{float(ra), float(dec), 0, 0, 1, 0, 30, 4, 1}};
+    StarNames = {"Test"};
+    SaoStarCount = StarNameCount = 1;
+    ObjectRows rows;
+    rows.Add("1", ra, dec, 5.0, 300, kNoSize);
+    rows.Open();
+    double alt = -0.2 * kDeg;
+    Refract(p.Observer, alt);
+    int32_t x, y;
+    ASSERT_TRUE(p.ProjectToPixel(alt, 3.141592653589793, x, y));
+    p.ShowStarNames = 1;
+    p.DrawStars();
+    p.DrawStarNames();
+    p.DrawBayerLetters();
+    const int32_t labels = p.OccupiedCount;
+    p.DrawDeepSkyObjects();
+    EXPECT_EQ(s.At(x, y) != 0, refraction == 1);
+    EXPECT_EQ(labels, refraction == 1 ? 2 : 0);
+    EXPECT_EQ(p.ObjectLabelCount, refraction == 1 ? 1 : 0);
+  }
+  SaoStars.clear();
+  SaoStarCount = StarNameCount = 0;
+}
+
 // A variable star of class 5 (plus-sign image) at zoom 2: with spectral
 // colours its image takes the class's colour and a ring 2 pixels out; with
 // them off, class 0's colour and no ring.
@@ -154,6 +190,54 @@ TEST(DeepSkyLayer, AtMost3000Objects) {
   EXPECT_EQ(p.ObjectLabelList[kMaxObjectLabels].Occupied, kMaxObjectLabels);
 }
 
+// At a deep zoom the star and object passes read only what lies in the
+// field, found by position: for a field across 0h of right ascension and
+// one holding the celestial pole, every star and object standing on the
+// chart (10 pixels or more inside) is drawn, and of the objects no other;
+// after the object filter drops the fainter objects, only the others.
+TEST(DeepZoomSelection, DrawsTheFieldWhereverItLies) {
+  for (const double fieldDec : {30 * kDeg, 89.8 * kDeg}) {
+    double alt, az;
+    EquatorialToHorizontal(LayerScene(4, 4, 1, 0, 0, 50 * kDeg).p->Observer, alt, az, 0.0005, fieldDec);
+    LayerScene s(400, 300, 40, alt, az, 50 * kDeg);
+    tPlotter& p = *s.p;
+    ObserverTime = p.Observer;
+    ObjectRows rows;
+    std::vector<TSaoStar> stars;
+    std::vector<std::pair<int, int>> points;
+    int inside = 0, insideBright = 0;
+    for (int x = -90; x <= 450; x += 60)
+      for (int y = -90; y <= 390; y += 60) {
+        double ra, dec, a, z;
+        p.ScreenToRaDec(x, y, ra, dec, a, z);
+        stars.push_back(TSaoStar{float(ra), float(dec), 0, 0, 0, 0, 60, 4, 0});
+        rows.Add("1", ra, dec, stars.size() % 2 ? 5.0 : 15.0, 100, kNoSize);
+        points.emplace_back(x, y);
+        const bool in = x > 0 && x < 400 && y > 0 && y < 300;
+        inside += in;
+        insideBright += in && stars.size() % 2;
+      }
+    SaoStars = stars;
+    SaoStarCount = int32_t(stars.size());
+    p.DrawStars();
+    for (const auto& [x, y] : points)
+      if (x > 0 && x < 400 && y > 0 && y < 300) {
+        EXPECT_NE(s.At(x, y), 0u) << x << " " << y;
+      }
+    rows.Open();
+    p.DrawDeepSkyObjects();
+    EXPECT_EQ(p.ObjectLabelCount, inside);
+    TObjectFilter filter;
+    filter.HighMagLimit = 10;
+    ObjectCatalog->SetFilter(filter);
+    p.ResetOccupied();
+    p.DrawDeepSkyObjects();
+    EXPECT_EQ(p.ObjectLabelCount, insideBright);
+  }
+  SaoStars.clear();
+  SaoStarCount = 0;
+}
+
 // Symbols at the chart centre with one degree = 60 pixels: classes 0, 7 and
 // a class text that is no number draw nothing; a nebula outline whose start
 // lies beyond the outline table draws nothing; an outline longer than the
@@ -194,6 +278,21 @@ TEST(DeepSkyLayer, SymbolClassesAndOutlineBounds) {
   }
   NebulaOutlineCount = 0;
   NebulaOutlineTable[1] = TNebulaOutlinePoint{kOutlineEnd, 0, 0, 0};
+}
+
+// A star drawn before a large nebula without an outline (5° wide, 1° = 60
+// pixels) still shows through the symbol.
+TEST(DeepSkyLayer, StarBehindALargeNebulaStillShows) {
+  LayerScene s(600, 600, 1, kHalfPi, -3.141592653589793, 40 * kDeg);
+  ObserverTime = s.p->Observer;
+  ObjectRows rows;
+  rows.Add("3", 0, 0, 5.0, 3000, kNoSize);
+  rows.Open();
+  s.p->DrawStarImage(*s.dc, 290, 300, 30, 4);
+  TObjectsLock lock;
+  ASSERT_TRUE(ObjectCatalog->SeekRecord(0));
+  ASSERT_TRUE(s.p->DrawObjectSymbol(*s.dc, 1, 300, 300, 300, 360));
+  EXPECT_GT(int(s.At(290, 300) >> 16), int(s.At(280, 300) >> 16) + 100);  // red of the star, of the sky
 }
 
 // Number of separate lit runs of pixels met on the circle of radius r
@@ -279,11 +378,11 @@ TEST(GridLayer, LabelsByZoomAndInsets) {
 }
 
 // The ground drawn over a sky-coloured chart: every pixel whose altitude
-// (from the inverse projection) is clearly above the horizon keeps the sky,
-// every one clearly below is ground, at zoom 1 and at zoom 40 near the
-// horizon, where the far horizon lies beyond the 32767-pixel limit. The
-// margin is the horizon chords' sagitta (90° × (1 − cos 1.8°) = 0.044°)
-// plus two pixels.
+// (from the inverse projection) is more than a pixel above the horizon
+// keeps the sky, every one more than a pixel below is ground, at zoom 1 and
+// at zoom 40 near the horizon, where the far horizon lies beyond the
+// 32767-pixel limit. The horizon line drawn over it runs within a pixel of
+// the horizon in every column.
 TEST(HorizonLayer, GroundStaysBelowTheHorizon) {
   struct Case {
     double zoom, alt, az;
@@ -294,8 +393,7 @@ TEST(HorizonLayer, GroundStaysBelowTheHorizon) {
     LayerScene s(640, 400, c.zoom, c.alt * kDeg, c.az * kDeg, 45 * kDeg);
     s.bitmap.Fill(sky);
     s.p->DrawGround();
-    const double pixelsPerDegree = 200 * c.zoom / 90;
-    const double margin = 0.045 + 2 / pixelsPerDegree;
+    const double margin = 1 / (200 * c.zoom / 90);  // one pixel, degrees
     int skyCount = 0, groundCount = 0;
     for (int y = 0; y < 400; y += 5)
       for (int x = 0; x < 640; x += 5) {
@@ -314,17 +412,40 @@ TEST(HorizonLayer, GroundStaysBelowTheHorizon) {
     if (c.alt < 80) {
       EXPECT_GT(groundCount, 100) << c.zoom;
     }
+    s.p->DrawHorizonLine();
+    for (int x = 8; x < 632 && c.alt < 80; x += 8) {
+      double ra, dec, alt, az, above = 0, horizon = -1;
+      int first = -1, last = -1;
+      for (int y = 4; y < 396; ++y) {
+        s.p->ScreenToRaDec(x, y, ra, dec, alt, az);
+        if (above > 0 && alt <= 0) horizon = y - 1 + above / (above - alt);  // where the altitude passes 0
+        above = alt;
+        if (s.At(x, y) == (HorizonPixel & platform::kRgbMask)) last = first < 0 ? (first = y) : y;
+      }
+      if (horizon > 8) {
+        EXPECT_NEAR((first + last) / 2.0, horizon, 1.0) << "zoom " << c.zoom << " column " << x;
+      }
+    }
   }
 }
 
-double PolygonArea(const QPoint* pts, int n) {
-  double a = 0;
-  for (int i = 0; i < n; ++i) {
-    const QPoint& p = pts[i];
-    const QPoint& q = pts[(i + 1) % n];
-    a += double(p.x()) * q.y() - double(q.x()) * p.y();
+// Labels keep off the compass texts and the ground: one at the letter "S"
+// (5° up) lands clear of it, one 0.2° up lands wholly above the horizon.
+TEST(HorizonLayer, LabelsKeepOffTheCompassAndTheGround) {
+  LayerScene s(640, 480, 8, 3 * kDeg, 3.141592653589793, 45 * kDeg);
+  tPlotter& p = *s.p;
+  p.DrawCompass(true);
+  for (double alt : {5.0, 0.2}) {
+    int32_t x, y;
+    ASSERT_TRUE(p.ProjectToPixel(alt * kDeg, 3.141592653589793, x, y));
+    p.PlaceLabel(*s.dc, -1, x, y, "Label", true);
   }
-  return std::fabs(a) / 2;
+  ASSERT_EQ(p.OccupiedCount, 10);  // "N" to "NW", then the two labels
+  const TLabelRect &south = p.OccupiedRects[5], &r = p.OccupiedRects[9], &low = p.OccupiedRects[10];
+  EXPECT_TRUE(r.Right <= south.Left || r.Left >= south.Right || r.Bottom <= south.Top || r.Top >= south.Bottom);
+  double ra, dec, alt, az;
+  p.ScreenToRaDec(low.Left, low.Bottom, ra, dec, alt, az);
+  EXPECT_GT(alt, 0);
 }
 
 // Disc of radius 40: full (phase π) leaves no shadow, new (0 or 2π) shades
@@ -364,9 +485,6 @@ TEST(PhaseLayer, DiscsAtNewQuarterAndFull) {
   EXPECT_EQ(s.At(100, 80), platform::MakePixel(255, 0, 0));
   ColorMode = 0;
   MakeDrawingColors();
-  // Radii of 0 collapse every point onto the centre.
-  p.MakePhasePolygons(2, 50, 60, 0, 0, 0.3, 1.0);
-  for (int j = 0; j < 38; ++j) EXPECT_EQ(PhaseShadowPoints[2][j], QPoint(50, 60));
 }
 
 TEST(PhaseLayer, ScreenAngle) {
@@ -495,6 +613,23 @@ TEST(MirroredMagnifier, SaturnsRingIsMirrored) {
   for (auto [dx, dy] : mirrored) matched += near(reflected, dx, dy);
   ASSERT_GT(asymmetric, int(plain.size()) / 5);
   EXPECT_GT(matched, int(mirrored.size()) * 95 / 100) << matched << " of " << mirrored.size();
+}
+
+// Jupiter (2024 December) in the magnifier: from zoom 200 its four moons are
+// named (four labels more than at zoom 170); its disc (47") 250 pixels west
+// of the centre in a half field of 20" still shows at the left edge.
+TEST(MirroredMagnifier, JupitersMoonNamesAndADiscBeyondTheEdge) {
+  int32_t labels[2] = {-1, -1};
+  for (double halfField : {0.5 * kDeg, 0.3 * kDeg, 20.0 / 3600 * kDeg}) {
+    MagScene s(2460651.5, halfField);
+    s.m->PlanetLabels = 1;
+    CalcPlanet(s.m->SolarContext, s.m->Observer, Planets[4]);
+    const double west = halfField < kDeg / 60 ? 250 * halfField / 190 / std::cos(Planets[4].Dec) : 0;
+    s.Render(Planets[4].RA - west, Planets[4].Dec, 1, 1);
+    if (west > 0) EXPECT_GT(s.Grey(2, 200), 100);
+    else labels[s.m->Zoom > 200] = s.m->OccupiedCount;
+  }
+  EXPECT_EQ(labels[1], labels[0] + 4);
 }
 
 // Script markers and a nebula outline in the magnifier, placed about its

@@ -319,7 +319,6 @@ TEST(MagnifierInset, ProjectionAboutTheCentre) {
   m->Zoom = MagnifierScaleFor(r, 2.5 * kDeg);
   m->CentreRA = 2.0;
   m->CentreDec = 0.4;
-  const double scale = 200 * m->Zoom / 1.5707963267948966;
   const struct {
     int32_t mirror, invert;
     double dNorth, dEast;  // degrees
@@ -331,12 +330,8 @@ TEST(MagnifierInset, ProjectionAboutTheCentre) {
   for (const auto& c : cases) {
     m->MirrorFactor = c.mirror;
     m->InvertFactor = c.invert;
-    m->Centred.SetCentre(m->CentreDec, m->CentreRA);
     m->CentreX = m->CentreY = 200;
-    m->Proj = TProjection{};
-    m->Proj.Sx = scale * c.mirror;
-    m->Proj.Sy = scale * c.invert;
-    m->Proj.CentreX = m->Proj.CentreY = 200;
+    m->SetupCentredProjection();
     const double ra = m->CentreRA + c.dEast * kDeg / std::cos(m->CentreDec);
     int32_t x, y;
     ASSERT_TRUE(m->PlacePoint(ra, m->CentreDec + c.dNorth * kDeg, x, y));
@@ -344,9 +339,14 @@ TEST(MagnifierInset, ProjectionAboutTheCentre) {
     EXPECT_NEAR(x - 200, c.px * r / 2.5, 1.0) << c.dNorth << " " << c.dEast;
     EXPECT_NEAR(y - 200, c.py * r / 2.5, 1.0) << c.dNorth << " " << c.dEast;
   }
-  // 90° or more from the centre: not placed.
+  // 90° or more from the centre: not placed; 5° off in a field of 0.01°,
+  // beyond the pixel limit: not on screen, x = 32767.
   int32_t x, y;
   EXPECT_FALSE(m->PlacePoint(m->CentreRA + 3.14159, -m->CentreDec, x, y));
+  m->Zoom = MagnifierScaleFor(r, 0.01 * kDeg);
+  m->SetupCentredProjection();
+  EXPECT_FALSE(m->PlacePoint(m->CentreRA, m->CentreDec + 5 * kDeg, x, y));
+  EXPECT_EQ(x, 32767);
 }
 
 // Candidate windows: the field's declination band; the right-ascension span

@@ -83,6 +83,11 @@ TEST(ChartProjection, ScreenToRaDecInvertsTheProjection) {
   double hx, hy;
   ASSERT_TRUE(p->ProjectToChart(0, 100 * kPi / 180, hx, hy));
   EXPECT_FALSE(p->ScreenToRaDec(int32_t(std::lround(hx)), int32_t(std::lround(hy)), ra, dec, alt, az));
+  // A rotation of any size (a damaged view) is reduced at once, not looped.
+  p->CentreAz = 1e20;
+  p->ScreenToRaDec(500, 300, ra, dec, alt, az);
+  EXPECT_GE(az, 0);
+  EXPECT_LE(az, 2 * kPi);
 }
 
 TEST(ChartPlotter, InChartOfAPrintingPlotterIncludesTheFarEdges) {
@@ -166,6 +171,10 @@ TEST_F(ViewBlock, DamagedBlocksAreRefusedWithTheViewUnchanged) {
       with(2, std::numeric_limits<double>::quiet_NaN()),  // zoom NaN
       with(10, std::numeric_limits<double>::infinity()),  // CentreRA
       with(50, std::numeric_limits<double>::quiet_NaN()), // CentreAz
+      with(42, 1e20),                                     // HeldAz beyond any turn
+      with(18, 1.6),                                      // CentreDec beyond the pole
+      with(26, -2.0),                                     // HeldAlt below the nadir
+      with(2, 1e6),                                       // zoom beyond the chart's
       badSwitch,
   };
   for (std::size_t i = 0; i < blocks.size(); ++i) {

@@ -18,6 +18,7 @@
 #include "catalog/bounds.h"
 #include "catalog/star_options.h"
 #include "catalog/stars.h"
+#include "chart/headless_scene.h"
 #include "chart/render_inputs.h"
 #include "tests/chart/layer_scene.h"
 #include "tests/support/reference_picture.h"
@@ -37,12 +38,7 @@ uint32_t Brightness(uint32_t p) { return std::max({(p >> 16) & 255u, (p >> 8) & 
 class Render : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetDefaultObjectColors();
-    SetDefaultStyleFonts();
-    MakeDrawingColors();
-    ConvertElementTable();
-    InitPlanetRecords(Planets);
-    InitExtraElementRecord(MoonBody);
+    InitHeadlessSky();
     p_ = std::make_unique<tPlotter>();
     MainPlotter = p_.get();
     p_->Width = 800;
@@ -147,6 +143,20 @@ TEST_F(Render, MinorBodyIsPrecessedAndItsTrackLeavesTheChartInstant) {
   EXPECT_NEAR(Asteroids[0].LastJD, obs.JD_TT, 1e-6);
   EXPECT_NEAR(Asteroids[0].RA, fresh.RA, 1e-9);
   EXPECT_NEAR(Asteroids[0].Dec, fresh.Dec, 1e-9);
+  // The track is kept between renders only while the elements stay: moved
+  // elements (as the solar-system window applies them) move the dot and its
+  // track (a day is 0.25°, 17 pixels) away from the centre.
+  auto dotsNearCentre = [&] {
+    int n = 0;
+    for (int y = 260; y <= 340; ++y)
+      for (int x = 360; x <= 440; ++x) n += Brightness(bitmap_->Pixel(x, y)) >= 200;
+    return n;
+  };
+  EXPECT_GT(dotsNearCentre(), 10);
+  Asteroids[0].MeanAnomaly += 90 * kDeg;
+  Asteroids[0].LastJD = -1e7;
+  Plot(kNight);
+  EXPECT_EQ(dotsNearCentre(), 0);
 }
 
 TEST_F(Render, TrackedCometWithoutAnOrbitCentresOnTheZenith) {
@@ -212,6 +222,38 @@ TEST_F(Render, UnsetMarkerBreaksTheJoiningLine) {
         for (int i = int(x) - 3; i <= int(x) + 3; ++i) near = std::max(near, Brightness(bitmap_->Pixel(i, j)));
       EXPECT_LT(near, 200u);
     }
+  }
+}
+
+// The Moon's face against astropy 5.2 (topocentric, no refraction): the lit
+// fraction (1 + cos i) / 2 of phase angle i, and a point 0.2° from the Moon
+// toward the Sun (horizontal-frame position angle, directional_offset_by),
+// for a high and a low Moon at 50° N 10° E and 33.9° S 18.4° E. At zoom 100
+// the shadow leaves that fraction lit (0.01) and the lit limb's middle (disc
+// point 27) lies along the projected way to the Sun (2°).
+TEST_F(Render, MoonsFaceLitByThePhaseAngleTowardTheSun) {
+  struct Case {
+    double jd, eastLongitude, latitude, fraction, alt, az, towardAlt, towardAz;
+  };
+  const Case cases[] = {{2461067.2500000, 10.0, 50.0, 0.5619, 59.6449, 191.3448, 59.5599, 191.7025},
+                        {2461067.5416667, 10.0, 50.0, 0.5898, 5.3346, 296.8414, 5.1729, 296.9595},
+                        {2461078.6250000, 18.4, -33.9, 0.7258, 67.4515, 354.9997, 67.5449, 355.4619},
+                        {2461066.3750000, 18.4, -33.9, 0.4602, 5.5136, 294.1449, 5.4106, 293.9727}};
+  p_->ZenithView = 0;
+  p_->Zoom = 100;
+  p_->MoonImage = 0;
+  for (const Case& c : cases) {
+    SetObserverLocation(p_->Observer, -c.eastLongitude * kDeg, c.latitude * kDeg, 0);
+    p_->HeldAlt = c.alt * kDeg;
+    p_->HeldAz = c.az * kDeg;
+    Plot(c.jd);
+    EXPECT_NEAR(1 - PolygonArea(PhaseShadowPoints[1], 38) / PolygonArea(PhaseDiscPoints[1], 37), c.fraction, 0.01) << c.jd;
+    double x1, y1, x2, y2;
+    ASSERT_TRUE(p_->ProjectToChart(c.alt * kDeg, c.az * kDeg, x1, y1));
+    ASSERT_TRUE(p_->ProjectToChart(c.towardAlt * kDeg, c.towardAz * kDeg, x2, y2));
+    const QPoint limb = PhaseDiscPoints[1][27] * 2 - PhaseDiscPoints[1][0] - PhaseDiscPoints[1][18];
+    const double drawn = std::atan2(limb.y(), limb.x());
+    EXPECT_NEAR(std::remainder(drawn - std::atan2(y2 - y1, x2 - x1), 2 * kPi) / kDeg, 0, 2) << c.jd;
   }
 }
 

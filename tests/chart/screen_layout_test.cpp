@@ -38,7 +38,7 @@ class ScreenLayoutTest : public ::testing::Test {
 
 // Absent values read as the defaults; the six values round-trip; bad
 // stored values are clamped or defaulted (an aspect never 0, so no
-// division by zero).
+// division by zero); a size code an inset does not have leaves its size.
 TEST_F(ScreenLayoutTest, RegistryRoundTripAndBadStoredValues) {
   ReadRegScreenLayout();
   EXPECT_EQ(ScreenLayoutSettings, TScreenLayoutSettings{});  // defaults 2, 2, 2, 2, 2, 0
@@ -56,9 +56,11 @@ TEST_F(ScreenLayoutTest, RegistryRoundTripAndBadStoredValues) {
   reg.WriteInteger("ScreenLayout", "magnifier", 5);
   reg.WriteString("ScreenLayout", "clock", "big");
   reg.WriteInteger("ScreenLayout", "aspect adjust", -40);
+  GlobeSize = InsetSizeSmall;
   ReadRegScreenLayout();
-  EXPECT_EQ(ScreenLayoutSettings, (TScreenLayoutSettings{4, 0, 3, 4, 2, -10}));
+  EXPECT_EQ(ScreenLayoutSettings, (TScreenLayoutSettings{4, 0, 1, 0, 2, -10}));
   ApplyScreenLayout();
+  EXPECT_EQ(GlobeSize, InsetSizeSmall);
   EXPECT_DOUBLE_EQ(AspectAdjust, 0.75);
   EXPECT_GT(InsetAspect, 0.0);
 }

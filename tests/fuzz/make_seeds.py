@@ -117,6 +117,14 @@ def program_seeds(out):
         struct.pack("<IiiHHIIiiII", 40, 4, 2, 1, 8, 0, len(pixels), 2835, 2835, 256, 0) + palette + pixels
     write(out, "auto_bitmap", "gray4x2", bmp)
 
+    # View blocks (centre on the horizon, zenith view, zoom, then RA, Dec,
+    # held altitude, centre altitude, held azimuth, centre azimuth), a day
+    # offset and a chart point.
+    for name, view in (("horizon", (1, 0, 8.0, 1.0, 0.3, 0.5, 0.5, 3.0, 6.1)),
+                       ("zenith", (0, 1, 0.95, 0.0, 0.0, 1.5707963267948966, 1.57, -3.14159, 0.0)),
+                       ("huge_azimuth", (1, 0, 2.0, 0.0, 0.0, 0.4, 0.4, 1e20, 1e20))):
+        write(out, "chart_view", name, struct.pack("<BB7d", *view) + struct.pack("<dhh", 0.25, 40, 20))
+
     for i, rule in enumerate(["CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT,M3.2.0,M11.1.0", "<+0530>-5:30",
                               "AEST-10AEDT,M10.1.0,M4.1.0/3", "EST5EDT,0/0,J365/25", "<-03>3<-02>,M3.5.0/-2,M10.5.0/-1"]):
         write(out, "tz_rule", "rule%d" % i, rule)
@@ -199,6 +207,24 @@ def newer_reader_seeds(out):
     }
     for name, text in scripts.items():
         write(out, "script", name, text)
+
+    # Expressions, each evaluated prepared and as text.
+    for name, text in {"arith": "S + I * 2 / 3 - INT(I / 7) + SQRT(I) ^ 2 MOD 5 + 1 / (I - 7) + LN(0) + NN",
+                       "strings": "LEFT$(T$, 3) + MID$(S$, 2, 4) + CHR$(34) + STR$(FRAC(X * 100))",
+                       "functions": "ATAN2(-1, 0) + LEN(\"(,)\") + VAL(\"+5\") - COS(SIN(-(A + (B * 2))))"}.items():
+        write(out, "script_eval", name, text)
+    # Host commands with values that reach the chart, the observer, the
+    # markers, the printer and the menus.
+    write(out, "script", "host_sky", "\n".join([
+        "SET_LOC 0.9, 0.2, 1", "SET_JD JULIAN(2026, 1, 15.9)", "SET_CENTER \"PLANET\", 4", "SET_SCALE 6",
+        "GET_EQU \"MOON\", R, D", "GET_HOR \"SUN\", A, Z", "EQU2HOR R, D, A, Z", "HOR2EQU A, Z, R, D",
+        "ECL2EQU 0.1, 2, R, D", "GREG 2451545, Y, M, D, H", "GET_LST L", "SET_JDDL 2451545.5",
+        "SET_CENTER \"CON\", \"ORI\"", "SET_CENTER \"HOR\", 0.5, 3", "SET_CENTER \"MOON\"", "GET_EQU \"LOCK\", R, D"]))
+    write(out, "script", "host_markers_print_menus", "\n".join([
+        "MARKERS 5", "MARK 1, 1, 0.5, 2, 255, 300, -1, \"+\", \"a label longer than thirty-one characters\"",
+        "MARK 5, 1.1, 0.4, 1E12, 0, 0, 0, \".\", \"x\"", "PRINT_MAP \"POIONLY\"", "PRINT_MAP \"BW,SUMMARY\"",
+        "INSERT_MAINMENU 1E30, \"X\"", "INSERT_MENUITEM -3E9, 2, \"Y\", \"y.sbas\"", "CLEAR_MENUS",
+        "READ_SETTINGS_FILE \"view.ssf\"", "WAIT 2", "SET_JD -1"]))
 
     # Catalogue import: separated fields with sexagesimal places, and fixed columns.
     write(out, "catalog_import", "separated",

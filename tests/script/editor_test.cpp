@@ -24,6 +24,7 @@
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/script_gui.h"
 #include "script/forms/scr_inp_form.h"
+#include <QLabel>
 #include <QLineEdit>
 #include "script/runner.h"
 #include "tests/support/test_support.h"
@@ -103,15 +104,57 @@ TEST_F(Editor, ClosingModifiedTextAsksToSave) {
   }
 }
 
-TEST_F(Editor, AMissingFileLeavesTheTextAndTheName) {
+// "°", "é" and "€" keep themselves through the editor, PRINT, INPUT, the
+// message boxes and PRINT#, from a UTF-8 file and from a Windows-1252 one.
+TEST_F(Editor, CharactersBeyondAsciiKeepThemselvesOnEveryPath) {
+  const std::string chars = "\xC2\xB0\xC3\xA9\xE2\x82\xAC";  // °é€ in UTF-8
+  const std::string answer = "\xE2\x82\xAC\xC3\xA9\xC2\xB0";
+  for (const std::string& inFile : {chars, std::string("\xB0\xE9\x80")}) {
+    const std::string out = dir_.File("out.txt");
+    testing_support::WriteText(dir_.File("chars.sbas"), "INPUT \"" + inFile + "?\", A$\r\nPRINT \"" + inFile +
+                                                            "\"\r\nOPEN# 1, \"O\", \"" + out +
+                                                            "\"\r\nPRINT# 1, A$, DD_STR$(0.5)\r\nCLOSE# 1\r\n");
+    ScopedScriptedDialogs dialogs;
+    std::string prompt;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<TScrInpForm1*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      prompt = dialog->Label1->text().toStdString();
+      dialog->Edit1->setText(QString::fromStdString(answer));
+      QTest::keyClick(dialog->Edit1, Qt::Key_Return);
+    });
+    TScrEditForm1* editor = OpenScriptEditor(true);
+    ASSERT_TRUE(editor->LoadFile(dir_.File("chars.sbas")));
+    EXPECT_EQ(editor->ScrEditMemo1->document()->findBlockByNumber(1).text(), QString::fromUtf8("PRINT \"°é€\""));
+    EXPECT_EQ(editor->RunScript(), 0) << dialogs.Last().text;
+    EXPECT_EQ(dialogs.Records().at(0).text, chars);
+    EXPECT_EQ(prompt, chars + "?");
+    // 0.5 rad = 28.6479° = 28° 38.9'.
+    EXPECT_EQ(FileText(out), answer + " 28\xC2\xB0" "38.9'\r\n");
+    ASSERT_TRUE(editor->SaveScript());
+    EXPECT_EQ(FileText(dir_.File("chars.sbas")).rfind("INPUT \"" + chars + "?\", A$\r\nPRINT", 0), 0u);
+    editor->close();
+    FlushDeletes();
+  }
+}
+
+// A script menu item asks before it replaces unsaved text ("Save changes?",
+// Cancel keeps it), and a file that cannot be read changes neither the text
+// nor the name.
+TEST_F(Editor, AScriptItemNeverDropsUnsavedTextAndAFailedLoadChangesNothing) {
+  testing_support::WriteText(dir_.File("item.sbas"), "PRINT \"item\"\r\n");
   ScopedScriptedDialogs dialogs;
-  TScrEditForm1* editor = OpenScriptEditor(false);
-  editor->ScrEditMemo1->setPlainText("PRINT 2");
-  ScriptFileName = dir_.File("absent");
-  EXPECT_FALSE(editor->LoadScript());
-  EXPECT_EQ(editor->Lines(), std::vector<std::string>{"PRINT 2"});
-  EXPECT_EQ(ScriptFileName, dir_.File("absent"));
-  EXPECT_FALSE(editor->isVisible());
+  TScrEditForm1* editor = OpenScriptEditor(true);
+  ScriptFileName = dir_.File("mine.sbas");
+  QTest::keyClicks(editor->ScrEditMemo1, "PRINT 1");
+  for (int answer : {platform::IDCANCEL, platform::IDNO}) {
+    dialogs.QueueAnswer(answer);
+    EXPECT_FALSE(RunScriptFile(dir_.File(answer == platform::IDNO ? "missing.sbas" : "item.sbas")));
+    EXPECT_EQ(editor->Lines(), std::vector<std::string>{"PRINT 1"});
+    EXPECT_EQ(ScriptFileName, dir_.File("mine.sbas"));
+    EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNoCancel);
+  }
+  editor->SetModified(false);
 }
 
 TEST_F(Editor, ScriptMenusInsertRunAndClear) {
@@ -149,6 +192,27 @@ TEST(FileTypes, ScriptsAreRegisteredBesideSettingsFiles) {
 }  // namespace
 
 namespace {
+
+// The start-up script ran (here: too deeply nested, an error and no crash);
+// File > New script then opens an empty editor named "Noname.sbas", so a
+// save never lands on "autoexec.sbas".
+TEST(NewScript, AfterTheStartUpScriptIsAnEmptyNoname) {
+  TempDir dir;
+  TMainForm1 form;
+  InstallScriptGui(&form, form.menuBar());
+  testing_support::WriteText(dir.File("autoexec.sbas"), "PRINT " + std::string(10000, '(') + "1" + std::string(10000, ')'));
+  ScopedScriptedDialogs dialogs;
+  EXPECT_TRUE(RunScriptFile(dir.File("autoexec.sbas")));
+  EXPECT_EQ(dialogs.Last().text, "(error in line#1)\r\nExpression nested too deeply.");
+  FlushDeletes();
+  form.NewScript1Click();
+  ASSERT_NE(ScrEditForm1, nullptr);
+  EXPECT_EQ(ScriptFileName, "Noname.sbas");
+  EXPECT_EQ(ScrEditForm1->Lines(), std::vector<std::string>{""});
+  CloseScriptEditor();
+  FlushDeletes();
+  SetScriptHost(nullptr);
+}
 
 // PRINT_MAP through the main window's chart printer, on a PDF file.
 TEST(PrintMap, ScriptPrintsTheChartToAPdf) {

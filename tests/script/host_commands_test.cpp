@@ -214,12 +214,14 @@ TEST_F(HostCommands, ArgumentFaultsGiveTheirCodes) {
       {"MARKERS 0\nMARK 1, 0, 0, 1, 0, 0, 0, \"+\", \"\"", 29},
       {"MARKERS 2\nMARK 3, 0, 0, 1, 0, 0, 0, \"+\", \"\"", 21},
       {"MARKERS 10001", 51},
+      {"MARKERS 1\nMARK 1, 0, 0, 1E12, 0, 0, 0, \"+\", \"\"", 51},
       {"WAIT 3601", 3},
       {"WAIT 1, 2", 3},
       {"EQU2HOR 1, 2, A", 3},
       {"READ_SETTINGS_FILE \"/no/such/file.ssf\"", 60},
       {"PRINT_MAP \"bw\"", 3},
       {"PRINT_MAP \"POI,POIALL\"", 3},
+      {"PRINT_MAP \"\"", kPrinterError},
       {"INSERT_MAINMENU 0, \"&Extra\"", 41},
       {"CLEAR_MENUS NOW", 3},
   };
@@ -244,6 +246,24 @@ TEST_F(HostCommands, ViewCommandsSetTheChartCentreAndScale) {
   EXPECT_EQ(chart_->TrackKind, kTrackNone);
   EXPECT_NEAR(chart_->CentreRA, v[1], 1e-12);
   EXPECT_NEAR(chart_->CentreDec, v[2], 1e-12);
+}
+
+// Place, time, centre on Mars, zoom 6: the centre the chart holds, turned
+// back into right ascension and declination for the new place and instant
+// as the next render does, is Mars, whatever the chart's copy of the
+// observer from its last render.
+TEST_F(HostCommands, CentreAfterPlaceAndTimeIsTheBodyThen) {
+  chart_->Observer = ObserverTime;
+  TTestHost host;
+  ASSERT_EQ(RunScript("SET_LOC 50 / RAD, 350 / RAD, 1\nSET_JD 2461456.375\nSET_CENTER \"PLANET\", 4\nSET_SCALE 6"), 0)
+      << host.Error();
+  double ra, dec;
+  HorizontalToEquatorial(ObserverTime, ra, dec, chart_->HeldAz, chart_->HeldAlt);
+  // Mars at 2027-02-19 21:00 UTC from 50° N, 10° E, apparent topocentric
+  // place of date (astropy 5.2.1, TETE frame); the core's theory to 1'.
+  EXPECT_NEAR(ra, 2.6943776874459355, 3e-4);
+  EXPECT_NEAR(dec, 0.2687448802093429, 3e-4);
+  EXPECT_EQ(chart_->CentreName, "The Planet Mars");
 }
 
 TEST_F(HostCommands, SetLocMovesTheObserver) {
@@ -361,10 +381,14 @@ TEST_F(HostCommands, PrintMapOptionsReachThePrinter) {
   EXPECT_FALSE(host.printed[0].pointsOfInterest);
   EXPECT_TRUE(host.printed[1].allPoints && host.printed[1].pointsOfInterest && !host.printed[1].chart);
   EXPECT_TRUE(host.printed[2].chart && !host.printed[2].blackWhite && !host.printed[2].summary);
+  // POIONLY alone prints the visible points, never a job of no pages.
+  ASSERT_EQ(RunScript("PRINT_MAP \"POIONLY\""), 0);
+  ASSERT_EQ(host.printed.size(), 4u);
+  EXPECT_TRUE(host.printed[3].pointsOfInterest && !host.printed[3].chart && !host.printed[3].allPoints);
   host.points = 0;
   ASSERT_EQ(RunScript("PRINT_MAP \"POIONLY\"\nPRINT_MAP \"POI\""), 0);
-  ASSERT_EQ(host.printed.size(), 4u);
-  EXPECT_FALSE(host.printed[3].pointsOfInterest);
+  ASSERT_EQ(host.printed.size(), 5u);
+  EXPECT_FALSE(host.printed[4].pointsOfInterest);
 }
 
 }  // namespace
