@@ -2,6 +2,7 @@
 // window first, the log window last) and runs the event loop.
 #include <QApplication>
 #include <QScreen>
+#include <QSessionManager>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,10 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Noctra Planetarium"));
   QApplication::setOrganizationName(QStringLiteral("Tarvel Software"));
 
-  MainForm1 = new TMainForm1;
-  MainForm1->setAttribute(Qt::WA_DeleteOnClose);
+  // The main window lives until the event loop has ended and is deleted
+  // below, after its close: never while a modal loop the close ended is
+  // still unwinding.
+  TMainForm1* form = new TMainForm1;
   // The settings file named on the command line is read at the first
   // heartbeat tick.
   const QStringList arguments = QApplication::arguments();
@@ -39,10 +42,23 @@ int main(int argc, char** argv) {
   POIForm = new TPOIForm(MainForm1);
   AttachSequencer(*POIForm);
   LogForm = new TLogForm(MainForm1);
-  CloseOnTerminationSignals(MainForm1);
+  // Every way out takes the main window's one close path: File > Exit and
+  // the close button (its close event), SIGTERM and SIGINT, the end of the
+  // desktop session and any other end of the event loop. An accepted close
+  // ends the loop; the window's destruction then stores the settings.
+  form->OnClosed = [] { QCoreApplication::quit(); };
+  CloseOnTerminationSignals([form] { form->EndProgram(); });
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, form, [form](QSessionManager&) {
+    form->FinishClose();
+  });
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, form, [form] { form->FinishClose(); });
   // Without a window manager a maximised window keeps its minimum size, so
   // it first gets the screen's whole work area.
   if (QScreen* screen = QApplication::primaryScreen()) MainForm1->setGeometry(screen->availableGeometry());
   MainForm1->showMaximized();
-  return app.exec();
+  const int code = app.exec();
+  CloseOnTerminationSignals(nullptr);
+  form->FinishClose();
+  delete form;
+  return code;
 }

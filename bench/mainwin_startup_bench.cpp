@@ -2,7 +2,7 @@
 //
 // BM_StartupToFirstChart: from creating the main window (start-up: reference
 // files, object database, plotter, styles, back buffer) through the first
-// heartbeat tick (which starts the star load) to the first finished render
+// heartbeat tick (the star load started in the start-up) to the first finished render
 // with the stars drawn. The heartbeat's first tick is called at once rather
 // than after the timer's first 1,000 ms interval. The chart is the screen's
 // size: run under Xvfb with a 1920 x 1080 screen for a 1080p chart.
@@ -53,7 +53,7 @@ std::unique_ptr<TMainForm1> StartToFirstChart() {
   form->ImagingSettingsPath = (std::filesystem::temp_directory_path() / "noctra-bench-imaging.xml").string();
   form->StartUp();
   form->Timer1->stop();
-  form->Timer1Timer();  // the first tick: the star load starts
+  form->Timer1Timer();  // the first tick
   WaitForStarLoad();
   form->Timer1Timer();  // the stars are in: the chart is rendered
   return form;

@@ -30,6 +30,9 @@ struct TCatalogHooks {
   std::function<void(bool)> setObjectLabels;
   // Opens the user guide at a page ("settings.html#solar").
   std::function<void(const std::string&)> showHelp;
+  // A star load has ended with its arrays in place (the main window draws
+  // them at once).
+  std::function<void()> starLoadEnded;
 };
 
 // Installs the hooks (GUI thread, before any catalogue work starts).

@@ -690,6 +690,7 @@ void TakeLoadResult(TStarLoadResult& r) {
   CallHook(CatalogHooks().resumeMagnifierThread);
   CallHook(CatalogHooks().resumeCursorThread);
   StarLoaderBusy = 0;
+  CallHook(CatalogHooks().starLoadEnded);
 
   // Messages come after the state is whole again: a modal box lets the
   // heartbeat run.

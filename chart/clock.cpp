@@ -324,7 +324,8 @@ void DrawClock(uint8_t force) {
   }
   // 5. The face under the hands; hand indices.
   std::memcpy(ClockBitmap->Image().bits(), ClockFaceBitmap->Image().constBits(), ClockFaceBitmap->Image().sizeInBytes());
-  if (ClockSize == 0) return;
+  // The indices are followed even while the clock is hidden: the chart is
+  // redrawn when they change.
   const int32_t h24 = Rnd(h * 10) % 241;
   const int32_t minute = Rnd((h - std::floor(h)) * 60);
   const int32_t second = Rnd((h * 60 - std::floor(h * 60)) * 60);
@@ -333,6 +334,7 @@ void DrawClock(uint8_t force) {
     Last.minute = minute;
     ClockChanged = 1;
   }
+  if (ClockSize == 0) return;
   ClockGreyHand = h24;
   ClockMinuteHand = minute;
   ClockSecondHand = second;

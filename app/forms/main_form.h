@@ -129,6 +129,21 @@ class TMainForm1 : public QMainWindow {
   // put it in a folder of their own).
   std::string ImagingSettingsPath = "ImagingSettings.xml";
 
+  // The one way out of the program, whatever asks for it (File > Exit, the
+  // close button, SIGTERM and SIGINT, the end of the desktop session): open
+  // modal windows and dialogs are cancelled and the two-phase close starts;
+  // the heartbeat finishes it once every worker has ended.
+  void EndProgram();
+  // The same close carried through here, handling events until the window
+  // has closed (for callers that cannot return to the event loop first: the
+  // session manager's save request, the loop's end). After `timeoutMs` the
+  // close is forced; the window's destruction still joins every worker.
+  void FinishClose(int timeoutMs = 5000);
+  // True once the close has been accepted (devices let go, timers stopped).
+  bool Closed() const { return closed_; }
+  // Run when the close has been accepted (the program ends its event loop).
+  std::function<void()> OnClosed;
+
   // The heartbeat (Timer1) and its parts.
   void Timer1Timer();
   // The one-shot start-up timer (2,000 ms after the first tick): the
@@ -389,6 +404,7 @@ class TMainForm1 : public QMainWindow {
   void NotePlaceUnchosen();
   void ClearPlaceNoteWhenMoved();
   bool inTick_ = false;
+  bool closed_ = false;
   bool destroyed_ = false;
   TRect lastClockRect_;
   int lastClockSize_ = -1;

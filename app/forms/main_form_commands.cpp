@@ -9,6 +9,7 @@
 #include "app/forms/log_form.h"
 #include "app/forms/main_form_parts.h"
 #include "app/forms/print_job.h"
+#include "astro/solar_system.h"
 #include "catalog/object_catalog.h"
 #include "chart/clicks.h"
 #include "chart/forms/magnifier_settings_form.h"
@@ -104,13 +105,26 @@ void TMainForm1::Center1Click() {
 }
 
 void TMainForm1::Track1Click() {
-  // Asteroids, comets, the Sun, the Moon and the planets but the Earth; the
-  // render names the body in status panel 4.
+  // Asteroids, comets, the Sun, the Moon and the planets but the Earth.
   if (!MainPlotter || SelectionKind < 3 || SelectionKind > 5 || (SelectionKind == 5 && SelectionIndex == 2)) return;
+  const int32_t i = SelectionIndex;
+  std::string name;
+  if (SelectionKind == 5) {
+    if (i == 9) name = "The Moon";
+    else if (i == 10) name = "The Sun";
+    else if (i >= 0 && i < kPlanetCount) name = "The " + Planets[i].Name.str();
+  } else if (SelectionKind == 3 && i >= 0 && i < AsteroidCount) {
+    name = "The asteroid " + Asteroids[i].Name.str();
+  } else if (SelectionKind == 4 && i >= 0 && i < CometCount) {
+    name = "The comet " + Comets[i].Name.str();
+  }
+  if (name.empty()) return;
   MainPlotter->TrackKind = SelectionKind;
-  MainPlotter->TrackIndex = SelectionIndex;
+  MainPlotter->TrackIndex = i;
+  MainPlotter->TrackName.assign(name);  // at most 50 characters
   chart_->SetFullView(false);
   chart_->MarkReplot();
+  SetStatusText(4, ("Tracking: " + MainPlotter->TrackName.str()).substr(0, 60));
 }
 
 void TMainForm1::ShowObjectInformation(int kind, int32_t index, bool byKey) {

@@ -3,9 +3,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <filesystem>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "app/core/plotter_view.h"
 #include "app/core/points_of_interest.h"
@@ -13,6 +19,7 @@
 #include "app/forms/main_form_parts.h"
 #include "app/forms/print_job.h"
 #include "astro/planets.h"
+#include "astro/precession.h"
 #include "astro/reference_files.h"
 #include "catalog/bounds.h"
 #include "catalog/forms/settings_owners.h"
@@ -124,6 +131,7 @@ bool TMainForm1::StartUp() {
   InitTimeZoneInfo(tzi);
   platform::GetSystemTimeZoneInformation(tzi);
   SetObserverTimeZone(ObserverTime, tzi, 1);
+  UpdatePrecession(ObserverTime);
   LoadDataFiles();
   LoadWorldMap(DataFolder);
   // 7, 8. Screen, chart area and back buffer, with the stored screen layout
@@ -214,7 +222,26 @@ bool TMainForm1::StartUp() {
   hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
   hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
   hooks.showHelp = [this](const std::string& page) { ShowHelp(this, QString::fromStdString(page)); };
+  // New stars are drawn at once, not at the heartbeat's next tick (the
+  // first chart with stars comes that much sooner).
+  hooks.starLoadEnded = [this] {
+    // The old arrays go with the load's result right after this; the memory
+    // they held, freed into the loader threads' allocation arenas, is then
+    // given back to the system, so that reload after reload does not leave
+    // it piling up there.
+    QTimer::singleShot(0, [] { ReleaseFreedMemory(); });
+    if (startupComplete_ && !RenderSuspended && CloseState == kRunning && chart_->ReplotPending()) {
+      RenderMainView();
+      ShowCursorPosition(mouseX_, mouseY_);
+    }
+  };
   SetCatalogHooks(std::move(hooks));
+  // The stars are read from here on, while the build chain runs and the
+  // other windows are made and shown: the first tick's reload step finds
+  // them loaded for the instant's epoch (and loads them again only when the
+  // start time or a setting moved it), so the first chart with stars need
+  // not wait for the first tick.
+  LoadStarCatalogs();
   // 11. The build chain: styles and drawing colours, the constellation
   // boundaries, the Sun and Moon pictures.
   ConvertElementTable();
@@ -247,7 +274,12 @@ bool TMainForm1::StartUp() {
   };
   std::vector<TBuildStep> steps = chain;
   steps.insert(steps.end(), insets_.buildSteps.begin(), insets_.buildSteps.end());
-  if (RunBuildChain(steps) != steps.size()) return false;
+  if (RunBuildChain(steps) != steps.size()) {
+    // Nothing will draw the stars: the load is stopped and waited for.
+    CancelStarLoad();
+    WaitForStarLoad();
+    return false;
+  }
   SetPointOfInterest(0, FieldOfViewMode, 0, 0);
   UpdateFieldOfViewMenu();
   PlaceInsets();
@@ -294,15 +326,66 @@ bool TMainForm1::StartUp() {
   RegisterWorkerThread({"globe", [] { DoneGlobe(); }, [] { return GlobeMoving(); }, [] { DoneGlobe(); }});
   RenderMainView();
   startupComplete_ = true;
-  Timer1->start();
+  // The first tick (the deferred start-up, which needs every window) comes
+  // as soon as the event loop runs: the windows are all made by then.
+  Timer1->start(0);
   return true;
 }
 
 // --- Close -------------------------------------------------------------------
 
+void mainform::ReleaseFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+
+void mainform::CancelModalWindows() {
+  // Each step closes one window; the bound only guards against a window
+  // that comes back at once.
+  for (int i = 0; i < 100; ++i) {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      popup->close();
+      if (QApplication::activePopupWidget() == popup) popup->hide();
+    } else if (QWidget* modal = QApplication::activeModalWidget()) {
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+      if (QApplication::activeModalWidget() == modal) modal->hide();
+    } else {
+      return;
+    }
+  }
+}
+
+void TMainForm1::EndProgram() {
+  if (closed_) return;
+  CancelModalWindows();
+  close();
+}
+
+void TMainForm1::FinishClose(int timeoutMs) {
+  if (closed_) return;
+  EndProgram();
+  QElapsedTimer waited;
+  waited.start();
+  // The heartbeat (every 100 ms) finishes the close; a script run unwinds
+  // first.
+  while (!closed_ && waited.elapsed() < timeoutMs)
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  if (closed_) return;
+  CloseState = kClosing;
+  close();
+}
+
 void TMainForm1::closeEvent(QCloseEvent* event) {
-  // A script run unwinds first; the close then comes again.
-  if (ScrStopThen([this] { close(); })) {
+  if (closed_) {
+    event->accept();
+    return;
+  }
+  // A script run unwinds first; the close then comes again from the event
+  // loop (never from inside this handler: a close started here would be
+  // taken as accepted without this window's own close).
+  if (ScriptRunActive()) {
+    ScrStopThen([this] { QTimer::singleShot(0, this, [this] { close(); }); });
     event->ignore();
     return;
   }
@@ -317,7 +400,9 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   FormClose();
+  closed_ = true;
   event->accept();
+  if (OnClosed) OnClosed();
 }
 
 void TMainForm1::FormClose() {

@@ -37,6 +37,15 @@ F* OwnedWindow(F*& global, QWidget* owner) {
   return global;
 }
 
+// Cancels the open pop-up menus and modal windows, newest first, as their
+// Cancel or Esc would: a dialog is rejected (its exec returns once control
+// reaches its loop again), any other modal window is hidden.
+void CancelModalWindows();
+
+// Gives the memory that freed blocks leave in the allocator's arenas back
+// to the system (after large arrays are freed).
+void ReleaseFreedMemory();
+
 // The size code (1..N) of the checked size item, 0 when none is checked.
 template <std::size_t N>
 int CheckedCode(const std::array<QAction*, N>& items) {

@@ -17,6 +17,7 @@
 #include "astro/precession.h"
 #include "catalog/bounds.h"
 #include "catalog/stars.h"
+#include "chart/clock.h"
 #include "chart/globe.h"
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_settings.h"
@@ -102,7 +103,10 @@ void TMainForm1::FirstTick() {
   SetTimeRateMenus();
   // 7. "autoexec.sbas", run out of this handler (a missing file runs
   // nothing); the help menus.
-  if (startupComplete_) QTimer::singleShot(0, this, [] { RunScriptFile("autoexec.sbas"); });
+  if (startupComplete_)
+    QTimer::singleShot(0, this, [] {
+      if (CloseState == kRunning) RunScriptFile("autoexec.sbas");
+    });
   EnableHelpMenus();
   // 8. The telescopes and eyepieces of the magnifier settings; its window.
   if (startupComplete_) {
@@ -139,11 +143,23 @@ void TMainForm1::Timer1Timer() {
     ~Leave() { flag = false; }
   } leave{inTick_};
 
-  if (StartupPending) FirstTick();
-  // 2. The close handshake: every worker has ended and been joined.
-  if (CloseHandshakeTick()) {
-    close();
-    return;
+  if (StartupPending) {
+    // A close asked for before the first tick skips the deferred start-up.
+    if (CloseState == kRunning) {
+      FirstTick();
+    } else {
+      StartupPending = false;
+      Timer1->setInterval(100);
+    }
+  }
+  // 2. The close handshake: windows opened meanwhile are cancelled; once
+  // every worker has ended and been joined, the window closes.
+  if (CloseState == kCloseRequested) {
+    CancelModalWindows();
+    if (CloseHandshakeTick()) {
+      close();
+      return;
+    }
   }
   if (CloseState == kClosing) return;
   // A place chosen (location window, pick list, script, globe menu) ends
@@ -163,6 +179,13 @@ void TMainForm1::Timer1Timer() {
       const TRect r = InsetRect(kRepaintClock);
       PaintBox1->update(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
+  }
+  // 7. The chart follows the clock: it is redrawn when the clock's face or
+  // its minute or 24-hour hand moved (once a simulated minute; every tick
+  // from 1 Hour/Second on).
+  if (ClockChanged) {
+    ClockChanged = 0;
+    chart_->MarkReplot();
   }
   // 8. Precession of date.
   UpdatePrecession(ObserverTime);

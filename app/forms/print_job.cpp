@@ -10,6 +10,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <functional>
 #include <memory>
@@ -75,6 +76,8 @@ TPrintForm1::TPrintForm1(QWidget* owner) : QDialog(owner) {
 }
 
 void TPrintForm1::OptionsToControls() {
+  // Setting a box must not copy the boxes not yet set back into Options.
+  const QSignalBlocker mainView(MainViewCheckBox1), poi(POICheckBox1);
   BWCheckBox1->setChecked(Options.blackAndWhite);
   MainViewCheckBox1->setChecked(Options.mainView);
   POICheckBox1->setChecked(Options.pointsOfInterest);

@@ -1,8 +1,6 @@
 #include "app/forms/unix_signals.h"
 
-#include <QPointer>
 #include <QSocketNotifier>
-#include <QWidget>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,7 +8,7 @@
 namespace {
 
 int g_fds[2] = {-1, -1};
-QPointer<QWidget> g_window;
+std::function<void()> g_action;
 QSocketNotifier* g_notifier = nullptr;
 
 extern "C" void OnTerminationSignal(int) {
@@ -21,15 +19,15 @@ extern "C" void OnTerminationSignal(int) {
 
 }  // namespace
 
-bool CloseOnTerminationSignals(QWidget* window) {
-  g_window = window;
+bool CloseOnTerminationSignals(std::function<void()> action) {
+  g_action = std::move(action);
   if (g_notifier) return true;
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_fds) != 0) return false;
   g_notifier = new QSocketNotifier(g_fds[1], QSocketNotifier::Read);
   QObject::connect(g_notifier, &QSocketNotifier::activated, [] {
     char b = 0;
     [[maybe_unused]] const ssize_t n = ::read(g_fds[1], &b, 1);
-    if (g_window) g_window->close();
+    if (g_action) g_action();
   });
   struct sigaction sa = {};
   sa.sa_handler = OnTerminationSignal;

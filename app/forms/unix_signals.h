@@ -1,11 +1,12 @@
-// SIGTERM and SIGINT close the program the way File > Exit does: the
-// signal handler only writes a byte to a pipe; the GUI thread reads it and
-// asks the main window to close (threads joined, settings written), so a
-// desktop logout or Ctrl+C in a terminal loses nothing.
+// SIGTERM and SIGINT end the program the way File > Exit does: the signal
+// handler only writes a byte to a socket; the GUI thread reads it and runs
+// the given action (the main window's one close path: open dialogs
+// cancelled, threads joined, settings written), so a desktop logout or
+// Ctrl+C in a terminal loses nothing.
 #pragma once
 
-class QWidget;
+#include <functional>
 
-// Installs the handlers for `window` (once; later calls change the window).
-// True when the pipe and handlers could be set up.
-bool CloseOnTerminationSignals(QWidget* window);
+// Installs the handlers (once; later calls change the action, an empty one
+// ignores the signals). True when the socket and handlers could be set up.
+bool CloseOnTerminationSignals(std::function<void()> action);

@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
-#include <csignal>
 #include <thread>
 
 #include "app/core/lifecycle.h"
@@ -21,7 +20,6 @@
 #include "app/forms/log_form.h"
 #include "app/forms/main_form.h"
 #include "app/forms/poi_form.h"
-#include "app/forms/unix_signals.h"
 #include "astro/observer.h"
 #include "catalog/forms/star_options_form.h"
 #include "catalog/star_options.h"
@@ -29,6 +27,8 @@
 #include "chart/clock.h"
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_settings.h"
+#include "chart/plotter.h"
+#include "astro/solar_system.h"
 #include "platform/dialogs.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/runner.h"
@@ -94,24 +94,7 @@ TEST(MainForm, TimeMenusFollowFlowAndRate) {
   EXPECT_TRUE(form.Rates1[0]->isEnabled());
 }
 
-TEST(MainForm, HeartbeatAdvancesTheClockFromTheCounter) {
-  TMainForm1 form;
-  uint32_t counter = 4000000000u;
-  form.MsCounter = [&] { return counter; };
-  form.SystemClock = [] { return 2460000.5; };
-  form.StartupPending = false;
-  TimeFlow = kTimeForward;
-  TimeRate = 4;
-  InitObserver(ObserverTime);
-  SetObserverUT(ObserverTime, 2460000.5);
-  form.Timer1Timer();  // the first tick only sets the tick time
-  counter += 100;      // 100 ms at rate 4: 6 simulated hours
-  form.Timer1Timer();
-  EXPECT_NEAR((ObserverTime.JD_UT - 2460000.5) * 24.0, 0.1 * 21600.0 / 3600.0, 1e-6);
-  TimeRate = 0;
-}
-
-TEST(MainForm, PopupCenterRecentresExceptOnTheEarth) {
+TEST(MainForm, PopupCenterAndTrack) {
   TMainForm1 form;
   auto* chart = new FakeChart;
   form.SetChartView(std::unique_ptr<IChartView>(chart));
@@ -131,6 +114,21 @@ TEST(MainForm, PopupCenterRecentresExceptOnTheEarth) {
   form.ClickRA = 3.0;
   form.Center1->trigger();
   EXPECT_DOUBLE_EQ(chart->CentreRA(), 1.2);
+  // Track names the body in status panel 4.
+  auto plotter = std::make_unique<tPlotter>();
+  MainPlotter = plotter.get();
+  SelectionIndex = 9;
+  form.Track1Click();
+  EXPECT_EQ(form.StatusText(4), "Tracking: The Moon");
+  SelectionKind = 4;
+  SelectionIndex = 0;
+  CometCount = 1;
+  Comets[0].Name.assign("C/2023 A3 (Tsuchinshan-ATLAS)");
+  form.Track1Click();
+  EXPECT_EQ(form.StatusText(4), "Tracking: The comet C/2023 A3 (Tsuchinshan-ATLAS)");
+  EXPECT_EQ(MainPlotter->TrackKind, 4);
+  MainPlotter = nullptr;
+  CometCount = 0;
   SelectionKind = 0;
 }
 
@@ -193,22 +191,6 @@ TEST(Lifecycle, CloseWaitsForAndJoinsEveryWorker) {
   EXPECT_EQ(CloseState, kClosing);
   EXPECT_TRUE(CloseQuery());
   UnregisterAllWorkerThreads();
-  CloseState = kRunning;
-}
-
-TEST(Lifecycle, TerminationSignalClosesLikeExit) {
-  TMainForm1 form;
-  form.show();
-  ASSERT_TRUE(CloseOnTerminationSignals(&form));
-  CloseState = kRunning;
-  std::raise(SIGTERM);
-  for (int i = 0; i < 200 && form.isVisible(); ++i) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(CloseState, kClosing);
-  CloseOnTerminationSignals(nullptr);
   CloseState = kRunning;
 }
 

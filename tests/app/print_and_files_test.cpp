@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QPrinter>
+#include <QRadioButton>
 #include <memory>
 
 #include "app/core/file_types.h"
@@ -69,6 +71,16 @@ TEST(PrintHeader, OptionsWindowRules) {
   EXPECT_TRUE(PrintFormState(o, 2).poiChoiceEnabled);
   o.pointsOfInterest = false;
   EXPECT_FALSE(PrintFormState(o, 2).okEnabled);
+  // The window's start values: high contrast off, main view and points of
+  // interest on, visible points only, no object list; shown and hidden,
+  // it keeps them.
+  TPrintForm1 window;
+  window.show();
+  window.hide();
+  EXPECT_FALSE(window.BWCheckBox1->isChecked() || window.ObjectListCheckBox1->isChecked());
+  EXPECT_TRUE(window.MainViewCheckBox1->isChecked());
+  EXPECT_TRUE(window.POICheckBox1->isChecked());
+  EXPECT_TRUE(window.VisiblePOIRadioButton1->isChecked());
 }
 
 TEST(PrintJob, FailingPrinterRestoresRendering) {

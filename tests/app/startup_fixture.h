@@ -96,10 +96,16 @@ class StartUpFixture : public testing::Test {
     DataFolder = data_;
     ProgramFolder = data_;
     GlobalLocation.PickListPath = home.File("picklist.dat");  // a fresh, empty list
-    form = new TMainForm1;
-    form->ImagingSettingsPath = home.File("ImagingSettings.xml");
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(form, &QObject::destroyed, [this] { destroyed = true; });
+    form = NewWindow();
+  }
+  // A main window that deletes itself on close, as the program's does.
+  TMainForm1* NewWindow() {
+    destroyed = false;
+    auto* w = new TMainForm1;
+    w->ImagingSettingsPath = home.File("ImagingSettings.xml");
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(w, &QObject::destroyed, [this] { destroyed = true; });
+    return w;
   }
   void TearDown() override {
     if (!destroyed) delete form;

@@ -1,5 +1,6 @@
 // The real main window on the built reference data: start-up, the first
 // heartbeat tick with the star load, and the close with every thread joined.
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QMenu>
@@ -7,8 +8,12 @@
 #include <QProcess>
 #include <QScreen>
 #include <QToolButton>
+#include <QWindow>
+#include <csignal>
 
 #include "app/core/points_of_interest.h"
+#include "app/forms/about_form.h"
+#include "app/forms/unix_signals.h"
 #include "app/forms/print_job.h"
 #include "astro/text.h"
 #include "catalog/object_catalog.h"
@@ -24,6 +29,7 @@
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
+#include "platform/qt_dialogs.h"
 #include "shell/settings_sections.h"
 #include "tests/app/startup_fixture.h"
 
@@ -68,8 +74,8 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   ASSERT_TRUE(form->StartUp());
   if (QScreen* screen = QGuiApplication::primaryScreen()) form->setGeometry(screen->availableGeometry());
   form->show();
-  // The first tick starts the star load; the chart is rendered again when
-  // the stars are in.
+  // The stars load from the start-up on; the chart is rendered again when
+  // they are in.
   ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
   // The first tick also renders (for the observer's place) while the stars
   // still load; the heartbeat's next render has them.
@@ -288,9 +294,10 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
         EXPECT_TRUE(out.contains(QString::fromStdString(cell))) << cell;
     }
     // Pages: the map, one of points, and the table at six lines an inch
-    // between margins of 1.5 and 0.5 inch, every page with its headings.
+    // between margins of 1.5 and 0.5 inch (a page ends with the line that
+    // reaches the bottom margin), every page with its headings.
     const double inches = printer.pageRect(QPrinter::Inch).height();
-    const int perPage = int((inches - 2.0) * 6);
+    const int perPage = int(std::ceil((inches - 2.0) * 6));
     const int tablePages = (int(records.size()) + perPage - 1) / perPage;
     EXPECT_EQ(PdfPages(home.File("map.pdf")), 2 + tablePages);
     EXPECT_EQ(out.count(QStringLiteral("CATALOG#")), tablePages);
@@ -338,7 +345,7 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
 TEST_F(StartUp, ClosingWhileTheStarsLoadWaitsForTheLoader) {
   ASSERT_TRUE(form->StartUp());
   form->show();
-  form->Timer1Timer();  // the first tick starts the star load
+  form->Timer1Timer();  // the first tick; the stars still load
   ASSERT_TRUE(StarThreadRunning());
   form->close();  // refused until the loader has ended
   EXPECT_FALSE(destroyed);
@@ -393,4 +400,109 @@ TEST_F(StartUp, ThePlaceComesFromThePickListsDefaultEntry) {
   EXPECT_FALSE(form->Picks[1]->isChecked());
   form->close();
   EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+}
+
+// Every way out ends in the one close, idle and with each kind of modal
+// window open: the window system's close (the close button) and SIGTERM
+// cancel what is open, join the workers and store what a normal close
+// stores, within 5 s.
+TEST_F(StartUp, EveryWayOutClosesAndSaves) {
+  const std::string saved = home.File("ImagingSettings.xml");
+  const std::pair<std::string, std::function<void()>> ways[] = {
+      {"close button", nullptr},
+      {"idle", [] {}},
+      {"about box", [&] { form->About1Click(); }},
+      {"print setup", [&] { form->PrintSetup1Click(); }},
+      {"options window", [&] { form->StarCatalog1Click(); }},
+      {"save as dialog", [&] { form->Save2Click(); }},
+      {"message box", [] { platform::ShowMessageBox("Go on?", "Test", platform::MsgButtons::YesNo, platform::MsgIcon::Question); }},
+  };
+  for (const auto& [name, open] : ways) {
+    if (destroyed) form = NewWindow();
+    CloseState = kRunning;
+    ASSERT_TRUE(form->StartUp()) << name;
+    form->show();
+    AboutNoctraForm1 = new TAboutNoctraForm1(form);
+    platform::InstallQtDialogs();
+    bool modalOpen = false;
+    CloseOnTerminationSignals([&] {
+      modalOpen = QApplication::activeModalWidget() != nullptr;
+      form->EndProgram();
+    });
+    if (!open) {
+      QCloseEvent e;
+      QCoreApplication::sendEvent(form->windowHandle(), &e);
+      EXPECT_TRUE(form->windowHandle()->isVisible());  // until the workers have ended
+    } else {
+      QTimer::singleShot(200, [] { std::raise(SIGTERM); });
+      open();
+    }
+    EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000)) << name;
+    EXPECT_EQ(modalOpen, open && name != "idle") << name;
+    EXPECT_TRUE(platform::FileExists(saved)) << name;
+    std::filesystem::remove(saved);
+    platform::SetDialogs(&dialogs);
+    CloseOnTerminationSignals(nullptr);
+    AboutNoctraForm1 = nullptr;
+  }
+}
+
+// The real program, with the start-up script waiting in its input window,
+// ends on SIGTERM with exit status 0 and its settings stored.
+TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
+  const std::string run = home.File("run/");
+  std::filesystem::create_directories(run);
+  for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
+    std::filesystem::create_symlink(f.path(), run + f.path().filename().string());
+  testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
+  QProcess program;
+  program.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("QT_QPA_PLATFORM=offscreen")
+                                                       << QString::fromStdString("HOME=" + home.File("")));
+  program.setWorkingDirectory(QString::fromStdString(run));
+  program.start(QStringLiteral(NOCTRA_PROGRAM), {});
+  // The file types are registered 2 s after the first tick, while the
+  // script waits for its answer.
+  ASSERT_TRUE(RunEventsUntil([&] { return platform::FileExists(home.File("share/mime/packages/noctra-planetarium.xml")); }, kEventWaitMs));
+  ::kill(pid_t(program.processId()), SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(5000));
+  EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
+  EXPECT_TRUE(platform::FileExists(run + "ImagingSettings.xml"));
+}
+
+// The chart is drawn again, for the tick's instant, whenever the clock's
+// minute or 24-hour hand moves (rounded minutes and tenths of an hour: at
+// hh:mm:30 and hh:03:00, hh:09:00, ...). From 00:20:20 UT: 60 s real time
+// passes 2 such moves, 600 s at 10x 11, 10 s at 60x 12; from 1 Hour/Second
+// (3 simulated minutes a tick) every tick redraws; a stopped clock none.
+TEST_F(StartUp, ChartFollowsTheClockAtEveryRate) {
+  uint32_t ms = 1000;
+  const double start = 2460676.5 + (20.0 + 20.0 / 60.0) / 1440.0;  // 2025-01-01 00:20:20 UT
+  form->MsCounter = [&] { return ms; };
+  form->SystemClock = [&] { return start + (ms - 1000) / 86400000.0; };
+  ASSERT_TRUE(form->StartUp());
+  EXPECT_TRUE(StarThreadRunning());  // the stars load from the start-up on
+  form->Timer1->stop();
+  form->Timer1Timer();  // the first tick
+  ASSERT_TRUE(RunEventsUntil([] { return !StarThreadRunning(); }, kEventWaitMs));
+  EXPECT_FALSE(form->Chart().ReplotPending());  // drawn at once, with no tick
+  form->Timer1Timer();
+  const struct {
+    uint8_t flow, rate;
+    int ticks, renders;
+  } cases[] = {{kTimeForward, 0, 600, 2},  {kTimeForward, 1, 600, 11}, {kTimeForward, 2, 100, 12},
+               {kTimeForward, 3, 20, 20},  {kTimeBackward, 4, 20, 20}, {kTimeStopped, 3, 50, 0}};
+  for (const auto& c : cases) {
+    TimeFlow = c.flow;
+    TimeRate = c.rate;
+    const int before = form->RenderCount;
+    for (int i = 0; i < c.ticks; ++i) {
+      ms += 100;
+      const int rendered = form->RenderCount;
+      form->Timer1Timer();
+      ASSERT_TRUE(form->RenderCount == rendered || MainPlotter->Observer.JD_UT == ObserverTime.JD_UT);
+    }
+    EXPECT_EQ(form->RenderCount - before, c.renders) << int(c.flow) << " " << int(c.rate);
+  }
+  TimeFlow = kTimeForward;
+  TimeRate = 0;
 }
