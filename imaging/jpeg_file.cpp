@@ -6,7 +6,8 @@
 #include <vector>
 
 #include <QFile>
-#include <QSaveFile>
+
+#include "platform/paths.h"
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
@@ -77,13 +78,9 @@ bool SaveJpegFile(const std::string& fileName, const platform::Bitmap& bitmap, i
   if (bitmap.IsNull() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return false;
   std::vector<unsigned char> data;
   if (!Compress(bitmap, std::clamp(quality, 1, 100), grey, data)) return false;
-  QSaveFile file(QString::fromStdString(fileName));
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(reinterpret_cast<const char*>(data.data()), qint64(data.size())) != qint64(data.size())) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  // Through a temporary file and a rename, so a failed write (a full disk)
+  // keeps the old file and is reported as a failure.
+  return platform::WriteFileAtomically(fileName, data.data(), data.size());
 }
 
 }  // namespace imaging
