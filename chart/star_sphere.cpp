@@ -95,7 +95,7 @@ void SetStarSphereSize(int16_t size) {
     DrawingContext dc(*SphereFrameBitmap);
     dc.SelectPen(Pen::Solid(1, platform::PixelToColorRef(kSurround)));
     dc.SelectBrush(Brush::Solid(platform::PixelToColorRef(kSurround)));
-    dc.Rectangle(0, 0, kInset - 1, kInset - 1);
+    dc.Rectangle(0, 0, kInset, kInset);  // every pixel, the last row and column too
     const int32_t rx = int32_t(r1 * InsetAspect);
     const platform::ColorRef disc = ColorForMode(10, 10, 10);  // red in night vision
     dc.SelectPen(Pen::Solid(1, disc));
