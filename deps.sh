@@ -8,6 +8,8 @@ NOCTRA_PACKAGES=(
   python3-astropy fitsverify
   fonts-liberation fonts-dejavu-core tzdata locales
   poppler-utils
+  # The whole suite runs once more under libfaketime (.ci/run).
+  faketime
   libindi-dev indi-bin
   # The plate solver's local solve: solve-field and the Tycho-2 index files
   # 4110-4119 (36 MB; quads of 1 to 33 degrees, for fields of about 1.5 to

@@ -1,9 +1,10 @@
 #include "catalog/solar_system_options.h"
 
-#include <QDate>
+#include <QDateTime>
 #include <fstream>
 
 #include "platform/registry.h"
+#include "platform/timezone.h"
 #include "platform/url_download.h"
 #include "shell/messages.h"
 
@@ -74,7 +75,8 @@ std::string ElementDownloadName(TElementKind kind, const std::string& isoDate) {
 
 std::string DownloadElementList(TElementKind kind, TElementGrid& grid, bool mergeMode, int timeoutMs) {
   const bool asteroid = kind == TElementKind::Asteroid;
-  const QDate today = QDate::currentDate();
+  // The local date of the program's clock.
+  const QDate today = QDateTime::fromMSecsSinceEpoch(qint64(platform::SystemClockUnixSeconds() * 1000.0)).date();
   const std::string url = ElementDownloadUrl(kind, today.year());
   // Lists, templates and element files live in the working folder.
   const std::string listPath = ElementDownloadName(kind, today.toString(Qt::ISODate).toStdString());

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sstream>
 
 namespace platform {
@@ -339,18 +340,58 @@ bool ZonePlace(const std::string& zoneName, double& latitudeDeg, double& eastLon
   return false;
 }
 
+namespace {
+
+// A wall clock set by a test: the instant it read when it was set, and the
+// monotonic clock's reading then. Both are written under the mutex and read
+// under it, so a reader never sees one without the other.
+struct TestClock {
+  std::mutex lock;
+  bool set = false;
+  double unixSeconds = 0;
+  std::chrono::steady_clock::time_point since;
+};
+
+TestClock& PinnedClock() {
+  static TestClock clock;
+  return clock;
+}
+
+}  // namespace
+
+void SetSystemClockForTest(double unixSeconds) {
+  TestClock& c = PinnedClock();
+  std::lock_guard<std::mutex> guard(c.lock);
+  c.set = true;
+  c.unixSeconds = unixSeconds;
+  c.since = std::chrono::steady_clock::now();
+}
+
+void ReleaseSystemClockForTest() {
+  TestClock& c = PinnedClock();
+  std::lock_guard<std::mutex> guard(c.lock);
+  c.set = false;
+}
+
 double SystemClockUnixSeconds() {
   using namespace std::chrono;
+  TestClock& c = PinnedClock();
+  {
+    std::lock_guard<std::mutex> guard(c.lock);
+    if (c.set) return c.unixSeconds + duration<double>(steady_clock::now() - c.since).count();
+  }
   return duration<double>(system_clock::now().time_since_epoch()).count();
 }
 
 SYSTEMTIME GetSystemTimeUTC() {
   using namespace std::chrono;
-  const auto now = system_clock::now();
+  // Whole milliseconds since 1970 (floor, so an instant before 1970 keeps
+  // its day), split into the day and the time of day.
+  const auto now = sys_time<milliseconds>(milliseconds(int64_t(std::floor(SystemClockUnixSeconds() * 1000.0))));
   const auto days = floor<std::chrono::days>(now);
   const year_month_day ymd{days};
   const weekday wd{days};
-  const auto ms = duration_cast<milliseconds>(now - days).count();
+  const auto ms = (now - days).count();
   SYSTEMTIME st;
   st.wYear = uint16_t(int(ymd.year()));
   st.wMonth = uint16_t(unsigned(ymd.month()));

@@ -87,6 +87,12 @@ bool ParseIso6709(const std::string& text, double& latitudeDeg, double& eastLong
 SYSTEMTIME GetSystemTimeUTC();
 // The system clock as seconds since 1970-01-01 00:00 UTC, with fractions.
 double SystemClockUnixSeconds();
+// Tests set the instant the program's wall clock reads: from this call on
+// the clock reads `unixSeconds` and runs on from it at the rate of the
+// monotonic clock, so the program's own timers keep working. Releasing it
+// goes back to the system clock.
+void SetSystemClockForTest(double unixSeconds);
+void ReleaseSystemClockForTest();
 
 // A millisecond counter that wraps at 2^32 like the original multimedia
 // timer. Tests may shift it to exercise the wrap.

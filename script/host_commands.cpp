@@ -2,7 +2,6 @@
 // chart centre and scale, object positions, markers, settings files, WAIT
 // and PRINT_MAP.
 #include <cmath>
-#include <ctime>
 #include <memory>
 
 #include "astro/constellations.h"
@@ -19,6 +18,7 @@
 #include "chart/plotter.h"
 #include "platform/codec.h"
 #include "platform/float_to_int.h"
+#include "platform/timezone.h"
 #include "script/markers.h"
 #include "script/runner.h"
 #include "script/script_host.h"
@@ -148,10 +148,8 @@ void DoGetJd(std::string rest, int which) {
 void DoGetActualJd(std::string rest) {
   double* out = ScrGetNumberVarRef(rest);
   if (!out || !ScrArgsEnd(rest)) return;
-  std::time_t now = std::time(nullptr);
-  std::tm t{};
-  gmtime_r(&now, &t);
-  *out = JulianDay(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour + t.tm_min / 60.0 + t.tm_sec / 3600.0);
+  const platform::SYSTEMTIME t = platform::GetSystemTimeUTC();
+  *out = JulianDay(t.wYear, t.wMonth, t.wDay, t.wHour + t.wMinute / 60.0 + t.wSecond / 3600.0);
 }
 
 void DoGetLst(std::string rest) {

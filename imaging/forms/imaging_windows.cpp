@@ -763,7 +763,7 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
     if (Logic.Mode() != TGuideMode::Select) return;
     hadRect_ = Logic.BoxSize() > 0;
     dragStart_ = dragEnd_ = QPoint(x, y);
-    pressTime_ = QDateTime::currentMSecsSinceEpoch();
+    pressTime_.start();
   };
   Image1->OnMove = [this](int x, int y) {
     if (dragStart_.x() >= 0) dragEnd_ = QPoint(x, y);
@@ -772,7 +772,7 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
     if (dragStart_.x() < 0) return;
     const QPoint start = dragStart_;
     dragStart_ = QPoint(-1, -1);
-    if (QDateTime::currentMSecsSinceEpoch() - pressTime_ >= 200) {
+    if (pressTime_.elapsed() >= 200) {
       Logic.SetGuideBox(start.x(), start.y(), x, y);
     } else {
       Logic.ClearGuideBox();

@@ -7,6 +7,7 @@
 // functions.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QDoubleSpinBox>
 #include <QSpinBox>
@@ -149,7 +150,7 @@ class TAutoGuideForm : public QWidget {
   TTeleGuideMount mount_;
   std::string folder_;
   QPoint dragStart_{-1, -1}, dragEnd_{-1, -1};
-  qint64 pressTime_ = 0;
+  QElapsedTimer pressTime_;  // since the press (the monotonic clock)
   bool hadRect_ = false;
   QPoint pressControl_;
   int expStep_ = 10;

@@ -14,8 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Age(const std::string& file, int secondsAgo) {
-  fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
+// Sets a file's modification time to `seconds` after a fixed instant
+// (2026-01-10 00:00 UTC), whatever the clock reads.
+void Stamp(const std::string& file, int seconds) {
+  const auto base = std::chrono::sys_seconds(std::chrono::seconds(1768003200));
+  fs::last_write_time(file, std::chrono::file_clock::from_sys(base + std::chrono::seconds(seconds)));
 }
 
 void WritePicture(const std::string& file, int w, int h) {
@@ -46,11 +49,11 @@ TEST(FileCamera, ChoosesTheNewestPictureOfAFolder) {
   EXPECT_EQ(cam.ChooseFile(), "");  // empty folder
   WritePicture(dir.File("a.jpg"), 8, 6);
   WriteFits(dir.File("b.fts"), 5, 4, "");
-  Age(dir.File("a.jpg"), 100);
-  Age(dir.File("b.fts"), 50);
+  Stamp(dir.File("a.jpg"), 0);
+  Stamp(dir.File("b.fts"), 50);
   EXPECT_EQ(cam.ChooseFile(), dir.File("b.fts"));  // FITS written after the JPEG
   WritePicture(dir.File("c.bmp"), 3, 3);
-  fs::last_write_time(dir.File("c.bmp"), fs::last_write_time(dir.File("b.fts")));
+  Stamp(dir.File("c.bmp"), 50);
   EXPECT_EQ(cam.ChooseFile(), dir.File("c.bmp"));  // equal times: the earlier mask wins
 
   // A file path with auto-load on is taken as a folder: nothing.

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+#include <tuple>
+
 #include "platform/timezone.h"
 #include "tests/support/test_support.h"
 
@@ -114,4 +118,19 @@ TEST(MillisecondCounter, WrapsAt32Bits) {
   EXPECT_LT(wrapped, 1000u);
   // Unsigned differences stay correct across the wrap.
   EXPECT_LT(uint32_t(wrapped - 0xFFFFFFF0u), 2000u);
+}
+
+TEST(SystemClock, ReadsTheInstantATestSetsAndRunsOnFromIt) {
+  // 2024-02-29 23:59:59.250 UTC, a Thursday (1709251199.25 s after 1970).
+  testing_support::ScopedClock clock(1709251199.25);
+  const SYSTEMTIME st = GetSystemTimeUTC();
+  EXPECT_EQ(std::tuple(st.wYear, st.wMonth, st.wDay, st.wDayOfWeek), std::tuple(2024, 2, 29, 4));
+  EXPECT_EQ(std::tuple(st.wHour, st.wMinute, st.wSecond), std::tuple(23, 59, 59));
+  EXPECT_GE(st.wMilliseconds, 250);
+  // It runs on at the rate of the monotonic clock: into the next day.
+  const double start = SystemClockUnixSeconds();
+  EXPECT_GE(start, 1709251199.25);
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  const SYSTEMTIME next = GetSystemTimeUTC();
+  EXPECT_EQ(std::tuple(next.wMonth, next.wDay, next.wDayOfWeek, next.wHour), std::tuple(3, 1, 5, 0));
 }

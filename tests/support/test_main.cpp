@@ -1,6 +1,7 @@
 // Test main: a QApplication on the offscreen platform (so fonts, images and
 // widgets work without a display), a private settings folder, and a program
-// exit that throws instead of ending the test run.
+// exit that throws instead of ending the test run, and the program's clock
+// set to the suite's fixed instant.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(config.Path()));
   QApplication app(argc, argv);
   platform::InstallThrowingHalt();
+  // Every test reads one fixed instant unless it sets its own.
+  testing_support::PinSuiteClock();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

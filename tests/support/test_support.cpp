@@ -10,6 +10,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "platform/timezone.h"
+
 namespace testing_support {
 
 TempDir::TempDir() {
@@ -82,5 +84,11 @@ FileSizeLimit::~FileSizeLimit() {
   const rlimit r{rlim_t(old), RLIM_INFINITY};
   ::setrlimit(RLIMIT_FSIZE, &r);
 }
+
+void PinSuiteClock() { platform::SetSystemClockForTest(kSuiteClockUnixSeconds); }
+
+ScopedClock::ScopedClock(double unixSeconds) { platform::SetSystemClockForTest(unixSeconds); }
+
+ScopedClock::~ScopedClock() { PinSuiteClock(); }
 
 }  // namespace testing_support

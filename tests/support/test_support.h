@@ -54,4 +54,22 @@ struct FileSizeLimit {
   unsigned long long old = 0;
 };
 
+// The instant the program's clock reads in every test program unless a test
+// sets another: 2026-01-10 00:00:00 UTC (JD 2461050.5), a night at 0°, 0°.
+// From it the clock runs on in real time, so results never depend on the
+// hour at which the tests run.
+constexpr double kSuiteClockUnixSeconds = 1768003200.0;
+void PinSuiteClock();
+
+// Sets the instant the program's clock reads (seconds since 1970 UTC) for
+// the lifetime of the object; the clock runs on from it and goes back to
+// the suite's instant afterwards.
+class ScopedClock {
+ public:
+  explicit ScopedClock(double unixSeconds);
+  ~ScopedClock();
+  ScopedClock(const ScopedClock&) = delete;
+  ScopedClock& operator=(const ScopedClock&) = delete;
+};
+
 }  // namespace testing_support

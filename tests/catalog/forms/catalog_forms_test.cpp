@@ -426,6 +426,8 @@ TEST_F(SolarSystemWindow, OkStoresTheSwitchAndTheDefaultNamesCancelChangesNothin
 }
 
 TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {
+  // The list of the clock's year: 2025-07-01 12:00 UTC.
+  testing_support::ScopedClock clock(1751371200.0);
   TinyHttpServer server;
   TSolSysForm1 form;
   form.DownloadTimeoutMs = 500;
@@ -448,8 +450,7 @@ TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {
     EXPECT_EQ(std::tuple(grid.BodyCount(), grid.Cell(1, 1), AsteroidCount), std::tuple(1, "4 Vesta", 1));
     EXPECT_EQ(testing_support::ReadFile(data.dir.File("default.ast")), savedBefore);
   }
-  EXPECT_EQ(server.paths.front(), "/iau/Ephemerides/Bright/" + std::to_string(QDate::currentDate().year()) +
-                                      "/Soft00Bright.txt");
+  EXPECT_EQ(server.paths.front(), "/iau/Ephemerides/Bright/2025/Soft00Bright.txt");
 
   server.silent = false;
   server.status = 200;
