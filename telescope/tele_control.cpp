@@ -14,6 +14,7 @@
 #ifdef NOCTRA_HAVE_INDI
 #include "platform/automation_indi.h"
 #endif
+#include "platform/automation_lx200.h"
 #include "platform/numfmt.h"
 #include "platform/registry.h"
 #include "platform/timezone.h"
@@ -79,6 +80,7 @@ double TDefaultTelescopeHost::ChartEpochJD() {
 }
 
 void RegisterDeviceDrivers() {
+  platform::RegisterLx200Drivers();
 #ifdef NOCTRA_HAVE_INDI
   platform::RegisterIndiDrivers();
 #endif

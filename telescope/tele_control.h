@@ -216,7 +216,8 @@ class TTeleControl : public QObject {
 };
 
 // Registers the driver families the device windows offer besides the
-// built-in simulators (INDI devices when the program has the INDI client).
+// built-in simulators: LX200-family mounts on a serial line or network port,
+// and INDI devices when the program has the INDI client.
 void RegisterDeviceDrivers();
 
 // The telescope window's logic, created by the program at start.
