@@ -139,6 +139,9 @@ class TLx200Line {
     ::cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
+    // Closing keeps the modem lines up: boards that restart when DTR rises
+    // (many Arduino controllers) then restart on the first open only.
+    t.c_cflag &= ~HUPCL;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
     ::cfsetispeed(&t, speed);

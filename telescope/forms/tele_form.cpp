@@ -281,6 +281,7 @@ TDriverChooser::TDriverChooser(const std::string& deviceType, const std::string&
                                const std::vector<platform::TDriverEntry>& drivers, QWidget* parent)
     : QDialog(parent) {
   setWindowTitle(QString::fromStdString("Choose a " + deviceType + " driver"));
+  setMinimumWidth(480);  // the identifiers and the port examples read whole
   auto* l = new QVBoxLayout(this);
   list_ = new QListWidget;
   for (const auto& d : drivers) {
