@@ -35,7 +35,8 @@ constexpr double kOnStepRates[10] = {0.25, 0.5, 1, 2, 4, 8, 20, 48, NAN, NAN};
 // How long an optional reply tail is waited for (a Meade goto message).
 constexpr int kTailMs = 150;
 // Meade's lines after ":SC" come once the handset has recomputed its
-// planetary data; a line that is quiet this long has no more to say.
+// planetary data; they are waited for this long, within the reply limit
+// (later ones are dropped before the next command).
 constexpr int kDateTailMs = 400;
 
 speed_t BaudConstant(int baud) {
@@ -267,8 +268,7 @@ class TLx200Mount : public IAutomationObject {
     Require();
     const TLx200Reply shape = Lx200ReplyOf(cmd);
     const int tail = shape == TLx200Reply::Date ? (onStep_ ? 0 : kDateTailMs) : kTailMs;
-    return line_.Transact(cmd, shape, kLx200ReplyLimitMs + (shape == TLx200Reply::Date ? kDateTailMs : 0), tail,
-                          soft);
+    return line_.Transact(cmd, shape, kLx200ReplyLimitMs, tail, soft);
   }
   // A set command answered "1"; "0" raises with `what`.
   void Set(const std::string& cmd, const std::string& what) {
