@@ -5,9 +5,12 @@
 // driver from its identifier and call it by member name ("Connected",
 // "RightAscension", "SlewToCoordinatesAsync", ...). A failing call raises
 // EAutomationError; the caller logs it and goes on with a neutral value.
-// Two kinds of driver answer: the built-in simulators
-// (platform/automation_sim.h) and INDI devices (platform/automation_indi.h,
-// identifiers "INDI:host:port:device"). All calls are made on the GUI thread.
+// Three kinds of driver answer: the built-in simulators
+// (platform/automation_sim.h), INDI devices (platform/automation_indi.h,
+// identifiers "INDI:host:port:device") and mounts of the LX200 family on a
+// serial line or network port (platform/automation_lx200.h, identifiers
+// "LX200:/dev/ttyUSB0:9600", "LX200:host:port"). All calls are made on the
+// GUI thread.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +28,15 @@ namespace platform {
 class EAutomationError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// Raised when the device's link is gone (a pulled cable, a closed network
+// port, a device that stopped answering or answers noise). The driver reads
+// Connected false from then on and raises this for every further call,
+// without touching the line, until Connected is put true again.
+class EAutomationLinkLost : public EAutomationError {
+ public:
+  using EAutomationError::EAutomationError;
 };
 
 // A date-time put to a driver ("UTCDate"): seconds since 1970-01-01 UTC.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <sstream>
 
 #include "astro/observer.h"
@@ -14,6 +15,7 @@
 #ifdef NOCTRA_HAVE_INDI
 #include "platform/automation_indi.h"
 #endif
+#include "platform/automation_lx200.h"
 #include "platform/numfmt.h"
 #include "platform/registry.h"
 #include "platform/timezone.h"
@@ -63,10 +65,44 @@ bool ParseSidereal(std::string s, double& out) {
   return true;
 }
 
-// Reply less its last character.
-std::string Chop(const std::string& s) { return s.empty() ? s : s.substr(0, s.size() - 1); }
+// A yes from the mount: "1" as the firmware sends it, or "1#".
+bool Yes(const std::string& reply) { return reply == "1" || reply == "1#"; }
 
-bool HasAny(const std::string& s, const char* letters) { return s.find_first_of(letters) != std::string::npos; }
+// The driver as the window's logic calls it: a call that finds the link
+// gone tells the logic once, then raises as before.
+class TLinkWatch : public platform::IAutomationObject {
+ public:
+  TLinkWatch(platform::TAutomationRef inner, std::function<void(const std::string&)> lost)
+      : inner_(std::move(inner)), lost_(std::move(lost)) {}
+  TVariant Get(const std::string& m) override {
+    try {
+      return inner_->Get(m);
+    } catch (const platform::EAutomationLinkLost& e) {
+      lost_(e.what());
+      throw;
+    }
+  }
+  void Put(const std::string& m, const TVariant& v) override {
+    try {
+      inner_->Put(m, v);
+    } catch (const platform::EAutomationLinkLost& e) {
+      lost_(e.what());
+      throw;
+    }
+  }
+  TVariant Invoke(const std::string& m, const platform::TVariantList& a) override {
+    try {
+      return inner_->Invoke(m, a);
+    } catch (const platform::EAutomationLinkLost& e) {
+      lost_(e.what());
+      throw;
+    }
+  }
+
+ private:
+  platform::TAutomationRef inner_;
+  std::function<void(const std::string&)> lost_;
+};
 
 }  // namespace
 
@@ -79,6 +115,7 @@ double TDefaultTelescopeHost::ChartEpochJD() {
 }
 
 void RegisterDeviceDrivers() {
+  platform::RegisterLx200Drivers();
 #ifdef NOCTRA_HAVE_INDI
   platform::RegisterIndiDrivers();
 #endif
@@ -123,7 +160,31 @@ TObserverTime& TTeleControl::Obs() {
   return *obs_;
 }
 
-void TTeleControl::Log(const std::string& text) const { LogLines().AddLine(kPrefix + text); }
+void TTeleControl::Log(const std::string& text) const {
+  // Once the link is gone, the calls still running fail one after another;
+  // the loss is told by one line of its own instead.
+  if (linkLost_) return;
+  LogLines().AddLine(kPrefix + text);
+}
+
+void TTeleControl::OnLinkLost(const std::string& why) {
+  if (linkLost_) return;
+  linkLost_ = true;
+  lostReason_ = why;
+  // Handled once the operation that met the loss has returned.
+  QTimer::singleShot(0, this, [this] { HandleLinkLost(); });
+}
+
+void TTeleControl::HandleLinkLost() {
+  const std::string why = lostReason_;
+  linkLost_ = false;
+  lostReason_.clear();
+  if (!connected_) return;
+  Log("Error, connection lost");
+  Disconnect();
+  ui_.fault = why.empty() ? "Connection lost" : why;
+  emit changed();
+}
 
 void TTeleControl::LogFailure(const std::string& member, const std::exception& e) const {
   Log("Warning, " + member + " failed: " + e.what());
@@ -183,11 +244,13 @@ void TTeleControl::ConnectClick() {
   if (connected_ || Trim(name).empty()) return;
   ui_.fault.clear();
   // 1. A fresh driver object, connected and read back.
-  driver_ = platform::ConnectDriver(name);
-  if (!driver_) {
+  platform::TAutomationRef raw = platform::ConnectDriver(name);
+  if (!raw) {
     Log("Connect failed");
     return;
   }
+  linkLost_ = false;
+  driver_ = std::make_shared<TLinkWatch>(std::move(raw), [this](const std::string& why) { OnLinkLost(why); });
   // 2. Connected: the chart runs at real time, its clock menus are locked.
   connected_ = true;
   host_->RealTime();
@@ -266,6 +329,7 @@ void TTeleControl::ConnectClick() {
   // 12. OnStep: PEC data and the OnStep controls.
   if (onStep_) {
     ReadOnStepPec();
+    if (!connected_) return;
     ui_.polarHome = ui_.align = ui_.trackRate = true;
     ui_.pecClear = ui_.pecBack = ui_.pecFwd = ui_.pecExport = ui_.pecImport = PecUsable();
   }
@@ -358,6 +422,11 @@ void TTeleControl::Timer1Timer() {
     hold_ -= 2;
     return;
   }
+  // A link found lost by the last operation.
+  if (linkLost_) {
+    HandleLinkLost();
+    return;
+  }
   // 2. Nothing connected.
   if (!connected_) {
     timer1_.stop();
@@ -374,13 +443,11 @@ void TTeleControl::Timer1Timer() {
     LogFailure("Connected", e);
     return;
   }
-  if (!linked) {
+  if (!linked || linkLost_) {
     // The link went away under us (a server or cable lost): told once, as
     // the disconnect that follows stops the poll.
-    Log("Error, connection lost");
-    Disconnect();
-    ui_.fault = "Connection lost";
-    emit changed();
+    linkLost_ = true;
+    HandleLinkLost();
     return;
   }
   // 4. The mount is busy storing PEC data.
@@ -667,7 +734,7 @@ void TTeleControl::AlignStartClick() {
   if (!connected_ || !onStep_) return;
   const int stars = std::clamp(alignStars, 1, 3);
   std::string reply;
-  if (Command("CommandString", ":A" + std::to_string(stars) + "#", &reply) && reply == "1#") {
+  if (Command("CommandString", ":A" + std::to_string(stars) + "#", &reply) && Yes(reply)) {
     alignLeft_ = stars;
     hold_ = 2;
     Log("Align started");
@@ -681,7 +748,7 @@ void TTeleControl::AcceptStarButton1Click() {
   if (!connected_ || !onStep_ || alignLeft_ < 1) return;
   --alignLeft_;
   std::string reply;
-  if (Command("CommandString", ":A+#", &reply) && reply == "1") {
+  if (Command("CommandString", ":A+#", &reply) && Yes(reply)) {
     hold_ = 2;
     Log("Align star accepted");
     if (alignLeft_ == 0) {
@@ -882,212 +949,6 @@ void TTeleControl::PulseTimerTimer() {
   pulseTimer_.stop();
   if (connected_ && pulseLetter_) Command("CommandBlind", std::string(":Q") + pulseLetter_ + "#");
   pulseBusy_ = false;
-}
-
-// --- Periodic error correction -----------------------------------------------------------------
-
-bool TTeleControl::PecUsable() const {
-  return stepsPerSecond_ >= 1 && pecLength_ >= 1 && pecLength_ <= kPecEntries;
-}
-
-void TTeleControl::ReadOnStepPec() {
-  std::string w, s;
-  int64_t worm = 0, sps = 0;
-  if (Command("CommandString", ":VW#", &w)) platform::ParseInt(Chop(w), worm);
-  if (Command("CommandString", ":VS#", &s)) platform::ParseInt(Chop(s), sps);
-  wormPeriod_ = int(std::clamp<int64_t>(worm, 0, 65535));
-  stepsPerSecond_ = int(std::clamp<int64_t>(sps, 0, 65535));
-  pecLength_ = stepsPerSecond_ > 0 ? wormPeriod_ / stepsPerSecond_ : 0;
-  ui_.wormRotationTime = std::to_string(pecLength_);
-  if (!PecUsable()) {
-    // No sound table can be kept: a zero step rate, or a worm turn longer
-    // than the table.
-    Log("PEC unavailable (worm period " + std::to_string(wormPeriod_) + " steps, " +
-        std::to_string(stepsPerSecond_) + " steps per second)");
-    return;
-  }
-  for (int i = 0; i < pecLength_; ++i) {
-    std::string r;
-    int64_t v = 0;
-    if (Command("CommandString", ":VR" + std::to_string(i) + "#", &r) && platform::ParseInt(Chop(r), v))
-      pec_[size_t(i)] = int16_t(std::clamp<int64_t>(v, -32768, 32767));
-  }
-}
-
-void TTeleControl::PollOnStep(bool t) {
-  std::string gu, qz;
-  Command("CommandString", ":GU#", &gu);
-  ui_.parkedShape = HasAny(gu, "P") ? TShape::Green : HasAny(gu, "p") ? TShape::ButtonFace : TShape::Yellow;
-  ui_.parkingShape = HasAny(gu, "I") ? TShape::Green : TShape::ButtonFace;
-  ui_.parkFailedShape = HasAny(gu, "F") ? TShape::Red : TShape::ButtonFace;
-  const bool recorded = HasAny(gu, "R");
-  Command("CommandString", ":$QZ?#", &qz);
-  const bool I = HasAny(qz, "Ii"), P = HasAny(qz, "Pp"), R = HasAny(qz, "Rr");
-  if (recorded) {
-    ui_.pecPlay = t && !P;
-    ui_.pecStop = t && (P || R);
-  } else {
-    ui_.pecPlay = false;
-    ui_.pecStop = t && R;
-  }
-  ui_.pecRec = t && !R;
-  ui_.pecSave = !t;
-  if (!HasAny(gu, "I") && (P || R) && PecUsable()) {
-    std::string vr;
-    if (Command("CommandString", ":VR#", &vr)) {
-      if (!vr.empty() && vr.back() == '#') vr.pop_back();
-      const auto comma = vr.find(',');
-      int64_t value = 0, index = 0;
-      // The index comes from the mount: only entries of the table are taken.
-      if (comma != std::string::npos && platform::ParseInt(vr.substr(0, comma), value) &&
-          platform::ParseInt(vr.substr(comma + 1), index) && index >= 0 && index < pecLength_) {
-        pec_[size_t(index)] = int16_t(std::clamp<int64_t>(value, -32768, 32767));
-        lastPecValue_ = int(value);
-        lastPecIndex_ = int(index);
-      }
-    }
-  }
-  ui_.pecShape = I ? TShape::Yellow : P ? TShape::Green : HasAny(qz, "r") ? TShape::Maroon
-                 : HasAny(qz, "R") ? TShape::Red : TShape::ButtonFace;
-}
-
-std::vector<std::pair<int, int>> TTeleControl::PecPlot(int width, int height, int& markerX) const {
-  std::vector<std::pair<int, int>> pts;
-  markerX = -1;
-  const int n = pecLength_;
-  if (stepsPerSecond_ < 1 || n <= 1 || n > kPecEntries || width < 1 || height < 1) return pts;
-  const double fullScale = std::nearbyint(pecScale * double(stepsPerSecond_) / 15.0);
-  if (fullScale <= 0) return pts;
-  const int centre = height / 2;
-  pts.emplace_back(0, centre);
-  double sum = 0;
-  for (int i = 0; i < n; ++i) {
-    sum += pec_[size_t(i)];
-    const int x = int(std::nearbyint(double(i) / (n - 1) * width));
-    const int y = int(std::nearbyint(centre - sum / fullScale * height / 2.0));
-    pts.emplace_back(x, y);
-  }
-  if (lastPecIndex_ >= 0) markerX = int(std::nearbyint(double(lastPecIndex_) / (n - 1) * width)) + 1;
-  return pts;
-}
-
-void TTeleControl::PECClearClick() {
-  if (connected_) Command("CommandBlind", ":$QZZ#");
-}
-void TTeleControl::PECRecClick() {
-  if (connected_) Command("CommandBlind", ":$QZ/#");
-}
-void TTeleControl::PECPlayClick() {
-  if (connected_) Command("CommandBlind", ":$QZ+#");
-}
-void TTeleControl::PECStopClick() {
-  if (connected_) Command("CommandBlind", ":$QZ-#");
-}
-void TTeleControl::PECSaveClick() {
-  if (connected_) Command("CommandBlind", ":$QZ!#");
-}
-
-void TTeleControl::PECfwdClick() {
-  if (!connected_ || !PecUsable()) return;
-  bool ok = false;
-  try {
-    ok = driver_->Invoke("CommandBool", {TVariant(":WR+#"), TVariant(true)}).AsBool();
-  } catch (const std::exception& e) {
-    LogFailure("CommandBool :WR+#", e);
-  }
-  if (ok) std::rotate(pec_.begin(), pec_.begin() + (pecLength_ - 1), pec_.begin() + pecLength_);
-  emit changed();
-}
-
-void TTeleControl::PECbackClick() {
-  if (!connected_ || !PecUsable()) return;
-  bool ok = false;
-  try {
-    ok = driver_->Invoke("CommandBool", {TVariant(":WR-#"), TVariant(true)}).AsBool();
-  } catch (const std::exception& e) {
-    LogFailure("CommandBool :WR-#", e);
-  }
-  if (ok) std::rotate(pec_.begin(), pec_.begin() + 1, pec_.begin() + pecLength_);
-  emit changed();
-}
-
-std::string TTeleControl::PecExportText() {
-  std::string out = "\"Frame\";\"Time\";\"RA\";\"DEC\"\r\n";
-  if (!PecUsable()) return out;
-  for (int i = 0; i < pecLength_; ++i) {
-    std::string r;
-    int64_t v = 0;
-    if (connected_ && Command("CommandString", ":VR" + std::to_string(i) + "#", &r) &&
-        platform::ParseInt(Chop(r), v))
-      pec_[size_t(i)] = int16_t(std::clamp<int64_t>(v, -32768, 32767));
-    const double arcsec = pec_[size_t(i)] * 15.0 / stepsPerSecond_;
-    out += "\"" + platform::FormatInt(i, 4, true) + "\";\"" + platform::FormatFixed(i, 4, 3) + "\";\"" +
-           platform::FormatFixed(arcsec, 2, 1) + "\";\"" + platform::FormatFixed(0.0, 2, 1) + "\"\r\n";
-  }
-  return out;
-}
-
-void TTeleControl::PecWrite(int index, int entry) {
-  pec_[size_t(index)] = int16_t(entry);
-  const int mag = std::min(std::abs(entry), 999);
-  Command("CommandBlind", ":WR" + platform::FormatInt(index, 4, true) + "," + (entry < 0 ? "-" : "+") +
-                              platform::FormatInt(mag, 3, true) + "#");
-  lastPecWrite_ = platform::TimeGetTime();
-}
-
-int TTeleControl::PecImportText(const std::string& text) {
-  if (!PecUsable()) {
-    Log("PEC import refused: no PEC table");
-    return -1;
-  }
-  const std::vector<TPecFileEntry> entries = ParsePecFile(text, stepsPerSecond_, pecLength_);
-  if (entries.empty() && !IsPecFile(text)) return -1;
-  for (const TPecFileEntry& e : entries) {
-    if (connected_) PecWrite(e.index, e.entry);
-    else pec_[size_t(e.index)] = int16_t(e.entry);
-  }
-  emit changed();
-  return int(entries.size());
-}
-
-void TTeleControl::PECExportClick() {
-  if (!connected_ || !PecUsable()) return;
-  platform::FileDialogOptions o;
-  o.save = true;
-  o.title = "Save Periodic Error Correction Data File";
-  o.filter = "PEC data file|*.csv";
-  o.defaultExt = "csv";
-  const platform::FileDialogResult r = platform::Dialogs().FileDialog(o);
-  if (!r.accepted) {
-    platform::ShowMessageBox("Save file was cancelled", "Noctra Planetarium", platform::MsgButtons::Ok,
-                             platform::MsgIcon::Information);
-    return;
-  }
-  if (FileExists(r.fileName) &&
-      platform::ShowMessageBox("This will overwrite the current file,\r\nis this ok (Y/N)?", "Noctra Planetarium",
-                               platform::MsgButtons::YesNo, platform::MsgIcon::Question) != platform::IDYES)
-    return;
-  if (!WriteTextFile(r.fileName, PecExportText())) Log("PEC export failed: " + r.fileName);
-}
-
-void TTeleControl::PECImportClick() {
-  if (!connected_ || !PecUsable()) return;
-  platform::FileDialogOptions o;
-  o.title = "Open Periodic Error Correction Data File";
-  o.filter = "PEC data file|*.csv|Text data file|*.txt";
-  o.defaultExt = "csv";
-  const platform::FileDialogResult r = platform::Dialogs().FileDialog(o);
-  if (!r.accepted) {
-    platform::ShowMessageBox("Open file was cancelled", "Noctra Planetarium", platform::MsgButtons::Ok,
-                             platform::MsgIcon::Information);
-    return;
-  }
-  std::string text;
-  if (!ReadTextFile(r.fileName, text)) {
-    Log("PEC import failed: " + r.fileName);
-    return;
-  }
-  PecImportText(text);
 }
 
 // --- Settings ------------------------------------------------------------------------------------

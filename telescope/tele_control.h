@@ -50,6 +50,8 @@ enum class TPierChoice { FromDriver, East, West };
 
 // The PEC table's capacity: one entry per second of the worm's turn.
 inline constexpr int kPecEntries = 825;
+// The entries an OnStep mount keeps (one signed byte each, -128..127).
+inline constexpr int kMountPecEntries = 824;
 
 class TTeleControl : public QObject {
   Q_OBJECT
@@ -186,6 +188,11 @@ class TTeleControl : public QObject {
   double DriverEpochJD() const;
   void AfterAlign();
   void PecWrite(int index, int entry);
+  // Lets the GUI paint and its timers run during a long run of commands.
+  void KeepResponsive();
+  // The driver found its link gone: told once, then a full disconnect.
+  void OnLinkLost(const std::string& why);
+  void HandleLinkLost();
   TObserverTime& Obs();
 
   ITelescopeHost* host_;
@@ -206,7 +213,12 @@ class TTeleControl : public QObject {
   int slewTag_ = 0;
   bool pulseBusy_ = false;
   char pulseLetter_ = 0;
-  int wormPeriod_ = 0, stepsPerSecond_ = 0, pecLength_ = 240;
+  int64_t wormPeriod_ = 0;
+  double stepsPerSecond_ = 0;
+  int pecLength_ = 240;
+  uint32_t responsiveTick_ = 0;
+  bool linkLost_ = false;
+  std::string lostReason_;
   std::vector<int16_t> pec_;
   int lastPecValue_ = 0, lastPecIndex_ = -1;
   double lst_ = 0;
@@ -216,7 +228,8 @@ class TTeleControl : public QObject {
 };
 
 // Registers the driver families the device windows offer besides the
-// built-in simulators (INDI devices when the program has the INDI client).
+// built-in simulators: LX200-family mounts on a serial line or network port,
+// and INDI devices when the program has the INDI client.
 void RegisterDeviceDrivers();
 
 // The telescope window's logic, created by the program at start.

@@ -52,7 +52,7 @@ bool IsPecFile(const std::string& text) {
   return lines[0].compare(0, 14, "#EQMOD PECPrep") == 0 || lines[0] == kCsvHeader;
 }
 
-std::vector<TPecFileEntry> ParsePecFile(const std::string& text, int stepsPerSecond, int n) {
+std::vector<TPecFileEntry> ParsePecFile(const std::string& text, double stepsPerSecond, int n) {
   std::vector<TPecFileEntry> out;
   const std::vector<std::string> lines = Lines(text);
   if (lines.empty() || stepsPerSecond < 1) return out;

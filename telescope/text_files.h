@@ -29,4 +29,4 @@ bool IsPecFile(const std::string& text);
 // the rounded steps add up. CSV files give each entry in arcseconds.
 // Lines whose index is outside 0..n-1 are skipped; a line whose value does
 // not parse gives entry 0. Empty for any other file.
-std::vector<TPecFileEntry> ParsePecFile(const std::string& text, int stepsPerSecond, int n);
+std::vector<TPecFileEntry> ParsePecFile(const std::string& text, double stepsPerSecond, int n);

@@ -281,6 +281,7 @@ TDriverChooser::TDriverChooser(const std::string& deviceType, const std::string&
                                const std::vector<platform::TDriverEntry>& drivers, QWidget* parent)
     : QDialog(parent) {
   setWindowTitle(QString::fromStdString("Choose a " + deviceType + " driver"));
+  setMinimumWidth(480);  // the identifiers and the port examples read whole
   auto* l = new QVBoxLayout(this);
   list_ = new QListWidget;
   for (const auto& d : drivers) {
@@ -306,6 +307,18 @@ TDriverChooser::TDriverChooser(const std::string& deviceType, const std::string&
   f->addRow("Port:", port_);
   f->addRow("Device name:", device_);
   l->addWidget(indi);
+  // Mounts of the LX200 family (OnStep too) on a serial port or a network port.
+  lx200_ = new QLineEdit(this);
+  lx200_->setPlaceholderText("/dev/ttyUSB0:9600 or 192.168.0.1:9999");
+  if (current.rfind("LX200:", 0) == 0) lx200_->setText(QString::fromStdString(current.substr(6)));
+  if (deviceType == "Telescope") {
+    auto* lx = new QGroupBox("LX200 or OnStep mount");
+    auto* lf = new QFormLayout(lx);
+    lf->addRow("Serial port or host:", lx200_);
+    l->addWidget(lx);
+  } else {
+    lx200_->hide();  // the other devices have no such driver
+  }
   auto* bb = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   connect(bb, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(bb, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -313,6 +326,8 @@ TDriverChooser::TDriverChooser(const std::string& deviceType, const std::string&
 }
 
 std::string TDriverChooser::Choice() const {
+  if (!lx200_->isHidden() && !lx200_->text().trimmed().isEmpty())  // a telescope chooser
+    return "LX200:" + lx200_->text().trimmed().toStdString();
   if (!device_->text().trimmed().isEmpty())
     return "INDI:" + host_->text().trimmed().toStdString() + ":" + std::to_string(port_->text().toInt()) + ":" +
            device_->text().trimmed().toStdString();

@@ -60,8 +60,9 @@ class TTeleForm1 : public QWidget {
   std::map<std::string, QLabel*> shapes_;
 };
 
-// The chooser: the registered drivers of a device type, and an INDI device
-// given by host, port and device name.
+// The chooser: the registered drivers of a device type, an INDI device
+// given by host, port and device name, and (for telescopes) an LX200-family
+// mount given by its serial port or network address.
 class TDriverChooser : public QDialog {
  public:
   TDriverChooser(const std::string& deviceType, const std::string& current,
@@ -70,7 +71,7 @@ class TDriverChooser : public QDialog {
 
  private:
   class QListWidget* list_;
-  QLineEdit *host_, *port_, *device_;
+  QLineEdit *host_, *port_, *device_, *lx200_;
   std::vector<std::string> ids_;
 };
 

@@ -277,6 +277,12 @@ def device_seeds(out):
     odd = [float("nan"), 1e300] + sane[2:20] + [float("-inf")] + sane[21:]
     write(out, "indi_camera", "sane", struct.pack("<%dd" % len(sane), *sane))
     write(out, "indi_camera", "odd", struct.pack("<%dd" % len(odd), *odd))
+    # Replies of LX200-family mounts: positions in both precisions, a goto
+    # refusal with its message, OnStep's numbers and status, a bare yes.
+    for name, text in {"ra": "12:34:56#", "ra_low": "12:34.5#", "dec": "+45*12'34#", "dec_autostar": b"-05\xdf12#",
+                       "refused": "1Object Below Horizon#", "steps": "80.000000#", "worm": "009600#",
+                       "pec": "+012,045#", "status": "nNpRET000#", "yes": "1", "date": "1Updating Planetary Data#  #"}.items():
+        write(out, "lx200_reply", name, text)
 
 
 # --- noctra-mkdata's sources -----------------------------------------------------------

@@ -1,0 +1,256 @@
+#include "platform/lx200_protocol.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace platform {
+
+namespace {
+
+bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool IsLx200Command(std::string_view c) {
+  if (c.size() < 3 || c.size() > 40 || c.front() != ':' || c.back() != '#') return false;
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    const unsigned char u = static_cast<unsigned char>(c[i]);
+    if (u < 0x20 || u > 0x7e) return false;
+    if (c[i] == '#' && i + 1 != c.size()) return false;
+  }
+  return true;
+}
+
+TLx200Reply Lx200ReplyOf(std::string_view c) {
+  // The code without the frame.
+  if (c.size() >= 2 && c.front() == ':') c.remove_prefix(1);
+  if (!c.empty() && c.back() == '#') c.remove_suffix(1);
+  if (c.empty()) return TLx200Reply::Text;
+  switch (c[0]) {
+    case 'M':
+      if (c == "S" || c == "MS" || c == "MA" || c == "MP" || c == "MN") return TLx200Reply::Goto;
+      if (StartsWith(c, "MG")) return TLx200Reply::Bool;  // OnStep's pulse guide with a yes/no reply
+      return TLx200Reply::None;                          // :Mn# :Ms# :Me# :Mw# :Mgd0000#
+    case 'Q':
+    case 'R':
+    case 'U':
+    case 'B':
+      return TLx200Reply::None;
+    case 'T':
+      if (c == "T+" || c == "T-" || c == "TQ" || c == "TS" || c == "TL" || c == "TR" || c == "TK" || c == "TM")
+        return TLx200Reply::None;
+      return TLx200Reply::Bool;  // OnStep's :Te# :Td# :To# :Tr# :Tn# :T1# :T2#
+    case 'h':
+      if (c == "hP" || c == "hQ" || c == "hR") return TLx200Reply::Bool;
+      return TLx200Reply::None;  // :hF# :hC# :hS#
+    case 'A':
+      if (c.size() == 2 && (IsDigit(c[1]) || c[1] == '+' || c[1] == 'W')) return TLx200Reply::Bool;
+      return c.size() == 2 && c[1] == '?' ? TLx200Reply::Text : TLx200Reply::None;  // :AA# :AL# :AP#
+    case 'S':
+      if (StartsWith(c, "SC")) return TLx200Reply::Date;
+      return TLx200Reply::Bool;
+    case 'W':
+      if (c == "WR+" || c == "WR-") return TLx200Reply::Bool;
+      if (StartsWith(c, "WR")) return TLx200Reply::None;  // a PEC entry written
+      if (c.size() == 2 && IsDigit(c[1])) return TLx200Reply::None;  // site select
+      return TLx200Reply::Text;
+    case 'C':
+      return c == "CS" ? TLx200Reply::None : TLx200Reply::Text;  // :CM# answers a text
+    case '$':
+      if (c == "$QZ?") return TLx200Reply::Text;
+      if (StartsWith(c, "$QZ")) return TLx200Reply::None;
+      return TLx200Reply::Bool;  // :$BD...# :$BR...#
+    case 'G':
+      if (c == "GXEE" || c == "GXEF") return TLx200Reply::Char;
+      return TLx200Reply::Text;
+    default:
+      return TLx200Reply::Text;  // :V..# :D# and whatever else
+  }
+}
+
+// --- Framer --------------------------------------------------------------------
+
+void TLx200Framer::Take(char c) {
+  text_ += c;
+  switch (shape_) {
+    case TLx200Reply::None:
+      state_ = State::Garbled;  // nothing was expected
+      return;
+    case TLx200Reply::Bool:
+      state_ = c == '0' || c == '1' ? State::Done : State::Garbled;
+      return;
+    case TLx200Reply::Char:
+      state_ = State::Done;
+      return;
+    case TLx200Reply::Text:
+      if (c == '#') state_ = State::Done;
+      else if (text_.size() >= limit_) state_ = State::Garbled;
+      else state_ = State::Partial;
+      return;
+    case TLx200Reply::Goto:
+      if (state_ == State::Empty) {
+        state_ = c == '0' ? State::Done : IsDigit(c) ? State::Tail : State::Garbled;
+        return;
+      }
+      // The message after a refusal code.
+      if (c == '#') state_ = State::Done;
+      else if (text_.size() >= limit_) state_ = State::Garbled;
+      return;
+    case TLx200Reply::Date:
+      if (state_ == State::Empty) {
+        state_ = c == '0' ? State::Done : c == '1' ? State::Tail : State::Garbled;
+        return;
+      }
+      // Meade's two lines after "1": "Updating Planetary Data#" and a line of blanks.
+      if (c == '#' && ++hashes_ == 2) state_ = State::Done;
+      else if (text_.size() >= 2 * limit_) state_ = State::Garbled;
+      return;
+  }
+}
+
+std::size_t TLx200Framer::Feed(const char* data, std::size_t size) {
+  std::size_t used = 0;
+  while (used < size && state_ != State::Done && state_ != State::Garbled) Take(data[used++]);
+  return used;
+}
+
+// --- Numbers ----------------------------------------------------------------------
+
+bool ParseLx200Sexagesimal(std::string_view t, double& value) {
+  while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+  if (!t.empty() && t.back() == '#') t.remove_suffix(1);
+  while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+  double sign = 1;
+  if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
+    sign = t.front() == '-' ? -1 : 1;
+    t.remove_prefix(1);
+  }
+  double fields[3] = {0, 0, 0};
+  int count = 0;
+  bool decimals = false;
+  std::size_t i = 0;
+  while (i < t.size()) {
+    if (count == 3 || decimals) return false;
+    // Digits of one field, with decimals allowed in the last one given.
+    std::size_t start = i;
+    double v = 0;
+    while (i < t.size() && IsDigit(t[i])) v = v * 10 + (t[i++] - '0');
+    const std::size_t digits = i - start;
+    if (digits == 0 || digits > 3) return false;
+    if (i < t.size() && t[i] == '.') {
+      ++i;
+      double scale = 0.1;
+      std::size_t d = 0;
+      while (i < t.size() && IsDigit(t[i]) && d < 9) {
+        v += (t[i++] - '0') * scale;
+        scale /= 10;
+        ++d;
+      }
+      if (d == 0) return false;
+      decimals = true;
+    }
+    fields[count++] = v;
+    if (i == t.size()) break;
+    // A separator: ':' '*' ''' or the degree sign (Autostar's 0xDF, or UTF-8 "°").
+    const unsigned char s = static_cast<unsigned char>(t[i]);
+    if (s == ':' || s == '*' || s == '\'' || s == 0xDF) {
+      ++i;
+    } else if (s == 0xC2 && i + 1 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0xB0) {
+      i += 2;
+    } else if (s == '"' && i + 1 == t.size() && count == 3) {
+      ++i;
+    } else {
+      return false;
+    }
+    if (i == t.size() && s != '"') return false;  // a separator must lead to a field
+  }
+  if (count < 2) return false;
+  if (fields[1] >= 60 || fields[2] >= 60) return false;
+  value = sign * (fields[0] + fields[1] / 60.0 + fields[2] / 3600.0);
+  return std::isfinite(value);
+}
+
+std::string FormatLx200Hours(double hours, bool high) {
+  hours = std::fmod(hours, 24.0);
+  if (!(hours >= 0)) hours = hours < 0 ? hours + 24.0 : 0.0;
+  char buf[40];
+  if (high) {
+    long s = std::lround(hours * 3600.0) % 86400;
+    std::snprintf(buf, sizeof buf, "%02ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  } else {
+    long tenths = std::lround(hours * 600.0) % 14400;  // tenths of a minute
+    std::snprintf(buf, sizeof buf, "%02ld:%02ld.%ld", tenths / 600, tenths / 10 % 60, tenths % 10);
+  }
+  return buf;
+}
+
+std::string FormatLx200Degrees(double degrees, bool high) {
+  if (!(degrees == degrees)) degrees = 0;
+  const char sign = degrees < 0 ? '-' : '+';
+  const double a = std::fabs(degrees);
+  char buf[40];
+  if (high) {
+    long s = std::lround(a * 3600.0);
+    std::snprintf(buf, sizeof buf, "%c%02ld*%02ld:%02ld", sign, s / 3600, s / 60 % 60, s % 60);
+  } else {
+    long m = std::lround(a * 60.0);
+    std::snprintf(buf, sizeof buf, "%c%02ld*%02ld", sign, m / 60, m % 60);
+  }
+  return buf;
+}
+
+std::string FormatLx200Longitude(double east) {
+  double west = std::fmod(-east, 360.0);
+  if (!(west >= 0)) west = west < 0 ? west + 360.0 : 0.0;
+  long m = std::lround(west * 60.0) % (360 * 60);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%03ld*%02ld", m / 60, m % 60);
+  return buf;
+}
+
+std::string Lx200GotoRefusal(char code) {
+  switch (code) {
+    case '1': return "below the horizon limit";
+    case '2': return "above the overhead limit";
+    case '3': return "controller in standby";
+    case '4': return "mount is parked";
+    case '5': return "goto in progress";
+    case '6': return "outside the limits";
+    case '7': return "hardware fault";
+    case '8': return "already in motion";
+    default: return "unspecified error";
+  }
+}
+
+std::string_view Lx200Unframed(std::string_view reply) {
+  if (!reply.empty() && reply.back() == '#') reply.remove_suffix(1);
+  return reply;
+}
+
+bool ParseLx200Number(std::string_view t, double& value) {
+  t = Lx200Unframed(t);
+  while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+  while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+  if (t.empty() || t.size() > 24) return false;
+  std::size_t i = 0;
+  bool negative = false;
+  if (t[0] == '+' || t[0] == '-') {
+    negative = t[0] == '-';
+    ++i;
+  }
+  double v = 0;
+  std::size_t digits = 0;
+  while (i < t.size() && IsDigit(t[i])) v = v * 10 + (t[i++] - '0'), ++digits;
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    double scale = 0.1;
+    while (i < t.size() && IsDigit(t[i])) v += (t[i++] - '0') * scale, scale /= 10, ++digits;
+  }
+  if (digits == 0 || i != t.size()) return false;
+  value = negative ? -v : v;
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,254 @@
+// The OnStep periodic-error-correction part of the telescope window's
+// logic: the table read from the mount, the status poll's PEC reading, the
+// plot, rotation, and the two file formats.
+#include <QCoreApplication>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/dialogs.h"
+#include "platform/lx200_protocol.h"
+#include "platform/numfmt.h"
+#include "platform/timezone.h"
+#include "shell/messages.h"
+#include "telescope/tele_control.h"
+#include "telescope/text_files.h"
+
+namespace {
+
+bool HasAny(const std::string& s, const char* letters) { return s.find_first_of(letters) != std::string::npos; }
+
+}  // namespace
+// --- Periodic error correction -----------------------------------------------------------------
+
+bool TTeleControl::PecUsable() const {
+  return stepsPerSecond_ >= 1 && pecLength_ >= 1 && pecLength_ <= kPecEntries;
+}
+
+// A reply's number: the value, or false when the reply holds none. Replies
+// are read with or without their closing "#": OnStep's yes/no answers carry
+// none, and a reply less its last character would lose a digit there.
+static bool ReplyNumber(const std::string& reply, double& value) {
+  return platform::ParseLx200Number(reply, value) && std::isfinite(value);
+}
+
+// An entry the mount sent: "+012", "-5#", "7" (16-bit range).
+static bool ReplyEntry(const std::string& reply, int16_t& entry) {
+  double v = 0;
+  if (!ReplyNumber(reply, v) || v != std::floor(v)) return false;
+  entry = int16_t(std::clamp(v, -32768.0, 32767.0));
+  return true;
+}
+
+void TTeleControl::KeepResponsive() {
+  // Long command runs (the whole PEC table over a slow line) let the GUI
+  // paint and its timers run now and then; user input waits, so nothing can
+  // close the connection under the loop's feet without the loop seeing it.
+  const uint32_t now = platform::TimeGetTime();
+  if (uint32_t(now - responsiveTick_) < 200) return;
+  responsiveTick_ = now;
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TTeleControl::ReadOnStepPec() {
+  std::string w, s;
+  double worm = 0, sps = 0;
+  // The worm period is a long ("009600#"), the step rate a decimal
+  // ("80.000000#") on the firmware; both are read either way.
+  if (Command("CommandString", ":VW#", &w)) ReplyNumber(w, worm);
+  if (Command("CommandString", ":VS#", &s)) ReplyNumber(s, sps);
+  wormPeriod_ = int64_t(std::clamp(worm, 0.0, 2147483647.0));
+  stepsPerSecond_ = std::clamp(sps, 0.0, 1e6);
+  pecLength_ = stepsPerSecond_ > 0 ? int(std::min(std::floor(double(wormPeriod_) / stepsPerSecond_), 1e6)) : 0;
+  ui_.wormRotationTime = std::to_string(pecLength_);
+  if (!PecUsable()) {
+    // No sound table can be kept: a step rate below one, or a worm turn
+    // longer than the table.
+    Log("PEC unavailable (worm period " + std::to_string(wormPeriod_) + " steps, " +
+        platform::FormatGeneral(stepsPerSecond_) + " steps per second)");
+    return;
+  }
+  responsiveTick_ = platform::TimeGetTime();
+  for (int i = 0; i < pecLength_ && connected_; ++i) {
+    std::string r;
+    int16_t v = 0;
+    if (Command("CommandString", ":VR" + std::to_string(i) + "#", &r) && ReplyEntry(r, v)) pec_[size_t(i)] = v;
+    KeepResponsive();
+  }
+}
+
+void TTeleControl::PollOnStep(bool t) {
+  std::string gu, qz;
+  Command("CommandString", ":GU#", &gu);
+  ui_.parkedShape = HasAny(gu, "P") ? TShape::Green : HasAny(gu, "p") ? TShape::ButtonFace : TShape::Yellow;
+  ui_.parkingShape = HasAny(gu, "I") ? TShape::Green : TShape::ButtonFace;
+  ui_.parkFailedShape = HasAny(gu, "F") ? TShape::Red : TShape::ButtonFace;
+  const bool recorded = HasAny(gu, "R");
+  Command("CommandString", ":$QZ?#", &qz);
+  const bool I = HasAny(qz, "Ii"), P = HasAny(qz, "Pp"), R = HasAny(qz, "Rr");
+  if (recorded) {
+    ui_.pecPlay = t && !P;
+    ui_.pecStop = t && (P || R);
+  } else {
+    ui_.pecPlay = false;
+    ui_.pecStop = t && R;
+  }
+  ui_.pecRec = t && !R;
+  ui_.pecSave = !t;
+  if (!HasAny(gu, "I") && (P || R) && PecUsable()) {
+    std::string vr;
+    if (Command("CommandString", ":VR#", &vr)) {
+      const std::string body(platform::Lx200Unframed(vr));
+      const auto comma = body.find(',');
+      int16_t value = 0;
+      double index = -1;
+      // The index comes from the mount: only entries of the table are taken.
+      if (comma != std::string::npos && ReplyEntry(body.substr(0, comma), value) &&
+          ReplyNumber(body.substr(comma + 1), index) && index >= 0 && index < pecLength_ &&
+          index == std::floor(index)) {
+        pec_[size_t(index)] = value;
+        lastPecValue_ = value;
+        lastPecIndex_ = int(index);
+      }
+    }
+  }
+  ui_.pecShape = I ? TShape::Yellow : P ? TShape::Green : HasAny(qz, "r") ? TShape::Maroon
+                 : HasAny(qz, "R") ? TShape::Red : TShape::ButtonFace;
+}
+
+std::vector<std::pair<int, int>> TTeleControl::PecPlot(int width, int height, int& markerX) const {
+  std::vector<std::pair<int, int>> pts;
+  markerX = -1;
+  const int n = pecLength_;
+  if (stepsPerSecond_ < 1 || n <= 1 || n > kPecEntries || width < 1 || height < 1) return pts;
+  const double fullScale = std::nearbyint(pecScale * stepsPerSecond_ / 15.0);
+  if (fullScale <= 0) return pts;
+  const int centre = height / 2;
+  pts.emplace_back(0, centre);
+  double sum = 0;
+  for (int i = 0; i < n; ++i) {
+    sum += pec_[size_t(i)];
+    const int x = int(std::nearbyint(double(i) / (n - 1) * width));
+    const int y = int(std::nearbyint(centre - sum / fullScale * height / 2.0));
+    pts.emplace_back(x, y);
+  }
+  if (lastPecIndex_ >= 0) markerX = int(std::nearbyint(double(lastPecIndex_) / (n - 1) * width)) + 1;
+  return pts;
+}
+
+void TTeleControl::PECClearClick() {
+  if (connected_) Command("CommandBlind", ":$QZZ#");
+}
+void TTeleControl::PECRecClick() {
+  if (connected_) Command("CommandBlind", ":$QZ/#");
+}
+void TTeleControl::PECPlayClick() {
+  if (connected_) Command("CommandBlind", ":$QZ+#");
+}
+void TTeleControl::PECStopClick() {
+  if (connected_) Command("CommandBlind", ":$QZ-#");
+}
+void TTeleControl::PECSaveClick() {
+  if (connected_) Command("CommandBlind", ":$QZ!#");
+}
+
+// The firmware shifts its table and answers "0" all the same, so the copy
+// here turns with it whenever the command went through.
+void TTeleControl::PECfwdClick() {
+  if (!connected_ || !PecUsable()) return;
+  if (Command("CommandBool", ":WR+#"))
+    std::rotate(pec_.begin(), pec_.begin() + (pecLength_ - 1), pec_.begin() + pecLength_);
+  emit changed();
+}
+
+void TTeleControl::PECbackClick() {
+  if (!connected_ || !PecUsable()) return;
+  if (Command("CommandBool", ":WR-#")) std::rotate(pec_.begin(), pec_.begin() + 1, pec_.begin() + pecLength_);
+  emit changed();
+}
+
+std::string TTeleControl::PecExportText() {
+  std::string out = "\"Frame\";\"Time\";\"RA\";\"DEC\"\r\n";
+  if (!PecUsable()) return out;
+  responsiveTick_ = platform::TimeGetTime();
+  for (int i = 0; i < pecLength_; ++i) {
+    std::string r;
+    int16_t v = 0;
+    if (connected_ && Command("CommandString", ":VR" + std::to_string(i) + "#", &r) && ReplyEntry(r, v))
+      pec_[size_t(i)] = v;
+    if (connected_) KeepResponsive();
+    const double arcsec = pec_[size_t(i)] * 15.0 / stepsPerSecond_;
+    out += "\"" + platform::FormatInt(i, 4, true) + "\";\"" + platform::FormatFixed(i, 4, 3) + "\";\"" +
+           platform::FormatFixed(arcsec, 2, 1) + "\";\"" + platform::FormatFixed(0.0, 2, 1) + "\"\r\n";
+  }
+  return out;
+}
+
+void TTeleControl::PecWrite(int index, int entry) {
+  // The firmware keeps one signed byte per second in a table of
+  // kMountPecEntries and ignores what lies outside: the entry is clamped to
+  // what it takes (and kept so here), an index past its table not sent.
+  entry = std::clamp(entry, -128, 127);
+  pec_[size_t(index)] = int16_t(entry);
+  if (index >= kMountPecEntries) return;
+  Command("CommandBlind", ":WR" + platform::FormatInt(index, 4, true) + "," + (entry < 0 ? "-" : "+") +
+                              platform::FormatInt(std::abs(entry), 3, true) + "#");
+  lastPecWrite_ = platform::TimeGetTime();
+  KeepResponsive();
+}
+
+int TTeleControl::PecImportText(const std::string& text) {
+  if (!PecUsable()) {
+    Log("PEC import refused: no PEC table");
+    return -1;
+  }
+  const std::vector<TPecFileEntry> entries = ParsePecFile(text, stepsPerSecond_, pecLength_);
+  if (entries.empty() && !IsPecFile(text)) return -1;
+  responsiveTick_ = platform::TimeGetTime();
+  for (const TPecFileEntry& e : entries) {
+    if (connected_) PecWrite(e.index, e.entry);
+    else pec_[size_t(e.index)] = int16_t(e.entry);
+  }
+  emit changed();
+  return int(entries.size());
+}
+
+void TTeleControl::PECExportClick() {
+  if (!connected_ || !PecUsable()) return;
+  platform::FileDialogOptions o;
+  o.save = true;
+  o.title = "Save Periodic Error Correction Data File";
+  o.filter = "PEC data file|*.csv";
+  o.defaultExt = "csv";
+  const platform::FileDialogResult r = platform::Dialogs().FileDialog(o);
+  if (!r.accepted) {
+    platform::ShowMessageBox("Save file was cancelled", "Noctra Planetarium", platform::MsgButtons::Ok,
+                             platform::MsgIcon::Information);
+    return;
+  }
+  if (FileExists(r.fileName) &&
+      platform::ShowMessageBox("This will overwrite the current file,\r\nis this ok (Y/N)?", "Noctra Planetarium",
+                               platform::MsgButtons::YesNo, platform::MsgIcon::Question) != platform::IDYES)
+    return;
+  if (!WriteTextFile(r.fileName, PecExportText())) Log("PEC export failed: " + r.fileName);
+}
+
+void TTeleControl::PECImportClick() {
+  if (!connected_ || !PecUsable()) return;
+  platform::FileDialogOptions o;
+  o.title = "Open Periodic Error Correction Data File";
+  o.filter = "PEC data file|*.csv|Text data file|*.txt";
+  o.defaultExt = "csv";
+  const platform::FileDialogResult r = platform::Dialogs().FileDialog(o);
+  if (!r.accepted) {
+    platform::ShowMessageBox("Open file was cancelled", "Noctra Planetarium", platform::MsgButtons::Ok,
+                             platform::MsgIcon::Information);
+    return;
+  }
+  std::string text;
+  if (!ReadTextFile(r.fileName, text)) {
+    Log("PEC import failed: " + r.fileName);
+    return;
+  }
+  PecImportText(text);
+}
+

@@ -1,0 +1,232 @@
+// LX200-family mounts through the driver: the command language's readers
+// and writers, and the driver against a fake mount on a pseudo-terminal and
+// on a local TCP port, its failures included.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/automation_lx200.h"
+#include "platform/lx200_protocol.h"
+#include "tests/support/fake_lx200.h"
+
+using platform::TLx200Reply;
+using platform::TVariant;
+using testing_support::TFakeLx200;
+
+namespace {
+
+bool Sent(const TFakeLx200& fake, const std::string& cmd) {
+  const auto c = fake.Commands();
+  return std::find(c.begin(), c.end(), cmd) != c.end();
+}
+
+template <class F>
+bool WaitFor(F done, int ms = 3000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+platform::TAutomationRef Connect(const TFakeLx200& fake) {
+  platform::RegisterLx200Drivers();
+  auto m = platform::CreateOleObject(fake.Id());
+  m->Put("Connected", true);
+  return m;
+}
+
+}  // namespace
+
+// Sexagesimal fields as LX200 mounts write them; the values are the fields'
+// sums (degrees + minutes / 60 + seconds / 3600).
+TEST(Lx200Protocol, NumbersAreReadAndWrittenInBothPrecisions) {
+  const std::pair<const char*, double> good[] = {
+      {"12:34:56#", 12 + 34 / 60.0 + 56 / 3600.0}, {"12:34.5#", 12 + 34.5 / 60.0},
+      {"+45*12'34#", 45 + 12 / 60.0 + 34 / 3600.0}, {"-05*12#", -(5 + 12 / 60.0)},
+      {"+45\xdf" "12:34", 45 + 12 / 60.0 + 34 / 3600.0}, {"123*45", 123.75},
+      {"-00*30:00", -0.5}, {"12:34:56.25", 12 + 34 / 60.0 + 56.25 / 3600.0}};
+  for (const auto& [text, want] : good) {
+    double v = -999;
+    EXPECT_TRUE(platform::ParseLx200Sexagesimal(text, v)) << text;
+    EXPECT_NEAR(v, want, 1e-12) << text;
+  }
+  for (const char* bad : {"", "#", "12", "12:60:00", "ab:cd", "12:34:", "12::34", "1234:00", "12:34.5:10", "+-1:00"}) {
+    double v = 0;
+    EXPECT_FALSE(platform::ParseLx200Sexagesimal(bad, v)) << bad;
+  }
+  // Rounded to the last digit, carried into the next field and turn.
+  EXPECT_EQ(platform::FormatLx200Hours(23.99999, true), "00:00:00");
+  EXPECT_EQ(platform::FormatLx200Hours(5.5, false), "05:30.0");
+  EXPECT_EQ(platform::FormatLx200Degrees(-0.5, true), "-00*30:00");
+  EXPECT_EQ(platform::FormatLx200Degrees(45.2094, false), "+45*13");
+  // 10.5° east is 349.5° west on the line; 71.25° west stays so.
+  EXPECT_EQ(platform::FormatLx200Longitude(10.5), "349*30");
+  EXPECT_EQ(platform::FormatLx200Longitude(-71.25), "071*15");
+  double n = 0;
+  EXPECT_TRUE(platform::ParseLx200Number("80.000000#", n));
+  EXPECT_EQ(n, 80.0);
+  EXPECT_TRUE(platform::ParseLx200Number("+012", n));
+  EXPECT_EQ(n, 12.0);
+  EXPECT_FALSE(platform::ParseLx200Number("1,2#", n));
+}
+
+TEST(Lx200Protocol, RepliesAreFramedByTheirShape) {
+  EXPECT_EQ(platform::Lx200ReplyOf(":GR#"), TLx200Reply::Text);
+  EXPECT_EQ(platform::Lx200ReplyOf(":Sr12:00:00#"), TLx200Reply::Bool);
+  EXPECT_EQ(platform::Lx200ReplyOf(":MS#"), TLx200Reply::Goto);
+  EXPECT_EQ(platform::Lx200ReplyOf(":Mn#"), TLx200Reply::None);
+  EXPECT_EQ(platform::Lx200ReplyOf(":A1#"), TLx200Reply::Bool);
+  EXPECT_EQ(platform::Lx200ReplyOf(":WR+#"), TLx200Reply::Bool);
+  EXPECT_EQ(platform::Lx200ReplyOf(":WR0001,+005#"), TLx200Reply::None);
+  EXPECT_EQ(platform::Lx200ReplyOf(":SC01/15/26#"), TLx200Reply::Date);
+  EXPECT_EQ(platform::Lx200ReplyOf(":$QZ?#"), TLx200Reply::Text);
+
+  platform::TLx200Framer ok(TLx200Reply::Goto);
+  EXPECT_EQ(ok.Feed("0#", 2), 1u);  // the "#" is no part of it
+  EXPECT_TRUE(ok.Done());
+  platform::TLx200Framer refused(TLx200Reply::Goto);
+  refused.Feed("1", 1);
+  EXPECT_TRUE(refused.Optional()) << "OnStep sends the code alone";
+  refused.Feed("Object Below Horizon#", 21);
+  EXPECT_TRUE(refused.Done());
+  EXPECT_EQ(refused.Text(), "1Object Below Horizon#");
+  platform::TLx200Framer yes(TLx200Reply::Bool);
+  EXPECT_EQ(yes.Feed("1#", 2), 1u);
+  EXPECT_TRUE(yes.Done());
+  platform::TLx200Framer noise(TLx200Reply::Text);
+  const std::string junk(100, '~');
+  noise.Feed(junk.data(), junk.size());
+  EXPECT_TRUE(noise.Garbled());
+
+  EXPECT_TRUE(platform::IsLx200Command(":GR#"));
+  for (const char* bad : {"GR#", ":GR", ":G\nR#", ":G#R#", ":"})
+    EXPECT_FALSE(platform::IsLx200Command(bad)) << bad;
+  EXPECT_FALSE(platform::IsLx200Command(":" + std::string(39, 'G') + "#"));
+}
+
+TEST(Lx200Protocol, IdentifiersNameAPortOrAHost) {
+  EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyUSB0").baud, 9600);
+  EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyS0:19200").baud, 19200);
+  const auto net = platform::ParseLx200Id("LX200:mount.local");
+  EXPECT_FALSE(net.serial);
+  EXPECT_EQ(net.port, 9999);
+  EXPECT_EQ(platform::ParseLx200Id("LX200:10.0.0.5:4030").port, 4030);
+  for (const char* bad : {"LX200:", "LX200:/dev/ttyS0:1234", "LX200:host:70000", "LX200:host:x"})
+    EXPECT_THROW(platform::ParseLx200Id(bad), platform::EAutomationError) << bad;
+  platform::RegisterLx200Drivers();
+  for (const char* where : {"LX200:/nonexistent/tty:9600", "LX200:/dev/null:9600"}) {
+    auto m = platform::CreateOleObject(where);
+    EXPECT_THROW(m->Put("Connected", true), platform::EAutomationError) << where;
+    EXPECT_FALSE(m->Get("Connected").AsBool());
+  }
+}
+
+class Lx200Driver : public ::testing::TestWithParam<TFakeLx200::Transport> {};
+
+TEST_P(Lx200Driver, OnStepMountAnswersEveryMember) {
+  TFakeLx200 fake(GetParam());
+  fake.Change([](TFakeLx200::State& s) { s.lowPrecision = true; });
+  auto m = Connect(fake);
+  EXPECT_TRUE(m->Get("Connected").AsBool());
+  const std::string info = m->Get("DriverInfo").AsString();
+  EXPECT_NE(info.find("ON_STEP"), std::string::npos) << info;
+  EXPECT_NE(info.find("On-Step 4.24k"), std::string::npos) << info;
+  EXPECT_TRUE(Sent(fake, ":U#")) << "a low-precision mount is switched to high";
+  EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 6.0, 1e-9);
+  EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9);
+  EXPECT_TRUE(m->Get("DoesRefraction").AsBool()) << "topocentric mode: the mount refracts";
+
+  m->Invoke("SlewToCoordinatesAsync", {TVariant(10.5), TVariant(-12.25)});
+  EXPECT_TRUE(Sent(fake, ":Sr10:30:00#"));
+  EXPECT_TRUE(Sent(fake, ":Sd-12*15:00#"));
+  EXPECT_TRUE(m->Get("Slewing").AsBool());
+  ASSERT_TRUE(WaitFor([&] { return !fake.Slewing(); }));
+  EXPECT_FALSE(m->Get("Slewing").AsBool());
+  EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 10.5, 1e-9);
+  EXPECT_NEAR(m->Get("Declination").AsDouble(), -12.25, 1e-9);
+  m->Invoke("SyncToCoordinates", {TVariant(11.0), TVariant(5.0)});
+  EXPECT_NEAR(fake.Get().raHours, 11.0, 1e-9);
+  EXPECT_TRUE(Sent(fake, ":CM#"));
+
+  // Raw strings come back as the mount sent them.
+  EXPECT_EQ(m->Invoke("CommandString", {TVariant(":A1#"), TVariant(true)}).AsString(), "1");
+  EXPECT_EQ(m->Invoke("CommandString", {TVariant(":VS#"), TVariant(true)}).AsString(), "20.000000#");
+  EXPECT_FALSE(m->Invoke("CommandBool", {TVariant(":WR+#"), TVariant(true)}).AsBool());
+  m->Invoke("CommandBlind", {TVariant(":R3#"), TVariant(true)});
+  EXPECT_NEAR(m->Get("GuideRateRightAscension").AsDouble(), 2 * 15.041067 / 3600, 1e-9) << "OnStep's R3 is 2x";
+
+  // Site and clock: west-positive longitude, UT with a zero offset.
+  m->Put("SiteLongitude", TVariant(10.5));
+  m->Put("SiteLatitude", TVariant(-33.5));
+  m->Put("UTCDate", TVariant(platform::TAutomationDate{1768508100.0}));  // 2026-01-15 20:15:00 UT
+  const auto s = fake.Get();
+  EXPECT_EQ(s.site[1], "349*30");
+  EXPECT_EQ(s.site[0], "-33*30");
+  EXPECT_EQ(s.site[2], "+00");
+  EXPECT_EQ(s.time, "20:15:00");
+  EXPECT_EQ(s.date, "01/15/26");
+  EXPECT_NEAR(m->Get("SiteLongitude").AsDouble(), 10.5, 1e-9);
+
+  m->Invoke("PulseGuide", {TVariant(int32_t(0)), TVariant(int32_t(500))});
+  EXPECT_TRUE(WaitFor([&] { return Sent(fake, ":Mgn0500#"); })) << "a pulse has no reply to wait for";
+  m->Invoke("Park", {});
+  EXPECT_TRUE(m->Get("AtPark").AsBool());
+  try {
+    m->Invoke("SlewToCoordinatesAsync", {TVariant(1.0), TVariant(1.0)});
+    ADD_FAILURE() << "a parked mount slewed";
+  } catch (const platform::EAutomationError& e) {
+    EXPECT_NE(std::string(e.what()).find("mount is parked"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(m->Get("Connected").AsBool()) << "a refusal keeps the line";
+  m->Invoke("UnPark", {});
+  EXPECT_FALSE(m->Get("AtPark").AsBool());
+}
+
+// Each way the line can fail closes it; later calls raise without sending.
+TEST_P(Lx200Driver, LineFailuresCloseTheLineAndSendNothingMore) {
+  const std::pair<const char*, std::function<void(TFakeLx200&)>> cases[] = {
+      {"silent", [](TFakeLx200& f) { f.SetSilent(true); }},
+      {"cut short", [](TFakeLx200& f) { f.CutNextReply(); }},
+      {"noise", [](TFakeLx200& f) { f.SetNoise(true); }},
+      {"pulled", [](TFakeLx200& f) { f.Pull(); }}};
+  for (const auto& [what, fail] : cases) {
+    TFakeLx200 fake(GetParam());
+    auto m = Connect(fake);
+    fail(fake);
+    EXPECT_THROW(m->Get("RightAscension"), platform::EAutomationLinkLost) << what;
+    EXPECT_FALSE(m->Get("Connected").AsBool()) << what;
+    fake.ClearCommands();
+    EXPECT_THROW(m->Invoke("CommandBlind", {TVariant(":Q#"), TVariant(true)}), platform::EAutomationLinkLost)
+        << what;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(fake.Commands().empty()) << what << ": sent after the line closed";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, Lx200Driver,
+                         ::testing::Values(TFakeLx200::Transport::Pty, TFakeLx200::Transport::Tcp),
+                         [](const auto& info) {
+                           return info.param == TFakeLx200::Transport::Pty ? std::string("Pty") : std::string("Tcp");
+                         });
+
+TEST(Lx200DriverMeade, RefusalMessageAndDateLinesAreRead) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp, TFakeLx200::Firmware::Meade);
+  auto m = Connect(fake);
+  EXPECT_NE(m->Get("DriverInfo").AsString().find("Meade"), std::string::npos);
+  EXPECT_FALSE(m->Get("CanPark").AsBool());
+  try {
+    m->Invoke("SlewToCoordinatesAsync", {TVariant(3.0), TVariant(-60.0)});
+    ADD_FAILURE() << "the refusal was not raised";
+  } catch (const platform::EAutomationError& e) {
+    EXPECT_NE(std::string(e.what()).find("Object Below Horizon"), std::string::npos) << e.what();
+  }
+  m->Put("UTCDate", TVariant(platform::TAutomationDate{1768508100.0}));
+  EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 6.0, 1e-9) << "the date's two lines were taken whole";
+  // A string that is no command never reaches the line.
+  fake.ClearCommands();
+  EXPECT_THROW(m->Invoke("CommandString", {TVariant(":GR\r#"), TVariant(true)}), platform::EAutomationError);
+  EXPECT_TRUE(fake.Commands().empty());
+}

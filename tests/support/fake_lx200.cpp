@@ -1,0 +1,325 @@
+#include "tests/support/fake_lx200.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+
+namespace testing_support {
+
+namespace {
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// "HH:MM:SS" or "HH:MM.T" to hours.
+bool ReadHours(const std::string& s, double& h) {
+  int a = 0, b = 0, c = 0;
+  char tail = 0;
+  if (std::sscanf(s.c_str(), "%d:%d:%d%c", &a, &b, &c, &tail) == 3 && b < 60 && c < 60) {
+    h = a + b / 60.0 + c / 3600.0;
+    return a < 24;
+  }
+  if (std::sscanf(s.c_str(), "%d:%d.%d%c", &a, &b, &c, &tail) == 3 && b < 60 && c < 10) {
+    h = a + (b + c / 10.0) / 60.0;
+    return a < 24;
+  }
+  return false;
+}
+
+// "sDD*MM:SS" or "sDD*MM" to degrees.
+bool ReadDegrees(const std::string& s, double& d) {
+  if (s.empty() || (s[0] != '+' && s[0] != '-')) return false;
+  int a = 0, b = 0, c = 0;
+  char tail = 0;
+  const int n = std::sscanf(s.c_str() + 1, "%d*%d:%d%c", &a, &b, &c, &tail);
+  if (n != 2 && n != 3) return false;
+  if (b >= 60 || c >= 60 || a > 90) return false;
+  d = (s[0] == '-' ? -1 : 1) * (a + b / 60.0 + c / 3600.0);
+  return true;
+}
+
+}  // namespace
+
+TFakeLx200::TFakeLx200(Transport transport, Firmware firmware) : transport_(transport), firmware_(firmware) {
+  if (transport == Transport::Pty) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+      throw std::runtime_error("no pseudo-terminal");
+    termios t{};
+    ::tcgetattr(master_, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(master_, TCSANOW, &t);
+    id_ = std::string("LX200:") + ::ptsname(master_) + ":9600";
+  } else {
+    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listen_, 2) != 0 ||
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+      throw std::runtime_error("no local port");
+    id_ = "LX200:127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  }
+  thread_ = std::thread([this] { Run(); });
+}
+
+TFakeLx200::~TFakeLx200() { Pull(); }
+
+void TFakeLx200::Pull() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  for (int* fd : {&master_, &listen_, &client_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+}
+
+TFakeLx200::State TFakeLx200::Get() const {
+  std::lock_guard lock(mutex_);
+  return state_;
+}
+
+std::vector<std::string> TFakeLx200::Commands() const {
+  std::lock_guard lock(mutex_);
+  return commands_;
+}
+
+void TFakeLx200::ClearCommands() {
+  std::lock_guard lock(mutex_);
+  commands_.clear();
+}
+
+bool TFakeLx200::Slewing() const {
+  std::lock_guard lock(mutex_);
+  return slewEnd_ > NowMs();
+}
+
+void TFakeLx200::Run() {
+  std::string pending;
+  char buf[256];
+  while (!stop_) {
+    int fd = master_;
+    if (transport_ == Transport::Tcp) {
+      if (client_ < 0) {
+        pollfd p{listen_, POLLIN, 0};
+        if (::poll(&p, 1, 20) > 0) client_ = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+        pending.clear();
+        continue;
+      }
+      fd = client_;
+    }
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) continue;
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) {
+      // No one on the line: the terminal's other end is closed, or the
+      // client went away.
+      if (transport_ == Transport::Tcp) {
+        ::close(client_);
+        client_ = -1;
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      continue;
+    }
+    pending.append(buf, size_t(n));
+    for (;;) {
+      const auto start = pending.find(':');
+      if (start == std::string::npos) {
+        pending.clear();
+        break;
+      }
+      const auto end = pending.find('#', start);
+      if (end == std::string::npos) {
+        pending.erase(0, start);
+        break;
+      }
+      const std::string cmd = pending.substr(start, end - start + 1);
+      pending.erase(0, end + 1);
+      std::string reply;
+      {
+        std::lock_guard lock(mutex_);
+        commands_.push_back(cmd);
+        Settle();
+        reply = Answer(cmd);
+      }
+      if (silent_ || reply.empty()) continue;
+      if (noise_) reply = std::string(120, '~');
+      if (cut_) {
+        reply = reply.substr(0, std::max<size_t>(1, reply.size() / 2));
+        if (reply.back() == '#') reply.pop_back();
+        cut_ = false;
+        silent_ = true;
+      }
+      if (::write(fd, reply.data(), reply.size()) < 0) continue;
+    }
+  }
+}
+
+void TFakeLx200::Settle() {
+  if (slewEnd_ != 0 && NowMs() >= slewEnd_) {
+    state_.raHours = state_.targetRa;
+    state_.decDegrees = state_.targetDec;
+    slewEnd_ = 0;
+  }
+}
+
+std::string TFakeLx200::Pointing(bool dec) const {
+  char b[32];
+  if (!dec) {
+    const double h = state_.raHours;
+    if (state_.lowPrecision) {
+      const long t = std::lround(h * 600) % 14400;
+      std::snprintf(b, sizeof b, "%02ld:%02ld.%ld#", t / 600, t / 10 % 60, t % 10);
+    } else {
+      const long s = std::lround(h * 3600) % 86400;
+      std::snprintf(b, sizeof b, "%02ld:%02ld:%02ld#", s / 3600, s / 60 % 60, s % 60);
+    }
+  } else {
+    const double d = std::fabs(state_.decDegrees);
+    const char sign = state_.decDegrees < 0 ? '-' : '+';
+    if (state_.lowPrecision) {
+      const long m = std::lround(d * 60);
+      std::snprintf(b, sizeof b, "%c%02ld*%02ld#", sign, m / 60, m % 60);
+    } else {
+      const long s = std::lround(d * 3600);
+      std::snprintf(b, sizeof b, "%c%02ld*%02ld'%02ld#", sign, s / 3600, s / 60 % 60, s % 60);
+    }
+  }
+  return b;
+}
+
+std::string TFakeLx200::Answer(const std::string& c) {
+  State& s = state_;
+  const bool onStep = firmware_ == Firmware::OnStep;
+  const std::string body = c.substr(1, c.size() - 2);  // without ':' and '#'
+  auto starts = [&](const char* p) { return body.rfind(p, 0) == 0; };
+  const bool slewing = slewEnd_ != 0;
+  if (body == "GR") return Pointing(false);
+  if (body == "GD") return Pointing(true);
+  if (body == "GVP") return onStep ? "On-Step#" : "Autostar#";
+  if (body == "GVN") return onStep ? "4.24k#" : "43Eg#";
+  if (body == "GL") return "20:15:00#";
+  if (body == "GC") return "01/15/26#";
+  if (body == "GS") return "12:00:00#";
+  if (body == "Gt") return s.site[0] + "#";
+  if (body == "Gg") return s.site[1] + "#";
+  if (body == "U") {
+    s.lowPrecision = !s.lowPrecision;
+    return "";
+  }
+  if (starts("Sr")) {
+    double h = 0;
+    if (!ReadHours(body.substr(2), h)) return "0";
+    s.targetRa = h;
+    return "1";
+  }
+  if (starts("Sd")) {
+    double d = 0;
+    if (!ReadDegrees(body.substr(2), d)) return "0";
+    s.targetDec = d;
+    return "1";
+  }
+  if (body == "MS") {
+    if (onStep && s.parked) return "4";
+    if (s.targetDec < -50) return onStep ? "1" : "1Object Below Horizon#";
+    slewEnd_ = NowMs() + s.slewMs;
+    return "0";
+  }
+  if (body == "CM") {
+    if (onStep && s.parked) return "E4#";
+    s.raHours = s.targetRa;
+    s.decDegrees = s.targetDec;
+    return onStep ? "N/A#" : " M31 EX GAL MAG 3.5 SZ178.0'#";
+  }
+  if (body == "D") return slewing ? "\x7f#" : "#";
+  if (body == "Q") {
+    slewEnd_ = 0;
+    return "";
+  }
+  if (c.size() == 4 && (c[1] == 'M' || c[1] == 'Q')) return "";  // :Mn# .. :Qw#
+  if (starts("Mg")) return "";
+  if (body.size() == 2 && body[0] == 'R') {
+    s.rateStep = body[1] - '0';
+    return "";
+  }
+  if (starts("SC")) {
+    s.date = body.substr(2);
+    return onStep ? "1" : "1Updating Planetary Data#                              #";
+  }
+  if (starts("SL")) return s.time = body.substr(2), "1";
+  if (starts("St")) return s.site[0] = body.substr(2), "1";
+  if (starts("Sg")) return s.site[1] = body.substr(2), "1";
+  if (starts("SG")) return s.site[2] = body.substr(2), "1";
+  if (!onStep) return "";  // the Meade handset knows no more here
+  if (body == "GXEE") return std::string(1, s.coordinateMode);
+  if (body == "T+") return ++s.trackAdjust, "";
+  if (body == "T-") return --s.trackAdjust, "";
+  if (body == "Te" || body == "Td") return s.tracking = body == "Te", "1";
+  if (body == "hF" || body == "hC") return "";
+  if (body == "hP") return s.parked = true, s.tracking = false, "1";
+  if (body == "hR") return s.parked = false, s.tracking = true, "1";
+  if (body == "hQ") return "1";
+  if (body == "GU") {
+    std::string r;
+    if (!s.tracking) r += 'n';
+    if (!slewing) r += 'N';
+    r += s.parked ? 'P' : 'p';
+    if (std::any_of(s.pec.begin(), s.pec.end(), [](int v) { return v != 0; })) r += 'R';
+    return r + "ET000#";
+  }
+  // PEC: 9600 steps per worm turn at 20 steps a second, 480 entries.
+  const int n = 480;
+  if (body == "$QZ?") return std::string(1, s.pecState) + "#";
+  if (body == "$QZZ") return s.pec.fill(0), s.pecState = 'I', "";
+  if (body == "$QZ/") return s.pecState = 'r', "";
+  if (body == "$QZ+") return s.pecState = 'p', "";
+  if (body == "$QZ-") return s.pecState = 'I', "";
+  if (body == "$QZ!") return "";
+  if (body == "VW") return "009600#";
+  if (body == "VS") return "20.000000#";
+  char b[32];
+  if (body == "VR") {
+    std::snprintf(b, sizeof b, "%+04d,%03d#", s.pec[size_t(s.pecIndex)], s.pecIndex);
+    return b;
+  }
+  if (starts("VR")) {
+    const int i = std::atoi(body.c_str() + 2);
+    if (i < 0 || i >= int(s.pec.size())) return "";
+    std::snprintf(b, sizeof b, "%+04d#", s.pec[size_t(i)]);
+    return b;
+  }
+  // The firmware shifts the table and answers "0" all the same.
+  if (body == "WR+") return std::rotate(s.pec.begin(), s.pec.begin() + (n - 1), s.pec.begin() + n), "0";
+  if (body == "WR-") return std::rotate(s.pec.begin(), s.pec.begin() + 1, s.pec.begin() + n), "0";
+  if (starts("WR")) {
+    int i = 0, v = 0;
+    if (std::sscanf(body.c_str() + 2, "%d,%d", &i, &v) == 2 && i >= 0 && i < int(s.pec.size()) && v >= -128 &&
+        v <= 127)
+      s.pec[size_t(i)] = v;
+    return "";
+  }
+  if (body.size() == 2 && body[0] == 'A' && body[1] >= '1' && body[1] <= '9') return s.alignLeft = body[1] - '0', "1";
+  if (body == "A+") {
+    if (s.alignLeft < 1) return "0";
+    --s.alignLeft;
+    return "1";
+  }
+  return "0";  // an unknown command
+}
+
+}  // namespace testing_support

@@ -1,0 +1,87 @@
+// A fake LX200-family mount for tests: it listens on a pseudo-terminal or
+// a local TCP port and answers the LX200 commands on a thread of its own,
+// the OnStep firmware's way (yes/no replies without "#", a decimal step
+// rate, a zero-padded worm period, a PEC table of 824 signed bytes) or the
+// Meade way (goto refusals with a message, two lines after ":SC").
+// It can be told to stay silent, to answer noise, to cut its next reply
+// short, or to go away (the cable pulled).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testing_support {
+
+class TFakeLx200 {
+ public:
+  enum class Transport { Pty, Tcp };
+  enum class Firmware { OnStep, Meade };
+  TFakeLx200(Transport transport, Firmware firmware = Firmware::OnStep);
+  ~TFakeLx200();
+  TFakeLx200(const TFakeLx200&) = delete;
+  TFakeLx200& operator=(const TFakeLx200&) = delete;
+
+  // The driver identifier that reaches this mount.
+  std::string Id() const { return id_; }
+
+  // Behaviour.
+  void SetSilent(bool silent) { silent_ = silent; }
+  void SetNoise(bool noise) { noise_ = noise; }
+  // The next reply is sent only in part; the mount then stays silent.
+  void CutNextReply() { cut_ = true; }
+  // The line goes away: the terminal or the socket is closed for good.
+  void Pull();
+
+  // The mount's state; every access takes the lock.
+  struct State {
+    double raHours = 6.0, decDegrees = 20.0;        // pointing
+    double targetRa = 0, targetDec = 0;             // the last ":Sr", ":Sd"
+    bool parked = false, tracking = true;
+    bool lowPrecision = false;                      // replies "HH:MM.T", "sDD*MM"
+    int slewMs = 300;                               // how long a goto takes
+    char pecState = 'I';
+    int pecIndex = 0;                               // the worm's second (":VR#")
+    std::array<int, 824> pec{};                     // one signed byte each
+    int alignLeft = 0;
+    int trackAdjust = 0;
+    int rateStep = -1;
+    char coordinateMode = '1';                      // ":GXEE#"
+    std::string site[3] = {"+00*00", "000*00", "+00"};  // ":St", ":Sg", ":SG"
+    std::string time = "00:00:00", date = "01/01/00";
+  };
+  State Get() const;
+  template <class F>
+  void Change(F f) {
+    std::lock_guard lock(mutex_);
+    f(state_);
+  }
+  // Every command received, in order ("#" included).
+  std::vector<std::string> Commands() const;
+  void ClearCommands();
+  // The mount is slewing now.
+  bool Slewing() const;
+
+ private:
+  void Run();
+  void Serve(int fd);
+  std::string Answer(const std::string& cmd);
+  std::string Pointing(bool dec) const;
+  void Settle();
+
+  Transport transport_;
+  Firmware firmware_;
+  std::string id_;
+  int master_ = -1, listen_ = -1, client_ = -1;
+  std::thread thread_;
+  std::atomic<bool> stop_{false}, silent_{false}, noise_{false}, cut_{false}, pulled_{false};
+  mutable std::mutex mutex_;
+  State state_;
+  std::vector<std::string> commands_;
+  int64_t slewEnd_ = 0;  // steady milliseconds
+};
+
+}  // namespace testing_support
