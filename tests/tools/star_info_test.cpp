@@ -70,12 +70,9 @@ TEST(StarInfo, DiscColourFromSpectralClassOrColourIndex) {
   EXPECT_EQ(colourClass(0, 80), 7);     // B-V 1.50: M
   EXPECT_EQ(colourClass(0, 6), 1);      // B-V -0.35: O
   EXPECT_EQ(colourClass(0, 0), 0);      // neither: no colour class
-  // Class starts of Allen's table at the edges.
-  EXPECT_EQ(ColourClassOfIndex(-0.31), 1);
+  // A class begins at its index in Allen's table.
   EXPECT_EQ(ColourClassOfIndex(-0.30), 2);
-  EXPECT_EQ(ColourClassOfIndex(0.29), 3);
-  EXPECT_EQ(ColourClassOfIndex(0.81), 6);
-  EXPECT_EQ(ColourClassOfIndex(1.39), 6);
+  EXPECT_EQ(ColourClassOfIndex(0.80), 5);
 }
 
 TEST(StarInfo, IdentificationBytesAreRangeChecked) {
