@@ -387,7 +387,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                                                  " polygons written, 0 skipped");
                      }});
 
-  targets.push_back({"city.dat", {"city.dat"}, {src.Stel("data/base_locations.bin.gz")}, 1, false, [&] {
+  targets.push_back({"city.dat", {"city.dat"}, {src.Stel("data/base_locations.bin.gz")}, 2, false, [&] {
                        const auto locs = ReadLocations(src.Stel("data/base_locations.bin.gz"));
                        int skipped = 0;
                        const auto cities = SelectCities(locs, kZoneYear, &skipped);

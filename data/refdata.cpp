@@ -290,32 +290,6 @@ bool ZoneOffset(const std::string& ianaName, int year, int& hours, bool& dayligh
   return true;
 }
 
-std::string PlainName(const std::string& utf8) {
-  // Letters the decomposition does not reduce to a base letter.
-  static const std::map<char16_t, const char*> kSpecial = {
-      {u'ß', "ss"}, {u'æ', "ae"}, {u'Æ', "AE"}, {u'ø', "o"}, {u'Ø', "O"}, {u'ł', "l"}, {u'Ł', "L"},
-      {u'đ', "d"},  {u'Đ', "D"},  {u'ı', "i"},  {u'œ', "oe"}, {u'Œ', "OE"}, {u'þ', "th"}, {u'ð', "d"}};
-  const QString decomposed = QString::fromStdString(utf8).normalized(QString::NormalizationForm_D);
-  std::string out;
-  for (QChar c : decomposed) {
-    const char16_t u = c.unicode();
-    std::string piece;
-    if (u < 128) {
-      const char a = char(u);
-      if (std::isalnum(uint8_t(a)) || a == '-') piece = std::string(1, a);
-      else if (a == ' ' || a == '/' || a == ',') piece = " ";
-    } else if (auto it = kSpecial.find(u); it != kSpecial.end()) {
-      piece = it->second;
-    }
-    for (char a : piece) {
-      if (a == ' ' && (out.empty() || out.back() == ' ')) continue;
-      out += a;
-    }
-  }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
-}
-
 std::vector<City> SelectCities(const std::vector<Location>& locations, int year, int* skipped) {
   struct Candidate {
     const Location* loc;
@@ -326,7 +300,7 @@ std::vector<City> SelectCities(const std::vector<Location>& locations, int year,
   std::vector<Candidate> capitals, others;
   for (const Location& l : locations) {
     if (l.role != 'C' && l.role != 'R' && l.role != 'N') continue;
-    Candidate c{&l, PlainName(l.name), 0, false};
+    Candidate c{&l, RestoreUmlauts(l.name, l.timeZone), 0, false};
     if (c.name.empty() || !ZoneOffset(l.timeZone, year, c.zone, c.dst) || c.zone < -12 || c.zone > 12) {
       if (skipped) ++*skipped;
       continue;
@@ -355,24 +329,38 @@ std::vector<City> SelectCities(const std::vector<Location>& locations, int year,
   for (std::size_t i = 0; i < others.size() && chosen.size() < std::size_t(kCityCount); ++i)
     if (!taken[i]) chosen.push_back(others[i]);
   // A name already taken by a capital or a more populous place gets its
-  // region added.
+  // state or region added.
   std::stable_sort(chosen.begin(), chosen.end(), [&](const Candidate& a, const Candidate& b) {
     if ((a.loc->role == 'C') != (b.loc->role == 'C')) return a.loc->role == 'C';
     return byPopulation(a, b);
   });
+  constexpr std::size_t kWidth = 22;
   std::map<std::string, int> seen;
   std::vector<City> out;
   for (const Candidate& c : chosen) {
-    std::string name = platform::CutToChars(c.name, 22);
+    std::string name = FitCityName(c.name, kWidth);
     if (seen[name]++ > 0) {
-      std::string region = PlainName(c.loc->state);
-      if (region.empty() || region == c.name) region = PlainName(c.loc->region);
-      if (!region.empty()) name = platform::CutToChars(c.name + " " + region, 22);
+      // A namesake: its state, or the state's initials, or its region of
+      // the world, or a state of its own name ("Valencia Valencia"),
+      // whichever comes first and fits; otherwise the name stays alone.
+      const std::string state = PlainName(RestoreUmlauts(c.loc->state, c.loc->timeZone));
+      const bool own = state == name;
+      std::string initials = own ? std::string() : RegionInitials(state);
+      if (initials.size() < 2) initials.clear();
+      for (const std::string& add : {own ? std::string() : state, initials, PlainName(c.loc->region),
+                                     own ? state : std::string()})
+        if (!add.empty() && platform::CharCount(name + " " + add) <= kWidth) {
+          name += " " + add;
+          break;
+        }
     }
-    while (!name.empty() && name.back() == ' ') name.pop_back();
     out.push_back({name, c.loc->latitude, c.loc->longitude, c.zone, c.dst});
   }
-  std::stable_sort(out.begin(), out.end(), [](const City& a, const City& b) { return a.name < b.name; });
+  // By name as a reader sorts it: "Ürümqi" among the U's.
+  std::stable_sort(out.begin(), out.end(), [](const City& a, const City& b) {
+    const std::string ka = NameSortKey(a.name), kb = NameSortKey(b.name);
+    return ka != kb ? ka < kb : a.name < b.name;
+  });
   return out;
 }
 

@@ -89,10 +89,14 @@ int16_t FoldZone(int zone, bool daylightSaving);
 bool ZoneOffset(const std::string& ianaName, int year, int& hours, bool& daylightSaving);
 
 // The 1,474 places: every national capital, then the most populous other
-// places (at most 25 of one IANA time zone while others remain), with zones from the time-zone database, sorted by name. Names keep
-// letters, digits, blanks and "-" only (accents dropped), and a name that
-// occurs twice gets its region appended. Places whose zone is unknown or
-// lies outside -12..12 hours are skipped and counted in *skipped.
+// places (at most 25 of one IANA time zone while others remain), with zones
+// from the time-zone database, sorted by name (accents aside). Names are
+// the gazetteer's with its umlauts restored (RestoreUmlauts), fitted to 22
+// characters (FitCityName); a name that occurs twice gets its state
+// appended (its initials when the whole state does not fit; the region of
+// the world when there is no state), where that fits.
+// Places whose zone is unknown or lies outside -12..12 hours are skipped
+// and counted in *skipped.
 std::vector<City> SelectCities(const std::vector<Location>& locations, int year, int* skipped = nullptr);
 
 // "city.dat": exactly 1,474 records of 37 bytes (name as a short string of
@@ -100,9 +104,38 @@ std::vector<City> SelectCities(const std::vector<Location>& locations, int year,
 // longitude is stored in degrees west, 0..360.
 std::vector<uint8_t> EncodeCities(const std::vector<City>& cities);
 
+// --- City names (city_names.cpp) ---------------------------------------------------------
+
 // A name reduced to the characters the location window accepts: letters
-// A..Z and a..z (accented Latin letters lose their accents), digits, blanks
-// and "-"; other characters are dropped and blanks are not doubled.
+// that Windows-1252 holds keep their accents ("Zürich", "Gießen"), other
+// letters become their base letters ("Łódź" -> "Lódz"), digits, blanks and
+// "-" stay; "/" and "," become blanks, other characters are dropped and
+// blanks are not doubled.
 std::string PlainName(const std::string& utf8);
+
+// The gazetteer writes the umlauts of some languages as two letters
+// ("Koeln", "UEruemqi"): in the names of places in the time zone `zone`
+// where that language is spoken, "ae", "oe", "ue" inside a word become ä
+// (æ in Danish and Norwegian), ö, ü as the language has them; a capital
+// pair before a small letter ("UE" in "UEskuedar") is an umlaut anywhere
+// and marks the whole name as written so. Diphthongs before an "e" ("Aue",
+// "Neuenhagen"), "que", pairs at the start of a word ("Uelzen") and the
+// names that keep a genuine pair ("Soest", "Joensuu") stay as they are.
+std::string RestoreUmlauts(const std::string& name, const std::string& zone);
+
+// The place's name (PlainName) in `width` characters: whole when it fits,
+// else the city alone (the part before a parenthesised region or a " - ",
+// " / " or "," addition), else as many of its whole words as fit without a
+// trailing particle ("Las Palmas de Gran Canaria" -> "Las Palmas de Gran");
+// only a single word longer than the field is cut.
+std::string FitCityName(const std::string& utf8, std::size_t width);
+
+// The initials of a region of two or more words ("British Columbia" ->
+// "BC", "North Rhine-Westphalia" -> "NRW").
+std::string RegionInitials(const std::string& region);
+
+// The text by which names are sorted: the name with its accents removed
+// ("Ürümqi" sorts as "Urumqi"), then by the name itself.
+std::string NameSortKey(const std::string& utf8);
 
 }  // namespace mkdata

@@ -107,7 +107,8 @@ void TAutoGuider::ChooseSource() {
   const std::string name = ImageSource;
   Release();
   ImageSource = sourceName_ = name;
-  TCamera* cam = name == "None" ? nullptr : cameraByName_(name);
+  sourceChosen_ = name != "None";
+  TCamera* cam = sourceChosen_ ? cameraByName_(name) : nullptr;
   if (!cam) {
     ImageSource = sourceName_ = "None";
     return;
@@ -201,7 +202,7 @@ void TAutoGuider::Sequence() {
   }
   // 3. The camera.
   if (!camera_) {
-    status_ = "Error: camera connection";
+    status_ = sourceChosen_ ? "Error: camera connection" : "";
     ImageSource = "None";
     return;
   }

@@ -122,6 +122,10 @@ class TAutoGuider {
   std::function<TCamera*(const std::string&)> cameraByName_;
   platform::XmlDocument doc_;
   std::string sourceName_ = "None";
+  // A camera was chosen (not "None") and could not be had or was lost:
+  // the status reports the failed connection; before any choice it says
+  // nothing.
+  bool sourceChosen_ = false;
   TCamera* camera_ = nullptr;
   TCameraToken token_;
   std::unique_ptr<TFitsBitmap> image_;

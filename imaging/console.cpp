@@ -236,7 +236,8 @@ void TImagingConsole::SelectSource() {
     Log("Camera disconnected");
     if (camera_) token_.Return(*camera_);
   }
-  camera_ = ImageSource == "None" ? nullptr : cameraByName_(ImageSource);
+  sourceChosen_ = ImageSource != "None";
+  camera_ = sourceChosen_ ? cameraByName_(ImageSource) : nullptr;
   if (!camera_) {
     ReleaseSource();
     return;
@@ -288,9 +289,10 @@ bool TImagingConsole::StartFrame() {
 void TImagingConsole::SequenceTimer1Timer() {
   // 1. The source.
   if (ImageSource != currentSourceName_) SelectSource();
-  // 2. No camera.
+  // 2. No camera: an error only once a camera was chosen and could not be
+  // had (or was lost); before any choice the status says nothing.
   if (!camera_) {
-    status_ = "Error: camera connection";
+    status_ = sourceChosen_ ? "Error: camera connection" : "";
     ImageSource = "None";
     return;
   }

@@ -133,6 +133,10 @@ class TImagingConsole {
   std::function<TCamera*(const std::string&)> cameraByName_;
   platform::XmlDocument doc_;
   std::string currentSourceName_;
+  // A camera was chosen (not "None") since the console opened or the user
+  // last chose "None": without one, the status reports the failed
+  // connection, else it says nothing.
+  bool sourceChosen_ = false;
   TCamera* camera_ = nullptr;
   TCameraToken token_;
   std::unique_ptr<TFitsBitmap> image_;

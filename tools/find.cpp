@@ -9,9 +9,11 @@
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "astro/reference_files.h"
+#include "astro/riseset.h"
 #include "astro/solar_system.h"
 #include "astro/sun_moon.h"
 #include "astro/text.h"
+#include "astro/timescales.h"
 #include "astro/transforms.h"
 #include "astro/trig.h"
 #include "catalog/object_catalog.h"
@@ -291,6 +293,64 @@ TFindCommands FindCommands(const TFoundObject& f) {
   c.Track = f.Kind >= kFoundAsteroid && f.Kind <= kFoundSolarSystem;
   c.Information = f.Kind != kFoundConstellation;
   return c;
+}
+
+namespace {
+
+// Clock hours (local civil time) as "h:mm", minutes rounded.
+std::string ClockText(double hours) {
+  const long minutes = std::lround(hours * 60.0) % 1440;
+  const std::string mm = std::to_string(minutes % 60);
+  return std::to_string(minutes / 60) + ":" + (mm.size() < 2 ? "0" : "") + mm;
+}
+
+}  // namespace
+
+std::string BelowHorizonText(const TFoundObject& f, const std::string& line, const TObserverTime& obs) {
+  std::string name = ResultDisplayText(line);
+  if (!name.empty() && (name.back() == '*' || name.back() == '+')) name.pop_back();
+  name += " is below the horizon";
+  // The object's centre crosses the horizon (altitude 0, as the centring
+  // asks) in the 24 hours from now: the Sun and the Moon as they move, every
+  // other object at its place of now.
+  TBodyPlace place;
+  const bool sun = f.Kind == kFoundSolarSystem && f.Index == 10, moon = f.Kind == kFoundSolarSystem && f.Index == 9;
+  if (sun) {
+    place = SunPlace(obs, 0.0);
+  } else if (moon) {
+    place = [&obs](double jdUT, double& ra, double& dec, double& h0) {
+      double jdTT = 0, km = 0;
+      UTToTT(jdTT, jdUT);
+      MoonApparentPosition(obs, jdTT, ra, dec, km);
+      h0 = 0.0;
+    };
+  } else {
+    place = [ra = f.RA, dec = f.Dec](double, double& r, double& d, double& h0) {
+      r = ra, d = dec, h0 = 0.0;
+    };
+  }
+  const double now = (obs.JD_LocalCivil - JDMidnight(obs.JD_LocalCivil)) * 24.0;
+  double rise = NoEvent, transit = NoEvent, set = NoEvent;
+  MovingRiseTransitSetLocal(obs, place, now, rise, transit, set);
+  if (rise < NoEvent) return name + ": it rises " + (rise < now ? "tomorrow " : "") + "at " + ClockText(rise) + ".";
+  // A fixed object that no hour angle brings above the horizon.
+  const bool fixed = f.Kind == kFoundObject || f.Kind == kFoundStar || f.Kind == kFoundConstellation;
+  const double highest = TwoPi / 4 - std::fabs(obs.Latitude - f.Dec);
+  if (fixed && highest <= 0) return name + " and never rises here.";
+  return name + " and does not rise within the next 24 hours.";
+}
+
+bool ChooseFound(const TFoundObject& f, const std::string& line, const TObserverTime& obs) {
+  static std::string shownNote;  // the note this window put into panel 0
+  if (f.Kind == kFoundNone || (f.Kind == kFoundSolarSystem && f.Index < 0)) return false;
+  if (f.Altitude > 0) {
+    if (!shownNote.empty() && FindActions.ClearStatusText) FindActions.ClearStatusText(0, shownNote);
+    shownNote.clear();
+    return CenterOnFound(f);
+  }
+  shownNote = BelowHorizonText(f, line, obs);
+  if (FindActions.StatusText) FindActions.StatusText(0, shownNote);
+  return false;
 }
 
 std::string FoundTrackingText(const TFoundObject& f) {

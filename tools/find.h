@@ -56,6 +56,18 @@ struct TFindCommands {
 };
 TFindCommands FindCommands(const TFoundObject& found);
 
+// Why a selection below the horizon is not centred, for the status bar:
+// the result line's name, "is below the horizon", and when its centre next
+// reaches altitude 0 within 24 hours (local clock time, "tomorrow" when
+// after midnight), or that it never rises at the observer's latitude (fixed
+// objects) or not within 24 hours (the Sun in polar night, bodies).
+std::string BelowHorizonText(const TFoundObject& found, const std::string& line, const TObserverTime& obs);
+
+// A result chosen by double-click or Space: the chart is centred on it when
+// it is above the horizon (true); otherwise status-bar panel 0 says why
+// (BelowHorizonText) and false. A centring empties that note again.
+bool ChooseFound(const TFoundObject& found, const std::string& line, const TObserverTime& obs);
+
 // The tracking text of kinds 3..5 ("The Sun", "The planet Mars", ...).
 std::string FoundTrackingText(const TFoundObject& found);
 
@@ -65,6 +77,8 @@ struct TFindActions {
   std::function<void(int panel, const std::string& text)> StatusText;
   // Opens the information window of the selection.
   std::function<void(const TFoundObject&)> Information;
+  // Empties status-bar panel `panel` while it still shows `text`.
+  std::function<void(int panel, const std::string& text)> ClearStatusText;
 };
 extern TFindActions FindActions;
 

@@ -1,5 +1,7 @@
 #include "tools/location.h"
 
+#include <QString>
+
 #include <cmath>
 #include <fstream>
 
@@ -58,9 +60,15 @@ std::string LongitudeText(double eastLongitudeDeg) { return DegreesWithLetter(ea
 
 std::string FilterSiteName(const std::string& text) {
   std::string out;
-  for (char c : text)
-    if (c == ' ' || c == '-' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
-      out += c;
+  for (const QChar c : QString::fromStdString(text)) {
+    const char16_t u = c.unicode();
+    const bool ascii = u == ' ' || u == '-' || (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') ||
+                       (u >= 'a' && u <= 'z');
+    // Letters beyond ASCII that the settings files' code page holds
+    // ("Ürümqi", "Malmö"); a name is stored in Windows-1252.
+    const bool letter = u >= 128 && c.isLetter() && platform::Utf8ToCp1252(QString(c).toStdString()) != "?";
+    if (ascii || letter) out += QString(c).toStdString();
+  }
   return out;
 }
 

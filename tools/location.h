@@ -36,7 +36,8 @@ void UnfoldZone(int folded, int& zone, bool& daylightSaving);
 std::string LatitudeText(double latitudeDeg);
 std::string LongitudeText(double eastLongitudeDeg);
 
-// Keeps letters, digits, blank and "-" of a typed site name.
+// Keeps letters (those Windows-1252 holds, accented ones too), digits,
+// blank and "-" of a typed site name.
 std::string FilterSiteName(const std::string& text);
 
 // --- Horizon files ---------------------------------------------------------------------

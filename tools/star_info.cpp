@@ -103,6 +103,13 @@ double DynamicalParallaxOf(const std::vector<std::string>& notes) {
   return p;
 }
 
+int ColourClassOfIndex(double bv) {
+  static constexpr double kClassStarts[6] = {-0.30, 0.00, 0.30, 0.58, 0.81, 1.40};  // B, A, F, G, K, M
+  int c = 1;
+  while (c <= 6 && bv >= kClassStarts[c - 1]) ++c;
+  return c;
+}
+
 TStarInfo MakeStarInfo(uint32_t sao, const uint8_t* p, const std::vector<std::string>& notes,
                        const TObserverTime& observer) {
   TStarInfo s;
@@ -157,6 +164,8 @@ TStarInfo MakeStarInfo(uint32_t sao, const uint8_t* p, const std::vector<std::st
   // Spectral class and the physical estimates.
   s.Spectral = SpectralClassText(spectral);
   const int letter = spectral / 100, sub = spectral / 10 % 10;
+  if (letter >= 1 && letter <= 14) s.ColourClass = std::min(letter, 7);
+  else if (colourByte) s.ColourClass = ColourClassOfIndex(colourByte / 40.0 - 0.5);
   int lum = spectral % 10;
   const double mv = StarAbsoluteMagnitude(lum, letter, sub);
   s.AbsMagnitude = mv;

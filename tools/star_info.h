@@ -30,6 +30,10 @@ struct TStarInfo {
   std::string PhysicalNote;  // how the sentences were estimated, when not from the star's own class
   bool DiameterKnown = false;
   double DiameterFactor = 0;
+  // The colour class of the star's disc, as the chart colours stars (1..7
+  // for O..M; the carbon and Wolf-Rayet classes R..W count as M): from the
+  // spectral class, else from the colour index; 0 when neither is known.
+  int ColourClass = 0;
   double DynamicalParallax = 0;  // arcseconds; 0 when none
   double AbsMagnitude = -9;      // -9: unknown
   // Places, radians: J2000 from the record; the place shown last (apparent
@@ -42,6 +46,11 @@ struct TStarInfo {
 // Absolute visual magnitude by luminosity code 1..7 (I, II, III, IV, V, Ia,
 // Ib), spectral letter 1..7 (O..M) and subclass 0..9; -9 when unknown.
 double StarAbsoluteMagnitude(int luminosity, int letter, int subclass);
+
+// The colour class (1..7, O..M) of a star of colour index B-V (magnitudes):
+// the index at which each class begins on the main sequence, B -0.30, A
+// 0.00, F 0.30, G 0.58, K 0.81, M 1.40 (Allen's Astrophysical Quantities).
+int ColourClassOfIndex(double bv);
 
 // The spectral class text of an MK code ("No data" for a letter outside
 // 1..14): letter, subclass digit and luminosity text (" I" .. " Ib").

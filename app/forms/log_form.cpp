@@ -5,6 +5,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "platform/gui_thread.h"
@@ -15,11 +17,17 @@ TLogForm* LogForm = nullptr;
 
 TLogForm::TLogForm(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint) {
   setWindowTitle(QStringLiteral("Log"));
-  resize(227, 371);
   Memo1 = new QPlainTextEdit(this);
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setMaximumBlockCount(int(kLogCapacity));
+  // Wide enough for a line of the log ("[Ascom.Telescope] " and its event,
+  // about 80 characters) with the vertical scroll bar, within the screen.
+  int width = Memo1->fontMetrics().horizontalAdvance(QString(kLogLineChars, QLatin1Char('x'))) +
+              2 * Memo1->frameWidth() + Memo1->verticalScrollBar()->sizeHint().width() + 8;
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+  resize(width, 371);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(Memo1);

@@ -8,6 +8,9 @@
 
 class QPlainTextEdit;
 
+// The characters of a log line the window shows without scrolling.
+inline constexpr int kLogLineChars = 80;
+
 class TLogForm : public QWidget {
   Q_OBJECT
  public:

@@ -241,7 +241,12 @@ class TMainForm1 : public QMainWindow {
   void PaintBox1MouseDown(int button, int x, int y);
   void PaintBox1MouseMove(int x, int y);
   bool FormKeyPress(char key);
+  // The keys with Ctrl or Alt (the magnifier's fields, Ctrl+H), acted on
+  // when pressed; false when the key is none of them.
+  bool ModifiedKeyPress(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat);
   void POIKeysTimer1Timer();
+  // Status panel 2 shows the chart's field of view.
+  void ShowFieldOfView();
   bool ShowCursorPosition(int x, int y);
   void UpdateChartCursor();
   void PlaceTimeButtons();
@@ -357,7 +362,6 @@ class TMainForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
   void BuildMenus();

@@ -114,6 +114,11 @@ bool TMainForm1::CreateBackBuffer() {
 }
 
 bool TMainForm1::StartUp() {
+  // The solar system's records, before anything reads them: an empty
+  // "startup_log.txt" in the working folder, the planets' element table
+  // converted and checked (a failed check writes its line there), the Moon's
+  // record.
+  InitSolarSystemUnit();
   // 1. The object database from the catalogue list of "ObjectOptions.xml".
   try {
     ObjectCatalog = std::make_unique<tCO>(CatalogTableList(ReadCatalogSlots()));
@@ -244,10 +249,6 @@ bool TMainForm1::StartUp() {
   LoadStarCatalogs();
   // 11. The build chain: styles and drawing colours, the constellation
   // boundaries, the Sun and Moon pictures.
-  ConvertElementTable();
-  InitPlanetRecords(Planets);
-  InitExtraElementRecord(MoonBody);
-  MoonBody.LastJD = -1000000.0;
   LoadNebulae();
   InitChartStyles();
   SetDefaultStyleFonts();

@@ -115,11 +115,16 @@ bool TMainForm1::ShowCursorPosition(int x, int y) {
   const bool masked = insets_.isMaskedPixel && insets_.isMaskedPixel(x, y);
   if (!masked && chart_->ScreenToRaDec(x, y, ra, dec)) {
     SetStatusText(1, PointerPositionText(ra, dec));
-    SetStatusText(2, FieldOfViewText(chart_->Zoom()));
+    ShowFieldOfView();
     return true;
   }
   SetStatusText(1, "");
   return false;
+}
+
+void TMainForm1::ShowFieldOfView() {
+  const std::string text = FieldOfViewText(chart_->Zoom());
+  if (StatusText(2) != text) SetStatusText(2, text);
 }
 
 void TMainForm1::UpdateChartCursor() {
@@ -155,7 +160,10 @@ bool TMainForm1::FormKeyPress(char key) {
   cmd.shiftTime = [this](double d) { ShiftTime(d); };
   cmd.startPOIKeyTimer = [this] { POIKeysTimer1->start(); };
   cmd.horizonChecked = [this](bool on) { ShowHorizon1->setChecked(on); };
-  return ChartKeyPress(key, Keys, *chart_, cmd);
+  const bool used = ChartKeyPress(key, Keys, *chart_, cmd);
+  // A zoom key changes the field of view wherever the pointer is.
+  ShowFieldOfView();
+  return used;
 }
 
 void TMainForm1::POIKeysTimer1Timer() {
@@ -165,6 +173,10 @@ void TMainForm1::POIKeysTimer1Timer() {
 }
 
 void TMainForm1::keyPressEvent(QKeyEvent* event) {
+  if (ModifiedKeyPress(event->key(), event->modifiers(), event->isAutoRepeat())) {
+    event->accept();
+    return;
+  }
   const QString t = event->text();
   if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && t.size() == 1 && t[0].unicode() < 128 &&
       FormKeyPress(char(t[0].unicode()))) {
@@ -174,22 +186,23 @@ void TMainForm1::keyPressEvent(QKeyEvent* event) {
   QMainWindow::keyPressEvent(event);
 }
 
-void TMainForm1::keyReleaseEvent(QKeyEvent* event) {
-  const int k = event->key();
-  if (k == Qt::Key_H && event->modifiers() == Qt::ControlModifier) {
-    Horizon1Click();
-    return;
+// The keys with Ctrl or Alt act when pressed: by the key's release the
+// modifier is often up already (Ctrl let go first), and the key would be lost.
+bool TMainForm1::ModifiedKeyPress(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat) {
+  const bool ctrl = modifiers & Qt::ControlModifier, alt = modifiers & Qt::AltModifier;
+  if (key == Qt::Key_H && ctrl && !alt && !(modifiers & Qt::ShiftModifier)) {
+    // A held key toggles once.
+    if (!autoRepeat) Horizon1Click();
+    return true;
   }
-  if (k >= Qt::Key_0 && k <= Qt::Key_9) {
-    const bool ctrl = event->modifiers() & Qt::ControlModifier, alt = event->modifiers() & Qt::AltModifier;
+  if (key >= Qt::Key_0 && key <= Qt::Key_9 && (ctrl || alt)) {
     // The telescope list joins with the magnifier settings.
-    const int mode = FieldOfViewKeyMode(k - Qt::Key_0, ctrl, alt, TeleGrid.RowCount);
-    if (mode >= 0) {
-      TeleFieldOfViewChange(mode);
-      return;
-    }
+    const int mode = FieldOfViewKeyMode(key - Qt::Key_0, ctrl, alt, TeleGrid.RowCount);
+    if (mode < 0) return false;
+    if (!autoRepeat) TeleFieldOfViewChange(mode);
+    return true;
   }
-  QMainWindow::keyReleaseEvent(event);
+  return false;
 }
 
 void TMainForm1::SetChartView(std::unique_ptr<IChartView> view) {

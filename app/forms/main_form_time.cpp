@@ -220,6 +220,9 @@ void TMainForm1::Timer1Timer() {
       insets_.magnifierFollowZoom)
     insets_.magnifierFollowZoom();
   LastZoom = chart_->Zoom();
+  // The status bar's field of view follows the zoom, whatever changed it
+  // (keys, menus, scripts) and wherever the pointer is.
+  ShowFieldOfView();
   // 15. Keyboard focus to the chart unless the log window is active.
   if (!LogFormActive && isActiveWindow() && !ScrollBox1->hasFocus()) ScrollBox1->setFocus();
   // 16. Pointer shape.

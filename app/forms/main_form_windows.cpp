@@ -69,6 +69,9 @@ void TMainForm1::InstallInsetHosts() {
   GlobalLocation.PickListChanged = [this](const std::vector<std::string>& captions) { SetPickCaptions(captions); };
   FindActions.StatusText = [this](int panel, const std::string& text) { SetStatusText(panel, text); };
   FindActions.Information = [this](const TFoundObject& f) { ShowObjectInformation(f.Kind, f.Index, true); };
+  FindActions.ClearStatusText = [this](int panel, const std::string& text) {
+    if (StatusText(panel) == text) SetStatusText(panel, "");
+  };
   // What the information windows ask of the main window and the telescope.
   OpenBrowserWindow = [this](const std::string& url, const std::string& caption) {
     TBrowserForm1* w = OwnedWindow(BrowserForm1, this);

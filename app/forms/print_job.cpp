@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPageLayout>
@@ -423,8 +424,17 @@ void RunPrintCommand(TMainForm1& form) {
                              platform::MsgIcon::Exclamation);
 }
 
+void MakePrinterSetupDialog(QPrintDialog& dialog) {
+  // The set-up only keeps the printer's choices for the next print: the
+  // dialog says so instead of "Print".
+  dialog.setWindowTitle(QStringLiteral("Print Setup"));
+  for (QDialogButtonBox* box : dialog.findChildren<QDialogButtonBox*>())
+    if (QPushButton* ok = box->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
+}
+
 void RunPrinterSetup(QWidget* owner) {
   QPrintDialog dialog(&MainPrinter(), owner);
+  MakePrinterSetupDialog(dialog);
   dialog.exec();
 }
 

@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QLabel;
+class QPrintDialog;
 class QPrinter;
 class QPushButton;
 class QRadioButton;
@@ -69,3 +70,6 @@ TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& options);
 // MainPrinter(); and the printer set-up dialog.
 void RunPrintCommand(TMainForm1& form);
 void RunPrinterSetup(QWidget* owner);
+// The print dialog as the printer set-up: caption "Print Setup", its accept
+// button "OK" (it prints nothing).
+void MakePrinterSetupDialog(QPrintDialog& dialog);

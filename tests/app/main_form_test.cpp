@@ -372,22 +372,57 @@ TEST(MainForm, CopyPutsTheChartOnTheClipboard) {
 
 TEST(MainForm, KeyEventsReachTheKeyTable) {
   TMainForm1 form;
-  auto send = [&](QEvent::Type type, int key, Qt::KeyboardModifiers mods, const QString& text) {
-    QKeyEvent ev(type, key, mods, text);
+  auto send = [&](QEvent::Type type, int key, Qt::KeyboardModifiers mods, const QString& text = {},
+                  bool repeat = false) {
+    QKeyEvent ev(type, key, mods, text, repeat);
     QCoreApplication::sendEvent(&form, &ev);
   };
   send(QEvent::KeyPress, Qt::Key_Plus, Qt::NoModifier, QStringLiteral("+"));
   EXPECT_EQ(form.Keys.ZoomLevel, 5);
   EXPECT_EQ(form.Chart().Zoom(), 1.2);
-  send(QEvent::KeyRelease, Qt::Key_3, Qt::ControlModifier, QString());
+  // Ctrl+digit acts on the press, whichever key is let go first: Ctrl
+  // first (the digit's release then carries no modifier) ...
+  FieldOfViewMode = 9;
+  send(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+  send(QEvent::KeyPress, Qt::Key_3, Qt::ControlModifier);
+  send(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+  send(QEvent::KeyRelease, Qt::Key_3, Qt::NoModifier);
   EXPECT_EQ(FieldOfViewMode, 2);
   EXPECT_TRUE(form.FieldsOfView[1]->isChecked());
-  send(QEvent::KeyRelease, Qt::Key_1, Qt::ControlModifier, QString());
+  // ... or the digit first.
+  send(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+  send(QEvent::KeyPress, Qt::Key_1, Qt::ControlModifier);
+  send(QEvent::KeyRelease, Qt::Key_1, Qt::ControlModifier);
+  send(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
   EXPECT_EQ(FieldOfViewMode, 9);
+  // A digit without Ctrl is a point-of-interest key, not a field.
+  send(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"));
+  EXPECT_EQ(FieldOfViewMode, 9);
+  EXPECT_EQ(form.Keys.POIKeyBuffer, "5");
+  // Ctrl+H toggles once, however long the key is held (auto-repeat).
   const uint8_t before = form.Chart().Switch(TChartSwitch::CentreOnHorizon);
-  send(QEvent::KeyRelease, Qt::Key_H, Qt::ControlModifier, QString());
+  send(QEvent::KeyPress, Qt::Key_H, Qt::ControlModifier);
+  send(QEvent::KeyPress, Qt::Key_H, Qt::ControlModifier, {}, true);
+  send(QEvent::KeyRelease, Qt::Key_H, Qt::NoModifier);
   EXPECT_NE(form.Chart().Switch(TChartSwitch::CentreOnHorizon), before);
   EXPECT_EQ(form.Horizon1->isChecked(), !before);
+}
+
+// The field of view in panel 2 (180° / zoom scale, at most 180°) follows a
+// zoom at once, with the pointer nowhere over the sky; a zoom made another
+// way shows at the next heartbeat tick.
+TEST(MainForm, FieldOfViewFollowsTheZoomWithoutThePointer) {
+  TMainForm1 form;
+  form.FormKeyPress('+');  // level 5, scale 1.2
+  EXPECT_EQ(form.StatusText(2), "150\u00b0 fov");
+  form.FormKeyPress('+');  // level 6, scale 1.6: 112.5 rounds to 112
+  EXPECT_EQ(form.StatusText(2), "112\u00b0 fov");
+  form.FormKeyPress('/');  // whole sky: scale 0.95, at most 180
+  EXPECT_EQ(form.StatusText(2), "180\u00b0 fov");
+  form.Chart().SetZoom(18.0);  // as a script or a menu would
+  form.StartupPending = false;
+  form.Timer1Timer();
+  EXPECT_EQ(form.StatusText(2), "10\u00b0 fov");
 }
 
 TEST(MainForm, HeartbeatAsksTheInsetsToFollow) {

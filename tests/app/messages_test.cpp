@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTimer>
 #include <atomic>
 #include <thread>
@@ -244,6 +245,21 @@ TEST(LogForm, ShowsTheLinesAndOnlyHidesOnClose) {
   EXPECT_FALSE(form.isVisible());
   form.AddLine("[AutoGuide] while hidden");
   EXPECT_EQ(form.Memo1->document()->blockCount(), 4);
+  LogLines().Clear();
+}
+
+// The window opens wide enough for a typical line of a device's log: the
+// text shows it whole, with no horizontal scroll.
+TEST(LogForm, OpensWideEnoughForALine) {
+  LogLines().Clear();
+  TLogForm form;
+  form.AddLine("[Ascom.Telescope] Goto refused: the mount is parked, unpark it first");
+  form.ShowLog();
+  QApplication::processEvents();
+  const int line = form.Memo1->fontMetrics().horizontalAdvance(form.Memo1->toPlainText());
+  EXPECT_GE(form.Memo1->viewport()->width(), line);
+  EXPECT_EQ(form.Memo1->horizontalScrollBar()->maximum(), 0);
+  form.close();
   LogLines().Clear();
 }
 

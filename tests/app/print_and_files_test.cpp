@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <memory>
 
@@ -90,6 +92,23 @@ TEST(PrintJob, FailingPrinterRestoresRendering) {
   printer.setOutputFileName(QStringLiteral("/nonexistent-folder/x.pdf"));
   EXPECT_FALSE(PrintStarMap(form, printer, TPrintOptions{}));
   EXPECT_FALSE(form.RenderSuspended);
+}
+
+// File > Print Setup only keeps the printer's choices: its caption and its
+// accept button say so, and no button reads "Print".
+TEST(PrintJob, PrinterSetupSaysWhatItDoes) {
+  QPrinter printer;
+  QPrintDialog dialog(&printer);
+  MakePrinterSetupDialog(dialog);
+  dialog.show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Print Setup"));
+  QStringList captions;
+  for (const QPushButton* b : dialog.findChildren<QPushButton*>())
+    if (b->isVisible()) captions << b->text().remove(QLatin1Char('&'));
+  EXPECT_TRUE(captions.contains(QStringLiteral("OK"))) << captions.join(QLatin1Char(',')).toStdString();
+  EXPECT_FALSE(captions.contains(QStringLiteral("Print"))) << captions.join(QLatin1Char(',')).toStdString();
+  dialog.reject();
 }
 
 TEST(FileTypes, DesktopEntryAndMimeTypeInTheDataFolder) {

@@ -193,6 +193,12 @@ TEST_F(RealData, CitiesWithTheirZones) {
   EXPECT_EQ(zones["London"], 100);
   EXPECT_EQ(zones["Sydney"], 110);
   EXPECT_EQ(zones["New York City"], -105);
+  // The gazetteer's "UEruemqi" and "Koeln" with their own letters, and a
+  // name too long for the field shortened to its city.
+  EXPECT_EQ(zones.count("\u00dcr\u00fcmqi"), 1u);
+  EXPECT_EQ(zones.count("K\u00f6ln"), 1u);
+  EXPECT_EQ(zones.count("Vancouver"), 1u);
+  EXPECT_EQ(zones.count("UEruemqi") + zones.count("Vancouver British Colu"), 0u);
 }
 
 TEST_F(RealData, OrionFigureAndBoundary) {

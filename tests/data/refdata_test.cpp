@@ -104,15 +104,55 @@ TEST(Cities, ZonesFromTheTimeZoneDatabase) {
   EXPECT_FALSE(ZoneOffset("Nowhere/Atlantis", 2024, h, dst));
 }
 
+// Names keep every letter the city file's code page (Windows-1252) holds;
+// other letters become their base letters.
 TEST(Cities, PlainNames) {
-  EXPECT_EQ(PlainName("S\xc3\xa3o Paulo"), "Sao Paulo");
-  EXPECT_EQ(PlainName("Z\xc3\xbcrich"), "Zurich");
+  EXPECT_EQ(PlainName("S\u00e3o Paulo"), "S\u00e3o Paulo");
+  EXPECT_EQ(PlainName("Z\u00fcrich"), "Z\u00fcrich");
   EXPECT_EQ(PlainName("St. John's"), "St Johns");
-  EXPECT_EQ(PlainName("Ciudad  Ju\xc3\xa1rez, Chihuahua"), "Ciudad Juarez Chihuahua");
-  EXPECT_EQ(PlainName("\xc5\x81\xc3\xb3" "d\xc5\xba"), "Lodz");
-  EXPECT_EQ(PlainName("Gie\xc3\x9f" "en"), "Giessen");
+  EXPECT_EQ(PlainName("Ciudad  Ju\u00e1rez, Chihuahua"), "Ciudad Ju\u00e1rez Chihuahua");
+  EXPECT_EQ(PlainName("\u0141\u00f3d\u017a"), "L\u00f3dz");  // Ł and ź are not in the code page, ó is
+  EXPECT_EQ(PlainName("Gie\u00dfen"), "Gie\u00dfen");
+  EXPECT_EQ(PlainName("\u0110\u00e0 N\u1eb5ng"), "D\u00e0 Nang");
   EXPECT_EQ(PlainName("Aix-en-Provence"), "Aix-en-Provence");
-  EXPECT_EQ(PlainName("\xe5\x8c\x97\xe4\xba\xac"), "");  // nothing left of "北京"
+  EXPECT_EQ(PlainName("\u5317\u4eac"), "");  // nothing left of "北京"
+}
+
+// The gazetteer writes umlauts as two letters ("UEruemqi", "Koeln"): they
+// come back where the place's language has them, and genuine pairs stay.
+TEST(Cities, UmlautsRestoredByLanguage) {
+  struct Case {
+    const char *name, *zone, *expected;
+  } cases[] = {
+      {"UEruemqi", "Asia/Urumqi", "\u00dcr\u00fcmqi"},
+      {"UEskuedar", "Europe/Istanbul", "\u00dcsk\u00fcdar"},
+      {"OEstersund", "Nowhere/Else", "\u00d6stersund"},  // a capital pair marks the name anywhere
+      {"Koeln", "Europe/Berlin", "K\u00f6ln"},
+      {"Jyvaeskylae", "Europe/Helsinki", "Jyv\u00e4skyl\u00e4"},
+      {"Holbaek", "Europe/Copenhagen", "Holb\u00e6k"},
+      {"Budapest XI. keruelet", "Europe/Budapest", "Budapest XI. ker\u00fclet"},
+      // A diphthong or "qu" before an "e", a pair at a word's start, the
+      // names spelled so, and languages without the letter keep the pair.
+      {"Aue", "Europe/Berlin", "Aue"},
+      {"Quedlinburg", "Europe/Berlin", "Quedlinburg"},
+      {"Uelzen", "Europe/Berlin", "Uelzen"},
+      {"Soest (North Rhine-Westphalia)", "Europe/Berlin", "Soest (North Rhine-Westphalia)"},
+      {"Joensuu", "Europe/Helsinki", "Joensuu"},
+      {"Kocaeli", "Europe/Istanbul", "Kocaeli"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RestoreUmlauts(c.name, c.zone), c.expected) << c.name;
+}
+
+// A name longer than the field's 22 characters becomes its city, or its
+// whole words that fit; no word is cut unless it alone is too long.
+TEST(Cities, LongNamesShortenedToTheirCity) {
+  EXPECT_EQ(FitCityName("Vancouver (British Columbia)", 22), "Vancouver");
+  EXPECT_EQ(FitCityName("Cuauhtemoc (Mexico City)", 22), "Cuauhtemoc Mexico City");  // fits whole
+  EXPECT_EQ(FitCityName("Palikir - National Government Center", 22), "Palikir");
+  EXPECT_EQ(FitCityName("Las Palmas de Gran Canaria", 22), "Las Palmas de Gran");
+  EXPECT_EQ(FitCityName("\u00dcr\u00fcmqi Xinjiang Uyghur Region", 22), "\u00dcr\u00fcmqi Xinjiang Uyghur");
+  EXPECT_EQ(FitCityName("Llanfairpwllgwyngyllgogerychwyrndrobwll", 22), "Llanfairpwllgwyngyllgo");
+  EXPECT_EQ(RegionInitials("British Columbia"), "BC");
 }
 
 TEST(Cities, RecordsOf37Bytes) {
@@ -190,7 +230,27 @@ TEST(Cities, CapitalsFirstThenPopulousPlacesSortedByName) {
   EXPECT_EQ(big, 100);
   EXPECT_NE(find("Town 1370"), nullptr);
   EXPECT_EQ(find("Town 1371"), nullptr);
-  for (std::size_t i = 1; i < c.size(); ++i) ASSERT_LE(c[i - 1].name, c[i].name);
+  for (std::size_t i = 1; i < c.size(); ++i) ASSERT_LE(NameSortKey(c[i - 1].name), NameSortKey(c[i].name));
+}
+
+// A namesake whose state does not fit goes by the state's initials, one
+// whose state is its own name by that; restored umlauts sort among their
+// base letters.
+TEST(Cities, NamesakesAndUmlautsInTheList) {
+  const std::vector<Location> locs = {
+      {"Victoria", "", "Eastern Africa", 'C', 22881, -4.6, 55.5, "Indian/Mahe"},
+      {"Victoria (British Columbia)", "British Columbia", "Northern America", 'R', 289625, 48.4, -123.4,
+       "America/Vancouver"},
+      {"Valencia", "Carabobo", "Southern America", 'R', 1619470, 10.2, -68.0, "America/Caracas"},
+      {"Valencia", "Valencia", "Southern Europe", 'R', 814208, 39.5, -0.4, "Europe/Madrid"},
+      {"UEruemqi", "Xinjiang", "Eastern Asia", 'R', 3029372, 43.8, 87.6, "Asia/Urumqi"},
+      {"Ulsan", "", "Eastern Asia", 'N', 962865, 35.5, 129.3, "Asia/Seoul"},
+      {"Ust-Kamenogorsk", "", "Central Asia", 'N', 319067, 49.9, 82.6, "Asia/Almaty"}};
+  const std::vector<City> c = SelectCities(locs, 2024);
+  std::vector<std::string> names;
+  for (const City& x : c) names.push_back(x.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Ulsan", "\u00dcr\u00fcmqi", "Ust-Kamenogorsk", "Valencia",
+                                             "Valencia Valencia", "Victoria", "Victoria BC"}));
 }
 
 TEST(Cities, DamagedGazetteersAreRefused) {

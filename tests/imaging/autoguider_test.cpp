@@ -157,6 +157,20 @@ TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
 }
 
 // A mount with 1.5 s of play in declination: the calibration measures it.
+// Opened with no camera chosen the status says nothing; a camera that
+// cannot be had reports the failed connection.
+TEST(AutoGuider, StatusSaysNothingUntilACameraIsChosen) {
+  GuideFixture f;
+  SimGuideMount mount(f.mount);
+  TAutoGuider g(&mount, [&](const std::string& n) -> TCamera* { return n == "ASCOM Camera #1" ? f.cam : nullptr; });
+  f.Tick(g);
+  EXPECT_EQ(g.Status(), "");
+  g.ImageSource = "ASCOM Camera #2";
+  f.Tick(g);
+  EXPECT_EQ(g.Status(), "Error: camera connection");
+  EXPECT_EQ(g.ImageSource, "None");
+}
+
 TEST(AutoGuider, CalibrationMeasuresTheDeclinationPlay) {
   GuideFixture f;
   f.mount.MutableConfig().decPlayDeg = 1.5 * kGuideRate;

@@ -163,6 +163,24 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   EXPECT_TRUE(Logged("[Imaging Console] Error: exposure \"1,5\" is not a number of seconds"));
 }
 
+// Opened with no camera chosen the status says nothing; a camera that
+// cannot be had reports the failed connection; one that connects is idle.
+TEST(ImagingConsole, StatusSaysNothingUntilACameraIsChosen) {
+  ConsoleFixture f;
+  f.console.ImageSource = "None";
+  f.console.SequenceTimer1Timer();
+  EXPECT_EQ(f.console.Status(), "");
+  f.console.ImageSource = "ASCOM Camera #2";  // no driver chosen for it
+  f.console.SequenceTimer1Timer();
+  EXPECT_EQ(f.console.Status(), "Error: camera connection");
+  EXPECT_EQ(f.console.ImageSource, "None");
+  f.console.SequenceTimer1Timer();
+  EXPECT_EQ(f.console.Status(), "Error: camera connection");  // until another choice
+  f.console.ImageSource = "ASCOM Camera #1";
+  f.console.SequenceTimer1Timer();
+  EXPECT_EQ(f.console.Status(), "Idle");
+}
+
 // A frame saved as BMP and as JPG holds the picture as shown: read back
 // through QImage, of the picture's size with a known pixel (the JPEG within
 // its quantisation error at quality 90).

@@ -2,6 +2,8 @@
 // planets, constellations, one asteroid and one comet.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <map>
 #include <memory>
 
 #include "astro/observer.h"
@@ -169,6 +171,58 @@ TEST_F(FindTest, SelectionAndCommands) {
   EXPECT_EQ(f.Kind, kFoundNone);
   const TFindCommands none = FindCommands(f);
   EXPECT_FALSE(none.Center || none.Track || none.Information);
+}
+
+// A result below the horizon is not centred: the status bar says why and
+// when its centre next reaches the horizon. Planets placed at RA 0, Dec 0
+// rise at local sidereal time 18h (hour angle -6h); with Greenwich mean
+// sidereal time at 0h UT from Meeus, "Astronomical Algorithms", eq. 12.4
+// (6.67684 h on 2024 January 1) and London at 0.1°E, that is 11:17.1 UT;
+// from 23:30 UT, after it set, the next one is 11:13.2 UT the day after.
+// Clock time is UT here.
+TEST_F(FindTest, BelowTheHorizonSaysWhyAndWhenItRises) {
+  std::map<int, std::string> panels;
+  FindActions.StatusText = [&](int panel, const std::string& t) { panels[panel] = t; };
+  FindActions.ClearStatusText = [&](int panel, const std::string& t) {
+    if (panels[panel] == t) panels[panel].clear();
+  };
+  for (int p = 0; p < kPlanetCount; ++p) Planets[p].RA = Planets[p].Dec = 0;
+  // Minutes after midnight of the "h:mm" time in a text, -1 without one.
+  auto minutes = [](const std::string& t) {
+    const std::size_t colon = t.find(':', t.find(" at "));
+    if (colon == std::string::npos || colon < 2) return -1;
+    std::size_t start = colon;
+    while (start > 0 && std::isdigit(uint8_t(t[start - 1]))) --start;
+    return std::stoi(t.substr(start, colon - start)) * 60 + std::stoi(t.substr(colon + 1, 2));
+  };
+  MainPlotter->CentreRA = 3.0;
+  TFoundObject mars = SelectFoundObject("The Planet Mars+", ObserverTime);
+  EXPECT_FALSE(ChooseFound(mars, "The Planet Mars+", ObserverTime));
+  EXPECT_EQ(MainPlotter->CentreRA, 3.0);  // not centred
+  EXPECT_EQ(panels[0].rfind("The Planet Mars is below the horizon: it rises at ", 0), 0u) << panels[0];
+  EXPECT_NEAR(minutes(panels[0]), 11 * 60 + 17.1, 1.0) << panels[0];  // rounded minutes
+  // Sirius is up: centred, and the note goes.
+  EXPECT_TRUE(ChooseFound(SelectFoundObject("The star SAO 151881", ObserverTime), "The star SAO 151881", ObserverTime));
+  EXPECT_EQ(panels[0], "");
+  EXPECT_FLOAT_EQ(float(MainPlotter->CentreRA), SaoStars[0].RA);
+  // Achernar never rises at 51.5°N.
+  const TFoundObject achernar = SelectFoundObject("The star SAO 232481*", ObserverTime);
+  EXPECT_EQ(BelowHorizonText(achernar, "The star SAO 232481*", ObserverTime),
+            "The star SAO 232481 is below the horizon and never rises here.");
+  // Late the same evening, after it set, the next rise is tomorrow's.
+  SetObserverUT(ObserverTime, 2460310.5 + 23.5 / 24.0);
+  mars = SelectFoundObject("The Planet Mars+", ObserverTime);
+  ASSERT_LE(mars.Altitude, 0);
+  const std::string later = BelowHorizonText(mars, "The Planet Mars+", ObserverTime);
+  EXPECT_EQ(later.rfind("The Planet Mars is below the horizon: it rises tomorrow at ", 0), 0u) << later;
+  EXPECT_NEAR(minutes(later), 11 * 60 + 13.2, 1.0) << later;
+  // Tromsø (69.65°N) on 2024 December 21 at noon UT: the Sun stays 3° below
+  // the horizon all day (polar night).
+  SetObserverLocation(ObserverTime, 18.96 * kRad, 69.65 * kRad, 0);
+  SetObserverUT(ObserverTime, 2460666.0);
+  const TFoundObject sun = SelectFoundObject("Our Sun+", ObserverTime);
+  EXPECT_EQ(BelowHorizonText(sun, "Our Sun+", ObserverTime),
+            "Our Sun is below the horizon and does not rise within the next 24 hours.");
 }
 
 }  // namespace

@@ -131,6 +131,10 @@ TEST_F(LocationTest, PickListDefaultsAndCapacity) {
   // Two marks edited by hand: the later one wins.
   EXPECT_EQ(GetDefaultLocation({"A*" + PickListSeparator + ";1N;1E;0;F", "B*" + PickListSeparator + ";1N;1E;0;F"}), 1);
   EXPECT_EQ(FilterSiteName("Old*Farm;-2"), "OldFarm-2");
+  // Letters of the city list keep their accents; a letter the settings
+  // files' code page lacks (Polish "ł") is dropped like any other sign.
+  EXPECT_EQ(FilterSiteName("\u00dcr\u00fcmqi (Xinjiang)"), "\u00dcr\u00fcmqi Xinjiang");
+  EXPECT_EQ(FilterSiteName("Bia\u0142ystok"), "Biaystok");
 }
 
 // The first tick's road: the default entry becomes the observer's place with

@@ -50,6 +50,31 @@ std::array<uint8_t, 31> Record(uint8_t bayer, uint8_t flamsteed, uint8_t constel
   return r;
 }
 
+// The disc of the size picture takes the chart's colour of the star's
+// class: from the spectral letter (Vega, A0: class 3; a carbon star, R:
+// as M), else from the colour index, else none.
+TEST(StarInfo, DiscColourFromSpectralClassOrColourIndex) {
+  auto obs = std::make_unique<TObserverTime>();
+  InitObserver(*obs);
+  auto colourClass = [&](uint16_t spectral, uint8_t colourByte) {
+    auto r = Record(0, 0, 0, spectral, 20, 65535, 0);
+    r[22] = colourByte;  // B-V = byte / 40 - 0.5
+    return MakeStarInfo(1, r.data(), {}, *obs).ColourClass;
+  };
+  EXPECT_EQ(colourClass(305, 20), 3);   // A0 V (Vega); the class wins over the index
+  EXPECT_EQ(colourClass(725, 0), 7);    // M2 V
+  EXPECT_EQ(colourClass(805, 0), 7);    // R5
+  EXPECT_EQ(colourClass(105, 0), 1);    // O0 V
+  EXPECT_EQ(colourClass(0, 20), 3);     // B-V 0.00: A0
+  EXPECT_EQ(colourClass(0, 46), 5);     // B-V 0.65: G (the Sun, G2, 0.65)
+  EXPECT_EQ(colourClass(0, 80), 7);     // B-V 1.50: M
+  EXPECT_EQ(colourClass(0, 6), 1);      // B-V -0.35: O
+  EXPECT_EQ(colourClass(0, 0), 0);      // neither: no colour class
+  // A class begins at its index in Allen's table.
+  EXPECT_EQ(ColourClassOfIndex(-0.30), 2);
+  EXPECT_EQ(ColourClassOfIndex(0.80), 5);
+}
+
 TEST(StarInfo, IdentificationBytesAreRangeChecked) {
   auto obs = std::make_unique<TObserverTime>();
   InitObserver(*obs);

@@ -52,9 +52,7 @@ TFindForm1::TFindForm1(QWidget* parent) : QDialog(parent) {
   BitBtn2->setDefault(true);
   connect(BitBtn2, &QPushButton::clicked, this, [this] { RunSearch(); });
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::close);
-  connect(ResultsListBox1, &QListWidget::itemDoubleClicked, this, [this] {
-    if (SelectCurrent() && Found.Altitude > 0) CenterOnFound(Found);
-  });
+  connect(ResultsListBox1, &QListWidget::itemDoubleClicked, this, [this] { ChooseCurrent(); });
   connect(ResultsListBox1, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     if (QListWidgetItem* item = ResultsListBox1->itemAt(at)) ResultsListBox1->setCurrentItem(item);
     SelectCurrent();
@@ -83,7 +81,7 @@ void TFindForm1::showEvent(QShowEvent* event) {
 
 void TFindForm1::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Space && ResultsListBox1->hasFocus()) {
-    if (SelectCurrent() && Found.Altitude > 0) CenterOnFound(Found);
+    ChooseCurrent();
     return;
   }
   QDialog::keyPressEvent(event);  // Esc closes
@@ -114,6 +112,12 @@ bool TFindForm1::SelectCurrent() {
   const std::string line = item ? item->data(Qt::UserRole).toString().toStdString() : std::string();
   Found = SelectFoundObject(line, ObserverTime);
   return Found.Kind != kFoundNone;
+}
+
+void TFindForm1::ChooseCurrent() {
+  if (!SelectCurrent()) return;
+  const QListWidgetItem* item = ResultsListBox1->currentItem();
+  ChooseFound(Found, item->data(Qt::UserRole).toString().toStdString(), ObserverTime);
 }
 
 void TFindForm1::PopupMenu1Popup() {

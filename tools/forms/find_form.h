@@ -31,6 +31,9 @@ class TFindForm1 : public QDialog {
   void RunSearch();
   // Makes the selected result the selection; false when none.
   bool SelectCurrent();
+  // Double-click or Space on a result: centres the chart on it, or says in
+  // the status bar why not.
+  void ChooseCurrent();
   // Enables the pop-up's commands for the selection.
   void PopupMenu1Popup();
 

@@ -25,6 +25,7 @@
 
 #include "astro/observer.h"
 #include "astro/timescales.h"
+#include "astro/trig.h"
 #include "catalog/object_catalog.h"
 #include "chart/drawing_colors.h"
 #include "chart/globe.h"
@@ -363,7 +364,10 @@ class SizePicture : public QWidget {
     const int cx = 20 + 2 * sunR + 50 + maxR;
     if (info_->DiameterKnown) {
       const int r = std::clamp(int(sunR * info_->DiameterFactor), 1, maxR);
-      p.setBrush(QColor(255, 170, 120));
+      // The colour the chart gives the star's class; white when unknown.
+      const TColorRef c = info_->ColourClass >= 1 && info_->ColourClass <= 7 ? StarColors[0][info_->ColourClass]
+                                                                               : MakeColorRef(255, 255, 255);
+      p.setBrush(QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
       p.setPen(Qt::NoPen);
       p.drawEllipse(QPoint(cx, cy), r, r);
     } else {

@@ -197,7 +197,7 @@ TGlobalLocationForm1::TGlobalLocationForm1(QWidget* parent) : QDialog(parent) {
   connect(Edit1, &QLineEdit::textEdited, this, [this](const QString& t) {
     const std::string f = FilterSiteName(t.toStdString());
     if (f != t.toStdString()) {
-      const int caret = std::min(Edit1->cursorPosition(), int(f.size())) - 1;
+      const int caret = std::min(Edit1->cursorPosition(), int(QString::fromStdString(f).size())) - 1;
       Edit1->setText(QString::fromStdString(f));
       Edit1->setCursorPosition(std::max(0, caret));
     }
