@@ -118,9 +118,9 @@ class StartUpFixture : public testing::Test {
   testing_support::ScopedEnv cfg{"XDG_CONFIG_HOME", home.File("config")};
   testing_support::ScopedEnv share{"XDG_DATA_HOME", home.File("share")};
   testing_support::ScopedEnv tz{"TZ", "Etc/UTC"};  // a zone that names no place
-  // 2026-01-10 00:00 UTC: night at 0°, 0° and at Quito, where the start-up
-  // test centres the chart on RA 3.8 h, Dec +17° (high in the sky then) and
-  // expects stars in the magnifier and on the printed map.
+  // 2026-01-10 00:00 UTC: night at 0°, 0° and at Quito, the places of the
+  // start-up test, which expects stars on the chart, in the magnifier and
+  // on the printed map.
   testing_support::ScopedClock clock{1768003200.0};
   platform::ScopedScriptedDialogs dialogs;
   TMainForm1* form = nullptr;
