@@ -89,7 +89,7 @@ double RefineCrossing(const TObserverTime& rec, const TBodyPlace& place, double 
     if (!(t > a.t && t < b.t)) t = 0.5 * (a.t + b.t);
     const double f = AltitudeExcess(rec, place, start, theta0, t);
     if (f == 0) return t;
-    if ((f < 0) == (a.f < 0)) {
+    if ((f > 0) == (a.f > 0)) {
       a = {t, f};
       if (kept == -1) b.f *= 0.5;
       kept = -1;
