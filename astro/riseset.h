@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 struct TObserverTime;
 
@@ -23,6 +24,10 @@ inline constexpr double kSunStandardAltitude = -0.8333 / 57.29577951308232;
 // arcsin(6378.14 / distance) its horizontal parallax (upper limb,
 // refraction and parallax; Meeus, "Astronomical Algorithms", ch. 15).
 double MoonStandardAltitude(double distanceKm);
+// MoonHorizontalParallax: arcsin(6378.14 / distanceKm), radians: the
+// geocentric altitude at which the Moon's centre stands on the
+// observer's horizon.
+double MoonHorizontalParallax(double distanceKm);
 
 // RiseTransitSet: UT hours in [0, 24) of the rise, the transit and the set
 // of a body at fixed (ra, dec) (apparent, of date, radians) on the UT date
@@ -65,6 +70,24 @@ using TBodyPlace = std::function<void(double jdUT, double& ra, double& dec, doub
 TBodyPlace SunPlace(const TObserverTime& rec, double h0);
 TBodyPlace MoonPlace(const TObserverTime& rec);
 
+// A rise (side -1) or a set (side +1), hours after the start of a search.
+struct TRiseSetEvent {
+  double hours;
+  int side;
+};
+
+// MovingRiseSetEvents: every rise and set of a moving body in the
+// spanHours hours (at most a few days: the sidereal time is advanced at
+// its mean rate from startUT) from the UT Julian date startUT, in time
+// order: each instant its geocentric apparent altitude crosses its
+// standard altitude, to 0.1 s. The altitude is sampled every hour (at
+// most) and each change of sign refined; where it turns back towards the
+// standard altitude between samples, the turning point is sought, so a
+// body that dips below it (or peeps above it) for less than the sampling
+// step still gives both its events. Any latitude, the poles included.
+std::vector<TRiseSetEvent> MovingRiseSetEvents(const TObserverTime& rec, const TBodyPlace& place, double startUT,
+                                               double spanHours);
+
 // MovingRiseTransitSetLocal: clock hours in [0, 24) of the rise, transit
 // and set of a moving body in the 24 hours from `fromHour` (clock hours,
 // 0 for the day from midnight, 12 for the night from noon to noon) of the
@@ -72,6 +95,11 @@ TBodyPlace MoonPlace(const TObserverTime& rec);
 // record's current instant), each converged as in SunRiseTransitSet. An
 // event that does not happen in those hours is NoEvent (the Moon skips one
 // rise and one set a month; a twilight altitude the Sun does not reach
-// gives no rise and no set).
+// gives no rise and no set). Rise and set come from every event in the
+// hours (MovingRiseSetEvents); where they hold two rises or two sets (near
+// a circumpolar spell at high latitude), the rise is the last one before
+// the transit (else the first after it) and the set the first one after
+// the transit (else the last before it): the pass that culminates in the
+// hours, which a caller follows forward from its rise to its set.
 void MovingRiseTransitSetLocal(const TObserverTime& rec, const TBodyPlace& place, double fromHour, double& rise,
                                double& transit, double& set);

@@ -271,6 +271,18 @@ void CalcMoon(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& moon) {
   ctx.MoonLatitudeDegrees = int32_t(std::nearbyint(beta * DegPerRad));
 }
 
+void MoonAxisPole(const TObserverTime& rec, double& ra, double& dec) {
+  const double t = (rec.JD_TT - 2451545.0) / 36525.0;
+  // Mean longitude of the orbit's ascending node (Meeus 47.7), a quarter
+  // turn on, and the nutation in longitude.
+  const double node = PolyDegToRad(t, 125.0445479 + 90.0, -1934.1362891, 0.0020754, 1.0 / 467441.0,
+                                   -1.0 / 60616000.0);
+  // Inclination of the Moon's equator to the ecliptic.
+  constexpr double kInclination = 1.54242 * kDegToRad;
+  const double lambda = ModTwoPi(node + rec.NutLongitude);
+  EclipticToEquatorial(rec, ra, dec, lambda, TwoPi / 4 - kInclination);
+}
+
 double BrightLimbAngle(const TSolarContext& ctx, double ra, double dec) {
   const double dRA = ctx.SunRA - ra;
   const double y = std::cos(ctx.SunDec) * std::sin(dRA);

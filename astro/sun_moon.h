@@ -66,6 +66,18 @@ void CalcEarthOrbit(TSolarContext& ctx, const TObserverTime& rec);
 // universal time at the same observer place.
 void CalcMoon(TSolarContext& ctx, const TObserverTime& rec, TSolSysBody& moon);
 
+// MoonAxisPole: right ascension [0, 2π) and declination of date (radians)
+// of the north pole of the Moon's axis of rotation at the record's
+// terrestrial time. The position angle of the great circle from the Moon
+// towards it is the position angle P of the Moon's axis (lunar north on
+// the sky, up to 25° from celestial north). Method: Cassini's laws as in
+// Meeus ("Astronomical Algorithms", 2nd ed., ch. 53): the Moon's equator
+// is inclined I = 1.54242° to the ecliptic, its ascending node opposite
+// the orbit's mean ascending node Ω (eq. 47.7), so the pole lies at
+// apparent ecliptic longitude Ω + Δψ + 90° and latitude 90° − I; the
+// physical librations (below 0.04°) are left out.
+void MoonAxisPole(const TObserverTime& rec, double& ra, double& dec);
+
 // BrightLimbAngle: position angle (radians, [0, 2π), north through east) of
 // the bright limb of a body at (ra, dec) lit by the Sun at the context's
 // SunRA, SunDec (Meeus eq. 48.5).

@@ -46,6 +46,14 @@ double MoonDiscPhase(const TSolarContext& ctx, const TSolSysBody& moon) {
   return kPi - std::atan2(R * std::sin(psi), moon.Distance - R * std::cos(psi));
 }
 
+// Copies a Sun or Moon sprite onto the chart with its disc's centre on
+// (x, y): the sprite routine centres the disc on column W / 2 and on row
+// H / 2 counted from the bottom, which is row H - 1 - H / 2 from the top.
+void BlitSprite(Bitmap& image, Bitmap& target, int32_t x, int32_t y) {
+  BlitTransparent(image, 0, 0, image.Width(), image.Height(), target, x - image.Width() / 2,
+                  y - (image.Height() - 1 - image.Height() / 2));
+}
+
 }  // namespace
 
 // Step 20: the Sun as a disc, or as its picture when the disc is larger than
@@ -66,8 +74,7 @@ void tPlotter::DrawSun() {
   // The picture follows the view's mirror and invert factors.
   Bitmap* image = disc ? nullptr : MakeSunImage(ry, MirrorFactor, InvertFactor, float(Aspect));
   if (image) {
-    BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
-                    y - image->Height() / 2);
+    BlitSprite(*image, *Ctx.Target, x, y);
     FreeAutoBitmap(image);
   } else {
     dc.Ellipse(x - rx / 2, y - ry / 2, x + rx / 2 + 1, y + ry / 2 + 1);
@@ -130,16 +137,39 @@ bool tPlotter::ChartDirection(double ra, double dec, double toRA, double toDec, 
 // The phase polygons of body `number` at (x, y) with radii rx, ry, its lit
 // side turned toward the Sun's direction on this chart. With rotation 0 the
 // polygons light the upper half (screen angle 3π/2).
-void tPlotter::MakeBodyPhase(int32_t number, int32_t x, int32_t y, int32_t rx, int32_t ry, double ra, double dec,
+void tPlotter::MakeBodyPhase(int32_t number, int32_t x, int32_t y, double rx, double ry, double ra, double dec,
                              double phase) {
   double toSun = 1.5 * kPi;
   ChartDirection(ra, dec, SolarContext.SunRA, SolarContext.SunDec, toSun);
   MakePhasePolygons(number, x, y, rx, ry, 1.5 * kPi - toSun, phase);
 }
 
+// The turn of the Moon's picture on this chart (whole degrees clockwise,
+// [0, 360), as MakeMoonImage takes it) and its mirror sign. The picture
+// shows the Moon as the eye sees it with lunar north up: Mare Crisium, on
+// the limb of lunar east, at its right. Its top is turned along the Moon's
+// axis as this chart draws it at the Moon's place (its position angle,
+// within 25° of celestial north); seen from inside the sphere the sky's
+// west lies a quarter turn clockwise from north, and where this chart
+// shows it the other way (a mirrored or inverted view) the picture is
+// mirrored too.
+void tPlotter::MoonPictureTurn(int32_t& angle, int32_t& xSign) {
+  double poleRA = 0, poleDec = 0;
+  MoonAxisPole(Observer, poleRA, poleDec);
+  double north = 1.5 * kPi, west = 0;
+  ChartDirection(MoonBody.RA, MoonBody.Dec, poleRA, poleDec, north);
+  xSign = 1;
+  if (ChartDirection(MoonBody.RA, MoonBody.Dec, MoonBody.RA - 0.01, MoonBody.Dec, west))
+    xSign = std::sin(west - north) >= 0 ? 1 : -1;
+  // The picture's top turned clockwise by a quarter turn from the chart's
+  // +x axis points up.
+  angle = int32_t(WrapAngle(std::nearbyint(north / kDeg) + 90, 0, 360));
+  if (angle == 360) angle = 0;
+}
+
 // Step 21.1: the Moon with its phase: its lit fraction from its phase
-// angle, its bright limb toward the Sun as this chart draws the way there.
-// The picture turns with the ecliptic.
+// angle, its bright limb toward the Sun as this chart draws the way there,
+// and its picture turned with its axis (MoonPictureTurn).
 void tPlotter::DrawMoon() {
   DrawingContext& dc = *Ctx.Dc;
   const double size = MoonBody.Diameter;
@@ -150,20 +180,16 @@ void tPlotter::DrawMoon() {
   double alt, az;
   int32_t x, y;
   if (!PlaceRaDec(MoonBody.RA, MoonBody.Dec, alt, az, x, y) || !(alt > 0) || !OnChart(x, y)) return;
-  double era, edec;
-  EclipticToEquatorial(Observer, era, edec, MoonBody.EclLongitude + 2 * kDeg, MoonBody.EclLatitude);
-  int32_t eclAngle = 0;
-  DirectionTo(x, y, era, edec, eclAngle);
-  eclAngle = int32_t(WrapAngle(eclAngle, 0, 360));
-  MakeBodyPhase(1, x, y, rx / 2, ry / 2, MoonBody.RA, MoonBody.Dec, MoonDiscPhase(SolarContext, MoonBody));
+  MakeBodyPhase(1, x, y, rx / 2.0, ry / 2.0, MoonBody.RA, MoonBody.Dec, MoonDiscPhase(SolarContext, MoonBody));
   const bool disc = ry < 11 || !MoonImage || OutputKind == kOutputPrinter || !Ctx.Target;
-  // The turn is measured on this chart, so it already holds a half turn of
-  // mirror and invert together; a reflected view also mirrors the picture
-  // across its axis of no turn (the vertical of the source image).
-  Bitmap* image = disc ? nullptr : MakeMoonImage(eclAngle, ry, Handedness(), 1, float(Aspect));
+  Bitmap* image = nullptr;
+  if (!disc) {
+    int32_t angle = 0, xSign = 1;
+    MoonPictureTurn(angle, xSign);
+    image = MakeMoonImage(angle, ry, xSign, 1, float(Aspect));
+  }
   if (image) {
-    BlitTransparent(*image, 0, 0, image->Width(), image->Height(), *Ctx.Target, x - image->Width() / 2,
-                    y - image->Height() / 2);
+    BlitSprite(*image, *Ctx.Target, x, y);
     FreeAutoBitmap(image);
     DrawPhaseShadow(dc, 1);
   } else {
@@ -194,7 +220,7 @@ void tPlotter::DrawPlanets() {
     double alt, az;
     int32_t x, y;
     if (!PlaceRaDec(body.RA, body.Dec, alt, az, x, y) || !(alt > 0) || !inWindow(x, y)) continue;
-    MakeBodyPhase(p + 1, x, y, rx / 2, ry / 2, body.RA, body.Dec, body.PhaseAngle + kPi);
+    MakeBodyPhase(p + 1, x, y, rx / 2.0, ry / 2.0, body.RA, body.Dec, body.PhaseAngle + kPi);
     const bool moons = p == 5 && GalileanMoons;
     if (moons) DrawGalileanMoons(body, true);
     DrawPhaseDisc(dc, p + 1);

@@ -9,8 +9,8 @@
 
 using platform::DrawingContext;
 
-QPoint PhaseDiscPoints[11][39];
-QPoint PhaseShadowPoints[11][39];
+QPointF PhaseDiscPoints[11][39];
+QPointF PhaseShadowPoints[11][39];
 
 namespace {
 
@@ -18,16 +18,14 @@ constexpr double kPi = 3.141592653589793;
 constexpr int kDiscPoints = 37;
 constexpr int kShadowPoints = 38;
 
-int32_t Near(double v) { return int32_t(std::nearbyint(v)); }
-
 // The platform's stock white brush, through the colour mode so that night
 // vision stays red.
 platform::Brush StockWhiteBrush() { return platform::Brush::Solid(ColorForMode(255, 255, 255)); }
 
 bool ValidBody(int32_t body) { return body >= 0 && body <= 10; }
 
-void DrawPoints(DrawingContext& dc, const QPoint* points, int count) {
-  dc.Polygon(std::vector<QPoint>(points, points + count));
+void DrawPoints(DrawingContext& dc, const QPointF* points, int count) {
+  dc.PolygonF(std::vector<QPointF>(points, points + count));
 }
 
 }  // namespace
@@ -39,8 +37,10 @@ void DrawPoints(DrawingContext& dc, const QPoint* points, int count) {
 // the shadow runs along the limb from 0° to 180° and back along the
 // terminator, the half ellipse of half-width k = −cos p of the radius
 // (−1: the opposite limb, 0: a straight line, +1: this limb), so the lit
-// part is (1 − cos p) / 2 of the disc as the sphere shows it.
-void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
+// part is (1 − cos p) / 2 of the disc as the sphere shows it. The points
+// keep their fractions of a pixel: on a disc a few pixels across, points
+// rounded to whole pixels would turn the lit side by several degrees.
+void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, double rx, double ry, double rotation,
                                  double phase) {
   if (!ValidBody(body) || !std::isfinite(phase) || !std::isfinite(rotation)) return;
   double p = std::fmod(phase, TwoPi);  // into [0, 2π] (whole turns removed at once)
@@ -48,11 +48,11 @@ void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t r
   if (p > kPi) p = TwoPi - p;
   const double k = -std::cos(p);
 
-  QPoint* disc = PhaseDiscPoints[body];
-  QPoint* shadow = PhaseShadowPoints[body];
+  QPointF* disc = PhaseDiscPoints[body];
+  QPointF* shadow = PhaseShadowPoints[body];
   for (int j = 0; j < kDiscPoints; ++j) {
     const double a = 10.0 * j / DegPerRad - rotation;
-    disc[j] = QPoint(Near(std::cos(a) * rx) + cx, Near(std::sin(a) * ry) + cy);
+    disc[j] = QPointF(std::cos(a) * rx + cx, std::sin(a) * ry + cy);
   }
   for (int j = 0; j <= 18; ++j) shadow[j] = disc[j];
   for (int j = 18; j >= 0; --j) {
@@ -61,7 +61,7 @@ void tPlotter::MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t r
     const double a = ArcTan2R(c, s);
     const double d = std::cos(a) * c + std::sin(a) * s;
     const double b = a - rotation;
-    shadow[19 + (18 - j)] = QPoint(Near(std::cos(b) * d * rx) + cx, Near(std::sin(b) * d * ry) + cy);
+    shadow[19 + (18 - j)] = QPointF(std::cos(b) * d * rx + cx, std::sin(b) * d * ry + cy);
   }
 }
 

@@ -370,7 +370,7 @@ class tPlotter : public TPlotterState {
   bool BelowHorizon(double x, double y) const;
 
   // --- Phase discs (layer_phases.cpp) ---
-  void MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, int32_t rx, int32_t ry, double rotation,
+  void MakePhasePolygons(int32_t body, int32_t cx, int32_t cy, double rx, double ry, double rotation,
                          double phase);
   // +1 when the view shows the sky as seen (east counter-clockwise from
   // north), -1 when the mirror and invert factors reflect it.
@@ -408,7 +408,8 @@ class tPlotter : public TPlotterState {
   void DrawHorizonProfile();
   bool DirectionTo(int32_t x, int32_t y, double ra, double dec, int32_t& angle);
   void LabelBody(int32_t x, int32_t y, int32_t rx, int32_t ry, const std::string& label);
-  void MakeBodyPhase(int32_t number, int32_t x, int32_t y, int32_t rx, int32_t ry, double ra, double dec,
+  void MoonPictureTurn(int32_t& angle, int32_t& xSign);
+  void MakeBodyPhase(int32_t number, int32_t x, int32_t y, double rx, double ry, double ra, double dec,
                      double phase);
   void DrawGalileanMoons(const TSolSysBody& jupiter, bool behind);
 
@@ -444,9 +445,10 @@ class tPlotter : public TPlotterState {
 };
 
 // Phase-disc polygons, shared by every plotter (bodies 0..10; the disc uses
-// 37 points, the shadow 38). Defined by the phase-disc layer.
-extern QPoint PhaseDiscPoints[11][39];
-extern QPoint PhaseShadowPoints[11][39];
+// 37 points, the shadow 38), in device pixels with their fractions. Defined
+// by the phase-disc layer.
+extern QPointF PhaseDiscPoints[11][39];
+extern QPointF PhaseShadowPoints[11][39];
 
 // Greek letters of Bayer numbers 1..24 in symbol-font codes (letter n is
 // BayerLetters[n - 1]; platform::SymbolToGreek shows them). Defined by the

@@ -19,6 +19,7 @@
 #include "catalog/object_catalog.h"
 #include "catalog/stars.h"
 #include "chart/plotter.h"
+#include "tools/solsys_info.h"
 
 TFindActions FindActions;
 
@@ -125,16 +126,26 @@ void AddBody(const std::string& text, double ra, double dec, const Sky& sky, std
   if (sky.Passes(dec, alt, true)) out.push_back(text + sky.Mark(dec, alt, true));
 }
 
+// The Moon where the chart draws it: its topocentric place for the
+// observer's instant, which lies up to a degree from the geocentric one.
+void DrawnMoonPlace(const TObserverTime& obs, double& ra, double& dec) {
+  TSolarContext ctx;
+  TSolSysBody moon;
+  ComputeBody(kSelectSolarSystem, 9, obs, ctx, moon);
+  ra = moon.RA;
+  dec = moon.Dec;
+}
+
 void SearchSolarSystem(const std::string& q, const Sky& sky, std::vector<std::string>& out) {
   const bool all = OneOf(q, {"SOLAR SYSTEM", "THE SOLAR SYSTEM", "OUR SOLAR SYSTEM", "SOL SYS"});
   const bool planets = all || OneOf(q, {"PLANETS", "THE PLANETS", "ALL PLANETS"});
-  double ra, dec, km;
+  double ra, dec;
   if (all || OneOf(q, {"SUN", "SOL", "OUR SUN", "THE SUN"})) {
     SunApparentPosition(sky.obs, sky.obs.JD_TT, ra, dec);
     AddBody("Our Sun", ra, dec, sky, out);
   }
   if (all || OneOf(q, {"MOON", "OUR MOON", "THE MOON"})) {
-    MoonApparentPosition(sky.obs, sky.obs.JD_TT, ra, dec, km);
+    DrawnMoonPlace(sky.obs, ra, dec);
     AddBody("Our Moon", ra, dec, sky, out);
   }
   for (int p = 1; p <= kPlanetCount; ++p) {
@@ -251,8 +262,7 @@ TFoundObject SelectFoundObject(const std::string& line, const TObserverTime& obs
         f.RA = Planets[p - 1].RA, f.Dec = Planets[p - 1].Dec;
       }
   } else if (starts("Our Moon")) {
-    double km;
-    MoonApparentPosition(obs, obs.JD_TT, f.RA, f.Dec, km);
+    DrawnMoonPlace(obs, f.RA, f.Dec);
     f.Kind = kFoundSolarSystem, f.Index = 9;
   } else if (starts("Our Sun")) {
     SunApparentPosition(obs, obs.JD_TT, f.RA, f.Dec);
@@ -322,7 +332,10 @@ std::string BelowHorizonText(const TFoundObject& f, const std::string& line, con
       double jdTT = 0, km = 0;
       UTToTT(jdTT, jdUT);
       MoonApparentPosition(obs, jdTT, ra, dec, km);
-      h0 = 0.0;
+      // Find tests the Moon's topocentric place, which parallax lowers: its
+      // centre is on the horizon when the geocentric one stands at the
+      // horizontal parallax.
+      h0 = MoonHorizontalParallax(km);
     };
   } else {
     place = [ra = f.RA, dec = f.Dec](double, double& r, double& d, double& h0) {

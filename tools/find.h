@@ -47,7 +47,9 @@ struct TFoundObject {
   double Altitude = -1;    // radians; -1 below the horizon
 };
 // Decodes a result line into the selection and its current position and
-// altitude. Kind 0 for a line that names nothing known.
+// altitude: the place the chart draws (the Moon's topocentric place for
+// `obs`, the planets', asteroids' and comets' from their records as the
+// chart last computed them). Kind 0 for a line that names nothing known.
 TFoundObject SelectFoundObject(const std::string& line, const TObserverTime& obs);
 
 // Which pop-up commands apply to a selection.

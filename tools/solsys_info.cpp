@@ -50,7 +50,8 @@ void AstrometricTopocentricOfDate(const TObserverTime& rec, double lambda, doubl
   TopocentricParallax(rec, ra, dec, distanceKm, geoRA, geoDec);
 }
 
-// The body record of a selection, computed for the record's instant.
+}  // namespace
+
 bool ComputeBody(int kind, int index, const TObserverTime& rec, TSolarContext& ctx, TSolSysBody& body) {
   ctx = TSolarContext{};
   ctx.NovasOff = 1;
@@ -77,8 +78,6 @@ bool ComputeBody(int kind, int index, const TObserverTime& rec, TSolarContext& c
   }
   return false;
 }
-
-}  // namespace
 
 std::string AngularSizeText(double radians) {
   const double arcmin = radians / kArcmin;

@@ -12,6 +12,7 @@
 
 struct TObserverTime;
 struct TSolSysBody;
+struct TSolarContext;
 
 // Selection kinds of the chart.
 inline constexpr int kSelectAsteroid = 3;
@@ -34,6 +35,13 @@ struct TSolSysInfo {
 // The content for selection (kind, index) at the observer record's instant
 // (copied). False for a selection that names no body.
 bool MakeSolSysInfo(int kind, int index, const TObserverTime& observer, TSolSysInfo& info);
+
+// ComputeBody: the record of selection (kind, index) for the record's
+// instant as the chart computes it (a planet and the Moon topocentric, an
+// asteroid or a comet from its elements, geometric J2000), with the Sun of
+// that instant in `ctx`. False for the Sun, the Earth or a selection that
+// names no body, or an orbit that cannot be solved.
+bool ComputeBody(int kind, int index, const TObserverTime& rec, TSolarContext& ctx, TSolSysBody& body);
 
 // The visibility chart's samples of the body over one year: `count`
 // samples from noon of 1 January of `year` (local standard time), the Sun

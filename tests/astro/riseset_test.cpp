@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string_view>
 #include <utility>
 
 #include "astro/observer.h"
 #include "astro/timescales.h"
+#include "astro_test_support.h"
 
 namespace {
 
@@ -152,6 +154,76 @@ TEST(SunAndMoonRiseSet, MatchTheAlmanac) {
     MoonRiseTransitSet(*rec, rise, transit, set);
     ExpectEvent(rise, c.rise, 3 * kTenSeconds, c);
     ExpectEvent(set, c.set, 3 * kTenSeconds, c);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// One reference Moon event: the place, the instant, rise (-1) or set (+1).
+struct MoonEventRow {
+  double lat, lonWest, jdUT, side;
+};
+
+// Every Moon rise and set at Reykjavik (64.1° N), Longyearbyen (78.2° N)
+// and the North Pole in 2024, the year of a major lunar standstill, when
+// the Moon is circumpolar at the two towns for days each month and grazes
+// its altitude without crossing it at five turning points (astropy 5.2.1:
+// see the table's header). None is missed, none is added, each lies within
+// 2 minutes (the two lunar theories agree to a few seconds of time).
+TEST(MoonRiseSet, EveryEventAtHighLatitudesOverAYear) {
+  const auto rows = astro_test::ReferenceRows<MoonEventRow>("moon_riseset_astropy.txt");
+  // Each site's events, searched a day at a time from noon UT as the yearly
+  // chart does, over the span of the table (2024-01-01 12h to 2025-01-01 12h).
+  for (const double lat : {64.1466, 78.2232, 90.0}) {
+    std::vector<MoonEventRow> want, got;
+    for (const MoonEventRow& r : rows)
+      if (r.lat == lat) want.push_back(r);
+    ASSERT_FALSE(want.empty());
+    const double lonWest = want.front().lonWest;
+    for (double day = 2460311.0; day < 2460677.0; day += 1) {
+      auto rec = At(day + 0.5, lat, lonWest);
+      for (const TRiseSetEvent& e : MovingRiseSetEvents(*rec, MoonPlace(*rec), day, 24.0))
+        got.push_back({lat, lonWest, day + e.hours / 24.0, double(e.side)});
+    }
+    size_t found = 0;
+    for (const MoonEventRow& w : want) {
+      const MoonEventRow* best = nullptr;
+      for (const MoonEventRow& g : got)
+        if (g.side == w.side && (!best || std::fabs(g.jdUT - w.jdUT) < std::fabs(best->jdUT - w.jdUT))) best = &g;
+      const double minutes = best ? std::fabs(best->jdUT - w.jdUT) * 1440 : 1e9;
+      if (minutes < 2) ++found;
+      else ADD_FAILURE() << lat << " JD " << std::fixed << w.jdUT << " side " << w.side << " off by " << minutes << " min";
+    }
+    EXPECT_EQ(found, want.size());
+    EXPECT_EQ(got.size(), want.size()) << lat;
+  }
+}
+
+// The rise and set of one night from noon at Reykjavik (clock = UT), from
+// the reference table above: the rise and the set of the pass that
+// culminates in the night, followed forward from the rise.
+TEST(MoonRiseSet, TheNightsPassFromNoonToNoon) {
+  const struct {
+    int month, day;
+    double rise, set;  // reference instants, JD (UT)
+  } cases[] = {
+      // 22 September: the Moon sets at 16:20:57 and rises again at
+      // 18:15:52, circumpolar around midnight: up all night.
+      {9, 22, 2460576.2610227, 2460576.1812152},
+      // 7 January: it sets at 12:05 just after the noon, rises at 09:40
+      // the next morning for a short pass and sets at 11:26: that pass.
+      {1, 7, 2460317.9026398, 2460317.9760822},
+  };
+  for (const auto& c : cases) {
+    auto rec = At(JulianDay(2024, c.month, c.day, 20.0), 64.1466, 21.9426);
+    const double noon = JulianDay(2024, c.month, c.day, 12.0);
+    double rise, transit, set;
+    MovingRiseTransitSetLocal(*rec, MoonPlace(*rec), 12.0, rise, transit, set);
+    EXPECT_NEAR(rise, std::fmod(12 + (c.rise - noon) * 24, 24), 2.0 / 60) << c.month;
+    EXPECT_NEAR(set, std::fmod(12 + (c.set - noon) * 24, 24), 2.0 / 60) << c.month;
+    EXPECT_LT(transit, NoEvent);
   }
 }
 

@@ -201,6 +201,21 @@ TEST(BrightLimb, MeeusExample48a) {
   EXPECT_NEAR(BrightLimbAngle(ctx, 134.6885 * kDeg, 13.7684 * kDeg) / kDeg, 285.0, 0.05);
 }
 
+TEST(MoonAxis, MeeusExample53a) {
+  // Meeus example 53.a, 1992 April 12, 0h TD: the Moon at α 134.688470°,
+  // δ 13.768368°; the position angle of its axis P = 15.08° (the physical
+  // librations, left out here, move it by under 0.04°).
+  auto rec = ObserverAtTT(2448724.5);
+  double poleRA = 0, poleDec = 0;
+  MoonAxisPole(*rec, poleRA, poleDec);
+  const double ra = 134.688470 * kDeg, dec = 13.768368 * kDeg;
+  const double p = std::atan2(std::cos(poleDec) * std::sin(poleRA - ra),
+                              std::sin(poleDec) * std::cos(dec) - std::cos(poleDec) * std::sin(dec) * std::cos(poleRA - ra));
+  EXPECT_NEAR(p / kDeg, 15.08, 0.06);
+  // The pole lies 1.54° from the ecliptic's north pole (α 270°, δ 66.56°).
+  EXPECT_NEAR(Separation(poleRA, poleDec, 270 * kDeg, (90 - 23.4406) * kDeg) / kDeg, 1.5424, 0.005);
+}
+
 // A provider that answers with fixed positions, or fails.
 class FixedProvider : public IAstrometryProvider {
  public:

@@ -577,6 +577,36 @@ TEST(MirroredMagnifier, MoonsLitSideFollowsTheFactors) {
   }
 }
 
+// The Moon's picture at the instant of Meeus's example 53.a (1992 April
+// 12, 0h TT; the position angle of its axis P = 15.08°) in the magnifier
+// with each pair of factors: its north spot points to position angle P as
+// the view places it and its east spot (Mare Crisium's limb) to P + 270°,
+// the sky's west, so a reflected view shows the picture reflected: 3°.
+TEST(MirroredMagnifier, MoonPictureFollowsTheFactors) {
+  constexpr double kP = 15.08 * kDeg;
+  MagScene s(2448724.5 - 59.0 / 86400, 0.5 * kDeg);  // TT - UT = 59 s
+  UseMarkedMoonPicture();
+  s.m->MoonImage = 1;
+  CalcMoon(s.m->SolarContext, s.m->Observer, MoonBody);
+  const double ra = MoonBody.RA, dec = MoonBody.Dec;
+  for (const auto& [mirror, invert] : {std::pair{1, 1}, {-1, 1}, {1, -1}, {-1, -1}}) {
+    const auto [x, y] = s.Render(ra, dec, mirror, invert);
+    auto expected = [&](double pa) {
+      double ra2, dec2;
+      int32_t x2 = 0, y2 = 0;
+      OffsetByPositionAngle(ra, dec, pa, 0.2 * kDeg, ra2, dec2);
+      EXPECT_TRUE(s.m->PlacePoint(ra2, dec2, x2, y2));
+      return std::atan2(double(y2 - y), double(x2 - x));
+    };
+    double north = 0, east = 0;
+    ASSERT_TRUE(SpotDirection(s.bitmap, x, y, 100, 100, IsWhiteSpot, north)) << mirror << " " << invert;
+    ASSERT_TRUE(SpotDirection(s.bitmap, x, y, 100, 100, IsGreenSpot, east)) << mirror << " " << invert;
+    EXPECT_NEAR(std::remainder(north - expected(kP), TwoPi) / kDeg, 0, 3) << mirror << " " << invert;
+    EXPECT_NEAR(std::remainder(east - expected(kP + 0.75 * TwoPi), TwoPi) / kDeg, 0, 3) << mirror << " " << invert;
+  }
+  MoonBitmap = nullptr;
+}
+
 // Saturn near its 2021 opposition, its ring tilted against north: the ring
 // of a mirrored view is the plain view's ring reflected left to right.
 TEST(MirroredMagnifier, SaturnsRingIsMirrored) {

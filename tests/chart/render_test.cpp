@@ -7,6 +7,8 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "astro/observer.h"
 #include "astro/planets.h"
@@ -53,6 +55,7 @@ class Render : public ::testing::Test {
   void TearDown() override {
     ClearDrawTarget();
     MainPlotter = nullptr;
+    MoonBitmap = nullptr;
     SetChartInputs({});
     AsteroidCount = 0;
   }
@@ -229,8 +232,9 @@ TEST_F(Render, UnsetMarkerBreaksTheJoiningLine) {
 // fraction (1 + cos i) / 2 of phase angle i, and a point 0.2° from the Moon
 // toward the Sun (horizontal-frame position angle, directional_offset_by),
 // for a high and a low Moon at 50° N 10° E and 33.9° S 18.4° E. At zoom 100
-// the shadow leaves that fraction lit (0.01) and the lit limb's middle (disc
-// point 27) lies along the projected way to the Sun (2°).
+// and at zoom 1 (the least disc, 8 pixels across) the shadow leaves that
+// fraction lit (0.01) and the lit limb's middle (disc point 27) lies along
+// the projected way to the Sun (2°).
 TEST_F(Render, MoonsFaceLitByThePhaseAngleTowardTheSun) {
   struct Case {
     double jd, eastLongitude, latitude, fraction, alt, az, towardAlt, towardAz;
@@ -240,21 +244,82 @@ TEST_F(Render, MoonsFaceLitByThePhaseAngleTowardTheSun) {
                         {2461078.6250000, 18.4, -33.9, 0.7258, 67.4515, 354.9997, 67.5449, 355.4619},
                         {2461066.3750000, 18.4, -33.9, 0.4602, 5.5136, 294.1449, 5.4106, 293.9727}};
   p_->ZenithView = 0;
-  p_->Zoom = 100;
   p_->MoonImage = 0;
-  for (const Case& c : cases) {
-    SetObserverLocation(p_->Observer, -c.eastLongitude * kDeg, c.latitude * kDeg, 0);
-    p_->HeldAlt = c.alt * kDeg;
-    p_->HeldAz = c.az * kDeg;
-    Plot(c.jd);
-    EXPECT_NEAR(1 - PolygonArea(PhaseShadowPoints[1], 38) / PolygonArea(PhaseDiscPoints[1], 37), c.fraction, 0.01) << c.jd;
-    double x1, y1, x2, y2;
-    ASSERT_TRUE(p_->ProjectToChart(c.alt * kDeg, c.az * kDeg, x1, y1));
-    ASSERT_TRUE(p_->ProjectToChart(c.towardAlt * kDeg, c.towardAz * kDeg, x2, y2));
-    const QPoint limb = PhaseDiscPoints[1][27] * 2 - PhaseDiscPoints[1][0] - PhaseDiscPoints[1][18];
-    const double drawn = std::atan2(limb.y(), limb.x());
-    EXPECT_NEAR(std::remainder(drawn - std::atan2(y2 - y1, x2 - x1), 2 * kPi) / kDeg, 0, 2) << c.jd;
+  for (const Case& c : cases)
+    for (const double zoom : {100.0, 1.0}) {
+      p_->Zoom = zoom;
+      SetObserverLocation(p_->Observer, -c.eastLongitude * kDeg, c.latitude * kDeg, 0);
+      p_->HeldAlt = c.alt * kDeg;
+      p_->HeldAz = c.az * kDeg;
+      Plot(c.jd);
+      EXPECT_NEAR(1 - PolygonArea(PhaseShadowPoints[1], 38) / PolygonArea(PhaseDiscPoints[1], 37), c.fraction, 0.01)
+          << c.jd;
+      double x1, y1, x2, y2;
+      ASSERT_TRUE(p_->ProjectToChart(c.alt * kDeg, c.az * kDeg, x1, y1));
+      ASSERT_TRUE(p_->ProjectToChart(c.towardAlt * kDeg, c.towardAz * kDeg, x2, y2));
+      const QPointF limb = PhaseDiscPoints[1][27] * 2 - PhaseDiscPoints[1][0] - PhaseDiscPoints[1][18];
+      const double drawn = std::atan2(limb.y(), limb.x());
+      EXPECT_NEAR(std::remainder(drawn - std::atan2(y2 - y1, x2 - x1), 2 * kPi) / kDeg, 0, 2) << c.jd << " " << zoom;
+    }
+}
+
+// The Moon's picture at 1992 April 12, 0h TT, the instant of Meeus's
+// examples 48.a and 53.a ("Astronomical Algorithms", 2nd ed.): 68% lit,
+// the position angle of its axis P = 15.08°. Seen from 40° N 70° W it
+// stands near the meridian, 64° high. At three places on a 1200 x 900
+// chart (its middle, near the left edge, near the top right corner) the
+// picture's north spot lies along the way to position angle 15.08° as the
+// chart draws it (3°), and its east spot (Mare Crisium's limb) along the
+// way to 285.08°, the sky's west side.
+TEST_F(Render, MoonPictureTurnsWithItsAxis) {
+  constexpr double kP = 15.08 * kDeg;
+  UseMarkedMoonPicture();
+  p_->Width = 1200;
+  p_->Height = 900;
+  p_->ZenithView = 0;
+  p_->Zoom = 40;
+  p_->MoonImage = 1;
+  SetObserverLocation(p_->Observer, 70 * kDeg, 40 * kDeg, 0);
+  const double jd = 2448724.5 - 59.0 / 86400;  // TT - UT = 59 s
+  TObserverTime obs = p_->Observer;
+  SetObserverUT(obs, jd);
+  TSolarContext ctx{};
+  CalcMoon(ctx, obs, MoonBody);
+  double moonAlt, moonAz;
+  EquatorialToHorizontal(obs, moonAlt, moonAz, MoonBody.RA, MoonBody.Dec);
+  ASSERT_GT(moonAlt, 60 * kDeg);
+  const double offsets[3][2] = {{0, 0}, {0, 2.2}, {-1.5, -2.0}};  // view centre minus the Moon, degrees alt, az
+  std::vector<std::pair<int, int>> places;
+  for (const auto& o : offsets) {
+    p_->HeldAlt = moonAlt + o[0] * kDeg;
+    p_->HeldAz = moonAz + o[1] * kDeg / std::cos(moonAlt);
+    Plot(jd);
+    double alt, az;
+    int32_t x, y;
+    ASSERT_TRUE(p_->PlaceRaDec(MoonBody.RA, MoonBody.Dec, alt, az, x, y));
+    places.push_back({x, y});
+    // Where the chart draws position angles P and P + 270° from the Moon.
+    auto expected = [&](double pa) {
+      double ra2 = 0, dec2 = 0, alt2 = 0, az2 = 0, x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+      OffsetByPositionAngle(MoonBody.RA, MoonBody.Dec, pa, 0.3 * kDeg, ra2, dec2);
+      p_->RaDecToAltAz(MoonBody.RA, MoonBody.Dec, alt, az);
+      p_->RaDecToAltAz(ra2, dec2, alt2, az2);
+      EXPECT_TRUE(p_->ProjectToChart(alt, az, x1, y1) && p_->ProjectToChart(alt2, az2, x2, y2));
+      return std::atan2(y2 - y1, x2 - x1);
+    };
+    double north = 0, east = 0;
+    ASSERT_TRUE(SpotDirection(*bitmap_, x, y, 60, 60, IsWhiteSpot, north)) << x << ", " << y;
+    ASSERT_TRUE(SpotDirection(*bitmap_, x, y, 60, 60, IsGreenSpot, east)) << x << ", " << y;
+    EXPECT_NEAR(std::remainder(north - expected(kP), 2 * kPi) / kDeg, 0, 3) << x << ", " << y;
+    // The chart's azimuthal equidistant projection stretches directions
+    // along the altitude circles (3.5% at 64°), so an undistorted disc
+    // turned north-true meets the west only within 2° here.
+    EXPECT_NEAR(std::remainder(east - expected(kP + 1.5 * kPi), 2 * kPi) / kDeg, 0, 4) << x << ", " << y;
   }
+  EXPECT_LT(std::abs(places[0].first - 600) + std::abs(places[0].second - 450), 4);
+  EXPECT_LT(places[1].first, 200);
+  EXPECT_GT(places[2].first, 1000);
+  EXPECT_LT(places[2].second, 150);
 }
 
 TEST_F(Render, TwilightArcsNeedARadiusOfOnePixel) {

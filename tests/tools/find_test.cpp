@@ -3,17 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <map>
 #include <memory>
 
 #include "astro/observer.h"
 #include "astro/reference_files.h"
 #include "astro/solar_system.h"
+#include "astro/timescales.h"
 #include "astro/trig.h"
 #include "catalog/object_catalog.h"
 #include "catalog/sqlite_db.h"
 #include "catalog/stars.h"
+#include "chart/graph_misc.h"
+#include "chart/headless_scene.h"
 #include "chart/plotter.h"
+#include "platform/drawing.h"
 #include "shell/globals.h"
 #include "tests/support/test_support.h"
 #include "tools/find.h"
@@ -223,6 +228,62 @@ TEST_F(FindTest, BelowTheHorizonSaysWhyAndWhenItRises) {
   const TFoundObject sun = SelectFoundObject("Our Sun+", ObserverTime);
   EXPECT_EQ(BelowHorizonText(sun, "Our Sun+", ObserverTime),
             "Our Sun is below the horizon and does not rise within the next 24 hours.");
+}
+
+// The Moon below the horizon at noon UT on 2024 January 25 in London: the
+// rise the note gives is when Find's own (topocentric) altitude of the Moon
+// turns positive, a minute either way.
+TEST_F(FindTest, TheMoonRisesWhereFindSeesItRise) {
+  InitHeadlessSky();
+  SetObserverUT(ObserverTime, JulianDay(2024, 1, 25, 12.0));
+  const TFoundObject moon = SelectFoundObject("Our Moon", ObserverTime);
+  ASSERT_LT(moon.Altitude, 0);
+  const std::string note = BelowHorizonText(moon, "Our Moon", ObserverTime);
+  const std::string lead = "Our Moon is below the horizon: it rises at ";
+  ASSERT_EQ(note.rfind(lead, 0), 0u) << note;
+  const double hours = std::stoi(note.substr(lead.size())) + std::stoi(note.substr(note.rfind(':') + 1)) / 60.0;
+  auto altitudeAt = [](double h) {
+    SetObserverUT(ObserverTime, JulianDay(2024, 1, 25, h));
+    return SelectFoundObject("Our Moon", ObserverTime).Altitude;
+  };
+  EXPECT_LT(altitudeAt(hours - 1.5 / 60), 0) << note;
+  EXPECT_GT(altitudeAt(hours + 1.5 / 60), 0) << note;
+}
+
+// London, 2024 January 25, 19h UT, two hours after full Moon: the Moon
+// stands about 20° high, where parallax lowers it by about 50′. Find's
+// Center puts it in the middle of the chart: the centre of the disc drawn
+// there (zoom 40, where 1′ is 2.2 pixels) lies within 1′ of the chart's
+// centre.
+TEST_F(FindTest, CenterPutsTheDrawnMoonInTheMiddle) {
+  InitHeadlessSky();
+  SetObserverUT(ObserverTime, JulianDay(2024, 1, 25, 19.0));
+  tPlotter& p = *plotter;
+  p.Observer = ObserverTime;
+  p.Width = 800, p.Height = 600, p.DpiX = p.DpiY = 96;
+  p.ShowObjects = p.ShowGrid = p.ShowHorizon = 0;
+  p.PlanetLabels = p.MoonLabel = p.SunLabel = p.MoonImage = 0;
+  p.Zoom = 40;
+  const auto found = SearchObjects("MOON", kScopeAll, ObserverTime);
+  ASSERT_EQ(found, std::vector<std::string>{"Our Moon"});
+  const TFoundObject f = SelectFoundObject(found[0], ObserverTime);
+  ASSERT_TRUE(FindCommands(f).Center);
+  ASSERT_TRUE(CenterOnFound(f));
+  platform::Bitmap bitmap(p.Width, p.Height);
+  {
+    platform::DrawingContext dc(bitmap);
+    p.Plot(dc, &bitmap);
+  }
+  ClearDrawTarget();
+  // The centre of the white disc (the Moon is 99.9% lit).
+  double sx = 0, sy = 0, n = 0;
+  for (int y = 0; y < p.Height; ++y)
+    for (int x = 0; x < p.Width; ++x)
+      if ((bitmap.Pixel(x, y) & 0xFF) > 200) sx += x, sy += y, n += 1;
+  ASSERT_GT(n, 2000) << "no Moon at the chart's centre";
+  const double arcminPixels = p.Height / 3.141592653589793 * p.Zoom * (kRad / 60);
+  EXPECT_LT(std::hypot(sx / n - p.Width / 2.0, sy / n - p.Height / 2.0), arcminPixels)
+      << "disc centre at " << sx / n << ", " << sy / n;
 }
 
 }  // namespace

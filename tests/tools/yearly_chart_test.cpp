@@ -75,6 +75,35 @@ TEST(YearlyChart, MoonAndTwilightAgainstReferenceTimes) {
   }
 }
 
+TEST(YearlyChart, MoonUpAllNightWhileCircumpolarAtReykjavik) {
+  // 2024 at Reykjavik (64.1466° N, 21.9426° W, clock = UT): in the night
+  // from 22 September the Moon sets at 16:20:57 and rises at 18:15:52, then
+  // stays up until the next afternoon (astropy 5.2.1, eraMoon98, altitude
+  // 0.7275 π - 0.5667°: tests/astro/data/moon_riseset_astropy.txt). Its
+  // column is stippled through the night.
+  auto obs = std::make_unique<TObserverTime>();
+  InitObserver(*obs);
+  SetObserverLocation(*obs, 21.9426 * kDeg, 64.1466 * kDeg, 0);
+  SetObserverUT(*obs, 2460576.0);
+  const std::vector<double> zero(365, 0.0);
+  const TYearlyChart chart = MakeYearlyChart(365, zero, zero, 2024, *obs, BodyPlaceFor(kSelectSolarSystem, 9, *obs));
+  ASSERT_EQ(chart.samples.size(), 365u);
+  const TYearlySample& night = chart.samples[265];  // 22 September
+  EXPECT_NEAR(night.set, Hours(16, 20, 57), 2.0 / 60);
+  EXPECT_NEAR(night.rise, Hours(18, 15, 52), 2.0 / 60);
+  platform::Bitmap bmp(730, 300);
+  {
+    platform::DrawingContext dc(bmp);
+    DrawYearlyChart(dc, 0, 0, 730, 300, chart);
+  }
+  // Column 530 shows sample 265; the stipple is grey on even rows and
+  // columns, from 20:00 to 06:00.
+  int stippled = 0, rows = 0;
+  for (int y = YearlyChartRow(20.0, 300); y < YearlyChartRow(6.0, 300); y += 2, ++rows)
+    if ((bmp.Pixel(530, y & ~1) & 0xFFFFFF) == 0x3F3F3Fu) ++stippled;
+  EXPECT_GT(stippled, rows * 3 / 4) << "of " << rows;
+}
+
 class Arctic : public ::testing::Test {
  protected:
   void SetUp() override {
