@@ -78,17 +78,22 @@ void RemoveTemporaries() {
   ::unlink(DataTempPath().c_str());
 }
 
-// A compaction that a crash cut short. Both temporaries present: the live
-// pair was not yet touched, the temporaries go. An index temporary alone:
-// the data file was already replaced by its temporary, and the new index
-// is put in place beside it.
+// A compaction that a crash cut short. A temporary whose live file is
+// missing, or an index temporary alone: the live pair was being replaced
+// (the data file first, or both removed before the renames, as an older
+// order did) by complete temporaries, which are put in place. Both
+// temporaries beside the live pair: the pair was not yet touched, and the
+// temporaries go.
 void FinishInterruptedCompaction() {
   const bool indexTemp = platform::FileExists(IndexTempPath()), dataTemp = platform::FileExists(DataTempPath());
-  if (indexTemp && !dataTemp) {
-    if (std::rename(IndexTempPath().c_str(), IndexPath().c_str()) == 0) SyncFolder();
+  if (!indexTemp && !dataTemp) return;
+  if (dataTemp && platform::FileExists(IndexPath()) && platform::FileExists(DataPath())) {
+    RemoveTemporaries();
     return;
   }
-  if (dataTemp) RemoveTemporaries();
+  if (dataTemp && std::rename(DataTempPath().c_str(), DataPath().c_str()) != 0) return;
+  if (indexTemp) std::rename(IndexTempPath().c_str(), IndexPath().c_str());
+  SyncFolder();
 }
 
 bool PutShortString(uint8_t* at, const std::string& utf8, const char* what, std::string& error) {

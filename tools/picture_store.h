@@ -12,9 +12,9 @@
 // "imagelisting.data.temp" (records in index order, offsets from 0 in steps
 // of 2513); the data file is then replaced by its temporary, and the index
 // by its own. A failure before the first rename leaves the live pair as it
-// was and removes the temporaries; a crash between the two renames is
+// was and removes the temporaries; a replacement a crash cut short is
 // completed the next time the store is used (an index temporary without a
-// data temporary is the new index of the data file already in place).
+// data temporary, or a temporary without its live file, is put in place).
 #pragma once
 
 #include <QRect>
