@@ -4,6 +4,9 @@ NOCTRA_PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-image-formats-plugins
   libsqlite3-dev libjpeg62-turbo-dev
+  # The state and province boundaries: Debian's Digital Chart of the World
+  # for GMT (a netCDF file) and the library that reads it.
+  libnetcdf-dev gmt-dcw
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-astropy fitsverify
   fonts-liberation fonts-dejavu-core tzdata locales

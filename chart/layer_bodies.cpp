@@ -196,7 +196,19 @@ void tPlotter::DrawMoon() {
     DrawPhaseDisc(dc, 1);
   }
   SelectStyle(dc, kStyleSolarSystemObjects);
-  LabelBody(x, y, rx, ry, MoonLabel ? "MOON" : "");
+  if (!Centred.Active) {
+    LabelBody(x, y, rx, ry, MoonLabel ? "MOON" : "");
+    return;
+  }
+  // The magnifier writes "MOON" at a fixed place, centred 5 pixels under
+  // the disc; disc and label are kept free of later labels.
+  LabelBody(x, y, rx, ry, "");
+  if (!MoonLabel) return;
+  const int32_t top = y + ry / 2 + 5;
+  const QSize extent = dc.TextExtent("MOON");
+  dc.SetTextAlign(platform::kAlignCenter | platform::kAlignTop);
+  dc.TextOut(x, top, "MOON");
+  AddOccupied({x - extent.width() / 2, top, x + extent.width() / 2, top + extent.height()});
 }
 
 // Step 21.3: the planets with their phases, Jupiter's moons and names. The

@@ -26,6 +26,7 @@
 #include "data/relief.h"
 #include "data/worldmap.h"
 #include "data/stars.h"
+#include "data/state_borders.h"
 #include "data/zonecat.h"
 #include "platform/paths.h"
 
@@ -441,8 +442,8 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                                              std::to_string(f.dat.size()) + " bytes); land and sea from the land polygons, elevations are stand-ins");
                      }});
 
-  targets.push_back({"map", {"map/namer.map/pby.cbd", "map/namer.map/bdy.cbd", "map/samer.map/bdy.cbd",
-                             "map/europe.map/bdy.cbd", "map/asia.map/bdy.cbd", "map/africa.map/bdy.cbd"},
+  targets.push_back({"map", {"map/namer.map/bdy.cbd", "map/samer.map/bdy.cbd", "map/europe.map/bdy.cbd",
+                             "map/asia.map/bdy.cbd", "map/africa.map/bdy.cbd"},
                      {src.Atlas("countries-50m.json")}, 1, false, [&] {
                        std::vector<BoundaryLine> regions[5];
                        for (const LonLatRing& b : ReadTopoJsonBorders(src.Atlas("countries-50m.json")))
@@ -454,8 +455,20 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                          WriteOutput(dir, std::string("map/") + kRegions[r] + ".map/bdy.cbd", EncodeBoundaryFile(regions[r]));
                          count += regions[r].size();
                        }
-                       WriteOutput(dir, "map/namer.map/pby.cbd", EncodeBoundaryFile({}));
-                       line("map", std::to_string(count) + " national border lines written in five regions; no state or province boundaries (pby.cbd empty)");
+                       line("map", std::to_string(count) + " national border lines written in five regions");
+                     }});
+
+  // State and province boundaries from Debian's gmt-dcw package (not a
+  // fetched source: deps.sh installs it). Without it the file is written
+  // empty, the run says so and goes on; installing the package changes
+  // the sources' stamp, so the next run builds the file.
+  const std::string dcw = platform::JoinPath(opt.dcwDir.empty() ? kDcwFolder : opt.dcwDir, "");
+  targets.push_back({"pby.cbd", {"map/namer.map/pby.cbd"}, {dcw + kDcwFile, dcw + kDcwStatesFile}, 1, false, [&] {
+                       const StateBoundaryFile f = BuildStateBoundaryFile(dcw);
+                       std::filesystem::create_directories(platform::JoinPath(dir, "map/namer.map"));
+                       WriteOutput(dir, "map/namer.map/pby.cbd", f.bytes);
+                       line("map/namer.map/pby.cbd", f.summary);
+                       if (!f.missing.empty()) err << "noctra-mkdata: map/namer.map/pby.cbd: " << f.missing << "\n";
                      }});
 
   targets.push_back({"default.ast", {"default.ast"}, {src.KStars("asteroids.dat")}, 1, true, [&] {

@@ -24,6 +24,10 @@ std::string DefaultSourcesFolder();
 struct MkdataOptions {
   std::string outDir;
   std::string sourcesDir;
+  // The folder of Debian's gmt-dcw package ("" = /usr/share/gmt-dcw/),
+  // which deps.sh installs; without it the state and province boundary
+  // file is written empty and the run says so.
+  std::string dcwDir;
   bool force = false;  // rebuild every file
 };
 

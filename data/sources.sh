@@ -6,6 +6,10 @@
 #
 #   stellarium-data, kstars-data   Debian packages (apt-get download, dpkg -x)
 #   d3-celestial, world-atlas      npm packages (npm pack, tar)
+#
+# The state and province boundaries come from Debian's gmt-dcw package,
+# which deps.sh installs like the build's packages; noctra-mkdata reads it
+# where it lies (/usr/share/gmt-dcw), so it is not fetched here.
 
 NOCTRA_SOURCES_SCRIPT_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 NOCTRA_SOURCE_DEBS=(stellarium-data kstars-data)

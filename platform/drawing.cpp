@@ -169,6 +169,11 @@ void DrawingContext::ApplyPen() {
   if (pen_.style == PenStyle::Dot) {
     p.setDashPattern({3.0, 3.0});
     p.setCapStyle(Qt::FlatCap);
+  } else if (pen_.style == PenStyle::DashDot) {
+    // The pattern counts in pen widths: lengths in pixels divided by the width.
+    const double w = p.width();
+    p.setDashPattern({8.0 / w, 4.0 / w, 2.0 / w, 4.0 / w});
+    p.setCapStyle(Qt::FlatCap);
   } else if (p.width() <= 1) {
     // A one-pixel line leaves out its end point.
     p.setCapStyle(Qt::FlatCap);

@@ -48,6 +48,7 @@ enum class PenStyle : uint8_t {
   None,   // no pen: outlines are not drawn (also an empty pen variable)
   Solid,  // continuous line
   Dot,    // 3 pixels on, 3 off; always one pixel wide
+  DashDot,  // 8 pixels on, 4 off, 2 on, 4 off, at any width
 };
 
 struct Pen {
@@ -58,6 +59,7 @@ struct Pen {
   bool IsNull() const { return style == PenStyle::None; }
   static Pen Solid(int32_t width, ColorRef color) { return Pen{PenStyle::Solid, width < 1 ? 1 : width, color}; }
   static Pen Dotted(ColorRef color) { return Pen{PenStyle::Dot, 1, color}; }
+  static Pen DashDot(int32_t width, ColorRef color) { return Pen{PenStyle::DashDot, width < 1 ? 1 : width, color}; }
   bool operator==(const Pen&) const = default;
 };
 

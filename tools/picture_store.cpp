@@ -1,6 +1,10 @@
 #include "tools/picture_store.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -16,6 +20,8 @@ uint32_t g_key = 0;
 
 std::string IndexPath() { return ImageListFolder + "imagelisting.index"; }
 std::string DataPath() { return ImageListFolder + "imagelisting.data"; }
+std::string IndexTempPath() { return ImageListFolder + "imagelisting.index.temp"; }
+std::string DataTempPath() { return ImageListFolder + "imagelisting.data.temp"; }
 
 // The whole file; false when it exists but cannot be read. A missing file is empty.
 bool ReadAll(const std::string& path, std::vector<uint8_t>& out) {
@@ -47,12 +53,47 @@ bool WriteIndex(const std::vector<IndexEntry>& entries) {
   return platform::WriteFileAtomically(IndexPath(), bytes.data(), bytes.size());
 }
 
-// Index position of entry n of the current key, or -1.
-int FindEntry(const std::vector<IndexEntry>& index, int n) {
-  int count = -1;
-  for (std::size_t i = 0; i < index.size(); ++i)
-    if (index[i].key == g_key && ++count == n) return int(i);
-  return -1;
+// The bytes written to a new file and flushed to the disk; false on any
+// failure (a full disk, a folder that cannot be written).
+bool WriteSynced(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  const bool synced = written && std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+  return std::fclose(f) == 0 && synced;
+}
+
+// The renames made durable: the folder's entries flushed (best effort).
+void SyncFolder() {
+  const int fd = ::open(ImageListFolder.empty() ? "." : ImageListFolder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Removes the two temporaries, the index's first: a data temporary alone is
+// always one to throw away.
+void RemoveTemporaries() {
+  ::unlink(IndexTempPath().c_str());
+  ::unlink(DataTempPath().c_str());
+}
+
+// A compaction that a crash cut short. A temporary whose live file is
+// missing, or an index temporary alone: the live pair was being replaced
+// (the data file first, or both removed before the renames, as an older
+// order did) by complete temporaries, which are put in place. Both
+// temporaries beside the live pair: the pair was not yet touched, and the
+// temporaries go.
+void FinishInterruptedCompaction() {
+  const bool indexTemp = platform::FileExists(IndexTempPath()), dataTemp = platform::FileExists(DataTempPath());
+  if (!indexTemp && !dataTemp) return;
+  if (dataTemp && platform::FileExists(IndexPath()) && platform::FileExists(DataPath())) {
+    RemoveTemporaries();
+    return;
+  }
+  if (dataTemp && std::rename(DataTempPath().c_str(), DataPath().c_str()) != 0) return;
+  if (indexTemp) std::rename(IndexTempPath().c_str(), IndexPath().c_str());
+  SyncFolder();
 }
 
 bool PutShortString(uint8_t* at, const std::string& utf8, const char* what, std::string& error) {
@@ -112,6 +153,7 @@ TImageListEntry DecodeImageRecord(const uint8_t* r, std::size_t size) {
 
 bool LoadImageList(std::vector<TImageListEntry>& list) {
   list.clear();
+  FinishInterruptedCompaction();
   std::vector<uint8_t> index, data;
   if (!ReadAll(IndexPath(), index) || !ReadAll(DataPath(), data)) return false;
   for (const IndexEntry& e : ParseIndex(index)) {
@@ -127,6 +169,7 @@ TImageStoreResult AddImageListEntry(const TImageListEntry& entry) {
   TImageStoreResult res;
   uint8_t record[kImageRecordBytes];
   if (!EncodeImageRecord(entry, record, res.error, res.warning)) return res;
+  FinishInterruptedCompaction();
   std::vector<uint8_t> index, data;
   if (!ReadAll(IndexPath(), index) || !ReadAll(DataPath(), data)) {
     res.error = "The picture list cannot be read; nothing was written.";
@@ -150,57 +193,77 @@ TImageStoreResult AddImageListEntry(const TImageListEntry& entry) {
   return res;
 }
 
-TImageStoreResult DeleteImageListEntry(int n) {
+namespace {
+
+// Entry n of the current key (counted as LoadImageList lists them) left
+// out, or its record replaced by `replacement`, with the pair compacted:
+// the index walked in order, every entry's record taken at its offset and
+// written in step into the temporaries, offsets renumbered from 0. Entries
+// that name no record are dropped. `what` ends the error texts ("removed",
+// "written").
+TImageStoreResult RewriteStore(int n, const uint8_t* replacement, const std::string& what) {
   TImageStoreResult res;
+  if (n < 0 || n >= kImageListSlots) {
+    res.error = "There is no such picture; nothing was " + what + ".";
+    return res;
+  }
+  FinishInterruptedCompaction();
   std::vector<uint8_t> indexBytes, data;
-  if (n < 0 || n >= kImageListSlots || !ReadAll(IndexPath(), indexBytes) || !ReadAll(DataPath(), data)) {
-    res.error = "Nothing was removed.";
+  if (!ReadAll(IndexPath(), indexBytes) || !ReadAll(DataPath(), data)) {
+    res.error = "The picture list cannot be read; nothing was " + what + ".";
     return res;
   }
-  const auto index = ParseIndex(indexBytes);
-  const int at = FindEntry(index, n);
-  if (at < 0) {
-    res.error = "There is no such picture; nothing was removed.";
+  std::vector<uint8_t> newIndex, newData;
+  newData.reserve(data.size());
+  int count = -1;
+  bool found = false;
+  for (const IndexEntry& e : ParseIndex(indexBytes)) {
+    if (std::size_t(e.offset) + kImageRecordBytes > data.size()) continue;
+    const uint8_t* record = data.data() + e.offset;
+    if (e.key == g_key && ++count == n) {
+      found = true;
+      if (!replacement) continue;
+      record = replacement;
+    }
+    uint8_t entry[8];
+    platform::PutU32(entry, e.key);
+    platform::PutU32(entry + 4, uint32_t(newData.size()));
+    newIndex.insert(newIndex.end(), entry, entry + 8);
+    newData.insert(newData.end(), record, record + kImageRecordBytes);
+  }
+  if (!found) {
+    res.error = "There is no such picture; nothing was " + what + ".";
     return res;
   }
-  // Only the index changes (one atomic replacement): the record stays in
-  // the data file unreferenced, so no crash can pair an entry with another
-  // entry's record.
-  std::vector<IndexEntry> kept = index;
-  kept.erase(kept.begin() + at);
-  if (!WriteIndex(kept)) {
-    res.error = "The picture list cannot be written; nothing was removed.";
+  // Both temporaries whole on the disk before the live pair is touched.
+  if (!WriteSynced(DataTempPath(), newData) || !WriteSynced(IndexTempPath(), newIndex) ||
+      std::rename(DataTempPath().c_str(), DataPath().c_str()) != 0) {
+    RemoveTemporaries();
+    res.error = "The picture list cannot be written; nothing was " + what + ".";
     return res;
   }
+  if (std::rename(IndexTempPath().c_str(), IndexPath().c_str()) != 0) {
+    // The new index stays beside the new data file and is put in place the
+    // next time the store is used.
+    res.error = "The picture list's index cannot be replaced now; it is completed when the list is next used.";
+    return res;
+  }
+  SyncFolder();
   res.ok = true;
   return res;
 }
 
+}  // namespace
+
+TImageStoreResult DeleteImageListEntry(int n) { return RewriteStore(n, nullptr, "removed"); }
+
 TImageStoreResult UpdateImageListEntry(int n, const TImageListEntry& entry) {
   TImageStoreResult res;
   uint8_t record[kImageRecordBytes];
-  if (n < 0 || n >= kImageListSlots) {
-    res.error = "There is no such picture; nothing was written.";
-    return res;
-  }
   if (!EncodeImageRecord(entry, record, res.error, res.warning)) return res;
-  std::vector<uint8_t> indexBytes, data;
-  if (!ReadAll(IndexPath(), indexBytes) || !ReadAll(DataPath(), data)) {
-    res.error = "The picture list cannot be read; nothing was written.";
-    return res;
-  }
-  const auto index = ParseIndex(indexBytes);
-  const int at = FindEntry(index, n);
-  if (at < 0 || std::size_t(index[std::size_t(at)].offset) + kImageRecordBytes > data.size()) {
-    res.error = "There is no such picture; nothing was written.";
-    return res;
-  }
-  std::memcpy(data.data() + index[std::size_t(at)].offset, record, kImageRecordBytes);
-  if (!platform::WriteFileAtomically(DataPath(), data.data(), data.size())) {
-    res.error = "The picture list cannot be written; nothing was written.";
-    return res;
-  }
-  res.ok = true;
+  const std::string warning = res.warning;
+  res = RewriteStore(n, record, "written");
+  res.warning = warning;
   return res;
 }
 

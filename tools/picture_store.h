@@ -4,12 +4,17 @@
 // and the viewer.
 //
 // The store never leaves a damaged pair behind: a new record is appended
-// to the data file before the index names it, the index is replaced whole
-// by an atomic rename, records are found through the offsets the index
-// holds (so a short record never shifts the others), and a record is
-// rewritten by replacing the data file atomically, and a removal replaces
-// only the index. A crash or a removal can leave an unreferenced record in
-// the data file, never an entry paired with another entry's record.
+// to the data file before the index names it, and records are found
+// through the offsets the index holds (so a short record never shifts the
+// others). A removal or a rewritten record compacts the pair: the index is
+// walked in order, each entry's record taken at its offset, and both files
+// are written afresh into "imagelisting.index.temp" and
+// "imagelisting.data.temp" (records in index order, offsets from 0 in steps
+// of 2513); the data file is then replaced by its temporary, and the index
+// by its own. A failure before the first rename leaves the live pair as it
+// was and removes the temporaries; a replacement a crash cut short is
+// completed the next time the store is used (an index temporary without a
+// data temporary, or a temporary without its live file, is put in place).
 #pragma once
 
 #include <QRect>
@@ -49,10 +54,12 @@ struct TImageStoreResult {
 
 // The entries of the current key, in index order, at most 2001. False when
 // a file cannot be read (the entries read until then are kept); an index
-// entry whose record lies beyond the data file is skipped.
+// entry whose record lies beyond the data file is skipped (and dropped by
+// the next compaction).
 bool LoadImageList(std::vector<TImageListEntry>& list);
 TImageStoreResult AddImageListEntry(const TImageListEntry& entry);
-// n counts the current key's entries from 0 (0..2000).
+// n counts the current key's entries from 0 (0..2000), as LoadImageList
+// lists them. Both compact the pair.
 TImageStoreResult DeleteImageListEntry(int n);
 TImageStoreResult UpdateImageListEntry(int n, const TImageListEntry& entry);
 

@@ -118,7 +118,7 @@ bool MakeSolSysInfo(int kind, int index, const TObserverTime& observer, TSolSysI
     dec = ctx.SunDec;
     AstrometricTopocentricOfDate(*rec, ctx.SunTrueLongitude, 0.0, ctx.SunDistance, meanRA, meanDec);
     s.Name = "The Sun";
-    s.Magnitude = "No data";
+    s.Magnitude = "No Data";
     s.DistanceLabel = "Distance (AU):";
     s.Distance = Fixed(ctx.SunDistance / 149500000.0, 1);
     s.AngularSize = Fixed(ctx.SunDiameter / kArcmin, 1) + "'";
@@ -180,7 +180,7 @@ bool MakeSolSysInfo(int kind, int index, const TObserverTime& observer, TSolSysI
   }
   if (moon) {
     s.Name = "The Moon";
-    s.Magnitude = "No data";
+    s.Magnitude = "No Data";
     s.DistanceLabel = "Distance (KM):";
     s.Distance = KmAndMiles(body.Distance);
     s.AngularSize = Fixed(body.Diameter / kArcmin, 1) + "'";

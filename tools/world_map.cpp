@@ -310,8 +310,8 @@ void DrawMapOverlay(const TMapView& v, const std::vector<TBoundaryLine>& states,
   const platform::ColorRef grey = platform::MakeColorRef(90, 90, 90);
   // Boundaries: a polyline breaks where it jumps across the far side of
   // the map (180° or more between wrapped longitudes).
-  auto draw = [&](const std::vector<TBoundaryLine>& lines, int width) {
-    dc.SelectPen(platform::Pen::Solid(width, grey));
+  auto draw = [&](const std::vector<TBoundaryLine>& lines, const platform::Pen& pen) {
+    dc.SelectPen(pen);
     std::vector<QPoint> poly;
     // The view's limits: lines wholly outside them are not drawn.
     const double h = v.Height / 2.0 / v.Scale(), w = v.Width / 2.0 / (v.Scale() * v.Aspect);
@@ -335,8 +335,8 @@ void DrawMapOverlay(const TMapView& v, const std::vector<TBoundaryLine>& states,
       if (poly.size() > 1) dc.Polyline(poly);
     }
   };
-  draw(states, 1);
-  draw(nations, 2);
+  draw(states, platform::Pen::Solid(1, grey));
+  draw(nations, platform::Pen::DashDot(2, grey));
   // City marks.
   dc.SelectPen(platform::Pen::Solid(1, platform::MakeColorRef(255, 255, 255)));
   dc.SelectBrush(platform::Brush{});

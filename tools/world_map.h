@@ -108,8 +108,8 @@ uint32_t ElevationColor(int r, int elevation, bool land);
 // columns. Tiles that do not decode are left out.
 void RenderWorldMap(const TWorldMapData& map, const TMapView& v, platform::Bitmap& bitmap);
 
-// Draws over the relief: the state boundaries (grey, one pixel), the
-// national boundaries (grey, two pixels), a white 3 × 3 mark for each city
+// Draws over the relief: the state boundaries (grey, solid, one pixel), the
+// national boundaries (grey, dash-dot, two pixels), a white 3 × 3 mark for each city
 // of the city table, and a black frame.
 void DrawMapOverlay(const TMapView& v, const std::vector<TBoundaryLine>& states,
                     const std::vector<TBoundaryLine>& nations, platform::Bitmap& bitmap);

@@ -2,7 +2,10 @@
 // the cameras, and what they need of the main window.
 #include "app/forms/main_form.h"
 
+#include <QEvent>
+#include <QEventLoop>
 #include <QMenuBar>
+#include <QPointer>
 
 #include "app/forms/main_form_parts.h"
 #include "chart/plotter_b.h"
@@ -42,7 +45,44 @@ class TMainTelescopeHost : public ITelescopeHost {
   TMainForm1& f_;
 };
 
+// Ends a modal loop when its window is hidden by the program or the user
+// (not when the window system minimises it).
+class HiddenWatch : public QObject {
+ public:
+  explicit HiddenWatch(QEventLoop& loop) : loop_(loop) {}
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Hide && !e->spontaneous()) loop_.quit();
+    return false;
+  }
+
+ private:
+  QEventLoop& loop_;
+};
+
 }  // namespace
+
+void mainform::ShowModal(QWidget* window) {
+  if (window->isVisible()) {
+    window->raise();
+    window->activateWindow();
+    return;
+  }
+  QEventLoop loop;
+  HiddenWatch watch(loop);
+  QPointer<QWidget> guard(window);
+  window->installEventFilter(&watch);
+  QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+  window->setWindowModality(Qt::ApplicationModal);
+  window->show();
+  window->raise();
+  window->activateWindow();
+  loop.exec(QEventLoop::DialogExec);
+  if (!guard) return;
+  guard->removeEventFilter(&watch);
+  // Hidden now, so its modality may change: another window may show it
+  // beside the others.
+  if (!guard->isVisible()) guard->setWindowModality(Qt::NonModal);
+}
 
 void TMainForm1::CreateDeviceWindows() {
   if (Devices.TeleForm1) return;
@@ -50,20 +90,21 @@ void TMainForm1::CreateDeviceWindows() {
   Devices = CreateTelescopeWindows(this, telescopeHost_.get());
   Connections1 = new QMenu(QStringLiteral("&Connections"), this);
   menuBar()->insertMenu(Observer1->menuAction(), Connections1);
-  auto show = [](QWidget* w) {
-    w->show();
-    w->raise();
-  };
-  TelescopeControl1 = Item(Connections1, "&Telescope...", [this, show] { show(Devices.TeleForm1); });
-  FilterWheel1 = Item(Connections1, "&Filter Wheel...", [this, show] { show(Devices.FilterWheelForm1); });
-  Focuser1 = Item(Connections1, "F&ocuser...", [this, show] { show(Devices.FocuserForm1); });
-  Camera1 = Item(Connections1, "&Cameras...", [this, show] {
+  // The telescope window stays open beside the chart; the accessories'
+  // and the cameras' windows are modal.
+  TelescopeControl1 = Item(Connections1, "&Telescope...", [this] {
+    Devices.TeleForm1->show();
+    Devices.TeleForm1->raise();
+  });
+  FilterWheel1 = Item(Connections1, "&Filter Wheel...", [this] { ShowModal(Devices.FilterWheelForm1); });
+  Focuser1 = Item(Connections1, "F&ocuser...", [this] { ShowModal(Devices.FocuserForm1); });
+  Camera1 = Item(Connections1, "&Cameras...", [this] {
     if (!AscomCameraForm1) {
       ascomCameras_ = std::make_unique<imaging::TAscomCameraSlots>();
       imaging::SetAscomCameraSlots(ascomCameras_.get());
       AscomCameraForm1 = new imaging::TAscomCameraForm1(*ascomCameras_, this);
     }
-    show(AscomCameraForm1);
+    ShowModal(AscomCameraForm1);
   });
   PopupMenu1->addSeparator();
   GotoHere = Item(PopupMenu1, "Telescope &goto here", [this] {

@@ -37,6 +37,13 @@ F* OwnedWindow(F*& global, QWidget* owner) {
   return global;
 }
 
+// Shows a window modally, as a dialog's exec does: the other windows take
+// no input until it is hidden (closed by the user, or cancelled by the
+// program's close); events, and with them the heartbeat and the device
+// timers, run meanwhile, so the chart keeps moving. A window that is open
+// already (another window showed it) is brought to the front.
+void ShowModal(QWidget* window);
+
 // Cancels the open pop-up menus and modal windows, newest first, as their
 // Cancel or Esc would: a dialog is rejected (its exec returns once control
 // reaches its loop again), any other modal window is hidden.

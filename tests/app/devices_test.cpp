@@ -1,16 +1,21 @@
 // The devices in the real main window on the built data: the simulated
-// mount connected through the Connections menu, a goto from the chart's
+// mount connected through the Connections menu (the telescope window beside
+// the chart, the accessories' and cameras' windows modal while the chart
+// runs on), a goto from the chart's
 // pop-up, the telescope marker in the next render, the camera simulator
 // following the mount in J2000, the camera settings and the imaging console
 // from the Imaging menu, the points-of-interest sequencer slewing and
 // imaging through the console, and the close with the devices disconnected
 // and every thread joined.
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
+#include <functional>
 
 #include "app/core/points_of_interest.h"
 #include "app/forms/poi_form.h"
@@ -96,6 +101,33 @@ struct FastSimulators {
   ~FastSimulators() { platform::SetSimulatorClock({}); }
 };
 
+// What a menu item's modal window was while it was open: the window, its
+// modality, and whether the chart was rendered again meanwhile; `use` acts
+// on it before it is closed.
+struct ModalVisit {
+  QWidget* window = nullptr;
+  Qt::WindowModality modality = Qt::NonModal;
+  bool rendered = false;
+};
+ModalVisit OpenModally(TMainForm1& form, QAction* item, std::function<void()> use) {
+  ModalVisit v;
+  bool looked = false;
+  QTimer::singleShot(0, [&] {
+    looked = true;
+    v.window = QApplication::activeModalWidget();
+    if (!v.window) return;
+    v.modality = v.window->windowModality();
+    if (use) use();
+    const int renders = form.RenderCount;
+    form.Chart().MarkReplot();
+    v.rendered = RunEventsUntil([&] { return form.RenderCount > renders; }, kEventWaitMs);
+    v.window->close();
+  });
+  item->trigger();  // returns once the window is closed
+  RunEventsUntil([&] { return looked; }, kEventWaitMs);  // a window that was not modal
+  return v;
+}
+
 }  // namespace
 
 TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
@@ -123,6 +155,20 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   EXPECT_FALSE(form->Midnight1->isEnabled());
   EXPECT_TRUE(form->LMTUT1->isEnabled());
   EXPECT_TRUE(form->Keys.TelescopeConnected);
+  EXPECT_EQ(teleForm->windowModality(), Qt::NonModal);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  // Connections > Filter Wheel and Focuser open modally; the heartbeat runs
+  // on and the chart is rendered again while they are open.
+  for (auto [item, window] : {std::pair<QAction*, QWidget*>{m.FilterWheel1, form->Devices.FilterWheelForm1},
+                              {m.Focuser1, form->Devices.FocuserForm1}}) {
+    SCOPED_TRACE(item->text().toStdString());
+    const ModalVisit visit = OpenModally(*form, item, {});
+    EXPECT_EQ(visit.window, window);
+    EXPECT_EQ(visit.modality, Qt::ApplicationModal);
+    EXPECT_TRUE(visit.rendered);
+    EXPECT_FALSE(window->isVisible()) << "closed";
+  }
   teleForm->hide();
 
   // The chart zoomed in on the highest bright star (of date); a right click
@@ -219,11 +265,15 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
     if (a->text() == QStringLiteral("Image File")) imageFile = a;
   ASSERT_TRUE(imageFile);
   EXPECT_FALSE(startup_fixture::ModalCaptionOf(imageFile).isEmpty());
-  m.Camera1->trigger();
-  auto* cameras = form->findChild<imaging::TAscomCameraForm1*>();
-  ASSERT_TRUE(cameras && cameras->isVisible());
-  (*imaging::AscomCameraSlots())[1].name = "Noctra.Simulator.Camera";  // as the chooser gives it
-  cameras->Connect1->click();
+  const ModalVisit cameras = OpenModally(*form, m.Camera1, [] {
+    auto* w = qobject_cast<imaging::TAscomCameraForm1*>(QApplication::activeModalWidget());
+    if (!w) return;
+    (*imaging::AscomCameraSlots())[1].name = "Noctra.Simulator.Camera";  // as the chooser gives it
+    w->Connect1->click();
+  });
+  EXPECT_TRUE(qobject_cast<imaging::TAscomCameraForm1*>(cameras.window));
+  EXPECT_EQ(cameras.modality, Qt::ApplicationModal);
+  EXPECT_TRUE(cameras.rendered);
   ASSERT_TRUE(imaging::AscomCameraSlots()->Camera(1));
   // Imaging > Imaging Console offers the connected driver camera; its
   // chart hints read the chart's centre in J2000.

@@ -607,6 +607,37 @@ TEST(MirroredMagnifier, MoonPictureFollowsTheFactors) {
   MoonBitmap = nullptr;
 }
 
+// The magnifier writes "MOON" at a fixed place: centred under the disc, its
+// text cell's top 5 pixels below the disc's lowest row (the first-quarter
+// Moon of 2024 January 18, lit on the right; a 1° half field puts its disc
+// about 100 pixels high).
+TEST(MirroredMagnifier, MoonLabelCentredUnderTheDisc) {
+  MagScene s(2460328.25, 1.0 * kDeg);
+  CalcMoon(s.m->SolarContext, s.m->Observer, MoonBody);
+  const auto [x, y] = s.Render(MoonBody.RA, MoonBody.Dec, 1, 1);
+  const QImage plain = s.bitmap.Image().copy();
+  s.m->MoonLabel = 1;
+  s.Render(MoonBody.RA, MoonBody.Dec, 1, 1);
+  // The disc's lowest row (its shadowed part is dark grey, not black).
+  int discBottom = y;
+  for (int j = y; j < 400; ++j)
+    for (int i = 0; i < 400; ++i)
+      if (plain.pixel(i, j) & platform::kRgbMask) discBottom = j;
+  ASSERT_GT(discBottom - y, 40);
+  int left = 400, right = -1, top = 400, bottom = -1;
+  for (int j = 0; j < 400; ++j)
+    for (int i = 0; i < 400; ++i)
+      if ((plain.pixel(i, j) ^ s.bitmap.Pixel(i, j)) & platform::kRgbMask)
+        left = std::min(left, i), right = std::max(right, i), top = std::min(top, j), bottom = std::max(bottom, j);
+  ASSERT_GE(right, left) << "no label drawn";
+  // The cell's top 5 pixels below the disc (±1 for the disc's rounding);
+  // the glyphs start up to 3 pixels (the font's leading) lower.
+  EXPECT_GE(top - discBottom, 4);
+  EXPECT_LE(top - discBottom, 9);
+  EXPECT_LE(bottom - top, 20);
+  EXPECT_LE(std::abs((left + right) / 2 - x), 2) << left << ".." << right << " about " << x;
+}
+
 // Saturn near its 2021 opposition, its ring tilted against north: the ring
 // of a mirrored view is the plain view's ring reflected left to right.
 TEST(MirroredMagnifier, SaturnsRingIsMirrored) {

@@ -121,7 +121,7 @@ TEST(DrawingContext, ArcRunsCounterClockwiseBetweenRays) {
   EXPECT_LE(ink.top(), 11);
 }
 
-TEST(DrawingContext, DottedPenIsThreeOnThreeOff) {
+TEST(DrawingContext, DottedAndDashDotPens) {
   Bitmap b(40, 5);
   {
     DrawingContext dc(b);
@@ -132,6 +132,19 @@ TEST(DrawingContext, DottedPenIsThreeOnThreeOff) {
   std::string row;
   for (int x = 0; x < 12; ++x) row += b.Pixel(x, 2) ? '#' : '.';
   EXPECT_EQ(row, "###...###...");
+  // Dash-dot at width 2: 8 on, 4 off, 2 on, 4 off along the line, two rows thick.
+  Bitmap d(40, 6);
+  {
+    DrawingContext dc(d);
+    dc.SelectPen(Pen::DashDot(2, 0x00FFFFFF));
+    dc.MoveTo(0, 3);
+    dc.LineTo(36, 3);
+  }
+  std::string rows[2];
+  for (int y : {2, 3})
+    for (int x = 0; x < 18; ++x) rows[y - 2] += d.Pixel(x, y) ? '#' : '.';
+  EXPECT_EQ(rows[0], "########....##....");
+  EXPECT_EQ(rows[1], rows[0]);
 }
 
 // --- Fonts and text -----------------------------------------------------------------------

@@ -1,13 +1,16 @@
 // The picture store: add, update, delete, records paired through their
-// offsets, a crash between the two files, limits of what can be stored,
-// and the picture-fitting rules.
+// offsets, a crash between the two files, compaction on delete and update
+// (and what a failed or interrupted one leaves), limits of what can be
+// stored, and the picture-fitting rules.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "platform/codec.h"
+#include "tests/support/test_support.h"
 #include "tools/picture_store.h"
 
 namespace {
@@ -123,6 +126,105 @@ TEST_F(PictureStore, CrashBetweenTheTwoFiles) {
   index.insert(index.end(), extra.begin(), extra.end());
   Write("imagelisting.index", index);
   EXPECT_EQ(Listed(), (Titles{"a", "b"}));
+}
+
+// A store as an earlier version left it: key 1/5's pictures a0, a1, a2 with
+// other keys' entries between them, and a removed picture's record left
+// unreferenced before b1.
+class CompactingStore : public PictureStore {
+ protected:
+  using Items = std::vector<std::pair<uint32_t, std::vector<uint8_t>>>;  // key, record
+  Items Start() {
+    Items items;
+    for (auto [key, title] : std::vector<std::pair<uint32_t, std::string>>{
+             {0x01000005, "a0"}, {0x0C000010, "b0"}, {0x01000005, "a1"}, {0x0C000010, "b1"}, {2, "c0"}, {0x01000005, "a2"}})
+      items.push_back({key, Record(title)});
+    std::vector<uint8_t> index, data;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (i == 3) data.resize(data.size() + kImageRecordBytes, 'x');
+      index.resize(index.size() + 8);
+      platform::PutU32(&index[8 * i], items[i].first);
+      platform::PutU32(&index[8 * i + 4], uint32_t(data.size()));
+      data.insert(data.end(), items[i].second.begin(), items[i].second.end());
+    }
+    Write("imagelisting.index", index);
+    Write("imagelisting.data", data);
+    SetImageListKey(1, 5);
+    return items;
+  }
+  static std::vector<uint8_t> Record(const std::string& title, const std::string& path = "p.jpg") {
+    std::vector<uint8_t> r(kImageRecordBytes);
+    std::string err, warn;
+    EXPECT_TRUE(EncodeImageRecord({path, title, "notes of " + title}, r.data(), err, warn));
+    return r;
+  }
+  // The pair holds exactly these records in this order, offsets from 0,
+  // and no temporary is left.
+  void ExpectCompact(const Items& items) {
+    const auto index = Bytes("imagelisting.index"), data = Bytes("imagelisting.data");
+    ASSERT_EQ(index.size(), 8 * items.size());
+    ASSERT_EQ(data.size(), kImageRecordBytes * items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      EXPECT_EQ(platform::GetU32(&index[8 * i]), items[i].first) << i;
+      EXPECT_EQ(platform::GetU32(&index[8 * i + 4]), kImageRecordBytes * i) << i;
+      EXPECT_TRUE(std::equal(items[i].second.begin(), items[i].second.end(), data.begin() + long(kImageRecordBytes * i)))
+          << "record " << i;
+    }
+    for (const char* temp : {"imagelisting.index.temp", "imagelisting.data.temp"})
+      EXPECT_FALSE(std::filesystem::exists(ImageListFolder + temp)) << temp;
+  }
+};
+
+TEST_F(CompactingStore, DeletingFirstMiddleOrLastAndUpdating) {
+  for (int n : {0, 1, 2}) {
+    auto items = Start();
+    ASSERT_TRUE(DeleteImageListEntry(n).ok);
+    items.erase(items.begin() + std::vector<int>{0, 2, 5}[std::size_t(n)]);
+    ExpectCompact(items);
+  }
+  auto items = Start();
+  ASSERT_TRUE(UpdateImageListEntry(1, {"/p/a1.jpg", "a1*", "notes of a1*"}).ok);
+  items[2].second = Record("a1*", "/p/a1.jpg");
+  ExpectCompact(items);
+}
+
+TEST_F(CompactingStore, FailedOrInterruptedRewrites) {
+  Start();
+  const auto index = Bytes("imagelisting.index"), data = Bytes("imagelisting.data");
+  {
+    testing_support::FileSizeLimit full(3 * kImageRecordBytes);  // the data temporary cannot be written
+    EXPECT_FALSE(DeleteImageListEntry(1).ok);
+    EXPECT_FALSE(UpdateImageListEntry(0, {"x.jpg", "x", ""}).ok);
+  }
+  // The index temporary cannot be made (a folder has its name) after the
+  // data temporary was written.
+  std::filesystem::create_directory(ImageListFolder + "imagelisting.index.temp");
+  EXPECT_FALSE(DeleteImageListEntry(1).ok);
+  std::filesystem::remove(ImageListFolder + "imagelisting.index.temp");
+  EXPECT_FALSE(std::filesystem::exists(ImageListFolder + "imagelisting.data.temp"));
+  EXPECT_EQ(Bytes("imagelisting.index"), index);
+  EXPECT_EQ(Bytes("imagelisting.data"), data);
+  // Cut short while the temporaries were written: they go at the next use.
+  Write("imagelisting.data.temp", std::vector<uint8_t>(100, 7));
+  Write("imagelisting.index.temp", std::vector<uint8_t>(8, 7));
+  EXPECT_EQ(Listed(), (Titles{"a0", "a1", "a2"}));
+  EXPECT_FALSE(std::filesystem::exists(ImageListFolder + "imagelisting.data.temp"));
+  EXPECT_EQ(Bytes("imagelisting.data"), data);
+  // Cut short between the renames (the compacted data file beside the old
+  // index): the index temporary is put in place at the next use.
+  auto items = Start();
+  ASSERT_TRUE(DeleteImageListEntry(0).ok);
+  Write("imagelisting.index.temp", Bytes("imagelisting.index"));
+  Write("imagelisting.index", index);
+  EXPECT_EQ(Listed(), (Titles{"a1", "a2"}));
+  items.erase(items.begin());
+  ExpectCompact(items);
+  // Cut short after the live pair was removed (an older order): the
+  // temporaries are the store.
+  std::filesystem::rename(ImageListFolder + "imagelisting.index", ImageListFolder + "imagelisting.index.temp");
+  std::filesystem::rename(ImageListFolder + "imagelisting.data", ImageListFolder + "imagelisting.data.temp");
+  EXPECT_EQ(Listed(), (Titles{"a1", "a2"}));
+  ExpectCompact(items);
 }
 
 TEST_F(PictureStore, LimitsOfWhatCanBeStored) {

@@ -33,7 +33,7 @@ TEST_F(SolSysWindow, MoonOfMeeusExample47a) {
   TSolSysInfo s;
   ASSERT_TRUE(MakeSolSysInfo(kSelectSolarSystem, 9, *obs_, s));
   EXPECT_EQ(s.Name, "The Moon");
-  EXPECT_EQ(s.Magnitude, "No data");
+  EXPECT_EQ(s.Magnitude, "No Data");
   EXPECT_EQ(s.DistanceLabel, "Distance (KM):");
   // 368409.7 km (228919.2 miles): whole kilometres, ±1 km of the series.
   EXPECT_TRUE(s.Distance == "368409 (228919 miles)" || s.Distance == "368410 (228919 miles)") << s.Distance;
@@ -75,6 +75,7 @@ TEST_F(SolSysWindow, SunHasNoElementsOrVisibility) {
   TSolSysInfo s;
   ASSERT_TRUE(MakeSolSysInfo(kSelectSolarSystem, 10, *obs_, s));
   EXPECT_EQ(s.Name, "The Sun");
+  EXPECT_EQ(s.Magnitude, "No Data");
   EXPECT_FALSE(s.ShowElements || s.ShowVisibility);
   EXPECT_LT(s.AltitudeRad, 0) << "midnight: below the horizon, not clipped to -1";
   EXPECT_EQ(s.Distance, "1.0");

@@ -91,6 +91,47 @@ TEST_F(WorldMapSky, AntimeridianViewDrawsBothSides) {
   }
 }
 
+// The state and province lines built from Debian's gmt-dcw: the boundary
+// between Washington and British Columbia lies on the 49th parallel (the
+// treaty line), between countries (class 2), within 5 km along its whole
+// land length; the one between Colorado and Utah on the meridian of
+// 109° 02' 48" W (the Four Corners monument, 36.9990° N 109.0452° W),
+// within a country (class 1).
+TEST_F(WorldMapSky, StateLinesFromTheChartOfTheWorld) {
+  if (!std::filesystem::exists("/usr/share/gmt-dcw/dcw-gmt.nc")) GTEST_SKIP() << "gmt-dcw is not installed";
+  const TBoundarySet b = LoadBoundaryFiles(kFolder);
+  EXPECT_TRUE(b.Problems.empty());
+  EXPECT_GT(b.States.size(), 60u);
+  // Where the lines of a class cross a meridian (or a parallel) within a
+  // band: the other coordinate of each crossing.
+  auto crossings = [&](int cls, bool meridian, double at, double from, double to) {
+    std::vector<double> found;
+    for (const TBoundaryLine& l : b.States) {
+      if (l.Class != cls) continue;
+      for (std::size_t i = 1; i < l.Points.size(); ++i) {
+        auto [x1, y1] = l.Points[i - 1];
+        auto [x2, y2] = l.Points[i];
+        if (!meridian) std::swap(x1, y1), std::swap(x2, y2);
+        if ((x1 - at) * (x2 - at) > 0 || x1 == x2) continue;
+        const double other = y1 + (y2 - y1) * (at - x1) / (x2 - x1);
+        if (other >= from && other <= to) found.push_back(other);
+      }
+    }
+    return found;
+  };
+  constexpr double k5Km = 5.0 / 111.2;  // degrees of latitude
+  for (double lon : {-122.7, -122.0, -120.0, -118.0, -117.1}) {
+    const std::vector<double> lats = crossings(2, true, lon, 48.0, 50.0);
+    ASSERT_EQ(lats.size(), 1u) << lon;
+    EXPECT_NEAR(lats[0], 49.0, k5Km) << lon;
+  }
+  for (double lat : {37.2, 39.0, 40.8}) {
+    const std::vector<double> lons = crossings(1, false, lat, -110.0, -108.0);
+    ASSERT_EQ(lons.size(), 1u) << lat;
+    EXPECT_NEAR(lons[0], -109.0452, k5Km / std::cos(lat * 3.14159265358979 / 180)) << lat;
+  }
+}
+
 TEST_F(WorldMapSky, ClickOnABuiltCityPicksIt) {
   int london = -1;
   for (int i = 0; i < kCityCount && london < 0; ++i)
