@@ -463,7 +463,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
   // empty, the run says so and goes on; installing the package changes
   // the sources' stamp, so the next run builds the file.
   const std::string dcw = platform::JoinPath(opt.dcwDir.empty() ? kDcwFolder : opt.dcwDir, "");
-  targets.push_back({"pby.cbd", {"map/namer.map/pby.cbd"}, {dcw + kDcwFile, dcw + kDcwStatesFile}, 1, false, [&] {
+  targets.push_back({"pby.cbd", {"map/namer.map/pby.cbd"}, {dcw + kDcwFile, dcw + kDcwStatesFile}, 2, false, [&] {
                        const StateBoundaryFile f = BuildStateBoundaryFile(dcw);
                        std::filesystem::create_directories(platform::JoinPath(dir, "map/namer.map"));
                        WriteOutput(dir, "map/namer.map/pby.cbd", f.bytes);

@@ -307,7 +307,11 @@ StateBoundaryFile BuildStateBoundaryFile(const std::string& folder) {
       return f;
     }
   const std::vector<DcwArea> areas = ReadDcwAreas(nc, ReadDcwStateCodes(list, {"US", "CA"}));
-  const std::vector<BoundaryLine> lines = SharedBoundaries(areas, 0.5, 0.002, 2.0);
+  // Stretches between two countries (class 2) are left to the national
+  // boundary files, which the map draws dash-dot over the state lines: a
+  // solid state line under them would hide the national pattern.
+  std::vector<BoundaryLine> lines = SharedBoundaries(areas, 0.5, 0.002, 2.0);
+  std::erase_if(lines, [](const BoundaryLine& l) { return l.cls != 1; });
   std::size_t points = 0;
   for (const BoundaryLine& l : lines) points += l.points.size();
   f.bytes = EncodeBoundaryFile(lines);

@@ -57,10 +57,11 @@ std::vector<BoundaryLine> SharedBoundaries(const std::vector<DcwArea>& areas, do
                                            double simplifyDeg, double shortestKm);
 
 // "map/namer.map/pby.cbd" from the package's two files in `folder`: the
-// boundaries between the states of the United States and the provinces
-// and territories of Canada (outlines matched within 0.5 km, points within
-// 0.002° of the line dropped, pieces shorter than 2 km left out, where two
-// coasts come close). Without the package's files the file holds no
+// boundaries between the states of the United States and between the
+// provinces and territories of Canada, all of class 1; the border between
+// the two countries is the national files' (outlines matched within
+// 0.5 km, points within 0.002° of the line dropped, pieces shorter than
+// 2 km left out, where two coasts come close). Without the package's files the file holds no
 // segments and `missing` names what is missing and how to install it.
 struct StateBoundaryFile {
   std::vector<uint8_t> bytes;

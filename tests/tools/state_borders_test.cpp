@@ -85,27 +85,23 @@ TEST(StateBoundaries, BuiltFromTheChartOfTheWorld) {
                              "# country state name\nCA AA Alpha\nCA MM Missing\nUS BB Beta\nUS CC Gamma\nMX ZZ Zeta\n");
   const mkdata::StateBoundaryFile f = mkdata::BuildStateBoundaryFile(dir.Path());
   EXPECT_TRUE(f.missing.empty()) << f.missing;
-  EXPECT_NE(f.summary.find("2 state and province boundary lines"), std::string::npos) << f.summary;
+  EXPECT_NE(f.summary.find("1 state and province boundary lines"), std::string::npos) << f.summary;
 
-  // Two lines, each once and whole: the province's side of the 49th
-  // parallel (between countries, class 2), and the state's eastern border
-  // (within a country, class 1) in one piece although its ring starts in
-  // the middle of it. Coasts, the island and the unlisted country's border
-  // are left out; steps along a straight border fold into its ends.
+  // One line, whole: the state's eastern border (within a country, class 1)
+  // in one piece although its ring starts in the middle of it. The 49th
+  // parallel between the countries is left to the national file; coasts,
+  // the island and the unlisted country's border are left out; steps along
+  // a straight border fold into its ends (arc-second steps in the file,
+  // 16-bit values over 2°: 0.001°).
   std::vector<TBoundaryLine> lines;
   ASSERT_EQ(ParseBoundaryFile(f.bytes, lines), 0);
-  ASSERT_EQ(lines.size(), 2u);
-  // Each line's class and its two ends (arc-second steps in the file,
-  // 16-bit values over 2°: 0.001°).
-  const std::pair<double, double> ends[2][2] = {{{-110, 49.003}, {-108, 49.003}}, {{-108, 47}, {-108, 49}}};
-  for (int k = 0; k < 2; ++k) {
-    const TBoundaryLine& l = lines[std::size_t(k)];
-    EXPECT_EQ(l.Class, 2 - k);
-    ASSERT_EQ(l.Points.size(), 2u) << k;
-    const auto [p, q] = std::minmax(l.Points[0], l.Points[1]);
-    EXPECT_LT(std::hypot(p.first - ends[k][0].first, p.second - ends[k][0].second), 0.001) << k;
-    EXPECT_LT(std::hypot(q.first - ends[k][1].first, q.second - ends[k][1].second), 0.001) << k;
-  }
+  ASSERT_EQ(lines.size(), 1u);
+  const TBoundaryLine& l = lines[0];
+  EXPECT_EQ(l.Class, 1);
+  ASSERT_EQ(l.Points.size(), 2u);
+  const auto [p, q] = std::minmax(l.Points[0], l.Points[1]);
+  EXPECT_LT(std::hypot(p.first + 108, p.second - 47), 0.001);
+  EXPECT_LT(std::hypot(q.first + 108, q.second - 49), 0.001);
 }
 
 TEST(StateBoundaries, WithoutThePackageTheFileIsEmptyAndSaysWhy) {

@@ -91,23 +91,26 @@ TEST_F(WorldMapSky, AntimeridianViewDrawsBothSides) {
   }
 }
 
-// The state and province lines built from Debian's gmt-dcw: the boundary
-// between Washington and British Columbia lies on the 49th parallel (the
-// treaty line), between countries (class 2), within 5 km along its whole
-// land length; the one between Colorado and Utah on the meridian of
-// 109° 02' 48" W (the Four Corners monument, 36.9990° N 109.0452° W),
-// within a country (class 1).
+// The state and province lines built from Debian's gmt-dcw: the one
+// between Colorado and Utah lies on the meridian of 109° 02' 48" W (the Four
+// Corners monument, 36.9990° N 109.0452° W), the one between Alberta and
+// Saskatchewan on 110° W (the Fourth Meridian of the Dominion Land Survey),
+// each within 5 km and within a country (class 1). The line between
+// Washington and British Columbia, the treaty line of the 49th parallel,
+// is not among them: the national file draws it (within 5 km of 49° N).
 TEST_F(WorldMapSky, StateLinesFromTheChartOfTheWorld) {
   if (!std::filesystem::exists("/usr/share/gmt-dcw/dcw-gmt.nc")) GTEST_SKIP() << "gmt-dcw is not installed";
   const TBoundarySet b = LoadBoundaryFiles(kFolder);
   EXPECT_TRUE(b.Problems.empty());
   EXPECT_GT(b.States.size(), 60u);
+  for (const TBoundaryLine& l : b.States) EXPECT_EQ(l.Class, 1);
   // Where the lines of a class cross a meridian (or a parallel) within a
   // band: the other coordinate of each crossing.
-  auto crossings = [&](int cls, bool meridian, double at, double from, double to) {
+  auto crossingsOf = [](const std::vector<TBoundaryLine>& lines, int cls, bool meridian, double at, double from,
+                        double to) {
     std::vector<double> found;
-    for (const TBoundaryLine& l : b.States) {
-      if (l.Class != cls) continue;
+    for (const TBoundaryLine& l : lines) {
+      if (cls >= 0 && l.Class != cls) continue;
       for (std::size_t i = 1; i < l.Points.size(); ++i) {
         auto [x1, y1] = l.Points[i - 1];
         auto [x2, y2] = l.Points[i];
@@ -119,16 +122,25 @@ TEST_F(WorldMapSky, StateLinesFromTheChartOfTheWorld) {
     }
     return found;
   };
+  auto crossings = [&](int cls, bool meridian, double at, double from, double to) {
+    return crossingsOf(b.States, cls, meridian, at, from, to);
+  };
   constexpr double k5Km = 5.0 / 111.2;  // degrees of latitude
   for (double lon : {-122.7, -122.0, -120.0, -118.0, -117.1}) {
-    const std::vector<double> lats = crossings(2, true, lon, 48.0, 50.0);
-    ASSERT_EQ(lats.size(), 1u) << lon;
-    EXPECT_NEAR(lats[0], 49.0, k5Km) << lon;
+    EXPECT_TRUE(crossings(-1, true, lon, 48.5, 49.5).empty()) << lon;
+    const std::vector<double> lats = crossingsOf(b.Nations, -1, true, lon, 48.0, 50.0);
+    ASSERT_FALSE(lats.empty()) << lon;
+    for (double lat : lats) EXPECT_NEAR(lat, 49.0, k5Km) << lon;
   }
   for (double lat : {37.2, 39.0, 40.8}) {
     const std::vector<double> lons = crossings(1, false, lat, -110.0, -108.0);
     ASSERT_EQ(lons.size(), 1u) << lat;
     EXPECT_NEAR(lons[0], -109.0452, k5Km / std::cos(lat * 3.14159265358979 / 180)) << lat;
+  }
+  for (double lat : {50.0, 53.0, 57.0}) {
+    const std::vector<double> lons = crossings(1, false, lat, -111.0, -109.0);
+    ASSERT_EQ(lons.size(), 1u) << lat;
+    EXPECT_NEAR(lons[0], -110.0, k5Km / std::cos(lat * 3.14159265358979 / 180)) << lat;
   }
 }
 
