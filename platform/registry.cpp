@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QSysInfo>
 #include <QThread>
 
@@ -33,11 +34,20 @@ std::mutex& StoreMutex() {
   return m;
 }
 
+// UTF-8 text as it is: Qt's plain conversion drops a leading U+FEFF (a
+// byte-order mark at the start of a file, here a character of a name or a
+// value).
+QString FromUtf8(const std::string& text) {
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                   QStringDecoder::Flag::ConvertInitialBom);
+  return decoder(QByteArrayView(text.data(), qsizetype(text.size())));
+}
+
 // The store's key of a value: "section/ident", or the ident alone for the
 // keys outside any section.
 QString Key(const std::string& section, const std::string& ident) {
-  const QString name = QString::fromStdString(ident);
-  return section.empty() ? name : QString::fromStdString(section) + QLatin1Char('/') + name;
+  const QString name = FromUtf8(ident);
+  return section.empty() ? name : FromUtf8(section) + QLatin1Char('/') + name;
 }
 
 QString StorePath() {
@@ -202,7 +212,7 @@ double TRegIniFile::ReadFloat(const std::string& section, const std::string& ide
 
 void TRegIniFile::WriteString(const std::string& section, const std::string& ident,
                               const std::string& value) {
-  store_->Make({Change::Set, Key(section, ident), QString::fromStdString(value)});
+  store_->Make({Change::Set, Key(section, ident), FromUtf8(value)});
 }
 
 void TRegIniFile::WriteInteger(const std::string& section, const std::string& ident,
@@ -223,7 +233,7 @@ void TRegIniFile::DeleteKey(const std::string& section, const std::string& ident
 }
 
 void TRegIniFile::EraseSection(const std::string& section) {
-  store_->Make({Change::EraseSection, QString::fromStdString(section), {}});
+  store_->Make({Change::EraseSection, FromUtf8(section), {}});
 }
 
 void TRegIniFile::Flush() {
