@@ -14,8 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Age(const std::string& file, int secondsAgo) {
-  fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
+// Sets the file's time `secondsAgo` before now; returns the time set.
+fs::file_time_type Age(const std::string& file, int secondsAgo) {
+  const fs::file_time_type t = fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo);
+  fs::last_write_time(file, t);
+  return t;
 }
 
 void WritePicture(const std::string& file, int w, int h) {
@@ -47,10 +50,12 @@ TEST(FileCamera, ChoosesTheNewestPictureOfAFolder) {
   WritePicture(dir.File("a.jpg"), 8, 6);
   WriteFits(dir.File("b.fts"), 5, 4, "");
   Age(dir.File("a.jpg"), 100);
-  Age(dir.File("b.fts"), 50);
+  const fs::file_time_type fitsTime = Age(dir.File("b.fts"), 50);
   EXPECT_EQ(cam.ChooseFile(), dir.File("b.fts"));  // FITS written after the JPEG
   WritePicture(dir.File("c.bmp"), 3, 3);
-  fs::last_write_time(dir.File("c.bmp"), fs::last_write_time(dir.File("b.fts")));
+  // The time set, not the time read back: under a faked clock (libfaketime)
+  // the two differ.
+  fs::last_write_time(dir.File("c.bmp"), fitsTime);
   EXPECT_EQ(cam.ChooseFile(), dir.File("c.bmp"));  // equal times: the earlier mask wins
 
   // A file path with auto-load on is taken as a folder: nothing.
