@@ -44,10 +44,11 @@ int main(int argc, char** argv) {
   LogForm = new TLogForm(MainForm1);
   // Every way out takes the main window's one close path: File > Exit and
   // the close button (its close event), SIGTERM and SIGINT, the end of the
-  // desktop session and any other end of the event loop. An accepted close
-  // ends the loop; the window's destruction then stores the settings.
+  // desktop session and any other end of the event loop; the last three ask
+  // nothing (nobody may be there to answer). An accepted close has written
+  // the settings and ends the loop.
   form->OnClosed = [] { QCoreApplication::quit(); };
-  CloseOnTerminationSignals([form] { form->EndProgram(); });
+  CloseOnTerminationSignals([form] { form->EndProgramUnattended(); });
   QObject::connect(&app, &QGuiApplication::commitDataRequest, form, [form](QSessionManager&) {
     form->FinishClose();
   });

@@ -25,8 +25,21 @@ CameraClock& CameraClocks() {
 
 void ResetCameraClocks() { CameraClocks() = CameraClock{SteadyMs, platform::GetSystemTimeUTC}; }
 
+namespace {
+// The cameras that exist (made and destroyed on the GUI thread).
+std::vector<const TCamera*>& LiveCameras() {
+  static std::vector<const TCamera*> cameras;
+  return cameras;
+}
+}  // namespace
+
+void StoreCameraSettings() {
+  for (const TCamera* camera : LiveCameras()) camera->StoreSettings();
+}
+
 TCamera::TCamera(const std::string& nodeName, const std::string& listName)
     : logPrefix_("[" + listName + "] "), nodeName_(nodeName), listName_(listName) {
+  LiveCameras().push_back(this);
   SetNewElementDefaults(Settings);
   bool created = false;
   const platform::XmlElement e = ImagingSettingsElement(nodeName_, created);
@@ -39,6 +52,11 @@ TCamera::TCamera(const std::string& nodeName, const std::string& listName)
 
 TCamera::~TCamera() {
   timer_.stop();
+  std::erase(LiveCameras(), this);
+  StoreSettings();
+}
+
+void TCamera::StoreSettings() const {
   bool created = false;
   WriteImagingSettings(ImagingSettingsElement(nodeName_, created), Settings);
 }

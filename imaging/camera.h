@@ -54,6 +54,8 @@ class TCamera {
   TCamera(const std::string& nodeName, const std::string& listName);
   // Writes the settings back into the document.
   virtual ~TCamera();
+  // Writes the settings into the document now (the destruction does too).
+  void StoreSettings() const;
   TCamera(const TCamera&) = delete;
   TCamera& operator=(const TCamera&) = delete;
 
@@ -134,6 +136,10 @@ class TCamera {
   std::string listName_;
   QTimer timer_;
 };
+
+// Every camera that exists writes its settings into the imaging settings
+// document (to be saved with SaveImagingSettings).
+void StoreCameraSettings();
 
 // One consumer's camera list in the fixed order, with its current choice.
 class TCameraList {

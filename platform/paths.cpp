@@ -132,22 +132,71 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
 }
 
 namespace {
+
 std::mutex g_reportMutex;
 std::set<std::string> g_failing;  // files told as failing and not saved since
+int g_batchDepth = 0;
+std::vector<std::pair<std::string, std::string>> g_batched;  // file and reason
+std::function<void(const std::string&)> g_sink;
+
+std::string FailureText(const std::vector<std::pair<std::string, std::string>>& failures) {
+  if (failures.size() == 1)
+    return "Error: Can't write file " + failures[0].first + "\r\n" + failures[0].second +
+           "\r\nThe previous file is kept.";
+  std::string text = "Error: Can't write these files:";
+  for (const auto& [path, reason] : failures) text += "\r\n" + path + " (" + reason + ")";
+  return text + "\r\nThe previous files are kept.";
+}
+
+void Tell(const std::string& text) {
+  std::function<void(const std::string&)> sink;
+  {
+    std::lock_guard lock(g_reportMutex);
+    sink = g_sink;
+  }
+  if (sink)
+    sink(text);
+  else
+    ShowMessageBox(text, kProductCaption, MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
 }  // namespace
 
 void ReportSaveFailure(const std::string& path, const std::string& reason) {
   {
     std::lock_guard lock(g_reportMutex);
     if (!g_failing.insert(path).second) return;
+    if (g_batchDepth > 0) {
+      g_batched.emplace_back(path, reason);
+      return;
+    }
   }
-  ShowMessageBox("Error: Can't write file " + path + "\r\n" + reason + "\r\nThe previous file is kept.",
-                 kProductCaption, MsgButtons::Ok, MsgIcon::Exclamation);
+  Tell(FailureText({{path, reason}}));
 }
 
 void ReportSaved(const std::string& path) {
   std::lock_guard lock(g_reportMutex);
   g_failing.erase(path);
+}
+
+SaveFailureBatch::SaveFailureBatch() {
+  std::lock_guard lock(g_reportMutex);
+  ++g_batchDepth;
+}
+
+SaveFailureBatch::~SaveFailureBatch() {
+  std::vector<std::pair<std::string, std::string>> failures;
+  {
+    std::lock_guard lock(g_reportMutex);
+    if (--g_batchDepth > 0) return;
+    failures.swap(g_batched);
+  }
+  if (!failures.empty()) Tell(FailureText(failures));
+}
+
+void SetSaveFailureSink(std::function<void(const std::string& text)> sink) {
+  std::lock_guard lock(g_reportMutex);
+  g_sink = std::move(sink);
 }
 
 bool SaveFile(const std::string& path, const void* data, std::size_t size) {

@@ -3,6 +3,7 @@
 // case-sensitive file system one helper finds the file whatever its case.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -45,5 +46,22 @@ bool SaveFile(const std::string& path, const void* data, std::size_t size);
 // failing is told once, until ReportSaved says it was saved again.
 void ReportSaveFailure(const std::string& path, const std::string& reason);
 void ReportSaved(const std::string& path);
+
+// While a batch lives, save failures are collected instead of told one by
+// one; its end tells them together in one message ("Error: Can't write
+// these files:" with each file and its reason). The program's end saves
+// its settings files in one batch. Batches may nest: the outermost tells.
+class SaveFailureBatch {
+ public:
+  SaveFailureBatch();
+  ~SaveFailureBatch();
+  SaveFailureBatch(const SaveFailureBatch&) = delete;
+  SaveFailureBatch& operator=(const SaveFailureBatch&) = delete;
+};
+
+// Where save failures are told instead of a message box: while the program
+// ends on a signal nobody answers a box, and they go to the log. Takes the
+// message's text; an empty function restores the message boxes.
+void SetSaveFailureSink(std::function<void(const std::string& text)> sink);
 
 }  // namespace platform

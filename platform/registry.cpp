@@ -1,226 +1,188 @@
 #include "platform/registry.h"
 
-#include <cstring>
-#include <map>
+#include <csignal>
+#include <cerrno>
+#include <mutex>
+#include <unistd.h>
+#include <vector>
 
-#include <QFileDevice>
-#include <QSettings>
-#include <QString>
-#include <QStringList>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QSysInfo>
+#include <QThread>
 
 #include "platform/numfmt.h"
 #include "platform/paths.h"
+#include "platform/registry_text.h"
 
 namespace platform {
 
 namespace {
 
-// QSettings treats "/" as a group separator and "\" specially; the program's
-// section and value names contain neither, so they pass through as they are.
+// How long a save waits for another running copy of the program that holds
+// the store's lock (its write takes milliseconds).
+constexpr int kLockWaitMs = 1000;
+
+// The saves of this process take turns; so do their reads of the file.
+std::mutex& StoreMutex() {
+  static std::mutex m;
+  return m;
+}
+
+// UTF-8 text as it is: Qt's plain conversion drops a leading U+FEFF (a
+// byte-order mark at the start of a file, here a character of a name or a
+// value).
+QString FromUtf8(const std::string& text) {
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                   QStringDecoder::Flag::ConvertInitialBom);
+  return decoder(QByteArrayView(text.data(), qsizetype(text.size())));
+}
+
+// The store's key of a value: "section/ident", or the ident alone for the
+// keys outside any section.
 QString Key(const std::string& section, const std::string& ident) {
-  return QString::fromStdString(section) + QLatin1Char('/') + QString::fromStdString(ident);
+  const QString name = FromUtf8(ident);
+  return section.empty() ? name : FromUtf8(section) + QLatin1Char('/') + name;
 }
 
-// --- The file's syntax --------------------------------------------------------
-//
-// The store is read and written in the INI syntax of QSettings::IniFormat
-// (files written by earlier versions read the same), by routines of our own:
-// Qt's INI writer commits a file whose last bytes could not be written (a
-// full disk gives a cut file and no error), while a write routine of our
-// own flushes and reports the failure, and QSettings then keeps the old file.
-//
-// Section and key names: letters, digits, "_", "-" and "." as they are, "/"
-// inside a key as "\", other characters as "%XX" or "%UXXXX"; keys outside
-// any section go under [General] (a section really named so is
-// "[%General]"). Values: UTF-8, control characters and the quote and
-// backslash escaped C-style (a hex digit after a "\x" escape escaped too),
-// quoted when they hold ",", ";" or "=" or begin or end with a blank; a
-// value beginning with "@" has it doubled. An unquoted "," separates the
-// items of a list.
-
-bool IsPlainKeyChar(char16_t c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-         c == '.';
+QString StorePath() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/Tarvel Software/Noctra Planetarium.ini");
 }
 
-QByteArray EscapeKey(const QString& key) {
-  QByteArray out;
-  for (QChar qc : key) {
-    const char16_t c = qc.unicode();
-    if (c == '/') out += '\\';
-    else if (IsPlainKeyChar(c)) out += char(c);
-    else if (c <= 0xFF) out += '%' + QByteArray::number(c, 16).toUpper().rightJustified(2, '0');
-    else out += "%U" + QByteArray::number(c, 16).toUpper().rightJustified(4, '0');
-  }
-  return out;
-}
-
-QString UnescapeKey(const QString& in) {
-  QString out;
-  for (qsizetype i = 0; i < in.size(); ++i) {
-    if (in[i] == '\\') {
-      out += '/';
-      continue;
-    }
-    if (in[i] == '%') {
-      const bool wide = i + 1 < in.size() && in[i + 1] == 'U';
-      const qsizetype from = i + 1 + wide, n = wide ? 4 : 2;
-      bool ok = false;
-      const uint code = in.mid(from, n).toUInt(&ok, 16);
-      if (ok && from + n <= in.size()) {
-        out += QChar(char16_t(code));
-        i = from + n - 1;
-        continue;
-      }
-    }
-    out += in[i];
-  }
-  return out;
-}
-
-bool IsHexDigit(char16_t c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-// Control characters written as a letter escape, and their letters.
-constexpr char kControls[] = "\a\b\f\n\r\t\v";
-constexpr char kLetters[] = "abfnrtv";
-
-QByteArray EscapeValue(const QString& value) {
-  QString out = value.startsWith('@') ? "@" : "";
-  bool quote = value.startsWith(' ') || value.endsWith(' ');
-  bool afterHex = false;
-  for (QChar qc : value) {
-    const char16_t c = qc.unicode();
-    if (c == ',' || c == ';' || c == '=') quote = true;
-    const char* control = c > 0 && c < 0x20 ? std::strchr(kControls, char(c)) : nullptr;
-    if (control) {
-      out += '\\';
-      out += QChar(kLetters[control - kControls]);
-      afterHex = false;
-    } else if (c < 0x20 || c == 0x7F || (afterHex && IsHexDigit(c))) {
-      out += "\\x" + QString::number(c, 16);
-      afterHex = true;
-    } else {
-      if (c == '"' || c == '\\') out += '\\';
-      out += qc;
-      afterHex = false;
-    }
-  }
-  return (quote ? '"' + out + '"' : out).toUtf8();
-}
-
-// A value text: a string, or a list where an unquoted "," separates items.
-QVariant UnescapeValue(const QString& in) {
-  QStringList items{QString()};
-  bool quoted = false, list = false;
-  for (qsizetype i = 0; i < in.size(); ++i) {
-    const QChar c = in[i];
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      list = true;
-      items.back() = items.back().trimmed();
-      items.append(QString());
-    } else if (c == '\\' && i + 1 < in.size()) {
-      const QChar e = in[++i];
-      const char* letter = e.unicode() > 0 && e.unicode() < 0x80 ? std::strchr(kLetters, char(e.unicode())) : nullptr;
-      if (e == 'x' || (e >= '0' && e <= '7')) {
-        // Hexadecimal after "x" (up to four digits), octal after a digit (up to three).
-        const bool hex = e == 'x';
-        qsizetype end = hex ? i + 1 : i;
-        while (end < in.size() && end - i - hex < (hex ? 4 : 3) &&
-               (hex ? IsHexDigit(in[end].unicode()) : in[end] >= '0' && in[end] <= '7'))
-          ++end;
-        items.back() += QChar(char16_t(in.mid(i + hex, end - i - hex).toUInt(nullptr, hex ? 16 : 8)));
-        i = end - 1;
-      } else if (letter) {
-        items.back() += QChar(kControls[letter - kLetters]);
-      } else {
-        items.back() += e;
-      }
-    } else {
-      items.back() += c;
-    }
-  }
-  if (list) {
-    items.back() = items.back().trimmed();
-    return items;
-  }
-  QString v = items.front();
-  if (v.startsWith("@@")) v.remove(0, 1);
-  else if (v == "@Invalid()") return QVariant();
-  return v;
-}
-
-bool ReadIni(QIODevice& device, QSettings::SettingsMap& map) {
-  QString section;
-  for (const QByteArray& raw : device.readAll().split('\n')) {
-    const QString line = QString::fromUtf8(raw).trimmed();
-    if (line.isEmpty() || line.startsWith(';') || line.startsWith('#')) continue;
-    if (line.startsWith('[')) {
-      const QString name = line.mid(1, line.indexOf(']') - 1).trimmed();
-      section = name == "General" ? QString() : name == "%General" ? "General/" : UnescapeKey(name) + '/';
-      continue;
-    }
-    const qsizetype eq = line.indexOf('=');
-    if (eq <= 0) continue;
-    const QVariant value = UnescapeValue(line.mid(eq + 1).trimmed());
-    if (value.isValid()) map.insert(section + UnescapeKey(line.left(eq).trimmed()), value);
-  }
+// The file's values; false when it exists but cannot be read.
+bool ReadStore(const QString& path, SettingsValues& values) {
+  values.clear();
+  QFile file(path);
+  if (!file.exists()) return true;
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QByteArray text = file.readAll();
+  if (file.error() != QFileDevice::NoError) return false;
+  values = ParseSettingsText(text);
   return true;
 }
 
-bool WriteIni(QIODevice& device, const QSettings::SettingsMap& map) {
-  // Keys outside any section first, under [General], then section by section.
-  std::map<QString, QByteArray> sections;
-  for (auto it = map.begin(); it != map.end(); ++it) {
-    const qsizetype slash = it.key().indexOf('/');
-    const QString section = slash < 0 ? QString() : it.key().left(slash);
-    const QVariant& v = it.value();
-    const QByteArray value = v.typeId() == QMetaType::QStringList
-                                 ? [&] {
-                                     QByteArray items;
-                                     for (const QString& s : v.toStringList())
-                                       items += (items.isEmpty() ? "" : ", ") + EscapeValue(s);
-                                     return items;
-                                   }()
-                                 : EscapeValue(v.toString());
-    sections[section] += EscapeKey(it.key().mid(slash + 1)) + '=' + value + '\n';
-  }
-  QByteArray text;
-  for (const auto& [name, lines] : sections) {
-    const QByteArray title = name.isEmpty() ? "General" : name == "General" ? "%General" : EscapeKey(name);
-    text += (text.isEmpty() ? "[" : "\n[") + title + "]\n" + lines;
-  }
-  // Everything reaches the file here, so that a failure stops QSettings
-  // from putting the file in place.
-  auto* file = qobject_cast<QFileDevice*>(&device);
-  return device.write(text) == text.size() && (!file || file->flush());
+// True when the lock beside the store names no owner (a save killed between
+// making the lock and writing its name into it) or names a process of this
+// machine that no longer runs. A lock naming this process is a leftover too
+// (of an earlier process with the same number): this process's own saves
+// take turns under StoreMutex and leave no lock behind.
+bool OwnerGone(const QLockFile& lock) {
+  qint64 pid = 0;
+  QString host, app;
+  if (!lock.getLockInfo(&pid, &host, &app)) return true;
+  if (!host.isEmpty() && host != QSysInfo::machineHostName()) return false;  // another machine's: cannot tell
+  if (pid <= 0 || pid == ::getpid()) return true;
+  return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
-QSettings::Format IniStoreFormat() {
-  static const QSettings::Format format = QSettings::registerFormat("ini", ReadIni, WriteIni);
-  return format;
+// Takes the store's lock. A lock whose owner is gone is removed at once
+// (QLockFile's own rule would wait until it is 30 s old); the removal still
+// fails while a running process holds it, since every holder keeps a kernel
+// lock on the file. A live holder is waited for at most kLockWaitMs.
+bool TakeLock(QLockFile& lock) {
+  QElapsedTimer waited;
+  waited.start();
+  for (;;) {
+    if (lock.tryLock(0)) return true;
+    if (lock.error() != QLockFile::LockFailedError) return false;
+    const bool removed = OwnerGone(lock) && lock.removeStaleLockFile();
+    if (waited.elapsed() >= kLockWaitMs) return false;
+    if (!removed) QThread::msleep(5);
+  }
 }
 
 }  // namespace
 
-TRegIniFile::TRegIniFile()
-    : settings_(std::make_unique<QSettings>(IniStoreFormat(), QSettings::UserScope,
-                                            QStringLiteral("Tarvel Software"),
-                                            QStringLiteral("Noctra Planetarium"))) {}
+namespace {
+
+// One change in the order it was made: a value set, a value removed, or a
+// whole section removed.
+struct Change {
+  enum Kind { Set, Remove, EraseSection } kind;
+  QString key;
+  QString value;
+};
+
+void Apply(SettingsValues& values, const Change& c) {
+  switch (c.kind) {
+    case Change::Set: values[c.key] = c.value; break;
+    case Change::Remove: values.erase(c.key); break;
+    case Change::EraseSection: {
+      values.erase(c.key);
+      const QString prefix = c.key + QLatin1Char('/');
+      for (auto it = values.lower_bound(prefix); it != values.end() && it->first.startsWith(prefix);)
+        it = values.erase(it);
+      break;
+    }
+  }
+}
+
+// The store of one file, shared by every TRegIniFile of the process (under
+// StoreMutex), so that a value written is read at once everywhere, as in
+// the registry, before it reaches the file.
+struct SharedStore {
+  SettingsValues values;        // the file's values with `pending` applied
+  std::vector<Change> pending;  // not yet written
+};
+
+SharedStore& StoreOf(const QString& path) {
+  static std::map<QString, SharedStore> stores;
+  return stores[path];
+}
+
+}  // namespace
+
+struct TRegIniFile::Store {
+  std::string fileName;
+  QString path;
+  SharedStore* shared = nullptr;
+
+  void Make(Change c) {
+    std::lock_guard guard(StoreMutex());
+    Apply(shared->values, c);
+    shared->pending.push_back(std::move(c));
+  }
+  const QString* Find(const QString& key) const {
+    const auto it = shared->values.find(key);
+    return it == shared->values.end() ? nullptr : &it->second;
+  }
+};
+
+TRegIniFile::TRegIniFile() : store_(std::make_unique<Store>()) {
+  store_->path = StorePath();
+  store_->fileName = store_->path.toStdString();
+  std::lock_guard guard(StoreMutex());
+  // The file as it is now (another copy of the program may have saved),
+  // with the changes not yet written on top.
+  SharedStore& shared = StoreOf(store_->path);
+  store_->shared = &shared;
+  SettingsValues values;
+  if (ReadStore(store_->path, values)) {
+    for (const Change& c : shared.pending) Apply(values, c);
+    shared.values = std::move(values);
+  }
+}
 
 TRegIniFile::~TRegIniFile() { Flush(); }
 
+const std::string& TRegIniFile::FileName() const { return store_->fileName; }
+
 bool TRegIniFile::ValueExists(const std::string& section, const std::string& ident) const {
-  return settings_->contains(Key(section, ident));
+  std::lock_guard guard(StoreMutex());
+  return store_->Find(Key(section, ident)) != nullptr;
 }
 
 std::string TRegIniFile::ReadString(const std::string& section, const std::string& ident,
                                     const std::string& deflt) const {
-  const QVariant v = settings_->value(Key(section, ident));
-  if (!v.isValid()) return deflt;
-  if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QLatin1Char(',')).toStdString();
-  return v.toString().toStdString();
+  std::lock_guard guard(StoreMutex());
+  const QString* v = store_->Find(Key(section, ident));
+  return v ? v->toStdString() : deflt;
 }
 
 int32_t TRegIniFile::ReadInteger(const std::string& section, const std::string& ident,
@@ -250,7 +212,7 @@ double TRegIniFile::ReadFloat(const std::string& section, const std::string& ide
 
 void TRegIniFile::WriteString(const std::string& section, const std::string& ident,
                               const std::string& value) {
-  settings_->setValue(Key(section, ident), QString::fromStdString(value));
+  store_->Make({Change::Set, Key(section, ident), FromUtf8(value)});
 }
 
 void TRegIniFile::WriteInteger(const std::string& section, const std::string& ident,
@@ -267,20 +229,48 @@ void TRegIniFile::WriteFloat(const std::string& section, const std::string& iden
 }
 
 void TRegIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  settings_->remove(Key(section, ident));
+  store_->Make({Change::Remove, Key(section, ident), {}});
 }
 
 void TRegIniFile::EraseSection(const std::string& section) {
-  settings_->remove(QString::fromStdString(section));
+  store_->Make({Change::EraseSection, FromUtf8(section), {}});
 }
 
 void TRegIniFile::Flush() {
-  settings_->sync();
-  const std::string file = settings_->fileName().toStdString();
-  if (settings_->status() == QSettings::AccessError)
-    ReportSaveFailure(file, "The settings could not be written.");
+  std::string error;
+  {
+    std::lock_guard guard(StoreMutex());
+    SharedStore& s = *store_->shared;
+    if (s.pending.empty()) return;
+    const QString folder = QFileInfo(store_->path).absolutePath();
+    QLockFile lock(store_->path + QStringLiteral(".lock"));
+    SettingsValues current;
+    if (!QDir().mkpath(folder)) {
+      error = "The folder " + folder.toStdString() + " cannot be made.";
+    } else if (!TakeLock(lock)) {
+      error = lock.error() == QLockFile::LockFailedError
+                  ? "The settings file is locked by another running copy of the program."
+                  : "Its lock file " + lock.fileName().toStdString() + " cannot be made.";
+    } else if (!ReadStore(store_->path, current)) {
+      error = "The settings file cannot be read.";
+    } else {
+      // The file as it is now, with the changes on top.
+      for (const Change& c : s.pending) Apply(current, c);
+      const QByteArray text = FormatSettingsText(current);
+      QFile old(store_->path);
+      const bool same = old.open(QIODevice::ReadOnly) && old.readAll() == text;
+      if (same || WriteFileAtomically(store_->fileName, text.constData(), std::size_t(text.size()), &error)) {
+        s.values = std::move(current);
+        s.pending.clear();
+      } else if (error.empty()) {
+        error = "The settings could not be written.";
+      }
+    }
+  }
+  if (error.empty())
+    ReportSaved(store_->fileName);
   else
-    ReportSaved(file);
+    ReportSaveFailure(store_->fileName, error);
 }
 
 }  // namespace platform

@@ -1,15 +1,19 @@
 // The per-user settings store: one section per option window under the
 // program's key, integers as decimal text, Booleans as "1"/"0", floating point
 // in invariant format. A missing or unreadable value reads as the caller's
-// default. Backed by an INI file (organisation "Tarvel Software", application
-// "Noctra Planetarium") in the user's configuration folder; tests point
-// XDG_CONFIG_HOME at a temporary folder.
+// default. Backed by an INI file ("Tarvel Software/Noctra Planetarium.ini" in
+// the user's configuration folder, $XDG_CONFIG_HOME or ~/.config; tests point
+// XDG_CONFIG_HOME at a temporary folder) in the syntax of registry_text.h.
+//
+// Each object reads the file when it is made and keeps its own changes until
+// Flush, which takes the file's lock, reads the file again, applies the
+// changes in their order and writes the result through a temporary file and
+// a rename, so changes saved meanwhile by another object or another running
+// copy of the program are kept.
 #pragma once
 
 #include <memory>
 #include <string>
-
-class QSettings;
 
 namespace platform {
 
@@ -36,11 +40,18 @@ class TRegIniFile {
 
   // Writes pending changes to disk (also done on destruction). A failed
   // write is told to the user (ReportSaveFailure); the file keeps its
-  // previous contents.
+  // previous contents and the changes stay pending. The file's lock is
+  // taken at once when it names no owner or its owner has ended (a save
+  // killed half-way leaves such a lock); one held by a running copy of the
+  // program is waited for at most a second.
   void Flush();
 
+  // The store's file.
+  const std::string& FileName() const;
+
  private:
-  std::unique_ptr<QSettings> settings_;
+  struct Store;
+  std::unique_ptr<Store> store_;
 };
 
 }  // namespace platform

@@ -35,6 +35,47 @@ QString XmlSafeText(const QString& in) {
   return out;
 }
 
+// The characters of a text, surrogate pairs joined; false at once when
+// `ok` refuses one (given the code point and whether it comes first) or a
+// surrogate has no partner.
+template <typename F>
+bool EveryCodePoint(const QString& s, F ok) {
+  for (qsizetype i = 0; i < s.size(); ++i) {
+    const qsizetype first = i;
+    char32_t c = s[i].unicode();
+    if (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate())
+      c = QChar::surrogateToUcs4(s[i], s[i + 1]), ++i;
+    else if (s[i].isSurrogate())
+      return false;
+    if (!ok(c, first == 0)) return false;
+  }
+  return true;
+}
+
+// The Name production of XML 1.0 (fifth edition, section 2.3).
+bool IsXmlNameText(const QString& name) {
+  const auto start = [](char32_t c) {
+    return c == ':' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xD6) ||
+           (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
+           (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
+           (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+           (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+  };
+  return !name.isEmpty() && EveryCodePoint(name, [&](char32_t c, bool first) {
+    return start(c) || (!first && (c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
+                                   (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040)));
+  });
+}
+
+// The Char production: tab, line feed, carriage return and the characters
+// from the space on, without U+FFFE and U+FFFF.
+bool IsXmlCharText(const QString& text) {
+  return EveryCodePoint(text, [](char32_t c, bool) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           c >= 0x10000;
+  });
+}
+
 }  // namespace
 
 bool IsValidXmlName(const std::string& name) {
@@ -179,12 +220,18 @@ QByteArray Serialize(const QDomDocument& doc) {
   ts << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n";
   const QDomDocumentType type = doc.doctype();
   if (!type.isNull() && !type.name().isEmpty()) {
-    ts << "<!DOCTYPE " << type.name();
+    // The name of a UTF-7 file's document type may decode to what no XML
+    // name holds (a NUL, half a surrogate pair), which the reader let pass
+    // there but refuses in the saved file: the root element's name, which a
+    // document type names anyway, stands in for it.
+    ts << "<!DOCTYPE " << (IsXmlNameText(type.name()) ? type.name() : root.tagName());
     // The system identifier in the quotes it allows; one holding both kinds
-    // of quote cannot be written and is left out.
+    // of quote, or a character XML cannot carry, is left out.
     const QString id = type.systemId();
-    if (!id.isEmpty() && !id.contains('"')) ts << " SYSTEM \"" << id << "\"";
-    else if (!id.isEmpty() && !id.contains('\'')) ts << " SYSTEM '" << id << "'";
+    if (!id.isEmpty() && IsXmlCharText(id)) {
+      if (!id.contains('"')) ts << " SYSTEM \"" << id << "\"";
+      else if (!id.contains('\'')) ts << " SYSTEM '" << id << "'";
+    }
     ts << ">\n";
   }
   ts.flush();

@@ -22,6 +22,7 @@
 #include "chart/plotter_b.h"
 #include "chart/screen_layout.h"
 #include "imaging/ascom_camera.h"
+#include "platform/paths.h"
 #include "script/forms/scr_edit_form.h"
 #include "shell/file_commands.h"
 #include "shell/globals.h"
@@ -139,6 +140,7 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_
 
 TMainForm1::~TMainForm1() {
   FormDestroy();
+  platform::SetSaveFailureSink(nullptr);  // an unattended end's log
   SetPOIHooks({});
   TheInsetHost = {};
   TheScreenLayoutHost = {};

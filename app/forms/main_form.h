@@ -132,12 +132,23 @@ class TMainForm1 : public QMainWindow {
   // The one way out of the program, whatever asks for it (File > Exit, the
   // close button, SIGTERM and SIGINT, the end of the desktop session): open
   // modal windows and dialogs are cancelled and the two-phase close starts;
-  // the heartbeat finishes it once every worker has ended.
+  // the heartbeat finishes it once every worker has ended. The close's
+  // first request offers an unsaved script for saving ("Save changes?";
+  // Cancel keeps the program open). The accepted close writes every
+  // setting; the files that cannot be written are told in one message.
   void EndProgram();
-  // The same close carried through here, handling events until the window
-  // has closed (for callers that cannot return to the event loop first: the
-  // session manager's save request, the loop's end). After `timeoutMs` the
-  // close is forced; the window's destruction still joins every worker.
+  // The way out when nobody answers a question (SIGTERM and SIGINT, the end
+  // of the desktop session, the end of the event loop): every setting is
+  // written first, and an unsaved script is kept in a recovery file in the
+  // data folder; both are told in the log (and on standard error, which
+  // outlives the log window), failures too. Then EndProgram's close goes on
+  // without a question.
+  void EndProgramUnattended();
+  // The same unattended close carried through here, handling events until
+  // the window has closed (for callers that cannot return to the event loop
+  // first: the session manager's save request, the loop's end). After
+  // `timeoutMs` the close is forced; the window's destruction still joins
+  // every worker.
   void FinishClose(int timeoutMs = 5000);
   // True once the close has been accepted (devices let go, timers stopped).
   bool Closed() const { return closed_; }
@@ -373,6 +384,10 @@ class TMainForm1 : public QMainWindow {
   void FirstTick();
   void FormClose();
   void FormDestroy();
+  // Writes the settings the program keeps until its end (the imaging
+  // windows' and the cameras' files), once, telling every file that cannot
+  // be written in one message.
+  void SaveExitSettings();
   void SetTimeFlowMenus();
   void SetTimeRateMenus();
   void ShowPresetResult(TPresetResult r);
@@ -410,6 +425,8 @@ class TMainForm1 : public QMainWindow {
   bool inTick_ = false;
   bool closed_ = false;
   bool destroyed_ = false;
+  bool unattended_ = false;    // the close asks nothing
+  bool settingsSaved_ = false;  // SaveExitSettings has run
   TRect lastClockRect_;
   int lastClockSize_ = -1;
   int mouseX_ = 0, mouseY_ = 0;

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <cstdio>
 #include <filesystem>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -56,6 +57,7 @@
 #include "script/markers.h"
 #include "script/runner.h"
 #include "shell/globals.h"
+#include "shell/log_lines.h"
 #include "shell/messages.h"
 #include "shell/settings_sections.h"
 #include "telescope/forms/device_forms.h"
@@ -363,9 +365,52 @@ void TMainForm1::EndProgram() {
   close();
 }
 
+namespace {
+
+// A line for the log while the program ends unattended, also on standard
+// error: the log window ends with the program, a session's log keeps it.
+void LogAtEnd(const std::string& line) {
+  LogLines().AddLine(line);
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+}
+
+std::string OneLine(std::string text) {
+  for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, " ");
+  return text;
+}
+
+}  // namespace
+
+void TMainForm1::EndProgramUnattended() {
+  if (closed_) return;
+  if (!unattended_) {
+    unattended_ = true;
+    platform::SetSaveFailureSink([](const std::string& text) { LogAtEnd("[Settings] " + OneLine(text)); });
+    SaveExitSettings();
+    if (ScrEditForm1) {
+      std::string error;
+      const bool unsaved = ScrEditForm1->Modified();
+      const std::string kept = ScrEditForm1->KeepRecoveryCopy(DataFolder, &error);
+      if (!kept.empty())
+        LogAtEnd("[Script] The unsaved script is kept in " + kept);
+      else if (unsaved)
+        LogAtEnd("[Script] The unsaved script could not be kept: " + error);
+    }
+  }
+  EndProgram();
+}
+
+void TMainForm1::SaveExitSettings() {
+  if (settingsSaved_ || !camerasCreated_) return;
+  settingsSaved_ = true;
+  platform::SaveFailureBatch batch;
+  imaging::SaveEveryImagingSetting(ImagingSettingsPath);
+}
+
 void TMainForm1::FinishClose(int timeoutMs) {
   if (closed_) return;
-  EndProgram();
+  EndProgramUnattended();
   QElapsedTimer waited;
   waited.start();
   // The heartbeat (every 100 ms) finishes the close; a script run unwinds
@@ -389,6 +434,17 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
     ScrStopThen([this] { QTimer::singleShot(0, this, [this] { close(); }); });
     event->ignore();
     return;
+  }
+  // The first request of an ordinary close offers an unsaved script for
+  // saving; Cancel keeps the program open.
+  if (CloseState == kRunning && !unattended_ && ScrEditForm1) {
+    const bool mayEnd = ScrEditForm1->QueryEndProgram();
+    // A signal arriving while the question is open cancels it and ends
+    // the program all the same.
+    if (!mayEnd && !unattended_) {
+      event->ignore();
+      return;
+    }
   }
   if (!startupComplete_ && CloseState == kRunning) {
     // Nothing runs yet: close at once.
@@ -417,6 +473,9 @@ void TMainForm1::FormClose() {
   Timer1->stop();
   Timer2->stop();
   POIKeysTimer1->stop();
+  // Every setting is written while a message can still be shown (their
+  // windows' destruction writes them once more).
+  SaveExitSettings();
   CloseScriptEditor();
   // Wait (handling events) until no plotter draws.
   while (chart_->Plotting()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);

@@ -473,6 +473,10 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
 
 TIcForm1::~TIcForm1() {
   SequenceTimer1.stop();
+  SaveSettings();
+}
+
+void TIcForm1::SaveSettings() {
   ToLogic();
   Logic.SaveSettings(folder_);
 }
@@ -789,6 +793,10 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
 
 TAutoGuideForm::~TAutoGuideForm() {
   Sequence.stop();
+  SaveSettings();
+}
+
+void TAutoGuideForm::SaveSettings() {
   ToLogic();
   Logic.SaveSettings(folder_);
 }
@@ -1027,6 +1035,10 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
 
 TPlateSolveForm1::~TPlateSolveForm1() {
   PlateSolveTimer1.stop();
+  SaveSettings();
+}
+
+void TPlateSolveForm1::SaveSettings() {
   ToLogic();
   Logic.SaveSettings(folder_);
 }
@@ -1166,6 +1178,14 @@ void FreeImagingWindows() {
   delete g_solve.data();
   delete g_guide.data();
   delete g_ic.data();
+}
+
+void SaveEveryImagingSetting(const std::string& imagingSettingsPath) {
+  if (g_ic) g_ic->SaveSettings();
+  if (g_guide) g_guide->SaveSettings();
+  if (g_solve) g_solve->SaveSettings();
+  StoreCameraSettings();
+  SaveImagingSettings(imagingSettingsPath);
 }
 
 TIcForm1* IcForm1() { return g_ic.data(); }

@@ -82,6 +82,8 @@ class TIcForm1 : public QWidget {
  public:
   explicit TIcForm1(const std::string& settingsFolder, QWidget* parent = nullptr);
   ~TIcForm1() override;
+  // Writes the window's settings to its file now (its destruction does too).
+  void SaveSettings();
   TImagingConsole Logic;
 
   QComboBox *ImageSource, *Filter, *Purpose, *SaveAsType, *ImageSize, *CrossHair;
@@ -126,6 +128,8 @@ class TAutoGuideForm : public QWidget {
  public:
   explicit TAutoGuideForm(const std::string& settingsFolder, QWidget* parent = nullptr);
   ~TAutoGuideForm() override;
+  // Writes the window's settings to its file now (its destruction does too).
+  void SaveSettings();
   TAutoGuider Logic;
 
   QComboBox *ImageSource, *GuideRate;
@@ -160,6 +164,8 @@ class TPlateSolveForm1 : public QWidget {
  public:
   TPlateSolveForm1(const std::string& settingsFolder, TImagingConsole* console, QWidget* parent = nullptr);
   ~TPlateSolveForm1() override;
+  // Writes the window's settings to its file now (its destruction does too).
+  void SaveSettings();
   TPlateSolveLogic Logic;
 
   QComboBox* ImageSource;
@@ -204,6 +210,11 @@ extern std::function<void()> ShowFilterWheelWindow;
 void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder);
 // Destroys them (settings saved).
 void FreeImagingWindows();
+// Writes every imaging setting to its file now, as the program's end does:
+// the console's, the autoguider's and plate solving's files, and the
+// cameras' settings into the camera settings file `imagingSettingsPath`.
+// A file that cannot be written is told (platform::ReportSaveFailure).
+void SaveEveryImagingSetting(const std::string& imagingSettingsPath);
 TIcForm1* IcForm1();
 TAutoGuideForm* AutoGuideForm();
 TPlateSolveForm1* PlateSolveForm1();

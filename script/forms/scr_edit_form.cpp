@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 #include "script/runner.h"
 
 std::string ScriptFileName = "Noname.sbas";
@@ -105,10 +106,8 @@ bool TScrEditForm1::SaveScript() {
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   bool ok = f != nullptr;
   if (f) {
-    for (const std::string& line : Lines()) {
-      std::string out = line + "\r\n";
-      if (std::fwrite(out.data(), 1, out.size(), f) != out.size()) ok = false;
-    }
+    const std::string text = FileText();
+    if (std::fwrite(text.data(), 1, text.size(), f) != text.size()) ok = false;
     if (std::fclose(f) != 0) ok = false;
   }
   std::error_code ec;
@@ -123,6 +122,44 @@ bool TScrEditForm1::SaveScript() {
   SetFileCaption();
   SetModified(false);
   return true;
+}
+
+std::string TScrEditForm1::FileText() const {
+  std::string text;
+  for (const std::string& line : Lines()) text += line + "\r\n";
+  return text;
+}
+
+bool TScrEditForm1::OfferToSave() {
+  const int answer = platform::ShowMessageBox("Save changes?", "Script Editor Message",
+                                              platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question);
+  if (answer == platform::IDCANCEL) return false;
+  if (answer == platform::IDYES) {
+    if (SaveCommand) SaveCommand();
+    else SaveScript();
+    if (Modified()) return false;  // not saved: nothing is dropped
+  }
+  return true;
+}
+
+bool TScrEditForm1::QueryEndProgram() {
+  if (!Modified()) return true;
+  if (!OfferToSave()) return false;
+  SetModified(false);  // let go: the editor's own close asks nothing more
+  return true;
+}
+
+std::string TScrEditForm1::KeepRecoveryCopy(const std::string& folder, std::string* error) {
+  if (!Modified()) return {};
+  SetModified(false);
+  const std::string stem = std::filesystem::path(WithExtension(ScriptFileName)).stem().string();
+  std::string path;
+  for (int n = 1; n < 1000; ++n) {
+    path = platform::JoinPath(folder, stem + ".recovered" + (n > 1 ? "-" + std::to_string(n) : "") + ".sbas");
+    if (!platform::FileExists(path)) break;
+  }
+  const std::string text = FileText();
+  return platform::WriteFileAtomically(path, text.data(), text.size(), error) ? path : std::string();
 }
 
 std::vector<std::string> TScrEditForm1::Lines() const {
@@ -142,16 +179,7 @@ void TScrEditForm1::SelectLine(int n) {
 }
 
 bool TScrEditForm1::LoadFile(const std::string& name) {
-  if (Modified()) {
-    const int answer = platform::ShowMessageBox("Save changes?", "Script Editor Message",
-                                                platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question);
-    if (answer == platform::IDCANCEL) return false;
-    if (answer == platform::IDYES) {
-      if (SaveCommand) SaveCommand();
-      else SaveScript();
-      if (Modified()) return false;  // not saved: nothing is dropped
-    }
-  }
+  if (Modified() && !OfferToSave()) return false;
   const std::string previous = ScriptFileName;
   ScriptFileName = name;
   if (LoadScript()) return true;

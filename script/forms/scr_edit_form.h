@@ -32,6 +32,17 @@ class TScrEditForm1 : public QWidget {
   // through a temporary file; false (after a message box) when it cannot be
   // written.
   bool SaveScript();
+  // The program's end: unsaved text is offered for saving ("Save
+  // changes?": Yes saves it, No lets it go, Cancel keeps it). True when the
+  // program may end: nothing unsaved, saved, or let go.
+  bool QueryEndProgram();
+  // The program's end when nobody answers (SIGTERM): unsaved text is
+  // written to a recovery file in `folder`, named after the script
+  // ("Noname.recovered.sbas"; "-2", "-3", ... before ".sbas" when that file
+  // exists), UTF-8 with CR LF line ends. Its path; empty when nothing was
+  // unsaved or the file could not be written (`error` says why). Either way
+  // the text no longer counts as unsaved, so the close asks nothing.
+  std::string KeepRecoveryCopy(const std::string& folder, std::string* error = nullptr);
   // Runs the text; a run that stopped selects its line. The stop line.
   int RunScript();
 
@@ -56,6 +67,11 @@ class TScrEditForm1 : public QWidget {
 
  private:
   void SetFileCaption();
+  // Unsaved text offered for saving, Cancel included; false when the user
+  // cancelled or the save failed (nothing is dropped then).
+  bool OfferToSave();
+  // The lines with CR LF after each, as files hold them.
+  std::string FileText() const;
 };
 
 extern TScrEditForm1* ScrEditForm1;

@@ -456,7 +456,7 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
 }
 
 // The real program, with the start-up script waiting in its input window,
-// ends on SIGTERM with exit status 0 and its settings stored.
+// ends on SIGTERM with exit status 0 and every settings file stored.
 TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
   const std::string run = home.File("run/");
   std::filesystem::create_directories(run);
@@ -474,7 +474,9 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
   ::kill(pid_t(program.processId()), SIGTERM);
   ASSERT_TRUE(program.waitForFinished(5000));
   EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
-  EXPECT_TRUE(platform::FileExists(run + "ImagingSettings.xml"));
+  for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "AutoGuideSettings.xml",
+                           "PlateSolveSettings.xml"})
+    EXPECT_TRUE(platform::FileExists(run + file)) << file;
 }
 
 // The chart is drawn again, for the tick's instant, whenever the clock's

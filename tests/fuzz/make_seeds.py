@@ -99,6 +99,24 @@ def program_seeds(out):
     write(out, "xml_settings", "settings", xml)
     write(out, "xml_settings", "latin1", xml.replace("UTF-8", "ISO-8859-1").replace("Andromeda", "Androm\xe9da")
           .encode("latin-1"))
+    # A UTF-7 file whose document type name decodes to a NUL.
+    write(out, "xml_settings", "utf7_doctype", xml.replace("UTF-8", "UTF-7").replace("DOCTYPE Settings", "DOCTYPE Set+AAA-tings"))
+
+    # The settings store: a file in the store's syntax with the values that
+    # once changed on every save, one from Qt's writer (a string list with
+    # an empty first item and "@" doubled in each item, blanks around
+    # values), then key and value pairs in UTF-16.
+    nbsp = "\u00a0"
+    store = ("[General]\nversion=3\n\n[%General]\nx=1\n\n[ASCOM]\nSCOPE_NAME=\",Simulator\"\nAT=@@x\n"
+             "NBSP=\"" + nbsp + "padded" + nbsp + "\"\nQUOTES=\"\\\"q\\\" \\\\ b\"\nSEPARATORS=\"a,b;c=d\"\n"
+             "CONTROLS=\\t\\x1\\x31\\n\n\n[%DCber]\ncl%E9%20%U65E5=\\xd800\n")
+    write(out, "settings_store", "odd_values", store)
+    write(out, "settings_store", "qt_list", "[ASCOM]\r\nSCOPE_NAME=,Simulator\r\nNAMES=@@a, \"@@b \"\r\n"
+          "FOCUSER_NAME =  " + nbsp + "Focuser 1" + nbsp + " \r\n@Invalid=@Invalid()\r\n")
+    pairs = ["ASCOM/SCOPE_NAME", ",Simulator", "ASCOM/AT", "@x", "K/" + nbsp + "k", nbsp + "v" + nbsp,
+             "K/q", "\"\\,;=", "\u65e5\u672c/\u00e9", "\ud800x"]
+    write(out, "settings_store", "pairs", SEP + SEP.join(p.encode("utf-16-le", "surrogatepass") for p in pairs))
+
 
     # A settings file: the 600-byte directory, slot 1 (star options) and
     # slot 9 present.

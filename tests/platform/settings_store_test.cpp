@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QSettings>
+#include <QSysInfo>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/dialogs.h"
 #include "platform/inifile.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/registry_text.h"
 #include "tests/support/test_support.h"
 
 using namespace platform;
@@ -38,27 +45,26 @@ TEST(Registry, RoundTripAndDefaults) {
 // file as it was and is told.
 TEST(Registry, KeepsQtsIniSyntaxAndTheOldFileOnAFailedWrite) {
   const char* values[] = {"a, b", " x ",  "q\"\\", "t\tn\n\x01" "1\x7f" "7",
-                          "@V(x)", "\u00c5\u20ac\U0001d6fc", "", "a;b=c"};
+                          "@V(x)", "\u00c5\u20ac\U0001d6fc", "", "a;b=c", "\u00a0nbsp\u00a0"};
   const std::string sections[] = {"Solar System", "\u00dcn\u00ef", "General", "A%B"};
-  const std::string store = QSettings(QSettings::IniFormat, QSettings::UserScope, "Tarvel Software",
-                                      "Noctra Planetarium").fileName().toStdString();
+  const std::string store = TRegIniFile().FileName();
   auto key = [&](int i) { return sections[i % 4] + "/k\u00e9y " + std::to_string(i); };
   testing_support::TempDir dir;
   {
     QSettings qt(QString::fromStdString(dir.File("qt.ini")), QSettings::IniFormat);
-    for (int i = 0; i < 8; ++i) qt.setValue(QString::fromStdString(key(i)), values[i]);
+    for (int i = 0; i < 9; ++i) qt.setValue(QString::fromStdString(key(i)), values[i]);
   }
   std::filesystem::create_directories(std::filesystem::path(store).parent_path());
   std::filesystem::copy_file(dir.File("qt.ini"), store, std::filesystem::copy_options::overwrite_existing);
   {
     TRegIniFile reg;  // reads Qt's file; one change writes the whole file anew
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 9; ++i)
       EXPECT_EQ(reg.ReadString(sections[i % 4], key(i).substr(sections[i % 4].size() + 1), "?"), values[i]) << i;
     reg.WriteString("Full", "name", "old");
   }
   std::filesystem::copy_file(store, dir.File("ours.ini"));
   QSettings qt(QString::fromStdString(dir.File("ours.ini")), QSettings::IniFormat);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(qt.value(QString::fromStdString(key(i))).toString(), values[i]) << i;
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(qt.value(QString::fromStdString(key(i))).toString(), values[i]) << i;
 
   ScopedScriptedDialogs dialogs;
   const std::string before = testing_support::ReadText(store);
@@ -69,6 +75,96 @@ TEST(Registry, KeepsQtsIniSyntaxAndTheOldFileOnAFailedWrite) {
   EXPECT_EQ(testing_support::ReadText(store), before);
   EXPECT_EQ(dialogs.Count(), 1u);
   EXPECT_EQ(dialogs.Last().text.rfind("Error: Can't write file " + store, 0), 0u);
+  std::filesystem::remove(store);
+}
+
+// A save killed between making the store's lock and writing its owner into
+// it leaves an empty lock; one killed later leaves a lock naming a process
+// that has ended. Either is taken over at once (Qt's own rule waits until the
+// lock is 30 s old). A lock a running process holds is waited for briefly,
+// then the save is refused, told, and done by the next one.
+TEST(Registry, ALeftOverLockIsTakenAtOnceALiveOneOnlyWaitedForBriefly) {
+  const std::string store = TRegIniFile().FileName();
+  std::filesystem::create_directories(std::filesystem::path(store).parent_path());
+  const std::string lockPath = store + ".lock";
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  const std::string leftOvers[] = {
+      "", std::to_string(ended) + "\nnoctra\n" + QSysInfo::machineHostName().toStdString() + "\n"};
+  for (const std::string& lock : leftOvers) {
+    testing_support::WriteText(lockPath, lock);
+    QElapsedTimer took;
+    took.start();
+    TRegIniFile().WriteString("Lock", "owner", lock);
+    // The fault took 30 s; a bound this far from it cannot flake.
+    EXPECT_LT(took.elapsed(), 10000) << lock;
+    EXPECT_EQ(TRegIniFile().ReadString("Lock", "owner", "?"), lock);
+    EXPECT_FALSE(platform::FileExists(lockPath));
+  }
+
+  ScopedScriptedDialogs dialogs;
+  {
+    QLockFile held(QString::fromStdString(lockPath));
+    ASSERT_TRUE(held.tryLock(0));
+    TRegIniFile reg;
+    reg.WriteString("Lock", "owner", "live");
+    QElapsedTimer took;
+    took.start();
+    reg.Flush();
+    EXPECT_LT(took.elapsed(), 10000);
+    const auto file = [&] { return ParseSettingsText(QByteArray::fromStdString(testing_support::ReadText(store))); };
+    EXPECT_EQ(file()["Lock/owner"].toStdString(), leftOvers[1]);  // as it was
+    EXPECT_EQ(reg.ReadString("Lock", "owner", "?"), "live");      // kept to be written
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_NE(dialogs.Last().text.find("locked by another running copy"), std::string::npos);
+    held.unlock();
+    reg.Flush();
+    EXPECT_EQ(file()["Lock/owner"], "live");
+  }
+  TRegIniFile().EraseSection("Lock");
+}
+
+// Whatever the store writes reads back as it was, and writing what was read
+// gives the same bytes, for values that lose or gain characters under a
+// careless reader or writer; files of earlier versions keep their values.
+TEST(Registry, OddValuesRoundTripAndWriteTheSameBytesAgain) {
+  const std::string values[] = {",Simulator", "@x", "@@x", "@", "\u00a0padded\u3000", " ", "\"q\" \\ b",
+                                "a,b;c=d", "\t\x01" "1", "\u2028", "@Invalid()", "x\\", "", "\ufeffBOM"};
+  const std::string keys[] = {"SCOPE_NAME", "cl\u00e9 \u65e5\u672c", "a/b", "[x]", ";c", "\ufeff%U0041"};
+  const std::string sections[] = {"ASCOM", "General", "\u00dcber"};
+  {
+    TRegIniFile reg;
+    int i = 0;
+    for (const std::string& v : values) {
+      reg.WriteString(sections[i % 3], keys[i % 6] + std::to_string(i), v);
+      ++i;
+    }
+  }
+  const std::string store = TRegIniFile().FileName();
+  const QByteArray first = QByteArray::fromStdString(testing_support::ReadText(store));
+  {
+    TRegIniFile reg;
+    int i = 0;
+    for (const auto& v : values) {
+      EXPECT_EQ(reg.ReadString(sections[i % 3], keys[i % 6] + std::to_string(i), "?"), v) << i;
+      ++i;
+    }
+  }
+  EXPECT_EQ(FormatSettingsText(ParseSettingsText(first)), first);
+
+  // Earlier files: Qt's string list (its first item empty, "@" doubled in
+  // each item), unquoted blanks around values (the spaces go, no-break
+  // spaces stay, as Qt reads them), a byte-order mark.
+  testing_support::WriteText(store, "\xEF\xBB\xBF[ASCOM]\r\nSCOPE_NAME=,Simulator\r\nNAMES=@@a, \"@@b \"\n"
+                                    "FOCUSER_NAME =  \u00a0Focuser 1\u00a0 \n");
+  for (int save = 0; save < 2; ++save) {
+    TRegIniFile reg;
+    EXPECT_EQ(reg.ReadString("ASCOM", "SCOPE_NAME", "?"), ",Simulator") << save;
+    EXPECT_EQ(reg.ReadString("ASCOM", "NAMES", "?"), "@a,@b ") << save;
+    EXPECT_EQ(reg.ReadString("ASCOM", "FOCUSER_NAME", "?"), "\u00a0Focuser 1\u00a0") << save;
+    reg.WriteInteger("ASCOM", "SET_TIME", save);  // the whole file is written again
+  }
   std::filesystem::remove(store);
 }
 

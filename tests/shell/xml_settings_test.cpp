@@ -191,6 +191,7 @@ TEST(XmlSettings, SavedFilesAreUtf8AndReopen) {
     return text;
   };
   const std::string utf8Body = body.substr(0, body.find('#')) + "\xC3\xA9" + body.substr(body.find('#') + 1);
+  const std::string utf7Body = body.substr(0, body.find('#')) + "+AOk-" + body.substr(body.find('#') + 1);
   const std::string latin1 = latin1With("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
   const struct {
     const char* what;
@@ -205,6 +206,13 @@ TEST(XmlSettings, SavedFilesAreUtf8AndReopen) {
        "<?xml version=\"1.0\"?><!DOCTYPE Settings PUBLIC \"-//Tarvel//EN\" \"sth.dtd\">" + utf8Body},
       {"encoding words in the system identifier",
        "<?xml version=\"1.0\"?><!DOCTYPE Settings SYSTEM 'encoding=\"UTF-16\"'>" + utf8Body},
+      // The document type name of a UTF-7 file may decode to what no XML name
+      // holds (a NUL, half a surrogate pair), and so may its system
+      // identifier; written as they were, the file did not load again.
+      {"NUL in the document type",
+       "<?xml version=\"1.0\" encoding=\"UTF-7\"?><!DOCTYPE Set+AAA-tings SYSTEM \"sth.dtd\">" + utf7Body},
+      {"half a surrogate pair in the document type name",
+       "<?xml version=\"1.0\" encoding=\"UTF-7\"?><!DOCTYPE Settings+2D0- SYSTEM \"sth+2D0-.dtd\">" + utf7Body},
       {"entity of the internal subset",
        "<?xml version=\"1.0\"?><!DOCTYPE Settings [<!ENTITY n \"<Name>Androm&#233;da</Name>\">]>"
        "<Settings><Selections>&n;</Selections></Settings>"},
@@ -218,6 +226,9 @@ TEST(XmlSettings, SavedFilesAreUtf8AndReopen) {
     ASSERT_TRUE(XmlSaveSettings(doc, dir.File("out.xml"))) << c.what;
     const std::string text = ReadText(dir.File("out.xml"));
     EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u) << c.what;
+    // A document type is kept, naming the root.
+    EXPECT_EQ(text.find("\n<!DOCTYPE Settings") != std::string::npos, c.bytes.find("<!DOCTYPE") != std::string::npos)
+        << c.what;
     XmlDocument again;
     std::string error;
     ASSERT_TRUE(again.LoadFromFile(dir.File("out.xml"), &error)) << c.what << ": " << error;

@@ -1,0 +1,118 @@
+// The program's end on the real main window: every setting written, files
+// that cannot be written told once, an unsaved script offered for saving on
+// an ordinary close and kept in a recovery file on a signal.
+#include <QPlainTextEdit>
+#include <csignal>
+
+#include "app/forms/unix_signals.h"
+#include "script/forms/scr_edit_form.h"
+#include "script/forms/script_gui.h"
+#include "shell/log_lines.h"
+#include "tests/app/startup_fixture.h"
+
+using startup_fixture::RunEventsUntil;
+using ProgramEnd = startup_fixture::StartUpFixture;
+
+namespace {
+
+// The settings files the program writes at its end, beside the camera
+// settings file.
+const char* const kEndSettings[] = {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "AutoGuideSettings.xml",
+                                    "PlateSolveSettings.xml"};
+
+// The window started and past its first heartbeat tick (which runs the
+// start-up script in the editor).
+bool Started(TMainForm1& form) {
+  if (!form.StartUp()) return false;
+  form.show();
+  if (!RunEventsUntil([&] { return !form.StartupPending; }, startup_fixture::kEventWaitMs)) return false;
+  RunEventsUntil([] { return false; }, 100);  // the start-up script's run, posted by the tick
+  return true;
+}
+
+int LogLinesStartingWith(const std::string& prefix) {
+  int n = 0;
+  for (const std::string& line : LogLines().Lines()) n += line.rfind(prefix, 0) == 0;
+  return n;
+}
+
+}  // namespace
+
+// File > Exit with a changed script asks once; Cancel keeps the program
+// running as it was, No ends it without asking again.
+TEST_F(ProgramEnd, AnUnsavedScriptIsOfferedAndCancelKeepsTheProgramOpen) {
+  ASSERT_TRUE(Started(*form));
+  TScrEditForm1* editor = OpenScriptEditor(true);
+  editor->ScrEditMemo1->insertPlainText("PRINT 1");  // typed: the text is changed
+  dialogs.QueueAnswer(platform::IDCANCEL);
+  form->Exit1Click();
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_EQ(dialogs.Last().text, "Save changes?");
+  EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNoCancel);
+  EXPECT_EQ(CloseState, kRunning);
+  EXPECT_FALSE(RunEventsUntil([&] { return destroyed; }, 500));
+  EXPECT_TRUE(editor->Modified());
+
+  dialogs.QueueAnswer(platform::IDNO);
+  form->Exit1Click();
+  EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+  EXPECT_EQ(dialogs.Count(), 2u);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(ScrEditForm1, nullptr);  // closed with the program, unasked
+}
+
+// SIGTERM (a logout) with a changed script: nothing is asked, every setting
+// is written, the script's text is kept beside the data and named in the
+// log, and the program ends within 5 s.
+TEST_F(ProgramEnd, SigtermWritesEverySettingAndKeepsAnUnsavedScript) {
+  ASSERT_TRUE(Started(*form));
+  CloseOnTerminationSignals([&] { form->EndProgramUnattended(); });
+  DataFolder = home.Path();
+  testing_support::WriteText(home.File("Noname.recovered.sbas"), "an earlier session's\r\n");
+  OpenScriptEditor(true)->ScrEditMemo1->insertPlainText("PRINT \"kept\"");
+  std::raise(SIGTERM);
+  EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+  EXPECT_EQ(dialogs.Count(), 0u) << dialogs.Last().text;
+  for (const char* file : kEndSettings) EXPECT_TRUE(platform::FileExists(home.File(file))) << file;
+  const std::string kept = home.File("Noname.recovered-2.sbas");
+  EXPECT_EQ(testing_support::ReadText(kept), "PRINT \"kept\"\r\n");
+  EXPECT_EQ(LogLinesStartingWith("[Script] The unsaved script is kept in " + kept), 1);
+  CloseOnTerminationSignals(nullptr);
+}
+
+// A full disk at the end: the four settings files are told in one message
+// (File > Exit) or one log line (SIGTERM), and keep their old contents.
+TEST_F(ProgramEnd, SettingsThatCannotBeWrittenAreToldOnceAndKeptAsTheyWere) {
+  for (const bool signal : {false, true}) {
+    if (destroyed) form = NewWindow();
+    CloseState = kRunning;
+    const std::string folder = home.File(signal ? "signal/" : "exit/");
+    std::filesystem::create_directories(folder);
+    form->ImagingSettingsPath = folder + kEndSettings[0];
+    ASSERT_TRUE(Started(*form));
+    CloseOnTerminationSignals([&] { form->EndProgramUnattended(); });
+    for (const char* file : kEndSettings) testing_support::WriteText(folder + file, "old");
+    dialogs.Clear();
+    LogLines().Clear();
+    {
+      testing_support::FileSizeLimit full(2);
+      if (signal)
+        std::raise(SIGTERM);
+      else
+        form->Exit1Click();
+      EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000)) << signal;
+    }
+    for (const char* file : kEndSettings) EXPECT_EQ(testing_support::ReadText(folder + file), "old") << file;
+    const std::string told = "Error: Can't write these files:";
+    if (signal) {
+      EXPECT_EQ(dialogs.Count(), 0u);
+      EXPECT_EQ(LogLinesStartingWith("[Settings] " + told), 1);
+    } else {
+      ASSERT_EQ(dialogs.Count(), 1u);
+      EXPECT_EQ(dialogs.Last().text.rfind(told, 0), 0u);
+      for (const char* file : kEndSettings)
+        EXPECT_NE(dialogs.Last().text.find(folder + file + " ("), std::string::npos) << file;
+    }
+    CloseOnTerminationSignals(nullptr);
+  }
+}
