@@ -149,18 +149,14 @@ void tPlotter::MakeBodyPhase(int32_t number, int32_t x, int32_t y, double rx, do
 // shows the Moon as the eye sees it with lunar north up: Mare Crisium, on
 // the limb of lunar east, at its right. Its top is turned along the Moon's
 // axis as this chart draws it at the Moon's place (its position angle,
-// within 25° of celestial north); seen from inside the sphere the sky's
-// west lies a quarter turn clockwise from north, and where this chart
-// shows it the other way (a mirrored or inverted view) the picture is
-// mirrored too.
+// within 25° of celestial north); a view that reflects the sky (mirrored
+// or inverted, Handedness) mirrors the picture too.
 void tPlotter::MoonPictureTurn(int32_t& angle, int32_t& xSign) {
   double poleRA = 0, poleDec = 0;
   MoonAxisPole(Observer, poleRA, poleDec);
-  double north = 1.5 * kPi, west = 0;
+  double north = 1.5 * kPi;
   ChartDirection(MoonBody.RA, MoonBody.Dec, poleRA, poleDec, north);
-  xSign = 1;
-  if (ChartDirection(MoonBody.RA, MoonBody.Dec, MoonBody.RA - 0.01, MoonBody.Dec, west))
-    xSign = std::sin(west - north) >= 0 ? 1 : -1;
+  xSign = Handedness();
   // The picture's top turned clockwise by a quarter turn from the chart's
   // +x axis points up.
   angle = int32_t(WrapAngle(std::nearbyint(north / kDeg) + 90, 0, 360));

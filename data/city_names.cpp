@@ -23,8 +23,8 @@ const std::map<char16_t, const char*> kBaseLetters = {{u'ł', "l"}, {u'Ł', "L"}
 
 // True when the character has a code in Windows-1252.
 bool InCodePage(QChar c) {
-  const QString one(c);
-  return platform::Utf8ToCp1252(one.toStdString()) != "?";
+  char code = 0;
+  return platform::Cp1252Code(c.unicode(), code);
 }
 
 // Which of "ae", "oe", "ue" the gazetteer writes for ä, ö, ü in the names

@@ -357,10 +357,14 @@ std::vector<City> SelectCities(const std::vector<Location>& locations, int year,
     out.push_back({name, c.loc->latitude, c.loc->longitude, c.zone, c.dst});
   }
   // By name as a reader sorts it: "Ürümqi" among the U's.
-  std::stable_sort(out.begin(), out.end(), [](const City& a, const City& b) {
-    const std::string ka = NameSortKey(a.name), kb = NameSortKey(b.name);
-    return ka != kb ? ka < kb : a.name < b.name;
+  std::vector<std::pair<std::string, City>> keyed;
+  keyed.reserve(out.size());
+  for (City& c : out) keyed.emplace_back(NameSortKey(c.name), std::move(c));
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : a.second.name < b.second.name;
   });
+  out.clear();
+  for (auto& k : keyed) out.push_back(std::move(k.second));
   return out;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <fstream>
 
+#include "astro/trig.h"
 #include "data/common.h"
 
 namespace mkdata {
@@ -171,9 +172,8 @@ double LengthKm(const LonLatRing& line) {
 
 // Longitude brought into [-180, 180).
 double Wrap180(double lon) {
-  lon = std::fmod(lon + 180.0, 360.0);
-  if (lon < 0) lon += 360.0;
-  return lon - 180.0;
+  const double w = WrapAngle(lon, -180.0, 180.0);
+  return w == 180.0 ? -180.0 : w;
 }
 
 }  // namespace

@@ -264,11 +264,13 @@ class TLx200Mount : public IAutomationObject {
       throw EAutomationError("Not connected");
     }
   }
+  // How long an optional tail of a reply of `shape` is waited for (OnStep
+  // sends none after a date).
+  int TailMs(TLx200Reply shape) const { return shape == TLx200Reply::Date ? (onStep_ ? 0 : kDateTailMs) : kTailMs; }
   std::string Ask(const std::string& cmd, bool soft = false) {
     Require();
     const TLx200Reply shape = Lx200ReplyOf(cmd);
-    const int tail = shape == TLx200Reply::Date ? (onStep_ ? 0 : kDateTailMs) : kTailMs;
-    return line_.Transact(cmd, shape, kLx200ReplyLimitMs, tail, soft);
+    return line_.Transact(cmd, shape, kLx200ReplyLimitMs, TailMs(shape), soft);
   }
   // A set command answered "1"; "0" raises with `what`.
   void Set(const std::string& cmd, const std::string& what) {
@@ -443,8 +445,7 @@ std::string TLx200Mount::Raw(const std::string& kind, const TVariantList& a) {
   TLx200Reply shape = Lx200ReplyOf(cmd);
   // The Bool form reads one character whatever the command.
   if (kind == "CommandBool" && shape != TLx200Reply::Bool) shape = TLx200Reply::Char;
-  const int tail = shape == TLx200Reply::Date ? (onStep_ ? 0 : kDateTailMs) : kTailMs;
-  const std::string reply = line_.Transact(cmd, shape, kLx200ReplyLimitMs, tail, false);
+  const std::string reply = line_.Transact(cmd, shape, kLx200ReplyLimitMs, TailMs(shape), false);
   // The guide-rate step, for the rates read back.
   if (cmd.size() == 4 && cmd[1] == 'R' && cmd[2] >= '0' && cmd[2] <= '9') rateStep_ = cmd[2] - '0';
   return reply;
@@ -531,12 +532,6 @@ TLx200Address ParseLx200Id(const std::string& id) {
   if (a.serial && BaudConstant(a.baud) == B0) throw EAutomationError("Unsupported speed in " + id);
   return a;
 }
-
-std::string Lx200SerialId(const std::string& device, int baud) {
-  return "LX200:" + device + ":" + std::to_string(baud);
-}
-
-std::string Lx200NetworkId(const std::string& host, int port) { return "LX200:" + host + ":" + std::to_string(port); }
 
 void RegisterLx200Drivers() {
   static std::once_flag once;

@@ -52,10 +52,6 @@ struct TLx200Address {
 // Reads an "LX200:..." identifier; raises EAutomationError for a bad one.
 TLx200Address ParseLx200Id(const std::string& id);
 
-// The identifier of a serial port or of a network address.
-std::string Lx200SerialId(const std::string& device, int baud = 9600);
-std::string Lx200NetworkId(const std::string& host, int port = 9999);
-
 // The longest wait for one reply, in milliseconds (the first silence
 // closes the line, so the GUI thread never waits longer than this at once).
 inline constexpr int kLx200ReplyLimitMs = 600;

@@ -97,23 +97,27 @@ char32_t NextCodePoint(std::string_view s, std::size_t& i) {
 
 }  // namespace
 
+bool Cp1252Code(char32_t c, char& code) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+    code = char(c);
+    return true;
+  }
+  for (int k = 0; k < 32; ++k) {
+    if (kCp1252High[k] != 0 && kCp1252High[k] == c) {
+      code = char(0x80 + k);
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string Utf8ToCp1252(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
-    const char32_t c = NextCodePoint(utf8, i);
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-      out += char(c);
-      continue;
-    }
-    char mapped = '?';
-    for (int k = 0; k < 32; ++k) {
-      if (kCp1252High[k] != 0 && kCp1252High[k] == c) {
-        mapped = char(0x80 + k);
-        break;
-      }
-    }
-    out += mapped;
+    char code = '?';
+    Cp1252Code(NextCodePoint(utf8, i), code);
+    out += code;
   }
   return out;
 }

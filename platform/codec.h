@@ -83,6 +83,8 @@ bool DoubleToReal48(double value, uint8_t* p);
 
 // UTF-8 to Windows-1252; characters without a Windows-1252 code become '?'.
 std::string Utf8ToCp1252(std::string_view utf8);
+// The Windows-1252 code of a character; false when the code page has none.
+bool Cp1252Code(char32_t c, char& code);
 // Windows-1252 to UTF-8 (the five unassigned codes map to U+FFFD).
 std::string Cp1252ToUtf8(std::string_view cp1252);
 // The first n characters (code points) of a UTF-8 text.

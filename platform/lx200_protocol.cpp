@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/numfmt.h"
+
 namespace platform {
 
 namespace {
@@ -229,28 +231,8 @@ std::string_view Lx200Unframed(std::string_view reply) {
   return reply;
 }
 
-bool ParseLx200Number(std::string_view t, double& value) {
-  t = Lx200Unframed(t);
-  while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-  while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
-  if (t.empty() || t.size() > 24) return false;
-  std::size_t i = 0;
-  bool negative = false;
-  if (t[0] == '+' || t[0] == '-') {
-    negative = t[0] == '-';
-    ++i;
-  }
-  double v = 0;
-  std::size_t digits = 0;
-  while (i < t.size() && IsDigit(t[i])) v = v * 10 + (t[i++] - '0'), ++digits;
-  if (i < t.size() && t[i] == '.') {
-    ++i;
-    double scale = 0.1;
-    while (i < t.size() && IsDigit(t[i])) v += (t[i++] - '0') * scale, scale /= 10, ++digits;
-  }
-  if (digits == 0 || i != t.size()) return false;
-  value = negative ? -v : v;
-  return true;
+bool ParseLx200Number(std::string_view reply, double& value) {
+  return ParseDouble(Lx200Unframed(reply), value) && std::isfinite(value);
 }
 
 }  // namespace platform

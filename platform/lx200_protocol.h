@@ -85,8 +85,9 @@ std::string FormatLx200Longitude(double eastDegrees);
 // The meaning of a goto refusal code ('1'..'9').
 std::string Lx200GotoRefusal(char code);
 
-// Reads a number in a reply such as "009600#", "80.000000#", "+012#":
-// surrounding blanks and one trailing "#" allowed. False when it is none.
+// Reads a number in a reply such as "009600#", "80.000000#", "+012#"
+// (invariant format, platform::ParseDouble): surrounding blanks and one
+// trailing "#" allowed. False when it is none.
 bool ParseLx200Number(std::string_view reply, double& value);
 
 // Strips one trailing "#" (and nothing else) from a reply.

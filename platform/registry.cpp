@@ -55,15 +55,18 @@ QString StorePath() {
          QStringLiteral("/Tarvel Software/Noctra Planetarium.ini");
 }
 
-// The file's values; false when it exists but cannot be read.
-bool ReadStore(const QString& path, SettingsValues& values) {
+// The file's values, and its bytes in `text` when asked; false when it
+// exists but cannot be read.
+bool ReadStore(const QString& path, SettingsValues& values, QByteArray* text = nullptr) {
   values.clear();
+  if (text) text->clear();
   QFile file(path);
   if (!file.exists()) return true;
   if (!file.open(QIODevice::ReadOnly)) return false;
-  const QByteArray text = file.readAll();
+  const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) return false;
-  values = ParseSettingsText(text);
+  values = ParseSettingsText(bytes);
+  if (text) *text = bytes;
   return true;
 }
 
@@ -245,20 +248,20 @@ void TRegIniFile::Flush() {
     const QString folder = QFileInfo(store_->path).absolutePath();
     QLockFile lock(store_->path + QStringLiteral(".lock"));
     SettingsValues current;
+    QByteArray onDisk;
     if (!QDir().mkpath(folder)) {
       error = "The folder " + folder.toStdString() + " cannot be made.";
     } else if (!TakeLock(lock)) {
       error = lock.error() == QLockFile::LockFailedError
                   ? "The settings file is locked by another running copy of the program."
                   : "Its lock file " + lock.fileName().toStdString() + " cannot be made.";
-    } else if (!ReadStore(store_->path, current)) {
+    } else if (!ReadStore(store_->path, current, &onDisk)) {
       error = "The settings file cannot be read.";
     } else {
       // The file as it is now, with the changes on top.
       for (const Change& c : s.pending) Apply(current, c);
       const QByteArray text = FormatSettingsText(current);
-      QFile old(store_->path);
-      const bool same = old.open(QIODevice::ReadOnly) && old.readAll() == text;
+      const bool same = QFile::exists(store_->path) && onDisk == text;
       if (same || WriteFileAtomically(store_->fileName, text.constData(), std::size_t(text.size()), &error)) {
         s.values = std::move(current);
         s.pending.clear();

@@ -67,15 +67,6 @@ bool IsXmlNameText(const QString& name) {
   });
 }
 
-// The Char production: tab, line feed, carriage return and the characters
-// from the space on, without U+FFFE and U+FFFF.
-bool IsXmlCharText(const QString& text) {
-  return EveryCodePoint(text, [](char32_t c, bool) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-           c >= 0x10000;
-  });
-}
-
 }  // namespace
 
 bool IsValidXmlName(const std::string& name) {
@@ -228,7 +219,7 @@ QByteArray Serialize(const QDomDocument& doc) {
     // The system identifier in the quotes it allows; one holding both kinds
     // of quote, or a character XML cannot carry, is left out.
     const QString id = type.systemId();
-    if (!id.isEmpty() && IsXmlCharText(id)) {
+    if (!id.isEmpty() && XmlSafeText(id) == id) {
       if (!id.contains('"')) ts << " SYSTEM \"" << id << "\"";
       else if (!id.contains('\'')) ts << " SYSTEM '" << id << "'";
     }

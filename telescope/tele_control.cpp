@@ -75,31 +75,26 @@ class TLinkWatch : public platform::IAutomationObject {
   TLinkWatch(platform::TAutomationRef inner, std::function<void(const std::string&)> lost)
       : inner_(std::move(inner)), lost_(std::move(lost)) {}
   TVariant Get(const std::string& m) override {
-    try {
-      return inner_->Get(m);
-    } catch (const platform::EAutomationLinkLost& e) {
-      lost_(e.what());
-      throw;
-    }
+    return Watched([&] { return inner_->Get(m); });
   }
   void Put(const std::string& m, const TVariant& v) override {
-    try {
-      inner_->Put(m, v);
-    } catch (const platform::EAutomationLinkLost& e) {
-      lost_(e.what());
-      throw;
-    }
+    Watched([&] { inner_->Put(m, v); });
   }
   TVariant Invoke(const std::string& m, const platform::TVariantList& a) override {
+    return Watched([&] { return inner_->Invoke(m, a); });
+  }
+
+ private:
+  template <class F>
+  auto Watched(F call) -> decltype(call()) {
     try {
-      return inner_->Invoke(m, a);
+      return call();
     } catch (const platform::EAutomationLinkLost& e) {
       lost_(e.what());
       throw;
     }
   }
 
- private:
   platform::TAutomationRef inner_;
   std::function<void(const std::string&)> lost_;
 };

@@ -188,6 +188,9 @@ class TTeleControl : public QObject {
   double DriverEpochJD() const;
   void AfterAlign();
   void PecWrite(int index, int entry);
+  // Entry `index` of the mount's table read into the copy here (kept as it
+  // was when the reply holds no entry).
+  void ReadPecEntry(int index);
   // Lets the GUI paint and its timers run during a long run of commands.
   void KeepResponsive();
   // The driver found its link gone: told once, then a full disconnect.

@@ -17,26 +17,29 @@ namespace {
 
 bool HasAny(const std::string& s, const char* letters) { return s.find_first_of(letters) != std::string::npos; }
 
+// An entry the mount sent: "+012", "-5#", "7" (16-bit range). Replies are
+// read with or without their closing "#": OnStep's yes/no answers carry
+// none, and a reply less its last character would lose a digit there.
+bool ReplyEntry(const std::string& reply, int16_t& entry) {
+  double v = 0;
+  if (!platform::ParseLx200Number(reply, v) || v != std::floor(v)) return false;
+  entry = int16_t(std::clamp(v, -32768.0, 32767.0));
+  return true;
+}
+
 }  // namespace
+
 // --- Periodic error correction -----------------------------------------------------------------
 
 bool TTeleControl::PecUsable() const {
   return stepsPerSecond_ >= 1 && pecLength_ >= 1 && pecLength_ <= kPecEntries;
 }
 
-// A reply's number: the value, or false when the reply holds none. Replies
-// are read with or without their closing "#": OnStep's yes/no answers carry
-// none, and a reply less its last character would lose a digit there.
-static bool ReplyNumber(const std::string& reply, double& value) {
-  return platform::ParseLx200Number(reply, value) && std::isfinite(value);
-}
-
-// An entry the mount sent: "+012", "-5#", "7" (16-bit range).
-static bool ReplyEntry(const std::string& reply, int16_t& entry) {
-  double v = 0;
-  if (!ReplyNumber(reply, v) || v != std::floor(v)) return false;
-  entry = int16_t(std::clamp(v, -32768.0, 32767.0));
-  return true;
+void TTeleControl::ReadPecEntry(int index) {
+  std::string r;
+  int16_t v = 0;
+  if (Command("CommandString", ":VR" + std::to_string(index) + "#", &r) && ReplyEntry(r, v))
+    pec_[size_t(index)] = v;
 }
 
 void TTeleControl::KeepResponsive() {
@@ -54,8 +57,8 @@ void TTeleControl::ReadOnStepPec() {
   double worm = 0, sps = 0;
   // The worm period is a long ("009600#"), the step rate a decimal
   // ("80.000000#") on the firmware; both are read either way.
-  if (Command("CommandString", ":VW#", &w)) ReplyNumber(w, worm);
-  if (Command("CommandString", ":VS#", &s)) ReplyNumber(s, sps);
+  if (Command("CommandString", ":VW#", &w)) platform::ParseLx200Number(w, worm);
+  if (Command("CommandString", ":VS#", &s)) platform::ParseLx200Number(s, sps);
   wormPeriod_ = int64_t(std::clamp(worm, 0.0, 2147483647.0));
   stepsPerSecond_ = std::clamp(sps, 0.0, 1e6);
   pecLength_ = stepsPerSecond_ > 0 ? int(std::min(std::floor(double(wormPeriod_) / stepsPerSecond_), 1e6)) : 0;
@@ -69,9 +72,7 @@ void TTeleControl::ReadOnStepPec() {
   }
   responsiveTick_ = platform::TimeGetTime();
   for (int i = 0; i < pecLength_ && connected_; ++i) {
-    std::string r;
-    int16_t v = 0;
-    if (Command("CommandString", ":VR" + std::to_string(i) + "#", &r) && ReplyEntry(r, v)) pec_[size_t(i)] = v;
+    ReadPecEntry(i);
     KeepResponsive();
   }
 }
@@ -103,7 +104,7 @@ void TTeleControl::PollOnStep(bool t) {
       double index = -1;
       // The index comes from the mount: only entries of the table are taken.
       if (comma != std::string::npos && ReplyEntry(body.substr(0, comma), value) &&
-          ReplyNumber(body.substr(comma + 1), index) && index >= 0 && index < pecLength_ &&
+          platform::ParseLx200Number(body.substr(comma + 1), index) && index >= 0 && index < pecLength_ &&
           index == std::floor(index)) {
         pec_[size_t(index)] = value;
         lastPecValue_ = value;
@@ -171,11 +172,10 @@ std::string TTeleControl::PecExportText() {
   if (!PecUsable()) return out;
   responsiveTick_ = platform::TimeGetTime();
   for (int i = 0; i < pecLength_; ++i) {
-    std::string r;
-    int16_t v = 0;
-    if (connected_ && Command("CommandString", ":VR" + std::to_string(i) + "#", &r) && ReplyEntry(r, v))
-      pec_[size_t(i)] = v;
-    if (connected_) KeepResponsive();
+    if (connected_) {
+      ReadPecEntry(i);
+      KeepResponsive();
+    }
     const double arcsec = pec_[size_t(i)] * 15.0 / stepsPerSecond_;
     out += "\"" + platform::FormatInt(i, 4, true) + "\";\"" + platform::FormatFixed(i, 4, 3) + "\";\"" +
            platform::FormatFixed(arcsec, 2, 1) + "\";\"" + platform::FormatFixed(0.0, 2, 1) + "\"\r\n";

@@ -66,7 +66,8 @@ std::string FilterSiteName(const std::string& text) {
                        (u >= 'a' && u <= 'z');
     // Letters beyond ASCII that the settings files' code page holds
     // ("Ürümqi", "Malmö"); a name is stored in Windows-1252.
-    const bool letter = u >= 128 && c.isLetter() && platform::Utf8ToCp1252(QString(c).toStdString()) != "?";
+    char code = 0;
+    const bool letter = u >= 128 && c.isLetter() && platform::Cp1252Code(u, code);
     if (ascii || letter) out += QString(c).toStdString();
   }
   return out;

@@ -101,19 +101,9 @@ bool TScrEditForm1::LoadScript() {
 
 bool TScrEditForm1::SaveScript() {
   setWindowTitle(kCaption);
-  std::string name = WithExtension(ScriptFileName);
-  std::string temp = name + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  bool ok = f != nullptr;
-  if (f) {
-    const std::string text = FileText();
-    if (std::fwrite(text.data(), 1, text.size(), f) != text.size()) ok = false;
-    if (std::fclose(f) != 0) ok = false;
-  }
-  std::error_code ec;
-  if (ok) std::filesystem::rename(temp, name, ec);
-  if (!ok || ec) {
-    std::filesystem::remove(temp, ec);
+  const std::string name = WithExtension(ScriptFileName);
+  const std::string text = FileText();
+  if (!platform::WriteFileAtomically(name, text.data(), text.size())) {
     platform::ShowMessageBox("Could not save the script " + name + ".", "Script Editor Message",
                              platform::MsgButtons::Ok, platform::MsgIcon::Stop);
     return false;
