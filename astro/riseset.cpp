@@ -212,6 +212,19 @@ double MoonStandardAltitude(double distanceKm) {
   return 0.7275 * MoonHorizontalParallax(distanceKm) + kStarStandardAltitude;
 }
 
+double HorizonAltitude(THorizonBody body, THorizon horizon, double distanceKm) {
+  const bool standard = horizon == THorizon::Standard;
+  switch (body) {
+    case THorizonBody::Sun:
+      return standard ? kSunStandardAltitude : 0.0;
+    case THorizonBody::Moon:
+      return standard ? MoonStandardAltitude(distanceKm) : MoonHorizontalParallax(distanceKm);
+    case THorizonBody::Star:
+      break;
+  }
+  return standard ? kStarStandardAltitude : 0.0;
+}
+
 void RiseTransitSet(const TObserverTime& rec, double ra, double dec, double h0, double& rise,
                     double& transit, double& set) {
   const double theta0 = SiderealAtMidnight(rec);
@@ -247,12 +260,20 @@ TBodyPlace SunPlace(const TObserverTime& rec, double h0) {
   };
 }
 
-TBodyPlace MoonPlace(const TObserverTime& rec) {
-  return [&rec](double jdUT, double& ra, double& dec, double& h0) {
+TBodyPlace MoonPlace(const TObserverTime& rec, THorizon horizon) {
+  return [&rec, horizon](double jdUT, double& ra, double& dec, double& h0) {
     double jdTT = 0, distance = 0;
     UTToTT(jdTT, jdUT);
     MoonApparentPosition(rec, jdTT, ra, dec, distance);
-    h0 = MoonStandardAltitude(distance);
+    h0 = HorizonAltitude(THorizonBody::Moon, horizon, distance);
+  };
+}
+
+TBodyPlace FixedPlace(double ra, double dec, double h0) {
+  return [ra, dec, h0](double, double& r, double& d, double& alt0) {
+    r = ra;
+    d = dec;
+    alt0 = h0;
   };
 }
 

@@ -19,6 +19,30 @@ inline constexpr double kStarStandardAltitude = -0.5667 / 57.29577951308232;
 // semi-diameter (-0.8333°).
 inline constexpr double kSunStandardAltitude = -0.8333 / 57.29577951308232;
 
+// The horizon a rise or a set refers to.
+enum class THorizon {
+  // The almanacs' rise and set: the body's first or last light on a level
+  // sea horizon under standard refraction (34′), the upper limb for the Sun
+  // and the Moon.
+  Standard,
+  // The body's centre at true altitude 0 seen from the observer, without
+  // refraction: where the object search counts it above the horizon.
+  Centre,
+};
+// The kinds of body whose horizons differ: stars, planets, asteroids and
+// comets rise as Star.
+enum class THorizonBody { Star, Sun, Moon };
+
+// HorizonAltitude: the geocentric apparent altitude (radians) of a body's
+// centre at the instant it rises or sets on `horizon`; distanceKm is the
+// Moon's geocentric distance (ignored for the others).
+//   Standard: stars and planets -0°34′ (kStarStandardAltitude), the Sun
+//     -0°50′ (kSunStandardAltitude), the Moon 0.7275 π - 0°34′
+//     (MoonStandardAltitude: upper limb, refraction and parallax).
+//   Centre: 0, the Moon +π (MoonHorizontalParallax: parallax lowers its
+//     centre by π on the horizon).
+double HorizonAltitude(THorizonBody body, THorizon horizon, double distanceKm = 0.0);
+
 // MoonStandardAltitude: the Moon's standard altitude (radians) at
 // geocentric distance distanceKm: h0 = 0.7275 π - 0.5667°, with π =
 // arcsin(6378.14 / distance) its horizontal parallax (upper limb,
@@ -65,10 +89,14 @@ using TBodyPlace = std::function<void(double jdUT, double& ra, double& dec, doub
 // SunPlace: the Sun's place (SunApparentPosition) with the given altitude
 // h0: kSunStandardAltitude for sunrise and sunset, a negative altitude for
 // the start and end of a twilight. MoonPlace: the Moon's
-// (MoonApparentPosition) with MoonStandardAltitude. Both read the record's
-// nutation and keep a reference to it.
+// (MoonApparentPosition) with its HorizonAltitude on `horizon` from its
+// distance at each instant. Both read the record's nutation and keep a
+// reference to it. FixedPlace: a place that does not move (a star, a
+// deep-sky object: right ascension and declination of date, radians) with
+// the altitude h0.
 TBodyPlace SunPlace(const TObserverTime& rec, double h0);
-TBodyPlace MoonPlace(const TObserverTime& rec);
+TBodyPlace MoonPlace(const TObserverTime& rec, THorizon horizon = THorizon::Standard);
+TBodyPlace FixedPlace(double ra, double dec, double h0);
 
 // A rise (side -1) or a set (side +1), hours after the start of a search.
 struct TRiseSetEvent {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 
 #include "astro/constellations.h"
 #include "astro/names.h"
@@ -307,11 +308,31 @@ TFindCommands FindCommands(const TFoundObject& f) {
 
 namespace {
 
-// Clock hours (local civil time) as "h:mm", minutes rounded.
-std::string ClockText(double hours) {
-  const long minutes = std::lround(hours * 60.0) % 1440;
-  const std::string mm = std::to_string(minutes % 60);
-  return std::to_string(minutes / 60) + ":" + (mm.size() < 2 ? "0" : "") + mm;
+// The place of a found object for its rise: a moving body's place at each
+// instant (BodyPlaceFor), a fixed object's place of now, with the altitude
+// of its centre on `horizon`.
+TBodyPlace RisePlace(const TFoundObject& f, const TObserverTime& obs, THorizon horizon) {
+  if (TBodyPlace body = BodyPlaceFor(f.Kind, f.Index, obs, horizon)) return body;
+  return FixedPlace(f.RA, f.Dec, HorizonAltitude(THorizonBody::Star, horizon));
+}
+
+// The first event of a side (-1 rise, +1 set), or null.
+const TRiseSetEvent* FirstEvent(const std::vector<TRiseSetEvent>& events, int side) {
+  for (const TRiseSetEvent& e : events)
+    if (e.side == side) return &e;
+  return nullptr;
+}
+
+// The clock time `hours` after the record's instant as "h:mm" (minutes
+// rounded), with "tomorrow " before it when that minute falls on a later
+// clock date.
+std::string ClockText(const TObserverTime& obs, double hours, bool sayTomorrow = true) {
+  const double today = JDMidnight(obs.JD_LocalCivil);
+  const long minutes = std::lround((obs.JD_LocalCivil + hours / 24.0 - today) * 1440.0);
+  const long m = ((minutes % 1440) + 1440) % 1440;
+  const std::string mm = std::to_string(m % 60);
+  return std::string(sayTomorrow && minutes >= 1440 ? "tomorrow " : "") + "at " + std::to_string(m / 60) + ":" +
+         (mm.size() < 2 ? "0" : "") + mm;
 }
 
 }  // namespace
@@ -320,36 +341,41 @@ std::string BelowHorizonText(const TFoundObject& f, const std::string& line, con
   std::string name = ResultDisplayText(line);
   if (!name.empty() && (name.back() == '*' || name.back() == '+')) name.pop_back();
   name += " is below the horizon";
-  // The object's centre crosses the horizon (altitude 0, as the centring
-  // asks) in the 24 hours from now: the Sun and the Moon as they move, every
+  // Rise and set on the standard horizon, as the almanacs give them, in the
+  // 24 hours from now: the Sun, the Moon and the planets as they move, every
   // other object at its place of now.
-  TBodyPlace place;
-  const bool sun = f.Kind == kFoundSolarSystem && f.Index == 10, moon = f.Kind == kFoundSolarSystem && f.Index == 9;
-  if (sun) {
-    place = SunPlace(obs, 0.0);
-  } else if (moon) {
-    place = [&obs](double jdUT, double& ra, double& dec, double& h0) {
-      double jdTT = 0, km = 0;
-      UTToTT(jdTT, jdUT);
-      MoonApparentPosition(obs, jdTT, ra, dec, km);
-      // Find tests the Moon's topocentric place, which parallax lowers: its
-      // centre is on the horizon when the geocentric one stands at the
-      // horizontal parallax.
-      h0 = MoonHorizontalParallax(km);
-    };
-  } else {
-    place = [ra = f.RA, dec = f.Dec](double, double& r, double& d, double& h0) {
-      r = ra, d = dec, h0 = 0.0;
-    };
+  const TBodyPlace place = RisePlace(f, obs, THorizon::Standard);
+  const std::vector<TRiseSetEvent> events = MovingRiseSetEvents(obs, place, obs.JD_UT, 24.0);
+  const TRiseSetEvent* rise = FirstEvent(events, -1);
+  const TRiseSetEvent* set = FirstEvent(events, +1);
+  // Refraction lifts a body whose centre stands just below the horizon into
+  // view: it is up on the standard horizon already while it rises (and
+  // still while it sets) though its centre is not.
+  double ra = 0, dec = 0, h0 = 0, alt = 0, az = 0;
+  place(obs.JD_UT, ra, dec, h0);
+  const auto unclipped = std::make_unique<TObserverTime>(obs);
+  unclipped->ClipBelowHorizon = 0;
+  EquatorialToHorizontal(*unclipped, alt, az, ra, dec);
+  if (alt > h0) {
+    // Rising: its centre comes up before it sets. Then it rose last in the
+    // 24 hours before now.
+    const std::vector<TRiseSetEvent> centre =
+        MovingRiseSetEvents(obs, RisePlace(f, obs, THorizon::Centre), obs.JD_UT, 24.0);
+    const TRiseSetEvent* centreRise = FirstEvent(centre, -1);
+    if (centreRise && (!set || centreRise->hours < set->hours)) {
+      const std::vector<TRiseSetEvent> before = MovingRiseSetEvents(obs, place, obs.JD_UT - 1.0, 24.0);
+      std::string risen;
+      for (const TRiseSetEvent& e : before)
+        if (e.side < 0) risen = "it rose " + ClockText(obs, e.hours - 24.0, false) + ", ";
+      return name + ": " + risen + "its centre rises " + ClockText(obs, centreRise->hours) + ".";
+    }
+    // Setting: the next rise follows its set.
   }
-  const double now = (obs.JD_LocalCivil - JDMidnight(obs.JD_LocalCivil)) * 24.0;
-  double rise = NoEvent, transit = NoEvent, set = NoEvent;
-  MovingRiseTransitSetLocal(obs, place, now, rise, transit, set);
-  if (rise < NoEvent) return name + ": it rises " + (rise < now ? "tomorrow " : "") + "at " + ClockText(rise) + ".";
+  if (rise) return name + ": it rises " + ClockText(obs, rise->hours) + ".";
   // A fixed object that no hour angle brings above the horizon.
   const bool fixed = f.Kind == kFoundObject || f.Kind == kFoundStar || f.Kind == kFoundConstellation;
   const double highest = TwoPi / 4 - std::fabs(obs.Latitude - f.Dec);
-  if (fixed && highest <= 0) return name + " and never rises here.";
+  if (fixed && highest <= h0) return name + " and never rises here.";
   return name + " and does not rise within the next 24 hours.";
 }
 

@@ -59,10 +59,18 @@ struct TFindCommands {
 TFindCommands FindCommands(const TFoundObject& found);
 
 // Why a selection below the horizon is not centred, for the status bar:
-// the result line's name, "is below the horizon", and when its centre next
-// reaches altitude 0 within 24 hours (local clock time, "tomorrow" when
-// after midnight), or that it never rises at the observer's latitude (fixed
-// objects) or not within 24 hours (the Sun in polar night, bodies).
+// the result line's name, "is below the horizon", and when it next rises
+// within 24 hours (local clock time "h:mm", "tomorrow" when after
+// midnight), or that it never rises at the observer's latitude (fixed
+// objects) or not within 24 hours (the Sun in polar night, bodies). A rise
+// is the almanacs' rise on the standard horizon: the centre of a star or a
+// planet at -0°34′ (refraction), the Sun's upper limb (-0°50′), the Moon's
+// upper limb with refraction and parallax (HorizonAltitude); the Sun, the
+// Moon, the planets, asteroids and comets move meanwhile. Refraction shows
+// a rising body a few minutes before its centre reaches altitude 0, where
+// the search counts it above the horizon: in that time the note says when
+// it rose and when its centre rises ("it rose at 22:03, its centre rises
+// at 22:07").
 std::string BelowHorizonText(const TFoundObject& found, const std::string& line, const TObserverTime& obs);
 
 // A result chosen by double-click or Space: the chart is centred on it when

@@ -251,24 +251,27 @@ bool SampleBodyYear(int kind, int index, const TObserverTime& observer, double y
   return true;
 }
 
-TBodyPlace BodyPlaceFor(int kind, int index, const TObserverTime& observer) {
+TBodyPlace BodyPlaceFor(int kind, int index, const TObserverTime& observer, THorizon horizon) {
+  const bool sun = kind == kSelectSolarSystem && index == 10;
   const bool moon = kind == kSelectSolarSystem && index == 9;
   const bool planet = kind == kSelectSolarSystem && index >= 0 && index <= 8 && index != 2;
   const bool orbit = (kind == kSelectAsteroid && index >= 0 && index < AsteroidCount) ||
                      (kind == kSelectComet && index >= 0 && index < CometCount);
-  if (!moon && !planet && !orbit) return {};
+  if (!sun && !moon && !planet && !orbit) return {};
   // A private record moved to each instant asked for.
   auto rec = std::make_shared<TObserverTime>(observer);
   rec->ClipBelowHorizon = 0;
-  if (moon) {
-    // The Moon's place reads the record's nutation only; the record lives
-    // as long as the place.
-    TBodyPlace place = MoonPlace(*rec);
+  if (sun || moon) {
+    // The Sun's and the Moon's places read the record's nutation only; the
+    // record lives as long as the place.
+    TBodyPlace place =
+        sun ? SunPlace(*rec, HorizonAltitude(THorizonBody::Sun, horizon)) : MoonPlace(*rec, horizon);
     return [rec, place](double jdUT, double& ra, double& dec, double& h0) { place(jdUT, ra, dec, h0); };
   }
-  return [rec, kind, index, planet](double jdUT, double& ra, double& dec, double& h0) {
+  const double altitude = HorizonAltitude(THorizonBody::Star, horizon);
+  return [rec, kind, index, planet, altitude](double jdUT, double& ra, double& dec, double& h0) {
     SetObserverUT(*rec, jdUT);
-    h0 = kStarStandardAltitude;
+    h0 = altitude;
     TSolSysBody body = planet ? Planets[index] : kind == kSelectAsteroid ? Asteroids[index] : Comets[index];
     body.LastJD = -1e7;
     if (planet) {

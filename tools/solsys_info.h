@@ -50,11 +50,14 @@ bool ComputeBody(int kind, int index, const TObserverTime& rec, TSolarContext& c
 bool SampleBodyYear(int kind, int index, const TObserverTime& observer, double year, int count,
                     std::vector<double>& ras, std::vector<double>& decs);
 
-// The place of the body for the rise and set of the visibility chart: its
-// apparent geocentric place of date at a universal time (the Moon's
-// standard altitude from its distance, the others' -34′), on a private
-// copy of `observer`. Empty for the Sun or a selection that names no body.
-TBodyPlace BodyPlaceFor(int kind, int index, const TObserverTime& observer);
+// The place of the body for its rise and set (the visibility chart, the
+// object search): its apparent geocentric place of date at a universal
+// time, on a private copy of `observer`, with the altitude of its centre on
+// `horizon` (HorizonAltitude: on the standard horizon the Moon's from its
+// distance, the Sun's -50′, the others' -34′). Empty for the Earth or a
+// selection that names no body.
+TBodyPlace BodyPlaceFor(int kind, int index, const TObserverTime& observer,
+                        THorizon horizon = THorizon::Standard);
 
 // Samples per year: the Moon 365 (sampling 1), 730 (2) or 183; the others
 // 365 (2) or 183.

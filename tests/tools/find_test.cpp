@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "astro/observer.h"
+#include "astro/precession.h"
 #include "astro/reference_files.h"
 #include "astro/solar_system.h"
 #include "astro/timescales.h"
@@ -22,6 +23,7 @@
 #include "shell/globals.h"
 #include "tests/support/test_support.h"
 #include "tools/find.h"
+#include "tools/solsys_info.h"
 
 namespace {
 
@@ -178,34 +180,45 @@ TEST_F(FindTest, SelectionAndCommands) {
   EXPECT_FALSE(none.Center || none.Track || none.Information);
 }
 
+// Minutes after the clock's midnight of the time "[tomorrow ]at h:mm" that
+// follows `after` in a note (a day more after "tomorrow"); -1 without one.
+int NoteMinutes(const std::string& note, const std::string& after = "rises ") {
+  std::size_t p = note.find(after);
+  if (p == std::string::npos) return -1;
+  p += after.size();
+  int day = 0;
+  if (note.compare(p, 9, "tomorrow ") == 0) day = 1440, p += 9;
+  if (note.compare(p, 3, "at ") != 0) return -1;
+  p += 3;
+  const std::size_t colon = note.find(':', p);
+  if (colon == std::string::npos || colon == p || colon - p > 2 || colon + 3 > note.size()) return -1;
+  return day + std::stoi(note.substr(p, colon - p)) * 60 + std::stoi(note.substr(colon + 1, 2));
+}
+
 // A result below the horizon is not centred: the status bar says why and
-// when its centre next reaches the horizon. Planets placed at RA 0, Dec 0
-// rise at local sidereal time 18h (hour angle -6h); with Greenwich mean
-// sidereal time at 0h UT from Meeus, "Astronomical Algorithms", eq. 12.4
-// (6.67684 h on 2024 January 1) and London at 0.1°E, that is 11:17.1 UT;
-// from 23:30 UT, after it set, the next one is 11:13.2 UT the day after.
-// Clock time is UT here.
+// when it next rises on the standard horizon, where its centre stands at
+// -0°34′. A star at RA 0, Dec 0 seen from 51.5°N then rises at hour angle
+// -6h03.64m (cos H0 = sin(-0.5667°) / cos 51.5°), local sidereal time
+// 17h56.36m; with Greenwich mean sidereal time at 0h UT from Meeus,
+// "Astronomical Algorithms", eq. 12.4 (6.67684 h on 2024 January 1) and
+// the observer at 0.1°W, that is 11:14.3 UT; from 23:30 UT, after it set,
+// the next one is 11:10.4 UT the day after. Clock time is UT here.
 TEST_F(FindTest, BelowTheHorizonSaysWhyAndWhenItRises) {
   std::map<int, std::string> panels;
   FindActions.StatusText = [&](int panel, const std::string& t) { panels[panel] = t; };
   FindActions.ClearStatusText = [&](int panel, const std::string& t) {
     if (panels[panel] == t) panels[panel].clear();
   };
-  for (int p = 0; p < kPlanetCount; ++p) Planets[p].RA = Planets[p].Dec = 0;
-  // Minutes after midnight of the "h:mm" time in a text, -1 without one.
-  auto minutes = [](const std::string& t) {
-    const std::size_t colon = t.find(':', t.find(" at "));
-    if (colon == std::string::npos || colon < 2) return -1;
-    std::size_t start = colon;
-    while (start > 0 && std::isdigit(uint8_t(t[start - 1]))) --start;
-    return std::stoi(t.substr(start, colon - start)) * 60 + std::stoi(t.substr(colon + 1, 2));
-  };
+  SaoStars.push_back(Star(128000, 0.0, 0.0, 0));
+  SaoStarCount = 4;
+  const std::string line = "The star SAO 128000+";
   MainPlotter->CentreRA = 3.0;
-  TFoundObject mars = SelectFoundObject("The Planet Mars+", ObserverTime);
-  EXPECT_FALSE(ChooseFound(mars, "The Planet Mars+", ObserverTime));
+  TFoundObject star = SelectFoundObject(line, ObserverTime);
+  ASSERT_EQ(star.Kind, kFoundStar);
+  EXPECT_FALSE(ChooseFound(star, line, ObserverTime));
   EXPECT_EQ(MainPlotter->CentreRA, 3.0);  // not centred
-  EXPECT_EQ(panels[0].rfind("The Planet Mars is below the horizon: it rises at ", 0), 0u) << panels[0];
-  EXPECT_NEAR(minutes(panels[0]), 11 * 60 + 17.1, 1.0) << panels[0];  // rounded minutes
+  EXPECT_EQ(panels[0].rfind("The star SAO 128000 is below the horizon: it rises at ", 0), 0u) << panels[0];
+  EXPECT_NEAR(NoteMinutes(panels[0]), 11 * 60 + 14.3, 1.0) << panels[0];  // rounded minutes
   // Sirius is up: centred, and the note goes.
   EXPECT_TRUE(ChooseFound(SelectFoundObject("The star SAO 151881", ObserverTime), "The star SAO 151881", ObserverTime));
   EXPECT_EQ(panels[0], "");
@@ -216,11 +229,11 @@ TEST_F(FindTest, BelowTheHorizonSaysWhyAndWhenItRises) {
             "The star SAO 232481 is below the horizon and never rises here.");
   // Late the same evening, after it set, the next rise is tomorrow's.
   SetObserverUT(ObserverTime, 2460310.5 + 23.5 / 24.0);
-  mars = SelectFoundObject("The Planet Mars+", ObserverTime);
-  ASSERT_LE(mars.Altitude, 0);
-  const std::string later = BelowHorizonText(mars, "The Planet Mars+", ObserverTime);
-  EXPECT_EQ(later.rfind("The Planet Mars is below the horizon: it rises tomorrow at ", 0), 0u) << later;
-  EXPECT_NEAR(minutes(later), 11 * 60 + 13.2, 1.0) << later;
+  star = SelectFoundObject(line, ObserverTime);
+  ASSERT_LE(star.Altitude, 0);
+  const std::string later = BelowHorizonText(star, line, ObserverTime);
+  EXPECT_EQ(later.rfind("The star SAO 128000 is below the horizon: it rises tomorrow at ", 0), 0u) << later;
+  EXPECT_NEAR(NoteMinutes(later), 24 * 60 + 11 * 60 + 10.4, 1.0) << later;
   // Tromsø (69.65°N) on 2024 December 21 at noon UT: the Sun stays 3° below
   // the horizon all day (polar night).
   SetObserverLocation(ObserverTime, 18.96 * kRad, 69.65 * kRad, 0);
@@ -230,24 +243,93 @@ TEST_F(FindTest, BelowTheHorizonSaysWhyAndWhenItRises) {
             "Our Sun is below the horizon and does not rise within the next 24 hours.");
 }
 
-// The Moon below the horizon at noon UT on 2024 January 25 in London: the
-// rise the note gives is when Find's own (topocentric) altitude of the Moon
-// turns positive, a minute either way.
-TEST_F(FindTest, TheMoonRisesWhereFindSeesItRise) {
+// Rise times on the standard horizon at the fixture's London (51.5°N,
+// 0.1°W, clock time UT), computed once with astropy 5.2.1 (python3-astropy)
+// by tests/tools/make_find_rise_refs.py: the instant the topocentric true
+// altitude of the centre (AltAz without refraction) reaches -0°34′ (Rigel,
+// Jupiter), -0°50′ (the Sun) or -0°34′ less the Moon's semi-diameter (its
+// upper limb), and 0 for the centre; UT hours of the day.
+constexpr double kRigelRises = 16.5539;         // 2026-01-10 16:33:14 UT
+constexpr double kJupiterRises = 15.9761;       // 2026-01-10 15:58:34
+constexpr double kSunRises = 8.0483;            // 2026-01-10 08:02:54
+constexpr double kSunRisesNextDay = 8.0380;     // 2026-01-11 08:02:17
+constexpr double kSunSets = 16.2210;            // 2026-01-10 16:13:16
+constexpr double kSunCentreSets = 16.1104;      // 2026-01-10 16:06:37
+constexpr double kMoonRises = 24 + 1.2445;      // 2026-01-11 01:14:40
+constexpr double kMoonCentreRises = 24 + 1.3434;  // 2026-01-11 01:20:36
+// Rigel (Hipparcos, ICRS J2000).
+constexpr double kRigelRA = 78.634467, kRigelDec = -8.201638;
+
+// The star, Jupiter, the Sun and the Moon below the horizon: the note's
+// rise is the almanac's, within a minute (the note rounds to the minute;
+// astropy's ephemerides and ours agree to seconds).
+TEST_F(FindTest, RiseTimesAreTheAlmanacs) {
   InitHeadlessSky();
-  SetObserverUT(ObserverTime, JulianDay(2024, 1, 25, 12.0));
-  const TFoundObject moon = SelectFoundObject("Our Moon", ObserverTime);
-  ASSERT_LT(moon.Altitude, 0);
-  const std::string note = BelowHorizonText(moon, "Our Moon", ObserverTime);
-  const std::string lead = "Our Moon is below the horizon: it rises at ";
-  ASSERT_EQ(note.rfind(lead, 0), 0u) << note;
-  const double hours = std::stoi(note.substr(lead.size())) + std::stoi(note.substr(note.rfind(':') + 1)) / 60.0;
-  auto altitudeAt = [](double h) {
-    SetObserverUT(ObserverTime, JulianDay(2024, 1, 25, h));
-    return SelectFoundObject("Our Moon", ObserverTime).Altitude;
+  SaoStars.push_back(Star(131907, 0.0, 0.0, 0));  // Rigel
+  SaoStarCount = 4;
+  const double jan10 = JulianDay(2026, 1, 10, 0.0);
+  // The chart's state at an instant: its epoch, Rigel converted from the
+  // catalogue as the star loader does, and the planets' places.
+  auto at = [&](double hoursUT) {
+    SetObserverUT(ObserverTime, jan10 + hoursUT / 24.0);
+    ObserverTime.PrecessionOn = 1;
+    UpdatePrecession(ObserverTime);
+    const double unit = 2147483647.0 / 360.0;
+    ConvertStarPosition(ObserverTime, int32_t(std::lround(kRigelRA * unit)), int32_t(std::lround(kRigelDec * unit)),
+                        0, 0, SaoStars[3].RA, SaoStars[3].Dec);
+    for (int p = 0; p < kPlanetCount; ++p) {
+      TSolarContext ctx;
+      if (p != 2) ComputeBody(kSelectSolarSystem, p, ObserverTime, ctx, Planets[p]);
+    }
   };
-  EXPECT_LT(altitudeAt(hours - 1.5 / 60), 0) << note;
-  EXPECT_GT(altitudeAt(hours + 1.5 / 60), 0) << note;
+  struct Case {
+    const char* line;
+    double fromUT, risesUT;
+  } cases[] = {{"The star SAO 131907+", 12.0, kRigelRises},
+               {"The Planet Jupiter+", 12.0, kJupiterRises},
+               {"Our Sun+", 0.0, kSunRises},
+               {"Our Moon+", 12.0, kMoonRises}};
+  for (const Case& c : cases) {
+    at(c.fromUT);
+    const TFoundObject f = SelectFoundObject(c.line, ObserverTime);
+    ASSERT_NE(f.Kind, kFoundNone) << c.line;
+    ASSERT_LT(f.Altitude, 0) << c.line;
+    const std::string note = BelowHorizonText(f, c.line, ObserverTime);
+    EXPECT_NE(note.find(" is below the horizon: it rises "), std::string::npos) << note;
+    EXPECT_NEAR(NoteMinutes(note), c.risesUT * 60, 1.0) << note;
+  }
+}
+
+// Refraction shows a rising body before its centre reaches altitude 0,
+// where Find counts it above the horizon and centres it. The Moon at 01:17
+// UT on 2026 January 11 has risen on the standard horizon (01:14:40) but its
+// centre rises only at 01:20:36: the note says both, and Find centres it a
+// minute after the second. The Sun at 16:10 UT on January 10, its centre
+// below the horizon since 16:06:37 but on the standard horizon until
+// 16:13:16, sets: the note gives the next sunrise.
+TEST_F(FindTest, ARisingBodyLiftedByRefractionSaysWhenItRoseAndWhenItsCentreRises) {
+  InitHeadlessSky();
+  const double jan10 = JulianDay(2026, 1, 10, 0.0);
+  SetObserverUT(ObserverTime, jan10 + (24 + 1 + 17.0 / 60) / 24.0);
+  TFoundObject moon = SelectFoundObject("Our Moon+", ObserverTime);
+  ASSERT_LT(moon.Altitude, 0);
+  const std::string note = BelowHorizonText(moon, "Our Moon+", ObserverTime);
+  EXPECT_EQ(note.rfind("Our Moon is below the horizon: it rose at ", 0), 0u) << note;
+  EXPECT_NEAR(NoteMinutes(note, "rose "), (kMoonRises - 24) * 60, 1.0) << note;
+  EXPECT_NEAR(NoteMinutes(note, "its centre rises "), (kMoonCentreRises - 24) * 60, 1.0) << note;
+  SetObserverUT(ObserverTime, jan10 + (kMoonCentreRises + 1.0 / 60) / 24.0);
+  moon = SelectFoundObject("Our Moon+", ObserverTime);
+  EXPECT_GT(moon.Altitude, 0);
+  EXPECT_TRUE(ChooseFound(moon, "Our Moon+", ObserverTime));
+
+  ASSERT_LT(kSunCentreSets, 16 + 10.0 / 60);
+  ASSERT_GT(kSunSets, 16 + 10.0 / 60);
+  SetObserverUT(ObserverTime, jan10 + (16 + 10.0 / 60) / 24.0);
+  const TFoundObject sun = SelectFoundObject("Our Sun+", ObserverTime);
+  ASSERT_LT(sun.Altitude, 0);
+  const std::string sunNote = BelowHorizonText(sun, "Our Sun+", ObserverTime);
+  EXPECT_EQ(sunNote.rfind("Our Sun is below the horizon: it rises tomorrow at ", 0), 0u) << sunNote;
+  EXPECT_NEAR(NoteMinutes(sunNote), (24 + kSunRisesNextDay) * 60, 1.0) << sunNote;
 }
 
 // London, 2024 January 25, 19h UT, two hours after full Moon: the Moon

@@ -155,8 +155,11 @@ void TClockTimeTool::BuildDatePage(TDatePage& page, bool local, QWidget* tab) {
       FormUpdate();
     }
   });
+  // A typed time moves every other field at once (the sidereal time, the
+  // other page's time and, across midnight, both dates); the field being
+  // typed in keeps its text and caret.
   connect(page.Time, &QLineEdit::textEdited, this, [this, local](const QString& t) {
-    if (SetToolTime(ObserverTime, local, t.toStdString())) RequestChartReplot();
+    if (SetToolTime(ObserverTime, local, t.toStdString())) Changed();
   });
 }
 
