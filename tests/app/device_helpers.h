@@ -97,7 +97,8 @@ inline bool RightClickOnChart(TMainForm1& form, double ra, double dec, int32_t& 
 
 // Where the chart draws one of its inputs: renders the chart, then again
 // without `input`, and gives the centre of the pixels that changed and
-// their count (0 when nothing changed).
+// their count (0 when nothing changed). The chart is drawn with it again
+// afterwards.
 struct TDrawnMark {
   double x = 0, y = 0;
   int pixels = 0;
@@ -126,6 +127,7 @@ inline TDrawnMark DrawnMark(TMainForm1& form, std::function<void(TChartInputs&)>
     mark.x /= mark.pixels;
     mark.y /= mark.pixels;
   }
+  form.RenderMainView();  // the chart as it was, with the input
   return mark;
 }
 

@@ -165,6 +165,7 @@ TEST_F(ImagingNight, PlateSolvingFromANormalStartLandsOnTheSyncedStar) {
     EXPECT_EQ(SolveNow(*ps),
               "Not solved: Failed to submit job: solve-field is not installed (Debian package astrometry.net)");
   }
+  if (const char* shots = std::getenv("NOCTRA_SHOT_DIR")) ps->grab().save(QString::fromUtf8(shots) + "/plate_solve_failed.png");
   // The picture lies where the client looks for it: in the data folder.
   EXPECT_TRUE(platform::FileExists(DataFolder + "PlateSolve/solve_me.jpg"));
 
@@ -195,6 +196,10 @@ TEST_F(ImagingNight, PlateSolvingFromANormalStartLandsOnTheSyncedStar) {
   ASSERT_GE(lines.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 5), expected);
   CrossOnStar(m, second);
+  if (const char* shots = std::getenv("NOCTRA_SHOT_DIR")) {
+    ps->grab().save(QString::fromUtf8(shots) + "/plate_solve_solved.png");
+    m.grab().save(QString::fromUtf8(shots) + "/chart_cross.png");
+  }
   ASSERT_TRUE(RunEventsUntil([&] { return ic->Logic.HasCameraToken(); }, kEventWaitMs)) << ic->Logic.Status();
   EXPECT_TRUE(ic->Logic.Camera() && ic->Logic.Camera()->Connected());
   EXPECT_TRUE(ic->Preview->isEnabled() && ic->Start->isEnabled() && ic->ImageSource->isEnabled());
