@@ -319,22 +319,32 @@ TEST(PlateSolveWindow, CameraLostDuringTheExposureEndsTheSolve) {
   EXPECT_TRUE(logic.SolveButtonEnabled());
 }
 
-// A solve of the console's camera pauses the console, and resumes it once
-// the picture is taken.
-TEST(PlateSolveWindow, PausesAndResumesTheImagingConsole) {
-  LogLines().Clear();
-  ImagingSettingsDoc().Doc.Clear();
+// The plate solver's camera chosen while the imaging console holds it (a
+// stand-in console: the camera's token and the pause request).
+namespace {
+struct SharedWithConsole {
   FakeCamera camera;
   FakeMount mount;
   int pause = 0;
-  TPlateSolveLogic logic(&mount, {[&] { return &camera; }, &pause},
-                         [&](const std::string&) -> TCamera* { return &camera; });
-  // The console holds the camera and its token.
   TCameraToken console;
-  console.Get(camera);
-  camera.SetConnected(true);
-  logic.ImageSource = "Image File";
-  logic.PlateSolveTimer1Timer();
+  TPlateSolveLogic logic{&mount, {[this] { return &camera; }, &pause},
+                         [this](const std::string&) -> TCamera* { return &camera; }};
+  SharedWithConsole() {
+    LogLines().Clear();
+    console.Get(camera);
+    camera.SetConnected(true);
+    logic.ImageSource = "Image File";
+    logic.PlateSolveTimer1Timer();
+  }
+};
+}  // namespace
+
+// A solve of the console's camera pauses the console, and resumes it once
+// the picture is taken.
+TEST(PlateSolveWindow, PausesAndResumesTheImagingConsole) {
+  ImagingSettingsDoc().Doc.Clear();
+  SharedWithConsole f;
+  auto& [camera, mount, pause, console, logic] = f;
   EXPECT_TRUE(Logged("[Plate-Solve] Connect: Image File")) << "the console's camera is accepted";
   logic.SolveNowClick();
   logic.PlateSolveTimer1Timer();
@@ -356,16 +366,8 @@ TEST(PlateSolveWindow, PausesAndResumesTheImagingConsole) {
 // exposed, the console gets its camera back, and the button is free.
 TEST(PlateSolveWindow, AbortWhileWaitingForTheConsoleResumesIt) {
   ImagingSettingsDoc().Doc.Clear();
-  FakeCamera camera;
-  FakeMount mount;
-  int pause = 0;
-  TPlateSolveLogic logic(&mount, {[&] { return &camera; }, &pause},
-                         [&](const std::string&) -> TCamera* { return &camera; });
-  TCameraToken console;
-  console.Get(camera);
-  camera.SetConnected(true);
-  logic.ImageSource = "Image File";
-  logic.PlateSolveTimer1Timer();
+  SharedWithConsole f;
+  auto& [camera, mount, pause, console, logic] = f;
   for (const bool consolePaused : {false, true}) {
     logic.SolveNowClick();
     EXPECT_FALSE(logic.SolveButtonEnabled()) << "off while it waits";
