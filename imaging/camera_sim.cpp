@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
+#include "astro/observer.h"
+#include "astro/precession.h"
 #include "catalog/stars.h"
 
 namespace imaging {
@@ -10,34 +13,42 @@ namespace imaging {
 using platform::EAutomationError;
 using platform::TVariant;
 
-namespace {
-
-std::vector<TSimStar> TychoField(double ra0, double dec0, double radius) {
+// The catalogues hold positions of StarCatalogEpoch when the chart
+// precesses (catalog/stars.h): the field's centre is then taken to that
+// epoch for the search, and each star found back to J2000, so that the
+// picture shows the sky the solver's J2000 index knows at the mount's
+// J2000 pointing.
+std::vector<TSimStar> LoadedCatalogStars(double ra0, double dec0, double radius) {
+  constexpr double kJ2000 = 2451545.0;
+  std::unique_ptr<TObserverTime> back;  // from the catalogues' epoch to J2000
+  if (StarCatalogPrecessed && StarCatalogEpoch > 0 && StarCatalogEpoch != kJ2000) {
+    back = std::make_unique<TObserverTime>(ObserverTime);
+    SetPrecession(*back, kJ2000, StarCatalogEpoch);
+    Precess(*back, ra0, dec0);
+    SetPrecession(*back, StarCatalogEpoch, kJ2000);
+  }
   std::vector<TSimStar> out;
   const double cosLimit = std::cos(radius);
   const double s0 = std::sin(dec0), c0 = std::cos(dec0);
-  for (const TTychoStar& t : TychoStars) {
-    if (t.Brightness == 0) continue;
-    if (std::fabs(double(t.Dec) - dec0) > radius) continue;
-    const double cosd = s0 * std::sin(t.Dec) + c0 * std::cos(t.Dec) * std::cos(t.RA - ra0);
-    if (cosd < cosLimit) continue;
-    out.push_back({t.RA, t.Dec, t.Brightness / 10.0 - 2.0});
-  }
+  auto take = [&](double ra, double dec, double mag) {
+    if (std::fabs(dec - dec0) > radius) return;
+    if (s0 * std::sin(dec) + c0 * std::cos(dec) * std::cos(ra - ra0) < cosLimit) return;
+    if (back) {
+      Precess(*back, ra, dec);
+      ra = std::fmod(ra + 4 * M_PI, 2 * M_PI);
+    }
+    out.push_back({ra, dec, mag});
+  };
+  for (const TTychoStar& t : TychoStars)
+    if (t.Brightness != 0) take(t.RA, t.Dec, t.Brightness / 10.0 - 2.0);
   // The brighter stars stand in the SAO array (magnitude byte 250: none).
-  for (const TSaoStar& t : SaoStars) {
-    if (t.Magnitude == 0 || t.Magnitude >= 250) continue;
-    if (std::fabs(double(t.Dec) - dec0) > radius) continue;
-    const double cosd = s0 * std::sin(t.Dec) + c0 * std::cos(t.Dec) * std::cos(t.RA - ra0);
-    if (cosd < cosLimit) continue;
-    out.push_back({t.RA, t.Dec, t.Magnitude / 10.0 - 2.0});
-  }
+  for (const TSaoStar& t : SaoStars)
+    if (t.Magnitude != 0 && t.Magnitude < 250) take(t.RA, t.Dec, t.Magnitude / 10.0 - 2.0);
   return out;
 }
 
-}  // namespace
-
 std::function<bool(double&, double&)> SimCameraPointing;
-std::function<std::vector<TSimStar>(double, double, double)> SimCameraStars = TychoField;
+std::function<std::vector<TSimStar>(double, double, double)> SimCameraStars = LoadedCatalogStars;
 
 TSimCamera::TSimCamera(TSimCameraConfig config)
     : TSimDevice(config.driverInfo), cfg_(std::move(config)), numX_(cfg_.width), numY_(cfg_.height), rng_(cfg_.seed) {}

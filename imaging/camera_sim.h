@@ -43,9 +43,13 @@ struct TSimStar {
 // Where the camera points (radians, J2000); false when there is no mount
 // (the simulator then shows the field at its last or default pointing).
 extern std::function<bool(double& ra, double& dec)> SimCameraPointing;
-// The stars within `radius` radians of (ra, dec); by default the loaded
-// SAO and Tycho catalogues (catalog/stars.h).
+// The stars within `radius` radians of the J2000 position (ra, dec); by
+// default LoadedCatalogStars.
 extern std::function<std::vector<TSimStar>(double ra, double dec, double radius)> SimCameraStars;
+// The stars of the loaded SAO and Tycho catalogues (catalog/stars.h) within
+// `radius` of (ra, dec), in J2000 whatever epoch the catalogues were
+// precessed to for the chart.
+std::vector<TSimStar> LoadedCatalogStars(double ra, double dec, double radius);
 
 class TSimCamera : public platform::TSimDevice {
  public:

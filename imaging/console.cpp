@@ -9,6 +9,7 @@
 #include "imaging/jpeg_file.h"
 #include "imaging/settings_text.h"
 #include "platform/numfmt.h"
+#include "platform/paths.h"
 #include "platform/timezone.h"
 #include "shell/log_lines.h"
 #include "shell/xml_settings.h"
@@ -88,7 +89,9 @@ void TImagingConsole::LoadSettings(const std::string& folder) {
   ExpNumUpDownPosition = platform::ParseInt32(ExposureNum, n) && n >= 1 && n <= 999 ? n : 1;
   FilterIndex = XmlReadInteger(s, "FilterSel", 0);
   FocusMoveAmount = ReadText(s, "FocusMoveAmount", "0");
-  Path = ReadText(s, "Path", Path);
+  // A folder typed relative is kept as the folder it named: within the
+  // settings' folder (the data folder).
+  Path = platform::AbsolutePath(ReadText(s, "Path", Path), folder);
   DirName = ReadText(s, "SubDir", "ObjectName");
   FileName = ReadText(s, "FileName", "Image.[fp].[seq]");
   SaveAsType = TSaveAs(std::clamp(XmlReadInteger(s, "SaveAsSel", 0), 0, 5));
@@ -296,7 +299,10 @@ void TImagingConsole::SequenceTimer1Timer() {
     ImageSource = "None";
     return;
   }
-  // 3. The plate solver's pause, between exposures only.
+  // 3. The plate solver's pause, taken between exposures only. While it
+  // lasts the camera is the plate solver's: the console leaves it alone
+  // (an idle console would otherwise abort the solver's exposure).
+  if (PauseRequest == 1 && !token_.Has()) return;
   if (camera_->ExposureState == 0 && !imageWanted_) {
     if ((PauseRequest == 2 || PauseRequest == 3) && !token_.Has()) {
       PauseRequest = 0;

@@ -11,6 +11,7 @@
 #include "astro/text.h"
 #include "imaging/jpeg_file.h"
 #include "platform/numfmt.h"
+#include "platform/paths.h"
 #include "platform/timezone.h"
 #include "shell/log_lines.h"
 
@@ -170,9 +171,12 @@ std::string SolveInterpreter(const std::string& setting) {
   const std::string trimmed(TrimBlanks(setting));
   if (trimmed.empty() || trimmed == "python3")
     return QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-  QFileInfo info(QString::fromStdString(setting));
-  if (info.isDir()) return QDir(info.filePath()).filePath("python3").toStdString();
-  return setting;
+  // A bare name is looked up on the path; anything with a folder in it is
+  // made absolute here, since the child starts in the client's folder.
+  if (setting.find('/') == std::string::npos && setting != "~") return setting;
+  const std::string path = platform::AbsolutePath(setting);
+  if (QFileInfo(QString::fromStdString(path)).isDir()) return platform::JoinPath(path, "python3");
+  return path;
 }
 
 namespace {
@@ -206,23 +210,32 @@ std::vector<std::string> JobArguments(const TPlateSolveSettings& s, const std::s
 namespace {
 
 // The index files the client found ("u'indexes': u'4110-4119'" and the
-// narrowest field they solve, degrees), set against the picture's field.
-void ExplainFailure(const TSolveProgress& p, const std::string& reply) {
+// narrowest field they solve, degrees), set against the picture's field:
+// logged, and returned for the status line (empty when the reply names
+// none).
+std::string ExplainFailure(const TSolveProgress& p, const std::string& reply) {
   const std::string key = "u'indexes': u'";
   const auto k = reply.find(key);
   double narrowest = 0;
   bool found = false;
   std::string text;
-  if (k == std::string::npos || !ReplyNumber(reply, "u'narrowest_field': ", narrowest, found, text)) return;
+  if (k == std::string::npos || !ReplyNumber(reply, "u'narrowest_field': ", narrowest, found, text)) return "";
   std::string indexes = Mid(reply, k + key.size(), 40);
   indexes = indexes.substr(0, indexes.find('\''));
   const std::string range = "the installed index files " + indexes + " (fields of " +
                             platform::FormatGeneral(narrowest, 3) + " deg and wider)";
+  std::string line = "Tried " + range;
   if (p.fieldWidth > 0 && p.fieldHeight > 0 && std::max(p.fieldWidth, p.fieldHeight) < narrowest)
-    Log("The field (" + platform::FormatFixed(p.fieldWidth, 0, 2) + " x " + platform::FormatFixed(p.fieldHeight, 0, 2) +
-        " deg) is too small for " + range);
-  else
-    Log("Tried " + range);
+    line = "The field (" + platform::FormatFixed(p.fieldWidth, 0, 2) + " x " + platform::FormatFixed(p.fieldHeight, 0, 2) +
+           " deg) is too small for " + range;
+  Log(line);
+  return line;
+}
+
+// Logs a failure and keeps its reason for the status line.
+void Fail(TSolveProgress& p, const std::string& reason) {
+  Log(reason);
+  p.failure = reason;
 }
 
 // The solved position: "success" and two numbers (degrees), precessed to
@@ -232,19 +245,20 @@ bool ReadJobStatus(TSolveProgress& p, const std::string& reply) {
   if (status == "solving") return true;
   p.resultReady = true;
   if (status != "success") {
-    Log("Plate solve failed ([" + status.substr(0, 80) + "])");
-    ExplainFailure(p, reply);
+    Fail(p, "Plate solve failed ([" + status.substr(0, 80) + "])");
+    const std::string why = ExplainFailure(p, reply);
+    if (!why.empty()) p.failure += ": " + why;
     return false;
   }
   double ra = 0, dec = 0;
   bool found = false;
   std::string text;
   if (!ReplyNumber(reply, "u'dec': ", dec, found, text) || !(dec >= -90 && dec <= 90)) {
-    Log(found ? "Dec failed: " + text.substr(0, 40) : "Can't retrieve coordinates");
+    Fail(p, found ? "Dec failed: " + text.substr(0, 40) : "Can't retrieve coordinates");
     return false;
   }
   if (!ReplyNumber(reply, "u'ra': ", ra, found, text) || !(ra >= -360 && ra <= 720)) {
-    Log(found ? "RA failed: " + text.substr(0, 40) : "Can't retrieve coordinates");
+    Fail(p, found ? "RA failed: " + text.substr(0, 40) : "Can't retrieve coordinates");
     return false;
   }
   p.ra2000 = std::fmod(ra + 360.0, 360.0) / kDegPerRad;
@@ -279,20 +293,27 @@ void ReadClientReply(TSolveProgress& p, const std::string& reply) {
         p.state = 2;
         return;
       }
+      // The client's own reason comes first ("no such picture: ...").
       const std::string key = "u'errormessage': u'";
       const auto e = reply.find(key);
+      std::string message;
       if (e != std::string::npos) {
-        const std::string message = Mid(reply, e + key.size(), 200);
-        Log(message.substr(0, message.find('\'')));
+        message = Mid(reply, e + key.size(), 200);
+        message = message.substr(0, message.find('\''));
+      } else {
+        // No reply of the client's own (it could not run): its last words.
+        message = ReplyStatusLine(reply).substr(0, 200);
       }
-      Log("Failed to submit job");
+      if (!message.empty()) Log(message);
+      Fail(p, "Failed to submit job");
+      if (!message.empty()) p.failure += ": " + message;
       p.state = 0;
       return;
     }
     case 2: {
       const int32_t id = ParseSubmissionReply(reply);
       if (id < 0) {
-        Log("Can't read the submission status");
+        Fail(p, "Can't read the submission status");
         p.subId = -1;
         p.state = 0;
       } else if (id >= 1) {
@@ -320,7 +341,9 @@ void ReadClientReply(TSolveProgress& p, const std::string& reply) {
 TPlateSolve::TPlateSolve(const TPlateSolveSettings& settings, const TFitsHeader& header,
                          const platform::Bitmap& picture, int tickMs)
     : s_(settings), header_(header) {
-  script_ = s_.clientScript.empty() ? DefaultSolveClient() : s_.clientScript;
+  // The client runs in its folder: every path it is given is absolute.
+  script_ = platform::AbsolutePath(s_.clientScript.empty() ? DefaultSolveClient() : s_.clientScript);
+  if (!s_.clientFolder.empty()) s_.clientFolder = platform::AbsoluteFolder(s_.clientFolder);
   p_.fieldWidth = s_.fieldWidth;
   p_.fieldHeight = s_.fieldHeight;
   timeoutMs_ = uint32_t(std::max(1, s_.timeoutSeconds)) * 1000u;
@@ -350,7 +373,7 @@ void TPlateSolve::Reset(const char* logLine) {
   solved_ = false;
   p_.subId = p_.jobId = -1;
   p_.state = 0;
-  if (logLine) Log(logLine);
+  if (logLine) Fail(p_, logLine);
 }
 
 void TPlateSolve::RunClient(std::vector<std::string> args) {
@@ -380,9 +403,14 @@ void TPlateSolve::Advance() {
   if (clientActive_) {
     if (client_.Running()) return;
     clientActive_ = false;
-    if (!client_.StartError().empty()) Log("Can't run the client: " + client_.StartError());
     const int32_t before = p_.state;
-    ReadClientReply(p_, client_.StartError().empty() ? client_.Output() : std::string());
+    if (!client_.StartError().empty()) {
+      Fail(p_, "Can't run the client (" + SolveInterpreter(s_.interpreter) + "): " + client_.StartError());
+      p_.subId = p_.jobId = -1;
+      p_.state = 0;
+    } else {
+      ReadClientReply(p_, client_.Output());
+    }
     // A new state asks at once; a pending one again ten ticks after the last question.
     if (p_.state != before) nextPoll_ = ticks_;
   }

@@ -98,10 +98,13 @@ struct TSolveProgress {
   double ra2000 = 0, dec2000 = 0, raDate = 0, decDate = 0;
   // The picture's field, degrees (0: not known).
   double fieldWidth = 0, fieldHeight = 0;
+  // Why the job failed, for the window's status line (empty while it has
+  // not failed).
+  std::string failure;
 };
 // Takes the client's reply to the step of `p.state` and moves the job on
 // (state 0 on a failure, each failure logged with the "[Plate-Solve] "
-// prefix). A solved position is precessed to the date of ObserverTime. A
+// prefix and its reason kept in `p.failure`). A solved position is precessed to the date of ObserverTime. A
 // failed solve names the index files installed, and says so when the
 // field is narrower than they solve.
 void ReadClientReply(TSolveProgress& p, const std::string& reply);
@@ -122,6 +125,8 @@ struct TPlateSolveSettings {
   int32_t timeoutSeconds = 60;
   double fieldWidth = 0, fieldHeight = 0;  // the picture's field, degrees (0: not known)
   // Where "solve_me.jpg" and the client's submissions go, ending in "/".
+  // The client runs there; the job hands it absolute paths only (a
+  // relative folder is taken within the current folder).
   std::string clientFolder;
   // The client script; empty: "solve_client.py" next to the program.
   std::string clientScript;
@@ -131,7 +136,8 @@ struct TPlateSolveSettings {
 std::string DefaultSolveClient();
 // The interpreter to start: the setting itself, "python3" within it when
 // it names a folder; the system's /usr/bin/python3 (where it exists) when
-// the setting is empty or the default "python3".
+// the setting is empty or the default "python3". A relative path (one with
+// a "/") is made absolute: the client runs in a folder of its own.
 std::string SolveInterpreter(const std::string& setting);
 
 // The client's argument lists (after the interpreter), piece by piece as
@@ -169,6 +175,8 @@ class TPlateSolve : public QObject {
   double SolvedRA() const { return p_.raDate; }
   double SolvedDec() const { return p_.decDate; }
   const TFitsHeader& Header() const { return header_; }
+  // Why the job ended without a solve (empty while it has not failed).
+  const std::string& FailureText() const { return p_.failure; }
   // Called (from the job's own handlers) once the job is no longer busy.
   // The job may be freed only after the call has returned.
   std::function<void()> OnDone;

@@ -142,9 +142,14 @@ void TPlateSolveLogic::NoCamera() {
     *console_.pauseRequest = 3;
 }
 
+void TPlateSolveLogic::Report(const std::string& line) {
+  Log(line);
+  status_ = line;
+}
+
 void TPlateSolveLogic::RemoveCamera(const std::string& name) {
   if (cameraName_ == name) {
-    if (imageExpected_ && camera_) Log("Error: camera connection");
+    if (imageExpected_ && camera_) Report("Error: camera connection");
     EndSolve();
     NoCamera();
     cameraName_ = "None";
@@ -162,6 +167,7 @@ void TPlateSolveLogic::ChooseCamera(const std::string& name) {
   camera_ = nullptr;
   imageExpected_ = false;
   cameraName_ = name;
+  status_.clear();
   TCamera* cam = name == "None" ? nullptr : cameraByName_(name);
   if (!cam) {
     NoCamera();
@@ -170,13 +176,13 @@ void TPlateSolveLogic::ChooseCamera(const std::string& name) {
   if (cam->Connected()) {
     const TCamera* consoleCam = console_.chosenCamera ? console_.chosenCamera() : nullptr;
     if (cam != consoleCam) {
-      Log("Error: camera in use");
+      Report("Error: camera in use");
       NoCamera();
       return;
     }
   } else {
     if (cam->Settings.CameraToken != 1) {
-      Log("Error: camera in use");
+      Report("Error: camera in use");
       NoCamera();
       return;
     }
@@ -184,7 +190,7 @@ void TPlateSolveLogic::ChooseCamera(const std::string& name) {
     cam->SetConnected(true);
     if (!cam->Connected()) {
       token_.Return(*cam);
-      Log("Error: camera connection");
+      Report("Error: camera connection");
       NoCamera();
       return;
     }
@@ -198,6 +204,19 @@ void TPlateSolveLogic::ChooseCamera(const std::string& name) {
     cam->SetConnected(false);
     token_.Return(*cam);
   }
+}
+
+void TPlateSolveLogic::AbortClick() {
+  if (job_ && job_->Busy()) status_ = "Aborted";
+  // A solve still waiting for the camera is given up, and a console paused
+  // for it resumed (one that has not paused yet keeps its camera).
+  if (solveRequested_) {
+    solveRequested_ = false;
+    status_ = "Aborted";
+    if (camera_ && console_.pauseRequest && *console_.pauseRequest == 1)
+      *console_.pauseRequest = camera_->Settings.CameraToken == 1 ? 2 : 0;
+  }
+  EndSolve();
 }
 
 void TPlateSolveLogic::EndSolve() {
@@ -224,6 +243,9 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
       *console_.pauseRequest = 1;
       Log("Pausing Imaging-Console");
       Log("Waiting to start exposure");
+      status_ = "Waiting for the imaging console to pause";
+    } else if (consoleCam != camera_) {
+      status_ = "Waiting for the camera: another window uses it";
     }
     return;
   }
@@ -254,11 +276,19 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
       caption_ = "Plate Solving (Timeout in " + std::to_string(job_->SecondsLeft()) + ")";
       return;
     }
+    const bool heldBefore = lastSolved_;
     lastSolved_ = job_->Solved();
     lastRa_ = job_->RaJ2000();
     lastDec_ = job_->DecJ2000();
+    lastRaDate_ = job_->SolvedRA();
+    lastDecDate_ = job_->SolvedDec();
+    if (lastSolved_)
+      status_ = "Solved: R.A." + FormatRA_HMSs(lastRa_) + ", Dec " + FormatDMS(lastDec_) + " (J2000.0)";
+    else
+      status_ = "Not solved: " + (job_->FailureText().empty() ? std::string("no solution") : job_->FailureText());
     if (lastSolved_) CorrectPointing();
     EndSolve();
+    if ((lastSolved_ || heldBefore) && OnSolvedPositionChanged) OnSolvedPositionChanged();
   }
 
   // 6. An exposure that ended.
@@ -293,9 +323,11 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
         QTimer::singleShot(0, this, [this] { OnJobDone ? OnJobDone() : PlateSolveTimer1Timer(); });
       };
       busy_ = true;
+      status_ = "Solving";
     } else {
       // The camera went away or the exposure failed: no solve.
       Log("Error: camera connection");
+      status_ = "Error: camera connection (the exposure gave no picture)";
       solveButtonEnabled_ = true;
     }
     if (token_.Has()) {
@@ -362,7 +394,7 @@ void TPlateSolveLogic::StartSolve() {
   if (!token_.Has() && camera_->Settings.CameraToken == 1) token_.Get(*camera_);
   if (!camera_->Connected()) camera_->SetConnected(true);
   if (!camera_->Connected()) {
-    Log("Can't connect to camera");
+    Report("Can't connect to camera");
     if (token_.Has()) token_.Return(*camera_);
     cameraListEnabled_ = true;
     solveButtonEnabled_ = true;
@@ -372,12 +404,12 @@ void TPlateSolveLogic::StartSolve() {
   solveRequested_ = false;
   // Timed solves count from this attempt, solved or not.
   lastSolveTick_ = platform::TimeGetTime();
-  Log("Exposure " + platform::FormatGeneral(Sel.Exposure, 6) + " seconds");
+  Report("Exposure " + platform::FormatGeneral(Sel.Exposure, 6) + " seconds");
   try {
     camera_->StartExposure(Sel.Exposure, true);
     imageExpected_ = true;
   } catch (const std::exception& e) {
-    Log(std::string("Error: ") + e.what());
+    Report(std::string("Error: ") + e.what());
     camera_->SetConnected(false);
     if (token_.Has()) token_.Return(*camera_);
     cameraListEnabled_ = true;

@@ -120,9 +120,14 @@ class TPlateSolveLogic : public QObject {
 
   // PlateSolveTimer1Timer: one step of the sequence (every 1,000 ms).
   void PlateSolveTimer1Timer();
-  void SolveNowClick() { solveRequested_ = true; }
-  // AbortClick: ends the running solve.
-  void AbortClick() { EndSolve(); }
+  // The solve button stays off until the solve has ended (also while it
+  // waits for the imaging console to give up the camera).
+  void SolveNowClick() {
+    solveRequested_ = true;
+    solveButtonEnabled_ = false;
+  }
+  // AbortClick: ends the running solve, or the one waiting for its camera.
+  void AbortClick();
   // The correction after a solve: CorrectPointingTo the job's position of
   // date.
   void CorrectPointing();
@@ -136,7 +141,18 @@ class TPlateSolveLogic : public QObject {
     ra = lastRa_, dec = lastDec_;
     return lastSolved_;
   }
+  // The solved position held for the chart (of date, radians): the last
+  // job's when it solved; false while none is held.
+  bool SolvedPosition(double& ra, double& dec) const {
+    ra = lastRaDate_, dec = lastDecDate_;
+    return lastSolved_;
+  }
+  // Called when the held solved position changes (the chart draws it).
+  std::function<void()> OnSolvedPositionChanged;
   const std::string& Caption() const { return caption_; }
+  // The window's status line: what the solver does now, or how the last
+  // solve ended, with the reason when it failed.
+  const std::string& Status() const { return status_; }
   bool Busy() const { return busy_; }
   bool GuideMoving() const { return !moves_.empty(); }
   bool SolveButtonEnabled() const { return solveButtonEnabled_; }
@@ -169,7 +185,10 @@ class TPlateSolveLogic : public QObject {
   double storedRa_ = 0, storedDec_ = 0;
   bool busy_ = false;
   bool lastSolved_ = false;
-  double lastRa_ = 0, lastDec_ = 0;
+  double lastRa_ = 0, lastDec_ = 0, lastRaDate_ = 0, lastDecDate_ = 0;
+  std::string status_;
+  // Logs `line` and shows it in the status line.
+  void Report(const std::string& line);
   bool solveButtonEnabled_ = true, cameraListEnabled_ = true;
   std::string caption_ = "Plate Solving";
   platform::Bitmap lastImage_;

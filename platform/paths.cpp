@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -58,6 +60,26 @@ std::string CurrentFolder() {
   if (ec || cwd.empty()) return "./";
   if (cwd.back() != '/') cwd += '/';
   return cwd;
+}
+
+std::string AbsolutePath(const std::string& path, const std::string& base) {
+  if (path.empty()) return path;
+  std::filesystem::path p(path);
+  // "~" and "~/..." are the user's home folder, as a shell reads them.
+  const char* home = std::getenv("HOME");
+  if ((path == "~" || path.rfind("~/", 0) == 0) && home && home[0] == '/')
+    p = std::filesystem::path(home) / path.substr(std::min<std::size_t>(path.size(), 2));
+  else if (p.is_relative()) p = std::filesystem::path(base.empty() || base[0] != '/' ? CurrentFolder() + base : base) / p;
+  std::string out = p.lexically_normal().string();
+  // "dir/." and "dir/.." leave a final separator, which a file path has not.
+  if (out.size() > 1 && out.back() == '/' && path.back() != '/') out.pop_back();
+  return out;
+}
+
+std::string AbsoluteFolder(const std::string& folder, const std::string& base) {
+  std::string out = AbsolutePath(folder.empty() ? std::string(".") : folder, base);
+  if (out.empty() || out.back() != '/') out += '/';
+  return out;
 }
 
 std::string TemporaryNameFor(const std::string& path, const std::string& suffix) {

@@ -19,6 +19,16 @@ std::string FindFileNoCase(const std::string& folder, const std::string& name);
 // The current working folder, ending in "/".
 std::string CurrentFolder();
 
+// `path` as an absolute path: unchanged when it is absolute, else taken
+// within `base` (an absolute folder; the current folder when empty). "."
+// and ".." parts are resolved by name (symbolic links are kept). An empty
+// path stays empty; "~" and "~/..." name the user's home folder. Folders the program keeps for later or hands to
+// another process go through here once, so that they mean the same folder
+// whatever the working folder of whoever uses them.
+std::string AbsolutePath(const std::string& path, const std::string& base = "");
+// The same for a folder, ending in "/"; an empty folder is `base` itself.
+std::string AbsoluteFolder(const std::string& folder, const std::string& base = "");
+
 // True when the path names an existing regular file / folder.
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);

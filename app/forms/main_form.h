@@ -126,7 +126,8 @@ class TMainForm1 : public QMainWindow {
   TTelescopeWindows Devices;
   // Where the camera settings are read at start and stored at exit; the
   // imaging windows keep theirs in the same folder (tests and the benchmark
-  // put it in a folder of their own).
+  // put it in a folder of their own). A relative path is taken within the
+  // data folder and made absolute at start.
   std::string ImagingSettingsPath = "ImagingSettings.xml";
 
   // The one way out of the program, whatever asks for it (File > Exit, the
@@ -397,6 +398,9 @@ class TMainForm1 : public QMainWindow {
   void CheckLocationMenu(int n);
   void RefreshStarSphereMenu();
   bool MakeBackBuffer();
+  // The data and program folders, the settings paths and the folders made
+  // from them, made absolute against the folder the program started in.
+  void ResolveStartFolders();
   void MeasureScreen(int& width, int& height) const;
   void ApplyInsetPresets();
   // Places the four insets for the chart size and their sizes, and the

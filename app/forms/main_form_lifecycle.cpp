@@ -66,6 +66,7 @@
 #include "tools/clock_time.h"
 #include "tools/forms/location_form.h"
 #include "tools/location.h"
+#include "tools/picture_store.h"
 #include "tools/tool_settings.h"
 
 using namespace mainform;
@@ -77,6 +78,15 @@ void TMainForm1::FormCreate() {
   DataFolder = platform::CurrentFolder();
   ProgramFolder = DataFolder;
   StartUp();
+}
+
+void TMainForm1::ResolveStartFolders() {
+  DataFolder = platform::AbsoluteFolder(DataFolder);
+  if (ProgramFolder.empty()) ProgramFolder = DataFolder;
+  ProgramFolder = platform::AbsoluteFolder(ProgramFolder);
+  ImagingSettingsPath = platform::AbsolutePath(ImagingSettingsPath, DataFolder);
+  // The per-object picture lists lie in the data folder.
+  ImageListFolder = DataFolder;
 }
 
 void TMainForm1::MeasureScreen(int& width, int& height) const {
@@ -129,6 +139,11 @@ bool TMainForm1::StartUp() {
   }
   // 4. Owner of message boxes.
   MainWindowHandle = this;
+  // The settings paths are named relative to the data folder ("ImagingSettings.xml"):
+  // they, and every folder derived from them, are made absolute here, once,
+  // so that they name the same files whoever uses them later (a child
+  // process runs in a folder of its own).
+  ResolveStartFolders();
   // 6. Observer and time: the system clock and time zone, then the
   // reference data files.
   ReadRegStartupTime();
@@ -180,6 +195,11 @@ bool TMainForm1::StartUp() {
     ra = m.ra;
     dec = m.dec;
     return m.connected;
+  };
+  // The plate solver's last solved position (of date), drawn as a cross.
+  inputs.plateSolvePosition = [](double& ra, double& dec) {
+    const imaging::TPlateSolveForm1* solver = imaging::PlateSolveForm1();
+    return solver && solver->Logic.SolvedPosition(ra, dec);
   };
   inputs.pointingCorrection = [](double ra, double dec, double& dRA, double& dDec) {
     if (!TelescopeMarker().useAssist) return false;
@@ -299,11 +319,10 @@ bool TMainForm1::StartUp() {
   imaging::FillSourceSettingsMenu(Imaging1);
   // The imaging console, the autoguider and plate solving, with their
   // settings beside the cameras'.
-  {
-    std::string folder = std::filesystem::path(ImagingSettingsPath).parent_path().string();
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    imaging::CreateImagingWindows(this, folder);
-  }
+  imaging::CreateImagingWindows(this, platform::AbsoluteFolder(
+                                          std::filesystem::path(ImagingSettingsPath).parent_path().string(), DataFolder));
+  if (imaging::TPlateSolveForm1* solver = imaging::PlateSolveForm1())
+    solver->Logic.OnSolvedPositionChanged = [this] { chart_->MarkReplot(); };
   imaging::ChartCentre = [](double& ra, double& dec) {
     if (!MainPlotter) return false;
     ra = MainPlotter->CentreRA;

@@ -339,6 +339,13 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
     ExposureTime->setText(QString::fromStdString(Logic.ExposureTime));
   });
   connect(OpenPathDialog, &QPushButton::clicked, this, [this] { OpenPathDialogClick(); });
+  // A folder typed relative means the folder within the data folder: it is
+  // kept (and saved) as that absolute folder.
+  connect(Path, &QLineEdit::editingFinished, this, [this] {
+    const std::string typed = Text(Path);
+    const std::string absolute = platform::AbsolutePath(typed, folder_);
+    if (absolute != typed) Path->setText(QString::fromStdString(absolute));
+  });
   connect(FilterwheelSettings, &QPushButton::clicked, this, [] {
     if (ShowFilterWheelWindow) ShowFilterWheelWindow();
   });

@@ -180,6 +180,8 @@ class TPlateSolveForm1 : public QWidget {
   QRadioButton *TeleCoords, *MapCoords, *ManualCoords;
   QPushButton *SolveNow, *Abort, *CameraSettings;
   TPictureView* WImage1;
+  // The status line: what the solver does, and why a solve failed.
+  QLabel* StatusBar1;
   QTimer PlateSolveTimer1;
 
   void PlateSolveTimer1Timer();

@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -159,9 +160,16 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
   left->addLayout(form);
   left->addWidget(autoBox);
   left->addLayout(buttons);
-  auto* all = new QHBoxLayout(this);
-  all->addLayout(left);
-  all->addWidget(scroll, 1);
+  StatusBar1 = new QLabel;
+  StatusBar1->setFrameShape(QFrame::StyledPanel);
+  StatusBar1->setWordWrap(true);
+  StatusBar1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* top = new QHBoxLayout;
+  top->addLayout(left);
+  top->addWidget(scroll, 1);
+  auto* all = new QVBoxLayout(this);
+  all->addLayout(top, 1);
+  all->addWidget(StatusBar1);
 
   connect(SolveNow, &QPushButton::clicked, this, [this] {
     SolveNow->setEnabled(false);
@@ -259,6 +267,7 @@ void TPlateSolveForm1::FromLogic() {
   ImageSource->setEnabled(Logic.CameraListEnabled());
   SolveNow->setEnabled(Logic.SolveButtonEnabled() && Logic.Camera());
   setWindowTitle(QString::fromStdString(Logic.Caption()));
+  if (StatusBar1->text().toStdString() != Logic.Status()) StatusBar1->setText(QString::fromStdString(Logic.Status()));
   SetText(RAGain, Logic.Sel.SlewRAGain);
   SetText(DecGain, Logic.Sel.SlewDECGain);
   if (Logic.TeleCoords) {

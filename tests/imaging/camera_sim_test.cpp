@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "catalog/stars.h"
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
 #include "imaging/camera_sim.h"
@@ -119,4 +120,42 @@ TEST(CameraSimulator, StarsLandWhereTheProjectionPutsThemAndFollowGuidePulses) {
   ASSERT_TRUE(f.Measure(*cam, 2.0, 288, int(sy + move) - 20, sx2, sy2));
   EXPECT_NEAR(sy2 - sy, move, 0.3);
   EXPECT_NEAR(sx2 - sx, 0.0, 0.3);
+}
+
+// The chart's catalogues hold positions of date; the simulator works in
+// J2000 and finds a star at its J2000 place. Sirius, J2000 (SIMBAD), and
+// its mean place for the equinox of JD 2461050.5 (ERFA's pmat76, the IAU
+// 1976 precession the program uses, through Debian's python3-astropy).
+TEST(CameraSimulator, CatalogueOfDateGivesJ2000Stars) {
+  const double d = M_PI / 180.0;
+  const double ra2000 = 101.2871541667 * d, dec2000 = -16.7161167 * d;
+  const double raDate = 101.57792928514286 * d, decDate = -16.744834891919012 * d;
+  const auto tycho = TychoStars;
+  const auto sao = SaoStars;
+  const double epoch = StarCatalogEpoch;
+  const uint8_t precessed = StarCatalogPrecessed;
+  TTychoStar star;
+  star.RA = float(raDate);
+  star.Dec = float(decDate);
+  star.Brightness = 30;  // magnitude 1
+  TychoStars = {star};
+  SaoStars.clear();
+  StarCatalogEpoch = 2461050.5;
+  StarCatalogPrecessed = 1;
+  // Found within 5' of its J2000 place (17' from where the array holds it)
+  // and given at that place: 0.05" for the array's single precision.
+  const std::vector<TSimStar> found = LoadedCatalogStars(ra2000, dec2000, 5.0 / 60.0 * d);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NEAR(found[0].ra * std::cos(dec2000), ra2000 * std::cos(dec2000), 0.05 * kArcsec);
+  EXPECT_NEAR(found[0].dec, dec2000, 0.05 * kArcsec);
+  EXPECT_NEAR(found[0].mag, 1.0, 1e-9);
+  // Without precession the arrays are J2000 already.
+  StarCatalogPrecessed = 0;
+  TychoStars[0].RA = float(ra2000);
+  TychoStars[0].Dec = float(dec2000);
+  ASSERT_EQ(LoadedCatalogStars(ra2000, dec2000, 5.0 / 60.0 * d).size(), 1u);
+  TychoStars = tycho;
+  SaoStars = sao;
+  StarCatalogEpoch = epoch;
+  StarCatalogPrecessed = precessed;
 }

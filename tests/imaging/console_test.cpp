@@ -254,6 +254,49 @@ TEST(ImagingConsole, PausedAndResumedByThePlateSolver) {
   EXPECT_TRUE(f.console.HasCameraToken());
 }
 
+// The usual case: the console holds its camera, idle. Paused, it leaves the
+// camera to the solver (an idle console aborts a running exposure, which
+// here was the solver's); the solver's picture is taken and the console has
+// its camera back, connected, its buttons as they were.
+TEST(ImagingConsole, IdleConsoleLendsItsCameraForTheWholeExposure) {
+  ConsoleFixture f;
+  setenv("NOCTRA_SOLVE_FIELD", "/nonexistent/solve-field", 1);
+  f.console.SequenceTimer1Timer();
+  ASSERT_TRUE(f.console.HasCameraToken());
+  ASSERT_TRUE(f.console.Camera()->CanAbortExposure) << "the simulator can abort: the fault shows";
+  TPlateSolveLogic solver(nullptr, {[&] { return f.console.Camera(); }, &f.console.PauseRequest},
+                          [&](const std::string&) -> TCamera* { return f.console.Camera(); });
+  solver.ClientFolder = f.dir.path().toStdString() + "/solver/";
+  solver.ClientScript = NOCTRA_SOLVE_CLIENT;
+  solver.JobTickMs = 20;
+  solver.Sel.Exposure = 0.5;  // several console ticks long
+  solver.ImageSource = "ASCOM Camera #1";
+  solver.PlateSolveTimer1Timer();
+  solver.SolveNowClick();
+  LogLines().Clear();
+  ASSERT_TRUE(f.Run([&] { return Logged("[Plate-Solve] Resuming Imaging Console"); }, 20000,
+                    [&] { solver.PlateSolveTimer1Timer(); }));
+  const std::vector<std::string> expected = {
+      "[Plate-Solve] Pausing Imaging-Console", "[Plate-Solve] Waiting to start exposure",
+      "[Plate-Solve] Exposure 0.5 seconds",    "[Plate-Solve] Image aquired",
+      "[Plate-Solve] Resuming Imaging Console"};
+  std::vector<std::string> solverLines;
+  for (const std::string& l : LogLines().Lines())
+    if (l.rfind("[Plate-Solve] ", 0) == 0 && solverLines.size() < expected.size()) solverLines.push_back(l);
+  EXPECT_EQ(solverLines, expected);
+  // The console takes its camera back at its next idle tick.
+  ASSERT_TRUE(f.Run([&] { return f.console.HasCameraToken(); }, 5000));
+  EXPECT_EQ(f.console.PauseRequest, 0);
+  EXPECT_TRUE(f.console.Camera()->Connected());
+  EXPECT_TRUE(f.console.PreviewEnabled() && f.console.StartEnabled() && f.console.SourceEnabled());
+  EXPECT_FALSE(solver.HasCameraToken());
+  // The solve itself fails here (no solve-field): the status line says why.
+  ASSERT_TRUE(f.Run([&] { return solver.Job() == nullptr; }, 20000, [&] { solver.PlateSolveTimer1Timer(); }));
+  unsetenv("NOCTRA_SOLVE_FIELD");
+  EXPECT_EQ(solver.Status(),
+            "Not solved: Failed to submit job: solve-field is not installed (Debian package astrometry.net)");
+}
+
 TEST(ImagingConsoleDisplay, ZoomSizesAndCrossHair) {
   struct Case {
     TZoom zoom;

@@ -19,10 +19,12 @@
 #include "imaging/plate_solve.h"
 #include "imaging/plate_solve_logic.h"
 #include "platform/automation_sim.h"
+#include "platform/paths.h"
 #include "platform/timezone.h"
 #include "shell/log_lines.h"
 #include "telescope/host.h"
 #include "telescope/tele_control.h"
+#include "tests/support/test_support.h"
 
 using namespace imaging;
 
@@ -166,6 +168,8 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] solve-field is not installed (Debian package astrometry.net)"));
   EXPECT_TRUE(Logged("[Plate-Solve] Failed to submit job"));
+  // The reason, for the window's status line.
+  EXPECT_EQ(job->FailureText(), "Failed to submit job: solve-field is not installed (Debian package astrometry.net)");
 
   // No solution: solve-field ends without a field centre. A 15' field is
   // narrower than the index file installed (4110: quads from 1 degree).
@@ -186,6 +190,8 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   EXPECT_TRUE(Logged("[Plate-Solve] The field (0.25 x 0.19 deg) is too small for the installed index files "
                      "4110-4110 (fields of 1 deg and wider)"))
       << LogLines().LastLine();
+  EXPECT_EQ(job->FailureText(), "Plate solve failed ([failure]): The field (0.25 x 0.19 deg) is too small for the "
+                                "installed index files 4110-4110 (fields of 1 deg and wider)");
 
   // Time-out in the middle of the upload: the client and its solve-field end.
   LogLines().Clear();
@@ -194,6 +200,7 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 10000));
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] Timed out"));
+  EXPECT_EQ(job->FailureText(), "Timed out");
 
   // Abort: the next tick ends the client at once.
   LogLines().Clear();
@@ -204,6 +211,43 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 5000));
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] Aborted"));
+  EXPECT_EQ(job->FailureText(), "Aborted");
+
+  // An interpreter that does not exist: named, with the reason.
+  LogLines().Clear();
+  TPlateSolveSettings s;
+  s.clientFolder = dir.path().toStdString() + "/client folder/";
+  s.clientScript = NOCTRA_SOLVE_CLIENT;
+  s.interpreter = "/nonexistent/python3";
+  job = std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, 20);
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 10000));
+  EXPECT_EQ(job->FailureText().rfind("Can't run the client (/nonexistent/python3): ", 0), 0u) << job->FailureText();
+  // A client script that is not there: the interpreter's complaint.
+  s.interpreter = "python3";
+  s.clientScript = "/nonexistent/solve_client.py";
+  job = std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, 20);
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 10000));
+  EXPECT_EQ(job->FailureText().rfind("Failed to submit job: ", 0), 0u) << job->FailureText();
+  EXPECT_NE(job->FailureText().find("/nonexistent/solve_client.py"), std::string::npos) << job->FailureText();
+}
+
+// The program's folders are named relative to its working folder (the data
+// folder): a job given such a client folder still hands the client (which
+// runs inside that folder) paths that exist there, and solves.
+TEST_F(PlateSolveFailures, RelativeClientFolderSolves) {
+  FakeSolver("touch \"$4/solved\"; echo 'Field center: (RA,Dec) = (10.5, 20.25) deg.'");
+  testing_support::ScopedCurrentFolder data(dir.path().toStdString());
+  TPlateSolveSettings s;
+  s.clientFolder = "PlateSolve/";
+  s.clientScript = NOCTRA_SOLVE_CLIENT;
+  s.interpreter = "python3";
+  auto job = std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, 20);
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  EXPECT_TRUE(job->Solved()) << job->FailureText();
+  EXPECT_TRUE(QFile::exists(dir.filePath("PlateSolve/solve_me.jpg")));
+  EXPECT_TRUE(QFile::exists(dir.filePath("PlateSolve/jobs/1/solved")));
+  // A relative interpreter path is made absolute as well.
+  EXPECT_EQ(SolveInterpreter("venv/bin/python3"), platform::CurrentFolder() + "venv/bin/python3");
 }
 
 // Each step follows the previous client's end, not the job's tick (here a
@@ -275,22 +319,32 @@ TEST(PlateSolveWindow, CameraLostDuringTheExposureEndsTheSolve) {
   EXPECT_TRUE(logic.SolveButtonEnabled());
 }
 
-// A solve of the console's camera pauses the console, and resumes it once
-// the picture is taken.
-TEST(PlateSolveWindow, PausesAndResumesTheImagingConsole) {
-  LogLines().Clear();
-  ImagingSettingsDoc().Doc.Clear();
+// The plate solver's camera chosen while the imaging console holds it (a
+// stand-in console: the camera's token and the pause request).
+namespace {
+struct SharedWithConsole {
   FakeCamera camera;
   FakeMount mount;
   int pause = 0;
-  TPlateSolveLogic logic(&mount, {[&] { return &camera; }, &pause},
-                         [&](const std::string&) -> TCamera* { return &camera; });
-  // The console holds the camera and its token.
   TCameraToken console;
-  console.Get(camera);
-  camera.SetConnected(true);
-  logic.ImageSource = "Image File";
-  logic.PlateSolveTimer1Timer();
+  TPlateSolveLogic logic{&mount, {[this] { return &camera; }, &pause},
+                         [this](const std::string&) -> TCamera* { return &camera; }};
+  SharedWithConsole() {
+    LogLines().Clear();
+    console.Get(camera);
+    camera.SetConnected(true);
+    logic.ImageSource = "Image File";
+    logic.PlateSolveTimer1Timer();
+  }
+};
+}  // namespace
+
+// A solve of the console's camera pauses the console, and resumes it once
+// the picture is taken.
+TEST(PlateSolveWindow, PausesAndResumesTheImagingConsole) {
+  ImagingSettingsDoc().Doc.Clear();
+  SharedWithConsole f;
+  auto& [camera, mount, pause, console, logic] = f;
   EXPECT_TRUE(Logged("[Plate-Solve] Connect: Image File")) << "the console's camera is accepted";
   logic.SolveNowClick();
   logic.PlateSolveTimer1Timer();
@@ -306,6 +360,31 @@ TEST(PlateSolveWindow, PausesAndResumesTheImagingConsole) {
   logic.PlateSolveTimer1Timer();
   EXPECT_EQ(pause, 2);
   EXPECT_TRUE(Logged("[Plate-Solve] Resuming Imaging Console"));
+}
+
+// Abort/Reset while the solve waits for the console's camera: nothing is
+// exposed, the console gets its camera back, and the button is free.
+TEST(PlateSolveWindow, AbortWhileWaitingForTheConsoleResumesIt) {
+  ImagingSettingsDoc().Doc.Clear();
+  SharedWithConsole f;
+  auto& [camera, mount, pause, console, logic] = f;
+  for (const bool consolePaused : {false, true}) {
+    logic.SolveNowClick();
+    EXPECT_FALSE(logic.SolveButtonEnabled()) << "off while it waits";
+    logic.PlateSolveTimer1Timer();
+    ASSERT_EQ(pause, 1);
+    if (consolePaused) {
+      camera.SetConnected(false);
+      console.Return(camera);
+    }
+    logic.AbortClick();
+    EXPECT_EQ(pause, consolePaused ? 2 : 0) << consolePaused;
+    EXPECT_EQ(logic.Status(), "Aborted");
+    EXPECT_TRUE(logic.SolveButtonEnabled());
+    logic.PlateSolveTimer1Timer();
+    EXPECT_EQ(camera.ExposureState, 0) << "nothing exposed";
+    EXPECT_FALSE(logic.HasCameraToken());
+  }
 }
 
 TEST(PlateSolveWindow, FieldRules) {

@@ -86,3 +86,27 @@ TEST(Paths, CaseInsensitiveLookupAndAtomicWrite) {
   EXPECT_TRUE(FileExists(target + ".tmp") && FileExists(target + ".tmp-1") && FileExists(target + "2.tmp-" + dead));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
 }
+
+// Folders kept for later or handed to another process are made absolute
+// against the data folder, whatever their spelling.
+TEST(Paths, RelativePathsAreTakenWithinTheBaseFolder) {
+  testing_support::TempDir dir;
+  const std::string base = dir.Path();  // ends in "/"
+  EXPECT_EQ(AbsolutePath("ImagingSettings.xml", base), base + "ImagingSettings.xml");
+  EXPECT_EQ(AbsolutePath("./PlateSolve/solve_me.jpg", base), base + "PlateSolve/solve_me.jpg");
+  EXPECT_EQ(AbsolutePath("a/../b", base), base + "b");
+  EXPECT_EQ(AbsolutePath("/opt/x/../y", base), "/opt/y") << "an absolute path keeps its place";
+  EXPECT_EQ(AbsolutePath("", base), "");
+  EXPECT_EQ(AbsoluteFolder("PlateSolve", base), base + "PlateSolve/");
+  EXPECT_EQ(AbsoluteFolder("PlateSolve/", base), base + "PlateSolve/");
+  EXPECT_EQ(AbsoluteFolder("", base), base);
+  EXPECT_EQ(AbsoluteFolder(".", base.substr(0, base.size() - 1)), base);
+  {
+    testing_support::ScopedEnv home("HOME", "/home/observer");
+    EXPECT_EQ(AbsolutePath("~/Pictures", base), "/home/observer/Pictures");
+    EXPECT_EQ(AbsoluteFolder("~", base), "/home/observer/");
+  }
+  // Without a base, the working folder.
+  testing_support::ScopedCurrentFolder here(base);
+  EXPECT_EQ(AbsolutePath("images"), CurrentFolder() + "images");
+}

@@ -71,6 +71,16 @@ ScopedEnv::~ScopedEnv() {
     ::unsetenv(name_.c_str());
 }
 
+ScopedCurrentFolder::ScopedCurrentFolder(const std::string& folder)
+    : old_(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(folder);
+}
+
+ScopedCurrentFolder::~ScopedCurrentFolder() {
+  std::error_code ec;
+  std::filesystem::current_path(old_, ec);
+}
+
 FileSizeLimit::FileSizeLimit(std::size_t bytes) {
   std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the test
   rlimit r{};

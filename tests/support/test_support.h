@@ -46,6 +46,19 @@ class ScopedEnv {
   std::string old_;
 };
 
+// The process's working folder is `folder` while the object lives (the
+// program's working folder is its data folder); the previous one after.
+class ScopedCurrentFolder {
+ public:
+  explicit ScopedCurrentFolder(const std::string& folder);
+  ~ScopedCurrentFolder();
+  ScopedCurrentFolder(const ScopedCurrentFolder&) = delete;
+  ScopedCurrentFolder& operator=(const ScopedCurrentFolder&) = delete;
+
+ private:
+  std::string old_;
+};
+
 // A full disk while it lives: files of this process cannot grow beyond
 // `bytes` (RLIMIT_FSIZE; unlike a read-only folder, this stops root too).
 struct FileSizeLimit {
