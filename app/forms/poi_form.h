@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QLabel;
+class TGridEditing;
 class QListWidget;
 class QPushButton;
 class QTableWidget;
@@ -24,6 +25,9 @@ class TPOIForm : public QWidget {
   void RefreshGrid();
   // Normalises the Goto and Confirm cells and reads every row back.
   void ReadGrid();
+  // Ends the editing of a cell, keeping what was typed, and reads the grid
+  // back: what the user typed counts (the sequencer's Start calls it).
+  void CommitEdit();
   void MoveUp();
   void MoveDown();
 
@@ -40,6 +44,7 @@ class TPOIForm : public QWidget {
 
  private:
   bool filling_ = false;
+  TGridEditing* editing_ = nullptr;
 };
 
 class TMagnifierPickListForm1 : public QDialog {
