@@ -139,8 +139,9 @@ void TPOIForm::ReadGrid() {
 }
 
 void TPOIForm::CommitEdit() {
+  // Closing the editor reads the grid back; without one every edit has
+  // been read already.
   editing_->Commit();
-  ReadGrid();
 }
 
 void TPOIForm::MoveUp() {

@@ -25,8 +25,9 @@ class TPOIForm : public QWidget {
   void RefreshGrid();
   // Normalises the Goto and Confirm cells and reads every row back.
   void ReadGrid();
-  // Ends the editing of a cell, keeping what was typed, and reads the grid
-  // back: what the user typed counts (the sequencer's Start calls it).
+  // Ends the editing of a cell still open, keeping what was typed, and
+  // reads the grid back: what the user typed counts (the sequencer's Start
+  // calls it).
   void CommitEdit();
   void MoveUp();
   void MoveDown();

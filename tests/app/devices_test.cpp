@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <cmath>
+#include <fstream>
 #include <functional>
 
 #include "app/core/points_of_interest.h"
@@ -34,6 +35,7 @@
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_sim.h"
 #include "imaging/dsi_camera.h"
+#include "imaging/fits.h"
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/camera_settings_forms.h"
 #include "imaging/forms/imaging_windows.h"
@@ -365,8 +367,13 @@ TEST_F(Devices, SequencerTakesThePlanTypedIntoItsWindowOnTheFirstStart) {
   FilterWheelControl()->name = "Noctra.Simulator.FilterWheel";
   FilterWheelControl()->ConnectClick();
   ASSERT_TRUE(FilterWheelControl()->Connected());
-  (*imaging::AscomCameraSlots())[1].name = "Noctra.Simulator.Camera";
-  imaging::AscomCameraSlots()->ConnectClick(1);
+  OpenModally(*form, form->Camera1, [] {
+    if (auto* w = qobject_cast<imaging::TAscomCameraForm1*>(QApplication::activeModalWidget())) {
+      (*imaging::AscomCameraSlots())[1].name = "Noctra.Simulator.Camera";  // as the chooser gives it
+      w->Connect1->click();
+    }
+  });
+  ASSERT_TRUE(imaging::AscomCameraSlots() && imaging::AscomCameraSlots()->Camera(1));
   form->Imaging2->trigger();
   imaging::TIcForm1* ic = imaging::IcForm1();
   ASSERT_TRUE(ic);
@@ -401,6 +408,7 @@ TEST_F(Devices, SequencerTakesThePlanTypedIntoItsWindowOnTheFirstStart) {
   type(4, QStringLiteral("Y"));
   type(5, QStringLiteral("1,5,Luminance,Bright"));  // still being edited
   FindButton(POIForm, QStringLiteral("Start"))->click();
+  EXPECT_EQ(POITable[1].Plan, "1,5,Luminance,Bright") << "taken when Start is pressed";
 
   auto pictures = [&] { return FitsFilesUnder(home.File("images")); };
   ASSERT_TRUE(RunEventsUntil([&] { return pictures() == 1; }, 60000))
@@ -410,7 +418,16 @@ TEST_F(Devices, SequencerTakesThePlanTypedIntoItsWindowOnTheFirstStart) {
   EXPECT_EQ(grid->item(0, 4)->text(), "Yes");
   const std::vector<std::string> log = LogLines().Lines();
   EXPECT_NE(std::find(log.begin(), log.end(), "[Sequencer] Imaging console prepared, acquiring an image"), log.end());
-  EXPECT_NE(std::find(log.begin(), log.end(), "[Ascom.Filterwheel] Moving to filter#0"), log.end());
+  // The picture of the plan: its filter and exposure.
+  for (const auto& e : std::filesystem::recursive_directory_iterator(home.File("images"))) {
+    if (e.path().extension() != ".fts") continue;
+    std::ifstream in(e.path(), std::ios::binary);
+    imaging::TFitsHeader h;
+    imaging::FitsData data;
+    ASSERT_TRUE(imaging::LoadFitsHeader(in, h, data)) << e.path();
+    EXPECT_EQ(h.Filter, "Luminance");
+    EXPECT_DOUBLE_EQ(h.ExposureTime, 5.0);
+  }
   ASSERT_TRUE(RunEventsUntil([&] { return POIForm->StatusLabel && !ic->Logic.StartDown(); }, kEventWaitMs));
   ic->hide();
   POIForm->hide();
