@@ -9,10 +9,10 @@
 
 class QCheckBox;
 class QLabel;
-class TGridEditing;
 class QListWidget;
 class QPushButton;
 class QTableWidget;
+class TGridEditing;
 
 class TPOIForm : public QWidget {
   Q_OBJECT
