@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "imaging/image_copy.h"
-#include "imaging/jpeg_file.h"
 #include "imaging/settings_text.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
@@ -470,31 +469,22 @@ bool TImagingConsole::SaveFrame() {
     status_ = "Error: image not saved";
     return false;
   }
-  std::string file = folder + "/" + name;
-  bool ok = false;
-  if (SaveAsType == TSaveAs::Bmp || SaveAsType == TSaveAs::Jpg) {
-    const platform::Bitmap* shown = ShownPicture ? ShownPicture() : &image_->Bitmap();
-    if (SaveAsType == TSaveAs::Bmp) {
-      file += ".bmp";
-      ok = shown && shown->Image().save(QString::fromStdString(file), "BMP");
-    } else {
-      file += ".jpg";
-      ok = shown && SaveJpegFile(file, *shown, 90);
-    }
-  } else {
-    TFitsHeader h = image_->Header;
-    static const int32_t kBitPix[4] = {-16, 16, 32, -32};
-    h.SaveBitPix = kBitPix[int(SaveAsType)];
-    h.ExposureTime = frameExposure_;
-    h.Filter = FilterName();
-    file += ".fts";
-    ok = h.Simple && SaveFitsHeader(file, h, image_->Data());
-  }
-  if (!ok) {
-    Log("Error: image not saved: " + file);
+  const std::string wanted = platform::JoinPath(folder, name + PictureExtension(SaveAsType));
+  TFitsHeader h = image_->Header;
+  h.ExposureTime = frameExposure_;
+  h.Filter = FilterName();
+  const platform::Bitmap* shown = nullptr;
+  if (SaveAsType == TSaveAs::Bmp || SaveAsType == TSaveAs::Jpg)
+    shown = ShownPicture ? ShownPicture() : &image_->Bitmap();
+  // Never over an existing picture: a taken name gives the next free one.
+  std::string error;
+  const std::string file = SavePicture(folder, name, SaveAsType, h, image_->Data(), shown, &error);
+  if (file.empty()) {
+    Log("Error: image not saved: " + wanted + (error.empty() ? "" : " (" + error + ")"));
     status_ = "Error: image not saved";
     return false;
   }
+  if (file != wanted) Log("File exists, not replaced: " + wanted);
   Log("Image saved: " + file);
   return true;
 }

@@ -18,6 +18,7 @@
 
 #include "imaging/camera.h"
 #include "imaging/fits_bitmap.h"
+#include "imaging/picture_file.h"
 #include "platform/xml.h"
 
 namespace imaging {
@@ -37,9 +38,6 @@ class IConsoleDevices {
   virtual void MoveFocuser(int32_t position) = 0;
   virtual bool FocuserMoving() = 0;
 };
-
-// The save types of the "Save as" list.
-enum class TSaveAs { Fits16Compat = 0, Fits16 = 1, Fits32 = 2, FitsFloat = 3, Bmp = 4, Jpg = 5 };
 
 // The template replacements: "[filt]", "[fp]" and "[seq]", every occurrence.
 std::string ReplaceTemplate(std::string text, const std::string& filt, const std::string& fp,

@@ -578,7 +578,7 @@ void ConvertData(const TFitsHeader& h, const uint8_t* src, int64_t n, uint8_t* o
 
 }  // namespace
 
-bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData& data) {
+bool WriteFits(std::FILE* f, TFitsHeader& h, const FitsData& data) {
   const int saveBytes = FitsElementBytes(h.SaveBitPix);
   if (saveBytes == 0 || !AcceptedType(h.BitPix)) return false;
   if (!FitsComputeSizes(h) || int64_t(data.size()) < h.DataBytes) return false;
@@ -639,9 +639,6 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
   const int64_t outBytes = n * saveBytes;
   const int64_t padding = ((outBytes - 1) / kFitsBlock + 1) * kFitsBlock - outBytes;
 
-  const std::string tmp = fileName + ".part";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
   bool wrote = std::fwrite(header.data(), 1, header.size(), f) == header.size();
   // The data converted in slices, so that the whole image is never copied.
   constexpr int64_t kSlice = 1 << 16;
@@ -656,6 +653,14 @@ bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData&
     const std::vector<uint8_t> zeros(std::size_t(padding), 0);
     wrote = std::fwrite(zeros.data(), 1, zeros.size(), f) == zeros.size();
   }
+  return wrote;
+}
+
+bool SaveFitsHeader(const std::string& fileName, TFitsHeader& h, const FitsData& data) {
+  const std::string tmp = fileName + ".part";
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (!f) return false;
+  const bool wrote = WriteFits(f, h, data);
   const bool closed = std::fclose(f) == 0;
   if (!wrote || !closed || std::rename(tmp.c_str(), fileName.c_str()) != 0) {
     std::remove(tmp.c_str());

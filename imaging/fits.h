@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <istream>
 #include <stdexcept>
 #include <string>
@@ -100,6 +101,11 @@ class EInvalidGraphic : public std::runtime_error {
 // (`h` holds what was read, `data` empty). A short or damaged data part
 // raises EInvalidGraphic with `data` empty.
 bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data);
+
+// Writes a complete FITS file in the element type SaveBitPix to an open
+// file, as SaveFitsHeader does; false on a write error or a header it
+// refuses.
+bool WriteFits(std::FILE* f, TFitsHeader& h, const FitsData& data);
 
 // Writes a complete FITS file in the element type SaveBitPix. Changes the
 // caller's record (BZero for the 16-bit save types, the sizes), so callers

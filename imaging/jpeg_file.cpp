@@ -74,10 +74,15 @@ bool Compress(const platform::Bitmap& bitmap, int quality, bool grey, std::vecto
 
 }  // namespace
 
-bool SaveJpegFile(const std::string& fileName, const platform::Bitmap& bitmap, int quality, bool grey) {
+bool EncodeJpeg(const platform::Bitmap& bitmap, int quality, bool grey, std::vector<unsigned char>& out) {
+  out.clear();
   if (bitmap.IsNull() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return false;
+  return Compress(bitmap, std::clamp(quality, 1, 100), grey, out);
+}
+
+bool SaveJpegFile(const std::string& fileName, const platform::Bitmap& bitmap, int quality, bool grey) {
   std::vector<unsigned char> data;
-  if (!Compress(bitmap, std::clamp(quality, 1, 100), grey, data)) return false;
+  if (!EncodeJpeg(bitmap, quality, grey, data)) return false;
   // Through a temporary file and a rename, so a failed write (a full disk)
   // keeps the old file and is reported as a failure.
   return platform::WriteFileAtomically(fileName, data.data(), data.size());

@@ -3,10 +3,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/bitmap.h"
 
 namespace imaging {
+
+// Encodes `bitmap` as a baseline JPEG (24-bit colour, or 8-bit grey when
+// `grey`) with `quality` 1..100 into `out`; false on an empty bitmap or a
+// library error.
+bool EncodeJpeg(const platform::Bitmap& bitmap, int quality, bool grey, std::vector<unsigned char>& out);
 
 // Writes `bitmap` as a baseline JPEG (24-bit colour, or 8-bit grey when
 // `grey`) with `quality` 1..100. The file is written through a temporary

@@ -409,6 +409,11 @@ TSimFilterWheel::TSimFilterWheel(TSimFilterWheelConfig config)
     : TSimDevice(config.driverInfo), cfg_(std::move(config)) {}
 
 void TSimFilterWheel::Advance(uint32_t elapsedMs) {
+  if (cfg_.coolerRate > 0) {
+    const double step = cfg_.coolerRate * 10.0 * elapsedMs / 1000.0;
+    temperature_ = temperature_ < setPoint_ ? std::min(double(setPoint_), temperature_ + step)
+                                            : std::max(double(setPoint_), temperature_ - step);
+  }
   if (stuck_ || busyMs_ <= 0) return;
   busyMs_ = std::max(0.0, busyMs_ - elapsedMs);
   if (busyMs_ == 0) slot_ = target_;
@@ -420,7 +425,7 @@ TVariant TSimFilterWheel::DoGet(const std::string& m) {
   if (m == "Position") {
     if (cfg_.makerWheel && temperatureNext_) {
       temperatureNext_ = false;
-      return int32_t(temperature_);
+      return int32_t(std::lround(temperature_));
     }
     return int32_t(stuck_ || busyMs_ > 0 ? -1 : slot_);
   }
@@ -433,7 +438,8 @@ void TSimFilterWheel::DoPut(const std::string& m, const TVariant& v) {
   if (cfg_.makerWheel) {
     if (temperatureNext_) {
       temperatureNext_ = false;
-      temperature_ = p;
+      setPoint_ = p;
+      if (cfg_.coolerRate <= 0) temperature_ = p;
       return;
     }
     if (p == 999) {
@@ -489,6 +495,7 @@ void RegisterSimulatorDrivers() {
   RegisterDriver({"Noctra.Simulator.Tar_vel.FilterWheel", "FilterWheel", "Tarvel filter wheel simulator", [] {
                     TSimFilterWheelConfig c;
                     c.makerWheel = true;
+                    c.coolerRate = 0.2;
                     c.driverInfo = "Tarvel filter wheel simulator";
                     return std::make_shared<TSimFilterWheel>(c);
                   }});

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <string>
@@ -183,6 +184,9 @@ struct TSimFilterWheelConfig {
   // the temperature channel (999 then tenths of a degree).
   bool makerWheel = false;
   int tweakMs = 300, calibrationMs = 1500;
+  // The maker wheel's cooler: degrees Celsius per second it moves from the
+  // room's 20 degrees toward its set-point; 0: it reads its set-point at once.
+  double coolerRate = 0;
 };
 
 class TSimFilterWheel : public TSimDevice {
@@ -190,7 +194,9 @@ class TSimFilterWheel : public TSimDevice {
   explicit TSimFilterWheel(TSimFilterWheelConfig config = {});
   int Slot() const { return slot_; }
   int FinePosition() const { return fine_; }
-  int TemperatureTenths() const { return temperature_; }
+  // The cooler's temperature and set-point, tenths of a degree.
+  int TemperatureTenths() const { return int(std::lround(temperature_)); }
+  int SetPointTenths() const { return setPoint_; }
   int Calibrations() const { return calibrations_; }
   // The wheel never finishes its current move (Position reads -1 for ever).
   void SetStuck(bool stuck) { stuck_ = stuck; }
@@ -206,7 +212,8 @@ class TSimFilterWheel : public TSimDevice {
   int slot_ = 0, target_ = 0;
   double busyMs_ = 0;
   bool temperatureNext_ = false, stuck_ = false;
-  int fine_ = 0, temperature_ = 200, calibrations_ = 0;
+  int fine_ = 0, setPoint_ = 200, calibrations_ = 0;
+  double temperature_ = 200;
 };
 
 // The millisecond clock the simulators run on: platform::TimeGetTime
@@ -218,7 +225,8 @@ void SetSimulatorClock(std::function<uint32_t()> clock);
 // "Noctra.Simulator.Telescope.Meade" (driver info names a Meade Autostar),
 // "Noctra.Simulator.Telescope.OnStep", "Noctra.Simulator.Focuser",
 // "Noctra.Simulator.Focuser.Relative", "Noctra.Simulator.FilterWheel" and
-// "Noctra.Simulator.Tar_vel.FilterWheel" (the maker's wheel).
+// "Noctra.Simulator.Tar_vel.FilterWheel" (the maker's wheel, whose cooler
+// moves 0.2 degrees a second toward its set-point).
 void RegisterSimulatorDrivers();
 
 }  // namespace platform

@@ -1,11 +1,13 @@
 #include "platform/paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -151,6 +153,57 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
     return false;
   }
   return true;
+}
+
+std::string WriteNewFile(const std::string& folder, const std::string& stem, const std::string& ext,
+                         const std::function<bool(std::FILE*)>& write, std::string* error) {
+  static std::atomic<unsigned> counter{0};
+  const std::string first = JoinPath(folder, stem + ext);
+  RemoveStaleTemporaries(first);
+  // A temporary of its own per call: writers of one process never share it.
+  const std::string tmp = TemporaryNameFor(first, "-" + std::to_string(counter++));
+  int err = 0;
+  auto fail = [&](int e) {
+    std::remove(tmp.c_str());
+    if (error) *error = Reason(e);
+    return std::string();
+  };
+  errno = 0;
+  FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (!f) {
+    if (error) *error = Reason(errno ? errno : EIO);
+    return {};
+  }
+  errno = 0;
+  bool ok = write(f);
+  if (!ok) err = errno ? errno : EIO;
+  if (ok && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0)) {
+    ok = false;
+    err = errno ? errno : EIO;
+  }
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    err = errno ? errno : EIO;
+  }
+  if (!ok) return fail(err);
+  // The first free name, claimed by an exclusive create; the whole file then
+  // takes the claim's place.
+  for (int n = 1; n <= 9999; ++n) {
+    const std::string path = n == 1 ? first : JoinPath(folder, stem + "-" + std::to_string(n) + ext);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return fail(errno);
+    }
+    ::close(fd);
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+      const int e = errno;
+      std::remove(path.c_str());  // the empty claim
+      return fail(e);
+    }
+    return path;
+  }
+  return fail(EEXIST);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // case-sensitive file system one helper finds the file whatever its case.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -39,6 +40,17 @@ bool FolderExists(const std::string& path);
 // with the system's reason in `error` when given.
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size,
                          std::string* error = nullptr);
+
+// Writes a new file into `folder` without ever replacing one: the name is
+// `stem` + `ext`, or when that is taken the first free of `stem`-2`ext`,
+// `stem`-3`ext`, ... (up to 9999). `write` fills an open temporary file in
+// the folder and returns false on failure; the name is then claimed with an
+// exclusive create (O_EXCL), so two writers never share it, and the
+// temporary is renamed over the claim, so the file under its name is whole.
+// Returns the path used; empty on failure (nothing left behind) with the
+// system's reason in `error` when given.
+std::string WriteNewFile(const std::string& folder, const std::string& stem, const std::string& ext,
+                         const std::function<bool(std::FILE*)>& write, std::string* error = nullptr);
 
 // The name of a temporary file the program writes before it replaces `path`:
 // `path` + ".tmp-" + process id + `suffix`.

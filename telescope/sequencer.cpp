@@ -81,6 +81,7 @@ std::string TSequencer::StatusText() const {
 
 void TSequencer::StartButtonClick() {
   if (running_ && !paused_) return;
+  points_->TakeEdits();
   if (!paused_) {
     index_ = 1;
     step_ = 1;
@@ -215,12 +216,18 @@ void TSequencer::Step2() {
     for (const std::string& e : Split(points_->Point(index_).plan, ';'))
       if (!TrimBlanks(e).empty()) entries_.push_back(e);
     entry_ = 0;
+    imagingRuns_ = 0;
   }
   if (!StartNextEntry()) return;
   if (imagingBusy_) {
     Continue();
     return;
   }
+  // A point that took no picture says so.
+  if (imagingRuns_ == 0)
+    Log(entries_.empty() ? "Warning, POI #" + std::to_string(index_) + " has no imaging plan, no picture taken"
+                         : "Warning, no valid imaging entry for POI #" + std::to_string(index_) +
+                               ", no picture taken");
   step_ = 3;
   Continue();
 }
@@ -266,6 +273,7 @@ bool TSequencer::StartNextEntry() {
     }
     Log("Imaging console prepared, acquiring an image");
     imaging_->Start(int(exposures), seconds, filter, frame);
+    ++imagingRuns_;
     imagingBusy_ = true;
     imagingStart_ = platform::TimeGetTime();
     imagingLimit_ = uint32_t(std::min(4.0e9, exposures * (seconds + 60.0) * 1000.0 + imagingSlackMs));

@@ -37,6 +37,9 @@ class IPointSource {
   virtual int PointCount() = 0;
   // Point 1..PointCount().
   virtual TSequencePoint Point(int index) = 0;
+  // Takes what the user typed into the table, a cell still being edited
+  // included; Start calls it before the sequence reads any point.
+  virtual void TakeEdits() {}
   // Selects and shows the point's row in the grid.
   virtual void ShowPoint(int) {}
   // True while a plate solve runs.
@@ -136,6 +139,7 @@ class TSequencer : public QObject {
   int index_ = 0, step_ = 0;
   std::vector<std::string> entries_;
   int entry_ = -1;          // -1: the plan has not started
+  int imagingRuns_ = 0;     // imaging runs the point's plan started
   bool imagingBusy_ = false;
   uint32_t imagingStart_ = 0, imagingLimit_ = 0;
 };

@@ -50,6 +50,7 @@
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/camera_settings_forms.h"
 #include "imaging/forms/imaging_windows.h"
+#include "imaging/forms/tele_mount.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
 #include "script/forms/scr_edit_form.h"
@@ -313,6 +314,8 @@ bool TMainForm1::StartUp() {
   camerasCreated_ = true;
   imaging::InstallCameraSettingsWindows(this);
   imaging::InstallAscomCameraSettingsWindow(this);
+  // A modified DSI camera's cooler answers through the filter wheel.
+  imaging::InstallDsiCooler(true);
   ImagingMenu1 = new QMenu(QStringLiteral("&Imaging"), this);
   menuBar()->insertMenu(Observer1->menuAction(), ImagingMenu1);
   Imaging1 = ImagingMenu1->addMenu(QStringLiteral("&Source Settings"));
@@ -545,6 +548,7 @@ void TMainForm1::FormDestroy() {
     imaging::SaveImagingSettings(ImagingSettingsPath);
     imaging::InstallCameraSettingsWindows(nullptr);
     imaging::InstallAscomCameraSettingsWindow(nullptr);
+    imaging::InstallDsiCooler(false);
     camerasCreated_ = false;
   }
   if (ascomCameras_) {

@@ -5,7 +5,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -13,6 +15,31 @@
 #include "app/forms/main_form.h"
 
 TPOIForm* POIForm = nullptr;
+
+// The grid's cell editing: the delegate remembers the editor it opened, so
+// that the window can end an edit still open (a cell typed into and Start
+// pressed) and keep what was typed.
+class TGridEditing : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    editor_ = editor;
+    return editor;
+  }
+  // Stores the open editor's text in its cell and closes it.
+  void Commit() {
+    if (QWidget* editor = editor_.data()) {
+      editor_.clear();
+      emit commitData(editor);
+      emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+  }
+
+ private:
+  mutable QPointer<QWidget> editor_;
+};
 
 namespace {
 
@@ -33,8 +60,13 @@ TPOIForm::TPOIForm(QWidget* owner) : QWidget(owner, Qt::Window) {
   }
   POIGrid->verticalHeader()->hide();
   layout->addWidget(POIGrid);
-  // Leaving a cell normalises the flags and reads the grid back.
+  // Leaving a cell or the grid normalises the flags and reads the grid back.
   connect(POIGrid, &QTableWidget::currentCellChanged, this, [this] {
+    if (!filling_) ReadGrid();
+  });
+  editing_ = new TGridEditing(POIGrid);
+  POIGrid->setItemDelegate(editing_);
+  connect(editing_, &QAbstractItemDelegate::closeEditor, this, [this] {
     if (!filling_) ReadGrid();
   });
 
@@ -104,6 +136,12 @@ void TPOIForm::ReadGrid() {
     ReadPOIGridRow(r + 1, cells);
   }
   filling_ = false;
+}
+
+void TPOIForm::CommitEdit() {
+  // Closing the editor reads the grid back; without one every edit has
+  // been read already.
+  editing_->Commit();
 }
 
 void TPOIForm::MoveUp() {

@@ -12,6 +12,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QTableWidget;
+class TGridEditing;
 
 class TPOIForm : public QWidget {
   Q_OBJECT
@@ -24,6 +25,10 @@ class TPOIForm : public QWidget {
   void RefreshGrid();
   // Normalises the Goto and Confirm cells and reads every row back.
   void ReadGrid();
+  // Ends the editing of a cell still open, keeping what was typed, and
+  // reads the grid back: what the user typed counts (the sequencer's Start
+  // calls it).
+  void CommitEdit();
   void MoveUp();
   void MoveDown();
 
@@ -40,6 +45,7 @@ class TPOIForm : public QWidget {
 
  private:
   bool filling_ = false;
+  TGridEditing* editing_ = nullptr;
 };
 
 class TMagnifierPickListForm1 : public QDialog {

@@ -32,6 +32,7 @@ class TPointTable : public IPointSource {
     const TPointOfInterest& p = POITable[size_t(i)];
     return {p.RA, p.Dec, p.Name, p.Goto == 1, p.Plan, p.Confirm == 1};
   }
+  void TakeEdits() override { window_.CommitEdit(); }
   void ShowPoint(int i) override {
     if (window_.POIGrid && i >= 1 && i <= window_.POIGrid->rowCount()) window_.POIGrid->selectRow(i - 1);
   }

@@ -1,5 +1,7 @@
 #include "imaging/forms/tele_mount.h"
 
+#include "imaging/dsi_camera.h"
+#include "platform/gui_thread.h"
 #include "telescope/accessories.h"
 #include "telescope/tele_control.h"
 
@@ -69,5 +71,25 @@ void TConsoleDevices::MoveFocuser(int32_t position) {
 }
 
 bool TConsoleDevices::FocuserMoving() { return FocuserConnected() && FocuserControl()->IsMoving(); }
+
+void InstallDsiCooler(bool on) {
+  if (!on) {
+    TDsiCamera::CoolerTemperature = nullptr;
+    TDsiCamera::SetCoolerTemperature = nullptr;
+    return;
+  }
+  TDsiCamera::CoolerTemperature = [] {
+    double t = -999.0;
+    platform::RunOnGuiThread([&t] {
+      if (TFilterWheelControl* wheel = FilterWheelControl()) t = wheel->GetTemperature();
+    });
+    return t;
+  };
+  TDsiCamera::SetCoolerTemperature = [](double celsius) {
+    platform::RunOnGuiThread([celsius] {
+      if (TFilterWheelControl* wheel = FilterWheelControl()) wheel->SetTemperature(celsius);
+    });
+  };
+}
 
 }  // namespace imaging

@@ -1,5 +1,7 @@
-// The plate solver's view of the telescope: IPlateSolveMount over the
-// telescope window's logic (TTeleControl).
+// The imaging windows' view of the devices of the telescope level: the
+// plate solver's and the autoguider's mount over the telescope window's
+// logic (TTeleControl), the console's filter wheel and focuser, and the
+// cooler of a modified DSI camera through the filter wheel.
 #pragma once
 
 #include "imaging/autoguider.h"
@@ -57,5 +59,14 @@ class TConsoleDevices : public IConsoleDevices {
   void MoveFocuser(int32_t position) override;
   bool FocuserMoving() override;
 };
+
+// Reaches the cooler of a modified DSI camera (TDsiCamera's cooler hooks)
+// through the program's filter wheel, TFilterWheelControl's SetTemperature
+// and GetTemperature; `on` false lets it go. Safe without a wheel: readings
+// are then -999 (the camera falls back to its own sensor) and set-points go
+// nowhere. The wheel is called on the GUI thread only, where its calls are
+// made (its conversation runs on its own link); a call from another thread,
+// such as a camera worker, is handed over to the GUI thread.
+void InstallDsiCooler(bool on);
 
 }  // namespace imaging

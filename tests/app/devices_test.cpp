@@ -5,16 +5,22 @@
 // pop-up, the telescope marker in the next render, the camera simulator
 // following the mount in J2000, the camera settings and the imaging console
 // from the Imaging menu, the points-of-interest sequencer slewing and
-// imaging through the console, and the close with the devices disconnected
-// and every thread joined.
+// imaging through the console (also with a plan typed into its window just
+// before Start), a DSI camera's cooler through the filter wheel, and the
+// close with the devices disconnected and every thread joined.
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTimer>
 #include <cmath>
+#include <fstream>
 #include <functional>
 
 #include "app/core/points_of_interest.h"
@@ -28,10 +34,14 @@
 #include "chart/render_inputs.h"
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_sim.h"
+#include "imaging/dsi_camera.h"
+#include "imaging/fits.h"
 #include "imaging/forms/ascom_camera_forms.h"
+#include "imaging/forms/camera_settings_forms.h"
 #include "imaging/forms/imaging_windows.h"
 #include "platform/automation_sim.h"
 #include "shell/log_lines.h"
+#include "telescope/accessories.h"
 #include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
 #include "telescope/tele_control.h"
@@ -44,6 +54,20 @@ using startup_fixture::RunEventsUntil;
 using Devices = startup_fixture::StartUpFixture;
 
 using namespace device_helpers;
+
+namespace {
+
+// The FITS pictures in a folder and its sub-folders.
+int FitsFilesUnder(const std::string& folder) {
+  int n = 0;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+    if (it->path().extension() == ".fts") ++n;
+  return n;
+}
+
+}  // namespace
 
 TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   FastSimulators fast;
@@ -193,14 +217,7 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   POITable[1] = {star.RA(), star.Dec(), 9, "Field", 1, "1,0.5,None,Bright", 0};
   POICount = 1;
   FindButton(points, QStringLiteral("Start"))->click();
-  auto pictures = [&] {
-    int n = 0;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(home.File("images"), ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-      if (it->path().extension() == ".fts") ++n;
-    return n;
-  };
+  auto pictures = [&] { return FitsFilesUnder(home.File("images")); };
   ASSERT_TRUE(RunEventsUntil([&] { return pictures() == 1; }, 30000)) << ic->Logic.Status();
   POICount = 0;
   ic->hide();
@@ -217,4 +234,167 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   EXPECT_TRUE(platform::FileExists(home.File("ImagingSettings.xml")));
   const std::vector<std::string> log = LogLines().Lines();
   EXPECT_NE(std::find(log.begin(), log.end(), "[Ascom.Telescope] Disconnect"), log.end());
+}
+
+// An evening's plan typed into the points-of-interest window: Goto "Y" and
+// the imaging plan "1,5,Luminance,Bright", with the plan's cell still being
+// edited when Start is pressed. The first run slews and takes the picture.
+TEST_F(Devices, SequencerTakesThePlanTypedIntoItsWindowOnTheFirstStart) {
+  FastSimulators fast;
+  ASSERT_TRUE(form->StartUp());
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
+  form->CreateDeviceWindows();  // as the program does after the start-up
+  POIForm = new TPOIForm(form);
+  AttachSequencer(*POIForm);
+  struct ForgetWindow {
+    ~ForgetWindow() { POIForm = nullptr; }  // the main window owns it
+  } forget;
+
+  // The mount, the wheel and the camera simulators connected, the camera
+  // chosen in the imaging console.
+  TeleControl()->name = "Noctra.Simulator.Telescope";
+  TeleControl()->ConnectClick();
+  ASSERT_TRUE(TeleControl()->Connected());
+  FilterWheelControl()->name = "Noctra.Simulator.FilterWheel";
+  FilterWheelControl()->ConnectClick();
+  ASSERT_TRUE(FilterWheelControl()->Connected());
+  OpenModally(*form, form->Camera1, [] {
+    if (auto* w = qobject_cast<imaging::TAscomCameraForm1*>(QApplication::activeModalWidget())) {
+      (*imaging::AscomCameraSlots())[1].name = "Noctra.Simulator.Camera";  // as the chooser gives it
+      w->Connect1->click();
+    }
+  });
+  ASSERT_TRUE(imaging::AscomCameraSlots() && imaging::AscomCameraSlots()->Camera(1));
+  form->Imaging2->trigger();
+  imaging::TIcForm1* ic = imaging::IcForm1();
+  ASSERT_TRUE(ic);
+  int source = -1;
+  ASSERT_TRUE(RunEventsUntil(
+      [&] { return (source = ic->ImageSource->findText(QStringLiteral("ASCOM Camera #1"))) >= 0; }, 3000));
+  ic->ImageSource->setCurrentIndex(source);
+  emit ic->ImageSource->activated(source);
+  ic->Path->setText(QString::fromStdString(home.File("images")));
+  ASSERT_TRUE(RunEventsUntil([&] { return ic->Logic.Camera() && ic->Filter->findText("Luminance") >= 0; },
+                             kEventWaitMs))
+      << ic->Logic.Status();
+
+  // A point of interest on the highest bright star, without goto or plan,
+  // and the sequencer's window from the menu.
+  const TStar& star = HighestStar();
+  ASSERT_TRUE(AddPointOfInterest(1, "Field", false, false, "", star.RA(), star.Dec()));
+  form->Editpointsofinterest1->trigger();
+  ASSERT_TRUE(POIForm->isVisible());
+  QTableWidget* grid = POIForm->POIGrid;
+  ASSERT_EQ(grid->item(0, 4)->text(), "No");
+  // Typing into a cell: its editor opened and the text typed.
+  auto type = [&](int column, const QString& text) {
+    grid->setCurrentCell(0, column);
+    grid->editItem(grid->item(0, column));
+    QLineEdit* editor = nullptr;
+    for (QLineEdit* e : grid->viewport()->findChildren<QLineEdit*>())
+      if (e->isVisible()) editor = e;
+    ASSERT_TRUE(editor);
+    editor->setText(text);
+  };
+  type(4, QStringLiteral("Y"));
+  type(5, QStringLiteral("1,5,Luminance,Bright"));  // still being edited
+  FindButton(POIForm, QStringLiteral("Start"))->click();
+  EXPECT_EQ(POITable[1].Plan, "1,5,Luminance,Bright") << "taken when Start is pressed";
+
+  auto pictures = [&] { return FitsFilesUnder(home.File("images")); };
+  ASSERT_TRUE(RunEventsUntil([&] { return pictures() == 1; }, 60000))
+      << ic->Logic.Status() << " / " << LogLines().LastLine();
+  EXPECT_EQ(POITable[1].Plan, "1,5,Luminance,Bright");
+  EXPECT_EQ(POITable[1].Goto, 1);
+  EXPECT_EQ(grid->item(0, 4)->text(), "Yes");
+  const std::vector<std::string> log = LogLines().Lines();
+  EXPECT_NE(std::find(log.begin(), log.end(), "[Sequencer] Imaging console prepared, acquiring an image"), log.end());
+  // The picture of the plan: its filter and exposure.
+  for (const auto& e : std::filesystem::recursive_directory_iterator(home.File("images"))) {
+    if (e.path().extension() != ".fts") continue;
+    std::ifstream in(e.path(), std::ios::binary);
+    imaging::TFitsHeader h;
+    imaging::FitsData data;
+    ASSERT_TRUE(imaging::LoadFitsHeader(in, h, data)) << e.path();
+    EXPECT_EQ(h.Filter, "Luminance");
+    EXPECT_DOUBLE_EQ(h.ExposureTime, 5.0);
+  }
+  ASSERT_TRUE(RunEventsUntil([&] { return POIForm->StatusLabel && !ic->Logic.StartDown(); }, kEventWaitMs));
+  ic->hide();
+  POIForm->hide();
+  ClearPointsOfInterest();
+}
+
+// A modified DSI camera's cooler through the real settings window, with
+// the simulated DSI library and the simulated maker's filter wheel: without
+// a wheel the camera's own sensor answers; with it the set-point typed into
+// the window reaches the wheel and the wheel's cooler reading is shown.
+TEST_F(Devices, DsiCoolerSetPointReachesTheFilterWheelAndItsTemperatureIsShown) {
+  imaging::SimulatedDsiLibrary dsi;
+  imaging::SimulatedDsiLibrary::Camera camera;
+  camera.width = 64;
+  camera.height = 48;
+  camera.temperature = 5.0;  // the camera's own sensor
+  dsi.SetCameras({camera});
+  imaging::SetDsiLibrary(&dsi);
+  uint32_t simNow = 1000000;
+  platform::SetSimulatorClock([&simNow] { return simNow; });
+  uint64_t cameraNow = 5000000;
+  imaging::CameraClocks().NowMs = [&cameraNow] { return cameraNow; };
+  platform::TSimFilterWheelConfig config;
+  config.makerWheel = true;
+  config.coolerRate = 0.2;  // degrees a second
+  auto wheel = std::make_shared<platform::TSimFilterWheel>(config);
+  platform::RegisterDriver({"Test.Tar_vel.CoolerWheel", "FilterWheel", "cooler wheel", [wheel] { return wheel; }});
+  struct Restore {
+    ~Restore() {
+      imaging::SetDsiLibrary(nullptr);
+      platform::SetSimulatorClock({});
+      imaging::ResetCameraClocks();
+      platform::UnregisterDriver("Test.Tar_vel.CoolerWheel");
+    }
+  } restore;
+
+  ASSERT_TRUE(form->StartUp());
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
+  form->CreateDeviceWindows();
+  QAction* settings = nullptr;
+  for (QAction* a : form->Imaging1->actions())
+    if (a->text() == QStringLiteral("DSI Camera #1")) settings = a;
+  ASSERT_TRUE(settings) << "the simulated DSI camera was found at start";
+
+  std::string noWheel, ambient, cooling;
+  QTimer::singleShot(0, [&] {
+    auto* w = qobject_cast<imaging::TDsiCameraSettingsForm1*>(QApplication::activeModalWidget());
+    if (!w) return;
+    auto shows = [&](const QString& text) {
+      return RunEventsUntil([&] { return w->Temperature->text() == text; }, kEventWaitMs);
+    };
+    w->TarvelCamera->setChecked(true);
+    w->SetPointTemp->setValue(-10.0);
+    // No wheel: the reading falls back to the camera's own sensor.
+    if (shows(QStringLiteral("Temperature: 5.0"))) noWheel = "5.0";
+    FilterWheelControl()->name = "Test.Tar_vel.CoolerWheel";
+    FilterWheelControl()->ConnectClick();
+    // The next reading (at most one each 10 s) comes from the wheel, still
+    // at room temperature; the window sends the set-point to the wheel.
+    cameraNow += 10000;
+    if (shows(QStringLiteral("Temperature: 20.0"))) ambient = "20.0";
+    RunEventsUntil([&] { return wheel->SetPointTenths() == -100; }, kEventWaitMs);
+    // A minute later the cooler has come down 12 degrees.
+    simNow += 60000;
+    cameraNow += 10000;
+    if (shows(QStringLiteral("Temperature: 8.0"))) cooling = "8.0";
+    w->close();
+  });
+  settings->trigger();  // the modal window; returns once it is closed
+  EXPECT_EQ(noWheel, "5.0");
+  EXPECT_EQ(ambient, "20.0");
+  EXPECT_EQ(wheel->SetPointTenths(), -100);
+  EXPECT_EQ(cooling, "8.0");
+  const std::vector<std::string> log = LogLines().Lines();
+  EXPECT_NE(std::find(log.begin(), log.end(), "[Ascom.Filterwheel] Setting temperature -10.0"), log.end());
+  FilterWheelControl()->DisconnectClick();
 }

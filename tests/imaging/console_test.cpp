@@ -20,6 +20,7 @@
 #include "imaging/imaging_settings.h"
 #include "imaging/plate_solve_logic.h"
 #include "shell/log_lines.h"
+#include "tests/support/test_support.h"
 
 using namespace imaging;
 
@@ -161,6 +162,53 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   f.console.StartClick(true);
   ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 5000));
   EXPECT_TRUE(Logged("[Imaging Console] Error: exposure \"1,5\" is not a number of seconds"));
+}
+
+// A second series under the same names never replaces the first one's
+// pictures: its frame goes under the next free name, the log says so, and
+// each file holds exactly the picture its series took.
+TEST(ImagingConsole, SecondSeriesNeverReplacesAPicture) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.SaveAsType = TSaveAs::Fits16;  // keeps the camera's 16-bit values exactly
+  f.console.SequenceTimer1Timer();
+  const std::string first = f.console.Path + "ObjectName/Image.Bright.frame1.fts";
+  const std::string second = f.console.Path + "ObjectName/Image.Bright.frame1-2.fts";
+  std::vector<TFitsBitmap> taken(2);
+  std::vector<uint8_t> firstBytes;
+  for (TFitsBitmap& picture : taken) {
+    f.console.StartClick(true);
+    ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000)) << LogLines().LastLine();
+    ASSERT_TRUE(f.console.Image());
+    picture.SetFitsData(f.console.Image()->Header, f.console.Image()->Data());
+    if (firstBytes.empty()) firstBytes = testing_support::ReadFile(first);
+  }
+  ASSERT_FALSE(firstBytes.empty());
+  EXPECT_EQ(testing_support::ReadFile(first), firstBytes) << "the first picture is untouched";
+  EXPECT_TRUE(Logged("[Imaging Console] File exists, not replaced: " + first));
+  EXPECT_TRUE(Logged("[Imaging Console] Image saved: " + second));
+  const std::string files[2] = {first, second};
+  int differing = 0;
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(files[i]);
+    std::ifstream in(files[i], std::ios::binary);
+    TFitsHeader h;
+    FitsData data;
+    ASSERT_TRUE(LoadFitsHeader(in, h, data));
+    const TFitsHeader& t = taken[size_t(i)].Header;
+    ASSERT_EQ(h.NAxis1, t.NAxis1);
+    ASSERT_EQ(h.NAxis2, t.NAxis2);
+    EXPECT_EQ(h.TimeObs, t.TimeObs);
+    const int64_t n = int64_t(h.NAxis1) * h.NAxis2;
+    int64_t mismatches = 0;
+    for (int64_t k = 0; k < n; ++k) {
+      const double v = FitsValue(data.data(), h.BitPix, k);
+      mismatches += v != FitsValue(taken[size_t(i)].Data().data(), t.BitPix, k);
+      differing += i == 0 && v != FitsValue(taken[1].Data().data(), taken[1].Header.BitPix, k);
+    }
+    EXPECT_EQ(mismatches, 0);
+  }
+  EXPECT_GT(differing, 0) << "the two series took different pictures";
 }
 
 // Opened with no camera chosen the status says nothing; a camera that

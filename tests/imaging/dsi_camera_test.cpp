@@ -1,13 +1,19 @@
 // The DSI camera and its worker thread against the simulated library:
 // exposure and download, the device codes, abort, time-out, driver
-// failures, disconnecting while exposing, the scan limit and the cooler.
+// failures, disconnecting while exposing, the scan limit, the cooler and
+// the program's hooks that reach it through the filter wheel.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "imaging/dsi_camera.h"
+#include "imaging/forms/tele_mount.h"
+#include "platform/automation_sim.h"
 #include "shell/log_lines.h"
+#include "telescope/accessories.h"
 
 using namespace imaging;
 
@@ -215,4 +221,76 @@ TEST(DsiCamera, CoolerThroughTheFilterWheel) {
   }
   TDsiCamera::SetCoolerTemperature = nullptr;
   TDsiCamera::CoolerTemperature = nullptr;
+}
+
+// The program's cooler hooks reach the maker's filter wheel, and only on the
+// GUI thread, also when a worker asks; without a wheel, with a disconnected
+// one or with an ordinary one they read -999 and send nothing.
+TEST(DsiCameraCooler, HooksReachTheMakersWheelOnTheGuiThreadOnly) {
+  class Wheel : public platform::TSimFilterWheel {
+   public:
+    using TSimFilterWheel::TSimFilterWheel;
+    std::vector<std::thread::id> callers;
+    std::vector<int32_t> puts;
+
+   protected:
+    platform::TVariant DoGet(const std::string& m) override {
+      callers.push_back(std::this_thread::get_id());
+      return TSimFilterWheel::DoGet(m);
+    }
+    void DoPut(const std::string& m, const platform::TVariant& v) override {
+      callers.push_back(std::this_thread::get_id());
+      if (m == "Position") puts.push_back(v.AsInt());
+      TSimFilterWheel::DoPut(m, v);
+    }
+  };
+  platform::TSimFilterWheelConfig makerConfig;
+  makerConfig.makerWheel = true;
+  auto plain = std::make_shared<Wheel>();
+  auto maker = std::make_shared<Wheel>(makerConfig);
+  platform::RegisterDriver({"Test.HookWheel", "FilterWheel", "plain", [plain] { return plain; }});
+  platform::RegisterDriver({"Test.Tar_vel.HookWheel", "FilterWheel", "maker", [maker] { return maker; }});
+  InstallDsiCooler(true);
+  TFilterWheelControl wheel;
+  struct Restore {
+    ~Restore() {
+      InstallDsiCooler(false);
+      SetFilterWheelControl(nullptr);
+      platform::UnregisterDriver("Test.HookWheel");
+      platform::UnregisterDriver("Test.Tar_vel.HookWheel");
+    }
+  } restore;
+
+  SetFilterWheelControl(nullptr);
+  EXPECT_EQ(TDsiCamera::CoolerTemperature(), -999.0) << "no filter-wheel window";
+  TDsiCamera::SetCoolerTemperature(-5.0);
+  SetFilterWheelControl(&wheel);
+  EXPECT_EQ(TDsiCamera::CoolerTemperature(), -999.0) << "not connected";
+  wheel.name = "Test.HookWheel";
+  wheel.ConnectClick();
+  ASSERT_TRUE(wheel.Connected());
+  EXPECT_EQ(TDsiCamera::CoolerTemperature(), -999.0) << "an ordinary wheel";
+  TDsiCamera::SetCoolerTemperature(-5.0);
+  EXPECT_TRUE(plain->puts.empty()) << "an ordinary wheel is never told to move to 999";
+  wheel.DisconnectClick();
+
+  wheel.name = "Test.Tar_vel.HookWheel";
+  wheel.ConnectClick();
+  ASSERT_TRUE(wheel.MakerWheel());
+  TDsiCamera::SetCoolerTemperature(-12.5);
+  EXPECT_EQ(maker->SetPointTenths(), -125);
+  std::atomic<bool> done{false};
+  double fromWorker = 0;
+  std::thread worker([&] {
+    fromWorker = TDsiCamera::CoolerTemperature();
+    TDsiCamera::SetCoolerTemperature(-20.0);
+    done = true;
+  });
+  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  worker.join();
+  EXPECT_EQ(fromWorker, -12.5);
+  EXPECT_EQ(maker->SetPointTenths(), -200);
+  wheel.DisconnectClick();
+  ASSERT_FALSE(maker->callers.empty());
+  for (const std::thread::id& id : maker->callers) EXPECT_EQ(id, std::this_thread::get_id());
 }

@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "platform/dialogs.h"
@@ -109,4 +112,58 @@ TEST(Paths, RelativePathsAreTakenWithinTheBaseFolder) {
   // Without a base, the working folder.
   testing_support::ScopedCurrentFolder here(base);
   EXPECT_EQ(AbsolutePath("images"), CurrentFolder() + "images");
+// A new file never replaces one: a taken name gives the next free one
+// ("-2" before the extension), a failed write leaves nothing, and writers
+// racing for one name each get a name of their own with their whole file.
+TEST(NewFile, NeverReplacesAndRacingWritersGetTheirOwnNames) {
+  testing_support::TempDir dir;
+  auto text = [](const std::string& t) {
+    return [t](std::FILE* f) { return std::fwrite(t.data(), 1, t.size(), f) == t.size(); };
+  };
+  auto read = [](const std::string& path) {
+    const std::vector<uint8_t> b = testing_support::ReadFile(path);
+    return std::string(b.begin(), b.end());
+  };
+  auto files = [&] { return std::distance(std::filesystem::directory_iterator(dir.Path()), {}); };
+  testing_support::WriteText(dir.File("Image.fts"), "first night");
+  EXPECT_EQ(WriteNewFile(dir.Path(), "Image", ".fts", text("second")), dir.File("Image-2.fts"));
+  EXPECT_EQ(WriteNewFile(dir.Path(), "Image", ".fts", text("third")), dir.File("Image-3.fts"));
+  EXPECT_EQ(read(dir.File("Image.fts")), "first night");
+  EXPECT_EQ(read(dir.File("Image-2.fts")), "second");
+  EXPECT_EQ(WriteNewFile(dir.Path(), "Other", ".fts", text("x")), dir.File("Other.fts"));
+
+  std::string error;
+  EXPECT_EQ(WriteNewFile(dir.Path(), "Image", ".fts",
+                         [](std::FILE*) {
+                           errno = ENOSPC;
+                           return false;
+                         },
+                         &error),
+            "");
+  EXPECT_EQ(error, std::strerror(ENOSPC));
+  EXPECT_EQ(WriteNewFile(dir.File("missing"), "Image", ".fts", text("x"), &error), "");
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(files(), 4) << "no claim or temporary left behind";
+
+  // Eight writers, twenty files each, all asking for one name.
+  constexpr int kWriters = 8, kEach = 20;
+  std::vector<std::vector<std::string>> got(kWriters);
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w)
+    writers.emplace_back([&, w] {
+      for (int i = 0; i < kEach; ++i)
+        got[size_t(w)].push_back(
+            WriteNewFile(dir.Path(), "Race", ".jpg", text("writer " + std::to_string(w) + " file " + std::to_string(i))));
+    });
+  for (std::thread& t : writers) t.join();
+  std::set<std::string> names;
+  for (int w = 0; w < kWriters; ++w)
+    for (int i = 0; i < kEach; ++i) {
+      const std::string& path = got[size_t(w)][size_t(i)];
+      ASSERT_FALSE(path.empty());
+      names.insert(path);
+      EXPECT_EQ(read(path), "writer " + std::to_string(w) + " file " + std::to_string(i)) << path;
+    }
+  EXPECT_EQ(names.size(), size_t(kWriters * kEach));
+  EXPECT_EQ(files(), 4 + kWriters * kEach);
 }
