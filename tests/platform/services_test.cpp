@@ -112,6 +112,8 @@ TEST(Paths, RelativePathsAreTakenWithinTheBaseFolder) {
   // Without a base, the working folder.
   testing_support::ScopedCurrentFolder here(base);
   EXPECT_EQ(AbsolutePath("images"), CurrentFolder() + "images");
+}
+
 // A new file never replaces one: a taken name gives the next free one
 // ("-2" before the extension), a failed write leaves nothing, and writers
 // racing for one name each get a name of their own with their whole file.
