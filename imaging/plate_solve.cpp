@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "astro/observer.h"
 #include "astro/precession.h"
@@ -265,21 +266,31 @@ bool ReadJobStatus(TSolveProgress& p, const std::string& reply) {
   p.dec2000 = dec / kDegPerRad;
   Log("Solved, J2000.0 coordinates:");
   Log("R.A." + FormatRA_HMSs(p.ra2000) + ", Dec " + FormatDMS(p.dec2000));
-  // Precessed to the date on a copy of the observer record.
   p.raDate = p.ra2000;
   p.decDate = p.dec2000;
-  TObserverTime obs = ObserverTime;
-  if (obs.PrecessionOn) {
-    SetPrecession(obs, 2451545.0, obs.EpochTo);
-    Precess(obs, p.raDate, p.decDate);
-    p.raDate = std::fmod(p.raDate, 2 * M_PI);
-    if (p.raDate < 0) p.raDate += 2 * M_PI;
-  }
+  J2000ToChart(p.raDate, p.decDate);
   Log("Precessed to JNow: R.A." + FormatRA_HMSs(p.raDate) + ", Dec " + FormatDMS(p.decDate));
   return true;
 }
 
+// Precesses (ra, dec) between J2000 and the chart's epoch, on a copy of
+// the observer record.
+void PrecessForChart(double& ra, double& dec, bool toChart) {
+  auto obs = std::make_unique<TObserverTime>(ObserverTime);
+  if (!obs->PrecessionOn) return;
+  if (toChart)
+    SetPrecession(*obs, 2451545.0, obs->EpochTo);
+  else
+    SetPrecession(*obs, obs->EpochTo, 2451545.0);
+  Precess(*obs, ra, dec);
+  ra = std::fmod(ra, 2 * M_PI);
+  if (ra < 0) ra += 2 * M_PI;
+}
+
 }  // namespace
+
+void J2000ToChart(double& ra, double& dec) { PrecessForChart(ra, dec, true); }
+void ChartToJ2000(double& ra, double& dec) { PrecessForChart(ra, dec, false); }
 
 void ReadClientReply(TSolveProgress& p, const std::string& reply) {
   switch (p.state) {

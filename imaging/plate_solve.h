@@ -109,6 +109,12 @@ struct TSolveProgress {
 // field is narrower than they solve.
 void ReadClientReply(TSolveProgress& p, const std::string& reply);
 
+// The chart's positions and the solver's: the chart's epoch is the date of
+// ObserverTime when it precesses, else J2000. Radians; right ascension in
+// [0, 2pi). The solver's index and its position hints are J2000.
+void J2000ToChart(double& ra, double& dec);
+void ChartToJ2000(double& ra, double& dec);
+
 // Endpoints recorded by the client (no network is used): the first and the
 // second server ("SuperNova").
 inline constexpr const char* kSolveServer1 = "local://solve-field/nova";

@@ -260,11 +260,13 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
     lastMoving_ = moving;
   }
 
-  // 4. Position hints (a position the mount cannot give keeps the last).
+  // 4. Position hints (a position the mount cannot give keeps the last),
+  // in the solver's J2000: the mount's position is the chart's.
   if (TeleCoords && connected) {
     double ra = 0, dec = 0;
     mount_->Position(ra, dec);
     if (ValidPosition(ra, dec)) {
+      ChartToJ2000(ra, dec);
       Sel.PositionRA = ra / kDeg;
       Sel.PositionDEC = dec / kDeg;
     }

@@ -231,6 +231,7 @@ void TPlateSolveForm1::ToLogic() {
   Logic.TeleCoords = TeleCoords->isChecked();
   double ra = 0, dec = 0;
   if (MapCoords->isChecked() && ChartCentre && ChartCentre(ra, dec)) {
+    ChartToJ2000(ra, dec);  // the solver's hints are J2000
     Logic.Sel.PositionRA = ra * 180.0 / M_PI;
     Logic.Sel.PositionDEC = dec * 180.0 / M_PI;
     SetText(RaEdit1, platform::FormatFixed(Logic.Sel.PositionRA, 0, 4));

@@ -85,7 +85,7 @@ struct GuideFixture {
   }
   ~GuideFixture() {
     SimCameraPointing = nullptr;
-    SimCameraStars = nullptr;
+    SimCameraStars = LoadedCatalogStars;  // the default field
     ResetCameraClocks();
     platform::SetTimeGetTimeOffsetForTest(0);
   }

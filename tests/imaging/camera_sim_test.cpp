@@ -38,7 +38,7 @@ struct Fixture {
   }
   ~Fixture() {
     SimCameraPointing = nullptr;
-    SimCameraStars = nullptr;
+    SimCameraStars = LoadedCatalogStars;  // the default field
     Cameras().SourceSettings.clear();
     ResetCameraClocks();
     platform::SetTimeGetTimeOffsetForTest(0);

@@ -547,3 +547,29 @@ TEST(PlateSolveWindow, RefineSolvesAndGuidesTwice) {
   EXPECT_TRUE(Logged("[Plate-Solve] Guide done."));
   ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
 }
+
+// The position hints are the solver's J2000: the mount's position (the
+// chart's, of date while the chart precesses) is taken back to J2000.
+TEST(PlateSolveWindow, TelescopeHintsAreJ2000) {
+  // Vega, J2000 (Hipparcos) and its mean place of 2026-01-10 0h TT by the
+  // IAU 1976 precession (ERFA pmat76(2461050.5, 0)).
+  constexpr double kRa2000 = 279.23473479, kDec2000 = 38.78368896;
+  constexpr double kRaDate = 279.4532712912523, kDecDate = 38.807212695247465;
+  const TObserverTime saved = ObserverTime;
+  ObserverTime.PrecessionOn = 1;
+  ObserverTime.EpochTo = 2461050.5;
+  FakeCamera camera;
+  FakeMount mount;
+  mount.ra = kRaDate * kDeg;
+  mount.dec = kDecDate * kDeg;
+  TPlateSolveLogic logic(&mount, {}, [&](const std::string& n) -> TCamera* {
+    return n == "Image File" ? &camera : nullptr;
+  });
+  logic.ImageSource = "Image File";
+  logic.TeleCoords = true;
+  logic.PlateSolveTimer1Timer();
+  ObserverTime = saved;
+  // 0.1″: the precession's series against ERFA's.
+  EXPECT_NEAR(logic.Sel.PositionRA, kRa2000, 0.1 / 3600.0);
+  EXPECT_NEAR(logic.Sel.PositionDEC, kDec2000, 0.1 / 3600.0);
+}
