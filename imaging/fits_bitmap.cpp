@@ -7,21 +7,21 @@
 
 namespace imaging {
 
-void TFitsBitmap::LoadFromStream(std::istream& in) {
+void TFitsBitmap::LoadFromStream(std::istream& in, std::string* warning) {
   Clear();
   TFitsHeader h;
   FitsData d;
-  if (!LoadFitsHeader(in, h, d)) throw EInvalidGraphic();
+  if (!LoadFitsHeader(in, h, d, warning)) throw EInvalidGraphic();
   if (!SetFitsData(h, std::move(d))) throw EInvalidGraphic();
 }
 
-void TFitsBitmap::LoadFromFile(const std::string& fileName) {
+void TFitsBitmap::LoadFromFile(const std::string& fileName, std::string* warning) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) {
     Clear();
     throw EInvalidGraphic();
   }
-  LoadFromStream(in);
+  LoadFromStream(in, warning);
 }
 
 const FitsData& TFitsBitmap::GetFitsData(TFitsHeader& header) const {

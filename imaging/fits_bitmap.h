@@ -21,10 +21,11 @@ class TFitsBitmap {
   TFitsBitmap& operator=(const TFitsBitmap&) = delete;
 
   // Reads a FITS file and renders it. A file that is not accepted, is short
-  // or damaged raises EInvalidGraphic ("Fits image is not valid") and leaves
-  // the bitmap empty: nothing loaded.
-  void LoadFromStream(std::istream& in);
-  void LoadFromFile(const std::string& fileName);
+  // or damaged raises EInvalidGraphic ("Fits image is not valid", or what
+  // makes it unusable) and leaves the bitmap empty: nothing loaded. A file
+  // read with a doubt (BSCALE 0) says so in `warning`.
+  void LoadFromStream(std::istream& in, std::string* warning = nullptr);
+  void LoadFromFile(const std::string& fileName, std::string* warning = nullptr);
 
   // Copies the header out and returns the pixel block (owned by the bitmap).
   const FitsData& GetFitsData(TFitsHeader& header) const;
