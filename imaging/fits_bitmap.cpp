@@ -1,5 +1,6 @@
 #include "imaging/fits_bitmap.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <fstream>
 
@@ -69,6 +70,28 @@ bool IsFitsFileName(const std::string& fileName) {
   std::string ext = fileName.substr(dot + 1);
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
   return ext == "fits" || ext == "fit" || ext == "fts";
+}
+
+QImage LoadPictureFile(const std::string& path, std::string& why, std::string* warning) {
+  why.clear();
+  if (warning) warning->clear();
+  if (!QFileInfo::exists(QString::fromStdString(path))) {
+    why = "Image file not found";
+    return {};
+  }
+  if (IsFitsFileName(path)) {
+    TFitsBitmap fits;
+    try {
+      fits.LoadFromFile(path, warning);
+    } catch (const EInvalidGraphic& e) {
+      why = e.what();
+      return {};
+    }
+    return fits.Bitmap().Image();
+  }
+  QImage picture(QString::fromStdString(path));
+  if (picture.isNull()) why = "Unknown image format";
+  return picture;
 }
 
 }  // namespace imaging

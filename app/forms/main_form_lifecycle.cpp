@@ -49,6 +49,7 @@
 #include "imaging/camera_setup.h"
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/camera_settings_forms.h"
+#include "imaging/fits_bitmap.h"
 #include "imaging/forms/imaging_windows.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
@@ -65,6 +66,7 @@
 #include "telescope/telescope_view.h"
 #include "tools/atmospheric.h"
 #include "tools/clock_time.h"
+#include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
 #include "tools/location.h"
 #include "tools/tool_settings.h"
@@ -317,6 +319,14 @@ bool TMainForm1::StartUp() {
     if (!Devices.FilterWheelForm1) return;
     Devices.FilterWheelForm1->show();
     Devices.FilterWheelForm1->raise();
+  };
+  // The information windows' pictures: FITS files too, as the imaging
+  // windows read them; a file read with a doubt is named in the log.
+  TImagesPage::LoadPicture = [](const std::string& path, std::string& why) {
+    std::string warning;
+    QImage picture = imaging::LoadPictureFile(path, why, &warning);
+    if (!warning.empty()) LogLines().AddLine("[Images] " + path + ": " + warning);
+    return picture;
   };
   AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
   Imaging2 = Item(ImagingMenu1, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });

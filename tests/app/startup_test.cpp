@@ -31,8 +31,10 @@
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
+#include "imaging/fits_bitmap.h"
 #include "platform/qt_dialogs.h"
 #include "shell/settings_sections.h"
+#include "tools/forms/information_forms.h"
 #include "tests/app/startup_fixture.h"
 
 using startup_fixture::kEventWaitMs;
@@ -531,6 +533,23 @@ TEST_F(StartUp, RealProgramEndsOnSighupAndSigquitAsOnSigterm) {
     for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "PlateSolveSettings.xml"})
       EXPECT_TRUE(platform::FileExists(run + file)) << file;
   }
+}
+
+// The information windows' pictures read FITS files as the imaging windows
+// do, and a refused one gives the reader's reason.
+TEST_F(StartUp, InformationPicturesReadFitsFiles) {
+  ASSERT_TRUE(form->StartUp());
+  ASSERT_TRUE(TImagesPage::LoadPicture);
+  imaging::TFitsHeader h = imaging::NewFitsHeader(16, 6, 4);
+  const std::string file = home.File("m42.fts");
+  ASSERT_TRUE(imaging::SaveFitsHeader(file, h, imaging::FitsData(std::size_t(h.DataBlocks * imaging::kFitsBlock), 0)));
+  std::string why;
+  EXPECT_EQ(TImagesPage::LoadPicture(file, why).size(), QSize(6, 4));
+  std::string bytes = testing_support::ReadText(file);
+  bytes.replace(bytes.find("BZERO   =                32768"), 30, "BZERO   =                1E300");
+  testing_support::WriteText(file, bytes);
+  EXPECT_TRUE(TImagesPage::LoadPicture(file, why).isNull());
+  EXPECT_EQ(why, "BZERO = 1E300 cannot be applied to 16-bit data");
 }
 
 // The chart is drawn again, for the tick's instant, whenever the clock's

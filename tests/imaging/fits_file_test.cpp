@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <QImage>
+
 #include "imaging/fits.h"
 #include "imaging/fits_bitmap.h"
 #include "tests/support/test_support.h"
@@ -341,6 +343,45 @@ TEST(FitsFile, ScalingThatCannotGiveFinitePixelsIsRefusedNamingTheKeyword) {
   EXPECT_EQ(warning, "BSCALE = 0.0: every pixel has the value of BZERO, 1000");
   EXPECT_EQ(FitsValue(d.data(), h.BitPix, 0), 1000);
   EXPECT_EQ(FitsValue(d.data(), h.BitPix, 1), 1000);
+}
+
+// Pictures to show (the information windows' "Images" pages): FITS files
+// through the reader, rendered at their size; others through the
+// toolkit's readers; what cannot be shown gives its reason.
+TEST(FitsFile, PicturesToShowAreReadByTheirKindOrGiveTheReason) {
+  testing_support::TempDir dir;
+  TFitsHeader hd = MakeHeader(16, 16, 5, 3, 1);
+  ASSERT_TRUE(SaveFitsHeader(dir.File("m31.fts"), hd, FitsData(std::size_t(hd.DataBlocks * kFitsBlock), 0)));
+  // The writer's cards with one value changed.
+  auto withCard = [&](const std::string& card, const std::string& value) {
+    std::string text = testing_support::ReadText(dir.File("m31.fts"));
+    const std::size_t at = text.find(card);
+    EXPECT_NE(at, std::string::npos) << card;
+    return at == std::string::npos ? text : text.replace(at, 80, value);
+  };
+  testing_support::WriteText(dir.File("flat.fit"), withCard(Card("BSCALE", "                   1"), Card("BSCALE", "0")));
+  testing_support::WriteText(dir.File("blank.fts"),
+                             withCard(Card("BZERO", "               32768"), Card("BZERO", "1E300")));
+  testing_support::WriteText(dir.File("text.bmp"), "not a picture");
+  QImage small(4, 2, QImage::Format_RGB32);
+  small.fill(Qt::red);
+  ASSERT_TRUE(small.save(QString::fromStdString(dir.File("small.bmp"))));
+
+  std::string why, warning;
+  EXPECT_EQ(LoadPictureFile(dir.File("m31.fts"), why, &warning).size(), QSize(5, 3));
+  EXPECT_EQ(why, "");
+  EXPECT_EQ(warning, "");
+  EXPECT_EQ(LoadPictureFile(dir.File("small.bmp"), why).size(), QSize(4, 2));
+  EXPECT_FALSE(LoadPictureFile(dir.File("flat.fit"), why, &warning).isNull());
+  EXPECT_EQ(warning.rfind("BSCALE = 0: every pixel has the value of BZERO", 0), 0u) << warning;
+  const std::pair<std::string, std::string> refused[] = {
+      {"blank.fts", "BZERO = 1E300 cannot be applied to 16-bit data"},
+      {"text.bmp", "Unknown image format"},
+      {"missing.fts", "Image file not found"}};
+  for (const auto& [file, reason] : refused) {
+    EXPECT_TRUE(LoadPictureFile(dir.File(file), why).isNull()) << file;
+    EXPECT_EQ(why, reason) << file;
+  }
 }
 
 TEST(FitsFile, OptionalKeywordFailureSetsReadErrorAndKeepsLaterDefaults) {
