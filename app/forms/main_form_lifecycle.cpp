@@ -47,9 +47,9 @@
 #include "chart/star_sphere.h"
 #include "chart/sun_moon_images.h"
 #include "imaging/camera_setup.h"
+#include "imaging/fits_bitmap.h"
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/camera_settings_forms.h"
-#include "imaging/fits_bitmap.h"
 #include "imaging/forms/imaging_windows.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
@@ -419,13 +419,14 @@ void KeepUnsavedScript(TScrEditForm1& editor, const std::string& dataFolder) {
                                     ProgramSubfolder(platform::UserCacheFolder())})
     if (!folder.empty() && keptIn(folder)) return;
   std::string error;
+  std::error_code ec;
   const std::string temporary = platform::MakePrivateTemporaryFolder(&error);
   if (temporary.empty())
     LogAtEnd("[Script] The unsaved script could not be kept in the temporary folder: " + error);
   else if (keptIn(temporary))
     return;
   else
-    std::filesystem::remove(temporary);
+    std::filesystem::remove(temporary, ec);
   LogAtEnd("[Script] The unsaved script is lost: no folder could take it.");
 }
 

@@ -4,11 +4,11 @@
 // window's unattended close: settings written, an unsaved script kept, open
 // dialogs cancelled, threads joined), so a desktop logout, Ctrl+C or the
 // quit key in a terminal, or closing the terminal the program was started
-// from loses nothing (a program started under nohup, or in the background without
-// job control, keeps ignoring the signals it was started ignoring, as such
-// a start asks). SIGPIPE is ignored: a write to standard error whose reader has
-// gone (a terminal's pipe) fails instead of ending the program before its
-// settings are written.
+// from loses nothing. A signal the program was started with ignored (under
+// nohup, or in the background without job control) stays ignored, as such
+// a start asks. SIGPIPE is ignored: a write to standard error whose reader
+// has gone (a terminal's pipe) fails instead of ending the program before
+// its settings are written.
 #pragma once
 
 #include <functional>
