@@ -43,10 +43,11 @@ int main(int argc, char** argv) {
   AttachSequencer(*POIForm);
   LogForm = new TLogForm(MainForm1);
   // Every way out takes the main window's one close path: File > Exit and
-  // the close button (its close event), SIGTERM and SIGINT, the end of the
-  // desktop session and any other end of the event loop; the last three ask
-  // nothing (nobody may be there to answer). An accepted close has written
-  // the settings and ends the loop.
+  // the close button (its close event); SIGTERM, SIGINT, SIGHUP (the
+  // terminal closed) and SIGQUIT; the end of the desktop session and any
+  // other end of the event loop. All but the first ask nothing (nobody may
+  // be there to answer). An accepted close has written the settings and
+  // ends the loop.
   form->OnClosed = [] { QCoreApplication::quit(); };
   CloseOnTerminationSignals([form] { form->EndProgramUnattended(); });
   QObject::connect(&app, &QGuiApplication::commitDataRequest, form, [form](QSessionManager&) {

@@ -5,6 +5,7 @@
 
 #include "astro/text.h"
 #include "imaging/fits_image.h"
+#include "shell/log_lines.h"
 
 namespace imaging {
 
@@ -38,11 +39,15 @@ bool TIFFCamera::Load(TFitsHeader& h, FitsData& d) const {
   if (file.empty()) return false;
   if (IsFitsFileName(file)) {
     TFitsBitmap fits;
+    std::string warning;
     try {
-      fits.LoadFromFile(file);
-    } catch (const EInvalidGraphic&) {
-      return false;  // an unreadable picture: nothing loaded
+      fits.LoadFromFile(file, &warning);
+    } catch (const EInvalidGraphic& e) {
+      // An unreadable picture: nothing loaded, and the log says why.
+      LogLines().AddLine(logPrefix_ + file + " is not loaded: " + e.what());
+      return false;
     }
+    if (!warning.empty()) LogLines().AddLine(logPrefix_ + file + ": " + warning);
     h = fits.Header;
     d = std::move(fits.Data());
     if (Settings.ForceMono) h.Mosaic.clear();

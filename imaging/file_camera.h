@@ -34,7 +34,8 @@ class TIFFCamera : public TCamera {
 
  private:
   // Loads the chosen file into a header and data (colour FITS data for
-  // bitmaps and JPEG pictures). False: nothing loaded.
+  // bitmaps and JPEG pictures). False: nothing loaded. A FITS file that is
+  // refused, or read with a doubt, is named in the log with the reason.
   bool Load(TFitsHeader& h, FitsData& d) const;
 };
 

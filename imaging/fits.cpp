@@ -103,10 +103,17 @@ bool ReadCards(std::istream& in, Cards& cards) {
   return false;
 }
 
-bool ParseFitsFloat(std::string text, double& out) {
+// A float of a card ("1.5", "1.5E3", "1.5D3"). False for text that is no
+// finite number, with `outside` (when given) telling whether it is a
+// number beyond the range of doubles ("1E400").
+bool ParseFitsFloat(std::string text, double& out, bool* outside = nullptr) {
   for (char& c : text)
     if (c == 'D' || c == 'd') c = 'E';
-  return platform::ParseDouble(text, out);
+  if (platform::ParseDouble(text, out)) return true;
+  double any = 0;
+  if (outside)
+    *outside = std::from_chars(text.data(), text.data() + text.size(), any).ec == std::errc::result_out_of_range;
+  return false;
 }
 
 bool ParseFitsInt(const std::string& text, int32_t& out) {
@@ -269,6 +276,43 @@ bool ToPhysical(TFitsHeader& h, double bs, double bz, FitsData& data) {
   return true;
 }
 
+// The text of an element type in messages ("16-bit data").
+std::string DataKind(int32_t bitPix) {
+  return std::to_string(std::abs(bitPix)) + (bitPix < 0 ? "-bit floating-point data" : "-bit data");
+}
+
+// Why BZERO + BSCALE x stored cannot be applied to a file of type `bitPix`
+// (empty when it can): a physical value would not be finite in the type
+// that holds it in memory, single floats for scaled 8- and 16-bit data,
+// doubles otherwise. Integer types are judged over every value they can
+// hold, float data over the finite values of `data` (big-endian, as read).
+// BZERO is named when it alone lies beyond the type, else BSCALE.
+std::string ScalingRefusal(int32_t bitPix, double bs, double bz, const std::string& bsText,
+                           const std::string& bzText, const FitsData* data, int64_t n) {
+  double lo = 0, hi = 0;
+  switch (bitPix) {
+    case 8: hi = 255; break;
+    case 16: lo = -32768; hi = 32767; break;
+    case 32: lo = -2147483648.0; hi = 2147483647.0; break;
+    default: {
+      lo = std::numeric_limits<double>::infinity();
+      hi = -lo;
+      ForEachStored(data->data(), bitPix, n, [&](int64_t, double v) {
+        if (std::isfinite(v)) {
+          lo = std::min(lo, v);
+          hi = std::max(hi, v);
+        }
+      });
+      if (lo > hi) return {};  // no finite value: nothing to scale
+    }
+  }
+  const double limit = bitPix == 8 || bitPix == 16 ? double(FLT_MAX) : DBL_MAX;
+  auto within = [&](double v) { return std::isfinite(v) && std::fabs(v) <= limit; };
+  if (within(bz + bs * lo) && within(bz + bs * hi)) return {};
+  const bool zero = !within(bz);
+  return (zero ? "BZERO = " + bzText : "BSCALE = " + bsText) + " cannot be applied to " + DataKind(bitPix);
+}
+
 }  // namespace
 
 int FitsElementBytes(int32_t bitPix) {
@@ -322,8 +366,9 @@ double FitsValue(const uint8_t* data, int32_t bitPix, int64_t i) {
   }
 }
 
-bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
+bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::string* warning) {
   data.clear();
+  if (warning) warning->clear();
   Cards cards;
   if (!ReadCards(in, cards)) throw EInvalidGraphic();
 
@@ -351,12 +396,26 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
   h.BZero = 0.0;
   h.Background = -1.0;
   h.Range = -1.0;
+  // The scaling as written, and why it cannot be applied: a value that is
+  // no finite number refuses the file (it is never shown unscaled).
+  std::string bsText = "1", bzText = "0", refusal;
   [&] {
     auto flt = [&](const char* key, double& out) {
       const std::string* v = cards.Find(key);
       if (!v) return true;
       if (ParseFitsFloat(*v, out)) return true;
       h.ReadError = true;
+      return false;
+    };
+    auto scaling = [&](const char* key, double& out, std::string& text) {
+      const std::string* v = cards.Find(key);
+      if (!v || v->empty()) return flt(key, out);  // absent, or no value: an unreadable keyword
+      text = *v;
+      bool outside = false;
+      if (ParseFitsFloat(*v, out, &outside)) return true;
+      h.ReadError = true;
+      refusal = std::string(key) + " = " + *v +
+                (outside ? " is outside the range of double-precision numbers" : " is not a finite number");
       return false;
     };
     auto integer = [&](const char* key, int32_t& out) {
@@ -370,8 +429,8 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
       const std::string* v = cards.Find(key);
       if (v) out = CutText(*v);
     };
-    if (!flt("BSCALE", h.BScale) || !flt("BZERO", h.BZero) || !flt("BACKGRND", h.Background) ||
-        !flt("RANGE", h.Range))
+    if (!scaling("BSCALE", h.BScale, bsText) || !scaling("BZERO", h.BZero, bzText) ||
+        !flt("BACKGRND", h.Background) || !flt("RANGE", h.Range))
       return;
     if (h.Background == -1.0) {
       int32_t lo = 0;
@@ -399,10 +458,14 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
   h.FlippedHorizontally = false;
   h.FlippedVertically = false;
 
-  // Acceptance: the scaling must be a number; a display keyword that is
+  // Acceptance: the scaling must be applicable; a display keyword that is
   // not usable falls back to its default (the picture is still shown).
   if (!h.Simple || !AcceptedType(h.BitPix) || !FitsComputeSizes(h)) return false;
-  if (!std::isfinite(h.BScale) || !std::isfinite(h.BZero)) return false;
+  if (refusal.empty() && h.BitPix > 0)
+    refusal = ScalingRefusal(h.BitPix, h.BScale, h.BZero, bsText, bzText, nullptr, 0);
+  if (!refusal.empty()) throw EInvalidGraphic(refusal);
+  if (h.BScale == 0 && warning)
+    *warning = "BSCALE = " + bsText + ": every pixel has the value of BZERO, " + platform::FormatGeneral(h.BZero, 15);
   if (!std::isfinite(h.Background)) {
     h.Background = 0;
     h.ReadError = true;
@@ -430,6 +493,13 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data) {
     data.clear();
     data.shrink_to_fit();
     throw EInvalidGraphic();
+  }
+  if (!convert && h.BitPix < 0) {
+    refusal = ScalingRefusal(h.BitPix, bs, bz, bsText, bzText, &data, h.DataBytes / FitsElementBytes(h.BitPix));
+    if (!refusal.empty()) {
+      data.clear();
+      throw EInvalidGraphic(refusal);
+    }
   }
   if (!convert && !ToPhysical(h, bs, bz, data)) {
     data.clear();

@@ -80,18 +80,25 @@ bool FitsComputeSizes(TFitsHeader& h);
 // the axes (NAXIS 3 for 3 planes), BSCALE 1, no display range, sizes set.
 TFitsHeader NewFitsHeader(int32_t bitPix, int32_t width, int32_t height, int32_t planes = 1);
 
-// Raised by LoadFromStream/LoadFitsFile for files that cannot be shown.
+// Raised by the reader for files that cannot be shown: "Fits image is not
+// valid", or what makes the file unusable ("BZERO = 1E300 cannot be applied
+// to 16-bit data").
 class EInvalidGraphic : public std::runtime_error {
  public:
-  EInvalidGraphic() : std::runtime_error("Fits image is not valid") {}
+  explicit EInvalidGraphic(const std::string& why = "Fits image is not valid") : std::runtime_error(why) {}
 };
 
 // Reads a FITS file from the stream into `h` and `data`.
 // Header blocks are read until the END card (the data starts at the next
 // block boundary). Required: SIMPLE, BITPIX, NAXIS, NAXIS1, NAXIS2 (and
 // NAXIS3 for NAXIS 3). Accepted: SIMPLE T, NAXIS 2, or NAXIS 3 with 1 or 3
-// planes, sides 1..16383, BITPIX 8, 16, 32, -32 or -64, finite BSCALE and
-// BZERO. The data are turned into physical values in the narrowest
+// planes, sides 1..16383, BITPIX 8, 16, 32, -32 or -64. BSCALE and BZERO
+// must be finite numbers whose scaling gives finite values in the
+// in-memory type for every value the file's integer type can hold (for
+// float data, every finite value it holds); otherwise the file is refused
+// with EInvalidGraphic naming the keyword and its value as written. BSCALE
+// 0 (every pixel BZERO) is read, with a `warning` saying so. The data are
+// turned into physical values in the narrowest
 // in-memory type that holds them: unsigned 8 or 16 bits (not narrower than
 // the file's element), signed 32 bits, else single float for scaled 8- and
 // 16-bit files and double float otherwise. BACKGRND, RANGE, MIPS-LO and
@@ -100,7 +107,7 @@ class EInvalidGraphic : public std::runtime_error {
 // Results: true with data filled; false when the header is not accepted
 // (`h` holds what was read, `data` empty). A short or damaged data part
 // raises EInvalidGraphic with `data` empty.
-bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data);
+bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::string* warning = nullptr);
 
 // Writes a complete FITS file in the element type SaveBitPix to an open
 // file, as SaveFitsHeader does; false on a write error or a header it

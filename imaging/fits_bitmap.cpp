@@ -1,5 +1,6 @@
 #include "imaging/fits_bitmap.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <fstream>
 
@@ -7,21 +8,21 @@
 
 namespace imaging {
 
-void TFitsBitmap::LoadFromStream(std::istream& in) {
+void TFitsBitmap::LoadFromStream(std::istream& in, std::string* warning) {
   Clear();
   TFitsHeader h;
   FitsData d;
-  if (!LoadFitsHeader(in, h, d)) throw EInvalidGraphic();
+  if (!LoadFitsHeader(in, h, d, warning)) throw EInvalidGraphic();
   if (!SetFitsData(h, std::move(d))) throw EInvalidGraphic();
 }
 
-void TFitsBitmap::LoadFromFile(const std::string& fileName) {
+void TFitsBitmap::LoadFromFile(const std::string& fileName, std::string* warning) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) {
     Clear();
     throw EInvalidGraphic();
   }
-  LoadFromStream(in);
+  LoadFromStream(in, warning);
 }
 
 const FitsData& TFitsBitmap::GetFitsData(TFitsHeader& header) const {
@@ -69,6 +70,28 @@ bool IsFitsFileName(const std::string& fileName) {
   std::string ext = fileName.substr(dot + 1);
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
   return ext == "fits" || ext == "fit" || ext == "fts";
+}
+
+QImage LoadPictureFile(const std::string& path, std::string& why, std::string* warning) {
+  why.clear();
+  if (warning) warning->clear();
+  if (!QFileInfo::exists(QString::fromStdString(path))) {
+    why = "Image file not found";
+    return {};
+  }
+  if (IsFitsFileName(path)) {
+    TFitsBitmap fits;
+    try {
+      fits.LoadFromFile(path, warning);
+    } catch (const EInvalidGraphic& e) {
+      why = e.what();
+      return {};
+    }
+    return fits.Bitmap().Image();
+  }
+  QImage picture(QString::fromStdString(path));
+  if (picture.isNull()) why = "Unknown image format";
+  return picture;
 }
 
 }  // namespace imaging

@@ -4,6 +4,7 @@
 // header's display range, flips and mosaic.
 #pragma once
 
+#include <QImage>
 #include <istream>
 #include <string>
 
@@ -21,10 +22,11 @@ class TFitsBitmap {
   TFitsBitmap& operator=(const TFitsBitmap&) = delete;
 
   // Reads a FITS file and renders it. A file that is not accepted, is short
-  // or damaged raises EInvalidGraphic ("Fits image is not valid") and leaves
-  // the bitmap empty: nothing loaded.
-  void LoadFromStream(std::istream& in);
-  void LoadFromFile(const std::string& fileName);
+  // or damaged raises EInvalidGraphic ("Fits image is not valid", or what
+  // makes it unusable) and leaves the bitmap empty: nothing loaded. A file
+  // read with a doubt (BSCALE 0) says so in `warning`.
+  void LoadFromStream(std::istream& in, std::string* warning = nullptr);
+  void LoadFromFile(const std::string& fileName, std::string* warning = nullptr);
 
   // Copies the header out and returns the pixel block (owned by the bitmap).
   const FitsData& GetFitsData(TFitsHeader& header) const;
@@ -59,5 +61,12 @@ class TFitsBitmap {
 // True when a file name ends in ".fits", ".fit" or ".fts" (any case): the
 // picture format "Flexible Image Transport System".
 bool IsFitsFileName(const std::string& fileName);
+
+// A picture file to show: a FITS file (by its name) read by TFitsBitmap
+// and rendered with its display range, any other through the toolkit's
+// image readers. A null picture when it cannot be read, with the reason in
+// `why` ("Image file not found", "Unknown image format", or what the FITS
+// reader refused); a FITS file read with a doubt says so in `warning`.
+QImage LoadPictureFile(const std::string& path, std::string& why, std::string* warning = nullptr);
 
 }  // namespace imaging

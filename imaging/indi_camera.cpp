@@ -78,8 +78,8 @@ TVariant TIndiCamera::ImageArray() {
   FitsData d;
   try {
     if (!LoadFitsHeader(in, h, d)) Fail("The camera's picture is not a readable FITS image");
-  } catch (const EInvalidGraphic&) {
-    Fail("The camera's picture is not a readable FITS image");
+  } catch (const EInvalidGraphic& e) {
+    Fail(std::string("The camera's picture is not a readable FITS image: ") + e.what());
   }
   const int64_t plane = int64_t(h.NAxis1) * h.NAxis2;
   std::vector<int32_t> out(std::size_t(plane * h.NAxis3));

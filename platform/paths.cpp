@@ -84,6 +84,30 @@ std::string AbsoluteFolder(const std::string& folder, const std::string& base) {
   return out;
 }
 
+namespace {
+
+// $name when set and not empty, else $HOME + `underHome`, else empty.
+std::string XdgFolder(const char* name, const char* underHome) {
+  if (const char* x = std::getenv(name); x && *x) return x;
+  if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + underHome;
+  return {};
+}
+
+}  // namespace
+
+std::string UserDataFolder() { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
+std::string UserCacheFolder() { return XdgFolder("XDG_CACHE_HOME", "/.cache"); }
+
+std::string MakePrivateTemporaryFolder(std::string* error) {
+  const char* t = std::getenv("TMPDIR");
+  std::string pattern = JoinPath(t && *t ? t : "/tmp", "noctra-XXXXXX");
+  if (!::mkdtemp(pattern.data())) {  // mode 0700
+    if (error) *error = std::strerror(errno);
+    return {};
+  }
+  return pattern + "/";
+}
+
 std::string TemporaryNameFor(const std::string& path, const std::string& suffix) {
   return path + ".tmp-" + std::to_string(::getpid()) + suffix;
 }
@@ -211,6 +235,7 @@ namespace {
 std::mutex g_reportMutex;
 std::set<std::string> g_failing;  // files told as failing and not saved since
 int g_batchDepth = 0;
+uint64_t g_batchSerial = 0;  // of the outermost batch made last
 std::vector<std::pair<std::string, std::string>> g_batched;  // file and reason
 std::function<void(const std::string&)> g_sink;
 
@@ -256,7 +281,12 @@ void ReportSaved(const std::string& path) {
 
 SaveFailureBatch::SaveFailureBatch() {
   std::lock_guard lock(g_reportMutex);
-  ++g_batchDepth;
+  if (g_batchDepth++ == 0) ++g_batchSerial;
+}
+
+uint64_t CurrentSaveFailureBatch() {
+  std::lock_guard lock(g_reportMutex);
+  return g_batchDepth > 0 ? g_batchSerial : 0;
 }
 
 SaveFailureBatch::~SaveFailureBatch() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -29,6 +30,15 @@ std::string CurrentFolder();
 std::string AbsolutePath(const std::string& path, const std::string& base = "");
 // The same for a folder, ending in "/"; an empty folder is `base` itself.
 std::string AbsoluteFolder(const std::string& folder, const std::string& base = "");
+// The user's data folder ($XDG_DATA_HOME, else ~/.local/share) and cache
+// folder ($XDG_CACHE_HOME, else ~/.cache), without a trailing "/"; empty
+// when neither the variable nor $HOME is set.
+std::string UserDataFolder();
+std::string UserCacheFolder();
+// Makes a new folder only this user may enter, "noctra-XXXXXX" in the
+// temporary folder ($TMPDIR, else /tmp). Its path ending in "/"; empty
+// when it cannot be made (`error` gives the system's reason).
+std::string MakePrivateTemporaryFolder(std::string* error = nullptr);
 
 // True when the path names an existing regular file / folder.
 bool FileExists(const std::string& path);
@@ -73,6 +83,8 @@ void ReportSaved(const std::string& path);
 // one; its end tells them together in one message ("Error: Can't write
 // these files:" with each file and its reason). The program's end saves
 // its settings files in one batch. Batches may nest: the outermost tells.
+// A batch is one save of the program: the settings store waits for its
+// lock at most once in it (TRegIniFile::Flush).
 class SaveFailureBatch {
  public:
   SaveFailureBatch();
@@ -80,6 +92,10 @@ class SaveFailureBatch {
   SaveFailureBatch(const SaveFailureBatch&) = delete;
   SaveFailureBatch& operator=(const SaveFailureBatch&) = delete;
 };
+
+// The outermost batch living now, numbered from 1 in order of making; 0
+// when none lives.
+uint64_t CurrentSaveFailureBatch();
 
 // Where save failures are told instead of a message box: while the program
 // ends on a signal nobody answers a box, and they go to the log. Takes the

@@ -2,11 +2,12 @@
 
 #include <csignal>
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <unistd.h>
 #include <vector>
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -56,15 +57,18 @@ QString StorePath() {
 }
 
 // The file's values, and its bytes in `text` when asked; false when it
-// exists but cannot be read.
-bool ReadStore(const QString& path, SettingsValues& values, QByteArray* text = nullptr) {
+// exists but cannot be read (`why` gives the system's reason).
+bool ReadStore(const QString& path, SettingsValues& values, QByteArray* text = nullptr, std::string* why = nullptr) {
   values.clear();
   if (text) text->clear();
   QFile file(path);
   if (!file.exists()) return true;
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return false;
+  QByteArray bytes;
+  if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    if (why) *why = file.errorString().toStdString();
+    return false;
+  }
   values = ParseSettingsText(bytes);
   if (text) *text = bytes;
   return true;
@@ -84,19 +88,32 @@ bool OwnerGone(const QLockFile& lock) {
   return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
-// Takes the store's lock. A lock whose owner is gone is removed at once
-// (QLockFile's own rule would wait until it is 30 s old); the removal still
-// fails while a running process holds it, since every holder keeps a kernel
-// lock on the file. A live holder is waited for at most kLockWaitMs.
-bool TakeLock(QLockFile& lock) {
+// Takes the store's lock; empty when taken, else why not. A lock whose
+// owner is gone is removed at once (QLockFile's own rule would wait until
+// it is 30 s old); the removal still fails while a running process holds
+// it, since every holder keeps a kernel lock on the file. A live holder is
+// waited for at most `waitMs` (`heldByLiveCopy` then set). A lock file
+// that cannot be made gives the system's reason.
+std::string TakeLock(QLockFile& lock, int waitMs, bool& heldByLiveCopy) {
+  heldByLiveCopy = false;
   QElapsedTimer waited;
   waited.start();
   for (;;) {
-    if (lock.tryLock(0)) return true;
-    if (lock.error() != QLockFile::LockFailedError) return false;
+    errno = 0;
+    if (lock.tryLock(0)) return {};
+    const int err = errno;
+    if (lock.error() != QLockFile::LockFailedError) {
+      const std::string lockFile = lock.fileName().toStdString();
+      if (err == 0 || err == EEXIST) return "Its lock file " + lockFile + " cannot be made.";
+      return std::string(std::strerror(err)) + " (its lock file " + lockFile + " cannot be made)";
+    }
     const bool removed = OwnerGone(lock) && lock.removeStaleLockFile();
-    if (waited.elapsed() >= kLockWaitMs) return false;
-    if (!removed) QThread::msleep(5);
+    if (removed && waited.elapsed() < waitMs + 100) continue;
+    if (waited.elapsed() >= waitMs) {
+      heldByLiveCopy = true;
+      return "The settings file is locked by another running copy of the program.";
+    }
+    QThread::msleep(5);
   }
 }
 
@@ -141,15 +158,22 @@ SharedStore& StoreOf(const QString& path) {
 
 }  // namespace
 
+// The save (SaveFailureBatch) in which a live holder of the lock was last
+// waited for in vain.
+uint64_t g_batchGaveUp = 0;
+
 struct TRegIniFile::Store {
   std::string fileName;
   QString path;
   SharedStore* shared = nullptr;
+  bool changed = false;  // this object made changes: its flush is a save
+  bool gaveUp = false;   // a wait of this object for a live holder ended in vain
 
   void Make(Change c) {
     std::lock_guard guard(StoreMutex());
     Apply(shared->values, c);
     shared->pending.push_back(std::move(c));
+    changed = true;
   }
   const QString* Find(const QString& key) const {
     const auto it = shared->values.find(key);
@@ -239,24 +263,33 @@ void TRegIniFile::EraseSection(const std::string& section) {
   store_->Make({Change::EraseSection, FromUtf8(section), {}});
 }
 
-void TRegIniFile::Flush() {
+void TRegIniFile::Flush() { Flush(store_->changed); }
+
+void TRegIniFile::Flush(bool save) {
   std::string error;
   {
     std::lock_guard guard(StoreMutex());
     SharedStore& s = *store_->shared;
     if (s.pending.empty()) return;
-    const QString folder = QFileInfo(store_->path).absolutePath();
+    // One wait for a live holder per save: per batch, else per object.
+    const uint64_t batch = CurrentSaveFailureBatch();
+    const bool mayWait = save && (batch ? g_batchGaveUp != batch : !store_->gaveUp);
+    const std::string folder = QFileInfo(store_->path).absolutePath().toStdString();
     QLockFile lock(store_->path + QStringLiteral(".lock"));
     SettingsValues current;
     QByteArray onDisk;
-    if (!QDir().mkpath(folder)) {
-      error = "The folder " + folder.toStdString() + " cannot be made.";
-    } else if (!TakeLock(lock)) {
-      error = lock.error() == QLockFile::LockFailedError
-                  ? "The settings file is locked by another running copy of the program."
-                  : "Its lock file " + lock.fileName().toStdString() + " cannot be made.";
-    } else if (!ReadStore(store_->path, current, &onDisk)) {
-      error = "The settings file cannot be read.";
+    std::error_code ec;
+    bool held = false;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+      error = ec.message() + " (the folder " + folder + " cannot be made)";
+    } else if (error = TakeLock(lock, mayWait ? kLockWaitMs : 0, held); !error.empty()) {
+      if (held && mayWait) {
+        store_->gaveUp = true;
+        if (batch) g_batchGaveUp = batch;
+      }
+    } else if (std::string why; !ReadStore(store_->path, current, &onDisk, &why)) {
+      error = "The settings file cannot be read: " + why;
     } else {
       // The file as it is now, with the changes on top.
       for (const Change& c : s.pending) Apply(current, c);
@@ -272,8 +305,10 @@ void TRegIniFile::Flush() {
   }
   if (error.empty())
     ReportSaved(store_->fileName);
-  else
+  else if (save)
     ReportSaveFailure(store_->fileName, error);
 }
+
+void FlushSettingsStore() { TRegIniFile().Flush(true); }
 
 }  // namespace platform

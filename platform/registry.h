@@ -39,19 +39,29 @@ class TRegIniFile {
   void EraseSection(const std::string& section);
 
   // Writes pending changes to disk (also done on destruction). A failed
-  // write is told to the user (ReportSaveFailure); the file keeps its
-  // previous contents and the changes stay pending. The file's lock is
-  // taken at once when it names no owner or its owner has ended (a save
-  // killed half-way leaves such a lock); one held by a running copy of the
-  // program is waited for at most a second.
+  // write is told to the user (ReportSaveFailure) with the system's reason;
+  // the file keeps its previous contents and the changes stay pending. The
+  // file's lock is taken at once when it names no owner or its owner has
+  // ended (a save killed half-way leaves such a lock). One held by a
+  // running copy of the program is waited for at most a second, once per
+  // save: a SaveFailureBatch (the program's end saves in one), else this
+  // object (its Flush and its destruction). An object that changed nothing
+  // (a reader) writes the changes of others pending from an earlier failed
+  // save only when the lock is free at once, and tells nothing.
   void Flush();
 
   // The store's file.
   const std::string& FileName() const;
 
  private:
+  void Flush(bool save);
+  friend void FlushSettingsStore();
   struct Store;
   std::unique_ptr<Store> store_;
 };
+
+// Writes the changes still pending from saves that failed (the program's
+// end does, in its save), told as Flush tells.
+void FlushSettingsStore();
 
 }  // namespace platform

@@ -96,6 +96,23 @@ void FinishInterruptedCompaction() {
   SyncFolder();
 }
 
+// Readies the pair for use: at the store's first use in its folder, the
+// temporaries of adds that a kill or crash cut short
+// ("imagelisting.index.tmp-<id>", "imagelisting.data.tmp-<id>" of processes
+// no longer running) are removed; every time, a compaction cut short is
+// completed.
+void PrepareStore() {
+  static std::string cleanedFolder;
+  static bool cleaned = false;
+  if (!cleaned || cleanedFolder != ImageListFolder) {
+    platform::RemoveStaleTemporaries(IndexPath());
+    platform::RemoveStaleTemporaries(DataPath());
+    cleanedFolder = ImageListFolder;
+    cleaned = true;
+  }
+  FinishInterruptedCompaction();
+}
+
 bool PutShortString(uint8_t* at, const std::string& utf8, const char* what, std::string& error) {
   const std::string cp = platform::Utf8ToCp1252(utf8);
   if (cp.size() > 255) {
@@ -153,7 +170,7 @@ TImageListEntry DecodeImageRecord(const uint8_t* r, std::size_t size) {
 
 bool LoadImageList(std::vector<TImageListEntry>& list) {
   list.clear();
-  FinishInterruptedCompaction();
+  PrepareStore();
   std::vector<uint8_t> index, data;
   if (!ReadAll(IndexPath(), index) || !ReadAll(DataPath(), data)) return false;
   for (const IndexEntry& e : ParseIndex(index)) {
@@ -169,7 +186,7 @@ TImageStoreResult AddImageListEntry(const TImageListEntry& entry) {
   TImageStoreResult res;
   uint8_t record[kImageRecordBytes];
   if (!EncodeImageRecord(entry, record, res.error, res.warning)) return res;
-  FinishInterruptedCompaction();
+  PrepareStore();
   std::vector<uint8_t> index, data;
   if (!ReadAll(IndexPath(), index) || !ReadAll(DataPath(), data)) {
     res.error = "The picture list cannot be read; nothing was written.";
@@ -207,7 +224,7 @@ TImageStoreResult RewriteStore(int n, const uint8_t* replacement, const std::str
     res.error = "There is no such picture; nothing was " + what + ".";
     return res;
   }
-  FinishInterruptedCompaction();
+  PrepareStore();
   std::vector<uint8_t> indexBytes, data;
   if (!ReadAll(IndexPath(), indexBytes) || !ReadAll(DataPath(), data)) {
     res.error = "The picture list cannot be read; nothing was " + what + ".";

@@ -15,6 +15,9 @@
 // was and removes the temporaries; a replacement a crash cut short is
 // completed the next time the store is used (an index temporary without a
 // data temporary, or a temporary without its live file, is put in place).
+// An add writes each file through "<file>.tmp-<process id>"; those left by
+// adds that were killed (their process no longer runs) are removed at the
+// store's first use.
 #pragma once
 
 #include <QRect>

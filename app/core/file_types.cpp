@@ -1,15 +1,8 @@
 #include "app/core/file_types.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/paths.h"
-
-std::string UserDataFolder() {
-  if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return x;
-  if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.local/share";
-  return {};
-}
 
 namespace {
 

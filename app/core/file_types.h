@@ -12,10 +12,6 @@ inline constexpr const char* kMimePackageName = "noctra-planetarium.xml";
 inline constexpr const char* kSettingsMimeType = "application/x-noctra-settings";
 inline constexpr const char* kScriptMimeType = "application/x-noctra-script";
 
-// The user's data folder (no trailing "/"); empty when neither
-// $XDG_DATA_HOME nor $HOME is set.
-std::string UserDataFolder();
-
 // Text of the desktop entry that runs `programPath` in `workingFolder` with
 // the file as its argument.
 std::string DesktopEntryText(const std::string& programPath, const std::string& workingFolder);

@@ -47,12 +47,14 @@
 #include "chart/star_sphere.h"
 #include "chart/sun_moon_images.h"
 #include "imaging/camera_setup.h"
+#include "imaging/fits_bitmap.h"
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/camera_settings_forms.h"
 #include "imaging/forms/imaging_windows.h"
 #include "imaging/forms/tele_mount.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
+#include "platform/registry.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/script_gui.h"
 #include "script/markers.h"
@@ -65,6 +67,7 @@
 #include "telescope/telescope_view.h"
 #include "tools/atmospheric.h"
 #include "tools/clock_time.h"
+#include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
 #include "tools/location.h"
 #include "tools/picture_store.h"
@@ -339,6 +342,14 @@ bool TMainForm1::StartUp() {
     Devices.FilterWheelForm1->show();
     Devices.FilterWheelForm1->raise();
   };
+  // The information windows' pictures: FITS files too, as the imaging
+  // windows read them; a file read with a doubt is named in the log.
+  TImagesPage::LoadPicture = [](const std::string& path, std::string& why) {
+    std::string warning;
+    QImage picture = imaging::LoadPictureFile(path, why, &warning);
+    if (!warning.empty()) LogLines().AddLine("[Images] " + path + ": " + warning);
+    return picture;
+  };
   AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
   Imaging2 = Item(ImagingMenu1, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });
   PlateSolve1 = Item(ImagingMenu1, "&Plate Solving...", [] { imaging::ShowPlateSolve(); });
@@ -402,6 +413,45 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// The program's folder inside one of the user's own folders ("" when that
+// folder is unknown).
+std::string ProgramSubfolder(const std::string& userFolder) {
+  return userFolder.empty() ? std::string() : platform::JoinPath(userFolder, "Tarvel Software/Noctra Planetarium/");
+}
+
+// The editor's unsaved text kept in the first of the user's own folders
+// that takes it: the data folder, the user's data and cache folders, then a
+// new private folder in the temporary folder. Each folder that cannot take
+// it is named in the log with the system's reason, and so is the file that
+// holds it.
+void KeepUnsavedScript(TScrEditForm1& editor, const std::string& dataFolder) {
+  auto keptIn = [&](const std::string& folder) {
+    std::string error;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    const std::string kept = ec ? std::string() : editor.KeepRecoveryCopy(folder, &error);
+    if (!kept.empty()) {
+      LogAtEnd("[Script] The unsaved script is kept in " + kept);
+      return true;
+    }
+    LogAtEnd("[Script] The unsaved script could not be kept in " + folder + ": " + (ec ? ec.message() : error));
+    return false;
+  };
+  for (const std::string& folder : {dataFolder, ProgramSubfolder(platform::UserDataFolder()),
+                                    ProgramSubfolder(platform::UserCacheFolder())})
+    if (!folder.empty() && keptIn(folder)) return;
+  std::string error;
+  std::error_code ec;
+  const std::string temporary = platform::MakePrivateTemporaryFolder(&error);
+  if (temporary.empty())
+    LogAtEnd("[Script] The unsaved script could not be kept in the temporary folder: " + error);
+  else if (keptIn(temporary))
+    return;
+  else
+    std::filesystem::remove(temporary, ec);
+  LogAtEnd("[Script] The unsaved script is lost: no folder could take it.");
+}
+
 }  // namespace
 
 void TMainForm1::EndProgramUnattended() {
@@ -410,15 +460,7 @@ void TMainForm1::EndProgramUnattended() {
     unattended_ = true;
     platform::SetSaveFailureSink([](const std::string& text) { LogAtEnd("[Settings] " + OneLine(text)); });
     SaveExitSettings();
-    if (ScrEditForm1) {
-      std::string error;
-      const bool unsaved = ScrEditForm1->Modified();
-      const std::string kept = ScrEditForm1->KeepRecoveryCopy(DataFolder, &error);
-      if (!kept.empty())
-        LogAtEnd("[Script] The unsaved script is kept in " + kept);
-      else if (unsaved)
-        LogAtEnd("[Script] The unsaved script could not be kept: " + error);
-    }
+    if (ScrEditForm1 && ScrEditForm1->Modified()) KeepUnsavedScript(*ScrEditForm1, DataFolder);
   }
   EndProgram();
 }
@@ -426,8 +468,12 @@ void TMainForm1::EndProgramUnattended() {
 void TMainForm1::SaveExitSettings() {
   if (settingsSaved_ || !camerasCreated_) return;
   settingsSaved_ = true;
+  // One save: a file that cannot be written is told once with the others,
+  // and a settings store locked by another copy is waited for once.
   platform::SaveFailureBatch batch;
   imaging::SaveEveryImagingSetting(ImagingSettingsPath);
+  // Changes to the settings store that an earlier save could not write.
+  platform::FlushSettingsStore();
 }
 
 void TMainForm1::FinishClose(int timeoutMs) {
@@ -498,7 +544,8 @@ void TMainForm1::FormClose() {
   // Every setting is written while a message can still be shown (their
   // windows' destruction writes them once more).
   SaveExitSettings();
-  CloseScriptEditor();
+  // Unattended, the editor asks nothing: its text was kept, or could not be.
+  CloseScriptEditor(!unattended_);
   // Wait (handling events) until no plotter draws.
   while (chart_->Plotting()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }

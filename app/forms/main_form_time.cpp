@@ -24,6 +24,7 @@
 #include "chart/plotter_b.h"
 #include "chart/screen_layout.h"
 #include "platform/halt.h"
+#include "platform/paths.h"
 #include "script/forms/script_gui.h"
 #include "shell/file_commands.h"
 #include "shell/globals.h"
@@ -124,7 +125,7 @@ void TMainForm1::FirstTick() {
 void TMainForm1::Timer2Timer() {
   Timer2->stop();
   MagnifierReady = 1;
-  const std::string share = UserDataFolder();
+  const std::string share = platform::UserDataFolder();
   if (RegisterFileTypes(share, QCoreApplication::applicationFilePath().toStdString(), DataFolder) == 0) return;
   // Let the desktop see the new type at once, where its tools are installed.
   const QString folder = QString::fromStdString(share);

@@ -33,5 +33,18 @@ bool CloseOnTerminationSignals(std::function<void()> action) {
   sa.sa_handler = OnTerminationSignal;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
-  return ::sigaction(SIGTERM, &sa, nullptr) == 0 && ::sigaction(SIGINT, &sa, nullptr) == 0;
+  bool ok = true;
+  for (const int s : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    // A signal the program was started with ignored stays ignored: under
+    // nohup, closing the terminal leaves the program running; started in
+    // the background by a shell without job control, Ctrl+C there does not
+    // end it.
+    struct sigaction old = {};
+    if (s != SIGTERM && ::sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    ok = ::sigaction(s, &sa, nullptr) == 0 && ok;
+  }
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  return ::sigaction(SIGPIPE, &ignore, nullptr) == 0 && ok;
 }

@@ -141,7 +141,6 @@ bool TScrEditForm1::QueryEndProgram() {
 
 std::string TScrEditForm1::KeepRecoveryCopy(const std::string& folder, std::string* error) {
   if (!Modified()) return {};
-  SetModified(false);
   const std::string stem = std::filesystem::path(WithExtension(ScriptFileName)).stem().string();
   std::string path;
   for (int n = 1; n < 1000; ++n) {
@@ -149,7 +148,14 @@ std::string TScrEditForm1::KeepRecoveryCopy(const std::string& folder, std::stri
     if (!platform::FileExists(path)) break;
   }
   const std::string text = FileText();
-  return platform::WriteFileAtomically(path, text.data(), text.size(), error) ? path : std::string();
+  if (!platform::WriteFileAtomically(path, text.data(), text.size(), error)) return {};
+  SetModified(false);
+  return path;
+}
+
+void TScrEditForm1::CloseWithoutQuestion() {
+  askOnClose_ = false;
+  close();
 }
 
 std::vector<std::string> TScrEditForm1::Lines() const {
@@ -195,7 +201,7 @@ void TScrEditForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (Modified() &&
+  if (askOnClose_ && Modified() &&
       platform::ShowMessageBox("Save changes?", "Script Editor Message", platform::MsgButtons::YesNo,
                                platform::MsgIcon::Question) == platform::IDYES) {
     if (SaveCommand) SaveCommand();

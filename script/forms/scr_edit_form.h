@@ -36,13 +36,17 @@ class TScrEditForm1 : public QWidget {
   // changes?": Yes saves it, No lets it go, Cancel keeps it). True when the
   // program may end: nothing unsaved, saved, or let go.
   bool QueryEndProgram();
-  // The program's end when nobody answers (SIGTERM): unsaved text is
+  // The program's end when nobody answers (a signal): unsaved text is
   // written to a recovery file in `folder`, named after the script
   // ("Noname.recovered.sbas"; "-2", "-3", ... before ".sbas" when that file
-  // exists), UTF-8 with CR LF line ends. Its path; empty when nothing was
-  // unsaved or the file could not be written (`error` says why). Either way
-  // the text no longer counts as unsaved, so the close asks nothing.
+  // exists), UTF-8 with CR LF line ends. Its path, and the text no longer
+  // counts as unsaved; empty when nothing was unsaved, or when the file
+  // could not be written (`error` gives the system's reason) and the text
+  // stays unsaved, for another folder to take.
   std::string KeepRecoveryCopy(const std::string& folder, std::string* error = nullptr);
+  // Closes the window without offering unsaved text for saving (the
+  // program ends unattended and has kept what it could).
+  void CloseWithoutQuestion();
   // Runs the text; a run that stopped selects its line. The stop line.
   int RunScript();
 
@@ -67,6 +71,7 @@ class TScrEditForm1 : public QWidget {
 
  private:
   void SetFileCaption();
+  bool askOnClose_ = true;
   // Unsaved text offered for saving, Cancel included; false when the user
   // cancelled or the save failed (nothing is dropped then).
   bool OfferToSave();

@@ -167,8 +167,10 @@ bool RunScriptFile(const std::string& path) {
   return loaded;
 }
 
-void CloseScriptEditor() {
-  if (ScrEditForm1) ScrEditForm1->close();
+void CloseScriptEditor(bool offerToSave) {
+  if (!ScrEditForm1) return;
+  if (offerToSave) ScrEditForm1->close();
+  else ScrEditForm1->CloseWithoutQuestion();
 }
 
 int ScriptMenuCount() { return int(ScriptMenus.size()); }

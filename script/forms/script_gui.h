@@ -60,7 +60,9 @@ TScrEditForm1* OpenScriptEditor(bool visible);
 // missing file runs nothing and changes nothing).
 bool RunScriptFile(const std::string& path);
 // Closes the editor; during a run the close waits until the run unwound.
-void CloseScriptEditor();
+// Unsaved text is offered for saving unless `offerToSave` is false (the
+// program ends unattended).
+void CloseScriptEditor(bool offerToSave = true);
 
 // --- Script menus ---------------------------------------------------------------
 

@@ -117,6 +117,7 @@ class StartUpFixture : public testing::Test {
   testing_support::TempDir home;
   testing_support::ScopedEnv cfg{"XDG_CONFIG_HOME", home.File("config")};
   testing_support::ScopedEnv share{"XDG_DATA_HOME", home.File("share")};
+  testing_support::ScopedEnv cache{"XDG_CACHE_HOME", home.File("cache")};
   testing_support::ScopedEnv tz{"TZ", "Etc/UTC"};  // a zone that names no place
   // 2026-01-10 00:00 UTC: night at 0°, 0° and at Quito, the places of the
   // start-up test, which expects stars on the chart, in the magnifier and

@@ -10,6 +10,8 @@
 #include <QToolButton>
 #include <QWindow>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/core/points_of_interest.h"
 #include "app/forms/about_form.h"
@@ -29,8 +31,10 @@
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
+#include "imaging/fits_bitmap.h"
 #include "platform/qt_dialogs.h"
 #include "shell/settings_sections.h"
+#include "tools/forms/information_forms.h"
 #include "tests/app/startup_fixture.h"
 
 using startup_fixture::kEventWaitMs;
@@ -477,6 +481,75 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
   for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "AutoGuideSettings.xml",
                            "PlateSolveSettings.xml"})
     EXPECT_TRUE(platform::FileExists(run + file)) << file;
+}
+
+// The real program, with a window open, ends on SIGHUP (its terminal
+// closed, and the reader of its standard error gone with it while it has
+// something to say: a settings file it cannot write) and on SIGQUIT as on
+// SIGTERM: exit status 0 within 5 s and every other settings file stored.
+// Started with SIGHUP ignored (nohup), SIGHUP leaves it running.
+TEST_F(StartUp, RealProgramEndsOnSighupAndSigquitAsOnSigterm) {
+  const struct {
+    const char* name;
+    int sig;
+    bool nohup;
+  } cases[] = {{"hup", SIGHUP, false}, {"quit", SIGQUIT, false}, {"nohup", SIGHUP, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string run = home.File(std::string(c.name) + "/run/"), user = home.File(std::string(c.name) + "/");
+    std::filesystem::create_directories(run);
+    for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
+      std::filesystem::create_symlink(f.path(), run + f.path().filename().string());
+    testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
+    std::filesystem::create_directory(run + "AutoGuideSettings.xml");  // cannot be written
+    int err[2];
+    ASSERT_EQ(::pipe2(err, O_CLOEXEC), 0);
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), QString::fromStdString(user));
+    for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) env.remove(QString::fromUtf8(xdg));
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(QString::fromStdString(run));
+    const bool nohup = c.nohup;
+    const int errWrite = err[1];
+    program.setChildProcessModifier([nohup, errWrite] {
+      ::dup2(errWrite, STDERR_FILENO);
+      if (nohup) ::signal(SIGHUP, SIG_IGN);
+    });
+    program.start(QStringLiteral(NOCTRA_PROGRAM), {});
+    ::close(err[1]);
+    ASSERT_TRUE(RunEventsUntil(
+        [&] { return platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"); }, kEventWaitMs));
+    ::close(err[0]);  // the terminal is gone
+    ::kill(pid_t(program.processId()), c.sig);
+    if (c.nohup) {
+      EXPECT_FALSE(program.waitForFinished(1000));
+      ::kill(pid_t(program.processId()), SIGTERM);
+    }
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0)
+        << program.exitStatus() << " " << program.exitCode();
+    for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "PlateSolveSettings.xml"})
+      EXPECT_TRUE(platform::FileExists(run + file)) << file;
+  }
+}
+
+// The information windows' pictures read FITS files as the imaging windows
+// do, and a refused one gives the reader's reason.
+TEST_F(StartUp, InformationPicturesReadFitsFiles) {
+  ASSERT_TRUE(form->StartUp());
+  ASSERT_TRUE(TImagesPage::LoadPicture);
+  imaging::TFitsHeader h = imaging::NewFitsHeader(16, 6, 4);
+  const std::string file = home.File("m42.fts");
+  ASSERT_TRUE(imaging::SaveFitsHeader(file, h, imaging::FitsData(std::size_t(h.DataBlocks * imaging::kFitsBlock), 0)));
+  std::string why;
+  EXPECT_EQ(TImagesPage::LoadPicture(file, why).size(), QSize(6, 4));
+  std::string bytes = testing_support::ReadText(file);
+  bytes.replace(bytes.find("BZERO   =                32768"), 30, "BZERO   =                1E300");
+  testing_support::WriteText(file, bytes);
+  EXPECT_TRUE(TImagesPage::LoadPicture(file, why).isNull());
+  EXPECT_EQ(why, "BZERO = 1E300 cannot be applied to 16-bit data");
 }
 
 // The chart is drawn again, for the tick's instant, whenever the clock's

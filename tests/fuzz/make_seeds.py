@@ -185,6 +185,15 @@ def newer_reader_seeds(out):
     write(out, "fits", "far64", fits_file(-64, (2, 2), struct.pack(">4d", -1e300, 3e19, float("nan"), 1e-300)))
     write(out, "fits", "cmyg", fits_file(16, (4, 4), struct.pack(">16h", *range(-8, 8)),
                                          ("MOSAIC  = 'CMYG2(0,0)'", "RANGE   =                1E-12")))
+    # Scaling at and beyond what the in-memory types hold, and BSCALE 0.
+    for name, bitpix, scaling in [("bzero_huge16", 16, ("BZERO   =                1E300",)),
+                                  ("bscale_edge8", 8, ("BSCALE  =               1.3E36", "BZERO   =               -1E38")),
+                                  ("bscale_nan", 16, ("BSCALE  =                  NaN",)),
+                                  ("bscale_zero", 16, ("BSCALE  =                  0.0", "BZERO   =                 1000"))]:
+        pixels = bytes([0, 255, 7, 9]) if bitpix == 8 else struct.pack(">4h", -32768, -1, 0, 32767)
+        write(out, "fits", name, fits_file(bitpix, (2, 2), pixels, scaling))
+    write(out, "fits", "bscale_far64", fits_file(-64, (2, 2), struct.pack(">4d", 1e10, -1e300, 0.0, float("inf")),
+                                                 ("BSCALE  =               1E-300", "BZERO   =                1E308")))
 
     # The relief map: 2 x 2 samples a tile, tile 0 coded (4-bit steps), a
     # run-coded tile 1, the rest empty; then a boundary file of one segment.

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "imaging/file_camera.h"
+#include "shell/log_lines.h"
 #include "tests/support/test_support.h"
 
 using namespace imaging;
@@ -32,6 +33,18 @@ void WriteFits(const std::string& file, int w, int h, const std::string& mosaic)
   hd.Range = 100;
   hd.Mosaic = mosaic;
   ASSERT_TRUE(SaveFitsHeader(file, hd, FitsData(std::size_t(hd.DataBlocks * kFitsBlock), 0)));
+}
+
+// A 2 x 2 FITS picture of 16 bits whose card `key` holds `value`.
+void WriteFitsWith(const std::string& file, const std::string& key, const std::string& value) {
+  WriteFits(file, 2, 2, "");
+  std::string bytes = testing_support::ReadText(file);
+  std::string card = key;
+  card.resize(8, ' ');
+  const std::size_t at = bytes.find(card + "= ");
+  ASSERT_NE(at, std::string::npos) << key;
+  bytes.replace(at + 10, 20, std::string(20 - value.size(), ' ') + value);
+  testing_support::WriteText(file, bytes);
 }
 
 struct FreshSettings {
@@ -109,4 +122,27 @@ TEST(FileCamera, ExposesPicturesAndRefusesUnreadableOnes) {
     testing_support::WriteText(cam.Settings.Name, "SIMPLE  = T  this is not a picture");
     EXPECT_FALSE(cam.StartExposure(2.0, true)) << name;
   }
+}
+
+// A FITS picture the reader refuses loads nothing, and the log names the
+// file and the reason; one read with a doubt (BSCALE 0, every pixel BZERO)
+// is exposed, and the log says so.
+TEST(FileCamera, TheLogSaysWhyAFitsPictureIsRefusedOrDoubtful) {
+  FreshSettings fresh;
+  testing_support::TempDir dir;
+  TIFFCamera cam;
+  cam.Settings.Name = dir.File("scaled.fts");
+  WriteFitsWith(cam.Settings.Name, "BZERO", "1E300");
+  LogLines().Clear();
+  cam.SetConnected(true);
+  EXPECT_FALSE(cam.StartExposure(2.0, true));
+  EXPECT_EQ(LogLines().LastLine(),
+            "[Image File] " + cam.Settings.Name + " is not loaded: BZERO = 1E300 cannot be applied to 16-bit data");
+  WriteFitsWith(cam.Settings.Name, "BSCALE", "0");
+  ASSERT_TRUE(cam.StartExposure(2.0, true));
+  EXPECT_EQ(LogLines().LastLine(),
+            "[Image File] " + cam.Settings.Name + ": BSCALE = 0: every pixel has the value of BZERO, 32768");
+  for (int i = 0; i < 3; ++i) cam.Poll();
+  ASSERT_TRUE(cam.GetImageReady());
+  EXPECT_EQ(FitsValue(cam.GetImage().Data().data(), cam.GetImage().Header.BitPix, 3), 32768);
 }

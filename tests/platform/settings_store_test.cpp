@@ -4,6 +4,7 @@
 #include <QLockFile>
 #include <QSettings>
 #include <QSysInfo>
+#include <cstring>
 #include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,6 +124,89 @@ TEST(Registry, ALeftOverLockIsTakenAtOnceALiveOneOnlyWaitedForBriefly) {
     EXPECT_EQ(file()["Lock/owner"], "live");
   }
   TRegIniFile().EraseSection("Lock");
+}
+
+// A save the system refuses is told with the system's reason: a lock file
+// whose contents do not fit (a full disk), a folder that cannot be made.
+// The change stays pending and a later save writes it.
+TEST(Registry, AFailedSaveGivesTheSystemsReason) {
+  ScopedScriptedDialogs dialogs;
+  const std::string store = TRegIniFile().FileName();
+  std::filesystem::create_directories(std::filesystem::path(store).parent_path());
+  std::filesystem::remove(store + ".lock");
+  {
+    testing_support::FileSizeLimit full(4);
+    TRegIniFile().WriteString("Refused", "lock", "kept");
+  }
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_EQ(dialogs.Last().text, "Error: Can't write file " + store + "\r\n" + std::strerror(EFBIG) +
+                                     " (its lock file " + store + ".lock cannot be made)\r\nThe previous file is kept.");
+  TRegIniFile().WriteString("Refused", "next", "1");
+  EXPECT_EQ(ParseSettingsText(QByteArray::fromStdString(testing_support::ReadText(store)))["Refused/lock"], "kept");
+
+  testing_support::TempDir dir;
+  testing_support::WriteText(dir.File("file"), "");
+  {
+    testing_support::ScopedEnv config("XDG_CONFIG_HOME", dir.File("file/config"));
+    TRegIniFile().WriteString("Refused", "folder", "x");
+  }
+  ASSERT_EQ(dialogs.Count(), 2u);
+  EXPECT_NE(dialogs.Last().text.find(std::string(std::strerror(ENOTDIR)) + " (the folder " + dir.File("file/config")),
+            std::string::npos)
+      << dialogs.Last().text;
+  TRegIniFile().EraseSection("Refused");
+}
+
+// While another running copy holds the lock, one save of the program waits
+// for it once and tells it once: a batch of several objects (the program's
+// end saves in one), or one object outside a batch (its Flush calls and
+// its destruction). Reading the store never waits for changes others left
+// pending. Each wait the fault made costs a second; the bounds leave more
+// than a second for the work around the one wait.
+TEST(Registry, ALockHeldByAnotherCopyCostsOneWaitPerSave) {
+  ScopedScriptedDialogs dialogs;
+  const std::string store = TRegIniFile().FileName();
+  std::filesystem::create_directories(std::filesystem::path(store).parent_path());
+  QLockFile held(QString::fromStdString(store + ".lock"));
+  ASSERT_TRUE(held.tryLock(0));
+  QElapsedTimer took;
+  took.start();
+  {
+    SaveFailureBatch save;
+    for (int i = 0; i < 6; ++i) {
+      TRegIniFile reg;
+      reg.WriteInteger("Held", "n" + std::to_string(i), i);
+      reg.Flush();
+    }
+    EXPECT_EQ(dialogs.Count(), 0u);  // told at the end of the save
+  }
+  EXPECT_GE(took.elapsed(), 1000);
+  EXPECT_LT(took.elapsed(), 2500);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_NE(dialogs.Last().text.find("locked by another running copy"), std::string::npos);
+
+  took.restart();
+  {
+    TRegIniFile reg;
+    reg.WriteInteger("Held", "single", 1);
+    for (int i = 0; i < 3; ++i) reg.Flush();
+  }
+  EXPECT_GE(took.elapsed(), 1000);
+  EXPECT_LT(took.elapsed(), 2500);
+  EXPECT_EQ(dialogs.Count(), 1u);  // the file keeps failing: told once
+
+  took.restart();
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(TRegIniFile().ReadInteger("Held", "single", 0), 1);
+  EXPECT_LT(took.elapsed(), 1000);
+  EXPECT_EQ(dialogs.Count(), 1u);
+
+  // Once the other copy has let go, the program's end writes every change.
+  held.unlock();
+  FlushSettingsStore();
+  SettingsValues file = ParseSettingsText(QByteArray::fromStdString(testing_support::ReadText(store)));
+  EXPECT_EQ(file["Held/single"], "1");
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(file["Held/n" + QString::number(i)], QString::number(i)) << i;
+  TRegIniFile().EraseSection("Held");
 }
 
 // Whatever the store writes reads back as it was, and writing what was read

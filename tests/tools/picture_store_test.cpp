@@ -1,5 +1,6 @@
 // The picture store: add, update, delete, records paired through their
-// offsets, a crash between the two files, compaction on delete and update
+// offsets, a crash between the two files, temporaries of killed adds,
+// compaction on delete and update
 // (and what a failed or interrupted one leaves), limits of what can be
 // stored, and the picture-fitting rules.
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/codec.h"
 #include "tests/support/test_support.h"
@@ -126,6 +129,25 @@ TEST_F(PictureStore, CrashBetweenTheTwoFiles) {
   index.insert(index.end(), extra.begin(), extra.end());
   Write("imagelisting.index", index);
   EXPECT_EQ(Listed(), (Titles{"a", "b"}));
+}
+
+// An add writes each file through "<file>.tmp-<process id>"; adds that
+// were killed leave theirs. The store's first use removes those of
+// processes that no longer run, and nothing else.
+TEST_F(PictureStore, KilledAddsTemporariesGoAtTheFirstUse) {
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  const std::string dead = std::to_string(ended), alive = std::to_string(::getppid());
+  const std::vector<std::string> stale = {"imagelisting.data.tmp-" + dead, "imagelisting.index.tmp-" + dead};
+  const std::vector<std::string> kept = {"imagelisting.data.tmp-" + alive, "imagelisting.data.tmp-" + dead + "x",
+                                         "imagelisting.datax.tmp-" + dead, "picture.jpg.tmp-" + dead};
+  for (const auto& names : {stale, kept})
+    for (const std::string& name : names) Write(name.c_str(), {1, 2, 3});
+  SetImageListKey(1, 9);
+  EXPECT_EQ(Listed(), Titles{});
+  for (const std::string& name : stale) EXPECT_FALSE(std::filesystem::exists(ImageListFolder + name)) << name;
+  for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(ImageListFolder + name)) << name;
 }
 
 // A store as an earlier version left it: key 1/5's pictures a0, a1, a2 with

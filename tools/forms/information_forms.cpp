@@ -192,6 +192,8 @@ class PictureBox : public QWidget {
 };
 }  // namespace
 
+std::function<QImage(const std::string&, std::string&)> TImagesPage::LoadPicture;
+
 TImagesPage::TImagesPage(bool square, const QString& filter, QWidget* parent)
     : QWidget(parent), square_(square), filter_(filter) {
   auto* layout = new QHBoxLayout(this);
@@ -285,11 +287,12 @@ void TImagesPage::ShowSelected() {
     Memo1->setPlainText(Q(entries[std::size_t(n)].notes));
     std::string path = entries[std::size_t(n)].path;
     if (path.find('/') == std::string::npos) path = programFolder + path;
-    picture = QImage(Q(path));
+    std::string why;
+    picture = LoadPicture ? LoadPicture(path, why) : QImage(Q(path));
     if (picture.isNull()) {
-      const char* why = QFileInfo::exists(Q(path)) ? "Unknown image format" : "Image file not found";
+      if (why.empty()) why = QFileInfo::exists(Q(path)) ? "Unknown image format" : "Image file not found";
       if (flashFailures) ShowFlashMessage(why, 3);
-      else QMessageBox::warning(this, "Picture", why);
+      else QMessageBox::warning(this, "Picture", Q(why));
     }
   }
   Memo1->blockSignals(false);

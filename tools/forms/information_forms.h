@@ -59,6 +59,10 @@ class TImagesPage : public QWidget {
   // A picture that cannot be loaded ("Image file not found", "Unknown
   // image format") is told in a flash message when set, else in a box.
   bool flashFailures = false;
+  // Reads a picture file: a null picture and the reason when it cannot.
+  // The program installs the reader that knows FITS files; unset, the
+  // toolkit's image readers.
+  static std::function<QImage(const std::string& path, std::string& why)> LoadPicture;
   QListWidget* ImageComboBox1;
   QWidget* ImagePaintBox1;
   QPlainTextEdit* Memo1;
