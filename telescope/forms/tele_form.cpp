@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -25,6 +26,7 @@ QColor ShapeColor(TShape s) {
     case TShape::Yellow: return QColor(255, 255, 0);
     case TShape::Red: return QColor(255, 0, 0);
     case TShape::Maroon: return QColor(128, 0, 0);
+    case TShape::Unknown: return QColor(160, 160, 160);
     default: return QColor(240, 240, 240);
   }
 }
@@ -68,9 +70,12 @@ QPushButton* TTeleForm1::Button(const QString& text, void (TTeleControl::*slot)(
   auto* b = new QPushButton(text);
   std::function<void()> action = [this, slot] { (tele_->*slot)(); };
   connect(b, &QPushButton::clicked, this, [this, action] {
+    // The mount's answer is waited for with the program running on: the
+    // window may be gone when it comes.
+    QPointer<TTeleForm1> self(this);
     ReadInputs();
     action();
-    Refresh();
+    if (self) Refresh();
   });
   return b;
 }
@@ -88,8 +93,9 @@ TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* par
   buttons_["Connect"] = Button("Connect", &TTeleControl::ConnectClick);
   auto* disconnect = new QPushButton("Disconnect");
   connect(disconnect, &QPushButton::clicked, this, [this] {
+    QPointer<TTeleForm1> self(this);
     tele_->Disconnect();
-    Refresh();
+    if (self) Refresh();
   });
   buttons_["Disconnect"] = disconnect;
   for (const char* n : {"Select", "Connect", "Disconnect"}) row->addWidget(buttons_[n]);
@@ -108,6 +114,7 @@ TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* par
   for (const char* n : {"Connected", "Tracking", "Goto", "Parked", "Parking", "Park failed", "PEC"}) {
     auto* shape = new QLabel;
     shape->setFixedSize(14, 14);
+    shape->setAlignment(Qt::AlignCenter);
     shapes_[n] = shape;
     status->addWidget(shape);
     status->addWidget(new QLabel(n));
@@ -116,6 +123,9 @@ TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* par
   top->addLayout(status);
   fault_ = FaultLabel();
   top->addWidget(fault_);
+  progress_ = new QLabel;
+  progress_->hide();
+  top->addWidget(progress_);
 
   auto* tabs = new QTabWidget;
   // Parking.
@@ -258,10 +268,17 @@ void TTeleForm1::Refresh() {
       {"Connected", ui.connectedShape}, {"Tracking", ui.trackingShape},     {"Goto", ui.gotoShape},
       {"Parked", ui.parkedShape},       {"Parking", ui.parkingShape},       {"Park failed", ui.parkFailedShape},
       {"PEC", ui.pecShape}};
-  for (const auto& [n, s] : shapes)
-    shapes_[n]->setStyleSheet(QString("background:%1;border:1px solid gray;border-radius:7px")
+  for (const auto& [n, s] : shapes) {
+    // A lamp the mount does not tell shows a question mark.
+    const bool unknown = s == TShape::Unknown;
+    shapes_[n]->setText(unknown ? "?" : "");
+    shapes_[n]->setToolTip(unknown ? "The mount does not tell" : "");
+    shapes_[n]->setStyleSheet(QString("background:%1;border:1px solid gray;border-radius:7px;font-size:9px")
                                   .arg(ShapeColor(s).name()));
+  }
   ShowFault(fault_, ui.fault);
+  progress_->setText(QString::fromStdString(ui.progress));
+  progress_->setVisible(!ui.progress.empty());
   plot_->update();
 }
 

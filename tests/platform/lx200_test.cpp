@@ -216,7 +216,7 @@ TEST(Lx200DriverMeade, RefusalMessageAndDateLinesAreRead) {
   TFakeLx200 fake(TFakeLx200::Transport::Tcp, TFakeLx200::Firmware::Meade);
   auto m = Connect(fake);
   EXPECT_NE(m->Get("DriverInfo").AsString().find("Meade"), std::string::npos);
-  EXPECT_FALSE(m->Get("CanPark").AsBool());
+  EXPECT_TRUE(m->Get("CanPark").AsBool()) << "the Autostar parks with :hP#";
   try {
     m->Invoke("SlewToCoordinatesAsync", {TVariant(3.0), TVariant(-60.0)});
     ADD_FAILURE() << "the refusal was not raised";
