@@ -116,6 +116,12 @@ void TTeleControl::ConnectClick() {
   // ends the connect.
   connecting_ = true;
   ui_.fault.clear();
+  // Nothing of an earlier mount stays: its PEC copy and the plot's cursor.
+  std::fill(pec_.begin(), pec_.end(), int16_t(0));
+  lastPecValue_ = 0;
+  lastPecIndex_ = -1;
+  wormPeriod_ = 0;
+  stepsPerSecond_ = 0;
   SetConnectedControls();
   ui_.progress = "Connecting to " + TrimBlanks(name) + "...";
   emit changed();
@@ -164,12 +170,6 @@ void TTeleControl::ConnectClick() {
   host_->RealTime();
   host_->SetTimeAndLocationMenusEnabled(false);
   host_->SetGotoHereEnabled(true);
-  // Nothing of an earlier mount stays: its PEC copy and the plot's cursor.
-  std::fill(pec_.begin(), pec_.end(), int16_t(0));
-  lastPecValue_ = 0;
-  lastPecIndex_ = -1;
-  wormPeriod_ = 0;
-  stepsPerSecond_ = 0;
   polledPier_ = 0;
   trackingUnknownTold_ = false;
   ConnectSteps();
