@@ -46,12 +46,16 @@ bool IsOnStepProduct(const std::string& product) {
   return u.find("ONSTEP") != std::string::npos;
 }
 
-// One member call queued to the connection's worker.
+// One member call queued to the connection's worker. A failure comes back
+// as its kind and text and is raised afresh on the caller's thread (no
+// exception object crosses threads).
 struct TLx200Job {
+  enum class Failure { None, Error, LinkLost, Cancelled };
   std::function<TVariant()> work;
   uint64_t generation = 0;
   TVariant result;
-  std::exception_ptr error;
+  Failure failure = Failure::None;
+  std::string message;
   TCompletion done;
 };
 
@@ -81,8 +85,13 @@ class TLx200Session {
     }
     signal_.notify_one();
     job->done.Wait();
-    if (job->error) std::rethrow_exception(job->error);
-    return job->result;
+    switch (job->failure) {
+      case TLx200Job::Failure::None: return job->result;
+      case TLx200Job::Failure::Cancelled: throw EAutomationCancelled(job->message);
+      case TLx200Job::Failure::LinkLost: throw EAutomationLinkLost(job->message);
+      case TLx200Job::Failure::Error: break;
+    }
+    throw EAutomationError(job->message);
   }
   bool Open() const { return open_; }
   bool Exited() const { return exited_; }
@@ -186,13 +195,21 @@ void TLx200Session::Run() {
       continue;
     }
     if (job->generation != generation_) {
-      job->error = std::make_exception_ptr(EAutomationCancelled("Disconnected"));
+      job->failure = TLx200Job::Failure::Cancelled;
+      job->message = "Disconnected";
     } else {
       jobGeneration_ = job->generation;
       try {
         job->result = job->work();
-      } catch (...) {
-        job->error = std::current_exception();
+      } catch (const EAutomationCancelled& e) {
+        job->failure = TLx200Job::Failure::Cancelled;
+        job->message = e.what();
+      } catch (const EAutomationLinkLost& e) {
+        job->failure = TLx200Job::Failure::LinkLost;
+        job->message = e.what();
+      } catch (const std::exception& e) {
+        job->failure = TLx200Job::Failure::Error;
+        job->message = e.what();
       }
       if (generation_ != jobGeneration_) line_.Close();
       open_ = line_.IsOpen() && lineGeneration_ == generation_;
@@ -225,22 +242,35 @@ void TLx200Session::Connect() {
   everOpen_ = true;
   onStep_ = alignStatus_ = parkKnown_ = parked_ = false;
   // Every LX200 mount answers ":GR#"; a handset that has just woken may
-  // take its time with the first answer. A low-precision reply
-  // ("HH:MM.T") asks for the switch to high precision.
+  // take its time with the first answer, and a board that restarted on the
+  // port's opening may first send something else: asked once more. A
+  // low-precision reply ("HH:MM.T") asks for the switch to high precision.
   std::string ra;
-  try {
-    ra = Ask(":GR#", TLx200Reply::Text, true, kLx200FirstReplyLimitMs);
-  } catch (const EAutomationCancelled&) {
-    throw;
-  } catch (const EAutomationLinkLost&) {
-    throw;
-  } catch (const EAutomationError& e) {
-    const std::string where = line_.Where();
-    line_.Close();
-    if (std::string(e.what()).rfind("No reply", 0) == 0)
+  for (int attempt = 0;; ++attempt) {
+    TLx200Heard heard;
+    try {
+      heard = line_.Transact(":GR#", TLx200Reply::Text, kLx200FirstReplyLimitMs, kTailMs, true);
+    } catch (const EAutomationCancelled&) {
+      throw;
+    } catch (const EAutomationLinkLost&) {
+      throw;
+    } catch (const EAutomationError&) {
+      const std::string where = line_.Where();
+      line_.Close();
       throw EAutomationError("No reply from the mount on " + where + " within " +
                              std::to_string(kLx200FirstReplyLimitMs / 1000) + " s");
-    throw EAutomationError("No LX200 mount on " + where + " (" + e.what() + ")");
+    }
+    if (!heard.garbled && Lx200ReplyValid(":GR#", heard.text)) {
+      ra = heard.text;
+      break;
+    }
+    line_.DropStale();
+    if (attempt == 1) {
+      const std::string where = line_.Where();
+      line_.Close();
+      throw EAutomationError("No LX200 mount on " + where + " (\":GR#\" answered \"" +
+                             Lx200Printable(heard.text) + "\")");
+    }
   }
   high_ = ra.find('.') == std::string::npos;
   if (!high_) {

@@ -269,6 +269,10 @@ void TTeleForm1::Refresh() {
       {"Parked", ui.parkedShape},       {"Parking", ui.parkingShape},       {"Park failed", ui.parkFailedShape},
       {"PEC", ui.pecShape}};
   for (const auto& [n, s] : shapes) {
+    // Restyling a lamp costs time: only the lamps that changed are.
+    auto shown = shown_.find(n);
+    if (shown != shown_.end() && shown->second == s) continue;
+    shown_[n] = s;
     // A lamp the mount does not tell shows a question mark.
     const bool unknown = s == TShape::Unknown;
     shapes_[n]->setText(unknown ? "?" : "");

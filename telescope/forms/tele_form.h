@@ -58,6 +58,7 @@ class TTeleForm1 : public QWidget {
   TPecPlot* plot_;
   std::map<std::string, QPushButton*> buttons_;
   std::map<std::string, QLabel*> shapes_;
+  std::map<std::string, TShape> shown_;
 };
 
 // The chooser: the registered drivers of a device type, an INDI device

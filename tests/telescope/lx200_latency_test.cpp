@@ -94,6 +94,7 @@ TEST_P(Lx200Latency, ConnectReadsTheWholeTableAndTheProgramKeepsTakingInput) {
   const int before = tele.PollCount();
   ASSERT_TRUE(RunUntil([&] { return tele.PollCount() >= before + 3; }, 20000));
   RunUntil([&] { return CountSent(fake, ":GD#") >= 3; }, 5000);
+  RecordProperty("gui_lateness_ms", int(probe.Late()));
   EXPECT_LT(probe.Late(), 100) << "the GUI thread was held";
   // Each poll sends ":GU#" once and ends with ":GD#" before the next begins.
   const auto sent = fake.Commands();
