@@ -93,10 +93,9 @@ void TTeleControl::SetConnectedControls() {
 }
 
 void TTeleControl::SetDisconnectedControls() {
-  const std::string worm = ui_.wormRotationTime, fault = ui_.fault;
+  const std::string worm = ui_.wormRotationTime;
   ui_ = TTeleControls{};
   ui_.wormRotationTime = worm;
-  ui_.fault = fault;
   useAssist = false;
   useRefracted = false;
   emit changed();
@@ -152,13 +151,14 @@ void TTeleControl::ConnectClick() {
         // Released in any case.
       }
     }
+    SetDisconnectedControls();
     if (cancelled) {
       Log("Connect cancelled");
     } else {
       Log("Connect failed: " + why);
       ui_.fault = "Connect failed: " + why;
+      emit changed();
     }
-    SetDisconnectedControls();
     return;
   }
   linkLost_ = false;

@@ -92,6 +92,7 @@ class TTeleControl : public QObject {
   // Disconnects; true when an identifier is set. During a connect it ends
   // the connect.
   bool Disconnect();
+  void DisconnectClick() { Disconnect(); }
   bool Connecting() const { return connecting_; }
 
   // --- Service operations (no-ops with neutral results while disconnected) -----

@@ -16,7 +16,6 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <functional>
 
 #include "telescope/forms/assist_form.h"
 
@@ -68,16 +67,18 @@ void TPecPlot::paintEvent(QPaintEvent*) {
 
 QPushButton* TTeleForm1::Button(const QString& text, void (TTeleControl::*slot)()) {
   auto* b = new QPushButton(text);
-  std::function<void()> action = [this, slot] { (tele_->*slot)(); };
-  connect(b, &QPushButton::clicked, this, [this, action] {
-    // The mount's answer is waited for with the program running on: the
-    // window may be gone when it comes.
-    QPointer<TTeleForm1> self(this);
-    ReadInputs();
-    action();
-    if (self) Refresh();
-  });
+  connect(b, &QPushButton::clicked, this, [this, slot] { Act(slot); });
   return b;
+}
+
+void TTeleForm1::Act(void (TTeleControl::*slot)()) {
+  // The mount's answer is waited for with the program running on: the
+  // window may be gone when it comes, and is not touched then.
+  QPointer<TTeleForm1> self(this);
+  TTeleControl* tele = tele_;
+  ReadInputs();
+  (tele->*slot)();
+  if (self) Refresh();
 }
 
 TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* parent)
@@ -92,11 +93,7 @@ TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* par
   buttons_["Select"] = Button("Select", &TTeleControl::SelectClick);
   buttons_["Connect"] = Button("Connect", &TTeleControl::ConnectClick);
   auto* disconnect = new QPushButton("Disconnect");
-  connect(disconnect, &QPushButton::clicked, this, [this] {
-    QPointer<TTeleForm1> self(this);
-    tele_->Disconnect();
-    if (self) Refresh();
-  });
+  connect(disconnect, &QPushButton::clicked, this, [this] { Act(&TTeleControl::DisconnectClick); });
   buttons_["Disconnect"] = disconnect;
   for (const char* n : {"Select", "Connect", "Disconnect"}) row->addWidget(buttons_[n]);
   top->addLayout(row);

@@ -47,6 +47,8 @@ class TTeleForm1 : public QWidget {
   void Refresh();
   void ReadInputs();
   QPushButton* Button(const QString& text, void (TTeleControl::*slot)());
+  // Runs a command of the logic for a button.
+  void Act(void (TTeleControl::*slot)());
 
   TTeleControl* tele_;
   TAssistForm1* assist_;
