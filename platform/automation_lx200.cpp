@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
-#include <cstring>
 #include <ctime>
 #include <deque>
 #include <mutex>

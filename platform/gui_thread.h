@@ -32,7 +32,9 @@ void ProcessMessages();
 // thread the wait handles the thread's events meanwhile (input, timers,
 // painting), so the program stays usable however long the work takes; the
 // caller must expect anything the GUI can do to happen during the wait,
-// including a nested wait. On other threads Wait simply blocks.
+// including a nested wait. On other threads Wait simply blocks. The waiter
+// may return before Complete has: both threads share the object's ownership
+// (a shared pointer) so that it outlives the call.
 class TCompletion {
  public:
   // Any thread, once: marks the work done and wakes the waiting thread.
