@@ -260,7 +260,8 @@ class TTeleControl : public QObject {
   // The driver of a connect under way (a Disconnect ends it).
   platform::TAutomationRef pending_;
   TTeleControls ui_;
-  bool connected_ = false, connecting_ = false, cancelConnect_ = false, lx200_ = false, onStep_ = false, autostarNotOnStep_ = false;
+  bool connected_ = false, lx200_ = false, onStep_ = false, autostarNotOnStep_ = false;
+  bool connecting_ = false, cancelConnect_ = false;
   bool canSync_ = false;
   // Conversations running now, those begun during a driver call's wait,
   // driver calls under way; connections made and ended.

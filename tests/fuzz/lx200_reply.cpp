@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (platform::Lx200ReplyValid(":VS#", reply) && (!platform::ParseLx200Number(reply, v) || v < 0)) __builtin_trap();
   if (platform::Lx200ReplyValid(":VR12#", reply) && (!platform::ParseLx200Number(reply, v) || v != std::floor(v)))
     __builtin_trap();
-  for (const char* c : {":VR#", ":VW#", ":GC#", ":GL#", ":GU#", ":GW#", ":CM#"}) (void)platform::Lx200ReplyValid(c, reply);
+  for (const char* c : {":VR#", ":VW#", ":GC#", ":GL#", ":GU#", ":GW#", ":CM#"})
+    (void)platform::Lx200ReplyValid(c, reply);
   const std::string shown = platform::Lx200Printable(reply);
   for (char c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) __builtin_trap();
