@@ -359,7 +359,7 @@ TEST(Lx200DriverMeade, RefusalMessageAndDateLinesAreRead) {
   EXPECT_TRUE(m->Get("AtPark").AsBool());
   EXPECT_FALSE(m->Get("Tracking").AsBool());
   m->Invoke("UnPark", {});
-  EXPECT_TRUE(Sent(fake, ":hW#"));
+  EXPECT_TRUE(WaitFor([&] { return Sent(fake, ":hW#"); })) << "a wake has no reply to wait for";
   EXPECT_FALSE(m->Get("AtPark").AsBool());
   EXPECT_TRUE(m->Get("Tracking").AsBool());
   // A string that is no command never reaches the line.

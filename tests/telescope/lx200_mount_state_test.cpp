@@ -167,13 +167,13 @@ TEST_F(Lx200Replies, MeadeHandsetTrackingParkAndUnPark) {
   EXPECT_EQ(tele.Controls().trackingShape, TShape::ButtonFace) << "tracking is off";
   EXPECT_EQ(tele.Controls().parkedShape, TShape::Unknown) << "no handset command tells a park";
   Button(&form, "Un-Park")->click();
-  EXPECT_TRUE(Sent(gps, ":hW#"));
+  EXPECT_TRUE(RunUntil([&] { return Sent(gps, ":hW#"); }, 2000)) << "no reply to wait for";
   EXPECT_TRUE(Logged("[Ascom.Telescope] Returning to operation from Park position"));
   for (int i = 0; i < 4; ++i) tele.Timer1Timer();  // the hold, then a poll
   EXPECT_EQ(tele.Controls().trackingShape, TShape::Green);
   EXPECT_EQ(tele.Controls().parkedShape, TShape::ButtonFace);
   Button(&form, "Park")->click();
-  EXPECT_TRUE(Sent(gps, ":hP#"));
+  EXPECT_TRUE(RunUntil([&] { return Sent(gps, ":hP#"); }, 2000)) << "no reply to wait for";
   for (int i = 0; i < 4; ++i) tele.Timer1Timer();
   EXPECT_EQ(tele.Controls().parkedShape, TShape::Green);
   EXPECT_EQ(tele.Controls().trackingShape, TShape::ButtonFace);
