@@ -219,13 +219,16 @@ std::string ChooseDriver(const std::string& deviceType, const std::string& curre
   }
 }
 
-TAutomationRef ConnectDriver(const std::string& id) {
+TAutomationRef ConnectDriver(const std::string& id, std::string* why) {
+  std::string reason = "the driver stays unconnected";
   try {
     TAutomationRef driver = CreateOleObject(id);
     driver->Put("Connected", TVariant(true));
     if (driver->Get("Connected").AsBool()) return driver;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    reason = e.what();
   }
+  if (why) *why = reason;
   return nullptr;
 }
 

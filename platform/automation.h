@@ -10,7 +10,10 @@
 // identifiers "INDI:host:port:device") and mounts of the LX200 family on a
 // serial line or network port (platform/automation_lx200.h, identifiers
 // "LX200:/dev/ttyUSB0:9600", "LX200:host:port"). All calls are made on the
-// GUI thread.
+// GUI thread. A call that waits for a device (an LX200 mount's reply, an INDI
+// server's answer) handles the GUI thread's events meanwhile, so anything
+// the program does (a timer, a click, even a disconnect) may happen during
+// the call; the callers keep the driver object alive across each call.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +38,13 @@ class EAutomationError : public std::runtime_error {
 // Connected false from then on and raises this for every further call,
 // without touching the line, until Connected is put true again.
 class EAutomationLinkLost : public EAutomationError {
+ public:
+  using EAutomationError::EAutomationError;
+};
+
+// Raised by a call that a disconnect ended before the device answered
+// (the user or the program closed the connection): nothing to report.
+class EAutomationCancelled : public EAutomationError {
  public:
   using EAutomationError::EAutomationError;
 };
@@ -129,8 +139,9 @@ std::string ChooseDriver(const std::string& deviceType, const std::string& curre
 
 // Creates the driver of identifier `id`, puts "Connected" true and reads it
 // back: the connected driver, or null when any step fails (an unknown
-// identifier, a failing driver, one that stays unconnected).
-TAutomationRef ConnectDriver(const std::string& id);
+// identifier, a failing driver, one that stays unconnected); `why` (when
+// given) receives the reason of a failure.
+TAutomationRef ConnectDriver(const std::string& id, std::string* why = nullptr);
 
 // The identifier of the driver chooser object: put "DeviceType", then
 // Invoke "Choose" with the current identifier; the result is the chosen one

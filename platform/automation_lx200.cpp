@@ -1,23 +1,18 @@
 #include "platform/automation_lx200.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <termios.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cmath>
-#include <cstring>
+#include <condition_variable>
 #include <ctime>
+#include <deque>
 #include <mutex>
+#include <thread>
 
+#include "platform/gui_thread.h"
+#include "platform/lx200_line.h"
 #include "platform/lx200_protocol.h"
 #include "platform/numfmt.h"
 
@@ -25,216 +20,18 @@ namespace platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Sidereal rate, degrees per second (15.041"/s).
 constexpr double kSiderealDegPerSec = 15.041067 / 3600.0;
 // OnStep's rates of ":R0#".. ":R9#" in multiples of the sidereal rate; the
 // last two (half and whole of the fastest slew) depend on the mount.
 constexpr double kOnStepRates[10] = {0.25, 0.5, 1, 2, 4, 8, 20, 48, NAN, NAN};
-// How long an optional reply tail is waited for (a Meade goto message).
+// How long an optional reply tail is waited for (a Meade goto message,
+// the rest of a sync reply after its first digit).
 constexpr int kTailMs = 150;
 // Meade's lines after ":SC" come once the handset has recomputed its
 // planetary data; they are waited for this long, within the reply limit
 // (later ones are dropped before the next command).
 constexpr int kDateTailMs = 400;
-
-speed_t BaudConstant(int baud) {
-  switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B0;
-  }
-}
-
-std::string ErrnoText(int e) { return std::strerror(e); }
-
-// One open serial port or network socket.
-class TLx200Line {
- public:
-  ~TLx200Line() { Close(); }
-  bool IsOpen() const { return fd_ >= 0; }
-  const std::string& Where() const { return where_; }
-
-  void Open(const TLx200Address& a, int limitMs) {
-    Close();
-    if (a.serial) OpenSerial(a);
-    else OpenTcp(a, limitMs);
-  }
-
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
-  // Sends `cmd` and reads a reply of `shape` within `limitMs`; `tailMs` is
-  // the wait for an optional tail. A silent, closed or garbled line closes
-  // the port and raises EAutomationLinkLost; with `soft` a silent or
-  // garbled reply only raises EAutomationError (a probe the mount may not
-  // know) and the line stays open.
-  std::string Transact(const std::string& cmd, TLx200Reply shape, int limitMs, int tailMs, bool soft) {
-    if (fd_ < 0) throw EAutomationLinkLost("Not connected");
-    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-    DropStale();
-    Send(cmd, deadline);
-    if (shape == TLx200Reply::None) return {};
-    TLx200Framer framer(shape);
-    auto until = deadline;
-    bool tail = false;
-    char buf[64];
-    while (!framer.Done()) {
-      if (framer.Garbled()) {
-        if (soft) {
-          DropStale();
-          throw EAutomationError("Unexpected reply to " + cmd);
-        }
-        Lost("garbled reply to " + cmd);
-      }
-      if (framer.Optional() && !tail) {
-        tail = true;
-        until = std::min(deadline, Clock::now() + std::chrono::milliseconds(tailMs));
-      }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-      if (left <= 0 || !WaitReadable(int(left))) {
-        if (framer.Optional()) break;
-        if (soft) throw EAutomationError("No reply to " + cmd);
-        Lost(framer.Text().empty() ? "no reply from the mount to " + cmd : "reply to " + cmd + " cut short");
-      }
-      const ssize_t n = ::read(fd_, buf, sizeof buf);
-      if (n == 0) Lost("the mount closed the connection");
-      if (n < 0) {
-        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-        Lost(ErrnoText(errno));
-      }
-      // Bytes past the reply are not ours: they are dropped before the next command.
-      framer.Feed(buf, std::size_t(n));
-    }
-    return framer.Text();
-  }
-
- private:
-  [[noreturn]] void Lost(const std::string& why) {
-    Close();
-    throw EAutomationLinkLost("Connection to " + where_ + " lost: " + why);
-  }
-
-  void OpenSerial(const TLx200Address& a) {
-    where_ = a.path;
-    const speed_t speed = BaudConstant(a.baud);
-    if (speed == B0) throw EAutomationError("Unsupported speed " + std::to_string(a.baud));
-    const int fd = ::open(a.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw EAutomationError("Cannot open " + a.path + ": " + ErrnoText(errno));
-    termios t{};
-    if (!::isatty(fd) || ::tcgetattr(fd, &t) != 0) {
-      ::close(fd);
-      throw EAutomationError(a.path + " is not a serial port");
-    }
-    // Raw 8N1, no flow control, reads that never block (poll waits).
-    ::cfmakeraw(&t);
-    t.c_cflag |= CLOCAL | CREAD;
-    t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
-    // Closing keeps the modem lines up: boards that restart when DTR rises
-    // (many Arduino controllers) then restart on the first open only.
-    t.c_cflag &= ~HUPCL;
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    ::cfsetispeed(&t, speed);
-    ::cfsetospeed(&t, speed);
-    if (::tcsetattr(fd, TCSANOW, &t) != 0) {
-      const int e = errno;
-      ::close(fd);
-      throw EAutomationError("Cannot set up " + a.path + ": " + ErrnoText(e));
-    }
-    ::tcflush(fd, TCIOFLUSH);
-    fd_ = fd;
-    tty_ = true;
-  }
-
-  void OpenTcp(const TLx200Address& a, int limitMs) {
-    where_ = a.path + ":" + std::to_string(a.port);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* res = nullptr;
-    if (::getaddrinfo(a.path.c_str(), std::to_string(a.port).c_str(), &hints, &res) != 0 || !res)
-      throw EAutomationError("Unknown host " + a.path);
-    std::string why = "no address";
-    for (addrinfo* r = res; r && fd_ < 0; r = r->ai_next) {
-      const int fd = ::socket(r->ai_family, r->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, r->ai_protocol);
-      if (fd < 0) continue;
-      int err = ::connect(fd, r->ai_addr, r->ai_addrlen) == 0 ? 0 : errno;
-      if (err == EINPROGRESS) {
-        pollfd p{fd, POLLOUT, 0};
-        err = ::poll(&p, 1, limitMs) == 1 ? 0 : ETIMEDOUT;
-        socklen_t len = sizeof err;
-        if (err == 0) ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-      }
-      if (err != 0) {
-        why = ErrnoText(err);
-        ::close(fd);
-        continue;
-      }
-      const int one = 1;
-      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-      fd_ = fd;
-      tty_ = false;
-    }
-    ::freeaddrinfo(res);
-    if (fd_ < 0) throw EAutomationError("Cannot connect to " + where_ + ": " + why);
-  }
-
-  bool WaitReadable(int ms) {
-    pollfd p{fd_, POLLIN, 0};
-    int r;
-    do r = ::poll(&p, 1, ms);
-    while (r < 0 && errno == EINTR);
-    // A hang-up is readable too: the read then reports it.
-    return r > 0;
-  }
-
-  // Drops whatever arrived since the last reply (late tails, noise).
-  void DropStale() {
-    if (tty_) ::tcflush(fd_, TCIFLUSH);
-    char buf[256];
-    for (int i = 0; i < 64; ++i) {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 0) <= 0) return;
-      const ssize_t n = ::read(fd_, buf, sizeof buf);
-      if (n == 0) Lost("the mount closed the connection");
-      if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
-        Lost(ErrnoText(errno));
-      }
-    }
-  }
-
-  void Send(const std::string& cmd, Clock::time_point deadline) {
-    std::size_t sent = 0;
-    while (sent < cmd.size()) {
-      const ssize_t n = tty_ ? ::write(fd_, cmd.data() + sent, cmd.size() - sent)
-                             : ::send(fd_, cmd.data() + sent, cmd.size() - sent, MSG_NOSIGNAL);
-      if (n > 0) {
-        sent += std::size_t(n);
-        continue;
-      }
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) Lost(ErrnoText(errno));
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      pollfd p{fd_, POLLOUT, 0};
-      if (left <= 0 || ::poll(&p, 1, int(left)) <= 0) Lost("the line does not take " + cmd);
-    }
-  }
-
-  int fd_ = -1;
-  bool tty_ = false;
-  std::string where_;
-};
 
 std::string Upper(std::string s) {
   for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -248,15 +45,82 @@ bool IsOnStepProduct(const std::string& product) {
   return u.find("ONSTEP") != std::string::npos;
 }
 
-class TLx200Mount : public IAutomationObject {
- public:
-  explicit TLx200Mount(TLx200Address a) : addr_(std::move(a)) {}
+// One member call queued to the connection's worker. A failure comes back
+// as its kind and text and is raised afresh on the caller's thread (no
+// exception object crosses threads).
+struct TLx200Job {
+  enum class Failure { None, Error, LinkLost, Cancelled };
+  std::function<TVariant()> work;
+  uint64_t generation = 0;
+  TVariant result;
+  Failure failure = Failure::None;
+  std::string message;
+  TCompletion done;
+};
 
-  TVariant Get(const std::string& m) override;
-  void Put(const std::string& m, const TVariant& v) override;
-  TVariant Invoke(const std::string& m, const TVariantList& a) override;
+// The connection: its line, the mount's state and the queue of member
+// calls. The members below run on the worker thread only; Call, Close and
+// Stop are the caller's side.
+class TLx200Session {
+ public:
+  explicit TLx200Session(TLx200Address a)
+      : addr_(std::move(a)),
+        wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+        line_(wakeFd_, [this] { return generation_.load() != jobGeneration_; }) {}
+  ~TLx200Session() {
+    line_.Close();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+  }
+
+  // --- The caller's side -----------------------------------------------------
+  // Queues `work` behind the calls before it and waits for its result.
+  TVariant Call(std::function<TVariant()> work) {
+    auto job = std::make_shared<TLx200Job>();
+    job->work = std::move(work);
+    {
+      std::lock_guard lock(mutex_);
+      job->generation = generation_;
+      queue_.push_back(job);
+    }
+    signal_.notify_one();
+    job->done.Wait();
+    switch (job->failure) {
+      case TLx200Job::Failure::None: return job->result;
+      case TLx200Job::Failure::Cancelled: throw EAutomationCancelled(job->message);
+      case TLx200Job::Failure::LinkLost: throw EAutomationLinkLost(job->message);
+      case TLx200Job::Failure::Error: break;
+    }
+    throw EAutomationError(job->message);
+  }
+  bool Open() const { return open_; }
+  bool Exited() const { return exited_; }
+  // Ends the connection: the call in flight and the queued ones end at
+  // once, the worker closes the line.
+  void Close() { End(false); }
+  // Close, and the worker ends.
+  void Stop() { End(true); }
+
+  // --- The worker ----------------------------------------------------------------
+  void Run();
+  TVariant Get(const std::string& m);
+  void Put(const std::string& m, const TVariant& v);
+  TVariant Invoke(const std::string& m, const TVariantList& a);
 
  private:
+  void End(bool stop) {
+    {
+      std::lock_guard lock(mutex_);
+      ++generation_;
+      open_ = false;
+      if (stop) stop_ = true;
+    }
+    signal_.notify_one();
+    const uint64_t one = 1;
+    if (wakeFd_ >= 0 && ::write(wakeFd_, &one, sizeof one) < 0) {
+      // The descriptor's count is full: the worker wakes all the same.
+    }
+  }
+
   [[noreturn]] static void Unknown(const std::string& m) { throw EAutomationError("Member not implemented: " + m); }
   void Require() const {
     if (!line_.IsOpen()) {
@@ -267,49 +131,145 @@ class TLx200Mount : public IAutomationObject {
   // How long an optional tail of a reply of `shape` is waited for (OnStep
   // sends none after a date).
   int TailMs(TLx200Reply shape) const { return shape == TLx200Reply::Date ? (onStep_ ? 0 : kDateTailMs) : kTailMs; }
-  std::string Ask(const std::string& cmd, bool soft = false) {
-    Require();
-    const TLx200Reply shape = Lx200ReplyOf(cmd);
-    return line_.Transact(cmd, shape, kLx200ReplyLimitMs, TailMs(shape), soft);
-  }
+  // Sends `cmd` and returns the mount's reply, checked against its form:
+  // a malformed reply to a query is asked once more, then (as a reply to
+  // any other command that cannot be one) it ends the connection. With
+  // `soft` a silent or wrong reply only raises EAutomationError (a probe
+  // the mount may not know).
+  std::string Ask(const std::string& cmd, TLx200Reply shape, bool soft = false,
+                  int limitMs = kLx200ReplyLimitMs);
+  std::string Ask(const std::string& cmd, bool soft = false) { return Ask(cmd, Lx200ReplyOf(cmd, onStep_), soft); }
   // A set command answered "1"; "0" raises with `what`.
   void Set(const std::string& cmd, const std::string& what) {
     if (Ask(cmd) != "1") throw EAutomationError(what + " refused by the mount (" + cmd + ")");
   }
   double AskSexagesimal(const std::string& cmd) {
-    const std::string r = Ask(cmd);
     double v = 0;
-    if (!ParseLx200Sexagesimal(r, v)) {
-      line_.Close();
-      throw EAutomationLinkLost("Connection to " + line_.Where() + " lost: garbled reply to " + cmd + ": " + r);
-    }
+    ParseLx200Sexagesimal(Ask(cmd), v);  // checked by Ask
     return v;
   }
   std::string Status() { return std::string(Lx200Unframed(Ask(":GU#"))); }
   void Connect();
   void Target(double raHours, double decDegrees);
   std::string Raw(const std::string& kind, const TVariantList& a);
+  std::string SyncRefusal();
 
   TLx200Address addr_;
+  int wakeFd_;
   TLx200Line line_;
+  // The caller's side and the worker share these.
+  std::mutex mutex_;
+  std::condition_variable signal_;
+  std::deque<std::shared_ptr<TLx200Job>> queue_;
+  std::atomic<uint64_t> generation_{1};
+  std::atomic<bool> open_{false}, stop_{false}, exited_{false};
+  // The worker's own.
+  uint64_t jobGeneration_ = 0, lineGeneration_ = 0;
   bool everOpen_ = false;
   bool onStep_ = false, high_ = true, hasMg_ = false, refraction_ = false;
+  bool alignStatus_ = false;  // a Meade handset that answers ":GW#"
+  bool parkKnown_ = false, parked_ = false;
   int eqSystem_ = 1;
   int rateStep_ = -1;
   std::string product_, version_;
 };
 
-void TLx200Mount::Connect() {
-  line_.Open(addr_, kLx200ReplyLimitMs);
+void TLx200Session::Run() {
+  for (;;) {
+    std::shared_ptr<TLx200Job> job;
+    {
+      std::unique_lock lock(mutex_);
+      signal_.wait(lock, [&] {
+        return stop_ || !queue_.empty() || (line_.IsOpen() && lineGeneration_ != generation_);
+      });
+      if (!queue_.empty()) {
+        job = queue_.front();
+        queue_.pop_front();
+      }
+    }
+    // A disconnect closes the line even when no call is waiting.
+    if (line_.IsOpen() && lineGeneration_ != generation_) line_.Close();
+    if (!job) {
+      if (stop_) break;
+      continue;
+    }
+    if (job->generation != generation_) {
+      job->failure = TLx200Job::Failure::Cancelled;
+      job->message = "Disconnected";
+    } else {
+      jobGeneration_ = job->generation;
+      try {
+        job->result = job->work();
+      } catch (const EAutomationCancelled& e) {
+        job->failure = TLx200Job::Failure::Cancelled;
+        job->message = e.what();
+      } catch (const EAutomationLinkLost& e) {
+        job->failure = TLx200Job::Failure::LinkLost;
+        job->message = e.what();
+      } catch (const std::exception& e) {
+        job->failure = TLx200Job::Failure::Error;
+        job->message = e.what();
+      }
+      if (generation_ != jobGeneration_) line_.Close();
+      open_ = line_.IsOpen() && lineGeneration_ == generation_;
+    }
+    job->done.Complete();
+  }
+  line_.Close();
+  open_ = false;
+  exited_ = true;
+}
+
+std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool soft, int limitMs) {
+  Require();
+  const bool query = IsLx200Query(cmd);
+  for (int attempt = 0;; ++attempt) {
+    const TLx200Heard heard = line_.Transact(cmd, shape, limitMs, TailMs(shape), soft);
+    if (!heard.garbled && (shape == TLx200Reply::None || Lx200ReplyValid(cmd, heard.text))) return heard.text;
+    line_.DropStale();
+    if (soft) throw EAutomationError("Unexpected reply to " + cmd + ": \"" + Lx200Printable(heard.text) + "\"");
+    // Asking again changes nothing on the mount: a query is asked once more.
+    if (query && attempt == 0) continue;
+    line_.Lost(std::string(query ? "malformed reply to " : "garbled reply to ") + cmd + ": \"" +
+               Lx200Printable(heard.text) + "\"" + (query ? " (asked twice)" : ""));
+  }
+}
+
+void TLx200Session::Connect() {
+  line_.Open(addr_, kLx200FirstReplyLimitMs);
+  lineGeneration_ = jobGeneration_;
   everOpen_ = true;
-  onStep_ = false;
-  // Every LX200 mount answers ":GR#"; a low-precision reply ("HH:MM.T")
-  // asks for the switch to high precision.
-  const std::string ra = Ask(":GR#");
-  double v = 0;
-  if (!ParseLx200Sexagesimal(ra, v)) {
-    line_.Close();
-    throw EAutomationError("No LX200 mount on " + line_.Where() + " (\":GR#\" answered \"" + ra + "\")");
+  onStep_ = alignStatus_ = parkKnown_ = parked_ = false;
+  // Every LX200 mount answers ":GR#"; a handset that has just woken may
+  // take its time with the first answer, and a board that restarted on the
+  // port's opening may first send something else: asked once more. A
+  // low-precision reply ("HH:MM.T") asks for the switch to high precision.
+  std::string ra;
+  for (int attempt = 0;; ++attempt) {
+    TLx200Heard heard;
+    try {
+      heard = line_.Transact(":GR#", TLx200Reply::Text, kLx200FirstReplyLimitMs, kTailMs, true);
+    } catch (const EAutomationCancelled&) {
+      throw;
+    } catch (const EAutomationLinkLost&) {
+      throw;
+    } catch (const EAutomationError&) {
+      const std::string where = line_.Where();
+      line_.Close();
+      throw EAutomationError("No reply from the mount on " + where + " within " +
+                             std::to_string(kLx200FirstReplyLimitMs / 1000) + " s");
+    }
+    if (!heard.garbled && Lx200ReplyValid(":GR#", heard.text)) {
+      ra = heard.text;
+      break;
+    }
+    line_.DropStale();
+    if (attempt == 1) {
+      const std::string where = line_.Where();
+      line_.Close();
+      throw EAutomationError("No LX200 mount on " + where + " (\":GR#\" answered \"" +
+                             Lx200Printable(heard.text) + "\")");
+    }
   }
   high_ = ra.find('.') == std::string::npos;
   if (!high_) {
@@ -322,27 +282,36 @@ void TLx200Mount::Connect() {
     version_ = std::string(Lx200Unframed(Ask(":GVN#", true)));
   } catch (const EAutomationLinkLost&) {
     throw;
+  } catch (const EAutomationCancelled&) {
+    throw;
   } catch (const EAutomationError&) {
   }
   onStep_ = IsOnStepProduct(product_);
   hasMg_ = onStep_ || !product_.empty();
   eqSystem_ = 1;
   refraction_ = false;
-  if (onStep_) {
-    // OnStep's coordinate mode: 0 observed place, 1 topocentric (the mount
-    // refracts), 2 J2000 (the mount precesses and refracts).
-    try {
+  try {
+    if (onStep_) {
+      // OnStep's coordinate mode: 0 observed place, 1 topocentric (the
+      // mount refracts), 2 J2000 (the mount precesses and refracts).
       const std::string mode = Ask(":GXEE#", true);
       refraction_ = mode == "1" || mode == "2";
       if (mode == "2") eqSystem_ = 2;
-    } catch (const EAutomationLinkLost&) {
-      throw;
-    } catch (const EAutomationError&) {
+    } else if (!product_.empty()) {
+      // The alignment status of the Autostar II family (LX200GPS): mount
+      // kind, "T" tracking or "N" not, alignment.
+      Ask(":GW#", true);
+      alignStatus_ = true;
     }
+  } catch (const EAutomationLinkLost&) {
+    throw;
+  } catch (const EAutomationCancelled&) {
+    throw;
+  } catch (const EAutomationError&) {
   }
 }
 
-TVariant TLx200Mount::Get(const std::string& m) {
+TVariant TLx200Session::Get(const std::string& m) {
   if (m == "Connected") return line_.IsOpen();
   if (m == "DriverInfo") {
     std::string where = addr_.serial ? addr_.path : addr_.path + ":" + std::to_string(addr_.port);
@@ -351,24 +320,32 @@ TVariant TLx200Mount::Get(const std::string& m) {
     return "LX200 mount (" + kind + " command set): " + what + " on " + where;
   }
   if (m == "CanSlewAsync" || m == "CanSync") return true;
-  if (m == "CanPark" || m == "CanUnpark" || m == "CanSetPark" || m == "CanFindHome" || m == "CanSetTracking")
-    return onStep_;
+  if (m == "CanFindHome" || m == "CanSetTracking") return onStep_;
+  // Meade's park: the handsets with a product name (not the classic LX200,
+  // whose ":hP#" only seeks home); wake and set-park on the Autostar II.
+  if (m == "CanPark") return onStep_ || !product_.empty();
+  if (m == "CanUnpark" || m == "CanSetPark") return onStep_ || alignStatus_;
   if (m == "CanPulseGuide") return true;
   if (m == "CanSetGuideRates") return false;
   if (m == "DoesRefraction") return refraction_;
   if (m == "EquatorialSystem") return int32_t(eqSystem_);
   Require();
-  if (m == "RightAscension") {
-    const double h = AskSexagesimal(":GR#");
-    return std::fmod(std::fmod(h, 24.0) + 24.0, 24.0);
-  }
+  if (m == "RightAscension") return AskSexagesimal(":GR#");
   if (m == "Declination") return AskSexagesimal(":GD#");
   if (m == "Slewing") {
     const std::string r(Lx200Unframed(Ask(":D#")));
     return r.find_first_not_of(' ') != std::string::npos;
   }
-  if (m == "Tracking") return onStep_ ? Status().find('n') == std::string::npos : true;
-  if (m == "AtPark") return onStep_ && Status().find('P') != std::string::npos;
+  if (m == "Tracking") {
+    if (onStep_) return Status().find('n') == std::string::npos;
+    if (alignStatus_) return Ask(":GW#")[1] == 'T';
+    throw EAutomationError("The handset does not tell whether it tracks");
+  }
+  if (m == "AtPark") {
+    if (onStep_) return Status().find('P') != std::string::npos;
+    if (parkKnown_) return parked_;
+    throw EAutomationError("The handset does not tell whether it is parked");
+  }
   if (m == "SideOfPier") {
     if (!onStep_) Unknown(m);
     const std::string s = Status();
@@ -393,7 +370,7 @@ TVariant TLx200Mount::Get(const std::string& m) {
   Unknown(m);
 }
 
-void TLx200Mount::Put(const std::string& m, const TVariant& v) {
+void TLx200Session::Put(const std::string& m, const TVariant& v) {
   if (m == "Connected") {
     if (v.AsBool()) Connect();
     else line_.Close();
@@ -431,27 +408,37 @@ void TLx200Mount::Put(const std::string& m, const TVariant& v) {
   }
 }
 
-void TLx200Mount::Target(double ra, double dec) {
+void TLx200Session::Target(double ra, double dec) {
   if (!(ra >= 0 && ra < 24 && dec >= -90 && dec <= 90)) throw EAutomationError("Coordinates out of range");
   Set(":Sr" + FormatLx200Hours(ra, high_) + "#", "Target right ascension");
   Set(":Sd" + FormatLx200Degrees(dec, high_) + "#", "Target declination");
 }
 
-std::string TLx200Mount::Raw(const std::string& kind, const TVariantList& a) {
+std::string TLx200Session::Raw(const std::string& kind, const TVariantList& a) {
   if (a.empty()) throw EAutomationError("Missing argument of " + kind);
   const std::string cmd = a[0].AsString();
   if (!IsLx200Command(cmd)) throw EAutomationError("Not an LX200 command: \"" + cmd + "\"");
   Require();
-  TLx200Reply shape = Lx200ReplyOf(cmd);
+  TLx200Reply shape = Lx200ReplyOf(cmd, onStep_);
   // The Bool form reads one character whatever the command.
   if (kind == "CommandBool" && shape != TLx200Reply::Bool) shape = TLx200Reply::Char;
-  const std::string reply = line_.Transact(cmd, shape, kLx200ReplyLimitMs, TailMs(shape), false);
+  const std::string reply = Ask(cmd, shape);
   // The guide-rate step, for the rates read back.
   if (cmd.size() == 4 && cmd[1] == 'R' && cmd[2] >= '0' && cmd[2] <= '9') rateStep_ = cmd[2] - '0';
   return reply;
 }
 
-TVariant TLx200Mount::Invoke(const std::string& m, const TVariantList& a) {
+// Why OnStep answered ":CM#" with its bare refusal: its status tells a
+// parked or a slewing mount.
+std::string TLx200Session::SyncRefusal() {
+  if (!onStep_) return "unspecified error";
+  const std::string s = Status();
+  if (s.find('P') != std::string::npos) return "mount is parked";
+  if (s.find('N') == std::string::npos) return "mount is slewing";
+  return "unspecified error";
+}
+
+TVariant TLx200Session::Invoke(const std::string& m, const TVariantList& a) {
   auto arg = [&](size_t i) -> const TVariant& {
     if (i >= a.size()) throw EAutomationError("Missing argument of " + m);
     return a[i];
@@ -477,9 +464,11 @@ TVariant TLx200Mount::Invoke(const std::string& m, const TVariantList& a) {
   }
   if (m == "SyncToCoordinates") {
     Target(arg(0).AsDouble(), arg(1).AsDouble());
-    const std::string r(Lx200Unframed(Ask(":CM#")));
-    if (r.size() == 2 && r[0] == 'E' && r[1] >= '1' && r[1] <= '9')
-      throw EAutomationError("Sync refused by the mount: " + Lx200GotoRefusal(r[1]));
+    const std::string r = Ask(":CM#");
+    if (r == "0" || r == "1") throw EAutomationError("Sync refused by the mount: " + SyncRefusal());
+    const std::string_view body = Lx200Unframed(r);
+    if (body.size() == 2 && body[0] == 'E' && body[1] >= '1' && body[1] <= '9')
+      throw EAutomationError("Sync refused by the mount: " + Lx200GotoRefusal(body[1]));
     return {};
   }
   if (m == "AbortSlew") {
@@ -503,9 +492,70 @@ TVariant TLx200Mount::Invoke(const std::string& m, const TVariantList& a) {
     if (m == "UnPark") return Set(":hR#", "Un-park"), TVariant();
     if (m == "SetPark") return Set(":hQ#", "Set park"), TVariant();
     if (m == "FindHome") return Ask(":hC#"), TVariant();
+  } else {
+    // Meade's park, wake and set-park answer nothing.
+    if (m == "Park" && !product_.empty()) {
+      Ask(":hP#");
+      parkKnown_ = parked_ = true;
+      return {};
+    }
+    if (m == "UnPark" && alignStatus_) {
+      Ask(":hW#");
+      parkKnown_ = true;
+      parked_ = false;
+      return {};
+    }
+    if (m == "SetPark" && alignStatus_) return Ask(":hS#"), TVariant();
   }
   Unknown(m);
 }
+
+// The driver object: each member is a call queued to the connection's
+// worker, started with the first connect.
+class TLx200Mount : public IAutomationObject {
+ public:
+  explicit TLx200Mount(TLx200Address a) : session_(std::make_shared<TLx200Session>(std::move(a))) {}
+  ~TLx200Mount() override {
+    session_->Stop();
+    if (!worker_.joinable()) return;
+    // The worker holds the session: one that is still inside a system call
+    // (a name lookup) ends on its own.
+    if (session_->Exited()) worker_.join();
+    else worker_.detach();
+  }
+
+  TVariant Get(const std::string& m) override {
+    if (m == "Connected") return worker_.joinable() && session_->Open();
+    return Call([&] { return session_->Get(m); });
+  }
+  void Put(const std::string& m, const TVariant& v) override {
+    if (m == "Connected" && !v.AsBool()) {
+      session_->Close();
+      return;
+    }
+    if (m == "Connected" && !worker_.joinable()) {
+      std::shared_ptr<TLx200Session> s = session_;
+      worker_ = std::thread([s] { s->Run(); });
+    }
+    Call([&] {
+      session_->Put(m, v);
+      return TVariant();
+    });
+  }
+  TVariant Invoke(const std::string& m, const TVariantList& a) override {
+    return Call([&] { return session_->Invoke(m, a); });
+  }
+
+ private:
+  // Before the first connect nothing talks to the line: the member runs here.
+  TVariant Call(std::function<TVariant()> work) {
+    if (!worker_.joinable()) return work();
+    return session_->Call(std::move(work));
+  }
+
+  std::shared_ptr<TLx200Session> session_;
+  std::thread worker_;
+};
 
 }  // namespace
 
@@ -524,12 +574,16 @@ TLx200Address ParseLx200Id(const std::string& id) {
   a.path = rest;
   if (!number.empty()) {
     int32_t n = 0;
-    if (!ParseInt32(number, n) || n <= 0 || n > 999999) throw EAutomationError("Bad number in " + id);
+    const char* what = a.serial ? "speed" : "port";
+    if (!ParseInt32(number, n) || n <= 0)
+      throw EAutomationError("The " + std::string(what) + " \"" + number + "\" in " + id + " is not a number");
     if (a.serial) a.baud = n;
-    else if (n > 65535) throw EAutomationError("Bad port in " + id);
+    else if (n > 65535) throw EAutomationError("The port " + number + " in " + id + " is above 65535");
     else a.port = n;
   }
-  if (a.serial && BaudConstant(a.baud) == B0) throw EAutomationError("Unsupported speed in " + id);
+  if (a.serial && !Lx200SpeedSupported(a.baud))
+    throw EAutomationError("Unsupported speed " + std::to_string(a.baud) + " in " + id +
+                           " (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 or 230400)");
   return a;
 }
 

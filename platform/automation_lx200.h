@@ -3,11 +3,20 @@
 // interface. Identifiers:
 //   "LX200:/dev/ttyUSB0:9600"   a serial port and its speed (9600 unless given)
 //   "LX200:host:port"           a network port (OnStep's is 9999, the default)
-// The driver sends one command at a time and reads its reply with a time
-// limit (platform/lx200_protocol.h tells each reply's shape). A mount that
-// stays silent, a closed line or a reply that cannot be one (noise, a wrong
-// speed) raise EAutomationLinkLost: the port is closed, Connected reads
-// false, and nothing more is sent until Connected is put true again.
+// Each connection has a worker thread of its own that owns the port: the
+// driver's members are queued to it in order and run one at a time, one
+// command in flight. The calling thread waits for its member's result; the
+// GUI thread handles its events meanwhile (platform::TCompletion), so a slow
+// mount never freezes the program. Putting Connected false ends the member
+// in flight and the queued ones at once (EAutomationCancelled).
+//
+// Each reply is read with a time limit (kLx200ReplyLimitMs; the first of a
+// connect kLx200FirstReplyLimitMs) and checked against its form and range
+// (platform/lx200_protocol.h). A malformed reply to a query is asked once
+// more; a second one, a reply to any other command that cannot be one
+// (noise, a wrong speed), a silent mount or a closed line raise
+// EAutomationLinkLost: the port is closed, Connected reads false, and
+// nothing more is sent until Connected is put true again.
 //
 // Members (the mount kind comes from ":GVP#"; an OnStep product name makes
 // DriverInfo say "ON_STEP", any other says "Meade"):
@@ -16,11 +25,18 @@
 //   RightAscension, Declination   ":GR#", ":GD#" (either precision is read;
 //                        a low-precision mount is switched to high with ":U#")
 //   SlewToCoordinatesAsync  ":Sr", ":Sd", ":MS#"; a refusal code raises
-//   SyncToCoordinates    ":Sr", ":Sd", ":CM#" (OnStep's "E" codes raise)
+//   SyncToCoordinates    ":Sr", ":Sd", ":CM#"; OnStep's "E" codes and its bare
+//                        "1" (parked or slewing, told by ":GU#") raise
 //   AbortSlew            ":Q#"
 //   Slewing              ":D#" (a bar while the mount slews)
-//   Tracking, AtPark, SideOfPier   OnStep's ":GU#"; Tracking put ":Te#"/":Td#"
-//   Park, UnPark, SetPark, FindHome   OnStep's ":hP#", ":hR#", ":hQ#", ":hC#"
+//   Tracking, AtPark, SideOfPier   OnStep's ":GU#"; Tracking put ":Te#"/":Td#".
+//                        A Meade handset that answers ":GW#" (Autostar II,
+//                        LX200GPS) tells its tracking there; its park state
+//                        is known after a Park or UnPark of this connection.
+//                        Where nothing tells them they raise.
+//   Park, UnPark, SetPark, FindHome   OnStep's ":hP#", ":hR#", ":hQ#", ":hC#";
+//                        Meade's ":hP#" (handsets with a product name), and on
+//                        handsets that answer ":GW#" ":hW#" (wake) and ":hS#"
 //   UTCDate              ":SG+00#", ":SL" UTC time, ":SC" UTC date
 //   SiteLatitude, SiteLongitude   ":Gt#"/":St", ":Gg#"/":Sg" (east positive here,
 //                        west positive on the line)
@@ -53,8 +69,11 @@ struct TLx200Address {
 TLx200Address ParseLx200Id(const std::string& id);
 
 // The longest wait for one reply, in milliseconds (the first silence
-// closes the line, so the GUI thread never waits longer than this at once).
+// closes the line).
 inline constexpr int kLx200ReplyLimitMs = 600;
+// The longest wait for the first reply of a connect, and for a network
+// port to take the connection: handsets wake slowly.
+inline constexpr int kLx200FirstReplyLimitMs = 3000;
 
 // Registers the "LX200:" identifiers with the driver registry (once).
 void RegisterLx200Drivers();

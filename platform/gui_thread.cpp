@@ -1,6 +1,7 @@
 #include "platform/gui_thread.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QThread>
 
 #include <condition_variable>
@@ -70,6 +71,28 @@ void PostToGuiThread(std::function<void()> fn) {
 
 void ProcessMessages() {
   if (IsGuiThread() && QCoreApplication::instance()) QCoreApplication::processEvents();
+}
+
+void TCompletion::Complete() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_.store(true, std::memory_order_release);
+  }
+  signal_.notify_all();
+  // A GUI thread waiting in its event loop wakes for the posted event.
+  if (QCoreApplication::instance()) PostToGuiThread([] {});
+}
+
+void TCompletion::Wait() {
+  if (Done()) return;
+  if (QCoreApplication::instance() && IsGuiThread()) {
+    // Each pass handles what arrived and sleeps until the next event; the
+    // completion posts one, so the check below runs right after it.
+    while (!Done()) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return;
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  signal_.wait(lock, [this] { return Done(); });
 }
 
 }  // namespace platform

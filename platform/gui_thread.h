@@ -5,7 +5,10 @@
 // messages (ProcessMessages).
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 namespace platform {
 
@@ -23,5 +26,27 @@ void PostToGuiThread(std::function<void()> fn);
 
 // Handles pending events of the GUI thread (no-op elsewhere).
 void ProcessMessages();
+
+// The end of a piece of work another thread does for the caller (a device's
+// reply, say). The worker calls Complete once; the caller Waits. On the GUI
+// thread the wait handles the thread's events meanwhile (input, timers,
+// painting), so the program stays usable however long the work takes; the
+// caller must expect anything the GUI can do to happen during the wait,
+// including a nested wait. On other threads Wait simply blocks. The waiter
+// may return before Complete has: both threads share the object's ownership
+// (a shared pointer) so that it outlives the call.
+class TCompletion {
+ public:
+  // Any thread, once: marks the work done and wakes the waiting thread.
+  void Complete();
+  bool Done() const { return done_.load(std::memory_order_acquire); }
+  // Returns once Complete has been called.
+  void Wait();
+
+ private:
+  std::atomic<bool> done_{false};
+  std::mutex mutex_;
+  std::condition_variable signal_;
+};
 
 }  // namespace platform

@@ -25,7 +25,7 @@ bool IsLx200Command(std::string_view c) {
   return true;
 }
 
-TLx200Reply Lx200ReplyOf(std::string_view c) {
+TLx200Reply Lx200ReplyOf(std::string_view c, bool onStep) {
   // The code without the frame.
   if (c.size() >= 2 && c.front() == ':') c.remove_prefix(1);
   if (!c.empty() && c.back() == '#') c.remove_suffix(1);
@@ -45,8 +45,8 @@ TLx200Reply Lx200ReplyOf(std::string_view c) {
         return TLx200Reply::None;
       return TLx200Reply::Bool;  // OnStep's :Te# :Td# :To# :Tr# :Tn# :T1# :T2#
     case 'h':
-      if (c == "hP" || c == "hQ" || c == "hR") return TLx200Reply::Bool;
-      return TLx200Reply::None;  // :hF# :hC# :hS#
+      if (onStep && (c == "hP" || c == "hQ" || c == "hR")) return TLx200Reply::Bool;
+      return TLx200Reply::None;  // :hF# :hC# :hS# :hW#, and Meade's :hP#
     case 'A':
       if (c.size() == 2 && (IsDigit(c[1]) || c[1] == '+' || c[1] == 'W')) return TLx200Reply::Bool;
       return c.size() == 2 && c[1] == '?' ? TLx200Reply::Text : TLx200Reply::None;  // :AA# :AL# :AP#
@@ -59,7 +59,8 @@ TLx200Reply Lx200ReplyOf(std::string_view c) {
       if (c.size() == 2 && IsDigit(c[1])) return TLx200Reply::None;  // site select
       return TLx200Reply::Text;
     case 'C':
-      return c == "CS" ? TLx200Reply::None : TLx200Reply::Text;  // :CM# answers a text
+      if (c == "CM") return TLx200Reply::Sync;
+      return c == "CS" ? TLx200Reply::None : TLx200Reply::Text;
     case '$':
       if (c == "$QZ?") return TLx200Reply::Text;
       if (StartsWith(c, "$QZ")) return TLx200Reply::None;
@@ -108,6 +109,13 @@ void TLx200Framer::Take(char c) {
       // Meade's two lines after "1": "Updating Planetary Data#" and a line of blanks.
       if (c == '#' && ++hashes_ == 2) state_ = State::Done;
       else if (text_.size() >= 2 * limit_) state_ = State::Garbled;
+      return;
+    case TLx200Reply::Sync:
+      // A lone first digit may be all there is (OnStep's refusal); any
+      // further byte makes the reply a text up to its "#".
+      if (c == '#') state_ = State::Done;
+      else if (text_.size() >= limit_) state_ = State::Garbled;
+      else state_ = text_.size() == 1 && (c == '0' || c == '1') ? State::Tail : State::Partial;
       return;
   }
 }
@@ -233,6 +241,96 @@ std::string_view Lx200Unframed(std::string_view reply) {
 
 bool ParseLx200Number(std::string_view reply, double& value) {
   return ParseDouble(Lx200Unframed(reply), value) && std::isfinite(value);
+}
+
+// --- Reply checks ------------------------------------------------------------------
+
+bool IsLx200Query(std::string_view c) {
+  if (c.size() < 3 || c.front() != ':') return false;
+  c.remove_prefix(1);
+  if (c.back() == '#') c.remove_suffix(1);
+  return c[0] == 'G' || c[0] == 'V' || c == "D" || c == "$QZ?";
+}
+
+namespace {
+
+// A sexagesimal reply within [lo, hi] (`hiOpen`: below hi).
+bool SexagesimalIn(std::string_view r, double lo, double hi, bool hiOpen) {
+  double v = 0;
+  return ParseLx200Sexagesimal(r, v) && v >= lo && (hiOpen ? v < hi : v <= hi);
+}
+
+// A whole number with an optional sign, within [lo, hi].
+bool WholeIn(std::string_view r, double lo, double hi) {
+  while (!r.empty() && r.front() == ' ') r.remove_prefix(1);
+  std::string_view digits = r;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+  if (digits.empty() || digits.size() > 9) return false;
+  for (char ch : digits)
+    if (!IsDigit(ch)) return false;
+  double v = 0;
+  return ParseLx200Number(r, v) && v >= lo && v <= hi;
+}
+
+bool Printable(std::string_view r) {
+  for (char ch : r) {
+    const unsigned char u = static_cast<unsigned char>(ch);
+    if (u < 0x20 || u > 0x7e) return false;
+  }
+  return true;
+}
+
+// "MM/DD/YY" with a month 1-12 and a day 1-31.
+bool DateValid(std::string_view r) {
+  if (r.size() != 8 || r[2] != '/' || r[5] != '/') return false;
+  for (std::size_t i : {0u, 1u, 3u, 4u, 6u, 7u})
+    if (!IsDigit(r[i])) return false;
+  const int month = (r[0] - '0') * 10 + (r[1] - '0'), day = (r[3] - '0') * 10 + (r[4] - '0');
+  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
+
+}  // namespace
+
+bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
+  std::string_view c = command;
+  if (c.size() >= 2 && c.front() == ':' && c.back() == '#') c = c.substr(1, c.size() - 2);
+  // Every reply read here ends in its one "#"; its body is checked.
+  const std::string_view r = Lx200Unframed(reply);
+  const bool framed = !reply.empty() && reply.back() == '#' && r.find('#') == std::string_view::npos;
+  if (c == "GR" || c == "GS" || c == "GL") return framed && SexagesimalIn(r, 0, 24, true);
+  if (c == "GD" || c == "Gt") return framed && SexagesimalIn(r, -90, 90, false);
+  if (c == "Gg") return framed && SexagesimalIn(r, -180, 360, false);
+  if (c == "GC") return framed && DateValid(r);
+  if (c == "VW") return framed && WholeIn(r, 0, 2147483647.0);
+  if (c == "VS") {
+    double v = 0;
+    return framed && ParseLx200Number(r, v) && v >= 0;
+  }
+  if (c == "VR") {
+    const auto comma = r.find(',');
+    return framed && comma != std::string_view::npos && WholeIn(r.substr(0, comma), -32768, 32767) &&
+           WholeIn(r.substr(comma + 1), 0, 32767);
+  }
+  if (c.size() > 2 && c.substr(0, 2) == "VR") return framed && WholeIn(r, -32768, 32767);
+  if (c == "GU" || c == "$QZ?") return framed && Printable(r);
+  if (c == "GW") return framed && r.size() >= 2 && Printable(r) && (r[1] == 'T' || r[1] == 'N');
+  return true;
+}
+
+std::string Lx200Printable(std::string_view reply) {
+  std::string out;
+  for (char ch : reply.substr(0, 40)) {
+    const unsigned char u = static_cast<unsigned char>(ch);
+    if (u >= 0x20 && u <= 0x7e) {
+      out += ch;
+    } else {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\x%02X", u);
+      out += b;
+    }
+  }
+  if (reply.size() > 40) out += "...";
+  return out;
 }
 
 }  // namespace platform

@@ -4,11 +4,12 @@
 // writers of the numbers inside commands and replies. No input or output
 // happens here; platform/automation_lx200.h drives a real line with it.
 //
-// A command is ":" + code + parameters + "#". Replies come in four shapes:
+// A command is ":" + code + parameters + "#". Replies come in these shapes:
 // nothing at all (moves, stops, rates), one digit without a frame
 // ("0"/"1" for the set commands and OnStep's yes/no commands), text ended by
-// "#" (every get), and the goto reply: "0" for a slew begun, else a code
-// digit that Meade mounts follow with a message ended by "#".
+// "#" (every get), the goto reply: "0" for a slew begun, else a code digit
+// that Meade mounts follow with a message ended by "#", and the sync reply:
+// text ended by "#", or OnStep's bare refusal digit.
 #pragma once
 
 #include <cstddef>
@@ -24,11 +25,31 @@ enum class TLx200Reply {
   Text,  // text ended by "#"
   Goto,  // "0", or a code digit and an optional message ended by "#"
   Date,  // ":SC": "0", or "1" and (Meade) two optional lines ended by "#"
+  Sync,  // ":CM#": text ended by "#", or a bare "0"/"1" (OnStep refusing)
 };
 
-// The reply shape of `command` (":GR#", ":Sr12:00:00#", ...). A command
-// this table does not know gets Text.
-TLx200Reply Lx200ReplyOf(std::string_view command);
+// The reply shape of `command` (":GR#", ":Sr12:00:00#", ...) on an OnStep
+// controller, or with `onStep` false on a Meade handset (whose park, wake
+// and set-park commands answer nothing). A command this table does not
+// know gets Text.
+TLx200Reply Lx200ReplyOf(std::string_view command, bool onStep = true);
+
+// True for a command that only asks (":G..", ":V..", ":D#", ":$QZ?#"):
+// asking it again changes nothing on the mount.
+bool IsLx200Query(std::string_view command);
+
+// True when `reply` (as the mount sent it, "#" included) has the form and
+// range the reply to `command` must have: right ascension and sidereal or
+// local time 0-24 h, declination and latitude within ±90°, longitude within
+// -180° to 360° (either convention), a date MM/DD/YY, the worm period a
+// whole number of steps, the step rate a number not below 0, PEC entries
+// whole numbers (":VR#" with their index), status letters printable.
+// Replies to commands not named here are taken as they come.
+bool Lx200ReplyValid(std::string_view command, std::string_view reply);
+
+// The reply as text for a message: printable characters kept, any other
+// byte written as \xNN, at most 40 characters.
+std::string Lx200Printable(std::string_view reply);
 
 // True for a command the line may carry: ":" ... "#", 3 to 40 characters,
 // printable ASCII, no "#" inside.

@@ -27,6 +27,9 @@ class ITelescopeHost {
   virtual void SetAcceptAlignEnabled(bool) {}
   // The telescope marker moved: the main chart is to be redrawn.
   virtual void ChartNeedsRedraw() {}
+  // False while the chart shows a stand-in place because the user has not
+  // chosen one (the status bar says "No observer location chosen").
+  virtual bool PlaceChosen() { return true; }
 };
 
 // The default host: copies the live record ObserverTime; epoch J2000.0

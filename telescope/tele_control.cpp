@@ -35,8 +35,6 @@ constexpr double kRateSteps[10] = {0, 0.5, 1, 2, 8, 16, 32, 60, 120, 240};
 
 TTeleControl* g_control = nullptr;
 
-std::string Trim(const std::string& s) { return TrimBlanks(s); }
-
 // An angle brought into (-π, π].
 double WrapPi(double a) {
   a = std::fmod(a, kTwoPi);
@@ -67,37 +65,6 @@ bool ParseSidereal(std::string s, double& out) {
 
 // A yes from the mount: "1" as the firmware sends it, or "1#".
 bool Yes(const std::string& reply) { return reply == "1" || reply == "1#"; }
-
-// The driver as the window's logic calls it: a call that finds the link
-// gone tells the logic once, then raises as before.
-class TLinkWatch : public platform::IAutomationObject {
- public:
-  TLinkWatch(platform::TAutomationRef inner, std::function<void(const std::string&)> lost)
-      : inner_(std::move(inner)), lost_(std::move(lost)) {}
-  TVariant Get(const std::string& m) override {
-    return Watched([&] { return inner_->Get(m); });
-  }
-  void Put(const std::string& m, const TVariant& v) override {
-    Watched([&] { inner_->Put(m, v); });
-  }
-  TVariant Invoke(const std::string& m, const platform::TVariantList& a) override {
-    return Watched([&] { return inner_->Invoke(m, a); });
-  }
-
- private:
-  template <class F>
-  auto Watched(F call) -> decltype(call()) {
-    try {
-      return call();
-    } catch (const platform::EAutomationLinkLost& e) {
-      lost_(e.what());
-      throw;
-    }
-  }
-
-  platform::TAutomationRef inner_;
-  std::function<void(const std::string&)> lost_;
-};
 
 }  // namespace
 
@@ -162,34 +129,22 @@ void TTeleControl::Log(const std::string& text) const {
   LogLines().AddLine(kPrefix + text);
 }
 
-void TTeleControl::OnLinkLost(const std::string& why) {
-  if (linkLost_) return;
-  linkLost_ = true;
-  lostReason_ = why;
-  // Handled once the operation that met the loss has returned.
-  QTimer::singleShot(0, this, [this] { HandleLinkLost(); });
-}
-
-void TTeleControl::HandleLinkLost() {
-  const std::string why = lostReason_;
-  linkLost_ = false;
-  lostReason_.clear();
-  if (!connected_) return;
-  Log("Error, connection lost");
-  Disconnect();
-  ui_.fault = why.empty() ? "Connection lost" : why;
-  emit changed();
-}
-
 void TTeleControl::LogFailure(const std::string& member, const std::exception& e) const {
+  // A call that a disconnect ended, or one of a connection already gone,
+  // has nothing to report.
+  if (!connected_ || dynamic_cast<const platform::EAutomationCancelled*>(&e)) return;
   Log("Warning, " + member + " failed: " + e.what());
+}
+
+platform::TAutomationRef TTeleControl::Drv() const {
+  if (!driver_) throw platform::EAutomationCancelled("Not connected");
+  return driver_;
 }
 
 bool TTeleControl::GetBool(const std::string& member, bool& out) {
   out = false;
-  if (!driver_) return false;
   try {
-    out = driver_->Get(member).AsBool();
+    out = Drv()->Get(member).AsBool();
     return true;
   } catch (const std::exception& e) {
     LogFailure(member, e);
@@ -198,9 +153,8 @@ bool TTeleControl::GetBool(const std::string& member, bool& out) {
 }
 
 bool TTeleControl::Command(const char* kind, const std::string& cmd, std::string* reply) {
-  if (!driver_) return false;
   try {
-    TVariant r = driver_->Invoke(kind, {TVariant(cmd), TVariant(true)});
+    TVariant r = Drv()->Invoke(kind, {TVariant(cmd), TVariant(true)});
     if (reply) *reply = r.AsString();
     return true;
   } catch (const std::exception& e) {
@@ -209,276 +163,9 @@ bool TTeleControl::Command(const char* kind, const std::string& cmd, std::string
   }
 }
 
-// --- Controls -------------------------------------------------------------------------
-
-void TTeleControl::SetConnectedControls() {
-  ui_.connect = false;
-  ui_.disconnect = true;
-  ui_.select = ui_.name = ui_.setTimeBox = ui_.latLongBox = false;
-  ui_.track = ui_.park = ui_.unpark = false;
-  emit changed();
-}
-
-void TTeleControl::SetDisconnectedControls() {
-  const std::string worm = ui_.wormRotationTime;
-  ui_ = TTeleControls{};
-  ui_.wormRotationTime = worm;
-  useAssist = false;
-  useRefracted = false;
-  emit changed();
-}
-
-// --- Connection ---------------------------------------------------------------------------
-
-void TTeleControl::SelectClick() {
-  name = platform::ChooseDriver("Telescope", name);
-  emit changed();
-}
-
-void TTeleControl::ConnectClick() {
-  if (connected_ || Trim(name).empty()) return;
+void TTeleControl::Succeeded() {
+  if (ui_.fault.empty()) return;
   ui_.fault.clear();
-  // 1. A fresh driver object, connected and read back.
-  platform::TAutomationRef raw = platform::ConnectDriver(name);
-  if (!raw) {
-    Log("Connect failed");
-    return;
-  }
-  linkLost_ = false;
-  driver_ = std::make_shared<TLinkWatch>(std::move(raw), [this](const std::string& why) { OnLinkLost(why); });
-  // 2. Connected: the chart runs at real time, its clock menus are locked.
-  connected_ = true;
-  host_->RealTime();
-  host_->SetTimeAndLocationMenusEnabled(false);
-  host_->SetGotoHereEnabled(true);
-  // 3. Mount kind from the driver's description.
-  std::string info;
-  try {
-    info = driver_->Get("DriverInfo").AsString();
-  } catch (const std::exception& e) {
-    LogFailure("DriverInfo", e);
-  }
-  const std::string upper = UpperCaseStr(info);
-  lx200_ = upper.find("AUTOSTAR") != std::string::npos || upper.find("MEADE") != std::string::npos;
-  onStep_ = upper.find("ON_STEP") != std::string::npos;
-  if (onStep_) lx200_ = true;
-  // 4. Probe the LX200 command set. A mount that refuses it is no LX200
-  //    mount, and then neither OnStep nor Autostar.
-  bool probed = true;
-  for (const char* cmd : {":GL#", ":GC#"}) {
-    try {
-      driver_->Invoke("CommandString", {TVariant(cmd), TVariant(true)});
-    } catch (const std::exception&) {
-      probed = false;
-      break;
-    }
-  }
-  if (probed) {
-    Log("Connect, Autostar compatible: (" + info + ")");
-  } else {
-    lx200_ = false;
-    Log("Connect: " + info);
-  }
-  onStep_ = onStep_ && lx200_;
-  autostarNotOnStep_ = lx200_ && !onStep_;
-  // 5. Poll and goto state.
-  timer1_.start();
-  gotoInProgress_ = false;
-  gotoEnd_ = platform::TimeGetTime();
-  SetConnectedControls();
-  // 6.-9. Capabilities, refraction, equatorial system, sync.
-  ReadCapabilities();
-  // 10. Time and site.
-  if (setTime) {
-    try {
-      const double now = platform::SystemClockUnixSeconds();
-      driver_->Put("UTCDate", TVariant(platform::TAutomationDate{now}));
-      const platform::SYSTEMTIME st = platform::GetSystemTimeUTC();
-      char text[64];
-      std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
-                    st.wMinute, st.wSecond);
-      Log(std::string("Set Date/Time: ") + text + " UT");
-    } catch (const std::exception&) {
-      Log("Warning, failed to set Date/Time");
-    }
-  }
-  if (setLatLong) {
-    const TObserverTime& o = Obs();
-    // The record holds west-positive longitude in radians; drivers take
-    // east-positive degrees in -180..180.
-    double east = -o.Longitude / kRadPerDeg;
-    east = std::fmod(east, 360.0);
-    if (east > 180.0) east -= 360.0;
-    if (east <= -180.0) east += 360.0;
-    try {
-      driver_->Put("SiteLongitude", TVariant(east));
-      driver_->Put("SiteLatitude", TVariant(o.Latitude / kRadPerDeg));
-      Log("Set Latitude/Longitude");
-    } catch (const std::exception& e) {
-      LogFailure("Set Latitude/Longitude", e);
-    }
-  }
-  // 11. The pointing model starts switched off.
-  useAssist = false;
-  ui_.useAssistEnabled = true;
-  // 12. OnStep: PEC data and the OnStep controls.
-  if (onStep_) {
-    ReadOnStepPec();
-    if (!connected_) return;
-    ui_.polarHome = ui_.align = ui_.trackRate = true;
-    ui_.pecClear = ui_.pecBack = ui_.pecFwd = ui_.pecExport = ui_.pecImport = PecUsable();
-  }
-  emit changed();
-}
-
-void TTeleControl::ReadCapabilities() {
-  struct Cap {
-    const char* member;
-    bool TTeleControls::*button;
-    const char* line;
-  };
-  static const Cap caps[] = {{"CanSetTracking", &TTeleControls::track, "Can set Tracking"},
-                             {"CanFindHome", &TTeleControls::findHome, "Can find Home"},
-                             {"CanPark", &TTeleControls::park, "Can Park"},
-                             {"CanUnpark", &TTeleControls::unpark, "Can Un-Park"},
-                             {"CanSetPark", &TTeleControls::setPark, "Can set Park"}};
-  for (const Cap& c : caps) {
-    bool v = false;
-    GetBool(c.member, v);
-    ui_.*c.button = v;
-    if (v) Log(c.line);
-  }
-  try {
-    const bool does = driver_->Get("DoesRefraction").AsBool();
-    useRefracted = !does;
-    Log(does ? "Does Refraction" : "Doesn't do Refraction");
-  } catch (const std::exception&) {
-    Log("Unknown Refraction");
-  }
-  ui_.useRefractedEnabled = false;
-  int sys = 0;
-  try {
-    sys = driver_->Get("EquatorialSystem").AsInt();
-  } catch (const std::exception& e) {
-    LogFailure("EquatorialSystem", e);
-  }
-  if (sys < 0 || sys > 4) sys = 0;
-  static const char* labels[] = {"(Unknown, assuming LocalTopocentric)", "(Local Topocentric)", "(J2000.0)",
-                                 "(J2050.0", "(B1950)"};
-  static const char* hints[] = {"", "", "Local Topocentric, precessed to J2000.0",
-                                "Local Topocentric, precessed to J2050.0", "Local Topocentric, precessed to B1950"};
-  ui_.coordinateType = labels[sys];
-  ui_.coordinateHint = hints[sys];
-  eqSystem_ = sys == 0 ? 1 : sys;
-  GetBool("CanSync", canSync_);
-  if (canSync_) {
-    Log("Can sync. Coordinates");
-    host_->SetSyncHereEnabled(true);
-  }
-}
-
-bool TTeleControl::Disconnect() {
-  const bool named = !Trim(name).empty();
-  if (!named || !connected_) return named;
-  ui_.wormRotationTime = "240";
-  SetDisconnectedControls();
-  connected_ = lx200_ = onStep_ = autostarNotOnStep_ = false;
-  gotoInProgress_ = false;
-  pulseBusy_ = false;
-  slewTag_ = 0;
-  hold_ = alignLeft_ = 0;
-  lstValid_ = false;
-  timer1_.stop();
-  gotoTimer_.stop();
-  slewTimer_.stop();
-  pulseTimer_.stop();
-  if (driver_) {
-    try {
-      driver_->Put("Connected", TVariant(false));
-    } catch (const std::exception&) {
-      // The link may already be gone; the object is released in any case.
-    }
-  }
-  driver_.reset();
-  host_->SetGotoHereEnabled(false);
-  host_->SetSyncHereEnabled(false);
-  host_->SetAcceptAlignEnabled(false);
-  host_->SetTimeAndLocationMenusEnabled(true);
-  Log("Disconnect");
-  emit changed();
-  return named;
-}
-
-// --- The 900 ms poll ---------------------------------------------------------------------
-
-void TTeleControl::Timer1Timer() {
-  // 1. Held after sync, park and alignment commands.
-  if (hold_ >= 1) {
-    hold_ -= 2;
-    return;
-  }
-  // A link found lost by the last operation.
-  if (linkLost_) {
-    HandleLinkLost();
-    return;
-  }
-  // 2. Nothing connected.
-  if (!connected_) {
-    timer1_.stop();
-    ui_.connectedShape = ui_.trackingShape = ui_.gotoShape = ui_.parkedShape = ui_.parkingShape =
-        ui_.parkFailedShape = ui_.pecShape = TShape::ButtonFace;
-    emit changed();
-    return;
-  }
-  // 3. The driver reports the link lost: a full disconnect.
-  bool linked = false;
-  try {
-    linked = driver_->Get("Connected").AsBool();
-  } catch (const std::exception& e) {
-    LogFailure("Connected", e);
-    return;
-  }
-  if (!linked || linkLost_) {
-    // The link went away under us (a server or cable lost): told once, as
-    // the disconnect that follows stops the poll.
-    linkLost_ = true;
-    HandleLinkLost();
-    return;
-  }
-  // 4. The mount is busy storing PEC data.
-  if (uint32_t(platform::TimeGetTime() - lastPecWrite_) < 4000) return;
-  // 5. Shapes.
-  ui_.connectedShape = TShape::Green;
-  bool tracking = false;
-  GetBool("Tracking", tracking);
-  ui_.trackingShape = tracking ? TShape::Green : TShape::ButtonFace;
-  // 6. OnStep status and PEC.
-  if (onStep_) PollOnStep(tracking);
-  // 7. Position; a move redraws the chart's marker.
-  double ra = 0, dec = 0;
-  if (ReadPosition(ra, dec)) {
-    if (ra != ra_[1] || dec != dec_[1]) host_->ChartNeedsRedraw();
-    ra_[0] = ra;
-    dec_[0] = dec;
-  }
-  // 8. A goto whose slew has ended starts settling.
-  if (gotoInProgress_) {
-    bool slewing = true;
-    if (GetBool("Slewing", slewing) && !slewing && !gotoTimer_.isActive()) gotoTimer_.start();
-  }
-  ui_.gotoShape = gotoInProgress_ ? TShape::Green : TShape::ButtonFace;
-  // 9. History.
-  for (int i = 3; i >= 1; --i) {
-    ra_[size_t(i)] = ra_[size_t(i - 1)];
-    dec_[size_t(i)] = dec_[size_t(i - 1)];
-  }
-  emit changed();
-}
-
-void TTeleControl::GotoTimerTimer() {
-  gotoInProgress_ = false;
-  gotoEnd_ = platform::TimeGetTime();
-  gotoTimer_.stop();
   emit changed();
 }
 
@@ -491,11 +178,12 @@ double TTeleControl::DriverEpochJD() const {
 }
 
 bool TTeleControl::ReadPosition(double& ra, double& dec) {
+  TTalk talk(*this);
   try {
-    ra = driver_->Get("RightAscension").AsDouble() * 15.0 * kRadPerDeg;
-    dec = driver_->Get("Declination").AsDouble() * kRadPerDeg;
+    ra = Drv()->Get("RightAscension").AsDouble() * 15.0 * kRadPerDeg;
+    dec = Drv()->Get("Declination").AsDouble() * kRadPerDeg;
   } catch (const std::exception&) {
-    Log("Get telescope Coordinates failed");
+    if (talk.Live()) Log("Get telescope Coordinates failed");
     return false;
   }
   if (!std::isfinite(ra) || !std::isfinite(dec)) {
@@ -544,22 +232,27 @@ void TTeleControl::ToDriver(double& ra, double& dec) {
 
 bool TTeleControl::GotoRaDec(double ra, double dec) {
   if (!connected_) return false;
+  TTalk talk(*this);
   targetRa_ = ra;
   targetDec_ = dec;
   ToDriver(ra, dec);
+  if (!talk.Live()) return false;
   bool async = false;
   GetBool("CanSlewAsync", async);
+  if (!talk.Live()) return false;
   try {
-    driver_->Invoke(async ? "SlewToCoordinatesAsync" : "SlewToCoordinates",
-                    {TVariant(ra / kRadPerDeg / 15.0), TVariant(dec / kRadPerDeg)});
+    Drv()->Invoke(async ? "SlewToCoordinatesAsync" : "SlewToCoordinates",
+                  {TVariant(ra / kRadPerDeg / 15.0), TVariant(dec / kRadPerDeg)});
   } catch (const std::exception& e) {
+    if (!talk.Live()) return false;
     // A refused goto (a parked mount, a target the mount will not take).
     LogFailure("Goto", e);
     ui_.fault = std::string("Goto failed: ") + e.what();
     emit changed();
     return false;
   }
-  ui_.fault.clear();
+  if (!talk.Live()) return false;
+  Succeeded();
   gotoInProgress_ = true;
   gotoTimer_.stop();
   emit changed();
@@ -567,15 +260,23 @@ bool TTeleControl::GotoRaDec(double ra, double dec) {
 }
 
 bool TTeleControl::SyncRaDec(double ra, double dec) {
+  TTalk talk(*this);
   ToDriver(ra, dec);
-  if (!connected_) return false;
+  if (!connected_ || !talk.Live()) return false;
   hold_ = 10;
   try {
-    driver_->Invoke("SyncToCoordinates", {TVariant(ra / kRadPerDeg / 15.0), TVariant(dec / kRadPerDeg)});
+    Drv()->Invoke("SyncToCoordinates", {TVariant(ra / kRadPerDeg / 15.0), TVariant(dec / kRadPerDeg)});
+    if (!talk.Live()) return false;
     Log("Syncing to Coordinates");
+    Succeeded();
     return true;
-  } catch (const std::exception&) {
-    Log("Warning, Syncing to Coordinates?");
+  } catch (const std::exception& e) {
+    if (!talk.Live() || dynamic_cast<const platform::EAutomationCancelled*>(&e)) return false;
+    // A sync the mount refuses (a parked or slewing mount): the line says
+    // why, the window too; the mount keeps its position.
+    Log(std::string("Warning, Syncing to Coordinates? ") + e.what());
+    ui_.fault = std::string("Sync failed: ") + e.what();
+    emit changed();
     return false;
   }
 }
@@ -599,14 +300,17 @@ uint32_t TTeleControl::MsSinceGotoDone() const {
 
 double TTeleControl::LocalSidereal() {
   if (onStep_ && connected_) {
-    // The chart asks on every redraw: a reading less than a second old is
-    // carried forward at the sidereal rate instead of asking the mount again.
+    // A reading less than a second old is carried forward at the sidereal
+    // rate instead of asking the mount again.
     const uint32_t now = platform::TimeGetTime();
     const uint32_t age = now - lstTick_;
     if (lstValid_ && age < 1000) return Wrap2Pi(lst_ + age * (kTwoPi * 1.00273790935 / 86400000.0));
+    TTalk talk(*this);
     std::string reply;
     double lst = 0;
-    if (Command("CommandString", ":GS#", &reply) && ParseSidereal(reply, lst)) {
+    const bool read = Command("CommandString", ":GS#", &reply) && ParseSidereal(reply, lst);
+    if (!talk.Live()) return Obs().LocalSidereal;
+    if (read) {
       lst_ = lst;
       lstTick_ = now;
       lstValid_ = true;
@@ -624,7 +328,7 @@ int TTeleControl::PierSide() {
   if (pier == TPierChoice::FromDriver) {
     if (!connected_) return 0;
     try {
-      const int side = driver_->Get("SideOfPier").AsInt();
+      const int side = Drv()->Get("SideOfPier").AsInt();
       return side == 0 ? -1 : side == 1 ? 1 : 0;
     } catch (const std::exception& e) {
       LogFailure("SideOfPier", e);
@@ -637,8 +341,10 @@ int TTeleControl::PierSide() {
 void TTeleControl::GetPointingCorrection(double ra, double dec, double& dHa, double& dDec) {
   dHa = dDec = 0;
   if (!assist_) return;
+  TTalk talk(*this);
   const double ha = WrapPi(LocalSidereal() - ra);
   const int side = PierSide();
+  if (!talk.Live() && connected_) return;
   if (side == 0) {
     Log("Warning, Pier-Side unknown");
     return;
@@ -647,71 +353,76 @@ void TTeleControl::GetPointingCorrection(double ra, double dec, double& dHa, dou
   assist_->ApplyModel(side, ha, dec, dHa, dDec);
 }
 
+void TTeleControl::ChartPointingCorrection(double ra, double dec, double& dHa, double& dDec) {
+  dHa = dDec = 0;
+  if (!assist_ || !connected_) return;
+  // The mount's sidereal time as last read, carried forward; else the chart's.
+  const double now = lstValid_ && onStep_
+                         ? Wrap2Pi(lst_ + uint32_t(platform::TimeGetTime() - lstTick_) *
+                                              (kTwoPi * 1.00273790935 / 86400000.0))
+                         : Obs().LocalSidereal;
+  const int side = pier == TPierChoice::FromDriver ? polledPier_ : pier == TPierChoice::East ? -1 : 1;
+  if (side == 0) return;  // the poll has told the log
+  assist_->latitude = SiteLatitude();
+  assist_->ApplyModel(side, WrapPi(now - ra), dec, dHa, dDec);
+}
+
 // --- Parking, homing, tracking, alignment ---------------------------------------------------
 
-void TTeleControl::SetParkButton1Click() {
-  if (!connected_) return;
-  bool can = false;
-  GetBool("CanSetPark", can);
-  if (!can) return;
-  hold_ = 6;
-  try {
-    driver_->Invoke("SetPark", {});
-    Log("Setting Park position");
-  } catch (const std::exception&) {
-    Log("Setting Park position failed");
+bool TTeleControl::Act(const char* can, const char* member, const char* done, const char* failed) {
+  if (!connected_) return false;
+  TTalk talk(*this);
+  if (can) {
+    bool allowed = false;
+    GetBool(can, allowed);
+    if (!allowed || !talk.Live()) return false;
   }
+  if (can) hold_ = 6;
+  try {
+    Drv()->Invoke(member, {});
+    if (!talk.Live()) return false;
+    Log(done);
+    Succeeded();
+    return true;
+  } catch (const std::exception& e) {
+    if (!talk.Live()) return false;
+    if (failed) Log(failed);
+    else LogFailure(member, e);
+    return false;
+  }
+}
+
+void TTeleControl::SetParkButton1Click() {
+  Act("CanSetPark", "SetPark", "Setting Park position", "Setting Park position failed");
 }
 
 void TTeleControl::ParkButton1Click() {
-  if (!connected_) return;
-  bool can = false;
-  GetBool("CanPark", can);
-  if (!can) return;
-  hold_ = 6;
-  try {
-    driver_->Invoke("Park", {});
-    Log("Moving to Park position");
-  } catch (const std::exception&) {
-    Log("Park command timed-out waiting for response");
-  }
+  Act("CanPark", "Park", "Moving to Park position", "Park command timed-out waiting for response");
 }
 
 void TTeleControl::UnParkButton1Click() {
-  if (!connected_) return;
-  bool can = false;
-  GetBool("CanUnpark", can);
-  if (!can) return;
-  hold_ = 6;
-  try {
-    driver_->Invoke("UnPark", {});
-    Log("Returning to operation from Park position");
-  } catch (const std::exception& e) {
-    LogFailure("UnPark", e);
-  }
+  Act("CanUnpark", "UnPark", "Returning to operation from Park position", nullptr);
 }
 
 void TTeleControl::PolarHomeButton1Click() {
   if (!connected_) return;
-  if (Command("CommandBlind", ":hF#")) Log("Reset mount to CWD Home position");
-}
-
-void TTeleControl::FindHomeButton1Click() {
-  if (!connected_) return;
-  try {
-    driver_->Invoke("FindHome", {});
-    Log("Finding the Home position");
-  } catch (const std::exception& e) {
-    LogFailure("FindHome", e);
+  TTalk talk(*this);
+  if (Command("CommandBlind", ":hF#") && talk.Live()) {
+    Log("Reset mount to CWD Home position");
+    Succeeded();
   }
 }
 
+void TTeleControl::FindHomeButton1Click() { Act(nullptr, "FindHome", "Finding the Home position", nullptr); }
+
 void TTeleControl::TrackButton1Click() {
   if (!connected_) return;
+  TTalk talk(*this);
   bool t = false;
-  if (!GetBool("Tracking", t)) return;
+  if (!GetBool("Tracking", t) || !talk.Live()) return;
   try {
-    driver_->Put("Tracking", TVariant(!t));
+    Drv()->Put("Tracking", TVariant(!t));
+    if (talk.Live()) Succeeded();
   } catch (const std::exception& e) {
     LogFailure("Tracking", e);
   }
@@ -727,9 +438,12 @@ void TTeleControl::TrackSlowerClick() {
 
 void TTeleControl::AlignStartClick() {
   if (!connected_ || !onStep_) return;
+  TTalk talk(*this);
   const int stars = std::clamp(alignStars, 1, 3);
   std::string reply;
-  if (Command("CommandString", ":A" + std::to_string(stars) + "#", &reply) && Yes(reply)) {
+  const bool yes = Command("CommandString", ":A" + std::to_string(stars) + "#", &reply) && Yes(reply);
+  if (!talk.Live()) return;
+  if (yes) {
     alignLeft_ = stars;
     hold_ = 2;
     Log("Align started");
@@ -741,9 +455,12 @@ void TTeleControl::AlignStartClick() {
 
 void TTeleControl::AcceptStarButton1Click() {
   if (!connected_ || !onStep_ || alignLeft_ < 1) return;
+  TTalk talk(*this);
   --alignLeft_;
   std::string reply;
-  if (Command("CommandString", ":A+#", &reply) && Yes(reply)) {
+  const bool yes = Command("CommandString", ":A+#", &reply) && Yes(reply);
+  if (!talk.Live()) return;
+  if (yes) {
     hold_ = 2;
     Log("Align star accepted");
     if (alignLeft_ == 0) {
@@ -780,16 +497,19 @@ bool TTeleControl::CanSetGuideRates() {
 
 bool TTeleControl::SetGuideRate(int step) {
   if (!connected_ || step < 1 || step > 9) return false;
+  TTalk talk(*this);
   bool can = false;
   GetBool("CanSetGuideRates", can);
+  if (!talk.Live()) return false;
   if (can) {
     double r = 0;
     try {
-      r = driver_->Get("GuideRateRightAscension").AsDouble();
+      r = Drv()->Get("GuideRateRightAscension").AsDouble();
     } catch (const std::exception&) {
-      Log("Setting Guide-Rate, value error");
+      if (talk.Live()) Log("Setting Guide-Rate, value error");
       return false;
     }
+    if (!talk.Live()) return false;
     if (guideUnit_ == -1) {
       // The driver's current rate taken as 1x sidereal names its unit.
       if (std::fabs(r - 60) < 3) guideUnit_ = 60;
@@ -802,16 +522,18 @@ bool TTeleControl::SetGuideRate(int step) {
       }
     }
     try {
-      driver_->Put("GuideRateRightAscension", TVariant(kRateSteps[step] * guideUnit_));
-      driver_->Put("GuideRateDeclination", TVariant(kRateSteps[step] * guideUnit_));
+      Drv()->Put("GuideRateRightAscension", TVariant(kRateSteps[step] * guideUnit_));
+      Drv()->Put("GuideRateDeclination", TVariant(kRateSteps[step] * guideUnit_));
     } catch (const std::exception&) {
-      Log("Setting Guide-Rate, error unexpected value");
+      if (talk.Live()) Log("Setting Guide-Rate, error unexpected value");
       return false;
     }
-    return true;
+    return talk.Live();
   }
   if (lx200_) {
-    if (!Command("CommandBlind", ":R" + std::to_string(step) + "#")) {
+    const bool sent = Command("CommandBlind", ":R" + std::to_string(step) + "#");
+    if (!talk.Live()) return false;
+    if (!sent) {
       Log("Setting Guide-Rate, value error");
       return false;
     }
@@ -835,6 +557,7 @@ int DirectionCode(char u) {
 
 void TTeleControl::StartMove(char direction) {
   if (!connected_) return;
+  TTalk talk(*this);
   const char u = char(std::toupper(static_cast<unsigned char>(direction)));
   const int code = DirectionCode(u);
   if (code < 0) return;
@@ -851,7 +574,7 @@ void TTeleControl::StartMove(char direction) {
   }
   slewTimer_.start(50);
   try {
-    driver_->Invoke("PulseGuide", {TVariant(int32_t(code)), TVariant(int32_t(45))});
+    Drv()->Invoke("PulseGuide", {TVariant(int32_t(code)), TVariant(int32_t(45))});
   } catch (const std::exception& e) {
     LogFailure("PulseGuide", e);
   }
@@ -862,9 +585,11 @@ void TTeleControl::SlewTimerTimer() {
     slewTimer_.stop();
     return;
   }
+  TTalk talk(*this);
   auto pulse = [&](int code) {
+    if (!talk.Live()) return;
     try {
-      driver_->Invoke("PulseGuide", {TVariant(int32_t(code)), TVariant(int32_t(45))});
+      Drv()->Invoke("PulseGuide", {TVariant(int32_t(code)), TVariant(int32_t(45))});
     } catch (const std::exception& e) {
       LogFailure("PulseGuide", e);
     }
@@ -877,6 +602,7 @@ void TTeleControl::SlewTimerTimer() {
 
 void TTeleControl::StopMove(char direction) {
   if (!connected_) return;
+  TTalk talk(*this);
   const char u = char(std::toupper(static_cast<unsigned char>(direction)));
   const char* word = u == 'E' ? "East" : u == 'N' ? "North" : u == 'S' ? "South" : u == 'W' ? "West"
                      : u == '?' ? "All Directions" : nullptr;
@@ -901,8 +627,10 @@ bool TTeleControl::CanPulseGuide() {
 
 void TTeleControl::PulseGuide(char direction, int ms) {
   if (!connected_) return;
+  TTalk talk(*this);
   bool can = false;
   GetBool("CanPulseGuide", can);
+  if (!talk.Live()) return;
   if (!can) {
     Log("Pulse Guiding, error not supported");
     return;
@@ -920,7 +648,7 @@ void TTeleControl::PulseGuide(char direction, int ms) {
       return;
     }
     try {
-      driver_->Invoke("PulseGuide", {TVariant(int32_t(code)), TVariant(int32_t(ms))});
+      Drv()->Invoke("PulseGuide", {TVariant(int32_t(code)), TVariant(int32_t(ms))});
     } catch (const std::exception& e) {
       LogFailure("PulseGuide", e);
     }
@@ -937,12 +665,16 @@ void TTeleControl::PulseGuide(char direction, int ms) {
   pulseBusy_ = true;
   pulseLetter_ = char(std::tolower(u));
   Command("CommandBlind", std::string(":M") + pulseLetter_ + "#");
+  if (!talk.Live()) return;
   pulseTimer_.start(ms);
 }
 
 void TTeleControl::PulseTimerTimer() {
   pulseTimer_.stop();
-  if (connected_ && pulseLetter_) Command("CommandBlind", std::string(":Q") + pulseLetter_ + "#");
+  if (connected_ && pulseLetter_) {
+    TTalk talk(*this);
+    Command("CommandBlind", std::string(":Q") + pulseLetter_ + "#");
+  }
   pulseBusy_ = false;
 }
 

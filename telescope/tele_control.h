@@ -7,6 +7,15 @@
 // "[Ascom.Telescope] ") and the operation goes on with a neutral value.
 // All calls run on the GUI thread. The four timers are QTimers owned here;
 // tests call the tick handlers directly.
+//
+// A call to a mount on a real line waits for its reply while the GUI thread
+// handles its events (platform/automation.h), so a timer, a click or a
+// Disconnect can come in the middle of any operation here. The logic keeps
+// itself sound through that: a poll never starts while another conversation
+// with the mount is unanswered and gives up its tick when another one ran
+// meanwhile; an operation stops quietly once its connection has ended; the
+// driver object stays alive across each call; the chart's pointing
+// correction talks to no mount (it uses what the poll last read).
 #pragma once
 
 #include <QObject>
@@ -23,7 +32,8 @@
 class TAssistModel;
 
 // Colours of the window's status shapes.
-enum class TShape : uint8_t { ButtonFace, Green, Yellow, Red, Maroon };
+// Unknown: the mount does not tell (drawn grey with a question mark).
+enum class TShape : uint8_t { ButtonFace, Green, Yellow, Red, Maroon, Unknown };
 
 // The enabled and checked states of the window's controls, mirrored by the form.
 struct TTeleControls {
@@ -35,9 +45,12 @@ struct TTeleControls {
   bool pecPlay = false, pecStop = false, pecRec = false, pecSave = false;
   bool useAssistEnabled = false, useRefractedEnabled = false;
   std::string coordinateType, coordinateHint;
-  // A fault of the mount told in the window (a refused goto, a lost
-  // connection); empty when there is none.
+  // A fault of the mount told in the window in red (a failed connect, a
+  // refused goto or sync, a lost connection); empty when there is none.
   std::string fault;
+  // What a long conversation is doing ("Reading the PEC table: 120 of
+  // 480"); empty when none runs.
+  std::string progress;
   std::string wormRotationTime = "240";
   TShape connectedShape = TShape::ButtonFace, trackingShape = TShape::ButtonFace,
          gotoShape = TShape::ButtonFace, parkedShape = TShape::ButtonFace,
@@ -76,8 +89,11 @@ class TTeleControl : public QObject {
   // --- Connection ------------------------------------------------------------
   void SelectClick();
   void ConnectClick();
-  // Disconnects; true when an identifier is set.
+  // Disconnects; true when an identifier is set. During a connect it ends
+  // the connect.
   bool Disconnect();
+  void DisconnectClick() { Disconnect(); }
+  bool Connecting() const { return connecting_; }
 
   // --- Service operations (no-ops with neutral results while disconnected) -----
   // Slews to (ra, dec), radians in the chart's epoch; false when the mount
@@ -90,6 +106,9 @@ class TTeleControl : public QObject {
   // Hour-angle and declination corrections (radians) of the pointing model
   // for (ra, dec); zero without a model or pier side.
   void GetPointingCorrection(double ra, double dec, double& dHa, double& dDec);
+  // The same for the chart, which draws often: from the sidereal time and
+  // pier side the poll last read, without asking the mount.
+  void ChartPointingCorrection(double ra, double dec, double& dHa, double& dDec);
   void AcceptStarButton1Click();
 
   // Parking, homing, tracking, alignment.
@@ -145,6 +164,8 @@ class TTeleControl : public QObject {
   double RightAscension() const { return ra_[0]; }
   double Declination() const { return dec_[0]; }
   int HoldCounter() const { return hold_; }
+  // Status polls that ran (ticks that talked to the mount).
+  int PollCount() const { return polls_; }
   int AlignStarsLeft() const { return alignLeft_; }
   double GuideRateUnit() const { return guideUnit_; }
   // The pier side of the driver or of the radio buttons: -1 east, +1 west, 0 unknown.
@@ -176,13 +197,25 @@ class TTeleControl : public QObject {
  private:
   void Log(const std::string& text) const;
   void LogFailure(const std::string& member, const std::exception& e) const;
+  // The driver, kept alive by the caller across a call; raises
+  // EAutomationCancelled when none is connected.
+  platform::TAutomationRef Drv() const;
   bool GetBool(const std::string& member, bool& out);
   bool Command(const char* kind, const std::string& cmd, std::string* reply = nullptr);
+  // A user's command went through: a fault told before goes.
+  void Succeeded();
+  // A user's command through driver member `member`, when capability `can`
+  // (if given) allows it; logs `done`, or `failed` (else the failure).
+  bool Act(const char* can, const char* member, const char* done, const char* failed);
+  void ConnectSteps();
+  void SetSiteAndTime();
+  void PollStatus();
   void SetConnectedControls();
   void SetDisconnectedControls();
   void ReadCapabilities();
-  void ReadOnStepPec();
-  void PollOnStep(bool tracking);
+  // Reads the mount's PEC table; false when the connection ended meanwhile.
+  bool ReadOnStepPec();
+  void PollOnStep(bool tracking, const std::string& status);
   bool ReadPosition(double& ra, double& dec);
   void ToDriver(double& ra, double& dec);
   double DriverEpochJD() const;
@@ -191,21 +224,55 @@ class TTeleControl : public QObject {
   // Entry `index` of the mount's table read into the copy here (kept as it
   // was when the reply holds no entry).
   void ReadPecEntry(int index);
-  // Lets the GUI paint and its timers run during a long run of commands.
-  void KeepResponsive();
+  // Shows "what: i of n" in the window, at most every 100 ms.
+  void ShowProgress(const std::string& what, int i, int n);
   // The driver found its link gone: told once, then a full disconnect.
   void OnLinkLost(const std::string& why);
   void HandleLinkLost();
   TObserverTime& Obs();
+
+  // One conversation with the mount (an operation that calls the driver):
+  // while one runs no poll starts. Live() says whether the connection it
+  // began on is still there. One begun while a driver call waits came from
+  // an event handled during the wait: it is counted in talkSerial_.
+  class TTalk {
+   public:
+    explicit TTalk(TTeleControl& t) : t_(t), session_(t.session_) {
+      ++t_.talking_;
+      if (t_.inCall_ > 0) ++t_.talkSerial_;
+    }
+    ~TTalk() { --t_.talking_; }
+    TTalk(const TTalk&) = delete;
+    TTalk& operator=(const TTalk&) = delete;
+    bool Live() const { return t_.connected_ && t_.session_ == session_; }
+    void Rebase() { session_ = t_.session_; }
+
+   private:
+    TTeleControl& t_;
+    uint64_t session_;
+  };
 
   ITelescopeHost* host_;
   std::unique_ptr<ITelescopeHost> defaultHost_;
   std::unique_ptr<TObserverTime> obs_;
   TAssistModel* assist_ = nullptr;
   platform::TAutomationRef driver_;
+  // The driver of a connect under way (a Disconnect ends it).
+  platform::TAutomationRef pending_;
   TTeleControls ui_;
   bool connected_ = false, lx200_ = false, onStep_ = false, autostarNotOnStep_ = false;
+  bool connecting_ = false, cancelConnect_ = false;
   bool canSync_ = false;
+  // Conversations running now, those begun during a driver call's wait,
+  // driver calls under way; connections made and ended.
+  int talking_ = 0, inCall_ = 0;
+  uint64_t talkSerial_ = 0, session_ = 0;
+  int polls_ = 0;
+  uint32_t progressTick_ = 0;
+  // Told once until it changes: the mount does not tell its tracking.
+  bool trackingUnknownTold_ = false;
+  // The pier side the poll last read (-1 east, +1 west, 0 unknown).
+  int polledPier_ = 0;
   bool gotoInProgress_ = false;
   uint32_t gotoEnd_ = 0, lastPecWrite_ = 0;
   int eqSystem_ = 1;
@@ -219,7 +286,6 @@ class TTeleControl : public QObject {
   int64_t wormPeriod_ = 0;
   double stepsPerSecond_ = 0;
   int pecLength_ = 240;
-  uint32_t responsiveTick_ = 0;
   bool linkLost_ = false;
   std::string lostReason_;
   std::vector<int16_t> pec_;

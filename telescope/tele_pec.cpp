@@ -1,7 +1,6 @@
 // The OnStep periodic-error-correction part of the telescope window's
 // logic: the table read from the mount, the status poll's PEC reading, the
 // plot, rotation, and the two file formats.
-#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 
@@ -16,6 +15,9 @@
 namespace {
 
 bool HasAny(const std::string& s, const char* letters) { return s.find_first_of(letters) != std::string::npos; }
+
+// A reply quoted in a log line.
+std::string Printable(const std::string& reply) { return "\"" + platform::Lx200Printable(reply) + "\""; }
 
 // An entry the mount sent: "+012", "-5#", "7" (16-bit range). Replies are
 // read with or without their closing "#": OnStep's yes/no answers carry
@@ -42,49 +44,60 @@ void TTeleControl::ReadPecEntry(int index) {
     pec_[size_t(index)] = v;
 }
 
-void TTeleControl::KeepResponsive() {
-  // Long command runs (the whole PEC table over a slow line) let the GUI
-  // paint and its timers run now and then; user input waits, so nothing can
-  // close the connection under the loop's feet without the loop seeing it.
+void TTeleControl::ShowProgress(const std::string& what, int i, int n) {
   const uint32_t now = platform::TimeGetTime();
-  if (uint32_t(now - responsiveTick_) < 200) return;
-  responsiveTick_ = now;
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (i > 0 && i < n && uint32_t(now - progressTick_) < 100) return;
+  progressTick_ = now;
+  ui_.progress = i < n ? what + ": " + std::to_string(i) + " of " + std::to_string(n) : std::string();
+  emit changed();
 }
 
-void TTeleControl::ReadOnStepPec() {
+bool TTeleControl::ReadOnStepPec() {
+  TTalk talk(*this);
   std::string w, s;
   double worm = 0, sps = 0;
   // The worm period is a long ("009600#"), the step rate a decimal
   // ("80.000000#") on the firmware; both are read either way.
-  if (Command("CommandString", ":VW#", &w)) platform::ParseLx200Number(w, worm);
-  if (Command("CommandString", ":VS#", &s)) platform::ParseLx200Number(s, sps);
+  const bool gotWorm = Command("CommandString", ":VW#", &w) && platform::ParseLx200Number(w, worm);
+  if (!talk.Live()) return false;
+  const bool gotRate = Command("CommandString", ":VS#", &s) && platform::ParseLx200Number(s, sps);
+  if (!talk.Live()) return false;
   wormPeriod_ = int64_t(std::clamp(worm, 0.0, 2147483647.0));
   stepsPerSecond_ = std::clamp(sps, 0.0, 1e6);
   pecLength_ = stepsPerSecond_ > 0 ? int(std::min(std::floor(double(wormPeriod_) / stepsPerSecond_), 1e6)) : 0;
   ui_.wormRotationTime = std::to_string(pecLength_);
+  if (!gotWorm || !gotRate) {
+    // Not a mount without PEC: one that did not say.
+    stepsPerSecond_ = 0;
+    Log("PEC unavailable: no worm period or step rate from the mount (\":VW#\" " + Printable(w) + ", \":VS#\" " +
+        Printable(s) + ")");
+    return true;
+  }
   if (!PecUsable()) {
     // No sound table can be kept: a step rate below one, or a worm turn
     // longer than the table.
     Log("PEC unavailable (worm period " + std::to_string(wormPeriod_) + " steps, " +
         platform::FormatGeneral(stepsPerSecond_) + " steps per second)");
-    return;
+    return true;
   }
-  responsiveTick_ = platform::TimeGetTime();
-  for (int i = 0; i < pecLength_ && connected_; ++i) {
+  for (int i = 0; i < pecLength_; ++i) {
+    ShowProgress("Reading the PEC table", i, pecLength_);
     ReadPecEntry(i);
-    KeepResponsive();
+    if (!talk.Live()) return false;
   }
+  ShowProgress("Reading the PEC table", pecLength_, pecLength_);
+  return true;
 }
 
-void TTeleControl::PollOnStep(bool t) {
-  std::string gu, qz;
-  Command("CommandString", ":GU#", &gu);
+void TTeleControl::PollOnStep(bool t, const std::string& gu) {
+  TTalk talk(*this);
+  std::string qz;
   ui_.parkedShape = HasAny(gu, "P") ? TShape::Green : HasAny(gu, "p") ? TShape::ButtonFace : TShape::Yellow;
   ui_.parkingShape = HasAny(gu, "I") ? TShape::Green : TShape::ButtonFace;
   ui_.parkFailedShape = HasAny(gu, "F") ? TShape::Red : TShape::ButtonFace;
   const bool recorded = HasAny(gu, "R");
   Command("CommandString", ":$QZ?#", &qz);
+  if (!talk.Live()) return;
   const bool I = HasAny(qz, "Ii"), P = HasAny(qz, "Pp"), R = HasAny(qz, "Rr");
   if (recorded) {
     ui_.pecPlay = t && !P;
@@ -97,7 +110,7 @@ void TTeleControl::PollOnStep(bool t) {
   ui_.pecSave = !t;
   if (!HasAny(gu, "I") && (P || R) && PecUsable()) {
     std::string vr;
-    if (Command("CommandString", ":VR#", &vr)) {
+    if (Command("CommandString", ":VR#", &vr) && talk.Live()) {
       const std::string body(platform::Lx200Unframed(vr));
       const auto comma = body.find(',');
       int16_t value = 0;
@@ -170,16 +183,20 @@ void TTeleControl::PECbackClick() {
 std::string TTeleControl::PecExportText() {
   std::string out = "\"Frame\";\"Time\";\"RA\";\"DEC\"\r\n";
   if (!PecUsable()) return out;
-  responsiveTick_ = platform::TimeGetTime();
+  TTalk talk(*this);
+  const bool fresh = connected_;
   for (int i = 0; i < pecLength_; ++i) {
-    if (connected_) {
+    if (fresh) {
+      ShowProgress("Reading the PEC table", i, pecLength_);
       ReadPecEntry(i);
-      KeepResponsive();
+      // A table half read fresh is no export: the caller writes nothing.
+      if (!talk.Live()) return {};
     }
     const double arcsec = pec_[size_t(i)] * 15.0 / stepsPerSecond_;
     out += "\"" + platform::FormatInt(i, 4, true) + "\";\"" + platform::FormatFixed(i, 4, 3) + "\";\"" +
            platform::FormatFixed(arcsec, 2, 1) + "\";\"" + platform::FormatFixed(0.0, 2, 1) + "\"\r\n";
   }
+  if (fresh) ShowProgress("Reading the PEC table", pecLength_, pecLength_);
   return out;
 }
 
@@ -193,7 +210,6 @@ void TTeleControl::PecWrite(int index, int entry) {
   Command("CommandBlind", ":WR" + platform::FormatInt(index, 4, true) + "," + (entry < 0 ? "-" : "+") +
                               platform::FormatInt(std::abs(entry), 3, true) + "#");
   lastPecWrite_ = platform::TimeGetTime();
-  KeepResponsive();
 }
 
 int TTeleControl::PecImportText(const std::string& text) {
@@ -203,13 +219,22 @@ int TTeleControl::PecImportText(const std::string& text) {
   }
   const std::vector<TPecFileEntry> entries = ParsePecFile(text, stepsPerSecond_, pecLength_);
   if (entries.empty() && !IsPecFile(text)) return -1;
-  responsiveTick_ = platform::TimeGetTime();
+  TTalk talk(*this);
+  const bool toMount = connected_;
+  int written = 0;
   for (const TPecFileEntry& e : entries) {
-    if (connected_) PecWrite(e.index, e.entry);
-    else pec_[size_t(e.index)] = int16_t(e.entry);
+    if (toMount) {
+      ShowProgress("Writing the PEC table", written, int(entries.size()));
+      PecWrite(e.index, e.entry);
+      if (!talk.Live()) break;
+    } else {
+      pec_[size_t(e.index)] = int16_t(e.entry);
+    }
+    ++written;
   }
+  if (toMount) ShowProgress("Writing the PEC table", int(entries.size()), int(entries.size()));
   emit changed();
-  return int(entries.size());
+  return written;
 }
 
 void TTeleControl::PECExportClick() {
@@ -229,7 +254,12 @@ void TTeleControl::PECExportClick() {
       platform::ShowMessageBox("This will overwrite the current file,\r\nis this ok (Y/N)?", "Noctra Planetarium",
                                platform::MsgButtons::YesNo, platform::MsgIcon::Question) != platform::IDYES)
     return;
-  if (!WriteTextFile(r.fileName, PecExportText())) Log("PEC export failed: " + r.fileName);
+  const std::string text = PecExportText();
+  if (!connected_) {
+    Log("PEC export ended: the mount was disconnected");
+    return;
+  }
+  if (!WriteTextFile(r.fileName, text)) Log("PEC export failed: " + r.fileName);
 }
 
 void TTeleControl::PECImportClick() {

@@ -17,7 +17,7 @@ TTelescopeMarker TelescopeMarker() {
 void TelescopePointingCorrection(double ra, double dec, double& dHa, double& dDec) {
   dHa = dDec = 0;
   TTeleControl* t = TeleControl();
-  if (t && t->Connected() && t->useAssist) t->GetPointingCorrection(ra, dec, dHa, dDec);
+  if (t && t->Connected() && t->useAssist) t->ChartPointingCorrection(ra, dec, dHa, dDec);
 }
 
 bool FocuserConnected() { return FocuserControl() && FocuserControl()->Connected(); }

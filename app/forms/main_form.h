@@ -114,6 +114,9 @@ class TMainForm1 : public QMainWindow {
   // The start-up in its order; true when the build chain completed.
   bool StartUp();
   bool StartupComplete() const { return startupComplete_; }
+  // False while the chart shows a stand-in place (the status bar says
+  // that no observer location was chosen).
+  bool PlaceChosen() const { return !placeNoteShown_; }
   // Start-up steps 7 and 8: measures the screen, sets the chart area, the
   // inset presets and sizes, and makes the back buffer. False when the
   // back buffer cannot be made.

@@ -40,6 +40,7 @@ class TMainTelescopeHost : public ITelescopeHost {
   void SetSyncHereEnabled(bool on) override { f_.SyncHere->setEnabled(on); }
   void SetAcceptAlignEnabled(bool on) override { f_.AcceptAlign->setEnabled(on); }
   void ChartNeedsRedraw() override { f_.Chart().MarkReplot(); }
+  bool PlaceChosen() override { return f_.PlaceChosen(); }
 
  private:
   TMainForm1& f_;

@@ -11,11 +11,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <functional>
 
 #include "telescope/forms/assist_form.h"
 
@@ -25,6 +25,7 @@ QColor ShapeColor(TShape s) {
     case TShape::Yellow: return QColor(255, 255, 0);
     case TShape::Red: return QColor(255, 0, 0);
     case TShape::Maroon: return QColor(128, 0, 0);
+    case TShape::Unknown: return QColor(160, 160, 160);
     default: return QColor(240, 240, 240);
   }
 }
@@ -66,13 +67,18 @@ void TPecPlot::paintEvent(QPaintEvent*) {
 
 QPushButton* TTeleForm1::Button(const QString& text, void (TTeleControl::*slot)()) {
   auto* b = new QPushButton(text);
-  std::function<void()> action = [this, slot] { (tele_->*slot)(); };
-  connect(b, &QPushButton::clicked, this, [this, action] {
-    ReadInputs();
-    action();
-    Refresh();
-  });
+  connect(b, &QPushButton::clicked, this, [this, slot] { Act(slot); });
   return b;
+}
+
+void TTeleForm1::Act(void (TTeleControl::*slot)()) {
+  // The mount's answer is waited for with the program running on: the
+  // window may be gone when it comes, and is not touched then.
+  QPointer<TTeleForm1> self(this);
+  TTeleControl* tele = tele_;
+  ReadInputs();
+  (tele->*slot)();
+  if (self) Refresh();
 }
 
 TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* parent)
@@ -87,10 +93,7 @@ TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* par
   buttons_["Select"] = Button("Select", &TTeleControl::SelectClick);
   buttons_["Connect"] = Button("Connect", &TTeleControl::ConnectClick);
   auto* disconnect = new QPushButton("Disconnect");
-  connect(disconnect, &QPushButton::clicked, this, [this] {
-    tele_->Disconnect();
-    Refresh();
-  });
+  connect(disconnect, &QPushButton::clicked, this, [this] { Act(&TTeleControl::DisconnectClick); });
   buttons_["Disconnect"] = disconnect;
   for (const char* n : {"Select", "Connect", "Disconnect"}) row->addWidget(buttons_[n]);
   top->addLayout(row);
@@ -108,6 +111,7 @@ TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* par
   for (const char* n : {"Connected", "Tracking", "Goto", "Parked", "Parking", "Park failed", "PEC"}) {
     auto* shape = new QLabel;
     shape->setFixedSize(14, 14);
+    shape->setAlignment(Qt::AlignCenter);
     shapes_[n] = shape;
     status->addWidget(shape);
     status->addWidget(new QLabel(n));
@@ -116,6 +120,9 @@ TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* par
   top->addLayout(status);
   fault_ = FaultLabel();
   top->addWidget(fault_);
+  progress_ = new QLabel;
+  progress_->hide();
+  top->addWidget(progress_);
 
   auto* tabs = new QTabWidget;
   // Parking.
@@ -258,10 +265,21 @@ void TTeleForm1::Refresh() {
       {"Connected", ui.connectedShape}, {"Tracking", ui.trackingShape},     {"Goto", ui.gotoShape},
       {"Parked", ui.parkedShape},       {"Parking", ui.parkingShape},       {"Park failed", ui.parkFailedShape},
       {"PEC", ui.pecShape}};
-  for (const auto& [n, s] : shapes)
-    shapes_[n]->setStyleSheet(QString("background:%1;border:1px solid gray;border-radius:7px")
+  for (const auto& [n, s] : shapes) {
+    // Restyling a lamp costs time: only the lamps that changed are.
+    auto shown = shown_.find(n);
+    if (shown != shown_.end() && shown->second == s) continue;
+    shown_[n] = s;
+    // A lamp the mount does not tell shows a question mark.
+    const bool unknown = s == TShape::Unknown;
+    shapes_[n]->setText(unknown ? "?" : "");
+    shapes_[n]->setToolTip(unknown ? "The mount does not tell" : "");
+    shapes_[n]->setStyleSheet(QString("background:%1;border:1px solid gray;border-radius:7px;font-size:9px")
                                   .arg(ShapeColor(s).name()));
+  }
   ShowFault(fault_, ui.fault);
+  progress_->setText(QString::fromStdString(ui.progress));
+  progress_->setVisible(!ui.progress.empty());
   plot_->update();
 }
 

@@ -47,17 +47,20 @@ class TTeleForm1 : public QWidget {
   void Refresh();
   void ReadInputs();
   QPushButton* Button(const QString& text, void (TTeleControl::*slot)());
+  // Runs a command of the logic for a button.
+  void Act(void (TTeleControl::*slot)());
 
   TTeleControl* tele_;
   TAssistForm1* assist_;
   QLineEdit* name_;
   QCheckBox *setTime_, *latLong_, *useRefracted_, *useAssist_;
-  QLabel *coordinateType_, *wormTime_, *scaleLabel1_, *scaleLabel2_, *fault_;
+  QLabel *coordinateType_, *wormTime_, *scaleLabel1_, *scaleLabel2_, *fault_, *progress_;
   QRadioButton *one_, *two_, *three_, *east_, *west_, *fromDriver_;
   QComboBox* pecScale_;
   TPecPlot* plot_;
   std::map<std::string, QPushButton*> buttons_;
   std::map<std::string, QLabel*> shapes_;
+  std::map<std::string, TShape> shown_;
 };
 
 // The chooser: the registered drivers of a device type, an INDI device

@@ -1,6 +1,8 @@
 // Fuzz target: bytes from a mount of the LX200 family as the reply to each
 // kind of command, fed whole and in two pieces to the reply framer, then
-// to the readers of the numbers inside replies; and the bytes as a command.
+// to the readers of the numbers inside replies and to the reply checks (a
+// reply taken as valid must read as a value in its range); and the bytes as
+// a command.
 #include <cmath>
 #include <string>
 
@@ -10,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string reply(reinterpret_cast<const char*>(data), size);
   using platform::TLx200Reply;
   for (TLx200Reply shape : {TLx200Reply::None, TLx200Reply::Bool, TLx200Reply::Char, TLx200Reply::Text,
-                            TLx200Reply::Goto, TLx200Reply::Date}) {
+                            TLx200Reply::Goto, TLx200Reply::Date, TLx200Reply::Sync}) {
     platform::TLx200Framer whole(shape);
     const std::size_t used = whole.Feed(reply.data(), reply.size());
     if (used > reply.size() || whole.Text().size() != used) __builtin_trap();
@@ -24,10 +26,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   double v = 0;
   if (platform::ParseLx200Sexagesimal(reply, v) && !(v == v)) __builtin_trap();
+  // What the checks let through is a value in range, never something else.
+  const struct {
+    const char* command;
+    double lo, hi;
+  } ranges[] = {{":GR#", 0, 24}, {":GD#", -90, 90}, {":Gt#", -90, 90}, {":Gg#", -180, 360}, {":GS#", 0, 24}};
+  for (const auto& r : ranges)
+    if (platform::Lx200ReplyValid(r.command, reply) &&
+        (!platform::ParseLx200Sexagesimal(reply, v) || v < r.lo || v > r.hi))
+      __builtin_trap();
+  if (platform::Lx200ReplyValid(":VS#", reply) && (!platform::ParseLx200Number(reply, v) || v < 0)) __builtin_trap();
+  if (platform::Lx200ReplyValid(":VR12#", reply) && (!platform::ParseLx200Number(reply, v) || v != std::floor(v)))
+    __builtin_trap();
+  for (const char* c : {":VR#", ":VW#", ":GC#", ":GL#", ":GU#", ":GW#", ":CM#"})
+    (void)platform::Lx200ReplyValid(c, reply);
+  const std::string shown = platform::Lx200Printable(reply);
+  for (char c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) __builtin_trap();
   platform::ParseLx200Number(reply, v);
   (void)platform::Lx200Unframed(reply);
   if (platform::IsLx200Command(reply)) (void)platform::Lx200ReplyOf(reply);
-  (void)platform::Lx200ReplyOf(reply);
+  (void)platform::Lx200ReplyOf(reply, false);
+  (void)platform::IsLx200Query(reply);
   // Formatting what was read gives a command field of fixed form.
   if (size >= 8) {
     double d = 0;

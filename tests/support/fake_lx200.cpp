@@ -103,6 +103,13 @@ void TFakeLx200::ClearCommands() {
   commands_.clear();
 }
 
+void TFakeLx200::Garble(const std::string& command, const std::string& reply, int times) {
+  std::lock_guard lock(mutex_);
+  garbleCommand_ = command;
+  garbleReply_ = reply;
+  garbleTimes_ = times;
+}
+
 bool TFakeLx200::Slewing() const {
   std::lock_guard lock(mutex_);
   return slewEnd_ > NowMs();
@@ -156,8 +163,14 @@ void TFakeLx200::Run() {
         commands_.push_back(cmd);
         Settle();
         reply = Answer(cmd);
+        if (garbleTimes_ > 0 && cmd == garbleCommand_) {
+          reply = garbleReply_;
+          --garbleTimes_;
+        }
       }
       if (silent_ || reply.empty()) continue;
+      const int delay = nextDelayMs_.exchange(0) + delayMs_;
+      if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
       if (noise_) reply = std::string(120, '~');
       if (cut_) {
         reply = reply.substr(0, std::max<size_t>(1, reply.size() / 2));
@@ -165,7 +178,10 @@ void TFakeLx200::Run() {
         cut_ = false;
         silent_ = true;
       }
-      if (::write(fd, reply.data(), reply.size()) < 0) continue;
+      // (A client gone meanwhile is no reason for a signal.)
+      const ssize_t sent = transport_ == Transport::Tcp ? ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL)
+                                                        : ::write(fd, reply.data(), reply.size());
+      if (sent < 0) continue;
     }
   }
 }
@@ -241,7 +257,8 @@ std::string TFakeLx200::Answer(const std::string& c) {
     return "0";
   }
   if (body == "CM") {
-    if (onStep && s.parked) return "E4#";
+    // OnStep refuses a sync while parked or slewing with a bare "1".
+    if (onStep && (s.parked || slewing)) return "1";
     s.raHours = s.targetRa;
     s.decDegrees = s.targetDec;
     return onStep ? "N/A#" : " M31 EX GAL MAG 3.5 SZ178.0'#";
@@ -265,7 +282,13 @@ std::string TFakeLx200::Answer(const std::string& c) {
   if (starts("St")) return s.site[0] = body.substr(2), "1";
   if (starts("Sg")) return s.site[1] = body.substr(2), "1";
   if (starts("SG")) return s.site[2] = body.substr(2), "1";
-  if (!onStep) return "";  // the Meade handset knows no more here
+  if (!onStep) {
+    // The LX200GPS: alignment status, park, wake, set park (no replies).
+    if (body == "GW" && s.alignStatus) return std::string("G") + (s.tracking ? "T" : "N") + "1#";
+    if (body == "hP") return s.parked = true, s.tracking = false, "";
+    if (body == "hW") return s.parked = false, s.tracking = true, "";
+    return "";  // the Meade handset knows no more here
+  }
   if (body == "GXEE") return std::string(1, s.coordinateMode);
   if (body == "T+") return ++s.trackAdjust, "";
   if (body == "T-") return --s.trackAdjust, "";
@@ -282,17 +305,17 @@ std::string TFakeLx200::Answer(const std::string& c) {
     if (std::any_of(s.pec.begin(), s.pec.end(), [](int v) { return v != 0; })) r += 'R';
     return r + "ET000#";
   }
-  // PEC: 9600 steps per worm turn at 20 steps a second, 480 entries.
-  const int n = 480;
+  // PEC: by default 9600 steps per worm turn at 20 steps a second, 480 entries.
+  const int n = std::clamp(s.wormSteps / std::max(1, s.stepsPerSecond), 1, int(s.pec.size()));
   if (body == "$QZ?") return std::string(1, s.pecState) + "#";
   if (body == "$QZZ") return s.pec.fill(0), s.pecState = 'I', "";
   if (body == "$QZ/") return s.pecState = 'r', "";
   if (body == "$QZ+") return s.pecState = 'p', "";
   if (body == "$QZ-") return s.pecState = 'I', "";
   if (body == "$QZ!") return "";
-  if (body == "VW") return "009600#";
-  if (body == "VS") return "20.000000#";
   char b[32];
+  if (body == "VW") return std::snprintf(b, sizeof b, "%06d#", s.wormSteps), b;
+  if (body == "VS") return std::snprintf(b, sizeof b, "%d.000000#", s.stepsPerSecond), b;
   if (body == "VR") {
     std::snprintf(b, sizeof b, "%+04d,%03d#", s.pec[size_t(s.pecIndex)], s.pecIndex);
     return b;

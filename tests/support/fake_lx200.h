@@ -2,9 +2,11 @@
 // a local TCP port and answers the LX200 commands on a thread of its own,
 // the OnStep firmware's way (yes/no replies without "#", a decimal step
 // rate, a zero-padded worm period, a PEC table of 824 signed bytes) or the
-// Meade way (goto refusals with a message, two lines after ":SC").
-// It can be told to stay silent, to answer noise, to cut its next reply
-// short, or to go away (the cable pulled).
+// Meade way (goto refusals with a message, two lines after ":SC", the
+// LX200GPS's alignment status ":GW#" and its park and wake commands).
+// It can be told to answer each command after a delay, to stay silent, to
+// answer noise, to send a malformed reply to a command a number of times,
+// to cut its next reply short, or to go away (the cable pulled).
 #pragma once
 
 #include <array>
@@ -29,6 +31,12 @@ class TFakeLx200 {
   std::string Id() const { return id_; }
 
   // Behaviour.
+  // Every reply is sent `ms` after its command came (a slow link).
+  void SetDelay(int ms) { delayMs_ = ms; }
+  // The next reply only comes after `ms` (a handset waking up).
+  void DelayNextReply(int ms) { nextDelayMs_ = ms; }
+  // The next `times` replies to `command` are `reply` instead.
+  void Garble(const std::string& command, const std::string& reply, int times);
   void SetSilent(bool silent) { silent_ = silent; }
   void SetNoise(bool noise) { noise_ = noise; }
   // The next reply is sent only in part; the mount then stays silent.
@@ -41,9 +49,11 @@ class TFakeLx200 {
     double raHours = 6.0, decDegrees = 20.0;        // pointing
     double targetRa = 0, targetDec = 0;             // the last ":Sr", ":Sd"
     bool parked = false, tracking = true;
+    bool alignStatus = true;                        // Meade: answers ":GW#"
     bool lowPrecision = false;                      // replies "HH:MM.T", "sDD*MM"
     int slewMs = 300;                               // how long a goto takes
     char pecState = 'I';
+    int wormSteps = 9600, stepsPerSecond = 20;      // ":VW#", ":VS#": 480 entries
     int pecIndex = 0;                               // the worm's second (":VR#")
     std::array<int, 824> pec{};                     // one signed byte each
     int alignLeft = 0;
@@ -78,6 +88,9 @@ class TFakeLx200 {
   int master_ = -1, listen_ = -1, client_ = -1;
   std::thread thread_;
   std::atomic<bool> stop_{false}, silent_{false}, noise_{false}, cut_{false}, pulled_{false};
+  std::atomic<int> delayMs_{0}, nextDelayMs_{0};
+  std::string garbleCommand_, garbleReply_;  // under mutex_
+  int garbleTimes_ = 0;
   mutable std::mutex mutex_;
   State state_;
   std::vector<std::string> commands_;

@@ -4,24 +4,14 @@
 // pulled away while the window polls it.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <chrono>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "platform/dialogs.h"
 #include "shell/messages.h"
-#include "telescope/forms/assist_form.h"
-#include "telescope/forms/tele_form.h"
-#include "tests/support/fake_lx200.h"
 #include "tests/support/test_support.h"
-#include "tests/telescope/sim_fixture.h"
+#include "tests/telescope/lx200_fixture.h"
 
 using namespace telescope_test;
 using testing_support::TFakeLx200;
@@ -30,42 +20,6 @@ namespace {
 
 constexpr double kHour = kPi / 12.0;
 
-QPushButton* Button(QWidget* w, const QString& text) {
-  for (auto* b : w->findChildren<QPushButton*>())
-    if (b->text() == text) return b;
-  ADD_FAILURE() << "no button " << text.toStdString();
-  return nullptr;
-}
-
-// The window's red fault line, when shown.
-std::string FaultShown(QWidget* w) {
-  for (auto* l : w->findChildren<QLabel*>())
-    if (l->styleSheet().contains("#c00000") && !l->isHidden()) return l->text().toStdString();
-  return {};
-}
-
-bool Sent(const TFakeLx200& fake, const std::string& cmd) {
-  const auto c = fake.Commands();
-  return std::find(c.begin(), c.end(), cmd) != c.end();
-}
-
-// Runs the event loop until `done` or `ms` pass; the longest time the GUI
-// thread spent without coming back to the loop goes to `longest`.
-template <class F>
-bool RunUntil(F done, int ms, qint64* longest = nullptr) {
-  QElapsedTimer clock, step;
-  clock.start();
-  step.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents();
-    if (longest) *longest = std::max(*longest, step.restart());
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (longest) step.restart();
-  }
-  return true;
-}
-
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
@@ -73,24 +27,7 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
-class Lx200Window : public ::testing::TestWithParam<TFakeLx200::Transport> {
- protected:
-  void SetUp() override { LogLines().Clear(); }
-  void TearDown() override { tele.Disconnect(); }
-  void ConnectTo(const TFakeLx200& fake) {
-    form.findChild<QLineEdit*>()->setText(QString::fromStdString(fake.Id()));
-    Button(&form, "Connect")->click();
-    AdvanceClock(5000);  // past the poll's rest after the window's creation
-  }
-  int LossLines() const {
-    const auto lines = LogLines().Lines();
-    return int(std::count(lines.begin(), lines.end(), "[Ascom.Telescope] Error, connection lost"));
-  }
-  RecordingHost host;
-  TTeleControl tele{&host};
-  TAssistForm1 assist{&tele};
-  TTeleForm1 form{&tele, &assist};
-};
+class Lx200Window : public TLx200WindowTest, public ::testing::TestWithParam<TFakeLx200::Transport> {};
 
 }  // namespace
 

@@ -57,10 +57,12 @@ class RecordingHost : public ITelescopeHost {
   void SetSyncHereEnabled(bool e) override { syncHere = e; }
   void SetAcceptAlignEnabled(bool e) override { acceptAlign = e; }
   void ChartNeedsRedraw() override { ++redraws; }
+  bool PlaceChosen() override { return placeChosen; }
 
   std::unique_ptr<TObserverTime> obs;
   double epoch = 2451545.0;
   bool realTime = false, menusEnabled = true, gotoHere = false, syncHere = false, acceptAlign = false;
+  bool placeChosen = true;
   int redraws = 0;
 };
 

@@ -215,7 +215,7 @@ TEST_F(TeleTest, EveryFailingCallLogsAndGoesOn) {
     const char* line;
   } cases[] = {
       {"SyncToCoordinates", [](TTeleControl& t) { EXPECT_FALSE(t.SyncRaDec(1, 0.2)); },
-       "Warning, Syncing to Coordinates?"},
+       "Warning, Syncing to Coordinates? Simulated failure of SyncToCoordinates"},
       {"RightAscension", [](TTeleControl& t) { t.Timer1Timer(); }, "Get telescope Coordinates failed"},
       {"Park", [](TTeleControl& t) { t.ParkButton1Click(); }, "Park command timed-out waiting for response"},
       {"SetPark", [](TTeleControl& t) { t.SetParkButton1Click(); }, "Setting Park position failed"},
@@ -244,7 +244,7 @@ TEST_F(TeleTest, EveryFailingCallLogsAndGoesOn) {
     const char* line;
   } connectCases[] = {{"UTCDate", "Warning, failed to set Date/Time"},
                       {"DoesRefraction", "Unknown Refraction"},
-                      {"Connected", "Connect failed"}};
+                      {"Connected", "Connect failed: Simulated failure of Connected"}};
   for (const ConnectCase& c : connectCases) {
     SCOPED_TRACE(c.member);
     LogLines().Clear();

@@ -1,0 +1,74 @@
+// The line to an LX200-family mount: a serial port (termios, raw 8N1) or a
+// TCP socket, opened, written and read by the one worker thread of its
+// connection (platform/automation_lx200.cpp). Every wait on the line also
+// watches a wake descriptor, so that a disconnect ends a wait at once.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/automation.h"
+#include "platform/lx200_protocol.h"
+
+namespace platform {
+
+struct TLx200Address;
+
+// True for the serial speeds a port can be set to (1200 to 230400 baud).
+bool Lx200SpeedSupported(int baud);
+
+// One reply as the line delivered it.
+struct TLx200Heard {
+  std::string text;      // the bytes of the reply ("#" included)
+  bool garbled = false;  // they cannot be a reply of the expected shape
+};
+
+class TLx200Line {
+ public:
+  // `wakeFd`: a descriptor that turns readable when `cancelled` may have
+  // become true; the line drains it and asks `cancelled`.
+  TLx200Line(int wakeFd, std::function<bool()> cancelled) : wakeFd_(wakeFd), cancelled_(std::move(cancelled)) {}
+  ~TLx200Line() { Close(); }
+  TLx200Line(const TLx200Line&) = delete;
+  TLx200Line& operator=(const TLx200Line&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  // "/dev/ttyUSB0" or "host:port".
+  const std::string& Where() const { return where_; }
+
+  // Opens the port or connects the socket (waiting up to `limitMs` for
+  // the network). Raises EAutomationError with the reason: the system's
+  // error text ("No such file or directory", "Connection refused", "Name or
+  // service not known"), and for a serial port the user may not open, that
+  // the user needs the group dialout.
+  void Open(const TLx200Address& a, int limitMs);
+  void Close();
+
+  // Sends `cmd` and reads a reply of `shape` within `limitMs`; `tailMs` is
+  // the wait for an optional tail. A reply that cannot be of the shape
+  // comes back marked garbled, the line still open. A silent mount raises
+  // EAutomationError when `soft` (a probe it may not know), else closes the
+  // line and raises EAutomationLinkLost, as a closed or failing line does.
+  TLx200Heard Transact(const std::string& cmd, TLx200Reply shape, int limitMs, int tailMs, bool soft);
+
+  // Drops whatever arrived since the last reply (late tails, noise).
+  void DropStale();
+  // Closes the line and raises EAutomationLinkLost naming `why`.
+  [[noreturn]] void Lost(const std::string& why);
+
+ private:
+  void OpenSerial(const TLx200Address& a);
+  void OpenTcp(const TLx200Address& a, int limitMs);
+  // Waits up to `ms` for `events` on the line; false when the time ran out.
+  // Raises EAutomationCancelled when the wait was ended by a disconnect.
+  bool Wait(short events, int ms);
+  void Send(const std::string& cmd, int limitMs);
+
+  int wakeFd_;
+  std::function<bool()> cancelled_;
+  int fd_ = -1;
+  bool tty_ = false;
+  std::string where_;
+};
+
+}  // namespace platform
