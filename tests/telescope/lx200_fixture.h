@@ -1,7 +1,5 @@
 // Shared set-up of the tests that drive the telescope window against the
-// fake LX200 mount (tests/support/fake_lx200.h): the window and its logic,
-// buttons found by caption, the red fault line, and an event loop run until
-// a condition holds.
+// fake LX200 mount (tests/support/fake_lx200.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,6 +22,9 @@
 
 namespace telescope_test {
 
+using testing_support::LinkName;
+using testing_support::TFakeLx200;
+
 inline QPushButton* Button(QWidget* w, const QString& text) {
   for (auto* b : w->findChildren<QPushButton*>())
     if (b->text() == text) return b;
@@ -38,15 +39,7 @@ inline std::string FaultShown(QWidget* w) {
   return {};
 }
 
-inline bool Sent(const testing_support::TFakeLx200& fake, const std::string& cmd) {
-  const auto c = fake.Commands();
-  return std::find(c.begin(), c.end(), cmd) != c.end();
-}
-
-inline int CountSent(const testing_support::TFakeLx200& fake, const std::string& cmd) {
-  const auto c = fake.Commands();
-  return int(std::count(c.begin(), c.end(), cmd));
-}
+inline bool Sent(const TFakeLx200& fake, const std::string& cmd) { return fake.Count(cmd) > 0; }
 
 // Runs the event loop until `done` or `ms` pass; the longest time the GUI
 // thread spent without coming back to the loop goes to `longest`.
@@ -65,28 +58,38 @@ bool RunUntil(F done, int ms, qint64* longest = nullptr) {
   return true;
 }
 
+// PEC entry i of a fake mount set by SetWorm (signed, uneven).
+inline int PecEntry(int i, int offset = 0) { return (i * 7) % 61 - 30 + offset; }
+
+// An OnStep mount with a worm turn of `entries` PEC entries (quick connects).
+inline void SetWorm(TFakeLx200& fake, int entries, int offset = 0) {
+  fake.Change([=](TFakeLx200::State& s) {
+    s.wormSteps = s.stepsPerSecond * entries;
+    for (int i = 0; i < entries; ++i) s.pec[size_t(i)] = PecEntry(i, offset);
+  });
+}
+
 // The telescope window on its logic, with a recording host.
 class TLx200WindowTest {
  protected:
   TLx200WindowTest() { LogLines().Clear(); }
   ~TLx200WindowTest() { tele.Disconnect(); }
   void SetDriver(const std::string& id) { form.findChild<QLineEdit*>()->setText(QString::fromStdString(id)); }
-  void ConnectTo(const testing_support::TFakeLx200& fake) {
+  void ConnectTo(const TFakeLx200& fake) {
     SetDriver(fake.Id());
     Button(&form, "Connect")->click();
     AdvanceClock(5000);  // past the poll's rest after the window's creation
   }
-  int LossLines() const {
-    const auto lines = LogLines().Lines();
-    return int(std::count(lines.begin(), lines.end(), "[Ascom.Telescope] Error, connection lost"));
+  // `n` polls, as the window's timer runs them.
+  void Poll(int n = 1) {
+    for (int i = 0; i < n; ++i) AdvanceClock(1000), tele.Timer1Timer();
   }
   // The log's lines that begin with `prefix`.
-  static std::vector<std::string> LinesStarting(const std::string& prefix) {
-    std::vector<std::string> out;
-    for (const std::string& l : LogLines().Lines())
-      if (l.rfind(prefix, 0) == 0) out.push_back(l);
-    return out;
+  static int LinesStarting(const std::string& prefix) {
+    const auto lines = LogLines().Lines();
+    return int(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
   }
+  int LossLines() const { return LinesStarting("[Ascom.Telescope] Error, connection lost"); }
   RecordingHost host;
   TTeleControl tele{&host};
   TAssistForm1 assist{&tele};

@@ -14,7 +14,6 @@
 #include "tests/telescope/lx200_fixture.h"
 
 using namespace telescope_test;
-using testing_support::TFakeLx200;
 
 namespace {
 
@@ -153,6 +152,4 @@ TEST_P(Lx200Window, MountPulledAwayMidSlewAndMidPoll) {
 
 INSTANTIATE_TEST_SUITE_P(Lines, Lx200Window,
                          ::testing::Values(TFakeLx200::Transport::Pty, TFakeLx200::Transport::Tcp),
-                         [](const auto& info) {
-                           return info.param == TFakeLx200::Transport::Pty ? std::string("Pty") : std::string("Tcp");
-                         });
+                         [](const auto& info) { return LinkName(info.param); });
