@@ -300,31 +300,37 @@ INSTANTIATE_TEST_SUITE_P(Links, Lx200Latency,
                                   "ms";
                          });
 
-// A Disconnect pressed while the connect reads a long PEC table (480
-// entries at 100 ms each) ends the read within a second; nothing more goes
-// to the mount, nothing is told as a failure.
-TEST_P(Lx200Window, DisconnectDuringThePecReadEndsIt) {
-  TFakeLx200 fake(GetParam());
-  SetWorm(fake, 480);
-  fake.SetDelay(100);
-  QElapsedTimer sinceDisconnect;
-  QTimer::singleShot(1500, [&] {
-    EXPECT_NE(tele.Controls().progress, "") << "the read is under way";
-    sinceDisconnect.start();
-    Button(&form, "Disconnect")->click();
-  });
-  SetDriver(fake.Id());
-  Button(&form, "Connect")->click();  // returns when the connect has ended
-  ASSERT_TRUE(sinceDisconnect.isValid());
-  EXPECT_LT(sinceDisconnect.elapsed(), 1000);
-  EXPECT_FALSE(tele.Connected());
-  EXPECT_TRUE(Button(&form, "Connect")->isEnabled());
-  EXPECT_EQ(tele.Controls().progress, "");
-  const size_t sentThen = fake.Commands().size();
-  RunUntil([] { return false; }, 400);
-  EXPECT_EQ(fake.Commands().size(), sentThen) << "commands went on after the disconnect";
-  EXPECT_EQ(LinesStarting("[Ascom.Telescope] Warning"), 0);
-  EXPECT_EQ(FaultShown(&form), "");
+// A Disconnect pressed while the connect waits for a handset's slow first
+// reply (2.5 s), or while it reads a long PEC table (480 entries at 100 ms
+// each), ends the connect within a second; nothing more goes to the mount,
+// nothing is told as a failure.
+TEST_P(Lx200Window, DisconnectEndsTheConnectAtOnce) {
+  for (const auto& [firstReplyMs, clickMs] : {std::pair(2500, 300), std::pair(0, 1500)}) {
+    SCOPED_TRACE(clickMs);
+    TFakeLx200 fake(GetParam());
+    SetWorm(fake, 480);
+    fake.SetDelay(100);
+    fake.DelayNextReply(firstReplyMs);
+    QElapsedTimer sinceDisconnect;
+    QObject scope;  // no click after a failed iteration
+    QTimer::singleShot(clickMs, &scope, [&] {
+      EXPECT_NE(tele.Controls().progress, "") << "the connect is under way";
+      sinceDisconnect.start();
+      Button(&form, "Disconnect")->click();
+    });
+    SetDriver(fake.Id());
+    Button(&form, "Connect")->click();  // returns when the connect has ended
+    ASSERT_TRUE(sinceDisconnect.isValid());
+    EXPECT_LT(sinceDisconnect.elapsed(), 1000);
+    EXPECT_FALSE(tele.Connected());
+    EXPECT_TRUE(Button(&form, "Connect")->isEnabled());
+    EXPECT_EQ(tele.Controls().progress, "");
+    const size_t sentThen = fake.Commands().size();
+    RunUntil([] { return false; }, 400);
+    EXPECT_EQ(fake.Commands().size(), sentThen) << "commands went on after the disconnect";
+    EXPECT_EQ(LinesStarting("[Ascom.Telescope] Warning"), 0);
+    EXPECT_EQ(FaultShown(&form), "");
+  }
 }
 
 // A window destroyed by an event handled while the mount's reply to its
