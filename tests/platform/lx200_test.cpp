@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "platform/automation_lx200.h"
 #include "platform/lx200_protocol.h"
@@ -107,11 +108,7 @@ TEST(Lx200Protocol, RepliesAreFramedByTheirShape) {
 
 // What each reply must look like; the values at the edges of each range.
 TEST(Lx200Protocol, RepliesAreCheckedForFormAndRange) {
-  const struct {
-    const char* command;
-    const char* reply;
-    bool valid;
-  } cases[] = {
+  const std::tuple<const char*, const char*, bool> cases[] = {  // command, reply, valid
       {":GR#", "23:59:59#", true},      {":GR#", "24:00:00#", false},   {":GR#", "12:34.5#", true},
       {":GR#", "12:34:56", false},      {":GR#", "12:34:56##", false},  {":GD#", "+90*00:00#", true},
       {":GD#", "+95*00:00#", false},    {":GD#", "-89*59'59#", true},   {":GD#", "+45\xdf" "12:34#", true},
@@ -125,8 +122,8 @@ TEST(Lx200Protocol, RepliesAreCheckedForFormAndRange) {
       {":VR12#", "40000#", false},      {":VR#", "+004,012#", true},    {":VR#", "+004#", false},
       {":GU#", "nNpET000#", true},      {":GU#", "nN\x01#", false},     {":GW#", "GT1#", true},
       {":GW#", "GX1#", false},          {":GVP#", "anything at all#", true}};
-  for (const auto& c : cases)
-    EXPECT_EQ(platform::Lx200ReplyValid(c.command, c.reply), c.valid) << c.command << " " << c.reply;
+  for (const auto& [command, reply, valid] : cases)
+    EXPECT_EQ(platform::Lx200ReplyValid(command, reply), valid) << command << " " << reply;
   // Only a query is asked again: a goto or a PEC write is never sent twice.
   EXPECT_FALSE(platform::IsLx200Query(":MS#"));
   EXPECT_FALSE(platform::IsLx200Query(":WR+#"));

@@ -507,8 +507,7 @@ TEST_F(Lx200Replies, MeadeHandsetTrackingParkAndUnPark) {
   ASSERT_TRUE(tele.Connected());
   EXPECT_TRUE(Button(&form, "Park")->isEnabled());
   EXPECT_FALSE(Button(&form, "Un-Park")->isEnabled()) << "the Autostar has no wake";
-  tele.Timer1Timer();
-  tele.Timer1Timer();
+  Poll(2);
   EXPECT_EQ(tele.Controls().trackingShape, TShape::Unknown) << "not green when nothing tells";
   EXPECT_EQ(LinesStarting("[Ascom.Telescope] Warning, Tracking failed"), 1);
 }
