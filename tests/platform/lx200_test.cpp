@@ -3,11 +3,10 @@
 // on a local TCP port, its failures included.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "platform/automation_lx200.h"
 #include "platform/lx200_protocol.h"
@@ -19,10 +18,7 @@ using testing_support::TFakeLx200;
 
 namespace {
 
-bool Sent(const TFakeLx200& fake, const std::string& cmd) {
-  const auto c = fake.Commands();
-  return std::find(c.begin(), c.end(), cmd) != c.end();
-}
+bool Sent(const TFakeLx200& fake, const std::string& cmd) { return fake.Count(cmd) > 0; }
 
 template <class F>
 bool WaitFor(F done, int ms = 3000) {
@@ -112,11 +108,7 @@ TEST(Lx200Protocol, RepliesAreFramedByTheirShape) {
 
 // What each reply must look like; the values at the edges of each range.
 TEST(Lx200Protocol, RepliesAreCheckedForFormAndRange) {
-  const struct {
-    const char* command;
-    const char* reply;
-    bool valid;
-  } cases[] = {
+  const std::tuple<const char*, const char*, bool> cases[] = {  // command, reply, valid
       {":GR#", "23:59:59#", true},      {":GR#", "24:00:00#", false},   {":GR#", "12:34.5#", true},
       {":GR#", "12:34:56", false},      {":GR#", "12:34:56##", false},  {":GD#", "+90*00:00#", true},
       {":GD#", "+95*00:00#", false},    {":GD#", "-89*59'59#", true},   {":GD#", "+45\xdf" "12:34#", true},
@@ -130,30 +122,17 @@ TEST(Lx200Protocol, RepliesAreCheckedForFormAndRange) {
       {":VR12#", "40000#", false},      {":VR#", "+004,012#", true},    {":VR#", "+004#", false},
       {":GU#", "nNpET000#", true},      {":GU#", "nN\x01#", false},     {":GW#", "GT1#", true},
       {":GW#", "GX1#", false},          {":GVP#", "anything at all#", true}};
-  for (const auto& c : cases)
-    EXPECT_EQ(platform::Lx200ReplyValid(c.command, c.reply), c.valid) << c.command << " " << c.reply;
-  EXPECT_TRUE(platform::IsLx200Query(":GD#"));
-  EXPECT_TRUE(platform::IsLx200Query(":VR12#"));
-  EXPECT_FALSE(platform::IsLx200Query(":MS#")) << "a goto is never sent twice";
+  for (const auto& [command, reply, valid] : cases)
+    EXPECT_EQ(platform::Lx200ReplyValid(command, reply), valid) << command << " " << reply;
+  // Only a query is asked again: a goto or a PEC write is never sent twice.
+  EXPECT_FALSE(platform::IsLx200Query(":MS#"));
   EXPECT_FALSE(platform::IsLx200Query(":WR+#"));
   EXPECT_EQ(platform::Lx200Printable("a\x01#"), "a\\x01#");
-
-  // The sync reply: text to its "#", or OnStep's lone refusal digit.
-  EXPECT_EQ(platform::Lx200ReplyOf(":CM#"), TLx200Reply::Sync);
-  platform::TLx200Framer bare(TLx200Reply::Sync);
-  bare.Feed("1", 1);
-  EXPECT_TRUE(bare.Optional()) << "a bare digit may be the whole reply";
-  platform::TLx200Framer text(TLx200Reply::Sync);
-  text.Feed("N/A#", 4);
-  EXPECT_TRUE(text.Done());
+  // A sync answered with text that begins with a digit is no refusal.
   platform::TLx200Framer digits(TLx200Reply::Sync);
   digits.Feed("1 M31#", 6);
   EXPECT_TRUE(digits.Done());
   EXPECT_EQ(digits.Text(), "1 M31#");
-  // Meade's park, wake and set park answer nothing; OnStep's park answers.
-  EXPECT_EQ(platform::Lx200ReplyOf(":hP#"), TLx200Reply::Bool);
-  EXPECT_EQ(platform::Lx200ReplyOf(":hP#", false), TLx200Reply::None);
-  EXPECT_EQ(platform::Lx200ReplyOf(":hW#", false), TLx200Reply::None);
 }
 
 TEST(Lx200Protocol, IdentifiersNameAPortOrAHost) {
@@ -165,11 +144,6 @@ TEST(Lx200Protocol, IdentifiersNameAPortOrAHost) {
   EXPECT_EQ(platform::ParseLx200Id("LX200:10.0.0.5:4030").port, 4030);
   for (const char* bad : {"LX200:", "LX200:/dev/ttyS0:1234", "LX200:host:70000", "LX200:host:x"})
     EXPECT_THROW(platform::ParseLx200Id(bad), platform::EAutomationError) << bad;
-  try {
-    platform::ParseLx200Id("LX200:host:9x9");
-  } catch (const platform::EAutomationError& e) {
-    EXPECT_STREQ(e.what(), "The port \"9x9\" in LX200:host:9x9 is not a number");
-  }
   platform::RegisterLx200Drivers();
   for (const char* where : {"LX200:/nonexistent/tty:9600", "LX200:/dev/null:9600"}) {
     auto m = platform::CreateOleObject(where);
@@ -260,71 +234,14 @@ TEST_P(Lx200Driver, LineFailuresCloseTheLineAndSendNothingMore) {
   }
 }
 
-// A malformed reply to a query is asked once more; the good second reply
-// is the value. Two in a row end the connection, naming the reply.
-TEST_P(Lx200Driver, MalformedQueryIsAskedOnceMoreThenEndsTheLink) {
+// Putting Connected false ends a call waiting for the mount's reply; the
+// same driver connects again afterwards.
+TEST_P(Lx200Driver, DisconnectEndsAWaitingCallAndConnectsAgain) {
   TFakeLx200 fake(GetParam());
   auto m = Connect(fake);
-  fake.Garble(":GD#", "+95*00:00#", 1);
-  EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9);
-  fake.Garble(":GD#", "+95*00:00#", 2);
-  fake.ClearCommands();
-  try {
-    m->Get("Declination");
-    ADD_FAILURE() << "a malformed value was taken";
-  } catch (const platform::EAutomationLinkLost& e) {
-    EXPECT_NE(std::string(e.what()).find("malformed reply to :GD#: \"+95*00:00#\""), std::string::npos) << e.what();
-  }
-  EXPECT_EQ(fake.Commands(), (std::vector<std::string>{":GD#", ":GD#"}));
-  EXPECT_FALSE(m->Get("Connected").AsBool());
-  // A latitude beyond the pole is no value either.
-  auto again = Connect(fake);
-  fake.Garble(":Gt#", "-123*00#", 2);
-  EXPECT_THROW(again->Get("SiteLatitude"), platform::EAutomationLinkLost);
-}
-
-// OnStep refuses a sync with a bare "1"; its status says why. The line stays.
-TEST_P(Lx200Driver, BareRefusalOfASyncSaysWhy) {
-  TFakeLx200 fake(GetParam());
-  fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
-  auto m = Connect(fake);
-  m->Invoke("SlewToCoordinatesAsync", {TVariant(3.0), TVariant(10.0)});
-  for (const char* why : {"mount is slewing", "mount is parked"}) {
-    if (std::string(why) == "mount is parked") fake.Change([](TFakeLx200::State& s) { s.parked = true; });
-    try {
-      m->Invoke("SyncToCoordinates", {TVariant(1.0), TVariant(2.0)});
-      ADD_FAILURE() << "the refusal was not raised";
-    } catch (const platform::EAutomationLinkLost& e) {
-      ADD_FAILURE() << "the link was given up: " << e.what();
-    } catch (const platform::EAutomationError& e) {
-      EXPECT_EQ(std::string(e.what()), std::string("Sync refused by the mount: ") + why);
-    }
-    EXPECT_TRUE(m->Get("Connected").AsBool());
-    EXPECT_NEAR(fake.Get().raHours, 6.0, 1e-9) << "the mount did not sync";
-  }
-}
-
-// A member call made on the GUI thread waits with the thread's events
-// handled; putting Connected false ends the call at once, and the driver
-// connects again afterwards.
-TEST_P(Lx200Driver, CallsWaitWithEventsHandledAndEndOnDisconnect) {
-  TFakeLx200 fake(GetParam());
-  auto m = Connect(fake);
-  fake.SetDelay(300);
-  int ticks = 0;
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-  timer.start(20);
-  EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 6.0, 1e-9);
-  EXPECT_GT(ticks, 0) << "the GUI thread's timer did not run during the call";
   fake.SetDelay(1500);
-  QElapsedTimer clock;
-  QTimer::singleShot(100, [&] {
-    clock.start();
-    m->Put("Connected", TVariant(false));
-  });
+  QTimer::singleShot(100, [&] { m->Put("Connected", TVariant(false)); });
   EXPECT_THROW(m->Get("Declination"), platform::EAutomationCancelled);
-  EXPECT_LT(clock.elapsed(), 1000) << "a disconnect ends the wait within a second";
   EXPECT_FALSE(m->Get("Connected").AsBool());
   fake.SetDelay(0);
   std::this_thread::sleep_for(std::chrono::milliseconds(1600));  // the fake's late answer is gone
@@ -334,9 +251,7 @@ TEST_P(Lx200Driver, CallsWaitWithEventsHandledAndEndOnDisconnect) {
 
 INSTANTIATE_TEST_SUITE_P(Lines, Lx200Driver,
                          ::testing::Values(TFakeLx200::Transport::Pty, TFakeLx200::Transport::Tcp),
-                         [](const auto& info) {
-                           return info.param == TFakeLx200::Transport::Pty ? std::string("Pty") : std::string("Tcp");
-                         });
+                         [](const auto& info) { return testing_support::LinkName(info.param); });
 
 TEST(Lx200DriverMeade, RefusalMessageAndDateLinesAreRead) {
   TFakeLx200 fake(TFakeLx200::Transport::Tcp, TFakeLx200::Firmware::Meade);
@@ -351,17 +266,6 @@ TEST(Lx200DriverMeade, RefusalMessageAndDateLinesAreRead) {
   }
   m->Put("UTCDate", TVariant(platform::TAutomationDate{1768508100.0}));
   EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 6.0, 1e-9) << "the date's two lines were taken whole";
-  // The LX200GPS tells its tracking in ":GW#"; its park is known once parked here.
-  EXPECT_TRUE(m->Get("Tracking").AsBool());
-  EXPECT_THROW(m->Get("AtPark"), platform::EAutomationError);
-  EXPECT_TRUE(m->Get("CanUnpark").AsBool());
-  m->Invoke("Park", {});
-  EXPECT_TRUE(m->Get("AtPark").AsBool());
-  EXPECT_FALSE(m->Get("Tracking").AsBool());
-  m->Invoke("UnPark", {});
-  EXPECT_TRUE(WaitFor([&] { return Sent(fake, ":hW#"); })) << "a wake has no reply to wait for";
-  EXPECT_FALSE(m->Get("AtPark").AsBool());
-  EXPECT_TRUE(m->Get("Tracking").AsBool());
   // A string that is no command never reaches the line.
   fake.ClearCommands();
   EXPECT_THROW(m->Invoke("CommandString", {TVariant(":GR\r#"), TVariant(true)}), platform::EAutomationError);

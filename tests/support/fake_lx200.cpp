@@ -103,11 +103,9 @@ void TFakeLx200::ClearCommands() {
   commands_.clear();
 }
 
-void TFakeLx200::Garble(const std::string& command, const std::string& reply, int times) {
+int TFakeLx200::Count(const std::string& cmd) const {
   std::lock_guard lock(mutex_);
-  garbleCommand_ = command;
-  garbleReply_ = reply;
-  garbleTimes_ = times;
+  return int(std::count(commands_.begin(), commands_.end(), cmd));
 }
 
 bool TFakeLx200::Slewing() const {
@@ -163,10 +161,7 @@ void TFakeLx200::Run() {
         commands_.push_back(cmd);
         Settle();
         reply = Answer(cmd);
-        if (garbleTimes_ > 0 && cmd == garbleCommand_) {
-          reply = garbleReply_;
-          --garbleTimes_;
-        }
+        if (garble_.times > 0 && cmd == garble_.command) --garble_.times, reply = garble_.reply;
       }
       if (silent_ || reply.empty()) continue;
       const int delay = nextDelayMs_.exchange(0) + delayMs_;

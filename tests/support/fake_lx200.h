@@ -36,7 +36,10 @@ class TFakeLx200 {
   // The next reply only comes after `ms` (a handset waking up).
   void DelayNextReply(int ms) { nextDelayMs_ = ms; }
   // The next `times` replies to `command` are `reply` instead.
-  void Garble(const std::string& command, const std::string& reply, int times);
+  void Garble(const std::string& command, const std::string& reply, int times) {
+    std::lock_guard lock(mutex_);
+    garble_ = {command, reply, times};
+  }
   void SetSilent(bool silent) { silent_ = silent; }
   void SetNoise(bool noise) { noise_ = noise; }
   // The next reply is sent only in part; the mount then stays silent.
@@ -71,6 +74,8 @@ class TFakeLx200 {
   }
   // Every command received, in order ("#" included).
   std::vector<std::string> Commands() const;
+  // How often `cmd` came.
+  int Count(const std::string& cmd) const;
   void ClearCommands();
   // The mount is slewing now.
   bool Slewing() const;
@@ -89,12 +94,17 @@ class TFakeLx200 {
   std::thread thread_;
   std::atomic<bool> stop_{false}, silent_{false}, noise_{false}, cut_{false}, pulled_{false};
   std::atomic<int> delayMs_{0}, nextDelayMs_{0};
-  std::string garbleCommand_, garbleReply_;  // under mutex_
-  int garbleTimes_ = 0;
+  struct {
+    std::string command, reply;
+    int times = 0;
+  } garble_;  // under mutex_
   mutable std::mutex mutex_;
   State state_;
   std::vector<std::string> commands_;
   int64_t slewEnd_ = 0;  // steady milliseconds
 };
+
+// "Pty" or "Tcp", for the names of parameterised tests.
+inline std::string LinkName(TFakeLx200::Transport t) { return t == TFakeLx200::Transport::Pty ? "Pty" : "Tcp"; }
 
 }  // namespace testing_support

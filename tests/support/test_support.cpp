@@ -1,6 +1,5 @@
 #include "tests/support/test_support.h"
 
-#include <sys/fsuid.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -95,11 +94,6 @@ FileSizeLimit::~FileSizeLimit() {
   const rlimit r{rlim_t(old), RLIM_INFINITY};
   ::setrlimit(RLIMIT_FSIZE, &r);
 }
-
-// setfsuid returns the previous value; the thread's file-system user only.
-ScopedUserFileRights::ScopedUserFileRights() : old(::setfsuid(65534)) {}
-
-ScopedUserFileRights::~ScopedUserFileRights() { ::setfsuid(uid_t(old)); }
 
 void PinSuiteClock() { platform::SetSystemClockForTest(kSuiteClockUnixSeconds); }
 

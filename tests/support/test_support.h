@@ -67,18 +67,6 @@ struct FileSizeLimit {
   unsigned long long old = 0;
 };
 
-// While it lives, files this thread opens (and those of the threads it
-// starts meanwhile) are checked as for an ordinary user, even when the tests
-// run as root: the thread's file-system user becomes "nobody", which also
-// drops root's override of file permissions (setfsuid).
-struct ScopedUserFileRights {
-  ScopedUserFileRights();
-  ~ScopedUserFileRights();
-  ScopedUserFileRights(const ScopedUserFileRights&) = delete;
-  ScopedUserFileRights& operator=(const ScopedUserFileRights&) = delete;
-  int old = 0;
-};
-
 // The instant the program's clock reads in every test program unless a test
 // sets another: 2026-01-10 00:00:00 UTC (JD 2461050.5), a night at 0°, 0°.
 // From it the clock runs on in real time, so results never depend on the

@@ -1,24 +1,76 @@
-// The telescope window driving a fake OnStep mount over a pseudo-terminal
+// The telescope window driving a fake LX200 mount over a pseudo-terminal
 // or a local TCP port: the connect probe, goto and sync, the PEC table,
-// alignment, tracking and guide strings, a refused goto, and the mount
-// pulled away while the window polls it.
+// alignment, tracking and guide strings, refusals, the mount pulled away,
+// slow links, failed connects, malformed replies, Meade handsets' park.
 #include <gtest/gtest.h>
 
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <tuple>
 
 #include "platform/dialogs.h"
 #include "shell/messages.h"
+#include "telescope/forms/assist_form.h"
+#include "telescope/forms/tele_form.h"
+#include "tests/support/fake_lx200.h"
 #include "tests/support/test_support.h"
-#include "tests/telescope/lx200_fixture.h"
+#include "tests/telescope/sim_fixture.h"
 
 using namespace telescope_test;
+using testing_support::LinkName;
 using testing_support::TFakeLx200;
 
 namespace {
 
 constexpr double kHour = kPi / 12.0;
+
+QPushButton* Button(QWidget* w, const QString& text) {
+  for (auto* b : w->findChildren<QPushButton*>())
+    if (b->text() == text) return b;
+  ADD_FAILURE() << "no button " << text.toStdString();
+  return nullptr;
+}
+
+// The window's red fault line, when shown.
+std::string FaultShown(QWidget* w) {
+  for (auto* l : w->findChildren<QLabel*>())
+    if (l->styleSheet().contains("#c00000") && !l->isHidden()) return l->text().toStdString();
+  return {};
+}
+
+bool Sent(const TFakeLx200& fake, const std::string& cmd) { return fake.Count(cmd) > 0; }
+
+// Runs the event loop until `done` or `ms` pass; the longest time the GUI
+// thread spent without coming back to the loop goes to `longest`.
+template <class F>
+bool RunUntil(F done, int ms, qint64* longest = nullptr) {
+  QElapsedTimer clock, step;
+  clock.start();
+  step.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QCoreApplication::processEvents();
+    if (longest) *longest = std::max(*longest, step.restart());
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (longest) step.restart();
+  }
+  return true;
+}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -27,15 +79,55 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
+// PEC entry i of a fake mount set by SetWorm (signed, uneven).
+int PecEntry(int i, int offset = 0) { return (i * 7) % 61 - 30 + offset; }
+
+// An OnStep mount with a worm turn of `entries` PEC entries (quick connects).
+void SetWorm(TFakeLx200& fake, int entries, int offset = 0) {
+  fake.Change([=](TFakeLx200::State& s) {
+    s.wormSteps = s.stepsPerSecond * entries;
+    for (int i = 0; i < entries; ++i) s.pec[size_t(i)] = PecEntry(i, offset);
+  });
+}
+
+// The telescope window on its logic, with a recording host.
+class TLx200WindowTest {
+ protected:
+  TLx200WindowTest() { LogLines().Clear(); }
+  ~TLx200WindowTest() { tele.Disconnect(); }
+  void SetDriver(const std::string& id) { form.findChild<QLineEdit*>()->setText(QString::fromStdString(id)); }
+  void ConnectTo(const TFakeLx200& fake) {
+    SetDriver(fake.Id());
+    Button(&form, "Connect")->click();
+    AdvanceClock(5000);  // past the poll's rest after the window's creation
+  }
+  // `n` polls, as the window's timer runs them.
+  void Poll(int n = 1) {
+    for (int i = 0; i < n; ++i) AdvanceClock(1000), tele.Timer1Timer();
+  }
+  // The log's lines that begin with `prefix`.
+  static int LinesStarting(const std::string& prefix) {
+    const auto lines = LogLines().Lines();
+    return int(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+  }
+  int LossLines() const { return LinesStarting("[Ascom.Telescope] Error, connection lost"); }
+  RecordingHost host;
+  TTeleControl tele{&host};
+  TAssistForm1 assist{&tele};
+  TTeleForm1 form{&tele, &assist};
+};
+
 class Lx200Window : public TLx200WindowTest, public ::testing::TestWithParam<TFakeLx200::Transport> {};
+class Lx200Latency : public TLx200WindowTest,
+                     public ::testing::TestWithParam<std::tuple<TFakeLx200::Transport, int>> {};
+class Lx200Connect : public TLx200WindowTest, public ::testing::Test {};
+class Lx200Replies : public TLx200WindowTest, public ::testing::Test {};
 
 }  // namespace
 
 TEST_P(Lx200Window, OnStepMountIsDrivenThroughTheWindow) {
   TFakeLx200 fake(GetParam());
-  fake.Change([](TFakeLx200::State& s) {
-    for (int i = 0; i < 480; ++i) s.pec[size_t(i)] = (i * 7) % 61 - 30;
-  });
+  SetWorm(fake, 480);
   ConnectTo(fake);
   ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
   EXPECT_TRUE(tele.Lx200());
@@ -48,7 +140,7 @@ TEST_P(Lx200Window, OnStepMountIsDrivenThroughTheWindow) {
 
   // The PEC table from ":VW#" ("009600#") and ":VS#" ("20.000000#").
   ASSERT_EQ(tele.PecLength(), 480);
-  for (int i = 0; i < 480; ++i) ASSERT_EQ(tele.PecTable()[size_t(i)], (i * 7) % 61 - 30) << i;
+  for (int i = 0; i < 480; ++i) ASSERT_EQ(tele.PecTable()[size_t(i)], PecEntry(i)) << i;
 
   // Goto and sync land on the mount (topocentric, the mount refracts: no
   // conversion between the window and the line).
@@ -151,8 +243,312 @@ TEST_P(Lx200Window, MountPulledAwayMidSlewAndMidPoll) {
   }
 }
 
+// The whole connect and three polls at each delay; the GUI thread is never
+// held 100 ms. The mount was asleep: its first reply takes 800 ms more (the
+// first reply of a connect is waited for longer). Fewer PEC entries as the
+// delay grows keep the suite quick.
+TEST_P(Lx200Latency, ConnectReadsTheWholeTableAndTheProgramKeepsTakingInput) {
+  const auto [transport, delayMs] = GetParam();
+  const int entries = delayMs == 0 ? 480 : delayMs == 30 ? 60 : delayMs == 100 ? 20 : 6;
+  TFakeLx200 fake(transport);
+  SetWorm(fake, entries);
+  fake.SetDelay(delayMs);
+  fake.DelayNextReply(800);
+  // A GUI-thread timer: its lateness is how long the thread was held.
+  QTimer probe;
+  QElapsedTimer sinceTick;
+  qint64 late = 0;
+  bool progressSeen = false;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    late = std::max(late, sinceTick.restart() - 10);
+    progressSeen |= tele.Controls().progress.rfind("Reading the PEC table", 0) == 0;
+  });
+  sinceTick.start();
+  probe.start(10);
+  SetDriver(fake.Id());
+  Button(&form, "Connect")->click();
+  ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
+  ASSERT_EQ(tele.PecLength(), entries);
+  for (int i = 0; i < entries; ++i) ASSERT_EQ(tele.PecTable()[size_t(i)], PecEntry(i)) << i;
+  EXPECT_FALSE(Sent(fake, ":GU#")) << "a poll ran inside the connect";
+  EXPECT_TRUE(delayMs < 100 || progressSeen) << "the window showed the PEC read";
+  EXPECT_EQ(tele.Controls().progress, "");
+
+  // Three polls through the window's own timer.
+  AdvanceClock(5000);
+  fake.ClearCommands();
+  const int before = tele.PollCount();
+  ASSERT_TRUE(RunUntil([&] { return tele.PollCount() >= before + 3; }, 20000));
+  RunUntil([&] { return fake.Count(":GD#") >= 3; }, 5000);
+  EXPECT_LT(late, 100) << "the GUI thread was held";
+  // A poll sends ":GU#" once and ends with ":GD#" before the next begins.
+  std::string order;
+  for (const std::string& c : fake.Commands())
+    if (c == ":GU#" || c == ":GD#") order += c[2];
+  EXPECT_EQ(order.find("UU"), std::string::npos) << order;
+  const int polls = int(std::count(order.begin(), order.end(), 'U'));
+  EXPECT_GE(polls, 3);
+  EXPECT_EQ(polls, fake.Count(":$QZ?#"));
+  EXPECT_TRUE(tele.Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, Lx200Latency,
+                         ::testing::Combine(::testing::Values(TFakeLx200::Transport::Pty, TFakeLx200::Transport::Tcp),
+                                            ::testing::Values(0, 30, 100, 500)),
+                         [](const auto& info) {
+                           return LinkName(std::get<0>(info.param)) + "_" + std::to_string(std::get<1>(info.param)) +
+                                  "ms";
+                         });
+
+// A Disconnect pressed while the connect waits for a handset's slow first
+// reply (2.5 s), or while it reads a long PEC table (480 entries at 100 ms
+// each), ends the connect within a second; nothing more goes to the mount,
+// nothing is told as a failure.
+TEST_P(Lx200Window, DisconnectEndsTheConnectAtOnce) {
+  for (const auto& [firstReplyMs, clickMs] : {std::pair(2500, 300), std::pair(0, 1500)}) {
+    SCOPED_TRACE(clickMs);
+    TFakeLx200 fake(GetParam());
+    SetWorm(fake, 480);
+    fake.SetDelay(100);
+    fake.DelayNextReply(firstReplyMs);
+    QElapsedTimer sinceDisconnect;
+    QObject scope;  // no click after a failed iteration
+    QTimer::singleShot(clickMs, &scope, [&] {
+      EXPECT_NE(tele.Controls().progress, "") << "the connect is under way";
+      sinceDisconnect.start();
+      Button(&form, "Disconnect")->click();
+    });
+    SetDriver(fake.Id());
+    Button(&form, "Connect")->click();  // returns when the connect has ended
+    ASSERT_TRUE(sinceDisconnect.isValid());
+    EXPECT_LT(sinceDisconnect.elapsed(), 1000);
+    EXPECT_FALSE(tele.Connected());
+    EXPECT_TRUE(Button(&form, "Connect")->isEnabled());
+    EXPECT_EQ(tele.Controls().progress, "");
+    const size_t sentThen = fake.Commands().size();
+    RunUntil([] { return false; }, 400);
+    EXPECT_EQ(fake.Commands().size(), sentThen) << "commands went on after the disconnect";
+    EXPECT_EQ(LinesStarting("[Ascom.Telescope] Warning"), 0);
+    EXPECT_EQ(FaultShown(&form), "");
+  }
+}
+
+// A window destroyed by an event handled while the mount's reply to its
+// click is awaited: the click's handler does not touch it afterwards.
+TEST_P(Lx200Window, WindowDestroyedDuringAWait) {
+  TFakeLx200 fake(GetParam());
+  SetWorm(fake, 4);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  fake.SetDelay(300);
+  QPointer<TTeleForm1> other = new TTeleForm1(&tele, &assist);
+  QTimer::singleShot(100, [&] { delete other.data(); });
+  // Reads the tracking (":GU#", answered after 300 ms), then turns it off.
+  Button(other, "Tracking on/off")->click();
+  EXPECT_TRUE(other.isNull());
+  EXPECT_TRUE(RunUntil([&] { return Sent(fake, ":Td#"); }, 2000));
+}
+
+// The window and the log say why a connect failed, with the system's own
+// words where it has them; the next connect clears the line.
+TEST_F(Lx200Connect, FailedConnectsSayWhy) {
+  TFakeLx200 gone(TFakeLx200::Transport::Tcp), silent(TFakeLx200::Transport::Tcp);
+  gone.Pull();  // nothing listens on its port any more
+  silent.SetSilent(true);
+  TFakeLx200 locked(TFakeLx200::Transport::Pty);
+  const std::string lockedPath = locked.Id().substr(6, locked.Id().rfind(':') - 6);
+  ASSERT_EQ(::chmod(lockedPath.c_str(), 0), 0);
+  const std::pair<std::string, std::string> cases[] = {  // the identifier, the reason shown first
+      {"LX200:/dev/noctra-no-such-port:9600", "Cannot open /dev/noctra-no-such-port: No such file or directory"},
+      {gone.Id(), "Cannot connect to " + gone.Id().substr(6) + ": Connection refused"},
+      {"LX200:noctra-no-such-host.invalid:9999", "Cannot find the host noctra-no-such-host.invalid: "},
+      {"LX200:127.0.0.1:x99", "The port \"x99\" in LX200:127.0.0.1:x99 is not a number"},
+      {"LX200:/dev/ttyS0:1234", "Unsupported speed 1234"},
+      {"LX200:/dev/null:9600", "/dev/null is not a serial port"},
+      {silent.Id(), "No reply from the mount on " + silent.Id().substr(6) + " within 3 s"},
+      {locked.Id(), "Cannot open " + lockedPath + ": Permission denied (the user needs the group dialout)"}};
+  for (const auto& [id, reason] : cases) {
+    SCOPED_TRACE(id);
+    LogLines().Clear();
+    SetDriver(id);
+    // Root opens any file: the port is opened as the user "nobody" would
+    // (the file-system user of this thread and of the worker it starts).
+    const int user = id == locked.Id() ? ::setfsuid(65534) : -1;
+    Button(&form, "Connect")->click();
+    if (user >= 0) ::setfsuid(uid_t(user));
+    EXPECT_FALSE(tele.Connected());
+    const std::string shown = FaultShown(&form);
+    EXPECT_EQ(shown.rfind("Connect failed: " + reason, 0), 0u) << shown;
+    EXPECT_TRUE(Logged("[Ascom.Telescope] " + shown)) << LogLines().LastLine();
+  }
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 4);
+  ConnectTo(fake);
+  EXPECT_TRUE(tele.Connected());
+  EXPECT_EQ(FaultShown(&form), "");
+}
+
+// OnStep answers a sync while it slews or is parked with a bare "1": the
+// mount refused; the link stays, the window and the log say why, and the
+// marker stays where the mount points.
+TEST_P(Lx200Window, SyncRefusedWhileSlewingOrParked) {
+  TFakeLx200 fake(GetParam());
+  SetWorm(fake, 8);
+  fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  Poll();
+  const double ra = tele.RightAscension(), dec = tele.Declination();
+  ASSERT_TRUE(tele.GotoRaDec(10.0 * kHour, 30.0 * kRad));
+  for (const std::string why : {"slewing", "parked"}) {
+    SCOPED_TRACE(why);
+    if (why == "parked") fake.Change([](TFakeLx200::State& s) { s.parked = true; });
+    LogLines().Clear();
+    EXPECT_FALSE(tele.SyncRaDec(2.0 * kHour, 5.0 * kRad));
+    EXPECT_TRUE(tele.Connected());
+    const std::string reason = "Sync refused by the mount: mount is " + why;
+    EXPECT_EQ(FaultShown(&form), "Sync failed: " + reason);
+    EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, Syncing to Coordinates? " + reason)) << LogLines().LastLine();
+    Poll(6);  // past the sync's hold
+    EXPECT_NEAR(tele.RightAscension(), ra, 1e-9) << "the marker moved";
+    EXPECT_NEAR(tele.Declination(), dec, 1e-9);
+  }
+}
+
+// A red line of a refused goto, a PEC plot's cursor and the PEC copy of an
+// earlier connection: none of it stays after the next success or connect.
+TEST_P(Lx200Window, EarlierStateIsClearedAtTheNextSuccessOrConnect) {
+  {
+    TFakeLx200 fake(GetParam());
+    SetWorm(fake, 8, 100);
+    // Parked, and playing its PEC: the poll reads the worm's place.
+    fake.Change([](TFakeLx200::State& s) { s.parked = true, s.pecState = 'p', s.pecIndex = 5; });
+    ConnectTo(fake);
+    ASSERT_TRUE(tele.Connected());
+    EXPECT_FALSE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
+    EXPECT_NE(FaultShown(&form).find("Goto failed"), std::string::npos);
+    fake.Change([](TFakeLx200::State& s) { s.parked = false; });
+    tele.ParkButton1Click();
+    EXPECT_EQ(FaultShown(&form), "") << "the red line stays after a park that worked";
+    EXPECT_FALSE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad)) << "parked by the Park button";
+    fake.Change([](TFakeLx200::State& s) { s.parked = false; });
+    EXPECT_TRUE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
+    EXPECT_EQ(FaultShown(&form), "") << "the red line stays after a goto that worked";
+    Poll(4);
+    int marker = -1;
+    tele.PecPlot(300, 100, marker);
+    ASSERT_GE(marker, 0) << "the poll read the playing index";
+    Button(&form, "Disconnect")->click();
+  }
+  // The next mount's own table, read slowly: what is not read yet is
+  // empty, never the earlier mount's (entries of 70 and more).
+  TFakeLx200 next(GetParam());
+  SetWorm(next, 8);
+  next.SetDelay(30);
+  bool stale = false;
+  QTimer sample;
+  QObject::connect(&sample, &QTimer::timeout, [&] {
+    if (tele.Connecting() || tele.Connected())
+      for (int i = 0; i < 8; ++i) stale |= tele.PecTable()[size_t(i)] >= 70;
+  });
+  sample.start(5);
+  ConnectTo(next);
+  ASSERT_TRUE(tele.Connected());
+  EXPECT_FALSE(stale) << "the earlier mount's PEC copy was shown";
+  int marker = 0;
+  tele.PecPlot(300, 100, marker);
+  EXPECT_EQ(marker, -1) << "the earlier mount's play cursor";
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(tele.PecTable()[size_t(i)], PecEntry(i));
+}
+
+// Set Lat/Long with no place chosen would send the chart's stand-in
+// (0°, 0°) over the mount's own site: skipped, and said.
+TEST_P(Lx200Window, SetLatLongSkippedWithoutAChosenPlace) {
+  TFakeLx200 fake(GetParam());
+  SetWorm(fake, 8);
+  host.placeChosen = false;
+  for (auto* box : form.findChildren<QCheckBox*>())
+    if (box->text() == "Set Lat/Long") box->setChecked(true);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  EXPECT_FALSE(Sent(fake, ":St+00*00#") || Sent(fake, ":Sg000*00#"));
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Set Lat/Long skipped: No observer location chosen"));
+  EXPECT_EQ(FaultShown(&form), "No observer location chosen: Set Lat/Long skipped");
+}
+
+// An LX200GPS parked with tracking off: the lamps say so (tracking from
+// ":GW#"), Un-Park wakes it (":hW#") and Park parks it (":hP#"). A handset
+// that does not answer ":GW#" shows its tracking as unknown, tells that
+// once, and offers no Un-Park.
+TEST_F(Lx200Replies, MeadeHandsetTrackingParkAndUnPark) {
+  TFakeLx200 gps(TFakeLx200::Transport::Tcp, TFakeLx200::Firmware::Meade);
+  gps.Change([](TFakeLx200::State& s) { s.parked = true, s.tracking = false; });
+  ConnectTo(gps);
+  ASSERT_TRUE(tele.Connected());
+  EXPECT_TRUE(Button(&form, "Park")->isEnabled());
+  EXPECT_TRUE(Button(&form, "Un-Park")->isEnabled());
+  const auto lamps = [&] { return std::pair(tele.Controls().trackingShape, tele.Controls().parkedShape); };
+  tele.Timer1Timer();
+  EXPECT_EQ(lamps(), std::pair(TShape::ButtonFace, TShape::Unknown)) << "no handset command tells a park";
+  Button(&form, "Un-Park")->click();
+  EXPECT_TRUE(RunUntil([&] { return Sent(gps, ":hW#"); }, 2000)) << "no reply to wait for";
+  Poll(4);  // the hold, then a poll
+  EXPECT_EQ(lamps(), std::pair(TShape::Green, TShape::ButtonFace));
+  Button(&form, "Park")->click();
+  EXPECT_TRUE(RunUntil([&] { return Sent(gps, ":hP#"); }, 2000)) << "no reply to wait for";
+  Poll(4);
+  EXPECT_EQ(lamps(), std::pair(TShape::ButtonFace, TShape::Green));
+  Button(&form, "Disconnect")->click();
+
+  TFakeLx200 autostar(TFakeLx200::Transport::Tcp, TFakeLx200::Firmware::Meade);
+  autostar.Change([](TFakeLx200::State& s) { s.alignStatus = false; });
+  LogLines().Clear();
+  ConnectTo(autostar);
+  ASSERT_TRUE(tele.Connected());
+  EXPECT_TRUE(Button(&form, "Park")->isEnabled());
+  EXPECT_FALSE(Button(&form, "Un-Park")->isEnabled()) << "the Autostar has no wake";
+  Poll(2);
+  EXPECT_EQ(tele.Controls().trackingShape, TShape::Unknown) << "not green when nothing tells";
+  EXPECT_EQ(LinesStarting("[Ascom.Telescope] Warning, Tracking failed"), 1);
+}
+
+// Malformed replies: the first is asked again and the good second one
+// used; a second malformed one ends the connection with the reason in the
+// window, and no value is taken from it (a garbled step rate does not read
+// as a mount without PEC, a declination of 95° is no position).
+TEST_F(Lx200Replies, MalformedRepliesAreAskedAgainThenTold) {
+  // The command, its malformed reply (":GD#" is asked by the poll).
+  const std::pair<std::string, std::string> cases[] = {
+      {":VS#", "2O.000000#"}, {":GL#", "2O:15:00#"}, {":VR3#", "+0x3#"}, {":GD#", "+95*00:00#"}};
+  for (const auto& [command, reply] : cases) {
+    for (const int times : {1, 2}) {
+      SCOPED_TRACE(command + " x" + std::to_string(times));
+      LogLines().Clear();
+      TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+      SetWorm(fake, 8);
+      fake.Garble(command, reply, times);
+      ConnectTo(fake);
+      if (tele.Connected()) tele.Timer1Timer();
+      RunUntil([] { return false; }, 50);  // a lost link is handled after the call
+      EXPECT_EQ(fake.Count(command), 2) << "asked once more, and no more";
+      if (times == 1) {
+        ASSERT_TRUE(tele.Connected()) << FaultShown(&form);
+        EXPECT_EQ(tele.PecLength(), 8);
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(tele.PecTable()[size_t(i)], PecEntry(i));
+        EXPECT_NEAR(tele.Declination(), 20.0 * kRad, 1e-9) << "the fake points at +20°";
+      } else {
+        EXPECT_FALSE(tele.Connected());
+        const std::string shown = FaultShown(&form);
+        EXPECT_NE(shown.find("malformed reply to " + command + ": \"" + reply), std::string::npos) << shown;
+        EXPECT_EQ(LossLines(), 1);
+        EXPECT_EQ(LinesStarting("[Ascom.Telescope] PEC unavailable"), 0);
+        EXPECT_LT(std::fabs(tele.Declination()), 90.0 * kRad + 1e-9);
+      }
+      tele.Disconnect();
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Lines, Lx200Window,
                          ::testing::Values(TFakeLx200::Transport::Pty, TFakeLx200::Transport::Tcp),
-                         [](const auto& info) {
-                           return info.param == TFakeLx200::Transport::Pty ? std::string("Pty") : std::string("Tcp");
-                         });
+                         [](const auto& info) { return LinkName(info.param); });
