@@ -72,6 +72,26 @@ QImage PdfFirstPage(const std::string& pdf, int dpi) {
   return QImage(prefix + QStringLiteral("-1.png"));
 }
 
+// The real program started as run.sh starts it, with `user` as HOME, in a
+// working folder of its own on the built data (`user` + "run/"), the
+// start-up script waiting in its input window; `inChild` runs in the new
+// process before the program. True once the file types are registered (2 s
+// after the first tick, while the script waits for its answer).
+bool StartProgram(QProcess& program, const std::string& user, std::function<void()> inChild = {}) {
+  const std::string run = startup_fixture::RunFolder(user + "run/");
+  testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("HOME"), QString::fromStdString(user));
+  for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) env.remove(QString::fromUtf8(xdg));
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(QString::fromStdString(run));
+  if (inChild) program.setChildProcessModifier(inChild);
+  program.start(QStringLiteral(NOCTRA_PROGRAM), {});
+  return RunEventsUntil(
+      [&] { return platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"); }, kEventWaitMs);
+}
+
 }  // namespace
 
 TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
@@ -462,25 +482,14 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
 // The real program, with the start-up script waiting in its input window,
 // ends on SIGTERM with exit status 0 and every settings file stored.
 TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
-  const std::string run = home.File("run/");
-  std::filesystem::create_directories(run);
-  for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
-    std::filesystem::create_symlink(f.path(), run + f.path().filename().string());
-  testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
   QProcess program;
-  program.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("QT_QPA_PLATFORM=offscreen")
-                                                       << QString::fromStdString("HOME=" + home.File("")));
-  program.setWorkingDirectory(QString::fromStdString(run));
-  program.start(QStringLiteral(NOCTRA_PROGRAM), {});
-  // The file types are registered 2 s after the first tick, while the
-  // script waits for its answer.
-  ASSERT_TRUE(RunEventsUntil([&] { return platform::FileExists(home.File("share/mime/packages/noctra-planetarium.xml")); }, kEventWaitMs));
+  ASSERT_TRUE(StartProgram(program, home.Path()));
   ::kill(pid_t(program.processId()), SIGTERM);
   ASSERT_TRUE(program.waitForFinished(5000));
   EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
   for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "AutoGuideSettings.xml",
                            "PlateSolveSettings.xml"})
-    EXPECT_TRUE(platform::FileExists(run + file)) << file;
+    EXPECT_TRUE(platform::FileExists(home.File("run/") + file)) << file;
 }
 
 // The real program, with a window open, ends on SIGHUP (its terminal
@@ -489,49 +498,29 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
 // SIGTERM: exit status 0 within 5 s and every other settings file stored.
 // Started with SIGHUP ignored (nohup), SIGHUP leaves it running.
 TEST_F(StartUp, RealProgramEndsOnSighupAndSigquitAsOnSigterm) {
-  const struct {
-    const char* name;
-    int sig;
-    bool nohup;
-  } cases[] = {{"hup", SIGHUP, false}, {"quit", SIGQUIT, false}, {"nohup", SIGHUP, true}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string run = home.File(std::string(c.name) + "/run/"), user = home.File(std::string(c.name) + "/");
-    std::filesystem::create_directories(run);
-    for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
-      std::filesystem::create_symlink(f.path(), run + f.path().filename().string());
-    testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
-    std::filesystem::create_directory(run + "AutoGuideSettings.xml");  // cannot be written
+  for (const bool nohup : {false, true}) {
+    SCOPED_TRACE(nohup ? "nohup, then SIGQUIT" : "SIGHUP");
+    const std::string user = home.File(nohup ? "nohup/" : "hup/");
+    std::filesystem::create_directories(user + "run/AutoGuideSettings.xml");  // cannot be written
     int err[2];
     ASSERT_EQ(::pipe2(err, O_CLOEXEC), 0);
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), QString::fromStdString(user));
-    for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) env.remove(QString::fromUtf8(xdg));
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(QString::fromStdString(run));
-    const bool nohup = c.nohup;
-    const int errWrite = err[1];
-    program.setChildProcessModifier([nohup, errWrite] {
+    ASSERT_TRUE(StartProgram(program, user, [nohup, errWrite = err[1]] {
       ::dup2(errWrite, STDERR_FILENO);
       if (nohup) ::signal(SIGHUP, SIG_IGN);
-    });
-    program.start(QStringLiteral(NOCTRA_PROGRAM), {});
+    }));
     ::close(err[1]);
-    ASSERT_TRUE(RunEventsUntil(
-        [&] { return platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"); }, kEventWaitMs));
     ::close(err[0]);  // the terminal is gone
-    ::kill(pid_t(program.processId()), c.sig);
-    if (c.nohup) {
+    ::kill(pid_t(program.processId()), SIGHUP);
+    if (nohup) {
       EXPECT_FALSE(program.waitForFinished(1000));
-      ::kill(pid_t(program.processId()), SIGTERM);
+      ::kill(pid_t(program.processId()), SIGQUIT);
     }
     ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0)
         << program.exitStatus() << " " << program.exitCode();
     for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "PlateSolveSettings.xml"})
-      EXPECT_TRUE(platform::FileExists(run + file)) << file;
+      EXPECT_TRUE(platform::FileExists(user + "run/" + file)) << file;
   }
 }
 
