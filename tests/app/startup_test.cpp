@@ -3,10 +3,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
 #include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTime>
 #include <QToolButton>
 #include <QWindow>
 #include <csignal>
@@ -34,6 +38,7 @@
 #include "imaging/fits_bitmap.h"
 #include "platform/qt_dialogs.h"
 #include "shell/settings_sections.h"
+#include "tools/forms/clock_time_form.h"
 #include "tools/forms/information_forms.h"
 #include "tests/app/startup_fixture.h"
 
@@ -539,6 +544,61 @@ TEST_F(StartUp, InformationPicturesReadFitsFiles) {
   testing_support::WriteText(file, bytes);
   EXPECT_TRUE(TImagesPage::LoadPicture(file, why).isNull());
   EXPECT_EQ(why, "BZERO = 1E300 cannot be applied to 16-bit data");
+}
+
+// Observer > New Date/Time: a time typed into the window moves the chart's
+// instant, and the other page's time and the sidereal time follow it at
+// once and keep following while the heartbeat runs. The place is 0°, 0° in
+// the zone UTC: local time is UT. Local apparent sidereal time at longitude
+// 0 on 2026 January 10 (the window's date at the fixture's instant) from
+// astropy 5.2.1 (python3-astropy; Time.sidereal_time('apparent',
+// 'greenwich'), ERFA eraGst06a, UT1 = UTC):
+//   /usr/bin/python3 -c "from astropy.time import Time; from astropy.utils
+//   import iers; iers.conf.auto_download = False; t = Time('2026-01-10
+//   21:45:30'); t.delta_ut1_utc = 0; print(t.sidereal_time('apparent',
+//   'greenwich'))"
+// gives 5h07m12.43s at 21:45:30 UT and 19h35m08.72s at 12:15:00. The field
+// shows whole seconds: one second either way.
+TEST_F(StartUp, DateTimeWindowFollowsATypedTime) {
+  ASSERT_TRUE(form->StartUp());
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending; }, kEventWaitMs));
+  form->NewDateTime1->trigger();
+  ASSERT_TRUE(ClockTimeTool && ClockTimeTool->isVisible());
+  ClockTimeTool->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(ClockTimeTool));
+  const struct {
+    bool local;
+    const char *typed, *shown;
+    double lstSeconds;
+  } cases[] = {{true, "214530", "21:45:30", 5 * 3600 + 7 * 60 + 12.43},
+               {false, "121500", "12:15:00", 19 * 3600 + 35 * 60 + 8.72}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    ClockTimeTool->PageControl1->setCurrentIndex(c.local ? 0 : 1);
+    QLineEdit* typed = c.local ? ClockTimeTool->Local.Time : ClockTimeTool->Universal.Time;
+    QLineEdit* other = c.local ? ClockTimeTool->Universal.Time : ClockTimeTool->Local.Time;
+    typed->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(typed->hasFocus());
+    typed->setCursorPosition(0);
+    QTest::keyClicks(typed, c.typed);  // over the field from its start
+    // At once, before any tick; and after some ticks, the clock standing
+    // still while the window is open.
+    for (int ticks : {0, 5}) {
+      for (int i = 0; i < ticks; ++i) {
+        form->Timer1Timer();
+        QCoreApplication::processEvents();
+      }
+      EXPECT_EQ(typed->text(), c.shown);
+      EXPECT_EQ(other->text(), c.shown);
+      const QString lst = ClockTimeTool->LocalSiderealTime1->text();
+      EXPECT_NEAR(QTime::fromString(lst, QStringLiteral("hh:mm:ss")).msecsSinceStartOfDay() / 1000.0, c.lstSeconds, 1.0)
+          << lst.toStdString();
+    }
+  }
+  ClockTimeTool->accept();
+  EXPECT_NEAR(ObserverTime.JD_UT, 2461050.5 + (12.25 / 24.0), 1.0 / 86400.0);  // 2026-01-10 12:15 UT
 }
 
 // The chart is drawn again, for the tick's instant, whenever the clock's
