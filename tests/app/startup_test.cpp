@@ -548,17 +548,12 @@ TEST_F(StartUp, InformationPicturesReadFitsFiles) {
 
 // Observer > New Date/Time: a time typed into the window moves the chart's
 // instant, and the other page's time and the sidereal time follow it at
-// once and keep following while the heartbeat runs. The place is 0°, 0° in
-// the zone UTC: local time is UT. Local apparent sidereal time at longitude
-// 0 on 2026 January 10 (the window's date at the fixture's instant) from
-// astropy 5.2.1 (python3-astropy; Time.sidereal_time('apparent',
-// 'greenwich'), ERFA eraGst06a, UT1 = UTC):
-//   /usr/bin/python3 -c "from astropy.time import Time; from astropy.utils
-//   import iers; iers.conf.auto_download = False; t = Time('2026-01-10
-//   21:45:30'); t.delta_ut1_utc = 0; print(t.sidereal_time('apparent',
-//   'greenwich'))"
-// gives 5h07m12.43s at 21:45:30 UT and 19h35m08.72s at 12:15:00. The field
-// shows whole seconds: one second either way.
+// once and while the heartbeat runs. At 0°, 0° in the zone UTC local time
+// is UT. Apparent sidereal time at Greenwich on 2026-01-10 (the window's
+// date) from astropy 5.2.1 (python3-astropy, ERFA eraGst06a; UT1 = UTC, no
+// IERS download): Time('2026-01-10 21:45:30').sidereal_time('apparent',
+// 'greenwich') is 5h07m12.43s, at 12:15:00 19h35m08.72s. The field shows
+// whole seconds: one second either way.
 TEST_F(StartUp, DateTimeWindowFollowsATypedTime) {
   ASSERT_TRUE(form->StartUp());
   form->show();
