@@ -81,7 +81,8 @@ QImage PdfFirstPage(const std::string& pdf, int dpi) {
 // working folder of its own on the built data (`user` + "run/"), the
 // start-up script waiting in its input window; `inChild` runs in the new
 // process before the program. True once the file types are registered (2 s
-// after the first tick, while the script waits for its answer).
+// after the first tick, while the script waits for its answer) and the
+// program still runs (a signal for it never goes to process 0, the group).
 bool StartProgram(QProcess& program, const std::string& user, std::function<void()> inChild = {}) {
   const std::string run = startup_fixture::RunFolder(user + "run/");
   testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
@@ -94,7 +95,9 @@ bool StartProgram(QProcess& program, const std::string& user, std::function<void
   if (inChild) program.setChildProcessModifier(inChild);
   program.start(QStringLiteral(NOCTRA_PROGRAM), {});
   return RunEventsUntil(
-      [&] { return platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"); }, kEventWaitMs);
+             [&] { return platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"); },
+             kEventWaitMs) &&
+         program.state() == QProcess::Running;
 }
 
 }  // namespace
@@ -516,10 +519,11 @@ TEST_F(StartUp, RealProgramEndsOnSighupAndSigquitAsOnSigterm) {
     }));
     ::close(err[1]);
     ::close(err[0]);  // the terminal is gone
-    ::kill(pid_t(program.processId()), SIGHUP);
+    const pid_t pid = pid_t(program.processId());
+    ::kill(pid, SIGHUP);
     if (nohup) {
-      EXPECT_FALSE(program.waitForFinished(1000));
-      ::kill(pid_t(program.processId()), SIGQUIT);
+      ASSERT_FALSE(program.waitForFinished(1000)) << "SIGHUP ended it under nohup";
+      ::kill(pid, SIGQUIT);
     }
     ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0)
@@ -585,8 +589,8 @@ TEST_F(StartUp, DateTimeWindowFollowsATypedTime) {
         form->Timer1Timer();
         QCoreApplication::processEvents();
       }
-      EXPECT_EQ(typed->text(), c.shown);
-      EXPECT_EQ(other->text(), c.shown);
+      EXPECT_EQ(typed->text().toStdString(), c.shown);
+      EXPECT_EQ(other->text().toStdString(), c.shown);
       const QString lst = ClockTimeTool->LocalSiderealTime1->text();
       EXPECT_NEAR(QTime::fromString(lst, QStringLiteral("hh:mm:ss")).msecsSinceStartOfDay() / 1000.0, c.lstSeconds, 1.0)
           << lst.toStdString();
