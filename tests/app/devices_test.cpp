@@ -356,10 +356,8 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   points->show();
   points->POIGrid->setCurrentCell(0, 5);
   points->POIGrid->editItem(points->POIGrid->item(0, 5));
-  QLineEdit* editor = nullptr;
-  for (QLineEdit* e : points->POIGrid->viewport()->findChildren<QLineEdit*>())
-    if (e->isVisible()) editor = e;
-  ASSERT_TRUE(editor);
+  auto* editor = points->POIGrid->viewport()->findChild<QLineEdit*>();
+  ASSERT_TRUE(editor && editor->isVisible());
   editor->setText(QStringLiteral("1,5,Luminance,Bright"));
   FindButton(points, QStringLiteral("Start"))->click();
   EXPECT_EQ(POITable[1].Plan, "1,5,Luminance,Bright");
@@ -448,12 +446,11 @@ TEST_F(Devices, DsiCoolerSetPointReachesTheFilterWheelAndItsTemperatureIsShown) 
 }
 
 // Plate solving in the program started as run.sh starts it (the data folder
-// is the working folder, the settings paths relative): the mount synced on a
-// bright star, the camera simulator's picture solved through the
-// plate-solving window with the local solver (solve-field, Debian's Tycho-2
-// index files) puts the chart's cross on the star, the window's status line
-// saying so. With the imaging console holding the camera, the solve pauses
-// the console, exposes with its camera and resumes it.
+// the working folder, settings paths relative): the mount synced on a star,
+// the camera simulator's picture solved in the plate-solving window with the
+// local solver (solve-field, Debian's Tycho-2 index files) puts the chart's
+// cross on the star. With the console holding the camera, the solve pauses
+// it, exposes with its camera and resumes it.
 TEST_F(Devices, PlateSolvingFromANormalStartLandsOnTheSyncedStar) {
   if (!std::filesystem::exists("/usr/bin/solve-field") ||
       !std::filesystem::exists("/usr/share/astrometry/index-tycho2-10.littleendian.fits")) {
@@ -516,9 +513,7 @@ TEST_F(Devices, PlateSolvingFromANormalStartLandsOnTheSyncedStar) {
   m.PlateSolve1->trigger();
   ps = imaging::PlateSolveForm1();
   ASSERT_TRUE(ps && ps->isVisible());
-  const int source = ps->ImageSource->findText(QStringLiteral("ASCOM Camera #1"));
-  ASSERT_GE(source, 0);
-  ps->ImageSource->setCurrentIndex(source);
+  ps->ImageSource->setCurrentIndex(ps->ImageSource->findText(QStringLiteral("ASCOM Camera #1")));
   ASSERT_TRUE(RunEventsUntil([&] { return ps->Logic.Camera() && ps->SolveNow->isEnabled(); }, kEventWaitMs));
   solvedOnto(first);
   // The picture lies where the client looks for it: in the data folder.

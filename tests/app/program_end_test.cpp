@@ -87,15 +87,13 @@ TEST_F(ProgramEnd, SigtermWritesEverySettingAndKeepsAnUnsavedScript) {
   CloseOnTerminationSignals(nullptr);
 }
 
-// Closing the terminal the program was started from (SIGHUP) and the quit
-// key (SIGQUIT) end it as SIGTERM does: nothing asked, the unsaved script
-// kept and named in the log, within 5 s (the real program's test checks the
-// settings files and the exit status). A settings-store change left pending
-// while another running copy held the lock is written if the lock is free
-// by then (SIGHUP), never while it is held (SIGQUIT). With the data folder
-// full (its temporary file is /dev/full, which refuses writes as a full
-// disk does: SIGQUIT) the script goes to the user's data folder, the log
-// giving the system's reason.
+// A closed terminal (SIGHUP) and the quit key (SIGQUIT) end the program as
+// SIGTERM does: nothing asked, the unsaved script kept and named in the log,
+// within 5 s. A settings-store change left pending while another copy held
+// the lock is written if the lock is free by then (SIGHUP), never while it
+// is held (SIGQUIT). A full data folder (its temporary file is /dev/full,
+// which refuses writes as a full disk does: SIGQUIT) sends the script to
+// the user's data folder, the log giving the system's reason.
 TEST_F(ProgramEnd, SighupAndSigquitEndItAsSigtermDoesWithTheLockFreeOrHeld) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   const std::string data = DataFolder, store = platform::TRegIniFile().FileName();

@@ -77,12 +77,11 @@ QImage PdfFirstPage(const std::string& pdf, int dpi) {
   return QImage(prefix + QStringLiteral("-1.png"));
 }
 
-// The real program started as run.sh starts it, with `user` as HOME, in a
-// working folder of its own on the built data (`user` + "run/"), the
-// start-up script waiting in its input window; `inChild` runs in the new
-// process before the program. True once the file types are registered (2 s
-// after the first tick, while the script waits for its answer) and the
-// program still runs (a signal for it never goes to process 0, the group).
+// The real program started as run.sh starts it in `user` + "run/" on the
+// built data, HOME `user`, the start-up script waiting in its input window;
+// `inChild` runs in the new process first. True once the file types are
+// registered (2 s after the first tick) and the program still runs (a
+// signal for it must never go to process 0, the test's whole group).
 bool StartProgram(QProcess& program, const std::string& user, std::function<void()> inChild = {}) {
   const std::string run = startup_fixture::RunFolder(user + "run/");
   testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
