@@ -67,6 +67,15 @@ bool RunEventsUntil(F done, int timeoutMs) {
   return true;
 }
 
+// A working folder of the program's own as run.sh gives it: `folder` made,
+// holding links to the files of the current (data) folder.
+inline std::string RunFolder(const std::string& folder) {
+  std::filesystem::create_directories(folder);
+  for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
+    std::filesystem::create_symlink(f.path(), folder + f.path().filename().string());
+  return folder;
+}
+
 // The caption of the modal window a menu command opens (closed at once).
 inline QString ModalCaptionOf(QAction* action) {
   QString caption;

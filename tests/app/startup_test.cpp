@@ -3,10 +3,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
 #include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTime>
 #include <QToolButton>
 #include <QWindow>
 #include <csignal>
@@ -34,6 +38,7 @@
 #include "imaging/fits_bitmap.h"
 #include "platform/qt_dialogs.h"
 #include "shell/settings_sections.h"
+#include "tools/forms/clock_time_form.h"
 #include "tools/forms/information_forms.h"
 #include "tests/app/startup_fixture.h"
 
@@ -70,6 +75,28 @@ QImage PdfFirstPage(const std::string& pdf, int dpi) {
                                        QStringLiteral("-png"), QString::fromStdString(pdf), prefix});
   p.waitForFinished(20000);
   return QImage(prefix + QStringLiteral("-1.png"));
+}
+
+// The real program started as run.sh starts it in `user` + "run/" on the
+// built data, HOME `user`, the start-up script waiting in its input window;
+// `inChild` runs in the new process first. True once the file types are
+// registered (2 s after the first tick) and the program still runs (a
+// signal for it must never go to process 0, the test's whole group).
+bool StartProgram(QProcess& program, const std::string& user, std::function<void()> inChild = {}) {
+  const std::string run = startup_fixture::RunFolder(user + "run/");
+  testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("HOME"), QString::fromStdString(user));
+  for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) env.remove(QString::fromUtf8(xdg));
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(QString::fromStdString(run));
+  if (inChild) program.setChildProcessModifier(inChild);
+  program.start(QStringLiteral(NOCTRA_PROGRAM), {});
+  return RunEventsUntil(
+             [&] { return platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"); },
+             kEventWaitMs) &&
+         program.state() == QProcess::Running;
 }
 
 }  // namespace
@@ -462,25 +489,14 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
 // The real program, with the start-up script waiting in its input window,
 // ends on SIGTERM with exit status 0 and every settings file stored.
 TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
-  const std::string run = home.File("run/");
-  std::filesystem::create_directories(run);
-  for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
-    std::filesystem::create_symlink(f.path(), run + f.path().filename().string());
-  testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
   QProcess program;
-  program.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("QT_QPA_PLATFORM=offscreen")
-                                                       << QString::fromStdString("HOME=" + home.File("")));
-  program.setWorkingDirectory(QString::fromStdString(run));
-  program.start(QStringLiteral(NOCTRA_PROGRAM), {});
-  // The file types are registered 2 s after the first tick, while the
-  // script waits for its answer.
-  ASSERT_TRUE(RunEventsUntil([&] { return platform::FileExists(home.File("share/mime/packages/noctra-planetarium.xml")); }, kEventWaitMs));
+  ASSERT_TRUE(StartProgram(program, home.Path()));
   ::kill(pid_t(program.processId()), SIGTERM);
   ASSERT_TRUE(program.waitForFinished(5000));
   EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
   for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "AutoGuideSettings.xml",
                            "PlateSolveSettings.xml"})
-    EXPECT_TRUE(platform::FileExists(run + file)) << file;
+    EXPECT_TRUE(platform::FileExists(home.File("run/") + file)) << file;
 }
 
 // The real program, with a window open, ends on SIGHUP (its terminal
@@ -489,49 +505,30 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWithAWindowOpen) {
 // SIGTERM: exit status 0 within 5 s and every other settings file stored.
 // Started with SIGHUP ignored (nohup), SIGHUP leaves it running.
 TEST_F(StartUp, RealProgramEndsOnSighupAndSigquitAsOnSigterm) {
-  const struct {
-    const char* name;
-    int sig;
-    bool nohup;
-  } cases[] = {{"hup", SIGHUP, false}, {"quit", SIGQUIT, false}, {"nohup", SIGHUP, true}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string run = home.File(std::string(c.name) + "/run/"), user = home.File(std::string(c.name) + "/");
-    std::filesystem::create_directories(run);
-    for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
-      std::filesystem::create_symlink(f.path(), run + f.path().filename().string());
-    testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
-    std::filesystem::create_directory(run + "AutoGuideSettings.xml");  // cannot be written
+  for (const bool nohup : {false, true}) {
+    SCOPED_TRACE(nohup ? "nohup, then SIGQUIT" : "SIGHUP");
+    const std::string user = home.File(nohup ? "nohup/" : "hup/");
+    std::filesystem::create_directories(user + "run/AutoGuideSettings.xml");  // cannot be written
     int err[2];
     ASSERT_EQ(::pipe2(err, O_CLOEXEC), 0);
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), QString::fromStdString(user));
-    for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) env.remove(QString::fromUtf8(xdg));
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(QString::fromStdString(run));
-    const bool nohup = c.nohup;
-    const int errWrite = err[1];
-    program.setChildProcessModifier([nohup, errWrite] {
+    ASSERT_TRUE(StartProgram(program, user, [nohup, errWrite = err[1]] {
       ::dup2(errWrite, STDERR_FILENO);
       if (nohup) ::signal(SIGHUP, SIG_IGN);
-    });
-    program.start(QStringLiteral(NOCTRA_PROGRAM), {});
+    }));
     ::close(err[1]);
-    ASSERT_TRUE(RunEventsUntil(
-        [&] { return platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"); }, kEventWaitMs));
     ::close(err[0]);  // the terminal is gone
-    ::kill(pid_t(program.processId()), c.sig);
-    if (c.nohup) {
-      EXPECT_FALSE(program.waitForFinished(1000));
-      ::kill(pid_t(program.processId()), SIGTERM);
+    const pid_t pid = pid_t(program.processId());
+    ::kill(pid, SIGHUP);
+    if (nohup) {
+      ASSERT_FALSE(program.waitForFinished(1000)) << "SIGHUP ended it under nohup";
+      ::kill(pid, SIGQUIT);
     }
     ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0)
         << program.exitStatus() << " " << program.exitCode();
     for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "PlateSolveSettings.xml"})
-      EXPECT_TRUE(platform::FileExists(run + file)) << file;
+      EXPECT_TRUE(platform::FileExists(user + "run/" + file)) << file;
   }
 }
 
@@ -550,6 +547,56 @@ TEST_F(StartUp, InformationPicturesReadFitsFiles) {
   testing_support::WriteText(file, bytes);
   EXPECT_TRUE(TImagesPage::LoadPicture(file, why).isNull());
   EXPECT_EQ(why, "BZERO = 1E300 cannot be applied to 16-bit data");
+}
+
+// Observer > New Date/Time: a time typed into the window moves the chart's
+// instant, and the other page's time and the sidereal time follow it at
+// once and while the heartbeat runs. At 0°, 0° in the zone UTC local time
+// is UT. Apparent sidereal time at Greenwich on 2026-01-10 (the window's
+// date) from astropy 5.2.1 (python3-astropy, ERFA eraGst06a; UT1 = UTC, no
+// IERS download): Time('2026-01-10 21:45:30').sidereal_time('apparent',
+// 'greenwich') is 5h07m12.43s, at 12:15:00 19h35m08.72s. The field shows
+// whole seconds: one second either way.
+TEST_F(StartUp, DateTimeWindowFollowsATypedTime) {
+  ASSERT_TRUE(form->StartUp());
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending; }, kEventWaitMs));
+  form->NewDateTime1->trigger();
+  ASSERT_TRUE(ClockTimeTool && ClockTimeTool->isVisible());
+  ClockTimeTool->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(ClockTimeTool));
+  const struct {
+    bool local;
+    const char *typed, *shown;
+    double lstSeconds;
+  } cases[] = {{true, "214530", "21:45:30", 5 * 3600 + 7 * 60 + 12.43},
+               {false, "121500", "12:15:00", 19 * 3600 + 35 * 60 + 8.72}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    ClockTimeTool->PageControl1->setCurrentIndex(c.local ? 0 : 1);
+    QLineEdit* typed = c.local ? ClockTimeTool->Local.Time : ClockTimeTool->Universal.Time;
+    QLineEdit* other = c.local ? ClockTimeTool->Universal.Time : ClockTimeTool->Local.Time;
+    typed->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(typed->hasFocus());
+    typed->setCursorPosition(0);
+    QTest::keyClicks(typed, c.typed);  // over the field from its start
+    // At once, before any tick; and after some ticks, the clock standing
+    // still while the window is open.
+    for (int ticks : {0, 5}) {
+      for (int i = 0; i < ticks; ++i) {
+        form->Timer1Timer();
+        QCoreApplication::processEvents();
+      }
+      EXPECT_EQ(typed->text().toStdString(), c.shown);
+      EXPECT_EQ(other->text().toStdString(), c.shown);
+      const QString lst = ClockTimeTool->LocalSiderealTime1->text();
+      EXPECT_NEAR(QTime::fromString(lst, QStringLiteral("hh:mm:ss")).msecsSinceStartOfDay() / 1000.0, c.lstSeconds, 1.0)
+          << lst.toStdString();
+    }
+  }
+  ClockTimeTool->accept();
+  EXPECT_NEAR(ObserverTime.JD_UT, 2461050.5 + (12.25 / 24.0), 1.0 / 86400.0);  // 2026-01-10 12:15 UT
 }
 
 // The chart is drawn again, for the tick's instant, whenever the clock's
