@@ -168,8 +168,6 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] solve-field is not installed (Debian package astrometry.net)"));
   EXPECT_TRUE(Logged("[Plate-Solve] Failed to submit job"));
-  // The reason, for the window's status line.
-  EXPECT_EQ(job->FailureText(), "Failed to submit job: solve-field is not installed (Debian package astrometry.net)");
 
   // No solution: solve-field ends without a field centre. A 15' field is
   // narrower than the index file installed (4110: quads from 1 degree).
