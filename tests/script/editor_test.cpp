@@ -12,9 +12,7 @@
 #include <QTextBlock>
 
 #include <QPrinter>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/core/file_types.h"
 #include "app/forms/main_form.h"
@@ -104,31 +102,6 @@ TEST_F(Editor, ClosingModifiedTextAsksToSave) {
     EXPECT_EQ(ScrEditForm1, nullptr);
     EXPECT_FALSE(ScriptEditorOpen);
   }
-}
-
-// The recovery copy of the program's unattended end: a folder that cannot
-// take it leaves the text unsaved (for the next folder); once written, the
-// text counts as saved. Closed without a question, unsaved text is not
-// offered.
-TEST_F(Editor, ARecoveryCopyClearsTheUnsavedMarkOnlyOnceWritten) {
-  ScopedScriptedDialogs dialogs;
-  TScrEditForm1* editor = OpenScriptEditor(true);
-  ScriptFileName = "Noname.sbas";
-  QTest::keyClicks(editor->ScrEditMemo1, "PRINT 2");
-  std::string error;
-  EXPECT_EQ(editor->KeepRecoveryCopy(dir_.File("missing/"), &error), "");
-  EXPECT_EQ(error, std::strerror(ENOENT));
-  EXPECT_TRUE(editor->Modified());
-  EXPECT_EQ(editor->KeepRecoveryCopy(dir_.Path()), dir_.File("Noname.recovered.sbas"));
-  EXPECT_FALSE(editor->Modified());
-  EXPECT_EQ(FileText(dir_.File("Noname.recovered.sbas")), "PRINT 2\r\n");
-  EXPECT_EQ(editor->KeepRecoveryCopy(dir_.Path()), "");  // nothing unsaved
-
-  QTest::keyClicks(editor->ScrEditMemo1, "3");
-  CloseScriptEditor(false);
-  FlushDeletes();
-  EXPECT_EQ(ScrEditForm1, nullptr);
-  EXPECT_EQ(dialogs.Count(), 0u);
 }
 
 // "°", "é" and "€" keep themselves through the editor, PRINT, INPUT, the
