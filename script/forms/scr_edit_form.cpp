@@ -208,4 +208,8 @@ void TScrEditForm1::closeEvent(QCloseEvent* event) {
     else SaveScript();
   }
   event->accept();
+  // The editor is gone from now on: its deletion follows later, and an
+  // editor opened meanwhile (File > New script, a script run) must be a new
+  // one, not this closing one, or what is typed into it would vanish.
+  if (ScrEditForm1 == this) ScrEditForm1 = nullptr;
 }

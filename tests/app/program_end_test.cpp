@@ -33,7 +33,8 @@ bool Started(TMainForm1& form) {
   if (!form.StartUp()) return false;
   form.show();
   if (!RunEventsUntil([&] { return !form.StartupPending; }, startup_fixture::kEventWaitMs)) return false;
-  RunEventsUntil([] { return false; }, 100);  // the start-up script's run, posted by the tick
+  QCoreApplication::sendPostedEvents();  // the start-up script's run, posted by the tick
+  RunEventsUntil([] { return false; }, 100);
   return true;
 }
 

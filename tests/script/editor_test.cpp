@@ -77,6 +77,19 @@ TEST_F(Editor, LoadsRunsAndSelectsTheLineOfARuntimeError) {
   if (const char* png = std::getenv("NOCTRA_SCRIPT_EDITOR_PNG")) editor->grab().save(png);
 }
 
+// An editor opened while the last one is closed but not yet deleted (a
+// start-up script's hidden editor, say) is a new one that keeps its text.
+TEST_F(Editor, AnEditorOpenedAfterACloseIsNewAndKeepsItsText) {
+  TScrEditForm1* closing = OpenScriptEditor(false);
+  closing->CloseWithoutQuestion();
+  TScrEditForm1* editor = OpenScriptEditor(true);
+  EXPECT_NE(editor, closing);
+  editor->ScrEditMemo1->insertPlainText("PRINT 1");
+  FlushDeletes();
+  ASSERT_EQ(ScrEditForm1, editor);
+  EXPECT_TRUE(editor->Modified());
+}
+
 TEST_F(Editor, ClosingModifiedTextAsksToSave) {
   testing_support::WriteText(dir_.File("keep.sbas"), "PRINT 1\r\n");
   struct Case {
