@@ -88,6 +88,7 @@ TEST_F(Editor, AnEditorOpenedAfterACloseIsNewAndKeepsItsText) {
   FlushDeletes();
   ASSERT_EQ(ScrEditForm1, editor);
   EXPECT_TRUE(editor->Modified());
+  editor->CloseWithoutQuestion();
 }
 
 TEST_F(Editor, ClosingModifiedTextAsksToSave) {
