@@ -154,24 +154,36 @@ void RemoveStaleTemporaries(const std::string& path) {
     if (FileExists(f)) std::remove(f.c_str());
 }
 
-bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size, std::string* error) {
-  RemoveStaleTemporaries(path);
-  const std::string tmp = TemporaryNameFor(path);
-  int err = 0;
+namespace {
+
+// Writes the temporary file `tmp` through `write` and puts it on the disk
+// (flushed, synced, closed). False with the system's error in `err`; the
+// temporary is left for the caller to remove.
+bool WriteTemporary(const std::string& tmp, const std::function<bool(std::FILE*)>& write, int& err) {
+  err = 0;
   auto check = [&](bool ok) {
     if (!ok && err == 0) err = errno ? errno : EIO;
     return ok;
   };
   errno = 0;
   FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!check(f != nullptr)) {
-    if (error) *error = Reason(err);
-    return false;
-  }
-  const bool written = check(size == 0 || std::fwrite(data, 1, size, f) == size);
+  if (!check(f != nullptr)) return false;
+  const bool written = check(write(f));
   const bool flushed = written && check(std::fflush(f) == 0) && check(::fsync(::fileno(f)) == 0);
   const bool closed = check(std::fclose(f) == 0);
-  if (!(written && flushed && closed) || !check(std::rename(tmp.c_str(), path.c_str()) == 0)) {
+  return written && flushed && closed;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size, std::string* error) {
+  RemoveStaleTemporaries(path);
+  const std::string tmp = TemporaryNameFor(path);
+  int err = 0;
+  const bool ok = WriteTemporary(
+      tmp, [&](std::FILE* f) { return size == 0 || std::fwrite(data, 1, size, f) == size; }, err);
+  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (ok) err = errno ? errno : EIO;
     std::remove(tmp.c_str());
     if (error) *error = Reason(err);
     return false;
@@ -192,24 +204,7 @@ std::string WriteNewFile(const std::string& folder, const std::string& stem, con
     if (error) *error = Reason(e);
     return std::string();
   };
-  errno = 0;
-  FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
-    if (error) *error = Reason(errno ? errno : EIO);
-    return {};
-  }
-  errno = 0;
-  bool ok = write(f);
-  if (!ok) err = errno ? errno : EIO;
-  if (ok && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0)) {
-    ok = false;
-    err = errno ? errno : EIO;
-  }
-  if (std::fclose(f) != 0 && ok) {
-    ok = false;
-    err = errno ? errno : EIO;
-  }
-  if (!ok) return fail(err);
+  if (!WriteTemporary(tmp, write, err)) return fail(err);
   // The first free name, claimed by an exclusive create; the whole file then
   // takes the claim's place.
   for (int n = 1; n <= 9999; ++n) {

@@ -158,9 +158,13 @@ SharedStore& StoreOf(const QString& path) {
 
 }  // namespace
 
+namespace {
+
 // The save (SaveFailureBatch) in which a live holder of the lock was last
 // waited for in vain.
 uint64_t g_batchGaveUp = 0;
+
+}  // namespace
 
 struct TRegIniFile::Store {
   std::string fileName;

@@ -23,12 +23,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "astro/observer.h"
-#include "astro/precession.h"
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
 #include "imaging/camera_sim.h"
 #include "imaging/fits_image.h"
+#include "imaging/plate_solve.h"
 #include "imaging/forms/form_support.h"
 #include "platform/dialogs.h"
 #include "platform/numfmt.h"
@@ -834,12 +833,7 @@ void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
       if (!tele || !tele->Connected()) return false;
       ra = tele->RightAscension();
       dec = tele->Declination();
-      constexpr double kJ2000 = 2451545.0;
-      TObserverTime o = ObserverTime;
-      if (o.PrecessionOn && o.EpochTo > 0 && o.EpochTo != kJ2000) {
-        SetPrecession(o, o.EpochTo, kJ2000);
-        Precess(o, ra, dec);
-      }
+      ChartToJ2000(ra, dec);
       return true;
     };
   // Driver cameras come and go through the ASCOM camera window.
