@@ -95,6 +95,11 @@ FileSizeLimit::~FileSizeLimit() {
   ::setrlimit(RLIMIT_FSIZE, &r);
 }
 
+bool UnderCI() {
+  const char* v = std::getenv("NOCTRA_CI");
+  return v != nullptr && *v != '\0' && std::string(v) != "0";
+}
+
 void PinSuiteClock() { platform::SetSystemClockForTest(kSuiteClockUnixSeconds); }
 
 ScopedClock::ScopedClock(double unixSeconds) { platform::SetSystemClockForTest(unixSeconds); }

@@ -85,4 +85,21 @@ class ScopedClock {
   ScopedClock& operator=(const ScopedClock&) = delete;
 };
 
+// True under CI (.ci/run sets NOCTRA_CI=1): a test whose tool is missing
+// then fails instead of skipping, so a missing install step cannot pass.
+bool UnderCI();
+
 }  // namespace testing_support
+
+// Skips the test when `available` is false, naming what is missing and the
+// Debian package that provides it; under CI the test fails instead. Use in
+// a test body or a fixture's SetUp (it returns from the function).
+#define NOCTRA_REQUIRE_TOOL(available, what, package)                                   \
+  do {                                                                                 \
+    if (!(available)) {                                                                \
+      if (::testing_support::UnderCI())                                                \
+        FAIL() << (what) << " is missing under CI: install the Debian package " << (package); \
+      else                                                                             \
+        GTEST_SKIP() << (what) << " is not installed (Debian package " << (package) << ")"; \
+    }                                                                                  \
+  } while (0)
