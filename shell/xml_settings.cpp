@@ -132,7 +132,8 @@ void KeepDamagedFile(const std::string& path, std::string why) {
   std::string text = "Warning: Can't read file " + path + "\r\n(" + why + ")\r\n";
   if (!kept.empty()) {
     logLine += "kept as " + kept.substr(folder.size()) + ", default settings used";
-    text += "It is kept as " + kept + ".\r\nThe default settings are used.";
+    text += "It is kept as " + kept + ".\r\nThe default settings are used. To have yours back, repair the kept file " +
+            "and rename it to " + name + " while the program is closed.";
   } else {
     {
       std::lock_guard lock(g_damagedMutex);

@@ -203,6 +203,7 @@ TEST(XmlSettings, DamagedFilesAreKeptAsideAndTold) {
     EXPECT_EQ(box.text.rfind("Warning: Can't read file " + path + "\r\n" + d.reason, 0), 0u) << box.text;
     EXPECT_NE(box.text.find("\r\nIt is kept as " + copy + ".\r\nThe default settings are used."), std::string::npos)
         << box.text;
+    EXPECT_NE(box.text.find("rename it to ImagingSettings.xml while the program is closed"), std::string::npos);
     EXPECT_EQ(box.icon, platform::MsgIcon::Exclamation);
     EXPECT_EQ(LogLines().LastLine().rfind("[Settings] Can't read file " + path + " " + d.reason, 0), 0u);
     EXPECT_NE(LogLines().LastLine().find("kept as " + copy.substr(dir.Path().size()) + ", default settings used"),
