@@ -95,7 +95,8 @@ std::string ReadCards(std::istream& in, Cards& cards) {
       if (in.gcount() == 0) return "the file is empty";
       fits = std::string_view(block.data(), std::size_t(in.gcount())).substr(0, 6) == "SIMPLE";
     }
-    if (!whole) return fits ? "no END card: the file ends within its header" : "not a FITS file: it does not begin with SIMPLE";
+    if (!whole)
+      return fits ? "no END card: the file ends within its header" : "not a FITS file: it does not begin with SIMPLE";
     for (int c = 0; c < 36; ++c) {
       std::string_view card(block.data() + c * kFitsCard, kFitsCard);
       const std::string key = UpperKey(card.substr(0, 8));
@@ -531,8 +532,9 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::strin
     const std::streamoff left = in.tellg() - here;
     in.seekg(here);
     if (left < h.DataBytes)
-      throw EInvalidGraphic::Refused("the data part is cut short: " + std::to_string(std::max<std::streamoff>(left, 0)) +
-                                     " of " + std::to_string(h.DataBytes) + " bytes");
+      throw EInvalidGraphic::Refused("the data part is cut short: " +
+                                     std::to_string(std::max<std::streamoff>(left, 0)) + " of " +
+                                     std::to_string(h.DataBytes) + " bytes");
   }
   in.clear();
   const double bs = h.BScale, bz = h.BZero;

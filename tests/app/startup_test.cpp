@@ -554,8 +554,9 @@ TEST_F(StartUp, InformationPicturesReadFitsFiles) {
   testing_support::WriteText(file, bytes);
   EXPECT_TRUE(TImagesPage::LoadPicture(file, why).isNull());
   EXPECT_EQ(why, "Fits image is not valid");
-  EXPECT_EQ(LogLines().LastLine(),
-            "[Images] " + file + " is not loaded: NAXIS = 0: only pictures of 2 axes (or 3 with 1 or 3 planes) are read");
+  EXPECT_EQ(LogLines().LastLine(), "[Images] " + file +
+                                       " is not loaded: NAXIS = 0: only pictures of 2 axes (or 3 with 1 or 3 planes) "
+                                       "are read");
 }
 
 // Observer > New Date/Time: a time typed into the window moves the chart's

@@ -235,7 +235,8 @@ TEST(FitsFile, RefusesDamagedAndUnacceptedFiles) {
   const std::string axes = ": only pictures of 2 axes (or 3 with 1 or 3 planes) are read";
   const std::vector<Case> cases = {
       {"empty", "", true, "the file is empty"},
-      {"not FITS", "\x89PNG\r\n\x1a\n" + std::string(3000, 'x'), true, "not a FITS file: it does not begin with SIMPLE"},
+      {"not FITS", "\x89PNG\r\n\x1a\n" + std::string(3000, 'x'), true,
+       "not a FITS file: it does not begin with SIMPLE"},
       {"header cut", full.substr(0, 1000), true, "no END card: the file ends within its header"},
       {"no END", base[0] + std::string(1000 * 2880, ' '), true, "no END card in the first 1000 header blocks"},
       {"data cut", full.substr(0, 2880 + 20), true, "the data part is cut short: 20 of 32 bytes"},
