@@ -292,8 +292,7 @@ std::string WriteNewFile(const std::string& folder, const std::string& stem, con
   std::vector<std::string> found = TidyCutShortSaves(folder, first);
   if (recovered) *recovered = std::move(found);
   // A temporary of its own per call: writers of one process never share it.
-  const unsigned n = counter++;
-  const std::string tmp = TemporaryNameFor(first, "-" + std::to_string(n));
+  const std::string tmp = TemporaryNameFor(first, "-" + std::to_string(counter++));
   int err = 0;
   auto fail = [&](const std::string& leftover, int e) {
     std::remove(leftover.c_str());
