@@ -478,7 +478,9 @@ bool TImagingConsole::SaveFrame() {
     shown = ShownPicture ? ShownPicture() : &image_->Bitmap();
   // Never over an existing picture: a taken name gives the next free one.
   std::string error;
-  const std::string file = SavePicture(folder, name, SaveAsType, h, image_->Data(), shown, &error);
+  std::vector<std::string> recovered;
+  const std::string file = SavePicture(folder, name, SaveAsType, h, image_->Data(), shown, &error, &recovered);
+  for (const std::string& r : recovered) Log("Image of an interrupted save recovered: " + r);
   if (file.empty()) {
     Log("Error: image not saved: " + wanted + (error.empty() ? "" : " (" + error + ")"));
     status_ = "Error: image not saved";

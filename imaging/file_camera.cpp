@@ -44,7 +44,7 @@ bool TIFFCamera::Load(TFitsHeader& h, FitsData& d) const {
       fits.LoadFromFile(file, &warning);
     } catch (const EInvalidGraphic& e) {
       // An unreadable picture: nothing loaded, and the log says why.
-      LogLines().AddLine(logPrefix_ + file + " is not loaded: " + e.what());
+      LogLines().AddLine(logPrefix_ + file + " is not loaded: " + e.Reason());
       return false;
     }
     if (!warning.empty()) LogLines().AddLine(logPrefix_ + file + ": " + warning);

@@ -82,16 +82,25 @@ struct Cards {
   }
 };
 
-// Reads header blocks until END. False on a short file or a header without
-// END within kMaxHeaderBlocks blocks.
-bool ReadCards(std::istream& in, Cards& cards) {
+// Reads header blocks until END. Empty when it was found, else why the
+// header is refused: the file is empty or does not begin as a FITS file
+// does, it ends within its header, or has no END card within
+// kMaxHeaderBlocks blocks.
+std::string ReadCards(std::istream& in, Cards& cards) {
   std::vector<char> block(kFitsBlock);
+  bool fits = false;  // the file begins with SIMPLE
   for (int b = 0; b < kMaxHeaderBlocks; ++b) {
-    if (!in.read(block.data(), kFitsBlock)) return false;
+    const bool whole = bool(in.read(block.data(), kFitsBlock));
+    if (b == 0) {
+      if (in.gcount() == 0) return "the file is empty";
+      fits = std::string_view(block.data(), std::size_t(in.gcount())).substr(0, 6) == "SIMPLE";
+    }
+    if (!whole)
+      return fits ? "no END card: the file ends within its header" : "not a FITS file: it does not begin with SIMPLE";
     for (int c = 0; c < 36; ++c) {
       std::string_view card(block.data() + c * kFitsCard, kFitsCard);
       const std::string key = UpperKey(card.substr(0, 8));
-      if (key == "END     ") return true;
+      if (key == "END     ") return {};
       if (key == "COMMENT ") {
         cards.comments.push_back(CommentText(card));
         continue;
@@ -100,7 +109,7 @@ bool ReadCards(std::istream& in, Cards& cards) {
       cards.values.emplace(key, CardValue(card));
     }
   }
-  return false;
+  return "no END card in the first " + std::to_string(kMaxHeaderBlocks) + " header blocks";
 }
 
 // A float of a card ("1.5", "1.5E3", "1.5D3"). False for text that is no
@@ -127,6 +136,31 @@ std::string CutText(const std::string& s) { return s.substr(0, kFitsTextMax); }
 
 bool AcceptedType(int32_t bitPix) {
   return bitPix == 8 || bitPix == 16 || bitPix == 32 || bitPix == -32 || bitPix == -64;
+}
+
+std::string AxesRefusal(int32_t naxis) {
+  return "NAXIS = " + std::to_string(naxis) + ": only pictures of 2 axes (or 3 with 1 or 3 planes) are read";
+}
+
+// Why the type and axes of a header are not accepted (AcceptedType and
+// FitsComputeSizes); empty when they are.
+std::string ShapeRefusal(const TFitsHeader& h) {
+  auto side = [](const char* key, int32_t v) {
+    return v > 0 && v < kFitsMaxAxis
+               ? std::string()
+               : std::string(key) + " = " + std::to_string(v) + ": not within 1 to " + std::to_string(kFitsMaxAxis - 1);
+  };
+  if (!AcceptedType(h.BitPix))
+    return "BITPIX = " + std::to_string(h.BitPix) + ": not one of 8, 16, 32, -32, -64";
+  if (h.NAxis < 2 || h.NAxis > 3) return AxesRefusal(h.NAxis);
+  if (std::string s = side("NAXIS1", h.NAxis1); !s.empty()) return s;
+  if (std::string s = side("NAXIS2", h.NAxis2); !s.empty()) return s;
+  if (FitsPlanes(h) != 1 && FitsPlanes(h) != 3)
+    return "NAXIS3 = " + std::to_string(h.NAxis3) + ": only 1 or 3 planes are read";
+  TFitsHeader sized = h;
+  if (!FitsComputeSizes(sized))
+    return "the data part is larger than the largest picture read (" + std::to_string(kFitsMaxDataBytes) + " bytes)";
+  return {};
 }
 
 // --- From stored to physical values ---------------------------------------------
@@ -366,24 +400,37 @@ double FitsValue(const uint8_t* data, int32_t bitPix, int64_t i) {
   }
 }
 
-bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::string* warning) {
+bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::string* warning, std::string* reason) {
   data.clear();
   if (warning) warning->clear();
+  if (reason) reason->clear();
   Cards cards;
-  if (!ReadCards(in, cards)) throw EInvalidGraphic();
+  if (const std::string why = ReadCards(in, cards); !why.empty()) throw EInvalidGraphic::Refused(why);
 
-  // Required keywords; a missing or unconvertible one fails acceptance.
+  // Required keywords; a missing or unconvertible one fails acceptance. The
+  // first failure is the reason.
+  std::string refused;
   auto req = [&](const char* key, int32_t& out) {
     const std::string* v = cards.Find(key);
-    return v && ParseFitsInt(*v, out);
+    if (v && ParseFitsInt(*v, out)) return true;
+    if (refused.empty())
+      refused = v ? std::string(key) + " = " + *v + ": not an integer" : std::string("no ") + key + " card";
+    return false;
   };
   const std::string* simple = cards.Find("SIMPLE");
   h.Simple = simple && *simple == "T";
-  if (!req("BITPIX", h.BitPix) || !req("NAXIS", h.NAxis) || !req("NAXIS1", h.NAxis1) ||
-      !req("NAXIS2", h.NAxis2))
-    h.Simple = false;
+  if (!h.Simple) refused = simple ? "SIMPLE = " + *simple + ": not a standard FITS file" : "no SIMPLE card";
+  const bool axes = req("BITPIX", h.BitPix) && req("NAXIS", h.NAxis);
+  // A file of another number of axes has other axis cards: NAXIS is why.
+  if (axes && (h.NAxis < 2 || h.NAxis > 3) && refused.empty()) refused = AxesRefusal(h.NAxis);
+  if (!axes || !req("NAXIS1", h.NAxis1) || !req("NAXIS2", h.NAxis2)) h.Simple = false;
   h.NAxis3 = 1;
   if (h.NAxis == 3 && !req("NAXIS3", h.NAxis3)) h.Simple = false;
+  // A refusal is told to the caller on every way out that reads no data.
+  auto notAccepted = [&](const std::string& why) {
+    if (reason) *reason = why;
+    return false;
+  };
 
   const double max = std::ldexp(1.0, std::abs(h.BitPix) > 64 ? 64 : std::abs(h.BitPix));
   h.ReadError = false;
@@ -460,7 +507,9 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::strin
 
   // Acceptance: the scaling must be applicable; a display keyword that is
   // not usable falls back to its default (the picture is still shown).
-  if (!h.Simple || !AcceptedType(h.BitPix) || !FitsComputeSizes(h)) return false;
+  if (!h.Simple) return notAccepted(refused);
+  if (const std::string why = ShapeRefusal(h); !why.empty()) return notAccepted(why);
+  FitsComputeSizes(h);
   if (refusal.empty() && h.BitPix > 0)
     refusal = ScalingRefusal(h.BitPix, h.BScale, h.BZero, bsText, bzText, nullptr, 0);
   if (!refusal.empty()) throw EInvalidGraphic(refusal);
@@ -482,7 +531,10 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::strin
   if (here != std::streampos(-1) && in.seekg(0, std::ios::end)) {
     const std::streamoff left = in.tellg() - here;
     in.seekg(here);
-    if (left < h.DataBytes) throw EInvalidGraphic();
+    if (left < h.DataBytes)
+      throw EInvalidGraphic::Refused("the data part is cut short: " +
+                                     std::to_string(std::max<std::streamoff>(left, 0)) + " of " +
+                                     std::to_string(h.DataBytes) + " bytes");
   }
   in.clear();
   const double bs = h.BScale, bz = h.BZero;
@@ -492,7 +544,8 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::strin
   if (!ReadDataPart(in, h, convert, data)) {
     data.clear();
     data.shrink_to_fit();
-    throw EInvalidGraphic();
+    throw EInvalidGraphic::Refused("the data part is cut short: the file ends before " +
+                                   std::to_string(h.DataBytes) + " bytes");
   }
   if (!convert && h.BitPix < 0) {
     refusal = ScalingRefusal(h.BitPix, bs, bz, bsText, bzText, &data, h.DataBytes / FitsElementBytes(h.BitPix));
@@ -503,7 +556,8 @@ bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::strin
   }
   if (!convert && !ToPhysical(h, bs, bz, data)) {
     data.clear();
-    return false;
+    return notAccepted("the scaled values need more than the largest picture held (" +
+                       std::to_string(kFitsMaxDataBytes) + " bytes)");
   }
   h.SaveBitPix = h.BitPix;
   return true;

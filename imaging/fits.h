@@ -80,12 +80,23 @@ bool FitsComputeSizes(TFitsHeader& h);
 // the axes (NAXIS 3 for 3 planes), BSCALE 1, no display range, sizes set.
 TFitsHeader NewFitsHeader(int32_t bitPix, int32_t width, int32_t height, int32_t planes = 1);
 
-// Raised by the reader for files that cannot be shown: "Fits image is not
-// valid", or what makes the file unusable ("BZERO = 1E300 cannot be applied
-// to 16-bit data").
+// What the user is shown for a FITS file the reader refuses.
+inline constexpr const char* kFitsNotValid = "Fits image is not valid";
+
+// Raised by the reader for files that cannot be shown. what() is the text
+// for the user: "Fits image is not valid", or what makes the file unusable
+// ("BZERO = 1E300 cannot be applied to 16-bit data"); Reason() says for
+// the log why the file was refused ("NAXIS = 0: ...", "no END card ...").
 class EInvalidGraphic : public std::runtime_error {
  public:
-  explicit EInvalidGraphic(const std::string& why = "Fits image is not valid") : std::runtime_error(why) {}
+  explicit EInvalidGraphic(const std::string& why = kFitsNotValid, const std::string& reason = "")
+      : std::runtime_error(why), reason_(reason.empty() ? why : reason) {}
+  // The refusal of a file that the user is told is not valid.
+  static EInvalidGraphic Refused(const std::string& reason) { return EInvalidGraphic(kFitsNotValid, reason); }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string reason_;
 };
 
 // Reads a FITS file from the stream into `h` and `data`.
@@ -105,9 +116,11 @@ class EInvalidGraphic : public std::runtime_error {
 // MIPS-HI are physical values (as the writer stores them); one that is not
 // a number, or a negative range, gives the default and sets ReadError.
 // Results: true with data filled; false when the header is not accepted
-// (`h` holds what was read, `data` empty). A short or damaged data part
-// raises EInvalidGraphic with `data` empty.
-bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::string* warning = nullptr);
+// (`h` holds what was read, `data` empty, and `reason`, when given, says
+// why: the keyword and its value). A header without END or a short data
+// part raises EInvalidGraphic with `data` empty and the reason in Reason().
+bool LoadFitsHeader(std::istream& in, TFitsHeader& h, FitsData& data, std::string* warning = nullptr,
+                    std::string* reason = nullptr);
 
 // Writes a complete FITS file in the element type SaveBitPix to an open
 // file, as SaveFitsHeader does; false on a write error or a header it

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "imaging/fits_image.h"
@@ -12,15 +14,17 @@ void TFitsBitmap::LoadFromStream(std::istream& in, std::string* warning) {
   Clear();
   TFitsHeader h;
   FitsData d;
-  if (!LoadFitsHeader(in, h, d, warning)) throw EInvalidGraphic();
-  if (!SetFitsData(h, std::move(d))) throw EInvalidGraphic();
+  std::string why;
+  if (!LoadFitsHeader(in, h, d, warning, &why)) throw EInvalidGraphic::Refused(why);
+  if (!SetFitsData(h, std::move(d))) throw EInvalidGraphic::Refused("the pixel data do not match the header");
 }
 
 void TFitsBitmap::LoadFromFile(const std::string& fileName, std::string* warning) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) {
+    const int err = errno;
     Clear();
-    throw EInvalidGraphic();
+    throw EInvalidGraphic::Refused(std::string("the file cannot be opened: ") + std::strerror(err));
   }
   LoadFromStream(in, warning);
 }
@@ -72,9 +76,10 @@ bool IsFitsFileName(const std::string& fileName) {
   return ext == "fits" || ext == "fit" || ext == "fts";
 }
 
-QImage LoadPictureFile(const std::string& path, std::string& why, std::string* warning) {
+QImage LoadPictureFile(const std::string& path, std::string& why, std::string* warning, std::string* reason) {
   why.clear();
   if (warning) warning->clear();
+  if (reason) reason->clear();
   if (!QFileInfo::exists(QString::fromStdString(path))) {
     why = "Image file not found";
     return {};
@@ -85,6 +90,7 @@ QImage LoadPictureFile(const std::string& path, std::string& why, std::string* w
       fits.LoadFromFile(path, warning);
     } catch (const EInvalidGraphic& e) {
       why = e.what();
+      if (reason) *reason = e.Reason();
       return {};
     }
     return fits.Bitmap().Image();

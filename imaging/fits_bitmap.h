@@ -23,8 +23,9 @@ class TFitsBitmap {
 
   // Reads a FITS file and renders it. A file that is not accepted, is short
   // or damaged raises EInvalidGraphic ("Fits image is not valid", or what
-  // makes it unusable) and leaves the bitmap empty: nothing loaded. A file
-  // read with a doubt (BSCALE 0) says so in `warning`.
+  // makes it unusable; why, for the log, in its Reason()) and leaves the
+  // bitmap empty: nothing loaded. A file read with a doubt (BSCALE 0) says
+  // so in `warning`.
   void LoadFromStream(std::istream& in, std::string* warning = nullptr);
   void LoadFromFile(const std::string& fileName, std::string* warning = nullptr);
 
@@ -66,7 +67,10 @@ bool IsFitsFileName(const std::string& fileName);
 // and rendered with its display range, any other through the toolkit's
 // image readers. A null picture when it cannot be read, with the reason in
 // `why` ("Image file not found", "Unknown image format", or what the FITS
-// reader refused); a FITS file read with a doubt says so in `warning`.
-QImage LoadPictureFile(const std::string& path, std::string& why, std::string* warning = nullptr);
+// reader refused); a FITS file read with a doubt says so in `warning`. For
+// a refused FITS file `reason` says for the log why it was refused
+// (EInvalidGraphic::Reason).
+QImage LoadPictureFile(const std::string& path, std::string& why, std::string* warning = nullptr,
+                       std::string* reason = nullptr);
 
 }  // namespace imaging

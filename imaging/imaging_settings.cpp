@@ -90,7 +90,7 @@ ImagingSettingsDocument& ImagingSettingsDoc() {
 
 void LoadImagingSettings(const std::string& path) {
   auto& d = ImagingSettingsDoc();
-  if (!d.Doc.LoadFromFile(path) || d.Doc.Root().IsNull()) XmlNewDocument(d.Doc, "Imaging");
+  XmlLoadSettingsDocument(d.Doc, path, "Imaging");
   d.Loaded = true;
 }
 

@@ -74,7 +74,8 @@ ImagingSettingsDocument& ImagingSettingsDoc();
 inline constexpr const char* kImagingSettingsFile = "ImagingSettings.xml";
 
 // Loads the file into the document; a missing or unreadable file gives a
-// new document with the root "Imaging". The file is only read.
+// new document with the root "Imaging" (a damaged one is kept aside and
+// the user told, XmlLoadSettingsDocument).
 void LoadImagingSettings(const std::string& path = kImagingSettingsFile);
 // Writes the document to the file when it was loaded (a start-up that ended
 // before the cameras were made never overwrites the file). True when saved.

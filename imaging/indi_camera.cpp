@@ -76,10 +76,11 @@ TVariant TIndiCamera::ImageArray() {
   std::istringstream in(client_.Picture());
   TFitsHeader h;
   FitsData d;
+  std::string why;
   try {
-    if (!LoadFitsHeader(in, h, d)) Fail("The camera's picture is not a readable FITS image");
+    if (!LoadFitsHeader(in, h, d, nullptr, &why)) Fail("The camera's picture is not a readable FITS image: " + why);
   } catch (const EInvalidGraphic& e) {
-    Fail(std::string("The camera's picture is not a readable FITS image: ") + e.what());
+    Fail("The camera's picture is not a readable FITS image: " + e.Reason());
   }
   const int64_t plane = int64_t(h.NAxis1) * h.NAxis2;
   std::vector<int32_t> out(std::size_t(plane * h.NAxis3));

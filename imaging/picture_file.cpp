@@ -16,7 +16,8 @@ std::string PictureExtension(TSaveAs type) {
 }
 
 std::string SavePicture(const std::string& folder, const std::string& stem, TSaveAs type, TFitsHeader header,
-                        const FitsData& data, const platform::Bitmap* shown, std::string* error) {
+                        const FitsData& data, const platform::Bitmap* shown, std::string* error,
+                        std::vector<std::string>* recovered) {
   auto refuse = [&](const char* why) {
     if (error) *error = why;
     return std::string();
@@ -37,13 +38,15 @@ std::string SavePicture(const std::string& folder, const std::string& stem, TSav
     }
     return platform::WriteNewFile(
         folder, stem, PictureExtension(type),
-        [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); }, error);
+        [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); }, error,
+        recovered);
   }
   if (!header.Simple) return refuse("no FITS image");
   static const int32_t kBitPix[4] = {-16, 16, 32, -32};
   header.SaveBitPix = kBitPix[int(type)];
   return platform::WriteNewFile(
-      folder, stem, PictureExtension(type), [&](std::FILE* f) { return WriteFits(f, header, data); }, error);
+      folder, stem, PictureExtension(type), [&](std::FILE* f) { return WriteFits(f, header, data); }, error,
+      recovered);
 }
 
 }  // namespace imaging

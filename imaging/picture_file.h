@@ -2,10 +2,12 @@
 // console's sequence frames, also those the points-of-interest sequencer
 // asks for, as FITS, bitmap or JPEG files. A picture never replaces a file:
 // when its name is taken it goes under the next free name
-// ("Image.Bright.frame1-2.fts"), claimed so that two writers never share it.
+// ("Image.Bright.frame1-2.fts"), taken so that two writers never share it,
+// and a picture is only ever seen under its name whole.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "imaging/fits.h"
 #include "platform/bitmap.h"
@@ -24,7 +26,11 @@ std::string PictureExtension(TSaveAs type);
 // with its element type set by the type (-16, 16, 32, -32) and `data`;
 // BMP and JPG (quality 90) write `shown`, the picture as shown. Returns the
 // path used; empty on failure, with the reason in `error` when given.
+// Pictures of saves into the folder that were cut short (the program
+// killed as it saved) are put under a free name of their own first, listed
+// in `recovered` when given.
 std::string SavePicture(const std::string& folder, const std::string& stem, TSaveAs type, TFitsHeader header,
-                        const FitsData& data, const platform::Bitmap* shown, std::string* error = nullptr);
+                        const FitsData& data, const platform::Bitmap* shown, std::string* error = nullptr,
+                        std::vector<std::string>* recovered = nullptr);
 
 }  // namespace imaging

@@ -191,38 +191,131 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
   return true;
 }
 
+namespace {
+
+// Gives the file `from` the name `to` in one step that fails with EEXIST
+// when `to` exists. 0 on success, else the system's error.
+int MoveWithoutReplacing(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  int err = errno;
+  if (err != EINVAL && err != ENOSYS && err != EOPNOTSUPP) return err;
+  // A file system that cannot refuse to replace on a rename (NFS): a second
+  // name, which fails when it exists, then the first name goes.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return 0;
+  }
+  err = errno;
+  if (err != EPERM && err != EOPNOTSUPP && err != ENOSYS) return err;
+  // Nor hard links (some FUSE file systems): the name is claimed by an
+  // exclusive create and the file renamed over the claim.
+  const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  ::close(fd);
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    err = errno;
+    std::remove(to.c_str());
+    return err;
+  }
+  return 0;
+}
+
+constexpr const char* kWholeMark = ".whole";
+
+std::function<void()> g_commitHook;  // set by tests only
+
+// Puts the whole files of cut-short saves in `folder` ("<name>.whole-<id>-<n>"
+// of processes that have ended) under a free name of their own and returns
+// their paths; one that already has its name as well (a save cut short
+// between its two names) only loses the temporary name. Removes the partial
+// temporaries of `first`'s name.
+std::vector<std::string> TidyCutShortSaves(const std::string& folder, const std::string& first) {
+  std::vector<std::string> recovered;
+  const std::string firstName = first.substr(first.rfind('/') + 1) + ".tmp";
+  std::vector<std::string> partial;
+  std::vector<std::pair<std::string, std::string>> whole;  // temporary, name it stands for
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return recovered;
+  while (dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.compare(0, firstName.size(), firstName) == 0 && IsStaleTemporarySuffix(name.substr(firstName.size())))
+      partial.push_back(JoinPath(folder, name));
+    // Whole temporaries always carry a number after the process id.
+    const std::size_t mark = name.rfind(kWholeMark);
+    const std::string rest = mark == std::string::npos ? std::string() : name.substr(mark + std::strlen(kWholeMark));
+    if (mark > 0 && std::count(rest.begin(), rest.end(), '-') == 2 && IsStaleTemporarySuffix(rest))
+      whole.emplace_back(JoinPath(folder, name), name.substr(0, mark));
+  }
+  ::closedir(dir);
+  for (const std::string& f : partial)
+    if (FileExists(f)) std::remove(f.c_str());
+  for (const auto& [tmp, name] : whole) {
+    struct stat st {};
+    if (::lstat(tmp.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (st.st_nlink > 1) {
+      ::unlink(tmp.c_str());
+      continue;
+    }
+    const std::size_t dot = name.rfind('.');
+    const bool hasExt = dot != std::string::npos && dot > 0;
+    const std::string path =
+        MoveToFreeName(tmp, folder, hasExt ? name.substr(0, dot) : name, hasExt ? name.substr(dot) : "");
+    if (!path.empty()) recovered.push_back(path);
+  }
+  return recovered;
+}
+
+}  // namespace
+
+std::string MoveToFreeName(const std::string& from, const std::string& folder, const std::string& stem,
+                           const std::string& ext, std::string* error) {
+  for (int n = 1; n <= 9999; ++n) {
+    const std::string path = JoinPath(folder, n == 1 ? stem + ext : stem + "-" + std::to_string(n) + ext);
+    const int err = MoveWithoutReplacing(from, path);
+    if (err == 0) return path;
+    if (err != EEXIST) {
+      if (error) *error = Reason(err);
+      return {};
+    }
+  }
+  if (error) *error = Reason(EEXIST);
+  return {};
+}
+
+void SetNewFileCommitHookForTest(std::function<void()> hook) { g_commitHook = std::move(hook); }
+
 std::string WriteNewFile(const std::string& folder, const std::string& stem, const std::string& ext,
-                         const std::function<bool(std::FILE*)>& write, std::string* error) {
+                         const std::function<bool(std::FILE*)>& write, std::string* error,
+                         std::vector<std::string>* recovered) {
   static std::atomic<unsigned> counter{0};
   const std::string first = JoinPath(folder, stem + ext);
-  RemoveStaleTemporaries(first);
+  std::vector<std::string> found = TidyCutShortSaves(folder, first);
+  if (recovered) *recovered = std::move(found);
   // A temporary of its own per call: writers of one process never share it.
   const std::string tmp = TemporaryNameFor(first, "-" + std::to_string(counter++));
   int err = 0;
-  auto fail = [&](int e) {
-    std::remove(tmp.c_str());
+  auto fail = [&](const std::string& leftover, int e) {
+    std::remove(leftover.c_str());
     if (error) *error = Reason(e);
     return std::string();
   };
-  if (!WriteTemporary(tmp, write, err)) return fail(err);
-  // The first free name, claimed by an exclusive create; the whole file then
-  // takes the claim's place.
-  for (int n = 1; n <= 9999; ++n) {
-    const std::string path = n == 1 ? first : JoinPath(folder, stem + "-" + std::to_string(n) + ext);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return fail(errno);
-    }
-    ::close(fd);
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-      const int e = errno;
-      std::remove(path.c_str());  // the empty claim
-      return fail(e);
-    }
-    return path;
+  if (!WriteTemporary(tmp, write, err)) return fail(tmp, err);
+  // The temporary is whole: from here on its name says so, and a save cut
+  // short leaves it for the next save to put under a name.
+  std::string whole;
+  do {
+    whole = first + kWholeMark + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    err = MoveWithoutReplacing(tmp, whole);
+  } while (err == EEXIST);
+  if (err != 0) return fail(tmp, err);
+  if (g_commitHook) g_commitHook();
+  std::string why;
+  const std::string path = MoveToFreeName(whole, folder, stem, ext, &why);
+  if (path.empty()) {
+    std::remove(whole.c_str());
+    if (error) *error = why;
   }
-  return fail(EEXIST);
+  return path;
 }
 
 namespace {

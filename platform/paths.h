@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -51,16 +52,34 @@ bool FolderExists(const std::string& path);
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size,
                          std::string* error = nullptr);
 
-// Writes a new file into `folder` without ever replacing one: the name is
-// `stem` + `ext`, or when that is taken the first free of `stem`-2`ext`,
-// `stem`-3`ext`, ... (up to 9999). `write` fills an open temporary file in
-// the folder and returns false on failure; the name is then claimed with an
-// exclusive create (O_EXCL), so two writers never share it, and the
-// temporary is renamed over the claim, so the file under its name is whole.
-// Returns the path used; empty on failure (nothing left behind) with the
-// system's reason in `error` when given.
+// Moves the file `from` into `folder` without ever replacing a file: the
+// name is `stem` + `ext`, or when that is taken the first free of
+// `stem`-2`ext`, `stem`-3`ext`, ... (up to 9999). Each name is taken in one
+// step that fails when the name exists (a rename that refuses to replace;
+// on file systems without it a second name, then the first removed). The
+// path used; empty on failure (`from` left as it was) with the system's
+// reason in `error` when given.
+std::string MoveToFreeName(const std::string& from, const std::string& folder, const std::string& stem,
+                           const std::string& ext, std::string* error = nullptr);
+
+// Writes a new file into `folder` without ever replacing one, under the
+// name MoveToFreeName gives for `stem` and `ext`. `write` fills an open
+// temporary file in the folder and returns false on failure. The temporary
+// is written and synced whole, renamed to say so
+// (`stem``ext`.whole-<process id>-<n>), then moved to its name in the one
+// step of MoveToFreeName: a save cut short at any point leaves no empty or
+// partial file under a picture's name, and a whole temporary is never
+// deleted. Each call first puts the whole files of cut-short saves in the
+// folder (of processes that have ended) under a free name of their own,
+// listed in `recovered` when given, and removes the partial temporaries of
+// its own name. Returns the path used; empty on failure (nothing left
+// behind) with the system's reason in `error` when given.
 std::string WriteNewFile(const std::string& folder, const std::string& stem, const std::string& ext,
-                         const std::function<bool(std::FILE*)>& write, std::string* error = nullptr);
+                         const std::function<bool(std::FILE*)>& write, std::string* error = nullptr,
+                         std::vector<std::string>* recovered = nullptr);
+// Tests make a save stop where its whole temporary is about to take its
+// name (a kill at that instant); an empty function removes the hook.
+void SetNewFileCommitHookForTest(std::function<void()> hook);
 
 // The name of a temporary file the program writes before it replaces `path`:
 // `path` + ".tmp-" + process id + `suffix`.

@@ -165,6 +165,7 @@ bool Parse(QDomDocument& doc, const QByteArray& bytes, std::string* error) {
   if (!parsed.setContent(bytes, false, &message, &line, &column) || parsed.documentElement().isNull()) {
     doc = QDomDocument();
     if (error) {
+      if (message.endsWith(QLatin1Char('.'))) message.chop(1);
       *error = message.isEmpty() ? std::string("no root element")
                                  : message.toStdString() + " at line " + std::to_string(line) +
                                        ", column " + std::to_string(column);
@@ -185,13 +186,13 @@ bool XmlDocument::LoadFromFile(const std::string& path, std::string* error) {
   QFile file(Q(path));
   if (!file.open(QIODevice::ReadOnly)) {
     impl_->doc = QDomDocument();
-    if (error) *error = "cannot open " + path;
+    if (error) *error = file.errorString().toStdString();
     return false;
   }
   const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) {
     impl_->doc = QDomDocument();
-    if (error) *error = "cannot read " + path;
+    if (error) *error = file.errorString().toStdString();
     return false;
   }
   return Parse(impl_->doc, bytes, error);

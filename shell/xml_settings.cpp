@@ -1,10 +1,20 @@
 #include "shell/xml_settings.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <ctime>
+#include <mutex>
+#include <set>
 
 #include "platform/codec.h"
+#include "platform/dialogs.h"
 #include "platform/numfmt.h"
+#include "platform/paths.h"
+#include "platform/timezone.h"
+#include "shell/log_lines.h"
 
 using platform::XmlDocument;
 using platform::XmlElement;
@@ -90,9 +100,73 @@ XmlElement XmlChild(const XmlElement& parent, const std::string& name) {
   return child.IsNull() ? parent.AppendChild(name) : child;
 }
 
+namespace {
+
+std::mutex g_damagedMutex;
+std::set<std::string> g_damagedInPlace;  // damaged files that could not be moved aside
+
+// The local date and time of the program's clock as "YYYYMMDD-HHMMSS".
+std::string LocalStamp() {
+  const std::time_t t = std::time_t(std::floor(platform::SystemClockUnixSeconds()));
+  ::tzset();
+  std::tm tm{};
+  ::localtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
+  return text;
+}
+
+// Moves the damaged settings file `path` aside and tells the user; `why`
+// is what the reader said.
+void KeepDamagedFile(const std::string& path, std::string why) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string name = path.substr(folder.size());
+  const std::size_t dot = name.rfind('.');
+  const bool hasExt = dot != std::string::npos && dot > 0;
+  const std::string stem = (hasExt ? name.substr(0, dot) : name) + ".damaged-" + LocalStamp();
+  if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && st.st_size == 0) why = "the file is empty";
+  std::string error;
+  const std::string kept = platform::MoveToFreeName(path, folder, stem, hasExt ? name.substr(dot) : "", &error);
+  std::string logLine = "[Settings] Can't read file " + path + " (" + why + "): ";
+  std::string text = "Warning: Can't read file " + path + "\r\n(" + why + ")\r\n";
+  if (!kept.empty()) {
+    logLine += "kept as " + kept.substr(folder.size()) + ", default settings used";
+    text += "It is kept as " + kept + ".\r\nThe default settings are used. To have yours back, repair the kept file " +
+            "and rename it to " + name + " while the program is closed.";
+  } else {
+    {
+      std::lock_guard lock(g_damagedMutex);
+      if (!g_damagedInPlace.insert(path).second) return;  // told already
+    }
+    logLine += "left in place (" + error + "), default settings used, not saved over";
+    text += "It could not be kept aside (" + error + "), so it is left as it is and not saved over." +
+            "\r\nThe default settings are used.";
+  }
+  LogLines().AddLine(logLine);
+  platform::ShowMessageBox(text, platform::kProductCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+}
+
+}  // namespace
+
+bool XmlLoadSettingsDocument(XmlDocument& doc, const std::string& path, const std::string& rootName) {
+  std::string why;
+  if (doc.LoadFromFile(path, &why)) return true;
+  XmlNewDocument(doc, rootName);
+  // A missing file is a first start; anything else there is the user's.
+  if (platform::FileExists(path)) KeepDamagedFile(path, why);
+  return false;
+}
+
 XmlElement XmlLoadSettings(XmlDocument& doc, const std::string& path, const std::string& rootName) {
-  if (!doc.LoadFromFile(path)) XmlNewDocument(doc, rootName);
+  XmlLoadSettingsDocument(doc, path, rootName);
   return XmlChild(doc.Root(), "Selections");
 }
 
-bool XmlSaveSettings(const XmlDocument& doc, const std::string& path) { return doc.SaveToFile(path); }
+bool XmlSaveSettings(const XmlDocument& doc, const std::string& path) {
+  {
+    std::lock_guard lock(g_damagedMutex);
+    if (g_damagedInPlace.count(path)) return false;
+  }
+  return doc.SaveToFile(path);
+}

@@ -47,14 +47,26 @@ bool XmlWriteString(const platform::XmlElement& parent, const std::string& name,
 // nested groups such as one element per camera.
 platform::XmlElement XmlChild(const platform::XmlElement& parent, const std::string& name);
 
-// Loads a settings file into `doc` and returns its "Selections" element
-// (created when missing). The root element may have any name. When the file
-// is missing, unreadable or not well-formed XML, `doc` becomes a new document
-// with root `rootName` and an empty "Selections", so every read gives its
-// default; the file on disk is never touched.
+// Loads a settings file into `doc`; true when it was read. A missing file
+// (a first start) gives a new document with root `rootName` and says
+// nothing. A file that is there but cannot be read or is not well-formed
+// XML (cut short, mistyped, junk, empty) gives the new document too, and
+// is kept: moved aside in its folder under a name that says so and that
+// no file had ("ImagingSettings.damaged-20260110-213000.xml", local time;
+// "-2" and on when taken), so that saving the settings never writes over
+// it. The user is told once, in the log and a message box, which file
+// could not be read and why, where it is kept, and that the defaults are
+// used. A damaged file that cannot be moved stays where it is and is never
+// saved over in this run (XmlSaveSettings refuses its path).
+bool XmlLoadSettingsDocument(platform::XmlDocument& doc, const std::string& path, const std::string& rootName);
+
+// Loads a settings file as XmlLoadSettingsDocument does and returns the
+// document's "Selections" element (created when missing). The root element
+// may have any name; for a missing or damaged file every read gives its
+// default.
 platform::XmlElement XmlLoadSettings(platform::XmlDocument& doc, const std::string& path,
                                      const std::string& rootName);
 
 // Saves the document through a temporary file and a rename; false (old file
-// intact) on failure.
+// intact) on failure, and for a damaged file that could not be kept aside.
 bool XmlSaveSettings(const platform::XmlDocument& doc, const std::string& path);

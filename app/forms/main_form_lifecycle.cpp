@@ -343,11 +343,13 @@ bool TMainForm1::StartUp() {
     Devices.FilterWheelForm1->raise();
   };
   // The information windows' pictures: FITS files too, as the imaging
-  // windows read them; a file read with a doubt is named in the log.
+  // windows read them; a file read with a doubt is named in the log, and so
+  // is why a refused one was refused.
   TImagesPage::LoadPicture = [](const std::string& path, std::string& why) {
-    std::string warning;
-    QImage picture = imaging::LoadPictureFile(path, why, &warning);
+    std::string warning, reason;
+    QImage picture = imaging::LoadPictureFile(path, why, &warning, &reason);
     if (!warning.empty()) LogLines().AddLine("[Images] " + path + ": " + warning);
+    if (!reason.empty()) LogLines().AddLine("[Images] " + path + " is not loaded: " + reason);
     return picture;
   };
   AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });

@@ -11,6 +11,7 @@
 
 #include "app/forms/unix_signals.h"
 #include "platform/registry.h"
+#include "platform/xml.h"
 #include "platform/registry_text.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/script_gui.h"
@@ -205,5 +206,50 @@ TEST_F(ProgramEnd, SettingsThatCannotBeWrittenAreToldOnceAndKeptAsTheyWere) {
         EXPECT_NE(dialogs.Last().text.find(folder + file + " ("), std::string::npos) << file;
     }
     CloseOnTerminationSignals(nullptr);
+  }
+}
+
+// Damaged settings files at the start (a camera set-up cut in half, a
+// plate-solve file turned to junk): each is kept aside and told once with
+// where it is kept, missing ones (a first start) say nothing, and the end
+// writes the settings beside the kept copies, never over them.
+TEST_F(ProgramEnd, DamagedSettingsFilesAreKeptAsideAndNeverWrittenOver) {
+  const std::string camera =
+      "<?xml version=\"1.0\"?>\n<Imaging>\n  <IFF1>\n    <Name>/home/observer/frames/</Name>\n    <Gain>1";
+  const std::string junk = "<PlateSolve><Selections><ApiKey>typed-key</ApiKey></Selection>";
+  testing_support::WriteText(home.File("ImagingSettings.xml"), camera);
+  testing_support::WriteText(home.File("PlateSolveSettings.xml"), junk);
+  ASSERT_TRUE(Started(*form));
+  // Kept under the date and time of the start (the clock's, in UTC here).
+  auto keptCopy = [&](const std::string& stem) {
+    std::string found;
+    for (const auto& e : std::filesystem::directory_iterator(home.Path()))
+      if (const std::string name = e.path().filename().string();
+          name.rfind(stem + ".damaged-20260110-00", 0) == 0 && name.size() == stem.size() + 28 &&
+          name.substr(name.size() - 4) == ".xml")
+        found = e.path().string();
+    return found;
+  };
+  const std::string keptCamera = keptCopy("ImagingSettings"), keptSolve = keptCopy("PlateSolveSettings");
+  ASSERT_FALSE(keptCamera.empty() || keptSolve.empty());
+  const auto boxes = dialogs.Records();
+  ASSERT_EQ(boxes.size(), 2u);
+  int told = 0;
+  for (const auto& [file, kept] : {std::pair{home.File("ImagingSettings.xml"), keptCamera},
+                                   std::pair{home.File("PlateSolveSettings.xml"), keptSolve}})
+    for (const auto& box : boxes)
+      told += box.text.rfind("Warning: Can't read file " + file + "\r\n", 0) == 0 &&
+              box.text.find("It is kept as " + kept + ".\r\nThe default settings are used.") != std::string::npos;
+  EXPECT_EQ(told, 2) << boxes[0].text << "\n" << boxes[1].text;
+  EXPECT_EQ(LogLinesStartingWith("[Settings] Can't read file "), 2);
+  dialogs.Clear();
+  form->Exit1Click();
+  ASSERT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+  EXPECT_EQ(dialogs.Count(), 0u) << dialogs.Last().text;
+  EXPECT_EQ(testing_support::ReadText(keptCamera), camera);
+  EXPECT_EQ(testing_support::ReadText(keptSolve), junk);
+  for (const char* file : kEndSettings) {
+    platform::XmlDocument doc;
+    EXPECT_TRUE(doc.LoadFromFile(home.File(file))) << file << " written fresh at the end";
   }
 }

@@ -37,6 +37,7 @@
 #include "chart/star_sphere.h"
 #include "imaging/fits_bitmap.h"
 #include "platform/qt_dialogs.h"
+#include "shell/log_lines.h"
 #include "shell/settings_sections.h"
 #include "tools/forms/clock_time_form.h"
 #include "tools/forms/information_forms.h"
@@ -533,7 +534,8 @@ TEST_F(StartUp, RealProgramEndsOnSighupAndSigquitAsOnSigterm) {
 }
 
 // The information windows' pictures read FITS files as the imaging windows
-// do, and a refused one gives the reader's reason.
+// do, and a refused one gives the reader's reason: in the box for a scaling
+// that cannot be applied, else in the log under the box's "not valid".
 TEST_F(StartUp, InformationPicturesReadFitsFiles) {
   ASSERT_TRUE(form->StartUp());
   ASSERT_TRUE(TImagesPage::LoadPicture);
@@ -547,6 +549,14 @@ TEST_F(StartUp, InformationPicturesReadFitsFiles) {
   testing_support::WriteText(file, bytes);
   EXPECT_TRUE(TImagesPage::LoadPicture(file, why).isNull());
   EXPECT_EQ(why, "BZERO = 1E300 cannot be applied to 16-bit data");
+  // A picture that is not valid: the box says so, the log says why.
+  bytes.replace(bytes.find("NAXIS   =                    2"), 30, "NAXIS   =                    0");
+  testing_support::WriteText(file, bytes);
+  EXPECT_TRUE(TImagesPage::LoadPicture(file, why).isNull());
+  EXPECT_EQ(why, "Fits image is not valid");
+  EXPECT_EQ(LogLines().LastLine(), "[Images] " + file +
+                                       " is not loaded: NAXIS = 0: only pictures of 2 axes (or 3 with 1 or 3 planes) "
+                                       "are read");
 }
 
 // Observer > New Date/Time: a time typed into the window moves the chart's

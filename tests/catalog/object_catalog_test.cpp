@@ -365,10 +365,16 @@ TEST_F(DeepSkyOptions, SlotsXmlDefaultsAndTableList) {
     EXPECT_EQ(std::tuple(back[k].Name, back[k].Description), std::tuple(s[k].Name, s[k].Description));
     EXPECT_EQ(back[k].Active, s[k].Active || k == 0) << k;  // the base catalogue is always used
   }
-  // A damaged file reads as defaults and stays on disk as it was.
-  WriteText(ObjectOptionsPath(), "<Selections><CatalogName2>x");
+  // A damaged file reads as defaults and is kept beside as it was, told in
+  // a message, so that no later write of the slots replaces it.
+  const std::string path = ObjectOptionsPath();
+  WriteText(path, "<Selections><CatalogName2>x");
+  dialogs.Clear();
   EXPECT_EQ(ReadCatalogSlots()[1].Name, "NOT ASSIGNED");
-  EXPECT_EQ(ReadText(ObjectOptionsPath()), "<Selections><CatalogName2>x");
+  EXPECT_FALSE(platform::FileExists(path));
+  EXPECT_EQ(dialogs.Count(), 1u);
+  const std::string kept = dialogs.Last().text.substr(dialogs.Last().text.find("It is kept as ") + 14);
+  EXPECT_EQ(ReadText(kept.substr(0, kept.find(".xml") + 4)), "<Selections><CatalogName2>x");
 }
 
 TEST_F(DeepSkyOptions, SlotSelectionRebuildsTheCatalogue) {

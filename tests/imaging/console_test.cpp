@@ -1,6 +1,6 @@
 // The imaging console's sequences on the camera simulator: file names from
-// the template, FITS headers, filter cycling, a failed save, and the pause
-// for the plate solver.
+// the template, FITS headers, filter cycling, a failed save, a save cut
+// short, and the pause for the plate solver.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 
 #include "imaging/ascom_camera.h"
@@ -18,7 +20,9 @@
 #include "imaging/console_display.h"
 #include "imaging/fits.h"
 #include "imaging/imaging_settings.h"
+#include "imaging/picture_file.h"
 #include "imaging/plate_solve_logic.h"
+#include "platform/paths.h"
 #include "shell/log_lines.h"
 #include "tests/support/test_support.h"
 
@@ -196,6 +200,48 @@ TEST(ImagingConsole, SecondSeriesNeverReplacesAPicture) {
   EXPECT_NE(bytes[0], bytes[1]);
   EXPECT_TRUE(Logged("[Imaging Console] File exists, not replaced: " + first));
   EXPECT_TRUE(Logged("[Imaging Console] Image saved: " + second));
+}
+
+// The program killed as a picture takes its name (the instant forced here):
+// nothing, neither empty nor partial, is left under the name, and the next
+// save puts the whole picture under it, the log saying so, and its own
+// frame under the next free name.
+TEST(ImagingConsole, PictureOfASaveCutShortIsKeptWhole) {
+  testing_support::TempDir dir;
+  const std::string folder = dir.Path() + "ObjectName";
+  std::filesystem::create_directories(folder);
+  auto files = [&] { return std::distance(std::filesystem::directory_iterator(folder), {}); };
+  TFitsHeader h = NewFitsHeader(16, 8, 4);
+  FitsData pixels(std::size_t(h.DataBlocks * kFitsBlock), 0);
+  for (int i = 0; i < 32; ++i) pixels[std::size_t(2 * i + 1)] = uint8_t(3 * i + 1);  // 16-bit values 256 (3i + 1)
+  // Before anything in this process starts a thread: the kill runs in a fork.
+  EXPECT_EXIT(
+      {
+        platform::SetNewFileCommitHookForTest([] { std::raise(SIGKILL); });
+        SavePicture(folder, "Image.Bright.frame1", TSaveAs::Fits16, h, pixels, nullptr);
+      },
+      testing::KilledBySignal(SIGKILL), "");
+  const std::string first = folder + "/Image.Bright.frame1.fts", second = folder + "/Image.Bright.frame1-2.fts";
+  EXPECT_FALSE(std::filesystem::exists(first));
+  ASSERT_EQ(files(), 1) << "the whole picture, under a temporary name";
+
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.Path = dir.Path();
+  f.console.SaveAsType = TSaveAs::Fits16;
+  f.console.SequenceTimer1Timer();
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000)) << LogLines().LastLine();
+  EXPECT_TRUE(Logged("[Imaging Console] Image of an interrupted save recovered: " + first));
+  EXPECT_TRUE(Logged("[Imaging Console] File exists, not replaced: " + first));
+  EXPECT_TRUE(Logged("[Imaging Console] Image saved: " + second));
+  EXPECT_EQ(files(), 2) << "no temporary left";
+  std::ifstream in(first, std::ios::binary);
+  TFitsHeader back;
+  FitsData data;
+  ASSERT_TRUE(LoadFitsHeader(in, back, data));
+  ASSERT_EQ(back.NAxis1 * back.NAxis2, 32);
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(FitsValue(data.data(), back.BitPix, i), 256.0 * (3 * i + 1)) << i;
 }
 
 // Opened with no camera chosen the status says nothing; a camera that

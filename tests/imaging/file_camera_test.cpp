@@ -134,6 +134,28 @@ TEST(FileCamera, TheLogSaysWhyAFitsPictureIsRefusedOrDoubtful) {
   EXPECT_FALSE(cam.StartExposure(2.0, true));
   EXPECT_EQ(LogLines().LastLine(),
             "[Image File] " + file + " is not loaded: BZERO = 1E300 cannot be applied to 16-bit data");
+  // Pictures refused as "Fits image is not valid": the log has the reason.
+  const struct {
+    const char* key;
+    const char* value;  // "cut": the data part cut short; "END": the END card renamed
+    std::string reason;
+  } refused[] = {
+      {"NAXIS", "0", "NAXIS = 0: only pictures of 2 axes (or 3 with 1 or 3 planes) are read"},
+      {"BITPIX", "64", "BITPIX = 64: not one of 8, 16, 32, -32, -64"},
+      {"NAXIS1", "16384", "NAXIS1 = 16384: not within 1 to 16383"},
+      {"", "cut", "the data part is cut short: 5 of 8 bytes"},
+      {"", "END", "no END card: the file ends within its header"},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.reason);
+    WriteFitsWith(file, "BITPIX", "16");
+    std::string bytes = testing_support::ReadText(file);
+    if (r.key[0]) WriteFitsWith(file, r.key, r.value);
+    else if (std::string(r.value) == "cut") testing_support::WriteText(file, bytes.substr(0, 2880 + 5));
+    else testing_support::WriteText(file, bytes.replace(bytes.find("END     "), 3, "XND"));
+    EXPECT_FALSE(cam.StartExposure(2.0, true));
+    EXPECT_EQ(LogLines().LastLine(), "[Image File] " + file + " is not loaded: " + r.reason);
+  }
   WriteFitsWith(file, "BSCALE", "0");
   ASSERT_TRUE(cam.StartExposure(2.0, true));
   EXPECT_EQ(LogLines().LastLine(), "[Image File] " + file + ": BSCALE = 0: every pixel has the value of BZERO, 32768");

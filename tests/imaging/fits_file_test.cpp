@@ -214,6 +214,8 @@ TEST(FitsFile, BzeroRulesOfSixteenBitFiles) {
   EXPECT_EQ(text.substr(2880, 4), data);
 }
 
+// Every refusal says why (for the log) while the user is told the one text
+// of a picture that is not valid.
 TEST(FitsFile, RefusesDamagedAndUnacceptedFiles) {
   const std::vector<std::string> base = {Card("SIMPLE", "T"), Card("BITPIX", "16"), Card("NAXIS", "2"),
                                          Card("NAXIS1", "4"), Card("NAXIS2", "4")};
@@ -222,6 +224,7 @@ TEST(FitsFile, RefusesDamagedAndUnacceptedFiles) {
     const char* name;
     std::string file;
     bool raises;
+    std::string reason;
   };
   auto with = [&](const std::string& key, const std::string& value) {
     auto cards = base;
@@ -229,33 +232,56 @@ TEST(FitsFile, RefusesDamagedAndUnacceptedFiles) {
       if (c.rfind(key, 0) == 0) c = Card(key, value);
     return HandFile(cards, std::string(32, '\1'));
   };
+  const std::string axes = ": only pictures of 2 axes (or 3 with 1 or 3 planes) are read";
   const std::vector<Case> cases = {
-      {"empty", "", true},
-      {"header cut", full.substr(0, 1000), true},
-      {"data cut", full.substr(0, 2880 + 20), true},
-      {"no END", std::string(2880 * 3, ' '), true},
-      {"side 16384", with("NAXIS1", "16384"), false},
-      {"bitpix 12", with("BITPIX", "12"), false},
-      {"not simple", with("SIMPLE", "F"), false},
-      {"naxis 1", with("NAXIS", "1"), false},
-      {"naxis2 text", with("NAXIS2", "'four'"), false},
-      {"two planes", HandFile({base[0], base[1], Card("NAXIS", "3"), base[3], base[4], Card("NAXIS3", "2")}, ""), false},
+      {"empty", "", true, "the file is empty"},
+      {"not FITS", "\x89PNG\r\n\x1a\n" + std::string(3000, 'x'), true,
+       "not a FITS file: it does not begin with SIMPLE"},
+      {"header cut", full.substr(0, 1000), true, "no END card: the file ends within its header"},
+      {"no END", base[0] + std::string(1000 * 2880, ' '), true, "no END card in the first 1000 header blocks"},
+      {"data cut", full.substr(0, 2880 + 20), true, "the data part is cut short: 20 of 32 bytes"},
+      {"side 16384", with("NAXIS1", "16384"), false, "NAXIS1 = 16384: not within 1 to 16383"},
+      {"side 0", with("NAXIS2", "0"), false, "NAXIS2 = 0: not within 1 to 16383"},
+      {"bitpix 12", with("BITPIX", "12"), false, "BITPIX = 12: not one of 8, 16, 32, -32, -64"},
+      {"bitpix 64", with("BITPIX", "64"), false, "BITPIX = 64: not one of 8, 16, 32, -32, -64"},
+      {"not simple", with("SIMPLE", "F"), false, "SIMPLE = F: not a standard FITS file"},
+      {"naxis 0", with("NAXIS", "0"), false, "NAXIS = 0" + axes},
+      {"naxis 1", with("NAXIS", "1"), false, "NAXIS = 1" + axes},
+      {"naxis2 text", with("NAXIS2", "'four'"), false, "NAXIS2 = four: not an integer"},
+      {"no naxis2", HandFile({base[0], base[1], base[2], base[3]}, ""), false, "no NAXIS2 card"},
+      {"two planes", HandFile({base[0], base[1], Card("NAXIS", "3"), base[3], base[4], Card("NAXIS3", "2")}, ""), false,
+       "NAXIS3 = 2: only 1 or 3 planes are read"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::istringstream in(c.file);
     TFitsHeader h;
     FitsData d(10, 1);
+    std::string reason = "stale";
     if (c.raises) {
-      EXPECT_THROW(LoadFitsHeader(in, h, d), EInvalidGraphic);
+      try {
+        LoadFitsHeader(in, h, d, nullptr, &reason);
+        ADD_FAILURE() << "not refused";
+      } catch (const EInvalidGraphic& e) {
+        EXPECT_STREQ(e.what(), "Fits image is not valid");
+        EXPECT_EQ(e.Reason(), c.reason);
+      }
     } else {
-      EXPECT_FALSE(LoadFitsHeader(in, h, d));
+      EXPECT_FALSE(LoadFitsHeader(in, h, d, nullptr, &reason));
+      EXPECT_EQ(reason, c.reason);
     }
     EXPECT_TRUE(d.empty());
-    // The bitmap loader turns every refusal into "nothing loaded".
+    // The bitmap loader turns every refusal into "nothing loaded", with the
+    // same reason.
     std::istringstream in2(c.file);
     TFitsBitmap bmp;
-    EXPECT_THROW(bmp.LoadFromStream(in2), EInvalidGraphic);
+    try {
+      bmp.LoadFromStream(in2);
+      ADD_FAILURE() << "loaded";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_STREQ(e.what(), "Fits image is not valid");
+      EXPECT_EQ(e.Reason(), c.reason);
+    }
     EXPECT_FALSE(bmp.HasData());
     EXPECT_TRUE(bmp.Bitmap().IsNull());
   }

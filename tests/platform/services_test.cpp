@@ -150,3 +150,33 @@ TEST(NewFile, NeverReplacesAndRacingWritersGetTheirOwnNames) {
   EXPECT_EQ(names.size(), size_t(kWriters * kEach));
   EXPECT_EQ(files(), 3 + kWriters * kEach);
 }
+
+// What saves cut short leave is tidied by the next save into the folder:
+// a partial temporary of its name goes, a whole one of an ended process is
+// put under a free name of its own and listed, one that has its name as
+// well only loses the temporary name, and those of a running process
+// (process 1) or of no save at all stay.
+TEST(NewFile, TheNextSaveTidiesWhatSavesCutShortLeft) {
+  testing_support::TempDir dir;
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  const std::string dead = std::to_string(child);
+  testing_support::WriteText(dir.File("Image.fts"), "older");
+  testing_support::WriteText(dir.File("Image.fts.tmp-" + dead + "-0"), "part");
+  testing_support::WriteText(dir.File("Image.fts.whole-" + dead + "-1"), "cut short");
+  testing_support::WriteText(dir.File("Dark.fts"), "named twice");
+  std::filesystem::create_hard_link(dir.File("Dark.fts"), dir.File("Dark.fts.whole-" + dead + "-2"));
+  const std::vector<std::string> stay = {"Flat.fts.whole-1-3", "notes.whole-" + dead, "Bias.fts.tmp-" + dead + "-4"};
+  for (const std::string& name : stay) testing_support::WriteText(dir.File(name), "stays");
+  std::vector<std::string> recovered;
+  const std::string saved = WriteNewFile(
+      dir.Path(), "Image", ".fts", [](std::FILE* f) { return std::fputs("new", f) >= 0; }, nullptr, &recovered);
+  EXPECT_EQ(recovered, std::vector<std::string>{dir.File("Image-2.fts")});
+  EXPECT_EQ(testing_support::ReadText(dir.File("Image-2.fts")), "cut short");
+  EXPECT_EQ(saved, dir.File("Image-3.fts"));
+  EXPECT_EQ(testing_support::ReadText(saved), "new");
+  EXPECT_EQ(testing_support::ReadText(dir.File("Dark.fts")), "named twice");
+  for (const std::string& name : stay) EXPECT_TRUE(FileExists(dir.File(name))) << name;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4 + long(stay.size()));
+}

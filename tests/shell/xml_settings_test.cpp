@@ -1,11 +1,15 @@
 // The XML settings files of the imaging windows: layout, values, damaged
-// files and encodings.
+// files kept aside and encodings.
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <filesystem>
+#include <set>
 
 #include "platform/codec.h"
 #include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "shell/log_lines.h"
 #include "shell/xml_settings.h"
 #include "tests/support/test_support.h"
 
@@ -154,30 +158,79 @@ TEST(XmlSettings, WritersUpdateInsteadOfAppending) {
   EXPECT_FALSE(XmlWriteBool(XmlElement(), "Gain", true));
 }
 
-TEST(XmlSettings, DamagedFilesGiveDefaultsAndStayOnDisk) {
+// A damaged settings file gives the defaults and is kept: moved aside under
+// a name of its own (stamped with the local time, never one a file has),
+// told once in the log and a message box, so that the next save writes
+// beside it, not over it. A missing file is a first start: nothing said.
+TEST(XmlSettings, DamagedFilesAreKeptAsideAndTold) {
   TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  testing_support::ScopedEnv tz("TZ", "Europe/Berlin");  // UTC+1 in January
+  testing_support::ScopedClock clock(1768048440.0);      // 2026-01-10 12:34:00 UTC
   const std::string good = "<?xml version=\"1.0\"?><Imaging><Selections><Gain>4</Gain></Selections></Imaging>";
-  const std::vector<std::string> damaged = {
-      good.substr(0, good.size() - 12),                 // truncated
-      "\x89PNG\r\n\x1a\n garbage \xff\xfe",             // not XML at all
-      "",                                               // empty
-      "<Imaging><Selections><Gain>4</Gain></Imaging>",  // mismatched tags
+  const struct {
+    std::string text, reason;
+  } damaged[] = {
+      {good.substr(0, good.size() - 12), "(Premature end of document at line 1, column "},
+      {"\x89PNG\r\n\x1a\n garbage \xff\xfe", "("},
+      {"", "(the file is empty)"},
+      {"<Imaging><Selections><Gain>4</Gain></Imaging>", "(Opening and ending tag mismatch at line 1, column "},
   };
   const std::string path = dir.File("ImagingSettings.xml");
-  for (const std::string& text : damaged) {
-    WriteText(path, text);
+  std::set<std::string> kept;
+  for (const auto& d : damaged) {
+    SCOPED_TRACE(d.text);
+    WriteText(path, d.text);
+    const std::size_t boxes = dialogs.Count();
     XmlDocument doc;
     XmlElement sel = XmlLoadSettings(doc, path, "Imaging");
     ASSERT_FALSE(sel.IsNull());
     EXPECT_EQ(doc.Root().Name(), "Imaging");
     EXPECT_EQ(XmlReadInteger(sel, "Gain", -7), -7);
-    EXPECT_EQ(ReadText(path), text);
+    EXPECT_FALSE(platform::FileExists(path));
+    // Kept under a new name, local time, the minute of the clock.
+    std::string copy;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+      if (!kept.count(e.path().string())) copy = e.path().string();
+    ASSERT_FALSE(copy.empty());
+    kept.insert(copy);
+    EXPECT_EQ(copy.rfind(dir.File("ImagingSettings.damaged-20260110-1334"), 0), 0u) << copy;
+    EXPECT_EQ(copy.substr(copy.size() - 4), ".xml");
+    EXPECT_EQ(ReadText(copy), d.text);
+    // Told once: which file, why, where it is kept, the defaults used.
+    ASSERT_EQ(dialogs.Count(), boxes + 1);
+    const platform::DialogRecord box = dialogs.Last();
+    EXPECT_EQ(box.text.rfind("Warning: Can't read file " + path + "\r\n" + d.reason, 0), 0u) << box.text;
+    EXPECT_NE(box.text.find("\r\nIt is kept as " + copy + ".\r\nThe default settings are used."), std::string::npos)
+        << box.text;
+    EXPECT_NE(box.text.find("rename it to ImagingSettings.xml while the program is closed"), std::string::npos);
+    EXPECT_EQ(box.icon, platform::MsgIcon::Exclamation);
+    EXPECT_EQ(LogLines().LastLine().rfind("[Settings] Can't read file " + path + " " + d.reason, 0), 0u);
+    EXPECT_NE(LogLines().LastLine().find("kept as " + copy.substr(dir.Path().size()) + ", default settings used"),
+              std::string::npos);
+    // The next load is a first start; the save writes beside the copy.
+    XmlDocument again;
+    XmlLoadSettings(again, path, "Imaging");
+    EXPECT_EQ(dialogs.Count(), boxes + 1);
+    ASSERT_TRUE(XmlSaveSettings(doc, path));
+    EXPECT_EQ(ReadText(copy), d.text);
+    std::filesystem::remove(path);
   }
-  // A missing file gives defaults and no file appears.
+  EXPECT_EQ(kept.size(), 4u);
+  // A missing file gives defaults, says nothing and no file appears.
+  const std::size_t boxes = dialogs.Count();
   XmlDocument doc;
   XmlElement sel = XmlLoadSettings(doc, dir.File("none.xml"), "Imaging");
   EXPECT_EQ(XmlReadInteger(sel, "Gain", 3), 3);
   EXPECT_TRUE(testing_support::ReadFile(dir.File("none.xml")).empty());
+  EXPECT_EQ(dialogs.Count(), boxes);
+  // One that cannot be moved stays, is told once and never saved over.
+  const std::string fixed = "/proc/self/status";
+  for (int i = 0; i < 2; ++i) XmlLoadSettings(doc, fixed, "Imaging");
+  ASSERT_EQ(dialogs.Count(), boxes + 1);
+  EXPECT_NE(dialogs.Last().text.find("It could not be kept aside ("), std::string::npos) << dialogs.Last().text;
+  EXPECT_FALSE(XmlSaveSettings(doc, fixed));
+  EXPECT_EQ(dialogs.Count(), boxes + 1) << "refused, not a failed save";
 }
 
 // Settings files in any encoding the XML parser reads are saved as UTF-8
