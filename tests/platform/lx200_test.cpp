@@ -135,6 +135,46 @@ TEST(Lx200Protocol, RepliesAreCheckedForFormAndRange) {
   EXPECT_EQ(digits.Text(), "1 M31#");
 }
 
+// Sent twice, a command must leave the mount as sent once to be asked
+// again; noise bytes make any reply bad; a line is told noisy once, by
+// what its latest hundred replies needed.
+TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
+  for (const char* again : {":GR#", ":VR12#", ":D#", ":$QZ?#", ":SG+00#", ":SL20:15:00#", ":SC01/15/26#",
+                            ":Sr10:30:00#", ":Sd-12*15:00#", ":St-33*30#", ":Sg349*30#", ":Te#", ":Td#"})
+    EXPECT_TRUE(platform::Lx200MayAskAgain(again)) << again;
+  for (const char* once : {":MS#", ":CM#", ":Mgn0500#", ":Mn#", ":hP#", ":hR#", ":hQ#", ":hC#", ":U#", ":A1#",
+                           ":A+#", ":WR+#", ":WR0001,+005#", ":T+#", ":$QZZ#", ":ST60.1#", ":S#"})
+    EXPECT_FALSE(platform::Lx200MayAskAgain(once)) << once;
+  EXPECT_FALSE(platform::Lx200ReplyValid(":GVP#", "On-St\x85p#"));
+  EXPECT_FALSE(platform::Lx200ReplyValid(":SL20:15:00#", "\xc1"));
+  EXPECT_TRUE(platform::Lx200ReplyValid(":CM#", " M31 EX GAL MAG 3.5 SZ178.0'#"));
+  EXPECT_TRUE(platform::Lx200ReplyValid(":D#", "\x7f\x7f#"));
+  EXPECT_TRUE(platform::Lx200ReplyValid(":GXEE#", "2"));
+  EXPECT_FALSE(platform::Lx200ReplyValid(":GXEE#", "\x91"));
+
+  platform::TLx200Retries early;
+  EXPECT_FALSE(early.Count(true));
+  EXPECT_FALSE(early.Count(false));
+  EXPECT_FALSE(early.Count(true));
+  EXPECT_TRUE(early.Count(true));
+  EXPECT_EQ(early.Report(), "noisy line: 3 of the last 4 replies asked again");
+  EXPECT_FALSE(early.Count(true)) << "told once";
+  EXPECT_EQ(early.Total(), 4);
+
+  // Two second asks, then 100 good replies: both have left the window.
+  platform::TLx200Retries slow;
+  slow.Count(true), slow.Count(true);
+  for (int i = 0; i < 100; ++i) EXPECT_FALSE(slow.Count(false));
+  EXPECT_FALSE(slow.Count(true));
+  EXPECT_FALSE(slow.Count(true));
+  EXPECT_TRUE(slow.Count(true));
+  EXPECT_EQ(slow.Report(), "noisy line: 3 of the last 100 replies asked again");
+  slow.Reset();
+  EXPECT_EQ(slow.Total(), 0);
+  slow.Count(true), slow.Count(true);
+  EXPECT_TRUE(slow.Count(true)) << "a new connection is told again";
+}
+
 TEST(Lx200Protocol, IdentifiersNameAPortOrAHost) {
   EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyUSB0").baud, 9600);
   EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyS0:19200").baud, 19200);
@@ -232,6 +272,36 @@ TEST_P(Lx200Driver, LineFailuresCloseTheLineAndSendNothingMore) {
         << what;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(fake.Commands().empty()) << what << ": sent after the line closed";
+  }
+}
+
+// A reply cut short (its rest coming after the reply limit) and garbled
+// replies to the clock's set commands are asked again and the link stays;
+// a bad reply to a goto or a sync is never answered by sending it again.
+TEST_P(Lx200Driver, CutAndGarbledRepliesAreAskedAgainWhereHarmless) {
+  using Spoil = TFakeLx200::Spoil;
+  TFakeLx200 fake(GetParam());
+  auto m = Connect(fake);
+  fake.ClearCommands();
+  fake.SpoilReplies(":GD#", Spoil::Cut, 1, 650);
+  EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9) << "the late rest was taken for the reply";
+  EXPECT_EQ(fake.Count(":GD#"), 2);
+  for (const char* set : {":SG", ":SL", ":SC"}) fake.SpoilReplies(set, Spoil::Garble, 1);
+  m->Put("UTCDate", TVariant(platform::TAutomationDate{1768508100.0}));  // 2026-01-15 20:15:00 UT
+  for (const char* set : {":SG+00#", ":SL20:15:00#", ":SC01/15/26#"}) EXPECT_EQ(fake.Count(set), 2) << set;
+  EXPECT_EQ(fake.Get().date, "01/15/26");
+  EXPECT_EQ(fake.Spoiled(), 4);
+  EXPECT_TRUE(m->Get("Connected").AsBool());
+
+  const std::tuple<const char*, Spoil, std::function<void(platform::IAutomationObject&)>> once[] = {
+      {":MS#", Spoil::Garble, [](auto& d) { d.Invoke("SlewToCoordinatesAsync", {TVariant(1.0), TVariant(1.0)}); }},
+      {":CM#", Spoil::Cut, [](auto& d) { d.Invoke("SyncToCoordinates", {TVariant(1.0), TVariant(1.0)}); }}};
+  for (const auto& [cmd, how, call] : once) {
+    TFakeLx200 mount(GetParam());
+    auto d = Connect(mount);
+    mount.SpoilReplies(cmd, how, 1);
+    EXPECT_THROW(call(*d), platform::EAutomationLinkLost) << cmd;
+    EXPECT_EQ(mount.Count(cmd), 1) << cmd;
   }
 }
 
