@@ -21,8 +21,8 @@
 // closed line raise EAutomationLinkLost: the port is closed, Connected
 // reads false, and nothing more is sent until Connected is put true again.
 // The connection counts the replies that needed a second ask: when 3 of
-// the last 100 did, TakeNotice tells "noisy line: 3 of the last 100
-// replies asked again", once per connection.
+// the last 100 did (TLx200Retries), TakeNotice tells it once per
+// connection ("noisy line: 3 of the last 57 replies asked again").
 //
 // Members (the mount kind comes from ":GVP#"; an OnStep product name makes
 // DriverInfo say "ON_STEP", any other says "Meade"):
