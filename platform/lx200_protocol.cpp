@@ -268,7 +268,6 @@ bool TLx200Retries::Count(bool askedAgain) {
   last_[size_t(next_)] = askedAgain;
   next_ = (next_ + 1) % kWindow;
   recent_ += askedAgain;
-  total_ += askedAgain;
   if (told_ || recent_ < kNoisy) return false;
   told_ = true;
   return true;

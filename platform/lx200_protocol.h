@@ -78,15 +78,12 @@ class TLx200Retries {
   bool Count(bool askedAgain);
   // A new connection: nothing counted, nothing told.
   void Reset() { *this = TLx200Retries(); }
-  // Replies asked again since Reset.
-  long Total() const { return total_; }
   // "noisy line: 3 of the last 57 replies asked again".
   std::string Report() const;
 
  private:
   std::array<bool, kWindow> last_{};  // a ring of the latest replies
   int next_ = 0, filled_ = 0, recent_ = 0;
-  long total_ = 0;
   bool told_ = false;
 };
 

@@ -159,7 +159,6 @@ TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
   EXPECT_TRUE(early.Count(true));
   EXPECT_EQ(early.Report(), "noisy line: 3 of the last 4 replies asked again");
   EXPECT_FALSE(early.Count(true)) << "told once";
-  EXPECT_EQ(early.Total(), 4);
 
   // Two second asks, then 100 good replies: both have left the window.
   platform::TLx200Retries slow;
@@ -170,9 +169,9 @@ TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
   EXPECT_TRUE(slow.Count(true));
   EXPECT_EQ(slow.Report(), "noisy line: 3 of the last 100 replies asked again");
   slow.Reset();
-  EXPECT_EQ(slow.Total(), 0);
   slow.Count(true), slow.Count(true);
   EXPECT_TRUE(slow.Count(true)) << "a new connection is told again";
+  EXPECT_EQ(slow.Report(), "noisy line: 3 of the last 3 replies asked again");
 }
 
 TEST(Lx200Protocol, IdentifiersNameAPortOrAHost) {
@@ -275,34 +274,20 @@ TEST_P(Lx200Driver, LineFailuresCloseTheLineAndSendNothingMore) {
   }
 }
 
-// A reply cut short (its rest coming after the reply limit) and garbled
-// replies to the clock's set commands are asked again and the link stays;
-// a bad reply to a goto or a sync is never answered by sending it again.
-TEST_P(Lx200Driver, CutAndGarbledRepliesAreAskedAgainWhereHarmless) {
+// A reply cut short whose rest comes after the reply limit is asked again,
+// the late rest dropped on either line; a sync whose reply was cut short is
+// not sent again (the window's tests take the other commands).
+TEST_P(Lx200Driver, CutReplyAskedAgainWhereHarmlessItsLateRestDropped) {
   using Spoil = TFakeLx200::Spoil;
   TFakeLx200 fake(GetParam());
   auto m = Connect(fake);
-  fake.ClearCommands();
   fake.SpoilReplies(":GD#", Spoil::Cut, 1, 650);
   EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9) << "the late rest was taken for the reply";
   EXPECT_EQ(fake.Count(":GD#"), 2);
-  for (const char* set : {":SG", ":SL", ":SC"}) fake.SpoilReplies(set, Spoil::Garble, 1);
-  m->Put("UTCDate", TVariant(platform::TAutomationDate{1768508100.0}));  // 2026-01-15 20:15:00 UT
-  for (const char* set : {":SG+00#", ":SL20:15:00#", ":SC01/15/26#"}) EXPECT_EQ(fake.Count(set), 2) << set;
-  EXPECT_EQ(fake.Get().date, "01/15/26");
-  EXPECT_EQ(fake.Spoiled(), 4);
-  EXPECT_TRUE(m->Get("Connected").AsBool());
-
-  const std::tuple<const char*, Spoil, std::function<void(platform::IAutomationObject&)>> once[] = {
-      {":MS#", Spoil::Garble, [](auto& d) { d.Invoke("SlewToCoordinatesAsync", {TVariant(1.0), TVariant(1.0)}); }},
-      {":CM#", Spoil::Cut, [](auto& d) { d.Invoke("SyncToCoordinates", {TVariant(1.0), TVariant(1.0)}); }}};
-  for (const auto& [cmd, how, call] : once) {
-    TFakeLx200 mount(GetParam());
-    auto d = Connect(mount);
-    mount.SpoilReplies(cmd, how, 1);
-    EXPECT_THROW(call(*d), platform::EAutomationLinkLost) << cmd;
-    EXPECT_EQ(mount.Count(cmd), 1) << cmd;
-  }
+  EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 6.0, 1e-9);
+  fake.SpoilReplies(":CM#", Spoil::Cut, 1);
+  EXPECT_THROW(m->Invoke("SyncToCoordinates", {TVariant(1.0), TVariant(1.0)}), platform::EAutomationLinkLost);
+  EXPECT_EQ(fake.Count(":CM#"), 1);
 }
 
 // Putting Connected false ends a call waiting for the mount's reply; the
