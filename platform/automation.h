@@ -102,6 +102,10 @@ class IAutomationObject {
   virtual void Put(const std::string& member, const TVariant& value) = 0;
   // Calls method `member` with `args`; empty result for methods without one.
   virtual TVariant Invoke(const std::string& member, const TVariantList& args) = 0;
+  // A warning for the user that no call raised (an LX200 line that keeps
+  // needing second asks), given once and then gone; empty when there is
+  // none. Asked by the caller after a call.
+  virtual std::string TakeNotice() { return {}; }
 };
 
 using TAutomationRef = std::shared_ptr<IAutomationObject>;

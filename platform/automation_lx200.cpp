@@ -10,6 +10,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/gui_thread.h"
 #include "platform/lx200_line.h"
@@ -32,6 +33,10 @@ constexpr int kTailMs = 150;
 // planetary data; they are waited for this long, within the reply limit
 // (later ones are dropped before the next command).
 constexpr int kDateTailMs = 400;
+// Before a command is asked again the line must have been quiet this long,
+// so that the late rest of the failed reply is dropped, not read as the
+// new one.
+constexpr int kSettleMs = 150;
 
 std::string Upper(std::string s) {
   for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -94,6 +99,11 @@ class TLx200Session {
   }
   bool Open() const { return open_; }
   bool Exited() const { return exited_; }
+  // What the worker has to tell that no call raised (a noisy line), once.
+  std::string TakeNotice() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(notice_, std::string());
+  }
   // Ends the connection: the call in flight and the queued ones end at
   // once, the worker closes the line.
   void Close() { End(false); }
@@ -132,10 +142,10 @@ class TLx200Session {
   // sends none after a date).
   int TailMs(TLx200Reply shape) const { return shape == TLx200Reply::Date ? (onStep_ ? 0 : kDateTailMs) : kTailMs; }
   // Sends `cmd` and returns the mount's reply, checked against its form:
-  // a malformed reply to a query is asked once more, then (as a reply to
-  // any other command that cannot be one) it ends the connection. With
-  // `soft` a silent or wrong reply only raises EAutomationError (a probe
-  // the mount may not know).
+  // a reply malformed or cut short is asked once more where the command
+  // allows (Lx200MayAskAgain), then (as a bad reply to any other command)
+  // it ends the connection. With `soft` a silent or wrong reply only raises
+  // EAutomationError (a probe the mount may not know).
   std::string Ask(const std::string& cmd, TLx200Reply shape, bool soft = false,
                   int limitMs = kLx200ReplyLimitMs);
   std::string Ask(const std::string& cmd, bool soft = false) { return Ask(cmd, Lx200ReplyOf(cmd, onStep_), soft); }
@@ -150,6 +160,8 @@ class TLx200Session {
   }
   std::string Status() { return std::string(Lx200Unframed(Ask(":GU#"))); }
   void Connect();
+  // Counts a good reply; `again`: it needed a second ask.
+  void Counted(bool again);
   void Target(double raHours, double decDegrees);
   std::string Raw(const std::string& kind, const TVariantList& a);
   std::string SyncRefusal();
@@ -163,6 +175,7 @@ class TLx200Session {
   std::deque<std::shared_ptr<TLx200Job>> queue_;
   std::atomic<uint64_t> generation_{1};
   std::atomic<bool> open_{false}, stop_{false}, exited_{false};
+  std::string notice_;  // under mutex_
   // The worker's own.
   uint64_t jobGeneration_ = 0, lineGeneration_ = 0;
   bool everOpen_ = false;
@@ -172,6 +185,7 @@ class TLx200Session {
   int eqSystem_ = 1;
   int rateStep_ = -1;
   std::string product_, version_;
+  TLx200Retries retries_;
 };
 
 void TLx200Session::Run() {
@@ -220,18 +234,32 @@ void TLx200Session::Run() {
   exited_ = true;
 }
 
+void TLx200Session::Counted(bool again) {
+  if (!retries_.Count(again)) return;
+  std::lock_guard lock(mutex_);
+  notice_ = retries_.Report();
+}
+
 std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool soft, int limitMs) {
   Require();
-  const bool query = IsLx200Query(cmd);
+  const bool again = Lx200MayAskAgain(cmd);
   for (int attempt = 0;; ++attempt) {
     const TLx200Heard heard = line_.Transact(cmd, shape, limitMs, TailMs(shape), soft);
-    if (!heard.garbled && (shape == TLx200Reply::None || Lx200ReplyValid(cmd, heard.text))) return heard.text;
-    line_.DropStale();
+    if (!heard.garbled && !heard.cut && (shape == TLx200Reply::None || Lx200ReplyValid(cmd, heard.text))) {
+      if (shape != TLx200Reply::None) Counted(attempt > 0);
+      return heard.text;
+    }
+    const std::string what = heard.cut ? "reply to " + cmd + " cut short"
+                                       : std::string(again ? "malformed reply to " : "garbled reply to ") + cmd +
+                                             ": \"" + Lx200Printable(heard.text) + "\"";
+    // Sent again, the command leaves the mount as sent once: asked once more.
+    const bool retry = again && attempt == 0;
+    // What is left of the bad reply may still come: dropped before the
+    // next command goes on a line that stays open.
+    if (retry || soft) line_.Settle(kSettleMs, kLx200ReplyLimitMs);
+    if (retry) continue;
     if (soft) throw EAutomationError("Unexpected reply to " + cmd + ": \"" + Lx200Printable(heard.text) + "\"");
-    // Asking again changes nothing on the mount: a query is asked once more.
-    if (query && attempt == 0) continue;
-    line_.Lost(std::string(query ? "malformed reply to " : "garbled reply to ") + cmd + ": \"" +
-               Lx200Printable(heard.text) + "\"" + (query ? " (asked twice)" : ""));
+    line_.Lost(what + (attempt > 0 ? " (asked twice)" : ""));
   }
 }
 
@@ -240,6 +268,11 @@ void TLx200Session::Connect() {
   lineGeneration_ = jobGeneration_;
   everOpen_ = true;
   onStep_ = alignStatus_ = parkKnown_ = parked_ = false;
+  retries_.Reset();
+  {
+    std::lock_guard lock(mutex_);
+    notice_.clear();
+  }
   // Every LX200 mount answers ":GR#"; a handset that has just woken may
   // take its time with the first answer, and a board that restarted on the
   // port's opening may first send something else: asked once more. A
@@ -259,17 +292,18 @@ void TLx200Session::Connect() {
       throw EAutomationError("No reply from the mount on " + where + " within " +
                              std::to_string(kLx200FirstReplyLimitMs / 1000) + " s");
     }
-    if (!heard.garbled && Lx200ReplyValid(":GR#", heard.text)) {
+    if (!heard.garbled && !heard.cut && Lx200ReplyValid(":GR#", heard.text)) {
       ra = heard.text;
+      Counted(attempt > 0);
       break;
     }
-    line_.DropStale();
     if (attempt == 1) {
       const std::string where = line_.Where();
       line_.Close();
       throw EAutomationError("No LX200 mount on " + where + " (\":GR#\" answered \"" +
                              Lx200Printable(heard.text) + "\")");
     }
+    line_.Settle(kSettleMs, kLx200FirstReplyLimitMs);
   }
   high_ = ra.find('.') == std::string::npos;
   if (!high_) {
@@ -545,6 +579,7 @@ class TLx200Mount : public IAutomationObject {
   TVariant Invoke(const std::string& m, const TVariantList& a) override {
     return Call([&] { return session_->Invoke(m, a); });
   }
+  std::string TakeNotice() override { return session_->TakeNotice(); }
 
  private:
   // Before the first connect nothing talks to the line: the member runs here.

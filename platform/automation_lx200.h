@@ -12,11 +12,17 @@
 //
 // Each reply is read with a time limit (kLx200ReplyLimitMs; the first of a
 // connect kLx200FirstReplyLimitMs) and checked against its form and range
-// (platform/lx200_protocol.h). A malformed reply to a query is asked once
-// more; a second one, a reply to any other command that cannot be one
-// (noise, a wrong speed), a silent mount or a closed line raise
-// EAutomationLinkLost: the port is closed, Connected reads false, and
-// nothing more is sent until Connected is put true again.
+// (platform/lx200_protocol.h). A reply malformed or cut short (begun, but
+// its end not come within the limit) is asked once more when sending the
+// command twice leaves the mount as sending it once (the queries and the set
+// commands of a value, Lx200MayAskAgain), after the line has gone quiet so
+// that a late rest of the bad reply is dropped. A second bad reply, a bad
+// reply to any other command (a goto, a sync, a pulse), a silent mount or a
+// closed line raise EAutomationLinkLost: the port is closed, Connected
+// reads false, and nothing more is sent until Connected is put true again.
+// The connection counts the replies that needed a second ask: when 3 of
+// the last 100 did (TLx200Retries), TakeNotice tells it once per
+// connection ("noisy line: 3 of the last 57 replies asked again").
 //
 // Members (the mount kind comes from ":GVP#"; an OnStep product name makes
 // DriverInfo say "ON_STEP", any other says "Meade"):

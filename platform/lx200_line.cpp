@@ -191,9 +191,9 @@ TLx200Heard TLx200Line::Transact(const std::string& cmd, TLx200Reply shape, int 
     }
     if (!Wait(POLLIN, MsLeft(until))) {
       if (framer.Optional()) break;
+      if (!framer.Text().empty()) return {framer.Text(), false, true};
       if (soft) throw EAutomationError("No reply to " + cmd);
-      Lost(framer.Text().empty() ? "no reply from the mount to " + cmd + " within " + Seconds(limitMs)
-                                 : "reply to " + cmd + " cut short");
+      Lost("no reply from the mount to " + cmd + " within " + Seconds(limitMs));
     }
     const ssize_t n = ::read(fd_, buf, sizeof buf);
     if (n == 0) Lost("the mount closed the connection");
@@ -219,6 +219,18 @@ void TLx200Line::DropStale() {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
       Lost(ErrnoText(errno));
     }
+  }
+}
+
+void TLx200Line::Settle(int quietMs, int limitMs) {
+  const auto until = Clock::now() + std::chrono::milliseconds(limitMs);
+  DropStale();
+  char buf[256];
+  while (Wait(POLLIN, std::min(quietMs, MsLeft(until)))) {
+    const ssize_t n = ::read(fd_, buf, sizeof buf);
+    if (n == 0) Lost("the mount closed the connection");
+    if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) Lost(ErrnoText(errno));
+    if (MsLeft(until) == 0) return;
   }
 }
 

@@ -21,6 +21,7 @@ bool Lx200SpeedSupported(int baud);
 struct TLx200Heard {
   std::string text;      // the bytes of the reply ("#" included)
   bool garbled = false;  // they cannot be a reply of the expected shape
+  bool cut = false;      // it began, then stopped short of its end
 };
 
 class TLx200Line {
@@ -46,13 +47,18 @@ class TLx200Line {
 
   // Sends `cmd` and reads a reply of `shape` within `limitMs`; `tailMs` is
   // the wait for an optional tail. A reply that cannot be of the shape
-  // comes back marked garbled, the line still open. A silent mount raises
+  // comes back marked garbled, one that began but did not end within the
+  // limit marked cut, the line still open. A silent mount raises
   // EAutomationError when `soft` (a probe it may not know), else closes the
   // line and raises EAutomationLinkLost, as a closed or failing line does.
   TLx200Heard Transact(const std::string& cmd, TLx200Reply shape, int limitMs, int tailMs, bool soft);
 
   // Drops whatever arrived since the last reply (late tails, noise).
   void DropStale();
+  // Drops what arrives until the line has been quiet for `quietMs`, `limitMs`
+  // at most: the late rest of a reply cut short or garbled is not taken for
+  // the reply to the next command.
+  void Settle(int quietMs, int limitMs);
   // Closes the line and raises EAutomationLinkLost naming `why`.
   [[noreturn]] void Lost(const std::string& why);
 

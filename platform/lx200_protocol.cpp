@@ -252,6 +252,32 @@ bool IsLx200Query(std::string_view c) {
   return c[0] == 'G' || c[0] == 'V' || c == "D" || c == "$QZ?";
 }
 
+bool Lx200MayAskAgain(std::string_view c) {
+  if (IsLx200Query(c)) return true;
+  if (c.size() < 4 || c.front() != ':' || c.back() != '#') return false;
+  const std::string_view code = c.substr(1, 2);
+  for (const char* ok : {"Sr", "Sd", "St", "Sg", "SG", "SL", "SC"})
+    if (code == ok) return true;
+  return c == ":Te#" || c == ":Td#";
+}
+
+bool TLx200Retries::Count(bool askedAgain) {
+  // The ring drops its oldest reply once full.
+  if (filled_ == kWindow) recent_ -= last_[size_t(next_)];
+  else ++filled_;
+  last_[size_t(next_)] = askedAgain;
+  next_ = (next_ + 1) % kWindow;
+  recent_ += askedAgain;
+  if (told_ || recent_ < kNoisy) return false;
+  told_ = true;
+  return true;
+}
+
+std::string TLx200Retries::Report() const {
+  return "noisy line: " + std::to_string(recent_) + " of the last " + std::to_string(filled_) +
+         " replies asked again";
+}
+
 namespace {
 
 // A sexagesimal reply within [lo, hi] (`hiOpen`: below hi).
@@ -276,6 +302,15 @@ bool Printable(std::string_view r) {
   for (char ch : r) {
     const unsigned char u = static_cast<unsigned char>(ch);
     if (u < 0x20 || u > 0x7e) return false;
+  }
+  return true;
+}
+
+// Printable, or Autostar's degree sign, or the slew bar.
+bool MountText(std::string_view r) {
+  for (char ch : r) {
+    const unsigned char u = static_cast<unsigned char>(ch);
+    if ((u < 0x20 || u > 0x7f) && u != 0xDF) return false;
   }
   return true;
 }
@@ -314,7 +349,9 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
   if (c.size() > 2 && c.substr(0, 2) == "VR") return framed && WholeIn(r, -32768, 32767);
   if (c == "GU" || c == "$QZ?") return framed && Printable(r);
   if (c == "GW") return framed && r.size() >= 2 && Printable(r) && (r[1] == 'T' || r[1] == 'N');
-  return true;
+  if (c == "GXEE") return reply.size() == 1 && IsDigit(reply[0]);
+  if (c == "D") return true;
+  return MountText(reply);
 }
 
 std::string Lx200Printable(std::string_view reply) {

@@ -12,6 +12,7 @@
 // text ended by "#", or OnStep's bare refusal digit.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -38,14 +39,53 @@ TLx200Reply Lx200ReplyOf(std::string_view command, bool onStep = true);
 // asking it again changes nothing on the mount.
 bool IsLx200Query(std::string_view command);
 
+// True for a command that may be sent once more when its reply came
+// garbled or cut short: sent twice, it leaves the mount as sent once. These
+// are the queries and the set commands that store a value the command
+// carries: the target (":Sr", ":Sd"), the site (":St", ":Sg"), the UTC
+// offset, time and date (":SG", ":SL", ":SC"; the time sent again is the
+// same text, late by one reply at most, within its one-second step) and
+// tracking on or off (":Te#", ":Td#"). Never a command that moves the mount
+// or whose repetition changes something: goto (":MS#"), sync (":CM#"),
+// guide pulses and moves (":Mg..", ":Mn#"), park, un-park, set park and
+// home (":hP#", ":hR#", ":hQ#", ":hC#"), the precision toggle (":U#"),
+// alignment (":A1#" restarts it, ":A+#" takes the next star), PEC shifts and
+// writes (":WR+#", ":WR0001,+005#"), the tracking-rate steps (":T+#"), and
+// any command this list does not name.
+bool Lx200MayAskAgain(std::string_view command);
+
 // True when `reply` (as the mount sent it, "#" included) has the form and
 // range the reply to `command` must have: right ascension and sidereal or
 // local time 0-24 h, declination and latitude within ±90°, longitude within
 // -180° to 360° (either convention), a date MM/DD/YY, the worm period a
 // whole number of steps, the step rate a number not below 0, PEC entries
-// whole numbers (":VR#" with their index), status letters printable.
-// Replies to commands not named here are taken as they come.
+// whole numbers (":VR#" with their index), status letters printable,
+// OnStep's coordinate mode a digit. A reply to any other command holds
+// printable characters, Autostar's degree sign (0xDF) and the slew bar
+// (0x7F) only: other bytes are noise on the line. The slew bar of ":D#" is
+// taken as it comes.
 bool Lx200ReplyValid(std::string_view command, std::string_view reply);
+
+// Which of a line's latest replies needed a second ask. A line where
+// kNoisy of the last kWindow did is noisy: told once, so that the user
+// can look at the cable before the link drops.
+class TLx200Retries {
+ public:
+  static constexpr int kWindow = 100;
+  static constexpr int kNoisy = 3;
+  // Counts one reply; `askedAgain`: it came good only at the second ask.
+  // True at the one reply that makes the line noisy (until Reset).
+  bool Count(bool askedAgain);
+  // A new connection: nothing counted, nothing told.
+  void Reset() { *this = TLx200Retries(); }
+  // "noisy line: 3 of the last 57 replies asked again".
+  std::string Report() const;
+
+ private:
+  std::array<bool, kWindow> last_{};  // a ring of the latest replies
+  int next_ = 0, filled_ = 0, recent_ = 0;
+  bool told_ = false;
+};
 
 // The reply as text for a message: printable characters kept, any other
 // byte written as \xNN, at most 40 characters.

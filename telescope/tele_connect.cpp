@@ -22,12 +22,14 @@ constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
 bool HasAny(const std::string& s, const char* letters) { return s.find_first_of(letters) != std::string::npos; }
 
 // The driver as the window's logic calls it: a call that finds the link
-// gone tells the logic once, then raises as before; `inCall` counts the
-// calls under way (events handled meanwhile come from outside them).
+// gone tells the logic once, then raises as before; a warning the driver
+// has after a call goes to the logic first; `inCall` counts the calls under
+// way (events handled meanwhile come from outside them).
 class TLinkWatch : public platform::IAutomationObject {
  public:
-  TLinkWatch(platform::TAutomationRef inner, std::function<void(const std::string&)> lost, int* inCall)
-      : inner_(std::move(inner)), lost_(std::move(lost)), inCall_(inCall) {}
+  using TTell = std::function<void(const std::string&)>;
+  TLinkWatch(platform::TAutomationRef inner, TTell lost, TTell notice, int* inCall)
+      : inner_(std::move(inner)), lost_(std::move(lost)), notice_(std::move(notice)), inCall_(inCall) {}
   TVariant Get(const std::string& m) override {
     return Watched([&] { return inner_->Get(m); });
   }
@@ -46,7 +48,19 @@ class TLinkWatch : public platform::IAutomationObject {
       explicit TCounted(int* c) : n(c) { ++*n; }
       ~TCounted() { --*n; }
     } counted(inCall_);
+    struct TNoticed {
+      TLinkWatch* w;
+      ~TNoticed() {
+        try {
+          const std::string text = w->inner_->TakeNotice();
+          if (!text.empty()) w->notice_(text);
+        } catch (const std::exception&) {
+          // Out of memory for a log line: the warning is dropped.
+        }
+      }
+    };
     try {
+      TNoticed noticed{this};
       return call();
     } catch (const platform::EAutomationLinkLost& e) {
       lost_(e.what());
@@ -55,7 +69,7 @@ class TLinkWatch : public platform::IAutomationObject {
   }
 
   platform::TAutomationRef inner_;
-  std::function<void(const std::string&)> lost_;
+  TTell lost_, notice_;
   int* inCall_;
 };
 
@@ -76,9 +90,16 @@ void TTeleControl::HandleLinkLost() {
   linkLost_ = false;
   lostReason_.clear();
   if (!connected_) return;
-  Log("Error, connection lost");
+  // The log says what the window says.
+  Log(why.empty() ? "Error, connection lost" : "Error, connection lost: " + why);
   Disconnect();
   ui_.fault = why.empty() ? "Connection lost" : why;
+  emit changed();
+}
+
+void TTeleControl::OnNotice(const std::string& text) {
+  Log("Warning, " + text);
+  ui_.notice = text;
   emit changed();
 }
 
@@ -93,9 +114,11 @@ void TTeleControl::SetConnectedControls() {
 }
 
 void TTeleControl::SetDisconnectedControls() {
-  const std::string worm = ui_.wormRotationTime;
+  const std::string worm = ui_.wormRotationTime, notice = ui_.notice;
   ui_ = TTeleControls{};
   ui_.wormRotationTime = worm;
+  // What the driver warned of stays until the next connect.
+  ui_.notice = notice;
   useAssist = false;
   useRefracted = false;
   emit changed();
@@ -115,6 +138,7 @@ void TTeleControl::ConnectClick() {
   // ends the connect.
   connecting_ = true;
   ui_.fault.clear();
+  ui_.notice.clear();
   // Nothing of an earlier mount stays: its PEC copy and the plot's cursor.
   std::fill(pec_.begin(), pec_.end(), int16_t(0));
   lastPecValue_ = 0;
@@ -162,7 +186,9 @@ void TTeleControl::ConnectClick() {
     return;
   }
   linkLost_ = false;
-  driver_ = std::make_shared<TLinkWatch>(std::move(raw), [this](const std::string& w) { OnLinkLost(w); }, &inCall_);
+  driver_ = std::make_shared<TLinkWatch>(
+      std::move(raw), [this](const std::string& w) { OnLinkLost(w); },
+      [this](const std::string& t) { OnNotice(t); }, &inCall_);
   // 2. Connected: the chart runs at real time, its clock menus are locked.
   connected_ = true;
   ++session_;

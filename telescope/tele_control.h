@@ -48,6 +48,9 @@ struct TTeleControls {
   // A fault of the mount told in the window in red (a failed connect, a
   // refused goto or sync, a lost connection); empty when there is none.
   std::string fault;
+  // A warning of the driver (a noisy line), told in the window until the
+  // next connect; empty when there is none.
+  std::string notice;
   // What a long conversation is doing ("Reading the PEC table: 120 of
   // 480"); empty when none runs.
   std::string progress;
@@ -229,6 +232,8 @@ class TTeleControl : public QObject {
   // The driver found its link gone: told once, then a full disconnect.
   void OnLinkLost(const std::string& why);
   void HandleLinkLost();
+  // The driver warns of something (a noisy line): logged and shown.
+  void OnNotice(const std::string& text);
   TObserverTime& Obs();
 
   // One conversation with the mount (an operation that calls the driver):

@@ -120,6 +120,11 @@ TTeleForm1::TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* par
   top->addLayout(status);
   fault_ = FaultLabel();
   top->addWidget(fault_);
+  notice_ = new QLabel;
+  notice_->setStyleSheet("color:#9a5b00;font-weight:bold");
+  notice_->setWordWrap(true);
+  notice_->hide();
+  top->addWidget(notice_);
   progress_ = new QLabel;
   progress_->hide();
   top->addWidget(progress_);
@@ -278,6 +283,7 @@ void TTeleForm1::Refresh() {
                                   .arg(ShapeColor(s).name()));
   }
   ShowFault(fault_, ui.fault);
+  ShowFault(notice_, ui.notice);
   progress_->setText(QString::fromStdString(ui.progress));
   progress_->setVisible(!ui.progress.empty());
   plot_->update();

@@ -54,7 +54,7 @@ class TTeleForm1 : public QWidget {
   TAssistForm1* assist_;
   QLineEdit* name_;
   QCheckBox *setTime_, *latLong_, *useRefracted_, *useAssist_;
-  QLabel *coordinateType_, *wormTime_, *scaleLabel1_, *scaleLabel2_, *fault_, *progress_;
+  QLabel *coordinateType_, *wormTime_, *scaleLabel1_, *scaleLabel2_, *fault_, *notice_, *progress_;
   QRadioButton *one_, *two_, *three_, *east_, *west_, *fromDriver_;
   QComboBox* pecScale_;
   TPecPlot* plot_;

@@ -135,6 +135,45 @@ TEST(Lx200Protocol, RepliesAreCheckedForFormAndRange) {
   EXPECT_EQ(digits.Text(), "1 M31#");
 }
 
+// Sent twice, a command must leave the mount as sent once to be asked
+// again; noise bytes make any reply bad; a line is told noisy once, by
+// what its latest hundred replies needed.
+TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
+  for (const char* again : {":GR#", ":VR12#", ":D#", ":$QZ?#", ":SG+00#", ":SL20:15:00#", ":SC01/15/26#",
+                            ":Sr10:30:00#", ":Sd-12*15:00#", ":St-33*30#", ":Sg349*30#", ":Te#", ":Td#"})
+    EXPECT_TRUE(platform::Lx200MayAskAgain(again)) << again;
+  for (const char* once : {":MS#", ":CM#", ":Mgn0500#", ":Mn#", ":hP#", ":hR#", ":hQ#", ":hC#", ":U#", ":A1#",
+                           ":A+#", ":WR+#", ":WR0001,+005#", ":T+#", ":$QZZ#", ":ST60.1#", ":S#"})
+    EXPECT_FALSE(platform::Lx200MayAskAgain(once)) << once;
+  EXPECT_FALSE(platform::Lx200ReplyValid(":GVP#", "On-St\x85p#"));
+  EXPECT_FALSE(platform::Lx200ReplyValid(":SL20:15:00#", "\xc1"));
+  EXPECT_TRUE(platform::Lx200ReplyValid(":CM#", " M31 EX GAL MAG 3.5 SZ178.0'#"));
+  EXPECT_TRUE(platform::Lx200ReplyValid(":D#", "\x7f\x7f#"));
+  EXPECT_TRUE(platform::Lx200ReplyValid(":GXEE#", "2"));
+  EXPECT_FALSE(platform::Lx200ReplyValid(":GXEE#", "\x91"));
+
+  platform::TLx200Retries early;
+  EXPECT_FALSE(early.Count(true));
+  EXPECT_FALSE(early.Count(false));
+  EXPECT_FALSE(early.Count(true));
+  EXPECT_TRUE(early.Count(true));
+  EXPECT_EQ(early.Report(), "noisy line: 3 of the last 4 replies asked again");
+  EXPECT_FALSE(early.Count(true)) << "told once";
+
+  // Two second asks, then 100 good replies: both have left the window.
+  platform::TLx200Retries slow;
+  slow.Count(true), slow.Count(true);
+  for (int i = 0; i < 100; ++i) EXPECT_FALSE(slow.Count(false));
+  EXPECT_FALSE(slow.Count(true));
+  EXPECT_FALSE(slow.Count(true));
+  EXPECT_TRUE(slow.Count(true));
+  EXPECT_EQ(slow.Report(), "noisy line: 3 of the last 100 replies asked again");
+  slow.Reset();
+  slow.Count(true), slow.Count(true);
+  EXPECT_TRUE(slow.Count(true)) << "a new connection is told again";
+  EXPECT_EQ(slow.Report(), "noisy line: 3 of the last 3 replies asked again");
+}
+
 TEST(Lx200Protocol, IdentifiersNameAPortOrAHost) {
   EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyUSB0").baud, 9600);
   EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyS0:19200").baud, 19200);
@@ -233,6 +272,22 @@ TEST_P(Lx200Driver, LineFailuresCloseTheLineAndSendNothingMore) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(fake.Commands().empty()) << what << ": sent after the line closed";
   }
+}
+
+// A reply cut short whose rest comes after the reply limit is asked again,
+// the late rest dropped on either line; a sync whose reply was cut short is
+// not sent again (the window's tests take the other commands).
+TEST_P(Lx200Driver, CutReplyAskedAgainWhereHarmlessItsLateRestDropped) {
+  using Spoil = TFakeLx200::Spoil;
+  TFakeLx200 fake(GetParam());
+  auto m = Connect(fake);
+  fake.SpoilReplies(":GD#", Spoil::Cut, 1, 650);
+  EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9) << "the late rest was taken for the reply";
+  EXPECT_EQ(fake.Count(":GD#"), 2);
+  EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 6.0, 1e-9);
+  fake.SpoilReplies(":CM#", Spoil::Cut, 1);
+  EXPECT_THROW(m->Invoke("SyncToCoordinates", {TVariant(1.0), TVariant(1.0)}), platform::EAutomationLinkLost);
+  EXPECT_EQ(fake.Count(":CM#"), 1);
 }
 
 // Putting Connected false ends a call waiting for the mount's reply; the

@@ -155,14 +155,16 @@ void TFakeLx200::Run() {
       }
       const std::string cmd = pending.substr(start, end - start + 1);
       pending.erase(0, end + 1);
-      std::string reply;
+      Outgoing out;
       {
         std::lock_guard lock(mutex_);
         commands_.push_back(cmd);
         Settle();
-        reply = Answer(cmd);
+        std::string reply = Answer(cmd);
         if (garble_.times > 0 && cmd == garble_.command) --garble_.times, reply = garble_.reply;
+        out = SpoilReply(cmd, std::move(reply));
       }
+      std::string& reply = out.first;
       if (silent_ || reply.empty()) continue;
       const int delay = nextDelayMs_.exchange(0) + delayMs_;
       if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
@@ -174,11 +176,50 @@ void TFakeLx200::Run() {
         silent_ = true;
       }
       // (A client gone meanwhile is no reason for a signal.)
-      const ssize_t sent = transport_ == Transport::Tcp ? ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL)
-                                                        : ::write(fd, reply.data(), reply.size());
-      if (sent < 0) continue;
+      auto put = [&](const std::string& bytes) {
+        const ssize_t sent = transport_ == Transport::Tcp ? ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                                                          : ::write(fd, bytes.data(), bytes.size());
+        return sent >= 0;
+      };
+      if (!put(reply) || out.lateMs < 0) continue;
+      std::this_thread::sleep_for(std::chrono::milliseconds(out.lateMs));
+      put(out.rest);
     }
   }
+}
+
+TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string reply) {
+  Outgoing out;
+  out.first = std::move(reply);
+  std::string& r = out.first;
+  if (r.empty()) return out;
+  bool garble = false, cut = false, anyByte = false;
+  int lateMs = -1;
+  auto rule = std::find_if(spoils_.begin(), spoils_.end(),
+                           [&](const SpoilRule& s) { return s.times > 0 && cmd.rfind(s.prefix, 0) == 0; });
+  if (rule != spoils_.end()) {
+    --rule->times;
+    garble = rule->how == Spoil::Garble;
+    cut = !garble;
+    lateMs = rule->lateMs;
+  } else if (garbleRate_ > 0 || cutRate_ > 0) {
+    const double x = std::uniform_real_distribution<double>(0, 1)(random_);
+    garble = anyByte = x < garbleRate_;
+    cut = !garble && x < garbleRate_ + cutRate_;
+  }
+  const bool framed = r.size() >= 2 && r.back() == '#';
+  if (garble) {
+    const size_t n = framed && !anyByte ? r.size() - 1 : r.size();
+    r[random_() % n] = char(0x80 + random_() % 0x5F);
+    ++spoiled_;
+  } else if (cut && framed) {
+    const size_t half = std::max<size_t>(1, r.size() / 2);
+    out.rest = r.substr(half);
+    r.erase(half);
+    out.lateMs = lateMs;
+    ++spoiled_;
+  }
+  return out;
 }
 
 void TFakeLx200::Settle() {

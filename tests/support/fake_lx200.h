@@ -6,12 +6,16 @@
 // LX200GPS's alignment status ":GW#" and its park and wake commands).
 // It can be told to answer each command after a delay, to stay silent, to
 // answer noise, to send a malformed reply to a command a number of times,
-// to cut its next reply short, or to go away (the cable pulled).
+// to garble or cut short chosen replies or replies at a random rate (a noisy
+// line), to cut its next reply short and fall silent, or to go away (the
+// cable pulled).
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +48,31 @@ class TFakeLx200 {
   void SetNoise(bool noise) { noise_ = noise; }
   // The next reply is sent only in part; the mount then stays silent.
   void CutNextReply() { cut_ = true; }
+  // Ways a noisy line spoils a reply: Garble puts a noise byte (0x80 to
+  // 0xDE) in place of one of its bytes other than its closing "#"; Cut
+  // sends its first half only, the rest (with the "#") `lateMs` later, or
+  // never when negative. A reply without "#" is never cut.
+  enum class Spoil { Garble, Cut };
+  // The next `times` replies to the commands that begin with `prefix`
+  // (":SL" takes every time sent) are spoiled.
+  void SpoilReplies(const std::string& prefix, Spoil how, int times, int lateMs = -1) {
+    std::lock_guard lock(mutex_);
+    spoils_.push_back({prefix, how, times, lateMs});
+  }
+  // Each reply is garbled with probability `garbled` (any of its bytes,
+  // its "#" too, which leaves it without an end) and cut short (the rest
+  // never sent) with probability `cut`, drawn from a generator seeded with
+  // `seed`.
+  void SpoilAtRandom(double garbled, double cut, uint32_t seed) {
+    std::lock_guard lock(mutex_);
+    garbleRate_ = garbled, cutRate_ = cut;
+    random_.seed(seed);
+  }
+  // The replies spoiled so far.
+  int Spoiled() const {
+    std::lock_guard lock(mutex_);
+    return spoiled_;
+  }
   // The line goes away: the terminal or the socket is closed for good.
   void Pull();
 
@@ -84,6 +113,12 @@ class TFakeLx200 {
   void Run();
   void Serve(int fd);
   std::string Answer(const std::string& cmd);
+  // How `reply` to `cmd` goes out: spoiled or not (under mutex_).
+  struct Outgoing {
+    std::string first, rest;  // the rest `lateMs` after the first, or never
+    int lateMs = -1;
+  };
+  Outgoing SpoilReply(const std::string& cmd, std::string reply);
   std::string Pointing(bool dec) const;
   void Settle();
 
@@ -98,6 +133,15 @@ class TFakeLx200 {
     std::string command, reply;
     int times = 0;
   } garble_;  // under mutex_
+  struct SpoilRule {
+    std::string prefix;
+    Spoil how;
+    int times, lateMs;
+  };
+  std::vector<SpoilRule> spoils_;  // under mutex_, as the three below
+  double garbleRate_ = 0, cutRate_ = 0;
+  std::mt19937 random_{1};
+  int spoiled_ = 0;
   mutable std::mutex mutex_;
   State state_;
   std::vector<std::string> commands_;

@@ -46,12 +46,15 @@ QPushButton* Button(QWidget* w, const QString& text) {
   return nullptr;
 }
 
-// The window's red fault line, when shown.
-std::string FaultShown(QWidget* w) {
+// The window's line in colour `colour` (red: a fault, amber: a warning),
+// when shown.
+std::string LineShown(QWidget* w, const char* colour) {
   for (auto* l : w->findChildren<QLabel*>())
-    if (l->styleSheet().contains("#c00000") && !l->isHidden()) return l->text().toStdString();
+    if (l->styleSheet().contains(colour) && !l->isHidden()) return l->text().toStdString();
   return {};
 }
+std::string FaultShown(QWidget* w) { return LineShown(w, "#c00000"); }
+std::string NoticeShown(QWidget* w) { return LineShown(w, "#9a5b00"); }
 
 bool Sent(const TFakeLx200& fake, const std::string& cmd) { return fake.Count(cmd) > 0; }
 
@@ -111,6 +114,10 @@ class TLx200WindowTest {
     return int(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
   }
   int LossLines() const { return LinesStarting("[Ascom.Telescope] Error, connection lost"); }
+  void Tick(const char* box) {
+    for (auto* b : form.findChildren<QCheckBox*>())
+      if (b->text() == box) b->setChecked(true);
+  }
   RecordingHost host;
   TTeleControl tele{&host};
   TAssistForm1 assist{&tele};
@@ -550,6 +557,7 @@ TEST_F(Lx200Replies, MalformedRepliesAreAskedAgainThenTold) {
         EXPECT_FALSE(tele.Connected());
         const std::string shown = FaultShown(&form);
         EXPECT_NE(shown.find("malformed reply to " + command + ": \"" + reply), std::string::npos) << shown;
+        EXPECT_TRUE(Logged("[Ascom.Telescope] Error, connection lost: " + shown)) << LogLines().LastLine();
         EXPECT_EQ(LossLines(), 1);
         EXPECT_EQ(LinesStarting("[Ascom.Telescope] PEC unavailable"), 0);
         EXPECT_LT(std::fabs(tele.Declination()), 90.0 * kRad + 1e-9);
@@ -562,3 +570,86 @@ TEST_F(Lx200Replies, MalformedRepliesAreAskedAgainThenTold) {
 INSTANTIATE_TEST_SUITE_P(Lines, Lx200Window,
                          ::testing::Values(TFakeLx200::Transport::Pty, TFakeLx200::Transport::Tcp),
                          [](const auto& info) { return LinkName(info.param); });
+
+// A noisy line: a reply to a PEC query cut short (its rest late), garbled
+// replies to the clock's set commands, a declination cut short in a poll.
+// Each is asked again and the link stays; the third second ask tells the
+// noisy line once, in the log and the window, and the fifth tells nothing
+// more.
+TEST_F(Lx200Replies, NoisyLineIsRiddenOutAndToldOnce) {
+  using Spoil = TFakeLx200::Spoil;
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 8);
+  fake.SpoilReplies(":VR3#", Spoil::Cut, 1, 650);
+  for (const char* set : {":SG", ":SL", ":SC"}) fake.SpoilReplies(set, Spoil::Garble, 1);
+  Tick("Set Date/Time");
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected()) << FaultShown(&form);
+  EXPECT_EQ(LinesStarting("[Ascom.Telescope] Set Date/Time: "), 1) << "the clock was not set";
+  EXPECT_EQ(tele.PecLength(), 8);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(tele.PecTable()[size_t(i)], PecEntry(i)) << i;
+  for (const char* cmd : {":VR3#", ":SG+00#"}) EXPECT_EQ(fake.Count(cmd), 2) << cmd;
+  fake.SpoilReplies(":GD#", Spoil::Cut, 1);
+  Poll();
+  RunUntil([] { return false; }, 50);
+  EXPECT_TRUE(tele.Connected()) << FaultShown(&form);
+  EXPECT_EQ(fake.Count(":GD#"), 2);
+  EXPECT_NEAR(tele.Declination(), 20.0 * kRad, 1e-9);
+  EXPECT_EQ(fake.Spoiled(), 5);
+  const std::string told = "[Ascom.Telescope] Warning, noisy line: 3 of the last ";
+  EXPECT_EQ(LinesStarting(told), 1);
+  EXPECT_EQ(LinesStarting("[Ascom.Telescope] Warning"), 1) << "a warning other than the noisy line";
+  const auto lines = LogLines().Lines();
+  const auto line = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(told, 0) == 0; });
+  ASSERT_NE(line, lines.end());
+  EXPECT_EQ("[Ascom.Telescope] Warning, " + NoticeShown(&form), *line);
+  EXPECT_EQ(FaultShown(&form), "");
+  EXPECT_EQ(LossLines(), 0);
+}
+
+// 1 % of the replies garbled at random (the "#" of some too, leaving them
+// without an end): the connect reads the whole PEC table through the
+// window, and the link lasts through the polls after it.
+TEST_F(Lx200Replies, OnePercentGarbledConnectReadsTheWholePecTable) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 480);
+  fake.SpoilAtRandom(0.01, 0, 52);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected()) << FaultShown(&form);
+  ASSERT_EQ(tele.PecLength(), 480);
+  for (int i = 0; i < 480; ++i) ASSERT_EQ(tele.PecTable()[size_t(i)], PecEntry(i)) << i;
+  Poll(20);
+  RunUntil([] { return false; }, 50);
+  EXPECT_TRUE(tele.Connected()) << FaultShown(&form);
+  EXPECT_EQ(LossLines(), 0);
+  EXPECT_GE(fake.Spoiled(), 3) << "the line was not noisy";
+}
+
+// Two bad replies in a row still end the link, the reason in the window
+// and in the log's line; a goto whose reply came garbled is not sent again.
+TEST_F(Lx200Replies, TwoBadRepliesInARowEndTheLinkAndSayWhy) {
+  using Spoil = TFakeLx200::Spoil;
+  const std::tuple<const char*, Spoil, int, const char*> cases[] = {  // prefix, spoil, times, reason
+      {":VR3#", Spoil::Cut, 2, "reply to :VR3# cut short (asked twice)"},
+      {":SL", Spoil::Garble, 2, "malformed reply to :SL"},
+      {":MS#", Spoil::Garble, 1, "garbled reply to :MS#: \""}};
+  for (const auto& [prefix, how, times, reason] : cases) {
+    SCOPED_TRACE(prefix);
+    LogLines().Clear();
+    TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+    SetWorm(fake, 8);
+    fake.SpoilReplies(prefix, how, times);
+    Tick("Set Date/Time");
+    ConnectTo(fake);
+    if (tele.Connected()) tele.GotoRaDec(3.0 * kHour, 10.0 * kRad);
+    RunUntil([] { return false; }, 50);  // a lost link is handled after the call
+    EXPECT_FALSE(tele.Connected());
+    const std::string shown = FaultShown(&form);
+    EXPECT_NE(shown.find(reason), std::string::npos) << shown;
+    EXPECT_TRUE(Logged("[Ascom.Telescope] Error, connection lost: " + shown)) << LogLines().LastLine();
+    EXPECT_EQ(LossLines(), 1);
+    int sent = 0;
+    for (const std::string& c : fake.Commands()) sent += c.rfind(prefix, 0) == 0;
+    EXPECT_EQ(sent, times);
+  }
+}
