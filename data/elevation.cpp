@@ -107,32 +107,31 @@ ReliefRaster ReadReliefRaster(const std::string& folder, int tileRows, int tileC
 
 double SeaLevelGrey(const ReliefRaster& raster, const std::vector<uint8_t>& landMask) {
   if (landMask.size() != raster.grey.size()) throw SourceError("the land mask does not match the relief raster");
-  // Greys of the land and the sea pixels next to a coast (a neighbour to
-  // the east or south of the other kind).
+  // Greys of the pixels beside a coast: land or sea pixels with a
+  // neighbour of the other kind (east and west around the globe, north and
+  // south within it), each counted once.
   std::array<double, 256> land{}, sea{};
   const int w = raster.width, h = raster.height;
-  auto count = [&](int x, int y) {
-    const std::size_t i = std::size_t(y) * std::size_t(w) + std::size_t(x);
-    (landMask[i] ? land : sea)[raster.grey[i]] += 1;
-  };
-  for (int y = 0; y + 1 < h; ++y)
+  auto kind = [&](int x, int y) { return landMask[std::size_t(y) * std::size_t(w) + std::size_t((x + w) % w)]; };
+  for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const std::size_t i = std::size_t(y) * std::size_t(w) + std::size_t(x);
-      const std::size_t east = std::size_t(y) * std::size_t(w) + std::size_t((x + 1) % w), south = i + std::size_t(w);
-      if (landMask[i] != landMask[east]) count(x, y), count((x + 1) % w, y);
-      if (landMask[i] != landMask[south]) count(x, y), count(x, y + 1);
+      const uint8_t k = kind(x, y);
+      if (k != kind(x + 1, y) || k != kind(x - 1, y) || (y > 0 && k != kind(x, y - 1)) || (y + 1 < h && k != kind(x, y + 1)))
+        (k ? land : sea)[raster.At(x, y)] += 1;
     }
-  // The threshold t (land from grey t up) that misplaces the fewest of them.
+  // The thresholds t (land from grey t up) that misplace the fewest of
+  // them; sea level lies half a grey below the middle of those.
   double misplaced = 0;
   for (double n : sea) misplaced += n;  // t = 0: every sea pixel misplaced
   if (misplaced == 0) throw SourceError("the land outlines have no coast on the relief raster");
   double best = misplaced;
-  int bestT = 0;
-  for (int t = 1; t < 256; ++t) {
+  int first = 0, last = 0;
+  for (int t = 1; t <= 256; ++t) {
     misplaced += land[std::size_t(t - 1)] - sea[std::size_t(t - 1)];
-    if (misplaced < best) best = misplaced, bestT = t;
+    if (misplaced < best) best = misplaced, first = last = t;
+    else if (misplaced == best) last = t;
   }
-  return bestT - 0.5;
+  return (first + last) / 2.0 - 0.5;
 }
 
 // The package's map file gives its relief legend as heights against

@@ -67,9 +67,10 @@ ReliefRaster ReadReliefRaster(const std::string& folder, int tileRows = kReliefT
 // --- Grey to metres ---------------------------------------------------------------------
 
 // The sea-level grey: the level that best splits the raster's pixels along
-// the coasts into land (grey at or above it) and sea (below), where
-// `landMask` (raster-sized, 1 for land from the outlines) changes between
-// a pixel and one of its neighbours. A half-grey value such as 96.5 lies
+// the coasts into land (grey above it) and sea (below), the coasts being
+// where `landMask` (raster-sized, 1 for land from the outlines) differs
+// between a pixel and one of its four neighbours. Where several levels
+// split them equally well, the middle one. A value such as 97.5 lies
 // between two greys. Throws SourceError when the mask has no coast.
 double SeaLevelGrey(const ReliefRaster& raster, const std::vector<uint8_t>& landMask);
 

@@ -25,9 +25,9 @@ using testing_support::TempDir;
 namespace {
 
 // Writes a grey JPEG of `width` × `height` pixels, grey(x, y) each, at
-// quality 100.
+// quality 100; with `rgb` a colour one of that colour (0xRRGGBB) instead.
 template <typename Grey>
-void WriteGreyJpeg(const std::string& path, int width, int height, Grey grey) {
+void WriteGreyJpeg(const std::string& path, int width, int height, Grey grey, uint32_t rgb = 0) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr) << path;
@@ -38,14 +38,18 @@ void WriteGreyJpeg(const std::string& path, int width, int height, Grey grey) {
   jpeg_stdio_dest(&info, f);
   info.image_width = JDIMENSION(width);
   info.image_height = JDIMENSION(height);
-  info.input_components = 1;
-  info.in_color_space = JCS_GRAYSCALE;
+  info.input_components = rgb ? 3 : 1;
+  info.in_color_space = rgb ? JCS_RGB : JCS_GRAYSCALE;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, 100, TRUE);
   jpeg_start_compress(&info, TRUE);
-  std::vector<JSAMPLE> row(std::size_t(width), 0);
+  std::vector<JSAMPLE> row(std::size_t(width) * std::size_t(info.input_components), 0);
   while (info.next_scanline < info.image_height) {
-    for (int x = 0; x < width; ++x) row[std::size_t(x)] = JSAMPLE(grey(x, int(info.next_scanline)));
+    for (int x = 0; x < width; ++x)
+      if (rgb)
+        for (int k = 0; k < 3; ++k) row[std::size_t(x * 3 + k)] = JSAMPLE(rgb >> (16 - 8 * k));
+      else
+        row[std::size_t(x)] = JSAMPLE(grey(x, int(info.next_scanline)));
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&info, rows, 1);
   }
@@ -88,6 +92,11 @@ TEST(ReliefTiles, JoinedNorthUpFromRowFolders) {
   EXPECT_GE(raster.At(180 + 3, 90 + 2), 250);
   EXPECT_NEAR(raster.At(180 + 178, 90 + 88), greyOf(1, 3), 1);
   EXPECT_NEAR(raster.At(30, 30), greyOf(0, 0), 1);
+  // A colour picture reads as its luminance: 0.299 R + 0.587 G + 0.114 B.
+  WriteGreyJpeg(dir.File("colour.jpg"), 16, 8, [](int, int) { return 0; }, 0xC86432);
+  const GreyImage colour = ReadJpegGrey(dir.File("colour.jpg"));
+  ASSERT_EQ(colour.pixels.size(), 16u * 8u);
+  for (uint8_t g : colour.pixels) EXPECT_NEAR(g, 0.299 * 200 + 0.587 * 100 + 0.114 * 50, 2);
 }
 
 TEST(ReliefTiles, MissingOrDamagedTilesAreRefused) {
@@ -113,26 +122,37 @@ TEST(ReliefTiles, MissingOrDamagedTilesAreRefused) {
   EXPECT_NE(none.missing.find("apt-get install marble-qt-data"), std::string::npos) << none.missing;
 }
 
-// Land west of 0°, sea east of it (and across 180°). The pixels along the
-// two coasts carry greys that overlap: land 97 (every sixth row), 98 and
-// 99; sea 96, 97 (every third row) and 98 (every tenth). Grey 98 and up as
-// land misplaces the fewest (96 pixels; 144 from 97 up, 180 from 99 up). Pixels away from the coast carry greys that
-// would suggest another level and must not count.
+// The greys of the pixels beside the coasts decide, wherever the coast
+// runs. Land west of 0°, sea east of it (and across 180°): the coast
+// pixels whose western neighbour is of the other kind (land at 180° W, sea
+// at 0°) carry land 100 and sea 97, those whose eastern neighbour is (land
+// just west of 0°, sea just west of 180°) land 96 or 99 and sea 94; pixels
+// away from the coast greys that would suggest another level. Grey 98 or
+// 99 and up as land misplace the fewest (90 pixels; 180 from 95, 96 or
+// 100 up, 270 from 97 up): sea level lies between them, at 98. Either
+// side alone would give 98.5 or 95.
 TEST(ReliefScale, SeaLevelIsTheGreyThatSplitsTheCoastBest) {
   ReliefRaster r = FlatRaster(0);
   std::vector<uint8_t> mask(r.grey.size(), 0);
+  auto at = [&](int x, int y) -> uint8_t& { return r.grey[std::size_t(y) * 360 + std::size_t(x)]; };
   for (int y = 0; y < 180; ++y)
     for (int x = 0; x < 360; ++x) {
-      const std::size_t i = std::size_t(y) * 360 + std::size_t(x);
-      mask[i] = x < 180;
-      r.grey[i] = mask[i] ? 20 : 230;
+      mask[std::size_t(y) * 360 + std::size_t(x)] = x < 180;
+      at(x, y) = x < 180 ? 20 : 230;
     }
   for (int y = 0; y < 180; ++y) {
-    for (int x : {0, 179}) r.grey[std::size_t(y) * 360 + std::size_t(x)] = uint8_t(y % 6 == 0 ? 97 : y % 2 ? 99 : 98);
-    for (int x : {180, 359})
-      r.grey[std::size_t(y) * 360 + std::size_t(x)] = uint8_t(y % 10 == 0 ? 98 : y % 3 == 0 ? 97 : 96);
+    at(0, y) = 100, at(180, y) = 97;                      // west neighbour of the other kind
+    at(179, y) = uint8_t(y % 2 ? 99 : 96), at(359, y) = 94;  // east neighbour of the other kind
   }
-  EXPECT_DOUBLE_EQ(SeaLevelGrey(r, mask), 97.5);
+  EXPECT_DOUBLE_EQ(SeaLevelGrey(r, mask), 98.0);
+  // Land north of the equator, sea south of it, with a gap between the
+  // coast greys (land 99, sea 95): sea level in the middle of the gap.
+  for (int y = 0; y < 180; ++y)
+    for (int x = 0; x < 360; ++x) {
+      mask[std::size_t(y) * 360 + std::size_t(x)] = y < 90;
+      at(x, y) = y == 89 ? 99 : y == 90 ? 95 : y < 90 ? 10 : 250;
+    }
+  EXPECT_DOUBLE_EQ(SeaLevelGrey(r, mask), 97.0);
   // No coast, no level.
   data_test::ExpectRefused([&] { SeaLevelGrey(r, std::vector<uint8_t>(r.grey.size(), 1)); }, "no coast");
   data_test::ExpectRefused([&] { SeaLevelGrey(r, std::vector<uint8_t>(10, 1)); }, "does not match");
