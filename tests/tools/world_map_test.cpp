@@ -163,6 +163,23 @@ TEST(WorldMapFile, SteepTileKeepsItsFlagsAndTheNearestFittingValues) {
   EXPECT_GE(lowestLand, -420);
   EXPECT_LT(highestSea, 0);
   EXPECT_GT(lowestLand, highestSea);
+  // A cliff, land at 8,000 m beside sea 20 m deep: the change falls on the
+  // land, the sea stays below sea level. A coast of 2,000 m beside 4,000 m
+  // of sea, steps of 300 units: still too wide, never more than 9 bits.
+  for (const auto& [top, bottom] : {std::pair{400, -1}, std::pair{100, -200}}) {
+    for (int j = 0; j < 144; ++j) steep[j] = int16_t(land[j] ? top : bottom);
+    const std::vector<uint8_t> tile = mkdata::EncodeWorldTile(steep, land, &changed);
+    EXPECT_LE(tile[0] & 15, 9);
+    ASSERT_TRUE(readBack(tile, e, l));
+    EXPECT_GT(changed, 0);
+    for (int j = 0; j < 144; ++j) {
+      EXPECT_EQ(l[j], land[j]) << j;
+      EXPECT_LE(std::abs(e[j] - steep[j] * 20), changed * 20) << j;
+      if (!land[j]) {
+        EXPECT_LT(e[j], 0) << j;
+      }
+    }
+  }
 }
 
 TEST(BoundaryFile, RoundTripAndDamage) {
