@@ -14,8 +14,8 @@
 // against places of known height and depth. Heights are approximate: one
 // grey step is 3 m near sea level but 100 to 250 m in the mountains and
 // the deep sea, JPEG blurs the greys by a step or two, and a pixel is the
-// mean over about 3.7 km, so summits and trenches come out lower than
-// they are.
+// mean over about 3.7 km, so summits come out lower than they are and
+// trench floors are good to about 500 m.
 #pragma once
 
 #include <cstdint>
@@ -77,7 +77,7 @@ double SeaLevelGrey(const ReliefRaster& raster, const std::vector<uint8_t>& land
 // The scale: heights at greys, piecewise linear between these stops, from
 // the package's own relief legend (see elevation.cpp); checked against
 // places of known height and depth (salt flats, lakes, ice domes, abyssal
-// plains, trenches), which it meets within about 100 m where the ground is
+// plains, trenches), which it meets within 150 m where the ground is
 // flat over a pixel.
 struct GreyStop {
   double grey;
