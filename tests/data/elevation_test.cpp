@@ -233,7 +233,8 @@ class PackageRelief : public ::testing::Test {
 };
 
 // Sea level sits where the outlines' coasts are, within a grey of the
-// legend's 0 m (0.38 × 255 = 96.9), and the tiles join without a step at
+// legend's 0 m (0.38 × 255 = 96.9), the scale rises through it, and the
+// tiles join without a step at
 // their seams: a grey step there is no larger than at the JPEG blocks'
 // edges beside them (8 pixels in: each tile is compressed alone, so its
 // edges are block edges too). A tile out of place would show steps of
@@ -242,6 +243,9 @@ TEST_F(PackageRelief, SeaLevelAtTheCoastsAndSeamlessTiles) {
   const ReliefRaster& r = source_->raster;
   ASSERT_EQ(r.perDegree, 30);
   EXPECT_NEAR(source_->seaLevelGrey, 96.9, 1.0);
+  // The scale with that level rises with every grey and is 0 m there.
+  for (int g = 1; g < 256; ++g) EXPECT_GT(GreyToMetres(g, source_->seaLevelGrey), GreyToMetres(g - 1, source_->seaLevelGrey));
+  EXPECT_EQ(GreyToMetres(source_->seaLevelGrey, source_->seaLevelGrey), 0);
   const int tw = r.width / kReliefTileColumns, th = r.height / kReliefTileRows;
   ASSERT_EQ(tw, 675);
   // Mean grey step onto pixel column x (across, false) or row y (true).
