@@ -7,6 +7,9 @@ NOCTRA_PACKAGES=(
   # The state and province boundaries: Debian's Digital Chart of the World
   # for GMT (a netCDF file) and the library that reads it.
   libnetcdf-dev gmt-dcw
+  # The relief map's heights and depths: the grey relief raster (JPEG tiles,
+  # public domain) of Marble's map data; it pulls in no other package.
+  marble-qt-data
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-astropy fitsverify
   fonts-liberation fonts-dejavu-core tzdata locales

@@ -21,6 +21,7 @@
 #include "data/common.h"
 #include "data/deepsky.h"
 #include "data/elements.h"
+#include "data/elevation.h"
 #include "data/images.h"
 #include "data/refdata.h"
 #include "data/relief.h"
@@ -426,20 +427,57 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
                        line("moon.bmp", "256 x 256 8-bit picture written (drawn)");
                      }});
 
-  targets.push_back({"scripps2.dat", {"scripps2.dat"}, {src.Atlas("land-50m.json")}, 1, false, [&] {
-                       int land = 0;
-                       const auto bytes = EncodeRelief(LandFractions(ReadTopoJsonLand(src.Atlas("land-50m.json"))), &land);
+  // The land outlines, and the relief raster of Debian's marble-qt-data
+  // (not a fetched source: deps.sh installs it), read once for both relief
+  // files. Without the package the elevations stand in and the run says
+  // so once; installing it changes the sources' stamp, so the next run
+  // builds the files again.
+  const std::string reliefDir = platform::JoinPath(opt.reliefDir.empty() ? kReliefTileFolder : opt.reliefDir, "");
+  std::optional<std::vector<LonLatRing>> landRings;
+  std::optional<ElevationSource> elevation;
+  auto land = [&]() -> const std::vector<LonLatRing>& {
+    if (!landRings) landRings = ReadTopoJsonLand(src.Atlas("land-50m.json"));
+    return *landRings;
+  };
+  auto heights = [&]() -> const ElevationSource* {
+    if (!elevation) {
+      elevation = ReadElevationSource(reliefDir, land());
+      if (!elevation->Available()) err << "noctra-mkdata: world.dat, scripps2.dat: " << elevation->missing << "\n";
+    }
+    return elevation->Available() ? &*elevation : nullptr;
+  };
+  auto heightsText = [&] {
+    if (!heights()) return std::string("elevations are stand-ins (") + kReliefPackage + " missing)";
+    std::ostringstream t;
+    t << "approximate heights and depths from the relief raster of " << kReliefPackage << " (sea level at grey "
+      << std::fixed << std::setprecision(1) << elevation->seaLevelGrey << ")";
+    return t.str();
+  };
+  std::vector<std::string> reliefSources = ReliefTileFiles(reliefDir);
+  reliefSources.insert(reliefSources.begin(), src.Atlas("land-50m.json"));
+
+  targets.push_back({"scripps2.dat", {"scripps2.dat"}, reliefSources, 2, false, [&] {
+                       int landNodes = 0;
+                       const auto bytes = EncodeRelief(LandFractions(land()), &landNodes, heights());
                        WriteOutput(dir, "scripps2.dat", bytes);
                        line("scripps2.dat", std::to_string(kReliefRows * kReliefColumns) + " cells written (" +
-                                                std::to_string(land) + " land); elevations are stand-ins (land 200 m, sea 200 to 4000 m deep by distance from the coast)");
+                                                std::to_string(landNodes) + " land); " +
+                                                (heights() ? heightsText() + ", means over 1° cells"
+                                                           : "elevations are stand-ins (land 200 m, sea 200 to 4000 m deep by "
+                                                             "distance from the coast; " + std::string(kReliefPackage) + " missing)"));
                      }});
 
-  targets.push_back({"world.dat", {"world.dat", "world.idx"}, {src.Atlas("land-50m.json")}, 1, false, [&] {
-                       const WorldMapFiles f = EncodeWorldMap(WorldLandMask(ReadTopoJsonLand(src.Atlas("land-50m.json"))));
+  targets.push_back({"world.dat", {"world.dat", "world.idx"}, reliefSources, 2, false, [&] {
+                       const WorldMapFiles f = EncodeWorldMap(WorldLandMask(land()), heights());
                        WriteOutput(dir, "world.dat", f.dat);
                        WriteOutput(dir, "world.idx", f.idx);
                        line("world.dat", std::to_string(kWorldTiles) + " tiles of 5' samples written (" +
-                                             std::to_string(f.dat.size()) + " bytes); land and sea from the land polygons, elevations are stand-ins");
+                                             std::to_string(f.dat.size()) + " bytes); land and sea from the land polygons, " +
+                                             heightsText() +
+                                             (f.steepTiles ? "; " + std::to_string(f.steepTiles) +
+                                                                 " tiles too steep for 9-bit steps stored within " +
+                                                                 std::to_string(f.largestChange) + " m"
+                                                           : ""));
                      }});
 
   targets.push_back({"map", {"map/namer.map/bdy.cbd", "map/samer.map/bdy.cbd", "map/europe.map/bdy.cbd",

@@ -28,6 +28,10 @@ struct MkdataOptions {
   // which deps.sh installs; without it the state and province boundary
   // file is written empty and the run says so.
   std::string dcwDir;
+  // The relief raster's tile folder ("" = marble-qt-data's level 3,
+  // kReliefTileFolder), which deps.sh installs; without it the relief
+  // files hold stand-in elevations and the run says so.
+  std::string reliefDir;
   bool force = false;  // rebuild every file
 };
 

@@ -10,6 +10,7 @@
 #include <deque>
 
 #include "data/common.h"
+#include "data/elevation.h"
 #include "platform/codec.h"
 #include "platform/float_to_int.h"
 
@@ -167,7 +168,8 @@ int16_t SeaElevation(int distance) {
   return -4000;
 }
 
-std::vector<uint8_t> EncodeRelief(const std::vector<std::vector<double>>& landFraction, int* landNodes) {
+std::vector<uint8_t> EncodeRelief(const std::vector<std::vector<double>>& landFraction, int* landNodes,
+                                  const ElevationSource* heights) {
   if (landFraction.size() != std::size_t(kReliefRows)) throw SourceError("relief grid needs 181 rows");
   // Land nodes; the poles by rule.
   std::vector<std::vector<bool>> land(kReliefRows, std::vector<bool>(kReliefColumns, false));
@@ -205,7 +207,14 @@ std::vector<uint8_t> EncodeRelief(const std::vector<std::vector<double>>& landFr
       uint8_t* p = out.data() + (std::size_t(r) * kReliefColumns + std::size_t(c)) * kReliefCellSize;
       const bool isLand = land[std::size_t(r)][std::size_t(c)];
       count += isLand;
-      platform::PutI16(p, isLand ? kLandElevation : SeaElevation(dist[std::size_t(r)][std::size_t(c)]));
+      int16_t e = isLand ? kLandElevation : SeaElevation(dist[std::size_t(r)][std::size_t(c)]);
+      if (heights) {
+        // The mean over the node's 1° cell (half a cell at the poles).
+        const double lat = r - 90, lon = c + 1 > 180 ? c + 1 - 360 : c + 1;
+        e = ClampToI16(heights->Surface(std::min(lat + 0.5, 90.0), std::max(lat - 0.5, -90.0), lon - 0.5, lon + 0.5,
+                                        isLand, 1));
+      }
+      platform::PutI16(p, e);
       p[2] = isLand ? 'E' : 'W';
       if (r == 0) platform::PutU32(p + 3, 0x00FFFFFFu);
     }

@@ -1,9 +1,10 @@
 // The globe's surface file "scripps2.dat": 181 rows (latitude -90..90) of
 // 360 cells (longitude 1..360 east) of 7 bytes: elevation in metres
 // (signed 16-bit), the surface kind ("E" land, else water) and a 4-byte
-// colour slot. Land and water come from the Natural Earth land polygons; no
-// elevation grid is available, so elevations stand in (see LandElevation
-// and SeaElevation).
+// colour slot. Land and water come from the Natural Earth land polygons,
+// elevations from the relief raster of Debian's marble-qt-data (see
+// data/elevation.h), or stand-ins without it (kLandElevation and
+// SeaElevation).
 #pragma once
 
 #include <cstdint>
@@ -41,9 +42,14 @@ inline constexpr int16_t kLandElevation = 200;
 int16_t SeaElevation(int distance);
 
 // The whole file: a node is land when at least half its cell is land; the
-// south pole row is land (Antarctica), the north pole row sea. The colour
-// slots of row 0 hold white (0x00FFFFFF), which the globe shows at the
-// south pole; the other slots are zero (the program colours them).
-std::vector<uint8_t> EncodeRelief(const std::vector<std::vector<double>>& landFraction, int* landNodes = nullptr);
+// south pole row is land (Antarctica), the north pole row sea. Elevations
+// are the means of `heights` over each node's 1° cell, land no lower than
+// the lowest dry land and water at least 1 m deep (SurfaceMetres); the
+// stand-ins without it. The colour slots of row 0 hold white (0x00FFFFFF),
+// which the globe shows at the south pole; the other slots are zero (the
+// program colours them).
+struct ElevationSource;
+std::vector<uint8_t> EncodeRelief(const std::vector<std::vector<double>>& landFraction, int* landNodes = nullptr,
+                                  const ElevationSource* heights = nullptr);
 
 }  // namespace mkdata

@@ -71,26 +71,27 @@ std::vector<uint8_t> RunLengthSteps(const std::vector<uint32_t>& raw, int n) {
 
 }  // namespace
 
-std::vector<uint8_t> WorldLandMask(const std::vector<LonLatRing>& ringsIn) {
-  constexpr double kStep = 1.0 / kWorldSamplesPerDegree;
+std::vector<uint8_t> LandMask(const std::vector<LonLatRing>& ringsIn, int perDegree) {
+  const double step = 1.0 / perDegree;
+  const int rowCount = 180 * perDegree, columns = 360 * perDegree;
   std::vector<LonLatRing> rings;
   for (const LonLatRing& r : ringsIn) rings.push_back(Unwrap(r));
   // Edges by the sample rows whose latitude they may cross.
   struct Edge {
     double x1, y1, x2, y2;
   };
-  std::vector<std::vector<Edge>> rows(kWorldRows);
-  auto rowOf = [](double lat) { return std::clamp(int(std::floor((90.0 - lat) * kWorldSamplesPerDegree)), 0, kWorldRows - 1); };
+  std::vector<std::vector<Edge>> rows(std::size_t(rowCount), std::vector<Edge>{});
+  auto rowOf = [&](double lat) { return std::clamp(int(std::floor((90.0 - lat) * perDegree)), 0, rowCount - 1); };
   for (const LonLatRing& r : rings)
     for (std::size_t i = 0; i + 1 < r.size(); ++i) {
       const Edge e{r[i].first, r[i].second, r[i + 1].first, r[i + 1].second};
       for (int row = rowOf(std::max(e.y1, e.y2)); row <= rowOf(std::min(e.y1, e.y2)); ++row)
         rows[std::size_t(row)].push_back(e);
     }
-  std::vector<uint8_t> mask(std::size_t(kWorldRows) * kWorldColumns, 0);
+  std::vector<uint8_t> mask(std::size_t(rowCount) * std::size_t(columns), 0);
   std::vector<double> crossings;
-  for (int row = 0; row < kWorldRows; ++row) {
-    const double lat = 90.0 - (row + 0.5) * kStep;
+  for (int row = 0; row < rowCount; ++row) {
+    const double lat = 90.0 - (row + 0.5) * step;
     crossings.clear();
     for (const Edge& e : rows[std::size_t(row)])
       if ((e.y1 <= lat && lat < e.y2) || (e.y2 <= lat && lat < e.y1)) {
@@ -100,13 +101,17 @@ std::vector<uint8_t> WorldLandMask(const std::vector<LonLatRing>& ringsIn) {
     std::sort(crossings.begin(), crossings.end());
     // Inside when an odd number of crossings lie west of the sample.
     std::size_t k = 0;
-    for (int col = 0; col < kWorldColumns; ++col) {
-      const double lon = -180.0 + (col + 0.5) * kStep;
+    for (int col = 0; col < columns; ++col) {
+      const double lon = -180.0 + (col + 0.5) * step;
       while (k < crossings.size() && crossings[k] < lon) ++k;
-      mask[std::size_t(row) * kWorldColumns + std::size_t(col)] = k % 2;
+      mask[std::size_t(row) * std::size_t(columns) + std::size_t(col)] = k % 2;
     }
   }
   return mask;
+}
+
+std::vector<uint8_t> WorldLandMask(const std::vector<LonLatRing>& rings) {
+  return LandMask(rings, kWorldSamplesPerDegree);
 }
 
 std::vector<int16_t> WorldElevations(const std::vector<uint8_t>& mask) {
@@ -141,21 +146,100 @@ std::vector<int16_t> WorldElevations(const std::vector<uint8_t>& mask) {
   return e;
 }
 
-std::vector<uint8_t> EncodeWorldTile(const std::vector<int16_t>& units, const std::vector<uint8_t>& land) {
+std::vector<int16_t> WorldElevations(const std::vector<uint8_t>& mask, const ElevationSource& heights) {
+  if (mask.size() != std::size_t(kWorldRows) * kWorldColumns) throw SourceError("world mask has the wrong size");
+  constexpr double kStep = 1.0 / kWorldSamplesPerDegree;
+  std::vector<int16_t> e(mask.size());
+  for (int row = 0; row < kWorldRows; ++row)
+    for (int col = 0; col < kWorldColumns; ++col) {
+      const std::size_t i = std::size_t(row) * kWorldColumns + std::size_t(col);
+      // The mean over the sample's own 5' cell; the sea at least one
+      // stored unit deep.
+      const double north = 90.0 - row * kStep, west = -180.0 + col * kStep;
+      e[i] = ClampToI16(heights.Surface(north, north - kStep, west, west + kStep, mask[i] != 0, kWorldMetresPerUnit));
+    }
+  return e;
+}
+
+int16_t WorldUnits(double metres, bool land) {
+  const int units = int(std::nearbyint(metres / kWorldMetresPerUnit));
+  constexpr int kLowestLandUnits = -int(-kLowestLand / kWorldMetresPerUnit);  // toward 0: not below the lowest land
+  return int16_t(land ? std::max(units, kLowestLandUnits) : std::min(units, -1));
+}
+
+namespace {
+
+// Values within `err` units of the wanted `units`, land no lower than the
+// lowest dry land and the sea below 0, whose steps from one to the next all
+// lie in [offset, offset + span]: the range each value may take given the
+// ones before it, then from the last back the value nearest the wanted one
+// that the next one can be reached from. False when there are none.
+bool FitSteps(const std::vector<int16_t>& units, const std::vector<uint8_t>& land, int offset, int span, int err,
+              std::vector<int>* values) {
+  const std::size_t n = units.size();
+  std::vector<int> low(n), high(n);
+  for (std::size_t j = 0; j < n; ++j) {
+    low[j] = units[j] - err, high[j] = units[j] + err;
+    if (land[j]) low[j] = std::max(low[j], int(WorldUnits(kLowestLand, true)));
+    else high[j] = std::min(high[j], -1);
+    if (j > 0) low[j] = std::max(low[j], low[j - 1] + offset), high[j] = std::min(high[j], high[j - 1] + offset + span);
+    if (low[j] > high[j]) return false;
+  }
+  if (values) {
+    values->assign(n, 0);
+    (*values)[n - 1] = std::clamp(int(units[n - 1]), low[n - 1], high[n - 1]);
+    for (std::size_t j = n - 1; j > 0; --j)
+      (*values)[j - 1] = std::clamp(int(units[j - 1]), std::max(low[j - 1], (*values)[j] - offset - span),
+                                    std::min(high[j - 1], (*values)[j] - offset));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeWorldTile(const std::vector<int16_t>& units, const std::vector<uint8_t>& land, int* changed) {
   if (units.size() != std::size_t(kS) || land.size() != std::size_t(kS)) throw SourceError("world tile has the wrong size");
   const bool whole = std::all_of(land.begin(), land.end(), [&](uint8_t l) { return l == land[0]; });
   // Flag bit: 0 land, 1 sea; carried in the lowest bit when not whole.
   auto flag = [&](int j) { return land[std::size_t(j)] ? 0 : 1; };
-  int offset = 0x7FFF;
-  for (int j = 1; j < kS; ++j) offset = std::min(offset, units[std::size_t(j)] - units[std::size_t(j - 1)]);
+  // Steps of at most 9 bits span 511 units, or 255 beside a flag bit.
+  const int span = whole ? 511 : 255;
+  int lowest = 0x7FFF, highest = -0x8000;
+  for (int j = 1; j < kS; ++j) {
+    const int d = units[std::size_t(j)] - units[std::size_t(j - 1)];
+    lowest = std::min(lowest, d), highest = std::max(highest, d);
+  }
+  std::vector<int> value(units.begin(), units.end());
+  int offset = lowest;
+  if (highest - lowest > span) {
+    // Too steep: the values nearest the wanted ones whose steps fit, with
+    // the smallest largest difference over every offset, each sample kept
+    // to its kind.
+    auto fits = [&](int err, std::vector<int>* values) {
+      for (int o = lowest; o <= highest - span; ++o)
+        if (FitSteps(units, land, o, span, err, values)) return offset = o, true;
+      return false;
+    };
+    int lo = 1, hi = 0x7FFF;
+    if (!fits(hi, nullptr)) throw SourceError("a world tile whose steps fit no offset");
+    while (lo < hi) {
+      const int err = (lo + hi) / 2;
+      if (fits(err, nullptr)) hi = err;
+      else lo = err + 1;
+    }
+    fits(lo, &value);
+  }
+  if (changed) {
+    *changed = 0;
+    for (int j = 0; j < kS; ++j) *changed = std::max(*changed, std::abs(value[std::size_t(j)] - units[std::size_t(j)]));
+  }
   std::vector<uint32_t> raw;
   for (int j = 1; j < kS; ++j) {
-    const uint32_t d = uint32_t(units[std::size_t(j)] - units[std::size_t(j - 1)] - offset);
+    const uint32_t d = uint32_t(value[std::size_t(j)] - value[std::size_t(j - 1)] - offset);
     raw.push_back(whole ? d : 2 * d + uint32_t(flag(j)));
   }
   const int n = BitsFor(*std::max_element(raw.begin(), raw.end()));
-  if (n > 9) throw SourceError("world tile steps need more than 9 bits");
-  const int v0 = units[0];
+  const int v0 = value[0];
   const int base = whole ? v0 : 2 * v0 + (v0 < 0 ? -flag(0) : flag(0));
   BitWriter plain;
   for (uint32_t v : raw) plain.Put(v, n);
@@ -171,8 +255,8 @@ std::vector<uint8_t> EncodeWorldTile(const std::vector<int16_t>& units, const st
   return out;
 }
 
-WorldMapFiles EncodeWorldMap(const std::vector<uint8_t>& mask) {
-  const std::vector<int16_t> elevation = WorldElevations(mask);
+WorldMapFiles EncodeWorldMap(const std::vector<uint8_t>& mask, const ElevationSource* heights) {
+  const std::vector<int16_t> elevation = heights ? WorldElevations(mask, *heights) : WorldElevations(mask);
   WorldMapFiles f;
   platform::ByteWriter head;
   for (int v : {0, kWorldSamplesPerDegree, kWorldMetresPerUnit, kWorldSamplesPerDegree, kWorldRunBits})
@@ -188,10 +272,13 @@ WorldMapFiles EncodeWorldMap(const std::vector<uint8_t>& mask) {
         for (int k = 0; k < kWorldSamplesPerDegree; ++k) {
           const std::size_t s = std::size_t((r + 90) * kWorldSamplesPerDegree + i) * kWorldColumns +
                                 std::size_t((c + 180) * kWorldSamplesPerDegree + k);
-          units[std::size_t(i * kWorldSamplesPerDegree + k)] = int16_t(elevation[s] / kWorldMetresPerUnit);
+          units[std::size_t(i * kWorldSamplesPerDegree + k)] = WorldUnits(elevation[s], mask[s] != 0);
           land[std::size_t(i * kWorldSamplesPerDegree + k)] = mask[s];
         }
-      const std::vector<uint8_t> tile = EncodeWorldTile(units, land);
+      int change = 0;
+      const std::vector<uint8_t> tile = EncodeWorldTile(units, land, &change);
+      f.steepTiles += change > 0;
+      f.largestChange = std::max(f.largestChange, change * kWorldMetresPerUnit);
       f.idx.push_back(uint8_t(tile.size()));
       f.dat.insert(f.dat.end(), tile.begin(), tile.end());
     }

@@ -18,7 +18,9 @@
 #include "catalog/object_options.h"
 #include "catalog/sqlite_db.h"
 #include "data/common.h"
+#include "data/elevation.h"
 #include "data/mkdata.h"
+#include "data/relief.h"
 #include "data/stars.h"
 #include "data/zonecat.h"
 #include "platform/codec.h"
@@ -319,6 +321,50 @@ TEST_F(RealData, SecondRunRebuildsOnlyWhatIsMissingOrChanged) {
   const TCatalogSlot ic = ReadCatalogSlots(dir_ + "ObjectOptions.xml")[1];
   EXPECT_EQ(std::tuple(ic.Name, ic.Active, platform::FileExists(dir_ + "mpc.ast.template")),
             std::tuple("IC", false, true));
+}
+
+// The relief files follow marble-qt-data: without its raster (a folder
+// that is not there) they hold the stand-ins and the run says so in one
+// line naming the package; with it again they are built from the raster,
+// and a further run finds them up to date. The globe's cell at 32° N
+// 88° E (row 122, cell 87) tells which: the Tibetan plateau.
+TEST_F(RealData, ReliefFilesFollowTheReliefPackage) {
+  NOCTRA_REQUIRE_TOOL(platform::FileExists(ReliefTileFiles(kReliefTileFolder).back()), "marble-qt-data relief tiles",
+                      "marble-qt-data");
+  namespace fs = std::filesystem;
+  TempDir copy;
+  for (const auto& e : fs::directory_iterator(dir_))
+    fs::copy(e.path(), copy.Path() + e.path().filename().string(),
+             fs::copy_options::copy_symlinks | fs::copy_options::recursive);
+  auto tibet = [&] { return platform::GetI16(ReadFile(copy.File("scripps2.dat")).data() + (122u * 360u + 87u) * 7u); };
+  EXPECT_GT(tibet(), 4000);
+  MkdataOptions opt;
+  opt.outDir = copy.Path();
+  opt.sourcesDir = root_;
+  opt.reliefDir = copy.File("no-relief");
+  std::ostringstream out, err;
+  ASSERT_EQ(RunMkdata(opt, out, err), 0) << err.str();
+  const std::string errText = err.str();
+  const auto lines = SplitLines(errText);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](std::string_view l) { return l.find("marble-qt-data") != std::string_view::npos; }),
+            1)
+      << errText;
+  EXPECT_NE(err.str().find("apt-get install marble-qt-data"), std::string::npos) << err.str();
+  EXPECT_NE(out.str().find("elevations are stand-ins (marble-qt-data missing)"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("SAO_YALE.DAT: up to date"), std::string::npos);
+  EXPECT_EQ(tibet(), kLandElevation);
+  // The package back: both files rebuilt from the raster, then kept.
+  opt.reliefDir.clear();
+  for (int run = 0; run < 2; ++run) {
+    std::ostringstream out2, err2;
+    ASSERT_EQ(RunMkdata(opt, out2, err2), 0) << err2.str();
+    EXPECT_EQ(err2.str(), "");
+    for (const char* file : {"world.dat", "scripps2.dat"})
+      EXPECT_EQ(out2.str().find(std::string(file) + ": up to date") != std::string::npos, run == 1) << out2.str();
+    EXPECT_EQ(out2.str().find("from the relief raster of marble-qt-data") != std::string::npos, run == 0);
+  }
+  EXPECT_GT(tibet(), 4000);
 }
 
 TEST_F(RealData, ZonedCataloguesAgreeWithTheHipparcosList) {

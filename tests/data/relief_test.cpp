@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "data/common.h"
+#include "data/elevation.h"
 #include "data/relief.h"
 #include "data/worldmap.h"
 #include "platform/codec.h"
@@ -18,6 +19,19 @@ namespace {
 // The node of latitude lat and east longitude lon (1..360).
 double At(const std::vector<std::vector<double>>& f, int lat, int lon) {
   return f[std::size_t(lat + 90)][std::size_t(lon - 1)];
+}
+
+// An elevation grid of one pixel a degree, every pixel `metres`.
+ElevationSource FlatSource(float metres) {
+  ElevationSource s;
+  s.raster.perDegree = 1, s.raster.width = 360, s.raster.height = 180;
+  s.raster.grey.assign(360 * 180, 0);
+  s.metres.assign(360 * 180, metres);
+  return s;
+}
+// The pixel of the grid at a place.
+float& Pixel(ElevationSource& s, double lat, double lon) {
+  return s.metres[std::size_t(90 - int(std::ceil(lat))) * 360 + std::size_t(int(std::floor(lon)) + 180)];
 }
 
 // The world map sample holding a place.
@@ -128,6 +142,57 @@ TEST(WorldMapWriter, LandMaskAndDepthsOf5MinuteSamples) {
   EXPECT_EQ(e[Sample(5, 20.5)], -200);   // within 1° of the coast
   EXPECT_EQ(e[Sample(5, 22.5)], -2000);  // within 3°
   EXPECT_EQ(e[Sample(5, 30)], -4000);
+}
+
+// With an elevation grid each node takes the mean of its 1° cell (the
+// node at latitude row - 90, east longitude cell + 1, 181..360 being west
+// longitudes), kept to its kind.
+TEST(Relief, CellsTakeTheMeanOfTheirDegreeFromTheElevationGrid) {
+  ElevationSource src = FlatSource(-3000);
+  // The node at 11° N 11° E spans 10.5..11.5°: a quarter of four pixels.
+  for (double lat : {10.5, 11.5}) Pixel(src, lat, 10.5) = 1000, Pixel(src, lat, 11.5) = 2000;
+  // 20° S 160° W (cell 199) and 159° W: land of 800 m around them.
+  for (double lat : {-20.5, -19.5})
+    for (double lon : {-160.5, -159.5, -158.5}) Pixel(src, lat, lon) = 800;
+  std::vector<std::vector<double>> f(kReliefRows, std::vector<double>(kReliefColumns, 0.0));
+  f[101][10] = 1.0;  // 11° N 11° E land
+  f[120][50] = 1.0;  // 30° N 51° E land over the sea's depths
+  f[70][199] = 1.0;  // 20° S 160° W
+  f[70][200] = 0.0;  // 20° S 159° W: water over land
+  const std::vector<uint8_t> b = EncodeRelief(f, nullptr, &src);
+  auto elevation = [&](int row, int c) { return platform::GetI16(b.data() + (std::size_t(row) * 360 + std::size_t(c)) * 7); };
+  EXPECT_EQ(elevation(101, 10), 1500);
+  EXPECT_EQ(elevation(101, 12), -3000);
+  EXPECT_EQ(elevation(120, 50), kLowestLand);  // no land below the Dead Sea's shore
+  EXPECT_EQ(elevation(70, 199), 800);
+  EXPECT_EQ(elevation(70, 200), -1);  // water at least 1 m deep
+  EXPECT_EQ(b[(std::size_t(70) * 360 + 199) * 7 + 2], 'E');
+  // The poles: the south pole row land, the north pole row water.
+  EXPECT_EQ(elevation(0, 0), kLowestLand);
+  EXPECT_EQ(elevation(180, 0), -3000);
+}
+
+TEST(WorldMapWriter, SamplesTakeTheirCellsMeanAsStoredUnits) {
+  ElevationSource src = FlatSource(-3000);
+  Pixel(src, 5.5, 15.5) = 1234;   // land
+  Pixel(src, 5.5, 16.5) = 5;      // water over a land pixel
+  Pixel(src, 5.5, 17.5) = -1000;  // land over a deep hole
+  std::vector<uint8_t> mask(std::size_t(kWorldRows) * kWorldColumns, 0);
+  for (double lon : {15.5, 17.5}) mask[Sample(5.5, lon)] = 1;
+  const std::vector<int16_t> e = WorldElevations(mask, src);
+  EXPECT_EQ(e[Sample(5.5, 15.5)], 1234);
+  EXPECT_EQ(e[Sample(5.5, 16.5)], -20);  // one stored unit deep
+  EXPECT_EQ(e[Sample(5.5, 17.5)], kLowestLand);
+  EXPECT_EQ(e[Sample(-40, -100)], -3000);
+  // Stored as the nearest 20 m, land not below -420 m, water below 0.
+  EXPECT_EQ(WorldUnits(1234, true), 62);
+  EXPECT_EQ(WorldUnits(-1235, false), -62);
+  EXPECT_EQ(WorldUnits(kLowestLand, true), -21);
+  EXPECT_EQ(WorldUnits(5, false), -1);
+  EXPECT_EQ(WorldUnits(-5, true), 0);
+  const WorldMapFiles f = EncodeWorldMap(mask, &src);
+  EXPECT_EQ(f.steepTiles, 0);
+  EXPECT_EQ(f.idx.size(), std::size_t(360 * 180));
 }
 
 TEST(WorldMapWriter, FilesHoldEveryTileWithinItsLimits) {

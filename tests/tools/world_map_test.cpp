@@ -120,6 +120,68 @@ TEST(WorldMapFile, GeneratedTilesReadBack) {
   }
 }
 
+// A coast too steep for 9-bit steps: in every row six samples of land at
+// 3,000 m, then six of sea 9,000 m deep (steps of -600 and +600 units,
+// where the flags leave room for 255). The tile reads back with its flags,
+// every sample within the change the generator reports, land above the
+// sea, and a gentle tile unchanged.
+TEST(WorldMapFile, SteepTileKeepsItsFlagsAndTheNearestFittingValues) {
+  std::vector<int16_t> steep(144), gentle(144);
+  std::vector<uint8_t> land(144);
+  for (int j = 0; j < 144; ++j) {
+    land[j] = j % 12 < 6;
+    steep[j] = int16_t(land[j] ? 150 : -450);
+    gentle[j] = int16_t(land[j] ? 10 + j % 5 : -3 - j % 7);
+  }
+  auto readBack = [](const std::vector<uint8_t>& tile, std::vector<int16_t>& e, std::vector<uint8_t>& l) {
+    std::vector<uint8_t> dat{0, 0, 12, 0, 20, 0, 12, 0, 8, 0}, idx(64800, 5);
+    dat.insert(dat.end(), tile.begin(), tile.end());
+    idx[0] = uint8_t(tile.size());
+    for (int t = 1; t < 64800; ++t) dat.insert(dat.end(), {0x30, 0, 0, 0, 0});
+    TWorldMapData map;
+    return ParseWorldMap(dat, idx, map) && DecodeWorldTile(map, 0, e, l);
+  };
+  int changed = -1;
+  std::vector<int16_t> e;
+  std::vector<uint8_t> l;
+  ASSERT_TRUE(readBack(mkdata::EncodeWorldTile(gentle, land, &changed), e, l));
+  EXPECT_EQ(changed, 0);
+  for (int j = 0; j < 144; ++j) EXPECT_EQ(e[j], gentle[j] * 20) << j;
+  ASSERT_TRUE(readBack(mkdata::EncodeWorldTile(steep, land, &changed), e, l));
+  // The least change, by hand: steps lie in [o, o + 255] and land stays at
+  // -21 units (-420 m) or above. Sample 6 of a row is at least -21 + o,
+  // wanted -450; sample 0 of the next row at most 255 + o above sample 11,
+  // and at least -21. With o = -128 the changes are 301 and 302; any other
+  // offset makes one of them larger.
+  EXPECT_EQ(changed, 302);
+  int lowestLand = 0x7FFF, highestSea = -0x8000;
+  for (int j = 0; j < 144; ++j) {
+    EXPECT_EQ(l[j], land[j]) << j;
+    EXPECT_LE(std::abs(e[j] - steep[j] * 20), changed * 20) << j;
+    (land[j] ? lowestLand = std::min<int>(lowestLand, e[j]) : highestSea = std::max<int>(highestSea, e[j]));
+  }
+  EXPECT_GE(lowestLand, -420);
+  EXPECT_LT(highestSea, 0);
+  EXPECT_GT(lowestLand, highestSea);
+  // A cliff, land at 8,000 m beside sea 20 m deep: the change falls on the
+  // land, the sea stays below sea level. A coast of 2,000 m beside 4,000 m
+  // of sea, steps of 300 units: still too wide, never more than 9 bits.
+  for (const auto& [top, bottom] : {std::pair{400, -1}, std::pair{100, -200}}) {
+    for (int j = 0; j < 144; ++j) steep[j] = int16_t(land[j] ? top : bottom);
+    const std::vector<uint8_t> tile = mkdata::EncodeWorldTile(steep, land, &changed);
+    EXPECT_LE(tile[0] & 15, 9);
+    ASSERT_TRUE(readBack(tile, e, l));
+    EXPECT_GT(changed, 0);
+    for (int j = 0; j < 144; ++j) {
+      EXPECT_EQ(l[j], land[j]) << j;
+      EXPECT_LE(std::abs(e[j] - steep[j] * 20), changed * 20) << j;
+      if (!land[j]) {
+        EXPECT_LT(e[j], 0) << j;
+      }
+    }
+  }
+}
+
 TEST(BoundaryFile, RoundTripAndDamage) {
   // Short steps either way, and long ones (more than 64" or 128").
   // Written by the generator.

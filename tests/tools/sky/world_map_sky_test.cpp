@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include <QImage>
@@ -14,6 +16,7 @@
 #include "astro/reference_files.h"
 #include "chart/drawing_colors.h"
 #include "shell/globals.h"
+#include "tests/support/test_support.h"
 #include "tools/world_map.h"
 
 namespace {
@@ -78,7 +81,12 @@ TEST_F(WorldMapSky, AntimeridianViewDrawsBothSides) {
   v.Width = 480, v.Height = 320, v.Latitude = 64, v.WestLongitude = 180, v.Zoom = 2;
   const QImage img = Render(v);
   img.save("world_map_antimeridian.png");
-  const QRgb land = platform::ColorRefToPixel(GlobeLandColors[0][3]) & 0xFFFFFFu;
+  // A land pixel has one of the land colours, a sea pixel none.
+  auto isLand = [&](QRgb pixel) {
+    for (int k = 0; k < 11; ++k)
+      if ((pixel & 0xFFFFFFu) == (platform::ColorRefToPixel(GlobeLandColors[0][k]) & 0xFFFFFFu)) return true;
+    return false;
+  };
   struct Place {
     double lon, lat;
     bool isLand;
@@ -87,7 +95,7 @@ TEST_F(WorldMapSky, AntimeridianViewDrawsBothSides) {
     int x, y;
     LonLatToPixel(v, p.lon, p.lat, x, y);
     ASSERT_TRUE(x > 0 && y > 0 && x < v.Width && y < v.Height) << p.lon;
-    EXPECT_EQ((img.pixel(x, y) & 0xFFFFFFu) == land, p.isLand) << p.lon << " " << p.lat;
+    EXPECT_EQ(isLand(img.pixel(x, y)), p.isLand) << p.lon << " " << p.lat;
   }
 }
 
@@ -145,6 +153,54 @@ TEST_F(WorldMapSky, StateLinesFromTheChartOfTheWorld) {
     ASSERT_EQ(lons.size(), 1u) << lat;
     EXPECT_NEAR(lons[0], -110.0, k5Km / std::cos(lat * 3.14159265358979 / 180)) << lat;
   }
+}
+
+// The built relief as the window reads it: heights and depths of the
+// relief raster of marble-qt-data, the coasts of the land outlines.
+TEST_F(WorldMapSky, ReliefHoldsRealHeightsAndDepths) {
+  NOCTRA_REQUIRE_TOOL(std::filesystem::exists("/usr/share/marble/data/maps/earth/srtm/3/000007/000007_000015.jpg"),
+                      "marble-qt-data relief tiles", "marble-qt-data");
+  // The sample holding a place: metres and land flag.
+  auto sample = [](double lat, double lon) {
+    const int r = int(std::floor(-lat)), c = int(std::floor(lon));
+    std::vector<int16_t> e;
+    std::vector<uint8_t> l;
+    EXPECT_TRUE(DecodeWorldTile(WorldMap, (r + 90) * 360 + c + 180, e, l));
+    const int j = int((-lat - r) * 12) * 12 + int((lon - c) * 12);
+    return std::pair<int, bool>(e[std::size_t(j)], l[std::size_t(j)] != 0);
+  };
+  // The Tibetan plateau above 4,000 m; the Salar de Uyuni (3,656 m) and
+  // Lake Victoria (1,134 m) within 150 m; Flevoland in the Netherlands
+  // (about 4 m below sea level) near 0.
+  EXPECT_TRUE(sample(32, 88).second);
+  EXPECT_GT(sample(32, 88).first, 4000);
+  EXPECT_NEAR(sample(-20.2, -67.6).first, 3656, 150);
+  EXPECT_NEAR(sample(-1.0, 33.0).first, 1134, 150);
+  EXPECT_NEAR(sample(52.5, 5.5).first, 0, 20);
+  EXPECT_TRUE(sample(52.5, 5.5).second);
+  // Sea: the Atlantic beside the Mid-Atlantic Ridge deeper than 2,000 m, the
+  // North Sea shallower than 100 m.
+  EXPECT_LT(sample(30, -42).first, -2000);
+  EXPECT_FALSE(sample(30, -42).second);
+  EXPECT_GT(sample(54.5, 3.0).first, -100);
+  EXPECT_LT(sample(54.5, 3.0).first, 0);
+  // The deepest sample of the map lies in the Mariana Trench, deeper than
+  // 10,000 m; the highest in the Himalaya or Karakoram, above 6,000 m.
+  std::pair<int, int> deepest{0, 0}, highest{0, 0};
+  std::vector<int16_t> e;
+  std::vector<uint8_t> l;
+  for (int t = 0; t < WorldMap.TileCount(); ++t) {
+    ASSERT_TRUE(DecodeWorldTile(WorldMap, t, e, l));
+    const auto [lo, hi] = std::minmax_element(e.begin(), e.end());
+    if (*lo < deepest.first) deepest = {*lo, t};
+    if (*hi > highest.first) highest = {*hi, t};
+  }
+  const int deepLat = -(deepest.second / 360 - 90), deepLon = deepest.second % 360 - 180;
+  EXPECT_LT(deepest.first, -10000);
+  EXPECT_TRUE(deepLat >= 10 && deepLat <= 13 && deepLon >= 141 && deepLon <= 146) << deepLat << " " << deepLon;
+  const int highLat = -(highest.second / 360 - 90), highLon = highest.second % 360 - 180;
+  EXPECT_GT(highest.first, 6000);
+  EXPECT_TRUE(highLat >= 27 && highLat <= 37 && highLon >= 72 && highLon <= 92) << highLat << " " << highLon;
 }
 
 TEST_F(WorldMapSky, ClickOnABuiltCityPicksIt) {
