@@ -44,7 +44,7 @@ struct TSettingsSectionOwner {
 // False for a slot outside 1..11 or an owner without both callbacks.
 bool RegisterSettingsSection(int slot, TSettingsSectionOwner owner);
 void UnregisterSettingsSection(int slot);
-void UnregisterAllSettingsSections();
+void UnregisterAllSettingsSectionsForTest();
 bool HasSettingsSectionOwner(int slot);
 
 // The slots a save kind (1..5) writes, in writing order; empty for other

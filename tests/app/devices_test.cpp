@@ -139,9 +139,9 @@ TDrawnMark DrawnMark(TMainForm1& form, std::function<void(TChartInputs&)> leaveO
 struct FastSimulators {
   FastSimulators() {
     const uint32_t t0 = platform::TimeGetTime();
-    platform::SetSimulatorClock([t0] { return t0 + (platform::TimeGetTime() - t0) * 40u; });
+    platform::SetSimulatorClockForTest([t0] { return t0 + (platform::TimeGetTime() - t0) * 40u; });
   }
-  ~FastSimulators() { platform::SetSimulatorClock({}); }
+  ~FastSimulators() { platform::SetSimulatorClockForTest({}); }
 };
 
 // Connections > Cameras: the camera simulator connected as "ASCOM Camera #1".
@@ -369,8 +369,8 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
 TEST_F(Devices, DsiCoolerSetPointReachesTheFilterWheelAndItsTemperatureIsShown) {
   imaging::SimulatedDsiLibrary dsi;
   dsi.SetCameras({{.width = 64, .height = 48, .temperature = 5.0}});  // 5.0: the camera's own sensor
-  imaging::SetDsiLibrary(&dsi);
-  platform::SetSimulatorClock([] { return 1000000u; });
+  imaging::SetDsiLibraryForTest(&dsi);
+  platform::SetSimulatorClockForTest([] { return 1000000u; });
   uint64_t cameraNow = 5000000;
   imaging::CameraClocks().NowMs = [&cameraNow] { return cameraNow; };
   auto wheel = std::make_shared<platform::TSimFilterWheel>(
@@ -378,10 +378,10 @@ TEST_F(Devices, DsiCoolerSetPointReachesTheFilterWheelAndItsTemperatureIsShown) 
   platform::RegisterDriver({"Test.Tar_vel.CoolerWheel", "FilterWheel", "cooler wheel", [wheel] { return wheel; }});
   struct Restore {
     ~Restore() {
-      imaging::SetDsiLibrary(nullptr);
-      platform::SetSimulatorClock({});
-      imaging::ResetCameraClocks();
-      platform::UnregisterDriver("Test.Tar_vel.CoolerWheel");
+      imaging::SetDsiLibraryForTest(nullptr);
+      platform::SetSimulatorClockForTest({});
+      imaging::ResetCameraClocksForTest();
+      platform::UnregisterDriverForTest("Test.Tar_vel.CoolerWheel");
     }
   } restore;
 

@@ -380,7 +380,7 @@ TEST(ImagingWindows, DirectionButtonsNeedAMountThatPulseGuides) {
     tele.Disconnect();
     SetTeleControl(nullptr);
   }
-  platform::UnregisterDriver("Test.Pulse.Telescope");
+  platform::UnregisterDriverForTest("Test.Pulse.Telescope");
   ChartCentre = nullptr;
   FreeImagingWindows();
   FreeCameras();

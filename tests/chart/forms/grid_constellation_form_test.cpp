@@ -38,7 +38,7 @@ struct MainPlotterFixture : ::testing::Test {
   void TearDown() override {
     MainPlotter = nullptr;
     SetCentreOnHorizonMenuCheck = nullptr;
-    UnregisterAllSettingsSections();
+    UnregisterAllSettingsSectionsForTest();
   }
 };
 
