@@ -31,6 +31,7 @@
 #include "platform/registry.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/script_gui.h"
+#include "script/runner.h"
 #include "shell/file_commands.h"
 #include "shell/messages.h"
 #include "shell/settings_sections.h"
@@ -213,6 +214,15 @@ TEST_F(Wiring, EveryHookIsFilledByTheProgramsStartUp) {
   // Every settings-file slot has its reader, for File > Open, the command
   // line and the script's READ_SETTINGS_FILE alike.
   for (int slot = 1; slot <= kSettingsOwnerSlots; ++slot) EXPECT_TRUE(HasSettingsSectionOwner(slot)) << slot;
+  // The script's command reads a file through them.
+  const TGridBlock grid{0, 0, 1, 1, 0, 0, 2};
+  SetGridBlock(*MainPlotter, grid);
+  ASSERT_TRUE(WriteSettingsFile(home.File("grid.ssf"), 1));
+  SetGridBlock(*MainPlotter, TGridBlock{});
+  int stop = -1;
+  ASSERT_TRUE(ScrRunScript({"READ_SETTINGS_FILE \"" + home.File("grid.ssf") + "\""}, stop));
+  EXPECT_EQ(stop, 0);
+  EXPECT_EQ(GridBlockOf(*MainPlotter), grid);
 }
 
 // The star look and the object labels saved with "Save as default" are
