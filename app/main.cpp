@@ -6,17 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/forms/about_form.h"
-#include "app/forms/browser_form.h"
-#include "app/forms/flash_form.h"
-#include "app/forms/log_form.h"
 #include "app/forms/main_form.h"
-#include "app/forms/poi_form.h"
-#include "app/forms/print_job.h"
-#include "app/forms/sequencer_wiring.h"
 #include "app/forms/unix_signals.h"
-#include "chart/forms/performance_form.h"
-#include "chart/forms/screen_layout_form.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -32,16 +23,7 @@ int main(int argc, char** argv) {
   const QStringList arguments = QApplication::arguments();
   for (qsizetype i = 1; i < arguments.size(); ++i) MainForm1->CommandLine.push_back(arguments[i].toStdString());
   MainForm1->FormCreate();
-  FlashMessageForm1 = new TFlashMessageForm1(MainForm1);
-  ScreenLayoutForm1 = new TScreenLayoutForm1(MainForm1);
-  PrintForm1 = new TPrintForm1(MainForm1);
-  PerformanceForm1 = new TPerformanceForm1(MainForm1);
-  AboutNoctraForm1 = new TAboutNoctraForm1(MainForm1);
-  MainForm1->CreateDeviceWindows();
-  BrowserForm1 = new TBrowserForm1(MainForm1);
-  POIForm = new TPOIForm(MainForm1);
-  AttachSequencer(*POIForm);
-  LogForm = new TLogForm(MainForm1);
+  MainForm1->CreateProgramWindows();
   // Every way out takes the main window's one close path: File > Exit and
   // the close button (its close event); SIGTERM, SIGINT, SIGHUP (the
   // terminal closed) and SIGQUIT; the end of the desktop session and any

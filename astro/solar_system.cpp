@@ -32,7 +32,7 @@ bool BodyCacheHit(TSolSysBody& body, const TObserverTime& rec, double jd) {
   return false;
 }
 
-void SetAstrometryProvider(IAstrometryProvider* provider) { g_provider.store(provider); }
+void SetAstrometryProviderForTest(IAstrometryProvider* provider) { g_provider.store(provider); }
 
 bool ProviderPosition(int number, const TObserverTime& rec, double& ra, double& dec) {
   IAstrometryProvider* provider = g_provider.load();

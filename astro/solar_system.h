@@ -215,7 +215,7 @@ class IAstrometryProvider {
 };
 
 // Installs a provider (not owned); nullptr removes it.
-void SetAstrometryProvider(IAstrometryProvider* provider);
+void SetAstrometryProviderForTest(IAstrometryProvider* provider);
 
 // Asks the installed provider for body `number`; on success replaces ra and
 // dec and returns true. Every failure is swallowed (false, values kept).

@@ -455,5 +455,3 @@ bool BrowseForFolder(const std::string& title, std::string& path) {
 bool BrowseForFolder(const void* /*owner*/, const std::string& title, std::string& path) {
   return BrowseForFolder(title, path);
 }
-
-void EmptyProc() {}

@@ -155,6 +155,3 @@ bool DeleteGdiObject(T*& handle) {
   handle = nullptr;
   return true;
 }
-
-// Does nothing.
-void EmptyProc();

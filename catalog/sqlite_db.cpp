@@ -203,7 +203,7 @@ void TSQLiteDatabase::Execute(const std::string& sql, const TSQLiteBindings& bin
   Stmt stmt = Prepare(sql, "Error executing SQL statement");
   BindParams(stmt.get(), sql);
   BindPositional(stmt.get(), sql, bindings);
-  if (OnQuery) OnQuery(sql);
+  if (OnQueryForTest) OnQueryForTest(sql);
   const int rc = sqlite3_step(stmt.get());
   if (rc != SQLITE_DONE) {
     sqlite3_reset(stmt.get());
@@ -215,7 +215,7 @@ TSQLiteTable TSQLiteDatabase::GetTable(const std::string& sql) { return GetTable
 
 TSQLiteTable TSQLiteDatabase::GetTable(const std::string& sql, const TSQLiteBindings& bindings) {
   Stmt stmt = Prepare(sql, "Error executing SQL");
-  if (OnQuery) OnQuery(sql);
+  if (OnQueryForTest) OnQueryForTest(sql);
   BindParams(stmt.get(), sql);
   BindPositional(stmt.get(), sql, bindings);
 

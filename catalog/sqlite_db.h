@@ -82,7 +82,7 @@ class TSQLiteDatabase {
   void ParamsClear() { params_.clear(); }
 
   // Called with the statement text before each statement is stepped.
-  std::function<void(const std::string&)> OnQuery;
+  std::function<void(const std::string&)> OnQueryForTest;
 
   sqlite3* Handle() const { return db_; }
 

@@ -134,6 +134,8 @@ bool ApplyStarOptionsBlock(const std::vector<uint8_t>* block) {
     ok = DecodeStarOptions(block->data(), block->size(), o);
     if (ok) {
       StarOptions = o;
+      // The file's star look is drawn too, not only its filter.
+      CallHook(CatalogHooks().applyStarAppearance, StarOptions);
       LoadStarCatalogs();
     }
   }

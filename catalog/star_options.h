@@ -51,8 +51,9 @@ void WriteRegStars(const TStarOptions& o);
 
 // Settings-file block 1, for the shell's settings files. The writer gives
 // StarOptions as a 66-byte block. The reader applies a block read from a
-// file: a complete and valid block replaces StarOptions and reloads the
-// stars; a damaged one is refused (false, StarOptions unchanged); a null
+// file: a complete and valid block replaces StarOptions, gives the main
+// plotter its star look (applyStarAppearance) and reloads the stars; a
+// damaged one is refused (false, StarOptions unchanged); a null
 // block (the file has none) changes nothing. The replot byte is set in
 // every case.
 std::vector<uint8_t> StarOptionsBlock();

@@ -27,6 +27,7 @@ std::string Truncated(std::string s, std::size_t n) {
 }  // namespace
 
 void SetChartClickHooks(TChartClickHooks hooks) { g_hooks = std::move(hooks); }
+const TChartClickHooks& ChartClickHooks() { return g_hooks; }
 
 // The chart precesses a stored J2000 point with the observer's precession
 // (J2000 to the date) and nothing else; the inverse turns the same angles

@@ -30,6 +30,7 @@ struct TChartClickHooks {
   std::function<void(const std::string& caption, bool trackEnabled, int32_t x, int32_t y)> showObjectMenu;
 };
 void SetChartClickHooks(TChartClickHooks hooks);
+const TChartClickHooks& ChartClickHooks();
 
 // The click handler of the main chart (tPlotter.AddPointOfInterestAt):
 // button 0 left, 1 right, others ignored; (x, y) chart point. True when the

@@ -369,11 +369,6 @@ void ComposeClock(Bitmap& backBuffer) {
   BlitTransparent(*ClockBitmap, 0, 0, kDial * 2, kDial * 2, backBuffer, ClockCentreX - kDial, ClockCentreY - kDial);
 }
 
-void InvalidateClock() {
-  MarkRepaint(kRepaintClock);
-  InvalidateInsetRect(ClockRect.left(), ClockRect.top(), ClockRect.right() + 1, ClockRect.bottom() + 1);
-}
-
 bool InsideClock(int32_t x, int32_t y) { return ClockSize != 0 && Ellipticity(x, y) <= 1.0; }
 
 bool NearClock(int32_t x, int32_t y) { return ClockSize != 0 && Ellipticity(x, y) <= 1.1; }

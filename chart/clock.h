@@ -101,8 +101,6 @@ int32_t LocalHandIndex(int32_t h24, int32_t biasMinutes);
 // place, skipping the key colour (nothing while the clock is hidden).
 void ComposeClock(platform::Bitmap& backBuffer);
 
-// Adds the clock to RepaintMask and invalidates its rectangle.
-void InvalidateClock();
 // Hit tests in paint-box coordinates: within the dial, and within 1.1 radii.
 bool InsideClock(int32_t x, int32_t y);
 bool NearClock(int32_t x, int32_t y);

@@ -104,7 +104,10 @@ std::vector<uint8_t> ConstellationOptionsBlock() {
 
 bool ApplyConstellationOptionsBlock(const std::vector<uint8_t>* block) {
   bool ok = true;
-  if (block && MainPlotter) ok = DecodeConstellationBlock(block->data(), block->size(), *MainPlotter);
+  if (block && MainPlotter) {
+    ok = DecodeConstellationBlock(block->data(), block->size(), *MainPlotter);
+    if (!ok) ResetConstellationDefaults();  // a damaged block gives the defaults
+  }
   if (MainPlotter) MainPlotter->Replot = 1;
   return ok;
 }

@@ -33,8 +33,9 @@ void ReadRegConstellation();
 // and confirms with a flash message.
 void WriteRegConstellation(const uint8_t lines[89], const uint8_t bounds[89], int nameMode);
 
-// Settings-file slot 4 for MainPlotter; a valid block is applied (false and
-// nothing changed for a damaged one); the replot byte is set in every case.
+// Settings-file slot 4 for MainPlotter; a valid block is applied, a damaged
+// one gives the defaults of ResetConstellationDefaults (and false); the
+// replot byte is set in every case.
 std::vector<uint8_t> ConstellationOptionsBlock();
 bool ApplyConstellationOptionsBlock(const std::vector<uint8_t>* block);
 

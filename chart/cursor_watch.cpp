@@ -154,11 +154,6 @@ void GetCursorObject(uint8_t& kind, int32_t& index) {
 
 void SetCursorHintSink(std::function<void(const std::string&)> sink) { g_hintSink = std::move(sink); }
 
-std::string CursorHintText() {
-  std::lock_guard<std::mutex> lock(g_objectMutex);
-  return g_hint;
-}
-
 void PublishChartSnapshot(const tPlotter& plotter) {
   auto s = std::make_unique<TSnapshot>();
   s->state = plotter;
@@ -343,4 +338,4 @@ void StopCursorThread() {
 
 bool CursorThreadRunning() { return g_running.load(); }
 
-int64_t CursorSearchCount() { return g_searches.load(); }
+int64_t CursorSearchCountForTest() { return g_searches.load(); }

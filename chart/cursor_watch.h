@@ -60,8 +60,6 @@ void GetCursorObject(uint8_t& kind, int32_t& index);
 // Where the status-bar text goes (panel 3 of the main window); installed by
 // the main window. Run on the GUI thread.
 void SetCursorHintSink(std::function<void(const std::string&)> sink);
-// The last text shown.
-std::string CursorHintText();
 
 // --- The snapshot of the main chart ---
 // A solar-system body as the render placed it: kind 3, 4 or 5 and index,
@@ -112,4 +110,4 @@ void CreateCursorThread();
 void StopCursorThread();
 bool CursorThreadRunning();
 // Number of searches done (tests).
-int64_t CursorSearchCount();
+int64_t CursorSearchCountForTest();

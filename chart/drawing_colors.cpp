@@ -56,8 +56,6 @@ uint32_t PixelForMode(uint32_t pixel) {
   return platform::ColorRefToPixel(ColorRefForMode(platform::PixelToColorRef(pixel)));
 }
 
-void SwapRedBlue(uint8_t* color) { std::swap(color[0], color[2]); }
-
 // --- Pens and brushes --------------------------------------------------------------
 
 namespace {

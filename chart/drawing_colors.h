@@ -35,10 +35,6 @@ TColorRef ColorRefForMode(TColorRef color);
 // The same for a display pixel (pictures and ramps written raw).
 uint32_t PixelForMode(uint32_t pixel);
 
-// Exchanges the first and third byte of a three-byte colour (RGB order to
-// BGR order and back).
-void SwapRedBlue(uint8_t* color);
-
 // Rebuilds the globe palettes and the display pixel values through a 1 x 1
 // probe bitmap, then the pens and brushes. False, with the tables left as
 // they were (the pens and brushes are still rebuilt), when the probe bitmap

@@ -75,13 +75,13 @@ void FreeAutoBitmap(Bitmap* bitmap) {
 
 void FreeAllAutoBitmaps() { List().FreeAll(); }
 
-int32_t AutoBitmapCount() {
+int32_t AutoBitmapCountForTest() {
   AutoBitmapList& list = List();
   std::lock_guard lock(list.mutex);
   return int32_t(list.entries.size());
 }
 
-Bitmap* AutoBitmapEntry(int32_t index) {
+Bitmap* AutoBitmapEntryForTest(int32_t index) {
   AutoBitmapList& list = List();
   std::lock_guard lock(list.mutex);
   if (index < 1 || index > int32_t(list.entries.size())) return nullptr;

@@ -47,8 +47,8 @@ void FreeAutoBitmap(Bitmap* bitmap);
 // Deletes every bitmap of the list, last first.
 void FreeAllAutoBitmaps();
 // Number of bitmaps in the list and entry i (1-based; nullptr outside 1..count).
-int32_t AutoBitmapCount();
-Bitmap* AutoBitmapEntry(int32_t index);
+int32_t AutoBitmapCountForTest();
+Bitmap* AutoBitmapEntryForTest(int32_t index);
 
 // --- Copies -----------------------------------------------------------------------------
 

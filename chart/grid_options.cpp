@@ -110,6 +110,8 @@ bool ApplyGridOptionsBlock(const std::vector<uint8_t>* block) {
     if (ok) {
       SetGridBlock(*MainPlotter, b);
       MenuCheck(b.CentreOnHorizon != 0);
+    } else {
+      ResetGridDefaults();  // a damaged block gives the defaults
     }
   }
   if (MainPlotter) MainPlotter->Replot = 1;

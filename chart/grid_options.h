@@ -48,9 +48,9 @@ void ReadRegCoordinateGrid();
 // resolution is off) and confirms with a flash message.
 void WriteRegCoordinateGrid(const TGridBlock& b);
 
-// Settings-file slot 5: MainPlotter's block; a valid block is applied
-// (false and nothing changed for a damaged one); the replot byte is set in
-// every case.
+// Settings-file slot 5: MainPlotter's block; a valid block is applied, a
+// damaged one gives the defaults of ResetGridDefaults (and false); the
+// replot byte is set in every case.
 std::vector<uint8_t> GridOptionsBlock();
 bool ApplyGridOptionsBlock(const std::vector<uint8_t>* block);
 

@@ -55,7 +55,7 @@ void ResumeMagnifierThread() { MagnifierGate.Resume(); }
 void InvalidateMagnifierPosition() {}
 
 void ResetMagnifierState() { g_state = TRemembered{}; }
-TMagnifierCounts MagnifierCounts() { return g_counts; }
+TMagnifierCounts MagnifierCountsForTest() { return g_counts; }
 
 void ApplyMagnifierSwitches(tPlotterB& m, int32_t mode) {
   m.ShowObjects = m.SunLabel = m.MoonLabel = m.PlanetLabels = m.GalileanMoons = 1;

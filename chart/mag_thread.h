@@ -60,4 +60,4 @@ struct TMagnifierCounts {
   int64_t Renders = 0;
   int64_t Blanks = 0;
 };
-TMagnifierCounts MagnifierCounts();
+TMagnifierCounts MagnifierCountsForTest();

@@ -19,10 +19,6 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kMinClickAltitude = 0.0017453292519943296;
 }  // namespace
 
-double RectArea(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  return std::fabs(double(right) - double(left)) * std::fabs(double(bottom) - double(top));
-}
-
 void DrawChartFrame(platform::Bitmap& target) {
   SetDrawTarget(target);
   const int32_t w = target.Width();

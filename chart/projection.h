@@ -109,9 +109,6 @@ struct TCentredFrame {
   void Position(double ra, double dec, double& alt, double& bearing) const;
 };
 
-// |right - left| * |bottom - top| of a rectangle, as a Double.
-double RectArea(int32_t left, int32_t top, int32_t right, int32_t bottom);
-
 namespace platform {
 class Bitmap;
 }

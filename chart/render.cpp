@@ -204,7 +204,6 @@ void tPlotter::Plot(DrawingContext& dc, platform::Bitmap* target) {
   // 21. The Moon, planets, minor bodies, object labels and the overlays.
   if (!sphere) {
     DrawMoon();
-    if (ChartInputs().clearMemo) ChartInputs().clearMemo();
     DrawPlanets();
     timer.Mark(20);
     DrawMinorBodies();

@@ -37,8 +37,6 @@ struct TChartInputs {
   // Number of points of interest, and point i (1-based); false when absent.
   std::function<int32_t()> pointOfInterestCount;
   std::function<bool(int32_t index, TChartPointOfInterest& point)> pointOfInterest;
-  // Empties the lines of the main window's memo (every render).
-  std::function<void()> clearMemo;
   // Shows the tracking caption in the status bar's fifth panel.
   std::function<void(const std::string&)> showTrackName;
   // The chart mask: true when (x, y) lies in the open chart area; and true

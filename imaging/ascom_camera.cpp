@@ -331,6 +331,13 @@ void TAscomCameraSlots::SelectClick(int n) {
 void TAscomCameraSlots::ConnectClick(int n) {
   Slot& s = (*this)[n];
   if (s.connected) return;
+  // An empty name box: nothing was chosen yet (no driver is missing).
+  if (s.name.empty()) {
+    platform::ShowMessageBox("No driver is chosen for " + SlotName(n) + ": choose one with \"Select Camera #" +
+                                 std::to_string(n) + "\" first.",
+                             "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    return;
+  }
   try {
     s.driver = platform::CreateOleObject(s.name);
   } catch (const std::exception&) {

@@ -23,7 +23,7 @@ CameraClock& CameraClocks() {
   return clock;
 }
 
-void ResetCameraClocks() { CameraClocks() = CameraClock{SteadyMs, platform::GetSystemTimeUTC}; }
+void ResetCameraClocksForTest() { CameraClocks() = CameraClock{SteadyMs, platform::GetSystemTimeUTC}; }
 
 namespace {
 // The cameras that exist (made and destroyed on the GUI thread).

@@ -39,7 +39,7 @@ struct CameraClock {
 };
 CameraClock& CameraClocks();
 // Restores the system clocks.
-void ResetCameraClocks();
+void ResetCameraClocksForTest();
 
 // The fixed camera list order of every consumer.
 inline constexpr const char* kCameraOrder[10] = {

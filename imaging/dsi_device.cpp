@@ -140,6 +140,6 @@ IDsiLibrary& DsiLibrary() {
   return g_library ? *g_library : fallback;
 }
 
-void SetDsiLibrary(IDsiLibrary* library) { g_library = library; }
+void SetDsiLibraryForTest(IDsiLibrary* library) { g_library = library; }
 
 }  // namespace imaging

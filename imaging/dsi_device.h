@@ -98,6 +98,6 @@ class SimulatedDsiLibrary : public IDsiLibrary {
 // or with NOCTRA_DSI_SIMULATOR=n cameras). Tests install their own; the
 // library is not owned.
 IDsiLibrary& DsiLibrary();
-void SetDsiLibrary(IDsiLibrary* library);
+void SetDsiLibraryForTest(IDsiLibrary* library);
 
 }  // namespace imaging

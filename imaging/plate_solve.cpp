@@ -70,11 +70,6 @@ bool TRunAndCapture::Running() const {
   return process_ && process_->state() != QProcess::NotRunning;
 }
 
-bool TRunAndCapture::Succeeded() const {
-  return process_ && process_->state() == QProcess::NotRunning && startError_.empty() &&
-         process_->exitStatus() == QProcess::NormalExit && process_->exitCode() == 0;
-}
-
 void TRunAndCapture::Stop(int graceMs) {
   if (!process_) return;
   if (process_->state() != QProcess::NotRunning) {

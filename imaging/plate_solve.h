@@ -44,8 +44,6 @@ class TRunAndCapture {
              const std::string& workDir);
   // True while the child runs (or is starting).
   bool Running() const;
-  // True once the child has ended normally with exit code 0.
-  bool Succeeded() const;
   // Empty unless the program could not be started or crashed.
   const std::string& StartError() const { return startError_; }
   // Everything printed so far (standard output and error merged; at most

@@ -10,7 +10,7 @@
 
 namespace imaging {
 
-std::function<std::string(const PortEntry&)> PortDeviceOverride;
+std::function<std::string(const PortEntry&)> PortDeviceOverrideForTest;
 
 const PortEntry* FindPort(uint16_t address) {
   for (const auto& e : kPortList)
@@ -31,7 +31,7 @@ bool PortOutput::Open(uint16_t address, int& errorCode) {
     errorCode = ENODEV;
     return false;
   }
-  std::string path = PortDeviceOverride ? PortDeviceOverride(*e) : std::string();
+  std::string path = PortDeviceOverrideForTest ? PortDeviceOverrideForTest(*e) : std::string();
   if (path.empty()) path = e->device;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {

@@ -35,7 +35,7 @@ const PortEntry* FindPort(uint16_t address);
 
 // Where a port's device lives; tests point it at a pseudo-terminal.
 // Empty: the entry's own device.
-extern std::function<std::string(const PortEntry&)> PortDeviceOverride;
+extern std::function<std::string(const PortEntry&)> PortDeviceOverrideForTest;
 
 // DTR and RTS for a line value: m := value and mask; DTR when bit 0 of m is
 // set, RTS when bit 1 is set.

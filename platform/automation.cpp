@@ -159,7 +159,7 @@ void RegisterDriver(TDriverEntry entry) {
   r.drivers.push_back(std::move(entry));
 }
 
-void UnregisterDriver(const std::string& id) {
+void UnregisterDriverForTest(const std::string& id) {
   Registry& r = Reg();
   std::lock_guard lock(r.mutex);
   std::erase_if(r.drivers, [&](const TDriverEntry& d) { return d.id == id; });

@@ -121,7 +121,7 @@ struct TDriverEntry {
 // Registers (or replaces) a driver; the built-in simulators and the chooser
 // are registered before the first lookup.
 void RegisterDriver(TDriverEntry entry);
-void UnregisterDriver(const std::string& id);
+void UnregisterDriverForTest(const std::string& id);
 
 // Registers a family of identifiers that begin with `prefix` ("INDI:"): the
 // factory receives the whole identifier.

@@ -18,11 +18,10 @@ std::function<uint32_t()>& SimClock() {
 }
 }  // namespace
 
-void SetSimulatorClock(std::function<uint32_t()> clock) { SimClock() = std::move(clock); }
+void SetSimulatorClockForTest(std::function<uint32_t()> clock) { SimClock() = std::move(clock); }
 
-void TSimDevice::FailMember(const std::string& member, int times) { failures_[member] = times; }
+void TSimDevice::FailMemberForTest(const std::string& member, int times) { failures_[member] = times; }
 
-void TSimDevice::ClearFailures() { failures_.clear(); }
 
 void TSimDevice::Unknown(const std::string& member) {
   throw EAutomationError("Member not implemented: " + member);

@@ -26,9 +26,8 @@ class TSimDevice : public IAutomationObject {
   TVariant Invoke(const std::string& member, const TVariantList& args) final;
 
   // The next `times` calls of `member` (get, put or invoke) raise; -1 makes
-  // every call raise until ClearFailures.
-  void FailMember(const std::string& member, int times = 1);
-  void ClearFailures();
+  // every call raise.
+  void FailMemberForTest(const std::string& member, int times = 1);
   // The device drops its link: Connected reads false from now on.
   void DropLink() { linkDropped_ = true; }
   // Every call in order: "Get Connected", "Put Tracking", "Invoke CommandBlind :Q#".
@@ -218,7 +217,7 @@ class TSimFilterWheel : public TSimDevice {
 
 // The millisecond clock the simulators run on: platform::TimeGetTime
 // unless a test installs its own (an empty function restores it).
-void SetSimulatorClock(std::function<uint32_t()> clock);
+void SetSimulatorClockForTest(std::function<uint32_t()> clock);
 
 // Registers the simulators under their identifiers:
 // "Noctra.Simulator.Telescope" (no command strings),

@@ -16,7 +16,7 @@ void SetHaltHandler(std::function<void(int)> handler) {
   g_handler = std::move(handler);
 }
 
-void InstallThrowingHalt() {
+void InstallThrowingHaltForTest() {
   SetHaltHandler([](int code) { throw ProgramHalted(code); });
 }
 

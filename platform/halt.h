@@ -15,7 +15,7 @@ namespace platform {
 // standard streams and exit the process with the code).
 void SetHaltHandler(std::function<void(int)> handler);
 
-// Thrown by the test handler installed with InstallThrowingHalt.
+// Thrown by the test handler installed with InstallThrowingHaltForTest.
 class ProgramHalted : public std::runtime_error {
  public:
   explicit ProgramHalted(int code) : std::runtime_error("program halted"), code_(code) {}
@@ -26,6 +26,6 @@ class ProgramHalted : public std::runtime_error {
 };
 
 // Installs a handler that throws ProgramHalted (for tests).
-void InstallThrowingHalt();
+void InstallThrowingHaltForTest();
 
 }  // namespace platform

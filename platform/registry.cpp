@@ -121,10 +121,10 @@ std::string TakeLock(QLockFile& lock, int waitMs, bool& heldByLiveCopy) {
 
 namespace {
 
-// One change in the order it was made: a value set, a value removed, or a
-// whole section removed.
+// One change in the order it was made: a value set, or a whole section
+// removed.
 struct Change {
-  enum Kind { Set, Remove, EraseSection } kind;
+  enum Kind { Set, EraseSection } kind;
   QString key;
   QString value;
 };
@@ -132,7 +132,6 @@ struct Change {
 void Apply(SettingsValues& values, const Change& c) {
   switch (c.kind) {
     case Change::Set: values[c.key] = c.value; break;
-    case Change::Remove: values.erase(c.key); break;
     case Change::EraseSection: {
       values.erase(c.key);
       const QString prefix = c.key + QLatin1Char('/');
@@ -257,10 +256,6 @@ void TRegIniFile::WriteBool(const std::string& section, const std::string& ident
 
 void TRegIniFile::WriteFloat(const std::string& section, const std::string& ident, double value) {
   WriteString(section, ident, FormatGeneral(value, 15));
-}
-
-void TRegIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  store_->Make({Change::Remove, Key(section, ident), {}});
 }
 
 void TRegIniFile::EraseSection(const std::string& section) {

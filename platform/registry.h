@@ -35,7 +35,6 @@ class TRegIniFile {
   void WriteBool(const std::string& section, const std::string& ident, bool value);
   void WriteString(const std::string& section, const std::string& ident, const std::string& value);
   void WriteFloat(const std::string& section, const std::string& ident, double value);
-  void DeleteKey(const std::string& section, const std::string& ident);
   void EraseSection(const std::string& section);
 
   // Writes pending changes to disk (also done on destruction). A failed

@@ -367,12 +367,6 @@ void SetSystemClockForTest(double unixSeconds) {
   c.since = std::chrono::steady_clock::now();
 }
 
-void ReleaseSystemClockForTest() {
-  TestClock& c = PinnedClock();
-  std::lock_guard<std::mutex> guard(c.lock);
-  c.set = false;
-}
-
 double SystemClockUnixSeconds() {
   using namespace std::chrono;
   TestClock& c = PinnedClock();

@@ -89,10 +89,8 @@ SYSTEMTIME GetSystemTimeUTC();
 double SystemClockUnixSeconds();
 // Tests set the instant the program's wall clock reads: from this call on
 // the clock reads `unixSeconds` and runs on from it at the rate of the
-// monotonic clock, so the program's own timers keep working. Releasing it
-// goes back to the system clock.
+// monotonic clock, so the program's own timers keep working.
 void SetSystemClockForTest(double unixSeconds);
-void ReleaseSystemClockForTest();
 
 // A millisecond counter that wraps at 2^32 like the original multimedia
 // timer. Tests may shift it to exercise the wrap.

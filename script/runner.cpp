@@ -603,12 +603,6 @@ void ScriptError(int code) {
                           platform::MsgIcon::Stop);
 }
 
-void ScrExecuteLine(const std::string& text) {
-  TPlan p;
-  Plan(p, text, false);
-  ExecuteGuarded(p);
-}
-
 bool ScrRunScript(const std::vector<std::string>& lines, int& stopLine) {
   if (RunActive.exchange(true)) return false;
   stopLine = 0;

@@ -67,9 +67,6 @@ bool ScrRunScript(const std::vector<std::string>& lines, int& stopLine);
 // true: the caller defers its close.
 bool ScrStopThen(std::function<void()> action);
 
-// Executes one statement line (upper-cased outside quotes, trimmed).
-void ScrExecuteLine(const std::string& text);
-
 // --- Evaluation ---------------------------------------------------------------
 
 enum : uint8_t { kResultNone = 0, kResultString = 2, kResultNumber = 3 };

@@ -36,6 +36,7 @@ bool ReadChosenSettingsFile(const std::string& name) {
 }  // namespace
 
 void SetScriptEditorHooks(TScriptEditorHooks hooks) { g_editor = std::move(hooks); }
+const TScriptEditorHooks& ScriptEditorHooks() { return g_editor; }
 
 std::string SettingsSaveFilter(bool withScript) {
   std::string f =

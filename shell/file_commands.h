@@ -19,6 +19,7 @@ struct TScriptEditorHooks {
                                                       // ScriptFileName := name, loads it
 };
 void SetScriptEditorHooks(TScriptEditorHooks hooks);
+const TScriptEditorHooks& ScriptEditorHooks();
 
 // The save dialog's filter: settings kinds 1..5, and "Script" (kind 6) when
 // the script editor is open.

@@ -68,20 +68,17 @@ void SetFlashSink(FlashSink sink) {
   g_flash = std::move(sink);
 }
 
+FlashSink InstalledFlashSink() {
+  std::lock_guard lock(g_flashMutex);
+  return g_flash;
+}
+
 void ShowFlashMessage(const std::string& text, int seconds) {
-  std::function<void(const std::string&, int)> f;
-  {
-    std::lock_guard lock(g_flashMutex);
-    f = g_flash.message;
-  }
+  const auto f = InstalledFlashSink().message;
   if (f) f(platform::CutToChars(text, 255), seconds);
 }
 
 void ShowFlashProgress(const std::string& text, int value) {
-  std::function<void(const std::string&, int)> f;
-  {
-    std::lock_guard lock(g_flashMutex);
-    f = g_flash.progress;
-  }
+  const auto f = InstalledFlashSink().progress;
   if (f) f(platform::CutToChars(text, 255), value);
 }

@@ -42,3 +42,5 @@ struct FlashSink {
   std::function<void(const std::string& text, int value)> progress;
 };
 void SetFlashSink(FlashSink sink);
+// A copy of the installed sink.
+FlashSink InstalledFlashSink();

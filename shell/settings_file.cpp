@@ -36,10 +36,6 @@ std::FILE* OpenTemporaryFor(const std::string& path, std::string& tempPath) {
 
 }  // namespace
 
-void ClearSettingsDirectory(TSettingsDirectory& dir) {
-  for (auto& e : dir.entries) e = TSettingsDirectory::Entry{};
-}
-
 TSettingsStream::~TSettingsStream() {
   if (f_) std::fclose(f_);
   // A new file that was never closed successfully is abandoned.

@@ -24,8 +24,6 @@ struct TSettingsDirectory {
   Entry entries[kSettingsSlots];
 };
 
-void ClearSettingsDirectory(TSettingsDirectory& dir);
-
 // An open settings file. A file made with Create is written under a
 // temporary name in the same folder and takes the real name only when Close
 // succeeds, so a failed or abandoned save never replaces a good file with a

@@ -60,7 +60,7 @@ void UnregisterSettingsSection(int slot) {
   if (IsOwnerSlot(slot)) g_owners[slot] = TSettingsSectionOwner{};
 }
 
-void UnregisterAllSettingsSections() {
+void UnregisterAllSettingsSectionsForTest() {
   for (auto& o : g_owners) o = TSettingsSectionOwner{};
 }
 

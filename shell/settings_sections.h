@@ -9,7 +9,7 @@
 // in the directory, and hands each reader its block only after checking that
 // the directory is sound and the block lies whole inside the file. Owners
 // check the values inside their block (counts, ranges) and change nothing
-// when they refuse it.
+// when they refuse it, or give their defaults where their rules say so.
 #pragma once
 
 #include <cstddef>
@@ -34,7 +34,9 @@ struct TSettingsSectionOwner {
   // Applies a block read from a file, or handles its absence (`block` is
   // null when the file holds no block for the slot; the owner then normally
   // leaves its settings as they are). Returns false when the owner refuses
-  // the block's contents; it must then leave its settings unchanged.
+  // the block's contents; it then leaves its settings unchanged, or gives
+  // them its defaults where its own rules say a damaged block does (the
+  // constellations and the coordinate grid).
   std::function<bool(const std::vector<uint8_t>* block)> read;
 };
 
@@ -42,7 +44,7 @@ struct TSettingsSectionOwner {
 // False for a slot outside 1..11 or an owner without both callbacks.
 bool RegisterSettingsSection(int slot, TSettingsSectionOwner owner);
 void UnregisterSettingsSection(int slot);
-void UnregisterAllSettingsSections();
+void UnregisterAllSettingsSectionsForTest();
 bool HasSettingsSectionOwner(int slot);
 
 // The slots a save kind (1..5) writes, in writing order; empty for other

@@ -112,10 +112,6 @@ TTeleControl::~TTeleControl() {
   if (g_control == this) g_control = nullptr;
 }
 
-void TTeleControl::SetHost(ITelescopeHost* host) {
-  if (host) host_ = host;
-}
-
 TObserverTime& TTeleControl::Obs() {
   host_->CopyObserver(*obs_);
   obs_->ClipBelowHorizon = 0;

@@ -87,7 +87,6 @@ class TTeleControl : public QObject {
 
   const TTeleControls& Controls() const { return ui_; }
   void SetAssist(TAssistModel* model) { assist_ = model; }
-  void SetHost(ITelescopeHost* host);
 
   // --- Connection ------------------------------------------------------------
   void SelectClick();

@@ -58,6 +58,7 @@ bool SoundRecord(const TPointOfInterest& p) {
 }  // namespace
 
 void SetPOIHooks(TPOIHooks hooks) { g_hooks = std::move(hooks); }
+const TPOIHooks& POIHooks() { return g_hooks; }
 
 bool ValidFieldOfViewMode(int32_t mode) {
   if (mode >= 0 && mode <= 9) return true;

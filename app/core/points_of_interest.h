@@ -45,6 +45,7 @@ struct TPOIHooks {
   std::function<int32_t()> automaticFieldMode;
 };
 void SetPOIHooks(TPOIHooks hooks);
+const TPOIHooks& POIHooks();
 
 // Appends a point. False when 100 points exist. An empty name becomes
 // "Object" followed by the point's number.

@@ -132,7 +132,13 @@ TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_
                  Clearpointsofinterestlist1->setEnabled(POICount > 0);
                  Editpointsofinterest1->setEnabled(true);
                },
-               nullptr});
+               // "Automatic" keeps the fixed field the magnifier shows now.
+               [] {
+                 double half = 0;
+                 std::string caption;
+                 MagnifierFieldCaption(kAutomaticFieldMode, half, caption);
+                 return MagnifierZoomStep(half);
+               }});
 
   MainWindowHandle = this;
   InstallInsetHosts();

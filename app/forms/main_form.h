@@ -126,6 +126,11 @@ class TMainForm1 : public QMainWindow {
   // (hidden) with the main window as their host, and adds the Connections
   // menu and the chart pop-up's telescope items.
   void CreateDeviceWindows();
+  // The windows made after the main window, in the program's order (flash
+  // message, screen layout, print, performance, about, the device windows,
+  // browser, points of interest with its sequencer, log), each owned by
+  // this window and its global emptied when it goes.
+  void CreateProgramWindows();
   TTelescopeWindows Devices;
   // Where the camera settings are read at start and stored at exit; the
   // imaging windows keep theirs in the same folder (tests and the benchmark

@@ -211,6 +211,34 @@ bool TMainForm1::StartUp() {
     return true;
   };
   SetChartInputs(std::move(inputs));
+  // What the catalogues ask of the chart and this window, installed before
+  // the registry readers below, which already call some of it (the saved
+  // star look, the object labels).
+  TCatalogHooks hooks;
+  hooks.pauseCursorThread = [] { PauseCursorThread(); };
+  hooks.pauseMagnifierThread = [] { PauseMagnifierThread(); };
+  hooks.resumeMagnifierThread = [] { ResumeMagnifierThread(); };
+  hooks.resumeCursorThread = [] { ResumeCursorThread(); };
+  hooks.whenCursorPaused = [](std::function<void()> work) { WhenCursorPaused(std::move(work)); };
+  hooks.requestReplot = [this] { chart_->MarkReplot(); };
+  hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
+  hooks.applyStarAppearance = [](const TStarOptions& o) { ApplyStarAppearance(o); };
+  hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
+  hooks.showHelp = [this](const std::string& page) { ShowHelp(this, QString::fromStdString(page)); };
+  // New stars are drawn at once, not at the heartbeat's next tick (the
+  // first chart with stars comes that much sooner).
+  hooks.starLoadEnded = [this] {
+    // The old arrays go with the load's result right after this; the memory
+    // they held, freed into the loader threads' allocation arenas, is then
+    // given back to the system, so that reload after reload does not leave
+    // it piling up there.
+    QTimer::singleShot(0, [] { ReleaseFreedMemory(); });
+    if (startupComplete_ && !RenderSuspended && CloseState == kRunning && chart_->ReplotPending()) {
+      RenderMainView();
+      ShowCursorPosition(mouseX_, mouseY_);
+    }
+  };
+  SetCatalogHooks(std::move(hooks));
   // 10. Settings from the registry, and the settings-file owners.
   SetCentreOnHorizonMenuCheck = [this](bool on) { Horizon1->setChecked(on); };
   ReadRegCoordinateGrid();
@@ -243,30 +271,6 @@ bool TMainForm1::StartUp() {
                              MainPlotter->Replot = 1;
                              return !b || MainPlotter->ApplyViewBlock(*b);
                            }});
-  TCatalogHooks hooks;
-  hooks.pauseCursorThread = [] { PauseCursorThread(); };
-  hooks.pauseMagnifierThread = [] { PauseMagnifierThread(); };
-  hooks.resumeMagnifierThread = [] { ResumeMagnifierThread(); };
-  hooks.resumeCursorThread = [] { ResumeCursorThread(); };
-  hooks.whenCursorPaused = [](std::function<void()> work) { WhenCursorPaused(std::move(work)); };
-  hooks.requestReplot = [this] { chart_->MarkReplot(); };
-  hooks.showStatusPanel3 = [this](const std::string& t) { SetStatusText(3, t); };
-  hooks.setObjectLabels = [this](bool on) { chart_->SetSwitch(TChartSwitch::ObjectIdentification, on); };
-  hooks.showHelp = [this](const std::string& page) { ShowHelp(this, QString::fromStdString(page)); };
-  // New stars are drawn at once, not at the heartbeat's next tick (the
-  // first chart with stars comes that much sooner).
-  hooks.starLoadEnded = [this] {
-    // The old arrays go with the load's result right after this; the memory
-    // they held, freed into the loader threads' allocation arenas, is then
-    // given back to the system, so that reload after reload does not leave
-    // it piling up there.
-    QTimer::singleShot(0, [] { ReleaseFreedMemory(); });
-    if (startupComplete_ && !RenderSuspended && CloseState == kRunning && chart_->ReplotPending()) {
-      RenderMainView();
-      ShowCursorPosition(mouseX_, mouseY_);
-    }
-  };
-  SetCatalogHooks(std::move(hooks));
   // The stars are read from here on, while the build chain runs and the
   // other windows are made and shown: the first tick's reload step finds
   // them loaded for the instant's epoch (and loads them again only when the

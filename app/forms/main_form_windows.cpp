@@ -3,8 +3,14 @@
 #include "app/forms/main_form.h"
 
 #include "app/core/points_of_interest.h"
+#include "app/forms/about_form.h"
 #include "app/forms/browser_form.h"
+#include "app/forms/flash_form.h"
+#include "app/forms/log_form.h"
 #include "app/forms/main_form_parts.h"
+#include "app/forms/poi_form.h"
+#include "app/forms/print_job.h"
+#include "app/forms/sequencer_wiring.h"
 #include "astro/precession.h"
 #include "catalog/forms/object_options_form.h"
 #include "catalog/forms/solar_system_form.h"
@@ -113,6 +119,18 @@ void TMainForm1::InstallInsetHosts() {
   TheScreenLayoutHost.magnifierSize = [this](int32_t code) { MagSML(code); };
   TheScreenLayoutHost.clockSize = [this](int32_t code) { ClockSML(code); };
   TheScreenLayoutHost.updateMagnifierFrame = [] { UpdateMagnifierFrame(MagnifierSize, FieldOfViewMode); };
+}
+
+void TMainForm1::CreateProgramWindows() {
+  OwnedWindow(FlashMessageForm1, this);
+  OwnedWindow(ScreenLayoutForm1, this);
+  OwnedWindow(PrintForm1, this);
+  OwnedWindow(PerformanceForm1, this);
+  OwnedWindow(AboutNoctraForm1, this);
+  CreateDeviceWindows();
+  OwnedWindow(BrowserForm1, this);
+  if (!POIForm) AttachSequencer(*OwnedWindow(POIForm, this));
+  OwnedWindow(LogForm, this);
 }
 
 void TMainForm1::ScreenLayout1Click() {

@@ -250,9 +250,3 @@ void TOptionsForm2::ActiveClick(int k) {
   if (!shownOnce_) return;
   ApplyCatalogSelection(Slots);
 }
-
-void ShowOptionsForm2(QWidget* parent) {
-  if (!OptionsForm2) OptionsForm2 = new TOptionsForm2(parent);
-  OptionsForm2->show();
-  OptionsForm2->raise();
-}

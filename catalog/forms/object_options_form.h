@@ -66,5 +66,3 @@ class TOptionsForm2 : public QDialog {
 };
 
 extern TOptionsForm2* OptionsForm2;
-// Creates the window once and shows it (the main window's menu command).
-void ShowOptionsForm2(QWidget* parent = nullptr);

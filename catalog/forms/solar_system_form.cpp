@@ -419,9 +419,3 @@ void TSolSysForm1::Finish() {
   for (int i = 0; i < CometCount; ++i) Comets[i].LastJD = -1;
   if (MainPlotter) MainPlotter->Replot = 1;
 }
-
-void ShowSolSysForm1(QWidget* parent) {
-  if (!SolSysForm1) SolSysForm1 = new TSolSysForm1(parent);
-  SolSysForm1->show();
-  SolSysForm1->raise();
-}

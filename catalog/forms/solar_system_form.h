@@ -94,4 +94,3 @@ class TSolSysForm1 : public QDialog {
 };
 
 extern TSolSysForm1* SolSysForm1;
-void ShowSolSysForm1(QWidget* parent = nullptr);

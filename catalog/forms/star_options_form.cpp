@@ -368,9 +368,3 @@ void TOptionsForm1::MagKeyPaintBox1Paint(platform::DrawingContext& dc, int width
     dc.TextOut(x, height - 22, std::to_string(m));
   }
 }
-
-void ShowOptionsForm1(QWidget* parent) {
-  if (!OptionsForm1) OptionsForm1 = new TOptionsForm1(parent);
-  OptionsForm1->show();
-  OptionsForm1->raise();
-}

@@ -77,4 +77,3 @@ class TOptionsForm1 : public QDialog {
 };
 
 extern TOptionsForm1* OptionsForm1;
-void ShowOptionsForm1(QWidget* parent = nullptr);

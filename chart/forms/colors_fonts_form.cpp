@@ -319,9 +319,3 @@ void TColorsAndFontsForm1::BitBtn3Click() {
   ShowSwatches();
   PaintBox1->update();
 }
-
-void ShowColorsAndFontsForm1(QWidget* parent) {
-  if (!ColorsAndFontsForm1) ColorsAndFontsForm1 = new TColorsAndFontsForm1(parent);
-  ColorsAndFontsForm1->show();
-  ColorsAndFontsForm1->raise();
-}

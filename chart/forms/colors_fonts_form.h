@@ -71,4 +71,3 @@ class TColorsAndFontsForm1 : public QDialog {
 };
 
 extern TColorsAndFontsForm1* ColorsAndFontsForm1;
-void ShowColorsAndFontsForm1(QWidget* parent = nullptr);

@@ -122,9 +122,3 @@ void TConstellationForm1::SaveDefaultBitBtn1Click() {
   Selections(lines, bounds);
   WriteRegConstellation(lines, bounds, NameMode());
 }
-
-void ShowConstellationForm1(QWidget* parent) {
-  if (!ConstellationForm1) ConstellationForm1 = new TConstellationForm1(parent);
-  ConstellationForm1->show();
-  ConstellationForm1->raise();
-}

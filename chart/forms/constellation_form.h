@@ -39,4 +39,3 @@ class TConstellationForm1 : public QDialog {
 };
 
 extern TConstellationForm1* ConstellationForm1;
-void ShowConstellationForm1(QWidget* parent = nullptr);

@@ -109,9 +109,3 @@ void TCoordinateGridForm1::BitBtn1Click() {
 }
 
 void TCoordinateGridForm1::SaveDefaultBitBtn1Click() { WriteRegCoordinateGrid(Shown()); }
-
-void ShowCoordinateGridForm1(QWidget* parent) {
-  if (!CoordinateGridForm1) CoordinateGridForm1 = new TCoordinateGridForm1(parent);
-  CoordinateGridForm1->show();
-  CoordinateGridForm1->raise();
-}

@@ -44,4 +44,3 @@ class TCoordinateGridForm1 : public QDialog {
 };
 
 extern TCoordinateGridForm1* CoordinateGridForm1;
-void ShowCoordinateGridForm1(QWidget* parent = nullptr);

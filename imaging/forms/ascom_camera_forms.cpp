@@ -41,6 +41,8 @@ platform::TVariant Read(platform::IAutomationObject& d, const char* member, cons
 TAscomCameraForm1::TAscomCameraForm1(TAscomCameraSlots& logic, QWidget* parent)
     : QWidget(parent, Qt::Window), logic_(logic) {
   setWindowTitle("ASCOM Cameras");
+  // FormCreate: the drivers chosen in an earlier run.
+  logic_.LoadSettings();
   auto* grid = new QGridLayout(this);
   QLineEdit** names[2] = {&Name1, &Name2};
   QPushButton** selects[2] = {&Select1, &Select2};

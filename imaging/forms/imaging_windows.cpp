@@ -468,8 +468,10 @@ void TIcForm1::FromLogic() {
   }
   if (Logic.FilterIndex >= 0 && Logic.FilterIndex < Filter->count()) Filter->setCurrentIndex(Logic.FilterIndex);
   const bool mount = mount_.Connected();
-  for (QPushButton* b : {NorthButton, SouthButton, EastButton, WestButton}) b->setEnabled(mount);
-  SyncButton->setEnabled(mount && ChartCentre != nullptr);
+  // The direction buttons move the mount by guide pulses.
+  const bool pulses = mount && TeleControl() && TeleControl()->CanPulseGuide();
+  for (QPushButton* b : {NorthButton, SouthButton, EastButton, WestButton}) b->setEnabled(pulses);
+  SyncButton->setEnabled(pulses && ChartCentre != nullptr);
   CameraSettings->setEnabled(ImageSource->currentText() != "None");
   const bool rates = mount && TeleControl() && TeleControl()->CanSetGuideRates();
   for (QPushButton* b : {SlewRateSlow, SlewRateMid, SlewRateFast}) b->setEnabled(rates);

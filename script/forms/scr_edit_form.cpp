@@ -13,12 +13,12 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "script/runner.h"
+#include "shell/file_commands.h"
 
 std::string ScriptFileName = "Noname.sbas";
 bool ScriptEditorOpen = false;
 TScrEditForm1* ScrEditForm1 = nullptr;
 std::function<void()> TScrEditForm1::OnDestroyed;
-std::function<void()> TScrEditForm1::SaveCommand;
 
 namespace {
 
@@ -124,12 +124,15 @@ bool TScrEditForm1::OfferToSave() {
   const int answer = platform::ShowMessageBox("Save changes?", "Script Editor Message",
                                               platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question);
   if (answer == platform::IDCANCEL) return false;
-  if (answer == platform::IDYES) {
-    if (SaveCommand) SaveCommand();
-    else SaveScript();
-    if (Modified()) return false;  // not saved: nothing is dropped
-  }
+  if (answer == platform::IDYES && !FileSave()) return false;  // not saved: nothing is dropped
   return true;
+}
+
+bool TScrEditForm1::FileSave() {
+  // File > Save: a script without a name of its own ("Noname.sbas") is
+  // written only under a name the save dialog gives.
+  ::SaveCommand();
+  return !Modified();
 }
 
 bool TScrEditForm1::QueryEndProgram() {
@@ -203,9 +206,12 @@ void TScrEditForm1::closeEvent(QCloseEvent* event) {
   }
   if (askOnClose_ && Modified() &&
       platform::ShowMessageBox("Save changes?", "Script Editor Message", platform::MsgButtons::YesNo,
-                               platform::MsgIcon::Question) == platform::IDYES) {
-    if (SaveCommand) SaveCommand();
-    else SaveScript();
+                               platform::MsgIcon::Question) == platform::IDYES &&
+      !FileSave()) {
+    // No name was chosen (or the file could not be written): the editor
+    // stays open with its text.
+    event->ignore();
+    return;
   }
   event->accept();
   // The editor is gone from now on: its deletion follows later, and an

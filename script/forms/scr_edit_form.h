@@ -61,9 +61,6 @@ class TScrEditForm1 : public QWidget {
   // Run when the window is destroyed (the main window re-enables NewScript1
   // and disables RunScript1 and CloseScript1).
   static std::function<void()> OnDestroyed;
-  // The main window's save command (Save1); the editor's own SaveScript when
-  // not set.
-  static std::function<void()> SaveCommand;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -75,6 +72,9 @@ class TScrEditForm1 : public QWidget {
   // Unsaved text offered for saving, Cancel included; false when the user
   // cancelled or the save failed (nothing is dropped then).
   bool OfferToSave();
+  // The answer Yes: the main window's File > Save (the save dialog for a
+  // script still named "Noname.sbas"). True when the text is saved.
+  bool FileSave();
   // The lines with CR LF after each, as files hold them.
   std::string FileText() const;
 };

@@ -50,6 +50,7 @@
 #include "tests/app/startup_fixture.h"
 
 using startup_fixture::kEventWaitMs;
+using startup_fixture::OpenModally;
 using startup_fixture::RunEventsUntil;
 using Devices = startup_fixture::StartUpFixture;
 
@@ -138,40 +139,13 @@ TDrawnMark DrawnMark(TMainForm1& form, std::function<void(TChartInputs&)> leaveO
 struct FastSimulators {
   FastSimulators() {
     const uint32_t t0 = platform::TimeGetTime();
-    platform::SetSimulatorClock([t0] { return t0 + (platform::TimeGetTime() - t0) * 40u; });
+    platform::SetSimulatorClockForTest([t0] { return t0 + (platform::TimeGetTime() - t0) * 40u; });
   }
-  ~FastSimulators() { platform::SetSimulatorClock({}); }
+  ~FastSimulators() { platform::SetSimulatorClockForTest({}); }
 };
-
-// What a menu item's modal window was while it was open: the window, its
-// modality, and whether the chart was rendered again meanwhile; `use` acts
-// on it before it is closed.
-struct ModalVisit {
-  QWidget* window = nullptr;
-  Qt::WindowModality modality = Qt::NonModal;
-  bool rendered = false;
-};
-ModalVisit OpenModally(TMainForm1& form, QAction* item, std::function<void()> use) {
-  ModalVisit v;
-  bool looked = false;
-  QTimer::singleShot(0, [&] {
-    looked = true;
-    v.window = QApplication::activeModalWidget();
-    if (!v.window) return;
-    v.modality = v.window->windowModality();
-    if (use) use();
-    const int renders = form.RenderCount;
-    form.Chart().MarkReplot();
-    v.rendered = RunEventsUntil([&] { return form.RenderCount > renders; }, kEventWaitMs);
-    v.window->close();
-  });
-  item->trigger();  // returns once the window is closed
-  RunEventsUntil([&] { return looked; }, kEventWaitMs);  // a window that was not modal
-  return v;
-}
 
 // Connections > Cameras: the camera simulator connected as "ASCOM Camera #1".
-ModalVisit ConnectSimulatedCamera(TMainForm1& form) {
+startup_fixture::ModalVisit ConnectSimulatedCamera(TMainForm1& form) {
   return OpenModally(form, form.Camera1, [] {
     auto* w = qobject_cast<imaging::TAscomCameraForm1*>(QApplication::activeModalWidget());
     if (!w) return;
@@ -215,7 +189,7 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   for (auto [item, window] : {std::pair<QAction*, QWidget*>{m.FilterWheel1, form->Devices.FilterWheelForm1},
                               {m.Focuser1, form->Devices.FocuserForm1}}) {
     SCOPED_TRACE(item->text().toStdString());
-    const ModalVisit visit = OpenModally(*form, item, {});
+    const startup_fixture::ModalVisit visit = OpenModally(*form, item, {});
     EXPECT_EQ(visit.window, window);
     EXPECT_EQ(visit.modality, Qt::ApplicationModal);
     EXPECT_TRUE(visit.rendered);
@@ -298,7 +272,7 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
     if (a->text() == QStringLiteral("Image File")) imageFile = a;
   ASSERT_TRUE(imageFile);
   EXPECT_FALSE(startup_fixture::ModalCaptionOf(imageFile).isEmpty());
-  const ModalVisit cameras = ConnectSimulatedCamera(m);
+  const startup_fixture::ModalVisit cameras = ConnectSimulatedCamera(m);
   EXPECT_TRUE(qobject_cast<imaging::TAscomCameraForm1*>(cameras.window));
   EXPECT_EQ(cameras.modality, Qt::ApplicationModal);
   EXPECT_TRUE(cameras.rendered);
@@ -395,8 +369,8 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
 TEST_F(Devices, DsiCoolerSetPointReachesTheFilterWheelAndItsTemperatureIsShown) {
   imaging::SimulatedDsiLibrary dsi;
   dsi.SetCameras({{.width = 64, .height = 48, .temperature = 5.0}});  // 5.0: the camera's own sensor
-  imaging::SetDsiLibrary(&dsi);
-  platform::SetSimulatorClock([] { return 1000000u; });
+  imaging::SetDsiLibraryForTest(&dsi);
+  platform::SetSimulatorClockForTest([] { return 1000000u; });
   uint64_t cameraNow = 5000000;
   imaging::CameraClocks().NowMs = [&cameraNow] { return cameraNow; };
   auto wheel = std::make_shared<platform::TSimFilterWheel>(
@@ -404,10 +378,10 @@ TEST_F(Devices, DsiCoolerSetPointReachesTheFilterWheelAndItsTemperatureIsShown) 
   platform::RegisterDriver({"Test.Tar_vel.CoolerWheel", "FilterWheel", "cooler wheel", [wheel] { return wheel; }});
   struct Restore {
     ~Restore() {
-      imaging::SetDsiLibrary(nullptr);
-      platform::SetSimulatorClock({});
-      imaging::ResetCameraClocks();
-      platform::UnregisterDriver("Test.Tar_vel.CoolerWheel");
+      imaging::SetDsiLibraryForTest(nullptr);
+      platform::SetSimulatorClockForTest({});
+      imaging::ResetCameraClocksForTest();
+      platform::UnregisterDriverForTest("Test.Tar_vel.CoolerWheel");
     }
   } restore;
 

@@ -70,7 +70,7 @@ TEST(MainForm, MenuCommandsReachTheirWork) {
   dialogs.QueueFile({true, dir.File("all"), 2});
   form.Save2->trigger();
   EXPECT_EQ(testing_support::ReadFile(dir.File("all.ssf")).size(), 608u);
-  UnregisterAllSettingsSections();
+  UnregisterAllSettingsSectionsForTest();
 }
 
 TEST(MainForm, TimeMenusFollowFlowAndRate) {
@@ -327,7 +327,7 @@ TEST(MainForm, FirstTickOpensTheCommandLineFile) {
   EXPECT_TRUE(form.Locations[0]->isVisible());
   EXPECT_TRUE(form.About1->isEnabled());
   EXPECT_TRUE(form.Timer2->isActive());
-  UnregisterAllSettingsSections();
+  UnregisterAllSettingsSectionsForTest();
   ClearPointsOfInterest();
 }
 

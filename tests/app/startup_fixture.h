@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "app/core/lifecycle.h"
@@ -87,6 +88,33 @@ inline QString ModalCaptionOf(QAction* action) {
   });
   action->trigger();
   return caption;
+}
+
+// What a menu item's modal window was while it was open: the window, its
+// modality, and whether the chart was rendered again meanwhile; `use` acts
+// on it before it is closed.
+struct ModalVisit {
+  QWidget* window = nullptr;
+  Qt::WindowModality modality = Qt::NonModal;
+  bool rendered = false;
+};
+inline ModalVisit OpenModally(TMainForm1& form, QAction* item, std::function<void()> use) {
+  ModalVisit v;
+  bool looked = false;
+  QTimer::singleShot(0, [&] {
+    looked = true;
+    v.window = QApplication::activeModalWidget();
+    if (!v.window) return;
+    v.modality = v.window->windowModality();
+    if (use) use();
+    const int renders = form.RenderCount;
+    form.Chart().MarkReplot();
+    v.rendered = RunEventsUntil([&] { return form.RenderCount > renders; }, kEventWaitMs);
+    v.window->close();
+  });
+  item->trigger();  // returns once the window is closed
+  RunEventsUntil([&] { return looked; }, kEventWaitMs);  // a window that was not modal
+  return v;
 }
 
 // The program's working folder on the built data, a private settings and

@@ -232,7 +232,7 @@ class FixedProvider : public IAstrometryProvider {
 
 TEST(Astrometry, ProviderReplacesBuiltInOnlyWhenAllowedAndAnswering) {
   FixedProvider provider;
-  SetAstrometryProvider(&provider);
+  SetAstrometryProviderForTest(&provider);
   auto rec = ObserverAtTT(2451545.0);
   TSolarContext builtIn{};
   builtIn.NovasOff = 1;
@@ -263,7 +263,7 @@ TEST(Astrometry, ProviderReplacesBuiltInOnlyWhenAllowedAndAnswering) {
     EXPECT_DOUBLE_EQ(failed.SunRA, builtIn.SunRA);
     EXPECT_DOUBLE_EQ(failed.SunDec, builtIn.SunDec);
   }
-  SetAstrometryProvider(nullptr);
+  SetAstrometryProviderForTest(nullptr);
 }
 
 }  // namespace

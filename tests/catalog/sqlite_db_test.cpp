@@ -150,7 +150,7 @@ TEST_F(SQLiteLayer, NamedParametersAndAwkwardTableNames) {
   EXPECT_FALSE(db.TableExists("o'meara"));
 
   std::vector<std::string> seen;
-  db.OnQuery = [&](const std::string& sql) { seen.push_back(sql); };
+  db.OnQueryForTest = [&](const std::string& sql) { seen.push_back(sql); };
   db.AddParamInt(":a", -5);
   db.AddParamFloat("b", 0.5);  // the prefix may be left out
   db.AddParamNull("@c");

@@ -665,10 +665,14 @@ TEST(StarOptionsRecord, SettingsBlock) {
   EXPECT_TRUE(ApplyStarOptionsBlock(nullptr));
   EXPECT_EQ(StarOptions.HighMagLimit, 3.0);
   EXPECT_EQ(spy.replots, 1);
+  EXPECT_TRUE(spy.appearance.empty());
   EXPECT_FALSE(StarThreadRunning());
-  // A good one replaces the options and reloads the stars.
+  // A good one replaces the options, gives the chart its star look and
+  // reloads the stars.
   EXPECT_TRUE(ApplyStarOptionsBlock(&block));
   EXPECT_EQ(StarOptions, RegistryDefaultStarOptions());
+  ASSERT_EQ(spy.appearance.size(), 1u);
+  EXPECT_EQ(spy.appearance[0], RegistryDefaultStarOptions());
   EXPECT_TRUE(StarThreadRunning());
   ASSERT_TRUE(WaitForStarLoad());
   EXPECT_EQ(dialogs.Last().text, "Error processing star catalog.\r\nStopped at record#     0");

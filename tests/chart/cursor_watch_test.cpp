@@ -178,10 +178,10 @@ TEST(CursorWatch, SwapAfterATimedOutPauseWaitsForThePausedWorker) {
   PointerY = y;
   PointerOnChart = 1;
   CreateCursorThread();
-  const int64_t searches = CursorSearchCount();
+  const int64_t searches = CursorSearchCountForTest();
   EXPECT_TRUE(Eventually([&] {
-    PointerX = x + int32_t(CursorSearchCount() & 1);  // a new search each time
-    return CursorSearchCount() > searches + 5;
+    PointerX = x + int32_t(CursorSearchCountForTest() & 1);  // a new search each time
+    return CursorSearchCountForTest() > searches + 5;
   }));
   ASSERT_FALSE(CursorGate.Pause(0));
   bool swapped = false;

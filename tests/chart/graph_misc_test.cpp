@@ -78,12 +78,12 @@ TEST_F(GraphMiscTest, CreatedBitmapsAreBlackAndListedInOrderOfCreation) {
   Bitmap stranger(2, 2);
   FreeAutoBitmap(&stranger);
   FreeAutoBitmap(nullptr);
-  EXPECT_EQ(AutoBitmapCount(), 2);
-  EXPECT_EQ(AutoBitmapEntry(1), a);
-  EXPECT_EQ(AutoBitmapEntry(2), c);
-  EXPECT_EQ(AutoBitmapEntry(3), nullptr);
+  EXPECT_EQ(AutoBitmapCountForTest(), 2);
+  EXPECT_EQ(AutoBitmapEntryForTest(1), a);
+  EXPECT_EQ(AutoBitmapEntryForTest(2), c);
+  EXPECT_EQ(AutoBitmapEntryForTest(3), nullptr);
   FreeAllAutoBitmaps();
-  EXPECT_EQ(AutoBitmapCount(), 0);
+  EXPECT_EQ(AutoBitmapCountForTest(), 0);
 }
 
 // An empty size and the hundred-and-first bitmap fail with the message.
@@ -94,13 +94,13 @@ TEST_F(GraphMiscTest, FailedCreationGivesTheMessageAndNoBitmap) {
   EXPECT_EQ(dialogs.Count(), 2u);
   for (int i = 0; i < kAutoBitmapCapacity; ++i) ASSERT_NE(CreateAutoBitmap(2, 2), nullptr) << i;
   EXPECT_EQ(CreateAutoBitmap(2, 2), nullptr);
-  EXPECT_EQ(AutoBitmapCount(), kAutoBitmapCapacity);
+  EXPECT_EQ(AutoBitmapCountForTest(), kAutoBitmapCapacity);
   ASSERT_EQ(dialogs.Count(), 3u);
   EXPECT_EQ(dialogs.Last().text, "Error: Can't create bitmap.");
   EXPECT_EQ(dialogs.Last().caption, "UNIT GraphMisc, FUNCTION CreateAutoBitmap");
   EXPECT_EQ(dialogs.Last().icon, platform::MsgIcon::Stop);
   // Freeing one makes room again.
-  FreeAutoBitmap(AutoBitmapEntry(50));
+  FreeAutoBitmap(AutoBitmapEntryForTest(50));
   EXPECT_NE(CreateAutoBitmap(2, 2), nullptr);
 }
 
@@ -115,7 +115,7 @@ TEST_F(GraphMiscTest, ReadsAn8BitFileKeepingItsOrientation) {
   Bitmap* b = ReadAutoBitmap(dir.File("moon.bmp"));
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(dialogs.Count(), 0u);
-  EXPECT_EQ(AutoBitmapCount(), 1);
+  EXPECT_EQ(AutoBitmapCountForTest(), 1);
   EXPECT_EQ(b->Width(), 8);
   EXPECT_EQ(b->Height(), 2);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(b->Element(i), PaletteColour(10 + i)) << "element " << i;
@@ -150,7 +150,7 @@ TEST_F(GraphMiscTest, UnusableFilesGiveTheirMessageAndNoBitmap) {
       testing_support::WriteFile(name, c.bytes);
     platform::ScopedScriptedDialogs dialogs;
     EXPECT_EQ(ReadAutoBitmap(name), nullptr);
-    EXPECT_EQ(AutoBitmapCount(), 0);
+    EXPECT_EQ(AutoBitmapCountForTest(), 0);
     ASSERT_EQ(dialogs.Count(), 1u);
     EXPECT_EQ(dialogs.Last().text, c.text);
     EXPECT_EQ(dialogs.Last().caption, "UNIT GraphMisc, FUNCTION ReadAutoBitmap");
@@ -194,7 +194,7 @@ TEST_F(SunMoonImages, SpriteSizeDiscAndTransparentKey) {
   ASSERT_TRUE(LoadSunMoonImages());
   ASSERT_NE(MoonBitmap, nullptr);
   ASSERT_NE(SunBitmap, nullptr);
-  EXPECT_EQ(AutoBitmapCount(), 2);
+  EXPECT_EQ(AutoBitmapCountForTest(), 2);
   // Size 21 at aspect 1: side rounded up to a multiple of 4, plus 4.
   Bitmap* moon = MakeMoonImage(30, 21, 1, 1, 1.0f);
   ASSERT_NE(moon, nullptr);
@@ -209,7 +209,7 @@ TEST_F(SunMoonImages, SpriteSizeDiscAndTransparentKey) {
   ASSERT_NE(sun, nullptr);
   EXPECT_EQ(sun->Width(), 36);
   EXPECT_EQ(sun->Key(), 0u);
-  EXPECT_EQ(AutoBitmapCount(), 4);
+  EXPECT_EQ(AutoBitmapCountForTest(), 4);
   EXPECT_EQ(MakeMoonImage(0, 0, 1, 1, 1.0f), nullptr);
   EXPECT_EQ(dialogs.Count(), 0u);
 }

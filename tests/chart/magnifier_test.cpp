@@ -420,7 +420,7 @@ struct DriverFixture {
     PointerOnChart = 0;
     MagnifierReady = 0;
   }
-  int64_t Renders() const { return MagnifierCounts().Renders; }
+  int64_t Renders() const { return MagnifierCountsForTest().Renders; }
 };
 
 }  // namespace
@@ -494,11 +494,11 @@ TEST(MagnifierDriver, PointOfInterestCentreReducedIntoOneTurn) {
 TEST(MagnifierDriver, EmptyFrameOnceWhenThePointerLeaves) {
   DriverFixture f;
   MagnifierStep();
-  const int64_t blanks = MagnifierCounts().Blanks;
+  const int64_t blanks = MagnifierCountsForTest().Blanks;
   PointerOnChart = 0;
   MagnifierStep();
   MagnifierStep();
-  EXPECT_EQ(MagnifierCounts().Blanks, blanks + 1);
+  EXPECT_EQ(MagnifierCountsForTest().Blanks, blanks + 1);
   EXPECT_EQ(Rgb(*MagnifierScreenBitmap, 200, 200), 0u);
   EXPECT_EQ(Rgb(*MagnifierScreenBitmap, 2, 2), kGreen);
 }

@@ -68,7 +68,7 @@ TEST_F(ChartMaskTest, EdgesOffTheBitmapAndResizing) {
   UpdateOvalMask();
   EXPECT_EQ(MaskBitmap->Width(), 640);
   EXPECT_EQ(MaskBitmap->Height(), 480);
-  EXPECT_EQ(AutoBitmapCount(), 1);
+  EXPECT_EQ(AutoBitmapCountForTest(), 1);
 }
 
 // Night vision paints the mask in another colour; it is detected too.

@@ -360,19 +360,19 @@ TEST_F(StylesAndColours, PaletteIndexFindsLevelZeroEntriesOnly) {
 }
 
 TEST_F(StylesAndColours, FailedProbeKeepsTablesButBuildsPens) {
-  const int32_t before = AutoBitmapCount();
+  const int32_t before = AutoBitmapCountForTest();
   ASSERT_TRUE(MakeDrawingColors());
-  EXPECT_EQ(AutoBitmapCount(), before) << "the probe bitmap is returned";
+  EXPECT_EQ(AutoBitmapCountForTest(), before) << "the probe bitmap is returned";
   DeleteDrawingPens();
   platform::ScopedScriptedDialogs dialogs;
-  while (AutoBitmapCount() < kAutoBitmapCapacity) ASSERT_NE(CreateAutoBitmap(1, 1), nullptr);
+  while (AutoBitmapCountForTest() < kAutoBitmapCapacity) ASSERT_NE(CreateAutoBitmap(1, 1), nullptr);
   ColorMode = 2;
   EXPECT_FALSE(MakeDrawingColors());
   EXPECT_EQ(DarkRedPixel, 0x00AA0000u) << "tables stay as they were";
   EXPECT_EQ(GlobeLandColors[0][4], MakeColorRef(64, 128, 0));
   EXPECT_FALSE(ThinPen.IsNull()) << "pens are built anyway";
   EXPECT_EQ(GreenPen.color, MakeColorRef(106, 0, 0));
-  EXPECT_EQ(AutoBitmapCount(), kAutoBitmapCapacity);
+  EXPECT_EQ(AutoBitmapCountForTest(), kAutoBitmapCapacity);
 }
 
 

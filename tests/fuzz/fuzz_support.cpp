@@ -65,7 +65,7 @@ void InstallQuietPlatform() {
   if (installed) return;
   installed = true;
   platform::SetDialogs(&dialogs);
-  platform::InstallThrowingHalt();
+  platform::InstallThrowingHaltForTest();
 }
 
 std::string_view Part(std::string_view input, int index) {

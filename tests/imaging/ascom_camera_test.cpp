@@ -97,9 +97,9 @@ struct Fixture {
   }
   ~Fixture() {
     CameraConsumers().clear();
-    platform::UnregisterDriver("Test.Camera");
+    platform::UnregisterDriverForTest("Test.Camera");
     Cameras().SourceSettings.clear();
-    ResetCameraClocks();
+    ResetCameraClocksForTest();
     ImagingSettingsDoc().Doc.Clear();
   }
   // Runs the exposure machine until idle, the driver finishing at once.
@@ -248,7 +248,7 @@ TEST(AscomCamera, SlotsConnectListAndReleaseTheCamera) {
   // Closing the window disconnected slot 2.
   EXPECT_FALSE(second->connected);
   EXPECT_TRUE(Cameras().SourceSettings.empty());
-  platform::UnregisterDriver("Test.Camera2");
+  platform::UnregisterDriverForTest("Test.Camera2");
 }
 
 TEST(AscomCamera, BinningSetsTheSensorArea) {

@@ -86,7 +86,7 @@ struct GuideFixture {
   ~GuideFixture() {
     SimCameraPointing = nullptr;
     SimCameraStars = LoadedCatalogStars;  // the default field
-    ResetCameraClocks();
+    ResetCameraClocksForTest();
     platform::SetTimeGetTimeOffsetForTest(0);
   }
   // One 100 ms tick of the program's clock, the camera and the guider.

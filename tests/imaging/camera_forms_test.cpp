@@ -13,6 +13,7 @@
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/camera_settings_forms.h"
 #include "platform/dialogs.h"
+#include "platform/registry.h"
 
 using namespace imaging;
 
@@ -101,11 +102,17 @@ TEST(CameraForms, ImageFileWindowChoosesThePathAndReadsPixelSizes) {
   EXPECT_EQ(cam.Settings.PixelSizeY, 5.6);  // unchanged
 }
 
+// The window shows the drivers chosen in an earlier run; Connect says which
+// is missing: a driver that cannot be made, or none chosen at all.
 TEST(CameraForms, AscomWindowsShowTheSlotsAndTheDriver) {
   FreshSettings fresh;
   platform::ScopedScriptedDialogs dialogs;
+  {
+    platform::TRegIniFile reg;
+    reg.WriteString("ASCOM", "ASCOMCAMERA1_NAME", "No.Such.Driver");
+    reg.WriteString("ASCOM", "ASCOMCAMERA2_NAME", "");
+  }
   TAscomCameraSlots logic;
-  logic[1].name = "No.Such.Driver";
   TAscomCameraForm1 f(logic);
   Shot(f, "ascom_cameras");
   EXPECT_EQ(f.Name1->text(), "No.Such.Driver");
@@ -113,4 +120,8 @@ TEST(CameraForms, AscomWindowsShowTheSlotsAndTheDriver) {
   f.Connect1->click();
   EXPECT_EQ(dialogs.Last().text, "ASCOM drivers couldn't be found, visit https://ascom-standards.org");
   EXPECT_TRUE(f.Connect1->isEnabled());
+  f.Connect2->click();
+  EXPECT_EQ(dialogs.Last().text, "No driver is chosen for ASCOM Camera #2: choose one with \"Select Camera #2\" first.");
+  EXPECT_FALSE(logic[2].connected);
+  EXPECT_TRUE(f.Connect2->isEnabled());
 }

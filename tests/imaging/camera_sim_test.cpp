@@ -40,7 +40,7 @@ struct Fixture {
     SimCameraPointing = nullptr;
     SimCameraStars = LoadedCatalogStars;  // the default field
     Cameras().SourceSettings.clear();
-    ResetCameraClocks();
+    ResetCameraClocksForTest();
     platform::SetTimeGetTimeOffsetForTest(0);
     ImagingSettingsDoc().Doc.Clear();
   }

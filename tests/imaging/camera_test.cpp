@@ -144,7 +144,7 @@ TEST(Camera, GetImageAppliesFlipsRangeAndTimeStamps) {
   EXPECT_EQ(FitsValue(again.Data().data(), 16, 0), 4);
   EXPECT_EQ(again.Header.Background, 0);
   EXPECT_EQ(again.Header.Range, 65535);
-  ResetCameraClocks();
+  ResetCameraClocksForTest();
 }
 
 TEST(Camera, ConsumerListsKeepTheFixedOrder) {
@@ -242,7 +242,7 @@ TEST(Camera, CreateCamerasListsWhatExistsAndSavesAtExit) {
   dsi.width = 32;
   dsi.height = 24;
   lib.SetCameras({dsi});
-  SetDsiLibrary(&lib);
+  SetDsiLibraryForTest(&lib);
   VideoDriverScan = [](int index) { return index == 2 ? std::string("Fake UVC camera") : std::string(); };
   CreateCameras(file);
   std::vector<std::string> captions;
@@ -259,6 +259,6 @@ TEST(Camera, CreateCamerasListsWhatExistsAndSavesAtExit) {
   EXPECT_EQ(XmlReadInteger(doc.Root().FirstChild("VFW3"), "ExStart", 0), 77);
   EXPECT_EQ(XmlReadFloat(doc.Root().FirstChild("IFF1"), "Gain", 0), 100.0);
   EXPECT_EQ(XmlReadInteger(doc.Root().FirstChild("DSI1"), "PixelsX", 0), 32);
-  SetDsiLibrary(nullptr);
+  SetDsiLibraryForTest(nullptr);
   VideoDriverScan = VideoDriverDescription;
 }

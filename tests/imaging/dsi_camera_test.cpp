@@ -37,7 +37,7 @@ struct Fixture {
   }
   ~Fixture() {
     ImagingSettingsDoc().Doc.Clear();
-    ResetCameraClocks();
+    ResetCameraClocksForTest();
   }
 };
 
@@ -249,7 +249,7 @@ TEST(DsiCameraCooler, HooksReachTheMakersWheelOnTheGuiThreadOnly) {
     ~Restore() {
       InstallDsiCooler(false);
       SetFilterWheelControl(nullptr);
-      platform::UnregisterDriver("Test.Tar_vel.HookWheel");
+      platform::UnregisterDriverForTest("Test.Tar_vel.HookWheel");
     }
   } restore;
   SetFilterWheelControl(nullptr);

@@ -111,7 +111,7 @@ TEST(FileCamera, ExposesPicturesAndRefusesUnreadableOnes) {
   for (int i = 0; i < 3; ++i) cam.Poll();
   ASSERT_TRUE(cam.GetImageReady());
   EXPECT_EQ(cam.GetImage().Header.Mosaic, "");
-  ResetCameraClocks();
+  ResetCameraClocksForTest();
 
   // Damaged FITS files and unreadable pictures load nothing.
   for (const char* name : {"bad.fts", "bad.bmp"}) {

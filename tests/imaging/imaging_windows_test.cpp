@@ -350,3 +350,38 @@ TEST(ImagingWindows, AutoguiderGuideBoxAndScrollingClick) {
   tele.Disconnect();
   SetTeleControl(nullptr);
 }
+
+// The console's direction buttons and Sync move the mount by guide pulses:
+// they are offered only while a mount that can pulse-guide is connected.
+TEST(ImagingWindows, DirectionButtonsNeedAMountThatPulseGuides) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString() + "/";
+  ImagingSettingsDoc().Doc.Clear();
+  CreateCameras(folder + "ImagingSettings.xml");
+  CreateImagingWindows(nullptr, folder);
+  ChartCentre = [](double& ra, double& dec) { return ra = dec = 0, true; };
+  TIcForm1* ic = IcForm1();
+  for (bool pulses : {false, true}) {
+    SCOPED_TRACE(pulses);
+    platform::TSimTelescopeConfig config;
+    config.canPulseGuide = pulses;
+    platform::RegisterDriver({"Test.Pulse.Telescope", "Telescope", "test mount",
+                              [config] { return std::make_shared<platform::TSimTelescope>(config); }});
+    TTeleControl tele;
+    SetTeleControl(&tele);
+    ic->SequenceTimer1Timer();
+    EXPECT_FALSE(ic->NorthButton->isEnabled());  // no mount
+    tele.name = "Test.Pulse.Telescope";
+    tele.ConnectClick();
+    ASSERT_TRUE(tele.Connected());
+    ic->SequenceTimer1Timer();
+    for (QPushButton* b : {ic->NorthButton, ic->SouthButton, ic->EastButton, ic->WestButton, ic->SyncButton})
+      EXPECT_EQ(b->isEnabled(), pulses) << b->text().toStdString();
+    tele.Disconnect();
+    SetTeleControl(nullptr);
+  }
+  platform::UnregisterDriverForTest("Test.Pulse.Telescope");
+  ChartCentre = nullptr;
+  FreeImagingWindows();
+  FreeCameras();
+}

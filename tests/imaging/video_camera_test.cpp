@@ -66,8 +66,8 @@ struct Fixture {
   }
   ~Fixture() {
     VideoDeviceFactory = MakeV4l2Device;
-    PortDeviceOverride = nullptr;
-    ResetCameraClocks();
+    PortDeviceOverrideForTest = nullptr;
+    ResetCameraClocksForTest();
     ImagingSettingsDoc().Doc.Clear();
   }
 };
@@ -168,7 +168,9 @@ TEST(VideoCamera, LongExposureLineOnASerialPortAndTheBrightestFrame) {
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   const std::string slave = ptsname(master);
-  PortDeviceOverride = [&](const PortEntry& e) { return e.address == 1016 ? slave : std::string("/nonexistent/tty"); };
+  PortDeviceOverrideForTest = [&](const PortEntry& e) {
+    return e.address == 1016 ? slave : std::string("/nonexistent/tty");
+  };
 
   TVFWCamera cam(1);
   cam.Settings.ModifiedCamera = true;
@@ -276,7 +278,7 @@ TEST(PortOutput, SerialLinesOverAPseudoTerminal) {
   grantpt(master);
   unlockpt(master);
   const std::string slave = ptsname(master);
-  PortDeviceOverride = [&](const PortEntry&) { return slave; };
+  PortDeviceOverrideForTest = [&](const PortEntry&) { return slave; };
   PortOutput port;
   int err = 0;
   ASSERT_TRUE(port.Open(744, err));  // COM4
@@ -296,7 +298,7 @@ TEST(PortOutput, SerialLinesOverAPseudoTerminal) {
   // A pseudo-terminal has no modem lines: the failure is reported.
   EXPECT_FALSE(port.SetLine(1, 1, true));
   EXPECT_FALSE(port.Open(1234, err));
-  PortDeviceOverride = nullptr;
+  PortDeviceOverrideForTest = nullptr;
   ::close(master);
 }
 

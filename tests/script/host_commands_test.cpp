@@ -349,7 +349,7 @@ TEST_F(HostCommands, ReadSettingsFileAppliesASavedFileAndRunsEveryReader) {
   EXPECT_EQ(RunScript("READ_SETTINGS_FILE \"" + dir.File("view.ssf") + "\""), 0) << host.Error();
   EXPECT_EQ(chart_->Zoom, 3.0);
   EXPECT_EQ(absentCalls, 1);
-  UnregisterAllSettingsSections();
+  UnregisterAllSettingsSectionsForTest();
 }
 
 TEST_F(HostCommands, WaitEndsAtItsTimeOrAtAStop) {

@@ -23,7 +23,7 @@ struct PoiOwner {
                                   return b != nullptr;
                                 }});
   }
-  ~PoiOwner() { UnregisterAllSettingsSections(); }
+  ~PoiOwner() { UnregisterAllSettingsSectionsForTest(); }
 };
 
 // A script editor double.

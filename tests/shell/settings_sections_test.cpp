@@ -47,7 +47,7 @@ struct FakeOwners {
       EXPECT_TRUE(RegisterSettingsSection(slot, owner));
     }
   }
-  ~FakeOwners() { UnregisterAllSettingsSections(); }
+  ~FakeOwners() { UnregisterAllSettingsSectionsForTest(); }
   void Set(uint8_t v) { value.fill(v); }
 };
 

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(config.Path()));
   QApplication app(argc, argv);
-  platform::InstallThrowingHalt();
+  platform::InstallThrowingHaltForTest();
   // Every test reads one fixed instant unless it sets its own.
   testing_support::PinSuiteClock();
   ::testing::InitGoogleTest(&argc, argv);

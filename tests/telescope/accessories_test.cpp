@@ -76,7 +76,7 @@ TEST(Focuser, DisconnectIsVerifiedAndFailuresAreNeutral) {
   LogLines().Clear();
   TFocuserControl f;
   auto dev = ConnectFocuser(f);
-  dev->FailMember("Position", 1);
+  dev->FailMemberForTest("Position", 1);
   EXPECT_EQ(f.GetPosition(), -999999);
   EXPECT_EQ(f.GetPosition(), 25000) << "works again";
   dev->SetRefuseDisconnect(true);
@@ -111,7 +111,7 @@ TEST(FilterWheel, NamesOffsetsAndPositionWhileTurning) {
   EXPECT_EQ(w.GetPosition(), -1);
   AdvanceClock(800);  // two slots at 400 ms
   EXPECT_EQ(w.GetPosition(), 2);
-  dev->FailMember("Names", 1);
+  dev->FailMemberForTest("Names", 1);
   EXPECT_TRUE(w.GetNames().empty());
   // An ordinary wheel has no temperature channel: nothing is sent.
   dev->ClearCalls();
@@ -185,7 +185,7 @@ TEST(Accessories, EachFailingCallIsNeutralOnce) {
                 {"Move", [&] { f.Move(26000); return !focuser->Moving(); }}};
   for (const auto& c : fcases) {
     LogLines().Clear();
-    focuser->FailMember(c.member, 1);
+    focuser->FailMemberForTest(c.member, 1);
     EXPECT_TRUE(c.neutral()) << c.member;
     EXPECT_EQ(LogLines().LastLine().rfind("[Ascom.Focuser] Warning, ", 0), 0u) << c.member;
   }
@@ -202,7 +202,7 @@ TEST(Accessories, EachFailingCallIsNeutralOnce) {
                 {"Position", [&] { w.SetPosition(3); return wheel->Slot() == 0; }}};
   for (const auto& c : wcases) {
     LogLines().Clear();
-    wheel->FailMember(c.member, 1);
+    wheel->FailMemberForTest(c.member, 1);
     EXPECT_TRUE(c.neutral()) << c.member;
     EXPECT_EQ(LogLines().LastLine().rfind("[Ascom.Filterwheel] Warning, ", 0), 0u) << c.member;
   }

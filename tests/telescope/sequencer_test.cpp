@@ -129,7 +129,7 @@ TEST_F(SequencerTest, FailuresEndTheSequenceWithAMessage) {
     std::function<void(SequencerTest&)> arrange;
     const char* line;
   } cases[] = {
-      {"goto", [](SequencerTest& t) { t.mount->FailMember("SlewToCoordinatesAsync", 1); },
+      {"goto", [](SequencerTest& t) { t.mount->FailMemberForTest("SlewToCoordinatesAsync", 1); },
        "[Sequencer] Error, telescope goto failed"},
       {"not connected", [](SequencerTest& t) { t.tele.Disconnect(); }, "[Sequencer] Error, telescope not connected"},
       {"no camera", [](SequencerTest& t) { t.imaging.cameraSelected = false; },

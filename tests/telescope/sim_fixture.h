@@ -26,7 +26,7 @@ constexpr double kArcsec = kRad / 3600.0;
 // The simulators' clock stands still between AdvanceClock calls, so a
 // test's expectations do not depend on how fast the machine runs it.
 inline uint32_t g_simNow = 1000000;
-inline const bool kSimClockInstalled = (platform::SetSimulatorClock([] { return g_simNow; }), true);
+inline const bool kSimClockInstalled = (platform::SetSimulatorClockForTest([] { return g_simNow; }), true);
 
 // Moves the program's millisecond clock and the simulators' on by `ms`.
 inline void AdvanceClock(uint32_t ms) {

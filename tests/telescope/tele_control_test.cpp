@@ -230,7 +230,7 @@ TEST_F(TeleTest, EveryFailingCallLogsAndGoesOn) {
     SCOPED_TRACE(c.member);
     Connect();
     LogLines().Clear();
-    mount->FailMember(c.member, 1);
+    mount->FailMemberForTest(c.member, 1);
     c.act(tele);
     EXPECT_TRUE(Logged(std::string("[Ascom.Telescope] ") + c.line));
     EXPECT_TRUE(tele.Connected());
@@ -249,7 +249,7 @@ TEST_F(TeleTest, EveryFailingCallLogsAndGoesOn) {
     SCOPED_TRACE(c.member);
     LogLines().Clear();
     mount = std::make_shared<TSimTelescope>();
-    mount->FailMember(c.member, 1);
+    mount->FailMemberForTest(c.member, 1);
     RegisterAs("Test.Telescope", "Telescope", mount);
     tele.setTime = true;
     tele.ConnectClick();
@@ -442,7 +442,7 @@ TEST_F(TeleTest, SelectUsesTheChooser) {
   EXPECT_EQ(tele.name, "Noctra.Simulator.Telescope");
   platform::SetChooserUi({});
   platform::ScopedScriptedDialogs dialogs;
-  platform::UnregisterDriver(platform::kChooserId);
+  platform::UnregisterDriverForTest(platform::kChooserId);
   tele.SelectClick();
   EXPECT_EQ(dialogs.Last().text, "ASCOM drivers couldn't be found, visit https://ascom-standards.org");
   platform::RegisterSimulatorDrivers();

@@ -125,7 +125,7 @@ TEST_F(AtmosphericTest, ToolSlotsThroughASettingsFile) {
   EXPECT_EQ(ReadSettingsFile(dir.File("a.ssf")), TSettingsReadResult::Ok);
   EXPECT_EQ(ObserverTime.Temperature, 3.0);
   EXPECT_EQ(ObserverTime.Pressure, 900.0);
-  UnregisterAllSettingsSections();
+  UnregisterAllSettingsSectionsForTest();
   DoneGlobe();  // slot 9 turned the globe
 }
 

@@ -76,7 +76,7 @@ struct CatalogWindows : ::testing::Test {
     ObjectCatalog->SetFilter(ObjectFilter);
     for (const char* section : {"Stars", "Objects", "Solar System"})
       platform::TRegIniFile().EraseSection(section);
-    UnregisterAllSettingsSections();
+    UnregisterAllSettingsSectionsForTest();
   }
   void TearDown() override {
     WaitForStarLoad();
@@ -84,7 +84,7 @@ struct CatalogWindows : ::testing::Test {
     SetCatalogHooks({});
     ProgramFolder.clear();
     MainPlotter = nullptr;
-    UnregisterAllSettingsSections();
+    UnregisterAllSettingsSectionsForTest();
   }
 };
 

@@ -38,7 +38,7 @@ struct MainPlotterFixture : ::testing::Test {
   void TearDown() override {
     MainPlotter = nullptr;
     SetCentreOnHorizonMenuCheck = nullptr;
-    UnregisterAllSettingsSections();
+    UnregisterAllSettingsSectionsForTest();
   }
 };
 
@@ -164,7 +164,7 @@ TEST_F(MainPlotterFixture, ConstellationRegistryValues) {
   }
 }
 
-TEST_F(MainPlotterFixture, BlocksFourAndFiveRoundTripAndDamagedBlocksAreRefused) {
+TEST_F(MainPlotterFixture, BlocksFourAndFiveRoundTripAndDamagedBlocksGiveTheDefaults) {
   platform::ScopedScriptedDialogs dialogs;
   testing_support::TempDir dir;
   RegisterChartSettingsOwners();
@@ -183,7 +183,8 @@ TEST_F(MainPlotterFixture, BlocksFourAndFiveRoundTripAndDamagedBlocksAreRefused)
   EXPECT_EQ(plotter->GridSpacingLevel, 2);
 
   // A resolution of 3 in the grid block and a mode of 3 in the
-  // constellation block: each block is refused whole.
+  // constellation block: each block is refused whole and gives the
+  // defaults, whatever the chart showed before.
   std::vector<uint8_t> bytes = testing_support::ReadFile(dir.File("a.ssf"));
   auto offsetOf = [&](int slot) {
     const uint8_t* e = &bytes[std::size_t(6 * slot + 1)];
@@ -192,12 +193,20 @@ TEST_F(MainPlotterFixture, BlocksFourAndFiveRoundTripAndDamagedBlocksAreRefused)
   bytes[offsetOf(5) + 6] = 3;
   bytes[offsetOf(4) + 0] = 3;
   testing_support::WriteFile(dir.File("b.ssf"), bytes);
-  SetGridBlock(*plotter, TGridBlock{});
-  ResetConstellationDefaults();
+  SetGridBlock(*plotter, {0, 0, 1, 1, 0, 0, 2});
+  plotter->LineSelection[5] = 0;
+  plotter->NameSelection[7] = 0;
+  plotter->ConstellationNames = 2;
+  DeriveConstellationModes(*plotter);
   plotter->Replot = 0;
+  menu.clear();
   EXPECT_EQ(ReadSettingsFile(dir.File("b.ssf")), TSettingsReadResult::Refused);
   EXPECT_EQ(GridBlockOf(*plotter), TGridBlock{});
+  EXPECT_EQ(menu, std::vector<bool>{true});  // the menu's check mark follows the default
   EXPECT_EQ(plotter->LineSelection[5], 1);
+  EXPECT_EQ(plotter->NameSelection[7], 1);
+  EXPECT_EQ(plotter->ConstellationLines, 2);
+  EXPECT_EQ(plotter->ConstellationBoundaries, 2);
   EXPECT_EQ(plotter->ConstellationNames, 0);
   EXPECT_EQ(plotter->Replot, 1);
 }
