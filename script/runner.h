@@ -70,6 +70,11 @@ bool ScrStopThen(std::function<void()> action);
 // Executes one statement line (upper-cased outside quotes, trimmed).
 void ScrExecuteLine(const std::string& text);
 
+// The user closed one of the run's message boxes without its button: the
+// run stops as by the Script menu's stop command, and the log tells where.
+// Nothing without a run.
+void ScrStopOnClosedBox();
+
 // --- Evaluation ---------------------------------------------------------------
 
 enum : uint8_t { kResultNone = 0, kResultString = 2, kResultNumber = 3 };
