@@ -253,7 +253,7 @@ void TSolSysForm1::LoadElementFiles() {
     p.heldBack.clear();
     TElementLoadProblem problem = TElementLoadProblem::None;
     const bool loaded = !file.empty() && LoadInto(p, file, false, problem);
-    if (!file.empty() && TellLoadProblem(p, file, problem)) p.heldBack = file;
+    if (!file.empty() && TellLoadProblem(p, file, problem)) p.heldBack = file, p.heldBackWhy = problem;
     if (!file.empty() && !loaded) {
       p.templateUsed = false;
       file.clear();
@@ -401,8 +401,11 @@ void TSolSysForm1::DownloadClick(int k) {
 
 bool TSolSysForm1::MayReplaceDefault(const TElementPage& p, const std::string& what) {
   if (p.heldBack.empty() || !SameFile(p.heldBack, DefaultFile(p))) return true;
+  const std::string why = p.heldBackWhy == TElementLoadProblem::TooMany
+                              ? std::string("it holds more than 1,000 ") + (Asteroid(p) ? "asteroids" : "comets")
+                              : "it could not be read";
   const std::string question = std::string(Asteroid(p) ? "The asteroid list \"" : "The comet list \"") + DefaultFile(p) +
-                               "\" was not loaded whole (the log tells why).\r\nReplace it with " + what + "?";
+                               "\" was not loaded whole: " + why + ".\r\nReplace it with " + what + "?";
   return platform::ShowMessageBox(question, kCaption, platform::MsgButtons::YesNo, platform::MsgIcon::Question) ==
          platform::IDYES;
 }

@@ -51,9 +51,10 @@ class TSolSysForm1 : public QDialog {
     bool changed = false;      // edited since the last save
     bool fileChanged = false;  // saved under another name since shown
     bool templateUsed = false;
-    // The element file that was not read whole (too many bodies, or
-    // unreadable); it is replaced only when the user agrees. "" for none.
+    // The element file that was not read whole, and why; it is replaced
+    // only when the user agrees. "" for none.
     std::string heldBack = {};
+    TElementLoadProblem heldBackWhy = TElementLoadProblem::None;
   };
   TElementPage Pages[2];
   QTabWidget* PageControl1;

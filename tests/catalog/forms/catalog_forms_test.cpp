@@ -463,8 +463,8 @@ TEST_F(SolarSystemWindow, ListsOverTheLimitAreToldAndNeverReplacedUnasked) {
   for (int i = 0; i < 2; ++i) dialogs.QueueAnswer(platform::IDNO);
   QTest::mouseClick(form.SaveDefaultButton, Qt::LeftButton);
   ASSERT_EQ(dialogs.Count(), 2u);
-  EXPECT_EQ(dialogs.Records()[0].text, "The asteroid list \"default.ast\" was not loaded whole (the log tells "
-                                       "why).\r\nReplace it with the 0 asteroids of this table?");
+  EXPECT_EQ(dialogs.Records()[0].text, "The asteroid list \"default.ast\" was not loaded whole: it holds more "
+                                       "than 1,000 asteroids.\r\nReplace it with the 0 asteroids of this table?");
   EXPECT_EQ(dialogs.Records()[1].buttons, platform::MsgButtons::YesNo);
   EXPECT_TRUE(unchanged());
   form.Pages[0].view->item(0, 1)->setText("4 Vesta");
