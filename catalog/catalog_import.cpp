@@ -59,17 +59,40 @@ class LineReader {
   bool Ok() const { return bool(in_) || in_.eof(); }
   bool Next(std::string& line) {
     if (!std::getline(in_, line)) return false;
+    ++number_;
     read_ += int64_t(line.size()) + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
   }
   int Percent() const { return size_ > 0 ? int(std::min<int64_t>(100, read_ * 100 / size_)) : 100; }
+  // The number of the line read last, counted from the file's first line.
+  int Number() const { return number_; }
 
  private:
   std::ifstream in_;
   int64_t size_ = 0;
   int64_t read_ = 0;
+  int number_ = 0;
 };
+
+// Most characters of a refused field that its message quotes: a message
+// box stays readable (and quick to lay out) whatever the file holds.
+constexpr std::size_t kQuotedFieldChars = 60;
+
+// The message of a field that does not convert: the field in brackets, cut
+// to kQuotedFieldChars characters with "…" after a cut, then where it
+// stands (line of the file, column of the preview).
+std::string FieldError(const char* what, const std::string& field, int line, int column) {
+  std::size_t end = 0, chars = 0;
+  while (end < field.size() && chars < kQuotedFieldChars) {
+    ++chars;
+    ++end;
+    while (end < field.size() && (uint8_t(field[end]) & 0xC0) == 0x80) ++end;  // a character's further bytes
+  }
+  const std::string quoted = end < field.size() ? field.substr(0, end) + "\xE2\x80\xA6" : field;  // "…"
+  return std::string(what) + " (" + quoted + ")\r\nLine " + std::to_string(line) + ", column #" +
+         std::to_string(column) + ".";
+}
 
 }  // namespace
 
@@ -391,10 +414,11 @@ std::string ConvertCatalogImport(const TImportJob& job, TImportTable& out,
       }
       double v = 0;
       bool negative = false;
+      auto refused = [&](const char* what) { return FieldError(what, text, in.Number(), s.field + 1); };
       if (!ParseSigned(text, v, negative)) {
-        if (s.kind == Kind::Double) return "Error converting value to a double precision number (" + text + ")";
-        if (s.kind == Kind::Int) return "Error converting value to an integer (" + text + ")";
-        return "Error converting value to an single precision number (" + text + ")";
+        if (s.kind == Kind::Double) return refused("Error converting value to a double precision number");
+        if (s.kind == Kind::Int) return refused("Error converting value to an integer");
+        return refused("Error converting value to an single precision number");
       }
       const bool empty = std::isnan(v);
       const std::string& c = s.code;
@@ -426,11 +450,11 @@ std::string ConvertCatalogImport(const TImportJob& job, TImportTable& out,
         values[s.column] = (empty || !(std::fabs(x) <= 32767)) ? TSQLiteBinding() : TSQLiteBinding(int64_t(x));
       } else if (s.kind == Kind::Int) {
         if (!empty && (v != std::trunc(v) || !(std::fabs(v) <= kMaxImportInt)))
-          return "Error converting value to an integer (" + text + ")";
+          return refused("Error converting value to an integer");
         values[s.column] = empty ? TSQLiteBinding() : TSQLiteBinding(int64_t(v));
       } else if (s.kind == Kind::Single && !empty && std::isfinite(v) &&
                  !(std::fabs(v) <= std::numeric_limits<float>::max())) {
-        return "Error converting value to an single precision number (" + text + ")";
+        return refused("Error converting value to an single precision number");
       } else if (s.code == "Mv") {
         // No magnitude is stored as 23, the value the filter lets through.
         values[s.column] = empty ? 23.0 : double(float(v));

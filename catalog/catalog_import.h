@@ -104,8 +104,9 @@ struct TImportTable {
   int OffSky = 0;      // lines refused: declination beyond ±90°, right ascension beyond ±360° or not finite
 };
 // Answers "" with `out` filled, or the error text of the first column
-// assignment or field the import refuses, or of a file none of whose lines
-// holds a position on the sky.
+// assignment or field the import refuses (a field quoted to at most 60
+// characters, followed by its line and preview column), or of a file none
+// of whose lines holds a position on the sky.
 std::string ConvertCatalogImport(const TImportJob& job, TImportTable& out,
                                  const std::function<void(int)>& progress = {});
 

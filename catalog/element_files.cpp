@@ -3,6 +3,7 @@
 #include "astro/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
@@ -471,9 +472,13 @@ void ApplyCometGrid(TElementGrid& grid) { ApplyGrid(TElementKind::Comet, grid, C
 namespace {
 
 bool LoadElements(TElementKind kind, TElementGrid& grid, const std::string& fileName,
-                  bool mergeMode, bool& templateUsed) {
+                  bool mergeMode, bool& templateUsed, TElementLoadProblem& problem) {
+  problem = TElementLoadProblem::None;
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(fileName.c_str(), "rb"));
-  if (!f) return false;
+  if (!f) {
+    problem = errno == ENOENT ? TElementLoadProblem::Missing : TElementLoadProblem::Unreadable;
+    return false;
+  }
 
   // The bodies already in the grid, typed rows included, count in merge
   // mode; replace mode starts from an empty grid.
@@ -512,6 +517,7 @@ bool LoadElements(TElementKind kind, TElementGrid& grid, const std::string& file
         if (SameNameNoCase(grid.Cell(1, r), name)) row = r;
     if (row == 0) {
       if (count >= kMaxElementBodies) {
+        problem = TElementLoadProblem::TooMany;
         if (asteroid) return false;  // the list does not fit the table
         break;
       }
@@ -547,6 +553,7 @@ bool LoadElements(TElementKind kind, TElementGrid& grid, const std::string& file
       grid.SetCell(3 + int(i), row, platform::Cp1252ToUtf8(ElementFieldText(line, layout.numeric[i])));
   }
   // A read error ends an asteroid load as a failure; comets keep what was read.
+  if (readError) problem = TElementLoadProblem::Unreadable;
   if (readError && asteroid) return false;
   f.reset();
   grid.SetRowCount(count + 2);
@@ -560,11 +567,33 @@ bool LoadElements(TElementKind kind, TElementGrid& grid, const std::string& file
 }  // namespace
 
 bool LoadAsteroidElements(TElementGrid& grid, const std::string& fileName, bool mergeMode,
-                          bool& templateUsed) {
-  return LoadElements(TElementKind::Asteroid, grid, fileName, mergeMode, templateUsed);
+                          bool& templateUsed, TElementLoadProblem* problem) {
+  TElementLoadProblem p;
+  const bool ok = LoadElements(TElementKind::Asteroid, grid, fileName, mergeMode, templateUsed, p);
+  if (problem) *problem = p;
+  return ok;
 }
 
 bool LoadCometElements(TElementGrid& grid, const std::string& fileName, bool mergeMode,
-                       bool& templateUsed) {
-  return LoadElements(TElementKind::Comet, grid, fileName, mergeMode, templateUsed);
+                       bool& templateUsed, TElementLoadProblem* problem) {
+  TElementLoadProblem p;
+  const bool ok = LoadElements(TElementKind::Comet, grid, fileName, mergeMode, templateUsed, p);
+  if (problem) *problem = p;
+  return ok;
+}
+
+std::string ElementLoadProblemText(TElementKind kind, const std::string& fileName, TElementLoadProblem problem) {
+  const bool asteroid = kind == TElementKind::Asteroid;
+  const std::string bodies = asteroid ? "asteroids" : "comets";
+  const std::string list = (asteroid ? "The asteroid list \"" : "The comet list \"") + fileName + "\"";
+  const std::string kept = " The file stays as it is.";
+  static_assert(kMaxElementBodies == 1000, "the texts name the limit");
+  if (problem == TElementLoadProblem::TooMany)
+    return list + " holds more than 1,000 " + bodies + ", the most the table takes: " +
+           (asteroid ? "it was not loaded." : "only the first 1,000 were loaded.") + kept + " Keep at most 1,000 " +
+           bodies + " in it to load it whole.";
+  if (problem == TElementLoadProblem::Unreadable)
+    return list + " could not be read" + (asteroid ? ": it was not loaded." : " whole: only what was read was loaded.") +
+           kept;
+  return std::string();
 }

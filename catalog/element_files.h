@@ -131,6 +131,15 @@ std::string PackedEpochText(const std::string& packed);
 std::string DateEpochText(const std::string& day, const std::string& month,
                           const std::string& year);
 
+// How a list was read: whole (or there is no file of that name), or not
+// whole because the file cannot be opened or read to its end, or because it
+// holds more bodies than a table takes.
+enum class TElementLoadProblem { None, Missing, Unreadable, TooMany };
+
+// What the user is told of a list not read whole: its name, why, what was
+// loaded, and that the file stays as it is; "" for None and Missing.
+std::string ElementLoadProblemText(TElementKind kind, const std::string& fileName, TElementLoadProblem problem);
+
 // Reads a list into the grid, through the column template named after it
 // when one exists, in the Minor Planet Center's layout when the list is
 // named like a downloaded one ("*.mpc.ast", "*.mpc.cmt") and has no template
@@ -139,8 +148,9 @@ std::string DateEpochText(const std::string& day, const std::string& month,
 // (ignoring case) and appends the others after the grid's bodies. At most
 // 1,000 bodies: asteroid lists with more fail, comet lists keep the first
 // 1,000. On success the grid is applied to the table. False, and the table
-// untouched, when the file cannot be opened or read.
+// untouched, when the file cannot be opened or read. `problem` (may be
+// null) tells whether the list was read whole.
 bool LoadAsteroidElements(TElementGrid& grid, const std::string& fileName, bool mergeMode,
-                          bool& templateUsed);
+                          bool& templateUsed, TElementLoadProblem* problem = nullptr);
 bool LoadCometElements(TElementGrid& grid, const std::string& fileName, bool mergeMode,
-                       bool& templateUsed);
+                       bool& templateUsed, TElementLoadProblem* problem = nullptr);

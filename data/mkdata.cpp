@@ -255,52 +255,23 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
   std::vector<Target> targets;
 
   // Star catalogue and notes.
-  targets.push_back({"SAO_YALE.DAT", {"SAO_YALE.DAT", "yale_notes.dat"}, stars.Files(), 3, false, [&] {
-                       const StarTable& t = stars.Table();
-                       const StarSources& s = stars.Inputs();
-                       std::map<int, SaoRecord> records;
-                       NotesText notes;
-                       std::map<int, uint32_t> noteOfHip;
-                       std::set<int> corrected;
-                       int noPosition = 0, clamped = 0;
-                       const std::vector<const CrossEntry*> owners = SaoOwners(s.cross);
-                       int components = 0;
-                       for (const CrossEntry& e : s.cross) components += e.sao > 0;
-                       components -= int(owners.size());
-                       for (const CrossEntry* owner : owners) {
-                         const CrossEntry& e = *owner;
-                         if (e.sao > kSaoRecordCount) continue;
-                         auto it = t.byHip.find(e.hip);
-                         if (it == t.byHip.end()) {
-                           ++noPosition;
-                           continue;
-                         }
-                         SaoRecord r = MakeSaoRecord(it->second, e, &clamped);
-                         auto n = noteOfHip.find(e.hip);
-                         if (n == noteOfHip.end()) n = noteOfHip.emplace(e.hip, notes.Add(StarNoteLines(it->second))).first;
-                         r.noteOffset = n->second;
-                         records[e.sao] = r;
-                         if (t.zoneCorrected.count(e.hip)) corrected.insert(e.hip);
-                       }
-                       WriteOutput(dir, "yale_notes.dat", notes.Text());
-                       WriteOutput(dir, "SAO_YALE.DAT", EncodeSaoFile(records));
-                       int withNote = 0;
-                       for (const auto& [sao, r] : records) withNote += r.noteOffset != 0;
-                       std::size_t noteCount = 0;
-                       for (const auto& [hip, offset] : noteOfHip) noteCount += offset != 0;
-                       line("SAO_YALE.DAT", std::to_string(records.size()) + " stars written in " +
+  targets.push_back({"SAO_YALE.DAT", {"SAO_YALE.DAT", "yale_notes.dat"}, stars.Files(), 4, false, [&] {
+                       const SaoFileContent f = BuildSaoFile(stars.Table(), stars.Inputs().cross);
+                       WriteOutput(dir, "yale_notes.dat", f.notes.Text());
+                       WriteOutput(dir, "SAO_YALE.DAT", EncodeSaoFile(f.records));
+                       line("SAO_YALE.DAT", std::to_string(f.records.size()) + " stars written in " +
                                                 std::to_string(kSaoRecordCount) + " records; " +
-                                                std::to_string(kSaoRecordCount - int(records.size())) +
+                                                std::to_string(kSaoRecordCount - int(f.records.size())) +
                                                 " SAO numbers without a star in the Hipparcos cross index left empty; " +
-                                                CorrectedText(int(corrected.size())) +
-                                                (noPosition ? "; " + std::to_string(noPosition) + " without a position skipped" : "") +
-                                                (components ? "; " + std::to_string(components) +
-                                                                  " further components of a double sharing its Hipparcos entry left empty"
-                                                            : "") +
+                                                CorrectedText(f.corrected) +
+                                                (f.noPosition ? "; " + std::to_string(f.noPosition) + " without a position skipped" : "") +
+                                                (f.components ? "; " + std::to_string(f.components) +
+                                                                    " further components of a double sharing its Hipparcos entry left empty"
+                                                              : "") +
                                                 (stars.OffSky() ? "; " + std::to_string(stars.OffSky()) + " GeoJSON entries with a position off the sky skipped" : "") +
-                                                (clamped ? "; " + std::to_string(clamped) + " proper motions cut to the 16-bit field" : ""));
-                       line("yale_notes.dat", std::to_string(noteCount) + " notes written for " + std::to_string(withNote) +
-                                                  " stars; stars without a name, designation, variability or duplicity have none");
+                                                (f.clamped ? "; " + std::to_string(f.clamped) + " proper motions cut to the 16-bit field" : ""));
+                       line("yale_notes.dat", std::to_string(f.records.size()) + " notes written, one for each star (its SAO "
+                                                  "number, and its name, designation, variability and duplicity where known)");
                      }});
 
   // The stars without an SAO number.

@@ -635,7 +635,7 @@ SaoRecord MakeSaoRecord(const CatalogueStar& star, const CrossEntry& ids, int* c
   return r;
 }
 
-std::vector<std::string> StarNoteLines(const CatalogueStar& star) {
+std::vector<std::string> StarNoteLines(const CatalogueStar& star, int sao) {
   std::vector<std::string> lines;
   if (!star.name.empty()) lines.push_back("N:   " + NoteSafe(star.name));
   const Designation& d = star.designation;
@@ -650,6 +650,9 @@ std::vector<std::string> StarNoteLines(const CatalogueStar& star) {
     }
     if (!id.empty()) lines.push_back("ID:  " + id);
   }
+  // The number without a blank: the object search takes the blank out of
+  // a query "SAO 49941" and looks for the rest in the notes.
+  if (sao > 0) lines.push_back("C:   SAO" + std::to_string(sao));
   if (const VariableInfo* v = star.variable) {
     std::string t = "V:   " + LatinGreek(v->name);
     if (!v->type.empty()) t += ", type " + v->type;
@@ -677,6 +680,28 @@ uint32_t NotesText::Add(const std::vector<std::string>& lines) {
   }
   text_ += '|';
   return offset;
+}
+
+SaoFileContent BuildSaoFile(const StarTable& table, const std::vector<CrossEntry>& cross) {
+  SaoFileContent out;
+  const std::vector<const CrossEntry*> owners = SaoOwners(cross);
+  for (const CrossEntry& e : cross) out.components += e.sao > 0;
+  out.components -= int(owners.size());
+  std::set<int> corrected;
+  for (const CrossEntry* e : owners) {
+    if (e->sao > kSaoRecordCount) continue;
+    const auto it = table.byHip.find(e->hip);
+    if (it == table.byHip.end()) {
+      ++out.noPosition;
+      continue;
+    }
+    SaoRecord r = MakeSaoRecord(it->second, *e, &out.clamped);
+    r.noteOffset = out.notes.Add(StarNoteLines(it->second, e->sao));
+    out.records[e->sao] = r;
+    if (table.zoneCorrected.count(e->hip)) corrected.insert(e->hip);
+  }
+  out.corrected = int(corrected.size());
+  return out;
 }
 
 std::vector<uint8_t> EncodeSaoFile(const std::map<int, SaoRecord>& records) {

@@ -222,10 +222,11 @@ void EncodeSaoRecord(const SaoRecord& r, uint8_t* out);
 // not fit the 16-bit field in *clamped.
 SaoRecord MakeSaoRecord(const CatalogueStar& star, const CrossEntry& ids, int* clamped = nullptr);
 
-// The note lines of a star ("N:   Sirius", ...), empty when the sources say
-// nothing beyond the record. Lines start with their category; the text
-// begins at the sixth character.
-std::vector<std::string> StarNoteLines(const CatalogueStar& star);
+// The note lines of a star ("N:   Sirius", ...): name, designation, its
+// SAO number when `sao` is above 0 ("C:   SAO49941"), variability and
+// duplicity; empty when there is nothing to say. Lines start with their
+// category; the text begins at the sixth character.
+std::vector<std::string> StarNoteLines(const CatalogueStar& star, int sao = 0);
 
 // Collects notes into one Windows-1252 text: each note is its lines joined
 // by "~" and ended by "|". Add returns the note's 1-based byte offset.
@@ -237,6 +238,19 @@ class NotesText {
  private:
   std::string text_;
 };
+
+// The SAO file's records and their notes: one star for each entry of the
+// cross index that owns its Hipparcos star (SaoOwners) and whose star the
+// table holds, each with a note of its own that carries its SAO number.
+struct SaoFileContent {
+  std::map<int, SaoRecord> records;  // by SAO number
+  NotesText notes;                   // "yale_notes.dat"
+  int noPosition = 0;   // owners whose star the table lacks
+  int components = 0;   // further components of a double, left out
+  int corrected = 0;    // stars whose position the zoned catalogues gave
+  int clamped = 0;      // proper motions cut to the 16-bit field
+};
+SaoFileContent BuildSaoFile(const StarTable& table, const std::vector<CrossEntry>& cross);
 
 // The whole "SAO_YALE.DAT": 258,997 records, all-zero where `records` has no
 // entry. Entries outside 1..258,997 are ignored.

@@ -21,6 +21,15 @@ int DefaultResult(MsgButtons buttons) {
   return IDOK;
 }
 
+int ClosedResult(MsgButtons buttons) {
+  switch (buttons) {
+    case MsgButtons::Ok: return IDOK;
+    case MsgButtons::YesNo: return IDNO;
+    case MsgButtons::AbortRetryIgnore: return IDABORT;
+    default: return IDCANCEL;
+  }
+}
+
 namespace {
 
 // Used when no implementation is installed (command-line tools): message
@@ -53,6 +62,11 @@ void SetDialogs(IDialogs* dialogs) { g_dialogs.store(dialogs); }
 int ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                    MsgIcon icon) {
   return Dialogs().MessageBox(text, caption, buttons, icon);
+}
+
+int ShowMessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
+                                 MsgIcon icon) {
+  return Dialogs().MessageBoxReportingClose(text, caption, buttons, icon);
 }
 
 void ScriptedDialogs::QueueAnswer(int result) {
@@ -100,6 +114,16 @@ void ScriptedDialogs::Clear() {
 
 int ScriptedDialogs::MessageBox(const std::string& text, const std::string& caption,
                                 MsgButtons buttons, MsgIcon icon) {
+  return Answer(text, caption, buttons, icon, false);
+}
+
+int ScriptedDialogs::MessageBoxReportingClose(const std::string& text, const std::string& caption,
+                                              MsgButtons buttons, MsgIcon icon) {
+  return Answer(text, caption, buttons, icon, true);
+}
+
+int ScriptedDialogs::Answer(const std::string& text, const std::string& caption, MsgButtons buttons,
+                            MsgIcon icon, bool reportClose) {
   std::lock_guard lock(mutex_);
   DialogRecord r;
   r.kind = DialogRecord::Message;
@@ -111,7 +135,7 @@ int ScriptedDialogs::MessageBox(const std::string& text, const std::string& capt
   if (answers_.empty()) return DefaultResult(buttons);
   const int a = answers_.front();
   answers_.pop_front();
-  return a;
+  return a == IDCLOSE && !reportClose ? ClosedResult(buttons) : a;
 }
 
 FileDialogResult ScriptedDialogs::FileDialog(const FileDialogOptions& options) {

@@ -26,10 +26,18 @@ enum class MsgIcon { None, Stop, Exclamation, Question, Information };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
 
 // Message box results, numbered as the program's callers compare them.
-enum MsgResult : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+// IDCLOSE: the box was closed without one of its buttons (the window's
+// close button, or Escape); only MessageBoxReportingClose answers it.
+enum MsgResult : int {
+  IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7, IDCLOSE = 8
+};
 
 // The result of the first button of a button set (what Enter gives).
 int DefaultResult(MsgButtons buttons);
+// What MessageBox answers for a box closed with the window's close button
+// (the box's escape button): OK for OK alone, No for Yes and No, else
+// Cancel; a box of Abort, Retry and Ignore cannot be closed so (its default).
+int ClosedResult(MsgButtons buttons);
 
 struct FileDialogOptions {
   bool save = false;
@@ -61,6 +69,12 @@ class IDialogs {
   // Shows a modal message box; returns one of MsgResult.
   virtual int MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                          MsgIcon icon) = 0;
+  // As MessageBox, but a box closed without one of its buttons answers
+  // IDCLOSE. Implementations that cannot tell answer as MessageBox does.
+  virtual int MessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
+                                       MsgIcon icon) {
+    return MessageBox(text, caption, buttons, icon);
+  }
   virtual FileDialogResult FileDialog(const FileDialogOptions& options) = 0;
   // Lets the user pick a folder starting at `folder`; true and `folder`
   // replaced when one was chosen.
@@ -79,6 +93,9 @@ void SetDialogs(IDialogs* dialogs);
 // Shorthand for Dialogs().MessageBox.
 int ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                    MsgIcon icon);
+// Shorthand for Dialogs().MessageBoxReportingClose.
+int ShowMessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
+                                 MsgIcon icon);
 
 // One call recorded by ScriptedDialogs.
 struct DialogRecord {
@@ -91,8 +108,10 @@ struct DialogRecord {
 };
 
 // Test double: answers from queues, records every call. Message boxes with an
-// empty queue answer with the default button; file, folder, colour and font
-// dialogs with an empty queue are cancelled. Thread-safe.
+// empty queue answer with the default button; a queued IDCLOSE is the box
+// closed without a button (MessageBox answers ClosedResult for it); file,
+// folder, colour and font dialogs with an empty queue are cancelled.
+// Thread-safe.
 class ScriptedDialogs : public IDialogs {
  public:
   void QueueAnswer(int result);
@@ -108,12 +127,17 @@ class ScriptedDialogs : public IDialogs {
 
   int MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                  MsgIcon icon) override;
+  int MessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
+                               MsgIcon icon) override;
   FileDialogResult FileDialog(const FileDialogOptions& options) override;
   bool BrowseForFolder(const std::string& title, std::string& folder) override;
   bool ChooseColor(uint32_t& color) override;
   bool ChooseFont(FontChoice& font) override;
 
  private:
+  int Answer(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon,
+             bool reportClose);
+
   mutable std::mutex mutex_;
   std::vector<DialogRecord> records_;
   std::deque<int> answers_;

@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 #include "platform/gui_thread.h"
@@ -13,6 +14,24 @@ namespace platform {
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A message box that notes when it was closed without one of its buttons:
+// by the window's close button, or by Escape (which a box with only OK
+// otherwise takes for OK).
+class TClosingBox : public QMessageBox {
+ public:
+  bool closedWithoutButton = false;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    closedWithoutButton = true;
+    QMessageBox::closeEvent(event);
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->matches(QKeySequence::Cancel)) closedWithoutButton = true;
+    QMessageBox::keyPressEvent(event);
+  }
+};
 
 }  // namespace
 
@@ -29,9 +48,19 @@ QStringList QtFilterList(const std::string& filter) {
 
 int QtDialogs::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                           MsgIcon icon) {
+  return Show(text, caption, buttons, icon, false);
+}
+
+int QtDialogs::MessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
+                                        MsgIcon icon) {
+  return Show(text, caption, buttons, icon, true);
+}
+
+int QtDialogs::Show(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon,
+                    bool reportClose) {
   int result = DefaultResult(buttons);
   RunOnGuiThread([&] {
-    QMessageBox box;
+    TClosingBox box;
     box.setWindowTitle(Q(caption));
     box.setText(Q(text));
     switch (icon) {
@@ -60,6 +89,10 @@ int QtDialogs::MessageBox(const std::string& text, const std::string& caption, M
     box.setStandardButtons(mask);
     box.setDefaultButton(set.front().qt);
     const int clicked = box.exec();
+    if (reportClose && box.closedWithoutButton) {
+      result = IDCLOSE;
+      return;
+    }
     // Closing the box with its frame counts as Cancel where there is one.
     result = buttons == MsgButtons::Ok ? IDOK : IDCANCEL;
     for (const B& b : set)

@@ -13,10 +13,16 @@ class QtDialogs : public IDialogs {
  public:
   int MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                  MsgIcon icon) override;
+  int MessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
+                               MsgIcon icon) override;
   FileDialogResult FileDialog(const FileDialogOptions& options) override;
   bool BrowseForFolder(const std::string& title, std::string& folder) override;
   bool ChooseColor(uint32_t& color) override;
   bool ChooseFont(FontChoice& font) override;
+
+ private:
+  int Show(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon,
+           bool reportClose);
 };
 
 // Installs one QtDialogs instance as the program's dialogs.

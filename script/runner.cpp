@@ -11,6 +11,7 @@
 
 #include "script/expr_internal.h"
 #include "script/script_host.h"
+#include "shell/log_lines.h"
 
 std::atomic<uint8_t> ScriptStopFlag{0};
 std::atomic<uint8_t> ScriptErrorFlag{0};
@@ -656,6 +657,13 @@ bool ScrRunScript(const std::vector<std::string>& lines, int& stopLine) {
   pending.swap(AfterRun);
   for (auto& action : pending) action();
   return true;
+}
+
+void ScrStopOnClosedBox() {
+  if (!RunActive) return;
+  ScriptStopFlag = 1;
+  LogLines().AddLine("[Script] The script was stopped in line " + std::to_string(EditorLineOf(ScriptLineNumber)) +
+                     ": its message box was closed.");
 }
 
 bool ScrStopThen(std::function<void()> action) {

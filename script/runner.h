@@ -67,6 +67,11 @@ bool ScrRunScript(const std::vector<std::string>& lines, int& stopLine);
 // true: the caller defers its close.
 bool ScrStopThen(std::function<void()> action);
 
+// The user closed one of the run's message boxes without its button: the
+// run stops as by the Script menu's stop command, and the log tells where.
+// Nothing without a run.
+void ScrStopOnClosedBox();
+
 // --- Evaluation ---------------------------------------------------------------
 
 enum : uint8_t { kResultNone = 0, kResultString = 2, kResultNumber = 3 };

@@ -11,7 +11,7 @@
 
 int TScriptHost::MessageBox(const std::string& text, const std::string& caption, platform::MsgButtons buttons,
                             platform::MsgIcon icon) {
-  return platform::ShowMessageBox(text, caption, buttons, icon);
+  return platform::ShowMessageBoxReportingClose(text, caption, buttons, icon);
 }
 
 bool TScriptHost::Input(const std::string&, std::string&) { return false; }

@@ -32,7 +32,8 @@ class TScriptHost {
 
   // --- Windows ---
   // A message box (the runner's "Script Message:", "Script BASIC error:",
-  // "Warning:"); the button pressed.
+  // "Warning:"); the button pressed, or IDCLOSE when the user closed the box
+  // without its button.
   virtual int MessageBox(const std::string& text, const std::string& caption,
                          platform::MsgButtons buttons, platform::MsgIcon icon);
   // The INPUT dialog: shows `prompt`, edits `answer` (kept between uses);

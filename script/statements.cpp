@@ -66,7 +66,10 @@ void DoPrint(const std::string& line) {
     std::string item = ScrNextArg(rest);
     if (ScriptErrorFlag || !ItemText(item, text)) return;
   }
-  ScriptHost().MessageBox(text, "Script Message:", platform::MsgButtons::Ok, platform::MsgIcon::None);
+  // Closing the box stops the script (a PRINT loop would open the next one).
+  if (ScriptHost().MessageBox(text, "Script Message:", platform::MsgButtons::Ok, platform::MsgIcon::None) ==
+      platform::IDCLOSE)
+    ScrStopOnClosedBox();
 }
 
 void DoInput(const std::string& line) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cmath>
 #include <fstream>
 
@@ -139,24 +140,29 @@ std::string PickLineName(const std::string& line) {
   return TrimBlanks(name);
 }
 
-bool ParsePickLine(const std::string& line, TSite& site) {
-  const std::string name = PickLineName(line);
+bool PickLineFields(const std::string& line, std::array<std::string, 4>& fields) {
   const std::size_t first = line.find(';');
-  if (name.empty() || first == std::string::npos) return false;
-  std::vector<std::string> fields;
+  if (first == std::string::npos) return false;
   std::size_t from = first + 1;
   for (int i = 0; i < 3; ++i) {
     const std::size_t semi = line.find(';', from);
     if (semi == std::string::npos && i < 2) return false;
-    fields.push_back(line.substr(from, semi == std::string::npos ? std::string::npos : semi - from));
+    fields[std::size_t(i)] = line.substr(from, semi == std::string::npos ? std::string::npos : semi - from);
     from = semi == std::string::npos ? line.size() : semi + 1;
   }
-  const std::string rest = TrimBlanks(line.substr(std::min(from, line.size())));
+  fields[3] = TrimBlanks(line.substr(std::min(from, line.size())));
+  return true;
+}
+
+bool ParsePickLine(const std::string& line, TSite& site) {
+  const std::string name = PickLineName(line);
+  std::array<std::string, 4> fields;
+  if (name.empty() || !PickLineFields(line, fields)) return false;
   const double lat = ParseLatitude(fields[0]);
   const double lon = ParseLongitude(fields[1]);
   const double zone = ParseTimeZone(fields[2]);
   if (lat == ParseError || lon == ParseError || zone == ParseError) return false;
-  const bool dst = !rest.empty() && rest[0] == 'T';
+  const bool dst = !fields[3].empty() && fields[3][0] == 'T';
   site.Name = name;
   MakeSiteTimeZone(zone, dst, site.TimeZone);
   site.DaylightSaving = dst ? 1 : 0;
@@ -300,6 +306,14 @@ bool TGlobalLocationModel::SelectPick(int index) {
   double east = -site.Longitude * DegPerRad;
   if (east < -180.0) east += 360.0;
   ShowLocation(site.Name, FoldZone(zone, site.DaylightSaving != 0), east, site.Latitude * DegPerRad);
+  // The fields show the entry's texts as stored, so that OK applies the
+  // place the list gives at the next start (ShowLocation's one decimal
+  // would move it).
+  std::array<std::string, 4> fields;
+  PickLineFields(PickList[std::size_t(index)], fields);
+  Latitude = TrimBlanks(fields[0]);
+  Longitude = TrimBlanks(fields[1]);
+  Zone = TrimBlanks(fields[2]);
   return true;
 }
 

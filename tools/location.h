@@ -8,6 +8,7 @@
 // window shows or centres the map; time zones whole hours -12..12.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -92,6 +93,10 @@ bool WritePickList(const std::string& path, const std::vector<std::string>& line
 std::string PickLineCaption(const std::string& line);
 std::string PickLineName(const std::string& line);
 
+// The texts of a line's fields as stored: latitude, longitude, time zone
+// and the flag (trimmed). False when a field is missing.
+bool PickLineFields(const std::string& line, std::array<std::string, 4>& fields);
+
 // Parses a line into a site. False, `site` unchanged, when a field is missing
 // or rejected by its parser or the name is empty; a missing flag reads as
 // "F".
@@ -154,8 +159,8 @@ class TGlobalLocationModel {
   void ShowLocation(const std::string& name, int foldedZone, double eastLongitudeDeg, double latitudeDeg);
   // A city of the city table chosen.
   void SelectCity(int index);
-  // A pick-list entry chosen: false, fields unchanged, when its line is
-  // rejected.
+  // A pick-list entry chosen: its stored latitude, longitude and zone texts
+  // in the fields; false, fields unchanged, when its line is rejected.
   bool SelectPick(int index);
   // Double click: the entry becomes the default. This, AddUpdate and
   // Remove save the list; a failed save keeps the file and the list as they

@@ -12,11 +12,13 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
 
 #include "astro/solar_system.h"
 #include "catalog/hooks.h"
 #include "chart/plotter.h"
 #include "platform/dialogs.h"
+#include "shell/log_lines.h"
 
 TSolSysForm1* SolSysForm1 = nullptr;
 
@@ -49,9 +51,24 @@ std::string& CurrentFile(const TSolSysForm1::TElementPage& p) {
 }
 const char* DefaultFile(const TSolSysForm1::TElementPage& p) { return Asteroid(p) ? "default.ast" : "default.cmt"; }
 
-bool LoadInto(TSolSysForm1::TElementPage& p, const std::string& file, bool merge) {
-  return Asteroid(p) ? LoadAsteroidElements(p.grid, file, merge, p.templateUsed)
-                     : LoadCometElements(p.grid, file, merge, p.templateUsed);
+bool LoadInto(TSolSysForm1::TElementPage& p, const std::string& file, bool merge, TElementLoadProblem& problem) {
+  return Asteroid(p) ? LoadAsteroidElements(p.grid, file, merge, p.templateUsed, &problem)
+                     : LoadCometElements(p.grid, file, merge, p.templateUsed, &problem);
+}
+
+// Tells the user (message and log) why a list was not read whole; true
+// when it was not.
+bool TellLoadProblem(const TSolSysForm1::TElementPage& p, const std::string& file, TElementLoadProblem problem) {
+  const std::string text = ElementLoadProblemText(p.kind, file, problem);
+  if (text.empty()) return false;
+  LogLines().AddLine("[Solar System] " + text);
+  platform::ShowMessageBox(text, kCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+  return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return a == b || std::filesystem::equivalent(a, b, ec);
 }
 void Apply(TSolSysForm1::TElementPage& p) { Asteroid(p) ? ApplyAsteroidGrid(p.grid) : ApplyCometGrid(p.grid); }
 bool SaveTo(TSolSysForm1::TElementPage& p, const std::string& file) {
@@ -233,7 +250,11 @@ void TSolSysForm1::LoadElementFiles() {
     TElementPage& p = Pages[k];
     std::string& file = CurrentFile(p);
     p.grid.Clear();
-    if (!file.empty() && !LoadInto(p, file, false)) {
+    p.heldBack.clear();
+    TElementLoadProblem problem = TElementLoadProblem::None;
+    const bool loaded = !file.empty() && LoadInto(p, file, false, problem);
+    if (!file.empty() && TellLoadProblem(p, file, problem)) p.heldBack = file, p.heldBackWhy = problem;
+    if (!file.empty() && !loaded) {
       p.templateUsed = false;
       file.clear();
       p.grid.Clear();
@@ -329,7 +350,10 @@ void TSolSysForm1::LoadClick(int k, bool merge) {
   o.fileName = asteroid ? "*.ast" : "*.cmt";
   const platform::FileDialogResult chosen = platform::Dialogs().FileDialog(o);
   if (chosen.accepted && !chosen.fileName.empty() && chosen.fileName != o.fileName) {
-    if (LoadInto(p, chosen.fileName, merge)) {
+    TElementLoadProblem problem = TElementLoadProblem::None;
+    const bool loaded = LoadInto(p, chosen.fileName, merge, problem);
+    TellLoadProblem(p, chosen.fileName, problem);
+    if (loaded) {
       // A list read through a column template is no element file of ours.
       if (!merge) CurrentFile(p) = p.templateUsed ? std::string() : chosen.fileName;
     } else {
@@ -360,6 +384,7 @@ void TSolSysForm1::SaveClick(int k) {
 
 void TSolSysForm1::DownloadClick(int k) {
   TElementPage& p = Pages[k];
+  if (!MayReplaceDefault(p, "the downloaded list")) return;
   // Nothing else may run on the grids while the download's event loop runs.
   setEnabled(false);
   const std::string error = DownloadElementList(p.kind, p.grid, MergeMode, DownloadTimeoutMs);
@@ -369,18 +394,37 @@ void TSolSysForm1::DownloadClick(int k) {
     return;
   }
   p.changed = p.fileChanged = false;
+  p.heldBack.clear();
   ShowGrid(k);
   UpdateElementCaptions();
+}
+
+bool TSolSysForm1::MayReplaceDefault(const TElementPage& p, const std::string& what) {
+  if (p.heldBack.empty() || !SameFile(p.heldBack, DefaultFile(p))) return true;
+  const std::string why = p.heldBackWhy == TElementLoadProblem::TooMany
+                              ? std::string("it holds more than 1,000 ") + (Asteroid(p) ? "asteroids" : "comets")
+                              : "it could not be read";
+  const std::string question = std::string(Asteroid(p) ? "The asteroid list \"" : "The comet list \"") + DefaultFile(p) +
+                               "\" was not loaded whole: " + why + ".\r\nReplace it with " + what + "?";
+  return platform::ShowMessageBox(question, kCaption, platform::MsgButtons::YesNo, platform::MsgIcon::Question) ==
+         platform::IDYES;
+}
+
+bool TSolSysForm1::SaveDefault(TElementPage& p) {
+  const int n = p.grid.BodyCount();
+  const std::string what = "the " + std::to_string(n) + " " + (Asteroid(p) ? "asteroid" : "comet") +
+                           (n == 1 ? "" : "s") + " of this table";
+  if (!MayReplaceDefault(p, what) || !SaveTo(p, DefaultFile(p))) return false;
+  p.heldBack.clear();
+  return true;
 }
 
 void TSolSysForm1::SaveDefaultClick() {
   AsteroidElementsFile = "default.ast";
   CometElementsFile = "default.cmt";
   WriteRegSolarSystem(Shown());
-  for (TElementPage& p : Pages) {
-    SaveTo(p, DefaultFile(p));
-    p.changed = p.fileChanged = false;
-  }
+  for (TElementPage& p : Pages)
+    if (SaveDefault(p)) p.changed = p.fileChanged = false;
   UpdateElementCaptions();
 }
 
@@ -404,7 +448,7 @@ bool TSolSysForm1::OkClick() {
                                           kCaption, platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question);
       if (answer == platform::IDCANCEL) return false;
       CurrentFile(p) = DefaultFile(p);
-      if (answer == platform::IDYES) SaveTo(p, DefaultFile(p));
+      if (answer == platform::IDYES) SaveDefault(p);
     }
     WriteRegElementFiles();
     Pages[0].changed = Pages[1].changed = false;

@@ -51,6 +51,10 @@ class TSolSysForm1 : public QDialog {
     bool changed = false;      // edited since the last save
     bool fileChanged = false;  // saved under another name since shown
     bool templateUsed = false;
+    // The element file that was not read whole, and why; it is replaced
+    // only when the user agrees. "" for none.
+    std::string heldBack = {};
+    TElementLoadProblem heldBackWhy = TElementLoadProblem::None;
   };
   TElementPage Pages[2];
   QTabWidget* PageControl1;
@@ -67,7 +71,8 @@ class TSolSysForm1 : public QDialog {
 
   void FormShow();
   // Loads the current element files into the grids (a file that fails is
-  // forgotten and its grid stays empty).
+  // forgotten and its grid stays empty). A file not read whole is told of
+  // (message and log) and held back from being replaced unasked.
   void LoadElementFiles();
   void UpdateElementCaptions();
   void ClearClick(int page);
@@ -87,6 +92,12 @@ class TSolSysForm1 : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // Saves a page's grid as its default file; a held-back default file is
+  // replaced only after the user agrees (No leaves it as it is).
+  bool SaveDefault(TElementPage& p);
+  // Asks whether the held-back default file may be replaced by `what`;
+  // true also when the default file is not held back.
+  bool MayReplaceDefault(const TElementPage& p, const std::string& what);
   void CellEdited(int page, int row, int column);
   void FitColumn(int page, int column);
   void Finish();

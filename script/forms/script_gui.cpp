@@ -41,11 +41,6 @@ void EnableScriptItems(bool enabled) {
 
 }  // namespace
 
-int TScriptGuiHost::MessageBox(const std::string& text, const std::string& caption, platform::MsgButtons buttons,
-                               platform::MsgIcon icon) {
-  return platform::ShowMessageBox(text, caption, buttons, icon);
-}
-
 bool TScriptGuiHost::Input(const std::string& prompt, std::string& answer) {
   if (!inputForm) inputForm = new TScrInpForm1(owner);
   return inputForm->Ask(prompt, answer);

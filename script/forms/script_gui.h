@@ -19,8 +19,6 @@ class TScrEditForm1;
 
 class TScriptGuiHost : public TScriptHost {
  public:
-  int MessageBox(const std::string& text, const std::string& caption, platform::MsgButtons buttons,
-                 platform::MsgIcon icon) override;
   bool Input(const std::string& prompt, std::string& answer) override;
   void ProcessEvents() override;
   void WaitForEvents(int ms) override;

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTest>
@@ -22,6 +23,7 @@
 #include "app/forms/unix_signals.h"
 #include "app/forms/print_job.h"
 #include "astro/text.h"
+#include "catalog/forms/solar_system_form.h"
 #include "catalog/object_catalog.h"
 #include "catalog/stars.h"
 #include "chart/clicks.h"
@@ -440,6 +442,37 @@ TEST_F(StartUp, ThePlaceComesFromThePickListsDefaultEntry) {
   EXPECT_FALSE(form->Picks[1]->isChecked());
   form->close();
   EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000));
+}
+
+// Settings > Solar System in the program started as run.sh starts it: a
+// "default.ast" of 1,001 asteroids is named, with the limit, when the window
+// opens, and Save as default answered No leaves it byte for byte.
+TEST_F(StartUp, ElementListOverTheLimitIsToldAndKept) {
+  std::filesystem::current_path(startup_fixture::RunFolder(home.File("run/")));
+  std::filesystem::remove("default.ast");  // the link to the built list
+  std::string list;
+  for (int i = 0; i < 1001; ++i)
+    list += "Y   " + ("Body " + std::to_string(i) + std::string(30, ' ')).substr(0, 30) + " 2461000.5\r\n";
+  testing_support::WriteText("default.ast", list);
+  ASSERT_TRUE(form->StartUp());
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending; }, kEventWaitMs));
+  dialogs.Clear();
+  for (int answer : {platform::IDOK, platform::IDNO}) dialogs.QueueAnswer(answer);
+  QTimer::singleShot(0, [] {
+    auto* w = dynamic_cast<TSolSysForm1*>(QApplication::activeModalWidget());
+    if (!w) return;
+    w->SaveDefaultButton->click();
+    w->CancelButton->click();
+  });
+  form->Solarsystem1->trigger();
+  const auto boxes = dialogs.Records();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_NE(boxes[0].text.find("\"default.ast\" holds more than 1,000 asteroids"), std::string::npos) << boxes[0].text;
+  EXPECT_NE(boxes[1].text.find("Replace it with the 0 asteroids"), std::string::npos) << boxes[1].text;
+  EXPECT_EQ(LogLines().LastLine(), "[Solar System] " + boxes[0].text);
+  const std::vector<uint8_t> kept = testing_support::ReadFile("default.ast");
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), list);
 }
 
 // Every way out ends in the one close, idle and with each kind of modal

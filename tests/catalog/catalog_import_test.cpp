@@ -253,6 +253,30 @@ TEST_F(ImportFixture, FailingImportLeavesThePreviousTableAndRefusedNamesChangeNo
   EXPECT_EQ(Rows("cat").RowCount(), 2);
 }
 
+// A refused field is quoted to at most 60 characters (a character of
+// several bytes counts once) and "…" after a cut; the message names the
+// line of the file (skipped rows and blank lines counted) and the column.
+TEST_F(ImportFixture, RefusedFieldIsQuotedShortWithItsLineAndColumn) {
+  const std::string big(2 << 20, 'x');
+  std::string accents;
+  for (int i = 0; i < 61; ++i) accents += "\xC3\xA9";  // "é"
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"head\nA,1,2,3,5\n\nB,1," + big + ",3,5\n", 2,
+       "Error converting value to a double precision number (" + std::string(60, 'x') +
+           "\xE2\x80\xA6)\r\nLine 4, column #3."},
+      {"A,1,2," + accents + ",5\n", 1,
+       "Error converting value to an single precision number (" + accents.substr(0, 120) +
+           "\xE2\x80\xA6)\r\nLine 1, column #4."},
+      {"A,1,2," + std::string(60, 'y') + ",5\n", 1,
+       "Error converting value to an single precision number (" + std::string(60, 'y') + ")\r\nLine 1, column #4."},
+  };
+  for (const auto& [text, startRow, error] : cases) {
+    TImportJob job = Job("long.csv", text, kDegrees);
+    job.Layout.StartRow = startRow;
+    EXPECT_EQ(RunCatalogImport(job), error);
+  }
+}
+
 // Distances in parsecs. A light year is 63241.077 au (IAU: c × Julian year)
 // and a parsec 206264.806 au, so 0.3066014 pc; the stored factor
 // (0.3066079) is 2e-5 above it, within the 1e-4 allowed for that row.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 #include <tuple>
 
@@ -317,14 +319,22 @@ TEST_F(ElementFiles, CountsAndBadFiles) {
   WriteText(dir.File("many.cmt"), text);
   TElementGrid a(11), c(10);
   AsteroidCount = 7;
-  EXPECT_FALSE(LoadAsteroidElements(a, dir.File("many.ast"), false, templateUsed));
-  EXPECT_EQ(AsteroidCount, 7);  // the table is untouched by a failed load
-  ASSERT_TRUE(LoadCometElements(c, dir.File("many.cmt"), false, templateUsed));
-  EXPECT_EQ(std::tuple(c.BodyCount(), CometCount, c.Cell(1, 1000)), std::tuple(1000, 1000, "body999"));
-  // A missing file changes nothing.
+  TElementLoadProblem problem = TElementLoadProblem::None;
+  EXPECT_FALSE(LoadAsteroidElements(a, dir.File("many.ast"), false, templateUsed, &problem));
+  EXPECT_EQ(std::tuple(AsteroidCount, problem), std::tuple(7, TElementLoadProblem::TooMany));  // table untouched
+  ASSERT_TRUE(LoadCometElements(c, dir.File("many.cmt"), false, templateUsed, &problem));
+  EXPECT_EQ(std::tuple(c.BodyCount(), CometCount, c.Cell(1, 1000), problem),
+            std::tuple(1000, 1000, "body999", TElementLoadProblem::TooMany));
+  // A missing file changes nothing and is no problem to tell; one that
+  // cannot be read (a folder) is.
   a = AsteroidGrid();
-  EXPECT_FALSE(LoadAsteroidElements(a, dir.File("none.ast"), false, templateUsed));
-  EXPECT_EQ(a.BodyCount(), 2);
+  EXPECT_FALSE(LoadAsteroidElements(a, dir.File("none.ast"), false, templateUsed, &problem));
+  EXPECT_EQ(std::tuple(a.BodyCount(), problem), std::tuple(2, TElementLoadProblem::Missing));
+  EXPECT_EQ(ElementLoadProblemText(TElementKind::Asteroid, "none.ast", problem), "");
+  std::filesystem::create_directory(dir.File("folder.ast"));
+  EXPECT_FALSE(LoadAsteroidElements(a, dir.File("folder.ast"), false, templateUsed, &problem));
+  EXPECT_EQ(ElementLoadProblemText(TElementKind::Asteroid, "folder.ast", problem),
+            "The asteroid list \"folder.ast\" could not be read: it was not loaded. The file stays as it is.");
   // Garbage reads without harm; every row it makes is marked "No".
   std::string junk;
   for (int i = 0; i < 5000; ++i) junk += char((i * 7919) % 256);

@@ -121,6 +121,27 @@ TEST(StarNotes, LinesCarryNameDesignationVariabilityAndDuplicity) {
   EXPECT_TRUE(StarNoteLines(CatalogueStar{}).empty());
 }
 
+// Each star of the SAO file has a note of its own that carries its SAO
+// number as the object search looks for it; the companion of a double and
+// a number whose star the table lacks get no record.
+TEST(StarNotes, EachSaoStarsNoteCarriesItsNumber) {
+  StarTable t;
+  t.byHip[10] = CatalogueStar{.hip = 10, .name = "Named"};
+  t.byHip[20] = CatalogueStar{.hip = 20};
+  const std::vector<CrossEntry> cross = {
+      {10, "", 49941, 0, 0}, {20, "A", 100, 0, 0}, {20, "B", 101, 0, 0}, {30, "", 5, 0, 0}};
+  const SaoFileContent f = BuildSaoFile(t, cross);
+  ASSERT_EQ(f.records.size(), 2u);
+  EXPECT_EQ(std::tuple(f.components, f.noPosition), std::tuple(1, 1));
+  const std::string& text = f.notes.Text();
+  auto note = [&](int sao) {
+    const std::size_t at = f.records.at(sao).noteOffset - 1;
+    return text.substr(at, text.find('|', at) - at);
+  };
+  EXPECT_EQ(note(49941), "N:   Named~C:   SAO49941");
+  EXPECT_EQ(note(100), "C:   SAO100");
+}
+
 TEST(TychoRecords, FieldsAndMotion) {
   const TychoRecord r = MakeTychoRecord(1.0, 45 * kDeg, 100, -50, 9.46, 1234);
   uint8_t b[kTychoRecordSize];

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +20,7 @@
 #include "platform/gui_thread.h"
 #include "platform/halt.h"
 #include "platform/paths.h"
+#include "platform/qt_dialogs.h"
 #include "tests/support/test_support.h"
 
 using namespace platform;
@@ -33,6 +39,49 @@ TEST(DialogDouble, AnswersFromQueueAndRecords) {
   EXPECT_FALSE(Dialogs().FileDialog(o).accepted);  // cancelled by default
   dialogs.QueueFile({true, "/tmp/a.ssf", 1});
   EXPECT_EQ(Dialogs().FileDialog(o).fileName, "/tmp/a.ssf");
+}
+
+// A box closed without a button: the double's IDCLOSE is what the real box
+// gives, its escape button for MessageBox, IDCLOSE for
+// MessageBoxReportingClose.
+TEST(DialogDouble, ClosedBoxAnswersAsTheRealOne) {
+  ScopedScriptedDialogs dialogs;
+  for (int i = 0; i < 5; ++i) dialogs.QueueAnswer(IDCLOSE);
+  EXPECT_EQ(ShowMessageBox("x", "Cap", MsgButtons::Ok, MsgIcon::None), IDOK);
+  EXPECT_EQ(ShowMessageBox("x", "Cap", MsgButtons::YesNo, MsgIcon::None), IDNO);
+  EXPECT_EQ(ShowMessageBox("x", "Cap", MsgButtons::YesNoCancel, MsgIcon::None), IDCANCEL);
+  EXPECT_EQ(ShowMessageBoxReportingClose("x", "Cap", MsgButtons::Ok, MsgIcon::None), IDCLOSE);
+  EXPECT_EQ(ShowMessageBoxReportingClose("x", "Cap", MsgButtons::YesNo, MsgIcon::None), IDCLOSE);
+  EXPECT_EQ(dialogs.Count(), 5u);
+}
+
+// The real box on the offscreen platform, answered by the window's close
+// button, by Escape at the focused button, or by a click on its first
+// button: only the reporting call tells a closed box from its button.
+TEST(QtMessageBox, ClosedWithoutAButtonIsToldOnlyWhenAsked) {
+  QtDialogs qt;
+  enum How { Close, Escape, Click };
+  auto answer = [&](How how, bool reporting, MsgButtons buttons) {
+    QTimer::singleShot(0, [how] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      if (how == Close) box->close();
+      if (how == Escape) QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Escape);
+      if (how == Click) box->buttons().front()->click();
+    });
+    return reporting ? qt.MessageBoxReportingClose("text", "Cap", buttons, MsgIcon::None)
+                     : qt.MessageBox("text", "Cap", buttons, MsgIcon::None);
+  };
+  const std::tuple<How, bool, MsgButtons, int> cases[] = {
+      {Close, true, MsgButtons::Ok, IDCLOSE}, {Escape, true, MsgButtons::Ok, IDCLOSE},
+      {Click, true, MsgButtons::Ok, IDOK},    {Escape, false, MsgButtons::Ok, IDOK},
+      {Escape, false, MsgButtons::YesNo, IDNO}, {Close, true, MsgButtons::YesNo, IDCLOSE},
+  };
+  // What the double answers for a closed box is the real box's answer.
+  for (MsgButtons buttons : {MsgButtons::Ok, MsgButtons::YesNo, MsgButtons::YesNoCancel})
+    EXPECT_EQ(answer(Close, false, buttons), ClosedResult(buttons)) << int(buttons);
+  for (const auto& [how, reporting, buttons, result] : cases)
+    EXPECT_EQ(answer(how, reporting, buttons), result) << how << " " << reporting << " " << int(buttons);
 }
 
 TEST(DialogDouble, WorkerThreadMessageRunsOnGuiThread) {

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -21,12 +23,14 @@
 #include "astro/timescales.h"
 #include "astro/trig.h"
 #include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/script_gui.h"
 #include "script/forms/scr_inp_form.h"
 #include <QLabel>
 #include <QLineEdit>
 #include "script/runner.h"
+#include "shell/log_lines.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -150,6 +154,48 @@ TEST_F(Editor, CharactersBeyondAsciiKeepThemselvesOnEveryPath) {
     editor->close();
     FlushDeletes();
   }
+}
+
+// A PRINT loop ends when its box is closed without OK (the window's close
+// button, or Escape), as Script > Stop ends it, and the log tells where; OK
+// lets it go on. Through the dialog double, then the real box.
+TEST_F(Editor, ClosingAPrintBoxStopsTheScript) {
+  TScrEditForm1* editor = OpenScriptEditor(true);
+  const std::string told = "[Script] The script was stopped in line 2: its message box was closed.";
+  {
+    // Five passes at most, so that a box that does not stop the loop shows.
+    editor->ScrEditMemo1->setPlainText("REM a loop\nFOR I = 1 TO 5 | PRINT \"x\" | NEXT");
+    ScopedScriptedDialogs dialogs;
+    for (int answer : {platform::IDOK, platform::IDOK, platform::IDCLOSE}) dialogs.QueueAnswer(answer);
+    EXPECT_EQ(editor->RunScript(), 2);
+    EXPECT_EQ(dialogs.Count(), 3u);
+    EXPECT_EQ(LogLines().LastLine(), told);
+  }
+  editor->ScrEditMemo1->setPlainText("REM a loop\nLOOP: | PRINT \"x\" | GOTO LOOP");
+  platform::QtDialogs qt;
+  platform::SetDialogs(&qt);
+  for (bool escape : {false, true}) {
+    LogLines().Clear();
+    int shown = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) return;
+      if (++shown > 6) ScriptStopFlag = 1;  // a loop the box did not stop
+      if (shown < 3 || shown > 6)
+        box->buttons().front()->click();
+      else if (escape)
+        QTest::keyClick(box->focusWidget(), Qt::Key_Escape);
+      else
+        box->close();
+    });
+    timer.start();
+    EXPECT_EQ(editor->RunScript(), 2);
+    EXPECT_EQ(std::tuple(shown, LogLines().LastLine()), std::tuple(3, told)) << escape;
+  }
+  platform::SetDialogs(nullptr);
+  editor->CloseWithoutQuestion();
 }
 
 // A script menu item asks before it replaces unsaved text ("Save changes?",

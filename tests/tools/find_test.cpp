@@ -20,6 +20,7 @@
 #include "chart/graph_misc.h"
 #include "chart/headless_scene.h"
 #include "chart/plotter.h"
+#include "data/stars.h"
 #include "platform/drawing.h"
 #include "shell/globals.h"
 #include "tests/support/test_support.h"
@@ -129,6 +130,18 @@ TEST_F(FindTest, FindsEachKindByName) {
   for (const Case& c : cases) EXPECT_EQ(Find(c.query), c.expected) << c.query;
   EXPECT_EQ(Find("planets").size(), 8u);
   EXPECT_EQ(Find("solar system").size(), 10u);
+}
+
+// A star whose note the data builder wrote is found by the SAO number the
+// result list shows, typed with or without its blank.
+TEST_F(FindTest, FindsAStarByTheSaoNumberItShows) {
+  mkdata::StarTable t;
+  t.byHip[1].ra = 101.0 * kRad, t.byHip[1].dec = -16.0 * kRad;
+  const mkdata::SaoFileContent f = mkdata::BuildSaoFile(t, {{1, "", 49941, 0, 0}});
+  testing_support::WriteText(dir.File("yale_notes.dat"), f.notes.Text());
+  SaoStars = {Star(49941, 101.0, -16.0, f.records.at(49941).noteOffset)};
+  SaoStarCount = 1;
+  for (const char* query : {"SAO 49941", "sao49941"}) EXPECT_EQ(Find(query), Lines{"The star SAO 49941"}) << query;
 }
 
 // Achernar (-57°) never rises at 51.5°N: "*" in scope 1, absent in scope 2.

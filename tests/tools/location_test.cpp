@@ -184,6 +184,26 @@ TEST_F(LocationTest, EditedPickEntryIsSavedOnAskAndEastLongitudeReadsBack) {
   EXPECT_EQ(model.Name, "Oslo");
 }
 
+// A pick entry chosen and applied with OK is the place the next start takes
+// from the list: its stored texts are shown as they are, not rounded to the
+// one decimal of a city.
+TEST_F(LocationTest, PickEntryAppliedWithOkIsThePlaceOfTheNextStart) {
+  model.PickList = {"Home*" + PickListSeparator + "; 47.8123N ;11.2345W;+2;T"};
+  ASSERT_TRUE(model.SelectPick(0));
+  EXPECT_EQ(std::tuple(model.Latitude, model.Longitude, model.Zone), std::tuple("47.8123N", "11.2345W", "+2"));
+  ASSERT_EQ(model.Accept(), 0);
+  const TObserverTime byOk = ObserverTime;
+  InitObserver(ObserverTime);
+  TSite site;
+  THorizonArray horizon{};
+  ASSERT_TRUE(model.ExtractPickListItem(model.GetDefaultLocation(), site, horizon));
+  ApplySite(site, horizon);
+  EXPECT_NEAR(byOk.Latitude, 47.8123 * kRad, 1e-12);
+  EXPECT_NEAR(byOk.Longitude, 11.2345 * kRad, 1e-12);
+  EXPECT_EQ(std::tuple(ObserverTime.Latitude, ObserverTime.Longitude, ObserverTime.TimeZone.Bias),
+            std::tuple(byOk.Latitude, byOk.Longitude, byOk.TimeZone.Bias));
+}
+
 TEST_F(LocationTest, HorizonFiles) {
   EXPECT_EQ(HorizonFileName("  New York "), "New_York");
   THorizonArray h{};

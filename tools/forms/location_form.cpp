@@ -208,14 +208,16 @@ TGlobalLocationForm1::TGlobalLocationForm1(QWidget* parent) : QDialog(parent) {
   connect(Edit4, &QLineEdit::textEdited, this, [](const QString& t) { GlobalLocation.Zone = t.toStdString(), GlobalLocation.LocationEdited = true; });
   connect(DSTCheckBox1, &QCheckBox::clicked, this, [](bool on) { GlobalLocation.DaylightSaving = on, GlobalLocation.LocationEdited = true; });
   // A row chosen with the keys (arrows, Home, typing a name) selects as a
-  // click does.
+  // click does. A list taking the focus makes its first row current without
+  // selecting it: that chooses nothing (the window would otherwise open on
+  // the first city).
   connect(ListBox1, &QListWidget::itemClicked, this, [this](QListWidgetItem* i) { ListBox1Click(ListBox1->row(i)); });
   connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0) ListBox1Click(row);
+    if (row >= 0 && ListBox1->item(row)->isSelected()) ListBox1Click(row);
   });
   connect(ListBox2, &QListWidget::itemClicked, this, [this](QListWidgetItem* i) { ListBox2Click(ListBox2->row(i)); });
   connect(ListBox2, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0) ListBox2Click(row);
+    if (row >= 0 && ListBox2->item(row)->isSelected()) ListBox2Click(row);
   });
   connect(ListBox2, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* i) { ListBox2DblClick(ListBox2->row(i)); });
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });

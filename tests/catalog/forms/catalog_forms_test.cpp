@@ -37,6 +37,7 @@
 #include "platform/dialogs.h"
 #include "platform/registry.h"
 #include "shell/globals.h"
+#include "shell/log_lines.h"
 #include "shell/settings_sections.h"
 #include "tests/chart/layer_scene.h"
 #include "tests/support/object_database.h"
@@ -423,6 +424,69 @@ TEST_F(SolarSystemWindow, OkStoresTheSwitchAndTheDefaultNamesCancelChangesNothin
 
   QTest::mouseClick(form.SaveDefaultButton, Qt::LeftButton);
   EXPECT_TRUE(platform::TRegIniFile().ReadBool("Solar System", "ast disp", false));
+}
+
+// Lists of 1,001 bodies: told of when the window opens (name and limit, in
+// a message and the log), the asteroid list not loaded, the comet list cut
+// to 1,000; neither file is replaced unasked: No leaves it byte for byte.
+TEST_F(SolarSystemWindow, ListsOverTheLimitAreToldAndNeverReplacedUnasked) {
+  const char* const halley[] = {"Yes", "1P/Halley", "2446470.5", "0.586", "0.967", "111.3", "58.4", "162.3", "5.5", "0.15"};
+  TElementGrid asteroids(11), comets(10);
+  asteroids.SetRowCount(1003), comets.SetRowCount(1003);
+  for (int r = 1; r <= 1001; ++r)
+    for (int c = 0; c < 11; ++c) asteroids.SetCell(c, r, kVesta[c]), comets.SetCell(c, r, c < 10 ? halley[c] : "");
+  ASSERT_TRUE(SaveAsteroidElements(asteroids, "default.ast") && SaveCometElements(comets, "default.cmt"));
+  const auto astBefore = testing_support::ReadFile(data.dir.File("default.ast"));
+  const auto cmtBefore = testing_support::ReadFile(data.dir.File("default.cmt"));
+  auto unchanged = [&] {
+    return testing_support::ReadFile(data.dir.File("default.ast")) == astBefore &&
+           testing_support::ReadFile(data.dir.File("default.cmt")) == cmtBefore;
+  };
+
+  TSolSysForm1 form;
+  const auto told = dialogs.Records();
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[0].text, "The asteroid list \"default.ast\" holds more than 1,000 asteroids, the most the table "
+                          "takes: it was not loaded. The file stays as it is. Keep at most 1,000 asteroids in it to "
+                          "load it whole.");
+  EXPECT_EQ(told[1].text.rfind("The comet list \"default.cmt\" holds more than 1,000 comets, the most the table "
+                               "takes: only the first 1,000 were loaded.",
+                               0),
+            0u);
+  EXPECT_EQ(LogLines().LastLine(), "[Solar System] " + told[1].text);
+  EXPECT_EQ(std::tuple(form.Pages[0].grid.BodyCount(), form.Pages[1].grid.BodyCount()), std::tuple(0, 1000));
+
+  // Save as default, OK after an edit (Yes to saving it), a download: No
+  // to each replacement question keeps both files.
+  form.show();
+  dialogs.Clear();
+  for (int i = 0; i < 2; ++i) dialogs.QueueAnswer(platform::IDNO);
+  QTest::mouseClick(form.SaveDefaultButton, Qt::LeftButton);
+  ASSERT_EQ(dialogs.Count(), 2u);
+  EXPECT_EQ(dialogs.Records()[0].text, "The asteroid list \"default.ast\" was not loaded whole: it holds more "
+                                       "than 1,000 asteroids.\r\nReplace it with the 0 asteroids of this table?");
+  EXPECT_EQ(dialogs.Records()[1].buttons, platform::MsgButtons::YesNo);
+  EXPECT_TRUE(unchanged());
+  form.Pages[0].view->item(0, 1)->setText("4 Vesta");
+  for (int answer : {platform::IDYES, platform::IDNO}) dialogs.QueueAnswer(answer);
+  EXPECT_TRUE(form.OkClick());
+  EXPECT_NE(dialogs.Last().text.find("the 1 asteroid of this table"), std::string::npos);
+  TinyHttpServer server;  // never asked: No comes first
+  dialogs.QueueAnswer(platform::IDNO);
+  form.DownloadClick(1);
+  EXPECT_TRUE(server.paths.empty());
+  EXPECT_TRUE(unchanged());
+
+  // Yes replaces the asteroid list, which then no longer asks.
+  form.show();
+  for (int answer : {platform::IDYES, platform::IDNO, platform::IDNO}) dialogs.QueueAnswer(answer);
+  form.SaveDefaultClick();
+  form.SaveDefaultClick();
+  EXPECT_EQ(testing_support::ReadFile(data.dir.File("default.cmt")), cmtBefore);
+  TElementGrid back(11);
+  bool templateUsed = false;
+  ASSERT_TRUE(LoadAsteroidElements(back, "default.ast", false, templateUsed));
+  EXPECT_EQ(back.Cell(1, 1), "4 Vesta");
 }
 
 TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {

@@ -129,6 +129,22 @@ TEST_F(LocationFormTest, CityPickListAndOk) {
   Cities[0] = saved;
 }
 
+// A pick entry chosen shows its stored texts, and OK applies them whole.
+TEST_F(LocationFormTest, PickEntryShownAsStoredAndAppliedWholeWithOk) {
+  testing_support::WriteText(dir.File("picklist.dat"), "Home*" + PickListSeparator + ";47.8123N;11.2345E;1;F\n");
+  TGlobalLocationForm1 form;
+  form.show();
+  QApplication::processEvents();  // the city list takes the focus: no city is chosen by it
+  EXPECT_EQ(form.Edit1->text(), "Unknown");
+  form.ListBox2->setCurrentRow(0);
+  EXPECT_EQ(form.Edit1->text() + " " + form.Edit2->text() + " " + form.Edit3->text(), "Home 47.8123N 11.2345E");
+  form.grab().save("location_pick_entry.png");
+  form.BitBtn1Click();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_NEAR(ObserverTime.Latitude, 47.8123 / DegPerRad, 1e-12);
+  EXPECT_NEAR(ObserverTime.Longitude, (360 - 11.2345) / DegPerRad, 1e-12);
+}
+
 TEST_F(LocationFormTest, HorizonEditorTakesAPictureFromTheClipboard) {
   THorizonForm1 form;
   QImage skyline(360, 90, QImage::Format_RGB32);

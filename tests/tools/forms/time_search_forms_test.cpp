@@ -18,6 +18,8 @@
 #include "astro/reference_files.h"
 #include "astro/transforms.h"
 #include "catalog/object_catalog.h"
+#include "catalog/star_options.h"
+#include "catalog/stars.h"
 #include "chart/plotter.h"
 #include "platform/dialogs.h"
 #include "shell/globals.h"
@@ -122,6 +124,16 @@ TEST(FindForm, SearchListsAndSelects) {
   EXPECT_TRUE(form->ResultsListBox1->item(0)->text().startsWith("The object NGC224 (M31)"));
   ASSERT_TRUE(form->SelectCurrent());
   EXPECT_EQ(form->Found.Kind, kFoundObject);
+  // A star by the SAO number the list shows (Deneb, SAO 49941), from the
+  // notes the data builder wrote.
+  StarOptions = RegistryDefaultStarOptions();
+  LoadStarCatalogs();
+  ASSERT_TRUE(WaitForStarLoad());
+  form->SearchEdit1->setText("SAO 49941");
+  form->RunSearch();
+  ASSERT_EQ(form->ResultsListBox1->count(), 1);
+  EXPECT_TRUE(form->ResultsListBox1->item(0)->text().startsWith("The star SAO 49941"));
+  FreeStarCatalogs();
   form->SearchEdit1->setText("orion");
   form->RunSearch();
   form->grab().save("find_form.png");
