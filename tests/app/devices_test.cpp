@@ -453,7 +453,7 @@ TEST_F(Devices, DsiCoolerSetPointReachesTheFilterWheelAndItsTemperatureIsShown) 
 // it, exposes with its camera and resumes it.
 TEST_F(Devices, PlateSolvingFromANormalStartLandsOnTheSyncedStar) {
   NOCTRA_REQUIRE_TOOL(testing_support::HaveSolveField(), "solve-field", "astrometry.net");
-  NOCTRA_REQUIRE_TOOL(testing_support::HaveTycho2Index(), "the Tycho-2 index files", "astrometry-data-tycho2-10-19");
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveTycho2Index(), "the Tycho-2 index", "astrometry-data-tycho2-10-19");
   std::filesystem::current_path(startup_fixture::RunFolder(home.File("run/")));
   form->ImagingSettingsPath = "ImagingSettings.xml";  // the program's own name: relative
   FastSimulators fast;

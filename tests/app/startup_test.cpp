@@ -280,7 +280,7 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // list of the chart's objects.
   const bool poppler = testing_support::HavePoppler();
   if (!poppler && testing_support::UnderCI())
-    ADD_FAILURE() << "pdftotext and pdftoppm are missing under CI: install the Debian package poppler-utils";
+    ADD_FAILURE() << "pdftotext (or pdftoppm) is missing under CI: install the Debian package poppler-utils";
   if (poppler) {
     // The clicked point again through a telescope that mirrors and inverts:
     // 203 mm at f/10 with a 25 mm eyepiece of 52° magnifies 81.2 times, a

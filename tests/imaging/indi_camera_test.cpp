@@ -17,7 +17,7 @@ using testing_support::WaitUntil;
 
 TEST(IndiCamera, ExposesOnTheCcdSimulator) {
   const QStringList drivers = {"indi_simulator_ccd"};
-  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver or indi_simulator_ccd", "indi-bin");
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
   ImagingSettingsDoc().Doc.Clear();
   testing_support::IndiServer server(drivers);
   ASSERT_TRUE(server.Start()) << "indiserver did not start";

@@ -119,5 +119,5 @@ bool HavePoppler();
 
 // The same for the reference data built from the public catalogue sources.
 #define NOCTRA_REQUIRE_REFERENCE_DATA(present) \
-  NOCTRA_REQUIRE_TOOL(present, "the public catalogue sources of the reference data", \
+  NOCTRA_REQUIRE_TOOL(present, "a public catalogue source of the reference data", \
                       ::testing_support::kPublicSourcePackages)

@@ -90,7 +90,7 @@ bool Until(const std::function<bool()>& done, int timeoutMs, const std::function
 TEST(PlateSolveEndToEnd, SolvesTheSimulatedFieldAndSyncCorrectsTheGoto) {
   NOCTRA_REQUIRE_REFERENCE_DATA(QFileInfo::exists(NOCTRA_REFDATA "tycho2.dat"));
   NOCTRA_REQUIRE_TOOL(testing_support::HaveSolveField(), "solve-field", "astrometry.net");
-  NOCTRA_REQUIRE_TOOL(testing_support::HaveTycho2Index(), "the Tycho-2 index files", "astrometry-data-tycho2-10-19");
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveTycho2Index(), "the Tycho-2 index", "astrometry-data-tycho2-10-19");
   LogLines().Clear();
   InitObserver(ObserverTime);  // J2000.0: the solved position needs no precession
   TStarLoadJob load;

@@ -33,7 +33,7 @@ constexpr double kCtioEast = -(70 + 48 / 60.0 + 23.49 / 3600.0);
 }  // namespace
 
 TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
-  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(kDrivers), "indiserver or the INDI simulators", "indi-bin");
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(kDrivers), "indiserver (or an INDI simulator)", "indi-bin");
   testing_support::IndiServer srv(kDrivers);
   ASSERT_TRUE(srv.Start()) << "indiserver did not start";
   LogLines().Clear();

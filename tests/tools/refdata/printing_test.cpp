@@ -64,7 +64,7 @@ class Printing : public ::testing::Test {
  protected:
   void SetUp() override {
     NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
-    NOCTRA_REQUIRE_TOOL(testing_support::HavePoppler(), "pdftotext and pdftoppm", "poppler-utils");
+    NOCTRA_REQUIRE_TOOL(testing_support::HavePoppler(), "pdftotext (or pdftoppm)", "poppler-utils");
     ASSERT_TRUE(dir_.isValid());
     if (const char* keep = std::getenv("NOCTRA_KEEP_PRINTS")) dir_.setAutoRemove(!*keep);
     obs_ = std::make_unique<TObserverTime>();
