@@ -238,7 +238,7 @@ void tCO::Decode() {
 
   // Precession angles for the chart date, refreshed when it moved by more
   // than a minute either way.
-  const double jd = ObserverTime.JD_TT;
+  const double jd = std::isnan(ChartDateTT) ? ObserverTime.JD_TT : ChartDateTT;
   if (std::fabs(jd - precessionDate_) > 1.0 / 1440.0) {
     precessionDate_ = jd;
     SetPrecession(precession_, kJ2000, precessionDate_);

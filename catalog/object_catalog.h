@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +110,13 @@ class tCO {
   double DIST = 0;                // NaN when missing
   std::string RNGCOld, RNGCNew;
 
+  // The chart date (TT Julian date) RADate and DEDate are precessed to. NaN
+  // takes ObserverTime's, which the GUI thread changes as the clock runs; a
+  // reader on another thread names the date of its own chart instead, while
+  // it holds the object lock (TObjectsLock with a date), and never reads
+  // ObserverTime.
+  double ChartDateTT = std::numeric_limits<double>::quiet_NaN();
+
  private:
   void Open();
   void Decode();
@@ -138,13 +146,26 @@ extern std::unique_ptr<tCO> ObjectCatalog;
 void LockObjects();
 void UnlockObjects();
 
-// Holds the object lock for its lifetime.
+// Holds the object lock for its lifetime; with a date, the positions of
+// date are precessed to that chart date meanwhile (tCO::ChartDateTT).
 class TObjectsLock {
  public:
   TObjectsLock() { LockObjects(); }
-  ~TObjectsLock() { UnlockObjects(); }
+  explicit TObjectsLock(double chartDateTT) : TObjectsLock() {
+    if (ObjectCatalog) {
+      ObjectCatalog->ChartDateTT = chartDateTT;
+      dated_ = true;
+    }
+  }
+  ~TObjectsLock() {
+    if (dated_ && ObjectCatalog) ObjectCatalog->ChartDateTT = std::numeric_limits<double>::quiet_NaN();
+    UnlockObjects();
+  }
   TObjectsLock(const TObjectsLock&) = delete;
   TObjectsLock& operator=(const TObjectsLock&) = delete;
+
+ private:
+  bool dated_ = false;
 };
 
 // The path of "Objects.sqlite" in the program folder.

@@ -1,8 +1,6 @@
 // The cursor watch (see cursor_watch.h).
 #include "chart/cursor_watch.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -219,6 +217,7 @@ std::vector<TCursorBody> CursorBodies(const tPlotter& plotter) {
 TCursorFound CursorSearch(const tPlotter& view, const std::vector<TCursorBody>& bodies, double ra0, double dec0) {
   TCursorFound best;
   best.Distance = kOneDegree;
+  best.ChartDateTT = view.Observer.JD_TT;
   const TDistance distance(ra0, dec0);
   auto offer = [&](double ra, double dec, uint8_t kind, int32_t index) {
     const double d = distance(ra, dec);
@@ -231,12 +230,11 @@ TCursorFound CursorSearch(const tPlotter& view, const std::vector<TCursorBody>& 
 
   // 1. Deep-sky objects drawn in the last render (index: record number).
   if (ObjectCatalog && view.ObjectLabelCount > 0) {
-    LockObjects();
+    const TObjectsLock lock(best.ChartDateTT);
     for (int32_t i = 1; i <= std::min(view.ObjectLabelCount, kMaxObjectLabels); ++i) {
       const int32_t record = view.ObjectLabelList[i].Record;
       if (ObjectCatalog->SeekRecord(record)) offer(ObjectCatalog->RADate, ObjectCatalog->DEDate, kCursorDeepSky, record);
     }
-    UnlockObjects();
   }
 
   // 2. SAO stars (the naked-eye limit of the chart's zoom when switched on).
@@ -267,13 +265,12 @@ std::string CursorObjectText(const TCursorFound& found) {
   switch (found.Kind) {
     case kCursorDeepSky: {
       if (!ObjectCatalog) return text;
-      LockObjects();
+      const TObjectsLock lock(found.ChartDateTT);
       if (ObjectCatalog->SeekRecord(index)) {
         text = ObjectCatalog->DisplayName();
         if (const int m = MessierNumberOfCurrentObject()) text += ", M" + std::to_string(m);
         text += ", " + ObjectCatalog->ClassText();
       }
-      UnlockObjects();
       break;
     }
     case kCursorStar: {
@@ -329,7 +326,7 @@ void StopCursorThread() {
   CursorGate.Wake();
   // The worker may be waiting for a hand-over: serve them until it ends.
   while (g_running.load()) {
-    if (platform::IsGuiThread()) QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    platform::ServeHandOvers();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   g_thread.join();

@@ -94,6 +94,7 @@ struct TCursorFound {
   int32_t Index = 0;
   double Distance = 0;
   const TCursorBody* Body = nullptr;  // the body found (kinds 3 to 5)
+  double ChartDateTT = 0;             // the searched chart's date (TT Julian date)
 };
 TCursorFound CursorSearch(const tPlotter& view, const std::vector<TCursorBody>& bodies, double ra0, double dec0);
 // The status-bar text of an object found (empty for kind 0 or an index

@@ -2,21 +2,12 @@
 #include "chart/pause_protocol.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QTimer>
 #include <chrono>
 
 #include "platform/gui_thread.h"
 
-namespace {
-// Serves the hand-over queue only: the queued calls that workers post
-// (platform::PostToGuiThread) are meta-call events of the application
-// object; timers, painting and input are left for the event loop.
-void ServeHandOvers() {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app && platform::IsGuiThread()) QCoreApplication::sendPostedEvents(app, QEvent::MetaCall);
-}
-}  // namespace
+using platform::ServeHandOvers;
 
 bool TPauseGate::Pause(int timeoutMs) {
   // 1. Nested pauses only count.

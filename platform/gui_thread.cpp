@@ -1,6 +1,7 @@
 #include "platform/gui_thread.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QThread>
 
@@ -30,12 +31,43 @@ void RunOneQueued() {
   fn();
 }
 
+bool OnAppThread() {
+  QCoreApplication* app = QCoreApplication::instance();
+  return app && QThread::currentThread() == app->thread();
+}
+
+// The object on the GUI thread whose events run the queue: one plain event
+// per item, posted from any thread. Whatever event it gets on the GUI thread
+// runs the next item (an empty queue: nothing) before Qt handles the event,
+// so nothing of the event, which the posting thread wrote, is read here
+// before the queue's mutex orders the two threads. (A queued call made from
+// a worker would leave the call object it wrote to be read by the GUI thread
+// with only Qt's queue between them.) The thread change sent on the thread
+// that made the runner runs nothing.
+class TQueueRunner : public QObject {
+ public:
+  bool event(QEvent* e) override {
+    if (OnAppThread()) RunOneQueued();
+    return QObject::event(e);
+  }
+};
+
+const QEvent::Type kRunQueued = QEvent::Type(QEvent::registerEventType());
+
+// The runner, made on first use by whichever thread posts first and moved
+// to the application's thread.
+QObject* QueueRunner(QCoreApplication* app) {
+  static QObject* const runner = [app] {
+    auto* r = new TQueueRunner;
+    r->moveToThread(app->thread());
+    return r;
+  }();
+  return runner;
+}
+
 }  // namespace
 
-bool IsGuiThread() {
-  QCoreApplication* app = QCoreApplication::instance();
-  return !app || QThread::currentThread() == app->thread();
-}
+bool IsGuiThread() { return !QCoreApplication::instance() || OnAppThread(); }
 
 void RunOnGuiThread(const std::function<void()>& fn) {
   QCoreApplication* app = QCoreApplication::instance();
@@ -66,7 +98,11 @@ void PostToGuiThread(std::function<void()> fn) {
     std::lock_guard<std::mutex> lock(g_queueMutex);
     g_queue.push_back(std::move(fn));
   }
-  QMetaObject::invokeMethod(app, &RunOneQueued, Qt::QueuedConnection);
+  QCoreApplication::postEvent(QueueRunner(app), new QEvent(kRunQueued));
+}
+
+void ServeHandOvers() {
+  if (OnAppThread()) QCoreApplication::sendPostedEvents(QueueRunner(QCoreApplication::instance()), kRunQueued);
 }
 
 void ProcessMessages() {

@@ -27,6 +27,11 @@ void PostToGuiThread(std::function<void()> fn);
 // Handles pending events of the GUI thread (no-op elsewhere).
 void ProcessMessages();
 
+// On the GUI thread, runs the work other threads have handed over (with
+// PostToGuiThread or RunOnGuiThread) and nothing else: timers, painting and
+// input wait for the event loop. No-op elsewhere.
+void ServeHandOvers();
+
 // The end of a piece of work another thread does for the caller (a device's
 // reply, say). The worker calls Complete once; the caller Waits. On the GUI
 // thread the wait handles the thread's events meanwhile (input, timers,

@@ -426,11 +426,8 @@ TEST_F(Devices, DsiCoolerSetPointReachesTheFilterWheelAndItsTemperatureIsShown) 
 // cross on the star. With the console holding the camera, the solve pauses
 // it, exposes with its camera and resumes it.
 TEST_F(Devices, PlateSolvingFromANormalStartLandsOnTheSyncedStar) {
-  if (!std::filesystem::exists("/usr/bin/solve-field") ||
-      !std::filesystem::exists("/usr/share/astrometry/index-tycho2-10.littleendian.fits")) {
-    if (std::getenv("CI")) FAIL() << "astrometry.net or astrometry-data-tycho2-10-19 not installed";
-    GTEST_SKIP() << "solve-field or the Tycho-2 index files are not installed";
-  }
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveSolveField(), "solve-field", "astrometry.net");
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveTycho2Index(), "the Tycho-2 index", "astrometry-data-tycho2-10-19");
   std::filesystem::current_path(startup_fixture::RunFolder(home.File("run/")));
   form->ImagingSettingsPath = "ImagingSettings.xml";  // the program's own name: relative
   FastSimulators fast;

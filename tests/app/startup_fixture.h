@@ -124,10 +124,7 @@ class StartUpFixture : public testing::Test {
  protected:
   void SetUp() override {
     data_ = BuiltData();
-    if (data_.empty()) {
-      if (std::getenv("CI")) FAIL() << "reference data could not be built";
-      GTEST_SKIP() << "public catalogue sources not installed";
-    }
+    NOCTRA_REQUIRE_REFERENCE_DATA(!data_.empty());
     before_ = std::filesystem::current_path();
     std::filesystem::current_path(data_);
     DataFolder = data_;

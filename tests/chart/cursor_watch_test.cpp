@@ -227,6 +227,40 @@ TEST(CursorWatchSearch, NearestWithinOneDegree) {
             "The planet Saturn, magnitude 0.5");
 }
 
+// The deep-sky objects of the searched chart at that chart's date, never at
+// the program clock's, which the GUI thread moves on meanwhile: a chart two
+// centuries after the clock's date finds M31 where it drew it, about 2.8°
+// of precession from where the clock's date puts it.
+TEST(CursorWatchSearch, DeepSkyObjectsAtTheSearchedChartsDate) {
+  ChartFixture f;
+  ObjectDatabase db;
+  ObjectCatalog = std::make_unique<tCO>(db.path, db.Names());
+  const TObserverTime clock = ObserverTime;
+  constexpr double kJ2000 = 2451545.0;
+  SetObserverUT(ObserverTime, kJ2000);
+  tPlotter& view = *f.p;
+  SetObserverUT(view.Observer, kJ2000 + 200 * 365.25);
+  view.ObjectLabelCount = 1;
+  view.ObjectLabelList[1].Record = 0;  // M31
+  TObserverTime then = view.Observer;
+  SetPrecession(then, kJ2000, view.Observer.JD_TT);
+  double ra = kM31RA, dec = kM31DE;
+  Precess(then, ra, dec);
+
+  const TCursorFound found = CursorSearch(view, {}, ra, dec);
+  EXPECT_EQ(found.Kind, kCursorDeepSky);
+  EXPECT_EQ(found.Index, 0);
+  EXPECT_LT(found.Distance, 0.001 * kDeg);  // the same precession: rounding only
+  EXPECT_EQ(CursorSearch(view, {}, kM31RA, kM31DE).Kind, kCursorNone);
+  EXPECT_EQ(CursorObjectText(found).rfind("NGC224, ", 0), 0u) << CursorObjectText(found);
+  // Afterwards the GUI thread's reads are at the clock's date again.
+  EXPECT_TRUE(std::isnan(ObjectCatalog->ChartDateTT));
+  ASSERT_TRUE(ObjectCatalog->SeekRecord(0));
+  EXPECT_NEAR(ObjectCatalog->RADate, kM31RA, 1e-9);
+  ObjectCatalog.reset();
+  ObserverTime = clock;
+}
+
 // Right-click captions of a star, a planet, the Moon and a deep-sky object
 // with its Messier number; Track is offered for solar-system bodies only.
 TEST(ChartClicks, RightClickCaptions) {

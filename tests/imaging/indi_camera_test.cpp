@@ -17,10 +17,7 @@ using testing_support::WaitUntil;
 
 TEST(IndiCamera, ExposesOnTheCcdSimulator) {
   const QStringList drivers = {"indi_simulator_ccd"};
-  if (!testing_support::HaveIndi(drivers)) {
-    if (std::getenv("CI")) FAIL() << "indiserver or indi_simulator_ccd is missing";
-    GTEST_SKIP() << "indiserver and indi_simulator_ccd (Debian package indi-bin) are not installed";
-  }
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
   ImagingSettingsDoc().Doc.Clear();
   testing_support::IndiServer server(drivers);
   ASSERT_TRUE(server.Start()) << "indiserver did not start";

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "platform/dialogs.h"
 #include "platform/gui_thread.h"
@@ -100,6 +101,31 @@ TEST(DialogDouble, WorkerThreadMessageRunsOnGuiThread) {
   worker.join();
   EXPECT_TRUE(ranOnGui);
   EXPECT_EQ(dialogs.Last().text, "from worker");
+}
+
+// Work a worker hands over runs on the GUI thread in the order posted, the
+// very first hand-over of the process included; serving the hand-overs runs
+// them and leaves timers for the event loop.
+TEST(GuiHandOver, WorkersItemsRunOnTheGuiThreadInOrderAndServingRunsNothingElse) {
+  std::vector<int> ran;  // written on the GUI thread only
+  std::atomic<bool> offGui{false};
+  bool timerRan = false;
+  QTimer::singleShot(0, QCoreApplication::instance(), [&] { timerRan = true; });
+  std::thread worker([&] {
+    for (int i = 1; i <= 3; ++i)
+      PostToGuiThread([&, i] {
+        if (!IsGuiThread()) offGui = true;
+        ran.push_back(i);
+      });
+  });
+  worker.join();
+  EXPECT_TRUE(ran.empty());  // nothing runs before the GUI thread serves it
+  ServeHandOvers();
+  EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+  EXPECT_FALSE(offGui);
+  EXPECT_FALSE(timerRan);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(timerRan);
 }
 
 TEST(ProgramExit, TestHandlerThrows) {

@@ -10,6 +10,9 @@
 #include <iterator>
 #include <stdexcept>
 
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include "platform/timezone.h"
 
 namespace testing_support {
@@ -98,6 +101,18 @@ FileSizeLimit::~FileSizeLimit() {
 bool UnderCI() {
   const char* v = std::getenv("NOCTRA_CI");
   return v != nullptr && *v != '\0' && std::string(v) != "0";
+}
+
+bool HaveSolveField() {
+  const char* named = std::getenv("NOCTRA_SOLVE_FIELD");
+  const QString path = named && *named ? QString::fromLocal8Bit(named) : QStandardPaths::findExecutable("solve-field");
+  return !path.isEmpty() && QFileInfo(path).isExecutable();
+}
+
+bool HaveTycho2Index() { return std::filesystem::exists("/usr/share/astrometry/index-tycho2-10.littleendian.fits"); }
+
+bool HavePoppler() {
+  return !QStandardPaths::findExecutable("pdftotext").isEmpty() && !QStandardPaths::findExecutable("pdftoppm").isEmpty();
 }
 
 void PinSuiteClock() { platform::SetSystemClockForTest(kSuiteClockUnixSeconds); }

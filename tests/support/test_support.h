@@ -89,6 +89,19 @@ class ScopedClock {
 // then fails instead of skipping, so a missing install step cannot pass.
 bool UnderCI();
 
+// What provides the public catalogues the reference data are built from
+// (data/sources.sh fetches them into ~/.cache/noctra-sources).
+inline constexpr const char* kPublicSourcePackages =
+    "stellarium-data and kstars-data (with the npm packages d3-celestial and world-atlas; "
+    "run: source data/sources.sh && noctra_fetch_sources)";
+
+// astrometry.net's solve-field as the plate solver's client finds it
+// (NOCTRA_SOLVE_FIELD, else the PATH), and Debian's Tycho-2 index files.
+bool HaveSolveField();
+bool HaveTycho2Index();
+// Poppler's pdftotext and pdftoppm on the PATH.
+bool HavePoppler();
+
 }  // namespace testing_support
 
 // Skips the test when `available` is false, naming what is missing and the
@@ -103,3 +116,8 @@ bool UnderCI();
         GTEST_SKIP() << (what) << " is not installed (Debian package " << (package) << ")"; \
     }                                                                                  \
   } while (0)
+
+// The same for the reference data built from the public catalogue sources.
+#define NOCTRA_REQUIRE_REFERENCE_DATA(present) \
+  NOCTRA_REQUIRE_TOOL(present, "a public catalogue source of the reference data", \
+                      ::testing_support::kPublicSourcePackages)

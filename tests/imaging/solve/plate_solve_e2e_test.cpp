@@ -25,6 +25,7 @@
 #include "shell/log_lines.h"
 #include "telescope/host.h"
 #include "telescope/tele_control.h"
+#include "tests/support/test_support.h"
 
 using namespace imaging;
 
@@ -84,23 +85,12 @@ bool Until(const std::function<bool()>& done, int timeoutMs, const std::function
   return true;
 }
 
-bool SolverInstalled() {
-  return QFileInfo::exists("/usr/bin/solve-field") &&
-         QFileInfo::exists("/usr/share/astrometry/index-tycho2-10.littleendian.fits");
-}
-
 }  // namespace
 
 TEST(PlateSolveEndToEnd, SolvesTheSimulatedFieldAndSyncCorrectsTheGoto) {
-  const bool ci = !qEnvironmentVariableIsEmpty("CI");
-  if (!QFileInfo::exists(NOCTRA_REFDATA "tycho2.dat")) {
-    if (ci) FAIL() << "reference data missing";
-    GTEST_SKIP() << "reference data not built";
-  }
-  if (!SolverInstalled()) {
-    if (ci) FAIL() << "astrometry.net or astrometry-data-tycho2-10-19 not installed";
-    GTEST_SKIP() << "solve-field or the Tycho-2 index files are not installed";
-  }
+  NOCTRA_REQUIRE_REFERENCE_DATA(QFileInfo::exists(NOCTRA_REFDATA "tycho2.dat"));
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveSolveField(), "solve-field", "astrometry.net");
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveTycho2Index(), "the Tycho-2 index", "astrometry-data-tycho2-10-19");
   LogLines().Clear();
   InitObserver(ObserverTime);  // J2000.0: the solved position needs no precession
   TStarLoadJob load;

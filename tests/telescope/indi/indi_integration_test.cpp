@@ -33,11 +33,7 @@ constexpr double kCtioEast = -(70 + 48 / 60.0 + 23.49 / 3600.0);
 }  // namespace
 
 TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
-  if (!testing_support::HaveIndi(kDrivers)) {
-    // Under CI indi-bin is installed, so its absence is a failure there.
-    if (std::getenv("CI")) FAIL() << "indiserver or the INDI simulators are missing";
-    GTEST_SKIP() << "indiserver and the INDI simulators (Debian package indi-bin) are not installed";
-  }
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(kDrivers), "indiserver (or an INDI simulator)", "indi-bin");
   testing_support::IndiServer srv(kDrivers);
   ASSERT_TRUE(srv.Start()) << "indiserver did not start";
   LogLines().Clear();

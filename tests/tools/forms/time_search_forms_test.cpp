@@ -23,6 +23,7 @@
 #include "chart/plotter.h"
 #include "platform/dialogs.h"
 #include "shell/globals.h"
+#include "tests/support/test_support.h"
 #include "tools/clock_time.h"
 #include "tools/forms/atmospheric_form.h"
 #include "tools/forms/clock_time_form.h"
@@ -109,7 +110,7 @@ TEST(AtmosphericForm, RejectedTemperatureKeepsTheWindowOpen) {
 // On the built object database when the fixture made it.
 TEST(FindForm, SearchListsAndSelects) {
   const std::string built = NOCTRA_TOOLS_REFDATA;
-  if (!std::filesystem::exists(built + "Objects.sqlite")) GTEST_SKIP() << "reference data not built";
+  NOCTRA_REQUIRE_REFERENCE_DATA(std::filesystem::exists(built + "Objects.sqlite"));
   DataFolder = built;
   LoadDataFiles();
   ObjectCatalog = std::make_unique<tCO>(built + "Objects.sqlite", std::vector<std::string>{"BASE_OBJECT_CATALOG"});

@@ -16,7 +16,7 @@ constexpr double kDeg = 3.141592653589793 / 180;
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(EventsCalendar, January2025AtWashington) {
-  if (!UseReferenceData()) GTEST_SKIP();
+  NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
   std::vector<TBrightStar> stars;
   int message = 0;
   ASSERT_TRUE(ReadBrightStars(DataFolder + "brightstars.dat", stars));

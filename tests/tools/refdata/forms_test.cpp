@@ -30,7 +30,7 @@ void SetWashington() {
 }
 
 TEST(InformationForms, StarWindowFields) {
-  if (!UseReferenceData()) GTEST_SKIP();
+  NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
   SetWashington();
   TInformationForm1 form;
   ASSERT_TRUE(form.ShowStar(113271));
@@ -65,7 +65,7 @@ TEST(InformationForms, StarWindowFields) {
 }
 
 TEST(InformationForms, SolarSystemPagesPerBody) {
-  if (!UseReferenceData()) GTEST_SKIP();
+  NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
   SetWashington();
   TInformationForm3 form;
   ASSERT_TRUE(form.ShowBody(kSelectSolarSystem, 10));
@@ -111,7 +111,7 @@ TEST(InformationForms, SolarSystemPagesPerBody) {
 }
 
 TEST(InformationForms, CalendarSearchesOnItsTimer) {
-  if (!UseReferenceData()) GTEST_SKIP();
+  NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
   SetWashington();
   TGeneralReportForm1 form;
   form.resize(900, 700);

@@ -16,7 +16,7 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kArcsec = kPi / 180 / 3600;
 
 TEST(ObjectWindow, AndromedaGalaxyAndOrionNebula) {
-  if (!UseReferenceData()) GTEST_SKIP();
+  NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
   auto obs = std::make_unique<TObserverTime>();
   InitObserver(*obs);
   // Published: M31 = NGC 224, 00h42m44.3s +41°16′09″, V 3.4 to 4.4 by

@@ -30,8 +30,6 @@ namespace {
 
 constexpr double kDeg = 3.141592653589793 / 180;
 
-bool HavePoppler() { return QProcess::execute("pdftotext", {"-v"}) == 0; }
-
 // Writes one page through `draw` into a PDF at 300 dpi; returns the text
 // and the share of non-white pixels of the page rendered at 50 dpi.
 void PrintAndReadBack(const QString& pdf, const std::function<void(platform::DrawingContext&, int, int)>& draw,
@@ -65,8 +63,8 @@ void PrintAndReadBack(const QString& pdf, const std::function<void(platform::Dra
 class Printing : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!UseReferenceData()) GTEST_SKIP();
-    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils not installed";
+    NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
+    NOCTRA_REQUIRE_TOOL(testing_support::HavePoppler(), "pdftotext (or pdftoppm)", "poppler-utils");
     ASSERT_TRUE(dir_.isValid());
     if (const char* keep = std::getenv("NOCTRA_KEEP_PRINTS")) dir_.setAutoRemove(!*keep);
     obs_ = std::make_unique<TObserverTime>();

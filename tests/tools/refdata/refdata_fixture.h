@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
-// True when the reference data are present; otherwise the test skips (or
-// fails under CI, where the sources are installed).
+#include "tests/support/test_support.h"
+
+// True when the reference data are present (and loaded); a test passes it to
+// NOCTRA_REQUIRE_REFERENCE_DATA, which skips without them (fails under CI).
 bool UseReferenceData();

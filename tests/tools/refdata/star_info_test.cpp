@@ -37,7 +37,7 @@ constexpr Star kStars[] = {
 class StarWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!UseReferenceData()) GTEST_SKIP();
+    NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
     obs_ = std::make_unique<TObserverTime>();
     InitObserver(*obs_);
     // Greenwich, 2026 March 1, 21:00 UT, chart epoch of date.

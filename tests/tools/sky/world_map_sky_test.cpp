@@ -32,13 +32,7 @@ class WorldMapSky : public testing::Test {
     ColorMode = 0;
     loaded_ = MakeDrawingColors() && LoadWorldMap(kFolder);
   }
-  void SetUp() override {
-    if (!loaded_) {
-      const char* ci = std::getenv("CI");
-      if (ci && *ci) FAIL() << "the reference data were not built";
-      GTEST_SKIP() << "the reference data were not built (public sources not installed)";
-    }
-  }
+  void SetUp() override { NOCTRA_REQUIRE_REFERENCE_DATA(loaded_); }
   static QImage Render(const TMapView& v) {
     platform::Bitmap bitmap;
     RenderWorldMap(WorldMap, v, bitmap);
@@ -107,10 +101,8 @@ TEST_F(WorldMapSky, AntimeridianViewDrawsBothSides) {
 // Washington and British Columbia, the treaty line of the 49th parallel,
 // is not among them: the national file draws it (within 5 km of 49° N).
 TEST_F(WorldMapSky, StateLinesFromTheChartOfTheWorld) {
-  if (!std::filesystem::exists("/usr/share/gmt-dcw/dcw-gmt.nc")) {
-    if (std::getenv("CI")) FAIL() << "gmt-dcw is not installed";
-    GTEST_SKIP() << "gmt-dcw is not installed";
-  }
+  NOCTRA_REQUIRE_TOOL(std::filesystem::exists("/usr/share/gmt-dcw/dcw-gmt.nc"), "the Digital Chart of the World",
+                      "gmt-dcw");
   const TBoundarySet b = LoadBoundaryFiles(kFolder);
   EXPECT_TRUE(b.Problems.empty());
   EXPECT_GT(b.States.size(), 60u);
