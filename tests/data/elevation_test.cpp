@@ -219,10 +219,7 @@ class PackageRelief : public ::testing::Test {
   void SetUp() override {
     NOCTRA_REQUIRE_TOOL(platform::FileExists(ReliefTileFiles(kReliefTileFolder).back()),
                         "marble-qt-data relief tiles", "marble-qt-data");
-    if (!source_) {
-      if (testing_support::UnderCI()) FAIL() << "the land outlines of world-atlas are missing";
-      GTEST_SKIP() << "the land outlines of world-atlas are missing (noctra_fetch_sources)";
-    }
+    NOCTRA_REQUIRE_REFERENCE_DATA(source_ != nullptr);  // the land outlines of world-atlas
   }
   // The mean height over a square of `side` degrees about a place.
   static double Mean(double lat, double lon, bool land, double side = 0.1) {
