@@ -33,12 +33,23 @@
 
 using namespace imaging;
 
-TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
-  QTemporaryDir dir;
+namespace {
+
+// The cameras and the imaging windows made afresh with their settings in
+// `dir`; returns the folder, ending in "/".
+std::string CreateWindowsIn(const QTemporaryDir& dir) {
   const std::string folder = dir.path().toStdString() + "/";
   ImagingSettingsDoc().Doc.Clear();
   CreateCameras(folder + "ImagingSettings.xml");
   CreateImagingWindows(nullptr, folder);
+  return folder;
+}
+
+}  // namespace
+
+TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
+  QTemporaryDir dir;
+  const std::string folder = CreateWindowsIn(dir);
   ASSERT_NE(IcForm1(), nullptr);
   ASSERT_NE(AutoGuideForm(), nullptr);
   ASSERT_NE(PlateSolveForm1(), nullptr);
@@ -142,10 +153,7 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
 // the plate solver's frame size, solver choice and drop folder.
 TEST(ImagingWindows, ConsoleAndPlateSolveControls) {
   QTemporaryDir dir;
-  const std::string folder = dir.path().toStdString() + "/";
-  ImagingSettingsDoc().Doc.Clear();
-  CreateCameras(folder + "ImagingSettings.xml");
-  CreateImagingWindows(nullptr, folder);
+  const std::string folder = CreateWindowsIn(dir);
   TIcForm1* ic = IcForm1();
   ic->show();
   platform::ScopedScriptedDialogs dialogs;
@@ -269,10 +277,7 @@ TEST(ImagingWindows, ConsoleAndPlateSolveControls) {
 // short click with no box scrolls the point clicked to the centre.
 TEST(ImagingWindows, AutoguiderGuideBoxAndScrollingClick) {
   QTemporaryDir dir;
-  const std::string folder = dir.path().toStdString() + "/";
-  ImagingSettingsDoc().Doc.Clear();
-  CreateCameras(folder + "ImagingSettings.xml");
-  CreateImagingWindows(nullptr, folder);
+  const std::string folder = CreateWindowsIn(dir);
   RegisterSimCameraDriver();
   platform::RegisterSimulatorDrivers();
   TTeleControl tele;
@@ -355,10 +360,7 @@ TEST(ImagingWindows, AutoguiderGuideBoxAndScrollingClick) {
 // they are offered only while a mount that can pulse-guide is connected.
 TEST(ImagingWindows, DirectionButtonsNeedAMountThatPulseGuides) {
   QTemporaryDir dir;
-  const std::string folder = dir.path().toStdString() + "/";
-  ImagingSettingsDoc().Doc.Clear();
-  CreateCameras(folder + "ImagingSettings.xml");
-  CreateImagingWindows(nullptr, folder);
+  const std::string folder = CreateWindowsIn(dir);
   ChartCentre = [](double& ra, double& dec) { return ra = dec = 0, true; };
   TIcForm1* ic = IcForm1();
   for (bool pulses : {false, true}) {
