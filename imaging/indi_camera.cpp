@@ -64,7 +64,13 @@ int32_t TIndiCamera::Whole(double v, const std::string& what, int32_t lo, int32_
 }
 
 void TIndiCamera::Connect() {
-  client_.Connect([&] { return client_.Has("CCD_EXPOSURE") && client_.Has("CCD_INFO"); });
+  // Ready once the sensor's size is known: drivers define CCD_INFO with
+  // zeros and send the values a moment later, and a caller reads the size
+  // straight after the connect.
+  client_.Connect([&] {
+    double width = 0;
+    return client_.Has("CCD_EXPOSURE") && client_.Number("CCD_INFO.CCD_MAX_X", width) && width > 0;
+  });
   // Pictures come to this client inside its messages. (The client
   // library's listener thread reads its list of BLOB modes without a lock
   // while this call adds the device's entry; see .ci/tsan.supp.)

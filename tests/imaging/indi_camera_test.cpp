@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QTimer>
 #include <cstdlib>
 
 #include "imaging/ascom_camera.h"
@@ -52,6 +53,20 @@ TEST(IndiCamera, ExposesOnTheCcdSimulator) {
   server.Stop();
   Cameras().SourceSettings.clear();
   ImagingSettingsDoc().Doc.Clear();
+}
+
+// A driver defines the sensor's size as zero and sends it a moment later:
+// the connect waits for it, so the size read straight after is the sensor's.
+TEST(IndiCamera, ConnectWaitsForTheSensorsSize) {
+  auto client = std::make_shared<platform::TIndiClient>(platform::TIndiAddress{"127.0.0.1", 1, "CCD"});
+  testing_support::IndiConnected(*client);
+  testing_support::IndiNumbers(*client, "CCD_EXPOSURE", {{"CCD_EXPOSURE_VALUE", 0, 0, 3600}});
+  testing_support::IndiNumbers(*client, "CCD_INFO", {{"CCD_MAX_X", 0, 0, 0}});
+  QTimer::singleShot(200, [&] { testing_support::IndiNumbers(*client, "CCD_INFO", {{"CCD_MAX_X", 1280, 0, 0}}); });
+  platform::TAutomationRef cam = MakeIndiCamera(client);
+  cam->Put("Connected", platform::TVariant(true));
+  EXPECT_EQ(cam->Get("CameraXSize").AsInt(), 1280);
+  client->serverDisconnected(0);
 }
 
 // Values a device reports are checked before they become integers: NaN,
