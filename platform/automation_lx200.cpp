@@ -245,13 +245,18 @@ std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool s
   const bool again = Lx200MayAskAgain(cmd);
   for (int attempt = 0;; ++attempt) {
     const TLx200Heard heard = line_.Transact(cmd, shape, limitMs, TailMs(shape), soft);
-    if (!heard.garbled && !heard.cut && (shape == TLx200Reply::None || Lx200ReplyValid(cmd, heard.text))) {
+    if (!heard.silent && !heard.garbled && !heard.cut &&
+        (shape == TLx200Reply::None || Lx200ReplyValid(cmd, heard.text))) {
       if (shape != TLx200Reply::None) Counted(attempt > 0);
       return heard.text;
     }
-    const std::string what = heard.cut ? "reply to " + cmd + " cut short"
-                                       : std::string(again ? "malformed reply to " : "garbled reply to ") + cmd +
-                                             ": \"" + Lx200Printable(heard.text) + "\"";
+    // A command spoiled on its way out is never heard by the mount: its
+    // silence is asked again as a bad reply is.
+    const std::string what = heard.silent ? "no reply from the mount to " + cmd + " within " +
+                                                Lx200Seconds(limitMs)
+                             : heard.cut ? "reply to " + cmd + " cut short"
+                                         : std::string(again ? "malformed reply to " : "garbled reply to ") + cmd +
+                                               ": \"" + Lx200Printable(heard.text) + "\"";
     // Sent again, the command leaves the mount as sent once: asked once more.
     const bool retry = again && attempt == 0;
     // What is left of the bad reply may still come: dropped before the

@@ -22,6 +22,7 @@ struct TLx200Heard {
   std::string text;      // the bytes of the reply ("#" included)
   bool garbled = false;  // they cannot be a reply of the expected shape
   bool cut = false;      // it began, then stopped short of its end
+  bool silent = false;   // nothing came within the limit
 };
 
 class TLx200Line {
@@ -48,9 +49,10 @@ class TLx200Line {
   // Sends `cmd` and reads a reply of `shape` within `limitMs`; `tailMs` is
   // the wait for an optional tail. A reply that cannot be of the shape
   // comes back marked garbled, one that began but did not end within the
-  // limit marked cut, the line still open. A silent mount raises
-  // EAutomationError when `soft` (a probe it may not know), else closes the
-  // line and raises EAutomationLinkLost, as a closed or failing line does.
+  // limit marked cut, none at all marked silent, the line still open in
+  // each case; a silent mount raises EAutomationError instead when `soft`
+  // (a probe it may not know). A closed or failing line closes the line
+  // and raises EAutomationLinkLost.
   TLx200Heard Transact(const std::string& cmd, TLx200Reply shape, int limitMs, int tailMs, bool soft);
 
   // Drops whatever arrived since the last reply (late tails, noise).

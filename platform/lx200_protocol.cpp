@@ -354,6 +354,12 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
   return MountText(reply);
 }
 
+std::string Lx200Seconds(int ms) {
+  char b[32];
+  std::snprintf(b, sizeof b, ms % 1000 == 0 ? "%.0f s" : "%.1f s", ms / 1000.0);
+  return b;
+}
+
 std::string Lx200Printable(std::string_view reply) {
   std::string out;
   for (char ch : reply.substr(0, 40)) {

@@ -90,6 +90,8 @@ class TLx200Retries {
 // The reply as text for a message: printable characters kept, any other
 // byte written as \xNN, at most 40 characters.
 std::string Lx200Printable(std::string_view reply);
+// A reply limit for messages: "3 s", "0.6 s".
+std::string Lx200Seconds(int ms);
 
 // True for a command the line may carry: ":" ... "#", 3 to 40 characters,
 // printable ASCII, no "#" inside.

@@ -159,6 +159,7 @@ void TFakeLx200::Run() {
       {
         std::lock_guard lock(mutex_);
         commands_.push_back(cmd);
+        if (LoseCommand(cmd)) continue;
         Settle();
         std::string reply = Answer(cmd);
         if (garble_.times > 0 && cmd == garble_.command) --garble_.times, reply = garble_.reply;
@@ -195,8 +196,9 @@ TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string 
   if (r.empty()) return out;
   bool garble = false, cut = false, anyByte = false;
   int lateMs = -1;
-  auto rule = std::find_if(spoils_.begin(), spoils_.end(),
-                           [&](const SpoilRule& s) { return s.times > 0 && cmd.rfind(s.prefix, 0) == 0; });
+  auto rule = std::find_if(spoils_.begin(), spoils_.end(), [&](const SpoilRule& s) {
+    return s.times > 0 && s.how != Spoil::Lose && cmd.rfind(s.prefix, 0) == 0;
+  });
   if (rule != spoils_.end()) {
     --rule->times;
     garble = rule->how == Spoil::Garble;
@@ -220,6 +222,19 @@ TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string 
     ++spoiled_;
   }
   return out;
+}
+
+bool TFakeLx200::LoseCommand(const std::string& cmd) {
+  auto rule = std::find_if(spoils_.begin(), spoils_.end(), [&](const SpoilRule& s) {
+    return s.times > 0 && s.how == Spoil::Lose && cmd.rfind(s.prefix, 0) == 0;
+  });
+  bool lose = rule != spoils_.end();
+  if (lose)
+    --rule->times;
+  else if (lostRate_ > 0)
+    lose = std::uniform_real_distribution<double>(0, 1)(random_) < lostRate_;
+  spoiled_ += lose;
+  return lose;
 }
 
 void TFakeLx200::Settle() {

@@ -51,8 +51,9 @@ class TFakeLx200 {
   // Ways a noisy line spoils a reply: Garble puts a noise byte (0x80 to
   // 0xDE) in place of one of its bytes other than its closing "#"; Cut
   // sends its first half only, the rest (with the "#") `lateMs` later, or
-  // never when negative. A reply without "#" is never cut.
-  enum class Spoil { Garble, Cut };
+  // never when negative. A reply without "#" is never cut. Lose spoils the
+  // command on its way in: the mount neither acts on it nor answers.
+  enum class Spoil { Garble, Cut, Lose };
   // The next `times` replies to the commands that begin with `prefix`
   // (":SL" takes every time sent) are spoiled.
   void SpoilReplies(const std::string& prefix, Spoil how, int times, int lateMs = -1) {
@@ -61,11 +62,11 @@ class TFakeLx200 {
   }
   // Each reply is garbled with probability `garbled` (any of its bytes,
   // its "#" too, which leaves it without an end) and cut short (the rest
-  // never sent) with probability `cut`, drawn from a generator seeded with
-  // `seed`.
-  void SpoilAtRandom(double garbled, double cut, uint32_t seed) {
+  // never sent) with probability `cut`, and each command is lost with
+  // probability `lost`, drawn from a generator seeded with `seed`.
+  void SpoilAtRandom(double garbled, double cut, uint32_t seed, double lost = 0) {
     std::lock_guard lock(mutex_);
-    garbleRate_ = garbled, cutRate_ = cut;
+    garbleRate_ = garbled, cutRate_ = cut, lostRate_ = lost;
     random_.seed(seed);
   }
   // The replies spoiled so far.
@@ -119,6 +120,8 @@ class TFakeLx200 {
     int lateMs = -1;
   };
   Outgoing SpoilReply(const std::string& cmd, std::string reply);
+  // True when `cmd` is lost on its way in (under mutex_).
+  bool LoseCommand(const std::string& cmd);
   std::string Pointing(bool dec) const;
   void Settle();
 
@@ -139,7 +142,7 @@ class TFakeLx200 {
     int times, lateMs;
   };
   std::vector<SpoilRule> spoils_;  // under mutex_, as the three below
-  double garbleRate_ = 0, cutRate_ = 0;
+  double garbleRate_ = 0, cutRate_ = 0, lostRate_ = 0;
   std::mt19937 random_{1};
   int spoiled_ = 0;
   mutable std::mutex mutex_;

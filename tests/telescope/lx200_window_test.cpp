@@ -608,12 +608,13 @@ TEST_F(Lx200Replies, NoisyLineIsRiddenOutAndToldOnce) {
 }
 
 // 1 % of the replies garbled at random (the "#" of some too, leaving them
-// without an end): the connect reads the whole PEC table through the
-// window, and the link lasts through the polls after it.
+// without an end) and 1 % of the commands lost on their way in: the connect
+// reads the whole PEC table through the window, and the link lasts through
+// the polls after it.
 TEST_F(Lx200Replies, OnePercentGarbledConnectReadsTheWholePecTable) {
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
   SetWorm(fake, 480);
-  fake.SpoilAtRandom(0.01, 0, 52);
+  fake.SpoilAtRandom(0.01, 0, 52, 0.01);
   ConnectTo(fake);
   ASSERT_TRUE(tele.Connected()) << FaultShown(&form);
   ASSERT_EQ(tele.PecLength(), 480);
@@ -631,6 +632,7 @@ TEST_F(Lx200Replies, TwoBadRepliesInARowEndTheLinkAndSayWhy) {
   using Spoil = TFakeLx200::Spoil;
   const std::tuple<const char*, Spoil, int, const char*> cases[] = {  // prefix, spoil, times, reason
       {":VR3#", Spoil::Cut, 2, "reply to :VR3# cut short (asked twice)"},
+      {":VR3#", Spoil::Lose, 2, "no reply from the mount to :VR3# within 0.6 s (asked twice)"},
       {":SL", Spoil::Garble, 2, "malformed reply to :SL"},
       {":MS#", Spoil::Garble, 1, "garbled reply to :MS#: \""}};
   for (const auto& [prefix, how, times, reason] : cases) {
