@@ -255,7 +255,7 @@ int RunMkdata(const MkdataOptions& opt, std::ostream& out, std::ostream& err) {
   std::vector<Target> targets;
 
   // Star catalogue and notes.
-  targets.push_back({"SAO_YALE.DAT", {"SAO_YALE.DAT", "yale_notes.dat"}, stars.Files(), 4, false, [&] {
+  targets.push_back({"SAO_YALE.DAT", {"SAO_YALE.DAT", "yale_notes.dat"}, stars.Files(), 5, false, [&] {
                        const SaoFileContent f = BuildSaoFile(stars.Table(), stars.Inputs().cross);
                        WriteOutput(dir, "yale_notes.dat", f.notes.Text());
                        WriteOutput(dir, "SAO_YALE.DAT", EncodeSaoFile(f.records));

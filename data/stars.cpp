@@ -171,6 +171,14 @@ std::unordered_map<int, Designation> ReadDesignations(const std::string& path) {
     std::string_view des = Trim(line.substr(bar + 1));
     std::size_t us = des.rfind('_');
     if (us == std::string_view::npos) continue;
+    // A double's component after the constellation ("61_Cyg_A").
+    char component = 0;
+    if (des.size() - us == 2 && des[us + 1] >= 'A' && des[us + 1] <= 'Z' && us > 0) {
+      component = des[us + 1];
+      des = des.substr(0, us);
+      us = des.rfind('_');
+      if (us == std::string_view::npos) continue;
+    }
     const int con = ConstellationNumber(des.substr(us + 1));
     if (!con) continue;
     std::string_view head = des.substr(0, us);
@@ -192,6 +200,7 @@ std::unordered_map<int, Designation> ReadDesignations(const std::string& path) {
       d.flamsteed = int(fl);
       if (!d.constellation) d.constellation = con;
     }
+    if (component) d.component = component;
   }
   // Entries whose designations were all of other kinds carry nothing.
   std::erase_if(out, [](const auto& kv) { return kv.second.constellation == 0; });
@@ -641,7 +650,8 @@ std::vector<std::string> StarNoteLines(const CatalogueStar& star, int sao) {
   const Designation& d = star.designation;
   if (d.constellation) {
     std::string id;
-    const std::string con = ConstellationAbbreviations[d.constellation];
+    const std::string con = std::string(ConstellationAbbreviations[d.constellation]) +
+                            (d.component ? std::string(" ") + d.component : std::string());
     if (d.greek) {
       id = std::string(GreekLetterName(d.greek)) + (d.greekIndex ? std::to_string(d.greekIndex) : "") + " " + con;
       if (d.flamsteed) id += " (" + std::to_string(d.flamsteed) + " " + con + ")";

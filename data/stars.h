@@ -61,8 +61,10 @@ struct Designation {
   int greekIndex = 0;
   int flamsteed = 0;
   int constellation = 0;
+  char component = 0;  // 'A', 'B', … of a double listed by component
 };
-// Reads "HIP|designation" lines ("α_CMa", "γ1_And", "22_And").
+// Reads "HIP|designation" lines ("α_CMa", "γ1_And", "22_And", and with a
+// double's component "61_Cyg_A").
 std::unordered_map<int, Designation> ReadDesignations(const std::string& path);
 // The Greek letter number (1..24) of a UTF-8 Greek small letter at the start
 // of `text`, with the number of bytes it takes; 0 when there is none.

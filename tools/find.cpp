@@ -96,7 +96,7 @@ void SearchDatabase(const std::string& query, const Sky& sky, std::vector<std::s
         key += "|M" + n + "|MESS" + n + "|MESSIER" + n;
       }
     }
-    if (key.find(query) == std::string::npos) continue;
+    if (NormaliseQuery(key).find(query) == std::string::npos) continue;
     std::string text = "The object " + name + (m > 0 ? " (M" + std::to_string(m) + ")" : "");
     out.push_back(text + sky.Mark(co.DEDate, alt, false) + kKeyGap + "|" + std::to_string(co.Key));
   }
@@ -110,7 +110,7 @@ void SearchStars(const std::string& query, const Sky& sky, std::vector<std::stri
     const double alt = sky.Altitude(s.RA, s.Dec);
     if (!sky.Passes(s.Dec, alt, false)) continue;
     ReadStarNote(s.NoteOffset, note);
-    if (Upper(note).find(query) == std::string::npos) continue;
+    if (NormaliseQuery(note).find(query) == std::string::npos) continue;
     out.push_back("The star SAO " + std::to_string(s.SaoNumber()) + sky.Mark(s.Dec, alt, false));
   }
   CloseStarNotes();
@@ -181,7 +181,7 @@ void SearchMinorBodies(const std::string& q, const Sky& sky, const char* prefix,
                        int count, std::vector<std::string>& out) {
   for (int i = 0; i < count; ++i) {
     const std::string name = bodies[i].Name.str();
-    if (name.empty() || Upper(name).find(q) == std::string::npos) continue;
+    if (name.empty() || NormaliseQuery(name).find(q) == std::string::npos) continue;
     double ra, dec;
     MinorBodyPlace(sky.obs, bodies[i], ra, dec);
     AddBody(prefix + name, ra, dec, sky, out);

@@ -27,7 +27,9 @@ enum : int {
 
 // The search text as searched: every blank with a digit on exactly one side
 // removed (the ends count as letters), letters in capitals, blanks at the
-// ends removed ("m 31" -> "M31", "alpha cen" -> "ALPHA CEN").
+// ends removed ("m 31" -> "M31", "alpha cen" -> "ALPHA CEN"). The texts
+// searched are compared in the same form, so "PGC 2557", "47 Tuc" and
+// "C/2020 F3" find what holds them as written.
 std::string NormaliseQuery(const std::string& text);
 
 // Result lines, sorted: the display text and its mark ("+" below the

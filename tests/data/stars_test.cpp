@@ -205,7 +205,8 @@ TEST(StarSources, TextListsAreRead) {
   for (const CrossEntry* e : SaoOwners(doubles)) owners.push_back(e->sao);
   EXPECT_EQ(owners, (std::vector<int>{132220, 28737, 74295}));
 
-  WriteText(dir.File("name.fab"), " 32349|\xce\xb1_CMa\n 32349|9_CMa\n  9640|\xce\xb3" "1_And\n  1000|b_Car\n  2000|\xce\xb1_Xyz\n");
+  WriteText(dir.File("name.fab"), " 32349|\xce\xb1_CMa\n 32349|9_CMa\n  9640|\xce\xb3" "1_And\n  1000|b_Car\n  2000|\xce\xb1_Xyz\n"
+                                  "104214|61_Cyg_A\n 43100|\xce\xb9_Cnc_B\n 43100|48_Cnc_B\n  3000|61_Cyg_1\n");
   const auto des = ReadDesignations(dir.File("name.fab"));
   ASSERT_EQ(des.count(32349), 1u);
   EXPECT_EQ(des.at(32349).greek, 1);
@@ -215,6 +216,14 @@ TEST(StarSources, TextListsAreRead) {
   EXPECT_EQ(des.at(9640).greekIndex, 1);
   EXPECT_EQ(des.count(1000), 0u);  // Latin letters carry no Greek code
   EXPECT_EQ(des.count(2000), 0u);  // unknown constellation
+  EXPECT_EQ(des.count(3000), 0u);  // no component
+  // A double listed by component: the letter follows the constellation in
+  // the note, so "61 Cyg" and "iota Cnc" find the star.
+  for (const int hip : {104214, 43100}) {
+    ASSERT_EQ(des.count(hip), 1u) << hip;
+    EXPECT_EQ(StarNoteLines(CatalogueStar{.designation = des.at(hip)}).at(0),
+              hip == 104214 ? "ID:  61 Cyg A" : "ID:  iota Cnc B (48 Cnc B)");
+  }
 
   WriteText(dir.File("pm.dat"), "# pm\n32349\t-546.01\t-1223.07\n");
   EXPECT_DOUBLE_EQ(ReadProperMotions(dir.File("pm.dat")).at(32349).dec, -1223.07);

@@ -59,13 +59,13 @@ class FindTest : public testing::Test {
     MessierToRngc[31] = 224;
     MessierToRngc[42] = 1976;
     // Notes separated by "|"; offsets are 1-based.
-    testing_support::WriteText(dir.File("yale_notes.dat"), "N:   Sirius~ID:  alpha CMa|N:   Achernar|N:   Hidden|");
-    SaoStars = {Star(151881, 101.29, -16.72, 1), Star(232481, 24.43, -57.24, 31), Star(999, 101.0, -16.0, 0)};
+    testing_support::WriteText(dir.File("yale_notes.dat"), "N:   Sirius~ID:  alpha CMa (9 CMa)|N:   Achernar|N:   Hidden|");
+    SaoStars = {Star(151881, 101.29, -16.72, 1), Star(232481, 24.43, -57.24, 39), Star(999, 101.0, -16.0, 0)};
     SaoStarCount = 3;
     AsteroidCount = 1, CometCount = 1;
     Asteroids[0].Name.assign("Ceres");
     Asteroids[0].RA = 1.0, Asteroids[0].Dec = 0.2;
-    Comets[0].Name.assign("1P/Halley");
+    Comets[0].Name.assign("C/2020 F3 (NEOWISE)");
     Comets[0].RA = 2.0, Comets[0].Dec = -0.1;
     // London, 2024 January 1, 0h UT: Sirius is up, the Sun is down.
     InitObserver(ObserverTime);
@@ -120,7 +120,13 @@ TEST_F(FindTest, FindsEachKindByName) {
       {"Orion", {"The Constellation Orion", "The object NGC1976 (M42)"}},
       {"ORI", {"The Constellation Orion", "The object NGC1976 (M42)"}},
       {"ceres", {"The Asteroid Ceres"}},
-      {"halley", {"The Comet 1P/Halley"}},
+      {"neowise", {"The Comet C/2020 F3 (NEOWISE)"}},
+      // Designations with a blank between number and letters, typed as
+      // they are written or run together.
+      {"PGC 2557", {"The object NGC224 (M31)"}},
+      {"pgc2557", {"The object NGC224 (M31)"}},
+      {"9 CMa", {"The star SAO 151881"}},
+      {"C/2020 F3", {"The Comet C/2020 F3 (NEOWISE)"}},
       {"sun", {"Our Sun+"}},
       {"xyzzy junk", {}},
   };

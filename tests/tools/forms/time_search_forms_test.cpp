@@ -134,6 +134,10 @@ TEST(FindForm, SearchListsAndSelects) {
   form->RunSearch();
   ASSERT_EQ(form->ResultsListBox1->count(), 1);
   EXPECT_TRUE(form->ResultsListBox1->item(0)->text().startsWith("The star SAO 49941"));
+  // And by its Flamsteed number as written (61 Cygni A, SAO 70919).
+  form->SearchEdit1->setText("61 Cyg");
+  form->RunSearch();
+  EXPECT_FALSE(form->ResultsListBox1->findItems("The star SAO 70919", Qt::MatchStartsWith).isEmpty());
   FreeStarCatalogs();
   form->SearchEdit1->setText("orion");
   form->RunSearch();
