@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -11,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
@@ -30,6 +28,7 @@
 #include "chart/drawing_colors.h"
 #include "chart/globe.h"
 #include "chart/screen_layout.h"
+#include "platform/dialogs.h"
 #include "platform/drawing.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
@@ -194,7 +193,13 @@ class PictureBox : public QWidget {
 
 std::function<QImage(const std::string&, std::string&)> TImagesPage::LoadPicture;
 
-TImagesPage::TImagesPage(bool square, const QString& filter, QWidget* parent)
+namespace {
+void Warn(const std::string& text, const std::string& caption) {
+  platform::ShowMessageBox(text, caption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+}
+}  // namespace
+
+TImagesPage::TImagesPage(bool square, const std::string& filter, QWidget* parent)
     : QWidget(parent), square_(square), filter_(filter) {
   auto* layout = new QHBoxLayout(this);
   auto* left = new QVBoxLayout;
@@ -221,22 +226,27 @@ TImagesPage::TImagesPage(bool square, const QString& filter, QWidget* parent)
   });
   connect(Memo1, &QPlainTextEdit::textChanged, this, [this] { notesEdited_ = true; });
   connect(AddButton1, &QPushButton::clicked, this, [this] {
-    const QString file = QFileDialog::getOpenFileName(this, "Add picture", QString(), filter_);
-    if (file.isEmpty()) return;
-    const std::string path = file.toStdString();
+    platform::FileDialogOptions o;
+    o.title = "Add picture";
+    o.filter = filter_;
+    const platform::FileDialogResult chosen = platform::Dialogs().FileDialog(o);
+    if (!chosen.accepted || chosen.fileName.empty()) return;
+    const std::string& path = chosen.fileName;
     SetImageListKey(kind_, number_);
     const auto res = AddImageListEntry({StoredPicturePath(path, programFolder), PictureTitleFromPath(path), ""});
-    if (!res.ok) QMessageBox::warning(this, "Adding picture to list", Q(res.error));
+    if (!res.ok) Warn(res.error, "Adding picture to list");
     shown_ = -2;
     Reload();
   });
   connect(RemoveButton1, &QPushButton::clicked, this, [this] {
     const int n = ImageComboBox1->currentRow();
     if (n < 0 || n > 2000) return;
-    if (QMessageBox::question(this, "Removing picture from list", "Are you sure?") != QMessageBox::Yes) return;
+    if (platform::ShowMessageBox("Are you sure?", "Removing picture from list", platform::MsgButtons::YesNo,
+                                 platform::MsgIcon::Question) != platform::IDYES)
+      return;
     SetImageListKey(kind_, number_);
     const auto res = DeleteImageListEntry(n);
-    if (!res.ok) QMessageBox::warning(this, "Removing picture from list", Q(res.error));
+    if (!res.ok) Warn(res.error, "Removing picture from list");
     shown_ = -2;
     Reload();
   });
@@ -292,7 +302,7 @@ void TImagesPage::ShowSelected() {
     if (picture.isNull()) {
       if (why.empty()) why = QFileInfo::exists(Q(path)) ? "Unknown image format" : "Image file not found";
       if (flashFailures) ShowFlashMessage(why, 3);
-      else QMessageBox::warning(this, "Picture", Q(why));
+      else Warn(why, "Picture");
     }
   }
   Memo1->blockSignals(false);
@@ -323,7 +333,7 @@ void TImagesPage::SaveNotes() {
   e.notes = Memo1->toPlainText().toStdString();
   SetImageListKey(kind_, number_);
   const auto res = UpdateImageListEntry(shown_, e);
-  if (!res.warning.empty()) QMessageBox::warning(this, "Picture notes", Q(res.warning));
+  if (!res.warning.empty()) Warn(res.warning, "Picture notes");
 }
 
 // --- Picture viewer ----------------------------------------------------------------------
@@ -493,7 +503,7 @@ TInformationForm2::TInformationForm2(QWidget* parent) : QDialog(parent) {
   auto* retrieve = new QPushButton("Retrieve Image");
   f->addRow(retrieve);
   connect(retrieve, &QPushButton::clicked, this, [this] { Button1Click(); });
-  Images = new TImagesPage(false, "Image (*.jpg *.jpeg *.bmp);;Fits Image (*.fts *.fit)");
+  Images = new TImagesPage(false, "Image|*.jpg;*.jpeg;*.bmp|Fits Image|*.fts;*.fit");
   PageControl1->addTab(Images, "Images");
   layout->addWidget(PageControl1);
   layout->addLayout(Buttons(this, [this] {
@@ -611,7 +621,7 @@ TInformationForm3::TInformationForm3(QWidget* parent) : QDialog(parent) {
   connect(BkYearButton1, &QPushButton::clicked, this, [this] { StepYear(-1); });
   connect(FwdYearButton1, &QPushButton::clicked, this, [this] { StepYear(1); });
   PageControl1->addTab(RiseSetTabSheet1, "Visibility chart");
-  Images = new TImagesPage(true, "Image (*.jpg *.jpeg *.bmp)");
+  Images = new TImagesPage(true, "Image|*.jpg;*.jpeg;*.bmp");
   Images->flashFailures = true;
   PageControl1->addTab(Images, "Images");
   layout->addWidget(PageControl1);

@@ -53,7 +53,8 @@ class TVisibilityBox : public QWidget {
 // The "Images" page of the deep-sky and solar-system windows.
 class TImagesPage : public QWidget {
  public:
-  TImagesPage(bool square, const QString& filter, QWidget* parent = nullptr);
+  // `filter`: the file dialog's "description|mask;mask|…" pairs.
+  TImagesPage(bool square, const std::string& filter, QWidget* parent = nullptr);
   // Sets the list key and reloads the list.
   void Refresh(uint8_t kind, uint32_t number);
   // A picture that cannot be loaded ("Image file not found", "Unknown
@@ -79,7 +80,7 @@ class TImagesPage : public QWidget {
   void ToggleDefault();
   void SaveNotes();
   bool square_;
-  QString filter_;
+  std::string filter_;
   uint8_t kind_ = 0;
   uint32_t number_ = 0;
   int shown_ = -2;
