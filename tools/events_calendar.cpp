@@ -202,7 +202,10 @@ std::string TEventsCalendar::SeasonSearch(const TObserverTime& rec) {
       AtHour(w, rec, h + m / 60.0);
       const double l = SunApparentLongitudeDeg(w);
       if (crossed(p, l)) {
-        const double minutes = std::nearbyint((h * 60 + m) / 5.0) * 5;
+        // Rounded to five minutes, but never onto the next day's midnight
+        // (24:00 would read as noon): a start in the day's last minutes is
+        // told at 11:55pm.
+        const double minutes = std::min(std::nearbyint((h * 60 + m) / 5.0) * 5, 1435.0);
         const char* name = target == 90 ? "Summer" : target == 180 ? "Autumn" : target == 270 ? "Winter" : "Spring";
         return std::string(name) + " starts at " + ClockForm12(minutes / 60);
       }
@@ -245,13 +248,18 @@ std::string TEventsCalendar::MoonSearch(const TObserverTime& rec, TCalendarDay& 
     if (t < 0) t = 0;
     bool below = false;
     double found = -1;
-    for (int k = 0; k <= 121 && t <= 24.0 + 1e-9; ++k, t += 1 / 60.0) {
-      const double p = phaseAt(t);
+    // Minute steps from the estimate; the last step lands on the day's end,
+    // where the phase has passed the target, so a phase in the day's last
+    // minute is found on its day (the next day's search does not see it).
+    for (int k = 0; k <= 121; ++k, t += 1 / 60.0) {
+      const double at = std::min(t, 24.0);
+      const double p = phaseAt(at);
       if (p < goal) below = true;
       else if (below) {
-        found = t;
+        found = at;
         break;
       }
+      if (at >= 24.0) break;
     }
     if (found >= 0) {
       static const char* const names[4] = {"New Moon", "First-Quarter Moon", "Full Moon", "Last-Quarter Moon"};
@@ -276,8 +284,9 @@ std::string TEventsCalendar::MoonSearch(const TObserverTime& rec, TCalendarDay& 
       }
     }
     if (!text.empty()) text += ". ";
+    // The whole hour, kept on the day: an apsis after 23:30 is told at 11pm.
     text += std::string(apogee ? "Moon at Apogee " : "Moon at Perigee ") +
-            HourForm12(std::nearbyint(hour + offset / 60.0));
+            HourForm12(std::min(std::nearbyint(hour + offset / 60.0), 23.0));
     const double rounded = std::nearbyint(best / 1000) * 1000;
     if (rounded >= 0 && rounded < 10000000)
       text += " (dist. " + platform::FormatFixed(rounded, 0, 0) + "km)";
@@ -341,7 +350,7 @@ std::string TEventsCalendar::TransitText(const TObserverTime& rec, int b, int ce
   if (start < 0) text += ", starts day before " + HourForm12((start + 1440) / 60.0);
   else text += ", starts at " + HourForm12(start / 60.0);
   if (end == INT32_MIN) end = centre + 241;
-  if (end > 1440) text += " ends day after " + HourForm12((end - 1440) / 60.0);
+  if (end >= 1440) text += " ends day after " + HourForm12((end - 1440) / 60.0);
   else text += " ends at " + HourForm12(end / 60.0);
   return text;
 }
