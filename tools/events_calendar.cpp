@@ -131,7 +131,12 @@ void TEventsCalendar::SetUpMonth(int year, int month) {
   std::fill(std::begin(elongationReported_), std::end(elongationReported_), false);
   *rec_ = *live_;
   rec_->ClipBelowHorizon = 0;
-  SetObserverLocalCivil(*rec_, JulianDay(year, month, 1, 0));
+  {
+    auto last = std::make_unique<TObserverTime>(*rec_);
+    SetObserverLocalCivil(*last, JulianDay(year, month, days_, 0) + 1 - 1.0 / 1440);
+    SetObserverLocalCivil(*rec_, JulianDay(year, month, 1, 0));
+    daylightAllMonth_ = rec_->DaylightInEffect && last->DaylightInEffect;
+  }
   for (auto& d : days_array_) d = TCalendarDay{};
   // The stars at the month's date: the Moon and the planets are of date too.
   auto p = std::make_unique<TObserverTime>(*rec_);
