@@ -289,9 +289,8 @@ std::string TEventsCalendar::MoonSearch(const TObserverTime& rec, TCalendarDay& 
       }
     }
     if (!text.empty()) text += ". ";
-    // The whole hour, kept on the day: an apsis after 23:30 is told at 11pm.
     text += std::string(apogee ? "Moon at Apogee " : "Moon at Perigee ") +
-            HourForm12(std::min(std::nearbyint(hour + offset / 60.0), 23.0));
+            HourForm12(std::nearbyint(hour + offset / 60.0));
     const double rounded = std::nearbyint(best / 1000) * 1000;
     if (rounded >= 0 && rounded < 10000000)
       text += " (dist. " + platform::FormatFixed(rounded, 0, 0) + "km)";
