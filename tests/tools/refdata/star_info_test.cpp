@@ -117,4 +117,43 @@ TEST_F(StarWindow, J2000ChartHidesTheApparentRow) {
   EXPECT_DOUBLE_EQ(s.RaShown, s.RaJ2000Rad);
 }
 
+TEST_F(StarWindow, PlacesAtFarSitesOnOtherDates) {
+  // Apparent places of date and altitudes and azimuths (no refraction) from
+  // astropy 5.2.1 with the SIMBAD places and motions
+  // (tests/tools/make_window_place_refs.py), at a northern site far west
+  // and a southern site far east, chart epoch of date.
+  struct Site {
+    double lonEast, lat, height;
+  };
+  constexpr Site kBoulder{-105.25, 40.0, 1650}, kAuckland{174.76, -36.85, 0};
+  const struct {
+    Site site;
+    double jdUT;
+    uint32_t sao;
+    double raDeg, decDeg, altDeg, azDeg;
+  } rows[] = {
+      {kBoulder, 2461382.916667, 151881, 101.5912467, -16.7522229, 30.167481, 202.640514},  // Sirius
+      {kBoulder, 2461382.916667, 308, 47.2546473, 89.3800447, 40.161301, 359.217752},       // Polaris
+      {kBoulder, 2463038.666667, 67174, 279.5109627, 38.8159402, 47.746259, 72.948378},     // Vega
+      {kAuckland, 2463038.666667, 234480, 96.1554065, -52.7162817, 53.413162, 228.811242},  // Canopus
+      {kAuckland, 2461382.916667, 308, 47.2546473, 89.3800447, -36.232706, 0.071382},       // Polaris
+      {kAuckland, 2449778.333333, 67174, 279.1925657, 38.7764859, 14.217119, 4.242919},     // Vega
+      {kAuckland, 2449778.333333, 234480, 95.9667711, -52.6999332, -0.432247, 181.243653},  // Canopus
+  };
+  auto sep = [](double a1, double d1, double a2, double d2) {
+    return std::acos(std::min(1.0, std::sin(d1) * std::sin(d2) + std::cos(d1) * std::cos(d2) * std::cos(a1 - a2)));
+  };
+  for (const auto& r : rows) {
+    SetObserverLocation(*obs_, -r.site.lonEast * kDeg, r.site.lat * kDeg, r.site.height);
+    SetObserverUT(*obs_, r.jdUT);
+    SetPrecession(*obs_, 2451545.0, obs_->JD_TT);
+    TStarInfo s;
+    ASSERT_TRUE(LoadStarInfo(r.sao, *obs_, s));
+    EXPECT_LT(sep(s.RaShown, s.DecShown, r.raDeg * kDeg, r.decDeg * kDeg), 2 * kArcsec) << r.sao << " " << r.jdUT;
+    // 1995: astropy's UT1 is 0.25 s from the clock's UT (about 4").
+    const double horizontal = r.jdUT < 2450000 ? 6 * kArcsec : 2 * kArcsec;
+    EXPECT_LT(sep(s.AzimuthRad, s.AltitudeRad, r.azDeg * kDeg, r.altDeg * kDeg), horizontal) << r.sao << " " << r.jdUT;
+  }
+}
+
 }  // namespace
