@@ -8,8 +8,8 @@
 
 #include "astro/observer.h"
 #include "astro/planets.h"
-#include "astro/precession.h"
 #include "astro/text.h"
+#include "tests/tools/window_sites.h"
 #include "tools/solsys_info.h"
 
 namespace {
@@ -114,12 +114,8 @@ TEST_F(SolSysWindow, TopocentricPlacesAtFarSitesOnOtherDates) {
   // tests/tools/make_window_place_refs.py) at a northern site far west and
   // a southern site far east. The Moon's theory and eraPlan94's Venus are
   // good to a few arcseconds.
-  struct Site {
-    double lonEast, lat, height;
-  };
-  constexpr Site kBoulder{-105.25, 40.0, 1650}, kAuckland{174.76, -36.85, 0};
   const struct {
-    Site site;
+    TWindowSite site;
     double jdUT;
     int index;  // 10 the Sun, 9 the Moon, 1 Venus
     double raDeg, decDeg, altDeg, azDeg, toleranceArcsec;
@@ -133,20 +129,13 @@ TEST_F(SolSysWindow, TopocentricPlacesAtFarSitesOnOtherDates) {
       {kBoulder, 2449778.333333, 10, 342.2512104, -7.5299652, 41.265516, 195.450333, 6},
       {kBoulder, 2449778.333333, 9, 344.5039242, -2.8547190, 46.286510, 193.654195, 6},
   };
-  auto arcsec = [](double a1, double d1, double a2, double d2) {
-    const double c = std::sin(d1) * std::sin(d2) + std::cos(d1) * std::cos(d2) * std::cos(a1 - a2);
-    return std::acos(std::min(1.0, c)) / kDeg * 3600;
-  };
-  obs_->PrecessionOn = 1;
   for (const auto& r : rows) {
-    SetObserverLocation(*obs_, -r.site.lonEast * kDeg, r.site.lat * kDeg, r.site.height);
-    SetObserverUT(*obs_, r.jdUT);
-    SetPrecession(*obs_, 2451545.0, obs_->JD_TT);
+    SetWindowSite(*obs_, r.site, r.jdUT);
     TSolSysInfo s;
     ASSERT_TRUE(MakeSolSysInfo(kSelectSolarSystem, r.index, *obs_, s));
-    EXPECT_LT(arcsec(s.RaShown, s.DecShown, r.raDeg * kDeg, r.decDeg * kDeg), r.toleranceArcsec)
+    EXPECT_LT(ArcsecBetween(s.RaShown, s.DecShown, r.raDeg * kDeg, r.decDeg * kDeg), r.toleranceArcsec)
         << r.index << " " << r.jdUT;
-    EXPECT_LT(arcsec(s.AzimuthRad, s.AltitudeRad, r.azDeg * kDeg, r.altDeg * kDeg), r.toleranceArcsec)
+    EXPECT_LT(ArcsecBetween(s.AzimuthRad, s.AltitudeRad, r.azDeg * kDeg, r.altDeg * kDeg), r.toleranceArcsec)
         << r.index << " " << r.jdUT;
   }
 }

@@ -10,6 +10,7 @@
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "refdata_fixture.h"
+#include "tests/tools/window_sites.h"
 #include "tools/star_info.h"
 
 namespace {
@@ -122,12 +123,8 @@ TEST_F(StarWindow, PlacesAtFarSitesOnOtherDates) {
   // astropy 5.2.1 with the SIMBAD places and motions
   // (tests/tools/make_window_place_refs.py), at a northern site far west
   // and a southern site far east, chart epoch of date.
-  struct Site {
-    double lonEast, lat, height;
-  };
-  constexpr Site kBoulder{-105.25, 40.0, 1650}, kAuckland{174.76, -36.85, 0};
   const struct {
-    Site site;
+    TWindowSite site;
     double jdUT;
     uint32_t sao;
     double raDeg, decDeg, altDeg, azDeg;
@@ -140,19 +137,15 @@ TEST_F(StarWindow, PlacesAtFarSitesOnOtherDates) {
       {kAuckland, 2449778.333333, 67174, 279.1925657, 38.7764859, 14.217119, 4.242919},     // Vega
       {kAuckland, 2449778.333333, 234480, 95.9667711, -52.6999332, -0.432247, 181.243653},  // Canopus
   };
-  auto sep = [](double a1, double d1, double a2, double d2) {
-    return std::acos(std::min(1.0, std::sin(d1) * std::sin(d2) + std::cos(d1) * std::cos(d2) * std::cos(a1 - a2)));
-  };
   for (const auto& r : rows) {
-    SetObserverLocation(*obs_, -r.site.lonEast * kDeg, r.site.lat * kDeg, r.site.height);
-    SetObserverUT(*obs_, r.jdUT);
-    SetPrecession(*obs_, 2451545.0, obs_->JD_TT);
+    SetWindowSite(*obs_, r.site, r.jdUT);
     TStarInfo s;
     ASSERT_TRUE(LoadStarInfo(r.sao, *obs_, s));
-    EXPECT_LT(sep(s.RaShown, s.DecShown, r.raDeg * kDeg, r.decDeg * kDeg), 2 * kArcsec) << r.sao << " " << r.jdUT;
+    EXPECT_LT(ArcsecBetween(s.RaShown, s.DecShown, r.raDeg * kDeg, r.decDeg * kDeg), 2) << r.sao << " " << r.jdUT;
     // 1995: astropy's UT1 is 0.25 s from the clock's UT (about 4").
-    const double horizontal = r.jdUT < 2450000 ? 6 * kArcsec : 2 * kArcsec;
-    EXPECT_LT(sep(s.AzimuthRad, s.AltitudeRad, r.azDeg * kDeg, r.altDeg * kDeg), horizontal) << r.sao << " " << r.jdUT;
+    const double horizontal = r.jdUT < 2450000 ? 6 : 2;
+    EXPECT_LT(ArcsecBetween(s.AzimuthRad, s.AltitudeRad, r.azDeg * kDeg, r.altDeg * kDeg), horizontal)
+        << r.sao << " " << r.jdUT;
   }
 }
 
