@@ -131,7 +131,12 @@ void TEventsCalendar::SetUpMonth(int year, int month) {
   std::fill(std::begin(elongationReported_), std::end(elongationReported_), false);
   *rec_ = *live_;
   rec_->ClipBelowHorizon = 0;
-  SetObserverLocalCivil(*rec_, JulianDay(year, month, 1, 0));
+  {
+    auto last = std::make_unique<TObserverTime>(*rec_);
+    SetObserverLocalCivil(*last, JulianDay(year, month, days_, 0) + 1 - 1.0 / 1440);
+    SetObserverLocalCivil(*rec_, JulianDay(year, month, 1, 0));
+    daylightAllMonth_ = rec_->DaylightInEffect && last->DaylightInEffect;
+  }
   for (auto& d : days_array_) d = TCalendarDay{};
   // The stars at the month's date: the Moon and the planets are of date too.
   auto p = std::make_unique<TObserverTime>(*rec_);
@@ -202,7 +207,10 @@ std::string TEventsCalendar::SeasonSearch(const TObserverTime& rec) {
       AtHour(w, rec, h + m / 60.0);
       const double l = SunApparentLongitudeDeg(w);
       if (crossed(p, l)) {
-        const double minutes = std::nearbyint((h * 60 + m) / 5.0) * 5;
+        // Rounded to five minutes, but never onto the next day's midnight
+        // (24:00 would read as noon): a start in the day's last minutes is
+        // told at 11:55pm.
+        const double minutes = std::min(std::nearbyint((h * 60 + m) / 5.0) * 5, 1435.0);
         const char* name = target == 90 ? "Summer" : target == 180 ? "Autumn" : target == 270 ? "Winter" : "Spring";
         return std::string(name) + " starts at " + ClockForm12(minutes / 60);
       }
@@ -245,13 +253,18 @@ std::string TEventsCalendar::MoonSearch(const TObserverTime& rec, TCalendarDay& 
     if (t < 0) t = 0;
     bool below = false;
     double found = -1;
-    for (int k = 0; k <= 121 && t <= 24.0 + 1e-9; ++k, t += 1 / 60.0) {
-      const double p = phaseAt(t);
+    // Minute steps from the estimate; the last step lands on the day's end,
+    // where the phase has passed the target, so a phase in the day's last
+    // minute is found on its day (the next day's search does not see it).
+    for (int k = 0; k <= 121; ++k, t += 1 / 60.0) {
+      const double at = std::min(t, 24.0);
+      const double p = phaseAt(at);
       if (p < goal) below = true;
       else if (below) {
-        found = t;
+        found = at;
         break;
       }
+      if (at >= 24.0) break;
     }
     if (found >= 0) {
       static const char* const names[4] = {"New Moon", "First-Quarter Moon", "Full Moon", "Last-Quarter Moon"};
@@ -341,7 +354,7 @@ std::string TEventsCalendar::TransitText(const TObserverTime& rec, int b, int ce
   if (start < 0) text += ", starts day before " + HourForm12((start + 1440) / 60.0);
   else text += ", starts at " + HourForm12(start / 60.0);
   if (end == INT32_MIN) end = centre + 241;
-  if (end > 1440) text += " ends day after " + HourForm12((end - 1440) / 60.0);
+  if (end >= 1440) text += " ends day after " + HourForm12((end - 1440) / 60.0);
   else text += " ends at " + HourForm12(end / 60.0);
   return text;
 }

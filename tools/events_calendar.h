@@ -55,6 +55,9 @@ class TEventsCalendar {
   // The whole month at once.
   void SearchMonth(int year, int month);
 
+  // Whether the clock keeps daylight saving through the whole month set up
+  // (its first and last moments): the times are then all daylight times.
+  bool DaylightAllMonth() const { return daylightAllMonth_; }
   int Year() const { return year_; }
   int Month() const { return month_; }
   int DaysInThisMonth() const { return days_; }
@@ -90,6 +93,7 @@ class TEventsCalendar {
   std::vector<std::string> starNames_;
   std::vector<double> starRa_, starDec_;  // precessed to the month
   int year_ = 2000, month_ = 1, days_ = 31, dayCounter_ = 0;
+  bool daylightAllMonth_ = false;
   bool elongationReported_[10] = {};
   std::array<TCalendarDay, 32> days_array_{};
 };

@@ -128,7 +128,10 @@ TYearlyChart MakeYearlyChart(int count, const std::vector<double>& decs, const s
 TYearlyChart MakeYearlyChartFor(double ra, double dec, const TObserverTime& observer) {
   int y, m, d;
   double h;
-  JulianDayToDate(observer.JD_UT, y, m, d, h);
+  // The year of the local date: the chart's samples run from 1 January in
+  // local standard time, so on New Year's morning east of Greenwich (or
+  // New Year's Eve west of it) the universal date's year is the wrong one.
+  JulianDayToDate(observer.JD_LocalStandard, y, m, d, h);
   const std::vector<double> ras(183, ra), decs(183, dec);
   return MakeYearlyChart(183, decs, ras, y, observer);
 }

@@ -2,12 +2,14 @@
 // number texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
 #include "astro/observer.h"
 #include "astro/planets.h"
 #include "astro/text.h"
+#include "tests/tools/window_sites.h"
 #include "tools/solsys_info.h"
 
 namespace {
@@ -103,6 +105,38 @@ TEST_F(SolSysWindow, J2000PlaceIsTheAstrometricPlace) {
     const double cosSep = std::sin(dec) * std::sin(s.DecJ2000) +
                           std::cos(dec) * std::cos(s.DecJ2000) * std::cos(s.RaJ2000 - ra);
     EXPECT_LT(std::acos(std::min(1.0, cosSep)) / kDeg * 3600, c.tolArcsec) << s.Name;
+  }
+}
+
+TEST_F(SolSysWindow, TopocentricPlacesAtFarSitesOnOtherDates) {
+  // Apparent topocentric places of date and altitudes and azimuths (no
+  // refraction) from astropy 5.2.1 (ERFA eraEpv00, eraMoon98, eraPlan94;
+  // tests/tools/make_window_place_refs.py) at a northern site far west and
+  // a southern site far east. The Moon's theory and eraPlan94's Venus are
+  // good to a few arcseconds.
+  const struct {
+    TWindowSite site;
+    double jdUT;
+    int index;  // 10 the Sun, 9 the Moon, 1 Venus
+    double raDeg, decDeg, altDeg, azDeg, toleranceArcsec;
+  } rows[] = {
+      {kAuckland, 2463038.666667, 10, 89.5957729, 23.4348326, 10.929594, 310.610270, 2},
+      {kAuckland, 2463038.666667, 9, 103.2963961, 19.8081315, 21.600899, 318.782384, 5},
+      {kAuckland, 2463038.666667, 1, 136.2571803, 18.2206885, 34.455487, 351.156567, 5},
+      {kBoulder, 2461382.916667, 10, 255.1406462, -22.7356440, -47.068753, 80.718735, 2},
+      {kBoulder, 2461382.916667, 9, 247.6628866, -26.9745050, -43.651826, 91.022805, 5},
+      // 1995: astropy's UT1 is 0.25 s from the clock's UT (about 4" in azimuth).
+      {kBoulder, 2449778.333333, 10, 342.2512104, -7.5299652, 41.265516, 195.450333, 6},
+      {kBoulder, 2449778.333333, 9, 344.5039242, -2.8547190, 46.286510, 193.654195, 6},
+  };
+  for (const auto& r : rows) {
+    SetWindowSite(*obs_, r.site, r.jdUT);
+    TSolSysInfo s;
+    ASSERT_TRUE(MakeSolSysInfo(kSelectSolarSystem, r.index, *obs_, s));
+    EXPECT_LT(ArcsecBetween(s.RaShown, s.DecShown, r.raDeg * kDeg, r.decDeg * kDeg), r.toleranceArcsec)
+        << r.index << " " << r.jdUT;
+    EXPECT_LT(ArcsecBetween(s.AzimuthRad, s.AltitudeRad, r.azDeg * kDeg, r.altDeg * kDeg), r.toleranceArcsec)
+        << r.index << " " << r.jdUT;
   }
 }
 

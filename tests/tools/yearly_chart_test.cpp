@@ -40,6 +40,27 @@ TEST(YearlyChart, YearLine) {
 // Clock hours of h:m:s.
 constexpr double Hours(int h, int m, int s) { return h + m / 60.0 + s / 3600.0; }
 
+TEST(YearlyChart, StarChartIsOfTheLocalYear) {
+  // The star and deep-sky windows draw the year of the chart's local date:
+  // New Year's morning at Auckland (UT+12) is still 31 December in
+  // universal time, New Year's Eve evening at Denver (UT-7) already 1 January.
+  const struct {
+    double lonWest, lat;
+    int bias;
+    double jdUT;
+    double year;
+  } cases[] = {{-174.76 * kDeg, -36.85 * kDeg, -720, 2461406.5 - 3 / 24.0, 2027},  // 2027-01-01 09:00 local
+               {104.99 * kDeg, 39.74 * kDeg, 420, 2461406.5 + 3 / 24.0, 2026}};   // 2026-12-31 20:00 local
+  for (const auto& c : cases) {
+    TObserverTime obs;
+    InitObserver(obs);
+    obs.TimeZone.Bias = c.bias;
+    SetObserverLocation(obs, c.lonWest, c.lat, 0);
+    SetObserverUT(obs, c.jdUT);
+    EXPECT_EQ(MakeYearlyChartFor(0.0, 0.0, obs).year, c.year) << c.bias;
+  }
+}
+
 TEST(YearlyChart, MoonAndTwilightAgainstReferenceTimes) {
   // Reference times computed once with astropy 5.2 (built-in ephemeris, no
   // refraction in the altitude): moonrise and moonset when the topocentric

@@ -79,10 +79,12 @@ void TGeneralReportForm1::SetUpMonth() {
   int month = m + monthOffset;
   y += (month - 1 >= 0 ? (month - 1) / 12 : -((12 - month) / 12));
   month = ((month - 1) % 12 + 12) % 12 + 1;
-  Label1->setText(ObserverTime.DaylightInEffect ? "Note: all times are local daylight time."
-                                                : "Note: all times are local time.");
   calendar = std::make_unique<TEventsCalendar>(ObserverTime, stars_);
   calendar->SetUpMonth(y, month);
+  // The note is of the month shown, not of the chart's instant: a winter
+  // month looked up in summer is in standard time.
+  Label1->setText(calendar->DaylightAllMonth() ? "Note: all times are local daylight time."
+                                               : "Note: all times are local time.");
   FwdMonthButton1->hide();
   BkMonthButton1->hide();
   ShowFlashProgress("Searching for events...", -1);

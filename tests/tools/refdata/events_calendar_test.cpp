@@ -2,6 +2,8 @@
 // daylight saving in January), each event on its day of local time.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "astro/observer.h"
@@ -68,4 +70,85 @@ TEST(EventsCalendar, January2025AtWashington) {
   EXPECT_EQ(d[13].groupKey, " 1 4");
 }
 
+
+// Minutes after midnight of the 12-hour clock text after `what` + " at " in
+// `text` ("7:15pm"); -1 when not there.
+int ClockAfter(const std::string& text, const std::string& what) {
+  const auto at = text.find(what + " at ");
+  if (at == std::string::npos) return -1;
+  int h = 0, m = 0;
+  char half = 0;
+  if (std::sscanf(text.c_str() + at + what.size() + 4, "%d:%d%c", &h, &m, &half) != 3) return -1;
+  return (h % 12 + (half == 'p' ? 12 : 0)) * 60 + m;
+}
+
+std::unique_ptr<TObserverTime> Auckland(int bias, bool daylightRule) {
+  auto obs = std::make_unique<TObserverTime>();
+  InitObserver(*obs);
+  SetObserverLocation(*obs, -174.76 * kDeg, -36.85 * kDeg, 0);  // 174.76° E, 36.85° S
+  obs->TimeZone.Bias = bias;
+  if (daylightRule) {  // New Zealand: UT+13 from the last Sunday of September to the first of April
+    obs->TimeZone.DaylightDate.wMonth = 9;
+    obs->TimeZone.DaylightDate.wDay = 5;
+    obs->TimeZone.DaylightDate.wHour = 2;
+    obs->TimeZone.StandardDate.wMonth = 4;
+    obs->TimeZone.StandardDate.wDay = 1;
+    obs->TimeZone.StandardDate.wHour = 3;
+    obs->TimeZone.DaylightBias = -60;
+    obs->UseDaylightSaving = 1;
+  }
+  SetObserverUT(*obs, 2461382.5);
+  return obs;
+}
+
+TEST(EventsCalendar, PhasesAndSeasonsOnTheirLocalDays) {
+  NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
+  std::vector<TBrightStar> stars;
+  ASSERT_TRUE(ReadBrightStars(DataFolder + "brightstars.dat", stars));
+  // Apparent geocentric phases and solstices from astropy 5.2.1
+  // (tests/tools/make_calendar_refs.py), in Auckland's clock time: NZDT
+  // (UT+13) in December 2026, NZST (UT+12) in June 2031. The calendar
+  // rounds phases to a quarter hour and seasons to five minutes, after a
+  // minute search.
+  const struct {
+    int year, month, day;
+    const char* what;
+    int minutes;  // local clock, rounded to the minute
+    int tolerance;
+  } events[] = {
+      {2026, 12, 1, "Last-Quarter Moon", 19 * 60 + 9, 10},  // 06:08:40 UT
+      {2026, 12, 9, "New Moon", 13 * 60 + 52, 10},          // 00:51:52 UT
+      {2026, 12, 17, "First-Quarter Moon", 18 * 60 + 43, 10},
+      {2026, 12, 22, "Winter starts", 9 * 60 + 50, 4},  // 21 December 20:50:14 UT
+      {2026, 12, 24, "Full Moon", 14 * 60 + 28, 10},
+      {2026, 12, 31, "Last-Quarter Moon", 8 * 60, 10},  // 30 December 18:59:34 UT
+      // 11:58:38 UT, 23:58:38 NZST: the phase in the day's last minutes.
+      {2031, 6, 5, "Full Moon", 23 * 60 + 59, 10},
+      {2031, 6, 12, "Last-Quarter Moon", 14 * 60 + 21, 10},
+      {2031, 6, 20, "New Moon", 10 * 60 + 25, 10},  // 19 June 22:24:51 UT
+      {2031, 6, 22, "Summer starts", 60 + 17, 4},   // 21 June 13:17:08 UT
+      {2031, 6, 28, "First-Quarter Moon", 12 * 60 + 19, 10},
+  };
+  for (int span = 0; span < 2; ++span) {
+    const int year = span == 0 ? 2026 : 2031, month = span == 0 ? 12 : 6;
+    TEventsCalendar cal(*Auckland(-720, true), stars);
+    cal.SearchMonth(year, month);
+    int phases = 0;
+    for (int day = 1; day <= cal.DaysInThisMonth(); ++day)
+      for (const char* p : {"New Moon at", "Quarter Moon at", "Full Moon at"}) phases += Has(cal.Days()[day].text, p);
+    EXPECT_EQ(phases, span == 0 ? 5 : 4) << year;
+    for (const auto& e : events) {
+      if (e.year != year) continue;
+      const std::string& text = cal.Days()[e.day].text;
+      const int shown = ClockAfter(text, e.what);
+      ASSERT_GE(shown, 0) << e.day << ": " << text;
+      EXPECT_LE(std::abs(shown - e.minutes), e.tolerance) << e.day << ": " << text;
+    }
+  }
+  // A zone of UT+3:08 puts the solstice at 23:58 local on 21 December: it is
+  // told on its day, at the last five-minute mark, not as noon.
+  TEventsCalendar cal(*Auckland(-188, false), stars);
+  cal.SearchMonth(2026, 12);
+  EXPECT_TRUE(Has(cal.Days()[21].text, "Winter starts at 11:55pm")) << cal.Days()[21].text;
+}
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -137,6 +138,39 @@ TEST(InformationForms, CalendarSearchesOnItsTimer) {
   EXPECT_NE(form.shown->Days()[13].text.find("Full Moon"), std::string::npos);
   EXPECT_TRUE(form.FwdMonthButton1->isVisible());
   if (const char* out = std::getenv("NOCTRA_FORM_PNG")) form.grab().save(QString(out) + "/calendar.png");
+}
+
+TEST(InformationForms, CalendarTimeNoteIsOfTheMonthShown) {
+  NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());
+  // Auckland in December 2026, daylight time (UT+13) from the last Sunday
+  // of September to the first Sunday of April (4 April 2027).
+  InitObserver(ObserverTime);
+  SetObserverLocation(ObserverTime, -174.76 * kDeg, -36.85 * kDeg, 0);
+  TIME_ZONE_INFORMATION& tz = ObserverTime.TimeZone;
+  tz.Bias = -720;
+  tz.DaylightBias = -60;
+  tz.DaylightDate.wMonth = 9;
+  tz.DaylightDate.wDay = 5;
+  tz.DaylightDate.wHour = 2;
+  tz.StandardDate.wMonth = 4;
+  tz.StandardDate.wDay = 1;
+  tz.StandardDate.wHour = 3;
+  ObserverTime.UseDaylightSaving = 1;
+  SetObserverUT(ObserverTime, 2461382.5);  // 2026 December 8, 13:00 NZDT
+  ASSERT_TRUE(ObserverTime.DaylightInEffect);
+  TGeneralReportForm1 form;
+  const struct {
+    int offset;
+    const char* note;
+  } months[] = {{0, "Note: all times are local daylight time."},  // December 2026
+                {4, "Note: all times are local time."},           // April 2027: both clocks
+                {6, "Note: all times are local time."}};          // June 2027: standard time
+  for (const auto& m : months) {
+    form.monthOffset = m.offset;
+    form.SetUpMonth();
+    form.Timer1.stop();
+    EXPECT_EQ(form.Label1->text().toStdString(), m.note) << m.offset;
+  }
 }
 
 TEST(InformationForms, MeteorShowerPages) {

@@ -10,6 +10,7 @@
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "refdata_fixture.h"
+#include "tests/tools/window_sites.h"
 #include "tools/star_info.h"
 
 namespace {
@@ -115,6 +116,37 @@ TEST_F(StarWindow, J2000ChartHidesTheApparentRow) {
   ASSERT_TRUE(LoadStarInfo(113271, *obs_, s));
   EXPECT_FALSE(s.ShowApparent);
   EXPECT_DOUBLE_EQ(s.RaShown, s.RaJ2000Rad);
+}
+
+TEST_F(StarWindow, PlacesAtFarSitesOnOtherDates) {
+  // Apparent places of date and altitudes and azimuths (no refraction) from
+  // astropy 5.2.1 with the SIMBAD places and motions
+  // (tests/tools/make_window_place_refs.py), at a northern site far west
+  // and a southern site far east, chart epoch of date.
+  const struct {
+    TWindowSite site;
+    double jdUT;
+    uint32_t sao;
+    double raDeg, decDeg, altDeg, azDeg;
+  } rows[] = {
+      {kBoulder, 2461382.916667, 151881, 101.5912467, -16.7522229, 30.167481, 202.640514},  // Sirius
+      {kBoulder, 2461382.916667, 308, 47.2546473, 89.3800447, 40.161301, 359.217752},       // Polaris
+      {kBoulder, 2463038.666667, 67174, 279.5109627, 38.8159402, 47.746259, 72.948378},     // Vega
+      {kAuckland, 2463038.666667, 234480, 96.1554065, -52.7162817, 53.413162, 228.811242},  // Canopus
+      {kAuckland, 2461382.916667, 308, 47.2546473, 89.3800447, -36.232706, 0.071382},       // Polaris
+      {kAuckland, 2449778.333333, 67174, 279.1925657, 38.7764859, 14.217119, 4.242919},     // Vega
+      {kAuckland, 2449778.333333, 234480, 95.9667711, -52.6999332, -0.432247, 181.243653},  // Canopus
+  };
+  for (const auto& r : rows) {
+    SetWindowSite(*obs_, r.site, r.jdUT);
+    TStarInfo s;
+    ASSERT_TRUE(LoadStarInfo(r.sao, *obs_, s));
+    EXPECT_LT(ArcsecBetween(s.RaShown, s.DecShown, r.raDeg * kDeg, r.decDeg * kDeg), 2) << r.sao << " " << r.jdUT;
+    // 1995: astropy's UT1 is 0.25 s from the clock's UT (about 4").
+    const double horizontal = r.jdUT < 2450000 ? 6 : 2;
+    EXPECT_LT(ArcsecBetween(s.AzimuthRad, s.AltitudeRad, r.azDeg * kDeg, r.altDeg * kDeg), horizontal)
+        << r.sao << " " << r.jdUT;
+  }
 }
 
 }  // namespace
