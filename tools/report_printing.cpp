@@ -425,7 +425,10 @@ void DrawSolSysReportPage(platform::DrawingContext& dc, const TSolSysInfo& s, co
     pw.Rule();
   }
   if (s.ShowVisibility && chart) {
-    const int chartW = dc.DpiX() * (s.Name == "The Moon" ? 6 : 4), chartH = dc.DpiY() * 3;
+    // The Moon's chart is 6 inches wide, others 4, within the page (A5
+    // paper is narrower) at the margins of the chart's left edge.
+    const int chartW = std::min(dc.DpiX() * (s.Name == "The Moon" ? 6 : 4), w - dc.DpiX() / 2);
+    const int chartH = dc.DpiY() * 3;
     FramedChart(dc, pw, chartW, chartH, [&](int left, int top) { chart(dc, left, top, chartW, chartH, ctx); });
   }
 }

@@ -1,14 +1,20 @@
-// The words of a calendar day's cell: every word (or its part) within its
-// line, beside the day number and the Moon's picture too, none lost while
-// lines remain. Widths: 10 units a character.
+// Printed reports within their page: the words of a calendar day's cell
+// within their lines, and the Moon's visibility chart on A5 paper.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
+#include "astro/observer.h"
 #include "tools/report_printing.h"
+#include "tools/solsys_info.h"
 
 namespace {
 
+// Widths of 10 units a character.
 int Width(const std::string& s) { return 10 * int(s.size()); }
 
+// Every word (or its part) within its line, beside the day number and the
+// Moon's picture too, none lost while lines remain.
 TEST(CalendarCell, WordsStayWithinTheirLinesAndNoneIsLost) {
   TCellLines lines;
   lines.left = 5;
@@ -46,6 +52,35 @@ TEST(CalendarCell, WordsStayWithinTheirLinesAndNoneIsLost) {
   ASSERT_FALSE(cut.empty());
   EXPECT_LE(cut.back().y + lines.lineHeight, 45);
   EXPECT_LT(cut.size(), placed.size());
+}
+
+// The Moon's page on A5 paper (5.55 inches wide at 100 dpi, drawn in an
+// image twice as wide): its 6-inch chart keeps within the page.
+TEST(SolarSystemPage, TheMoonsChartKeepsWithinANarrowPage) {
+  const int page = 555, height = 827;
+  QImage img(2 * page, height, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  img.setDotsPerMeterX(3937);
+  img.setDotsPerMeterY(3937);
+  TObserverTime obs;
+  InitObserver(obs);
+  TSolSysInfo moon;
+  moon.Name = "The Moon";
+  moon.ShowVisibility = true;
+  {
+    platform::DrawingContext dc(&img);
+    DrawSolSysReportPage(dc, moon, obs, "Home", page, height,
+                         [](platform::DrawingContext& d, int l, int t, int w, int h, const void*) {
+                           d.Painter().fillRect(l, t, w, h, Qt::black);
+                         },
+                         nullptr);
+  }
+  int right = -1;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (qGray(img.pixel(x, y)) < 160) right = std::max(right, x);
+  EXPECT_GT(right, page / 2) << "the chart is drawn";
+  EXPECT_LE(right, page) << "nothing beyond the page's edge";
 }
 
 }  // namespace
