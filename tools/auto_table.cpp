@@ -70,15 +70,23 @@ bool TAutoTable::AddLine(platform::DrawingContext& dc, int pageWidth, int pageHe
   // 6: table geometry.
   int sum = 0;
   for (int i = 1; i <= ColumnCount; ++i) sum += ColumnWidths[i];
-  TableWidth = Round(sum / 100.0 * DpiX);
+  // A table wider than the page (a 6.6-inch table on A5 paper) is narrowed
+  // to the page's width, the text of its cells and column titles with it,
+  // so that nothing is cut at the page's edges.
+  const double inches = sum / 100.0;
+  columnDpiX_ = DpiX;
+  const int rules = Round((DpiY + DpiX) / 2 / 50.0);  // room for the frame's outer rules
+  if (PageWidth > rules && inches * DpiX > PageWidth - rules) columnDpiX_ = std::floor((PageWidth - rules) / inches);
+  const int cellDpiY = int(DpiY * columnDpiX_ / std::max(1, DpiX));
+  TableWidth = Round(inches * columnDpiX_);
   LeftEdge = (PageWidth - TableWidth) / 2;
-  CellInset = Round(DpiX / 8.0);
+  CellInset = Round(columnDpiX_ / 8.0);
   LineHeight = std::max(1, DpiY / 6);
   LinesPerPage = int((PageHeight - TopMargin - BottomMargin) / LineHeight);
   titleFont_ = MakePointFont("Times New Roman", 16, 700, DpiY);
   textFont_ = MakePointFont("Times New Roman", 10, 400, DpiY);
-  cellFont_ = MakePointFont("Courier New", 10, 400, DpiY);
-  columnFont_ = MakePointFont("Times New Roman", 10, 700, DpiY);
+  cellFont_ = MakePointFont("Courier New", 10, 400, cellDpiY);
+  columnFont_ = MakePointFont("Times New Roman", 10, 700, cellDpiY);
   return true;
 }
 
@@ -118,7 +126,7 @@ void TAutoTable::DrawFrame(platform::DrawingContext& dc) {
   int x = 0;
   for (int i = 1; i <= ColumnCount; ++i) {
     dc.TextOut(LeftEdge + x + CellInset, titleY, ColumnTitles[i]);
-    x += Round(ColumnWidths[i] / 100.0 * DpiX);
+    x += Round(ColumnWidths[i] / 100.0 * columnDpiX_);
     dc.MoveTo(LeftEdge + x, DpiY);
     dc.LineTo(LeftEdge + x, bottom);
   }
@@ -165,7 +173,7 @@ bool TAutoTable::Draw(platform::DrawingContext& dc, const std::string& row) {
   int x = 0;
   for (int i = 1; i <= ColumnCount; ++i) {
     dc.TextOut(LeftEdge + x + CellInset, y, cells[i]);
-    x += Round(ColumnWidths[i] / 100.0 * DpiX);
+    x += Round(ColumnWidths[i] / 100.0 * columnDpiX_);
   }
   if (LineHeight * LinesOnPage + TopMargin + BottomMargin >= PageHeight) {
     LinesOnPage = 0;

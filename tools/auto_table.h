@@ -62,6 +62,9 @@ class TAutoTable {
 
  private:
   void DrawFrame(platform::DrawingContext& dc);
+  // Device units per inch across the columns: DpiX, or less for a table
+  // narrowed to its page.
+  double columnDpiX_ = 0;
   platform::FontHandle titleFont_, textFont_, cellFont_, columnFont_;
 };
 

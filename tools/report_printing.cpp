@@ -216,25 +216,73 @@ void DrawCalendarMonth(platform::DrawingContext& dc, const TEventsCalendar& cal,
     // The event text, word by word.
     dc.SelectFont(events);
     dc.SetTextAlign(kAlignLeft | kAlignTop);
-    const int lineH = std::max(1, int(0.8 * dc.TextExtent("X").height()));
     const int inset = 3 * penScale;
-    int lx = x0 + inset, ly = y0 + inset;
-    std::istringstream words(day.text);
-    std::string word;
-    while (words >> word) {
-      int right = x0 + col - 2 * inset;
-      if (ly < y0 + xx.height()) right = x0 + col - xx.width();
-      if (moonSize && ly + lineH > y0 + row - 3 * penScale - moonSize) right = x0 + col - 3 * penScale - moonSize - inset;
-      const int ww = dc.TextExtent(word + " ").width();
-      if (lx + ww > right && lx > x0 + inset) {
-        lx = x0 + inset;
-        ly += lineH;
+    TCellLines lines;
+    lines.left = x0 + inset;
+    lines.top = y0 + inset;
+    lines.bottom = y0 + row;
+    lines.lineHeight = std::max(1, int(0.8 * dc.TextExtent("X").height()));
+    lines.numberBottom = y0 + xx.height();
+    lines.fullRight = x0 + col - 2 * inset;
+    lines.right = [&](int y) {
+      int right = lines.fullRight;
+      if (y < lines.numberBottom) right = x0 + col - xx.width();
+      if (moonSize && y + lines.lineHeight > y0 + row - 3 * penScale - moonSize)
+        right = x0 + col - 3 * penScale - moonSize - inset;
+      return right;
+    };
+    for (const TPlacedWord& w :
+         LayoutCellWords(day.text, lines, [&](const std::string& s) { return dc.TextExtent(s).width(); }))
+      dc.TextOut(w.x, w.y, w.text);
+  }
+}
+
+std::vector<TPlacedWord> LayoutCellWords(const std::string& text, const TCellLines& lines,
+                                         const std::function<int(const std::string&)>& width) {
+  std::vector<TPlacedWord> placed;
+  int x = lines.left, y = lines.top;
+  auto newLine = [&] {
+    x = lines.left;
+    y += lines.lineHeight;
+  };
+  std::istringstream words(text);
+  std::string word;
+  while (words >> word) {
+    while (!word.empty()) {
+      if (y + lines.lineHeight > lines.bottom) return placed;
+      const int right = lines.right(y);
+      if (x + width(word) <= right) {
+        placed.push_back({x, y, word});
+        x += width(word + " ");
+        break;
       }
-      if (ly + lineH > y0 + row) break;
-      dc.TextOut(lx, ly, word);
-      lx += ww;
+      // Not on the rest of this line: on the next.
+      if (x > lines.left) {
+        newLine();
+        continue;
+      }
+      // At a line's start beside the day number: below it, when a whole
+      // line takes the word.
+      if (y < lines.numberBottom && width(word) <= lines.fullRight - lines.left) {
+        newLine();
+        continue;
+      }
+      // Wider than its line: the part that fits (a whole character at
+      // least), after a hyphen when one lies in it; the rest on the next.
+      std::size_t cut = 0, hyphen = 0;
+      for (std::size_t k = 1; k <= word.size(); ++k) {
+        if (k < word.size() && (static_cast<unsigned char>(word[k]) & 0xC0) == 0x80) continue;  // within a character
+        if (cut > 0 && x + width(word.substr(0, k)) > right) break;
+        cut = k;
+        if (word[k - 1] == '-' && k < word.size()) hyphen = k;
+      }
+      if (hyphen > 0) cut = hyphen;
+      placed.push_back({x, y, word.substr(0, cut)});
+      word.erase(0, cut);
+      newLine();
     }
   }
+  return placed;
 }
 
 void DrawStarReportPage(platform::DrawingContext& dc, const TStarInfo& s, const TObserverTime& obs,
@@ -377,7 +425,10 @@ void DrawSolSysReportPage(platform::DrawingContext& dc, const TSolSysInfo& s, co
     pw.Rule();
   }
   if (s.ShowVisibility && chart) {
-    const int chartW = dc.DpiX() * (s.Name == "The Moon" ? 6 : 4), chartH = dc.DpiY() * 3;
+    // The Moon's chart is 6 inches wide, others 4, within the page (A5
+    // paper is narrower) at the margins of the chart's left edge.
+    const int chartW = std::min(dc.DpiX() * (s.Name == "The Moon" ? 6 : 4), w - dc.DpiX() / 2);
+    const int chartH = dc.DpiY() * 3;
     FramedChart(dc, pw, chartW, chartH, [&](int left, int top) { chart(dc, left, top, chartW, chartH, ctx); });
   }
 }

@@ -4,7 +4,9 @@
 // block shared by the printed information pages.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/drawing.h"
 
@@ -18,6 +20,29 @@ class TEventsCalendar;
 // time minus UT.
 std::string ObserverFromLine(const std::string& locationName, const TObserverTime& observer);
 std::string ObserverLatLongLine(const TObserverTime& observer);
+
+// The lines of a calendar day's cell that its event text takes: from
+// (left, top), lineHeight apart, none passing bottom; a line at y ends at
+// right(y) (short of the day number beside the top lines, down to
+// numberBottom, and of the Moon's picture beside the lowest), at fullRight
+// elsewhere.
+struct TCellLines {
+  int left = 0, top = 0, bottom = 0, lineHeight = 1, numberBottom = 0, fullRight = 0;
+  std::function<int(int y)> right;
+};
+// A word, or the part of one, and where it is written.
+struct TPlacedWord {
+  int x = 0, y = 0;
+  std::string text;
+};
+// Sets the words of `text` into the cell's lines, `width` measuring a
+// text: a word that does not fit the rest of its line starts the next; one
+// that does not fit beside the day number but fits a whole line goes below
+// the number; one wider than its line is broken where the line ends (after
+// a hyphen when one lies there). Text that would pass the bottom is
+// dropped. No word reaches past its line's end.
+std::vector<TPlacedWord> LayoutCellWords(const std::string& text, const TCellLines& lines,
+                                         const std::function<int(const std::string&)>& width);
 
 // Draws the calendar month of `cal` over w x h device units. `printer`
 // selects the printed layout (the page title line above the grid, larger

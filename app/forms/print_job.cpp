@@ -34,10 +34,10 @@
 #include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
 #include "chart/styles.h"
-#include "platform/dialogs.h"
 #include "platform/drawing.h"
 #include "platform/numfmt.h"
 #include "tools/auto_table.h"
+#include "tools/forms/information_forms.h"
 
 TPrintForm1* PrintForm1 = nullptr;
 
@@ -419,9 +419,7 @@ void RunPrintCommand(TMainForm1& form) {
   if (!PrintForm1) PrintForm1 = new TPrintForm1(&form);
   if (!PrintForm1->Options.skipWindow && PrintForm1->exec() != QDialog::Accepted) return;
   PrintForm1->ControlsToOptions();
-  if (!PrintStarMap(form, MainPrinter(), PrintForm1->Options))
-    platform::ShowMessageBox("The printer could not be started.", "Noctra Planetarium", platform::MsgButtons::Ok,
-                             platform::MsgIcon::Exclamation);
+  if (!PrintStarMap(form, MainPrinter(), PrintForm1->Options)) TellPrinterNotStarted();
 }
 
 void MakePrinterSetupDialog(QPrintDialog& dialog) {

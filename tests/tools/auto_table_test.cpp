@@ -6,6 +6,7 @@
 
 #include "platform/drawing.h"
 #include "tools/auto_table.h"
+#include "tools/meteor_showers.h"
 
 namespace {
 
@@ -103,6 +104,35 @@ TEST(AutoTable, RowTextLandsInItsCell) {
   };
   EXPECT_TRUE(dark(228, 408, 129, 144));
   EXPECT_FALSE(dark(430, 600, 129, 143)) << "column B is empty";
+}
+
+// The meteor-shower table (6.6 inches) on A5 paper (5.55 inches wide at
+// 100 dpi, drawn in the middle of an image twice as wide): narrowed to the
+// page, nothing of it lies beyond the page's edges; on letter paper it
+// keeps its width.
+TEST(AutoTable, ATableWiderThanThePageIsNarrowedToIt) {
+  const int page = 555, height = 827;
+  QImage img = Page(2 * page, height, 100);
+  {
+    platform::DrawingContext dc(&img);
+    dc.Painter().translate(page / 2, 0);
+    EXPECT_EQ(PrintMeteorShowerTable(dc, page, height, [] {}), 1);
+  }
+  int left = img.width(), right = -1;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (qGray(img.pixel(x, y)) < 160) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  EXPECT_GE(left, page / 2);
+  EXPECT_LT(right, page / 2 + page);
+  QImage letter = Page(850, 1100, 100);
+  platform::DrawingContext dc(&letter);
+  TAutoTable t;
+  ASSERT_TRUE(t.AddLine(dc, 850, 1100, kMeteorShowerColumns));
+  EXPECT_EQ(t.TableWidth, 660);
+  EXPECT_EQ(t.LeftEdge, 95);
 }
 
 TEST(AutoTable, TitleRuleBelowTheProductName) {

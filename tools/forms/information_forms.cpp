@@ -43,20 +43,39 @@ std::function<void(double, double)> TelescopeGotoHook;
 std::function<void(double, double)> TelescopeSyncHook;
 std::function<bool()> TelescopeConnected = [] { return false; };
 
-void PrintOnePage(QWidget* parent, const QString& title,
-                  const std::function<void(platform::DrawingContext&, int, int)>& draw) {
+void TellPrinterNotStarted() {
+  platform::ShowMessageBox("The printer could not be started.", "Noctra Planetarium", platform::MsgButtons::Ok,
+                           platform::MsgIcon::Exclamation);
+}
+
+bool PrintOnPrinter(QPrinter& printer, const TPrinterDraw& draw) {
+  {
+    platform::DrawingContext dc(&printer);
+    // A printer that is gone, or a PDF file that cannot be written.
+    if (!dc.IsActive()) {
+      TellPrinterNotStarted();
+      return false;
+    }
+    PrintScale = PrintScaleForResolution(dc.DpiX(), dc.DpiY());
+    MakeDrawingColors();
+    draw(printer, dc, printer.width(), printer.height());
+  }
+  PrintScale = 1;
+  MakeDrawingColors();
+  return true;
+}
+
+void PrintReport(QWidget* parent, const QString& title, const TPrinterDraw& draw) {
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName(title);
   QPrintDialog dialog(&printer, parent);
   if (dialog.exec() != QDialog::Accepted) return;
-  {
-    platform::DrawingContext dc(&printer);
-    PrintScale = PrintScaleForResolution(dc.DpiX(), dc.DpiY());
-    MakeDrawingColors();
-    draw(dc, printer.width(), printer.height());
-  }
-  PrintScale = 1;
-  MakeDrawingColors();
+  PrintOnPrinter(printer, draw);
+}
+
+void PrintOnePage(QWidget* parent, const QString& title,
+                  const std::function<void(platform::DrawingContext&, int, int)>& draw) {
+  PrintReport(parent, title, [&](QPrinter&, platform::DrawingContext& dc, int w, int h) { draw(dc, w, h); });
 }
 
 namespace {
@@ -750,12 +769,9 @@ void TMeteorShowersForm1::StepPage(int delta) {
 }
 
 void TMeteorShowersForm1::PrintBitBtn1Click() {
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName("Noctra Planetarium, Meteor Showers");
-  QPrintDialog dialog(&printer, this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  platform::DrawingContext dc(&printer);
-  PrintMeteorShowerTable(dc, printer.width(), printer.height(), [&] { printer.newPage(); });
+  PrintReport(this, "Noctra Planetarium, Meteor Showers", [](QPrinter& printer, platform::DrawingContext& dc, int w, int h) {
+    PrintMeteorShowerTable(dc, w, h, [&] { printer.newPage(); });
+  });
 }
 
 // --- Entry points ----------------------------------------------------------------------------------

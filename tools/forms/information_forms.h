@@ -21,6 +21,7 @@
 #include "tools/yearly_chart.h"
 
 class QLineEdit;
+class QPrinter;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
@@ -191,8 +192,18 @@ class TPictureViewerForm1 : public QDialog {
   void paintEvent(QPaintEvent*) override;
 };
 
-// Prints one page through `draw` on a printer the user chooses, with the
-// print scale and drawing colours of the printer while it draws.
+// Prints through `draw` on `printer` (a printer or a PDF file, as the
+// print dialog left it), with the print scale and drawing colours of the
+// printer while it draws; `draw` starts further pages on the printer. A
+// printer that does not start (gone, or a file that cannot be written) is
+// told in a message box: false.
+using TPrinterDraw = std::function<void(QPrinter&, platform::DrawingContext&, int w, int h)>;
+bool PrintOnPrinter(QPrinter& printer, const TPrinterDraw& draw);
+// The message box of a printer that does not start.
+void TellPrinterNotStarted();
+// PrintOnPrinter on a printer the user chooses in the print dialog.
+void PrintReport(QWidget* parent, const QString& title, const TPrinterDraw& draw);
+// Prints one page through `draw` on a printer the user chooses.
 void PrintOnePage(QWidget* parent, const QString& title,
                   const std::function<void(platform::DrawingContext&, int, int)>& draw);
 
