@@ -384,3 +384,17 @@ TEST(ScriptMended, PauseWaitsBetweenLinesUntilCleared) {
 }
 
 }  // namespace
+
+namespace {
+
+// The editor's Tab key indents with a tab: tabs outside quotes read as
+// blanks (bodies, around operators, at a line's end), tabs inside quotes
+// are text.
+TEST(ScriptMended, TabsOutsideQuotesAreBlanks) {
+  TTestHost host;
+  EXPECT_EQ(RunScript("FOR I = 1 TO 2\n\tIF I = 2 THEN\n\t\tPRINT\t\"a\tb\",\tI * 2\t\n\tENDIF\nNEXT\t\nLOOP:\t"), 0)
+      << host.Error();
+  EXPECT_EQ(host.Printed(), std::vector<std::string>{"a\tb4"});
+}
+
+}  // namespace
