@@ -234,6 +234,15 @@ TEST(ScriptPreparation, AnOpenQuoteIsErrorOneOnItsOwnLine) {
   EXPECT_TRUE(host.Printed().empty());
 }
 
+// Comments are free text: an inch mark opens no string there (the rest of
+// the editor line stays comment), while a statement with one is still error 1.
+TEST(ScriptPreparation, AQuoteInACommentIsText) {
+  TTestHost host;
+  EXPECT_EQ(RunScript("REM my 8\" SCT\n  ; the 12\" | PRINT 0\nPRINT 1 | REM 4\"\nPRINT 2 ' 8\""), 4);
+  EXPECT_EQ(host.Error(), ErrorAt(4, 1));
+  EXPECT_TRUE(host.Printed().empty());
+}
+
 TEST(ScriptPreparation, ErrorsNameTheEditorLineOfStatementsJoinedByBars) {
   TTestHost host;
   EXPECT_EQ(RunScript("PRINT 1 | PRINT 2\n\nLET A = 1 | LET B = 1 / 0 | PRINT 3"), 3);
