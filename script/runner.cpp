@@ -159,7 +159,8 @@ int EditorLineOf(uint32_t n) {
 
 // Splits the editor lines into script lines: '|' outside quotes separates
 // statements; the quote state ends with each editor line and a quote left
-// open is error 1 for that line. Characters outside quotes are upper-cased.
+// open is error 1 for that line (not in a comment). Characters outside quotes are upper-cased,
+// and tabs outside quotes (the editor's indentation) are blanks.
 bool SplitLines(const std::vector<std::string>& editor) {
   // Trailing empty editor lines carry no statements.
   std::size_t last = editor.size();
@@ -178,11 +179,13 @@ bool SplitLines(const std::vector<std::string>& editor) {
         continue;
       }
       if (!quoted && c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+      if (!quoted && c == '\t') c = ' ';
       cur += c;
     }
     Run.lines.push_back(ScrTrim(cur));
     Run.editorLine.push_back(int(e) + 1);
-    if (quoted) {
+    // A comment is free text: an inch mark (REM 8" SCT) opens no string.
+    if (quoted && !IsComment(Run.lines.back())) {
       Run.errorEditorLine = int(e) + 1;
       ScriptError(1);
       return false;

@@ -6,7 +6,8 @@
 // Language rules kept by this implementation:
 // - keywords and names are upper-cased outside double quotes; '|' outside
 //   quotes separates statements on one editor line; a quote left open at
-//   the end of an editor line is error 1 for that line;
+//   the end of an editor line is error 1 for that line; tabs outside quotes
+//   are blanks;
 // - names of variables are cut to 9 characters (string names: 8 and '$');
 //   numbers reach expressions as 15-significant-digit exponent texts;
 // - text left over after an expression, more than six arguments, and a

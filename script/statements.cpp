@@ -185,9 +185,11 @@ void DoPrintFile(const std::string& line) {
   if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fflush(f) != 0) ScriptError(28);
 }
 
-// Reads one line (CR LF or LF ended); false at the end of the file.
+// Reads one line (CR LF or LF ended); false at the end of the file. A
+// UTF-8 byte-order mark at the file's start is no part of its first line.
 bool ReadLine(std::FILE* f, std::string& out) {
   out.clear();
+  const bool atStart = std::ftell(f) == 0;
   int ch = std::fgetc(f);
   if (ch == EOF) return false;
   while (ch != EOF && ch != '\n') {
@@ -195,6 +197,7 @@ bool ReadLine(std::FILE* f, std::string& out) {
     ch = std::fgetc(f);
   }
   if (!out.empty() && out.back() == '\r') out.pop_back();
+  if (atStart && out.rfind("\xEF\xBB\xBF", 0) == 0) out.erase(0, 3);
   return true;
 }
 

@@ -75,7 +75,8 @@ bool TScrEditForm1::LoadScript() {
   std::string name = WithExtension(ScriptFileName);
   std::FILE* f = std::fopen(name.c_str(), "rb");
   if (!f) return false;
-  // Whole lines, CR LF or LF; nothing is cut.
+  // Whole lines ended by CR LF, LF or a lone CR (old Mac files); nothing is
+  // cut.
   std::string text;
   char buf[4096];
   std::size_t n;
@@ -85,8 +86,10 @@ bool TScrEditForm1::LoadScript() {
   if (failed) return false;
   std::string clean;
   clean.reserve(text.size());
-  for (char c : text)
-    if (c != '\r') clean += c;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') clean += text[i];
+    else if (i + 1 == text.size() || text[i + 1] != '\n') clean += '\n';
+  }
   if (!clean.empty() && clean.back() == '\n') clean.pop_back();
   if (clean.rfind("\xEF\xBB\xBF", 0) == 0) clean.erase(0, 3);  // a UTF-8 byte-order mark
   ScriptFileName = name;

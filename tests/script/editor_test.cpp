@@ -342,3 +342,20 @@ TEST_F(Editor, InputDialogConfirmsWithEnterAndCancelsWithEscape) {
 }
 
 }  // namespace
+
+namespace {
+
+// Line ends of every kind (CR LF, LF, and the lone CR of old Mac files)
+// each end a line: no lines run together on loading or on the next save,
+// and very long lines stay whole.
+TEST_F(Editor, EveryLineEndKindEndsALineAndSavingKeepsTheLines) {
+  const std::string longLine = "PRINT \"" + std::string(1000, 'x') + "\"";
+  testing_support::WriteText(dir_.File("ends.sbas"), "PRINT 1\rPRINT 2\r\nPRINT 3\n\r" + longLine + "\r");
+  TScrEditForm1* editor = OpenScriptEditor(true);
+  ASSERT_TRUE(editor->LoadFile(dir_.File("ends.sbas")));
+  EXPECT_EQ(editor->Lines(), (std::vector<std::string>{"PRINT 1", "PRINT 2", "PRINT 3", "", longLine}));
+  ASSERT_TRUE(editor->SaveScript());
+  EXPECT_EQ(FileText(dir_.File("ends.sbas")), "PRINT 1\r\nPRINT 2\r\nPRINT 3\r\n\r\n" + longLine + "\r\n");
+}
+
+}  // namespace

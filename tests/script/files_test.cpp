@@ -36,6 +36,22 @@ TEST(ScriptFiles, QuotesReadFromFilesBecomeApostrophes) {
   EXPECT_EQ(host.Printed(), std::vector<std::string>{"a 'b'!"});
 }
 
+// A file saved with a UTF-8 byte-order mark (as some Windows editors do)
+// reads its first line without it: a number is a number, a text its own
+// characters.
+TEST(ScriptFiles, AByteOrderMarkIsNoPartOfTheFirstLine) {
+  TempDir dir;
+  testing_support::WriteText(dir.File("n.txt"), "\xEF\xBB\xBF" "12.5\r\n\xEF\xBB\xBF" "x\r\n");
+  testing_support::WriteText(dir.File("s.txt"), "\xEF\xBB\xBF" "M31\r\n");
+  TTestHost host;
+  EXPECT_EQ(RunScript("OPEN# 1, \"I\", " + Quote(dir.File("n.txt")) + "\nINPUT# 1, N\nINPUT# 1, A$\nOPEN# 2, \"I\", " +
+                      Quote(dir.File("s.txt")) + "\nINPUT# 2, S$\nPRINT N * 2, \"|\", LEN(A$), \"|\", S$, LEN(S$)"),
+            0)
+      << host.Error();
+  // Only the file's start is skipped: a mark later on is text.
+  EXPECT_EQ(host.Printed(), std::vector<std::string>{"25|2|M313"});
+}
+
 struct TChannelFault {
   std::string script;
   int line;

@@ -234,6 +234,15 @@ TEST(ScriptPreparation, AnOpenQuoteIsErrorOneOnItsOwnLine) {
   EXPECT_TRUE(host.Printed().empty());
 }
 
+// Comments are free text: an inch mark opens no string there (the rest of
+// the editor line stays comment), while a statement with one is still error 1.
+TEST(ScriptPreparation, AQuoteInACommentIsText) {
+  TTestHost host;
+  EXPECT_EQ(RunScript("REM my 8\" SCT\n  ; the 12\" | PRINT 0\nPRINT 1 | REM 4\"\nPRINT 2 ' 8\""), 4);
+  EXPECT_EQ(host.Error(), ErrorAt(4, 1));
+  EXPECT_TRUE(host.Printed().empty());
+}
+
 TEST(ScriptPreparation, ErrorsNameTheEditorLineOfStatementsJoinedByBars) {
   TTestHost host;
   EXPECT_EQ(RunScript("PRINT 1 | PRINT 2\n\nLET A = 1 | LET B = 1 / 0 | PRINT 3"), 3);
@@ -381,6 +390,20 @@ TEST(ScriptMended, PauseWaitsBetweenLinesUntilCleared) {
   EXPECT_EQ(RunScript("PRINT 1\nPRINT 2"), 0);
   EXPECT_EQ(waits, 5);
   EXPECT_EQ(host.Printed(), (std::vector<std::string>{"1", "2"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The editor's Tab key indents with a tab: tabs outside quotes read as
+// blanks (bodies, around operators, at a line's end), tabs inside quotes
+// are text.
+TEST(ScriptMended, TabsOutsideQuotesAreBlanks) {
+  TTestHost host;
+  EXPECT_EQ(RunScript("FOR I = 1 TO 2\n\tIF I = 2 THEN\n\t\tPRINT\t\"a\tb\",\tI * 2\t\n\tENDIF\nNEXT\t\nLOOP:\t"), 0)
+      << host.Error();
+  EXPECT_EQ(host.Printed(), std::vector<std::string>{"a\tb4"});
 }
 
 }  // namespace
