@@ -373,12 +373,14 @@ void TImagingConsole::SequenceTimer1Timer() {
   }
   // 7. Idle camera with a button down.
   if (imageWanted_) {
+    // A camera that went away ends its exposure without a picture (and
+    // would refuse to be asked for one).
+    if (!camera_->Connected()) return CameraLost();
     if (camera_->GetImageReady()) {
       TakeImage();
     } else {
       // The exposure ended without a picture (failed or aborted).
       imageWanted_ = false;
-      if (!camera_->Connected()) return CameraLost();
     }
     if (filterPhase_ != 0 || (!previewDown_ && !startDown_)) return;
     // The plate solver waits for the camera: it gets it before the next frame.
@@ -432,7 +434,13 @@ void TImagingConsole::TakeImage() {
   camera_->AutoRange = AutoLevels;
   camera_->DisplayHigh = uint32_t(std::max(0, MaxLevel));
   camera_->DisplayLow = uint32_t(std::max(0, MinLevel));
-  image_ = CopyFitsImage(camera_->GetImage());
+  try {
+    image_ = CopyFitsImage(camera_->GetImage());
+  } catch (const std::exception& e) {
+    Log(std::string("Error: ") + e.what());
+    if (startDown_) EndSequence("Exposure sequence stopped");
+    return;
+  }
   if (OnImage) OnImage(*image_);
   if (!startDown_) return;
   if (!SaveFrame()) {

@@ -168,6 +168,29 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   EXPECT_TRUE(Logged("[Imaging Console] Error: exposure \"1,5\" is not a number of seconds"));
 }
 
+// A camera that goes away on its own during an exposure (a video camera
+// whose device is lost disconnects itself so) ends the series with the
+// reason, saves nothing for that frame and lets the camera go.
+TEST(ImagingConsole, CameraLostDuringAnExposureStopsTheSeries) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.ExposureTime = "1";
+  f.console.ExposureNum = "3";
+  f.console.SequenceTimer1Timer();
+  TCamera* camera = f.console.Camera();
+  ASSERT_NE(camera, nullptr);
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return camera->ExposureState == 2; }, 5000));
+  camera->SetConnected(false);
+  ASSERT_NO_THROW(f.Run([&] { return !f.console.StartDown(); }, 5000));
+  EXPECT_FALSE(f.console.StartDown());
+  EXPECT_TRUE(Logged("[Imaging Console] Error: Camera disconnected"));
+  EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
+  EXPECT_EQ(f.console.Camera(), nullptr);
+  EXPECT_EQ(f.console.ImageSource, "None");
+  EXPECT_FALSE(QDir(QString::fromStdString(f.console.Path + "ObjectName")).exists());
+}
+
 // A second series under the same names never replaces the first one's
 // picture: its frame goes under the next free name, the log says so, and
 // each file holds exactly the picture its series took.
