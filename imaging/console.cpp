@@ -159,6 +159,7 @@ void TImagingConsole::StartClick(bool down) {
       n = 1;
     }
     sequenceLength_ = n;
+    sequenceFilters_ = devices_ && devices_->WheelConnected() ? int(devices_->FilterNames().size()) : 0;
     ExpNumUpDownPosition = n;
     remaining_ = n;
     startTag_ = 1;
@@ -280,6 +281,7 @@ bool TImagingConsole::StartFrame() {
   }
   ExposureTimeChange();
   frameExposure_ = exposure_;
+  if (!(startDown_ && sequenceFilters_ > 0 && !devices_->WheelConnected())) frameFilter_ = FilterName();
   try {
     return camera_->StartExposure(frameExposure_, Purpose != "Dark");
   } catch (const std::exception& e) {
@@ -452,12 +454,15 @@ void TImagingConsole::TakeImage() {
   ExposureNum = std::to_string(remaining_);
   if (remaining_ >= 1) return;
   ExposureNum = std::to_string(sequenceLength_);
-  if (devices_ && devices_->WheelConnected() && AllFilters) {
-    const int count = int(devices_->FilterNames().size());
-    if (FilterIndex >= count - 1) {
+  if (AllFilters && sequenceFilters_ > 0) {
+    if (FilterIndex >= sequenceFilters_ - 1) {
       FilterIndex = 0;
       FilterChange();
       EndSequence("Exposure sequence done");
+    } else if (!devices_->WheelConnected()) {
+      Log("Error: filter wheel disconnected");
+      status_ = "Error: filter wheel disconnected";
+      EndSequence("Exposure sequence stopped");
     } else {
       ++FilterIndex;
       FilterChange();
@@ -471,7 +476,7 @@ void TImagingConsole::TakeImage() {
 bool TImagingConsole::SaveFrame() {
   std::string folder, name;
   const int frame = sequenceLength_ + 1 - remaining_;
-  FramePath(Path, DirName, FileName, FilterName(), Purpose, remaining_, frame, folder, name);
+  FramePath(Path, DirName, FileName, frameFilter_, Purpose, remaining_, frame, folder, name);
   if (!QDir().mkpath(QString::fromStdString(folder))) {
     Log("Error: folder not created: " + folder);
     status_ = "Error: image not saved";
@@ -480,7 +485,7 @@ bool TImagingConsole::SaveFrame() {
   const std::string wanted = platform::JoinPath(folder, name + PictureExtension(SaveAsType));
   TFitsHeader h = image_->Header;
   h.ExposureTime = frameExposure_;
-  h.Filter = FilterName();
+  h.Filter = frameFilter_;
   const platform::Bitmap* shown = nullptr;
   if (SaveAsType == TSaveAs::Bmp || SaveAsType == TSaveAs::Jpg)
     shown = ShownPicture ? ShownPicture() : &image_->Bitmap();

@@ -143,6 +143,11 @@ class TImagingConsole {
   bool previewDown_ = false, startDown_ = false;
   int previewTag_ = 0, startTag_ = 0;
   int remaining_ = 0, sequenceLength_ = 1;
+  // The wheel's filter count when the series started (0 without a wheel),
+  // and the filter of the frame under way: a wheel lost during the series
+  // has left its filter where it was.
+  int sequenceFilters_ = 0;
+  std::string frameFilter_ = "None";
   bool previewEnabled_ = false, startEnabled_ = false, sourceEnabled_ = true;
   bool savedEnabled_[3] = {false, false, true};
   std::string status_, tempLabel_;

@@ -41,9 +41,10 @@ class FakeDevices : public IConsoleDevices {
   std::vector<std::string> names = {"Red", "Green"};
   std::vector<int32_t> offsets = {100, 250};
   int slot = 0, turning = 0, focus = 0, focusing = 0;
+  bool wheel = true;
   std::vector<int> moves;
-  bool WheelConnected() override { return true; }
-  std::vector<std::string> FilterNames() override { return names; }
+  bool WheelConnected() override { return wheel; }
+  std::vector<std::string> FilterNames() override { return wheel ? names : std::vector<std::string>{}; }
   std::vector<int32_t> FocusOffsets() override { return offsets; }
   void SetFilter(int32_t s) override { slot = s, turning = 1, moves.push_back(s); }
   int32_t FilterPosition() override { return turning-- > 0 ? -1 : slot; }
@@ -143,6 +144,35 @@ TEST(ImagingConsole, SequenceOverTwoFiltersSavesNamedFitsFiles) {
       EXPECT_EQ(h.NAxis1, 640);
     }
   EXPECT_EQ(f.console.ExposureNum, "3");
+}
+
+// The wheel lost while a series cycles through the filters: the frame
+// under way keeps its filter in its name and header, and the series stops
+// with the reason where the wheel should turn, instead of going on under
+// the filter "None" and reporting the series done.
+TEST(ImagingConsole, FilterWheelLostStopsTheFilterCycle) {
+  ConsoleFixture f;
+  f.console.DirName = "[filt]";
+  f.console.ExposureNum = "2";
+  f.console.AllFilters = true;
+  f.console.SequenceTimer1Timer();
+  f.console.StartClick(true);
+  TCamera* camera = f.console.Camera();
+  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 1 && camera->ExposureState == 2; }, 10000));
+  f.devices.wheel = false;
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 10000)) << LogLines().LastLine();
+  EXPECT_TRUE(Logged("[Imaging Console] Error: filter wheel disconnected"));
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
+  EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
+  EXPECT_EQ(f.console.Status(), "Error: filter wheel disconnected");
+  EXPECT_FALSE(QDir(QString::fromStdString(f.console.Path + "None")).exists());
+  for (int n = 1; n <= 2; ++n) {
+    std::ifstream in(f.console.Path + "Red/Image.Bright.frame" + std::to_string(n) + ".fts", std::ios::binary);
+    TFitsHeader h;
+    FitsData data;
+    ASSERT_TRUE(LoadFitsHeader(in, h, data)) << n;
+    EXPECT_EQ(h.Filter, "Red");
+  }
 }
 
 // A frame that cannot be saved is reported and stops the sequence.
