@@ -159,6 +159,7 @@ void TImagingConsole::StartClick(bool down) {
       n = 1;
     }
     sequenceLength_ = n;
+    seriesFailed_ = false;
     sequenceFilters_ = devices_ && devices_->WheelConnected() ? int(devices_->FilterNames().size()) : 0;
     ExpNumUpDownPosition = n;
     remaining_ = n;
@@ -186,7 +187,7 @@ void TImagingConsole::PollFilterChange() {
   if (int32_t(platform::TimeGetTime() - filterDeadline_) > 0) {
     Log(filterPhase_ == 1 ? "Error: filter wheel did not stop" : "Error: focuser did not stop");
     filterPhase_ = 0;
-    if (startDown_) EndSequence("Exposure sequence stopped");
+    if (startDown_) StopSequence();
     return;
   }
   if (filterPhase_ == 1) {
@@ -265,6 +266,11 @@ void TImagingConsole::SelectSource() {
 }
 
 // --- The sequence ----------------------------------------------------------------------------
+
+void TImagingConsole::StopSequence() {
+  seriesFailed_ = true;
+  EndSequence("Exposure sequence stopped");
+}
 
 void TImagingConsole::EndSequence(const std::string& logLine) {
   startDown_ = false;
@@ -418,7 +424,7 @@ void TImagingConsole::SequenceTimer1Timer() {
       imageWanted_ = true;
       exposureStartTick_ = platform::TimeGetTime();
     } else {
-      EndSequence("Exposure sequence stopped");
+      StopSequence();
     }
   }
 }
@@ -440,13 +446,13 @@ void TImagingConsole::TakeImage() {
     image_ = CopyFitsImage(camera_->GetImage());
   } catch (const std::exception& e) {
     Log(std::string("Error: ") + e.what());
-    if (startDown_) EndSequence("Exposure sequence stopped");
+    if (startDown_) StopSequence();
     return;
   }
   if (OnImage) OnImage(*image_);
   if (!startDown_) return;
   if (!SaveFrame()) {
-    EndSequence("Exposure sequence stopped");
+    StopSequence();
     return;
   }
   // Count down; at the end, the next filter or the end of the sequence.
@@ -462,7 +468,7 @@ void TImagingConsole::TakeImage() {
     } else if (!devices_->WheelConnected()) {
       Log("Error: filter wheel disconnected");
       status_ = "Error: filter wheel disconnected";
-      EndSequence("Exposure sequence stopped");
+      StopSequence();
     } else {
       ++FilterIndex;
       FilterChange();
