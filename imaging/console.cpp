@@ -337,6 +337,8 @@ void TImagingConsole::SequenceTimer1Timer() {
   }
   // 4. Both buttons up.
   if (!previewDown_ && !startDown_) {
+    // A filter chosen while idle: the wheel and focuser are followed here too.
+    if (filterPhase_ != 0) PollFilterChange();
     if (!previewEnabled_ || !startEnabled_) previewEnabled_ = startEnabled_ = true;
     if (camera_->CanAbortExposure && (camera_->ExposureState == 1 || camera_->ExposureState == 2)) {
       try {
@@ -357,7 +359,7 @@ void TImagingConsole::SequenceTimer1Timer() {
       }
     }
     tempLabel_ = t != -999 ? platform::FormatFixed(t, 0, 1) + "\xC2\xB0" "C" : "?";
-    status_ = "Idle";
+    status_ = filterPhase_ != 0 ? "Changing filter" : "Idle";
     return;
   }
   // 5. (A button is down without a source: handled by step 2.)

@@ -23,6 +23,7 @@
 #include "imaging/picture_file.h"
 #include "imaging/plate_solve_logic.h"
 #include "platform/paths.h"
+#include "platform/timezone.h"
 #include "shell/log_lines.h"
 #include "tests/support/test_support.h"
 
@@ -173,6 +174,30 @@ TEST(ImagingConsole, FilterWheelLostStopsTheFilterCycle) {
     ASSERT_TRUE(LoadFitsHeader(in, h, data)) << n;
     EXPECT_EQ(h.Filter, "Red");
   }
+}
+
+// A filter chosen while the console is idle: the wheel, the focus offset
+// and the filter's exposure follow at once, and a series started minutes
+// later is not stopped by a stale time-out.
+TEST(ImagingConsole, FilterChosenWhileIdleIsReachedAtOnce) {
+  ConsoleFixture f;
+  f.console.AdjustExposure = f.console.AdjustFocus = true;
+  f.console.FilterExposures[1] = "0.1";
+  f.console.SequenceTimer1Timer();
+  f.console.FilterIndex = 1;
+  f.console.FilterChange();
+  for (int i = 0; i < 4; ++i) f.console.SequenceTimer1Timer();
+  EXPECT_FALSE(f.console.FilterChanging());
+  EXPECT_EQ(f.devices.focus, 250);
+  EXPECT_EQ(f.console.ExposureTime, "0.1");
+  EXPECT_EQ(f.console.Status(), "Idle");
+  platform::SetTimeGetTimeOffsetForTest(180000);
+  f.console.StartClick(true);
+  const bool ended = f.Run([&] { return !f.console.StartDown(); }, 10000);
+  platform::SetTimeGetTimeOffsetForTest(0);
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence done")) << LogLines().LastLine();
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame1.fts")));
 }
 
 // A frame that cannot be saved is reported and stops the sequence.
