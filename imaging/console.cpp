@@ -108,7 +108,8 @@ void TImagingConsole::SaveSettings(const std::string& folder) {
   const platform::XmlElement s = XmlChild(doc_.Root(), "Selections");
   for (int i = 19; i >= 0; --i) XmlWriteString(s, "Exposure" + std::to_string(i), FilterExposures[i]);
   XmlWriteString(s, "Exposure", ExposureTime);
-  XmlWriteString(s, "NumExp", ExposureNum);
+  // During a series the frame box counts down: the series' length is kept.
+  XmlWriteString(s, "NumExp", startDown_ ? std::to_string(sequenceLength_) : ExposureNum);
   XmlWriteInteger(s, "FilterSel", FilterIndex);
   XmlWriteString(s, "FocusMoveAmount", FocusMoveAmount);
   XmlWriteString(s, "Path", Path);

@@ -200,6 +200,24 @@ TEST(ImagingConsole, FilterChosenWhileIdleIsReachedAtOnce) {
   EXPECT_TRUE(QFile::exists(QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame1.fts")));
 }
 
+// The program ended during a series: the frame count typed (not the
+// frames still to take) is what the next start shows.
+TEST(ImagingConsole, SettingsSavedDuringASeriesKeepTheFrameCount) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.ExposureNum = "3";
+  f.console.SequenceTimer1Timer();
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 2; }, 10000));
+  ASSERT_EQ(f.console.ExposureNum, "2") << "the count shown during the series";
+  const std::string folder = f.dir.path().toStdString() + "/";
+  f.console.SaveSettings(folder);
+  TImagingConsole next(&f.devices, [](const std::string&) { return nullptr; });
+  next.LoadSettings(folder);
+  EXPECT_EQ(next.ExposureNum, "3");
+  EXPECT_EQ(next.ExpNumUpDownPosition, 3);
+}
+
 // A frame that cannot be saved is reported and stops the sequence.
 TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   ConsoleFixture f;
