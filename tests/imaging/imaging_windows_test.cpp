@@ -149,6 +149,36 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
     EXPECT_TRUE(QFile::exists(QString::fromStdString(folder + f))) << f;
 }
 
+// What the user types into the console survives the windows' end: the
+// folder typed relative is kept as the folder it named in the settings'
+// folder, the sub-folder and file name templates as typed.
+TEST(ImagingWindows, ConsoleSettingsTypedSurviveTheEnd) {
+  QTemporaryDir dir;
+  const std::string folder = CreateWindowsIn(dir);
+  TIcForm1* ic = IcForm1();
+  ic->ExposureTime->setText("2.5");
+  ic->ExposureNum->setText("12");
+  ic->Path->setText("pics");
+  emit ic->Path->editingFinished();
+  ic->DirName->setText("M27/[filt]");
+  ic->FileName->setText("M27_[fp]_[seq]");
+  ic->SaveAsType->setCurrentIndex(3);
+  ic->FocusMoveAmount->setText("40");
+  FreeImagingWindows();
+  FreeCameras();
+  CreateWindowsIn(dir);
+  ic = IcForm1();
+  EXPECT_EQ(ic->ExposureTime->text(), "2.5");
+  EXPECT_EQ(ic->ExposureNum->text(), "12");
+  EXPECT_EQ(ic->Path->text().toStdString(), folder + "pics");
+  EXPECT_EQ(ic->DirName->text(), "M27/[filt]");
+  EXPECT_EQ(ic->FileName->text(), "M27_[fp]_[seq]");
+  EXPECT_EQ(ic->SaveAsType->currentIndex(), 3);
+  EXPECT_EQ(ic->FocusMoveAmount->text(), "40");
+  FreeImagingWindows();
+  FreeCameras();
+}
+
 // The console's level counters and exposure up-down, its folder dialog;
 // the plate solver's frame size, solver choice and drop folder.
 TEST(ImagingWindows, ConsoleAndPlateSolveControls) {
