@@ -22,6 +22,9 @@ void Log(const std::string& text) { LogLines().AddLine("[Imaging Console] " + te
 // A filter wheel or focuser that has not finished after this long stops
 // the sequence.
 constexpr uint32_t kDeviceTimeoutMs = 120000;
+// Exposures of a series that may end without a picture one after another
+// before the series stops.
+constexpr int kFailedExposuresInARow = 3;
 
 std::string StripSlashes(std::string s, bool leading) {
   while (!s.empty() && (s.back() == '/' || s.back() == '\\')) s.pop_back();
@@ -161,6 +164,7 @@ void TImagingConsole::StartClick(bool down) {
     }
     sequenceLength_ = n;
     seriesFailed_ = false;
+    failedExposures_ = 0;
     sequenceFilters_ = devices_ && devices_->WheelConnected() ? int(devices_->FilterNames().size()) : 0;
     ExpNumUpDownPosition = n;
     remaining_ = n;
@@ -390,8 +394,16 @@ void TImagingConsole::SequenceTimer1Timer() {
     if (camera_->GetImageReady()) {
       TakeImage();
     } else {
-      // The exposure ended without a picture (failed or aborted).
+      // The exposure ended without a picture (failed, the camera logging
+      // why): the frame is taken again, unless the camera gives none
+      // several times in a row.
       imageWanted_ = false;
+      if (startDown_ && ++failedExposures_ >= kFailedExposuresInARow) {
+        Log("Error: " + std::to_string(kFailedExposuresInARow) + " exposures in a row ended without a picture");
+        status_ = "Error: the camera gives no picture";
+        StopSequence();
+        return;
+      }
     }
     if (filterPhase_ != 0 || (!previewDown_ && !startDown_)) return;
     // The plate solver waits for the camera: it gets it before the next frame.
@@ -441,6 +453,7 @@ void TImagingConsole::CameraLost() {
 
 void TImagingConsole::TakeImage() {
   imageWanted_ = false;
+  failedExposures_ = 0;
   status_ = "Image Aquired";
   camera_->AutoRange = AutoLevels;
   camera_->DisplayHigh = uint32_t(std::max(0, MaxLevel));

@@ -145,7 +145,7 @@ class TImagingConsole {
   double exposure_ = 1.0, frameExposure_ = 1.0;
   bool previewDown_ = false, startDown_ = false, seriesFailed_ = false;
   int previewTag_ = 0, startTag_ = 0;
-  int remaining_ = 0, sequenceLength_ = 1;
+  int remaining_ = 0, sequenceLength_ = 1, failedExposures_ = 0;
   // The wheel's filter count when the series started (0 without a wheel),
   // and the filter of the frame under way: a wheel lost during the series
   // has left its filter where it was.

@@ -22,6 +22,7 @@
 #include "imaging/imaging_settings.h"
 #include "imaging/picture_file.h"
 #include "imaging/plate_solve_logic.h"
+#include "platform/automation_sim.h"
 #include "platform/paths.h"
 #include "platform/timezone.h"
 #include "shell/log_lines.h"
@@ -221,6 +222,32 @@ TEST(ImagingConsole, SettingsSavedDuringASeriesKeepTheFrameCount) {
   next.LoadSettings(folder);
   EXPECT_EQ(next.ExposureNum, "3");
   EXPECT_EQ(next.ExpNumUpDownPosition, 3);
+}
+
+// Exposures that end without a picture: one such frame is taken again;
+// a camera that gives no picture three times in a row stops the series
+// with the reason (it went on exposing all night).
+TEST(ImagingConsole, ExposuresThatKeepFailingStopTheSeries) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.ExposureNum = "2";
+  f.console.SequenceTimer1Timer();
+  auto* sim = dynamic_cast<platform::TSimDevice*>(f.cams[1].driver.get());
+  ASSERT_NE(sim, nullptr);
+  sim->FailMemberForTest("ImageReady", 1);
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000));
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence done"));
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame2.fts")));
+  LogLines().Clear();
+  sim->FailMemberForTest("ImageReady", -1);
+  f.console.StartClick(true);
+  const bool ended = f.Run([&] { return !f.console.StartDown(); }, 20000);
+  sim->FailMemberForTest("ImageReady", 0);
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(Logged("[Imaging Console] Error: 3 exposures in a row ended without a picture"));
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
+  EXPECT_TRUE(f.console.SeriesFailed());
 }
 
 // A frame that cannot be saved is reported and stops the sequence.
