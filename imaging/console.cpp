@@ -285,7 +285,9 @@ void TImagingConsole::EndSequence(const std::string& logLine) {
 
 bool TImagingConsole::StartFrame() {
   double v = 0;
-  if (!platform::ParseDouble(ExposureTime, v) || v <= 0) {
+  // 0 s (bias frames) and anything below the camera's shortest exposure
+  // are clamped to it.
+  if (!platform::ParseDouble(ExposureTime, v) || !std::isfinite(v)) {
     status_ = "Error: the exposure is not a number of seconds";
     Log("Error: exposure \"" + ExposureTime + "\" is not a number of seconds");
     return false;

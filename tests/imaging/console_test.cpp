@@ -265,6 +265,22 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
   EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
   EXPECT_EQ(f.console.Status(), "Error: image not saved");
+  // An exposure of 0 s (bias frames; the sequencer's plans allow it) is
+  // the camera's shortest.
+  f.console.Path = f.dir.path().toStdString() + "/images/";
+  f.console.ExposureTime = "0";
+  f.console.ExposureNum = "1";
+  f.console.Purpose = "Bias";
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 5000));
+  EXPECT_EQ(f.console.ExposureTime, "0.001");
+  {
+    std::ifstream in(f.console.Path + "ObjectName/Image.Bias.frame1.fts", std::ios::binary);
+    TFitsHeader h;
+    FitsData data;
+    ASSERT_TRUE(LoadFitsHeader(in, h, data)) << LogLines().LastLine();
+    EXPECT_DOUBLE_EQ(h.ExposureTime, 0.001);
+  }
   // A sequence with an exposure that is no number does not start a frame.
   LogLines().Clear();
   f.console.ExposureTime = "1,5";
