@@ -151,9 +151,8 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
 }
 
 // What the user types into the console and the autoguider survives the
-// windows' end: the
-// folder typed relative is kept as the folder it named in the settings'
-// folder, the sub-folder and file name templates as typed.
+// windows' end: the folder typed relative is kept as the folder it named
+// in the settings' folder, the sub-folder and file name templates as typed.
 TEST(ImagingWindows, SettingsTypedSurviveTheEnd) {
   QTemporaryDir dir;
   const std::string folder = CreateWindowsIn(dir);
