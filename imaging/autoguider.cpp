@@ -313,15 +313,16 @@ bool TAutoGuider::FindStar() {
 }
 
 void TAutoGuider::ImageStep() {
-  if (!imageExpected_ || !camera_->GetImageReady()) {
-    if (imageExpected_ && camera_->ExposureState == 0 && !camera_->Connected()) {
-      // The camera went away during the exposure.
-      mode_ = TGuideMode::Off;
-      Release();
-      Log("Error: Preview aborted");
-    }
+  if (!imageExpected_) return;
+  if (camera_->ExposureState == 0 && !camera_->Connected()) {
+    // The camera went away during the exposure (and would refuse to be
+    // asked for a picture).
+    mode_ = TGuideMode::Off;
+    Release();
+    Log("Error: Preview aborted");
     return;
   }
+  if (!camera_->GetImageReady()) return;
   imageExpected_ = false;
   status_ = "Image Aquired";
   image_ = CopyFitsImage(camera_->GetImage());

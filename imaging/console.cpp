@@ -22,6 +22,9 @@ void Log(const std::string& text) { LogLines().AddLine("[Imaging Console] " + te
 // A filter wheel or focuser that has not finished after this long stops
 // the sequence.
 constexpr uint32_t kDeviceTimeoutMs = 120000;
+// Exposures of a series that may end without a picture one after another
+// before the series stops.
+constexpr int kFailedExposuresInARow = 3;
 
 std::string StripSlashes(std::string s, bool leading) {
   while (!s.empty() && (s.back() == '/' || s.back() == '\\')) s.pop_back();
@@ -108,7 +111,8 @@ void TImagingConsole::SaveSettings(const std::string& folder) {
   const platform::XmlElement s = XmlChild(doc_.Root(), "Selections");
   for (int i = 19; i >= 0; --i) XmlWriteString(s, "Exposure" + std::to_string(i), FilterExposures[i]);
   XmlWriteString(s, "Exposure", ExposureTime);
-  XmlWriteString(s, "NumExp", ExposureNum);
+  // During a series the frame box counts down: the series' length is kept.
+  XmlWriteString(s, "NumExp", startDown_ ? std::to_string(sequenceLength_) : ExposureNum);
   XmlWriteInteger(s, "FilterSel", FilterIndex);
   XmlWriteString(s, "FocusMoveAmount", FocusMoveAmount);
   XmlWriteString(s, "Path", Path);
@@ -159,6 +163,9 @@ void TImagingConsole::StartClick(bool down) {
       n = 1;
     }
     sequenceLength_ = n;
+    seriesFailed_ = false;
+    failedExposures_ = 0;
+    sequenceFilters_ = devices_ && devices_->WheelConnected() ? int(devices_->FilterNames().size()) : 0;
     ExpNumUpDownPosition = n;
     remaining_ = n;
     startTag_ = 1;
@@ -185,7 +192,7 @@ void TImagingConsole::PollFilterChange() {
   if (int32_t(platform::TimeGetTime() - filterDeadline_) > 0) {
     Log(filterPhase_ == 1 ? "Error: filter wheel did not stop" : "Error: focuser did not stop");
     filterPhase_ = 0;
-    if (startDown_) EndSequence("Exposure sequence stopped");
+    if (startDown_) StopSequence();
     return;
   }
   if (filterPhase_ == 1) {
@@ -265,6 +272,11 @@ void TImagingConsole::SelectSource() {
 
 // --- The sequence ----------------------------------------------------------------------------
 
+void TImagingConsole::StopSequence() {
+  seriesFailed_ = true;
+  EndSequence("Exposure sequence stopped");
+}
+
 void TImagingConsole::EndSequence(const std::string& logLine) {
   startDown_ = false;
   ExposureNum = std::to_string(sequenceLength_);
@@ -273,13 +285,16 @@ void TImagingConsole::EndSequence(const std::string& logLine) {
 
 bool TImagingConsole::StartFrame() {
   double v = 0;
-  if (!platform::ParseDouble(ExposureTime, v) || v <= 0) {
+  // 0 s (bias frames) and anything below the camera's shortest exposure
+  // are clamped to it.
+  if (!platform::ParseDouble(ExposureTime, v) || !std::isfinite(v)) {
     status_ = "Error: the exposure is not a number of seconds";
     Log("Error: exposure \"" + ExposureTime + "\" is not a number of seconds");
     return false;
   }
   ExposureTimeChange();
   frameExposure_ = exposure_;
+  if (!(startDown_ && sequenceFilters_ > 0 && !devices_->WheelConnected())) frameFilter_ = FilterName();
   try {
     return camera_->StartExposure(frameExposure_, Purpose != "Dark");
   } catch (const std::exception& e) {
@@ -329,6 +344,8 @@ void TImagingConsole::SequenceTimer1Timer() {
   }
   // 4. Both buttons up.
   if (!previewDown_ && !startDown_) {
+    // A filter chosen while idle: the wheel and focuser are followed here too.
+    if (filterPhase_ != 0) PollFilterChange();
     if (!previewEnabled_ || !startEnabled_) previewEnabled_ = startEnabled_ = true;
     if (camera_->CanAbortExposure && (camera_->ExposureState == 1 || camera_->ExposureState == 2)) {
       try {
@@ -349,7 +366,7 @@ void TImagingConsole::SequenceTimer1Timer() {
       }
     }
     tempLabel_ = t != -999 ? platform::FormatFixed(t, 0, 1) + "\xC2\xB0" "C" : "?";
-    status_ = "Idle";
+    status_ = filterPhase_ != 0 ? "Changing filter" : "Idle";
     return;
   }
   // 5. (A button is down without a source: handled by step 2.)
@@ -373,12 +390,22 @@ void TImagingConsole::SequenceTimer1Timer() {
   }
   // 7. Idle camera with a button down.
   if (imageWanted_) {
+    // A camera that went away ends its exposure without a picture (and
+    // would refuse to be asked for one).
+    if (!camera_->Connected()) return CameraLost();
     if (camera_->GetImageReady()) {
       TakeImage();
     } else {
-      // The exposure ended without a picture (failed or aborted).
+      // The exposure ended without a picture (failed, the camera logging
+      // why): the frame is taken again, unless the camera gives none
+      // several times in a row.
       imageWanted_ = false;
-      if (!camera_->Connected()) return CameraLost();
+      if (startDown_ && ++failedExposures_ >= kFailedExposuresInARow) {
+        Log("Error: " + std::to_string(kFailedExposuresInARow) + " exposures in a row ended without a picture");
+        status_ = "Error: the camera gives no picture";
+        StopSequence();
+        return;
+      }
     }
     if (filterPhase_ != 0 || (!previewDown_ && !startDown_)) return;
     // The plate solver waits for the camera: it gets it before the next frame.
@@ -414,7 +441,7 @@ void TImagingConsole::SequenceTimer1Timer() {
       imageWanted_ = true;
       exposureStartTick_ = platform::TimeGetTime();
     } else {
-      EndSequence("Exposure sequence stopped");
+      StopSequence();
     }
   }
 }
@@ -428,15 +455,22 @@ void TImagingConsole::CameraLost() {
 
 void TImagingConsole::TakeImage() {
   imageWanted_ = false;
+  failedExposures_ = 0;
   status_ = "Image Aquired";
   camera_->AutoRange = AutoLevels;
   camera_->DisplayHigh = uint32_t(std::max(0, MaxLevel));
   camera_->DisplayLow = uint32_t(std::max(0, MinLevel));
-  image_ = CopyFitsImage(camera_->GetImage());
+  try {
+    image_ = CopyFitsImage(camera_->GetImage());
+  } catch (const std::exception& e) {
+    Log(std::string("Error: ") + e.what());
+    if (startDown_) StopSequence();
+    return;
+  }
   if (OnImage) OnImage(*image_);
   if (!startDown_) return;
   if (!SaveFrame()) {
-    EndSequence("Exposure sequence stopped");
+    StopSequence();
     return;
   }
   // Count down; at the end, the next filter or the end of the sequence.
@@ -444,12 +478,15 @@ void TImagingConsole::TakeImage() {
   ExposureNum = std::to_string(remaining_);
   if (remaining_ >= 1) return;
   ExposureNum = std::to_string(sequenceLength_);
-  if (devices_ && devices_->WheelConnected() && AllFilters) {
-    const int count = int(devices_->FilterNames().size());
-    if (FilterIndex >= count - 1) {
+  if (AllFilters && sequenceFilters_ > 0) {
+    if (FilterIndex >= sequenceFilters_ - 1) {
       FilterIndex = 0;
       FilterChange();
       EndSequence("Exposure sequence done");
+    } else if (!devices_->WheelConnected()) {
+      Log("Error: filter wheel disconnected");
+      status_ = "Error: filter wheel disconnected";
+      StopSequence();
     } else {
       ++FilterIndex;
       FilterChange();
@@ -463,7 +500,7 @@ void TImagingConsole::TakeImage() {
 bool TImagingConsole::SaveFrame() {
   std::string folder, name;
   const int frame = sequenceLength_ + 1 - remaining_;
-  FramePath(Path, DirName, FileName, FilterName(), Purpose, remaining_, frame, folder, name);
+  FramePath(Path, DirName, FileName, frameFilter_, Purpose, remaining_, frame, folder, name);
   if (!QDir().mkpath(QString::fromStdString(folder))) {
     Log("Error: folder not created: " + folder);
     status_ = "Error: image not saved";
@@ -472,7 +509,7 @@ bool TImagingConsole::SaveFrame() {
   const std::string wanted = platform::JoinPath(folder, name + PictureExtension(SaveAsType));
   TFitsHeader h = image_->Header;
   h.ExposureTime = frameExposure_;
-  h.Filter = FilterName();
+  h.Filter = frameFilter_;
   const platform::Bitmap* shown = nullptr;
   if (SaveAsType == TSaveAs::Bmp || SaveAsType == TSaveAs::Jpg)
     shown = ShownPicture ? ShownPicture() : &image_->Bitmap();

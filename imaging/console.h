@@ -91,6 +91,8 @@ class TImagingConsole {
   void StartClick(bool down = true);
   bool PreviewDown() const { return previewDown_; }
   bool StartDown() const { return startDown_; }
+  // The last series stopped on an error (a frame not taken or not saved).
+  bool SeriesFailed() const { return seriesFailed_; }
   bool PreviewEnabled() const { return previewEnabled_; }
   bool StartEnabled() const { return startEnabled_; }
   bool SourceEnabled() const { return sourceEnabled_; }
@@ -123,6 +125,7 @@ class TImagingConsole {
   void CameraLost();
   bool SaveFrame();
   void EndSequence(const std::string& logLine);
+  void StopSequence();
   void PollFilterChange();
   std::string FilterName();
   bool StartFrame();
@@ -140,9 +143,14 @@ class TImagingConsole {
   std::unique_ptr<TFitsBitmap> image_;
   bool imageWanted_ = false;
   double exposure_ = 1.0, frameExposure_ = 1.0;
-  bool previewDown_ = false, startDown_ = false;
+  bool previewDown_ = false, startDown_ = false, seriesFailed_ = false;
   int previewTag_ = 0, startTag_ = 0;
-  int remaining_ = 0, sequenceLength_ = 1;
+  int remaining_ = 0, sequenceLength_ = 1, failedExposures_ = 0;
+  // The wheel's filter count when the series started (0 without a wheel),
+  // and the filter of the frame under way: a wheel lost during the series
+  // has left its filter where it was.
+  int sequenceFilters_ = 0;
+  std::string frameFilter_ = "None";
   bool previewEnabled_ = false, startEnabled_ = false, sourceEnabled_ = true;
   bool savedEnabled_[3] = {false, false, true};
   std::string status_, tempLabel_;

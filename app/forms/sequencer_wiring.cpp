@@ -70,8 +70,12 @@ class TConsoleImaging : public IImagingStep {
     started_ = imaging::StartImagingSequence();
   }
   bool Finished() override { return started_ && !imaging::ImagingSequenceRunning(); }
-  // The console gave up: no console, no camera, or the start was refused.
-  bool Failed() override { return !started_ || !CameraSelected(); }
+  // The console gave up: no console, no camera, the start was refused, or
+  // its series stopped on an error (a frame not taken or not saved).
+  bool Failed() override {
+    const imaging::TIcForm1* f = imaging::IcForm1();
+    return !started_ || !CameraSelected() || (f && f->Logic.SeriesFailed());
+  }
   void Abort() override {
     imaging::TIcForm1* f = imaging::IcForm1();
     if (f && f->Logic.StartDown()) f->Start->setChecked(false);

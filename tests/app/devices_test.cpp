@@ -345,6 +345,25 @@ TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
                h.ExposureTime == 5.0;
   }
   EXPECT_EQ(planned, 1);
+
+  // A series the console stops on an error (its folder is a file, so no
+  // frame can be saved) stops the sequencer with an error instead of
+  // counting the point as imaged.
+  FindButton(points, QStringLiteral("Stop"))->click();
+  ASSERT_TRUE(RunEventsUntil([&] { return !ic->Logic.StartDown(); }, kEventWaitMs));
+  { std::ofstream(home.File("blocker")) << "not a folder"; }
+  ic->Path->setText(QString::fromStdString(home.File("blocker")));
+  POITable[1].Plan = "2,0.5,Luminance,Bright";
+  LogLines().Clear();
+  FindButton(points, QStringLiteral("Start"))->click();
+  const auto logged = [](const char* line) {
+    const std::vector<std::string> lines = LogLines().Lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  EXPECT_TRUE(RunEventsUntil([&] { return logged("[Sequencer] Error, imaging failed"); }, 30000))
+      << LogLines().LastLine();
+  EXPECT_TRUE(logged("[Imaging Console] Exposure sequence stopped"));
+  EXPECT_EQ(pictures(), 2);
   POICount = 0;
   ic->hide();
 

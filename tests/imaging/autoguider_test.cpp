@@ -171,6 +171,27 @@ TEST(AutoGuider, StatusSaysNothingUntilACameraIsChosen) {
   EXPECT_EQ(g.ImageSource, "None");
 }
 
+// A guide camera that goes away on its own during an exposure ends the
+// preview with its error and lets the camera go.
+TEST(AutoGuider, CameraLostDuringAnExposureEndsThePreview) {
+  GuideFixture f;
+  SimGuideMount mount(f.mount);
+  TAutoGuider g(&mount, [&](const std::string& n) -> TCamera* { return n == "ASCOM Camera #1" ? f.cam : nullptr; });
+  g.Set.Exposure = "0.5";
+  g.ImageSource = "ASCOM Camera #1";
+  f.Tick(g);
+  ASSERT_EQ(g.Camera(), f.cam);
+  g.Press(TGuideMode::Select);
+  for (int i = 0; i < 10 && f.cam->ExposureState != 2; ++i) f.Tick(g);
+  ASSERT_EQ(f.cam->ExposureState, 2);
+  f.cam->SetConnected(false);
+  for (int i = 0; i < 3; ++i) ASSERT_NO_THROW(f.Tick(g));
+  EXPECT_EQ(g.Mode(), TGuideMode::Off);
+  EXPECT_EQ(g.Camera(), nullptr);
+  const auto lines = LogLines().Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "[AutoGuide] Error: Preview aborted"), lines.end());
+}
+
 TEST(AutoGuider, CalibrationMeasuresTheDeclinationPlay) {
   GuideFixture f;
   f.mount.MutableConfig().decPlayDeg = 1.5 * kGuideRate;

@@ -22,7 +22,9 @@
 #include "imaging/imaging_settings.h"
 #include "imaging/picture_file.h"
 #include "imaging/plate_solve_logic.h"
+#include "platform/automation_sim.h"
 #include "platform/paths.h"
+#include "platform/timezone.h"
 #include "shell/log_lines.h"
 #include "tests/support/test_support.h"
 
@@ -41,9 +43,10 @@ class FakeDevices : public IConsoleDevices {
   std::vector<std::string> names = {"Red", "Green"};
   std::vector<int32_t> offsets = {100, 250};
   int slot = 0, turning = 0, focus = 0, focusing = 0;
+  bool wheel = true;
   std::vector<int> moves;
-  bool WheelConnected() override { return true; }
-  std::vector<std::string> FilterNames() override { return names; }
+  bool WheelConnected() override { return wheel; }
+  std::vector<std::string> FilterNames() override { return wheel ? names : std::vector<std::string>{}; }
   std::vector<int32_t> FocusOffsets() override { return offsets; }
   void SetFilter(int32_t s) override { slot = s, turning = 1, moves.push_back(s); }
   int32_t FilterPosition() override { return turning-- > 0 ? -1 : slot; }
@@ -112,6 +115,11 @@ TEST(ImagingConsoleNames, TemplateAndSafeParts) {
 // template, each FITS header with its filter, exposure and time; the
 // sequence ends on the first filter again.
 TEST(ImagingConsole, SequenceOverTwoFiltersSavesNamedFitsFiles) {
+  // Late on 8 December in universal time, already the 9th where the
+  // observer's clock (UTC+14) reads.
+  testing_support::ScopedEnv zone("TZ", "Pacific/Kiritimati");
+  tzset();
+  testing_support::ScopedClock clock(1796772600.0);
   ConsoleFixture f;
   f.console.DirName = "M42\\[filt]";
   f.console.FileName = "Image.[fp].[seq]";
@@ -138,11 +146,108 @@ TEST(ImagingConsole, SequenceOverTwoFiltersSavesNamedFitsFiles) {
       ASSERT_TRUE(LoadFitsHeader(in, h, data)) << path;
       EXPECT_EQ(h.Filter, filt);
       EXPECT_DOUBLE_EQ(h.ExposureTime, 0.05);
-      EXPECT_EQ(h.DateObs.size(), 10u) << "YYYY-MM-DD";
-      EXPECT_FALSE(h.TimeObs.empty());
+      EXPECT_EQ(h.DateObs, "2026-12-08");
+      EXPECT_EQ(h.TimeObs.substr(0, 6), "23:30:");
       EXPECT_EQ(h.NAxis1, 640);
     }
   EXPECT_EQ(f.console.ExposureNum, "3");
+}
+
+// The wheel lost while a series cycles through the filters: the frame
+// under way keeps its filter in its name and header, and the series stops
+// with the reason where the wheel should turn, instead of going on under
+// the filter "None" and reporting the series done.
+TEST(ImagingConsole, FilterWheelLostStopsTheFilterCycle) {
+  ConsoleFixture f;
+  f.console.DirName = "[filt]";
+  f.console.ExposureNum = "2";
+  f.console.AllFilters = true;
+  f.console.SequenceTimer1Timer();
+  f.console.StartClick(true);
+  TCamera* camera = f.console.Camera();
+  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 1 && camera->ExposureState == 2; }, 10000));
+  f.devices.wheel = false;
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 10000)) << LogLines().LastLine();
+  EXPECT_TRUE(Logged("[Imaging Console] Error: filter wheel disconnected"));
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
+  EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
+  EXPECT_EQ(f.console.Status(), "Error: filter wheel disconnected");
+  EXPECT_FALSE(QDir(QString::fromStdString(f.console.Path + "None")).exists());
+  for (int n = 1; n <= 2; ++n) {
+    std::ifstream in(f.console.Path + "Red/Image.Bright.frame" + std::to_string(n) + ".fts", std::ios::binary);
+    TFitsHeader h;
+    FitsData data;
+    ASSERT_TRUE(LoadFitsHeader(in, h, data)) << n;
+    EXPECT_EQ(h.Filter, "Red");
+  }
+}
+
+// A filter chosen while the console is idle: the wheel, the focus offset
+// and the filter's exposure follow at once, and a series started minutes
+// later is not stopped by a stale time-out.
+TEST(ImagingConsole, FilterChosenWhileIdleIsReachedAtOnce) {
+  ConsoleFixture f;
+  f.console.AdjustExposure = f.console.AdjustFocus = true;
+  f.console.FilterExposures[1] = "0.1";
+  f.console.SequenceTimer1Timer();
+  f.console.FilterIndex = 1;
+  f.console.FilterChange();
+  for (int i = 0; i < 4; ++i) f.console.SequenceTimer1Timer();
+  EXPECT_FALSE(f.console.FilterChanging());
+  EXPECT_EQ(f.devices.focus, 250);
+  EXPECT_EQ(f.console.ExposureTime, "0.1");
+  EXPECT_EQ(f.console.Status(), "Idle");
+  platform::SetTimeGetTimeOffsetForTest(180000);
+  f.console.StartClick(true);
+  const bool ended = f.Run([&] { return !f.console.StartDown(); }, 10000);
+  platform::SetTimeGetTimeOffsetForTest(0);
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence done")) << LogLines().LastLine();
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame1.fts")));
+}
+
+// The program ended during a series: the frame count typed (not the
+// frames still to take) is what the next start shows.
+TEST(ImagingConsole, SettingsSavedDuringASeriesKeepTheFrameCount) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.ExposureNum = "3";
+  f.console.SequenceTimer1Timer();
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 2; }, 10000));
+  ASSERT_EQ(f.console.ExposureNum, "2") << "the count shown during the series";
+  const std::string folder = f.dir.path().toStdString() + "/";
+  f.console.SaveSettings(folder);
+  TImagingConsole next(&f.devices, [](const std::string&) { return nullptr; });
+  next.LoadSettings(folder);
+  EXPECT_EQ(next.ExposureNum, "3");
+  EXPECT_EQ(next.ExpNumUpDownPosition, 3);
+}
+
+// Exposures that end without a picture: one such frame is taken again;
+// a camera that gives no picture three times in a row stops the series
+// with the reason (it went on exposing all night).
+TEST(ImagingConsole, ExposuresThatKeepFailingStopTheSeries) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.ExposureNum = "2";
+  f.console.SequenceTimer1Timer();
+  auto* sim = dynamic_cast<platform::TSimDevice*>(f.cams[1].driver.get());
+  ASSERT_NE(sim, nullptr);
+  sim->FailMemberForTest("ImageReady", 1);
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000));
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence done"));
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame2.fts")));
+  LogLines().Clear();
+  sim->FailMemberForTest("ImageReady", -1);
+  f.console.StartClick(true);
+  const bool ended = f.Run([&] { return !f.console.StartDown(); }, 20000);
+  sim->FailMemberForTest("ImageReady", 0);
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(Logged("[Imaging Console] Error: 3 exposures in a row ended without a picture"));
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
+  EXPECT_TRUE(f.console.SeriesFailed());
 }
 
 // A frame that cannot be saved is reported and stops the sequence.
@@ -160,12 +265,51 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
   EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
   EXPECT_EQ(f.console.Status(), "Error: image not saved");
+  // An exposure of 0 s (bias frames; the sequencer's plans allow it) is
+  // the camera's shortest.
+  f.console.Path = f.dir.path().toStdString() + "/images/";
+  f.console.ExposureTime = "0";
+  f.console.ExposureNum = "1";
+  f.console.Purpose = "Bias";
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 5000));
+  EXPECT_EQ(f.console.ExposureTime, "0.001");
+  {
+    std::ifstream in(f.console.Path + "ObjectName/Image.Bias.frame1.fts", std::ios::binary);
+    TFitsHeader h;
+    FitsData data;
+    ASSERT_TRUE(LoadFitsHeader(in, h, data)) << LogLines().LastLine();
+    EXPECT_DOUBLE_EQ(h.ExposureTime, 0.001);
+  }
   // A sequence with an exposure that is no number does not start a frame.
   LogLines().Clear();
   f.console.ExposureTime = "1,5";
   f.console.StartClick(true);
   ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 5000));
   EXPECT_TRUE(Logged("[Imaging Console] Error: exposure \"1,5\" is not a number of seconds"));
+}
+
+// A camera that goes away on its own during an exposure (a video camera
+// whose device is lost disconnects itself so) ends the series with the
+// reason, saves nothing for that frame and lets the camera go.
+TEST(ImagingConsole, CameraLostDuringAnExposureStopsTheSeries) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.ExposureTime = "1";
+  f.console.ExposureNum = "3";
+  f.console.SequenceTimer1Timer();
+  TCamera* camera = f.console.Camera();
+  ASSERT_NE(camera, nullptr);
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return camera->ExposureState == 2; }, 5000));
+  camera->SetConnected(false);
+  ASSERT_NO_THROW(f.Run([&] { return !f.console.StartDown(); }, 5000));
+  EXPECT_FALSE(f.console.StartDown());
+  EXPECT_TRUE(Logged("[Imaging Console] Error: Camera disconnected"));
+  EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
+  EXPECT_EQ(f.console.Camera(), nullptr);
+  EXPECT_EQ(f.console.ImageSource, "None");
+  EXPECT_FALSE(QDir(QString::fromStdString(f.console.Path + "ObjectName")).exists());
 }
 
 // A second series under the same names never replaces the first one's

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -147,6 +148,54 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
   FreeCameras();
   for (const char* f : {"ImagingConsoleSettings.xml", "AutoGuideSettings.xml", "PlateSolveSettings.xml"})
     EXPECT_TRUE(QFile::exists(QString::fromStdString(folder + f))) << f;
+}
+
+// What the user types into the console and the autoguider survives the
+// windows' end: the folder typed relative is kept as the folder it named
+// in the settings' folder, the sub-folder and file name templates as typed.
+TEST(ImagingWindows, SettingsTypedSurviveTheEnd) {
+  QTemporaryDir dir;
+  const std::string folder = CreateWindowsIn(dir);
+  TIcForm1* ic = IcForm1();
+  ic->ExposureTime->setText("2.5");
+  ic->ExposureNum->setText("12");
+  ic->Path->setText("pics");
+  emit ic->Path->editingFinished();
+  ic->DirName->setText("M27/[filt]");
+  ic->FileName->setText("M27_[fp]_[seq]");
+  ic->SaveAsType->setCurrentIndex(3);
+  ic->FocusMoveAmount->setText("40");
+  TAutoGuideForm* g = AutoGuideForm();
+  g->ExposureTime->setText("3");
+  g->GuideRate->setCurrentIndex(1);
+  emit g->GuideRate->activated(1);
+  g->Porportional->setValue(40);
+  g->Integral->setValue(30);
+  g->Sd->setValue(2.5);
+  g->Background->setValue(3.5);
+  g->BacklashComp->setChecked(!g->BacklashComp->isChecked());
+  const bool backlash = g->BacklashComp->isChecked();
+  FreeImagingWindows();
+  FreeCameras();
+  CreateWindowsIn(dir);
+  ic = IcForm1();
+  EXPECT_EQ(ic->ExposureTime->text(), "2.5");
+  EXPECT_EQ(ic->ExposureNum->text(), "12");
+  EXPECT_EQ(ic->Path->text().toStdString(), folder + "pics");
+  EXPECT_EQ(ic->DirName->text(), "M27/[filt]");
+  EXPECT_EQ(ic->FileName->text(), "M27_[fp]_[seq]");
+  EXPECT_EQ(ic->SaveAsType->currentIndex(), 3);
+  EXPECT_EQ(ic->FocusMoveAmount->text(), "40");
+  g = AutoGuideForm();
+  EXPECT_EQ(g->ExposureTime->text(), "3");
+  EXPECT_EQ(g->GuideRate->currentIndex(), 1);
+  EXPECT_EQ(g->Porportional->value(), 40);
+  EXPECT_EQ(g->Integral->value(), 30);
+  EXPECT_DOUBLE_EQ(g->Sd->value(), 2.5);
+  EXPECT_DOUBLE_EQ(g->Background->value(), 3.5);
+  EXPECT_EQ(g->BacklashComp->isChecked(), backlash);
+  FreeImagingWindows();
+  FreeCameras();
 }
 
 // The console's level counters and exposure up-down, its folder dialog;
