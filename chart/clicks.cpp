@@ -115,7 +115,7 @@ bool AddPointOfInterestAt(tPlotter& plotter, int32_t button, int32_t x, int32_t 
   if (button == 1) {
     uint8_t kind;
     int32_t index;
-    GetCursorObject(kind, index);
+    CursorObjectAt(x, y, kind, index);
     SelectionKind = kind;
     SelectionIndex = index;
     if (kind == kCursorNone || kind > kCursorSolarSystem) return false;

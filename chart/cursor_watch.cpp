@@ -32,6 +32,9 @@ constexpr double kOneDegree = TwoPi / 360;
 std::mutex g_objectMutex;
 uint8_t g_kind = kCursorNone;
 int32_t g_index = 0;
+// The chart point whose search gave the published object (-1: none).
+int32_t g_pointX = -1;
+int32_t g_pointY = -1;
 std::string g_hint;
 std::function<void(const std::string&)> g_hintSink;
 
@@ -89,8 +92,8 @@ void ShowHint(const std::string& text) {
   });
 }
 
-void Publish(uint8_t kind, int32_t index) {
-  platform::RunOnGuiThread([kind, index] { PublishCursorObject(kind, index); });
+void Publish(uint8_t kind, int32_t index, int32_t x, int32_t y) {
+  platform::RunOnGuiThread([kind, index, x, y] { PublishCursorObject(kind, index, x, y); });
 }
 
 // One pass of the worker: a search when the pointer moved.
@@ -113,12 +116,12 @@ void WatchPass(tPlotter& view, std::vector<TCursorBody>& bodies) {
   g_searches.fetch_add(1);
   if (found.Kind == kCursorNone) {
     // Nothing within one degree: no object is offered to a right click.
-    Publish(kCursorNone, 0);
+    Publish(kCursorNone, 0, x, y);
     ShowHint(std::string());
     return;
   }
   const std::string text = CursorObjectText(found);
-  Publish(found.Kind, found.Index);
+  Publish(found.Kind, found.Index, x, y);
   ShowHint(text);
 }
 
@@ -138,16 +141,42 @@ void WhenCursorPaused(std::function<void()> work) { CursorGate.WhenPaused(std::m
 
 void InvalidateCursorPosition() { CursorLastX.store(-1); }
 
-void PublishCursorObject(uint8_t kind, int32_t index) {
+void PublishCursorObject(uint8_t kind, int32_t index, int32_t x, int32_t y) {
   std::lock_guard<std::mutex> lock(g_objectMutex);
   g_kind = kind;
   g_index = index;
+  g_pointX = x;
+  g_pointY = y;
 }
 
 void GetCursorObject(uint8_t& kind, int32_t& index) {
   std::lock_guard<std::mutex> lock(g_objectMutex);
   kind = g_kind;
   index = g_index;
+}
+
+void CursorObjectAt(int32_t x, int32_t y, uint8_t& kind, int32_t& index) {
+  {
+    std::lock_guard<std::mutex> lock(g_objectMutex);
+    if (x == g_pointX && y == g_pointY) {
+      kind = g_kind;
+      index = g_index;
+      return;
+    }
+  }
+  // The worker has not searched this point yet (it runs behind the pointer,
+  // and its result reaches this thread later): search it now, on the same
+  // snapshot, so the menu never names the object of an earlier point.
+  kind = kCursorNone;
+  index = 0;
+  auto view = std::make_unique<tPlotter>();
+  std::vector<TCursorBody> bodies;
+  if (!TakeChartSnapshot(*view, bodies)) return;
+  double ra = 0, dec = 0, alt, az;
+  if (!view->ScreenToRaDec(x, y, ra, dec, alt, az)) return;
+  const TCursorFound found = CursorSearch(*view, bodies, ra, dec);
+  kind = found.Kind;
+  index = found.Index;
 }
 
 void SetCursorHintSink(std::function<void(const std::string&)> sink) { g_hintSink = std::move(sink); }

@@ -54,8 +54,13 @@ void InvalidateCursorPosition();
 
 // The published object (PublishCursorObject writes both under one lock, so
 // readers never see a half-written pair).
-void PublishCursorObject(uint8_t kind, int32_t index);
+// Each is the result of the search at chart point (x, y); -1 for none.
+void PublishCursorObject(uint8_t kind, int32_t index, int32_t x = -1, int32_t y = -1);
 void GetCursorObject(uint8_t& kind, int32_t& index);
+// The object at chart point (x, y) for a right click there: the published
+// one when it was searched at that point, else the search of that point on
+// the latest snapshot (kind 0 when none).
+void CursorObjectAt(int32_t x, int32_t y, uint8_t& kind, int32_t& index);
 
 // Where the status-bar text goes (panel 3 of the main window); installed by
 // the main window. Run on the GUI thread.

@@ -1,5 +1,7 @@
 // The real main window on the built reference data: start-up, the first
 // heartbeat tick with the star load, and the close with every thread joined.
+#include <cmath>
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
@@ -200,18 +202,24 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   // The cursor watch names the bright star under the pointer in the status
   // bar; a right click there opens the chart's pop-up captioned with it, and
   // its Center puts the clicked point in the middle.
-  int sx = -1, sy = -1;
-  for (int32_t i = 0; i < SaoStarCount && sx < 0; ++i) {
-    const TSaoStar& star = SaoStars[std::size_t(i)];
-    double alt = 0, az = 0;
-    int32_t x = 0, y = 0;
-    if (star.Magnitude > 35 || !MainPlotter->PlaceRaDec(star.RA, star.Dec, alt, az, x, y)) continue;
-    if (std::abs(x - MapWidth / 2) < MapWidth / 5 && std::abs(y - MapHeight / 2) < MapHeight / 5 &&
-        std::abs(x - MapWidth / 2) > 30) {
-      sx = x;
-      sy = y;
+  // A star of magnitude 1.5 or brighter near the middle, away from it by
+  // more than `aside` pixels (first in the table).
+  auto brightStarNearTheMiddle = [&](double aside, int& sx, int& sy) {
+    sx = sy = -1;
+    for (int32_t i = 0; i < SaoStarCount && sx < 0; ++i) {
+      const TSaoStar& star = SaoStars[std::size_t(i)];
+      double alt = 0, az = 0;
+      int32_t x = 0, y = 0;
+      if (star.Magnitude > 35 || !MainPlotter->PlaceRaDec(star.RA, star.Dec, alt, az, x, y)) continue;
+      if (std::abs(x - MapWidth / 2) < MapWidth / 5 && std::abs(y - MapHeight / 2) < MapHeight / 5 &&
+          std::hypot(x - MapWidth / 2, y - MapHeight / 2) > aside) {
+        sx = x;
+        sy = y;
+      }
     }
-  }
+  };
+  int sx = -1, sy = -1;
+  brightStarNearTheMiddle(30, sx, sy);
   ASSERT_GE(sx, 0) << "no bright star near the middle";
   form->PaintBox1MouseMove(sx, sy);
   form->Timer1Timer();
@@ -234,6 +242,25 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   ASSERT_TRUE(form->Chart().ScreenToRaDec(MapWidth / 2, MapHeight / 2, ra, dec));
   // One pixel of this chart is about 0.25°: the centre pixel lies within 0.5°.
   EXPECT_LT(AngularDistance(ra, dec, clickRA, clickDec) * 57.29577951308232, 0.5);
+
+  // A right click the watch has not searched yet (held here; a quick hand
+  // is ahead of it too) names the star at the click, not the star before.
+  int tx = -1, ty = -1;
+  brightStarNearTheMiddle(40, tx, ty);
+  ASSERT_GE(tx, 0) << "no second bright star near the middle";
+  ASSERT_TRUE(PauseCursorThread());
+  form->PaintBox1MouseMove(tx, ty);
+  form->PaintBox1MouseDown(1, tx, ty);
+  form->PopupMenu1->hide();
+  ResumeCursorThread();
+  ASSERT_EQ(SelectionKind, 2);
+  {
+    const TSaoStar& star = SaoStars[std::size_t(SelectionIndex - 1)];
+    double alt = 0, az = 0;
+    int32_t x = 0, y = 0;
+    ASSERT_TRUE(MainPlotter->PlaceRaDec(star.RA, star.Dec, alt, az, x, y));
+    EXPECT_LE(std::hypot(x - tx, y - ty), 3.0) << "selected a star away from the click";
+  }
 
   // A click in placing mode stores a point of interest and ends the mode.
   const int32_t points = POICount;

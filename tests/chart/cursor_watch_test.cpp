@@ -268,18 +268,18 @@ TEST(ChartClicks, RightClickCaptions) {
   MenuProbe menu;
   int32_t x, y;
   f.Pixel(kSiriusRA, kSiriusDec, x, y);
-  PublishCursorObject(kCursorStar, 1);
+  PublishCursorObject(kCursorStar, 1, x, y);
   EXPECT_TRUE(AddPointOfInterestAt(*f.p, 1, x, y));
   EXPECT_EQ(menu.caption, "The star SAO 151881, Sirius:");
   EXPECT_FALSE(menu.track);
   EXPECT_EQ(SelectionKind, kCursorStar);
   EXPECT_EQ(SelectionIndex, 1);
 
-  PublishCursorObject(kCursorSolarSystem, 5);
+  PublishCursorObject(kCursorSolarSystem, 5, x, y);
   EXPECT_TRUE(AddPointOfInterestAt(*f.p, 1, x, y));
   EXPECT_EQ(menu.caption, "The planet Saturn:");
   EXPECT_TRUE(menu.track);
-  PublishCursorObject(kCursorSolarSystem, 9);
+  PublishCursorObject(kCursorSolarSystem, 9, x, y);
   EXPECT_TRUE(AddPointOfInterestAt(*f.p, 1, x, y));
   EXPECT_EQ(menu.caption, "The Moon:");
 
@@ -287,7 +287,7 @@ TEST(ChartClicks, RightClickCaptions) {
   ObjectCatalog = std::make_unique<tCO>(db.path, db.Names());
   const int32_t keptM31 = MessierToRngc[31];
   MessierToRngc[31] = 224;
-  PublishCursorObject(kCursorDeepSky, 0);
+  PublishCursorObject(kCursorDeepSky, 0, x, y);
   EXPECT_TRUE(AddPointOfInterestAt(*f.p, 1, x, y));
   EXPECT_EQ(menu.caption, "NGC224 ,M31:");
   EXPECT_FALSE(menu.track);
@@ -295,11 +295,36 @@ TEST(ChartClicks, RightClickCaptions) {
   ObjectCatalog.reset();
 
   // An index beyond the current star table (a reload shrank it): no menu.
-  PublishCursorObject(kCursorStar, 7);
+  PublishCursorObject(kCursorStar, 7, x, y);
   const int before = menu.shown;
   EXPECT_FALSE(AddPointOfInterestAt(*f.p, 1, x, y));
   EXPECT_EQ(menu.shown, before);
   PublishCursorObject(kCursorNone, 0);
+}
+
+// A right click ahead of the worker (the pointer moved on and clicked before
+// the search of the new point came back) takes the object at the click, not
+// the one published for the earlier point.
+TEST(ChartClicks, RightClickAheadOfTheWatchTakesTheClickedObject) {
+  ChartFixture f;
+  MenuProbe menu;
+  PublishChartSnapshot(*f.p);
+  int32_t sx, sy, ex, ey;
+  f.Pixel(kSiriusRA, kSiriusDec, sx, sy);
+  f.Pixel(kSiriusRA + 10 * kDeg, kSiriusDec + 10 * kDeg, ex, ey);
+  // Sirius published under the pointer; the click falls on empty sky.
+  PublishCursorObject(kCursorStar, 1, sx, sy);
+  EXPECT_FALSE(AddPointOfInterestAt(*f.p, 1, ex, ey));
+  EXPECT_EQ(SelectionKind, kCursorNone);
+  EXPECT_EQ(menu.shown, 0);
+  // Nothing published for empty sky; the click falls on Sirius.
+  PublishCursorObject(kCursorNone, 0, ex, ey);
+  EXPECT_TRUE(AddPointOfInterestAt(*f.p, 1, sx + 1, sy));
+  EXPECT_EQ(menu.caption, "The star SAO 151881, Sirius:");
+  EXPECT_EQ(SelectionKind, kCursorStar);
+  EXPECT_EQ(SelectionIndex, 1);
+  PublishCursorObject(kCursorNone, 0);
+  ClearChartSnapshot();
 }
 
 // A left click re-centres: the clicked position is at the chart centre of
