@@ -283,6 +283,15 @@ void TGlobalLocationModel::ShowLocation(const std::string& name, int foldedZone,
   // 5. The site's horizon.
   LoadHorizonFile(name, Horizon);
   LocationEdited = false;
+  ObserverZone.reset();
+}
+
+void TGlobalLocationModel::ShowObserver(const std::string& name, const TObserverTime& observer) {
+  double east = -observer.Longitude * DegPerRad;
+  if (east <= -180) east += 360;
+  const int zone = -int(std::nearbyint(observer.TimeZone.Bias / 60.0));
+  ShowLocation(name, FoldZone(zone, observer.UseDaylightSaving != 0), east, observer.Latitude * DegPerRad);
+  ObserverZone = TShownZone{Zone, DaylightSaving, observer.TimeZone, observer.UseDaylightSaving};
 }
 
 void TGlobalLocationModel::SelectCity(int index) {
@@ -400,8 +409,13 @@ int TGlobalLocationModel::Accept() {
   if (zone == ParseError) return kBadTimeZone;
   TSite site;
   site.Name = Name;
-  MakeSiteTimeZone(zone, DaylightSaving, site.TimeZone);
-  site.DaylightSaving = DaylightSaving ? 1 : 0;
+  if (ObserverZone && ObserverZone->zone == TrimBlanks(Zone) && ObserverZone->daylightSaving == DaylightSaving) {
+    site.TimeZone = ObserverZone->timeZone;
+    site.DaylightSaving = ObserverZone->useDaylightSaving;
+  } else {
+    MakeSiteTimeZone(zone, DaylightSaving, site.TimeZone);
+    site.DaylightSaving = DaylightSaving ? 1 : 0;
+  }
   site.Latitude = lat;
   site.Longitude = lon;
   WorldMapLatitude = lat * DegPerRad;

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,19 @@ class TGlobalLocationModel {
   bool DaylightSaving = false;  // DSTCheckBox1
   // The horizon of the site shown in the Current Settings.
   THorizonArray Horizon{};
+  // The observer's own time-zone record when the fields show the observer
+  // (ShowObserverZone). The field holds whole hours only, and a site's
+  // daylight saving follows one fixed rule; while the zone field and the
+  // daylight box still read as shown, Accept keeps this record, so OK after
+  // a change of the name or the coordinates does not move the clock of a
+  // system zone such as +5:45 or one with another daylight rule.
+  struct TShownZone {
+    std::string zone;
+    bool daylightSaving = false;
+    TIME_ZONE_INFORMATION timeZone{};
+    int useDaylightSaving = 0;
+  };
+  std::optional<TShownZone> ObserverZone;
   bool LocationEdited = false;
   // The pick list as the file holds it, its selection (-1 none) and the
   // city list's selection.
@@ -156,7 +170,10 @@ class TGlobalLocationModel {
   void Load();
   // Puts a site into the fields (east longitude and latitude in degrees),
   // loads its horizon file, centres the world map on it.
+  // Any other site's zone replaces ObserverZone's.
   void ShowLocation(const std::string& name, int foldedZone, double eastLongitudeDeg, double latitudeDeg);
+  // ShowLocation for the observer itself, its time-zone record kept.
+  void ShowObserver(const std::string& name, const TObserverTime& observer);
   // A city of the city table chosen.
   void SelectCity(int index);
   // A pick-list entry chosen: its stored latitude, longitude and zone texts

@@ -273,12 +273,7 @@ void TGlobalLocationForm1::FormActivate() {
     GlobalLocation.ShowLocation("Unknown", 0, east, WorldMapLatitude);
   } else {
     // No default place: the window starts where the observer is.
-    double east = -ObserverTime.Longitude * DegPerRad;
-    if (east <= -180) east += 360;
-    const int zone = -int(std::nearbyint(ObserverTime.TimeZone.Bias / 60.0));
-    GlobalLocation.ShowLocation(LocationName.empty() ? "Unknown" : LocationName,
-                                FoldZone(zone, ObserverTime.UseDaylightSaving != 0), east,
-                                ObserverTime.Latitude * DegPerRad);
+    GlobalLocation.ShowObserver(LocationName.empty() ? "Unknown" : LocationName, ObserverTime);
   }
   ShowFields();
   opened_ = Fields();

@@ -130,6 +130,31 @@ TEST_F(LocationFormTest, CityPickListAndOk) {
 }
 
 // A pick entry chosen shows its stored texts, and OK applies them whole.
+// The computer's zone at start may be no whole hour (Nepal, +5:45) and may
+// keep another daylight rule: the window shows it rounded, and OK after
+// a change of the name or coordinates keeps it; a zone typed is applied.
+TEST_F(LocationFormTest, ObserversOwnZoneKeptWhileItsFieldIsUntouched) {
+  LocationName = "Kathmandu";
+  SetObserverLocation(ObserverTime, -85.32 / DegPerRad, 27.72 / DegPerRad, 0);
+  InitTimeZoneInfo(ObserverTime.TimeZone);
+  ObserverTime.TimeZone.Bias = -345;
+  ObserverTime.UseDaylightSaving = 0;
+  TGlobalLocationForm1 form;
+  form.show();
+  EXPECT_EQ(form.Edit4->text(), "6");
+  form.Edit2->selectAll();
+  QTest::keyClicks(form.Edit2, "27.8N");
+  form.BitBtn1Click();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_NEAR(ObserverTime.Latitude * DegPerRad, 27.8, 1e-9);
+  EXPECT_EQ(ObserverTime.TimeZone.Bias, -345) << "the clock moved";
+  form.show();
+  form.Edit4->selectAll();
+  QTest::keyClicks(form.Edit4, "5");
+  form.BitBtn1Click();
+  EXPECT_EQ(ObserverTime.TimeZone.Bias, -300);
+}
+
 TEST_F(LocationFormTest, PickEntryShownAsStoredAndAppliedWholeWithOk) {
   testing_support::WriteText(dir.File("picklist.dat"), "Home*" + PickListSeparator + ";47.8123N;11.2345E;1;F\n");
   TGlobalLocationForm1 form;
