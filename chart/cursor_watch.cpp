@@ -96,6 +96,13 @@ void Publish(uint8_t kind, int32_t index, int32_t x, int32_t y) {
   platform::RunOnGuiThread([kind, index, x, y] { PublishCursorObject(kind, index, x, y); });
 }
 
+// The search at chart point (x, y) of a snapshot; nothing off the sky.
+TCursorFound SearchAt(tPlotter& view, const std::vector<TCursorBody>& bodies, int32_t x, int32_t y) {
+  double ra = 0, dec = 0, alt, az;
+  if (!view.ScreenToRaDec(x, y, ra, dec, alt, az)) return {};
+  return CursorSearch(view, bodies, ra, dec);
+}
+
 // One pass of the worker: a search when the pointer moved.
 void WatchPass(tPlotter& view, std::vector<TCursorBody>& bodies) {
   const int32_t x = PointerX.load();
@@ -110,9 +117,7 @@ void WatchPass(tPlotter& view, std::vector<TCursorBody>& bodies) {
     ShowHint(std::string());
     return;
   }
-  double ra0 = 0, dec0 = 0, alt, az;
-  view.ScreenToRaDec(x, y, ra0, dec0, alt, az);
-  const TCursorFound found = CursorSearch(view, bodies, ra0, dec0);
+  const TCursorFound found = SearchAt(view, bodies, x, y);
   g_searches.fetch_add(1);
   if (found.Kind == kCursorNone) {
     // Nothing within one degree: no object is offered to a right click.
@@ -172,9 +177,7 @@ void CursorObjectAt(int32_t x, int32_t y, uint8_t& kind, int32_t& index) {
   auto view = std::make_unique<tPlotter>();
   std::vector<TCursorBody> bodies;
   if (!TakeChartSnapshot(*view, bodies)) return;
-  double ra = 0, dec = 0, alt, az;
-  if (!view->ScreenToRaDec(x, y, ra, dec, alt, az)) return;
-  const TCursorFound found = CursorSearch(*view, bodies, ra, dec);
+  const TCursorFound found = SearchAt(*view, bodies, x, y);
   kind = found.Kind;
   index = found.Index;
 }

@@ -196,11 +196,7 @@ TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string 
   if (r.empty()) return out;
   bool garble = false, cut = false, anyByte = false;
   int lateMs = -1;
-  auto rule = std::find_if(spoils_.begin(), spoils_.end(), [&](const SpoilRule& s) {
-    return s.times > 0 && s.how != Spoil::Lose && cmd.rfind(s.prefix, 0) == 0;
-  });
-  if (rule != spoils_.end()) {
-    --rule->times;
+  if (const SpoilRule* rule = TakeRule(cmd, false)) {
     garble = rule->how == Spoil::Garble;
     cut = !garble;
     lateMs = rule->lateMs;
@@ -224,15 +220,18 @@ TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string 
   return out;
 }
 
-bool TFakeLx200::LoseCommand(const std::string& cmd) {
+const TFakeLx200::SpoilRule* TFakeLx200::TakeRule(const std::string& cmd, bool lose) {
   auto rule = std::find_if(spoils_.begin(), spoils_.end(), [&](const SpoilRule& s) {
-    return s.times > 0 && s.how == Spoil::Lose && cmd.rfind(s.prefix, 0) == 0;
+    return s.times > 0 && (s.how == Spoil::Lose) == lose && cmd.rfind(s.prefix, 0) == 0;
   });
-  bool lose = rule != spoils_.end();
-  if (lose)
-    --rule->times;
-  else if (lostRate_ > 0)
-    lose = std::uniform_real_distribution<double>(0, 1)(random_) < lostRate_;
+  if (rule == spoils_.end()) return nullptr;
+  --rule->times;
+  return &*rule;
+}
+
+bool TFakeLx200::LoseCommand(const std::string& cmd) {
+  bool lose = TakeRule(cmd, true) != nullptr;
+  if (!lose && lostRate_ > 0) lose = std::uniform_real_distribution<double>(0, 1)(random_) < lostRate_;
   spoiled_ += lose;
   return lose;
 }

@@ -122,6 +122,10 @@ class TFakeLx200 {
   Outgoing SpoilReply(const std::string& cmd, std::string reply);
   // True when `cmd` is lost on its way in (under mutex_).
   bool LoseCommand(const std::string& cmd);
+  struct SpoilRule;
+  // The first rule of spoils_ left for `cmd` that loses commands (or, with
+  // `lose` false, spoils replies), one of its times taken; null for none.
+  const SpoilRule* TakeRule(const std::string& cmd, bool lose);
   std::string Pointing(bool dec) const;
   void Settle();
 

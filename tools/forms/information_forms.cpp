@@ -43,10 +43,13 @@ std::function<void(double, double)> TelescopeGotoHook;
 std::function<void(double, double)> TelescopeSyncHook;
 std::function<bool()> TelescopeConnected = [] { return false; };
 
-void TellPrinterNotStarted() {
-  platform::ShowMessageBox("The printer could not be started.", "Noctra Planetarium", platform::MsgButtons::Ok,
-                           platform::MsgIcon::Exclamation);
+namespace {
+void Warn(const std::string& text, const std::string& caption) {
+  platform::ShowMessageBox(text, caption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
 }
+}  // namespace
+
+void TellPrinterNotStarted() { Warn("The printer could not be started.", "Noctra Planetarium"); }
 
 bool PrintOnPrinter(QPrinter& printer, const TPrinterDraw& draw) {
   {
@@ -211,12 +214,6 @@ class PictureBox : public QWidget {
 }  // namespace
 
 std::function<QImage(const std::string&, std::string&)> TImagesPage::LoadPicture;
-
-namespace {
-void Warn(const std::string& text, const std::string& caption) {
-  platform::ShowMessageBox(text, caption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-}
-}  // namespace
 
 TImagesPage::TImagesPage(bool square, const std::string& filter, QWidget* parent)
     : QWidget(parent), square_(square), filter_(filter) {
