@@ -134,13 +134,16 @@ TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
   EXPECT_NEAR(g.RaAngle(), 90.0, 3.0);
   EXPECT_EQ(g.Backlash(), 0) << "the simulated mount has no backlash";
 
-  // Guiding against a drift of 0.2"/s on each axis (about 0.14 pixel/s).
+  // Guiding against a drift of 0.2"/s on each axis (about 0.14 pixel/s),
+  // for 22 frames and at least 20 s of the test's clock: unguided, the
+  // drift would carry the star about 4 pixels. (A frame takes fewer ticks
+  // on a slow machine, where the program's clock also runs on real time.)
   f.driftRa = f.driftDec = 0.2 * kArcsec;
   f.driftStart = f.offset;
   g.Press(TGuideMode::Guide);
   double worst = 0;
   int lastFrames = 0;
-  while (g.GuideFrames() < 22) {
+  while (g.GuideFrames() < 22 || f.offset - f.driftStart < 20000) {
     f.Tick(g);
     ASSERT_EQ(g.Mode(), TGuideMode::Guide) << LogLines().LastLine();
     if (g.GuideFrames() != lastFrames) {
@@ -150,9 +153,6 @@ TEST(AutoGuider, CalibratesTheSimulatedRatesAndGuidesAgainstDrift) {
     ASSERT_LT(f.offset - f.driftStart, 600000u);
   }
   EXPECT_LT(worst, 1.0);
-  // Unguided, the drift would have carried the star this far (pixels).
-  const double drift = 0.2 * kArcsec * std::sqrt(2.0) * (f.offset - f.driftStart) / 1000.0 / kScale;
-  EXPECT_GT(drift, 3.0);
   EXPECT_GT(mount.pulses, 10);
 }
 
