@@ -55,6 +55,8 @@ std::thread g_thread;
 std::atomic<bool> g_stop{false};
 std::atomic<int64_t> g_searches{0};
 std::atomic<bool> g_running{false};
+std::mutex g_searchHookMutex;
+std::function<void()> g_searchHook;
 
 // Magnitude written with one decimal and no blanks ("5.3", "-1.5").
 std::string MagnitudeText(double m) { return platform::FormatFixed(m, 0, 1); }
@@ -117,6 +119,12 @@ void WatchPass(tPlotter& view, std::vector<TCursorBody>& bodies) {
     ShowHint(std::string());
     return;
   }
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(g_searchHookMutex);
+    hook = g_searchHook;
+  }
+  if (hook) hook();
   const TCursorFound found = SearchAt(view, bodies, x, y);
   g_searches.fetch_add(1);
   if (found.Kind == kCursorNone) {
@@ -368,3 +376,8 @@ void StopCursorThread() {
 bool CursorThreadRunning() { return g_running.load(); }
 
 int64_t CursorSearchCountForTest() { return g_searches.load(); }
+
+void SetCursorSearchHookForTest(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(g_searchHookMutex);
+  g_searchHook = std::move(hook);
+}

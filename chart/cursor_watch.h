@@ -117,3 +117,6 @@ void StopCursorThread();
 bool CursorThreadRunning();
 // Number of searches done (tests).
 int64_t CursorSearchCountForTest();
+// Called by the worker at the start of each search, before it reads the
+// star and body tables (tests hold the worker there); empty: nothing.
+void SetCursorSearchHookForTest(std::function<void()> hook);

@@ -2,8 +2,12 @@
 // written by the test and a main chart set up without a render.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "astro/planets.h"
@@ -79,10 +83,12 @@ struct ChartFixture {
   }
 };
 
-// Waits, serving the worker's hand-overs, until `done` holds.
+// Waits, serving the worker's hand-overs, until `done` holds. The bound only
+// ends a run that has failed: a loaded machine (or ThreadSanitizer) may be
+// many times slower than a free one.
 template <class F>
 bool Eventually(F done) {
-  const auto until = std::chrono::steady_clock::now() + 5s;
+  const auto until = std::chrono::steady_clock::now() + 60s;
   while (std::chrono::steady_clock::now() < until) {
     platform::ProcessMessages();
     if (done()) return true;
@@ -90,6 +96,51 @@ bool Eventually(F done) {
   }
   return false;
 }
+
+// The cursor watch's worker for one test. With `holdSearches` the worker
+// stops at the start of each search until Open. On the way out, also after
+// a failed assertion, the worker is let go, stopped and joined, and any
+// pause the test left outstanding is undone, so no later test (nor the end
+// of the program) meets a running worker.
+class CursorWatchRun {
+ public:
+  explicit CursorWatchRun(bool holdSearches = false) {
+    if (holdSearches) SetCursorSearchHookForTest([this] { Hold(); });
+    CreateCursorThread();
+  }
+  ~CursorWatchRun() {
+    Open();
+    StopCursorThread();
+    SetCursorSearchHookForTest(nullptr);
+    while (CursorGate.Count() > 0) CursorGate.Resume();
+    PointerOnChart = 0;
+  }
+  CursorWatchRun(const CursorWatchRun&) = delete;
+  CursorWatchRun& operator=(const CursorWatchRun&) = delete;
+  // Searches the worker has entered (and, until Open, waits in).
+  int Held() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return held_;
+  }
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      open_ = true;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  void Hold() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++held_;
+    changed_.wait(lock, [this] { return open_; });
+  }
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int held_ = 0;
+  bool open_ = false;
+};
 
 struct MenuProbe {
   int shown = 0;
@@ -123,7 +174,7 @@ TEST(CursorWatch, NamesSiriusAndPublishesNothingOnEmptySky) {
   PointerX = x + 1;
   PointerY = y;
   PointerOnChart = 1;
-  CreateCursorThread();
+  CursorWatchRun watch;
   uint8_t kind = 0;
   int32_t index = 0;
   EXPECT_TRUE(Eventually([&] {
@@ -146,7 +197,6 @@ TEST(CursorWatch, NamesSiriusAndPublishesNothingOnEmptySky) {
   EXPECT_EQ(menu.shown, 0);
   StopCursorThread();
   SetCursorHintSink(nullptr);
-  PointerOnChart = 0;
 }
 
 // A resume after a pause (the star tables rebuilt meanwhile) withdraws the
@@ -154,7 +204,7 @@ TEST(CursorWatch, NamesSiriusAndPublishesNothingOnEmptySky) {
 TEST(CursorWatch, ResumeClearsThePublishedObject) {
   ChartFixture f;
   PublishChartSnapshot(*f.p);
-  CreateCursorThread();
+  CursorWatchRun watch;
   PublishCursorObject(kCursorStar, 2);
   ASSERT_TRUE(PauseCursorThread());
   SaoStars.resize(1);
@@ -164,37 +214,45 @@ TEST(CursorWatch, ResumeClearsThePublishedObject) {
   int32_t index;
   GetCursorObject(kind, index);
   EXPECT_EQ(kind, kCursorNone);
-  StopCursorThread();
 }
 
 // A pause that timed out while the worker searches: the star table is not
 // swapped under it (a data race ThreadSanitizer reports) but at the next
-// chance, once the worker is known paused.
+// chance, once the worker is known paused. The worker is held inside its
+// search, where it cannot reach its check point, until the test lets it go.
 TEST(CursorWatch, SwapAfterATimedOutPauseWaitsForThePausedWorker) {
   ChartFixture f;
   PublishChartSnapshot(*f.p);
   int32_t x, y;
   f.Pixel(kSiriusRA, kSiriusDec, x, y);
+  PointerX = x;
   PointerY = y;
   PointerOnChart = 1;
-  CreateCursorThread();
-  const int64_t searches = CursorSearchCountForTest();
-  EXPECT_TRUE(Eventually([&] {
-    PointerX = x + int32_t(CursorSearchCountForTest() & 1);  // a new search each time
-    return CursorSearchCountForTest() > searches + 5;
-  }));
-  ASSERT_FALSE(CursorGate.Pause(0));
-  bool swapped = false;
-  WhenCursorPaused([&] {
-    EXPECT_TRUE(CursorGate.Paused());
+  CursorWatchRun watch(true);
+  ASSERT_TRUE(Eventually([&] { return watch.Held() > 0; }));
+  EXPECT_FALSE(CursorGate.Pause(0));
+  // Shared with the deferred work, which may outlive a failed test.
+  auto swapped = std::make_shared<std::atomic<bool>>(false);
+  auto pausedAtSwap = std::make_shared<std::atomic<bool>>(false);
+  WhenCursorPaused([swapped, pausedAtSwap] {
+    *pausedAtSwap = CursorGate.Paused();
     SaoStars = {Star(kSiriusRA, kSiriusDec, 151882, -1.46)};
     SaoStarCount = 1;
-    swapped = true;
+    *swapped = true;
     ResumeCursorThread();
   });
-  EXPECT_TRUE(Eventually([&] { return swapped; }));
-  StopCursorThread();
-  PointerOnChart = 0;
+  // While the worker searches, however many retries the events bring, the
+  // tables stay as they are.
+  const auto retries = std::chrono::steady_clock::now() + 100ms;
+  while (std::chrono::steady_clock::now() < retries) {
+    platform::ProcessMessages();
+    std::this_thread::sleep_for(2ms);
+  }
+  EXPECT_FALSE(swapped->load());
+  EXPECT_EQ(SaoStars.size(), 2u);
+  watch.Open();
+  EXPECT_TRUE(Eventually([&] { return swapped->load(); }));
+  EXPECT_TRUE(pausedAtSwap->load());
 }
 
 // The search itself: nearest of all kinds within 1°, the earlier kind on a
