@@ -347,6 +347,11 @@ void CreateCursorThread() {
   if (g_thread.joinable()) return;
   g_stop.store(false);
   CursorLastX.store(-1);
+  {
+    // A new worker starts with nothing shown.
+    std::lock_guard<std::mutex> lock(g_objectMutex);
+    g_hint.clear();
+  }
   CursorGate.onResume = [] {
     // The tables may have been rebuilt: nothing published stays selectable.
     PublishCursorObject(kCursorNone, 0);
