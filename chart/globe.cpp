@@ -167,6 +167,8 @@ void DrawGlobeWith(const ShadeTable& shades, Bitmap& bitmap, int32_t cx, int32_t
 std::mutex FrameMutex;
 std::unique_ptr<Bitmap> PendingFrame;
 bool FramePending = false;
+std::mutex HandOverHookMutex;
+std::function<void()> HandOverHook;
 
 }  // namespace
 
@@ -401,6 +403,17 @@ void TGlobe_Thread::HandOver(Bitmap& frame) {
   ++frames_;
   MarkRepaint(kRepaintGlobe);
   platform::PostToGuiThread([] { InvalidateGlobe(); });
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(HandOverHookMutex);
+    hook = HandOverHook;
+  }
+  if (hook) hook();
+}
+
+void SetGlobeHandOverHookForTest(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(HandOverHookMutex);
+  HandOverHook = std::move(hook);
 }
 
 void TGlobe_Thread::Execute() {

@@ -20,6 +20,7 @@
 #include <QRect>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -117,6 +118,9 @@ bool TakeGlobeFrame();
 // Painting: TakeGlobeFrame, then copies GlobeBitmap onto `backBuffer` at
 // GlobeRect, skipping the key colour.
 void ComposeGlobe(platform::Bitmap& backBuffer);
+// Called on the animation's thread after each frame it hands over (tests
+// hold the animation there); empty: nothing.
+void SetGlobeHandOverHookForTest(std::function<void()> hook);
 
 // --- Animation ----------------------------------------------------------------------
 

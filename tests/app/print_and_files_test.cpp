@@ -138,7 +138,7 @@ TEST(BrowserForm, CapturesThePageText) {
     ok = good;
   });
   browser.show();
-  for (int i = 0; i < 500 && !finished; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  ASSERT_TRUE(testing_support::RunEventsUntil([&] { return finished; }));
   ASSERT_TRUE(ok);
   EXPECT_NE(browser.PageText.find("Plate 42"), std::string::npos) << browser.PageText;
   EXPECT_FALSE(browser.isVisible());
@@ -146,7 +146,7 @@ TEST(BrowserForm, CapturesThePageText) {
   finished = false;
   browser.BrowserURL = "file://" + dir.File("missing.html");
   browser.FormShow();
-  for (int i = 0; i < 500 && !finished; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_TRUE(testing_support::RunEventsUntil([&] { return finished; }));
   EXPECT_FALSE(ok);
   EXPECT_NE(browser.PageText.find("Plate 42"), std::string::npos);
 }

@@ -53,19 +53,14 @@ inline std::string BuiltData() {
 }
 
 // How long a test waits for something the program does by itself (a
-// render, a slew, the magnifier): generous, since the wait ends as soon as
-// it happens and sanitizer builds on a loaded machine run many times slower.
-inline constexpr int kEventWaitMs = 30000;
+// render, a slew, the magnifier, the window closing).
+using testing_support::kWaitMs;
+inline constexpr int kEventWaitMs = kWaitMs;
 
+// Handles events until `done` holds (false after `timeoutMs`).
 template <class F>
 bool RunEventsUntil(F done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return testing_support::RunEventsUntil(std::function<bool()>(std::move(done)), timeoutMs);
 }
 
 // A working folder of the program's own as run.sh gives it: `folder` made,

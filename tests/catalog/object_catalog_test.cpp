@@ -171,13 +171,13 @@ TEST_F(DeepSkyCatalog, FindByName) {
     EXPECT_TRUE(co.FindByName("MES", messier));
     EXPECT_EQ(co.ID, ngc);
   }
-  EXPECT_TRUE(LockFreeWithin(2000));
+  EXPECT_TRUE(LockFreeWithin(testing_support::kWaitMs));
   // Out-of-range Messier numbers answer without waiting for the lock.
   LockObjects();
   auto answer = std::async(std::launch::async, [&] {
     return !co.FindByName("MES", "0") && !co.FindByName("MES", "111");
   });
-  const bool quick = answer.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  const bool quick = answer.wait_for(std::chrono::milliseconds(testing_support::kWaitMs)) == std::future_status::ready;
   UnlockObjects();
   EXPECT_TRUE(quick);
   EXPECT_TRUE(answer.get());
@@ -231,13 +231,13 @@ TEST(ObjectLock, IsReleasedOnEveryPath) {
     throw std::runtime_error("x");
   } catch (const std::runtime_error&) {
   }
-  EXPECT_TRUE(LockFreeWithin(2000));
+  EXPECT_TRUE(LockFreeWithin(testing_support::kWaitMs));
   LockObjects();
   {
     LockProbe probe;
     EXPECT_FALSE(probe.GotWithin(50));
     UnlockObjects();
-    EXPECT_TRUE(probe.GotWithin(2000));
+    EXPECT_TRUE(probe.GotWithin(testing_support::kWaitMs));
   }
 }
 
@@ -392,7 +392,7 @@ TEST_F(DeepSkyOptions, SlotSelectionRebuildsTheCatalogue) {
   EXPECT_EQ(std::tuple(ObjectCatalog->Filter().HighMagLimit, ObjectCatalog->Count()), std::tuple(3.5, 2));
   EXPECT_EQ(replots, 1);
   EXPECT_EQ(ReadCatalogSlots()[2].Name, "my_cat");
-  EXPECT_TRUE(LockFreeWithin(2000));
+  EXPECT_TRUE(LockFreeWithin(testing_support::kWaitMs));
   // Without the database the old catalogue stays and the user is told.
   std::remove(data.path.c_str());
   const tCO* before = ObjectCatalog.get();
@@ -401,7 +401,7 @@ TEST_F(DeepSkyOptions, SlotSelectionRebuildsTheCatalogue) {
   EXPECT_EQ(ObjectCatalog.get(), before);
   ASSERT_EQ(dialogs.Count(), 1u);
   EXPECT_NE(dialogs.Last().text.find("Failed to open database"), std::string::npos);
-  EXPECT_TRUE(LockFreeWithin(2000));
+  EXPECT_TRUE(LockFreeWithin(testing_support::kWaitMs));
 }
 
 TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
@@ -442,5 +442,5 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   EXPECT_FALSE(RemoveCatalogSlot(s, 4));
   EXPECT_EQ(dialogs.Last().text, "Couldn't drop the table, operation aborted.");
   EXPECT_EQ(s[3].Name, "EMPTY");
-  EXPECT_TRUE(LockFreeWithin(2000));
+  EXPECT_TRUE(LockFreeWithin(testing_support::kWaitMs));
 }

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 #include "chart/inset_host.h"
 #include "platform/dialogs.h"
@@ -136,7 +139,7 @@ TEST_F(GlobeTest, ChangeObserverLocationSetsPlaceZoneHorizonAndTurnsTheGlobe) {
   // The cross on the place: see InsetImages.GlobeWithTheObserversCross.
   // The move ends on the place.
   ASSERT_TRUE(GlobeThread != nullptr);
-  ASSERT_TRUE(GlobeThread->WaitFinished(20000));
+  ASSERT_TRUE(GlobeThread->WaitFinished(testing_support::kWaitMs));
   EXPECT_DOUBLE_EQ(GlobeLatitude.load(), 22.57 * kDeg);
   EXPECT_DOUBLE_EQ(GlobeLongitude.load(), -88.36 * kDeg);
   EXPECT_TRUE(TakeGlobeFrame());
@@ -188,21 +191,62 @@ TEST(GlobeMove, PlanTurnsTheShortWayAtFortyDegreesPerSecond) {
   EXPECT_NEAR(b.longitudeStep * DegPerRad, -2.0, 1e-9);
 }
 
+// The animation, held after each frame it hands over until painting has
+// taken it; on the way out (also after a failed assertion) it is let go.
+class HeldAnimation {
+ public:
+  HeldAnimation() {
+    SetGlobeHandOverHookForTest([this] {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ++handed_;
+      changed_.notify_all();
+      changed_.wait(lock, [this] { return open_ || taken_ == handed_; });
+    });
+  }
+  ~HeldAnimation() { SetGlobeHandOverHookForTest(nullptr); }
+  // Waits for the next frame and takes it as painting does; false when none
+  // came.
+  bool TakeNext() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!changed_.wait_for(lock, std::chrono::milliseconds(testing_support::kWaitMs),
+                           [this] { return handed_ > taken_; }))
+      return false;
+    const bool took = TakeGlobeFrame();
+    ++taken_;
+    changed_.notify_all();
+    return took;
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  // Lets the animation go before it is joined.
+  struct Release {
+    HeldAnimation& held;
+    ~Release() { held.Open(); }
+  };
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int handed_ = 0, taken_ = 0;
+  bool open_ = false;
+};
+
 TEST_F(GlobeTest, AnimationHandsEachFrameToPaintingAndEndsOnTheTarget) {
   SetGlobeView(0.3, 0.2);
   platform::Bitmap back(1000, 700);
-  TGlobe_Thread move(GlobeSize, 1.0, 10, 0.3, 0.2, 0.4, 0.5);
-  // Painting takes the frames as they come.
-  int taken = 0;
-  for (int i = 0; i < 4000 && !move.Finished(); ++i) {
-    if (TakeGlobeFrame()) ++taken;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ASSERT_TRUE(move.WaitFinished(5000));
-  if (TakeGlobeFrame()) ++taken;
   const TGlobeMovePlan plan = PlanGlobeMove(10, 0.3, 0.2, 0.4, 0.5);
+  ASSERT_GT(plan.frames, 2);
+  HeldAnimation held;
+  TGlobe_Thread move(GlobeSize, 1.0, 10, 0.3, 0.2, 0.4, 0.5);
+  const HeldAnimation::Release release{held};
+  // Painting takes every frame as it comes, the last one on the target.
+  for (int i = 0; i < plan.frames; ++i) ASSERT_TRUE(held.TakeNext()) << "frame " << i + 1;
+  ASSERT_TRUE(move.WaitFinished(testing_support::kWaitMs));
   EXPECT_EQ(move.Frames(), plan.frames);
-  EXPECT_GE(taken, plan.frames / 2);
+  EXPECT_FALSE(TakeGlobeFrame()) << "no frame beyond the plan";
   EXPECT_DOUBLE_EQ(GlobeLongitude.load(), 0.5);
   ComposeGlobe(back);
   EXPECT_NE(back.Pixel(GlobeCentreX, GlobeCentreY), 0u);  // the globe is on the chart

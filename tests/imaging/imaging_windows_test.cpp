@@ -31,6 +31,7 @@
 #include "shell/log_lines.h"
 #include "telescope/accessories.h"
 #include "telescope/tele_control.h"
+#include "tests/support/test_support.h"
 
 using namespace imaging;
 
@@ -89,7 +90,7 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
     IcForm1()->Preview->setChecked(true);
     QElapsedTimer t;
     t.start();
-    while (!IcForm1()->Logic.Image() && t.elapsed() < 10000) {
+    while (!IcForm1()->Logic.Image() && t.elapsed() < testing_support::kWaitMs) {
       IcForm1()->SequenceTimer1Timer();
       QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
       QThread::msleep(20);
@@ -356,7 +357,7 @@ TEST(ImagingWindows, AutoguiderGuideBoxAndScrollingClick) {
     ASSERT_EQ(g->Logic.Mode(), TGuideMode::Select);
     QElapsedTimer t;
     t.start();
-    while (!g->Logic.Image() && t.elapsed() < 10000) {
+    while (!g->Logic.Image() && t.elapsed() < testing_support::kWaitMs) {
       g->SequenceTimer();
       QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
       QThread::msleep(20);

@@ -164,7 +164,7 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   // solve-field not installed: the upload answers an error.
   setenv("NOCTRA_SOLVE_FIELD", "/nonexistent/solve-field", 1);
   auto job = Start(30);
-  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, testing_support::kWaitMs));
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] solve-field is not installed (Debian package astrometry.net)"));
   EXPECT_TRUE(Logged("[Plate-Solve] Failed to submit job"));
@@ -180,7 +180,7 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   index.close();
   setenv("NOCTRA_INDEX_DIRS", dir.path().toUtf8().constData(), 1);
   job = Start(30, 20, 0.25);
-  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, testing_support::kWaitMs));
   unsetenv("NOCTRA_INDEX_DIRS");
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] Got Job# 1")) << LogLines().LastLine();
@@ -195,7 +195,7 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   LogLines().Clear();
   FakeSolver("exec sleep 60");
   job = Start(1);
-  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, testing_support::kWaitMs));
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] Timed out"));
   EXPECT_EQ(job->FailureText(), "Timed out");
@@ -204,9 +204,9 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
   LogLines().Clear();
   job = Start(60);
   ASSERT_TRUE(WaitFor([&] { return job->State() == 1 && LogLines().LastLine().find("Uploading") != std::string::npos; },
-                      5000));
+                      testing_support::kWaitMs));
   job->Abort();
-  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, testing_support::kWaitMs));
   EXPECT_FALSE(job->Solved());
   EXPECT_TRUE(Logged("[Plate-Solve] Aborted"));
   EXPECT_EQ(job->FailureText(), "Aborted");
@@ -221,7 +221,7 @@ TEST_F(PlateSolveFailures, SolverMissingNoSolutionTimeOutAndAbort) {
     s.interpreter = interpreter;
     s.clientScript = script;
     job = std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, 20);
-    ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, testing_support::kWaitMs));
     EXPECT_EQ(job->FailureText().rfind(reason, 0), 0u) << job->FailureText();
   }
   EXPECT_NE(job->FailureText().find("/nonexistent/solve_client.py"), std::string::npos) << job->FailureText();
@@ -237,7 +237,7 @@ TEST_F(PlateSolveFailures, RelativeClientFolderSolves) {
   s.clientFolder = "PlateSolve/";
   s.clientScript = NOCTRA_SOLVE_CLIENT;
   auto job = std::make_unique<TPlateSolve>(s, TFitsHeader{}, picture, 20);
-  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, testing_support::kWaitMs));
   EXPECT_TRUE(job->Solved()) << job->FailureText();
   EXPECT_TRUE(QFile::exists(dir.filePath("PlateSolve/solve_me.jpg")));
   // A relative interpreter path is made absolute as well.
@@ -249,7 +249,7 @@ TEST_F(PlateSolveFailures, RelativeClientFolderSolves) {
 TEST_F(PlateSolveFailures, ReportsSolvedPositionFromTheReply) {
   FakeSolver("touch \"$4/solved\"; echo 'Field center: (RA,Dec) = (56.75, -24.125) deg.'");
   auto job = Start(300, 60000);
-  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return !job->Busy(); }, testing_support::kWaitMs));
   ASSERT_TRUE(job->Solved()) << LogLines().LastLine();
   EXPECT_NEAR(job->RaJ2000(), 56.75 * kDeg, 1e-12);
   EXPECT_NEAR(job->DecJ2000(), -24.125 * kDeg, 1e-12);
@@ -442,7 +442,7 @@ TEST(PlateSolveWindow, CorrectPointingGuardsAndGuidedMoves) {
   EXPECT_EQ(logic.LastRaDirection(), 'W');
   EXPECT_EQ(logic.LastDecMoveMs(), 1500);
   EXPECT_EQ(logic.LastDecDirection(), 'N');
-  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, testing_support::kWaitMs));
   EXPECT_EQ(mount.calls, (std::vector<std::string>{"rate 5", "start W", "stop W", "start N", "stop N"}));
   // A gain out of range is reset and nothing moves.
   mount.calls.clear();
@@ -469,14 +469,14 @@ TEST(PlateSolveWindow, GuidedCorrectionMovesTheSimulatedMountTowardTheTarget) {
   tele.name = "Test.GuidedMount";
   tele.ConnectClick();
   ASSERT_TRUE(tele.GotoRaDec(60 * kDeg, 15 * kDeg));
-  ASSERT_TRUE(WaitFor([&] { return !sim->IsSlewing(); }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return !sim->IsSlewing(); }, testing_support::kWaitMs));
   sim->SetPointing(60.08 / 15, 14.95);  // 0.08 degree east, 0.05 south
   TTeleMount mount(&tele);
   TPlateSolveLogic logic(&mount, {}, [](const std::string&) -> TCamera* { return nullptr; });
   logic.Mode = TAutoMode::Slew;
   logic.Sel.SlewRAGain = logic.Sel.SlewDECGain = "0.16667";  // 60,000 ms x 1/6: 10 s a degree
   logic.CorrectPointingTo(sim->RaHours() * 15 * kDeg, sim->DecDegrees() * kDeg);
-  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, testing_support::kWaitMs));
   EXPECT_NEAR(sim->RaHours() * 15, 60.0, 0.016) << "a fifth of the offset left at most";
   EXPECT_NEAR(sim->DecDegrees(), 15.0, 0.01);
   tele.Disconnect();
@@ -528,7 +528,7 @@ TEST(PlateSolveWindow, RefineSolvesAndGuidesTwice) {
   logic.Sel.SlewDECGain = "0.1";
   logic.CorrectPointingTo(mount.targetRa + 0.4 * kDeg, mount.targetDec);
   EXPECT_EQ(logic.LastRaMoveMs(), 2400);
-  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, testing_support::kWaitMs));
   // The next tick asks for the second solve.
   logic.PlateSolveTimer1Timer();
   EXPECT_TRUE(Logged("[Plate-Solve] Guide phase 2."));
@@ -538,7 +538,7 @@ TEST(PlateSolveWindow, RefineSolvesAndGuidesTwice) {
   logic.CorrectPointingTo(50.1 * kDeg, 10 * kDeg);
   EXPECT_EQ(logic.LastRaMoveMs(), 600) << "0.1 degree from the stored target";
   EXPECT_TRUE(Logged("[Plate-Solve] Guide done."));
-  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !logic.GuideMoving(); }, testing_support::kWaitMs));
 }
 
 // The position hints are the solver's J2000: the mount's position (the

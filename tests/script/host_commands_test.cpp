@@ -190,7 +190,7 @@ TEST_F(HostCommands, CatalogueObjectsAreFoundUnderTheObjectLock) {
   TTestHost host2;
   EXPECT_EQ(RunScript("GET_EQU \"NGC\", 9999, R, D"), 1);
   EXPECT_EQ(host2.Error(), ErrorAt(1, 51));
-  EXPECT_TRUE(LockFreeWithin(2000));
+  EXPECT_TRUE(LockFreeWithin(testing_support::kWaitMs));
   ObjectCatalog.reset();
 }
 

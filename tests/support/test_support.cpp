@@ -3,13 +3,17 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <thread>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -96,6 +100,17 @@ FileSizeLimit::FileSizeLimit(std::size_t bytes) {
 FileSizeLimit::~FileSizeLimit() {
   const rlimit r{rlim_t(old), RLIM_INFINITY};
   ::setrlimit(RLIMIT_FSIZE, &r);
+}
+
+bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
 }
 
 bool UnderCI() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,18 @@ class ScopedClock {
   ScopedClock(const ScopedClock&) = delete;
   ScopedClock& operator=(const ScopedClock&) = delete;
 };
+
+// How long a test waits for something another thread or process does by
+// itself (a search, a load, a slew, a child process ending). The wait ends
+// as soon as it happens; the bound only ends a run that has already failed,
+// and a loaded 2-core machine under a sanitizer is many times slower than a
+// free one.
+inline constexpr int kWaitMs = 60000;
+
+// Handles the GUI thread's events until `done` holds (true) or `timeoutMs`
+// has passed (false). It sleeps briefly between looks, so the workers it
+// waits for get the processor (some run at the lowest priority).
+bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs);
 
 // True under CI (.ci/run sets NOCTRA_CI=1): a test whose tool is missing
 // then fails instead of skipping, so a missing install step cannot pass.

@@ -154,7 +154,7 @@ TEST(PlateSolveEndToEnd, SolvesTheSimulatedFieldAndSyncCorrectsTheGoto) {
   // Field centre within 1' of where the simulated camera looked.
   EXPECT_LT(Separation(solvedRa, solvedDec, skyRa, skyDec), kArcmin);
   ASSERT_TRUE(Until([&] { return !tele.GotoInProgress() && !mount->IsSlewing(); }, 60000, tick));
-  ASSERT_TRUE(Until([&] { return !tele.GotoInProgress(); }, 10000, tick));
+  ASSERT_TRUE(Until([&] { return !tele.GotoInProgress(); }, testing_support::kWaitMs, tick));
   mount->SkyPosition(skyRa, skyDec);
   EXPECT_LT(Separation(skyRa, skyDec, targetRa, targetDec), kArcmin);
   // And a goto elsewhere after the sync lands within 1' as well.
