@@ -124,7 +124,7 @@ TAscomCameraSettingsForm1::TAscomCameraSettingsForm1(TASCOMCamera& camera, QWidg
   PixelsY = number(s.PixelsY);
   PxWidth = number(s.PixelSizeX);
   PxHeight = number(s.PixelSizeY);
-  auto box = [this](const char* text, bool on) {
+  auto box = [](const char* text, bool on) {
     auto* b = new QCheckBox(text);
     b->setChecked(on);
     return b;

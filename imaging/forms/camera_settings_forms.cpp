@@ -168,7 +168,7 @@ TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(TVFWCamera& camera, QWidget* pa
       b->setFixedWidth(24);
       rows[r][i] = b;
       bits->addWidget(b, r, i + 1);
-      connect(b, &QPushButton::clicked, this, [this, b, r, rows, fields] {
+      connect(b, &QPushButton::clicked, this, [b, r, rows, fields] {
         b->setText(b->text() == "1" ? "0" : "1");
         std::string text;
         for (int k = 0; k < 8; ++k) text += rows[r][k]->text().toStdString();

@@ -186,7 +186,7 @@ TEST_F(SQLiteLayer, PositionalBindingsOfEveryKindAndAFailingBindNamesItsKind) {
       {std::vector<uint8_t>{1}, "Could not bind BLOB"}};
   for (const auto& [extra, message] : cases) {
     const std::string error =
-        SQLiteErrorOf([&] { db.Execute("DELETE FROM t WHERE a = ?", {int64_t(0), extra}); });
+        SQLiteErrorOf([&, &extra = extra] { db.Execute("DELETE FROM t WHERE a = ?", {int64_t(0), extra}); });
     EXPECT_EQ(error.rfind(message, 0), 0u) << error;
   }
   EXPECT_EQ(db.GetTable("SELECT * FROM t").RowCount(), 1);

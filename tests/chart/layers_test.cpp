@@ -591,7 +591,7 @@ TEST(MirroredMagnifier, MoonPictureFollowsTheFactors) {
   const double ra = MoonBody.RA, dec = MoonBody.Dec;
   for (const auto& [mirror, invert] : {std::pair{1, 1}, {-1, 1}, {1, -1}, {-1, -1}}) {
     const auto [x, y] = s.Render(ra, dec, mirror, invert);
-    auto expected = [&](double pa) {
+    auto expected = [&, x = x, y = y](double pa) {
       double ra2, dec2;
       int32_t x2 = 0, y2 = 0;
       OffsetByPositionAngle(ra, dec, pa, 0.2 * kDeg, ra2, dec2);
