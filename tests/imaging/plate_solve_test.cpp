@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cmath>
 #include <cstdlib>
 
@@ -43,16 +41,7 @@ bool Logged(const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return true;
-}
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) { return testing_support::RunEventsUntil(done, timeoutMs); }
 
 }  // namespace
 
