@@ -176,6 +176,16 @@ TEST(Lifecycle, CloseWaitsForAndJoinsEveryWorker) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     done = true;
   });
+  // Should the close never join it, the worker is still ended and joined
+  // here rather than left to end the test program.
+  struct EndWorker {
+    std::atomic<bool>& stop;
+    std::thread& worker;
+    ~EndWorker() {
+      stop = true;
+      if (worker.joinable()) worker.join();
+    }
+  } endWorker{stop, worker};
   bool joined = false;
   RegisterWorkerThread({"globe", [&] { stop = true; }, [&] { return !done.load(); }, [&] {
                           worker.join();
