@@ -9,4 +9,8 @@ noctra_install_deps
 [ -f data/sources.sh ] && { source data/sources.sh; noctra_fetch_sources; }
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
-ctest --test-dir build --output-on-failure --timeout 900 -j "$(nproc)"
+# Four tests per core (at most 16 unless there are more cores): most tests
+# spend their time waiting for a worker, a simulated device or a child
+# program, not computing.
+jobs=$(( $(nproc) * 4 > 16 ? ($(nproc) > 16 ? $(nproc) : 16) : $(nproc) * 4 ))
+ctest --test-dir build --output-on-failure --timeout 900 -j "$jobs"
