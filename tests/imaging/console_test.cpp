@@ -129,7 +129,7 @@ TEST(ImagingConsole, SequenceOverTwoFiltersSavesNamedFitsFiles) {
   f.console.SequenceTimer1Timer();
   ASSERT_NE(f.console.Camera(), nullptr) << LogLines().LastLine();
   f.console.StartClick(true);
-  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 30000)) << LogLines().LastLine();
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs)) << LogLines().LastLine();
   EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence done"));
   EXPECT_TRUE(Logged("[Imaging Console] Moved focus to 250"));
   EXPECT_EQ(f.console.FilterIndex, 0);
@@ -165,9 +165,9 @@ TEST(ImagingConsole, FilterWheelLostStopsTheFilterCycle) {
   f.console.SequenceTimer1Timer();
   f.console.StartClick(true);
   TCamera* camera = f.console.Camera();
-  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 1 && camera->ExposureState == 2; }, 10000));
+  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 1 && camera->ExposureState == 2; }, testing_support::kWaitMs));
   f.devices.wheel = false;
-  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 10000)) << LogLines().LastLine();
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs)) << LogLines().LastLine();
   EXPECT_TRUE(Logged("[Imaging Console] Error: filter wheel disconnected"));
   EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
   EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
@@ -199,7 +199,7 @@ TEST(ImagingConsole, FilterChosenWhileIdleIsReachedAtOnce) {
   EXPECT_EQ(f.console.Status(), "Idle");
   platform::SetTimeGetTimeOffsetForTest(180000);
   f.console.StartClick(true);
-  const bool ended = f.Run([&] { return !f.console.StartDown(); }, 10000);
+  const bool ended = f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs);
   platform::SetTimeGetTimeOffsetForTest(0);
   ASSERT_TRUE(ended);
   EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence done")) << LogLines().LastLine();
@@ -214,7 +214,7 @@ TEST(ImagingConsole, SettingsSavedDuringASeriesKeepTheFrameCount) {
   f.console.ExposureNum = "3";
   f.console.SequenceTimer1Timer();
   f.console.StartClick(true);
-  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 2; }, 10000));
+  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 2; }, testing_support::kWaitMs));
   ASSERT_EQ(f.console.ExposureNum, "2") << "the count shown during the series";
   const std::string folder = f.dir.path().toStdString() + "/";
   f.console.SaveSettings(folder);
@@ -236,13 +236,13 @@ TEST(ImagingConsole, ExposuresThatKeepFailingStopTheSeries) {
   ASSERT_NE(sim, nullptr);
   sim->FailMemberForTest("ImageReady", 1);
   f.console.StartClick(true);
-  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000));
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs));
   EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence done"));
   EXPECT_TRUE(QFile::exists(QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame2.fts")));
   LogLines().Clear();
   sim->FailMemberForTest("ImageReady", -1);
   f.console.StartClick(true);
-  const bool ended = f.Run([&] { return !f.console.StartDown(); }, 20000);
+  const bool ended = f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs);
   sim->FailMemberForTest("ImageReady", 0);
   ASSERT_TRUE(ended);
   EXPECT_TRUE(Logged("[Imaging Console] Error: 3 exposures in a row ended without a picture"));
@@ -261,7 +261,7 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   f.devices.names.clear();
   f.console.SequenceTimer1Timer();
   f.console.StartClick(true);
-  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000));
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs));
   EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
   EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
   EXPECT_EQ(f.console.Status(), "Error: image not saved");
@@ -272,7 +272,7 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   f.console.ExposureNum = "1";
   f.console.Purpose = "Bias";
   f.console.StartClick(true);
-  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 5000));
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs));
   EXPECT_EQ(f.console.ExposureTime, "0.001");
   {
     std::ifstream in(f.console.Path + "ObjectName/Image.Bias.frame1.fts", std::ios::binary);
@@ -285,7 +285,7 @@ TEST(ImagingConsole, FailedSaveStopsTheSequence) {
   LogLines().Clear();
   f.console.ExposureTime = "1,5";
   f.console.StartClick(true);
-  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 5000));
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs));
   EXPECT_TRUE(Logged("[Imaging Console] Error: exposure \"1,5\" is not a number of seconds"));
 }
 
@@ -301,9 +301,9 @@ TEST(ImagingConsole, CameraLostDuringAnExposureStopsTheSeries) {
   TCamera* camera = f.console.Camera();
   ASSERT_NE(camera, nullptr);
   f.console.StartClick(true);
-  ASSERT_TRUE(f.Run([&] { return camera->ExposureState == 2; }, 5000));
+  ASSERT_TRUE(f.Run([&] { return camera->ExposureState == 2; }, testing_support::kWaitMs));
   camera->SetConnected(false);
-  ASSERT_NO_THROW(f.Run([&] { return !f.console.StartDown(); }, 5000));
+  ASSERT_NO_THROW(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs));
   EXPECT_FALSE(f.console.StartDown());
   EXPECT_TRUE(Logged("[Imaging Console] Error: Camera disconnected"));
   EXPECT_FALSE(Logged("[Imaging Console] Exposure sequence done"));
@@ -325,7 +325,7 @@ TEST(ImagingConsole, SecondSeriesNeverReplacesAPicture) {
   std::vector<std::vector<uint8_t>> bytes;
   for (const std::string& file : {first, second}) {
     f.console.StartClick(true);
-    ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000)) << LogLines().LastLine();
+    ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs)) << LogLines().LastLine();
     std::ifstream in(file, std::ios::binary);
     TFitsHeader h;
     FitsData data;
@@ -375,7 +375,7 @@ TEST(ImagingConsole, PictureOfASaveCutShortIsKeptWhole) {
   f.console.SaveAsType = TSaveAs::Fits16;
   f.console.SequenceTimer1Timer();
   f.console.StartClick(true);
-  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000)) << LogLines().LastLine();
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs)) << LogLines().LastLine();
   EXPECT_TRUE(Logged("[Imaging Console] Image of an interrupted save recovered: " + first));
   EXPECT_TRUE(Logged("[Imaging Console] File exists, not replaced: " + first));
   EXPECT_TRUE(Logged("[Imaging Console] Image saved: " + second));
@@ -426,7 +426,7 @@ TEST(ImagingConsole, SavesTheShownPictureAsBmpAndJpg) {
     f.console.SaveAsType = c.type;
     f.console.SequenceTimer1Timer();
     f.console.StartClick(true);
-    ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 20000)) << LogLines().LastLine();
+    ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs)) << LogLines().LastLine();
     const QString file = QString::fromStdString(f.console.Path + "ObjectName/Image.Bright.frame1" + c.ext);
     QImage back(file);
     ASSERT_FALSE(back.isNull()) << file.toStdString();
@@ -459,10 +459,10 @@ TEST(ImagingConsole, PausedAndResumedByThePlateSolver) {
   solver.PlateSolveTimer1Timer();
   EXPECT_TRUE(Logged("[Plate-Solve] Connect: ASCOM Camera #1"));
   f.console.StartClick(true);
-  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 3; }, 10000));
+  ASSERT_TRUE(f.Run([&] { return f.console.Remaining() == 3; }, testing_support::kWaitMs));
   solver.SolveNowClick();
   bool solverExposed = false;
-  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, 30000, [&] {
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs, [&] {
     solver.PlateSolveTimer1Timer();
     solverExposed = solverExposed || solver.HasCameraToken();
   }));

@@ -69,8 +69,8 @@ bool IndiServer::Start() {
   env.remove("INDICONFIG");
   server_.setProcessEnvironment(env);
   server_.start("indiserver", QStringList{"-p", QString::number(port), "-u", socket} + drivers_);
-  if (!server_.waitForStarted(5000)) return false;
-  return WaitUntil([&] { return Accepts(port); }, 10);
+  if (!server_.waitForStarted(kWaitMs)) return false;
+  return WaitUntil([&] { return Accepts(port); }, kWaitMs / 1000.0);
 }
 
 void IndiServer::Stop() {
