@@ -93,7 +93,10 @@ void ReadStyle(const platform::TRegIniFile& reg, int index, TStyleEntry& e) {
   e.UseColor = uint8_t(ReadWhole(reg, s, "use color", e.UseColor, 0, 1));
   e.ObjectColor = ReadColor(reg, s, "object color", e.ObjectColor);
   e.AltObjectColor = ReadColor(reg, s, "alt object color", e.AltObjectColor);
-  if ((handle & 0xFFFF) != 0) MakeFont(e, platform::ScreenDpiY());
+  // A stored font without a point size the window gives is no font: the
+  // style keeps its default one.
+  const bool hasFont = (handle & 0xFFFF) != 0 && platform::InRange(e.PointSize, kMinStylePoints, kMaxStylePoints + 2);
+  if (hasFont) MakeFont(e, platform::ScreenDpiY());
   else e.Handle.reset();
 }
 

@@ -88,7 +88,8 @@ void UpdateLargeStarAbbreviationStyle();
 // ApplySavedStyleFonts. Missing or non-numeric values keep the current
 // ones, as do values no window gives (a colour mode other than 0..2, a
 // colour with bits beyond red, green, blue and the palette flag, a point
-// size outside 2..66, switches other than 0 and 1).
+// size outside 2..66, switches other than 0 and 1); a stored font whose
+// point size is outside 2..66 is not taken.
 void ReadRegFontsAndColors();
 // Creates in Styles the fonts that ReadRegFontsAndColors left in
 // SavedStyles, then clears them there. The colours-and-fonts window's

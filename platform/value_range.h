@@ -5,7 +5,10 @@
 // they always did; a value outside it, NaN or infinite reads as the field's
 // default. (A value at a type's limit, 2147483647 or 1e308, is never a
 // choice a window made, and its nearest valid value would often hide what
-// the field shows: a star magnitude limit of -2 draws no stars.)
+// the field shows: a star magnitude limit of -2 draws no stars.) Readers of
+// fields whose own rule is to limit a value (the autoguider's boxes, the
+// screen layout's mask and aspect, the magnifier's row counts) keep that
+// rule: the nearest valid value.
 #pragma once
 
 #include <concepts>
