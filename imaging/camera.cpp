@@ -140,6 +140,20 @@ void TCamera::SetConnected(bool connect) {
   }
 }
 
+bool ConnectCamera(TCamera& camera, std::string& reason) {
+  reason.clear();
+  try {
+    camera.SetConnected(true);
+  } catch (const std::exception& e) {
+    reason = e.what();
+  }
+  return camera.Connected();
+}
+
+std::string CameraConnectionError(const std::string& reason) {
+  return reason.empty() ? "Error: camera connection" : "Error: camera connection: " + reason;
+}
+
 TFitsBitmap& TCamera::GetImage() {
   if (!image_ || !imageReady_ || !image_->HasData()) throw ECameraError("Camera has not aquired an image.");
   TFitsHeader h = image_->Header;

@@ -141,6 +141,15 @@ class TCamera {
 // document (to be saved with SaveImagingSettings).
 void StoreCameraSettings();
 
+// Connects `camera` for a consumer (the console, the autoguider, plate
+// solving), whose timer must never see a raising driver: true when it is
+// connected; otherwise false with the driver's error text in `reason`
+// (empty when the driver refused without one).
+bool ConnectCamera(TCamera& camera, std::string& reason);
+// A consumer's status after a failed connection: "Error: camera
+// connection", followed by the driver's reason where it gave one.
+std::string CameraConnectionError(const std::string& reason);
+
 // One consumer's camera list in the fixed order, with its current choice.
 class TCameraList {
  public:

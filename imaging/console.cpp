@@ -240,6 +240,7 @@ void TImagingConsole::RemoveCamera(const std::string& name) {
 
 void TImagingConsole::SelectSource() {
   currentSourceName_ = ImageSource;
+  connectError_.clear();
   if (token_.Has()) {
     if (camera_) camera_->SetConnected(false);
     Log("Camera disconnected");
@@ -258,11 +259,10 @@ void TImagingConsole::SelectSource() {
     Log("Error: camera in use");
     return;
   }
-  camera_->SetConnected(true);
-  if (!camera_->Connected()) {
+  if (!ConnectCamera(*camera_, connectError_)) {
     camera_ = nullptr;
     ReleaseSource();
-    Log("Error: camera connection");
+    Log(CameraConnectionError(connectError_));
     return;
   }
   token_.Get(*camera_);
@@ -309,7 +309,7 @@ void TImagingConsole::SequenceTimer1Timer() {
   // 2. No camera: an error only once a camera was chosen and could not be
   // had (or was lost); before any choice the status says nothing.
   if (!camera_) {
-    status_ = sourceChosen_ ? "Error: camera connection" : "";
+    status_ = sourceChosen_ ? CameraConnectionError(connectError_) : "";
     ImageSource = "None";
     return;
   }
@@ -322,7 +322,13 @@ void TImagingConsole::SequenceTimer1Timer() {
       PauseRequest = 0;
       if (camera_->Settings.CameraToken == 1) {
         token_.Get(*camera_);
-        camera_->SetConnected(true);
+        // A camera that does not come back is let go (its token with it),
+        // as one that could not be chosen.
+        if (!ConnectCamera(*camera_, connectError_)) {
+          Log(CameraConnectionError(connectError_));
+          ReleaseSource();
+          return;
+        }
       }
       previewEnabled_ = savedEnabled_[0];
       startEnabled_ = savedEnabled_[1];

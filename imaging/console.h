@@ -138,6 +138,7 @@ class TImagingConsole {
   // last chose "None": without one, the status reports the failed
   // connection, else it says nothing.
   bool sourceChosen_ = false;
+  std::string connectError_;  // why the chosen camera did not connect
   TCamera* camera_ = nullptr;
   TCameraToken token_;
   std::unique_ptr<TFitsBitmap> image_;

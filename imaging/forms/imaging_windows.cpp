@@ -204,6 +204,7 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   FocusOut = new QPushButton("Out");
   FocusMoveAmount = new QLineEdit;
   StatusBar1 = new QLabel;
+  StatusBar1->setWordWrap(true);  // a long reason wraps, the window keeps its width
   TempLabel2 = new QLabel("?");
   Image1 = new TPictureView;
   ScrollBox1 = new QScrollArea;
@@ -642,6 +643,9 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   OffButton->setChecked(true);
   FwhmLabel = new QLabel("-");
   StatusBar = new QLabel;
+  // Room for a reason of two lines below the settings, which cannot shrink.
+  StatusBar->setWordWrap(true);
+  StatusBar->setMinimumHeight(2 * StatusBar->fontMetrics().lineSpacing());
   Image1 = new TPictureView;
   ScrollBox1 = new QScrollArea;
   ScrollBox1->setWidget(Image1);

@@ -406,6 +406,50 @@ TEST(ImagingConsole, StatusSaysNothingUntilACameraIsChosen) {
   EXPECT_EQ(f.console.Status(), "Idle");
 }
 
+// A camera whose connection raises (the video camera naming the parallel
+// port it did not find) is reported with its reason in the status and the
+// log, from the choice and from the resume after the plate solver's pause;
+// nothing leaves the console's timer.
+TEST(ImagingConsole, ACameraThatRaisesOnConnectIsReportedWithItsReason) {
+  LogLines().Clear();
+  ImagingSettingsDoc().Doc.Clear();
+  struct RaisingCamera : TCamera {
+    RaisingCamera() : TCamera("VFW1", "VFW Camera #1") {}
+    bool DoConnect() override {
+      if (raises) throw ECameraError("Can't connect to Vfw Camera.  No parallel port at 0378 here; ports found: none.");
+      return true;
+    }
+    bool raises = true;
+  } cam;
+  FakeDevices devices;
+  TImagingConsole console(&devices, [&](const std::string& n) -> TCamera* { return n == "VFW Camera #1" ? &cam : nullptr; });
+  const std::string error =
+      "Error: camera connection: Can't connect to Vfw Camera.  No parallel port at 0378 here; ports found: none.";
+  console.ImageSource = "VFW Camera #1";
+  console.SequenceTimer1Timer();
+  EXPECT_EQ(console.Status(), error);
+  EXPECT_TRUE(Logged("[Imaging Console] " + error));
+  console.SequenceTimer1Timer();
+  EXPECT_EQ(console.Status(), error);  // until another choice
+  EXPECT_EQ(cam.Settings.CameraToken, 1u);
+  // Connected, handed to the plate solver, and refusing to come back.
+  cam.raises = false;
+  console.ImageSource = "VFW Camera #1";
+  console.SequenceTimer1Timer();
+  ASSERT_TRUE(cam.Connected());
+  console.PauseRequest = 1;
+  console.SequenceTimer1Timer();
+  ASSERT_FALSE(cam.Connected());
+  cam.raises = true;
+  console.PauseRequest = 2;
+  LogLines().Clear();
+  console.SequenceTimer1Timer();
+  EXPECT_TRUE(Logged("[Imaging Console] " + error));
+  EXPECT_EQ(cam.Settings.CameraToken, 1u);  // free for the others
+  console.SequenceTimer1Timer();
+  EXPECT_EQ(console.Status(), error);
+}
+
 // A frame saved as BMP and as JPG holds the picture as shown: read back
 // through QImage, of the picture's size with a known pixel (the JPEG within
 // its quantisation error at quality 90).
