@@ -53,7 +53,7 @@ TAscomCameraForm1::TAscomCameraForm1(TAscomCameraSlots& logic, QWidget* parent)
     const int i = n - 1;
     *names[i] = new QLineEdit;
     (*names[i])->setReadOnly(true);
-    (*names[i])->setMinimumWidth(220);
+    (*names[i])->setMinimumWidth(320);  // an INDI camera's identifier reads whole
     *selects[i] = new QPushButton(QString("Select Camera #%1").arg(n));
     *connects[i] = new QPushButton("Connect");
     *disconnects[i] = new QPushButton("Disconnect");
