@@ -38,9 +38,10 @@ bool TIFFCamera::Load(TFitsHeader& h, FitsData& d, std::string& why) const {
   const std::string file = ChooseFile();
   if (file.empty()) {
     const std::string& path = Settings.Name;
+    const QFileInfo info(QString::fromStdString(path));
     if (path.empty()) why = "no picture file or folder is chosen in the Image File settings";
-    else if (QFileInfo(QString::fromStdString(path)).isDir()) why = "no picture file in " + path;
-    else if (QFileInfo(QString::fromStdString(path)).isFile()) why = path + " is a file, not a folder to load the newest picture from";
+    else if (info.isDir()) why = "no picture file in " + path;
+    else if (info.isFile()) why = path + " is a file, not a folder to load the newest picture from";
     else why = path + " does not exist";
     return false;
   }

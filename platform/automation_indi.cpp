@@ -26,9 +26,10 @@ class TIndiDevice : public IAutomationObject {
  private:
   const std::string& Dev() const { return client_.Device(); }
   [[noreturn]] static void Fail(const std::string& what) { TIndiClient::Fail(what); }
-  // Waits (at most the client's reply wait) for the device's answer to a request on `prop` sent
-  // after the answer count `mark` and the message count `said`. Raises
-  // unless an answer in one of the `accepted` states came.
+  // Waits (at most the client's reply wait) for the device's answer to a
+  // request on `prop` sent after the answer count `mark` and the message
+  // count `said`. Raises unless an answer in one of the `accepted` states
+  // came.
   void AwaitAcceptance(const std::string& what, const std::string& prop, int mark, int said,
                        std::initializer_list<IPState> accepted);
   // Sends numbers that the device is to take before the next request (as a

@@ -64,10 +64,6 @@ const char* TypeName(INDI_PROPERTY_TYPE t) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // How long the network may take to reach a server.
 constexpr int kReachMs = 5000;
 
@@ -109,7 +105,8 @@ std::string Unreachable(const std::string& host, int port) {
     }
     ::close(fd);
     if (err == 0) reached = true;
-    else why = err == ETIMEDOUT ? "no answer within " + std::to_string(kReachMs / 1000) + " s" : std::strerror(err);
+    else if (err == ETIMEDOUT) why = "no answer within " + std::to_string(kReachMs / 1000) + " s";
+    else why = std::strerror(err);
   }
   ::freeaddrinfo(res);
   return reached ? std::string() : why;

@@ -441,7 +441,8 @@ TEST(ImagingConsole, AnExposureNotStartedSaysWhyInTheStatus) {
   EXPECT_FALSE(f.console.StatusIsError());
 
   TIFFCamera file;
-  TImagingConsole console(&f.devices, [&](const std::string& n) -> TCamera* { return n == "Image File" ? &file : nullptr; });
+  TImagingConsole console(&f.devices,
+                          [&](const std::string& n) -> TCamera* { return n == "Image File" ? &file : nullptr; });
   console.ImageSource = "Image File";
   console.SequenceTimer1Timer();
   ASSERT_EQ(console.Camera(), &file);
