@@ -450,7 +450,10 @@ TEST_F(TeleTest, SelectUsesTheChooser) {
   std::string askedType;
   platform::SetChooserUi([&](const std::string& type, const std::string&, const std::vector<platform::TDriverEntry>& d) {
     askedType = type;
-    return d.empty() ? std::string() : d.front().id;
+    // The simulator among the listed drivers (test drivers may come first).
+    for (const platform::TDriverEntry& e : d)
+      if (e.id == "Noctra.Simulator.Telescope") return e.id;
+    return std::string();
   });
   tele.SelectClick();
   EXPECT_EQ(askedType, "Telescope");
