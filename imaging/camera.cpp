@@ -86,6 +86,7 @@ bool TCamera::StartExposure(double seconds, bool /*light*/) {
   const double ms = std::trunc(seconds * 1000.0);
   Settings.ExInterval = int32_t(std::clamp(ms, 0.0, 2147483647.0));
   imageReady_ = false;
+  lastFailure_.clear();
   ExposureState = 1;
   return true;
 }
@@ -185,6 +186,7 @@ void TCamera::FailExposure(const std::string& text) {
   ExposureState = 0;
   imageReady_ = false;
   imageTick_ = CameraClocks().NowMs();
+  lastFailure_ = text;
   LogLines().AddLine(logPrefix_ + text);
 }
 

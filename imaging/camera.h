@@ -84,6 +84,10 @@ class TCamera {
   bool Connected() const { return connected_; }
   // Exposure length of the settings in seconds.
   double ExposureTime() const { return Settings.ExInterval / 1000.0; }
+  // Why the last exposure was not started or ended without a picture
+  // ("StartExposure: Member not implemented"); empty when it did not fail
+  // or the driver does not say. For the consumers to tell the user.
+  const std::string& LastFailure() const { return lastFailure_; }
 
   // Starts the camera's timer at `intervalMs` (stops it for 0).
   void SetTimerInterval(int intervalMs);
@@ -114,8 +118,10 @@ class TCamera {
   // The driver's own abort, called by AbortExposure while an exposure runs.
   virtual void DriverAbort() {}
   // Ends the running exposure: state 0, no image, and one log line: the
-  // log prefix ("[<list name>] " unless the driver sets its own) and text.
+  // log prefix ("[<list name>] " unless the driver sets its own) and text,
+  // which is kept as the last failure.
   void FailExposure(const std::string& text);
+  std::string lastFailure_;
   std::string logPrefix_;
   // Marks the exposure's start (tick and UTC time).
   void StampStart();

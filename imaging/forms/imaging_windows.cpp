@@ -440,6 +440,12 @@ void TIcForm1::FromLogic() {
   SetText(ExposureTime, Logic.ExposureTime);
   SetText(ExposureNum, Logic.ExposureNum);
   StatusBar1->setText(QString::fromStdString(Logic.Status()));
+  // An error reads in red (restyled only when that changes).
+  const bool error = Logic.StatusIsError();
+  if (StatusBar1->property("error").toBool() != error) {
+    StatusBar1->setProperty("error", error);
+    StatusBar1->setStyleSheet(error ? "color:#c00000;font-weight:bold" : "");
+  }
   TempLabel2->setText(QString::fromStdString(Logic.TempLabel()));
   {
     const QSignalBlocker b1(Preview), b2(Start);
