@@ -104,6 +104,8 @@ class TImagingConsole {
   // FilterChange: moves the wheel (and focuser) to FilterIndex.
   void FilterChange();
   bool FilterChanging() const { return filterPhase_ != 0; }
+  // Whether the status tells of an error.
+  bool StatusIsError() const { return status_.rfind("Error", 0) == 0; }
 
   // SequenceTimer1Timer: one step (every 500 ms).
   void SequenceTimer1Timer();
@@ -129,6 +131,9 @@ class TImagingConsole {
   bool SaveFrame();
   void EndSequence(const std::string& logLine);
   void StopSequence();
+  // Shows `error` as the status, kept while the console is idle until the
+  // next preview, series or source.
+  void TellError(const std::string& error);
   void PollFilterChange();
   std::string FilterName();
   bool StartFrame();
@@ -141,6 +146,7 @@ class TImagingConsole {
   // last chose "None": without one, the status reports the failed
   // connection, else it says nothing.
   bool sourceChosen_ = false;
+  std::string connectError_;  // why the chosen camera did not connect
   TCamera* camera_ = nullptr;
   TCameraToken token_;
   std::unique_ptr<TFitsBitmap> image_;
@@ -157,6 +163,8 @@ class TImagingConsole {
   bool previewEnabled_ = false, startEnabled_ = false, sourceEnabled_ = true;
   bool savedEnabled_[3] = {false, false, true};
   std::string status_, tempLabel_;
+  // The error that ended the last preview or series (see TellError).
+  std::string error_;
   // The filter change: 0 none, 1 wheel turning, 2 focuser moving.
   int filterPhase_ = 0;
   uint32_t filterDeadline_ = 0;

@@ -188,10 +188,10 @@ void TPlateSolveLogic::ChooseCamera(const std::string& name) {
       return;
     }
     token_.Get(*cam);
-    cam->SetConnected(true);
-    if (!cam->Connected()) {
+    std::string why;
+    if (!ConnectCamera(*cam, why)) {
       token_.Return(*cam);
-      Report("Error: camera connection");
+      Report(CameraConnectionError(why));
       NoCamera();
       return;
     }
@@ -395,9 +395,9 @@ void TPlateSolveLogic::StartSolve() {
   cameraListEnabled_ = false;
   solveButtonEnabled_ = false;
   if (!token_.Has() && camera_->Settings.CameraToken == 1) token_.Get(*camera_);
-  if (!camera_->Connected()) camera_->SetConnected(true);
-  if (!camera_->Connected()) {
-    Report("Can't connect to camera");
+  std::string why;
+  if (!camera_->Connected() && !ConnectCamera(*camera_, why)) {
+    Report(why.empty() ? "Can't connect to camera" : "Can't connect to camera: " + why);
     if (token_.Has()) token_.Return(*camera_);
     cameraListEnabled_ = true;
     solveButtonEnabled_ = true;

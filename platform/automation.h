@@ -160,6 +160,18 @@ using TChooserUi = std::function<std::string(const std::string& deviceType, cons
                                              const std::vector<TDriverEntry>& drivers)>;
 void SetChooserUi(TChooserUi ui);
 
+// INDI devices: "INDI:host:port:device" names a mount, focuser or filter
+// wheel of an INDI server, "INDICAM:host:port:device" a camera.
+inline constexpr const char* kIndiPrefix = "INDI:";
+inline constexpr const char* kIndiCameraPrefix = "INDICAM:";
+// The identifier of a device of `deviceType` ("Camera", "Telescope", ...)
+// on an INDI server: the camera form for a camera, the other one else.
+std::string IndiIdentifier(const std::string& deviceType, const std::string& host, int port,
+                           const std::string& device);
+// The parts of an INDI identifier of either form (the device name may hold
+// blanks and colons); false for any other identifier.
+bool SplitIndiIdentifier(const std::string& id, std::string& host, std::string& port, std::string& device);
+
 // Reads the text of an automation failure for logs.
 std::string DescribeFailure(const std::exception& e);
 

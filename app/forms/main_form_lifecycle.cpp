@@ -52,6 +52,7 @@
 #include "imaging/forms/camera_settings_forms.h"
 #include "imaging/forms/imaging_windows.h"
 #include "imaging/forms/tele_mount.h"
+#include "imaging/port_output.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
 #include "platform/registry.h"
@@ -315,8 +316,9 @@ bool TMainForm1::StartUp() {
   UpdateFieldOfViewMenu();
   PlaceInsets();
   CreateCursorThread();
-  // The cameras of "ImagingSettings.xml", with the Imaging menu's source
-  // settings.
+  // The port output of the cameras' long-exposure lines, then the cameras
+  // of "ImagingSettings.xml", with the Imaging menu's source settings.
+  imaging::PortIOInitialization();
   imaging::CreateCameras(ImagingSettingsPath);
   camerasCreated_ = true;
   imaging::InstallCameraSettingsWindows(this);
@@ -598,6 +600,7 @@ void TMainForm1::FormDestroy() {
     imaging::ShowFilterWheelWindow = nullptr;
     imaging::FreeImagingWindows();
     imaging::FreeCameras();
+    imaging::PortIOFinalization();
     imaging::SaveImagingSettings(ImagingSettingsPath);
     imaging::InstallCameraSettingsWindows(nullptr);
     imaging::InstallAscomCameraSettingsWindow(nullptr);

@@ -22,6 +22,7 @@
 #include "app/core/lifecycle.h"
 #include "app/forms/main_form.h"
 #include "data/mkdata.h"
+#include "platform/automation.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "shell/globals.h"
@@ -130,6 +131,8 @@ class StartUpFixture : public testing::Test {
     DataFolder = data_;
     ProgramFolder = data_;
     GlobalLocation.PickListPath = home.File("picklist.dat");  // a fresh, empty list
+    // No driver chooser of an earlier test's program: the program installs its own.
+    platform::SetChooserUi({});
     form = NewWindow();
   }
   // A main window that deletes itself on close, as the program's does.

@@ -40,6 +40,7 @@
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
 #include "imaging/fits_bitmap.h"
+#include "imaging/port_output.h"
 #include "platform/qt_dialogs.h"
 #include "shell/log_lines.h"
 #include "shell/settings_sections.h"
@@ -524,6 +525,9 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
     if (destroyed) form = NewWindow();
     CloseState = kRunning;
     ASSERT_TRUE(form->StartUp()) << name;
+    // The port output of the cameras' switching lines runs from the start
+    // to the end.
+    EXPECT_TRUE(imaging::PortIOReady()) << name;
     form->show();
     AboutNoctraForm1 = new TAboutNoctraForm1(form);
     platform::InstallQtDialogs();
@@ -541,6 +545,8 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
       open();
     }
     EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, 5000)) << name;
+    EXPECT_EQ(imaging::PortIOInitCount(), 0) << name;
+    EXPECT_FALSE(imaging::PortIOReady()) << name;
     EXPECT_EQ(modalOpen, open && name != "idle") << name;
     EXPECT_TRUE(platform::FileExists(saved)) << name;
     std::filesystem::remove(saved);
