@@ -1,5 +1,6 @@
 #include "catalog/object_options.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "catalog/hooks.h"
@@ -8,6 +9,7 @@
 #include "platform/float_to_int.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/value_range.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "shell/xml_settings.h"
@@ -57,7 +59,12 @@ bool DecodeObjectFilter(const uint8_t* p, std::size_t size, TObjectFilter& out) 
   f.LowMagLimit = platform::GetF64(p + 8);
   for (int i = 0; i < 10; ++i) f.Classes[i] = p[16 + i];
   f.LabelObjects = p[26];
-  if (!std::isfinite(f.HighMagLimit) || !std::isfinite(f.LowMagLimit)) return false;
+  auto magnitude = [](double m) {
+    return platform::InRange(m, kObjectMagTenthsMin / 10.0, kObjectMagTenthsMax / 10.0);
+  };
+  if (!magnitude(f.HighMagLimit) || !magnitude(f.LowMagLimit) || f.LabelObjects > 1 ||
+      std::any_of(f.Classes, f.Classes + 10, [](uint8_t c) { return c > 1; }))
+    return false;
   out = f;
   return true;
 }
@@ -82,9 +89,9 @@ bool ApplyObjectFilter(const TObjectFilter& f) {
 void ReadRegObjects() {
   platform::TRegIniFile reg;
   TObjectFilter f;
-  f.LowMagLimit = reg.ReadInteger(kSection, "low mag limit", -15) / 10.0;
-  f.HighMagLimit = reg.ReadInteger(kSection, "high mag limit", 120) / 10.0;
-  const int32_t misc = reg.ReadInteger(kSection, "misc settings", 65535);
+  f.LowMagLimit = reg.ReadInteger(kSection, "low mag limit", -15, kObjectMagTenthsMin, kObjectMagTenthsMax) / 10.0;
+  f.HighMagLimit = reg.ReadInteger(kSection, "high mag limit", 120, kObjectMagTenthsMin, kObjectMagTenthsMax) / 10.0;
+  const int32_t misc = reg.ReadInteger(kSection, "misc settings", 65535, 0, 65535);
   for (int k = 0; k < 10; ++k) f.Classes[k] = (misc >> k) & 1;
   f.LabelObjects = reg.ReadBool(kSection, "label objects", true) ? 1 : 0;
   CallHook(CatalogHooks().setObjectLabels, f.LabelObjects != 0);

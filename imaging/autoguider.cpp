@@ -36,7 +36,7 @@ double GuideAngle(double dx, double dy) {
 // --- Settings -----------------------------------------------------------------------------
 
 void TAutoGuideSettings::Read(const platform::XmlElement& s) {
-  Exposure = ReadText(s, "Exposure", "1.0");
+  Exposure = XmlReadNumberText(s, "Exposure", "1.0", 0, kMaxExposureSeconds);
   GuideRate = std::clamp(XmlReadInteger(s, "GuideRate", 0), 0, 2);
   BacklashComp = XmlReadBool(s, "BacklashComp", false);
   Porportional = std::clamp(XmlReadInteger(s, "Porportional", 25), 1, 99);

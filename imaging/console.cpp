@@ -10,6 +10,7 @@
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "platform/timezone.h"
+#include "platform/value_range.h"
 #include "shell/log_lines.h"
 #include "shell/xml_settings.h"
 
@@ -84,23 +85,28 @@ TImagingConsole::~TImagingConsole() {
 
 void TImagingConsole::LoadSettings(const std::string& folder) {
   const platform::XmlElement s = XmlLoadSettings(doc_, folder + kConsoleSettingsFile, "ImagingConsole");
-  ExposureTime = ReadText(s, "Exposure", "1");
+  // Texts that are numbers keep to what their boxes take: an exposure of 0
+  // to a day, 1 to 999 frames, a whole focuser step; any other text reads
+  // as the default.
+  auto whole = [&](const char* name, const char* deflt, int32_t lo, int32_t hi) {
+    const std::string text = ReadText(s, name, deflt);
+    int32_t v = 0;
+    return platform::ParseInt32(text, v) && platform::InRange(v, lo, hi) ? text : std::string(deflt);
+  };
+  ExposureTime = XmlReadNumberText(s, "Exposure", "1", 0, kMaxExposureSeconds);
   ExposureTimeChange();
-  ExposureNum = ReadText(s, "NumExp", "1");
-  int32_t n = 1;
-  ExpNumUpDownPosition = platform::ParseInt32(ExposureNum, n) && n >= 1 && n <= 999 ? n : 1;
-  FilterIndex = XmlReadInteger(s, "FilterSel", 0);
-  FocusMoveAmount = ReadText(s, "FocusMoveAmount", "0");
+  ExposureNum = whole("NumExp", "1", 1, 999);
+  ExpNumUpDownPosition = std::stoi(ExposureNum);
+  FilterIndex = XmlReadInteger(s, "FilterSel", 0, -1, kFilterSlots - 1);
+  FocusMoveAmount = whole("FocusMoveAmount", "0", -kMaxFocuserSteps, kMaxFocuserSteps);
   // A folder typed relative is kept as the folder it named: within the
   // settings' folder (the data folder).
   Path = platform::AbsolutePath(ReadText(s, "Path", Path), folder);
   DirName = ReadText(s, "SubDir", "ObjectName");
   FileName = ReadText(s, "FileName", "Image.[fp].[seq]");
-  SaveAsType = TSaveAs(std::clamp(XmlReadInteger(s, "SaveAsSel", 0), 0, 5));
-  for (int i = 0; i < 20; ++i) {
-    FilterExposures[i] = ReadText(s, "Exposure" + std::to_string(i), "1");
-    if (FilterExposures[i].empty()) FilterExposures[i] = "1";
-  }
+  SaveAsType = TSaveAs(XmlReadInteger(s, "SaveAsSel", 0, 0, 5));
+  for (int i = 0; i < kFilterSlots; ++i)
+    FilterExposures[i] = XmlReadNumberText(s, "Exposure" + std::to_string(i), "1", 0, kMaxExposureSeconds);
 }
 
 void TImagingConsole::SaveSettings(const std::string& folder) {
@@ -139,7 +145,7 @@ void TImagingConsole::ExposureTimeChange() {
       ExposureTime = platform::FormatGeneral(exposure_, 15);
     }
   }
-  if (AdjustExposure && !previewDown_ && !startDown_ && FilterIndex >= 0 && FilterIndex < 20)
+  if (AdjustExposure && !previewDown_ && !startDown_ && FilterIndex >= 0 && FilterIndex < kFilterSlots)
     FilterExposures[FilterIndex] = ExposureTime;
 }
 
@@ -210,7 +216,7 @@ void TImagingConsole::PollFilterChange() {
       filterPhase_ = 2;
       filterDeadline_ = platform::TimeGetTime() + kDeviceTimeoutMs;
     }
-    if (AdjustExposure && !(!AllFilters && (startDown_ || previewDown_)) && FilterIndex < 20) {
+    if (AdjustExposure && !(!AllFilters && (startDown_ || previewDown_)) && FilterIndex < kFilterSlots) {
       ExposureTime = FilterExposures[FilterIndex];
       ExposureTimeChange();
     }

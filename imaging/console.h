@@ -24,6 +24,9 @@
 namespace imaging {
 
 inline constexpr const char* kConsoleSettingsFile = "ImagingConsoleSettings.xml";
+// Filter slots with an exposure each; the focuser step box's largest amount.
+inline constexpr int kFilterSlots = 20;
+inline constexpr int32_t kMaxFocuserSteps = 10000000;
 
 class IConsoleDevices {
  public:
@@ -66,7 +69,7 @@ class TImagingConsole {
   std::string ExposureTime = "1";
   std::string ExposureNum = "1";
   int ExpNumUpDownPosition = 1;
-  int FilterIndex = -1;  // selected filter slot, -1 none
+  int FilterIndex = -1;  // selected filter slot, -1 none, up to kFilterSlots - 1
   bool AdjustExposure = false, AdjustFocus = false, AllFilters = false;
   std::string Purpose = "Bright";
   std::string FocusMoveAmount = "0";
@@ -74,7 +77,7 @@ class TImagingConsole {
   std::string DirName = "ObjectName";
   std::string FileName = "Image.[fp].[seq]";
   TSaveAs SaveAsType = TSaveAs::Fits16Compat;
-  std::string FilterExposures[20];
+  std::string FilterExposures[kFilterSlots];
   bool AutoLevels = true;
   int MinLevel = 0, MaxLevel = 65535;
   // Set by the plate solver: 1 pause, 2 resume (3: its camera went away).

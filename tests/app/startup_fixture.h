@@ -21,6 +21,7 @@
 
 #include "app/core/lifecycle.h"
 #include "app/forms/main_form.h"
+#include "catalog/stars.h"
 #include "data/mkdata.h"
 #include "platform/automation.h"
 #include "platform/dialogs.h"
@@ -76,6 +77,30 @@ inline std::string RunFolder(const std::string& folder) {
   for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
     std::filesystem::create_symlink(f.path(), folder + f.path().filename().string());
   return folder;
+}
+
+// The chart's pixels that its stars light: the bright pixels (red and blue
+// above 150) it loses when it is drawn again without them. The chart is
+// drawn again with them afterwards.
+inline int StarPixels(TMainForm1& form) {
+  auto bright = [&] {
+    const platform::Bitmap& chart = form.BackBuffer();
+    int n = 0;
+    for (int y = 0; y < MapHeight; ++y)
+      for (int x = 0; x < MapWidth; ++x)
+        if ((chart.Pixel(x, y) & 0xFF) > 150 && ((chart.Pixel(x, y) >> 16) & 0xFF) > 150) ++n;
+    return n;
+  };
+  form.RenderMainView();
+  const int withStars = bright();
+  const int32_t sao = SaoStarCount, tycho = TychoStarCount;
+  SaoStarCount = TychoStarCount = 0;
+  form.RenderMainView();
+  const int withoutStars = bright();
+  SaoStarCount = sao;
+  TychoStarCount = tycho;
+  form.RenderMainView();
+  return withStars - withoutStars;
 }
 
 // The caption of the modal window a menu command opens (closed at once).

@@ -285,6 +285,52 @@ TEST(ObjectFilterRecord, BlockLayoutAndChecks) {
   EXPECT_EQ(h, TObjectFilter{});  // untouched
 }
 
+// Values no window gives: stored in the registry they read as the
+// defaults (the range ends exactly); in a block they make it refused.
+TEST_F(DeepSkyOptions, ValuesOutsideTheWindowsRanges) {
+  ObjectCatalog = std::make_unique<tCO>(data.Names());
+  for (const char* extreme : {"2147483647", "-2147483648", "1e308", "-1e308", "nan", "inf", "", "text"}) {
+    {
+      platform::TRegIniFile reg;
+      for (const char* ident : {"low mag limit", "high mag limit", "misc settings"})
+        reg.WriteString("Objects", ident, extreme);
+    }
+    ObjectFilter.HighMagLimit = 0;
+    ReadRegObjects();
+    EXPECT_EQ(ObjectFilter, TObjectFilter{}) << extreme;
+    EXPECT_EQ(ObjectCatalog->Count(), 3) << extreme;
+  }
+  {
+    platform::TRegIniFile reg;
+    reg.WriteInteger("Objects", "low mag limit", -20);
+    reg.WriteInteger("Objects", "high mag limit", 200);
+    reg.WriteInteger("Objects", "misc settings", 0);
+  }
+  ReadRegObjects();
+  EXPECT_EQ(std::tuple(ObjectFilter.LowMagLimit, ObjectFilter.HighMagLimit, ObjectFilter.Classes[5]),
+            std::tuple(-2.0, 20.0, 0));
+  platform::TRegIniFile().EraseSection("Objects");
+
+  TObjectFilter edges;
+  edges.LowMagLimit = -2.0;
+  edges.HighMagLimit = 20.0;
+  const auto b = EncodeObjectFilter(edges);
+  TObjectFilter back;
+  ASSERT_TRUE(DecodeObjectFilter(b.data(), b.size(), back));
+  EXPECT_EQ(back, edges);
+  for (const auto& [at, v] : std::vector<std::pair<std::size_t, double>>{{0, 20.1}, {0, 1e308}, {8, -2.1}, {8, -1e308}}) {
+    auto c = b;
+    platform::PutF64(&c[at], v);
+    EXPECT_FALSE(DecodeObjectFilter(c.data(), c.size(), back)) << at << " " << v;
+  }
+  for (const std::size_t at : {16, 25, 26}) {
+    auto c = b;
+    c[at] = 2;
+    EXPECT_FALSE(DecodeObjectFilter(c.data(), c.size(), back)) << at;
+  }
+  EXPECT_EQ(back, edges);
+}
+
 TEST_F(DeepSkyOptions, FilterRegistryAndSettingsBlock) {
   platform::TRegIniFile().EraseSection("Objects");
   ObjectCatalog = std::make_unique<tCO>(data.Names());

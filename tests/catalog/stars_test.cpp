@@ -653,6 +653,73 @@ TEST(StarOptionsRecord, Registry) {
   platform::TRegIniFile().EraseSection("Stars");
 }
 
+// Values no window gives: in the registry every one of them reads as its
+// default, and the window's range ends read exactly; a block holding one
+// is refused, a block at the range ends is taken.
+TEST(StarOptionsRecord, ValuesOutsideTheWindowsRanges) {
+  ChartSpy spy;
+  const char* idents[] = {"high mag limit", "low mag limit", "variable star mode", "spectral classes", "luminosity classes",
+                          "low proper limit", "high proper limit", "brightness by magnitude", "size adjust",
+                          "misc settings"};
+  for (const char* extreme : {"2147483647", "-2147483648", "1e308", "-1e308", "nan", "inf", "", "text"}) {
+    {
+      platform::TRegIniFile reg;
+      for (const char* ident : idents) reg.WriteString("Stars", ident, extreme);
+    }
+    StarOptions = TStarOptions{};
+    ReadRegStars();
+    // The variable mode: a stored number that is no mode leaves it as it
+    // was (0), no number gives the default (2).
+    TStarOptions expected = RegistryDefaultStarOptions();
+    expected.VariableMode = StarOptions.VariableMode;
+    EXPECT_EQ(StarOptions, expected) << extreme;
+    EXPECT_TRUE(StarOptions.VariableMode == 0 || StarOptions.VariableMode == 2) << extreme;
+  }
+  {
+    platform::TRegIniFile reg;
+    reg.WriteInteger("Stars", "high mag limit", 130);
+    reg.WriteInteger("Stars", "low mag limit", -20);
+    reg.WriteInteger("Stars", "low proper limit", 0);
+    reg.WriteInteger("Stars", "high proper limit", 1100);
+    reg.WriteInteger("Stars", "size adjust", -25);
+  }
+  ReadRegStars();
+  EXPECT_EQ(std::tuple(StarOptions.HighMagLimit, StarOptions.LowMagLimit, StarOptions.HighProperLimit,
+                       StarOptions.SizeAdjust),
+            std::tuple(13.0, -2.0, 11.0, -25));
+  platform::TRegIniFile().EraseSection("Stars");
+
+  TStarOptions edges = ChangedOptions();
+  edges.HighMagLimit = 13.0;
+  edges.LowMagLimit = -2.0;
+  edges.HighProperLimit = 11.0;
+  edges.SizeAdjust = 25;
+  const auto b = EncodeStarOptions(edges);
+  TStarOptions back;
+  ASSERT_TRUE(DecodeStarOptions(b.data(), b.size(), back));
+  EXPECT_EQ(back, edges);
+  auto f64 = [&](std::size_t at, double v) {
+    auto c = b;
+    platform::PutF64(&c[at], v);
+    return c;
+  };
+  auto byte = [&](std::size_t at, uint8_t v) {
+    auto c = b;
+    c[at] = v;
+    return c;
+  };
+  auto size = b;
+  platform::PutI16(&size[61], 26);
+  const std::vector<std::array<uint8_t, kStarOptionsBytes>> refused = {
+      f64(0, 13.1), f64(0, 1e308), f64(8, -2.1), f64(8, -1e308), f64(43, -0.01), f64(51, 11.01), f64(51, INFINITY),
+      size,         byte(17, 2),   byte(40, 255), byte(59, 1),    byte(60, 2),    byte(65, 7)};
+  for (std::size_t i = 0; i < refused.size(); ++i) {
+    TStarOptions untouched;
+    EXPECT_FALSE(DecodeStarOptions(refused[i].data(), refused[i].size(), untouched)) << i;
+    EXPECT_EQ(untouched, TStarOptions{}) << i;
+  }
+}
+
 TEST(StarOptionsRecord, SettingsBlock) {
   ChartSpy spy;
   platform::ScopedScriptedDialogs dialogs;
