@@ -221,32 +221,38 @@ TEST_F(LocationTest, PickListFileOverTenKeepsEveryPlace) {
             "\"picklist.dat\" holds 14 places; the pick list shows the first 10. The other 4 stay in the file.");
   EXPECT_EQ(LogLines().LastLine(), "[Location] " + model.PickListRestText());
 
-  model.PickIndex = 0;  // the default
+  // A write the disk refuses keeps list, rest and file as they were.
+  const auto list = model.PickList, rest = model.PickListRest;
+  ASSERT_EQ(PickLineCaption(rest[2]), "Site 12*");
+  const std::string text = testing_support::ReadText(model.PickListPath);
+  {
+    platform::ScopedScriptedDialogs dialogs;
+    testing_support::FileSizeLimit full(100);
+    model.MakeDefault(3);
+    model.PickIndex = 0;
+    model.Remove();
+  }
+  EXPECT_EQ(std::tuple(model.PickList, model.PickListRest), std::tuple(list, rest));
+  EXPECT_EQ(testing_support::ReadText(model.PickListPath), text);
+
+  // Removing the default moves the eleventh place up; the file keeps 13.
+  model.PickIndex = 0;
   model.Remove();
   std::vector<std::string> file = ReadPickListFile(model.PickListPath);
   ASSERT_EQ(file.size(), 13u);
   EXPECT_EQ(std::tuple(PickLineCaption(file[0]), PickLineCaption(model.PickList[9]), model.PickListRest.size()),
             std::tuple("Site 1*", "Site 10", 3u));
+  // One default mark in the whole file.
   model.MakeDefault(3);
   file = ReadPickListFile(model.PickListPath);
   ASSERT_EQ(file.size(), 13u);
   int marks = 0;
   for (const std::string& l : file) marks += l.find('*') != std::string::npos;
   EXPECT_EQ(std::tuple(marks, GetDefaultLocation(file), PickLineName(file[11])), std::tuple(1, 3, "Site 12"));
-
-  // Full: nothing added; a write the disk refuses keeps list, rest and file.
+  // Full: nothing added.
   model.Name = "New", model.Latitude = "3N", model.Longitude = "3E", model.Zone = "0";
   EXPECT_EQ(model.AddUpdate(), -1);
-  const auto list = model.PickList, rest = model.PickListRest;
-  const std::string text = testing_support::ReadText(model.PickListPath);
-  {
-    platform::ScopedScriptedDialogs dialogs;
-    testing_support::FileSizeLimit full(100);
-    model.PickIndex = 3;
-    model.Remove();
-  }
-  EXPECT_EQ(std::tuple(model.PickList, model.PickListRest), std::tuple(list, rest));
-  EXPECT_EQ(testing_support::ReadText(model.PickListPath), text);
+  EXPECT_EQ(ReadPickListFile(model.PickListPath), file);
 }
 
 // The fields show a place rounded to a tenth of a degree; those left as

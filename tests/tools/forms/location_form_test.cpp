@@ -173,10 +173,10 @@ TEST_F(LocationFormTest, PickEntryShownAsStoredAndAppliedWholeWithOk) {
   EXPECT_NEAR(ObserverTime.Longitude, (360 - 11.2345) / DegPerRad, 1e-12);
 }
 
-// Opened at the observer's place (stored more finely than the fields show
-// it), with the pick list's default entry there or with no default: only
-// the zone changed and OK leave latitude and longitude to the last bit;
-// a latitude typed is taken as typed.
+// Opened at the observer's place (held more finely than the fields show
+// it: radians from a settings file, say), with a default entry in the pick
+// list or none: only the zone changed and OK leave latitude and longitude
+// to the last bit; a latitude typed is taken as typed, the longitude kept.
 TEST_F(LocationFormTest, OnlyTheZoneChangedLeavesTheObserverWhereItIs) {
   const std::string home = "Home*" + PickListSeparator + ";47.8123N;11.0456E;1;F";
   for (const bool withDefault : {true, false}) {
@@ -185,26 +185,28 @@ TEST_F(LocationFormTest, OnlyTheZoneChangedLeavesTheObserverWhereItIs) {
     GlobalLocation = TGlobalLocationModel{};
     GlobalLocation.PickListPath = dir.File("picklist.dat");
     TSite site;
-    ASSERT_TRUE(ParsePickLine(home, site));
+    site.Name = "Home";
+    MakeSiteTimeZone(1, false, site.TimeZone);
+    site.Latitude = 0.8571446791072912, site.Longitude = 6.091581528380421;  // 49.1108N, 10.9781E
     ApplySite(site, THorizonArray{});
-    // The map stands on the default place, as Observer > New Location puts it.
+    // The map stands on the observer's place.
     WorldMapLatitude = site.Latitude * DegPerRad;
     WorldMapLongitude = site.Longitude * DegPerRad;
-    const double lat = ObserverTime.Latitude, lon = ObserverTime.Longitude;
     TGlobalLocationForm1 form;
     form.show();
-    EXPECT_EQ(form.Edit2->text() + " " + form.Edit3->text(), "47.8N 11.0E");
+    EXPECT_EQ(form.Edit2->text() + " " + form.Edit3->text(), "49.1N 11.0E");
     form.Edit4->selectAll();
     QTest::keyClicks(form.Edit4, "3");
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
     ASSERT_FALSE(form.isVisible());
     EXPECT_EQ(std::tuple(ObserverTime.Latitude, ObserverTime.Longitude, ObserverTime.TimeZone.Bias),
-              std::tuple(lat, lon, -180));
+              std::tuple(site.Latitude, site.Longitude, -180));
     form.show();
     form.Edit2->selectAll();
-    QTest::keyClicks(form.Edit2, "47.9N");
+    QTest::keyClicks(form.Edit2, "49.2N");
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
-    EXPECT_EQ(std::tuple(ObserverTime.Latitude, ObserverTime.Longitude), std::tuple(ParseLatitude("47.9N"), lon));
+    EXPECT_EQ(std::tuple(ObserverTime.Latitude, ObserverTime.Longitude),
+              std::tuple(ParseLatitude("49.2N"), site.Longitude));
   }
 }
 
