@@ -443,19 +443,19 @@ void TSolSysForm1::SaveDefaultClick() {
   AsteroidElementsFile = "default.ast";
   CometElementsFile = "default.cmt";
   // The lists first: the switches and names are stored after the questions,
-  // and the user is told only what was saved.
-  std::string kept;
+  // and the user is told only what was saved (in the flash window's one
+  // short line).
+  std::vector<std::string> kept;
   for (TElementPage& p : Pages) {
     if (SaveAsked(p, DefaultFile(p)))
       p.changed = p.fileChanged = false;
     else
-      kept += std::string(kept.empty() ? "" : " and ") + "\"" + DefaultFile(p) + "\"";
+      kept.push_back(DefaultFile(p));
   }
   WriteRegSolarSystem(Shown());
-  ShowFlashMessage(kept.empty() ? "Solar System defaults saved."
-                                : "Solar System settings saved; " + kept + (kept.find(" and ") == std::string::npos
-                                                                                ? " was left as it was."
-                                                                                : " were left as they were."),
+  ShowFlashMessage(kept.empty()       ? "Solar System defaults saved."
+                   : kept.size() == 1 ? "Settings saved; \"" + kept[0] + "\" left as it was."
+                                      : "Settings saved; both lists left as they were.",
                    2);
   UpdateElementCaptions();
 }

@@ -538,7 +538,7 @@ TEST_F(SolarSystemWindow, ListsHeldBackFromOtherFilesAreAskedAboutBeforeAnyRepla
   EXPECT_EQ(testing_support::ReadFile(data.dir.File("default.ast")), astBefore);
   EXPECT_EQ(ElementFileBodyCount("default.cmt"), 1000);
   ASSERT_EQ(flashes.size(), 1u);
-  EXPECT_EQ(flashes[0], std::pair(std::string("Solar System settings saved; \"default.ast\" was left as it was."),
+  EXPECT_EQ(flashes[0], std::pair(std::string("Settings saved; \"default.ast\" left as it was."),
                                   std::size_t(2)));
   EXPECT_EQ(platform::TRegIniFile().ReadString("Solar System", "ast elements file", ""), "default.ast");
 
