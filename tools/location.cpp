@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "astro/observer.h"
@@ -12,6 +13,7 @@
 #include "astro/trig.h"
 #include "chart/globe.h"
 #include "platform/codec.h"
+#include "platform/dialogs.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "shell/globals.h"
@@ -123,6 +125,25 @@ bool LoadHorizonFile(const std::string& name, THorizonArray& horizon) {
 }
 
 bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon) {
+  // A file of another size was not read (it gave an open horizon, cut or
+  // made elsewhere): it is kept aside under a name of its own, never
+  // written over, and the user told where.
+  const std::string path = HorizonFilePath(name);
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec && size != kHorizonBytes) {
+    std::string error;
+    const std::string kept =
+        platform::MoveToFreeName(path, DataFolder, HorizonFileName(name) + ".horizon.unread", ".dat", &error);
+    const std::string text = "The horizon file " + path + " holds " + std::to_string(size) + " bytes, not " +
+                             std::to_string(kHorizonBytes) + ", and was not read. " +
+                             (kept.empty() ? "It could not be kept aside (" + error + "), so it is left as it is."
+                                           : "It is kept as " + kept + ".");
+    LogLines().AddLine("[Location] " + text);
+    platform::ShowMessageBox(text, platform::kProductCaption, platform::MsgButtons::Ok,
+                             platform::MsgIcon::Exclamation);
+    if (kept.empty()) return false;
+  }
   std::vector<uint8_t> bytes(kHorizonBytes);
   for (int a = 0; a <= 360; ++a)
     for (int k = 0; k <= 90; ++k) platform::PutU32(&bytes[4 * (91 * a + k)], horizon[a][k]);
@@ -336,7 +357,8 @@ void TGlobalLocationModel::ShowLocation(const std::string& name, int foldedZone,
   // The place's own values behind the rounded texts.
   double west = std::fmod(360.0 - eastLongitudeDeg, 360.0);
   if (west < 0) west += 360.0;
-  ShownPlace = TShownPlace{Latitude, Longitude, latitudeDeg / DegPerRad, west / DegPerRad};
+  const double westRad = west / DegPerRad;
+  ShownPlace = TShownPlace{Latitude, Longitude, latitudeDeg / DegPerRad, westRad < TwoPi ? westRad : 0.0};
 }
 
 bool TGlobalLocationModel::KeepPlaceValues(double latitude, double longitude) {
@@ -439,12 +461,16 @@ int TGlobalLocationModel::AddUpdate() {
   for (std::size_t i = 0; i < PickList.size() && match < 0; ++i)
     if (PickLineName(PickList[i]) == name) match = int(i);
   const bool mark = match >= 0 ? PickLineCaption(PickList[std::size_t(match)]).ends_with("*") : PickList.empty();
-  // Untouched coordinates are stored at the place's own precision.
-  const std::string latitude = LatitudeKept() ? PreciseLatitudeText(ShownPlace->latitudeRad * DegPerRad)
-                                              : TrimBlanks(Latitude);
-  double east = -ShownPlace.value_or(TShownPlace{}).longitudeRad * DegPerRad;
-  if (east <= -180) east += 360;
-  const std::string longitude = LongitudeKept() ? PreciseLongitudeText(east) : TrimBlanks(Longitude);
+  // The coordinates as they read, unless they still show a place rounded:
+  // that is stored at its own precision.
+  std::string latitude = TrimBlanks(Latitude), longitude = TrimBlanks(Longitude);
+  if (LatitudeKept() && ParseLatitude(latitude) != ShownPlace->latitudeRad)
+    latitude = PreciseLatitudeText(ShownPlace->latitudeRad * DegPerRad);
+  if (LongitudeKept() && ParseLongitude(longitude) != ShownPlace->longitudeRad) {
+    double east = -ShownPlace->longitudeRad * DegPerRad;
+    if (east <= -180) east += 360;
+    longitude = PreciseLongitudeText(east);
+  }
   const std::string line = name + (mark ? "*" : "") + PickListSeparator + ";" + latitude + ";" + longitude + ";" +
                            TrimBlanks(Zone) + ";" + (DaylightSaving ? "T" : "F");
   const std::vector<std::string> before = PickList;

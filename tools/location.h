@@ -59,7 +59,9 @@ void ClearHorizon(THorizonArray& horizon);
 // horizon (every cell 0). True when the file was read.
 bool LoadHorizonFile(const std::string& name, THorizonArray& horizon);
 // Writes it; false on a write failure (the previous file is then kept and
-// the user told, platform::SaveFile).
+// the user told, platform::SaveFile). A file there of another size (which
+// was not read) is first kept aside as "<name>.horizon.unread.dat" (or
+// "-2" and on), the user told; false, the file as it was, when it cannot be.
 bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon);
 inline constexpr std::size_t kHorizonBytes = 361 * 91 * 4;
 

@@ -189,9 +189,12 @@ TEST_F(LocationTest, EditedPickEntryIsSavedOnAskAndEastLongitudeReadsBack) {
 // from the list: its stored texts are shown as they are, not rounded to the
 // one decimal of a city.
 TEST_F(LocationTest, PickEntryAppliedWithOkIsThePlaceOfTheNextStart) {
-  model.PickList = {"Home*" + PickListSeparator + "; 47.8123N ;11.2345W;+2;T"};
+  model.PickList = {"Home*" + PickListSeparator + "; 47.81234567N ;11.2345W;+2;T"};
   ASSERT_TRUE(model.SelectPick(0));
-  EXPECT_EQ(std::tuple(model.Latitude, model.Longitude, model.Zone), std::tuple("47.8123N", "11.2345W", "+2"));
+  EXPECT_EQ(std::tuple(model.Latitude, model.Longitude, model.Zone), std::tuple("47.81234567N", "11.2345W", "+2"));
+  // Add/Update keeps the stored texts.
+  ASSERT_EQ(model.AddUpdate(), 0);
+  EXPECT_EQ(model.PickList[0], "Home*" + PickListSeparator + ";47.81234567N;11.2345W;+2;T");
   ASSERT_EQ(model.Accept(), 0);
   const TObserverTime byOk = ObserverTime;
   InitObserver(ObserverTime);
@@ -199,7 +202,7 @@ TEST_F(LocationTest, PickEntryAppliedWithOkIsThePlaceOfTheNextStart) {
   THorizonArray horizon{};
   ASSERT_TRUE(model.ExtractPickListItem(model.GetDefaultLocation(), site, horizon));
   ApplySite(site, horizon);
-  EXPECT_NEAR(byOk.Latitude, 47.8123 * kRad, 1e-12);
+  EXPECT_NEAR(byOk.Latitude, 47.81234567 * kRad, 1e-12);
   EXPECT_NEAR(byOk.Longitude, 11.2345 * kRad, 1e-12);
   EXPECT_EQ(std::tuple(ObserverTime.Latitude, ObserverTime.Longitude, ObserverTime.TimeZone.Bias),
             std::tuple(byOk.Latitude, byOk.Longitude, byOk.TimeZone.Bias));
@@ -298,6 +301,19 @@ TEST_F(LocationTest, HorizonFiles) {
   h[3][3] = 7;
   EXPECT_FALSE(LoadHorizonFile("Short", h));
   EXPECT_EQ(h[3][3], 0u);
+  {
+    // A cut file is not read, and is never written over: kept aside, told.
+    platform::ScopedScriptedDialogs dialogs;
+    ASSERT_TRUE(SaveHorizonFile("Short", h));
+    EXPECT_EQ(testing_support::ReadFile(dir.File("Short.horizon.unread.dat")), std::vector<uint8_t>(1000, 9));
+    EXPECT_EQ(testing_support::ReadFile(dir.File("Short.horizon.dat")).size(), kHorizonBytes);
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_EQ(dialogs.Last().text, "The horizon file " + dir.File("Short.horizon.dat") +
+                                       " holds 1000 bytes, not 131404, and was not read. It is kept as " +
+                                       dir.File("Short.horizon.unread.dat") + ".");
+    ASSERT_TRUE(SaveHorizonFile("Short", h));  // whole now: written over unasked
+    EXPECT_EQ(dialogs.Count(), 1u);
+  }
   // Cell (a, k) at byte 4 × (91a + k).
   h[1][2] = 0xAABBCC;
   ASSERT_TRUE(SaveHorizonFile("Cell", h));
