@@ -246,9 +246,10 @@ bool DropCatalogTable(const std::string& name) {
 
 bool RemoveCatalogSlot(TCatalogSlots& slots, int k) {
   if (k < 2 || k > kCatalogSlots) return false;
-  if (platform::ShowMessageBox("This will drop the database table associated with this item",
-                               kCaption, platform::MsgButtons::OkCancel,
-                               platform::MsgIcon::Question) == platform::IDCANCEL)
+  // Cancel, which keeps the user's catalogue, is the default button.
+  if (platform::ShowMessageBox("This will drop the database table associated with this item", kCaption,
+                               platform::MsgButtons::OkCancel, platform::MsgIcon::Question,
+                               platform::IDCANCEL) != platform::IDOK)
     return false;
   TCatalogSlot& slot = slots[std::size_t(k - 1)];
   // Neither an empty slot nor the base catalogue can be dropped here.

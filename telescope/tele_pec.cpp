@@ -252,7 +252,8 @@ void TTeleControl::PECExportClick() {
   }
   if (FileExists(r.fileName) &&
       platform::ShowMessageBox("This will overwrite the current file,\r\nis this ok (Y/N)?", "Noctra Planetarium",
-                               platform::MsgButtons::YesNo, platform::MsgIcon::Question) != platform::IDYES)
+                               platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                               platform::IDNO) != platform::IDYES)
     return;
   const std::string text = PecExportText();
   if (!connected_) {

@@ -464,6 +464,14 @@ void KeepUnsavedScript(TScrEditForm1& editor, const std::string& dataFolder) {
 
 void TMainForm1::EndProgramUnattended() {
   if (closed_) return;
+  if (StartingUp) {
+    // Nobody may be there to answer the start-up's boxes: the open one is
+    // closed, later ones only go to standard error.
+    endRequested_ = true;
+    platform::SetDialogsUnattended(true);
+    CancelModalWindows();
+    return;
+  }
   if (!unattended_) {
     unattended_ = true;
     platform::SetSaveFailureSink([](const std::string& text) { LogAtEnd("[Settings] " + OneLine(text)); });

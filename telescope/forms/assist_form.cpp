@@ -135,7 +135,8 @@ TAssistForm1::TAssistForm1(TTeleControl* tele, QWidget* parent)
   });
   add("Clear All", 0, 2, [this] {
     if (platform::ShowMessageBox("Goto Assist: Clear the entire list of model coordinates?", "Noctra Planetarium",
-                                 platform::MsgButtons::YesNo, platform::MsgIcon::Question) != platform::IDYES)
+                                 platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                                 platform::IDNO) != platform::IDYES)
       return;
     model_.ClearAll();
     ToWidgets();
@@ -316,7 +317,7 @@ void TAssistForm1::SaveClick() {
   if (!r.accepted) return;
   if (FileExists(r.fileName) &&
       platform::ShowMessageBox("Overwrite existing file?", "Noctra Planetarium", platform::MsgButtons::YesNo,
-                               platform::MsgIcon::Question) != platform::IDYES)
+                               platform::MsgIcon::Question, platform::IDNO) != platform::IDYES)
     return;
   WriteTextFile(r.fileName, model_.SaveText());
 }
@@ -337,7 +338,8 @@ void TAssistForm1::LoadClick() {
   }
   if (model_.RowCount() > 0 &&
       platform::ShowMessageBox("This will overwrite your data,\r\nAre you sure?", "Noctra Planetarium",
-                               platform::MsgButtons::YesNo, platform::MsgIcon::Question) != platform::IDYES)
+                               platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                               platform::IDNO) != platform::IDYES)
     return;
   model_.LoadText(text);
   ToWidgets();

@@ -459,18 +459,21 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   dialogs.QueueAnswer(platform::IDCANCEL);
   EXPECT_FALSE(RemoveCatalogSlot(s, 3));
   EXPECT_EQ(s[2].Name, "my_cat");
-  // An unassigned slot is refused after the question.
+  // An unassigned slot is refused after the question, whose default
+  // button (Return) keeps the catalogue.
   dialogs.Clear();
+  dialogs.QueueAnswer(platform::IDOK);
   EXPECT_FALSE(RemoveCatalogSlot(s, 4));
   ASSERT_EQ(dialogs.Count(), 2u);
   const auto question = dialogs.Records()[0];
-  EXPECT_EQ(std::tuple(question.text, question.buttons),
+  EXPECT_EQ(std::tuple(question.text, question.buttons, question.defaultResult),
             std::tuple("This will drop the database table associated with this item",
-                       platform::MsgButtons::OkCancel));
+                       platform::MsgButtons::OkCancel, platform::IDCANCEL));
   EXPECT_EQ(std::tuple(dialogs.Last().text, dialogs.Last().icon),
             std::tuple("The catalog name makes no sense, operation aborted.",
                        platform::MsgIcon::Exclamation));
   // The active slot: table dropped, slot reset, catalogue rebuilt without it.
+  dialogs.QueueAnswer(platform::IDOK);
   EXPECT_TRUE(RemoveCatalogSlot(s, 3));
   EXPECT_EQ(std::tuple(s[2].Name, s[2].Active), std::tuple("NOT ASSIGNED", false));
   EXPECT_EQ(ObjectCatalog->TableCount(), 1);
@@ -478,6 +481,7 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   EXPECT_EQ(ReadCatalogSlots()[2].Name, "NOT ASSIGNED");
   // The base catalogue is never dropped, whatever the letter case of its name.
   s[3] = {"Base_Object_Catalog", "", false};
+  dialogs.QueueAnswer(platform::IDOK);
   EXPECT_FALSE(RemoveCatalogSlot(s, 4));
   EXPECT_EQ(dialogs.Last().text, "The catalog name makes no sense, operation aborted.");
   EXPECT_TRUE(TSQLiteDatabase(data.path).TableExists(kBaseCatalogTable));
@@ -485,6 +489,7 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   s[3] = {"EMPTY", "", false};
   std::remove(data.path.c_str());
   dialogs.Clear();
+  dialogs.QueueAnswer(platform::IDOK);
   EXPECT_FALSE(RemoveCatalogSlot(s, 4));
   EXPECT_EQ(dialogs.Last().text, "Couldn't drop the table, operation aborted.");
   EXPECT_EQ(s[3].Name, "EMPTY");
