@@ -8,6 +8,7 @@
 #include "platform/float_to_int.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "shell/xml_settings.h"
@@ -210,7 +211,13 @@ bool ApplyCatalogSelection(const TCatalogSlots& slots) {
     error = e.what();
   }
   if (!fresh || !error.empty()) {
-    Warn(error);
+    // A database that is missing or damaged is said so, with how to
+    // rebuild it; any other failure in the library's words.
+    const std::string damage = CheckObjectDatabase(ObjectDatabasePath());
+    Warn(damage.empty() ? error
+                        : "The deep-sky catalogues could not be read.\r\n\r\n" +
+                              DataFileProblemText({{int16_t(damage == kDataFileMissing ? 102 : 103),
+                                                    kObjectDatabaseName, damage}}));
     return false;
   }
   {
@@ -223,6 +230,12 @@ bool ApplyCatalogSelection(const TCatalogSlots& slots) {
 }
 
 bool DropCatalogTable(const std::string& name) {
+  // A damaged database is never written to: it holds the catalogues the
+  // user imported.
+  if (const std::string damage = CheckObjectDatabase(ObjectDatabasePath()); !damage.empty()) {
+    Warn(ObjectDatabaseRefusalText(damage));
+    return false;
+  }
   bool ok = true;
   {
     TObjectsLock lock;

@@ -59,6 +59,7 @@
 #include "script/forms/script_gui.h"
 #include "script/markers.h"
 #include "script/runner.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/log_lines.h"
 #include "shell/messages.h"
@@ -135,12 +136,12 @@ bool TMainForm1::StartUp() {
   // converted and checked (a failed check writes its line there), the Moon's
   // record.
   InitSolarSystemUnit();
-  // 1. The object database from the catalogue list of "ObjectOptions.xml".
-  try {
-    ObjectCatalog = std::make_unique<tCO>(CatalogTableList(ReadCatalogSlots()));
-  } catch (...) {
-    ObjectCatalog.reset();
-  }
+  // Damaged or missing reference files are told together, once the
+  // windows exist (the first tick).
+  HoldDataFileProblems();
+  // 1. The object database from the catalogue list of "ObjectOptions.xml";
+  // a missing or damaged one is told, and the chart has no deep-sky objects.
+  ObjectCatalog = OpenObjectCatalog(CatalogTableList(ReadCatalogSlots()));
   // 4. Owner of message boxes.
   MainWindowHandle = this;
   // The settings paths are named relative to the data folder ("ImagingSettings.xml"):
