@@ -88,6 +88,8 @@ void ReportDataFileProblem(int16_t code, const std::string& file, const std::str
 void HoldDataFileProblems() {
   std::lock_guard lock(g_mutex);
   g_held = true;
+  g_gathered.clear();
+  g_told.clear();
 }
 
 std::vector<TDataFileProblem> TakeHeldDataFileProblems() {

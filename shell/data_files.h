@@ -34,7 +34,8 @@ inline constexpr const char* kDataFileMissing = "the file is missing";
 // told again (its report goes to the log only). Any thread.
 void ReportDataFileProblem(int16_t code, const std::string& file, const std::string& reason);
 
-// From here on reports are gathered, not shown (the start-up).
+// The start-up of a run: what was told before is forgotten, and from here
+// on reports are gathered, not shown.
 void HoldDataFileProblems();
 // Shows what was gathered in one box (nothing when all is well) and ends
 // the holding: later reports are shown as they come. GUI thread.

@@ -277,6 +277,7 @@ bool TMainForm1::StartUp() {
   // them loaded for the instant's epoch (and loads them again only when the
   // start time or a setting moved it), so the first chart with stars need
   // not wait for the first tick.
+  CheckStarFiles();
   LoadStarCatalogs();
   // 11. The build chain: styles and drawing colours, the constellation
   // boundaries, the Sun and Moon pictures.

@@ -26,6 +26,7 @@
 #include "platform/halt.h"
 #include "platform/paths.h"
 #include "script/forms/script_gui.h"
+#include "shell/data_files.h"
 #include "shell/file_commands.h"
 #include "shell/globals.h"
 #include "tools/clock_time.h"
@@ -57,6 +58,9 @@ using namespace mainform;
 void TMainForm1::FirstTick() {
   Timer1->setInterval(100);
   StartupPending = false;
+  // The reference files found missing or damaged so far, in one box shown
+  // after this tick (the chart runs on behind it); later ones in their own.
+  QTimer::singleShot(0, this, [] { ReleaseDataFileProblems(); });
   // 1. The picture list shipped with this version.
   MigratePictureList(DataFolder);
   // 2, 6. The observer's place: the default entry of the location pick
