@@ -49,7 +49,7 @@ struct TFileCheck {
   int16_t code = 0;
   std::string reason;
   void Fail(int16_t c, const std::string& why) {
-    if (code != 0) return;  // the first finding is told
+    if (code != 0 || why.empty()) return;  // the first finding is told
     code = c;
     reason = why;
   }
@@ -240,7 +240,7 @@ void LoadDataFiles() {
       cursor.Restore();
       std::vector<TDataFileProblem> problems = TakeHeldDataFileProblems();
       problems.push_back({102, step.name, kDataFileMissing});
-      ShowFixedMessage(9, DataFileProblemText(problems));
+      ShowFixedMessage(9, DataFileProblemText(problems, true));
       platform::HaltProgram(1);
     }
     TFileCheck check;

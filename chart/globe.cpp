@@ -223,7 +223,8 @@ bool LoadGlobeRelief() {
   }
   if (bad)
     ReportDataFileProblem(103, name,
-                          std::to_string(bad) + " of its cells hold heights beyond 9,999 m either way (the first is cell " +
+                          std::to_string(bad) + (bad == 1 ? " of its cells holds a height" : " of its cells hold heights") +
+                              " beyond 9,999 m either way (the first is cell " +
                               std::to_string(first) + "); the globe is black there");
   GlobeReliefLoaded = 1;
   return true;

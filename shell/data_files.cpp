@@ -117,7 +117,7 @@ std::string DataBuilderCommand() {
   return Quoted(BuilderPath()) + " " + Quoted(folder);
 }
 
-std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems) {
+std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems, bool programEnds) {
   std::string text;
   std::vector<std::string> remove, keep;
   for (const TDataFileProblem& p : problems) {
@@ -126,16 +126,21 @@ std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems) {
     (p.file == kObjectDatabase ? keep : remove).push_back(p.file);
   }
   const bool one = problems.size() == 1;
-  text += "\r\nThe program goes on without what " + std::string(one ? "this file holds" : "these files hold") +
-          (remove.empty() && keep.empty() ? "" : std::string(" and leaves ") + (one ? "it" : "them") + " as " +
-                                                     (one ? "it is" : "they are")) +
-          ". To rebuild " + (one ? "it" : "them") + ", close Noctra Planetarium";
-  if (!remove.empty()) text += ", delete " + NameList(remove);
+  const bool damaged = !remove.empty() || !keep.empty();
+  text += "\r\n";
+  if (!programEnds)
+    text += "The program goes on without what " + std::string(one ? "this file holds" : "these files hold") +
+            (damaged ? std::string(" and leaves ") + (one ? "it as it is" : "them as they are") : std::string()) + ". ";
+  std::vector<std::string> steps;
+  if (!programEnds) steps.push_back("close Noctra Planetarium");
+  if (!remove.empty()) steps.push_back("delete " + NameList(remove));
   if (!keep.empty())
-    text += std::string(remove.empty() ? "" : ",") + " move " + Quoted(kObjectDatabase) +
-            " aside (the catalogues you imported are kept in it)";
-  text += " and run the data builder on the data folder, as run.sh does before it starts the program:\r\n" +
-          DataBuilderCommand();
+    steps.push_back("move " + Quoted(kObjectDatabase) + " aside (the catalogues you imported are kept in it)");
+  steps.push_back("run the data builder on the data folder, as run.sh does before it starts the program:");
+  text += "To rebuild " + std::string(one ? "it" : "them") + ", ";
+  for (std::size_t i = 0; i < steps.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == steps.size() ? " and " : ", ") + steps[i];
+  text += "\r\n" + DataBuilderCommand();
   return text;
 }
 

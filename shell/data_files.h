@@ -51,8 +51,9 @@ bool DataFileProblemTold(const std::string& file);
 // reason ("Warning: Unexpected file size in "world.dat": ...").
 std::string DataFileProblemLine(const TDataFileProblem& p);
 // The whole text told for these problems: their lines, then what the
-// program does without them and how to rebuild the files.
-std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems);
+// program does without them (`programEnds`: nothing, it ends) and how to
+// rebuild the files.
+std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems, bool programEnds = false);
 // The command that rebuilds the data folder's files: the data builder found
 // beside the program (or by its name) and the data folder, each quoted.
 std::string DataBuilderCommand();

@@ -6,6 +6,7 @@
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/halt.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "tests/support/test_support.h"
 
@@ -17,7 +18,10 @@ using testing_support::TempDir;
 // Points DataFolder at a fresh temporary folder for one test.
 class ReferenceFiles : public ::testing::Test {
  protected:
-  ReferenceFiles() : saved_(DataFolder) { DataFolder = dir_.Path(); }
+  ReferenceFiles() : saved_(DataFolder) {
+    DataFolder = dir_.Path();
+    ForgetDataFileProblemsForTest();
+  }
   ~ReferenceFiles() override { DataFolder = saved_; }
 
   void Write(const std::string& name, const ByteWriter& w) {
@@ -131,12 +135,25 @@ TEST_F(ReferenceFiles, EmptyMilkyWayAndShortFiles) {
   shortCity.U8(3);  // a torn second entry
   Write("city.dat", shortCity);
   LoadDataFiles();
-  EXPECT_EQ(dialogs.Count(), 0u);
   EXPECT_EQ(MilkyWayCount, 0);
   EXPECT_EQ(MessierToRngc[2], 221);
   EXPECT_EQ(MessierToRngc[3], 0);
   EXPECT_STREQ(CityTable[0].Name, "Oslo");
   EXPECT_STREQ(CityTable[1].Name, "");
+  // What is whole is kept; the two short files are told, the empty one is
+  // whole (no records).
+  ASSERT_EQ(dialogs.Count(), 2u);
+  EXPECT_EQ(dialogs.Records()[0].text.rfind(
+                "Warning: Unexpected file size in \"messier_rngc.dat\": 10 bytes where the table of 110 numbers "
+                "takes 440 bytes.",
+                0),
+            0u)
+      << dialogs.Records()[0].text;
+  EXPECT_EQ(dialogs.Last().text.rfind("Warning: Unexpected file size in \"city.dat\": 38 bytes where the list of "
+                                      "1474 places takes 54,538 bytes.",
+                                      0),
+            0u)
+      << dialogs.Last().text;
 }
 
 TEST_F(ReferenceFiles, TablesStopAtCapacity) {
@@ -166,7 +183,13 @@ TEST_F(ReferenceFiles, EachMissingFileEndsTheProgram) {
     }
     ASSERT_EQ(dialogs.Count(), 1u) << missing;
     const auto box = dialogs.Last();
-    EXPECT_EQ(box.text, "Data file not found...  Program aborted!");
+    // The fixed text, then the file and how to rebuild it.
+    EXPECT_EQ(box.text.rfind("Data file not found...  Program aborted!\r\n\r\nWarning: Can't open file \"" +
+                                 std::string(missing) + "\": the file is missing.\r\n",
+                             0),
+              0u)
+        << box.text;
+    EXPECT_NE(box.text.find("noctra-mkdata\" \"" + dir_.Path() + "\""), std::string::npos) << box.text;
     EXPECT_EQ(box.caption, "NOCTRA - Planetarium");
     EXPECT_EQ(box.icon, platform::MsgIcon::Stop);
     // The wait cursor is gone before the program ends.
