@@ -58,13 +58,17 @@ void LoadBounds() {
     const std::string text(rec, std::min<std::size_t>(got, 25));
     TBoundaryVertex v;
     double hours = 0, degrees = 0;
+    // The record as it reads, noise shown as "?".
+    std::string shown = text.substr(0, 18);
+    for (char& c : shown)
+      if (c < ' ' || c > '~') c = '?';
     const std::string record = "record " + std::to_string(vertices.size() + 1);
     if (!platform::ParseDouble(text.substr(0, 8), hours) || !platform::ParseDouble(text.substr(9, 9), degrees)) {
-      damage = record + " holds no position (\"" + text.substr(0, 18) + "\")";
+      damage = record + " holds no position (\"" + shown + "\")";
       break;
     }
     if (!(hours >= 0 && hours <= 24) || !(degrees >= -90 && degrees <= 90)) {
-      damage = record + " holds a position off the sky (\"" + text.substr(0, 18) + "\")";
+      damage = record + " holds a position off the sky (\"" + shown + "\")";
       break;
     }
     v.RA = hours * 15.0 / kDegreesPerRadian;

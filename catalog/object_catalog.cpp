@@ -363,7 +363,7 @@ std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path) {
         if (found.rfind("***", 0) == 0 && head != std::string::npos) found.erase(0, head + 4);
         for (char& c : found)
           if (c == '\n' || c == '\r') c = ' ';
-        return "SQLite's integrity check failed (" + found + ")";
+        return "database disk image is malformed (SQLite's check found: " + found + ")";
       }
     }
     if (!db.TableExists(kBaseCatalogTable)) return std::string("no such table: ") + kBaseCatalogTable;

@@ -769,13 +769,16 @@ void TakeLoadResult(TStarLoadResult& r) {
   CallHook(CatalogHooks().resumeMagnifierThread);
   CallHook(CatalogHooks().resumeCursorThread);
   StarLoaderBusy = 0;
+  // Damage found in the files, told after the state is whole again (a
+  // modal box lets the heartbeat run) and before the load's end is (the
+  // start-up tells what it found with it). A file told before in this run
+  // is not told again.
+  for (const TDataFileProblem& d : r.damage)
+    platform::PostToGuiThread([d] { ReportDataFileProblem(d.code, d.file, d.reason); });
   CallHook(CatalogHooks().starLoadEnded);
 
   // Messages come after the state is whole again: a modal box lets the
-  // heartbeat run. A file already told missing or damaged is not told
-  // again at every load.
-  for (const TDataFileProblem& d : r.damage)
-    platform::PostToGuiThread([d] { ReportDataFileProblem(d.code, d.file, d.reason); });
+  // heartbeat run.
   if (!r.message.empty() && !DataFileProblemTold(kSaoFileName)) {
     const std::string text = r.message;
     platform::PostToGuiThread([text] {

@@ -234,6 +234,7 @@ bool TMainForm1::StartUp() {
     // given back to the system, so that reload after reload does not leave
     // it piling up there.
     QTimer::singleShot(0, [] { ReleaseFreedMemory(); });
+    TellDataProblems();
     if (startupComplete_ && !RenderSuspended && CloseState == kRunning && chart_->ReplotPending()) {
       RenderMainView();
       ShowCursorPosition(mouseX_, mouseY_);

@@ -23,6 +23,7 @@
 #include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
 #include "chart/screen_layout.h"
+#include "platform/gui_thread.h"
 #include "platform/halt.h"
 #include "platform/paths.h"
 #include "script/forms/script_gui.h"
@@ -58,9 +59,11 @@ using namespace mainform;
 void TMainForm1::FirstTick() {
   Timer1->setInterval(100);
   StartupPending = false;
-  // The reference files found missing or damaged so far, in one box shown
-  // after this tick (the chart runs on behind it); later ones in their own.
-  QTimer::singleShot(0, this, [] { ReleaseDataFileProblems(); });
+  // The reference files found missing or damaged, in one box shown after
+  // this tick (the chart runs on behind it) or after the star load; later
+  // ones in their own.
+  dataProblemsDue_ = true;
+  if (!StarThreadRunning()) TellDataProblems();
   // 1. The picture list shipped with this version.
   MigratePictureList(DataFolder);
   // 2, 6. The observer's place: the default entry of the location pick
@@ -124,6 +127,13 @@ void TMainForm1::FirstTick() {
   OpenCommandLineFile(CommandLine);
   // 10. The one-shot start-up timer.
   Timer2->start();
+}
+
+void TMainForm1::TellDataProblems() {
+  if (!dataProblemsDue_) return;
+  dataProblemsDue_ = false;
+  // After the events already queued: the star load's reports among them.
+  platform::PostToGuiThread([] { ReleaseDataFileProblems(); });
 }
 
 void TMainForm1::Timer2Timer() {
