@@ -220,12 +220,17 @@ bool ApplyCatalogSelection(const TCatalogSlots& slots) {
                                                     kObjectDatabaseName, damage}}));
     return false;
   }
+  const std::string damage = fresh->Damage();
   {
     TObjectsLock lock;
     ObjectCatalog.swap(fresh);
   }
   fresh.reset();  // the old catalogue, freed outside the lock
   CallHook(CatalogHooks().requestReplot);
+  // A damaged database gives what could be read of it, and says so.
+  if (!damage.empty())
+    Warn("The deep-sky catalogues could not be read whole.\r\n\r\n" +
+         DataFileProblemText({{103, kObjectDatabaseName, damage}}));
   return true;
 }
 

@@ -243,13 +243,18 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
     // The information of a deep-sky object: there is none to show.
     form->ShowObjectInformation(1, 0, false);
     form->ShowObjectInformation(1, 5, true);
-    // The catalogue options: OK, and a further catalogue made active, say
-    // that the catalogues cannot be read.
+    // The catalogue options: a further catalogue made active says that the
+    // catalogues cannot be read whole.
+    EXPECT_EQ(dialogs.Count(), 0u);
     startup_fixture::OpenModally(*form, form->Objects1, [] {
       ASSERT_NE(OptionsForm2, nullptr);
       OptionsForm2->Active[1]->click();
       OptionsForm2->BitBtn3Click();
     });
+    ASSERT_GE(dialogs.Count(), 1u);
+    EXPECT_TRUE(Has(dialogs.Records()[0].text, "The deep-sky catalogues could not be read")) << dialogs.Records()[0].text;
+    EXPECT_TRUE(Has(dialogs.Records()[0].text, reasons[c])) << dialogs.Records()[0].text;
+    EXPECT_TRUE(!ObjectCatalog || ObjectCatalog->Count() == 0);
     // The import refuses to write into the damaged file.
     TImportToolForm1 import;
     import.FileName = home.File("extra.csv");
