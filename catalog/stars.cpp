@@ -703,7 +703,9 @@ void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
   if (bad) result.damage.push_back(BadRecords(kSaoFileName, bad, firstBad, total, "left out"));
   if (lostNotes)
     result.damage.push_back({103, kNotesFileName,
-                             std::to_string(lostNotes) + " stars' notes would start beyond its end at " +
+                             std::to_string(lostNotes) +
+                                 (lostNotes == 1 ? " star's note would" : " stars' notes would") +
+                                 " start beyond its end at " +
                                  ByteCountText(uint64_t(notesBytes)) + " (the first is SAO " +
                                  std::to_string(firstLostNote) + "); the file was cut short"});
   // The parts in file order; names are numbered in that order and stop at

@@ -15,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "shell/xml_settings.h"
@@ -201,6 +202,72 @@ TEST_F(DeepSkyCatalog, DamagedOrMissingDatabases) {
   EXPECT_TRUE(std::isnan(none.RA));
   none.SetFilter(TObjectFilter{});
   EXPECT_EQ(none.Count(), 0);
+}
+
+// What is wrong with a damaged database, in SQLite's words: the file cut
+// short, a page written over, the file emptied, the base catalogue's table
+// gone. The catalogue reads what it can and never writes; the start-up
+// names the file and the reason.
+TEST_F(DeepSkyCatalog, DamageIsToldInSQLitesWordsAndTheFileIsNeverWritten) {
+  {
+    TSQLiteDatabase db(data.path);
+    db.Execute("INSERT INTO my_cat (idx, ID, SubCL) VALUES (18, 'C', '" + std::string(20000, 'x') + "')");
+  }
+  EXPECT_EQ(CheckObjectDatabase(data.path), "");
+  EXPECT_EQ(tCO(data.path, {"BASE_OBJECT_CATALOG"}).Damage(), "");
+  const std::vector<uint8_t> sound = testing_support::ReadFile(data.path);
+  ASSERT_GE(sound.size(), 4u * 4096);
+  TempDir dir;
+  const std::string path = dir.File("Objects.sqlite");
+  auto damaged = [&](std::vector<uint8_t> bytes) {
+    testing_support::WriteFile(path, bytes);
+    std::string told;
+    try {
+      tCO co(path, {"BASE_OBJECT_CATALOG", "my_cat"});
+      told = co.Damage();
+    } catch (const ESQLiteException& e) {
+      told = "raised: " + e.Reason();
+    }
+    EXPECT_EQ(CheckObjectDatabase(path), told.rfind("raised: ", 0) == 0 ? told.substr(8) : told);
+    EXPECT_TRUE(testing_support::ReadFile(path) == bytes) << "the file was written";
+    return told;
+  };
+  std::vector<uint8_t> cut(sound.begin(), sound.begin() + 4096 * 2);
+  EXPECT_EQ(damaged(cut), "raised: database disk image is malformed");
+  std::vector<uint8_t> over = sound;
+  for (std::size_t i = 4096 * 2; i < 4096 * 3; ++i) over[i] = uint8_t(i * 7);
+  EXPECT_EQ(damaged(over).rfind("database disk image is malformed", 0), 0u);
+  EXPECT_EQ(damaged({}), "the file is empty (0 bytes)");
+  std::vector<uint8_t> header = sound;
+  header[0] = 'X';  // no longer an SQLite file
+  EXPECT_EQ(damaged(header), "raised: file is not a database");
+  {
+    TSQLiteDatabase db(data.path);
+    db.Execute("DROP TABLE BASE_OBJECT_CATALOG");
+  }
+  EXPECT_EQ(damaged(testing_support::ReadFile(data.path)), "no such table: BASE_OBJECT_CATALOG");
+  EXPECT_EQ(CheckObjectDatabase(dir.File("none.sqlite")), kDataFileMissing);
+
+  // The start-up's catalogue: named once, with the reason and the rebuild.
+  platform::ScopedScriptedDialogs dialogs;
+  ForgetDataFileProblemsForTest();
+  ProgramFolder = dir.Path();
+  testing_support::WriteFile(path, over);
+  EXPECT_NE(OpenObjectCatalog({"BASE_OBJECT_CATALOG"}), nullptr);  // what can be read
+  std::remove(path.c_str());
+  ForgetDataFileProblemsForTest();
+  EXPECT_EQ(OpenObjectCatalog({"BASE_OBJECT_CATALOG"}), nullptr);
+  ASSERT_EQ(dialogs.Count(), 2u);
+  EXPECT_EQ(dialogs.Records()[0].text.rfind("Warning: Can't read file \"Objects.sqlite\": database disk image is "
+                                            "malformed (SQLite's check found: ",
+                                            0),
+            0u)
+      << dialogs.Records()[0].text;
+  EXPECT_NE(dialogs.Records()[0].text.find("move \"Objects.sqlite\" aside"), std::string::npos);
+  EXPECT_EQ(dialogs.Last().text.rfind("Warning: Can't open file \"Objects.sqlite\": the file is missing.", 0), 0u);
+  EXPECT_FALSE(platform::FileExists(path));  // never created
+  ProgramFolder.clear();
+  ForgetDataFileProblemsForTest();
 }
 
 TEST_F(DeepSkyCatalog, FilterFailuresKeepTheRows) {
