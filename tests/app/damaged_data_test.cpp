@@ -22,6 +22,7 @@
 #include "platform/gui_thread.h"
 #include "shell/data_files.h"
 #include "tests/app/startup_fixture.h"
+#include "tests/support/text_checks.h"
 #include "tools/forms/find_form.h"
 #include "tools/forms/location_form.h"
 #include "tools/world_map.h"
@@ -230,7 +231,7 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
     Start();
     ASSERT_EQ(dialogs.Count(), 1u);
     const std::string text = dialogs.Last().text;
-    EXPECT_EQ(text.rfind("Warning: Can't read file \"Objects.sqlite\": ", 0), 0u) << text;
+    EXPECT_TRUE(testing_support::StartsWith(text, "Warning: Can't read file \"Objects.sqlite\": "));
     EXPECT_TRUE(Has(text, reasons[c])) << text;
     EXPECT_TRUE(Has(text, "move \"Objects.sqlite\" aside (the catalogues you imported are kept in it)")) << text;
     EXPECT_TRUE(!ObjectCatalog || ObjectCatalog->Count() == 0);
@@ -277,11 +278,9 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
     QTest::keyClicks(import.DescriptionEdit, "One test object");
     QTest::mouseClick(import.OkButton, Qt::LeftButton);
     EXPECT_FALSE(import.Success);
-    EXPECT_EQ(dialogs.Last().text.rfind("The object database was left unchanged.\r\n\r\nWarning: Can't read file "
-                                        "\"Objects.sqlite\": ",
-                                        0),
-              0u)
-        << dialogs.Last().text;
+    EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text,
+                                            "The object database was left unchanged.\r\n\r\nWarning: Can't read file "
+                                            "\"Objects.sqlite\": "));
     for (const auto& d : dialogs.Records())
       EXPECT_TRUE(Has(d.text, "Objects.sqlite")) << d.text;  // every box says which file
     ExpectFilesUnchanged();

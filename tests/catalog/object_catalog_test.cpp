@@ -21,6 +21,7 @@
 #include "shell/xml_settings.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
+#include "tests/support/text_checks.h"
 
 using testing_support::ReadText;
 using testing_support::TempDir;
@@ -236,7 +237,7 @@ TEST_F(DeepSkyCatalog, DamageIsToldInSQLitesWordsAndTheFileIsNeverWritten) {
   EXPECT_EQ(damaged(cut), "raised: database disk image is malformed");
   std::vector<uint8_t> over = sound;
   for (std::size_t i = 4096 * 2; i < 4096 * 3; ++i) over[i] = uint8_t(i * 7);
-  EXPECT_EQ(damaged(over).rfind("database disk image is malformed", 0), 0u);
+  EXPECT_TRUE(testing_support::StartsWith(damaged(over), "database disk image is malformed"));
   EXPECT_EQ(damaged({}), "the file is empty (0 bytes)");
   std::vector<uint8_t> header = sound;
   header[0] = 'X';  // no longer an SQLite file
@@ -258,13 +259,12 @@ TEST_F(DeepSkyCatalog, DamageIsToldInSQLitesWordsAndTheFileIsNeverWritten) {
   ForgetDataFileProblemsForTest();
   EXPECT_EQ(OpenObjectCatalog({"BASE_OBJECT_CATALOG"}), nullptr);
   ASSERT_EQ(dialogs.Count(), 2u);
-  EXPECT_EQ(dialogs.Records()[0].text.rfind("Warning: Can't read file \"Objects.sqlite\": database disk image is "
-                                            "malformed (SQLite's check found: ",
-                                            0),
-            0u)
-      << dialogs.Records()[0].text;
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Records()[0].text,
+                                          "Warning: Can't read file \"Objects.sqlite\": database disk image is "
+                                          "malformed (SQLite's check found: "));
   EXPECT_NE(dialogs.Records()[0].text.find("move \"Objects.sqlite\" aside"), std::string::npos);
-  EXPECT_EQ(dialogs.Last().text.rfind("Warning: Can't open file \"Objects.sqlite\": the file is missing.", 0), 0u);
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text,
+                                          "Warning: Can't open file \"Objects.sqlite\": the file is missing."));
   EXPECT_FALSE(platform::FileExists(path));  // never created
   ProgramFolder.clear();
   ForgetDataFileProblemsForTest();
@@ -509,11 +509,9 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   std::remove(data.path.c_str());
   dialogs.Clear();
   EXPECT_FALSE(RemoveCatalogSlot(s, 4));
-  EXPECT_EQ(dialogs.Last().text.rfind("The object database was left unchanged.\r\n\r\nWarning: Can't open file "
-                                      "\"Objects.sqlite\": the file is missing.",
-                                      0),
-            0u)
-      << dialogs.Last().text;
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text,
+                                          "The object database was left unchanged.\r\n\r\nWarning: Can't open file "
+                                          "\"Objects.sqlite\": the file is missing."));
   EXPECT_EQ(s[3].Name, "EMPTY");
   EXPECT_TRUE(LockFreeWithin(2000));
 }
