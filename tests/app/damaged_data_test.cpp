@@ -22,6 +22,7 @@
 #include "platform/gui_thread.h"
 #include "shell/data_files.h"
 #include "tests/app/startup_fixture.h"
+#include "tests/support/import_columns.h"
 #include "tests/support/text_checks.h"
 #include "tools/forms/find_form.h"
 #include "tools/forms/location_form.h"
@@ -267,14 +268,7 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
     import.show();
     import.CommaCheckBox->setChecked(true);
     import.ReadPreview();
-    const auto& types = ImportTypeTree().Types;
-    const std::string codes[] = {"ID", "RAD", "DED", "Mv", "CL"};
-    for (int k = 0; k < 5; ++k)
-      for (std::size_t i = 0; i < types.size(); ++i)
-        if (types[i].Code == codes[k] && (codes[k] != "DED" || types[i].SubGroup == 1)) {
-          import.AssignType(int(i), k);
-          break;
-        }
+    testing_support::AssignImportColumns(import, {"ID", "RAD", "DED", "Mv", "CL"});
     QTest::keyClicks(import.DescriptionEdit, "One test object");
     QTest::mouseClick(import.OkButton, Qt::LeftButton);
     EXPECT_FALSE(import.Success);
