@@ -70,19 +70,23 @@ std::string WholeRecordsReason(uint64_t bytes, int recordBytes) {
 }
 
 void ReportDataFileProblem(int16_t code, const std::string& file, const std::string& reason) {
-  const TDataFileProblem problem{code, file, reason};
-  const std::string line = DataFileProblemLine(problem);
-  bool show = false;
-  {
-    std::lock_guard lock(g_mutex);
-    if (!g_told.insert(file).second) return;
-    if (g_held) g_gathered.push_back(problem);
-    else show = true;
+  ReportDataFileProblems({{code, file, reason}});
+}
+
+void ReportDataFileProblems(const std::vector<TDataFileProblem>& problems) {
+  std::vector<TDataFileProblem> show;
+  for (const TDataFileProblem& p : problems) {
+    {
+      std::lock_guard lock(g_mutex);
+      if (!g_told.insert(p.file).second) continue;
+      if (g_held) g_gathered.push_back(p);
+      else show.push_back(p);
+    }
+    LogLines().AddLine("[Data] " + DataFileProblemLine(p) + " (" + DataFolder + ")");
   }
-  LogLines().AddLine("[Data] " + line + " (" + DataFolder + ")");
-  if (!show) return;
-  if (platform::IsGuiThread()) ShowProblems({problem});
-  else platform::PostToGuiThread([problem] { ShowProblems({problem}); });
+  if (show.empty()) return;
+  if (platform::IsGuiThread()) ShowProblems(show);
+  else platform::PostToGuiThread([show] { ShowProblems(show); });
 }
 
 void HoldDataFileProblems() {

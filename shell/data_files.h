@@ -33,6 +33,8 @@ inline constexpr const char* kDataFileMissing = "the file is missing";
 // Reports a damaged or missing file. A file already told in this run is not
 // told again (its report goes to the log only). Any thread.
 void ReportDataFileProblem(int16_t code, const std::string& file, const std::string& reason);
+// Reports several files at once: those not told before in one box.
+void ReportDataFileProblems(const std::vector<TDataFileProblem>& problems);
 
 // The start-up of a run: what was told before is forgotten, and from here
 // on reports are gathered, not shown.

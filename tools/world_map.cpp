@@ -235,15 +235,18 @@ int ParseBoundaryFile(const std::vector<uint8_t>& b, std::vector<TBoundaryLine>&
 TBoundarySet LoadBoundaryFiles(const std::string& folder) {
   TBoundarySet set;
   for (int i = 0; i < 6; ++i) {
-    const std::string detail = std::string("\"") + kBoundaryFiles[i] + "\".";
     std::ifstream probe(folder + kBoundaryFiles[i], std::ios::binary);
     if (!probe) {
-      set.Problems.push_back({102, detail});
+      set.Problems.push_back({102, kBoundaryFiles[i], kDataFileMissing});
       continue;
     }
     std::vector<TBoundaryLine> lines;
     const int code = ParseBoundaryFile(ReadAll(folder + kBoundaryFiles[i]), lines);
-    if (code != 0) set.Problems.push_back({code, detail});
+    const char* why = code == 100   ? "it is no boundary file (its head's mark is wrong)"
+                      : code == 101 ? "its index lies beyond the file's end (the file was cut short)"
+                                    : "it is shorter than its head of 40 bytes";
+    if (code != 0)
+      set.Problems.push_back({int16_t(code), kBoundaryFiles[i], std::string(why) + "; its boundaries are not drawn"});
     auto& to = i == 0 ? set.States : set.Nations;
     to.insert(to.end(), lines.begin(), lines.end());
   }

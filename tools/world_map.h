@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "shell/data_files.h"
 
 // --- "world.dat" and "world.idx" -----------------------------------------------------------
 
@@ -80,13 +81,13 @@ int ParseBoundaryFile(const std::vector<uint8_t>& bytes, std::vector<TBoundaryLi
 // then the five national ones.
 extern const char* const kBoundaryFiles[6];
 
-// The boundaries read once, and the problems found (message code and the
-// file's relative name in double quotes with a full stop), for the window
-// to report once: 102 cannot open, 103 short, 100 wrong magic, 101 index
-// outside the file.
+// The boundaries read once, and the problems found (the file's relative
+// name, the message code and the reason), for the window to report once as
+// damaged data files: 102 cannot open, 103 short, 100 wrong magic, 101
+// index outside the file.
 struct TBoundarySet {
   std::vector<TBoundaryLine> States, Nations;
-  std::vector<std::pair<int, std::string>> Problems;
+  std::vector<TDataFileProblem> Problems;
 };
 TBoundarySet LoadBoundaryFiles(const std::string& folder);
 

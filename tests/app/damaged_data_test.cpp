@@ -189,6 +189,7 @@ TEST_F(DamagedData, MissingFilesAndAJunkIndexAreToldTheSameWay) {
       {"tycho2.dat", nullptr},
       {"Bounds.dat", nullptr},
       {"scripps2.dat", nullptr},
+      {"map", nullptr},  // the boundary files, read when the location window opens
   });
   Start();
   ASSERT_EQ(dialogs.Count(), 1u);
@@ -202,6 +203,16 @@ TEST_F(DamagedData, MissingFilesAndAJunkIndexAreToldTheSameWay) {
       << text;
   EXPECT_EQ(TychoStarCount, 0);
   EXPECT_GT(SaoStarCount, 1000);
+  // The location window tells its six missing boundary files in one box.
+  ASSERT_TRUE(RunEventsUntil([] { return !GlobeMoving(); }, kEventWaitMs));
+  form->NewLocation2->trigger();
+  ASSERT_TRUE(RunEventsUntil([] { return GlobalLocationForm1 && GlobalLocationForm1->isVisible(); }, kEventWaitMs));
+  ASSERT_EQ(dialogs.Count(), 2u);
+  const std::string map = dialogs.Last().text;
+  for (const char* file : kBoundaryFiles)
+    EXPECT_TRUE(Has(map, "Warning: Can't open file \"" + std::string(file) + "\": the file is missing.")) << map;
+  EXPECT_TRUE(Has(map, "To rebuild them, close Noctra Planetarium and run the data builder")) << map;
+  GlobalLocationForm1->close();
   ExpectFilesUnchanged();
   ExpectRunningAndClose();
 }
