@@ -92,7 +92,7 @@ tCO::tCO(const std::string& databasePath, const std::vector<std::string>& tableN
       t = db_->GetTable("SELECT * FROM " + SQLiteQuoteName(name));
     } catch (const ESQLiteException& e) {
       // Without its base catalogue the database is no use to the chart.
-      if (names_.empty() && damage_.empty()) damage_ = e.Reason().empty() ? e.what() : e.Reason();
+      if (names_.empty() && damage_.empty()) damage_ = e.Why();
       break;
     }
     const int i = int(names_.size());
@@ -368,7 +368,7 @@ std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path) {
     }
     if (!db.TableExists(kBaseCatalogTable)) return std::string("no such table: ") + kBaseCatalogTable;
   } catch (const ESQLiteException& e) {
-    return e.Reason().empty() ? e.what() : e.Reason();
+    return e.Why();
   }
   return std::string();
 }
@@ -379,13 +379,16 @@ std::string CheckObjectDatabase(const std::string& path) {
     TSQLiteDatabase db(path);
     return ObjectDatabaseDamage(db, path);
   } catch (const ESQLiteException& e) {
-    return e.Reason().empty() ? e.what() : e.Reason();
+    return e.Why();
   }
 }
 
+TDataFileProblem ObjectDatabaseProblem(const std::string& reason) {
+  return {int16_t(reason == kDataFileMissing ? 102 : 103), kObjectDatabaseName, reason};
+}
+
 std::string ObjectDatabaseRefusalText(const std::string& reason) {
-  return "The object database was left unchanged.\r\n\r\n" +
-         DataFileProblemText({{int16_t(reason == kDataFileMissing ? 102 : 103), kObjectDatabaseName, reason}});
+  return "The object database was left unchanged.\r\n\r\n" + DataFileProblemText({ObjectDatabaseProblem(reason)});
 }
 
 std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableNames) {
@@ -396,10 +399,9 @@ std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableName
     catalog = std::make_unique<tCO>(path, tableNames);
     damage = catalog->Damage();
   } catch (const ESQLiteException& e) {
-    damage = platform::FileExists(path) ? (e.Reason().empty() ? e.what() : e.Reason()) : kDataFileMissing;
+    damage = platform::FileExists(path) ? e.Why() : kDataFileMissing;
   }
-  if (!damage.empty())
-    ReportDataFileProblem(damage == kDataFileMissing ? 102 : 103, kObjectDatabaseName, damage);
+  if (!damage.empty()) ReportDataFileProblems({ObjectDatabaseProblem(damage)});
   return catalog;
 }
 

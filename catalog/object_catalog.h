@@ -18,6 +18,7 @@
 
 #include "astro/observer.h"
 #include "catalog/sqlite_db.h"
+#include "shell/data_files.h"
 
 inline constexpr int kMaxObjectTables = 10;
 inline constexpr const char* kObjectDatabaseName = "Objects.sqlite";
@@ -183,6 +184,9 @@ std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path);
 // The same for the file at `path`, opened for this check alone;
 // kDataFileMissing when there is no file.
 std::string CheckObjectDatabase(const std::string& path);
+// The problem told for the object database: missing (102) or damaged (103)
+// for this reason.
+TDataFileProblem ObjectDatabaseProblem(const std::string& reason);
 // The text that tells the user the object database was left unchanged
 // because of `reason` (CheckObjectDatabase's), with how to rebuild it.
 std::string ObjectDatabaseRefusalText(const std::string& reason);

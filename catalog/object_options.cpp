@@ -216,8 +216,7 @@ bool ApplyCatalogSelection(const TCatalogSlots& slots) {
     const std::string damage = CheckObjectDatabase(ObjectDatabasePath());
     Warn(damage.empty() ? error
                         : "The deep-sky catalogues could not be read.\r\n\r\n" +
-                              DataFileProblemText({{int16_t(damage == kDataFileMissing ? 102 : 103),
-                                                    kObjectDatabaseName, damage}}));
+                              DataFileProblemText({ObjectDatabaseProblem(damage)}));
     return false;
   }
   const std::string damage = fresh->Damage();
@@ -230,7 +229,7 @@ bool ApplyCatalogSelection(const TCatalogSlots& slots) {
   // A damaged database gives what could be read of it, and says so.
   if (!damage.empty())
     Warn("The deep-sky catalogues could not be read whole.\r\n\r\n" +
-         DataFileProblemText({{103, kObjectDatabaseName, damage}}));
+         DataFileProblemText({ObjectDatabaseProblem(damage)}));
   return true;
 }
 

@@ -27,6 +27,8 @@ class ESQLiteException : public std::runtime_error {
   // malformed"); 0 and empty for errors of the layer itself.
   int Code() const { return code_; }
   const std::string& Reason() const { return reason_; }
+  // The library's words where it gave some, else the layer's message.
+  std::string Why() const { return reason_.empty() ? std::string(what()) : reason_; }
 
  private:
   int code_;

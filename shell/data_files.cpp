@@ -39,14 +39,15 @@ std::string NameList(const std::vector<std::string>& names) {
   return text;
 }
 
-// The data builder: beside the program, in the build tree's data folder
-// next to the program's own folder (build/app/noctra, build/data/), or
+// The data builder: beside the program, or in the build tree's data folder
+// a level or two above it (build/app/noctra, build/data/noctra-mkdata), or
 // else by its name on the search path.
 std::string BuilderPath() {
   std::error_code ec;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) {
-    for (std::filesystem::path dir = exe.parent_path(); !dir.empty(); dir = dir.parent_path()) {
+    std::filesystem::path dir = exe.parent_path();
+    for (int up = 0; up < 3 && !dir.empty(); ++up, dir = dir.parent_path()) {
       for (const auto& candidate : {dir / kBuilder, dir / "data" / kBuilder})
         if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
       if (dir == dir.root_path()) break;
