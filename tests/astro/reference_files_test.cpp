@@ -247,6 +247,11 @@ TEST_F(ReferenceFiles, EachMissingFileEndsTheProgram) {
     EXPECT_TRUE(testing_support::StartsWith(
         box.text, "Data file not found...  Program aborted!\r\n\r\nWarning: Can't open file \"" + std::string(missing) +
                       "\": the file is missing.\r\n"));
+    // The program ends: nothing to close, nothing goes on without the file.
+    EXPECT_NE(box.text.find("\r\n\r\nTo rebuild it, run the data builder on the data folder, as run.sh does "
+                            "before it starts the program:\r\n\""),
+              std::string::npos)
+        << box.text;
     EXPECT_NE(box.text.find("noctra-mkdata\" \"" + dir_.Path() + "\""), std::string::npos) << box.text;
     EXPECT_EQ(box.caption, "NOCTRA - Planetarium");
     EXPECT_EQ(box.icon, platform::MsgIcon::Stop);

@@ -98,19 +98,3 @@ TEST_F(DataFilesTest, AReportFromAWorkerIsShownOnTheGuiThread) {
   ASSERT_EQ(dialogs.Count(), 1u);
   EXPECT_EQ(dialogs.onGuiThread, std::vector<bool>{true});
 }
-
-TEST(DataFileTexts, SizesAndWholeRecords) {
-  EXPECT_EQ(ByteCountText(1), "1 byte");
-  EXPECT_EQ(ByteCountText(999), "999 bytes");
-  EXPECT_EQ(ByteCountText(8028907), "8,028,907 bytes");
-  EXPECT_EQ(WholeRecordsReason(8028907, 31), "");
-  EXPECT_EQ(WholeRecordsReason(0, 31), "");
-  EXPECT_EQ(WholeRecordsReason(4000015, 31),
-            "4,000,015 bytes is not a whole number of 31-byte records (the file was cut short or written over)");
-  // The box at the program's end (a required file missing) says no more
-  // than how to rebuild it.
-  EXPECT_TRUE(testing_support::StartsWith(
-      DataFileProblemText({{102, "city.dat", kDataFileMissing}}, true),
-      "Warning: Can't open file \"city.dat\": the file is missing.\r\n\r\nTo rebuild it, run the "
-      "data builder on the data folder, as run.sh does before it starts the program:\r\n"));
-}
