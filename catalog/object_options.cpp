@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/value_range.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "shell/xml_settings.h"
@@ -217,19 +218,35 @@ bool ApplyCatalogSelection(const TCatalogSlots& slots) {
     error = e.what();
   }
   if (!fresh || !error.empty()) {
-    Warn(error);
+    // A database that is missing or damaged is said so, with how to
+    // rebuild it; any other failure in the library's words.
+    const std::string damage = CheckObjectDatabase(ObjectDatabasePath());
+    Warn(damage.empty() ? error
+                        : "The deep-sky catalogues could not be read.\r\n\r\n" +
+                              DataFileProblemText({ObjectDatabaseProblem(damage)}));
     return false;
   }
+  const std::string damage = fresh->Damage();
   {
     TObjectsLock lock;
     ObjectCatalog.swap(fresh);
   }
   fresh.reset();  // the old catalogue, freed outside the lock
   CallHook(CatalogHooks().requestReplot);
+  // A damaged database gives what could be read of it, and says so.
+  if (!damage.empty())
+    Warn("The deep-sky catalogues could not be read whole.\r\n\r\n" +
+         DataFileProblemText({ObjectDatabaseProblem(damage)}));
   return true;
 }
 
 bool DropCatalogTable(const std::string& name) {
+  // A damaged database is never written to: it holds the catalogues the
+  // user imported.
+  if (const std::string damage = CheckObjectDatabase(ObjectDatabasePath()); !damage.empty()) {
+    Warn(ObjectDatabaseRefusalText(damage));
+    return false;
+  }
   bool ok = true;
   {
     TObjectsLock lock;

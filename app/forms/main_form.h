@@ -436,6 +436,11 @@ class TMainForm1 : public QMainWindow {
   std::unique_ptr<imaging::TAscomCameraSlots> ascomCameras_;
   bool camerasCreated_ = false;
   bool startupComplete_ = false;
+  // The reference files found missing or damaged at start are told in one
+  // box after the first tick, once the star load running then has ended
+  // (its damage is in the box too).
+  bool dataProblemsDue_ = false;
+  void TellDataProblems();
   // The status bar says that no place was chosen (for the place noted
   // here); the note goes once the observer's place changes.
   bool placeNoteShown_ = false;

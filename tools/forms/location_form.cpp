@@ -20,6 +20,7 @@
 #include "astro/reference_files.h"
 #include "chart/globe.h"
 #include "platform/dialogs.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "tools/forms/horizon_form.h"
@@ -288,10 +289,11 @@ void TGlobalLocationForm1::FormActivate() {
   }
   ShowFields();
   opened_ = Fields();
-  // Missing or damaged boundary files are reported once, not at each paint.
+  // Missing or damaged boundary files are reported once, in one box with
+  // how to rebuild them, not at each paint.
   if (!reported_) {
     reported_ = true;
-    for (const auto& [code, detail] : PaintBox1->Boundaries.Problems) ShowErrorMessage(int16_t(code), detail);
+    ReportDataFileProblems(PaintBox1->Boundaries.Problems);
   }
 }
 

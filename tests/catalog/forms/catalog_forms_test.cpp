@@ -41,6 +41,7 @@
 #include "shell/messages.h"
 #include "shell/settings_sections.h"
 #include "tests/chart/layer_scene.h"
+#include "tests/support/import_columns.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
@@ -214,15 +215,7 @@ TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheT
     import.CommaCheckBox->setChecked(true);
     import.ReadPreview();
     EXPECT_EQ(import.ImportPreview->columnCount(), 5);
-    const auto& types = ImportTypeTree().Types;
-    const std::string codes[] = {"ID", "RAD", "DED", "Mv", "CL"};
-    for (int c = 0; c < 5; ++c)
-      for (std::size_t i = 0; i < types.size(); ++i)
-        // DED of the degrees sub-group, not of the DMS one.
-        if (types[i].Code == codes[c] && (codes[c] != "DED" || types[i].SubGroup == 1)) {
-          import.AssignType(int(i), c);
-          break;
-        }
+    testing_support::AssignImportColumns(import, {"ID", "RAD", "DED", "Mv", "CL"});
     EXPECT_EQ(import.ImportPreview->horizontalHeaderItem(1)->text(), "RAD {RA}");
     GrabWindow(import, "import_tool");
     QTest::mouseClick(import.OkButton, Qt::LeftButton);
