@@ -125,6 +125,10 @@ void TTeleControl::Log(const std::string& text) const {
   LogLines().AddLine(kPrefix + text);
 }
 
+void TTeleControl::LogEvent(const std::string& text) const {
+  if (!linkLost_) LogLines().AddEvent(kPrefix + text);
+}
+
 void TTeleControl::LogFailure(const std::string& member, const std::exception& e) const {
   // A call that a disconnect ended, or one of a connection already gone,
   // has nothing to report.
@@ -239,6 +243,16 @@ bool TTeleControl::GotoRaDec(double ra, double dec) {
   try {
     Drv()->Invoke(async ? "SlewToCoordinatesAsync" : "SlewToCoordinates",
                   {TVariant(ra / kRadPerDeg / 15.0), TVariant(dec / kRadPerDeg)});
+  } catch (const platform::EAutomationOutcomeUnknown& e) {
+    if (!talk.Live()) return false;
+    // The mount's reply was lost: it may be slewing. The poll follows it
+    // as it follows a goto, until it is seen at rest.
+    Log(std::string("Warning, Goto unconfirmed: ") + e.what());
+    ui_.fault = std::string("Goto unconfirmed: ") + e.what();
+    gotoInProgress_ = true;
+    gotoTimer_.stop();
+    emit changed();
+    return false;
   } catch (const std::exception& e) {
     if (!talk.Live()) return false;
     // A refused goto (a parked mount, a target the mount will not take).
@@ -271,7 +285,8 @@ bool TTeleControl::SyncRaDec(double ra, double dec) {
     // A sync the mount refuses (a parked or slewing mount): the line says
     // why, the window too; the mount keeps its position.
     Log(std::string("Warning, Syncing to Coordinates? ") + e.what());
-    ui_.fault = std::string("Sync failed: ") + e.what();
+    const bool unknown = dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e) != nullptr;
+    ui_.fault = std::string(unknown ? "Sync unconfirmed: " : "Sync failed: ") + e.what();
     emit changed();
     return false;
   }
@@ -442,9 +457,9 @@ void TTeleControl::AlignStartClick() {
   if (yes) {
     alignLeft_ = stars;
     hold_ = 2;
-    Log("Align started");
+    LogEvent("Align started");
   } else {
-    Log("Align failed");
+    LogEvent("Align failed");
   }
   AfterAlign();
 }
@@ -458,14 +473,14 @@ void TTeleControl::AcceptStarButton1Click() {
   if (!talk.Live()) return;
   if (yes) {
     hold_ = 2;
-    Log("Align star accepted");
+    LogEvent("Align star accepted");
     if (alignLeft_ == 0) {
       Log("Align, Done.");
       ShowFlashMessage("Align done", 2);
     }
   } else {
     alignLeft_ = 0;
-    Log("Align failed");
+    LogEvent("Align failed");
   }
   AfterAlign();
 }

@@ -198,6 +198,9 @@ class TTeleControl : public QObject {
 
  private:
   void Log(const std::string& text) const;
+  // A line for an event of the user's (a connect that failed, a star
+  // accepted): logged even when it reads as the line before.
+  void LogEvent(const std::string& text) const;
   void LogFailure(const std::string& member, const std::exception& e) const;
   // The driver, kept alive by the caller across a call; raises
   // EAutomationCancelled when none is connected.
@@ -223,6 +226,8 @@ class TTeleControl : public QObject {
   double DriverEpochJD() const;
   void AfterAlign();
   void PecWrite(int index, int entry);
+  // ":WR+#" or ":WR-#", and the copy here turned with the mount's table.
+  void ShiftPec(bool forward);
   // Entry `index` of the mount's table read into the copy here (kept as it
   // was when the reply holds no entry).
   void ReadPecEntry(int index);
