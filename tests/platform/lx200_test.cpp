@@ -174,6 +174,74 @@ TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
   EXPECT_EQ(slow.Report(), "noisy line: 3 of the last 3 replies asked again");
 }
 
+// OnStep's status, its PEC state, PEC entries and product names: noise
+// that keeps the bytes printable and a "#" at the end is still told apart
+// from a reply (a second park state, a digit inside the flags, an entry
+// beyond a signed byte, a name the driver does not know).
+TEST(Lx200Protocol, StatusPecStateEntriesAndNamesAreCheckedForForm) {
+  for (const char* good : {"nNpET000", "NpRHGrsaE~W110", "nNP", "NI(ET000", "nNpRET000"})
+    EXPECT_TRUE(platform::Lx200StatusValid(good)) << good;
+  for (const char* bad : {"nNpPET000", "nNET000", "nNpET00", "nNp1ET000", "nNpETW000", "nNpEKT000", "nNpnET000",
+                          "nNp ET000", ""})
+    EXPECT_FALSE(platform::Lx200StatusValid(bad)) << bad;
+  const std::tuple<const char*, const char*, bool> cases[] = {  // command, reply, valid
+      {":$QZ?#", "I#", true},       {":$QZ?#", "p#", true},       {":$QZ?#", "x#", false},
+      {":$QZ?#", "#", false},       {":$QZ?#", "IpP#", false},    {":VR12#", "+127#", true},
+      {":VR12#", "-128#", true},    {":VR12#", "+128#", false},   {":VR12#", "+929#", false},
+      {":VR#", "+004,012#", true},  {":VR#", "+929,012#", false}, {":GU#", "nNpPET000#", false},
+      {":GVP#", "On-Step#", true},  {":GVP#", "#", false}};
+  for (const auto& [command, reply, valid] : cases)
+    EXPECT_EQ(platform::Lx200ReplyValid(command, reply), valid) << command << " " << reply;
+  for (const char* known : {"On-Step", "ONSTEPX", "Autostar", "Autostar II", "LX2001", "Audiostar"})
+    EXPECT_TRUE(platform::Lx200ProductKnown(known)) << known;
+  for (const char* unknown : {"On-Stxp", "Autoxtar", "", "Gemini"})
+    EXPECT_FALSE(platform::Lx200ProductKnown(unknown)) << unknown;
+  EXPECT_TRUE(platform::Lx200ProductOnStep("On-Step"));
+  EXPECT_FALSE(platform::Lx200ProductOnStep("Autostar"));
+}
+
+// The marker that finds the mount's replies again takes a form that no
+// reply still owed can have (a sidereal time is a time, an unknown reply
+// may be a time or an angle); its reply is read at the end of what came,
+// late bytes before it running into it or not.
+TEST(Lx200Protocol, MarkersTakeAFormNoOwedReplyCanHave) {
+  using V = std::vector<std::string>;
+  const std::tuple<V, const char*, const char*> markers[] = {  // owed, product, marker
+      {{":VR5#"}, "On-Step", ":GR#"},          {{":GR#"}, "", ":GD#"},
+      {{":GS#"}, "", ":GD#"},                  {{":Gt#"}, "", ":GR#"},
+      {{":GD#", ":GR#"}, "", ":GC#"},          {{":GD#", ":GR#", ":GC#"}, "On-Step", ":GVP#"},
+      {{":GD#", ":GR#", ":GC#"}, "", ""},      {{":Zq#"}, "", ":GC#"},
+      {{":MS#", ":Sr01:00:00#"}, "", ":GR#"},  {{":GVP#", ":GR#", ":GD#", ":GC#"}, "On-Step", ""}};
+  for (const auto& [owed, product, marker] : markers)
+    EXPECT_EQ(platform::Lx200Marker(owed, product), marker) << owed.front() << " " << owed.size();
+  const std::tuple<const char*, std::string, const char*, int> heard[] = {  // marker, received, product, start
+      {":GR#", "06:00:00#", "", 0},          {":GR#", "106:00:00#", "", 1},
+      {":GR#", "+012#06:30.5#", "", 5},      {":GR#", "+20*00:00#", "", -1},
+      {":GR#", "24:00:00#", "", -1},         {":GR#", "06:00:00", "", -1},
+      {":GD#", "06:00:00#-05*30'15#", "", 9}, {":GD#", "+45\xdf" "12#", "", 0},
+      {":GD#", "12:34:56#", "", -1},         {":GD#", "+95*00:00#", "", -1},
+      {":GC#", "N/A#01/15/26#", "", 4},      {":GC#", "01/15/26", "", -1},
+      {":GVP#", "xOn-Step#", "On-Step", 1},  {":GVP#", "On-Stxp#", "On-Step", -1}};
+  for (const auto& [marker, received, product, start] : heard) {
+    std::size_t at = 999;
+    EXPECT_EQ(platform::Lx200MarkerHeard(marker, received, product, at), start >= 0) << marker << " " << received;
+    if (start >= 0) {
+      EXPECT_EQ(at, std::size_t(start)) << marker << " " << received;
+    }
+  }
+  // A late reply is taken only when it is one whole reply.
+  EXPECT_TRUE(platform::Lx200WholeReply(TLx200Reply::Bool, "1"));
+  EXPECT_FALSE(platform::Lx200WholeReply(TLx200Reply::Bool, "1#"));
+  EXPECT_TRUE(platform::Lx200WholeReply(TLx200Reply::Text, "+012#"));
+  EXPECT_FALSE(platform::Lx200WholeReply(TLx200Reply::Text, "+012#06"));
+  EXPECT_FALSE(platform::Lx200WholeReply(TLx200Reply::Text, "+01"));
+  EXPECT_FALSE(platform::Lx200WholeReply(TLx200Reply::Text, ""));
+  EXPECT_TRUE(platform::Lx200WholeReply(TLx200Reply::Goto, "1Object Below Horizon#"));
+  EXPECT_EQ(platform::Lx200Consequence(":MS#"), "the mount may be moving");
+  EXPECT_EQ(platform::Lx200Consequence(":CM#"), "the mount may have synced");
+  EXPECT_EQ(platform::Lx200Consequence(":hP#"), "the mount may be parking");
+}
+
 TEST(Lx200Protocol, IdentifiersNameAPortOrAHost) {
   EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyUSB0").baud, 9600);
   EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyS0:19200").baud, 19200);

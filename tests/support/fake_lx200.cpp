@@ -179,7 +179,7 @@ void TFakeLx200::Run() {
       }
       std::string& reply = out.first;
       if (silent_ || (reply.empty() && out.lateMs != kAtNextCommand)) continue;
-      const int delay = nextDelayMs_.exchange(0) + delayMs_;
+      const int delay = nextDelayMs_.exchange(0) + delayMs_ + out.delayMs;
       if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
       if (noise_) reply = std::string(120, '~');
       if (cut_ && !reply.empty()) {
@@ -209,11 +209,15 @@ TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string 
   int lateMs = -1;
   if (const SpoilRule* rule = TakeRule(cmd, false)) {
     if (rule->how == Spoil::Late) {
+      ++spoiled_;
+      if (rule->lateMs >= 0) {
+        out.delayMs = rule->lateMs;
+        return out;
+      }
       // All of it held back: nothing goes out now.
       out.rest = std::move(out.first);
       out.first.clear();
       out.lateMs = kAtNextCommand;
-      ++spoiled_;
       return out;
     }
     garble = rule->how == Spoil::Garble;

@@ -57,7 +57,8 @@ class TFakeLx200 {
   // (kAtNextCommand), or never when negative. A reply without "#" is never
   // cut. Lose spoils the command on its way in: the mount neither acts on
   // it nor answers. Late holds the whole reply back until the next command
-  // has come: it goes out then, before that command's reply.
+  // has come (kAtNextCommand): it goes out then, before that command's
+  // reply; or `lateMs` (a spike of the link's latency).
   enum class Spoil { Garble, Cut, Lose, Late };
   static constexpr int kAtNextCommand = -2;
   // The next `times` replies to the commands that begin with `prefix`
@@ -131,6 +132,7 @@ class TFakeLx200 {
   struct Outgoing {
     std::string first, rest;  // the rest `lateMs` after the first, at the next command, or never
     int lateMs = -1;
+    int delayMs = 0;  // the first goes out this late
   };
   Outgoing SpoilReply(const std::string& cmd, std::string reply);
   // True when `cmd` is lost on its way in (under mutex_).

@@ -30,6 +30,7 @@
 #include "telescope/forms/tele_form.h"
 #include "tests/support/fake_lx200.h"
 #include "tests/support/test_support.h"
+#include "tests/telescope/lx200_fixture.h"
 #include "tests/telescope/sim_fixture.h"
 
 using namespace telescope_test;
@@ -37,93 +38,6 @@ using testing_support::LinkName;
 using testing_support::TFakeLx200;
 
 namespace {
-
-constexpr double kHour = kPi / 12.0;
-
-QPushButton* Button(QWidget* w, const QString& text) {
-  for (auto* b : w->findChildren<QPushButton*>())
-    if (b->text() == text) return b;
-  ADD_FAILURE() << "no button " << text.toStdString();
-  return nullptr;
-}
-
-// The window's line in colour `colour` (red: a fault, amber: a warning),
-// when shown.
-std::string LineShown(QWidget* w, const char* colour) {
-  for (auto* l : w->findChildren<QLabel*>())
-    if (l->styleSheet().contains(colour) && !l->isHidden()) return l->text().toStdString();
-  return {};
-}
-std::string FaultShown(QWidget* w) { return LineShown(w, "#c00000"); }
-std::string NoticeShown(QWidget* w) { return LineShown(w, "#9a5b00"); }
-
-bool Sent(const TFakeLx200& fake, const std::string& cmd) { return fake.Count(cmd) > 0; }
-
-// Runs the event loop until `done` or `ms` pass; the longest time the GUI
-// thread spent without coming back to the loop goes to `longest`.
-template <class F>
-bool RunUntil(F done, int ms, qint64* longest = nullptr) {
-  QElapsedTimer clock, step;
-  clock.start();
-  step.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents();
-    if (longest) *longest = std::max(*longest, step.restart());
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (longest) step.restart();
-  }
-  return true;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// PEC entry i of a fake mount set by SetWorm (signed, uneven).
-int PecEntry(int i, int offset = 0) { return (i * 7) % 61 - 30 + offset; }
-
-// An OnStep mount with a worm turn of `entries` PEC entries (quick connects).
-void SetWorm(TFakeLx200& fake, int entries, int offset = 0) {
-  fake.Change([=](TFakeLx200::State& s) {
-    s.wormSteps = s.stepsPerSecond * entries;
-    for (int i = 0; i < entries; ++i) s.pec[size_t(i)] = PecEntry(i, offset);
-  });
-}
-
-// The telescope window on its logic, with a recording host.
-class TLx200WindowTest {
- protected:
-  TLx200WindowTest() { LogLines().Clear(); }
-  ~TLx200WindowTest() { tele.Disconnect(); }
-  void SetDriver(const std::string& id) { form.findChild<QLineEdit*>()->setText(QString::fromStdString(id)); }
-  void ConnectTo(const TFakeLx200& fake) {
-    SetDriver(fake.Id());
-    Button(&form, "Connect")->click();
-    AdvanceClock(5000);  // past the poll's rest after the window's creation
-  }
-  // `n` polls, as the window's timer runs them.
-  void Poll(int n = 1) {
-    for (int i = 0; i < n; ++i) AdvanceClock(1000), tele.Timer1Timer();
-  }
-  // The log's lines that begin with `prefix`.
-  static int LinesStarting(const std::string& prefix) {
-    const auto lines = LogLines().Lines();
-    return int(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
-  }
-  int LossLines() const { return LinesStarting("[Ascom.Telescope] Error, connection lost"); }
-  void Tick(const char* box) {
-    for (auto* b : form.findChildren<QCheckBox*>())
-      if (b->text() == box) b->setChecked(true);
-  }
-  RecordingHost host;
-  TTeleControl tele{&host};
-  TAssistForm1 assist{&tele};
-  TTeleForm1 form{&tele, &assist};
-};
 
 class Lx200Window : public TLx200WindowTest, public ::testing::TestWithParam<TFakeLx200::Transport> {};
 class Lx200Latency : public TLx200WindowTest,
