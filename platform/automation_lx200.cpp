@@ -378,7 +378,7 @@ void TLx200Session::Connect() {
   // Every LX200 mount answers ":GR#"; a handset that has just woken may
   // take its time with the first answer, and a board that restarted on the
   // port's opening may first send something else: its replies are found
-  // again and it is asked once more. A low-precision reply ("HH:MM.T")
+  // again and it is asked again. A low-precision reply ("HH:MM.T")
   // asks for the switch to high precision.
   product_.clear();
   version_.clear();
@@ -396,7 +396,7 @@ void TLx200Session::Connect() {
       throw EAutomationError("No reply from the mount on " + where + " within " +
                              std::to_string(kLx200FirstReplyLimitMs / 1000) + " s");
     }
-    const std::optional<std::string> late = ask < 2 ? FindReplies(":GR#") : std::nullopt;
+    const std::optional<std::string> late = ask < kLx200Asks ? FindReplies(":GR#") : std::nullopt;
     const std::string whole = heard.garbled || !late ? std::string() : heard.text + *late;
     if (Lx200WholeReply(TLx200Reply::Text, whole) && Lx200ReplyValid(":GR#", whole)) {
       ra = whole;

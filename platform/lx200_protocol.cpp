@@ -459,7 +459,9 @@ bool AngleForm(std::string_view t) {
   if ((t[0] != '+' && t[0] != '-') || !Digits(t, 1, 2) || (t[3] != '*' && t[3] != '\xdf') || !Digits(t, 4, 2))
     return false;
   if (Two(t, 1) > 90 || Two(t, 4) >= 60) return false;
-  return t.size() == 6 || ((t[6] == ':' || t[6] == '\'') && Digits(t, 7, 2) && Two(t, 7) < 60);
+  if (t.size() == 9 && !((t[6] == ':' || t[6] == '\'') && Digits(t, 7, 2) && Two(t, 7) < 60)) return false;
+  // Within ±90°: at 90 nothing more.
+  return Two(t, 1) < 90 || (Two(t, 4) == 0 && (t.size() == 6 || Two(t, 7) == 0));
 }
 
 // "MM/DD/YY".

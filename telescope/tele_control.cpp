@@ -159,6 +159,12 @@ bool TTeleControl::Command(const char* kind, const std::string& cmd, std::string
     return true;
   } catch (const std::exception& e) {
     LogFailure(std::string(kind) + " " + cmd, e);
+    // A command the mount may have acted on (an alignment step): the
+    // window says what it may have done.
+    if (connected_ && dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e)) {
+      ui_.fault = cmd + " unconfirmed: " + e.what();
+      emit changed();
+    }
     return false;
   }
 }
@@ -396,9 +402,13 @@ bool TTeleControl::Act(const char* can, const char* member, const char* done, co
     Succeeded();
     return true;
   } catch (const std::exception& e) {
-    if (!talk.Live()) return false;
+    if (!talk.Live() || dynamic_cast<const platform::EAutomationCancelled*>(&e)) return false;
     if (failed) Log(failed);
     else LogFailure(member, e);
+    // Said in the window too: a park whose reply was lost may be under way.
+    const bool unknown = dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e) != nullptr;
+    ui_.fault = std::string(member) + (unknown ? " unconfirmed: " : " failed: ") + e.what();
+    emit changed();
     return false;
   }
 }

@@ -220,6 +220,7 @@ TEST(Lx200Protocol, MarkersTakeAFormNoOwedReplyCanHave) {
       {":GR#", "24:00:00#", "", -1},         {":GR#", "06:00:00", "", -1},
       {":GD#", "06:00:00#-05*30'15#", "", 9}, {":GD#", "+45\xdf" "12#", "", 0},
       {":GD#", "12:34:56#", "", -1},         {":GD#", "+95*00:00#", "", -1},
+      {":GD#", "+90*12'34#", "", -1},        {":GD#", "-90*00:00#", "", 0},
       {":GC#", "N/A#01/15/26#", "", 4},      {":GC#", "01/15/26", "", -1},
       {":GVP#", "xOn-Step#", "On-Step", 1},  {":GVP#", "On-Stxp#", "On-Step", -1}};
   for (const auto& [marker, received, product, start] : heard) {
