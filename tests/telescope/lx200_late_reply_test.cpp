@@ -188,6 +188,12 @@ TEST_F(Lx200LateReplies, LostRepliesSayWhatTheMountMayBeDoing) {
   EXPECT_EQ(FaultShown(&form), "");
   EXPECT_EQ(fake.Count(":MS#"), 2);
   EXPECT_NEAR(fake.Get().targetRa, 4.0, 1.0 / 3600);
+
+  fake.SpoilReplies(":hP#", Spoil::Lose, 1);
+  Button(&form, "Park")->click();
+  EXPECT_EQ(FaultShown(&form), "Park unconfirmed: no reply from the mount to :hP# within 0.6 s; the mount may be parking");
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Park command timed-out waiting for response"));
+  EXPECT_TRUE(tele.Connected());
 }
 
 // A goto whose reply never comes, and the reply to each marker after it
