@@ -29,6 +29,13 @@ class Lx200LateReplies : public TLx200WindowTest, public ::testing::Test {
     dialogs.QueueFile({true, path, 1});
     Button(&form, "Export")->click();
   }
+  // Connects to `fake` as an OnStep mount of 8 PEC entries whose gotos
+  // last a minute.
+  void ConnectWithLongSlews(TFakeLx200& fake) {
+    SetWorm(fake, 8);
+    fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
+    ConnectTo(fake);
+  }
   int LinesEqual(const std::string& line) {
     const auto lines = LogLines().Lines();
     return int(std::count(lines.begin(), lines.end(), "[Ascom.Telescope] " + line));
@@ -146,9 +153,7 @@ TEST_F(Lx200LateReplies, MountKindKeptWhenItsNameComesLateOrAsNoise) {
 // mount as in a goto). A goto whose reply comes late is taken as begun.
 TEST_F(Lx200LateReplies, LostRepliesSayWhatTheMountMayBeDoing) {
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
-  SetWorm(fake, 8);
-  fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
-  ConnectTo(fake);
+  ConnectWithLongSlews(fake);
   ASSERT_TRUE(tele.Connected());
   const std::vector<int16_t> table = tele.PecTable();
   const std::tuple<const char*, const char*, Spoil, std::string> shifts[] = {
@@ -201,9 +206,7 @@ TEST_F(Lx200LateReplies, LostRepliesSayWhatTheMountMayBeDoing) {
 // mount may be moving.
 TEST_F(Lx200LateReplies, GotoLostWithTheLinkSaysTheMountMayBeMoving) {
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
-  SetWorm(fake, 8);
-  fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
-  ConnectTo(fake);
+  ConnectWithLongSlews(fake);
   ASSERT_TRUE(tele.Connected());
   fake.SpoilReplies(":MS#", Spoil::Lose, 1);
   for (const char* cmd : {":GR#", ":GD#", ":GC#", ":GVP#"}) fake.SpoilReplies(cmd, Spoil::Late, 1, kNext);
