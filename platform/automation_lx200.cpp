@@ -8,9 +8,9 @@
 #include <condition_variable>
 #include <ctime>
 #include <deque>
+#include <mutex>
 #include <optional>
 #include <set>
-#include <mutex>
 #include <thread>
 #include <utility>
 

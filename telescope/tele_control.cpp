@@ -161,12 +161,15 @@ bool TTeleControl::Command(const char* kind, const std::string& cmd, std::string
     LogFailure(std::string(kind) + " " + cmd, e);
     // A command the mount may have acted on (an alignment step): the
     // window says what it may have done.
-    if (connected_ && dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e)) {
-      ui_.fault = cmd + " unconfirmed: " + e.what();
-      emit changed();
-    }
+    if (connected_ && dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e)) ShowFailure(cmd, e);
     return false;
   }
+}
+
+void TTeleControl::ShowFailure(const std::string& what, const std::exception& e) {
+  const bool unknown = dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e) != nullptr;
+  ui_.fault = what + (unknown ? " unconfirmed: " : " failed: ") + e.what();
+  emit changed();
 }
 
 void TTeleControl::Succeeded() {
@@ -253,8 +256,8 @@ bool TTeleControl::GotoRaDec(double ra, double dec) {
     if (!talk.Live()) return false;
     // The mount's reply was lost: it may be slewing. The poll follows it
     // as it follows a goto, until it is seen at rest.
-    Log(std::string("Warning, Goto unconfirmed: ") + e.what());
-    ui_.fault = std::string("Goto unconfirmed: ") + e.what();
+    ShowFailure("Goto", e);
+    Log("Warning, " + ui_.fault);
     gotoInProgress_ = true;
     gotoTimer_.stop();
     emit changed();
@@ -263,8 +266,7 @@ bool TTeleControl::GotoRaDec(double ra, double dec) {
     if (!talk.Live()) return false;
     // A refused goto (a parked mount, a target the mount will not take).
     LogFailure("Goto", e);
-    ui_.fault = std::string("Goto failed: ") + e.what();
-    emit changed();
+    ShowFailure("Goto", e);
     return false;
   }
   if (!talk.Live()) return false;
@@ -291,9 +293,7 @@ bool TTeleControl::SyncRaDec(double ra, double dec) {
     // A sync the mount refuses (a parked or slewing mount): the line says
     // why, the window too; the mount keeps its position.
     Log(std::string("Warning, Syncing to Coordinates? ") + e.what());
-    const bool unknown = dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e) != nullptr;
-    ui_.fault = std::string(unknown ? "Sync unconfirmed: " : "Sync failed: ") + e.what();
-    emit changed();
+    ShowFailure("Sync", e);
     return false;
   }
 }
@@ -406,9 +406,7 @@ bool TTeleControl::Act(const char* can, const char* member, const char* done, co
     if (failed) Log(failed);
     else LogFailure(member, e);
     // Said in the window too: a park whose reply was lost may be under way.
-    const bool unknown = dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e) != nullptr;
-    ui_.fault = std::string(member) + (unknown ? " unconfirmed: " : " failed: ") + e.what();
-    emit changed();
+    ShowFailure(member, e);
     return false;
   }
 }

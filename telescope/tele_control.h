@@ -209,6 +209,10 @@ class TTeleControl : public QObject {
   bool Command(const char* kind, const std::string& cmd, std::string* reply = nullptr);
   // A user's command went through: a fault told before goes.
   void Succeeded();
+  // The window's red line for operation `what` that raised `e`: "Goto
+  // failed: ...", or "Goto unconfirmed: ..." when the mount's reply was lost
+  // and what it did is unknown.
+  void ShowFailure(const std::string& what, const std::exception& e);
   // A user's command through driver member `member`, when capability `can`
   // (if given) allows it; logs `done`, or `failed` (else the failure).
   bool Act(const char* can, const char* member, const char* done, const char* failed);

@@ -177,9 +177,7 @@ void TTeleControl::ShiftPec(bool forward) {
   } catch (const std::exception& e) {
     if (!talk.Live() || dynamic_cast<const platform::EAutomationCancelled*>(&e)) return;
     LogFailure("CommandBool " + cmd, e);
-    const bool unknown = dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e) != nullptr;
-    ui_.fault = std::string(unknown ? "PEC shift unconfirmed: " : "PEC shift failed: ") + e.what();
-    emit changed();
+    ShowFailure("PEC shift", e);
     return;
   }
   if (!talk.Live()) return;
