@@ -360,16 +360,15 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
 }
 
 bool Lx200StatusValid(std::string_view s) {
-  // The closing digits: none (early firmwares) or three.
-  std::size_t digits = 0;
-  while (digits < s.size() && IsDigit(s[s.size() - 1 - digits])) ++digits;
-  if (digits != 0 && digits != 3) return false;
-  const std::string_view flags = s.substr(0, s.size() - digits);
+  // The closing three: the pulse-guide and guide rates (digits) and the
+  // error code ('0' + 0..15, so up to '?'); early firmwares send none.
+  const std::size_t n = s.size();
+  const bool closing = n >= 3 && IsDigit(s[n - 3]) && IsDigit(s[n - 2]) && s[n - 1] >= '0' && s[n - 1] <= '?';
+  const std::string_view flags = s.substr(0, closing ? n - 3 : n);
   int park = 0, kind = 0, pier = 0;
   for (std::size_t i = 0; i < flags.size(); ++i) {
     const char c = flags[i];
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (!letter && !IsOneOf(c, "/,~;^()")) return false;
+    if (c <= ' ' || c > '~' || IsDigit(c)) return false;
     if (flags.find(c, i + 1) != std::string_view::npos) return false;
     park += IsOneOf(c, "pIPF");
     kind += IsOneOf(c, "EKA");

@@ -40,8 +40,8 @@ TLx200Reply Lx200ReplyOf(std::string_view command, bool onStep = true);
 // asking it again changes nothing on the mount.
 bool IsLx200Query(std::string_view command);
 
-// True for a command that may be sent once more when its reply came
-// garbled or cut short: sent twice, it leaves the mount as sent once. These
+// True for a command that may be sent again when its reply came garbled,
+// cut short or not at all: sent twice, it leaves the mount as sent once. These
 // are the queries and the set commands that store a value the command
 // carries: the target (":Sr", ":Sd"), the site (":St", ":Sg"), the UTC
 // offset, time and date (":SG", ":SL", ":SC"; the time sent again is the
@@ -69,9 +69,10 @@ bool Lx200MayAskAgain(std::string_view command);
 bool Lx200ReplyValid(std::string_view command, std::string_view reply);
 
 // True for the body of OnStep's ":GU#" reply as its firmwares build it:
-// flag letters and signs, each at most once, exactly one park state of
-// "pIPF", at most one mount kind of "EKA" and one pier side of "oTW",
-// digits only as the closing run of three (guide rates, error code).
+// flags (letters and signs, no digits), each at most once, exactly one park
+// state of "pIPF", at most one mount kind of "EKA" and one pier side of
+// "oTW", then (in later firmwares) the two guide rates' digits and the error
+// code, '0' to '?'.
 bool Lx200StatusValid(std::string_view status);
 
 // True for a product name (":GVP#", without "#") of a mount this driver

@@ -179,10 +179,10 @@ TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
 // from a reply (a second park state, a digit inside the flags, an entry
 // beyond a signed byte, a name the driver does not know).
 TEST(Lx200Protocol, StatusPecStateEntriesAndNamesAreCheckedForForm) {
-  for (const char* good : {"nNpET000", "NpRHGrsaE~W110", "nNP", "NI(ET000", "nNpRET000"})
+  for (const char* good : {"nNpET000", "NpRHGrsaE~W110", "nNP", "NI(ET000", "nNpRET000", "nNpET00:", "NFET21?"})
     EXPECT_TRUE(platform::Lx200StatusValid(good)) << good;
   for (const char* bad : {"nNpPET000", "nNET000", "nNpET00", "nNp1ET000", "nNpETW000", "nNpEKT000", "nNpnET000",
-                          "nNp ET000", ""})
+                          "nNp ET000", "nNpET0:0", "nNpET\x81" "00", ""})
     EXPECT_FALSE(platform::Lx200StatusValid(bad)) << bad;
   const std::tuple<const char*, const char*, bool> cases[] = {  // command, reply, valid
       {":$QZ?#", "I#", true},       {":$QZ?#", "p#", true},       {":$QZ?#", "x#", false},
