@@ -42,6 +42,15 @@ class EAutomationLinkLost : public EAutomationError {
   using EAutomationError::EAutomationError;
 };
 
+// Raised by a call whose command went to the device but whose answer was
+// lost or spoiled, where the command is one that is never sent twice (a
+// goto, a sync, a park): what the device did is not known, the text says
+// what it may be doing ("the mount may be moving"). The link stays.
+class EAutomationOutcomeUnknown : public EAutomationError {
+ public:
+  using EAutomationError::EAutomationError;
+};
+
 // Raised by a call that a disconnect ended before the device answered
 // (the user or the program closed the connection): nothing to report.
 class EAutomationCancelled : public EAutomationError {

@@ -184,9 +184,9 @@ void TTeleControl::ConnectClick() {
     }
     SetDisconnectedControls();
     if (cancelled) {
-      Log("Connect cancelled");
+      LogEvent("Connect cancelled");
     } else {
-      Log("Connect failed: " + why);
+      LogEvent("Connect failed: " + why);
       ui_.fault = "Connect failed: " + why;
       emit changed();
     }
