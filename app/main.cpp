@@ -22,16 +22,27 @@ int main(int argc, char** argv) {
   // heartbeat tick.
   const QStringList arguments = QApplication::arguments();
   for (qsizetype i = 1; i < arguments.size(); ++i) MainForm1->CommandLine.push_back(arguments[i].toStdString());
-  MainForm1->FormCreate();
-  MainForm1->CreateProgramWindows();
   // Every way out takes the main window's one close path: File > Exit and
   // the close button (its close event); SIGTERM, SIGINT, SIGHUP (the
   // terminal closed) and SIGQUIT; the end of the desktop session and any
   // other end of the event loop. All but the first ask nothing (nobody may
   // be there to answer). An accepted close has written the settings and
-  // ends the loop.
+  // ends the loop. The signals are taken before the start-up's first
+  // message box (a damaged settings file, say): one that comes while the
+  // start-up runs closes the box, and the program ends once the start-up
+  // is over.
   form->OnClosed = [] { QCoreApplication::quit(); };
   CloseOnTerminationSignals([form] { form->EndProgramUnattended(); });
+  form->StartingUp = true;
+  MainForm1->FormCreate();
+  MainForm1->CreateProgramWindows();
+  form->StartingUp = false;
+  if (form->EndRequested()) {
+    form->FinishClose();
+    CloseOnTerminationSignals(nullptr);
+    delete form;
+    return 0;
+  }
   QObject::connect(&app, &QGuiApplication::commitDataRequest, form, [form](QSessionManager&) {
     form->FinishClose();
   });

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // --- Deep-sky outlines ("nebula.dat", 19-byte records) ----------------------
 
@@ -98,12 +99,19 @@ void LoadNebulae();
 
 // Reads "messier_rngc.dat", "milkywayb.dat", "ConstellationLines.data" and
 // "city.dat" from DataFolder, in that order, under the wait cursor. The first
-// file that cannot be opened stops the chain: ShowFixedMessage(9) and the
-// program ends (platform::HaltProgram(1)). Read errors after a file opened
-// leave what was read.
+// file that cannot be opened stops the chain: ShowFixedMessage(9), naming
+// the file and how to rebuild it, and the program ends
+// (platform::HaltProgram(1)).
+//
+// Every file is checked as it is read (shell/data_files.h): a size that is
+// not whole records or not the table's, a number outside its range. What is
+// whole and in range is kept; a damaged record is left out (a damaged point
+// of a line or contour ends it there, a damaged place leaves its entry
+// empty) and the file is reported.
 void LoadDataFiles();
 
 // Shows one of the fixed start-up messages in a modal box with the stop icon
 // and the caption "NOCTRA - Planetarium". Code 9: "Data file not found...
-// Program aborted!"; other codes show "Unknown error".
-void ShowFixedMessage(int16_t code);
+// Program aborted!"; other codes show "Unknown error". A detail follows the
+// text after an empty line.
+void ShowFixedMessage(int16_t code, const std::string& detail = std::string());

@@ -1,6 +1,8 @@
 #include "catalog/bounds.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <memory>
 
@@ -10,6 +12,7 @@
 #include "platform/float_to_int.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 
@@ -21,6 +24,7 @@ TObserverTime BoundsObserver;
 
 namespace {
 
+constexpr const char* kBoundsFile = "Bounds.dat";
 constexpr const char* kBoundsDetail = "\"Bounds.dat\"";
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kPi = 3.14159265358979323846;
@@ -36,29 +40,35 @@ void SetVertexCount(int32_t n) {
 
 void LoadBounds() {
   SetVertexCount(0);
-  std::FILE* f = std::fopen(platform::FindFileNoCase(DataFolder, "Bounds.dat").c_str(), "rb");
+  std::FILE* f = std::fopen(platform::FindFileNoCase(DataFolder, kBoundsFile).c_str(), "rb");
   if (!f) {
-    ShowErrorMessage(102, kBoundsDetail);
+    ReportDataFileProblem(102, kBoundsFile, kDataFileMissing);
     return;
   }
   std::vector<TBoundaryVertex> vertices;
-  bool readError = false;
+  std::string damage;
   char rec[kBoundsRecordBytes];
   while (int(vertices.size()) < kMaxBoundaryVertices) {
     const std::size_t got = std::fread(rec, 1, sizeof rec, f);
     if (got < kBoundsRecordBytes && std::ferror(f)) {
-      readError = true;
+      damage = "it cannot be read (" + std::string(std::strerror(errno)) + ")";
       break;
     }
     if (got < kVertexTextBytes) break;  // the end of the file
     const std::string text(rec, std::min<std::size_t>(got, 25));
     TBoundaryVertex v;
     double hours = 0, degrees = 0;
-    if (!platform::ParseDouble(text.substr(0, 8), hours) ||
-        !platform::ParseDouble(text.substr(9, 9), degrees) || !(hours >= 0 && hours <= 24) ||
-        !(degrees >= -90 && degrees <= 90)) {
-      // A number that does not convert, or a position off the sky.
-      readError = true;
+    // The record as it reads, noise shown as "?".
+    std::string shown = text.substr(0, 18);
+    for (char& c : shown)
+      if (c < ' ' || c > '~') c = '?';
+    const std::string record = "record " + std::to_string(vertices.size() + 1);
+    if (!platform::ParseDouble(text.substr(0, 8), hours) || !platform::ParseDouble(text.substr(9, 9), degrees)) {
+      damage = record + " holds no position (\"" + shown + "\")";
+      break;
+    }
+    if (!(hours >= 0 && hours <= 24) || !(degrees >= -90 && degrees <= 90)) {
+      damage = record + " holds a position off the sky (\"" + shown + "\")";
       break;
     }
     v.RA = hours * 15.0 / kDegreesPerRadian;
@@ -68,8 +78,9 @@ void LoadBounds() {
     if (got < kBoundsRecordBytes) break;  // a last record without its line end
   }
   const bool closeFailed = std::fclose(f) != 0;
-  if (readError) {
-    ShowErrorMessage(103, kBoundsDetail);
+  if (!damage.empty()) {
+    // No boundaries at all rather than a broken outline.
+    ReportDataFileProblem(103, kBoundsFile, damage + "; no boundaries are drawn");
     return;
   }
   BoundaryVertices = std::move(vertices);

@@ -42,9 +42,11 @@ extern TObserverTime BoundsObserver;
 // Reads "Bounds.dat" from the data folder: 27-byte text records (right
 // ascension in hours in columns 1-8, declination in degrees in 10-18, the
 // abbreviation in 20-23), at most 2,000. A last record without its line end
-// is still read. Failures are reported by coded message (102 open, 103 read
-// or a number that does not convert, 104 close) with the detail
-// "\"Bounds.dat\""; after 103 there are no vertices.
+// is still read. A missing file (102) and a read error, a number that does
+// not convert or a position off the sky (103) are reported as a damaged
+// data file (shell/data_files.h), with the record and its text; after 103
+// there are no vertices. A failed close shows coded message 104 with the
+// detail "\"Bounds.dat\"".
 void LoadBounds();
 
 // The number 1..88 of the constellation whose abbreviation begins with the

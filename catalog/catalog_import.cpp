@@ -528,8 +528,13 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
   // lock is released before any error is reported. A table of that name,
   // whichever catalogue it holds, is never replaced.
   bool exists = false;
+  std::string damage;
   try {
     TObjectsLock lock;
+    // A missing or damaged database is left as it is: the catalogues
+    // imported before are kept in it.
+    damage = CheckObjectDatabase(job.DatabasePath);
+    if (!damage.empty()) throw ESQLiteException(damage);
     TSQLiteDatabase db(job.DatabasePath);
     exists = db.TableExists(table);
     if (!exists) {
@@ -539,7 +544,7 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
       db.Commit();
     }
   } catch (const ESQLiteException& e) {
-    return e.what();
+    return damage.empty() ? e.what() : ObjectDatabaseRefusalText(damage);
   }
   if (exists)
     return "The object database already holds a catalogue named \"" + table +

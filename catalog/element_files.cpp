@@ -195,12 +195,12 @@ namespace {
 
 bool SaveElements(TElementKind kind, const TElementGrid& grid, const std::string& fileName,
                   const std::string& currentFile) {
-  // An existing file other than the current one is overwritten only on Yes.
+  // An existing file other than the current one is overwritten only on Yes
+  // (No is the default button: Return keeps the file).
   std::unique_ptr<std::FILE, FileCloser> probe(std::fopen(fileName.c_str(), "rb"));
   if (probe && !SameNameNoCase(fileName, currentFile) &&
-      platform::ShowMessageBox("Overwrite existing file?", "Noctra Planetarium",
-                               platform::MsgButtons::YesNo,
-                               platform::MsgIcon::Question) == platform::IDNO)
+      platform::ShowMessageBox("Overwrite existing file?", "Noctra Planetarium", platform::MsgButtons::YesNo,
+                               platform::MsgIcon::Question, platform::IDNO) != platform::IDYES)
     return false;
   probe.reset();
 
@@ -468,6 +468,17 @@ void ApplyAsteroidGrid(TElementGrid& grid) {
 void ApplyCometGrid(TElementGrid& grid) { ApplyGrid(TElementKind::Comet, grid, Comets, CometCount); }
 
 // --- Reading lists --------------------------------------------------------------
+
+int ElementFileBodyCount(const std::string& fileName) {
+  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(fileName.c_str(), "rb"));
+  if (!f) return -1;
+  int count = 0;
+  std::string line;
+  bool readError = false;
+  while (ReadLine(f.get(), line, readError))
+    if (!line.empty() && line[0] != ';' && line.size() > 20) ++count;
+  return count;
+}
 
 namespace {
 

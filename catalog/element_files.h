@@ -131,6 +131,11 @@ std::string PackedEpochText(const std::string& packed);
 std::string DateEpochText(const std::string& day, const std::string& month,
                           const std::string& year);
 
+// The number of body lines of a list (lines that are not empty, not a
+// comment and longer than 20 characters, as the readers take them); -1 when
+// the file cannot be opened.
+int ElementFileBodyCount(const std::string& fileName);
+
 // How a list was read: whole (or there is no file of that name), or not
 // whole because the file cannot be opened or read to its end, or because it
 // holds more bodies than a table takes.

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include "astro/reference_files.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 
 const std::vector<std::string>& ObjectClassNames = ObjectTypeNames;
@@ -79,6 +81,7 @@ tCO::tCO(const std::string& databasePath, const std::vector<std::string>& tableN
     : path_(databasePath) {
   InitObserver(precession_);
   Open();
+  damage_ = ObjectDatabaseDamage(*db_, path_);
   precessionDate_ = ObserverTime.JD_TT - 1.0 / 24.0;
 
   // One query per table; a failing one ends the list before it.
@@ -87,7 +90,9 @@ tCO::tCO(const std::string& databasePath, const std::vector<std::string>& tableN
     TSQLiteTable t;
     try {
       t = db_->GetTable("SELECT * FROM " + SQLiteQuoteName(name));
-    } catch (const ESQLiteException&) {
+    } catch (const ESQLiteException& e) {
+      // Without its base catalogue the database is no use to the chart.
+      if (names_.empty() && damage_.empty()) damage_ = e.Why();
       break;
     }
     const int i = int(names_.size());
@@ -341,6 +346,63 @@ std::string tCO::ClassText() const {
   if (CL.size() > 1 && CL[1] >= '0' && CL[1] <= '9')
     text += " " + ObjectClassNames[std::size_t(CL[1] - '0')];
   return text;
+}
+
+std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::file_size(path, ec) == 0 && !ec) return "the file is empty (0 bytes)";
+  try {
+    // The library's own check of every page and index (it reads, never
+    // writes); its first finding is the reason.
+    TSQLiteTable check = db.GetTable("PRAGMA quick_check(1)");
+    if (check.MoveFirst()) {
+      std::string found = check.FieldAsString(0);
+      if (found != "ok") {
+        // "*** in database main ***" heads the finding on a line of its own.
+        const std::size_t head = found.find("***\n");
+        if (found.rfind("***", 0) == 0 && head != std::string::npos) found.erase(0, head + 4);
+        for (char& c : found)
+          if (c == '\n' || c == '\r') c = ' ';
+        return "database disk image is malformed (SQLite's check found: " + found + ")";
+      }
+    }
+    if (!db.TableExists(kBaseCatalogTable)) return std::string("no such table: ") + kBaseCatalogTable;
+  } catch (const ESQLiteException& e) {
+    return e.Why();
+  }
+  return std::string();
+}
+
+std::string CheckObjectDatabase(const std::string& path) {
+  if (!platform::FileExists(path)) return kDataFileMissing;
+  try {
+    TSQLiteDatabase db(path);
+    return ObjectDatabaseDamage(db, path);
+  } catch (const ESQLiteException& e) {
+    return e.Why();
+  }
+}
+
+TDataFileProblem ObjectDatabaseProblem(const std::string& reason) {
+  return {int16_t(reason == kDataFileMissing ? 102 : 103), kObjectDatabaseName, reason};
+}
+
+std::string ObjectDatabaseRefusalText(const std::string& reason) {
+  return "The object database was left unchanged.\r\n\r\n" + DataFileProblemText({ObjectDatabaseProblem(reason)});
+}
+
+std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableNames) {
+  const std::string path = ObjectDatabasePath();
+  std::unique_ptr<tCO> catalog;
+  std::string damage;
+  try {
+    catalog = std::make_unique<tCO>(path, tableNames);
+    damage = catalog->Damage();
+  } catch (const ESQLiteException& e) {
+    damage = platform::FileExists(path) ? e.Why() : kDataFileMissing;
+  }
+  if (!damage.empty()) ReportDataFileProblems({ObjectDatabaseProblem(damage)});
+  return catalog;
 }
 
 void LockObjects() {

@@ -18,6 +18,7 @@
 
 #include "astro/observer.h"
 #include "catalog/sqlite_db.h"
+#include "shell/data_files.h"
 
 inline constexpr int kMaxObjectTables = 10;
 inline constexpr const char* kObjectDatabaseName = "Objects.sqlite";
@@ -53,7 +54,8 @@ class tCO {
   // (at most 10; the first is the base catalogue). A database that is
   // missing or not a database raises ESQLiteException (nothing is created);
   // a table whose query fails ends the list before it. Record 0 becomes
-  // current.
+  // current. A damaged file is read as far as it can be and Damage() says
+  // what is wrong with it; the file is never written.
   explicit tCO(const std::vector<std::string>& tableNames);
   // As above, on an explicit database file.
   tCO(const std::string& databasePath, const std::vector<std::string>& tableNames);
@@ -65,6 +67,9 @@ class tCO {
   int Count() const;
   int BaseTableCount() const;
   int TableCount() const { return lastTable_ + 1; }
+  // What is wrong with the database file, as ObjectDatabaseDamage says, or
+  // why its base catalogue could not be read; empty when it is sound.
+  const std::string& Damage() const { return damage_; }
   // Changes whenever the rows are read anew (a new object, a new filter),
   // unique over all objects: indexes built over the rows compare it.
   uint64_t Generation() const { return generation_; }
@@ -136,6 +141,7 @@ class tCO {
   double precessionDate_ = 0;
   TObserverTime precession_;
   uint64_t generation_ = 0;
+  std::string damage_;
 };
 
 // The one object database (null until created at start-up).
@@ -170,3 +176,22 @@ class TObjectsLock {
 
 // The path of "Objects.sqlite" in the program folder.
 std::string ObjectDatabasePath();
+
+// What is wrong with an open object database, in SQLite's words, or ""
+// when it is sound: an empty file, a failed integrity check (pages cut off
+// or written over), no base catalogue table. Reads only.
+std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path);
+// The same for the file at `path`, opened for this check alone;
+// kDataFileMissing when there is no file.
+std::string CheckObjectDatabase(const std::string& path);
+// The problem told for the object database: missing (102) or damaged (103)
+// for this reason.
+TDataFileProblem ObjectDatabaseProblem(const std::string& reason);
+// The text that tells the user the object database was left unchanged
+// because of `reason` (CheckObjectDatabase's), with how to rebuild it.
+std::string ObjectDatabaseRefusalText(const std::string& reason);
+
+// Creates the object catalogue over these tables at start-up; a database
+// that is missing or damaged is reported as a damaged data file (and the
+// catalogue is null when it cannot be read at all).
+std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableNames);

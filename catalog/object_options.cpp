@@ -1,5 +1,6 @@
 #include "catalog/object_options.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "catalog/hooks.h"
@@ -8,6 +9,8 @@
 #include "platform/float_to_int.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/value_range.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "shell/xml_settings.h"
@@ -57,7 +60,12 @@ bool DecodeObjectFilter(const uint8_t* p, std::size_t size, TObjectFilter& out) 
   f.LowMagLimit = platform::GetF64(p + 8);
   for (int i = 0; i < 10; ++i) f.Classes[i] = p[16 + i];
   f.LabelObjects = p[26];
-  if (!std::isfinite(f.HighMagLimit) || !std::isfinite(f.LowMagLimit)) return false;
+  auto magnitude = [](double m) {
+    return platform::InRange(m, kObjectMagTenthsMin / 10.0, kObjectMagTenthsMax / 10.0);
+  };
+  if (!magnitude(f.HighMagLimit) || !magnitude(f.LowMagLimit) || f.LabelObjects > 1 ||
+      std::any_of(f.Classes, f.Classes + 10, [](uint8_t c) { return c > 1; }))
+    return false;
   out = f;
   return true;
 }
@@ -82,9 +90,9 @@ bool ApplyObjectFilter(const TObjectFilter& f) {
 void ReadRegObjects() {
   platform::TRegIniFile reg;
   TObjectFilter f;
-  f.LowMagLimit = reg.ReadInteger(kSection, "low mag limit", -15) / 10.0;
-  f.HighMagLimit = reg.ReadInteger(kSection, "high mag limit", 120) / 10.0;
-  const int32_t misc = reg.ReadInteger(kSection, "misc settings", 65535);
+  f.LowMagLimit = reg.ReadInteger(kSection, "low mag limit", -15, kObjectMagTenthsMin, kObjectMagTenthsMax) / 10.0;
+  f.HighMagLimit = reg.ReadInteger(kSection, "high mag limit", 120, kObjectMagTenthsMin, kObjectMagTenthsMax) / 10.0;
+  const int32_t misc = reg.ReadInteger(kSection, "misc settings", 65535, 0, 65535);
   for (int k = 0; k < 10; ++k) f.Classes[k] = (misc >> k) & 1;
   f.LabelObjects = reg.ReadBool(kSection, "label objects", true) ? 1 : 0;
   CallHook(CatalogHooks().setObjectLabels, f.LabelObjects != 0);
@@ -210,19 +218,35 @@ bool ApplyCatalogSelection(const TCatalogSlots& slots) {
     error = e.what();
   }
   if (!fresh || !error.empty()) {
-    Warn(error);
+    // A database that is missing or damaged is said so, with how to
+    // rebuild it; any other failure in the library's words.
+    const std::string damage = CheckObjectDatabase(ObjectDatabasePath());
+    Warn(damage.empty() ? error
+                        : "The deep-sky catalogues could not be read.\r\n\r\n" +
+                              DataFileProblemText({ObjectDatabaseProblem(damage)}));
     return false;
   }
+  const std::string damage = fresh->Damage();
   {
     TObjectsLock lock;
     ObjectCatalog.swap(fresh);
   }
   fresh.reset();  // the old catalogue, freed outside the lock
   CallHook(CatalogHooks().requestReplot);
+  // A damaged database gives what could be read of it, and says so.
+  if (!damage.empty())
+    Warn("The deep-sky catalogues could not be read whole.\r\n\r\n" +
+         DataFileProblemText({ObjectDatabaseProblem(damage)}));
   return true;
 }
 
 bool DropCatalogTable(const std::string& name) {
+  // A damaged database is never written to: it holds the catalogues the
+  // user imported.
+  if (const std::string damage = CheckObjectDatabase(ObjectDatabasePath()); !damage.empty()) {
+    Warn(ObjectDatabaseRefusalText(damage));
+    return false;
+  }
   bool ok = true;
   {
     TObjectsLock lock;
@@ -239,9 +263,10 @@ bool DropCatalogTable(const std::string& name) {
 
 bool RemoveCatalogSlot(TCatalogSlots& slots, int k) {
   if (k < 2 || k > kCatalogSlots) return false;
-  if (platform::ShowMessageBox("This will drop the database table associated with this item",
-                               kCaption, platform::MsgButtons::OkCancel,
-                               platform::MsgIcon::Question) == platform::IDCANCEL)
+  // Cancel, which keeps the user's catalogue, is the default button.
+  if (platform::ShowMessageBox("This will drop the database table associated with this item", kCaption,
+                               platform::MsgButtons::OkCancel, platform::MsgIcon::Question,
+                               platform::IDCANCEL) != platform::IDOK)
     return false;
   TCatalogSlot& slot = slots[std::size_t(k - 1)];
   // Neither an empty slot nor the base catalogue can be dropped here.

@@ -15,12 +15,16 @@
 inline constexpr std::size_t kObjectFilterBytes = 657;
 inline constexpr int kObjectFilterSlot = 2;
 
+// The range of the window's magnitude bars in tenths (-2.0 to 20.0), which
+// every reader of a stored filter keeps to.
+inline constexpr int32_t kObjectMagTenthsMin = -20, kObjectMagTenthsMax = 200;
+
 // The filter last applied (kept also while no ObjectCatalog exists).
 extern TObjectFilter ObjectFilter;
 
 // The 657-byte block (the filter, then 630 reserved zero bytes), and back.
-// Decoding fails (record untouched) on a block of any other size or limits
-// that are not finite numbers.
+// Decoding fails (record untouched) on a block of any other size, limits
+// outside the window's range (NaN included) or switches other than 0 and 1.
 std::array<uint8_t, kObjectFilterBytes> EncodeObjectFilter(const TObjectFilter& f);
 bool DecodeObjectFilter(const uint8_t* data, std::size_t size, TObjectFilter& f);
 
@@ -30,7 +34,8 @@ bool DecodeObjectFilter(const uint8_t* data, std::size_t size, TObjectFilter& f)
 // catalogue then keeps its previous rows.
 bool ApplyObjectFilter(const TObjectFilter& f);
 
-// Reads section "Objects" (defaults -1.5 to 12.0, every class, labels on),
+// Reads section "Objects" (defaults -1.5 to 12.0, every class, labels on;
+// values outside the window's ranges read as the defaults),
 // sets the chart's object-label switch and applies the filter.
 void ReadRegObjects();
 // Writes the four values of section "Objects" (class 7 always on, as the

@@ -43,7 +43,6 @@ void WriteRegSolarSystem(const TSolarSwitches& s) {
   reg.WriteString(kSection, "ast elements file", AsteroidElementsFile);
   reg.WriteString(kSection, "com elements file", CometElementsFile);
   reg.Flush();
-  ShowFlashMessage("Solar System defaults saved.", 2);
 }
 
 void WriteRegElementFiles() {

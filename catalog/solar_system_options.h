@@ -28,7 +28,7 @@ extern const char* const kSolarSwitchNames[kSolarSwitchCount];
 // Reads the twelve switches (defaults for missing values) and the two
 // element-file names (cut to 255 characters) from section "Solar System".
 TSolarSwitches ReadRegSolarSystem();
-// Writes the switches and both names, then the flash message.
+// Writes the switches and both names (the window says what was saved).
 void WriteRegSolarSystem(const TSolarSwitches& s);
 // Writes each element-file name that is not empty.
 void WriteRegElementFiles();

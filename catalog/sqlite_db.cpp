@@ -98,9 +98,10 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, bool createIfMissi
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(fileName.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
+    const int code = db ? sqlite3_errcode(db) & 0xFF : rc;
     std::string reason = db ? sqlite3_errmsg(db) : "unknown error";
     sqlite3_close(db);
-    throw ESQLiteException("Failed to open database \"" + fileName + "\" : " + reason);
+    throw ESQLiteException("Failed to open database \"" + fileName + "\" : " + reason, code, reason);
   }
   db_ = db;
 }
@@ -113,9 +114,10 @@ TSQLiteDatabase::~TSQLiteDatabase() {
 void TSQLiteDatabase::RaiseError(const std::string& message, const std::string& sql) const {
   const int code = sqlite3_errcode(db_) & 0xFF;
   if (code == SQLITE_OK) throw ESQLiteException(message);
-  throw ESQLiteException(message + ".\rError [" + std::to_string(code) +
-                         "]: " + SQLiteErrorDescription(code) + ".\r\"" + sql + "\": " +
-                         sqlite3_errmsg(db_));
+  const std::string reason = sqlite3_errmsg(db_);
+  throw ESQLiteException(message + ".\rError [" + std::to_string(code) + "]: " + SQLiteErrorDescription(code) +
+                             ".\r\"" + sql + "\": " + reason,
+                         code, reason);
 }
 
 TSQLiteDatabase::Stmt TSQLiteDatabase::Prepare(const std::string& sql, const char* failMessage) {

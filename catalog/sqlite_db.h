@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -20,7 +21,18 @@ struct sqlite3;
 
 class ESQLiteException : public std::runtime_error {
  public:
-  explicit ESQLiteException(const std::string& message) : std::runtime_error(message) {}
+  explicit ESQLiteException(const std::string& message, int code = 0, std::string reason = std::string())
+      : std::runtime_error(message), code_(code), reason_(std::move(reason)) {}
+  // The library's result code and its own words ("database disk image is
+  // malformed"); 0 and empty for errors of the layer itself.
+  int Code() const { return code_; }
+  const std::string& Reason() const { return reason_; }
+  // The library's words where it gave some, else the layer's message.
+  std::string Why() const { return reason_.empty() ? std::string(what()) : reason_; }
+
+ private:
+  int code_;
+  std::string reason_;
 };
 
 // Kinds of result columns and of named parameters.

@@ -1,5 +1,6 @@
 #include "catalog/star_options.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "catalog/hooks.h"
@@ -7,6 +8,7 @@
 #include "platform/codec.h"
 #include "platform/registry.h"
 #include "platform/float_to_int.h"
+#include "platform/value_range.h"
 
 TStarOptions StarOptions;
 
@@ -51,8 +53,16 @@ bool DecodeStarOptions(const uint8_t* p, std::size_t size, TStarOptions& out) {
   o.AutoFaintLimit = p[63];
   o.ShowNames = p[64];
   o.ShowGreek = p[65];
-  if (!std::isfinite(o.HighMagLimit) || !std::isfinite(o.LowMagLimit) ||
-      !std::isfinite(o.LowProperLimit) || !std::isfinite(o.HighProperLimit) || o.VariableMode > 3)
+  auto magnitude = [](double m) { return platform::InRange(m, kStarMagTenthsMin / 10.0, kStarMagTenthsMax / 10.0); };
+  auto proper = [](double mu) {
+    return platform::InRange(mu, kStarProperHundredthsMin / 100.0, kStarProperHundredthsMax / 100.0);
+  };
+  auto switches = [](const uint8_t* b, int n) { return std::all_of(b, b + n, [](uint8_t v) { return v <= 1; }); };
+  if (!magnitude(o.HighMagLimit) || !magnitude(o.LowMagLimit) || !proper(o.LowProperLimit) ||
+      !proper(o.HighProperLimit) || o.VariableMode > 3 || !switches(o.SpectralClasses, 21) ||
+      !switches(o.LuminosityClasses, 5) || (o.DrawingMode != 0 && o.DrawingMode != 2) ||
+      !platform::InRange<int32_t>(o.SizeAdjust, kStarSizeAdjustMin, kStarSizeAdjustMax) ||
+      !switches(p + 60, 1) || !switches(p + 63, 3))
     return false;
   out = o;
   return true;
@@ -79,20 +89,22 @@ TStarOptions RegistryDefaultStarOptions() {
 void ReadRegStars() {
   platform::TRegIniFile reg;
   TStarOptions& o = StarOptions;
-  o.HighMagLimit = reg.ReadInteger(kSection, "high mag limit", 65) / 10.0;
-  o.LowMagLimit = reg.ReadInteger(kSection, "low mag limit", -15) / 10.0;
+  o.HighMagLimit = reg.ReadInteger(kSection, "high mag limit", 65, kStarMagTenthsMin, kStarMagTenthsMax) / 10.0;
+  o.LowMagLimit = reg.ReadInteger(kSection, "low mag limit", -15, kStarMagTenthsMin, kStarMagTenthsMax) / 10.0;
   const int32_t mode = reg.ReadInteger(kSection, "variable star mode", 3);
   if (mode >= 1 && mode <= 4) o.VariableMode = uint8_t(mode - 1);
   // The first switch (O0-4) is bit 20, the last (WN) bit 0.
-  const int32_t spectral = reg.ReadInteger(kSection, "spectral classes", 268435455);
+  const int32_t spectral = reg.ReadInteger(kSection, "spectral classes", 268435455, 0, 268435455);
   for (int i = 0; i < 21; ++i) o.SpectralClasses[i] = (spectral >> (20 - i)) & 1;
-  const int32_t luminosity = reg.ReadInteger(kSection, "luminosity classes", 255);
+  const int32_t luminosity = reg.ReadInteger(kSection, "luminosity classes", 255, 0, 255);
   for (int i = 0; i < 5; ++i) o.LuminosityClasses[i] = (luminosity >> i) & 1;
-  o.LowProperLimit = reg.ReadInteger(kSection, "low proper limit", 0) / 100.0;
-  o.HighProperLimit = reg.ReadInteger(kSection, "high proper limit", 1100) / 100.0;
-  o.DrawingMode = reg.ReadInteger(kSection, "brightness by magnitude", 1) == 1 ? 0 : 2;
-  o.SizeAdjust = int16_t(reg.ReadInteger(kSection, "size adjust", 0));
-  const int32_t misc = reg.ReadInteger(kSection, "misc settings", 11);
+  o.LowProperLimit =
+      reg.ReadInteger(kSection, "low proper limit", 0, kStarProperHundredthsMin, kStarProperHundredthsMax) / 100.0;
+  o.HighProperLimit =
+      reg.ReadInteger(kSection, "high proper limit", 1100, kStarProperHundredthsMin, kStarProperHundredthsMax) / 100.0;
+  o.DrawingMode = reg.ReadInteger(kSection, "brightness by magnitude", 1, 0, 1) == 1 ? 0 : 2;
+  o.SizeAdjust = int16_t(reg.ReadInteger(kSection, "size adjust", 0, kStarSizeAdjustMin, kStarSizeAdjustMax));
+  const int32_t misc = reg.ReadInteger(kSection, "misc settings", 11, 0, 15);
   o.AutoFaintLimit = misc & 1;
   o.ColorBySpectrum = (misc >> 1) & 1;
   o.ShowNames = (misc >> 2) & 1;

@@ -30,21 +30,30 @@ struct TStarOptions {
   bool operator==(const TStarOptions&) const = default;
 };
 
+// The ranges of the star options window's controls, which every reader of
+// stored options keeps to: magnitude limits in tenths (-2.0 to 13.0),
+// proper-motion limits in hundredths of an arcsecond per year (0 to 11.00),
+// the star size adjustment.
+inline constexpr int32_t kStarMagTenthsMin = -20, kStarMagTenthsMax = 130;
+inline constexpr int32_t kStarProperHundredthsMin = 0, kStarProperHundredthsMax = 1100;
+inline constexpr int32_t kStarSizeAdjustMin = -25, kStarSizeAdjustMax = 25;
+
 // The live options, read by the star loader when a load starts.
 extern TStarOptions StarOptions;
 
 // The 66-byte block, and back. Decoding fails (record untouched) on a block
-// of any other size, limits that are not finite numbers or a variable mode
-// above 3.
+// of any other size, or with a value outside the window's ranges: limits
+// outside the ranges above (NaN included), a variable mode above 3, a
+// switch other than 0 or 1, a drawing mode other than 0 or 2.
 std::array<uint8_t, kStarOptionsBytes> EncodeStarOptions(const TStarOptions& o);
 bool DecodeStarOptions(const uint8_t* data, std::size_t size, TStarOptions& o);
 
 // The record that the registry defaults give.
 TStarOptions RegistryDefaultStarOptions();
 
-// Reads section "Stars" into StarOptions (missing values take their
-// defaults; a stored variable mode outside 1..4 leaves the mode unchanged)
-// and copies the appearance values into the main plotter's star switches.
+// Reads section "Stars" into StarOptions (missing values, and values
+// outside the window's ranges, take their defaults; a stored variable mode
+// outside 1..4 leaves the mode unchanged) and copies the appearance values into the main plotter's star switches.
 void ReadRegStars();
 // Writes the eleven values of section "Stars" from `o`.
 void WriteRegStars(const TStarOptions& o);

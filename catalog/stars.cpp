@@ -48,6 +48,21 @@ constexpr const char* kWarningCaption = "Noctra - Warning:";
 constexpr const char* kLowMemoryText = "Low memory, could not allocate\r\nmemory for star catalog.";
 constexpr const char* kNotesFileName = "yale_notes.dat";
 constexpr const char* kNotesCloseDetail = "Yale_Notes.dat";
+constexpr const char* kSaoFileName = "SAO_YALE.DAT";
+constexpr const char* kTychoFileName = "tycho2.dat";
+// Records of the SAO catalogue file; the builder writes all of them.
+constexpr int64_t kSaoCatalogRecords = 258997;
+// A quarter turn in the files' angle units.
+constexpr int64_t kQuarterTurn = (int64_t(2147483647) + 3) / 4;
+
+// "3 of its 490,000 records hold a position off the sky (the first is
+// record 17); they are left out".
+TDataFileProblem BadRecords(const char* file, int64_t bad, int64_t first, int64_t total, const char* fate) {
+  return {103, file,
+          std::to_string(bad) + " of its " + std::to_string(total) + (bad == 1 ? " records holds" : " records hold") +
+              " a position off the sky (the first is record " + std::to_string(first) + "); " +
+              (bad == 1 ? "it is " : "they are ") + fate};
+}
 
 // A C stream that closes itself.
 struct FileCloser {
@@ -151,6 +166,30 @@ bool IsEmptySaoRecord(const uint8_t* p) {
   for (std::size_t i = 0; i < kSaoRecordBytes; ++i)
     if (p[i]) return false;
   return true;
+}
+
+bool StarPositionOnSky(int32_t ra, int32_t dec) {
+  return ra >= 0 && std::abs(int64_t(dec)) <= kQuarterTurn;
+}
+
+void CheckStarFiles() {
+  auto size = [](const std::string& name) -> int64_t {
+    File f = OpenForReading(platform::FindFileNoCase(DataFolder, name), false);
+    return f ? FileSize(f.get()) : -1;
+  };
+  const int64_t sao = size(kSaoFileName);
+  if (sao < 0) ReportDataFileProblem(102, kSaoFileName, kDataFileMissing);
+  else if (const std::string why = WholeRecordsReason(uint64_t(sao), int(kSaoRecordBytes)); !why.empty())
+    ReportDataFileProblem(101, kSaoFileName, why);
+  else if (sao / int64_t(kSaoRecordBytes) < kSaoCatalogRecords)
+    ReportDataFileProblem(101, kSaoFileName,
+                          std::to_string(sao / int64_t(kSaoRecordBytes)) + " records where the catalogue has " +
+                              std::to_string(kSaoCatalogRecords) + " (the file was cut short)");
+  const int64_t tycho = size(kTychoFileName);
+  if (tycho < 0) ReportDataFileProblem(102, kTychoFileName, kDataFileMissing);
+  else if (const std::string why = WholeRecordsReason(uint64_t(tycho), int(kTychoRecordBytes)); !why.empty())
+    ReportDataFileProblem(101, kTychoFileName, why);
+  if (size(kNotesFileName) < 0) ReportDataFileProblem(102, kNotesFileName, kDataFileMissing);
 }
 
 bool StarFilter(const TSaoRecord& r, const TStarOptions& o) {
@@ -435,7 +474,7 @@ void RunChunks(int threads, std::size_t count, Work work, Keep keep,
 
 }  // namespace
 
-std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job) {
+std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job, std::vector<TDataFileProblem>* damage) {
   std::vector<TTychoStar> stars;
   std::size_t count = 0;
   {
@@ -453,9 +492,13 @@ std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job) {
   }
   // Each chunk reads its own range of the file block by block (the file is
   // never held whole) into its own array; the arrays are joined in order.
+  struct TPart {
+    std::optional<std::vector<TTychoStar>> stars;
+    int64_t bad = 0, firstBad = 0;  // records off the sky; the first, from 1
+  };
   auto work = [job = std::make_shared<const TStarLoadJob>(job)](std::size_t begin, std::size_t end,
                                                                const std::atomic<bool>&) {
-    std::optional<std::vector<TTychoStar>> out;
+    TPart out;
     File f = OpenForReading(job->tychoPath, true);
     if (!f || std::fseek(f.get(), long(begin * kTychoRecordBytes), SEEK_SET) != 0) return out;
     std::vector<TTychoStar> part(end - begin);
@@ -470,23 +513,30 @@ std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job) {
         t.Id2 = platform::GetU16(p + 2);
         t.Id3 = p[4];
         t.Carried = platform::GetU32(p + 5);
-        ConvertStarPosition(job->observer, platform::GetI32(p + 9), platform::GetI32(p + 15),
-                            platform::GetI16(p + 13), platform::GetI16(p + 19), t.RA, t.Dec);
+        const int32_t ra = platform::GetI32(p + 9), dec = platform::GetI32(p + 15);
+        if (!StarPositionOnSky(ra, dec)) {
+          // Left at brightness 0: never drawn.
+          if (out.bad++ == 0) out.firstBad = int64_t(done + i + 1);
+          continue;
+        }
+        ConvertStarPosition(job->observer, ra, dec, platform::GetI16(p + 13), platform::GetI16(p + 19), t.RA, t.Dec);
         t.Brightness = p[21];
       }
       done += want;
     }
-    out = std::move(part);
+    out.stars = std::move(part);
     return out;
   };
   bool failed = false;
-  RunChunks<std::optional<std::vector<TTychoStar>>>(
-      ConversionThreads(job, count), count, work,
-      [&](std::size_t begin, std::optional<std::vector<TTychoStar>>&& part) {
-        if (!part) failed = true;
-        else std::copy(part->begin(), part->end(), stars.begin() + std::ptrdiff_t(begin));
-      });
+  int64_t bad = 0, firstBad = 0;
+  RunChunks<TPart>(ConversionThreads(job, count), count, work, [&](std::size_t begin, TPart&& part) {
+    if (!part.stars) failed = true;
+    else std::copy(part.stars->begin(), part.stars->end(), stars.begin() + std::ptrdiff_t(begin));
+    if (part.bad && (bad == 0 || part.firstBad < firstBad)) firstBad = part.firstBad;
+    bad += part.bad;
+  });
   if (failed) return {};
+  if (bad && damage) damage->push_back(BadRecords(kTychoFileName, bad, firstBad, int64_t(count), "not drawn"));
   return stars;
 }
 
@@ -499,11 +549,15 @@ struct TSaoPart {
   std::vector<std::string> names;
   int32_t failedAt = -1;  // records before the failure, counted from the file's start
   bool notesCloseFailed = false;
+  int64_t bad = 0, firstBad = 0;  // records off the sky; the first, from 1
+  int64_t lostNotes = 0, firstLostNote = 0;  // note offsets beyond the notes; the first star's number
 };
 
 // Converts records begin..end-1 (0-based) of the SAO file; stops (as a
-// failure) when `stop` is set.
-TSaoPart ConvertSaoPart(const TStarLoadJob& job, std::size_t begin, std::size_t end, const std::atomic<bool>& stop) {
+// failure) when `stop` is set. Notes lie in the first `notesBytes` bytes of
+// the notes file (-1: no notes file).
+TSaoPart ConvertSaoPart(const TStarLoadJob& job, int64_t notesBytes, std::size_t begin, std::size_t end,
+                        const std::atomic<bool>& stop) {
   TSaoPart out;
   std::size_t record = begin;  // records finished so far
   auto fail = [&] {
@@ -529,7 +583,16 @@ TSaoPart ConvertSaoPart(const TStarLoadJob& job, std::size_t begin, std::size_t 
       const uint8_t* p = block.data() + i * kSaoRecordBytes;
       const int32_t number = int32_t(record + i + 1);
       if (IsEmptySaoRecord(p)) continue;
-      const TSaoRecord r = DecodeSaoRecord(p);
+      TSaoRecord r = DecodeSaoRecord(p);
+      if (!StarPositionOnSky(r.RA, r.Dec)) {
+        if (out.bad++ == 0) out.firstBad = number;
+        continue;
+      }
+      // A note that would start beyond the notes file is none.
+      if (notesBytes >= 0 && r.NoteOffset != 0 && int64_t(r.NoteOffset) > notesBytes) {
+        if (out.lostNotes++ == 0) out.firstLostNote = number;
+        r.NoteOffset = 0;
+      }
       if (!StarFilter(r, job.options)) continue;
       TSaoStar s;
       s.SaoLow = uint16_t(number & 0xFFFF);
@@ -610,9 +673,11 @@ void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
       progress("Processing star catalog: " + std::to_string(due[nextDue++].second) + "% complete.");
   };
 
-  auto work = [shared = std::make_shared<const TStarLoadJob>(job)](std::size_t begin, std::size_t end,
-                                                                   const std::atomic<bool>& stop) {
-    return ConvertSaoPart(*shared, begin, end, stop);
+  int64_t notesBytes = -1;
+  if (File notes = OpenForReading(job.notesPath, false)) notesBytes = FileSize(notes.get());
+  auto work = [shared = std::make_shared<const TStarLoadJob>(job), notesBytes](std::size_t begin, std::size_t end,
+                                                                               const std::atomic<bool>& stop) {
+    return ConvertSaoPart(*shared, notesBytes, begin, end, stop);
   };
   std::vector<std::pair<std::size_t, TSaoPart>> results;
   RunChunks<TSaoPart>(
@@ -627,6 +692,22 @@ void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
       return fail();
     }
   report(std::size_t(total));
+  // What was found wrong, counted over the parts (in file order).
+  int64_t bad = 0, firstBad = 0, lostNotes = 0, firstLostNote = 0;
+  for (const auto& [begin, part] : results) {
+    if (part.bad && !bad) firstBad = part.firstBad;
+    if (part.lostNotes && !lostNotes) firstLostNote = part.firstLostNote;
+    bad += part.bad;
+    lostNotes += part.lostNotes;
+  }
+  if (bad) result.damage.push_back(BadRecords(kSaoFileName, bad, firstBad, total, "left out"));
+  if (lostNotes)
+    result.damage.push_back({103, kNotesFileName,
+                             std::to_string(lostNotes) +
+                                 (lostNotes == 1 ? " star's note would" : " stars' notes would") +
+                                 " start beyond its end at " +
+                                 ByteCountText(uint64_t(notesBytes)) + " (the first is SAO " +
+                                 std::to_string(firstLostNote) + "); the file was cut short"});
   // The parts in file order; names are numbered in that order and stop at
   // the table's size.
   for (auto& [begin, part] : results) {
@@ -690,11 +771,17 @@ void TakeLoadResult(TStarLoadResult& r) {
   CallHook(CatalogHooks().resumeMagnifierThread);
   CallHook(CatalogHooks().resumeCursorThread);
   StarLoaderBusy = 0;
+  // Damage found in the files, told after the state is whole again (a
+  // modal box lets the heartbeat run) and before the load's end is (the
+  // start-up tells what it found with it). A file told before in this run
+  // is not told again.
+  for (const TDataFileProblem& d : r.damage)
+    platform::PostToGuiThread([d] { ReportDataFileProblem(d.code, d.file, d.reason); });
   CallHook(CatalogHooks().starLoadEnded);
 
   // Messages come after the state is whole again: a modal box lets the
   // heartbeat run.
-  if (!r.message.empty()) {
+  if (!r.message.empty() && !DataFileProblemTold(kSaoFileName)) {
     const std::string text = r.message;
     platform::PostToGuiThread([text] {
       platform::ShowMessageBox(text, kWarningCaption, platform::MsgButtons::Ok,
@@ -741,7 +828,7 @@ void LoadStarCatalogs() {
     // The load and its helpers run at the lowest priority.
     platform::SetCurrentThreadLowestPriority();
     auto result = std::make_shared<TStarLoadResult>();
-    result->tycho = ConvertTychoCatalog(*job);
+    result->tycho = ConvertTychoCatalog(*job, &result->damage);
     ConvertSaoCatalog(*job, *result,
                       [](const std::string& text) {
                         platform::PostToGuiThread([text] {

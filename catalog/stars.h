@@ -18,6 +18,7 @@
 
 #include "astro/observer.h"
 #include "catalog/star_options.h"
+#include "shell/data_files.h"
 
 inline constexpr std::size_t kSaoRecordBytes = 31;
 inline constexpr std::size_t kTychoRecordBytes = 22;
@@ -168,12 +169,30 @@ struct TStarLoadResult {
   bool replot = false;
   // Set when closing "yale_notes.dat" failed (coded message 104).
   bool notesCloseFailed = false;
+  // Damage found in the files (records with values outside their ranges,
+  // notes beyond the notes file's end), told through shell/data_files.h
+  // when the load is taken.
+  std::vector<TDataFileProblem> damage;
 };
 
 // The Tycho-2 conversion: every record of the file, in file order, split
 // over the job's threads. A
-// missing, unreadable or empty file, or no memory, gives no stars.
-std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job);
+// missing, unreadable or empty file, or no memory, gives no stars. A record
+// whose position is off the sky gets brightness 0 (it is not drawn) and is
+// noted in `damage`.
+std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job,
+                                            std::vector<TDataFileProblem>* damage = nullptr);
+
+// True when a position of a star file (J2000, units of 2π / 2147483647)
+// lies on the sky: right ascension from 0 to a full turn, declination
+// within a quarter turn either way.
+bool StarPositionOnSky(int32_t ra, int32_t dec);
+
+// Checks the star files of the data folder at start, before the first load,
+// and reports what is missing or damaged (shell/data_files.h): the SAO file
+// and "tycho2.dat" not whole records, an SAO file of fewer than the
+// catalogue's 258,997 records, a missing file.
+void CheckStarFiles();
 
 // The SAO conversion: every star that passes the filter, in SAO order, with
 // the proper names of stars brighter than magnitude 3.5; the records are
@@ -181,7 +200,10 @@ std::vector<TTychoStar> ConvertTychoCatalog(const TStarLoadJob& job);
 // result is the same for any number of threads. `progress` is called on
 // the calling thread. `progress` gets
 // "Processing star catalog: n% complete." at 0 % and every further 10 %.
-// On failure the result has no stars (Tycho included) and a message.
+// On failure the result has no stars (Tycho included) and a message. A
+// record whose position is off the sky is left out, and a note offset
+// beyond the end of the notes file is not followed; both are noted in the
+// result's damage.
 void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
                        const std::function<void(const std::string&)>& progress,
                        const std::atomic<bool>* cancel = nullptr);

@@ -74,7 +74,8 @@ void ReadRegConstellation() {
   tPlotter& p = *MainPlotter;
   platform::TRegIniFile reg;
   for (int k = 0; k < kConstellationSlots - 1; ++k) {
-    const int32_t v = reg.ReadInteger(kSection, "lb" + std::to_string(k), 11);
+    // 1 for lines plus 10 for boundaries; anything above 11 is no such pair.
+    const int32_t v = reg.ReadInteger(kSection, "lb" + std::to_string(k), 11, 0, 11);
     p.LineSelection[k + 1] = (v & 1) != 0;
     p.NameSelection[k + 1] = (v & 10) != 0;  // bitwise with ten, as stored
   }

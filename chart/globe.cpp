@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "astro/observer.h"
 #include "chart/drawing_colors.h"
@@ -13,6 +14,8 @@
 #include "chart/inset_host.h"
 #include "chart/plotter.h"
 #include "platform/gui_thread.h"
+#include "platform/paths.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 
@@ -197,24 +200,33 @@ void RefreshGlobeShades() {
 
 bool LoadGlobeRelief() {
   const std::string name = "scripps2.dat";
-  std::ifstream in(DataFolder + name, std::ios::binary);
-  if (!in) {
-    ShowErrorMessage(1, "\"" + name + "\"");
-    return false;
-  }
-  std::vector<uint8_t> bytes(kGlobeReliefBytes);
-  in.read(reinterpret_cast<char*>(bytes.data()), kGlobeReliefBytes);
-  if (in.gcount() != kGlobeReliefBytes) {
-    ShowErrorMessage(2, "\"" + name + "\"");
-    return false;
-  }
+  std::vector<uint8_t> bytes;
+  std::ifstream in(platform::FindFileNoCase(DataFolder, name), std::ios::binary);
+  const bool opened = bool(in);
+  if (!opened) ReportDataFileProblem(102, name, kDataFileMissing);
+  else bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (opened && bytes.size() != std::size_t(kGlobeReliefBytes))
+    ReportDataFileProblem(101, name,
+                          ByteCountText(bytes.size()) + " where the relief's " + std::to_string(kGlobeRows) +
+                              " rows of " + std::to_string(kGlobeColumns) + " cells take " +
+                              ByteCountText(kGlobeReliefBytes) + "; the globe shows sea where cells are missing");
+  // The cells the file holds whole; any others are sea at sea level, so the
+  // globe is drawn in every case.
   GlobeRelief.assign(size_t(kGlobeRows) * kGlobeColumns, TGlobeCell{});
-  for (size_t i = 0; i < GlobeRelief.size(); ++i) {
+  const size_t cells = std::min(GlobeRelief.size(), bytes.size() / kGlobeCellBytes);
+  int bad = 0, first = 0;
+  for (size_t i = 0; i < cells; ++i) {
     const uint8_t* p = &bytes[i * kGlobeCellBytes];
     GlobeRelief[i].elevation = int16_t(uint16_t(p[0] | (p[1] << 8)));
     GlobeRelief[i].kind = p[2];
     GlobeRelief[i].color = TColorRef(p[3]) | (TColorRef(p[4]) << 8) | (TColorRef(p[5]) << 16) | (TColorRef(p[6]) << 24);
+    if (std::abs(GlobeRelief[i].elevation) > 9999 && bad++ == 0) first = int(i) + 1;
   }
+  if (bad)
+    ReportDataFileProblem(103, name,
+                          std::to_string(bad) + (bad == 1 ? " of its cells holds a height" : " of its cells hold heights") +
+                              " beyond 9,999 m either way (the first is cell " +
+                              std::to_string(first) + "); the globe is black there");
   GlobeReliefLoaded = 1;
   return true;
 }

@@ -53,8 +53,10 @@ extern std::vector<TGlobeCell> GlobeReliefClean;
 extern uint8_t GlobeReliefLoaded;
 inline TGlobeCell& GlobeCell(int row, int cell) { return GlobeRelief[size_t(row) * kGlobeColumns + cell]; }
 
-// Reads DataFolder + "scripps2.dat"; false after a coded message (1 cannot
-// open, 2 too short).
+// Reads DataFolder + "scripps2.dat". A missing file, a size other than the
+// relief's 456,120 bytes and heights beyond ±9,999 m are reported as a
+// damaged data file (shell/data_files.h); the cells the file lacks are sea
+// at sea level, so the globe is drawn in every case. True once loaded.
 bool LoadGlobeRelief();
 // Start-up step (code 7): loads the relief when needed and colours every
 // cell from the globe palettes: land by elevation with snow towards the

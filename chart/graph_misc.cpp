@@ -90,7 +90,12 @@ Bitmap* AutoBitmapEntryForTest(int32_t index) {
 
 // --- Reading a 256-colour bitmap file ------------------------------------------------
 
-Bitmap* ReadAutoBitmap(const std::string& fileName) {
+Bitmap* ReadAutoBitmap(const std::string& fileName, std::string* problem) {
+  // The failure's box, or its text for a caller that tells it itself.
+  auto StopBox = [problem](const std::string& text, const char* caption) {
+    if (problem) *problem = text;
+    else ::StopBox(text, caption);
+  };
   const std::string quoted = "\"" + fileName + "\"";
   const std::string corrupt = "Error: Windows bitmap file " + quoted + "\r\ncorrupt or not 256 color.";
   const std::string unreadable = "Error: Can't read bitmap data from " + quoted;

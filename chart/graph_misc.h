@@ -38,8 +38,9 @@ Bitmap* CreateAutoBitmap(int32_t width, int32_t height);
 // bitmap file "name""), read ("Error: Can't read bitmap data from "name""),
 // is not an 8-bit file with gap-free rows or is short ("Error: Windows
 // bitmap file "name"\r\ncorrupt or not 256 color."), or the bitmap cannot be
-// made ("Error: Can't create bitmap.").
-Bitmap* ReadAutoBitmap(const std::string& fileName);
+// made ("Error: Can't create bitmap."). With `problem`, no box is shown: the
+// message's text is put there instead.
+Bitmap* ReadAutoBitmap(const std::string& fileName, std::string* problem = nullptr);
 
 // Deletes a bitmap of the list and closes the gap, keeping the order of the
 // rest; a pointer not in the list (or nullptr) is ignored.

@@ -77,8 +77,7 @@ void ReadRegCoordinateGrid() {
   b.GridDirections = reg.ReadBool(kSection, "directions", true);
   b.GridAutoResolution = reg.ReadBool(kSection, "auto resolution", true);
   if (!b.GridAutoResolution) {
-    const int32_t r = reg.ReadInteger(kSection, "resolution", 1);
-    b.GridResolution = r < 0 ? 0 : r > 2 ? 2 : r;
+    b.GridResolution = reg.ReadInteger(kSection, "resolution", 1, 0, 2);
   }
   SetGridBlock(*MainPlotter, b);
   MenuCheck(b.CentreOnHorizon != 0);

@@ -303,7 +303,7 @@ int32_t ReadRegTeleAndEyepiece() {
   platform::TRegIniFile reg;
   ReadGrid(reg, TeleGrid, "number telescopes", "Tele", kTeleValueNames);
   ReadGrid(reg, EyeGrid, "number eyepieces", "Eyepiece", kEyeValueNames);
-  DefaultFieldOfView = reg.ReadInteger(kSection, "default field of view", 9);
+  DefaultFieldOfView = reg.ReadInteger(kSection, "default field of view", 9, 0, kLastFieldChoice);
   return ApplyFieldMode();
 }
 
@@ -362,13 +362,15 @@ std::vector<uint8_t> MagnifierSettingsBlock() {
 
 bool ApplyMagnifierSettingsBlock(const std::vector<uint8_t>& b) {
   // A damaged block (wrong size, switches that are not Booleans, a star mode
-  // other than 0 or 2) changes nothing.
+  // other than 0 or 2, a default field outside the list) changes nothing.
   if (b.size() != kMagnifierBlockBytes) return false;
   if (b[0] > 1 || b[1] > 1 || b[2] > 1 || (b[3] != 0 && b[3] != 2) || b[4] > 1) return false;
+  const int32_t defaultField = platform::GetI32(&b[kDefaultAt]);
+  if (defaultField < 0 || defaultField > kLastFieldChoice) return false;
   MagnifierSwitches = TMagnifierSwitches{b[0], b[1], b[2], b[3], b[4]};
   GetGrid(&b[kTeleCellsAt], platform::GetU32(&b[kTeleCountAt]), TeleGrid);
   GetGrid(&b[kEyeCellsAt], platform::GetU32(&b[kEyeCountAt]), EyeGrid);
-  DefaultFieldOfView = platform::GetI32(&b[kDefaultAt]);
+  DefaultFieldOfView = defaultField;
   ApplyFieldMode();
   return true;
 }

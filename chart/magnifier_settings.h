@@ -46,8 +46,9 @@ extern uint8_t TelescopeValid[kMaxGridEntries + 1];
 extern int32_t TelescopeEyepiece[kMaxGridEntries + 1];
 extern TFieldCell FieldTable[kMaxGridEntries + 1][kMaxGridEntries + 1];
 // Index in the default-field list (0 automatic, 1..8 fixed fields, 9 + k the
-// telescope of row k + 1).
+// telescope of row k + 1), 0..kLastFieldChoice.
 extern int32_t DefaultFieldOfView;
+inline constexpr int32_t kLastFieldChoice = 18;
 // The 19 choices of the default-field list.
 std::vector<std::string> FieldChoiceNames();
 
@@ -91,8 +92,8 @@ void TidyGrid(TMagnifierGrid& grid, int editingRow);
 
 // --- Registry section "Magnifier" ---
 void ReadRegMagnifier();
-// The grids and the default field, then the derived tables and the field
-// mode (returned and passed to MagnifierFieldModeChanged).
+// The grids and the default field (one outside the list reads as 9), then
+// the derived tables and the field mode (returned and passed to MagnifierFieldModeChanged).
 int32_t ReadRegTeleAndEyepiece();
 // Writes the switches, the default field and the grids, and says so in the
 // flash message "Magnifier defaults saved.".
@@ -100,7 +101,9 @@ void WriteRegMagnifier();
 
 // --- Settings file, slot 7 ---
 std::vector<uint8_t> MagnifierSettingsBlock();
-// Applies a block; false (nothing changed) for a block of the wrong size.
+// Applies a block; false (nothing changed) for a block of the wrong size,
+// switches that are not Booleans, a star mode other than 0 or 2 or a
+// default field outside the list.
 bool ApplyMagnifierSettingsBlock(const std::vector<uint8_t>& block);
 // Registers the slot's writer and reader with the settings files.
 void RegisterMagnifierSettingsSection();

@@ -64,11 +64,13 @@ void ReadRegScreenLayout() {
   platform::TRegIniFile reg;
   const TScreenLayoutSettings d;
   TScreenLayoutSettings s;
+  // A size code the inset does not have reads as its default: the sizes are
+  // still 0 (hidden) when the layout is read at start.
   s.OvalMask = reg.ReadInteger(kLayoutSection, "use oval mask", d.OvalMask);
-  s.Guide = reg.ReadInteger(kLayoutSection, "guide", d.Guide);
-  s.Globe = reg.ReadInteger(kLayoutSection, "globe", d.Globe);
-  s.Magnifier = reg.ReadInteger(kLayoutSection, "magnifier", d.Magnifier);
-  s.Clock = reg.ReadInteger(kLayoutSection, "clock", d.Clock);
+  s.Guide = reg.ReadInteger(kLayoutSection, "guide", d.Guide, 0, kMaxInsetCode);
+  s.Globe = reg.ReadInteger(kLayoutSection, "globe", d.Globe, 0, kMaxInsetCode);
+  s.Magnifier = reg.ReadInteger(kLayoutSection, "magnifier", d.Magnifier, 0, kMaxMagnifierCode);
+  s.Clock = reg.ReadInteger(kLayoutSection, "clock", d.Clock, 0, kMaxInsetCode);
   s.AspectAdjust = reg.ReadInteger(kLayoutSection, "aspect adjust", d.AspectAdjust);
   ScreenLayoutSettings = ClampScreenLayout(s);
 }

@@ -42,7 +42,8 @@ int32_t InsetPresetSize(int32_t code);
 TScreenLayoutSettings ClampScreenLayout(TScreenLayoutSettings s);
 
 // Reads section "ScreenLayout" into ScreenLayoutSettings: missing or
-// non-numeric values give the defaults, out-of-range values are clamped.
+// non-numeric values give the defaults, as do size codes an inset does not
+// have; the mask and the aspect are clamped into their ranges.
 void ReadRegScreenLayout();
 // Writes the six values in the order "guide", "globe", "magnifier",
 // "clock", "use oval mask", "aspect adjust".

@@ -5,6 +5,7 @@
 
 #include "chart/drawing_colors.h"
 #include "platform/registry.h"
+#include "platform/value_range.h"
 
 TStyleEntry Styles[kStyleCount];
 TStyleEntry SavedStyles[kStyleCount];
@@ -60,21 +61,42 @@ int64_t ReadWhole(const platform::TRegIniFile& reg, const std::string& section, 
   return (ec == std::errc() && p == end && !text.empty()) ? value : deflt;
 }
 
+// A whole number within [lo, hi]; a missing, non-numeric or out-of-range
+// value gives `deflt`.
+int64_t ReadWhole(const platform::TRegIniFile& reg, const std::string& section, const char* ident, int64_t deflt,
+                  int64_t lo, int64_t hi) {
+  return platform::InRangeOr(ReadWhole(reg, section, ident, deflt), lo, hi, deflt);
+}
+
+// A colour reference: red, green and blue, and the palette flag (bit 25)
+// that the print colours carry; any other bit makes it no colour, which
+// reads as `deflt`.
+TColorRef ReadColor(const platform::TRegIniFile& reg, const std::string& section, const char* ident,
+                    TColorRef deflt) {
+  const int64_t v = ReadWhole(reg, section, ident, deflt, 0, 0x02FFFFFF);
+  return (v & 0x01000000) != 0 ? deflt : TColorRef(v);
+}
+
 void ReadStyle(const platform::TRegIniFile& reg, int index, TStyleEntry& e) {
   const std::string s = StyleSection(index);
   // Only the low 16 bits of the stored font handle count.
   const int64_t handle = ReadWhole(reg, s, "handle", e.Handle ? 1 : 0);
-  e.Color = TColorRef(ReadWhole(reg, s, "color", e.Color));
-  e.Width = int32_t(ReadWhole(reg, s, "width", e.Width));
-  e.Height = int32_t(ReadWhole(reg, s, "height", e.Height));
-  e.PointSize = int32_t(ReadWhole(reg, s, "point size", e.PointSize));
-  e.Bold = uint8_t(ReadWhole(reg, s, "bold", e.Bold));
-  e.Ital = uint8_t(ReadWhole(reg, s, "ital", e.Ital));
+  e.Color = ReadColor(reg, s, "color", e.Color);
+  // Width and height are recomputed for every device; only a sane value is
+  // kept. Point sizes are the window's 2..64 (style 110 is style 10's + 2).
+  e.Width = int32_t(ReadWhole(reg, s, "width", e.Width, -kMaxStylePoints * 100, kMaxStylePoints * 100));
+  e.Height = int32_t(ReadWhole(reg, s, "height", e.Height, -kMaxStylePoints * 100, kMaxStylePoints * 100));
+  e.PointSize = int32_t(ReadWhole(reg, s, "point size", e.PointSize, kMinStylePoints, kMaxStylePoints + 2));
+  e.Bold = uint8_t(ReadWhole(reg, s, "bold", e.Bold, 0, 1));
+  e.Ital = uint8_t(ReadWhole(reg, s, "ital", e.Ital, 0, 1));
   e.Name = reg.ReadString(s, "name", e.Name).substr(0, 255);
-  e.UseColor = uint8_t(ReadWhole(reg, s, "use color", e.UseColor));
-  e.ObjectColor = TColorRef(ReadWhole(reg, s, "object color", e.ObjectColor));
-  e.AltObjectColor = TColorRef(ReadWhole(reg, s, "alt object color", e.AltObjectColor));
-  if ((handle & 0xFFFF) != 0) MakeFont(e, platform::ScreenDpiY());
+  e.UseColor = uint8_t(ReadWhole(reg, s, "use color", e.UseColor, 0, 1));
+  e.ObjectColor = ReadColor(reg, s, "object color", e.ObjectColor);
+  e.AltObjectColor = ReadColor(reg, s, "alt object color", e.AltObjectColor);
+  // A stored font without a point size the window gives is no font: the
+  // style keeps its default one.
+  const bool hasFont = (handle & 0xFFFF) != 0 && platform::InRange(e.PointSize, kMinStylePoints, kMaxStylePoints + 2);
+  if (hasFont) MakeFont(e, platform::ScreenDpiY());
   else e.Handle.reset();
 }
 
@@ -132,7 +154,7 @@ void SetDefaultStyleFonts() {
 
 void ReadRegFontsAndColors() {
   const platform::TRegIniFile reg;
-  ColorMode = uint8_t(ReadWhole(reg, std::string(kSection) + "/Color Mode", "value", ColorMode));
+  ColorMode = uint8_t(ReadWhole(reg, std::string(kSection) + "/Color Mode", "value", ColorMode, 0, 2));
   PendingColorMode = ColorMode;
   for (int i = 0; i < kStyleCount; ++i) {
     ReadStyle(reg, i, SavedStyles[i]);

@@ -26,6 +26,8 @@ struct TStyleEntry {
 };
 
 inline constexpr int kStyleCount = 151;
+// The point sizes the colours-and-fonts window offers.
+inline constexpr int32_t kMinStylePoints = 2, kMaxStylePoints = 64;
 
 // Styles with a role.
 enum : int {
@@ -83,7 +85,11 @@ void UpdateLargeStarAbbreviationStyle();
 // Reads "FontsAndColors": the colour mode into ColorMode and
 // PendingColorMode, every style into SavedStyles; stored object colours go
 // to Styles at once, stored fonts wait in SavedStyles for
-// ApplySavedStyleFonts. Missing or non-numeric values keep the current ones.
+// ApplySavedStyleFonts. Missing or non-numeric values keep the current
+// ones, as do values no window gives (a colour mode other than 0..2, a
+// colour with bits beyond red, green, blue and the palette flag, a point
+// size outside 2..66, switches other than 0 and 1); a stored font whose
+// point size is outside 2..66 is not taken.
 void ReadRegFontsAndColors();
 // Creates in Styles the fonts that ReadRegFontsAndColors left in
 // SavedStyles, then clears them there. The colours-and-fonts window's

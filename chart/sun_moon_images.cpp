@@ -2,14 +2,38 @@
 
 #include "catalog/bounds.h"
 #include "platform/paths.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 
 Bitmap* MoonBitmap = nullptr;
 Bitmap* SunBitmap = nullptr;
 
+namespace {
+
+// The picture, or nullptr after its file was reported missing or damaged.
+Bitmap* ReadPicture(const char* name) {
+  const std::string path = platform::FindFileNoCase(DataFolder, name);
+  if (!platform::FileExists(path)) {
+    ReportDataFileProblem(102, name, kDataFileMissing);
+    return nullptr;
+  }
+  std::string problem;
+  Bitmap* bitmap = ReadAutoBitmap(path, &problem);
+  if (!bitmap) {
+    const bool corrupt = problem.find("corrupt") != std::string::npos;
+    ReportDataFileProblem(corrupt ? 100 : 103, name,
+                          std::string(corrupt ? "not a whole uncompressed 256-colour bitmap"
+                                              : "its picture cannot be read") +
+                              "; the chart draws the disc without it");
+  }
+  return bitmap;
+}
+
+}  // namespace
+
 bool LoadSunMoonImages() {
-  MoonBitmap = ReadAutoBitmap(platform::FindFileNoCase(DataFolder, "moon.bmp"));
-  SunBitmap = ReadAutoBitmap(platform::FindFileNoCase(DataFolder, "sun.bmp"));
+  MoonBitmap = ReadPicture("moon.bmp");
+  SunBitmap = ReadPicture("sun.bmp");
   return MoonBitmap && SunBitmap;
 }
 

@@ -26,6 +26,10 @@ TAscomCameraSlots* g_slots = nullptr;
 
 std::string SlotName(int n) { return "ASCOM Camera #" + std::to_string(n); }
 
+void Tell(const std::string& text) {
+  platform::ShowMessageBox(text, "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+}
+
 }  // namespace
 
 std::function<void(TASCOMCamera&)> TASCOMCamera::SettingsWindow;
@@ -330,36 +334,54 @@ void TAscomCameraSlots::SelectClick(int n) {
 
 void TAscomCameraSlots::ConnectClick(int n) {
   Slot& s = (*this)[n];
-  if (s.connected) return;
+  // (Not again while the driver is being reached: the program runs on then.)
+  if (s.connected || !s.connectEnabled) return;
   // An empty name box: nothing was chosen yet (no driver is missing).
-  if (s.name.empty()) {
-    platform::ShowMessageBox("No driver is chosen for " + SlotName(n) + ": choose one with \"Select Camera #" +
-                                 std::to_string(n) + "\" first.",
-                             "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+  const std::string id = CameraDriverId(s.name);
+  if (id.empty()) {
+    Tell("No driver is chosen for " + SlotName(n) + ": choose one with \"Select Camera #" + std::to_string(n) +
+         "\" first.");
     return;
   }
   try {
-    s.driver = platform::CreateOleObject(s.name);
+    s.driver = platform::CreateOleObject(id);
   } catch (const std::exception&) {
-    platform::ShowMessageBox(kNoDrivers, "Noctra Planetarium", platform::MsgButtons::Ok,
-                             platform::MsgIcon::Exclamation);
+    Tell(kNoDrivers);
     return;
   }
-  // Both slots connect inside a guard.
+  // Both slots connect inside a guard; a failure says why.
   s.connectEnabled = s.selectEnabled = false;
-  bool linked = false;
+  const std::string slot = "(#" + std::to_string(n) + ")";
+  std::string why;
   try {
     s.driver->Put("Connected", TVariant(true));
-    linked = s.driver->Get("Connected").AsBool();
-  } catch (const std::exception&) {
-    platform::ShowMessageBox("ASCOM Camera driver couldn't connect", "Noctra Planetarium", platform::MsgButtons::Ok,
-                             platform::MsgIcon::Exclamation);
+    if (!s.driver->Get("Connected").AsBool()) {
+      Log("Connect " + slot + " failed");
+      why = "the driver stays unconnected";
+    }
+  } catch (const std::exception& e) {
+    why = platform::DescribeFailure(e);
+    Log("Connect " + slot + " failed: " + why);
+  }
+  if (!why.empty()) {
+    Tell("ASCOM Camera driver couldn't connect: " + why);
     s.connectEnabled = s.selectEnabled = true;
     s.driver.reset();
     return;
   }
-  if (!linked) {
-    Log("Connect (#" + std::to_string(n) + ") failed");
+  // Only a driver that takes exposures is a camera's (a mount's or a
+  // focuser's driver connects as well): any other is let go again.
+  try {
+    (void)s.driver->Get("CameraState").AsInt();
+  } catch (const std::exception& e) {
+    why = platform::DescribeFailure(e);
+    Log("Connect " + slot + " failed: the driver cannot take exposures (" + why + ")");
+    Tell(SlotName(n) + " is not connected: the driver \"" + id + "\" cannot take exposures (" + why + ").");
+    try {
+      s.driver->Put("Connected", TVariant(false));
+    } catch (const std::exception&) {
+      // Released in any case.
+    }
     s.connectEnabled = s.selectEnabled = true;
     s.driver.reset();
     return;

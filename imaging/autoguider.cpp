@@ -36,7 +36,7 @@ double GuideAngle(double dx, double dy) {
 // --- Settings -----------------------------------------------------------------------------
 
 void TAutoGuideSettings::Read(const platform::XmlElement& s) {
-  Exposure = ReadText(s, "Exposure", "1.0");
+  Exposure = XmlReadNumberText(s, "Exposure", "1.0", 0, kMaxExposureSeconds);
   GuideRate = std::clamp(XmlReadInteger(s, "GuideRate", 0), 0, 2);
   BacklashComp = XmlReadBool(s, "BacklashComp", false);
   Porportional = std::clamp(XmlReadInteger(s, "Porportional", 25), 1, 99);
@@ -108,6 +108,7 @@ void TAutoGuider::ChooseSource() {
   Release();
   ImageSource = sourceName_ = name;
   sourceChosen_ = name != "None";
+  connectError_.clear();
   TCamera* cam = sourceChosen_ ? cameraByName_(name) : nullptr;
   if (!cam) {
     ImageSource = sourceName_ = "None";
@@ -118,10 +119,9 @@ void TAutoGuider::ChooseSource() {
     Log("Error: camera in use");
     return;
   }
-  cam->SetConnected(true);
-  if (!cam->Connected()) {
+  if (!ConnectCamera(*cam, connectError_)) {
     Release();
-    Log("Error: camera connection");
+    Log(CameraConnectionError(connectError_));
     return;
   }
   camera_ = cam;
@@ -202,7 +202,7 @@ void TAutoGuider::Sequence() {
   }
   // 3. The camera.
   if (!camera_) {
-    status_ = sourceChosen_ ? "Error: camera connection" : "";
+    status_ = sourceChosen_ ? CameraConnectionError(connectError_) : "";
     ImageSource = "None";
     return;
   }

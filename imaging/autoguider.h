@@ -126,6 +126,7 @@ class TAutoGuider {
   // the status reports the failed connection; before any choice it says
   // nothing.
   bool sourceChosen_ = false;
+  std::string connectError_;  // why the chosen camera did not connect
   TCamera* camera_ = nullptr;
   TCameraToken token_;
   std::unique_ptr<TFitsBitmap> image_;

@@ -86,6 +86,7 @@ bool TCamera::StartExposure(double seconds, bool /*light*/) {
   const double ms = std::trunc(seconds * 1000.0);
   Settings.ExInterval = int32_t(std::clamp(ms, 0.0, 2147483647.0));
   imageReady_ = false;
+  lastFailure_.clear();
   ExposureState = 1;
   return true;
 }
@@ -140,6 +141,20 @@ void TCamera::SetConnected(bool connect) {
   }
 }
 
+bool ConnectCamera(TCamera& camera, std::string& reason) {
+  reason.clear();
+  try {
+    camera.SetConnected(true);
+  } catch (const std::exception& e) {
+    reason = e.what();
+  }
+  return camera.Connected();
+}
+
+std::string CameraConnectionError(const std::string& reason) {
+  return reason.empty() ? "Error: camera connection" : "Error: camera connection: " + reason;
+}
+
 TFitsBitmap& TCamera::GetImage() {
   if (!image_ || !imageReady_ || !image_->HasData()) throw ECameraError("Camera has not aquired an image.");
   TFitsHeader h = image_->Header;
@@ -171,6 +186,7 @@ void TCamera::FailExposure(const std::string& text) {
   ExposureState = 0;
   imageReady_ = false;
   imageTick_ = CameraClocks().NowMs();
+  lastFailure_ = text;
   LogLines().AddLine(logPrefix_ + text);
 }
 

@@ -84,6 +84,10 @@ class TCamera {
   bool Connected() const { return connected_; }
   // Exposure length of the settings in seconds.
   double ExposureTime() const { return Settings.ExInterval / 1000.0; }
+  // Why the last exposure was not started or ended without a picture
+  // ("StartExposure: Member not implemented"); empty when it did not fail
+  // or the driver does not say. For the consumers to tell the user.
+  const std::string& LastFailure() const { return lastFailure_; }
 
   // Starts the camera's timer at `intervalMs` (stops it for 0).
   void SetTimerInterval(int intervalMs);
@@ -114,8 +118,10 @@ class TCamera {
   // The driver's own abort, called by AbortExposure while an exposure runs.
   virtual void DriverAbort() {}
   // Ends the running exposure: state 0, no image, and one log line: the
-  // log prefix ("[<list name>] " unless the driver sets its own) and text.
+  // log prefix ("[<list name>] " unless the driver sets its own) and text,
+  // which is kept as the last failure.
   void FailExposure(const std::string& text);
+  std::string lastFailure_;
   std::string logPrefix_;
   // Marks the exposure's start (tick and UTC time).
   void StampStart();
@@ -140,6 +146,15 @@ class TCamera {
 // Every camera that exists writes its settings into the imaging settings
 // document (to be saved with SaveImagingSettings).
 void StoreCameraSettings();
+
+// Connects `camera` for a consumer (the console, the autoguider, plate
+// solving), whose timer must never see a raising driver: true when it is
+// connected; otherwise false with the driver's error text in `reason`
+// (empty when the driver refused without one).
+bool ConnectCamera(TCamera& camera, std::string& reason);
+// A consumer's status after a failed connection: "Error: camera
+// connection", followed by the driver's reason where it gave one.
+std::string CameraConnectionError(const std::string& reason);
 
 // One consumer's camera list in the fixed order, with its current choice.
 class TCameraList {

@@ -10,6 +10,7 @@
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "platform/timezone.h"
+#include "platform/value_range.h"
 #include "shell/log_lines.h"
 #include "shell/xml_settings.h"
 
@@ -84,23 +85,28 @@ TImagingConsole::~TImagingConsole() {
 
 void TImagingConsole::LoadSettings(const std::string& folder) {
   const platform::XmlElement s = XmlLoadSettings(doc_, folder + kConsoleSettingsFile, "ImagingConsole");
-  ExposureTime = ReadText(s, "Exposure", "1");
+  // Texts that are numbers keep to what their boxes take: an exposure of 0
+  // to a day, 1 to 999 frames, a whole focuser step; any other text reads
+  // as the default.
+  auto whole = [&](const char* name, const char* deflt, int32_t lo, int32_t hi) {
+    const std::string text = ReadText(s, name, deflt);
+    int32_t v = 0;
+    return platform::ParseInt32(text, v) && platform::InRange(v, lo, hi) ? text : std::string(deflt);
+  };
+  ExposureTime = XmlReadNumberText(s, "Exposure", "1", 0, kMaxExposureSeconds);
   ExposureTimeChange();
-  ExposureNum = ReadText(s, "NumExp", "1");
-  int32_t n = 1;
-  ExpNumUpDownPosition = platform::ParseInt32(ExposureNum, n) && n >= 1 && n <= 999 ? n : 1;
-  FilterIndex = XmlReadInteger(s, "FilterSel", 0);
-  FocusMoveAmount = ReadText(s, "FocusMoveAmount", "0");
+  ExposureNum = whole("NumExp", "1", 1, 999);
+  ExpNumUpDownPosition = std::stoi(ExposureNum);
+  FilterIndex = XmlReadInteger(s, "FilterSel", 0, -1, kFilterSlots - 1);
+  FocusMoveAmount = whole("FocusMoveAmount", "0", -kMaxFocuserSteps, kMaxFocuserSteps);
   // A folder typed relative is kept as the folder it named: within the
   // settings' folder (the data folder).
   Path = platform::AbsolutePath(ReadText(s, "Path", Path), folder);
   DirName = ReadText(s, "SubDir", "ObjectName");
   FileName = ReadText(s, "FileName", "Image.[fp].[seq]");
-  SaveAsType = TSaveAs(std::clamp(XmlReadInteger(s, "SaveAsSel", 0), 0, 5));
-  for (int i = 0; i < 20; ++i) {
-    FilterExposures[i] = ReadText(s, "Exposure" + std::to_string(i), "1");
-    if (FilterExposures[i].empty()) FilterExposures[i] = "1";
-  }
+  SaveAsType = TSaveAs(XmlReadInteger(s, "SaveAsSel", 0, 0, 5));
+  for (int i = 0; i < kFilterSlots; ++i)
+    FilterExposures[i] = XmlReadNumberText(s, "Exposure" + std::to_string(i), "1", 0, kMaxExposureSeconds);
 }
 
 void TImagingConsole::SaveSettings(const std::string& folder) {
@@ -139,13 +145,14 @@ void TImagingConsole::ExposureTimeChange() {
       ExposureTime = platform::FormatGeneral(exposure_, 15);
     }
   }
-  if (AdjustExposure && !previewDown_ && !startDown_ && FilterIndex >= 0 && FilterIndex < 20)
+  if (AdjustExposure && !previewDown_ && !startDown_ && FilterIndex >= 0 && FilterIndex < kFilterSlots)
     FilterExposures[FilterIndex] = ExposureTime;
 }
 
 void TImagingConsole::PreviewClick(bool down) {
   previewDown_ = down;
   if (down) {
+    error_.clear();
     startEnabled_ = false;
     sourceEnabled_ = false;
     previewTag_ = 1;
@@ -155,6 +162,7 @@ void TImagingConsole::PreviewClick(bool down) {
 void TImagingConsole::StartClick(bool down) {
   startDown_ = down;
   if (down) {
+    error_.clear();
     previewEnabled_ = false;
     sourceEnabled_ = false;
     int32_t n = 0;
@@ -190,7 +198,9 @@ void TImagingConsole::FilterChange() {
 
 void TImagingConsole::PollFilterChange() {
   if (int32_t(platform::TimeGetTime() - filterDeadline_) > 0) {
-    Log(filterPhase_ == 1 ? "Error: filter wheel did not stop" : "Error: focuser did not stop");
+    const std::string error = filterPhase_ == 1 ? "Error: filter wheel did not stop" : "Error: focuser did not stop";
+    Log(error);
+    TellError(error);
     filterPhase_ = 0;
     if (startDown_) StopSequence();
     return;
@@ -206,7 +216,7 @@ void TImagingConsole::PollFilterChange() {
       filterPhase_ = 2;
       filterDeadline_ = platform::TimeGetTime() + kDeviceTimeoutMs;
     }
-    if (AdjustExposure && !(!AllFilters && (startDown_ || previewDown_)) && FilterIndex < 20) {
+    if (AdjustExposure && !(!AllFilters && (startDown_ || previewDown_)) && FilterIndex < kFilterSlots) {
       ExposureTime = FilterExposures[FilterIndex];
       ExposureTimeChange();
     }
@@ -240,6 +250,8 @@ void TImagingConsole::RemoveCamera(const std::string& name) {
 
 void TImagingConsole::SelectSource() {
   currentSourceName_ = ImageSource;
+  connectError_.clear();
+  error_.clear();
   if (token_.Has()) {
     if (camera_) camera_->SetConnected(false);
     Log("Camera disconnected");
@@ -258,11 +270,10 @@ void TImagingConsole::SelectSource() {
     Log("Error: camera in use");
     return;
   }
-  camera_->SetConnected(true);
-  if (!camera_->Connected()) {
+  if (!ConnectCamera(*camera_, connectError_)) {
     camera_ = nullptr;
     ReleaseSource();
-    Log("Error: camera connection");
+    Log(CameraConnectionError(connectError_));
     return;
   }
   token_.Get(*camera_);
@@ -271,6 +282,10 @@ void TImagingConsole::SelectSource() {
 }
 
 // --- The sequence ----------------------------------------------------------------------------
+
+void TImagingConsole::TellError(const std::string& error) {
+  status_ = error_ = error;
+}
 
 void TImagingConsole::StopSequence() {
   seriesFailed_ = true;
@@ -288,19 +303,25 @@ bool TImagingConsole::StartFrame() {
   // 0 s (bias frames) and anything below the camera's shortest exposure
   // are clamped to it.
   if (!platform::ParseDouble(ExposureTime, v) || !std::isfinite(v)) {
-    status_ = "Error: the exposure is not a number of seconds";
+    TellError("Error: the exposure is not a number of seconds");
     Log("Error: exposure \"" + ExposureTime + "\" is not a number of seconds");
     return false;
   }
   ExposureTimeChange();
   frameExposure_ = exposure_;
   if (!(startDown_ && sequenceFilters_ > 0 && !devices_->WheelConnected())) frameFilter_ = FilterName();
+  // A camera that does not start the exposure: the console says why.
+  std::string why;
   try {
-    return camera_->StartExposure(frameExposure_, Purpose != "Dark");
+    if (camera_->StartExposure(frameExposure_, Purpose != "Dark")) return true;
+    why = camera_->LastFailure();
   } catch (const std::exception& e) {
-    Log(std::string("Error: ") + e.what());
-    return false;
+    why = e.what();
   }
+  if (why.empty()) why = "the camera did not start the exposure";
+  Log("Error: " + why);
+  TellError("Error: " + why);
+  return false;
 }
 
 void TImagingConsole::SequenceTimer1Timer() {
@@ -309,7 +330,7 @@ void TImagingConsole::SequenceTimer1Timer() {
   // 2. No camera: an error only once a camera was chosen and could not be
   // had (or was lost); before any choice the status says nothing.
   if (!camera_) {
-    status_ = sourceChosen_ ? "Error: camera connection" : "";
+    status_ = sourceChosen_ ? CameraConnectionError(connectError_) : "";
     ImageSource = "None";
     return;
   }
@@ -322,7 +343,13 @@ void TImagingConsole::SequenceTimer1Timer() {
       PauseRequest = 0;
       if (camera_->Settings.CameraToken == 1) {
         token_.Get(*camera_);
-        camera_->SetConnected(true);
+        // A camera that does not come back is let go (its token with it),
+        // as one that could not be chosen.
+        if (!ConnectCamera(*camera_, connectError_)) {
+          Log(CameraConnectionError(connectError_));
+          ReleaseSource();
+          return;
+        }
       }
       previewEnabled_ = savedEnabled_[0];
       startEnabled_ = savedEnabled_[1];
@@ -366,7 +393,7 @@ void TImagingConsole::SequenceTimer1Timer() {
       }
     }
     tempLabel_ = t != -999 ? platform::FormatFixed(t, 0, 1) + "\xC2\xB0" "C" : "?";
-    status_ = filterPhase_ != 0 ? "Changing filter" : "Idle";
+    status_ = filterPhase_ != 0 ? "Changing filter" : error_.empty() ? "Idle" : error_;
     return;
   }
   // 5. (A button is down without a source: handled by step 2.)
@@ -402,7 +429,8 @@ void TImagingConsole::SequenceTimer1Timer() {
       imageWanted_ = false;
       if (startDown_ && ++failedExposures_ >= kFailedExposuresInARow) {
         Log("Error: " + std::to_string(kFailedExposuresInARow) + " exposures in a row ended without a picture");
-        status_ = "Error: the camera gives no picture";
+        const std::string& why = camera_->LastFailure();
+        TellError("Error: the camera gives no picture" + (why.empty() ? "" : ": " + why));
         StopSequence();
         return;
       }
@@ -464,6 +492,7 @@ void TImagingConsole::TakeImage() {
     image_ = CopyFitsImage(camera_->GetImage());
   } catch (const std::exception& e) {
     Log(std::string("Error: ") + e.what());
+    TellError(std::string("Error: ") + e.what());
     if (startDown_) StopSequence();
     return;
   }
@@ -485,7 +514,7 @@ void TImagingConsole::TakeImage() {
       EndSequence("Exposure sequence done");
     } else if (!devices_->WheelConnected()) {
       Log("Error: filter wheel disconnected");
-      status_ = "Error: filter wheel disconnected";
+      TellError("Error: filter wheel disconnected");
       StopSequence();
     } else {
       ++FilterIndex;
@@ -503,7 +532,7 @@ bool TImagingConsole::SaveFrame() {
   FramePath(Path, DirName, FileName, frameFilter_, Purpose, remaining_, frame, folder, name);
   if (!QDir().mkpath(QString::fromStdString(folder))) {
     Log("Error: folder not created: " + folder);
-    status_ = "Error: image not saved";
+    TellError("Error: image not saved");
     return false;
   }
   const std::string wanted = platform::JoinPath(folder, name + PictureExtension(SaveAsType));
@@ -520,7 +549,7 @@ bool TImagingConsole::SaveFrame() {
   for (const std::string& r : recovered) Log("Image of an interrupted save recovered: " + r);
   if (file.empty()) {
     Log("Error: image not saved: " + wanted + (error.empty() ? "" : " (" + error + ")"));
-    status_ = "Error: image not saved";
+    TellError("Error: image not saved");
     return false;
   }
   if (file != wanted) Log("File exists, not replaced: " + wanted);

@@ -24,6 +24,9 @@
 namespace imaging {
 
 inline constexpr const char* kConsoleSettingsFile = "ImagingConsoleSettings.xml";
+// Filter slots with an exposure each; the focuser step box's largest amount.
+inline constexpr int kFilterSlots = 20;
+inline constexpr int32_t kMaxFocuserSteps = 10000000;
 
 class IConsoleDevices {
  public:
@@ -66,7 +69,7 @@ class TImagingConsole {
   std::string ExposureTime = "1";
   std::string ExposureNum = "1";
   int ExpNumUpDownPosition = 1;
-  int FilterIndex = -1;  // selected filter slot, -1 none
+  int FilterIndex = -1;  // selected filter slot, -1 none, up to kFilterSlots - 1
   bool AdjustExposure = false, AdjustFocus = false, AllFilters = false;
   std::string Purpose = "Bright";
   std::string FocusMoveAmount = "0";
@@ -74,7 +77,7 @@ class TImagingConsole {
   std::string DirName = "ObjectName";
   std::string FileName = "Image.[fp].[seq]";
   TSaveAs SaveAsType = TSaveAs::Fits16Compat;
-  std::string FilterExposures[20];
+  std::string FilterExposures[kFilterSlots];
   bool AutoLevels = true;
   int MinLevel = 0, MaxLevel = 65535;
   // Set by the plate solver: 1 pause, 2 resume (3: its camera went away).
@@ -101,6 +104,8 @@ class TImagingConsole {
   // FilterChange: moves the wheel (and focuser) to FilterIndex.
   void FilterChange();
   bool FilterChanging() const { return filterPhase_ != 0; }
+  // Whether the status tells of an error.
+  bool StatusIsError() const { return status_.rfind("Error", 0) == 0; }
 
   // SequenceTimer1Timer: one step (every 500 ms).
   void SequenceTimer1Timer();
@@ -126,6 +131,9 @@ class TImagingConsole {
   bool SaveFrame();
   void EndSequence(const std::string& logLine);
   void StopSequence();
+  // Shows `error` as the status, kept while the console is idle until the
+  // next preview, series or source.
+  void TellError(const std::string& error);
   void PollFilterChange();
   std::string FilterName();
   bool StartFrame();
@@ -138,6 +146,7 @@ class TImagingConsole {
   // last chose "None": without one, the status reports the failed
   // connection, else it says nothing.
   bool sourceChosen_ = false;
+  std::string connectError_;  // why the chosen camera did not connect
   TCamera* camera_ = nullptr;
   TCameraToken token_;
   std::unique_ptr<TFitsBitmap> image_;
@@ -154,6 +163,8 @@ class TImagingConsole {
   bool previewEnabled_ = false, startEnabled_ = false, sourceEnabled_ = true;
   bool savedEnabled_[3] = {false, false, true};
   std::string status_, tempLabel_;
+  // The error that ended the last preview or series (see TellError).
+  std::string error_;
   // The filter change: 0 none, 1 wheel turning, 2 focuser moving.
   int filterPhase_ = 0;
   uint32_t filterDeadline_ = 0;

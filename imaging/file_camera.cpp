@@ -34,9 +34,17 @@ std::string TIFFCamera::ChooseFile() const {
   return best.Name.empty() ? std::string() : folder + "/" + best.Name;
 }
 
-bool TIFFCamera::Load(TFitsHeader& h, FitsData& d) const {
+bool TIFFCamera::Load(TFitsHeader& h, FitsData& d, std::string& why) const {
   const std::string file = ChooseFile();
-  if (file.empty()) return false;
+  if (file.empty()) {
+    const std::string& path = Settings.Name;
+    const QFileInfo info(QString::fromStdString(path));
+    if (path.empty()) why = "no picture file or folder is chosen in the Image File settings";
+    else if (info.isDir()) why = "no picture file in " + path;
+    else if (info.isFile()) why = path + " is a file, not a folder to load the newest picture from";
+    else why = path + " does not exist";
+    return false;
+  }
   if (IsFitsFileName(file)) {
     TFitsBitmap fits;
     std::string warning;
@@ -44,7 +52,8 @@ bool TIFFCamera::Load(TFitsHeader& h, FitsData& d) const {
       fits.LoadFromFile(file, &warning);
     } catch (const EInvalidGraphic& e) {
       // An unreadable picture: nothing loaded, and the log says why.
-      LogLines().AddLine(logPrefix_ + file + " is not loaded: " + e.Reason());
+      why = file + " is not loaded: " + e.Reason();
+      LogLines().AddLine(logPrefix_ + why);
       return false;
     }
     if (!warning.empty()) LogLines().AddLine(logPrefix_ + file + ": " + warning);
@@ -54,11 +63,15 @@ bool TIFFCamera::Load(TFitsHeader& h, FitsData& d) const {
     return true;
   }
   QImage img;
-  if (!img.load(QString::fromStdString(file)) || img.isNull()) return false;
-  platform::Bitmap bmp(img.width(), img.height());
-  if (bmp.IsNull()) return false;
+  platform::Bitmap bmp;
+  if (img.load(QString::fromStdString(file)) && !img.isNull()) bmp = platform::Bitmap(img.width(), img.height());
+  if (bmp.IsNull()) {
+    why = file + " is not a readable picture";
+    return false;
+  }
   bmp.Image() = img.convertToFormat(QImage::Format_RGB32);
   BitmapToFits(bmp, h, d, false);
+  if (d.empty()) why = file + " is not a readable picture";
   return !d.empty();
 }
 
@@ -67,7 +80,8 @@ bool TIFFCamera::DoConnect() {
   imageReady_ = false;
   TFitsHeader h;
   FitsData d;
-  if (Load(h, d)) {
+  std::string why;
+  if (Load(h, d, why)) {
     Settings.PixelsX = h.NAxis1;
     Settings.PixelsY = h.NAxis2;
   }
@@ -80,9 +94,13 @@ bool TIFFCamera::StartExposure(double seconds, bool light) {
   if (!connected_) throw ECameraError("Camera is not connected.");
   TFitsHeader h;
   FitsData d;
-  if (!Load(h, d)) return false;
+  // Nothing is started without a picture; the consumer tells why.
+  if (!Load(h, d, lastFailure_)) return false;
   if (!image_) image_ = std::make_unique<TFitsBitmap>();
-  if (!image_->SetFitsData(h, std::move(d))) return false;
+  if (!image_->SetFitsData(h, std::move(d))) {
+    lastFailure_ = ChooseFile() + " holds no usable picture";
+    return false;
+  }
   Settings.PixelsX = h.NAxis1;
   Settings.PixelsY = h.NAxis2;
   return TCamera::StartExposure(seconds, light);

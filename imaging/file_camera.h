@@ -34,9 +34,10 @@ class TIFFCamera : public TCamera {
 
  private:
   // Loads the chosen file into a header and data (colour FITS data for
-  // bitmaps and JPEG pictures). False: nothing loaded. A FITS file that is
-  // refused, or read with a doubt, is named in the log with the reason.
-  bool Load(TFitsHeader& h, FitsData& d) const;
+  // bitmaps and JPEG pictures). False: nothing loaded, and `why` says why.
+  // A FITS file that is refused, or read with a doubt, is named in the log
+  // with the reason.
+  bool Load(TFitsHeader& h, FitsData& d, std::string& why) const;
 };
 
 }  // namespace imaging

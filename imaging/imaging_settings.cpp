@@ -1,5 +1,9 @@
 #include "imaging/imaging_settings.h"
 
+#include <iterator>
+
+#include "imaging/fits.h"
+#include "imaging/port_output.h"
 #include "shell/xml_settings.h"
 
 namespace imaging {
@@ -15,35 +19,40 @@ void SetNewElementDefaults(ImagingSettings& s) {
 
 void ReadImagingSettings(const platform::XmlElement& e, ImagingSettings& s) {
   const ImagingSettings d;
+  // Each number in the range its control or meaning gives; one outside it
+  // reads as the read default.
+  constexpr int32_t kMaxMs = 24 * 3600 * 1000;  // an exposure of up to a day
+  constexpr int32_t kMaxPhaseMs = 3999;          // the long-exposure phases' boxes
+  constexpr int32_t kMaxByte = 255;
   s.Name = XmlReadString(e, "Name", "");
-  s.PixelsX = XmlReadInteger(e, "PixelsX", d.PixelsX);
-  s.PixelsY = XmlReadInteger(e, "PixelsY", d.PixelsY);
-  s.PixelSizeX = XmlReadFloat(e, "PixelSizeX", d.PixelSizeX);
-  s.PixelSizeY = XmlReadFloat(e, "PixelSizeY", d.PixelSizeY);
+  s.PixelsX = XmlReadInteger(e, "PixelsX", d.PixelsX, 1, kFitsMaxAxis);
+  s.PixelsY = XmlReadInteger(e, "PixelsY", d.PixelsY, 1, kFitsMaxAxis);
+  s.PixelSizeX = XmlReadFloat(e, "PixelSizeX", d.PixelSizeX, kMinPixelSize, kMaxPixelSize);
+  s.PixelSizeY = XmlReadFloat(e, "PixelSizeY", d.PixelSizeY, kMinPixelSize, kMaxPixelSize);
   s.ForceMono = XmlReadBool(e, "ForceMono", d.ForceMono);
-  s.MosaicXOfs = XmlReadInteger(e, "MosaicXOfs", d.MosaicXOfs);
-  s.MosaicYOfs = XmlReadInteger(e, "MosaicYOfs", d.MosaicYOfs);
+  s.MosaicXOfs = XmlReadInteger(e, "MosaicXOfs", d.MosaicXOfs, 0, 1);
+  s.MosaicYOfs = XmlReadInteger(e, "MosaicYOfs", d.MosaicYOfs, 0, 3);
   s.Invert = XmlReadBool(e, "Invert", d.Invert);
   s.Mirror = XmlReadBool(e, "Mirror", d.Mirror);
-  s.Gain = XmlReadFloat(e, "Gain", d.Gain);
-  s.Offset = XmlReadFloat(e, "Offset", d.Offset);
+  s.Gain = XmlReadFloat(e, "Gain", d.Gain, 0, kMaxGain);
+  s.Offset = XmlReadFloat(e, "Offset", d.Offset, -kMaxGain, kMaxGain);
   s.FastReadout = XmlReadBool(e, "FastReadout", d.FastReadout);
-  s.ReadoutMode = XmlReadInteger(e, "ReadoutMode", d.ReadoutMode);
+  s.ReadoutMode = XmlReadInteger(e, "ReadoutMode", d.ReadoutMode, 0, kMaxByte);
   s.ModifiedCamera = XmlReadBool(e, "ModifiedCamera", d.ModifiedCamera);
-  s.CCDSetTemp = XmlReadFloat(e, "CCDSetTemp", d.CCDSetTemp);
-  s.ExInterval = XmlReadInteger(e, "ExInterval", d.ExInterval);
-  s.ExStart = XmlReadInteger(e, "ExStart", d.ExStart);
-  s.ExWindow = XmlReadInteger(e, "ExWindow", d.ExWindow);
-  s.AccMask = uint8_t(XmlReadInteger(e, "AccMask", d.AccMask));
-  s.AccOnVal = uint8_t(XmlReadInteger(e, "AccOnVal", d.AccOnVal));
-  s.AccOffVal = uint8_t(XmlReadInteger(e, "AccOffVal", d.AccOffVal));
-  s.PortIndex = uint8_t(XmlReadInteger(e, "PortIndex", d.PortIndex));
-  s.LxPort = uint16_t(XmlReadInteger(e, "LxPort", d.LxPort));
+  s.CCDSetTemp = XmlReadFloat(e, "CCDSetTemp", d.CCDSetTemp, kMinSetTemp, kMaxSetTemp);
+  s.ExInterval = XmlReadInteger(e, "ExInterval", d.ExInterval, 0, kMaxMs);
+  s.ExStart = XmlReadInteger(e, "ExStart", d.ExStart, 0, kMaxPhaseMs);
+  s.ExWindow = XmlReadInteger(e, "ExWindow", d.ExWindow, 0, kMaxPhaseMs);
+  s.AccMask = uint8_t(XmlReadInteger(e, "AccMask", d.AccMask, 0, kMaxByte));
+  s.AccOnVal = uint8_t(XmlReadInteger(e, "AccOnVal", d.AccOnVal, 0, kMaxByte));
+  s.AccOffVal = uint8_t(XmlReadInteger(e, "AccOffVal", d.AccOffVal, 0, kMaxByte));
+  s.PortIndex = uint8_t(XmlReadInteger(e, "PortIndex", d.PortIndex, 0, int32_t(std::size(kPortList)) - 1));
+  s.LxPort = uint16_t(XmlReadInteger(e, "LxPort", d.LxPort, 0, 65535));
   s.DtrRtsMode = XmlReadBool(e, "DtrRtsMode", d.DtrRtsMode);
   s.VideoFormat = XmlReadString(e, "VideoFormat", "");
-  s.VideoWidth = XmlReadInteger(e, "VideoWidth", 0);
-  s.VideoHeight = XmlReadInteger(e, "VideoHeight", 0);
-  s.VideoInput = XmlReadInteger(e, "VideoInput", -1);
+  s.VideoWidth = XmlReadInteger(e, "VideoWidth", 0, 0, kFitsMaxAxis);
+  s.VideoHeight = XmlReadInteger(e, "VideoHeight", 0, 0, kFitsMaxAxis);
+  s.VideoInput = XmlReadInteger(e, "VideoInput", -1, -1, kMaxByte);
 }
 
 void WriteImagingSettings(const platform::XmlElement& e, const ImagingSettings& s) {

@@ -51,11 +51,20 @@ struct ImagingSettings {
   uint32_t CameraToken = 1;  // 1 while the token is at home (not stored)
 };
 
+// The ranges of the record's measures that no control bounds: pixel sizes
+// (micrometres, above 0), gain and offset (either sign for the offset), the
+// cooler's set-point (degrees Celsius).
+inline constexpr double kMinPixelSize = 0.01, kMaxPixelSize = 1000;
+inline constexpr double kMaxGain = 1e6;
+inline constexpr double kMinSetTemp = -100, kMaxSetTemp = 50;
+
 // The values a new camera element gets (Gain 100, Offset 50, CCDSetTemp 0,
 // DtrRtsMode false; the rest as the read defaults); sets the token to 1.
 void SetNewElementDefaults(ImagingSettings& s);
-// Reads the record from a camera element; missing or unreadable values get
-// the read defaults (the member initialisers above). The token and the
+// Reads the record from a camera element; missing or unreadable values,
+// and numbers outside what their field takes (a pixel count of 1 to 16384,
+// a byte of 0 to 255, a port of 0 to 65535, an exposure of up to a day,
+// the ranges above), get the read defaults (the member initialisers above). The token and the
 // current temperature are left as they are.
 void ReadImagingSettings(const platform::XmlElement& element, ImagingSettings& s);
 // Writes the 25 values into the element, in their fixed order, then the

@@ -174,11 +174,14 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
   }
   if (!client_.LinkUp()) Fail("Not connected");
   // Binning and frame: the caller reads the values back at once, so the
-  // put waits (at most 5 s) for the device's answer, which the cache holds.
+  // put waits (at most the client's reply wait) for the device's answer,
+  // which the cache holds; without one it fails.
   auto answered = [&](const std::string& prop, const std::string& elem, double value) {
     const int mark = client_.Updates(prop);
     client_.SendNumbers(prop, {{elem, value}});
-    client_.Await([&] { return client_.Updates(prop) > mark; }, 5000);
+    if (client_.Await([&] { return client_.Updates(prop) > mark; }, client_.ReplyWaitMs())) return;
+    if (!client_.Up()) Fail("INDI server connection lost");
+    Fail(m + ": no answer from the device");
   };
   if (m == "BinX") return answered("CCD_BINNING", "HOR_BIN", v.AsInt());
   if (m == "BinY") return answered("CCD_BINNING", "VER_BIN", v.AsInt());
@@ -223,7 +226,7 @@ void RegisterIndiCameraDrivers() {
   static bool done = false;
   if (done) return;
   done = true;
-  platform::RegisterDriverScheme("INDICAM:", [](const std::string& id) -> platform::TAutomationRef {
+  platform::RegisterDriverScheme(platform::kIndiCameraPrefix, [](const std::string& id) -> platform::TAutomationRef {
     return std::make_shared<TIndiCamera>(std::make_shared<TIndiClient>(platform::ParseIndiId(id)));
   });
 }
@@ -243,7 +246,18 @@ void RegisterIndiCameraDrivers() {}
 #endif
 
 namespace imaging {
+
 std::string IndiCameraId(const std::string& host, int port, const std::string& device) {
-  return "INDICAM:" + host + ":" + std::to_string(port) + ":" + device;
+  return platform::IndiIdentifier("Camera", host, port, device);
 }
+
+std::string CameraDriverId(const std::string& id) {
+  const std::size_t a = id.find_first_not_of(" \t");
+  const std::size_t b = id.find_last_not_of(" \t");
+  const std::string trimmed = a == std::string::npos ? std::string() : id.substr(a, b - a + 1);
+  const std::string mountForm = platform::kIndiPrefix;
+  if (trimmed.rfind(mountForm, 0) != 0) return trimmed;
+  return platform::kIndiCameraPrefix + trimmed.substr(mountForm.size());
+}
+
 }  // namespace imaging

@@ -34,6 +34,11 @@ namespace imaging {
 // client registers nothing).
 void RegisterIndiCameraDrivers();
 std::string IndiCameraId(const std::string& host, int port, const std::string& device);
+// The identifier a camera slot connects (blanks around it dropped): an
+// identifier of the mount form "INDI:host:port:device" (which the chooser
+// gave for cameras once, and which settings may hold) names the device as a
+// camera, "INDICAM:host:port:device"; any other stays as it is.
+std::string CameraDriverId(const std::string& id);
 #ifdef NOCTRA_HAVE_INDI
 // The camera over a client the caller holds (whose properties tests set).
 platform::TAutomationRef MakeIndiCamera(std::shared_ptr<platform::TIndiClient> client);

@@ -7,6 +7,7 @@
 #include "imaging/settings_text.h"
 #include "platform/numfmt.h"
 #include "platform/timezone.h"
+#include "platform/value_range.h"
 #include "shell/log_lines.h"
 #include "shell/xml_settings.h"
 
@@ -29,10 +30,10 @@ bool ValidPosition(double ra, double dec) { return std::isfinite(ra) && dec >= -
 }  // namespace
 
 int32_t PlateSolveFrameSize(int32_t value, int32_t minimum) {
-  return std::clamp(value, minimum, 10000) / 8 * 8;
+  return std::clamp(value, minimum, kMaxFieldSize) / 8 * 8;
 }
 
-int32_t PlateSolveTimeToSolve(int32_t value) { return std::clamp(value, 1, 999); }
+int32_t PlateSolveTimeToSolve(int32_t value) { return std::clamp(value, 1, kMaxTimeToSolve); }
 
 // --- Settings ------------------------------------------------------------------------------
 
@@ -42,20 +43,20 @@ void TPlateSolveSelections::Read(const platform::XmlElement& s) {
   SuperNova = XmlReadBool(s, "SuperNova", false);
   ApiKey = XmlReadString(s, "ApiKey", "");
   Python = ReadText(s, "Python", "python3");
-  Exposure = XmlReadFloat(s, "Exposure", 1.0);
+  Exposure = XmlReadFloat(s, "Exposure", 1.0, 0, kMaxExposureSeconds);
   DropLocation = XmlReadString(s, "DropLocation", "");
   if (!DropLocation.empty() && DropLocation.back() != '/') DropLocation += '/';
-  FieldSize = XmlReadFloat(s, "FieldSize", 5.0);
-  PositionalError = XmlReadFloat(s, "PositionalError", 1.0);
+  FieldSize = XmlReadFloat(s, "FieldSize", 5.0, kMinSearchRadius, kMaxSearchRadius);
+  PositionalError = XmlReadFloat(s, "PositionalError", 1.0, kMinPositionalError, kMaxPositionalError);
   Options = XmlReadString(s, "AstrometryDotNetOptions", "");
-  TimeToSolve = XmlReadInteger(s, "TimeToSolve", 60);
-  PositionRA = XmlReadFloat(s, "PositionRA", 0.0);
-  PositionDEC = XmlReadFloat(s, "PositionDEC", 0.0);
-  NumberComparisonStars = XmlReadInteger(s, "NumberComparisonStars", 10);
-  FieldSizeX = XmlReadInteger(s, "FieldSizeX", 320);
-  FieldSizeY = XmlReadInteger(s, "FieldSizeY", 240);
-  SlewRAGain = ReadText(s, "SlewRAGain", "0.0");
-  SlewDECGain = ReadText(s, "SlewDECGain", "0.0");
+  TimeToSolve = XmlReadInteger(s, "TimeToSolve", 60, 1, kMaxTimeToSolve);
+  PositionRA = XmlReadFloat(s, "PositionRA", 0.0, 0, 360);
+  PositionDEC = XmlReadFloat(s, "PositionDEC", 0.0, -90, 90);
+  NumberComparisonStars = XmlReadInteger(s, "NumberComparisonStars", 10, 0, kMaxComparisonStars);
+  FieldSizeX = XmlReadInteger(s, "FieldSizeX", 320, kMinFieldSizeX, kMaxFieldSize);
+  FieldSizeY = XmlReadInteger(s, "FieldSizeY", 240, kMinFieldSizeY, kMaxFieldSize);
+  SlewRAGain = XmlReadNumberText(s, "SlewRAGain", "0.0", 0, kMaxSlewGain);
+  SlewDECGain = XmlReadNumberText(s, "SlewDECGain", "0.0", 0, kMaxSlewGain);
   SlewRAReverse = XmlReadBool(s, "SlewRAReverse", false);
   SlewDecReverse = XmlReadBool(s, "SlewDecReverse", false);
   SlewTwice = XmlReadBool(s, "SlewTwice", false);
@@ -187,10 +188,10 @@ void TPlateSolveLogic::ChooseCamera(const std::string& name) {
       return;
     }
     token_.Get(*cam);
-    cam->SetConnected(true);
-    if (!cam->Connected()) {
+    std::string why;
+    if (!ConnectCamera(*cam, why)) {
       token_.Return(*cam);
-      Report("Error: camera connection");
+      Report(CameraConnectionError(why));
       NoCamera();
       return;
     }
@@ -394,9 +395,9 @@ void TPlateSolveLogic::StartSolve() {
   cameraListEnabled_ = false;
   solveButtonEnabled_ = false;
   if (!token_.Has() && camera_->Settings.CameraToken == 1) token_.Get(*camera_);
-  if (!camera_->Connected()) camera_->SetConnected(true);
-  if (!camera_->Connected()) {
-    Report("Can't connect to camera");
+  std::string why;
+  if (!camera_->Connected() && !ConnectCamera(*camera_, why)) {
+    Report(why.empty() ? "Can't connect to camera" : "Can't connect to camera: " + why);
     if (token_.Has()) token_.Return(*camera_);
     cameraListEnabled_ = true;
     solveButtonEnabled_ = true;
@@ -502,12 +503,12 @@ void TPlateSolveLogic::CorrectPointingTo(double solvedRa, double solvedDec) {
     return;
   }
   double raGain = 0, decGain = 0;
-  if (!platform::ParseDouble(Sel.SlewRAGain, raGain) || !(raGain >= 0 && raGain <= 5)) {
+  if (!platform::ParseDouble(Sel.SlewRAGain, raGain) || !platform::InRange(raGain, 0.0, kMaxSlewGain)) {
     Sel.SlewRAGain = "0.0";
     Log("RA gain must lie within 0..5");
     return;
   }
-  if (!platform::ParseDouble(Sel.SlewDECGain, decGain) || !(decGain >= 0 && decGain <= 5)) {
+  if (!platform::ParseDouble(Sel.SlewDECGain, decGain) || !platform::InRange(decGain, 0.0, kMaxSlewGain)) {
     Sel.SlewDECGain = "0.0";
     Log("Dec gain must lie within 0..5");
     return;

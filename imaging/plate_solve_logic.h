@@ -57,6 +57,16 @@ struct TConsoleLink {
 
 enum class TAutoMode { None, Solve, Timed, Sync, Goto, Slew };
 
+// The ranges of the window's fields (a stored value outside one reads as
+// its default): search radius and positional error (degrees), the solve's
+// time-out (s), the frame size (pixels), the guided move's gains.
+inline constexpr double kMinSearchRadius = 0.1, kMaxSearchRadius = 20.0;
+inline constexpr double kMinPositionalError = 1.0, kMaxPositionalError = 20.0;
+inline constexpr int32_t kMaxTimeToSolve = 999;
+inline constexpr int32_t kMinFieldSizeX = 320, kMinFieldSizeY = 240, kMaxFieldSize = 10000;
+inline constexpr int32_t kMaxComparisonStars = 1000;
+inline constexpr double kMaxSlewGain = 5.0;
+
 // The window's settings, element by element of "Selections".
 struct TPlateSolveSelections {
   bool Local = false, Nova = true, SuperNova = false;

@@ -9,6 +9,9 @@
 
 namespace imaging {
 
+// The longest exposure a stored setting may hold, seconds (a day).
+inline constexpr double kMaxExposureSeconds = 24 * 3600;
+
 inline std::string ReadText(const platform::XmlElement& s, const std::string& name, const std::string& deflt) {
   const std::string v = XmlReadString(s, name, deflt);
   return v.empty() ? deflt : v;

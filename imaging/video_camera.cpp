@@ -1,5 +1,6 @@
 #include "imaging/video_camera.h"
 
+#include <cerrno>
 #include <cmath>
 
 #include "imaging/fits_image.h"
@@ -30,7 +31,12 @@ void TVFWCamera::ApplyLimits() {
 }
 
 void TVFWCamera::Cleanup() {
-  port_.Close();
+  serial_.Close();
+  if (parallelPort_) {
+    ReleaseParallelPort(parallelPort_);
+    UnloadPortDriver();
+    parallelPort_ = 0;
+  }
   if (device_) device_->Close();
   device_.reset();
 }
@@ -60,13 +66,26 @@ bool TVFWCamera::DoConnect() {
       Cleanup();
       throw ECameraError("Can't connect to Vfw Camera.  Unrecognized port address.");
     }
-    int err = 0;
-    if (!port_.Open(Settings.LxPort, err)) {
-      Cleanup();
-      if (p->kind == PortKind::Parallel)
-        throw ECameraError("Can't connect to Vfw Camera.  Can't open the parallel port.");
-      if (err == ENOENT) throw ECameraError("Can't connect to Vfw Camera.  \"FILE NOT FOUND\" opening serial port");
-      throw ECameraError("Can't connect to Vfw Camera.  \"UNKNOWN ERROR\" opening serial port");
+    if (p->kind == PortKind::Parallel) {
+      // The port-output driver, and the parallel port at the chosen address
+      // held for the connection.
+      if (!LoadPortDriver()) {
+        Cleanup();
+        throw ECameraError("Can't connect to Vfw Camera.  The port-output driver did not start.");
+      }
+      parallelPort_ = Settings.LxPort;
+      const TPortResult r = ClaimParallelPort(Settings.LxPort);
+      if (!r) {
+        Cleanup();
+        throw ECameraError("Can't connect to Vfw Camera.  " + r.reason);
+      }
+    } else {
+      int err = 0;
+      if (!serial_.Open(Settings.LxPort, err)) {
+        Cleanup();
+        if (err == ENOENT) throw ECameraError("Can't connect to Vfw Camera.  \"FILE NOT FOUND\" opening serial port");
+        throw ECameraError("Can't connect to Vfw Camera.  \"UNKNOWN ERROR\" opening serial port");
+      }
     }
   }
   formatError_ = false;
@@ -105,10 +124,11 @@ void TVFWCamera::DoDisconnect() {
   imageReady_ = false;
 }
 
-void TVFWCamera::SetLine(uint8_t value) {
-  if (!Settings.ModifiedCamera || !port_.IsOpen()) return;
-  if (!port_.SetLine(value, Settings.AccMask, Settings.DtrRtsMode))
-    LogLines().AddLine("[" + ListName() + "] The switching line could not be set.");
+TPortResult TVFWCamera::SetLine(uint8_t value) {
+  // A parallel port takes the value unmasked; a serial port the masked one.
+  if (parallelPort_) return PortWrite(parallelPort_, kPortSizeByte, value);
+  if (serial_.IsOpen()) return serial_.SetLine(value, Settings.AccMask, Settings.DtrRtsMode);
+  return TPortResult::Failed("No switching line is open (the camera was connected as an unmodified one).");
 }
 
 void TVFWCamera::OnFrame(const std::vector<uint8_t>& frame) {
@@ -156,7 +176,7 @@ void TVFWCamera::Poll() {
       StampStart();
       haveFrame_ = false;
       selection_ = FrameSelection();
-      if (Settings.ModifiedCamera) SetLine(Settings.AccOnVal);
+      if (Settings.ModifiedCamera && !LineSet(Settings.AccOnVal)) break;
       ExposureState = 2;
       break;
     case 2: {
@@ -164,7 +184,7 @@ void TVFWCamera::Poll() {
       if (e > exposure && TimerInterval() >= 2) {
         if (Settings.ModifiedCamera) {
           selection_ = FrameSelection();
-          SetLine(Settings.AccOffVal);
+          if (!LineSet(Settings.AccOffVal)) break;
         }
         SetTimerInterval(1);
         selection_.readoutStartTick = now;
@@ -203,8 +223,17 @@ void TVFWCamera::Poll() {
   }
 }
 
+bool TVFWCamera::LineSet(uint8_t value) {
+  const TPortResult r = SetLine(value);
+  if (!r) FailExposure("The switching line could not be set: " + r.reason);
+  return bool(r);
+}
+
 void TVFWCamera::DriverAbort() {
-  if (Settings.ModifiedCamera) SetLine(Settings.AccOffVal);
+  if (Settings.ModifiedCamera) {
+    const TPortResult r = SetLine(Settings.AccOffVal);
+    if (!r) LogLines().AddLine("[" + ListName() + "] The switching line could not be set: " + r.reason);
+  }
   SetTimerInterval(10);
 }
 

@@ -34,8 +34,9 @@ class TVFWCamera : public TCamera {
   // connection asks the device for.
   TVideoChoice Choice() const;
   void SetChoice(const TVideoChoice& choice);
-  // Sets the switching line (modified cameras with an open port).
-  void SetLine(uint8_t value);
+  // Sets the switching line of a modified camera's open port to `value`;
+  // the result says why when it could not.
+  TPortResult SetLine(uint8_t value);
 
   // The frame selection of the current exposure.
   struct FrameSelection {
@@ -59,9 +60,13 @@ class TVFWCamera : public TCamera {
 
  private:
   void Cleanup();
+  // SetLine, ending the exposure with the reason when the line could not
+  // be set.
+  bool LineSet(uint8_t value);
 
   std::unique_ptr<IVideoDevice> device_;
-  PortOutput port_;
+  SerialLine serial_;
+  uint16_t parallelPort_ = 0;  // the claimed parallel port while connected
   VideoFormat format_;
   FrameSelection selection_;
   bool haveFrame_ = false;

@@ -237,6 +237,26 @@ void SetChooserUi(TChooserUi ui) {
   Reg().chooser = std::move(ui);
 }
 
+std::string IndiIdentifier(const std::string& deviceType, const std::string& host, int port,
+                           const std::string& device) {
+  return (deviceType == "Camera" ? kIndiCameraPrefix : kIndiPrefix) + host + ":" + std::to_string(port) + ":" +
+         device;
+}
+
+bool SplitIndiIdentifier(const std::string& id, std::string& host, std::string& port, std::string& device) {
+  std::size_t at = 0;
+  for (const char* prefix : {kIndiPrefix, kIndiCameraPrefix})
+    if (id.rfind(prefix, 0) == 0) at = std::string(prefix).size();
+  if (at == 0) return false;
+  const std::size_t b = id.find(':', at);
+  const std::size_t c = b == std::string::npos ? b : id.find(':', b + 1);
+  if (c == std::string::npos) return false;
+  host = id.substr(at, b - at);
+  port = id.substr(b + 1, c - b - 1);
+  device = id.substr(c + 1);
+  return true;
+}
+
 std::string DescribeFailure(const std::exception& e) { return e.what(); }
 
 }  // namespace platform

@@ -42,6 +42,15 @@ class EAutomationLinkLost : public EAutomationError {
   using EAutomationError::EAutomationError;
 };
 
+// Raised by a call whose command went to the device but whose answer was
+// lost or spoiled, where the command is one that is never sent twice (a
+// goto, a sync, a park): what the device did is not known, the text says
+// what it may be doing ("the mount may be moving"). The link stays.
+class EAutomationOutcomeUnknown : public EAutomationError {
+ public:
+  using EAutomationError::EAutomationError;
+};
+
 // Raised by a call that a disconnect ended before the device answered
 // (the user or the program closed the connection): nothing to report.
 class EAutomationCancelled : public EAutomationError {
@@ -159,6 +168,18 @@ inline constexpr const char* kChooserId = "DriverHelper.Chooser";
 using TChooserUi = std::function<std::string(const std::string& deviceType, const std::string& current,
                                              const std::vector<TDriverEntry>& drivers)>;
 void SetChooserUi(TChooserUi ui);
+
+// INDI devices: "INDI:host:port:device" names a mount, focuser or filter
+// wheel of an INDI server, "INDICAM:host:port:device" a camera.
+inline constexpr const char* kIndiPrefix = "INDI:";
+inline constexpr const char* kIndiCameraPrefix = "INDICAM:";
+// The identifier of a device of `deviceType` ("Camera", "Telescope", ...)
+// on an INDI server: the camera form for a camera, the other one else.
+std::string IndiIdentifier(const std::string& deviceType, const std::string& host, int port,
+                           const std::string& device);
+// The parts of an INDI identifier of either form (the device name may hold
+// blanks and colons); false for any other identifier.
+bool SplitIndiIdentifier(const std::string& id, std::string& host, std::string& port, std::string& device);
 
 // Reads the text of an automation failure for logs.
 std::string DescribeFailure(const std::exception& e);

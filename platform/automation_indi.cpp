@@ -26,9 +26,10 @@ class TIndiDevice : public IAutomationObject {
  private:
   const std::string& Dev() const { return client_.Device(); }
   [[noreturn]] static void Fail(const std::string& what) { TIndiClient::Fail(what); }
-  // Waits (at most 5 s) for the device's answer to a request on `prop` sent
-  // after the answer count `mark` and the message count `said`. Raises
-  // unless an answer in one of the `accepted` states came.
+  // Waits (at most the client's reply wait) for the device's answer to a
+  // request on `prop` sent after the answer count `mark` and the message
+  // count `said`. Raises unless an answer in one of the `accepted` states
+  // came.
   void AwaitAcceptance(const std::string& what, const std::string& prop, int mark, int said,
                        std::initializer_list<IPState> accepted);
   // Sends numbers that the device is to take before the next request (as a
@@ -46,7 +47,7 @@ void TIndiDevice::AwaitAcceptance(const std::string& what, const std::string& pr
       if (client_.StateSince(prop, mark, s)) return true;
     return false;
   };
-  client_.Await([&] { return taken() || client_.StateSince(prop, mark, IPS_ALERT); }, 5000);
+  client_.Await([&] { return taken() || client_.StateSince(prop, mark, IPS_ALERT); }, client_.ReplyWaitMs());
   if (!client_.Up()) Fail("INDI server connection lost");
   if (taken()) return;
   if (client_.Updates(prop) > mark) Fail(what + " refused by the device" + client_.MessageSince(said));
@@ -258,13 +259,13 @@ TVariant TIndiDevice::Invoke(const std::string& m, const TVariantList& a) {
 }  // namespace
 
 std::string IndiDriverId(const std::string& host, int port, const std::string& device) {
-  return "INDI:" + host + ":" + std::to_string(port) + ":" + device;
+  return IndiIdentifier("Telescope", host, port, device);
 }
 
 void RegisterIndiDrivers() {
   static std::once_flag once;
   std::call_once(once, [] {
-    RegisterDriverScheme("INDI:", [](const std::string& id) -> TAutomationRef {
+    RegisterDriverScheme(kIndiPrefix, [](const std::string& id) -> TAutomationRef {
       return std::make_shared<TIndiDevice>(ParseIndiId(id));
     });
   });

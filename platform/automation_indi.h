@@ -29,7 +29,7 @@ namespace platform {
 // Registers the "INDI:" identifiers with the driver registry (once).
 void RegisterIndiDrivers();
 
-// The identifier of a device on an INDI server.
+// The identifier of a mount, focuser or filter wheel on an INDI server.
 std::string IndiDriverId(const std::string& host, int port, const std::string& device);
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <ctime>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -33,28 +35,32 @@ constexpr int kTailMs = 150;
 // planetary data; they are waited for this long, within the reply limit
 // (later ones are dropped before the next command).
 constexpr int kDateTailMs = 400;
-// Before a command is asked again the line must have been quiet this long,
-// so that the late rest of the failed reply is dropped, not read as the
-// new one.
-constexpr int kSettleMs = 150;
+// How long each marker that finds the mount's replies again is waited for
+// (Lx200Marker), one after the other: a link that stalls (a network bridge,
+// a busy handset) has the sum, about 9 s, to deliver what it owes.
+constexpr int kMarkerLimitMs[] = {1500, 2500, 2500, 2500};
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-  return s;
+// The lines (identifiers' ports and hosts) whose mount has named itself
+// OnStep in this run of the program: a name the driver does not know on
+// such a line is noise, asked again and never taken.
+std::mutex g_onStepLinesMutex;
+std::set<std::string> g_onStepLines;
+
+bool AnsweredAsOnStep(const std::string& where) {
+  std::lock_guard lock(g_onStepLinesMutex);
+  return g_onStepLines.count(where) > 0;
 }
 
-bool IsOnStepProduct(const std::string& product) {
-  std::string u;
-  for (char c : Upper(product))
-    if (std::isalnum(static_cast<unsigned char>(c))) u += c;
-  return u.find("ONSTEP") != std::string::npos;
+void RememberOnStep(const std::string& where) {
+  std::lock_guard lock(g_onStepLinesMutex);
+  g_onStepLines.insert(where);
 }
 
 // One member call queued to the connection's worker. A failure comes back
 // as its kind and text and is raised afresh on the caller's thread (no
 // exception object crosses threads).
 struct TLx200Job {
-  enum class Failure { None, Error, LinkLost, Cancelled };
+  enum class Failure { None, Error, LinkLost, Cancelled, OutcomeUnknown };
   std::function<TVariant()> work;
   uint64_t generation = 0;
   TVariant result;
@@ -93,6 +99,7 @@ class TLx200Session {
       case TLx200Job::Failure::None: return job->result;
       case TLx200Job::Failure::Cancelled: throw EAutomationCancelled(job->message);
       case TLx200Job::Failure::LinkLost: throw EAutomationLinkLost(job->message);
+      case TLx200Job::Failure::OutcomeUnknown: throw EAutomationOutcomeUnknown(job->message);
       case TLx200Job::Failure::Error: break;
     }
     throw EAutomationError(job->message);
@@ -141,13 +148,30 @@ class TLx200Session {
   // How long an optional tail of a reply of `shape` is waited for (OnStep
   // sends none after a date).
   int TailMs(TLx200Reply shape) const { return shape == TLx200Reply::Date ? (onStep_ ? 0 : kDateTailMs) : kTailMs; }
-  // Sends `cmd` and returns the mount's reply, checked against its form:
-  // a reply malformed or cut short is asked once more where the command
-  // allows (Lx200MayAskAgain), then (as a bad reply to any other command)
-  // it ends the connection. With `soft` a silent or wrong reply only raises
-  // EAutomationError (a probe the mount may not know).
+  // Sends `cmd` and returns the mount's reply, checked against its form.
+  // After a reply late, cut short, malformed or missing, the mount's
+  // replies are found again (FindReplies) before anything else is sent; a
+  // reply that came whole but late is then taken. Else the command is
+  // asked again, kLx200Asks times in all, where sending it again is
+  // harmless (Lx200MayAskAgain); a command that is never sent twice raises
+  // EAutomationOutcomeUnknown, the link kept. With `soft` a probe the mount
+  // may not know raises EAutomationError (no reply at all, or no good one).
+  // Replies that cannot be found again, or a query that never gets a good
+  // reply, end the connection (EAutomationLinkLost).
   std::string Ask(const std::string& cmd, TLx200Reply shape, bool soft = false,
                   int limitMs = kLx200ReplyLimitMs);
+  // Finds the mount's replies again after the irregular reply to `cmd`
+  // (lx200_protocol.h): the bytes that came before the marker's reply (a
+  // late reply, the rest of a cut one), or nothing when no marker's reply
+  // came (the line then stays open).
+  std::optional<std::string> FindReplies(const std::string& cmd);
+  // The same, or the connection ends with `why`.
+  std::string FindRepliesOrLose(const std::string& cmd, const std::string& why);
+  // The mount's product name (":GVP#"): a name this driver does not know
+  // is taken only when two asks in a row give it, and never on a line
+  // whose mount named itself OnStep before. Empty for a mount without
+  // one (the classic LX200).
+  std::string AskProduct();
   std::string Ask(const std::string& cmd, bool soft = false) { return Ask(cmd, Lx200ReplyOf(cmd, onStep_), soft); }
   // A set command answered "1"; "0" raises with `what`.
   void Set(const std::string& cmd, const std::string& what) {
@@ -220,6 +244,9 @@ void TLx200Session::Run() {
       } catch (const EAutomationLinkLost& e) {
         job->failure = TLx200Job::Failure::LinkLost;
         job->message = e.what();
+      } catch (const EAutomationOutcomeUnknown& e) {
+        job->failure = TLx200Job::Failure::OutcomeUnknown;
+        job->message = e.what();
       } catch (const std::exception& e) {
         job->failure = TLx200Job::Failure::Error;
         job->message = e.what();
@@ -240,32 +267,102 @@ void TLx200Session::Counted(bool again) {
   notice_ = retries_.Report();
 }
 
+namespace {
+
+// Why a reply was no good, for the messages.
+std::string Trouble(const std::string& cmd, const TLx200Heard& heard, bool again, int limitMs) {
+  if (heard.silent) return "no reply from the mount to " + cmd + " within " + Lx200Seconds(limitMs);
+  if (heard.cut) return "reply to " + cmd + " cut short";
+  return std::string(again ? "malformed reply to " : "garbled reply to ") + cmd + ": \"" +
+         Lx200Printable(heard.text) + "\"";
+}
+
+}  // namespace
+
+std::optional<std::string> TLx200Session::FindReplies(const std::string& cmd) {
+  std::vector<std::string> owed{cmd};
+  std::string received;
+  for (const int limitMs : kMarkerLimitMs) {
+    const std::string marker = Lx200Marker(owed, product_);
+    if (marker.empty()) break;
+    std::size_t start = 0;
+    if (line_.FindMarker(marker, limitMs, product_, received, start)) return received.substr(0, start);
+    // Its reply may come later still: the next marker takes another form.
+    owed.push_back(marker);
+  }
+  return std::nullopt;
+}
+
+std::string TLx200Session::FindRepliesOrLose(const std::string& cmd, const std::string& why) {
+  if (std::optional<std::string> late = FindReplies(cmd)) return *late;
+  std::string lost = why + "; the mount's replies could not be told apart again";
+  if (!Lx200MayAskAgain(cmd)) lost += "; " + Lx200Consequence(cmd);
+  line_.Lost(lost);
+}
+
 std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool soft, int limitMs) {
   Require();
   const bool again = Lx200MayAskAgain(cmd);
-  for (int attempt = 0;; ++attempt) {
-    const TLx200Heard heard = line_.Transact(cmd, shape, limitMs, TailMs(shape), soft);
-    if (!heard.silent && !heard.garbled && !heard.cut &&
-        (shape == TLx200Reply::None || Lx200ReplyValid(cmd, heard.text))) {
-      if (shape != TLx200Reply::None) Counted(attempt > 0);
+  const int asks = again ? kLx200Asks : 1;
+  std::string why;
+  for (int ask = 1; ask <= asks; ++ask) {
+    const TLx200Heard heard = line_.Transact(cmd, shape, limitMs, TailMs(shape));
+    if (shape == TLx200Reply::None) return {};
+    if (!heard.silent && !heard.garbled && !heard.cut && Lx200ReplyValid(cmd, heard.text)) {
+      Counted(ask > 1);
       return heard.text;
     }
-    // A command spoiled on its way out is never heard by the mount: its
-    // silence is asked again as a bad reply is.
-    const std::string what = heard.silent ? "no reply from the mount to " + cmd + " within " +
-                                                Lx200Seconds(limitMs)
-                             : heard.cut ? "reply to " + cmd + " cut short"
-                                         : std::string(again ? "malformed reply to " : "garbled reply to ") + cmd +
-                                               ": \"" + Lx200Printable(heard.text) + "\"";
-    // Sent again, the command leaves the mount as sent once: asked once more.
-    const bool retry = again && attempt == 0;
-    // What is left of the bad reply may still come: dropped before the
-    // next command goes on a line that stays open.
-    if (retry || soft) line_.Settle(kSettleMs, kLx200ReplyLimitMs);
-    if (retry) continue;
-    if (soft) throw EAutomationError("Unexpected reply to " + cmd + ": \"" + Lx200Printable(heard.text) + "\"");
-    line_.Lost(what + (attempt > 0 ? " (asked twice)" : ""));
+    why = Trouble(cmd, heard, again, limitMs);
+    // The rest of the reply, or all of it, may still come: nothing is sent
+    // before the line knows where it stands.
+    const std::string late = FindRepliesOrLose(cmd, why);
+    // The reply came whole after all, only late (or the rest of one cut short).
+    const std::string whole = heard.garbled ? std::string() : heard.text + late;
+    if (Lx200WholeReply(shape, whole) && Lx200ReplyValid(cmd, whole)) {
+      Counted(true);
+      return whole;
+    }
+    // A probe the mount does not know: nothing came at all.
+    if (soft && heard.silent && late.empty()) throw EAutomationError("No reply to " + cmd);
   }
+  if (soft) throw EAutomationError("Unexpected reply to " + cmd + ": " + why);
+  // A command that is not sent twice: what the mount made of it is unknown.
+  if (!again) throw EAutomationOutcomeUnknown(why + "; " + Lx200Consequence(cmd));
+  line_.Lost(why + " (asked " + std::to_string(asks) + " times)");
+}
+
+std::string TLx200Session::AskProduct() {
+  const std::string where = line_.Where();
+  const bool wasOnStep = AnsweredAsOnStep(where);
+  std::string last;
+  std::string why = "no reply";
+  for (int ask = 1; ask <= kLx200Asks; ++ask) {
+    std::string name;
+    try {
+      name = std::string(Lx200Unframed(Ask(":GVP#", true)));
+    } catch (const EAutomationLinkLost&) {
+      throw;
+    } catch (const EAutomationCancelled&) {
+      throw;
+    } catch (const EAutomationError& e) {
+      // The classic LX200 has no name; on a line that was OnStep, a name
+      // lost to noise.
+      if (!wasOnStep) return {};
+      why = e.what();
+      continue;
+    }
+    if (Lx200ProductKnown(name)) {
+      if (Lx200ProductOnStep(name)) RememberOnStep(where);
+      return name;
+    }
+    // A name the driver does not know: a mount of its own, when it says
+    // the same twice; noise on a line whose mount was OnStep.
+    if (!wasOnStep && name == last) return name;
+    last = name;
+    why = "\"" + Lx200Printable(name) + "\"";
+  }
+  const std::string what = wasOnStep ? ", where an OnStep mount answered before" : "";
+  line_.Lost("the mount's product name was not read (" + why + ")" + what);
 }
 
 void TLx200Session::Connect() {
@@ -280,35 +377,37 @@ void TLx200Session::Connect() {
   }
   // Every LX200 mount answers ":GR#"; a handset that has just woken may
   // take its time with the first answer, and a board that restarted on the
-  // port's opening may first send something else: asked once more. A
-  // low-precision reply ("HH:MM.T") asks for the switch to high precision.
+  // port's opening may first send something else: its replies are found
+  // again and it is asked again. A low-precision reply ("HH:MM.T")
+  // asks for the switch to high precision.
+  product_.clear();
+  version_.clear();
+  const std::string where = line_.Where();
   std::string ra;
-  for (int attempt = 0;; ++attempt) {
-    TLx200Heard heard;
-    try {
-      heard = line_.Transact(":GR#", TLx200Reply::Text, kLx200FirstReplyLimitMs, kTailMs, true);
-    } catch (const EAutomationCancelled&) {
-      throw;
-    } catch (const EAutomationLinkLost&) {
-      throw;
-    } catch (const EAutomationError&) {
-      const std::string where = line_.Where();
+  for (int ask = 1;; ++ask) {
+    const TLx200Heard heard = line_.Transact(":GR#", TLx200Reply::Text, kLx200FirstReplyLimitMs, kTailMs);
+    if (!heard.silent && !heard.garbled && !heard.cut && Lx200ReplyValid(":GR#", heard.text)) {
+      ra = heard.text;
+      Counted(ask > 1);
+      break;
+    }
+    if (heard.silent) {
       line_.Close();
       throw EAutomationError("No reply from the mount on " + where + " within " +
                              std::to_string(kLx200FirstReplyLimitMs / 1000) + " s");
     }
-    if (!heard.garbled && !heard.cut && Lx200ReplyValid(":GR#", heard.text)) {
-      ra = heard.text;
-      Counted(attempt > 0);
+    const std::optional<std::string> late = ask < kLx200Asks ? FindReplies(":GR#") : std::nullopt;
+    const std::string whole = heard.garbled || !late ? std::string() : heard.text + *late;
+    if (Lx200WholeReply(TLx200Reply::Text, whole) && Lx200ReplyValid(":GR#", whole)) {
+      ra = whole;
+      Counted(true);
       break;
     }
-    if (attempt == 1) {
-      const std::string where = line_.Where();
+    if (!late) {
       line_.Close();
       throw EAutomationError("No LX200 mount on " + where + " (\":GR#\" answered \"" +
                              Lx200Printable(heard.text) + "\")");
     }
-    line_.Settle(kSettleMs, kLx200FirstReplyLimitMs);
   }
   high_ = ra.find('.') == std::string::npos;
   if (!high_) {
@@ -316,16 +415,16 @@ void TLx200Session::Connect() {
     high_ = Ask(":GR#").find('.') == std::string::npos;
   }
   // The product and version: the classic LX200 has neither.
+  product_ = AskProduct();
   try {
-    product_ = std::string(Lx200Unframed(Ask(":GVP#", true)));
-    version_ = std::string(Lx200Unframed(Ask(":GVN#", true)));
+    if (!product_.empty()) version_ = std::string(Lx200Unframed(Ask(":GVN#", true)));
   } catch (const EAutomationLinkLost&) {
     throw;
   } catch (const EAutomationCancelled&) {
     throw;
   } catch (const EAutomationError&) {
   }
-  onStep_ = IsOnStepProduct(product_);
+  onStep_ = Lx200ProductOnStep(product_);
   hasMg_ = onStep_ || !product_.empty();
   eqSystem_ = 1;
   refraction_ = false;
@@ -625,6 +724,11 @@ TLx200Address ParseLx200Id(const std::string& id) {
     throw EAutomationError("Unsupported speed " + std::to_string(a.baud) + " in " + id +
                            " (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 or 230400)");
   return a;
+}
+
+void ForgetLx200LinesForTest() {
+  std::lock_guard lock(g_onStepLinesMutex);
+  g_onStepLines.clear();
 }
 
 void RegisterLx200Drivers() {

@@ -12,20 +12,31 @@
 //
 // Each reply is read with a time limit (kLx200ReplyLimitMs; the first of a
 // connect kLx200FirstReplyLimitMs) and checked against its form and range
-// (platform/lx200_protocol.h). A reply malformed or cut short (begun, but
-// its end not come within the limit) is asked once more when sending the
-// command twice leaves the mount as sending it once (the queries and the set
-// commands of a value, Lx200MayAskAgain), after the line has gone quiet so
-// that a late rest of the bad reply is dropped. A second bad reply, a bad
-// reply to any other command (a goto, a sync, a pulse), a silent mount or a
-// closed line raise EAutomationLinkLost: the port is closed, Connected
-// reads false, and nothing more is sent until Connected is put true again.
-// The connection counts the replies that needed a second ask: when 3 of
-// the last 100 did (TLx200Retries), TakeNotice tells it once per
-// connection ("noisy line: 3 of the last 57 replies asked again").
+// (platform/lx200_protocol.h). A reply is never taken for another
+// command's: after one that is malformed, cut short (begun, its end not come
+// within the limit) or missing, the rest of it (or all of it) may still be
+// on its way, so before anything else is sent the driver finds the mount's
+// replies again with a marker, a question whose reply has a form no reply
+// still owed can take, and drops what came before that reply (taking it,
+// when it is the whole reply that was waited for, only late). Long stalls
+// of a link (a network bridge, a busy handset) are ridden out so, up to
+// about 9 s. Then a command whose sending twice leaves the mount as sending
+// it once (the queries and the set commands of a value, Lx200MayAskAgain)
+// is asked again, kLx200Asks times in all; any other (a goto, a sync, a
+// park, an alignment step, a PEC shift) raises EAutomationOutcomeUnknown
+// saying what the mount may be doing ("the mount may be moving"), the link
+// kept. Replies that cannot be found again, a query without a good reply
+// at its last ask, a silent mount or a closed line raise
+// EAutomationLinkLost: the port is closed, Connected reads false, and
+// nothing more is sent until Connected is put true again. The connection
+// counts the replies that needed a second look: when 3 of the last 100 did
+// (TLx200Retries), TakeNotice tells it once per connection ("noisy line: 3
+// of the last 57 replies asked again").
 //
 // Members (the mount kind comes from ":GVP#"; an OnStep product name makes
-// DriverInfo say "ON_STEP", any other says "Meade"):
+// DriverInfo say "ON_STEP", any other says "Meade"; a name the driver does
+// not know is taken when two asks in a row give it, and never on a line
+// whose mount named itself OnStep before in this run of the program):
 //   Connected            opens the line and asks ":GR#" (an answer is required)
 //   DriverInfo           the product and version (":GVP#", ":GVN#")
 //   RightAscension, Declination   ":GR#", ":GD#" (either precision is read;
@@ -77,9 +88,15 @@ TLx200Address ParseLx200Id(const std::string& id);
 // The longest wait for one reply, in milliseconds (the first silence
 // closes the line).
 inline constexpr int kLx200ReplyLimitMs = 600;
+// How often a question, or a set command of a value, is asked before a
+// line that never answers it well is given up.
+inline constexpr int kLx200Asks = 4;
 // The longest wait for the first reply of a connect, and for a network
 // port to take the connection: handsets wake slowly.
 inline constexpr int kLx200FirstReplyLimitMs = 3000;
+
+// Forgets which lines' mounts have named themselves OnStep in this run.
+void ForgetLx200LinesForTest();
 
 // Registers the "LX200:" identifiers with the driver registry (once).
 void RegisterLx200Drivers();

@@ -1,7 +1,9 @@
 #include "platform/dialogs.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <initializer_list>
 
 namespace platform {
 
@@ -21,6 +23,22 @@ int DefaultResult(MsgButtons buttons) {
   return IDOK;
 }
 
+int DefaultResult(MsgButtons buttons, int defaultResult) {
+  const auto in = [&](std::initializer_list<int> set) {
+    return std::find(set.begin(), set.end(), defaultResult) != set.end();
+  };
+  bool member = false;
+  switch (buttons) {
+    case MsgButtons::Ok: member = in({IDOK}); break;
+    case MsgButtons::OkCancel: member = in({IDOK, IDCANCEL}); break;
+    case MsgButtons::YesNo: member = in({IDYES, IDNO}); break;
+    case MsgButtons::YesNoCancel: member = in({IDYES, IDNO, IDCANCEL}); break;
+    case MsgButtons::RetryCancel: member = in({IDRETRY, IDCANCEL}); break;
+    case MsgButtons::AbortRetryIgnore: member = in({IDABORT, IDRETRY, IDIGNORE}); break;
+  }
+  return member ? defaultResult : DefaultResult(buttons);
+}
+
 int ClosedResult(MsgButtons buttons) {
   switch (buttons) {
     case MsgButtons::Ok: return IDOK;
@@ -37,9 +55,13 @@ namespace {
 class HeadlessDialogs : public IDialogs {
  public:
   int MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                 MsgIcon) override {
+                 MsgIcon icon) override {
+    return MessageBoxWithDefault(text, caption, buttons, icon, 0);
+  }
+  int MessageBoxWithDefault(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon,
+                            int defaultResult) override {
     std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
-    return DefaultResult(buttons);
+    return DefaultResult(buttons, defaultResult);
   }
   FileDialogResult FileDialog(const FileDialogOptions&) override { return {}; }
   bool BrowseForFolder(const std::string&, std::string&) override { return false; }
@@ -49,19 +71,27 @@ class HeadlessDialogs : public IDialogs {
 
 HeadlessDialogs g_headless;
 std::atomic<IDialogs*> g_dialogs{nullptr};
+std::atomic<bool> g_unattended{false};
 
 }  // namespace
 
 IDialogs& Dialogs() {
   IDialogs* d = g_dialogs.load();
-  return d ? *d : g_headless;
+  return d && !g_unattended.load() ? *d : g_headless;
 }
 
 void SetDialogs(IDialogs* dialogs) { g_dialogs.store(dialogs); }
 
+void SetDialogsUnattended(bool on) { g_unattended.store(on); }
+
 int ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                    MsgIcon icon) {
   return Dialogs().MessageBox(text, caption, buttons, icon);
+}
+
+int ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon,
+                   int defaultResult) {
+  return Dialogs().MessageBoxWithDefault(text, caption, buttons, icon, defaultResult);
 }
 
 int ShowMessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
@@ -114,16 +144,21 @@ void ScriptedDialogs::Clear() {
 
 int ScriptedDialogs::MessageBox(const std::string& text, const std::string& caption,
                                 MsgButtons buttons, MsgIcon icon) {
-  return Answer(text, caption, buttons, icon, false);
+  return Answer(text, caption, buttons, icon, false, 0);
+}
+
+int ScriptedDialogs::MessageBoxWithDefault(const std::string& text, const std::string& caption, MsgButtons buttons,
+                                           MsgIcon icon, int defaultResult) {
+  return Answer(text, caption, buttons, icon, false, defaultResult);
 }
 
 int ScriptedDialogs::MessageBoxReportingClose(const std::string& text, const std::string& caption,
                                               MsgButtons buttons, MsgIcon icon) {
-  return Answer(text, caption, buttons, icon, true);
+  return Answer(text, caption, buttons, icon, true, 0);
 }
 
 int ScriptedDialogs::Answer(const std::string& text, const std::string& caption, MsgButtons buttons,
-                            MsgIcon icon, bool reportClose) {
+                            MsgIcon icon, bool reportClose, int defaultResult) {
   std::lock_guard lock(mutex_);
   DialogRecord r;
   r.kind = DialogRecord::Message;
@@ -131,8 +166,9 @@ int ScriptedDialogs::Answer(const std::string& text, const std::string& caption,
   r.caption = caption;
   r.buttons = buttons;
   r.icon = icon;
+  r.defaultResult = DefaultResult(buttons, defaultResult);
   records_.push_back(r);
-  if (answers_.empty()) return DefaultResult(buttons);
+  if (answers_.empty()) return r.defaultResult;
   const int a = answers_.front();
   answers_.pop_front();
   return a == IDCLOSE && !reportClose ? ClosedResult(buttons) : a;

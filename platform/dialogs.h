@@ -32,8 +32,12 @@ enum MsgResult : int {
   IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7, IDCLOSE = 8
 };
 
-// The result of the first button of a button set (what Enter gives).
+// The result of the first button of a button set (what Enter gives unless
+// the box names another default button).
 int DefaultResult(MsgButtons buttons);
+// The result of a box's default button: `defaultResult` when it is one of
+// the set's buttons (IDNO of Yes and No, say), else the first button's.
+int DefaultResult(MsgButtons buttons, int defaultResult);
 // What MessageBox answers for a box closed with the window's close button
 // (the box's escape button): OK for OK alone, No for Yes and No, else
 // Cancel; a box of Abort, Retry and Ignore cannot be closed so (its default).
@@ -66,9 +70,19 @@ struct FontChoice {
 class IDialogs {
  public:
   virtual ~IDialogs() = default;
-  // Shows a modal message box; returns one of MsgResult.
+  // Shows a modal message box; returns one of MsgResult. Its first button
+  // is the default (the one Enter presses).
   virtual int MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                          MsgIcon icon) = 0;
+  // As MessageBox with the button of `defaultResult` as the default: a
+  // question whose Yes replaces a user's file with less has No there, so
+  // that Return keeps the file. Implementations that cannot show another
+  // default button answer as MessageBox does.
+  virtual int MessageBoxWithDefault(const std::string& text, const std::string& caption, MsgButtons buttons,
+                                    MsgIcon icon, int defaultResult) {
+    (void)defaultResult;
+    return MessageBox(text, caption, buttons, icon);
+  }
   // As MessageBox, but a box closed without one of its buttons answers
   // IDCLOSE. Implementations that cannot tell answer as MessageBox does.
   virtual int MessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
@@ -89,10 +103,18 @@ class IDialogs {
 IDialogs& Dialogs();
 // Installs an implementation (not owned); nullptr restores the headless one.
 void SetDialogs(IDialogs* dialogs);
+// From `on` on, Dialogs() is the headless implementation whatever is
+// installed: the program is ending unattended (a signal), nobody may be
+// there to answer, and nothing may wait for an answer. Every box goes to
+// standard error and takes its default button; other dialogs are cancelled.
+void SetDialogsUnattended(bool on);
 
-// Shorthand for Dialogs().MessageBox.
+// Shorthand for Dialogs().MessageBox, and for Dialogs().MessageBoxWithDefault
+// with the button of `defaultResult` as the default.
 int ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                    MsgIcon icon);
+int ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                   MsgIcon icon, int defaultResult);
 // Shorthand for Dialogs().MessageBoxReportingClose.
 int ShowMessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
                                  MsgIcon icon);
@@ -104,11 +126,13 @@ struct DialogRecord {
   std::string caption;  // message caption
   MsgButtons buttons = MsgButtons::Ok;
   MsgIcon icon = MsgIcon::None;
+  int defaultResult = 0;  // the result of the box's default button
   FileDialogOptions file;
 };
 
-// Test double: answers from queues, records every call. Message boxes with an
-// empty queue answer with the default button; a queued IDCLOSE is the box
+// Test double: answers from queues, records every call (a box with the
+// result of its default button). Message boxes with an empty queue answer
+// with the default button; a queued IDCLOSE is the box
 // closed without a button (MessageBox answers ClosedResult for it); file,
 // folder, colour and font dialogs with an empty queue are cancelled.
 // Thread-safe.
@@ -127,6 +151,8 @@ class ScriptedDialogs : public IDialogs {
 
   int MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                  MsgIcon icon) override;
+  int MessageBoxWithDefault(const std::string& text, const std::string& caption, MsgButtons buttons,
+                            MsgIcon icon, int defaultResult) override;
   int MessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
                                MsgIcon icon) override;
   FileDialogResult FileDialog(const FileDialogOptions& options) override;
@@ -136,7 +162,7 @@ class ScriptedDialogs : public IDialogs {
 
  private:
   int Answer(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon,
-             bool reportClose);
+             bool reportClose, int defaultResult);
 
   mutable std::mutex mutex_;
   std::vector<DialogRecord> records_;

@@ -1,9 +1,15 @@
 #include "platform/indi_client.h"
 
 #include <libindi/basedevice.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/automation.h"
@@ -58,19 +64,72 @@ const char* TypeName(INDI_PROPERTY_TYPE t) {
   }
 }
 
+// How long the network may take to reach a server.
+constexpr int kReachMs = 5000;
+
+// Reaches `host`:`port` and hangs up again, the GUI thread's events handled
+// while the network answers: empty when the server takes connections, else
+// the system's reason ("Connection refused", "Name or service not known").
+// (The client library says only that it failed.)
+std::string Unreachable(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* res = nullptr;
+  const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res);
+  if (rc != 0 || !res) {
+    if (res) ::freeaddrinfo(res);
+    return rc == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(rc);
+  }
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReachMs);
+  std::string why = "no address";
+  bool reached = false;
+  for (addrinfo* r = res; r && !reached; r = r->ai_next) {
+    const int fd = ::socket(r->ai_family, r->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, r->ai_protocol);
+    if (fd < 0) {
+      why = std::strerror(errno);
+      continue;
+    }
+    int err = ::connect(fd, r->ai_addr, r->ai_addrlen) == 0 ? 0 : errno;
+    if (err == EINPROGRESS) {
+      auto answered = [fd] {
+        pollfd p{fd, POLLOUT, 0};
+        return ::poll(&p, 1, 0) > 0;
+      };
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      err = ETIMEDOUT;
+      if (TIndiClient::WaitFor(answered, int(std::max<int64_t>(0, left.count())))) {
+        socklen_t len = sizeof err;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+      }
+    }
+    ::close(fd);
+    if (err == 0) reached = true;
+    else if (err == ETIMEDOUT) why = "no answer within " + std::to_string(kReachMs / 1000) + " s";
+    else why = std::strerror(err);
+  }
+  ::freeaddrinfo(res);
+  return reached ? std::string() : why;
+}
+
 }  // namespace
 
 void TIndiClient::Connect(const std::function<bool()>& ready) {
   const std::string where = address_.host + ":" + std::to_string(address_.port);
   if (!Up()) {
+    const std::string why = Unreachable(address_.host, address_.port);
+    if (!why.empty()) Fail("No INDI server at " + where + ": " + why);
     setServer(address_.host.c_str(), unsigned(address_.port));
     watchDevice(Device().c_str());
     if (!connectServer()) Fail("No INDI server at " + where);
   }
-  if (!WaitFor([&] { return Has("CONNECTION"); }, 5000))
+  if (!Await([&] { return Has("CONNECTION"); }, replyWaitMs_)) {
+    if (!Up()) Fail("INDI server connection lost");
     Fail("INDI device \"" + Device() + "\" not found on " + where);
+  }
   if (!Switch("CONNECTION.CONNECT")) connectDevice(Device().c_str());
-  WaitFor([&] { return Switch("CONNECTION.CONNECT") && ready(); }, 10000);
+  Await([&] { return Switch("CONNECTION.CONNECT") && ready(); }, 10000);
+  if (!Up()) Fail("INDI server connection lost");
 }
 
 void TIndiClient::AwaitSettled() {
@@ -91,7 +150,7 @@ void TIndiClient::AwaitSettled() {
 void TIndiClient::Disconnect() {
   if (!Up()) return;
   disconnectDevice(Device().c_str());
-  WaitFor([&] { return !Switch("CONNECTION.CONNECT"); }, 5000);
+  Await([&] { return !Switch("CONNECTION.CONNECT"); }, replyWaitMs_);
 }
 
 bool TIndiClient::Has(const std::string& prop) const {

@@ -48,14 +48,21 @@ class TIndiClient : public INDI::BaseClient {
   bool Up() const { return up_; }
   bool LinkUp() const { return Up() && Switch("CONNECTION.CONNECT"); }
 
+  // How long a request waits for the device's answer (5 s): a request the
+  // device has not answered by then fails. Tests without a server shorten it.
+  int ReplyWaitMs() const { return replyWaitMs_; }
+  void SetReplyWaitForTest(int ms) { replyWaitMs_ = ms; }
+
   // Opens the server connection (once) and asks the device to connect,
   // then waits up to 10 s until the device reports the connection and
-  // `ready` holds. Raises when the server or the device is not there.
+  // `ready` holds. Raises when the server or the device is not there, with
+  // the system's reason when the server cannot be reached ("Connection
+  // refused"); every wait ends at once when the server closes the connection.
   void Connect(const std::function<bool()>& ready);
   // The device defines its working properties after the connection: waits
   // until no new one has come for half a second (at most five seconds).
   void AwaitSettled();
-  // Asks the device to disconnect and waits (at most 5 s) until it has.
+  // Asks the device to disconnect and waits (at most the reply wait) until it has.
   void Disconnect();
 
   // The cache. Keys of elements are "PROPERTY.ELEMENT".
@@ -114,6 +121,7 @@ class TIndiClient : public INDI::BaseClient {
     double value, min, max;
   };
   TIndiAddress address_;
+  int replyWaitMs_ = 5000;
   std::atomic<bool> up_{false};
   std::atomic<int> defined_{0};
   std::atomic<int> pictures_{0};

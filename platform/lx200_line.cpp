@@ -166,7 +166,7 @@ bool TLx200Line::Wait(short events, int ms) {
   }
 }
 
-TLx200Heard TLx200Line::Transact(const std::string& cmd, TLx200Reply shape, int limitMs, int tailMs, bool soft) {
+TLx200Heard TLx200Line::Transact(const std::string& cmd, TLx200Reply shape, int limitMs, int tailMs) {
   if (fd_ < 0) throw EAutomationLinkLost("Not connected");
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
   DropStale();
@@ -185,7 +185,6 @@ TLx200Heard TLx200Line::Transact(const std::string& cmd, TLx200Reply shape, int 
     if (!Wait(POLLIN, MsLeft(until))) {
       if (framer.Optional()) break;
       if (!framer.Text().empty()) return {framer.Text(), false, true};
-      if (soft) throw EAutomationError("No reply to " + cmd);
       TLx200Heard none;
       none.silent = true;
       return none;
@@ -217,15 +216,30 @@ void TLx200Line::DropStale() {
   }
 }
 
-void TLx200Line::Settle(int quietMs, int limitMs) {
+bool TLx200Line::FindMarker(const std::string& marker, int limitMs, const std::string& product,
+                            std::string& received, std::size_t& start) {
+  if (fd_ < 0) throw EAutomationLinkLost("Not connected");
   const auto until = Clock::now() + std::chrono::milliseconds(limitMs);
-  DropStale();
+  Send(marker, limitMs);
+  // What is kept of the bytes read: the marker's reply is at their end,
+  // and the late replies before it are short; a stream of noise keeps its
+  // latest bytes only.
+  constexpr std::size_t kKept = 4096;
   char buf[256];
-  while (Wait(POLLIN, std::min(quietMs, MsLeft(until)))) {
+  for (;;) {
+    if (!Wait(POLLIN, MsLeft(until))) return false;
     const ssize_t n = ::read(fd_, buf, sizeof buf);
     if (n == 0) Lost("the mount closed the connection");
-    if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) Lost(ErrnoText(errno));
-    if (MsLeft(until) == 0) return;
+    if (n < 0) {
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+      Lost(ErrnoText(errno));
+    }
+    // Each "#" may end the marker's reply; bytes after it are noise.
+    for (ssize_t i = 0; i < n; ++i) {
+      received += buf[i];
+      if (buf[i] == '#' && Lx200MarkerHeard(marker, received, product, start)) return true;
+    }
+    if (received.size() > kKept) received.erase(0, received.size() - kKept);
   }
 }
 

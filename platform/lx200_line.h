@@ -50,17 +50,20 @@ class TLx200Line {
   // the wait for an optional tail. A reply that cannot be of the shape
   // comes back marked garbled, one that began but did not end within the
   // limit marked cut, none at all marked silent, the line still open in
-  // each case; a silent mount raises EAutomationError instead when `soft`
-  // (a probe it may not know). A closed or failing line closes the line
-  // and raises EAutomationLinkLost.
-  TLx200Heard Transact(const std::string& cmd, TLx200Reply shape, int limitMs, int tailMs, bool soft);
+  // each case. A closed or failing line closes the line and raises
+  // EAutomationLinkLost.
+  TLx200Heard Transact(const std::string& cmd, TLx200Reply shape, int limitMs, int tailMs);
+
+  // Sends `marker` (Lx200Marker) and reads, `limitMs` at most, until what
+  // came ends with the marker's reply (Lx200MarkerHeard; `product` for
+  // ":GVP#"). Nothing is dropped first: `received` keeps every byte read,
+  // from earlier calls too, and `start` receives where the marker's reply
+  // begins in it. False when the time ran out first.
+  bool FindMarker(const std::string& marker, int limitMs, const std::string& product, std::string& received,
+                  std::size_t& start);
 
   // Drops whatever arrived since the last reply (late tails, noise).
   void DropStale();
-  // Drops what arrives until the line has been quiet for `quietMs`, `limitMs`
-  // at most: the late rest of a reply cut short or garbled is not taken for
-  // the reply to the next command.
-  void Settle(int quietMs, int limitMs);
   // Closes the line and raises EAutomationLinkLost naming `why`.
   [[noreturn]] void Lost(const std::string& why);
 

@@ -1,5 +1,6 @@
 #include "platform/lx200_protocol.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -298,6 +299,8 @@ bool WholeIn(std::string_view r, double lo, double hi) {
   return ParseLx200Number(r, v) && v >= lo && v <= hi;
 }
 
+bool IsOneOf(char c, std::string_view set) { return set.find(c) != std::string_view::npos; }
+
 bool Printable(std::string_view r) {
   for (char ch : r) {
     const unsigned char u = static_cast<unsigned char>(ch);
@@ -343,15 +346,181 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
   }
   if (c == "VR") {
     const auto comma = r.find(',');
-    return framed && comma != std::string_view::npos && WholeIn(r.substr(0, comma), -32768, 32767) &&
+    return framed && comma != std::string_view::npos && WholeIn(r.substr(0, comma), -128, 127) &&
            WholeIn(r.substr(comma + 1), 0, 32767);
   }
-  if (c.size() > 2 && c.substr(0, 2) == "VR") return framed && WholeIn(r, -32768, 32767);
-  if (c == "GU" || c == "$QZ?") return framed && Printable(r);
+  if (c.size() > 2 && c.substr(0, 2) == "VR") return framed && WholeIn(r, -128, 127);
+  if (c == "GU") return framed && Lx200StatusValid(r);
+  if (c == "$QZ?") return framed && r.size() <= 2 && !r.empty() && Printable(r) && IsOneOf(r[0], "IpPrR");
+  if (c == "GVP") return framed && !r.empty() && r.size() <= 40 && Printable(r);
   if (c == "GW") return framed && r.size() >= 2 && Printable(r) && (r[1] == 'T' || r[1] == 'N');
   if (c == "GXEE") return reply.size() == 1 && IsDigit(reply[0]);
   if (c == "D") return true;
   return MountText(reply);
+}
+
+bool Lx200StatusValid(std::string_view s) {
+  // The closing three: the pulse-guide and guide rates (digits) and the
+  // error code ('0' + 0..15, so up to '?'); early firmwares send none.
+  const std::size_t n = s.size();
+  const bool closing = n >= 3 && IsDigit(s[n - 3]) && IsDigit(s[n - 2]) && s[n - 1] >= '0' && s[n - 1] <= '?';
+  const std::string_view flags = s.substr(0, closing ? n - 3 : n);
+  int park = 0, kind = 0, pier = 0;
+  for (std::size_t i = 0; i < flags.size(); ++i) {
+    const char c = flags[i];
+    if (c <= ' ' || c > '~' || IsDigit(c)) return false;
+    if (flags.find(c, i + 1) != std::string_view::npos) return false;
+    park += IsOneOf(c, "pIPF");
+    kind += IsOneOf(c, "EKA");
+    pier += IsOneOf(c, "oTW");
+  }
+  return park == 1 && kind <= 1 && pier <= 1;
+}
+
+namespace {
+
+// The letters and digits of a name, upper-cased: "On-Step" gives "ONSTEP".
+std::string Squeezed(std::string_view s) {
+  std::string u;
+  for (char c : s)
+    if (std::isalnum(static_cast<unsigned char>(c))) u += char(std::toupper(static_cast<unsigned char>(c)));
+  return u;
+}
+
+}  // namespace
+
+bool Lx200ProductOnStep(std::string_view product) { return Squeezed(product).find("ONSTEP") != std::string::npos; }
+
+bool Lx200ProductKnown(std::string_view product) {
+  if (Lx200ProductOnStep(product)) return true;
+  const std::string u = Squeezed(product);
+  for (const char* meade : {"AUTOSTAR", "AUDIOSTAR", "LX2001", "LX200", "LX90", "LX600", "LX850", "ETX"})
+    if (u.rfind(meade, 0) == 0) return true;
+  return false;
+}
+
+// --- Finding the replies again --------------------------------------------------------
+
+namespace {
+
+// The forms a reply can end in, as far as a marker's reply could be
+// mistaken for it.
+enum class TForm { Time, Angle, Date, Product, Other, Any };
+
+TForm FormOf(std::string_view command) {
+  std::string_view c = command;
+  if (c.size() >= 2 && c.front() == ':' && c.back() == '#') c = c.substr(1, c.size() - 2);
+  const TLx200Reply shape = Lx200ReplyOf(command);
+  // One character without "#", or nothing: no form of a marker's reply.
+  if (shape == TLx200Reply::None || shape == TLx200Reply::Bool || shape == TLx200Reply::Char) return TForm::Other;
+  // Messages in words (a refused goto, Meade's object after a sync, the
+  // planetary-data lines after a date).
+  if (shape != TLx200Reply::Text) return TForm::Other;
+  for (const char* t : {"GR", "Gr", "GS", "GL", "Ga", "GVT"})
+    if (c == t) return TForm::Time;
+  for (const char* a : {"GD", "Gd", "Gt", "Gg", "GA", "GZ", "Gz", "Gh", "Go"})
+    if (c == a) return TForm::Angle;
+  if (c == "GC") return TForm::Date;
+  if (c == "GVP") return TForm::Product;
+  for (const char* o : {"GU", "GW", "GVN", "GVD", "GVM", "GG", "GT", "$QZ?", "D", "A?"})
+    if (c == o) return TForm::Other;
+  if (!c.empty() && (c[0] == 'V' || c.substr(0, 2) == "GX")) return TForm::Other;
+  return TForm::Any;
+}
+
+// Whether a late reply of form `owed` could be taken for the reply of a
+// marker of form `marker`.
+bool Confusable(TForm owed, TForm marker) {
+  if (owed == marker) return true;
+  return owed == TForm::Any && (marker == TForm::Time || marker == TForm::Angle);
+}
+
+bool Digits(std::string_view s, std::size_t from, std::size_t n) {
+  for (std::size_t i = from; i < from + n; ++i)
+    if (i >= s.size() || !IsDigit(s[i])) return false;
+  return true;
+}
+
+int Two(std::string_view s, std::size_t at) { return (s[at] - '0') * 10 + (s[at + 1] - '0'); }
+
+// "HH:MM:SS" or "HH:MM.T" (hours below 24, minutes and seconds below 60).
+bool TimeForm(std::string_view t) {
+  if (t.size() == 8 && Digits(t, 0, 2) && t[2] == ':' && Digits(t, 3, 2) && t[5] == ':' && Digits(t, 6, 2))
+    return Two(t, 0) < 24 && Two(t, 3) < 60 && Two(t, 6) < 60;
+  if (t.size() == 7 && Digits(t, 0, 2) && t[2] == ':' && Digits(t, 3, 2) && t[5] == '.' && Digits(t, 6, 1))
+    return Two(t, 0) < 24 && Two(t, 3) < 60;
+  return false;
+}
+
+// "sDD*MM:SS", "sDD*MM'SS" or "sDD*MM" (the degree sign '*' or Autostar's 0xDF).
+bool AngleForm(std::string_view t) {
+  if (t.size() != 6 && t.size() != 9) return false;
+  if ((t[0] != '+' && t[0] != '-') || !Digits(t, 1, 2) || (t[3] != '*' && t[3] != '\xdf') || !Digits(t, 4, 2))
+    return false;
+  if (Two(t, 1) > 90 || Two(t, 4) >= 60) return false;
+  if (t.size() == 9 && !((t[6] == ':' || t[6] == '\'') && Digits(t, 7, 2) && Two(t, 7) < 60)) return false;
+  // Within ±90°: at 90 nothing more.
+  return Two(t, 1) < 90 || (Two(t, 4) == 0 && (t.size() == 6 || Two(t, 7) == 0));
+}
+
+// "MM/DD/YY".
+bool DateForm(std::string_view t) {
+  return t.size() == 8 && Digits(t, 0, 2) && t[2] == '/' && Digits(t, 3, 2) && t[5] == '/' && Digits(t, 6, 2);
+}
+
+}  // namespace
+
+std::string Lx200Marker(const std::vector<std::string>& owed, std::string_view product) {
+  const std::pair<const char*, TForm> markers[] = {
+      {":GR#", TForm::Time}, {":GD#", TForm::Angle}, {":GC#", TForm::Date}, {":GVP#", TForm::Product}};
+  for (const auto& [marker, form] : markers) {
+    if (form == TForm::Product && (product.empty() || !Printable(product))) continue;
+    bool usable = true;
+    for (const std::string& c : owed) usable = usable && !Confusable(FormOf(c), form);
+    if (usable) return marker;
+  }
+  return {};
+}
+
+bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::string_view product,
+                      std::size_t& start) {
+  if (received.empty() || received.back() != '#') return false;
+  const std::string_view body = received.substr(0, received.size() - 1);
+  // The marker's reply is the end of what came: each length its form has.
+  auto endsIn = [&](std::size_t n, auto form) {
+    if (body.size() < n || !form(body.substr(body.size() - n))) return false;
+    start = body.size() - n;
+    return true;
+  };
+  const TForm form = FormOf(marker);
+  switch (form) {
+    case TForm::Time: return endsIn(8, TimeForm) || endsIn(7, TimeForm);
+    case TForm::Angle: return endsIn(9, AngleForm) || endsIn(6, AngleForm);
+    case TForm::Date: return endsIn(8, DateForm);
+    case TForm::Product:
+      return !product.empty() && endsIn(product.size(), [&](std::string_view t) { return t == product; });
+    default: return false;
+  }
+}
+
+bool Lx200WholeReply(TLx200Reply shape, std::string_view text) {
+  if (text.empty()) return false;
+  TLx200Framer f(shape);
+  const std::size_t used = f.Feed(text.data(), text.size());
+  return used == text.size() && (f.Done() || f.Optional());
+}
+
+std::string Lx200Consequence(std::string_view c) {
+  if (c == ":MS#" || c == ":MA#" || c == ":hP#" || c == ":hC#" || c == ":hF#" || c.substr(0, 3) == ":Mg" ||
+      c.substr(0, 3) == ":MG")
+    return c == ":hP#" ? "the mount may be parking" : "the mount may be moving";
+  if (c == ":CM#") return "the mount may have synced";
+  if (c == ":hR#") return "the mount may have left its park";
+  if (c == ":hQ#") return "the park position may have been set";
+  if (c == ":A+#") return "the star may have been accepted";
+  if (c.substr(0, 2) == ":A") return "the alignment may have started";
+  if (c == ":WR+#" || c == ":WR-#") return "the mount's PEC table may have been shifted";
+  return "the mount may have acted on it";
 }
 
 std::string Lx200Seconds(int ms) {

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -39,8 +40,8 @@ TLx200Reply Lx200ReplyOf(std::string_view command, bool onStep = true);
 // asking it again changes nothing on the mount.
 bool IsLx200Query(std::string_view command);
 
-// True for a command that may be sent once more when its reply came
-// garbled or cut short: sent twice, it leaves the mount as sent once. These
+// True for a command that may be sent again when its reply came garbled,
+// cut short or not at all: sent twice, it leaves the mount as sent once. These
 // are the queries and the set commands that store a value the command
 // carries: the target (":Sr", ":Sd"), the site (":St", ":Sg"), the UTC
 // offset, time and date (":SG", ":SL", ":SC"; the time sent again is the
@@ -59,12 +60,59 @@ bool Lx200MayAskAgain(std::string_view command);
 // local time 0-24 h, declination and latitude within ±90°, longitude within
 // -180° to 360° (either convention), a date MM/DD/YY, the worm period a
 // whole number of steps, the step rate a number not below 0, PEC entries
-// whole numbers (":VR#" with their index), status letters printable,
-// OnStep's coordinate mode a digit. A reply to any other command holds
-// printable characters, Autostar's degree sign (0xDF) and the slew bar
-// (0x7F) only: other bytes are noise on the line. The slew bar of ":D#" is
-// taken as it comes.
+// whole numbers of steps within a signed byte (":VR#" with their index),
+// OnStep's status (Lx200StatusValid) and PEC state (one of "IpPrR"), a
+// product name of printable characters, OnStep's coordinate mode a digit.
+// A reply to any other command holds printable characters, Autostar's
+// degree sign (0xDF) and the slew bar (0x7F) only: other bytes are noise on
+// the line. The slew bar of ":D#" is taken as it comes.
 bool Lx200ReplyValid(std::string_view command, std::string_view reply);
+
+// True for the body of OnStep's ":GU#" reply as its firmwares build it:
+// flags (letters and signs, no digits), each at most once, exactly one park
+// state of "pIPF", at most one mount kind of "EKA" and one pier side of
+// "oTW", then (in later firmwares) the two guide rates' digits and the error
+// code, '0' to '?'.
+bool Lx200StatusValid(std::string_view status);
+
+// True for a product name (":GVP#", without "#") of a mount this driver
+// knows: OnStep's ("On-Step", any case and punctuation) and the Meade
+// handsets' ("Autostar", "Autostar II", "Audiostar", "LX2001", ...).
+bool Lx200ProductKnown(std::string_view product);
+bool Lx200ProductOnStep(std::string_view product);
+
+// --- Finding the mount's replies again ------------------------------------------
+// After a reply that came late, cut short, spoiled or not at all, where the
+// line stands among the mount's replies is unknown: the rest of that reply
+// (or all of it) may still be on its way. Before anything else is sent the
+// line sends a marker, a question whose reply has a form of its own, and
+// reads up to that reply; the mount answers in order, so whatever came
+// before it belongs to the replies still owed and nothing of theirs comes
+// after it. A marker is only used when no reply still owed could be taken
+// for its reply: ":GR#" (a time, "HH:MM:SS#"), ":GD#" (an angle,
+// "sDD*MM:SS#"), ":GC#" (a date, "MM/DD/YY#") and, once the mount has named
+// itself, ":GVP#" (that name).
+
+// The first marker whose reply none of the replies to `owed` (commands
+// still unanswered, a marker that found nothing among them) can be taken
+// for; `product`: the mount's product name, empty when not known. Empty
+// when there is no such marker.
+std::string Lx200Marker(const std::vector<std::string>& owed, std::string_view product);
+
+// True when `received` ends with a reply of the form that `marker` gets
+// (`product`: the name ":GVP#" answers); `start` receives where that reply
+// begins. Bytes before it (the late replies still owed, noise) may run
+// into it: only its own end is read.
+bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::string_view product,
+                      std::size_t& start);
+
+// True when `text` is exactly one whole reply of `shape`: nothing after
+// it, an optional tail (a goto's refusal message) ended or absent.
+bool Lx200WholeReply(TLx200Reply shape, std::string_view text);
+
+// What a command that is not sent twice may have done when its reply was
+// lost: "the mount may be moving" (a goto), "the mount may have synced", ...
+std::string Lx200Consequence(std::string_view command);
 
 // Which of a line's latest replies needed a second ask. A line where
 // kNoisy of the last kWindow did is noisy: told once, so that the user

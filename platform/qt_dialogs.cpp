@@ -48,17 +48,22 @@ QStringList QtFilterList(const std::string& filter) {
 
 int QtDialogs::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                           MsgIcon icon) {
-  return Show(text, caption, buttons, icon, false);
+  return Show(text, caption, buttons, icon, false, 0);
+}
+
+int QtDialogs::MessageBoxWithDefault(const std::string& text, const std::string& caption, MsgButtons buttons,
+                                     MsgIcon icon, int defaultResult) {
+  return Show(text, caption, buttons, icon, false, defaultResult);
 }
 
 int QtDialogs::MessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
                                         MsgIcon icon) {
-  return Show(text, caption, buttons, icon, true);
+  return Show(text, caption, buttons, icon, true, 0);
 }
 
 int QtDialogs::Show(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon,
-                    bool reportClose) {
-  int result = DefaultResult(buttons);
+                    bool reportClose, int defaultResult) {
+  int result = DefaultResult(buttons, defaultResult);
   RunOnGuiThread([&] {
     TClosingBox box;
     box.setWindowTitle(Q(caption));
@@ -87,7 +92,10 @@ int QtDialogs::Show(const std::string& text, const std::string& caption, MsgButt
     QMessageBox::StandardButtons mask;
     for (const B& b : set) mask |= b.qt;
     box.setStandardButtons(mask);
-    box.setDefaultButton(set.front().qt);
+    // The default button has the focus: Return and Space press it.
+    const int chosen = DefaultResult(buttons, defaultResult);
+    for (const B& b : set)
+      if (b.id == chosen) box.setDefaultButton(b.qt);
     const int clicked = box.exec();
     if (reportClose && box.closedWithoutButton) {
       result = IDCLOSE;

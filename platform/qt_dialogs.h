@@ -13,6 +13,8 @@ class QtDialogs : public IDialogs {
  public:
   int MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                  MsgIcon icon) override;
+  int MessageBoxWithDefault(const std::string& text, const std::string& caption, MsgButtons buttons,
+                            MsgIcon icon, int defaultResult) override;
   int MessageBoxReportingClose(const std::string& text, const std::string& caption, MsgButtons buttons,
                                MsgIcon icon) override;
   FileDialogResult FileDialog(const FileDialogOptions& options) override;
@@ -22,7 +24,7 @@ class QtDialogs : public IDialogs {
 
  private:
   int Show(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon,
-           bool reportClose);
+           bool reportClose, int defaultResult);
 };
 
 // Installs one QtDialogs instance as the program's dialogs.

@@ -20,6 +20,7 @@
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "platform/registry_text.h"
+#include "platform/value_range.h"
 
 namespace platform {
 
@@ -42,6 +43,16 @@ QString FromUtf8(const std::string& text) {
   QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
                                                    QStringDecoder::Flag::ConvertInitialBom);
   return decoder(QByteArrayView(text.data(), qsizetype(text.size())));
+}
+
+// The test's watch of the names read (WatchSettingsReadsForTest), under
+// its own lock: readers may run on any thread.
+std::mutex g_watchMutex;
+std::function<void(const std::string&, const std::string&)> g_readWatch;
+
+void Watch(const std::string& section, const std::string& ident) {
+  std::lock_guard guard(g_watchMutex);
+  if (g_readWatch) g_readWatch(section, ident);
 }
 
 // The store's key of a value: "section/ident", or the ident alone for the
@@ -204,12 +215,14 @@ TRegIniFile::~TRegIniFile() { Flush(); }
 const std::string& TRegIniFile::FileName() const { return store_->fileName; }
 
 bool TRegIniFile::ValueExists(const std::string& section, const std::string& ident) const {
+  Watch(section, ident);
   std::lock_guard guard(StoreMutex());
   return store_->Find(Key(section, ident)) != nullptr;
 }
 
 std::string TRegIniFile::ReadString(const std::string& section, const std::string& ident,
                                     const std::string& deflt) const {
+  Watch(section, ident);
   std::lock_guard guard(StoreMutex());
   const QString* v = store_->Find(Key(section, ident));
   return v ? v->toStdString() : deflt;
@@ -238,6 +251,23 @@ double TRegIniFile::ReadFloat(const std::string& section, const std::string& ide
   if (!ValueExists(section, ident)) return deflt;
   double v = 0;
   return ParseDouble(ReadString(section, ident, ""), v) ? v : deflt;
+}
+
+int32_t TRegIniFile::ReadInteger(const std::string& section, const std::string& ident, int32_t deflt,
+                                 int32_t lo, int32_t hi) const {
+  return InRangeOr(ReadInteger(section, ident, deflt), lo, hi, deflt);
+}
+
+double TRegIniFile::ReadFloat(const std::string& section, const std::string& ident, double deflt, double lo,
+                              double hi) const {
+  return InRangeOr(ReadFloat(section, ident, deflt), lo, hi, deflt);
+}
+
+std::string TRegIniFile::ReadNumberText(const std::string& section, const std::string& ident,
+                                        const std::string& deflt, double lo, double hi) const {
+  const std::string text = ReadString(section, ident, deflt);
+  double v = 0;
+  return ParseDouble(text, v) && InRange(v, lo, hi) ? text : deflt;
 }
 
 void TRegIniFile::WriteString(const std::string& section, const std::string& ident,
@@ -309,5 +339,10 @@ void TRegIniFile::Flush(bool save) {
 }
 
 void FlushSettingsStore() { TRegIniFile().Flush(true); }
+
+void WatchSettingsReadsForTest(std::function<void(const std::string& section, const std::string& ident)> seen) {
+  std::lock_guard guard(g_watchMutex);
+  g_readWatch = std::move(seen);
+}
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 // copy of the program are kept.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,17 @@ class TRegIniFile {
   std::string ReadString(const std::string& section, const std::string& ident,
                          const std::string& deflt) const;
   double ReadFloat(const std::string& section, const std::string& ident, double deflt) const;
+  // The same with the range the field takes (value_range.h): a stored
+  // number outside [lo, hi] reads as `deflt`, as a missing or unreadable
+  // one does.
+  int32_t ReadInteger(const std::string& section, const std::string& ident, int32_t deflt, int32_t lo,
+                      int32_t hi) const;
+  double ReadFloat(const std::string& section, const std::string& ident, double deflt, double lo,
+                   double hi) const;
+  // A number kept as the text its window shows: the stored text when it is
+  // a number within [lo, hi], else `deflt`.
+  std::string ReadNumberText(const std::string& section, const std::string& ident, const std::string& deflt,
+                             double lo, double hi) const;
   bool ValueExists(const std::string& section, const std::string& ident) const;
 
   void WriteInteger(const std::string& section, const std::string& ident, int32_t value);
@@ -58,6 +70,11 @@ class TRegIniFile {
   struct Store;
   std::unique_ptr<Store> store_;
 };
+
+// Every value name read from the store from now on (any read, and
+// ValueExists) is passed to `seen` with its section; empty stops. For tests
+// that set every value the program reads.
+void WatchSettingsReadsForTest(std::function<void(const std::string& section, const std::string& ident)> seen);
 
 // Writes the changes still pending from saves that failed (the program's
 // end does, in its save), told as Flush tells.

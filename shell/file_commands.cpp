@@ -77,9 +77,10 @@ bool SaveAsCommand(const std::string& proposedName) {
     const std::string name = SaveFileName(chosen.fileName, kind);
 
     if (platform::FileExists(name)) {
+      // No (choose another name) is the default: Return keeps the file.
       const int answer = platform::ShowMessageBox("File exists,\r\nOverwrite?", "Noctra Planetarium",
-                                                  platform::MsgButtons::YesNoCancel,
-                                                  platform::MsgIcon::Question);
+                                                  platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question,
+                                                  platform::IDNO);
       if (answer == platform::IDNO) {
         proposed = name;
         continue;

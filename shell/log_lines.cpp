@@ -2,12 +2,16 @@
 
 #include "platform/codec.h"
 
-bool TLogLines::AddLine(const std::string& line) {
+bool TLogLines::AddLine(const std::string& line) { return Append(line, false); }
+
+void TLogLines::AddEvent(const std::string& line) { Append(line, true); }
+
+bool TLogLines::Append(const std::string& line, bool repeat) {
   const std::string text = platform::CutToChars(line, 255);
   std::function<void(const std::string&)> listener;
   {
     std::lock_guard lock(mutex_);
-    if (text == last_) return false;
+    if (text == last_ && !repeat) return false;
     last_ = text;
     lines_.push_back(text);
     if (lines_.size() > kLogCapacity) lines_.pop_front();

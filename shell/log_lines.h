@@ -25,6 +25,10 @@ class TLogLines {
   // Appends `line` (cut to 255 characters) unless it equals LastLine(); in
   // either case it becomes LastLine(). True when the line was appended.
   bool AddLine(const std::string& line);
+  // Appends `line` even when it equals LastLine(): an event of its own that
+  // reads as the one before (a second failed connect, a second star
+  // accepted), not a repeat of a state.
+  void AddEvent(const std::string& line);
 
   std::string LastLine() const;
   std::vector<std::string> Lines() const;
@@ -38,6 +42,7 @@ class TLogLines {
   void SetListener(std::function<void(const std::string&)> listener);
 
  private:
+  bool Append(const std::string& line, bool repeat);
   mutable std::mutex mutex_;
   std::string last_;
   std::deque<std::string> lines_;

@@ -14,6 +14,7 @@
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "platform/timezone.h"
+#include "platform/value_range.h"
 #include "shell/log_lines.h"
 
 using platform::XmlDocument;
@@ -77,6 +78,21 @@ bool XmlReadBool(const XmlElement& parent, const std::string& name, bool deflt) 
 std::string XmlReadString(const XmlElement& parent, const std::string& name, const std::string& deflt) {
   if (parent.IsNull() || !platform::IsValidXmlName(name)) return platform::CutToChars(deflt, kShortStringChars);
   return platform::CutToChars(parent.FirstChild(name).Text(), kShortStringChars);
+}
+
+int32_t XmlReadInteger(const XmlElement& parent, const std::string& name, int32_t deflt, int32_t lo, int32_t hi) {
+  return platform::InRangeOr(XmlReadInteger(parent, name, deflt), lo, hi, deflt);
+}
+
+double XmlReadFloat(const XmlElement& parent, const std::string& name, double deflt, double lo, double hi) {
+  return platform::InRangeOr(XmlReadFloat(parent, name, deflt), lo, hi, deflt);
+}
+
+std::string XmlReadNumberText(const XmlElement& parent, const std::string& name, const std::string& deflt,
+                              double lo, double hi) {
+  const std::string text = XmlReadString(parent, name, deflt);
+  double v = 0;
+  return platform::ParseDouble(text, v) && platform::InRange(v, lo, hi) ? text : deflt;
 }
 
 bool XmlWriteInteger(const XmlElement& parent, const std::string& name, int32_t value) {

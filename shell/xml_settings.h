@@ -31,6 +31,19 @@ bool XmlReadBool(const platform::XmlElement& parent, const std::string& name, bo
 std::string XmlReadString(const platform::XmlElement& parent, const std::string& name,
                           const std::string& deflt);
 
+// The readers with the range the field takes (platform/value_range.h): a
+// number outside [lo, hi] (NaN and infinities included) reads as `deflt`,
+// as a missing or unreadable one does.
+int32_t XmlReadInteger(const platform::XmlElement& parent, const std::string& name, int32_t deflt, int32_t lo,
+                       int32_t hi);
+double XmlReadFloat(const platform::XmlElement& parent, const std::string& name, double deflt, double lo,
+                    double hi);
+// A number kept as the text its window shows (an exposure "0.5", a gain):
+// the element's text as XmlReadString gives it when it is a number within
+// [lo, hi]; `deflt` when it is missing, empty, no number or outside.
+std::string XmlReadNumberText(const platform::XmlElement& parent, const std::string& name,
+                              const std::string& deflt, double lo, double hi);
+
 // Writers return false when the parent is null or the name is not a valid
 // element name (nothing is written then).
 bool XmlWriteInteger(const platform::XmlElement& parent, const std::string& name, int32_t value);

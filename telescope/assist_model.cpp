@@ -7,6 +7,7 @@
 #include "astro/text.h"
 #include "platform/numfmt.h"
 #include "platform/registry.h"
+#include "platform/value_range.h"
 
 namespace {
 
@@ -27,11 +28,21 @@ double WrapPi(double a) {
   return a;
 }
 
-// An edit's value: unreadable text counts 0, numbers taken to the nearest integer.
+// An edit's value: unreadable text, or a value beyond kMaxAssistArcsec,
+// counts 0; numbers are taken to the nearest integer.
 double EditValue(const std::string& s) {
   double v = 0;
-  if (!platform::ParseDouble(s, v) || !std::isfinite(v)) return 0;
+  if (!platform::ParseDouble(s, v) || !platform::InRange(v, -kMaxAssistArcsec, kMaxAssistArcsec)) return 0;
   return std::nearbyint(v);
+}
+
+// True when `text` is a time of 0 to 24 hours.
+bool IsSiderealTime(const std::string& text) {
+  try {
+    return platform::InRange(ParseHours(text), 0.0, 2 * kPi);
+  } catch (const EConvertError&) {
+    return false;
+  }
 }
 
 // Per row and term: the coefficient by which a term of one arcsecond moves
@@ -278,8 +289,7 @@ bool TAssistModel::PrepareFit(TAssistFitInput& in, std::string& error) const {
   }
   for (int k = 0; k < kTermCount; ++k) {
     const auto& t = terms[size_t(k)];
-    double v = 0;
-    const double c = platform::ParseDouble(t.edit, v) && std::isfinite(v) ? std::nearbyint(v / in.step) : 0;
+    const double c = std::nearbyint(EditValue(t.edit) / in.step);
     in.from[size_t(k)] = int(c) + std::clamp(t.lower, -10, 0);
     in.to[size_t(k)] = int(c) + std::clamp(t.upper, 0, 10);
   }
@@ -365,21 +375,24 @@ void TAssistModel::LoadSettings() {
   platform::TRegIniFile reg;
   const char* s = "ASSIST";
   lst = reg.ReadString(s, "lst", "00:00:00");
+  if (!IsSiderealTime(lst)) lst = "00:00:00";
   for (int k = 0; k < kTermCount; ++k) {
     auto& t = terms[size_t(k)];
     const std::string key = kTermKeys[k];
     const int defLo = (k == kFF || k == kTF || k == kDF) ? 0 : -5;
     const int defHi = (k == kFF || k == kTF || k == kDF) ? 0 : 5;
     t.lower = std::clamp(reg.ReadInteger(s, key + "_m", defLo), -10, 0);
-    t.edit = reg.ReadString(s, key + "_e", "0");
+    t.edit = reg.ReadNumberText(s, key + "_e", "0", -kMaxAssistArcsec, kMaxAssistArcsec);
     t.upper = std::clamp(reg.ReadInteger(s, key + "_p", defHi), 0, 10);
   }
-  hoE = reg.ReadString(s, "hO_e", "0");
-  doE = reg.ReadString(s, "dO_e", "0");
-  hoW = reg.ReadString(s, "hO_w", "0");
-  doW = reg.ReadString(s, "dO_w", "0");
-  mmX = reg.ReadString(s, "ccd_mmX", "22");
-  mmY = reg.ReadString(s, "ccd_mmY", "16");
+  hoE = reg.ReadNumberText(s, "hO_e", "0", -kMaxAssistArcsec, kMaxAssistArcsec);
+  doE = reg.ReadNumberText(s, "dO_e", "0", -kMaxAssistArcsec, kMaxAssistArcsec);
+  hoW = reg.ReadNumberText(s, "hO_w", "0", -kMaxAssistArcsec, kMaxAssistArcsec);
+  doW = reg.ReadNumberText(s, "dO_w", "0", -kMaxAssistArcsec, kMaxAssistArcsec);
+  // The camera field is drawn from these: more than 0 mm.
+  constexpr double kThinnest = 1e-6;
+  mmX = reg.ReadNumberText(s, "ccd_mmX", "22", kThinnest, kMaxAssistFieldMm);
+  mmY = reg.ReadNumberText(s, "ccd_mmY", "16", kThinnest, kMaxAssistFieldMm);
   for (int c = 0; c < 5; ++c)
     for (int r = 1; r <= kAssistRows; ++r)
       grid[size_t(r - 1)][size_t(c)] = reg.ReadString(s, "Data" + std::to_string(c) + std::to_string(r), "");

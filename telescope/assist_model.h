@@ -32,6 +32,10 @@ struct TAssistTermSetting {
 };
 
 inline constexpr int kAssistRows = 40;
+// The largest term or offset the model takes, arcseconds (10°); a larger
+// one counts as unreadable (0). The largest camera field drawn, mm.
+inline constexpr double kMaxAssistArcsec = 36000;
+inline constexpr double kMaxAssistFieldMm = 1000;
 
 // One parsed row of the fit: hour angles and declinations in radians.
 struct TAssistRow {
@@ -110,7 +114,10 @@ class TAssistModel {
   // The text file.
   std::string SaveText() const;
   void LoadText(const std::string& text);
-  // Registry section "ASSIST".
+  // Registry section "ASSIST". Stored texts that are not what their field
+  // takes read as its default: a term or offset beyond kMaxAssistArcsec, a
+  // camera field not above 0 or beyond kMaxAssistFieldMm, a sidereal time
+  // that is no time of 0 to 24 hours.
   void LoadSettings();
   void SaveSettings() const;
 };

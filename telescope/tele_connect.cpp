@@ -132,7 +132,14 @@ void TTeleControl::SelectClick() {
 }
 
 void TTeleControl::ConnectClick() {
-  if (connected_ || connecting_ || TrimBlanks(name).empty()) return;
+  if (connected_ || connecting_) return;
+  // An empty Driver box: nothing was chosen yet.
+  if (TrimBlanks(name).empty()) {
+    Log("Connect failed: no driver is chosen");
+    ui_.fault = "No driver is chosen for the telescope: choose one with \"Select\" first.";
+    emit changed();
+    return;
+  }
   TTalk talk(*this);
   // While the mount is reached the window offers Disconnect only, which
   // ends the connect.
@@ -177,9 +184,9 @@ void TTeleControl::ConnectClick() {
     }
     SetDisconnectedControls();
     if (cancelled) {
-      Log("Connect cancelled");
+      LogEvent("Connect cancelled");
     } else {
-      Log("Connect failed: " + why);
+      LogEvent("Connect failed: " + why);
       ui_.fault = "Connect failed: " + why;
       emit changed();
     }

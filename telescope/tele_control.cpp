@@ -125,6 +125,10 @@ void TTeleControl::Log(const std::string& text) const {
   LogLines().AddLine(kPrefix + text);
 }
 
+void TTeleControl::LogEvent(const std::string& text) const {
+  if (!linkLost_) LogLines().AddEvent(kPrefix + text);
+}
+
 void TTeleControl::LogFailure(const std::string& member, const std::exception& e) const {
   // A call that a disconnect ended, or one of a connection already gone,
   // has nothing to report.
@@ -155,8 +159,17 @@ bool TTeleControl::Command(const char* kind, const std::string& cmd, std::string
     return true;
   } catch (const std::exception& e) {
     LogFailure(std::string(kind) + " " + cmd, e);
+    // A command the mount may have acted on (an alignment step): the
+    // window says what it may have done.
+    if (connected_ && dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e)) ShowFailure(cmd, e);
     return false;
   }
+}
+
+void TTeleControl::ShowFailure(const std::string& what, const std::exception& e) {
+  const bool unknown = dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e) != nullptr;
+  ui_.fault = what + (unknown ? " unconfirmed: " : " failed: ") + e.what();
+  emit changed();
 }
 
 void TTeleControl::Succeeded() {
@@ -239,12 +252,21 @@ bool TTeleControl::GotoRaDec(double ra, double dec) {
   try {
     Drv()->Invoke(async ? "SlewToCoordinatesAsync" : "SlewToCoordinates",
                   {TVariant(ra / kRadPerDeg / 15.0), TVariant(dec / kRadPerDeg)});
+  } catch (const platform::EAutomationOutcomeUnknown& e) {
+    if (!talk.Live()) return false;
+    // The mount's reply was lost: it may be slewing. The poll follows it
+    // as it follows a goto, until it is seen at rest.
+    ShowFailure("Goto", e);
+    Log("Warning, " + ui_.fault);
+    gotoInProgress_ = true;
+    gotoTimer_.stop();
+    emit changed();
+    return false;
   } catch (const std::exception& e) {
     if (!talk.Live()) return false;
     // A refused goto (a parked mount, a target the mount will not take).
     LogFailure("Goto", e);
-    ui_.fault = std::string("Goto failed: ") + e.what();
-    emit changed();
+    ShowFailure("Goto", e);
     return false;
   }
   if (!talk.Live()) return false;
@@ -271,8 +293,7 @@ bool TTeleControl::SyncRaDec(double ra, double dec) {
     // A sync the mount refuses (a parked or slewing mount): the line says
     // why, the window too; the mount keeps its position.
     Log(std::string("Warning, Syncing to Coordinates? ") + e.what());
-    ui_.fault = std::string("Sync failed: ") + e.what();
-    emit changed();
+    ShowFailure("Sync", e);
     return false;
   }
 }
@@ -381,9 +402,11 @@ bool TTeleControl::Act(const char* can, const char* member, const char* done, co
     Succeeded();
     return true;
   } catch (const std::exception& e) {
-    if (!talk.Live()) return false;
+    if (!talk.Live() || dynamic_cast<const platform::EAutomationCancelled*>(&e)) return false;
     if (failed) Log(failed);
     else LogFailure(member, e);
+    // Said in the window too: a park whose reply was lost may be under way.
+    ShowFailure(member, e);
     return false;
   }
 }
@@ -442,9 +465,9 @@ void TTeleControl::AlignStartClick() {
   if (yes) {
     alignLeft_ = stars;
     hold_ = 2;
-    Log("Align started");
+    LogEvent("Align started");
   } else {
-    Log("Align failed");
+    LogEvent("Align failed");
   }
   AfterAlign();
 }
@@ -458,14 +481,14 @@ void TTeleControl::AcceptStarButton1Click() {
   if (!talk.Live()) return;
   if (yes) {
     hold_ = 2;
-    Log("Align star accepted");
+    LogEvent("Align star accepted");
     if (alignLeft_ == 0) {
       Log("Align, Done.");
       ShowFlashMessage("Align done", 2);
     }
   } else {
     alignLeft_ = 0;
-    Log("Align failed");
+    LogEvent("Align failed");
   }
   AfterAlign();
 }

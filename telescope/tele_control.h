@@ -198,6 +198,9 @@ class TTeleControl : public QObject {
 
  private:
   void Log(const std::string& text) const;
+  // A line for an event of the user's (a connect that failed, a star
+  // accepted): logged even when it reads as the line before.
+  void LogEvent(const std::string& text) const;
   void LogFailure(const std::string& member, const std::exception& e) const;
   // The driver, kept alive by the caller across a call; raises
   // EAutomationCancelled when none is connected.
@@ -206,6 +209,10 @@ class TTeleControl : public QObject {
   bool Command(const char* kind, const std::string& cmd, std::string* reply = nullptr);
   // A user's command went through: a fault told before goes.
   void Succeeded();
+  // The window's red line for operation `what` that raised `e`: "Goto
+  // failed: ...", or "Goto unconfirmed: ..." when the mount's reply was lost
+  // and what it did is unknown.
+  void ShowFailure(const std::string& what, const std::exception& e);
   // A user's command through driver member `member`, when capability `can`
   // (if given) allows it; logs `done`, or `failed` (else the failure).
   bool Act(const char* can, const char* member, const char* done, const char* failed);
@@ -223,6 +230,8 @@ class TTeleControl : public QObject {
   double DriverEpochJD() const;
   void AfterAlign();
   void PecWrite(int index, int entry);
+  // ":WR+#" or ":WR-#", and the copy here turned with the mount's table.
+  void ShiftPec(bool forward);
   // Entry `index` of the mount's table read into the copy here (kept as it
   // was when the reply holds no entry).
   void ReadPecEntry(int index);

@@ -166,19 +166,29 @@ void TTeleControl::PECSaveClick() {
 }
 
 // The firmware shifts its table and answers "0" all the same, so the copy
-// here turns with it whenever the command went through.
-void TTeleControl::PECfwdClick() {
+// here turns with it whenever the command went through. One whose reply
+// was lost may have shifted the mount's table or not: the window says so.
+void TTeleControl::ShiftPec(bool forward) {
   if (!connected_ || !PecUsable()) return;
-  if (Command("CommandBool", ":WR+#"))
-    std::rotate(pec_.begin(), pec_.begin() + (pecLength_ - 1), pec_.begin() + pecLength_);
+  TTalk talk(*this);
+  const std::string cmd = forward ? ":WR+#" : ":WR-#";
+  try {
+    Drv()->Invoke("CommandBool", {platform::TVariant(cmd), platform::TVariant(true)});
+  } catch (const std::exception& e) {
+    if (!talk.Live() || dynamic_cast<const platform::EAutomationCancelled*>(&e)) return;
+    LogFailure("CommandBool " + cmd, e);
+    ShowFailure("PEC shift", e);
+    return;
+  }
+  if (!talk.Live()) return;
+  if (forward) std::rotate(pec_.begin(), pec_.begin() + (pecLength_ - 1), pec_.begin() + pecLength_);
+  else std::rotate(pec_.begin(), pec_.begin() + 1, pec_.begin() + pecLength_);
+  Succeeded();
   emit changed();
 }
 
-void TTeleControl::PECbackClick() {
-  if (!connected_ || !PecUsable()) return;
-  if (Command("CommandBool", ":WR-#")) std::rotate(pec_.begin(), pec_.begin() + 1, pec_.begin() + pecLength_);
-  emit changed();
-}
+void TTeleControl::PECfwdClick() { ShiftPec(true); }
+void TTeleControl::PECbackClick() { ShiftPec(false); }
 
 std::string TTeleControl::PecExportText() {
   std::string out = "\"Frame\";\"Time\";\"RA\";\"DEC\"\r\n";
@@ -252,7 +262,8 @@ void TTeleControl::PECExportClick() {
   }
   if (FileExists(r.fileName) &&
       platform::ShowMessageBox("This will overwrite the current file,\r\nis this ok (Y/N)?", "Noctra Planetarium",
-                               platform::MsgButtons::YesNo, platform::MsgIcon::Question) != platform::IDYES)
+                               platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                               platform::IDNO) != platform::IDYES)
     return;
   const std::string text = PecExportText();
   if (!connected_) {

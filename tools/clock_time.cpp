@@ -192,7 +192,7 @@ double StartTextHours(const std::string& text) {
 
 void ReadRegStartupTime() {
   platform::TRegIniFile reg;
-  StartupTimeMode = reg.ReadInteger(kSection, "Mode", 1);
+  StartupTimeMode = reg.ReadInteger(kSection, "Mode", 1, 1, 6);
   StartupStopTime = reg.ReadBool(kSection, "Stop Time", false);
   StartupLocalText = reg.ReadString(kSection, "Time Local", "").substr(0, 80);
   StartupUniversalText = reg.ReadString(kSection, "Time Universal", "").substr(0, 80);
@@ -200,8 +200,7 @@ void ReadRegStartupTime() {
   StartupUniversalHours = StartTextHours(StartupUniversalText);
   // A specific time that does not read would start the chart at a
   // meaningless hour: use the actual time instead.
-  if (StartupTimeMode < 1 || StartupTimeMode > 6 || (StartupTimeMode == 5 && StartupLocalHours < 0) ||
-      (StartupTimeMode == 6 && StartupUniversalHours < 0))
+  if ((StartupTimeMode == 5 && StartupLocalHours < 0) || (StartupTimeMode == 6 && StartupUniversalHours < 0))
     StartupTimeMode = 1;
 }
 

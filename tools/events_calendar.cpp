@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 
 #include "astro/planets.h"
 #include "astro/precession.h"
@@ -15,6 +16,7 @@
 #include "astro/transforms.h"
 #include "platform/codec.h"
 #include "platform/numfmt.h"
+#include "shell/data_files.h"
 #include "tools/meteor_showers.h"
 
 namespace {
@@ -83,26 +85,42 @@ std::string AmPm(double t, bool clock) {
 std::string ClockForm12(double hours) { return AmPm(hours, true); }
 std::string HourForm12(double hours) { return AmPm(hours, false); }
 
-bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message) {
+bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message, std::string* reason) {
+  constexpr int kStars = 45, kRecordBytes = 55;
+  constexpr double kPi = 3.14159265358979323846;
   stars.clear();
-  std::ifstream in(path, std::ios::binary);
-  auto fail = [&](int code) {
-    stars.clear();
+  auto fail = [&](int code, const std::string& why) {
     if (message) *message = code;
+    if (reason) *reason = why;
     return false;
   };
-  if (!in) return fail(102);
-  for (int i = 0; i < 45; ++i) {
-    uint8_t r[55];
-    if (!in.read(reinterpret_cast<char*>(r), 55)) return fail(103);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return fail(102, "the file is missing");
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The whole records, each star on the sky with a plausible magnitude; a
+  // damaged one is left out.
+  const int n = int(std::min<std::size_t>(bytes.size() / kRecordBytes, kStars));
+  int bad = 0;
+  for (int i = 0; i < n; ++i) {
+    const uint8_t* r = &bytes[std::size_t(i) * kRecordBytes];
     TBrightStar s;
     s.ra = platform::GetF64(r);
     s.dec = platform::GetF64(r + 8);
     s.magnitude = platform::GetF64(r + 16);
-    const int len = std::min<int>(r[24], 30);
-    s.name.assign(reinterpret_cast<const char*>(r + 25), std::size_t(len));
+    if (!(s.ra >= 0 && s.ra <= 2 * kPi) || !(std::fabs(s.dec) <= kPi / 2) || !(std::fabs(s.magnitude) <= 30) ||
+        r[24] > 30) {
+      ++bad;
+      continue;
+    }
+    s.name.assign(reinterpret_cast<const char*>(r + 25), std::size_t(r[24]));
     stars.push_back(std::move(s));
   }
+  if (bytes.size() != std::size_t(kStars) * kRecordBytes)
+    return fail(101, ByteCountText(bytes.size()) + " where its " + std::to_string(kStars) + " stars take " +
+                         ByteCountText(kStars * kRecordBytes));
+  if (bad)
+    return fail(103, std::to_string(bad) + " of its " + std::to_string(kStars) +
+                         " stars hold values outside their ranges and are left out");
   return true;
 }
 

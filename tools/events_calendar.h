@@ -19,10 +19,13 @@ struct TBrightStar {
   std::string name;
 };
 
-// Reads "brightstars.dat" (45 records of 55 bytes); false with an empty
-// list when the file cannot be opened (`message` 102) or a record cannot be
-// read (103).
-bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message = nullptr);
+// Reads "brightstars.dat" (45 records of 55 bytes). False when the file
+// cannot be opened (`message` 102, no stars), is not 45 whole records (101)
+// or holds a star off the sky, with a magnitude beyond ±30 or a name longer
+// than 30 characters (103); the whole stars in range are kept, and `reason`
+// says what is wrong.
+bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message = nullptr,
+                     std::string* reason = nullptr);
 
 // No Moon value for a day (no picture).
 inline constexpr double kNoMoonValue = -100000;

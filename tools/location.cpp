@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "astro/observer.h"
@@ -12,9 +13,11 @@
 #include "astro/trig.h"
 #include "chart/globe.h"
 #include "platform/codec.h"
+#include "platform/dialogs.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "shell/globals.h"
+#include "shell/log_lines.h"
 
 TGlobalLocationModel GlobalLocation;
 const std::string PickListSeparator(40, ' ');
@@ -58,6 +61,24 @@ std::string DegreesWithLetter(double deg, char positive, char negative) {
 
 std::string LatitudeText(double latitudeDeg) { return DegreesWithLetter(latitudeDeg, 'N', 'S'); }
 std::string LongitudeText(double eastLongitudeDeg) { return DegreesWithLetter(eastLongitudeDeg, 'E', 'W'); }
+
+namespace {
+
+// Degrees with six decimals less their trailing zeros (one kept), the
+// letter from the sign.
+std::string PreciseDegreesWithLetter(double deg, char positive, char negative) {
+  std::string text = platform::FormatFixed(std::fabs(deg), 0, 6);
+  while (text.size() > 2 && text.back() == '0' && text[text.size() - 2] != '.') text.pop_back();
+  const bool zero = text.find_first_not_of("0.") == std::string::npos;
+  return text + (deg < 0 && !zero ? negative : positive);
+}
+
+}  // namespace
+
+std::string PreciseLatitudeText(double latitudeDeg) { return PreciseDegreesWithLetter(latitudeDeg, 'N', 'S'); }
+std::string PreciseLongitudeText(double eastLongitudeDeg) {
+  return PreciseDegreesWithLetter(eastLongitudeDeg, 'E', 'W');
+}
 
 std::string FilterSiteName(const std::string& text) {
   std::string out;
@@ -104,6 +125,25 @@ bool LoadHorizonFile(const std::string& name, THorizonArray& horizon) {
 }
 
 bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon) {
+  // A file of another size was not read (it gave an open horizon, cut or
+  // made elsewhere): it is kept aside under a name of its own, never
+  // written over, and the user told where.
+  const std::string path = HorizonFilePath(name);
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec && size != kHorizonBytes) {
+    std::string error;
+    const std::string kept =
+        platform::MoveToFreeName(path, DataFolder, HorizonFileName(name) + ".horizon.unread", ".dat", &error);
+    const std::string text = "The horizon file " + path + " holds " + std::to_string(size) + " bytes, not " +
+                             std::to_string(kHorizonBytes) + ", and was not read. " +
+                             (kept.empty() ? "It could not be kept aside (" + error + "), so it is left as it is."
+                                           : "It is kept as " + kept + ".");
+    LogLines().AddLine("[Location] " + text);
+    platform::ShowMessageBox(text, platform::kProductCaption, platform::MsgButtons::Ok,
+                             platform::MsgIcon::Exclamation);
+    if (kept.empty()) return false;
+  }
   std::vector<uint8_t> bytes(kHorizonBytes);
   for (int a = 0; a <= 360; ++a)
     for (int k = 0; k <= 90; ++k) platform::PutU32(&bytes[4 * (91 * a + k)], horizon[a][k]);
@@ -112,14 +152,20 @@ bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon) {
 
 // --- The pick list ------------------------------------------------------------------------
 
-std::vector<std::string> ReadPickList(const std::string& path) {
+std::vector<std::string> ReadPickListFile(const std::string& path) {
   std::vector<std::string> lines;
   std::ifstream f(path);
   std::string line;
-  while (lines.size() < std::size_t(kPickListCapacity) && std::getline(f, line)) {
+  while (std::getline(f, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!TrimBlanks(line).empty()) lines.push_back(line);
   }
+  return lines;
+}
+
+std::vector<std::string> ReadPickList(const std::string& path) {
+  std::vector<std::string> lines = ReadPickListFile(path);
+  if (lines.size() > std::size_t(kPickListCapacity)) lines.resize(std::size_t(kPickListCapacity));
   return lines;
 }
 
@@ -237,21 +283,45 @@ void ApplySite(const TSite& site, const THorizonArray& horizon) {
 
 void TGlobalLocationModel::Load() {
   if (!FileCanOpen(PickListPath)) WritePickList(PickListPath, {});
-  PickList = ReadPickList(PickListPath);
+  PickList = ReadPickListFile(PickListPath);
+  PickListRest.clear();
+  if (PickList.size() > std::size_t(kPickListCapacity)) {
+    PickListRest.assign(PickList.begin() + kPickListCapacity, PickList.end());
+    PickList.resize(std::size_t(kPickListCapacity));
+    LogLines().AddLine("[Location] " + PickListRestText());
+  }
   PickIndex = -1;
   UpdateGlobePickList();
+}
+
+std::string TGlobalLocationModel::PickListRestText() const {
+  if (PickListRest.empty()) return std::string();
+  const std::size_t n = PickListRest.size();
+  return "\"" + PickListPath.substr(PickListPath.find_last_of('/') + 1) + "\" holds " +
+         std::to_string(kPickListCapacity + n) + " places; the pick list shows the first " +
+         std::to_string(kPickListCapacity) + ". The other " + std::to_string(n) + (n == 1 ? " stays" : " stay") +
+         " in the file.";
 }
 
 void TGlobalLocationModel::UpdateGlobePickList() const {
   if (PickListChanged) PickListChanged(PickCaptions());
 }
 
-bool TGlobalLocationModel::Save(const std::vector<std::string>& before) {
-  // A list that could not be written (the user has been told) goes back to
-  // what the file still holds.
-  const bool ok = WritePickList(PickListPath, PickList);
-  if (!ok) {
+bool TGlobalLocationModel::Save(const std::vector<std::string>& before, const std::vector<std::string>& restBefore) {
+  // The places after the tenth are written back after the list; one moves
+  // up for each place removed.
+  std::vector<std::string> all = PickList;
+  all.insert(all.end(), PickListRest.begin(), PickListRest.end());
+  const bool ok = WritePickList(PickListPath, all);
+  if (ok) {
+    const std::size_t shown = std::min(all.size(), std::size_t(kPickListCapacity));
+    PickList.assign(all.begin(), all.begin() + std::ptrdiff_t(shown));
+    PickListRest.assign(all.begin() + std::ptrdiff_t(shown), all.end());
+  } else {
+    // A list that could not be written (the user has been told) goes back
+    // to what the file still holds.
     PickList = before;
+    PickListRest = restBefore;
     PickIndex = -1;
   }
   UpdateGlobePickList();
@@ -284,6 +354,21 @@ void TGlobalLocationModel::ShowLocation(const std::string& name, int foldedZone,
   LoadHorizonFile(name, Horizon);
   LocationEdited = false;
   ObserverZone.reset();
+  // The place's own values behind the rounded texts.
+  double west = std::fmod(360.0 - eastLongitudeDeg, 360.0);
+  if (west < 0) west += 360.0;
+  const double westRad = west / DegPerRad;
+  ShownPlace = TShownPlace{Latitude, Longitude, latitudeDeg / DegPerRad, westRad < TwoPi ? westRad : 0.0};
+}
+
+bool TGlobalLocationModel::KeepPlaceValues(double latitude, double longitude) {
+  if (!ShownPlace) return false;
+  const double dLat = latitude * DegPerRad - ShownPlace->latitudeRad * DegPerRad;
+  double dLon = std::remainder((longitude - ShownPlace->longitudeRad) * DegPerRad, 360.0);
+  if (!(std::fabs(dLat) <= 1e-9 && std::fabs(dLon) <= 1e-9)) return false;
+  ShownPlace->latitudeRad = latitude;
+  ShownPlace->longitudeRad = longitude;
+  return true;
 }
 
 void TGlobalLocationModel::ShowObserver(const std::string& name, const TObserverTime& observer) {
@@ -292,6 +377,7 @@ void TGlobalLocationModel::ShowObserver(const std::string& name, const TObserver
   const int zone = -int(std::nearbyint(observer.TimeZone.Bias / 60.0));
   ShowLocation(name, FoldZone(zone, observer.UseDaylightSaving != 0), east, observer.Latitude * DegPerRad);
   ObserverZone = TShownZone{Zone, DaylightSaving, observer.TimeZone, observer.UseDaylightSaving};
+  KeepPlaceValues(observer.Latitude, observer.Longitude);
 }
 
 void TGlobalLocationModel::SelectCity(int index) {
@@ -323,6 +409,7 @@ bool TGlobalLocationModel::SelectPick(int index) {
   Latitude = TrimBlanks(fields[0]);
   Longitude = TrimBlanks(fields[1]);
   Zone = TrimBlanks(fields[2]);
+  ShownPlace = TShownPlace{Latitude, Longitude, site.Latitude, site.Longitude};
   return true;
 }
 
@@ -337,10 +424,12 @@ bool TGlobalLocationModel::ExtractPickListItem(int index, TSite& site, THorizonA
 }
 
 void TGlobalLocationModel::SetDefaultPick(int index) {
-  for (auto& l : PickList) {
-    const std::size_t star = l.find('*');
-    if (star != std::string::npos) l.erase(star, 1);
-  }
+  // One default in the whole file, the places after the tenth included.
+  for (std::vector<std::string>* lines : {&PickList, &PickListRest})
+    for (auto& l : *lines) {
+      const std::size_t star = l.find('*');
+      if (star != std::string::npos) l.erase(star, 1);
+    }
   if (index < 0 || index >= int(PickList.size())) return;
   std::string& line = PickList[std::size_t(index)];
   const std::size_t semi = line.find(';');
@@ -352,9 +441,9 @@ void TGlobalLocationModel::SetDefaultPick(int index) {
 void TGlobalLocationModel::MakeDefault(int index) {
   if (index < 0 || index >= int(PickList.size())) return;
   CityIndex = -1;
-  const std::vector<std::string> before = PickList;
+  const std::vector<std::string> before = PickList, restBefore = PickListRest;
   SetDefaultPick(index);
-  Save(before);
+  Save(before, restBefore);
 }
 
 int TGlobalLocationModel::AddUpdate() {
@@ -372,26 +461,44 @@ int TGlobalLocationModel::AddUpdate() {
   for (std::size_t i = 0; i < PickList.size() && match < 0; ++i)
     if (PickLineName(PickList[i]) == name) match = int(i);
   const bool mark = match >= 0 ? PickLineCaption(PickList[std::size_t(match)]).ends_with("*") : PickList.empty();
-  const std::string line = name + (mark ? "*" : "") + PickListSeparator + ";" + TrimBlanks(Latitude) + ";" +
-                           TrimBlanks(Longitude) + ";" + TrimBlanks(Zone) + ";" + (DaylightSaving ? "T" : "F");
+  // The coordinates as they read, unless they still show a place rounded:
+  // that is stored at its own precision.
+  std::string latitude = TrimBlanks(Latitude), longitude = TrimBlanks(Longitude);
+  if (LatitudeKept() && ParseLatitude(latitude) != ShownPlace->latitudeRad)
+    latitude = PreciseLatitudeText(ShownPlace->latitudeRad * DegPerRad);
+  if (LongitudeKept() && ParseLongitude(longitude) != ShownPlace->longitudeRad) {
+    double east = -ShownPlace->longitudeRad * DegPerRad;
+    if (east <= -180) east += 360;
+    longitude = PreciseLongitudeText(east);
+  }
+  const std::string line = name + (mark ? "*" : "") + PickListSeparator + ";" + latitude + ";" + longitude + ";" +
+                           TrimBlanks(Zone) + ";" + (DaylightSaving ? "T" : "F");
   const std::vector<std::string> before = PickList;
   if (match >= 0)
     PickList[std::size_t(match)] = line;
   else
     PickList.push_back(line);
-  if (!Save(before)) return kNotSaved;
+  if (!Save(before, PickListRest)) return kNotSaved;
   return SaveHorizonFile(name, Horizon) ? 0 : kNotSaved;
+}
+
+bool TGlobalLocationModel::LatitudeKept() const {
+  return ShownPlace && TrimBlanks(Latitude) == ShownPlace->latitude;
+}
+
+bool TGlobalLocationModel::LongitudeKept() const {
+  return ShownPlace && TrimBlanks(Longitude) == ShownPlace->longitude;
 }
 
 void TGlobalLocationModel::Remove() {
   LocationEdited = false;
   if (PickIndex < 0 || PickIndex >= int(PickList.size())) return;
-  const std::vector<std::string> before = PickList;
+  const std::vector<std::string> before = PickList, restBefore = PickListRest;
   const bool wasDefault = PickLineCaption(PickList[std::size_t(PickIndex)]).ends_with("*");
   PickList.erase(PickList.begin() + PickIndex);
   PickIndex = -1;
   if (wasDefault && !PickList.empty()) SetDefaultPick(0);
-  Save(before);
+  Save(before, restBefore);
 }
 
 void TGlobalLocationModel::AskSaveEdited() {
@@ -401,9 +508,10 @@ void TGlobalLocationModel::AskSaveEdited() {
 
 int TGlobalLocationModel::Accept() {
   AskSaveEdited();
-  const double lat = ParseLatitude(Latitude);
+  // A field still reading as shown gives the place's own value.
+  const double lat = LatitudeKept() ? ShownPlace->latitudeRad : ParseLatitude(Latitude);
   if (lat == ParseError) return kBadLatitude;
-  const double lon = ParseLongitude(Longitude);
+  const double lon = LongitudeKept() ? ShownPlace->longitudeRad : ParseLongitude(Longitude);
   if (lon == ParseError) return kBadLongitude;
   const double zone = ParseTimeZone(Zone);
   if (zone == ParseError) return kBadTimeZone;

@@ -37,6 +37,10 @@ void UnfoldZone(int folded, int& zone, bool& daylightSaving);
 // hemisphere letter taken from the number's sign ("51.5N", "0.1W", "2.3E").
 std::string LatitudeText(double latitudeDeg);
 std::string LongitudeText(double eastLongitudeDeg);
+// The same at the precision the value has: up to six decimals (a tenth of
+// a metre), trailing zeros dropped, at least one ("47.8123N", "51.5N").
+std::string PreciseLatitudeText(double latitudeDeg);
+std::string PreciseLongitudeText(double eastLongitudeDeg);
 
 // Keeps letters (those Windows-1252 holds, accented ones too), digits,
 // blank and "-" of a typed site name.
@@ -55,7 +59,9 @@ void ClearHorizon(THorizonArray& horizon);
 // horizon (every cell 0). True when the file was read.
 bool LoadHorizonFile(const std::string& name, THorizonArray& horizon);
 // Writes it; false on a write failure (the previous file is then kept and
-// the user told, platform::SaveFile).
+// the user told, platform::SaveFile). A file there of another size (which
+// was not read) is first kept aside as "<name>.horizon.unread.dat" (or
+// "-2" and on), the user told; false, the file as it was, when it cannot be.
 bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon);
 inline constexpr std::size_t kHorizonBytes = 361 * 91 * 4;
 
@@ -83,10 +89,12 @@ struct TSite {
 bool SiteFromSystemZone(TSite& site);
 
 // Reads the lines of the file (at most 10, empty lines skipped); a missing
-// file gives an empty list. WritePickList writes them whole under a
-// temporary name that then replaces the file; false on failure (the user is
-// told, platform::SaveFile).
+// file gives an empty list. ReadPickListFile gives every line (a merged or
+// hand-edited file may hold more places than the list shows). WritePickList
+// writes them whole under a temporary name that then replaces the file;
+// false on failure (the user is told, platform::SaveFile).
 std::vector<std::string> ReadPickList(const std::string& path);
+std::vector<std::string> ReadPickListFile(const std::string& path);
 bool WritePickList(const std::string& path, const std::vector<std::string>& lines);
 
 // The line's text before the separator (name and default mark), and the
@@ -151,10 +159,24 @@ class TGlobalLocationModel {
     int useDaylightSaving = 0;
   };
   std::optional<TShownZone> ObserverZone;
+  // The place the coordinate fields show, with its own values (radians,
+  // longitude west positive): the fields hold it rounded to a tenth of a
+  // degree, and a field that still reads as shown gives the place's own
+  // value to OK (and to Add/Update at its own precision), so that a change
+  // of the name or the zone alone does not move the observer.
+  struct TShownPlace {
+    std::string latitude, longitude;  // the texts shown
+    double latitudeRad = 0, longitudeRad = 0;
+  };
+  std::optional<TShownPlace> ShownPlace;
   bool LocationEdited = false;
-  // The pick list as the file holds it, its selection (-1 none) and the
-  // city list's selection.
+  // The pick list as the file holds it (its first ten places), its
+  // selection (-1 none) and the city list's selection.
   std::vector<std::string> PickList;
+  // The file's places after the tenth (a merged or hand-edited file): not
+  // shown, kept in the file after the ten at every write; a removal moves
+  // the first of them up into the list.
+  std::vector<std::string> PickListRest;
   int PickIndex = -1;
   int CityIndex = -1;
   std::string PickListPath = kPickListFile;
@@ -172,8 +194,13 @@ class TGlobalLocationModel {
   // loads its horizon file, centres the world map on it.
   // Any other site's zone replaces ObserverZone's.
   void ShowLocation(const std::string& name, int foldedZone, double eastLongitudeDeg, double latitudeDeg);
-  // ShowLocation for the observer itself, its time-zone record kept.
+  // ShowLocation for the observer itself, its time-zone record and its
+  // place's own values kept.
   void ShowObserver(const std::string& name, const TObserverTime& observer);
+  // When the place shown (ShowLocation's latitude and east longitude) is
+  // `latitude`, `longitude` (radians, west positive; within 1e-9°), that
+  // place's own values are kept for the untouched fields. False otherwise.
+  bool KeepPlaceValues(double latitude, double longitude);
   // A city of the city table chosen.
   void SelectCity(int index);
   // A pick-list entry chosen: its stored latitude, longitude and zone texts
@@ -198,6 +225,9 @@ class TGlobalLocationModel {
   int Accept();
   // The globe menu captions: one per entry, the text before the separator.
   std::vector<std::string> PickCaptions() const;
+  // What the user is told of places after the tenth ("" for none): how many
+  // the file holds, that the list shows ten and that the others stay.
+  std::string PickListRestText() const;
   // Hands the captions to PickListChanged (the globe menu's items Pick1..10
   // and their separator); every change of the list calls it.
   void UpdateGlobePickList() const;
@@ -213,8 +243,12 @@ class TGlobalLocationModel {
   bool ReadSettingsBlock(const std::vector<uint8_t>* block);
 
  private:
-  bool Save(const std::vector<std::string>& before);
+  // Writes the list and the places after it; a failed write puts both back.
+  bool Save(const std::vector<std::string>& before, const std::vector<std::string>& restBefore);
   void SetDefaultPick(int index);
+  // The coordinate field reads as shown (ShownPlace).
+  bool LatitudeKept() const;
+  bool LongitudeKept() const;
 };
 
 // The window's single state.

@@ -11,6 +11,8 @@
 #include "platform/codec.h"
 #include "platform/drawing.h"
 #include "platform/float_to_int.h"
+#include "platform/paths.h"
+#include "shell/data_files.h"
 
 TWorldMapData WorldMap;
 
@@ -60,12 +62,25 @@ double Wrap180(double x) {
 
 // --- "world.dat" and "world.idx" -----------------------------------------------------------
 
-bool ParseWorldMap(const std::vector<uint8_t>& dat, const std::vector<uint8_t>& idx, TWorldMapData& map) {
-  if (dat.size() < std::size_t(kHeadBytes)) return false;
+bool ParseWorldMap(const std::vector<uint8_t>& dat, const std::vector<uint8_t>& idx, TWorldMapData& map,
+                   TWorldMapDamage* damage) {
+  auto fail = [&](int16_t code, const char* file, const std::string& reason) {
+    if (damage) *damage = {code, file, reason};
+    return false;
+  };
+  if (dat.size() < std::size_t(kHeadBytes))
+    return fail(101, "world.dat", ByteCountText(dat.size()) + ", shorter than its head of 10 bytes");
   const int h1 = platform::GetI16(&dat[2]), h2 = platform::GetI16(&dat[4]);
   const int h3 = platform::GetI16(&dat[6]), h4 = platform::GetI16(&dat[8]);
-  if (h1 < 1 || h1 > 60 || h3 != h1 || h2 < 1 || h4 < 2 || h4 > 16) return false;
-  if (idx.size() != std::size_t(kTileCount)) return false;
+  if (h1 < 1 || h1 > 60 || h3 != h1 || h2 < 1 || h4 < 2 || h4 > 16)
+    return fail(100, "world.dat",
+                "its head gives " + std::to_string(h1) + " samples a tile side, " + std::to_string(h3) +
+                    " a degree, " + std::to_string(h2) + " metres a unit and " + std::to_string(h4) +
+                    "-bit run codes, which make no map");
+  if (idx.size() != std::size_t(kTileCount))
+    return fail(101, "world.idx",
+                ByteCountText(idx.size()) + " where the index of the map's " + std::to_string(kTileCount) +
+                    " tiles takes " + ByteCountText(kTileCount));
   TWorldMapData m;
   m.SamplesPerTile = h1, m.MetresPerUnit = h2, m.SamplesPerDegree = h3, m.RunBits = h4;
   m.Offsets.resize(idx.size() + 1);
@@ -75,7 +90,10 @@ bool ParseWorldMap(const std::vector<uint8_t>& dat, const std::vector<uint8_t>& 
     sum += idx[t];
   }
   m.Offsets.back() = sum;
-  if (sum != dat.size() - kHeadBytes) return false;
+  if (sum != dat.size() - kHeadBytes)
+    return fail(101, "world.dat",
+                "its tiles take " + ByteCountText(dat.size() - kHeadBytes) + " where its index \"world.idx\" gives " +
+                    ByteCountText(sum) + " (one of the two was cut short or written over)");
   m.Tiles.assign(dat.begin() + kHeadBytes, dat.end());
   map = std::move(m);
   return true;
@@ -128,11 +146,29 @@ bool DecodeWorldTile(const TWorldMapData& map, int tile, std::vector<int16_t>& e
 }
 
 bool LoadWorldMap(const std::string& folder) {
+  WorldMap = TWorldMapData{};
+  for (const char* file : {"world.dat", "world.idx"})
+    if (!platform::FileExists(folder + file)) {
+      ReportDataFileProblem(102, file, kDataFileMissing);
+      return false;
+    }
   TWorldMapData m;
-  if (!ParseWorldMap(ReadAll(folder + "world.dat"), ReadAll(folder + "world.idx"), m)) {
-    WorldMap = TWorldMapData{};
+  TWorldMapDamage damage;
+  if (!ParseWorldMap(ReadAll(folder + "world.dat"), ReadAll(folder + "world.idx"), m, &damage)) {
+    ReportDataFileProblem(damage.code, damage.file, damage.reason);
     return false;
   }
+  // Tiles that do not decode are drawn black: told, and the others kept.
+  std::vector<int16_t> elevation;
+  std::vector<uint8_t> land;
+  int bad = 0, first = -1;
+  for (int t = 0; t < m.TileCount(); ++t)
+    if (!DecodeWorldTile(m, t, elevation, land) && bad++ == 0) first = t;
+  if (bad)
+    ReportDataFileProblem(103, "world.dat",
+                          std::to_string(bad) + " of its " + std::to_string(m.TileCount()) +
+                              " tiles do not decode (the first is tile " + std::to_string(first) +
+                              "); the map is black there");
   WorldMap = std::move(m);
   return true;
 }
@@ -199,15 +235,18 @@ int ParseBoundaryFile(const std::vector<uint8_t>& b, std::vector<TBoundaryLine>&
 TBoundarySet LoadBoundaryFiles(const std::string& folder) {
   TBoundarySet set;
   for (int i = 0; i < 6; ++i) {
-    const std::string detail = std::string("\"") + kBoundaryFiles[i] + "\".";
     std::ifstream probe(folder + kBoundaryFiles[i], std::ios::binary);
     if (!probe) {
-      set.Problems.push_back({102, detail});
+      set.Problems.push_back({102, kBoundaryFiles[i], kDataFileMissing});
       continue;
     }
     std::vector<TBoundaryLine> lines;
     const int code = ParseBoundaryFile(ReadAll(folder + kBoundaryFiles[i]), lines);
-    if (code != 0) set.Problems.push_back({code, detail});
+    const char* why = code == 100   ? "it is no boundary file (its head's mark is wrong)"
+                      : code == 101 ? "its index lies beyond the file's end (the file was cut short)"
+                                    : "it is shorter than its head of 40 bytes";
+    if (code != 0)
+      set.Problems.push_back({int16_t(code), kBoundaryFiles[i], std::string(why) + "; its boundaries are not drawn"});
     auto& to = i == 0 ? set.States : set.Nations;
     to.insert(to.end(), lines.begin(), lines.end());
   }

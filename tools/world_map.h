@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "shell/data_files.h"
 
 // --- "world.dat" and "world.idx" -----------------------------------------------------------
 
@@ -27,11 +28,20 @@ struct TWorldMapData {
   int TileCount() const { return int(Offsets.size()) - 1; }
 };
 
+// What is wrong with the two files: the coded message (100 format, 101
+// size), the file ("world.dat" or "world.idx") and the reason.
+struct TWorldMapDamage {
+  int16_t code = 0;
+  std::string file;
+  std::string reason;
+};
+
 // Checks and takes the two files' bytes: a head of five 16-bit values with
 // h1 = h3 in 1..60, h2 > 0, h4 in 2..16; one index byte for each of the
 // 64,800 tiles; the index lengths summing to the bytes after the head.
-// False, `map` unchanged, otherwise.
-bool ParseWorldMap(const std::vector<uint8_t>& dat, const std::vector<uint8_t>& idx, TWorldMapData& map);
+// False, `map` unchanged and `damage` filled, otherwise.
+bool ParseWorldMap(const std::vector<uint8_t>& dat, const std::vector<uint8_t>& idx, TWorldMapData& map,
+                   TWorldMapDamage* damage = nullptr);
 
 // Decodes tile t into S = h1 × h1 elevations (metres) and land flags (1
 // land), row by row from the north-west corner. False for a tile whose
@@ -43,7 +53,9 @@ bool DecodeWorldTile(const TWorldMapData& map, int tile, std::vector<int16_t>& e
 // The one map, loaded from DataFolder at start.
 extern TWorldMapData WorldMap;
 // Reads "world.dat" and "world.idx" from the folder; false (map empty) when
-// either is missing or damaged.
+// either is missing or damaged. A missing or damaged file is reported
+// (shell/data_files.h), so are tiles that do not decode (they are drawn
+// black, the others as they are).
 bool LoadWorldMap(const std::string& folder);
 
 // --- Boundary segment files ----------------------------------------------------------------
@@ -69,13 +81,13 @@ int ParseBoundaryFile(const std::vector<uint8_t>& bytes, std::vector<TBoundaryLi
 // then the five national ones.
 extern const char* const kBoundaryFiles[6];
 
-// The boundaries read once, and the problems found (message code and the
-// file's relative name in double quotes with a full stop), for the window
-// to report once: 102 cannot open, 103 short, 100 wrong magic, 101 index
-// outside the file.
+// The boundaries read once, and the problems found (the file's relative
+// name, the message code and the reason), for the window to report once as
+// damaged data files: 102 cannot open, 103 short, 100 wrong magic, 101
+// index outside the file.
 struct TBoundarySet {
   std::vector<TBoundaryLine> States, Nations;
-  std::vector<std::pair<int, std::string>> Problems;
+  std::vector<TDataFileProblem> Problems;
 };
 TBoundarySet LoadBoundaryFiles(const std::string& folder);
 

@@ -29,8 +29,9 @@ TPictureListMigration MigratePictureList(const std::string& folder) {
     Rename(folder, ".data");
     return TPictureListMigration::Installed;
   }
+  // Yes deletes the user's own list: No, which keeps it, is the default.
   switch (platform::ShowMessageBox(kPictureListQuestion, "Warning", platform::MsgButtons::YesNoCancel,
-                                   platform::MsgIcon::Exclamation)) {
+                                   platform::MsgIcon::Exclamation, platform::IDNO)) {
     case platform::IDYES:
       // rename() replaces the old files in one step each.
       Rename(folder, ".index");

@@ -153,6 +153,14 @@ class TMainForm1 : public QMainWindow {
   // outlives the log window), failures too. Then EndProgram's close goes on
   // without a question.
   void EndProgramUnattended();
+  // Set by the program's entry while the start-up runs (FormCreate and the
+  // windows' creation), when a message box of the start-up may be open.
+  // EndProgramUnattended then only notes the request: the open box is
+  // closed, the rest of the start-up asks nothing, and the entry ends the
+  // program once the start-up is over, when every setting the end saves
+  // has been read (never its defaults over the user's).
+  bool StartingUp = false;
+  bool EndRequested() const { return endRequested_; }
   // The same unattended close carried through here, handling events until
   // the window has closed (for callers that cannot return to the event loop
   // first: the session manager's save request, the loop's end). After
@@ -428,6 +436,11 @@ class TMainForm1 : public QMainWindow {
   std::unique_ptr<imaging::TAscomCameraSlots> ascomCameras_;
   bool camerasCreated_ = false;
   bool startupComplete_ = false;
+  // The reference files found missing or damaged at start are told in one
+  // box after the first tick, once the star load running then has ended
+  // (its damage is in the box too).
+  bool dataProblemsDue_ = false;
+  void TellDataProblems();
   // The status bar says that no place was chosen (for the place noted
   // here); the note goes once the observer's place changes.
   bool placeNoteShown_ = false;
@@ -438,6 +451,7 @@ class TMainForm1 : public QMainWindow {
   bool closed_ = false;
   bool destroyed_ = false;
   bool unattended_ = false;    // the close asks nothing
+  bool endRequested_ = false;  // an unattended end asked for during the start-up
   bool settingsSaved_ = false;  // SaveExitSettings has run
   TRect lastClockRect_;
   int lastClockSize_ = -1;

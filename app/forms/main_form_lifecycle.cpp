@@ -52,6 +52,7 @@
 #include "imaging/forms/camera_settings_forms.h"
 #include "imaging/forms/imaging_windows.h"
 #include "imaging/forms/tele_mount.h"
+#include "imaging/port_output.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
 #include "platform/registry.h"
@@ -59,6 +60,7 @@
 #include "script/forms/script_gui.h"
 #include "script/markers.h"
 #include "script/runner.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/log_lines.h"
 #include "shell/messages.h"
@@ -135,12 +137,12 @@ bool TMainForm1::StartUp() {
   // converted and checked (a failed check writes its line there), the Moon's
   // record.
   InitSolarSystemUnit();
-  // 1. The object database from the catalogue list of "ObjectOptions.xml".
-  try {
-    ObjectCatalog = std::make_unique<tCO>(CatalogTableList(ReadCatalogSlots()));
-  } catch (...) {
-    ObjectCatalog.reset();
-  }
+  // Damaged or missing reference files are told together, once the
+  // windows exist (the first tick).
+  HoldDataFileProblems();
+  // 1. The object database from the catalogue list of "ObjectOptions.xml";
+  // a missing or damaged one is told, and the chart has no deep-sky objects.
+  ObjectCatalog = OpenObjectCatalog(CatalogTableList(ReadCatalogSlots()));
   // 4. Owner of message boxes.
   MainWindowHandle = this;
   // The settings paths are named relative to the data folder ("ImagingSettings.xml"):
@@ -233,6 +235,7 @@ bool TMainForm1::StartUp() {
     // given back to the system, so that reload after reload does not leave
     // it piling up there.
     QTimer::singleShot(0, [] { ReleaseFreedMemory(); });
+    TellDataProblems();
     if (startupComplete_ && !RenderSuspended && CloseState == kRunning && chart_->ReplotPending()) {
       RenderMainView();
       ShowCursorPosition(mouseX_, mouseY_);
@@ -276,6 +279,7 @@ bool TMainForm1::StartUp() {
   // them loaded for the instant's epoch (and loads them again only when the
   // start time or a setting moved it), so the first chart with stars need
   // not wait for the first tick.
+  CheckStarFiles();
   LoadStarCatalogs();
   // 11. The build chain: styles and drawing colours, the constellation
   // boundaries, the Sun and Moon pictures.
@@ -315,8 +319,9 @@ bool TMainForm1::StartUp() {
   UpdateFieldOfViewMenu();
   PlaceInsets();
   CreateCursorThread();
-  // The cameras of "ImagingSettings.xml", with the Imaging menu's source
-  // settings.
+  // The port output of the cameras' long-exposure lines, then the cameras
+  // of "ImagingSettings.xml", with the Imaging menu's source settings.
+  imaging::PortIOInitialization();
   imaging::CreateCameras(ImagingSettingsPath);
   camerasCreated_ = true;
   imaging::InstallCameraSettingsWindows(this);
@@ -462,6 +467,14 @@ void KeepUnsavedScript(TScrEditForm1& editor, const std::string& dataFolder) {
 
 void TMainForm1::EndProgramUnattended() {
   if (closed_) return;
+  if (StartingUp) {
+    // Nobody may be there to answer the start-up's boxes: the open one is
+    // closed, later ones only go to standard error.
+    endRequested_ = true;
+    platform::SetDialogsUnattended(true);
+    CancelModalWindows();
+    return;
+  }
   if (!unattended_) {
     unattended_ = true;
     platform::SetSaveFailureSink([](const std::string& text) { LogAtEnd("[Settings] " + OneLine(text)); });
@@ -598,6 +611,7 @@ void TMainForm1::FormDestroy() {
     imaging::ShowFilterWheelWindow = nullptr;
     imaging::FreeImagingWindows();
     imaging::FreeCameras();
+    imaging::PortIOFinalization();
     imaging::SaveImagingSettings(ImagingSettingsPath);
     imaging::InstallCameraSettingsWindows(nullptr);
     imaging::InstallAscomCameraSettingsWindow(nullptr);

@@ -23,9 +23,11 @@
 #include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
 #include "chart/screen_layout.h"
+#include "platform/gui_thread.h"
 #include "platform/halt.h"
 #include "platform/paths.h"
 #include "script/forms/script_gui.h"
+#include "shell/data_files.h"
 #include "shell/file_commands.h"
 #include "shell/globals.h"
 #include "tools/clock_time.h"
@@ -57,6 +59,11 @@ using namespace mainform;
 void TMainForm1::FirstTick() {
   Timer1->setInterval(100);
   StartupPending = false;
+  // The reference files found missing or damaged, in one box shown after
+  // this tick (the chart runs on behind it) or after the star load; later
+  // ones in their own.
+  dataProblemsDue_ = true;
+  if (!StarThreadRunning()) TellDataProblems();
   // 1. The picture list shipped with this version.
   MigratePictureList(DataFolder);
   // 2, 6. The observer's place: the default entry of the location pick
@@ -120,6 +127,13 @@ void TMainForm1::FirstTick() {
   OpenCommandLineFile(CommandLine);
   // 10. The one-shot start-up timer.
   Timer2->start();
+}
+
+void TMainForm1::TellDataProblems() {
+  if (!dataProblemsDue_) return;
+  dataProblemsDue_ = false;
+  // After the events already queued: the star load's reports among them.
+  platform::PostToGuiThread([] { ReleaseDataFileProblems(); });
 }
 
 void TMainForm1::Timer2Timer() {

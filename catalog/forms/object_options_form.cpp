@@ -32,7 +32,7 @@ TOptionsForm2::TOptionsForm2(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Celestial Object Catalog settings");
   auto slider = [this] {
     auto* s = new QSlider(Qt::Horizontal, this);
-    s->setRange(-20, 200);
+    s->setRange(kObjectMagTenthsMin, kObjectMagTenthsMax);
     s->setTickPosition(QSlider::TicksBelow);
     s->setTickInterval(10);
     return s;

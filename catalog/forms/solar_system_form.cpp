@@ -19,6 +19,7 @@
 #include "chart/plotter.h"
 #include "platform/dialogs.h"
 #include "shell/log_lines.h"
+#include "shell/messages.h"
 
 TSolSysForm1* SolSysForm1 = nullptr;
 
@@ -69,6 +70,10 @@ bool TellLoadProblem(const TSolSysForm1::TElementPage& p, const std::string& fil
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
   return a == b || std::filesystem::equivalent(a, b, ec);
+}
+// "1 asteroid", "214 comets".
+std::string BodiesText(const TSolSysForm1::TElementPage& p, int n) {
+  return std::to_string(n) + (Asteroid(p) ? " asteroid" : " comet") + (n == 1 ? "" : "s");
 }
 void Apply(TSolSysForm1::TElementPage& p) { Asteroid(p) ? ApplyAsteroidGrid(p.grid) : ApplyCometGrid(p.grid); }
 bool SaveTo(TSolSysForm1::TElementPage& p, const std::string& file) {
@@ -352,7 +357,13 @@ void TSolSysForm1::LoadClick(int k, bool merge) {
   if (chosen.accepted && !chosen.fileName.empty() && chosen.fileName != o.fileName) {
     TElementLoadProblem problem = TElementLoadProblem::None;
     const bool loaded = LoadInto(p, chosen.fileName, merge, problem);
-    TellLoadProblem(p, chosen.fileName, problem);
+    // A list not read whole is held back from being replaced by this table
+    // unasked; a list that replaced the table whole makes an earlier one
+    // irrelevant.
+    if (TellLoadProblem(p, chosen.fileName, problem))
+      p.heldBack = chosen.fileName, p.heldBackWhy = problem;
+    else if (loaded && !merge)
+      p.heldBack.clear();
     if (loaded) {
       // A list read through a column template is no element file of ours.
       if (!merge) CurrentFile(p) = p.templateUsed ? std::string() : chosen.fileName;
@@ -375,7 +386,10 @@ void TSolSysForm1::SaveClick(int k) {
   o.fileName = before.empty() ? pattern : before;
   const platform::FileDialogResult chosen = platform::Dialogs().FileDialog(o);
   if (!chosen.accepted || chosen.fileName.empty() || chosen.fileName == pattern) return;
-  if (!SaveTo(p, chosen.fileName)) return;
+  // Another existing file asks its overwrite question; the list held back
+  // asks why it is being replaced.
+  const bool held = !p.heldBack.empty() && SameFile(p.heldBack, chosen.fileName);
+  if (!(held ? SaveAsked(p, chosen.fileName) : SaveTo(p, chosen.fileName))) return;
   CurrentFile(p) = chosen.fileName;
   if (chosen.fileName != before) p.fileChanged = true;
   p.changed = false;
@@ -384,7 +398,7 @@ void TSolSysForm1::SaveClick(int k) {
 
 void TSolSysForm1::DownloadClick(int k) {
   TElementPage& p = Pages[k];
-  if (!MayReplaceDefault(p, "the downloaded list")) return;
+  if (!MayReplace(p, DefaultFile(p), "the downloaded list")) return;
   // Nothing else may run on the grids while the download's event loop runs.
   setEnabled(false);
   const std::string error = DownloadElementList(p.kind, p.grid, MergeMode, DownloadTimeoutMs);
@@ -399,22 +413,28 @@ void TSolSysForm1::DownloadClick(int k) {
   UpdateElementCaptions();
 }
 
-bool TSolSysForm1::MayReplaceDefault(const TElementPage& p, const std::string& what) {
-  if (p.heldBack.empty() || !SameFile(p.heldBack, DefaultFile(p))) return true;
-  const std::string why = p.heldBackWhy == TElementLoadProblem::TooMany
-                              ? std::string("it holds more than 1,000 ") + (Asteroid(p) ? "asteroids" : "comets")
-                              : "it could not be read";
-  const std::string question = std::string(Asteroid(p) ? "The asteroid list \"" : "The comet list \"") + DefaultFile(p) +
-                               "\" was not loaded whole: " + why + ".\r\nReplace it with " + what + "?";
-  return platform::ShowMessageBox(question, kCaption, platform::MsgButtons::YesNo, platform::MsgIcon::Question) ==
-         platform::IDYES;
+bool TSolSysForm1::MayReplace(const TElementPage& p, const std::string& target, const std::string& what) {
+  if (p.heldBack.empty()) return true;
+  const bool held = SameFile(p.heldBack, target);
+  // Nothing of the user's to replace.
+  const int inTarget = ElementFileBodyCount(target);
+  if (!held && inTarget < 0) return true;
+  const std::string bodies = Asteroid(p) ? "asteroid" : "comet";
+  const std::string why = p.heldBackWhy == TElementLoadProblem::TooMany ? "it holds more than 1,000 " + bodies + "s"
+                                                                       : "it could not be read";
+  std::string question = "The " + bodies + " list \"" + p.heldBack + "\" was not loaded whole: " + why + ".\r\n";
+  if (held)
+    question += "Replace it with " + what + "?";
+  else
+    question += "Replace \"" + target + "\", which holds " + BodiesText(p, inTarget) + ", with " + what + "?";
+  // Return keeps the file.
+  return platform::ShowMessageBox(question, kCaption, platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                                  platform::IDNO) == platform::IDYES;
 }
 
-bool TSolSysForm1::SaveDefault(TElementPage& p) {
-  const int n = p.grid.BodyCount();
-  const std::string what = "the " + std::to_string(n) + " " + (Asteroid(p) ? "asteroid" : "comet") +
-                           (n == 1 ? "" : "s") + " of this table";
-  if (!MayReplaceDefault(p, what) || !SaveTo(p, DefaultFile(p))) return false;
+bool TSolSysForm1::SaveAsked(TElementPage& p, const std::string& target) {
+  const std::string what = "the " + BodiesText(p, p.grid.BodyCount()) + " of this table";
+  if (!MayReplace(p, target, what) || !SaveTo(p, target)) return false;
   p.heldBack.clear();
   return true;
 }
@@ -422,9 +442,21 @@ bool TSolSysForm1::SaveDefault(TElementPage& p) {
 void TSolSysForm1::SaveDefaultClick() {
   AsteroidElementsFile = "default.ast";
   CometElementsFile = "default.cmt";
+  // The lists first: the switches and names are stored after the questions,
+  // and the user is told only what was saved (in the flash window's one
+  // short line).
+  std::vector<std::string> kept;
+  for (TElementPage& p : Pages) {
+    if (SaveAsked(p, DefaultFile(p)))
+      p.changed = p.fileChanged = false;
+    else
+      kept.push_back(DefaultFile(p));
+  }
   WriteRegSolarSystem(Shown());
-  for (TElementPage& p : Pages)
-    if (SaveDefault(p)) p.changed = p.fileChanged = false;
+  ShowFlashMessage(kept.empty()       ? "Solar System defaults saved."
+                   : kept.size() == 1 ? "Settings saved; \"" + kept[0] + "\" left as it was."
+                                      : "Settings saved; both lists left as they were.",
+                   2);
   UpdateElementCaptions();
 }
 
@@ -442,13 +474,17 @@ bool TSolSysForm1::OkClick() {
   if (anyFlag || s != ShownFlags) {
     for (TElementPage& p : Pages) {
       int answer = platform::IDNO;
+      // A table with fewer bodies than the default file has No as the
+      // default button: Return keeps the file.
+      const bool fewer = p.grid.BodyCount() < ElementFileBodyCount(DefaultFile(p));
       if (p.changed || (p.fileChanged && CurrentFile(p).empty()))
         answer = platform::ShowMessageBox(Asteroid(p) ? "Asteroid Elements have changed,\n\rSave these changes?"
                                                       : "Comet Elements have changed,\n\rSave these changes?",
-                                          kCaption, platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question);
+                                          kCaption, platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question,
+                                          fewer ? platform::IDNO : platform::IDYES);
       if (answer == platform::IDCANCEL) return false;
       CurrentFile(p) = DefaultFile(p);
-      if (answer == platform::IDYES) SaveDefault(p);
+      if (answer == platform::IDYES) SaveAsked(p, DefaultFile(p));
     }
     WriteRegElementFiles();
     Pages[0].changed = Pages[1].changed = false;

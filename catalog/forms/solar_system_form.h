@@ -92,12 +92,15 @@ class TSolSysForm1 : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  // Saves a page's grid as its default file; a held-back default file is
-  // replaced only after the user agrees (No leaves it as it is).
-  bool SaveDefault(TElementPage& p);
-  // Asks whether the held-back default file may be replaced by `what`;
-  // true also when the default file is not held back.
-  bool MayReplaceDefault(const TElementPage& p, const std::string& what);
+  // Saves a page's grid to `target`. While a list of the page is held
+  // back, an existing file is replaced only after the user agrees (No, the
+  // default button, leaves it as it is); once saved nothing is held back.
+  bool SaveAsked(TElementPage& p, const std::string& target);
+  // While a list of the page is held back (whichever file it is), asks
+  // whether `target` may be replaced by `what` (naming both files and what
+  // the target holds); true when nothing is held back or there is no
+  // target file to replace.
+  bool MayReplace(const TElementPage& p, const std::string& target, const std::string& what);
   void CellEdited(int page, int row, int column);
   void FitColumn(int page, int column);
   void Finish();

@@ -104,8 +104,8 @@ TOptionsForm1::TOptionsForm1(QWidget* parent) : QDialog(parent), keyPlotter_(std
   // Magnitude and variable stars.
   auto* magnitude = new QWidget;
   auto* ml = new QGridLayout(magnitude);
-  TrackBarMagn1 = Bar(magnitude, -20, 130);
-  TrackBarMagn2 = Bar(magnitude, -20, 130);
+  TrackBarMagn1 = Bar(magnitude, kStarMagTenthsMin, kStarMagTenthsMax);
+  TrackBarMagn2 = Bar(magnitude, kStarMagTenthsMin, kStarMagTenthsMax);
   MagnLabel1 = new QLabel(magnitude);
   MagnLabel2 = new QLabel(magnitude);
   AutoLimitCheckBox1 = new QCheckBox("Automatically adjust magnitude high limit", magnitude);
@@ -145,8 +145,8 @@ TOptionsForm1::TOptionsForm1(QWidget* parent) : QDialog(parent), keyPlotter_(std
   // Proper motion.
   auto* proper = new QWidget;
   auto* pl = new QGridLayout(proper);
-  TrackBarProper1 = Bar(proper, 0, 1100);
-  TrackBarProper2 = Bar(proper, 0, 1100);
+  TrackBarProper1 = Bar(proper, kStarProperHundredthsMin, kStarProperHundredthsMax);
+  TrackBarProper2 = Bar(proper, kStarProperHundredthsMin, kStarProperHundredthsMax);
   ProperLabel1 = new QLabel(proper);
   ProperLabel2 = new QLabel(proper);
   pl->addWidget(new QLabel("Low limit (\"/year)", proper), 0, 0);
@@ -169,7 +169,7 @@ TOptionsForm1::TOptionsForm1(QWidget* parent) : QDialog(parent), keyPlotter_(std
   auto* drawGroup = new QButtonGroup(this);
   drawGroup->addButton(BrightMagRadioButton1);
   drawGroup->addButton(SizeMagRadioButton1);
-  StarSizeTrackBar1 = Bar(look, -25, 25);
+  StarSizeTrackBar1 = Bar(look, kStarSizeAdjustMin, kStarSizeAdjustMax);
   MagKeyPaintBox1 = new TMagKeyBox(this);
   al->addWidget(ColorCheckBox1, 0, 0);
   al->addWidget(StarNamesCheckBox1, 1, 0);

@@ -69,7 +69,7 @@ TColorsAndFontsForm1::TColorsAndFontsForm1(QWidget* parent) : QDialog(parent) {
   FontSizeEdit1 = new QLineEdit(this);
   FontSizeEdit1->setFixedWidth(40);
   FontSizeUpDown1 = new QSpinBox(this);
-  FontSizeUpDown1->setRange(2, 64);
+  FontSizeUpDown1->setRange(kMinStylePoints, kMaxStylePoints);
   FontSizeUpDown1->setValue(8);
   FontSizeUpDown1->setFixedWidth(20);  // only its arrows show: the up-down of the size edit
   FontBoldButton1 = new QToolButton(this);

@@ -53,7 +53,7 @@ TAscomCameraForm1::TAscomCameraForm1(TAscomCameraSlots& logic, QWidget* parent)
     const int i = n - 1;
     *names[i] = new QLineEdit;
     (*names[i])->setReadOnly(true);
-    (*names[i])->setMinimumWidth(220);
+    (*names[i])->setMinimumWidth(320);  // an INDI camera's identifier reads whole
     *selects[i] = new QPushButton(QString("Select Camera #%1").arg(n));
     *connects[i] = new QPushButton("Connect");
     *disconnects[i] = new QPushButton("Disconnect");
@@ -68,7 +68,13 @@ TAscomCameraForm1::TAscomCameraForm1(TAscomCameraSlots& logic, QWidget* parent)
       logic_.SelectClick(n);
       Refresh();
     });
-    connect(*connects[i], &QPushButton::clicked, this, [this, n] {
+    QPushButton* const connectButton = *connects[i];
+    QPushButton* const selectButton = *selects[i];
+    connect(connectButton, &QPushButton::clicked, this, [this, n, connectButton, selectButton] {
+      // The driver is reached with the program running on: the slot's
+      // buttons are off meanwhile.
+      connectButton->setEnabled(false);
+      selectButton->setEnabled(false);
       logic_.ConnectClick(n);
       Refresh();
     });

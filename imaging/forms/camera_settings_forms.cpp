@@ -21,6 +21,7 @@
 #include "imaging/camera_setup.h"
 #include "platform/dialogs.h"
 #include "platform/numfmt.h"
+#include "platform/value_range.h"
 
 namespace imaging {
 
@@ -34,9 +35,10 @@ QLineEdit* NumberEdit(double v, bool readOnly = false) {
   return e;
 }
 
-double ReadNumber(const QLineEdit* e, double old) {
+// The edit's number when it lies within [lo, hi]; `old` otherwise.
+double ReadNumber(const QLineEdit* e, double old, double lo, double hi) {
   double v = old;
-  return platform::ParseDouble(e->text().toStdString(), v) ? v : old;
+  return platform::ParseDouble(e->text().toStdString(), v) && platform::InRange(v, lo, hi) ? v : old;
 }
 
 QWidget* g_owner = nullptr;
@@ -117,8 +119,8 @@ void TIFFCameraSettingsForm1::OpenPathDialogClick() {
 }
 
 void TIFFCameraSettingsForm1::done(int r) {
-  camera_.Settings.PixelSizeX = ReadNumber(PxWidth, camera_.Settings.PixelSizeX);
-  camera_.Settings.PixelSizeY = ReadNumber(PxHeight, camera_.Settings.PixelSizeY);
+  camera_.Settings.PixelSizeX = ReadNumber(PxWidth, camera_.Settings.PixelSizeX, kMinPixelSize, kMaxPixelSize);
+  camera_.Settings.PixelSizeY = ReadNumber(PxHeight, camera_.Settings.PixelSizeY, kMinPixelSize, kMaxPixelSize);
   QDialog::done(r);
 }
 

@@ -204,6 +204,7 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   FocusOut = new QPushButton("Out");
   FocusMoveAmount = new QLineEdit;
   StatusBar1 = new QLabel;
+  StatusBar1->setWordWrap(true);  // a long reason wraps, the window keeps its width
   TempLabel2 = new QLabel("?");
   Image1 = new TPictureView;
   ScrollBox1 = new QScrollArea;
@@ -439,6 +440,12 @@ void TIcForm1::FromLogic() {
   SetText(ExposureTime, Logic.ExposureTime);
   SetText(ExposureNum, Logic.ExposureNum);
   StatusBar1->setText(QString::fromStdString(Logic.Status()));
+  // An error reads in red (restyled only when that changes).
+  const bool error = Logic.StatusIsError();
+  if (StatusBar1->property("error").toBool() != error) {
+    StatusBar1->setProperty("error", error);
+    StatusBar1->setStyleSheet(error ? "color:#c00000;font-weight:bold" : "");
+  }
   TempLabel2->setText(QString::fromStdString(Logic.TempLabel()));
   {
     const QSignalBlocker b1(Preview), b2(Start);
@@ -642,6 +649,9 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   OffButton->setChecked(true);
   FwhmLabel = new QLabel("-");
   StatusBar = new QLabel;
+  // Room for a reason of two lines below the settings, which cannot shrink.
+  StatusBar->setWordWrap(true);
+  StatusBar->setMinimumHeight(2 * StatusBar->fontMetrics().lineSpacing());
   Image1 = new TPictureView;
   ScrollBox1 = new QScrollArea;
   ScrollBox1->setWidget(Image1);

@@ -33,6 +33,7 @@
 #include "imaging/camera_sim.h"
 #include "imaging/fits_image.h"
 #include "imaging/forms/form_support.h"
+#include "imaging/settings_text.h"
 #include "platform/dialogs.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
@@ -177,13 +178,13 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
   });
   connect(Abort, &QPushButton::clicked, this, [this] { Logic.AbortClick(); });
   // The frame size: at least 320 x 240, at most 10,000, whole multiples of 8.
-  const std::pair<QLineEdit*, int> sizes[] = {{XSize, 320}, {YSize, 240}};
+  const std::pair<QLineEdit*, int> sizes[] = {{XSize, kMinFieldSizeX}, {YSize, kMinFieldSizeY}};
   for (const auto& [e, m] : sizes) {
     QLineEdit* edit = e;
     const int minimum = m;
     connect(edit, &QLineEdit::editingFinished, this, [this, edit, minimum] {
       int32_t v = 0;
-      int32_t& field = minimum == 320 ? Logic.Sel.FieldSizeX : Logic.Sel.FieldSizeY;
+      int32_t& field = minimum == kMinFieldSizeX ? Logic.Sel.FieldSizeX : Logic.Sel.FieldSizeY;
       if (platform::ParseInt32(Text(edit), v)) field = PlateSolveFrameSize(v, minimum);
       edit->setText(QString::number(field));
     });
@@ -216,7 +217,7 @@ void TPlateSolveForm1::ToLogic() {
   // Fields are checked when used: text that is no number keeps the value.
   double v = 0;
   int32_t n = 0;
-  if (platform::ParseDouble(Text(ExposureTime), v) && v > 0) {
+  if (platform::ParseDouble(Text(ExposureTime), v) && v > 0 && v <= kMaxExposureSeconds) {
     // Kept within the camera's limits, the text corrected.
     if (const TCamera* cam = Logic.Camera()) {
       const double limited = std::clamp(v, cam->ExposureMin, cam->ExposureMax);
@@ -227,7 +228,8 @@ void TPlateSolveForm1::ToLogic() {
     Logic.Sel.Exposure = v;
   }
   if (platform::ParseInt32(Text(TimeToSolve), n)) Logic.Sel.TimeToSolve = PlateSolveTimeToSolve(n);
-  if (platform::ParseDouble(Text(SearchFieldSize), v)) Logic.Sel.FieldSize = std::clamp(v, 0.1, 20.0);
+  if (platform::ParseDouble(Text(SearchFieldSize), v))
+    Logic.Sel.FieldSize = std::clamp(v, kMinSearchRadius, kMaxSearchRadius);
   Logic.TeleCoords = TeleCoords->isChecked();
   double ra = 0, dec = 0;
   if (MapCoords->isChecked() && ChartCentre && ChartCentre(ra, dec)) {

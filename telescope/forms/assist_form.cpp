@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 
 #include "platform/dialogs.h"
+#include "platform/numfmt.h"
+#include "platform/value_range.h"
 #include "telescope/tele_control.h"
 #include "telescope/text_files.h"
 
@@ -54,8 +56,11 @@ void TAssistPlot::paintEvent(QPaintEvent*) {
   // Pixels per arcminute.
   const double scale = w / SpanArcmin();
   // The camera field: mmX by mmY millimetres drawn as arcminutes.
-  const double mx = QString::fromStdString(model_->mmX).toDouble(), my = QString::fromStdString(model_->mmY).toDouble();
-  p.drawRect(QRectF(cx - mx * scale / 2, cy - my * scale / 2, mx * scale, my * scale));
+  // A size that is no number of 0 to kMaxAssistFieldMm draws no field.
+  double mx = 0, my = 0;
+  if (platform::ParseDouble(model_->mmX, mx) && platform::ParseDouble(model_->mmY, my) &&
+      platform::InRange(mx, 0.0, kMaxAssistFieldMm) && platform::InRange(my, 0.0, kMaxAssistFieldMm))
+    p.drawRect(QRectF(cx - mx * scale / 2, cy - my * scale / 2, mx * scale, my * scale));
   const auto& pts = after_ ? model_->last.after : model_->last.before;
   for (size_t i = 0; i < pts.size(); ++i) {
     const bool east = i < model_->last.pier.size() && model_->last.pier[i] < 0;
@@ -130,7 +135,8 @@ TAssistForm1::TAssistForm1(TTeleControl* tele, QWidget* parent)
   });
   add("Clear All", 0, 2, [this] {
     if (platform::ShowMessageBox("Goto Assist: Clear the entire list of model coordinates?", "Noctra Planetarium",
-                                 platform::MsgButtons::YesNo, platform::MsgIcon::Question) != platform::IDYES)
+                                 platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                                 platform::IDNO) != platform::IDYES)
       return;
     model_.ClearAll();
     ToWidgets();
@@ -311,7 +317,7 @@ void TAssistForm1::SaveClick() {
   if (!r.accepted) return;
   if (FileExists(r.fileName) &&
       platform::ShowMessageBox("Overwrite existing file?", "Noctra Planetarium", platform::MsgButtons::YesNo,
-                               platform::MsgIcon::Question) != platform::IDYES)
+                               platform::MsgIcon::Question, platform::IDNO) != platform::IDYES)
     return;
   WriteTextFile(r.fileName, model_.SaveText());
 }
@@ -332,7 +338,8 @@ void TAssistForm1::LoadClick() {
   }
   if (model_.RowCount() > 0 &&
       platform::ShowMessageBox("This will overwrite your data,\r\nAre you sure?", "Noctra Planetarium",
-                               platform::MsgButtons::YesNo, platform::MsgIcon::Question) != platform::IDYES)
+                               platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                               platform::IDNO) != platform::IDYES)
     return;
   model_.LoadText(text);
   ToWidgets();

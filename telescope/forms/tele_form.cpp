@@ -319,13 +319,14 @@ TDriverChooser::TDriverChooser(const std::string& deviceType, const std::string&
   host_ = new QLineEdit("127.0.0.1");
   port_ = new QLineEdit("7624");
   device_ = new QLineEdit;
-  if (current.rfind("INDI:", 0) == 0) {
-    const auto a = current.find(':'), b = current.find(':', a + 1), c = current.find(':', b + 1);
-    if (c != std::string::npos) {
-      host_->setText(QString::fromStdString(current.substr(a + 1, b - a - 1)));
-      port_->setText(QString::fromStdString(current.substr(b + 1, c - b - 1)));
-      device_->setText(QString::fromStdString(current.substr(c + 1)));
-    }
+  host_->setObjectName("IndiHost");
+  port_->setObjectName("IndiPort");
+  device_->setObjectName("IndiDevice");
+  std::string host, port, device;
+  if (platform::SplitIndiIdentifier(current, host, port, device)) {
+    host_->setText(QString::fromStdString(host));
+    port_->setText(QString::fromStdString(port));
+    device_->setText(QString::fromStdString(device));
   }
   f->addRow("Host:", host_);
   f->addRow("Port:", port_);
@@ -343,6 +344,7 @@ TDriverChooser::TDriverChooser(const std::string& deviceType, const std::string&
   } else {
     lx200_->hide();  // the other devices have no such driver
   }
+  deviceType_ = deviceType;
   auto* bb = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   connect(bb, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(bb, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -353,8 +355,8 @@ std::string TDriverChooser::Choice() const {
   if (!lx200_->isHidden() && !lx200_->text().trimmed().isEmpty())  // a telescope chooser
     return "LX200:" + lx200_->text().trimmed().toStdString();
   if (!device_->text().trimmed().isEmpty())
-    return "INDI:" + host_->text().trimmed().toStdString() + ":" + std::to_string(port_->text().toInt()) + ":" +
-           device_->text().trimmed().toStdString();
+    return platform::IndiIdentifier(deviceType_, host_->text().trimmed().toStdString(), port_->text().toInt(),
+                                    device_->text().trimmed().toStdString());
   const int r = list_->currentRow();
   return r >= 0 && r < int(ids_.size()) ? ids_[size_t(r)] : std::string();
 }

@@ -64,8 +64,9 @@ class TTeleForm1 : public QWidget {
 };
 
 // The chooser: the registered drivers of a device type, an INDI device
-// given by host, port and device name, and (for telescopes) an LX200-family
-// mount given by its serial port or network address.
+// given by host, port and device name (a camera in the camera form of the
+// identifier), and (for telescopes) an LX200-family mount given by its
+// serial port or network address.
 class TDriverChooser : public QDialog {
  public:
   TDriverChooser(const std::string& deviceType, const std::string& current,
@@ -76,6 +77,7 @@ class TDriverChooser : public QDialog {
   class QListWidget* list_;
   QLineEdit *host_, *port_, *device_, *lx200_;
   std::vector<std::string> ids_;
+  std::string deviceType_;
 };
 
 // Installs TDriverChooser as the chooser of the driver layer.

@@ -187,5 +187,6 @@ TEST(PictureList, DefaultCatalogueInstalledOrAskedFor) {
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_EQ(boxes[0].caption, "Warning");
   EXPECT_EQ(boxes[0].buttons, platform::MsgButtons::YesNoCancel);
+  EXPECT_EQ(boxes[0].defaultResult, platform::IDNO);  // Return keeps the user's list
   EXPECT_EQ(boxes[0].text.rfind("Noctra Planetarium has found an existing catalog", 0), 0u);
 }

@@ -21,7 +21,9 @@
 
 #include "app/core/lifecycle.h"
 #include "app/forms/main_form.h"
+#include "catalog/stars.h"
 #include "data/mkdata.h"
+#include "platform/automation.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "shell/globals.h"
@@ -95,6 +97,30 @@ inline std::string RunFolder(const std::string& folder) {
   return folder;
 }
 
+// The chart's pixels that its stars light: the bright pixels (red and blue
+// above 150) it loses when it is drawn again without them. The chart is
+// drawn again with them afterwards.
+inline int StarPixels(TMainForm1& form) {
+  auto bright = [&] {
+    const platform::Bitmap& chart = form.BackBuffer();
+    int n = 0;
+    for (int y = 0; y < MapHeight; ++y)
+      for (int x = 0; x < MapWidth; ++x)
+        if ((chart.Pixel(x, y) & 0xFF) > 150 && ((chart.Pixel(x, y) >> 16) & 0xFF) > 150) ++n;
+    return n;
+  };
+  form.RenderMainView();
+  const int withStars = bright();
+  const int32_t sao = SaoStarCount, tycho = TychoStarCount;
+  SaoStarCount = TychoStarCount = 0;
+  form.RenderMainView();
+  const int withoutStars = bright();
+  SaoStarCount = sao;
+  TychoStarCount = tycho;
+  form.RenderMainView();
+  return withStars - withoutStars;
+}
+
 // The caption of the modal window a menu command opens (closed at once).
 inline QString ModalCaptionOf(QAction* action) {
   QString caption;
@@ -148,6 +174,8 @@ class StartUpFixture : public testing::Test {
     DataFolder = data_;
     ProgramFolder = data_;
     GlobalLocation.PickListPath = home.File("picklist.dat");  // a fresh, empty list
+    // No driver chooser of an earlier test's program: the program installs its own.
+    platform::SetChooserUi({});
     form = NewWindow();
   }
   // A main window that deletes itself on close, as the program's does.

@@ -40,6 +40,7 @@
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
 #include "imaging/fits_bitmap.h"
+#include "imaging/port_output.h"
 #include "platform/qt_dialogs.h"
 #include "shell/log_lines.h"
 #include "shell/settings_sections.h"
@@ -87,9 +88,8 @@ QImage PdfFirstPage(const std::string& pdf, int dpi) {
 // `inChild` runs in the new process first. True once the file types are
 // registered (2 s after the first tick) and the program still runs (a
 // signal for it must never go to process 0, the test's whole group).
-bool StartProgram(QProcess& program, const std::string& user, std::function<void()> inChild = {}) {
-  const std::string run = startup_fixture::RunFolder(user + "run/");
-  testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
+void LaunchProgram(QProcess& program, const std::string& user, const std::string& run,
+                   std::function<void()> inChild = {}) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   env.insert(QStringLiteral("HOME"), QString::fromStdString(user));
@@ -98,6 +98,12 @@ bool StartProgram(QProcess& program, const std::string& user, std::function<void
   program.setWorkingDirectory(QString::fromStdString(run));
   if (inChild) program.setChildProcessModifier(inChild);
   program.start(QStringLiteral(NOCTRA_PROGRAM), {});
+}
+
+bool StartProgram(QProcess& program, const std::string& user, std::function<void()> inChild = {}) {
+  const std::string run = startup_fixture::RunFolder(user + "run/");
+  testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
+  LaunchProgram(program, user, run, std::move(inChild));
   return RunEventsUntil(
              [&] { return platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"); },
              kEventWaitMs) &&
@@ -131,24 +137,7 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
   EXPECT_TRUE(form->About1->isEnabled());
   // Stars were drawn: the chart loses many bright pixels when it is drawn
   // again without them.
-  auto bright = [&] {
-    const platform::Bitmap& chart = form->BackBuffer();
-    int n = 0;
-    for (int y = 0; y < MapHeight; ++y)
-      for (int x = 0; x < MapWidth; ++x)
-        if ((chart.Pixel(x, y) & 0xFF) > 150 && ((chart.Pixel(x, y) >> 16) & 0xFF) > 150) ++n;
-    return n;
-  };
-  const int withStars = bright();
-  const int32_t sao = SaoStarCount, tycho = TychoStarCount;
-  SaoStarCount = 0;
-  TychoStarCount = 0;
-  form->RenderMainView();
-  const int withoutStars = bright();
-  SaoStarCount = sao;
-  TychoStarCount = tycho;
-  form->RenderMainView();
-  EXPECT_GT(withStars - withoutStars, 500) << withStars << " " << withoutStars;
+  EXPECT_GT(startup_fixture::StarPixels(*form), 500);
   // The mask frames the chart: a corner holds the mask colour, the middle
   // is open; painting composes the star sphere, the globe and the clock.
   form->PaintBox1->grab();
@@ -521,6 +510,9 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
     if (destroyed) form = NewWindow();
     CloseState = kRunning;
     ASSERT_TRUE(form->StartUp()) << name;
+    // The port output of the cameras' switching lines runs from the start
+    // to the end.
+    EXPECT_TRUE(imaging::PortIOReady()) << name;
     form->show();
     AboutNoctraForm1 = new TAboutNoctraForm1(form);
     platform::InstallQtDialogs();
@@ -538,6 +530,8 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
       open();
     }
     EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, kEventWaitMs)) << name;
+    EXPECT_EQ(imaging::PortIOInitCount(), 0) << name;
+    EXPECT_FALSE(imaging::PortIOReady()) << name;
     EXPECT_EQ(modalOpen, open && name != "idle") << name;
     EXPECT_TRUE(platform::FileExists(saved)) << name;
     std::filesystem::remove(saved);
@@ -545,6 +539,42 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
     CloseOnTerminationSignals(nullptr);
     AboutNoctraForm1 = nullptr;
   }
+}
+
+// The real program ended by SIGTERM while its start-up's first message box
+// is open (a damaged "ObjectOptions.xml", told before any other setting is
+// read): the box is closed, the start-up reads the rest unasked, and the
+// program ends with status 0 and the end's saves made over the user's own
+// settings, never over defaults.
+TEST_F(StartUp, RealProgramEndsOnSigtermWhileAStartUpBoxIsOpen) {
+  const std::string user = home.File("boxed/"), run = startup_fixture::RunFolder(user + "run/");
+  std::filesystem::remove(run + "ObjectOptions.xml");
+  testing_support::WriteText(run + "ObjectOptions.xml", "<?xml version=\"1.0\"?>\n<ObjectCatalogs><Selec");
+  testing_support::WriteText(run + "ImagingSettings.xml",
+                             "<?xml version=\"1.0\"?>\n<Imaging><IFF1><PixelsX>1234</PixelsX></IFF1></Imaging>\n");
+  const std::string store = user + ".config/Tarvel Software/Noctra Planetarium.ini";
+  std::filesystem::create_directories(user + ".config/Tarvel Software");
+  testing_support::WriteText(store, "[Solar%20System]\nast%20disp=1\n");
+  QProcess program;
+  LaunchProgram(program, user, run);
+  auto keptAside = [&] {
+    for (const auto& f : std::filesystem::directory_iterator(run))
+      if (f.path().filename().string().rfind("ObjectOptions.damaged-", 0) == 0) return true;
+    return false;
+  };
+  ASSERT_TRUE(RunEventsUntil(keptAside, kEventWaitMs));
+  ASSERT_EQ(program.state(), QProcess::Running);
+  ::kill(pid_t(program.processId()), SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(kEventWaitMs));
+  EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0)
+      << program.exitStatus() << " " << program.exitCode();
+  EXPECT_NE(testing_support::ReadText(run + "ImagingSettings.xml").find("<PixelsX>1234</PixelsX>"), std::string::npos);
+  for (const char* file : {"ImagingConsoleSettings.xml", "AutoGuideSettings.xml", "PlateSolveSettings.xml"})
+    EXPECT_TRUE(platform::FileExists(run + file)) << file;
+  EXPECT_NE(testing_support::ReadText(store).find("ast%20disp=1"), std::string::npos);
+  // Nothing waited for an answer after the signal: the start-up's script
+  // and the deferred start-up did not run.
+  EXPECT_FALSE(platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"));
 }
 
 // The real program, with the start-up script waiting in its input window,

@@ -1,9 +1,11 @@
 // What the real program wires at start: every hook of the chart, catalogue,
 // points-of-interest, editor and device hook sets is filled by the main
-// window and its windows; the settings the user saved reach the running
-// program (the star look, the chosen camera drivers); a point of interest
-// in "Automatic" keeps the magnifier's field; and "Save changes?" Yes never
-// writes a script under a name the user did not choose.
+// window and its windows, and the driver chooser is the program's window;
+// the settings the user saved reach the running program (the star look,
+// the chosen camera drivers); a point of interest in "Automatic" keeps the
+// magnifier's field; and "Save changes?" Yes never writes a script under a
+// name the user did not choose.
+#include <QDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QLineEdit>
@@ -203,6 +205,29 @@ TEST_F(Wiring, EveryHookIsFilledByTheProgramsStartUp) {
   EXPECT_FILLED(imaging::CameraClocks().Utc);
   ASSERT_NE(imaging::PlateSolveForm1(), nullptr);
   EXPECT_FILLED(imaging::PlateSolveForm1()->Logic.OnSolvedPositionChanged);
+  // The driver chooser: "Select" in the telescope window and "Select
+  // Camera #1" in the cameras window open the program's chooser window.
+  auto chooserCaption = [](const std::function<void()>& select) {
+    QString caption;
+    QTimer look;
+    look.setSingleShot(true);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      if (auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        caption = chooser->windowTitle();
+        chooser->reject();
+      }
+    });
+    look.start(0);
+    select();
+    return caption.toStdString();
+  };
+  EXPECT_EQ(chooserCaption([] { TeleControl()->SelectClick(); }), "Choose a Telescope driver");
+  std::string cameraChooser;
+  OpenModally(*form, form->Camera1, [&] {
+    if (auto* w = qobject_cast<imaging::TAscomCameraForm1*>(QApplication::activeModalWidget()))
+      cameraChooser = chooserCaption([w] { w->Select1->click(); });
+  });
+  EXPECT_EQ(cameraChooser, "Choose a Camera driver");
   // The imaging console, the autoguider and the plate solver hear of cameras.
   ASSERT_EQ(imaging::CameraConsumers().size(), 3u);
   for (const imaging::TCameraConsumer& consumer : imaging::CameraConsumers()) {

@@ -115,8 +115,9 @@ TEST_F(ElementFiles, ShowCodesCutsAndOverwriting) {
   dialogs.QueueAnswer(platform::IDNO);
   EXPECT_FALSE(SaveAsteroidElements(g, other));
   EXPECT_EQ(ReadText(other), "keep");
-  EXPECT_EQ(std::tuple(dialogs.Last().text, dialogs.Last().buttons),
-            std::tuple("Overwrite existing file?", platform::MsgButtons::YesNo));
+  // No is the default button: Return keeps the file.
+  EXPECT_EQ(std::tuple(dialogs.Last().text, dialogs.Last().buttons, dialogs.Last().defaultResult),
+            std::tuple("Overwrite existing file?", platform::MsgButtons::YesNo, platform::IDNO));
   dialogs.QueueAnswer(platform::IDYES);
   EXPECT_TRUE(SaveAsteroidElements(g, other));
   // The current file, named in other letter cases, is saved without asking.

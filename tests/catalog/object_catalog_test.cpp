@@ -15,11 +15,13 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "shell/xml_settings.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
+#include "tests/support/text_checks.h"
 
 using testing_support::ReadText;
 using testing_support::TempDir;
@@ -203,6 +205,71 @@ TEST_F(DeepSkyCatalog, DamagedOrMissingDatabases) {
   EXPECT_EQ(none.Count(), 0);
 }
 
+// What is wrong with a damaged database, in SQLite's words: the file cut
+// short, a page written over, the file emptied, the base catalogue's table
+// gone. The catalogue reads what it can and never writes; the start-up
+// names the file and the reason.
+TEST_F(DeepSkyCatalog, DamageIsToldInSQLitesWordsAndTheFileIsNeverWritten) {
+  {
+    TSQLiteDatabase db(data.path);
+    db.Execute("INSERT INTO my_cat (idx, ID, SubCL) VALUES (18, 'C', '" + std::string(20000, 'x') + "')");
+  }
+  EXPECT_EQ(CheckObjectDatabase(data.path), "");
+  EXPECT_EQ(tCO(data.path, {"BASE_OBJECT_CATALOG"}).Damage(), "");
+  const std::vector<uint8_t> sound = testing_support::ReadFile(data.path);
+  ASSERT_GE(sound.size(), 4u * 4096);
+  TempDir dir;
+  const std::string path = dir.File("Objects.sqlite");
+  auto damaged = [&](std::vector<uint8_t> bytes) {
+    testing_support::WriteFile(path, bytes);
+    std::string told;
+    try {
+      tCO co(path, {"BASE_OBJECT_CATALOG", "my_cat"});
+      told = co.Damage();
+    } catch (const ESQLiteException& e) {
+      told = "raised: " + e.Reason();
+    }
+    EXPECT_EQ(CheckObjectDatabase(path), told.rfind("raised: ", 0) == 0 ? told.substr(8) : told);
+    EXPECT_TRUE(testing_support::ReadFile(path) == bytes) << "the file was written";
+    return told;
+  };
+  std::vector<uint8_t> cut(sound.begin(), sound.begin() + 4096 * 2);
+  EXPECT_EQ(damaged(cut), "raised: database disk image is malformed");
+  std::vector<uint8_t> over = sound;
+  for (std::size_t i = 4096 * 2; i < 4096 * 3; ++i) over[i] = uint8_t(i * 7);
+  EXPECT_TRUE(testing_support::StartsWith(damaged(over), "database disk image is malformed"));
+  EXPECT_EQ(damaged({}), "the file is empty (0 bytes)");
+  std::vector<uint8_t> header = sound;
+  header[0] = 'X';  // no longer an SQLite file
+  EXPECT_EQ(damaged(header), "raised: file is not a database");
+  {
+    TSQLiteDatabase db(data.path);
+    db.Execute("DROP TABLE BASE_OBJECT_CATALOG");
+  }
+  EXPECT_EQ(damaged(testing_support::ReadFile(data.path)), "no such table: BASE_OBJECT_CATALOG");
+  EXPECT_EQ(CheckObjectDatabase(dir.File("none.sqlite")), kDataFileMissing);
+
+  // The start-up's catalogue: named once, with the reason and the rebuild.
+  platform::ScopedScriptedDialogs dialogs;
+  ForgetDataFileProblemsForTest();
+  ProgramFolder = dir.Path();
+  testing_support::WriteFile(path, over);
+  EXPECT_NE(OpenObjectCatalog({"BASE_OBJECT_CATALOG"}), nullptr);  // what can be read
+  std::remove(path.c_str());
+  ForgetDataFileProblemsForTest();
+  EXPECT_EQ(OpenObjectCatalog({"BASE_OBJECT_CATALOG"}), nullptr);
+  ASSERT_EQ(dialogs.Count(), 2u);
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Records()[0].text,
+                                          "Warning: Can't read file \"Objects.sqlite\": database disk image is "
+                                          "malformed (SQLite's check found: "));
+  EXPECT_NE(dialogs.Records()[0].text.find("move \"Objects.sqlite\" aside"), std::string::npos);
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text,
+                                          "Warning: Can't open file \"Objects.sqlite\": the file is missing."));
+  EXPECT_FALSE(platform::FileExists(path));  // never created
+  ProgramFolder.clear();
+  ForgetDataFileProblemsForTest();
+}
+
 TEST_F(DeepSkyCatalog, FilterFailuresKeepTheRows) {
   {
     // A catalogue without magnitudes is filtered by class alone.
@@ -283,6 +350,52 @@ TEST(ObjectFilterRecord, BlockLayoutAndChecks) {
   EXPECT_FALSE(DecodeObjectFilter(bad.data(), bad.size(), h));
   EXPECT_FALSE(DecodeObjectFilter(b.data(), 656, h));
   EXPECT_EQ(h, TObjectFilter{});  // untouched
+}
+
+// Values no window gives: stored in the registry they read as the
+// defaults (the range ends exactly); in a block they make it refused.
+TEST_F(DeepSkyOptions, ValuesOutsideTheWindowsRanges) {
+  ObjectCatalog = std::make_unique<tCO>(data.Names());
+  for (const char* extreme : {"2147483647", "-2147483648", "1e308", "-1e308", "nan", "inf", "", "text"}) {
+    {
+      platform::TRegIniFile reg;
+      for (const char* ident : {"low mag limit", "high mag limit", "misc settings"})
+        reg.WriteString("Objects", ident, extreme);
+    }
+    ObjectFilter.HighMagLimit = 0;
+    ReadRegObjects();
+    EXPECT_EQ(ObjectFilter, TObjectFilter{}) << extreme;
+    EXPECT_EQ(ObjectCatalog->Count(), 3) << extreme;
+  }
+  {
+    platform::TRegIniFile reg;
+    reg.WriteInteger("Objects", "low mag limit", -20);
+    reg.WriteInteger("Objects", "high mag limit", 200);
+    reg.WriteInteger("Objects", "misc settings", 0);
+  }
+  ReadRegObjects();
+  EXPECT_EQ(std::tuple(ObjectFilter.LowMagLimit, ObjectFilter.HighMagLimit, ObjectFilter.Classes[5]),
+            std::tuple(-2.0, 20.0, 0));
+  platform::TRegIniFile().EraseSection("Objects");
+
+  TObjectFilter edges;
+  edges.LowMagLimit = -2.0;
+  edges.HighMagLimit = 20.0;
+  const auto b = EncodeObjectFilter(edges);
+  TObjectFilter back;
+  ASSERT_TRUE(DecodeObjectFilter(b.data(), b.size(), back));
+  EXPECT_EQ(back, edges);
+  for (const auto& [at, v] : std::vector<std::pair<std::size_t, double>>{{0, 20.1}, {0, 1e308}, {8, -2.1}, {8, -1e308}}) {
+    auto c = b;
+    platform::PutF64(&c[at], v);
+    EXPECT_FALSE(DecodeObjectFilter(c.data(), c.size(), back)) << at << " " << v;
+  }
+  for (const std::size_t at : {16, 25, 26}) {
+    auto c = b;
+    c[at] = 2;
+    EXPECT_FALSE(DecodeObjectFilter(c.data(), c.size(), back)) << at;
+  }
+  EXPECT_EQ(back, edges);
 }
 
 TEST_F(DeepSkyOptions, FilterRegistryAndSettingsBlock) {
@@ -400,7 +513,9 @@ TEST_F(DeepSkyOptions, SlotSelectionRebuildsTheCatalogue) {
   EXPECT_FALSE(ApplyCatalogSelection(s));
   EXPECT_EQ(ObjectCatalog.get(), before);
   ASSERT_EQ(dialogs.Count(), 1u);
-  EXPECT_NE(dialogs.Last().text.find("Failed to open database"), std::string::npos);
+  EXPECT_NE(dialogs.Last().text.find("Warning: Can't open file \"Objects.sqlite\": the file is missing."),
+            std::string::npos)
+      << dialogs.Last().text;
   EXPECT_TRUE(LockFreeWithin(testing_support::kWaitMs));
 }
 
@@ -413,18 +528,21 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   dialogs.QueueAnswer(platform::IDCANCEL);
   EXPECT_FALSE(RemoveCatalogSlot(s, 3));
   EXPECT_EQ(s[2].Name, "my_cat");
-  // An unassigned slot is refused after the question.
+  // An unassigned slot is refused after the question, whose default
+  // button (Return) keeps the catalogue.
   dialogs.Clear();
+  dialogs.QueueAnswer(platform::IDOK);
   EXPECT_FALSE(RemoveCatalogSlot(s, 4));
   ASSERT_EQ(dialogs.Count(), 2u);
   const auto question = dialogs.Records()[0];
-  EXPECT_EQ(std::tuple(question.text, question.buttons),
+  EXPECT_EQ(std::tuple(question.text, question.buttons, question.defaultResult),
             std::tuple("This will drop the database table associated with this item",
-                       platform::MsgButtons::OkCancel));
+                       platform::MsgButtons::OkCancel, platform::IDCANCEL));
   EXPECT_EQ(std::tuple(dialogs.Last().text, dialogs.Last().icon),
             std::tuple("The catalog name makes no sense, operation aborted.",
                        platform::MsgIcon::Exclamation));
   // The active slot: table dropped, slot reset, catalogue rebuilt without it.
+  dialogs.QueueAnswer(platform::IDOK);
   EXPECT_TRUE(RemoveCatalogSlot(s, 3));
   EXPECT_EQ(std::tuple(s[2].Name, s[2].Active), std::tuple("NOT ASSIGNED", false));
   EXPECT_EQ(ObjectCatalog->TableCount(), 1);
@@ -432,6 +550,7 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   EXPECT_EQ(ReadCatalogSlots()[2].Name, "NOT ASSIGNED");
   // The base catalogue is never dropped, whatever the letter case of its name.
   s[3] = {"Base_Object_Catalog", "", false};
+  dialogs.QueueAnswer(platform::IDOK);
   EXPECT_FALSE(RemoveCatalogSlot(s, 4));
   EXPECT_EQ(dialogs.Last().text, "The catalog name makes no sense, operation aborted.");
   EXPECT_TRUE(TSQLiteDatabase(data.path).TableExists(kBaseCatalogTable));
@@ -439,8 +558,11 @@ TEST_F(DeepSkyOptions, SlotRemoveDropsTheTable) {
   s[3] = {"EMPTY", "", false};
   std::remove(data.path.c_str());
   dialogs.Clear();
+  dialogs.QueueAnswer(platform::IDOK);
   EXPECT_FALSE(RemoveCatalogSlot(s, 4));
-  EXPECT_EQ(dialogs.Last().text, "Couldn't drop the table, operation aborted.");
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text,
+                                          "The object database was left unchanged.\r\n\r\nWarning: Can't open file "
+                                          "\"Objects.sqlite\": the file is missing."));
   EXPECT_EQ(s[3].Name, "EMPTY");
   EXPECT_TRUE(LockFreeWithin(testing_support::kWaitMs));
 }

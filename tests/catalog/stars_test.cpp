@@ -15,8 +15,10 @@
 #include "platform/dialogs.h"
 #include "platform/gui_thread.h"
 #include "platform/registry.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "tests/support/test_support.h"
+#include "tests/support/text_checks.h"
 
 using testing_support::TempDir;
 using testing_support::WriteFile;
@@ -409,6 +411,76 @@ TEST(StarConversion, TychoRecords) {
   EXPECT_TRUE(ConvertTychoCatalog(cat.job).empty());
 }
 
+// Damaged star files: a position off the sky is left out (an SAO star) or
+// not drawn (a Tycho star, brightness 0), a note offset beyond the notes
+// file is none; each is noted, with the first record, for the load to tell.
+// At start the sizes are checked: not whole records, an SAO file short of
+// the catalogue, a missing file.
+TEST(StarConversion, DamagedRecordsAreLeftOutAndNoted) {
+  Catalogue cat;
+  std::vector<uint8_t> sao = testing_support::ReadFile(cat.job.saoPath);
+  PutSao(sao, 7, {.ra = -5, .mag = 40});                         // right ascension below 0
+  PutSao(sao, 8, {.ra = 100, .dec = 536870913, .mag = 40});      // beyond the pole
+  PutSao(sao, 9, {.ra = 100, .dec = -536870912, .mag = 40});     // the pole itself
+  PutSao(sao, 10, {.ra = 100, .mag = 40, .note = 24});           // the notes hold 23 bytes
+  WriteFile(cat.job.saoPath, sao);
+  TStarLoadResult r;
+  ConvertSaoCatalog(cat.job, r, nullptr);
+  std::vector<uint32_t> numbers;
+  for (const TSaoStar& s : r.sao) numbers.push_back(s.SaoNumber());
+  EXPECT_EQ(numbers, (std::vector<uint32_t>{2, 3, 4, 5, 9, 10}));
+  EXPECT_EQ(r.sao.back().NoteOffset, 0u);
+  ASSERT_EQ(r.damage.size(), 2u);
+  EXPECT_EQ(std::tuple(r.damage[0].code, r.damage[0].file, r.damage[0].reason),
+            std::tuple(int16_t(103), "SAO_YALE.DAT",
+                       "2 of its 1000 records hold a position off the sky (the first is record 7); they are left out"));
+  EXPECT_EQ(std::tuple(r.damage[1].file, r.damage[1].reason),
+            std::tuple("yale_notes.dat", "1 star's note would start beyond its end at 23 bytes (the first is SAO "
+                                         "10); the file was cut short"));
+
+  std::vector<uint8_t> tycho(3 * kTychoRecordBytes, 0);
+  for (int i = 0; i < 3; ++i) tycho[std::size_t(i) * kTychoRecordBytes + 21] = 80;
+  platform::PutI32(&tycho[kTychoRecordBytes + 15], -600000000);  // the second: south of the pole
+  WriteFile(cat.job.tychoPath, tycho);
+  std::vector<TDataFileProblem> damage;
+  const auto stars = ConvertTychoCatalog(cat.job, &damage);
+  ASSERT_EQ(stars.size(), 3u);
+  EXPECT_EQ(std::tuple(stars[0].Brightness, stars[1].Brightness, stars[2].Brightness), std::tuple(80, 0, 80));
+  ASSERT_EQ(damage.size(), 1u);
+  EXPECT_EQ(damage[0].reason,
+            "1 of its 3 records holds a position off the sky (the first is record 2); it is not drawn");
+
+  // The start-up's size checks.
+  platform::ScopedScriptedDialogs dialogs;
+  const std::string saved = DataFolder;
+  DataFolder = cat.dir.Path();
+  ForgetDataFileProblemsForTest();
+  tycho.push_back(1);
+  WriteFile(cat.job.tychoPath, tycho);
+  std::remove(cat.job.notesPath.c_str());
+  CheckStarFiles();
+  ASSERT_EQ(dialogs.Count(), 3u);
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Records()[0].text,
+                                          "Warning: Unexpected file size in \"SAO_YALE.DAT\": 1000 records where "
+                                          "the catalogue has 258997 (the file was cut short)."));
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Records()[1].text,
+                                          "Warning: Unexpected file size in \"tycho2.dat\": 67 bytes is not a "
+                                          "whole number of 22-byte records"));
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Records()[2].text,
+                                          "Warning: Can't open file \"yale_notes.dat\": the file is missing."));
+  sao.resize(258997 * kSaoRecordBytes);
+  WriteFile(cat.job.saoPath, sao);
+  ForgetDataFileProblemsForTest();
+  dialogs.Clear();
+  tycho.pop_back();
+  WriteFile(cat.job.tychoPath, tycho);
+  WriteText(cat.job.notesPath, "");
+  CheckStarFiles();  // whole files of the catalogue's size
+  EXPECT_EQ(dialogs.Count(), 0u);
+  ForgetDataFileProblemsForTest();
+  DataFolder = saved;
+}
+
 // The conversions split their records over threads and join the parts in
 // file order: any number of threads gives the same stars, names, name
 // numbers and progress.
@@ -651,6 +723,73 @@ TEST(StarOptionsRecord, Registry) {
   WriteRegStars(w);
   EXPECT_EQ(platform::TRegIniFile().ReadInteger("Stars", "brightness by magnitude", -1), 1);
   platform::TRegIniFile().EraseSection("Stars");
+}
+
+// Values no window gives: in the registry every one of them reads as its
+// default, and the window's range ends read exactly; a block holding one
+// is refused, a block at the range ends is taken.
+TEST(StarOptionsRecord, ValuesOutsideTheWindowsRanges) {
+  ChartSpy spy;
+  const char* idents[] = {"high mag limit", "low mag limit", "variable star mode", "spectral classes", "luminosity classes",
+                          "low proper limit", "high proper limit", "brightness by magnitude", "size adjust",
+                          "misc settings"};
+  for (const char* extreme : {"2147483647", "-2147483648", "1e308", "-1e308", "nan", "inf", "", "text"}) {
+    {
+      platform::TRegIniFile reg;
+      for (const char* ident : idents) reg.WriteString("Stars", ident, extreme);
+    }
+    StarOptions = TStarOptions{};
+    ReadRegStars();
+    // The variable mode: a stored number that is no mode leaves it as it
+    // was (0), no number gives the default (2).
+    TStarOptions expected = RegistryDefaultStarOptions();
+    expected.VariableMode = StarOptions.VariableMode;
+    EXPECT_EQ(StarOptions, expected) << extreme;
+    EXPECT_TRUE(StarOptions.VariableMode == 0 || StarOptions.VariableMode == 2) << extreme;
+  }
+  {
+    platform::TRegIniFile reg;
+    reg.WriteInteger("Stars", "high mag limit", 130);
+    reg.WriteInteger("Stars", "low mag limit", -20);
+    reg.WriteInteger("Stars", "low proper limit", 0);
+    reg.WriteInteger("Stars", "high proper limit", 1100);
+    reg.WriteInteger("Stars", "size adjust", -25);
+  }
+  ReadRegStars();
+  EXPECT_EQ(std::tuple(StarOptions.HighMagLimit, StarOptions.LowMagLimit, StarOptions.HighProperLimit,
+                       StarOptions.SizeAdjust),
+            std::tuple(13.0, -2.0, 11.0, -25));
+  platform::TRegIniFile().EraseSection("Stars");
+
+  TStarOptions edges = ChangedOptions();
+  edges.HighMagLimit = 13.0;
+  edges.LowMagLimit = -2.0;
+  edges.HighProperLimit = 11.0;
+  edges.SizeAdjust = 25;
+  const auto b = EncodeStarOptions(edges);
+  TStarOptions back;
+  ASSERT_TRUE(DecodeStarOptions(b.data(), b.size(), back));
+  EXPECT_EQ(back, edges);
+  auto f64 = [&](std::size_t at, double v) {
+    auto c = b;
+    platform::PutF64(&c[at], v);
+    return c;
+  };
+  auto byte = [&](std::size_t at, uint8_t v) {
+    auto c = b;
+    c[at] = v;
+    return c;
+  };
+  auto size = b;
+  platform::PutI16(&size[61], 26);
+  const std::vector<std::array<uint8_t, kStarOptionsBytes>> refused = {
+      f64(0, 13.1), f64(0, 1e308), f64(8, -2.1), f64(8, -1e308), f64(43, -0.01), f64(51, 11.01), f64(51, INFINITY),
+      size,         byte(17, 2),   byte(40, 255), byte(59, 1),    byte(60, 2),    byte(65, 7)};
+  for (std::size_t i = 0; i < refused.size(); ++i) {
+    TStarOptions untouched;
+    EXPECT_FALSE(DecodeStarOptions(refused[i].data(), refused[i].size(), untouched)) << i;
+    EXPECT_EQ(untouched, TStarOptions{}) << i;
+  }
 }
 
 TEST(StarOptionsRecord, SettingsBlock) {

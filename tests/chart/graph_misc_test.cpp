@@ -15,9 +15,11 @@
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/test_support.h"
+#include "tests/support/text_checks.h"
 
 using platform::MakePixel;
 
@@ -171,6 +173,7 @@ class SunMoonImages : public GraphMiscTest {
     MoonBitmap = SunBitmap = nullptr;
     saved_ = DataFolder;
     DataFolder = dir_.Path();
+    ForgetDataFileProblemsForTest();
   }
   void TearDown() override {
     GraphMiscTest::TearDown();
@@ -221,8 +224,22 @@ TEST_F(SunMoonImages, MissingPictureIsReportedAndLeavesNoImage) {
   EXPECT_NE(MoonBitmap, nullptr);
   EXPECT_EQ(SunBitmap, nullptr);
   ASSERT_EQ(dialogs.Count(), 1u);
-  EXPECT_NE(dialogs.Last().text.find("Can't open bitmap file"), std::string::npos);
+  EXPECT_TRUE(
+      testing_support::StartsWith(dialogs.Last().text, "Warning: Can't open file \"sun.bmp\": the file is missing."));
   EXPECT_EQ(MakeSunImage(20, 1, 1, 1.0f), nullptr);
+  // A picture cut short: told as damaged, with how to rebuild it.
+  std::vector<uint8_t> cut = BmpFile(16, 16, 8, std::vector<uint8_t>(256, 200));
+  cut.resize(cut.size() - 100);
+  testing_support::WriteFile(dir_.File("moon.bmp"), cut);
+  dialogs.Clear();
+  ForgetDataFileProblemsForTest();
+  LoadSunMoonImages();
+  EXPECT_EQ(MoonBitmap, nullptr);
+  ASSERT_EQ(dialogs.Count(), 2u);
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Records()[0].text,
+                                          "Warning: Unrecognized file format in \"moon.bmp\": not a whole "
+                                          "uncompressed 256-colour bitmap; the chart draws the disc without it."));
+  EXPECT_NE(dialogs.Records()[0].text.find("delete \"moon.bmp\""), std::string::npos);
 }
 
 // A 4 x 4 source whose pixel (x, y) is 0x100 * (y * 4 + x + 1), with the

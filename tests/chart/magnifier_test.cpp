@@ -14,6 +14,7 @@
 #include "chart/magnifier_inset.h"
 #include "chart/plotter_b.h"
 #include "chart/styles.h"
+#include "platform/codec.h"
 #include "platform/registry.h"
 #include "shell/messages.h"
 #include "shell/settings_sections.h"
@@ -185,6 +186,15 @@ TEST(MagnifierSettings, SettingsBlockRoundTrip) {
   EXPECT_EQ(TeleGrid.Cells[1][0], "kept");
   damaged.resize(100);
   EXPECT_FALSE(ApplyMagnifierSettingsBlock(damaged));
+  // A default field outside the list's 19 choices is refused; the last is taken.
+  std::vector<uint8_t> field = MagnifierSettingsBlock();
+  for (const int32_t outside : {19, -1, INT32_MAX, INT32_MIN}) {
+    platform::PutI32(&field[23053], outside);
+    EXPECT_FALSE(ApplyMagnifierSettingsBlock(field)) << outside;
+  }
+  platform::PutI32(&field[23053], kLastFieldChoice);
+  EXPECT_TRUE(ApplyMagnifierSettingsBlock(field));
+  EXPECT_EQ(DefaultFieldOfView, kLastFieldChoice);
   MagnifierFieldModeChanged = nullptr;
 }
 
@@ -211,6 +221,15 @@ TEST(MagnifierSettings, RegistryRoundTrip) {
   platform::TRegIniFile().WriteInteger("Magnifier", "number eyepieces", 99);
   ReadRegTeleAndEyepiece();
   EXPECT_EQ(EyeGrid.RowCount, 11);
+  // A default field no list choice has reads as 9; the last choice as itself.
+  for (const char* outside : {"19", "-1", "2147483647", "nan", "text"}) {
+    platform::TRegIniFile().WriteString("Magnifier", "default field of view", outside);
+    ReadRegTeleAndEyepiece();
+    EXPECT_EQ(DefaultFieldOfView, 9) << outside;
+  }
+  platform::TRegIniFile().WriteInteger("Magnifier", "default field of view", kLastFieldChoice);
+  ReadRegTeleAndEyepiece();
+  EXPECT_EQ(DefaultFieldOfView, kLastFieldChoice);
   platform::TRegIniFile().EraseSection("Magnifier");
   MagnifierSwitches = TMagnifierSwitches{};
 }

@@ -71,8 +71,8 @@ TEST(PauseProtocol, PausesNestAndOnlyTheLastResumeRestartsTheWorker) {
   TPauseGate gate;
   Worker w(gate);
   ASSERT_TRUE(w.RunsWithin(60s));
-  ASSERT_TRUE(gate.Pause(5000));
-  ASSERT_TRUE(gate.Pause(5000));
+  ASSERT_TRUE(gate.Pause(60000));
+  ASSERT_TRUE(gate.Pause(60000));
   EXPECT_TRUE(gate.Paused());
   EXPECT_FALSE(w.inPass.load());
   EXPECT_EQ(gate.Count(), 2);
@@ -84,7 +84,7 @@ TEST(PauseProtocol, PausesNestAndOnlyTheLastResumeRestartsTheWorker) {
   gate.Resume();
   EXPECT_EQ(gate.Count(), 0);
   EXPECT_TRUE(w.RunsWithin(60s));
-  ASSERT_TRUE(gate.Pause(5000));
+  ASSERT_TRUE(gate.Pause(60000));
   EXPECT_TRUE(gate.Paused());
   gate.Resume();
 }
@@ -95,7 +95,7 @@ TEST(PauseProtocol, PauseServesHandOversOfTheWorker) {
   TPauseGate gate;
   Worker w(gate, true);
   ASSERT_TRUE(w.RunsWithin(60s));
-  ASSERT_TRUE(gate.Pause(5000));
+  ASSERT_TRUE(gate.Pause(60000));
   EXPECT_TRUE(gate.Paused());
   EXPECT_GT(w.handOvers.load(), 0);
   gate.Resume();

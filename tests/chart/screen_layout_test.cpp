@@ -38,7 +38,8 @@ class ScreenLayoutTest : public ::testing::Test {
 
 // Absent values read as the defaults; the six values round-trip; bad
 // stored values are clamped or defaulted (an aspect never 0, so no
-// division by zero); a size code an inset does not have leaves its size.
+// division by zero); a size code an inset does not have reads as Normal,
+// so a damaged value never hides an inset.
 TEST_F(ScreenLayoutTest, RegistryRoundTripAndBadStoredValues) {
   ReadRegScreenLayout();
   EXPECT_EQ(ScreenLayoutSettings, TScreenLayoutSettings{});  // defaults 2, 2, 2, 2, 2, 0
@@ -58,9 +59,10 @@ TEST_F(ScreenLayoutTest, RegistryRoundTripAndBadStoredValues) {
   reg.WriteInteger("ScreenLayout", "aspect adjust", -40);
   GlobeSize = InsetSizeSmall;
   ReadRegScreenLayout();
-  EXPECT_EQ(ScreenLayoutSettings, (TScreenLayoutSettings{4, 0, 1, 0, 2, -10}));
+  EXPECT_EQ(ScreenLayoutSettings, (TScreenLayoutSettings{4, 2, 2, 2, 2, -10}));
   ApplyScreenLayout();
-  EXPECT_EQ(GlobeSize, InsetSizeSmall);
+  EXPECT_EQ(GuideSize, InsetSizeNormal);
+  EXPECT_EQ(GlobeSize, InsetSizeNormal);
   EXPECT_DOUBLE_EQ(AspectAdjust, 0.75);
   EXPECT_GT(InsetAspect, 0.0);
 }

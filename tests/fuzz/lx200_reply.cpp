@@ -1,8 +1,9 @@
 // Fuzz target: bytes from a mount of the LX200 family as the reply to each
 // kind of command, fed whole and in two pieces to the reply framer, then
 // to the readers of the numbers inside replies and to the reply checks (a
-// reply taken as valid must read as a value in its range); and the bytes as
-// a command.
+// reply taken as valid must read as a value in its range), and as what came
+// before a marker's reply (a marker's reply found must lie inside the bytes
+// and read as a value of its form); and the bytes as a command.
 #include <cmath>
 #include <string>
 
@@ -40,6 +41,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     __builtin_trap();
   for (const char* c : {":VR#", ":VW#", ":GC#", ":GL#", ":GU#", ":GW#", ":CM#"})
     (void)platform::Lx200ReplyValid(c, reply);
+  // A marker's reply is found at the end of what came, and is a value of
+  // its form: a time, an angle in range.
+  for (const char* marker : {":GR#", ":GD#", ":GC#", ":GVP#"}) {
+    std::size_t start = 0;
+    if (!platform::Lx200MarkerHeard(marker, reply, "On-Step", start)) continue;
+    if (start >= reply.size()) __builtin_trap();
+    const std::string own = reply.substr(start);
+    const bool time = marker[2] == 'R', angle = marker[2] == 'D';
+    if ((time || angle) && !platform::ParseLx200Sexagesimal(own, v)) __builtin_trap();
+    if ((time && (v < 0 || v >= 24)) || (angle && (v < -90 || v > 90))) __builtin_trap();
+  }
+  (void)platform::Lx200StatusValid(reply);
+  (void)platform::Lx200ProductKnown(reply);
+  for (TLx200Reply shape : {TLx200Reply::Bool, TLx200Reply::Text, TLx200Reply::Goto, TLx200Reply::Sync})
+    (void)platform::Lx200WholeReply(shape, reply);
   const std::string shown = platform::Lx200Printable(reply);
   for (char c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) __builtin_trap();

@@ -15,6 +15,8 @@
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
 #include "imaging/forms/ascom_camera_forms.h"
+#include "imaging/indi_camera.h"
+#include "platform/automation_sim.h"
 #include "platform/dialogs.h"
 #include "shell/log_lines.h"
 
@@ -236,19 +238,58 @@ TEST(AscomCamera, SlotsConnectListAndReleaseTheCamera) {
     EXPECT_EQ(f.consumerLog.back(), "remove ASCOM Camera #1");
     EXPECT_EQ(Cameras().SourceSettings.size(), 1u);
 
-    // A driver that will not connect is logged, and one that raises shows its box.
+    // A driver that will not connect, or raises, is logged and its box says why.
     f.driver->refuseConnect = true;
     window.ConnectClick(1);
     EXPECT_EQ(LogLines().LastLine(), "[Ascom.Camera] Connect (#1) failed");
+    EXPECT_EQ(dialogs.Last().text, "ASCOM Camera driver couldn't connect: the driver stays unconnected");
     f.driver->failing.insert("Connected");
     window.ConnectClick(1);
-    EXPECT_EQ(dialogs.Last().text, "ASCOM Camera driver couldn't connect");
+    EXPECT_EQ(dialogs.Last().text, "ASCOM Camera driver couldn't connect: Connected failed");
+    EXPECT_EQ(LogLines().LastLine(), "[Ascom.Camera] Connect (#1) failed: Connected failed");
     EXPECT_TRUE(window[1].connectEnabled);
   }
   // Closing the window disconnected slot 2.
   EXPECT_FALSE(second->connected);
   EXPECT_TRUE(Cameras().SourceSettings.empty());
   platform::UnregisterDriverForTest("Test.Camera2");
+}
+
+// A slot takes only a driver that takes exposures: a mount's driver
+// connects, but the slot lets it go again and says why, and no camera
+// comes into being. An INDI device named in the mount form is connected as
+// a camera.
+TEST(AscomCamera, SlotsTakeOnlyDriversThatExpose) {
+  Fixture f;
+  platform::ScopedScriptedDialogs dialogs;
+  auto mount = std::dynamic_pointer_cast<platform::TSimDevice>(platform::CreateOleObject("Noctra.Simulator.Telescope"));
+  ASSERT_NE(mount, nullptr);
+  platform::RegisterDriver({"Test.Mount", "Camera", "A mount", [&] { return mount; }});
+  {
+    TAscomCameraSlots window;
+    window[2].name = "Test.Mount";
+    window.ConnectClick(2);
+    EXPECT_EQ(window.Camera(2), nullptr);
+    EXPECT_FALSE(window[2].connected);
+    EXPECT_TRUE(window[2].connectEnabled && window[2].selectEnabled);
+    EXPECT_FALSE(mount->IsConnected()) << "let go again";
+    EXPECT_TRUE(f.consumerLog.empty());
+    EXPECT_TRUE(Cameras().SourceSettings.empty());
+    EXPECT_EQ(dialogs.Last().text,
+              "ASCOM Camera #2 is not connected: the driver \"Test.Mount\" cannot take exposures "
+              "(Member not implemented: CameraState).");
+    EXPECT_EQ(LogLines().LastLine(),
+              "[Ascom.Camera] Connect (#2) failed: the driver cannot take exposures "
+              "(Member not implemented: CameraState)");
+    // The camera driver in the same slot connects.
+    window[2].name = "Test.Camera";
+    window.ConnectClick(2);
+    EXPECT_NE(window.Camera(2), nullptr);
+  }
+  platform::UnregisterDriverForTest("Test.Mount");
+  EXPECT_EQ(CameraDriverId(" INDI:127.0.0.1:7624:CCD Simulator "), "INDICAM:127.0.0.1:7624:CCD Simulator");
+  EXPECT_EQ(CameraDriverId("INDICAM:host:1:A:B"), "INDICAM:host:1:A:B");
+  EXPECT_EQ(CameraDriverId("Noctra.Simulator.Camera"), "Noctra.Simulator.Camera");
 }
 
 TEST(AscomCamera, BinningSetsTheSensorArea) {

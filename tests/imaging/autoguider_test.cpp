@@ -169,6 +169,18 @@ TEST(AutoGuider, StatusSaysNothingUntilACameraIsChosen) {
   f.Tick(g);
   EXPECT_EQ(g.Status(), "Error: camera connection");
   EXPECT_EQ(g.ImageSource, "None");
+  // A camera whose connection raises is reported with its reason.
+  struct RaisingCamera : TCamera {
+    RaisingCamera() : TCamera("VFW1", "VFW Camera #1") {}
+    bool DoConnect() override { throw ECameraError("Can't connect to Vfw Camera.  Capture driver connect failed."); }
+  } raising;
+  TAutoGuider g2(&mount, [&](const std::string& n) -> TCamera* { return n == "VFW Camera #1" ? &raising : nullptr; });
+  g2.ImageSource = "VFW Camera #1";
+  f.Tick(g2);
+  EXPECT_EQ(g2.Status(), "Error: camera connection: Can't connect to Vfw Camera.  Capture driver connect failed.");
+  EXPECT_EQ(LogLines().LastLine(),
+            "[AutoGuide] Error: camera connection: Can't connect to Vfw Camera.  Capture driver connect failed.");
+  EXPECT_EQ(raising.Settings.CameraToken, 1u);
 }
 
 // A guide camera that goes away on its own during an exposure ends the

@@ -100,6 +100,12 @@ TEST(CameraForms, ImageFileWindowChoosesThePathAndReadsPixelSizes) {
   f.accept();
   EXPECT_EQ(cam.Settings.PixelSizeX, 6.45);
   EXPECT_EQ(cam.Settings.PixelSizeY, 5.6);  // unchanged
+  // A size no sensor has (not above 0, beyond 1000 µm) keeps the last one.
+  for (const char* typed : {"-1e308", "0", "1e308", "1000.5"}) {
+    f.PxWidth->setText(typed);
+    f.accept();
+    EXPECT_EQ(cam.Settings.PixelSizeX, 6.45) << typed;
+  }
 }
 
 // The window shows the drivers chosen in an earlier run; Connect says which

@@ -18,6 +18,7 @@
 #include "imaging/camera_sim.h"
 #include "imaging/console.h"
 #include "imaging/console_display.h"
+#include "imaging/file_camera.h"
 #include "imaging/fits.h"
 #include "imaging/imaging_settings.h"
 #include "imaging/picture_file.h"
@@ -404,6 +405,110 @@ TEST(ImagingConsole, StatusSaysNothingUntilACameraIsChosen) {
   f.console.ImageSource = "ASCOM Camera #1";
   f.console.SequenceTimer1Timer();
   EXPECT_EQ(f.console.Status(), "Idle");
+}
+
+// A camera whose connection raises (the video camera naming the parallel
+// port it did not find) is reported with its reason in the status and the
+// log, from the choice and from the resume after the plate solver's pause;
+// nothing leaves the console's timer.
+TEST(ImagingConsole, ACameraThatRaisesOnConnectIsReportedWithItsReason) {
+  LogLines().Clear();
+  ImagingSettingsDoc().Doc.Clear();
+  struct RaisingCamera : TCamera {
+    RaisingCamera() : TCamera("VFW1", "VFW Camera #1") {}
+    bool DoConnect() override {
+      if (raises) throw ECameraError("Can't connect to Vfw Camera.  No parallel port at 0378 here; ports found: none.");
+      return true;
+    }
+    bool raises = true;
+  } cam;
+  FakeDevices devices;
+  TImagingConsole console(&devices, [&](const std::string& n) -> TCamera* { return n == "VFW Camera #1" ? &cam : nullptr; });
+  const std::string error =
+      "Error: camera connection: Can't connect to Vfw Camera.  No parallel port at 0378 here; ports found: none.";
+  console.ImageSource = "VFW Camera #1";
+  console.SequenceTimer1Timer();
+  EXPECT_EQ(console.Status(), error);
+  EXPECT_TRUE(Logged("[Imaging Console] " + error));
+  console.SequenceTimer1Timer();
+  EXPECT_EQ(console.Status(), error);  // until another choice
+  EXPECT_EQ(cam.Settings.CameraToken, 1u);
+  // Connected, handed to the plate solver, and refusing to come back.
+  cam.raises = false;
+  console.ImageSource = "VFW Camera #1";
+  console.SequenceTimer1Timer();
+  ASSERT_TRUE(cam.Connected());
+  console.PauseRequest = 1;
+  console.SequenceTimer1Timer();
+  ASSERT_FALSE(cam.Connected());
+  cam.raises = true;
+  console.PauseRequest = 2;
+  LogLines().Clear();
+  console.SequenceTimer1Timer();
+  EXPECT_TRUE(Logged("[Imaging Console] " + error));
+  EXPECT_EQ(cam.Settings.CameraToken, 1u);  // free for the others
+  console.SequenceTimer1Timer();
+  EXPECT_EQ(console.Status(), error);
+}
+
+// A camera that does not start the exposure ends the series, and a
+// preview, with its reason in the status, kept there while the console is
+// idle until a frame starts again: the driver refusing, and the Image File
+// camera given a FITS picture the reader refuses or a folder without one.
+TEST(ImagingConsole, AnExposureNotStartedSaysWhyInTheStatus) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.SequenceTimer1Timer();
+  auto* sim = dynamic_cast<platform::TSimDevice*>(f.cams[1].driver.get());
+  ASSERT_NE(sim, nullptr);
+  sim->FailMemberForTest("StartExposure", -1);
+  const std::string refused = "Error: StartExposure: Simulated failure of StartExposure";
+  f.console.StartClick(true);
+  f.console.SequenceTimer1Timer();
+  EXPECT_FALSE(f.console.StartDown());
+  EXPECT_TRUE(Logged("[Imaging Console] " + refused));
+  for (int i = 0; i < 3; ++i) f.console.SequenceTimer1Timer();
+  EXPECT_EQ(f.console.Status(), refused) << "kept while idle";
+  EXPECT_TRUE(f.console.StatusIsError());
+  f.console.PreviewClick(true);
+  f.console.SequenceTimer1Timer();
+  EXPECT_FALSE(f.console.PreviewDown());
+  f.console.SequenceTimer1Timer();
+  EXPECT_EQ(f.console.Status(), refused);
+  sim->FailMemberForTest("StartExposure", 0);
+  f.console.PreviewClick(true);
+  f.console.SequenceTimer1Timer();
+  f.console.PreviewClick(false);
+  ASSERT_TRUE(f.Run([&] { return f.console.Camera()->ExposureState == 0; }, 10000));
+  f.console.SequenceTimer1Timer();
+  EXPECT_EQ(f.console.Status(), "Idle");
+  EXPECT_FALSE(f.console.StatusIsError());
+
+  TIFFCamera file;
+  TImagingConsole console(&f.devices,
+                          [&](const std::string& n) -> TCamera* { return n == "Image File" ? &file : nullptr; });
+  console.ImageSource = "Image File";
+  console.SequenceTimer1Timer();
+  ASSERT_EQ(console.Camera(), &file);
+  const std::string bad = f.dir.filePath("bad.fts").toStdString();
+  {
+    std::ofstream(bad) << "SIMPLE  = T  this is not a picture";
+  }
+  const std::string empty = f.dir.filePath("empty").toStdString();
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(empty)));
+  for (const std::string& source : {bad, empty}) {
+    file.Settings.Name = source;
+    console.StartClick(true);
+    console.SequenceTimer1Timer();
+    console.SequenceTimer1Timer();
+    EXPECT_FALSE(console.StartDown()) << source;
+    // The refused picture: as the camera logs it, with the reader's reason.
+    std::string why = "no picture file in " + empty;
+    for (const std::string& line : LogLines().Lines())
+      if (source == bad && line.rfind("[Image File] " + bad + " is not loaded: ", 0) == 0) why = line.substr(13);
+    EXPECT_NE(why.find(source), std::string::npos);
+    EXPECT_EQ(console.Status(), "Error: " + why);
+  }
 }
 
 // A frame saved as BMP and as JPG holds the picture as shown: read back

@@ -3,6 +3,11 @@
 // picture arrives as FITS data of the simulator's frame size.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QImage>
 #include <QTimer>
 #include <cstdlib>
@@ -10,11 +15,62 @@
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
 #include "imaging/indi_camera.h"
+#include "platform/dialogs.h"
 #include "tests/support/indi_props.h"
 #include "tests/support/indi_server.h"
 
 using namespace imaging;
 using testing_support::WaitUntil;
+
+namespace {
+
+// A server on a loopback port that takes connections (the system completes
+// them) and never says a word, until Close.
+class SilentServer {
+ public:
+  SilentServer() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 8) == 0 &&
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+      port = ntohs(a.sin_port);
+  }
+  ~SilentServer() { Close(); }
+  // Stops listening: the connections it had taken are reset.
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  int port = 0;
+
+ private:
+  int fd_ = -1;
+};
+
+// Counts the ticks of a timer that fires as often as the GUI thread's
+// event loop lets it, while a call is under way.
+struct TickCounter {
+  QTimer timer;
+  bool inCall = false;
+  int ticks = 0;
+  explicit TickCounter(std::function<void(int)> onTick) {
+    QObject::connect(&timer, &QTimer::timeout, [this, onTick] {
+      if (inCall) onTick(++ticks);
+    });
+    timer.start(1);
+  }
+  template <class F>
+  void During(F call) {
+    inCall = true;
+    call();
+    inCall = false;
+  }
+};
+
+}  // namespace
 
 TEST(IndiCamera, ExposesOnTheCcdSimulator) {
   const QStringList drivers = {"indi_simulator_ccd"};
@@ -88,4 +144,53 @@ TEST(IndiCamera, DeviceNumbersOutOfRangeFailTheMember) {
       EXPECT_THROW(read(), platform::EAutomationError) << c[0] << " " << c[1] << " " << c[2];
   }
   client->serverDisconnected(0);
+}
+
+// Connects that fail say why, and a server that does not answer never holds
+// the window: the program's events are handled while the camera waits for
+// it (a timer keeps firing during the call, and it is what ends the wait
+// here, by closing the server), whether the server never answers the
+// connect or stops answering a connected camera.
+TEST(IndiCamera, ConnectsSayWhyAndASilentServerNeverHoldsTheWindow) {
+  ImagingSettingsDoc().Doc.Clear();
+  platform::ScopedScriptedDialogs dialogs;
+  SilentServer silent;
+  ASSERT_GT(silent.port, 0);
+  {
+    TAscomCameraSlots window;
+    window[1].name = IndiCameraId("127.0.0.1", silent.port, "CCD Simulator");
+    TickCounter counter([&](int tick) {
+      if (tick == 3) silent.Close();
+    });
+    counter.During([&] { window.ConnectClick(1); });
+    EXPECT_GE(counter.ticks, 3) << "the connect held the event loop";
+    EXPECT_EQ(window.Camera(1), nullptr);
+    EXPECT_EQ(dialogs.Last().text, "ASCOM Camera driver couldn't connect: INDI server connection lost");
+    EXPECT_TRUE(window[1].connectEnabled);
+    // No server there now: the system's reason.
+    window.ConnectClick(1);
+    EXPECT_EQ(dialogs.Last().text, "ASCOM Camera driver couldn't connect: No INDI server at 127.0.0.1:" +
+                                       std::to_string(silent.port) + ": Connection refused");
+  }
+  // A connected camera whose server stops answering: the binning put waits
+  // for an answer with the program running on, and fails once the server
+  // is gone.
+  auto client = std::make_shared<platform::TIndiClient>(platform::TIndiAddress{"127.0.0.1", 1, "CCD"});
+  testing_support::IndiConnected(*client);
+  testing_support::IndiNumbers(*client, "CCD_BINNING", {{"HOR_BIN", 1, 1, 4}, {"VER_BIN", 1, 1, 4}});
+  platform::TAutomationRef cam = MakeIndiCamera(client);
+  TickCounter counter([&](int tick) {
+    if (tick == 3) client->serverDisconnected(0);
+  });
+  std::string failure;
+  counter.During([&] {
+    try {
+      cam->Put("BinX", platform::TVariant(int32_t(2)));
+    } catch (const platform::EAutomationError& e) {
+      failure = e.what();
+    }
+  });
+  EXPECT_GE(counter.ticks, 3) << "the put held the event loop";
+  EXPECT_EQ(failure, "INDI server connection lost");
+  ImagingSettingsDoc().Doc.Clear();
 }

@@ -271,6 +271,18 @@ class FakeCamera : public TCamera {
   bool DoConnect() override { return true; }
 };
 
+// A camera whose connection raises, as the video camera does when the port
+// of its switching line is not there; it connects once `raises` is false.
+class RaisingCamera : public TCamera {
+ public:
+  RaisingCamera() : TCamera("VFW1", "VFW Camera #1") {}
+  bool DoConnect() override {
+    if (raises) throw ECameraError("Can't connect to Vfw Camera.  No parallel port at 0378 here; ports found: parport0 at 03BC.");
+    return true;
+  }
+  bool raises = true;
+};
+
 }  // namespace
 
 // The camera lost during the exposure: no job, the token back, the solve
@@ -298,6 +310,37 @@ TEST(PlateSolveWindow, CameraLostDuringTheExposureEndsTheSolve) {
   EXPECT_TRUE(Logged("[Plate-Solve] Error: camera connection"));
   EXPECT_EQ(logic.Job(), nullptr);
   EXPECT_FALSE(logic.HasCameraToken());
+  EXPECT_EQ(camera.Settings.CameraToken, 1u);
+  EXPECT_TRUE(logic.SolveButtonEnabled());
+}
+
+// A camera that raises when connected is reported with its reason, at the
+// choice and at a solve, and keeps its token.
+TEST(PlateSolveWindow, ACameraThatRaisesOnConnectIsReportedWithItsReason) {
+  LogLines().Clear();
+  ImagingSettingsDoc().Doc.Clear();
+  RaisingCamera camera;
+  FakeMount mount;
+  TPlateSolveLogic logic(&mount, {}, [&](const std::string& n) -> TCamera* {
+    return n == "VFW Camera #1" ? &camera : nullptr;
+  });
+  const std::string why = "Can't connect to Vfw Camera.  No parallel port at 0378 here; ports found: parport0 at 03BC.";
+  logic.ImageSource = "VFW Camera #1";
+  logic.PlateSolveTimer1Timer();
+  EXPECT_TRUE(Logged("[Plate-Solve] Error: camera connection: " + why));
+  EXPECT_EQ(logic.Status(), "Error: camera connection: " + why);
+  EXPECT_EQ(camera.Settings.CameraToken, 1u);
+  // Chosen while it connects, then refusing at the solve.
+  camera.raises = false;
+  logic.ImageSource = "None";
+  logic.PlateSolveTimer1Timer();
+  logic.ImageSource = "VFW Camera #1";
+  logic.PlateSolveTimer1Timer();
+  ASSERT_EQ(logic.Camera(), &camera);
+  camera.raises = true;
+  logic.SolveNowClick();
+  logic.PlateSolveTimer1Timer();
+  EXPECT_EQ(logic.Status(), "Can't connect to camera: " + why);
   EXPECT_EQ(camera.Settings.CameraToken, 1u);
   EXPECT_TRUE(logic.SolveButtonEnabled());
 }

@@ -12,6 +12,7 @@
 
 #include "imaging/video_camera.h"
 #include "shell/log_lines.h"
+#include "tests/imaging/fake_ports.h"
 
 using namespace imaging;
 
@@ -233,6 +234,71 @@ TEST(VideoCamera, LongExposureLineOnASerialPortAndTheBrightestFrame) {
   ::close(master);
 }
 
+// The line on a parallel port, end to end through the port output with the
+// ppdev calls recorded: the port is the one at the chosen address (0378 is
+// parport1 here, 03BC parport0), held from the connection to the
+// disconnection, and takes the unmasked values at the exposure's start and
+// end. A chosen address no port has refuses the connection, naming the
+// ports there are; a line that cannot be set ends the exposure with why.
+TEST(VideoCamera, LongExposureLineOnTheParallelPortAtTheChosenAddress) {
+  Fixture f;
+  fake_ports::Ports ports;
+  ports.proc.AddPort(0, 956);
+  ports.proc.AddPort(1, 888);
+  TVFWCamera cam(0);
+  cam.Settings.ModifiedCamera = true;
+  cam.Settings.LxPort = 888;  // LPT1
+  cam.Settings.AccMask = 0x0F;
+  cam.Settings.AccOnVal = 0x35;
+  cam.Settings.AccOffVal = 0x02;
+  cam.SetConnected(true);
+  ASSERT_TRUE(cam.Connected());
+  EXPECT_EQ(ports.ppdev.calls, std::vector<std::string>({"open /dev/parport1", "claim 11"}));
+  f.frames = {GreyFrame(60), GreyFrame(90)};
+  cam.StartExposure(1.0, true);
+  cam.Poll();  // line on
+  f.now += 1001;
+  cam.Poll();  // line off
+  EXPECT_EQ(cam.TimerInterval(), 1);
+  f.now += std::max(cam.Settings.ExStart, 0);
+  for (int i = 0; i < 4; ++i) cam.Poll();
+  f.now += std::max(cam.Settings.ExWindow, 0);
+  cam.Poll();
+  cam.Poll();
+  EXPECT_TRUE(cam.GetImageReady());
+  cam.SetConnected(false);
+  EXPECT_EQ(ports.ppdev.calls, std::vector<std::string>({"open /dev/parport1", "claim 11", "write 11 35", "write 11 02",
+                                                         "release 11", "close 11"}));
+  EXPECT_FALSE(ParallelPortClaimed(888));
+
+  ports.ppdev.calls.clear();
+  cam.Settings.LxPort = 632;  // LPT2: no port there
+  try {
+    cam.SetConnected(true);
+    ADD_FAILURE() << "connected";
+  } catch (const ECameraError& e) {
+    EXPECT_STREQ(e.what(),
+                 "Can't connect to Vfw Camera.  No parallel port at 0278 here; ports found: parport0 at 03BC, parport1 "
+                 "at 0378.");
+  }
+  EXPECT_FALSE(cam.Connected());
+  EXPECT_TRUE(ports.ppdev.calls.empty());
+
+  cam.Settings.LxPort = 956;  // LPT3 is parport0
+  cam.SetConnected(true);
+  ASSERT_TRUE(cam.Connected());
+  ports.ppdev.writeError = EIO;
+  cam.StartExposure(1.0, true);
+  cam.Poll();
+  EXPECT_EQ(cam.ExposureState, 0);
+  EXPECT_EQ(LogLines().LastLine(),
+            "[VFW Camera #1] The switching line could not be set: Can't write to the parallel port at 03BC: "
+            "Input/output error.");
+  cam.SetConnected(false);
+  EXPECT_EQ(ports.ppdev.calls, std::vector<std::string>({"open /dev/parport0", "claim 10", "write 10 35", "release 10",
+                                                         "close 10"}));
+}
+
 TEST(VideoCamera, UnsupportedFormatAndShortFramesEndTheExposure) {
   Fixture f;
   f.format = {FourCC('M', 'J', 'P', 'G'), 4, 2};
@@ -279,10 +345,10 @@ TEST(PortOutput, SerialLinesOverAPseudoTerminal) {
   unlockpt(master);
   const std::string slave = ptsname(master);
   PortDeviceOverrideForTest = [&](const PortEntry&) { return slave; };
-  PortOutput port;
+  SerialLine port;
   int err = 0;
   ASSERT_TRUE(port.Open(744, err));  // COM4
-  EXPECT_EQ(port.Kind(), PortKind::Serial);
+  EXPECT_TRUE(port.IsOpen());
   // 9600 baud, 8 data bits, no parity, one stop bit.
   termios t{};
   const int fd = ::open(slave.c_str(), O_RDONLY | O_NOCTTY);
@@ -298,6 +364,8 @@ TEST(PortOutput, SerialLinesOverAPseudoTerminal) {
   // A pseudo-terminal has no modem lines: the failure is reported.
   EXPECT_FALSE(port.SetLine(1, 1, true));
   EXPECT_FALSE(port.Open(1234, err));
+  EXPECT_FALSE(port.Open(888, err));  // a parallel port is no serial line
+  EXPECT_EQ(err, ENODEV);
   PortDeviceOverrideForTest = nullptr;
   ::close(master);
 }

@@ -174,6 +174,75 @@ TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
   EXPECT_EQ(slow.Report(), "noisy line: 3 of the last 3 replies asked again");
 }
 
+// OnStep's status, its PEC state, PEC entries and product names: noise
+// that keeps the bytes printable and a "#" at the end is still told apart
+// from a reply (a second park state, a digit inside the flags, an entry
+// beyond a signed byte, a name the driver does not know).
+TEST(Lx200Protocol, StatusPecStateEntriesAndNamesAreCheckedForForm) {
+  for (const char* good : {"nNpET000", "NpRHGrsaE~W110", "nNP", "NI(ET000", "nNpRET000", "nNpET00:", "NFET21?"})
+    EXPECT_TRUE(platform::Lx200StatusValid(good)) << good;
+  for (const char* bad : {"nNpPET000", "nNET000", "nNpET00", "nNp1ET000", "nNpETW000", "nNpEKT000", "nNpnET000",
+                          "nNp ET000", "nNpET0:0", "nNpET\x81" "00", ""})
+    EXPECT_FALSE(platform::Lx200StatusValid(bad)) << bad;
+  const std::tuple<const char*, const char*, bool> cases[] = {  // command, reply, valid
+      {":$QZ?#", "I#", true},       {":$QZ?#", "p#", true},       {":$QZ?#", "x#", false},
+      {":$QZ?#", "#", false},       {":$QZ?#", "IpP#", false},    {":VR12#", "+127#", true},
+      {":VR12#", "-128#", true},    {":VR12#", "+128#", false},   {":VR12#", "+929#", false},
+      {":VR#", "+004,012#", true},  {":VR#", "+929,012#", false}, {":GU#", "nNpPET000#", false},
+      {":GVP#", "On-Step#", true},  {":GVP#", "#", false}};
+  for (const auto& [command, reply, valid] : cases)
+    EXPECT_EQ(platform::Lx200ReplyValid(command, reply), valid) << command << " " << reply;
+  for (const char* known : {"On-Step", "ONSTEPX", "Autostar", "Autostar II", "LX2001", "Audiostar"})
+    EXPECT_TRUE(platform::Lx200ProductKnown(known)) << known;
+  for (const char* unknown : {"On-Stxp", "Autoxtar", "", "Gemini"})
+    EXPECT_FALSE(platform::Lx200ProductKnown(unknown)) << unknown;
+  EXPECT_TRUE(platform::Lx200ProductOnStep("On-Step"));
+  EXPECT_FALSE(platform::Lx200ProductOnStep("Autostar"));
+}
+
+// The marker that finds the mount's replies again takes a form that no
+// reply still owed can have (a sidereal time is a time, an unknown reply
+// may be a time or an angle); its reply is read at the end of what came,
+// late bytes before it running into it or not.
+TEST(Lx200Protocol, MarkersTakeAFormNoOwedReplyCanHave) {
+  using V = std::vector<std::string>;
+  const std::tuple<V, const char*, const char*> markers[] = {  // owed, product, marker
+      {{":VR5#"}, "On-Step", ":GR#"},          {{":GR#"}, "", ":GD#"},
+      {{":GS#"}, "", ":GD#"},                  {{":Gt#"}, "", ":GR#"},
+      {{":GD#", ":GR#"}, "", ":GC#"},          {{":GD#", ":GR#", ":GC#"}, "On-Step", ":GVP#"},
+      {{":GD#", ":GR#", ":GC#"}, "", ""},      {{":Zq#"}, "", ":GC#"},
+      {{":MS#", ":Sr01:00:00#"}, "", ":GR#"},  {{":GVP#", ":GR#", ":GD#", ":GC#"}, "On-Step", ""}};
+  for (const auto& [owed, product, marker] : markers)
+    EXPECT_EQ(platform::Lx200Marker(owed, product), marker) << owed.front() << " " << owed.size();
+  const std::tuple<const char*, std::string, const char*, int> heard[] = {  // marker, received, product, start
+      {":GR#", "06:00:00#", "", 0},          {":GR#", "106:00:00#", "", 1},
+      {":GR#", "+012#06:30.5#", "", 5},      {":GR#", "+20*00:00#", "", -1},
+      {":GR#", "24:00:00#", "", -1},         {":GR#", "06:00:00", "", -1},
+      {":GD#", "06:00:00#-05*30'15#", "", 9}, {":GD#", "+45\xdf" "12#", "", 0},
+      {":GD#", "12:34:56#", "", -1},         {":GD#", "+95*00:00#", "", -1},
+      {":GD#", "+90*12'34#", "", -1},        {":GD#", "-90*00:00#", "", 0},
+      {":GC#", "N/A#01/15/26#", "", 4},      {":GC#", "01/15/26", "", -1},
+      {":GVP#", "xOn-Step#", "On-Step", 1},  {":GVP#", "On-Stxp#", "On-Step", -1}};
+  for (const auto& [marker, received, product, start] : heard) {
+    std::size_t at = 999;
+    EXPECT_EQ(platform::Lx200MarkerHeard(marker, received, product, at), start >= 0) << marker << " " << received;
+    if (start >= 0) {
+      EXPECT_EQ(at, std::size_t(start)) << marker << " " << received;
+    }
+  }
+  // A late reply is taken only when it is one whole reply.
+  EXPECT_TRUE(platform::Lx200WholeReply(TLx200Reply::Bool, "1"));
+  EXPECT_FALSE(platform::Lx200WholeReply(TLx200Reply::Bool, "1#"));
+  EXPECT_TRUE(platform::Lx200WholeReply(TLx200Reply::Text, "+012#"));
+  EXPECT_FALSE(platform::Lx200WholeReply(TLx200Reply::Text, "+012#06"));
+  EXPECT_FALSE(platform::Lx200WholeReply(TLx200Reply::Text, "+01"));
+  EXPECT_FALSE(platform::Lx200WholeReply(TLx200Reply::Text, ""));
+  EXPECT_TRUE(platform::Lx200WholeReply(TLx200Reply::Goto, "1Object Below Horizon#"));
+  EXPECT_EQ(platform::Lx200Consequence(":MS#"), "the mount may be moving");
+  EXPECT_EQ(platform::Lx200Consequence(":CM#"), "the mount may have synced");
+  EXPECT_EQ(platform::Lx200Consequence(":hP#"), "the mount may be parking");
+}
+
 TEST(Lx200Protocol, IdentifiersNameAPortOrAHost) {
   EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyUSB0").baud, 9600);
   EXPECT_EQ(platform::ParseLx200Id("LX200:/dev/ttyS0:19200").baud, 19200);
@@ -274,31 +343,116 @@ TEST_P(Lx200Driver, LineFailuresCloseTheLineAndSendNothingMore) {
   }
 }
 
-// A reply cut short whose rest comes after the reply limit is asked again,
-// the late rest dropped on either line, and so is a question the mount
-// never heard (spoiled on its way in); a sync whose reply was cut short or
-// never came is not sent again (the window's tests take the other commands).
-TEST_P(Lx200Driver, CutOrMissingReplyAskedAgainWhereHarmlessItsLateRestDropped) {
+// Replies that come late never answer a later command. A reply held back
+// until the driver's next command (the marker that finds the mount's
+// replies again) is taken whole; the rest of a cut reply so held is joined
+// to its start; a question the mount never heard (spoiled on its way in) is
+// asked again. After each, the next member reads its own reply, not the
+// one before. A late marker's reply is passed over too: the next marker
+// takes another form.
+TEST_P(Lx200Driver, LateRepliesNeverAnswerALaterCommand) {
   using Spoil = TFakeLx200::Spoil;
-  for (const Spoil how : {Spoil::Cut, Spoil::Lose}) {
-    const bool cut = how == Spoil::Cut;
-    SCOPED_TRACE(cut ? "cut short" : "lost");
+  constexpr int kNext = TFakeLx200::kAtNextCommand;
+  // What is spoiled, how, the commands sent for the first read, the spoils.
+  const std::tuple<const char*, Spoil, std::vector<std::string>, int> cases[] = {
+      {"late", Spoil::Late, {":GD#", ":GR#"}, 1},
+      {"rest late", Spoil::Cut, {":GD#", ":GR#"}, 1},
+      {"lost", Spoil::Lose, {":GD#", ":GR#", ":GD#"}, 1},
+      {"late, and the first marker's reply too", Spoil::Late, {":GD#", ":GR#", ":GC#", ":GD#"}, 2}};
+  for (const auto& [what, how, sent, spoiled] : cases) {
+    SCOPED_TRACE(what);
     TFakeLx200 fake(GetParam());
+    fake.Change([](TFakeLx200::State& s) { s.raHours = 7.5, s.decDegrees = -33.25; });
     auto m = Connect(fake);
-    fake.SpoilReplies(":GD#", how, 1, 650);
-    EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9) << "the late rest was taken for the reply";
-    EXPECT_EQ(fake.Count(":GD#"), 2);
-    EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 6.0, 1e-9);
-    fake.SpoilReplies(":CM#", how, 1);
-    try {
-      m->Invoke("SyncToCoordinates", {TVariant(1.0), TVariant(1.0)});
-      ADD_FAILURE() << "the link outlived a spoiled sync";
-    } catch (const platform::EAutomationLinkLost& e) {
-      const std::string why = cut ? "reply to :CM# cut short" : "no reply from the mount to :CM# within 0.6 s";
-      EXPECT_NE(std::string(e.what()).find(why), std::string::npos) << e.what();
-    }
-    EXPECT_EQ(fake.Count(":CM#"), 1);
+    fake.ClearCommands();
+    fake.SpoilReplies(":GD#", how, 1, kNext);
+    if (sent.size() == 4) fake.SpoilReplies(":GR#", Spoil::Late, 1);
+    EXPECT_NEAR(m->Get("Declination").AsDouble(), -33.25, 1e-9);
+    EXPECT_EQ(fake.Commands(), sent);
+    EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 7.5, 1e-9) << "one reply behind";
+    EXPECT_NEAR(m->Get("Declination").AsDouble(), -33.25, 1e-9);
+    EXPECT_EQ(fake.Spoiled(), spoiled);
   }
+}
+
+// Commands that are never sent twice (a sync, a goto): a reply that comes
+// late but whole, or the late rest of one cut short, is taken; one lost or
+// garbled says what the mount may be doing and keeps the link, in step
+// with the mount's replies.
+TEST_P(Lx200Driver, LostReplyOfACommandNotSentTwiceSaysWhatTheMountMayDo) {
+  using Spoil = TFakeLx200::Spoil;
+  constexpr int kNext = TFakeLx200::kAtNextCommand;
+  const std::tuple<const char*, Spoil, int, const char*> cases[] = {  // prefix, spoil, rest, what is said
+      {":CM#", Spoil::Cut, kNext, ""},
+      {":CM#", Spoil::Late, kNext, ""},
+      {":CM#", Spoil::Cut, -1, "reply to :CM# cut short; the mount may have synced"},
+      {":CM#", Spoil::Lose, -1, "no reply from the mount to :CM# within 0.6 s; the mount may have synced"},
+      {":MS#", Spoil::Late, kNext, ""},
+      {":MS#", Spoil::Garble, -1, "garbled reply to :MS#: \""},
+      {":MS#", Spoil::Lose, -1, "no reply from the mount to :MS# within 0.6 s; the mount may be moving"}};
+  for (const auto& [prefix, how, rest, said] : cases) {
+    SCOPED_TRACE(std::string(prefix) + " " + said);
+    TFakeLx200 fake(GetParam());
+    fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
+    auto m = Connect(fake);
+    fake.SpoilReplies(prefix, how, 1, rest);
+    const char* member = std::string(prefix) == ":CM#" ? "SyncToCoordinates" : "SlewToCoordinatesAsync";
+    std::string told;
+    try {
+      m->Invoke(member, {TVariant(1.0), TVariant(2.0)});
+    } catch (const platform::EAutomationOutcomeUnknown& e) {
+      told = e.what();
+    }
+    if (*said == 0) {
+      EXPECT_EQ(told, "");
+    } else {
+      EXPECT_NE(told.find(said), std::string::npos) << told;
+      if (how == Spoil::Garble) {
+        EXPECT_NE(told.find("; the mount may be moving"), std::string::npos) << told;
+      }
+    }
+    EXPECT_EQ(fake.Count(prefix), 1) << "sent twice";
+    EXPECT_TRUE(m->Get("Connected").AsBool());
+    // The next reply read is the next command's: the fake points where
+    // the sync put it, or (goto, sync never heard) where it was.
+    const bool synced = std::string(prefix) == ":CM#" && how != Spoil::Lose;
+    EXPECT_NEAR(m->Get("Declination").AsDouble(), synced ? 2.0 : 20.0, 1e-9);
+  }
+}
+
+// The mount's kind comes from its name: a name cut short whose rest comes
+// late, or garbled into printable noise, is not taken for a mount of
+// another kind. A name the driver does not know is taken when two asks
+// give it, but never on a line whose mount named itself OnStep before.
+TEST_P(Lx200Driver, ProductNameIsNeverTakenFromNoise) {
+  using Spoil = TFakeLx200::Spoil;
+  platform::ForgetLx200LinesForTest();
+  TFakeLx200 fake(GetParam());
+  fake.Garble(":GVP#", "On-Stxp#", 1);
+  fake.SpoilReplies(":GVP#", Spoil::Cut, 1, TFakeLx200::kAtNextCommand);
+  auto m = Connect(fake);
+  EXPECT_EQ(fake.Count(":GVP#"), 2);
+  EXPECT_NE(m->Get("DriverInfo").AsString().find("(ON_STEP command set): On-Step 4.24k"), std::string::npos)
+      << m->Get("DriverInfo").AsString();
+  m->Put("Connected", TVariant(false));
+  // The same line now names a mount the driver does not know.
+  fake.Change([](TFakeLx200::State& s) { s.product = "Zeta-1"; });
+  fake.ClearCommands();
+  try {
+    m->Put("Connected", TVariant(true));
+    ADD_FAILURE() << "an unknown name was taken on an OnStep line";
+  } catch (const platform::EAutomationLinkLost& e) {
+    EXPECT_NE(std::string(e.what()).find("the mount's product name was not read (\"Zeta-1\"), where an OnStep mount "
+                                         "answered before"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(fake.Count(":GVP#"), platform::kLx200Asks);
+  platform::ForgetLx200LinesForTest();
+  fake.ClearCommands();
+  m->Put("Connected", TVariant(true));
+  EXPECT_NE(m->Get("DriverInfo").AsString().find("(Meade command set): Zeta-1"), std::string::npos);
+  EXPECT_EQ(fake.Count(":GVP#"), 2) << "the same name twice";
 }
 
 // Putting Connected false ends a call waiting for the mount's reply; the

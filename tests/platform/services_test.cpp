@@ -85,6 +85,45 @@ TEST(QtMessageBox, ClosedWithoutAButtonIsToldOnlyWhenAsked) {
     EXPECT_EQ(answer(how, reporting, buttons), result) << how << " " << reporting << " " << int(buttons);
 }
 
+// A question can name its default button: Return on the real box presses
+// it (the first button when none is named, or one that is not in the set);
+// the double records it and answers it when nothing is queued, and the
+// headless answer of an unattended end takes it without recording.
+TEST(QtMessageBox, ReturnPressesTheNamedDefaultButton) {
+  QtDialogs qt;
+  auto returnOn = [&](MsgButtons buttons, int defaultResult) {
+    QTimer::singleShot(0, [] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box) QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+    });
+    return qt.MessageBoxWithDefault("Replace it?", "Cap", buttons, MsgIcon::Question, defaultResult);
+  };
+  const std::tuple<MsgButtons, int, int> cases[] = {
+      {MsgButtons::YesNo, IDNO, IDNO},          {MsgButtons::YesNo, 0, IDYES},
+      {MsgButtons::YesNoCancel, IDNO, IDNO},    {MsgButtons::YesNoCancel, IDCANCEL, IDCANCEL},
+      {MsgButtons::OkCancel, IDCANCEL, IDCANCEL}, {MsgButtons::YesNo, IDCANCEL, IDYES},
+  };
+  for (const auto& [buttons, named, pressed] : cases)
+    EXPECT_EQ(returnOn(buttons, named), pressed) << int(buttons) << " " << named;
+  EXPECT_EQ(DefaultResult(MsgButtons::AbortRetryIgnore, IDIGNORE), IDIGNORE);
+  EXPECT_EQ(DefaultResult(MsgButtons::Ok, IDNO), IDOK);
+
+  ScopedScriptedDialogs dialogs;
+  EXPECT_EQ(ShowMessageBox("Replace it?", "Cap", MsgButtons::YesNo, MsgIcon::Question, IDNO), IDNO);
+  dialogs.QueueAnswer(IDYES);
+  EXPECT_EQ(ShowMessageBox("Replace it?", "Cap", MsgButtons::YesNo, MsgIcon::Question, IDNO), IDYES);
+  EXPECT_EQ(ShowMessageBox("Go on?", "Cap", MsgButtons::YesNo, MsgIcon::Question), IDYES);
+  ASSERT_EQ(dialogs.Count(), 3u);
+  EXPECT_EQ(std::tuple(dialogs.Records()[0].defaultResult, dialogs.Records()[2].defaultResult),
+            std::tuple(IDNO, IDYES));
+  SetDialogsUnattended(true);
+  dialogs.QueueAnswer(IDYES);  // nobody answers now
+  EXPECT_EQ(ShowMessageBox("Replace it?", "Cap", MsgButtons::YesNo, MsgIcon::Question, IDNO), IDNO);
+  EXPECT_FALSE(Dialogs().FileDialog({}).accepted);
+  SetDialogsUnattended(false);
+  EXPECT_EQ(dialogs.Count(), 3u);
+}
+
 TEST(DialogDouble, WorkerThreadMessageRunsOnGuiThread) {
   ScopedScriptedDialogs dialogs;
   std::atomic<bool> done{false};

@@ -6,6 +6,7 @@
 #include <QSysInfo>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +40,35 @@ TEST(Registry, RoundTripAndDefaults) {
   EXPECT_EQ(reg.ReadString("Solar System", "show sun", ""), "1");
   reg.EraseSection("Stars");
   EXPECT_FALSE(reg.ValueExists("Stars", "low mag limit"));
+}
+
+// The range readers of the store: the ends of the range read exactly, a
+// value outside it (or no number) reads as the default; the watch names
+// every value read.
+TEST(Registry, RangeReadersGiveTheDefaultOutsideTheRange) {
+  testing_support::TempDir home;
+  testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", home.File("config"));
+  TRegIniFile reg;
+  const char* values[][2] = {{"lo", "-20"}, {"hi", "130"}, {"below", "-21"}, {"above", "131"},
+                             {"max", "2147483647"}, {"min", "-2147483648"}, {"huge", "1e308"},
+                             {"tiny", "-1e308"}, {"nan", "nan"}, {"inf", "inf"}, {"empty", ""}, {"word", "text"},
+                             {"frac", "6.5"}};
+  for (const auto& [ident, value] : values) reg.WriteString("Range", ident, value);
+  std::set<std::string> seen;
+  WatchSettingsReadsForTest([&](const std::string& section, const std::string& ident) {
+    seen.insert(section + "/" + ident);
+  });
+  EXPECT_EQ(reg.ReadInteger("Range", "lo", 65, -20, 130), -20);
+  EXPECT_EQ(reg.ReadInteger("Range", "hi", 65, -20, 130), 130);
+  EXPECT_EQ(reg.ReadFloat("Range", "frac", 1, -20, 130), 6.5);
+  EXPECT_EQ(reg.ReadNumberText("Range", "frac", "1", -20, 130), "6.5");
+  WatchSettingsReadsForTest({});
+  EXPECT_EQ(seen, (std::set<std::string>{"Range/lo", "Range/hi", "Range/frac"}));
+  for (const char* ident : {"below", "above", "max", "min", "huge", "tiny", "nan", "inf", "empty", "word", "missing"}) {
+    EXPECT_EQ(reg.ReadInteger("Range", ident, 65, -20, 130), 65) << ident;
+    EXPECT_EQ(reg.ReadFloat("Range", ident, 6.5, -20, 130), 6.5) << ident;
+    EXPECT_EQ(reg.ReadNumberText("Range", ident, "0", -20, 130), "0") << ident;
+  }
 }
 
 // The store keeps Qt's INI syntax: Qt's own writer and reader are the

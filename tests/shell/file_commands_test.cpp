@@ -83,6 +83,7 @@ TEST(FileCommands, SaveAsAsksBeforeOverwriting) {
   EXPECT_EQ(records[1].text, "File exists,\r\nOverwrite?");
   EXPECT_EQ(records[1].caption, "Noctra Planetarium");
   EXPECT_EQ(records[1].buttons, platform::MsgButtons::YesNoCancel);
+  EXPECT_EQ(records[1].defaultResult, platform::IDNO);  // Return keeps the file
   EXPECT_EQ(records[1].icon, platform::MsgIcon::Question);
   EXPECT_EQ(ReadFile(dir.File("old.ssf")), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(ReadFile(dir.File("new.ssf")).size(), 600u + 53938u);

@@ -143,6 +143,35 @@ TEST(XmlSettings, DefaultsForMissingAndUnconvertibleValues) {
   EXPECT_EQ(read, platform::CutToChars(longText, 255));
 }
 
+// The range readers: a value within the range, its ends included, reads
+// exactly as written; one outside it, NaN, an infinity, 1e308, a word or
+// nothing reads as the default. A number kept as text keeps its own text.
+TEST(XmlSettings, RangeReadersGiveTheDefaultOutsideTheRange) {
+  XmlDocument doc;
+  XmlElement sel = LoadText(doc,
+                            "<R><Selections>"
+                            "<Lo>-5</Lo><Hi>5</Hi><Below>-6</Below><Above>6</Above>"
+                            "<Max>2147483647</Max><Min>-2147483648</Min><Huge>1e308</Huge><Tiny>-1e308</Tiny>"
+                            "<Nan>nan</Nan><Inf>inf</Inf><Empty></Empty><Word>text</Word>"
+                            "<Edge>0.25</Edge><Text> 2.50 </Text>"
+                            "</Selections></R>");
+  ASSERT_FALSE(sel.IsNull());
+  EXPECT_EQ(XmlReadInteger(sel, "Lo", 1, -5, 5), -5);
+  EXPECT_EQ(XmlReadInteger(sel, "Hi", 1, -5, 5), 5);
+  EXPECT_EQ(XmlReadFloat(sel, "Lo", 1, -5, 5), -5.0);
+  EXPECT_EQ(XmlReadFloat(sel, "Edge", 1, 0.25, 5), 0.25);
+  for (const char* name : {"Below", "Above", "Max", "Min", "Huge", "Tiny", "Nan", "Inf", "Empty", "Word", "Missing"}) {
+    EXPECT_EQ(XmlReadInteger(sel, name, 1, -5, 5), 1) << name;
+    EXPECT_EQ(XmlReadFloat(sel, name, 1.5, -5, 5), 1.5) << name;
+    EXPECT_EQ(XmlReadNumberText(sel, name, "1", -5, 5), "1") << name;
+  }
+  // The whole int32 and double ranges take the limits.
+  EXPECT_EQ(XmlReadInteger(sel, "Max", 0, INT32_MIN, INT32_MAX), INT32_MAX);
+  EXPECT_EQ(XmlReadFloat(sel, "Tiny", 0, -1e308, 1e308), -1e308);
+  EXPECT_EQ(XmlReadNumberText(sel, "Text", "1", 0, 5), " 2.50 ");
+  EXPECT_EQ(XmlReadNumberText(sel, "Hi", "1", -5, 5), "5");
+}
+
 TEST(XmlSettings, WritersUpdateInsteadOfAppending) {
   // A file grown by repeated appends: the first element is read, and the
   // next write leaves one element with the new value.

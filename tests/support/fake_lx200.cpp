@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 namespace testing_support {
 
@@ -115,6 +116,8 @@ bool TFakeLx200::Slewing() const {
 
 void TFakeLx200::Run() {
   std::string pending;
+  // What is held back until the next command has come.
+  std::string held;
   char buf[256];
   while (!stop_) {
     int fd = master_;
@@ -136,6 +139,7 @@ void TFakeLx200::Run() {
       if (transport_ == Transport::Tcp) {
         ::close(client_);
         client_ = -1;
+        held.clear();
       } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
@@ -155,6 +159,14 @@ void TFakeLx200::Run() {
       }
       const std::string cmd = pending.substr(start, end - start + 1);
       pending.erase(0, end + 1);
+      // (A client gone meanwhile is no reason for a signal.)
+      auto put = [&](const std::string& bytes) {
+        const ssize_t sent = transport_ == Transport::Tcp ? ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                                                          : ::write(fd, bytes.data(), bytes.size());
+        return sent >= 0;
+      };
+      // A reply held back goes out once the next command has come.
+      if (!held.empty()) put(std::exchange(held, std::string()));
       Outgoing out;
       {
         std::lock_guard lock(mutex_);
@@ -166,22 +178,21 @@ void TFakeLx200::Run() {
         out = SpoilReply(cmd, std::move(reply));
       }
       std::string& reply = out.first;
-      if (silent_ || reply.empty()) continue;
-      const int delay = nextDelayMs_.exchange(0) + delayMs_;
+      if (silent_ || (reply.empty() && out.lateMs != kAtNextCommand)) continue;
+      const int delay = nextDelayMs_.exchange(0) + delayMs_ + out.delayMs;
       if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
       if (noise_) reply = std::string(120, '~');
-      if (cut_) {
+      if (cut_ && !reply.empty()) {
         reply = reply.substr(0, std::max<size_t>(1, reply.size() / 2));
         if (reply.back() == '#') reply.pop_back();
         cut_ = false;
         silent_ = true;
       }
-      // (A client gone meanwhile is no reason for a signal.)
-      auto put = [&](const std::string& bytes) {
-        const ssize_t sent = transport_ == Transport::Tcp ? ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
-                                                          : ::write(fd, bytes.data(), bytes.size());
-        return sent >= 0;
-      };
+      if (out.lateMs == kAtNextCommand) {
+        held = out.rest;
+        if (!reply.empty()) put(reply);
+        continue;
+      }
       if (!put(reply) || out.lateMs < 0) continue;
       std::this_thread::sleep_for(std::chrono::milliseconds(out.lateMs));
       put(out.rest);
@@ -197,6 +208,18 @@ TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string 
   bool garble = false, cut = false, anyByte = false;
   int lateMs = -1;
   if (const SpoilRule* rule = TakeRule(cmd, false)) {
+    if (rule->how == Spoil::Late) {
+      ++spoiled_;
+      if (rule->lateMs >= 0) {
+        out.delayMs = rule->lateMs;
+        return out;
+      }
+      // All of it held back: nothing goes out now.
+      out.rest = std::move(out.first);
+      out.first.clear();
+      out.lateMs = kAtNextCommand;
+      return out;
+    }
     garble = rule->how == Spoil::Garble;
     cut = !garble;
     lateMs = rule->lateMs;
@@ -208,7 +231,15 @@ TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string 
   const bool framed = r.size() >= 2 && r.back() == '#';
   if (garble) {
     const size_t n = framed && !anyByte ? r.size() - 1 : r.size();
-    r[random_() % n] = char(0x80 + random_() % 0x5F);
+    const size_t at = random_() % n;
+    if (!printableNoise_) {
+      r[at] = char(0x80 + random_() % 0x5F);
+    } else {
+      // A printable byte other than "#" and other than the one it replaces.
+      char c = r[at];
+      while (c == r[at] || c == '#') c = char(0x20 + random_() % 0x5F);
+      r[at] = c;
+    }
     ++spoiled_;
   } else if (cut && framed) {
     const size_t half = std::max<size_t>(1, r.size() / 2);
@@ -277,7 +308,7 @@ std::string TFakeLx200::Answer(const std::string& c) {
   const bool slewing = slewEnd_ != 0;
   if (body == "GR") return Pointing(false);
   if (body == "GD") return Pointing(true);
-  if (body == "GVP") return onStep ? "On-Step#" : "Autostar#";
+  if (body == "GVP") return s.product.empty() ? (onStep ? "On-Step#" : "Autostar#") : s.product + "#";
   if (body == "GVN") return onStep ? "4.24k#" : "43Eg#";
   if (body == "GL") return "20:15:00#";
   if (body == "GC") return "01/15/26#";

@@ -7,8 +7,10 @@
 // It can be told to answer each command after a delay, to stay silent, to
 // answer noise, to send a malformed reply to a command a number of times,
 // to garble or cut short chosen replies or replies at a random rate (a noisy
-// line), to cut its next reply short and fall silent, or to go away (the
-// cable pulled).
+// line), to hold a chosen reply (or the rest of one cut short) back until
+// the driver's next command has come (a reply late by however long the
+// driver waits, whatever the machine's speed), to cut its next reply short
+// and fall silent, or to go away (the cable pulled).
 #pragma once
 
 #include <array>
@@ -49,16 +51,27 @@ class TFakeLx200 {
   // The next reply is sent only in part; the mount then stays silent.
   void CutNextReply() { cut_ = true; }
   // Ways a noisy line spoils a reply: Garble puts a noise byte (0x80 to
-  // 0xDE) in place of one of its bytes other than its closing "#"; Cut
-  // sends its first half only, the rest (with the "#") `lateMs` later, or
-  // never when negative. A reply without "#" is never cut. Lose spoils the
-  // command on its way in: the mount neither acts on it nor answers.
-  enum class Spoil { Garble, Cut, Lose };
+  // 0xDE, or a printable one, SetPrintableNoise) in place of one of its
+  // bytes other than its closing "#"; Cut sends its first half only, the
+  // rest (with the "#") `lateMs` later, or when the next command has come
+  // (kAtNextCommand), or never when negative. A reply without "#" is never
+  // cut. Lose spoils the command on its way in: the mount neither acts on
+  // it nor answers. Late holds the whole reply back until the next command
+  // has come (kAtNextCommand): it goes out then, before that command's
+  // reply; or `lateMs` (a spike of the link's latency).
+  enum class Spoil { Garble, Cut, Lose, Late };
+  static constexpr int kAtNextCommand = -2;
   // The next `times` replies to the commands that begin with `prefix`
   // (":SL" takes every time sent) are spoiled.
   void SpoilReplies(const std::string& prefix, Spoil how, int times, int lateMs = -1) {
     std::lock_guard lock(mutex_);
     spoils_.push_back({prefix, how, times, lateMs});
+  }
+  // Garbled bytes are printable characters other than "#" (noise a check
+  // of the reply's bytes alone lets through).
+  void SetPrintableNoise(bool printable) {
+    std::lock_guard lock(mutex_);
+    printableNoise_ = printable;
   }
   // Each reply is garbled with probability `garbled` (any of its bytes,
   // its "#" too, which leaves it without an end) and cut short (the rest
@@ -95,6 +108,7 @@ class TFakeLx200 {
     char coordinateMode = '1';                      // ":GXEE#"
     std::string site[3] = {"+00*00", "000*00", "+00"};  // ":St", ":Sg", ":SG"
     std::string time = "00:00:00", date = "01/01/00";
+    std::string product;                            // ":GVP#"; empty: the firmware's own
   };
   State Get() const;
   template <class F>
@@ -116,8 +130,9 @@ class TFakeLx200 {
   std::string Answer(const std::string& cmd);
   // How `reply` to `cmd` goes out: spoiled or not (under mutex_).
   struct Outgoing {
-    std::string first, rest;  // the rest `lateMs` after the first, or never
+    std::string first, rest;  // the rest `lateMs` after the first, at the next command, or never
     int lateMs = -1;
+    int delayMs = 0;  // the first goes out this late
   };
   Outgoing SpoilReply(const std::string& cmd, std::string reply);
   // True when `cmd` is lost on its way in (under mutex_).
@@ -147,6 +162,7 @@ class TFakeLx200 {
   };
   std::vector<SpoilRule> spoils_;  // under mutex_, as the three below
   double garbleRate_ = 0, cutRate_ = 0, lostRate_ = 0;
+  bool printableNoise_ = false;
   std::mt19937 random_{1};
   int spoiled_ = 0;
   mutable std::mutex mutex_;

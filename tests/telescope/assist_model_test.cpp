@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "platform/registry.h"
 #include "telescope/assist_model.h"
 #include "tests/telescope/sim_fixture.h"
 
@@ -125,6 +126,55 @@ TEST(AssistModel, PoleIsClampedAndCorrectionsAreFinite) {
   m.terms[kTF].edit = "30";
   EXPECT_FALSE(m.ApplyModel(1, 0.3, 0.3, dh, dd));
   EXPECT_EQ(dh, 0.0);
+}
+
+// Stored texts that are not what their fields take read as the defaults
+// (terms and offsets beyond 10° or no number, a camera field of 0 or beyond
+// 1000 mm, a sidereal time of no time); a term beyond 10° typed into the
+// window counts 0 in the corrections and the fit; the ends of the ranges
+// read back as written.
+TEST(AssistModel, SettingsOutsideTheirRangesReadAsDefaults) {
+  const char* numbers[] = {"deo_e", "pd_e", "pz_e", "pe_e", "ff_e", "tf_e", "df_e", "hO_e", "dO_e", "hO_w", "dO_w"};
+  for (const char* extreme : {"2147483647", "-2147483648", "1e308", "-1e308", "nan", "inf", "", "text", "36001"}) {
+    {
+      platform::TRegIniFile reg;
+      for (const char* ident : numbers) reg.WriteString("ASSIST", ident, extreme);
+      for (const char* ident : {"ccd_mmX", "ccd_mmY", "lst"}) reg.WriteString("ASSIST", ident, extreme);
+    }
+    TAssistModel m;
+    m.LoadSettings();
+    SCOPED_TRACE(extreme);
+    for (const auto& t : m.terms) EXPECT_EQ(t.edit, "0");
+    EXPECT_EQ(std::tuple(m.hoE, m.doE, m.hoW, m.doW), std::tuple("0", "0", "0", "0"));
+    EXPECT_EQ(std::tuple(m.mmX, m.mmY, m.lst), std::tuple("22", "16", "00:00:00"));
+  }
+  {
+    platform::TRegIniFile reg;
+    reg.WriteString("ASSIST", "pz_e", "-36000");
+    reg.WriteString("ASSIST", "hO_w", "36000");
+    reg.WriteString("ASSIST", "ccd_mmX", "1000");
+    reg.WriteString("ASSIST", "ccd_mmY", "0.5");
+    reg.WriteString("ASSIST", "lst", "23:59:59");
+  }
+  TAssistModel m;
+  m.LoadSettings();
+  EXPECT_EQ(std::tuple(m.terms[kPZ].edit, m.hoW, m.mmX, m.mmY, m.lst),
+            std::tuple("-36000", "36000", "1000", "0.5", "23:59:59"));
+  platform::TRegIniFile().EraseSection("ASSIST");
+
+  // Typed beyond 10°: no correction, and a fit that searches about 0.
+  TAssistModel typed;
+  typed.terms[kPZ].edit = "1e308";
+  typed.hoW = "-1e300";
+  double dh = 1, dd = 1;
+  ASSERT_TRUE(typed.ApplyModel(1, 0.4, 0.3, dh, dd));
+  EXPECT_EQ(std::tuple(dh, dd), std::tuple(0.0, 0.0));
+  typed.grid[0] = {"1h00m00s", "10°00'00\"", "1h00m04s", "10°00'30\"", "W"};
+  typed.grid[1] = {"2h00m00s", "20°00'00\"", "2h00m04s", "20°00'30\"", "E"};
+  TAssistFitInput in;
+  std::string error;
+  ASSERT_TRUE(typed.PrepareFit(in, error)) << error;
+  EXPECT_EQ(std::tuple(in.from[kPZ], in.to[kPZ], in.hoW), std::tuple(-5, 5, 0.0));
 }
 
 TEST(AssistModel, TextFileRoundTripIgnoresRowsOutsideTheGrid) {

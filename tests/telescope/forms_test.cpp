@@ -13,6 +13,7 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/dialogs.h"
 #include "telescope/forms/assist_form.h"
 #include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
@@ -76,6 +77,13 @@ TEST(TelescopeForms, WindowsFollowTheConnection) {
   // The fit runs on a worker; its result comes back through the events.
   EXPECT_TRUE(testing_support::RunEventsUntil([&] { return !assist.Model().memo.empty(); }));
   Snapshot(&assist, "assist_form");
+  {
+    // Clearing the model asks, with No as the default: Return keeps the rows.
+    platform::ScopedScriptedDialogs dialogs;
+    FindButton(&assist, "Clear All")->click();
+    EXPECT_EQ(std::tuple(dialogs.Count(), dialogs.Last().defaultResult, assist.Model().RowCount()),
+              std::tuple(1u, platform::IDNO, 3));
+  }
   assist.hide();
 
   TFocuserControl focuser;

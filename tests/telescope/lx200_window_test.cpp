@@ -23,12 +23,14 @@
 #include <thread>
 #include <tuple>
 
+#include "platform/automation_lx200.h"
 #include "platform/dialogs.h"
 #include "shell/messages.h"
 #include "telescope/forms/assist_form.h"
 #include "telescope/forms/tele_form.h"
 #include "tests/support/fake_lx200.h"
 #include "tests/support/test_support.h"
+#include "tests/telescope/lx200_fixture.h"
 #include "tests/telescope/sim_fixture.h"
 
 using namespace telescope_test;
@@ -36,93 +38,6 @@ using testing_support::LinkName;
 using testing_support::TFakeLx200;
 
 namespace {
-
-constexpr double kHour = kPi / 12.0;
-
-QPushButton* Button(QWidget* w, const QString& text) {
-  for (auto* b : w->findChildren<QPushButton*>())
-    if (b->text() == text) return b;
-  ADD_FAILURE() << "no button " << text.toStdString();
-  return nullptr;
-}
-
-// The window's line in colour `colour` (red: a fault, amber: a warning),
-// when shown.
-std::string LineShown(QWidget* w, const char* colour) {
-  for (auto* l : w->findChildren<QLabel*>())
-    if (l->styleSheet().contains(colour) && !l->isHidden()) return l->text().toStdString();
-  return {};
-}
-std::string FaultShown(QWidget* w) { return LineShown(w, "#c00000"); }
-std::string NoticeShown(QWidget* w) { return LineShown(w, "#9a5b00"); }
-
-bool Sent(const TFakeLx200& fake, const std::string& cmd) { return fake.Count(cmd) > 0; }
-
-// Runs the event loop until `done` or `ms` pass; the longest time the GUI
-// thread spent without coming back to the loop goes to `longest`.
-template <class F>
-bool RunUntil(F done, int ms, qint64* longest = nullptr) {
-  QElapsedTimer clock, step;
-  clock.start();
-  step.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents();
-    if (longest) *longest = std::max(*longest, step.restart());
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (longest) step.restart();
-  }
-  return true;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// PEC entry i of a fake mount set by SetWorm (signed, uneven).
-int PecEntry(int i, int offset = 0) { return (i * 7) % 61 - 30 + offset; }
-
-// An OnStep mount with a worm turn of `entries` PEC entries (quick connects).
-void SetWorm(TFakeLx200& fake, int entries, int offset = 0) {
-  fake.Change([=](TFakeLx200::State& s) {
-    s.wormSteps = s.stepsPerSecond * entries;
-    for (int i = 0; i < entries; ++i) s.pec[size_t(i)] = PecEntry(i, offset);
-  });
-}
-
-// The telescope window on its logic, with a recording host.
-class TLx200WindowTest {
- protected:
-  TLx200WindowTest() { LogLines().Clear(); }
-  ~TLx200WindowTest() { tele.Disconnect(); }
-  void SetDriver(const std::string& id) { form.findChild<QLineEdit*>()->setText(QString::fromStdString(id)); }
-  void ConnectTo(const TFakeLx200& fake) {
-    SetDriver(fake.Id());
-    Button(&form, "Connect")->click();
-    AdvanceClock(5000);  // past the poll's rest after the window's creation
-  }
-  // `n` polls, as the window's timer runs them.
-  void Poll(int n = 1) {
-    for (int i = 0; i < n; ++i) AdvanceClock(1000), tele.Timer1Timer();
-  }
-  // The log's lines that begin with `prefix`.
-  static int LinesStarting(const std::string& prefix) {
-    const auto lines = LogLines().Lines();
-    return int(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
-  }
-  int LossLines() const { return LinesStarting("[Ascom.Telescope] Error, connection lost"); }
-  void Tick(const char* box) {
-    for (auto* b : form.findChildren<QCheckBox*>())
-      if (b->text() == box) b->setChecked(true);
-  }
-  RecordingHost host;
-  TTeleControl tele{&host};
-  TAssistForm1 assist{&tele};
-  TTeleForm1 form{&tele, &assist};
-};
 
 class Lx200Window : public TLx200WindowTest, public ::testing::TestWithParam<TFakeLx200::Transport> {};
 class Lx200Latency : public TLx200WindowTest,
@@ -530,15 +445,17 @@ TEST_F(Lx200Replies, MeadeHandsetTrackingParkAndUnPark) {
 }
 
 // Malformed replies: the first is asked again and the good second one
-// used; a second malformed one ends the connection with the reason in the
+// used; malformed at every ask, the connection ends with the reason in the
 // window, and no value is taken from it (a garbled step rate does not read
-// as a mount without PEC, a declination of 95° is no position).
+// as a mount without PEC, a declination of 95° is no position, a PEC entry
+// of 929 steps is none, a status with two park states is noise).
 TEST_F(Lx200Replies, MalformedRepliesAreAskedAgainThenTold) {
-  // The command, its malformed reply (":GD#" is asked by the poll).
+  // The command, its malformed reply (":GD#" and ":GU#" are asked by the poll).
   const std::pair<std::string, std::string> cases[] = {
-      {":VS#", "2O.000000#"}, {":GL#", "2O:15:00#"}, {":VR3#", "+0x3#"}, {":GD#", "+95*00:00#"}};
+      {":VS#", "2O.000000#"}, {":GL#", "2O:15:00#"}, {":VR3#", "+0x3#"}, {":VR3#", "+929#"},
+      {":GD#", "+95*00:00#"}, {":GU#", "nNpPET000#"}};
   for (const auto& [command, reply] : cases) {
-    for (const int times : {1, 2}) {
+    for (const int times : {1, platform::kLx200Asks}) {
       SCOPED_TRACE(command + " x" + std::to_string(times));
       LogLines().Clear();
       TFakeLx200 fake(TFakeLx200::Transport::Tcp);
@@ -547,7 +464,7 @@ TEST_F(Lx200Replies, MalformedRepliesAreAskedAgainThenTold) {
       ConnectTo(fake);
       if (tele.Connected()) tele.Timer1Timer();
       RunUntil([] { return false; }, 50);  // a lost link is handled after the call
-      EXPECT_EQ(fake.Count(command), 2) << "asked once more, and no more";
+      EXPECT_EQ(fake.Count(command), times == 1 ? 2 : times) << "asked once more, and no more than the asks";
       if (times == 1) {
         ASSERT_TRUE(tele.Connected()) << FaultShown(&form);
         EXPECT_EQ(tele.PecLength(), 8);
@@ -556,7 +473,9 @@ TEST_F(Lx200Replies, MalformedRepliesAreAskedAgainThenTold) {
       } else {
         EXPECT_FALSE(tele.Connected());
         const std::string shown = FaultShown(&form);
-        EXPECT_NE(shown.find("malformed reply to " + command + ": \"" + reply), std::string::npos) << shown;
+        EXPECT_NE(shown.find("malformed reply to " + command + ": \"" + reply + "\" (asked 4 times)"),
+                  std::string::npos)
+            << shown;
         EXPECT_TRUE(Logged("[Ascom.Telescope] Error, connection lost: " + shown)) << LogLines().LastLine();
         EXPECT_EQ(LossLines(), 1);
         EXPECT_EQ(LinesStarting("[Ascom.Telescope] PEC unavailable"), 0);
@@ -571,7 +490,8 @@ INSTANTIATE_TEST_SUITE_P(Lines, Lx200Window,
                          ::testing::Values(TFakeLx200::Transport::Pty, TFakeLx200::Transport::Tcp),
                          [](const auto& info) { return LinkName(info.param); });
 
-// A noisy line: a reply to a PEC query cut short (its rest late), garbled
+// A noisy line: a reply to a PEC query cut short (its rest late, taken with
+// its start once the driver has found the mount's replies again), garbled
 // replies to the clock's set commands, a declination cut short in a poll.
 // Each is asked again and the link stays; the third second ask tells the
 // noisy line once, in the log and the window, and the fifth tells nothing
@@ -580,7 +500,7 @@ TEST_F(Lx200Replies, NoisyLineIsRiddenOutAndToldOnce) {
   using Spoil = TFakeLx200::Spoil;
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
   SetWorm(fake, 8);
-  fake.SpoilReplies(":VR3#", Spoil::Cut, 1, 650);
+  fake.SpoilReplies(":VR3#", Spoil::Cut, 1, TFakeLx200::kAtNextCommand);
   for (const char* set : {":SG", ":SL", ":SC"}) fake.SpoilReplies(set, Spoil::Garble, 1);
   Tick("Set Date/Time");
   ConnectTo(fake);
@@ -588,7 +508,8 @@ TEST_F(Lx200Replies, NoisyLineIsRiddenOutAndToldOnce) {
   EXPECT_EQ(LinesStarting("[Ascom.Telescope] Set Date/Time: "), 1) << "the clock was not set";
   EXPECT_EQ(tele.PecLength(), 8);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(tele.PecTable()[size_t(i)], PecEntry(i)) << i;
-  for (const char* cmd : {":VR3#", ":SG+00#"}) EXPECT_EQ(fake.Count(cmd), 2) << cmd;
+  EXPECT_EQ(fake.Count(":VR3#"), 1) << "the late rest is joined to its start";
+  EXPECT_EQ(fake.Count(":SG+00#"), 2);
   fake.SpoilReplies(":GD#", Spoil::Cut, 1);
   Poll();
   RunUntil([] { return false; }, 50);
@@ -626,15 +547,15 @@ TEST_F(Lx200Replies, OnePercentGarbledConnectReadsTheWholePecTable) {
   EXPECT_GE(fake.Spoiled(), 3) << "the line was not noisy";
 }
 
-// Two bad replies in a row still end the link, the reason in the window
-// and in the log's line; a goto whose reply came garbled is not sent again.
-TEST_F(Lx200Replies, TwoBadRepliesInARowEndTheLinkAndSayWhy) {
+// A bad reply at every ask still ends the link, the reason in the window
+// and in the log's line.
+TEST_F(Lx200Replies, BadRepliesAtEveryAskEndTheLinkAndSayWhy) {
   using Spoil = TFakeLx200::Spoil;
+  constexpr int kAsks = platform::kLx200Asks;
   const std::tuple<const char*, Spoil, int, const char*> cases[] = {  // prefix, spoil, times, reason
-      {":VR3#", Spoil::Cut, 2, "reply to :VR3# cut short (asked twice)"},
-      {":VR3#", Spoil::Lose, 2, "no reply from the mount to :VR3# within 0.6 s (asked twice)"},
-      {":SL", Spoil::Garble, 2, "malformed reply to :SL"},
-      {":MS#", Spoil::Garble, 1, "garbled reply to :MS#: \""}};
+      {":VR3#", Spoil::Cut, kAsks, "reply to :VR3# cut short (asked 4 times)"},
+      {":VR3#", Spoil::Lose, kAsks, "no reply from the mount to :VR3# within 0.6 s (asked 4 times)"},
+      {":SL", Spoil::Garble, kAsks, "malformed reply to :SL"}};
   for (const auto& [prefix, how, times, reason] : cases) {
     SCOPED_TRACE(prefix);
     LogLines().Clear();

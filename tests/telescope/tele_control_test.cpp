@@ -429,13 +429,31 @@ TEST_F(TeleTest, OnStepParkShapesFollowTheMount) {
   EXPECT_EQ(tele.Controls().parkingShape, TShape::ButtonFace);
 }
 
+// Connect with an empty Driver box says in the window (its red line) and
+// in the log that no driver is chosen, and connects nothing.
+TEST_F(TeleTest, ConnectWithNoDriverChosenSaysSo) {
+  tele.name = "  ";
+  tele.ConnectClick();
+  EXPECT_FALSE(tele.Connected());
+  EXPECT_EQ(tele.Controls().fault, "No driver is chosen for the telescope: choose one with \"Select\" first.");
+  EXPECT_EQ(LogLines().LastLine(), "[Ascom.Telescope] Connect failed: no driver is chosen");
+  EXPECT_TRUE(tele.Controls().connect);
+  // A chosen driver connects and the line goes.
+  Connect();
+  EXPECT_TRUE(tele.Connected());
+  EXPECT_EQ(tele.Controls().fault, "");
+}
+
 // The chooser object hands the device type to the installed chooser; without
 // a chooser object the window says where drivers come from.
 TEST_F(TeleTest, SelectUsesTheChooser) {
   std::string askedType;
   platform::SetChooserUi([&](const std::string& type, const std::string&, const std::vector<platform::TDriverEntry>& d) {
     askedType = type;
-    return d.empty() ? std::string() : d.front().id;
+    // The simulator among the listed drivers (test drivers may come first).
+    for (const platform::TDriverEntry& e : d)
+      if (e.id == "Noctra.Simulator.Telescope") return e.id;
+    return std::string();
   });
   tele.SelectClick();
   EXPECT_EQ(askedType, "Telescope");

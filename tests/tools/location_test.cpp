@@ -12,6 +12,7 @@
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "shell/globals.h"
+#include "shell/log_lines.h"
 #include "tests/support/test_support.h"
 #include "tools/location.h"
 
@@ -188,9 +189,12 @@ TEST_F(LocationTest, EditedPickEntryIsSavedOnAskAndEastLongitudeReadsBack) {
 // from the list: its stored texts are shown as they are, not rounded to the
 // one decimal of a city.
 TEST_F(LocationTest, PickEntryAppliedWithOkIsThePlaceOfTheNextStart) {
-  model.PickList = {"Home*" + PickListSeparator + "; 47.8123N ;11.2345W;+2;T"};
+  model.PickList = {"Home*" + PickListSeparator + "; 47.81234567N ;11.2345W;+2;T"};
   ASSERT_TRUE(model.SelectPick(0));
-  EXPECT_EQ(std::tuple(model.Latitude, model.Longitude, model.Zone), std::tuple("47.8123N", "11.2345W", "+2"));
+  EXPECT_EQ(std::tuple(model.Latitude, model.Longitude, model.Zone), std::tuple("47.81234567N", "11.2345W", "+2"));
+  // Add/Update keeps the stored texts.
+  ASSERT_EQ(model.AddUpdate(), 0);
+  EXPECT_EQ(model.PickList[0], "Home*" + PickListSeparator + ";47.81234567N;11.2345W;+2;T");
   ASSERT_EQ(model.Accept(), 0);
   const TObserverTime byOk = ObserverTime;
   InitObserver(ObserverTime);
@@ -198,10 +202,85 @@ TEST_F(LocationTest, PickEntryAppliedWithOkIsThePlaceOfTheNextStart) {
   THorizonArray horizon{};
   ASSERT_TRUE(model.ExtractPickListItem(model.GetDefaultLocation(), site, horizon));
   ApplySite(site, horizon);
-  EXPECT_NEAR(byOk.Latitude, 47.8123 * kRad, 1e-12);
+  EXPECT_NEAR(byOk.Latitude, 47.81234567 * kRad, 1e-12);
   EXPECT_NEAR(byOk.Longitude, 11.2345 * kRad, 1e-12);
   EXPECT_EQ(std::tuple(ObserverTime.Latitude, ObserverTime.Longitude, ObserverTime.TimeZone.Bias),
             std::tuple(byOk.Latitude, byOk.Longitude, byOk.TimeZone.Bias));
+}
+
+// A merged or hand-edited file of 14 places: the list shows the first ten,
+// the others stay in the file at every write (a removal moves the next one
+// up), the user is told how many there are, the default mark stays single,
+// and a failed write puts everything back.
+TEST_F(LocationTest, PickListFileOverTenKeepsEveryPlace) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 14; ++i)
+    lines.push_back("Site " + std::to_string(i) + (i == 0 || i == 12 ? "*" : "") + PickListSeparator + ";" +
+                    std::to_string(i) + "N;1E;0;F");
+  ASSERT_TRUE(WritePickList(model.PickListPath, lines));
+  model.Load();
+  ASSERT_EQ(std::tuple(model.PickList.size(), model.PickListRest.size()), std::tuple(10u, 4u));
+  EXPECT_EQ(model.PickListRestText(),
+            "\"picklist.dat\" holds 14 places; the pick list shows the first 10. The other 4 stay in the file.");
+  EXPECT_EQ(LogLines().LastLine(), "[Location] " + model.PickListRestText());
+
+  // A write the disk refuses keeps list, rest and file as they were.
+  const auto list = model.PickList, rest = model.PickListRest;
+  ASSERT_EQ(PickLineCaption(rest[2]), "Site 12*");
+  const std::string text = testing_support::ReadText(model.PickListPath);
+  {
+    platform::ScopedScriptedDialogs dialogs;
+    testing_support::FileSizeLimit full(100);
+    model.MakeDefault(3);
+    model.PickIndex = 0;
+    model.Remove();
+  }
+  EXPECT_EQ(std::tuple(model.PickList, model.PickListRest), std::tuple(list, rest));
+  EXPECT_EQ(testing_support::ReadText(model.PickListPath), text);
+
+  // Removing the default moves the eleventh place up; the file keeps 13.
+  model.PickIndex = 0;
+  model.Remove();
+  std::vector<std::string> file = ReadPickListFile(model.PickListPath);
+  ASSERT_EQ(file.size(), 13u);
+  EXPECT_EQ(std::tuple(PickLineCaption(file[0]), PickLineCaption(model.PickList[9]), model.PickListRest.size()),
+            std::tuple("Site 1*", "Site 10", 3u));
+  // One default mark in the whole file.
+  model.MakeDefault(3);
+  file = ReadPickListFile(model.PickListPath);
+  ASSERT_EQ(file.size(), 13u);
+  int marks = 0;
+  for (const std::string& l : file) marks += l.find('*') != std::string::npos;
+  EXPECT_EQ(std::tuple(marks, GetDefaultLocation(file), PickLineName(file[11])), std::tuple(1, 3, "Site 12"));
+  // Full: nothing added.
+  model.Name = "New", model.Latitude = "3N", model.Longitude = "3E", model.Zone = "0";
+  EXPECT_EQ(model.AddUpdate(), -1);
+  EXPECT_EQ(ReadPickListFile(model.PickListPath), file);
+}
+
+// The fields show a place rounded to a tenth of a degree; those left as
+// they are give the place's own values to OK (to the last bit) and to
+// Add/Update (at the place's precision); a field typed gives what was typed.
+TEST_F(LocationTest, UntouchedCoordinatesKeepThePlacesOwnValues) {
+  SetObserverLocation(ObserverTime, (360 - 11.0456) * kRad, 47.8123 * kRad, 0);
+  MakeSiteTimeZone(1, false, ObserverTime.TimeZone);
+  ObserverTime.UseDaylightSaving = 0;
+  const double lat = ObserverTime.Latitude, lon = ObserverTime.Longitude;
+  model.ShowObserver("Home", ObserverTime);
+  EXPECT_EQ(std::tuple(model.Latitude, model.Longitude), std::tuple("47.8N", "11.0E"));
+  model.Zone = "2";
+  ASSERT_EQ(model.Accept(), 0);
+  EXPECT_EQ(std::tuple(ObserverTime.Latitude, ObserverTime.Longitude, ObserverTime.TimeZone.Bias),
+            std::tuple(lat, lon, -120));
+  ASSERT_EQ(model.AddUpdate(), 0);
+  EXPECT_EQ(model.PickList[0], "Home*" + PickListSeparator + ";47.8123N;11.0456E;2;F");
+  // A latitude typed south is taken as typed; the longitude keeps its own.
+  model.ShowLocation("Lima", -5, -77.0428, -12.0464);
+  EXPECT_EQ(std::tuple(model.Latitude, model.Longitude), std::tuple("12.0S", "77.0W"));
+  model.Latitude = "12.1S";
+  ASSERT_EQ(model.Accept(), 0);
+  EXPECT_EQ(ObserverTime.Latitude, ParseLatitude("12.1S"));
+  EXPECT_NEAR(ObserverTime.Longitude, 77.0428 * kRad, 1e-15);
 }
 
 TEST_F(LocationTest, HorizonFiles) {
@@ -214,6 +293,19 @@ TEST_F(LocationTest, HorizonFiles) {
   h[3][3] = 7;
   EXPECT_FALSE(LoadHorizonFile("Short", h));
   EXPECT_EQ(h[3][3], 0u);
+  {
+    // A cut file is not read, and is never written over: kept aside, told.
+    platform::ScopedScriptedDialogs dialogs;
+    ASSERT_TRUE(SaveHorizonFile("Short", h));
+    EXPECT_EQ(testing_support::ReadFile(dir.File("Short.horizon.unread.dat")), std::vector<uint8_t>(1000, 9));
+    EXPECT_EQ(testing_support::ReadFile(dir.File("Short.horizon.dat")).size(), kHorizonBytes);
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_EQ(dialogs.Last().text, "The horizon file " + dir.File("Short.horizon.dat") +
+                                       " holds 1000 bytes, not 131404, and was not read. It is kept as " +
+                                       dir.File("Short.horizon.unread.dat") + ".");
+    ASSERT_TRUE(SaveHorizonFile("Short", h));  // whole now: written over unasked
+    EXPECT_EQ(dialogs.Count(), 1u);
+  }
   // Cell (a, k) at byte 4 × (91a + k).
   h[1][2] = 0xAABBCC;
   ASSERT_TRUE(SaveHorizonFile("Cell", h));

@@ -8,6 +8,10 @@
 #include "astro/reference_files.h"
 #include "data/worldmap.h"
 #include "platform/codec.h"
+#include "platform/dialogs.h"
+#include "shell/data_files.h"
+#include "tests/support/test_support.h"
+#include "tests/support/text_checks.h"
 #include "tools/world_map.h"
 
 namespace {
@@ -88,6 +92,55 @@ TEST(WorldMapFile, DamagedFilesAndTilesRefused) {
   EXPECT_FALSE(DecodeWorldTile(map, 2, e, l));
   EXPECT_TRUE(DecodeWorldTile(map, 0, e, l));
   EXPECT_FALSE(DecodeWorldTile(map, -1, e, l));
+}
+
+// What is wrong is named with the file it is in; the start-up's load tells
+// it (a missing file too) and keeps a map whose damaged tiles are black.
+TEST(WorldMapFile, DamageIsNamedAndTheLoadTellsIt) {
+  TWorldMapData map;
+  TWorldMapDamage damage;
+  auto parse = [&](const std::vector<uint8_t>& dat, const std::vector<uint8_t>& idx) {
+    damage = {};
+    EXPECT_FALSE(ParseWorldMap(dat, idx, map, &damage));
+    return std::tuple(damage.code, damage.file, damage.reason);
+  };
+  HandMadeWorld w;
+  EXPECT_EQ(parse({1, 2, 3}, w.idx), std::tuple(int16_t(101), "world.dat", "3 bytes, shorter than its head of 10 bytes"));
+  std::vector<uint8_t> head = w.dat;
+  head[2] = 0;  // no samples a tile
+  EXPECT_EQ(parse(head, w.idx),
+            std::tuple(int16_t(100), "world.dat",
+                       "its head gives 0 samples a tile side, 2 a degree, 20 metres a unit and 4-bit run codes, "
+                       "which make no map"));
+  std::vector<uint8_t> idx = w.idx;
+  idx.pop_back();
+  EXPECT_EQ(parse(w.dat, idx),
+            std::tuple(int16_t(101), "world.idx", "64,799 bytes where the index of the map's 64800 tiles takes 64,800 bytes"));
+  std::vector<uint8_t> cut(w.dat.begin(), w.dat.end() - 7);
+  EXPECT_EQ(parse(cut, w.idx),
+            std::tuple(int16_t(101), "world.dat",
+                       "its tiles take 323,996 bytes where its index \"world.idx\" gives 324,003 bytes (one of the "
+                       "two was cut short or written over)"));
+
+  testing_support::TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  ForgetDataFileProblemsForTest();
+  EXPECT_FALSE(LoadWorldMap(dir.Path()));  // missing
+  HandMadeWorld damaged;
+  damaged.dat[10 + 5] = 0x07;  // tile 1 reaches past its bytes
+  testing_support::WriteFile(dir.File("world.dat"), damaged.dat);
+  testing_support::WriteFile(dir.File("world.idx"), damaged.idx);
+  ForgetDataFileProblemsForTest();
+  EXPECT_TRUE(LoadWorldMap(dir.Path()));
+  EXPECT_TRUE(WorldMap.Loaded());
+  ASSERT_EQ(dialogs.Count(), 2u);
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Records()[0].text,
+                                          "Warning: Can't open file \"world.dat\": the file is missing."));
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text,
+                                          "Warning: Can't read file \"world.dat\": 1 of its 64800 tiles do not decode "
+                                          "(the first is tile 1); the map is black there."));
+  WorldMap = TWorldMapData{};
+  ForgetDataFileProblemsForTest();
 }
 
 // The generator's tiles read back exactly: a coast tile with a bit in every

@@ -11,6 +11,8 @@
 #include "astro/observer.h"
 #include "astro/timescales.h"
 #include "platform/drawing.h"
+#include "platform/paths.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "tools/forms/information_forms.h"
@@ -36,9 +38,10 @@ class CalendarBox : public QWidget {
 TGeneralReportForm1::TGeneralReportForm1(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Celestial events");
   // Without the bright stars the groupings hold the Moon and the planets only.
-  const std::string stars = DataFolder + "brightstars.dat";
   int message = 0;
-  if (!ReadBrightStars(stars, stars_, &message)) ShowErrorMessage(int16_t(message), stars);
+  std::string reason;
+  if (!ReadBrightStars(platform::FindFileNoCase(DataFolder, "brightstars.dat"), stars_, &message, &reason))
+    ReportDataFileProblem(int16_t(message), "brightstars.dat", reason);
   auto* layout = new QVBoxLayout(this);
   Label1 = new QLabel;
   layout->addWidget(Label1);

@@ -258,7 +258,7 @@ TImagesPage::TImagesPage(bool square, const std::string& filter, QWidget* parent
     const int n = ImageComboBox1->currentRow();
     if (n < 0 || n > 2000) return;
     if (platform::ShowMessageBox("Are you sure?", "Removing picture from list", platform::MsgButtons::YesNo,
-                                 platform::MsgIcon::Question) != platform::IDYES)
+                                 platform::MsgIcon::Question, platform::IDNO) != platform::IDYES)
       return;
     SetImageListKey(kind_, number_);
     const auto res = DeleteImageListEntry(n);

@@ -20,6 +20,7 @@
 #include "astro/reference_files.h"
 #include "chart/globe.h"
 #include "platform/dialogs.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "tools/forms/horizon_form.h"
@@ -175,6 +176,11 @@ TGlobalLocationForm1::TGlobalLocationForm1(QWidget* parent) : QDialog(parent) {
   auto* picks = new QGroupBox("&Pick List", this);
   auto* pg = new QVBoxLayout(picks);
   pg->addWidget(ListBox2);
+  // Places of the file after the tenth: said where the list is.
+  PickListNote = new QLabel(this);
+  PickListNote->setWordWrap(true);
+  PickListNote->hide();
+  pg->addWidget(PickListNote);
   auto* pb = new QHBoxLayout;
   pb->addWidget(Button3), pb->addWidget(Button4);
   pg->addLayout(pb);
@@ -271,16 +277,23 @@ void TGlobalLocationForm1::FormActivate() {
     double east = -WorldMapLongitude;
     if (east < -180) east += 360;
     GlobalLocation.ShowLocation("Unknown", 0, east, WorldMapLatitude);
+    // Where the map stands on the observer's place (or the default
+    // entry's), the fields left as they are keep that place's own values.
+    TSite site;
+    if (!GlobalLocation.KeepPlaceValues(ObserverTime.Latitude, ObserverTime.Longitude) &&
+        ParsePickLine(GlobalLocation.PickList[std::size_t(GlobalLocation.GetDefaultLocation())], site))
+      GlobalLocation.KeepPlaceValues(site.Latitude, site.Longitude);
   } else {
     // No default place: the window starts where the observer is.
     GlobalLocation.ShowObserver(LocationName.empty() ? "Unknown" : LocationName, ObserverTime);
   }
   ShowFields();
   opened_ = Fields();
-  // Missing or damaged boundary files are reported once, not at each paint.
+  // Missing or damaged boundary files are reported once, in one box with
+  // how to rebuild them, not at each paint.
   if (!reported_) {
     reported_ = true;
-    for (const auto& [code, detail] : PaintBox1->Boundaries.Problems) ShowErrorMessage(int16_t(code), detail);
+    ReportDataFileProblems(PaintBox1->Boundaries.Problems);
   }
 }
 
@@ -309,6 +322,9 @@ void TGlobalLocationForm1::FillPickList() {
   ListBox2->clear();
   for (const std::string& c : GlobalLocation.PickCaptions()) ListBox2->addItem(QString::fromStdString(c));
   if (GlobalLocation.PickIndex >= 0) ListBox2->setCurrentRow(GlobalLocation.PickIndex);
+  const std::string rest = GlobalLocation.PickListRestText();
+  PickListNote->setText(QString::fromStdString(rest));
+  PickListNote->setVisible(!rest.empty());
 }
 
 void TGlobalLocationForm1::ListBox1Click(int row) {

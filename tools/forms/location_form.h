@@ -60,6 +60,7 @@ class TGlobalLocationForm1 : public QDialog {
   QLabel* Image1;        // horizon thumbnail
   QPushButton* Button1;  // "Define"
   QListWidget* ListBox2;  // pick list
+  QLabel* PickListNote;   // places of the file after the tenth, when there are some
   QPushButton *Button3, *Button4;
   TWorldMapBox* PaintBox1;
   QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4;

@@ -38,8 +38,10 @@
 #include "platform/registry.h"
 #include "shell/globals.h"
 #include "shell/log_lines.h"
+#include "shell/messages.h"
 #include "shell/settings_sections.h"
 #include "tests/chart/layer_scene.h"
+#include "tests/support/import_columns.h"
 #include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 
@@ -213,15 +215,7 @@ TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheT
     import.CommaCheckBox->setChecked(true);
     import.ReadPreview();
     EXPECT_EQ(import.ImportPreview->columnCount(), 5);
-    const auto& types = ImportTypeTree().Types;
-    const std::string codes[] = {"ID", "RAD", "DED", "Mv", "CL"};
-    for (int c = 0; c < 5; ++c)
-      for (std::size_t i = 0; i < types.size(); ++i)
-        // DED of the degrees sub-group, not of the DMS one.
-        if (types[i].Code == codes[c] && (codes[c] != "DED" || types[i].SubGroup == 1)) {
-          import.AssignType(int(i), c);
-          break;
-        }
+    testing_support::AssignImportColumns(import, {"ID", "RAD", "DED", "Mv", "CL"});
     EXPECT_EQ(import.ImportPreview->horizontalHeaderItem(1)->text(), "RAD {RA}");
     GrabWindow(import, "import_tool");
     QTest::mouseClick(import.OkButton, Qt::LeftButton);
@@ -487,6 +481,94 @@ TEST_F(SolarSystemWindow, ListsOverTheLimitAreToldAndNeverReplacedUnasked) {
   bool templateUsed = false;
   ASSERT_TRUE(LoadAsteroidElements(back, "default.ast", false, templateUsed));
   EXPECT_EQ(back.Cell(1, 1), "4 Vesta");
+}
+
+// The current lists are other files than the defaults, named in the
+// settings and over the limit ("big.ast" not loaded, "big.cmt" cut to
+// 1,000): Save as default, OK's Yes and Save elements over the held-back
+// file each ask first, naming both files and what the default holds, with
+// No as the default button (Return keeps the file); the flash comes after
+// the questions and says only what was saved.
+TEST_F(SolarSystemWindow, ListsHeldBackFromOtherFilesAreAskedAboutBeforeAnyReplacement) {
+  const char* const halley[] = {"Yes", "1P/Halley", "2446470.5", "0.586", "0.967", "111.3", "58.4", "162.3", "5.5", "0.15"};
+  auto list = [&](int bodies) {
+    TElementGrid a(11), c(10);
+    a.SetRowCount(bodies + 2), c.SetRowCount(bodies + 2);
+    for (int r = 1; r <= bodies; ++r)
+      for (int k = 0; k < 11; ++k) a.SetCell(k, r, kVesta[k]), c.SetCell(k, r, k < 10 ? halley[k] : "");
+    return std::pair(a, c);
+  };
+  auto [bigA, bigC] = list(1001);
+  auto [smallA, smallC] = list(3);
+  ASSERT_TRUE(SaveAsteroidElements(bigA, "big.ast") && SaveCometElements(bigC, "big.cmt"));
+  ASSERT_TRUE(SaveAsteroidElements(smallA, "default.ast") && SaveCometElements(smallC, "default.cmt"));
+  const auto astBefore = testing_support::ReadFile(data.dir.File("default.ast"));
+  const auto bigCmtBefore = testing_support::ReadFile(data.dir.File("big.cmt"));
+  std::vector<std::pair<std::string, std::size_t>> flashes;  // text, boxes shown before it
+  FlashSink sink;
+  sink.message = [&](const std::string& text, int) { flashes.emplace_back(text, dialogs.Count()); };
+  SetFlashSink(sink);
+  AsteroidElementsFile = "big.ast";
+  CometElementsFile = "big.cmt";
+  TSolSysForm1 form;
+  form.show();
+  ASSERT_EQ(std::tuple(form.Pages[0].grid.BodyCount(), form.Pages[1].grid.BodyCount()), std::tuple(0, 1000));
+
+  // Save as default: No to the asteroids (Return), Yes to the comets.
+  dialogs.Clear();
+  dialogs.QueueAnswer(platform::IDNO);
+  dialogs.QueueAnswer(platform::IDYES);
+  QTest::mouseClick(form.SaveDefaultButton, Qt::LeftButton);
+  auto asked = dialogs.Records();
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].text, "The asteroid list \"big.ast\" was not loaded whole: it holds more than 1,000 "
+                           "asteroids.\r\nReplace \"default.ast\", which holds 3 asteroids, with the 0 asteroids "
+                           "of this table?");
+  EXPECT_EQ(asked[1].text, "The comet list \"big.cmt\" was not loaded whole: it holds more than 1,000 "
+                           "comets.\r\nReplace \"default.cmt\", which holds 3 comets, with the 1000 comets of this "
+                           "table?");
+  for (const auto& r : asked) EXPECT_EQ(std::tuple(r.buttons, r.defaultResult), std::tuple(platform::MsgButtons::YesNo, platform::IDNO));
+  EXPECT_EQ(testing_support::ReadFile(data.dir.File("default.ast")), astBefore);
+  EXPECT_EQ(ElementFileBodyCount("default.cmt"), 1000);
+  ASSERT_EQ(flashes.size(), 1u);
+  EXPECT_EQ(flashes[0], std::pair(std::string("Settings saved; \"default.ast\" left as it was."),
+                                  std::size_t(2)));
+  EXPECT_EQ(platform::TRegIniFile().ReadString("Solar System", "ast elements file", ""), "default.ast");
+
+  // OK after an edit: a table smaller than the default file has No as the
+  // default of "have changed"; Yes there still asks about the held-back list.
+  form.show();
+  dialogs.Clear();
+  form.Pages[0].view->item(0, 1)->setText("4 Vesta");
+  form.Pages[1].changed = true;
+  for (int answer : {platform::IDYES, platform::IDNO, platform::IDNO}) dialogs.QueueAnswer(answer);
+  EXPECT_TRUE(form.OkClick());
+  asked = dialogs.Records();
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(std::tuple(asked[0].text.rfind("Asteroid Elements have changed", 0), asked[0].defaultResult),
+            std::tuple(0u, platform::IDNO));
+  EXPECT_NE(asked[1].text.find("Replace \"default.ast\", which holds 3 asteroids, with the 1 asteroid of"),
+            std::string::npos);
+  // The comet table (1,000) is not smaller than "default.cmt" (1,000).
+  EXPECT_EQ(std::tuple(asked[2].text.rfind("Comet Elements have changed", 0), asked[2].defaultResult),
+            std::tuple(0u, platform::IDYES));
+  EXPECT_EQ(testing_support::ReadFile(data.dir.File("default.ast")), astBefore);
+
+  // A comet list loaded over the limit is held back too: saving the table
+  // over that file asks first, and No keeps it.
+  form.show();
+  dialogs.Clear();
+  dialogs.QueueFile({true, data.dir.File("big.cmt"), 1});
+  QTest::mouseClick(form.Pages[1].load, Qt::LeftButton);
+  ASSERT_EQ(form.Pages[1].grid.BodyCount(), 1000);
+  dialogs.QueueFile({true, data.dir.File("big.cmt"), 1});
+  dialogs.QueueAnswer(platform::IDNO);
+  QTest::mouseClick(form.Pages[1].save, Qt::LeftButton);
+  EXPECT_EQ(dialogs.Last().text, "The comet list \"" + data.dir.File("big.cmt") +
+                                      "\" was not loaded whole: it holds more than 1,000 comets.\r\nReplace it "
+                                      "with the 1000 comets of this table?");
+  EXPECT_EQ(testing_support::ReadFile(data.dir.File("big.cmt")), bigCmtBefore);
+  SetFlashSink({});
 }
 
 TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {

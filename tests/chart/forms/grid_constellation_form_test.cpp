@@ -82,6 +82,12 @@ TEST_F(MainPlotterFixture, GridWindowOkChangesThePlotterRegistryAndBlockCancelNo
   ReadRegCoordinateGrid();
   EXPECT_EQ(GridBlockOf(*plotter), want);
   EXPECT_EQ(GridOptionsBlock(), (std::vector<uint8_t>{1, 0, 1, 1, 1, 0, 2, 0, 0, 0}));
+  // A stored resolution that is no slider position reads as the default 1.
+  for (const char* stored : {"3", "-1", "-2147483648", "1e308", "nan"}) {
+    platform::TRegIniFile().WriteString("Coordinate grid", "resolution", stored);
+    ReadRegCoordinateGrid();
+    EXPECT_EQ(plotter->GridSpacingLevel, 1) << stored;
+  }
 }
 
 TEST(GridOptions, CaptionsSayWhatTheGridDraws) {
@@ -137,13 +143,16 @@ TEST_F(MainPlotterFixture, ConstellationWindowOkSetsSelectionsAndModes) {
 }
 
 // Stored list values "lb<k>" (1 for lines plus 10 for the boundary): lines
-// from value & 1, boundaries from value & 10 (bitwise, as stored); the name
+// from value & 1, boundaries from value & 10 (bitwise, as stored), a value
+// outside 0..11 gives the default (both); the name
 // mode from its low byte, 1 or 2 else 0; the modes derived from the lists.
 TEST_F(MainPlotterFixture, ConstellationRegistryValues) {
   const struct {
     int32_t lb0;
     uint8_t lines, bounds;
-  } cases[] = {{10, 0, 1}, {2, 0, 1}, {8, 0, 1}, {1, 1, 0}, {11, 1, 1}, {0, 0, 0}};
+  } cases[] = {{10, 0, 1}, {2, 0, 1}, {8, 0, 1}, {1, 1, 0}, {11, 1, 1}, {0, 0, 0},
+               // no pair of 1 and 10: the default, both
+               {12, 1, 1}, {-1, 1, 1}, {INT32_MIN, 1, 1}};
   for (const auto& c : cases) {
     platform::TRegIniFile().WriteInteger("Constellation", "lb0", c.lb0);
     ReadRegConstellation();

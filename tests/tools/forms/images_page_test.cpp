@@ -49,6 +49,7 @@ TEST(ImagesPage, PicturesAreAddedAndRemovedOnlyWhenConfirmed) {
   page.RemoveButton1->click();
   EXPECT_EQ(dialogs.Last().caption, "Removing picture from list");
   EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNo);
+  EXPECT_EQ(dialogs.Last().defaultResult, platform::IDNO);  // Return keeps the picture
   EXPECT_EQ(page.ImageComboBox1->count(), 1);
   dialogs.QueueAnswer(platform::IDYES);
   page.RemoveButton1->click();

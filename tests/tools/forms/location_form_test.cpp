@@ -12,16 +12,19 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QToolButton>
 #include <cstring>
 #include <filesystem>
 
 #include "astro/observer.h"
 #include "astro/reference_files.h"
+#include "astro/text.h"
 #include "astro/trig.h"
 #include "chart/drawing_colors.h"
 #include "chart/globe.h"
 #include "platform/dialogs.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "tests/support/test_support.h"
 #include "tools/forms/horizon_form.h"
@@ -33,6 +36,7 @@ namespace {
 class LocationFormTest : public testing::Test {
  protected:
   void SetUp() override {
+    ForgetDataFileProblemsForTest();  // each test a run of its own
     const std::string built = NOCTRA_TOOLS_REFDATA;
     if (std::filesystem::exists(built + "world.dat")) {
       DataFolder = built;
@@ -72,14 +76,16 @@ TEST_F(LocationFormTest, CityPickListAndOk) {
   EXPECT_FALSE(form.isVisible());
   EXPECT_TRUE(ObserverTime.Latitude == 64.1466 / DegPerRad && ObserverTime.Longitude == 21.9426 / DegPerRad);
   form.show();
-  // No boundary files in this data folder: each reported once, not at
-  // every paint or showing.
+  // No boundary files in this data folder: each reported once (in one
+  // box), not at every paint or showing.
   auto missing = [&] {
     int n = 0;
-    for (const auto& r : dialogs.Records()) n += r.text.find("Can't open file") != std::string::npos;
+    for (const auto& r : dialogs.Records())
+      for (std::size_t at = 0; (at = r.text.find("Can't open file", at)) != std::string::npos; ++at) ++n;
     return n;
   };
   EXPECT_EQ(missing(), 6);
+  EXPECT_EQ(dialogs.Count(), 1u);
   form.repaint();
   form.hide();
   form.show();
@@ -117,7 +123,8 @@ TEST_F(LocationFormTest, CityPickListAndOk) {
   form.LocationAccepted = [&] { accepted = true; };
   QTest::keyClick(form.ListBox1, Qt::Key_Return);  // OK is the window's default button
   EXPECT_TRUE(accepted);
-  EXPECT_NEAR(ObserverTime.Latitude, 40.4 / DegPerRad, 1e-12);
+  // The city's own place, not the rounded text the field shows.
+  EXPECT_EQ(ObserverTime.Latitude, 40.42 / DegPerRad);
   EXPECT_EQ(ObserverTime.TimeZone.Bias, -60);
   // A rejected field keeps the window open with message 122.
   form.show();
@@ -168,6 +175,57 @@ TEST_F(LocationFormTest, PickEntryShownAsStoredAndAppliedWholeWithOk) {
   EXPECT_FALSE(form.isVisible());
   EXPECT_NEAR(ObserverTime.Latitude, 47.8123 / DegPerRad, 1e-12);
   EXPECT_NEAR(ObserverTime.Longitude, (360 - 11.2345) / DegPerRad, 1e-12);
+}
+
+// Opened at the observer's place (held more finely than the fields show
+// it: radians from a settings file, say), with a default entry in the pick
+// list or none: only the zone changed and OK leave latitude and longitude
+// to the last bit; a latitude typed is taken as typed, the longitude kept.
+TEST_F(LocationFormTest, OnlyTheZoneChangedLeavesTheObserverWhereItIs) {
+  const std::string home = "Home*" + PickListSeparator + ";47.8123N;11.0456E;1;F";
+  for (const bool withDefault : {true, false}) {
+    SCOPED_TRACE(withDefault ? "default entry" : "no default entry");
+    testing_support::WriteText(dir.File("picklist.dat"), withDefault ? home + "\n" : "");
+    GlobalLocation = TGlobalLocationModel{};
+    GlobalLocation.PickListPath = dir.File("picklist.dat");
+    TSite site;
+    site.Name = "Home";
+    MakeSiteTimeZone(1, false, site.TimeZone);
+    site.Latitude = 0.8571446791072912, site.Longitude = 6.091581528380421;  // 49.1108N, 10.9781E
+    ApplySite(site, THorizonArray{});
+    // The map stands on the observer's place.
+    WorldMapLatitude = site.Latitude * DegPerRad;
+    WorldMapLongitude = site.Longitude * DegPerRad;
+    TGlobalLocationForm1 form;
+    form.show();
+    EXPECT_EQ(form.Edit2->text() + " " + form.Edit3->text(), "49.1N 11.0E");
+    form.Edit4->selectAll();
+    QTest::keyClicks(form.Edit4, "3");
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    ASSERT_FALSE(form.isVisible());
+    EXPECT_EQ(std::tuple(ObserverTime.Latitude, ObserverTime.Longitude, ObserverTime.TimeZone.Bias),
+              std::tuple(site.Latitude, site.Longitude, -180));
+    form.show();
+    form.Edit2->selectAll();
+    QTest::keyClicks(form.Edit2, "49.2N");
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(std::tuple(ObserverTime.Latitude, ObserverTime.Longitude),
+              std::tuple(ParseLatitude("49.2N"), site.Longitude));
+  }
+}
+
+// A pick-list file of more places than the list shows: the window says so
+// under the list.
+TEST_F(LocationFormTest, PlacesAfterTheTenthAreToldUnderTheList) {
+  std::string text;
+  for (int i = 0; i < 12; ++i) text += "Site " + std::to_string(i) + PickListSeparator + ";1N;1E;0;F\n";
+  testing_support::WriteText(dir.File("picklist.dat"), text);
+  TGlobalLocationForm1 form;
+  form.show();
+  EXPECT_EQ(form.ListBox2->count(), 10);
+  EXPECT_TRUE(form.PickListNote->isVisible());
+  EXPECT_EQ(form.PickListNote->text().toStdString(), GlobalLocation.PickListRestText());
+  form.grab().save("location_pick_list_rest.png");
 }
 
 TEST_F(LocationFormTest, HorizonEditorTakesAPictureFromTheClipboard) {

@@ -8,7 +8,9 @@
 
 #include "astro/observer.h"
 #include "refdata_fixture.h"
+#include "platform/codec.h"
 #include "shell/globals.h"
+#include "tests/support/test_support.h"
 #include "tools/events_calendar.h"
 
 namespace {
@@ -16,6 +18,36 @@ namespace {
 constexpr double kDeg = 3.141592653589793 / 180;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A damaged "brightstars.dat": the whole stars in range are kept, and what
+// is wrong is said (a size that is not the 45 stars', a star off the sky
+// or with a name longer than its field).
+TEST(EventsCalendar, DamagedBrightStarsKeepTheWholeOnes) {
+  testing_support::TempDir dir;
+  auto star = [](platform::ByteWriter& w, double ra, double dec, double mag, const std::string& name) {
+    w.F64(ra), w.F64(dec), w.F64(mag), w.ShortString(name, 30);
+  };
+  platform::ByteWriter w;
+  star(w, 1.0, 0.5, 0.1, "Vega");
+  star(w, 7.0, 0.5, 0.1, "Off");     // right ascension beyond a full turn
+  star(w, 1.0, -1.6, 0.1, "South");  // beyond the pole
+  for (int i = 3; i < 45; ++i) star(w, 2.0, 0.1, 1.5, "Star");
+  std::vector<uint8_t> bytes = w.Bytes();
+  bytes[3 * 55 + 24] = 31;  // a name longer than its field
+  testing_support::WriteFile(dir.File("brightstars.dat"), bytes);
+  std::vector<TBrightStar> stars;
+  int message = 0;
+  std::string reason;
+  EXPECT_FALSE(ReadBrightStars(dir.File("brightstars.dat"), stars, &message, &reason));
+  EXPECT_EQ(std::tuple(message, reason, stars.size()),
+            std::tuple(103, "3 of its 45 stars hold values outside their ranges and are left out", std::size_t(42)));
+  EXPECT_EQ(stars[0].name, "Vega");
+  bytes.resize(10 * 55 + 7);
+  testing_support::WriteFile(dir.File("brightstars.dat"), bytes);
+  EXPECT_FALSE(ReadBrightStars(dir.File("brightstars.dat"), stars, &message, &reason));
+  EXPECT_EQ(std::tuple(message, reason, stars.size()),
+            std::tuple(101, "557 bytes where its 45 stars take 2,475 bytes", std::size_t(7)));
+}
 
 TEST(EventsCalendar, January2025AtWashington) {
   NOCTRA_REQUIRE_REFERENCE_DATA(UseReferenceData());

@@ -1,0 +1,294 @@
+// The real main window on a data folder of its own with damaged or missing
+// reference files: each is told once (one box after the first tick), the
+// box names the file, the reason and how to rebuild it, the file is left
+// byte for byte, and the program keeps running without what it held.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include "app/forms/main_form.h"
+#include "astro/reference_files.h"
+#include "catalog/catalog_import.h"
+#include "catalog/forms/import_tool_form.h"
+#include "catalog/forms/object_options_form.h"
+#include "catalog/object_catalog.h"
+#include "catalog/stars.h"
+#include "chart/globe.h"
+#include "platform/gui_thread.h"
+#include "shell/data_files.h"
+#include "tests/app/startup_fixture.h"
+#include "tests/support/import_columns.h"
+#include "tests/support/text_checks.h"
+#include "tools/forms/find_form.h"
+#include "tools/forms/location_form.h"
+#include "tools/world_map.h"
+
+using startup_fixture::kEventWaitMs;
+using startup_fixture::RunEventsUntil;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using Damage = std::function<void(Bytes&)>;
+
+// A start on a data folder of the test's own: the built files linked there,
+// those to be damaged (or left out) copied and changed.
+class DamagedData : public startup_fixture::StartUpFixture {
+ protected:
+  // Makes the folder: `damage` changes the named files' bytes (nullptr
+  // leaves the file out), and the program's folders point at it.
+  void MakeFolder(const std::string& name, const std::map<std::string, Damage>& damage) {
+    if (built_.empty()) built_ = fs::current_path();  // the fixture's built data
+    folder_ = home.File(name + "/");
+    fs::create_directories(folder_);
+    damaged_.clear();
+    for (const auto& entry : fs::directory_iterator(built_)) {
+      const std::string file = entry.path().filename().string();
+      const auto it = damage.find(file);
+      if (it == damage.end()) {
+        // Files the program writes are its own copies.
+        if (file == "startup_log.txt" || file == "ObjectOptions.xml") fs::copy_file(entry.path(), folder_ + file);
+        else fs::create_symlink(entry.path(), folder_ + file);
+        continue;
+      }
+      if (!it->second) continue;  // missing
+      Bytes bytes = testing_support::ReadFile(entry.path().string());
+      it->second(bytes);
+      testing_support::WriteFile(folder_ + file, bytes);
+      damaged_[file] = bytes;
+    }
+    fs::current_path(folder_);
+    DataFolder = ProgramFolder = folder_;
+    GlobeReliefLoaded = 0;  // a new program reads the relief anew
+  }
+
+  // Starts the window there and runs its first tick: the one box of
+  // damaged files comes once the stars are loaded (their damage is found
+  // meanwhile).
+  void Start() {
+    ASSERT_TRUE(form->StartUp());
+    form->show();
+    ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending; }, kEventWaitMs));
+    ASSERT_TRUE(RunEventsUntil([&] { return dialogs.Count() > 0; }, kEventWaitMs));
+  }
+
+  // Every damaged file is as it was written, byte for byte.
+  void ExpectFilesUnchanged() {
+    for (const auto& [file, bytes] : damaged_)
+      EXPECT_TRUE(testing_support::ReadFile(folder_ + file) == bytes) << file << " was changed";
+  }
+
+  // The program still runs: the chart is drawn again, and it closes.
+  void ExpectRunningAndClose() {
+    const int renders = form->RenderCount;
+    form->Chart().MarkReplot();
+    EXPECT_TRUE(RunEventsUntil([&] { return form->RenderCount > renders; }, kEventWaitMs));
+    form->close();
+    EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, kEventWaitMs));
+  }
+
+  fs::path built_;
+  std::string folder_;
+  std::map<std::string, Bytes> damaged_;
+};
+
+void Cut(Bytes& b, std::size_t keep) { b.resize(std::min(b.size(), keep)); }
+
+// Bytes [from, from + n) replaced by noise (a fixed seed: the same every run).
+void Junk(Bytes& b, std::size_t from, std::size_t n) {
+  std::mt19937 noise(57);
+  for (std::size_t i = from; i < from + n && i < b.size(); ++i) b[i] = uint8_t(noise());
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+// Cut, written-over and odd-sized files of every kind the start-up reads:
+// one box lists them all, each with its reason, and says how to rebuild
+// them; the chart, the location window's map and the stars go on with
+// what is whole.
+TEST_F(DamagedData, EveryDamagedFileIsToldInOneBoxAndLeftAsItIs) {
+  MakeFolder("data", {
+      {"world.dat", [](Bytes& b) { Cut(b, b.size() / 2); }},
+      {"city.dat", [](Bytes& b) { Junk(b, 37 * 100, 37 * 100); }},
+      {"SAO_YALE.DAT", [](Bytes& b) { Cut(b, b.size() - 16); }},
+      {"tycho2.dat", [](Bytes& b) { Cut(b, b.size() - 5); }},
+      {"yale_notes.dat", [](Bytes& b) { Cut(b, b.size() / 2); }},
+      {"milkywayb.dat", [](Bytes& b) { Cut(b, b.size() - 3); }},
+      {"ConstellationLines.data", [](Bytes& b) { b[5 * 10] = 1, b[5 * 10 + 4] = 200; }},
+      {"messier_rngc.dat", [](Bytes& b) { b[4 * 30 + 3] = 0x7F; }},
+      {"Bounds.dat", [](Bytes& b) { Junk(b, 27 * 4, 8); }},
+      {"scripps2.dat", [](Bytes& b) { Cut(b, b.size() / 3); }},
+      {"sun.bmp", [](Bytes& b) { Cut(b, b.size() - 100); }},
+  });
+  Start();
+  ASSERT_EQ(dialogs.Count(), 1u) << dialogs.Records()[0].text;
+  const std::string text = dialogs.Last().text;
+  // One line a file: the file, then why.
+  for (const std::string line : {
+           "Warning: Unexpected file size in \"world.dat\": its tiles take ",
+           "Warning: Can't read file \"city.dat\": ",
+           "Warning: Unexpected file size in \"SAO_YALE.DAT\": 8,028,891 bytes is not a whole number of 31-byte records",
+           "Warning: Unexpected file size in \"tycho2.dat\": ",
+           "Warning: Can't read file \"yale_notes.dat\": ",
+           "Warning: Unexpected file size in \"milkywayb.dat\": ",
+           "Warning: Can't read file \"ConstellationLines.data\": 1 of its ",
+           "Warning: Can't read file \"messier_rngc.dat\": 1 of its 110 numbers holds values outside their ranges "
+           "(the first is number 31)",
+           "Warning: Can't read file \"Bounds.dat\": record 5 holds ",
+           "Warning: Unexpected file size in \"scripps2.dat\": 152,040 bytes where the relief's 181 rows",
+           "Warning: Unrecognized file format in \"sun.bmp\": ",
+       })
+    EXPECT_TRUE(Has(text, line)) << line << "\n--- in ---\n" << text;
+  EXPECT_TRUE(Has(text, "places hold values outside their ranges")) << text;
+  EXPECT_TRUE(Has(text, "stars' notes would start beyond its end")) << text;
+  // How to rebuild them: delete them and run the data builder on this folder.
+  const std::size_t rebuild = text.find("To rebuild them, close Noctra Planetarium, delete \"");
+  ASSERT_NE(rebuild, std::string::npos) << text;
+  for (const char* file : {"\"world.dat\"", "\"city.dat\"", "\"SAO_YALE.DAT\"", "\"yale_notes.dat\"", "\"sun.bmp\""})
+    EXPECT_NE(text.find(file, rebuild), std::string::npos) << file;
+  EXPECT_TRUE(Has(text, "noctra-mkdata\" \"" + folder_ + "\"")) << text;
+  // What is whole is used: stars, cities, the relief the file still holds.
+  EXPECT_GT(SaoStarCount, 1000);
+  EXPECT_GT(TychoStarCount, 1000);
+  EXPECT_EQ(std::string(Cities[0].Name).empty(), false);
+  EXPECT_TRUE(std::string(Cities[150].Name).empty());  // a damaged place is left out
+  EXPECT_FALSE(WorldMap.Loaded());
+  // The location window opens on the map without relief; its city list
+  // holds the places that are whole.
+  ASSERT_TRUE(RunEventsUntil([] { return !GlobeMoving(); }, kEventWaitMs));
+  form->NewLocation2->trigger();
+  ASSERT_TRUE(RunEventsUntil([] { return GlobalLocationForm1 && GlobalLocationForm1->isVisible(); }, kEventWaitMs));
+  int whole = 0;
+  for (const TCityRecord& c : Cities) whole += c.Name[0] != 0;
+  EXPECT_EQ(GlobalLocationForm1->ListBox1->count(), whole);
+  EXPECT_LE(whole, kCityCount - 90);
+  EXPECT_FALSE(GlobalLocationForm1->PaintBox1->grab().isNull());
+  GlobalLocationForm1->close();
+  // Told once: a new star load finds the same damage and says nothing.
+  LoadStarCatalogs();
+  ASSERT_TRUE(WaitForStarLoad());
+  platform::ProcessMessages();
+  EXPECT_EQ(dialogs.Count(), 1u);
+  ExpectFilesUnchanged();
+  ExpectRunningAndClose();
+}
+
+// Missing files and an index of noise: told the same way; a missing file
+// needs no deleting.
+TEST_F(DamagedData, MissingFilesAndAJunkIndexAreToldTheSameWay) {
+  MakeFolder("data", {
+      {"world.idx", [](Bytes& b) { Junk(b, 0, b.size()); }},
+      {"tycho2.dat", nullptr},
+      {"Bounds.dat", nullptr},
+      {"scripps2.dat", nullptr},
+      {"map", nullptr},  // the boundary files, read when the location window opens
+  });
+  Start();
+  ASSERT_EQ(dialogs.Count(), 1u);
+  const std::string text = dialogs.Last().text;
+  EXPECT_TRUE(Has(text, "Warning: Unexpected file size in \"world.dat\": its tiles take 6,167,599 bytes where its "
+                        "index \"world.idx\" gives "))
+      << text;
+  for (const char* missing : {"tycho2.dat", "Bounds.dat", "scripps2.dat"})
+    EXPECT_TRUE(Has(text, "Warning: Can't open file \"" + std::string(missing) + "\": the file is missing.")) << text;
+  EXPECT_TRUE(Has(text, "To rebuild them, close Noctra Planetarium, delete \"world.dat\" and run the data builder"))
+      << text;
+  EXPECT_EQ(TychoStarCount, 0);
+  EXPECT_GT(SaoStarCount, 1000);
+  // The location window tells its six missing boundary files in one box.
+  ASSERT_TRUE(RunEventsUntil([] { return !GlobeMoving(); }, kEventWaitMs));
+  form->NewLocation2->trigger();
+  ASSERT_TRUE(RunEventsUntil([] { return GlobalLocationForm1 && GlobalLocationForm1->isVisible(); }, kEventWaitMs));
+  ASSERT_EQ(dialogs.Count(), 2u);
+  const std::string map = dialogs.Last().text;
+  for (const char* file : kBoundaryFiles)
+    EXPECT_TRUE(Has(map, "Warning: Can't open file \"" + std::string(file) + "\": the file is missing.")) << map;
+  EXPECT_TRUE(Has(map, "To rebuild them, close Noctra Planetarium and run the data builder")) << map;
+  GlobalLocationForm1->close();
+  ExpectFilesUnchanged();
+  ExpectRunningAndClose();
+}
+
+// A damaged object database (cut, pages written over, emptied) is named with
+// SQLite's reason, kept as it is (it may hold the user's catalogues) and
+// moved aside to rebuild; the chart has no deep-sky objects, and every
+// window that reads the database goes on without them: the search, the
+// object information, the catalogue options and the import, which writes
+// nothing into it.
+TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObjects) {
+  const std::pair<const char*, Damage> cases[] = {
+      {"cut", [](Bytes& b) { Cut(b, b.size() / 2); }},
+      {"written over", [](Bytes& b) { Junk(b, 4096 * 10, 4096 * 20); }},
+      {"emptied", [](Bytes& b) { b.clear(); }},
+  };
+  const std::string reasons[] = {"database disk image is malformed", "database disk image is malformed",
+                                 "the file is empty (0 bytes)"};
+  testing_support::WriteText(home.File("extra.csv"), "Q1,10.5,-0.25,6.1,5\n");
+  for (int c = 0; c < 3; ++c) {
+    SCOPED_TRACE(cases[c].first);
+    if (c > 0) {
+      form = NewWindow();  // the last one closed and deleted itself
+      CloseState = kRunning;
+      dialogs.Clear();
+    }
+    MakeFolder(std::string("data") + char('0' + c), {{"Objects.sqlite", cases[c].second}});
+    Start();
+    ASSERT_EQ(dialogs.Count(), 1u);
+    const std::string text = dialogs.Last().text;
+    EXPECT_TRUE(testing_support::StartsWith(text, "Warning: Can't read file \"Objects.sqlite\": "));
+    EXPECT_TRUE(Has(text, reasons[c])) << text;
+    EXPECT_TRUE(Has(text, "move \"Objects.sqlite\" aside (the catalogues you imported are kept in it)")) << text;
+    EXPECT_TRUE(!ObjectCatalog || ObjectCatalog->Count() == 0);
+
+    // The search finds stars and no deep-sky object, without a word.
+    dialogs.Clear();
+    form->Find1->trigger();
+    ASSERT_NE(FindForm1, nullptr);
+    for (const char* wanted : {"M31", "NGC 224", "Sirius"}) {
+      FindForm1->SearchEdit1->setText(QString::fromLatin1(wanted));
+      FindForm1->RunSearch();
+    }
+    EXPECT_GT(FindForm1->ResultsListBox1->count(), 0);  // Sirius
+    FindForm1->close();
+    // The information of a deep-sky object: there is none to show.
+    form->ShowObjectInformation(1, 0, false);
+    form->ShowObjectInformation(1, 5, true);
+    // The catalogue options: a further catalogue made active says that the
+    // catalogues cannot be read whole.
+    EXPECT_EQ(dialogs.Count(), 0u);
+    startup_fixture::OpenModally(*form, form->Objects1, [] {
+      ASSERT_NE(OptionsForm2, nullptr);
+      OptionsForm2->Active[1]->click();
+      OptionsForm2->BitBtn3Click();
+    });
+    ASSERT_GE(dialogs.Count(), 1u);
+    EXPECT_TRUE(Has(dialogs.Records()[0].text, "The deep-sky catalogues could not be read")) << dialogs.Records()[0].text;
+    EXPECT_TRUE(Has(dialogs.Records()[0].text, reasons[c])) << dialogs.Records()[0].text;
+    EXPECT_TRUE(!ObjectCatalog || ObjectCatalog->Count() == 0);
+    // The import refuses to write into the damaged file.
+    TImportToolForm1 import;
+    import.FileName = home.File("extra.csv");
+    import.show();
+    import.CommaCheckBox->setChecked(true);
+    import.ReadPreview();
+    testing_support::AssignImportColumns(import, {"ID", "RAD", "DED", "Mv", "CL"});
+    QTest::keyClicks(import.DescriptionEdit, "One test object");
+    QTest::mouseClick(import.OkButton, Qt::LeftButton);
+    EXPECT_FALSE(import.Success);
+    EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text,
+                                            "The object database was left unchanged.\r\n\r\nWarning: Can't read file "
+                                            "\"Objects.sqlite\": "));
+    for (const auto& d : dialogs.Records())
+      EXPECT_TRUE(Has(d.text, "Objects.sqlite")) << d.text;  // every box says which file
+    ExpectFilesUnchanged();
+    ExpectRunningAndClose();
+  }
+}

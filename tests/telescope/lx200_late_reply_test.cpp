@@ -1,0 +1,244 @@
+// The telescope window against a fake LX200 mount whose replies come late
+// (a latency spike, a reply or the rest of one held back until the driver's
+// next command), are lost or come as noise: no reply is taken for another
+// command's, no value from noise, and what a lost reply leaves unknown is
+// said in the window and the log.
+#include <gtest/gtest.h>
+
+#include <QRadioButton>
+#include <string>
+#include <vector>
+
+#include "platform/automation_lx200.h"
+#include "platform/dialogs.h"
+#include "tests/support/test_support.h"
+#include "tests/telescope/lx200_fixture.h"
+
+using namespace telescope_test;
+using Spoil = TFakeLx200::Spoil;
+
+namespace {
+
+constexpr int kNext = TFakeLx200::kAtNextCommand;
+
+class Lx200LateReplies : public TLx200WindowTest, public ::testing::Test {
+ protected:
+  // Exports the PEC table to `path` through the window's button.
+  void Export(const std::string& path) {
+    platform::ScopedScriptedDialogs dialogs;
+    dialogs.QueueFile({true, path, 1});
+    Button(&form, "Export")->click();
+  }
+  // Connects to `fake` as an OnStep mount of 8 PEC entries whose gotos
+  // last a minute.
+  void ConnectWithLongSlews(TFakeLx200& fake) {
+    SetWorm(fake, 8);
+    fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
+    ConnectTo(fake);
+  }
+  int LinesEqual(const std::string& line) {
+    const auto lines = LogLines().Lines();
+    return int(std::count(lines.begin(), lines.end(), "[Ascom.Telescope] " + line));
+  }
+};
+
+}  // namespace
+
+// A 240-entry table (a worm turn of four minutes) read at the connect with
+// one 0.8 s spike and the rest of one entry held back, and exported over a
+// 30 ms link with a 0.8 s spike and a reply held back: every entry in its
+// place, each asked once, and the export is the file a clean line gives.
+TEST_F(Lx200LateReplies, PecTableReadWholeAndRightWithALateReplyOrALateRest) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 240);
+  fake.SpoilReplies(":VR50#", Spoil::Late, 1, 800);
+  fake.SpoilReplies(":VR120#", Spoil::Cut, 1, kNext);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected()) << FaultShown(&form);
+  ASSERT_EQ(tele.PecLength(), 240);
+  for (int i = 0; i < 240; ++i) ASSERT_EQ(tele.PecTable()[size_t(i)], PecEntry(i)) << i;
+  for (const char* cmd : {":VR50#", ":VR120#", ":VR121#"}) EXPECT_EQ(fake.Count(cmd), 1) << cmd;
+
+  testing_support::TempDir dir;
+  const std::string spoiled = dir.File("spoiled.csv"), clean = dir.File("clean.csv");
+  fake.SetDelay(30);
+  fake.SpoilReplies(":VR50#", Spoil::Late, 1, 800);
+  fake.SpoilReplies(":VR51#", Spoil::Late, 1, kNext);
+  fake.SpoilReplies(":VR200#", Spoil::Cut, 1, kNext);
+  Export(spoiled);
+  EXPECT_EQ(fake.Spoiled(), 5);
+  fake.SetDelay(0);
+  Export(clean);
+  const std::string text = ReadAll(spoiled);
+  EXPECT_EQ(text, ReadAll(clean));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 241);
+  // Entry 50: (50 x 7) % 61 - 30 = 15 steps, 15 x 15 / 20 arcseconds.
+  EXPECT_NE(text.find("\"0050\";\"50.000\";\"11.2\";\"0.0\"\r\n\"0051\";\"51.000\";\"16.5\";\"0.0\"\r\n"),
+            std::string::npos);
+  EXPECT_TRUE(tele.Connected());
+  EXPECT_EQ(FaultShown(&form), "");
+}
+
+// Replies of the poll held back (the position, the status, the PEC state),
+// the rest of one held back, and a reply and the first marker's both held
+// back: the telescope marker stays where the mount points, no redraw is
+// asked for, the lamps stay as they were.
+TEST_F(Lx200LateReplies, MarkerNeverMovedByALateReply) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 8);
+  fake.Change([](TFakeLx200::State& s) { s.raHours = 7.5, s.decDegrees = -33.25; });
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  Poll();
+  const double ra = 7.5 * kHour, dec = -33.25 * kRad;
+  ASSERT_NEAR(tele.RightAscension(), ra, 1e-9);
+  ASSERT_NEAR(tele.Declination(), dec, 1e-9);
+  const int redraws = host.redraws;
+  const TShape tracking = tele.Controls().trackingShape, parked = tele.Controls().parkedShape;
+  const std::vector<std::vector<std::tuple<const char*, Spoil, int>>> rounds = {
+      {{":GD#", Spoil::Late, kNext}},
+      {{":GR#", Spoil::Cut, kNext}},
+      {{":GU#", Spoil::Late, kNext}, {":$QZ?#", Spoil::Late, kNext}},
+      {{":GD#", Spoil::Late, kNext}, {":GR#", Spoil::Late, kNext}},
+      {{":GR#", Spoil::Late, 800}}};
+  int spoiled = 0;
+  for (const auto& round : rounds) {
+    for (const auto& [prefix, how, late] : round) fake.SpoilReplies(prefix, how, 1, late);
+    spoiled += int(round.size());
+    Poll();
+    SCOPED_TRACE(std::get<0>(round[0]));
+    EXPECT_EQ(fake.Spoiled(), spoiled);
+    EXPECT_NEAR(tele.RightAscension(), ra, 1e-9);
+    EXPECT_NEAR(tele.Declination(), dec, 1e-9);
+    EXPECT_EQ(host.redraws, redraws) << "the marker moved";
+    EXPECT_EQ(tele.Controls().trackingShape, tracking);
+    EXPECT_EQ(tele.Controls().parkedShape, parked);
+  }
+  EXPECT_TRUE(tele.Connected());
+  EXPECT_EQ(LossLines(), 0);
+}
+
+// The mount's name cut short with its rest late, late whole, or garbled
+// into printable noise: the OnStep mount stays OnStep, with its PEC table
+// and its controls.
+TEST_F(Lx200LateReplies, MountKindKeptWhenItsNameComesLateOrAsNoise) {
+  const std::tuple<const char*, Spoil, int> cases[] = {
+      {"rest late", Spoil::Cut, kNext}, {"late", Spoil::Late, kNext}, {"spike", Spoil::Late, 800}, {"noise", Spoil::Garble, 0}};
+  for (const auto& [what, how, late] : cases) {
+    SCOPED_TRACE(what);
+    TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+    SetWorm(fake, 8);
+    if (how == Spoil::Garble) {
+      fake.Garble(":GVP#", "On-Stxp#", 1);
+    } else {
+      fake.SpoilReplies(":GVP#", how, 1, late);
+    }
+    ConnectTo(fake);
+    ASSERT_TRUE(tele.Connected()) << FaultShown(&form);
+    EXPECT_TRUE(tele.OnStep());
+    EXPECT_FALSE(tele.AutostarNotOnStep());
+    EXPECT_EQ(tele.PecLength(), 8);
+    EXPECT_TRUE(tele.Controls().pecExport);
+    EXPECT_TRUE(tele.Controls().align);
+    EXPECT_TRUE(Logged("[Ascom.Telescope] Connect, Autostar compatible: (LX200 mount (ON_STEP command set): On-Step "
+                       "4.24k on 127.0.0.1:" +
+                       fake.Id().substr(fake.Id().rfind(':') + 1) + ")"));
+    tele.Disconnect();
+  }
+}
+
+// What a lost reply leaves unknown is said, in the window and the log, and
+// the link stays: a PEC shift whose reply was lost or garbled (the copy here
+// is not turned), a goto whose reply was garbled (the poll follows the
+// mount as in a goto). A goto whose reply comes late is taken as begun.
+TEST_F(Lx200LateReplies, LostRepliesSayWhatTheMountMayBeDoing) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  ConnectWithLongSlews(fake);
+  ASSERT_TRUE(tele.Connected());
+  const std::vector<int16_t> table = tele.PecTable();
+  const std::tuple<const char*, const char*, Spoil, std::string> shifts[] = {
+      {">>", ":WR+#", Spoil::Lose, "no reply from the mount to :WR+# within 0.6 s"},
+      {"<<", ":WR-#", Spoil::Garble, "garbled reply to :WR-#: \""}};
+  for (const auto& [button, cmd, how, why] : shifts) {
+    SCOPED_TRACE(button);
+    LogLines().Clear();
+    fake.SpoilReplies(cmd, how, 1);
+    Button(&form, button)->click();
+    const std::string shown = FaultShown(&form);
+    EXPECT_EQ(shown.rfind("PEC shift unconfirmed: " + why, 0), 0u) << shown;
+    EXPECT_NE(shown.find("; the mount's PEC table may have been shifted"), std::string::npos) << shown;
+    EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, CommandBool " + std::string(cmd) + " failed: " +
+                       shown.substr(std::string("PEC shift unconfirmed: ").size())))
+        << LogLines().LastLine();
+    EXPECT_EQ(tele.PecTable(), table) << "the copy was turned";
+    EXPECT_TRUE(tele.Connected());
+    EXPECT_EQ(fake.Count(cmd), 1);
+  }
+  Button(&form, ">>")->click();
+  EXPECT_EQ(FaultShown(&form), "") << "a shift that worked clears the line";
+
+  fake.SpoilReplies(":MS#", Spoil::Garble, 1);
+  EXPECT_FALSE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
+  const std::string shown = FaultShown(&form);
+  EXPECT_EQ(shown.rfind("Goto unconfirmed: garbled reply to :MS#: \"", 0), 0u) << shown;
+  EXPECT_NE(shown.find("; the mount may be moving"), std::string::npos) << shown;
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, " + shown));
+  EXPECT_TRUE(tele.GotoInProgress()) << "the poll follows the mount";
+  EXPECT_TRUE(tele.Connected());
+  Poll(2);
+  EXPECT_EQ(tele.Controls().gotoShape, TShape::Green);
+
+  fake.SpoilReplies(":MS#", Spoil::Late, 1, kNext);
+  EXPECT_TRUE(tele.GotoRaDec(4.0 * kHour, 12.0 * kRad));
+  EXPECT_EQ(FaultShown(&form), "");
+  EXPECT_EQ(fake.Count(":MS#"), 2);
+  EXPECT_NEAR(fake.Get().targetRa, 4.0, 1.0 / 3600);
+
+  fake.SpoilReplies(":hP#", Spoil::Lose, 1);
+  Button(&form, "Park")->click();
+  EXPECT_EQ(FaultShown(&form), "Park unconfirmed: no reply from the mount to :hP# within 0.6 s; the mount may be parking");
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Park command timed-out waiting for response"));
+  EXPECT_TRUE(tele.Connected());
+}
+
+// A goto whose reply never comes, and the reply to each marker after it
+// held back until the next marker: the link ends, and the reason says the
+// mount may be moving.
+TEST_F(Lx200LateReplies, GotoLostWithTheLinkSaysTheMountMayBeMoving) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  ConnectWithLongSlews(fake);
+  ASSERT_TRUE(tele.Connected());
+  fake.SpoilReplies(":MS#", Spoil::Lose, 1);
+  for (const char* cmd : {":GR#", ":GD#", ":GC#", ":GVP#"}) fake.SpoilReplies(cmd, Spoil::Late, 1, kNext);
+  tele.GotoRaDec(3.0 * kHour, 10.0 * kRad);
+  RunUntil([&] { return !tele.Connected(); }, 2000);
+  EXPECT_FALSE(tele.Connected());
+  const std::string shown = FaultShown(&form);
+  EXPECT_NE(shown.find("no reply from the mount to :MS# within 0.6 s; the mount's replies could not be told apart "
+                       "again; the mount may be moving"),
+            std::string::npos)
+      << shown;
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Error, connection lost: " + shown));
+  EXPECT_EQ(fake.Count(":MS#"), 1);
+}
+
+// Events that read as the one before are each logged: a second failed
+// connect to the same port, each star of a two-star alignment accepted.
+TEST_F(Lx200LateReplies, RepeatedEventsAreEachLogged) {
+  SetDriver("LX200:/dev/noctra-no-such-port:9600");
+  Button(&form, "Connect")->click();
+  Button(&form, "Connect")->click();
+  EXPECT_EQ(LinesEqual("Connect failed: Cannot open /dev/noctra-no-such-port: No such file or directory"), 2);
+
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 8);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  for (auto* r : form.findChildren<QRadioButton*>())
+    if (r->text() == "2 stars") r->setChecked(true);
+  Button(&form, "Start")->click();
+  Button(&form, "Accept star")->click();
+  Button(&form, "Accept star")->click();
+  EXPECT_EQ(LinesEqual("Align star accepted"), 2);
+  EXPECT_EQ(LinesEqual("Align, Done."), 1);
+}
