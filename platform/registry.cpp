@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <atomic>
 #include <csignal>
 #include <cerrno>
 #include <cstring>
@@ -29,6 +30,7 @@ namespace {
 // How long a save waits for another running copy of the program that holds
 // the store's lock (its write takes milliseconds).
 constexpr int kLockWaitMs = 1000;
+std::atomic<int> g_lockWaits{0};
 
 // The saves of this process take turns; so do their reads of the file.
 std::mutex& StoreMutex() {
@@ -122,6 +124,7 @@ std::string TakeLock(QLockFile& lock, int waitMs, bool& heldByLiveCopy) {
     if (removed && waited.elapsed() < waitMs + 100) continue;
     if (waited.elapsed() >= waitMs) {
       heldByLiveCopy = true;
+      if (waitMs > 0) ++g_lockWaits;
       return "The settings file is locked by another running copy of the program.";
     }
     QThread::msleep(5);
@@ -291,6 +294,8 @@ void TRegIniFile::WriteFloat(const std::string& section, const std::string& iden
 void TRegIniFile::EraseSection(const std::string& section) {
   store_->Make({Change::EraseSection, FromUtf8(section), {}});
 }
+
+int SettingsLockWaitsSoFar() { return g_lockWaits; }
 
 void TRegIniFile::Flush() { Flush(store_->changed); }
 

@@ -80,4 +80,8 @@ void WatchSettingsReadsForTest(std::function<void(const std::string& section, co
 // end does, in its save), told as Flush tells.
 void FlushSettingsStore();
 
+// How many times a save so far waited for another running copy's lock
+// until it gave up (each such wait lasts a second).
+int SettingsLockWaitsSoFar();
+
 }  // namespace platform

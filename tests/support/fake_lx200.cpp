@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "tests/support/test_support.h"
+
 namespace testing_support {
 
 namespace {
@@ -168,14 +170,27 @@ void TFakeLx200::Run() {
       // A reply held back goes out once the next command has come.
       if (!held.empty()) put(std::exchange(held, std::string()));
       Outgoing out;
+      std::function<bool()> release;
       {
         std::lock_guard lock(mutex_);
         commands_.push_back(cmd);
         if (LoseCommand(cmd)) continue;
+        const auto hold = std::find_if(holds_.begin(), holds_.end(),
+                                       [&](const Hold& h) { return cmd.rfind(h.prefix, 0) == 0; });
+        if (hold != holds_.end()) {
+          release = std::move(hold->release);
+          holds_.erase(hold);
+        }
         Settle();
         std::string reply = Answer(cmd);
         if (garble_.times > 0 && cmd == garble_.command) --garble_.times, reply = garble_.reply;
         out = SpoilReply(cmd, std::move(reply));
+      }
+      if (release) {
+        const auto bound = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+        while (!release() && !stop_ && std::chrono::steady_clock::now() < bound)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ++(release() ? holdsReleased_ : holdsTimedOut_);
       }
       std::string& reply = out.first;
       if (silent_ || (reply.empty() && out.lateMs != kAtNextCommand)) continue;

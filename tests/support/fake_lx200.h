@@ -10,12 +10,14 @@
 // line), to hold a chosen reply (or the rest of one cut short) back until
 // the driver's next command has come (a reply late by however long the
 // driver waits, whatever the machine's speed), to cut its next reply short
-// and fall silent, or to go away (the cable pulled).
+// and fall silent, to hold a reply until the test's condition holds, or to
+// go away (the cable pulled).
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <string>
@@ -82,6 +84,16 @@ class TFakeLx200 {
     garbleRate_ = garbled, cutRate_ = cut, lostRate_ = lost;
     random_.seed(seed);
   }
+  // The next reply to a command that begins with `prefix` is held until
+  // `release` (called on the mount's thread) returns true, for at most the
+  // tests' failure bound; then it goes out. Holds that `release` ended are
+  // counted by HoldsReleased, those the bound ended by HoldsTimedOut.
+  void HoldReplyUntil(const std::string& prefix, std::function<bool()> release) {
+    std::lock_guard lock(mutex_);
+    holds_.push_back({prefix, std::move(release)});
+  }
+  int HoldsReleased() const { return holdsReleased_; }
+  int HoldsTimedOut() const { return holdsTimedOut_; }
   // The replies spoiled so far.
   int Spoiled() const {
     std::lock_guard lock(mutex_);
@@ -160,6 +172,12 @@ class TFakeLx200 {
     Spoil how;
     int times, lateMs;
   };
+  struct Hold {
+    std::string prefix;
+    std::function<bool()> release;
+  };
+  std::vector<Hold> holds_;  // under mutex_
+  std::atomic<int> holdsReleased_{0}, holdsTimedOut_{0};
   std::vector<SpoilRule> spoils_;  // under mutex_, as the three below
   double garbleRate_ = 0, cutRate_ = 0, lostRate_ = 0;
   bool printableNoise_ = false;

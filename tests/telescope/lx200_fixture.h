@@ -49,19 +49,15 @@ inline std::string NoticeShown(QWidget* w) { return LineShown(w, "#9a5b00"); }
 
 inline bool Sent(const TFakeLx200& fake, const std::string& cmd) { return fake.Count(cmd) > 0; }
 
-// Runs the event loop until `done` or `ms` pass; the longest time the GUI
-// thread spent without coming back to the loop goes to `longest`.
+// Runs the event loop until `done` or `ms` pass.
 template <class F>
-bool RunUntil(F done, int ms, qint64* longest = nullptr) {
-  QElapsedTimer clock, step;
+bool RunUntil(F done, int ms) {
+  QElapsedTimer clock;
   clock.start();
-  step.start();
   while (!done()) {
     if (clock.elapsed() > ms) return false;
     QCoreApplication::processEvents();
-    if (longest) *longest = std::max(*longest, step.restart());
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (longest) step.restart();
   }
   return true;
 }

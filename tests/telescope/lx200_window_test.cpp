@@ -34,6 +34,7 @@
 #include "tests/telescope/sim_fixture.h"
 
 using namespace telescope_test;
+using testing_support::kWaitMs;
 using testing_support::LinkName;
 using testing_support::TFakeLx200;
 
@@ -130,8 +131,8 @@ TEST_P(Lx200Window, OnStepMountIsDrivenThroughTheWindow) {
 }
 
 // The mount goes away during a slew, or while the poll waits for a reply:
-// one log line, the window shows the loss, the GUI thread is never held
-// for a second.
+// one log line, the window shows the loss. (That the GUI thread takes
+// input while a reply is owed is Lx200Latency's.)
 TEST_P(Lx200Window, MountPulledAwayMidSlewAndMidPoll) {
   for (const bool midSlew : {true, false}) {
     LogLines().Clear();
@@ -139,11 +140,10 @@ TEST_P(Lx200Window, MountPulledAwayMidSlewAndMidPoll) {
     fake.Change([](TFakeLx200::State& s) { s.slewMs = 10000; });
     ConnectTo(fake);
     ASSERT_TRUE(tele.Connected());
-    qint64 longest = 0;
     std::thread puller;
     if (midSlew) {
       ASSERT_TRUE(tele.GotoRaDec(3.0 * kHour, 40.0 * kRad));
-      RunUntil([] { return false; }, 1000, &longest);  // a poll or two of the slew
+      RunUntil([] { return false; }, 1000);  // a poll or two of the slew
       fake.Pull();
     } else {
       // Silent first, so that the next poll waits; pulled during that wait.
@@ -153,32 +153,25 @@ TEST_P(Lx200Window, MountPulledAwayMidSlewAndMidPoll) {
         fake.Pull();
       });
     }
-    EXPECT_TRUE(RunUntil([&] { return !tele.Connected(); }, 4000, &longest)) << "the loss was not seen";
-    RunUntil([] { return false; }, 300, &longest);
+    EXPECT_TRUE(RunUntil([&] { return !tele.Connected(); }, kWaitMs)) << "the loss was not seen";
+    RunUntil([] { return false; }, 300);
     if (puller.joinable()) puller.join();
     EXPECT_EQ(LossLines(), 1);
     for (const std::string& line : LogLines().Lines())
       EXPECT_EQ(line.find("Warning"), std::string::npos) << line;
     EXPECT_NE(FaultShown(&form).find("lost"), std::string::npos) << FaultShown(&form);
     EXPECT_TRUE(Button(&form, "Connect")->isEnabled());
-    EXPECT_LT(longest, 1000) << "the GUI thread was held";
   }
 }
 
-// The whole connect and three polls at each delay; the GUI thread is never
-// held 100 ms. The mount was asleep: its first reply takes 800 ms more (the
-// first reply of a connect is waited for longer). Fewer PEC entries as the
-// delay grows keep the suite quick.
-// How long the GUI thread may be late for a timer: 100 ms; a sanitizer's
-// build runs several times slower on a machine loaded by parallel tests,
-// and is allowed 400 ms (a thread blocked on the mount is late by a reply
-// delay times the entries read, seconds in every case).
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-constexpr qint64 kHeldLimitMs = 400;
-#else
-constexpr qint64 kHeldLimitMs = 100;
-#endif
-
+// The whole connect and three polls at each delay; the program keeps
+// taking input while the mount's replies are owed. The mount was asleep:
+// its first reply takes 800 ms more (the first reply of a connect is
+// waited for longer). Fewer PEC entries as the delay grows keep the suite
+// quick. One reply of the PEC read and one of a poll are held until the
+// GUI thread's timer has ticked three times: a GUI thread that waited for
+// the mount would tick only once the driver gave the line up, and the
+// connect or the poll would fail.
 TEST_P(Lx200Latency, ConnectReadsTheWholeTableAndTheProgramKeepsTakingInput) {
   const auto [transport, delayMs] = GetParam();
   const int entries = delayMs == 0 ? 480 : delayMs == 30 ? 60 : delayMs == 100 ? 20 : 6;
@@ -186,33 +179,40 @@ TEST_P(Lx200Latency, ConnectReadsTheWholeTableAndTheProgramKeepsTakingInput) {
   SetWorm(fake, entries);
   fake.SetDelay(delayMs);
   fake.DelayNextReply(800);
-  // A GUI-thread timer: its lateness is how long the thread was held.
+  // A GUI-thread timer: its ticks are the GUI thread taking input.
   QTimer probe;
-  QElapsedTimer sinceTick;
-  qint64 late = 0;
+  std::atomic<int> ticks{0};
   bool progressSeen = false;
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    late = std::max(late, sinceTick.restart() - 10);
+    ++ticks;
     progressSeen |= tele.Controls().progress.rfind("Reading the PEC table", 0) == 0;
   });
-  sinceTick.start();
   probe.start(10);
+  const auto afterThreeTicks = [&ticks] {
+    return [&ticks, from = -1]() mutable {
+      if (from < 0) from = ticks;
+      return ticks >= from + 3;
+    };
+  };
+  fake.HoldReplyUntil(":VR", afterThreeTicks());
   SetDriver(fake.Id());
   Button(&form, "Connect")->click();
   ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
   ASSERT_EQ(tele.PecLength(), entries);
   for (int i = 0; i < entries; ++i) ASSERT_EQ(tele.PecTable()[size_t(i)], PecEntry(i)) << i;
   EXPECT_FALSE(Sent(fake, ":GU#")) << "a poll ran inside the connect";
-  EXPECT_TRUE(delayMs < 100 || progressSeen) << "the window showed the PEC read";
+  EXPECT_TRUE(progressSeen) << "the window showed the PEC read";
   EXPECT_EQ(tele.Controls().progress, "");
 
   // Three polls through the window's own timer.
   AdvanceClock(5000);
   fake.ClearCommands();
+  fake.HoldReplyUntil(":GD#", afterThreeTicks());
   const int before = tele.PollCount();
-  ASSERT_TRUE(RunUntil([&] { return tele.PollCount() >= before + 3; }, 20000));
-  RunUntil([&] { return fake.Count(":GD#") >= 3; }, 5000);
-  EXPECT_LT(late, kHeldLimitMs) << "the GUI thread was held";
+  ASSERT_TRUE(RunUntil([&] { return tele.PollCount() >= before + 3; }, kWaitMs));
+  RunUntil([&] { return fake.Count(":GD#") >= 3; }, kWaitMs);
+  EXPECT_EQ(fake.HoldsReleased(), 2);
+  EXPECT_EQ(fake.HoldsTimedOut(), 0) << "the GUI thread was held";
   // A poll sends ":GU#" once and ends with ":GD#" before the next begins.
   std::string order;
   for (const std::string& c : fake.Commands())
@@ -234,8 +234,8 @@ INSTANTIATE_TEST_SUITE_P(Links, Lx200Latency,
 
 // A Disconnect pressed while the connect waits for a handset's slow first
 // reply (2.5 s), or while it reads a long PEC table (480 entries at 100 ms
-// each), ends the connect within a second; nothing more goes to the mount,
-// nothing is told as a failure.
+// each), ends the connect at once: nothing goes to the mount after the
+// command in flight, nothing is told as a failure.
 TEST_P(Lx200Window, DisconnectEndsTheConnectAtOnce) {
   for (const auto& [firstReplyMs, clickMs] : {std::pair(2500, 300), std::pair(0, 1500)}) {
     SCOPED_TRACE(clickMs);
@@ -243,17 +243,21 @@ TEST_P(Lx200Window, DisconnectEndsTheConnectAtOnce) {
     SetWorm(fake, 480);
     fake.SetDelay(100);
     fake.DelayNextReply(firstReplyMs);
-    QElapsedTimer sinceDisconnect;
+    bool clicked = false;
+    size_t sentAtClick = 0;
     QObject scope;  // no click after a failed iteration
     QTimer::singleShot(clickMs, &scope, [&] {
       EXPECT_NE(tele.Controls().progress, "") << "the connect is under way";
-      sinceDisconnect.start();
+      clicked = true;
+      sentAtClick = fake.Commands().size();
       Button(&form, "Disconnect")->click();
     });
     SetDriver(fake.Id());
     Button(&form, "Connect")->click();  // returns when the connect has ended
-    ASSERT_TRUE(sinceDisconnect.isValid());
-    EXPECT_LT(sinceDisconnect.elapsed(), 1000);
+    ASSERT_TRUE(clicked);
+    // The command in flight may be followed by none: neither the rest of
+    // the connect nor of the table.
+    EXPECT_LE(fake.Commands().size(), sentAtClick + 1) << "the connect went on after the disconnect";
     EXPECT_FALSE(tele.Connected());
     EXPECT_TRUE(Button(&form, "Connect")->isEnabled());
     EXPECT_EQ(tele.Controls().progress, "");
