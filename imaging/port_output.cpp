@@ -16,6 +16,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "platform/gui_thread.h"
 
 namespace imaging {
 
@@ -65,6 +70,9 @@ int deviceHandle = -1;
 bool ready = false;
 // The claimed parallel ports: base address -> open ppdev descriptor.
 std::map<uint16_t, int> claimed;
+// The ports whose claim is under way (the GUI thread handles its events
+// meanwhile, so another connect or write may ask for them).
+std::set<uint16_t> claiming;
 
 std::string SystemText(int error) { return std::strerror(error); }
 
@@ -86,6 +94,23 @@ std::string NoPortText(uint16_t port, const std::vector<TParallelPort>& ports) {
   return text + ".";
 }
 
+// PPCLAIM waits for as long as another driver (a printer's) holds the port.
+// On the GUI thread the claim runs on a thread of its own while the GUI
+// thread handles its events, so the program stays usable.
+int Claim(int fd) {
+  IPpdev* const dev = ppdev;
+  if (!platform::IsGuiThread()) return dev->Claim(fd);
+  auto done = std::make_shared<platform::TCompletion>();
+  int error = 0;
+  std::thread claimer([dev, fd, done, &error] {
+    error = dev->Claim(fd);
+    done->Complete();
+  });
+  done->Wait();
+  claimer.join();
+  return error;
+}
+
 // Opens and claims the device of the port at `port`; `fd` gets it.
 TPortResult OpenParallel(uint16_t port, int& fd) {
   const std::vector<TParallelPort> ports = ParallelPorts();
@@ -99,7 +124,7 @@ TPortResult OpenParallel(uint16_t port, int& fd) {
     if (e == ENOENT || e == ENXIO || e == ENODEV) why += "; is the ppdev module loaded?";
     return TPortResult::Failed(why + ".");
   }
-  if (const int e = ppdev->Claim(fd)) {
+  if (const int e = Claim(fd)) {
     ppdev->Close(fd);
     fd = -1;
     return TPortResult::Failed("Can't claim " + path + which + ": " + SystemText(e) + ".");
@@ -120,9 +145,14 @@ TPortResult WriteByte(uint16_t port, uint8_t value) {
                                  SystemText(e) + ".");
     return {};
   }
+  if (claiming.count(port))
+    return TPortResult::Failed("The parallel port at " + PortAddressText(port) +
+                               " is being claimed for a camera; nothing was written.");
   // A port nobody claimed is claimed for this one write.
+  claiming.insert(port);
   int fd = -1;
   TPortResult r = OpenParallel(port, fd);
+  claiming.erase(port);
   if (!r) return r;
   const int e = ppdev->WriteData(fd, value);
   CloseParallel(fd);
@@ -243,10 +273,12 @@ std::string PortAddressText(uint32_t address) {
 }
 
 TPortResult ClaimParallelPort(uint16_t port) {
-  if (claimed.count(port))
+  if (claimed.count(port) || claiming.count(port))
     return TPortResult::Failed("The parallel port at " + PortAddressText(port) + " is in use by another camera.");
+  claiming.insert(port);
   int fd = -1;
   TPortResult r = OpenParallel(port, fd);
+  claiming.erase(port);
   if (r) claimed[port] = fd;
   return r;
 }

@@ -101,7 +101,10 @@ std::string PortAddressText(uint32_t address);
 // Claims the parallel port at base address `port` for this program until
 // ReleaseParallelPort (or the finalisation): its device is opened and
 // claimed (PPCLAIM), and byte writes to the port go through it. Where no
-// port has the address the reason names the ports there are.
+// port has the address the reason names the ports there are. A claim waits
+// while another driver holds the port; on the GUI thread it waits on a
+// thread of its own, the GUI thread's events handled meanwhile (a claim or
+// write of the same port asked for then is refused).
 TPortResult ClaimParallelPort(uint16_t port);
 // Releases (PPRELEASE) and closes a claimed port; nothing for another.
 void ReleaseParallelPort(uint16_t port);

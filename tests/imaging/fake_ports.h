@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ class FakePpdev : public imaging::IPpdev {
   std::vector<std::string> calls;
   std::map<std::string, int> openErrors;  // path -> errno
   int claimError = 0, writeError = 0;
+  // Runs inside each claim, on the thread that claims (another driver
+  // holding the port until it returns).
+  std::function<void()> duringClaim;
 
   int Open(const std::string& path, int& fd) override {
     calls.push_back("open " + path);
@@ -32,6 +36,7 @@ class FakePpdev : public imaging::IPpdev {
   }
   int Claim(int fd) override {
     calls.push_back("claim " + std::to_string(fd));
+    if (duringClaim) duringClaim();
     return claimError;
   }
   int WriteData(int fd, uint8_t value) override {

@@ -4,6 +4,11 @@
 // port output, and every refusal with its reason.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/gui_thread.h"
 #include "tests/imaging/fake_ports.h"
 
 using namespace imaging;
@@ -144,6 +149,37 @@ TEST(ParallelPort, RefusalsNameTheReason) {
   // A port whose address file is not a number is no port.
   testing_support::WriteText(ports.proc.Root() + "sys/dev/parport/parport1/base-addr", "none\n");
   EXPECT_EQ(ParallelPorts().size(), 1u);
+}
+
+// A claim waits while another driver (a printer's) holds the port: the GUI
+// thread handles its events meanwhile, and a claim or write of the port
+// asked for then is refused rather than opening it twice.
+TEST(ParallelPort, AWaitingClaimLeavesTheGuiThreadTakingInput) {
+  Ports ports;
+  ports.proc.AddPort(0, 888);
+  std::atomic<bool> onGuiThread{true}, guiRan{false};
+  std::string secondClaim, writeMeanwhile;
+  ports.ppdev.duringClaim = [&] {
+    onGuiThread = platform::IsGuiThread();
+    // The port is free once the GUI thread has handled an event.
+    platform::PostToGuiThread([&] {
+      secondClaim = ClaimParallelPort(888).reason;
+      writeMeanwhile = PortWrite(888, kPortSizeByte, 1).reason;
+      guiRan = true;
+    });
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::milliseconds(testing_support::kWaitMs);
+    while (!guiRan && std::chrono::steady_clock::now() < bound)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  ASSERT_TRUE(ClaimParallelPort(888));
+  EXPECT_FALSE(onGuiThread);
+  ASSERT_TRUE(guiRan) << "the GUI thread was held by the claim";
+  EXPECT_EQ(secondClaim, "The parallel port at 0378 is in use by another camera.");
+  EXPECT_EQ(writeMeanwhile, "The parallel port at 0378 is being claimed for a camera; nothing was written.");
+  ports.ppdev.duringClaim = nullptr;
+  EXPECT_TRUE(PortWrite(888, kPortSizeByte, 0x5A));
+  ReleaseParallelPort(888);
+  EXPECT_EQ(ports.ppdev.calls, Calls({"open /dev/parport0", "claim 10", "write 10 5A", "release 10", "close 10"}));
 }
 
 // 16 and 32 bits go out through raw port output where it is permitted;
