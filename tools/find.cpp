@@ -211,6 +211,15 @@ std::string NormaliseQuery(const std::string& text) {
   return TrimBlanks(out);
 }
 
+std::string ObjectDatabaseSearchNote() {
+  if (!ObjectCatalog)
+    return "Deep-sky objects were not searched: the object database Objects.sqlite could not be read.";
+  TObjectsLock lock;
+  const std::string& damage = ObjectCatalog->Damage();
+  if (damage.empty()) return {};
+  return "Deep-sky objects may be missing: the object database Objects.sqlite is damaged (" + damage + ").";
+}
+
 std::string ResultDisplayText(const std::string& line) {
   const std::size_t gap = line.find(kKeyGap);
   return gap == std::string::npos ? line : line.substr(0, gap);

@@ -140,6 +140,22 @@ TEST_F(FindTest, FindsEachKindByName) {
 
 // A star whose note the data builder wrote is found by the SAO number the
 // result list shows, typed with or without its blank.
+// A search over a damaged or unreadable object database says so (the start
+// told it too): deep-sky objects may be missing from what it found.
+TEST_F(FindTest, ADamagedOrUnreadableObjectDatabaseIsSaidWithTheSearch) {
+  EXPECT_EQ(Find("PGC 2557"), Lines({"The object NGC224 (M31)"}));
+  EXPECT_EQ(ObjectDatabaseSearchNote(), "");
+  ObjectCatalog.reset();
+  EXPECT_EQ(ObjectDatabaseSearchNote(),
+            "Deep-sky objects were not searched: the object database Objects.sqlite could not be read.");
+  TSQLiteDatabase(dir.File("Objects.sqlite")).Execute("DROP TABLE BASE_OBJECT_CATALOG");
+  ObjectCatalog = std::make_unique<tCO>(dir.File("Objects.sqlite"), std::vector<std::string>{"BASE_OBJECT_CATALOG"});
+  EXPECT_TRUE(Find("PGC 2557").empty());
+  EXPECT_EQ(ObjectDatabaseSearchNote(),
+            "Deep-sky objects may be missing: the object database Objects.sqlite is damaged (no such table: "
+            "BASE_OBJECT_CATALOG).");
+}
+
 TEST_F(FindTest, FindsAStarByTheSaoNumberItShows) {
   mkdata::StarTable t;
   t.byHip[1].ra = 101.0 * kRad, t.byHip[1].dec = -16.0 * kRad;

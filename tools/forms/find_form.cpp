@@ -101,9 +101,13 @@ void TFindForm1::RunSearch() {
     item->setData(Qt::UserRole, QString::fromStdString(l));  // the whole line with its hidden key
     ResultsListBox1->addItem(item);
   }
-  if (lines.empty())
+  // A missing or damaged object database was told at the start; a search
+  // it leaves empty says so again where the user looks.
+  if (lines.empty()) {
     ResultsListBox1->addItem("Nothing found.");
-  else
+    if (const std::string note = ObjectDatabaseSearchNote(); !note.empty())
+      ResultsListBox1->addItem(QString::fromStdString(note));
+  } else
     ResultsListBox1->setCurrentRow(0);
 }
 

@@ -145,7 +145,14 @@ TEST(FindForm, SearchListsAndSelects) {
   form->SearchEdit1->setText("xyzzy");
   form->RunSearch();
   EXPECT_EQ(form->ResultsListBox1->item(0)->text(), "Nothing found.");
+  EXPECT_EQ(form->ResultsListBox1->count(), 1);
   EXPECT_FALSE(form->SelectCurrent());
+  // Without an object database the list says why no deep-sky object came.
+  auto catalog = std::move(ObjectCatalog);
+  form->RunSearch();
+  ASSERT_EQ(form->ResultsListBox1->count(), 2);
+  EXPECT_EQ(form->ResultsListBox1->item(1)->text().toStdString(), ObjectDatabaseSearchNote());
+  ObjectCatalog = std::move(catalog);
   form->PopupMenu1Popup();
   EXPECT_FALSE(form->Center1->isEnabled() || form->Track1->isEnabled() || form->Information1->isEnabled());
   delete form;
