@@ -1,6 +1,7 @@
 #include "tools/forms/find_form.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -105,8 +106,20 @@ void TFindForm1::RunSearch() {
   // it leaves empty says so again where the user looks.
   if (lines.empty()) {
     ResultsListBox1->addItem("Nothing found.");
-    if (const std::string note = ObjectDatabaseSearchNote(); !note.empty())
-      ResultsListBox1->addItem(QString::fromStdString(note));
+    // The note in lines the list shows whole.
+    const QFontMetrics metrics(ResultsListBox1->font());
+    const int width = ResultsListBox1->viewport()->width() - 8;
+    QString line;
+    for (const QString& word : QString::fromStdString(ObjectDatabaseSearchNote()).split(' ', Qt::SkipEmptyParts)) {
+      const QString longer = line.isEmpty() ? word : line + ' ' + word;
+      if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+        ResultsListBox1->addItem(line);
+        line = word;
+      } else {
+        line = longer;
+      }
+    }
+    if (!line.isEmpty()) ResultsListBox1->addItem(line);
   } else
     ResultsListBox1->setCurrentRow(0);
 }
