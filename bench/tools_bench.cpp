@@ -57,6 +57,13 @@ void BM_WorldMapRelief(benchmark::State& state) {
 }
 BENCHMARK(BM_WorldMapRelief)->Arg(1)->Arg(7)->Unit(benchmark::kMillisecond);
 
+// The start-up's load of the relief map, every tile's decoding checked.
+void BM_LoadWorldMap(benchmark::State& state) {
+  if (!Ready()) return state.SkipWithError("no world map in the reference data");
+  for (auto _ : state) benchmark::DoNotOptimize(LoadWorldMap(Folder()));
+}
+BENCHMARK(BM_LoadWorldMap)->Unit(benchmark::kMillisecond);
+
 void BM_WorldMapOverlay(benchmark::State& state) {
   if (!Ready()) return state.SkipWithError("no world map in the reference data");
   const TBoundarySet b = LoadBoundaryFiles(Folder());

@@ -627,7 +627,8 @@ void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
   result.names.clear();
   int32_t record = 0;
   // The failure path: no stars at all, the message, and a redraw.
-  auto fail = [&] {
+  auto fail = [&](bool fileFault = false) {
+    result.fileFault = fileFault;
     result.sao = {};
     result.tycho = {};
     result.names = {};
@@ -641,10 +642,10 @@ void ConvertSaoCatalog(const TStarLoadJob& job, TStarLoadResult& result,
     File f = OpenForReading(job.saoPath, true);
     size = f ? FileSize(f.get()) : -1;
   }
-  if (size < 0) return fail();
+  if (size < 0) return fail(true);
   const int32_t total =
       int32_t(std::min<int64_t>(size / int64_t(kSaoRecordBytes), kMaxSaoRecords));
-  if (total == 0) return fail();  // not one whole record
+  if (total == 0) return fail(true);  // not one whole record
 
   if (!FitsMemory(std::size_t(total), sizeof(TSaoStar), job.memoryLimit)) {
     result = TStarLoadResult{};
@@ -781,7 +782,7 @@ void TakeLoadResult(TStarLoadResult& r) {
 
   // Messages come after the state is whole again: a modal box lets the
   // heartbeat run.
-  if (!r.message.empty() && !DataFileProblemTold(kSaoFileName)) {
+  if (!r.message.empty() && !(r.fileFault && DataFileProblemTold(kSaoFileName))) {
     const std::string text = r.message;
     platform::PostToGuiThread([text] {
       platform::ShowMessageBox(text, kWarningCaption, platform::MsgButtons::Ok,

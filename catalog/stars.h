@@ -167,6 +167,10 @@ struct TStarLoadResult {
   // to be redrawn.
   std::string message;
   bool replot = false;
+  // Set when the message comes of the star file being missing or holding
+  // no whole record: the damaged-files report names that, and the message
+  // is left out once it has.
+  bool fileFault = false;
   // Set when closing "yale_notes.dat" failed (coded message 104).
   bool notesCloseFailed = false;
   // Damage found in the files (records with values outside their ranges,

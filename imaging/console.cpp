@@ -347,7 +347,11 @@ void TImagingConsole::SequenceTimer1Timer() {
         // as one that could not be chosen.
         if (!ConnectCamera(*camera_, connectError_)) {
           Log(CameraConnectionError(connectError_));
+          // A series the pause held ends; the source list is free again.
+          if (startDown_) StopSequence();
+          previewDown_ = imageWanted_ = false;
           ReleaseSource();
+          sourceEnabled_ = true;
           return;
         }
       }

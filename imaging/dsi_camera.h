@@ -64,6 +64,8 @@ class TDsiThread {
   bool Ended() const { return ended_.load(std::memory_order_acquire); }
   // Asks a running exposure to stop (the device's abort is called).
   void RequestAbort() { abort_.store(true, std::memory_order_release); }
+  // Set once a command was given up after its time-out, or aborted.
+  bool AbortRequested() const { return abort_.load(std::memory_order_acquire); }
 
   // Hand-over fields: written by the GUI thread before posting, read by it
   // only while the worker is idle.

@@ -4,6 +4,7 @@
 
 #include "imaging/fits.h"
 #include "imaging/port_output.h"
+#include "imaging/settings_text.h"
 #include "shell/xml_settings.h"
 
 namespace imaging {
@@ -21,7 +22,7 @@ void ReadImagingSettings(const platform::XmlElement& e, ImagingSettings& s) {
   const ImagingSettings d;
   // Each number in the range its control or meaning gives; one outside it
   // reads as the read default.
-  constexpr int32_t kMaxMs = 24 * 3600 * 1000;  // an exposure of up to a day
+  constexpr int32_t kMaxMs = int32_t(kMaxExposureSeconds * 1000);  // an exposure of up to a day
   constexpr int32_t kMaxPhaseMs = 3999;          // the long-exposure phases' boxes
   constexpr int32_t kMaxByte = 255;
   s.Name = XmlReadString(e, "Name", "");

@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 
+#include "astro/text.h"
 #include "imaging/fits.h"
 #include "platform/automation.h"
 #include "platform/float_to_int.h"
@@ -252,9 +253,7 @@ std::string IndiCameraId(const std::string& host, int port, const std::string& d
 }
 
 std::string CameraDriverId(const std::string& id) {
-  const std::size_t a = id.find_first_not_of(" \t");
-  const std::size_t b = id.find_last_not_of(" \t");
-  const std::string trimmed = a == std::string::npos ? std::string() : id.substr(a, b - a + 1);
+  const std::string trimmed = TrimBlanks(id);
   const std::string mountForm = platform::kIndiPrefix;
   if (trimmed.rfind(mountForm, 0) != 0) return trimmed;
   return platform::kIndiCameraPrefix + trimmed.substr(mountForm.size());

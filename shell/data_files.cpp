@@ -77,13 +77,11 @@ void ReportDataFileProblem(int16_t code, const std::string& file, const std::str
 void ReportDataFileProblems(const std::vector<TDataFileProblem>& problems) {
   std::vector<TDataFileProblem> show;
   for (const TDataFileProblem& p : problems) {
-    {
-      std::lock_guard lock(g_mutex);
-      if (!g_told.insert(p.file).second) continue;
-      if (g_held) g_gathered.push_back(p);
-      else show.push_back(p);
-    }
     LogLines().AddLine("[Data] " + DataFileProblemLine(p) + " (" + DataFolder + ")");
+    std::lock_guard lock(g_mutex);
+    if (!g_told.insert(p.file).second) continue;
+    if (g_held) g_gathered.push_back(p);
+    else show.push_back(p);
   }
   if (show.empty()) return;
   if (platform::IsGuiThread()) ShowProblems(show);

@@ -128,8 +128,8 @@ TEST_F(DamagedData, EveryDamagedFileIsToldInOneBoxAndLeftAsItIs) {
       {"scripps2.dat", [](Bytes& b) { Cut(b, b.size() / 3); }},
       {"sun.bmp", [](Bytes& b) { Cut(b, b.size() - 100); }},
   });
-  Start();
-  ASSERT_EQ(dialogs.Count(), 1u) << dialogs.Records()[0].text;
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ(dialogs.Count(), 1u) << (dialogs.Count() ? dialogs.Last().text : std::string());
   const std::string text = dialogs.Last().text;
   // One line a file: the file, then why.
   for (const std::string line : {
@@ -191,7 +191,7 @@ TEST_F(DamagedData, MissingFilesAndAJunkIndexAreToldTheSameWay) {
       {"scripps2.dat", nullptr},
       {"map", nullptr},  // the boundary files, read when the location window opens
   });
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_EQ(dialogs.Count(), 1u);
   const std::string text = dialogs.Last().text;
   EXPECT_TRUE(Has(text, "Warning: Unexpected file size in \"world.dat\": its tiles take 6,167,599 bytes where its "

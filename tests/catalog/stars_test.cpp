@@ -353,6 +353,7 @@ TEST(StarConversion, FailurePaths) {
     r.tycho.resize(5);
     ConvertSaoCatalog(cat.job, r, nullptr);
     EXPECT_EQ(r.message, "Error processing star catalog.\r\nStopped at record#     0") << file;
+    EXPECT_TRUE(r.fileFault) << file;
     EXPECT_TRUE(r.sao.empty());
     EXPECT_TRUE(r.tycho.empty());  // the Tycho stars go too
     EXPECT_TRUE(r.replot);
@@ -364,6 +365,7 @@ TEST(StarConversion, FailurePaths) {
   r.tycho.resize(5);
   ConvertSaoCatalog(cat.job, r, nullptr);
   EXPECT_EQ(r.message, "Low memory, could not allocate\r\nmemory for star catalog.");
+  EXPECT_FALSE(r.fileFault) << "told whatever the file's report";
   EXPECT_TRUE(r.sao.empty());
   EXPECT_TRUE(r.tycho.empty());
   EXPECT_FALSE(r.replot);

@@ -447,6 +447,8 @@ TEST(ImagingConsole, ACameraThatRaisesOnConnectIsReportedWithItsReason) {
   console.SequenceTimer1Timer();
   EXPECT_TRUE(Logged("[Imaging Console] " + error));
   EXPECT_EQ(cam.Settings.CameraToken, 1u);  // free for the others
+  EXPECT_TRUE(console.SourceEnabled()) << "another camera can be chosen";
+  EXPECT_FALSE(console.StartDown());
   console.SequenceTimer1Timer();
   EXPECT_EQ(console.Status(), error);
 }

@@ -206,6 +206,7 @@ TEST(DsiCamera, AbsentDeviceFailsQuickly) {
   cam.SetConnected(true);
   EXPECT_FALSE(cam.Connected());
   EXPECT_TRUE(cam.Thread().Ended() || cam.Thread().Idle());
+  EXPECT_FALSE(cam.Thread().AbortRequested()) << "the connect waited out its time-out";
 }
 
 TEST(DsiCamera, CoolerThroughTheFilterWheel) {

@@ -138,8 +138,6 @@ TEST_F(FindTest, FindsEachKindByName) {
   EXPECT_EQ(Find("solar system").size(), 10u);
 }
 
-// A star whose note the data builder wrote is found by the SAO number the
-// result list shows, typed with or without its blank.
 // A search over a damaged or unreadable object database says so (the start
 // told it too): deep-sky objects may be missing from what it found.
 TEST_F(FindTest, ADamagedOrUnreadableObjectDatabaseIsSaidWithTheSearch) {
@@ -156,6 +154,8 @@ TEST_F(FindTest, ADamagedOrUnreadableObjectDatabaseIsSaidWithTheSearch) {
             "BASE_OBJECT_CATALOG).");
 }
 
+// A star whose note the data builder wrote is found by the SAO number the
+// result list shows, typed with or without its blank.
 TEST_F(FindTest, FindsAStarByTheSaoNumberItShows) {
   mkdata::StarTable t;
   t.byHip[1].ra = 101.0 * kRad, t.byHip[1].dec = -16.0 * kRad;
