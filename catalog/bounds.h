@@ -30,8 +30,8 @@ struct TBoundaryPoint {
   uint8_t Constellation = 0;  // 1..88; 0 when the abbreviation names none
 };
 
-// Vertices and points in file order; entry i of the Parts' 1-based tables
-// is element i − 1 here.
+// Vertices and points in file order; entry i of the 1-based numbering the
+// boundary files and their indexes use is element i − 1 here.
 extern std::vector<TBoundaryVertex> BoundaryVertices;
 extern int32_t BoundaryVertexCount;
 extern std::vector<TBoundaryPoint> BoundaryPoints;

@@ -345,8 +345,11 @@ void TAscomCameraSlots::ConnectClick(int n) {
   }
   try {
     s.driver = platform::CreateOleObject(id);
-  } catch (const std::exception&) {
-    Tell(kNoDrivers);
+  } catch (const std::exception& e) {
+    // The program's own reason (a port that is no number, no device name)
+    // follows the usual text.
+    Log("Connect (#" + std::to_string(n) + ") failed: " + e.what());
+    Tell(std::string(kNoDrivers) + "\r\n" + e.what());
     return;
   }
   // Both slots connect inside a guard; a failure says why.

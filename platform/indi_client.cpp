@@ -22,11 +22,20 @@ TIndiAddress ParseIndiId(const std::string& id) {
   const size_t a = id.find(':');
   const size_t b = a == std::string::npos ? a : id.find(':', a + 1);
   const size_t c = b == std::string::npos ? b : id.find(':', b + 1);
-  if (c == std::string::npos) throw EAutomationError("Invalid INDI identifier \"" + id + "\"");
+  const auto bad = [&](const std::string& why) {
+    return EAutomationError("Invalid INDI identifier \"" + id + "\": " + why);
+  };
+  if (c == std::string::npos) throw bad("it reads INDI:host:port:device");
+  const auto blank = [](const std::string& s) { return s.find_first_not_of(" \t") == std::string::npos; };
+  const std::string host = id.substr(a + 1, b - a - 1);
+  if (blank(host)) throw bad("no host");
+  const std::string portText = id.substr(b + 1, c - b - 1);
   int64_t port = 0;
-  if (!ParseInt(id.substr(b + 1, c - b - 1), port) || port < 1 || port > 65535)
-    throw EAutomationError("Invalid INDI port in \"" + id + "\"");
-  return {id.substr(a + 1, b - a - 1), int(port), id.substr(c + 1)};
+  if (!ParseInt(portText, port) || port < 1 || port > 65535)
+    throw bad("the port \"" + portText + "\" is not a number from 1 to 65535");
+  const std::string device = id.substr(c + 1);
+  if (blank(device)) throw bad("no device name");
+  return {host, int(port), device};
 }
 
 TIndiClient::TIndiClient(const TIndiAddress& address) : address_(address) {}

@@ -124,7 +124,19 @@ TEST(CameraForms, AscomWindowsShowTheSlotsAndTheDriver) {
   EXPECT_EQ(f.Name1->text(), "No.Such.Driver");
   EXPECT_FALSE(f.Disconnect1->isEnabled());
   f.Connect1->click();
-  EXPECT_EQ(dialogs.Last().text, "ASCOM drivers couldn't be found, visit https://ascom-standards.org");
+  const std::string noDrivers = "ASCOM drivers couldn't be found, visit https://ascom-standards.org\r\n";
+  EXPECT_EQ(dialogs.Last().text, noDrivers + "Invalid class string: \"No.Such.Driver\"");
+  EXPECT_TRUE(f.Connect1->isEnabled());
+  // A malformed INDI identifier (camera or telescope form) adds what is
+  // wrong with it.
+  logic[1].name = "INDICAM:127.0.0.1:port:CCD Simulator";
+  f.Connect1->click();
+  EXPECT_EQ(dialogs.Last().text, noDrivers + "Invalid INDI identifier \"INDICAM:127.0.0.1:port:CCD Simulator\": "
+                                             "the port \"port\" is not a number from 1 to 65535");
+  logic[1].name = "INDI:127.0.0.1:7624:";
+  f.Connect1->click();
+  EXPECT_EQ(dialogs.Last().text, noDrivers + "Invalid INDI identifier \"INDICAM:127.0.0.1:7624:\": no device name");
+  EXPECT_FALSE(logic[1].connected);
   EXPECT_TRUE(f.Connect1->isEnabled());
   f.Connect2->click();
   EXPECT_EQ(dialogs.Last().text, "No driver is chosen for ASCOM Camera #2: choose one with \"Select Camera #2\" first.");

@@ -444,6 +444,26 @@ TEST_F(TeleTest, ConnectWithNoDriverChosenSaysSo) {
   EXPECT_EQ(tele.Controls().fault, "");
 }
 
+// An INDI identifier that cannot name a device says what is wrong with it in
+// the window's red line, and nothing is reached.
+TEST_F(TeleTest, AMalformedIndiIdentifierSaysWhatIsWrong) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"INDI:127.0.0.1:76x4:Telescope Simulator", "the port \"76x4\" is not a number from 1 to 65535"},
+      {"INDI:127.0.0.1:0:Telescope Simulator", "the port \"0\" is not a number from 1 to 65535"},
+      {"INDI:127.0.0.1:7624:", "no device name"},
+      {"INDI::7624:Telescope Simulator", "no host"},
+      {"INDI:127.0.0.1", "it reads INDI:host:port:device"},
+  };
+  for (const auto& [id, why] : cases) {
+    tele.name = id;
+    tele.ConnectClick();
+    EXPECT_FALSE(tele.Connected()) << id;
+    EXPECT_EQ(tele.Controls().fault,
+              std::string("Connect failed: Invalid INDI identifier \"") + id + "\": " + why);
+    EXPECT_TRUE(tele.Controls().connect) << id;
+  }
+}
+
 // The chooser object hands the device type to the installed chooser; without
 // a chooser object the window says where drivers come from.
 TEST_F(TeleTest, SelectUsesTheChooser) {
