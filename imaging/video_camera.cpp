@@ -214,13 +214,15 @@ void TVFWCamera::Poll() {
         FailExposure("No video frame was captured.");
       }
       break;
-    case 5:
+    case 5: {
       SetTimerInterval(10);
-      if (Connected()) SetConnected(false);
-      if (formatError_) FailExposure(ListName() + ", Unsupported video format.");
+      const std::string why = formatError_ ? ListName() + ", Unsupported video format." : std::string();
+      if (formatError_) FailExposure(why);
       formatError_ = false;
+      LoseConnection(why);
       ExposureState = 0;
       break;
+    }
     default:
       break;
   }
