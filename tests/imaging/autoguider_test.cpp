@@ -295,7 +295,11 @@ TEST(AutoGuider, ACameraThatGoesIsLetGoWithTheReason) {
   GuideFixture f;
   SimGuideMount mount(f.mount);
   TAutoGuider g(&mount, [&](const std::string& n) -> TCamera* { return n == "ASCOM Camera #1" ? f.cams.Camera(1) : nullptr; });
-  const std::size_t consumers = CameraConsumers().size();
+  // Heard of while the test runs, whatever way it ends.
+  struct Registered {
+    std::size_t before = CameraConsumers().size();
+    ~Registered() { CameraConsumers().resize(before); }
+  } registered;
   CameraConsumers().push_back({nullptr, [&](const std::string& n, const std::string& why) { g.RemoveCamera(n, why); },
                                nullptr});
   g.Set.Exposure = "0.5";
@@ -327,5 +331,4 @@ TEST(AutoGuider, ACameraThatGoesIsLetGoWithTheReason) {
   EXPECT_EQ(g.Camera(), nullptr);
   EXPECT_EQ(g.Mode(), TGuideMode::Off);
   EXPECT_EQ(g.Status(), "Error: Camera disconnected: the driver lost its link to the camera (CameraState: Not connected)");
-  CameraConsumers().resize(consumers);
 }

@@ -330,7 +330,11 @@ TEST(PlateSolveWindow, ACameraThatGoesEndsTheSolveAndFreesTheList) {
   TPlateSolveLogic logic(&mount, {}, [&](const std::string& n) -> TCamera* {
     return n == "ASCOM Camera #1" ? cams.Camera(1) : nullptr;
   });
-  const std::size_t consumers = CameraConsumers().size();
+  // Heard of while the test runs, whatever way it ends.
+  struct Registered {
+    std::size_t before = CameraConsumers().size();
+    ~Registered() { CameraConsumers().resize(before); }
+  } registered;
   CameraConsumers().push_back({[&](const std::string& n) { logic.AddCamera(n); },
                                [&](const std::string& n, const std::string& why) { logic.RemoveCamera(n, why); },
                                nullptr});
@@ -370,7 +374,6 @@ TEST(PlateSolveWindow, ACameraThatGoesEndsTheSolveAndFreesTheList) {
     const auto lines = LogLines().Lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "[Plate-Solve] " + error), 1);
   }
-  CameraConsumers().resize(consumers);
 }
 
 // A camera that raises when connected is reported with its reason, at the
