@@ -19,6 +19,8 @@ namespace {
 
 constexpr const char* kPrefix = "[Ascom.Camera] ";
 constexpr const char* kNoDrivers = "ASCOM drivers couldn't be found, visit https://ascom-standards.org";
+// Why a camera went away, as its consumers tell it.
+constexpr const char* kLinkLost = "the driver lost its link to the camera";
 
 void Log(const std::string& s) { LogLines().AddLine(kPrefix + s); }
 
@@ -146,11 +148,26 @@ bool TASCOMCamera::StartExposure(double seconds, bool light) {
   try {
     driver_->Invoke("StartExposure", {TVariant(seconds), TVariant(light)});
   } catch (const std::exception& e) {
-    FailExposure("StartExposure: " + platform::DescribeFailure(e));
+    Fail("StartExposure: " + platform::DescribeFailure(e));
     return false;
   }
   StampStart();
   return TCamera::StartExposure(seconds, light);
+}
+
+void TASCOMCamera::Fail(const std::string& text) {
+  FailExposure(text);
+  // A call that failed because the driver lost the camera (a cable pulled,
+  // the INDI server stopped): the camera is disconnected at once, so its
+  // consumer lets it go with the reason instead of trying again.
+  bool linked = false;
+  std::string why;
+  try {
+    linked = driver_->Get("Connected").AsBool();
+  } catch (const std::exception& e) {
+    why = "; Connected: " + platform::DescribeFailure(e);
+  }
+  if (!linked) LoseConnection(kLinkLost + (" (" + text + why + ")"));
 }
 
 void TASCOMCamera::DriverAbort() {
@@ -230,33 +247,33 @@ void TASCOMCamera::Poll() {
       try {
         state = driver_->Get("CameraState").AsInt();
       } catch (const std::exception& e) {
-        FailExposure("CameraState: " + platform::DescribeFailure(e));
+        Fail("CameraState: " + platform::DescribeFailure(e));
         break;
       }
       if (state == 5) {
-        FailExposure("The camera reports an error.");
+        Fail("The camera reports an error.");
         break;
       }
       if (state != 0) {
-        if (ExposureOverdue(kTimeoutMarginMs)) FailExposure("Exposure timed out.");
+        if (ExposureOverdue(kTimeoutMarginMs)) Fail("Exposure timed out.");
         break;
       }
       bool ready = false;
       try {
         ready = driver_->Get("ImageReady").AsBool();
       } catch (const std::exception& e) {
-        FailExposure("ImageReady: " + platform::DescribeFailure(e));
+        Fail("ImageReady: " + platform::DescribeFailure(e));
         break;
       }
       if (!ready) {
-        if (ExposureOverdue(kTimeoutMarginMs)) FailExposure("Exposure timed out.");
+        if (ExposureOverdue(kTimeoutMarginMs)) Fail("Exposure timed out.");
         break;
       }
       try {
         Download(header_, data_);
       } catch (const ECameraError& e) {
         data_.clear();
-        FailExposure(e.what());
+        Fail(e.what());
         break;
       }
       imageTick_ = CameraClocks().NowMs();
@@ -311,8 +328,8 @@ TAscomCameraSlots::TAscomCameraSlots() {
 }
 
 TAscomCameraSlots::~TAscomCameraSlots() {
-  DisconnectClick(1);
-  DisconnectClick(2);
+  Disconnect(1, "the program ends");
+  Disconnect(2, "the program ends");
 }
 
 void TAscomCameraSlots::LoadSettings() {
@@ -408,6 +425,10 @@ void TAscomCameraSlots::ConnectClick(int n) {
 }
 
 void TAscomCameraSlots::DisconnectClick(int n) {
+  Disconnect(n, SlotName(n) + " was disconnected in the \"ASCOM Cameras\" window");
+}
+
+void TAscomCameraSlots::Disconnect(int n, const std::string& reason) {
   Slot& s = (*this)[n];
   if (!s.connected) return;
   bool still = true;
@@ -420,9 +441,10 @@ void TAscomCameraSlots::DisconnectClick(int n) {
     still = false;
   }
   if (still) return;
-  // Every consumer releases the camera before it is destroyed.
+  // Every consumer releases the camera before it is destroyed (and tells
+  // why, should it be using it).
   for (const auto& c : CameraConsumers())
-    if (c.remove) c.remove(SlotName(n));
+    if (c.remove) c.remove(SlotName(n), reason);
   auto& items = Cameras().SourceSettings;
   items.erase(std::remove_if(items.begin(), items.end(), [&](const auto& i) { return i.Camera == s.camera.get(); }),
               items.end());
@@ -443,15 +465,21 @@ void TAscomCameraSlots::Timer1Timer() {
       continue;
     }
     bool linked = true;
+    std::string why;
     try {
       linked = s.driver->Get("Connected").AsBool();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
       linked = false;
+      why = " (Connected: " + platform::DescribeFailure(e) + ")";
     }
-    if (linked)
+    if (linked) {
       s.shapeGreen = true;
-    else
-      DisconnectClick(n);
+      continue;
+    }
+    // The camera may have found its link gone during an exposure already,
+    // with the call that failed.
+    const TASCOMCamera* cam = s.camera.get();
+    Disconnect(n, cam && !cam->LostReason().empty() ? cam->LostReason() : kLinkLost + why);
   }
 }
 

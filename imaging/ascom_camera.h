@@ -56,6 +56,9 @@ class TASCOMCamera : public TCamera {
   void DriverAbort() override;
 
  private:
+  // Ends the exposure with `text` (FailExposure); a driver that then
+  // reports its link gone has lost the camera (LoseConnection).
+  void Fail(const std::string& text);
   // A guarded driver call: a failure is logged ("[Ascom.Camera] ...") and
   // gives `fallback`.
   platform::TVariant Get(const std::string& member, const platform::TVariant& fallback);
@@ -69,10 +72,11 @@ class TASCOMCamera : public TCamera {
 
 // Who must know when a camera comes or goes: the imaging console, the
 // autoguider and the plate solver register here. `remove` releases the
-// camera (disconnect, token back) before it is destroyed.
+// camera (disconnect, token back) before it is destroyed; its second
+// argument says why the camera goes (a consumer using it tells the user).
 struct TCameraConsumer {
   std::function<void(const std::string&)> add;
-  std::function<void(const std::string&)> remove;
+  std::function<void(const std::string& name, const std::string& reason)> remove;
   // True when the consumer has chosen the camera of that name.
   std::function<bool(const std::string&)> selected;
 };
@@ -111,6 +115,8 @@ class TAscomCameraSlots {
   void Timer1Timer();
 
  private:
+  // Disconnects slot n; the consumers are told `reason`.
+  void Disconnect(int n, const std::string& reason);
   std::array<Slot, 2> slots_;
 };
 

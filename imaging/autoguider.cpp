@@ -93,14 +93,22 @@ void TAutoGuider::Release() {
   sourceName_ = "None";
 }
 
-void TAutoGuider::RemoveCamera(const std::string& name) {
-  if (sourceName_ == name) {
-    if (mount_ && mode_ != TGuideMode::Off) mount_->StopMove('?');
-    mode_ = TGuideMode::Off;
-    Release();
-  }
+void TAutoGuider::RemoveCamera(const std::string& name, const std::string& reason) {
+  if (camera_ && sourceName_ == name) CameraLost(camera_->LostReason().empty() ? reason : camera_->LostReason());
   if (ImageSource == name) ImageSource = "None";
   CameraList.Remove(name);
+}
+
+void TAutoGuider::CameraLost(const std::string& reason) {
+  if (mount_ && mode_ != TGuideMode::Off) mount_->StopMove('?');
+  const bool running = mode_ != TGuideMode::Off;
+  mode_ = TGuideMode::Off;
+  firstExposure_ = false;
+  Release();
+  if (running) Log("Error: Preview aborted");
+  lostError_ = CameraDisconnectedError(reason);
+  Log(lostError_);
+  status_ = lostError_;
 }
 
 void TAutoGuider::ChooseSource() {
@@ -109,6 +117,7 @@ void TAutoGuider::ChooseSource() {
   ImageSource = sourceName_ = name;
   sourceChosen_ = name != "None";
   connectError_.clear();
+  lostError_.clear();
   TCamera* cam = sourceChosen_ ? cameraByName_(name) : nullptr;
   if (!cam) {
     ImageSource = sourceName_ = "None";
@@ -202,10 +211,12 @@ void TAutoGuider::Sequence() {
   }
   // 3. The camera.
   if (!camera_) {
-    status_ = sourceChosen_ ? CameraConnectionError(connectError_) : "";
+    status_ = !lostError_.empty() ? lostError_ : sourceChosen_ ? CameraConnectionError(connectError_) : "";
     ImageSource = "None";
     return;
   }
+  // A camera that went away on its own (its driver lost the device).
+  if (!camera_->Connected()) return CameraLost(camera_->LostReason());
   // 4. Off with an exposure pending.
   if (mode_ == TGuideMode::Off) {
     if (pending_) {
@@ -232,13 +243,7 @@ void TAutoGuider::Sequence() {
   if (mode_ == TGuideMode::Off) return;
   if (firstExposure_) {
     Log("Exposure " + Set.Exposure + " seconds");
-    if (!camera_->Connected()) {
-      mode_ = TGuideMode::Off;
-      firstExposure_ = false;
-      Release();
-      Log("Error: Preview aborted");
-      return;
-    }
+    if (!camera_->Connected()) return CameraLost(camera_->LostReason());
     pending_ = true;
     Log("Preview started");
   }
@@ -317,9 +322,7 @@ void TAutoGuider::ImageStep() {
   if (camera_->ExposureState == 0 && !camera_->Connected()) {
     // The camera went away during the exposure (and would refuse to be
     // asked for a picture).
-    mode_ = TGuideMode::Off;
-    Release();
-    Log("Error: Preview aborted");
+    CameraLost(camera_->LostReason());
     return;
   }
   if (!camera_->GetImageReady()) return;

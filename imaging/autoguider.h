@@ -65,8 +65,9 @@ class TAutoGuider {
   std::string ImageSource = "None";
 
   bool AddCamera(const std::string& name) { return CameraList.Add(name); }
-  // Lets the camera go at once when it is the chosen one.
-  void RemoveCamera(const std::string& name);
+  // Lets the camera go at once when it is the chosen one, as a camera lost
+  // (`reason`: why it goes).
+  void RemoveCamera(const std::string& name, const std::string& reason = "");
   bool IsCameraSelected(const std::string& name) const { return ImageSource == name; }
 
   // The mode buttons (one group: pressing one releases the others).
@@ -117,6 +118,9 @@ class TAutoGuider {
   void Pulse(char direction, int ms);
   void Wait(uint32_t ms);
   void FailCalibration(const std::string& why);
+  // The chosen camera went away: the mode goes to Off (mount moves
+  // stopped), the camera is released, and the status and the log say why.
+  void CameraLost(const std::string& reason);
 
   IGuideMount* mount_;
   std::function<TCamera*(const std::string&)> cameraByName_;
@@ -127,6 +131,7 @@ class TAutoGuider {
   // nothing.
   bool sourceChosen_ = false;
   std::string connectError_;  // why the chosen camera did not connect
+  std::string lostError_;     // the chosen camera went away: said until the next choice
   TCamera* camera_ = nullptr;
   TCameraToken token_;
   std::unique_ptr<TFitsBitmap> image_;

@@ -132,6 +132,7 @@ void TCamera::SetConnected(bool connect) {
     imageReady_ = false;
     connected_ = true;
     ExposureState = 0;
+    lostReason_.clear();
   } else if (!connect && connected_) {
     DoDisconnect();
     image_.reset();
@@ -153,6 +154,16 @@ bool ConnectCamera(TCamera& camera, std::string& reason) {
 
 std::string CameraConnectionError(const std::string& reason) {
   return reason.empty() ? "Error: camera connection" : "Error: camera connection: " + reason;
+}
+
+std::string CameraDisconnectedError(const std::string& reason) {
+  return reason.empty() ? "Error: Camera disconnected" : "Error: Camera disconnected: " + reason;
+}
+
+void TCamera::LoseConnection(const std::string& why) {
+  if (!connected_) return;
+  SetConnected(false);
+  lostReason_ = why;
 }
 
 TFitsBitmap& TCamera::GetImage() {

@@ -82,6 +82,10 @@ class TCamera {
   // disconnects (DoDisconnect). Both reset the exposure state to idle.
   void SetConnected(bool connect);
   bool Connected() const { return connected_; }
+  // Why the camera disconnected itself (its driver lost the device, or
+  // the device gave frames it cannot read): empty unless it did, until it
+  // is connected again. The consumers tell it the user.
+  const std::string& LostReason() const { return lostReason_; }
   // Exposure length of the settings in seconds.
   double ExposureTime() const { return Settings.ExInterval / 1000.0; }
   // Why the last exposure was not started or ended without a picture
@@ -123,6 +127,9 @@ class TCamera {
   void FailExposure(const std::string& text);
   std::string lastFailure_;
   std::string logPrefix_;
+  // The driver lost the device: the camera disconnects and keeps `why` as
+  // its LostReason.
+  void LoseConnection(const std::string& why);
   // Marks the exposure's start (tick and UTC time).
   void StampStart();
   // True once the exposure has run its length plus `marginMs`.
@@ -138,6 +145,7 @@ class TCamera {
   std::unique_ptr<TFitsBitmap> image_;
 
  private:
+  std::string lostReason_;
   std::string nodeName_;
   std::string listName_;
   QTimer timer_;
@@ -155,6 +163,9 @@ bool ConnectCamera(TCamera& camera, std::string& reason);
 // A consumer's status after a failed connection: "Error: camera
 // connection", followed by the driver's reason where it gave one.
 std::string CameraConnectionError(const std::string& reason);
+// A consumer's status and log text when its camera went away: "Error:
+// Camera disconnected", followed by the reason where one is known.
+std::string CameraDisconnectedError(const std::string& reason);
 
 // One consumer's camera list in the fixed order, with its current choice.
 class TCameraList {

@@ -234,16 +234,15 @@ void TImagingConsole::ReleaseSource() {
   }
   camera_ = nullptr;
   previewEnabled_ = startEnabled_ = false;
+  tempLabel_.clear();
   ImageSource = "None";
   currentSourceName_ = "None";
 }
 
-void TImagingConsole::RemoveCamera(const std::string& name) {
-  if (currentSourceName_ == name) {
-    previewDown_ = startDown_ = false;
-    imageWanted_ = false;
-    ReleaseSource();
-  }
+void TImagingConsole::RemoveCamera(const std::string& name, const std::string& reason) {
+  // (A camera that found itself lost knows best why.)
+  if (camera_ && currentSourceName_ == name)
+    CameraLost(camera_->LostReason().empty() ? reason : camera_->LostReason());
   if (ImageSource == name) ImageSource = "None";
   CameraList.Remove(name);
 }
@@ -318,6 +317,11 @@ bool TImagingConsole::StartFrame() {
   } catch (const std::exception& e) {
     why = e.what();
   }
+  // The start found the camera gone.
+  if (!camera_->Connected()) {
+    CameraLost(camera_->LostReason());
+    return false;
+  }
   if (why.empty()) why = "the camera did not start the exposure";
   Log("Error: " + why);
   TellError("Error: " + why);
@@ -330,7 +334,7 @@ void TImagingConsole::SequenceTimer1Timer() {
   // 2. No camera: an error only once a camera was chosen and could not be
   // had (or was lost); before any choice the status says nothing.
   if (!camera_) {
-    status_ = sourceChosen_ ? CameraConnectionError(connectError_) : "";
+    status_ = !error_.empty() ? error_ : sourceChosen_ ? CameraConnectionError(connectError_) : "";
     ImageSource = "None";
     return;
   }
@@ -346,6 +350,8 @@ void TImagingConsole::SequenceTimer1Timer() {
         // A camera that does not come back is let go (its token with it),
         // as one that could not be chosen.
         if (!ConnectCamera(*camera_, connectError_)) {
+          // Lost while the plate solver had it: told as a camera lost.
+          if (!camera_->LostReason().empty()) return CameraLost(camera_->LostReason());
           Log(CameraConnectionError(connectError_));
           // A series the pause held ends; the source list is free again.
           if (startDown_) StopSequence();
@@ -373,6 +379,9 @@ void TImagingConsole::SequenceTimer1Timer() {
       return;
     }
   }
+  // A camera that went away while the console held it (its driver lost
+  // the device): released, whatever the buttons.
+  if (token_.Has() && !camera_->Connected()) return CameraLost(camera_->LostReason());
   // 4. Both buttons up.
   if (!previewDown_ && !startDown_) {
     // A filter chosen while idle: the wheel and focuser are followed here too.
@@ -423,7 +432,7 @@ void TImagingConsole::SequenceTimer1Timer() {
   if (imageWanted_) {
     // A camera that went away ends its exposure without a picture (and
     // would refuse to be asked for one).
-    if (!camera_->Connected()) return CameraLost();
+    if (!camera_->Connected()) return CameraLost(camera_->LostReason());
     if (camera_->GetImageReady()) {
       TakeImage();
     } else {
@@ -443,7 +452,7 @@ void TImagingConsole::SequenceTimer1Timer() {
     // The plate solver waits for the camera: it gets it before the next frame.
     if (PauseRequest == 1) return;
   }
-  if (!camera_->Connected()) return CameraLost();
+  if (!camera_->Connected()) return CameraLost(camera_->LostReason());
   if (previewDown_) {
     if (previewTag_ == 1) {
       Log("Exposure " + ExposureTime + " seconds");
@@ -472,17 +481,23 @@ void TImagingConsole::SequenceTimer1Timer() {
     if (StartFrame()) {
       imageWanted_ = true;
       exposureStartTick_ = platform::TimeGetTime();
-    } else {
+    } else if (camera_) {
       StopSequence();
     }
   }
 }
 
-void TImagingConsole::CameraLost() {
-  Log("Error: Camera disconnected");
-  previewDown_ = false;
-  EndSequence("");
+void TImagingConsole::CameraLost(const std::string& reason) {
+  const std::string error = CameraDisconnectedError(reason);
+  Log(error);
+  if (startDown_) StopSequence();
+  previewDown_ = imageWanted_ = false;
+  previewTag_ = startTag_ = 0;
   ReleaseSource();
+  sourceEnabled_ = true;
+  // No pause is owed to the plate solver for a camera that is gone.
+  PauseRequest = 0;
+  TellError(error);
 }
 
 void TImagingConsole::TakeImage() {

@@ -84,9 +84,10 @@ class TImagingConsole {
   int PauseRequest = 0;
 
   // The camera list (called by the camera drivers). RemoveCamera lets the
-  // camera go at once when it is the chosen one, before it is destroyed.
+  // camera go at once when it is the chosen one, before it is destroyed,
+  // and says so with `reason` (why it goes) as a camera lost.
   bool AddCamera(const std::string& name) { return CameraList.Add(name); }
-  void RemoveCamera(const std::string& name);
+  void RemoveCamera(const std::string& name, const std::string& reason = "");
   bool IsCameraSelected(const std::string& name) const { return ImageSource == name; }
 
   // The buttons. StartClick is also the sequencer's entry.
@@ -126,8 +127,11 @@ class TImagingConsole {
   void SelectSource();
   void ReleaseSource();
   void TakeImage();
-  // The camera went away under a running button: the source is released.
-  void CameraLost();
+  // The chosen camera went away (`reason`: why, where known): the running
+  // button goes up, a series stops (its saved frames stay), the source is
+  // released and the source list is free again; the status and the log
+  // say so.
+  void CameraLost(const std::string& reason);
   bool SaveFrame();
   void EndSequence(const std::string& logLine);
   void StopSequence();

@@ -148,12 +148,19 @@ void TPlateSolveLogic::Report(const std::string& line) {
   status_ = line;
 }
 
-void TPlateSolveLogic::RemoveCamera(const std::string& name) {
+void TPlateSolveLogic::RemoveCamera(const std::string& name, const std::string& reason) {
   if (cameraName_ == name) {
-    if (imageExpected_ && camera_) Report("Error: camera connection");
+    // (Said once: an exposure that met the loss has said it already.)
+    if (camera_) {
+      const std::string error = CameraDisconnectedError(camera_->LostReason().empty() ? reason : camera_->LostReason());
+      if (status_ != error) Report(error);
+    }
     EndSolve();
     NoCamera();
     cameraName_ = "None";
+    solveRequested_ = false;
+    refinePhase_ = 0;
+    cameraListEnabled_ = true;
   }
   if (ImageSource == name) ImageSource = "None";
   CameraList.Remove(name);
@@ -327,8 +334,12 @@ void TPlateSolveLogic::PlateSolveTimer1Timer() {
       };
       busy_ = true;
       status_ = "Solving";
+    } else if (lost) {
+      // The camera went away during the exposure: no solve.
+      Report(CameraDisconnectedError(camera_->LostReason()));
+      solveButtonEnabled_ = true;
     } else {
-      // The camera went away or the exposure failed: no solve.
+      // The exposure failed: no solve.
       Log("Error: camera connection");
       status_ = "Error: camera connection (the exposure gave no picture)";
       solveButtonEnabled_ = true;

@@ -124,8 +124,10 @@ class TPlateSolveLogic : public QObject {
   std::string ImageSource = "None";
 
   bool AddCamera(const std::string& name) { return CameraList.Add(name); }
-  // Lets the camera go at once when it is the chosen one.
-  void RemoveCamera(const std::string& name);
+  // Lets the camera go at once when it is the chosen one: a solve under
+  // way or waiting for it ends, the camera list is free again, and the
+  // status and the log say why (`reason`).
+  void RemoveCamera(const std::string& name, const std::string& reason = "");
   bool IsCameraSelected(const std::string& name) const { return ImageSource == name; }
 
   // PlateSolveTimer1Timer: one step of the sequence (every 1,000 ms).

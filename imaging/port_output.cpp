@@ -50,7 +50,7 @@ class SystemPortIo : public IPortIo {
   void Out16(uint16_t port, uint16_t value) override { ::outw(value, port); }
   void Out32(uint16_t port, uint32_t value) override { ::outl(value, port); }
 #else
-  int Permit(uint16_t, unsigned) override { return ENOSYS; }
+  int Permit(uint16_t, unsigned) override { return kNoIoPorts; }
   void Out16(uint16_t, uint16_t) override {}
   void Out32(uint16_t, uint32_t) override {}
 #endif
@@ -165,9 +165,11 @@ TPortResult WriteByte(uint16_t port, uint8_t value) {
 TPortResult WriteRaw(uint16_t port, unsigned width, uint32_t value) {
   if (const int e = portIo->Permit(port, width)) {
     std::string why = "Can't write " + std::to_string(8 * width) + " bits to port " + PortAddressText(port) + ": ";
-    if (e == ENOSYS) return TPortResult::Failed(why + "this processor has no I/O ports.");
+    if (e == kNoIoPorts) return TPortResult::Failed(why + "this processor has no I/O ports.");
+    // An x86 kernel may refuse or lack ioperm: the system's own reason.
     why += SystemText(e);
     if (e == EPERM) why += " (only root may write to I/O ports)";
+    if (e == ENOSYS) why += " (this kernel gives programs no access to I/O ports)";
     return TPortResult::Failed(why + ".");
   }
   if (width == 2)

@@ -11,7 +11,8 @@
 //   /proc/sys/dev/parport/parportN/base-addr; the numbers N follow the order
 //   the kernel found the ports in, not their addresses);
 // - size codes 1 and 2 (16 and 32 bits) go out through raw port I/O where
-//   the system allows it (x86, ioperm, which only root may call);
+//   the system allows it (x86, ioperm, which only root may call; a refusal
+//   gives the system's reason);
 // - size code 3 writes nothing.
 // Where nothing can write (no such port, no permission) nothing is written
 // and the result says why. Linux needs no kernel driver for this, so there
@@ -123,8 +124,9 @@ class IPpdev {
   virtual void Close(int fd) = 0;
 };
 // Raw port output. Permit asks for access to `width` ports from `port`
-// (ioperm; 0 or the errno value, ENOSYS where the processor has no I/O
-// ports); Out16 and Out32 write (outw, outl).
+// (ioperm; 0, the errno value of its failure, or kNoIoPorts where the
+// processor has no I/O ports at all); Out16 and Out32 write (outw, outl).
+inline constexpr int kNoIoPorts = -1;
 class IPortIo {
  public:
   virtual ~IPortIo() = default;

@@ -32,11 +32,10 @@ void TVFWCamera::ApplyLimits() {
 
 void TVFWCamera::Cleanup() {
   serial_.Close();
-  if (parallelPort_) {
-    ReleaseParallelPort(parallelPort_);
-    UnloadPortDriver();
-    parallelPort_ = 0;
-  }
+  if (parallelPort_) ReleaseParallelPort(parallelPort_);
+  parallelPort_ = 0;
+  if (portDriverLoaded_) UnloadPortDriver();
+  portDriverLoaded_ = false;
   if (device_) device_->Close();
   device_.reset();
 }
@@ -73,12 +72,16 @@ bool TVFWCamera::DoConnect() {
         Cleanup();
         throw ECameraError("Can't connect to Vfw Camera.  The port-output driver did not start.");
       }
-      parallelPort_ = Settings.LxPort;
+      portDriverLoaded_ = true;
+      // The port is this camera's only once its claim succeeded: a claim
+      // refused because another camera holds the port leaves that one's
+      // claim alone.
       const TPortResult r = ClaimParallelPort(Settings.LxPort);
       if (!r) {
         Cleanup();
         throw ECameraError("Can't connect to Vfw Camera.  " + r.reason);
       }
+      parallelPort_ = Settings.LxPort;
     } else {
       int err = 0;
       if (!serial_.Open(Settings.LxPort, err)) {
@@ -211,13 +214,15 @@ void TVFWCamera::Poll() {
         FailExposure("No video frame was captured.");
       }
       break;
-    case 5:
+    case 5: {
       SetTimerInterval(10);
-      if (Connected()) SetConnected(false);
-      if (formatError_) FailExposure(ListName() + ", Unsupported video format.");
+      const std::string why = formatError_ ? ListName() + ", Unsupported video format." : std::string();
+      if (formatError_) FailExposure(why);
       formatError_ = false;
+      LoseConnection(why);
       ExposureState = 0;
       break;
+    }
     default:
       break;
   }

@@ -66,7 +66,8 @@ class TVFWCamera : public TCamera {
 
   std::unique_ptr<IVideoDevice> device_;
   SerialLine serial_;
-  uint16_t parallelPort_ = 0;  // the claimed parallel port while connected
+  uint16_t parallelPort_ = 0;  // the parallel port this camera has claimed, while connected
+  bool portDriverLoaded_ = false;
   VideoFormat format_;
   FrameSelection selection_;
   bool haveFrame_ = false;

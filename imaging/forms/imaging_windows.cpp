@@ -566,6 +566,12 @@ void TIcForm1::SequenceTimer1Timer() {
   FromLogic();
 }
 
+void TIcForm1::CameraRemoved(const std::string& name, const std::string& reason) {
+  ToLogic();
+  Logic.RemoveCamera(name, reason);
+  FromLogic();
+}
+
 void TIcForm1::ShowImage() {
   const TFitsBitmap* img = Logic.Image();
   if (!img || !img->HasData()) return;
@@ -781,6 +787,12 @@ void TAutoGuideForm::SequenceTimer() {
   FromLogic();
 }
 
+void TAutoGuideForm::CameraRemoved(const std::string& name, const std::string& reason) {
+  ToLogic();
+  Logic.RemoveCamera(name, reason);
+  FromLogic();
+}
+
 // The camera's picture with the drag rectangle (red), the guide box and
 // the star (yellow) and the lock position (green cross); `Image2` shows
 // the guide box stretched to its size with the star's cross hair.
@@ -852,15 +864,16 @@ void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
   static bool registered = false;
   if (registered) return;
   registered = true;
-  CameraConsumers().push_back({[](const std::string& n) { if (g_ic) g_ic->Logic.AddCamera(n); },
-                               [](const std::string& n) { if (g_ic) g_ic->Logic.RemoveCamera(n); },
-                               [](const std::string& n) { return g_ic && g_ic->Logic.IsCameraSelected(n); }});
-  CameraConsumers().push_back({[](const std::string& n) { if (g_guide) g_guide->Logic.AddCamera(n); },
-                               [](const std::string& n) { if (g_guide) g_guide->Logic.RemoveCamera(n); },
-                               [](const std::string& n) { return g_guide && g_guide->Logic.IsCameraSelected(n); }});
-  CameraConsumers().push_back({[](const std::string& n) { if (g_solve) g_solve->Logic.AddCamera(n); },
-                               [](const std::string& n) { if (g_solve) g_solve->Logic.RemoveCamera(n); },
-                               [](const std::string& n) { return g_solve && g_solve->Logic.IsCameraSelected(n); }});
+  using Text = const std::string&;
+  CameraConsumers().push_back({[](Text n) { if (g_ic) g_ic->Logic.AddCamera(n); },
+                               [](Text n, Text why) { if (g_ic) g_ic->CameraRemoved(n, why); },
+                               [](Text n) { return g_ic && g_ic->Logic.IsCameraSelected(n); }});
+  CameraConsumers().push_back({[](Text n) { if (g_guide) g_guide->Logic.AddCamera(n); },
+                               [](Text n, Text why) { if (g_guide) g_guide->CameraRemoved(n, why); },
+                               [](Text n) { return g_guide && g_guide->Logic.IsCameraSelected(n); }});
+  CameraConsumers().push_back({[](Text n) { if (g_solve) g_solve->Logic.AddCamera(n); },
+                               [](Text n, Text why) { if (g_solve) g_solve->CameraRemoved(n, why); },
+                               [](Text n) { return g_solve && g_solve->Logic.IsCameraSelected(n); }});
 }
 
 void FreeImagingWindows() {

@@ -101,6 +101,9 @@ class TIcForm1 : public QWidget {
   QTimer SequenceTimer1;
   TZoomClick Zoom;
 
+  // A camera goes (the camera window's Disconnect, a lost link): the
+  // window lets it go at once, with `reason`, and shows it gone.
+  void CameraRemoved(const std::string& name, const std::string& reason);
   void SequenceTimer1Timer();
   void ShowImage();
   void Image1Click();
@@ -145,6 +148,9 @@ class TAutoGuideForm : public QWidget {
   QScrollArea* ScrollBox1;
   QTimer Sequence;
 
+  // A camera goes (the camera window's Disconnect, a lost link): the
+  // window lets it go at once, with `reason`, and shows it gone.
+  void CameraRemoved(const std::string& name, const std::string& reason);
   void SequenceTimer();
 
  private:
@@ -184,6 +190,9 @@ class TPlateSolveForm1 : public QWidget {
   QLabel* StatusBar1;
   QTimer PlateSolveTimer1;
 
+  // A camera goes (the camera window's Disconnect, a lost link): the
+  // window lets it go at once, with `reason`, and shows it gone.
+  void CameraRemoved(const std::string& name, const std::string& reason);
   void PlateSolveTimer1Timer();
   void DropDirButtonClick();
 

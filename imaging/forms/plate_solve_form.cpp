@@ -301,6 +301,12 @@ void TPlateSolveForm1::DropDirButtonClick() {
   Logic.Sel.DropLocation = chosen;
 }
 
+void TPlateSolveForm1::CameraRemoved(const std::string& name, const std::string& reason) {
+  ToLogic();
+  Logic.RemoveCamera(name, reason);
+  FromLogic();
+}
+
 void TPlateSolveForm1::PlateSolveTimer1Timer() {
   ToLogic();
   Logic.PlateSolveTimer1Timer();

@@ -94,7 +94,9 @@ struct Fixture {
     CameraClocks().NowMs = [this] { return now; };
     platform::RegisterDriver({"Test.Camera", "Camera", "Scripted camera", [this] { return driver; }});
     CameraConsumers().push_back({[this](const std::string& n) { consumerLog.push_back("add " + n); },
-                                 [this](const std::string& n) { consumerLog.push_back("remove " + n); },
+                                 [this](const std::string& n, const std::string& why) {
+                                   consumerLog.push_back("remove " + n + ": " + why);
+                                 },
                                  nullptr});
   }
   ~Fixture() {
@@ -230,13 +232,27 @@ TEST(AscomCamera, SlotsConnectListAndReleaseTheCamera) {
     EXPECT_EQ(f.consumerLog, (std::vector<std::string>{"add ASCOM Camera #2", "add ASCOM Camera #1"}));
     EXPECT_EQ(LogLines().LastLine(), "[Ascom.Camera] Connect (#1): Fake camera driver");
 
-    // The driver drops its link: the watch disconnects the slot, consumers first.
+    // The driver drops its link: the watch disconnects the slot, consumers
+    // first, telling them why.
     f.driver->connected = false;
     window.Timer1Timer();
     EXPECT_FALSE(window[1].connected);
     EXPECT_EQ(window.Camera(1), nullptr);
-    EXPECT_EQ(f.consumerLog.back(), "remove ASCOM Camera #1");
+    EXPECT_EQ(f.consumerLog.back(), "remove ASCOM Camera #1: the driver lost its link to the camera");
     EXPECT_EQ(Cameras().SourceSettings.size(), 1u);
+    // The same when the driver cannot even say (its Connected raises), and
+    // when the user presses Disconnect.
+    f.driver->connected = true;
+    window.ConnectClick(1);
+    f.driver->failing.insert("Connected");
+    window.Timer1Timer();
+    f.driver->failing.clear();
+    EXPECT_EQ(f.consumerLog.back(),
+              "remove ASCOM Camera #1: the driver lost its link to the camera (Connected: Connected failed)");
+    window.ConnectClick(1);
+    window.DisconnectClick(1);
+    EXPECT_EQ(f.consumerLog.back(),
+              "remove ASCOM Camera #1: ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window");
 
     // A driver that will not connect, or raises, is logged and its box says why.
     f.driver->refuseConnect = true;

@@ -14,6 +14,7 @@
 #include "platform/automation_sim.h"
 #include "platform/timezone.h"
 #include "shell/log_lines.h"
+#include "tests/support/test_support.h"
 
 using namespace imaging;
 
@@ -92,7 +93,7 @@ struct GuideFixture {
   // One 100 ms tick of the program's clock, the camera and the guider.
   void Tick(TAutoGuider& g) {
     platform::SetTimeGetTimeOffsetForTest(offset += 100);
-    cam->Poll();
+    if (cam) cam->Poll();
     g.Sequence();
   }
   // Selects the star in its box and calibrates.
@@ -284,4 +285,50 @@ TEST(AutoGuider, BacklashCompensationOnDeclinationReversals) {
   // Never past the mount's limit, backlash included.
   taken = 0;
   EXPECT_EQ(GuidePulse(0, 32, false, axes, 1.0, true, taken).ms, 16299);
+}
+
+// The guide camera disconnected in the "ASCOM Cameras" window while a star
+// is being selected, and its driver dropping the link during an exposure:
+// the mode goes to Off, the camera is let go, and the status and the log
+// say why until another choice; connected again, it is chosen again.
+TEST(AutoGuider, ACameraThatGoesIsLetGoWithTheReason) {
+  GuideFixture f;
+  SimGuideMount mount(f.mount);
+  TAutoGuider g(&mount, [&](const std::string& n) -> TCamera* { return n == "ASCOM Camera #1" ? f.cams.Camera(1) : nullptr; });
+  // Heard of while the test runs, whatever way it ends.
+  struct Registered {
+    std::size_t before = CameraConsumers().size();
+    ~Registered() { CameraConsumers().resize(before); }
+  } registered;
+  CameraConsumers().push_back({nullptr, [&](const std::string& n, const std::string& why) { g.RemoveCamera(n, why); },
+                               nullptr});
+  g.Set.Exposure = "0.5";
+  auto select = [&] {
+    g.ImageSource = "ASCOM Camera #1";
+    f.Tick(g);
+    ASSERT_EQ(g.Camera(), f.cams.Camera(1)) << g.Status();
+    g.Press(TGuideMode::Select);
+    for (int i = 0; i < 20 && f.cam->ExposureState != 2; ++i) f.Tick(g);
+    ASSERT_EQ(f.cam->ExposureState, 2);
+  };
+  select();
+  f.cams.DisconnectClick(1);
+  f.cam = nullptr;
+  EXPECT_EQ(g.Mode(), TGuideMode::Off);
+  EXPECT_EQ(g.Camera(), nullptr);
+  EXPECT_EQ(g.ImageSource, "None");
+  const std::string byUser = "Error: Camera disconnected: ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window";
+  const auto lines = LogLines().Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "[AutoGuide] " + byUser), lines.end());
+  f.Tick(g);
+  EXPECT_EQ(g.Status(), byUser);
+
+  f.cams.ConnectClick(1);
+  f.cam = f.cams.Camera(1);
+  select();
+  dynamic_cast<platform::TSimDevice&>(f.cams[1].driver.operator*()).DropLink();
+  for (int i = 0; i < 20 && g.Camera(); ++i) f.Tick(g);
+  EXPECT_EQ(g.Camera(), nullptr);
+  EXPECT_EQ(g.Mode(), TGuideMode::Off);
+  EXPECT_EQ(g.Status(), "Error: Camera disconnected: the driver lost its link to the camera (CameraState: Not connected)");
 }

@@ -63,16 +63,23 @@ struct ConsoleFixture {
   TImagingConsole console{&devices, [this](const std::string& n) -> TCamera* {
                             return n == "ASCOM Camera #1" ? cams.Camera(1) : nullptr;
                           }};
+  std::size_t consumers = CameraConsumers().size();
   ConsoleFixture() {
     LogLines().Clear();
     ImagingSettingsDoc().Doc.Clear();
     RegisterSimCameraDriver();
+    // The console hears of cameras that come and go, as in the program.
+    CameraConsumers().push_back({[this](const std::string& n) { console.AddCamera(n); },
+                                 [this](const std::string& n, const std::string& why) { console.RemoveCamera(n, why); },
+                                 [this](const std::string& n) { return console.IsCameraSelected(n); }});
     cams[1].name = "Noctra.Simulator.Camera";
     cams.ConnectClick(1);
     console.ImageSource = "ASCOM Camera #1";
     console.Path = dir.path().toStdString() + "/images/";
     console.ExposureTime = "0.05";
   }
+  ~ConsoleFixture() { CameraConsumers().resize(consumers); }
+  platform::TSimDevice* Driver() { return dynamic_cast<platform::TSimDevice*>(cams[1].driver.get()); }
   // Ticks the console (and lets the camera's timer run) until `done`.
   bool Run(const std::function<bool()>& done, int timeoutMs, const std::function<void()>& extra = nullptr) {
     QElapsedTimer t;
@@ -311,6 +318,109 @@ TEST(ImagingConsole, CameraLostDuringAnExposureStopsTheSeries) {
   EXPECT_EQ(f.console.Camera(), nullptr);
   EXPECT_EQ(f.console.ImageSource, "None");
   EXPECT_FALSE(QDir(QString::fromStdString(f.console.Path + "ObjectName")).exists());
+}
+
+// The Disconnect button of the "ASCOM Cameras" window under a preview and
+// under a series: the running button goes up, the series stops with the
+// frame saved so far kept, the source list is free again, and the status
+// and the log say why until another choice; the camera connected again is
+// chosen and takes pictures without a restart.
+TEST(ImagingConsoleCameraGone, DisconnectUnderAPreviewAndUnderASeries) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  int images = 0;
+  f.console.OnImage = [&](const TFitsBitmap&) { ++images; };
+  const std::string error =
+      "Error: Camera disconnected: ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window";
+  const std::string frame = f.console.Path + "ObjectName/Image.Bright.frame";
+  for (const bool series : {false, true}) {
+    SCOPED_TRACE(series ? "series" : "preview");
+    f.console.SequenceTimer1Timer();
+    ASSERT_NE(f.console.Camera(), nullptr);
+    EXPECT_EQ(f.console.Status(), "Idle");
+    images = 0;
+    if (series) {
+      f.console.ExposureNum = "5";
+      f.console.StartClick(true);
+    } else {
+      f.console.PreviewClick(true);
+    }
+    // Pressed during the exposure after the first picture.
+    ASSERT_TRUE(f.Run([&] { return images == 1 && f.console.Camera()->ExposureState == 2; }, testing_support::kWaitMs));
+    ASSERT_FALSE(f.console.SourceEnabled());
+    LogLines().Clear();
+    f.cams.DisconnectClick(1);
+    EXPECT_FALSE(f.console.PreviewDown());
+    EXPECT_FALSE(f.console.StartDown());
+    EXPECT_EQ(f.console.Camera(), nullptr);
+    EXPECT_EQ(f.console.ImageSource, "None");
+    EXPECT_TRUE(f.console.SourceEnabled());
+    EXPECT_TRUE(Logged("[Imaging Console] " + error));
+    for (int i = 0; i < 3; ++i) f.console.SequenceTimer1Timer();
+    EXPECT_EQ(f.console.Status(), error);
+    EXPECT_TRUE(f.console.SourceEnabled());
+    if (series) {
+      EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
+      EXPECT_TRUE(f.console.SeriesFailed());
+      EXPECT_EQ(f.console.ExposureNum, "5");
+      EXPECT_TRUE(QFile::exists(QString::fromStdString(frame + "1.fts")));
+      EXPECT_FALSE(QFile::exists(QString::fromStdString(frame + "2.fts")));
+    }
+    // Connected again and chosen again.
+    f.cams.ConnectClick(1);
+    ASSERT_NE(std::find(f.console.CameraList.Names().begin(), f.console.CameraList.Names().end(), "ASCOM Camera #1"),
+              f.console.CameraList.Names().end());
+    f.console.ImageSource = "ASCOM Camera #1";
+  }
+  f.console.SequenceTimer1Timer();
+  ASSERT_EQ(f.console.Camera(), f.cams.Camera(1));
+  EXPECT_EQ(f.console.Status(), "Idle");
+  EXPECT_TRUE(f.console.PreviewEnabled());
+  EXPECT_TRUE(f.console.StartEnabled());
+  images = 0;
+  f.console.PreviewClick(true);
+  EXPECT_TRUE(f.Run([&] { return images > 0; }, testing_support::kWaitMs)) << f.console.Status();
+}
+
+// A driver that drops its link: during an exposure the camera finds it at
+// its next call and goes at once, the failing call given as the reason
+// (the series is not tried again frame after frame); at rest the Cameras
+// window's once-a-second watch finds it. Either way the console lets the
+// camera go as when Disconnect is pressed.
+TEST(ImagingConsoleCameraGone, ADriverThatDropsItsLink) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.SequenceTimer1Timer();
+  ASSERT_NE(f.console.Camera(), nullptr);
+  f.console.ExposureNum = "3";
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return f.console.Camera()->ExposureState == 2; }, testing_support::kWaitMs));
+  f.Driver()->DropLink();
+  ASSERT_TRUE(f.Run([&] { return !f.console.StartDown(); }, testing_support::kWaitMs));
+  const std::string lost =
+      "Error: Camera disconnected: the driver lost its link to the camera (CameraState: Not connected)";
+  EXPECT_EQ(f.console.Status(), lost);
+  EXPECT_TRUE(Logged("[Imaging Console] " + lost));
+  EXPECT_TRUE(Logged("[Imaging Console] Exposure sequence stopped"));
+  for (const std::string& line : LogLines().Lines()) EXPECT_EQ(line.find("StartExposure"), std::string::npos) << line;
+  EXPECT_TRUE(f.console.SourceEnabled());
+  EXPECT_EQ(f.console.Camera(), nullptr);
+  // The watch takes the slot down; the console, free already, keeps its word.
+  f.cams.Timer1Timer();
+  EXPECT_FALSE(f.cams[1].connected);
+  EXPECT_EQ(f.console.Status(), lost);
+
+  // At rest.
+  f.cams.ConnectClick(1);
+  f.console.ImageSource = "ASCOM Camera #1";
+  f.console.SequenceTimer1Timer();
+  ASSERT_NE(f.console.Camera(), nullptr);
+  f.Driver()->DropLink();
+  f.cams.Timer1Timer();
+  EXPECT_EQ(f.console.Camera(), nullptr);
+  EXPECT_TRUE(f.console.SourceEnabled());
+  f.console.SequenceTimer1Timer();
+  EXPECT_EQ(f.console.Status(), "Error: Camera disconnected: the driver lost its link to the camera");
 }
 
 // A second series under the same names never replaces the first one's

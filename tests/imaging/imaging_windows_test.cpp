@@ -151,6 +151,57 @@ TEST(ImagingWindows, CreatedWithTheirListsAndSaveTheirSettings) {
     EXPECT_TRUE(QFile::exists(QString::fromStdString(folder + f))) << f;
 }
 
+// The console's window when its camera goes under a preview (Disconnect in
+// the "ASCOM Cameras" window): at once the Preview button is up, the source
+// list usable at "None", the camera gone from it, and the status line says
+// why, also on the ticks after; connected again, the camera is chosen in
+// the list and previews. The plate solver's list is free as well.
+TEST(ImagingWindows, ConsoleWindowAfterItsCameraWentAway) {
+  QTemporaryDir dir;
+  CreateWindowsIn(dir);
+  RegisterSimCameraDriver();
+  TAscomCameraSlots cams;
+  cams[1].name = "Noctra.Simulator.Camera";
+  cams.ConnectClick(1);
+  TIcForm1* ic = IcForm1();
+  ic->SequenceTimer1Timer();
+  ic->ImageSource->setCurrentText("ASCOM Camera #1");
+  ic->ExposureTime->setText("0.05");
+  ic->SequenceTimer1Timer();
+  ASSERT_EQ(ic->Logic.Camera(), cams.Camera(1));
+  ic->Preview->setChecked(true);
+  ic->SequenceTimer1Timer();
+  ASSERT_FALSE(ic->ImageSource->isEnabled());
+  cams.DisconnectClick(1);
+  EXPECT_FALSE(ic->Preview->isChecked());
+  EXPECT_TRUE(ic->ImageSource->isEnabled());
+  EXPECT_EQ(ic->ImageSource->currentText(), "None");
+  EXPECT_EQ(ic->ImageSource->findText("ASCOM Camera #1"), -1);
+  EXPECT_EQ(PlateSolveForm1()->ImageSource->findText("ASCOM Camera #1"), -1);
+  const QString error = "Error: Camera disconnected: ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window";
+  for (int i = 0; i < 3; ++i) ic->SequenceTimer1Timer();
+  EXPECT_EQ(ic->StatusBar1->text(), error);
+  EXPECT_TRUE(ic->ImageSource->isEnabled());
+  EXPECT_EQ(ic->ImageSource->currentText(), "None");
+  const QByteArray shots = qgetenv("NOCTRA_SHOT_DIR");
+  if (!shots.isEmpty()) {
+    ic->show();
+    ic->grab().save(QString::fromUtf8(shots) + "/console_camera_gone.png");
+  }
+  cams.ConnectClick(1);
+  ic->SequenceTimer1Timer();
+  ic->ImageSource->setCurrentText("ASCOM Camera #1");
+  ic->SequenceTimer1Timer();
+  ASSERT_EQ(ic->Logic.Camera(), cams.Camera(1));
+  EXPECT_EQ(ic->StatusBar1->text(), "Idle");
+  EXPECT_TRUE(ic->Preview->isEnabled());
+  ic->Preview->setChecked(true);
+  EXPECT_TRUE(testing_support::RunEventsUntil([&] { return ic->Logic.Image() != nullptr; })) << ic->Logic.Status();
+  ic->Preview->setChecked(false);
+  FreeImagingWindows();
+  FreeCameras();
+}
+
 // What the user types into the console and the autoguider survives the
 // windows' end: the folder typed relative is kept as the folder it named
 // in the settings' folder, the sub-folder and file name templates as typed.

@@ -122,7 +122,18 @@ TEST(IndiCamera, ConnectWaitsForTheSensorsSize) {
   platform::TAutomationRef cam = MakeIndiCamera(client);
   cam->Put("Connected", platform::TVariant(true));
   EXPECT_EQ(cam->Get("CameraXSize").AsInt(), 1280);
+  // The server gone (stopped, or its host away): Connected reads false and
+  // every call names the loss, the reason the camera's users are given.
   client->serverDisconnected(0);
+  EXPECT_FALSE(cam->Get("Connected").AsBool());
+  for (const char* member : {"CameraState", "ImageReady"}) {
+    try {
+      cam->Get(member);
+      ADD_FAILURE() << member;
+    } catch (const platform::EAutomationError& e) {
+      EXPECT_STREQ(e.what(), "INDI server connection lost") << member;
+    }
+  }
 }
 
 // Values a device reports are checked before they become integers: NaN,

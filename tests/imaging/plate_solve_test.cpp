@@ -11,6 +11,8 @@
 #include <cstdlib>
 
 #include "astro/observer.h"
+#include "imaging/ascom_camera.h"
+#include "imaging/camera_sim.h"
 #include "imaging/camera.h"
 #include "imaging/forms/tele_mount.h"
 #include "imaging/imaging_settings.h"
@@ -307,11 +309,71 @@ TEST(PlateSolveWindow, CameraLostDuringTheExposureEndsTheSolve) {
   EXPECT_EQ(camera.ExposureState, 1);
   camera.SetConnected(false);  // the camera goes away
   logic.PlateSolveTimer1Timer();
-  EXPECT_TRUE(Logged("[Plate-Solve] Error: camera connection"));
+  EXPECT_TRUE(Logged("[Plate-Solve] Error: Camera disconnected"));
   EXPECT_EQ(logic.Job(), nullptr);
   EXPECT_FALSE(logic.HasCameraToken());
   EXPECT_EQ(camera.Settings.CameraToken, 1u);
   EXPECT_TRUE(logic.SolveButtonEnabled());
+}
+
+// The plate solver's camera goes while a solve exposes: Disconnect pressed
+// in the "ASCOM Cameras" window, and its driver dropping the link. The
+// solve ends, the camera list and the solve button are free again, and the
+// status and the log say why; connected again, the camera is chosen again
+// without a restart.
+TEST(PlateSolveWindow, ACameraThatGoesEndsTheSolveAndFreesTheList) {
+  LogLines().Clear();
+  ImagingSettingsDoc().Doc.Clear();
+  RegisterSimCameraDriver();
+  TAscomCameraSlots cams;
+  FakeMount mount;
+  TPlateSolveLogic logic(&mount, {}, [&](const std::string& n) -> TCamera* {
+    return n == "ASCOM Camera #1" ? cams.Camera(1) : nullptr;
+  });
+  // Heard of while the test runs, whatever way it ends.
+  struct Registered {
+    std::size_t before = CameraConsumers().size();
+    ~Registered() { CameraConsumers().resize(before); }
+  } registered;
+  CameraConsumers().push_back({[&](const std::string& n) { logic.AddCamera(n); },
+                               [&](const std::string& n, const std::string& why) { logic.RemoveCamera(n, why); },
+                               nullptr});
+  cams[1].name = "Noctra.Simulator.Camera";
+  logic.Sel.Exposure = 0.05;
+  for (const bool dropped : {false, true}) {
+    SCOPED_TRACE(dropped ? "link dropped" : "Disconnect");
+    cams.ConnectClick(1);
+    logic.ImageSource = "ASCOM Camera #1";
+    logic.PlateSolveTimer1Timer();
+    ASSERT_EQ(logic.Camera(), cams.Camera(1));
+    logic.SolveNowClick();
+    logic.PlateSolveTimer1Timer();
+    ASSERT_TRUE(logic.HasCameraToken());
+    ASSERT_FALSE(logic.CameraListEnabled());
+    std::string error;
+    if (dropped) {
+      TCamera* cam = cams.Camera(1);
+      dynamic_cast<platform::TSimDevice&>(*cams[1].driver).DropLink();
+      ASSERT_TRUE(WaitFor([&] { return !cam->Connected(); }, testing_support::kWaitMs));
+      logic.PlateSolveTimer1Timer();
+      error = "Error: Camera disconnected: the driver lost its link to the camera (CameraState: Not connected)";
+      EXPECT_EQ(logic.Status(), error);
+      cams.Timer1Timer();  // the watch takes the slot down
+    } else {
+      cams.DisconnectClick(1);
+      error = "Error: Camera disconnected: ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window";
+    }
+    EXPECT_EQ(logic.Camera(), nullptr);
+    EXPECT_EQ(logic.ImageSource, "None");
+    EXPECT_FALSE(logic.HasCameraToken());
+    EXPECT_EQ(logic.Job(), nullptr);
+    EXPECT_TRUE(logic.CameraListEnabled());
+    EXPECT_TRUE(logic.SolveButtonEnabled());
+    logic.PlateSolveTimer1Timer();
+    EXPECT_EQ(logic.Status(), error);
+    const auto lines = LogLines().Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "[Plate-Solve] " + error), 1);
+  }
 }
 
 // A camera that raises when connected is reported with its reason, at the

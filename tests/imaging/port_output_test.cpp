@@ -194,8 +194,16 @@ TEST(PortOutputUnit, WideWritesThroughRawPortOutput) {
   ports.io.permitError = EPERM;
   EXPECT_EQ(PortWrite(0x378, kPortSizeWord, 1).reason,
             "Can't write 16 bits to port 0378: Operation not permitted (only root may write to I/O ports).");
+  // An x86 kernel built without ioperm: the system's reason, not a
+  // processor without I/O ports.
   ports.io.permitError = ENOSYS;
+  EXPECT_EQ(PortWrite(0x378, kPortSizeLong, 1).reason,
+            "Can't write 32 bits to port 0378: Function not implemented (this kernel gives programs no access to I/O "
+            "ports).");
+  ports.io.permitError = EINVAL;
+  EXPECT_EQ(PortWrite(0x378, kPortSizeWord, 1).reason, "Can't write 16 bits to port 0378: Invalid argument.");
+  ports.io.permitError = kNoIoPorts;
   EXPECT_EQ(PortWrite(0x378, kPortSizeLong, 1).reason, "Can't write 32 bits to port 0378: this processor has no I/O ports.");
-  EXPECT_EQ(ports.io.calls, Calls({"permit 0378 2", "permit 0378 4"}));
+  EXPECT_EQ(ports.io.calls, Calls({"permit 0378 2", "permit 0378 4", "permit 0378 2", "permit 0378 4"}));
   EXPECT_TRUE(ports.ppdev.calls.empty());
 }

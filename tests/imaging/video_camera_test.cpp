@@ -299,6 +299,42 @@ TEST(VideoCamera, LongExposureLineOnTheParallelPortAtTheChosenAddress) {
                                                          "close 10"}));
 }
 
+// Two cameras set to one parallel port: the second is refused the port the
+// first holds, and the refusal leaves the first one's claim alone: its line
+// still switches through the device it claimed until it disconnects.
+TEST(VideoCamera, ACameraRefusedTheParallelPortLeavesTheHoldersClaim) {
+  Fixture f;
+  fake_ports::Ports ports;
+  ports.proc.AddPort(0, 888);
+  TVFWCamera first(0), second(1);
+  for (TVFWCamera* cam : {&first, &second}) {
+    cam->Settings.ModifiedCamera = true;
+    cam->Settings.LxPort = 888;
+    cam->Settings.AccOnVal = 0x35;
+    cam->Settings.AccOffVal = 0x02;
+  }
+  first.SetConnected(true);
+  ASSERT_TRUE(first.Connected());
+  try {
+    second.SetConnected(true);
+    ADD_FAILURE() << "connected";
+  } catch (const ECameraError& e) {
+    EXPECT_STREQ(e.what(), "Can't connect to Vfw Camera.  The parallel port at 0378 is in use by another camera.");
+  }
+  EXPECT_FALSE(second.Connected());
+  EXPECT_TRUE(ParallelPortClaimed(888));
+  first.StartExposure(1.0, true);
+  first.Poll();  // line on
+  EXPECT_EQ(first.ExposureState, 2) << LogLines().LastLine();
+  first.AbortExposure();  // line off
+  second.SetConnected(false);
+  EXPECT_TRUE(ParallelPortClaimed(888));
+  first.SetConnected(false);
+  EXPECT_FALSE(ParallelPortClaimed(888));
+  EXPECT_EQ(ports.ppdev.calls, std::vector<std::string>({"open /dev/parport0", "claim 10", "write 10 35", "write 10 02",
+                                                         "release 10", "close 10"}));
+}
+
 TEST(VideoCamera, UnsupportedFormatAndShortFramesEndTheExposure) {
   Fixture f;
   f.format = {FourCC('M', 'J', 'P', 'G'), 4, 2};
