@@ -536,6 +536,7 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
     damage = CheckObjectDatabase(job.DatabasePath);
     if (!damage.empty()) throw ESQLiteException(damage);
     TSQLiteDatabase db(job.DatabasePath);
+    db.SetBusyTimeout(kObjectDatabaseBusyWaitMs);
     exists = db.TableExists(table);
     if (!exists) {
       db.BeginTransaction();
@@ -544,7 +545,11 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
       db.Commit();
     }
   } catch (const ESQLiteException& e) {
-    return damage.empty() ? e.what() : ObjectDatabaseRefusalText(damage);
+    if (!damage.empty()) return ObjectDatabaseRefusalText(damage);
+    // Locked by another program: sound, and left as it was.
+    if (e.IsBusy())
+      return "Nothing was imported: " + ObjectDatabaseBusyText(e.Why()) + ". Try again when it is free.";
+    return e.what();
   }
   if (exists)
     return "The object database already holds a catalogue named \"" + table +

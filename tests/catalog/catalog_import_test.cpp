@@ -253,6 +253,23 @@ TEST_F(ImportFixture, FailingImportLeavesThePreviousTableAndRefusedNamesChangeNo
   EXPECT_EQ(Rows("cat").RowCount(), 2);
 }
 
+// An import while another program holds the database locked is refused as
+// such (never as damage) after a short wait, and leaves the database as it
+// was; once it is free the same import goes in.
+TEST_F(ImportFixture, ALockedDatabaseRefusesTheImportAsLocked) {
+  const TImportJob job = Job("later.csv", "A,1,2,3,5\n", kDegrees);
+  for (const char* lock : {kLockExclusive, kLockWriting}) {
+    OtherProgram other(db.path, lock);
+    EXPECT_EQ(RunCatalogImport(job),
+              "Nothing was imported: \"Objects.sqlite\" is in use by another program (database is locked). Try "
+              "again when it is free.")
+        << lock;
+  }
+  EXPECT_FALSE(TSQLiteDatabase(db.path).TableExists("later"));
+  EXPECT_EQ(RunCatalogImport(job), "");
+  EXPECT_EQ(Rows("later").RowCount(), 1);
+}
+
 // A refused field is quoted to at most 60 characters (a character of
 // several bytes counts once) and "…" after a cut; the message names the
 // line of the file (skipped rows and blank lines counted) and the column.
