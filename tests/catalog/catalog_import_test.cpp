@@ -294,6 +294,32 @@ TEST_F(ImportFixture, RefusedFieldIsQuotedShortWithItsLineAndColumn) {
   }
 }
 
+// A refused field is quoted as a message box can show it: NUL and the
+// other control characters, format characters (a byte-order mark, a
+// zero-width space) as escapes, every other character as it is. A UTF-16
+// file read as bytes puts a NUL after every ASCII character.
+TEST_F(ImportFixture, UnprintableCharactersOfARefusedFieldAreShownAsEscapes) {
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("A,1,2,3,5\n")) utf16 += std::string(1, c) + '\0';
+  const std::pair<std::string, std::string> cases[] = {
+      {utf16, "(\\x001\\x00)\r\nLine 1, column #2."},
+      {"A,\xEF\xBB\xBF" "12,2,3,5\n", "(\\uFEFF12)\r\nLine 1, column #2."},
+      {"A,\x01x\x7F\xC2\x85\xE2\x80\x8B\xC3\xA9\t1,2,3,5\n", "(\\x01x\\x7F\\x85\\u200B\xC3\xA9\\x091)\r\nLine 1, column #2."},
+      {"A,1" + std::string(70, '\0') + ",2,3,5\n",
+       "(1" + [] {
+         std::string nuls;
+         for (int i = 0; i < 59; ++i) nuls += "\\x00";
+         return nuls;
+       }() + "\xE2\x80\xA6)\r\nLine 1, column #2."},
+  };
+  for (const auto& [text, quoted] : cases) {
+    const std::string error = RunCatalogImport(Job("odd.csv", text, kDegrees));
+    EXPECT_EQ(error, "Error converting value to a double precision number " + quoted);
+    EXPECT_EQ(error.find('\0'), std::string::npos);
+  }
+  EXPECT_FALSE(TSQLiteDatabase(db.path).TableExists("odd"));
+}
+
 // Distances in parsecs. A light year is 63241.077 au (IAU: c × Julian year)
 // and a parsec 206264.806 au, so 0.3066014 pc; the stored factor
 // (0.3066079) is 2e-5 above it, within the 1e-4 allowed for that row.
