@@ -1,6 +1,7 @@
 #include "catalog/catalog_import.h"
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <set>
 
+#include <QChar>
 #include <QUtf8StringView>
 
 #include "astro/observer.h"
@@ -79,17 +81,46 @@ class LineReader {
 // box stays readable (and quick to lay out) whatever the file holds.
 constexpr std::size_t kQuotedFieldChars = 60;
 
-// The message of a field that does not convert: the field in brackets, cut
-// to kQuotedFieldChars characters with "…" after a cut, then where it
-// stands (line of the file, column of the preview).
-std::string FieldError(const char* what, const std::string& field, int line, int column) {
-  std::size_t end = 0, chars = 0;
-  while (end < field.size() && chars < kQuotedFieldChars) {
-    ++chars;
-    ++end;
-    while (end < field.size() && (uint8_t(field[end]) & 0xC0) == 0x80) ++end;  // a character's further bytes
+// A field's text as a message box can show it: every character that shows
+// nothing or moves the text (a control character such as NUL, tab or the
+// C1 codes, a format character such as a byte-order mark or a direction
+// mark, a line or paragraph separator) is written as an escape: \xHH for a
+// code below 256, \uHHHH above, \UHHHHHHHH beyond the 16-bit range; a byte
+// that is not UTF-8 as \xHH of the byte. Everything else stays as it is.
+std::string ShownText(const std::string& text) {
+  std::string out;
+  const auto escape = [&out](const char* format, unsigned code) {
+    char b[16];
+    std::snprintf(b, sizeof b, format, code);
+    out += b;
+  };
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t start = i;
+    const char32_t c = platform::NextCodePoint(text, i);
+    const bool bad = c == 0xFFFD && text.compare(start, 3, "\xEF\xBF\xBD") != 0;  // not UTF-8
+    if (bad) {
+      escape("\\x%02X", uint8_t(text[start]));
+      continue;
+    }
+    const QChar::Category category = QChar::category(char32_t(c));
+    if (category != QChar::Other_Control && category != QChar::Other_Format &&
+        category != QChar::Separator_Line && category != QChar::Separator_Paragraph) {
+      out.append(text, start, i - start);
+      continue;
+    }
+    escape(c < 0x100 ? "\\x%02X" : c < 0x10000 ? "\\u%04X" : "\\U%08X", unsigned(c));
   }
-  const std::string quoted = end < field.size() ? field.substr(0, end) + "\xE2\x80\xA6" : field;  // "…"
+  return out;
+}
+
+// The message of a field that does not convert: the field in brackets, cut
+// to kQuotedFieldChars characters with "…" after a cut and shown with its
+// unprintable characters as escapes, then where it stands (line of the
+// file, column of the preview).
+std::string FieldError(const char* what, const std::string& field, int line, int column) {
+  const std::string cut = platform::CutToChars(field, kQuotedFieldChars);
+  const std::string quoted = ShownText(cut) + (cut.size() < field.size() ? "\xE2\x80\xA6" : "");  // "…"
   return std::string(what) + " (" + quoted + ")\r\nLine " + std::to_string(line) + ", column #" +
          std::to_string(column) + ".";
 }
@@ -536,6 +567,7 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
     damage = CheckObjectDatabase(job.DatabasePath);
     if (!damage.empty()) throw ESQLiteException(damage);
     TSQLiteDatabase db(job.DatabasePath);
+    db.SetBusyTimeout(kObjectDatabaseBusyWaitMs);
     exists = db.TableExists(table);
     if (!exists) {
       db.BeginTransaction();
@@ -544,7 +576,11 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
       db.Commit();
     }
   } catch (const ESQLiteException& e) {
-    return damage.empty() ? e.what() : ObjectDatabaseRefusalText(damage);
+    if (!damage.empty()) return ObjectDatabaseRefusalText(damage);
+    // Locked by another program: sound, and left as it was.
+    if (e.IsBusy())
+      return "Nothing was imported: " + ObjectDatabaseBusyText(e.Why()) + ". Try again when it is free.";
+    return e.what();
   }
   if (exists)
     return "The object database already holds a catalogue named \"" + table +

@@ -91,6 +91,9 @@ tCO::tCO(const std::string& databasePath, const std::vector<std::string>& tableN
     try {
       t = db_->GetTable("SELECT * FROM " + SQLiteQuoteName(name));
     } catch (const ESQLiteException& e) {
+      // A table locked by another program is not missing: the catalogue
+      // cannot be read now, whole, and is read again later.
+      if (e.IsBusy()) throw;
       // Without its base catalogue the database is no use to the chart.
       if (names_.empty() && damage_.empty()) damage_ = e.Why();
       break;
@@ -106,7 +109,8 @@ tCO::tCO(const std::string& databasePath, const std::vector<std::string>& tableN
       TSQLiteTable info = db_->GetTable("SELECT name FROM pragma_table_info(:t)");
       columns.clear();
       for (bool row = info.MoveFirst(); row; row = info.Next()) columns.push_back(info.FieldAsString(0));
-    } catch (const ESQLiteException&) {
+    } catch (const ESQLiteException& e) {
+      if (e.IsBusy()) throw;
     }
     for (int c = 0; c < kObjectColumnCount; ++c) {
       column_[i][c] = -1;
@@ -368,6 +372,9 @@ std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path) {
     }
     if (!db.TableExists(kBaseCatalogTable)) return std::string("no such table: ") + kBaseCatalogTable;
   } catch (const ESQLiteException& e) {
+    // Only damage is told as damage: a database another program holds
+    // locked, or any other failure of the check, is the caller's to handle.
+    if (!e.IsDamage()) throw;
     return e.Why();
   }
   return std::string();
@@ -379,8 +386,12 @@ std::string CheckObjectDatabase(const std::string& path) {
     TSQLiteDatabase db(path);
     return ObjectDatabaseDamage(db, path);
   } catch (const ESQLiteException& e) {
-    return e.Why();
+    return e.IsDamage() ? e.Why() : std::string();
   }
+}
+
+std::string ObjectDatabaseBusyText(const std::string& reason) {
+  return "\"" + std::string(kObjectDatabaseName) + "\" is in use by another program (" + reason + ")";
 }
 
 TDataFileProblem ObjectDatabaseProblem(const std::string& reason) {
@@ -389,20 +400,6 @@ TDataFileProblem ObjectDatabaseProblem(const std::string& reason) {
 
 std::string ObjectDatabaseRefusalText(const std::string& reason) {
   return "The object database was left unchanged.\r\n\r\n" + DataFileProblemText({ObjectDatabaseProblem(reason)});
-}
-
-std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableNames) {
-  const std::string path = ObjectDatabasePath();
-  std::unique_ptr<tCO> catalog;
-  std::string damage;
-  try {
-    catalog = std::make_unique<tCO>(path, tableNames);
-    damage = catalog->Damage();
-  } catch (const ESQLiteException& e) {
-    damage = platform::FileExists(path) ? e.Why() : kDataFileMissing;
-  }
-  if (!damage.empty()) ReportDataFileProblems({ObjectDatabaseProblem(damage)});
-  return catalog;
 }
 
 void LockObjects() {

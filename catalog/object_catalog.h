@@ -52,7 +52,8 @@ class tCO {
  public:
   // Opens "Objects.sqlite" in the program folder and reads every named table
   // (at most 10; the first is the base catalogue). A database that is
-  // missing or not a database raises ESQLiteException (nothing is created);
+  // missing, not a database or held locked by another program raises
+  // ESQLiteException (nothing is created);
   // a table whose query fails ends the list before it. Record 0 becomes
   // current. A damaged file is read as far as it can be and Damage() says
   // what is wrong with it; the file is never written.
@@ -179,19 +180,26 @@ std::string ObjectDatabasePath();
 
 // What is wrong with an open object database, in SQLite's words, or ""
 // when it is sound: an empty file, a failed integrity check (pages cut off
-// or written over), no base catalogue table. Reads only.
+// or written over), no base catalogue table, or an error of the library
+// that says the file is damaged (corrupt, not a database, input/output).
+// Any other error (a database another program holds locked) raises: it
+// says nothing about the file. Reads only.
 std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path);
 // The same for the file at `path`, opened for this check alone;
-// kDataFileMissing when there is no file.
+// kDataFileMissing when there is no file, "" when it could not be checked
+// for a reason other than damage (the caller's own use of the file then
+// fails with that reason).
 std::string CheckObjectDatabase(const std::string& path);
+// How long a change the user asks of the object database (a Remove, an
+// import) waits for another program's lock: long enough for that
+// program's commit, short enough for the GUI thread.
+inline constexpr int kObjectDatabaseBusyWaitMs = 200;
+// ""Objects.sqlite" is in use by another program (database is locked)":
+// a database that another program holds locked, with the library's words.
+std::string ObjectDatabaseBusyText(const std::string& reason);
 // The problem told for the object database: missing (102) or damaged (103)
 // for this reason.
 TDataFileProblem ObjectDatabaseProblem(const std::string& reason);
 // The text that tells the user the object database was left unchanged
 // because of `reason` (CheckObjectDatabase's), with how to rebuild it.
 std::string ObjectDatabaseRefusalText(const std::string& reason);
-
-// Creates the object catalogue over these tables at start-up; a database
-// that is missing or damaged is reported as a damaged data file (and the
-// catalogue is null when it cannot be read at all).
-std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableNames);

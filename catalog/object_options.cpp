@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "catalog/hooks.h"
+#include "catalog/run_later.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/float_to_int.h"
@@ -12,6 +13,7 @@
 #include "platform/value_range.h"
 #include "shell/data_files.h"
 #include "shell/globals.h"
+#include "shell/log_lines.h"
 #include "shell/messages.h"
 #include "shell/xml_settings.h"
 
@@ -74,16 +76,21 @@ bool ApplyObjectFilter(const TObjectFilter& f) {
   ObjectFilter = f;
   if (!ObjectCatalog) return true;
   bool ok = true;
+  std::string busy;
   {
     TObjectsLock lock;
     try {
       ObjectCatalog->SetFilter(f);
-    } catch (const ESQLiteException&) {
+    } catch (const ESQLiteException& e) {
       ok = false;
+      if (e.IsBusy()) busy = e.Why();
     }
   }
   // Told only once the lock is free again.
-  if (!ok) ShowErrorMessage(103, "\"" + std::string(kObjectDatabaseName) + "\"");
+  if (!busy.empty())
+    Warn("The object filter was not applied: " + ObjectDatabaseBusyText(busy) + ". Try again when it is free.");
+  else if (!ok)
+    ShowErrorMessage(103, "\"" + std::string(kObjectDatabaseName) + "\"");
   return ok;
 }
 
@@ -203,61 +210,115 @@ std::vector<std::string> CatalogTableList(const TCatalogSlots& slots) {
   return list;
 }
 
-bool ApplyCatalogSelection(const TCatalogSlots& slots) {
-  WriteCatalogSlots(slots);
-  TObjectFilter filter = ObjectFilter;
-  if (ObjectCatalog) ObjectCatalog->GetFilter(filter);
-  // Built aside, then swapped in under the lock: readers never see a
-  // half-made catalogue, and a failure keeps the old one.
+namespace {
+
+// The wait for a database another program held locked at start-up (GUI
+// thread only).
+struct TCatalogWait {
+  bool waiting = false;
+  std::string reason;  // the library's words
+  int tries = 0;
+  bool told = false;
+};
+TCatalogWait g_wait;
+bool g_retryScheduled = false;
+// Why the start-up's catalogue could not be read at all ("" once one is).
+std::string g_unreadable;
+
+void ScheduleRetry() {
+  if (g_retryScheduled) return;
+  g_retryScheduled = RunLater(kObjectCatalogRetryMs, [] {
+    g_retryScheduled = false;
+    RetryObjectCatalog();
+  });
+}
+
+// A catalogue built aside: its failure (message empty when it was swapped
+// in), or what is wrong with the database it read.
+struct TBuiltCatalog {
+  std::string message, reason;  // the layer's message and the library's words
+  bool busy = false;
+  std::string damage;
+};
+
+// Builds the catalogue over these tables with this filter and swaps it in
+// under the object lock, so that readers never see a half-made catalogue
+// and a failure keeps the old one; the chart is then drawn again.
+TBuiltCatalog BuildCatalog(const std::vector<std::string>& tables, const TObjectFilter& filter) {
+  TBuiltCatalog built;
   std::unique_ptr<tCO> fresh;
-  std::string error;
   try {
-    fresh = std::make_unique<tCO>(CatalogTableList(slots));
+    fresh = std::make_unique<tCO>(tables);
     fresh->SetFilter(filter);
   } catch (const ESQLiteException& e) {
-    error = e.what();
+    built.message = e.what();
+    built.reason = e.Why();
+    built.busy = e.IsBusy();
+    return built;
   }
-  if (!fresh || !error.empty()) {
-    // A database that is missing or damaged is said so, with how to
-    // rebuild it; any other failure in the library's words.
-    const std::string damage = CheckObjectDatabase(ObjectDatabasePath());
-    Warn(damage.empty() ? error
-                        : "The deep-sky catalogues could not be read.\r\n\r\n" +
-                              DataFileProblemText({ObjectDatabaseProblem(damage)}));
-    return false;
-  }
-  const std::string damage = fresh->Damage();
+  built.damage = fresh->Damage();
   {
     TObjectsLock lock;
     ObjectCatalog.swap(fresh);
   }
   fresh.reset();  // the old catalogue, freed outside the lock
+  g_wait = TCatalogWait{};
+  g_unreadable.clear();
   CallHook(CatalogHooks().requestReplot);
+  return built;
+}
+
+void LogObjectDatabase(const std::string& text) { LogLines().AddLine("[Data] " + text); }
+
+}  // namespace
+
+bool ApplyCatalogSelection(const TCatalogSlots& slots) {
+  WriteCatalogSlots(slots);
+  TObjectFilter filter = ObjectFilter;
+  if (ObjectCatalog) ObjectCatalog->GetFilter(filter);
+  const TBuiltCatalog built = BuildCatalog(CatalogTableList(slots), filter);
+  if (built.busy) {
+    Warn("The deep-sky catalogues could not be read: " + ObjectDatabaseBusyText(built.reason) +
+         ". Try again when it is free.");
+    return false;
+  }
+  if (!built.message.empty()) {
+    // A database that is missing or damaged is said so, with how to
+    // rebuild it; any other failure in the library's words.
+    const std::string damage = CheckObjectDatabase(ObjectDatabasePath());
+    Warn(damage.empty() ? built.message
+                        : "The deep-sky catalogues could not be read.\r\n\r\n" +
+                              DataFileProblemText({ObjectDatabaseProblem(damage)}));
+    return false;
+  }
   // A damaged database gives what could be read of it, and says so.
-  if (!damage.empty())
+  if (!built.damage.empty())
     Warn("The deep-sky catalogues could not be read whole.\r\n\r\n" +
-         DataFileProblemText({ObjectDatabaseProblem(damage)}));
+         DataFileProblemText({ObjectDatabaseProblem(built.damage)}));
   return true;
 }
 
 bool DropCatalogTable(const std::string& name) {
   // A damaged database is never written to: it holds the catalogues the
-  // user imported.
+  // user imported. A locked one is not damaged: the drop itself fails.
   if (const std::string damage = CheckObjectDatabase(ObjectDatabasePath()); !damage.empty()) {
     Warn(ObjectDatabaseRefusalText(damage));
     return false;
   }
+  std::string why;
   bool ok = true;
   {
     TObjectsLock lock;
     try {
       TSQLiteDatabase db(ObjectDatabasePath());
+      db.SetBusyTimeout(kObjectDatabaseBusyWaitMs);
       if (db.TableExists(name)) db.Execute("DROP TABLE " + SQLiteQuoteName(name));
-    } catch (const ESQLiteException&) {
+    } catch (const ESQLiteException& e) {
       ok = false;
+      why = e.IsBusy() ? ObjectDatabaseBusyText(e.Why()) + ". Try again when it is free." : e.Why();
     }
   }
-  if (!ok) Warn("Couldn't drop the table, operation aborted.");
+  if (!ok) Warn("Couldn't drop the table, operation aborted.\r\n\r\n" + why);
   return ok;
 }
 
@@ -282,4 +343,76 @@ bool RemoveCatalogSlot(TCatalogSlots& slots, int k) {
   else
     WriteCatalogSlots(slots);
   return true;
+}
+
+// --- The catalogue of the start-up ------------------------------------------------
+
+std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableNames) {
+  const std::string path = ObjectDatabasePath();
+  std::unique_ptr<tCO> catalog;
+  std::string damage;
+  g_wait = TCatalogWait{};
+  g_unreadable.clear();
+  try {
+    catalog = std::make_unique<tCO>(path, tableNames);
+    damage = catalog->Damage();
+  } catch (const ESQLiteException& e) {
+    if (e.IsBusy()) {
+      // Sound but locked (another copy of the program importing, another
+      // program's open transaction): read later, without waiting here.
+      g_wait.waiting = true;
+      g_wait.reason = e.Why();
+      LogObjectDatabase(ObjectDatabaseBusyText(g_wait.reason) +
+                        ": the deep-sky objects are read once it is free.");
+      ScheduleRetry();
+      return nullptr;
+    }
+    damage = platform::FileExists(path) ? e.Why() : kDataFileMissing;
+    g_unreadable = damage;
+  }
+  if (!damage.empty()) ReportDataFileProblems({ObjectDatabaseProblem(damage)});
+  return catalog;
+}
+
+bool ObjectCatalogWaiting() { return g_wait.waiting; }
+
+bool RetryObjectCatalog() {
+  if (!g_wait.waiting) return true;
+  const bool told = g_wait.told;
+  const TBuiltCatalog built = BuildCatalog(CatalogTableList(ReadCatalogSlots()), ObjectFilter);
+  if (built.message.empty()) {
+    LogObjectDatabase("\"" + std::string(kObjectDatabaseName) + "\" is free: the deep-sky objects were read.");
+    if (told) ShowFlashMessage("The deep-sky objects were read.", 3);
+    if (!built.damage.empty()) ReportDataFileProblems({ObjectDatabaseProblem(built.damage)});
+    return true;
+  }
+  if (!built.busy) {
+    // Free now, but not readable: told as the start-up tells it.
+    g_wait = TCatalogWait{};
+    const std::string path = ObjectDatabasePath();
+    g_unreadable = platform::FileExists(path) ? built.reason : kDataFileMissing;
+    ReportDataFileProblems({ObjectDatabaseProblem(g_unreadable)});
+    return true;
+  }
+  g_wait.reason = built.reason;
+  if (++g_wait.tries >= kObjectCatalogTriesBeforeTold && !g_wait.told) {
+    g_wait.told = true;
+    Warn(ObjectDatabaseBusyText(built.reason) +
+         ".\r\n\r\nThe chart shows no deep-sky objects until it is free; they are read as soon as it is.");
+  }
+  ScheduleRetry();
+  return false;
+}
+
+TObjectDatabaseNote ObjectDatabaseNote() {
+  const std::string name = std::string("the object database ") + kObjectDatabaseName;
+  if (!ObjectCatalog) {
+    if (g_wait.waiting)
+      return {true, name + " is in use by another program (" + g_wait.reason + "); they are read once it is free"};
+    return {true, name + " could not be read" + (g_unreadable.empty() ? "" : " (" + g_unreadable + ")")};
+  }
+  TObjectsLock lock;
+  const std::string& damage = ObjectCatalog->Damage();
+  if (damage.empty()) return {};
+  return {false, name + " is damaged (" + damage + ")"};
 }

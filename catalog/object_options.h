@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -95,15 +96,55 @@ std::vector<std::string> CatalogTableList(const TCatalogSlots& slots);
 // Writes the slots to "ObjectOptions.xml" and rebuilds ObjectCatalog from
 // them with the current filter. The new catalogue is built first and swapped
 // in under the object lock; when it cannot be built the old one stays, the
-// error is shown and the answer is false.
+// error is shown (a database another program holds locked as such, never as
+// damage) and the answer is false.
 bool ApplyCatalogSelection(const TCatalogSlots& slots);
 
-// Drops a catalogue's table from "Objects.sqlite" under the object lock. A
-// failure shows "Couldn't drop the table, operation aborted." once the lock
-// is released, and answers false.
+// Drops a catalogue's table from "Objects.sqlite" under the object lock,
+// waiting kObjectDatabaseBusyWaitMs at most for another program's lock. A
+// damaged database is refused unchanged; any other failure (a lock held
+// longer) shows "Couldn't drop the table, operation aborted." and the reason
+// once the lock is released, and answers false.
 bool DropCatalogTable(const std::string& name);
 
 // The Remove command of slot k (2..5): asks first, refuses an unassigned
 // slot, drops the table and resets the slot (an active one leaves
 // ObjectCatalog at once). True when the slot was reset.
 bool RemoveCatalogSlot(TCatalogSlots& slots, int k);
+
+// --- The catalogue of the start-up ------------------------------------------------
+
+// Creates the object catalogue over these tables at start-up. A database
+// that is missing or damaged is reported as a damaged data file (the
+// catalogue is null when it cannot be read at all). One that another
+// program holds locked is sound: the catalogue is null for now, the log says
+// why, and it is read once the database is free (RetryObjectCatalog, every
+// kObjectCatalogRetryMs on the GUI thread's event loop; each try fails at
+// once while the lock is held, so the GUI thread never waits on it).
+std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableNames);
+
+inline constexpr int kObjectCatalogRetryMs = 1000;
+// Failed tries after which the user is told in a box (once a run).
+inline constexpr int kObjectCatalogTriesBeforeTold = 10;
+
+// True while the catalogue waits for a database another program holds
+// locked. GUI thread.
+bool ObjectCatalogWaiting();
+
+// One more try to read the catalogue that waits for a locked database, over
+// the slots of "ObjectOptions.xml" and the current filter (GUI thread).
+// Once read it is swapped in, the chart is drawn again and a damaged
+// database is reported; a database that is still locked schedules the next
+// try, and one that cannot be read for another reason is reported as the
+// start-up would. Answers whether the catalogue no longer waits.
+bool RetryObjectCatalog();
+
+// Why the windows show no deep-sky objects, or not all of them: `absent`
+// when there is no catalogue at all, and `why` ("the object database
+// Objects.sqlite is damaged (...)"), empty when the catalogue is whole.
+// Takes the object lock.
+struct TObjectDatabaseNote {
+  bool absent = false;
+  std::string why;
+};
+TObjectDatabaseNote ObjectDatabaseNote();

@@ -80,6 +80,12 @@ std::string SQLiteErrorDescription(int code) {
   return "Unknown SQLite Error Code \"" + std::to_string(code) + "\"";
 }
 
+bool ESQLiteException::IsBusy() const { return code_ == SQLITE_BUSY || code_ == SQLITE_LOCKED; }
+
+bool ESQLiteException::IsDamage() const {
+  return code_ == SQLITE_CORRUPT || code_ == SQLITE_NOTADB || code_ == SQLITE_IOERR;
+}
+
 std::string SQLiteQuoteName(const std::string& name) {
   std::string q = "\"";
   for (char c : name) {
@@ -105,6 +111,8 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, bool createIfMissi
   }
   db_ = db;
 }
+
+void TSQLiteDatabase::SetBusyTimeout(int ms) { sqlite3_busy_timeout(db_, ms); }
 
 TSQLiteDatabase::~TSQLiteDatabase() {
   if (inTransaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -226,7 +234,10 @@ TSQLiteTable TSQLiteDatabase::GetTable(const std::string& sql, const TSQLiteBind
   for (;;) {
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_DONE) break;
-    if (rc == SQLITE_BUSY) throw ESQLiteException("Could not prepare SQL statement");
+    if (rc == SQLITE_BUSY) {
+      sqlite3_reset(s);
+      throw ESQLiteException("Could not prepare SQL statement", SQLITE_BUSY, sqlite3_errstr(SQLITE_BUSY));
+    }
     if (rc != SQLITE_ROW) {
       sqlite3_reset(s);
       RaiseError("Could not retrieve data", sql);

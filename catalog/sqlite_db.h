@@ -29,6 +29,12 @@ class ESQLiteException : public std::runtime_error {
   const std::string& Reason() const { return reason_; }
   // The library's words where it gave some, else the layer's message.
   std::string Why() const { return reason_.empty() ? std::string(what()) : reason_; }
+  // Another connection holds the database locked (busy or locked): the
+  // file is sound and the same work may succeed later.
+  bool IsBusy() const;
+  // The file itself is damaged or cannot be read from the disk: corrupt,
+  // not a database, or an input/output error.
+  bool IsDamage() const;
 
  private:
   int code_;
@@ -60,6 +66,9 @@ class TSQLiteDatabase {
   // is set: the program's database is never replaced by an empty new one.
   // Failure raises "Failed to open database "<name>" : <library message>".
   explicit TSQLiteDatabase(const std::string& fileName, bool createIfMissing = false);
+  // How long a statement waits for another connection's lock before it
+  // fails as busy, in milliseconds; 0 (the start) fails at once.
+  void SetBusyTimeout(int ms);
   // Rolls back an open transaction and closes the connection.
   ~TSQLiteDatabase();
   TSQLiteDatabase(const TSQLiteDatabase&) = delete;

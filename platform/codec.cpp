@@ -69,8 +69,8 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-// Decodes one UTF-8 sequence at s[i] and advances i past it. A malformed or
-// truncated sequence decodes as U+FFFD and consumes one byte.
+}  // namespace
+
 char32_t NextCodePoint(std::string_view s, std::size_t& i) {
   const auto b0 = uint8_t(s[i]);
   if (b0 < 0x80) {
@@ -94,8 +94,6 @@ char32_t NextCodePoint(std::string_view s, std::size_t& i) {
   i += extra + 1;
   return c;
 }
-
-}  // namespace
 
 bool Cp1252Code(char32_t c, char& code) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {

@@ -87,6 +87,9 @@ std::string Utf8ToCp1252(std::string_view utf8);
 bool Cp1252Code(char32_t c, char& code);
 // Windows-1252 to UTF-8 (the five unassigned codes map to U+FFFD).
 std::string Cp1252ToUtf8(std::string_view cp1252);
+// Decodes the character (code point) at s[i] and advances i past it; a
+// malformed or truncated sequence decodes as U+FFFD and consumes one byte.
+char32_t NextCodePoint(std::string_view s, std::size_t& i);
 // The first n characters (code points) of a UTF-8 text.
 std::string CutToChars(std::string_view utf8, std::size_t n);
 // Number of characters (code points) of a UTF-8 text.

@@ -18,6 +18,7 @@
 #include "astro/transforms.h"
 #include "astro/trig.h"
 #include "catalog/object_catalog.h"
+#include "catalog/object_options.h"
 #include "catalog/stars.h"
 #include "chart/plotter.h"
 #include "tools/solsys_info.h"
@@ -212,12 +213,9 @@ std::string NormaliseQuery(const std::string& text) {
 }
 
 std::string ObjectDatabaseSearchNote() {
-  if (!ObjectCatalog)
-    return "Deep-sky objects were not searched: the object database Objects.sqlite could not be read.";
-  TObjectsLock lock;
-  const std::string& damage = ObjectCatalog->Damage();
-  if (damage.empty()) return {};
-  return "Deep-sky objects may be missing: the object database Objects.sqlite is damaged (" + damage + ").";
+  const TObjectDatabaseNote note = ObjectDatabaseNote();
+  if (note.why.empty()) return {};
+  return (note.absent ? "Deep-sky objects were not searched: " : "Deep-sky objects may be missing: ") + note.why + ".";
 }
 
 std::string ResultDisplayText(const std::string& line) {

@@ -37,9 +37,9 @@ std::string NormaliseQuery(const std::string& text);
 // blanks, "|" and its record key. Searches with a copy of `obs` that reports
 // bodies below the horizon as altitude -1; `obs` itself is not changed.
 std::vector<std::string> SearchObjects(const std::string& query, int scope, const TObserverTime& obs);
-// Said under a search's results when the object database is missing or
-// damaged (deep-sky objects were not searched, or not all of them); "" when
-// it is sound.
+// Said with a search's results when the object database is missing,
+// damaged or still locked by another program (deep-sky objects were not
+// searched, or not all of them); "" when it is sound.
 std::string ObjectDatabaseSearchNote();
 // The text a result line shows (the hidden key part removed).
 std::string ResultDisplayText(const std::string& line);

@@ -66,6 +66,10 @@ TOptionsForm2::TOptionsForm2(QWidget* parent) : QDialog(parent) {
 
   auto* catalogs = new QGroupBox("Catalogs", this);
   auto* sg = new QGridLayout(catalogs);
+  DatabaseNote = new QLabel(this);
+  DatabaseNote->setWordWrap(true);
+  DatabaseNote->setStyleSheet("color: #b00000");
+  DatabaseNote->hide();
   for (int k = 0; k < kCatalogSlots; ++k) {
     CatName[k] = new QLabel(this);
     CatDescription[k] = new QLabel(this);
@@ -105,6 +109,7 @@ TOptionsForm2::TOptionsForm2(QWidget* parent) : QDialog(parent) {
   layout->addWidget(magnitude);
   layout->addWidget(classes);
   layout->addWidget(LabelCheckBox1);
+  layout->addWidget(DatabaseNote);
   layout->addWidget(catalogs);
   layout->addLayout(buttons);
 
@@ -158,6 +163,23 @@ void TOptionsForm2::FormShow() {
   }
   ShowFilter(f);
   ShowSlots();
+  ShowDatabaseNote();
+}
+
+void TOptionsForm2::ShowDatabaseNote() {
+  const TObjectDatabaseNote note = ObjectDatabaseNote();
+  const std::string text =
+      note.why.empty() ? std::string()
+                       : (note.absent ? "There are no deep-sky objects: " : "Deep-sky objects may be missing: ") +
+                             note.why + ".";
+  DatabaseNote->setText(QString::fromStdString(text));
+  if (DatabaseNote->isVisibleTo(this) == text.empty()) {
+    DatabaseNote->setVisible(!text.empty());
+    // Laid out at once, also while the window is being shown, and the
+    // window made tall enough for the note.
+    layout()->activate();
+    resize(size().expandedTo(sizeHint()));
+  }
 }
 
 void TOptionsForm2::ShowFilter(const TObjectFilter& f) {
@@ -243,10 +265,12 @@ void TOptionsForm2::AddClick(int k) {
 
 void TOptionsForm2::RemoveClick(int k) {
   if (RemoveCatalogSlot(Slots, k)) ShowSlots();
+  ShowDatabaseNote();
 }
 
 void TOptionsForm2::ActiveClick(int k) {
   if (k >= 2 && k <= kCatalogSlots) Slots[std::size_t(k - 1)].Active = Active[k - 1]->isChecked();
   if (!shownOnce_) return;
   ApplyCatalogSelection(Slots);
+  ShowDatabaseNote();
 }

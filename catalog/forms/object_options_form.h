@@ -25,6 +25,9 @@ class TOptionsForm2 : public QDialog {
   QLabel* MagnLabel2;
   QCheckBox* ClassCheckBox[10];  // class digits; none for 7
   QCheckBox* LabelCheckBox1;
+  // Why the chart has no deep-sky objects, or not all of them (a missing,
+  // damaged or locked object database); hidden while the database is sound.
+  QLabel* DatabaseNote;
   QLabel* CatName[kCatalogSlots];
   QLabel* CatDescription[kCatalogSlots];
   QCheckBox* Active[kCatalogSlots];  // Active[0] is CatActive1, always on
@@ -61,6 +64,7 @@ class TOptionsForm2 : public QDialog {
  private:
   void ShowFilter(const TObjectFilter& f);
   void ShowSlots();
+  void ShowDatabaseNote();
   void UpdateLabels();
   bool shownOnce_ = false;
 };

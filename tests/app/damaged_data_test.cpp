@@ -3,6 +3,7 @@
 // box names the file, the reason and how to rebuild it, the file is left
 // byte for byte, and the program keeps running without what it held.
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,12 +18,14 @@
 #include "catalog/forms/import_tool_form.h"
 #include "catalog/forms/object_options_form.h"
 #include "catalog/object_catalog.h"
+#include "catalog/object_options.h"
 #include "catalog/stars.h"
 #include "chart/globe.h"
 #include "platform/gui_thread.h"
 #include "shell/data_files.h"
 #include "tests/app/startup_fixture.h"
 #include "tests/support/import_columns.h"
+#include "tests/support/object_database.h"
 #include "tests/support/text_checks.h"
 #include "tools/forms/find_form.h"
 #include "tools/forms/location_form.h"
@@ -248,7 +251,8 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
     EXPECT_TRUE(Has(text, "move \"Objects.sqlite\" aside (the catalogues you imported are kept in it)")) << text;
     EXPECT_TRUE(!ObjectCatalog || ObjectCatalog->Count() == 0);
 
-    // The search finds stars and no deep-sky object, without a word.
+    // The search finds stars and no deep-sky object, and says why above
+    // what it found.
     dialogs.Clear();
     form->Find1->trigger();
     ASSERT_NE(FindForm1, nullptr);
@@ -256,7 +260,10 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
       FindForm1->SearchEdit1->setText(QString::fromLatin1(wanted));
       FindForm1->RunSearch();
     }
-    EXPECT_GT(FindForm1->ResultsListBox1->count(), 0);  // Sirius
+    ASSERT_GT(FindForm1->ResultsListBox1->count(), 1);  // the note and Sirius
+    EXPECT_TRUE(FindForm1->ResultsListBox1->item(0)->text().startsWith("Deep-sky objects "));
+    const int last = FindForm1->ResultsListBox1->count() - 1;
+    EXPECT_TRUE(FindForm1->ResultsListBox1->item(last)->text().startsWith("The star SAO "));
     FindForm1->close();
     // The information of a deep-sky object: there is none to show.
     form->ShowObjectInformation(1, 0, false);
@@ -264,8 +271,12 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
     // The catalogue options: a further catalogue made active says that the
     // catalogues cannot be read whole.
     EXPECT_EQ(dialogs.Count(), 0u);
-    startup_fixture::OpenModally(*form, form->Objects1, [] {
+    startup_fixture::OpenModally(*form, form->Objects1, [&] {
       ASSERT_NE(OptionsForm2, nullptr);
+      // The window says it as it opens.
+      EXPECT_TRUE(OptionsForm2->DatabaseNote->isVisible());
+      EXPECT_TRUE(Has(OptionsForm2->DatabaseNote->text().toStdString(), reasons[c]))
+          << OptionsForm2->DatabaseNote->text().toStdString();
       OptionsForm2->Active[1]->click();
       OptionsForm2->BitBtn3Click();
     });
@@ -291,4 +302,59 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
     ExpectFilesUnchanged();
     ExpectRunningAndClose();
   }
+}
+
+// A database another program holds locked at the start (a second copy of
+// the program importing, the sqlite3 shell inside a transaction) is sound:
+// no box tells it as damaged, the search and the catalogue options say it is
+// in use, a Remove keeps its slot and its table, and the deep-sky objects
+// come once it is free, without a restart.
+TEST_F(DamagedData, ALockedObjectDatabaseIsNeverToldDamagedAndIsReadOnceFree) {
+  MakeFolder("locked", {{"Objects.sqlite", [](Bytes&) {}}});  // a copy of its own, unchanged
+  OtherProgram other(folder_ + "Objects.sqlite", kLockExclusive);
+  ASSERT_TRUE(form->StartUp());
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending; }, kEventWaitMs));
+  EXPECT_EQ(ObjectCatalog, nullptr);
+  EXPECT_TRUE(ObjectCatalogWaiting());
+
+  form->Find1->trigger();
+  ASSERT_NE(FindForm1, nullptr);
+  FindForm1->SearchEdit1->setText("M31");
+  FindForm1->RunSearch();
+  QStringList lines;
+  for (int i = 0; i < FindForm1->ResultsListBox1->count(); ++i) lines << FindForm1->ResultsListBox1->item(i)->text();
+  EXPECT_EQ(lines.join(' ').toStdString(),
+            "Nothing found. Deep-sky objects were not searched: the object database Objects.sqlite is in use by "
+            "another program (database is locked); they are read once it is free.");
+  FindForm1->close();
+
+  startup_fixture::OpenModally(*form, form->Objects1, [&] {
+    ASSERT_NE(OptionsForm2, nullptr);
+    EXPECT_TRUE(OptionsForm2->DatabaseNote->isVisible());
+    EXPECT_TRUE(testing_support::StartsWith(OptionsForm2->DatabaseNote->text().toStdString(),
+                                            "There are no deep-sky objects: the object database Objects.sqlite is "
+                                            "in use by another program (database is locked)"));
+    // The builder's "IC" catalogue in its slot: Remove keeps both.
+    int k = 2;
+    while (k <= kCatalogSlots && OptionsForm2->Slots[std::size_t(k - 1)].Name != "IC") ++k;
+    ASSERT_LE(k, kCatalogSlots);
+    dialogs.QueueAnswer(platform::IDOK);
+    OptionsForm2->Remove[k - 1]->click();
+    EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text, "Couldn't drop the table, operation aborted."));
+    EXPECT_EQ(OptionsForm2->Slots[std::size_t(k - 1)].Name, "IC");
+    EXPECT_EQ(OptionsForm2->CatName[k - 1]->text(), "IC");
+  });
+  for (const auto& d : dialogs.Records()) {
+    EXPECT_FALSE(Has(d.text, "Can't read file")) << d.text;
+    EXPECT_FALSE(Has(d.text, "aside")) << d.text;
+  }
+
+  other.Release();
+  ASSERT_TRUE(RunEventsUntil([] { return ObjectCatalog != nullptr; }, kEventWaitMs));
+  EXPECT_FALSE(ObjectCatalogWaiting());
+  EXPECT_GT(ObjectCatalog->Count(), 1000);
+  EXPECT_EQ(ObjectCatalog->Damage(), "");
+  EXPECT_TRUE(TSQLiteDatabase(folder_ + "Objects.sqlite").TableExists("IC"));
+  ExpectRunningAndClose();
 }

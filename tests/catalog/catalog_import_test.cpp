@@ -253,6 +253,23 @@ TEST_F(ImportFixture, FailingImportLeavesThePreviousTableAndRefusedNamesChangeNo
   EXPECT_EQ(Rows("cat").RowCount(), 2);
 }
 
+// An import while another program holds the database locked is refused as
+// such (never as damage) after a short wait, and leaves the database as it
+// was; once it is free the same import goes in.
+TEST_F(ImportFixture, ALockedDatabaseRefusesTheImportAsLocked) {
+  const TImportJob job = Job("later.csv", "A,1,2,3,5\n", kDegrees);
+  for (const char* lock : {kLockExclusive, kLockWriting}) {
+    OtherProgram other(db.path, lock);
+    EXPECT_EQ(RunCatalogImport(job),
+              "Nothing was imported: \"Objects.sqlite\" is in use by another program (database is locked). Try "
+              "again when it is free.")
+        << lock;
+  }
+  EXPECT_FALSE(TSQLiteDatabase(db.path).TableExists("later"));
+  EXPECT_EQ(RunCatalogImport(job), "");
+  EXPECT_EQ(Rows("later").RowCount(), 1);
+}
+
 // A refused field is quoted to at most 60 characters (a character of
 // several bytes counts once) and "…" after a cut; the message names the
 // line of the file (skipped rows and blank lines counted) and the column.
@@ -275,6 +292,32 @@ TEST_F(ImportFixture, RefusedFieldIsQuotedShortWithItsLineAndColumn) {
     job.Layout.StartRow = startRow;
     EXPECT_EQ(RunCatalogImport(job), error);
   }
+}
+
+// A refused field is quoted as a message box can show it: NUL and the
+// other control characters, format characters (a byte-order mark, a
+// zero-width space) as escapes, every other character as it is. A UTF-16
+// file read as bytes puts a NUL after every ASCII character.
+TEST_F(ImportFixture, UnprintableCharactersOfARefusedFieldAreShownAsEscapes) {
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("A,1,2,3,5\n")) utf16 += std::string(1, c) + '\0';
+  const std::pair<std::string, std::string> cases[] = {
+      {utf16, "(\\x001\\x00)\r\nLine 1, column #2."},
+      {"A,\xEF\xBB\xBF" "12,2,3,5\n", "(\\uFEFF12)\r\nLine 1, column #2."},
+      {"A,\x01x\x7F\xC2\x85\xE2\x80\x8B\xC3\xA9\t1,2,3,5\n", "(\\x01x\\x7F\\x85\\u200B\xC3\xA9\\x091)\r\nLine 1, column #2."},
+      {"A,1" + std::string(70, '\0') + ",2,3,5\n",
+       "(1" + [] {
+         std::string nuls;
+         for (int i = 0; i < 59; ++i) nuls += "\\x00";
+         return nuls;
+       }() + "\xE2\x80\xA6)\r\nLine 1, column #2."},
+  };
+  for (const auto& [text, quoted] : cases) {
+    const std::string error = RunCatalogImport(Job("odd.csv", text, kDegrees));
+    EXPECT_EQ(error, "Error converting value to a double precision number " + quoted);
+    EXPECT_EQ(error.find('\0'), std::string::npos);
+  }
+  EXPECT_FALSE(TSQLiteDatabase(db.path).TableExists("odd"));
 }
 
 // Distances in parsecs. A light year is 63241.077 au (IAU: c × Julian year)

@@ -1,13 +1,17 @@
 // Object-database fixtures: a small database written by the tests: the base catalogue with 3
-// rows, an empty table and "my_cat" with 2 rows; and a probe of the object
-// lock.
+// rows, an empty table and "my_cat" with 2 rows; another program holding a
+// database locked; and a probe of the object lock.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "catalog/object_catalog.h"
 
@@ -44,6 +48,34 @@ struct ObjectDatabase {
   std::vector<std::string> Names() const { return {"BASE_OBJECT_CATALOG", "EMPTY", "my_cat"}; }
 };
 
+// Another program's connection that holds the database locked until it is
+// released: "BEGIN EXCLUSIVE" keeps every other connection from reading,
+// "BEGIN IMMEDIATE" with a write lets them read and keeps them from writing.
+class OtherProgram {
+ public:
+  OtherProgram(const std::string& path, const char* statements) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db_, statements, nullptr, nullptr, nullptr) != SQLITE_OK)
+      ADD_FAILURE() << "the other program could not lock " << path << ": " << sqlite3_errmsg(db_);
+  }
+  ~OtherProgram() { Release(); }
+  OtherProgram(const OtherProgram&) = delete;
+  OtherProgram& operator=(const OtherProgram&) = delete;
+  // Rolls its transaction back and closes the connection.
+  void Release() {
+    if (!db_) return;
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db_);
+    db_ = nullptr;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+inline constexpr const char* kLockExclusive = "BEGIN EXCLUSIVE";
+// A write into the test database's "my_cat".
+inline constexpr const char* kLockWriting = "BEGIN IMMEDIATE; INSERT INTO my_cat (idx, ID) VALUES (99, 'Z')";
 
 // Tries to take the object lock on another thread.
 class LockProbe {

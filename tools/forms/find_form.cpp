@@ -1,6 +1,7 @@
 #include "tools/forms/find_form.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -97,31 +98,53 @@ void TFindForm1::RunSearch() {
                                                            : kScopeAll;
   const auto lines = SearchObjects(NormaliseQuery(SearchEdit1->text().toStdString()), scope, ObserverTime);
   ResultsListBox1->clear();
+  // A missing, damaged or locked object database was told at the start
+  // (or is still being waited for); every search says so again where the
+  // user looks: under "Nothing found.", or above what it found.
+  const QStringList note = NoteLines();
+  if (lines.empty()) {
+    ResultsListBox1->addItem("Nothing found.");
+    AddNoteLines(note);
+    return;
+  }
+  AddNoteLines(note);
   for (const std::string& l : lines) {
     auto* item = new QListWidgetItem(QString::fromStdString(ResultDisplayText(l)));
     item->setData(Qt::UserRole, QString::fromStdString(l));  // the whole line with its hidden key
     ResultsListBox1->addItem(item);
   }
-  // A missing or damaged object database was told at the start; a search
-  // it leaves empty says so again where the user looks.
-  if (lines.empty()) {
-    ResultsListBox1->addItem("Nothing found.");
-    // The note in lines the list shows whole.
-    const QFontMetrics metrics(ResultsListBox1->font());
-    const int width = ResultsListBox1->viewport()->width() - 8;
-    QString line;
-    for (const QString& word : QString::fromStdString(ObjectDatabaseSearchNote()).split(' ', Qt::SkipEmptyParts)) {
-      const QString longer = line.isEmpty() ? word : line + ' ' + word;
-      if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
-        ResultsListBox1->addItem(line);
-        line = word;
-      } else {
-        line = longer;
-      }
+  ResultsListBox1->setCurrentRow(int(note.size()));
+}
+
+QStringList TFindForm1::NoteLines() const {
+  // The note in lines the list shows whole.
+  const QFontMetrics metrics(ResultsListBox1->font());
+  const int width = ResultsListBox1->viewport()->width() - 8;
+  QStringList out;
+  QString line;
+  for (const QString& word : QString::fromStdString(ObjectDatabaseSearchNote()).split(' ', Qt::SkipEmptyParts)) {
+    const QString longer = line.isEmpty() ? word : line + ' ' + word;
+    if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+      out << line;
+      line = word;
+    } else {
+      line = longer;
     }
-    if (!line.isEmpty()) ResultsListBox1->addItem(line);
-  } else
-    ResultsListBox1->setCurrentRow(0);
+  }
+  if (!line.isEmpty()) out << line;
+  return out;
+}
+
+void TFindForm1::AddNoteLines(const QStringList& note) {
+  // Set apart from the results, and never a selection.
+  for (const QString& text : note) {
+    auto* item = new QListWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled);
+    QFont font = item->font();
+    font.setItalic(true);
+    item->setFont(font);
+    ResultsListBox1->addItem(item);
+  }
 }
 
 bool TFindForm1::SelectCurrent() {

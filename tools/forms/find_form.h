@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 #include "tools/find.h"
 
@@ -40,6 +41,12 @@ class TFindForm1 : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  // The object database's note (ObjectDatabaseSearchNote) in lines the
+  // list shows whole, and those lines added to it.
+  QStringList NoteLines() const;
+  void AddNoteLines(const QStringList& note);
 };
 
 extern TFindForm1* FindForm1;

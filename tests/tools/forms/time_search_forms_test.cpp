@@ -24,6 +24,7 @@
 #include "chart/plotter.h"
 #include "platform/dialogs.h"
 #include "shell/globals.h"
+#include "tests/support/object_database.h"
 #include "tests/support/test_support.h"
 #include "tools/clock_time.h"
 #include "tools/forms/atmospheric_form.h"
@@ -163,6 +164,27 @@ TEST(FindForm, SearchListsAndSelects) {
   ObjectCatalog = std::move(catalog);
   form->PopupMenu1Popup();
   EXPECT_FALSE(form->Center1->isEnabled() || form->Track1->isEnabled() || form->Information1->isEnabled());
+  // A damaged database: a search that finds other things says so too,
+  // above what it found, in lines that are never a selection.
+  ObjectDatabase damaged;
+  TSQLiteDatabase(damaged.path).Execute("DROP TABLE BASE_OBJECT_CATALOG");
+  ObjectCatalog = std::make_unique<tCO>(damaged.path, std::vector<std::string>{"BASE_OBJECT_CATALOG"});
+  form->SearchEdit1->setText("orion");
+  form->RunSearch();
+  note.clear();
+  int row = 0;
+  for (; row < form->ResultsListBox1->count() && !form->ResultsListBox1->item(row)->text().startsWith("The "); ++row) {
+    note << form->ResultsListBox1->item(row)->text();
+    EXPECT_FALSE(form->ResultsListBox1->item(row)->flags() & Qt::ItemIsSelectable) << row;
+  }
+  EXPECT_EQ(note.join(' ').toStdString(),
+            "Deep-sky objects may be missing: the object database Objects.sqlite is damaged (no such table: "
+            "BASE_OBJECT_CATALOG).");
+  ASSERT_LT(row, form->ResultsListBox1->count());
+  EXPECT_TRUE(form->ResultsListBox1->item(row)->text().startsWith("The Constellation Orion"));
+  EXPECT_EQ(form->ResultsListBox1->currentRow(), row);
+  ASSERT_TRUE(form->SelectCurrent());
+  EXPECT_EQ(form->Found.Kind, kFoundConstellation);
   delete form;
   ObjectCatalog.reset();
   DataFolder.clear();
