@@ -144,6 +144,7 @@ void TAutoGuider::Press(TGuideMode mode) {
   if (mode == TGuideMode::Calibrate && !starSelected_) return;
   if (mode == TGuideMode::Guide && !calibrated_) return;
   mode_ = mode;
+  startError_.clear();
   if (mode != TGuideMode::Off) firstExposure_ = true;
   if (mode == TGuideMode::Calibrate) {
     calStep_ = 0;
@@ -231,7 +232,7 @@ void TAutoGuider::Sequence() {
         firstExposure_ = false;
       }
     }
-    status_ = "Idle";
+    status_ = startError_.empty() ? "Idle" : startError_;
     return;
   }
   // 5. Exposing.
@@ -254,14 +255,26 @@ void TAutoGuider::Sequence() {
     return;
   }
   seconds = std::clamp(seconds, camera_->ExposureMin, camera_->ExposureMax);
+  // An exposure the camera does not start ends the run with the camera's
+  // reason: no picture would come to wait for.
+  std::string why;
   try {
-    camera_->StartExposure(seconds, true);
-    imageExpected_ = true;
+    if (camera_->StartExposure(seconds, true))
+      imageExpected_ = true;
+    else
+      why = camera_->LastFailure().empty() ? "the camera did not start the exposure" : camera_->LastFailure();
   } catch (const std::exception& e) {
-    Log(std::string("Error: ") + e.what());
-    mode_ = TGuideMode::Off;
+    why = e.what();
   }
   firstExposure_ = false;
+  if (why.empty()) return;
+  if (!camera_->Connected()) return CameraLost(camera_->LostReason());
+  if (mount_) mount_->StopMove('?');
+  mode_ = TGuideMode::Off;
+  pending_ = false;
+  startError_ = "Error: " + why;
+  Log(startError_);
+  status_ = startError_;
 }
 
 bool TAutoGuider::FindStar() {

@@ -132,6 +132,7 @@ class TAutoGuider {
   bool sourceChosen_ = false;
   std::string connectError_;  // why the chosen camera did not connect
   std::string lostError_;     // the chosen camera went away: said until the next choice
+  std::string startError_;    // an exposure the camera did not start: said until the next press
   TCamera* camera_ = nullptr;
   TCameraToken token_;
   std::unique_ptr<TFitsBitmap> image_;

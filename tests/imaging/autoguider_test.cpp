@@ -205,6 +205,32 @@ TEST(AutoGuider, CameraLostDuringAnExposureEndsThePreview) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "[AutoGuide] Error: Preview aborted"), lines.end());
 }
 
+// An exposure the camera refuses to start ends the run with the camera's
+// reason (no picture is waited for), and the next press starts again.
+TEST(AutoGuider, AnExposureTheCameraDoesNotStartEndsTheRunWithItsReason) {
+  GuideFixture f;
+  SimGuideMount mount(f.mount);
+  TAutoGuider g(&mount, [&](const std::string& n) -> TCamera* { return n == "ASCOM Camera #1" ? f.cam : nullptr; });
+  g.Set.Exposure = "0.5";
+  g.ImageSource = "ASCOM Camera #1";
+  f.Tick(g);
+  ASSERT_EQ(g.Camera(), f.cam);
+  dynamic_cast<platform::TSimDevice&>(f.cams[1].driver.operator*()).FailMemberForTest("StartExposure");
+  g.Press(TGuideMode::Select);
+  f.Tick(g);
+  EXPECT_EQ(g.Mode(), TGuideMode::Off);
+  EXPECT_EQ(g.Camera(), f.cam);  // still connected and held
+  const std::string status = g.Status();
+  EXPECT_EQ(status.rfind("Error: StartExposure: ", 0), 0u) << status;
+  EXPECT_EQ(LogLines().LastLine(), "[AutoGuide] " + status);
+  for (int i = 0; i < 3; ++i) f.Tick(g);
+  EXPECT_EQ(g.Status(), status);  // said until the next press
+  g.Press(TGuideMode::Select);
+  for (int i = 0; i < 10 && f.cam->ExposureState != 2; ++i) f.Tick(g);
+  EXPECT_EQ(f.cam->ExposureState, 2);
+  EXPECT_EQ(g.Mode(), TGuideMode::Select);
+}
+
 TEST(AutoGuider, CalibrationMeasuresTheDeclinationPlay) {
   GuideFixture f;
   f.mount.MutableConfig().decPlayDeg = 1.5 * kGuideRate;
