@@ -33,6 +33,7 @@
 #include "chart/cursor_watch.h"
 #include "chart/forms/screen_layout_form.h"
 #include "chart/globe.h"
+#include "chart/graph_misc.h"
 #include "chart/mag_thread.h"
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_settings.h"
@@ -397,6 +398,7 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
                            "PlateSolveSettings.xml"})
     EXPECT_TRUE(platform::FileExists(home.File(file))) << file;
   EXPECT_EQ(MaskBitmap, nullptr);
+  EXPECT_EQ(AutoBitmapCountForTest(), 0);  // the Sun and Moon pictures went too
   EXPECT_EQ(SaoStarCount, 0);  // the arrays are freed after the threads ended
 }
 
