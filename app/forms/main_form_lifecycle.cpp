@@ -168,6 +168,9 @@ bool TMainForm1::StartUp() {
   ReadRegPerformance();
   if (!CreateBackBuffer()) {
     ShowErrorMessage(11, "");
+    // The heartbeat runs all the same (the first tick tells the damaged
+    // files and enables the help); it leaves alone what was not made.
+    Timer1->start(0);
     return false;
   }
   // 9. The main plotter: the chart size and the screen's pixels per inch.
@@ -313,6 +316,7 @@ bool TMainForm1::StartUp() {
     // Nothing will draw the stars: the load is stopped and waited for.
     CancelStarLoad();
     WaitForStarLoad();
+    Timer1->start(0);
     return false;
   }
   SetPointOfInterest(0, FieldOfViewMode, 0, 0);
