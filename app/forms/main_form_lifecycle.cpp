@@ -142,7 +142,9 @@ bool TMainForm1::StartUp() {
   HoldDataFileProblems();
   // 1. The object database from the catalogue list of "ObjectOptions.xml";
   // a missing or damaged one is told, and the chart has no deep-sky objects.
-  ObjectCatalog = OpenObjectCatalog(CatalogTableList(ReadCatalogSlots()));
+  // The list is written back at the end.
+  ObjectCatalog = OpenObjectCatalog(CatalogTableList(LoadCatalogSlots()));
+  catalogSlotsRead_ = true;
   // 4. Owner of message boxes.
   MainWindowHandle = this;
   // The settings paths are named relative to the data folder ("ImagingSettings.xml"):
@@ -489,12 +491,14 @@ void TMainForm1::EndProgramUnattended() {
 }
 
 void TMainForm1::SaveExitSettings() {
-  if (settingsSaved_ || !camerasCreated_) return;
+  if (settingsSaved_ || !(camerasCreated_ || catalogSlotsRead_)) return;
   settingsSaved_ = true;
   // One save: a file that cannot be written is told once with the others,
   // and a settings store locked by another copy is waited for once.
   platform::SaveFailureBatch batch;
-  imaging::SaveEveryImagingSetting(ImagingSettingsPath);
+  // The deep-sky catalogue slots, whether or not their window was opened.
+  if (catalogSlotsRead_) SaveCatalogSlots();
+  if (camerasCreated_) imaging::SaveEveryImagingSetting(ImagingSettingsPath);
   // Changes to the settings store that an earlier save could not write.
   platform::FlushSettingsStore();
 }

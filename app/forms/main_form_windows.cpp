@@ -40,6 +40,7 @@
 #include "tools/forms/find_form.h"
 #include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
+#include "tools/events_calendar.h"
 #include "tools/location.h"
 
 using namespace mainform;
@@ -126,6 +127,13 @@ void TMainForm1::CreateProgramWindows() {
   OwnedWindow(ScreenLayoutForm1, this);
   OwnedWindow(PrintForm1, this);
   OwnedWindow(PerformanceForm1, this);
+  // What the windows made on their first opening need from the start, in
+  // their places in the order: the asteroid and comet lists of the
+  // solar-system settings (the chart, Find and the information windows
+  // draw on them), and the events calendar's bright stars (a damaged file
+  // told with the other files the start finds).
+  LoadElementFiles();
+  LoadBrightStars();
   OwnedWindow(AboutNoctraForm1, this);
   CreateDeviceWindows();
   OwnedWindow(BrowserForm1, this);

@@ -27,7 +27,9 @@
 #include "tests/app/startup_fixture.h"
 #include "tests/support/import_columns.h"
 #include "tests/support/text_checks.h"
+#include "tools/events_calendar.h"
 #include "tools/forms/find_form.h"
+#include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
 #include "tools/world_map.h"
 
@@ -217,6 +219,38 @@ TEST_F(DamagedData, MissingFilesAndAJunkIndexAreToldTheSameWay) {
   GlobalLocationForm1->close();
   ExpectFilesUnchanged();
   ExpectRunningAndClose();
+}
+
+// The events calendar's bright stars are read at start, as the calendar's
+// window would be made: a missing or cut "brightstars.dat" is told in the
+// start's one box, and the calendar made later tells nothing again.
+TEST_F(DamagedData, BrightStarsAreReadAndToldAtStart) {
+  const std::pair<const char*, Damage> cases[] = {{"missing", nullptr},
+                                                  {"cut", [](Bytes& b) { Cut(b, 45 * 55 - 62); }}};
+  const char* const told[] = {"Warning: Can't open file \"brightstars.dat\": the file is missing.",
+                              "Warning: Unexpected file size in \"brightstars.dat\": 2,413 bytes where its 45 stars "
+                              "take 2,475 bytes."};
+  for (int c = 0; c < 2; ++c) {
+    SCOPED_TRACE(cases[c].first);
+    if (c > 0) {
+      form = NewWindow();
+      CloseState = kRunning;
+      dialogs.Clear();
+    }
+    MakeFolder(std::string("stars") + char('0' + c), {{"brightstars.dat", cases[c].second}});
+    ASSERT_TRUE(form->StartUp());
+    form->CreateProgramWindows();
+    form->show();
+    ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && dialogs.Count() > 0; }, kEventWaitMs));
+    platform::ProcessMessages();
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_TRUE(Has(dialogs.Last().text, told[c])) << dialogs.Last().text;
+    EXPECT_EQ(BrightStars.size(), c == 0 ? 0u : 43u);
+    { TGeneralReportForm1 calendar; }
+    EXPECT_EQ(dialogs.Count(), 1u);
+    ExpectFilesUnchanged();
+    ExpectRunningAndClose();
+  }
 }
 
 // A missing relief file ends the start-up: coded message 1 names it with
