@@ -62,6 +62,7 @@
 #include "script/runner.h"
 #include "shell/data_files.h"
 #include "shell/globals.h"
+#include "shell/kept_settings.h"
 #include "shell/log_lines.h"
 #include "shell/messages.h"
 #include "shell/settings_sections.h"
@@ -140,6 +141,9 @@ bool TMainForm1::StartUp() {
   // Damaged or missing reference files are told together, once the
   // windows exist (the first tick).
   HoldDataFileProblems();
+  // Damaged settings files the last run kept aside but could not tell (it
+  // was ended while it started).
+  TellKeptSettingsFilesOfLastRun();
   // 1. The object database from the catalogue list of "ObjectOptions.xml";
   // a missing or damaged one is told, and the chart has no deep-sky objects.
   // The list is written back at the end.
@@ -485,6 +489,9 @@ void TMainForm1::EndProgramUnattended() {
     unattended_ = true;
     platform::SetSaveFailureSink([](const std::string& text) { LogAtEnd("[Settings] " + OneLine(text)); });
     SaveExitSettings();
+    // Damaged settings files kept aside whose box nobody saw (a signal
+    // during the start-up): named here, and told at the next start.
+    for (const std::string& line : NoteUntoldKeptSettingsFiles()) LogAtEnd(line);
     if (ScrEditForm1 && ScrEditForm1->Modified()) KeepUnsavedScript(*ScrEditForm1, DataFolder);
   }
   EndProgram();

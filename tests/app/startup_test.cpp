@@ -556,24 +556,28 @@ TEST_F(StartUp, EveryWayOutClosesAndSaves) {
 // is open (a damaged "ObjectOptions.xml", told before any other setting is
 // read): the box is closed, the start-up reads the rest unasked, and the
 // program ends with status 0 and the end's saves made over the user's own
-// settings, never over defaults.
+// settings, never over defaults. The damaged files it kept aside (that one
+// and two more found after the signal) are named by the end's log on
+// standard error, and told at the next start in one box, once.
 TEST_F(StartUp, RealProgramEndsOnSigtermWhileAStartUpBoxIsOpen) {
   const std::string user = home.File("boxed/"), run = startup_fixture::RunFolder(user + "run/");
   std::filesystem::remove(run + "ObjectOptions.xml");
   testing_support::WriteText(run + "ObjectOptions.xml", "<?xml version=\"1.0\"?>\n<ObjectCatalogs><Selec");
   testing_support::WriteText(run + "ImagingSettings.xml",
                              "<?xml version=\"1.0\"?>\n<Imaging><IFF1><PixelsX>1234</PixelsX></IFF1></Imaging>\n");
+  testing_support::WriteText(run + "PlateSolveSettings.xml", "<PlateSolve><Selections><ApiKey>k</ApiKey></Sel");
+  testing_support::WriteText(run + "AutoGuideSettings.xml", "not a settings file");
   const std::string store = user + ".config/Tarvel Software/Noctra Planetarium.ini";
   std::filesystem::create_directories(user + ".config/Tarvel Software");
   testing_support::WriteText(store, "[Solar%20System]\nast%20disp=1\n");
   QProcess program;
   LaunchProgram(program, user, run);
-  auto keptAside = [&] {
+  auto keptCopy = [&](const std::string& stem) {
     for (const auto& f : std::filesystem::directory_iterator(run))
-      if (f.path().filename().string().rfind("ObjectOptions.damaged-", 0) == 0) return true;
-    return false;
+      if (f.path().filename().string().rfind(stem + ".damaged-", 0) == 0) return f.path().string();
+    return std::string();
   };
-  ASSERT_TRUE(RunEventsUntil(keptAside, kEventWaitMs));
+  ASSERT_TRUE(RunEventsUntil([&] { return !keptCopy("ObjectOptions").empty(); }, kEventWaitMs));
   ASSERT_EQ(program.state(), QProcess::Running);
   ::kill(pid_t(program.processId()), SIGTERM);
   ASSERT_TRUE(program.waitForFinished(kEventWaitMs));
@@ -586,6 +590,36 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWhileAStartUpBoxIsOpen) {
   // Nothing waited for an answer after the signal: the start-up's script
   // and the deferred start-up did not run.
   EXPECT_FALSE(platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"));
+  const std::string err = program.readAllStandardError().toStdString();
+  std::vector<std::string> kept;
+  for (const char* stem : {"ObjectOptions", "PlateSolveSettings", "AutoGuideSettings"}) {
+    kept.push_back(keptCopy(stem));
+    ASSERT_FALSE(kept.back().empty()) << stem;
+    const std::string name = kept.back().substr(run.size());
+    const std::size_t at = err.find("[Settings] Can't read file " + run + stem + ".xml (");
+    EXPECT_TRUE(at != std::string::npos &&
+                err.find("): kept as " + name + ", default settings used; told at the next start\n", at) !=
+                    std::string::npos)
+        << stem << "\n" << err;
+  }
+  // The next start (in this process, on the same settings store) tells
+  // them in one box before anything else; the start after it does not.
+  testing_support::ScopedEnv config{"XDG_CONFIG_HOME", user + ".config"};
+  ASSERT_TRUE(form->StartUp());
+  ASSERT_GE(dialogs.Count(), 1u);
+  const std::string told = dialogs.Records()[0].text;
+  EXPECT_TRUE(testing_support::StartsWith(told, "Warning: These settings files could not be read when Noctra "
+                                                "Planetarium last started"))
+      << told;
+  for (const std::string& k : kept) EXPECT_NE(told.find("): kept as " + k + "\r\n"), std::string::npos) << told;
+  form->close();
+  ASSERT_TRUE(RunEventsUntil([&] { return destroyed; }, kEventWaitMs));
+  form = NewWindow();
+  CloseState = kRunning;
+  dialogs.Clear();
+  ASSERT_TRUE(form->StartUp());
+  for (const auto& box : dialogs.Records()) EXPECT_EQ(box.text.find("last started"), std::string::npos) << box.text;
+  EXPECT_EQ(testing_support::ReadText(store).find("Kept"), std::string::npos);
 }
 
 // The real program, with the start-up script waiting in its input window,
