@@ -35,12 +35,12 @@
 #include "chart/star_sphere.h"
 #include "shell/globals.h"
 #include "telescope/accessories.h"
+#include "tools/events_calendar.h"
 #include "tools/forms/atmospheric_form.h"
 #include "tools/forms/clock_time_form.h"
 #include "tools/forms/find_form.h"
 #include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
-#include "tools/events_calendar.h"
 #include "tools/location.h"
 
 using namespace mainform;

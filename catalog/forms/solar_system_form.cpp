@@ -396,8 +396,9 @@ bool TSolSysForm1::MayReplace(const TElementPage& p, const std::string& target, 
   const int inTarget = ElementFileBodyCount(target);
   if (!held && inTarget < 0) return true;
   const std::string bodies = Asteroid(p) ? "asteroid" : "comet";
-  const std::string why = p.list.heldBackWhy == TElementLoadProblem::TooMany ? "it holds more than 1,000 " + bodies + "s"
-                                                                       : "it could not be read";
+  const std::string why = p.list.heldBackWhy == TElementLoadProblem::TooMany
+                              ? "it holds more than 1,000 " + bodies + "s"
+                              : "it could not be read";
   std::string question = "The " + bodies + " list \"" + p.list.heldBack + "\" was not loaded whole: " + why + ".\r\n";
   if (held)
     question += "Replace it with " + what + "?";

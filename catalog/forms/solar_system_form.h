@@ -1,9 +1,10 @@
 // The solar-system settings window ("Solar System settings"): twelve
 // display switches of the main plotter, and the asteroid and comet element
 // grids (the lists the program loaded at start, ElementLists) with Load,
-// Merge, Save, Clear, Use All, Use None and the download of current lists. The switches and element files persist in the registry
-// section "Solar System", settings-file block 3, "default.ast" and
-// "default.cmt" (catalog/solar_system_options.h).
+// Merge, Save, Clear, Use All, Use None and the download of current lists.
+// The switches and element files persist in the registry section "Solar
+// System", settings-file block 3, "default.ast" and "default.cmt"
+// (catalog/solar_system_options.h).
 #pragma once
 
 #include <QDialog>
