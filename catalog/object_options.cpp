@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "catalog/hooks.h"
 #include "catalog/run_later.h"
@@ -187,6 +188,25 @@ bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path) {
   if (!XmlNewDocument(doc, "ObjectCatalogs")) return false;
   SaveObjectOptionsXml(XmlChild(doc.Root(), "Selections"), slots);
   return XmlSaveSettings(doc, path);
+}
+
+TCatalogSlots CatalogSlots = DefaultCatalogSlots();
+
+namespace {
+std::string g_slotsPath;  // where CatalogSlots were read from; "" before
+}  // namespace
+
+const TCatalogSlots& LoadCatalogSlots(const std::string& path) {
+  CatalogSlots = ReadCatalogSlots(path);
+  g_slotsPath = path;
+  return CatalogSlots;
+}
+
+bool SaveCatalogSlots() {
+  if (g_slotsPath.empty()) return false;
+  // Written once: a run reads them again before it writes them again.
+  const std::string path = std::exchange(g_slotsPath, std::string());
+  return WriteCatalogSlots(CatalogSlots, path);
 }
 
 int OfferCatalogTable(const std::string& path, const std::string& table, const std::string& description) {

@@ -81,6 +81,20 @@ TCatalogSlots ReadCatalogSlots(const std::string& path = ObjectOptionsPath());
 // Writes the file; false (old file untouched) on failure.
 bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path = ObjectOptionsPath());
 
+// The slots in force: read from "ObjectOptions.xml" at start (the
+// catalogue list ObjectCatalog is made from) and by the catalogue options
+// window's creation, changed by that window, and written back to the file
+// at the program's end (SaveCatalogSlots).
+extern TCatalogSlots CatalogSlots;
+// Reads the file at `path` into CatalogSlots (a damaged file is kept aside
+// and told, as every settings file is) and remembers the path for the end.
+const TCatalogSlots& LoadCatalogSlots(const std::string& path = ObjectOptionsPath());
+// The end: writes CatalogSlots back to the file they were last read from,
+// once; false, and nothing written, when they were not read since the last
+// save (never defaults over a file unread) or the file cannot be written (a
+// damaged file that could not be kept aside is never written over).
+bool SaveCatalogSlots();
+
 // Offers a table of "Objects.sqlite" in the slots of the file at `path`
 // (created when missing): unless a slot names it already (ignoring case),
 // the first unassigned slot takes its name and description, inactive, and

@@ -3,9 +3,11 @@
 #include <QDateTime>
 #include <fstream>
 
+#include "platform/dialogs.h"
 #include "platform/registry.h"
 #include "platform/timezone.h"
 #include "platform/url_download.h"
+#include "shell/log_lines.h"
 #include "shell/messages.h"
 
 const char* const kSolarSwitchNames[kSolarSwitchCount] = {
@@ -24,6 +26,41 @@ std::string Cut255(std::string s) {
 }
 
 }  // namespace
+
+bool TellElementLoadProblem(TElementKind kind, const std::string& file, TElementLoadProblem problem) {
+  const std::string text = ElementLoadProblemText(kind, file, problem);
+  if (text.empty()) return false;
+  LogLines().AddLine("[Solar System] " + text);
+  platform::ShowMessageBox(text, "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+  return true;
+}
+
+TElementList ElementLists[2] = {{TElementKind::Asteroid, TElementGrid(ElementColumns(TElementKind::Asteroid))},
+                                {TElementKind::Comet, TElementGrid(ElementColumns(TElementKind::Comet))}};
+
+void LoadElementFiles() {
+  for (TElementList& list : ElementLists) {
+    const bool asteroid = list.kind == TElementKind::Asteroid;
+    std::string& file = asteroid ? AsteroidElementsFile : CometElementsFile;
+    SetElementTitles(list.kind, list.grid);
+    list.grid.Clear();
+    list.heldBack.clear();
+    list.heldBackWhy = TElementLoadProblem::None;
+    if (file.empty()) continue;
+    TElementLoadProblem problem = TElementLoadProblem::None;
+    const bool loaded = asteroid ? LoadAsteroidElements(list.grid, file, false, list.templateUsed, &problem)
+                                 : LoadCometElements(list.grid, file, false, list.templateUsed, &problem);
+    if (TellElementLoadProblem(list.kind, file, problem)) {
+      list.heldBack = file;
+      list.heldBackWhy = problem;
+    }
+    if (!loaded) {
+      list.templateUsed = false;
+      file.clear();
+      list.grid.Clear();
+    }
+  }
+}
 
 TSolarSwitches SolarSwitchDefaults() { return {0, 1, 1, 0, 1, 1, 0, 0, 0, 1, 0, 1}; }
 

@@ -1,7 +1,8 @@
 // Solar-system settings without their window: the twelve display switches
 // with their registry section "Solar System" and settings-file block 3, the
-// element-file names, and the download of current element lists from the
-// Minor Planet Center into an element grid.
+// element-file names, the two element lists loaded at start, and the
+// download of current element lists from the Minor Planet Center into an
+// element grid.
 #pragma once
 
 #include <array>
@@ -32,6 +33,32 @@ TSolarSwitches ReadRegSolarSystem();
 void WriteRegSolarSystem(const TSolarSwitches& s);
 // Writes each element-file name that is not empty.
 void WriteRegElementFiles();
+
+// One element table as the solar-system window shows and edits it: the
+// grid the table was applied from, whether it was read through a column
+// template, and the list that was not read whole (held back from being
+// replaced unasked; "" for none) with why.
+struct TElementList {
+  TElementKind kind;
+  TElementGrid grid;
+  bool templateUsed = false;
+  std::string heldBack = {};
+  TElementLoadProblem heldBackWhy = TElementLoadProblem::None;
+};
+// The asteroids' list (0) and the comets' (1).
+extern TElementList ElementLists[2];
+
+// Tells the user (message box and log) why a list was not read whole; true
+// when it was not.
+bool TellElementLoadProblem(TElementKind kind, const std::string& file, TElementLoadProblem problem);
+
+// Loads the current element files (AsteroidElementsFile,
+// CometElementsFile) into both lists and the tables the chart draws from:
+// at program start, and again when a settings file's block 3 is read. A
+// file that cannot be read is forgotten (its name emptied, its list empty);
+// a list not read whole (over 1,000 bodies, a read error) is told in a
+// message box and the log and held back. GUI thread.
+void LoadElementFiles();
 
 // Block 3: the twelve bytes; decoding refuses a block of another size or a
 // byte other than 0 or 1 (record untouched).

@@ -839,7 +839,15 @@ void LoadStarCatalogs() {
                       },
                       &g_cancel);
     if (g_cancel) {
-      // Stopped for the program's end: the arrays stay as they are.
+      // Stopped (the program's end, a start-up that ended early): the
+      // arrays stay as they are; the progress goes from the status bar and
+      // the overlay threads' pauses are given back on the GUI thread, before
+      // the load is seen ended.
+      platform::PostToGuiThread([] {
+        CallHook(CatalogHooks().showStatusPanel3, std::string());
+        CallHook(CatalogHooks().resumeMagnifierThread);
+        CallHook(CatalogHooks().resumeCursorThread);
+      });
       StarLoaderBusy = 0;
       g_running = false;
       return;

@@ -202,10 +202,14 @@ bool LoadGlobeRelief() {
   const std::string name = "scripps2.dat";
   std::vector<uint8_t> bytes;
   std::ifstream in(platform::FindFileNoCase(DataFolder, name), std::ios::binary);
-  const bool opened = bool(in);
-  if (!opened) ReportDataFileProblem(102, name, kDataFileMissing);
-  else bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (opened && bytes.size() != std::size_t(kGlobeReliefBytes))
+  // Without the file there is no globe: the start-up ends (coded message 1,
+  // with how to rebuild it).
+  if (!in) {
+    ShowMissingStartupFile(1, name);
+    return false;
+  }
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (bytes.size() != std::size_t(kGlobeReliefBytes))
     ReportDataFileProblem(101, name,
                           ByteCountText(bytes.size()) + " where the relief's " + std::to_string(kGlobeRows) +
                               " rows of " + std::to_string(kGlobeColumns) + " cells take " +

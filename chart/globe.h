@@ -53,14 +53,16 @@ extern std::vector<TGlobeCell> GlobeReliefClean;
 extern uint8_t GlobeReliefLoaded;
 inline TGlobeCell& GlobeCell(int row, int cell) { return GlobeRelief[size_t(row) * kGlobeColumns + cell]; }
 
-// Reads DataFolder + "scripps2.dat". A missing file, a size other than the
-// relief's 456,120 bytes and heights beyond ±9,999 m are reported as a
-// damaged data file (shell/data_files.h); the cells the file lacks are sea
-// at sea level, so the globe is drawn in every case. True once loaded.
+// Reads DataFolder + "scripps2.dat". A missing file is told as coded
+// message 1 naming it, with how to rebuild it, and answers false. A size
+// other than the relief's 456,120 bytes and heights beyond ±9,999 m are
+// reported as a damaged data file (shell/data_files.h); the cells the file
+// lacks are sea at sea level, so the globe is drawn. True once loaded.
 bool LoadGlobeRelief();
-// Start-up step (code 7): loads the relief when needed and colours every
-// cell from the globe palettes: land by elevation with snow towards the
-// poles and in the heights, water by depth, ice beyond 88°.
+// Start-up step (code 7): loads the relief when needed (a relief that
+// cannot be loaded is told as coded message 4, and the answer is false)
+// and colours every cell from the globe palettes: land by elevation with
+// snow towards the poles and in the heights, water by depth, ice beyond 88°.
 bool MakeGlobeTexture();
 // Rebuilds the shaded display pixels of every cell after GlobeRelief
 // changed (MakeGlobeTexture and ChangeObserverLocation do it themselves).

@@ -84,6 +84,8 @@ void SetDialogs(IDialogs* dialogs) { g_dialogs.store(dialogs); }
 
 void SetDialogsUnattended(bool on) { g_unattended.store(on); }
 
+bool DialogsAttended() { return g_dialogs.load() != nullptr && !g_unattended.load(); }
+
 int ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                    MsgIcon icon) {
   return Dialogs().MessageBox(text, caption, buttons, icon);

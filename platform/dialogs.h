@@ -108,6 +108,10 @@ void SetDialogs(IDialogs* dialogs);
 // there to answer, and nothing may wait for an answer. Every box goes to
 // standard error and takes its default button; other dialogs are cancelled.
 void SetDialogsUnattended(bool on);
+// True while boxes reach someone: an implementation is installed and the
+// program is not ending unattended. A box shown otherwise went to standard
+// error only, and nobody may have seen it.
+bool DialogsAttended();
 
 // Shorthand for Dialogs().MessageBox, and for Dialogs().MessageBoxWithDefault
 // with the button of `defaultResult` as the default.

@@ -120,31 +120,54 @@ std::string DataBuilderCommand() {
   return Quoted(BuilderPath()) + " " + Quoted(folder);
 }
 
-std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems, bool programEnds) {
-  std::string text;
+namespace {
+
+// "To rebuild it, close Noctra Planetarium, delete "a" and run the data
+// builder ...:" and the builder's command on a line of its own.
+std::string RebuildText(const std::vector<TDataFileProblem>& problems, bool closeFirst) {
   std::vector<std::string> remove, keep;
   for (const TDataFileProblem& p : problems) {
-    text += DataFileProblemLine(p) + "\r\n";
     if (p.reason == kDataFileMissing) continue;
     (p.file == kObjectDatabase ? keep : remove).push_back(p.file);
   }
-  const bool one = problems.size() == 1;
-  const bool damaged = !remove.empty() || !keep.empty();
-  text += "\r\n";
-  if (!programEnds)
-    text += "The program goes on without what " + std::string(one ? "this file holds" : "these files hold") +
-            (damaged ? std::string(" and leaves ") + (one ? "it as it is" : "them as they are") : std::string()) + ". ";
   std::vector<std::string> steps;
-  if (!programEnds) steps.push_back("close Noctra Planetarium");
+  if (closeFirst) steps.push_back("close Noctra Planetarium");
   if (!remove.empty()) steps.push_back("delete " + NameList(remove));
   if (!keep.empty())
     steps.push_back("move " + Quoted(kObjectDatabase) + " aside (the catalogues you imported are kept in it)");
   steps.push_back("run the data builder on the data folder, as run.sh does before it starts the program:");
-  text += "To rebuild " + std::string(one ? "it" : "them") + ", ";
+  std::string text = "To rebuild " + std::string(problems.size() == 1 ? "it" : "them") + ", ";
   for (std::size_t i = 0; i < steps.size(); ++i)
     text += (i == 0 ? "" : i + 1 == steps.size() ? " and " : ", ") + steps[i];
-  text += "\r\n" + DataBuilderCommand();
-  return text;
+  return text + "\r\n" + DataBuilderCommand();
+}
+
+}  // namespace
+
+std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems, bool programEnds) {
+  std::string text;
+  bool damaged = false;
+  for (const TDataFileProblem& p : problems) {
+    text += DataFileProblemLine(p) + "\r\n";
+    damaged = damaged || p.reason != kDataFileMissing;
+  }
+  const bool one = problems.size() == 1;
+  text += "\r\n";
+  if (!programEnds)
+    text += "The program goes on without what " + std::string(one ? "this file holds" : "these files hold") +
+            (damaged ? std::string(" and leaves ") + (one ? "it as it is" : "them as they are") : std::string()) + ". ";
+  return text + RebuildText(problems, !programEnds);
+}
+
+void ShowMissingStartupFile(int16_t code, const std::string& file) {
+  const TDataFileProblem missing{102, file, kDataFileMissing};
+  LogLines().AddLine("[Data] " + DataFileProblemLine(missing) + " (" + DataFolder + ")");
+  {
+    std::lock_guard lock(g_mutex);
+    g_told.insert(file);
+  }
+  platform::ShowMessageBox(ErrorMessageText(code) + Quoted(file) + "\r\n\r\n" + RebuildText({missing}, true),
+                           kProductCaption, platform::MsgButtons::Ok, ErrorMessageIcon(code));
 }
 
 void ForgetDataFileProblemsForTest() {

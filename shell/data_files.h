@@ -56,6 +56,12 @@ std::string DataFileProblemLine(const TDataFileProblem& p);
 // program does without them (`programEnds`: nothing, it ends) and how to
 // rebuild the files.
 std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems, bool programEnds = false);
+// A missing file without which the start-up cannot go on (it ends there):
+// the coded message `code` ("Error: Can't open file ") naming the file in
+// double quotes, then how to rebuild it, in a box of its own shown at once.
+// The file counts as told; the log has it too. GUI thread.
+void ShowMissingStartupFile(int16_t code, const std::string& file);
+
 // The command that rebuilds the data folder's files: the data builder found
 // beside the program (or by its name) and the data folder, each quoted.
 std::string DataBuilderCommand();

@@ -15,6 +15,7 @@
 #include "platform/paths.h"
 #include "platform/timezone.h"
 #include "platform/value_range.h"
+#include "shell/kept_settings.h"
 #include "shell/log_lines.h"
 
 using platform::XmlDocument;
@@ -161,6 +162,8 @@ void KeepDamagedFile(const std::string& path, std::string why) {
   }
   LogLines().AddLine(logLine);
   platform::ShowMessageBox(text, platform::kProductCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+  // A box nobody saw (the program is being ended) is told at the next start.
+  if (!kept.empty()) NoteKeptSettingsFile({path, why, kept}, platform::DialogsAttended());
 }
 
 }  // namespace

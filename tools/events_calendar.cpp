@@ -16,7 +16,9 @@
 #include "astro/transforms.h"
 #include "platform/codec.h"
 #include "platform/numfmt.h"
+#include "platform/paths.h"
 #include "shell/data_files.h"
+#include "shell/globals.h"
 #include "tools/meteor_showers.h"
 
 namespace {
@@ -122,6 +124,15 @@ bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, i
     return fail(103, std::to_string(bad) + " of its " + std::to_string(kStars) +
                          " stars hold values outside their ranges and are left out");
   return true;
+}
+
+std::vector<TBrightStar> BrightStars;
+
+void LoadBrightStars() {
+  int message = 0;
+  std::string reason;
+  if (!ReadBrightStars(platform::FindFileNoCase(DataFolder, "brightstars.dat"), BrightStars, &message, &reason))
+    ReportDataFileProblem(int16_t(message), "brightstars.dat", reason);
 }
 
 TEventsCalendar::TEventsCalendar(const TObserverTime& live, std::vector<TBrightStar> stars)

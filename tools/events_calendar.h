@@ -27,6 +27,14 @@ struct TBrightStar {
 bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message = nullptr,
                      std::string* reason = nullptr);
 
+// The calendar's bright stars, read at program start (LoadBrightStars).
+extern std::vector<TBrightStar> BrightStars;
+// Reads DataFolder + "brightstars.dat" into BrightStars. A missing or
+// damaged file is reported as a damaged data file (shell/data_files.h,
+// told once with the other files the start finds); the calendar then has
+// the whole stars in range, or none.
+void LoadBrightStars();
+
 // No Moon value for a day (no picture).
 inline constexpr double kNoMoonValue = -100000;
 

@@ -129,7 +129,9 @@ class TMainForm1 : public QMainWindow {
   // The windows made after the main window, in the program's order (flash
   // message, screen layout, print, performance, about, the device windows,
   // browser, points of interest with its sequencer, log), each owned by
-  // this window and its global emptied when it goes.
+  // this window and its global emptied when it goes; in their places, what
+  // the windows made on their first opening do at start (the element
+  // lists loaded, the calendar's bright stars read).
   void CreateProgramWindows();
   TTelescopeWindows Devices;
   // Where the camera settings are read at start and stored at exit; the
@@ -401,9 +403,9 @@ class TMainForm1 : public QMainWindow {
   void FirstTick();
   void FormClose();
   void FormDestroy();
-  // Writes the settings the program keeps until its end (the imaging
-  // windows' and the cameras' files), once, telling every file that cannot
-  // be written in one message.
+  // Writes the settings the program keeps until its end (the deep-sky
+  // catalogue slots, the imaging windows' and the cameras' files), once,
+  // telling every file that cannot be written in one message.
   void SaveExitSettings();
   void SetTimeFlowMenus();
   void SetTimeRateMenus();
@@ -453,6 +455,7 @@ class TMainForm1 : public QMainWindow {
   bool unattended_ = false;    // the close asks nothing
   bool endRequested_ = false;  // an unattended end asked for during the start-up
   bool settingsSaved_ = false;  // SaveExitSettings has run
+  bool catalogSlotsRead_ = false;  // "ObjectOptions.xml" was read: the end writes it back
   TRect lastClockRect_;
   int lastClockSize_ = -1;
   int mouseX_ = 0, mouseY_ = 0;

@@ -62,6 +62,7 @@
 #include "script/runner.h"
 #include "shell/data_files.h"
 #include "shell/globals.h"
+#include "shell/kept_settings.h"
 #include "shell/log_lines.h"
 #include "shell/messages.h"
 #include "shell/settings_sections.h"
@@ -140,9 +141,14 @@ bool TMainForm1::StartUp() {
   // Damaged or missing reference files are told together, once the
   // windows exist (the first tick).
   HoldDataFileProblems();
+  // Damaged settings files the last run kept aside but could not tell (it
+  // was ended while it started).
+  TellKeptSettingsFilesOfLastRun();
   // 1. The object database from the catalogue list of "ObjectOptions.xml";
   // a missing or damaged one is told, and the chart has no deep-sky objects.
-  ObjectCatalog = OpenObjectCatalog(CatalogTableList(ReadCatalogSlots()));
+  // The list is written back at the end.
+  ObjectCatalog = OpenObjectCatalog(CatalogTableList(LoadCatalogSlots()));
+  catalogSlotsRead_ = true;
   // 4. Owner of message boxes.
   MainWindowHandle = this;
   // The settings paths are named relative to the data folder ("ImagingSettings.xml"):
@@ -168,6 +174,9 @@ bool TMainForm1::StartUp() {
   ReadRegPerformance();
   if (!CreateBackBuffer()) {
     ShowErrorMessage(11, "");
+    // The heartbeat runs all the same (the first tick tells the damaged
+    // files and enables the help); it leaves alone what was not made.
+    Timer1->start(0);
     return false;
   }
   // 9. The main plotter: the chart size and the screen's pixels per inch.
@@ -313,6 +322,7 @@ bool TMainForm1::StartUp() {
     // Nothing will draw the stars: the load is stopped and waited for.
     CancelStarLoad();
     WaitForStarLoad();
+    Timer1->start(0);
     return false;
   }
   SetPointOfInterest(0, FieldOfViewMode, 0, 0);
@@ -479,18 +489,23 @@ void TMainForm1::EndProgramUnattended() {
     unattended_ = true;
     platform::SetSaveFailureSink([](const std::string& text) { LogAtEnd("[Settings] " + OneLine(text)); });
     SaveExitSettings();
+    // Damaged settings files kept aside whose box nobody saw (a signal
+    // during the start-up): named here, and told at the next start.
+    for (const std::string& line : NoteUntoldKeptSettingsFiles()) LogAtEnd(line);
     if (ScrEditForm1 && ScrEditForm1->Modified()) KeepUnsavedScript(*ScrEditForm1, DataFolder);
   }
   EndProgram();
 }
 
 void TMainForm1::SaveExitSettings() {
-  if (settingsSaved_ || !camerasCreated_) return;
+  if (settingsSaved_ || !(camerasCreated_ || catalogSlotsRead_)) return;
   settingsSaved_ = true;
   // One save: a file that cannot be written is told once with the others,
   // and a settings store locked by another copy is waited for once.
   platform::SaveFailureBatch batch;
-  imaging::SaveEveryImagingSetting(ImagingSettingsPath);
+  // The deep-sky catalogue slots, whether or not their window was opened.
+  if (catalogSlotsRead_) SaveCatalogSlots();
+  if (camerasCreated_) imaging::SaveEveryImagingSetting(ImagingSettingsPath);
   // Changes to the settings store that an earlier save could not write.
   platform::FlushSettingsStore();
 }
@@ -585,11 +600,11 @@ void TMainForm1::FormDestroy() {
   DoneMagnifier();
   DoneGlobe();
   FreeClockPens();
-  // The insets' pictures and the mask are auto bitmaps: freed here, so a
-  // window made again starts from none.
+  // The insets' pictures, the mask and the Sun and Moon pictures are auto
+  // bitmaps: freed here, so a window made again starts from none.
   for (platform::Bitmap** b : {&MaskBitmap, &GlobeBitmap, &ClockFaceBitmap, &ClockBitmap, &SphereFrameBitmap,
                                &SphereChartBitmap, &MagnifierFrameBitmap, &MagnifierChartBitmap,
-                               &MagnifierScreenBitmap}) {
+                               &MagnifierScreenBitmap, &SunBitmap, &MoonBitmap}) {
     if (*b) FreeAutoBitmap(*b);
     *b = nullptr;
   }

@@ -35,6 +35,7 @@
 #include "chart/star_sphere.h"
 #include "shell/globals.h"
 #include "telescope/accessories.h"
+#include "tools/events_calendar.h"
 #include "tools/forms/atmospheric_form.h"
 #include "tools/forms/clock_time_form.h"
 #include "tools/forms/find_form.h"
@@ -126,6 +127,13 @@ void TMainForm1::CreateProgramWindows() {
   OwnedWindow(ScreenLayoutForm1, this);
   OwnedWindow(PrintForm1, this);
   OwnedWindow(PerformanceForm1, this);
+  // What the windows made on their first opening need from the start, in
+  // their places in the order: the asteroid and comet lists of the
+  // solar-system settings (the chart, Find and the information windows
+  // draw on them), and the events calendar's bright stars (a damaged file
+  // told with the other files the start finds).
+  LoadElementFiles();
+  LoadBrightStars();
   OwnedWindow(AboutNoctraForm1, this);
   CreateDeviceWindows();
   OwnedWindow(BrowserForm1, this);

@@ -145,7 +145,7 @@ TOptionsForm2::TOptionsForm2(QWidget* parent) : QDialog(parent) {
     description = import.Description();
     return import.Success;
   };
-  Slots = ReadCatalogSlots();
+  LoadCatalogSlots();
   ShowSlots();
 }
 

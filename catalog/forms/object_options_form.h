@@ -46,7 +46,8 @@ class TOptionsForm2 : public QDialog {
                      std::string& table, std::string& description)>
       RunImport;
 
-  TCatalogSlots Slots;
+  // The slots in force (CatalogSlots), read again at the window's creation.
+  TCatalogSlots& Slots = CatalogSlots;
 
   void FormShow();
   void BitBtn3Click();

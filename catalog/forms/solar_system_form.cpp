@@ -46,25 +46,15 @@ const char* const kSwitchCaptions[kSolarSwitchCount] = {
     "&Display Comets",
     "&Identify comets"};
 
-bool Asteroid(const TSolSysForm1::TElementPage& p) { return p.kind == TElementKind::Asteroid; }
+bool Asteroid(const TSolSysForm1::TElementPage& p) { return p.list.kind == TElementKind::Asteroid; }
 std::string& CurrentFile(const TSolSysForm1::TElementPage& p) {
   return Asteroid(p) ? AsteroidElementsFile : CometElementsFile;
 }
 const char* DefaultFile(const TSolSysForm1::TElementPage& p) { return Asteroid(p) ? "default.ast" : "default.cmt"; }
 
 bool LoadInto(TSolSysForm1::TElementPage& p, const std::string& file, bool merge, TElementLoadProblem& problem) {
-  return Asteroid(p) ? LoadAsteroidElements(p.grid, file, merge, p.templateUsed, &problem)
-                     : LoadCometElements(p.grid, file, merge, p.templateUsed, &problem);
-}
-
-// Tells the user (message and log) why a list was not read whole; true
-// when it was not.
-bool TellLoadProblem(const TSolSysForm1::TElementPage& p, const std::string& file, TElementLoadProblem problem) {
-  const std::string text = ElementLoadProblemText(p.kind, file, problem);
-  if (text.empty()) return false;
-  LogLines().AddLine("[Solar System] " + text);
-  platform::ShowMessageBox(text, kCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-  return true;
+  return Asteroid(p) ? LoadAsteroidElements(p.grid, file, merge, p.list.templateUsed, &problem)
+                     : LoadCometElements(p.grid, file, merge, p.list.templateUsed, &problem);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -113,7 +103,8 @@ bool ApplySolarSystemBlock(const std::vector<uint8_t>* block) {
     ok = DecodeSolarBlock(*block, s);
     if (ok) {
       SetPlotterSolarSwitches(s);
-      if (SolSysForm1) SolSysForm1->LoadElementFiles();
+      LoadElementFiles();
+      if (SolSysForm1) SolSysForm1->ShowElementLists();
     } else {
       SetSolarSystemDefaults();
     }
@@ -124,8 +115,7 @@ bool ApplySolarSystemBlock(const std::vector<uint8_t>* block) {
 
 TSolSysForm1::TSolSysForm1(QWidget* parent)
     : QDialog(parent),
-      Pages{{TElementKind::Asteroid, TElementGrid(ElementColumns(TElementKind::Asteroid))},
-            {TElementKind::Comet, TElementGrid(ElementColumns(TElementKind::Comet))}} {
+      Pages{{ElementLists[0], ElementLists[0].grid}, {ElementLists[1], ElementLists[1].grid}} {
   setWindowTitle("Solar System settings");
   PageControl1 = new QTabWidget(this);
   for (int i = 0; i < kSolarSwitchCount; ++i) SwitchCheckBox[i] = new QCheckBox(kSwitchCaptions[i], this);
@@ -146,7 +136,7 @@ TSolSysForm1::TSolSysForm1(QWidget* parent)
   fixed.setPointSize(8);
   for (int k = 0; k < 2; ++k) {
     TElementPage& p = Pages[k];
-    SetElementTitles(p.kind, p.grid);
+    SetElementTitles(p.list.kind, p.grid);
     auto* w = new QWidget;
     auto* l = new QGridLayout(w);
     l->setContentsMargins(6, 6, 6, 6);
@@ -225,7 +215,7 @@ TSolSysForm1::TSolSysForm1(QWidget* parent)
     Finish();
     reject();
   });
-  LoadElementFiles();
+  ShowElementLists();
 }
 
 void TSolSysForm1::showEvent(QShowEvent* event) {
@@ -242,30 +232,16 @@ void TSolSysForm1::FormShow() {
   SwitchCheckBox[9]->setEnabled(SwitchCheckBox[8]->isChecked());
   SwitchCheckBox[11]->setEnabled(SwitchCheckBox[10]->isChecked());
   for (int k = 0; k < 2; ++k) {
-    SetElementTitles(Pages[k].kind, Pages[k].grid);
+    SetElementTitles(Pages[k].list.kind, Pages[k].grid);
     Pages[k].changed = Pages[k].fileChanged = false;
     ShowGrid(k);
   }
   Cancelled = false;
 }
 
-void TSolSysForm1::LoadElementFiles() {
+void TSolSysForm1::ShowElementLists() {
   MergeMode = false;
-  for (int k = 0; k < 2; ++k) {
-    TElementPage& p = Pages[k];
-    std::string& file = CurrentFile(p);
-    p.grid.Clear();
-    p.heldBack.clear();
-    TElementLoadProblem problem = TElementLoadProblem::None;
-    const bool loaded = !file.empty() && LoadInto(p, file, false, problem);
-    if (!file.empty() && TellLoadProblem(p, file, problem)) p.heldBack = file, p.heldBackWhy = problem;
-    if (!file.empty() && !loaded) {
-      p.templateUsed = false;
-      file.clear();
-      p.grid.Clear();
-    }
-    ShowGrid(k);
-  }
+  for (int k = 0; k < 2; ++k) ShowGrid(k);
   UpdateElementCaptions();
 }
 
@@ -360,13 +336,13 @@ void TSolSysForm1::LoadClick(int k, bool merge) {
     // A list not read whole is held back from being replaced by this table
     // unasked; a list that replaced the table whole makes an earlier one
     // irrelevant.
-    if (TellLoadProblem(p, chosen.fileName, problem))
-      p.heldBack = chosen.fileName, p.heldBackWhy = problem;
+    if (TellElementLoadProblem(p.list.kind, chosen.fileName, problem))
+      p.list.heldBack = chosen.fileName, p.list.heldBackWhy = problem;
     else if (loaded && !merge)
-      p.heldBack.clear();
+      p.list.heldBack.clear();
     if (loaded) {
       // A list read through a column template is no element file of ours.
-      if (!merge) CurrentFile(p) = p.templateUsed ? std::string() : chosen.fileName;
+      if (!merge) CurrentFile(p) = p.list.templateUsed ? std::string() : chosen.fileName;
     } else {
       p.grid.Clear();
     }
@@ -388,7 +364,7 @@ void TSolSysForm1::SaveClick(int k) {
   if (!chosen.accepted || chosen.fileName.empty() || chosen.fileName == pattern) return;
   // Another existing file asks its overwrite question; the list held back
   // asks why it is being replaced.
-  const bool held = !p.heldBack.empty() && SameFile(p.heldBack, chosen.fileName);
+  const bool held = !p.list.heldBack.empty() && SameFile(p.list.heldBack, chosen.fileName);
   if (!(held ? SaveAsked(p, chosen.fileName) : SaveTo(p, chosen.fileName))) return;
   CurrentFile(p) = chosen.fileName;
   if (chosen.fileName != before) p.fileChanged = true;
@@ -401,28 +377,29 @@ void TSolSysForm1::DownloadClick(int k) {
   if (!MayReplace(p, DefaultFile(p), "the downloaded list")) return;
   // Nothing else may run on the grids while the download's event loop runs.
   setEnabled(false);
-  const std::string error = DownloadElementList(p.kind, p.grid, MergeMode, DownloadTimeoutMs);
+  const std::string error = DownloadElementList(p.list.kind, p.grid, MergeMode, DownloadTimeoutMs);
   setEnabled(true);
   if (!error.empty()) {
     platform::ShowMessageBox(error, kCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     return;
   }
   p.changed = p.fileChanged = false;
-  p.heldBack.clear();
+  p.list.heldBack.clear();
   ShowGrid(k);
   UpdateElementCaptions();
 }
 
 bool TSolSysForm1::MayReplace(const TElementPage& p, const std::string& target, const std::string& what) {
-  if (p.heldBack.empty()) return true;
-  const bool held = SameFile(p.heldBack, target);
+  if (p.list.heldBack.empty()) return true;
+  const bool held = SameFile(p.list.heldBack, target);
   // Nothing of the user's to replace.
   const int inTarget = ElementFileBodyCount(target);
   if (!held && inTarget < 0) return true;
   const std::string bodies = Asteroid(p) ? "asteroid" : "comet";
-  const std::string why = p.heldBackWhy == TElementLoadProblem::TooMany ? "it holds more than 1,000 " + bodies + "s"
-                                                                       : "it could not be read";
-  std::string question = "The " + bodies + " list \"" + p.heldBack + "\" was not loaded whole: " + why + ".\r\n";
+  const std::string why = p.list.heldBackWhy == TElementLoadProblem::TooMany
+                              ? "it holds more than 1,000 " + bodies + "s"
+                              : "it could not be read";
+  std::string question = "The " + bodies + " list \"" + p.list.heldBack + "\" was not loaded whole: " + why + ".\r\n";
   if (held)
     question += "Replace it with " + what + "?";
   else
@@ -435,7 +412,7 @@ bool TSolSysForm1::MayReplace(const TElementPage& p, const std::string& target, 
 bool TSolSysForm1::SaveAsked(TElementPage& p, const std::string& target) {
   const std::string what = "the " + BodiesText(p, p.grid.BodyCount()) + " of this table";
   if (!MayReplace(p, target, what) || !SaveTo(p, target)) return false;
-  p.heldBack.clear();
+  p.list.heldBack.clear();
   return true;
 }
 

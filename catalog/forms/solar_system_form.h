@@ -1,9 +1,10 @@
 // The solar-system settings window ("Solar System settings"): twelve
 // display switches of the main plotter, and the asteroid and comet element
-// grids with Load, Merge, Save, Clear, Use All, Use None and the download
-// of current lists. The switches and element files persist in the registry
-// section "Solar System", settings-file block 3, "default.ast" and
-// "default.cmt" (catalog/solar_system_options.h).
+// grids (the lists the program loaded at start, ElementLists) with Load,
+// Merge, Save, Clear, Use All, Use None and the download of current lists.
+// The switches and element files persist in the registry section "Solar
+// System", settings-file block 3, "default.ast" and "default.cmt"
+// (catalog/solar_system_options.h).
 #pragma once
 
 #include <QDialog>
@@ -25,9 +26,9 @@ void ReadRegSolarSystemSettings();
 // "default.ast" and "default.cmt", both tables empty.
 void SetSolarSystemDefaults();
 // Settings-file block 3: the writer gives MainPlotter's switches; the
-// reader applies a valid block and reloads the element files into the
-// window's grids; a block it cannot read gives SetSolarSystemDefaults and
-// false; the replot byte is set in every case.
+// reader applies a valid block and loads the element files again (shown in
+// the window when it exists); a block it cannot read gives
+// SetSolarSystemDefaults and false; the replot byte is set in every case.
 std::vector<uint8_t> SolarSystemBlock();
 bool ApplySolarSystemBlock(const std::vector<uint8_t>* block);
 
@@ -35,10 +36,11 @@ class TSolSysForm1 : public QDialog {
  public:
   explicit TSolSysForm1(QWidget* parent = nullptr);
 
-  // One element table: asteroids (0) or comets (1).
+  // One element table: asteroids (0) or comets (1), with its list loaded
+  // at start (ElementLists).
   struct TElementPage {
-    TElementKind kind;
-    TElementGrid grid;
+    TElementList& list;  // the grid, its template and the list held back
+    TElementGrid& grid;  // list.grid
     QTableWidget* view = nullptr;
     QLabel* caption = nullptr;
     QPushButton* clear = nullptr;
@@ -50,11 +52,6 @@ class TSolSysForm1 : public QDialog {
     QPushButton* download = nullptr;
     bool changed = false;      // edited since the last save
     bool fileChanged = false;  // saved under another name since shown
-    bool templateUsed = false;
-    // The element file that was not read whole, and why; it is replaced
-    // only when the user agrees. "" for none.
-    std::string heldBack = {};
-    TElementLoadProblem heldBackWhy = TElementLoadProblem::None;
   };
   TElementPage Pages[2];
   QTabWidget* PageControl1;
@@ -70,10 +67,9 @@ class TSolSysForm1 : public QDialog {
   int DownloadTimeoutMs = kElementDownloadTimeoutMs;
 
   void FormShow();
-  // Loads the current element files into the grids (a file that fails is
-  // forgotten and its grid stays empty). A file not read whole is told of
-  // (message and log) and held back from being replaced unasked.
-  void LoadElementFiles();
+  // Shows the element lists as LoadElementFiles left them (at start and
+  // after a settings file's block 3): the grids, the file names.
+  void ShowElementLists();
   void UpdateElementCaptions();
   void ClearClick(int page);
   void UseClick(int page, bool all);

@@ -20,14 +20,19 @@
 #include "catalog/object_catalog.h"
 #include "catalog/object_options.h"
 #include "catalog/stars.h"
+#include "chart/cursor_watch.h"
 #include "chart/globe.h"
+#include "chart/mag_thread.h"
+#include "imaging/forms/imaging_windows.h"
 #include "platform/gui_thread.h"
 #include "shell/data_files.h"
 #include "tests/app/startup_fixture.h"
 #include "tests/support/import_columns.h"
 #include "tests/support/object_database.h"
 #include "tests/support/text_checks.h"
+#include "tools/events_calendar.h"
 #include "tools/forms/find_form.h"
+#include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
 #include "tools/world_map.h"
 
@@ -191,7 +196,6 @@ TEST_F(DamagedData, MissingFilesAndAJunkIndexAreToldTheSameWay) {
       {"world.idx", [](Bytes& b) { Junk(b, 0, b.size()); }},
       {"tycho2.dat", nullptr},
       {"Bounds.dat", nullptr},
-      {"scripps2.dat", nullptr},
       {"map", nullptr},  // the boundary files, read when the location window opens
   });
   ASSERT_NO_FATAL_FAILURE(Start());
@@ -200,7 +204,7 @@ TEST_F(DamagedData, MissingFilesAndAJunkIndexAreToldTheSameWay) {
   EXPECT_TRUE(Has(text, "Warning: Unexpected file size in \"world.dat\": its tiles take 6,167,599 bytes where its "
                         "index \"world.idx\" gives "))
       << text;
-  for (const char* missing : {"tycho2.dat", "Bounds.dat", "scripps2.dat"})
+  for (const char* missing : {"tycho2.dat", "Bounds.dat"})
     EXPECT_TRUE(Has(text, "Warning: Can't open file \"" + std::string(missing) + "\": the file is missing.")) << text;
   EXPECT_TRUE(Has(text, "To rebuild them, close Noctra Planetarium, delete \"world.dat\" and run the data builder"))
       << text;
@@ -218,6 +222,76 @@ TEST_F(DamagedData, MissingFilesAndAJunkIndexAreToldTheSameWay) {
   GlobalLocationForm1->close();
   ExpectFilesUnchanged();
   ExpectRunningAndClose();
+}
+
+// The events calendar's bright stars are read at start, as the calendar's
+// window would be made: a missing or cut "brightstars.dat" is told in the
+// start's one box, and the calendar made later tells nothing again.
+TEST_F(DamagedData, BrightStarsAreReadAndToldAtStart) {
+  const std::pair<const char*, Damage> cases[] = {{"missing", nullptr},
+                                                  {"cut", [](Bytes& b) { Cut(b, 45 * 55 - 62); }}};
+  const char* const told[] = {"Warning: Can't open file \"brightstars.dat\": the file is missing.",
+                              "Warning: Unexpected file size in \"brightstars.dat\": 2,413 bytes where its 45 stars "
+                              "take 2,475 bytes."};
+  for (int c = 0; c < 2; ++c) {
+    SCOPED_TRACE(cases[c].first);
+    if (c > 0) {
+      form = NewWindow();
+      CloseState = kRunning;
+      dialogs.Clear();
+    }
+    MakeFolder(std::string("stars") + char('0' + c), {{"brightstars.dat", cases[c].second}});
+    ASSERT_TRUE(form->StartUp());
+    form->CreateProgramWindows();
+    form->show();
+    ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && dialogs.Count() > 0; }, kEventWaitMs));
+    platform::ProcessMessages();
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_TRUE(Has(dialogs.Last().text, told[c])) << dialogs.Last().text;
+    EXPECT_EQ(BrightStars.size(), c == 0 ? 0u : 43u);
+    { TGeneralReportForm1 calendar; }
+    EXPECT_EQ(dialogs.Count(), 1u);
+    ExpectFilesUnchanged();
+    ExpectRunningAndClose();
+  }
+}
+
+// A missing relief file ends the start-up: coded message 1 names it with
+// how to rebuild it, then come code 4 and the start-up's code 7; the later
+// steps are skipped (no cursor watch, no cameras or imaging windows, no
+// chart). The heartbeat runs on without them: its first tick tells the
+// other damaged files found before (a missing "Bounds.dat") and enables
+// the help, and the program closes.
+TEST_F(DamagedData, MissingReliefFileEndsTheStartUp) {
+  MakeFolder("data", {{"scripps2.dat", nullptr}, {"Bounds.dat", nullptr}});
+  EXPECT_FALSE(form->StartUp());
+  form->CreateProgramWindows();
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && dialogs.Count() == 4; }, kEventWaitMs))
+      << dialogs.Count();
+  platform::ProcessMessages();
+  const auto boxes = dialogs.Records();
+  ASSERT_EQ(boxes.size(), 4u);
+  EXPECT_TRUE(testing_support::StartsWith(boxes[0].text, "Error: Can't open file \"scripps2.dat\"\r\n\r\nTo rebuild it, "
+                                                         "close Noctra Planetarium and run the data builder"))
+      << boxes[0].text;
+  EXPECT_TRUE(Has(boxes[0].text, "noctra-mkdata\" \"" + folder_ + "\"")) << boxes[0].text;
+  EXPECT_EQ(boxes[1].text, "Error: Can't load Globe surface data.");
+  EXPECT_EQ(boxes[2].text, "Error: Can't create Globe view.");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(boxes[std::size_t(i)].icon, platform::MsgIcon::Stop) << boxes[std::size_t(i)].text;
+  EXPECT_TRUE(testing_support::StartsWith(boxes[3].text, "Warning: Can't open file \"Bounds.dat\": the file is missing."))
+      << boxes[3].text;
+  EXPECT_FALSE(Has(boxes[3].text, "scripps2.dat")) << boxes[3].text;  // told once
+  EXPECT_FALSE(form->StartupComplete());
+  EXPECT_FALSE(CursorThreadRunning());
+  // The stopped star load gave back its pauses of the overlay threads.
+  EXPECT_EQ(std::tuple(CursorGate.Count(), MagnifierGate.Count()), std::tuple(0, 0));
+  EXPECT_EQ(form->StatusText(3), "");  // no star progress left standing
+  EXPECT_EQ(imaging::IcForm1(), nullptr);
+  EXPECT_EQ(form->RenderCount, 0);
+  EXPECT_TRUE(form->About1->isEnabled());
+  form->close();
+  EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, kEventWaitMs));
 }
 
 // A damaged object database (cut, pages written over, emptied) is named with

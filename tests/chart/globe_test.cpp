@@ -65,41 +65,49 @@ TEST(GlobeTexture, CellColoursFollowHeightDepthAndLatitude) {
 }
 
 TEST_F(GlobeTest, MissingOrShortReliefFileIsReportedByCode) {
-  // A missing or damaged relief is told with how to rebuild it, and the
-  // globe is still drawn: sea where the file has no cells (the start-up
-  // goes on), black where a height is beyond ±9,999 m.
+  // A missing relief is coded message 1 naming the file, with how to
+  // rebuild it, then code 4, and the globe's start-up step fails. A damaged
+  // one is told with how to rebuild it, and the globe is still drawn: sea
+  // where the file has no cells, black where a height is beyond ±9,999 m.
   platform::ScopedScriptedDialogs dialogs;
   ForgetDataFileProblemsForTest();
   GlobeReliefLoaded = 0;
   DataFolder = dir_.Path() + "nowhere/";
-  EXPECT_TRUE(MakeGlobeTexture());
-  EXPECT_EQ(GlobeCell(90, 0).color, GlobeSeaColors[0][7]);  // sea level: d = 9999 div 78 = 128
+  EXPECT_FALSE(MakeGlobeTexture());
+  EXPECT_EQ(GlobeReliefLoaded, 0);
+  auto records = dialogs.Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_TRUE(testing_support::StartsWith(records[0].text, "Error: Can't open file \"scripps2.dat\"\r\n\r\nTo rebuild "
+                                                           "it, close Noctra Planetarium and run the data builder"))
+      << records[0].text;
+  EXPECT_EQ(records[0].icon, platform::MsgIcon::Stop);
+  EXPECT_EQ(records[1].text, "Error: Can't load Globe surface data.");
+  dialogs.Clear();
   testing_support::TempDir shortDir;
   std::vector<uint8_t> cut(7000, 0);  // 1,000 cells: rows 0 and 1, and 280 of row 2
   for (std::size_t i = 0; i < cut.size(); i += 7) cut[i + 2] = 'E', cut[i] = 100;  // land at 100 m
   testing_support::WriteFile(shortDir.File("scripps2.dat"), cut);
   DataFolder = shortDir.Path();
   ForgetDataFileProblemsForTest();  // each file is told once a run: a new run
-  EXPECT_TRUE(LoadGlobeRelief());
+  EXPECT_TRUE(MakeGlobeTexture());
   EXPECT_EQ(GlobeCell(1, 0).elevation, 100);
   EXPECT_EQ(std::tuple(GlobeCell(2, 279).kind, GlobeCell(2, 280).kind), std::tuple('E', 0));
+  EXPECT_EQ(GlobeCell(90, 0).color, GlobeSeaColors[0][7]);  // sea level: d = 9999 div 78 = 128
   // A whole file with a height beyond the range.
   std::vector<uint8_t> whole(std::size_t(kGlobeRows) * kGlobeColumns * 7, 0);
   whole[7 * 500] = 0x10, whole[7 * 500 + 1] = 0x27;  // 10,000 m
   testing_support::WriteFile(shortDir.File("scripps2.dat"), whole);
   ForgetDataFileProblemsForTest();
   EXPECT_TRUE(LoadGlobeRelief());
-  const auto records = dialogs.Records();
-  ASSERT_EQ(records.size(), 3u);
+  records = dialogs.Records();
+  ASSERT_EQ(records.size(), 2u);
   EXPECT_TRUE(
-      testing_support::StartsWith(records[0].text, "Warning: Can't open file \"scripps2.dat\": the file is missing."));
-  EXPECT_TRUE(
-      testing_support::StartsWith(records[1].text,
+      testing_support::StartsWith(records[0].text,
                                   "Warning: Unexpected file size in \"scripps2.dat\": 7,000 bytes where the relief's "
                                   "181 rows of 360 cells take 456,120 bytes"));
-  EXPECT_NE(records[1].text.find("delete \"scripps2.dat\""), std::string::npos);
+  EXPECT_NE(records[0].text.find("delete \"scripps2.dat\""), std::string::npos);
   EXPECT_TRUE(
-      testing_support::StartsWith(records[2].text,
+      testing_support::StartsWith(records[1].text,
                                   "Warning: Can't read file \"scripps2.dat\": 1 of its cells holds a height beyond "
                                   "9,999 m either way (the first is cell 501); the globe is black there."));
 }

@@ -11,9 +11,6 @@
 #include "astro/observer.h"
 #include "astro/timescales.h"
 #include "platform/drawing.h"
-#include "platform/paths.h"
-#include "shell/data_files.h"
-#include "shell/globals.h"
 #include "shell/messages.h"
 #include "tools/forms/information_forms.h"
 #include "tools/report_printing.h"
@@ -37,11 +34,6 @@ class CalendarBox : public QWidget {
 
 TGeneralReportForm1::TGeneralReportForm1(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Celestial events");
-  // Without the bright stars the groupings hold the Moon and the planets only.
-  int message = 0;
-  std::string reason;
-  if (!ReadBrightStars(platform::FindFileNoCase(DataFolder, "brightstars.dat"), stars_, &message, &reason))
-    ReportDataFileProblem(int16_t(message), "brightstars.dat", reason);
   auto* layout = new QVBoxLayout(this);
   Label1 = new QLabel;
   layout->addWidget(Label1);
@@ -82,7 +74,7 @@ void TGeneralReportForm1::SetUpMonth() {
   int month = m + monthOffset;
   y += (month - 1 >= 0 ? (month - 1) / 12 : -((12 - month) / 12));
   month = ((month - 1) % 12 + 12) % 12 + 1;
-  calendar = std::make_unique<TEventsCalendar>(ObserverTime, stars_);
+  calendar = std::make_unique<TEventsCalendar>(ObserverTime, BrightStars);
   calendar->SetUpMonth(y, month);
   // The note is of the month shown, not of the chart's instant: a winter
   // month looked up in summer is in standard time.

@@ -169,9 +169,6 @@ class TGeneralReportForm1 : public QDialog {
  protected:
   void closeEvent(QCloseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
-
- private:
-  std::vector<TBrightStar> stars_;
 };
 
 class TMeteorShowersForm1 : public QDialog {

@@ -364,6 +364,7 @@ struct SolarSystemWindow : CatalogWindows {
     AsteroidElementsFile = "default.ast";
     CometElementsFile = "default.cmt";
     SetPlotterSolarSwitches(SolarSwitchDefaults());
+    LoadElementFiles();  // as the program's start does
   }
   void TearDown() override {
     QDir::setCurrent(oldFolder);
@@ -420,9 +421,10 @@ TEST_F(SolarSystemWindow, OkStoresTheSwitchAndTheDefaultNamesCancelChangesNothin
   EXPECT_TRUE(platform::TRegIniFile().ReadBool("Solar System", "ast disp", false));
 }
 
-// Lists of 1,001 bodies: told of when the window opens (name and limit, in
-// a message and the log), the asteroid list not loaded, the comet list cut
-// to 1,000; neither file is replaced unasked: No leaves it byte for byte.
+// Lists of 1,001 bodies: told of when they are loaded (name and limit, in a
+// message and the log), the asteroid list not loaded, the comet list cut to
+// 1,000; the window shows them so, and neither file is replaced unasked: No
+// leaves it byte for byte.
 TEST_F(SolarSystemWindow, ListsOverTheLimitAreToldAndNeverReplacedUnasked) {
   const char* const halley[] = {"Yes", "1P/Halley", "2446470.5", "0.586", "0.967", "111.3", "58.4", "162.3", "5.5", "0.15"};
   TElementGrid asteroids(11), comets(10);
@@ -437,8 +439,12 @@ TEST_F(SolarSystemWindow, ListsOverTheLimitAreToldAndNeverReplacedUnasked) {
            testing_support::ReadFile(data.dir.File("default.cmt")) == cmtBefore;
   };
 
-  TSolSysForm1 form;
+  AsteroidElementsFile = "default.ast";  // the names the settings give at start
+  CometElementsFile = "default.cmt";
+  LoadElementFiles();
   const auto told = dialogs.Records();
+  TSolSysForm1 form;
+  EXPECT_EQ(dialogs.Count(), 2u);  // the window tells nothing again
   ASSERT_EQ(told.size(), 2u);
   EXPECT_EQ(told[0].text, "The asteroid list \"default.ast\" holds more than 1,000 asteroids, the most the table "
                           "takes: it was not loaded. The file stays as it is. Keep at most 1,000 asteroids in it to "
@@ -510,6 +516,7 @@ TEST_F(SolarSystemWindow, ListsHeldBackFromOtherFilesAreAskedAboutBeforeAnyRepla
   SetFlashSink(sink);
   AsteroidElementsFile = "big.ast";
   CometElementsFile = "big.cmt";
+  LoadElementFiles();
   TSolSysForm1 form;
   form.show();
   ASSERT_EQ(std::tuple(form.Pages[0].grid.BodyCount(), form.Pages[1].grid.BodyCount()), std::tuple(0, 1000));

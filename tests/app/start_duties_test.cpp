@@ -1,0 +1,185 @@
+// What the program's windows do at its start and end whether or not they
+// are ever opened, through the real start-up (the main window's start, the
+// other windows made, the first tick) with none of them opened: the
+// asteroid and comet lists loaded (Find reaches them), again when a
+// settings file's solar-system block is read; the deep-sky catalogue slots
+// written back to "ObjectOptions.xml" at the end, never over a file that
+// could not be read.
+#include <QListWidget>
+#include <QLineEdit>
+#include <filesystem>
+
+#include "astro/solar_system.h"
+#include "catalog/element_files.h"
+#include "catalog/forms/object_options_form.h"
+#include "catalog/forms/solar_system_form.h"
+#include "catalog/object_options.h"
+#include "chart/plotter.h"
+#include "platform/registry.h"
+#include "shell/settings_sections.h"
+#include "tests/app/startup_fixture.h"
+#include "tools/forms/find_form.h"
+
+using startup_fixture::kEventWaitMs;
+using startup_fixture::RunEventsUntil;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class StartDuties : public startup_fixture::StartUpFixture {
+ protected:
+  // The program's working folder of the test's own (links to the built
+  // data), made the data and program folder.
+  void UseRunFolder() {
+    built_ = fs::current_path().string() + "/";
+    run_ = startup_fixture::RunFolder(home.File("run/"));
+    fs::current_path(run_);
+    DataFolder = ProgramFolder = run_;
+  }
+  // A file of the run folder of its own, in place of the link.
+  void WriteRunFile(const std::string& name, const std::string& text) {
+    fs::remove(run_ + name);
+    testing_support::WriteText(run_ + name, text);
+  }
+  // The start as the program makes it: the main window, the other windows,
+  // the first tick.
+  bool Start() {
+    if (!form->StartUp()) return false;
+    form->CreateProgramWindows();
+    form->show();
+    return RunEventsUntil([&] { return !form->StartupPending; }, kEventWaitMs);
+  }
+  // Closes the window through its close and waits until it is gone.
+  bool Close() {
+    form->close();
+    return RunEventsUntil([&] { return destroyed; }, kEventWaitMs);
+  }
+  // The Find window's results for `text`.
+  std::vector<std::string> Found(const std::string& text) {
+    form->Find1->trigger();
+    std::vector<std::string> lines;
+    if (!FindForm1) return lines;
+    FindForm1->SearchEdit1->setText(QString::fromStdString(text));
+    FindForm1->RunSearch();
+    for (int i = 0; i < FindForm1->ResultsListBox1->count(); ++i)
+      lines.push_back(FindForm1->ResultsListBox1->item(i)->text().toStdString());
+    FindForm1->close();
+    return lines;
+  }
+  // The chart drawn again (the bodies' places computed).
+  bool Rendered() {
+    const int renders = form->RenderCount;
+    form->Chart().MarkReplot();
+    return RunEventsUntil([&] { return form->RenderCount > renders; }, kEventWaitMs);
+  }
+
+  std::string built_, run_;
+};
+
+bool Lists(const std::vector<std::string>& lines, const std::string& part) {
+  for (const std::string& l : lines)
+    if (l.find(part) != std::string::npos) return true;
+  return false;
+}
+
+}  // namespace
+
+// Asteroids and comets shown (saved so) and the built "default.ast" and
+// "default.cmt": both tables are filled at start, drawn, and found, while
+// the solar-system settings window is never made.
+TEST_F(StartDuties, ElementListsAreLoadedAtStartWithoutTheirWindow) {
+  {
+    platform::TRegIniFile reg;
+    reg.WriteBool("Solar System", "ast disp", true);
+    reg.WriteBool("Solar System", "com disp", true);
+    reg.Flush();
+  }
+  const int asteroids = ElementFileBodyCount("default.ast"), comets = ElementFileBodyCount("default.cmt");
+  ASSERT_GT(asteroids, 100);
+  ASSERT_GT(comets, 100);
+  ASSERT_TRUE(Start());
+  // The tables change hands once the cursor watch has paused.
+  ASSERT_TRUE(RunEventsUntil([&] { return AsteroidCount == asteroids && CometCount == comets; }, kEventWaitMs))
+      << AsteroidCount << " " << CometCount;
+  EXPECT_EQ(SolSysForm1, nullptr);
+  EXPECT_EQ(std::tuple(MainPlotter->ShowAsteroids, MainPlotter->ShowComets), std::tuple(1, 1));
+  EXPECT_EQ(AsteroidElementsFile, "default.ast");
+  EXPECT_EQ(dialogs.Count(), 0u) << dialogs.Last().text;
+  ASSERT_TRUE(Rendered());
+  EXPECT_TRUE(Lists(Found("Vesta"), "The Asteroid (4) Vesta"));
+  EXPECT_EQ(SolSysForm1, nullptr);
+  EXPECT_TRUE(Close());
+}
+
+// A settings file named on the command line, read at the first tick: its
+// solar-system block loads the element files again (here the lists that
+// replaced the empty ones of the start), though the window was never made.
+TEST_F(StartDuties, SettingsFileBlockLoadsTheElementListsAgain) {
+  UseRunFolder();
+  WriteRunFile("default.ast", "");
+  WriteRunFile("default.cmt", "");
+  ASSERT_TRUE(form->StartUp());
+  form->CreateProgramWindows();
+  // Written with the switches on; the program runs with them off.
+  TSolarSwitches on = PlotterSolarSwitches();
+  on[8] = on[10] = 1;  // asteroids and comets shown
+  SetPlotterSolarSwitches(on);
+  const std::string file = home.File("shown.ssf");
+  ASSERT_TRUE(WriteSettingsFile(file, 1));
+  SetPlotterSolarSwitches(SolarSwitchDefaults());
+  ASSERT_TRUE(RunEventsUntil([] { return AsteroidCount == 0 && CometCount == 0; }, kEventWaitMs));
+  EXPECT_EQ(AsteroidElementsFile, "default.ast");  // an empty list is a list
+  for (const char* list : {"default.ast", "default.cmt"}) {
+    fs::remove(run_ + list);
+    fs::copy_file(built_ + list, run_ + list);
+  }
+  form->CommandLine = {file};
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending; }, kEventWaitMs));
+  const int asteroids = ElementFileBodyCount("default.ast");
+  ASSERT_TRUE(RunEventsUntil([&] { return AsteroidCount == asteroids && CometCount > 100; }, kEventWaitMs))
+      << AsteroidCount << " " << CometCount;
+  EXPECT_EQ(MainPlotter->ShowAsteroids, 1);
+  EXPECT_EQ(dialogs.Count(), 0u) << dialogs.Last().text;
+  ASSERT_TRUE(Rendered());
+  EXPECT_TRUE(Lists(Found("Vesta"), "The Asteroid (4) Vesta"));
+  EXPECT_EQ(SolSysForm1, nullptr);
+  EXPECT_TRUE(Close());
+}
+
+// The catalogue slots read at start are written back at the end though
+// their window was never opened: a file gone meanwhile is written again
+// with them. A damaged file kept aside at start stays as it was, and the
+// end writes the defaults under the file's own name beside it.
+TEST_F(StartDuties, CatalogSlotsAreWrittenBackAtTheEnd) {
+  UseRunFolder();
+  const TCatalogSlots built = ReadCatalogSlots(built_ + "ObjectOptions.xml");
+  ASSERT_TRUE(built[1].Assigned());  // the builder offers the IC in slot 2
+  ASSERT_TRUE(Start());
+  fs::remove(run_ + "ObjectOptions.xml");
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(OptionsForm2, nullptr);
+  ASSERT_TRUE(platform::FileExists(run_ + "ObjectOptions.xml"));
+  const TCatalogSlots back = ReadCatalogSlots(run_ + "ObjectOptions.xml");
+  for (int k = 0; k < kCatalogSlots; ++k)
+    EXPECT_EQ(std::tuple(back[k].Name, back[k].Description, back[k].Active),
+              std::tuple(built[k].Name, built[k].Description, built[k].Active))
+        << k;
+
+  // Damaged: kept aside at start, told, never written over.
+  const std::string junk = "<?xml version=\"1.0\"?>\n<ObjectCatalogs><Selections><CatalogName2>mine</Catal";
+  WriteRunFile("ObjectOptions.xml", junk);
+  form = NewWindow();
+  CloseState = kRunning;
+  ASSERT_TRUE(Start());
+  std::string kept;
+  for (const auto& e : fs::directory_iterator(run_))
+    if (e.path().filename().string().rfind("ObjectOptions.damaged-", 0) == 0) kept = e.path().string();
+  ASSERT_FALSE(kept.empty());
+  ASSERT_GE(dialogs.Count(), 1u);
+  EXPECT_NE(dialogs.Records()[0].text.find("It is kept as " + kept), std::string::npos) << dialogs.Records()[0].text;
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(testing_support::ReadText(kept), junk);
+  EXPECT_EQ(ReadCatalogSlots(run_ + "ObjectOptions.xml")[1].Name, kNotAssigned);
+}
