@@ -295,6 +295,24 @@ std::string Trouble(const std::string& cmd, const TLx200Heard& heard, bool again
          Lx200Printable(heard.text) + "\"";
 }
 
+// Whether more came for `cmd` than its own reply, late or spoiled: bytes
+// after a reply that was whole (only malformed), a second end of a reply
+// in what came late, or two good replies of `cmd` of one length one
+// after the other, the first with its "#" taken by noise (so that it ran
+// into the second). Another reply then came twice or late, and the
+// replies read before may have been one behind.
+bool MoreThanItsReply(const std::string& cmd, TLx200Reply shape, const TLx200Heard& heard, const std::string& late) {
+  const bool complete = !heard.silent && !heard.garbled && !heard.cut;
+  if (complete && !Lx200Blank(late)) return true;
+  if (shape != TLx200Reply::Text) return false;
+  const std::size_t end = late.find('#');
+  if (end != std::string::npos && end + 1 < late.size()) return true;
+  const std::string text = heard.text + late;
+  const std::size_t half = text.size() / 2;
+  auto good = [&](const std::string& r) { return Lx200WholeReply(shape, r) && Lx200ReplyValid(cmd, r); };
+  return text.size() % 2 == 0 && half >= 2 && good(text.substr(half)) && good(text.substr(0, half - 1) + "#");
+}
+
 }  // namespace
 
 std::optional<std::string> TLx200Session::FindReplies(const std::string& cmd) {
@@ -350,19 +368,13 @@ std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool s
     // The rest of the reply, or all of it, may still come: nothing is sent
     // before the line knows where it stands.
     const std::string late = FindRepliesOrLose(cmd, why);
-    // More came than this reply's rest: after a reply that was whole (only
-    // malformed), or a second end of a reply. Another reply came twice or
-    // late, and the replies read before may have been one behind.
-    const bool complete = !heard.silent && !heard.garbled && !heard.cut;
-    const std::size_t end = late.find('#');
-    const bool twoEnds = shape == TLx200Reply::Text && end != std::string::npos && end + 1 < late.size();
-    if (!Lx200Blank(late) && (complete || twoEnds)) outOfStep_ = true;
     // The reply came whole after all, only late (or the rest of one cut short).
     const std::string whole = heard.garbled ? std::string() : heard.text + late;
     if (Lx200WholeReply(shape, whole) && Lx200ReplyValid(cmd, whole)) {
       Counted(true);
       return whole;
     }
+    if (MoreThanItsReply(cmd, shape, heard, late)) outOfStep_ = true;
     // A probe the mount does not know: nothing came at all.
     if (soft && heard.silent && late.empty()) throw EAutomationError("No reply to " + cmd);
   }
