@@ -92,7 +92,7 @@ bool TTeleControl::ReadPecTable(const TTalk& talk, std::string& why) {
     if (!Talking(talk)) return false;
     if (!steady) {
       why = "the mount's replies to entries " + std::to_string(from) + " to " + std::to_string(to - 1) +
-            " kept coming out of step (a reply came twice) in " + std::to_string(kPecPasses) + " reads";
+            " kept coming out of step (a reply came twice or late) in " + std::to_string(kPecPasses) + " reads";
       ShowProgress("Reading the PEC table", pecLength_, pecLength_);
       return false;
     }
@@ -133,7 +133,7 @@ bool TTeleControl::ReadOnStepPec() {
     gotRate = Command("CommandString", ":VS#", &s) && platform::ParseLx200Number(s, sps);
   });
   if (!Talking(talk)) return false;
-  if (!steady) gotWorm = gotRate = false;
+  if (!steady) worm = sps = 0;
   wormPeriod_ = int64_t(std::clamp(worm, 0.0, 2147483647.0));
   stepsPerSecond_ = std::clamp(sps, 0.0, 1e6);
   pecLength_ = stepsPerSecond_ > 0 ? int(std::min(std::floor(double(wormPeriod_) / stepsPerSecond_), 1e6)) : 0;
@@ -141,7 +141,7 @@ bool TTeleControl::ReadOnStepPec() {
   if (!steady) {
     stepsPerSecond_ = 0;
     TellPecFault("PEC unavailable: the mount's replies to \":VW#\" and \":VS#\" kept coming out of step (a reply "
-                 "came twice) in " + std::to_string(kPecPasses) + " reads");
+                 "came twice or late) in " + std::to_string(kPecPasses) + " reads");
     return true;
   }
   if (!gotWorm || !gotRate) {

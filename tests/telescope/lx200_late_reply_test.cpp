@@ -115,14 +115,15 @@ TEST_F(Lx200LateReplies, PecTableRightWhenAReplyComesTwice) {
 
 // A block of the table whose replies keep coming out of step, read four
 // times: the connect says the table was not read whole, the export writes
-// no file; each says why, in red and in the log, and the link stays.
+// no file; each says why, in red and in the log, and the link stays. The
+// worm period so: no PEC at that connect, and the window says why.
 TEST_F(Lx200LateReplies, PecTableNeverInStepIsSaid) {
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
   SetWorm(fake, 20);
   fake.SpoilReplies(":VR3#", Spoil::Twice, 4, kNext);
   ConnectTo(fake);
   ASSERT_TRUE(tele.Connected());
-  const std::string twice = " kept coming out of step (a reply came twice) in 4 reads";
+  const std::string twice = " kept coming out of step (a reply came twice or late) in 4 reads";
   const std::string first = "the mount's replies to entries 0 to 15" + twice;
   EXPECT_EQ(FaultShown(&form), "PEC table not read whole: " + first);
   EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, PEC table not read whole: " + first));
@@ -138,6 +139,16 @@ TEST_F(Lx200LateReplies, PecTableNeverInStepIsSaid) {
   EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, PEC export failed: " + last));
   EXPECT_FALSE(std::ifstream(path).good()) << "a file written";
   EXPECT_TRUE(tele.Connected());
+
+  // The worm period and step rate never in step: no PEC, and why.
+  tele.Disconnect();
+  fake.SpoilReplies(":VW#", Spoil::Twice, 4, kNext);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  EXPECT_EQ(FaultShown(&form), "PEC unavailable: the mount's replies to \":VW#\" and \":VS#\"" + twice);
+  EXPECT_FALSE(tele.PecUsable());
+  EXPECT_FALSE(tele.Controls().pecExport);
+  EXPECT_EQ(fake.Count(":VR0#"), 5) << "4 reads at the first connect, 1 at the export, none now";
 }
 
 // Replies of the poll held back (the position, the status, the PEC state),
