@@ -297,9 +297,9 @@ std::string Trouble(const std::string& cmd, const TLx200Heard& heard, bool again
 
 // Whether more came for `cmd` than its own reply, late or spoiled: bytes
 // after a reply that was whole (only malformed), a second end of a reply
-// in what came late, or two good replies of `cmd` of one length one
-// after the other, the first with its "#" taken by noise (so that it ran
-// into the second). Another reply then came twice or late, and the
+// in what came late, or a reply as long as two whose first half is a good
+// reply of `cmd` but for its "#" (noise took it, and it ran into the next
+// reply, spoiled or not). Another reply then came twice or late, and the
 // replies read before may have been one behind.
 bool MoreThanItsReply(const std::string& cmd, TLx200Reply shape, const TLx200Heard& heard, const std::string& late) {
   const bool complete = !heard.silent && !heard.garbled && !heard.cut;
@@ -310,7 +310,7 @@ bool MoreThanItsReply(const std::string& cmd, TLx200Reply shape, const TLx200Hea
   const std::string text = heard.text + late;
   const std::size_t half = text.size() / 2;
   auto good = [&](const std::string& r) { return Lx200WholeReply(shape, r) && Lx200ReplyValid(cmd, r); };
-  return text.size() % 2 == 0 && half >= 2 && good(text.substr(half)) && good(text.substr(0, half - 1) + "#");
+  return text.size() % 2 == 0 && half >= 2 && good(text.substr(0, half - 1) + "#");
 }
 
 }  // namespace
