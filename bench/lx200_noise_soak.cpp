@@ -1,16 +1,23 @@
 // A noisy LX200 line, polled for minutes: OnStep mounts (the test suite's
 // fake, on local TCP ports) with a share of their replies garbled at
-// random (any byte, the closing "#" too), each polled by the driver as the
-// telescope window polls it every 900 ms (":GU#", ":$QZ?#", ":VR#" while the
-// PEC plays, the right ascension, the declination). Counts the replies, the
+// random (any byte, the closing "#" too) and a share sent twice (the
+// second copy when the next command has come, as a network bridge that
+// repeats a packet), each polled by the driver as the telescope window
+// polls it every 900 ms (":GU#", ":$QZ?#", ":VR#" while the PEC plays, the
+// right ascension, the declination); every tenth poll also reads 32 PEC
+// entries as the window reads its table, in blocks of 16 each read again
+// while the driver finds the replies out of step. Counts the replies, the
 // spoiled ones, the links that dropped and the values read wrong.
 //
-//   lx200_noise_soak [MINUTES=5] [LINKS=8] [GARBLED=0.03] [SEED=1] [POLL_MS=900]
+//   lx200_noise_soak [MINUTES=5] [LINKS=8] [GARBLED=0.03] [SEED=1] [POLL_MS=900] [TWICE=0] [LOST=0]
 //
-// Target: at 3 % garbled no link drops in 5 minutes and no value is read
-// wrong. The drops to expect, and why, are in bench/README.md. Not part of
-// the test suite (it takes minutes); a POLL_MS of 0 polls without a pause
-// and so packs more replies into the minutes.
+// LOST is the share of commands lost on their way in.
+//
+// Target: at 3 % garbled, and at 1 % sent twice, no link drops in 5
+// minutes and no value is read wrong. The drops to expect, and why, are in
+// bench/README.md. Not part of the test suite (it takes minutes); a
+// POLL_MS of 0 polls without a pause and so packs more replies into the
+// minutes.
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -31,20 +38,51 @@ using testing_support::TFakeLx200;
 namespace {
 
 struct TTally {
-  long polls = 0, replies = 0, drops = 0, wrong = 0, spoiled = 0;
+  long polls = 0, replies = 0, drops = 0, wrong = 0, spoiled = 0, rereads = 0;
   std::vector<std::string> why;
 };
 
 // One link: its mount, polled until `until`; a dropped link is counted,
 // said, and connected again.
-TTally Soak(int link, double garbled, uint32_t seed, int pollMs, std::chrono::steady_clock::time_point until) {
+// PEC entry i of the soak's mounts (entry 17 is the one ":VR#" reads).
+int Entry(int i) { return i == 17 ? -12 : (i * 37) % 201 - 100; }
+
+// Reads entries 0 to 31 as the telescope window reads its table: in blocks
+// of 16, each read again (4 times at most) while the driver finds that the
+// replies came out of step. The entries taken that are wrong are counted.
+void ReadTable(platform::IAutomationObject& m, TTally& t) {
+  for (int from = 0; from < 32; from += 16) {
+    std::vector<std::string> got;
+    for (int pass = 0; pass < 4; ++pass) {
+      got.clear();
+      for (int i = from; i < from + 16; ++i) {
+        const std::string cmd = ":VR" + std::to_string(i) + "#";
+        got.push_back(m.Invoke("CommandString", {TVariant(cmd), TVariant(true)}).AsString());
+      }
+      t.replies += 17;
+      if (m.Get("RepliesInStep").AsBool()) break;
+      ++t.rereads;
+      got.clear();
+    }
+    for (std::size_t k = 0; k < got.size(); ++k) {
+      char want[16];
+      std::snprintf(want, sizeof want, "%+04d#", Entry(from + int(k)));
+      if (got[k] == want) continue;
+      ++t.wrong;
+      t.why.push_back("wrong entry " + std::to_string(from + int(k)) + ": " + platform::Lx200Printable(got[k]));
+    }
+  }
+}
+
+TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, int pollMs,
+            std::chrono::steady_clock::time_point until) {
   TTally t;
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
   fake.Change([](TFakeLx200::State& s) {
     s.raHours = 7.5, s.decDegrees = -33.25, s.pecState = 'P', s.pecIndex = 17;
-    s.pec[17] = -12;
+    for (int i = 0; i < 32; ++i) s.pec[size_t(i)] = Entry(i);
   });
-  fake.SpoilAtRandom(garbled, 0, seed + uint32_t(link));
+  fake.SpoilAtRandom(garbled, 0, seed + uint32_t(link), lost, twice);
   auto m = platform::CreateOleObject(fake.Id());
   bool up = false;
   while (std::chrono::steady_clock::now() < until) {
@@ -58,7 +96,7 @@ TTally Soak(int link, double garbled, uint32_t seed, int pollMs, std::chrono::st
       const std::string status = ask(":GU#"), pec = ask(":$QZ?#"), entry = ask(":VR#");
       const double ra = m->Get("RightAscension").AsDouble(), dec = m->Get("Declination").AsDouble();
       t.replies += 5;
-      ++t.polls;
+      if (++t.polls % 10 == 0) ReadTable(*m, t);
       // What the fake answers, as it answers it.
       const bool right = status == "NpRET000#" && pec == "P#" && entry == "-012,017#" &&
                          std::fabs(ra - 7.5) < 1e-9 && std::fabs(dec + 33.25) < 1e-9;
@@ -91,25 +129,28 @@ int main(int argc, char** argv) {
   const double garbled = argc > 3 ? std::atof(argv[3]) : 0.03;
   const uint32_t seed = argc > 4 ? uint32_t(std::atol(argv[4])) : 1;
   const int pollMs = argc > 5 ? std::atoi(argv[5]) : 900;
+  const double twice = argc > 6 ? std::atof(argv[6]) : 0.0;
+  const double lost = argc > 7 ? std::atof(argv[7]) : 0.0;
   platform::RegisterLx200Drivers();
-  std::printf("%d links, %.1f min, %.1f %% of the replies garbled, a poll every %d ms, seed %u\n", links, minutes,
-              garbled * 100, pollMs, seed);
+  std::printf("%d links, %.1f min, %.1f %% of the replies garbled, %.1f %% sent twice, %.1f %% of the commands lost, "
+              "a poll every %d ms, seed %u\n",
+              links, minutes, garbled * 100, twice * 100, lost * 100, pollMs, seed);
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(long(minutes * 60000));
   std::vector<TTally> tallies(size_t(links), TTally{});
   std::vector<std::thread> threads;
   for (int i = 0; i < links; ++i)
-    threads.emplace_back([&, i] { tallies[size_t(i)] = Soak(i, garbled, seed, pollMs, until); });
+    threads.emplace_back([&, i] { tallies[size_t(i)] = Soak(i, garbled, twice, lost, seed, pollMs, until); });
   for (auto& th : threads) th.join();
   TTally all;
   for (int i = 0; i < links; ++i) {
     const TTally& t = tallies[size_t(i)];
-    std::printf("link %d: %ld polls, %ld replies, %ld spoiled, %ld drops, %ld wrong\n", i, t.polls, t.replies,
-                t.spoiled, t.drops, t.wrong);
+    std::printf("link %d: %ld polls, %ld replies, %ld spoiled, %ld blocks read again, %ld drops, %ld wrong\n", i,
+                t.polls, t.replies, t.spoiled, t.rereads, t.drops, t.wrong);
     for (const std::string& w : t.why) std::printf("  %s\n", w.c_str());
     all.polls += t.polls, all.replies += t.replies, all.spoiled += t.spoiled, all.drops += t.drops,
-        all.wrong += t.wrong;
+        all.wrong += t.wrong, all.rereads += t.rereads;
   }
-  std::printf("all: %ld polls, %ld replies, %ld spoiled, %ld drops, %ld wrong\n", all.polls, all.replies,
-              all.spoiled, all.drops, all.wrong);
+  std::printf("all: %ld polls, %ld replies, %ld spoiled, %ld blocks read again, %ld drops, %ld wrong\n", all.polls,
+              all.replies, all.spoiled, all.rereads, all.drops, all.wrong);
   return all.drops == 0 && all.wrong == 0 ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <ctime>
@@ -36,9 +37,16 @@ constexpr int kTailMs = 150;
 // (later ones are dropped before the next command).
 constexpr int kDateTailMs = 400;
 // How long each marker that finds the mount's replies again is waited for
-// (Lx200Marker), one after the other: a link that stalls (a network bridge,
-// a busy handset) has the sum, about 9 s, to deliver what it owes.
+// (Lx200Marker), one after the other, and how long they are waited for in
+// all: a link that stalls (a network bridge, a busy handset) has about 9 s
+// to deliver what it owes, whatever the question, and a board that
+// restarts meanwhile (losing what it was sent) answers a marker sent 6.5 s
+// on, where four can be used. Where fewer can, the last one has the rest
+// of the time.
 constexpr int kMarkerLimitMs[] = {1500, 2500, 2500, 2500};
+constexpr int kFindRepliesMs = 9000;
+// The whole wait as tests shorten it (SetLx200FindRepliesMsForTest).
+std::atomic<int> g_findRepliesMs{kFindRepliesMs};
 
 // The lines (identifiers' ports and hosts) whose mount has named itself
 // OnStep in this run of the program: a name the driver does not know on
@@ -165,6 +173,13 @@ class TLx200Session {
   // late reply, the rest of a cut one), or nothing when no marker's reply
   // came (the line then stays open).
   std::optional<std::string> FindReplies(const std::string& cmd);
+  // Whether every reply since the last check answered its own command, as
+  // far as the line can tell: a marker is sent and its reply found; bytes
+  // that no reply took (a reply the link sent twice, a late one) before it
+  // or since the last check make it false. A bulk read (a PEC table) asks
+  // this at its end: a reply that came twice sets the replies after it one
+  // behind, each of them well formed.
+  bool RepliesInStep();
   // The same, or the connection ends with `why`.
   std::string FindRepliesOrLose(const std::string& cmd, const std::string& why);
   // The mount's product name (":GVP#"): a name this driver does not know
@@ -210,6 +225,9 @@ class TLx200Session {
   int rateStep_ = -1;
   std::string product_, version_;
   TLx200Retries retries_;
+  // The last command sent; a reply found out of step since the last check.
+  std::string lastSent_;
+  bool outOfStep_ = false;
 };
 
 void TLx200Session::Run() {
@@ -277,20 +295,53 @@ std::string Trouble(const std::string& cmd, const TLx200Heard& heard, bool again
          Lx200Printable(heard.text) + "\"";
 }
 
+// Whether more came for `cmd` than its own reply, late or spoiled: bytes
+// after a reply that was whole (only malformed), a second end of a reply
+// in what came late, or a reply as long as two whose first half is a good
+// reply of `cmd` but for its "#" (noise took it, and it ran into the next
+// reply, spoiled or not). Another reply then came twice or late, and the
+// replies read before may have been one behind.
+bool MoreThanItsReply(const std::string& cmd, TLx200Reply shape, const TLx200Heard& heard, const std::string& late) {
+  const bool complete = !heard.silent && !heard.garbled && !heard.cut;
+  if (complete && !Lx200Blank(late)) return true;
+  if (shape != TLx200Reply::Text) return false;
+  const std::size_t end = late.find('#');
+  if (end != std::string::npos && end + 1 < late.size()) return true;
+  const std::string text = heard.text + late;
+  const std::size_t half = text.size() / 2;
+  auto good = [&](const std::string& r) { return Lx200WholeReply(shape, r) && Lx200ReplyValid(cmd, r); };
+  return text.size() % 2 == 0 && half >= 2 && good(text.substr(0, half - 1) + "#");
+}
+
 }  // namespace
 
 std::optional<std::string> TLx200Session::FindReplies(const std::string& cmd) {
-  std::vector<std::string> owed{cmd};
+  std::vector<std::string> owed;
+  if (!cmd.empty()) owed.push_back(cmd);
   std::string received;
-  for (const int limitMs : kMarkerLimitMs) {
-    const std::string marker = Lx200Marker(owed, product_);
+  const int whole = g_findRepliesMs;
+  int left = whole;
+  for (std::size_t i = 0; i < std::size(kMarkerLimitMs); ++i) {
+    const std::string marker = Lx200Marker(owed, product_, version_);
     if (marker.empty()) break;
-    std::size_t start = 0;
-    if (line_.FindMarker(marker, limitMs, product_, received, start)) return received.substr(0, start);
     // Its reply may come later still: the next marker takes another form.
     owed.push_back(marker);
+    const bool last = i + 1 == std::size(kMarkerLimitMs) || Lx200Marker(owed, product_, version_).empty();
+    const int limitMs = last ? left : std::min(left, kMarkerLimitMs[i] * whole / kFindRepliesMs);
+    left -= limitMs;
+    std::size_t start = 0;
+    const std::string& name = marker == ":GVN#" ? version_ : product_;
+    if (line_.FindMarker(marker, limitMs, name, received, start)) return received.substr(0, start);
   }
   return std::nullopt;
+}
+
+bool TLx200Session::RepliesInStep() {
+  Require();
+  const std::optional<std::string> before = FindReplies(lastSent_);
+  if (!before) line_.Lost("no reply from the mount within " + Lx200Seconds(g_findRepliesMs));
+  const bool strays = line_.TakeStrays() > 0 || !Lx200Blank(*before);
+  return !std::exchange(outOfStep_, false) && !strays;
 }
 
 std::string TLx200Session::FindRepliesOrLose(const std::string& cmd, const std::string& why) {
@@ -306,6 +357,7 @@ std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool s
   const int asks = again ? kLx200Asks : 1;
   std::string why;
   for (int ask = 1; ask <= asks; ++ask) {
+    lastSent_ = cmd;
     const TLx200Heard heard = line_.Transact(cmd, shape, limitMs, TailMs(shape));
     if (shape == TLx200Reply::None) return {};
     if (!heard.silent && !heard.garbled && !heard.cut && Lx200ReplyValid(cmd, heard.text)) {
@@ -322,6 +374,7 @@ std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool s
       Counted(true);
       return whole;
     }
+    if (MoreThanItsReply(cmd, shape, heard, late)) outOfStep_ = true;
     // A probe the mount does not know: nothing came at all.
     if (soft && heard.silent && late.empty()) throw EAutomationError("No reply to " + cmd);
   }
@@ -369,7 +422,8 @@ void TLx200Session::Connect() {
   line_.Open(addr_, kLx200FirstReplyLimitMs);
   lineGeneration_ = jobGeneration_;
   everOpen_ = true;
-  onStep_ = alignStatus_ = parkKnown_ = parked_ = false;
+  onStep_ = alignStatus_ = parkKnown_ = parked_ = outOfStep_ = false;
+  lastSent_.clear();
   retries_.Reset();
   {
     std::lock_guard lock(mutex_);
@@ -385,6 +439,7 @@ void TLx200Session::Connect() {
   const std::string where = line_.Where();
   std::string ra;
   for (int ask = 1;; ++ask) {
+    lastSent_ = ":GR#";
     const TLx200Heard heard = line_.Transact(":GR#", TLx200Reply::Text, kLx200FirstReplyLimitMs, kTailMs);
     if (!heard.silent && !heard.garbled && !heard.cut && Lx200ReplyValid(":GR#", heard.text)) {
       ra = heard.text;
@@ -468,6 +523,7 @@ TVariant TLx200Session::Get(const std::string& m) {
   if (m == "DoesRefraction") return refraction_;
   if (m == "EquatorialSystem") return int32_t(eqSystem_);
   Require();
+  if (m == "RepliesInStep") return RepliesInStep();
   if (m == "RightAscension") return AskSexagesimal(":GR#");
   if (m == "Declination") return AskSexagesimal(":GD#");
   if (m == "Slewing") {
@@ -725,6 +781,8 @@ TLx200Address ParseLx200Id(const std::string& id) {
                            " (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 or 230400)");
   return a;
 }
+
+void SetLx200FindRepliesMsForTest(int ms) { g_findRepliesMs = ms > 0 ? ms : kFindRepliesMs; }
 
 void ForgetLx200LinesForTest() {
   std::lock_guard lock(g_onStepLinesMutex);

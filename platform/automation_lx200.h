@@ -20,7 +20,10 @@
 // still owed can take, and drops what came before that reply (taking it,
 // when it is the whole reply that was waited for, only late). Long stalls
 // of a link (a network bridge, a busy handset) are ridden out so, up to
-// about 9 s. Then a command whose sending twice leaves the mount as sending
+// about 9 s for every command; a board that restarts meanwhile, losing
+// what it was sent, answers the last marker, sent about 7 s after the
+// command (once the mount has named itself and its firmware). Then a
+// command whose sending twice leaves the mount as sending
 // it once (the queries and the set commands of a value, Lx200MayAskAgain)
 // is asked again, kLx200Asks times in all; any other (a goto, a sync, a
 // park, an alignment step, a PEC shift) raises EAutomationOutcomeUnknown
@@ -64,6 +67,14 @@
 //   CommandString, CommandBlind, CommandBool   (command, raw) the raw strings:
 //                        the reply as the mount sent it, nothing, or the first
 //                        reply character being "1"
+//   RepliesInStep        whether every reply since the last reading answered
+//                        its own command, as far as the line can tell: a
+//                        marker is sent and read; a reply that came twice (a
+//                        network bridge or serial adapter repeating a packet)
+//                        or one that came late makes it false. A reply sent
+//                        twice sets the well-formed replies after it one
+//                        behind, so a bulk read (the PEC table) asks this at
+//                        its end and reads again what it finds shifted.
 #pragma once
 
 #include <cstdint>
@@ -97,6 +108,10 @@ inline constexpr int kLx200FirstReplyLimitMs = 3000;
 
 // Forgets which lines' mounts have named themselves OnStep in this run.
 void ForgetLx200LinesForTest();
+// How long the markers that find a mount's replies again are waited for in
+// all (9 s; 0 restores it), for tests of lines whose markers are never
+// answered.
+void SetLx200FindRepliesMsForTest(int ms);
 
 // Registers the "LX200:" identifiers with the driver registry (once).
 void RegisterLx200Drivers();

@@ -195,14 +195,18 @@ TLx200Heard TLx200Line::Transact(const std::string& cmd, TLx200Reply shape, int 
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
       Lost(ErrnoText(errno));
     }
-    // Bytes past the reply are not ours: they are dropped before the next command.
-    framer.Feed(buf, std::size_t(n));
+    // Bytes past the reply are not ours: they are dropped, and counted.
+    const std::size_t used = framer.Feed(buf, std::size_t(n));
+    Stray(buf + used, std::size_t(n) - used);
   }
   return {framer.Text(), false};
 }
 
+void TLx200Line::Stray(const char* bytes, std::size_t n) {
+  if (!Lx200Blank(std::string_view(bytes, n))) ++strays_;
+}
+
 void TLx200Line::DropStale() {
-  if (tty_) ::tcflush(fd_, TCIFLUSH);
   char buf[256];
   for (int i = 0; i < 64; ++i) {
     pollfd p{fd_, POLLIN, 0};
@@ -213,10 +217,13 @@ void TLx200Line::DropStale() {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
       Lost(ErrnoText(errno));
     }
+    Stray(buf, std::size_t(n));
   }
+  // A stream of noise: what is left goes unread.
+  if (tty_) ::tcflush(fd_, TCIFLUSH);
 }
 
-bool TLx200Line::FindMarker(const std::string& marker, int limitMs, const std::string& product,
+bool TLx200Line::FindMarker(const std::string& marker, int limitMs, const std::string& name,
                             std::string& received, std::size_t& start) {
   if (fd_ < 0) throw EAutomationLinkLost("Not connected");
   const auto until = Clock::now() + std::chrono::milliseconds(limitMs);
@@ -234,10 +241,13 @@ bool TLx200Line::FindMarker(const std::string& marker, int limitMs, const std::s
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
       Lost(ErrnoText(errno));
     }
-    // Each "#" may end the marker's reply; bytes after it are noise.
+    // Each "#" may end the marker's reply; bytes after it are no reply's.
     for (ssize_t i = 0; i < n; ++i) {
       received += buf[i];
-      if (buf[i] == '#' && Lx200MarkerHeard(marker, received, product, start)) return true;
+      if (buf[i] == '#' && Lx200MarkerHeard(marker, received, name, start)) {
+        Stray(buf + i + 1, std::size_t(n - i - 1));
+        return true;
+      }
     }
     if (received.size() > kKept) received.erase(0, received.size() - kKept);
   }

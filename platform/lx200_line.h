@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/automation.h"
 #include "platform/lx200_protocol.h"
@@ -55,15 +56,19 @@ class TLx200Line {
   TLx200Heard Transact(const std::string& cmd, TLx200Reply shape, int limitMs, int tailMs);
 
   // Sends `marker` (Lx200Marker) and reads, `limitMs` at most, until what
-  // came ends with the marker's reply (Lx200MarkerHeard; `product` for
-  // ":GVP#"). Nothing is dropped first: `received` keeps every byte read,
-  // from earlier calls too, and `start` receives where the marker's reply
-  // begins in it. False when the time ran out first.
-  bool FindMarker(const std::string& marker, int limitMs, const std::string& product, std::string& received,
+  // came ends with the marker's reply (Lx200MarkerHeard; `name` for
+  // ":GVP#" and ":GVN#"). Nothing is dropped first: `received` keeps every
+  // byte read, from earlier calls too, and `start` receives where the
+  // marker's reply begins in it. False when the time ran out first.
+  bool FindMarker(const std::string& marker, int limitMs, const std::string& name, std::string& received,
                   std::size_t& start);
 
   // Drops whatever arrived since the last reply (late tails, noise).
   void DropStale();
+  // How often, since the last call, bytes came that no reply took: read
+  // past a reply, or dropped before a command (a reply sent twice, a late
+  // one). Blanks and line ends are not counted.
+  int TakeStrays() { return std::exchange(strays_, 0); }
   // Closes the line and raises EAutomationLinkLost naming `why`.
   [[noreturn]] void Lost(const std::string& why);
 
@@ -77,8 +82,12 @@ class TLx200Line {
 
   int wakeFd_;
   std::function<bool()> cancelled_;
+  // Counts `bytes`, which no reply took, unless they are blank.
+  void Stray(const char* bytes, std::size_t n);
+
   int fd_ = -1;
   bool tty_ = false;
+  int strays_ = 0;
   std::string where_;
 };
 

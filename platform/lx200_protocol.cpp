@@ -301,6 +301,25 @@ bool WholeIn(std::string_view r, double lo, double hi) {
 
 bool IsOneOf(char c, std::string_view set) { return set.find(c) != std::string_view::npos; }
 
+// A time as mounts write it: digits and ':' or '.' only, no sign, no degree
+// sign (so that an angle, "+20*00:00", is never read as a time).
+bool TimeText(std::string_view r) {
+  if (r.empty() || !IsDigit(r[0])) return false;
+  for (char ch : r)
+    if (!IsDigit(ch) && ch != ':' && ch != '.') return false;
+  return true;
+}
+
+// An angle that carries its sign, as declinations and latitudes always
+// do ("+20*00:00"): a time, "23:45:39", is none.
+bool SignedText(std::string_view r) { return !r.empty() && (r[0] == '+' || r[0] == '-'); }
+
+// A PEC entry as OnStep writes it ("%+04i"): a sign and three digits,
+// within a signed byte.
+bool PecEntryText(std::string_view r) {
+  return r.size() == 4 && SignedText(r) && IsDigit(r[1]) && IsDigit(r[2]) && IsDigit(r[3]) && WholeIn(r, -128, 127);
+}
+
 bool Printable(std::string_view r) {
   for (char ch : r) {
     const unsigned char u = static_cast<unsigned char>(ch);
@@ -335,8 +354,8 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
   // Every reply read here ends in its one "#"; its body is checked.
   const std::string_view r = Lx200Unframed(reply);
   const bool framed = !reply.empty() && reply.back() == '#' && r.find('#') == std::string_view::npos;
-  if (c == "GR" || c == "GS" || c == "GL") return framed && SexagesimalIn(r, 0, 24, true);
-  if (c == "GD" || c == "Gt") return framed && SexagesimalIn(r, -90, 90, false);
+  if (c == "GR" || c == "GS" || c == "GL") return framed && TimeText(r) && SexagesimalIn(r, 0, 24, true);
+  if (c == "GD" || c == "Gt") return framed && SignedText(r) && SexagesimalIn(r, -90, 90, false);
   if (c == "Gg") return framed && SexagesimalIn(r, -180, 360, false);
   if (c == "GC") return framed && DateValid(r);
   if (c == "VW") return framed && WholeIn(r, 0, 2147483647.0);
@@ -345,11 +364,13 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
     return framed && ParseLx200Number(r, v) && v >= 0;
   }
   if (c == "VR") {
+    // "sDDD,DDD": the entry and its index ("%03i").
     const auto comma = r.find(',');
-    return framed && comma != std::string_view::npos && WholeIn(r.substr(0, comma), -128, 127) &&
-           WholeIn(r.substr(comma + 1), 0, 32767);
+    if (!framed || comma == std::string_view::npos || !PecEntryText(r.substr(0, comma))) return false;
+    const std::string_view index = r.substr(comma + 1);
+    return index.size() >= 3 && index.size() <= 4 && IsDigit(index[0]) && WholeIn(index, 0, 9999);
   }
-  if (c.size() > 2 && c.substr(0, 2) == "VR") return framed && WholeIn(r, -128, 127);
+  if (c.size() > 2 && c.substr(0, 2) == "VR") return framed && PecEntryText(r);
   if (c == "GU") return framed && Lx200StatusValid(r);
   if (c == "$QZ?") return framed && r.size() <= 2 && !r.empty() && Printable(r) && IsOneOf(r[0], "IpPrR");
   if (c == "GVP") return framed && !r.empty() && r.size() <= 40 && Printable(r);
@@ -360,15 +381,25 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
 }
 
 bool Lx200StatusValid(std::string_view s) {
-  // The closing three: the pulse-guide and guide rates (digits) and the
-  // error code ('0' + 0..15, so up to '?'); early firmwares send none.
+  // The closing signs: the pulse-guide and guide rates (digits) and the
+  // error code ('0' + 0..15, so up to '?'); firmwares before the rates send
+  // the error code alone, the earliest none.
   const std::size_t n = s.size();
-  const bool closing = n >= 3 && IsDigit(s[n - 3]) && IsDigit(s[n - 2]) && s[n - 1] >= '0' && s[n - 1] <= '?';
-  const std::string_view flags = s.substr(0, closing ? n - 3 : n);
+  const auto code = [](char c) { return c >= '0' && c <= '?'; };
+  std::size_t closing = 0;
+  if (n >= 3 && IsDigit(s[n - 3]) && IsDigit(s[n - 2]) && code(s[n - 1])) closing = 3;
+  else if (n >= 1 && IsDigit(s[n - 1])) closing = 1;
+  const std::string_view flags = s.substr(0, n - closing);
+  // The flags OnStep's firmwares send: tracking, goto and park states,
+  // PEC recorded, home, PPS, guiding, axis fault, refraction and rate
+  // compensation, the lunar, solar and King rates, waits and pauses at
+  // home, buzzer, automatic meridian flip, the PEC state ("/,~;^"), the
+  // mount kind and the pier side. Anything else is another reply.
+  constexpr std::string_view kFlags = "nNpIPFeHhSGgfrst(OkwuzaRW/,~;^EKAoT";
   int park = 0, kind = 0, pier = 0;
   for (std::size_t i = 0; i < flags.size(); ++i) {
     const char c = flags[i];
-    if (c <= ' ' || c > '~' || IsDigit(c)) return false;
+    if (!IsOneOf(c, kFlags)) return false;
     if (flags.find(c, i + 1) != std::string_view::npos) return false;
     park += IsOneOf(c, "pIPF");
     kind += IsOneOf(c, "EKA");
@@ -405,7 +436,7 @@ namespace {
 
 // The forms a reply can end in, as far as a marker's reply could be
 // mistaken for it.
-enum class TForm { Time, Angle, Date, Product, Other, Any };
+enum class TForm { Time, Angle, Date, Product, Version, Other, Any };
 
 TForm FormOf(std::string_view command) {
   std::string_view c = command;
@@ -422,7 +453,8 @@ TForm FormOf(std::string_view command) {
     if (c == a) return TForm::Angle;
   if (c == "GC") return TForm::Date;
   if (c == "GVP") return TForm::Product;
-  for (const char* o : {"GU", "GW", "GVN", "GVD", "GVM", "GG", "GT", "$QZ?", "D", "A?"})
+  if (c == "GVN") return TForm::Version;
+  for (const char* o : {"GU", "GW", "GVD", "GVM", "GG", "GT", "$QZ?", "D", "A?"})
     if (c == o) return TForm::Other;
   if (!c.empty() && (c[0] == 'V' || c.substr(0, 2) == "GX")) return TForm::Other;
   return TForm::Any;
@@ -468,13 +500,34 @@ bool DateForm(std::string_view t) {
   return t.size() == 8 && Digits(t, 0, 2) && t[2] == '/' && Digits(t, 3, 2) && t[5] == '/' && Digits(t, 6, 2);
 }
 
+// Whether the firmware version can mark the replies: printable, with a
+// letter and a digit ("4.24k", "43Eg"; no time, angle, date or number
+// ends in it), and neither name ending in the other, so that the end of
+// what came tells the two apart.
+bool VersionMarks(std::string_view version, std::string_view product) {
+  if (version.size() < 2 || !Printable(version)) return false;
+  bool letter = false, digit = false;
+  for (char c : version) {
+    letter = letter || std::isalpha(static_cast<unsigned char>(c));
+    digit = digit || IsDigit(c);
+  }
+  auto endsWith = [](std::string_view a, std::string_view b) {
+    return a.size() >= b.size() && a.substr(a.size() - b.size()) == b;
+  };
+  return letter && digit && !endsWith(product, version) && !endsWith(version, product);
+}
+
 }  // namespace
 
-std::string Lx200Marker(const std::vector<std::string>& owed, std::string_view product) {
-  const std::pair<const char*, TForm> markers[] = {
-      {":GR#", TForm::Time}, {":GD#", TForm::Angle}, {":GC#", TForm::Date}, {":GVP#", TForm::Product}};
+std::string Lx200Marker(const std::vector<std::string>& owed, std::string_view product, std::string_view version) {
+  const std::pair<const char*, TForm> markers[] = {{":GR#", TForm::Time},
+                                                   {":GD#", TForm::Angle},
+                                                   {":GC#", TForm::Date},
+                                                   {":GVP#", TForm::Product},
+                                                   {":GVN#", TForm::Version}};
   for (const auto& [marker, form] : markers) {
     if (form == TForm::Product && (product.empty() || !Printable(product))) continue;
+    if (form == TForm::Version && !VersionMarks(version, product)) continue;
     bool usable = true;
     for (const std::string& c : owed) usable = usable && !Confusable(FormOf(c), form);
     if (usable) return marker;
@@ -482,7 +535,7 @@ std::string Lx200Marker(const std::vector<std::string>& owed, std::string_view p
   return {};
 }
 
-bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::string_view product,
+bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::string_view name,
                       std::size_t& start) {
   if (received.empty() || received.back() != '#') return false;
   const std::string_view body = received.substr(0, received.size() - 1);
@@ -498,9 +551,14 @@ bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::s
     case TForm::Angle: return endsIn(9, AngleForm) || endsIn(6, AngleForm);
     case TForm::Date: return endsIn(8, DateForm);
     case TForm::Product:
-      return !product.empty() && endsIn(product.size(), [&](std::string_view t) { return t == product; });
+    case TForm::Version:
+      return !name.empty() && endsIn(name.size(), [&](std::string_view t) { return t == name; });
     default: return false;
   }
+}
+
+bool Lx200Blank(std::string_view bytes) {
+  return bytes.find_first_not_of(std::string_view(" \r\n\0", 4)) == std::string_view::npos;
 }
 
 bool Lx200WholeReply(TLx200Reply shape, std::string_view text) {

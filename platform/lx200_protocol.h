@@ -57,22 +57,26 @@ bool Lx200MayAskAgain(std::string_view command);
 
 // True when `reply` (as the mount sent it, "#" included) has the form and
 // range the reply to `command` must have: right ascension and sidereal or
-// local time 0-24 h, declination and latitude within ±90°, longitude within
-// -180° to 360° (either convention), a date MM/DD/YY, the worm period a
-// whole number of steps, the step rate a number not below 0, PEC entries
-// whole numbers of steps within a signed byte (":VR#" with their index),
-// OnStep's status (Lx200StatusValid) and PEC state (one of "IpPrR"), a
-// product name of printable characters, OnStep's coordinate mode a digit.
+// local time 0-24 h written as a time (no sign, no degree sign),
+// declination and latitude within ±90° with their sign ("+20*00:00"; a
+// time such as "23:45:39" is none), longitude within -180° to 360° (either
+// convention), a date MM/DD/YY, the worm period a whole number of steps,
+// the step rate a number not below 0, PEC entries "sDDD" within a signed
+// byte (":VR#": "sDDD,DDD", the entry and its index), OnStep's status
+// (Lx200StatusValid) and PEC state (one of "IpPrR"), a product name of
+// printable characters, OnStep's coordinate mode a digit.
 // A reply to any other command holds printable characters, Autostar's
 // degree sign (0xDF) and the slew bar (0x7F) only: other bytes are noise on
 // the line. The slew bar of ":D#" is taken as it comes.
 bool Lx200ReplyValid(std::string_view command, std::string_view reply);
 
 // True for the body of OnStep's ":GU#" reply as its firmwares build it:
-// flags (letters and signs, no digits), each at most once, exactly one park
+// flags, each at most once and each one of those the firmwares send (the
+// letters of the tracking, goto, park, home, guiding and rate states, the
+// PEC state's "/,~;^", the mount kind and the pier side), exactly one park
 // state of "pIPF", at most one mount kind of "EKA" and one pier side of
 // "oTW", then (in later firmwares) the two guide rates' digits and the error
-// code, '0' to '?'.
+// code, '0' to '?', or (in earlier ones) the error code's digit alone.
 bool Lx200StatusValid(std::string_view status);
 
 // True for a product name (":GVP#", without "#") of a mount this driver
@@ -91,20 +95,27 @@ bool Lx200ProductOnStep(std::string_view product);
 // after it. A marker is only used when no reply still owed could be taken
 // for its reply: ":GR#" (a time, "HH:MM:SS#"), ":GD#" (an angle,
 // "sDD*MM:SS#"), ":GC#" (a date, "MM/DD/YY#") and, once the mount has named
-// itself, ":GVP#" (that name).
+// itself, ":GVP#" (that name) and ":GVN#" (its firmware version, where it
+// holds a letter and a digit and the two names cannot be mistaken for
+// each other at the end of the bytes).
 
 // The first marker whose reply none of the replies to `owed` (commands
 // still unanswered, a marker that found nothing among them) can be taken
-// for; `product`: the mount's product name, empty when not known. Empty
-// when there is no such marker.
-std::string Lx200Marker(const std::vector<std::string>& owed, std::string_view product);
+// for; `product`, `version`: the mount's product name and firmware
+// version, empty when not known. Empty when there is no such marker.
+std::string Lx200Marker(const std::vector<std::string>& owed, std::string_view product,
+                        std::string_view version = {});
 
 // True when `received` ends with a reply of the form that `marker` gets
-// (`product`: the name ":GVP#" answers); `start` receives where that reply
-// begins. Bytes before it (the late replies still owed, noise) may run
-// into it: only its own end is read.
-bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::string_view product,
+// (`name`: the text ":GVP#" or ":GVN#" answers); `start` receives where
+// that reply begins. Bytes before it (the late replies still owed, noise)
+// may run into it: only its own end is read.
+bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::string_view name,
                       std::size_t& start);
+
+// True when `bytes` hold nothing but blanks, line ends and zero bytes
+// (which some links put between replies): no reply of a mount.
+bool Lx200Blank(std::string_view bytes);
 
 // True when `text` is exactly one whole reply of `shape`: nothing after
 // it, an optional tail (a goto's refusal message) ended or absent.

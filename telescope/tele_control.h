@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -143,7 +144,9 @@ class TTeleControl : public QObject {
   // Asks for a file and writes the table; reads it fresh from the mount.
   void PECExportClick();
   void PECImportClick();
-  // The export text (header and one line per entry, each ended by "\r\n").
+  // The export text (header and one line per entry, each ended by "\r\n"),
+  // the table read fresh while connected; empty when it could not be read
+  // (the window says why).
   std::string PecExportText();
   // Imports a file's text (CSV export or EQMOD PECPrep); the number of
   // entries written, -1 when the first line is neither format.
@@ -235,6 +238,8 @@ class TTeleControl : public QObject {
   // Entry `index` of the mount's table read into the copy here (kept as it
   // was when the reply holds no entry).
   void ReadPecEntry(int index);
+  // A PEC failure, in the log and in red in the window.
+  void TellPecFault(const std::string& what);
   // Shows "what: i of n" in the window, at most every 100 ms.
   void ShowProgress(const std::string& what, int i, int n);
   // The driver found its link gone: told once, then a full disconnect.
@@ -264,6 +269,22 @@ class TTeleControl : public QObject {
     TTeleControl& t_;
     uint64_t session_;
   };
+
+  // The conversation `talk` goes on: its connection is there, and no call
+  // found the link lost.
+  bool Talking(const TTalk& talk) const;
+  // Whether the driver's replies since the last asking each answered their
+  // own command (a reply sent twice by the link sets the ones after it one
+  // behind); true for a driver that cannot tell.
+  bool RepliesInStep();
+  // Runs `read` (questions to the mount) and runs it again while the
+  // replies came out of step, a few times at most; false when they never
+  // came in step or the conversation `talk` ended.
+  bool ReadInStep(const TTalk& talk, const std::function<void()>& read);
+  // Reads the mount's whole table into the copy here, block by block, each
+  // read in step; false when the conversation ended or a block never came
+  // in step (`why` then says which).
+  bool ReadPecTable(const TTalk& talk, std::string& why);
 
   ITelescopeHost* host_;
   std::unique_ptr<ITelescopeHost> defaultHost_;

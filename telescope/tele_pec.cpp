@@ -29,6 +29,12 @@ bool ReplyEntry(const std::string& reply, int16_t& entry) {
   return true;
 }
 
+// The table is read in blocks of this many entries, each checked for the
+// mount's replies coming in step and read again, up to kPecPasses times in
+// all, when they did not.
+constexpr int kPecBlock = 16;
+constexpr int kPecPasses = 4;
+
 }  // namespace
 
 // --- Periodic error correction -----------------------------------------------------------------
@@ -44,6 +50,63 @@ void TTeleControl::ReadPecEntry(int index) {
     pec_[size_t(index)] = v;
 }
 
+bool TTeleControl::RepliesInStep() {
+  try {
+    return Drv()->Get("RepliesInStep").AsBool();
+  } catch (const platform::EAutomationCancelled&) {
+    return false;
+  } catch (const platform::EAutomationLinkLost&) {
+    return false;
+  } catch (const std::exception&) {
+    // A driver without a line of its own to check (a simulator).
+    return true;
+  }
+}
+
+bool TTeleControl::Talking(const TTalk& talk) const { return talk.Live() && !linkLost_; }
+
+bool TTeleControl::ReadInStep(const TTalk& talk, const std::function<void()>& read) {
+  for (int pass = 0; pass < kPecPasses; ++pass) {
+    read();
+    if (!Talking(talk)) return false;
+    const bool steady = RepliesInStep();
+    if (!Talking(talk)) return false;
+    if (steady) return true;
+  }
+  return false;
+}
+
+bool TTeleControl::ReadPecTable(const TTalk& talk, std::string& why) {
+  // Where the line stands before the first block: what came before is no
+  // concern of the table's.
+  RepliesInStep();
+  if (!Talking(talk)) return false;
+  for (int from = 0; from < pecLength_; from += kPecBlock) {
+    const int to = std::min(pecLength_, from + kPecBlock);
+    const bool steady = ReadInStep(talk, [&] {
+      for (int i = from; i < to && Talking(talk); ++i) {
+        ShowProgress("Reading the PEC table", i, pecLength_);
+        ReadPecEntry(i);
+      }
+    });
+    if (!Talking(talk)) return false;
+    if (!steady) {
+      why = "the mount's replies to entries " + std::to_string(from) + " to " + std::to_string(to - 1) +
+            " kept coming out of step (a reply came twice or late) in " + std::to_string(kPecPasses) + " reads";
+      ShowProgress("Reading the PEC table", pecLength_, pecLength_);
+      return false;
+    }
+  }
+  ShowProgress("Reading the PEC table", pecLength_, pecLength_);
+  return true;
+}
+
+void TTeleControl::TellPecFault(const std::string& what) {
+  Log("Warning, " + what);
+  ui_.fault = what;
+  emit changed();
+}
+
 void TTeleControl::ShowProgress(const std::string& what, int i, int n) {
   const uint32_t now = platform::TimeGetTime();
   if (i > 0 && i < n && uint32_t(now - progressTick_) < 100) return;
@@ -56,16 +119,31 @@ bool TTeleControl::ReadOnStepPec() {
   TTalk talk(*this);
   std::string w, s;
   double worm = 0, sps = 0;
+  bool gotWorm = false, gotRate = false;
   // The worm period is a long ("009600#"), the step rate a decimal
-  // ("80.000000#") on the firmware; both are read either way.
-  const bool gotWorm = Command("CommandString", ":VW#", &w) && platform::ParseLx200Number(w, worm);
-  if (!talk.Live()) return false;
-  const bool gotRate = Command("CommandString", ":VS#", &s) && platform::ParseLx200Number(s, sps);
-  if (!talk.Live()) return false;
+  // ("80.000000#") on the firmware; both are read either way. A reply that
+  // came twice would give the rate the period's value: they are read again
+  // until the replies come in step.
+  RepliesInStep();
+  if (!Talking(talk)) return false;
+  const bool steady = ReadInStep(talk, [&] {
+    w.clear(), s.clear();
+    gotWorm = Command("CommandString", ":VW#", &w) && platform::ParseLx200Number(w, worm);
+    if (!Talking(talk)) return;
+    gotRate = Command("CommandString", ":VS#", &s) && platform::ParseLx200Number(s, sps);
+  });
+  if (!Talking(talk)) return false;
+  if (!steady) worm = sps = 0;
   wormPeriod_ = int64_t(std::clamp(worm, 0.0, 2147483647.0));
   stepsPerSecond_ = std::clamp(sps, 0.0, 1e6);
   pecLength_ = stepsPerSecond_ > 0 ? int(std::min(std::floor(double(wormPeriod_) / stepsPerSecond_), 1e6)) : 0;
   ui_.wormRotationTime = std::to_string(pecLength_);
+  if (!steady) {
+    stepsPerSecond_ = 0;
+    TellPecFault("PEC unavailable: the mount's replies to \":VW#\" and \":VS#\" kept coming out of step (a reply "
+                 "came twice or late) in " + std::to_string(kPecPasses) + " reads");
+    return true;
+  }
   if (!gotWorm || !gotRate) {
     // Not a mount without PEC: one that did not say.
     stepsPerSecond_ = 0;
@@ -80,12 +158,11 @@ bool TTeleControl::ReadOnStepPec() {
         platform::FormatGeneral(stepsPerSecond_) + " steps per second)");
     return true;
   }
-  for (int i = 0; i < pecLength_; ++i) {
-    ShowProgress("Reading the PEC table", i, pecLength_);
-    ReadPecEntry(i);
-    if (!talk.Live()) return false;
+  std::string why;
+  if (!ReadPecTable(talk, why)) {
+    if (!Talking(talk)) return false;
+    TellPecFault("PEC table not read whole: " + why);
   }
-  ShowProgress("Reading the PEC table", pecLength_, pecLength_);
   return true;
 }
 
@@ -194,19 +271,20 @@ std::string TTeleControl::PecExportText() {
   std::string out = "\"Frame\";\"Time\";\"RA\";\"DEC\"\r\n";
   if (!PecUsable()) return out;
   TTalk talk(*this);
-  const bool fresh = connected_;
-  for (int i = 0; i < pecLength_; ++i) {
-    if (fresh) {
-      ShowProgress("Reading the PEC table", i, pecLength_);
-      ReadPecEntry(i);
-      // A table half read fresh is no export: the caller writes nothing.
-      if (!talk.Live()) return {};
+  if (connected_) {
+    // A table half read fresh, or read out of step, is no export: the
+    // caller writes nothing.
+    std::string why;
+    if (!ReadPecTable(talk, why)) {
+      if (Talking(talk)) TellPecFault("PEC export failed: " + why);
+      return {};
     }
+  }
+  for (int i = 0; i < pecLength_; ++i) {
     const double arcsec = pec_[size_t(i)] * 15.0 / stepsPerSecond_;
     out += "\"" + platform::FormatInt(i, 4, true) + "\";\"" + platform::FormatFixed(i, 4, 3) + "\";\"" +
            platform::FormatFixed(arcsec, 2, 1) + "\";\"" + platform::FormatFixed(0.0, 2, 1) + "\"\r\n";
   }
-  if (fresh) ShowProgress("Reading the PEC table", pecLength_, pecLength_);
   return out;
 }
 
@@ -270,6 +348,8 @@ void TTeleControl::PECExportClick() {
     Log("PEC export ended: the mount was disconnected");
     return;
   }
+  // The table could not be read (the window says why).
+  if (text.empty()) return;
   if (!WriteTextFile(r.fileName, text)) Log("PEC export failed: " + r.fileName);
 }
 

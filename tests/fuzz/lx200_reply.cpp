@@ -1,9 +1,11 @@
 // Fuzz target: bytes from a mount of the LX200 family as the reply to each
 // kind of command, fed whole and in two pieces to the reply framer, then
 // to the readers of the numbers inside replies and to the reply checks (a
-// reply taken as valid must read as a value in its range), and as what came
-// before a marker's reply (a marker's reply found must lie inside the bytes
-// and read as a value of its form); and the bytes as a command.
+// reply taken as valid must read as a value in its range, and no reply may
+// pass as the reply to two questions of different forms, which would let a
+// reply the link sent twice stand for the next question's), and as what
+// came before a marker's reply (a marker's reply found must lie inside the
+// bytes and read as a value of its form); and the bytes as a command.
 #include <cmath>
 #include <string>
 
@@ -41,11 +43,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     __builtin_trap();
   for (const char* c : {":VR#", ":VW#", ":GC#", ":GL#", ":GU#", ":GW#", ":CM#"})
     (void)platform::Lx200ReplyValid(c, reply);
+  // A time, an angle, a PEC entry, the PEC reading, a date and a status
+  // are told apart: a reply is valid for one of these questions at most.
+  int forms = 0;
+  for (const char* c : {":GR#", ":GD#", ":VR12#", ":VR#", ":GC#", ":GU#"}) forms += platform::Lx200ReplyValid(c, reply);
+  if (forms > 1) __builtin_trap();
+  if (platform::Lx200ReplyValid(":GD#", reply) && reply[0] != '+' && reply[0] != '-') __builtin_trap();
+  if (platform::Lx200ReplyValid(":VR12#", reply) && reply.size() != 5) __builtin_trap();
   // A marker's reply is found at the end of what came, and is a value of
   // its form: a time, an angle in range.
-  for (const char* marker : {":GR#", ":GD#", ":GC#", ":GVP#"}) {
+  for (const char* marker : {":GR#", ":GD#", ":GC#", ":GVP#", ":GVN#"}) {
     std::size_t start = 0;
-    if (!platform::Lx200MarkerHeard(marker, reply, "On-Step", start)) continue;
+    const char* name = marker[3] == 'N' ? "4.24k" : "On-Step";
+    if (!platform::Lx200MarkerHeard(marker, reply, name, start)) continue;
     if (start >= reply.size()) __builtin_trap();
     const std::string own = reply.substr(start);
     const bool time = marker[2] == 'R', angle = marker[2] == 'D';

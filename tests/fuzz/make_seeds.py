@@ -318,12 +318,14 @@ def device_seeds(out):
     # Replies of LX200-family mounts: positions in both precisions, a goto
     # refusal with its message, OnStep's numbers and status, a bare yes, a
     # sync's reply, a declination past the pole, a date, the LX200GPS's
-    # alignment status.
+    # alignment status, a PEC entry, a later firmware's status, a reply sent
+    # twice, a marker's reply after the firmware version.
     for name, text in {"ra": "12:34:56#", "ra_low": "12:34.5#", "dec": "+45*12'34#", "dec_autostar": b"-05\xdf12#",
                        "refused": "1Object Below Horizon#", "steps": "80.000000#", "worm": "009600#",
                        "pec": "+012,045#", "status": "nNpRET000#", "yes": "1", "date": "1Updating Planetary Data#  #",
                        "sync": "N/A#", "dec_past_pole": "+95*00:00#", "calendar": "01/15/26#",
-                       "alignment": "GT1#"}.items():
+                       "alignment": "GT1#", "entry": "-007#", "status_x": "nNpehgOkuza^KT210#",
+                       "twice": "23:45:39#23:45:39#", "version": "+012#4.24k#"}.items():
         write(out, "lx200_reply", name, text)
 
 

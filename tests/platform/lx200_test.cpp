@@ -118,10 +118,17 @@ TEST(Lx200Protocol, RepliesAreCheckedForFormAndRange) {
       {":GL#", "20:15:00#", true},      {":GL#", "2O:15:00#", false},   {":GS#", "25:00:00#", false},
       {":VS#", "20.000000#", true},     {":VS#", "0.000000#", true},    {":VS#", "2O.000000#", false},
       {":VS#", "-1#", false},           {":VW#", "009600#", true},      {":VW#", "9600.5#", false},
-      {":VR12#", "+012#", true},        {":VR12#", "-5#", true},        {":VR12#", "+0x3#", false},
+      {":VR12#", "+012#", true},        {":VR12#", "-5#", false},       {":VR12#", "+0x3#", false},
       {":VR12#", "40000#", false},      {":VR#", "+004,012#", true},    {":VR#", "+004#", false},
       {":GU#", "nNpET000#", true},      {":GU#", "nN\x01#", false},     {":GW#", "GT1#", true},
-      {":GW#", "GX1#", false},          {":GVP#", "anything at all#", true}};
+      {":GW#", "GX1#", false},          {":GVP#", "anything at all#", true},
+      // A reply to another question, as a link that repeats a packet puts
+      // it in the place of the next: no declination without its sign, no
+      // time with one, no PEC entry but "sDDD", no status from a name.
+      {":GD#", "23:45:39#", false},     {":Gt#", "33*30#", false},      {":GR#", "+20*00:00#", false},
+      {":GS#", "-05*30#", false},       {":VR12#", "012#", false},      {":VR12#", "+0012#", false},
+      {":VR#", "+004,12#", false},      {":VR#", "+004,-12#", false},   {":GU#", "On-Step#", false},
+      {":GU#", "N/A#", false}};
   for (const auto& [command, reply, valid] : cases)
     EXPECT_EQ(platform::Lx200ReplyValid(command, reply), valid) << command << " " << reply;
   // Only a query is asked again: a goto or a PEC write is never sent twice.
@@ -179,10 +186,11 @@ TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
 // from a reply (a second park state, a digit inside the flags, an entry
 // beyond a signed byte, a name the driver does not know).
 TEST(Lx200Protocol, StatusPecStateEntriesAndNamesAreCheckedForForm) {
-  for (const char* good : {"nNpET000", "NpRHGrsaE~W110", "nNP", "NI(ET000", "nNpRET000", "nNpET00:", "NFET21?"})
+  for (const char* good : {"nNpET000", "NpRHGrsaE~W110", "nNP", "NI(ET000", "nNpRET000", "nNpET00:", "NFET21?",
+                           "NpsE0", "NpHSGfrtwE3", "nNpehgOkuza^KT000"})
     EXPECT_TRUE(platform::Lx200StatusValid(good)) << good;
   for (const char* bad : {"nNpPET000", "nNET000", "nNpET00", "nNp1ET000", "nNpETW000", "nNpEKT000", "nNpnET000",
-                          "nNp ET000", "nNpET0:0", "nNpET\x81" "00", ""})
+                          "nNp ET000", "nNpET0:0", "nNpET\x81" "00", "", "NpxET000", "Np-ET000", "NpET!000"})
     EXPECT_FALSE(platform::Lx200StatusValid(bad)) << bad;
   const std::tuple<const char*, const char*, bool> cases[] = {  // command, reply, valid
       {":$QZ?#", "I#", true},       {":$QZ?#", "p#", true},       {":$QZ?#", "x#", false},
@@ -214,6 +222,18 @@ TEST(Lx200Protocol, MarkersTakeAFormNoOwedReplyCanHave) {
       {{":MS#", ":Sr01:00:00#"}, "", ":GR#"},  {{":GVP#", ":GR#", ":GD#", ":GC#"}, "On-Step", ""}};
   for (const auto& [owed, product, marker] : markers)
     EXPECT_EQ(platform::Lx200Marker(owed, product), marker) << owed.front() << " " << owed.size();
+  // The firmware version marks too, once known: a fourth marker after a
+  // time or an angle; not a version without a letter, nor one that ends
+  // the product name.
+  const V four{":GD#", ":GR#", ":GC#", ":GVP#"};
+  EXPECT_EQ(platform::Lx200Marker(four, "On-Step", "4.24k"), ":GVN#");
+  EXPECT_EQ(platform::Lx200Marker(four, "On-Step", "4.24"), "");
+  EXPECT_EQ(platform::Lx200Marker(four, "LX200 4.2g", "4.2g"), "");
+  EXPECT_EQ(platform::Lx200Marker({":GVN#", ":GR#", ":GD#", ":GC#", ":GVP#"}, "On-Step", "4.24k"), "");
+  std::size_t at = 0;
+  EXPECT_TRUE(platform::Lx200MarkerHeard(":GVN#", "+012#4.24k#", "4.24k", at));
+  EXPECT_EQ(at, 5u);
+  EXPECT_FALSE(platform::Lx200MarkerHeard(":GVN#", "4.24#", "4.24k", at));
   const std::tuple<const char*, std::string, const char*, int> heard[] = {  // marker, received, product, start
       {":GR#", "06:00:00#", "", 0},          {":GR#", "106:00:00#", "", 1},
       {":GR#", "+012#06:30.5#", "", 5},      {":GR#", "+20*00:00#", "", -1},
@@ -329,6 +349,11 @@ TEST_P(Lx200Driver, LineFailuresCloseTheLineAndSendNothingMore) {
       {"cut short", [](TFakeLx200& f) { f.CutNextReply(); }},
       {"noise", [](TFakeLx200& f) { f.SetNoise(true); }},
       {"pulled", [](TFakeLx200& f) { f.Pull(); }}};
+  // No marker is ever answered here: their waits are shortened.
+  struct TShort {
+    TShort() { platform::SetLx200FindRepliesMsForTest(900); }
+    ~TShort() { platform::SetLx200FindRepliesMsForTest(0); }
+  } shortWaits;
   for (const auto& [what, fail] : cases) {
     TFakeLx200 fake(GetParam());
     auto m = Connect(fake);
@@ -455,6 +480,53 @@ TEST_P(Lx200Driver, ProductNameIsNeverTakenFromNoise) {
   EXPECT_EQ(fake.Count(":GVP#"), 2) << "the same name twice";
 }
 
+// A reply the link sends twice (at once, or when the next command has
+// come) takes the place of the next command's reply, well formed: the next
+// check tells it, and finds the line in step again after it. A right
+// ascension sent twice is no declination: the declination is asked again
+// and read right.
+TEST_P(Lx200Driver, AReplySentTwiceIsToldAndNeverTakenForADeclination) {
+  using Spoil = TFakeLx200::Spoil;
+  TFakeLx200 fake(GetParam());
+  fake.Change([](TFakeLx200::State& s) { s.raHours = 7.5, s.decDegrees = -33.25, s.pec[5] = 12, s.pec[6] = -7; });
+  auto m = Connect(fake);
+  auto ask = [&](const char* cmd) { return m->Invoke("CommandString", {TVariant(cmd), TVariant(true)}).AsString(); };
+  EXPECT_TRUE(m->Get("RepliesInStep").AsBool());
+  for (const int lateMs : {TFakeLx200::kAtNextCommand, 0}) {
+    SCOPED_TRACE(lateMs);
+    fake.SpoilReplies(":VR5#", Spoil::Twice, 1, lateMs);
+    EXPECT_EQ(ask(":VR5#"), "+012#");
+    const std::string six = ask(":VR6#");  // entry 5 again when the second copy came first
+    EXPECT_TRUE(six == "+012#" || six == "-007#") << six;
+    EXPECT_FALSE(m->Get("RepliesInStep").AsBool());
+    EXPECT_EQ(ask(":VR6#"), "-007#");
+    EXPECT_TRUE(m->Get("RepliesInStep").AsBool());
+  }
+  // A reply sent twice, then the next one without its "#" (noise), held
+  // until the next command: it runs into that command's reply, spoiled
+  // or not.
+  for (const char* next : {"+012#", "+0\xab" "2#"}) {
+    fake.SpoilReplies(":VR5#", Spoil::Twice, 1, TFakeLx200::kAtNextCommand);
+    fake.Garble(":VR6#", "-007\xab", 1);
+    fake.SpoilReplies(":VR6#", Spoil::Late, 1, TFakeLx200::kAtNextCommand);
+    EXPECT_EQ(ask(":VR5#"), "+012#");
+    EXPECT_EQ(ask(":VR6#"), "+012#") << "one behind";
+    fake.Garble(":VR5#", next, 1);
+    EXPECT_EQ(ask(":VR5#"), "+012#") << "asked again after \"-007\\xab" << platform::Lx200Printable(next) << "\"";
+    EXPECT_FALSE(m->Get("RepliesInStep").AsBool());
+    EXPECT_TRUE(m->Get("RepliesInStep").AsBool());
+  }
+
+  fake.ClearCommands();
+  fake.SpoilReplies(":GR#", Spoil::Twice, 1, TFakeLx200::kAtNextCommand);
+  EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 7.5, 1e-9);
+  EXPECT_NEAR(m->Get("Declination").AsDouble(), -33.25, 1e-9) << "the right ascension taken for the declination";
+  EXPECT_EQ(fake.Count(":GD#"), 2);
+  EXPECT_FALSE(m->Get("RepliesInStep").AsBool());
+  EXPECT_TRUE(m->Get("Connected").AsBool());
+  EXPECT_EQ(fake.Spoiled(), 7);
+}
+
 // Putting Connected false ends a call waiting for the mount's reply; the
 // same driver connects again afterwards.
 TEST_P(Lx200Driver, DisconnectEndsAWaitingCallAndConnectsAgain) {
@@ -473,6 +545,29 @@ TEST_P(Lx200Driver, DisconnectEndsAWaitingCallAndConnectsAgain) {
 INSTANTIATE_TEST_SUITE_P(Lines, Lx200Driver,
                          ::testing::Values(TFakeLx200::Transport::Pty, TFakeLx200::Transport::Tcp),
                          [](const auto& info) { return testing_support::LinkName(info.param); });
+
+// A link that stalls, or a board that restarts and loses what it was
+// sent, for about 7 s while the declination or the right ascension is
+// asked: the markers that find the replies again are sent for 9 s, the
+// last (the firmware version) about 7 s after the question, when the mount
+// answers again; the question is asked again and the link kept.
+TEST(Lx200DriverStall, StallOrRestartRiddenOutForThePosition) {
+  const std::tuple<const char*, bool, std::vector<std::string>> cases[] = {  // member, held, commands
+      {"Declination", true, {":GD#", ":GR#", ":GC#", ":GVP#", ":GVN#", ":GD#"}},
+      {"RightAscension", false, {":GR#", ":GD#", ":GC#", ":GVP#", ":GVN#", ":GR#"}}};
+  for (const auto& [member, held, sent] : cases) {
+    SCOPED_TRACE(member);
+    TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+    fake.Change([](TFakeLx200::State& s) { s.raHours = 7.5, s.decDegrees = -33.25; });
+    auto m = Connect(fake);
+    fake.ClearCommands();
+    fake.StallUntil(":GVN#", held);
+    const double want = std::string(member) == "Declination" ? -33.25 : 7.5;
+    EXPECT_NEAR(m->Get(member).AsDouble(), want, 1e-9);
+    EXPECT_EQ(fake.Commands(), sent);
+    EXPECT_TRUE(m->Get("Connected").AsBool());
+  }
+}
 
 TEST(Lx200DriverMeade, RefusalMessageAndDateLinesAreRead) {
   TFakeLx200 fake(TFakeLx200::Transport::Tcp, TFakeLx200::Firmware::Meade);

@@ -118,8 +118,9 @@ bool TFakeLx200::Slewing() const {
 
 void TFakeLx200::Run() {
   std::string pending;
-  // What is held back until the next command has come.
-  std::string held;
+  // What is held back until the next command has come, and what a stall
+  // holds back until it ends.
+  std::string held, stalled;
   char buf[256];
   while (!stop_) {
     int fd = master_;
@@ -174,6 +175,11 @@ void TFakeLx200::Run() {
       {
         std::lock_guard lock(mutex_);
         commands_.push_back(cmd);
+        if (stall_.on && cmd.rfind(stall_.until, 0) != 0) {
+          if (stall_.held) Settle(), stalled += Answer(cmd);
+          continue;
+        }
+        stall_.on = false;
         if (LoseCommand(cmd)) continue;
         const auto hold = std::find_if(holds_.begin(), holds_.end(),
                                        [&](const Hold& h) { return cmd.rfind(h.prefix, 0) == 0; });
@@ -186,6 +192,8 @@ void TFakeLx200::Run() {
         if (garble_.times > 0 && cmd == garble_.command) --garble_.times, reply = garble_.reply;
         out = SpoilReply(cmd, std::move(reply));
       }
+      // A stall ends: what it held goes out first.
+      if (!stalled.empty()) put(std::exchange(stalled, std::string()));
       if (release) {
         const auto bound = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
         while (!release() && !stop_ && std::chrono::steady_clock::now() < bound)
@@ -223,6 +231,12 @@ TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string 
   bool garble = false, cut = false, anyByte = false;
   int lateMs = -1;
   if (const SpoilRule* rule = TakeRule(cmd, false)) {
+    if (rule->how == Spoil::Twice) {
+      ++spoiled_;
+      out.rest = out.first;
+      out.lateMs = rule->lateMs;
+      return out;
+    }
     if (rule->how == Spoil::Late) {
       ++spoiled_;
       if (rule->lateMs >= 0) {
@@ -238,10 +252,16 @@ TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string 
     garble = rule->how == Spoil::Garble;
     cut = !garble;
     lateMs = rule->lateMs;
-  } else if (garbleRate_ > 0 || cutRate_ > 0) {
+  } else if (garbleRate_ > 0 || cutRate_ > 0 || twiceRate_ > 0) {
     const double x = std::uniform_real_distribution<double>(0, 1)(random_);
     garble = anyByte = x < garbleRate_;
     cut = !garble && x < garbleRate_ + cutRate_;
+    if (!garble && !cut && x < garbleRate_ + cutRate_ + twiceRate_) {
+      ++spoiled_;
+      out.rest = out.first;
+      out.lateMs = kAtNextCommand;
+      return out;
+    }
   }
   const bool framed = r.size() >= 2 && r.back() == '#';
   if (garble) {

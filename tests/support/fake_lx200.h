@@ -11,7 +11,9 @@
 // the driver's next command has come (a reply late by however long the
 // driver waits, whatever the machine's speed), to cut its next reply short
 // and fall silent, to hold a reply until the test's condition holds, or to
-// go away (the cable pulled).
+// go away (the cable pulled). It can send a reply twice (a network bridge
+// or serial adapter repeating a packet) and stop answering until a chosen
+// command comes (a board that restarts, a link that stalls).
 #pragma once
 
 #include <array>
@@ -60,8 +62,10 @@ class TFakeLx200 {
   // cut. Lose spoils the command on its way in: the mount neither acts on
   // it nor answers. Late holds the whole reply back until the next command
   // has come (kAtNextCommand): it goes out then, before that command's
-  // reply; or `lateMs` (a spike of the link's latency).
-  enum class Spoil { Garble, Cut, Lose, Late };
+  // reply; or `lateMs` (a spike of the link's latency). Twice sends the
+  // reply, then the same again `lateMs` later or when the next command has
+  // come (before that command's reply).
+  enum class Spoil { Garble, Cut, Lose, Late, Twice };
   static constexpr int kAtNextCommand = -2;
   // The next `times` replies to the commands that begin with `prefix`
   // (":SL" takes every time sent) are spoiled.
@@ -76,12 +80,13 @@ class TFakeLx200 {
     printableNoise_ = printable;
   }
   // Each reply is garbled with probability `garbled` (any of its bytes,
-  // its "#" too, which leaves it without an end) and cut short (the rest
-  // never sent) with probability `cut`, and each command is lost with
-  // probability `lost`, drawn from a generator seeded with `seed`.
-  void SpoilAtRandom(double garbled, double cut, uint32_t seed, double lost = 0) {
+  // its "#" too, which leaves it without an end), cut short (the rest
+  // never sent) with probability `cut` and sent twice (again when the next
+  // command has come) with probability `twice`, and each command is lost
+  // with probability `lost`, drawn from a generator seeded with `seed`.
+  void SpoilAtRandom(double garbled, double cut, uint32_t seed, double lost = 0, double twice = 0) {
     std::lock_guard lock(mutex_);
-    garbleRate_ = garbled, cutRate_ = cut, lostRate_ = lost;
+    garbleRate_ = garbled, cutRate_ = cut, lostRate_ = lost, twiceRate_ = twice;
     random_.seed(seed);
   }
   // The next reply to a command that begins with `prefix` is held until
@@ -94,6 +99,14 @@ class TFakeLx200 {
   }
   int HoldsReleased() const { return holdsReleased_; }
   int HoldsTimedOut() const { return holdsTimedOut_; }
+  // The mount stops answering until a command that begins with `until`
+  // comes: the commands before it are lost (a board that restarts) or, with
+  // `held`, answered only then, in order, before its own reply (a link that
+  // stalls). Which commands came is seen in Commands.
+  void StallUntil(const std::string& until, bool held) {
+    std::lock_guard lock(mutex_);
+    stall_ = {until, held, true};
+  }
   // The replies spoiled so far.
   int Spoiled() const {
     std::lock_guard lock(mutex_);
@@ -178,8 +191,12 @@ class TFakeLx200 {
   };
   std::vector<Hold> holds_;  // under mutex_
   std::atomic<int> holdsReleased_{0}, holdsTimedOut_{0};
+  struct {
+    std::string until;
+    bool held = false, on = false;
+  } stall_;                        // under mutex_
   std::vector<SpoilRule> spoils_;  // under mutex_, as the three below
-  double garbleRate_ = 0, cutRate_ = 0, lostRate_ = 0;
+  double garbleRate_ = 0, cutRate_ = 0, lostRate_ = 0, twiceRate_ = 0;
   bool printableNoise_ = false;
   std::mt19937 random_{1};
   int spoiled_ = 0;

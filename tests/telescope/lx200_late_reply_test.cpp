@@ -79,10 +79,83 @@ TEST_F(Lx200LateReplies, PecTableReadWholeAndRightWithALateReplyOrALateRest) {
   EXPECT_EQ(FaultShown(&form), "");
 }
 
+// A reply the link sends twice while the PEC table is read (the worm
+// period at the connect, an entry when the next command has come or at
+// once, an entry during an export): each is found where the table's block
+// ends and the block read again, so every entry is in its place, the step
+// rate is the mount's, and the export is the file a clean line gives.
+// Unchecked, the entries after a repeated one were one behind to the end.
+TEST_F(Lx200LateReplies, PecTableRightWhenAReplyComesTwice) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 240);
+  fake.SpoilReplies(":VW#", Spoil::Twice, 1, kNext);
+  fake.SpoilReplies(":VR50#", Spoil::Twice, 1, kNext);
+  fake.SpoilReplies(":VR200#", Spoil::Twice, 1, 0);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected()) << FaultShown(&form);
+  ASSERT_EQ(tele.PecLength(), 240);
+  for (int i = 0; i < 240; ++i) ASSERT_EQ(tele.PecTable()[size_t(i)], PecEntry(i)) << i;
+  EXPECT_EQ(fake.Spoiled(), 3);
+  EXPECT_EQ(fake.Count(":VS#"), 2);
+  EXPECT_EQ(fake.Count(":VR51#"), 2) << "the block read again";
+  EXPECT_EQ(fake.Count(":VR20#"), 1) << "a block in step read once";
+  EXPECT_EQ(FaultShown(&form), "");
+
+  testing_support::TempDir dir;
+  const std::string spoiled = dir.File("spoiled.csv"), clean = dir.File("clean.csv");
+  fake.SpoilReplies(":VR50#", Spoil::Twice, 1, kNext);
+  Export(spoiled);
+  EXPECT_EQ(fake.Spoiled(), 4);
+  Export(clean);
+  EXPECT_EQ(ReadAll(spoiled), ReadAll(clean));
+  EXPECT_NE(ReadAll(spoiled).find("\"0050\";\"50.000\";\"11.2\";\"0.0\"\r\n\"0051\";\"51.000\";\"16.5\";\"0.0\"\r\n"),
+            std::string::npos);
+  EXPECT_EQ(FaultShown(&form), "");
+}
+
+// A block of the table whose replies keep coming out of step, read four
+// times: the connect says the table was not read whole, the export writes
+// no file; each says why, in red and in the log, and the link stays. The
+// worm period so: no PEC at that connect, and the window says why.
+TEST_F(Lx200LateReplies, PecTableNeverInStepIsSaid) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 20);
+  fake.SpoilReplies(":VR3#", Spoil::Twice, 4, kNext);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  const std::string twice = " kept coming out of step (a reply came twice or late) in 4 reads";
+  const std::string first = "the mount's replies to entries 0 to 15" + twice;
+  EXPECT_EQ(FaultShown(&form), "PEC table not read whole: " + first);
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, PEC table not read whole: " + first));
+  EXPECT_EQ(fake.Count(":VR3#"), 4);
+  EXPECT_EQ(fake.Count(":VR16#"), 0) << "the read ends at the block";
+
+  testing_support::TempDir dir;
+  const std::string path = dir.File("pec.csv");
+  fake.SpoilReplies(":VR17#", Spoil::Twice, 4, kNext);
+  Export(path);
+  const std::string last = "the mount's replies to entries 16 to 19" + twice;
+  EXPECT_EQ(FaultShown(&form), "PEC export failed: " + last);
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, PEC export failed: " + last));
+  EXPECT_FALSE(std::ifstream(path).good()) << "a file written";
+  EXPECT_TRUE(tele.Connected());
+
+  // The worm period and step rate never in step: no PEC, and why.
+  tele.Disconnect();
+  fake.SpoilReplies(":VW#", Spoil::Twice, 4, kNext);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  EXPECT_EQ(FaultShown(&form), "PEC unavailable: the mount's replies to \":VW#\" and \":VS#\"" + twice);
+  EXPECT_FALSE(tele.PecUsable());
+  EXPECT_FALSE(tele.Controls().pecExport);
+  EXPECT_EQ(fake.Count(":VR0#"), 5) << "4 reads at the first connect, 1 at the export, none now";
+}
+
 // Replies of the poll held back (the position, the status, the PEC state),
-// the rest of one held back, and a reply and the first marker's both held
-// back: the telescope marker stays where the mount points, no redraw is
-// asked for, the lamps stay as they were.
+// the rest of one held back, a reply and the first marker's both held
+// back, and the right ascension sent twice (in the declination's place):
+// the telescope marker stays where the mount points, no redraw is asked
+// for, the lamps stay as they were.
 TEST_F(Lx200LateReplies, MarkerNeverMovedByALateReply) {
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
   SetWorm(fake, 8);
@@ -100,7 +173,8 @@ TEST_F(Lx200LateReplies, MarkerNeverMovedByALateReply) {
       {{":GR#", Spoil::Cut, kNext}},
       {{":GU#", Spoil::Late, kNext}, {":$QZ?#", Spoil::Late, kNext}},
       {{":GD#", Spoil::Late, kNext}, {":GR#", Spoil::Late, kNext}},
-      {{":GR#", Spoil::Late, 800}}};
+      {{":GR#", Spoil::Late, 800}},
+      {{":GR#", Spoil::Twice, kNext}}};
   int spoiled = 0;
   for (const auto& round : rounds) {
     for (const auto& [prefix, how, late] : round) fake.SpoilReplies(prefix, how, 1, late);
