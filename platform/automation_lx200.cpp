@@ -166,8 +166,9 @@ class TLx200Session {
   // may not know raises EAutomationError (no reply at all, or no good one).
   // Replies that cannot be found again, or a query that never gets a good
   // reply, end the connection (EAutomationLinkLost).
+  // `accept` checks the reply instead of Lx200ReplyValid where given.
   std::string Ask(const std::string& cmd, TLx200Reply shape, bool soft = false,
-                  int limitMs = kLx200ReplyLimitMs);
+                  int limitMs = kLx200ReplyLimitMs, bool (*accept)(std::string_view, std::string_view) = nullptr);
   // Finds the mount's replies again after the irregular reply to `cmd`
   // (lx200_protocol.h): the bytes that came before the marker's reply (a
   // late reply, the rest of a cut one), or nothing when no marker's reply
@@ -197,7 +198,10 @@ class TLx200Session {
     ParseLx200Sexagesimal(Ask(cmd), v);  // checked by Ask
     return v;
   }
-  std::string Status() { return std::string(Lx200Unframed(Ask(":GU#"))); }
+  // OnStep's status (":GU#"). One with a flag this driver does not know
+  // (a newer firmware's) is taken once the line proves in step after it:
+  // the reply of another command, sent twice by the link, would not be.
+  std::string Status();
   void Connect();
   // Counts a good reply; `again`: it needed a second ask.
   void Counted(bool again);
@@ -351,8 +355,22 @@ std::string TLx200Session::FindRepliesOrLose(const std::string& cmd, const std::
   line_.Lost(lost);
 }
 
-std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool soft, int limitMs) {
+std::string TLx200Session::Status() {
+  const auto shaped = [](std::string_view, std::string_view reply) {
+    const std::string_view r = Lx200Unframed(reply);
+    return !reply.empty() && reply.back() == '#' && r.find('#') == std::string_view::npos && Lx200StatusShaped(r);
+  };
+  for (int ask = 1; ask <= kLx200Asks; ++ask) {
+    const std::string s(Lx200Unframed(Ask(":GU#", Lx200ReplyOf(":GU#", onStep_), false, kLx200ReplyLimitMs, shaped)));
+    if (Lx200StatusValid(s) || RepliesInStep()) return s;
+  }
+  line_.Lost("OnStep's status never came in step with its question (asked " + std::to_string(kLx200Asks) + " times)");
+}
+
+std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool soft, int limitMs,
+                               bool (*accept)(std::string_view, std::string_view)) {
   Require();
+  if (!accept) accept = Lx200ReplyValid;
   const bool again = Lx200MayAskAgain(cmd);
   const int asks = again ? kLx200Asks : 1;
   std::string why;
@@ -360,7 +378,7 @@ std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool s
     lastSent_ = cmd;
     const TLx200Heard heard = line_.Transact(cmd, shape, limitMs, TailMs(shape));
     if (shape == TLx200Reply::None) return {};
-    if (!heard.silent && !heard.garbled && !heard.cut && Lx200ReplyValid(cmd, heard.text)) {
+    if (!heard.silent && !heard.garbled && !heard.cut && accept(cmd, heard.text)) {
       Counted(ask > 1);
       return heard.text;
     }
@@ -370,7 +388,7 @@ std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool s
     const std::string late = FindRepliesOrLose(cmd, why);
     // The reply came whole after all, only late (or the rest of one cut short).
     const std::string whole = heard.garbled ? std::string() : heard.text + late;
-    if (Lx200WholeReply(shape, whole) && Lx200ReplyValid(cmd, whole)) {
+    if (Lx200WholeReply(shape, whole) && accept(cmd, whole)) {
       Counted(true);
       return whole;
     }

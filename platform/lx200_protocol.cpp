@@ -380,7 +380,11 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
   return MountText(reply);
 }
 
-bool Lx200StatusValid(std::string_view s) {
+namespace {
+
+// The status's rules; `anyLetter`: a letter the firmwares are not known to
+// send is a flag too.
+bool StatusOfForm(std::string_view s, bool anyLetter) {
   // The closing signs: the pulse-guide and guide rates (digits) and the
   // error code ('0' + 0..15, so up to '?'); firmwares before the rates send
   // the error code alone, the earliest none.
@@ -399,7 +403,7 @@ bool Lx200StatusValid(std::string_view s) {
   int park = 0, kind = 0, pier = 0;
   for (std::size_t i = 0; i < flags.size(); ++i) {
     const char c = flags[i];
-    if (!IsOneOf(c, kFlags)) return false;
+    if (!IsOneOf(c, kFlags) && !(anyLetter && std::isalpha(static_cast<unsigned char>(c)))) return false;
     if (flags.find(c, i + 1) != std::string_view::npos) return false;
     park += IsOneOf(c, "pIPF");
     kind += IsOneOf(c, "EKA");
@@ -407,6 +411,12 @@ bool Lx200StatusValid(std::string_view s) {
   }
   return park == 1 && kind <= 1 && pier <= 1;
 }
+
+}  // namespace
+
+bool Lx200StatusValid(std::string_view s) { return StatusOfForm(s, false); }
+
+bool Lx200StatusShaped(std::string_view s) { return StatusOfForm(s, true); }
 
 namespace {
 

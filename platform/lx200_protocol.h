@@ -79,6 +79,11 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply);
 // code, '0' to '?', or (in earlier ones) the error code's digit alone.
 bool Lx200StatusValid(std::string_view status);
 
+// True for the body of a ":GU#" reply of that shape whose flags may
+// include letters this driver does not know (a firmware newer than its
+// list): the rules of Lx200StatusValid, with any letter as a flag.
+bool Lx200StatusShaped(std::string_view status);
+
 // True for a product name (":GVP#", without "#") of a mount this driver
 // knows: OnStep's ("On-Step", any case and punctuation) and the Meade
 // handsets' ("Autostar", "Autostar II", "Audiostar", "LX2001", ...).

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if ((time || angle) && !platform::ParseLx200Sexagesimal(own, v)) __builtin_trap();
     if ((time && (v < 0 || v >= 24)) || (angle && (v < -90 || v > 90))) __builtin_trap();
   }
-  (void)platform::Lx200StatusValid(reply);
+  if (platform::Lx200StatusValid(reply) && !platform::Lx200StatusShaped(reply)) __builtin_trap();
   (void)platform::Lx200ProductKnown(reply);
   for (TLx200Reply shape : {TLx200Reply::Bool, TLx200Reply::Text, TLx200Reply::Goto, TLx200Reply::Sync})
     (void)platform::Lx200WholeReply(shape, reply);

@@ -192,6 +192,12 @@ TEST(Lx200Protocol, StatusPecStateEntriesAndNamesAreCheckedForForm) {
   for (const char* bad : {"nNpPET000", "nNET000", "nNpET00", "nNp1ET000", "nNpETW000", "nNpEKT000", "nNpnET000",
                           "nNp ET000", "nNpET0:0", "nNpET\x81" "00", "", "NpxET000", "Np-ET000", "NpET!000"})
     EXPECT_FALSE(platform::Lx200StatusValid(bad)) << bad;
+  // A later firmware's letters keep the shape; signs, digits among the
+  // flags and a second park state do not.
+  for (const char* later : {"NpxET000", "nNpcbET000", "NpRHGrsaE~W110"})
+    EXPECT_TRUE(platform::Lx200StatusShaped(later)) << later;
+  for (const char* bad : {"Np-ET000", "NpET!000", "nNpPET000", "nNp1ET000", "Autostar", "nNpxxET000"})
+    EXPECT_FALSE(platform::Lx200StatusShaped(bad)) << bad;
   const std::tuple<const char*, const char*, bool> cases[] = {  // command, reply, valid
       {":$QZ?#", "I#", true},       {":$QZ?#", "p#", true},       {":$QZ?#", "x#", false},
       {":$QZ?#", "#", false},       {":$QZ?#", "IpP#", false},    {":VR12#", "+127#", true},
@@ -525,6 +531,30 @@ TEST_P(Lx200Driver, AReplySentTwiceIsToldAndNeverTakenForADeclination) {
   EXPECT_FALSE(m->Get("RepliesInStep").AsBool());
   EXPECT_TRUE(m->Get("Connected").AsBool());
   EXPECT_EQ(fake.Spoiled(), 7);
+}
+
+// A status with flags this driver does not know (a later firmware's) is
+// taken once the line proves in step after it; the reply of another
+// command in its place, of the same shape but sent twice by the link, is
+// not: the status is asked again.
+TEST_P(Lx200Driver, AStatusWithFlagsOfALaterFirmwareIsTakenWhenInStep) {
+  using Spoil = TFakeLx200::Spoil;
+  TFakeLx200 fake(GetParam());
+  fake.Change([](TFakeLx200::State& s) { s.newFlags = "cb"; });
+  auto m = Connect(fake);
+  fake.ClearCommands();
+  EXPECT_TRUE(m->Get("Tracking").AsBool());
+  EXPECT_EQ(fake.Count(":GU#"), 1) << "taken at the first ask";
+  fake.Change([](TFakeLx200::State& s) { s.tracking = false, s.product = "Pluto"; });
+  EXPECT_FALSE(m->Get("Tracking").AsBool());
+  // "Pluto" reads as a status of unknown flags (one park state, "P"), not
+  // tracking: taken in the status's place, it would say the mount tracks.
+  fake.SpoilReplies(":GVP#", Spoil::Twice, 1, TFakeLx200::kAtNextCommand);
+  EXPECT_EQ(m->Invoke("CommandString", {TVariant(":GVP#"), TVariant(true)}).AsString(), "Pluto#");
+  fake.ClearCommands();
+  EXPECT_FALSE(m->Get("Tracking").AsBool()) << "the product name taken for the status";
+  EXPECT_EQ(fake.Count(":GU#"), 2);
+  EXPECT_TRUE(m->Get("Connected").AsBool());
 }
 
 // Putting Connected false ends a call waiting for the mount's reply; the

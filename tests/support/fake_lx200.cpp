@@ -419,7 +419,7 @@ std::string TFakeLx200::Answer(const std::string& c) {
     if (!slewing) r += 'N';
     r += s.parked ? 'P' : 'p';
     if (std::any_of(s.pec.begin(), s.pec.end(), [](int v) { return v != 0; })) r += 'R';
-    return r + "ET000#";
+    return r + s.newFlags + "ET000#";
   }
   // PEC: by default 9600 steps per worm turn at 20 steps a second, 480 entries.
   const int n = std::clamp(s.wormSteps / std::max(1, s.stepsPerSecond), 1, int(s.pec.size()));

@@ -134,6 +134,7 @@ class TFakeLx200 {
     std::string site[3] = {"+00*00", "000*00", "+00"};  // ":St", ":Sg", ":SG"
     std::string time = "00:00:00", date = "01/01/00";
     std::string product;                            // ":GVP#"; empty: the firmware's own
+    std::string newFlags;                           // ":GU#" flags of a later firmware
   };
   State Get() const;
   template <class F>
