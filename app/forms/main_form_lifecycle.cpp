@@ -585,11 +585,12 @@ void TMainForm1::FormDestroy() {
   DoneMagnifier();
   DoneGlobe();
   FreeClockPens();
-  // The insets' pictures and the mask are auto bitmaps: freed here, so a
-  // window made again starts from none.
+  // The insets' pictures, the mask and the Sun's and Moon's pictures are
+  // auto bitmaps: freed here, so a window made again starts from none (the
+  // list holds only so many).
   for (platform::Bitmap** b : {&MaskBitmap, &GlobeBitmap, &ClockFaceBitmap, &ClockBitmap, &SphereFrameBitmap,
                                &SphereChartBitmap, &MagnifierFrameBitmap, &MagnifierChartBitmap,
-                               &MagnifierScreenBitmap}) {
+                               &MagnifierScreenBitmap, &SunBitmap, &MoonBitmap}) {
     if (*b) FreeAutoBitmap(*b);
     *b = nullptr;
   }

@@ -33,12 +33,14 @@
 #include "chart/cursor_watch.h"
 #include "chart/forms/screen_layout_form.h"
 #include "chart/globe.h"
+#include "chart/graph_misc.h"
 #include "chart/mag_thread.h"
 #include "chart/magnifier_inset.h"
 #include "chart/magnifier_settings.h"
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
+#include "chart/sun_moon_images.h"
 #include "imaging/fits_bitmap.h"
 #include "imaging/port_output.h"
 #include "platform/qt_dialogs.h"
@@ -411,6 +413,23 @@ TEST_F(StartUp, ClosingWhileTheStarsLoadWaitsForTheLoader) {
   ASSERT_TRUE(RunEventsUntil([&] { return destroyed; }, kEventWaitMs));
   EXPECT_FALSE(StarThreadRunning());
   EXPECT_EQ(SaoStarCount, 0);
+}
+
+// The process-wide bitmap list holds only so many entries: a window's end
+// gives back every bitmap its start made (the insets', the mask, the Sun's
+// and Moon's pictures), or a window made again in the same process finds the
+// list full and its start fails.
+TEST_F(StartUp, AWindowsEndGivesBackEveryBitmapItsStartMade) {
+  const int32_t before = AutoBitmapCountForTest();
+  ASSERT_TRUE(form->StartUp());
+  ASSERT_NE(SunBitmap, nullptr);
+  ASSERT_NE(MoonBitmap, nullptr);
+  EXPECT_GT(AutoBitmapCountForTest(), before);
+  delete form;
+  form = nullptr;
+  EXPECT_EQ(AutoBitmapCountForTest(), before);
+  EXPECT_EQ(SunBitmap, nullptr);
+  EXPECT_EQ(MoonBitmap, nullptr);
 }
 
 TEST_F(StartUp, FailedBuildStepShowsItsCodeAndEndsTheStartUp) {
