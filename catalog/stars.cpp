@@ -839,7 +839,13 @@ void LoadStarCatalogs() {
                       },
                       &g_cancel);
     if (g_cancel) {
-      // Stopped for the program's end: the arrays stay as they are.
+      // Stopped for the program's end: the arrays stay as they are, and the
+      // overlay threads' pause ends with the load, as after any load (it is
+      // handled before the wait for the load's end returns).
+      platform::PostToGuiThread([] {
+        CallHook(CatalogHooks().resumeMagnifierThread);
+        CallHook(CatalogHooks().resumeCursorThread);
+      });
       StarLoaderBusy = 0;
       g_running = false;
       return;

@@ -638,6 +638,10 @@ TEST(StarLoader, RequestDuringALoadRunsAfterItAndCancelEndsIt) {
   ASSERT_TRUE(WaitForStarLoad());
   EXPECT_FALSE(StarThreadRunning());
   EXPECT_EQ(StarLoaderBusy.load(), 0);
+  // The overlay threads' pause ends with the stopped load too (a window
+  // made again would find them paused for good).
+  EXPECT_EQ(std::ranges::count(f.calls, "resume cursor"), std::ranges::count(f.calls, "pause cursor"));
+  EXPECT_EQ(std::ranges::count(f.calls, "resume magnifier"), std::ranges::count(f.calls, "pause magnifier"));
   // The stopped thread is cleaned up before the next load starts.
   LoadStarCatalogs();
   ASSERT_TRUE(WaitForStarLoad());
