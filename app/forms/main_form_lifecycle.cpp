@@ -610,6 +610,11 @@ void TMainForm1::FormDestroy() {
   }
   GlobeDrawn = 0;
   ObserverLocationSet = 0;
+  // The points of interest were this run's: a window made again starts
+  // without any, as the program does.
+  POITable = {};
+  POICount = 0;
+  CurrentPOI = 0;
   FreeStarCatalogs();
   StarCatalogEpoch = 0;  // no arrays of any epoch are loaded now
   SetCatalogHooks({});

@@ -41,6 +41,7 @@
 #include "chart/mask.h"
 #include "chart/plotter.h"
 #include "chart/star_sphere.h"
+#include "chart/sun_moon_images.h"
 #include "imaging/fits_bitmap.h"
 #include "imaging/port_output.h"
 #include "platform/qt_dialogs.h"
@@ -415,6 +416,28 @@ TEST_F(StartUp, ClosingWhileTheStarsLoadWaitsForTheLoader) {
   ASSERT_TRUE(RunEventsUntil([&] { return destroyed; }, kEventWaitMs));
   EXPECT_FALSE(StarThreadRunning());
   EXPECT_EQ(SaoStarCount, 0);
+}
+
+// A window's end leaves nothing of its run to a window made again in the
+// same process: every bitmap its start made is given back to the
+// process-wide list (which holds only so many, so that a later start would
+// fail), its points of interest go, and the overlay threads' pause for the
+// star load it stopped ends.
+TEST_F(StartUp, AWindowsEndLeavesNothingOfItsRunToTheNext) {
+  const int32_t before = AutoBitmapCountForTest();
+  ASSERT_TRUE(form->StartUp());
+  ASSERT_NE(SunBitmap, nullptr);
+  ASSERT_NE(MoonBitmap, nullptr);
+  EXPECT_GT(AutoBitmapCountForTest(), before);
+  ASSERT_TRUE(AddPointOfInterest(0, "", false, false, "", 1.0, 0.5));
+  delete form;  // while the stars still load
+  form = nullptr;
+  EXPECT_EQ(AutoBitmapCountForTest(), before);
+  EXPECT_EQ(SunBitmap, nullptr);
+  EXPECT_EQ(MoonBitmap, nullptr);
+  EXPECT_EQ(POICount, 0);
+  EXPECT_EQ(CursorGate.Count(), 0);
+  EXPECT_EQ(MagnifierGate.Count(), 0);
 }
 
 TEST_F(StartUp, FailedBuildStepShowsItsCodeAndEndsTheStartUp) {

@@ -62,6 +62,7 @@ struct ChartFixture {
     InitPlanetRecords(Planets);
     for (TSolSysBody& b : Planets) b.RA = b.Dec = 3.0;  // far from every pointer below
     MoonBody.RA = MoonBody.Dec = 3.0;
+    MoonBody.LastJD = -1000000.0;  // no computed place: the next computation is done afresh
     t.SolarContext.SunRA = t.SolarContext.SunDec = 3.0;
     SaoStars = {Star(kSiriusRA, kSiriusDec, 151881, -1.46, 1), Star(kSiriusRA + 2.5 * kDeg, kSiriusDec, 151950, 5.0)};
     SaoStarCount = 2;

@@ -17,6 +17,7 @@
 #include "platform/drawing.h"
 #include "shell/data_files.h"
 #include "shell/globals.h"
+#include "tests/chart/auto_bitmaps.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/test_support.h"
 #include "tests/support/text_checks.h"
@@ -58,13 +59,13 @@ const PixelSet kDiagonal = Steps(22, [](int k) { return std::pair{4 + k, 4 + k};
 class GraphMiscTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    FreeAllAutoBitmaps();
+    FreeEveryAutoBitmap();
     ArcReverse = 0;
     ResetLinePattern();
   }
   void TearDown() override {
     ClearDrawTarget();
-    FreeAllAutoBitmaps();
+    FreeEveryAutoBitmap();
   }
 };
 

@@ -25,6 +25,7 @@
 #include "chart/styles.h"
 #include "platform/timezone.h"
 #include "shell/globals.h"
+#include "tests/chart/auto_bitmaps.h"
 #include "tests/support/reference_picture.h"
 
 namespace inset_support {
@@ -73,10 +74,7 @@ class InsetFixture : public ::testing::Test {
     MainPlotter = nullptr;
     TimeFlow = 0;
   }
-  static void FreeInsetBitmaps() {
-    FreeAllAutoBitmaps();
-    MaskBitmap = ClockFaceBitmap = ClockBitmap = GlobeBitmap = SphereFrameBitmap = SphereChartBitmap = nullptr;
-  }
+  static void FreeInsetBitmaps() { FreeEveryAutoBitmap(); }
 };
 
 #ifdef NOCTRA_CHART_TEST_DATA

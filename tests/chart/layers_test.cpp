@@ -25,6 +25,7 @@
 #include "chart/ring.h"
 #include "platform/codec.h"
 #include "shell/globals.h"
+#include "tests/chart/auto_bitmaps.h"
 #include "tests/chart/layer_scene.h"
 
 namespace {
@@ -804,9 +805,8 @@ TEST(GridLabels, HalfDegreeAzimuthsKeepTheirDecimal) {
 // ramp's pixels, brighter on the left (lit from the upper left) than on the
 // right.
 TEST(MagnifierFrame, RingIsTheSharedGreyRing) {
-  // Other tests free every auto bitmap: start from fresh magnifier bitmaps.
-  FreeAllAutoBitmaps();
-  MagnifierFrameBitmap = MagnifierChartBitmap = MagnifierScreenBitmap = nullptr;
+  // Fresh magnifier bitmaps, whatever earlier tests left.
+  FreeEveryAutoBitmap();
   ASSERT_TRUE(InitMagnifierBuffers());
   InsetSizeNormal = 120;
   InsetAspect = 1.0;
@@ -829,8 +829,7 @@ TEST(MagnifierFrame, RingIsTheSharedGreyRing) {
   ASSERT_GT(band, 1000);
   EXPECT_GT(ramp, band * 97 / 100) << ramp << " of " << band;
   EXPECT_GT(left, right);
-  FreeAllAutoBitmaps();
-  MagnifierFrameBitmap = MagnifierChartBitmap = MagnifierScreenBitmap = nullptr;
+  FreeEveryAutoBitmap();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "chart/graph_misc.h"
 #include "platform/dialogs.h"
 #include "platform/registry.h"
+#include "tests/chart/auto_bitmaps.h"
 
 using platform::Brush;
 using platform::MakePixel;
@@ -31,7 +32,7 @@ class StylesAndColours : public ::testing::Test {
     platform::TRegIniFile reg;
     reg.EraseSection("FontsAndColors");
     reg.Flush();
-    FreeAllAutoBitmaps();
+    FreeEveryAutoBitmap();
     ColorMode = 0;
     PrintScale = 1;
     SetDefaultObjectColors();

@@ -88,6 +88,7 @@ struct Fixture {
   std::shared_ptr<FakeCameraDriver> driver = std::make_shared<FakeCameraDriver>();
   uint64_t now = 50000;
   std::vector<std::string> consumerLog;
+  std::size_t consumersBefore = CameraConsumers().size();
   Fixture() {
     ImagingSettingsDoc().Doc.Clear();
     LogLines().Clear();
@@ -100,7 +101,9 @@ struct Fixture {
                                  nullptr});
   }
   ~Fixture() {
-    CameraConsumers().clear();
+    // Only this test's consumer goes: the imaging windows register theirs
+    // once in the process.
+    CameraConsumers().erase(CameraConsumers().begin() + std::ptrdiff_t(consumersBefore), CameraConsumers().end());
     platform::UnregisterDriverForTest("Test.Camera");
     Cameras().SourceSettings.clear();
     ResetCameraClocksForTest();

@@ -46,6 +46,8 @@ std::vector<double> Values(TTestHost& host, const std::string& script) {
 class HostCommands : public ::testing::Test {
  protected:
   void SetUp() override {
+    // A fresh record: InitObserver keeps the clip flag an earlier test set.
+    ObserverTime = TObserverTime{};
     InitObserver(ObserverTime);
     SetObserverLocation(ObserverTime, -10 * kDeg, 50 * kDeg, 0);
     SetObserverUT(ObserverTime, kNight);

@@ -1,12 +1,13 @@
 // Test main: a QApplication on the offscreen platform (so fonts, images and
-// widgets work without a display), a private settings folder, and a program
-// exit that throws instead of ending the test run, and the program's clock
-// set to the suite's fixed instant.
+// widgets work without a display), a private settings folder for each test,
+// and a program exit that throws instead of ending the test run, and the
+// program's clock set to the suite's fixed instant.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QSettings>
 #include <cstdlib>
+#include <memory>
 
 #include "platform/halt.h"
 #include "tests/support/test_support.h"
@@ -50,6 +51,26 @@ extern "C" int clone(int (*fn)(void*), void* stack, int flags, void* arg, ...) {
 }
 #endif
 
+namespace {
+
+// Each test stores its settings in a folder of its own, made before the
+// test's fixture and removed after it: what one test stores is never read
+// by another, in whatever order they run in one process.
+class PrivateSettingsForEachTest : public testing::EmptyTestEventListener {
+  void OnTestStart(const testing::TestInfo&) override {
+    folder_ = std::make_unique<testing_support::TempDir>();
+    config_ = std::make_unique<testing_support::ScopedEnv>("XDG_CONFIG_HOME", folder_->Path());
+  }
+  void OnTestEnd(const testing::TestInfo&) override {
+    config_.reset();
+    folder_.reset();
+  }
+  std::unique_ptr<testing_support::TempDir> folder_;
+  std::unique_ptr<testing_support::ScopedEnv> config_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   testing_support::TempDir config;
@@ -60,5 +81,6 @@ int main(int argc, char** argv) {
   // Every test reads one fixed instant unless it sets its own.
   testing_support::PinSuiteClock();
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new PrivateSettingsForEachTest);
   return RUN_ALL_TESTS();
 }

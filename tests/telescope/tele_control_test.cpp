@@ -480,9 +480,14 @@ TEST_F(TeleTest, SelectUsesTheChooser) {
   EXPECT_EQ(tele.name, "Noctra.Simulator.Telescope");
   platform::SetChooserUi({});
   platform::ScopedScriptedDialogs dialogs;
+  // The chooser object is registered once in the process: it is put back.
+  std::vector<platform::TDriverEntry> chooser = platform::ListDrivers("");
+  std::erase_if(chooser, [](const platform::TDriverEntry& e) { return e.id != platform::kChooserId; });
+  ASSERT_EQ(chooser.size(), 1u);
   platform::UnregisterDriverForTest(platform::kChooserId);
   tele.SelectClick();
   EXPECT_EQ(dialogs.Last().text, "ASCOM drivers couldn't be found, visit https://ascom-standards.org");
+  platform::RegisterDriver(chooser[0]);
   platform::RegisterSimulatorDrivers();
 }
 
