@@ -91,7 +91,9 @@ extern TCatalogSlots CatalogSlots;
 const TCatalogSlots& LoadCatalogSlots(const std::string& path = ObjectOptionsPath());
 // The end: writes CatalogSlots back to the file they were last read from,
 // once; false, and nothing written, when they were not read since the last
-// save (never defaults over a file unread) or the file cannot be written (a
+// save (never defaults over a file unread), when another program wrote the
+// file since this run last read or wrote it (a second copy's import: its
+// slots are kept, and the log says so) or the file cannot be written (a
 // damaged file that could not be kept aside is never written over).
 bool SaveCatalogSlots();
 
