@@ -327,7 +327,9 @@ TAscomCameraSlots::TAscomCameraSlots() {
   RegisterIndiCameraDrivers();
 }
 
-TAscomCameraSlots::~TAscomCameraSlots() {
+TAscomCameraSlots::~TAscomCameraSlots() { DisconnectAtEnd(); }
+
+void TAscomCameraSlots::DisconnectAtEnd() {
   Disconnect(1, "the program ends");
   Disconnect(2, "the program ends");
 }

@@ -110,6 +110,9 @@ class TAscomCameraSlots {
   void SelectClick(int n);
   void ConnectClick(int n);
   void DisconnectClick(int n);
+  // The program's end: both slots disconnected, the consumers told that
+  // the program ends (not that the user pressed Disconnect).
+  void DisconnectAtEnd();
   // Once a second: a slot whose driver reports not connected is
   // disconnected.
   void Timer1Timer();
