@@ -366,7 +366,6 @@ bool DropCatalogTable(const std::string& name) {
     TObjectsLock lock;
     try {
       TSQLiteDatabase db(ObjectDatabasePath());
-      db.SetBusyTimeout(kObjectDatabaseBusyWaitMs);
       if (db.TableExists(name)) db.Execute("DROP TABLE " + SQLiteQuoteName(name));
     } catch (const ESQLiteException& e) {
       ok = false;

@@ -116,11 +116,11 @@ std::vector<std::string> CatalogTableList(const TCatalogSlots& slots);
 // damage) and the answer is false.
 bool ApplyCatalogSelection(const TCatalogSlots& slots);
 
-// Drops a catalogue's table from "Objects.sqlite" under the object lock,
-// waiting kObjectDatabaseBusyWaitMs at most for another program's lock. A
-// damaged database is refused unchanged; any other failure (a lock held
-// longer) shows "Couldn't drop the table, operation aborted." and the reason
-// once the lock is released, and answers false.
+// Drops a catalogue's table from "Objects.sqlite" under the object lock. A
+// damaged database is refused unchanged; any other failure (another
+// program's lock, never waited for on the GUI thread) shows "Couldn't drop
+// the table, operation aborted." and the reason once the lock is released,
+// and answers false.
 bool DropCatalogTable(const std::string& name);
 
 // The Remove command of slot k (2..5): asks first, refuses an unassigned
