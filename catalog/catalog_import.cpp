@@ -567,7 +567,6 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
     damage = CheckObjectDatabase(job.DatabasePath);
     if (!damage.empty()) throw ESQLiteException(damage);
     TSQLiteDatabase db(job.DatabasePath);
-    db.SetBusyTimeout(kObjectDatabaseBusyWaitMs);
     exists = db.TableExists(table);
     if (!exists) {
       db.BeginTransaction();

@@ -190,10 +190,6 @@ std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path);
 // for a reason other than damage (the caller's own use of the file then
 // fails with that reason).
 std::string CheckObjectDatabase(const std::string& path);
-// How long a change the user asks of the object database (a Remove, an
-// import) waits for another program's lock: long enough for that
-// program's commit, short enough for the GUI thread.
-inline constexpr int kObjectDatabaseBusyWaitMs = 200;
 // ""Objects.sqlite" is in use by another program (database is locked)":
 // a database that another program holds locked, with the library's words.
 std::string ObjectDatabaseBusyText(const std::string& reason);

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <utility>
 
 #include "catalog/hooks.h"
@@ -183,22 +187,46 @@ TCatalogSlots ReadCatalogSlots(const std::string& path) {
   return LoadObjectOptionsXml(XmlLoadSettings(doc, path, "ObjectCatalogs"));
 }
 
+TCatalogSlots CatalogSlots = DefaultCatalogSlots();
+
+namespace {
+
+std::string g_slotsPath;  // where CatalogSlots were read from; "" before
+// The file at g_slotsPath as this run last read or wrote it (none: there
+// was no file), so that the end can tell a file another program wrote
+// meanwhile (a second copy that imported a catalogue into a slot).
+std::optional<std::string> g_slotsSeen;
+
+// The bytes of the file at `path`; none when it cannot be read.
+std::optional<std::string> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code ea, eb;
+  return fs::absolute(a, ea).lexically_normal() == fs::absolute(b, eb).lexically_normal();
+}
+
+}  // namespace
+
 bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path) {
   platform::XmlDocument doc;
   if (!XmlNewDocument(doc, "ObjectCatalogs")) return false;
   SaveObjectOptionsXml(XmlChild(doc.Root(), "Selections"), slots);
-  return XmlSaveSettings(doc, path);
+  if (!XmlSaveSettings(doc, path)) return false;
+  // This run's own change is no other program's.
+  if (!g_slotsPath.empty() && SamePath(path, g_slotsPath)) g_slotsSeen = FileBytes(path);
+  return true;
 }
-
-TCatalogSlots CatalogSlots = DefaultCatalogSlots();
-
-namespace {
-std::string g_slotsPath;  // where CatalogSlots were read from; "" before
-}  // namespace
 
 const TCatalogSlots& LoadCatalogSlots(const std::string& path) {
   CatalogSlots = ReadCatalogSlots(path);
   g_slotsPath = path;
+  // (A damaged file has been kept aside: there is none now.)
+  g_slotsSeen = FileBytes(path);
   return CatalogSlots;
 }
 
@@ -206,6 +234,13 @@ bool SaveCatalogSlots() {
   if (g_slotsPath.empty()) return false;
   // Written once: a run reads them again before it writes them again.
   const std::string path = std::exchange(g_slotsPath, std::string());
+  // A file another program wrote since this run read or wrote it holds
+  // that program's slots (a catalogue it imported): it is left as it is.
+  if (const std::optional<std::string> now = FileBytes(path); now && now != g_slotsSeen) {
+    LogLines().AddLine("[Settings] " + path +
+                       " was changed by another program while this one ran: left as it is, with its catalogues");
+    return false;
+  }
   return WriteCatalogSlots(CatalogSlots, path);
 }
 
@@ -331,7 +366,6 @@ bool DropCatalogTable(const std::string& name) {
     TObjectsLock lock;
     try {
       TSQLiteDatabase db(ObjectDatabasePath());
-      db.SetBusyTimeout(kObjectDatabaseBusyWaitMs);
       if (db.TableExists(name)) db.Execute("DROP TABLE " + SQLiteQuoteName(name));
     } catch (const ESQLiteException& e) {
       ok = false;

@@ -91,7 +91,9 @@ extern TCatalogSlots CatalogSlots;
 const TCatalogSlots& LoadCatalogSlots(const std::string& path = ObjectOptionsPath());
 // The end: writes CatalogSlots back to the file they were last read from,
 // once; false, and nothing written, when they were not read since the last
-// save (never defaults over a file unread) or the file cannot be written (a
+// save (never defaults over a file unread), when another program wrote the
+// file since this run last read or wrote it (a second copy's import: its
+// slots are kept, and the log says so) or the file cannot be written (a
 // damaged file that could not be kept aside is never written over).
 bool SaveCatalogSlots();
 
@@ -114,11 +116,11 @@ std::vector<std::string> CatalogTableList(const TCatalogSlots& slots);
 // damage) and the answer is false.
 bool ApplyCatalogSelection(const TCatalogSlots& slots);
 
-// Drops a catalogue's table from "Objects.sqlite" under the object lock,
-// waiting kObjectDatabaseBusyWaitMs at most for another program's lock. A
-// damaged database is refused unchanged; any other failure (a lock held
-// longer) shows "Couldn't drop the table, operation aborted." and the reason
-// once the lock is released, and answers false.
+// Drops a catalogue's table from "Objects.sqlite" under the object lock. A
+// damaged database is refused unchanged; any other failure (another
+// program's lock, never waited for on the GUI thread) shows "Couldn't drop
+// the table, operation aborted." and the reason once the lock is released,
+// and answers false.
 bool DropCatalogTable(const std::string& name);
 
 // The Remove command of slot k (2..5): asks first, refuses an unassigned

@@ -112,8 +112,6 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, bool createIfMissi
   db_ = db;
 }
 
-void TSQLiteDatabase::SetBusyTimeout(int ms) { sqlite3_busy_timeout(db_, ms); }
-
 TSQLiteDatabase::~TSQLiteDatabase() {
   if (inTransaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(db_);

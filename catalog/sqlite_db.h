@@ -65,10 +65,9 @@ class TSQLiteDatabase {
   // Opens the database file. A missing file raises unless `createIfMissing`
   // is set: the program's database is never replaced by an empty new one.
   // Failure raises "Failed to open database "<name>" : <library message>".
+  // A statement that meets another connection's lock fails at once as busy
+  // (ESQLiteException::IsBusy): the GUI thread never sleeps waiting for it.
   explicit TSQLiteDatabase(const std::string& fileName, bool createIfMissing = false);
-  // How long a statement waits for another connection's lock before it
-  // fails as busy, in milliseconds; 0 (the start) fails at once.
-  void SetBusyTimeout(int ms);
   // Rolls back an open transaction and closes the connection.
   ~TSQLiteDatabase();
   TSQLiteDatabase(const TSQLiteDatabase&) = delete;

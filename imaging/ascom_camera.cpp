@@ -35,6 +35,7 @@ void Tell(const std::string& text) {
 }  // namespace
 
 std::function<void(TASCOMCamera&)> TASCOMCamera::SettingsWindow;
+std::function<void(TASCOMCamera&)> TASCOMCamera::CloseSettingsWindow;
 
 std::vector<TCameraConsumer>& CameraConsumers() {
   static std::vector<TCameraConsumer> consumers;
@@ -73,7 +74,11 @@ TASCOMCamera::TASCOMCamera(int slot, platform::TAutomationRef driver)
   SetTimerInterval(200);
 }
 
-TASCOMCamera::~TASCOMCamera() { SetTimerInterval(0); }
+TASCOMCamera::~TASCOMCamera() {
+  SetTimerInterval(0);
+  // Nothing may reach this camera through its settings window any more.
+  if (CloseSettingsWindow) CloseSettingsWindow(*this);
+}
 
 TVariant TASCOMCamera::Get(const std::string& member, const TVariant& fallback) {
   try {
@@ -327,7 +332,9 @@ TAscomCameraSlots::TAscomCameraSlots() {
   RegisterIndiCameraDrivers();
 }
 
-TAscomCameraSlots::~TAscomCameraSlots() {
+TAscomCameraSlots::~TAscomCameraSlots() { DisconnectAtEnd(); }
+
+void TAscomCameraSlots::DisconnectAtEnd() {
   Disconnect(1, "the program ends");
   Disconnect(2, "the program ends");
 }

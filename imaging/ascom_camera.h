@@ -47,6 +47,10 @@ class TASCOMCamera : public TCamera {
   // Margin after the exposure length before the exposure counts as failed.
   static constexpr uint64_t kTimeoutMarginMs = 60000;
   static std::function<void(TASCOMCamera&)> SettingsWindow;
+  // Closes the camera's settings window should it be open (it holds the
+  // camera): called as the camera is destroyed, when its slot is
+  // disconnected (the watch finds the link gone while the window is open).
+  static std::function<void(TASCOMCamera&)> CloseSettingsWindow;
 
   // Builds 16-bit FITS data from the driver's image array; raises
   // ECameraError with the download texts.
@@ -110,6 +114,9 @@ class TAscomCameraSlots {
   void SelectClick(int n);
   void ConnectClick(int n);
   void DisconnectClick(int n);
+  // The program's end: both slots disconnected, the consumers told that
+  // the program ends (not that the user pressed Disconnect).
+  void DisconnectAtEnd();
   // Once a second: a slot whose driver reports not connected is
   // disconnected.
   void Timer1Timer();

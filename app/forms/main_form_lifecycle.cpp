@@ -569,9 +569,7 @@ void TMainForm1::FormClose() {
   if (TeleControl() && TeleControl()->Connected()) TeleControl()->Disconnect();
   if (FilterWheelControl() && FilterWheelControl()->Connected()) FilterWheelControl()->DisconnectClick();
   if (FocuserControl() && FocuserControl()->Connected()) FocuserControl()->DisconnectClick();
-  if (ascomCameras_)
-    for (int n : {1, 2})
-      if ((*ascomCameras_)[n].connected) ascomCameras_->DisconnectClick(n);
+  if (ascomCameras_) ascomCameras_->DisconnectAtEnd();
   Timer1->stop();
   Timer2->stop();
   POIKeysTimer1->stop();

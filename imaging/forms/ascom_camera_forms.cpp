@@ -20,6 +20,8 @@ namespace imaging {
 namespace {
 
 QWidget* g_owner = nullptr;
+// The settings window while it is open (it is modal: one at a time).
+TAscomCameraSettingsForm1* g_openSettings = nullptr;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -117,6 +119,7 @@ void TAscomCameraForm1::hideEvent(QHideEvent* e) {
 
 TAscomCameraSettingsForm1::TAscomCameraSettingsForm1(TASCOMCamera& camera, QWidget* parent)
     : QDialog(parent), camera_(camera) {
+  g_openSettings = this;
   setWindowTitle("ASCOM, Camera Settings");
   platform::IAutomationObject& d = camera.Driver();
   ImagingSettings& s = camera.Settings;
@@ -257,6 +260,18 @@ TAscomCameraSettingsForm1::TAscomCameraSettingsForm1(TASCOMCamera& camera, QWidg
   Timer1.start(1000);
 }
 
+TAscomCameraSettingsForm1::~TAscomCameraSettingsForm1() {
+  if (g_openSettings == this) g_openSettings = nullptr;
+}
+
+void TAscomCameraSettingsForm1::CameraGone() {
+  // Nothing reaches the camera from here on: no tick, no control.
+  Timer1.stop();
+  for (QObject* child : children())
+    if (auto* w = qobject_cast<QWidget*>(child)) w->blockSignals(true);
+  reject();
+}
+
 void TAscomCameraSettingsForm1::Timer1Timer() {
   ShowTemperature(TempReadout, camera_.GetCCDTemperature(), lastTemp_);
   const bool free = !CameraInUse(camera_.ListName());
@@ -275,6 +290,9 @@ void TAscomCameraSettingsForm1::Timer1Timer() {
 void InstallAscomCameraSettingsWindow(QWidget* owner) {
   g_owner = owner;
   TASCOMCamera::SettingsWindow = ModalSettingsWindow<TAscomCameraSettingsForm1, TASCOMCamera>(g_owner);
+  TASCOMCamera::CloseSettingsWindow = [](TASCOMCamera& camera) {
+    if (g_openSettings && &g_openSettings->Camera() == &camera) g_openSettings->CameraGone();
+  };
 }
 
 }  // namespace imaging

@@ -53,6 +53,11 @@ class TAscomCameraSettingsForm1 : public QDialog {
   QTimer Timer1;
 
   void Timer1Timer();
+  const TASCOMCamera& Camera() const { return camera_; }
+  // The camera is going (its slot disconnected): the window lets go of it
+  // and closes.
+  void CameraGone();
+  ~TAscomCameraSettingsForm1() override;
 
  private:
   TASCOMCamera& camera_;

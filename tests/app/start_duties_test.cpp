@@ -16,6 +16,7 @@
 #include "catalog/object_options.h"
 #include "chart/plotter.h"
 #include "platform/registry.h"
+#include "shell/log_lines.h"
 #include "shell/settings_sections.h"
 #include "tests/app/startup_fixture.h"
 #include "tools/forms/find_form.h"
@@ -182,4 +183,37 @@ TEST_F(StartDuties, CatalogSlotsAreWrittenBackAtTheEnd) {
   EXPECT_TRUE(Close());
   EXPECT_EQ(testing_support::ReadText(kept), junk);
   EXPECT_EQ(ReadCatalogSlots(run_ + "ObjectOptions.xml")[1].Name, kNotAssigned);
+}
+
+// Another copy of the program imports a catalogue into a slot (its options
+// window writes "ObjectOptions.xml") while this one runs with the window
+// never opened: this one's end leaves that file as it is, so the imported
+// catalogue keeps its slot. This run's own change (a slot reset by Remove)
+// is written back as before.
+TEST_F(StartDuties, CatalogSlotsAnotherCopyWroteAreKeptAtTheEnd) {
+  UseRunFolder();
+  const std::string file = run_ + "ObjectOptions.xml";
+  ASSERT_TRUE(Start());
+  TCatalogSlots theirs = ReadCatalogSlots(file);
+  theirs[2] = {"their_catalogue", "Imported by the other copy", true};
+  ASSERT_TRUE(WriteCatalogSlots(theirs, home.File("theirs.xml")));
+  fs::remove(file);
+  fs::copy_file(home.File("theirs.xml"), file);
+  const std::string written = testing_support::ReadText(file);
+  EXPECT_TRUE(Close());
+  EXPECT_EQ(testing_support::ReadText(file), written);
+  EXPECT_EQ(ReadCatalogSlots(file)[2].Name, "their_catalogue");
+  EXPECT_TRUE(Lists(LogLines().Lines(), "[Settings] " + file + " was changed by another program"));
+
+  // This run's own write, then the end's.
+  form = NewWindow();
+  CloseState = kRunning;
+  ASSERT_TRUE(Start());
+  // (As Remove resets a slot and writes the slots in force.)
+  CatalogSlots[2] = {kNotAssigned, kNoDescription, false};
+  ASSERT_TRUE(WriteCatalogSlots(CatalogSlots, file));
+  CatalogSlots[3] = {"shown_later", "Changed in this run", false};
+  EXPECT_TRUE(Close());
+  const TCatalogSlots back = ReadCatalogSlots(file);
+  EXPECT_EQ(std::tuple(back[2].Name, back[3].Name), std::tuple(std::string(kNotAssigned), std::string("shown_later")));
 }

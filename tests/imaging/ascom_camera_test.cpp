@@ -6,10 +6,12 @@
 
 #include <set>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTimer>
 #include <cstdlib>
 
 #include "imaging/ascom_camera.h"
@@ -347,4 +349,41 @@ TEST(AscomCamera, SettingsWindowShowsTheDriversRanges) {
   CameraConsumers().back().selected = [](const std::string& n) { return n == "ASCOM Camera #1"; };
   w.Timer1Timer();
   EXPECT_FALSE(w.BinX->isEnabled());
+}
+
+// The camera's settings window is open (it holds the camera) when the
+// watch finds the driver's link gone: the slot is disconnected, and the
+// window closes with the camera, before anything could reach it again.
+TEST(AscomCamera, SettingsWindowClosesWhenItsCameraGoes) {
+  Fixture f;
+  const auto settingsWindow = TASCOMCamera::SettingsWindow;
+  const auto closeSettingsWindow = TASCOMCamera::CloseSettingsWindow;
+  InstallAscomCameraSettingsWindow(nullptr);
+  {
+    TAscomCameraSlots window;
+    window[1].name = "Test.Camera";
+    window.ConnectClick(1);
+    ASSERT_NE(window.Camera(1), nullptr);
+    bool opened = false, leftOpen = false;
+    QTimer::singleShot(0, [&] {
+      opened = qobject_cast<TAscomCameraSettingsForm1*>(QApplication::activeModalWidget()) != nullptr;
+      f.driver->connected = false;  // the link goes
+      window.Timer1Timer();
+      // (Closed here only when the disconnect left it open.)
+      QTimer::singleShot(0, [&] {
+        if (auto* still = qobject_cast<TAscomCameraSettingsForm1*>(QApplication::activeModalWidget())) {
+          leftOpen = true;
+          still->Timer1.stop();
+          still->reject();
+        }
+      });
+    });
+    window.Camera(1)->ShowSettings();  // returns once the window is closed
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(leftOpen);
+    EXPECT_EQ(window.Camera(1), nullptr);
+    EXPECT_FALSE(window[1].connected);
+  }
+  TASCOMCamera::SettingsWindow = settingsWindow;
+  TASCOMCamera::CloseSettingsWindow = closeSettingsWindow;
 }

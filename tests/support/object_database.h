@@ -77,6 +77,37 @@ inline constexpr const char* kLockExclusive = "BEGIN EXCLUSIVE";
 // A write into the test database's "my_cat".
 inline constexpr const char* kLockWriting = "BEGIN IMMEDIATE; INSERT INTO my_cat (idx, ID) VALUES (99, 'Z')";
 
+// Counts, while it lives, how often the library waits for another
+// connection's lock (its busy handler's sleeps) on connections opened
+// meanwhile: the process's default file layer is replaced by a copy whose
+// sleep only counts (and returns at once, so a wait costs no time).
+class LockWaitCounter {
+ public:
+  LockWaitCounter() {
+    original_ = sqlite3_vfs_find(nullptr);
+    counting_ = *original_;
+    counting_.zName = "noctra-test-lock-waits";
+    counting_.xSleep = [](sqlite3_vfs*, int microseconds) {
+      ++waits_;
+      return microseconds;
+    };
+    waits_ = 0;
+    sqlite3_vfs_register(&counting_, 1);
+  }
+  ~LockWaitCounter() {
+    sqlite3_vfs_unregister(&counting_);
+    sqlite3_vfs_register(original_, 1);
+  }
+  LockWaitCounter(const LockWaitCounter&) = delete;
+  LockWaitCounter& operator=(const LockWaitCounter&) = delete;
+  int Waits() const { return waits_; }
+
+ private:
+  sqlite3_vfs* original_ = nullptr;
+  sqlite3_vfs counting_{};
+  static inline std::atomic<int> waits_{0};
+};
+
 // Tries to take the object lock on another thread.
 class LockProbe {
  public:
