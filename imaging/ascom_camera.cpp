@@ -335,8 +335,8 @@ TAscomCameraSlots::TAscomCameraSlots() {
 TAscomCameraSlots::~TAscomCameraSlots() { DisconnectAtEnd(); }
 
 void TAscomCameraSlots::DisconnectAtEnd() {
-  Disconnect(1, "the program ends");
-  Disconnect(2, "the program ends");
+  Disconnect(1, kCameraReleasedAtEnd);
+  Disconnect(2, kCameraReleasedAtEnd);
 }
 
 void TAscomCameraSlots::LoadSettings() {

@@ -94,7 +94,14 @@ void TAutoGuider::Release() {
 }
 
 void TAutoGuider::RemoveCamera(const std::string& name, const std::string& reason) {
-  if (camera_ && sourceName_ == name) CameraLost(camera_->LostReason().empty() ? reason : camera_->LostReason());
+  // At the program's end a camera that is not guiding is let go without a
+  // word.
+  if (camera_ && sourceName_ == name) {
+    if (reason == kCameraReleasedAtEnd && mode_ == TGuideMode::Off)
+      Release();
+    else
+      CameraLost(camera_->LostReason().empty() ? reason : camera_->LostReason());
+  }
   if (ImageSource == name) ImageSource = "None";
   CameraList.Remove(name);
 }

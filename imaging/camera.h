@@ -166,6 +166,9 @@ std::string CameraConnectionError(const std::string& reason);
 // A consumer's status and log text when its camera went away: "Error:
 // Camera disconnected", followed by the reason where one is known.
 std::string CameraDisconnectedError(const std::string& reason);
+// The reason the cameras are let go when the program ends: a consumer that
+// was not using its camera then lets it go without a word.
+inline constexpr const char* kCameraReleasedAtEnd = "the program ends";
 
 // One consumer's camera list in the fixed order, with its current choice.
 class TCameraList {

@@ -240,9 +240,16 @@ void TImagingConsole::ReleaseSource() {
 }
 
 void TImagingConsole::RemoveCamera(const std::string& name, const std::string& reason) {
-  // (A camera that found itself lost knows best why.)
-  if (camera_ && currentSourceName_ == name)
-    CameraLost(camera_->LostReason().empty() ? reason : camera_->LostReason());
+  // (A camera that found itself lost knows best why.) At the program's
+  // end a camera that takes no pictures is let go without a word.
+  if (camera_ && currentSourceName_ == name) {
+    if (reason == kCameraReleasedAtEnd && !previewDown_ && !startDown_) {
+      ReleaseSource();
+      sourceChosen_ = false;
+    } else {
+      CameraLost(camera_->LostReason().empty() ? reason : camera_->LostReason());
+    }
+  }
   if (ImageSource == name) ImageSource = "None";
   CameraList.Remove(name);
 }

@@ -150,8 +150,9 @@ void TPlateSolveLogic::Report(const std::string& line) {
 
 void TPlateSolveLogic::RemoveCamera(const std::string& name, const std::string& reason) {
   if (cameraName_ == name) {
-    // (Said once: an exposure that met the loss has said it already.)
-    if (camera_) {
+    // (Said once: an exposure that met the loss has said it already; at
+    // the program's end, only a solve under way is said to end so.)
+    if (camera_ && (reason != kCameraReleasedAtEnd || busy_ || solveRequested_)) {
       const std::string error = CameraDisconnectedError(camera_->LostReason().empty() ? reason : camera_->LostReason());
       if (status_ != error) Report(error);
     }

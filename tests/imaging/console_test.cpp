@@ -382,6 +382,32 @@ TEST(ImagingConsoleCameraGone, DisconnectUnderAPreviewAndUnderASeries) {
   EXPECT_TRUE(f.Run([&] { return images > 0; }, testing_support::kWaitMs)) << f.console.Status();
 }
 
+// The program's end lets the cameras go: an idle console without a word, a
+// series cut short by it with the reason.
+TEST(ImagingConsoleCameraGone, TheProgramsEndIsSaidOnlyWhenItCutsASeries) {
+  ConsoleFixture f;
+  f.devices.names.clear();
+  f.console.SequenceTimer1Timer();
+  ASSERT_NE(f.console.Camera(), nullptr);
+  LogLines().Clear();
+  f.cams.DisconnectAtEnd();
+  EXPECT_EQ(f.console.Camera(), nullptr);
+  for (const std::string& line : LogLines().Lines()) EXPECT_EQ(line.find("Error"), std::string::npos) << line;
+  f.console.SequenceTimer1Timer();
+  EXPECT_EQ(f.console.Status(), "");
+
+  f.cams.ConnectClick(1);
+  f.console.ImageSource = "ASCOM Camera #1";
+  f.console.SequenceTimer1Timer();
+  ASSERT_NE(f.console.Camera(), nullptr);
+  f.console.ExposureNum = "3";
+  f.console.StartClick(true);
+  ASSERT_TRUE(f.Run([&] { return f.console.Camera()->ExposureState == 2; }, testing_support::kWaitMs));
+  f.cams.DisconnectAtEnd();
+  EXPECT_FALSE(f.console.StartDown());
+  EXPECT_TRUE(Logged("[Imaging Console] Error: Camera disconnected: the program ends"));
+}
+
 // A driver that drops its link: during an exposure the camera finds it at
 // its next call and goes at once, the failing call given as the reason
 // (the series is not tried again frame after frame); at rest the Cameras
