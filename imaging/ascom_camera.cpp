@@ -8,6 +8,7 @@
 #include "imaging/camera_sim.h"
 #include "imaging/indi_camera.h"
 #include "platform/dialogs.h"
+#include "platform/gui_thread.h"
 #include "platform/registry.h"
 #include "shell/log_lines.h"
 
@@ -335,8 +336,10 @@ TAscomCameraSlots::TAscomCameraSlots() {
 TAscomCameraSlots::~TAscomCameraSlots() { DisconnectAtEnd(); }
 
 void TAscomCameraSlots::DisconnectAtEnd() {
-  Disconnect(1, kCameraReleasedAtEnd);
-  Disconnect(2, kCameraReleasedAtEnd);
+  for (int n = 1; n <= 2; ++n) {
+    (*this)[n].pendingDisconnect.reset();
+    Disconnect(n, kCameraReleasedAtEnd, true);
+  }
 }
 
 void TAscomCameraSlots::LoadSettings() {
@@ -435,9 +438,18 @@ void TAscomCameraSlots::DisconnectClick(int n) {
   Disconnect(n, SlotName(n) + " was disconnected in the \"ASCOM Cameras\" window");
 }
 
-void TAscomCameraSlots::Disconnect(int n, const std::string& reason) {
+void TAscomCameraSlots::Disconnect(int n, const std::string& reason, bool atEnd) {
   Slot& s = (*this)[n];
   if (!s.connected) return;
+  // A call of the camera's may be under way below this one, waiting for
+  // its device while the GUI thread handles events (the Disconnect button,
+  // the watch): the camera outlives it, and goes at the next watch.
+  if (!atEnd && platform::NestedEventDepth() > 0) {
+    if (!s.pendingDisconnect) s.pendingDisconnect = reason;
+    s.disconnectEnabled = false;
+    return;
+  }
+  s.pendingDisconnect.reset();
   bool still = true;
   try {
     s.driver->Put("Connected", TVariant(false));
@@ -465,10 +477,17 @@ void TAscomCameraSlots::Disconnect(int n, const std::string& reason) {
 }
 
 void TAscomCameraSlots::Timer1Timer() {
+  // Not inside a device's wait: its caller may be using a camera.
+  if (platform::NestedEventDepth() > 0) return;
   for (int n = 1; n <= 2; ++n) {
     Slot& s = (*this)[n];
     if (!s.connected) {
       s.shapeGreen = false;
+      continue;
+    }
+    if (s.pendingDisconnect) {
+      const std::string reason = *s.pendingDisconnect;  // the slot's copy goes in Disconnect
+      Disconnect(n, reason);
       continue;
     }
     bool linked = true;

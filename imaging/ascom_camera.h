@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "imaging/camera.h"
@@ -99,6 +100,10 @@ class TAscomCameraSlots {
     std::unique_ptr<TASCOMCamera> camera;
     bool connectEnabled = true, selectEnabled = true, disconnectEnabled = false;
     bool shapeGreen = false;
+    // A disconnect asked for while a call of the camera's was waiting for
+    // its device (the GUI thread handling events inside it): done by the
+    // next watch outside such a wait, with this reason.
+    std::optional<std::string> pendingDisconnect;
   };
 
   TAscomCameraSlots();
@@ -123,7 +128,7 @@ class TAscomCameraSlots {
 
  private:
   // Disconnects slot n; the consumers are told `reason`.
-  void Disconnect(int n, const std::string& reason);
+  void Disconnect(int n, const std::string& reason, bool atEnd = false);
   std::array<Slot, 2> slots_;
 };
 

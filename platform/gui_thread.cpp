@@ -105,8 +105,24 @@ void ServeHandOvers() {
   if (OnAppThread()) QCoreApplication::sendPostedEvents(QueueRunner(QCoreApplication::instance()), kRunQueued);
 }
 
+namespace {
+
+// Only the GUI thread counts; atomic so that any thread may ask.
+std::atomic<int> g_nestedDepth{0};
+
+struct NestedEvents {
+  NestedEvents() { ++g_nestedDepth; }
+  ~NestedEvents() { --g_nestedDepth; }
+};
+
+}  // namespace
+
+int NestedEventDepth() { return g_nestedDepth.load(); }
+
 void ProcessMessages() {
-  if (IsGuiThread() && QCoreApplication::instance()) QCoreApplication::processEvents();
+  if (!IsGuiThread() || !QCoreApplication::instance()) return;
+  NestedEvents nested;
+  QCoreApplication::processEvents();
 }
 
 void TCompletion::Complete() {
@@ -124,6 +140,7 @@ void TCompletion::Wait() {
   if (QCoreApplication::instance() && IsGuiThread()) {
     // Each pass handles what arrived and sleeps until the next event; the
     // completion posts one, so the check below runs right after it.
+    NestedEvents nested;
     while (!Done()) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return;
   }

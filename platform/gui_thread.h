@@ -27,6 +27,12 @@ void PostToGuiThread(std::function<void()> fn);
 // Handles pending events of the GUI thread (no-op elsewhere).
 void ProcessMessages();
 
+// How many waits the GUI thread is handling its events inside (a device
+// call's ProcessMessages or TCompletion::Wait): 0 when its events come
+// from the event loop alone. Whatever such a wait's caller holds (a camera
+// whose call is under way) must outlast it.
+int NestedEventDepth();
+
 // On the GUI thread, runs the work other threads have handed over (with
 // PostToGuiThread or RunOnGuiThread) and nothing else: timers, painting and
 // input wait for the event loop. No-op elsewhere.

@@ -4,6 +4,7 @@
 // with their menu items and consumers.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include "imaging/indi_camera.h"
 #include "platform/automation_sim.h"
 #include "platform/dialogs.h"
+#include "platform/gui_thread.h"
 #include "shell/log_lines.h"
 
 using namespace imaging;
@@ -62,6 +64,7 @@ class FakeCameraDriver : public platform::IAutomationObject {
     if (m == "Connected") connected = v.AsBool() && !refuseConnect;
     if (m == "Gain") gain = v.AsDouble();
     if (m == "BinX" || m == "BinY") {
+      if (whileBinning) whileBinning();
       if (v.AsInt() > 3) throw platform::EAutomationError("binning refused");
       (m == "BinX" ? binX : binY) = v.AsInt();
     }
@@ -84,6 +87,8 @@ class FakeCameraDriver : public platform::IAutomationObject {
   std::vector<int32_t> image;
   std::set<std::string> failing;
   std::vector<std::string> calls;
+  // Runs while a binning is set (a device that is waited for).
+  std::function<void()> whileBinning;
 };
 
 struct Fixture {
@@ -325,6 +330,39 @@ TEST(AscomCamera, BinningSetsTheSensorArea) {
   // A refused binning shows the list's second entry.
   EXPECT_EQ(cam.BinChange(false, 3).second, 1);
   EXPECT_EQ(LogLines().LastLine(), "[Ascom.Camera] BinY: binning refused");
+}
+
+// A camera whose call waits for its device, the program handling events
+// meanwhile (an INDI camera's binning): a Disconnect pressed then, and the
+// watch finding the link gone then, leave the camera to its call; it goes
+// at the next watch.
+TEST(AscomCamera, ACameraOutlivesItsCallThatWaitsForTheDevice) {
+  Fixture f;
+  TAscomCameraSlots window;
+  window[1].name = "Test.Camera";
+  window.ConnectClick(1);
+  TASCOMCamera* cam = window.Camera(1);
+  ASSERT_NE(cam, nullptr);
+  bool stillThere = false, waited = false;
+  f.driver->whileBinning = [&] {
+    if (std::exchange(waited, true)) return;  // the first axis only
+    QTimer::singleShot(0, [&] {
+      window.DisconnectClick(1);
+      f.driver->connected = false;
+      window.Timer1Timer();
+      stillThere = window.Camera(1) == cam;
+    });
+    platform::ProcessMessages();  // the wait for the device's answer
+  };
+  cam->BinChange(true, 1);
+  EXPECT_TRUE(stillThere);
+  EXPECT_EQ(window.Camera(1), cam);
+  EXPECT_FALSE(window[1].disconnectEnabled);
+  window.Timer1Timer();
+  EXPECT_EQ(window.Camera(1), nullptr);
+  EXPECT_FALSE(window[1].connected);
+  EXPECT_EQ(f.consumerLog.back(),
+            "remove ASCOM Camera #1: ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window");
 }
 
 TEST(AscomCamera, SettingsWindowShowsTheDriversRanges) {
