@@ -51,14 +51,13 @@ void TPauseGate::Resume() {
 }
 
 void TPauseGate::WhenPaused(std::function<void()> work) {
-  if (!attached_.load() || paused_.load()) {
-    work();
+  if (QCoreApplication::instance() && platform::IsGuiThread()) {
+    waiting_.push_back(std::move(work));
+    RunWaitingWork();
     return;
   }
-  // The next chance: after the events that may bring the worker's hand-overs.
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app && platform::IsGuiThread()) {
-    QTimer::singleShot(kRetryMs, app, [this, work = std::move(work)]() mutable { WhenPaused(std::move(work)); });
+  if (!attached_.load() || paused_.load()) {
+    work();
     return;
   }
   {
@@ -66,6 +65,31 @@ void TPauseGate::WhenPaused(std::function<void()> work) {
     changed_.wait(lock, [&] { return paused_.load() != 0 || !attached_.load(); });
   }
   work();
+}
+
+void TPauseGate::RunWaitingWork() {
+  // Work that gives more work: the loop below takes it in its turn.
+  if (running_) return;
+  {
+    struct Running {
+      bool& flag;
+      explicit Running(bool& f) : flag(f) { flag = true; }
+      ~Running() { flag = false; }
+    } running(running_);
+    while (!waiting_.empty() && (!attached_.load() || paused_.load())) {
+      std::function<void()> work = std::move(waiting_.front());
+      waiting_.pop_front();
+      work();
+    }
+  }
+  // The next chance: after the events that may bring the worker's hand-overs.
+  if (!waiting_.empty() && !retryPlanned_) {
+    retryPlanned_ = true;
+    QTimer::singleShot(kRetryMs, QCoreApplication::instance(), [this] {
+      retryPlanned_ = false;
+      RunWaitingWork();
+    });
+  }
 }
 
 void TPauseGate::Attach() {

@@ -23,6 +23,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 
@@ -45,7 +46,10 @@ class TPauseGate {
   // caller keeps outstanding until `work` has run) once the worker is known
   // to sit at its check point: at once when it does or when no worker is
   // attached; else again at the next chance, every 10 ms from the event
-  // loop (without one, after waiting for the worker).
+  // loop (without one, after waiting for the worker). On the GUI thread
+  // such work runs in the order it was given: work given while earlier
+  // work waits runs after it (a list read later is never overwritten by
+  // one read before).
   void WhenPaused(std::function<void()> work);
 
   // --- Worker thread ---
@@ -69,6 +73,12 @@ class TPauseGate {
   std::function<void()> onResume;
 
  private:
+  // Runs the waiting work in order while the worker sits at its check
+  // point (or none is attached); else retries in 10 ms.
+  void RunWaitingWork();
+  // GUI thread only: the work waiting for the pause, first given first.
+  std::deque<std::function<void()>> waiting_;
+  bool running_ = false, retryPlanned_ = false;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::atomic<int> count_{0};

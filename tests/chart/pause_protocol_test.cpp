@@ -120,3 +120,24 @@ TEST(PauseProtocol, PauseTimesOutWhenTheWorkerDoesNotStop) {
   EXPECT_EQ(gate.Count(), 0);
   gate.Detach();
 }
+
+// Work waiting for the worker's pause runs in the order it was given: work
+// given once the worker is paused runs after the work that waited before
+// (a list read later is never overwritten by one read earlier).
+TEST(PauseProtocol, WorkWaitingForThePauseRunsInTheOrderGiven) {
+  TPauseGate gate;
+  Worker w(gate);
+  ASSERT_TRUE(w.RunsWithin(60s));
+  std::string order;
+  gate.WhenPaused([&] { order += 'A'; });  // the worker runs: it waits
+  EXPECT_EQ(order, "");
+  ASSERT_TRUE(gate.Pause(60000));
+  gate.WhenPaused([&] { order += 'B'; });
+  const auto until = std::chrono::steady_clock::now() + 60s;
+  while (order.size() < 2 && std::chrono::steady_clock::now() < until) {
+    platform::ProcessMessages();
+    std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_EQ(order, "AB");
+  gate.Resume();
+}
