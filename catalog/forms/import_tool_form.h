@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalog/catalog_import.h"
+#include "platform/child_signals.h"
 
 class QCheckBox;
 class QComboBox;
@@ -72,4 +73,6 @@ class TImportToolForm1 : public QDialog {
   std::vector<int> fixedPositions_;
   bool dirty_ = false;
   int keyDelay_ = 0;  // timer ticks left before a typed position list is read
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };

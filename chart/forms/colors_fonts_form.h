@@ -10,6 +10,7 @@
 
 #include "chart/style_snapshot.h"
 #include "platform/bitmap.h"
+#include "platform/child_signals.h"
 
 class QCheckBox;
 class QComboBox;
@@ -68,6 +69,8 @@ class TColorsAndFontsForm1 : public QDialog {
   void ShowSwatches();
   std::unique_ptr<TStyleTable> snapshot_;
   bool formShowing_ = false;
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };
 
 extern TColorsAndFontsForm1* ColorsAndFontsForm1;

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "imaging/ascom_camera.h"
+#include "platform/child_signals.h"
 
 class QCheckBox;
 class QComboBox;
@@ -63,6 +64,8 @@ class TAscomCameraSettingsForm1 : public QDialog {
   TASCOMCamera& camera_;
   double lastTemp_ = -998.0;
   std::string lastPower_;
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };
 
 // Installs the settings window as the ASCOM cameras' ShowSettings target.

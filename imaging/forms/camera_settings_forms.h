@@ -12,6 +12,7 @@
 #include "imaging/dsi_camera.h"
 #include "imaging/file_camera.h"
 #include "imaging/video_camera.h"
+#include "platform/child_signals.h"
 
 class QCheckBox;
 class QComboBox;
@@ -81,6 +82,8 @@ class TVfwCameraSettingsForm1 : public QDialog {
   void ModeButtonClick(bool source);
   TVFWCamera& camera_;
   QTimer statusTimer_;
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };
 
 class TDsiCameraSettingsForm1 : public QDialog {
@@ -103,6 +106,8 @@ class TDsiCameraSettingsForm1 : public QDialog {
   double pendingSetPoint_ = 0;
   double lastShown_ = -12345;
   std::string lastPower_;
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };
 
 // Installs the settings windows as the cameras' ShowSettings targets.

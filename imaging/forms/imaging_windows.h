@@ -22,6 +22,7 @@
 #include "imaging/console_display.h"
 #include "imaging/forms/tele_mount.h"
 #include "imaging/plate_solve_logic.h"
+#include "platform/child_signals.h"
 
 class QCheckBox;
 class QComboBox;
@@ -125,6 +126,8 @@ class TIcForm1 : public QWidget {
   // The focuser panel as last shown: -1 unknown, 0 relative, 1 absolute.
   int focuserShown_ = -1;
   int32_t focusPosition_ = -999999;
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };
 
 class TAutoGuideForm : public QWidget {
@@ -164,6 +167,8 @@ class TAutoGuideForm : public QWidget {
   bool hadRect_ = false;
   QPoint pressControl_;
   int expStep_ = 10;
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };
 
 class TPlateSolveForm1 : public QWidget {
@@ -205,6 +210,8 @@ class TPlateSolveForm1 : public QWidget {
   int expStep_ = 10;
   QFormLayout* form_ = nullptr;
   QLayout* dropRow_ = nullptr;
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };
 
 // The main chart's centre (J2000 right ascension and declination, radians),

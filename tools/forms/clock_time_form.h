@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <string>
 
+#include "platform/child_signals.h"
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -68,6 +70,8 @@ class TClockTimeTool : public QDialog {
   int32_t savedMode_ = 1;
   bool savedStop_ = false;
   std::string savedLocalText_, savedUniversalText_;
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };
 
 extern TClockTimeTool* ClockTimeTool;
