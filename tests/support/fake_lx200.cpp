@@ -189,7 +189,9 @@ void TFakeLx200::Run() {
         }
         Settle();
         std::string reply = Answer(cmd);
-        if (garble_.times > 0 && cmd == garble_.command) --garble_.times, reply = garble_.reply;
+        const auto garble = std::find_if(garbles_.begin(), garbles_.end(),
+                                         [&](const GarbleRule& g) { return g.times > 0 && g.command == cmd; });
+        if (garble != garbles_.end()) --garble->times, reply = garble->reply;
         out = SpoilReply(cmd, std::move(reply));
       }
       // A stall ends: what it held goes out first.

@@ -45,10 +45,13 @@ class TFakeLx200 {
   void SetDelay(int ms) { delayMs_ = ms; }
   // The next reply only comes after `ms` (a handset waking up).
   void DelayNextReply(int ms) { nextDelayMs_ = ms; }
-  // The next `times` replies to `command` are `reply` instead.
+  // The next `times` replies to `command` are `reply` instead. Rules for
+  // different commands stand side by side (one set while the fake still
+  // answers the command of another is not lost); for one command the
+  // earlier rule is used up first.
   void Garble(const std::string& command, const std::string& reply, int times) {
     std::lock_guard lock(mutex_);
-    garble_ = {command, reply, times};
+    garbles_.push_back({command, reply, times});
   }
   void SetSilent(bool silent) { silent_ = silent; }
   void SetNoise(bool noise) { noise_ = noise; }
@@ -177,10 +180,11 @@ class TFakeLx200 {
   std::thread thread_;
   std::atomic<bool> stop_{false}, silent_{false}, noise_{false}, cut_{false}, pulled_{false};
   std::atomic<int> delayMs_{0}, nextDelayMs_{0};
-  struct {
+  struct GarbleRule {
     std::string command, reply;
     int times = 0;
-  } garble_;  // under mutex_
+  };
+  std::vector<GarbleRule> garbles_;  // under mutex_
   struct SpoilRule {
     std::string prefix;
     Spoil how;
