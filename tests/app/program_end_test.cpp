@@ -23,7 +23,6 @@
 #include "tests/app/startup_fixture.h"
 
 using startup_fixture::RunEventsUntil;
-using ProgramEnd = startup_fixture::StartUpFixture;
 
 namespace {
 
@@ -84,6 +83,23 @@ int LogLinesStartingWith(const std::string& prefix) {
 }
 
 }  // namespace
+
+class ProgramEnd : public startup_fixture::StartUpFixture {
+ protected:
+  // A window (a new one when the last has ended) started with the imaging
+  // settings files in the folder `name` of the private home, ended by
+  // SIGTERM as the program is; the folder ("" when the start failed).
+  std::string StartWithImagingSettingsIn(const std::string& name) {
+    if (destroyed) form = NewWindow();
+    CloseState = kRunning;
+    const std::string folder = home.File(name);
+    std::filesystem::create_directories(folder);
+    form->ImagingSettingsPath = folder + kEndSettings[0];
+    if (!Started(*form)) return {};
+    CloseOnTerminationSignals([this] { form->EndProgramUnattended(); });
+    return folder;
+  }
+};
 
 // File > Exit with a changed script asks once; Cancel keeps the program
 // running as it was, No ends it without asking again.
@@ -214,13 +230,8 @@ TEST_F(ProgramEnd, WhenNoFolderCanKeepTheScriptTheLogSaysSoAndNothingIsAsked) {
 // (File > Exit) or one log line (SIGTERM), and keep their old contents.
 TEST_F(ProgramEnd, SettingsThatCannotBeWrittenAreToldOnceAndKeptAsTheyWere) {
   for (const bool signal : {false, true}) {
-    if (destroyed) form = NewWindow();
-    CloseState = kRunning;
-    const std::string folder = home.File(signal ? "signal/" : "exit/");
-    std::filesystem::create_directories(folder);
-    form->ImagingSettingsPath = folder + kEndSettings[0];
-    ASSERT_TRUE(Started(*form));
-    CloseOnTerminationSignals([&] { form->EndProgramUnattended(); });
+    const std::string folder = StartWithImagingSettingsIn(signal ? "signal/" : "exit/");
+    ASSERT_FALSE(folder.empty());
     for (const char* file : kEndSettings) testing_support::WriteText(folder + file, "old");
     dialogs.Clear();
     LogLines().Clear();
@@ -253,13 +264,8 @@ TEST_F(ProgramEnd, SettingsThatCannotBeWrittenAreToldOnceAndKeptAsTheyWere) {
 TEST_F(ProgramEnd, EachImagingSettingsFileIsWrittenOnceAtTheEnd) {
   for (const bool signal : {false, true}) {
     SCOPED_TRACE(signal ? "SIGTERM" : "File > Exit");
-    if (destroyed) form = NewWindow();
-    CloseState = kRunning;
-    const std::string folder = home.File(signal ? "once-signal/" : "once-exit/");
-    std::filesystem::create_directories(folder);
-    form->ImagingSettingsPath = folder + kEndSettings[0];
-    ASSERT_TRUE(Started(*form));
-    CloseOnTerminationSignals([&] { form->EndProgramUnattended(); });
+    const std::string folder = StartWithImagingSettingsIn(signal ? "once-signal/" : "once-exit/");
+    ASSERT_FALSE(folder.empty());
     FileWrites writes(folder);
     ASSERT_TRUE(writes.Watching());
     if (signal)
