@@ -29,6 +29,20 @@ TAscomCameraSlots* g_slots = nullptr;
 
 std::string SlotName(int n) { return "ASCOM Camera #" + std::to_string(n); }
 
+// Why a driver that reads Connected false lost its camera. A driver whose
+// link is gone (its INDI server stopped) raises EAutomationLinkLost naming
+// the loss for every call from then on: that is the reason. Otherwise the
+// driver lost the camera itself; `detail` says what showed it.
+std::string WhyLinkLost(platform::IAutomationObject& driver, const std::string& detail) {
+  try {
+    (void)driver.Get("CameraState");
+  } catch (const platform::EAutomationLinkLost& e) {
+    return e.what();
+  } catch (const std::exception&) {
+  }
+  return kLinkLost + detail;
+}
+
 void Tell(const std::string& text) {
   platform::ShowMessageBox(text, "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
 }
@@ -173,7 +187,7 @@ void TASCOMCamera::Fail(const std::string& text) {
   } catch (const std::exception& e) {
     why = "; Connected: " + platform::DescribeFailure(e);
   }
-  if (!linked) LoseConnection(kLinkLost + (" (" + text + why + ")"));
+  if (!linked) LoseConnection(WhyLinkLost(*driver_, " (" + text + why + ")"));
 }
 
 void TASCOMCamera::DriverAbort() {
@@ -505,7 +519,7 @@ void TAscomCameraSlots::Timer1Timer() {
     // The camera may have found its link gone during an exposure already,
     // with the call that failed.
     const TASCOMCamera* cam = s.camera.get();
-    Disconnect(n, cam && !cam->LostReason().empty() ? cam->LostReason() : kLinkLost + why);
+    Disconnect(n, cam && !cam->LostReason().empty() ? cam->LostReason() : WhyLinkLost(*s.driver, why));
   }
 }
 

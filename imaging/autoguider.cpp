@@ -75,10 +75,10 @@ void TAutoGuider::SaveSettings(const std::string& folder) {
   XmlSaveSettings(doc_, folder + kAutoGuideSettingsFile);
 }
 
-void TAutoGuider::Release() {
+void TAutoGuider::Release(bool quiet) {
   if (camera_ && token_.Has()) {
     camera_->SetConnected(false);
-    Log("Camera disconnected");
+    if (!quiet) Log(CameraDisconnected(""));
     token_.Return(*camera_);
   }
   camera_ = nullptr;
@@ -111,10 +111,15 @@ void TAutoGuider::CameraLost(const std::string& reason) {
   const bool running = mode_ != TGuideMode::Off;
   mode_ = TGuideMode::Off;
   firstExposure_ = false;
-  Release();
-  if (running) Log("Error: Preview aborted");
-  lostError_ = CameraDisconnectedError(reason);
-  Log(lostError_);
+  Release(true);
+  if (running) {
+    Log("Error: Preview aborted");
+    lostError_ = CameraDisconnectedError(reason);
+    Log(lostError_);
+  } else {
+    Log(CameraDisconnected(reason));
+    lostError_ = CameraConnectionError(reason);
+  }
   status_ = lostError_;
 }
 

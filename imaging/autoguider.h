@@ -110,7 +110,9 @@ class TAutoGuider {
 
  private:
   void ChooseSource();
-  void Release();
+  // Lets the camera go; when it held one, the log says "Camera
+  // disconnected" unless `quiet`.
+  void Release(bool quiet = false);
   void ImageStep();
   bool FindStar();
   void CalibrationStep();
@@ -119,7 +121,10 @@ class TAutoGuider {
   void Wait(uint32_t ms);
   void FailCalibration(const std::string& why);
   // The chosen camera went away: the mode goes to Off (mount moves
-  // stopped), the camera is released, and the status and the log say why.
+  // stopped) and the camera is released. A running mode says "Error:
+  // Preview aborted" and "Error: Camera disconnected"; at rest the log says
+  // "Camera disconnected" and the status "Error: camera connection" (each
+  // with the reason).
   void CameraLost(const std::string& reason);
 
   IGuideMount* mount_;

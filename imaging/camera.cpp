@@ -156,9 +156,11 @@ std::string CameraConnectionError(const std::string& reason) {
   return reason.empty() ? "Error: camera connection" : "Error: camera connection: " + reason;
 }
 
-std::string CameraDisconnectedError(const std::string& reason) {
-  return reason.empty() ? "Error: Camera disconnected" : "Error: Camera disconnected: " + reason;
+std::string CameraDisconnected(const std::string& reason) {
+  return reason.empty() ? "Camera disconnected" : "Camera disconnected: " + reason;
 }
+
+std::string CameraDisconnectedError(const std::string& reason) { return "Error: " + CameraDisconnected(reason); }
 
 void TCamera::LoseConnection(const std::string& why) {
   if (!connected_) return;

@@ -163,8 +163,14 @@ bool ConnectCamera(TCamera& camera, std::string& reason);
 // A consumer's status after a failed connection: "Error: camera
 // connection", followed by the driver's reason where it gave one.
 std::string CameraConnectionError(const std::string& reason);
-// A consumer's status and log text when its camera went away: "Error:
-// Camera disconnected", followed by the reason where one is known.
+// A consumer's log line when its camera went away while it was taking no
+// pictures: "Camera disconnected", followed by ": " and the reason where
+// one is known. Its status then is CameraConnectionError with the reason,
+// as for a camera that could not be had.
+std::string CameraDisconnected(const std::string& reason);
+// A consumer's status and log text when its camera went away under a
+// running exposure, preview, series, guiding or solve: "Error: Camera
+// disconnected", followed by the reason where one is known.
 std::string CameraDisconnectedError(const std::string& reason);
 // The reason the cameras are let go when the program ends: a consumer that
 // was not using its camera then lets it go without a word.

@@ -495,8 +495,9 @@ void TImagingConsole::SequenceTimer1Timer() {
 }
 
 void TImagingConsole::CameraLost(const std::string& reason) {
-  const std::string error = CameraDisconnectedError(reason);
-  Log(error);
+  const bool running = previewDown_ || startDown_;
+  const std::string error = running ? CameraDisconnectedError(reason) : CameraConnectionError(reason);
+  Log(running ? error : CameraDisconnected(reason));
   if (startDown_) StopSequence();
   previewDown_ = imageWanted_ = false;
   previewTag_ = startTag_ = 0;

@@ -129,8 +129,10 @@ class TImagingConsole {
   void TakeImage();
   // The chosen camera went away (`reason`: why, where known): the running
   // button goes up, a series stops (its saved frames stay), the source is
-  // released and the source list is free again; the status and the log
-  // say so.
+  // released and the source list is free again. Under a running button the
+  // status and the log say "Error: Camera disconnected"; at rest the log
+  // says "Camera disconnected" and the status "Error: camera connection",
+  // as for a source given up (each with the reason).
   void CameraLost(const std::string& reason);
   bool SaveFrame();
   void EndSequence(const std::string& logLine);

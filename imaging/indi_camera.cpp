@@ -31,10 +31,13 @@ class TIndiCamera : public platform::IAutomationObject {
  private:
   const std::string& Dev() const { return client_.Device(); }
   [[noreturn]] static void Fail(const std::string& what) { TIndiClient::Fail(what); }
+  // The server gone (stopped, or its host away): the link is lost, and
+  // every call says so from then on.
+  [[noreturn]] static void ServerLost() { throw platform::EAutomationLinkLost("INDI server connection lost"); }
   // Raises unless the device is connected, naming a server lost since the
   // connection.
   void RequireLink() const {
-    if (served_ && !client_.Up()) Fail("INDI server connection lost");
+    if (served_ && !client_.Up()) ServerLost();
     if (!client_.LinkUp()) Fail("Not connected");
   }
   void Connect();
@@ -189,7 +192,7 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
     const int mark = client_.Updates(prop);
     client_.SendNumbers(prop, {{elem, value}});
     if (client_.Await([&] { return client_.Updates(prop) > mark; }, client_.ReplyWaitMs())) return;
-    if (!client_.Up()) Fail("INDI server connection lost");
+    if (!client_.Up()) ServerLost();
     Fail(m + ": no answer from the device");
   };
   if (m == "BinX") return answered("CCD_BINNING", "HOR_BIN", v.AsInt());

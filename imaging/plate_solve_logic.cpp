@@ -151,10 +151,22 @@ void TPlateSolveLogic::Report(const std::string& line) {
 void TPlateSolveLogic::RemoveCamera(const std::string& name, const std::string& reason) {
   if (cameraName_ == name) {
     // (Said once: an exposure that met the loss has said it already; at
-    // the program's end, only a solve under way is said to end so.)
-    if (camera_ && (reason != kCameraReleasedAtEnd || busy_ || solveRequested_)) {
-      const std::string error = CameraDisconnectedError(camera_->LostReason().empty() ? reason : camera_->LostReason());
-      if (status_ != error) Report(error);
+    // the program's end, only a solve under way is said to end so.) A
+    // camera that goes while no solve is under way is said as one given
+    // up: "Camera disconnected" in the log, "Error: camera connection" in
+    // the status.
+    const bool solving = busy_ || solveRequested_ || imageExpected_;
+    if (camera_ && (reason != kCameraReleasedAtEnd || solving)) {
+      const std::string why = camera_->LostReason().empty() ? reason : camera_->LostReason();
+      const std::string error = CameraDisconnectedError(why);
+      if (status_ == error) {
+        // said already
+      } else if (solving) {
+        Report(error);
+      } else {
+        Log(CameraDisconnected(why));
+        status_ = CameraConnectionError(why);
+      }
     }
     EndSolve();
     NoCamera();

@@ -1,5 +1,6 @@
 #include "shell/kept_settings.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "platform/dialogs.h"
@@ -22,11 +23,39 @@ std::vector<TEntry> g_files;
 // The name of a path without its folder.
 std::string NameOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
+// Writes the settings store's note of the files not yet told in place of
+// the last one (none erases it). Called with g_mutex held.
+void StoreNote() {
+  platform::TRegIniFile reg;
+  const bool noted = reg.ValueExists(kSection, "file1");
+  const bool untold = std::any_of(g_files.begin(), g_files.end(), [](const TEntry& e) { return !e.told; });
+  if (!noted && !untold) return;
+  reg.EraseSection(kSection);
+  int n = 0;
+  for (const TEntry& e : g_files) {
+    if (e.told) continue;
+    const std::string i = std::to_string(++n);
+    reg.WriteString(kSection, "file" + i, e.kept.file);
+    reg.WriteString(kSection, "why" + i, e.kept.why);
+    reg.WriteString(kSection, "kept" + i, e.kept.keptAs);
+  }
+  reg.Flush();
+}
+
 }  // namespace
 
-void NoteKeptSettingsFile(const TKeptSettingsFile& kept, bool told) {
+void NoteKeptSettingsFile(const TKeptSettingsFile& kept) {
   std::lock_guard lock(g_mutex);
-  g_files.push_back({kept, told});
+  g_files.push_back({kept, false});
+  StoreNote();
+}
+
+void KeptSettingsFileTold(const std::string& keptAs, bool told) {
+  if (!told) return;
+  std::lock_guard lock(g_mutex);
+  for (TEntry& e : g_files)
+    if (e.kept.keptAs == keptAs) e.told = true;
+  StoreNote();
 }
 
 std::vector<TKeptSettingsFile> UntoldKeptSettingsFiles() {
@@ -38,21 +67,15 @@ std::vector<TKeptSettingsFile> UntoldKeptSettingsFiles() {
 }
 
 std::vector<std::string> NoteUntoldKeptSettingsFiles() {
-  const std::vector<TKeptSettingsFile> untold = UntoldKeptSettingsFiles();
   std::vector<std::string> lines;
-  if (untold.empty()) return lines;
-  platform::TRegIniFile reg;
-  reg.EraseSection(kSection);
-  for (std::size_t i = 0; i < untold.size(); ++i) {
-    const TKeptSettingsFile& f = untold[i];
-    const std::string n = std::to_string(i + 1);
-    reg.WriteString(kSection, "file" + n, f.file);
-    reg.WriteString(kSection, "why" + n, f.why);
-    reg.WriteString(kSection, "kept" + n, f.keptAs);
-    lines.push_back("[Settings] Can't read file " + f.file + " (" + f.why + "): kept as " + NameOf(f.keptAs) +
-                    ", default settings used; told at the next start");
-  }
-  reg.Flush();
+  std::lock_guard lock(g_mutex);
+  // (Noted as each was kept aside; written again should that write have
+  // failed.)
+  StoreNote();
+  for (const TEntry& e : g_files)
+    if (!e.told)
+      lines.push_back("[Settings] Can't read file " + e.kept.file + " (" + e.kept.why + "): kept as " +
+                      NameOf(e.kept.keptAs) + ", default settings used; told at the next start");
   return lines;
 }
 
@@ -74,6 +97,11 @@ void TellKeptSettingsFilesOfLastRun() {
     }
     if (last.empty() && !reg.ValueExists(kSection, "file1")) return;
   }
+  {
+    // Untold until the box below reaches someone.
+    std::lock_guard lock(g_mutex);
+    for (const TKeptSettingsFile& f : last) g_files.push_back({f, false});
+  }
   bool told = true;
   if (!last.empty()) {
     std::string text = "Warning: These settings files could not be read when Noctra Planetarium last started, and "
@@ -89,12 +117,12 @@ void TellKeptSettingsFilesOfLastRun() {
     platform::ShowMessageBox(text, platform::kProductCaption, platform::MsgButtons::Ok,
                              platform::MsgIcon::Exclamation);
     told = platform::DialogsAttended();
-    std::lock_guard lock(g_mutex);
-    for (const TKeptSettingsFile& f : last) g_files.push_back({f, told});
   }
-  if (told) {
-    platform::TRegIniFile reg;
-    reg.EraseSection(kSection);
-    reg.Flush();
-  }
+  // The note keeps only what is still untold (the box went unseen).
+  std::lock_guard lock(g_mutex);
+  if (told)
+    for (TEntry& e : g_files)
+      for (const TKeptSettingsFile& f : last)
+        if (e.kept.keptAs == f.keptAs) e.told = true;
+  StoreNote();
 }

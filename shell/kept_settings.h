@@ -1,9 +1,12 @@
 // Damaged settings files kept aside (shell/xml_settings.h) that nobody saw
 // told: their box came while the program was being ended by a signal (boxes
 // then go to standard error only) or was closed by that end, as happens
-// when a signal comes while the start-up's first box is open. The end names
-// them in its log and keeps a note of them in the settings store; the next
-// start tells them in one box and forgets the note.
+// when a signal comes while the start-up's first box is open, or the
+// program was killed while the box was open. A file is noted in the
+// settings store as it is kept aside, before its box shows, and the note
+// is taken back once someone saw the box; the end names the files still
+// untold in its log; the next start tells them in one box and forgets the
+// note.
 #pragma once
 
 #include <string>
@@ -15,18 +18,22 @@ struct TKeptSettingsFile {
   std::string keptAs;  // the path it is kept under
 };
 
-// Records a file kept aside in this run; `told` when its box reached
-// someone (platform::DialogsAttended() once the box was closed).
-void NoteKeptSettingsFile(const TKeptSettingsFile& kept, bool told);
+// Records a file kept aside in this run as not yet told, in the settings
+// store at once (section "Kept Settings Files").
+void NoteKeptSettingsFile(const TKeptSettingsFile& kept);
+// The box telling the file kept as `keptAs` was closed: `told` when it
+// reached someone (platform::DialogsAttended()). A told file leaves the
+// settings store's note.
+void KeptSettingsFileTold(const std::string& keptAs, bool told);
 
 // The files of this run, and of the last run's note, not yet told.
 std::vector<TKeptSettingsFile> UntoldKeptSettingsFiles();
 
-// The end: writes the note of the files not yet told into the settings
-// store (section "Kept Settings Files"), so that the next start tells them,
-// and returns the end's log line for each ("[Settings] Can't read file ...:
-// kept as ..., default settings used; told at the next start"). Nothing
-// when every file was told.
+// The end: makes sure the note of the files not yet told is in the
+// settings store, so that the next start tells them, and returns the end's
+// log line for each ("[Settings] Can't read file ...: kept as ..., default
+// settings used; told at the next start"). Nothing when every file was
+// told.
 std::vector<std::string> NoteUntoldKeptSettingsFiles();
 
 // The start of a run (what an earlier run in this process recorded is

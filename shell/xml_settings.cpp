@@ -161,9 +161,11 @@ void KeepDamagedFile(const std::string& path, std::string why) {
             "\r\nThe default settings are used.";
   }
   LogLines().AddLine(logLine);
+  // Noted before the box shows, so that a box nobody sees (the program is
+  // being ended, or killed while it is open) is told at the next start.
+  if (!kept.empty()) NoteKeptSettingsFile({path, why, kept});
   platform::ShowMessageBox(text, platform::kProductCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-  // A box nobody saw (the program is being ended) is told at the next start.
-  if (!kept.empty()) NoteKeptSettingsFile({path, why, kept}, platform::DialogsAttended());
+  if (!kept.empty()) KeptSettingsFileTold(kept, platform::DialogsAttended());
 }
 
 }  // namespace

@@ -573,8 +573,8 @@ void TMainForm1::FormClose() {
   Timer1->stop();
   Timer2->stop();
   POIKeysTimer1->stop();
-  // Every setting is written while a message can still be shown (their
-  // windows' destruction writes them once more).
+  // Every setting is written while a message can still be shown, once:
+  // the windows' destruction writes nothing more.
   SaveExitSettings();
   // Unattended, the editor asks nothing: its text was kept, or could not be.
   CloseScriptEditor(!unattended_);
@@ -624,13 +624,15 @@ void TMainForm1::FormDestroy() {
   ObjectCatalog.reset();
   // The cameras write their settings back, which are then stored.
   if (camerasCreated_) {
-    // The imaging windows let their cameras go (settings saved) first.
+    // The imaging windows let their cameras go first.
     imaging::ChartCentre = nullptr;
     imaging::ShowFilterWheelWindow = nullptr;
     imaging::FreeImagingWindows();
     imaging::FreeCameras();
     imaging::PortIOFinalization();
-    imaging::SaveImagingSettings(ImagingSettingsPath);
+    // Unless the close has written it already (a window destroyed without
+    // its close).
+    if (!settingsSaved_) imaging::SaveImagingSettings(ImagingSettingsPath);
     imaging::InstallCameraSettingsWindows(nullptr);
     imaging::InstallAscomCameraSettingsWindow(nullptr);
     imaging::InstallDsiCooler(false);

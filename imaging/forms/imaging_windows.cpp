@@ -49,6 +49,9 @@ namespace {
 QPointer<TIcForm1> g_ic;
 QPointer<TAutoGuideForm> g_guide;
 QPointer<TPlateSolveForm1> g_solve;
+// The program's end has written the windows' settings: letting the windows
+// go writes nothing more.
+bool g_savedAtEnd = false;
 
 }  // namespace
 
@@ -407,10 +410,7 @@ TIcForm1::TIcForm1(const std::string& settingsFolder, QWidget* parent)
   FromLogic();
 }
 
-TIcForm1::~TIcForm1() {
-  SequenceTimer1.stop();
-  SaveSettings();
-}
+TIcForm1::~TIcForm1() { SequenceTimer1.stop(); }
 
 void TIcForm1::SaveSettings() {
   ToLogic();
@@ -744,10 +744,7 @@ TAutoGuideForm::TAutoGuideForm(const std::string& settingsFolder, QWidget* paren
   FromLogic();
 }
 
-TAutoGuideForm::~TAutoGuideForm() {
-  Sequence.stop();
-  SaveSettings();
-}
+TAutoGuideForm::~TAutoGuideForm() { Sequence.stop(); }
 
 void TAutoGuideForm::SaveSettings() {
   ToLogic();
@@ -846,6 +843,7 @@ void TAutoGuideForm::ShowGuideBox() {
 
 void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
   FreeImagingWindows();
+  g_savedAtEnd = false;
   g_ic = new TIcForm1(settingsFolder, owner);
   g_guide = new TAutoGuideForm(settingsFolder, owner);
   g_solve = new TPlateSolveForm1(settingsFolder, &g_ic->Logic, owner);
@@ -877,6 +875,13 @@ void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
 }
 
 void FreeImagingWindows() {
+  // Windows let go without the end's save (a main window destroyed without
+  // its close) write their settings here, once.
+  if (!g_savedAtEnd) {
+    if (g_ic) g_ic->SaveSettings();
+    if (g_guide) g_guide->SaveSettings();
+    if (g_solve) g_solve->SaveSettings();
+  }
   // The plate solver refers to the console: it goes first.
   delete g_solve.data();
   delete g_guide.data();
@@ -887,6 +892,7 @@ void SaveEveryImagingSetting(const std::string& imagingSettingsPath) {
   if (g_ic) g_ic->SaveSettings();
   if (g_guide) g_guide->SaveSettings();
   if (g_solve) g_solve->SaveSettings();
+  g_savedAtEnd = true;
   StoreCameraSettings();
   SaveImagingSettings(imagingSettingsPath);
 }

@@ -83,7 +83,7 @@ class TIcForm1 : public QWidget {
  public:
   explicit TIcForm1(const std::string& settingsFolder, QWidget* parent = nullptr);
   ~TIcForm1() override;
-  // Writes the window's settings to its file now (its destruction does too).
+  // Writes the window's settings to its file now.
   void SaveSettings();
   TImagingConsole Logic;
 
@@ -134,7 +134,7 @@ class TAutoGuideForm : public QWidget {
  public:
   explicit TAutoGuideForm(const std::string& settingsFolder, QWidget* parent = nullptr);
   ~TAutoGuideForm() override;
-  // Writes the window's settings to its file now (its destruction does too).
+  // Writes the window's settings to its file now.
   void SaveSettings();
   TAutoGuider Logic;
 
@@ -175,7 +175,7 @@ class TPlateSolveForm1 : public QWidget {
  public:
   TPlateSolveForm1(const std::string& settingsFolder, TImagingConsole* console, QWidget* parent = nullptr);
   ~TPlateSolveForm1() override;
-  // Writes the window's settings to its file now (its destruction does too).
+  // Writes the window's settings to its file now.
   void SaveSettings();
   TPlateSolveLogic Logic;
 
@@ -223,12 +223,14 @@ extern std::function<bool(double& ra, double& dec)> ChartCentre;
 extern std::function<void()> ShowFilterWheelWindow;
 
 // Creates the three windows (hidden, owned by `owner`), loads their
-// settings from `settingsFolder` (ending in "/"; they are saved there when
-// the windows are destroyed) and registers them as camera consumers.
+// settings from `settingsFolder` (ending in "/"; they are saved there by the
+// program's end, SaveEveryImagingSetting) and registers them as camera
+// consumers.
 void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder);
-// Destroys them (settings saved).
+// Destroys them. Their settings are written first unless the program's end
+// has written them (SaveEveryImagingSetting): each file once.
 void FreeImagingWindows();
-// Writes every imaging setting to its file now, as the program's end does:
+// Writes every imaging setting to its file, as the program's end does, once:
 // the console's, the autoguider's and plate solving's files, and the
 // cameras' settings into the camera settings file `imagingSettingsPath`.
 // A file that cannot be written is told (platform::ReportSaveFailure).

@@ -202,10 +202,7 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
   FromLogic();
 }
 
-TPlateSolveForm1::~TPlateSolveForm1() {
-  PlateSolveTimer1.stop();
-  SaveSettings();
-}
+TPlateSolveForm1::~TPlateSolveForm1() { PlateSolveTimer1.stop(); }
 
 void TPlateSolveForm1::SaveSettings() {
   ToLogic();

@@ -3,11 +3,15 @@
 // an ordinary close and kept in a recovery file on a signal (in another of
 // the user's folders when the data folder cannot take it), settings-store
 // changes left pending written.
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <QLockFile>
 #include <QPlainTextEdit>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <map>
 
 #include "app/forms/unix_signals.h"
 #include "platform/registry.h"
@@ -19,7 +23,6 @@
 #include "tests/app/startup_fixture.h"
 
 using startup_fixture::RunEventsUntil;
-using ProgramEnd = startup_fixture::StartUpFixture;
 
 namespace {
 
@@ -43,6 +46,36 @@ bool Started(TMainForm1& form) {
   return true;
 }
 
+// Counts the files written in a folder under their own names (written in
+// place, or a temporary file renamed to the name), from its making on.
+class FileWrites {
+ public:
+  explicit FileWrites(const std::string& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (fd_ >= 0) ::inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+  }
+  ~FileWrites() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool Watching() const { return fd_ >= 0; }
+  // The writes of each name so far.
+  const std::map<std::string, int>& Counts() {
+    alignas(inotify_event) char buffer[16384];
+    for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;)
+      for (ssize_t at = 0; at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+        // A file written in place and then closed, or one renamed into
+        // place: one write of that name each.
+        if (e->len > 0) ++counts_[e->name];
+        at += ssize_t(sizeof(inotify_event) + e->len);
+      }
+    return counts_;
+  }
+
+ private:
+  int fd_;
+  std::map<std::string, int> counts_;
+};
+
 int LogLinesStartingWith(const std::string& prefix) {
   int n = 0;
   for (const std::string& line : LogLines().Lines()) n += line.rfind(prefix, 0) == 0;
@@ -50,6 +83,23 @@ int LogLinesStartingWith(const std::string& prefix) {
 }
 
 }  // namespace
+
+class ProgramEnd : public startup_fixture::StartUpFixture {
+ protected:
+  // A window (a new one when the last has ended) started with the imaging
+  // settings files in the folder `name` of the private home, ended by
+  // SIGTERM as the program is; the folder ("" when the start failed).
+  std::string StartWithImagingSettingsIn(const std::string& name) {
+    if (destroyed) form = NewWindow();
+    CloseState = kRunning;
+    const std::string folder = home.File(name);
+    std::filesystem::create_directories(folder);
+    form->ImagingSettingsPath = folder + kEndSettings[0];
+    if (!Started(*form)) return {};
+    CloseOnTerminationSignals([this] { form->EndProgramUnattended(); });
+    return folder;
+  }
+};
 
 // File > Exit with a changed script asks once; Cancel keeps the program
 // running as it was, No ends it without asking again.
@@ -180,13 +230,8 @@ TEST_F(ProgramEnd, WhenNoFolderCanKeepTheScriptTheLogSaysSoAndNothingIsAsked) {
 // (File > Exit) or one log line (SIGTERM), and keep their old contents.
 TEST_F(ProgramEnd, SettingsThatCannotBeWrittenAreToldOnceAndKeptAsTheyWere) {
   for (const bool signal : {false, true}) {
-    if (destroyed) form = NewWindow();
-    CloseState = kRunning;
-    const std::string folder = home.File(signal ? "signal/" : "exit/");
-    std::filesystem::create_directories(folder);
-    form->ImagingSettingsPath = folder + kEndSettings[0];
-    ASSERT_TRUE(Started(*form));
-    CloseOnTerminationSignals([&] { form->EndProgramUnattended(); });
+    const std::string folder = StartWithImagingSettingsIn(signal ? "signal/" : "exit/");
+    ASSERT_FALSE(folder.empty());
     for (const char* file : kEndSettings) testing_support::WriteText(folder + file, "old");
     dialogs.Clear();
     LogLines().Clear();
@@ -208,6 +253,32 @@ TEST_F(ProgramEnd, SettingsThatCannotBeWrittenAreToldOnceAndKeptAsTheyWere) {
       EXPECT_EQ(dialogs.Last().text.rfind(told, 0), 0u);
       for (const char* file : kEndSettings)
         EXPECT_NE(dialogs.Last().text.find(folder + file + " ("), std::string::npos) << file;
+    }
+    CloseOnTerminationSignals(nullptr);
+  }
+}
+
+// The program's end writes each of the four imaging settings files once,
+// by File > Exit and by SIGTERM alike (the windows' destruction after the
+// close writes nothing more).
+TEST_F(ProgramEnd, EachImagingSettingsFileIsWrittenOnceAtTheEnd) {
+  for (const bool signal : {false, true}) {
+    SCOPED_TRACE(signal ? "SIGTERM" : "File > Exit");
+    const std::string folder = StartWithImagingSettingsIn(signal ? "once-signal/" : "once-exit/");
+    ASSERT_FALSE(folder.empty());
+    FileWrites writes(folder);
+    ASSERT_TRUE(writes.Watching());
+    if (signal)
+      std::raise(SIGTERM);
+    else
+      form->Exit1Click();
+    ASSERT_TRUE(RunEventsUntil([&] { return destroyed; }, kEndWithinMs));
+    const std::map<std::string, int>& counts = writes.Counts();
+    for (const char* file : kEndSettings) {
+      const auto written = counts.find(file);
+      EXPECT_EQ(written == counts.end() ? 0 : written->second, 1) << file;
+      platform::XmlDocument doc;
+      EXPECT_TRUE(doc.LoadFromFile(folder + file)) << file;
     }
     CloseOnTerminationSignals(nullptr);
   }

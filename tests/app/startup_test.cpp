@@ -45,6 +45,7 @@
 #include "imaging/fits_bitmap.h"
 #include "imaging/port_output.h"
 #include "platform/qt_dialogs.h"
+#include "platform/registry_text.h"
 #include "shell/log_lines.h"
 #include "shell/settings_sections.h"
 #include "tools/forms/clock_time_form.h"
@@ -85,6 +86,17 @@ QImage PdfFirstPage(const std::string& pdf, int dpi) {
                                        QStringLiteral("-png"), QString::fromStdString(pdf), prefix});
   p.waitForFinished(20000);
   return QImage(prefix + QStringLiteral("-1.png"));
+}
+
+// Starts `form` and gives the text of its first box when that box tells the
+// settings files the last run kept aside but could not tell ("" when none).
+std::string KeptFilesToldAtStart(TMainForm1& form, const platform::ScriptedDialogs& dialogs) {
+  if (!form.StartUp() || dialogs.Count() == 0) return {};
+  const std::string told = dialogs.Records()[0].text;
+  return testing_support::StartsWith(told, "Warning: These settings files could not be read when Noctra "
+                                           "Planetarium last started")
+             ? told
+             : std::string();
 }
 
 // The real program started as run.sh starts it in `user` + "run/" on the
@@ -628,12 +640,8 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWhileAStartUpBoxIsOpen) {
   // The next start (in this process, on the same settings store) tells
   // them in one box before anything else; the start after it does not.
   testing_support::ScopedEnv config{"XDG_CONFIG_HOME", user + ".config"};
-  ASSERT_TRUE(form->StartUp());
-  ASSERT_GE(dialogs.Count(), 1u);
-  const std::string told = dialogs.Records()[0].text;
-  EXPECT_TRUE(testing_support::StartsWith(told, "Warning: These settings files could not be read when Noctra "
-                                                "Planetarium last started"))
-      << told;
+  const std::string told = KeptFilesToldAtStart(*form, dialogs);
+  ASSERT_FALSE(told.empty()) << (dialogs.Count() ? dialogs.Records()[0].text : "no box");
   for (const std::string& k : kept) EXPECT_NE(told.find("): kept as " + k + "\r\n"), std::string::npos) << told;
   form->close();
   ASSERT_TRUE(RunEventsUntil([&] { return destroyed; }, kEventWaitMs));
@@ -643,6 +651,50 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWhileAStartUpBoxIsOpen) {
   ASSERT_TRUE(form->StartUp());
   for (const auto& box : dialogs.Records()) EXPECT_EQ(box.text.find("last started"), std::string::npos) << box.text;
   EXPECT_EQ(testing_support::ReadText(store).find("Kept"), std::string::npos);
+}
+
+// The real program killed (SIGKILL: nothing of its end runs) while its
+// start-up's first message box is open, telling a damaged
+// "ObjectOptions.xml" it has kept aside: the next start tells the kept file
+// all the same, in its first box.
+TEST_F(StartUp, AFileKeptAsideIsToldAfterAKillDuringTheFirstBox) {
+  const std::string user = home.File("killed/"), run = startup_fixture::RunFolder(user + "run/");
+  std::filesystem::remove(run + "ObjectOptions.xml");
+  testing_support::WriteText(run + "ObjectOptions.xml", "<?xml version=\"1.0\"?>\n<ObjectCatalogs><Selec");
+  // Read (and kept aside) only after the first box is answered.
+  const std::string solver = "<PlateSolve><Selections><ApiKey>k</ApiKey></Sel";
+  testing_support::WriteText(run + "PlateSolveSettings.xml", solver);
+  const std::string store = user + ".config/Tarvel Software/Noctra Planetarium.ini";
+  // Whether the settings store holds `value` (as any value).
+  auto stored = [&](const std::string& value) {
+    if (!platform::FileExists(store)) return false;
+    for (const auto& [key, text] : platform::ParseSettingsText(QByteArray::fromStdString(testing_support::ReadText(store))))
+      if (text.toStdString() == value) return true;
+    return false;
+  };
+  QProcess program;
+  LaunchProgram(program, user, run);
+  std::string kept;
+  auto noted = [&] {
+    for (const auto& f : std::filesystem::directory_iterator(run))
+      if (f.path().filename().string().rfind("ObjectOptions.damaged-", 0) == 0) kept = f.path().string();
+    return !kept.empty() && stored(kept);
+  };
+  ASSERT_TRUE(RunEventsUntil(noted, kEventWaitMs)) << "the kept file is not noted while its box is open";
+  ASSERT_EQ(program.state(), QProcess::Running);
+  ::kill(pid_t(program.processId()), SIGKILL);
+  ASSERT_TRUE(program.waitForFinished(kEventWaitMs));
+  EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);
+  // The start-up never went past the box.
+  EXPECT_EQ(testing_support::ReadText(run + "PlateSolveSettings.xml"), solver);
+
+  testing_support::ScopedEnv config{"XDG_CONFIG_HOME", user + ".config"};
+  const std::string told = KeptFilesToldAtStart(*form, dialogs);
+  ASSERT_FALSE(told.empty()) << (dialogs.Count() ? dialogs.Records()[0].text : "no box");
+  EXPECT_NE(told.find(run + "ObjectOptions.xml ("), std::string::npos) << told;
+  EXPECT_NE(told.find("): kept as " + kept + "\r\n"), std::string::npos) << told;
+  // Told and seen: the note is gone.
+  EXPECT_FALSE(stored(kept));
 }
 
 // The real program, with the start-up script waiting in its input window,

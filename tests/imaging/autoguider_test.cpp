@@ -357,4 +357,24 @@ TEST(AutoGuider, ACameraThatGoesIsLetGoWithTheReason) {
   EXPECT_EQ(g.Camera(), nullptr);
   EXPECT_EQ(g.Mode(), TGuideMode::Off);
   EXPECT_EQ(g.Status(), "Error: Camera disconnected: the driver lost its link to the camera (CameraState: Not connected)");
+
+  // At rest (Off): the camera goes as a source given up, without the
+  // running mode's errors.
+  f.cams.Timer1Timer();  // the watch takes the dropped slot down
+  f.cams.ConnectClick(1);
+  f.cam = f.cams.Camera(1);
+  g.ImageSource = "ASCOM Camera #1";
+  f.Tick(g);
+  ASSERT_EQ(g.Camera(), f.cams.Camera(1)) << g.Status();
+  LogLines().Clear();
+  f.cams.DisconnectClick(1);
+  f.cam = nullptr;
+  const std::string why = "ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window";
+  std::vector<std::string> said;  // this window's lines
+  for (const std::string& line : LogLines().Lines())
+    if (line.rfind("[AutoGuide] ", 0) == 0) said.push_back(line);
+  EXPECT_EQ(said, std::vector<std::string>{"[AutoGuide] Camera disconnected: " + why});
+  f.Tick(g);
+  EXPECT_EQ(g.Camera(), nullptr);
+  EXPECT_EQ(g.Status(), "Error: camera connection: " + why);
 }

@@ -412,7 +412,8 @@ TEST(ImagingConsoleCameraGone, TheProgramsEndIsSaidOnlyWhenItCutsASeries) {
 // its next call and goes at once, the failing call given as the reason
 // (the series is not tried again frame after frame); at rest the Cameras
 // window's once-a-second watch finds it. Either way the console lets the
-// camera go as when Disconnect is pressed.
+// camera go as when Disconnect is pressed: an error of the series under
+// it, a source given up at rest.
 TEST(ImagingConsoleCameraGone, ADriverThatDropsItsLink) {
   ConsoleFixture f;
   f.devices.names.clear();
@@ -446,7 +447,11 @@ TEST(ImagingConsoleCameraGone, ADriverThatDropsItsLink) {
   EXPECT_EQ(f.console.Camera(), nullptr);
   EXPECT_TRUE(f.console.SourceEnabled());
   f.console.SequenceTimer1Timer();
-  EXPECT_EQ(f.console.Status(), "Error: Camera disconnected: the driver lost its link to the camera");
+  // At rest the log says the camera went, and the status that the console
+  // has none, each with the reason.
+  EXPECT_EQ(f.console.Status(), "Error: camera connection: the driver lost its link to the camera");
+  EXPECT_TRUE(Logged("[Imaging Console] Camera disconnected: the driver lost its link to the camera"));
+  EXPECT_FALSE(Logged("[Imaging Console] Error: Camera disconnected: the driver lost its link to the camera"));
 }
 
 // A second series under the same names never replaces the first one's

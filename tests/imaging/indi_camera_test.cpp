@@ -14,8 +14,10 @@
 
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
+#include "imaging/console.h"
 #include "imaging/indi_camera.h"
 #include "platform/dialogs.h"
+#include "shell/log_lines.h"
 #include "tests/support/indi_props.h"
 #include "tests/support/indi_server.h"
 
@@ -203,5 +205,74 @@ TEST(IndiCamera, ConnectsSayWhyAndASilentServerNeverHoldsTheWindow) {
   });
   EXPECT_GE(counter.ticks, 3) << "the put held the event loop";
   EXPECT_EQ(failure, "INDI server connection lost");
+  ImagingSettingsDoc().Doc.Clear();
+}
+
+// The INDI server stopped under the imaging console: the reason given is
+// the server's loss, whether the console was at rest (the camera window's
+// watch finds it: "Camera disconnected" in the log, "Error: camera
+// connection" in the status) or previewing (the exposure finds it: "Error:
+// Camera disconnected").
+TEST(IndiCamera, AStoppedServerIsTheReasonTheConsoleGives) {
+  const QStringList drivers = {"indi_simulator_ccd"};
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
+  ImagingSettingsDoc().Doc.Clear();
+  const std::string lost = "INDI server connection lost";
+  TAscomCameraSlots window;
+  TImagingConsole console(nullptr, [&](const std::string& n) -> TCamera* {
+    return n == "ASCOM Camera #1" ? window.Camera(1) : nullptr;
+  });
+  const std::size_t consumers = CameraConsumers().size();
+  CameraConsumers().push_back({[&](const std::string& n) { console.AddCamera(n); },
+                               [&](const std::string& n, const std::string& why) { console.RemoveCamera(n, why); },
+                               [&](const std::string& n) { return console.IsCameraSelected(n); }});
+  auto logged = [](const std::string& line) {
+    const std::vector<std::string> lines = LogLines().Lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  for (const bool previewing : {false, true}) {
+    SCOPED_TRACE(previewing ? "previewing" : "at rest");
+    testing_support::IndiServer server(drivers);
+    ASSERT_TRUE(server.Start()) << "indiserver did not start";
+    window[1].name = IndiCameraId("127.0.0.1", server.port, "CCD Simulator");
+    window.ConnectClick(1);
+    ASSERT_NE(window.Camera(1), nullptr) << "the INDI camera did not connect";
+    console.ImageSource = "ASCOM Camera #1";
+    console.ExposureTime = "5";
+    console.SequenceTimer1Timer();
+    ASSERT_EQ(console.Camera(), window.Camera(1)) << console.Status();
+    if (previewing) {
+      console.PreviewClick(true);
+      ASSERT_TRUE(WaitUntil(
+          [&] {
+            console.SequenceTimer1Timer();
+            return console.Camera()->ExposureState == 2;
+          },
+          30));
+    }
+    LogLines().Clear();
+    server.Stop();
+    // The camera's own timer (an exposure under way) or the window's watch
+    // finds the loss.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          window.Timer1Timer();
+          console.SequenceTimer1Timer();
+          return !window[1].connected;
+        },
+        30));
+    console.SequenceTimer1Timer();
+    EXPECT_EQ(console.Camera(), nullptr);
+    if (previewing) {
+      EXPECT_FALSE(console.PreviewDown());
+      EXPECT_TRUE(logged("[Imaging Console] Error: Camera disconnected: " + lost)) << LogLines().LastLine();
+      EXPECT_EQ(console.Status(), "Error: Camera disconnected: " + lost);
+    } else {
+      EXPECT_TRUE(logged("[Imaging Console] Camera disconnected: " + lost)) << LogLines().LastLine();
+      EXPECT_EQ(console.Status(), "Error: camera connection: " + lost);
+    }
+  }
+  CameraConsumers().resize(consumers);
+  Cameras().SourceSettings.clear();
   ImagingSettingsDoc().Doc.Clear();
 }

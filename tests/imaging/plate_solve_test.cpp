@@ -374,6 +374,22 @@ TEST(PlateSolveWindow, ACameraThatGoesEndsTheSolveAndFreesTheList) {
     const auto lines = LogLines().Lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "[Plate-Solve] " + error), 1);
   }
+  // No solve under way: the camera goes as a source given up.
+  cams.ConnectClick(1);
+  logic.ImageSource = "ASCOM Camera #1";
+  logic.PlateSolveTimer1Timer();
+  ASSERT_EQ(logic.Camera(), cams.Camera(1));
+  LogLines().Clear();
+  cams.DisconnectClick(1);
+  logic.PlateSolveTimer1Timer();
+  const std::string why = "ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window";
+  std::vector<std::string> said;  // this window's lines
+  for (const std::string& line : LogLines().Lines())
+    if (line.rfind("[Plate-Solve] ", 0) == 0) said.push_back(line);
+  EXPECT_EQ(said, std::vector<std::string>{"[Plate-Solve] Camera disconnected: " + why});
+  EXPECT_EQ(logic.Camera(), nullptr);
+  EXPECT_EQ(logic.Status(), "Error: camera connection: " + why);
+  EXPECT_TRUE(logic.CameraListEnabled());
 }
 
 // A camera that raises when connected is reported with its reason, at the

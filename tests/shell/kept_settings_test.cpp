@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/dialogs.h"
 #include "platform/registry.h"
@@ -84,4 +85,67 @@ TEST(KeptSettingsFiles, UnseenOnesAreNotedAtTheEndAndToldAtTheNextStartOnce) {
   TellKeptSettingsFilesOfLastRun();
   EXPECT_EQ(dialogs.Count(), 1u);
   EXPECT_TRUE(NoteUntoldKeptSettingsFiles().empty());
+}
+
+namespace {
+
+// The dialog double, looking at the world while a box is open.
+class DialogsWatching : public platform::ScriptedDialogs {
+ public:
+  DialogsWatching() { platform::SetDialogs(this); }
+  ~DialogsWatching() override { platform::SetDialogs(nullptr); }
+  std::function<void()> whileOpen;
+  int MessageBox(const std::string& text, const std::string& caption, platform::MsgButtons buttons,
+                 platform::MsgIcon icon) override {
+    if (whileOpen) whileOpen();
+    return ScriptedDialogs::MessageBox(text, caption, buttons, icon);
+  }
+};
+
+}  // namespace
+
+// A damaged file is noted in the settings store as it is kept aside, before
+// its box shows (a program killed while the box is open still has it told
+// at the next start); the note goes once the box was seen, and stays when
+// it went unseen.
+TEST(KeptSettingsFiles, NotedAsTheyAreKeptAsideBeforeTheBoxShows) {
+  TempDir dir;
+  testing_support::ScopedEnv config("XDG_CONFIG_HOME", dir.File("config"));
+  DialogsWatching dialogs;
+  const char* const kSection = "Kept Settings Files";
+  TellKeptSettingsFilesOfLastRun();
+  std::string noted, keptNoted;
+  int boxes = 0;
+  dialogs.whileOpen = [&] {
+    ++boxes;
+    platform::TRegIniFile reg;
+    noted = reg.ReadString(kSection, "file1", "");
+    keptNoted = reg.ReadString(kSection, "kept1", "");
+  };
+  LoadDamaged(dir, "AutoGuideSettings.xml");
+  ASSERT_EQ(boxes, 1);
+  EXPECT_EQ(noted, dir.File("AutoGuideSettings.xml"));
+  const std::string kept = KeptCopy(dir, "AutoGuideSettings");
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(keptNoted, kept);
+  // Seen: forgotten at once, and nothing to say at the end.
+  EXPECT_FALSE(platform::TRegIniFile().ValueExists(kSection, "file1"));
+  EXPECT_TRUE(NoteUntoldKeptSettingsFiles().empty());
+
+  // Unseen (the program is being ended): the note stays, with this file
+  // alone, and the end names it.
+  platform::SetDialogsUnattended(true);
+  LoadDamaged(dir, "PlateSolveSettings.xml");
+  platform::SetDialogsUnattended(false);
+  EXPECT_EQ(boxes, 1);  // (it went to standard error)
+  platform::TRegIniFile reg;
+  EXPECT_EQ(reg.ReadString(kSection, "file1", ""), dir.File("PlateSolveSettings.xml"));
+  EXPECT_FALSE(reg.ValueExists(kSection, "file2"));
+  EXPECT_EQ(NoteUntoldKeptSettingsFiles().size(), 1u);
+  // This run's note is the next start's: told there (in the double's box).
+  platform::ScopedScriptedDialogs next;
+  TellKeptSettingsFilesOfLastRun();
+  ASSERT_EQ(next.Count(), 1u);
+  EXPECT_NE(next.Last().text.find(dir.File("PlateSolveSettings.xml") + " ("), std::string::npos) << next.Last().text;
+  EXPECT_FALSE(platform::TRegIniFile().ValueExists(kSection, "file1"));
 }
