@@ -1,5 +1,7 @@
 #include "app/forms/poi_form.h"
 
+#include <memory>
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +17,7 @@
 #include "app/forms/main_form.h"
 
 TPOIForm* POIForm = nullptr;
+TMagnifierPickListForm1* MagnifierPickListForm1 = nullptr;
 
 // The grid's cell editing: the delegate remembers the editor it opened, so
 // that the window can end an edit still open (a cell typed into and Start
@@ -182,8 +185,13 @@ void TMagnifierPickListForm1::FormShow() {
 }
 
 int TMagnifierPickListForm1::Choose(QWidget* owner) {
-  TMagnifierPickListForm1 form(owner);
-  form.FormShow();
-  form.exec();
-  return form.Choice;
+  std::unique_ptr<TMagnifierPickListForm1> own;
+  TMagnifierPickListForm1* form = MagnifierPickListForm1;
+  if (!form) {
+    own = std::make_unique<TMagnifierPickListForm1>(owner);
+    form = own.get();
+  }
+  form->FormShow();
+  form->exec();
+  return form->Choice;
 }
