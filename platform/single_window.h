@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QWidget>
+#include <memory>
 
 namespace platform {
 
@@ -15,6 +16,16 @@ F* SingleWindow(F*& global, QWidget* owner) {
     QObject::connect(global, &QObject::destroyed, [&global] { global = nullptr; });
   }
   return global;
+}
+
+// The program's instance of a window when it has one, else one of the
+// caller's own, kept in `own` and owned by `owner` (a window used without
+// the program's windows, as in a test).
+template <class F>
+F& ProgramWindowOr(F* global, std::unique_ptr<F>& own, QWidget* owner) {
+  if (global) return *global;
+  own = std::make_unique<F>(owner);
+  return *own;
 }
 
 }  // namespace platform

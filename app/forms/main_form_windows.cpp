@@ -12,6 +12,7 @@
 #include "app/forms/print_job.h"
 #include "app/forms/sequencer_wiring.h"
 #include "astro/precession.h"
+#include "catalog/forms/import_tool_form.h"
 #include "catalog/forms/object_options_form.h"
 #include "catalog/forms/solar_system_form.h"
 #include "catalog/forms/star_options_form.h"
@@ -162,6 +163,7 @@ void TMainForm1::CreateProgramWindows() {
   OwnedWindow(ConstellationForm1, this);
   OwnedWindow(ColorsAndFontsForm1, this);
   CreateImagingWindows();
+  OwnedWindow(ImportToolForm1, this);
   CreateAscomCameraWindow();
   if (!POIForm) AttachSequencer(*OwnedWindow(POIForm, this));
   OwnedWindow(LogForm, this);

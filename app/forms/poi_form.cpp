@@ -1,7 +1,5 @@
 #include "app/forms/poi_form.h"
 
-#include <memory>
-
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -12,9 +10,11 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "app/core/points_of_interest.h"
 #include "app/forms/main_form.h"
+#include "platform/single_window.h"
 
 TPOIForm* POIForm = nullptr;
 TMagnifierPickListForm1* MagnifierPickListForm1 = nullptr;
@@ -186,12 +186,8 @@ void TMagnifierPickListForm1::FormShow() {
 
 int TMagnifierPickListForm1::Choose(QWidget* owner) {
   std::unique_ptr<TMagnifierPickListForm1> own;
-  TMagnifierPickListForm1* form = MagnifierPickListForm1;
-  if (!form) {
-    own = std::make_unique<TMagnifierPickListForm1>(owner);
-    form = own.get();
-  }
-  form->FormShow();
-  form->exec();
-  return form->Choice;
+  TMagnifierPickListForm1& form = platform::ProgramWindowOr(MagnifierPickListForm1, own, owner);
+  form.FormShow();
+  form.exec();
+  return form.Choice;
 }

@@ -16,7 +16,9 @@
 #include "app/forms/log_form.h"
 #include "app/forms/poi_form.h"
 #include "app/forms/print_job.h"
+#include "astro/solar_system.h"
 #include "catalog/element_files.h"
+#include "catalog/forms/import_tool_form.h"
 #include "catalog/forms/object_options_form.h"
 #include "catalog/forms/solar_system_form.h"
 #include "catalog/forms/star_options_form.h"
@@ -27,9 +29,13 @@
 #include "chart/forms/magnifier_settings_form.h"
 #include "chart/forms/performance_form.h"
 #include "chart/forms/screen_layout_form.h"
+#include "chart/globe.h"
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/forms/imaging_windows.h"
+#include "platform/gui_thread.h"
 #include "script/forms/scr_inp_form.h"
+#include "telescope/forms/assist_form.h"
+#include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
 #include "tests/app/startup_fixture.h"
 #include "tools/events_calendar.h"
@@ -79,6 +85,7 @@ std::vector<std::pair<const char*, QWidget*>> EntryWindows(TMainForm1& form) {
           {"constellations", ConstellationForm1},
           {"colours and fonts", ColorsAndFontsForm1},
           {"plate solving", imaging::PlateSolveForm1()},
+          {"catalogue import", ImportToolForm1},
           {"ASCOM cameras", form.AscomCameraForm1},
           {"points of interest", POIForm},
           {"log", LogForm}};
@@ -239,6 +246,7 @@ TEST_F(StartWindows, ElementListHandedOverRedrawsTheChartWithTheTimeStopped) {
 TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothingMissing) {
   UseRunFolder();
   fs::remove(run_ + "scripps2.dat");
+  GlobeReliefLoaded = 0;  // a new program reads the relief anew
   WriteRunFile("autoexec.sbas", "PRINT \"autoexec ran\"\r\n");
   ASSERT_TRUE(WritePickList(home.File("picklist.dat"), {"Old Farm*" + PickListSeparator + ";48.1N;11.6E;1;T"}));
   form->StartProgram();
