@@ -351,7 +351,8 @@ bool TMainForm1::StartUp() {
   RenderMainView();
   startupComplete_ = true;
   // The first tick (the deferred start-up, which needs every window) comes
-  // as soon as the event loop runs: the windows are all made by then.
+  // as soon as the event loop runs; while the program's entry still makes
+  // the windows, it waits for the last (Timer1Timer).
   Timer1->start(0);
   return true;
 }
