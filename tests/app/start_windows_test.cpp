@@ -93,23 +93,10 @@ std::vector<std::pair<const char*, QWidget*>> EntryWindows(TMainForm1& form) {
 
 class StartWindows : public startup_fixture::StartUpFixture {
  protected:
-  // The program's working folder of the test's own (links to the built
-  // data), made the current folder, as run.sh gives it.
-  void UseRunFolder() {
-    built_ = fs::current_path().string() + "/";
-    run_ = startup_fixture::RunFolder(home.File("run/"));
-    fs::current_path(run_);
-  }
-  void WriteRunFile(const std::string& name, const std::string& text) {
-    fs::remove(run_ + name);
-    testing_support::WriteText(run_ + name, text);
-  }
   bool Close() {
     form->close();
     return RunEventsUntil([&] { return destroyed; }, kEventWaitMs);
   }
-
-  std::string built_, run_;
 };
 
 // Message boxes answered by the double after events have run as under a
@@ -188,8 +175,8 @@ TEST_F(StartWindows, FirstTickWaitsForTheLastWindowWhileAStartBoxIsOpen) {
   for (int i = 0; i < 1001; ++i)
     list += "Y   " + ("Body " + std::to_string(i) + std::string(30, ' ')).substr(0, 30) + " 2461000.5\r\n";
   WriteRunFile("default.ast", list);
-  fs::remove(run_ + "brightstars.dat");
-  fs::remove(run_ + "Bounds.dat");
+  fs::remove(runFolder_ + "brightstars.dat");
+  fs::remove(runFolder_ + "Bounds.dat");
   EventfulDialogs boxes;
   bool tickedInBox = true, logMadeInBox = true;
   boxes.whileOpen = [&] {
@@ -228,8 +215,8 @@ TEST_F(StartWindows, ElementListHandedOverRedrawsTheChartWithTheTimeStopped) {
   ASSERT_EQ(TimeFlow, kTimeStopped);
   ASSERT_TRUE(RunEventsUntil([&] { return !form->Chart().ReplotPending(); }, kEventWaitMs));
   ASSERT_EQ(CometCount, 0);
-  fs::remove(run_ + "default.cmt");
-  fs::copy_file(built_ + "default.cmt", run_ + "default.cmt");
+  fs::remove(runFolder_ + "default.cmt");
+  fs::copy_file(builtData_ + "default.cmt", runFolder_ + "default.cmt");
   CometElementsFile = "default.cmt";
   const int renders = form->RenderCount;
   LoadElementFiles();
@@ -245,7 +232,7 @@ TEST_F(StartWindows, ElementListHandedOverRedrawsTheChartWithTheTimeStopped) {
 // the end. The chart is left out.
 TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothingMissing) {
   UseRunFolder();
-  fs::remove(run_ + "scripps2.dat");
+  fs::remove(runFolder_ + "scripps2.dat");
   GlobeReliefLoaded = 0;  // a new program reads the relief anew
   WriteRunFile("autoexec.sbas", "PRINT \"autoexec ran\"\r\n");
   ASSERT_TRUE(WritePickList(home.File("picklist.dat"), {"Old Farm*" + PickListSeparator + ";48.1N;11.6E;1;T"}));
