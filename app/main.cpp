@@ -8,6 +8,7 @@
 
 #include "app/forms/main_form.h"
 #include "app/forms/unix_signals.h"
+#include "platform/qt_dialogs.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -33,10 +34,10 @@ int main(int argc, char** argv) {
   // is over.
   form->OnClosed = [] { QCoreApplication::quit(); };
   CloseOnTerminationSignals([form] { form->EndProgramUnattended(); });
-  form->StartingUp = true;
-  MainForm1->FormCreate();
-  MainForm1->CreateProgramWindows();
-  form->StartingUp = false;
+  // The main window's creation, then every other window; the heartbeat's
+  // first tick comes once the last is made.
+  platform::InstallQtDialogs();
+  form->StartProgram();
   if (form->EndRequested()) {
     form->FinishClose();
     CloseOnTerminationSignals(nullptr);

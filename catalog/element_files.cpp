@@ -456,6 +456,8 @@ void ApplyGrid(TElementKind kind, TElementGrid& grid, TSolSysBody* table, int32_
     tableCount = int32_t(bodies->size());
     CallHook(CatalogHooks().resumeMagnifierThread);
     CallHook(CatalogHooks().resumeCursorThread);
+    // The chart shows the new bodies at once, with the time stopped too.
+    CallHook(CatalogHooks().requestReplot);
   });
 }
 

@@ -24,6 +24,7 @@
 #include "telescope/forms/telescope_windows.h"
 
 class ITelescopeHost;
+class TScriptGuiHost;
 namespace imaging {
 class TAscomCameraSlots;
 class TAscomCameraForm1;
@@ -107,10 +108,14 @@ class TMainForm1 : public QMainWindow {
   explicit TMainForm1(QWidget* parent = nullptr);
   ~TMainForm1() override;
 
-  // Start-up of the running program: installs the Qt message boxes and file
-  // dialogs, takes the current folder as data and program folder, and runs
-  // the start-up (StartUp). Tests build the window without the dialogs.
+  // Start-up of the running program: takes the current folder as data and
+  // program folder, and runs the start-up (StartUp).
   void FormCreate();
+  // The program entry's start: this window's creation (FormCreate), then
+  // every other window in the entry's order (CreateProgramWindows), also
+  // after a failed start-up. The heartbeat's first tick is held until the
+  // last window is made, whatever boxes the start shows meanwhile.
+  void StartProgram();
   // The start-up in its order; true when the build chain completed.
   bool StartUp();
   bool StartupComplete() const { return startupComplete_; }
@@ -126,12 +131,18 @@ class TMainForm1 : public QMainWindow {
   // (hidden) with the main window as their host, and adds the Connections
   // menu and the chart pop-up's telescope items.
   void CreateDeviceWindows();
-  // The windows made after the main window, in the program's order (flash
-  // message, screen layout, print, performance, about, the device windows,
-  // browser, points of interest with its sequencer, log), each owned by
-  // this window and its global emptied when it goes; in their places, what
-  // the windows made on their first opening do at start (the element
-  // lists loaded, the calendar's bright stars read).
+  // The windows made after the main window, hidden, in the program's order
+  // (location, object information, flash message, star and deep-sky
+  // options, ... points of interest with its sequencer, log last), each
+  // owned by this window, kept in its global until the end and the global
+  // emptied when it goes. Each window's creation does its start duties
+  // there (the location window reads the pick list, the catalogue options
+  // "ObjectOptions.xml", the solar-system window has the element lists
+  // loaded, the calendar its bright stars). Windows that work on another's
+  // logic are made with it: the goto-assist, focuser and filter-wheel
+  // windows with the telescope's, the console and autoguider with the
+  // plate solver's. After a failed start-up the cameras, the Imaging menu
+  // and its windows are made here (they need nothing the start-up missed).
   void CreateProgramWindows();
   TTelescopeWindows Devices;
   // Where the camera settings are read at start and stored at exit; the
@@ -436,7 +447,14 @@ class TMainForm1 : public QMainWindow {
   std::unique_ptr<tPlotterB> magnifierPlotter_;
   std::unique_ptr<ITelescopeHost> telescopeHost_;
   std::unique_ptr<imaging::TAscomCameraSlots> ascomCameras_;
+  TScriptGuiHost* scriptGui_ = nullptr;
+  // The cameras of "ImagingSettings.xml" with the Imaging menu's source
+  // settings; the imaging windows with their menu items.
+  void CreateCamerasAndImagingMenu();
+  void CreateImagingWindows();
+  void CreateAscomCameraWindow();
   bool camerasCreated_ = false;
+  bool windowsMade_ = false;  // CreateProgramWindows has run
   bool startupComplete_ = false;
   // The reference files found missing or damaged at start are told in one
   // box after the first tick, once the star load running then has ended

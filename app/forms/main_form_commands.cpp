@@ -185,12 +185,7 @@ void TMainForm1::UpdateScriptItems() {
 void TMainForm1::Information1Click() { ShowObjectInformation(SelectionKind, SelectionIndex); }
 
 void TMainForm1::Magnifier1Click() {
-  TMagnifierSettingsForm1* w = MagnifierSettingsForm1;
-  if (!w) {
-    w = new TMagnifierSettingsForm1(this);
-    MagnifierSettingsForm1 = w;
-    QObject::connect(w, &QObject::destroyed, [] { MagnifierSettingsForm1 = nullptr; });
-  }
+  TMagnifierSettingsForm1* w = OwnedWindow(MagnifierSettingsForm1, this);
   // Hiding the window rebuilds the tables; the chosen default field applies.
   w->onHidden = [this](int32_t mode) {
     UpdateTelescopeMenu();

@@ -6,12 +6,24 @@
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QPointer>
+#include <filesystem>
 
 #include "app/forms/main_form_parts.h"
+#include "chart/clicks.h"
 #include "chart/plotter_b.h"
+#include "imaging/camera_setup.h"
+#include "imaging/fits_bitmap.h"
 #include "imaging/forms/ascom_camera_forms.h"
+#include "imaging/forms/camera_settings_forms.h"
+#include "imaging/forms/imaging_windows.h"
+#include "imaging/forms/tele_mount.h"
+#include "imaging/port_output.h"
+#include "platform/paths.h"
+#include "shell/globals.h"
+#include "shell/log_lines.h"
 #include "telescope/forms/device_forms.h"
 #include "telescope/forms/tele_form.h"
+#include "tools/forms/information_forms.h"
 
 using namespace mainform;
 
@@ -100,11 +112,7 @@ void TMainForm1::CreateDeviceWindows() {
   FilterWheel1 = Item(Connections1, "&Filter Wheel...", [this] { ShowModal(Devices.FilterWheelForm1); });
   Focuser1 = Item(Connections1, "F&ocuser...", [this] { ShowModal(Devices.FocuserForm1); });
   Camera1 = Item(Connections1, "&Cameras...", [this] {
-    if (!AscomCameraForm1) {
-      ascomCameras_ = std::make_unique<imaging::TAscomCameraSlots>();
-      imaging::SetAscomCameraSlots(ascomCameras_.get());
-      AscomCameraForm1 = new imaging::TAscomCameraForm1(*ascomCameras_, this);
-    }
+    CreateAscomCameraWindow();
     ShowModal(AscomCameraForm1);
   });
   PopupMenu1->addSeparator();
@@ -118,4 +126,68 @@ void TMainForm1::CreateDeviceWindows() {
     if (TeleControl()) TeleControl()->AcceptStarButton1Click();
   });
   for (QAction* a : {GotoHere, SyncHere, AcceptAlign}) a->setEnabled(false);  // until a mount is connected
+}
+
+void TMainForm1::CreateAscomCameraWindow() {
+  if (AscomCameraForm1) return;
+  ascomCameras_ = std::make_unique<imaging::TAscomCameraSlots>();
+  imaging::SetAscomCameraSlots(ascomCameras_.get());
+  AscomCameraForm1 = new imaging::TAscomCameraForm1(*ascomCameras_, this);
+}
+
+// --- Cameras and imaging windows -------------------------------------------------
+
+void TMainForm1::CreateCamerasAndImagingMenu() {
+  if (camerasCreated_) return;
+  // The port output of the cameras' long-exposure lines, then the cameras
+  // of "ImagingSettings.xml".
+  imaging::PortIOInitialization();
+  imaging::CreateCameras(ImagingSettingsPath);
+  camerasCreated_ = true;
+  imaging::InstallCameraSettingsWindows(this);
+  imaging::InstallAscomCameraSettingsWindow(this);
+  // A modified DSI camera's cooler answers through the filter wheel.
+  imaging::InstallDsiCooler(true);
+  ImagingMenu1 = new QMenu(QStringLiteral("&Imaging"), this);
+  menuBar()->insertMenu(Observer1->menuAction(), ImagingMenu1);
+  Imaging1 = ImagingMenu1->addMenu(QStringLiteral("&Source Settings"));
+  imaging::FillSourceSettingsMenu(Imaging1);
+}
+
+void TMainForm1::CreateImagingWindows() {
+  if (imaging::IcForm1()) return;
+  // A start-up that failed before its cameras: they need nothing it missed.
+  CreateCamerasAndImagingMenu();
+  // The imaging console, the autoguider and plate solving, with their
+  // settings beside the cameras'.
+  imaging::CreateImagingWindows(this, platform::AbsoluteFolder(
+                                          std::filesystem::path(ImagingSettingsPath).parent_path().string(), DataFolder));
+  if (imaging::TPlateSolveForm1* solver = imaging::PlateSolveForm1())
+    solver->Logic.OnSolvedPositionChanged = [this] { chart_->MarkReplot(); };
+  imaging::ChartCentre = [](double& ra, double& dec) {
+    if (!MainPlotter) return false;
+    ra = MainPlotter->CentreRA;
+    dec = MainPlotter->CentreDec;
+    DateToJ2000(*MainPlotter, ra, dec);
+    return true;
+  };
+  // The console's filter-wheel settings button opens the filter-wheel window.
+  imaging::ShowFilterWheelWindow = [this] {
+    if (!Devices.FilterWheelForm1) return;
+    Devices.FilterWheelForm1->show();
+    Devices.FilterWheelForm1->raise();
+  };
+  // The information windows' pictures: FITS files too, as the imaging
+  // windows read them; a file read with a doubt is named in the log, and so
+  // is why a refused one was refused.
+  TImagesPage::LoadPicture = [](const std::string& path, std::string& why) {
+    std::string warning, reason;
+    QImage picture = imaging::LoadPictureFile(path, why, &warning, &reason);
+    if (!warning.empty()) LogLines().AddLine("[Images] " + path + ": " + warning);
+    if (!reason.empty()) LogLines().AddLine("[Images] " + path + " is not loaded: " + reason);
+    return picture;
+  };
+  AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
+  Imaging2 = Item(ImagingMenu1, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });
+  PlateSolve1 = Item(ImagingMenu1, "&Plate Solving...", [] { imaging::ShowPlateSolve(); });
 }

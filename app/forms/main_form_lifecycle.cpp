@@ -81,10 +81,18 @@ using namespace mainform;
 // --- Start-up ------------------------------------------------------------------
 
 void TMainForm1::FormCreate() {
-  platform::InstallQtDialogs();
   DataFolder = platform::CurrentFolder();
   ProgramFolder = DataFolder;
   StartUp();
+}
+
+void TMainForm1::StartProgram() {
+  StartingUp = true;
+  FormCreate();
+  CreateProgramWindows();
+  StartingUp = false;
+  // The first tick, held while the windows were made.
+  if (StartupPending && !EndRequested()) Timer1->start(0);
 }
 
 void TMainForm1::ResolveStartFolders() {
@@ -269,6 +277,7 @@ bool TMainForm1::StartUp() {
   RegisterToolSettingsSections();  // atmosphere (6), location (9), date and time (10)
   // Scripts: message boxes, input, menus and PRINT_MAP through this window.
   TScriptGuiHost& scripts = InstallScriptGui(this, menuBar());
+  scriptGui_ = &scripts;
   scripts.resetPause = [this] {
     ScriptPauseFlag = 0;
     PauseScript1->setText(QStringLiteral("&Pause"));
@@ -331,49 +340,7 @@ bool TMainForm1::StartUp() {
   CreateCursorThread();
   // The port output of the cameras' long-exposure lines, then the cameras
   // of "ImagingSettings.xml", with the Imaging menu's source settings.
-  imaging::PortIOInitialization();
-  imaging::CreateCameras(ImagingSettingsPath);
-  camerasCreated_ = true;
-  imaging::InstallCameraSettingsWindows(this);
-  imaging::InstallAscomCameraSettingsWindow(this);
-  // A modified DSI camera's cooler answers through the filter wheel.
-  imaging::InstallDsiCooler(true);
-  ImagingMenu1 = new QMenu(QStringLiteral("&Imaging"), this);
-  menuBar()->insertMenu(Observer1->menuAction(), ImagingMenu1);
-  Imaging1 = ImagingMenu1->addMenu(QStringLiteral("&Source Settings"));
-  imaging::FillSourceSettingsMenu(Imaging1);
-  // The imaging console, the autoguider and plate solving, with their
-  // settings beside the cameras'.
-  imaging::CreateImagingWindows(this, platform::AbsoluteFolder(
-                                          std::filesystem::path(ImagingSettingsPath).parent_path().string(), DataFolder));
-  if (imaging::TPlateSolveForm1* solver = imaging::PlateSolveForm1())
-    solver->Logic.OnSolvedPositionChanged = [this] { chart_->MarkReplot(); };
-  imaging::ChartCentre = [](double& ra, double& dec) {
-    if (!MainPlotter) return false;
-    ra = MainPlotter->CentreRA;
-    dec = MainPlotter->CentreDec;
-    DateToJ2000(*MainPlotter, ra, dec);
-    return true;
-  };
-  // The console's filter-wheel settings button opens the filter-wheel window.
-  imaging::ShowFilterWheelWindow = [this] {
-    if (!Devices.FilterWheelForm1) return;
-    Devices.FilterWheelForm1->show();
-    Devices.FilterWheelForm1->raise();
-  };
-  // The information windows' pictures: FITS files too, as the imaging
-  // windows read them; a file read with a doubt is named in the log, and so
-  // is why a refused one was refused.
-  TImagesPage::LoadPicture = [](const std::string& path, std::string& why) {
-    std::string warning, reason;
-    QImage picture = imaging::LoadPictureFile(path, why, &warning, &reason);
-    if (!warning.empty()) LogLines().AddLine("[Images] " + path + ": " + warning);
-    if (!reason.empty()) LogLines().AddLine("[Images] " + path + " is not loaded: " + reason);
-    return picture;
-  };
-  AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
-  Imaging2 = Item(ImagingMenu1, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });
-  PlateSolve1 = Item(ImagingMenu1, "&Plate Solving...", [] { imaging::ShowPlateSolve(); });
+  CreateCamerasAndImagingMenu();
   // The close waits for the cursor watch, the magnifier's driver and a globe
   // move still running, and joins them.
   RegisterWorkerThread({"cursor", [] { StopCursorThread(); }, [] { return CursorThreadRunning(); },
@@ -384,7 +351,8 @@ bool TMainForm1::StartUp() {
   RenderMainView();
   startupComplete_ = true;
   // The first tick (the deferred start-up, which needs every window) comes
-  // as soon as the event loop runs: the windows are all made by then.
+  // as soon as the event loop runs; while the program's entry still makes
+  // the windows, it waits for the last (Timer1Timer).
   Timer1->start(0);
   return true;
 }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/single_window.h"
+
 namespace mainform {
 
 inline QAction* Item(QMenu* menu, const char* caption, std::function<void()> fn, QKeySequence key = {}) {
@@ -26,15 +28,11 @@ inline QAction* Check(QMenu* menu, const char* caption, std::function<void()> fn
   return a;
 }
 
-// The single instance of a window owned by the main window, made when first
-// needed; its global is emptied when it goes with its owner.
+// The single instance of a window owned by the main window; its global is
+// emptied when it goes with its owner.
 template <class F>
 F* OwnedWindow(F*& global, QWidget* owner) {
-  if (!global) {
-    global = new F(owner);
-    QObject::connect(global, &QObject::destroyed, [&global] { global = nullptr; });
-  }
-  return global;
+  return platform::SingleWindow(global, owner);
 }
 
 // Shows a window modally, as a dialog's exec does: the other windows take

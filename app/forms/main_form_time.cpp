@@ -74,15 +74,15 @@ void TMainForm1::FirstTick() {
   // way the globe, the clock and the star sphere show it, and the status
   // bar says that no place was chosen.
   {
-    // (A start-up that ended early reads no list.)
-    if (startupComplete_) GlobalLocation.Load();
-    const int n = startupComplete_ ? GlobalLocation.GetDefaultLocation() : -1;
+    // The list the location window read at its creation; after a failed
+    // start-up too (the place needs nothing that failed).
+    const int n = GlobalLocation.GetDefaultLocation();
     TSite site;
     THorizonArray horizon{};
     if (n != -1 && GlobalLocation.ExtractPickListItem(n, site, horizon) && !site.Name.empty()) {
       ApplySite(site, horizon);
       LocationPickCheckMenu(n);
-    } else if (startupComplete_ && SiteFromSystemZone(site)) {
+    } else if (SiteFromSystemZone(site)) {
       ApplySite(site, horizon);
       SetStatusText(0, kZoneLocationStatus + site.Name + kZoneLocationStatusEnd);
       NotePlaceUnchosen();
@@ -111,10 +111,9 @@ void TMainForm1::FirstTick() {
   SetTimeRateMenus();
   // 7. "autoexec.sbas", run out of this handler (a missing file runs
   // nothing); the help menus.
-  if (startupComplete_)
-    QTimer::singleShot(0, this, [] {
-      if (CloseState == kRunning) RunScriptFile("autoexec.sbas");
-    });
+  QTimer::singleShot(0, this, [] {
+    if (CloseState == kRunning) RunScriptFile("autoexec.sbas");
+  });
   EnableHelpMenus();
   // 8. The telescopes and eyepieces of the magnifier settings; its window.
   if (startupComplete_) {
@@ -158,6 +157,12 @@ void TMainForm1::Timer1Timer() {
     ~Leave() { flag = false; }
   } leave{inTick_};
 
+  if (StartupPending && StartingUp) {
+    // The entry still makes the windows (a start-up box runs events): the
+    // first tick waits until the last is made, and the entry starts it then.
+    Timer1->stop();
+    return;
+  }
   if (StartupPending) {
     // A close asked for before the first tick skips the deferred start-up.
     if (CloseState == kRunning) {

@@ -12,6 +12,7 @@
 #include "app/forms/print_job.h"
 #include "app/forms/sequencer_wiring.h"
 #include "astro/precession.h"
+#include "catalog/forms/import_tool_form.h"
 #include "catalog/forms/object_options_form.h"
 #include "catalog/forms/solar_system_form.h"
 #include "catalog/forms/star_options_form.h"
@@ -22,6 +23,7 @@
 #include "chart/forms/constellation_form.h"
 #include "chart/forms/coordinate_grid_form.h"
 #include "chart/forms/performance_form.h"
+#include "chart/forms/magnifier_settings_form.h"
 #include "chart/forms/screen_layout_form.h"
 #include "chart/globe.h"
 #include "chart/graph_misc.h"
@@ -33,12 +35,15 @@
 #include "chart/plotter_b.h"
 #include "chart/screen_layout.h"
 #include "chart/star_sphere.h"
+#include "script/forms/scr_inp_form.h"
+#include "script/forms/script_gui.h"
 #include "shell/globals.h"
 #include "telescope/accessories.h"
 #include "tools/events_calendar.h"
 #include "tools/forms/atmospheric_form.h"
 #include "tools/forms/clock_time_form.h"
 #include "tools/forms/find_form.h"
+#include "tools/forms/horizon_form.h"
 #include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
 #include "tools/location.h"
@@ -123,20 +128,43 @@ void TMainForm1::InstallInsetHosts() {
 }
 
 void TMainForm1::CreateProgramWindows() {
+  if (windowsMade_) return;
+  windowsMade_ = true;
+  OwnedWindow(GlobalLocationForm1, this)->LocationAccepted = [this] { LocationPickCheckMenu(-1); };
+  OwnedWindow(InformationForm2, this);
   OwnedWindow(FlashMessageForm1, this);
+  OwnedWindow(OptionsForm1, this);
+  OwnedWindow(OptionsForm2, this);
   OwnedWindow(ScreenLayoutForm1, this);
+  OwnedWindow(ClockTimeTool, this);
+  OwnedWindow(MagnifierPickListForm1, this);
+  OwnedWindow(AtmosphericForm1, this);
   OwnedWindow(PrintForm1, this);
   OwnedWindow(PerformanceForm1, this);
-  // What the windows made on their first opening need from the start, in
-  // their places in the order: the asteroid and comet lists of the
-  // solar-system settings (the chart, Find and the information windows
-  // draw on them), and the events calendar's bright stars (a damaged file
-  // told with the other files the start finds).
+  OwnedWindow(InformationForm1, this);
+  // The solar-system window shows the asteroid and comet lists its
+  // creation loads (the chart, Find and the information windows draw on
+  // them).
   LoadElementFiles();
+  OwnedWindow(SolSysForm1, this);
+  OwnedWindow(InformationForm3, this);
+  OwnedWindow(MagnifierSettingsForm1, this);
+  // The events calendar's bright stars (a damaged file told with the other
+  // files the start finds).
   LoadBrightStars();
+  OwnedWindow(GeneralReportForm1, this);
+  OwnedWindow(MeteorShowersForm1, this);
+  if (scriptGui_ && !scriptGui_->inputForm) scriptGui_->inputForm = new TScrInpForm1(this);
   OwnedWindow(AboutNoctraForm1, this);
   CreateDeviceWindows();
+  OwnedWindow(HorizonForm1, this);
   OwnedWindow(BrowserForm1, this);
+  OwnedWindow(CoordinateGridForm1, this);
+  OwnedWindow(ConstellationForm1, this);
+  OwnedWindow(ColorsAndFontsForm1, this);
+  CreateImagingWindows();
+  OwnedWindow(ImportToolForm1, this);
+  CreateAscomCameraWindow();
   if (!POIForm) AttachSequencer(*OwnedWindow(POIForm, this));
   OwnedWindow(LogForm, this);
 }
@@ -161,8 +189,7 @@ void TMainForm1::Newlocation1Click() {
     WorldMapLatitude = site.Latitude * DegPerRad;
     WorldMapLongitude = site.Longitude * DegPerRad;
   }
-  TGlobalLocationForm1* w = OwnedWindow(GlobalLocationForm1, this);
-  w->LocationAccepted = [this] { LocationPickCheckMenu(-1); };
+  OwnedWindow(GlobalLocationForm1, this)->LocationAccepted = [this] { LocationPickCheckMenu(-1); };
   ShowGlobalLocationForm(this);
 }
 

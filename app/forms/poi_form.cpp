@@ -10,11 +10,14 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "app/core/points_of_interest.h"
 #include "app/forms/main_form.h"
+#include "platform/single_window.h"
 
 TPOIForm* POIForm = nullptr;
+TMagnifierPickListForm1* MagnifierPickListForm1 = nullptr;
 
 // The grid's cell editing: the delegate remembers the editor it opened, so
 // that the window can end an edit still open (a cell typed into and Start
@@ -182,7 +185,8 @@ void TMagnifierPickListForm1::FormShow() {
 }
 
 int TMagnifierPickListForm1::Choose(QWidget* owner) {
-  TMagnifierPickListForm1 form(owner);
+  std::unique_ptr<TMagnifierPickListForm1> own;
+  TMagnifierPickListForm1& form = platform::ProgramWindowOr(MagnifierPickListForm1, own, owner);
   form.FormShow();
   form.exec();
   return form.Choice;

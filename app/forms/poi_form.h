@@ -54,7 +54,8 @@ class TMagnifierPickListForm1 : public QDialog {
   explicit TMagnifierPickListForm1(QWidget* owner = nullptr);
   // Fills the list ("Location n" for every point) and clears the choice.
   void FormShow();
-  // Shows the list modally: the chosen point (1..POICount) or -1.
+  // Shows the list modally (the program's instance, else one of its own
+  // owned by `owner`): the chosen point (1..POICount) or -1.
   static int Choose(QWidget* owner);
 
   QListWidget* ListBox1 = nullptr;
@@ -62,3 +63,4 @@ class TMagnifierPickListForm1 : public QDialog {
 };
 
 extern TPOIForm* POIForm;
+extern TMagnifierPickListForm1* MagnifierPickListForm1;

@@ -30,6 +30,8 @@ void Warn(const std::string& text) {
 
 }  // namespace
 
+TImportToolForm1* ImportToolForm1 = nullptr;
+
 TImportToolForm1::TImportToolForm1(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Catalog Import Tool");
   TableLabel = new QLabel(this);

@@ -76,3 +76,6 @@ class TImportToolForm1 : public QDialog {
   // Last: cut first, before any other member goes.
   platform::TChildSignalCut childSignalCut_{this};
 };
+
+// The program's instance, made hidden at start.
+extern TImportToolForm1* ImportToolForm1;

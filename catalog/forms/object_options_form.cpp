@@ -9,11 +9,13 @@
 #include <QSlider>
 #include <QVBoxLayout>
 #include <cmath>
+#include <memory>
 
 #include "catalog/forms/import_tool_form.h"
 #include "catalog/hooks.h"
 #include "platform/dialogs.h"
 #include "platform/numfmt.h"
+#include "platform/single_window.h"
 
 TOptionsForm2* OptionsForm2 = nullptr;
 
@@ -137,7 +139,8 @@ TOptionsForm2::TOptionsForm2(QWidget* parent) : QDialog(parent) {
 
   RunImport = [this](const std::string& file, const std::vector<std::string>& used, std::string& table,
                      std::string& description) {
-    TImportToolForm1 import(this);
+    std::unique_ptr<TImportToolForm1> own;
+    TImportToolForm1& import = platform::ProgramWindowOr(ImportToolForm1, own, this);
     import.FileName = file;
     import.NamesInUse = used;
     import.exec();

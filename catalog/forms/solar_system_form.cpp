@@ -241,7 +241,9 @@ void TSolSysForm1::FormShow() {
 
 void TSolSysForm1::ShowElementLists() {
   MergeMode = false;
-  for (int k = 0; k < 2; ++k) ShowGrid(k);
+  // A hidden window (made at start) fills its grids when it is shown.
+  if (isVisible())
+    for (int k = 0; k < 2; ++k) ShowGrid(k);
   UpdateElementCaptions();
 }
 

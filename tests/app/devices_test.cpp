@@ -159,11 +159,11 @@ startup_fixture::ModalVisit ConnectSimulatedCamera(TMainForm1& form) {
 TEST_F(Devices, TelescopeGotoFromTheChartDrawsTheMarkerAndClosesCleanly) {
   FastSimulators fast;
   ASSERT_TRUE(form->StartUp());
+  form->CreateProgramWindows();  // as the program does after the start-up
   if (QScreen* screen = QGuiApplication::primaryScreen()) form->setGeometry(screen->availableGeometry());
   form->show();
   ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
   TMainForm1& m = *form;
-  form->CreateDeviceWindows();  // as the program does after the start-up
   ASSERT_TRUE(m.TelescopeControl1 && m.GotoHere && m.Imaging1);
   EXPECT_FALSE(m.GotoHere->isEnabled());
 
@@ -408,9 +408,9 @@ TEST_F(Devices, DsiCoolerSetPointReachesTheFilterWheelAndItsTemperatureIsShown) 
   } restore;
 
   ASSERT_TRUE(form->StartUp());
+  form->CreateProgramWindows();
   form->show();
   ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
-  form->CreateDeviceWindows();
   QAction* settings = nullptr;
   for (QAction* a : form->Imaging1->actions())
     if (a->text() == QStringLiteral("DSI Camera #1")) settings = a;
@@ -454,6 +454,7 @@ TEST_F(Devices, PlateSolvingFromANormalStartLandsOnTheSyncedStar) {
   form->ImagingSettingsPath = "ImagingSettings.xml";  // the program's own name: relative
   FastSimulators fast;
   form->FormCreate();
+  form->CreateProgramWindows();
   platform::SetDialogs(&dialogs);
   ASSERT_TRUE(form->StartupComplete());
   EXPECT_EQ(DataFolder, platform::CurrentFolder());
@@ -461,7 +462,6 @@ TEST_F(Devices, PlateSolvingFromANormalStartLandsOnTheSyncedStar) {
   form->show();
   ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending && !StarThreadRunning(); }, 60000));
   TMainForm1& m = *form;
-  m.CreateDeviceWindows();
   TeleControl()->name = "Noctra.Simulator.Telescope";
   TeleControl()->ConnectClick();
   ASSERT_TRUE(TeleControl()->Connected());

@@ -39,6 +39,7 @@ const char* const kEndSettings[] = {"ImagingSettings.xml", "ImagingConsoleSettin
 // start-up script in the editor).
 bool Started(TMainForm1& form) {
   if (!form.StartUp()) return false;
+  form.CreateProgramWindows();
   form.show();
   if (!RunEventsUntil([&] { return !form.StartupPending; }, startup_fixture::kEventWaitMs)) return false;
   QCoreApplication::sendPostedEvents();  // the start-up script's run, posted by the tick

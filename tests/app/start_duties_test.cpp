@@ -30,19 +30,6 @@ namespace fs = std::filesystem;
 
 class StartDuties : public startup_fixture::StartUpFixture {
  protected:
-  // The program's working folder of the test's own (links to the built
-  // data), made the data and program folder.
-  void UseRunFolder() {
-    built_ = fs::current_path().string() + "/";
-    run_ = startup_fixture::RunFolder(home.File("run/"));
-    fs::current_path(run_);
-    DataFolder = ProgramFolder = run_;
-  }
-  // A file of the run folder of its own, in place of the link.
-  void WriteRunFile(const std::string& name, const std::string& text) {
-    fs::remove(run_ + name);
-    testing_support::WriteText(run_ + name, text);
-  }
   // The start as the program makes it: the main window, the other windows,
   // the first tick.
   bool Start() {
@@ -74,8 +61,6 @@ class StartDuties : public startup_fixture::StartUpFixture {
     form->Chart().MarkReplot();
     return RunEventsUntil([&] { return form->RenderCount > renders; }, kEventWaitMs);
   }
-
-  std::string built_, run_;
 };
 
 bool Lists(const std::vector<std::string>& lines, const std::string& part) {
@@ -103,13 +88,14 @@ TEST_F(StartDuties, ElementListsAreLoadedAtStartWithoutTheirWindow) {
   // The tables change hands once the cursor watch has paused.
   ASSERT_TRUE(RunEventsUntil([&] { return AsteroidCount == asteroids && CometCount == comets; }, kEventWaitMs))
       << AsteroidCount << " " << CometCount;
-  EXPECT_EQ(SolSysForm1, nullptr);
+  ASSERT_NE(SolSysForm1, nullptr);  // made at start, never opened
+  EXPECT_FALSE(SolSysForm1->isVisible());
   EXPECT_EQ(std::tuple(MainPlotter->ShowAsteroids, MainPlotter->ShowComets), std::tuple(1, 1));
   EXPECT_EQ(AsteroidElementsFile, "default.ast");
   EXPECT_EQ(dialogs.Count(), 0u) << dialogs.Last().text;
   ASSERT_TRUE(Rendered());
   EXPECT_TRUE(Lists(Found("Vesta"), "The Asteroid (4) Vesta"));
-  EXPECT_EQ(SolSysForm1, nullptr);
+  EXPECT_FALSE(SolSysForm1 && SolSysForm1->isVisible());
   EXPECT_TRUE(Close());
 }
 
@@ -132,8 +118,8 @@ TEST_F(StartDuties, SettingsFileBlockLoadsTheElementListsAgain) {
   ASSERT_TRUE(RunEventsUntil([] { return AsteroidCount == 0 && CometCount == 0; }, kEventWaitMs));
   EXPECT_EQ(AsteroidElementsFile, "default.ast");  // an empty list is a list
   for (const char* list : {"default.ast", "default.cmt"}) {
-    fs::remove(run_ + list);
-    fs::copy_file(built_ + list, run_ + list);
+    fs::remove(runFolder_ + list);
+    fs::copy_file(builtData_ + list, runFolder_ + list);
   }
   form->CommandLine = {file};
   form->show();
@@ -145,7 +131,7 @@ TEST_F(StartDuties, SettingsFileBlockLoadsTheElementListsAgain) {
   EXPECT_EQ(dialogs.Count(), 0u) << dialogs.Last().text;
   ASSERT_TRUE(Rendered());
   EXPECT_TRUE(Lists(Found("Vesta"), "The Asteroid (4) Vesta"));
-  EXPECT_EQ(SolSysForm1, nullptr);
+  EXPECT_FALSE(SolSysForm1 && SolSysForm1->isVisible());
   EXPECT_TRUE(Close());
 }
 
@@ -155,14 +141,14 @@ TEST_F(StartDuties, SettingsFileBlockLoadsTheElementListsAgain) {
 // end writes the defaults under the file's own name beside it.
 TEST_F(StartDuties, CatalogSlotsAreWrittenBackAtTheEnd) {
   UseRunFolder();
-  const TCatalogSlots built = ReadCatalogSlots(built_ + "ObjectOptions.xml");
+  const TCatalogSlots built = ReadCatalogSlots(builtData_ + "ObjectOptions.xml");
   ASSERT_TRUE(built[1].Assigned());  // the builder offers the IC in slot 2
   ASSERT_TRUE(Start());
-  fs::remove(run_ + "ObjectOptions.xml");
+  fs::remove(runFolder_ + "ObjectOptions.xml");
   EXPECT_TRUE(Close());
   EXPECT_EQ(OptionsForm2, nullptr);
-  ASSERT_TRUE(platform::FileExists(run_ + "ObjectOptions.xml"));
-  const TCatalogSlots back = ReadCatalogSlots(run_ + "ObjectOptions.xml");
+  ASSERT_TRUE(platform::FileExists(runFolder_ + "ObjectOptions.xml"));
+  const TCatalogSlots back = ReadCatalogSlots(runFolder_ + "ObjectOptions.xml");
   for (int k = 0; k < kCatalogSlots; ++k)
     EXPECT_EQ(std::tuple(back[k].Name, back[k].Description, back[k].Active),
               std::tuple(built[k].Name, built[k].Description, built[k].Active))
@@ -175,14 +161,14 @@ TEST_F(StartDuties, CatalogSlotsAreWrittenBackAtTheEnd) {
   CloseState = kRunning;
   ASSERT_TRUE(Start());
   std::string kept;
-  for (const auto& e : fs::directory_iterator(run_))
+  for (const auto& e : fs::directory_iterator(runFolder_))
     if (e.path().filename().string().rfind("ObjectOptions.damaged-", 0) == 0) kept = e.path().string();
   ASSERT_FALSE(kept.empty());
   ASSERT_GE(dialogs.Count(), 1u);
   EXPECT_NE(dialogs.Records()[0].text.find("It is kept as " + kept), std::string::npos) << dialogs.Records()[0].text;
   EXPECT_TRUE(Close());
   EXPECT_EQ(testing_support::ReadText(kept), junk);
-  EXPECT_EQ(ReadCatalogSlots(run_ + "ObjectOptions.xml")[1].Name, kNotAssigned);
+  EXPECT_EQ(ReadCatalogSlots(runFolder_ + "ObjectOptions.xml")[1].Name, kNotAssigned);
 }
 
 // Another copy of the program imports a catalogue into a slot (its options
@@ -192,7 +178,7 @@ TEST_F(StartDuties, CatalogSlotsAreWrittenBackAtTheEnd) {
 // is written back as before.
 TEST_F(StartDuties, CatalogSlotsAnotherCopyWroteAreKeptAtTheEnd) {
   UseRunFolder();
-  const std::string file = run_ + "ObjectOptions.xml";
+  const std::string file = runFolder_ + "ObjectOptions.xml";
   ASSERT_TRUE(Start());
   TCatalogSlots theirs = ReadCatalogSlots(file);
   theirs[2] = {"their_catalogue", "Imported by the other copy", true};

@@ -187,6 +187,19 @@ class StartUpFixture : public testing::Test {
     QObject::connect(w, &QObject::destroyed, [this] { destroyed = true; });
     return w;
   }
+  // The program's working folder of the test's own (links to the built
+  // data), made the current, data and program folder, as run.sh gives it.
+  void UseRunFolder() {
+    builtData_ = std::filesystem::current_path().string() + "/";
+    runFolder_ = RunFolder(home.File("run/"));
+    std::filesystem::current_path(runFolder_);
+    DataFolder = ProgramFolder = runFolder_;
+  }
+  // A file of the run folder of its own, in place of the link.
+  void WriteRunFile(const std::string& name, const std::string& text) {
+    std::filesystem::remove(runFolder_ + name);
+    testing_support::WriteText(runFolder_ + name, text);
+  }
   void TearDown() override {
     if (!destroyed) delete form;
     GlobalLocation.PickListPath = kPickListFile;
@@ -206,6 +219,7 @@ class StartUpFixture : public testing::Test {
   platform::ScopedScriptedDialogs dialogs;
   TMainForm1* form = nullptr;
   bool destroyed = false;
+  std::string builtData_, runFolder_;  // the built data and the run folder (UseRunFolder)
 
  private:
   std::string data_;

@@ -11,6 +11,7 @@
 #include "astro/observer.h"
 #include "astro/timescales.h"
 #include "platform/drawing.h"
+#include "platform/single_window.h"
 #include "shell/messages.h"
 #include "tools/forms/information_forms.h"
 #include "tools/report_printing.h"
@@ -117,10 +118,12 @@ void TGeneralReportForm1::keyPressEvent(QKeyEvent* e) {
   QDialog::keyPressEvent(e);
 }
 
+TGeneralReportForm1* GeneralReportForm1 = nullptr;
+
 void ShowGeneralReportForm1() {
-  static TGeneralReportForm1* form = new TGeneralReportForm1;
+  TGeneralReportForm1* form = platform::SingleWindow(GeneralReportForm1, nullptr);
   form->monthOffset = 0;
-  QTimer::singleShot(200, form, [] { form->SetUpMonth(); });
+  QTimer::singleShot(200, form, [form] { form->SetUpMonth(); });
   form->exec();
 }
 

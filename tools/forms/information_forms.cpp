@@ -30,6 +30,7 @@
 #include "chart/screen_layout.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
+#include "platform/single_window.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 #include "tools/meteor_showers.h"
@@ -773,24 +774,29 @@ void TMeteorShowersForm1::PrintBitBtn1Click() {
 
 // --- Entry points ----------------------------------------------------------------------------------
 
+TInformationForm1* InformationForm1 = nullptr;
+TInformationForm2* InformationForm2 = nullptr;
+TInformationForm3* InformationForm3 = nullptr;
+TMeteorShowersForm1* MeteorShowersForm1 = nullptr;
+
 void ShowInformationForm1(uint32_t saoNumber) {
-  static TInformationForm1* form = new TInformationForm1;
+  TInformationForm1* form = platform::SingleWindow(InformationForm1, nullptr);
   if (form->ShowStar(saoNumber)) form->exec();
 }
 
 void ShowInformationForm2() {
-  static TInformationForm2* form = new TInformationForm2;
+  TInformationForm2* form = platform::SingleWindow(InformationForm2, nullptr);
   form->ShowCurrentObject();
   form->exec();
 }
 
 void ShowInformationForm3(int kind, int index) {
-  static TInformationForm3* form = new TInformationForm3;
+  TInformationForm3* form = platform::SingleWindow(InformationForm3, nullptr);
   if (form->ShowBody(kind, index)) form->exec();
 }
 
 void ShowMeteorShowersForm1() {
-  static TMeteorShowersForm1* form = new TMeteorShowersForm1;
+  TMeteorShowersForm1* form = platform::SingleWindow(MeteorShowersForm1, nullptr);
   form->page = 1;
   form->StepPage(0);
   form->exec();

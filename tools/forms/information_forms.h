@@ -205,6 +205,14 @@ void PrintOnePage(QWidget* parent, const QString& title,
                   const std::function<void(platform::DrawingContext&, int, int)>& draw);
 
 // The windows, created on first use and shown modally.
+// The single instances, made hidden at start (the main window owns them)
+// or, without it, when first shown.
+extern TInformationForm1* InformationForm1;
+extern TInformationForm2* InformationForm2;
+extern TInformationForm3* InformationForm3;
+extern TGeneralReportForm1* GeneralReportForm1;
+extern TMeteorShowersForm1* MeteorShowersForm1;
+
 void ShowInformationForm1(uint32_t saoNumber);
 void ShowInformationForm2();
 void ShowInformationForm3(int kind, int index);

@@ -20,6 +20,7 @@
 #include "astro/reference_files.h"
 #include "chart/globe.h"
 #include "platform/dialogs.h"
+#include "platform/single_window.h"
 #include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
@@ -363,7 +364,7 @@ void TGlobalLocationForm1::Button4Click() {
 }
 
 void TGlobalLocationForm1::Button1Click() {
-  if (!HorizonForm1) HorizonForm1 = new THorizonForm1(this);
+  platform::SingleWindow(HorizonForm1, this);
   HorizonForm1->HorizonEditArray = GlobalLocation.Horizon;
   HorizonForm1->exec();
   if (HorizonForm1->HorizonEditArray != GlobalLocation.Horizon) {
