@@ -750,6 +750,7 @@ TEST_F(StartUp, RealProgramEndsOnSighupAndSigquitAsOnSigterm) {
 // that cannot be applied, else in the log under the box's "not valid".
 TEST_F(StartUp, InformationPicturesReadFitsFiles) {
   ASSERT_TRUE(form->StartUp());
+  form->CreateProgramWindows();
   ASSERT_TRUE(TImagesPage::LoadPicture);
   imaging::TFitsHeader h = imaging::NewFitsHeader(16, 6, 4);
   const std::string file = home.File("m42.fts");
