@@ -746,7 +746,7 @@ std::string TLx200Session::AskPlaced(const std::string& cmd) {
   const std::string stray = line_.StrayText();
   const bool shifted = std::exchange(outOfStep_, false);
   const std::string before = FindRepliesOrLose(cmd, "no reply to the marker after " + cmd);
-  const std::string extra = stray + Lx200Unblanked(before) + line_.StrayText().substr(stray.size());
+  const std::string extra = stray + Lx200Unblanked(before);
   line_.TakeStrays();
   // In step, or its own reply a second time.
   if (!shifted && (extra.empty() || extra == Lx200Unblanked(reply))) return reply;
