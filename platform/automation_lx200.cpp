@@ -516,7 +516,9 @@ void TLx200Session::Identify() {
     line_.TakeStrays();
     outOfStep_ = false;
     const std::optional<std::string> name = product ? product : Probe(":GVP#");
-    const bool named = name && !name->empty();
+    // The version and mode are asked only of a name this pass may take.
+    const bool named = name && !name->empty() &&
+                       (product || Lx200ProductKnown(*name) || (!wasOnStep && *name == unknown));
     std::optional<std::string> v = version, md = mode;
     if (named && !v) v = Probe(":GVN#");
     if (named && !md) md = Probe(Lx200ProductOnStep(*name) ? ":GXEE#" : ":GW#");

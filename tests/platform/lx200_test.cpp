@@ -154,6 +154,9 @@ TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
                            ":A+#", ":WR+#", ":WR0001,+005#", ":T+#", ":$QZZ#", ":ST60.1#", ":S#"})
     EXPECT_FALSE(platform::Lx200MayAskAgain(once)) << once;
   EXPECT_FALSE(platform::Lx200ReplyValid(":GVP#", "On-St\x85p#"));
+  // A firmware version holds a digit; line noise in its place is none.
+  for (const char* v : {"4.24k#", "2.9c#", "10.03h#", "43Eg#"}) EXPECT_TRUE(platform::Lx200ReplyValid(":GVN#", v)) << v;
+  for (const char* v : {".|#", "#", "k#", "4.24k", " 4.2#"}) EXPECT_FALSE(platform::Lx200ReplyValid(":GVN#", v)) << v;
   EXPECT_FALSE(platform::Lx200ReplyValid(":SL20:15:00#", "\xc1"));
   EXPECT_TRUE(platform::Lx200ReplyValid(":CM#", " M31 EX GAL MAG 3.5 SZ178.0'#"));
   EXPECT_TRUE(platform::Lx200ReplyValid(":D#", "\x7f\x7f#"));
