@@ -11,11 +11,13 @@
 // wrong, and the time a table read takes.
 //
 //   lx200_noise_soak [MINUTES=5] [LINKS=8] [GARBLED=0.03] [SEED=1] [POLL_MS=900] [TWICE=0] [LOST=0] [CHECK=1]
+//                    [DELAY_MS=0]
 //
 // LOST is the share of commands lost on their way in. CHECK is how many
 // entries are read between two checks: 1 as the window reads, 16 as it
 // read before (a repeat and a loss between two checks cancel out, and the
-// entries between them are wrong), for comparison.
+// entries between them are wrong), for comparison. DELAY_MS is how long
+// the mounts take to answer each command (a slow link).
 //
 // Target: at 3 % garbled, and at 1 % sent twice, no link drops in 5
 // minutes and no value is read wrong. The drops to expect, and why, are in
@@ -84,7 +86,7 @@ void ReadTable(platform::IAutomationObject& m, int check, TTally& t) {
   t.tableMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, int pollMs, int check,
+TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, int pollMs, int check, int delayMs,
             std::chrono::steady_clock::time_point until) {
   TTally t;
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
@@ -93,6 +95,7 @@ TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, 
     for (int i = 0; i < 32; ++i) s.pec[size_t(i)] = Entry(i);
   });
   fake.SpoilAtRandom(garbled, 0, seed + uint32_t(link), lost, twice);
+  fake.SetDelay(delayMs);
   auto m = platform::CreateOleObject(fake.Id());
   bool up = false;
   while (std::chrono::steady_clock::now() < until) {
@@ -142,15 +145,16 @@ int main(int argc, char** argv) {
   const double twice = argc > 6 ? std::atof(argv[6]) : 0.0;
   const double lost = argc > 7 ? std::atof(argv[7]) : 0.0;
   const int check = argc > 8 ? std::clamp(std::atoi(argv[8]), 1, 32) : 1;
+  const int delayMs = argc > 9 ? std::max(0, std::atoi(argv[9])) : 0;
   platform::RegisterLx200Drivers();
   std::printf("%d links, %.1f min, %.1f %% of the replies garbled, %.1f %% sent twice, %.1f %% of the commands lost, "
-              "a poll every %d ms, a check every %d entries, seed %u\n",
-              links, minutes, garbled * 100, twice * 100, lost * 100, pollMs, check, seed);
+              "a poll every %d ms, a check every %d entries, replies %d ms late, seed %u\n",
+              links, minutes, garbled * 100, twice * 100, lost * 100, pollMs, check, delayMs, seed);
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(long(minutes * 60000));
   std::vector<TTally> tallies(size_t(links), TTally{});
   std::vector<std::thread> threads;
   for (int i = 0; i < links; ++i)
-    threads.emplace_back([&, i] { tallies[size_t(i)] = Soak(i, garbled, twice, lost, seed, pollMs, check, until); });
+    threads.emplace_back([&, i] { tallies[size_t(i)] = Soak(i, garbled, twice, lost, seed, pollMs, check, delayMs, until); });
   for (auto& th : threads) th.join();
   TTally all;
   for (int i = 0; i < links; ++i) {
