@@ -181,7 +181,9 @@ class TLx200Session {
   // (lx200_protocol.h): the bytes that came before the marker's reply (a
   // late reply, the rest of a cut one), or nothing when no marker's reply
   // came (the line then stays open).
-  std::optional<std::string> FindReplies(const std::string& cmd);
+  // `answered`: the command's reply came (a check of the line), so any
+  // silence is counted from the first marker on, not from the command.
+  std::optional<std::string> FindReplies(const std::string& cmd, bool answered = false);
   // Whether every reply since the last check answered its own command, as
   // far as the line can tell: a marker is sent and its reply found; bytes
   // that no reply took (a reply the link sent twice, a late one) before it
@@ -355,10 +357,10 @@ std::string Said(const std::string& bytes) {
 
 }  // namespace
 
-std::optional<std::string> TLx200Session::FindReplies(const std::string& cmd) {
+std::optional<std::string> TLx200Session::FindReplies(const std::string& cmd, bool answered) {
   std::vector<std::string> owed;
   if (!cmd.empty()) owed.push_back(cmd);
-  const Clock::time_point sent = line_.LastSend();
+  const Clock::time_point sent = answered ? Clock::now() : line_.LastSend();
   std::string received;
   const int whole = g_findRepliesMs;
   int left = whole;
@@ -419,7 +421,7 @@ void TLx200Session::NoteRestart(const std::vector<std::string>& owed, const std:
 
 bool TLx200Session::RepliesInStep() {
   Require();
-  const std::optional<std::string> before = FindReplies(lastSent_);
+  const std::optional<std::string> before = FindReplies(lastSent_, true);
   if (!before) line_.Lost("no reply from the mount within " + Lx200Seconds(g_findRepliesMs));
   const bool strays = line_.TakeStrays() > 0 || !Lx200Blank(*before);
   return !std::exchange(outOfStep_, false) && !strays;
