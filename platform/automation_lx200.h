@@ -87,8 +87,10 @@
 //                        network bridge or serial adapter repeating a packet)
 //                        or one that came late makes it false. A reply sent
 //                        twice sets the well-formed replies after it one
-//                        behind, so a bulk read (the PEC table) asks this at
-//                        its end and reads again what it finds shifted.
+//                        behind, until a command lost later sets them back:
+//                        a bulk read of replies that all look alike (the PEC
+//                        table) asks this after each reply and reads again
+//                        what it finds shifted.
 #pragma once
 
 #include <cstdint>
