@@ -36,7 +36,7 @@
 // (TLx200Retries), TakeNotice tells it once per connection ("noisy line: 3
 // of the last 57 replies asked again"). A mount that was silent for
 // seconds and then answered a later marker with nothing of the replies
-// owed before it (after a banner, or after two markers unanswered) lost
+// owed before it (after a banner, or after three markers unanswered) lost
 // what it was sent: a board that restarted. TakeFault tells it once, with
 // the goto under way that it dropped.
 //
