@@ -25,8 +25,8 @@ bool HasAny(const std::string& s, const char* letters) { return s.find_first_of(
 // The driver as the window's logic calls it: a call that finds the link
 // gone tells the logic once, then raises as before; a warning the driver
 // (or a fault no call raised) has after a call goes to the logic first;
-// `inCall` counts the calls under
-// way (events handled meanwhile come from outside them).
+// `inCall` counts the calls under way (events handled meanwhile come from
+// outside them).
 class TLinkWatch : public platform::IAutomationObject {
  public:
   using TTell = std::function<void(const std::string&)>;
