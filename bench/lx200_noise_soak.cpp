@@ -5,19 +5,27 @@
 // repeats a packet), each polled by the driver as the telescope window
 // polls it every 900 ms (":GU#", ":$QZ?#", ":VR#" while the PEC plays, the
 // right ascension, the declination); every tenth poll also reads 32 PEC
-// entries as the window reads its table, in blocks of 16 each read again
-// while the driver finds the replies out of step. Counts the replies, the
-// spoiled ones, the links that dropped and the values read wrong.
+// entries as the window reads its table, each entry proved in step after
+// it (read again while the driver finds the replies out of step). Counts
+// the replies, the spoiled ones, the links that dropped, the values read
+// wrong, the restarts told (none of these mounts restarts), and the time a
+// table read takes.
 //
-//   lx200_noise_soak [MINUTES=5] [LINKS=8] [GARBLED=0.03] [SEED=1] [POLL_MS=900] [TWICE=0] [LOST=0]
+//   lx200_noise_soak [MINUTES=5] [LINKS=8] [GARBLED=0.03] [SEED=1] [POLL_MS=900] [TWICE=0] [LOST=0] [CHECK=1]
+//                    [DELAY_MS=0]
 //
-// LOST is the share of commands lost on their way in.
+// LOST is the share of commands lost on their way in. CHECK is how many
+// entries are read between two checks: 1 as the window reads, 16 as it
+// read before (a repeat and a loss between two checks cancel out, and the
+// entries between them are wrong), for comparison. DELAY_MS is how long
+// the mounts take to answer each command (a slow link).
 //
 // Target: at 3 % garbled, and at 1 % sent twice, no link drops in 5
 // minutes and no value is read wrong. The drops to expect, and why, are in
 // bench/README.md. Not part of the test suite (it takes minutes); a
 // POLL_MS of 0 polls without a pause and so packs more replies into the
 // minutes.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -38,7 +46,8 @@ using testing_support::TFakeLx200;
 namespace {
 
 struct TTally {
-  long polls = 0, replies = 0, drops = 0, wrong = 0, spoiled = 0, rereads = 0;
+  long polls = 0, replies = 0, drops = 0, wrong = 0, spoiled = 0, rereads = 0, tables = 0, faults = 0;
+  double tableMs = 0;
   std::vector<std::string> why;
 };
 
@@ -47,19 +56,21 @@ struct TTally {
 // PEC entry i of the soak's mounts (entry 17 is the one ":VR#" reads).
 int Entry(int i) { return i == 17 ? -12 : (i * 37) % 201 - 100; }
 
-// Reads entries 0 to 31 as the telescope window reads its table: in blocks
-// of 16, each read again (4 times at most) while the driver finds that the
-// replies came out of step. The entries taken that are wrong are counted.
-void ReadTable(platform::IAutomationObject& m, TTally& t) {
-  for (int from = 0; from < 32; from += 16) {
+// Reads entries 0 to 31 as the telescope window reads its table: `check`
+// entries, then the driver's check that the replies came in step, the
+// entries read again (4 times at most) while they did not. The entries
+// taken that are wrong are counted, and the time the read took.
+void ReadTable(platform::IAutomationObject& m, int check, TTally& t) {
+  const auto start = std::chrono::steady_clock::now();
+  for (int from = 0; from < 32; from += check) {
     std::vector<std::string> got;
     for (int pass = 0; pass < 4; ++pass) {
       got.clear();
-      for (int i = from; i < from + 16; ++i) {
+      for (int i = from; i < from + check && i < 32; ++i) {
         const std::string cmd = ":VR" + std::to_string(i) + "#";
         got.push_back(m.Invoke("CommandString", {TVariant(cmd), TVariant(true)}).AsString());
       }
-      t.replies += 17;
+      t.replies += int(got.size()) + 1;
       if (m.Get("RepliesInStep").AsBool()) break;
       ++t.rereads;
       got.clear();
@@ -72,9 +83,11 @@ void ReadTable(platform::IAutomationObject& m, TTally& t) {
       t.why.push_back("wrong entry " + std::to_string(from + int(k)) + ": " + platform::Lx200Printable(got[k]));
     }
   }
+  ++t.tables;
+  t.tableMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, int pollMs,
+TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, int pollMs, int check, int delayMs,
             std::chrono::steady_clock::time_point until) {
   TTally t;
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
@@ -83,6 +96,7 @@ TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, 
     for (int i = 0; i < 32; ++i) s.pec[size_t(i)] = Entry(i);
   });
   fake.SpoilAtRandom(garbled, 0, seed + uint32_t(link), lost, twice);
+  fake.SetDelay(delayMs);
   auto m = platform::CreateOleObject(fake.Id());
   bool up = false;
   while (std::chrono::steady_clock::now() < until) {
@@ -96,7 +110,12 @@ TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, 
       const std::string status = ask(":GU#"), pec = ask(":$QZ?#"), entry = ask(":VR#");
       const double ra = m->Get("RightAscension").AsDouble(), dec = m->Get("Declination").AsDouble();
       t.replies += 5;
-      if (++t.polls % 10 == 0) ReadTable(*m, t);
+      if (++t.polls % 10 == 0) ReadTable(*m, check, t);
+      // No mount here restarts: a restart told is a false one.
+      if (const std::string fault = m->TakeFault(); !fault.empty()) {
+        ++t.faults;
+        t.why.push_back(fault);
+      }
       // What the fake answers, as it answers it.
       const bool right = status == "NpRET000#" && pec == "P#" && entry == "-012,017#" &&
                          std::fabs(ra - 7.5) < 1e-9 && std::fabs(dec + 33.25) < 1e-9;
@@ -131,26 +150,31 @@ int main(int argc, char** argv) {
   const int pollMs = argc > 5 ? std::atoi(argv[5]) : 900;
   const double twice = argc > 6 ? std::atof(argv[6]) : 0.0;
   const double lost = argc > 7 ? std::atof(argv[7]) : 0.0;
+  const int check = argc > 8 ? std::clamp(std::atoi(argv[8]), 1, 32) : 1;
+  const int delayMs = argc > 9 ? std::max(0, std::atoi(argv[9])) : 0;
   platform::RegisterLx200Drivers();
   std::printf("%d links, %.1f min, %.1f %% of the replies garbled, %.1f %% sent twice, %.1f %% of the commands lost, "
-              "a poll every %d ms, seed %u\n",
-              links, minutes, garbled * 100, twice * 100, lost * 100, pollMs, seed);
+              "a poll every %d ms, a check every %d entries, replies %d ms late, seed %u\n",
+              links, minutes, garbled * 100, twice * 100, lost * 100, pollMs, check, delayMs, seed);
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(long(minutes * 60000));
   std::vector<TTally> tallies(size_t(links), TTally{});
   std::vector<std::thread> threads;
   for (int i = 0; i < links; ++i)
-    threads.emplace_back([&, i] { tallies[size_t(i)] = Soak(i, garbled, twice, lost, seed, pollMs, until); });
+    threads.emplace_back([&, i] { tallies[size_t(i)] = Soak(i, garbled, twice, lost, seed, pollMs, check, delayMs, until); });
   for (auto& th : threads) th.join();
   TTally all;
   for (int i = 0; i < links; ++i) {
     const TTally& t = tallies[size_t(i)];
-    std::printf("link %d: %ld polls, %ld replies, %ld spoiled, %ld blocks read again, %ld drops, %ld wrong\n", i,
+    std::printf("link %d: %ld polls, %ld replies, %ld spoiled, %ld reads again, %ld drops, %ld wrong\n", i,
                 t.polls, t.replies, t.spoiled, t.rereads, t.drops, t.wrong);
     for (const std::string& w : t.why) std::printf("  %s\n", w.c_str());
     all.polls += t.polls, all.replies += t.replies, all.spoiled += t.spoiled, all.drops += t.drops,
-        all.wrong += t.wrong, all.rereads += t.rereads;
+        all.wrong += t.wrong, all.rereads += t.rereads, all.tables += t.tables, all.tableMs += t.tableMs,
+        all.faults += t.faults;
   }
-  std::printf("all: %ld polls, %ld replies, %ld spoiled, %ld blocks read again, %ld drops, %ld wrong\n", all.polls,
+  std::printf("all: %ld polls, %ld replies, %ld spoiled, %ld reads again, %ld drops, %ld wrong\n", all.polls,
               all.replies, all.spoiled, all.rereads, all.drops, all.wrong);
-  return all.drops == 0 && all.wrong == 0 ? 0 : 1;
+  std::printf("tables of 32 entries: %ld read, %.1f ms each on average; %ld restarts told\n", all.tables,
+              all.tables > 0 ? all.tableMs / double(all.tables) : 0.0, all.faults);
+  return all.drops == 0 && all.wrong == 0 && all.faults == 0 ? 0 : 1;
 }

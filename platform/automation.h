@@ -115,6 +115,10 @@ class IAutomationObject {
   // needing second asks), given once and then gone; empty when there is
   // none. Asked by the caller after a call.
   virtual std::string TakeNotice() { return {}; }
+  // A fault of the device that no call raised (a mount that restarted and
+  // lost what it was sent), given once; empty when there is none. Asked
+  // by the caller after a call.
+  virtual std::string TakeFault() { return {}; }
 };
 
 using TAutomationRef = std::shared_ptr<IAutomationObject>;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <ctime>
@@ -23,6 +24,8 @@
 namespace platform {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Sidereal rate, degrees per second (15.041"/s).
 constexpr double kSiderealDegPerSec = 15.041067 / 3600.0;
@@ -119,6 +122,11 @@ class TLx200Session {
     std::lock_guard lock(mutex_);
     return std::exchange(notice_, std::string());
   }
+  // A fault no call raised (a mount that restarted), once.
+  std::string TakeFault() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(fault_, std::string());
+  }
   // Ends the connection: the call in flight and the queued ones end at
   // once, the worker closes the line.
   void Close() { End(false); }
@@ -173,7 +181,9 @@ class TLx200Session {
   // (lx200_protocol.h): the bytes that came before the marker's reply (a
   // late reply, the rest of a cut one), or nothing when no marker's reply
   // came (the line then stays open).
-  std::optional<std::string> FindReplies(const std::string& cmd);
+  // `answered`: the command's reply came (a check of the line), so any
+  // silence is counted from the first marker on, not from the command.
+  std::optional<std::string> FindReplies(const std::string& cmd, bool answered = false);
   // Whether every reply since the last check answered its own command, as
   // far as the line can tell: a marker is sent and its reply found; bytes
   // that no reply took (a reply the link sent twice, a late one) before it
@@ -181,13 +191,27 @@ class TLx200Session {
   // this at its end: a reply that came twice sets the replies after it one
   // behind, each of them well formed.
   bool RepliesInStep();
-  // The same, or the connection ends with `why`.
-  std::string FindRepliesOrLose(const std::string& cmd, const std::string& why);
-  // The mount's product name (":GVP#"): a name this driver does not know
-  // is taken only when two asks in a row give it, and never on a line
-  // whose mount named itself OnStep before. Empty for a mount without
-  // one (the classic LX200).
-  std::string AskProduct();
+  // The same, or the connection ends with `why`; `waitedMs`: how long
+  // the command's reply was waited for when nothing came at all (the
+  // message then gives the whole time waited), else -1.
+  std::string FindRepliesOrLose(const std::string& cmd, const std::string& why, int waitedMs = -1);
+  // After markers unanswered in silence, the marker that answered: when
+  // the mount lost what it was sent meanwhile (its reply came with nothing
+  // of the replies owed before it, after a banner or a long silence), the
+  // board has restarted or the link lost the commands: told (TakeFault).
+  void NoteRestart(const std::vector<std::string>& owed, const std::string& before, int unanswered,
+                   Clock::time_point sent, Clock::time_point asked);
+  // The mount's product name, firmware version and coordinate mode,
+  // taken only from replies proved in step (Identify in the .cpp).
+  void Identify();
+  // A probe's reply, or nothing when the mount gave no good one.
+  std::optional<std::string> Probe(const std::string& cmd);
+  // Asks `cmd` (a goto, a sync) whose reply must be placed before it is
+  // believed: the line is proved in step after it; bytes that no reply
+  // took are only allowed when they are that reply again (sent twice).
+  // Else EAutomationOutcomeUnknown: the reply cannot be told from
+  // another's, and what the mount did is unknown.
+  std::string AskPlaced(const std::string& cmd);
   std::string Ask(const std::string& cmd, bool soft = false) { return Ask(cmd, Lx200ReplyOf(cmd, onStep_), soft); }
   // A set command answered "1"; "0" raises with `what`.
   void Set(const std::string& cmd, const std::string& what) {
@@ -219,6 +243,7 @@ class TLx200Session {
   std::atomic<uint64_t> generation_{1};
   std::atomic<bool> open_{false}, stop_{false}, exited_{false};
   std::string notice_;  // under mutex_
+  std::string fault_;   // under mutex_
   // The worker's own.
   uint64_t jobGeneration_ = 0, lineGeneration_ = 0;
   bool everOpen_ = false;
@@ -232,6 +257,8 @@ class TLx200Session {
   // The last command sent; a reply found out of step since the last check.
   std::string lastSent_;
   bool outOfStep_ = false;
+  // A goto the mount took and has not been seen to end.
+  bool slewing_ = false;
 };
 
 void TLx200Session::Run() {
@@ -317,14 +344,27 @@ bool MoreThanItsReply(const std::string& cmd, TLx200Reply shape, const TLx200Hea
   return text.size() % 2 == 0 && half >= 2 && good(text.substr(0, half - 1) + "#");
 }
 
+// A board's words for a message: line ends and zero bytes left out,
+// blanks at the ends too.
+std::string Said(const std::string& bytes) {
+  std::string out;
+  for (char c : bytes)
+    if (c != '\r' && c != '\n' && c != '\0') out += c;
+  out.erase(0, out.find_first_not_of(' '));
+  out.erase(out.find_last_not_of(' ') + 1);
+  return out;
+}
+
 }  // namespace
 
-std::optional<std::string> TLx200Session::FindReplies(const std::string& cmd) {
+std::optional<std::string> TLx200Session::FindReplies(const std::string& cmd, bool answered) {
   std::vector<std::string> owed;
   if (!cmd.empty()) owed.push_back(cmd);
+  const Clock::time_point sent = answered ? Clock::now() : line_.LastSend();
   std::string received;
   const int whole = g_findRepliesMs;
   int left = whole;
+  int silent = 0;  // markers that got nothing at all, from the first on
   for (std::size_t i = 0; i < std::size(kMarkerLimitMs); ++i) {
     const std::string marker = Lx200Marker(owed, product_, version_);
     if (marker.empty()) break;
@@ -335,22 +375,67 @@ std::optional<std::string> TLx200Session::FindReplies(const std::string& cmd) {
     left -= limitMs;
     std::size_t start = 0;
     const std::string& name = marker == ":GVN#" ? version_ : product_;
-    if (line_.FindMarker(marker, limitMs, name, received, start)) return received.substr(0, start);
+    const Clock::time_point asked = Clock::now();
+    if (line_.FindMarker(marker, limitMs, name, received, start)) {
+      std::string before = received.substr(0, start);
+      owed.pop_back();
+      if (silent > 0 && silent == int(i)) NoteRestart(owed, before, silent, sent, asked);
+      return before;
+    }
+    if (received.empty()) ++silent;
   }
   return std::nullopt;
 }
 
+void TLx200Session::NoteRestart(const std::vector<std::string>& owed, const std::string& before, int unanswered,
+                                Clock::time_point sent, Clock::time_point asked) {
+  // A reply owed before the marker's found among what came (the command's,
+  // an earlier marker's): the mount kept what it was sent (a link that
+  // stalled, then delivered).
+  std::size_t from = 0;
+  for (std::size_t end = before.find('#'); end != std::string::npos; end = before.find('#', end + 1)) {
+    const std::string upTo = before.substr(0, end + 1);
+    for (std::size_t k = 0; k < owed.size(); ++k) {
+      std::size_t at = 0;
+      const std::string& name = owed[k] == ":GVN#" ? version_ : product_;
+      const std::string reply = Lx200Unblanked(upTo.substr(from));
+      const bool heard = k == 0 ? Lx200WholeReply(Lx200ReplyOf(owed[0], onStep_), reply) &&
+                                      Lx200ReplyValid(owed[0], reply)
+                                : Lx200MarkerHeard(owed[k], upTo, name, at);
+      if (heard) return;
+    }
+    from = end + 1;
+  }
+  // Nothing came but what a board says as it starts (a banner), or nothing
+  // at all for three markers and more (two lost in a row are one check in
+  // 10,000 on a line that loses 1 % of the commands).
+  const bool banner = !Lx200Blank(before);
+  if (!banner && unanswered < 3) return;
+  const int ms = int(std::chrono::duration_cast<std::chrono::milliseconds>(asked - sent).count());
+  std::string told = "the mount was silent for " + Lx200Seconds(std::max(100, ms / 100 * 100)) +
+                     " and lost what it was sent meanwhile (it may have restarted" +
+                     (banner ? ": it said \"" + Lx200Printable(Said(before)) + "\"" : std::string()) + ")";
+  if (std::exchange(slewing_, false)) told += "; the goto under way was lost";
+  std::lock_guard lock(mutex_);
+  fault_ = told;
+}
+
 bool TLx200Session::RepliesInStep() {
   Require();
-  const std::optional<std::string> before = FindReplies(lastSent_);
+  const std::optional<std::string> before = FindReplies(lastSent_, true);
   if (!before) line_.Lost("no reply from the mount within " + Lx200Seconds(g_findRepliesMs));
   const bool strays = line_.TakeStrays() > 0 || !Lx200Blank(*before);
   return !std::exchange(outOfStep_, false) && !strays;
 }
 
-std::string TLx200Session::FindRepliesOrLose(const std::string& cmd, const std::string& why) {
+std::string TLx200Session::FindRepliesOrLose(const std::string& cmd, const std::string& why, int waitedMs) {
   if (std::optional<std::string> late = FindReplies(cmd)) return *late;
-  std::string lost = why + "; the mount's replies could not be told apart again";
+  // Nothing came for the command nor for the markers after it: the whole
+  // wait is told.
+  std::string lost = waitedMs < 0 ? why
+                                  : "no reply from the mount to " + cmd + " within " +
+                                        Lx200Seconds(waitedMs + g_findRepliesMs);
+  lost += "; the mount's replies could not be told apart again";
   if (!Lx200MayAskAgain(cmd)) lost += "; " + Lx200Consequence(cmd);
   line_.Lost(lost);
 }
@@ -385,7 +470,7 @@ std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool s
     why = Trouble(cmd, heard, again, limitMs);
     // The rest of the reply, or all of it, may still come: nothing is sent
     // before the line knows where it stands.
-    const std::string late = FindRepliesOrLose(cmd, why);
+    const std::string late = FindRepliesOrLose(cmd, why, heard.silent ? limitMs : -1);
     // The reply came whole after all, only late (or the rest of one cut short).
     const std::string whole = heard.garbled ? std::string() : heard.text + late;
     if (Lx200WholeReply(shape, whole) && accept(cmd, whole)) {
@@ -402,45 +487,91 @@ std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool s
   line_.Lost(why + " (asked " + std::to_string(asks) + " times)");
 }
 
-std::string TLx200Session::AskProduct() {
+std::optional<std::string> TLx200Session::Probe(const std::string& cmd) {
+  try {
+    return std::string(Lx200Unframed(Ask(cmd, true)));
+  } catch (const EAutomationLinkLost&) {
+    throw;
+  } catch (const EAutomationCancelled&) {
+    throw;
+  } catch (const EAutomationError&) {
+    return std::nullopt;
+  }
+}
+
+// The product name (":GVP#"), the firmware version (":GVN#") and the
+// coordinate mode (OnStep's ":GXEE#"; the Autostar II's alignment status
+// ":GW#") are asked in passes, each pass proved in step after its last
+// reply: a reply sent twice would give the next question its answer (a
+// version "2.9c" read as coordinate mode 2). Only a pass in step counts:
+// a known name is taken at once, one this driver does not know when two
+// passes give it (never on a line whose mount named itself OnStep
+// before), no name at all (the classic LX200) when no pass got one. A
+// version or mode that two passes in step did not get is left unknown
+// (the defaults).
+void TLx200Session::Identify() {
   const std::string where = line_.Where();
   const bool wasOnStep = AnsweredAsOnStep(where);
-  std::string last;
-  std::string why = "no reply";
-  for (int ask = 1; ask <= kLx200Asks; ++ask) {
-    std::string name;
-    try {
-      name = std::string(Lx200Unframed(Ask(":GVP#", true)));
-    } catch (const EAutomationLinkLost&) {
-      throw;
-    } catch (const EAutomationCancelled&) {
-      throw;
-    } catch (const EAutomationError& e) {
-      // The classic LX200 has no name; on a line that was OnStep, a name
-      // lost to noise.
-      if (!wasOnStep) return {};
-      why = e.what();
+  std::optional<std::string> product, version, mode;
+  std::string unknown, why = "no reply";
+  int nameless = 0, unsaid = 0;
+  for (int pass = 1; pass <= kLx200Asks && !(product && version && mode); ++pass) {
+    line_.TakeStrays();
+    outOfStep_ = false;
+    const std::optional<std::string> name = product ? product : Probe(":GVP#");
+    // The version and mode are asked only of a name this pass may take.
+    const bool named = name && !name->empty() &&
+                       (product || Lx200ProductKnown(*name) || (!wasOnStep && *name == unknown));
+    std::optional<std::string> v = version, md = mode;
+    if (named && !v) v = Probe(":GVN#");
+    if (named && !md) md = Probe(Lx200ProductOnStep(*name) ? ":GXEE#" : ":GW#");
+    if (!RepliesInStep()) {
+      why = "replies out of step";
       continue;
     }
-    if (Lx200ProductKnown(name)) {
-      if (Lx200ProductOnStep(name)) RememberOnStep(where);
-      return name;
+    if (!product) {
+      if (!name) {
+        why = "no reply";
+        if (!wasOnStep && ++nameless == kLx200Asks) product = "";
+      } else if (Lx200ProductKnown(*name) || (!wasOnStep && *name == unknown)) {
+        product = *name;
+      } else {
+        unknown = *name;
+        why = "\"" + Lx200Printable(*name) + "\"";
+      }
+      if (!product) continue;
     }
-    // A name the driver does not know: a mount of its own, when it says
-    // the same twice; noise on a line whose mount was OnStep.
-    if (!wasOnStep && name == last) return name;
-    last = name;
-    why = "\"" + Lx200Printable(name) + "\"";
+    if (product->empty()) break;
+    if (!version && v) version = *v;
+    if (!mode && md) mode = *md;
+    // A mount that does not know a probe: two passes in step without it.
+    if ((!version || !mode) && ++unsaid == 2) break;
   }
-  const std::string what = wasOnStep ? ", where an OnStep mount answered before" : "";
-  line_.Lost("the mount's product name was not read (" + why + ")" + what);
+  if (!product) {
+    const std::string what = wasOnStep ? ", where an OnStep mount answered before" : "";
+    line_.Lost("the mount's product name was not read (" + why + ")" + what);
+  }
+  product_ = *product;
+  version_ = version.value_or("");
+  onStep_ = Lx200ProductOnStep(product_);
+  if (onStep_) RememberOnStep(where);
+  hasMg_ = onStep_ || !product_.empty();
+  eqSystem_ = 1;
+  refraction_ = false;
+  if (onStep_ && mode) {
+    // OnStep's coordinate mode: 0 observed place, 1 topocentric (the
+    // mount refracts), 2 J2000 (the mount precesses and refracts).
+    refraction_ = *mode == "1" || *mode == "2";
+    if (*mode == "2") eqSystem_ = 2;
+  }
+  alignStatus_ = !onStep_ && mode.has_value();
 }
 
 void TLx200Session::Connect() {
   line_.Open(addr_, kLx200FirstReplyLimitMs);
   lineGeneration_ = jobGeneration_;
   everOpen_ = true;
-  onStep_ = alignStatus_ = parkKnown_ = parked_ = outOfStep_ = false;
+  onStep_ = alignStatus_ = parkKnown_ = parked_ = outOfStep_ = slewing_ = false;
   lastSent_.clear();
   retries_.Reset();
   {
@@ -487,39 +618,8 @@ void TLx200Session::Connect() {
     Ask(":U#");
     high_ = Ask(":GR#").find('.') == std::string::npos;
   }
-  // The product and version: the classic LX200 has neither.
-  product_ = AskProduct();
-  try {
-    if (!product_.empty()) version_ = std::string(Lx200Unframed(Ask(":GVN#", true)));
-  } catch (const EAutomationLinkLost&) {
-    throw;
-  } catch (const EAutomationCancelled&) {
-    throw;
-  } catch (const EAutomationError&) {
-  }
-  onStep_ = Lx200ProductOnStep(product_);
-  hasMg_ = onStep_ || !product_.empty();
-  eqSystem_ = 1;
-  refraction_ = false;
-  try {
-    if (onStep_) {
-      // OnStep's coordinate mode: 0 observed place, 1 topocentric (the
-      // mount refracts), 2 J2000 (the mount precesses and refracts).
-      const std::string mode = Ask(":GXEE#", true);
-      refraction_ = mode == "1" || mode == "2";
-      if (mode == "2") eqSystem_ = 2;
-    } else if (!product_.empty()) {
-      // The alignment status of the Autostar II family (LX200GPS): mount
-      // kind, "T" tracking or "N" not, alignment.
-      Ask(":GW#", true);
-      alignStatus_ = true;
-    }
-  } catch (const EAutomationLinkLost&) {
-    throw;
-  } catch (const EAutomationCancelled&) {
-    throw;
-  } catch (const EAutomationError&) {
-  }
+  // The product, version and coordinate mode: the classic LX200 has none.
+  Identify();
 }
 
 TVariant TLx200Session::Get(const std::string& m) {
@@ -546,7 +646,9 @@ TVariant TLx200Session::Get(const std::string& m) {
   if (m == "Declination") return AskSexagesimal(":GD#");
   if (m == "Slewing") {
     const std::string r(Lx200Unframed(Ask(":D#")));
-    return r.find_first_not_of(' ') != std::string::npos;
+    const bool bar = r.find_first_not_of(' ') != std::string::npos;
+    if (!bar) slewing_ = false;
+    return bar;
   }
   if (m == "Tracking") {
     if (onStep_) return Status().find('n') == std::string::npos;
@@ -620,10 +722,42 @@ void TLx200Session::Put(const std::string& m, const TVariant& v) {
   }
 }
 
+// The two target replies are proved in step before anything reads the
+// goto's or the sync's: a ":Sr" reply sent twice would be read as the
+// ":Sd" reply, and the ":Sd" reply as the goto's ("1": refused). A pair
+// out of step is set again; a refusal counts only once in step.
 void TLx200Session::Target(double ra, double dec) {
   if (!(ra >= 0 && ra < 24 && dec >= -90 && dec <= 90)) throw EAutomationError("Coordinates out of range");
-  Set(":Sr" + FormatLx200Hours(ra, high_) + "#", "Target right ascension");
-  Set(":Sd" + FormatLx200Degrees(dec, high_) + "#", "Target declination");
+  const std::string sr = ":Sr" + FormatLx200Hours(ra, high_) + "#", sd = ":Sd" + FormatLx200Degrees(dec, high_) + "#";
+  for (int ask = 1; ask <= kLx200Asks; ++ask) {
+    line_.TakeStrays();
+    outOfStep_ = false;
+    const std::string r = Ask(sr), d = Ask(sd);
+    if (!RepliesInStep()) continue;
+    if (r != "1") throw EAutomationError("Target right ascension refused by the mount (" + sr + ")");
+    if (d != "1") throw EAutomationError("Target declination refused by the mount (" + sd + ")");
+    return;
+  }
+  throw EAutomationError("the mount's replies to the target kept coming out of step (a reply came twice or late; "
+                         "set " + std::to_string(kLx200Asks) + " times), so nothing was sent to move the mount");
+}
+
+std::string TLx200Session::AskPlaced(const std::string& cmd) {
+  // What came before the command cannot be its reply.
+  line_.DropStale();
+  line_.TakeStrays();
+  outOfStep_ = false;
+  const std::string reply = Ask(cmd);
+  const std::string stray = line_.StrayText();
+  const bool shifted = std::exchange(outOfStep_, false);
+  const std::string before = FindRepliesOrLose(cmd, "no reply to the marker after " + cmd);
+  const std::string extra = stray + Lx200Unblanked(before);
+  line_.TakeStrays();
+  // In step, or its own reply a second time.
+  if (!shifted && (extra.empty() || extra == Lx200Unblanked(reply))) return reply;
+  throw EAutomationOutcomeUnknown("the reply to " + cmd + " (\"" + Lx200Printable(reply) +
+                                  "\") could not be told apart from another reply (\"" + Lx200Printable(extra) +
+                                  "\" came besides it); " + Lx200Consequence(cmd));
 }
 
 std::string TLx200Session::Raw(const std::string& kind, const TVariantList& a) {
@@ -664,7 +798,14 @@ TVariant TLx200Session::Invoke(const std::string& m, const TVariantList& a) {
   Require();
   if (m == "SlewToCoordinatesAsync") {
     Target(arg(0).AsDouble(), arg(1).AsDouble());
-    const std::string r = Ask(":MS#");
+    std::string r;
+    try {
+      r = AskPlaced(":MS#");
+    } catch (const EAutomationOutcomeUnknown&) {
+      slewing_ = true;
+      throw;
+    }
+    slewing_ = r == "0";
     if (r != "0") {
       const char code = r.empty() ? '9' : r[0];
       std::string said(Lx200Unframed(r.substr(std::min<size_t>(1, r.size()))));
@@ -676,7 +817,7 @@ TVariant TLx200Session::Invoke(const std::string& m, const TVariantList& a) {
   }
   if (m == "SyncToCoordinates") {
     Target(arg(0).AsDouble(), arg(1).AsDouble());
-    const std::string r = Ask(":CM#");
+    const std::string r = AskPlaced(":CM#");
     if (r == "0" || r == "1") throw EAutomationError("Sync refused by the mount: " + SyncRefusal());
     const std::string_view body = Lx200Unframed(r);
     if (body.size() == 2 && body[0] == 'E' && body[1] >= '1' && body[1] <= '9')
@@ -684,6 +825,7 @@ TVariant TLx200Session::Invoke(const std::string& m, const TVariantList& a) {
     return {};
   }
   if (m == "AbortSlew") {
+    slewing_ = false;
     Ask(":Q#");
     return {};
   }
@@ -758,6 +900,7 @@ class TLx200Mount : public IAutomationObject {
     return Call([&] { return session_->Invoke(m, a); });
   }
   std::string TakeNotice() override { return session_->TakeNotice(); }
+  std::string TakeFault() override { return session_->TakeFault(); }
 
  private:
   // Before the first connect nothing talks to the line: the member runs here.

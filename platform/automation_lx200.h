@@ -34,19 +34,33 @@
 // nothing more is sent until Connected is put true again. The connection
 // counts the replies that needed a second look: when 3 of the last 100 did
 // (TLx200Retries), TakeNotice tells it once per connection ("noisy line: 3
-// of the last 57 replies asked again").
+// of the last 57 replies asked again"). A mount that was silent for
+// seconds and then answered a later marker with nothing of the replies
+// owed before it (after a banner, or after three markers unanswered) lost
+// what it was sent: a board that restarted. TakeFault tells it once, with
+// the goto under way that it dropped.
 //
 // Members (the mount kind comes from ":GVP#"; an OnStep product name makes
-// DriverInfo say "ON_STEP", any other says "Meade"; a name the driver does
-// not know is taken when two asks in a row give it, and never on a line
-// whose mount named itself OnStep before in this run of the program):
+// DriverInfo say "ON_STEP", any other says "Meade"; the name, the version
+// and the coordinate mode are taken only from replies proved in step, in
+// passes of ":GVP#", ":GVN#" and ":GXEE#" or ":GW#" each followed by a
+// check; a name the driver does not know is taken when two passes give it,
+// and never on a line whose mount named itself OnStep before in this run
+// of the program; no name is the classic LX200 only when four passes in
+// step got none):
 //   Connected            opens the line and asks ":GR#" (an answer is required)
 //   DriverInfo           the product and version (":GVP#", ":GVN#")
 //   RightAscension, Declination   ":GR#", ":GD#" (either precision is read;
 //                        a low-precision mount is switched to high with ":U#")
-//   SlewToCoordinatesAsync  ":Sr", ":Sd", ":MS#"; a refusal code raises
-//   SyncToCoordinates    ":Sr", ":Sd", ":CM#"; OnStep's "E" codes and its bare
-//                        "1" (parked or slewing, told by ":GU#") raise
+//   SlewToCoordinatesAsync  ":Sr", ":Sd", ":MS#"; a refusal code raises. The
+//                        two target replies are proved in step before the
+//                        goto's is read (set again, four times at most), and
+//                        the goto's reply is taken only when the check after
+//                        it finds nothing else but that reply again; else
+//                        EAutomationOutcomeUnknown (never a refusal)
+//   SyncToCoordinates    ":Sr", ":Sd", ":CM#", checked as a goto; OnStep's "E"
+//                        codes and its bare "1" (parked or slewing, told by
+//                        ":GU#") raise
 //   AbortSlew            ":Q#"
 //   Slewing              ":D#" (a bar while the mount slews)
 //   Tracking, AtPark, SideOfPier   OnStep's ":GU#"; Tracking put ":Te#"/":Td#".
@@ -73,8 +87,10 @@
 //                        network bridge or serial adapter repeating a packet)
 //                        or one that came late makes it false. A reply sent
 //                        twice sets the well-formed replies after it one
-//                        behind, so a bulk read (the PEC table) asks this at
-//                        its end and reads again what it finds shifted.
+//                        behind, until a command lost later sets them back:
+//                        a bulk read of replies that all look alike (the PEC
+//                        table) asks this after each reply and reads again
+//                        what it finds shifted.
 #pragma once
 
 #include <cstdint>

@@ -203,7 +203,12 @@ TLx200Heard TLx200Line::Transact(const std::string& cmd, TLx200Reply shape, int 
 }
 
 void TLx200Line::Stray(const char* bytes, std::size_t n) {
-  if (!Lx200Blank(std::string_view(bytes, n))) ++strays_;
+  const std::string_view b(bytes, n);
+  if (Lx200Blank(b)) return;
+  ++strays_;
+  strayText_ += Lx200Unblanked(b);
+  constexpr std::size_t kKept = 256;
+  if (strayText_.size() > kKept) strayText_.erase(0, strayText_.size() - kKept);
 }
 
 void TLx200Line::DropStale() {
@@ -266,6 +271,7 @@ void TLx200Line::Send(const std::string& cmd, int limitMs) {
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) Lost(ErrnoText(errno));
     if (!Wait(POLLOUT, MsLeft(until))) Lost("the line does not take " + cmd);
   }
+  lastSend_ = Clock::now();
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // watches a wake descriptor, so that a disconnect ends a wait at once.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <utility>
@@ -68,7 +69,15 @@ class TLx200Line {
   // How often, since the last call, bytes came that no reply took: read
   // past a reply, or dropped before a command (a reply sent twice, a late
   // one). Blanks and line ends are not counted.
-  int TakeStrays() { return std::exchange(strays_, 0); }
+  int TakeStrays() {
+    strayText_.clear();
+    return std::exchange(strays_, 0);
+  }
+  // The bytes counted by TakeStrays since its last call, blanks left out
+  // (the latest 256 at most).
+  const std::string& StrayText() const { return strayText_; }
+  // When the last command or marker went out in whole.
+  std::chrono::steady_clock::time_point LastSend() const { return lastSend_; }
   // Closes the line and raises EAutomationLinkLost naming `why`.
   [[noreturn]] void Lost(const std::string& why);
 
@@ -88,6 +97,8 @@ class TLx200Line {
   int fd_ = -1;
   bool tty_ = false;
   int strays_ = 0;
+  std::string strayText_;
+  std::chrono::steady_clock::time_point lastSend_{};
   std::string where_;
 };
 

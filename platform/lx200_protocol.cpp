@@ -1,5 +1,6 @@
 #include "platform/lx200_protocol.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -346,6 +347,13 @@ bool DateValid(std::string_view r) {
   return month >= 1 && month <= 12 && day >= 1 && day <= 31;
 }
 
+// A firmware version ("4.24k", "2.9c", "10.03h", "43Eg"): printable, a
+// letter or digit first, a digit somewhere; line noise such as ".|" is none.
+bool VersionText(std::string_view r) {
+  if (r.empty() || r.size() > 20 || !Printable(r) || !std::isalnum(static_cast<unsigned char>(r[0]))) return false;
+  return std::any_of(r.begin(), r.end(), IsDigit);
+}
+
 }  // namespace
 
 bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
@@ -374,6 +382,7 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
   if (c == "GU") return framed && Lx200StatusValid(r);
   if (c == "$QZ?") return framed && r.size() <= 2 && !r.empty() && Printable(r) && IsOneOf(r[0], "IpPrR");
   if (c == "GVP") return framed && !r.empty() && r.size() <= 40 && Printable(r);
+  if (c == "GVN") return framed && VersionText(r);
   if (c == "GW") return framed && r.size() >= 2 && Printable(r) && (r[1] == 'T' || r[1] == 'N');
   if (c == "GXEE") return reply.size() == 1 && IsDigit(reply[0]);
   if (c == "D") return true;
@@ -569,6 +578,13 @@ bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::s
 
 bool Lx200Blank(std::string_view bytes) {
   return bytes.find_first_not_of(std::string_view(" \r\n\0", 4)) == std::string_view::npos;
+}
+
+std::string Lx200Unblanked(std::string_view bytes) {
+  std::string out;
+  for (char c : bytes)
+    if (!Lx200Blank(std::string_view(&c, 1))) out += c;
+  return out;
 }
 
 bool Lx200WholeReply(TLx200Reply shape, std::string_view text) {

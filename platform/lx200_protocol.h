@@ -64,7 +64,8 @@ bool Lx200MayAskAgain(std::string_view command);
 // the step rate a number not below 0, PEC entries "sDDD" within a signed
 // byte (":VR#": "sDDD,DDD", the entry and its index), OnStep's status
 // (Lx200StatusValid) and PEC state (one of "IpPrR"), a product name of
-// printable characters, OnStep's coordinate mode a digit.
+// printable characters, a firmware version printable with a digit and a
+// letter or digit first ("4.24k", "43Eg"), OnStep's coordinate mode a digit.
 // A reply to any other command holds printable characters, Autostar's
 // degree sign (0xDF) and the slew bar (0x7F) only: other bytes are noise on
 // the line. The slew bar of ":D#" is taken as it comes.
@@ -121,6 +122,8 @@ bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::s
 // True when `bytes` hold nothing but blanks, line ends and zero bytes
 // (which some links put between replies): no reply of a mount.
 bool Lx200Blank(std::string_view bytes);
+// `bytes` without the blanks, line ends and zero bytes of Lx200Blank.
+std::string Lx200Unblanked(std::string_view bytes);
 
 // True when `text` is exactly one whole reply of `shape`: nothing after
 // it, an optional tail (a goto's refusal message) ended or absent.

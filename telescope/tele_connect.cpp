@@ -3,6 +3,7 @@
 // and the 900 ms status poll.
 #include <QTimer>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "astro/observer.h"
@@ -23,13 +24,18 @@ bool HasAny(const std::string& s, const char* letters) { return s.find_first_of(
 
 // The driver as the window's logic calls it: a call that finds the link
 // gone tells the logic once, then raises as before; a warning the driver
-// has after a call goes to the logic first; `inCall` counts the calls under
-// way (events handled meanwhile come from outside them).
+// (or a fault no call raised) has after a call goes to the logic first;
+// `inCall` counts the calls under way (events handled meanwhile come from
+// outside them).
 class TLinkWatch : public platform::IAutomationObject {
  public:
   using TTell = std::function<void(const std::string&)>;
-  TLinkWatch(platform::TAutomationRef inner, TTell lost, TTell notice, int* inCall)
-      : inner_(std::move(inner)), lost_(std::move(lost)), notice_(std::move(notice)), inCall_(inCall) {}
+  TLinkWatch(platform::TAutomationRef inner, TTell lost, TTell notice, TTell fault, int* inCall)
+      : inner_(std::move(inner)),
+        lost_(std::move(lost)),
+        notice_(std::move(notice)),
+        fault_(std::move(fault)),
+        inCall_(inCall) {}
   TVariant Get(const std::string& m) override {
     return Watched([&] { return inner_->Get(m); });
   }
@@ -54,6 +60,8 @@ class TLinkWatch : public platform::IAutomationObject {
         try {
           const std::string text = w->inner_->TakeNotice();
           if (!text.empty()) w->notice_(text);
+          const std::string fault = w->inner_->TakeFault();
+          if (!fault.empty()) w->fault_(fault);
         } catch (const std::exception&) {
           // Out of memory for a log line: the warning is dropped.
         }
@@ -69,7 +77,7 @@ class TLinkWatch : public platform::IAutomationObject {
   }
 
   platform::TAutomationRef inner_;
-  TTell lost_, notice_;
+  TTell lost_, notice_, fault_;
   int* inCall_;
 };
 
@@ -100,6 +108,13 @@ void TTeleControl::HandleLinkLost() {
 void TTeleControl::OnNotice(const std::string& text) {
   Log("Warning, " + text);
   ui_.notice = text;
+  emit changed();
+}
+
+void TTeleControl::OnDriverFault(const std::string& text) {
+  Log("Warning, " + text);
+  ui_.fault = text;
+  if (!ui_.fault.empty()) ui_.fault[0] = char(std::toupper(static_cast<unsigned char>(ui_.fault[0])));
   emit changed();
 }
 
@@ -195,7 +210,7 @@ void TTeleControl::ConnectClick() {
   linkLost_ = false;
   driver_ = std::make_shared<TLinkWatch>(
       std::move(raw), [this](const std::string& w) { OnLinkLost(w); },
-      [this](const std::string& t) { OnNotice(t); }, &inCall_);
+      [this](const std::string& t) { OnNotice(t); }, [this](const std::string& t) { OnDriverFault(t); }, &inCall_);
   // 2. Connected: the chart runs at real time, its clock menus are locked.
   connected_ = true;
   ++session_;

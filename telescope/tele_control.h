@@ -247,6 +247,9 @@ class TTeleControl : public QObject {
   void HandleLinkLost();
   // The driver warns of something (a noisy line): logged and shown.
   void OnNotice(const std::string& text);
+  // A fault the driver found outside any call's result (a mount that
+  // restarted): the log and the window's red line say it.
+  void OnDriverFault(const std::string& text);
   TObserverTime& Obs();
 
   // One conversation with the mount (an operation that calls the driver):
@@ -281,9 +284,9 @@ class TTeleControl : public QObject {
   // replies came out of step, a few times at most; false when they never
   // came in step or the conversation `talk` ended.
   bool ReadInStep(const TTalk& talk, const std::function<void()>& read);
-  // Reads the mount's whole table into the copy here, block by block, each
-  // read in step; false when the conversation ended or a block never came
-  // in step (`why` then says which).
+  // Reads the mount's whole table into the copy here, entry by entry, each
+  // proved in step; false when the conversation ended or an entry never
+  // came in step (`why` then says which).
   bool ReadPecTable(const TTalk& talk, std::string& why);
 
   ITelescopeHost* host_;

@@ -29,10 +29,11 @@ bool ReplyEntry(const std::string& reply, int16_t& entry) {
   return true;
 }
 
-// The table is read in blocks of this many entries, each checked for the
-// mount's replies coming in step and read again, up to kPecPasses times in
-// all, when they did not.
-constexpr int kPecBlock = 16;
+// Each entry of the table is checked for the mount's replies coming in
+// step after it is read, and read again, up to kPecPasses times in all,
+// when they did not. (A check after a block of entries misses a reply sent
+// twice and a command lost later in the same block: they cancel out, the
+// entries between them one behind.)
 constexpr int kPecPasses = 4;
 
 }  // namespace
@@ -77,21 +78,16 @@ bool TTeleControl::ReadInStep(const TTalk& talk, const std::function<void()>& re
 }
 
 bool TTeleControl::ReadPecTable(const TTalk& talk, std::string& why) {
-  // Where the line stands before the first block: what came before is no
+  // Where the line stands before the first entry: what came before is no
   // concern of the table's.
   RepliesInStep();
   if (!Talking(talk)) return false;
-  for (int from = 0; from < pecLength_; from += kPecBlock) {
-    const int to = std::min(pecLength_, from + kPecBlock);
-    const bool steady = ReadInStep(talk, [&] {
-      for (int i = from; i < to && Talking(talk); ++i) {
-        ShowProgress("Reading the PEC table", i, pecLength_);
-        ReadPecEntry(i);
-      }
-    });
+  for (int i = 0; i < pecLength_; ++i) {
+    ShowProgress("Reading the PEC table", i, pecLength_);
+    const bool steady = ReadInStep(talk, [&] { ReadPecEntry(i); });
     if (!Talking(talk)) return false;
     if (!steady) {
-      why = "the mount's replies to entries " + std::to_string(from) + " to " + std::to_string(to - 1) +
+      why = "the mount's replies to entry " + std::to_string(i) +
             " kept coming out of step (a reply came twice or late) in " + std::to_string(kPecPasses) + " reads";
       ShowProgress("Reading the PEC table", pecLength_, pecLength_);
       return false;

@@ -5,7 +5,8 @@
 // pass as the reply to two questions of different forms, which would let a
 // reply the link sent twice stand for the next question's), and as what
 // came before a marker's reply (a marker's reply found must lie inside the
-// bytes and read as a value of its form); and the bytes as a command.
+// bytes and read as a value of its form); a firmware version and the
+// bytes without their blanks; and the bytes as a command.
 #include <cmath>
 #include <string>
 
@@ -63,6 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if ((time && (v < 0 || v >= 24)) || (angle && (v < -90 || v > 90))) __builtin_trap();
   }
   if (platform::Lx200StatusValid(reply) && !platform::Lx200StatusShaped(reply)) __builtin_trap();
+  // A firmware version holds a digit; the bytes without their blanks are
+  // empty exactly when they were blank, and hold no blank.
+  if (platform::Lx200ReplyValid(":GVN#", reply) && reply.find_first_of("0123456789") == std::string::npos)
+    __builtin_trap();
+  const std::string unblanked = platform::Lx200Unblanked(reply);
+  if (unblanked.empty() != platform::Lx200Blank(reply) || unblanked.find_first_of(std::string(" \r\n\0", 4)) !=
+                                                              std::string::npos)
+    __builtin_trap();
   (void)platform::Lx200ProductKnown(reply);
   for (TLx200Reply shape : {TLx200Reply::Bool, TLx200Reply::Text, TLx200Reply::Goto, TLx200Reply::Sync})
     (void)platform::Lx200WholeReply(shape, reply);

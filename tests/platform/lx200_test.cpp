@@ -5,6 +5,7 @@
 
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <tuple>
 
@@ -153,6 +154,9 @@ TEST(Lx200Protocol, SecondAsksOnlyWhereHarmlessAndANoisyLineToldOnce) {
                            ":A+#", ":WR+#", ":WR0001,+005#", ":T+#", ":$QZZ#", ":ST60.1#", ":S#"})
     EXPECT_FALSE(platform::Lx200MayAskAgain(once)) << once;
   EXPECT_FALSE(platform::Lx200ReplyValid(":GVP#", "On-St\x85p#"));
+  // A firmware version holds a digit; line noise in its place is none.
+  for (const char* v : {"4.24k#", "2.9c#", "10.03h#", "43Eg#"}) EXPECT_TRUE(platform::Lx200ReplyValid(":GVN#", v)) << v;
+  for (const char* v : {".|#", "#", "k#", "4.24k", " 4.2#"}) EXPECT_FALSE(platform::Lx200ReplyValid(":GVN#", v)) << v;
   EXPECT_FALSE(platform::Lx200ReplyValid(":SL20:15:00#", "\xc1"));
   EXPECT_TRUE(platform::Lx200ReplyValid(":CM#", " M31 EX GAL MAG 3.5 SZ178.0'#"));
   EXPECT_TRUE(platform::Lx200ReplyValid(":D#", "\x7f\x7f#"));
@@ -572,6 +576,105 @@ TEST_P(Lx200Driver, DisconnectEndsAWaitingCallAndConnectsAgain) {
   EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9);
 }
 
+// A reply to the target (":Sr", ":Sd") sent twice, at once or when the
+// next command has come, also on a link of 200 ms: the goto and the sync
+// read their own reply and go through, the target set again (unchecked,
+// the ":Sd" reply was read as the goto's, "Goto refused by the mount: 0
+// (1)", or as the sync's refusal). Their own reply sent twice is the same
+// reply: taken.
+TEST_P(Lx200Driver, TargetRepliesSentTwiceAreNeverTheGotosOrSyncsReply) {
+  using Spoil = TFakeLx200::Spoil;
+  constexpr int kNext = TFakeLx200::kAtNextCommand;
+  const std::tuple<const char*, const char*, int, int> cases[] = {  // member, spoiled, second copy, latency
+      {"SlewToCoordinatesAsync", ":Sr", kNext, 0},  {"SlewToCoordinatesAsync", ":Sd", kNext, 0},
+      {"SlewToCoordinatesAsync", ":Sr", 0, 0},      {"SlewToCoordinatesAsync", ":Sr", kNext, 200},
+      {"SlewToCoordinatesAsync", ":MS#", kNext, 0}, {"SyncToCoordinates", ":Sr", kNext, 0},
+      {"SyncToCoordinates", ":Sd", kNext, 0},       {"SyncToCoordinates", ":CM#", kNext, 0}};
+  for (const auto& [member, prefix, late, latency] : cases) {
+    SCOPED_TRACE(std::string(member) + " " + prefix + " " + std::to_string(late) + " " + std::to_string(latency));
+    TFakeLx200 fake(GetParam());
+    fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
+    auto m = Connect(fake);
+    fake.SetDelay(latency);
+    fake.ClearCommands();
+    fake.SpoilReplies(prefix, Spoil::Twice, 1, late);
+    const bool sync = std::string(member) == "SyncToCoordinates";
+    try {
+      m->Invoke(member, {TVariant(3.0), TVariant(12.5)});
+    } catch (const platform::EAutomationError& e) {
+      ADD_FAILURE() << e.what();
+    }
+    EXPECT_EQ(fake.Count(sync ? ":CM#" : ":MS#"), 1);
+    const std::string prefixText(prefix);
+    if (prefixText.rfind(":S", 0) == 0) {
+      EXPECT_EQ(fake.Count(prefixText == ":Sr" ? ":Sr03:00:00#" : ":Sd+12*30:00#"), 2) << "the target set again";
+    }
+    EXPECT_NEAR(fake.Get().targetDec, 12.5, 1e-9);
+    if (sync) {
+      EXPECT_NEAR(m->Get("Declination").AsDouble(), 12.5, 1e-9) << "synced";
+    } else {
+      EXPECT_TRUE(fake.Slewing());
+    }
+    EXPECT_TRUE(m->Get("Connected").AsBool());
+  }
+}
+
+// A goto whose reply cannot be placed (the reply to the check after the
+// target, sent twice, comes where the goto's reply should: its "0" reads
+// as a goto begun) is told as unconfirmed, never as begun or refused.
+TEST_P(Lx200Driver, AGotoReplyThatCannotBePlacedIsUnconfirmed) {
+  TFakeLx200 fake(GetParam());
+  fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000, s.raHours = 6.0; });
+  auto m = Connect(fake);
+  fake.ClearCommands();
+  fake.SpoilReplies(":GR#", TFakeLx200::Spoil::Twice, 1, TFakeLx200::kAtNextCommand);
+  try {
+    m->Invoke("SlewToCoordinatesAsync", {TVariant(3.0), TVariant(12.5)});
+    ADD_FAILURE() << "taken as begun";
+  } catch (const platform::EAutomationOutcomeUnknown& e) {
+    const std::string told = e.what();
+    EXPECT_NE(told.find("the reply to :MS# (\"0\") could not be told apart from another reply"), std::string::npos)
+        << told;
+    EXPECT_NE(told.find("; the mount may be moving"), std::string::npos) << told;
+  } catch (const platform::EAutomationError& e) {
+    ADD_FAILURE() << "told as a refusal: " << e.what();
+  }
+  EXPECT_EQ(fake.Count(":MS#"), 1);
+  EXPECT_TRUE(m->Get("Connected").AsBool());
+  EXPECT_NEAR(m->Get("RightAscension").AsDouble(), 6.0, 1e-9) << "in step again";
+}
+
+// The mount's kind, version and coordinate mode come only from replies
+// proved in step: a lost ":GVP#" leaves an OnStep mount OnStep (it was
+// taken for the classic LX200); a version sent twice ("2.9c") is no
+// coordinate mode 2 (it was "(J2000.0)" and "Does Refraction" on a mount
+// in observed place); noise in the version's place is no version; a mode
+// sent twice or lost is read again.
+TEST_P(Lx200Driver, MountKindVersionAndModeOnlyFromRepliesInStep) {
+  using Spoil = TFakeLx200::Spoil;
+  constexpr int kNext = TFakeLx200::kAtNextCommand;
+  const std::tuple<const char*, char, std::function<void(TFakeLx200&)>> cases[] = {  // what, mode, spoil
+      {"name lost", '0', [](TFakeLx200& f) { f.SpoilReplies(":GVP#", Spoil::Lose, 1); }},
+      {"version twice", '0', [&](TFakeLx200& f) { f.SpoilReplies(":GVN#", Spoil::Twice, 1, kNext); }},
+      {"version noise", '0', [](TFakeLx200& f) { f.Garble(":GVN#", ".|#", 1); }},
+      {"mode twice", '2', [&](TFakeLx200& f) { f.SpoilReplies(":GXEE#", Spoil::Twice, 1, kNext); }},
+      {"mode lost", '2', [](TFakeLx200& f) { f.SpoilReplies(":GXEE#", Spoil::Lose, 1); }}};
+  for (const auto& [what, mode, spoil] : cases) {
+    SCOPED_TRACE(what);
+    platform::ForgetLx200LinesForTest();
+    TFakeLx200 fake(GetParam());
+    fake.Change([m = mode](TFakeLx200::State& s) { s.version = "2.9c", s.coordinateMode = m; });
+    spoil(fake);
+    auto m = Connect(fake);
+    const std::string info = m->Get("DriverInfo").AsString();
+    EXPECT_NE(info.find("(ON_STEP command set): On-Step 2.9c on "), std::string::npos) << info;
+    EXPECT_EQ(m->Get("EquatorialSystem").AsInt(), mode == '2' ? 2 : 1);
+    EXPECT_EQ(m->Get("DoesRefraction").AsBool(), mode == '2');
+    EXPECT_TRUE(m->Get("CanFindHome").AsBool()) << "OnStep's controls";
+  }
+  platform::ForgetLx200LinesForTest();
+}
+
 INSTANTIATE_TEST_SUITE_P(Lines, Lx200Driver,
                          ::testing::Values(TFakeLx200::Transport::Pty, TFakeLx200::Transport::Tcp),
                          [](const auto& info) { return testing_support::LinkName(info.param); });
@@ -596,7 +699,38 @@ TEST(Lx200DriverStall, StallOrRestartRiddenOutForThePosition) {
     EXPECT_NEAR(m->Get(member).AsDouble(), want, 1e-9);
     EXPECT_EQ(fake.Commands(), sent);
     EXPECT_TRUE(m->Get("Connected").AsBool());
+    // A stall that delivers is no fault; a mount that lost what it was
+    // sent is told, once.
+    const std::string fault = m->TakeFault();
+    if (held) {
+      EXPECT_EQ(fault, "");
+    } else {
+      EXPECT_NE(fault.find(" and lost what it was sent meanwhile (it may have restarted)"), std::string::npos)
+          << fault;
+    }
+    EXPECT_EQ(m->TakeFault(), "");
   }
+}
+
+// A board that restarts on its serial line while a goto is under way
+// (silent, then a banner): the question is asked again and read, and the
+// restart is told once, with the goto it dropped.
+TEST(Lx200DriverStall, ARestartIsToldWithTheGotoItDropped) {
+  TFakeLx200 fake(TFakeLx200::Transport::Pty);
+  fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
+  auto m = Connect(fake);
+  m->Invoke("SlewToCoordinatesAsync", {TVariant(3.0), TVariant(12.5)});
+  EXPECT_EQ(m->TakeFault(), "");
+  fake.StallUntil(":GC#", false, "\r\nOnStep 4.24k\r\n");
+  EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9);
+  const std::string fault = m->TakeFault();
+  EXPECT_EQ(fault.rfind("the mount was silent for ", 0), 0u) << fault;
+  EXPECT_NE(fault.find(" and lost what it was sent meanwhile (it may have restarted: it said \"OnStep 4.24k\"); "
+                       "the goto under way was lost"),
+            std::string::npos)
+      << fault;
+  EXPECT_EQ(m->TakeFault(), "");
+  EXPECT_TRUE(m->Get("Connected").AsBool());
 }
 
 TEST(Lx200DriverMeade, RefusalMessageAndDateLinesAreRead) {

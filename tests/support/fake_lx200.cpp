@@ -171,6 +171,7 @@ void TFakeLx200::Run() {
       // A reply held back goes out once the next command has come.
       if (!held.empty()) put(std::exchange(held, std::string()));
       Outgoing out;
+      std::string banner;
       std::function<bool()> release;
       {
         std::lock_guard lock(mutex_);
@@ -179,7 +180,8 @@ void TFakeLx200::Run() {
           if (stall_.held) Settle(), stalled += Answer(cmd);
           continue;
         }
-        stall_.on = false;
+        if (std::exchange(stall_.on, false)) banner = std::exchange(stall_.banner, std::string());
+        if (!banner.empty()) put(banner);
         if (LoseCommand(cmd)) continue;
         const auto hold = std::find_if(holds_.begin(), holds_.end(),
                                        [&](const Hold& h) { return cmd.rfind(h.prefix, 0) == 0; });
@@ -346,7 +348,7 @@ std::string TFakeLx200::Answer(const std::string& c) {
   if (body == "GR") return Pointing(false);
   if (body == "GD") return Pointing(true);
   if (body == "GVP") return s.product.empty() ? (onStep ? "On-Step#" : "Autostar#") : s.product + "#";
-  if (body == "GVN") return onStep ? "4.24k#" : "43Eg#";
+  if (body == "GVN") return !s.version.empty() ? s.version + "#" : onStep ? "4.24k#" : "43Eg#";
   if (body == "GL") return "20:15:00#";
   if (body == "GC") return "01/15/26#";
   if (body == "GS") return "12:00:00#";

@@ -105,10 +105,11 @@ class TFakeLx200 {
   // The mount stops answering until a command that begins with `until`
   // comes: the commands before it are lost (a board that restarts) or, with
   // `held`, answered only then, in order, before its own reply (a link that
-  // stalls). Which commands came is seen in Commands.
-  void StallUntil(const std::string& until, bool held) {
+  // stalls). Which commands came is seen in Commands. A `banner` goes out
+  // as the stall ends, before any reply (a board that says it has started).
+  void StallUntil(const std::string& until, bool held, const std::string& banner = {}) {
     std::lock_guard lock(mutex_);
-    stall_ = {until, held, true};
+    stall_ = {until, banner, held, true};
   }
   // The replies spoiled so far.
   int Spoiled() const {
@@ -137,6 +138,7 @@ class TFakeLx200 {
     std::string site[3] = {"+00*00", "000*00", "+00"};  // ":St", ":Sg", ":SG"
     std::string time = "00:00:00", date = "01/01/00";
     std::string product;                            // ":GVP#"; empty: the firmware's own
+    std::string version;                            // ":GVN#"; empty: the firmware's own
     std::string newFlags;                           // ":GU#" flags of a later firmware
   };
   State Get() const;
@@ -197,7 +199,7 @@ class TFakeLx200 {
   std::vector<Hold> holds_;  // under mutex_
   std::atomic<int> holdsReleased_{0}, holdsTimedOut_{0};
   struct {
-    std::string until;
+    std::string until, banner;
     bool held = false, on = false;
   } stall_;                        // under mutex_
   std::vector<SpoilRule> spoils_;  // under mutex_, as the three below

@@ -168,13 +168,14 @@ TEST_P(Lx200Window, MountPulledAwayMidSlewAndMidPoll) {
 // taking input while the mount's replies are owed. The mount was asleep:
 // its first reply takes 800 ms more (the first reply of a connect is
 // waited for longer). Fewer PEC entries as the delay grows keep the suite
-// quick. One reply of the PEC read and one of a poll are held until the
-// GUI thread's timer has ticked three times: a GUI thread that waited for
+// quick (each entry is two questions: the entry and the check after it).
+// One reply of the PEC read and one of a poll are held until the GUI
+// thread's timer has ticked three times: a GUI thread that waited for
 // the mount would tick only once the driver gave the line up, and the
 // connect or the poll would fail.
 TEST_P(Lx200Latency, ConnectReadsTheWholeTableAndTheProgramKeepsTakingInput) {
   const auto [transport, delayMs] = GetParam();
-  const int entries = delayMs == 0 ? 480 : delayMs == 30 ? 60 : delayMs == 100 ? 20 : 6;
+  const int entries = delayMs == 0 ? 480 : delayMs == 30 ? 30 : delayMs == 100 ? 10 : 3;
   TFakeLx200 fake(transport);
   SetWorm(fake, entries);
   fake.SetDelay(delayMs);
