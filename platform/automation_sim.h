@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/automation.h"
@@ -30,6 +31,10 @@ class TSimDevice : public IAutomationObject {
   void FailMemberForTest(const std::string& member, int times = 1);
   // The device drops its link: Connected reads false from now on.
   void DropLink() { linkDropped_ = true; }
+  // A fault no call raised (a mount that restarted), told after the next
+  // call as a real driver tells it.
+  void FaultForTest(std::string text) { fault_ = std::move(text); }
+  std::string TakeFault() override { return std::exchange(fault_, std::string()); }
   // Every call in order: "Get Connected", "Put Tracking", "Invoke CommandBlind :Q#".
   const std::vector<std::string>& Calls() const { return calls_; }
   void ClearCalls() { calls_.clear(); }
@@ -53,6 +58,7 @@ class TSimDevice : public IAutomationObject {
   std::map<std::string, int> failures_;
   std::vector<std::string> calls_;
   bool linkDropped_ = false;
+  std::string fault_;
   bool clockStarted_ = false;
   uint32_t lastTick_ = 0;
 };

@@ -201,6 +201,12 @@ void TSequencer::Step2() {
     imagingBusy_ = false;
     ++entry_;
   } else if (entry_ < 0) {
+    // A goto the mount dropped (it restarted): never image where it stopped.
+    if (const std::string lost = tele_ ? tele_->TakeGotoLost() : std::string(); !lost.empty()) {
+      Log("Error, telescope goto lost: " + lost);
+      Stop();
+      return;
+    }
     // Wait (restart) while the goto runs or settles and while a plate solve runs.
     if (tele_ && tele_->GotoInProgress()) {
       Log("Waiting for GoTo to complete");

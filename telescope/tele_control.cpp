@@ -271,6 +271,7 @@ bool TTeleControl::GotoRaDec(double ra, double dec) {
   }
   if (!talk.Live()) return false;
   Succeeded();
+  gotoLost_.clear();
   gotoInProgress_ = true;
   gotoTimer_.stop();
   emit changed();

@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/automation.h"
@@ -164,6 +165,9 @@ class TTeleControl : public QObject {
   bool OnStep() const { return onStep_; }
   bool AutostarNotOnStep() const { return autostarNotOnStep_; }
   bool GotoInProgress() const { return gotoInProgress_; }
+  // Why the last goto was lost while under way (the mount restarted and
+  // dropped it), once; empty when it was not.
+  std::string TakeGotoLost() { return std::exchange(gotoLost_, std::string()); }
   int EquatorialSystem() const { return eqSystem_; }
   // The mount's position, radians in the chart's epoch, as last polled.
   double RightAscension() const { return ra_[0]; }
@@ -311,6 +315,7 @@ class TTeleControl : public QObject {
   // The pier side the poll last read (-1 east, +1 west, 0 unknown).
   int polledPier_ = 0;
   bool gotoInProgress_ = false;
+  std::string gotoLost_;
   uint32_t gotoEnd_ = 0, lastPecWrite_ = 0;
   int eqSystem_ = 1;
   std::array<double, 4> ra_{}, dec_{};

@@ -154,6 +154,29 @@ TEST_F(SequencerTest, FailuresEndTheSequenceWithAMessage) {
   }
 }
 
+// A mount that restarts under a goto drops it and comes to rest where it
+// was: the sequencer stops with the reason instead of taking that rest for
+// the goto's end and imaging the wrong place.
+TEST_F(SequencerTest, AGotoTheMountDroppedStopsTheSequence) {
+  seq.StartButtonClick();
+  for (int i = 0; i < 20 && !tele.GotoInProgress(); ++i) Tick();
+  ASSERT_TRUE(tele.GotoInProgress());
+  mount->FaultForTest("the mount was silent for 4.2 s and lost what it was sent meanwhile");
+  RunToEnd();
+  EXPECT_FALSE(seq.Running());
+  EXPECT_TRUE(Logged("[Sequencer] Error, telescope goto lost: the mount was silent for 4.2 s and lost what it was "
+                     "sent meanwhile"));
+  EXPECT_TRUE(imaging.runs.empty());
+  // The next goto starts afresh: a fault after it has ended loses nothing.
+  SetUp();
+  seq.StartButtonClick();
+  for (int i = 0; i < 400 && imaging.runs.empty(); ++i) Tick();
+  ASSERT_FALSE(imaging.runs.empty());
+  mount->FaultForTest("a restart between two points");
+  Tick();
+  EXPECT_FALSE(Logged("[Sequencer] Error, telescope goto lost: a restart between two points"));
+}
+
 TEST_F(SequencerTest, InvalidEntriesWarnAndStopOnWarningStops) {
   points.points = {{0.5, 0.1, "bad:name", true, "2,30,red,light", false},
                    {0.6, 0.1, "ok", true, "2,30,red;0,30,red,light;5,30,violet,light;5,30,red,selfie", false}};
