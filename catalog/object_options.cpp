@@ -282,6 +282,7 @@ const TCatalogSlots& LoadCatalogSlots(const std::string& path) {
   g_slotsPath = path;
   // (A damaged file has been kept aside: there is none now.)
   g_slotsSeen = FileBytes(path);
+  g_slotsBase = CatalogSlots;
   return CatalogSlots;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -106,6 +107,43 @@ class LockWaitCounter {
   sqlite3_vfs* original_ = nullptr;
   sqlite3_vfs counting_{};
   static inline std::atomic<int> waits_{0};
+};
+
+// Refuses, while it lives, the files whose names end in `suffix` to
+// connections opened meanwhile, as the system refuses a file of mode 000 to
+// its reader ("Objects.sqlite") or a journal in a folder it may not write
+// to ("Objects.sqlite-journal"): their opening fails with EACCES. (The tests
+// run as root, whom the system refuses nothing.) The process's default file
+// layer is replaced by a copy whose open refuses them.
+class DeniedFileLayer {
+ public:
+  explicit DeniedFileLayer(std::string suffix) {
+    suffix_ = std::move(suffix);
+    original_ = sqlite3_vfs_find(nullptr);
+    denying_ = *original_;
+    denying_.zName = "noctra-test-denied";
+    denying_.xOpen = [](sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+      const std::string n = name ? name : "";
+      if (n.size() >= suffix_.size() && n.compare(n.size() - suffix_.size(), suffix_.size(), suffix_) == 0) {
+        file->pMethods = nullptr;
+        errno = EACCES;
+        return SQLITE_CANTOPEN;
+      }
+      return original_->xOpen(original_, name, file, flags, outFlags);
+    };
+    sqlite3_vfs_register(&denying_, 1);
+  }
+  ~DeniedFileLayer() {
+    sqlite3_vfs_unregister(&denying_);
+    sqlite3_vfs_register(original_, 1);
+  }
+  DeniedFileLayer(const DeniedFileLayer&) = delete;
+  DeniedFileLayer& operator=(const DeniedFileLayer&) = delete;
+
+ private:
+  static inline sqlite3_vfs* original_ = nullptr;
+  static inline std::string suffix_;
+  sqlite3_vfs denying_{};
 };
 
 // Tries to take the object lock on another thread.
