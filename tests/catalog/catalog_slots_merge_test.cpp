@@ -2,8 +2,7 @@
 // the catalogue slots in one (an Active tick, an Add, a Remove) is written
 // merged with the file as it is on disk, so that a catalogue the other copy
 // imported meanwhile keeps its slot (else its table would stay in the
-// database unreachable, and a new import of it be refused). A change the
-// catalogue refuses is written nowhere.
+// database unreachable, and a new import of it be refused).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -122,16 +121,4 @@ TEST_F(SharedSlots, RemoveAndAddKeepTheSlotAnotherCopyFilled) {
   EXPECT_EQ(Names(ReadCatalogSlots(file)),
             (std::vector<std::string>{"BASE_OBJECT_CATALOG+", "added_here", "IC", kNotAssigned, "EMPTY"}));
   EXPECT_EQ(Names(CatalogSlots), Names(ReadCatalogSlots(file)));
-}
-
-// A tick the catalogue refuses (the database locked) writes nothing: the
-// next start reads the catalogues this run still shows.
-TEST_F(SharedSlots, ARefusedTickWritesNothing) {
-  const std::string before = testing_support::ReadText(file);
-  OtherProgram other(data.path, kLockExclusive);
-  TCatalogSlots s = CatalogSlots;
-  s[2].Active = true;
-  EXPECT_FALSE(ApplyCatalogSelection(s));
-  EXPECT_EQ(testing_support::ReadText(file), before);
-  EXPECT_EQ(ObjectCatalog->TableCount(), 1);
 }
