@@ -35,12 +35,10 @@ constexpr double kPi = 3.14159265358979323846;
 // Room for rounding in positions written as doubles.
 constexpr double kAngleSlack = 1e-9;
 
-// The whole content of DataFolder + name, or nothing when it cannot be opened.
-std::optional<std::vector<uint8_t>> ReadDataFile(const char* name) {
-  std::ifstream in(platform::FindFileNoCase(DataFolder, name), std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return bytes;
+// The whole content of DataFolder + name, or nothing, with the reason, when
+// it cannot be opened or is not a regular file.
+std::optional<std::vector<uint8_t>> ReadDataFile(const char* name, std::string& reason) {
+  return ReadDataFileWhole(platform::FindFileNoCase(DataFolder, name), reason);
 }
 
 // What a loader found wrong with its file: the coded message (101 size, 103
@@ -199,7 +197,12 @@ double CityLongitudeFromFile(double v) { return v <= 180.0 ? -v : 360.0 - v; }
 
 void LoadNebulae() {
   NebulaOutlineCount = 0;
-  if (auto data = ReadDataFile("nebula.dat")) {
+  std::string reason;
+  auto data = ReadDataFile("nebula.dat", reason);
+  // The outlines are optional: a file that is missing is not told, one
+  // refused (a pipe or a folder in its place) is.
+  if (!data && reason != kDataFileMissing) ReportDataFileProblem(102, "nebula.dat", reason);
+  if (data) {
     TFileCheck check;
     NebulaOutlineCount = WholeRecords(*data, kNebulaOutlineRecordSize, kNebulaOutlineCapacity, check);
     int bad = 0, first = 0;
@@ -233,13 +236,14 @@ void LoadDataFiles() {
   };
   WaitCursor cursor;
   for (const Step& step : kSteps) {
-    auto data = ReadDataFile(step.name);
+    std::string reason;
+    auto data = ReadDataFile(step.name, reason);
     if (!data) {
       // The first missing file stops the chain and ends the program; the
       // box names it, with what was found wrong before and the rebuild.
       cursor.Restore();
       std::vector<TDataFileProblem> problems = TakeHeldDataFileProblems();
-      problems.push_back({102, step.name, kDataFileMissing});
+      problems.push_back({102, step.name, reason});
       ShowFixedMessage(9, DataFileProblemText(problems, true));
       platform::HaltProgram(1);
     }

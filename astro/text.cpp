@@ -8,6 +8,7 @@
 
 #include "astro/timescales.h"
 #include "astro/trig.h"
+#include "platform/data_file.h"
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/float_to_int.h"
@@ -362,8 +363,8 @@ int WeekdayFromJulianDay(double jd) { return DayOfWeekJD(jd); }
 // --- Files -------------------------------------------------------------------
 
 bool FileCanOpen(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return f.is_open();
+  // A regular file only: a pipe in a file's place is never opened.
+  return platform::DataFileRefusal(name).empty();
 }
 
 bool IsValidFileName(std::string_view name) {

@@ -123,7 +123,8 @@ int WeekdayFromJulianDay(double jd);
 
 // --- Files -------------------------------------------------------------------
 
-// True when the file can be opened for reading (it is closed again).
+// True when the file is a regular file that can be opened for reading (it is
+// closed again); a pipe, a folder or a device is not.
 bool FileCanOpen(const std::string& name);
 // False for an empty name, one with a character " * / : < > ? \ | or a
 // control character (codes 1..31), or a reserved device name (CON, PRN,

@@ -40,9 +40,10 @@ void SetVertexCount(int32_t n) {
 
 void LoadBounds() {
   SetVertexCount(0);
-  std::FILE* f = std::fopen(platform::FindFileNoCase(DataFolder, kBoundsFile).c_str(), "rb");
+  std::string refused;
+  std::FILE* f = OpenDataFileToRead(platform::FindFileNoCase(DataFolder, kBoundsFile), refused);
   if (!f) {
-    ReportDataFileProblem(102, kBoundsFile, kDataFileMissing);
+    ReportDataFileProblem(102, kBoundsFile, refused);
     return;
   }
   std::vector<TBoundaryVertex> vertices;

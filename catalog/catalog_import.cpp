@@ -579,6 +579,8 @@ std::string RunCatalogImport(const TImportJob& job, const std::function<void(int
     // Locked by another program: sound, and left as it was.
     if (e.IsBusy())
       return "Nothing was imported: " + ObjectDatabaseBusyText(e.Why()) + ". Try again when it is free.";
+    // Not this user's to write (a read-only file or folder): sound too.
+    if (e.IsPermission()) return "Nothing was imported: " + DataFileProblemLine(ObjectDatabaseProblem(e.Why()));
     return e.what();
   }
   if (exists)

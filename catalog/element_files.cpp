@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
@@ -14,6 +15,7 @@
 #include "astro/timescales.h"
 #include "catalog/hooks.h"
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 #include "platform/inifile.h"
 #include "platform/numfmt.h"
@@ -197,12 +199,11 @@ bool SaveElements(TElementKind kind, const TElementGrid& grid, const std::string
                   const std::string& currentFile) {
   // An existing file other than the current one is overwritten only on Yes
   // (No is the default button: Return keeps the file).
-  std::unique_ptr<std::FILE, FileCloser> probe(std::fopen(fileName.c_str(), "rb"));
-  if (probe && !SameNameNoCase(fileName, currentFile) &&
+  std::error_code ec;
+  if (std::filesystem::exists(fileName, ec) && !SameNameNoCase(fileName, currentFile) &&
       platform::ShowMessageBox("Overwrite existing file?", "Noctra Planetarium", platform::MsgButtons::YesNo,
                                platform::MsgIcon::Question, platform::IDNO) != platform::IDYES)
     return false;
-  probe.reset();
 
   std::string text;
   for (const std::string& h : ElementFileHeader(kind)) text += h + "\r\n";
@@ -472,7 +473,7 @@ void ApplyCometGrid(TElementGrid& grid) { ApplyGrid(TElementKind::Comet, grid, C
 // --- Reading lists --------------------------------------------------------------
 
 int ElementFileBodyCount(const std::string& fileName) {
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(fileName.c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> f(platform::OpenDataFile(fileName));
   if (!f) return -1;
   int count = 0;
   std::string line;
@@ -487,9 +488,13 @@ namespace {
 bool LoadElements(TElementKind kind, TElementGrid& grid, const std::string& fileName,
                   bool mergeMode, bool& templateUsed, TElementLoadProblem& problem) {
   problem = TElementLoadProblem::None;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(fileName.c_str(), "rb"));
+  // Only a regular file is read: a pipe in the list's place would hold the
+  // reader for ever.
+  std::unique_ptr<std::FILE, FileCloser> f(platform::OpenDataFile(fileName));
   if (!f) {
-    problem = errno == ENOENT ? TElementLoadProblem::Missing : TElementLoadProblem::Unreadable;
+    problem = errno == ENOENT   ? TElementLoadProblem::Missing
+              : errno == EINVAL ? TElementLoadProblem::NotAFile
+                                : TElementLoadProblem::Unreadable;
     return false;
   }
 
@@ -605,6 +610,9 @@ std::string ElementLoadProblemText(TElementKind kind, const std::string& fileNam
     return list + " holds more than 1,000 " + bodies + ", the most the table takes: " +
            (asteroid ? "it was not loaded." : "only the first 1,000 were loaded.") + kept + " Keep at most 1,000 " +
            bodies + " in it to load it whole.";
+  if (problem == TElementLoadProblem::NotAFile)
+    return list + " was not loaded: it is no regular file (a named pipe, a folder or a device stands in its place)." +
+           kept;
   if (problem == TElementLoadProblem::Unreadable)
     return list + " could not be read" + (asteroid ? ": it was not loaded." : " whole: only what was read was loaded.") +
            kept;

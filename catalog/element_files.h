@@ -137,9 +137,10 @@ std::string DateEpochText(const std::string& day, const std::string& month,
 int ElementFileBodyCount(const std::string& fileName);
 
 // How a list was read: whole (or there is no file of that name), or not
-// whole because the file cannot be opened or read to its end, or because it
+// whole because the file cannot be opened or read to its end (or is no
+// regular file: a pipe, a folder or a device in its place), or because it
 // holds more bodies than a table takes.
-enum class TElementLoadProblem { None, Missing, Unreadable, TooMany };
+enum class TElementLoadProblem { None, Missing, NotAFile, Unreadable, TooMany };
 
 // What the user is told of a list not read whole: its name, why, what was
 // loaded, and that the file stays as it is; "" for None and Missing.

@@ -395,7 +395,10 @@ std::string ObjectDatabaseBusyText(const std::string& reason) {
 }
 
 TDataFileProblem ObjectDatabaseProblem(const std::string& reason) {
-  return {int16_t(reason == kDataFileMissing ? 102 : 103), kObjectDatabaseName, reason};
+  TDataFileProblem p{103, kObjectDatabaseName, reason};
+  // One that cannot be opened: not there, or not this user's to open.
+  if (reason == kDataFileMissing || DataFileRefusedAccess(p)) p.code = 102;
+  return p;
 }
 
 std::string ObjectDatabaseRefusalText(const std::string& reason) {

@@ -193,8 +193,9 @@ std::string CheckObjectDatabase(const std::string& path);
 // ""Objects.sqlite" is in use by another program (database is locked)":
 // a database that another program holds locked, with the library's words.
 std::string ObjectDatabaseBusyText(const std::string& reason);
-// The problem told for the object database: missing (102) or damaged (103)
-// for this reason.
+// The problem told for the object database: missing or refused to this
+// user (102: "Permission denied", told without rebuild advice) or damaged
+// (103) for this reason.
 TDataFileProblem ObjectDatabaseProblem(const std::string& reason);
 // The text that tells the user the object database was left unchanged
 // because of `reason` (CheckObjectDatabase's), with how to rebuild it.

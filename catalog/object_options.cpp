@@ -196,6 +196,8 @@ std::string g_slotsPath;  // where CatalogSlots were read from; "" before
 // was no file), so that the end can tell a file another program wrote
 // meanwhile (a second copy that imported a catalogue into a slot).
 std::optional<std::string> g_slotsSeen;
+// The slots that file held then.
+TCatalogSlots g_slotsBase = DefaultCatalogSlots();
 
 // The bytes of the file at `path`; none when it cannot be read.
 std::optional<std::string> FileBytes(const std::string& path) {
@@ -218,7 +220,60 @@ bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path) {
   SaveObjectOptionsXml(XmlChild(doc.Root(), "Selections"), slots);
   if (!XmlSaveSettings(doc, path)) return false;
   // This run's own change is no other program's.
-  if (!g_slotsPath.empty() && SamePath(path, g_slotsPath)) g_slotsSeen = FileBytes(path);
+  if (!g_slotsPath.empty() && SamePath(path, g_slotsPath)) {
+    g_slotsSeen = FileBytes(path);
+    g_slotsBase = slots;
+  }
+  return true;
+}
+
+namespace {
+
+bool SameSlot(const TCatalogSlot& a, const TCatalogSlot& b) {
+  return a.Name == b.Name && a.Description == b.Description && a.Active == b.Active;
+}
+
+}  // namespace
+
+TCatalogSlots MergeCatalogSlots(const TCatalogSlots& base, const TCatalogSlots& ours, const TCatalogSlots& theirs) {
+  TCatalogSlots merged = ours;
+  // A slot only the other program changed takes its change.
+  for (std::size_t k = 1; k < kCatalogSlots; ++k)
+    if (!SameSlot(theirs[k], base[k]) && SameSlot(ours[k], base[k])) merged[k] = theirs[k];
+  // A catalogue it put into a slot this run changed too moves to a free
+  // slot, so that its table stays reachable.
+  for (std::size_t k = 1; k < kCatalogSlots; ++k) {
+    const TCatalogSlot& t = theirs[k];
+    if (!t.Assigned() || SameSlot(t, base[k])) continue;
+    if (std::any_of(merged.begin(), merged.end(), [&](const TCatalogSlot& m) { return SameTableName(m.Name, t.Name); }))
+      continue;
+    const auto free = std::find_if(merged.begin() + 1, merged.end(), [](const TCatalogSlot& m) { return !m.Assigned(); });
+    if (free != merged.end()) *free = t;
+    else
+      LogLines().AddLine("[Settings] No free catalogue slot is left for " + t.Name +
+                         ", which another program added: remove a catalogue and add it again");
+  }
+  return merged;
+}
+
+namespace {
+
+// The slots to write to the file at `path`: these, with the changes another
+// program made to the file since this run last read or wrote it.
+TCatalogSlots WithOtherChanges(const TCatalogSlots& slots, const std::string& path) {
+  if (g_slotsPath.empty() || !SamePath(path, g_slotsPath)) return slots;
+  const std::optional<std::string> now = FileBytes(path);
+  if (!now || now == g_slotsSeen) return slots;
+  LogLines().AddLine("[Settings] " + path + " was changed by another program: its catalogues are kept");
+  return MergeCatalogSlots(g_slotsBase, slots, ReadCatalogSlots(path));
+}
+
+}  // namespace
+
+bool StoreCatalogSlots(TCatalogSlots& slots, const std::string& path) {
+  const TCatalogSlots merged = WithOtherChanges(slots, path);
+  if (!WriteCatalogSlots(merged, path)) return false;
+  slots = merged;
   return true;
 }
 
@@ -227,6 +282,7 @@ const TCatalogSlots& LoadCatalogSlots(const std::string& path) {
   g_slotsPath = path;
   // (A damaged file has been kept aside: there is none now.)
   g_slotsSeen = FileBytes(path);
+  g_slotsBase = CatalogSlots;
   return CatalogSlots;
 }
 
@@ -293,6 +349,7 @@ void ScheduleRetry() {
 struct TBuiltCatalog {
   std::string message, reason;  // the layer's message and the library's words
   bool busy = false;
+  bool permission = false;  // the file is not this user's to open or write
   std::string damage;
 };
 
@@ -309,6 +366,7 @@ TBuiltCatalog BuildCatalog(const std::vector<std::string>& tables, const TObject
     built.message = e.what();
     built.reason = e.Why();
     built.busy = e.IsBusy();
+    built.permission = e.IsPermission();
     return built;
   }
   built.damage = fresh->Damage();
@@ -327,25 +385,29 @@ void LogObjectDatabase(const std::string& text) { LogLines().AddLine("[Data] " +
 
 }  // namespace
 
-bool ApplyCatalogSelection(const TCatalogSlots& slots) {
-  WriteCatalogSlots(slots);
+bool ApplyCatalogSelection(TCatalogSlots& slots) {
+  const std::string path = ObjectOptionsPath();
+  const TCatalogSlots merged = WithOtherChanges(slots, path);
   TObjectFilter filter = ObjectFilter;
   if (ObjectCatalog) ObjectCatalog->GetFilter(filter);
-  const TBuiltCatalog built = BuildCatalog(CatalogTableList(slots), filter);
+  // The catalogue is made first: a change it refuses is written nowhere.
+  const TBuiltCatalog built = BuildCatalog(CatalogTableList(merged), filter);
   if (built.busy) {
     Warn("The deep-sky catalogues could not be read: " + ObjectDatabaseBusyText(built.reason) +
          ". Try again when it is free.");
     return false;
   }
   if (!built.message.empty()) {
-    // A database that is missing or damaged is said so, with how to
-    // rebuild it; any other failure in the library's words.
-    const std::string damage = CheckObjectDatabase(ObjectDatabasePath());
+    // A database that is missing, damaged or not this user's to open is said
+    // so, with what to do about it; any other failure in the library's words.
+    const std::string damage = built.permission ? built.reason : CheckObjectDatabase(ObjectDatabasePath());
     Warn(damage.empty() ? built.message
                         : "The deep-sky catalogues could not be read.\r\n\r\n" +
                               DataFileProblemText({ObjectDatabaseProblem(damage)}));
     return false;
   }
+  WriteCatalogSlots(merged, path);
+  slots = merged;
   // A damaged database gives what could be read of it, and says so.
   if (!built.damage.empty())
     Warn("The deep-sky catalogues could not be read whole.\r\n\r\n" +
@@ -369,7 +431,9 @@ bool DropCatalogTable(const std::string& name) {
       if (db.TableExists(name)) db.Execute("DROP TABLE " + SQLiteQuoteName(name));
     } catch (const ESQLiteException& e) {
       ok = false;
-      why = e.IsBusy() ? ObjectDatabaseBusyText(e.Why()) + ". Try again when it is free." : e.Why();
+      why = e.IsBusy()         ? ObjectDatabaseBusyText(e.Why()) + ". Try again when it is free."
+            : e.IsPermission() ? DataFileProblemLine(ObjectDatabaseProblem(e.Why()))
+                               : e.Why();
     }
   }
   if (!ok) Warn("Couldn't drop the table, operation aborted.\r\n\r\n" + why);
@@ -392,10 +456,9 @@ bool RemoveCatalogSlot(TCatalogSlots& slots, int k) {
   if (!DropCatalogTable(slot.Name)) return false;
   const bool wasActive = slot.Active;
   slot = {kNotAssigned, kNoDescription, false};
-  if (wasActive)
-    ApplyCatalogSelection(slots);
-  else
-    WriteCatalogSlots(slots);
+  // The table is gone: the slot is written free even when the catalogue
+  // cannot be made again now.
+  if (!wasActive || !ApplyCatalogSelection(slots)) StoreCatalogSlots(slots);
   return true;
 }
 

@@ -109,12 +109,26 @@ int OfferCatalogTable(const std::string& path, const std::string& table, const s
 // active slot from 2 to 5 in order.
 std::vector<std::string> CatalogTableList(const TCatalogSlots& slots);
 
-// Writes the slots to "ObjectOptions.xml" and rebuilds ObjectCatalog from
-// them with the current filter. The new catalogue is built first and swapped
-// in under the object lock; when it cannot be built the old one stays, the
-// error is shown (a database another program holds locked as such, never as
-// damage) and the answer is false.
-bool ApplyCatalogSelection(const TCatalogSlots& slots);
+// The slots as another running copy of the program left them: `ours` with
+// every slot only `theirs` changed since `base` (the file as this copy
+// last read or wrote it); a catalogue they put into a slot `ours` changed
+// too moves to a free slot (none free: the log says so).
+TCatalogSlots MergeCatalogSlots(const TCatalogSlots& base, const TCatalogSlots& ours, const TCatalogSlots& theirs);
+
+// Writes the slots to the file, merged with the changes another program made
+// to it since this run last read or wrote it (MergeCatalogSlots); `slots`
+// then hold what was written. False, and nothing changed, when it cannot be
+// written.
+bool StoreCatalogSlots(TCatalogSlots& slots, const std::string& path = ObjectOptionsPath());
+
+// Rebuilds ObjectCatalog from the slots (merged with the file as
+// StoreCatalogSlots merges) with the current filter, then writes them to
+// "ObjectOptions.xml"; `slots` then hold what was written. The new
+// catalogue is built first and swapped in under the object lock; when it
+// cannot be built the old one stays, nothing is written, the error is shown
+// (a database another program holds locked as such, never as damage) and
+// the answer is false.
+bool ApplyCatalogSelection(TCatalogSlots& slots);
 
 // Drops a catalogue's table from "Objects.sqlite" under the object lock. A
 // damaged database is refused unchanged; any other failure (another

@@ -3,10 +3,12 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
 #include "platform/codec.h"
+#include "shell/data_files.h"
 #include "platform/numfmt.h"
 #include "platform/float_to_int.h"
 
@@ -83,7 +85,22 @@ std::string SQLiteErrorDescription(int code) {
 bool ESQLiteException::IsBusy() const { return code_ == SQLITE_BUSY || code_ == SQLITE_LOCKED; }
 
 bool ESQLiteException::IsDamage() const {
-  return code_ == SQLITE_CORRUPT || code_ == SQLITE_NOTADB || code_ == SQLITE_IOERR;
+  return !IsPermission() && (code_ == SQLITE_CORRUPT || code_ == SQLITE_NOTADB || code_ == SQLITE_IOERR);
+}
+
+bool ESQLiteException::IsPermission() const {
+  const bool refused = systemError_ == EACCES || systemError_ == EPERM || systemError_ == EROFS;
+  return code_ == SQLITE_PERM || code_ == SQLITE_READONLY ||
+         (refused && (code_ == SQLITE_CANTOPEN || code_ == SQLITE_IOERR));
+}
+
+std::string ESQLiteException::Why() const {
+  const std::string words = reason_.empty() ? std::string(what()) : reason_;
+  if (!IsPermission()) return words;
+  std::string text = kDataFileNoPermission;
+  if (systemError_ == EROFS) text += " (read-only file system)";
+  else if (code_ == SQLITE_READONLY || code_ == SQLITE_PERM) text += " (" + words + ")";
+  return text;
 }
 
 std::string SQLiteQuoteName(const std::string& name) {
@@ -106,8 +123,9 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, bool createIfMissi
   if (rc != SQLITE_OK) {
     const int code = db ? sqlite3_errcode(db) & 0xFF : rc;
     std::string reason = db ? sqlite3_errmsg(db) : "unknown error";
+    const int systemError = db ? sqlite3_system_errno(db) : 0;
     sqlite3_close(db);
-    throw ESQLiteException("Failed to open database \"" + fileName + "\" : " + reason, code, reason);
+    throw ESQLiteException("Failed to open database \"" + fileName + "\" : " + reason, code, reason, systemError);
   }
   db_ = db;
 }
@@ -123,7 +141,7 @@ void TSQLiteDatabase::RaiseError(const std::string& message, const std::string& 
   const std::string reason = sqlite3_errmsg(db_);
   throw ESQLiteException(message + ".\rError [" + std::to_string(code) + "]: " + SQLiteErrorDescription(code) +
                              ".\r\"" + sql + "\": " + reason,
-                         code, reason);
+                         code, reason, sqlite3_system_errno(db_));
 }
 
 TSQLiteDatabase::Stmt TSQLiteDatabase::Prepare(const std::string& sql, const char* failMessage) {

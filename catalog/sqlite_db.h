@@ -21,24 +21,34 @@ struct sqlite3;
 
 class ESQLiteException : public std::runtime_error {
  public:
-  explicit ESQLiteException(const std::string& message, int code = 0, std::string reason = std::string())
-      : std::runtime_error(message), code_(code), reason_(std::move(reason)) {}
+  explicit ESQLiteException(const std::string& message, int code = 0, std::string reason = std::string(),
+                            int systemError = 0)
+      : std::runtime_error(message), code_(code), reason_(std::move(reason)), systemError_(systemError) {}
   // The library's result code and its own words ("database disk image is
   // malformed"); 0 and empty for errors of the layer itself.
   int Code() const { return code_; }
   const std::string& Reason() const { return reason_; }
-  // The library's words where it gave some, else the layer's message.
-  std::string Why() const { return reason_.empty() ? std::string(what()) : reason_; }
+  // The error number of the system call under the library's failure to
+  // open or read a file (0 when there was none).
+  int SystemError() const { return systemError_; }
+  // The library's words where it gave some, else the layer's message; for
+  // a file this user may not open or write, "Permission denied" and the
+  // library's words in brackets.
+  std::string Why() const;
   // Another connection holds the database locked (busy or locked): the
   // file is sound and the same work may succeed later.
   bool IsBusy() const;
   // The file itself is damaged or cannot be read from the disk: corrupt,
   // not a database, or an input/output error.
   bool IsDamage() const;
+  // The system refused this user the file or its folder (no read or write
+  // permission, a read-only folder or file system): the file is sound.
+  bool IsPermission() const;
 
  private:
   int code_;
   std::string reason_;
+  int systemError_;
 };
 
 // Kinds of result columns and of named parameters.

@@ -22,6 +22,7 @@
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "platform/thread_priority.h"
+#include "shell/data_files.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
 
@@ -72,8 +73,12 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-File OpenForReading(const std::string& path, bool sequential) {
-  File f(std::fopen(path.c_str(), "rb"));
+// Opens a star file; only a regular file is opened (`why` says what else
+// is there when given).
+File OpenForReading(const std::string& path, bool sequential, std::string* why = nullptr) {
+  std::string reason;
+  File f(OpenDataFileToRead(path, reason));
+  if (why) *why = reason;
   if (f && sequential) posix_fadvise(fileno(f.get()), 0, 0, POSIX_FADV_SEQUENTIAL);
   return f;
 }
@@ -173,12 +178,14 @@ bool StarPositionOnSky(int32_t ra, int32_t dec) {
 }
 
 void CheckStarFiles() {
-  auto size = [](const std::string& name) -> int64_t {
-    File f = OpenForReading(platform::FindFileNoCase(DataFolder, name), false);
+  std::string refused;
+  auto size = [&refused](const std::string& name) -> int64_t {
+    File f = OpenForReading(platform::FindFileNoCase(DataFolder, name), false, &refused);
+    if (f) refused = kDataFileMissing;  // a size that cannot be told
     return f ? FileSize(f.get()) : -1;
   };
   const int64_t sao = size(kSaoFileName);
-  if (sao < 0) ReportDataFileProblem(102, kSaoFileName, kDataFileMissing);
+  if (sao < 0) ReportDataFileProblem(102, kSaoFileName, refused);
   else if (const std::string why = WholeRecordsReason(uint64_t(sao), int(kSaoRecordBytes)); !why.empty())
     ReportDataFileProblem(101, kSaoFileName, why);
   else if (sao / int64_t(kSaoRecordBytes) < kSaoCatalogRecords)
@@ -186,10 +193,10 @@ void CheckStarFiles() {
                           std::to_string(sao / int64_t(kSaoRecordBytes)) + " records where the catalogue has " +
                               std::to_string(kSaoCatalogRecords) + " (the file was cut short)");
   const int64_t tycho = size(kTychoFileName);
-  if (tycho < 0) ReportDataFileProblem(102, kTychoFileName, kDataFileMissing);
+  if (tycho < 0) ReportDataFileProblem(102, kTychoFileName, refused);
   else if (const std::string why = WholeRecordsReason(uint64_t(tycho), int(kTychoRecordBytes)); !why.empty())
     ReportDataFileProblem(101, kTychoFileName, why);
-  if (size(kNotesFileName) < 0) ReportDataFileProblem(102, kNotesFileName, kDataFileMissing);
+  if (size(kNotesFileName) < 0) ReportDataFileProblem(102, kNotesFileName, refused);
 }
 
 bool StarFilter(const TSaoRecord& r, const TStarOptions& o) {

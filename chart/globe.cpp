@@ -200,15 +200,15 @@ void RefreshGlobeShades() {
 
 bool LoadGlobeRelief() {
   const std::string name = "scripps2.dat";
-  std::vector<uint8_t> bytes;
-  std::ifstream in(platform::FindFileNoCase(DataFolder, name), std::ios::binary);
+  std::string refused;
+  auto read = ReadDataFileWhole(platform::FindFileNoCase(DataFolder, name), refused);
   // Without the file there is no globe: the start-up ends (coded message 1,
   // with how to rebuild it).
-  if (!in) {
-    ShowMissingStartupFile(1, name);
+  if (!read) {
+    ShowMissingStartupFile(1, name, refused);
     return false;
   }
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes = std::move(*read);
   if (bytes.size() != std::size_t(kGlobeReliefBytes))
     ReportDataFileProblem(101, name,
                           ByteCountText(bytes.size()) + " where the relief's " + std::to_string(kGlobeRows) +

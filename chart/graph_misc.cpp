@@ -1,5 +1,8 @@
 #include "chart/graph_misc.h"
 
+#include <cerrno>
+#include <sstream>
+
 #include <QPoint>
 #include <algorithm>
 #include <cmath>
@@ -11,6 +14,7 @@
 
 #include "astro/trig.h"
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 
 namespace {
@@ -100,11 +104,15 @@ Bitmap* ReadAutoBitmap(const std::string& fileName, std::string* problem) {
   const std::string corrupt = "Error: Windows bitmap file " + quoted + "\r\ncorrupt or not 256 color.";
   const std::string unreadable = "Error: Can't read bitmap data from " + quoted;
 
-  std::ifstream file(fileName, std::ios::binary);
-  if (!file) {
-    StopBox("Error: Can't open bitmap file " + quoted, kReadCaption);
+  // Only a regular file is read (never a pipe or a device in its place).
+  std::string why;
+  const auto bytes = platform::ReadDataFileBytes(fileName, &why);
+  if (!bytes) {
+    // A missing file as the coded text says; anything else with its reason.
+    StopBox("Error: Can't open bitmap file " + quoted + (errno == ENOENT ? "" : ": " + why), kReadCaption);
     return nullptr;
   }
+  std::istringstream file(std::string(bytes->begin(), bytes->end()), std::ios::binary);
   // File header (14 bytes), information header (40) and 256 colour-table
   // entries of blue, green, red, reserved.
   constexpr size_t kHeadSize = 14 + 40 + 256 * 4;

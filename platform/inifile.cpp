@@ -1,5 +1,9 @@
 #include "platform/inifile.h"
 
+#include <sstream>
+
+#include "platform/data_file.h"
+
 #include <fstream>
 
 #include "platform/numfmt.h"
@@ -24,8 +28,11 @@ std::string Trim(const std::string& s) {
 }  // namespace
 
 TIniFile::TIniFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
+  // Only a regular file is read (a column template or settings file that is
+  // a pipe or a folder reads as missing).
+  const auto bytes = ReadDataFileBytes(path);
+  if (!bytes) return;
+  std::istringstream in(std::string(bytes->begin(), bytes->end()), std::ios::binary);
   loaded_ = true;
   std::string line, section;
   while (std::getline(in, line)) {

@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <mutex>
 #include <set>
 
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 #include "platform/gui_thread.h"
 #include "platform/paths.h"
@@ -70,6 +72,26 @@ std::string WholeRecordsReason(uint64_t bytes, int recordBytes) {
          "-byte records (the file was cut short or written over)";
 }
 
+namespace {
+
+std::string OpenReason(int error, const std::string& why) { return error == ENOENT ? kDataFileMissing : why; }
+
+}  // namespace
+
+std::FILE* OpenDataFileToRead(const std::string& path, std::string& reason) {
+  std::string why;
+  std::FILE* f = platform::OpenDataFile(path, &why);
+  reason = f ? std::string() : OpenReason(errno, why);
+  return f;
+}
+
+std::optional<std::vector<uint8_t>> ReadDataFileWhole(const std::string& path, std::string& reason) {
+  std::string why;
+  auto bytes = platform::ReadDataFileBytes(path, &why);
+  reason = bytes ? std::string() : OpenReason(errno, why);
+  return bytes;
+}
+
 void ReportDataFileProblem(int16_t code, const std::string& file, const std::string& reason) {
   ReportDataFileProblems({{code, file, reason}});
 }
@@ -110,6 +132,8 @@ bool DataFileProblemTold(const std::string& file) {
   return g_told.count(file) != 0;
 }
 
+bool DataFileRefusedAccess(const TDataFileProblem& p) { return p.reason.rfind(kDataFileNoPermission, 0) == 0; }
+
 std::string DataFileProblemLine(const TDataFileProblem& p) {
   return ErrorMessageText(p.code) + Quoted(p.file) + (p.reason.empty() ? "" : ": " + p.reason) + ".";
 }
@@ -124,11 +148,29 @@ namespace {
 
 // "To rebuild it, close Noctra Planetarium, delete "a" and run the data
 // builder ...:" and the builder's command on a line of its own.
+// A file this user may not open is sound: rebuilding it would only hide
+// what it holds (the catalogues imported into the object database). What
+// to do about the access is said instead, and the rebuild only of the rest.
 std::string RebuildText(const std::vector<TDataFileProblem>& problems, bool closeFirst) {
-  std::vector<std::string> remove, keep;
+  std::vector<std::string> remove, keep, refused;
+  bool rebuild = false;
   for (const TDataFileProblem& p : problems) {
+    if (DataFileRefusedAccess(p)) {
+      refused.push_back(p.file);
+      continue;
+    }
+    rebuild = true;
     if (p.reason == kDataFileMissing) continue;
     (p.file == kObjectDatabase ? keep : remove).push_back(p.file);
+  }
+  std::string access;
+  if (!refused.empty()) {
+    std::string folder = DataFolder.empty() ? platform::CurrentFolder() : DataFolder;
+    folder = platform::AbsoluteFolder(folder);
+    access = "Give your user the right to read and write " + NameList(refused) + " and the folder that holds " +
+             (refused.size() == 1 ? "it" : "them") + " (" + Quoted(folder) + "), then start Noctra Planetarium again.";
+    if (!rebuild) return access;
+    access += "\r\n";
   }
   std::vector<std::string> steps;
   if (closeFirst) steps.push_back("close Noctra Planetarium");
@@ -136,7 +178,9 @@ std::string RebuildText(const std::vector<TDataFileProblem>& problems, bool clos
   if (!keep.empty())
     steps.push_back("move " + Quoted(kObjectDatabase) + " aside (the catalogues you imported are kept in it)");
   steps.push_back("run the data builder on the data folder, as run.sh does before it starts the program:");
-  std::string text = "To rebuild " + std::string(problems.size() == 1 ? "it" : "them") + ", ";
+  const bool one = problems.size() - refused.size() == 1;
+  std::string text = access + (refused.empty() ? "To rebuild " : "To rebuild the others") +
+                     (refused.empty() ? std::string(one ? "it" : "them") : std::string()) + ", ";
   for (std::size_t i = 0; i < steps.size(); ++i)
     text += (i == 0 ? "" : i + 1 == steps.size() ? " and " : ", ") + steps[i];
   return text + "\r\n" + DataBuilderCommand();
@@ -159,14 +203,15 @@ std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems, b
   return text + RebuildText(problems, !programEnds);
 }
 
-void ShowMissingStartupFile(int16_t code, const std::string& file) {
-  const TDataFileProblem missing{102, file, kDataFileMissing};
+void ShowMissingStartupFile(int16_t code, const std::string& file, const std::string& reason) {
+  const TDataFileProblem missing{102, file, reason};
   LogLines().AddLine("[Data] " + DataFileProblemLine(missing) + " (" + DataFolder + ")");
   {
     std::lock_guard lock(g_mutex);
     g_told.insert(file);
   }
-  platform::ShowMessageBox(ErrorMessageText(code) + Quoted(file) + "\r\n\r\n" + RebuildText({missing}, true),
+  const std::string why = reason == kDataFileMissing ? std::string() : ": " + reason + ".";
+  platform::ShowMessageBox(ErrorMessageText(code) + Quoted(file) + why + "\r\n\r\n" + RebuildText({missing}, true),
                            kProductCaption, platform::MsgButtons::Ok, ErrorMessageIcon(code));
 }
 

@@ -14,6 +14,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,18 @@ struct TDataFileProblem {
 
 // The reason given for a file that is not there.
 inline constexpr const char* kDataFileMissing = "the file is missing";
+// The start of the reason given for a file the system refuses this user
+// (no permission to read it, or to write it or beside it where the program
+// must): the file is sound, and nothing is to be rebuilt.
+inline constexpr const char* kDataFileNoPermission = "Permission denied";
+bool DataFileRefusedAccess(const TDataFileProblem& p);
+
+// A data file opened or read whole for a reader (platform/data_file.h):
+// only a regular file is. Else none, with the reason told for the file:
+// kDataFileMissing when it is not there, else why it was refused ("it is a
+// named pipe, not a file", "Permission denied").
+std::FILE* OpenDataFileToRead(const std::string& path, std::string& reason);
+std::optional<std::vector<uint8_t>> ReadDataFileWhole(const std::string& path, std::string& reason);
 
 // Reports a damaged or missing file. A file already told in this run is not
 // told again (its report goes to the log only). Any thread.
@@ -58,9 +72,10 @@ std::string DataFileProblemLine(const TDataFileProblem& p);
 std::string DataFileProblemText(const std::vector<TDataFileProblem>& problems, bool programEnds = false);
 // A missing file without which the start-up cannot go on (it ends there):
 // the coded message `code` ("Error: Can't open file ") naming the file in
-// double quotes, then how to rebuild it, in a box of its own shown at once.
+// double quotes, and why when it is there but was refused, then how to
+// rebuild it, in a box of its own shown at once.
 // The file counts as told; the log has it too. GUI thread.
-void ShowMissingStartupFile(int16_t code, const std::string& file);
+void ShowMissingStartupFile(int16_t code, const std::string& file, const std::string& reason = kDataFileMissing);
 
 // The command that rebuilds the data folder's files: the data builder found
 // beside the program (or by its name) and the data folder, each quoted.

@@ -96,12 +96,18 @@ bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, i
     if (reason) *reason = why;
     return false;
   };
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return fail(102, "the file is missing");
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  // The whole records, each star on the sky with a plausible magnitude; a
-  // damaged one is left out.
-  const int n = int(std::min<std::size_t>(bytes.size() / kRecordBytes, kStars));
+  std::string refused;
+  const auto read = ReadDataFileWhole(path, refused);
+  if (!read) return fail(102, refused);
+  const std::vector<uint8_t>& bytes = *read;
+  // The 45 records are read whole or not at all: a file of any other size
+  // has a record that cannot be read, and the calendar runs without stars.
+  if (bytes.size() != std::size_t(kStars) * kRecordBytes)
+    return fail(103, ByteCountText(bytes.size()) + " where its " + std::to_string(kStars) + " stars take " +
+                         ByteCountText(kStars * kRecordBytes));
+  // Each star on the sky with a plausible magnitude; a damaged one is left
+  // out.
+  const int n = kStars;
   int bad = 0;
   for (int i = 0; i < n; ++i) {
     const uint8_t* r = &bytes[std::size_t(i) * kRecordBytes];
@@ -117,9 +123,6 @@ bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, i
     s.name.assign(reinterpret_cast<const char*>(r + 25), std::size_t(r[24]));
     stars.push_back(std::move(s));
   }
-  if (bytes.size() != std::size_t(kStars) * kRecordBytes)
-    return fail(101, ByteCountText(bytes.size()) + " where its " + std::to_string(kStars) + " stars take " +
-                         ByteCountText(kStars * kRecordBytes));
   if (bad)
     return fail(103, std::to_string(bad) + " of its " + std::to_string(kStars) +
                          " stars hold values outside their ranges and are left out");

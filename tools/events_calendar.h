@@ -20,10 +20,11 @@ struct TBrightStar {
 };
 
 // Reads "brightstars.dat" (45 records of 55 bytes). False when the file
-// cannot be opened (`message` 102, no stars), is not 45 whole records (101)
-// or holds a star off the sky, with a magnitude beyond ±30 or a name longer
-// than 30 characters (103); the whole stars in range are kept, and `reason`
-// says what is wrong.
+// cannot be opened or is no regular file (`message` 102, no stars), is not
+// exactly 45 whole records (103, no stars: a record cannot be read) or holds
+// a star off the sky, with a magnitude beyond ±30 or a name longer than 30
+// characters (103; the stars in range are kept); `reason` says what is
+// wrong.
 bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, int* message = nullptr,
                      std::string* reason = nullptr);
 

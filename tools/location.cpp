@@ -1,5 +1,7 @@
 #include "tools/location.h"
 
+#include <sstream>
+
 #include <QString>
 
 #include <array>
@@ -13,6 +15,7 @@
 #include "astro/trig.h"
 #include "chart/globe.h"
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
@@ -113,12 +116,12 @@ void ClearHorizon(THorizonArray& horizon) {
 }
 
 bool LoadHorizonFile(const std::string& name, THorizonArray& horizon) {
-  std::vector<uint8_t> bytes(kHorizonBytes);
-  std::ifstream f(HorizonFilePath(name), std::ios::binary);
-  if (!f || !f.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()))) {
+  const auto read = platform::ReadDataFileBytes(HorizonFilePath(name));
+  if (!read || read->size() < std::size_t(kHorizonBytes)) {
     ClearHorizon(horizon);
     return false;
   }
+  const std::vector<uint8_t>& bytes = *read;
   for (int a = 0; a <= 360; ++a)
     for (int k = 0; k <= 90; ++k) horizon[a][k] = platform::GetU32(&bytes[4 * (91 * a + k)]);
   return true;
@@ -154,7 +157,9 @@ bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon) {
 
 std::vector<std::string> ReadPickListFile(const std::string& path) {
   std::vector<std::string> lines;
-  std::ifstream f(path);
+  // Only a regular file is read (a pipe in its place would hold the start).
+  const auto bytes = platform::ReadDataFileBytes(path);
+  std::istringstream f(bytes ? std::string(bytes->begin(), bytes->end()) : std::string());
   std::string line;
   while (std::getline(f, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

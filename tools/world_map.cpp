@@ -46,11 +46,6 @@ class BitReader {
   bool ok_ = true;
 };
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return f ? std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {}) : std::vector<uint8_t>{};
-}
-
 // x brought into [-180, 180).
 double Wrap180(double x) {
   x = std::fmod(x + 180.0, 360.0);
@@ -147,14 +142,20 @@ bool DecodeWorldTile(const TWorldMapData& map, int tile, std::vector<int16_t>& e
 
 bool LoadWorldMap(const std::string& folder) {
   WorldMap = TWorldMapData{};
-  for (const char* file : {"world.dat", "world.idx"})
-    if (!platform::FileExists(folder + file)) {
-      ReportDataFileProblem(102, file, kDataFileMissing);
+  std::vector<uint8_t> bytes[2];
+  int i = 0;
+  for (const char* file : {"world.dat", "world.idx"}) {
+    std::string refused;
+    auto read = ReadDataFileWhole(folder + file, refused);
+    if (!read) {
+      ReportDataFileProblem(102, file, refused);
       return false;
     }
+    bytes[i++] = std::move(*read);
+  }
   TWorldMapData m;
   TWorldMapDamage damage;
-  if (!ParseWorldMap(ReadAll(folder + "world.dat"), ReadAll(folder + "world.idx"), m, &damage)) {
+  if (!ParseWorldMap(bytes[0], bytes[1], m, &damage)) {
     ReportDataFileProblem(damage.code, damage.file, damage.reason);
     return false;
   }
@@ -235,13 +236,14 @@ int ParseBoundaryFile(const std::vector<uint8_t>& b, std::vector<TBoundaryLine>&
 TBoundarySet LoadBoundaryFiles(const std::string& folder) {
   TBoundarySet set;
   for (int i = 0; i < 6; ++i) {
-    std::ifstream probe(folder + kBoundaryFiles[i], std::ios::binary);
-    if (!probe) {
-      set.Problems.push_back({102, kBoundaryFiles[i], kDataFileMissing});
+    std::string refused;
+    const auto bytes = ReadDataFileWhole(folder + kBoundaryFiles[i], refused);
+    if (!bytes) {
+      set.Problems.push_back({102, kBoundaryFiles[i], refused});
       continue;
     }
     std::vector<TBoundaryLine> lines;
-    const int code = ParseBoundaryFile(ReadAll(folder + kBoundaryFiles[i]), lines);
+    const int code = ParseBoundaryFile(*bytes, lines);
     const char* why = code == 100   ? "it is no boundary file (its head's mark is wrong)"
                       : code == 101 ? "its index lies beyond the file's end (the file was cut short)"
                                     : "it is shorter than its head of 40 bytes";

@@ -231,11 +231,11 @@ void TOptionsForm2::BitBtn3Click() {
   }
   // Class 7 has no switch and is always cleared here.
   const TObjectFilter f = ShownFilter();
-  if (!(f == old) && !ApplyObjectFilter(f)) return;  // the window stays open with its values
-  if (f.LabelObjects != old.LabelObjects) {
-    CallHook(CatalogHooks().setObjectLabels, f.LabelObjects != 0);
-    CallHook(CatalogHooks().requestReplot);
-  }
+  const bool changed = !(f == old);
+  if (changed && !ApplyObjectFilter(f)) return;  // the window stays open with its values
+  if (f.LabelObjects != old.LabelObjects) CallHook(CatalogHooks().setObjectLabels, f.LabelObjects != 0);
+  // The chart shows the objects the new filter passes at once.
+  if (changed) CallHook(CatalogHooks().requestReplot);
   accept();
 }
 
@@ -262,6 +262,9 @@ void TOptionsForm2::AddClick(int k) {
   TCatalogSlot& s = Slots[std::size_t(k - 1)];
   s.Name = table;
   s.Description = description;
+  // The table is in the database now: its slot is kept whether or not the
+  // catalogue can be made again at once.
+  StoreCatalogSlots(Slots);
   ShowSlots();
   ActiveClick(k);
 }
@@ -272,8 +275,12 @@ void TOptionsForm2::RemoveClick(int k) {
 }
 
 void TOptionsForm2::ActiveClick(int k) {
-  if (k >= 2 && k <= kCatalogSlots) Slots[std::size_t(k - 1)].Active = Active[k - 1]->isChecked();
+  const bool slot = k >= 2 && k <= kCatalogSlots;
+  const bool was = slot && Slots[std::size_t(k - 1)].Active;
+  if (slot) Slots[std::size_t(k - 1)].Active = Active[k - 1]->isChecked();
   if (!shownOnce_) return;
-  ApplyCatalogSelection(Slots);
+  // A change the catalogue refused is undone: the tick shows what is used.
+  if (!ApplyCatalogSelection(Slots) && slot) Slots[std::size_t(k - 1)].Active = was;
+  ShowSlots();
   ShowDatabaseNote();
 }

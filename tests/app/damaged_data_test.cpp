@@ -14,7 +14,9 @@
 
 #include "app/forms/main_form.h"
 #include "astro/reference_files.h"
+#include "catalog/bounds.h"
 #include "catalog/catalog_import.h"
+#include "catalog/element_files.h"
 #include "catalog/forms/import_tool_form.h"
 #include "catalog/forms/object_options_form.h"
 #include "catalog/object_catalog.h"
@@ -29,6 +31,7 @@
 #include "tests/app/startup_fixture.h"
 #include "tests/support/import_columns.h"
 #include "tests/support/object_database.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/text_checks.h"
 #include "tools/events_calendar.h"
 #include "tools/forms/find_form.h"
@@ -231,7 +234,7 @@ TEST_F(DamagedData, BrightStarsAreReadAndToldAtStart) {
   const std::pair<const char*, Damage> cases[] = {{"missing", nullptr},
                                                   {"cut", [](Bytes& b) { Cut(b, 45 * 55 - 62); }}};
   const char* const told[] = {"Warning: Can't open file \"brightstars.dat\": the file is missing.",
-                              "Warning: Unexpected file size in \"brightstars.dat\": 2,413 bytes where its 45 stars "
+                              "Warning: Can't read file \"brightstars.dat\": 2,413 bytes where its 45 stars "
                               "take 2,475 bytes."};
   for (int c = 0; c < 2; ++c) {
     SCOPED_TRACE(cases[c].first);
@@ -248,12 +251,41 @@ TEST_F(DamagedData, BrightStarsAreReadAndToldAtStart) {
     platform::ProcessMessages();
     ASSERT_EQ(dialogs.Count(), 1u);
     EXPECT_TRUE(Has(dialogs.Last().text, told[c])) << dialogs.Last().text;
-    EXPECT_EQ(BrightStars.size(), c == 0 ? 0u : 43u);
+    EXPECT_EQ(BrightStars.size(), 0u);
     { TGeneralReportForm1 calendar; }
     EXPECT_EQ(dialogs.Count(), 1u);
     ExpectFilesUnchanged();
     ExpectRunningAndClose();
   }
+}
+
+// A named pipe in the place of a reference file and of the asteroid list
+// (nobody writes to it: a reader would wait for ever, and the start with
+// it): each is refused with what it is, told where the user looks (the
+// start's box of damaged files, the list's own message), and never opened.
+TEST_F(DamagedData, PipesInTheFilesPlacesAreRefusedUnopened) {
+  MakeFolder("pipes", {{"Bounds.dat", nullptr}, {"default.ast", nullptr}});
+  PipeInPlace bounds(folder_ + "Bounds.dat"), asteroids(folder_ + "default.ast");
+  // The start as the program entry makes it: the main window, then the
+  // windows that read the element lists.
+  ASSERT_TRUE(form->StartUp());
+  form->CreateProgramWindows();
+  form->show();
+  auto told = [&](const std::string& part) {
+    for (const auto& d : dialogs.Records())
+      if (Has(d.text, part)) return true;
+    return false;
+  };
+  const std::string boundsLine = "Warning: Can't open file \"Bounds.dat\": it is a named pipe, not a file.";
+  const std::string listLine = "The asteroid list \"default.ast\" was not loaded: it is no regular file";
+  EXPECT_TRUE(RunEventsUntil([&] { return told(boundsLine) && told(listLine); }, kEventWaitMs));
+  EXPECT_TRUE(told(boundsLine));
+  EXPECT_TRUE(told(listLine));
+  EXPECT_EQ(BoundaryVertexCount, 0);
+  EXPECT_EQ(AsteroidElementsFile, "");  // no list in force
+  ExpectRunningAndClose();
+  EXPECT_FALSE(bounds.Opened());
+  EXPECT_FALSE(asteroids.Opened());
 }
 
 // A missing relief file ends the start-up: coded message 1 names it with

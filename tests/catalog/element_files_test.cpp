@@ -13,6 +13,7 @@
 #include "catalog/solar_system_options.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 using testing_support::ReadText;
@@ -326,16 +327,27 @@ TEST_F(ElementFiles, CountsAndBadFiles) {
   ASSERT_TRUE(LoadCometElements(c, dir.File("many.cmt"), false, templateUsed, &problem));
   EXPECT_EQ(std::tuple(c.BodyCount(), CometCount, c.Cell(1, 1000), problem),
             std::tuple(1000, 1000, "body999", TElementLoadProblem::TooMany));
-  // A missing file changes nothing and is no problem to tell; one that
-  // cannot be read (a folder) is.
+  // A missing file changes nothing and is no problem to tell; a folder or a
+  // named pipe in the list's place is, and is never read (a pipe nobody
+  // writes to would hold the reader for ever).
   a = AsteroidGrid();
   EXPECT_FALSE(LoadAsteroidElements(a, dir.File("none.ast"), false, templateUsed, &problem));
   EXPECT_EQ(std::tuple(a.BodyCount(), problem), std::tuple(2, TElementLoadProblem::Missing));
   EXPECT_EQ(ElementLoadProblemText(TElementKind::Asteroid, "none.ast", problem), "");
   std::filesystem::create_directory(dir.File("folder.ast"));
   EXPECT_FALSE(LoadAsteroidElements(a, dir.File("folder.ast"), false, templateUsed, &problem));
+  const std::string notAFile =
+      " was not loaded: it is no regular file (a named pipe, a folder or a device stands in its place). The file "
+      "stays as it is.";
   EXPECT_EQ(ElementLoadProblemText(TElementKind::Asteroid, "folder.ast", problem),
-            "The asteroid list \"folder.ast\" could not be read: it was not loaded. The file stays as it is.");
+            "The asteroid list \"folder.ast\"" + notAFile);
+  PipeInPlace pipe(dir.File("pipe.cmt"));
+  c = CometGrid();
+  EXPECT_FALSE(LoadCometElements(c, dir.File("pipe.cmt"), false, templateUsed, &problem));
+  EXPECT_EQ(std::tuple(c.BodyCount(), problem), std::tuple(1, TElementLoadProblem::NotAFile));
+  EXPECT_EQ(ElementLoadProblemText(TElementKind::Comet, "pipe.cmt", problem), "The comet list \"pipe.cmt\"" + notAFile);
+  EXPECT_EQ(ElementFileBodyCount(dir.File("pipe.cmt")), -1);
+  EXPECT_FALSE(pipe.Opened());
   // Garbage reads without harm; every row it makes is marked "No".
   std::string junk;
   for (int i = 0; i < 5000; ++i) junk += char((i * 7919) % 256);

@@ -75,9 +75,9 @@ TEST_F(LockedDatabase, TheLayerTellsALockAsBusyNotAsDamage) {
   EXPECT_EQ(CheckObjectDatabase(data.path), "");
 }
 
-// Remove while another program holds the database: the spec'd refusal with
-// the reason at once, the slot and the table kept; once it is free the same
-// Remove drops the table.
+// Remove while another program holds the database: refused at once with
+// "Couldn't drop the table" and the reason, the slot and the table kept;
+// once it is free the same Remove drops the table.
 TEST_F(LockedDatabase, RemoveKeepsTheSlotAndTheTableWhileTheDatabaseIsLocked) {
   for (const char* lock : {kLockExclusive, kLockWriting}) {
     SCOPED_TRACE(lock);

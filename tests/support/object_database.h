@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -77,35 +78,73 @@ inline constexpr const char* kLockExclusive = "BEGIN EXCLUSIVE";
 // A write into the test database's "my_cat".
 inline constexpr const char* kLockWriting = "BEGIN IMMEDIATE; INSERT INTO my_cat (idx, ID) VALUES (99, 'Z')";
 
+// Replaces, while it lives, the process's default file layer of the
+// library by a copy of it that a test layer changes; connections opened
+// meanwhile use the copy. The original is put back at the end.
+class ReplacedFileLayer {
+ public:
+  ~ReplacedFileLayer() {
+    sqlite3_vfs_unregister(&copy_);
+    sqlite3_vfs_register(original_, 1);
+  }
+  ReplacedFileLayer(const ReplacedFileLayer&) = delete;
+  ReplacedFileLayer& operator=(const ReplacedFileLayer&) = delete;
+
+ protected:
+  explicit ReplacedFileLayer(const char* name) : original_(sqlite3_vfs_find(nullptr)), copy_(*original_) {
+    copy_.zName = name;
+  }
+  // Makes the changed copy the default.
+  void Install() { sqlite3_vfs_register(&copy_, 1); }
+  sqlite3_vfs* const original_;
+  sqlite3_vfs copy_;
+};
+
 // Counts, while it lives, how often the library waits for another
 // connection's lock (its busy handler's sleeps) on connections opened
-// meanwhile: the process's default file layer is replaced by a copy whose
-// sleep only counts (and returns at once, so a wait costs no time).
-class LockWaitCounter {
+// meanwhile: the copy's sleep only counts (and returns at once, so a wait
+// costs no time).
+class LockWaitCounter : ReplacedFileLayer {
  public:
-  LockWaitCounter() {
-    original_ = sqlite3_vfs_find(nullptr);
-    counting_ = *original_;
-    counting_.zName = "noctra-test-lock-waits";
-    counting_.xSleep = [](sqlite3_vfs*, int microseconds) {
+  LockWaitCounter() : ReplacedFileLayer("noctra-test-lock-waits") {
+    copy_.xSleep = [](sqlite3_vfs*, int microseconds) {
       ++waits_;
       return microseconds;
     };
     waits_ = 0;
-    sqlite3_vfs_register(&counting_, 1);
+    Install();
   }
-  ~LockWaitCounter() {
-    sqlite3_vfs_unregister(&counting_);
-    sqlite3_vfs_register(original_, 1);
-  }
-  LockWaitCounter(const LockWaitCounter&) = delete;
-  LockWaitCounter& operator=(const LockWaitCounter&) = delete;
   int Waits() const { return waits_; }
 
  private:
-  sqlite3_vfs* original_ = nullptr;
-  sqlite3_vfs counting_{};
   static inline std::atomic<int> waits_{0};
+};
+
+// Refuses, while it lives, the files whose names end in `suffix` to
+// connections opened meanwhile, as the system refuses a file of mode 000 to
+// its reader ("Objects.sqlite") or a journal in a folder it may not write
+// to ("Objects.sqlite-journal"): the copy's open fails with EACCES for them.
+// (The tests run as root, whom the system refuses nothing.)
+class DeniedFileLayer : ReplacedFileLayer {
+ public:
+  explicit DeniedFileLayer(std::string suffix) : ReplacedFileLayer("noctra-test-denied") {
+    suffix_ = std::move(suffix);
+    opener_ = original_;
+    copy_.xOpen = [](sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+      const std::string n = name ? name : "";
+      if (n.size() >= suffix_.size() && n.compare(n.size() - suffix_.size(), suffix_.size(), suffix_) == 0) {
+        file->pMethods = nullptr;
+        errno = EACCES;
+        return SQLITE_CANTOPEN;
+      }
+      return opener_->xOpen(opener_, name, file, flags, outFlags);
+    };
+    Install();
+  }
+
+ private:
+  static inline sqlite3_vfs* opener_ = nullptr;
+  static inline std::string suffix_;
 };
 
 // Tries to take the object lock on another thread.

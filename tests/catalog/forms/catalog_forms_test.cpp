@@ -198,6 +198,56 @@ TEST_F(CatalogWindows, DeepSkyOkAppliesTheFilterAndLabelsCancelChangesNothingSav
   EXPECT_TRUE(std::ranges::none_of(form.ClassCheckBox, [](QCheckBox* b) { return b && b->isChecked(); }));
 }
 
+// Ok with a new limit or class redraws the chart at once (else it shows the
+// objects the filter now leaves out until the next minute); Ok with nothing
+// changed draws nothing again.
+TEST_F(CatalogWindows, DeepSkyOkWithANewFilterRedrawsAtOnce) {
+  TOptionsForm2 form;
+  const std::pair<std::function<void()>, int> steps[] = {
+      {[&] { form.TrackBarMagn2->setValue(35); }, 1},  // a limit: M31 alone is left
+      {[&] { form.ClassCheckBox[5]->click(); }, 1},    // a class: galaxies off
+      {[] {}, 0}};                                      // nothing
+  for (const auto& [change, redraws] : steps) {
+    form.show();
+    const int before = replots;
+    change();
+    QTest::mouseClick(form.BitBtn3, Qt::LeftButton);
+    EXPECT_EQ(replots - before, redraws);
+  }
+  EXPECT_EQ(ObjectCatalog->Count(), 0);  // M31 is a galaxy
+  EXPECT_TRUE(labels.empty());           // the label switch never changed
+}
+
+// A tick the catalogue refuses (another program holds the database) is
+// undone in the window and written nowhere, so that this run and the next
+// agree; once the database is free the same tick is used and written.
+TEST_F(CatalogWindows, DeepSkyTickRefusedByALockedDatabaseIsUndoneAndNotWritten) {
+  TCatalogSlots mine = DefaultCatalogSlots();
+  mine[2] = {"my_cat", "Mine", false};
+  ASSERT_TRUE(WriteCatalogSlots(mine));
+  TOptionsForm2 form;
+  form.show();
+  const std::string file = testing_support::ReadText(ObjectOptionsPath());
+  {
+    OtherProgram other(data.path, kLockExclusive);
+    form.Active[2]->click();
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_NE(dialogs.Last().text.find("is in use by another program"), std::string::npos) << dialogs.Last().text;
+    EXPECT_FALSE(form.Active[2]->isChecked());
+    EXPECT_FALSE(CatalogSlots[2].Active);
+    EXPECT_EQ(testing_support::ReadText(ObjectOptionsPath()), file);
+    EXPECT_EQ(ObjectCatalog->TableCount(), 1);
+  }
+  // The program's end writes what is in force: still inactive.
+  EXPECT_TRUE(SaveCatalogSlots());
+  EXPECT_FALSE(ReadCatalogSlots()[2].Active);
+  LoadCatalogSlots();
+  form.Active[2]->click();
+  EXPECT_TRUE(form.Active[2]->isChecked());
+  EXPECT_EQ(ObjectCatalog->TableCount(), 2);
+  EXPECT_TRUE(ReadCatalogSlots()[2].Active);
+}
+
 TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheTable) {
   testing_support::WriteText(data.dir.File("extra.csv"), "Q1,10.5,-0.25,6.1,5\nQ2,11,+3,,3\n");
   TOptionsForm2 form;

@@ -19,9 +19,10 @@ constexpr double kDeg = 3.141592653589793 / 180;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// A damaged "brightstars.dat": the whole stars in range are kept, and what
-// is wrong is said (a size that is not the 45 stars', a star off the sky
-// or with a name longer than its field).
+// A damaged "brightstars.dat": a star off the sky or with a name longer
+// than its field is left out and the others kept; a size that is not the 45
+// stars' has a record that cannot be read, and no star is kept. What is
+// wrong is said.
 TEST(EventsCalendar, DamagedBrightStarsKeepTheWholeOnes) {
   testing_support::TempDir dir;
   auto star = [](platform::ByteWriter& w, double ra, double dec, double mag, const std::string& name) {
@@ -46,7 +47,13 @@ TEST(EventsCalendar, DamagedBrightStarsKeepTheWholeOnes) {
   testing_support::WriteFile(dir.File("brightstars.dat"), bytes);
   EXPECT_FALSE(ReadBrightStars(dir.File("brightstars.dat"), stars, &message, &reason));
   EXPECT_EQ(std::tuple(message, reason, stars.size()),
-            std::tuple(101, "557 bytes where its 45 stars take 2,475 bytes", std::size_t(7)));
+            std::tuple(103, "557 bytes where its 45 stars take 2,475 bytes", std::size_t(0)));
+  // One byte too many is no better: the file is not the 45 records.
+  bytes = w.Bytes();
+  bytes.push_back(0);
+  testing_support::WriteFile(dir.File("brightstars.dat"), bytes);
+  EXPECT_FALSE(ReadBrightStars(dir.File("brightstars.dat"), stars, &message, &reason));
+  EXPECT_EQ(std::tuple(message, stars.size()), std::tuple(103, std::size_t(0)));
 }
 
 TEST(EventsCalendar, January2025AtWashington) {

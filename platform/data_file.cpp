@@ -1,0 +1,104 @@
+#include "platform/data_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+// What a file of this mode is, for the reason of a refusal.
+const char* KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+std::string NotAFile(mode_t mode) {
+  const std::string kind = KindOf(mode);
+  return kind == "not a regular file" ? "it is not a regular file" : "it is " + kind + ", not a file";
+}
+
+// Opens a regular file for reading; -1 with errno and `why` for anything
+// else.
+int OpenRegular(const std::string& path, std::string& why) {
+  // Looked at first: what is not a regular file is never opened (opening a
+  // pipe would wake a writer waiting for a reader).
+  struct stat before {};
+  if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+    why = NotAFile(before.st_mode);
+    errno = EINVAL;
+    return -1;
+  }
+  // Opened without waiting, should another file take its place meanwhile.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    why = std::strerror(errno);
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = errno;
+    why = st.st_mode ? NotAFile(st.st_mode) : std::string(std::strerror(err));
+    ::close(fd);
+    errno = st.st_mode ? EINVAL : err;
+    return -1;
+  }
+  // Reads of a regular file block as they always do.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
+std::string DataFileRefusal(const std::string& path) {
+  std::string why;
+  const int fd = OpenRegular(path, why);
+  if (fd >= 0) ::close(fd);
+  return why;
+}
+
+std::FILE* OpenDataFile(const std::string& path, std::string* why) {
+  std::string reason;
+  const int fd = OpenRegular(path, reason);
+  if (fd < 0) {
+    if (why) *why = reason;
+    return nullptr;
+  }
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    if (why) *why = std::strerror(err);
+  }
+  return f;
+}
+
+std::optional<std::vector<uint8_t>> ReadDataFileBytes(const std::string& path, std::string* why) {
+  std::FILE* f = OpenDataFile(path, why);
+  if (!f) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  uint8_t buf[65536];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+  const bool failed = std::ferror(f) != 0;
+  const int err = errno;
+  std::fclose(f);
+  if (failed) {
+    if (why) *why = std::strerror(err);
+    errno = err;
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+// Opening the files the program reads its data from (reference tables,
+// star catalogues, element lists and their templates): only a regular file
+// is opened. A named pipe, a folder or a device put in a file's place is
+// refused with a reason and never read, so that no reader waits for ever on
+// a pipe nobody writes to, or reads a device without end.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Why `path` is not a regular file that can be read ("it is a named pipe,
+// not a file"), the system's words when it cannot be opened ("Permission
+// denied"), or "" when it is one. Never opens what is not a regular file.
+std::string DataFileRefusal(const std::string& path);
+
+// Opens `path` for reading ("rb") when it is a regular file. Else null,
+// with the reason in `why` (DataFileRefusal's words) and errno set (ENOENT
+// for a missing file, EACCES for a forbidden one, EINVAL for one that is
+// not a regular file). A pipe is opened without waiting for a writer and
+// shut again at once.
+std::FILE* OpenDataFile(const std::string& path, std::string* why = nullptr);
+
+// The whole content of a regular file; none when OpenDataFile refuses it or
+// it cannot be read to its end (`why` says which).
+std::optional<std::vector<uint8_t>> ReadDataFileBytes(const std::string& path, std::string* why = nullptr);
+
+}  // namespace platform
