@@ -162,11 +162,15 @@ TEST_F(StartWindows, EveryWindowIsMadeHiddenAtStartInTheEntrysOrder) {
   for (QAction* a : form->Imaging1->actions())
     if (a->text() == QStringLiteral("Image File")) imageFile = a;
   ASSERT_NE(imageFile, nullptr);
+  QCoreApplication::processEvents();  // the closing above is not left for this window
   QWidget* opened = nullptr;
-  QTimer::singleShot(0, [&] {
+  QTimer look;
+  look.setSingleShot(true);
+  QObject::connect(&look, &QTimer::timeout, [&] {
     if ((opened = QApplication::activeModalWidget())) opened->close();
   });
-  imageFile->trigger();
+  look.start(0);
+  imageFile->trigger();  // returns once the window is closed
   EXPECT_EQ(opened, imaging::IFFCameraSettingsForm1);
   EXPECT_EQ(imaging::IFFCameraSettingsForm1->ShownCamera(), imaging::Cameras().ImageFileCamera.get());
   delete form;
