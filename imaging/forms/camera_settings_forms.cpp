@@ -254,6 +254,7 @@ TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(QWidget* parent) : TCameraSetti
     if (camera_) CaptureStatus->setText(Q(camera_->CaptureStatus()));
   });
   StatusTimer.setInterval(250);
+  RunWhileShown(StatusTimer);
   UpdateEnabling();
 }
 
@@ -283,16 +284,6 @@ void TVfwCameraSettingsForm1::Fill(TVFWCamera& camera) {
     CaptureStatus->setText(Q(camera.CaptureStatus()));
   }
   UpdateEnabling();
-}
-
-void TVfwCameraSettingsForm1::showEvent(QShowEvent* e) {
-  StatusTimer.start();
-  QDialog::showEvent(e);
-}
-
-void TVfwCameraSettingsForm1::hideEvent(QHideEvent* e) {
-  StatusTimer.stop();
-  QDialog::hideEvent(e);
 }
 
 void TVfwCameraSettingsForm1::done(int r) {
@@ -461,6 +452,7 @@ TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(QWidget* parent) : TCameraSetti
   connect(SetPointTemp, &QDoubleSpinBox::valueChanged, this, [this](double v) { pendingSetPoint_ = v; });
   connect(&Timer1, &QTimer::timeout, this, &TDsiCameraSettingsForm1::Timer1Timer);
   Timer1.setInterval(1000);
+  RunWhileShown(Timer1);
 }
 
 void TDsiCameraSettingsForm1::GainChange(int position) {
@@ -513,16 +505,6 @@ void TDsiCameraSettingsForm1::Fill(TDsiCamera& camera) {
   GainChange(Gain->value());
   OffsetChange(Offset->value());
   CoolerEnable(s.ModifiedCamera);
-}
-
-void TDsiCameraSettingsForm1::showEvent(QShowEvent* e) {
-  Timer1.start();
-  QDialog::showEvent(e);
-}
-
-void TDsiCameraSettingsForm1::hideEvent(QHideEvent* e) {
-  Timer1.stop();
-  QDialog::hideEvent(e);
 }
 
 void TDsiCameraSettingsForm1::Timer1Timer() {

@@ -61,7 +61,20 @@ class TCameraSettingsWindow : public QDialog {
 
  protected:
   virtual void Fill(Camera& camera) = 0;
+  // `timer` (the readouts') runs only while the window is shown.
+  void RunWhileShown(QTimer& timer) { whileShown_ = &timer; }
+  void showEvent(QShowEvent* e) override {
+    if (whileShown_) whileShown_->start();
+    QDialog::showEvent(e);
+  }
+  void hideEvent(QHideEvent* e) override {
+    if (whileShown_) whileShown_->stop();
+    QDialog::hideEvent(e);
+  }
   Camera* camera_ = nullptr;
+
+ private:
+  QTimer* whileShown_ = nullptr;
 };
 
 class TIFFCameraSettingsForm1 : public TCameraSettingsWindow<TIFFCamera> {
@@ -124,8 +137,6 @@ class TVfwCameraSettingsForm1 : public TCameraSettingsWindow<TVFWCamera> {
  protected:
   // Sets the camera's exposure length to 1000 ms and shows its settings.
   void Fill(TVFWCamera& camera) override;
-  void showEvent(QShowEvent* e) override;
-  void hideEvent(QHideEvent* e) override;
 
  private:
   void UpdateEnabling();
@@ -153,8 +164,6 @@ class TDsiCameraSettingsForm1 : public TCameraSettingsWindow<TDsiCamera> {
 
  protected:
   void Fill(TDsiCamera& camera) override;
-  void showEvent(QShowEvent* e) override;
-  void hideEvent(QHideEvent* e) override;
 
  private:
   void GainChange(int position);

@@ -386,24 +386,23 @@ TEST(CameraForms, TimersRunOnlyWhileTheWindowIsShown) {
   SimulatedDsiLibrary lib;
   lib.SetCameras({SimulatedDsiLibrary::Camera{}});
   TDsiCamera cam(0, 1, lib);
-  TDsiCameraSettingsForm1 dsi;
-  EXPECT_FALSE(dsi.Timer1.isActive());
-  dsi.TakeCamera(cam);
-  EXPECT_FALSE(dsi.Timer1.isActive());
-  dsi.show();
-  EXPECT_TRUE(dsi.Timer1.isActive());
-  dsi.hide();
-  EXPECT_FALSE(dsi.Timer1.isActive());
-  dsi.show();
-  dsi.reject();
-  EXPECT_FALSE(dsi.Timer1.isActive());
-
   TVFWCamera video(0);
+  // Taken, shown, hidden, shown again and ended as a dialog.
+  auto check = [](QDialog& window, const QTimer& timer, const char* name) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(timer.isActive());
+    window.show();
+    EXPECT_TRUE(timer.isActive());
+    window.hide();
+    EXPECT_FALSE(timer.isActive());
+    window.show();
+    window.reject();
+    EXPECT_FALSE(timer.isActive());
+  };
+  TDsiCameraSettingsForm1 dsi;
+  dsi.TakeCamera(cam);
+  check(dsi, dsi.Timer1, "DSI");
   TVfwCameraSettingsForm1 vfw;
   vfw.TakeCamera(video);
-  EXPECT_FALSE(vfw.StatusTimer.isActive());
-  vfw.show();
-  EXPECT_TRUE(vfw.StatusTimer.isActive());
-  vfw.close();
-  EXPECT_FALSE(vfw.StatusTimer.isActive());
+  check(vfw, vfw.StatusTimer, "video");
 }
