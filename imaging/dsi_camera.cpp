@@ -224,6 +224,7 @@ void TDsiThread::Act(int command) {
 std::function<double()> TDsiCamera::CoolerTemperature;
 std::function<void(double)> TDsiCamera::SetCoolerTemperature;
 std::function<void(TDsiCamera&)> TDsiCamera::SettingsWindow;
+std::function<void(TDsiCamera&)> TDsiCamera::CloseSettingsWindow;
 
 TDsiCamera::TDsiCamera(int deviceIndex, int cameraNumber, IDsiLibrary& library)
     : TCamera("DSI" + std::to_string(cameraNumber), "DSI Camera #" + std::to_string(cameraNumber)) {
@@ -249,6 +250,8 @@ TDsiCamera::TDsiCamera(int deviceIndex, int cameraNumber, IDsiLibrary& library)
 }
 
 TDsiCamera::~TDsiCamera() {
+  // Nothing may reach this camera through its settings window any more.
+  if (CloseSettingsWindow) CloseSettingsWindow(*this);
   SetTimerInterval(0);
   thread_.reset();  // posts close and joins the worker
 }

@@ -125,7 +125,10 @@ class TDsiCamera : public TCamera {
   // driver (installed by the filter-wheel client; empty: none).
   static std::function<double()> CoolerTemperature;
   static std::function<void(double)> SetCoolerTemperature;
+  // The settings window, installed by the forms library: it shows this
+  // camera, and forgets it when the camera goes.
   static std::function<void(TDsiCamera&)> SettingsWindow;
+  static std::function<void(TDsiCamera&)> CloseSettingsWindow;
 
  protected:
   void DriverAbort() override;

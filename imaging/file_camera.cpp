@@ -10,6 +10,7 @@
 namespace imaging {
 
 std::function<void(TIFFCamera&)> TIFFCamera::SettingsWindow;
+std::function<void(TIFFCamera&)> TIFFCamera::CloseSettingsWindow;
 
 TIFFCamera::TIFFCamera() : TCamera("IFF1", "Image File") {
   CanAbortExposure = true;
@@ -17,6 +18,11 @@ TIFFCamera::TIFFCamera() : TCamera("IFF1", "Image File") {
   ExposureMin = ExposureMax = 2.0;
   Settings.ExInterval = 2000;
   SetTimerInterval(200);
+}
+
+TIFFCamera::~TIFFCamera() {
+  // Nothing may reach this camera through its settings window any more.
+  if (CloseSettingsWindow) CloseSettingsWindow(*this);
 }
 
 std::string TIFFCamera::ChooseFile() const {

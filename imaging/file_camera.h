@@ -14,6 +14,7 @@ namespace imaging {
 class TIFFCamera : public TCamera {
  public:
   TIFFCamera();
+  ~TIFFCamera() override;
 
   bool DoConnect() override;
   void DoDisconnect() override;
@@ -29,8 +30,10 @@ class TIFFCamera : public TCamera {
   // *.fts, *.fits file of the folder. Empty when there is none.
   std::string ChooseFile() const;
 
-  // The settings window, installed by the forms library.
+  // The settings window, installed by the forms library: it shows this
+  // camera, and forgets it when the camera goes.
   static std::function<void(TIFFCamera&)> SettingsWindow;
+  static std::function<void(TIFFCamera&)> CloseSettingsWindow;
 
  private:
   // Loads the chosen file into a header and data (colour FITS data for

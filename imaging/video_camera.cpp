@@ -9,6 +9,7 @@
 namespace imaging {
 
 std::function<void(TVFWCamera&)> TVFWCamera::SettingsWindow;
+std::function<void(TVFWCamera&)> TVFWCamera::CloseSettingsWindow;
 
 TVFWCamera::TVFWCamera(int index)
     : TCamera("VFW" + std::to_string(index + 1), "VFW Camera #" + std::to_string(index + 1)) {
@@ -20,6 +21,8 @@ TVFWCamera::TVFWCamera(int index)
 }
 
 TVFWCamera::~TVFWCamera() {
+  // Nothing may reach this camera through its settings window any more.
+  if (CloseSettingsWindow) CloseSettingsWindow(*this);
   SetTimerInterval(0);
   Cleanup();
 }
@@ -242,9 +245,10 @@ void TVFWCamera::DriverAbort() {
   SetTimerInterval(10);
 }
 
+// The window applies the limits when it is closed (while it still holds
+// the camera: a camera freed meanwhile is not reached from here).
 void TVFWCamera::ShowSettings() {
   if (SettingsWindow) SettingsWindow(*this);
-  ApplyLimits();
 }
 
 }  // namespace imaging

@@ -52,7 +52,10 @@ class TVFWCamera : public TCamera {
   // Handles one captured frame (the frame callback).
   void OnFrame(const std::vector<uint8_t>& frame);
 
+  // The settings window, installed by the forms library: it shows this
+  // camera, and forgets it when the camera goes.
   static std::function<void(TVFWCamera&)> SettingsWindow;
+  static std::function<void(TVFWCamera&)> CloseSettingsWindow;
 
  protected:
   // Restores the switching line and the normal timer.

@@ -144,7 +144,7 @@ void TMainForm1::CreateCamerasAndImagingMenu() {
   imaging::PortIOInitialization();
   imaging::CreateCameras(ImagingSettingsPath);
   camerasCreated_ = true;
-  imaging::InstallCameraSettingsWindows(this);
+  imaging::InstallCameraSettingsWindows(true);
   imaging::InstallAscomCameraSettingsWindow(this);
   // A modified DSI camera's cooler answers through the filter wheel.
   imaging::InstallDsiCooler(true);

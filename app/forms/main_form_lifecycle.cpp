@@ -601,7 +601,7 @@ void TMainForm1::FormDestroy() {
     // Unless the close has written it already (a window destroyed without
     // its close).
     if (!settingsSaved_) imaging::SaveImagingSettings(ImagingSettingsPath);
-    imaging::InstallCameraSettingsWindows(nullptr);
+    imaging::InstallCameraSettingsWindows(false);
     imaging::InstallAscomCameraSettingsWindow(nullptr);
     imaging::InstallDsiCooler(false);
     camerasCreated_ = false;

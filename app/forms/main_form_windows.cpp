@@ -35,6 +35,7 @@
 #include "chart/plotter_b.h"
 #include "chart/screen_layout.h"
 #include "chart/star_sphere.h"
+#include "imaging/forms/camera_settings_forms.h"
 #include "script/forms/scr_inp_form.h"
 #include "script/forms/script_gui.h"
 #include "shell/globals.h"
@@ -162,6 +163,11 @@ void TMainForm1::CreateProgramWindows() {
   OwnedWindow(CoordinateGridForm1, this);
   OwnedWindow(ConstellationForm1, this);
   OwnedWindow(ColorsAndFontsForm1, this);
+  // The camera settings windows, each opened with the camera whose
+  // settings the Imaging menu's Source Settings item shows.
+  OwnedWindow(imaging::VfwCameraSettingsForm1, this);
+  OwnedWindow(imaging::DsiCameraSettingsForm1, this);
+  OwnedWindow(imaging::IFFCameraSettingsForm1, this);
   CreateImagingWindows();
   OwnedWindow(ImportToolForm1, this);
   CreateAscomCameraWindow();

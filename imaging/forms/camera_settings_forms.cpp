@@ -12,10 +12,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "astro/text.h"
 #include "imaging/camera_setup.h"
@@ -29,8 +31,8 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-QLineEdit* NumberEdit(double v, bool readOnly = false) {
-  auto* e = new QLineEdit(Q(platform::FormatGeneral(v)));
+QLineEdit* NumberEdit(bool readOnly = false) {
+  auto* e = new QLineEdit;
   e->setReadOnly(readOnly);
   return e;
 }
@@ -41,15 +43,29 @@ double ReadNumber(const QLineEdit* e, double old, double lo, double hi) {
   return platform::ParseDouble(e->text().toStdString(), v) && platform::InRange(v, lo, hi) ? v : old;
 }
 
-QWidget* g_owner = nullptr;
-
-// A check box showing a Boolean setting and storing each change at once.
-QCheckBox* BoolBox(QDialog* owner, const char* text, bool& field) {
+// A check box storing each change in the shown camera's setting `field`.
+template <class Camera>
+QCheckBox* BoolBox(TCameraSettingsWindow<Camera>* owner, const char* text, bool ImagingSettings::*field) {
   auto* b = new QCheckBox(text);
-  b->setChecked(field);
-  QObject::connect(b, &QCheckBox::toggled, owner, [&field](bool on) { field = on; });
+  QObject::connect(b, &QCheckBox::toggled, owner, [owner, field](bool on) {
+    if (Camera* c = owner->ShownCamera()) c->Settings.*field = on;
+  });
   return b;
 }
+
+// Holds the signals of a window's controls while they are filled from a
+// camera, so that filling them stores nothing back.
+class TFilling {
+ public:
+  explicit TFilling(QWidget& window) {
+    for (QWidget* w : window.findChildren<QWidget*>()) held_.emplace_back(w);
+  }
+
+ private:
+  std::vector<QSignalBlocker> held_;
+};
+
+void ShowNumber(QLineEdit* e, double v) { e->setText(Q(platform::FormatGeneral(v))); }
 
 // The sensor size and pixel size rows every camera window shows.
 void AddSizeRows(QFormLayout* form, QLineEdit* px, QLineEdit* py, QLineEdit* w, QLineEdit* h) {
@@ -75,19 +91,17 @@ std::string ByteDigits(uint8_t value) {
 
 // --- Image file ---------------------------------------------------------------------
 
-TIFFCameraSettingsForm1::TIFFCameraSettingsForm1(TIFFCamera& camera, QWidget* parent)
-    : QDialog(parent), camera_(camera) {
+TIFFCameraSettingsForm1::TIFFCameraSettingsForm1(QWidget* parent) : TCameraSettingsWindow(parent) {
   setWindowTitle("Image File, Camera Settings");
-  const ImagingSettings& s = camera.Settings;
-  PixelsX = NumberEdit(s.PixelsX, true);
-  PixelsY = NumberEdit(s.PixelsY, true);
-  PxWidth = NumberEdit(s.PixelSizeX);
-  PxHeight = NumberEdit(s.PixelSizeY);
-  Invert = BoolBox(this, "Invert Image", camera.Settings.Invert);
-  Mirror = BoolBox(this, "Mirror Image", camera.Settings.Mirror);
-  AutoLoad = BoolBox(this, "Automatically load newest image file from path below", camera.Settings.ModifiedCamera);
-  MonoCamera = BoolBox(this, "Force Monochrome", camera.Settings.ForceMono);
-  Path = new QLineEdit(Q(s.Name));
+  PixelsX = NumberEdit(true);
+  PixelsY = NumberEdit(true);
+  PxWidth = NumberEdit();
+  PxHeight = NumberEdit();
+  Invert = BoolBox(this, "Invert Image", &ImagingSettings::Invert);
+  Mirror = BoolBox(this, "Mirror Image", &ImagingSettings::Mirror);
+  AutoLoad = BoolBox(this, "Automatically load newest image file from path below", &ImagingSettings::ModifiedCamera);
+  MonoCamera = BoolBox(this, "Force Monochrome", &ImagingSettings::ForceMono);
+  Path = new QLineEdit;
   OpenPathDialog = new QPushButton("Path");
 
   auto* form = new QFormLayout;
@@ -107,31 +121,56 @@ TIFFCameraSettingsForm1::TIFFCameraSettingsForm1(TIFFCamera& camera, QWidget* pa
   connect(OpenPathDialog, &QPushButton::clicked, this, &TIFFCameraSettingsForm1::OpenPathDialogClick);
 }
 
+void TIFFCameraSettingsForm1::Fill(TIFFCamera& camera) {
+  const ImagingSettings& s = camera.Settings;
+  TFilling filling(*this);
+  ShowNumber(PixelsX, s.PixelsX);
+  ShowNumber(PixelsY, s.PixelsY);
+  ShowNumber(PxWidth, s.PixelSizeX);
+  ShowNumber(PxHeight, s.PixelSizeY);
+  Invert->setChecked(s.Invert);
+  Mirror->setChecked(s.Mirror);
+  AutoLoad->setChecked(s.ModifiedCamera);
+  MonoCamera->setChecked(s.ForceMono);
+  Path->setText(Q(s.Name));
+}
+
 void TIFFCameraSettingsForm1::OpenPathDialogClick() {
+  if (!camera_) return;
   platform::FileDialogOptions o;
   o.title = "Path";
   o.filter = "Image|*.jpg;*.jpeg;*.bmp|Fits Image|*.fts;*.fit;*.fits";
   o.fileName = Path->text().toStdString();
   const platform::FileDialogResult r = platform::Dialogs().FileDialog(o);
-  if (!r.accepted) return;
+  // The camera may have gone while the dialog was open.
+  if (!r.accepted || !camera_) return;
   Path->setText(Q(r.fileName));
-  camera_.Settings.Name = r.fileName;
+  camera_->Settings.Name = r.fileName;
 }
 
 void TIFFCameraSettingsForm1::done(int r) {
-  camera_.Settings.PixelSizeX = ReadNumber(PxWidth, camera_.Settings.PixelSizeX, kMinPixelSize, kMaxPixelSize);
-  camera_.Settings.PixelSizeY = ReadNumber(PxHeight, camera_.Settings.PixelSizeY, kMinPixelSize, kMaxPixelSize);
+  if (camera_) {
+    ImagingSettings& s = camera_->Settings;
+    s.PixelSizeX = ReadNumber(PxWidth, s.PixelSizeX, kMinPixelSize, kMaxPixelSize);
+    s.PixelSizeY = ReadNumber(PxHeight, s.PixelSizeY, kMinPixelSize, kMaxPixelSize);
+  }
   QDialog::done(r);
 }
 
 // --- Video ----------------------------------------------------------------------------
 
-TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(TVFWCamera& camera, QWidget* parent)
-    : QDialog(parent), camera_(camera) {
+namespace {
+
+// The three rows of digit boxes and the bytes they show.
+constexpr const char* kBitRowNames[3] = {"Mask", "On", "Off"};
+constexpr uint8_t ImagingSettings::*kBitRowFields[3] = {&ImagingSettings::AccMask, &ImagingSettings::AccOnVal,
+                                                        &ImagingSettings::AccOffVal};
+
+}  // namespace
+
+TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(QWidget* parent) : TCameraSettingsWindow(parent) {
   setWindowTitle("VFW, Camera Settings");
-  ImagingSettings& s = camera.Settings;
-  s.ExInterval = 1000;
-  CameraName = new QLabel(Q("VFW Camera #" + std::to_string(camera.DeviceIndex + 1)));
+  CameraName = new QLabel;
   ExStart = new QSpinBox;
   ExWindow = new QSpinBox;
   for (QSpinBox* b : {ExStart, ExWindow}) {
@@ -139,42 +178,37 @@ TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(TVFWCamera& camera, QWidget* pa
     b->setSingleStep(10);
     b->setSuffix(" ms");
   }
-  ExStart->setValue(s.ExStart);
-  ExWindow->setValue(s.ExWindow);
-  DirectMode = BoolBox(this, "Drive DTR and RTS", s.DtrRtsMode);
-  SCCheckBox1 = BoolBox(this, "SC LX Modified Camera", s.ModifiedCamera);
-  MonoCamera = BoolBox(this, "Force Monochrome", s.ForceMono);
-  Invert = BoolBox(this, "Invert Image", s.Invert);
-  Mirror = BoolBox(this, "Mirror Image", s.Mirror);
-  PixelsX = NumberEdit(s.PixelsX, true);
-  PixelsY = NumberEdit(s.PixelsY, true);
-  PxWidth = NumberEdit(s.PixelSizeX);
-  PxHeight = NumberEdit(s.PixelSizeY);
+  DirectMode = BoolBox(this, "Drive DTR and RTS", &ImagingSettings::DtrRtsMode);
+  SCCheckBox1 = BoolBox(this, "SC LX Modified Camera", &ImagingSettings::ModifiedCamera);
+  MonoCamera = BoolBox(this, "Force Monochrome", &ImagingSettings::ForceMono);
+  Invert = BoolBox(this, "Invert Image", &ImagingSettings::Invert);
+  Mirror = BoolBox(this, "Mirror Image", &ImagingSettings::Mirror);
+  PixelsX = NumberEdit(true);
+  PixelsY = NumberEdit(true);
+  PxWidth = NumberEdit();
+  PxHeight = NumberEdit();
   LxPortComboBox1 = new QComboBox;
   for (const auto& p : kPortList) LxPortComboBox1->addItem(p.text);
-  LxPortComboBox1->setCurrentIndex(s.PortIndex < 7 ? s.PortIndex : 0);
   FormatButton1 = new QPushButton("Video Format...");
   SourceButton1 = new QPushButton("Video Source...");
   CaptureStatus = new QLabel;
 
   // The three rows of bit digits, highest bit first.
   auto* bits = new QGridLayout;
-  const char* rowNames[3] = {"Mask", "On", "Off"};
-  uint8_t* fields[3] = {&s.AccMask, &s.AccOnVal, &s.AccOffVal};
   QPushButton** rows[3] = {AMask, AOn, AOff};
   for (int r = 0; r < 3; ++r) {
-    bits->addWidget(new QLabel(rowNames[r]), r, 0);
-    const std::string digits = ByteDigits(*fields[r]);
+    bits->addWidget(new QLabel(kBitRowNames[r]), r, 0);
     for (int i = 0; i < 8; ++i) {
-      auto* b = new QPushButton(QString(QChar(digits[std::size_t(i)])));
+      auto* b = new QPushButton("0");
       b->setFixedWidth(24);
       rows[r][i] = b;
       bits->addWidget(b, r, i + 1);
-      connect(b, &QPushButton::clicked, this, [b, r, rows, fields] {
+      connect(b, &QPushButton::clicked, this, [this, b, r, rows] {
+        if (!camera_) return;
         b->setText(b->text() == "1" ? "0" : "1");
         std::string text;
         for (int k = 0; k < 8; ++k) text += rows[r][k]->text().toStdString();
-        *fields[r] = uint8_t(BinStrToInt(text));
+        camera_->Settings.*kBitRowFields[r] = uint8_t(BinStrToInt(text));
       });
     }
   }
@@ -202,19 +236,59 @@ TVfwCameraSettingsForm1::TVfwCameraSettingsForm1(TVFWCamera& camera, QWidget* pa
   box->addWidget(CaptureStatus);
   AddCloseButton(this, box);
 
-  connect(ExStart, &QSpinBox::valueChanged, this, [this](int v) { camera_.Settings.ExStart = v; });
-  connect(ExWindow, &QSpinBox::valueChanged, this, [this](int v) { camera_.Settings.ExWindow = v; });
+  connect(ExStart, &QSpinBox::valueChanged, this, [this](int v) {
+    if (camera_) camera_->Settings.ExStart = v;
+  });
+  connect(ExWindow, &QSpinBox::valueChanged, this, [this](int v) {
+    if (camera_) camera_->Settings.ExWindow = v;
+  });
   connect(SCCheckBox1, &QCheckBox::toggled, this, [this] { UpdateEnabling(); });
   connect(LxPortComboBox1, &QComboBox::currentIndexChanged, this, [this](int i) {
-    if (i < 0 || i >= 7) return;
-    camera_.Settings.PortIndex = uint8_t(i);
-    camera_.Settings.LxPort = kPortList[i].address;
+    if (!camera_ || i < 0 || i >= 7) return;
+    camera_->Settings.PortIndex = uint8_t(i);
+    camera_->Settings.LxPort = kPortList[i].address;
   });
   connect(FormatButton1, &QPushButton::clicked, this, [this] { ModeButtonClick(false); });
   connect(SourceButton1, &QPushButton::clicked, this, [this] { ModeButtonClick(true); });
-  connect(&statusTimer_, &QTimer::timeout, this, [this] { CaptureStatus->setText(Q(camera_.CaptureStatus())); });
-  statusTimer_.start(250);
+  connect(&StatusTimer, &QTimer::timeout, this, [this] {
+    if (camera_) CaptureStatus->setText(Q(camera_->CaptureStatus()));
+  });
+  StatusTimer.setInterval(250);
+  RunWhileShown(StatusTimer);
   UpdateEnabling();
+}
+
+void TVfwCameraSettingsForm1::Fill(TVFWCamera& camera) {
+  ImagingSettings& s = camera.Settings;
+  s.ExInterval = 1000;
+  {
+    TFilling filling(*this);
+    CameraName->setText(Q("VFW Camera #" + std::to_string(camera.DeviceIndex + 1)));
+    ExStart->setValue(s.ExStart);
+    ExWindow->setValue(s.ExWindow);
+    DirectMode->setChecked(s.DtrRtsMode);
+    SCCheckBox1->setChecked(s.ModifiedCamera);
+    MonoCamera->setChecked(s.ForceMono);
+    Invert->setChecked(s.Invert);
+    Mirror->setChecked(s.Mirror);
+    ShowNumber(PixelsX, s.PixelsX);
+    ShowNumber(PixelsY, s.PixelsY);
+    ShowNumber(PxWidth, s.PixelSizeX);
+    ShowNumber(PxHeight, s.PixelSizeY);
+    LxPortComboBox1->setCurrentIndex(s.PortIndex < 7 ? s.PortIndex : 0);
+    QPushButton* const* rows[3] = {AMask, AOn, AOff};
+    for (int r = 0; r < 3; ++r) {
+      const std::string digits = ByteDigits(s.*kBitRowFields[r]);
+      for (int i = 0; i < 8; ++i) rows[r][i]->setText(QString(QChar(digits[std::size_t(i)])));
+    }
+    CaptureStatus->setText(Q(camera.CaptureStatus()));
+  }
+  UpdateEnabling();
+}
+
+void TVfwCameraSettingsForm1::done(int r) {
+  if (camera_) camera_->ApplyLimits();
+  QDialog::done(r);
 }
 
 void TVfwCameraSettingsForm1::UpdateEnabling() {
@@ -223,19 +297,21 @@ void TVfwCameraSettingsForm1::UpdateEnabling() {
     w->setEnabled(lx);
   for (int i = 0; i < 8; ++i)
     for (QPushButton* b : {AMask[i], AOn[i], AOff[i]}) b->setEnabled(lx);
-  FormatButton1->setEnabled(!camera_.Connected());
-  SourceButton1->setEnabled(!camera_.Connected());
+  const bool free = camera_ && !camera_->Connected();
+  FormatButton1->setEnabled(free);
+  SourceButton1->setEnabled(free);
 }
 
 // The device's own formats, frame sizes and inputs are offered in a window
 // of ours (Video4Linux2 drivers have no dialogs); the choice is kept in the
 // camera's settings, and connecting once reads the frame size back.
 void TVfwCameraSettingsForm1::ModeButtonClick(bool source) {
-  if (camera_.Connected()) return;
+  if (!camera_ || camera_->Connected()) return;
+  TVFWCamera& camera = *camera_;
   const char* caption = "VFW, Camera Settings";
   TVideoOffer offer;
   std::string text;
-  if (!camera_.QueryDevice(offer, text)) {
+  if (!camera.QueryDevice(offer, text)) {
     platform::ShowMessageBox(text, caption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     return;
   }
@@ -245,19 +321,20 @@ void TVfwCameraSettingsForm1::ModeButtonClick(bool source) {
                              caption, platform::MsgButtons::Ok, platform::MsgIcon::Information);
     return;
   }
-  TVideoModeForm mode(offer, camera_.Choice(), source, this);
-  if (mode.exec() != QDialog::Accepted) return;
-  camera_.SetChoice(mode.Choice());
+  TVideoModeForm mode(offer, camera.Choice(), source, this);
+  // The camera may go while the choice is open: nothing is stored then.
+  if (mode.exec() != QDialog::Accepted || camera_ != &camera) return;
+  camera.SetChoice(mode.Choice());
   try {
-    camera_.SetConnected(true);
-    camera_.SetConnected(false);
-    text = camera_.Settings.Name + ": " + std::to_string(camera_.Settings.PixelsX) + " x " +
-           std::to_string(camera_.Settings.PixelsY);
+    camera.SetConnected(true);
+    camera.SetConnected(false);
+    text = camera.Settings.Name + ": " + std::to_string(camera.Settings.PixelsX) + " x " +
+           std::to_string(camera.Settings.PixelsY);
   } catch (const ECameraError& e) {
     text = e.what();
   }
-  PixelsX->setText(QString::number(camera_.Settings.PixelsX));
-  PixelsY->setText(QString::number(camera_.Settings.PixelsY));
+  PixelsX->setText(QString::number(camera.Settings.PixelsX));
+  PixelsY->setText(QString::number(camera.Settings.PixelsY));
   platform::ShowMessageBox(text, caption, platform::MsgButtons::Ok, platform::MsgIcon::Information);
 }
 
@@ -316,26 +393,21 @@ TVideoChoice TVideoModeForm::Choice() const {
 
 // --- DSI ------------------------------------------------------------------------------
 
-TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(TDsiCamera& camera, QWidget* parent)
-    : QDialog(parent), camera_(camera) {
+TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(QWidget* parent) : TCameraSettingsWindow(parent) {
   setWindowTitle("DSI, Camera Settings");
-  ImagingSettings& s = camera.Settings;
-  CameraName = new QLabel(Q(s.Name));
-  PixelsX = NumberEdit(s.PixelsX, true);
-  PixelsY = NumberEdit(s.PixelsY, true);
-  PxWidth = NumberEdit(s.PixelSizeX, true);
-  PxHeight = NumberEdit(s.PixelSizeY, true);
+  CameraName = new QLabel;
+  PixelsX = NumberEdit(true);
+  PixelsY = NumberEdit(true);
+  PxWidth = NumberEdit(true);
+  PxHeight = NumberEdit(true);
   OfsX = new QComboBox;
   OfsX->addItems({"0", "1"});
   OfsY = new QComboBox;
   OfsY->addItems({"0", "1", "2", "3"});
-  OfsX->setCurrentIndex(std::clamp(s.MosaicXOfs, 0, 1));
-  OfsY->setCurrentIndex(std::clamp(s.MosaicYOfs, 0, 3));
-  Mirror = BoolBox(this, "Mirror Image", s.Mirror);
-  Invert = BoolBox(this, "Invert Image", s.Invert);
-  MonoCamera = BoolBox(this, "Force Monochrome", s.ForceMono);
+  Mirror = BoolBox(this, "Mirror Image", &ImagingSettings::Mirror);
+  Invert = BoolBox(this, "Invert Image", &ImagingSettings::Invert);
+  MonoCamera = BoolBox(this, "Force Monochrome", &ImagingSettings::ForceMono);
   TarvelCamera = new QCheckBox("Cooled camera (cooler on the filter-wheel port)");
-  TarvelCamera->setChecked(s.ModifiedCamera);
   Gain = new QScrollBar(Qt::Horizontal);
   Offset = new QScrollBar(Qt::Horizontal);
   Gain->setRange(0, 100);
@@ -345,8 +417,6 @@ TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(TDsiCamera& camera, QWidget* pa
   SetPointTemp = new QDoubleSpinBox;
   SetPointTemp->setRange(-99.9, 30.0);
   SetPointTemp->setDecimals(1);
-  SetPointTemp->setValue(s.CCDSetTemp);
-  pendingSetPoint_ = s.CCDSetTemp;
   Temperature = new QLabel("Temperature: Unknown");
   Power = new QLabel("Power: Unknown");
 
@@ -370,46 +440,80 @@ TDsiCameraSettingsForm1::TDsiCameraSettingsForm1(TDsiCamera& camera, QWidget* pa
   box->addLayout(cooler);
   AddCloseButton(this, box);
 
-  auto gainChange = [this](int p) {
-    GainLabel->setText(QString("Gain %1%:").arg(p));
-    camera_.Settings.Gain = p / 100.0;
-  };
-  auto offsetChange = [this](int p) {
-    OffsetLabel->setText(QString("Offset %1:").arg(p));
-    camera_.Settings.Offset = p / 100.0;
-  };
-  connect(Gain, &QScrollBar::valueChanged, this, gainChange);
-  connect(Offset, &QScrollBar::valueChanged, this, offsetChange);
-  // Positions from the settings, kept in the bar's range.
-  Gain->setValue(int(std::lround(std::clamp(s.Gain, 0.0, 1.0) * 100)));
-  Offset->setValue(int(std::lround(std::clamp(s.Offset, 0.0, 1.0) * 100)));
-  gainChange(Gain->value());
-  offsetChange(Offset->value());
-  connect(OfsX, &QComboBox::currentIndexChanged, this, [this](int i) { camera_.Settings.MosaicXOfs = i; });
-  connect(OfsY, &QComboBox::currentIndexChanged, this, [this](int i) { camera_.Settings.MosaicYOfs = i; });
-  auto coolerEnable = [this](bool on) {
-    camera_.Settings.ModifiedCamera = on;
-    camera_.CanSetCCDTemperature = camera_.CanGetCCDTemperature = camera_.CanGetCoolerPower = on;
-    SetPointTemp->setEnabled(on);
-    if (!on) {
-      Temperature->setText("Temperature: Unknown");
-      Power->setText("Power: Unknown");
-    }
-  };
-  connect(TarvelCamera, &QCheckBox::toggled, this, coolerEnable);
-  coolerEnable(s.ModifiedCamera);
+  connect(Gain, &QScrollBar::valueChanged, this, &TDsiCameraSettingsForm1::GainChange);
+  connect(Offset, &QScrollBar::valueChanged, this, &TDsiCameraSettingsForm1::OffsetChange);
+  connect(OfsX, &QComboBox::currentIndexChanged, this, [this](int i) {
+    if (camera_) camera_->Settings.MosaicXOfs = i;
+  });
+  connect(OfsY, &QComboBox::currentIndexChanged, this, [this](int i) {
+    if (camera_) camera_->Settings.MosaicYOfs = i;
+  });
+  connect(TarvelCamera, &QCheckBox::toggled, this, &TDsiCameraSettingsForm1::CoolerEnable);
   connect(SetPointTemp, &QDoubleSpinBox::valueChanged, this, [this](double v) { pendingSetPoint_ = v; });
   connect(&Timer1, &QTimer::timeout, this, &TDsiCameraSettingsForm1::Timer1Timer);
-  Timer1.start(1000);
+  Timer1.setInterval(1000);
+  RunWhileShown(Timer1);
+}
+
+void TDsiCameraSettingsForm1::GainChange(int position) {
+  GainLabel->setText(QString("Gain %1%:").arg(position));
+  if (camera_) camera_->Settings.Gain = position / 100.0;
+}
+
+void TDsiCameraSettingsForm1::OffsetChange(int position) {
+  OffsetLabel->setText(QString("Offset %1:").arg(position));
+  if (camera_) camera_->Settings.Offset = position / 100.0;
+}
+
+void TDsiCameraSettingsForm1::CoolerEnable(bool on) {
+  SetPointTemp->setEnabled(on);
+  if (!on) {
+    Temperature->setText("Temperature: Unknown");
+    Power->setText("Power: Unknown");
+  }
+  if (!camera_) return;
+  camera_->Settings.ModifiedCamera = on;
+  camera_->CanSetCCDTemperature = camera_->CanGetCCDTemperature = camera_->CanGetCoolerPower = on;
+}
+
+void TDsiCameraSettingsForm1::Fill(TDsiCamera& camera) {
+  const ImagingSettings& s = camera.Settings;
+  {
+    TFilling filling(*this);
+    CameraName->setText(Q(s.Name));
+    ShowNumber(PixelsX, s.PixelsX);
+    ShowNumber(PixelsY, s.PixelsY);
+    ShowNumber(PxWidth, s.PixelSizeX);
+    ShowNumber(PxHeight, s.PixelSizeY);
+    OfsX->setCurrentIndex(std::clamp(s.MosaicXOfs, 0, 1));
+    OfsY->setCurrentIndex(std::clamp(s.MosaicYOfs, 0, 3));
+    Mirror->setChecked(s.Mirror);
+    Invert->setChecked(s.Invert);
+    MonoCamera->setChecked(s.ForceMono);
+    TarvelCamera->setChecked(s.ModifiedCamera);
+    // Positions from the settings, kept in the bar's range.
+    Gain->setValue(int(std::lround(std::clamp(s.Gain, 0.0, 1.0) * 100)));
+    Offset->setValue(int(std::lround(std::clamp(s.Offset, 0.0, 1.0) * 100)));
+    SetPointTemp->setValue(s.CCDSetTemp);
+  }
+  pendingSetPoint_ = s.CCDSetTemp;
+  // The readouts are this camera's from the first tick on.
+  lastShown_ = -12345;
+  lastPower_.clear();
+  Temperature->setText("Temperature: Unknown");
+  Power->setText("Power: Unknown");
+  GainChange(Gain->value());
+  OffsetChange(Offset->value());
+  CoolerEnable(s.ModifiedCamera);
 }
 
 void TDsiCameraSettingsForm1::Timer1Timer() {
-  if (!TarvelCamera->isChecked()) return;
+  if (!camera_ || !TarvelCamera->isChecked()) return;
   // The camera answers from its stored value while it is exposing.
-  ShowTemperature(Temperature, camera_.GetCCDTemperature(), lastShown_);
-  camera_.SetCCDTemperature(pendingSetPoint_);
-  if (camera_.CoolerPowerText != lastPower_) {
-    lastPower_ = camera_.CoolerPowerText;
+  ShowTemperature(Temperature, camera_->GetCCDTemperature(), lastShown_);
+  camera_->SetCCDTemperature(pendingSetPoint_);
+  if (camera_->CoolerPowerText != lastPower_) {
+    lastPower_ = camera_->CoolerPowerText;
     Power->setText(Q("Power: " + lastPower_));
   }
 }
@@ -423,11 +527,35 @@ void ShowTemperature(QLabel* readout, double t, double& last) {
                                : QString("Temperature: ") + Q(platform::FormatFixed(t, 0, 1)));
 }
 
-void InstallCameraSettingsWindows(QWidget* owner) {
-  g_owner = owner;
-  TIFFCamera::SettingsWindow = ModalSettingsWindow<TIFFCameraSettingsForm1, TIFFCamera>(g_owner);
-  TVFWCamera::SettingsWindow = ModalSettingsWindow<TVfwCameraSettingsForm1, TVFWCamera>(g_owner);
-  TDsiCamera::SettingsWindow = ModalSettingsWindow<TDsiCameraSettingsForm1, TDsiCamera>(g_owner);
+TVfwCameraSettingsForm1* VfwCameraSettingsForm1 = nullptr;
+TDsiCameraSettingsForm1* DsiCameraSettingsForm1 = nullptr;
+TIFFCameraSettingsForm1* IFFCameraSettingsForm1 = nullptr;
+
+namespace {
+
+// A camera kind's settings reach the program's window of `window` (when it
+// exists), or nothing.
+template <class Camera, class Form>
+void RouteSettings(Form*& window, bool installed) {
+  if (!installed) {
+    Camera::SettingsWindow = nullptr;
+    Camera::CloseSettingsWindow = nullptr;
+    return;
+  }
+  Camera::SettingsWindow = [&window](Camera& c) {
+    if (window) window->OpenWith(c);
+  };
+  Camera::CloseSettingsWindow = [&window](Camera& c) {
+    if (window) window->ForgetCamera(c);
+  };
+}
+
+}  // namespace
+
+void InstallCameraSettingsWindows(bool installed) {
+  RouteSettings<TIFFCamera>(IFFCameraSettingsForm1, installed);
+  RouteSettings<TVFWCamera>(VfwCameraSettingsForm1, installed);
+  RouteSettings<TDsiCamera>(DsiCameraSettingsForm1, installed);
 }
 
 void FillSourceSettingsMenu(QMenu* menu) {

@@ -1,8 +1,8 @@
 // The camera settings windows: "Image File, Camera Settings"
 // (TIFFCameraSettingsForm1), "VFW, Camera Settings"
 // (TVfwCameraSettingsForm1) and the DSI camera's (TDsiCameraSettingsForm1),
-// each shown modally for one camera, and the "&Source Settings" submenu
-// that opens them.
+// one instance each, made at start and shown modally with the camera whose
+// settings are opened, and the "&Source Settings" submenu that opens them.
 #pragma once
 
 #include <QDialog>
@@ -26,10 +26,61 @@ class QSpinBox;
 
 namespace imaging {
 
-class TIFFCameraSettingsForm1 : public QDialog {
+// A settings window that shows one camera at a time: none at start, the
+// camera it was opened with since, and none again once that camera goes.
+// Every handler acts on the camera shown.
+template <class Camera>
+class TCameraSettingsWindow : public QDialog {
+ public:
+  using QDialog::QDialog;
+  // The camera shown; nullptr before the first opening and once it went.
+  Camera* ShownCamera() const { return camera_; }
+  // Takes `camera` and fills the controls from its settings.
+  void TakeCamera(Camera& camera) {
+    camera_ = &camera;
+    Fill(camera);
+  }
+  // Opens the window modally with `camera`, returning once it is hidden.
+  // A window open already (with whichever camera) is brought forward.
+  void OpenWith(Camera& camera) {
+    if (isVisible()) {
+      raise();
+      activateWindow();
+      return;
+    }
+    TakeCamera(camera);
+    exec();
+  }
+  // Forgets `camera` when it is the one shown, closing the window when it
+  // is open: nothing reaches the camera from here on.
+  void ForgetCamera(const Camera& camera) {
+    if (camera_ != &camera) return;
+    camera_ = nullptr;
+    if (isVisible()) reject();
+  }
+
+ protected:
+  virtual void Fill(Camera& camera) = 0;
+  // `timer` (the readouts') runs only while the window is shown.
+  void RunWhileShown(QTimer& timer) { whileShown_ = &timer; }
+  void showEvent(QShowEvent* e) override {
+    if (whileShown_) whileShown_->start();
+    QDialog::showEvent(e);
+  }
+  void hideEvent(QHideEvent* e) override {
+    if (whileShown_) whileShown_->stop();
+    QDialog::hideEvent(e);
+  }
+  Camera* camera_ = nullptr;
+
+ private:
+  QTimer* whileShown_ = nullptr;
+};
+
+class TIFFCameraSettingsForm1 : public TCameraSettingsWindow<TIFFCamera> {
   Q_OBJECT
  public:
-  explicit TIFFCameraSettingsForm1(TIFFCamera& camera, QWidget* parent = nullptr);
+  explicit TIFFCameraSettingsForm1(QWidget* parent = nullptr);
   // Reads the pixel sizes back (invariant number format) when hidden.
   void done(int r) override;
 
@@ -37,9 +88,13 @@ class TIFFCameraSettingsForm1 : public QDialog {
   QCheckBox *Invert, *Mirror, *AutoLoad, *MonoCamera;
   QPushButton* OpenPathDialog;
 
+ protected:
+  void Fill(TIFFCamera& camera) override;
+
  private:
   void OpenPathDialogClick();
-  TIFFCamera& camera_;
+  // Last: cut first, before any other member goes.
+  platform::TChildSignalCut childSignalCut_{this};
 };
 
 // The "Video Format" window (the formats a capture device offers, each
@@ -61,10 +116,12 @@ class TVideoModeForm : public QDialog {
   bool source_;
 };
 
-class TVfwCameraSettingsForm1 : public QDialog {
+class TVfwCameraSettingsForm1 : public TCameraSettingsWindow<TVFWCamera> {
   Q_OBJECT
  public:
-  explicit TVfwCameraSettingsForm1(TVFWCamera& camera, QWidget* parent = nullptr);
+  explicit TVfwCameraSettingsForm1(QWidget* parent = nullptr);
+  // Applies the camera's exposure limits (from ModifiedCamera) when hidden.
+  void done(int r) override;
 
   QLabel* CameraName;
   QSpinBox *ExStart, *ExWindow;
@@ -74,22 +131,25 @@ class TVfwCameraSettingsForm1 : public QDialog {
   QComboBox* LxPortComboBox1;
   QPushButton *FormatButton1, *SourceButton1;
   QLabel* CaptureStatus;
+  // Shows the camera's capture status while the window is shown.
+  QTimer StatusTimer;
+
+ protected:
+  // Sets the camera's exposure length to 1000 ms and shows its settings.
+  void Fill(TVFWCamera& camera) override;
 
  private:
-  void Refresh();
   void UpdateEnabling();
   // The "Video Format..." (source false) and "Video Source..." buttons.
   void ModeButtonClick(bool source);
-  TVFWCamera& camera_;
-  QTimer statusTimer_;
   // Last: cut first, before any other member goes.
   platform::TChildSignalCut childSignalCut_{this};
 };
 
-class TDsiCameraSettingsForm1 : public QDialog {
+class TDsiCameraSettingsForm1 : public TCameraSettingsWindow<TDsiCamera> {
   Q_OBJECT
  public:
-  explicit TDsiCameraSettingsForm1(TDsiCamera& camera, QWidget* parent = nullptr);
+  explicit TDsiCameraSettingsForm1(QWidget* parent = nullptr);
 
   QLabel *CameraName, *GainLabel, *OffsetLabel, *Temperature, *Power;
   QLineEdit *PixelsX, *PixelsY, *PxWidth, *PxHeight;
@@ -97,12 +157,18 @@ class TDsiCameraSettingsForm1 : public QDialog {
   QCheckBox *Mirror, *Invert, *MonoCamera, *TarvelCamera;
   QScrollBar *Gain, *Offset;
   QDoubleSpinBox* SetPointTemp;
+  // Runs while the window is shown.
   QTimer Timer1;
 
   void Timer1Timer();
 
+ protected:
+  void Fill(TDsiCamera& camera) override;
+
  private:
-  TDsiCamera& camera_;
+  void GainChange(int position);
+  void OffsetChange(int position);
+  void CoolerEnable(bool on);
   double pendingSetPoint_ = 0;
   double lastShown_ = -12345;
   std::string lastPower_;
@@ -110,8 +176,17 @@ class TDsiCameraSettingsForm1 : public QDialog {
   platform::TChildSignalCut childSignalCut_{this};
 };
 
-// Installs the settings windows as the cameras' ShowSettings targets.
-void InstallCameraSettingsWindows(QWidget* owner);
+// The program's single instances, made hidden at start by the main window
+// (emptied when they go with it).
+extern TVfwCameraSettingsForm1* VfwCameraSettingsForm1;
+extern TDsiCameraSettingsForm1* DsiCameraSettingsForm1;
+extern TIFFCameraSettingsForm1* IFFCameraSettingsForm1;
+
+// Routes the cameras' ShowSettings to the program's windows above (opened
+// with the camera), and a camera that goes to its window, which forgets it;
+// false takes both routes away.
+void InstallCameraSettingsWindows(bool installed);
+
 // Fills a menu with one item per camera of CreateCameras, each opening the
 // camera's settings window.
 void FillSourceSettingsMenu(QMenu* menu);

@@ -30,7 +30,9 @@
 #include "chart/forms/performance_form.h"
 #include "chart/forms/screen_layout_form.h"
 #include "chart/globe.h"
+#include "imaging/camera_setup.h"
 #include "imaging/forms/ascom_camera_forms.h"
+#include "imaging/forms/camera_settings_forms.h"
 #include "imaging/forms/imaging_windows.h"
 #include "platform/gui_thread.h"
 #include "script/forms/scr_inp_form.h"
@@ -84,6 +86,9 @@ std::vector<std::pair<const char*, QWidget*>> EntryWindows(TMainForm1& form) {
           {"coordinate grid", CoordinateGridForm1},
           {"constellations", ConstellationForm1},
           {"colours and fonts", ColorsAndFontsForm1},
+          {"video camera settings", imaging::VfwCameraSettingsForm1},
+          {"DSI camera settings", imaging::DsiCameraSettingsForm1},
+          {"image-file camera settings", imaging::IFFCameraSettingsForm1},
           {"plate solving", imaging::PlateSolveForm1()},
           {"catalogue import", ImportToolForm1},
           {"ASCOM cameras", form.AscomCameraForm1},
@@ -152,6 +157,22 @@ TEST_F(StartWindows, EveryWindowIsMadeHiddenAtStartInTheEntrysOrder) {
   });
   form->NewDateTime1Click();
   EXPECT_EQ(ClockTimeTool, clock);
+  // Imaging > Source Settings opens the window made at start with its camera.
+  QAction* imageFile = nullptr;
+  for (QAction* a : form->Imaging1->actions())
+    if (a->text() == QStringLiteral("Image File")) imageFile = a;
+  ASSERT_NE(imageFile, nullptr);
+  QCoreApplication::processEvents();  // the closing above is not left for this window
+  QWidget* opened = nullptr;
+  QTimer look;
+  look.setSingleShot(true);
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if ((opened = QApplication::activeModalWidget())) opened->close();
+  });
+  look.start(0);
+  imageFile->trigger();  // returns once the window is closed
+  EXPECT_EQ(opened, imaging::IFFCameraSettingsForm1);
+  EXPECT_EQ(imaging::IFFCameraSettingsForm1->ShownCamera(), imaging::Cameras().ImageFileCamera.get());
   delete form;
   form = nullptr;
   destroyed = true;
@@ -160,7 +181,9 @@ TEST_F(StartWindows, EveryWindowIsMadeHiddenAtStartInTheEntrysOrder) {
                        static_cast<void*>(SolSysForm1), static_cast<void*>(OptionsForm2),
                        static_cast<void*>(MagnifierPickListForm1), static_cast<void*>(GeneralReportForm1),
                        static_cast<void*>(MeteorShowersForm1), static_cast<void*>(HorizonForm1),
-                       static_cast<void*>(ColorsAndFontsForm1), static_cast<void*>(imaging::IcForm1()),
+                       static_cast<void*>(ColorsAndFontsForm1), static_cast<void*>(imaging::VfwCameraSettingsForm1),
+                       static_cast<void*>(imaging::DsiCameraSettingsForm1),
+                       static_cast<void*>(imaging::IFFCameraSettingsForm1), static_cast<void*>(imaging::IcForm1()),
                        static_cast<void*>(LogForm)})
     EXPECT_EQ(global, nullptr);
 }

@@ -196,6 +196,9 @@ TEST_F(Wiring, EveryHookIsFilledByTheProgramsStartUp) {
   EXPECT_FILLED(imaging::TIFFCamera::SettingsWindow);
   EXPECT_FILLED(imaging::TVFWCamera::SettingsWindow);
   EXPECT_FILLED(imaging::TDsiCamera::SettingsWindow);
+  EXPECT_FILLED(imaging::TIFFCamera::CloseSettingsWindow);
+  EXPECT_FILLED(imaging::TVFWCamera::CloseSettingsWindow);
+  EXPECT_FILLED(imaging::TDsiCamera::CloseSettingsWindow);
   EXPECT_FILLED(imaging::TDsiCamera::CoolerTemperature);
   EXPECT_FILLED(imaging::TDsiCamera::SetCoolerTemperature);
   EXPECT_FILLED(imaging::ChartCentre);
