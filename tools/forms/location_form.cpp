@@ -267,6 +267,13 @@ TGlobalLocationForm1::TGlobalLocationForm1(QWidget* parent) : QDialog(parent) {
   Zoom(0);
 }
 
+TGlobalLocationForm1::~TGlobalLocationForm1() {
+  GlobalLocation.PickList.clear();
+  GlobalLocation.PickListRest.clear();
+  GlobalLocation.PickIndex = -1;
+  GlobalLocation.AskSave = nullptr;
+}
+
 void TGlobalLocationForm1::showEvent(QShowEvent* event) {
   FormActivate();
   QDialog::showEvent(event);

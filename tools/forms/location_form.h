@@ -53,6 +53,9 @@ class TWorldMapBox : public QWidget {
 class TGlobalLocationForm1 : public QDialog {
  public:
   explicit TGlobalLocationForm1(QWidget* parent = nullptr);
+  // Forgets the pick list it read: a window made again (a new run in the
+  // same process) reads its own.
+  ~TGlobalLocationForm1() override;
 
   QListWidget* ListBox1;  // cities
   QLineEdit *Edit1, *Edit2, *Edit3, *Edit4;
