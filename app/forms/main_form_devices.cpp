@@ -149,7 +149,8 @@ void TMainForm1::CreateCamerasAndImagingMenu() {
   // A modified DSI camera's cooler answers through the filter wheel.
   imaging::InstallDsiCooler(true);
   ImagingMenu1 = new QMenu(QStringLiteral("&Imaging"), this);
-  menuBar()->insertMenu(Observer1->menuAction(), ImagingMenu1);
+  // Before Connections, also when a failed start-up made that menu first.
+  menuBar()->insertMenu(Connections1 ? Connections1->menuAction() : Observer1->menuAction(), ImagingMenu1);
   Imaging1 = ImagingMenu1->addMenu(QStringLiteral("&Source Settings"));
   imaging::FillSourceSettingsMenu(Imaging1);
 }

@@ -264,6 +264,9 @@ TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothin
   for (const auto& [name, window] : EntryWindows(*form)) EXPECT_NE(window, nullptr) << name;
   ASSERT_NE(form->ImagingMenu1, nullptr);
   ASSERT_NE(form->Imaging2, nullptr);
+  // In its place in the menu bar, as after a whole start: before Connections.
+  const QList<QAction*> bar = form->menuBar()->actions();
+  EXPECT_EQ(bar.indexOf(form->ImagingMenu1->menuAction()) + 1, bar.indexOf(form->Connections1->menuAction()));
   form->show();
   ASSERT_TRUE(RunEventsUntil(
       [&] {
