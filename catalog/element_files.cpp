@@ -611,7 +611,7 @@ std::string ElementLoadProblemText(TElementKind kind, const std::string& fileNam
            (asteroid ? "it was not loaded." : "only the first 1,000 were loaded.") + kept + " Keep at most 1,000 " +
            bodies + " in it to load it whole.";
   if (problem == TElementLoadProblem::NotAFile)
-    return list + " was not loaded: it is no regular file (a named pipe, a folder or a device stands in its place)." +
+    return list + " was not loaded: it is not a regular file (a named pipe, a folder or a device stands in its place)." +
            kept;
   if (problem == TElementLoadProblem::Unreadable)
     return list + " could not be read" + (asteroid ? ": it was not loaded." : " whole: only what was read was loaded.") +

@@ -20,7 +20,7 @@ struct TBrightStar {
 };
 
 // Reads "brightstars.dat" (45 records of 55 bytes). False when the file
-// cannot be opened or is no regular file (`message` 102, no stars), is not
+// cannot be opened or is not a regular file (`message` 102, no stars), is not
 // exactly 45 whole records (103, no stars: a record cannot be read) or holds
 // a star off the sky, with a magnitude beyond ±30 or a name longer than 30
 // characters (103; the stars in range are kept); `reason` says what is

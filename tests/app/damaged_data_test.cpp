@@ -277,7 +277,7 @@ TEST_F(DamagedData, PipesInTheFilesPlacesAreRefusedUnopened) {
     return false;
   };
   const std::string boundsLine = "Warning: Can't open file \"Bounds.dat\": it is a named pipe, not a file.";
-  const std::string listLine = "The asteroid list \"default.ast\" was not loaded: it is no regular file";
+  const std::string listLine = "The asteroid list \"default.ast\" was not loaded: it is not a regular file";
   EXPECT_TRUE(RunEventsUntil([&] { return told(boundsLine) && told(listLine); }, kEventWaitMs));
   EXPECT_TRUE(told(boundsLine));
   EXPECT_TRUE(told(listLine));

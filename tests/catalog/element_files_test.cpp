@@ -337,7 +337,7 @@ TEST_F(ElementFiles, CountsAndBadFiles) {
   std::filesystem::create_directory(dir.File("folder.ast"));
   EXPECT_FALSE(LoadAsteroidElements(a, dir.File("folder.ast"), false, templateUsed, &problem));
   const std::string notAFile =
-      " was not loaded: it is no regular file (a named pipe, a folder or a device stands in its place). The file "
+      " was not loaded: it is not a regular file (a named pipe, a folder or a device stands in its place). The file "
       "stays as it is.";
   EXPECT_EQ(ElementLoadProblemText(TElementKind::Asteroid, "folder.ast", problem),
             "The asteroid list \"folder.ast\"" + notAFile);
