@@ -213,10 +213,11 @@ class TLx200Session {
   // another's, and what the mount did is unknown.
   std::string AskPlaced(const std::string& cmd);
   std::string Ask(const std::string& cmd, bool soft = false) { return Ask(cmd, Lx200ReplyOf(cmd, onStep_), soft); }
-  // A set command answered "1"; "0" raises with `what`.
-  void Set(const std::string& cmd, const std::string& what) {
-    if (Ask(cmd) != "1") throw EAutomationError(what + " refused by the mount (" + cmd + ")");
-  }
+  // A set command answered "1" (the date: a reply that begins with it).
+  // Anything else raises with `what`, but only once the line is proved in
+  // step after it: a late or repeated "0" of another command read in its
+  // place is no refusal, and the command is set again.
+  void Set(const std::string& cmd, const std::string& what);
   double AskSexagesimal(const std::string& cmd) {
     double v = 0;
     ParseLx200Sexagesimal(Ask(cmd), v);  // checked by Ask
@@ -704,8 +705,7 @@ void TLx200Session::Put(const std::string& m, const TVariant& v) {
     std::snprintf(date, sizeof date, "%02d/%02d/%02d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year % 100);
     Set(":SG+00#", "UTC offset");
     Set(std::string(":SL") + time + "#", "Time");
-    const std::string r = Ask(std::string(":SC") + date + "#");
-    if (r.empty() || r[0] != '1') throw EAutomationError("Date refused by the mount");
+    Set(std::string(":SC") + date + "#", "Date");
   } else if (m == "SiteLatitude") {
     const double lat = v.AsDouble();
     if (!(lat >= -90 && lat <= 90)) throw EAutomationError("SiteLatitude out of range");
@@ -720,6 +720,24 @@ void TLx200Session::Put(const std::string& m, const TVariant& v) {
   } else {
     Unknown(m);
   }
+}
+
+void TLx200Session::Set(const std::string& cmd, const std::string& what) {
+  for (int ask = 1; ask <= kLx200Asks; ++ask) {
+    line_.TakeStrays();
+    outOfStep_ = false;
+    const std::string r = Ask(cmd);
+    if (!r.empty() && r[0] == '1') return;
+    if (RepliesInStep()) throw EAutomationError(what + " refused by the mount (" + cmd + ")");
+    // A command that is not sent twice (a park): what the mount made of it
+    // is unknown.
+    if (!Lx200MayAskAgain(cmd))
+      throw EAutomationOutcomeUnknown("the reply to " + cmd + " (\"" + Lx200Printable(r) +
+                                      "\") could not be told apart from another reply; " + Lx200Consequence(cmd));
+  }
+  throw EAutomationError(what + " not confirmed: the mount's replies to " + cmd +
+                         " kept coming out of step (a reply came twice or late; set " + std::to_string(kLx200Asks) +
+                         " times)");
 }
 
 // The two target replies are proved in step before anything reads the

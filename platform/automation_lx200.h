@@ -71,7 +71,11 @@
 //   Park, UnPark, SetPark, FindHome   OnStep's ":hP#", ":hR#", ":hQ#", ":hC#";
 //                        Meade's ":hP#" (handsets with a product name), and on
 //                        handsets that answer ":GW#" ":hW#" (wake) and ":hS#"
-//   UTCDate              ":SG+00#", ":SL" UTC time, ":SC" UTC date
+//   UTCDate              ":SG+00#", ":SL" UTC time, ":SC" UTC date. A set
+//                        command's (and a park's) reply other than "1" is a
+//                        refusal only when the line proves in step after it;
+//                        else the value is set again (four times at most), a
+//                        park told as unconfirmed
 //   SiteLatitude, SiteLongitude   ":Gt#"/":St", ":Gg#"/":Sg" (east positive here,
 //                        west positive on the line)
 //   PulseGuide           ":Mg" + direction + milliseconds, where the mount has it

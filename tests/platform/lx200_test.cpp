@@ -619,6 +619,64 @@ TEST_P(Lx200Driver, TargetRepliesSentTwiceAreNeverTheGotosOrSyncsReply) {
   }
 }
 
+// A set command's "0" is a refusal only when the line proves in step after
+// it. Followed by bytes no reply took (the reply came twice), it is set
+// again and goes through (it was "Tracking refused by the mount"); a park,
+// which is not sent twice, is told as unconfirmed; a "0" in step is still
+// the mount's refusal, the command sent once.
+TEST_P(Lx200Driver, ASetCommandsZeroIsARefusalOnlyInStep) {
+  constexpr int kNext = TFakeLx200::kAtNextCommand;
+  {
+    TFakeLx200 fake(GetParam());
+    auto m = Connect(fake);
+    m->Put("Tracking", TVariant(false));
+    fake.ClearCommands();
+    fake.Garble(":Te#", "0", 1);
+    fake.SpoilReplies(":Te#", TFakeLx200::Spoil::Twice, 1, kNext);
+    try {
+      m->Put("Tracking", TVariant(true));
+    } catch (const platform::EAutomationError& e) {
+      ADD_FAILURE() << e.what();
+    }
+    EXPECT_EQ(fake.Count(":Te#"), 2) << "set again";
+    EXPECT_TRUE(fake.Get().tracking);
+  }
+  {
+    TFakeLx200 fake(GetParam());
+    auto m = Connect(fake);
+    fake.ClearCommands();
+    fake.Garble(":hP#", "0", 1);
+    fake.SpoilReplies(":hP#", TFakeLx200::Spoil::Twice, 1, kNext);
+    try {
+      m->Invoke("Park", {});
+      ADD_FAILURE() << "taken as parked";
+    } catch (const platform::EAutomationOutcomeUnknown& e) {
+      const std::string told = e.what();
+      EXPECT_NE(told.find("the reply to :hP# (\"0\") could not be told apart"), std::string::npos) << told;
+      EXPECT_NE(told.find("the mount may be parking"), std::string::npos) << told;
+    } catch (const platform::EAutomationError& e) {
+      ADD_FAILURE() << "told as a refusal: " << e.what();
+    }
+    EXPECT_EQ(fake.Count(":hP#"), 1);
+    EXPECT_TRUE(m->Get("Connected").AsBool());
+  }
+  {
+    TFakeLx200 fake(GetParam());
+    auto m = Connect(fake);
+    fake.ClearCommands();
+    fake.Garble(":St-33*30#", "0", 1);
+    try {
+      m->Put("SiteLatitude", TVariant(-33.5));
+      ADD_FAILURE() << "a refusal taken";
+    } catch (const platform::EAutomationOutcomeUnknown& e) {
+      ADD_FAILURE() << e.what();
+    } catch (const platform::EAutomationError& e) {
+      EXPECT_STREQ(e.what(), "Latitude refused by the mount (:St-33*30#)");
+    }
+    EXPECT_EQ(fake.Count(":St-33*30#"), 1);
+  }
+}
+
 // A goto whose reply cannot be placed (the reply to the check after the
 // target, sent twice, comes where the goto's reply should: its "0" reads
 // as a goto begun) is told as unconfirmed, never as begun or refused.
