@@ -159,13 +159,13 @@ void TPlateSolveLogic::RemoveCamera(const std::string& name, const std::string& 
     if (camera_ && (reason != kCameraReleasedAtEnd || solving)) {
       const std::string why = camera_->LostReason().empty() ? reason : camera_->LostReason();
       const std::string error = CameraDisconnectedError(why);
-      if (status_ == error) {
-        // said already
-      } else if (solving) {
-        Report(error);
-      } else {
-        Log(CameraDisconnected(why));
-        status_ = CameraConnectionError(why);
+      if (status_ != error) {
+        if (solving) {
+          Report(error);
+        } else {
+          Log(CameraDisconnected(why));
+          status_ = CameraConnectionError(why);
+        }
       }
     }
     EndSolve();

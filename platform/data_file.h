@@ -26,7 +26,8 @@ std::string DataFileRefusal(const std::string& path);
 std::FILE* OpenDataFile(const std::string& path, std::string* why = nullptr);
 
 // The whole content of a regular file; none when OpenDataFile refuses it or
-// it cannot be read to its end (`why` says which).
+// it cannot be read to its end (`why` says which, errno as OpenDataFile
+// sets it, or the read's).
 std::optional<std::vector<uint8_t>> ReadDataFileBytes(const std::string& path, std::string* why = nullptr);
 
 }  // namespace platform

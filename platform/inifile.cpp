@@ -3,9 +3,6 @@
 #include <sstream>
 
 #include "platform/data_file.h"
-
-#include <fstream>
-
 #include "platform/numfmt.h"
 
 namespace platform {

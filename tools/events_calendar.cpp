@@ -107,9 +107,8 @@ bool ReadBrightStars(const std::string& path, std::vector<TBrightStar>& stars, i
                          ByteCountText(kStars * kRecordBytes));
   // Each star on the sky with a plausible magnitude; a damaged one is left
   // out.
-  const int n = kStars;
   int bad = 0;
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < kStars; ++i) {
     const uint8_t* r = &bytes[std::size_t(i) * kRecordBytes];
     TBrightStar s;
     s.ra = platform::GetF64(r);

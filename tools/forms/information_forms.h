@@ -204,9 +204,8 @@ void PrintReport(QWidget* parent, const QString& title, const TPrinterDraw& draw
 void PrintOnePage(QWidget* parent, const QString& title,
                   const std::function<void(platform::DrawingContext&, int, int)>& draw);
 
-// The windows, created on first use and shown modally.
-// The single instances, made hidden at start (the main window owns them)
-// or, without it, when first shown.
+// The single instances, shown modally: made hidden at start (the main
+// window owns them) or, without it, when first shown.
 extern TInformationForm1* InformationForm1;
 extern TInformationForm2* InformationForm2;
 extern TInformationForm3* InformationForm3;
