@@ -35,18 +35,6 @@ void Warn(const std::string& text) {
   platform::ShowMessageBox(text, kCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
 }
 
-// SQLite compares table names without regard to ASCII case.
-bool SameTableName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // --- The filter ---------------------------------------------------------------------
@@ -350,6 +338,7 @@ struct TBuiltCatalog {
   std::string message, reason;  // the layer's message and the library's words
   bool busy = false;
   bool permission = false;  // the file is not this user's to open or write
+  bool missing = false;
   std::string damage;
 };
 
@@ -367,6 +356,7 @@ TBuiltCatalog BuildCatalog(const std::vector<std::string>& tables, const TObject
     built.reason = e.Why();
     built.busy = e.IsBusy();
     built.permission = e.IsPermission();
+    built.missing = e.IsMissing();
     return built;
   }
   built.damage = fresh->Damage();
@@ -484,7 +474,7 @@ std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableName
       ScheduleRetry();
       return nullptr;
     }
-    damage = platform::FileExists(path) ? e.Why() : kDataFileMissing;
+    damage = e.IsMissing() ? kDataFileMissing : e.Why();
     g_unreadable = damage;
   }
   if (!damage.empty()) ReportDataFileProblems({ObjectDatabaseProblem(damage)});
@@ -506,8 +496,7 @@ bool RetryObjectCatalog() {
   if (!built.busy) {
     // Free now, but not readable: told as the start-up tells it.
     g_wait = TCatalogWait{};
-    const std::string path = ObjectDatabasePath();
-    g_unreadable = platform::FileExists(path) ? built.reason : kDataFileMissing;
+    g_unreadable = built.missing ? kDataFileMissing : built.reason;
     ReportDataFileProblems({ObjectDatabaseProblem(g_unreadable)});
     return true;
   }

@@ -259,13 +259,15 @@ TEST_F(DamagedData, BrightStarsAreReadAndToldAtStart) {
   }
 }
 
-// A named pipe in the place of a reference file and of the asteroid list
-// (nobody writes to it: a reader would wait for ever, and the start with
-// it): each is refused with what it is, told where the user looks (the
-// start's box of damaged files, the list's own message), and never opened.
+// A named pipe in the place of a reference file, of the object database
+// and of the asteroid list (nobody writes to it: a reader would wait for
+// ever, and the start with it): each is refused with what it is, told where
+// the user looks (the start's box of damaged files, the list's own
+// message), and never opened.
 TEST_F(DamagedData, PipesInTheFilesPlacesAreRefusedUnopened) {
-  MakeFolder("pipes", {{"Bounds.dat", nullptr}, {"default.ast", nullptr}});
-  PipeInPlace bounds(folder_ + "Bounds.dat"), asteroids(folder_ + "default.ast");
+  MakeFolder("pipes", {{"Bounds.dat", nullptr}, {"default.ast", nullptr}, {"Objects.sqlite", nullptr}});
+  PipeInPlace bounds(folder_ + "Bounds.dat"), asteroids(folder_ + "default.ast"),
+      objects(folder_ + "Objects.sqlite");
   // The start as the program entry makes it: the main window, then the
   // windows that read the element lists.
   ASSERT_TRUE(form->StartUp());
@@ -277,15 +279,18 @@ TEST_F(DamagedData, PipesInTheFilesPlacesAreRefusedUnopened) {
     return false;
   };
   const std::string boundsLine = "Warning: Can't open file \"Bounds.dat\": it is a named pipe, not a file.";
+  const std::string objectsLine = "Warning: Can't open file \"Objects.sqlite\": it is a named pipe, not a file.";
   const std::string listLine = "The asteroid list \"default.ast\" was not loaded: it is not a regular file";
   EXPECT_TRUE(RunEventsUntil([&] { return told(boundsLine) && told(listLine); }, kEventWaitMs));
   EXPECT_TRUE(told(boundsLine));
+  EXPECT_TRUE(told(objectsLine));
   EXPECT_TRUE(told(listLine));
   EXPECT_EQ(BoundaryVertexCount, 0);
   EXPECT_EQ(AsteroidElementsFile, "");  // no list in force
   ExpectRunningAndClose();
   EXPECT_FALSE(bounds.Opened());
   EXPECT_FALSE(asteroids.Opened());
+  EXPECT_FALSE(objects.Opened());
 }
 
 // A missing relief file ends the start-up: coded message 1 names it with
