@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -458,6 +460,15 @@ struct TBuiltCatalog {
   std::string damage;
 };
 
+// Whoever shows ObjectDatabaseNote, told when what it says may have changed.
+std::map<int, std::function<void()>> g_watches;
+int g_lastWatch = 0;
+
+void TellWatches() {
+  const auto watches = g_watches;  // a watch may end while it is told
+  for (const auto& [id, changed] : watches) changed();
+}
+
 // Builds the catalogue over these tables with this filter and swaps it in
 // under the object lock, so that readers never see a half-made catalogue
 // and a failure keeps the old one; the chart is then drawn again.
@@ -484,10 +495,22 @@ TBuiltCatalog BuildCatalog(const std::vector<std::string>& tables, const TObject
   g_wait = TCatalogWait{};
   g_unreadable.clear();
   CallHook(CatalogHooks().requestReplot);
+  TellWatches();
   return built;
 }
 
 void LogObjectDatabase(const std::string& text) { LogLines().AddLine("[Data] " + text); }
+
+// There is no catalogue and the database is sound but locked (another copy
+// of the program importing, another program's open transaction): it is
+// read once it is free, without a wait here. `told`: the user knows.
+void WaitForLockedDatabase(const std::string& reason, bool told) {
+  g_wait = TCatalogWait{true, reason, 0, told};
+  g_unreadable.clear();
+  LogObjectDatabase(ObjectDatabaseBusyText(reason) + ": the deep-sky objects are read once it is free.");
+  ScheduleRetry();
+  TellWatches();
+}
 
 }  // namespace
 
@@ -499,6 +522,9 @@ bool ApplyCatalogSelection(TCatalogSlots& slots) {
   // The catalogue is made first: a change it refuses is written nowhere.
   const TBuiltCatalog built = BuildCatalog(CatalogTableList(merged.slots), filter);
   if (built.busy) {
+    // With no catalogue at all, the one in force is read once it is free,
+    // as at the start.
+    if (!ObjectCatalog && !g_wait.waiting) WaitForLockedDatabase(built.reason, true);
     Warn("The deep-sky catalogues could not be read: " + ObjectDatabaseBusyText(built.reason) +
          ". Try again when it is free.");
     return false;
@@ -582,19 +608,14 @@ std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableName
     damage = catalog->Damage();
   } catch (const ESQLiteException& e) {
     if (e.IsBusy()) {
-      // Sound but locked (another copy of the program importing, another
-      // program's open transaction): read later, without waiting here.
-      g_wait.waiting = true;
-      g_wait.reason = e.Why();
-      LogObjectDatabase(ObjectDatabaseBusyText(g_wait.reason) +
-                        ": the deep-sky objects are read once it is free.");
-      ScheduleRetry();
+      WaitForLockedDatabase(e.Why(), false);
       return nullptr;
     }
     damage = e.IsMissing() ? kDataFileMissing : e.Why();
     g_unreadable = damage;
   }
   if (!damage.empty()) ReportDataFileProblems({ObjectDatabaseProblem(damage)});
+  TellWatches();
   return catalog;
 }
 
@@ -616,7 +637,8 @@ bool RetryObjectCatalog() {
     g_wait = TCatalogWait{};
     g_unreadable = built.missing ? kDataFileMissing : built.reason;
     ReportDataFileProblems({ObjectDatabaseProblem(g_unreadable)});
-      return true;
+    TellWatches();
+    return true;
   }
   g_wait.reason = built.reason;
   if (++g_wait.tries >= kObjectCatalogTriesBeforeTold && !g_wait.told) {
@@ -625,6 +647,7 @@ bool RetryObjectCatalog() {
          ".\r\n\r\nThe chart shows no deep-sky objects until it is free; they are read as soon as it is.");
   }
   ScheduleRetry();
+  TellWatches();
   return false;
 }
 
@@ -640,3 +663,10 @@ TObjectDatabaseNote ObjectDatabaseNote() {
   if (damage.empty()) return {};
   return {false, name + " is damaged (" + damage + ")"};
 }
+
+int WatchObjectDatabase(std::function<void()> changed) {
+  g_watches.emplace(++g_lastWatch, std::move(changed));
+  return g_lastWatch;
+}
+
+void UnwatchObjectDatabase(int watch) { g_watches.erase(watch); }

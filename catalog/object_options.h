@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,7 +139,8 @@ bool StoreCatalogSlots(TCatalogSlots& slots, const std::string& path = ObjectOpt
 // catalogue is built first and swapped in under the object lock; when it
 // cannot be built the old one stays, nothing is written, the error is shown
 // (a database another program holds locked as such, never as damage) and
-// the answer is false.
+// the answer is false. Without any catalogue, a locked database is then
+// waited for as at the start (RetryObjectCatalog).
 bool ApplyCatalogSelection(TCatalogSlots& slots);
 
 // Drops a catalogue's table from "Objects.sqlite" under the object lock. A
@@ -190,3 +192,10 @@ struct TObjectDatabaseNote {
 };
 TObjectDatabaseNote ObjectDatabaseNote();
 
+// Calls `changed` on the GUI thread whenever what ObjectDatabaseNote says
+// may have changed: a catalogue read or replaced (a locked database read
+// once free), a try that found the database still locked or unreadable, a
+// wait for a lock begun. A window showing the note follows it so. Answers
+// the number UnwatchObjectDatabase takes. GUI thread.
+int WatchObjectDatabase(std::function<void()> changed);
+void UnwatchObjectDatabase(int watch);

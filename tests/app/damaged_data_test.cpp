@@ -420,7 +420,7 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
 // the program importing, the sqlite3 shell inside a transaction) is sound:
 // no box tells it as damaged, the search and the catalogue options say it is
 // in use, a Remove keeps its slot and its table, and the deep-sky objects
-// come once it is free, without a restart.
+// come once it is free, without a restart, the options' note going then.
 TEST_F(DamagedData, ALockedObjectDatabaseIsNeverToldDamagedAndIsReadOnceFree) {
   MakeFolder("locked", {{"Objects.sqlite", [](Bytes&) {}}});  // a copy of its own, unchanged
   OtherProgram other(folder_ + "Objects.sqlite", kLockExclusive);
@@ -456,6 +456,10 @@ TEST_F(DamagedData, ALockedObjectDatabaseIsNeverToldDamagedAndIsReadOnceFree) {
     EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text, "Couldn't drop the table, operation aborted."));
     EXPECT_EQ(OptionsForm2->Slots[std::size_t(k - 1)].Name, "IC");
     EXPECT_EQ(OptionsForm2->CatName[k - 1]->text(), "IC");
+    // The lock ends while the window is open: its note goes as the objects come.
+    other.Release();
+    EXPECT_TRUE(RunEventsUntil([] { return ObjectCatalog != nullptr; }, kEventWaitMs));
+    EXPECT_FALSE(OptionsForm2->DatabaseNote->isVisible());
   });
   for (const auto& d : dialogs.Records()) {
     EXPECT_FALSE(Has(d.text, "Can't read file")) << d.text;
