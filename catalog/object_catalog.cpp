@@ -2,6 +2,7 @@
 
 #include "astro/text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <filesystem>
@@ -87,6 +88,10 @@ tCO::tCO(const std::string& databasePath, const std::vector<std::string>& tableN
   // One query per table; a failing one ends the list before it.
   for (const std::string& name : tableNames) {
     if (int(names_.size()) == kMaxObjectTables) break;
+    // A table named again, in any letter case, is the same table: its
+    // objects are read once.
+    if (std::any_of(names_.begin(), names_.end(), [&](const std::string& n) { return SameTableName(n, name); }))
+      continue;
     TSQLiteTable t;
     try {
       t = db_->GetTable("SELECT * FROM " + SQLiteQuoteName(name));
@@ -381,13 +386,24 @@ std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path) {
 }
 
 std::string CheckObjectDatabase(const std::string& path) {
-  if (!platform::FileExists(path)) return kDataFileMissing;
   try {
     TSQLiteDatabase db(path);
     return ObjectDatabaseDamage(db, path);
   } catch (const ESQLiteException& e) {
-    return e.IsDamage() ? e.Why() : std::string();
+    if (e.IsMissing()) return kDataFileMissing;
+    return e.IsDamage() || e.IsNotAFile() ? e.Why() : std::string();
   }
+}
+
+bool SameTableName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
 }
 
 std::string ObjectDatabaseBusyText(const std::string& reason) {
@@ -396,8 +412,9 @@ std::string ObjectDatabaseBusyText(const std::string& reason) {
 
 TDataFileProblem ObjectDatabaseProblem(const std::string& reason) {
   TDataFileProblem p{103, kObjectDatabaseName, reason};
-  // One that cannot be opened: not there, or not this user's to open.
-  if (reason == kDataFileMissing || DataFileRefusedAccess(p)) p.code = 102;
+  // One that cannot be opened: not there, not this user's to open, or
+  // something else than a file in its place.
+  if (reason == kDataFileMissing || DataFileRefusedAccess(p) || DataFileNotAFile(p)) p.code = 102;
   return p;
 }
 

@@ -178,6 +178,10 @@ class TObjectsLock {
 // The path of "Objects.sqlite" in the program folder.
 std::string ObjectDatabasePath();
 
+// True when two table names name the same table: SQLite compares them
+// without regard to ASCII letter case.
+bool SameTableName(const std::string& a, const std::string& b);
+
 // What is wrong with an open object database, in SQLite's words, or ""
 // when it is sound: an empty file, a failed integrity check (pages cut off
 // or written over), no base catalogue table, or an error of the library
@@ -186,16 +190,17 @@ std::string ObjectDatabasePath();
 // says nothing about the file. Reads only.
 std::string ObjectDatabaseDamage(TSQLiteDatabase& db, const std::string& path);
 // The same for the file at `path`, opened for this check alone;
-// kDataFileMissing when there is no file, "" when it could not be checked
-// for a reason other than damage (the caller's own use of the file then
-// fails with that reason).
+// kDataFileMissing when there is no file, what stands in its place when it
+// is not a regular file ("it is a named pipe, not a file"; never opened),
+// "" when it could not be checked for another reason (the caller's own use
+// of the file then fails with that reason).
 std::string CheckObjectDatabase(const std::string& path);
 // ""Objects.sqlite" is in use by another program (database is locked)":
 // a database that another program holds locked, with the library's words.
 std::string ObjectDatabaseBusyText(const std::string& reason);
-// The problem told for the object database: missing or refused to this
-// user (102: "Permission denied", told without rebuild advice) or damaged
-// (103) for this reason.
+// The problem told for the object database: missing, refused to this user
+// (102: "Permission denied", told without rebuild advice) or not a regular
+// file (102, with what it is), or damaged (103) for this reason.
 TDataFileProblem ObjectDatabaseProblem(const std::string& reason);
 // The text that tells the user the object database was left unchanged
 // because of `reason` (CheckObjectDatabase's), with how to rebuild it.

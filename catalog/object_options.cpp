@@ -1,16 +1,18 @@
 #include "catalog/object_options.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <functional>
+#include <map>
 #include <optional>
 #include <utility>
 
 #include "catalog/hooks.h"
 #include "catalog/run_later.h"
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 #include "platform/float_to_int.h"
 #include "platform/paths.h"
@@ -33,18 +35,6 @@ constexpr const char* kCaption = "Noctra Planetarium";
 
 void Warn(const std::string& text) {
   platform::ShowMessageBox(text, kCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-}
-
-// SQLite compares table names without regard to ASCII case.
-bool SameTableName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -150,6 +140,35 @@ TCatalogSlots DefaultCatalogSlots() {
   return s;
 }
 
+namespace {
+
+const TCatalogSlot kFreeSlot{kNotAssigned, kNoDescription, false};
+
+// Slots that name one table, in any letter case, are one catalogue (SQLite
+// ignores the case of table names): the first of them keeps it, active
+// when any of them was, and the others are freed. A slot naming the base
+// catalogue's table is freed too: the base is always walked.
+void FoldSameTables(TCatalogSlots& s) {
+  for (std::size_t k = 1; k < kCatalogSlots; ++k) {
+    TCatalogSlot& slot = s[k];
+    if (!slot.Assigned()) continue;
+    if (SameTableName(slot.Name, kBaseCatalogTable)) {
+      slot = kFreeSlot;
+      continue;
+    }
+    for (std::size_t j = 1; j < k; ++j)
+      if (s[j].Assigned() && SameTableName(s[j].Name, slot.Name)) {
+        s[j].Active = s[j].Active || slot.Active;
+        slot = kFreeSlot;
+        break;
+      }
+  }
+}
+
+std::string SlotElement(const char* what, int k) { return std::string("Catalog") + what + std::to_string(k); }
+
+}  // namespace
+
 TCatalogSlots LoadObjectOptionsXml(const platform::XmlElement& sel) {
   TCatalogSlots s = DefaultCatalogSlots();
   // An element that is missing or empty keeps its default, so a fresh
@@ -162,10 +181,11 @@ TCatalogSlots LoadObjectOptionsXml(const platform::XmlElement& sel) {
   text("CatalogDesc1", s[0].Description);
   for (int k = 2; k <= kCatalogSlots; ++k) {
     TCatalogSlot& slot = s[std::size_t(k - 1)];
-    text("CatalogName" + std::to_string(k), slot.Name);
-    text("CatalogDesc" + std::to_string(k), slot.Description);
-    slot.Active = XmlReadBool(sel, "CatalogActive" + std::to_string(k), false);
+    text(SlotElement("Name", k), slot.Name);
+    text(SlotElement("Desc", k), slot.Description);
+    slot.Active = XmlReadBool(sel, SlotElement("Active", k), false);
   }
+  FoldSameTables(s);
   return s;
 }
 
@@ -174,9 +194,9 @@ void SaveObjectOptionsXml(const platform::XmlElement& sel, const TCatalogSlots& 
   XmlWriteString(sel, "CatalogDesc1", s[0].Description);
   for (int k = 2; k <= kCatalogSlots; ++k) {
     const TCatalogSlot& slot = s[std::size_t(k - 1)];
-    XmlWriteString(sel, "CatalogName" + std::to_string(k), slot.Name);
-    XmlWriteString(sel, "CatalogDesc" + std::to_string(k), slot.Description);
-    XmlWriteBool(sel, "CatalogActive" + std::to_string(k), slot.Active);
+    XmlWriteString(sel, SlotElement("Name", k), slot.Name);
+    XmlWriteString(sel, SlotElement("Desc", k), slot.Description);
+    XmlWriteBool(sel, SlotElement("Active", k), slot.Active);
   }
 }
 
@@ -191,26 +211,81 @@ TCatalogSlots CatalogSlots = DefaultCatalogSlots();
 
 namespace {
 
+using Bytes = std::vector<uint8_t>;
+
 std::string g_slotsPath;  // where CatalogSlots were read from; "" before
 // The file at g_slotsPath as this run last read or wrote it (none: there
-// was no file), so that the end can tell a file another program wrote
-// meanwhile (a second copy that imported a catalogue into a slot).
-std::optional<std::string> g_slotsSeen;
+// was no file, or it could not be read), so that a later write can tell a
+// file another program wrote meanwhile (a second copy that imported a
+// catalogue into a slot).
+std::optional<Bytes> g_slotsSeen;
 // The slots that file held then.
 TCatalogSlots g_slotsBase = DefaultCatalogSlots();
-
-// The bytes of the file at `path`; none when it cannot be read.
-std::optional<std::string> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool SamePath(const std::string& a, const std::string& b) {
   namespace fs = std::filesystem;
   std::error_code ea, eb;
   return fs::absolute(a, ea).lexically_normal() == fs::absolute(b, eb).lexically_normal();
 }
+
+bool SameSlot(const TCatalogSlot& a, const TCatalogSlot& b) {
+  return a.Name == b.Name && a.Description == b.Description && a.Active == b.Active;
+}
+
+bool SameSlots(const TCatalogSlots& a, const TCatalogSlots& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), SameSlot);
+}
+
+// The slots' file as it is now, beside the one this run last read or wrote.
+struct TSlotsFileNow {
+  enum Kind {
+    kAbsent,     // no file: nothing to keep
+    kSame,       // as this run left it
+    kChanged,    // another program's slots (`slots`)
+    kNotSlots,   // a file that cannot be read as slots (`why`): no change of
+                 // another program's, and this run's slots are written over it
+    kUnreadable  // cannot be read at all (`why`): left as it is, unwritten
+  } kind = kAbsent;
+  TCatalogSlots slots;
+  std::string why;
+};
+
+TSlotsFileNow SlotsFileNow(const std::string& path) {
+  TSlotsFileNow now;
+  std::string why;
+  // Read only when it is a regular file: a pipe in its place would hold
+  // the GUI thread for ever.
+  const std::optional<Bytes> bytes = platform::ReadDataFileBytes(path, &why);
+  if (!bytes) {
+    if (errno != ENOENT) now = {TSlotsFileNow::kUnreadable, {}, why};
+    return now;
+  }
+  if (bytes == g_slotsSeen) {
+    now.kind = TSlotsFileNow::kSame;
+    return now;
+  }
+  now.kind = TSlotsFileNow::kNotSlots;
+  platform::XmlDocument doc;
+  std::string error;
+  if (bytes->empty()) now.why = "the file is empty";
+  else if (!doc.LoadFromText(std::string(bytes->begin(), bytes->end()), &error))
+    now.why = "not well-formed XML: " + error;
+  if (!now.why.empty()) return now;
+  const platform::XmlElement sel = doc.Root().FirstChild("Selections");
+  now.slots = LoadObjectOptionsXml(sel);
+  // A slot without its name (cut off, or never there) is none the other
+  // program changed.
+  int read = 0;
+  for (int k = 2; k <= kCatalogSlots; ++k) {
+    if (!XmlReadString(sel, SlotElement("Name", k), "").empty()) ++read;
+    else now.slots[std::size_t(k - 1)] = g_slotsBase[std::size_t(k - 1)];
+  }
+  if (read == 0) now.why = "it holds no catalogue slots";
+  else now.kind = TSlotsFileNow::kChanged;
+  return now;
+}
+
+void LogSlots(const std::string& text) { LogLines().AddLine("[Settings] " + text); }
 
 }  // namespace
 
@@ -221,19 +296,11 @@ bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path) {
   if (!XmlSaveSettings(doc, path)) return false;
   // This run's own change is no other program's.
   if (!g_slotsPath.empty() && SamePath(path, g_slotsPath)) {
-    g_slotsSeen = FileBytes(path);
+    g_slotsSeen = platform::ReadDataFileBytes(path);
     g_slotsBase = slots;
   }
   return true;
 }
-
-namespace {
-
-bool SameSlot(const TCatalogSlot& a, const TCatalogSlot& b) {
-  return a.Name == b.Name && a.Description == b.Description && a.Active == b.Active;
-}
-
-}  // namespace
 
 TCatalogSlots MergeCatalogSlots(const TCatalogSlots& base, const TCatalogSlots& ours, const TCatalogSlots& theirs) {
   TCatalogSlots merged = ours;
@@ -250,30 +317,64 @@ TCatalogSlots MergeCatalogSlots(const TCatalogSlots& base, const TCatalogSlots& 
     const auto free = std::find_if(merged.begin() + 1, merged.end(), [](const TCatalogSlot& m) { return !m.Assigned(); });
     if (free != merged.end()) *free = t;
     else
-      LogLines().AddLine("[Settings] No free catalogue slot is left for " + t.Name +
-                         ", which another program added: remove a catalogue and add it again");
+      LogSlots("No free catalogue slot is left for " + t.Name +
+               ", which another program added: remove a catalogue and add it again");
   }
+  // Both sides may have put one table into two slots.
+  FoldSameTables(merged);
   return merged;
 }
 
 namespace {
 
+// What a file that cannot be read as this run's slots is taken as, in the log.
+void LogNotSlots(const std::string& path, const TSlotsFileNow& now) {
+  // (The reason last: a log line is cut to 255 characters.)
+  if (now.kind == TSlotsFileNow::kNotSlots)
+    LogSlots(path + " no longer holds catalogue slots: this program's are written over it (" + now.why + ")");
+  else if (now.kind == TSlotsFileNow::kUnreadable)
+    LogSlots(path + " cannot be read: left as it is, the catalogue choice not written to it (" + now.why + ")");
+}
+
 // The slots to write to the file at `path`: these, with the changes another
-// program made to the file since this run last read or wrote it.
-TCatalogSlots WithOtherChanges(const TCatalogSlots& slots, const std::string& path) {
-  if (g_slotsPath.empty() || !SamePath(path, g_slotsPath)) return slots;
-  const std::optional<std::string> now = FileBytes(path);
-  if (!now || now == g_slotsSeen) return slots;
-  LogLines().AddLine("[Settings] " + path + " was changed by another program: its catalogues are kept");
-  return MergeCatalogSlots(g_slotsBase, slots, ReadCatalogSlots(path));
+// program made to the file since this run last read or wrote it; `file`
+// says what the file holds now.
+struct TSlotsToWrite {
+  TCatalogSlots slots;
+  TSlotsFileNow file;
+};
+
+TSlotsToWrite WithOtherChanges(const TCatalogSlots& slots, const std::string& path) {
+  if (g_slotsPath.empty() || !SamePath(path, g_slotsPath)) return {slots, {}};
+  TSlotsToWrite merged{slots, SlotsFileNow(path)};
+  if (merged.file.kind == TSlotsFileNow::kChanged) merged.slots = MergeCatalogSlots(g_slotsBase, slots, merged.file.slots);
+  return merged;
+}
+
+// Writes merged slots and logs what became of the other program's file. A
+// file that cannot be read is left as it is, and the user told that the
+// choice was not written to it.
+bool WriteMergedSlots(const TSlotsToWrite& merged, const std::string& path) {
+  LogNotSlots(path, merged.file);
+  switch (merged.file.kind) {
+    case TSlotsFileNow::kChanged:
+      LogSlots(path + " was changed by another program: its catalogues are kept");
+      break;
+    case TSlotsFileNow::kUnreadable:
+      platform::ReportSaveFailure(path, merged.file.why);
+      return false;
+    default:
+      break;
+  }
+  return WriteCatalogSlots(merged.slots, path);
 }
 
 }  // namespace
 
 bool StoreCatalogSlots(TCatalogSlots& slots, const std::string& path) {
-  const TCatalogSlots merged = WithOtherChanges(slots, path);
-  if (!WriteCatalogSlots(merged, path)) return false;
-  slots = merged;
+  const TSlotsToWrite merged = WithOtherChanges(slots, path);
+  if (!WriteMergedSlots(merged, path)) return false;
+  slots = merged.slots;
   return true;
 }
 
@@ -281,7 +382,7 @@ const TCatalogSlots& LoadCatalogSlots(const std::string& path) {
   CatalogSlots = ReadCatalogSlots(path);
   g_slotsPath = path;
   // (A damaged file has been kept aside: there is none now.)
-  g_slotsSeen = FileBytes(path);
+  g_slotsSeen = platform::ReadDataFileBytes(path);
   g_slotsBase = CatalogSlots;
   return CatalogSlots;
 }
@@ -290,11 +391,16 @@ bool SaveCatalogSlots() {
   if (g_slotsPath.empty()) return false;
   // Written once: a run reads them again before it writes them again.
   const std::string path = std::exchange(g_slotsPath, std::string());
-  // A file another program wrote since this run read or wrote it holds
-  // that program's slots (a catalogue it imported): it is left as it is.
-  if (const std::optional<std::string> now = FileBytes(path); now && now != g_slotsSeen) {
-    LogLines().AddLine("[Settings] " + path +
-                       " was changed by another program while this one ran: left as it is, with its catalogues");
+  const TSlotsFileNow now = SlotsFileNow(path);
+  LogNotSlots(path, now);
+  if (now.kind == TSlotsFileNow::kChanged) {
+    // It holds that program's slots (a catalogue it imported).
+    LogSlots(path + " was changed by another program while this one ran: left as it is, with its catalogues");
+    return false;
+  }
+  if (now.kind == TSlotsFileNow::kUnreadable) {
+    // Told when this run changed the choice: that change is lost.
+    if (!SameSlots(CatalogSlots, g_slotsBase)) platform::ReportSaveFailure(path, now.why);
     return false;
   }
   return WriteCatalogSlots(CatalogSlots, path);
@@ -350,8 +456,18 @@ struct TBuiltCatalog {
   std::string message, reason;  // the layer's message and the library's words
   bool busy = false;
   bool permission = false;  // the file is not this user's to open or write
+  bool missing = false;
   std::string damage;
 };
+
+// Whoever shows ObjectDatabaseNote, told when what it says may have changed.
+std::map<int, std::function<void()>> g_watches;
+int g_lastWatch = 0;
+
+void TellWatches() {
+  const auto watches = g_watches;  // a watch may end while it is told
+  for (const auto& [id, changed] : watches) changed();
+}
 
 // Builds the catalogue over these tables with this filter and swaps it in
 // under the object lock, so that readers never see a half-made catalogue
@@ -367,6 +483,7 @@ TBuiltCatalog BuildCatalog(const std::vector<std::string>& tables, const TObject
     built.reason = e.Why();
     built.busy = e.IsBusy();
     built.permission = e.IsPermission();
+    built.missing = e.IsMissing();
     return built;
   }
   built.damage = fresh->Damage();
@@ -378,21 +495,36 @@ TBuiltCatalog BuildCatalog(const std::vector<std::string>& tables, const TObject
   g_wait = TCatalogWait{};
   g_unreadable.clear();
   CallHook(CatalogHooks().requestReplot);
+  TellWatches();
   return built;
 }
 
 void LogObjectDatabase(const std::string& text) { LogLines().AddLine("[Data] " + text); }
 
+// There is no catalogue and the database is sound but locked (another copy
+// of the program importing, another program's open transaction): it is
+// read once it is free, without a wait here. `told`: the user knows.
+void WaitForLockedDatabase(const std::string& reason, bool told) {
+  g_wait = TCatalogWait{true, reason, 0, told};
+  g_unreadable.clear();
+  LogObjectDatabase(ObjectDatabaseBusyText(reason) + ": the deep-sky objects are read once it is free.");
+  ScheduleRetry();
+  TellWatches();
+}
+
 }  // namespace
 
 bool ApplyCatalogSelection(TCatalogSlots& slots) {
   const std::string path = ObjectOptionsPath();
-  const TCatalogSlots merged = WithOtherChanges(slots, path);
+  const TSlotsToWrite merged = WithOtherChanges(slots, path);
   TObjectFilter filter = ObjectFilter;
   if (ObjectCatalog) ObjectCatalog->GetFilter(filter);
   // The catalogue is made first: a change it refuses is written nowhere.
-  const TBuiltCatalog built = BuildCatalog(CatalogTableList(merged), filter);
+  const TBuiltCatalog built = BuildCatalog(CatalogTableList(merged.slots), filter);
   if (built.busy) {
+    // With no catalogue at all, the one in force is read once it is free,
+    // as at the start.
+    if (!ObjectCatalog && !g_wait.waiting) WaitForLockedDatabase(built.reason, true);
     Warn("The deep-sky catalogues could not be read: " + ObjectDatabaseBusyText(built.reason) +
          ". Try again when it is free.");
     return false;
@@ -406,8 +538,9 @@ bool ApplyCatalogSelection(TCatalogSlots& slots) {
                               DataFileProblemText({ObjectDatabaseProblem(damage)}));
     return false;
   }
-  WriteCatalogSlots(merged, path);
-  slots = merged;
+  // In force now, also where the file cannot take it (the user is told).
+  WriteMergedSlots(merged, path);
+  slots = merged.slots;
   // A damaged database gives what could be read of it, and says so.
   if (!built.damage.empty())
     Warn("The deep-sky catalogues could not be read whole.\r\n\r\n" +
@@ -455,7 +588,7 @@ bool RemoveCatalogSlot(TCatalogSlots& slots, int k) {
   }
   if (!DropCatalogTable(slot.Name)) return false;
   const bool wasActive = slot.Active;
-  slot = {kNotAssigned, kNoDescription, false};
+  slot = kFreeSlot;
   // The table is gone: the slot is written free even when the catalogue
   // cannot be made again now.
   if (!wasActive || !ApplyCatalogSelection(slots)) StoreCatalogSlots(slots);
@@ -475,19 +608,14 @@ std::unique_ptr<tCO> OpenObjectCatalog(const std::vector<std::string>& tableName
     damage = catalog->Damage();
   } catch (const ESQLiteException& e) {
     if (e.IsBusy()) {
-      // Sound but locked (another copy of the program importing, another
-      // program's open transaction): read later, without waiting here.
-      g_wait.waiting = true;
-      g_wait.reason = e.Why();
-      LogObjectDatabase(ObjectDatabaseBusyText(g_wait.reason) +
-                        ": the deep-sky objects are read once it is free.");
-      ScheduleRetry();
+      WaitForLockedDatabase(e.Why(), false);
       return nullptr;
     }
-    damage = platform::FileExists(path) ? e.Why() : kDataFileMissing;
+    damage = e.IsMissing() ? kDataFileMissing : e.Why();
     g_unreadable = damage;
   }
   if (!damage.empty()) ReportDataFileProblems({ObjectDatabaseProblem(damage)});
+  TellWatches();
   return catalog;
 }
 
@@ -496,7 +624,8 @@ bool ObjectCatalogWaiting() { return g_wait.waiting; }
 bool RetryObjectCatalog() {
   if (!g_wait.waiting) return true;
   const bool told = g_wait.told;
-  const TBuiltCatalog built = BuildCatalog(CatalogTableList(ReadCatalogSlots()), ObjectFilter);
+  // The slots in force: those the start read, as this run changed them.
+  const TBuiltCatalog built = BuildCatalog(CatalogTableList(CatalogSlots), ObjectFilter);
   if (built.message.empty()) {
     LogObjectDatabase("\"" + std::string(kObjectDatabaseName) + "\" is free: the deep-sky objects were read.");
     if (told) ShowFlashMessage("The deep-sky objects were read.", 3);
@@ -506,9 +635,9 @@ bool RetryObjectCatalog() {
   if (!built.busy) {
     // Free now, but not readable: told as the start-up tells it.
     g_wait = TCatalogWait{};
-    const std::string path = ObjectDatabasePath();
-    g_unreadable = platform::FileExists(path) ? built.reason : kDataFileMissing;
+    g_unreadable = built.missing ? kDataFileMissing : built.reason;
     ReportDataFileProblems({ObjectDatabaseProblem(g_unreadable)});
+    TellWatches();
     return true;
   }
   g_wait.reason = built.reason;
@@ -518,6 +647,7 @@ bool RetryObjectCatalog() {
          ".\r\n\r\nThe chart shows no deep-sky objects until it is free; they are read as soon as it is.");
   }
   ScheduleRetry();
+  TellWatches();
   return false;
 }
 
@@ -533,3 +663,10 @@ TObjectDatabaseNote ObjectDatabaseNote() {
   if (damage.empty()) return {};
   return {false, name + " is damaged (" + damage + ")"};
 }
+
+int WatchObjectDatabase(std::function<void()> changed) {
+  g_watches.emplace(++g_lastWatch, std::move(changed));
+  return g_lastWatch;
+}
+
+void UnwatchObjectDatabase(int watch) { g_watches.erase(watch); }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,7 +70,10 @@ using TCatalogSlots = std::array<TCatalogSlot, kCatalogSlots>;
 // Every slot at its default.
 TCatalogSlots DefaultCatalogSlots();
 // Reads the slots from a "Selections" element; a missing or empty element
-// takes its default.
+// takes its default. Slots naming one table in other letter case (SQLite's
+// table names ignore case) are one catalogue: the first keeps it, active
+// when any of them was, and the others are read free; so is a slot naming
+// the base catalogue's table.
 TCatalogSlots LoadObjectOptionsXml(const platform::XmlElement& selections);
 // Writes the slots into a "Selections" element.
 void SaveObjectOptionsXml(const platform::XmlElement& selections, const TCatalogSlots& slots);
@@ -82,9 +86,9 @@ TCatalogSlots ReadCatalogSlots(const std::string& path = ObjectOptionsPath());
 bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path = ObjectOptionsPath());
 
 // The slots in force: read from "ObjectOptions.xml" at start (the
-// catalogue list ObjectCatalog is made from) and by the catalogue options
-// window's creation, changed by that window, and written back to the file
-// at the program's end (SaveCatalogSlots).
+// catalogue list ObjectCatalog is made from), shown and changed by the
+// catalogue options window (which never reads the file itself), and written
+// back to the file at the program's end (SaveCatalogSlots).
 extern TCatalogSlots CatalogSlots;
 // Reads the file at `path` into CatalogSlots (a damaged file is kept aside
 // and told, as every settings file is) and remembers the path for the end.
@@ -93,8 +97,12 @@ const TCatalogSlots& LoadCatalogSlots(const std::string& path = ObjectOptionsPat
 // once; false, and nothing written, when they were not read since the last
 // save (never defaults over a file unread), when another program wrote the
 // file since this run last read or wrote it (a second copy's import: its
-// slots are kept, and the log says so) or the file cannot be written (a
-// damaged file that could not be kept aside is never written over).
+// slots are kept, and the log says so), when the file cannot be read now
+// (refused, or a pipe in its place: left as it is, and told when this run
+// changed the choice) or written (a damaged file that could not be kept
+// aside is never written over). A file changed meanwhile into one that
+// cannot be read as slots (cut, emptied, junk) is no other program's
+// change: the slots are written over it, and the log says so.
 bool SaveCatalogSlots();
 
 // Offers a table of "Objects.sqlite" in the slots of the file at `path`
@@ -112,22 +120,27 @@ std::vector<std::string> CatalogTableList(const TCatalogSlots& slots);
 // The slots as another running copy of the program left them: `ours` with
 // every slot only `theirs` changed since `base` (the file as this copy
 // last read or wrote it); a catalogue they put into a slot `ours` changed
-// too moves to a free slot (none free: the log says so).
+// too moves to a free slot (none free: the log says so). Slots that then
+// name one table in other letter case are one catalogue, as on reading.
 TCatalogSlots MergeCatalogSlots(const TCatalogSlots& base, const TCatalogSlots& ours, const TCatalogSlots& theirs);
 
 // Writes the slots to the file, merged with the changes another program made
 // to it since this run last read or wrote it (MergeCatalogSlots); `slots`
-// then hold what was written. False, and nothing changed, when it cannot be
-// written.
+// then hold what was written. A file that changed into one that cannot be
+// read as slots (cut, emptied, junk) is no change of another program's: it
+// is written over with these slots, and the log says so. False, and
+// nothing changed, when it cannot be written, or cannot be read at all
+// (refused, a pipe in its place: left as it is, and the user told).
 bool StoreCatalogSlots(TCatalogSlots& slots, const std::string& path = ObjectOptionsPath());
 
 // Rebuilds ObjectCatalog from the slots (merged with the file as
 // StoreCatalogSlots merges) with the current filter, then writes them to
-// "ObjectOptions.xml"; `slots` then hold what was written. The new
+// "ObjectOptions.xml"; `slots` then hold what is in force. The new
 // catalogue is built first and swapped in under the object lock; when it
 // cannot be built the old one stays, nothing is written, the error is shown
 // (a database another program holds locked as such, never as damage) and
-// the answer is false.
+// the answer is false. Without any catalogue, a locked database is then
+// waited for as at the start (RetryObjectCatalog).
 bool ApplyCatalogSelection(TCatalogSlots& slots);
 
 // Drops a catalogue's table from "Objects.sqlite" under the object lock. A
@@ -162,7 +175,7 @@ inline constexpr int kObjectCatalogTriesBeforeTold = 10;
 bool ObjectCatalogWaiting();
 
 // One more try to read the catalogue that waits for a locked database, over
-// the slots of "ObjectOptions.xml" and the current filter (GUI thread).
+// the slots in force (CatalogSlots) and the current filter (GUI thread).
 // Once read it is swapped in, the chart is drawn again and a damaged
 // database is reported; a database that is still locked schedules the next
 // try, and one that cannot be read for another reason is reported as the
@@ -178,3 +191,11 @@ struct TObjectDatabaseNote {
   std::string why;
 };
 TObjectDatabaseNote ObjectDatabaseNote();
+
+// Calls `changed` on the GUI thread whenever what ObjectDatabaseNote says
+// may have changed: a catalogue read or replaced (a locked database read
+// once free), a try that found the database still locked or unreadable, a
+// wait for a lock begun. A window showing the note follows it so. Answers
+// the number UnwatchObjectDatabase takes. GUI thread.
+int WatchObjectDatabase(std::function<void()> changed);
+void UnwatchObjectDatabase(int watch);

@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "shell/data_files.h"
 #include "platform/numfmt.h"
 #include "platform/float_to_int.h"
@@ -94,6 +96,11 @@ bool ESQLiteException::IsPermission() const {
          (refused && (code_ == SQLITE_CANTOPEN || code_ == SQLITE_IOERR));
 }
 
+bool ESQLiteException::IsMissing() const { return code_ == SQLITE_CANTOPEN && systemError_ == ENOENT; }
+
+// (The opener refuses what is not a regular file with EINVAL.)
+bool ESQLiteException::IsNotAFile() const { return code_ == SQLITE_CANTOPEN && systemError_ == EINVAL; }
+
 std::string ESQLiteException::Why() const {
   const std::string words = reason_.empty() ? std::string(what()) : reason_;
   if (!IsPermission()) return words;
@@ -117,6 +124,14 @@ std::string SQLiteQuoteName(const std::string& name) {
 void TSQLiteDatabase::StmtCloser::operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
 
 TSQLiteDatabase::TSQLiteDatabase(const std::string& fileName, bool createIfMissing) {
+  // Looked at first with the data files' opener, which never opens what is
+  // not a regular file; a missing file or one the system refuses is left
+  // to the library, which says so in its own words.
+  std::string notAFile;
+  if (std::FILE* f = platform::OpenDataFile(fileName, &notAFile)) std::fclose(f);
+  else if (errno == EINVAL)
+    throw ESQLiteException("Failed to open database \"" + fileName + "\" : " + notAFile, SQLITE_CANTOPEN, notAFile,
+                           EINVAL);
   const int flags = SQLITE_OPEN_READWRITE | (createIfMissing ? SQLITE_OPEN_CREATE : 0);
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(fileName.c_str(), &db, flags, nullptr);

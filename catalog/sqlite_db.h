@@ -25,12 +25,11 @@ class ESQLiteException : public std::runtime_error {
                             int systemError = 0)
       : std::runtime_error(message), code_(code), reason_(std::move(reason)), systemError_(systemError) {}
   // The library's result code and its own words ("database disk image is
-  // malformed"); 0 and empty for errors of the layer itself.
+  // malformed"); 0 and empty for errors of the layer itself. `systemError`
+  // is the error number of the system call under a failure to open or read
+  // the file (0 when there was none); the questions below read it.
   int Code() const { return code_; }
   const std::string& Reason() const { return reason_; }
-  // The error number of the system call under the library's failure to
-  // open or read a file (0 when there was none).
-  int SystemError() const { return systemError_; }
   // The library's words where it gave some, else the layer's message; for
   // a file this user may not open or write, "Permission denied" and the
   // library's words in brackets.
@@ -44,6 +43,11 @@ class ESQLiteException : public std::runtime_error {
   // The system refused this user the file or its folder (no read or write
   // permission, a read-only folder or file system): the file is sound.
   bool IsPermission() const;
+  // There is no file of that name (nor, it may be, its folder).
+  bool IsMissing() const;
+  // Something else than a regular file stands in the file's place (a named
+  // pipe, a folder, a device), which was never opened: Why() says what.
+  bool IsNotAFile() const;
 
  private:
   int code_;
@@ -74,7 +78,10 @@ class TSQLiteDatabase {
  public:
   // Opens the database file. A missing file raises unless `createIfMissing`
   // is set: the program's database is never replaced by an empty new one.
-  // Failure raises "Failed to open database "<name>" : <library message>".
+  // Only a regular file is opened: a named pipe (which the library would
+  // wait on for ever), a folder or a device in its place raises unopened
+  // (IsNotAFile). Failure raises "Failed to open database "<name>" :
+  // <library message>".
   // A statement that meets another connection's lock fails at once as busy
   // (ESQLiteException::IsBusy): the GUI thread never sleeps waiting for it.
   explicit TSQLiteDatabase(const std::string& fileName, bool createIfMissing = false);

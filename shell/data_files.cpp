@@ -134,6 +134,14 @@ bool DataFileProblemTold(const std::string& file) {
 
 bool DataFileRefusedAccess(const TDataFileProblem& p) { return p.reason.rfind(kDataFileNoPermission, 0) == 0; }
 
+bool DataFileNotAFile(const TDataFileProblem& p) {
+  // The opener's words (platform/data_file.h).
+  static const std::string kTail = ", not a file";
+  const std::string& r = p.reason;
+  return r == "it is not a regular file" ||
+         (r.rfind("it is ", 0) == 0 && r.size() > kTail.size() && r.ends_with(kTail));
+}
+
 std::string DataFileProblemLine(const TDataFileProblem& p) {
   return ErrorMessageText(p.code) + Quoted(p.file) + (p.reason.empty() ? "" : ": " + p.reason) + ".";
 }
@@ -161,7 +169,9 @@ std::string RebuildText(const std::vector<TDataFileProblem>& problems, bool clos
     }
     rebuild = true;
     if (p.reason == kDataFileMissing) continue;
-    (p.file == kObjectDatabase ? keep : remove).push_back(p.file);
+    // Only the database itself holds imported catalogues; what stands in
+    // its place does not.
+    (p.file == kObjectDatabase && !DataFileNotAFile(p) ? keep : remove).push_back(p.file);
   }
   std::string access;
   if (!refused.empty()) {

@@ -36,6 +36,9 @@ inline constexpr const char* kDataFileMissing = "the file is missing";
 // must): the file is sound, and nothing is to be rebuilt.
 inline constexpr const char* kDataFileNoPermission = "Permission denied";
 bool DataFileRefusedAccess(const TDataFileProblem& p);
+// True when the reason says that something else than a regular file stands
+// in the file's place ("it is a named pipe, not a file").
+bool DataFileNotAFile(const TDataFileProblem& p);
 
 // A data file opened or read whole for a reader (platform/data_file.h):
 // only a regular file is. Else none, with the reason told for the file:

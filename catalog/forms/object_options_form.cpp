@@ -148,9 +148,13 @@ TOptionsForm2::TOptionsForm2(QWidget* parent) : QDialog(parent) {
     description = import.Description();
     return import.Success;
   };
-  LoadCatalogSlots();
   ShowSlots();
+  databaseWatch_ = WatchObjectDatabase([this] {
+    if (isVisible()) ShowDatabaseNote();
+  });
 }
+
+TOptionsForm2::~TOptionsForm2() { UnwatchObjectDatabase(databaseWatch_); }
 
 void TOptionsForm2::showEvent(QShowEvent* event) {
   FormShow();

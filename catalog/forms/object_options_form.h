@@ -18,6 +18,7 @@ class QSlider;
 class TOptionsForm2 : public QDialog {
  public:
   explicit TOptionsForm2(QWidget* parent = nullptr);
+  ~TOptionsForm2() override;
 
   QSlider* TrackBarMagn1;  // low (bright) limit × 10
   QSlider* TrackBarMagn2;  // high (faint) limit × 10
@@ -27,6 +28,7 @@ class TOptionsForm2 : public QDialog {
   QCheckBox* LabelCheckBox1;
   // Why the chart has no deep-sky objects, or not all of them (a missing,
   // damaged or locked object database); hidden while the database is sound.
+  // It follows the database while the window is shown (a lock that ends).
   QLabel* DatabaseNote;
   QLabel* CatName[kCatalogSlots];
   QLabel* CatDescription[kCatalogSlots];
@@ -46,7 +48,8 @@ class TOptionsForm2 : public QDialog {
                      std::string& table, std::string& description)>
       RunImport;
 
-  // The slots in force (CatalogSlots), read again at the window's creation.
+  // The slots in force (CatalogSlots), as the start read them from
+  // "ObjectOptions.xml": the window never reads the file itself.
   TCatalogSlots& Slots = CatalogSlots;
 
   void FormShow();
@@ -68,6 +71,7 @@ class TOptionsForm2 : public QDialog {
   void ShowDatabaseNote();
   void UpdateLabels();
   bool shownOnce_ = false;
+  int databaseWatch_ = 0;
 };
 
 extern TOptionsForm2* OptionsForm2;

@@ -259,13 +259,15 @@ TEST_F(DamagedData, BrightStarsAreReadAndToldAtStart) {
   }
 }
 
-// A named pipe in the place of a reference file and of the asteroid list
-// (nobody writes to it: a reader would wait for ever, and the start with
-// it): each is refused with what it is, told where the user looks (the
-// start's box of damaged files, the list's own message), and never opened.
+// A named pipe in the place of a reference file, of the object database
+// and of the asteroid list (nobody writes to it: a reader would wait for
+// ever, and the start with it): each is refused with what it is, told where
+// the user looks (the start's box of damaged files, the list's own
+// message), and never opened.
 TEST_F(DamagedData, PipesInTheFilesPlacesAreRefusedUnopened) {
-  MakeFolder("pipes", {{"Bounds.dat", nullptr}, {"default.ast", nullptr}});
-  PipeInPlace bounds(folder_ + "Bounds.dat"), asteroids(folder_ + "default.ast");
+  MakeFolder("pipes", {{"Bounds.dat", nullptr}, {"default.ast", nullptr}, {"Objects.sqlite", nullptr}});
+  PipeInPlace bounds(folder_ + "Bounds.dat"), asteroids(folder_ + "default.ast"),
+      objects(folder_ + "Objects.sqlite");
   // The start as the program entry makes it: the main window, then the
   // windows that read the element lists.
   ASSERT_TRUE(form->StartUp());
@@ -277,15 +279,18 @@ TEST_F(DamagedData, PipesInTheFilesPlacesAreRefusedUnopened) {
     return false;
   };
   const std::string boundsLine = "Warning: Can't open file \"Bounds.dat\": it is a named pipe, not a file.";
+  const std::string objectsLine = "Warning: Can't open file \"Objects.sqlite\": it is a named pipe, not a file.";
   const std::string listLine = "The asteroid list \"default.ast\" was not loaded: it is not a regular file";
   EXPECT_TRUE(RunEventsUntil([&] { return told(boundsLine) && told(listLine); }, kEventWaitMs));
   EXPECT_TRUE(told(boundsLine));
+  EXPECT_TRUE(told(objectsLine));
   EXPECT_TRUE(told(listLine));
   EXPECT_EQ(BoundaryVertexCount, 0);
   EXPECT_EQ(AsteroidElementsFile, "");  // no list in force
   ExpectRunningAndClose();
   EXPECT_FALSE(bounds.Opened());
   EXPECT_FALSE(asteroids.Opened());
+  EXPECT_FALSE(objects.Opened());
 }
 
 // A missing relief file ends the start-up: coded message 1 names it with
@@ -415,7 +420,7 @@ TEST_F(DamagedData, DamagedObjectDatabaseIsToldAndEveryWindowGoesOnWithoutObject
 // the program importing, the sqlite3 shell inside a transaction) is sound:
 // no box tells it as damaged, the search and the catalogue options say it is
 // in use, a Remove keeps its slot and its table, and the deep-sky objects
-// come once it is free, without a restart.
+// come once it is free, without a restart, the options' note going then.
 TEST_F(DamagedData, ALockedObjectDatabaseIsNeverToldDamagedAndIsReadOnceFree) {
   MakeFolder("locked", {{"Objects.sqlite", [](Bytes&) {}}});  // a copy of its own, unchanged
   OtherProgram other(folder_ + "Objects.sqlite", kLockExclusive);
@@ -451,6 +456,10 @@ TEST_F(DamagedData, ALockedObjectDatabaseIsNeverToldDamagedAndIsReadOnceFree) {
     EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text, "Couldn't drop the table, operation aborted."));
     EXPECT_EQ(OptionsForm2->Slots[std::size_t(k - 1)].Name, "IC");
     EXPECT_EQ(OptionsForm2->CatName[k - 1]->text(), "IC");
+    // The lock ends while the window is open: its note goes as the objects come.
+    other.Release();
+    EXPECT_TRUE(RunEventsUntil([] { return ObjectCatalog != nullptr; }, kEventWaitMs));
+    EXPECT_FALSE(OptionsForm2->DatabaseNote->isVisible());
   });
   for (const auto& d : dialogs.Records()) {
     EXPECT_FALSE(Has(d.text, "Can't read file")) << d.text;

@@ -5,7 +5,10 @@
 // database unreachable, and a new import of it be refused).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 
 #include "catalog/hooks.h"
 #include "catalog/object_catalog.h"
@@ -14,6 +17,9 @@
 #include "shell/globals.h"
 #include "shell/log_lines.h"
 #include "tests/support/object_database.h"
+#include "tests/support/pipe_in_place.h"
+#include "tests/support/test_support.h"
+#include "tests/support/text_checks.h"
 
 namespace {
 
@@ -102,6 +108,65 @@ TEST_F(SharedSlots, ATickKeepsTheSlotAnotherCopyFilled) {
   // The end finds the file as this copy wrote it, and writes it again.
   EXPECT_TRUE(SaveCatalogSlots());
   EXPECT_EQ(ReadCatalogSlots(file)[3].Name, "EMPTY");
+}
+
+// Slots naming one table in other letter case are one catalogue, as read
+// (active when either was; a slot naming the base table is free) and as
+// merged (both copies added it).
+TEST(CatalogSlotsMerge, OneTableInTwoSlotsIsOneCatalogue) {
+  testing_support::TempDir dir;
+  TCatalogSlots twice = DefaultCatalogSlots();
+  twice[1] = Slot("my_cat");
+  twice[3] = Slot("MY_CAT", true);
+  twice[4] = Slot("base_object_catalog", true);
+  ASSERT_TRUE(WriteCatalogSlots(twice, dir.File("ObjectOptions.xml")));
+  const TCatalogSlots read = ReadCatalogSlots(dir.File("ObjectOptions.xml"));
+  EXPECT_EQ(Names(read), (std::vector<std::string>{"BASE_OBJECT_CATALOG+", "my_cat+", kNotAssigned, kNotAssigned,
+                                                   kNotAssigned}));
+  TCatalogSlots ours = read, theirs = read;
+  ours[2] = Slot("Extra");
+  theirs[3] = Slot("EXTRA", true);
+  EXPECT_EQ(Names(MergeCatalogSlots(read, ours, theirs)),
+            (std::vector<std::string>{"BASE_OBJECT_CATALOG+", "my_cat+", "Extra+", kNotAssigned, kNotAssigned}));
+}
+
+// The file cut, emptied or left without slots under this copy is no change
+// of another copy's: a tick, a write of the slots and the end write this
+// copy's slots over it, the imported catalogue kept, and the log says so.
+TEST_F(SharedSlots, AFileThatIsNoLongerSlotsIsWrittenOverWithTheSlotsInForce) {
+  const std::string whole = testing_support::ReadText(file);
+  const std::string damaged[] = {whole.substr(0, whole.size() / 2), "", "<ObjectCatalogs/>"};
+  const std::function<bool()> writes[] = {
+      [] { return CatalogSlots[2].Active = true, ApplyCatalogSelection(CatalogSlots); },
+      [] { return StoreCatalogSlots(CatalogSlots); }, [] { return SaveCatalogSlots(); }};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    testing_support::WriteText(file, damaged[i]);
+    LogLines().Clear();
+    ASSERT_TRUE(writes[i]());
+    EXPECT_EQ(Names(ReadCatalogSlots(file)),
+              (std::vector<std::string>{"BASE_OBJECT_CATALOG+", kNotAssigned, "my_cat+", kNotAssigned, kNotAssigned}));
+    ASSERT_EQ(LogLines().Count(), 1u);
+    EXPECT_TRUE(testing_support::StartsWith(
+        LogLines().LastLine(), "[Settings] " + file + " no longer holds catalogue slots: this program's are written"));
+  }
+  EXPECT_EQ(dialogs.Count(), 0u);
+}
+
+// A named pipe in the file's place is never opened nor replaced: the tick
+// is in force, and the user is told once that it was not written.
+TEST_F(SharedSlots, APipeInTheFilesPlaceIsLeftAsItIs) {
+  PipeInPlace pipe(file);
+  CatalogSlots[2].Active = true;
+  ASSERT_TRUE(ApplyCatalogSelection(CatalogSlots));
+  EXPECT_EQ(ObjectCatalog->TableCount(), 2);
+  EXPECT_FALSE(SaveCatalogSlots());
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_EQ(dialogs.Last().text,
+            "Error: Can't write file " + file + "\r\nit is a named pipe, not a file\r\nThe previous file is kept.");
+  struct stat st {};
+  EXPECT_TRUE(::stat(file.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+  EXPECT_FALSE(pipe.Opened());
 }
 
 // Remove and a write of the slots (as Add makes) merge the same way.

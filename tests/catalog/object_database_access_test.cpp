@@ -8,6 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <memory>
+
 #include "catalog/hooks.h"
 #include "catalog/object_catalog.h"
 #include "catalog/object_options.h"
@@ -16,6 +19,8 @@
 #include "shell/data_files.h"
 #include "shell/globals.h"
 #include "tests/support/object_database.h"
+#include "tests/support/pipe_in_place.h"
+#include "tests/support/text_checks.h"
 
 namespace {
 
@@ -121,4 +126,29 @@ TEST_F(RefusedDatabase, TheSystemsOwnRefusalsAreToldTheSameWay) {
   EXPECT_FALSE(RemoveCatalogSlot(s, 3));
   EXPECT_TRUE(Has(dialogs.Last().text, "\"Objects.sqlite\": Permission denied")) << dialogs.Last().text;
   EXPECT_TRUE(TSQLiteDatabase(data.path).TableExists("my_cat"));
+}
+
+// A named pipe or a folder in the database's place is told as what it is,
+// never as a missing file nor with the advice to move it aside for the
+// catalogues in it, and never opened (the library would wait on a pipe).
+TEST_F(RefusedDatabase, APipeOrAFolderInItsPlaceIsToldAsWhatItIs) {
+  std::filesystem::remove(data.path);
+  for (const std::string kind : {"a named pipe", "a folder"}) {
+    std::unique_ptr<PipeInPlace> pipe;
+    if (kind == "a folder") std::filesystem::create_directory(data.path);
+    else pipe = std::make_unique<PipeInPlace>(data.path);
+    const std::string line = "Warning: Can't open file \"Objects.sqlite\": it is " + kind + ", not a file.";
+    const std::string text = DataFileProblemText(StartUp());
+    EXPECT_TRUE(testing_support::StartsWith(text, line + "\r\n"));
+    EXPECT_TRUE(Has(text, "delete \"Objects.sqlite\" and run the data builder")) << text;
+    EXPECT_FALSE(Has(text, "missing") || Has(text, "aside")) << text;
+    dialogs.QueueAnswer(platform::IDOK);
+    TCatalogSlots s = DefaultCatalogSlots();
+    s[2] = {"my_cat", "Mine", false};
+    EXPECT_FALSE(RemoveCatalogSlot(s, 3));
+    EXPECT_TRUE(Has(dialogs.Last().text, line)) << dialogs.Last().text;
+    EXPECT_FALSE(pipe && pipe->Opened());
+    pipe.reset();
+    std::filesystem::remove(data.path);
+  }
 }

@@ -15,6 +15,7 @@
 #include "astro/timescales.h"
 #include "astro/trig.h"
 #include "catalog/object_catalog.h"
+#include "catalog/object_options.h"
 #include "catalog/sqlite_db.h"
 #include "catalog/stars.h"
 #include "chart/graph_misc.h"
@@ -156,6 +157,27 @@ TEST_F(FindTest, ADamagedOrUnreadableObjectDatabaseIsSaidWithTheSearch) {
 
 // A star whose note the data builder wrote is found by the SAO number the
 // result list shows, typed with or without its blank.
+// A catalogue named in two slots in other letter case (SQLite's table
+// names ignore case), or twice in the list the database is opened with, is
+// one catalogue: each of its objects is found once.
+TEST_F(FindTest, ACatalogueNamedInTwoSlotsIsFoundOnce) {
+  ProgramFolder = DataFolder;
+  {
+    TSQLiteDatabase db(dir.File("Objects.sqlite"));
+    db.Execute(std::string("CREATE TABLE extra") + kSchema);
+    db.Execute("INSERT INTO extra (idx, ID, CL, RA, DE, Mv) VALUES (1, 'Q1', '1', 1.46, -0.09, 5)");
+  }
+  TCatalogSlots mine = DefaultCatalogSlots();
+  mine[1] = {"extra", "Mine", false};
+  mine[2] = {"EXTRA", "Mine again", true};
+  ASSERT_TRUE(WriteCatalogSlots(mine, ObjectOptionsPath()));
+  ObjectCatalog = OpenObjectCatalog(CatalogTableList(ReadCatalogSlots()));
+  EXPECT_EQ(Find("extraq1"), Lines{"The object EXTRAQ1"});
+  ObjectCatalog = std::make_unique<tCO>(dir.File("Objects.sqlite"), std::vector<std::string>{kBaseCatalogTable, "extra", "EXTRA"});
+  EXPECT_EQ(ObjectCatalog->TableCount(), 2);
+  ProgramFolder.clear();
+}
+
 TEST_F(FindTest, FindsAStarByTheSaoNumberItShows) {
   mkdata::StarTable t;
   t.byHip[1].ra = 101.0 * kRad, t.byHip[1].dec = -16.0 * kRad;

@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <tuple>
 
@@ -75,6 +76,7 @@ struct CatalogWindows : ::testing::Test {
     StarOptions = RegistryDefaultStarOptions();
     ApplyStarAppearance(StarOptions);
     ObjectFilter = TObjectFilter{};
+    LoadCatalogSlots();  // as the start reads them
     ObjectCatalog = std::make_unique<tCO>(std::vector<std::string>{kBaseCatalogTable});
     ObjectCatalog->SetFilter(ObjectFilter);
     for (const char* section : {"Stars", "Objects", "Solar System"})
@@ -225,6 +227,7 @@ TEST_F(CatalogWindows, DeepSkyTickRefusedByALockedDatabaseIsUndoneAndNotWritten)
   TCatalogSlots mine = DefaultCatalogSlots();
   mine[2] = {"my_cat", "Mine", false};
   ASSERT_TRUE(WriteCatalogSlots(mine));
+  LoadCatalogSlots();
   TOptionsForm2 form;
   form.show();
   const std::string file = testing_support::ReadText(ObjectOptionsPath());
@@ -246,6 +249,46 @@ TEST_F(CatalogWindows, DeepSkyTickRefusedByALockedDatabaseIsUndoneAndNotWritten)
   EXPECT_TRUE(form.Active[2]->isChecked());
   EXPECT_EQ(ObjectCatalog->TableCount(), 2);
   EXPECT_TRUE(ReadCatalogSlots()[2].Active);
+}
+
+// The window shows the slots the start read and never reads the file: one
+// another copy wrote since is neither shown nor taken as this run's.
+TEST_F(CatalogWindows, DeepSkyWindowShowsTheSlotsTheStartRead) {
+  TCatalogSlots mine = DefaultCatalogSlots();
+  mine[2] = {"my_cat", "Mine", true};
+  ASSERT_TRUE(WriteCatalogSlots(mine));
+  LoadCatalogSlots();
+  mine[2] = {"their_cat", "Theirs", false};
+  ASSERT_TRUE(WriteCatalogSlots(mine, data.dir.File("theirs.xml")));
+  std::filesystem::rename(data.dir.File("theirs.xml"), ObjectOptionsPath());
+  TOptionsForm2 form;
+  form.show();
+  EXPECT_EQ(std::tuple(form.CatName[2]->text(), form.Active[2]->isChecked()), std::tuple("my_cat", true));
+  EXPECT_FALSE(SaveCatalogSlots());  // the other copy's file stays
+}
+
+// The window's note follows the database while it is open: missing at the
+// start, then back but locked when a catalogue is ticked, then read by the
+// program's own try once the lock ends.
+TEST_F(CatalogWindows, DeepSkyNoteFollowsTheDatabase) {
+  ObjectCatalog.reset();
+  std::filesystem::rename(data.path, data.dir.File("away.sqlite"));
+  ObjectCatalog = OpenObjectCatalog({kBaseCatalogTable});
+  TOptionsForm2 form;
+  form.show();
+  auto note = [&] { return form.DatabaseNote->isVisible() ? form.DatabaseNote->text().toStdString() : ""; };
+  EXPECT_NE(note().find("could not be read (the file is missing)"), std::string::npos) << note();
+  std::filesystem::rename(data.dir.File("away.sqlite"), data.path);
+  {
+    OtherProgram other(data.path, kLockExclusive);
+    CatalogSlots[2] = {"my_cat", "Mine", true};
+    EXPECT_FALSE(ApplyCatalogSelection(CatalogSlots));
+    EXPECT_EQ(note(), "There are no deep-sky objects: the object database Objects.sqlite is in use by another "
+                      "program (database is locked); they are read once it is free.");
+  }
+  EXPECT_TRUE(QTest::qWaitFor([] { return ObjectCatalog != nullptr; }, 30000));
+  EXPECT_EQ(note(), "");
+  EXPECT_EQ(ObjectCatalog->TableCount(), 2);
 }
 
 TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheTable) {
@@ -307,6 +350,7 @@ TEST_F(CatalogWindows, FreshFolderOffersTheBuildersIcCatalogueAndDrawsItOnceActi
   HorizontalToEquatorial(scene.p->Observer, ic.ra, ic.dec, 0, 1.5);
   mkdata::WriteObjectDatabase(ObjectDatabasePath(), {ngc}, {ic});
   ASSERT_EQ(OfferCatalogTable(ObjectOptionsPath(), mkdata::kIcTable, mkdata::kIcDescription), 2);
+  LoadCatalogSlots();
   TOptionsForm2 form;
   form.show();
   EXPECT_EQ(std::tuple(form.CatName[1]->text(), form.Active[1]->isEnabled(), form.Active[1]->isChecked()),
