@@ -509,7 +509,7 @@ TEST(MainForm, DeviceWindowsBringTheConnectionsMenuAndTheGotoItem) {
   // No pick list yet.
   EXPECT_EQ(Captions(form.GlobeMenu->actions()),
             (QStringList{"New &Location...", "&Small", "&Normal", "&Large"}));
-  form.CreateDeviceWindows();
+  form.CreateTelescopeWindow();
   EXPECT_EQ(Captions(form.menuBar()->actions()),
             (QStringList{"&File", "&Edit", "&Script", "&Reports", "&Settings", "&Connections", "&Observer",
                          "&Preferences", "&Help"}));

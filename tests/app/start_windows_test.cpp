@@ -55,8 +55,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The windows the entry makes one by one after the main window, in its
-// order. The goto-assist, focuser and filter-wheel windows come with the
-// telescope window, the console and autoguider with the plate solver.
+// order: the 2nd to the 39th.
 std::vector<std::pair<const char*, QWidget*>> EntryWindows(TMainForm1& form) {
   QWidget* input = nullptr;
   for (QObject* child : form.children())
@@ -89,11 +88,33 @@ std::vector<std::pair<const char*, QWidget*>> EntryWindows(TMainForm1& form) {
           {"video camera settings", imaging::VfwCameraSettingsForm1},
           {"DSI camera settings", imaging::DsiCameraSettingsForm1},
           {"image-file camera settings", imaging::IFFCameraSettingsForm1},
+          {"filter wheel", form.Devices.FilterWheelForm1},
           {"plate solving", imaging::PlateSolveForm1()},
           {"catalogue import", ImportToolForm1},
           {"ASCOM cameras", form.AscomCameraForm1},
+          {"autoguider", imaging::AutoGuideForm()},
+          {"focuser", form.Devices.FocuserForm1},
+          {"imaging console", imaging::IcForm1()},
+          {"goto assist", form.Devices.AssistForm1},
           {"points of interest", POIForm},
           {"log", LogForm}};
+}
+
+// Each window exists, hidden, owned by the main window, in the entry's
+// order among its children.
+void ExpectEntryOrder(TMainForm1& form) {
+  const auto windows = EntryWindows(form);
+  ASSERT_EQ(windows.size(), 38u);  // the main window is the 1st of 39
+  int last = -1;
+  const QObjectList children = form.children();
+  for (const auto& [name, window] : windows) {
+    SCOPED_TRACE(name);
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->isVisible());
+    const int at = int(children.indexOf(window));
+    EXPECT_GT(at, last);
+    last = at;
+  }
 }
 
 class StartWindows : public startup_fixture::StartUpFixture {
@@ -127,29 +148,23 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 }  // namespace
 
 // Every window exists once the entry's start returns, hidden, owned by the
-// main window in the entry's order, before the first tick; all go with
-// the main window, so that a window made again in the process starts
-// from none.
+// main window in the entry's order, before the first tick, and reads its
+// settings as it is made: the damaged settings files of plate solving,
+// the autoguider and the console are told in that order. All go with the
+// main window, so that a window made again in the process starts from
+// none.
 TEST_F(StartWindows, EveryWindowIsMadeHiddenAtStartInTheEntrysOrder) {
+  const char* const files[] = {"PlateSolveSettings.xml", "AutoGuideSettings.xml", "ImagingConsoleSettings.xml"};
+  for (const char* file : files) testing_support::WriteText(home.File(file), "not a settings file");
   form->StartProgram();
   ASSERT_TRUE(form->StartupComplete());
   EXPECT_TRUE(form->StartupPending);  // the first tick comes from the event loop
-  int last = -1;
-  const QObjectList children = form->children();
-  for (const auto& [name, window] : EntryWindows(*form)) {
-    SCOPED_TRACE(name);
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(window->isVisible());
-    const int at = int(children.indexOf(window));
-    EXPECT_GT(at, last);
-    last = at;
-  }
-  for (QWidget* w : {static_cast<QWidget*>(form->Devices.AssistForm1), static_cast<QWidget*>(form->Devices.FocuserForm1),
-                     static_cast<QWidget*>(form->Devices.FilterWheelForm1), static_cast<QWidget*>(imaging::IcForm1()),
-                     static_cast<QWidget*>(imaging::AutoGuideForm())}) {
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->parent(), form);
-  }
+  ExpectEntryOrder(*form);
+  std::vector<std::string> told;
+  for (const platform::DialogRecord& box : dialogs.Records())
+    for (const char* file : files)
+      if (Has(box.text, home.File(file))) told.push_back(file);
+  EXPECT_EQ(told, std::vector<std::string>(std::begin(files), std::end(files)));
   // Menu commands show the windows made at start.
   TClockTimeTool* clock = ClockTimeTool;
   QTimer::singleShot(0, [] {
@@ -261,7 +276,7 @@ TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothin
   ASSERT_TRUE(WritePickList(home.File("picklist.dat"), {"Old Farm*" + PickListSeparator + ";48.1N;11.6E;1;T"}));
   form->StartProgram();
   EXPECT_FALSE(form->StartupComplete());
-  for (const auto& [name, window] : EntryWindows(*form)) EXPECT_NE(window, nullptr) << name;
+  ExpectEntryOrder(*form);
   ASSERT_NE(form->ImagingMenu1, nullptr);
   ASSERT_NE(form->Imaging2, nullptr);
   // In its place in the menu bar, as after a whole start: before Connections.
@@ -287,3 +302,4 @@ TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothin
                            "PlateSolveSettings.xml"})
     EXPECT_TRUE(platform::FileExists(home.File(file))) << file;
 }
+
