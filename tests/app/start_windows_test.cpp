@@ -5,6 +5,7 @@
 // after a failed start-up, the windows and the first tick's steps that
 // need nothing the start-up missed.
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <algorithm>
@@ -303,3 +304,28 @@ TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothin
     EXPECT_TRUE(platform::FileExists(home.File(file))) << file;
 }
 
+// A back buffer that cannot be made ends the main window's start-up before
+// its plotters; the script input window is made all the same, in its
+// place, and "autoexec.sbas" asks through it.
+TEST_F(StartWindows, NoBackBufferStillMakesTheScriptInputWindow) {
+  UseRunFolder();
+  WriteRunFile("autoexec.sbas", "INPUT \"Who?\", A$\r\nPRINT A$\r\n");
+  form->ScreenSize = [] { return QSize(0, 0); };
+  form->StartProgram();
+  ASSERT_FALSE(form->StartupComplete());
+  ASSERT_GE(dialogs.Count(), 1u);
+  EXPECT_EQ(dialogs.Records()[0].text, "Error: Can't create Plotter bitmap.");
+  ExpectEntryOrder(*form);
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [] {
+    if (auto* input = qobject_cast<TScrInpForm1*>(QApplication::activeModalWidget())) {
+      input->Edit1->setText(QStringLiteral("Vega"));
+      input->accept();
+    }
+  });
+  answer.start(10);
+  form->show();
+  EXPECT_TRUE(RunEventsUntil([&] { return dialogs.Last().text == "Vega"; }, kEventWaitMs)) << dialogs.Last().text;
+  answer.stop();
+  EXPECT_TRUE(Close());
+}
