@@ -109,11 +109,15 @@ void TMainForm1::FirstTick() {
   // 5. The time-flow menus.
   SetTimeFlowMenus();
   SetTimeRateMenus();
-  // 7. "autoexec.sbas", run out of this handler (a missing file runs
-  // nothing); the help menus.
-  QTimer::singleShot(0, this, [] {
+  // 7, 9. "autoexec.sbas", run out of this handler (a missing file runs
+  // nothing), then the settings file named on the command line, read once
+  // the script has ended, so that the file's settings win over the
+  // script's.
+  QTimer::singleShot(0, this, [this] {
     if (CloseState == kRunning) RunScriptFile("autoexec.sbas");
+    if (CloseState == kRunning) OpenCommandLineFile(CommandLine);
   });
+  // 7. The help menus.
   EnableHelpMenus();
   // 8. The telescopes and eyepieces of the magnifier settings; its window.
   if (startupComplete_) {
@@ -122,8 +126,6 @@ void TMainForm1::FirstTick() {
     TeleFieldOfViewChange(mode);
     Magnifier1->setEnabled(true);
   }
-  // 9. The settings file named on the command line.
-  OpenCommandLineFile(CommandLine);
   // 10. The one-shot start-up timer.
   Timer2->start();
 }

@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <algorithm>
 #include <filesystem>
 
 #include "app/forms/about_form.h"
@@ -284,13 +283,7 @@ TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothin
   const QList<QAction*> bar = form->menuBar()->actions();
   EXPECT_EQ(bar.indexOf(form->ImagingMenu1->menuAction()) + 1, bar.indexOf(form->Connections1->menuAction()));
   form->show();
-  ASSERT_TRUE(RunEventsUntil(
-      [&] {
-        const auto r = dialogs.Records();
-        return !form->StartupPending &&
-               std::any_of(r.begin(), r.end(), [](const platform::DialogRecord& b) { return b.text == "autoexec ran"; });
-      },
-      kEventWaitMs));
+  ASSERT_TRUE(FirstTickAndBox("autoexec ran"));
   EXPECT_NEAR(ObserverTime.Latitude * DegPerRad, 48.1, 1e-9);
   EXPECT_EQ(LocationName, "Old Farm");
   EXPECT_EQ(form->StatusText(0).find("No observer location"), std::string::npos);
