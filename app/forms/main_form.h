@@ -461,6 +461,9 @@ class TMainForm1 : public QMainWindow {
   bool camerasCreated_ = false;
   bool windowsMade_ = false;  // CreateProgramWindows has run
   bool startupComplete_ = false;
+  // The start-up ended early (a build step or the back buffer failed): no
+  // chart is rendered, since nothing would keep it up to date.
+  bool startupFailed_ = false;
   // The reference files found missing or damaged at start are told in one
   // box after the first tick, once the star load running then has ended
   // (its damage is in the box too).

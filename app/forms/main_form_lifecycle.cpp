@@ -194,6 +194,7 @@ bool TMainForm1::StartUp() {
   ReadRegScreenLayout();
   ReadRegPerformance();
   if (!CreateBackBuffer()) {
+    startupFailed_ = true;
     ShowErrorMessage(11, "");
     // The heartbeat runs all the same (the first tick tells the damaged
     // files and enables the help); it leaves alone what was not made.
@@ -330,6 +331,7 @@ bool TMainForm1::StartUp() {
   std::vector<TBuildStep> steps = chain;
   steps.insert(steps.end(), insets_.buildSteps.begin(), insets_.buildSteps.end());
   if (RunBuildChain(steps) != steps.size()) {
+    startupFailed_ = true;
     // Nothing will draw the stars: the load is stopped and waited for.
     CancelStarLoad();
     WaitForStarLoad();

@@ -252,7 +252,10 @@ void TMainForm1::Timer1Timer() {
 }
 
 void TMainForm1::RenderMainView() {
-  if (chart_->Plotting() || backBuffer_.IsNull()) return;
+  // After a failed start-up the heartbeat never renders: a chart drawn
+  // here (by Copy, a new inset size or screen layout) would stay in the
+  // window, never redrawn.
+  if (chart_->Plotting() || backBuffer_.IsNull() || startupFailed_) return;
   backBuffer_.Fill(0);
   chart_->Plot(backBuffer_, MapWidth, MapHeight);
   if (!CopyingChart) {

@@ -2,9 +2,11 @@
 // entry's order and gone with the main window; the heartbeat's first tick
 // held until the last window is made, even while a start-up box is open;
 // an element list handed over redraws the chart with the time stopped; and
-// after a failed start-up, the windows and the first tick's steps that
-// need nothing the start-up missed.
+// after a failed start-up (also without a back buffer), the windows and
+// the first tick's steps that need nothing the start-up missed, and no
+// chart drawn by Copy.
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -288,6 +290,17 @@ TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothin
   EXPECT_EQ(LocationName, "Old Farm");
   EXPECT_EQ(form->StatusText(0).find("No observer location"), std::string::npos);
   EXPECT_EQ(form->RenderCount, 0);
+  // Copy draws no chart into the window (none would redraw it): it says
+  // that there is none, and the clipboard keeps what it held.
+  QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+  const QImage before = form->BackBuffer().Image().copy();
+  const std::size_t boxes = dialogs.Count();
+  form->Copy1->trigger();
+  ASSERT_EQ(dialogs.Count(), boxes + 1);
+  EXPECT_TRUE(Has(dialogs.Last().text, "nothing to copy")) << dialogs.Last().text;
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+  EXPECT_EQ(form->RenderCount, 0);
+  EXPECT_TRUE(form->BackBuffer().Image() == before);
   form->Imaging2->trigger();
   ASSERT_TRUE(imaging::IcForm1() && imaging::IcForm1()->isVisible());
   imaging::IcForm1()->close();
