@@ -76,7 +76,10 @@ void MakeFormerStartWindows(TMainForm1& form) {
   LoadElementFiles();
   LoadBrightStars();
   platform::SingleWindow(AboutNoctraForm1, &form);
-  form.CreateDeviceWindows();
+  form.CreateTelescopeWindow();
+  form.Devices.FilterWheelForm1 = CreateFilterWheelWindow(&form);
+  form.Devices.FocuserForm1 = CreateFocuserWindow(&form);
+  form.Devices.AssistForm1 = CreateAssistWindow(&form, form.Devices.TeleForm1);
   platform::SingleWindow(BrowserForm1, &form);
   imaging::CreateImagingWindows(&form, std::filesystem::temp_directory_path().string() + "/");
   AttachSequencer(*platform::SingleWindow(POIForm, &form));

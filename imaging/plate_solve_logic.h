@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/camera.h"
@@ -105,6 +106,8 @@ class TPlateSolveLogic : public QObject {
   // FormCreate / FormDestroy: the settings file in `folder`.
   void LoadSettings(const std::string& folder);
   void SaveSettings(const std::string& folder);
+  // The imaging console, linked once it exists.
+  void SetConsole(TConsoleLink console) { console_ = std::move(console); }
 
   TPlateSolveSelections Sel;
   TAutoMode Mode = TAutoMode::None;

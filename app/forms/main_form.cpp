@@ -166,11 +166,9 @@ TMainForm1::~TMainForm1() {
   TelescopeGotoHook = nullptr;
   TelescopeSyncHook = nullptr;
   TelescopeConnected = nullptr;
-  if (Devices.TeleForm1) {
-    // The device controls go with this window's children.
-    SetFocuserControl(nullptr);
-    SetFilterWheelControl(nullptr);
-  }
+  // The device controls go with this window's children.
+  if (Devices.FocuserForm1) SetFocuserControl(nullptr);
+  if (Devices.FilterWheelForm1) SetFilterWheelControl(nullptr);
   if (MainWindowHandle == this) MainWindowHandle = nullptr;
   if (MainForm1 == this) MainForm1 = nullptr;
 }

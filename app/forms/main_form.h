@@ -127,10 +127,12 @@ class TMainForm1 : public QMainWindow {
   // back buffer cannot be made.
   bool CreateBackBuffer();
 
-  // Creates the telescope, goto-assist, focuser and filter-wheel windows
-  // (hidden) with the main window as their host, and adds the Connections
-  // menu and the chart pop-up's telescope items.
-  void CreateDeviceWindows();
+  // Creates the telescope window (hidden) with the main window as its
+  // host, and adds the Connections menu and the chart pop-up's telescope
+  // items. The filter-wheel, focuser and goto-assist windows come later in
+  // the program's order (CreateProgramWindows); until then their items
+  // open nothing.
+  void CreateTelescopeWindow();
   // The windows made after the main window, hidden, in the program's order
   // (location, object information, flash message, star and deep-sky
   // options, ... points of interest with its sequencer, log last), each
@@ -138,11 +140,10 @@ class TMainForm1 : public QMainWindow {
   // emptied when it goes. Each window's creation does its start duties
   // there (the location window reads the pick list, the catalogue options
   // "ObjectOptions.xml", the solar-system window has the element lists
-  // loaded, the calendar its bright stars). Windows that work on another's
-  // logic are made with it: the goto-assist, focuser and filter-wheel
-  // windows with the telescope's, the console and autoguider with the
-  // plate solver's. After a failed start-up the cameras, the Imaging menu
-  // and its windows are made here (they need nothing the start-up missed).
+  // loaded, the calendar its bright stars, the plate solver, autoguider and
+  // console their settings files in that order). After a failed start-up
+  // the script input window, the cameras, the Imaging menu and its windows
+  // are made here too (they need nothing the start-up missed).
   void CreateProgramWindows();
   TTelescopeWindows Devices;
   // Where the camera settings are read at start and stored at exit; the
@@ -451,11 +452,18 @@ class TMainForm1 : public QMainWindow {
   // The cameras of "ImagingSettings.xml" with the Imaging menu's source
   // settings; the imaging windows with their menu items.
   void CreateCamerasAndImagingMenu();
-  void CreateImagingWindows();
+  void CreatePlateSolveWindow();
+  void CreateAutoGuideWindow();
+  void CreateImagingConsoleWindow();
+  // The folder of the imaging windows' settings: that of ImagingSettingsPath.
+  std::string ImagingWindowsFolder() const;
   void CreateAscomCameraWindow();
   bool camerasCreated_ = false;
   bool windowsMade_ = false;  // CreateProgramWindows has run
   bool startupComplete_ = false;
+  // The start-up ended early (a build step or the back buffer failed): no
+  // chart is rendered, since nothing would keep it up to date.
+  bool startupFailed_ = false;
   // The reference files found missing or damaged at start are told in one
   // box after the first tick, once the star load running then has ended
   // (its damage is in the box too).

@@ -14,6 +14,7 @@
 #include "chart/clicks.h"
 #include "chart/forms/magnifier_settings_form.h"
 #include "chart/plotter_b.h"
+#include "platform/dialogs.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/script_gui.h"
 #include "script/runner.h"
@@ -37,7 +38,13 @@ void TMainForm1::Print1Click() { RunPrintCommand(*this); }
 void TMainForm1::PrintSetup1Click() { RunPrinterSetup(this); }
 
 void TMainForm1::Copy1Click() {
-  if (backBuffer_.IsNull()) return;
+  // The chart of a failed start-up is neither drawn nor kept up to date:
+  // there is none to copy, and the clipboard keeps what it holds.
+  if (backBuffer_.IsNull() || startupFailed_) {
+    platform::ShowMessageBox("The chart could not be made at start, so there is nothing to copy.",
+                             "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    return;
+  }
   CopyingChart = true;
   RenderMainView();
   CopyingChart = false;

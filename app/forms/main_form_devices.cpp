@@ -97,23 +97,27 @@ void mainform::ShowModal(QWidget* window) {
   if (!guard->isVisible()) guard->setWindowModality(Qt::NonModal);
 }
 
-void TMainForm1::CreateDeviceWindows() {
+void TMainForm1::CreateTelescopeWindow() {
   if (Devices.TeleForm1) return;
   telescopeHost_ = std::make_unique<TMainTelescopeHost>(*this);
-  Devices = CreateTelescopeWindows(this, telescopeHost_.get());
+  Devices.TeleForm1 = ::CreateTelescopeWindow(this, telescopeHost_.get());
   Connections1 = new QMenu(QStringLiteral("&Connections"), this);
   menuBar()->insertMenu(Observer1->menuAction(), Connections1);
   // The telescope window stays open beside the chart; the accessories'
-  // and the cameras' windows are modal.
+  // and the cameras' windows are modal. A window not made yet (a start-up
+  // box open while the windows are made) is not opened.
   TelescopeControl1 = Item(Connections1, "&Telescope...", [this] {
     Devices.TeleForm1->show();
     Devices.TeleForm1->raise();
   });
-  FilterWheel1 = Item(Connections1, "&Filter Wheel...", [this] { ShowModal(Devices.FilterWheelForm1); });
-  Focuser1 = Item(Connections1, "F&ocuser...", [this] { ShowModal(Devices.FocuserForm1); });
+  FilterWheel1 = Item(Connections1, "&Filter Wheel...", [this] {
+    if (Devices.FilterWheelForm1) ShowModal(Devices.FilterWheelForm1);
+  });
+  Focuser1 = Item(Connections1, "F&ocuser...", [this] {
+    if (Devices.FocuserForm1) ShowModal(Devices.FocuserForm1);
+  });
   Camera1 = Item(Connections1, "&Cameras...", [this] {
-    CreateAscomCameraWindow();
-    ShowModal(AscomCameraForm1);
+    if (AscomCameraForm1) ShowModal(AscomCameraForm1);
   });
   PopupMenu1->addSeparator();
   GotoHere = Item(PopupMenu1, "Telescope &goto here", [this] {
@@ -155,28 +159,24 @@ void TMainForm1::CreateCamerasAndImagingMenu() {
   imaging::FillSourceSettingsMenu(Imaging1);
 }
 
-void TMainForm1::CreateImagingWindows() {
-  if (imaging::IcForm1()) return;
+std::string TMainForm1::ImagingWindowsFolder() const {
+  return platform::AbsoluteFolder(std::filesystem::path(ImagingSettingsPath).parent_path().string(), DataFolder);
+}
+
+void TMainForm1::CreatePlateSolveWindow() {
+  if (imaging::PlateSolveForm1()) return;
   // A start-up that failed before its cameras: they need nothing it missed.
   CreateCamerasAndImagingMenu();
-  // The imaging console, the autoguider and plate solving, with their
-  // settings beside the cameras'.
-  imaging::CreateImagingWindows(this, platform::AbsoluteFolder(
-                                          std::filesystem::path(ImagingSettingsPath).parent_path().string(), DataFolder));
-  if (imaging::TPlateSolveForm1* solver = imaging::PlateSolveForm1())
-    solver->Logic.OnSolvedPositionChanged = [this] { chart_->MarkReplot(); };
+  // Plate solving, the autoguider and the console keep their settings
+  // beside the cameras'.
+  imaging::CreatePlateSolveWindow(this, ImagingWindowsFolder());
+  imaging::PlateSolveForm1()->Logic.OnSolvedPositionChanged = [this] { chart_->MarkReplot(); };
   imaging::ChartCentre = [](double& ra, double& dec) {
     if (!MainPlotter) return false;
     ra = MainPlotter->CentreRA;
     dec = MainPlotter->CentreDec;
     DateToJ2000(*MainPlotter, ra, dec);
     return true;
-  };
-  // The console's filter-wheel settings button opens the filter-wheel window.
-  imaging::ShowFilterWheelWindow = [this] {
-    if (!Devices.FilterWheelForm1) return;
-    Devices.FilterWheelForm1->show();
-    Devices.FilterWheelForm1->raise();
   };
   // The information windows' pictures: FITS files too, as the imaging
   // windows read them; a file read with a doubt is named in the log, and so
@@ -188,6 +188,22 @@ void TMainForm1::CreateImagingWindows() {
     if (!reason.empty()) LogLines().AddLine("[Images] " + path + " is not loaded: " + reason);
     return picture;
   };
+}
+
+void TMainForm1::CreateAutoGuideWindow() {
+  if (!imaging::AutoGuideForm()) imaging::CreateAutoGuideWindow(this, ImagingWindowsFolder());
+}
+
+void TMainForm1::CreateImagingConsoleWindow() {
+  if (imaging::IcForm1()) return;
+  imaging::CreateImagingConsoleWindow(this, ImagingWindowsFolder());
+  // The console's filter-wheel settings button opens the filter-wheel window.
+  imaging::ShowFilterWheelWindow = [this] {
+    if (!Devices.FilterWheelForm1) return;
+    Devices.FilterWheelForm1->show();
+    Devices.FilterWheelForm1->raise();
+  };
+  // The three windows' items, once the last of them is made.
   AutoGuiding1 = Item(ImagingMenu1, "&Auto Guiding...", [] { imaging::ShowAutoGuider(); });
   Imaging2 = Item(ImagingMenu1, "Imaging &Console...", [] { imaging::ShowImagingConsole(); });
   PlateSolve1 = Item(ImagingMenu1, "&Plate Solving...", [] { imaging::ShowPlateSolve(); });

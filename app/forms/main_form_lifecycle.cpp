@@ -176,11 +176,25 @@ bool TMainForm1::StartUp() {
   UpdatePrecession(ObserverTime);
   LoadDataFiles();
   LoadWorldMap(DataFolder);
+  // Scripts: message boxes, input, menus and PRINT_MAP through this window;
+  // before the back buffer, which none of it needs, so that a start-up
+  // ended there still has the script input window and the boxes.
+  TScriptGuiHost& scripts = InstallScriptGui(this, menuBar());
+  scriptGui_ = &scripts;
+  scripts.resetPause = [this] {
+    ScriptPauseFlag = 0;
+    PauseScript1->setText(QStringLiteral("&Pause"));
+  };
+  scripts.printMap = [this](const TScriptPrintOptions& o) {
+    return PrintStarMapOnMainPrinter(*this, ScriptPrintChoices(o));
+  };
+  TScrEditForm1::OnDestroyed = [this] { UpdateScriptItems(); };
   // 7, 8. Screen, chart area and back buffer, with the stored screen layout
   // (inset sizes, mask shape, aspect).
   ReadRegScreenLayout();
   ReadRegPerformance();
   if (!CreateBackBuffer()) {
+    startupFailed_ = true;
     ShowErrorMessage(11, "");
     // The heartbeat runs all the same (the first tick tells the damaged
     // files and enables the help); it leaves alone what was not made.
@@ -275,17 +289,6 @@ bool TMainForm1::StartUp() {
   RegisterMagnifierSettingsSection();
   RegisterPointsOfInterestSection();
   RegisterToolSettingsSections();  // atmosphere (6), location (9), date and time (10)
-  // Scripts: message boxes, input, menus and PRINT_MAP through this window.
-  TScriptGuiHost& scripts = InstallScriptGui(this, menuBar());
-  scriptGui_ = &scripts;
-  scripts.resetPause = [this] {
-    ScriptPauseFlag = 0;
-    PauseScript1->setText(QStringLiteral("&Pause"));
-  };
-  scripts.printMap = [this](const TScriptPrintOptions& o) {
-    return PrintStarMap(*this, MainPrinter(), ScriptPrintChoices(o));
-  };
-  TScrEditForm1::OnDestroyed = [this] { UpdateScriptItems(); };
   RegisterSettingsSection(kPlotterViewSlot,
                           {kPlotterViewBytes, [] { return MainPlotter->ViewBlock(); },
                            [](const std::vector<uint8_t>* b) {
@@ -328,6 +331,7 @@ bool TMainForm1::StartUp() {
   std::vector<TBuildStep> steps = chain;
   steps.insert(steps.end(), insets_.buildSteps.begin(), insets_.buildSteps.end());
   if (RunBuildChain(steps) != steps.size()) {
+    startupFailed_ = true;
     // Nothing will draw the stars: the load is stopped and waited for.
     CancelStarLoad();
     WaitForStarLoad();

@@ -109,11 +109,15 @@ void TMainForm1::FirstTick() {
   // 5. The time-flow menus.
   SetTimeFlowMenus();
   SetTimeRateMenus();
-  // 7. "autoexec.sbas", run out of this handler (a missing file runs
-  // nothing); the help menus.
-  QTimer::singleShot(0, this, [] {
+  // 7, 9. "autoexec.sbas", run out of this handler (a missing file runs
+  // nothing), then the settings file named on the command line, read once
+  // the script has ended, so that the file's settings win over the
+  // script's.
+  QTimer::singleShot(0, this, [this] {
     if (CloseState == kRunning) RunScriptFile("autoexec.sbas");
+    if (CloseState == kRunning) OpenCommandLineFile(CommandLine);
   });
+  // 7. The help menus.
   EnableHelpMenus();
   // 8. The telescopes and eyepieces of the magnifier settings; its window.
   if (startupComplete_) {
@@ -122,8 +126,6 @@ void TMainForm1::FirstTick() {
     TeleFieldOfViewChange(mode);
     Magnifier1->setEnabled(true);
   }
-  // 9. The settings file named on the command line.
-  OpenCommandLineFile(CommandLine);
   // 10. The one-shot start-up timer.
   Timer2->start();
 }
@@ -250,7 +252,10 @@ void TMainForm1::Timer1Timer() {
 }
 
 void TMainForm1::RenderMainView() {
-  if (chart_->Plotting() || backBuffer_.IsNull()) return;
+  // After a failed start-up the heartbeat never renders: a chart drawn
+  // here (by Copy, a new inset size or screen layout) would stay in the
+  // window, never redrawn.
+  if (chart_->Plotting() || backBuffer_.IsNull() || startupFailed_) return;
   backBuffer_.Fill(0);
   chart_->Plot(backBuffer_, MapWidth, MapHeight);
   if (!CopyingChart) {

@@ -157,7 +157,7 @@ void TMainForm1::CreateProgramWindows() {
   OwnedWindow(MeteorShowersForm1, this);
   if (scriptGui_ && !scriptGui_->inputForm) scriptGui_->inputForm = new TScrInpForm1(this);
   OwnedWindow(AboutNoctraForm1, this);
-  CreateDeviceWindows();
+  CreateTelescopeWindow();
   OwnedWindow(HorizonForm1, this);
   OwnedWindow(BrowserForm1, this);
   OwnedWindow(CoordinateGridForm1, this);
@@ -168,9 +168,14 @@ void TMainForm1::CreateProgramWindows() {
   OwnedWindow(imaging::VfwCameraSettingsForm1, this);
   OwnedWindow(imaging::DsiCameraSettingsForm1, this);
   OwnedWindow(imaging::IFFCameraSettingsForm1, this);
-  CreateImagingWindows();
+  if (!Devices.FilterWheelForm1) Devices.FilterWheelForm1 = ::CreateFilterWheelWindow(this);
+  CreatePlateSolveWindow();
   OwnedWindow(ImportToolForm1, this);
   CreateAscomCameraWindow();
+  CreateAutoGuideWindow();
+  if (!Devices.FocuserForm1) Devices.FocuserForm1 = ::CreateFocuserWindow(this);
+  CreateImagingConsoleWindow();
+  if (!Devices.AssistForm1) Devices.AssistForm1 = ::CreateAssistWindow(this, Devices.TeleForm1);
   if (!POIForm) AttachSequencer(*OwnedWindow(POIForm, this));
   OwnedWindow(LogForm, this);
 }

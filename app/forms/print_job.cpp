@@ -34,16 +34,85 @@
 #include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
 #include "chart/styles.h"
+#include "platform/dialogs.h"
 #include "platform/drawing.h"
 #include "platform/numfmt.h"
+#include "platform/paths.h"
+#include "platform/single_window.h"
+#include "shell/globals.h"
 #include "tools/auto_table.h"
 #include "tools/forms/information_forms.h"
 
 TPrintForm1* PrintForm1 = nullptr;
 
-QPrinter& MainPrinter() {
-  static QPrinter printer(QPrinter::HighResolution);
+namespace {
+
+// Set-up dialogs open on the main printer: it is neither printed on nor
+// replaced under them.
+int g_setupDialogsOpen = 0;
+
+std::unique_ptr<QPrinter>& MainPrinterSlot() {
+  static std::unique_ptr<QPrinter> printer;
   return printer;
+}
+
+// A printer whose start failed may stay "active" for ever (Qt leaves a PDF
+// printer without a file so), refusing every later change and job: a new
+// one takes its place with the user's choices.
+void RenewMainPrinter() {
+  const QPrinter& old = MainPrinter();
+  auto fresh = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  fresh->setOutputFormat(old.outputFormat());
+  if (old.outputFormat() == QPrinter::NativeFormat) fresh->setPrinterName(old.printerName());
+  else fresh->setOutputFileName(old.outputFileName());
+  fresh->setPageLayout(old.pageLayout());
+  fresh->setColorMode(old.colorMode());
+  fresh->setCopyCount(old.copyCount());
+  fresh->setCollateCopies(old.collateCopies());
+  fresh->setDuplex(old.duplex());
+  MainPrinterSlot() = std::move(fresh);
+}
+
+// Where no printer is installed and no PDF file was chosen, the user may
+// choose one now; false when none was chosen.
+bool ChoosePdfFile(QPrinter& printer) {
+  if (printer.outputFormat() != QPrinter::PdfFormat || !printer.outputFileName().isEmpty()) return true;
+  if (platform::ShowMessageBox("No printer is installed, and no PDF file was chosen in Print Setup.\r\n"
+                               "Choose a PDF file to print the star map into.",
+                               "Noctra Planetarium", platform::MsgButtons::OkCancel,
+                               platform::MsgIcon::Information) != platform::IDOK)
+    return false;
+  platform::FileDialogOptions options;
+  options.save = true;
+  options.title = "Print into a PDF file";
+  options.filter = "PDF files|*.pdf";
+  options.defaultExt = "pdf";
+  options.initialDir = DataFolder;
+  options.fileName = "Star map.pdf";
+  const platform::FileDialogResult chosen = platform::Dialogs().FileDialog(options);
+  if (!chosen.accepted || chosen.fileName.empty()) return false;
+  // No is the default: Return keeps the file.
+  if (platform::FileExists(chosen.fileName) &&
+      platform::ShowMessageBox("File exists,\r\nOverwrite?", "Noctra Planetarium", platform::MsgButtons::YesNo,
+                               platform::MsgIcon::Question, platform::IDNO) != platform::IDYES)
+    return false;
+  printer.setOutputFileName(QString::fromStdString(chosen.fileName));
+  return true;
+}
+
+}  // namespace
+
+QPrinter& MainPrinter() {
+  std::unique_ptr<QPrinter>& printer = MainPrinterSlot();
+  if (!printer) printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  return *printer;
+}
+
+bool PrintStarMapOnMainPrinter(TMainForm1& form, const TPrintOptions& options) {
+  if (g_setupDialogsOpen > 0) return false;
+  if (PrintStarMap(form, MainPrinter(), options)) return true;
+  RenewMainPrinter();
+  return false;
 }
 
 TPrintForm1::TPrintForm1(QWidget* owner) : QDialog(owner) {
@@ -369,19 +438,16 @@ bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& opti
 
   printer.setPageOrientation(QPageLayout::Portrait);
   printer.setDocName(QStringLiteral("Star map"));
-  // Check that the printer starts before anything is changed for it.
-  {
-    QPainter probe;
-    if (!probe.begin(&printer)) return false;
-    probe.end();
-  }
+  // The document begins here, once (a printer sends every begun document):
+  // nothing is changed for a printer that does not start.
+  platform::DrawingContext dc(&printer);
+  if (!dc.IsActive()) return false;
   if (options.blackAndWhite) ColorMode = 1;
   const int dpiX = printer.logicalDpiX(), dpiY = printer.logicalDpiY();
   PrintScale = PrintScaleForResolution(dpiX, dpiY);
   CreatePrinterFonts(dpiY);
   MakeDrawingColors();
 
-  platform::DrawingContext dc(&printer);
   QPainter& p = dc.Painter();
   const QRect page = p.viewport();
   if (options.mainView) {
@@ -416,10 +482,12 @@ bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& opti
 }
 
 void RunPrintCommand(TMainForm1& form) {
-  if (!PrintForm1) PrintForm1 = new TPrintForm1(&form);
+  platform::SingleWindow(PrintForm1, &form);
   if (!PrintForm1->Options.skipWindow && PrintForm1->exec() != QDialog::Accepted) return;
   PrintForm1->ControlsToOptions();
-  if (!PrintStarMap(form, MainPrinter(), PrintForm1->Options)) TellPrinterNotStarted();
+  if (!ChoosePdfFile(MainPrinter())) return;
+  // Told with the renewed printer: it carries the failed one's choices.
+  if (!PrintStarMapOnMainPrinter(form, PrintForm1->Options)) TellPrinterNotStarted(MainPrinter());
 }
 
 void MakePrinterSetupDialog(QPrintDialog& dialog) {
@@ -433,7 +501,9 @@ void MakePrinterSetupDialog(QPrintDialog& dialog) {
 void RunPrinterSetup(QWidget* owner) {
   QPrintDialog dialog(&MainPrinter(), owner);
   MakePrinterSetupDialog(dialog);
+  ++g_setupDialogsOpen;
   dialog.exec();
+  --g_setupDialogsOpen;
 }
 
 TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& o) {

@@ -48,7 +48,10 @@ class TPrintForm1 : public QDialog {
 
 extern TPrintForm1* PrintForm1;
 
-// The printer File > Print uses (chosen in the set-up dialog).
+// The printer File > Print and a script's PRINT_MAP use (chosen in the
+// set-up dialog; at first the system's default printer, or where there is
+// none a PDF printer without a file). The reference holds until the next
+// print fails.
 QPrinter& MainPrinter();
 
 // Prints the star map with the options on `printer`: the map page; then,
@@ -61,13 +64,21 @@ QPrinter& MainPrinter();
 // False when the printer could not be started.
 bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& options);
 
+// PrintStarMap on MainPrinter(). A printer that does not start is replaced
+// by a new one with its choices, so that a later print, or a change in the
+// set-up dialog, can start. False too while the set-up dialog is open on
+// the printer.
+bool PrintStarMapOnMainPrinter(TMainForm1& form, const TPrintOptions& options);
+
 // The chart printer's choices for PRINT_MAP: the script's values with the
 // options window skipped. The main window's print hook swaps them with the
 // print window's own choices for the job and restores them after it.
 TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& options);
 
 // The menu commands: the options window (unless skipped), then the job on
-// MainPrinter(); and the printer set-up dialog.
+// MainPrinter(); where no printer is installed and no PDF file was chosen,
+// the user is told so and may choose one first; a printer that does not
+// start is told with what it was. And the printer set-up dialog.
 void RunPrintCommand(TMainForm1& form);
 void RunPrinterSetup(QWidget* owner);
 // The print dialog as the printer set-up: caption "Print Setup", its accept

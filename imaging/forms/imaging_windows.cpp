@@ -841,12 +841,12 @@ void TAutoGuideForm::ShowGuideBox() {
 
 // --- The program's instances --------------------------------------------------------------------
 
-void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
-  FreeImagingWindows();
-  g_savedAtEnd = false;
-  g_ic = new TIcForm1(settingsFolder, owner);
-  g_guide = new TAutoGuideForm(settingsFolder, owner);
-  g_solve = new TPlateSolveForm1(settingsFolder, &g_ic->Logic, owner);
+namespace {
+
+// What the first of the three windows made sets up for all of them: the
+// camera simulator's pointing and the camera consumers (each asks for its
+// window as it is, none while it does not exist).
+void InstallImagingWindowServices() {
   // The camera simulator looks where the connected mount points. The mount
   // reports the chart's epoch (of date); the simulator draws J2000 stars.
   if (!SimCameraPointing)
@@ -874,18 +874,52 @@ void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
                                [](Text n) { return g_solve && g_solve->Logic.IsCameraSelected(n); }});
 }
 
+// Lets one window go, its settings written first unless the program's end
+// has written them.
+template <class Form>
+void LetGo(QPointer<Form>& form) {
+  if (form && !g_savedAtEnd) form->SaveSettings();
+  delete form.data();
+}
+
+}  // namespace
+
+void CreatePlateSolveWindow(QWidget* owner, const std::string& settingsFolder) {
+  // The first of the three: the windows of an earlier run go.
+  FreeImagingWindows();
+  g_savedAtEnd = false;
+  InstallImagingWindowServices();
+  g_solve = new TPlateSolveForm1(settingsFolder, owner);
+}
+
+void CreateAutoGuideWindow(QWidget* owner, const std::string& settingsFolder) {
+  LetGo(g_guide);
+  InstallImagingWindowServices();
+  g_guide = new TAutoGuideForm(settingsFolder, owner);
+}
+
+void CreateImagingConsoleWindow(QWidget* owner, const std::string& settingsFolder) {
+  // The plate solver refers to the console: it lets go first.
+  if (g_solve) g_solve->LinkConsole(nullptr);
+  LetGo(g_ic);
+  InstallImagingWindowServices();
+  g_ic = new TIcForm1(settingsFolder, owner);
+  if (g_solve) g_solve->LinkConsole(&g_ic->Logic);
+}
+
+void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder) {
+  CreatePlateSolveWindow(owner, settingsFolder);
+  CreateAutoGuideWindow(owner, settingsFolder);
+  CreateImagingConsoleWindow(owner, settingsFolder);
+}
+
 void FreeImagingWindows() {
   // Windows let go without the end's save (a main window destroyed without
-  // its close) write their settings here, once.
-  if (!g_savedAtEnd) {
-    if (g_ic) g_ic->SaveSettings();
-    if (g_guide) g_guide->SaveSettings();
-    if (g_solve) g_solve->SaveSettings();
-  }
-  // The plate solver refers to the console: it goes first.
-  delete g_solve.data();
-  delete g_guide.data();
-  delete g_ic.data();
+  // its close) write their settings here, once. The plate solver refers to
+  // the console: it goes first.
+  LetGo(g_solve);
+  LetGo(g_guide);
+  LetGo(g_ic);
 }
 
 void SaveEveryImagingSetting(const std::string& imagingSettingsPath) {

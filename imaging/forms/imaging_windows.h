@@ -173,8 +173,11 @@ class TAutoGuideForm : public QWidget {
 
 class TPlateSolveForm1 : public QWidget {
  public:
-  TPlateSolveForm1(const std::string& settingsFolder, TImagingConsole* console, QWidget* parent = nullptr);
+  TPlateSolveForm1(const std::string& settingsFolder, QWidget* parent = nullptr);
   ~TPlateSolveForm1() override;
+  // The imaging console whose camera the solver shares (pausing its
+  // sequence); null: none.
+  void LinkConsole(TImagingConsole* console);
   // Writes the window's settings to its file now.
   void SaveSettings();
   TPlateSolveLogic Logic;
@@ -222,10 +225,16 @@ extern std::function<bool(double& ra, double& dec)> ChartCentre;
 // filter-wheel settings button uses it. Empty: the button is disabled.
 extern std::function<void()> ShowFilterWheelWindow;
 
-// Creates the three windows (hidden, owned by `owner`), loads their
+// Each creates its window (hidden, owned by `owner`), which loads its
 // settings from `settingsFolder` (ending in "/"; they are saved there by the
-// program's end, SaveEveryImagingSetting) and registers them as camera
-// consumers.
+// program's end, SaveEveryImagingSetting) and is a camera consumer from
+// then on. The program makes them in its windows' order: plate solving
+// first (which lets the three windows of an earlier run go), the console
+// last (the plate solver shares its camera from then on).
+void CreatePlateSolveWindow(QWidget* owner, const std::string& settingsFolder);
+void CreateAutoGuideWindow(QWidget* owner, const std::string& settingsFolder);
+void CreateImagingConsoleWindow(QWidget* owner, const std::string& settingsFolder);
+// The three in that order.
 void CreateImagingWindows(QWidget* owner, const std::string& settingsFolder);
 // Destroys them. Their settings are written first unless the program's end
 // has written them (SaveEveryImagingSetting): each file once.

@@ -47,11 +47,8 @@ using namespace form_support;
 
 // --- Plate solving ------------------------------------------------------------------------------
 
-TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingConsole* console, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
-      Logic(&mount_,
-            console ? TConsoleLink{[console] { return console->Camera(); }, &console->PauseRequest} : TConsoleLink{},
-            FindCamera),
+TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), Logic(&mount_, TConsoleLink{}, FindCamera),
       folder_(settingsFolder) {
   setWindowTitle("Plate Solving");
   Logic.LoadSettings(folder_);
@@ -203,6 +200,11 @@ TPlateSolveForm1::TPlateSolveForm1(const std::string& settingsFolder, TImagingCo
 }
 
 TPlateSolveForm1::~TPlateSolveForm1() { PlateSolveTimer1.stop(); }
+
+void TPlateSolveForm1::LinkConsole(TImagingConsole* console) {
+  Logic.SetConsole(console ? TConsoleLink{[console] { return console->Camera(); }, &console->PauseRequest}
+                           : TConsoleLink{});
+}
 
 void TPlateSolveForm1::SaveSettings() {
   ToLogic();

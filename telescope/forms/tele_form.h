@@ -38,6 +38,8 @@ class TTeleForm1 : public QWidget {
  public:
   TTeleForm1(TTeleControl* control, TAssistForm1* assist, QWidget* parent = nullptr);
   TTeleControl* Control() const { return tele_; }
+  // The goto-assist window "Derive Model" opens (made after this one).
+  void SetAssistWindow(TAssistForm1* assist) { assist_ = assist; }
 
  protected:
   void showEvent(QShowEvent*) override;

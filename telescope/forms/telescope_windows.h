@@ -1,9 +1,9 @@
-// Creates the device windows and their logic for the main window: the
-// telescope window with its goto-assist window, the focuser and the
-// filter-wheel window, all hidden, owned by `owner`, registered as the
-// program's instances (TeleControl(), FocuserControl(), FilterWheelControl()
-// and the chart's view in telescope/telescope_view.h), with the driver
-// chooser dialog installed.
+// The device windows and their logic for the main window, each made
+// hidden, owned by `owner`, with the settings it reads, and registered as
+// the program's instance (TeleControl(), FocuserControl(),
+// FilterWheelControl() and the chart's view in telescope/telescope_view.h).
+// The program makes them one by one in its windows' order: the telescope
+// window first, the goto-assist window last.
 #pragma once
 
 class QWidget;
@@ -20,6 +20,13 @@ struct TTelescopeWindows {
   TFilterWheelForm1* FilterWheelForm1 = nullptr;
 };
 
-// `host` (not owned; null: the default host) gives the chart's observer and
-// the main window's menu items.
-TTelescopeWindows CreateTelescopeWindows(QWidget* owner, ITelescopeHost* host);
+// The telescope window with its logic, with the driver chooser dialog
+// installed. `host` (not owned; null: the default host) gives the chart's
+// observer and the main window's menu items.
+TTeleForm1* CreateTelescopeWindow(QWidget* owner, ITelescopeHost* host);
+TFilterWheelForm1* CreateFilterWheelWindow(QWidget* owner);
+TFocuserForm1* CreateFocuserWindow(QWidget* owner);
+// The goto-assist window: its model corrects the telescope's gotos, and
+// the telescope window's "Derive Model" opens it. `teleForm` may be null
+// (no telescope window).
+TAssistForm1* CreateAssistWindow(QWidget* owner, TTeleForm1* teleForm);

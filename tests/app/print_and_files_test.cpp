@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <cstdlib>
 #include <memory>
 
 #include "app/core/file_types.h"
@@ -19,6 +20,7 @@
 #include "astro/trig.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "platform/single_window.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -92,6 +94,59 @@ TEST(PrintJob, FailingPrinterRestoresRendering) {
   printer.setOutputFileName(QStringLiteral("/nonexistent-folder/x.pdf"));
   EXPECT_FALSE(PrintStarMap(form, printer, TPrintOptions{}));
   EXPECT_FALSE(form.RenderSuspended);
+}
+
+// File > Print with no printer installed and no PDF file chosen says so
+// and asks for a file; a print that fails (a file that cannot be written, a
+// script's print with no file) leaves printing usable: the printer takes
+// the file Print Setup gives it, and the next print fills the page.
+TEST(PrintJob, AFailedPrintLeavesPrintingUsable) {
+  testing_support::TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  TMainForm1 form;
+  platform::SingleWindow(PrintForm1, &form)->Options.skipWindow = true;
+  // As a fresh session finds it where no printer is installed.
+  MainPrinter().setOutputFileName(QString());
+  MainPrinter().setOutputFormat(QPrinter::PdfFormat);
+  auto lastBox = [&] { return dialogs.Last().text; };
+
+  dialogs.QueueAnswer(platform::IDCANCEL);
+  form.Print1->trigger();
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_NE(lastBox().find("No printer is installed"), std::string::npos) << lastBox();
+
+  const std::string unwritable = dir.File("no such folder/map.pdf");
+  dialogs.QueueAnswer(platform::IDOK);
+  dialogs.QueueFile({true, unwritable, 1});
+  form.Print1->trigger();
+  ASSERT_EQ(dialogs.Count(), 4u);  // the question again, the file dialog, the failure
+  EXPECT_EQ(lastBox(), "The printer could not be started.\r\nThe PDF file \"" + unwritable + "\" cannot be written.");
+
+  // A script's print on a printer without a file fails; the printer is
+  // not left unable to take one.
+  MainPrinter().setOutputFileName(QString());
+  MainPrinter().setOutputFormat(QPrinter::PdfFormat);
+  EXPECT_FALSE(PrintStarMapOnMainPrinter(form, TPrintOptions{}));
+  const std::string pdf = dir.File("map.pdf");
+  MainPrinter().setOutputFileName(QString::fromStdString(pdf));
+  ASSERT_EQ(MainPrinter().outputFileName().toStdString(), pdf);
+  form.Print1->trigger();
+  EXPECT_EQ(dialogs.Count(), 4u) << lastBox();
+  EXPECT_FALSE(form.RenderSuspended);
+  NOCTRA_REQUIRE_TOOL(testing_support::HavePoppler(), "pdftoppm", "poppler-utils");
+  // The page: the header's lines at the top, the map's frame below.
+  const QImage page = testing_support::PdfFirstPage(pdf, 30);
+  ASSERT_FALSE(page.isNull());
+  if (const char* shot = std::getenv("NOCTRA_PRINTSHOT")) testing_support::PdfFirstPage(pdf, 60).save(shot);
+  auto darkIn = [&](int top, int bottom) {
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+      for (int x = 0; x < page.width(); ++x) n += qGray(page.pixel(x, y)) < 128;
+    return n;
+  };
+  EXPECT_GT(darkIn(0, page.height() / 4), 200);
+  EXPECT_GT(darkIn(page.height() / 4, page.height()), 2 * page.width());
+  MainPrinter().setOutputFileName(QString());
 }
 
 // File > Print Setup only keeps the printer's choices: its caption and its

@@ -2,13 +2,15 @@
 // are ever opened, through the real start-up (the main window's start, the
 // other windows made, the first tick) with none of them opened: the
 // asteroid and comet lists loaded (Find reaches them), again when a
-// settings file's solar-system block is read; the deep-sky catalogue slots
-// written back to "ObjectOptions.xml" at the end, never over a file that
-// could not be read.
+// settings file's solar-system block is read; the settings file named on
+// the command line read after "autoexec.sbas"; the deep-sky catalogue
+// slots written back to "ObjectOptions.xml" at the end, never over a file
+// that could not be read.
 #include <QListWidget>
 #include <QLineEdit>
 #include <filesystem>
 
+#include "astro/observer.h"
 #include "astro/solar_system.h"
 #include "catalog/element_files.h"
 #include "catalog/forms/object_options_form.h"
@@ -132,6 +134,25 @@ TEST_F(StartDuties, SettingsFileBlockLoadsTheElementListsAgain) {
   ASSERT_TRUE(Rendered());
   EXPECT_TRUE(Lists(Found("Vesta"), "The Asteroid (4) Vesta"));
   EXPECT_FALSE(SolSysForm1 && SolSysForm1->isVisible());
+  EXPECT_TRUE(Close());
+}
+
+// "autoexec.sbas" runs before the settings file named on the command line
+// is read: where both set the time, the file's time stands.
+TEST_F(StartDuties, TheCommandLineFileIsReadAfterTheStartUpScript) {
+  UseRunFolder();
+  WriteRunFile("autoexec.sbas", "SET_JD 2460000.5\r\nPRINT \"autoexec ran\"\r\n");
+  ASSERT_TRUE(form->StartUp());
+  form->CreateProgramWindows();
+  SetObserverUT(ObserverTime, 2451545.0);
+  const std::string file = home.File("j2000.ssf");
+  ASSERT_TRUE(WriteSettingsFile(file, 2));  // every block, the date and time among them
+  form->CommandLine = {file};
+  form->show();
+  ASSERT_TRUE(FirstTickAndBox("autoexec ran"));
+  // The clock runs on from the file's time meanwhile: by far less than a
+  // tenth of a day.
+  EXPECT_NEAR(ObserverTime.JD_UT, 2451545.0, 0.1);
   EXPECT_TRUE(Close());
 }
 

@@ -2,12 +2,14 @@
 // entry's order and gone with the main window; the heartbeat's first tick
 // held until the last window is made, even while a start-up box is open;
 // an element list handed over redraws the chart with the time stopped; and
-// after a failed start-up, the windows and the first tick's steps that
-// need nothing the start-up missed.
+// after a failed start-up (also without a back buffer), the windows and
+// the first tick's steps that need nothing the start-up missed, and no
+// chart drawn by Copy.
 #include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <algorithm>
 #include <filesystem>
 
 #include "app/forms/about_form.h"
@@ -55,8 +57,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The windows the entry makes one by one after the main window, in its
-// order. The goto-assist, focuser and filter-wheel windows come with the
-// telescope window, the console and autoguider with the plate solver.
+// order: the 2nd to the 39th.
 std::vector<std::pair<const char*, QWidget*>> EntryWindows(TMainForm1& form) {
   QWidget* input = nullptr;
   for (QObject* child : form.children())
@@ -89,11 +90,33 @@ std::vector<std::pair<const char*, QWidget*>> EntryWindows(TMainForm1& form) {
           {"video camera settings", imaging::VfwCameraSettingsForm1},
           {"DSI camera settings", imaging::DsiCameraSettingsForm1},
           {"image-file camera settings", imaging::IFFCameraSettingsForm1},
+          {"filter wheel", form.Devices.FilterWheelForm1},
           {"plate solving", imaging::PlateSolveForm1()},
           {"catalogue import", ImportToolForm1},
           {"ASCOM cameras", form.AscomCameraForm1},
+          {"autoguider", imaging::AutoGuideForm()},
+          {"focuser", form.Devices.FocuserForm1},
+          {"imaging console", imaging::IcForm1()},
+          {"goto assist", form.Devices.AssistForm1},
           {"points of interest", POIForm},
           {"log", LogForm}};
+}
+
+// Each window exists, hidden, owned by the main window, in the entry's
+// order among its children.
+void ExpectEntryOrder(TMainForm1& form) {
+  const auto windows = EntryWindows(form);
+  ASSERT_EQ(windows.size(), 38u);  // the main window is the 1st of 39
+  int last = -1;
+  const QObjectList children = form.children();
+  for (const auto& [name, window] : windows) {
+    SCOPED_TRACE(name);
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->isVisible());
+    const int at = int(children.indexOf(window));
+    EXPECT_GT(at, last);
+    last = at;
+  }
 }
 
 class StartWindows : public startup_fixture::StartUpFixture {
@@ -127,29 +150,23 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 }  // namespace
 
 // Every window exists once the entry's start returns, hidden, owned by the
-// main window in the entry's order, before the first tick; all go with
-// the main window, so that a window made again in the process starts
-// from none.
+// main window in the entry's order, before the first tick, and reads its
+// settings as it is made: the damaged settings files of plate solving,
+// the autoguider and the console are told in that order. All go with the
+// main window, so that a window made again in the process starts from
+// none.
 TEST_F(StartWindows, EveryWindowIsMadeHiddenAtStartInTheEntrysOrder) {
+  const char* const files[] = {"PlateSolveSettings.xml", "AutoGuideSettings.xml", "ImagingConsoleSettings.xml"};
+  for (const char* file : files) testing_support::WriteText(home.File(file), "not a settings file");
   form->StartProgram();
   ASSERT_TRUE(form->StartupComplete());
   EXPECT_TRUE(form->StartupPending);  // the first tick comes from the event loop
-  int last = -1;
-  const QObjectList children = form->children();
-  for (const auto& [name, window] : EntryWindows(*form)) {
-    SCOPED_TRACE(name);
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(window->isVisible());
-    const int at = int(children.indexOf(window));
-    EXPECT_GT(at, last);
-    last = at;
-  }
-  for (QWidget* w : {static_cast<QWidget*>(form->Devices.AssistForm1), static_cast<QWidget*>(form->Devices.FocuserForm1),
-                     static_cast<QWidget*>(form->Devices.FilterWheelForm1), static_cast<QWidget*>(imaging::IcForm1()),
-                     static_cast<QWidget*>(imaging::AutoGuideForm())}) {
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->parent(), form);
-  }
+  ExpectEntryOrder(*form);
+  std::vector<std::string> told;
+  for (const platform::DialogRecord& box : dialogs.Records())
+    for (const char* file : files)
+      if (Has(box.text, home.File(file))) told.push_back(file);
+  EXPECT_EQ(told, std::vector<std::string>(std::begin(files), std::end(files)));
   // Menu commands show the windows made at start.
   TClockTimeTool* clock = ClockTimeTool;
   QTimer::singleShot(0, [] {
@@ -261,24 +278,29 @@ TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothin
   ASSERT_TRUE(WritePickList(home.File("picklist.dat"), {"Old Farm*" + PickListSeparator + ";48.1N;11.6E;1;T"}));
   form->StartProgram();
   EXPECT_FALSE(form->StartupComplete());
-  for (const auto& [name, window] : EntryWindows(*form)) EXPECT_NE(window, nullptr) << name;
+  ExpectEntryOrder(*form);
   ASSERT_NE(form->ImagingMenu1, nullptr);
   ASSERT_NE(form->Imaging2, nullptr);
   // In its place in the menu bar, as after a whole start: before Connections.
   const QList<QAction*> bar = form->menuBar()->actions();
   EXPECT_EQ(bar.indexOf(form->ImagingMenu1->menuAction()) + 1, bar.indexOf(form->Connections1->menuAction()));
   form->show();
-  ASSERT_TRUE(RunEventsUntil(
-      [&] {
-        const auto r = dialogs.Records();
-        return !form->StartupPending &&
-               std::any_of(r.begin(), r.end(), [](const platform::DialogRecord& b) { return b.text == "autoexec ran"; });
-      },
-      kEventWaitMs));
+  ASSERT_TRUE(FirstTickAndBox("autoexec ran"));
   EXPECT_NEAR(ObserverTime.Latitude * DegPerRad, 48.1, 1e-9);
   EXPECT_EQ(LocationName, "Old Farm");
   EXPECT_EQ(form->StatusText(0).find("No observer location"), std::string::npos);
   EXPECT_EQ(form->RenderCount, 0);
+  // Copy draws no chart into the window (none would redraw it): it says
+  // that there is none, and the clipboard keeps what it held.
+  QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+  const QImage before = form->BackBuffer().Image().copy();
+  const std::size_t boxes = dialogs.Count();
+  form->Copy1->trigger();
+  ASSERT_EQ(dialogs.Count(), boxes + 1);
+  EXPECT_TRUE(Has(dialogs.Last().text, "nothing to copy")) << dialogs.Last().text;
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+  EXPECT_EQ(form->RenderCount, 0);
+  EXPECT_TRUE(form->BackBuffer().Image() == before);
   form->Imaging2->trigger();
   ASSERT_TRUE(imaging::IcForm1() && imaging::IcForm1()->isVisible());
   imaging::IcForm1()->close();
@@ -286,4 +308,30 @@ TEST_F(StartWindows, AFailedStartUpStillMakesTheWindowsAndTheTicksThatNeedNothin
   for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "AutoGuideSettings.xml",
                            "PlateSolveSettings.xml"})
     EXPECT_TRUE(platform::FileExists(home.File(file))) << file;
+}
+
+// A back buffer that cannot be made ends the main window's start-up before
+// its plotters; the script input window is made all the same, in its
+// place, and "autoexec.sbas" asks through it.
+TEST_F(StartWindows, NoBackBufferStillMakesTheScriptInputWindow) {
+  UseRunFolder();
+  WriteRunFile("autoexec.sbas", "INPUT \"Who?\", A$\r\nPRINT A$\r\n");
+  form->ScreenSize = [] { return QSize(0, 0); };
+  form->StartProgram();
+  ASSERT_FALSE(form->StartupComplete());
+  ASSERT_GE(dialogs.Count(), 1u);
+  EXPECT_EQ(dialogs.Records()[0].text, "Error: Can't create Plotter bitmap.");
+  ExpectEntryOrder(*form);
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [] {
+    if (auto* input = qobject_cast<TScrInpForm1*>(QApplication::activeModalWidget())) {
+      input->Edit1->setText(QStringLiteral("Vega"));
+      input->accept();
+    }
+  });
+  answer.start(10);
+  form->show();
+  EXPECT_TRUE(RunEventsUntil([&] { return dialogs.Last().text == "Vega"; }, kEventWaitMs)) << dialogs.Last().text;
+  answer.stop();
+  EXPECT_TRUE(Close());
 }

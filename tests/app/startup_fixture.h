@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -199,6 +200,17 @@ class StartUpFixture : public testing::Test {
   void WriteRunFile(const std::string& name, const std::string& text) {
     std::filesystem::remove(runFolder_ + name);
     testing_support::WriteText(runFolder_ + name, text);
+  }
+  // Handles events until the first tick has come and a box said `text`
+  // (a script's PRINT, say).
+  bool FirstTickAndBox(const std::string& text) {
+    return RunEventsUntil(
+        [&] {
+          const auto r = dialogs.Records();
+          return !form->StartupPending &&
+                 std::any_of(r.begin(), r.end(), [&](const platform::DialogRecord& b) { return b.text == text; });
+        },
+        kEventWaitMs);
   }
   void TearDown() override {
     if (!destroyed) delete form;

@@ -77,17 +77,6 @@ int PdfPages(const std::string& pdf) {
   return 0;
 }
 
-// The first page of a PDF as an image at `dpi`; null when it cannot be made.
-QImage PdfFirstPage(const std::string& pdf, int dpi) {
-  const QString prefix = QString::fromStdString(pdf) + QStringLiteral("-page");
-  QProcess p;
-  p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
-                                       QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
-                                       QStringLiteral("-png"), QString::fromStdString(pdf), prefix});
-  p.waitForFinished(20000);
-  return QImage(prefix + QStringLiteral("-1.png"));
-}
-
 // Starts `form` and gives the text of its first box when that box tells the
 // settings files the last run kept aside but could not tell ("" when none).
 std::string KeptFilesToldAtStart(TMainForm1& form, const platform::ScriptedDialogs& dialogs) {
@@ -379,10 +368,10 @@ TEST_F(StartUp, RealWindowOnBuiltDataStartsTicksAndCloses) {
     const int tablePages = (int(records.size()) + perPage - 1) / perPage;
     EXPECT_EQ(PdfPages(home.File("map.pdf")), 2 + tablePages);
     EXPECT_EQ(out.count(QStringLiteral("CATALOG#")), tablePages);
-    const QImage page = PdfFirstPage(home.File("map.pdf"), 40);
+    const QImage page = testing_support::PdfFirstPage(home.File("map.pdf"), 40);
     ASSERT_FALSE(page.isNull());
     if (const char* shot = std::getenv("NOCTRA_PRINTSHOT"))
-      PdfFirstPage(home.File("map.pdf"), 100).copy(0, 0, 850, 320).save(QString::fromUtf8(shot));
+      testing_support::PdfFirstPage(home.File("map.pdf"), 100).copy(0, 0, 850, 320).save(QString::fromUtf8(shot));
     // The lower part of the page holds the map: count its dark marks.
     int marks = 0;
     for (int y = page.height() - page.width() + 10; y < page.height() - 10; ++y)

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 
 #include "platform/timezone.h"
@@ -128,6 +129,16 @@ bool HaveTycho2Index() { return std::filesystem::exists("/usr/share/astrometry/i
 
 bool HavePoppler() {
   return !QStandardPaths::findExecutable("pdftotext").isEmpty() && !QStandardPaths::findExecutable("pdftoppm").isEmpty();
+}
+
+QImage PdfFirstPage(const std::string& pdf, int dpi) {
+  const QString prefix = QString::fromStdString(pdf) + QStringLiteral("-page");
+  QProcess p;
+  p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
+                                       QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
+                                       QStringLiteral("-png"), QString::fromStdString(pdf), prefix});
+  p.waitForFinished(20000);
+  return QImage(prefix + QStringLiteral("-1.png"));
 }
 
 void PinSuiteClock() { platform::SetSystemClockForTest(kSuiteClockUnixSeconds); }

@@ -1,6 +1,7 @@
 // Helpers for tests: temporary folders and small file utilities.
 #pragma once
 
+#include <QImage>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -114,6 +115,9 @@ bool HaveSolveField();
 bool HaveTycho2Index();
 // Poppler's pdftotext and pdftoppm on the PATH.
 bool HavePoppler();
+// The first page of a PDF as an image at `dpi` (pdftoppm); null when it
+// cannot be made.
+QImage PdfFirstPage(const std::string& pdf, int dpi);
 
 }  // namespace testing_support
 

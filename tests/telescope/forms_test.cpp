@@ -107,14 +107,21 @@ TEST(TelescopeForms, WindowsFollowTheConnection) {
   Snapshot(&wf, "wheel_form");
 }
 
-// The main window's one call creates every device window and makes the
-// chart's view answer from them.
+// The device windows made one by one, as the main window makes them, make
+// the chart's view answer from them; the goto-assist window, made last, is
+// the one the telescope window's "Derive Model" opens.
 TEST(TelescopeForms, CreatedWindowsServeTheChart) {
   QWidget owner;
   RecordingHost host;
-  const TTelescopeWindows w = CreateTelescopeWindows(&owner, &host);
-  ASSERT_TRUE(w.TeleForm1 && w.AssistForm1 && w.FocuserForm1 && w.FilterWheelForm1);
-  EXPECT_FALSE(w.TeleForm1->isVisible());
+  TTeleForm1* tele = CreateTelescopeWindow(&owner, &host);
+  TFilterWheelForm1* wheel = CreateFilterWheelWindow(&owner);
+  TFocuserForm1* focuser = CreateFocuserWindow(&owner);
+  TAssistForm1* assist = CreateAssistWindow(&owner, tele);
+  ASSERT_TRUE(tele && assist && focuser && wheel);
+  for (QWidget* w : std::initializer_list<QWidget*>{tele, wheel, focuser, assist}) EXPECT_FALSE(w->isVisible());
+  FindButton(tele, "Derive Model")->click();
+  EXPECT_TRUE(assist->isVisible());
+  assist->hide();
   EXPECT_FALSE(TelescopeMarker().connected);
   TeleControl()->name = "Noctra.Simulator.Telescope";
   TeleControl()->ConnectClick();

@@ -50,14 +50,23 @@ void Warn(const std::string& text, const std::string& caption) {
 }
 }  // namespace
 
-void TellPrinterNotStarted() { Warn("The printer could not be started.", "Noctra Planetarium"); }
+void TellPrinterNotStarted(const QPrinter& printer) {
+  std::string why;
+  if (printer.outputFormat() != QPrinter::PdfFormat)
+    why = "The printer \"" + printer.printerName().toStdString() + "\" did not take the job.";
+  else if (printer.outputFileName().isEmpty())
+    why = "No printer is installed, and no PDF file was chosen to print into.";
+  else
+    why = "The PDF file \"" + printer.outputFileName().toStdString() + "\" cannot be written.";
+  Warn("The printer could not be started.\r\n" + why, "Noctra Planetarium");
+}
 
 bool PrintOnPrinter(QPrinter& printer, const TPrinterDraw& draw) {
   {
     platform::DrawingContext dc(&printer);
     // A printer that is gone, or a PDF file that cannot be written.
     if (!dc.IsActive()) {
-      TellPrinterNotStarted();
+      TellPrinterNotStarted(printer);
       return false;
     }
     PrintScale = PrintScaleForResolution(dc.DpiX(), dc.DpiY());

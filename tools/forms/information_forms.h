@@ -196,8 +196,9 @@ class TPictureViewerForm1 : public QDialog {
 // told in a message box: false.
 using TPrinterDraw = std::function<void(QPrinter&, platform::DrawingContext&, int w, int h)>;
 bool PrintOnPrinter(QPrinter& printer, const TPrinterDraw& draw);
-// The message box of a printer that does not start.
-void TellPrinterNotStarted();
+// The message box of a printer that does not start, with what it was: the
+// PDF file that cannot be written, no printer and no file, or the printer.
+void TellPrinterNotStarted(const QPrinter& printer);
 // PrintOnPrinter on a printer the user chooses in the print dialog.
 void PrintReport(QWidget* parent, const QString& title, const TPrinterDraw& draw);
 // Prints one page through `draw` on a printer the user chooses.

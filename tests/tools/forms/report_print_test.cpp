@@ -46,7 +46,8 @@ TEST(ReportPrinting, AFileThatCannotBeWrittenIsToldAndAGoodOneHoldsThePages) {
     drawn = false;
     ASSERT_TRUE(PrintToFile(dir.File("no such folder/report.pdf"), press));
     ASSERT_EQ(dialogs.Count(), 1u);
-    EXPECT_EQ(dialogs.Last().text, "The printer could not be started.");
+    EXPECT_EQ(dialogs.Last().text, "The printer could not be started.\r\nThe PDF file \"" +
+                                       dir.File("no such folder/report.pdf") + "\" cannot be written.");
     EXPECT_EQ(dialogs.Last().icon, platform::MsgIcon::Exclamation);
     EXPECT_FALSE(drawn);
 
