@@ -164,7 +164,6 @@ std::optional<bool> TLx200Session::MarkKept() {
 }
 
 void TLx200Session::Mark() {
-  markWanted_ = false;
   try {
     const double ra = AskSexagesimal(":GR#"), dec = AskSexagesimal(":GD#");
     Target(std::fmod(ra, 24.0), std::clamp(dec, -90.0, 90.0), {});
@@ -174,9 +173,10 @@ void TLx200Session::Mark() {
     throw;
   } catch (const EAutomationError&) {
     // A mount that will not take a target now: restarts are told by the
-    // rule for a mount with no mark.
+    // rule for a mount with no mark (tried again after the next restart).
     mark_ = TMark{};
   }
+  markWanted_ = false;
 }
 
 std::string TLx200Session::SetUpAgain() {

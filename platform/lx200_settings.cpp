@@ -172,10 +172,20 @@ TLx200Setting TLx200Session::TargetSetting(double ra, double dec) const {
 // ":Sr" reply sent twice, leaves the old declination.
 void TLx200Session::Target(double ra, double dec, const std::string& after) {
   if (!(ra >= 0 && ra < 24 && dec >= -90 && dec <= 90)) throw EAutomationError("Coordinates out of range");
-  // Until it is proved, the mount's target is not known.
+  // Until it is proved, the mount's target is not known; one not proved
+  // (refused in part, never read back) is replaced by a mark once the
+  // call is done.
   mark_ = TMark{};
-  const TLx200Setting s = TargetSetting(ra, dec);
-  SetChecked({s}, after);
+  try {
+    SetChecked({TargetSetting(ra, dec)}, after);
+  } catch (const EAutomationLinkLost&) {
+    throw;
+  } catch (const EAutomationCancelled&) {
+    throw;
+  } catch (const EAutomationError&) {
+    markWanted_ = true;
+    throw;
+  }
   mark_ = {true, ra, dec};
 }
 
