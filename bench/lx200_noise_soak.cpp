@@ -195,7 +195,6 @@ TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, 
         if (t.polls - restartedAt <= 3) {
           ++t.restartsFound;
           restartedAt = -100;
-          if (std::getenv("SOAK_DEBUG")) t.why.push_back("found: " + fault);
         } else {
           ++t.faults;
           t.why.push_back(fault);
