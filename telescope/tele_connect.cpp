@@ -115,8 +115,14 @@ void TTeleControl::OnDriverFault(const std::string& text) {
   Log("Warning, " + text);
   // A fault while a goto runs (a mount that restarted) has lost that goto:
   // whoever waits for its end (the sequencer) is told instead of taking
-  // the mount's rest for an arrival.
-  if (gotoInProgress_) gotoLost_ = text;
+  // the mount's rest for an arrival, and the Goto lamp goes out.
+  if (gotoInProgress_) {
+    gotoLost_ = text;
+    gotoInProgress_ = false;
+    gotoTimer_.stop();
+    gotoEnd_ = platform::TimeGetTime();
+    ui_.gotoShape = TShape::ButtonFace;
+  }
   ui_.fault = text;
   if (!ui_.fault.empty()) ui_.fault[0] = char(std::toupper(static_cast<unsigned char>(ui_.fault[0])));
   emit changed();

@@ -169,6 +169,8 @@ TEST_F(Lx200LateReplies, ARestartIsToldWithTheGotoItDropped) {
   EXPECT_NE(shown.find(said), std::string::npos) << shown;
   EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, t" + shown.substr(1))) << LogLines().LastLine();
   EXPECT_NE(tele.TakeGotoLost(), "");
+  EXPECT_FALSE(tele.GotoInProgress());
+  EXPECT_EQ(tele.Controls().gotoShape, TShape::ButtonFace);
   const TFakeLx200::State now = fake.Get();
   EXPECT_EQ(now.date, given.date);
   EXPECT_EQ(now.time.substr(0, 4), given.time.substr(0, 4)) << now.time << " " << given.time;
