@@ -158,7 +158,7 @@ std::optional<bool> TLx200Session::MarkKept() {
     outOfStep_ = false;
     const std::vector<std::string> back = {Ask(":Gr#"), Ask(":Gd#")};
     if (!RepliesInStep()) continue;
-    return target.check(set, back).empty();
+    return target.check(set, back, Lx200Clock::now()).empty();
   }
   return std::nullopt;
 }

@@ -74,9 +74,12 @@ struct TLx200Setting {
   std::vector<std::string> what;                       // each command's own name ("Time", "Date")
   std::function<std::vector<std::string>()> commands;  // made afresh at each set (a clock runs on)
   std::vector<std::string> gets;                       // the questions that read them back
-  // Empty when the replies read back (`back`) hold what `sent` set; else
-  // why not ("Time not taken by the mount: it reads ...").
-  std::function<std::string(const std::vector<std::string>& sent, const std::vector<std::string>& back)> check;
+  // Empty when the replies read back (`back`, the last of them come at
+  // `read`) hold what `sent` set; else why not ("Time not taken by the
+  // mount: it reads ...").
+  std::function<std::string(const std::vector<std::string>& sent, const std::vector<std::string>& back,
+                            Lx200Clock::time_point read)>
+      check;
 };
 
 // The connection: its line, the mount's state and the queue of member

@@ -110,6 +110,7 @@ void TLx200Session::SetChecked(const std::vector<TLx200Setting>& settings, const
     line_.TakeStrays();
     outOfStep_ = false;
     std::vector<std::vector<std::string>> sent(n), replies(n), back(n);
+    std::vector<Lx200Clock::time_point> read(n);
     for (std::size_t i = 0; i < n; ++i) {
       if (done[i]) continue;
       sent[i] = settings[i].commands();
@@ -120,6 +121,7 @@ void TLx200Session::SetChecked(const std::vector<TLx200Setting>& settings, const
       if (done[i]) continue;
       try {
         for (const std::string& g : settings[i].gets) back[i].push_back(Ask(g, true));
+        read[i] = Lx200Clock::now();
       } catch (const EAutomationLinkLost&) {
         throw;
       } catch (const EAutomationCancelled&) {
@@ -142,7 +144,7 @@ void TLx200Session::SetChecked(const std::vector<TLx200Setting>& settings, const
         if (replies[i][k].empty() || replies[i][k][0] != '1')
           throw EAutomationError(settings[i].what[k] + " refused by the mount (" + sent[i][k] + ")");
       if (back[i].size() != settings[i].gets.size()) continue;
-      why[i] = settings[i].check(sent[i], back[i]);
+      why[i] = settings[i].check(sent[i], back[i], read[i]);
       done[i] = why[i].empty();
     }
     if (std::find(done.begin(), done.end(), false) == done.end()) return;
@@ -158,7 +160,7 @@ TLx200Setting TLx200Session::TargetSetting(double ra, double dec) const {
   s.what = {"Target right ascension", "Target declination"};
   s.commands = [sr, sd] { return std::vector<std::string>{sr, sd}; };
   s.gets = {":Gr#", ":Gd#"};
-  s.check = [](const std::vector<std::string>& sent, const std::vector<std::string>& back) {
+  s.check = [](const std::vector<std::string>& sent, const std::vector<std::string>& back, Lx200Clock::time_point) {
     std::string why = Holds("Target right ascension", back[0], ValueOf(sent[0]), 24);
     return why.empty() ? Holds("Target declination", back[1], ValueOf(sent[1]), 0) : why;
   };
@@ -194,9 +196,10 @@ std::vector<TLx200Setting> TLx200Session::ClockSettings() const {
   // is the time then.
   const double given = clockGiven_.value_or(0);
   const Lx200Clock::time_point at = clockAt_;
-  const auto now = [given, at] {
-    return given + std::chrono::duration<double>(Lx200Clock::now() - at).count();
+  const auto then = [given, at](Lx200Clock::time_point when) {
+    return given + std::chrono::duration<double>(when - at).count();
   };
+  const auto now = [then] { return then(Lx200Clock::now()); };
   // The mount's clock runs on UT with a zero offset (a zero needs no sign
   // convention, which differs between firmwares).
   TLx200Setting offset;
@@ -204,7 +207,8 @@ std::vector<TLx200Setting> TLx200Session::ClockSettings() const {
   offset.what = {"UTC offset"};
   offset.commands = [] { return std::vector<std::string>{":SG+00#"}; };
   offset.gets = {":GG#"};
-  offset.check = [](const std::vector<std::string>&, const std::vector<std::string>& back) -> std::string {
+  offset.check = [](const std::vector<std::string>&, const std::vector<std::string>& back,
+                    Lx200Clock::time_point) -> std::string {
     double v = 0;
     const std::string_view b = Lx200Unframed(back[0]);
     if ((ParseLx200Number(b, v) || ParseLx200Sexagesimal(b, v)) && std::fabs(v) < 1e-6) return {};
@@ -219,8 +223,11 @@ std::vector<TLx200Setting> TLx200Session::ClockSettings() const {
     return std::vector<std::string>{":SL" + TimeText(t) + "#", ":SC" + DateText(t) + "#"};
   };
   clock.gets = {":GL#", ":GC#"};
-  clock.check = [now](const std::vector<std::string>& sent, const std::vector<std::string>& back) -> std::string {
-    const double t = now();
+  // The clock read back is compared with the one given, run on until its
+  // reply came (a slow link's questions after it do not count).
+  clock.check = [then](const std::vector<std::string>& sent, const std::vector<std::string>& back,
+                       Lx200Clock::time_point read) -> std::string {
+    const double t = then(read);
     const std::string date(Lx200Unframed(back[1]));
     if (date != DateText(t - kLx200ClockSlackSeconds) && date != DateText(t + kLx200ClockSlackSeconds))
       return "Date not taken by the mount: it reads " + Lx200Printable(date) + " where " + ValueOf(sent[1]) +
@@ -245,7 +252,7 @@ void TLx200Session::PutClock(double unixSeconds) {
 TLx200Setting TLx200Session::LatitudeSetting(double lat) const {
   const std::string cmd = ":St" + FormatLx200Degrees(lat, false) + "#";
   return {"Latitude", {"Latitude"}, [cmd] { return std::vector<std::string>{cmd}; }, {":Gt#"},
-          [](const std::vector<std::string>& sent, const std::vector<std::string>& back) {
+          [](const std::vector<std::string>& sent, const std::vector<std::string>& back, Lx200Clock::time_point) {
             return Holds("Latitude", back[0], ValueOf(sent[0]), 0);
           }};
 }
@@ -254,7 +261,7 @@ TLx200Setting TLx200Session::LongitudeSetting(double east) const {
   // West positive on the line; OnStep may read east back as negative.
   const std::string cmd = ":Sg" + FormatLx200Longitude(east) + "#";
   return {"Longitude", {"Longitude"}, [cmd] { return std::vector<std::string>{cmd}; }, {":Gg#"},
-          [](const std::vector<std::string>& sent, const std::vector<std::string>& back) {
+          [](const std::vector<std::string>& sent, const std::vector<std::string>& back, Lx200Clock::time_point) {
             return Holds("Longitude", back[0], ValueOf(sent[0]), 360);
           }};
 }
