@@ -34,11 +34,40 @@
 // nothing more is sent until Connected is put true again. The connection
 // counts the replies that needed a second look: when 3 of the last 100 did
 // (TLx200Retries), TakeNotice tells it once per connection ("noisy line: 3
-// of the last 57 replies asked again"). A mount that was silent for
-// seconds and then answered a later marker with nothing of the replies
-// owed before it (after a banner, or after three markers unanswered) lost
-// what it was sent: a board that restarted. TakeFault tells it once, with
-// the goto under way that it dropped.
+// of the last 57 replies asked again").
+//
+// A value a set command stores (a goto's or sync's target, the UTC offset,
+// time and date, the site) counts as set only when it reads back so
+// (":Gr#"/":Gd#", ":GG#", ":GL#"/":GC#", ":Gt#", ":Gg#"), within the
+// precision of the coarser of the two writings, with the line proved in
+// step after the reads: a set command the mount never heard, whose place
+// the "1" of the command before took (sent twice by the link), leaves the
+// old value. Such a value is set again, four times at most; a value never
+// read back as set raises, naming it ("Latitude not taken by the mount: it
+// reads +00*00 where -33*30 was set; set 4 times").
+//
+// Restarts. A board that restarts loses its memory: the goto under way,
+// and the target it was given. The connect sets the target to where the
+// mount points (the mark), and every goto or sync sets the next; a park,
+// un-park, home or a raw move, set or alignment step forgets the mark
+// (its route may set the target) until the next goto or sync. The rule:
+// after a silence (a command or a marker without a reply), a board's
+// words (text lines that no reply takes: no LX200 reply holds a line end)
+// or a goto seen to end, the target is read back once the call is done,
+// proved in step, and again where it reads otherwise; the mount restarted
+// only when both reads find the mark gone. A slow link (replies 200 ms
+// late, a spike of a second), or a line that loses or repeats commands,
+// leaves the mount's memory as it was and is never told as a restart,
+// however many questions went unanswered; a restart of any length (one
+// command lost or four, or none with a banner or at a goto's end) is.
+// TakeFault tells it once ("the mount restarted: it was silent for 2.1 s,
+// said "OnStep 4.24k" and lost the target it was given; the goto under way
+// was lost; its date, time and site were set again"), or the call whose
+// reply was lost (a goto, a sync) raises it. The clock and site this
+// connection set are set again and proved (or the text says they could not
+// be, and to connect again), and the mark is set anew. A mount that would
+// not take a mark is told restarted only when nothing of the replies owed
+// came back after three markers unanswered, or after a banner.
 //
 // Members (the mount kind comes from ":GVP#"; an OnStep product name makes
 // DriverInfo say "ON_STEP", any other says "Meade"; the name, the version
@@ -53,11 +82,12 @@
 //   RightAscension, Declination   ":GR#", ":GD#" (either precision is read;
 //                        a low-precision mount is switched to high with ":U#")
 //   SlewToCoordinatesAsync  ":Sr", ":Sd", ":MS#"; a refusal code raises. The
-//                        two target replies are proved in step before the
-//                        goto's is read (set again, four times at most), and
-//                        the goto's reply is taken only when the check after
-//                        it finds nothing else but that reply again; else
-//                        EAutomationOutcomeUnknown (never a refusal)
+//                        target is read back (":Gr#", ":Gd#") and the replies
+//                        proved in step before the goto's is read (set again,
+//                        four times at most), and the goto's reply is taken
+//                        only when the check after it finds nothing else but
+//                        that reply again; else EAutomationOutcomeUnknown
+//                        (never a refusal)
 //   SyncToCoordinates    ":Sr", ":Sd", ":CM#", checked as a goto; OnStep's "E"
 //                        codes and its bare "1" (parked or slewing, told by
 //                        ":GU#") raise
@@ -71,13 +101,14 @@
 //   Park, UnPark, SetPark, FindHome   OnStep's ":hP#", ":hR#", ":hQ#", ":hC#";
 //                        Meade's ":hP#" (handsets with a product name), and on
 //                        handsets that answer ":GW#" ":hW#" (wake) and ":hS#"
-//   UTCDate              ":SG+00#", ":SL" UTC time, ":SC" UTC date. A set
-//                        command's (and a park's) reply other than "1" is a
-//                        refusal only when the line proves in step after it;
-//                        else the value is set again (four times at most), a
-//                        park told as unconfirmed
+//   UTCDate              ":SG+00#", ":SL" UTC time, ":SC" UTC date, read back
+//                        with ":GG#", ":GL#", ":GC#". A set command's (and a
+//                        park's) reply other than "1" is a refusal only when
+//                        the line proves in step after it; else the value is
+//                        set again (four times at most), a park told as
+//                        unconfirmed
 //   SiteLatitude, SiteLongitude   ":Gt#"/":St", ":Gg#"/":Sg" (east positive here,
-//                        west positive on the line)
+//                        west positive on the line), each read back
 //   PulseGuide           ":Mg" + direction + milliseconds, where the mount has it
 //   GuideRateRightAscension, GuideRateDeclination   the rate of the last ":Rn#"
 //   EquatorialSystem, DoesRefraction   1 and false; OnStep says with ":GXEE#"

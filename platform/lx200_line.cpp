@@ -205,6 +205,7 @@ TLx200Heard TLx200Line::Transact(const std::string& cmd, TLx200Reply shape, int 
 void TLx200Line::Stray(const char* bytes, std::size_t n) {
   const std::string_view b(bytes, n);
   if (Lx200Blank(b)) return;
+  if (Lx200Banner(b) && banner_.size() < 256) banner_.append(b);
   ++strays_;
   strayText_ += Lx200Unblanked(b);
   constexpr std::size_t kKept = 256;

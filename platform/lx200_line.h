@@ -76,6 +76,10 @@ class TLx200Line {
   // The bytes counted by TakeStrays since its last call, blanks left out
   // (the latest 256 at most).
   const std::string& StrayText() const { return strayText_; }
+  // What the bytes counted by TakeStrays said as a board's words
+  // (Lx200Banner: text lines, such as a board prints as it starts), since
+  // the last call; empty when none came.
+  std::string TakeBanner() { return std::exchange(banner_, std::string()); }
   // When the last command or marker went out in whole.
   std::chrono::steady_clock::time_point LastSend() const { return lastSend_; }
   // Closes the line and raises EAutomationLinkLost naming `why`.
@@ -98,6 +102,7 @@ class TLx200Line {
   bool tty_ = false;
   int strays_ = 0;
   std::string strayText_;
+  std::string banner_;
   std::chrono::steady_clock::time_point lastSend_{};
   std::string where_;
 };

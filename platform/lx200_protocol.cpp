@@ -315,6 +315,22 @@ bool TimeText(std::string_view r) {
 // do ("+20*00:00"): a time, "23:45:39", is none.
 bool SignedText(std::string_view r) { return !r.empty() && (r[0] == '+' || r[0] == '-'); }
 
+// A UTC offset in hours as the handsets and OnStep write it: a sign
+// (Meade's firmwares may leave it out for a positive one), one or two
+// digits, then tenths or minutes ("-05", "+05.5", "+05:30"), within ±24 h.
+bool OffsetText(std::string_view r) {
+  std::string_view h = r;
+  if (!h.empty() && (h[0] == '+' || h[0] == '-')) h.remove_prefix(1);
+  std::size_t digits = 0;
+  while (digits < h.size() && IsDigit(h[digits])) ++digits;
+  if (digits < 1 || digits > 2) return false;
+  const std::string_view rest = h.substr(digits);
+  const bool tail = rest.empty() || (rest.size() == 2 && rest[0] == '.' && IsDigit(rest[1])) ||
+                    (rest.size() == 3 && rest[0] == ':' && IsDigit(rest[1]) && IsDigit(rest[2]) && rest[1] < '6');
+  double v = 0;
+  return tail && (rest.size() == 3 ? ParseLx200Sexagesimal(r, v) : ParseLx200Number(r, v)) && v >= -24 && v <= 24;
+}
+
 // A PEC entry as OnStep writes it ("%+04i"): a sign and three digits,
 // within a signed byte.
 bool PecEntryText(std::string_view r) {
@@ -362,8 +378,9 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
   // Every reply read here ends in its one "#"; its body is checked.
   const std::string_view r = Lx200Unframed(reply);
   const bool framed = !reply.empty() && reply.back() == '#' && r.find('#') == std::string_view::npos;
-  if (c == "GR" || c == "GS" || c == "GL") return framed && TimeText(r) && SexagesimalIn(r, 0, 24, true);
-  if (c == "GD" || c == "Gt") return framed && SignedText(r) && SexagesimalIn(r, -90, 90, false);
+  if (c == "GR" || c == "Gr" || c == "GS" || c == "GL") return framed && TimeText(r) && SexagesimalIn(r, 0, 24, true);
+  if (c == "GD" || c == "Gd" || c == "Gt") return framed && SignedText(r) && SexagesimalIn(r, -90, 90, false);
+  if (c == "GG") return framed && OffsetText(r);
   if (c == "Gg") return framed && SexagesimalIn(r, -180, 360, false);
   if (c == "GC") return framed && DateValid(r);
   if (c == "VW") return framed && WholeIn(r, 0, 2147483647.0);
@@ -385,7 +402,8 @@ bool Lx200ReplyValid(std::string_view command, std::string_view reply) {
   if (c == "GVN") return framed && VersionText(r);
   if (c == "GW") return framed && r.size() >= 2 && Printable(r) && (r[1] == 'T' || r[1] == 'N');
   if (c == "GXEE") return reply.size() == 1 && IsDigit(reply[0]);
-  if (c == "D") return true;
+  // The slew bar as it comes; a line end is no reply's (a board's words).
+  if (c == "D") return reply.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
   return MountText(reply);
 }
 
@@ -585,6 +603,13 @@ std::string Lx200Unblanked(std::string_view bytes) {
   for (char c : bytes)
     if (!Lx200Blank(std::string_view(&c, 1))) out += c;
   return out;
+}
+
+bool Lx200Banner(std::string_view bytes) {
+  const bool lineEnd = bytes.find_first_of("\r\n") != std::string_view::npos;
+  return lineEnd && std::any_of(bytes.begin(), bytes.end(), [](char c) {
+           return std::isalnum(static_cast<unsigned char>(c)) != 0;
+         });
 }
 
 bool Lx200WholeReply(TLx200Reply shape, std::string_view text) {

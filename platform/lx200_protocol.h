@@ -59,8 +59,9 @@ bool Lx200MayAskAgain(std::string_view command);
 // range the reply to `command` must have: right ascension and sidereal or
 // local time 0-24 h written as a time (no sign, no degree sign),
 // declination and latitude within ±90° with their sign ("+20*00:00"; a
-// time such as "23:45:39" is none), longitude within -180° to 360° (either
-// convention), a date MM/DD/YY, the worm period a whole number of steps,
+// time such as "23:45:39" is none), the target's (":Gr#", ":Gd#") as the
+// pointing's, longitude within -180° to 360° (either convention), the UTC
+// offset hours within ±24 ("-05", "+05.5", "+05:30"), a date MM/DD/YY, the worm period a whole number of steps,
 // the step rate a number not below 0, PEC entries "sDDD" within a signed
 // byte (":VR#": "sDDD,DDD", the entry and its index), OnStep's status
 // (Lx200StatusValid) and PEC state (one of "IpPrR"), a product name of
@@ -68,7 +69,8 @@ bool Lx200MayAskAgain(std::string_view command);
 // letter or digit first ("4.24k", "43Eg"), OnStep's coordinate mode a digit.
 // A reply to any other command holds printable characters, Autostar's
 // degree sign (0xDF) and the slew bar (0x7F) only: other bytes are noise on
-// the line. The slew bar of ":D#" is taken as it comes.
+// the line. The slew bar of ":D#" is taken as it comes, but for line ends
+// (a board's words, never a reply).
 bool Lx200ReplyValid(std::string_view command, std::string_view reply);
 
 // True for the body of OnStep's ":GU#" reply as its firmwares build it:
@@ -124,6 +126,11 @@ bool Lx200MarkerHeard(std::string_view marker, std::string_view received, std::s
 bool Lx200Blank(std::string_view bytes);
 // `bytes` without the blanks, line ends and zero bytes of Lx200Blank.
 std::string Lx200Unblanked(std::string_view bytes);
+
+// True when `bytes` (that no reply took) read as a board's words: a line
+// end and a letter or digit, as a board prints them when it starts. No
+// reply of the LX200 language holds a line end, and line noise brings none.
+bool Lx200Banner(std::string_view bytes);
 
 // True when `text` is exactly one whole reply of `shape`: nothing after
 // it, an optional tail (a goto's refusal message) ended or absent.

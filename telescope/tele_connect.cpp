@@ -115,8 +115,14 @@ void TTeleControl::OnDriverFault(const std::string& text) {
   Log("Warning, " + text);
   // A fault while a goto runs (a mount that restarted) has lost that goto:
   // whoever waits for its end (the sequencer) is told instead of taking
-  // the mount's rest for an arrival.
-  if (gotoInProgress_) gotoLost_ = text;
+  // the mount's rest for an arrival, and the Goto lamp goes out.
+  if (gotoInProgress_) {
+    gotoLost_ = text;
+    gotoInProgress_ = false;
+    gotoTimer_.stop();
+    gotoEnd_ = platform::TimeGetTime();
+    ui_.gotoShape = TShape::ButtonFace;
+  }
   ui_.fault = text;
   if (!ui_.fault.empty()) ui_.fault[0] = char(std::toupper(static_cast<unsigned char>(ui_.fault[0])));
   emit changed();
@@ -192,8 +198,8 @@ void TTeleControl::ConnectClick() {
   cancelConnect_ = false;
   pending_.reset();
   connecting_ = false;
-  ui_.progress.clear();
   if (cancelled || !why.empty()) {
+    ui_.progress.clear();
     if (raw) {
       try {
         raw->Put("Connected", TVariant(false));
@@ -300,9 +306,11 @@ void TTeleControl::SetSiteAndTime() {
       std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
                     st.wMinute, st.wSecond);
       Log(std::string("Set Date/Time: ") + text + " UT");
-    } catch (const std::exception&) {
-      if (!talk.Live()) return;
-      Log("Warning, failed to set Date/Time");
+    } catch (const std::exception& e) {
+      if (!talk.Live() || dynamic_cast<const platform::EAutomationCancelled*>(&e)) return;
+      // Which value the mount did not take, in the log and the window.
+      Log(std::string("Warning, failed to set Date/Time: ") + e.what());
+      ShowFailure("Set Date/Time", e);
     }
     if (!talk.Live()) return;
   }
@@ -328,7 +336,9 @@ void TTeleControl::SetSiteAndTime() {
     Drv()->Put("SiteLatitude", TVariant(lat));
     if (talk.Live()) Log("Set Latitude/Longitude");
   } catch (const std::exception& e) {
-    if (talk.Live()) LogFailure("Set Latitude/Longitude", e);
+    if (!talk.Live() || dynamic_cast<const platform::EAutomationCancelled*>(&e)) return;
+    LogFailure("Set Latitude/Longitude", e);
+    ShowFailure("Set Latitude/Longitude", e);
   }
 }
 

@@ -404,10 +404,13 @@ bool TTeleControl::Act(const char* can, const char* member, const char* done, co
     return true;
   } catch (const std::exception& e) {
     if (!talk.Live() || dynamic_cast<const platform::EAutomationCancelled*>(&e)) return false;
-    if (failed) Log(failed);
-    else LogFailure(member, e);
     // Said in the window too: a park whose reply was lost may be under way.
     ShowFailure(member, e);
+    // The log says what the window says: a lost reply leaves the command
+    // unconfirmed, not failed.
+    if (dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e)) LogEvent("Warning, " + ui_.fault);
+    else if (failed) Log(failed);
+    else LogFailure(member, e);
     return false;
   }
 }
@@ -456,18 +459,35 @@ void TTeleControl::TrackSlowerClick() {
   if (connected_) Command("CommandBlind", ":T-#");
 }
 
+TTeleControl::TAnswer TTeleControl::AlignCommand(const std::string& cmd) {
+  try {
+    const std::string reply = Drv()->Invoke("CommandString", {TVariant(cmd), TVariant(true)}).AsString();
+    if (Yes(reply)) return TAnswer::Yes;
+  } catch (const platform::EAutomationOutcomeUnknown& e) {
+    if (!connected_) return TAnswer::No;
+    // The reply was lost: the window and the log say what the mount may
+    // have done, not that the step failed.
+    ShowFailure("Align", e);
+    LogEvent("Warning, " + ui_.fault);
+    return TAnswer::Unknown;
+  } catch (const std::exception& e) {
+    LogFailure("CommandString " + cmd, e);
+  }
+  return TAnswer::No;
+}
+
 void TTeleControl::AlignStartClick() {
   if (!connected_ || !onStep_) return;
   TTalk talk(*this);
   const int stars = std::clamp(alignStars, 1, 3);
-  std::string reply;
-  const bool yes = Command("CommandString", ":A" + std::to_string(stars) + "#", &reply) && Yes(reply);
+  const TAnswer answer = AlignCommand(":A" + std::to_string(stars) + "#");
   if (!talk.Live()) return;
-  if (yes) {
+  if (answer == TAnswer::Yes) {
     alignLeft_ = stars;
     hold_ = 2;
     LogEvent("Align started");
-  } else {
+    Succeeded();
+  } else if (answer == TAnswer::No) {
     LogEvent("Align failed");
   }
   AfterAlign();
@@ -477,10 +497,16 @@ void TTeleControl::AcceptStarButton1Click() {
   if (!connected_ || !onStep_ || alignLeft_ < 1) return;
   TTalk talk(*this);
   --alignLeft_;
-  std::string reply;
-  const bool yes = Command("CommandString", ":A+#", &reply) && Yes(reply);
+  const TAnswer answer = AlignCommand(":A+#");
   if (!talk.Live()) return;
-  if (yes) {
+  // Unconfirmed, the star is taken as accepted (the window says it may
+  // have been): the next accept goes to the next star.
+  if (answer == TAnswer::Unknown) {
+    AfterAlign();
+    return;
+  }
+  if (answer == TAnswer::Yes) {
+    Succeeded();
     hold_ = 2;
     LogEvent("Align star accepted");
     if (alignLeft_ == 0) {

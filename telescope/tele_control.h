@@ -236,6 +236,10 @@ class TTeleControl : public QObject {
   void ToDriver(double& ra, double& dec);
   double DriverEpochJD() const;
   void AfterAlign();
+  // An alignment step's command: "1", another reply or a failure, or a
+  // reply lost (said in the window and the log as unconfirmed).
+  enum class TAnswer { Yes, No, Unknown };
+  TAnswer AlignCommand(const std::string& cmd);
   void PecWrite(int index, int entry);
   // ":WR+#" or ":WR-#", and the copy here turned with the mount's table.
   void ShiftPec(bool forward);

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -116,6 +117,28 @@ bool TFakeLx200::Slewing() const {
   return slewEnd_ > NowMs();
 }
 
+void TFakeLx200::Restart(int lost, const std::string& banner) {
+  std::lock_guard lock(mutex_);
+  ForgetMemory();
+  restartLost_ = lost;
+  restartBanner_ = banner;
+}
+
+void TFakeLx200::ForgetMemory() {
+  State& s = state_;
+  // The pointing stays where the motors stopped; a goto under way ends there.
+  slewEnd_ = 0;
+  s.targetRa = s.targetDec = 0;
+  s.alignLeft = 0;
+  s.tracking = false;
+  if (s.pecState != 'I') s.pecState = 'I';
+  const State boot;
+  s.time = boot.time;
+  s.date = boot.date;
+  for (int i = 0; i < 3; ++i) s.site[i] = boot.site[i];
+  clockSetMs_ = NowMs();
+}
+
 void TFakeLx200::Run() {
   std::string pending;
   // What is held back until the next command has come, and what a stall
@@ -182,7 +205,23 @@ void TFakeLx200::Run() {
         }
         if (std::exchange(stall_.on, false)) banner = std::exchange(stall_.banner, std::string());
         if (!banner.empty()) put(banner);
-        if (LoseCommand(cmd)) continue;
+        // A board restarting loses what comes, then says it has started:
+        // while the last command lost is waited for, or (none lost) just
+        // before the next reply.
+        if (restartLost_ > 0) {
+          if (--restartLost_ == 0 && !restartBanner_.empty()) put(std::exchange(restartBanner_, std::string()));
+          continue;
+        }
+        if (!restartBanner_.empty()) put(std::exchange(restartBanner_, std::string()));
+        const auto at = std::find_if(spoilsAt_.begin(), spoilsAt_.end(),
+                                     [&](const SpoilAt& r) { return r.index == int(commands_.size()); });
+        std::optional<SpoilRule> forced;
+        if (at != spoilsAt_.end()) forced = SpoilRule{cmd, at->how, 1, at->lateMs};
+        if (forced && forced->how == Spoil::Lose) {
+          ++spoiled_;
+          continue;
+        }
+        if (!forced && LoseCommand(cmd)) continue;
         const auto hold = std::find_if(holds_.begin(), holds_.end(),
                                        [&](const Hold& h) { return cmd.rfind(h.prefix, 0) == 0; });
         if (hold != holds_.end()) {
@@ -194,7 +233,7 @@ void TFakeLx200::Run() {
         const auto garble = std::find_if(garbles_.begin(), garbles_.end(),
                                          [&](const GarbleRule& g) { return g.times > 0 && g.command == cmd; });
         if (garble != garbles_.end()) --garble->times, reply = garble->reply;
-        out = SpoilReply(cmd, std::move(reply));
+        out = SpoilReply(cmd, std::move(reply), forced ? &*forced : nullptr);
       }
       // A stall ends: what it held goes out first.
       if (!stalled.empty()) put(std::exchange(stalled, std::string()));
@@ -227,14 +266,14 @@ void TFakeLx200::Run() {
   }
 }
 
-TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string reply) {
+TFakeLx200::Outgoing TFakeLx200::SpoilReply(const std::string& cmd, std::string reply, const SpoilRule* forced) {
   Outgoing out;
   out.first = std::move(reply);
   std::string& r = out.first;
   if (r.empty()) return out;
   bool garble = false, cut = false, anyByte = false;
   int lateMs = -1;
-  if (const SpoilRule* rule = TakeRule(cmd, false)) {
+  if (const SpoilRule* rule = forced ? forced : TakeRule(cmd, false)) {
     if (rule->how == Spoil::Twice) {
       ++spoiled_;
       out.rest = out.first;
@@ -314,10 +353,10 @@ void TFakeLx200::Settle() {
   }
 }
 
-std::string TFakeLx200::Pointing(bool dec) const {
+std::string TFakeLx200::Sexagesimal(double value, bool degrees) const {
   char b[32];
-  if (!dec) {
-    const double h = state_.raHours;
+  if (!degrees) {
+    const double h = value;
     if (state_.lowPrecision) {
       const long t = std::lround(h * 600) % 14400;
       std::snprintf(b, sizeof b, "%02ld:%02ld.%ld#", t / 600, t / 10 % 60, t % 10);
@@ -326,8 +365,8 @@ std::string TFakeLx200::Pointing(bool dec) const {
       std::snprintf(b, sizeof b, "%02ld:%02ld:%02ld#", s / 3600, s / 60 % 60, s % 60);
     }
   } else {
-    const double d = std::fabs(state_.decDegrees);
-    const char sign = state_.decDegrees < 0 ? '-' : '+';
+    const double d = std::fabs(value);
+    const char sign = value < 0 ? '-' : '+';
     if (state_.lowPrecision) {
       const long m = std::lround(d * 60);
       std::snprintf(b, sizeof b, "%c%02ld*%02ld#", sign, m / 60, m % 60);
@@ -345,12 +384,23 @@ std::string TFakeLx200::Answer(const std::string& c) {
   const std::string body = c.substr(1, c.size() - 2);  // without ':' and '#'
   auto starts = [&](const char* p) { return body.rfind(p, 0) == 0; };
   const bool slewing = slewEnd_ != 0;
-  if (body == "GR") return Pointing(false);
-  if (body == "GD") return Pointing(true);
+  if (body == "GR") return Sexagesimal(s.raHours, false);
+  if (body == "GD") return Sexagesimal(s.decDegrees, true);
+  if (body == "Gr") return Sexagesimal(s.targetRa, false);
+  if (body == "Gd") return Sexagesimal(s.targetDec, true);
+  if (body == "GG") return s.site[2] + "#";
   if (body == "GVP") return s.product.empty() ? (onStep ? "On-Step#" : "Autostar#") : s.product + "#";
   if (body == "GVN") return !s.version.empty() ? s.version + "#" : onStep ? "4.24k#" : "43Eg#";
-  if (body == "GL") return "20:15:00#";
-  if (body == "GC") return "01/15/26#";
+  if (body == "GL") {
+    // The clock as set, run on since.
+    int h = 0, m = 0, sec = 0;
+    if (std::sscanf(s.time.c_str(), "%d:%d:%d", &h, &m, &sec) != 3) return s.time + "#";
+    const long t = (h * 3600L + m * 60 + sec + (NowMs() - clockSetMs_) / 1000) % 86400;
+    char b[16];
+    std::snprintf(b, sizeof b, "%02ld:%02ld:%02ld#", t / 3600, t / 60 % 60, t % 60);
+    return b;
+  }
+  if (body == "GC") return s.date + "#";
   if (body == "GS") return "12:00:00#";
   if (body == "Gt") return s.site[0] + "#";
   if (body == "Gg") return s.site[1] + "#";
@@ -398,7 +448,7 @@ std::string TFakeLx200::Answer(const std::string& c) {
     s.date = body.substr(2);
     return onStep ? "1" : "1Updating Planetary Data#                              #";
   }
-  if (starts("SL")) return s.time = body.substr(2), "1";
+  if (starts("SL")) return s.time = body.substr(2), clockSetMs_ = NowMs(), "1";
   if (starts("St")) return s.site[0] = body.substr(2), "1";
   if (starts("Sg")) return s.site[1] = body.substr(2), "1";
   if (starts("SG")) return s.site[2] = body.substr(2), "1";

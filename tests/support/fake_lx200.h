@@ -103,13 +103,29 @@ class TFakeLx200 {
   int HoldsReleased() const { return holdsReleased_; }
   int HoldsTimedOut() const { return holdsTimedOut_; }
   // The mount stops answering until a command that begins with `until`
-  // comes: the commands before it are lost (a board that restarts) or, with
-  // `held`, answered only then, in order, before its own reply (a link that
-  // stalls). Which commands came is seen in Commands. A `banner` goes out
-  // as the stall ends, before any reply (a board that says it has started).
+  // comes: the commands before it are lost (a board that restarts, and
+  // forgets what Restart says) or, with `held`, answered only then, in
+  // order, before its own reply (a link that stalls). Which commands came
+  // is seen in Commands. A `banner` goes out as the stall ends, before any
+  // reply (a board that says it has started).
   void StallUntil(const std::string& until, bool held, const std::string& banner = {}) {
     std::lock_guard lock(mutex_);
     stall_ = {until, banner, held, true};
+    if (!held) ForgetMemory();
+  }
+  // The board restarts now: it forgets what it holds in memory (the goto
+  // under way, the target, the alignment, the PEC play, its clock and
+  // site, back to those it starts with; its tracking stops) and loses the
+  // next `lost` commands while it starts. The `banner` goes out as it has
+  // started: just after the last of those commands came (while its reply
+  // is waited for), or, none lost, just before the next reply.
+  void Restart(int lost, const std::string& banner = {});
+  // The reply to the command that comes `index`-th since the last
+  // ClearCommands (1 the first) is spoiled `how` (a command lost, a reply
+  // sent twice...), whatever the command.
+  void SpoilCommandAt(int index, Spoil how, int lateMs = -1) {
+    std::lock_guard lock(mutex_);
+    spoilsAt_.push_back({index, how, lateMs});
   }
   // The replies spoiled so far.
   int Spoiled() const {
@@ -136,7 +152,7 @@ class TFakeLx200 {
     int rateStep = -1;
     char coordinateMode = '1';                      // ":GXEE#"
     std::string site[3] = {"+00*00", "000*00", "+00"};  // ":St", ":Sg", ":SG"
-    std::string time = "00:00:00", date = "01/01/00";
+    std::string time = "00:00:00", date = "01/01/00";  // the clock as last set; it runs on
     std::string product;                            // ":GVP#"; empty: the firmware's own
     std::string version;                            // ":GVN#"; empty: the firmware's own
     std::string newFlags;                           // ":GU#" flags of a later firmware
@@ -165,15 +181,19 @@ class TFakeLx200 {
     int lateMs = -1;
     int delayMs = 0;  // the first goes out this late
   };
-  Outgoing SpoilReply(const std::string& cmd, std::string reply);
+  struct SpoilRule;
+  // `forced`: the rule to use instead of those set by prefix.
+  Outgoing SpoilReply(const std::string& cmd, std::string reply, const SpoilRule* forced = nullptr);
   // True when `cmd` is lost on its way in (under mutex_).
   bool LoseCommand(const std::string& cmd);
-  struct SpoilRule;
   // The first rule of spoils_ left for `cmd` that loses commands (or, with
   // `lose` false, spoils replies), one of its times taken; null for none.
   const SpoilRule* TakeRule(const std::string& cmd, bool lose);
-  std::string Pointing(bool dec) const;
+  // Hours or degrees as the mount writes them, in its precision.
+  std::string Sexagesimal(double value, bool degrees) const;
   void Settle();
+  // What a restart loses (under mutex_).
+  void ForgetMemory();
 
   Transport transport_;
   Firmware firmware_;
@@ -202,7 +222,16 @@ class TFakeLx200 {
     std::string until, banner;
     bool held = false, on = false;
   } stall_;                        // under mutex_
-  std::vector<SpoilRule> spoils_;  // under mutex_, as the three below
+  std::vector<SpoilRule> spoils_;  // under mutex_, as the five below
+  struct SpoilAt {
+    int index;
+    Spoil how;
+    int lateMs;
+  };
+  std::vector<SpoilAt> spoilsAt_;
+  int restartLost_ = 0;           // commands a restart still loses
+  std::string restartBanner_;     // what the board says once it has started
+  int64_t clockSetMs_ = 0;        // steady milliseconds when the clock was set
   double garbleRate_ = 0, cutRate_ = 0, lostRate_ = 0, twiceRate_ = 0;
   bool printableNoise_ = false;
   std::mt19937 random_{1};

@@ -7,6 +7,7 @@
 
 #include <QRadioButton>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/automation_lx200.h"
@@ -144,24 +145,60 @@ TEST_F(Lx200LateReplies, PecEntriesRightWhenARepeatAndALossWouldCancelOut) {
 }
 
 // A board that restarts on its serial line while a goto is under way
-// (silent for seconds, then a banner): the poll rides it out, and the
-// window says in red and in the log that the mount lost what it was sent
-// and the goto with it.
+// (the poll's first question lost, then a banner): the poll rides it
+// out, and the window says in red and in the log that the mount restarted
+// and lost the goto (the sequencer is told too); the date, time and site
+// the connect set are set again.
 TEST_F(Lx200LateReplies, ARestartIsToldWithTheGotoItDropped) {
   TFakeLx200 fake(TFakeLx200::Transport::Pty);
+  host.obs->Latitude = -33.5 * kRad;
+  host.obs->Longitude = -10.5 * kRad;  // west positive: 10.5° east
+  Tick("Set Date/Time");
+  Tick("Set Lat/Long");
   ConnectWithLongSlews(fake);
   ASSERT_TRUE(tele.Connected());
+  const TFakeLx200::State given = fake.Get();
+  ASSERT_EQ(given.site[1], "349*30") << "the connect set the site";
   ASSERT_TRUE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
-  fake.StallUntil(":GC#", false, "\r\nOnStep 4.24k\r\n");
+  fake.Restart(1, "\r\nOnStep 4.24k\r\n");
   Poll();
-  const std::string said = " and lost what it was sent meanwhile (it may have restarted: it said \"OnStep 4.24k\"); "
-                           "the goto under way was lost";
+  const std::string said = "said \"OnStep 4.24k\" and lost the target it was given; the goto under way was lost; "
+                           "its date, time and site were set again";
   const std::string shown = FaultShown(&form);
-  EXPECT_EQ(shown.rfind("The mount was silent for ", 0), 0u) << shown;
+  EXPECT_EQ(shown.rfind("The mount restarted: it was silent for ", 0), 0u) << shown;
   EXPECT_NE(shown.find(said), std::string::npos) << shown;
-  EXPECT_EQ(LinesStarting("[Ascom.Telescope] Warning, the mount was silent for "), 1);
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, t" + shown.substr(1))) << LogLines().LastLine();
+  EXPECT_NE(tele.TakeGotoLost(), "");
+  EXPECT_FALSE(tele.GotoInProgress());
+  EXPECT_EQ(tele.Controls().gotoShape, TShape::ButtonFace);
+  const TFakeLx200::State now = fake.Get();
+  EXPECT_EQ(now.date, given.date);
+  EXPECT_EQ(now.time.substr(0, 4), given.time.substr(0, 4)) << now.time << " " << given.time;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(now.site[i], given.site[i]) << i;
   EXPECT_TRUE(tele.Connected());
   EXPECT_EQ(LossLines(), 0);
+}
+
+// A clock and a site the mount never takes (its replies read back as they
+// were, four times): the log and the window say which value was not taken.
+TEST_F(Lx200LateReplies, SettingsTheMountDoesNotTakeAreSaid) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 8);
+  host.obs->Latitude = -33.5 * kRad;
+  fake.Garble(":GC#", "01/01/00#", platform::kLx200Asks + 1);  // the connect's probe asks it once first
+  fake.Garble(":Gt#", "+00*00#", platform::kLx200Asks);
+  Tick("Set Date/Time");
+  Tick("Set Lat/Long");
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, failed to set Date/Time: Date not taken by the mount: it reads "
+                     "01/01/00 where 01/10/26 was set; set 4 times"))
+      << LogLines().LastLine();
+  const std::string lat = "Set Latitude/Longitude failed: Latitude not taken by the mount: it reads +00*00 where "
+                          "-33*30 was set; set 4 times";
+  EXPECT_EQ(FaultShown(&form), lat);
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, " + lat));
+  EXPECT_EQ(LinesStarting("[Ascom.Telescope] Set Latitude/Longitude"), 0);
 }
 
 // An entry of the table whose replies keep coming out of step, read four
@@ -319,11 +356,26 @@ TEST_F(Lx200LateReplies, LostRepliesSayWhatTheMountMayBeDoing) {
   EXPECT_EQ(fake.Count(":MS#"), 2);
   EXPECT_NEAR(fake.Get().targetRa, 4.0, 1.0 / 3600);
 
-  fake.SpoilReplies(":hP#", Spoil::Lose, 1);
-  Button(&form, "Park")->click();
-  EXPECT_EQ(FaultShown(&form), "Park unconfirmed: no reply from the mount to :hP# within 0.6 s; the mount may be parking");
-  EXPECT_TRUE(Logged("[Ascom.Telescope] Park command timed-out waiting for response"));
-  EXPECT_TRUE(tele.Connected());
+  // A park, a set park and an alignment step whose replies were lost:
+  // the log says what the window says, never that they failed.
+  const std::tuple<const char*, const char*, const char*, std::string> acts[] = {
+      {"Park", ":hP#", "Park command timed-out", "Park unconfirmed: no reply from the mount to :hP# within 0.6 s; the "
+                                                 "mount may be parking"},
+      {"Set Park", ":hQ#", "Setting Park position failed",
+       "SetPark unconfirmed: no reply from the mount to :hQ# within 0.6 s; the park position may have been set"},
+      {"Start", ":A1#", "Align failed",
+       "Align unconfirmed: no reply from the mount to :A1# within 0.6 s; the alignment may have started"}};
+  for (const auto& [button, cmd, failed, unconfirmed] : acts) {
+    SCOPED_TRACE(button);
+    LogLines().Clear();
+    tele.Timer1Timer(), tele.Timer1Timer(), tele.Timer1Timer();  // the hold after the last
+    fake.SpoilReplies(cmd, Spoil::Lose, 1);
+    Button(&form, button)->click();
+    EXPECT_EQ(FaultShown(&form), unconfirmed);
+    EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, " + unconfirmed)) << LogLines().LastLine();
+    EXPECT_EQ(LinesStarting(std::string("[Ascom.Telescope] ") + failed), 0);
+    EXPECT_TRUE(tele.Connected());
+  }
 }
 
 // A goto whose reply never comes, and the reply to each marker after it

@@ -242,7 +242,7 @@ TEST_F(TeleTest, EveryFailingCallLogsAndGoesOn) {
   struct ConnectCase {
     const char* member;
     const char* line;
-  } connectCases[] = {{"UTCDate", "Warning, failed to set Date/Time"},
+  } connectCases[] = {{"UTCDate", "Warning, failed to set Date/Time: Simulated failure of UTCDate"},
                       {"DoesRefraction", "Unknown Refraction"},
                       {"Connected", "Connect failed: Simulated failure of Connected"}};
   for (const ConnectCase& c : connectCases) {
