@@ -47,7 +47,7 @@ TIndiClient::~TIndiClient() {
 bool TIndiClient::WaitFor(const std::function<bool()>& done, int ms) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
+    if (std::chrono::steady_clock::now() >= end || WaitsGivenUp()) return false;
     ProcessMessages();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

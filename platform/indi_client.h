@@ -37,7 +37,8 @@ class TIndiClient : public INDI::BaseClient {
   // Closes the server connection while the cache still exists.
   ~TIndiClient() override;
 
-  // Waits up to `ms` for `done`, handling the GUI thread's events meanwhile.
+  // Waits up to `ms` for `done`, handling the GUI thread's events meanwhile;
+  // false as on a time-out when the program's end gives up waiting.
   static bool WaitFor(const std::function<bool()>& done, int ms);
   // As WaitFor, but gives up at once when the server connection is lost.
   bool Await(const std::function<bool()>& done, int ms) const;
