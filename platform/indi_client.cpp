@@ -60,6 +60,13 @@ bool TIndiClient::Await(const std::function<bool()>& done, int ms) const {
 
 void TIndiClient::Fail(const std::string& what) { throw EAutomationError(what); }
 
+void TIndiClient::ServerLost() { throw EAutomationLinkLost("INDI server connection lost"); }
+
+void TIndiClient::RequireLink() const {
+  if (served_ && !Up()) ServerLost();
+  if (!LinkUp()) Fail("Not connected");
+}
+
 namespace {
 
 const char* TypeName(INDI_PROPERTY_TYPE t) {
@@ -139,6 +146,7 @@ void TIndiClient::Connect(const std::function<bool()>& ready) {
   if (!Switch("CONNECTION.CONNECT")) connectDevice(Device().c_str());
   Await([&] { return Switch("CONNECTION.CONNECT") && ready(); }, 10000);
   if (!Up()) Fail("INDI server connection lost");
+  served_ = true;
 }
 
 void TIndiClient::AwaitSettled() {

@@ -113,10 +113,11 @@ void TFocuserControl::Timer1Timer() {
       linked = true;  // a failed read is no proof of a lost link
     }
     if (!linked) {
-      Log("Error, connection lost");
+      const TLinkLostText text = LinkLostText(platform::LinkLostReason(*driver_, "Position"));
+      Log(text.log);
       driver_.reset();
       SetDisconnected();
-      ui_.fault = "Connection lost";
+      ui_.fault = text.fault;
       emit changed();
       return;
     }
@@ -242,9 +243,10 @@ void TFilterWheelControl::Timer1Timer() {
     linked = true;
   }
   if (!linked) {
-    Log("Error, connection lost");
+    const TLinkLostText text = LinkLostText(platform::LinkLostReason(*driver_, "Position"));
+    Log(text.log);
     DisconnectClick();
-    ui_.fault = "Connection lost";
+    ui_.fault = text.fault;
     emit changed();
   }
 }
