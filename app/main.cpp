@@ -8,6 +8,7 @@
 
 #include "app/forms/main_form.h"
 #include "app/forms/unix_signals.h"
+#include "platform/gui_thread.h"
 #include "platform/qt_dialogs.h"
 
 int main(int argc, char** argv) {
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
   // it first gets the screen's whole work area.
   if (QScreen* screen = QApplication::primaryScreen()) MainForm1->setGeometry(screen->availableGeometry());
   MainForm1->showMaximized();
-  const int code = app.exec();
+  const int code = platform::ExecMainEventLoop();
   CloseOnTerminationSignals(nullptr);
   form->FinishClose();
   delete form;

@@ -34,13 +34,8 @@ std::string SlotName(int n) { return "ASCOM Camera #" + std::to_string(n); }
 // the loss for every call from then on: that is the reason. Otherwise the
 // driver lost the camera itself; `detail` says what showed it.
 std::string WhyLinkLost(platform::IAutomationObject& driver, const std::string& detail) {
-  try {
-    (void)driver.Get("CameraState");
-  } catch (const platform::EAutomationLinkLost& e) {
-    return e.what();
-  } catch (const std::exception&) {
-  }
-  return kLinkLost + detail;
+  const std::string why = platform::LinkLostReason(driver, "CameraState");
+  return why.empty() ? kLinkLost + detail : why;
 }
 
 void Tell(const std::string& text) {

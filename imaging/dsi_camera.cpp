@@ -22,10 +22,13 @@ const DsiModel kModels[] = {
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // One step of a wait on the worker: the GUI thread keeps handling its
-// events meanwhile.
-void WaitStep() {
+// events meanwhile. False, without waiting, once the program's end has
+// given up waiting: the wait is then given up as on its time-out.
+bool WaitStep() {
+  if (platform::WaitsGivenUp()) return false;
   platform::ProcessMessages();
   SleepMs(10);
+  return true;
 }
 
 }  // namespace
@@ -64,13 +67,13 @@ bool TDsiThread::Post(int command) {
 bool TDsiThread::SendCommand(int command, int timeoutMs) {
   // The worker may still be starting up (command 0): give it a moment.
   for (int waited = 0; command_.load(std::memory_order_acquire) == kDsiStart && waited < timeoutMs; waited += 10)
-    WaitStep();
+    if (!WaitStep()) break;
   if (command == kDsiIdle) return Idle();
   if (!Post(command)) return false;
   for (int waited = 0; waited < timeoutMs; waited += 10) {
     if (Idle()) return !LastFailed;
     if (Ended()) return false;
-    WaitStep();
+    if (!WaitStep()) break;
   }
   RequestAbort();  // a command that hangs is given up
   return false;
@@ -274,7 +277,8 @@ void TDsiCamera::DoDisconnect() {
   // A running exposure is stopped first; the wait is bounded.
   if (!thread_->Idle()) {
     thread_->RequestAbort();
-    for (int waited = 0; waited < 2000 && !thread_->Idle() && !thread_->Ended(); waited += 10) WaitStep();
+    for (int waited = 0; waited < 2000 && !thread_->Idle() && !thread_->Ended(); waited += 10)
+      if (!WaitStep()) break;
   }
   if (!thread_->Idle() && !thread_->Ended()) throw ECameraError(": Can't Disconnect, camera is not idle.");
   thread_->SendCommand(kDsiDisconnect);

@@ -31,15 +31,6 @@ class TIndiCamera : public platform::IAutomationObject {
  private:
   const std::string& Dev() const { return client_.Device(); }
   [[noreturn]] static void Fail(const std::string& what) { TIndiClient::Fail(what); }
-  // The server gone (stopped, or its host away): the link is lost, and
-  // every call says so from then on.
-  [[noreturn]] static void ServerLost() { throw platform::EAutomationLinkLost("INDI server connection lost"); }
-  // Raises unless the device is connected, naming a server lost since the
-  // connection.
-  void RequireLink() const {
-    if (served_ && !client_.Up()) ServerLost();
-    if (!client_.LinkUp()) Fail("Not connected");
-  }
   void Connect();
   // A number of the device; raises when it is not finite.
   double Finite(const std::string& prop, const std::string& elem, double* lo = nullptr, double* hi = nullptr);
@@ -53,7 +44,6 @@ class TIndiCamera : public platform::IAutomationObject {
   TIndiClient& client_;
   int picturesAtStart_ = 0;
   bool exposing_ = false;
-  bool served_ = false;  // the server was reached once
 };
 
 // Sensor sizes and positions beyond this are no camera's.
@@ -82,7 +72,6 @@ void TIndiCamera::Connect() {
     double width = 0;
     return client_.Has("CCD_EXPOSURE") && client_.Number("CCD_INFO.CCD_MAX_X", width) && width > 0;
   });
-  served_ = true;
   // Pictures come to this client inside its messages. (The client
   // library's listener thread reads its list of BLOB modes without a lock
   // while this call adds the device's entry; see .ci/tsan.supp.)
@@ -119,7 +108,7 @@ TVariant TIndiCamera::Get(const std::string& m) {
     client_.Text("DRIVER_INFO.DRIVER_NAME", name);
     return "INDI " + (name.empty() ? Dev() : name);
   }
-  RequireLink();
+  client_.RequireLink();
   if (m == "CameraXSize") return Whole(Finite("CCD_INFO", "CCD_MAX_X"), "CCD_MAX_X", 1, kMaxPixels);
   if (m == "CameraYSize") return Whole(Finite("CCD_INFO", "CCD_MAX_Y"), "CCD_MAX_Y", 1, kMaxPixels);
   if (m == "PixelSizeX" || m == "PixelSizeY") {
@@ -184,7 +173,7 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
     }
     return;
   }
-  RequireLink();
+  client_.RequireLink();
   // Binning and frame: the caller reads the values back at once, so the
   // put waits (at most the client's reply wait) for the device's answer,
   // which the cache holds; without one it fails.
@@ -192,7 +181,7 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
     const int mark = client_.Updates(prop);
     client_.SendNumbers(prop, {{elem, value}});
     if (client_.Await([&] { return client_.Updates(prop) > mark; }, client_.ReplyWaitMs())) return;
-    if (!client_.Up()) ServerLost();
+    if (!client_.Up()) TIndiClient::ServerLost();
     Fail(m + ": no answer from the device");
   };
   if (m == "BinX") return answered("CCD_BINNING", "HOR_BIN", v.AsInt());
@@ -209,7 +198,7 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
 }
 
 TVariant TIndiCamera::Invoke(const std::string& m, const platform::TVariantList& a) {
-  RequireLink();
+  client_.RequireLink();
   auto arg = [&](std::size_t i) -> const TVariant& {
     if (i >= a.size()) Fail(m + ": missing argument");
     return a[i];

@@ -96,19 +96,28 @@ std::string NoPortText(uint16_t port, const std::vector<TParallelPort>& ports) {
 
 // PPCLAIM waits for as long as another driver (a printer's) holds the port.
 // On the GUI thread the claim runs on a thread of its own while the GUI
-// thread handles its events, so the program stays usable.
+// thread handles its events, so the program stays usable. The program's
+// end does not wait for it: the claim is left to its thread (which holds
+// nothing of the caller's), the port's descriptor is closed under it, and
+// the port is free again once the other driver lets it go.
 int Claim(int fd) {
   IPpdev* const dev = ppdev;
   if (!platform::IsGuiThread()) return dev->Claim(fd);
-  auto done = std::make_shared<platform::TCompletion>();
-  int error = 0;
-  std::thread claimer([dev, fd, done, &error] {
-    error = dev->Claim(fd);
-    done->Complete();
+  struct TClaim {
+    platform::TCompletion done;
+    int error = 0;
+  };
+  auto claim = std::make_shared<TClaim>();
+  std::thread claimer([dev, fd, claim] {
+    claim->error = dev->Claim(fd);
+    claim->done.Complete();
   });
-  done->Wait();
+  if (!claim->done.Wait()) {
+    claimer.detach();
+    return ECANCELED;
+  }
   claimer.join();
-  return error;
+  return claim->error;
 }
 
 // Opens and claims the device of the port at `port`; `fd` gets it.

@@ -259,4 +259,14 @@ bool SplitIndiIdentifier(const std::string& id, std::string& host, std::string& 
 
 std::string DescribeFailure(const std::exception& e) { return e.what(); }
 
+std::string LinkLostReason(IAutomationObject& driver, const std::string& member) {
+  try {
+    (void)driver.Get(member);
+  } catch (const EAutomationLinkLost& e) {
+    return e.what();
+  } catch (const std::exception&) {
+  }
+  return {};
+}
+
 }  // namespace platform

@@ -188,4 +188,10 @@ bool SplitIndiIdentifier(const std::string& id, std::string& host, std::string& 
 // Reads the text of an automation failure for logs.
 std::string DescribeFailure(const std::exception& e);
 
+// Why a driver that reads Connected false lost its link, as it says when
+// `member` is read: the text of the EAutomationLinkLost it raises then (an
+// INDI device whose server stopped: "INDI server connection lost"); empty
+// when it raises nothing of the kind.
+std::string LinkLostReason(IAutomationObject& driver, const std::string& member);
+
 }  // namespace platform

@@ -48,7 +48,7 @@ void TIndiDevice::AwaitAcceptance(const std::string& what, const std::string& pr
     return false;
   };
   client_.Await([&] { return taken() || client_.StateSince(prop, mark, IPS_ALERT); }, client_.ReplyWaitMs());
-  if (!client_.Up()) Fail("INDI server connection lost");
+  if (!client_.Up()) TIndiClient::ServerLost();
   if (taken()) return;
   if (client_.Updates(prop) > mark) Fail(what + " refused by the device" + client_.MessageSince(said));
   Fail(what + ": no answer from the device");
@@ -69,7 +69,7 @@ TVariant TIndiDevice::Get(const std::string& m) {
     client_.Text("DRIVER_INFO.DRIVER_VERSION", version);
     return "INDI " + (name.empty() ? Dev() : name) + (version.empty() ? "" : " " + version);
   }
-  if (!client_.LinkUp()) Fail("Not connected");
+  client_.RequireLink();
   // Mount.
   if (m == "RightAscension") return client_.Num("EQUATORIAL_EOD_COORD", "RA");
   if (m == "Declination") return client_.Num("EQUATORIAL_EOD_COORD", "DEC");
@@ -142,7 +142,7 @@ void TIndiDevice::Put(const std::string& m, const TVariant& v) {
     }
     return;
   }
-  if (!client_.LinkUp()) Fail("Not connected");
+  client_.RequireLink();
   if (m == "Tracking") {
     client_.SendSwitch("TELESCOPE_TRACK_STATE", v.AsBool() ? "TRACK_ON" : "TRACK_OFF");
   } else if (m == "UTCDate") {
@@ -192,7 +192,7 @@ TVariant TIndiDevice::Invoke(const std::string& m, const TVariantList& a) {
     if (i >= a.size()) Fail("Missing argument of " + m);
     return a[i];
   };
-  if (!client_.LinkUp()) Fail("Not connected");
+  client_.RequireLink();
   if (m == "SlewToCoordinatesAsync" || m == "SlewToCoordinates" || m == "SyncToCoordinates") {
     const double ra = arg(0).AsDouble(), dec = arg(1).AsDouble();
     if (!(ra >= 0 && ra < 24 && dec >= -90 && dec <= 90)) Fail("Coordinates out of range");
@@ -211,7 +211,7 @@ TVariant TIndiDevice::Invoke(const std::string& m, const TVariantList& a) {
     else AwaitAcceptance(m, prop, mark, said, {IPS_BUSY, IPS_OK});
     if (m == "SlewToCoordinates") {
       client_.Await([&] { return client_.State(prop) != IPS_BUSY; }, 300000);
-      if (!client_.Up()) Fail("INDI server connection lost");
+      if (!client_.Up()) TIndiClient::ServerLost();
       if (client_.State(prop) == IPS_ALERT) Fail(m + " failed in the device" + client_.MessageSince(said));
     }
     return {};

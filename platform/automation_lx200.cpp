@@ -63,7 +63,15 @@ TVariant TLx200Session::Call(std::function<TVariant()> work) {
     queue_.push_back(job);
   }
   signal_.notify_one();
-  job->done.Wait();
+  if (!job->done.Wait()) {
+    // The program ends without the mount's answer: a call not yet under
+    // way is never sent. (A job holds nothing of its caller's.)
+    {
+      std::lock_guard lock(mutex_);
+      std::erase(queue_, job);
+    }
+    throw EAutomationCancelled("the program ends: the mount's answer was not waited for");
+  }
   switch (job->failure) {
     case TLx200Job::Failure::None: return job->result;
     case TLx200Job::Failure::Cancelled: throw EAutomationCancelled(job->message);
@@ -347,9 +355,11 @@ class TLx200Mount : public IAutomationObject {
     else worker_.detach();
   }
 
+  // Each member's work holds the session and its own copies of the
+  // arguments: it may run after its caller has stopped waiting for it.
   TVariant Get(const std::string& m) override {
     if (m == "Connected") return worker_.joinable() && session_->Open();
-    return Call([&] { return session_->Get(m); });
+    return Call([s = session_, m] { return s->Get(m); });
   }
   void Put(const std::string& m, const TVariant& v) override {
     if (m == "Connected" && !v.AsBool()) {
@@ -360,13 +370,13 @@ class TLx200Mount : public IAutomationObject {
       std::shared_ptr<TLx200Session> s = session_;
       worker_ = std::thread([s] { s->Run(); });
     }
-    Call([&] {
-      session_->Put(m, v);
+    Call([s = session_, m, v] {
+      s->Put(m, v);
       return TVariant();
     });
   }
   TVariant Invoke(const std::string& m, const TVariantList& a) override {
-    return Call([&] { return session_->Invoke(m, a); });
+    return Call([s = session_, m, a] { return s->Invoke(m, a); });
   }
   std::string TakeNotice() override { return session_->TakeNotice(); }
   std::string TakeFault() override { return session_->TakeFault(); }

@@ -4,10 +4,15 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <mutex>
+#include <vector>
 
 namespace platform {
 
@@ -115,9 +120,78 @@ struct NestedEvents {
   ~NestedEvents() { --g_nestedDepth; }
 };
 
+// The loop level of the program's main loop while it runs (ExecMainEventLoop).
+int g_mainLoopLevel = 0;
+
+// When waits are given up (steady clock), and whether that time has come
+// as the GUI thread's timer saw it (a timer may fire a little early).
+// `g_giveUpRound` tells the timer of an earlier end from the current one.
+using SteadyClock = std::chrono::steady_clock;
+constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
+std::atomic<int64_t> g_giveUpAtNs{kNever};
+std::atomic<bool> g_givenUp{false};
+std::atomic<int> g_giveUpRound{0};
+// The loops RunWaitLoop runs, innermost last (GUI thread only).
+std::vector<QEventLoop*> g_waitLoops;
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch()).count();
+}
+
+void GiveUpNow() {
+  g_givenUp = true;
+  for (QEventLoop* loop : g_waitLoops) loop->quit();
+}
+
 }  // namespace
 
 int NestedEventDepth() { return g_nestedDepth.load(); }
+
+bool InsideEventWait() {
+  if (g_nestedDepth.load() > 0) return true;
+  return OnAppThread() && QThread::currentThread()->loopLevel() > g_mainLoopLevel;
+}
+
+int ExecMainEventLoop() {
+  g_mainLoopLevel = 1;
+  const int code = QCoreApplication::exec();
+  g_mainLoopLevel = 0;
+  return code;
+}
+
+void GiveUpWaitsAfter(int ms) {
+  const int64_t at = NowNs() + int64_t(std::max(ms, 0)) * 1000000;
+  if (at >= g_giveUpAtNs.load()) return;
+  g_giveUpAtNs = at;
+  if (!OnAppThread()) return;
+  if (ms <= 0) {
+    GiveUpNow();
+    // A wait sleeping for its next event wakes to see it.
+    PostToGuiThread([] {});
+    return;
+  }
+  // Wakes the waits sleeping for their next event, and quits the loops.
+  const int round = g_giveUpRound.load();
+  QTimer::singleShot(ms, Qt::PreciseTimer, QCoreApplication::instance(), [round] {
+    if (round == g_giveUpRound.load()) GiveUpNow();
+  });
+}
+
+bool WaitsGivenUp() { return g_givenUp.load() || NowNs() >= g_giveUpAtNs.load(); }
+
+void ResumeWaits() {
+  ++g_giveUpRound;
+  g_giveUpAtNs = kNever;
+  g_givenUp = false;
+}
+
+bool RunWaitLoop(QEventLoop& loop) {
+  if (WaitsGivenUp()) return false;
+  g_waitLoops.push_back(&loop);
+  loop.exec();
+  g_waitLoops.erase(std::find(g_waitLoops.begin(), g_waitLoops.end(), &loop));
+  return !WaitsGivenUp();
+}
 
 void ProcessMessages() {
   if (!IsGuiThread() || !QCoreApplication::instance()) return;
@@ -135,17 +209,20 @@ void TCompletion::Complete() {
   if (QCoreApplication::instance()) PostToGuiThread([] {});
 }
 
-void TCompletion::Wait() {
-  if (Done()) return;
+bool TCompletion::Wait() {
+  if (Done()) return true;
   if (QCoreApplication::instance() && IsGuiThread()) {
     // Each pass handles what arrived and sleeps until the next event; the
-    // completion posts one, so the check below runs right after it.
+    // completion posts one, and so does the end's giving up, so the check
+    // below runs right after either.
     NestedEvents nested;
-    while (!Done()) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return;
+    while (!Done() && !WaitsGivenUp())
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return Done();
   }
   std::unique_lock<std::mutex> lock(mutex_);
   signal_.wait(lock, [this] { return Done(); });
+  return true;
 }
 
 }  // namespace platform

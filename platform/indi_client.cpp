@@ -47,7 +47,7 @@ TIndiClient::~TIndiClient() {
 bool TIndiClient::WaitFor(const std::function<bool()>& done, int ms) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
+    if (std::chrono::steady_clock::now() >= end || WaitsGivenUp()) return false;
     ProcessMessages();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -59,6 +59,13 @@ bool TIndiClient::Await(const std::function<bool()>& done, int ms) const {
 }
 
 void TIndiClient::Fail(const std::string& what) { throw EAutomationError(what); }
+
+void TIndiClient::ServerLost() { throw EAutomationLinkLost("INDI server connection lost"); }
+
+void TIndiClient::RequireLink() const {
+  if (served_ && !Up()) ServerLost();
+  if (!LinkUp()) Fail("Not connected");
+}
 
 namespace {
 
@@ -139,6 +146,7 @@ void TIndiClient::Connect(const std::function<bool()>& ready) {
   if (!Switch("CONNECTION.CONNECT")) connectDevice(Device().c_str());
   Await([&] { return Switch("CONNECTION.CONNECT") && ready(); }, 10000);
   if (!Up()) Fail("INDI server connection lost");
+  served_ = true;
 }
 
 void TIndiClient::AwaitSettled() {

@@ -37,11 +37,19 @@ class TIndiClient : public INDI::BaseClient {
   // Closes the server connection while the cache still exists.
   ~TIndiClient() override;
 
-  // Waits up to `ms` for `done`, handling the GUI thread's events meanwhile.
+  // Waits up to `ms` for `done`, handling the GUI thread's events meanwhile;
+  // false as on a time-out when the program's end gives up waiting.
   static bool WaitFor(const std::function<bool()>& done, int ms);
   // As WaitFor, but gives up at once when the server connection is lost.
   bool Await(const std::function<bool()>& done, int ms) const;
   [[noreturn]] static void Fail(const std::string& what);
+  // The server gone (stopped, or its host away) since the device was
+  // reached: raises EAutomationLinkLost("INDI server connection lost").
+  [[noreturn]] static void ServerLost();
+  // Raises unless the device is connected: ServerLost when the server went
+  // away since the connect (every call says so from then on), else
+  // "Not connected".
+  void RequireLink() const;
 
   const std::string& Device() const { return address_.device; }
   // The server connection, and the device's own connection over it.
@@ -122,6 +130,7 @@ class TIndiClient : public INDI::BaseClient {
   };
   TIndiAddress address_;
   int replyWaitMs_ = 5000;
+  bool served_ = false;  // a connect reached the server
   std::atomic<bool> up_{false};
   std::atomic<int> defined_{0};
   std::atomic<int> pictures_{0};

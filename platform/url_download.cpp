@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "platform/gui_thread.h"
+
 namespace platform {
 
 DownloadResult DownloadUrlToFile(const std::string& url, const std::string& fileName, int timeoutMs,
@@ -30,7 +32,7 @@ DownloadResult DownloadUrlToFile(const std::string& url, const std::string& file
   QEventLoop loop;
   QTimer timer;
   timer.setSingleShot(true);
-  bool timedOut = false, writeFailed = false;
+  bool timedOut = false, givenUp = false, writeFailed = false;
   QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
     timedOut = true;
     reply->abort();
@@ -41,7 +43,11 @@ DownloadResult DownloadUrlToFile(const std::string& url, const std::string& file
   });
   QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
   timer.start(timeoutMs);
-  if (!reply->isFinished()) loop.exec();
+  if (!reply->isFinished() && !RunWaitLoop(loop) && !reply->isFinished()) {
+    // The program ends.
+    givenUp = true;
+    reply->abort();
+  }
   timer.stop();
   if (reply->isOpen()) {
     const QByteArray rest = reply->readAll();
@@ -52,6 +58,8 @@ DownloadResult DownloadUrlToFile(const std::string& url, const std::string& file
   result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   if (timedOut)
     result.error = "The download of " + url + " timed out.";
+  else if (givenUp)
+    result.error = "The download of " + url + " was given up: the program ends.";
   else if (reply->error() != QNetworkReply::NoError && result.httpStatus < 200)
     result.error = "The download of " + url + " failed: " + reply->errorString().toStdString();
   else if (result.httpStatus < 200 || result.httpStatus > 299)

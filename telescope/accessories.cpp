@@ -5,6 +5,7 @@
 
 #include "astro/text.h"
 #include "platform/dialogs.h"
+#include "platform/gui_thread.h"
 #include "platform/numfmt.h"
 #include "platform/registry.h"
 #include "platform/timezone.h"
@@ -102,6 +103,8 @@ void TFocuserControl::DisconnectClick() {
 }
 
 void TFocuserControl::Timer1Timer() {
+  // Not inside a device's wait: its caller may be using the driver.
+  if (platform::NestedEventDepth() > 0) return;
   if (connected_) {
     bool linked = true;
     try {
@@ -110,10 +113,11 @@ void TFocuserControl::Timer1Timer() {
       linked = true;  // a failed read is no proof of a lost link
     }
     if (!linked) {
-      Log("Error, connection lost");
+      const TLinkLostText text = LinkLostText(platform::LinkLostReason(*driver_, "Position"));
+      Log(text.log);
       driver_.reset();
       SetDisconnected();
-      ui_.fault = "Connection lost";
+      ui_.fault = text.fault;
       emit changed();
       return;
     }
@@ -230,7 +234,8 @@ void TFilterWheelControl::DisconnectClick() {
 }
 
 void TFilterWheelControl::Timer1Timer() {
-  if (!connected_) return;
+  // Not inside a device's wait: its caller may be using the driver.
+  if (!connected_ || platform::NestedEventDepth() > 0) return;
   bool linked = true;
   try {
     linked = driver_->Get("Connected").AsBool();
@@ -238,9 +243,10 @@ void TFilterWheelControl::Timer1Timer() {
     linked = true;
   }
   if (!linked) {
-    Log("Error, connection lost");
+    const TLinkLostText text = LinkLostText(platform::LinkLostReason(*driver_, "Position"));
+    Log(text.log);
     DisconnectClick();
-    ui_.fault = "Connection lost";
+    ui_.fault = text.fault;
     emit changed();
   }
 }

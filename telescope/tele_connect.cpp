@@ -85,6 +85,11 @@ class TLinkWatch : public platform::IAutomationObject {
 
 // --- A lost link -------------------------------------------------------------------------
 
+TLinkLostText LinkLostText(const std::string& why) {
+  if (why.empty()) return {"Error, connection lost", "Connection lost"};
+  return {"Error, connection lost: " + why, why};
+}
+
 void TTeleControl::OnLinkLost(const std::string& why) {
   if (linkLost_) return;
   linkLost_ = true;
@@ -99,9 +104,10 @@ void TTeleControl::HandleLinkLost() {
   lostReason_.clear();
   if (!connected_) return;
   // The log says what the window says.
-  Log(why.empty() ? "Error, connection lost" : "Error, connection lost: " + why);
+  const TLinkLostText text = LinkLostText(why);
+  Log(text.log);
   Disconnect();
-  ui_.fault = why.empty() ? "Connection lost" : why;
+  ui_.fault = text.fault;
   emit changed();
 }
 
@@ -488,7 +494,9 @@ void TTeleControl::PollStatus() {
   if (!talk.Live()) return;
   if (!linked || linkLost_) {
     // The link went away under us (a server or cable lost): told once, as
-    // the disconnect that follows stops the poll.
+    // the disconnect that follows stops the poll. A driver that knows why
+    // says so when it is asked for the position (an INDI server gone).
+    if (!linkLost_) lostReason_ = platform::LinkLostReason(*Drv(), "RightAscension");
     linkLost_ = true;
     HandleLinkLost();
     return;

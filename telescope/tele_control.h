@@ -37,6 +37,14 @@ class TAssistModel;
 // Unknown: the mount does not tell (drawn grey with a question mark).
 enum class TShape : uint8_t { ButtonFace, Green, Yellow, Red, Maroon, Unknown };
 
+// A device's link found lost, as the log line and the window's red line
+// say it: with the driver's reason where it gives one ("Error, connection
+// lost: INDI server connection lost"; else "Connection lost").
+struct TLinkLostText {
+  std::string log, fault;
+};
+TLinkLostText LinkLostText(const std::string& why);
+
 // The enabled and checked states of the window's controls, mirrored by the form.
 struct TTeleControls {
   bool connect = true, disconnect = false, select = true, name = true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "catalog/stars.h"
+#include "platform/gui_thread.h"
 #include "shell/messages.h"
 
 uint8_t CloseState = kRunning;
@@ -38,6 +39,7 @@ bool AnyWorkerRunning() {
 }
 
 bool CloseQuery() {
+  platform::GiveUpWaitsAfter(kEndWaitLimitMs);
   if (CloseState == kClosing) return true;
   if (CloseState == kRunning) {
     CloseState = kCloseRequested;
@@ -49,7 +51,7 @@ bool CloseQuery() {
 }
 
 bool CloseHandshakeTick() {
-  if (CloseState != kCloseRequested || AnyWorkerRunning()) return false;
+  if (CloseState != kCloseRequested || AnyWorkerRunning() || platform::InsideEventWait()) return false;
   for (const TWorkerThread& w : g_workers)
     if (w.join) w.join();
   // The star load has ended; its end is handled (arrays swapped or dropped)

@@ -42,13 +42,21 @@ void UnregisterAllWorkerThreads();
 enum : uint8_t { kRunning = 0, kCloseRequested = 1, kClosing = 2 };
 extern uint8_t CloseState;
 
+// How long the devices' calls under way when the end is asked for, and the
+// end's own calls to them, may wait for their devices in all: a device
+// that stays silent holds the end no longer.
+inline constexpr int kEndWaitLimitMs = 3000;
+
 // FormCloseQuery: the first request asks every worker (and a running star
-// load) to end and refuses; later requests are refused until the heartbeat
-// has moved the state to closing, then accepted.
+// load) to end, gives the waits for devices until kEndWaitLimitMs, and
+// refuses; later requests are refused until the heartbeat has moved the
+// state to closing, then accepted.
 bool CloseQuery();
 // The heartbeat's close step: in state 1, when no worker and no star load
-// runs any more, joins them all, moves to state 2 and returns true (the
-// caller closes the window again).
+// runs any more and the tick is no wait's (platform::InsideEventWait: a
+// device's call waiting for its answer, a modal window, a pause, whose
+// caller may still use what the close frees), joins them all, moves to
+// state 2 and returns true (the caller closes the window again).
 bool CloseHandshakeTick();
 // True when any registered worker or a star load still runs.
 bool AnyWorkerRunning();

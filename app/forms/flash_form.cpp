@@ -78,14 +78,15 @@ void TFlashMessageForm1::ShowMessage(const std::string& text, int seconds) {
   ++modalDepth_;
   ShowCentred(true);
 
-  // Wait, handling events, until this message's time is up. A message shown
-  // from inside the wait runs its own time and then hands the window back.
+  // Wait, handling events, until this message's time is up (or the
+  // program ends). A message shown from inside the wait runs its own time
+  // and then hands the window back.
   QEventLoop wait;
   QTimer timer;
   timer.setSingleShot(true);
   connect(&timer, &QTimer::timeout, &wait, &QEventLoop::quit);
   timer.start(FlashIntervalMs(seconds));
-  wait.exec();
+  platform::RunWaitLoop(wait);
 
   if (--modalDepth_ > 0) {
     Label1->setText(previousText);

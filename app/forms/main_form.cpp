@@ -22,6 +22,7 @@
 #include "chart/plotter_b.h"
 #include "chart/screen_layout.h"
 #include "imaging/ascom_camera.h"
+#include "platform/gui_thread.h"
 #include "platform/paths.h"
 #include "script/forms/scr_edit_form.h"
 #include "shell/file_commands.h"
@@ -63,6 +64,8 @@ void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
 TMainForm1::TMainForm1(QWidget* parent) : QMainWindow(parent), chart_(std::make_unique<TPendingChartView>()) {
   setWindowTitle(QStringLiteral("Noctra Planetarium"));
   MainForm1 = this;
+  // Waits for devices run in full until this window's end gives them up.
+  platform::ResumeWaits();
   MsCounter = [] { return platform::TimeGetTime(); };
   SystemClock = [] { return CurrentJulianDay(); };
   insets_ = ChartInsetHooks();

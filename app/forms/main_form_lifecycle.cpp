@@ -53,6 +53,7 @@
 #include "imaging/forms/imaging_windows.h"
 #include "imaging/forms/tele_mount.h"
 #include "imaging/port_output.h"
+#include "platform/gui_thread.h"
 #include "platform/paths.h"
 #include "platform/qt_dialogs.h"
 #include "platform/registry.h"
@@ -485,6 +486,10 @@ void TMainForm1::SaveExitSettings() {
 void TMainForm1::FinishClose(int timeoutMs) {
   if (closed_) return;
   EndProgramUnattended();
+  // Asked inside a wait (the session's end while a device's call waits for
+  // its answer): the settings are written, and the heartbeat finishes the
+  // close once the wait has returned, never under it.
+  if (platform::InsideEventWait()) return;
   QElapsedTimer waited;
   waited.start();
   // The heartbeat (every 100 ms) finishes the close; a script run unwinds
@@ -520,8 +525,9 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
       return;
     }
   }
-  if (!startupComplete_ && CloseState == kRunning) {
-    // Nothing runs yet: close at once.
+  if (!startupComplete_ && CloseState == kRunning && !platform::InsideEventWait()) {
+    // Nothing runs yet: close at once (unless from inside a wait, whose
+    // caller may still use a device: the heartbeat closes after it).
     CloseState = kClosing;
   }
   if (!CloseQuery()) {

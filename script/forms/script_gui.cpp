@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/gui_thread.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/scr_inp_form.h"
 #include "script/runner.h"
@@ -50,9 +51,10 @@ void TScriptGuiHost::ProcessEvents() { QCoreApplication::processEvents(); }
 
 void TScriptGuiHost::WaitForEvents(int ms) {
   // Sleeps in the event loop: timers and input are served, no spinning.
+  // The program's end cuts the sleep short.
   QEventLoop loop;
   QTimer::singleShot(std::max(ms, 1), &loop, &QEventLoop::quit);
-  loop.exec();
+  platform::RunWaitLoop(loop);
 }
 
 void TScriptGuiHost::RunStarted() {

@@ -3,6 +3,10 @@
 // driver chooser's INDI box of Connections > Cameras, connected there, and
 // exposed by the imaging console's Start, which saves its picture. A camera
 // slot saved with the mount form of the identifier connects the camera too.
+// The program itself ends cleanly while the camera waits for its stopped
+// server.
+#include <signal.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -21,6 +25,7 @@
 #include "tests/support/indi_server.h"
 
 using startup_fixture::kEventWaitMs;
+using startup_fixture::LaunchProgram;
 using startup_fixture::OpenModally;
 using startup_fixture::RunEventsUntil;
 using IndiDevices = startup_fixture::StartUpFixture;
@@ -104,4 +109,63 @@ TEST_F(IndiDevices, ACameraChosenInTheChoosersIndiBoxSavesAPicture) {
   if (const char* shot = std::getenv("NOCTRA_INDI_CONSOLE_SHOT")) ic->grab().save(QString::fromUtf8(shot));
   imaging::AscomCameraSlots()->DisconnectClick(2);
   EXPECT_EQ(imaging::AscomCameraSlots()->Camera(2), nullptr);
+}
+
+// The real program, its camera #1 connected to the CCD simulator, and the
+// server stopped (SIGSTOP): Disconnect waits for the server's answer with
+// the program running on, and the end is asked for meanwhile. File > Exit
+// (chosen during the wait), the server going on once the end's heartbeat
+// has closed the Cameras window, so that it answers while the program
+// ends; or SIGTERM, the server going on only once the program is gone,
+// which the silent server must not hold. Either way the program ends with
+// status 0, never freeing the camera under its waiting call, and writes
+// its settings. (A test user in the program, tests/app/driver, presses the
+// buttons and says when the call waits and when the window closed.)
+TEST_F(IndiDevices, TheRealProgramEndsCleanlyWhileACameraWaitsForItsStoppedServer) {
+  const QStringList drivers = {"indi_simulator_ccd"};
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
+  testing_support::IndiServer server(drivers);
+  ASSERT_TRUE(server.Start()) << "indiserver did not start";
+  const pid_t serverPid = pid_t(server.Pid());
+  for (const bool exit : {true, false}) {
+    SCOPED_TRACE(exit ? "File > Exit, the server continued while the program ends"
+                      : "SIGTERM, the server continued after the end");
+    const std::string user = home.File(exit ? "exit/" : "signal/"), run = startup_fixture::RunFolder(user + "run/");
+    const std::string driven = user + "driven/";
+    std::filesystem::create_directories(driven);
+    std::filesystem::create_directories(user + ".config/Tarvel Software");
+    testing_support::WriteText(user + ".config/Tarvel Software/Noctra Planetarium.ini",
+                               "[ASCOM]\nASCOMCAMERA1_NAME=INDI:127.0.0.1:" + std::to_string(server.port) +
+                                   ":CCD Simulator\n");
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(NOCTRA_DRIVER_PLUGINS));
+    env.insert(QStringLiteral("QT_QPA_GENERIC_PLUGINS"), QStringLiteral("noctradriver"));
+    env.insert(QStringLiteral("NOCTRA_DRIVER_DIR"), QString::fromStdString(driven));
+    env.insert(QStringLiteral("NOCTRA_DRIVER_END"), exit ? QStringLiteral("exit") : QStringLiteral("signal"));
+    QProcess program;
+    LaunchProgram(program, user, run, {}, env);
+    auto said = [&](const char* file) { return testing_support::ReadText(driven + file); };
+    ASSERT_TRUE(RunEventsUntil(
+        [&] { return !said("connected").empty() || program.state() == QProcess::NotRunning; }, 2 * kEventWaitMs));
+    ASSERT_EQ(said("connected"), "ok") << program.readAllStandardError().toStdString();
+    ASSERT_EQ(::kill(serverPid, SIGSTOP), 0);
+    testing_support::WriteText(driven + "go", "");
+    ASSERT_TRUE(RunEventsUntil([&] { return !said("waiting").empty(); }, kEventWaitMs));
+    EXPECT_EQ(said("waiting"), "1");
+    if (exit) {
+      EXPECT_TRUE(RunEventsUntil([&] { return !said("closing").empty(); }, kEventWaitMs));
+      ::kill(serverPid, SIGCONT);
+    } else {
+      ::kill(pid_t(program.processId()), SIGTERM);
+    }
+    const bool ended = program.waitForFinished(kEventWaitMs);
+    ::kill(serverPid, SIGCONT);
+    ASSERT_TRUE(ended) << "the program did not end";
+    EXPECT_TRUE(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0)
+        << program.exitStatus() << " " << program.exitCode() << "\n"
+        << program.readAllStandardError().toStdString();
+    for (const char* file : {"ImagingSettings.xml", "ImagingConsoleSettings.xml", "AutoGuideSettings.xml",
+                             "PlateSolveSettings.xml"})
+      EXPECT_TRUE(platform::FileExists(run + file)) << file;
+  }
 }

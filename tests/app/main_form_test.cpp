@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -30,6 +31,7 @@
 #include "chart/plotter.h"
 #include "astro/solar_system.h"
 #include "platform/dialogs.h"
+#include "platform/gui_thread.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/runner.h"
 #include "shell/globals.h"
@@ -201,6 +203,66 @@ TEST(Lifecycle, CloseWaitsForAndJoinsEveryWorker) {
   EXPECT_EQ(CloseState, kClosing);
   EXPECT_TRUE(CloseQuery());
   UnregisterAllWorkerThreads();
+  CloseState = kRunning;
+  platform::ResumeWaits();
+}
+
+// A device's call waits for its answer on the GUI thread, handling the
+// events (the heartbeat among them), when the close is asked for: no tick
+// inside that wait, nor inside a modal window's loop, finishes the close,
+// whose end would free the device under the call. The call returns when
+// the device answers; a device that stays silent holds the end only until
+// the close gives up waiting (a pause running then ends too). The close
+// finishes at the first tick outside every wait.
+TEST(Lifecycle, TheCloseNeverFinishesInsideAWaitAndASilentDeviceCannotHoldIt) {
+  for (const bool answers : {true, false}) {
+    SCOPED_TRACE(answers ? "the device answers" : "the device stays silent");
+    platform::ResumeWaits();
+    CloseState = kRunning;
+    auto reply = std::make_shared<platform::TCompletion>();
+    std::atomic<bool> release{false};
+    // The device: answers once released (a silent one only after the test,
+    // or after a minute should the wait never end).
+    std::thread device([reply, &release] {
+      for (int ms = 0; !release && ms < 60000; ms += 5) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      reply->Complete();
+    });
+    int ticks = 0;
+    bool closedInside = false, pauseEnded = true;
+    QTimer heartbeat;
+    heartbeat.setInterval(10);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+      if (++ticks == 1) {
+        EXPECT_FALSE(CloseQuery());  // asked for during the call
+      }
+      closedInside = closedInside || CloseHandshakeTick();
+      if (ticks == 3 && answers) release = true;
+      if (ticks == 3 && !answers) {
+        QEventLoop pause;
+        QTimer::singleShot(60000, &pause, &QEventLoop::quit);
+        pauseEnded = platform::RunWaitLoop(pause);
+      }
+    });
+    heartbeat.start();
+    const bool answered = reply->Wait();
+    heartbeat.stop();
+    EXPECT_EQ(answered, answers);
+    EXPECT_FALSE(closedInside);
+    EXPECT_TRUE(pauseEnded == answers) << "a pause outlived the end's giving up";
+    EXPECT_EQ(CloseState, kCloseRequested);
+    QEventLoop modal;
+    QTimer::singleShot(0, &modal, [&] {
+      closedInside = CloseHandshakeTick();
+      modal.quit();
+    });
+    modal.exec();
+    EXPECT_FALSE(closedInside) << "closed inside a modal window's loop";
+    EXPECT_TRUE(CloseHandshakeTick());
+    EXPECT_EQ(CloseState, kClosing);
+    release = true;
+    device.join();
+  }
+  platform::ResumeWaits();
   CloseState = kRunning;
 }
 

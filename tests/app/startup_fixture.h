@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
@@ -96,6 +97,22 @@ inline std::string RunFolder(const std::string& folder) {
   for (const auto& f : std::filesystem::directory_iterator(std::filesystem::current_path()))
     std::filesystem::create_symlink(f.path(), folder + f.path().filename().string());
   return folder;
+}
+
+// The real program started as run.sh starts it in the working folder `run`,
+// HOME `user`, with the variables of `added`; `inChild` runs in the new
+// process first.
+inline void LaunchProgram(QProcess& program, const std::string& user, const std::string& run,
+                          std::function<void()> inChild = {}, const QProcessEnvironment& added = {}) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("HOME"), QString::fromStdString(user));
+  for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) env.remove(QString::fromUtf8(xdg));
+  env.insert(added);
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(QString::fromStdString(run));
+  if (inChild) program.setChildProcessModifier(inChild);
+  program.start(QStringLiteral(NOCTRA_PROGRAM), {});
 }
 
 // The chart's pixels that its stars light: the bright pixels (red and blue

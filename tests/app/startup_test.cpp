@@ -93,22 +93,10 @@ std::string KeptFilesToldAtStart(TMainForm1& form, const platform::ScriptedDialo
 // `inChild` runs in the new process first. True once the file types are
 // registered (2 s after the first tick) and the program still runs (a
 // signal for it must never go to process 0, the test's whole group).
-void LaunchProgram(QProcess& program, const std::string& user, const std::string& run,
-                   std::function<void()> inChild = {}) {
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  env.insert(QStringLiteral("HOME"), QString::fromStdString(user));
-  for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) env.remove(QString::fromUtf8(xdg));
-  program.setProcessEnvironment(env);
-  program.setWorkingDirectory(QString::fromStdString(run));
-  if (inChild) program.setChildProcessModifier(inChild);
-  program.start(QStringLiteral(NOCTRA_PROGRAM), {});
-}
-
 bool StartProgram(QProcess& program, const std::string& user, std::function<void()> inChild = {}) {
   const std::string run = startup_fixture::RunFolder(user + "run/");
   testing_support::WriteText(run + "autoexec.sbas", "INPUT A\n");
-  LaunchProgram(program, user, run, std::move(inChild));
+  startup_fixture::LaunchProgram(program, user, run, std::move(inChild));
   return RunEventsUntil(
              [&] { return platform::FileExists(user + ".local/share/mime/packages/noctra-planetarium.xml"); },
              kEventWaitMs) &&
@@ -597,7 +585,7 @@ TEST_F(StartUp, RealProgramEndsOnSigtermWhileAStartUpBoxIsOpen) {
   std::filesystem::create_directories(user + ".config/Tarvel Software");
   testing_support::WriteText(store, "[Solar%20System]\nast%20disp=1\n");
   QProcess program;
-  LaunchProgram(program, user, run);
+  startup_fixture::LaunchProgram(program, user, run);
   auto keptCopy = [&](const std::string& stem) {
     for (const auto& f : std::filesystem::directory_iterator(run))
       if (f.path().filename().string().rfind(stem + ".damaged-", 0) == 0) return f.path().string();
@@ -664,7 +652,7 @@ TEST_F(StartUp, AFileKeptAsideIsToldAfterAKillDuringTheFirstBox) {
     return false;
   };
   QProcess program;
-  LaunchProgram(program, user, run);
+  startup_fixture::LaunchProgram(program, user, run);
   std::string kept;
   auto noted = [&] {
     for (const auto& f : std::filesystem::directory_iterator(run))

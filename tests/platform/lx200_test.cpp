@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
 #include <tuple>
 
 #include "platform/automation_lx200.h"
+#include "platform/gui_thread.h"
 #include "platform/lx200_protocol.h"
 #include "tests/support/fake_lx200.h"
+#include "tests/support/test_support.h"
 
 using platform::TLx200Reply;
 using platform::TVariant;
@@ -767,4 +770,35 @@ TEST(Lx200DriverMeade, RefusalMessageAndDateLinesAreRead) {
   fake.ClearCommands();
   EXPECT_THROW(m->Invoke("CommandString", {TVariant(":GR\r#"), TVariant(true)}), platform::EAutomationError);
   EXPECT_TRUE(fake.Commands().empty());
+}
+
+// The program's end gives up a call waiting for the mount's answer: the
+// call raises EAutomationCancelled, and a call queued behind it meanwhile
+// is never sent. The call under way ends on the connection's worker, with
+// nothing of its caller's, and the driver answers again once waits run in
+// full.
+TEST(Lx200DriverEnd, TheEndGivesUpAWaitingCallAndNeverSendsTheOneQueuedBehind) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  auto m = Connect(fake);
+  const int positionAsks = fake.Count(":GR#");
+  std::atomic<bool> released{false};
+  fake.HoldReplyUntil(":GD#", [&] { return released.load(); });
+  bool queuedCancelled = false;
+  QTimer::singleShot(0, [&] {
+    // Inside the waiting call.
+    ASSERT_TRUE(WaitFor([&] { return Sent(fake, ":GD#"); }, testing_support::kWaitMs));
+    platform::GiveUpWaitsAfter(0);
+    try {
+      m->Get("RightAscension");
+    } catch (const platform::EAutomationCancelled&) {
+      queuedCancelled = true;
+    }
+  });
+  EXPECT_THROW(m->Get("Declination"), platform::EAutomationCancelled);
+  EXPECT_TRUE(queuedCancelled);
+  released = true;
+  platform::ResumeWaits();
+  EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9);
+  EXPECT_EQ(fake.Count(":GR#"), positionAsks);
+  EXPECT_EQ(fake.HoldsReleased(), 1);
 }

@@ -30,6 +30,8 @@ class IndiServer {
   // until it takes connections.
   bool Start();
   void Stop();
+  // The server's process (a test stops and continues it).
+  qint64 Pid() const { return server_.processId(); }
   int port = 0;
 
  private:

@@ -126,7 +126,8 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   EXPECT_TRUE(WaitUntil([&] { return wheel.GetPosition() == 2; }, 30)) << "slot " << wheel.GetPosition();
 
   // The server goes away in the middle of a slew: the mount, the focuser
-  // and the wheel each report the lost connection once, and disconnect.
+  // and the wheel each report the lost connection once with its reason,
+  // and disconnect.
   WaitUntil([] { return false; }, 0.5);
   ASSERT_TRUE(tele.GotoRaDec(kSiriusRa + 60 * kRad, kSiriusDec + 40 * kRad));
   srv.Stop();
@@ -136,10 +137,18 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   };
   EXPECT_TRUE(WaitUntil(allLost, 10));
   const auto lines = LogLines().Lines();
-  for (const std::string device : {"Telescope", "Focuser", "Filterwheel"})
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "[Ascom." + device + "] Error, connection lost"), 1) << device;
+  for (const std::string device : {"Telescope", "Focuser", "Filterwheel"}) {
+    auto lost = [&](const std::string& line) {
+      return line.rfind("[Ascom." + device + "] Error, connection lost", 0) == 0;
+    };
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), lost), 1) << device;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "[Ascom." + device + "] Error, connection lost: INDI server connection lost"),
+              1)
+        << device;
+  }
   for (const std::string& fault : {tele.Controls().fault, focuser.Controls().fault, wheel.Controls().fault})
-    EXPECT_EQ(fault, "Connection lost");
+    EXPECT_EQ(fault, "INDI server connection lost");
 }
 
 // A filter-name vector of numbers is named in words and skipped, not read as text.
