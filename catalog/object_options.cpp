@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <utility>
 
 #include "catalog/hooks.h"
 #include "catalog/run_later.h"
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 #include "platform/float_to_int.h"
 #include "platform/paths.h"
@@ -199,11 +198,12 @@ std::optional<std::string> g_slotsSeen;
 // The slots that file held then.
 TCatalogSlots g_slotsBase = DefaultCatalogSlots();
 
-// The bytes of the file at `path`; none when it cannot be read.
+// The bytes of the file at `path`; none when it cannot be read (a pipe in
+// its place is not opened).
 std::optional<std::string> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const auto bytes = platform::ReadDataFileBytes(path);
+  if (!bytes) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
 }
 
 bool SamePath(const std::string& a, const std::string& b) {
