@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QLockFile>
+#include <algorithm>
+#include <optional>
 #include <QSettings>
 #include <QSysInfo>
 #include <cstring>
@@ -11,10 +13,13 @@
 #include <utility>
 
 #include "platform/dialogs.h"
+#include "platform/gui_thread.h"
 #include "platform/inifile.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/registry_text.h"
+#include "tests/support/pipe_in_place.h"
+#include "tests/support/refused_files.h"
 #include "tests/support/test_support.h"
 
 using namespace platform;
@@ -276,4 +281,56 @@ TEST(IniFile, CaseInsensitiveSectionsAndKeys) {
   TIniFile none(dir.File("absent.template"));
   EXPECT_FALSE(none.Loaded());
   EXPECT_EQ(none.ReadInteger("a", "b", 4), 4);
+}
+
+// A store the system refuses this user, or a pipe or a folder in its place:
+// reading gives the defaults and tells the user once, with why and what to
+// do (never opening a pipe); a save writes nothing over it and says why.
+TEST(Registry, AStoreThatCannotBeReadIsToldAndLeftAsItIs) {
+  ScopedScriptedDialogs dialogs;
+  testing_support::TempDir home;
+  const struct {
+    const char* folder;
+    const char* why;
+  } cases[] = {{"refused", "Permission denied"},
+               {"pipe", "it is a named pipe, not a file"},
+               {"folder", "it is a folder, not a file"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", home.File(c.folder));
+    const std::string store = home.File(std::string(c.folder) + "/Tarvel Software/Noctra Planetarium.ini");
+    std::filesystem::create_directories(std::filesystem::path(store).parent_path());
+    std::optional<PipeInPlace> pipe;
+    if (c.folder == std::string("pipe")) pipe.emplace(store);
+    else if (c.folder == std::string("folder")) std::filesystem::create_directory(store);
+    else testing_support::WriteText(store, "[Stars]\nlow%20mag%20limit=3\n");
+    RefusedFiles refused({c.folder == std::string("refused") ? store : ""});
+    dialogs.Clear();
+    {
+      TRegIniFile reg;
+      EXPECT_EQ(reg.ReadInteger("Stars", "low mag limit", -15), -15);
+      reg.WriteInteger("Stars", "low mag limit", 7);
+    }
+    TRegIniFile().ReadInteger("Stars", "low mag limit", 0);
+    ASSERT_TRUE(testing_support::RunEventsUntil([&] { return dialogs.Count() == 2; })) << dialogs.Count();
+    platform::ProcessMessages();
+    std::vector<std::string> texts;
+    for (const auto& box : dialogs.Records()) texts.push_back(box.text);
+    std::sort(texts.begin(), texts.end());  // the save's box comes at once, the reader's from the event loop
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "Error: Can't write file " + store + "\r\nThe settings file cannot be read: " + c.why +
+                            "\r\nThe previous file is kept.");
+    EXPECT_EQ(texts[1].rfind("Warning: Can't read the settings file " + store + "\r\n(" + c.why +
+                                 ")\r\nIt is left as it is: the default settings are used, and the settings you "
+                                 "change are not saved to it while it cannot be read.\r\n",
+                             0),
+              0u)
+        << texts[1];
+    if (pipe) {
+      EXPECT_FALSE(pipe->Opened());
+    }
+  }
+  EXPECT_EQ(testing_support::ReadText(home.File("refused/Tarvel Software/Noctra Planetarium.ini")),
+            "[Stars]\nlow%20mag%20limit=3\n");
+  EXPECT_TRUE(std::filesystem::is_directory(home.File("folder/Tarvel Software/Noctra Planetarium.ini")));
 }
