@@ -32,11 +32,13 @@
 #include "tests/support/import_columns.h"
 #include "tests/support/object_database.h"
 #include "tests/support/pipe_in_place.h"
+#include "tests/support/refused_files.h"
 #include "tests/support/text_checks.h"
 #include "tools/events_calendar.h"
 #include "tools/forms/find_form.h"
 #include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
+#include "tools/location.h"
 #include "tools/world_map.h"
 
 using startup_fixture::kEventWaitMs;
@@ -464,4 +466,94 @@ TEST_F(DamagedData, ALockedObjectDatabaseIsNeverToldDamagedAndIsReadOnceFree) {
   EXPECT_EQ(ObjectCatalog->Damage(), "");
   EXPECT_TRUE(TSQLiteDatabase(folder_ + "Objects.sqlite").TableExists("IC"));
   ExpectRunningAndClose();
+}
+
+// The settings files and the pick list where the program cannot read them:
+// named pipes nobody writes to (a reader would wait for ever, and the start
+// with it), a file refused to this user, a folder. The start goes on with
+// the defaults, tells each file with what it is, never opens a pipe, and
+// leaves every file as it is: the end writes none of them, and says so.
+TEST_F(DamagedData, SettingsFilesThatCannotBeReadAreLeftAsTheyAre) {
+  MakeFolder("settings", {});
+  const std::vector<std::string> pipes = {"ObjectOptions.xml", "ImagingSettings.xml", "ImagingConsoleSettings.xml",
+                                          "picklist.dat"};
+  std::vector<std::unique_ptr<PipeInPlace>> inPlace;
+  for (const std::string& name : pipes) inPlace.push_back(std::make_unique<PipeInPlace>(folder_ + name));
+  const std::string solver = "<PlateSolve><Selections><ApiKey>mine</ApiKey></Selections></PlateSolve>\n";
+  testing_support::WriteText(folder_ + "PlateSolveSettings.xml", solver);
+  RefusedFiles refused({folder_ + "PlateSolveSettings.xml"});
+  fs::create_directory(folder_ + "AutoGuideSettings.xml");
+  GlobalLocation.PickListPath = folder_ + "picklist.dat";
+  form->ImagingSettingsPath = "ImagingSettings.xml";  // in the data folder, as the program names it
+  form->StartProgram();
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending; }, kEventWaitMs));
+  auto told = [&](const std::string& part) {
+    const auto boxes = dialogs.Records();
+    return std::count_if(boxes.begin(), boxes.end(), [&](const platform::DialogRecord& d) { return Has(d.text, part); });
+  };
+  const std::string pipe = "(it is a named pipe, not a file)\r\n";
+  for (const char* name : {"ObjectOptions.xml", "ImagingSettings.xml", "ImagingConsoleSettings.xml"})
+    EXPECT_EQ(told("Warning: Can't read file " + folder_ + name + "\r\n" + pipe), 1) << name;
+  EXPECT_EQ(told("Warning: Can't read file " + folder_ + "PlateSolveSettings.xml\r\n(Permission denied)\r\n"), 1);
+  EXPECT_EQ(told("Warning: Can't read file " + folder_ + "AutoGuideSettings.xml\r\n(it is a folder, not a file)"), 1);
+  EXPECT_EQ(told("Warning: Can't read the pick list " + folder_ + "picklist.dat\r\n" + pipe), 1);
+  EXPECT_EQ(told("kept"), 0);
+  EXPECT_TRUE(GlobalLocation.PickList.empty());
+  const std::size_t atStart = dialogs.Count();
+  ExpectRunningAndClose();
+  // The end's saves, refused: said once, in one box.
+  ASSERT_EQ(dialogs.Count(), atStart + 1);
+  for (const char* name : {"ObjectOptions.xml", "ImagingSettings.xml", "ImagingConsoleSettings.xml",
+                           "PlateSolveSettings.xml", "AutoGuideSettings.xml"})
+    EXPECT_TRUE(Has(dialogs.Last().text, folder_ + name + " (It could not be read (")) << name << dialogs.Last().text;
+  for (std::size_t i = 0; i < pipes.size(); ++i) {
+    EXPECT_FALSE(inPlace[i]->Opened()) << pipes[i];
+    EXPECT_TRUE(fs::is_fifo(folder_ + pipes[i])) << pipes[i];
+  }
+  EXPECT_EQ(testing_support::ReadText(folder_ + "PlateSolveSettings.xml"), solver);
+  EXPECT_TRUE(fs::is_directory(folder_ + "AutoGuideSettings.xml"));
+  for (const auto& e : fs::directory_iterator(folder_))
+    EXPECT_EQ(e.path().filename().string().find("damaged"), std::string::npos) << e.path();
+}
+
+// A data folder whose name is not UTF-8 (Latin-1 "café"): three starts
+// there read and write every settings file by the name's own bytes, so
+// none is taken for damaged or kept aside; a setting changed in one run is
+// there in the next, and the pick list, the element lists and the
+// start-up script are read there as anywhere.
+TEST_F(DamagedData, ThreeStartsInAFolderNamedNotInUtf8KeepEverySettingsFile) {
+  MakeFolder("caf\xE9", {});
+  GlobalLocation.PickListPath = folder_ + "picklist.dat";
+  ASSERT_TRUE(WritePickList(GlobalLocation.PickListPath, {"Quito*" + PickListSeparator + ";0.2S;78.5W;-5;F"}));
+  testing_support::WriteText(folder_ + "autoexec.sbas", "PRINT \"autoexec ran\"\r\n");
+  for (int run = 0; run < 3; ++run) {
+    SCOPED_TRACE(run);
+    if (run > 0) {
+      form = NewWindow();
+      CloseState = kRunning;
+    }
+    dialogs.Clear();
+    form->ImagingSettingsPath = "ImagingSettings.xml";
+    form->StartProgram();
+    form->show();
+    ASSERT_TRUE(RunEventsUntil(
+        [&] { return !form->StartupPending && dialogs.Count() > 0 && dialogs.Last().text == "autoexec ran"; },
+        kEventWaitMs));
+    EXPECT_EQ(dialogs.Count(), 1u) << dialogs.Records()[0].text;
+    EXPECT_NEAR(ObserverTime.Latitude * DegPerRad, -0.2, 1e-9);
+    EXPECT_EQ(AsteroidElementsFile, "default.ast");
+    EXPECT_EQ(CatalogSlots[1].Name, "IC");  // the builder's slot, as "ObjectOptions.xml" holds it
+    ASSERT_NE(imaging::IcForm1(), nullptr);
+    EXPECT_EQ(imaging::IcForm1()->Logic.ExposureTime, run == 0 ? "1" : std::to_string(run + 1));
+    imaging::IcForm1()->ExposureTime->setText(QString::number(run + 2));
+    ExpectRunningAndClose();
+  }
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(folder_))
+    if (!e.is_symlink()) files.push_back(e.path().filename().string());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"AutoGuideSettings.xml", "ImagingConsoleSettings.xml",
+                                             "ImagingSettings.xml", "ObjectOptions.xml", "PlateSolveSettings.xml",
+                                             "autoexec.sbas", "picklist.dat", "startup_log.txt"}));
 }
