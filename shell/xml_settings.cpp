@@ -201,7 +201,8 @@ bool XmlSaveSettings(const XmlDocument& doc, const std::string& path) {
   if (const std::optional<TLeftInPlace> left = SettingsFileLeftInPlace(path)) {
     // One that could not be read is told as a save that is not made.
     if (left->unread)
-      platform::ReportSaveFailure(path, "It could not be read (" + left->why + "), so the program does not write over it.");
+      platform::ReportSaveFailure(path,
+                                  "It could not be read (" + left->why + "), so the program does not write over it.");
     return false;
   }
   return doc.SaveToFile(path);

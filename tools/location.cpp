@@ -209,6 +209,9 @@ void ApplySite(const TSite& site, const THorizonArray& horizon) {
 // --- The location window's state -----------------------------------------------------------
 
 std::string TGlobalLocationModel::PickListRestText() const {
+  if (!PickListUnread.empty())
+    return "\"" + PickListPath.substr(PickListPath.find_last_of('/') + 1) + "\" could not be read (" +
+           PickListUnread + "): its places are not shown, and nothing is saved to it.";
   if (PickListRest.empty()) return std::string();
   const std::size_t n = PickListRest.size();
   return "\"" + PickListPath.substr(PickListPath.find_last_of('/') + 1) + "\" holds " +

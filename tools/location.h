@@ -260,8 +260,9 @@ class TGlobalLocationModel {
   int Accept();
   // The globe menu captions: one per entry, the text before the separator.
   std::vector<std::string> PickCaptions() const;
-  // What the user is told of places after the tenth ("" for none): how many
-  // the file holds, that the list shows ten and that the others stay.
+  // The note under the list ("" for none): why the file could not be read,
+  // or of places after the tenth how many the file holds, that the list
+  // shows ten and that the others stay.
   std::string PickListRestText() const;
   // Hands the captions to PickListChanged (the globe menu's items Pick1..10
   // and their separator); every change of the list calls it.

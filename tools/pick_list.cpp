@@ -232,7 +232,8 @@ bool TGlobalLocationModel::Save(const std::vector<std::string>& before, const st
     // A place added where the file shows ten already would not be shown:
     // the list is full, as the file now has it.
     const auto shown = all.begin() + std::ptrdiff_t(std::min(all.size(), std::size_t(kPickListCapacity)));
-    if (!added.empty() && std::none_of(all.begin(), shown, [&](const std::string& l) { return PickLineName(l) == added; })) {
+    const auto isAdded = [&](const std::string& l) { return PickLineName(l) == added; };
+    if (!added.empty() && std::none_of(all.begin(), shown, isAdded)) {
       if (full) *full = true;
       PickListBase = theirs;
       ShowFilePlaces(theirs);
