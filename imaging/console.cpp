@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "imaging/image_copy.h"
 #include "imaging/settings_text.h"
@@ -557,7 +558,10 @@ bool TImagingConsole::SaveFrame() {
   std::string folder, name;
   const int frame = sequenceLength_ + 1 - remaining_;
   FramePath(Path, DirName, FileName, frameFilter_, Purpose, remaining_, frame, folder, name);
-  if (!QDir().mkpath(QString::fromStdString(folder))) {
+  // Made by the path's own bytes: a folder's name need not be UTF-8.
+  std::error_code made;
+  std::filesystem::create_directories(folder, made);
+  if (made || !platform::FolderExists(folder)) {
     Log("Error: folder not created: " + folder);
     TellError("Error: image not saved");
     return false;

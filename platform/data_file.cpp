@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+
+#include "platform/paths.h"
 
 namespace platform {
 
@@ -26,9 +30,25 @@ std::string NotAFile(mode_t mode) {
   return kind == "not a regular file" ? "it is not a regular file" : "it is " + kind + ", not a file";
 }
 
+// The tests' stand-in for the system's refusals (RefuseDataFilesForTest).
+std::atomic<bool> g_refusing{false};
+std::mutex g_refuseMutex;
+std::function<bool(const std::string&)> g_refuse;
+
+bool RefusedForTest(const std::string& path) {
+  if (!g_refusing) return false;
+  std::lock_guard lock(g_refuseMutex);
+  return g_refuse && g_refuse(path);
+}
+
 // Opens a regular file for reading; -1 with errno and `why` for anything
 // else.
 int OpenRegular(const std::string& path, std::string& why) {
+  if (RefusedForTest(path)) {
+    why = std::strerror(EACCES);
+    errno = EACCES;
+    return -1;
+  }
   // Looked at first: what is not a regular file is never opened (opening a
   // pipe would wake a writer waiting for a reader).
   struct stat before {};
@@ -99,6 +119,29 @@ std::optional<std::vector<uint8_t>> ReadDataFileBytes(const std::string& path, s
     return std::nullopt;
   }
   return bytes;
+}
+
+bool DataFileMissing(int err) { return err == ENOENT || err == ENOTDIR; }
+
+bool DataFileForbidden(int err) { return err == EACCES || err == EPERM; }
+
+std::string UnreadFileAdvice(const std::string& path, int err) {
+  const std::string full = AbsolutePath(path);
+  const std::size_t slash = full.rfind('/');
+  const std::string name = full.substr(slash + 1), folder = full.substr(0, slash + 1);
+  const std::string again = "then start Noctra Planetarium again.";
+  if (DataFileForbidden(err))
+    return "Give your user the right to read and write \"" + name + "\" and the folder that holds it (\"" + folder +
+           "\"): chmod u+rw on a file of yours, sudo chown on one of another user; " + again;
+  if (err == EINVAL)
+    return "Move what stands there aside and put the file \"" + name + "\" back in its place, " + again;
+  return "Check the disk that holds \"" + name + "\", " + again;
+}
+
+void RefuseDataFilesForTest(std::function<bool(const std::string& path)> refuse) {
+  std::lock_guard lock(g_refuseMutex);
+  g_refusing = bool(refuse);
+  g_refuse = std::move(refuse);
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,5 +30,24 @@ std::FILE* OpenDataFile(const std::string& path, std::string* why = nullptr);
 // it cannot be read to its end (`why` says which, errno as OpenDataFile
 // sets it, or the read's).
 std::optional<std::vector<uint8_t>> ReadDataFileBytes(const std::string& path, std::string* why = nullptr);
+
+// Whether an errno the openers above set says that nothing is there (no
+// file of that name, or a file where the path needs a folder).
+bool DataFileMissing(int err);
+// Whether an errno the openers above set says that the system refuses this
+// user the file (EACCES, EPERM): the file is there and may well be sound.
+bool DataFileForbidden(int err);
+
+// What the user can do about a file of theirs that could not be read
+// (`err` as the openers above set it): give themselves the access to a file
+// the system refuses them, put the file back where something else stands
+// in its place, or look at the disk; then start the program again.
+std::string UnreadFileAdvice(const std::string& path, int err);
+
+// The tests run as root, whom the system refuses no file: while `refuse`
+// is set, the openers above refuse every path it answers true for as the
+// system refuses a file of mode 000 to its reader ("Permission denied",
+// EACCES), before they look at it. An empty function ends it.
+void RefuseDataFilesForTest(std::function<bool(const std::string& path)> refuse);
 
 }  // namespace platform

@@ -191,6 +191,17 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
   return true;
 }
 
+bool CreateFileIfMissing(const std::string& path, std::string* error) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  if (errno == EEXIST) return true;
+  if (error) *error = Reason(errno);
+  return false;
+}
+
 namespace {
 
 // Gives the file `from` the name `to` in one step that fails with EEXIST

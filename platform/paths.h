@@ -52,6 +52,12 @@ bool FolderExists(const std::string& path);
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size,
                          std::string* error = nullptr);
 
+// Makes an empty file at `path` when nothing is there, in one step that
+// never replaces a file another program makes meanwhile. True when a file
+// was made or something is there already; false with the system's reason
+// in `error` when given.
+bool CreateFileIfMissing(const std::string& path, std::string* error = nullptr);
+
 // Moves the file `from` into `folder` without ever replacing a file: the
 // name is `stem` + `ext`, or when that is taken the first free of
 // `stem`-2`ext`, `stem`-3`ext`, ... (up to 9999). Each name is taken in one

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <unistd.h>
 #include <vector>
 
@@ -18,6 +19,9 @@
 #include <QSysInfo>
 #include <QThread>
 
+#include "platform/data_file.h"
+#include "platform/dialogs.h"
+#include "platform/gui_thread.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "platform/registry_text.h"
@@ -70,21 +74,50 @@ QString StorePath() {
 }
 
 // The file's values, and its bytes in `text` when asked; false when it
-// exists but cannot be read (`why` gives the system's reason).
-bool ReadStore(const QString& path, SettingsValues& values, QByteArray* text = nullptr, std::string* why = nullptr) {
+// exists but cannot be read (`why` gives the system's reason, `err` its
+// errno). Only a regular file is read: a pipe in its place would hold the
+// reader for ever.
+bool ReadStore(const QString& path, SettingsValues& values, QByteArray* text = nullptr, std::string* why = nullptr,
+               int* err = nullptr) {
   values.clear();
   if (text) text->clear();
-  QFile file(path);
-  if (!file.exists()) return true;
-  QByteArray bytes;
-  if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    if (why) *why = file.errorString().toStdString();
+  std::string reason;
+  const auto bytes = ReadDataFileBytes(QFile::encodeName(path).toStdString(), &reason);
+  if (!bytes) {
+    const int e = errno;
+    if (DataFileMissing(e)) return true;
+    if (why) *why = reason;
+    if (err) *err = e;
     return false;
   }
-  values = ParseSettingsText(bytes);
-  if (text) *text = bytes;
+  const QByteArray read(reinterpret_cast<const char*>(bytes->data()), qsizetype(bytes->size()));
+  values = ParseSettingsText(read);
+  if (text) *text = read;
   return true;
+}
+
+// The stores told as unreadable, each once until it is read again.
+std::mutex g_toldMutex;
+std::set<QString> g_toldUnread;
+
+// Tells the user, once while it lasts, that the store cannot be read: the
+// defaults are used and nothing is written to it (every save then fails
+// and says so). Shown from the event loop, never inside the reader.
+void TellUnreadStore(const QString& path, const std::string& why, int err) {
+  {
+    std::lock_guard guard(g_toldMutex);
+    if (!g_toldUnread.insert(path).second) return;
+  }
+  const std::string file = QFile::encodeName(path).toStdString();
+  const std::string text = "Warning: Can't read the settings file " + file + "\r\n(" + why +
+                           ")\r\nIt is left as it is: the default settings are used, and the settings you change "
+                           "are not saved to it while it cannot be read.\r\n" + UnreadFileAdvice(file, err);
+  PostToGuiThread([text] { ShowMessageBox(text, kProductCaption, MsgButtons::Ok, MsgIcon::Exclamation); });
+}
+
+void StoreRead(const QString& path) {
+  std::lock_guard guard(g_toldMutex);
+  g_toldUnread.erase(path);
 }
 
 // True when the lock beside the store names no owner (a save killed between
@@ -207,9 +240,14 @@ TRegIniFile::TRegIniFile() : store_(std::make_unique<Store>()) {
   SharedStore& shared = StoreOf(store_->path);
   store_->shared = &shared;
   SettingsValues values;
-  if (ReadStore(store_->path, values)) {
+  std::string why;
+  int err = 0;
+  if (ReadStore(store_->path, values, nullptr, &why, &err)) {
     for (const Change& c : shared.pending) Apply(values, c);
     shared.values = std::move(values);
+    StoreRead(store_->path);
+  } else {
+    TellUnreadStore(store_->path, why, err);
   }
 }
 

@@ -1,8 +1,6 @@
 #include "platform/url_download.h"
 
 #include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -17,13 +15,19 @@ namespace platform {
 DownloadResult DownloadUrlToFile(const std::string& url, const std::string& fileName, int timeoutMs,
                                  const std::function<bool(const std::string& tempPath)>& accept) {
   DownloadResult result;
-  const QString target = QString::fromStdString(fileName);
-  const QString temp = QFileInfo(target).absolutePath() + "/." + QFileInfo(target).fileName() + ".part";
-  QFile part(temp);
-  if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    result.error = "Could not create \"" + temp.toStdString() + "\".";
+  // The temporary beside the target, named by the path's own bytes (a
+  // folder's name need not be UTF-8, which Qt's file names cannot carry).
+  const std::size_t slash = fileName.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+  const std::string temp = folder + "." + fileName.substr(folder.size()) + ".part";
+  std::FILE* part = std::fopen(temp.c_str(), "wb");
+  if (!part) {
+    result.error = "Could not create \"" + temp + "\".";
     return result;
   }
+  auto write = [&](const QByteArray& data) {
+    return std::fwrite(data.constData(), 1, std::size_t(data.size()), part) == std::size_t(data.size());
+  };
 
   QNetworkAccessManager manager;
   QNetworkRequest request{QUrl(QString::fromStdString(url))};
@@ -38,8 +42,7 @@ DownloadResult DownloadUrlToFile(const std::string& url, const std::string& file
     reply->abort();
   });
   QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-    const QByteArray data = reply->readAll();
-    if (part.write(data) != data.size()) writeFailed = true;
+    if (!write(reply->readAll())) writeFailed = true;
   });
   QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
   timer.start(timeoutMs);
@@ -50,10 +53,9 @@ DownloadResult DownloadUrlToFile(const std::string& url, const std::string& file
   }
   timer.stop();
   if (reply->isOpen()) {
-    const QByteArray rest = reply->readAll();
-    if (part.write(rest) != rest.size()) writeFailed = true;
+    if (!write(reply->readAll())) writeFailed = true;
   }
-  part.close();
+  if (std::fclose(part) != 0) writeFailed = true;
 
   result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   if (timedOut)
@@ -64,20 +66,20 @@ DownloadResult DownloadUrlToFile(const std::string& url, const std::string& file
     result.error = "The download of " + url + " failed: " + reply->errorString().toStdString();
   else if (result.httpStatus < 200 || result.httpStatus > 299)
     result.error = "The download of " + url + " failed: the server answered " + std::to_string(result.httpStatus) + ".";
-  else if (writeFailed || part.error() != QFile::NoError)
-    result.error = "Could not write \"" + temp.toStdString() + "\".";
-  else if (accept && !accept(temp.toStdString()))
+  else if (writeFailed)
+    result.error = "Could not write \"" + temp + "\".";
+  else if (accept && !accept(temp))
     result.error = "The downloaded file from " + url + " holds no usable data.";
   reply->deleteLater();
 
   if (result.error.empty()) {
     // Replace the target in one step (rename replaces atomically on POSIX).
-    if (std::rename(temp.toLocal8Bit().constData(), target.toLocal8Bit().constData()) == 0)
+    if (std::rename(temp.c_str(), fileName.c_str()) == 0)
       result.ok = true;
     else
       result.error = "Could not replace \"" + fileName + "\".";
   }
-  QFile::remove(temp);
+  std::remove(temp.c_str());
   return result;
 }
 

@@ -2,9 +2,10 @@
 
 #include <QDomDocument>
 #include <QDomElement>
-#include <QFile>
 #include <QTextStream>
+#include <cerrno>
 
+#include "platform/data_file.h"
 #include "platform/paths.h"
 
 namespace platform {
@@ -183,19 +184,16 @@ bool XmlDocument::LoadFromText(const std::string& text, std::string* error) {
 }
 
 bool XmlDocument::LoadFromFile(const std::string& path, std::string* error) {
-  QFile file(Q(path));
-  if (!file.open(QIODevice::ReadOnly)) {
+  // The path's own bytes (a folder name need not be UTF-8), and only a
+  // regular file: a pipe in its place would hold the reader for ever.
+  const std::optional<std::vector<uint8_t>> bytes = ReadDataFileBytes(path, error);
+  if (!bytes) {
+    const int err = errno;
     impl_->doc = QDomDocument();
-    if (error) *error = file.errorString().toStdString();
+    errno = err;
     return false;
   }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    impl_->doc = QDomDocument();
-    if (error) *error = file.errorString().toStdString();
-    return false;
-  }
-  return Parse(impl_->doc, bytes, error);
+  return Parse(impl_->doc, QByteArray(reinterpret_cast<const char*>(bytes->data()), qsizetype(bytes->size())), error);
 }
 
 namespace {

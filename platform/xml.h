@@ -64,8 +64,10 @@ class XmlDocument {
   // is left empty, false is returned and `error` (when given) says where.
   // External document type definitions are never loaded.
   bool LoadFromText(const std::string& text, std::string* error = nullptr);
-  // As LoadFromText, from a file. A missing or unreadable file fails the
-  // same way. The file itself is only read.
+  // As LoadFromText, from a regular file (platform/data_file.h: a pipe, a
+  // folder or a device is refused unopened). A missing or unreadable file
+  // fails the same way, `error` giving the reason and errno set as
+  // ReadDataFileBytes sets it. The file itself is only read.
   bool LoadFromFile(const std::string& path, std::string* error = nullptr);
 
   // The document as text, indented by two blanks per level.

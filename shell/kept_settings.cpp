@@ -1,6 +1,7 @@
 #include "shell/kept_settings.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
 
 #include "platform/dialogs.h"
@@ -19,6 +20,7 @@ struct TEntry {
 
 std::mutex g_mutex;
 std::vector<TEntry> g_files;
+std::map<std::string, TLeftInPlace> g_leftInPlace;
 
 // The name of a path without its folder.
 std::string NameOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
@@ -83,6 +85,7 @@ void TellKeptSettingsFilesOfLastRun() {
   {
     std::lock_guard lock(g_mutex);
     g_files.clear();  // a new run
+    g_leftInPlace.clear();
   }
   std::vector<TKeptSettingsFile> last;
   {
@@ -125,4 +128,16 @@ void TellKeptSettingsFilesOfLastRun() {
       for (const TKeptSettingsFile& f : last)
         if (e.kept.keptAs == f.keptAs) e.told = true;
   StoreNote();
+}
+
+bool NoteSettingsFileLeftInPlace(const std::string& path, const TLeftInPlace& left) {
+  std::lock_guard lock(g_mutex);
+  return g_leftInPlace.emplace(path, left).second;
+}
+
+std::optional<TLeftInPlace> SettingsFileLeftInPlace(const std::string& path) {
+  std::lock_guard lock(g_mutex);
+  const auto it = g_leftInPlace.find(path);
+  if (it == g_leftInPlace.end()) return std::nullopt;
+  return it->second;
 }

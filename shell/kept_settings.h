@@ -1,4 +1,7 @@
-// Damaged settings files kept aside (shell/xml_settings.h) that nobody saw
+// Settings files that could not be read: left in place or kept aside
+// (shell/xml_settings.h).
+//
+// Damaged settings files kept aside that nobody saw
 // told: their box came while the program was being ended by a signal (boxes
 // then go to standard error only) or was closed by that end, as happens
 // when a signal comes while the start-up's first box is open, or the
@@ -9,6 +12,7 @@
 // note.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,8 +41,20 @@ std::vector<TKeptSettingsFile> UntoldKeptSettingsFiles();
 std::vector<std::string> NoteUntoldKeptSettingsFiles();
 
 // The start of a run (what an earlier run in this process recorded is
-// forgotten): the files of the last run's note that are still kept under
+// forgotten, the files left in place with it): the files of the last run's note that are still kept under
 // their names are told in one box (and each in the log); the note is then
 // forgotten, unless the box went unseen (a signal closed it), when they
 // stay untold for this run's end to note again.
 void TellKeptSettingsFilesOfLastRun();
+
+// Settings files left where they are in this run, which it never writes
+// over: one that could not be read (refused to this user, not a regular
+// file: `unread`) and a damaged one that could not be kept aside. Noting a
+// file answers false when it was noted in this run already (and told).
+// A new run (TellKeptSettingsFilesOfLastRun) forgets them.
+struct TLeftInPlace {
+  std::string why;  // why it could not be read, or kept aside
+  bool unread = false;
+};
+bool NoteSettingsFileLeftInPlace(const std::string& path, const TLeftInPlace& left);
+std::optional<TLeftInPlace> SettingsFileLeftInPlace(const std::string& path);

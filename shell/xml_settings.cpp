@@ -4,12 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <ctime>
-#include <mutex>
-#include <set>
 
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
@@ -119,9 +119,6 @@ XmlElement XmlChild(const XmlElement& parent, const std::string& name) {
 
 namespace {
 
-std::mutex g_damagedMutex;
-std::set<std::string> g_damagedInPlace;  // damaged files that could not be moved aside
-
 // The local date and time of the program's clock as "YYYYMMDD-HHMMSS".
 std::string LocalStamp() {
   const std::time_t t = std::time_t(std::floor(platform::SystemClockUnixSeconds()));
@@ -152,10 +149,7 @@ void KeepDamagedFile(const std::string& path, std::string why) {
     text += "It is kept as " + kept + ".\r\nThe default settings are used. To have yours back, repair the kept file " +
             "and rename it to " + name + " while the program is closed.";
   } else {
-    {
-      std::lock_guard lock(g_damagedMutex);
-      if (!g_damagedInPlace.insert(path).second) return;  // told already
-    }
+    if (!NoteSettingsFileLeftInPlace(path, {error, false})) return;  // told already
     logLine += "left in place (" + error + "), default settings used, not saved over";
     text += "It could not be kept aside (" + error + "), so it is left as it is and not saved over." +
             "\r\nThe default settings are used.";
@@ -168,14 +162,33 @@ void KeepDamagedFile(const std::string& path, std::string why) {
   if (!kept.empty()) KeptSettingsFileTold(kept, platform::DialogsAttended());
 }
 
+// A settings file there that could not be read (`err` as the data-file
+// openers set it: refused to this user, not a regular file): it may well
+// hold the user's settings, so it is left exactly as it is and never
+// written over in this run, and the user told once why and what to do.
+void LeaveUnreadFile(const std::string& path, const std::string& why, int err) {
+  if (!NoteSettingsFileLeftInPlace(path, {why, true})) return;  // told already
+  LogLines().AddLine("[Settings] Can't read file " + path + " (" + why +
+                     "): left as it is, default settings used, not written over");
+  platform::ShowMessageBox("Warning: Can't read file " + path + "\r\n(" + why +
+                               ")\r\nIt is left as it is: the default settings are used, and the program does not "
+                               "write over it.\r\n" + platform::UnreadFileAdvice(path, err),
+                           platform::kProductCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+}
+
 }  // namespace
 
 bool XmlLoadSettingsDocument(XmlDocument& doc, const std::string& path, const std::string& rootName) {
+  // Read by the path's own bytes (a folder's name need not be UTF-8), and
+  // only from a regular file: a pipe in its place would hold the program.
   std::string why;
-  if (doc.LoadFromFile(path, &why)) return true;
+  const auto bytes = platform::ReadDataFileBytes(path, &why);
+  const int err = errno;
+  if (bytes && doc.LoadFromText(std::string(bytes->begin(), bytes->end()), &why)) return true;
   XmlNewDocument(doc, rootName);
   // A missing file is a first start; anything else there is the user's.
-  if (platform::FileExists(path)) KeepDamagedFile(path, why);
+  if (!bytes && !platform::DataFileMissing(err)) LeaveUnreadFile(path, why, err);
+  else if (bytes) KeepDamagedFile(path, why);
   return false;
 }
 
@@ -185,9 +198,12 @@ XmlElement XmlLoadSettings(XmlDocument& doc, const std::string& path, const std:
 }
 
 bool XmlSaveSettings(const XmlDocument& doc, const std::string& path) {
-  {
-    std::lock_guard lock(g_damagedMutex);
-    if (g_damagedInPlace.count(path)) return false;
+  if (const std::optional<TLeftInPlace> left = SettingsFileLeftInPlace(path)) {
+    // One that could not be read is told as a save that is not made.
+    if (left->unread)
+      platform::ReportSaveFailure(path,
+                                  "It could not be read (" + left->why + "), so the program does not write over it.");
+    return false;
   }
   return doc.SaveToFile(path);
 }

@@ -62,15 +62,23 @@ platform::XmlElement XmlChild(const platform::XmlElement& parent, const std::str
 
 // Loads a settings file into `doc`; true when it was read. A missing file
 // (a first start) gives a new document with root `rootName` and says
-// nothing. A file that is there but cannot be read or is not well-formed
-// XML (cut short, mistyped, junk, empty) gives the new document too, and
-// is kept: moved aside in its folder under a name that says so and that
-// no file had ("ImagingSettings.damaged-20260110-213000.xml", local time;
-// "-2" and on when taken), so that saving the settings never writes over
-// it. The user is told once, in the log and a message box, which file
-// could not be read and why, where it is kept, and that the defaults are
-// used. A damaged file that cannot be moved stays where it is and is never
-// saved over in this run (XmlSaveSettings refuses its path).
+// nothing. The file is read by its path's own bytes (its folder's name
+// need not be UTF-8), and only when it is a regular file. One that is there
+// but cannot be read (refused to this user, or a named pipe, a folder or a
+// device in its place, never opened) gives the new document and is left
+// exactly as it is: the user is told once, in the log and a message box,
+// which file, why (the system's "Permission denied", "it is a named pipe,
+// not a file") and what to do, and that the defaults are used and the
+// file is not written over (XmlSaveSettings refuses it in this run). A
+// file that is read but is not well-formed XML (cut short, mistyped, junk,
+// empty) gives the new document too, and is kept: moved aside in its
+// folder under a name that says so and that no file had
+// ("ImagingSettings.damaged-20260110-213000.xml", local time; "-2" and on
+// when taken), so that saving the settings never writes over it. The user
+// is told once, in the log and a message box, which file could not be
+// read and why, where it is kept, and that the defaults are used. A
+// damaged file that cannot be moved stays where it is and is never saved
+// over in this run (XmlSaveSettings refuses its path).
 bool XmlLoadSettingsDocument(platform::XmlDocument& doc, const std::string& path, const std::string& rootName);
 
 // Loads a settings file as XmlLoadSettingsDocument does and returns the
@@ -81,5 +89,7 @@ platform::XmlElement XmlLoadSettings(platform::XmlDocument& doc, const std::stri
                                      const std::string& rootName);
 
 // Saves the document through a temporary file and a rename; false (old file
-// intact) on failure, and for a damaged file that could not be kept aside.
+// intact) on failure, and for a file left in place at its load: a damaged
+// one that could not be kept aside, and one that could not be read, whose
+// save is told as a save not made (platform::ReportSaveFailure, with why).
 bool XmlSaveSettings(const platform::XmlDocument& doc, const std::string& path);

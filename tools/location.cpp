@@ -1,13 +1,10 @@
 #include "tools/location.h"
 
-#include <sstream>
-
 #include <QString>
 
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include "astro/observer.h"
 #include "astro/reference_files.h"
@@ -153,81 +150,6 @@ bool SaveHorizonFile(const std::string& name, const THorizonArray& horizon) {
   return platform::SaveFile(HorizonFilePath(name), bytes.data(), bytes.size());
 }
 
-// --- The pick list ------------------------------------------------------------------------
-
-std::vector<std::string> ReadPickListFile(const std::string& path) {
-  std::vector<std::string> lines;
-  // Only a regular file is read (a pipe in its place would hold the start).
-  const auto bytes = platform::ReadDataFileBytes(path);
-  std::istringstream f(bytes ? std::string(bytes->begin(), bytes->end()) : std::string());
-  std::string line;
-  while (std::getline(f, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!TrimBlanks(line).empty()) lines.push_back(line);
-  }
-  return lines;
-}
-
-std::vector<std::string> ReadPickList(const std::string& path) {
-  std::vector<std::string> lines = ReadPickListFile(path);
-  if (lines.size() > std::size_t(kPickListCapacity)) lines.resize(std::size_t(kPickListCapacity));
-  return lines;
-}
-
-bool WritePickList(const std::string& path, const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& l : lines) text += l + "\n";
-  return platform::SaveFile(path, text.data(), text.size());
-}
-
-std::string PickLineCaption(const std::string& line) {
-  const std::size_t p = line.find(PickListSeparator);
-  return p == std::string::npos ? line.substr(0, line.find(';')) : line.substr(0, p);
-}
-
-std::string PickLineName(const std::string& line) {
-  std::string name = PickLineCaption(line);
-  if (!name.empty() && name.back() == '*') name.pop_back();
-  return TrimBlanks(name);
-}
-
-bool PickLineFields(const std::string& line, std::array<std::string, 4>& fields) {
-  const std::size_t first = line.find(';');
-  if (first == std::string::npos) return false;
-  std::size_t from = first + 1;
-  for (int i = 0; i < 3; ++i) {
-    const std::size_t semi = line.find(';', from);
-    if (semi == std::string::npos && i < 2) return false;
-    fields[std::size_t(i)] = line.substr(from, semi == std::string::npos ? std::string::npos : semi - from);
-    from = semi == std::string::npos ? line.size() : semi + 1;
-  }
-  fields[3] = TrimBlanks(line.substr(std::min(from, line.size())));
-  return true;
-}
-
-bool ParsePickLine(const std::string& line, TSite& site) {
-  const std::string name = PickLineName(line);
-  std::array<std::string, 4> fields;
-  if (name.empty() || !PickLineFields(line, fields)) return false;
-  const double lat = ParseLatitude(fields[0]);
-  const double lon = ParseLongitude(fields[1]);
-  const double zone = ParseTimeZone(fields[2]);
-  if (lat == ParseError || lon == ParseError || zone == ParseError) return false;
-  const bool dst = !fields[3].empty() && fields[3][0] == 'T';
-  site.Name = name;
-  MakeSiteTimeZone(zone, dst, site.TimeZone);
-  site.DaylightSaving = dst ? 1 : 0;
-  site.Latitude = lat;
-  site.Longitude = lon;
-  return true;
-}
-
-int GetDefaultLocation(const std::vector<std::string>& lines) {
-  for (int i = int(lines.size()) - 1; i >= 0; --i)
-    if (lines[std::size_t(i)].find('*') != std::string::npos) return i;
-  return -1;
-}
-
 // --- Slot 9 -----------------------------------------------------------------------------
 
 std::vector<uint8_t> EncodeLocationBlock(const TObserverTime& obs, const THorizonArray& horizon) {
@@ -286,20 +208,10 @@ void ApplySite(const TSite& site, const THorizonArray& horizon) {
 
 // --- The location window's state -----------------------------------------------------------
 
-void TGlobalLocationModel::Load() {
-  if (!FileCanOpen(PickListPath)) WritePickList(PickListPath, {});
-  PickList = ReadPickListFile(PickListPath);
-  PickListRest.clear();
-  if (PickList.size() > std::size_t(kPickListCapacity)) {
-    PickListRest.assign(PickList.begin() + kPickListCapacity, PickList.end());
-    PickList.resize(std::size_t(kPickListCapacity));
-    LogLines().AddLine("[Location] " + PickListRestText());
-  }
-  PickIndex = -1;
-  UpdateGlobePickList();
-}
-
 std::string TGlobalLocationModel::PickListRestText() const {
+  if (!PickListUnread.empty())
+    return "\"" + PickListPath.substr(PickListPath.find_last_of('/') + 1) + "\" could not be read (" +
+           PickListUnread + "): its places are not shown, and nothing is saved to it.";
   if (PickListRest.empty()) return std::string();
   const std::size_t n = PickListRest.size();
   return "\"" + PickListPath.substr(PickListPath.find_last_of('/') + 1) + "\" holds " +
@@ -310,27 +222,6 @@ std::string TGlobalLocationModel::PickListRestText() const {
 
 void TGlobalLocationModel::UpdateGlobePickList() const {
   if (PickListChanged) PickListChanged(PickCaptions());
-}
-
-bool TGlobalLocationModel::Save(const std::vector<std::string>& before, const std::vector<std::string>& restBefore) {
-  // The places after the tenth are written back after the list; one moves
-  // up for each place removed.
-  std::vector<std::string> all = PickList;
-  all.insert(all.end(), PickListRest.begin(), PickListRest.end());
-  const bool ok = WritePickList(PickListPath, all);
-  if (ok) {
-    const std::size_t shown = std::min(all.size(), std::size_t(kPickListCapacity));
-    PickList.assign(all.begin(), all.begin() + std::ptrdiff_t(shown));
-    PickListRest.assign(all.begin() + std::ptrdiff_t(shown), all.end());
-  } else {
-    // A list that could not be written (the user has been told) goes back
-    // to what the file still holds.
-    PickList = before;
-    PickListRest = restBefore;
-    PickIndex = -1;
-  }
-  UpdateGlobePickList();
-  return ok;
 }
 
 std::vector<std::string> TGlobalLocationModel::PickCaptions() const {
@@ -437,9 +328,7 @@ void TGlobalLocationModel::SetDefaultPick(int index) {
     }
   if (index < 0 || index >= int(PickList.size())) return;
   std::string& line = PickList[std::size_t(index)];
-  const std::size_t semi = line.find(';');
-  const std::string fields = semi == std::string::npos ? "" : line.substr(semi + 1);
-  line = PickLineName(line) + "*" + PickListSeparator + ";" + fields;
+  line = MarkedPickLine(line);
   PickIndex = index;
 }
 
@@ -483,7 +372,8 @@ int TGlobalLocationModel::AddUpdate() {
     PickList[std::size_t(match)] = line;
   else
     PickList.push_back(line);
-  if (!Save(before, PickListRest)) return kNotSaved;
+  bool full = false;
+  if (!Save(before, PickListRest, match >= 0 ? std::string() : name, &full)) return full ? -1 : kNotSaved;
   return SaveHorizonFile(name, Horizon) ? 0 : kNotSaved;
 }
 

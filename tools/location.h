@@ -96,6 +96,26 @@ bool SiteFromSystemZone(TSite& site);
 std::vector<std::string> ReadPickList(const std::string& path);
 std::vector<std::string> ReadPickListFile(const std::string& path);
 bool WritePickList(const std::string& path, const std::vector<std::string>& lines);
+// Every line of the file, when it is a regular file that could be read;
+// else none, with the reason in `why` and the openers' errno in `err`
+// (platform/data_file.h: ENOENT for a missing file).
+std::optional<std::vector<std::string>> ReadPickListLines(const std::string& path, std::string& why, int& err);
+
+// The pick list as this copy of the program changed it (`ours`) and as the
+// file now holds it (`theirs`, another running copy having written it),
+// both from the file as this copy last read or wrote it (`base`): a place
+// only the other copy changed, added or removed takes its change, every
+// other place is this copy's (its change wins where both changed one).
+// Places are told apart by name (the second of a name by its order). The
+// result lists the file's places in its order, then this copy's places
+// the file lacks. One place is the default: the one this copy chose, else
+// the one the file names; where that place went, the first place.
+std::vector<std::string> MergePickLists(const std::vector<std::string>& base, const std::vector<std::string>& ours,
+                                        const std::vector<std::string>& theirs);
+
+// The line as the default entry: its name, "*", the separator, ";" and the
+// rest of its fields as they stand.
+std::string MarkedPickLine(const std::string& line);
 
 // The line's text before the separator (name and default mark), and the
 // name alone (a "*" right before the separator removed).
@@ -180,6 +200,14 @@ class TGlobalLocationModel {
   int PickIndex = -1;
   int CityIndex = -1;
   std::string PickListPath = kPickListFile;
+  // Every place of the file as this run last read or wrote it: the changes
+  // another running copy made since are told from this run's by it, and
+  // kept at every write (MergePickLists).
+  std::vector<std::string> PickListBase;
+  // Why the file could not be read when it was loaded ("Permission denied",
+  // "it is a named pipe, not a file"); "" when it was read. The list is
+  // then empty, and the file is left as it is.
+  std::string PickListUnread;
 
   // Asked by AskSaveEdited: true to save the edited settings into the
   // selected pick entry. The window shows the question; tests answer it.
@@ -187,8 +215,11 @@ class TGlobalLocationModel {
   // Told after every change of the pick list (the globe menu's captions).
   std::function<void(const std::vector<std::string>& captions)> PickListChanged;
 
-  // Loads the pick list (creating an empty file when there is none) and
-  // tells PickListChanged.
+  // Loads the pick list and tells PickListChanged. A missing file is made,
+  // empty; one that cannot be read (refused to this user, a pipe or a
+  // device in its place) is told in a box, with why, and left as it is:
+  // the list is empty, and nothing is written to the file while it cannot
+  // be read (MakeDefault, AddUpdate and Remove tell why and change nothing).
   void Load();
   // Puts a site into the fields (east longitude and latitude in degrees),
   // loads its horizon file, centres the world map on it.
@@ -207,13 +238,17 @@ class TGlobalLocationModel {
   // in the fields; false, fields unchanged, when its line is rejected.
   bool SelectPick(int index);
   // Double click: the entry becomes the default. This, AddUpdate and
-  // Remove save the list; a failed save keeps the file and the list as they
-  // were.
+  // Remove save the list, merged with the places another running copy of
+  // the program wrote to the file since this one read or wrote it; a failed
+  // save, or a file that cannot be read then, keeps the file and the list
+  // as they were (the user is told).
   void MakeDefault(int index);
   // Add/Update: 0 on success; 120, 121 or 122 for a rejected field (a field
   // holding ";" or "*" is rejected too), 1 for an empty name, -1 when the
-  // list is full, kNotSaved when the list or the site's horizon could not
-  // be written (the list stays saved when only the horizon failed).
+  // list is full (also when the file another copy of the program wrote
+  // meanwhile holds ten places: the list then shows them), kNotSaved when
+  // the list or the site's horizon could not be written (the list stays
+  // saved when only the horizon failed).
   // Otherwise nothing changes unless the result is 0.
   int AddUpdate();
   // Remove the selected entry.
@@ -225,8 +260,9 @@ class TGlobalLocationModel {
   int Accept();
   // The globe menu captions: one per entry, the text before the separator.
   std::vector<std::string> PickCaptions() const;
-  // What the user is told of places after the tenth ("" for none): how many
-  // the file holds, that the list shows ten and that the others stay.
+  // The note under the list ("" for none): why the file could not be read,
+  // or of places after the tenth how many the file holds, that the list
+  // shows ten and that the others stay.
   std::string PickListRestText() const;
   // Hands the captions to PickListChanged (the globe menu's items Pick1..10
   // and their separator); every change of the list calls it.
@@ -243,8 +279,17 @@ class TGlobalLocationModel {
   bool ReadSettingsBlock(const std::vector<uint8_t>* block);
 
  private:
-  // Writes the list and the places after it; a failed write puts both back.
-  bool Save(const std::vector<std::string>& before, const std::vector<std::string>& restBefore);
+  // Writes the list and the places after it, merged with the file as it
+  // stands; a failed write, or a file that cannot be read, puts both back.
+  // A place `added` that the merged file would not show among its first
+  // ten is not written: `full` is set, and the list shows the file.
+  bool Save(const std::vector<std::string>& before, const std::vector<std::string>& restBefore,
+            const std::string& added = "", bool* full = nullptr);
+  // The file's places shown: the first ten in the list, the others after.
+  void ShowFilePlaces(const std::vector<std::string>& lines);
+  // Tells that the file cannot be read (`why`, `err`): at the load, or
+  // when a change of the list is not saved.
+  void TellUnread(const std::string& why, int err, bool change) const;
   void SetDefaultPick(int index);
   // The coordinate field reads as shown (ShownPlace).
   bool LatitudeKept() const;

@@ -37,6 +37,7 @@
 #include "tools/forms/find_form.h"
 #include "tools/forms/information_forms.h"
 #include "tools/forms/location_form.h"
+#include "tools/location.h"
 #include "tools/world_map.h"
 
 using startup_fixture::kEventWaitMs;
@@ -93,6 +94,12 @@ class DamagedData : public startup_fixture::StartUpFixture {
   void ExpectFilesUnchanged() {
     for (const auto& [file, bytes] : damaged_)
       EXPECT_TRUE(testing_support::ReadFile(folder_ + file) == bytes) << file << " was changed";
+  }
+
+  // No file of the folder was kept aside as damaged.
+  void ExpectNothingKeptAside() {
+    for (const auto& e : fs::directory_iterator(folder_))
+      EXPECT_EQ(e.path().filename().string().find(".damaged-"), std::string::npos) << e.path();
   }
 
   // The program still runs: the chart is drawn again, and it closes.
@@ -473,4 +480,71 @@ TEST_F(DamagedData, ALockedObjectDatabaseIsNeverToldDamagedAndIsReadOnceFree) {
   EXPECT_EQ(ObjectCatalog->Damage(), "");
   EXPECT_TRUE(TSQLiteDatabase(folder_ + "Objects.sqlite").TableExists("IC"));
   ExpectRunningAndClose();
+}
+
+// The settings files and the pick list where the program cannot read them:
+// named pipes nobody writes to (a reader would wait for ever, and the start
+// with it) and a folder. The start goes on with the defaults, tells each
+// file with what it is, never opens a pipe, and leaves every file as it is:
+// the end writes none, and says so in one box.
+TEST_F(DamagedData, SettingsFilesThatCannotBeReadAreLeftAsTheyAre) {
+  MakeFolder("settings", {});
+  PipeInPlace objects(folder_ + "ObjectOptions.xml"), imaging(folder_ + "ImagingSettings.xml"),
+      console(folder_ + "ImagingConsoleSettings.xml"), places(folder_ + "picklist.dat");
+  fs::create_directory(folder_ + "AutoGuideSettings.xml");
+  GlobalLocation.PickListPath = folder_ + "picklist.dat";
+  form->ImagingSettingsPath = "ImagingSettings.xml";  // in the data folder, as the program names it
+  form->StartProgram();
+  form->show();
+  ASSERT_TRUE(RunEventsUntil([&] { return !form->StartupPending; }, kEventWaitMs));
+  std::string told;
+  for (const auto& box : dialogs.Records()) told += box.text + "\n";
+  const std::string pipe = "\r\n(it is a named pipe, not a file)\r\n";
+  for (const std::string name : {"ObjectOptions.xml", "ImagingSettings.xml", "ImagingConsoleSettings.xml"})
+    EXPECT_TRUE(Has(told, "Warning: Can't read file " + folder_ + name + pipe)) << told;
+  EXPECT_TRUE(Has(told, folder_ + "AutoGuideSettings.xml\r\n(it is a folder, not a file)")) << told;
+  EXPECT_TRUE(Has(told, "Warning: Can't read the pick list " + folder_ + "picklist.dat" + pipe)) << told;
+  const std::size_t atStart = dialogs.Count();
+  ExpectRunningAndClose();
+  ASSERT_EQ(dialogs.Count(), atStart + 1);
+  for (const char* name : {"ObjectOptions", "ImagingSettings", "ImagingConsoleSettings", "AutoGuideSettings"})
+    EXPECT_TRUE(Has(dialogs.Last().text, folder_ + name + ".xml (It could not be read (")) << dialogs.Last().text;
+  EXPECT_FALSE(objects.Opened() || imaging.Opened() || console.Opened() || places.Opened());
+  EXPECT_TRUE(fs::is_fifo(folder_ + "ObjectOptions.xml") && fs::is_fifo(folder_ + "picklist.dat"));
+  ExpectNothingKeptAside();
+}
+
+// A data folder whose name is not UTF-8 (Latin-1 "café"): three starts
+// there read and write every settings file by the name's own bytes, so
+// none is taken for damaged or kept aside; a setting changed in one run is
+// there in the next, and the pick list, the element lists and the
+// start-up script are read there as anywhere.
+TEST_F(DamagedData, ThreeStartsInAFolderNamedNotInUtf8KeepEverySettingsFile) {
+  MakeFolder("caf\xE9", {});
+  GlobalLocation.PickListPath = folder_ + "picklist.dat";
+  ASSERT_TRUE(WritePickList(GlobalLocation.PickListPath, {"Quito*" + PickListSeparator + ";0.2S;78.5W;-5;F"}));
+  testing_support::WriteText(folder_ + "autoexec.sbas", "PRINT \"autoexec ran\"\r\n");
+  for (int run = 0; run < 3; ++run) {
+    SCOPED_TRACE(run);
+    if (run > 0) {
+      form = NewWindow();
+      CloseState = kRunning;
+    }
+    dialogs.Clear();
+    form->ImagingSettingsPath = "ImagingSettings.xml";
+    form->StartProgram();
+    form->show();
+    ASSERT_TRUE(RunEventsUntil(
+        [&] { return !form->StartupPending && dialogs.Count() > 0 && dialogs.Last().text == "autoexec ran"; },
+        kEventWaitMs));
+    EXPECT_EQ(dialogs.Count(), 1u) << dialogs.Records()[0].text;
+    EXPECT_NEAR(ObserverTime.Latitude * DegPerRad, -0.2, 1e-9);
+    EXPECT_EQ(AsteroidElementsFile, "default.ast");
+    EXPECT_EQ(CatalogSlots[1].Name, "IC");  // the builder's slot, as "ObjectOptions.xml" holds it
+    ASSERT_NE(imaging::IcForm1(), nullptr);
+    EXPECT_EQ(imaging::IcForm1()->Logic.ExposureTime, run == 0 ? "1" : std::to_string(run + 1));
+    imaging::IcForm1()->ExposureTime->setText(QString::number(run + 2));
+    ExpectRunningAndClose();
+  }
+  ExpectNothingKeptAside();
 }

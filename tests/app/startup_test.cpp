@@ -698,7 +698,6 @@ TEST_F(StartUp, RealProgramEndsOnSighupAndSigquitAsOnSigterm) {
   for (const bool nohup : {false, true}) {
     SCOPED_TRACE(nohup ? "nohup, then SIGQUIT" : "SIGHUP");
     const std::string user = home.File(nohup ? "nohup/" : "hup/");
-    std::filesystem::create_directories(user + "run/AutoGuideSettings.xml");  // cannot be written
     int err[2];
     ASSERT_EQ(::pipe2(err, O_CLOEXEC), 0);
     QProcess program;
@@ -706,6 +705,9 @@ TEST_F(StartUp, RealProgramEndsOnSighupAndSigquitAsOnSigterm) {
       ::dup2(errWrite, STDERR_FILENO);
       if (nohup) ::signal(SIGHUP, SIG_IGN);
     }));
+    // Made once the start has read the settings (a folder there then is
+    // told as not a file): the end cannot write it.
+    std::filesystem::create_directories(user + "run/AutoGuideSettings.xml");
     ::close(err[1]);
     ::close(err[0]);  // the terminal is gone
     const pid_t pid = pid_t(program.processId());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLockFile>
+#include <optional>
 #include <QSettings>
 #include <QSysInfo>
 #include <cstring>
@@ -11,11 +12,15 @@
 #include <utility>
 
 #include "platform/dialogs.h"
+#include "platform/gui_thread.h"
 #include "platform/inifile.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/registry_text.h"
+#include "tests/support/pipe_in_place.h"
+#include "tests/support/refused_files.h"
 #include "tests/support/test_support.h"
+#include "tests/support/text_checks.h"
 
 using namespace platform;
 
@@ -276,4 +281,34 @@ TEST(IniFile, CaseInsensitiveSectionsAndKeys) {
   TIniFile none(dir.File("absent.template"));
   EXPECT_FALSE(none.Loaded());
   EXPECT_EQ(none.ReadInteger("a", "b", 4), 4);
+}
+
+// A store the system refuses this user, or a pipe in its place: reading
+// gives the defaults and tells the user once, with why and what to do, from
+// the event loop (a pipe is never opened); a save writes nothing over it
+// and says why.
+TEST(Registry, AStoreThatCannotBeReadIsToldAndLeftAsItIs) {
+  ScopedScriptedDialogs dialogs;
+  testing_support::TempDir home;
+  for (const std::string why : {"Permission denied", "it is a named pipe, not a file"}) {
+    testing_support::ScopedEnv cfg("XDG_CONFIG_HOME", home.File(why.substr(0, 5)));
+    const std::string store = TRegIniFile().FileName();
+    std::filesystem::create_directories(std::filesystem::path(store).parent_path());
+    std::optional<PipeInPlace> pipe;
+    if (why[0] == 'i') pipe.emplace(store);
+    else testing_support::WriteText(store, "[Stars]\nlow%20mag%20limit=3\n");
+    RefusedFiles refused({pipe ? "" : store});
+    dialogs.Clear();
+    EXPECT_EQ(TRegIniFile().ReadInteger("Stars", "low mag limit", -15), -15);
+    for (int i = 0; i < 2; ++i) TRegIniFile().WriteInteger("Stars", "low mag limit", 7);
+    ASSERT_EQ(dialogs.Count(), 1u) << why;  // the save's, told once
+    EXPECT_EQ(dialogs.Last().text, "Error: Can't write file " + store + "\r\nThe settings file cannot be read: " +
+                                       why + "\r\nThe previous file is kept.");
+    ASSERT_TRUE(testing_support::RunEventsUntil([&] { return dialogs.Count() == 2; }));
+    platform::ProcessMessages();
+    ASSERT_EQ(dialogs.Count(), 2u);  // the reader's, told once
+    EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text, "Warning: Can't read the settings file " + store +
+                                                                     "\r\n(" + why + ")\r\nIt is left as it is"));
+    EXPECT_TRUE(pipe ? !pipe->Opened() : testing_support::ReadText(store) == "[Stars]\nlow%20mag%20limit=3\n");
+  }
 }

@@ -2,16 +2,23 @@
 // files kept aside and encodings.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <sys/stat.h>
+
 #include <QLocale>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "platform/codec.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "shell/kept_settings.h"
 #include "shell/log_lines.h"
 #include "shell/xml_settings.h"
+#include "tests/support/refused_files.h"
 #include "tests/support/test_support.h"
+#include "tests/support/text_checks.h"
 
 using platform::XmlDocument;
 using platform::XmlElement;
@@ -316,4 +323,53 @@ TEST(XmlSettings, SavedFilesAreUtf8AndReopen) {
     ASSERT_TRUE(again.LoadFromFile(dir.File("out.xml"), &error)) << c.what << ": " << error;
     EXPECT_EQ(XmlReadString(XmlChild(again.Root(), "Selections"), "Name", ""), name) << c.what;
   }
+}
+
+// A settings file there that cannot be read (refused to this user, a device
+// in its place; the start's test has pipes and a folder) may hold the
+// user's settings: the defaults are used, it is told once with the reason
+// and what to do, left as it is (nothing kept aside), and this run never
+// writes over it: the save says so. A new run may write it again.
+TEST(XmlSettings, AFileThatCannotBeReadIsLeftAsItIs) {
+  TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  WriteText(dir.File("ImagingSettings.xml"), "<Imaging/>");
+  std::filesystem::create_symlink("/dev/zero", dir.File("device.xml"));
+  std::optional<RefusedFiles> refused(std::in_place, std::set<std::string>{dir.File("ImagingSettings.xml")});
+  for (const auto& [name, told] :
+       {std::pair{"ImagingSettings.xml", "Permission denied)\r\nIt is left as it is: the default settings are used, "
+                                         "and the program does not write over it.\r\nGive your user the right to "
+                                         "read and write \"ImagingSettings.xml\" and the folder that holds it"},
+        {"device.xml", "it is a character device, not a file)\r\nIt is left as it is"}}) {
+    const std::string path = dir.File(name);
+    dialogs.Clear();
+    XmlDocument doc;
+    for (int i = 0; i < 2; ++i) XmlLoadSettings(doc, path, "Imaging");
+    ASSERT_EQ(dialogs.Count(), 1u) << name;
+    EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text, "Warning: Can't read file " + path + "\r\n(" + told));
+    EXPECT_FALSE(XmlSaveSettings(doc, path));
+    EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text, "Error: Can't write file " + path +
+                                                                     "\r\nIt could not be read ("));
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "a file kept aside";
+  refused.reset();
+  TellKeptSettingsFilesOfLastRun();  // a new run
+  XmlDocument doc;
+  XmlLoadSettings(doc, dir.File("ImagingSettings.xml"), "Imaging");
+  EXPECT_TRUE(XmlSaveSettings(doc, dir.File("ImagingSettings.xml")));
+}
+
+// The real mode, where the tests do not run as root.
+TEST(XmlSettings, AFileOfMode000IsLeftAsItIs) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may read a file of mode 000";
+  TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  WriteText(dir.File("a.xml"), "<A/>");
+  ::chmod(dir.File("a.xml").c_str(), 0);
+  XmlDocument doc;
+  XmlLoadSettings(doc, dir.File("a.xml"), "A");
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text, "Warning: Can't read file " + dir.File("a.xml") +
+                                                                   "\r\n(Permission denied)"));
+  EXPECT_FALSE(XmlSaveSettings(doc, dir.File("a.xml")));
 }
