@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace platform {
@@ -19,6 +20,13 @@ const char* KindOf(mode_t mode) {
   if (S_ISBLK(mode)) return "a block device";
   if (S_ISSOCK(mode)) return "a socket";
   return "not a regular file";
+}
+
+// 16777216 as "16,777,216".
+std::string GroupedDigits(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (int i = int(digits.size()) - 3; i > 0; i -= 3) digits.insert(std::size_t(i), ",");
+  return digits;
 }
 
 std::string NotAFile(mode_t mode) {
@@ -84,21 +92,77 @@ std::FILE* OpenDataFile(const std::string& path, std::string* why) {
 }
 
 std::optional<std::vector<uint8_t>> ReadDataFileBytes(const std::string& path, std::string* why) {
+  return ReadDataFileBytesUpTo(path, UINT64_MAX, why);
+}
+
+std::optional<std::vector<uint8_t>> ReadDataFileBytesUpTo(const std::string& path, uint64_t maxBytes,
+                                                          std::string* why) {
   std::FILE* f = OpenDataFile(path, why);
   if (!f) return std::nullopt;
   std::vector<uint8_t> bytes;
   uint8_t buf[65536];
   std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-  const bool failed = std::ferror(f) != 0;
+  bool tooLarge = false;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    if (n > maxBytes - bytes.size()) {
+      tooLarge = true;
+      break;
+    }
+    bytes.insert(bytes.end(), buf, buf + n);
+  }
+  const bool failed = !tooLarge && std::ferror(f) != 0;
   const int err = errno;
   std::fclose(f);
+  if (tooLarge) {
+    if (why) *why = "it is larger than " + GroupedDigits(maxBytes) + " bytes";
+    errno = EFBIG;
+    return std::nullopt;
+  }
   if (failed) {
     if (why) *why = std::strerror(err);
     errno = err;
     return std::nullopt;
   }
   return bytes;
+}
+
+std::FILE* OpenDataFileToWrite(const std::string& path, bool append, std::string* why) {
+  // What is there and is not a regular file is never opened.
+  struct stat before {};
+  if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+    if (why) *why = NotAFile(before.st_mode);
+    errno = EINVAL;
+    return nullptr;
+  }
+  // Opened without waiting (a pipe put in its place meanwhile has no reader
+  // to wait for) and without emptying it before it is known to be a file.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0),
+                        0666);
+  if (fd < 0) {
+    const int err = errno;
+    if (why) *why = err == ENXIO ? "it is a named pipe, not a file" : std::strerror(err);
+    errno = err == ENXIO ? EINVAL : err;
+    return nullptr;
+  }
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (!regular || (!append && ::ftruncate(fd, 0) != 0)) {
+    const int err = errno;
+    if (why) *why = regular ? std::strerror(err) : NotAFile(st.st_mode);
+    ::close(fd);
+    errno = regular ? err : EINVAL;
+    return nullptr;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, append ? "ab" : "wb");
+  if (!f) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    if (why) *why = std::strerror(err);
+  }
+  return f;
 }
 
 }  // namespace platform
