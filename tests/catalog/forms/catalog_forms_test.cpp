@@ -17,6 +17,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdlib>
@@ -43,6 +44,7 @@
 #include "tests/chart/layer_scene.h"
 #include "tests/support/import_columns.h"
 #include "tests/support/object_database.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -293,6 +295,20 @@ TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheT
   EXPECT_EQ(form.CatName[2]->text(), kNotAssigned);
   EXPECT_EQ(ObjectCatalog->TableCount(), 1);
   EXPECT_FALSE(TSQLiteDatabase(data.path).TableExists("extra"));
+}
+
+// A pipe chosen as the import's source is refused in the window's message
+// box before the window shows, and never opened.
+TEST_F(CatalogWindows, TheImportWindowRefusesAPipeUnshown) {
+  PipeInPlace pipe(data.dir.File("pipe.csv"));
+  TImportToolForm1 import;
+  import.FileName = data.dir.File("pipe.csv");
+  QTimer::singleShot(0, &import, &QDialog::reject);  // a window shown anyway ends the wait
+  EXPECT_EQ(import.exec(), QDialog::Rejected);
+  EXPECT_FALSE(import.Success);
+  EXPECT_EQ(dialogs.Last().text,
+            "The catalogue \"" + import.FileName + "\" cannot be imported: it is a named pipe, not a file.");
+  EXPECT_FALSE(pipe.Opened());
 }
 
 // A fresh working folder as the data builder leaves it offers the IC table
