@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/codec.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 #include "tools/picture_store.h"
 
@@ -247,6 +248,19 @@ TEST_F(CompactingStore, FailedOrInterruptedRewrites) {
   std::filesystem::rename(ImageListFolder + "imagelisting.data", ImageListFolder + "imagelisting.data.temp");
   EXPECT_EQ(Listed(), (Titles{"a1", "a2"}));
   ExpectCompact(items);
+}
+
+// A pipe in the data file's place is never opened: the list reads as
+// unreadable and an add says why, writing nothing.
+TEST_F(PictureStore, APipeInTheStoresPlaceIsToldUnopened) {
+  PipeInPlace pipe(ImageListFolder + "imagelisting.data");
+  std::vector<TImageListEntry> list;
+  EXPECT_FALSE(LoadImageList(list));
+  EXPECT_EQ(AddImageListEntry({"m31.jpg", "M31", ""}).error,
+            "The picture list cannot be read (\"" + ImageListFolder +
+                "imagelisting.data\": it is a named pipe, not a file); nothing was written.");
+  EXPECT_FALSE(std::filesystem::exists(ImageListFolder + "imagelisting.index"));
+  EXPECT_FALSE(pipe.Opened());
 }
 
 TEST_F(PictureStore, LimitsOfWhatCanBeStored) {
