@@ -288,6 +288,34 @@ TEST_F(DamagedData, PipesInTheFilesPlacesAreRefusedUnopened) {
   EXPECT_FALSE(asteroids.Opened());
 }
 
+// A pipe at "autoexec.sbas" and at the start-up log, and a device named on
+// the command line as the settings file: the start opens none of them,
+// tells the script and the settings file with why, and runs on.
+TEST_F(DamagedData, PipesAndDevicesAtTheStartScriptLogAndCommandLineAreRefused) {
+  MakeFolder("pipes", {{"startup_log.txt", nullptr}});
+  PipeInPlace script(folder_ + "autoexec.sbas");
+  PipeWatchedForWriters log(folder_ + "startup_log.txt");
+  fs::create_symlink("/dev/zero", folder_ + "zero.ssf");
+  form->CommandLine = {folder_ + "zero.ssf"};
+  ASSERT_TRUE(form->StartUp());
+  form->CreateProgramWindows();
+  form->show();
+  auto told = [&](const std::string& text) {
+    for (const auto& d : dialogs.Records())
+      if (d.text == text) return true;
+    return false;
+  };
+  const std::string scriptBox = "Could not load the script autoexec.sbas: it is a named pipe, not a file.";
+  const std::string settingsBox =
+      "Warning: Can't open file " + folder_ + "zero.ssf: it is a character device, not a file";
+  EXPECT_TRUE(RunEventsUntil([&] { return told(scriptBox) && told(settingsBox); }, kEventWaitMs));
+  EXPECT_TRUE(told(scriptBox));
+  EXPECT_TRUE(told(settingsBox));
+  ExpectRunningAndClose();
+  EXPECT_FALSE(script.Opened());
+  EXPECT_FALSE(log.Written());
+}
+
 // A missing relief file ends the start-up: coded message 1 names it with
 // how to rebuild it, then come code 4 and the start-up's code 7; the later
 // steps of the chart are skipped (no cursor watch, no chart), while the
