@@ -34,54 +34,51 @@ std::string NotAFile(mode_t mode) {
   return kind == "not a regular file" ? "it is not a regular file" : "it is " + kind + ", not a file";
 }
 
-// Opens a regular file for reading; -1 with errno and `why` for anything
-// else.
-int OpenRegular(const std::string& path, std::string& why) {
+// Opens a regular file with `flags` (O_RDONLY; or O_WRONLY | O_CREAT, with
+// O_APPEND to write at its end, else it is emptied once it is known to be a
+// regular file); -1 with errno and `why` for anything else.
+int OpenRegular(const std::string& path, int flags, std::string& why) {
   // Looked at first: what is not a regular file is never opened (opening a
-  // pipe would wake a writer waiting for a reader).
+  // pipe would wake a writer waiting for a reader, or wait for a reader).
   struct stat before {};
   if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
     why = NotAFile(before.st_mode);
     errno = EINVAL;
     return -1;
   }
-  // Opened without waiting, should another file take its place meanwhile.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // Opened without waiting, should another file take its place meanwhile (a
+  // pipe without a reader then refuses a writer with ENXIO).
+  const bool writing = (flags & O_ACCMODE) != O_RDONLY;
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) {
-    why = std::strerror(errno);
+    const bool pipe = writing && errno == ENXIO;
+    why = pipe ? NotAFile(S_IFIFO) : std::string(std::strerror(errno));
+    if (pipe) errno = EINVAL;
     return -1;
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (writing && !(flags & O_APPEND) && ::ftruncate(fd, 0) != 0)) {
+    const bool regular = S_ISREG(st.st_mode);
     const int err = errno;
-    why = st.st_mode ? NotAFile(st.st_mode) : std::string(std::strerror(err));
+    why = regular || !st.st_mode ? std::string(std::strerror(err)) : NotAFile(st.st_mode);
     ::close(fd);
-    errno = st.st_mode ? EINVAL : err;
+    errno = regular || !st.st_mode ? err : EINVAL;
     return -1;
   }
-  // Reads of a regular file block as they always do.
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // Reads and writes of a regular file block as they always do.
+  const int mode = ::fcntl(fd, F_GETFL);
+  if (mode >= 0) ::fcntl(fd, F_SETFL, mode & ~O_NONBLOCK);
   return fd;
 }
 
-}  // namespace
-
-std::string DataFileRefusal(const std::string& path) {
-  std::string why;
-  const int fd = OpenRegular(path, why);
-  if (fd >= 0) ::close(fd);
-  return why;
-}
-
-std::FILE* OpenDataFile(const std::string& path, std::string* why) {
-  std::string reason;
-  const int fd = OpenRegular(path, reason);
+// A stream over the regular file OpenRegular opened; null, with errno and
+// `why`, when that refused it or no stream can be made (`fd` is closed).
+std::FILE* StreamOf(int fd, const char* mode, const std::string& reason, std::string* why) {
   if (fd < 0) {
     if (why) *why = reason;
     return nullptr;
   }
-  std::FILE* f = ::fdopen(fd, "rb");
+  std::FILE* f = ::fdopen(fd, mode);
   if (!f) {
     const int err = errno;
     ::close(fd);
@@ -89,6 +86,21 @@ std::FILE* OpenDataFile(const std::string& path, std::string* why) {
     if (why) *why = std::strerror(err);
   }
   return f;
+}
+
+}  // namespace
+
+std::string DataFileRefusal(const std::string& path) {
+  std::string why;
+  const int fd = OpenRegular(path, O_RDONLY, why);
+  if (fd >= 0) ::close(fd);
+  return why;
+}
+
+std::FILE* OpenDataFile(const std::string& path, std::string* why) {
+  std::string reason;
+  const int fd = OpenRegular(path, O_RDONLY, reason);
+  return StreamOf(fd, "rb", reason, why);
 }
 
 std::optional<std::vector<uint8_t>> ReadDataFileBytes(const std::string& path, std::string* why) {
@@ -127,42 +139,9 @@ std::optional<std::vector<uint8_t>> ReadDataFileBytesUpTo(const std::string& pat
 }
 
 std::FILE* OpenDataFileToWrite(const std::string& path, bool append, std::string* why) {
-  // What is there and is not a regular file is never opened.
-  struct stat before {};
-  if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
-    if (why) *why = NotAFile(before.st_mode);
-    errno = EINVAL;
-    return nullptr;
-  }
-  // Opened without waiting (a pipe put in its place meanwhile has no reader
-  // to wait for) and without emptying it before it is known to be a file.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0),
-                        0666);
-  if (fd < 0) {
-    const int err = errno;
-    if (why) *why = err == ENXIO ? "it is a named pipe, not a file" : std::strerror(err);
-    errno = err == ENXIO ? EINVAL : err;
-    return nullptr;
-  }
-  struct stat st {};
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (!regular || (!append && ::ftruncate(fd, 0) != 0)) {
-    const int err = errno;
-    if (why) *why = regular ? std::strerror(err) : NotAFile(st.st_mode);
-    ::close(fd);
-    errno = regular ? err : EINVAL;
-    return nullptr;
-  }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  std::FILE* f = ::fdopen(fd, append ? "ab" : "wb");
-  if (!f) {
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    if (why) *why = std::strerror(err);
-  }
-  return f;
+  std::string reason;
+  const int fd = OpenRegular(path, O_WRONLY | O_CREAT | (append ? O_APPEND : 0), reason);
+  return StreamOf(fd, append ? "ab" : "wb", reason, why);
 }
 
 }  // namespace platform
