@@ -18,6 +18,7 @@
 #include <QSysInfo>
 #include <QThread>
 
+#include "platform/data_file.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "platform/registry_text.h"
@@ -74,6 +75,12 @@ QString StorePath() {
 bool ReadStore(const QString& path, SettingsValues& values, QByteArray* text = nullptr, std::string* why = nullptr) {
   values.clear();
   if (text) text->clear();
+  // A pipe or a device in the file's place is never opened.
+  if (const std::string refused = DataFileRefusal(QFile::encodeName(path).toStdString());
+      !refused.empty() && errno == EINVAL) {
+    if (why) *why = refused;
+    return false;
+  }
   QFile file(path);
   if (!file.exists()) return true;
   QByteArray bytes;

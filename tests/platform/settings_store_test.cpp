@@ -15,6 +15,7 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/registry_text.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 using namespace platform;
@@ -178,6 +179,25 @@ TEST(Registry, AFailedSaveGivesTheSystemsReason) {
             std::string::npos)
       << dialogs.Last().text;
   TRegIniFile().EraseSection("Refused");
+}
+
+// A pipe in the store's place is never opened: reading gives the defaults,
+// and a save is refused with why (the pipe left in place).
+TEST(Registry, APipeInTheStoresPlaceIsNeverOpened) {
+  ScopedScriptedDialogs dialogs;
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv config("XDG_CONFIG_HOME", dir.File("config"));
+  std::filesystem::create_directories(dir.File("config/Tarvel Software"));
+  PipeInPlace pipe(TRegIniFile().FileName());
+  {
+    TRegIniFile reg;
+    EXPECT_EQ(reg.ReadInteger("Stars", "low mag limit", 7), 7);
+    reg.WriteInteger("Stars", "low mag limit", 5);
+  }
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_NE(dialogs.Last().text.find("it is a named pipe, not a file"), std::string::npos) << dialogs.Last().text;
+  EXPECT_TRUE(std::filesystem::is_fifo(TRegIniFile().FileName()));
+  EXPECT_FALSE(pipe.Opened());
 }
 
 // While another running copy holds the lock, one save of the program waits
