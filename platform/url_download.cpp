@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "platform/data_file.h"
+
 namespace platform {
 
 DownloadResult DownloadUrlToFile(const std::string& url, const std::string& fileName, int timeoutMs,
@@ -17,9 +19,14 @@ DownloadResult DownloadUrlToFile(const std::string& url, const std::string& file
   DownloadResult result;
   const QString target = QString::fromStdString(fileName);
   const QString temp = QFileInfo(target).absolutePath() + "/." + QFileInfo(target).fileName() + ".part";
-  QFile part(temp);
-  if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    result.error = "Could not create \"" + temp.toStdString() + "\".";
+  // Only a regular file is written: a pipe in the temporary's place would
+  // hold the program until a reader came.
+  std::string why;
+  std::FILE* f = OpenDataFileToWrite(QFile::encodeName(temp).toStdString(), false, &why);
+  QFile part;
+  if (!f || !part.open(f, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+    if (f) std::fclose(f);
+    result.error = "Could not create \"" + temp.toStdString() + "\"" + (why.empty() ? "." : ": " + why + ".");
     return result;
   }
 
@@ -48,6 +55,7 @@ DownloadResult DownloadUrlToFile(const std::string& url, const std::string& file
     if (part.write(rest) != rest.size()) writeFailed = true;
   }
   part.close();
+  if (std::fclose(f) != 0) writeFailed = true;
 
   result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   if (timedOut)

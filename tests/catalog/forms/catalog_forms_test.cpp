@@ -698,6 +698,15 @@ TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {
   form.DownloadClick(0);
   ASSERT_EQ(grid.BodyCount(), 3);
   EXPECT_EQ(std::tuple(grid.Cell(1, 1), grid.Cell(1, 3)), std::tuple("(1) Ceres", "(3) Juno"));
+  // A pipe in the download's temporary place is never opened: told, nothing changes.
+  const std::string part = "." + ElementDownloadName(TElementKind::Asteroid, "2025-07-01") + ".part";
+  PipeWatchedForWriters pipe(data.dir.File(part));
+  dialogs.Clear();
+  form.DownloadClick(0);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_NE(dialogs.Last().text.find("it is a named pipe, not a file"), std::string::npos) << dialogs.Last().text;
+  EXPECT_EQ(grid.BodyCount(), 3);
+  EXPECT_FALSE(pipe.Written());
 }
 
 TEST_F(SolarSystemWindow, GridCommandsAndTheEmptyLastRow) {
