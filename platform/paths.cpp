@@ -19,6 +19,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 
 namespace platform {
@@ -166,7 +167,7 @@ bool WriteTemporary(const std::string& tmp, const std::function<bool(std::FILE*)
     return ok;
   };
   errno = 0;
-  FILE* f = std::fopen(tmp.c_str(), "wb");
+  FILE* f = OpenDataFileToWrite(tmp, false);  // never a pipe in its place
   if (!check(f != nullptr)) return false;
   const bool written = check(write(f));
   const bool flushed = written && check(std::fflush(f) == 0) && check(::fsync(::fileno(f)) == 0);

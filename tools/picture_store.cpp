@@ -67,7 +67,7 @@ bool WriteIndex(const std::vector<IndexEntry>& entries) {
 // The bytes written to a new file and flushed to the disk; false on any
 // failure (a full disk, a folder that cannot be written).
 bool WriteSynced(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  FILE* f = platform::OpenDataFileToWrite(path, false);  // never a pipe in its place
   if (!f) return false;
   const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   const bool synced = written && std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;

@@ -263,6 +263,17 @@ TEST_F(PictureStore, APipeInTheStoresPlaceIsToldUnopened) {
   EXPECT_FALSE(pipe.Opened());
 }
 
+// A pipe in a compaction temporary's place is never written to: the
+// removal fails and the pair stays as it was.
+TEST_F(CompactingStore, APipeInATemporarysPlaceIsNeverWritten) {
+  Start();
+  const auto data = Bytes("imagelisting.data");
+  PipeWatchedForWriters pipe(ImageListFolder + "imagelisting.data.temp");
+  EXPECT_FALSE(DeleteImageListEntry(1).ok);
+  EXPECT_EQ(Bytes("imagelisting.data"), data);
+  EXPECT_FALSE(pipe.Written());
+}
+
 TEST_F(PictureStore, LimitsOfWhatCanBeStored) {
   SetImageListKey(1, 1);
   const auto tooLong = AddImageListEntry({"/" + std::string(300, 'p') + ".jpg", "t", ""});
