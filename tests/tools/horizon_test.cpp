@@ -4,7 +4,6 @@
 
 #include <QImage>
 
-#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 #include "tools/horizon.h"
 
@@ -73,12 +72,6 @@ TEST(HorizonPicture, ReadsPictureFiles) {
   ASSERT_TRUE(Skyline().save(QString::fromStdString(dir.File("farm.tif")), "TIFF"));
   EXPECT_EQ(LoadHorizonPicture(dir.File("farm.tif")).pixel(200, 170), kGround);
   EXPECT_TRUE(LoadHorizonPicture(dir.File("none.gif")).isNull());
-  // A pipe chosen as the picture is refused with why, never opened.
-  PipeInPlace pipe(dir.File("pipe.bmp"));
-  std::string why;
-  EXPECT_TRUE(LoadHorizonPicture(dir.File("pipe.bmp"), &why).isNull());
-  EXPECT_EQ(why, "it is a named pipe, not a file");
-  EXPECT_FALSE(pipe.Opened());
 }
 
 }  // namespace
