@@ -19,7 +19,6 @@
 #include <set>
 #include <vector>
 
-#include "platform/data_file.h"
 #include "platform/dialogs.h"
 
 namespace platform {
@@ -167,7 +166,7 @@ bool WriteTemporary(const std::string& tmp, const std::function<bool(std::FILE*)
     return ok;
   };
   errno = 0;
-  FILE* f = OpenDataFileToWrite(tmp, false);  // never a pipe in its place
+  FILE* f = std::fopen(tmp.c_str(), "wb");
   if (!check(f != nullptr)) return false;
   const bool written = check(write(f));
   const bool flushed = written && check(std::fflush(f) == 0) && check(::fsync(::fileno(f)) == 0);
