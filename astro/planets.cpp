@@ -12,6 +12,7 @@
 #include "astro/transforms.h"
 #include "astro/trig.h"
 #include "astro/vsop87.h"
+#include "platform/data_file.h"
 
 namespace {
 
@@ -481,7 +482,7 @@ void CheckElementConversion(TSolSysBody& body) {
   const bool pFails = !(std::fabs(P[0] * P[0] + P[1] * P[1] + P[2] * P[2] - 1.0) <= 1e-7);
   const bool qFails = !(std::fabs(Q[0] * Q[0] + Q[1] * Q[1] + Q[2] * Q[2] - 1.0) <= 1e-7);
   if (pFails || qFails) {
-    if (FILE* log = std::fopen(kStartupLog, "a")) {
+    if (FILE* log = platform::OpenDataFileToWrite(kStartupLog, true)) {
       const std::string name = body.Name.str();
       if (pFails) std::fprintf(log, "Rect. elements (for %s) fail conversion test# 1\n", name.c_str());
       if (qFails) std::fprintf(log, "Rect. elements (for %s) fail conversion test# 2\n", name.c_str());
@@ -546,8 +547,9 @@ void InitExtraElementRecord(TSolSysBody& moon) {
 }
 
 void InitSolarSystemUnit() {
-  // A fresh, empty log; a folder that cannot be written is ignored.
-  if (FILE* log = std::fopen(kStartupLog, "w")) std::fclose(log);
+  // A fresh, empty log; a folder that cannot be written is ignored, and so
+  // is a pipe or a device in the log's place (never waited on).
+  if (FILE* log = platform::OpenDataFileToWrite(kStartupLog, false)) std::fclose(log);
   ConvertElementTable();
   InitPlanetRecords(Planets);
   InitExtraElementRecord(MoonBody);

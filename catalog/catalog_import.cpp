@@ -1,8 +1,11 @@
 #include "catalog/catalog_import.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
@@ -17,6 +20,7 @@
 #include "catalog/object_catalog.h"
 #include "catalog/sqlite_db.h"
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/numfmt.h"
 
 namespace {
@@ -48,19 +52,45 @@ std::string Lower(std::string s) {
 
 bool Contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
 
-// Reads the file line by line (CR LF or LF), skipping `skip` lines first.
+// The most bytes of one line the import reads: far more than any line of a
+// text catalogue (the fixed positions reach column 2,048, their last field
+// 9,999 characters further; a refused field is quoted short however long),
+// so that a file without line ends (a picture, a disk image) is never taken
+// into memory whole.
+constexpr std::size_t kImportLineBytes = 16 * 1024 * 1024;
+
+// Reads a regular file (a named pipe, a folder or a device in its place is
+// refused unopened: platform/data_file.h) line by line (CR LF or LF),
+// skipping `skip` lines first. The reading ends at a line longer than
+// kImportLineBytes (TooLong).
 class LineReader {
  public:
-  LineReader(const std::string& fileName, int skip) : in_(fileName, std::ios::binary) {
-    in_.seekg(0, std::ios::end);
-    size_ = in_ ? int64_t(in_.tellg()) : 0;
-    in_.seekg(0);
+  LineReader(const std::string& fileName, int skip) : f_(platform::OpenDataFile(fileName, &refusal_)) {
+    if (!f_) return;
+    struct stat st {};
+    if (::fstat(::fileno(f_.get()), &st) == 0) size_ = int64_t(st.st_size);
     std::string line;
     for (int i = 0; i < skip && Next(line);) ++i;
   }
-  bool Ok() const { return bool(in_) || in_.eof(); }
+  // Why the file was not opened ("it is a named pipe, not a file"); "" when
+  // it was.
+  const std::string& Refusal() const { return refusal_; }
+  // True when the reading ended at a line too long to read.
+  bool TooLong() const { return tooLong_; }
+  // True when it ended on a read error.
+  bool Failed() const { return f_ && std::ferror(f_.get()); }
   bool Next(std::string& line) {
-    if (!std::getline(in_, line)) return false;
+    line.clear();
+    if (!f_ || tooLong_) return false;
+    int ch;
+    while ((ch = getc_unlocked(f_.get())) != EOF && ch != '\n') {
+      if (line.size() == kImportLineBytes) {
+        tooLong_ = true;
+        return false;
+      }
+      line += char(ch);
+    }
+    if (ch == EOF && line.empty()) return false;
     ++number_;
     read_ += int64_t(line.size()) + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -71,10 +101,15 @@ class LineReader {
   int Number() const { return number_; }
 
  private:
-  std::ifstream in_;
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::string refusal_;
+  std::unique_ptr<std::FILE, Closer> f_;
   int64_t size_ = 0;
   int64_t read_ = 0;
   int number_ = 0;
+  bool tooLong_ = false;
 };
 
 // Most characters of a refused field that its message quotes: a message
@@ -416,7 +451,8 @@ std::string ConvertCatalogImport(const TImportJob& job, TImportTable& out,
   // Read and convert every line before the database is touched.
   std::vector<Row>& rows = out.Rows;
   LineReader in(job.FileName, job.Layout.StartRow - 1);
-  if (!in.Ok()) return "Could not read the file \"" + job.FileName + "\".";
+  const std::string cannotRead = "Could not read the file \"" + job.FileName + "\"";
+  if (!in.Refusal().empty()) return cannotRead + ": " + in.Refusal() + ".";
   std::string line;
   while (in.Next(line)) {
     if (progress) progress(in.Percent());
@@ -515,6 +551,10 @@ std::string ConvertCatalogImport(const TImportJob& job, TImportTable& out,
     for (const auto& c : columns) row.push_back(values[c.first]);
     rows.push_back(std::move(row));
   }
+  if (in.TooLong())
+    return cannotRead + ": line " + std::to_string(in.Number() + 1) + " is longer than " +
+           std::to_string(kImportLineBytes >> 20) + " MB, so it is no text catalogue.";
+  if (in.Failed()) return cannotRead + ": " + std::strerror(errno) + ".";
   if (rows.empty() && out.NoPosition + out.OffSky > 0)
     return "No line of the file holds a position on the sky, nothing was imported.\r\n" + ImportReport(out);
   return std::string();

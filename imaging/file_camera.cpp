@@ -5,6 +5,7 @@
 
 #include "astro/text.h"
 #include "imaging/fits_image.h"
+#include "platform/bitmap.h"
 #include "shell/log_lines.h"
 
 namespace imaging {
@@ -68,9 +69,9 @@ bool TIFFCamera::Load(TFitsHeader& h, FitsData& d, std::string& why) const {
     if (Settings.ForceMono) h.Mosaic.clear();
     return true;
   }
-  QImage img;
+  const QImage img = platform::ReadPictureFile(file);
   platform::Bitmap bmp;
-  if (img.load(QString::fromStdString(file)) && !img.isNull()) bmp = platform::Bitmap(img.width(), img.height());
+  if (!img.isNull()) bmp = platform::Bitmap(img.width(), img.height());
   if (bmp.IsNull()) {
     why = file + " is not a readable picture";
     return false;

@@ -1,12 +1,16 @@
 #include "imaging/fits_bitmap.h"
 
-#include <QFileInfo>
+#include <ext/stdio_filebuf.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <cstdio>
+#include <istream>
+#include <memory>
 
 #include "imaging/fits_image.h"
+#include "platform/bitmap.h"
+#include "platform/data_file.h"
 
 namespace imaging {
 
@@ -20,12 +24,16 @@ void TFitsBitmap::LoadFromStream(std::istream& in, std::string* warning) {
 }
 
 void TFitsBitmap::LoadFromFile(const std::string& fileName, std::string* warning) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) {
-    const int err = errno;
+  // Only a regular file is opened: a pipe or a device in its place is
+  // refused, never waited on or read without end.
+  std::string why;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(platform::OpenDataFile(fileName, &why), &std::fclose);
+  if (!f) {
     Clear();
-    throw EInvalidGraphic::Refused(std::string("the file cannot be opened: ") + std::strerror(err));
+    throw EInvalidGraphic::Refused("the file cannot be opened: " + why);
   }
+  __gnu_cxx::stdio_filebuf<char> buffer(f.get(), std::ios::in);
+  std::istream in(&buffer);
   LoadFromStream(in, warning);
 }
 
@@ -80,8 +88,10 @@ QImage LoadPictureFile(const std::string& path, std::string& why, std::string* w
   why.clear();
   if (warning) warning->clear();
   if (reason) reason->clear();
-  if (!QFileInfo::exists(QString::fromStdString(path))) {
-    why = "Image file not found";
+  // What is not there, or is no regular file (a pipe, a device), is never
+  // opened.
+  if (const std::string refused = platform::DataFileRefusal(path); !refused.empty()) {
+    why = errno == ENOENT ? "Image file not found" : "Image file not read: " + refused;
     return {};
   }
   if (IsFitsFileName(path)) {
@@ -95,8 +105,9 @@ QImage LoadPictureFile(const std::string& path, std::string& why, std::string* w
     }
     return fits.Bitmap().Image();
   }
-  QImage picture(QString::fromStdString(path));
-  if (picture.isNull()) why = "Unknown image format";
+  std::string refused;
+  QImage picture = platform::ReadPictureFile(path, &refused);
+  if (picture.isNull()) why = refused.empty() ? "Unknown image format" : "Image file not read: " + refused;
   return picture;
 }
 

@@ -337,7 +337,9 @@ bool SerialLine::Open(uint16_t address, int& errorCode) {
   }
   std::string path = PortDeviceOverrideForTest ? PortDeviceOverrideForTest(*e) : std::string();
   if (path.empty()) path = e->device;
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  // Opened without waiting: a serial port whose modem gives no carrier would
+  // hold the open until it did (the line is made local below).
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     errorCode = errno;
     return false;
@@ -359,6 +361,7 @@ bool SerialLine::Open(uint16_t address, int& errorCode) {
     ::close(fd);
     return false;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   fd_ = fd;
   return true;
 }

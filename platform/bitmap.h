@@ -18,6 +18,7 @@
 
 #include <QImage>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -88,5 +89,12 @@ class Bitmap {
  private:
   QImage image_;
 };
+
+// Reads a picture file in any format Qt reads (BMP, JPEG, PNG, TIFF, ...,
+// told by its content) through the regular-file opener (data_file.h): a
+// named pipe, a folder or a device in its place is refused unopened. A null
+// image when nothing was read: `why` then holds the opener's reason (errno
+// as it sets it), or stays empty for a file that is no picture Qt reads.
+QImage ReadPictureFile(const std::string& path, std::string* why = nullptr);
 
 }  // namespace platform

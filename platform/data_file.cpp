@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -25,6 +26,13 @@ const char* KindOf(mode_t mode) {
   return "not a regular file";
 }
 
+// 16777216 as "16,777,216".
+std::string GroupedDigits(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (int i = int(digits.size()) - 3; i > 0; i -= 3) digits.insert(std::size_t(i), ",");
+  return digits;
+}
+
 std::string NotAFile(mode_t mode) {
   const std::string kind = KindOf(mode);
   return kind == "not a regular file" ? "it is not a regular file" : "it is " + kind + ", not a file";
@@ -41,59 +49,56 @@ bool RefusedForTest(const std::string& path) {
   return g_refuse && g_refuse(path);
 }
 
-// Opens a regular file for reading; -1 with errno and `why` for anything
-// else.
-int OpenRegular(const std::string& path, std::string& why) {
+// Opens a regular file with `flags` (O_RDONLY; or O_WRONLY | O_CREAT, with
+// O_APPEND to write at its end, else it is emptied once it is known to be a
+// regular file); -1 with errno and `why` for anything else.
+int OpenRegular(const std::string& path, int flags, std::string& why) {
   if (RefusedForTest(path)) {
     why = std::strerror(EACCES);
     errno = EACCES;
     return -1;
   }
   // Looked at first: what is not a regular file is never opened (opening a
-  // pipe would wake a writer waiting for a reader).
+  // pipe would wake a writer waiting for a reader, or wait for a reader).
   struct stat before {};
   if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
     why = NotAFile(before.st_mode);
     errno = EINVAL;
     return -1;
   }
-  // Opened without waiting, should another file take its place meanwhile.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // Opened without waiting, should another file take its place meanwhile (a
+  // pipe without a reader then refuses a writer with ENXIO).
+  const bool writing = (flags & O_ACCMODE) != O_RDONLY;
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) {
-    why = std::strerror(errno);
+    const bool pipe = writing && errno == ENXIO;
+    why = pipe ? NotAFile(S_IFIFO) : std::string(std::strerror(errno));
+    if (pipe) errno = EINVAL;
     return -1;
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (writing && !(flags & O_APPEND) && ::ftruncate(fd, 0) != 0)) {
+    const bool regular = S_ISREG(st.st_mode);
     const int err = errno;
-    why = st.st_mode ? NotAFile(st.st_mode) : std::string(std::strerror(err));
+    why = regular || !st.st_mode ? std::string(std::strerror(err)) : NotAFile(st.st_mode);
     ::close(fd);
-    errno = st.st_mode ? EINVAL : err;
+    errno = regular || !st.st_mode ? err : EINVAL;
     return -1;
   }
-  // Reads of a regular file block as they always do.
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // Reads and writes of a regular file block as they always do.
+  const int mode = ::fcntl(fd, F_GETFL);
+  if (mode >= 0) ::fcntl(fd, F_SETFL, mode & ~O_NONBLOCK);
   return fd;
 }
 
-}  // namespace
-
-std::string DataFileRefusal(const std::string& path) {
-  std::string why;
-  const int fd = OpenRegular(path, why);
-  if (fd >= 0) ::close(fd);
-  return why;
-}
-
-std::FILE* OpenDataFile(const std::string& path, std::string* why) {
-  std::string reason;
-  const int fd = OpenRegular(path, reason);
+// A stream over the regular file OpenRegular opened; null, with errno and
+// `why`, when that refused it or no stream can be made (`fd` is closed).
+std::FILE* StreamOf(int fd, const char* mode, const std::string& reason, std::string* why) {
   if (fd < 0) {
     if (why) *why = reason;
     return nullptr;
   }
-  std::FILE* f = ::fdopen(fd, "rb");
+  std::FILE* f = ::fdopen(fd, mode);
   if (!f) {
     const int err = errno;
     ::close(fd);
@@ -103,16 +108,48 @@ std::FILE* OpenDataFile(const std::string& path, std::string* why) {
   return f;
 }
 
+}  // namespace
+
+std::string DataFileRefusal(const std::string& path) {
+  std::string why;
+  const int fd = OpenRegular(path, O_RDONLY, why);
+  if (fd >= 0) ::close(fd);
+  return why;
+}
+
+std::FILE* OpenDataFile(const std::string& path, std::string* why) {
+  std::string reason;
+  const int fd = OpenRegular(path, O_RDONLY, reason);
+  return StreamOf(fd, "rb", reason, why);
+}
+
 std::optional<std::vector<uint8_t>> ReadDataFileBytes(const std::string& path, std::string* why) {
+  return ReadDataFileBytesUpTo(path, UINT64_MAX, why);
+}
+
+std::optional<std::vector<uint8_t>> ReadDataFileBytesUpTo(const std::string& path, uint64_t maxBytes,
+                                                          std::string* why) {
   std::FILE* f = OpenDataFile(path, why);
   if (!f) return std::nullopt;
   std::vector<uint8_t> bytes;
   uint8_t buf[65536];
   std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-  const bool failed = std::ferror(f) != 0;
+  bool tooLarge = false;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    if (n > maxBytes - bytes.size()) {
+      tooLarge = true;
+      break;
+    }
+    bytes.insert(bytes.end(), buf, buf + n);
+  }
+  const bool failed = !tooLarge && std::ferror(f) != 0;
   const int err = errno;
   std::fclose(f);
+  if (tooLarge) {
+    if (why) *why = "it is larger than " + GroupedDigits(maxBytes) + " bytes";
+    errno = EFBIG;
+    return std::nullopt;
+  }
   if (failed) {
     if (why) *why = std::strerror(err);
     errno = err;
@@ -142,6 +179,12 @@ void RefuseDataFilesForTest(std::function<bool(const std::string& path)> refuse)
   std::lock_guard lock(g_refuseMutex);
   g_refusing = bool(refuse);
   g_refuse = std::move(refuse);
+}
+
+std::FILE* OpenDataFileToWrite(const std::string& path, bool append, std::string* why) {
+  std::string reason;
+  const int fd = OpenRegular(path, O_WRONLY | O_CREAT | (append ? O_APPEND : 0), reason);
+  return StreamOf(fd, append ? "ab" : "wb", reason, why);
 }
 
 }  // namespace platform

@@ -1,8 +1,10 @@
 // Opening the files the program reads its data from (reference tables,
-// star catalogues, element lists and their templates): only a regular file
-// is opened. A named pipe, a folder or a device put in a file's place is
-// refused with a reason and never read, so that no reader waits for ever on
-// a pipe nobody writes to, or reads a device without end.
+// star catalogues, element lists and their templates, scripts, settings
+// files, pictures and the files a script reads or writes): only a regular
+// file is opened. A named pipe, a folder or a device put in a file's place
+// is refused with a reason and never read, so that no reader waits for ever
+// on a pipe nobody writes to, or reads a device without end, and no writer
+// waits for a pipe's reader.
 #pragma once
 
 #include <cstdint>
@@ -49,5 +51,18 @@ std::string UnreadFileAdvice(const std::string& path, int err);
 // system refuses a file of mode 000 to its reader ("Permission denied",
 // EACCES), before they look at it. An empty function ends it.
 void RefuseDataFilesForTest(std::function<bool(const std::string& path)> refuse);
+// As ReadDataFileBytes for a file whose reader takes at most `maxBytes`
+// bytes: a larger one is read no further and refused ("it is larger than
+// 16,777,216 bytes", errno EFBIG), so that a file of gigabytes put where a
+// small one belongs never fills the memory.
+std::optional<std::vector<uint8_t>> ReadDataFileBytesUpTo(const std::string& path, uint64_t maxBytes,
+                                                          std::string* why = nullptr);
+
+// Opens `path` for writing when it is a regular file or not there yet (it
+// is then made, mode 0666 less the umask): emptied first ("wb"), or written
+// at its end when `append` ("ab"). A named pipe, a folder or a device in its
+// place is refused unopened, with the reason and errno as OpenDataFile
+// gives them; a pipe is never waited on for a reader.
+std::FILE* OpenDataFileToWrite(const std::string& path, bool append, std::string* why = nullptr);
 
 }  // namespace platform

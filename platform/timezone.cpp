@@ -6,10 +6,10 @@
 #include <cmath>
 #include <filesystem>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <sstream>
+
+#include "platform/data_file.h"
 
 namespace platform {
 
@@ -169,10 +169,14 @@ bool ParseChange(const std::string& s, std::size_t& i, SYSTEMTIME& st, bool& rep
   return true;
 }
 
+// The zone files and tables: a few kilobytes each. A zone named by TZ may
+// be any file: a pipe or a device there is never read, nor a file larger
+// than this.
+constexpr uint64_t kZoneFileBytes = 1024 * 1024;
+
 std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const auto bytes = ReadDataFileBytesUpTo(path, kZoneFileBytes);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 
 // The POSIX rule that ends a version 2 or later zone file ("\n<rule>\n").

@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "platform/data_file.h"
 #include "platform/gui_thread.h"
 
 namespace platform {
@@ -20,9 +21,12 @@ DownloadResult DownloadUrlToFile(const std::string& url, const std::string& file
   const std::size_t slash = fileName.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
   const std::string temp = folder + "." + fileName.substr(folder.size()) + ".part";
-  std::FILE* part = std::fopen(temp.c_str(), "wb");
+  // Only a regular file is written: a pipe in the temporary's place would
+  // hold the program until a reader came.
+  std::string why;
+  std::FILE* part = OpenDataFileToWrite(temp, false, &why);
   if (!part) {
-    result.error = "Could not create \"" + temp + "\".";
+    result.error = "Could not create \"" + temp + "\"" + (why.empty() ? "." : ": " + why + ".");
     return result;
   }
   auto write = [&](const QByteArray& data) {

@@ -1,6 +1,7 @@
 // Host commands: coordinate conversions, the chart's time and place, the
 // chart centre and scale, object positions, markers, settings files, WAIT
 // and PRINT_MAP.
+#include <cerrno>
 #include <cmath>
 #include <memory>
 
@@ -17,6 +18,7 @@
 #include "catalog/object_catalog.h"
 #include "chart/plotter.h"
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/float_to_int.h"
 #include "platform/timezone.h"
 #include "script/markers.h"
@@ -340,7 +342,10 @@ void DoMark(std::string rest) {
 void DoReadSettings(std::string rest) {
   std::string path;
   if (!ScrGetStringArg(rest, path) || !ScrArgsEnd(rest)) return;
-  if (!ScriptHost().ReadSettingsFile(path)) ScriptError(60);
+  if (ScriptHost().ReadSettingsFile(path)) return;
+  // Why a file that is there was refused (a pipe or a device in its place).
+  const std::string why = platform::DataFileRefusal(path);
+  ScriptError(60, ScrFileRefusal(path, errno, why));
 }
 
 void DoWait(std::string rest) {

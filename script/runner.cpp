@@ -592,8 +592,11 @@ std::string ScriptErrorText(int code) {
   return t ? std::string(t) : "Error #" + std::to_string(code);
 }
 
-void ScriptError(int code) {
+void ScriptError(int code) { ScriptError(code, std::string()); }
+
+void ScriptError(int code, const std::string& reason) {
   std::string message = ScriptErrorText(code);
+  if (!reason.empty()) message += "\r\n" + reason;
   if (code <= 0) {
     ScriptHost().MessageBox(message, "Warning:", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     return;

@@ -52,6 +52,9 @@ std::string ScriptErrorText(int code);
 // error)" only when no line is to blame) and stops the run; code <= 0 shows
 // a "Warning:" and the run goes on.
 void ScriptError(int code);
+// The same with the reason on a line of its own below the code's text
+// (nothing more when it is empty): why a file was refused, say.
+void ScriptError(int code, const std::string& reason);
 
 // --- Running ------------------------------------------------------------------
 
@@ -93,6 +96,11 @@ std::string ScrExponentForm(double x);
 // A number typed or read as text (INPUT, INPUT#, VAL): blanks around it, an
 // optional '+', finite. False when the text is no number.
 bool ScrTextToNumber(const std::string& text, double& value);
+// The reason line of a file a statement could not open (`error`: errno of
+// the attempt, `why`: its reason): "" for a missing file, whose code says
+// enough, else the name and why ("\"/tmp/p\": it is a named pipe, not a
+// file.").
+std::string ScrFileRefusal(const std::string& name, int error, const std::string& why);
 // Text read from a file: kept when it is UTF-8, else read as Windows-1252
 // (Latin-1), so every character arrives as UTF-8.
 std::string ScrTextFromFile(const std::string& bytes);

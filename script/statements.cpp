@@ -4,12 +4,14 @@
 #include <QDir>
 #include <QStringDecoder>
 #include <QStringList>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "script/expr_internal.h"
 #include "script/runner.h"
 #include "script/script_host.h"
@@ -144,8 +146,12 @@ void DoOpen(const std::string& line) {
   if (Channels[c].file) return ScriptError(27);
   char m = mode == "O" || mode == "o" ? 'O' : (mode == "I" || mode == "i" ? 'I' : 0);
   if (!m) return ScriptError(52);
-  std::FILE* f = std::fopen(name.c_str(), m == 'O' ? "wb" : "rb");
-  if (!f) return ScriptError(m == 'O' ? 24 : 23);
+  // Only regular files: the run reads and writes on the GUI thread, where a
+  // pipe would hold the program until its other end came, and a device
+  // would be read without end.
+  std::string why;
+  std::FILE* f = m == 'O' ? platform::OpenDataFileToWrite(name, false, &why) : platform::OpenDataFile(name, &why);
+  if (!f) return ScriptError(m == 'O' ? 24 : 23, ScrFileRefusal(name, errno, why));
   Channels[c] = {f, m};
 }
 
@@ -185,14 +191,25 @@ void DoPrintFile(const std::string& line) {
   if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fflush(f) != 0) ScriptError(28);
 }
 
-// Reads one line (CR LF or LF ended); false at the end of the file. A
-// UTF-8 byte-order mark at the file's start is no part of its first line.
-bool ReadLine(std::FILE* f, std::string& out) {
+// The most bytes of one line INPUT# reads: a line holds at most 255
+// characters of text, so a longer one is no line of a text file, and no
+// statement reads further than this.
+constexpr std::size_t kLineBytes = 65536;
+
+// Reads one line (CR LF or LF ended); false at the end of the file, or for
+// a line longer than kLineBytes (`tooLong`). A UTF-8 byte-order mark at the
+// file's start is no part of its first line.
+bool ReadLine(std::FILE* f, std::string& out, bool& tooLong) {
   out.clear();
+  tooLong = false;
   const bool atStart = std::ftell(f) == 0;
   int ch = std::fgetc(f);
   if (ch == EOF) return false;
   while (ch != EOF && ch != '\n') {
+    if (out.size() == kLineBytes) {
+      tooLong = true;
+      return false;
+    }
     out += char(ch);
     ch = std::fgetc(f);
   }
@@ -216,7 +233,9 @@ void DoInputFile(const std::string& line) {
   std::string* str = isString ? ScrStringVariable(name) : nullptr;
   if (!num && !str) return;
   std::string text;
-  if (Channels[c].mode != 'I' || !ReadLine(Channels[c].file, text)) return ScriptError(29);
+  bool tooLong = false;
+  if (Channels[c].mode != 'I' || !ReadLine(Channels[c].file, text, tooLong))
+    return ScriptError(29, tooLong ? "The line is longer than " + std::to_string(kLineBytes) + " bytes." : "");
   text = ScrCutString(ScrTextFromFile(text));
   if (str) {
     *str = Safe(text);
@@ -305,6 +324,10 @@ void DoDelStr(const std::string& line) {
 }
 
 }  // namespace
+
+std::string ScrFileRefusal(const std::string& name, int error, const std::string& why) {
+  return error == ENOENT || why.empty() ? std::string() : "\"" + name + "\": " + why + ".";
+}
 
 std::string ScrTextFromFile(const std::string& bytes) {
   QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 
 #include "platform/codec.h"
 #include "platform/dialogs.h"
@@ -22,15 +23,19 @@ bool EndsWithIgnoringCase(const std::string& s, const std::string& tail) {
   });
 }
 
+// Tells a settings file that could not be opened (`error`: errno of the
+// attempt): its name, and why when it is there but was refused (a named
+// pipe, a folder or a device in its place, a file this user may not read).
+void TellUnopened(const std::string& name, const std::string& why, int error) {
+  ShowErrorMessage(102, error == ENOENT ? name : name + ": " + why);
+}
+
 // Reads a settings file the user chose; says so when it cannot be opened.
 bool ReadChosenSettingsFile(const std::string& name) {
-  switch (ReadSettingsFile(name)) {
-    case TSettingsReadResult::Ok:
-    case TSettingsReadResult::Refused: return true;
-    case TSettingsReadResult::CannotOpen: ShowErrorMessage(102, name); return false;
-    case TSettingsReadResult::Damaged: return false;
-  }
-  return false;
+  std::string why;
+  const TSettingsReadResult result = ReadSettingsFile(name, &why);
+  if (result == TSettingsReadResult::CannotOpen) TellUnopened(name, why, errno);
+  return result == TSettingsReadResult::Ok || result == TSettingsReadResult::Refused;
 }
 
 }  // namespace
@@ -126,7 +131,11 @@ bool OpenCommand() {
 bool OpenCommandLineFile(const std::vector<std::string>& args) {
   if (args.size() != 1) return false;
   const std::string name = platform::CutToChars(args.front(), 255);
-  if (name.find(".ssf") == std::string::npos || !platform::FileExists(name)) return false;
-  const TSettingsReadResult result = ReadSettingsFile(name);
+  if (name.find(".ssf") == std::string::npos) return false;
+  // A name that is not there is ignored without a message; one that is there
+  // and cannot be opened (a pipe, a device) is told, and nothing waits on it.
+  std::string why;
+  const TSettingsReadResult result = ReadSettingsFile(name, &why);
+  if (result == TSettingsReadResult::CannotOpen && errno != ENOENT) TellUnopened(name, why, errno);
   return result == TSettingsReadResult::Ok || result == TSettingsReadResult::Refused;
 }

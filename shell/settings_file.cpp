@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/paths.h"
 
 namespace {
@@ -54,8 +55,8 @@ std::unique_ptr<TSettingsStream> TSettingsStream::Create(const std::string& path
   return s;
 }
 
-std::unique_ptr<TSettingsStream> TSettingsStream::Open(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+std::unique_ptr<TSettingsStream> TSettingsStream::Open(const std::string& path, std::string* why) {
+  std::FILE* f = platform::OpenDataFile(path, why);
   if (!f) return nullptr;
   return std::unique_ptr<TSettingsStream>(new TSettingsStream(f, false));
 }

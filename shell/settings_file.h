@@ -37,8 +37,10 @@ class TSettingsStream {
   // Starts a new file that will replace `path` on Close, and writes the
   // cleared directory. nullptr when the file cannot be created.
   static std::unique_ptr<TSettingsStream> Create(const std::string& path);
-  // Opens an existing file for reading. nullptr when it cannot be opened.
-  static std::unique_ptr<TSettingsStream> Open(const std::string& path);
+  // Opens an existing regular file for reading. nullptr when it cannot be
+  // opened, with the reason in `why` (platform/data_file.h: a named pipe, a
+  // folder or a device in its place is refused unopened).
+  static std::unique_ptr<TSettingsStream> Open(const std::string& path, std::string* why = nullptr);
 
   // Appends the block at the end of the file and records its offset in the
   // slot. False on a write failure, a read-only stream or a slot outside

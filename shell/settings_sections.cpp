@@ -104,8 +104,8 @@ bool WriteSettingsFile(const std::string& path, int kind) {
   return ok;
 }
 
-TSettingsReadResult ReadSettingsFile(const std::string& path) {
-  auto stream = TSettingsStream::Open(path);
+TSettingsReadResult ReadSettingsFile(const std::string& path, std::string* why) {
+  auto stream = TSettingsStream::Open(path, why);
   if (!stream) return TSettingsReadResult::CannotOpen;
 
   switch (CheckDirectory(*stream)) {

@@ -61,7 +61,7 @@ bool WriteSettingsFile(const std::string& path, int kind);
 
 enum class TSettingsReadResult {
   Ok,          // every block present was handed to its owner and accepted
-  CannotOpen,  // the file could not be opened (nothing reported)
+  CannotOpen,  // the file could not be opened or is no regular file (nothing reported)
   Damaged,     // the directory or a block lies outside the file; nothing applied
   Refused,     // an owner refused its block; the others were applied
 };
@@ -74,4 +74,7 @@ enum class TSettingsReadResult {
 // after the directory. A damaged file is reported (code 100 for an
 // unrecognised directory, 101 for a block outside the file) and changes
 // nothing. An owner's refusal is reported with code 100 after all readers ran.
-TSettingsReadResult ReadSettingsFile(const std::string& path);
+// A file that cannot be opened gives its reason in `why`: a named pipe, a
+// folder or a device in its place is refused unopened ("it is a named pipe,
+// not a file"), errno as platform/data_file.h sets it.
+TSettingsReadResult ReadSettingsFile(const std::string& path, std::string* why = nullptr);

@@ -361,9 +361,9 @@ void TTeleControl::PECImportClick() {
                              platform::MsgIcon::Information);
     return;
   }
-  std::string text;
-  if (!ReadTextFile(r.fileName, text)) {
-    Log("PEC import failed: " + r.fileName);
+  std::string text, why;
+  if (!ReadTextFile(r.fileName, text, &why)) {
+    Log("PEC import failed: " + r.fileName + ": " + why);
     return;
   }
   PecImportText(text);

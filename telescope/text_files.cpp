@@ -2,19 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
+#include "platform/data_file.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 
-bool ReadTextFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  text = s.str();
-  return !in.bad();
+bool ReadTextFile(const std::string& path, std::string& text, std::string* why) {
+  const auto bytes = platform::ReadDataFileBytesUpTo(path, kTextFileBytes, why);
+  if (!bytes) return false;
+  text.assign(bytes->begin(), bytes->end());
+  return true;
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text) {

@@ -3,11 +3,17 @@
 // file).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-// Reads a whole file; false when it cannot be read.
-bool ReadTextFile(const std::string& path, std::string& text);
+// The largest text file read: far above any PEC table or pointing model.
+inline constexpr uint64_t kTextFileBytes = 16 * 1024 * 1024;
+// Reads a whole regular file of at most kTextFileBytes; false when it
+// cannot be read, with the system's reason or why it was refused in `why`
+// (a named pipe, a folder or a device in its place is never opened, a
+// larger file not read beyond that).
+bool ReadTextFile(const std::string& path, std::string& text, std::string* why = nullptr);
 // Writes a whole file through a temporary file and a rename, so a failed
 // write never leaves half a file; false on failure.
 bool WriteTextFile(const std::string& path, const std::string& text);

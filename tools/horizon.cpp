@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include <QImageReader>
+#include "platform/bitmap.h"
 
 namespace {
 
@@ -35,8 +35,4 @@ QImage ProfileToPicture(const THorizonArray& horizon, int width, int height) {
   return img;
 }
 
-QImage LoadHorizonPicture(const std::string& path) {
-  QImageReader reader(QString::fromStdString(path));
-  reader.setDecideFormatFromContent(true);
-  return reader.read();
-}
+QImage LoadHorizonPicture(const std::string& path, std::string* why) { return platform::ReadPictureFile(path, why); }

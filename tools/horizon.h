@@ -19,5 +19,6 @@ void PictureToProfile(const QImage& picture, THorizonArray& horizon);
 // (round(360 / width × x), round(90 / height × y)).
 QImage ProfileToPicture(const THorizonArray& horizon, int width, int height);
 // Reads a picture file (BMP, GIF, JPEG, TIFF, PNG); a null image when it
-// cannot be read.
-QImage LoadHorizonPicture(const std::string& path);
+// cannot be read, with why in `why` when it was refused (a pipe or a device
+// in its place is never opened) and "" for a file that is no picture.
+QImage LoadHorizonPicture(const std::string& path, std::string* why = nullptr);

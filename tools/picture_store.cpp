@@ -3,13 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/paths.h"
 
 std::string ImageListFolder;
@@ -23,14 +23,25 @@ std::string DataPath() { return ImageListFolder + "imagelisting.data"; }
 std::string IndexTempPath() { return ImageListFolder + "imagelisting.index.temp"; }
 std::string DataTempPath() { return ImageListFolder + "imagelisting.data.temp"; }
 
-// The whole file; false when it exists but cannot be read. A missing file is empty.
-bool ReadAll(const std::string& path, std::vector<uint8_t>& out) {
+// The whole file; false when it exists but cannot be read, or is no regular
+// file (a pipe or a device in its place is never opened), with the file and
+// why in `why` (may be null). A missing file is empty.
+bool ReadAll(const std::string& path, std::vector<uint8_t>& out, std::string* why = nullptr) {
   out.clear();
-  if (!platform::FileExists(path)) return true;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  std::string reason;
+  auto bytes = platform::ReadDataFileBytes(path, &reason);
+  if (!bytes) {
+    if (errno == ENOENT) return true;
+    if (why) *why = "\"" + path + "\": " + reason;
+    return false;
+  }
+  out = std::move(*bytes);
+  return true;
+}
+
+// Both files of the pair; false as ReadAll.
+bool ReadPair(std::vector<uint8_t>& index, std::vector<uint8_t>& data, std::string* why = nullptr) {
+  return ReadAll(IndexPath(), index, why) && ReadAll(DataPath(), data, why);
 }
 
 struct IndexEntry {
@@ -56,7 +67,7 @@ bool WriteIndex(const std::vector<IndexEntry>& entries) {
 // The bytes written to a new file and flushed to the disk; false on any
 // failure (a full disk, a folder that cannot be written).
 bool WriteSynced(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  FILE* f = platform::OpenDataFileToWrite(path, false);  // never a pipe in its place
   if (!f) return false;
   const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   const bool synced = written && std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
@@ -172,7 +183,7 @@ bool LoadImageList(std::vector<TImageListEntry>& list) {
   list.clear();
   PrepareStore();
   std::vector<uint8_t> index, data;
-  if (!ReadAll(IndexPath(), index) || !ReadAll(DataPath(), data)) return false;
+  if (!ReadPair(index, data)) return false;
   for (const IndexEntry& e : ParseIndex(index)) {
     if (e.key != g_key) continue;
     if (std::size_t(e.offset) + kImageRecordBytes > data.size()) continue;  // no record: skipped
@@ -188,8 +199,9 @@ TImageStoreResult AddImageListEntry(const TImageListEntry& entry) {
   if (!EncodeImageRecord(entry, record, res.error, res.warning)) return res;
   PrepareStore();
   std::vector<uint8_t> index, data;
-  if (!ReadAll(IndexPath(), index) || !ReadAll(DataPath(), data)) {
-    res.error = "The picture list cannot be read; nothing was written.";
+  std::string why;
+  if (!ReadPair(index, data, &why)) {
+    res.error = "The picture list cannot be read (" + why + "); nothing was written.";
     return res;
   }
   // The record first (a new data file with the record appended), then the
@@ -226,8 +238,9 @@ TImageStoreResult RewriteStore(int n, const uint8_t* replacement, const std::str
   }
   PrepareStore();
   std::vector<uint8_t> indexBytes, data;
-  if (!ReadAll(IndexPath(), indexBytes) || !ReadAll(DataPath(), data)) {
-    res.error = "The picture list cannot be read; nothing was " + what + ".";
+  std::string why;
+  if (!ReadPair(indexBytes, data, &why)) {
+    res.error = "The picture list cannot be read (" + why + "); nothing was " + what + ".";
     return res;
   }
   std::vector<uint8_t> newIndex, newData;

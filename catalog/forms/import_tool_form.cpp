@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "catalog/object_catalog.h"
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 
 namespace {
@@ -120,6 +121,16 @@ TImportToolForm1::TImportToolForm1(QWidget* parent) : QDialog(parent) {
   connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   connect(this, &QDialog::finished, Timer1, &QTimer::stop);
+}
+
+int TImportToolForm1::exec() {
+  Success = false;
+  const std::string why = platform::DataFileRefusal(FileName);
+  if (!why.empty()) {
+    Warn("The catalogue \"" + FileName + "\" cannot be imported: " + why + ".");
+    return QDialog::Rejected;
+  }
+  return QDialog::exec();
 }
 
 std::string TImportToolForm1::Description() const { return DescriptionEdit->text().trimmed().toStdString(); }

@@ -53,6 +53,11 @@ class TImportToolForm1 : public QDialog {
   QPushButton* CancelButton;
   QTimer* Timer1;
 
+  // Shows the window modally, when its file is one that can be read: a
+  // named pipe, a folder, a device or a file that cannot be opened is
+  // refused unopened, with its reason in the window's message box, and the
+  // window is not shown (Rejected, Success false).
+  int exec() override;
   void FormShow();
   // Re-reads the preview with the present layout.
   void ReadPreview();

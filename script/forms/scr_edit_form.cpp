@@ -7,9 +7,10 @@
 #include <QPointer>
 #include <QTextBlock>
 #include <QVBoxLayout>
-#include <cstdio>
+#include <cerrno>
 #include <filesystem>
 
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "script/runner.h"
@@ -73,17 +74,18 @@ bool TScrEditForm1::LoadScript() {
   setWindowTitle(kCaption);
   if (ScriptFileName.empty()) return false;
   std::string name = WithExtension(ScriptFileName);
-  std::FILE* f = std::fopen(name.c_str(), "rb");
-  if (!f) return false;
+  std::string why;
+  const auto bytes = platform::ReadDataFileBytesUpTo(name, kScriptFileBytes, &why);
+  if (!bytes) {
+    // A missing script (no "autoexec.sbas") is no failure to tell.
+    if (errno != ENOENT)
+      platform::ShowMessageBox("Could not load the script " + name + ": " + why + ".", "Script Editor Message",
+                               platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    return false;
+  }
   // Whole lines ended by CR LF, LF or a lone CR (old Mac files); nothing is
   // cut.
-  std::string text;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) return false;
+  const std::string text(bytes->begin(), bytes->end());
   std::string clean;
   clean.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -4,11 +4,18 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 class QPlainTextEdit;
+
+// The largest script file loaded: far above any script written by hand or
+// by a program, small enough for the editor to hold, so that a file of
+// gigabytes put in a script's place is refused instead of filling the
+// memory.
+inline constexpr uint64_t kScriptFileBytes = 16 * 1024 * 1024;
 
 // The script's file name, "Noname.sbas" at start (shared with the main window).
 extern std::string ScriptFileName;
@@ -23,6 +30,10 @@ class TScrEditForm1 : public QWidget {
 
   // Loads ScriptFileName (".sbas" appended to a name without '.'), UTF-8 or
   // else Windows-1252; false and the text unchanged when it cannot be read.
+  // Only a regular file of at most kScriptFileBytes is read: a named pipe,
+  // a folder or a device in its place is refused unopened, a larger file
+  // unread beyond that, and either is told in the editor's message box with
+  // its reason, as a file this user may not read is (a missing one is not).
   bool LoadScript();
   // Loads another file: unsaved text is first offered for saving ("Save
   // changes?": Yes saves, No drops it, Cancel keeps it and loads nothing);

@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <cerrno>
 
 #include "platform/dialogs.h"
 #include "platform/numfmt.h"
@@ -330,10 +331,11 @@ void TAssistForm1::LoadClick() {
   o.defaultExt = "txt";
   const auto r = platform::Dialogs().FileDialog(o);
   if (!r.accepted) return;
-  std::string text;
-  if (!ReadTextFile(r.fileName, text)) {
-    platform::ShowMessageBox("File not found.", "Noctra Planetarium", platform::MsgButtons::Ok,
-                             platform::MsgIcon::Exclamation);
+  std::string text, why;
+  if (!ReadTextFile(r.fileName, text, &why)) {
+    // A file that is there and was refused (a pipe, a device) says why.
+    platform::ShowMessageBox(errno == ENOENT ? "File not found." : r.fileName + ": " + why + ".", "Noctra Planetarium",
+                             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     return;
   }
   if (model_.RowCount() > 0 &&

@@ -111,6 +111,13 @@ class DamagedData : public startup_fixture::StartUpFixture {
     EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, kEventWaitMs));
   }
 
+  // True when a box told this text (or a text holding it).
+  bool Told(const std::string& part) {
+    for (const auto& d : dialogs.Records())
+      if (d.text.find(part) != std::string::npos) return true;
+    return false;
+  }
+
   fs::path built_;
   std::string folder_;
   std::map<std::string, Bytes> damaged_;
@@ -280,24 +287,42 @@ TEST_F(DamagedData, PipesInTheFilesPlacesAreRefusedUnopened) {
   ASSERT_TRUE(form->StartUp());
   form->CreateProgramWindows();
   form->show();
-  auto told = [&](const std::string& part) {
-    for (const auto& d : dialogs.Records())
-      if (Has(d.text, part)) return true;
-    return false;
-  };
   const std::string boundsLine = "Warning: Can't open file \"Bounds.dat\": it is a named pipe, not a file.";
   const std::string objectsLine = "Warning: Can't open file \"Objects.sqlite\": it is a named pipe, not a file.";
   const std::string listLine = "The asteroid list \"default.ast\" was not loaded: it is not a regular file";
-  EXPECT_TRUE(RunEventsUntil([&] { return told(boundsLine) && told(listLine); }, kEventWaitMs));
-  EXPECT_TRUE(told(boundsLine));
-  EXPECT_TRUE(told(objectsLine));
-  EXPECT_TRUE(told(listLine));
+  EXPECT_TRUE(RunEventsUntil([&] { return Told(boundsLine) && Told(listLine); }, kEventWaitMs));
+  EXPECT_TRUE(Told(boundsLine));
+  EXPECT_TRUE(Told(objectsLine));
+  EXPECT_TRUE(Told(listLine));
   EXPECT_EQ(BoundaryVertexCount, 0);
   EXPECT_EQ(AsteroidElementsFile, "");  // no list in force
   ExpectRunningAndClose();
   EXPECT_FALSE(bounds.Opened());
   EXPECT_FALSE(asteroids.Opened());
   EXPECT_FALSE(objects.Opened());
+}
+
+// A pipe at "autoexec.sbas" and at the start-up log, and a device named on
+// the command line as the settings file: the start opens none of them,
+// tells the script and the settings file with why, and runs on.
+TEST_F(DamagedData, PipesAndDevicesAtTheStartScriptLogAndCommandLineAreRefused) {
+  MakeFolder("pipes", {{"startup_log.txt", nullptr}});
+  PipeInPlace script(folder_ + "autoexec.sbas");
+  PipeWatchedForWriters log(folder_ + "startup_log.txt");
+  fs::create_symlink("/dev/zero", folder_ + "zero.ssf");
+  form->CommandLine = {folder_ + "zero.ssf"};
+  ASSERT_TRUE(form->StartUp());
+  form->CreateProgramWindows();
+  form->show();
+  const std::string scriptBox = "Could not load the script autoexec.sbas: it is a named pipe, not a file.";
+  const std::string settingsBox =
+      "Warning: Can't open file " + folder_ + "zero.ssf: it is a character device, not a file";
+  EXPECT_TRUE(RunEventsUntil([&] { return Told(scriptBox) && Told(settingsBox); }, kEventWaitMs));
+  EXPECT_TRUE(Told(scriptBox));
+  EXPECT_TRUE(Told(settingsBox));
+  ExpectRunningAndClose();
+  EXPECT_FALSE(script.Opened());
+  EXPECT_FALSE(log.Written());
 }
 
 // A missing relief file ends the start-up: coded message 1 names it with

@@ -295,6 +295,7 @@ TEST_F(ProgramEnd, DamagedSettingsFilesAreKeptAsideAndNeverWrittenOver) {
   const std::string junk = "<PlateSolve><Selections><ApiKey>typed-key</ApiKey></Selection>";
   testing_support::WriteText(home.File("ImagingSettings.xml"), camera);
   testing_support::WriteText(home.File("PlateSolveSettings.xml"), junk);
+  LogLines().Clear();  // an earlier test's start may have logged kept files
   ASSERT_TRUE(Started(*form));
   // Kept under the date and time of the start (the clock's, in UTC here).
   auto keptCopy = [&](const std::string& stem) {

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <variant>
 
 #include "astro/observer.h"
 #include "astro/precession.h"
 #include "catalog/sqlite_db.h"
 #include "tests/support/object_database.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -251,6 +253,30 @@ TEST_F(ImportFixture, FailingImportLeavesThePreviousTableAndRefusedNamesChangeNo
   // never replaced either.
   EXPECT_NE(RunCatalogImport(Job("Cat.csv", "Z,1,2,3,5\n", kDegrees)).find("already holds"), std::string::npos);
   EXPECT_EQ(Rows("cat").RowCount(), 2);
+}
+
+// The source is read only from a regular file: a pipe nobody writes to and a
+// device are refused unopened with why (no preview), and a line too long for
+// a text catalogue ends the reading instead of the file being taken whole.
+TEST_F(ImportFixture, PipesDevicesAndEndlessLinesAreRefused) {
+  TImportJob job = Job("cat.csv", "A,1,2,3,5\n", kDegrees);
+  PipeInPlace pipe(db.dir.File("pipe.csv"));
+  std::filesystem::create_symlink("/dev/zero", db.dir.File("zero.csv"));
+  const std::pair<const char*, const char*> refused[] = {{"pipe.csv", "it is a named pipe, not a file"},
+                                                         {"zero.csv", "it is a character device, not a file"}};
+  for (const auto& [file, why] : refused) {
+    job.FileName = db.dir.File(file);
+    EXPECT_TRUE(ReadImportPreview(job.FileName, job.Layout).empty()) << file;
+    EXPECT_EQ(RunCatalogImport(job), "Could not read the file \"" + job.FileName + "\": " + why + ".");
+  }
+  EXPECT_FALSE(pipe.Opened());
+  // A line of zeros beyond 16 MB (a sparse file).
+  const TImportJob endless = Job("endless.csv", "A,1,2,3,5\n", kDegrees);
+  std::filesystem::resize_file(endless.FileName, (16 << 20) + 100);
+  EXPECT_EQ(ReadImportPreview(endless.FileName, endless.Layout).size(), 1u);
+  EXPECT_EQ(RunCatalogImport(endless), "Could not read the file \"" + endless.FileName +
+                                           "\": line 2 is longer than 16 MB, so it is no text catalogue.");
+  EXPECT_FALSE(TSQLiteDatabase(db.path).TableExists("endless"));
 }
 
 // An import while another program holds the database locked is refused as

@@ -14,6 +14,7 @@
 
 #include "imaging/fits.h"
 #include "imaging/fits_bitmap.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 using namespace imaging;
@@ -364,12 +365,18 @@ TEST(FitsFile, PicturesToShowAreReadByTheirKindOrGiveTheReason) {
   ASSERT_TRUE(small.save(QString::fromStdString(dir.File("small.bmp"))));
   std::string why;
   EXPECT_EQ(LoadPictureFile(dir.File("small.bmp"), why).size(), QSize(4, 2));
+  // A pipe in a picture's place, FITS or not, is never opened.
+  PipeInPlace bmp(dir.File("pipe.bmp")), fits(dir.File("pipe.fts"));
+  const std::string pipe = "Image file not read: it is a named pipe, not a file";
   const std::pair<std::string, std::string> refused[] = {{"text.bmp", "Unknown image format"},
-                                                         {"missing.fts", "Image file not found"}};
+                                                         {"missing.fts", "Image file not found"},
+                                                         {"pipe.bmp", pipe},
+                                                         {"pipe.fts", pipe}};
   for (const auto& [file, reason] : refused) {
     EXPECT_TRUE(LoadPictureFile(dir.File(file), why).isNull()) << file;
     EXPECT_EQ(why, reason) << file;
   }
+  EXPECT_FALSE(bmp.Opened() || fits.Opened());
 }
 
 TEST(FitsFile, OptionalKeywordFailureSetsReadErrorAndKeepsLaterDefaults) {

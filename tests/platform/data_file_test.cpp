@@ -78,3 +78,38 @@ TEST(DataFile, AForbiddenFileSaysSo) {
   EXPECT_FALSE(platform::ReadDataFileBytes(dir.File("locked.dat"), &why));
   EXPECT_EQ(std::tuple(errno, why), std::tuple(EACCES, std::string("Permission denied")));
 }
+
+// A reader with a limit takes a file of its size and refuses a larger one.
+TEST(DataFile, AFileLargerThanItsReaderTakesIsRefused) {
+  TempDir dir;
+  testing_support::WriteText(dir.File("ten.txt"), "0123456789");
+  std::string why;
+  EXPECT_TRUE(platform::ReadDataFileBytesUpTo(dir.File("ten.txt"), 10, &why));
+  EXPECT_FALSE(platform::ReadDataFileBytesUpTo(dir.File("ten.txt"), 9, &why));
+  EXPECT_EQ(std::tuple(errno, why), std::tuple(EFBIG, std::string("it is larger than 9 bytes")));
+}
+
+// Writing: a regular file is emptied or appended to; a pipe, a folder or a
+// device in the place is refused, the pipe unopened.
+TEST(DataFile, OnlyARegularFileIsWritten) {
+  TempDir dir;
+  testing_support::WriteText(dir.File("log.txt"), "old\n");
+  for (const bool append : {true, false}) {
+    std::FILE* f = platform::OpenDataFileToWrite(dir.File("log.txt"), append);
+    ASSERT_NE(f, nullptr);
+    std::fputs("new\n", f);
+    std::fclose(f);
+    EXPECT_EQ(testing_support::ReadText(dir.File("log.txt")), append ? "old\nnew\n" : "new\n");
+  }
+  PipeWatchedForWriters pipe(dir.File("pipe"));
+  std::filesystem::create_directory(dir.File("folder"));
+  for (const std::string& path : {dir.File("pipe"), dir.File("folder"), std::string("/dev/null")}) {
+    std::string why;
+    EXPECT_EQ(platform::OpenDataFileToWrite(path, false, &why), nullptr) << path;
+    EXPECT_EQ(errno, EINVAL) << why;
+  }
+  EXPECT_FALSE(pipe.Written());
+  // The watch itself sees a writer.
+  std::fclose(std::fopen(dir.File("pipe").c_str(), "wb"));
+  EXPECT_TRUE(pipe.Written());
+}

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "platform/timezone.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 using namespace platform;
@@ -82,10 +83,17 @@ TEST(SystemTimeZone, PosixStringsAndFallbacks) {
   EXPECT_EQ(z.StandardDate.wMonth, 0);
   EXPECT_FALSE(TimeZoneFromPosix("CET-1CEST,M13.5.0,M10.5.0", z));
   EXPECT_FALSE(TimeZoneFromPosix("", z));
-  // An unreadable TZ gives UTC and reports it.
-  ScopedEnv env("TZ", "Nowhere/Unknown_Zone");
-  EXPECT_FALSE(GetSystemTimeZoneInformation(z));
-  EXPECT_EQ(z.Bias, 0);
+  // An unreadable TZ gives UTC and reports it; a pipe or a device named by
+  // TZ is never read.
+  testing_support::TempDir dir;
+  PipeInPlace pipe(dir.File("zone"));
+  const std::string zones[] = {"Nowhere/Unknown_Zone", ":" + dir.File("zone"), ":/dev/zero"};
+  for (const std::string& tz : zones) {
+    ScopedEnv env("TZ", tz);
+    EXPECT_FALSE(GetSystemTimeZoneInformation(z)) << tz;
+    EXPECT_EQ(z.Bias, 0);
+  }
+  EXPECT_FALSE(pipe.Opened());
 }
 
 TEST(SystemTimeZone, RecordLayoutIs172Bytes) {

@@ -15,6 +15,7 @@
 
 #include <QPrinter>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/core/file_types.h"
 #include "app/forms/main_form.h"
@@ -31,6 +32,7 @@
 #include <QLineEdit>
 #include "script/runner.h"
 #include "shell/log_lines.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -215,6 +217,37 @@ TEST_F(Editor, AScriptItemNeverDropsUnsavedTextAndAFailedLoadChangesNothing) {
     EXPECT_EQ(dialogs.Last().buttons, platform::MsgButtons::YesNoCancel);
   }
   editor->SetModified(false);
+}
+
+// A script is read only from a regular file of at most kScriptFileBytes: a
+// pipe or a device in its place ("autoexec.sbas" at start, a script item,
+// File > Open) and a larger file are told in the editor's box with why, and
+// change neither the text nor the name; a missing one is not told.
+TEST_F(Editor, PipesDevicesAndHugeFilesAreToldAndChangeNothing) {
+  PipeInPlace pipe(dir_.File("autoexec.sbas"));
+  std::filesystem::create_symlink("/dev/zero", dir_.File("zero.sbas"));
+  testing_support::WriteText(dir_.File("huge.sbas"), "PRINT 1\r\n");
+  std::filesystem::resize_file(dir_.File("huge.sbas"), kScriptFileBytes + 1);
+  ScopedScriptedDialogs dialogs;
+  EXPECT_FALSE(RunScriptFile(dir_.File("autoexec.sbas")));
+  TScrEditForm1* editor = OpenScriptEditor(true);
+  editor->ScrEditMemo1->setPlainText("PRINT 1");
+  editor->SetModified(false);
+  ScriptFileName = dir_.File("mine.sbas");
+  for (const char* file : {"zero.sbas", "huge.sbas", "missing.sbas"}) {
+    EXPECT_FALSE(editor->LoadFile(dir_.File(file))) << file;
+    EXPECT_EQ(std::tuple(editor->Lines(), ScriptFileName),
+              std::tuple(std::vector<std::string>{"PRINT 1"}, dir_.File("mine.sbas")));
+  }
+  const std::string told[] = {"autoexec.sbas: it is a named pipe, not a file.",
+                              "zero.sbas: it is a character device, not a file.",
+                              "huge.sbas: it is larger than 16,777,216 bytes."};
+  const auto boxes = dialogs.Records();
+  ASSERT_EQ(boxes.size(), 3u);  // nothing for the missing file
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(std::tuple(boxes[i].caption, boxes[i].text),
+              std::tuple("Script Editor Message", "Could not load the script " + dir_.File(told[i])));
+  EXPECT_FALSE(pipe.Opened());
 }
 
 TEST_F(Editor, ScriptMenusInsertRunAndClear) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "script_test_support.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -90,6 +91,38 @@ TEST(ScriptFiles, ChannelFaultsGiveTheirCodes) {
     EXPECT_EQ(RunScript(c.script), c.line) << c.script;
     EXPECT_EQ(host.Error(), ErrorAt(c.line, c.code)) << c.script;
   }
+}
+
+// The run reads and writes on the GUI thread: a pipe nobody writes to, or a
+// device, in a file's place is refused with why under the code's text and
+// never opened, and INPUT# reads no line without end.
+TEST(ScriptFiles, PipesAndDevicesAreRefusedAndNoLineIsReadWithoutEnd) {
+  TempDir dir;
+  PipeInPlace pipe(dir.File("pipe.txt"));
+  PipeWatchedForWriters out(dir.File("out.txt"));
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.txt"));
+  testing_support::WriteText(dir.File("long.txt"), std::string(70000, 'x') + "\n");
+  const std::string p = Quote(dir.File("pipe.txt")), z = Quote(dir.File("zero.txt"));
+  const std::string isPipe = p + ": it is a named pipe, not a file.";
+  const struct {
+    std::string script;
+    int line, code;
+    std::string reason;
+  } cases[] = {
+      {"OPEN# 1, \"I\", " + p, 1, 23, isPipe},
+      {"OPEN# 1, \"O\", " + Quote(dir.File("out.txt")), 1, 24,
+       Quote(dir.File("out.txt")) + ": it is a named pipe, not a file."},
+      {"OPEN# 1, \"I\", " + z, 1, 23, z + ": it is a character device, not a file."},
+      {"READ_SETTINGS_FILE " + p, 1, 60, isPipe},
+      {"OPEN# 1, \"I\", " + Quote(dir.File("long.txt")) + "\nINPUT# 1, A$", 2, 29,
+       "The line is longer than 65536 bytes."},
+  };
+  for (const auto& c : cases) {
+    TTestHost host;
+    EXPECT_EQ(RunScript(c.script), c.line) << c.script;
+    EXPECT_EQ(host.Error(), ErrorAt(c.line, c.code) + "\r\n" + c.reason) << c.script;
+  }
+  EXPECT_FALSE(pipe.Opened() || out.Written());
 }
 
 TEST(ScriptFiles, ChannelsLeftOpenAreClosedAtTheEndOfTheRun) {

@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 #include "shell/file_commands.h"
 #include "shell/settings_sections.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 using platform::FileDialogResult;
@@ -166,4 +167,19 @@ TEST(FileCommands, CommandLineTakesExactlyOneSettingsFile) {
 
   EXPECT_TRUE(OpenCommandLineFile({file}));
   EXPECT_EQ(owner.value, 7);
+}
+
+// A pipe chosen in File > Open is told with why and never opened (a device
+// named on the command line: the start-up's test of damaged data).
+TEST(FileCommands, APipeChosenIsToldUnopened) {
+  TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  PoiOwner owner;
+  PipeInPlace pipe(dir.File("pipe.ssf"));
+  dialogs.QueueFile(Chosen(dir.File("pipe.ssf"), 2));
+  EXPECT_FALSE(OpenCommand());
+  EXPECT_EQ(dialogs.Last().text,
+            "Warning: Can't open file " + dir.File("pipe.ssf") + ": it is a named pipe, not a file");
+  EXPECT_EQ(owner.reads, 0);
+  EXPECT_FALSE(pipe.Opened());
 }

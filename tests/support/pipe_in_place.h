@@ -7,6 +7,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,4 +50,33 @@ class PipeInPlace {
   std::string path_;
   std::atomic<bool> stop_{false}, opened_{false};
   std::thread watch_;
+};
+
+// A named pipe made in a file's place with a reader held on it, so that a
+// writer never waits for one: afterwards it tells whether anyone opened it
+// for writing meanwhile (the kernel marks the reading end hung up once a
+// writer has come and gone, and readable once one has written).
+class PipeWatchedForWriters {
+ public:
+  explicit PipeWatchedForWriters(std::string path) : path_(std::move(path)) {
+    std::remove(path_.c_str());
+    if (::mkfifo(path_.c_str(), 0600) != 0) ADD_FAILURE() << "no pipe could be made at " << path_;
+    reader_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  }
+  ~PipeWatchedForWriters() {
+    if (reader_ >= 0) ::close(reader_);
+    std::remove(path_.c_str());
+  }
+  PipeWatchedForWriters(const PipeWatchedForWriters&) = delete;
+  PipeWatchedForWriters& operator=(const PipeWatchedForWriters&) = delete;
+
+  // True once anyone opened the pipe for writing and let it go, or wrote.
+  bool Written() const {
+    pollfd p{reader_, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP)) != 0;
+  }
+
+ private:
+  std::string path_;
+  int reader_ = -1;
 };

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/codec.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 #include "tools/picture_store.h"
 
@@ -247,6 +248,24 @@ TEST_F(CompactingStore, FailedOrInterruptedRewrites) {
   std::filesystem::rename(ImageListFolder + "imagelisting.data", ImageListFolder + "imagelisting.data.temp");
   EXPECT_EQ(Listed(), (Titles{"a1", "a2"}));
   ExpectCompact(items);
+}
+
+// A pipe in a compaction temporary's place, or in the data file's, is never
+// opened: a removal fails, an add says why, and nothing is written.
+TEST_F(CompactingStore, PipesInTheStoresPlacesAreNeverOpened) {
+  Start();
+  const auto data = Bytes("imagelisting.data");
+  {
+    PipeWatchedForWriters temp(ImageListFolder + "imagelisting.data.temp");
+    EXPECT_FALSE(DeleteImageListEntry(1).ok);
+    EXPECT_EQ(Bytes("imagelisting.data"), data);
+    EXPECT_FALSE(temp.Written());
+  }
+  PipeInPlace pipe(ImageListFolder + "imagelisting.data");
+  EXPECT_EQ(AddImageListEntry({"m31.jpg", "M31", ""}).error,
+            "The picture list cannot be read (\"" + ImageListFolder +
+                "imagelisting.data\": it is a named pipe, not a file); nothing was written.");
+  EXPECT_FALSE(pipe.Opened());
 }
 
 TEST_F(PictureStore, LimitsOfWhatCanBeStored) {

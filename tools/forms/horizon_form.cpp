@@ -81,5 +81,11 @@ void THorizonForm1::Button2Click() {
   platform::FileDialogOptions o;
   o.filter = "*.bmp|*.BMP|*.gif|*.GIF|*.jpg|*.JPG|*.jpeg|*.JPEG|*.tif|*.TIF";
   const platform::FileDialogResult r = platform::Dialogs().FileDialog(o);
-  if (r.accepted) TakePicture(LoadHorizonPicture(r.fileName));
+  if (!r.accepted) return;
+  std::string why;
+  const QImage picture = LoadHorizonPicture(r.fileName, &why);
+  if (picture.isNull())
+    platform::ShowMessageBox("Could not read the picture " + r.fileName + (why.empty() ? "." : ": " + why + "."),
+                             "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+  TakePicture(picture);
 }

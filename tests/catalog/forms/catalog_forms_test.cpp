@@ -17,6 +17,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdlib>
@@ -44,6 +45,7 @@
 #include "tests/chart/layer_scene.h"
 #include "tests/support/import_columns.h"
 #include "tests/support/object_database.h"
+#include "tests/support/pipe_in_place.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -336,6 +338,20 @@ TEST_F(CatalogWindows, DeepSkyAddImportsThroughTheImportWindowAndRemoveDropsTheT
   EXPECT_EQ(form.CatName[2]->text(), kNotAssigned);
   EXPECT_EQ(ObjectCatalog->TableCount(), 1);
   EXPECT_FALSE(TSQLiteDatabase(data.path).TableExists("extra"));
+}
+
+// A pipe chosen as the import's source is refused in the window's message
+// box before the window shows, and never opened.
+TEST_F(CatalogWindows, TheImportWindowRefusesAPipeUnshown) {
+  PipeInPlace pipe(data.dir.File("pipe.csv"));
+  TImportToolForm1 import;
+  import.FileName = data.dir.File("pipe.csv");
+  QTimer::singleShot(0, &import, &QDialog::reject);  // a window shown anyway ends the wait
+  EXPECT_EQ(import.exec(), QDialog::Rejected);
+  EXPECT_FALSE(import.Success);
+  EXPECT_EQ(dialogs.Last().text,
+            "The catalogue \"" + import.FileName + "\" cannot be imported: it is a named pipe, not a file.");
+  EXPECT_FALSE(pipe.Opened());
 }
 
 // A fresh working folder as the data builder leaves it offers the IC table
@@ -726,6 +742,15 @@ TEST_F(SolarSystemWindow, DownloadReplacesOnlyWithAGoodList) {
   form.DownloadClick(0);
   ASSERT_EQ(grid.BodyCount(), 3);
   EXPECT_EQ(std::tuple(grid.Cell(1, 1), grid.Cell(1, 3)), std::tuple("(1) Ceres", "(3) Juno"));
+  // A pipe in the download's temporary place is never opened: told, nothing changes.
+  const std::string part = "." + ElementDownloadName(TElementKind::Asteroid, "2025-07-01") + ".part";
+  PipeWatchedForWriters pipe(data.dir.File(part));
+  dialogs.Clear();
+  form.DownloadClick(0);
+  ASSERT_EQ(dialogs.Count(), 1u);
+  EXPECT_NE(dialogs.Last().text.find("it is a named pipe, not a file"), std::string::npos) << dialogs.Last().text;
+  EXPECT_EQ(grid.BodyCount(), 3);
+  EXPECT_FALSE(pipe.Written());
 }
 
 TEST_F(SolarSystemWindow, GridCommandsAndTheEmptyLastRow) {
