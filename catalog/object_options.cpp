@@ -255,9 +255,9 @@ TSlotsFileNow SlotsFileNow(const std::string& path) {
   std::string why;
   // Read only when it is a regular file: a pipe in its place would hold
   // the GUI thread for ever.
-  const std::optional<Bytes> bytes = platform::ReadDataFileBytes(path, &why);
+  const std::optional<Bytes> bytes = platform::ReadDataFileBytesUpTo(path, platform::kSettingsFileBytes, &why);
   if (!bytes) {
-    if (errno != ENOENT) now = {TSlotsFileNow::kUnreadable, {}, why};
+    if (!platform::DataFileMissing(errno)) now = {TSlotsFileNow::kUnreadable, {}, why};
     return now;
   }
   if (bytes == g_slotsSeen) {
@@ -294,9 +294,12 @@ bool WriteCatalogSlots(const TCatalogSlots& slots, const std::string& path) {
   if (!XmlNewDocument(doc, "ObjectCatalogs")) return false;
   SaveObjectOptionsXml(XmlChild(doc.Root(), "Selections"), slots);
   if (!XmlSaveSettings(doc, path)) return false;
-  // This run's own change is no other program's.
+  // This run's own change is no other program's: the bytes written, not the
+  // file read again (another copy's write just after would pass for this
+  // run's, and be written over).
   if (!g_slotsPath.empty() && SamePath(path, g_slotsPath)) {
-    g_slotsSeen = platform::ReadDataFileBytes(path);
+    const std::string text = doc.SaveToText();
+    g_slotsSeen = Bytes(text.begin(), text.end());
     g_slotsBase = slots;
   }
   return true;
@@ -379,10 +382,12 @@ bool StoreCatalogSlots(TCatalogSlots& slots, const std::string& path) {
 }
 
 const TCatalogSlots& LoadCatalogSlots(const std::string& path) {
+  // The file as seen before its slots are read: another copy's write in
+  // between is then taken for a change of its own, never for this run's.
+  // (A damaged file is kept aside by the reading: the file is gone then.)
+  g_slotsSeen = platform::ReadDataFileBytesUpTo(path, platform::kSettingsFileBytes);
   CatalogSlots = ReadCatalogSlots(path);
   g_slotsPath = path;
-  // (A damaged file has been kept aside: there is none now.)
-  g_slotsSeen = platform::ReadDataFileBytes(path);
   g_slotsBase = CatalogSlots;
   return CatalogSlots;
 }

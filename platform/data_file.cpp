@@ -170,9 +170,15 @@ std::string UnreadFileAdvice(const std::string& path, int err) {
   if (DataFileForbidden(err))
     return "Give your user the right to read and write \"" + name + "\" and the folder that holds it (\"" + folder +
            "\"): chmod u+rw on a file of yours, sudo chown on one of another user; " + again;
-  if (err == EINVAL)
+  if (err == EINVAL || err == EFBIG)
     return "Move what stands there aside and put the file \"" + name + "\" back in its place, " + again;
   return "Check the disk that holds \"" + name + "\", " + again;
+}
+
+std::string UnreadFileWarning(const std::string& what, const std::string& path, const std::string& why, int err,
+                              const std::string& consequence) {
+  return "Warning: Can't read " + what + " " + path + "\r\n(" + why + ")\r\n" + consequence + "\r\n" +
+         UnreadFileAdvice(path, err);
 }
 
 void RefuseDataFilesForTest(std::function<bool(const std::string& path)> refuse) {

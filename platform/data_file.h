@@ -45,6 +45,14 @@ bool DataFileForbidden(int err);
 // the system refuses them, put the file back where something else stands
 // in its place, or look at the disk; then start the program again.
 std::string UnreadFileAdvice(const std::string& path, int err);
+// The box text for such a file: "Warning: Can't read <what> <path>", the
+// reason, what becomes of it (`consequence`) and UnreadFileAdvice.
+std::string UnreadFileWarning(const std::string& what, const std::string& path, const std::string& why, int err,
+                              const std::string& consequence);
+
+// The largest settings file, pick list or settings store read: one larger
+// is no file of the program's, refused unread as ReadDataFileBytesUpTo does.
+inline constexpr uint64_t kSettingsFileBytes = 16 * 1024 * 1024;
 
 // The tests run as root, whom the system refuses no file: while `refuse`
 // is set, the openers above refuse every path it answers true for as the

@@ -192,7 +192,7 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
 }
 
 bool CreateFileIfMissing(const std::string& path, std::string* error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0644);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd >= 0) {
     ::close(fd);
     return true;

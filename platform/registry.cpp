@@ -82,7 +82,7 @@ bool ReadStore(const QString& path, SettingsValues& values, QByteArray* text = n
   values.clear();
   if (text) text->clear();
   std::string reason;
-  const auto bytes = ReadDataFileBytes(QFile::encodeName(path).toStdString(), &reason);
+  const auto bytes = ReadDataFileBytesUpTo(QFile::encodeName(path).toStdString(), kSettingsFileBytes, &reason);
   if (!bytes) {
     const int e = errno;
     if (DataFileMissing(e)) return true;
@@ -109,9 +109,9 @@ void TellUnreadStore(const QString& path, const std::string& why, int err) {
     if (!g_toldUnread.insert(path).second) return;
   }
   const std::string file = QFile::encodeName(path).toStdString();
-  const std::string text = "Warning: Can't read the settings file " + file + "\r\n(" + why +
-                           ")\r\nIt is left as it is: the default settings are used, and the settings you change "
-                           "are not saved to it while it cannot be read.\r\n" + UnreadFileAdvice(file, err);
+  const std::string text = UnreadFileWarning("the settings file", file, why, err,
+                                             "It is left as it is: the default settings are used, and the settings "
+                                             "you change are not saved to it while it cannot be read.");
   PostToGuiThread([text] { ShowMessageBox(text, kProductCaption, MsgButtons::Ok, MsgIcon::Exclamation); });
 }
 

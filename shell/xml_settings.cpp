@@ -170,9 +170,9 @@ void LeaveUnreadFile(const std::string& path, const std::string& why, int err) {
   if (!NoteSettingsFileLeftInPlace(path, {why, true})) return;  // told already
   LogLines().AddLine("[Settings] Can't read file " + path + " (" + why +
                      "): left as it is, default settings used, not written over");
-  platform::ShowMessageBox("Warning: Can't read file " + path + "\r\n(" + why +
-                               ")\r\nIt is left as it is: the default settings are used, and the program does not "
-                               "write over it.\r\n" + platform::UnreadFileAdvice(path, err),
+  platform::ShowMessageBox(platform::UnreadFileWarning("file", path, why, err,
+                                                       "It is left as it is: the default settings are used, and the "
+                                                       "program does not write over it."),
                            platform::kProductCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
 }
 
@@ -182,7 +182,7 @@ bool XmlLoadSettingsDocument(XmlDocument& doc, const std::string& path, const st
   // Read by the path's own bytes (a folder's name need not be UTF-8), and
   // only from a regular file: a pipe in its place would hold the program.
   std::string why;
-  const auto bytes = platform::ReadDataFileBytes(path, &why);
+  const auto bytes = platform::ReadDataFileBytesUpTo(path, platform::kSettingsFileBytes, &why);
   const int err = errno;
   if (bytes && doc.LoadFromText(std::string(bytes->begin(), bytes->end()), &why)) return true;
   XmlNewDocument(doc, rootName);

@@ -17,7 +17,7 @@
 
 std::optional<std::vector<std::string>> ReadPickListLines(const std::string& path, std::string& why, int& err) {
   // Only a regular file is read (a pipe in its place would hold the start).
-  const auto bytes = platform::ReadDataFileBytes(path, &why);
+  const auto bytes = platform::ReadDataFileBytesUpTo(path, platform::kSettingsFileBytes, &why);
   err = bytes ? 0 : errno;
   if (!bytes) return std::nullopt;
   std::vector<std::string> lines;
@@ -178,10 +178,10 @@ void TGlobalLocationModel::ShowFilePlaces(const std::vector<std::string>& lines)
 
 void TGlobalLocationModel::TellUnread(const std::string& why, int err, bool change) const {
   const std::string path = platform::AbsolutePath(PickListPath);
-  const std::string text = "Warning: Can't read the pick list " + path + "\r\n(" + why + ")\r\n" +
-                           (change ? "Nothing is written to it while it cannot be read, so this change is not saved."
-                                   : "It is left as it is, and its places are not shown.") +
-                           "\r\n" + platform::UnreadFileAdvice(PickListPath, err);
+  const std::string text = platform::UnreadFileWarning(
+      "the pick list", path, why, err,
+      change ? "Nothing is written to it while it cannot be read, so this change is not saved."
+             : "It is left as it is, and its places are not shown.");
   LogLines().AddLine("[Location] Can't read the pick list " + path + " (" + why + "): " +
                      (change ? "the change is not saved" : "left as it is"));
   platform::ShowMessageBox(text, platform::kProductCaption, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);

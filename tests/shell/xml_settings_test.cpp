@@ -326,7 +326,8 @@ TEST(XmlSettings, SavedFilesAreUtf8AndReopen) {
 }
 
 // A settings file there that cannot be read (refused to this user, a device
-// in its place; the start's test has pipes and a folder) may hold the
+// in its place, one of gigabytes never read whole; the start's test has
+// pipes and a folder) may hold the
 // user's settings: the defaults are used, it is told once with the reason
 // and what to do, left as it is (nothing kept aside), and this run never
 // writes over it: the save says so. A new run may write it again.
@@ -335,12 +336,16 @@ TEST(XmlSettings, AFileThatCannotBeReadIsLeftAsItIs) {
   platform::ScopedScriptedDialogs dialogs;
   WriteText(dir.File("ImagingSettings.xml"), "<Imaging/>");
   std::filesystem::create_symlink("/dev/zero", dir.File("device.xml"));
+  WriteText(dir.File("huge.xml"), "<Imaging/>");
+  std::filesystem::resize_file(dir.File("huge.xml"), 17 * 1024 * 1024);
   std::optional<RefusedFiles> refused(std::in_place, std::set<std::string>{dir.File("ImagingSettings.xml")});
   for (const auto& [name, told] :
        {std::pair{"ImagingSettings.xml", "Permission denied)\r\nIt is left as it is: the default settings are used, "
                                          "and the program does not write over it.\r\nGive your user the right to "
                                          "read and write \"ImagingSettings.xml\" and the folder that holds it"},
-        {"device.xml", "it is a character device, not a file)\r\nIt is left as it is"}}) {
+        {"device.xml", "it is a character device, not a file)\r\nIt is left as it is"},
+        {"huge.xml", "it is larger than 16,777,216 bytes)\r\nIt is left as it is: the default settings are used, "
+                     "and the program does not write over it.\r\nMove what stands there aside"}}) {
     const std::string path = dir.File(name);
     dialogs.Clear();
     XmlDocument doc;
@@ -351,7 +356,7 @@ TEST(XmlSettings, AFileThatCannotBeReadIsLeftAsItIs) {
     EXPECT_TRUE(testing_support::StartsWith(dialogs.Last().text, "Error: Can't write file " + path +
                                                                      "\r\nIt could not be read ("));
   }
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "a file kept aside";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3) << "a file kept aside";
   refused.reset();
   TellKeptSettingsFilesOfLastRun();  // a new run
   XmlDocument doc;

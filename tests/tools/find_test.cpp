@@ -155,8 +155,6 @@ TEST_F(FindTest, ADamagedOrUnreadableObjectDatabaseIsSaidWithTheSearch) {
             "BASE_OBJECT_CATALOG).");
 }
 
-// A star whose note the data builder wrote is found by the SAO number the
-// result list shows, typed with or without its blank.
 // A catalogue named in two slots in other letter case (SQLite's table
 // names ignore case), or twice in the list the database is opened with, is
 // one catalogue: each of its objects is found once.
@@ -178,6 +176,8 @@ TEST_F(FindTest, ACatalogueNamedInTwoSlotsIsFoundOnce) {
   ProgramFolder.clear();
 }
 
+// A star whose note the data builder wrote is found by the SAO number the
+// result list shows, typed with or without its blank.
 TEST_F(FindTest, FindsAStarByTheSaoNumberItShows) {
   mkdata::StarTable t;
   t.byHip[1].ra = 101.0 * kRad, t.byHip[1].dec = -16.0 * kRad;
