@@ -124,9 +124,7 @@ void TTeleControl::OnDriverFault(const std::string& text) {
   // the mount's rest for an arrival, and the Goto lamp goes out.
   if (gotoInProgress_) {
     gotoLost_ = text;
-    gotoInProgress_ = false;
-    gotoTimer_.stop();
-    gotoEnd_ = platform::TimeGetTime();
+    EndGoto();
     ui_.gotoShape = TShape::ButtonFace;
   }
   ui_.fault = text;
@@ -556,7 +554,8 @@ void TTeleControl::PollStatus() {
     bool slewing = true;
     const bool known = GetBool("Slewing", slewing);
     if (interrupted()) return;
-    if (known && !slewing && !gotoTimer_.isActive()) gotoTimer_.start();
+    // (A restart told while the question was asked has ended the goto.)
+    if (known && !slewing && gotoInProgress_ && !gotoTimer_.isActive()) gotoTimer_.start();
   }
   ui_.gotoShape = gotoInProgress_ ? TShape::Green : TShape::ButtonFace;
   // The chart's pointing correction reads the sidereal time and pier side
@@ -579,9 +578,13 @@ void TTeleControl::PollStatus() {
   emit changed();
 }
 
-void TTeleControl::GotoTimerTimer() {
+void TTeleControl::EndGoto() {
   gotoInProgress_ = false;
-  gotoEnd_ = platform::TimeGetTime();
   gotoTimer_.stop();
+  gotoEnd_ = platform::TimeGetTime();
+}
+
+void TTeleControl::GotoTimerTimer() {
+  EndGoto();
   emit changed();
 }

@@ -195,6 +195,8 @@ class TTeleControl : public QObject {
   // --- Timers ------------------------------------------------------------------
   void Timer1Timer();
   void GotoTimerTimer();
+  // The goto has ended (settled, or lost): its end is now.
+  void EndGoto();
   void SlewTimerTimer();
   void PulseTimerTimer();
   bool Timer1Enabled() const { return timer1_.isActive(); }

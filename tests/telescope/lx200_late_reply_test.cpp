@@ -179,6 +179,20 @@ TEST_F(Lx200LateReplies, ARestartIsToldWithTheGotoItDropped) {
   EXPECT_EQ(LossLines(), 0);
 }
 
+// A restart found while the poll asks whether the goto still slews (no
+// silence, no banner: the mark is gone) ends the goto there: it does not
+// begin to settle as if it had arrived.
+TEST_F(Lx200LateReplies, AGotoLostToARestartFoundAtTheSlewQuestionDoesNotSettle) {
+  TFakeLx200 fake(TFakeLx200::Transport::Pty);
+  ConnectWithLongSlews(fake);
+  ASSERT_TRUE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
+  fake.Restart(0);
+  Poll();
+  EXPECT_NE(tele.TakeGotoLost(), "");
+  EXPECT_FALSE(tele.GotoInProgress());
+  EXPECT_FALSE(tele.GotoTimerEnabled());
+}
+
 // A clock and a site the mount never takes (its replies read back as they
 // were, four times): the log and the window say which value was not taken.
 TEST_F(Lx200LateReplies, SettingsTheMountDoesNotTakeAreSaid) {
