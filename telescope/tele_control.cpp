@@ -152,16 +152,23 @@ bool TTeleControl::GetBool(const std::string& member, bool& out) {
   }
 }
 
-bool TTeleControl::Command(const char* kind, const std::string& cmd, std::string* reply) {
+bool TTeleControl::Command(const char* kind, const std::string& cmd, std::string* reply, const char* label,
+                           bool* unknown) {
+  if (unknown) *unknown = false;
   try {
     TVariant r = Drv()->Invoke(kind, {TVariant(cmd), TVariant(true)});
     if (reply) *reply = r.AsString();
     return true;
   } catch (const std::exception& e) {
-    LogFailure(std::string(kind) + " " + cmd, e);
-    // A command the mount may have acted on (an alignment step): the
-    // window says what it may have done.
-    if (connected_ && dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e)) ShowFailure(cmd, e);
+    if (connected_ && dynamic_cast<const platform::EAutomationOutcomeUnknown*>(&e)) {
+      // The reply was lost: the window and the log say what the mount may
+      // have done, not that the command failed.
+      ShowFailure(label ? label : cmd, e);
+      LogEvent("Warning, " + ui_.fault);
+      if (unknown) *unknown = true;
+    } else {
+      LogFailure(std::string(kind) + " " + cmd, e);
+    }
     return false;
   }
 }
@@ -460,20 +467,10 @@ void TTeleControl::TrackSlowerClick() {
 }
 
 TTeleControl::TAnswer TTeleControl::AlignCommand(const std::string& cmd) {
-  try {
-    const std::string reply = Drv()->Invoke("CommandString", {TVariant(cmd), TVariant(true)}).AsString();
-    if (Yes(reply)) return TAnswer::Yes;
-  } catch (const platform::EAutomationOutcomeUnknown& e) {
-    if (!connected_) return TAnswer::No;
-    // The reply was lost: the window and the log say what the mount may
-    // have done, not that the step failed.
-    ShowFailure("Align", e);
-    LogEvent("Warning, " + ui_.fault);
-    return TAnswer::Unknown;
-  } catch (const std::exception& e) {
-    LogFailure("CommandString " + cmd, e);
-  }
-  return TAnswer::No;
+  std::string reply;
+  bool unknown = false;
+  if (Command("CommandString", cmd, &reply, "Align", &unknown)) return Yes(reply) ? TAnswer::Yes : TAnswer::No;
+  return unknown ? TAnswer::Unknown : TAnswer::No;
 }
 
 void TTeleControl::AlignStartClick() {

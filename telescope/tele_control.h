@@ -223,7 +223,12 @@ class TTeleControl : public QObject {
   // EAutomationCancelled when none is connected.
   platform::TAutomationRef Drv() const;
   bool GetBool(const std::string& member, bool& out);
-  bool Command(const char* kind, const std::string& cmd, std::string* reply = nullptr);
+  // Sends `cmd` through the driver's `kind` member; false when it failed.
+  // A command whose reply was lost (the mount may have acted on it) is said
+  // in the window and the log as unconfirmed under `label` (the command
+  // when null), and `unknown` (when given) is set.
+  bool Command(const char* kind, const std::string& cmd, std::string* reply = nullptr, const char* label = nullptr,
+               bool* unknown = nullptr);
   // A user's command went through: a fault told before goes.
   void Succeeded();
   // The window's red line for operation `what` that raised `e`: "Goto
