@@ -33,9 +33,12 @@ std::string GroupedDigits(uint64_t n) {
   return digits;
 }
 
+constexpr const char* kNotRegular = "it is not a regular file";
+constexpr const char* kNotAFileTail = ", not a file";
+
 std::string NotAFile(mode_t mode) {
   const std::string kind = KindOf(mode);
-  return kind == "not a regular file" ? "it is not a regular file" : "it is " + kind + ", not a file";
+  return kind == "not a regular file" ? kNotRegular : "it is " + kind + kNotAFileTail;
 }
 
 // The tests' stand-in for the system's refusals (RefuseDataFilesForTest).
@@ -156,6 +159,11 @@ std::optional<std::vector<uint8_t>> ReadDataFileBytesUpTo(const std::string& pat
     return std::nullopt;
   }
   return bytes;
+}
+
+bool IsNotAFileReason(const std::string& why) {
+  const std::string tail = kNotAFileTail;
+  return why == kNotRegular || (why.rfind("it is ", 0) == 0 && why.size() > tail.size() && why.ends_with(tail));
 }
 
 bool DataFileMissing(int err) { return err == ENOENT || err == ENOTDIR; }

@@ -33,6 +33,9 @@ std::FILE* OpenDataFile(const std::string& path, std::string* why = nullptr);
 // sets it, or the read's).
 std::optional<std::vector<uint8_t>> ReadDataFileBytes(const std::string& path, std::string* why = nullptr);
 
+// Whether `why` is the openers' reason for a path that holds no regular
+// file ("it is a named pipe, not a file").
+bool IsNotAFileReason(const std::string& why);
 // Whether an errno the openers above set says that nothing is there (no
 // file of that name, or a file where the path needs a folder).
 bool DataFileMissing(int err);

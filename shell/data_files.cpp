@@ -134,13 +134,7 @@ bool DataFileProblemTold(const std::string& file) {
 
 bool DataFileRefusedAccess(const TDataFileProblem& p) { return p.reason.rfind(kDataFileNoPermission, 0) == 0; }
 
-bool DataFileNotAFile(const TDataFileProblem& p) {
-  // The opener's words (platform/data_file.h).
-  static const std::string kTail = ", not a file";
-  const std::string& r = p.reason;
-  return r == "it is not a regular file" ||
-         (r.rfind("it is ", 0) == 0 && r.size() > kTail.size() && r.ends_with(kTail));
-}
+bool DataFileNotAFile(const TDataFileProblem& p) { return platform::IsNotAFileReason(p.reason); }
 
 std::string DataFileProblemLine(const TDataFileProblem& p) {
   return ErrorMessageText(p.code) + Quoted(p.file) + (p.reason.empty() ? "" : ": " + p.reason) + ".";
