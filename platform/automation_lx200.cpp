@@ -274,10 +274,10 @@ TVariant TLx200Session::Invoke(const std::string& m, const TVariantList& a) {
     try {
       r = AskPlaced(":MS#");
     } catch (const EAutomationOutcomeUnknown&) {
-      slewing_ = true;
+      slewing_ = remarked_.started = true;
       throw;
     }
-    slewing_ = r == "0";
+    slewing_ = remarked_.started = r == "0";
     if (r != "0") {
       const char code = r.empty() ? '9' : r[0];
       std::string said(Lx200Unframed(r.substr(std::min<size_t>(1, r.size()))));

@@ -100,6 +100,7 @@ void TLx200Session::Connect() {
   // Nothing of an earlier connection's mount is known; the mark is set
   // once the mount is known (at the end of this call).
   mark_ = TMark{};
+  remarked_ = {};
   clockGiven_.reset();
   latitudeGiven_.reset();
   longitudeGiven_.reset();
@@ -149,8 +150,10 @@ void TLx200Session::Connect() {
   }
   // The product, version and coordinate mode: the classic LX200 has none.
   Identify();
-  // What the board said as it started on the port's opening is no restart.
+  // What the board said as it started on the port's opening is no restart,
+  // nor the silence of a probe the mount does not know.
   suspect_ = false;
+  quietMs_ = 0;
   said_.clear();
   hint_.clear();
   line_.TakeBanner();

@@ -116,17 +116,39 @@ void TLx200Session::AfterCall(TLx200Job& job) {
 }
 
 std::string TLx200Session::CheckRestart() {
+  const TRemarked remarked = std::exchange(remarked_, TRemarked{});
   if (!std::exchange(suspect_, false)) return {};
   const int quietMs = std::exchange(quietMs_, 0);
   const std::string said = std::exchange(said_, std::string()), hint = std::exchange(hint_, std::string());
-  const bool underWay = slewing_;
+  bool underWay = slewing_;
   if (std::exchange(slewEnded_, false)) slewing_ = false;
+  // Where the call's own target replaced the mark after the signs, a value
+  // the connection set tells instead (the site, else the clock), read back
+  // the same way; a mount given none keeps the rule for a mount with no
+  // mark.
+  std::optional<TLx200Setting> given;
+  std::string lost = "the target it was given";
+  if (remarked.on) {
+    if (latitudeGiven_) {
+      given = LatitudeSetting(*latitudeGiven_);
+    } else if (longitudeGiven_) {
+      given = LongitudeSetting(*longitudeGiven_);
+    } else if (clockGiven_) {
+      given = ClockSettings().back();
+    }
+    lost = clockGiven_ && !latitudeGiven_ && !longitudeGiven_ ? "the date and time it was given"
+                                                               : "the site it was given";
+    // The goto this call started came after the restart; only one under
+    // way before it was lost.
+    underWay = remarked.underWay;
+  }
   bool restarted = false;
-  if (mark_.known) {
-    std::optional<bool> kept = MarkKept();
+  if (mark_.known && (!remarked.on || given)) {
+    const TLx200Setting mark = given ? *given : TargetSetting(mark_.ra, mark_.dec);
+    std::optional<bool> kept = MarkKept(mark);
     // Read again before it is believed: a question the mount never heard,
     // its place taken by another reply sent twice, reads otherwise once.
-    if (kept == false) kept = MarkKept();
+    if (kept == false) kept = MarkKept(mark);
     restarted = kept == false;
   } else {
     restarted = !hint.empty();
@@ -136,29 +158,36 @@ std::string TLx200Session::CheckRestart() {
   quietMs_ = 0;
   if (!restarted) return {};
   std::string told = hint;
-  if (mark_.known) {
+  if (mark_.known && (!remarked.on || given)) {
     std::vector<std::string> signs;
     if (quietMs > 0) signs.push_back("was silent for " + Lx200Seconds(std::max(100, quietMs / 100 * 100)));
     if (!said.empty()) signs.push_back("said \"" + Lx200Printable(said) + "\"");
-    signs.push_back("lost the target it was given");
+    signs.push_back("lost " + lost);
     told = "the mount restarted: it " + Listed(signs);
   }
   if (underWay) told += "; the goto under way was lost";
-  slewing_ = false;
-  mark_ = TMark{};
-  markWanted_ = true;
+  if (remarked.on) {
+    // The target proved after the restart stays the mark, with the goto
+    // this call started on it.
+    slewing_ = remarked.started;
+  } else {
+    slewing_ = false;
+    mark_ = TMark{};
+    markWanted_ = true;
+  }
   return told + SetUpAgain();
 }
 
-std::optional<bool> TLx200Session::MarkKept() {
-  const TLx200Setting target = TargetSetting(mark_.ra, mark_.dec);
-  const std::vector<std::string> set = target.commands();
+std::optional<bool> TLx200Session::MarkKept(const TLx200Setting& mark) {
+  const std::vector<std::string> set = mark.commands();
   for (int ask = 1; ask <= kLx200Asks; ++ask) {
     line_.TakeStrays();
     outOfStep_ = false;
-    const std::vector<std::string> back = {Ask(":Gr#"), Ask(":Gd#")};
+    std::vector<std::string> back;
+    for (const std::string& g : mark.gets) back.push_back(Ask(g));
+    const Lx200Clock::time_point read = Lx200Clock::now();
     if (!RepliesInStep()) continue;
-    return target.check(set, back, Lx200Clock::now()).empty();
+    return mark.check(set, back, read).empty();
   }
   return std::nullopt;
 }

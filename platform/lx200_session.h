@@ -238,9 +238,10 @@ class TLx200Session {
   // (the goto it dropped, what was set up again); empty when the mount did
   // not restart.
   std::string CheckRestart();
-  // Whether the mount still holds its mark: read back and proved in step
-  // (kLx200Asks tries); nothing when never in step.
-  std::optional<bool> MarkKept();
+  // Whether the mount still holds `mark` (its target, or a value the
+  // connection set): read back and proved in step (kLx200Asks tries);
+  // nothing when never in step.
+  std::optional<bool> MarkKept(const TLx200Setting& mark);
   // Sets the mount's target to where it points, as the mark a restart
   // erases; left unknown when the mount will not take it.
   void Mark();
@@ -298,6 +299,13 @@ class TLx200Session {
     double ra = 0, dec = 0;
   } mark_;
   bool markWanted_ = false;  // set one at the end of the call
+  // A goto or sync whose target replaced a known mark after signs of a
+  // restart were seen: a board that restarted before the target was set
+  // holds the new one all the same, so the mark cannot tell; the goto that
+  // was under way before the call, and whether this call started one.
+  struct TRemarked {
+    bool on = false, underWay = false, started = false;
+  } remarked_;
   // What this connection set, to set it again after a restart: the clock
   // (the instant given and when), the site.
   std::optional<double> clockGiven_, latitudeGiven_, longitudeGiven_;

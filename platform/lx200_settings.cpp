@@ -177,6 +177,8 @@ void TLx200Session::Target(double ra, double dec, const std::string& after) {
   // Until it is proved, the mount's target is not known; one not proved
   // (refused in part, never read back) is replaced by a mark once the
   // call is done.
+  const bool marked = mark_.known;
+  const bool underWay = slewing_;
   mark_ = TMark{};
   try {
     SetChecked({TargetSetting(ra, dec)}, after);
@@ -189,6 +191,12 @@ void TLx200Session::Target(double ra, double dec, const std::string& after) {
     throw;
   }
   mark_ = {true, ra, dec};
+  // Signs of a restart before the target was proved (a board's words the
+  // line set aside among them): a board that restarted meanwhile was given
+  // the new target after it started.
+  const std::string words = line_.TakeBanner();
+  if (!words.empty()) NoteBanner(words);
+  if (marked && suspect_) remarked_ = {true, underWay, false};
 }
 
 std::vector<TLx200Setting> TLx200Session::ClockSettings() const {
@@ -222,20 +230,22 @@ std::vector<TLx200Setting> TLx200Session::ClockSettings() const {
     const double t = now();
     return std::vector<std::string>{":SL" + TimeText(t) + "#", ":SC" + DateText(t) + "#"};
   };
-  clock.gets = {":GL#", ":GC#"};
+  // The time is asked last: the instant it is compared with is taken after
+  // the last reply.
+  clock.gets = {":GC#", ":GL#"};
   // The clock read back is compared with the one given, run on until its
   // reply came (a slow link's questions after it do not count).
   clock.check = [then](const std::vector<std::string>& sent, const std::vector<std::string>& back,
                        Lx200Clock::time_point read) -> std::string {
     const double t = then(read);
-    const std::string date(Lx200Unframed(back[1]));
+    const std::string date(Lx200Unframed(back[0]));
     if (date != DateText(t - kLx200ClockSlackSeconds) && date != DateText(t + kLx200ClockSlackSeconds))
       return "Date not taken by the mount: it reads " + Lx200Printable(date) + " where " + ValueOf(sent[1]) +
              " was set";
     double h = 0;
     const double day = std::fmod(t, 86400.0) / 3600.0;
-    if (!ParseLx200Sexagesimal(Lx200Unframed(back[0]), h) || Apart(h, day, 24) * 3600 > kLx200ClockSlackSeconds)
-      return "Time not taken by the mount: it reads " + Lx200Printable(Lx200Unframed(back[0])) + " where " +
+    if (!ParseLx200Sexagesimal(Lx200Unframed(back[1]), h) || Apart(h, day, 24) * 3600 > kLx200ClockSlackSeconds)
+      return "Time not taken by the mount: it reads " + Lx200Printable(Lx200Unframed(back[1])) + " where " +
              ValueOf(sent[0]) + " was set";
     return {};
   };

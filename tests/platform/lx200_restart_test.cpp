@@ -109,6 +109,8 @@ TEST(Lx200DriverStall, ARestartIsToldWithTheGotoItDropped) {
       EXPECT_EQ(fault.rfind("the mount restarted: it ", 0), 0u) << fault;
       if (lost > 0) {
         EXPECT_NE(fault.find("was silent for "), std::string::npos) << fault;
+      } else {
+        EXPECT_EQ(fault.find("was silent"), std::string::npos) << fault;
       }
       if (!banner.empty()) {
         EXPECT_NE(fault.find("said \"OnStep 4.24k\""), std::string::npos) << fault;
@@ -143,6 +145,134 @@ TEST(Lx200DriverStall, ARestartIsToldWithTheGotoItDropped) {
   fake.Restart(1);
   m->Get("Declination");
   EXPECT_NE(m->TakeFault().find("lost the target it was given"), std::string::npos);
+}
+
+// A Meade handset that does not answer ":GW#" leaves that probe's
+// silence behind at the connect: a later restart that loses nothing (found
+// by its words, or as the goto is seen to end) is told without a silence.
+TEST(Lx200DriverStall, TheConnectsProbeIsNoSilenceOfALaterRestart) {
+  for (const std::string banner : {"", "\r\nAutostar restarted\r\n"}) {
+    SCOPED_TRACE(banner.empty() ? "no banner" : "a banner");
+    TFakeLx200 fake(TFakeLx200::Transport::Pty, TFakeLx200::Firmware::Meade);
+    fake.Change([](TFakeLx200::State& s) { s.alignStatus = false; });
+    auto m = ConnectGivenAndSlewing(fake);
+    ASSERT_EQ(m->TakeFault(), "");
+    fake.Restart(0, banner);
+    EXPECT_FALSE(m->Get("Slewing").AsBool());
+    const std::string fault = m->TakeFault();
+    EXPECT_EQ(fault.rfind("the mount restarted: it ", 0), 0u) << fault;
+    EXPECT_EQ(fault.find("was silent"), std::string::npos) << fault;
+    EXPECT_NE(fault.find("lost the target it was given; the goto under way was lost"), std::string::npos) << fault;
+  }
+}
+
+// A board that restarts as a goto's target is being set (losing 1 to 3
+// commands, with and without its banner) takes the new target after it
+// has started, so the target read back proves nothing: the site the
+// connection set is read back instead and found lost. The restart is told
+// with the goto that was under way before; the clock and site are set
+// again, and the new goto goes on with its target as the mark.
+class Lx200RestartAsTheTargetIsSet : public testing::TestWithParam<std::tuple<int, bool>> {};
+
+TEST_P(Lx200RestartAsTheTargetIsSet, IsToldAndTheClockAndSiteAreSetAgain) {
+  TShortMarkers shortWaits(2400);
+  const auto [lost, withBanner] = GetParam();
+  const std::string banner = withBanner ? "\r\nOnStep 4.24k\r\n" : "";
+  TFakeLx200 fake(TFakeLx200::Transport::Pty);
+  auto m = ConnectGivenAndSlewing(fake);
+  ASSERT_EQ(m->TakeFault(), "");
+  fake.Restart(lost, banner);
+  m->Invoke("SlewToCoordinatesAsync", {TVariant(5.0), TVariant(20.0)});
+  const std::string fault = m->TakeFault();
+  EXPECT_EQ(fault.rfind("the mount restarted: it ", 0), 0u) << fault;
+  // (A banner that comes in the place of the one lost set command's reply
+  // is that reply spoiled, no silence.)
+  if (!withBanner || lost > 1) {
+    EXPECT_NE(fault.find("was silent for "), std::string::npos) << fault;
+  }
+  if (withBanner) {
+    EXPECT_NE(fault.find("said \"OnStep 4.24k\""), std::string::npos) << fault;
+  }
+  EXPECT_NE(fault.find("lost the site it was given; the goto under way was lost; its date, time and site were set "
+                       "again"),
+            std::string::npos)
+      << fault;
+  EXPECT_EQ(m->TakeFault(), "") << "told once";
+  const TFakeLx200::State s = fake.Get();
+  EXPECT_EQ(s.date, "01/15/26");
+  EXPECT_EQ(s.time.rfind("20:15:", 0), 0u) << s.time;
+  EXPECT_EQ(s.site[0], "-33*30");
+  EXPECT_EQ(s.site[1], "349*30");
+  EXPECT_NEAR(s.targetRa, 5.0, 1e-9);
+  EXPECT_NEAR(s.targetDec, 20.0, 1e-9);
+  EXPECT_TRUE(fake.Slewing());
+  EXPECT_TRUE(m->Get("Slewing").AsBool());
+  // The new target is the mark: a later silence finds it kept.
+  fake.SpoilReplies(":GD#", TFakeLx200::Spoil::Lose, 1);
+  m->Get("Declination");
+  EXPECT_EQ(m->TakeFault(), "") << "the new mark is kept";
+  EXPECT_TRUE(m->Get("Connected").AsBool());
+}
+
+INSTANTIATE_TEST_SUITE_P(LostAndBanner, Lx200RestartAsTheTargetIsSet,
+                         testing::Combine(testing::Values(1, 2, 3), testing::Bool()),
+                         [](const testing::TestParamInfo<std::tuple<int, bool>>& info) {
+                           return std::to_string(std::get<0>(info.param)) + "Lost" +
+                                  (std::get<1>(info.param) ? "Banner" : "");
+                         });
+
+// The same restart as the target of a goto with none under way before (the
+// goto it starts is not lost), and of a sync during a goto (that goto is
+// lost, and its end is not waited for); a connection given only its clock
+// finds the clock lost.
+TEST(Lx200DriverStall, ARestartAsTheTargetIsSetToldForEachCall) {
+  TShortMarkers shortWaits(2400);
+  {
+    SCOPED_TRACE("goto, none under way");
+    TFakeLx200 fake(TFakeLx200::Transport::Pty);
+    fake.Change([](TFakeLx200::State& s) { s.slewMs = 60000; });
+    auto m = Connect(fake);
+    m->Put("UTCDate", TVariant(platform::TAutomationDate{1768508107.0}));
+    m->Put("SiteLatitude", TVariant(-33.5));
+    fake.Restart(1);
+    m->Invoke("SlewToCoordinatesAsync", {TVariant(5.0), TVariant(20.0)});
+    const std::string fault = m->TakeFault();
+    EXPECT_NE(fault.find("lost the site it was given; its date, time and site were set again"), std::string::npos)
+        << fault;
+    EXPECT_EQ(fault.find("goto"), std::string::npos) << fault;
+    EXPECT_EQ(fake.Get().site[0], "-33*30");
+    EXPECT_TRUE(m->Get("Slewing").AsBool());
+  }
+  {
+    SCOPED_TRACE("sync during a goto");
+    TFakeLx200 fake(TFakeLx200::Transport::Pty);
+    auto m = ConnectGivenAndSlewing(fake);
+    fake.Restart(2, "\r\nOnStep 4.24k\r\n");
+    m->Invoke("SyncToCoordinates", {TVariant(5.0), TVariant(20.0)});
+    const std::string fault = m->TakeFault();
+    EXPECT_NE(fault.find("lost the site it was given; the goto under way was lost; its date, time and site were set "
+                         "again"),
+              std::string::npos)
+        << fault;
+    EXPECT_EQ(fake.Get().site[1], "349*30");
+    fake.ClearCommands();
+    EXPECT_FALSE(m->Get("Slewing").AsBool());
+    EXPECT_EQ(fake.Count(":Gr#"), 0) << "no goto's end to look at";
+    EXPECT_EQ(m->TakeFault(), "");
+  }
+  {
+    SCOPED_TRACE("clock only");
+    TFakeLx200 fake(TFakeLx200::Transport::Pty);
+    auto m = Connect(fake);
+    m->Put("UTCDate", TVariant(platform::TAutomationDate{1768508107.0}));
+    m->Invoke("SyncToCoordinates", {TVariant(4.0), TVariant(-20.0)});
+    fake.Restart(1);
+    m->Invoke("SyncToCoordinates", {TVariant(5.0), TVariant(20.0)});
+    const std::string fault = m->TakeFault();
+    EXPECT_NE(fault.find("lost the date and time it was given; its date and time were set again"), std::string::npos)
+        << fault;
+    EXPECT_EQ(fake.Get().date, "01/15/26");
+  }
 }
 
 // The mount keeps its memory through what a slow or lossy line does:
