@@ -142,13 +142,15 @@ std::string TLx200Session::Ask(const std::string& cmd, TLx200Reply shape, bool s
       Counted(ask > 1);
       return heard.text;
     }
-    // A board's words where the reply was waited for: no reply came.
+    // A board's words where the reply was waited for. Only words until the
+    // wait ran out: the mount was silent to the command; words and a reply
+    // after them at once are no silence, however long the line took.
     const bool words = Lx200Banner(heard.text);
     if (words) NoteBanner(heard.text);
     why = Trouble(cmd, heard, again, limitMs);
     // The rest of the reply, or all of it, may still come: nothing is sent
     // before the line knows where it stands.
-    const std::string late = FindRepliesOrLose(cmd, why, heard.silent ? limitMs : -1, words);
+    const std::string late = FindRepliesOrLose(cmd, why, heard.silent ? limitMs : -1, words && heard.cut);
     // The reply came whole after all, only late (or the rest of one cut short).
     const std::string whole = heard.garbled ? std::string() : heard.text + late;
     if (Lx200WholeReply(shape, whole) && accept(cmd, whole)) {

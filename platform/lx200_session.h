@@ -172,7 +172,7 @@ class TLx200Session {
   // The same, or the connection ends with `why`; `waitedMs`: how long
   // the command's reply was waited for when nothing came at all (the
   // message then gives the whole time waited), else -1; `unanswered`: no
-  // reply came for it (nothing, or a board's words).
+  // reply came for it within its wait (nothing, or only a board's words).
   std::string FindRepliesOrLose(const std::string& cmd, const std::string& why, int waitedMs = -1,
                                 bool unanswered = false);
   // Asks `cmd` (a goto, a sync) whose reply must be placed before it is

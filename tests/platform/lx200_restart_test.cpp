@@ -104,6 +104,8 @@ TEST(Lx200DriverStall, ARestartIsToldWithTheGotoItDropped) {
       auto m = ConnectGivenAndSlewing(fake);
       ASSERT_EQ(m->TakeFault(), "");
       fake.Restart(lost, banner);
+      // The reply after the banner comes late on a slow line: no silence.
+      if (lost == 0) fake.DelayNextReply(250);
       EXPECT_FALSE(m->Get("Slewing").AsBool());
       const std::string fault = m->TakeFault();
       EXPECT_EQ(fault.rfind("the mount restarted: it ", 0), 0u) << fault;
@@ -158,6 +160,7 @@ TEST(Lx200DriverStall, TheConnectsProbeIsNoSilenceOfALaterRestart) {
     auto m = ConnectGivenAndSlewing(fake);
     ASSERT_EQ(m->TakeFault(), "");
     fake.Restart(0, banner);
+    fake.DelayNextReply(250);
     EXPECT_FALSE(m->Get("Slewing").AsBool());
     const std::string fault = m->TakeFault();
     EXPECT_EQ(fault.rfind("the mount restarted: it ", 0), 0u) << fault;
