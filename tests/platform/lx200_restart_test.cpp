@@ -47,6 +47,16 @@ platform::TAutomationRef ConnectGivenAndSlewing(TFakeLx200& fake) {
   return m;
 }
 
+// The mount holds the clock and site these tests give it (as
+// ConnectGivenAndSlewing does), with the UTC offset "+00".
+void ExpectGivenClockAndSite(const TFakeLx200::State& s) {
+  EXPECT_EQ(s.date, "01/15/26");
+  EXPECT_EQ(s.time.rfind("20:15:", 0), 0u) << s.time;
+  EXPECT_EQ(s.site[0], "-33*30");
+  EXPECT_EQ(s.site[1], "349*30");
+  EXPECT_EQ(s.site[2], "+00");
+}
+
 }  // namespace
 
 // A link that stalls, or a board that restarts and loses what it was
@@ -123,11 +133,7 @@ TEST(Lx200DriverStall, ARestartIsToldWithTheGotoItDropped) {
           << fault;
       EXPECT_EQ(m->TakeFault(), "") << "told once";
       const TFakeLx200::State s = fake.Get();
-      EXPECT_EQ(s.date, "01/15/26");
-      EXPECT_EQ(s.time.rfind("20:15:", 0), 0u) << s.time;
-      EXPECT_EQ(s.site[0], "-33*30");
-      EXPECT_EQ(s.site[1], "349*30");
-      EXPECT_EQ(s.site[2], "+00");
+      ExpectGivenClockAndSite(s);
       EXPECT_NEAR(s.targetRa, s.raHours, 1.0 / 3600) << "the mark is where the mount stopped";
       EXPECT_TRUE(m->Get("Connected").AsBool());
     }
@@ -202,10 +208,7 @@ TEST_P(Lx200RestartAsTheTargetIsSet, IsToldAndTheClockAndSiteAreSetAgain) {
       << fault;
   EXPECT_EQ(m->TakeFault(), "") << "told once";
   const TFakeLx200::State s = fake.Get();
-  EXPECT_EQ(s.date, "01/15/26");
-  EXPECT_EQ(s.time.rfind("20:15:", 0), 0u) << s.time;
-  EXPECT_EQ(s.site[0], "-33*30");
-  EXPECT_EQ(s.site[1], "349*30");
+  ExpectGivenClockAndSite(s);
   EXPECT_NEAR(s.targetRa, 5.0, 1e-9);
   EXPECT_NEAR(s.targetDec, 20.0, 1e-9);
   EXPECT_TRUE(fake.Slewing());
@@ -360,11 +363,7 @@ TEST(Lx200DriverSettings, ASetCommandLostIsSetAgainAndOneNeverTakenIsTold) {
     }
     EXPECT_EQ(fake.Spoiled(), k > 0 ? 2 : 1);
     const TFakeLx200::State s = fake.Get();
-    EXPECT_EQ(s.site[2], "+00");
-    EXPECT_EQ(s.time.rfind("20:15:", 0), 0u) << s.time;
-    EXPECT_EQ(s.date, "01/15/26");
-    EXPECT_EQ(s.site[1], "349*30");
-    EXPECT_EQ(s.site[0], "-33*30");
+    ExpectGivenClockAndSite(s);
     EXPECT_NEAR(s.raHours, 4.0, 1e-9) << "synced";
     EXPECT_NEAR(s.decDegrees, -20.0, 1e-9) << "synced";
     EXPECT_NEAR(s.targetRa, 3.0, 1e-9);
