@@ -496,12 +496,6 @@ void TTeleControl::AcceptStarButton1Click() {
   --alignLeft_;
   const TAnswer answer = AlignCommand(":A+#");
   if (!talk.Live()) return;
-  // Unconfirmed, the star is taken as accepted (the window says it may
-  // have been): the next accept goes to the next star.
-  if (answer == TAnswer::Unknown) {
-    AfterAlign();
-    return;
-  }
   if (answer == TAnswer::Yes) {
     Succeeded();
     hold_ = 2;
@@ -511,8 +505,10 @@ void TTeleControl::AcceptStarButton1Click() {
       ShowFlashMessage("Align done", 2);
     }
   } else {
+    // Not answered "1": the alignment ends. A reply that was lost has been
+    // said as unconfirmed (the star may have been accepted), not as failed.
     alignLeft_ = 0;
-    LogEvent("Align failed");
+    if (answer == TAnswer::No) LogEvent("Align failed");
   }
   AfterAlign();
 }
