@@ -168,7 +168,7 @@ TEST_F(Lx200LateReplies, ARestartIsToldWithTheGotoItDropped) {
   EXPECT_EQ(shown.rfind("The mount restarted: it was silent for ", 0), 0u) << shown;
   EXPECT_NE(shown.find(said), std::string::npos) << shown;
   EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, t" + shown.substr(1))) << LogLines().LastLine();
-  EXPECT_NE(tele.TakeGotoLost(), "");
+  EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::GivenUp);
   EXPECT_FALSE(tele.GotoInProgress());
   EXPECT_EQ(tele.Controls().gotoShape, TShape::ButtonFace);
   const TFakeLx200::State now = fake.Get();
@@ -188,7 +188,7 @@ TEST_F(Lx200LateReplies, AGotoLostToARestartFoundAtTheSlewQuestionDoesNotSettle)
   ASSERT_TRUE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
   fake.Restart(0);
   Poll();
-  EXPECT_NE(tele.TakeGotoLost(), "");
+  EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::GivenUp);
   EXPECT_FALSE(tele.GotoInProgress());
   EXPECT_FALSE(tele.GotoTimerEnabled());
 }
