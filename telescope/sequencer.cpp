@@ -152,6 +152,7 @@ void TSequencer::Step1() {
   }
   StepLine();
   const TSequencePoint p = points_->Point(index_);
+  gotoSent_ = false;
   if (!p.gotoFlag) {
     if (platform::ShowMessageBox("Sequencer, center object in telescope and press Ok:", "Noctra Planetarium",
                                  platform::MsgButtons::OkCancel, platform::MsgIcon::None) != platform::IDOK) {
@@ -178,6 +179,7 @@ void TSequencer::Step1() {
     Stop();
     return;
   }
+  gotoSent_ = true;
   step_ = 2;
   Continue();
 }
@@ -201,18 +203,13 @@ void TSequencer::Step2() {
     imagingBusy_ = false;
     ++entry_;
   } else if (entry_ < 0) {
-    // A goto the mount dropped (it restarted): never image where it stopped.
-    if (const std::string lost = tele_ ? tele_->TakeGotoLost() : std::string(); !lost.empty()) {
-      Log("Error, telescope goto lost: " + lost);
-      Stop();
-      return;
-    }
     // Wait (restart) while the goto runs or settles and while a plate solve runs.
     if (tele_ && tele_->GotoInProgress()) {
       Log("Waiting for GoTo to complete");
       Continue();
       return;
     }
+    if (gotoSent_ && !GotoArrived()) return;
     if ((tele_ && tele_->Connected() && tele_->MsSinceGotoDone() <= 10000) || points_->PlateSolveRunning()) {
       Continue();
       return;
@@ -236,6 +233,24 @@ void TSequencer::Step2() {
                                ", no picture taken");
   step_ = 3;
   Continue();
+}
+
+bool TSequencer::GotoArrived() {
+  // A goto that ended without arriving never has the point imaged where
+  // the mount stopped.
+  switch (tele_->LastGotoEnd()) {
+    case TGotoEnd::Arrived:
+      return true;
+    case TGotoEnd::LinkLost:
+    case TGotoEnd::Disconnected:
+      Log("Error, telescope not connected");
+      break;
+    default:
+      Log("Error, telescope goto failed");
+      break;
+  }
+  Stop();
+  return false;
 }
 
 bool TSequencer::StartNextEntry() {

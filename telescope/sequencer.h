@@ -8,7 +8,10 @@
 // Step 1 slews (or asks the user to centre the object), step 2 waits for
 // the goto to settle and runs each plan entry ("#exposures,time seconds,
 // filter,purpose"), step 3 asks before the next point when the point says
-// so, step 0 moves to the next point.
+// so, step 0 moves to the next point. A goto that ended anywhere but at its
+// target (the mount's link lost, the mount disconnected, the goto given
+// up) stops the sequence at step 2: the point is never imaged where the
+// mount stopped.
 #pragma once
 
 #include <QObject>
@@ -126,6 +129,8 @@ class TSequencer : public QObject {
   void Step1();
   void Step2();
   void Step3();
+  // Whether the point's goto arrived; else says how it ended and stops.
+  bool GotoArrived();
   // Starts entry `entry_` of the plan or the next valid one; false when the
   // sequence stopped.
   bool StartNextEntry();
@@ -137,6 +142,7 @@ class TSequencer : public QObject {
   QTimer timer_;
   bool running_ = false, paused_ = false;
   int index_ = 0, step_ = 0;
+  bool gotoSent_ = false;   // the point's goto was taken by the mount
   std::vector<std::string> entries_;
   int entry_ = -1;          // -1: the plan has not started
   int imagingRuns_ = 0;     // imaging runs the point's plan started

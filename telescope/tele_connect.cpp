@@ -19,6 +19,20 @@ using platform::TVariant;
 namespace {
 
 constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
+// How far from its target a settled goto may rest and still have arrived:
+// far above what a mount's own position differs from the target it went
+// to (arcseconds; a few arcminutes on a handset's coarse replies or while
+// the sky drifts under a mount that does not track).
+constexpr double kArrivalToleranceRad = 1.0 * kRadPerDeg;
+
+// The angle between two directions on the sphere (right ascension and
+// declination, radians), by the haversine formula, which keeps its
+// precision for small angles.
+double Separation(double ra1, double dec1, double ra2, double dec2) {
+  const double sd = std::sin((dec2 - dec1) / 2), sr = std::sin((ra2 - ra1) / 2);
+  const double h = sd * sd + std::cos(dec1) * std::cos(dec2) * sr * sr;
+  return 2 * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
+}
 
 bool HasAny(const std::string& s, const char* letters) { return s.find_first_of(letters) != std::string::npos; }
 
@@ -106,6 +120,7 @@ void TTeleControl::HandleLinkLost() {
   // The log says what the window says.
   const TLinkLostText text = LinkLostText(why);
   Log(text.log);
+  if (gotoInProgress_) EndGoto(TGotoEnd::LinkLost);
   Disconnect();
   ui_.fault = text.fault;
   emit changed();
@@ -123,8 +138,7 @@ void TTeleControl::OnDriverFault(const std::string& text) {
   // whoever waits for its end (the sequencer) is told instead of taking
   // the mount's rest for an arrival, and the Goto lamp goes out.
   if (gotoInProgress_) {
-    gotoLost_ = text;
-    EndGoto();
+    EndGoto(TGotoEnd::GivenUp);
     ui_.gotoShape = TShape::ButtonFace;
   }
   ui_.fault = text;
@@ -418,7 +432,7 @@ bool TTeleControl::Disconnect() {
   SetDisconnectedControls();
   connected_ = lx200_ = onStep_ = autostarNotOnStep_ = false;
   ++session_;
-  gotoInProgress_ = false;
+  if (gotoInProgress_) EndGoto(TGotoEnd::Disconnected);
   pulseBusy_ = false;
   slewTag_ = 0;
   hold_ = alignLeft_ = 0;
@@ -555,7 +569,10 @@ void TTeleControl::PollStatus() {
     const bool known = GetBool("Slewing", slewing);
     if (interrupted()) return;
     // (A restart told while the question was asked has ended the goto.)
-    if (known && !slewing && gotoInProgress_ && !gotoTimer_.isActive()) gotoTimer_.start();
+    if (known && !slewing && gotoInProgress_ && !gotoTimer_.isActive()) {
+      settleReads_ = reads_;
+      gotoTimer_.start();
+    }
   }
   ui_.gotoShape = gotoInProgress_ ? TShape::Green : TShape::ButtonFace;
   // The chart's pointing correction reads the sidereal time and pier side
@@ -578,13 +595,31 @@ void TTeleControl::PollStatus() {
   emit changed();
 }
 
-void TTeleControl::EndGoto() {
+void TTeleControl::EndGoto(TGotoEnd how) {
   gotoInProgress_ = false;
+  lastGotoEnd_ = how;
   gotoTimer_.stop();
   gotoEnd_ = platform::TimeGetTime();
 }
 
 void TTeleControl::GotoTimerTimer() {
-  EndGoto();
+  if (!gotoInProgress_) {
+    gotoTimer_.stop();
+    return;
+  }
+  // Settled. Where the mount was read at rest since its slew ended, that
+  // position says whether it came to its target; a mount that stopped
+  // short (its goto aborted, another controller's goto, a restart that
+  // left no word) has not arrived.
+  TGotoEnd how = TGotoEnd::Arrived;
+  if (reads_ > settleReads_ && !gotoMoved_) {
+    const double off = Separation(readRa_, readDec_, sentRa_, sentDec_);
+    if (off > kArrivalToleranceRad) {
+      how = TGotoEnd::GivenUp;
+      ui_.fault = "Goto ended " + platform::FormatFixed(off / kRadPerDeg, 0, 1) + " degrees from its target";
+      Log("Warning, " + ui_.fault);
+    }
+  }
+  EndGoto(how);
   emit changed();
 }

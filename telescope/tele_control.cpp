@@ -206,6 +206,9 @@ bool TTeleControl::ReadPosition(double& ra, double& dec) {
     Log("Get telescope Coordinates failed");
     return false;
   }
+  readRa_ = ra;
+  readDec_ = dec;
+  ++reads_;
   TObserverTime& o = Obs();
   if (eqSystem_ != 1) {
     SetPrecession(o, DriverEpochJD(), host_->ChartEpochJD());
@@ -265,9 +268,7 @@ bool TTeleControl::GotoRaDec(double ra, double dec) {
     // as it follows a goto, until it is seen at rest.
     ShowFailure("Goto", e);
     Log("Warning, " + ui_.fault);
-    gotoInProgress_ = true;
-    gotoTimer_.stop();
-    emit changed();
+    StartGoto(ra, dec);
     return false;
   } catch (const std::exception& e) {
     if (!talk.Live()) return false;
@@ -278,11 +279,18 @@ bool TTeleControl::GotoRaDec(double ra, double dec) {
   }
   if (!talk.Live()) return false;
   Succeeded();
-  gotoLost_.clear();
+  StartGoto(ra, dec);
+  return true;
+}
+
+void TTeleControl::StartGoto(double ra, double dec) {
   gotoInProgress_ = true;
+  lastGotoEnd_ = TGotoEnd::Underway;
+  sentRa_ = ra;
+  sentDec_ = dec;
+  gotoMoved_ = false;
   gotoTimer_.stop();
   emit changed();
-  return true;
 }
 
 bool TTeleControl::SyncRaDec(double ra, double dec) {
@@ -293,6 +301,7 @@ bool TTeleControl::SyncRaDec(double ra, double dec) {
   try {
     Drv()->Invoke("SyncToCoordinates", {TVariant(ra / kRadPerDeg / 15.0), TVariant(dec / kRadPerDeg)});
     if (!talk.Live()) return false;
+    gotoMoved_ = true;
     Log("Syncing to Coordinates");
     Succeeded();
     return true;
@@ -496,12 +505,6 @@ void TTeleControl::AcceptStarButton1Click() {
   --alignLeft_;
   const TAnswer answer = AlignCommand(":A+#");
   if (!talk.Live()) return;
-  // Unconfirmed, the star is taken as accepted (the window says it may
-  // have been): the next accept goes to the next star.
-  if (answer == TAnswer::Unknown) {
-    AfterAlign();
-    return;
-  }
   if (answer == TAnswer::Yes) {
     Succeeded();
     hold_ = 2;
@@ -511,8 +514,10 @@ void TTeleControl::AcceptStarButton1Click() {
       ShowFlashMessage("Align done", 2);
     }
   } else {
+    // Not answered "1": the alignment ends. A reply that was lost has been
+    // said as unconfirmed (the star may have been accepted), not as failed.
     alignLeft_ = 0;
-    LogEvent("Align failed");
+    if (answer == TAnswer::No) LogEvent("Align failed");
   }
   AfterAlign();
 }
@@ -604,6 +609,7 @@ void TTeleControl::StartMove(char direction) {
   const char u = char(std::toupper(static_cast<unsigned char>(direction)));
   const int code = DirectionCode(u);
   if (code < 0) return;
+  gotoMoved_ = true;
   Log(std::string("Start Guiding (") + u + ").");
   if (lx200_) {
     Command("CommandBlind", std::string(":M") + char(std::tolower(u)) + "#");

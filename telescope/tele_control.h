@@ -71,6 +71,18 @@ struct TTeleControls {
          pecShape = TShape::ButtonFace;
 };
 
+// How the last goto ended. A goto is under way from the mount's taking it
+// until it has settled (or ended otherwise).
+enum class TGotoEnd : uint8_t {
+  None,          // no goto since the program started
+  Underway,      // slewing or settling
+  Arrived,       // settled at its target
+  GivenUp,       // ended short of its target: the mount dropped it (a
+                 // restart) or came to rest away from it
+  LinkLost,      // the mount's link was lost under it
+  Disconnected,  // the mount was disconnected under it
+};
+
 // Pier side choice of the "GoTo Assist" tab.
 enum class TPierChoice { FromDriver, East, West };
 
@@ -173,9 +185,9 @@ class TTeleControl : public QObject {
   bool OnStep() const { return onStep_; }
   bool AutostarNotOnStep() const { return autostarNotOnStep_; }
   bool GotoInProgress() const { return gotoInProgress_; }
-  // Why the last goto was lost while under way (the mount restarted and
-  // dropped it), once; empty when it was not.
-  std::string TakeGotoLost() { return std::exchange(gotoLost_, std::string()); }
+  // How the last goto ended (the sequencer images only after one that
+  // arrived).
+  TGotoEnd LastGotoEnd() const { return lastGotoEnd_; }
   int EquatorialSystem() const { return eqSystem_; }
   // The mount's position, radians in the chart's epoch, as last polled.
   double RightAscension() const { return ra_[0]; }
@@ -195,8 +207,6 @@ class TTeleControl : public QObject {
   // --- Timers ------------------------------------------------------------------
   void Timer1Timer();
   void GotoTimerTimer();
-  // The goto has ended (settled, or lost): its end is now.
-  void EndGoto();
   void SlewTimerTimer();
   void PulseTimerTimer();
   bool Timer1Enabled() const { return timer1_.isActive(); }
@@ -249,6 +259,11 @@ class TTeleControl : public QObject {
   void PollOnStep(bool tracking, const std::string& status);
   bool ReadPosition(double& ra, double& dec);
   void ToDriver(double& ra, double& dec);
+  // The mount took a goto to (ra, dec), radians in the driver's frame (or
+  // may have: its reply was lost): it is under way.
+  void StartGoto(double ra, double dec);
+  // The goto under way has ended as `how`: its end is now.
+  void EndGoto(TGotoEnd how);
   double DriverEpochJD() const;
   void AfterAlign();
   // An alignment step's command: "1", another reply or a failure, or a
@@ -334,7 +349,15 @@ class TTeleControl : public QObject {
   // The pier side the poll last read (-1 east, +1 west, 0 unknown).
   int polledPier_ = 0;
   bool gotoInProgress_ = false;
-  std::string gotoLost_;
+  TGotoEnd lastGotoEnd_ = TGotoEnd::None;
+  // The goto's target as sent to the mount and the mount's position as
+  // the poll last read it, both radians in the driver's frame; reads_
+  // counts those reads, settleReads_ is the count when the slew was seen
+  // to end. A sync or a manual move during the goto changes what the mount
+  // reports: where it rests then proves nothing.
+  double sentRa_ = 0, sentDec_ = 0, readRa_ = 0, readDec_ = 0;
+  uint64_t reads_ = 0, settleReads_ = 0;
+  bool gotoMoved_ = false;
   uint32_t gotoEnd_ = 0, lastPecWrite_ = 0;
   int eqSystem_ = 1;
   std::array<double, 4> ra_{}, dec_{};

@@ -168,7 +168,7 @@ TEST_F(Lx200LateReplies, ARestartIsToldWithTheGotoItDropped) {
   EXPECT_EQ(shown.rfind("The mount restarted: it was silent for ", 0), 0u) << shown;
   EXPECT_NE(shown.find(said), std::string::npos) << shown;
   EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, t" + shown.substr(1))) << LogLines().LastLine();
-  EXPECT_NE(tele.TakeGotoLost(), "");
+  EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::GivenUp);
   EXPECT_FALSE(tele.GotoInProgress());
   EXPECT_EQ(tele.Controls().gotoShape, TShape::ButtonFace);
   const TFakeLx200::State now = fake.Get();
@@ -188,7 +188,7 @@ TEST_F(Lx200LateReplies, AGotoLostToARestartFoundAtTheSlewQuestionDoesNotSettle)
   ASSERT_TRUE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
   fake.Restart(0);
   Poll();
-  EXPECT_NE(tele.TakeGotoLost(), "");
+  EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::GivenUp);
   EXPECT_FALSE(tele.GotoInProgress());
   EXPECT_FALSE(tele.GotoTimerEnabled());
 }
@@ -390,6 +390,41 @@ TEST_F(Lx200LateReplies, LostRepliesSayWhatTheMountMayBeDoing) {
     EXPECT_EQ(LinesStarting(std::string("[Ascom.Telescope] ") + failed), 0);
     EXPECT_TRUE(tele.Connected());
   }
+}
+
+// An alignment star whose Accept is not answered "1" ends the alignment,
+// also when its reply was lost: the window and the log say the step is
+// unconfirmed (the star may have been accepted), never that it failed, and
+// no star is left to accept.
+TEST_F(Lx200LateReplies, AnAcceptWhoseReplyIsLostEndsTheAlignment) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  SetWorm(fake, 8);
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  for (auto* r : form.findChildren<QRadioButton*>())
+    if (r->text() == "3 stars") r->setChecked(true);
+  Button(&form, "Start")->click();
+  ASSERT_EQ(tele.AlignStarsLeft(), 3);
+  tele.Timer1Timer();  // the hold after the step
+  Button(&form, "Accept star")->click();
+  ASSERT_EQ(tele.AlignStarsLeft(), 2);
+  tele.Timer1Timer();
+  fake.SpoilReplies(":A+#", Spoil::Lose, 1);
+  Button(&form, "Accept star")->click();
+  const std::string unconfirmed =
+      "Align unconfirmed: no reply from the mount to :A+# within 0.6 s; the star may have been accepted";
+  EXPECT_EQ(FaultShown(&form), unconfirmed);
+  EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, " + unconfirmed)) << LogLines().LastLine();
+  EXPECT_EQ(tele.AlignStarsLeft(), 0);
+  EXPECT_FALSE(Button(&form, "Accept star")->isEnabled());
+  EXPECT_FALSE(host.acceptAlign);
+  EXPECT_EQ(LinesEqual("Align failed"), 0);
+  EXPECT_EQ(LinesEqual("Align star accepted"), 1);
+  EXPECT_EQ(LinesEqual("Align, Done."), 0);
+  // The main window's Accept goes nowhere now.
+  tele.AcceptStarButton1Click();
+  EXPECT_EQ(fake.Count(":A+#"), 2);
+  EXPECT_TRUE(tele.Connected());
 }
 
 // A goto whose reply never comes, and the reply to each marker after it

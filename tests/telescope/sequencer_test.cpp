@@ -1,26 +1,21 @@
-// The sequencer as a state machine against the simulated mount and the
-// recording imaging console.
+// The sequencer as a state machine against the simulated mount, the fake
+// LX200 mount and the recording imaging console.
 #include <gtest/gtest.h>
 
+#include "platform/automation_lx200.h"
 #include "platform/dialogs.h"
 #include "telescope/sequencer.h"
 #include "telescope/tele_control.h"
+#include "tests/support/fake_lx200.h"
+#include "tests/telescope/sequence_run.h"
 #include "tests/telescope/sim_fixture.h"
 
 using namespace telescope_test;
 using platform::TSimTelescope;
 using platform::TSimTelescopeConfig;
+using testing_support::TFakeLx200;
 
 namespace {
-
-class Points : public IPointSource {
- public:
-  std::vector<TSequencePoint> points;
-  bool solving = false;
-  int PointCount() override { return int(points.size()); }
-  TSequencePoint Point(int i) override { return points.at(size_t(i - 1)); }
-  bool PlateSolveRunning() override { return solving; }
-};
 
 class SequencerTest : public ::testing::Test {
  public:
@@ -43,30 +38,15 @@ class SequencerTest : public ::testing::Test {
   }
   // One sequencer tick after `ms` (the mount's poll runs as well, so the
   // goto ends and settles as it would in the window).
-  void Tick(uint32_t ms = 1000) {
-    AdvanceClock(ms);
-    tele.Timer1Timer();
-    if (tele.GotoTimerEnabled() && !settling) {
-      settling = true;
-      settleStart = platform::TimeGetTime();
-    }
-    if (settling && platform::TimeGetTime() - settleStart >= 5000) {
-      tele.GotoTimerTimer();
-      settling = false;
-    }
-    if (seq.TimerActive()) seq.Timer1Timer();
-  }
-  void RunToEnd(int maxTicks = 400) {
-    for (int i = 0; i < maxTicks && seq.Running(); ++i) Tick();
-  }
+  void Tick(uint32_t ms = 1000) { run.Tick(ms); }
+  void RunToEnd(int maxTicks = 400) { run.RunToEnd(maxTicks); }
   RecordingHost host;
   TTeleControl tele{&host};
   std::shared_ptr<TSimTelescope> mount;
-  Points points;
-  TRecordingImaging imaging;
-  TSequencer seq{&points, &tele, &imaging, &host};
-  bool settling = false;
-  uint32_t settleStart = 0;
+  TSequenceRun run{tele, host};
+  TPointList& points = run.points;
+  TRecordingImaging& imaging = run.imaging;
+  TSequencer& seq = run.seq;
 };
 
 }  // namespace
@@ -154,28 +134,116 @@ TEST_F(SequencerTest, FailuresEndTheSequenceWithAMessage) {
   }
 }
 
-// A mount that restarts under a goto drops it and comes to rest where it
-// was: the sequencer stops with the reason instead of taking that rest for
-// the goto's end and imaging the wrong place.
-TEST_F(SequencerTest, AGotoTheMountDroppedStopsTheSequence) {
-  seq.StartButtonClick();
-  for (int i = 0; i < 20 && !tele.GotoInProgress(); ++i) Tick();
-  ASSERT_TRUE(tele.GotoInProgress());
-  mount->FaultForTest("the mount was silent for 4.2 s and lost what it was sent meanwhile");
-  RunToEnd();
-  EXPECT_FALSE(seq.Running());
-  EXPECT_TRUE(Logged("[Sequencer] Error, telescope goto lost: the mount was silent for 4.2 s and lost what it was "
-                     "sent meanwhile"));
-  EXPECT_TRUE(imaging.runs.empty());
-  // The next goto starts afresh: a fault after it has ended loses nothing.
+// A goto that ends anywhere but at its target stops the sequence with the
+// line for how it ended, and the point takes no picture: the mount
+// restarted and dropped it, its link was lost, it was disconnected, or it
+// came to rest short of the target (stopped from its handset).
+TEST_F(SequencerTest, AGotoThatDoesNotArriveStopsTheSequence) {
+  struct Case {
+    const char* name;
+    std::function<void(SequencerTest&)> cut;
+    TGotoEnd end;
+    const char* line;
+  } cases[] = {
+      {"restart", [](SequencerTest& t) { t.mount->FaultForTest("the mount restarted and lost the goto"); },
+       TGotoEnd::GivenUp, "[Sequencer] Error, telescope goto failed"},
+      {"link lost", [](SequencerTest& t) { t.mount->DropLink(); }, TGotoEnd::LinkLost,
+       "[Sequencer] Error, telescope not connected"},
+      {"disconnected", [](SequencerTest& t) { t.tele.Disconnect(); }, TGotoEnd::Disconnected,
+       "[Sequencer] Error, telescope not connected"},
+      {"stopped short", [](SequencerTest& t) { t.mount->SetPointing(t.mount->RaHours(), t.mount->DecDegrees()); },
+       TGotoEnd::GivenUp, "[Sequencer] Error, telescope goto failed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    seq.StartButtonClick();
+    ASSERT_TRUE(run.RunToGoto());
+    Tick();  // the mount on its way: 4 of the 15 degrees to the first point
+    ASSERT_TRUE(mount->IsSlewing());
+    c.cut(*this);
+    RunToEnd();
+    EXPECT_FALSE(seq.Running());
+    EXPECT_EQ(tele.LastGotoEnd(), c.end);
+    EXPECT_TRUE(Logged(c.line)) << LogLines().LastLine();
+    EXPECT_TRUE(imaging.runs.empty());
+    EXPECT_EQ(seq.SequenceIndex(), 1);
+  }
+  // A restart once the goto has arrived loses nothing: every point is imaged.
   SetUp();
   seq.StartButtonClick();
   for (int i = 0; i < 400 && imaging.runs.empty(); ++i) Tick();
   ASSERT_FALSE(imaging.runs.empty());
-  mount->FaultForTest("a restart between two points");
-  Tick();
-  EXPECT_FALSE(Logged("[Sequencer] Error, telescope goto lost: a restart between two points"));
+  mount->FaultForTest("the mount restarted between two points");
+  RunToEnd();
+  EXPECT_EQ(imaging.runs.size(), 6u);
+  EXPECT_FALSE(Logged("[Sequencer] Error, telescope goto failed"));
 }
+
+// The sequencer against the fake LX200 mount: a goto that arrives is
+// imaged; a goto under way when the line is lost (the cable pulled, or the
+// mount silent until the link is given up) stops the sequence and takes
+// no picture.
+struct TLineLoss {
+  TFakeLx200::Transport transport;
+  bool pull;  // else silent
+};
+
+class SequencerOnLx200 : public ::testing::TestWithParam<TLineLoss> {
+ protected:
+  SequencerOnLx200() : fake(GetParam().transport) {
+    LogLines().Clear();
+    run.events = true;
+  }
+  ~SequencerOnLx200() override {
+    tele.Disconnect();
+    platform::SetLx200FindRepliesMsForTest(0);
+  }
+  TFakeLx200 fake;
+  RecordingHost host;
+  TTeleControl tele{&host};
+  TSequenceRun run{tele, host};
+};
+
+TEST_P(SequencerOnLx200, AGotoUnderWayWhenTheLineIsLostStopsTheSequence) {
+  run.points.points = {{1.0 * 15 * kRad, 10.0 * kRad, "M31", true, "2,30,red,light", false}};
+  tele.name = fake.Id();
+  tele.ConnectClick();
+  ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
+  run.seq.StartButtonClick();
+  ASSERT_TRUE(run.TickUntil([&] { return !run.seq.Running(); }, 60));
+  EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::Arrived);
+  ASSERT_EQ(run.imaging.runs.size(), 1u) << LogLines().LastLine();
+
+  fake.Change([](TFakeLx200::State& s) { s.slewMs = 600000; });
+  run.points.points[0].ra = 4.0 * 15 * kRad;
+  run.seq.StartButtonClick();
+  ASSERT_TRUE(run.RunToGoto());
+  ASSERT_TRUE(fake.Slewing());
+  if (GetParam().pull) {
+    fake.Pull();
+  } else {
+    platform::SetLx200FindRepliesMsForTest(1000);
+    fake.SetSilent(true);
+  }
+  EXPECT_TRUE(run.TickUntil([&] { return !run.seq.Running(); }, 60));
+  EXPECT_FALSE(tele.Connected());
+  EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::LinkLost);
+  EXPECT_TRUE(Logged("[Sequencer] Error, telescope not connected")) << LogLines().LastLine();
+  EXPECT_EQ(run.imaging.runs.size(), 1u);
+  const auto lines = LogLines().Lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.rfind("[Ascom.Telescope] Error, connection lost", 0) == 0; }),
+            1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, SequencerOnLx200,
+                         ::testing::Values(TLineLoss{TFakeLx200::Transport::Pty, true},
+                                           TLineLoss{TFakeLx200::Transport::Tcp, false}),
+                         [](const auto& info) {
+                           return testing_support::LinkName(info.param.transport) +
+                                  (info.param.pull ? "_Pulled" : "_Silent");
+                         });
 
 TEST_F(SequencerTest, InvalidEntriesWarnAndStopOnWarningStops) {
   points.points = {{0.5, 0.1, "bad:name", true, "2,30,red,light", false},

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "astro/observer.h"
 #include "astro/transforms.h"
@@ -24,7 +25,7 @@ constexpr double kSiriusRa = (6 + 45 / 60.0 + 8.91728 / 3600.0) * 15 * kRad;
 constexpr double kSiriusDec = -(16 + 42 / 60.0 + 58.0171 / 3600.0) * kRad;
 
 class TeleTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override { LogLines().Clear(); }
   void Connect(TSimTelescopeConfig cfg = {}) {
     mount = std::make_shared<TSimTelescope>(cfg);
@@ -143,6 +144,63 @@ TEST_F(TeleTest, GotoSettlesAndTheMarkerFollowsTheMount) {
   EXPECT_NEAR(m.dec, kSiriusDec, 0.01 * kArcsec);
   EXPECT_GT(host.redraws, 0);
   SetTeleControl(nullptr);
+}
+
+// A settled goto has arrived only where the mount, read at rest, points at
+// its target: one stopped 12 degrees short (from its handset) is given up
+// and said so; a sync or manual move during the goto, or a mount whose
+// position cannot be read at rest, leaves nothing to prove otherwise.
+TEST_F(TeleTest, AGotoArrivesOnlyWhereTheMountRestsAtItsTarget) {
+  struct Case {
+    const char* name;
+    std::function<void(TeleTest&)> meanwhile;  // after a second of the slew
+    TGotoEnd end;
+    std::string fault;
+  } cases[] = {
+      {"arrives", [](TeleTest&) {}, TGotoEnd::Arrived, ""},
+      {"stopped short",
+       [](TeleTest& t) { t.mount->SetPointing(kSiriusRa / kRad / 15, kSiriusDec / kRad + 12); },
+       TGotoEnd::GivenUp, "Goto ended 12.0 degrees from its target"},
+      {"synced elsewhere",
+       [](TeleTest& t) {
+         t.Wait(60000);
+         ASSERT_TRUE(t.tele.SyncRaDec(kSiriusRa + 5 * kRad, kSiriusDec));
+       },
+       TGotoEnd::Arrived, ""},
+      {"moved by hand",
+       [](TeleTest& t) {
+         t.mount->SetPointing(kSiriusRa / kRad / 15, kSiriusDec / kRad + 3);
+         t.tele.StartMove('N');
+         t.tele.StopMove('N');
+       },
+       TGotoEnd::Arrived, ""},
+      {"unreadable at rest",
+       [](TeleTest& t) {
+         t.mount->SetPointing(kSiriusRa / kRad / 15, kSiriusDec / kRad + 12);
+         t.mount->FailMemberForTest("RightAscension", -1);
+       },
+       TGotoEnd::Arrived, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogLines().Clear();
+    TSimTelescopeConfig cfg;
+    cfg.doesRefraction = true;  // no refraction on our side
+    Connect(cfg);
+    ASSERT_TRUE(tele.GotoRaDec(kSiriusRa, kSiriusDec));
+    EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::Underway);
+    Wait(1000);
+    c.meanwhile(*this);
+    for (int i = 0; i < 20 && !tele.GotoTimerEnabled(); ++i) Wait(60000);
+    ASSERT_TRUE(tele.GotoTimerEnabled());
+    for (int i = 0; i < 12; ++i) Wait(1000);  // past a sync's hold
+    tele.GotoTimerTimer();
+    EXPECT_FALSE(tele.GotoInProgress());
+    EXPECT_EQ(tele.LastGotoEnd(), c.end);
+    EXPECT_EQ(tele.Controls().fault, c.fault);
+    EXPECT_EQ(Logged("[Ascom.Telescope] Warning, " + c.fault), !c.fault.empty());
+    tele.Disconnect();
+  }
 }
 
 // A chart of date and a J2000 mount: the goto precesses to J2000 and the

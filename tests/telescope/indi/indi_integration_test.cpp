@@ -3,13 +3,20 @@
 // drives them through the INDI backend, and stops the server under them.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <signal.h>
+
 #include <cmath>
+#include <fstream>
+#include <sstream>
 
 #include "platform/automation_indi.h"
+#include "platform/indi_client.h"
 #include "telescope/accessories.h"
 #include "telescope/tele_control.h"
 #include "tests/support/indi_props.h"
 #include "tests/support/indi_server.h"
+#include "tests/telescope/sequence_run.h"
 #include "tests/telescope/sim_fixture.h"
 
 using namespace telescope_test;
@@ -29,6 +36,29 @@ constexpr double kArcmin = kRad / 60.0;
 // observatory's published site): a west longitude, which INDI takes as 0..360° east.
 constexpr double kCtioLat = -(30 + 10 / 60.0 + 10.78 / 3600.0);
 constexpr double kCtioEast = -(70 + 48 / 60.0 + 23.49 / 3600.0);
+
+// The process ids of the children of `parent` (an indiserver's drivers).
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+  std::vector<pid_t> out;
+  DIR* proc = ::opendir("/proc");
+  if (!proc) return out;
+  while (const dirent* e = ::readdir(proc)) {
+    const pid_t pid = pid_t(std::atoi(e->d_name));
+    if (pid <= 0) continue;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // "pid (name) state ppid ...": the name may hold blanks, so read after its ")".
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 1));
+    char state = 0;
+    pid_t ppid = 0;
+    if (rest >> state >> ppid && ppid == parent) out.push_back(pid);
+  }
+  ::closedir(proc);
+  return out;
+}
 
 }  // namespace
 
@@ -149,6 +179,69 @@ TEST(IndiIntegration, MountFocuserAndWheelThroughIndiserver) {
   }
   for (const std::string& fault : {tele.Controls().fault, focuser.Controls().fault, wheel.Controls().fault})
     EXPECT_EQ(fault, "INDI server connection lost");
+}
+
+// The sequencer with an INDI mount, as a user meets it: a goto that
+// arrives is imaged; a goto that another client stops short of its target,
+// and one during which the mount's driver is killed, stop the sequence with
+// their lines and take no picture.
+TEST(IndiIntegration, SequencerStopsWhenItsMountDoesNotArrive) {
+  const QStringList drivers = {"indi_simulator_telescope"};
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_telescope)", "indi-bin");
+  testing_support::IndiServer srv(drivers);
+  ASSERT_TRUE(srv.Start()) << "indiserver did not start";
+  LogLines().Clear();
+  RecordingHost host;
+  TTeleControl tele(&host);
+  tele.name = platform::IndiDriverId("127.0.0.1", srv.port, "Telescope Simulator");
+  tele.ConnectClick();
+  ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
+  tele.useRefracted = false;
+  tele.TrackButton1Click();  // the simulator starts with tracking off
+  ASSERT_TRUE(tele.SyncRaDec(kSiriusRa, kSiriusDec));
+  TSequenceRun run(tele, host);
+  run.events = true;
+  ASSERT_TRUE(run.TickUntil([&] { return std::fabs(tele.Declination() - kSiriusDec) < 1 * kArcmin; }, 30));
+  // Ticks until the goto under way has taken the mount a degree on.
+  auto underWay = [&] {
+    const double dec0 = tele.Declination();
+    return run.RunToGoto() && run.TickUntil([&] { return std::fabs(tele.Declination() - dec0) > 1 * kRad; }, 60);
+  };
+  const double north = kSiriusDec + 3 * kRad;
+
+  run.points.points = {{kSiriusRa, north, "Sirius_north", true, "1,10,red,light", false}};
+  run.seq.StartButtonClick();
+  ASSERT_TRUE(run.TickUntil([&] { return !run.seq.Running(); }, 120));
+  EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::Arrived);
+  EXPECT_EQ(run.imaging.runs.size(), 1u) << LogLines().LastLine();
+
+  // Another client (a handset's app) aborts the slew.
+  run.points.points[0].dec = kSiriusDec + 60 * kRad;
+  run.seq.StartButtonClick();
+  ASSERT_TRUE(underWay());
+  {
+    platform::TIndiClient other({"127.0.0.1", srv.port, "Telescope Simulator"});
+    other.Connect([] { return true; });
+    other.SendSwitch("TELESCOPE_ABORT_MOTION", "ABORT");
+    ASSERT_TRUE(run.TickUntil([&] { return !run.seq.Running(); }, 60));
+  }
+  EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::GivenUp);
+  EXPECT_TRUE(Logged("[Sequencer] Error, telescope goto failed")) << LogLines().LastLine();
+  EXPECT_EQ(tele.Controls().fault.rfind("Goto ended ", 0), 0u) << tele.Controls().fault;
+  EXPECT_EQ(run.imaging.runs.size(), 1u);
+
+  // The mount's driver is killed during the next goto.
+  run.points.points[0].dec = north;
+  run.seq.StartButtonClick();
+  ASSERT_TRUE(underWay());
+  const std::vector<pid_t> driverPids = ChildrenOf(pid_t(srv.Pid()));
+  ASSERT_EQ(driverPids.size(), 1u);
+  ASSERT_EQ(::kill(driverPids[0], SIGKILL), 0);
+  EXPECT_TRUE(run.TickUntil([&] { return !run.seq.Running(); }, 60));
+  EXPECT_FALSE(tele.Connected());
+  EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::LinkLost);
+  EXPECT_TRUE(Logged("[Sequencer] Error, telescope not connected")) << LogLines().LastLine();
+  EXPECT_EQ(run.imaging.runs.size(), 1u);
 }
 
 // A filter-name vector of numbers is named in words and skipped, not read as text.
