@@ -127,7 +127,11 @@ class TAscomCameraSlots {
   void Timer1Timer();
 
  private:
-  // Disconnects slot n; the consumers are told `reason`.
+  // Disconnects slot n; the consumers are told `reason`. A driver whose
+  // disconnect raises (an INDI camera whose server did not answer within
+  // its wait, which it has let go) is let go all the same, its failure
+  // logged; one that answers and still reads connected keeps the slot,
+  // and the log says so.
   void Disconnect(int n, const std::string& reason, bool atEnd = false);
   std::array<Slot, 2> slots_;
 };

@@ -61,7 +61,7 @@ class FakeCameraDriver : public platform::IAutomationObject {
   }
   void Put(const std::string& m, const TVariant& v) override {
     Check(m);
-    if (m == "Connected") connected = v.AsBool() && !refuseConnect;
+    if (m == "Connected") connected = v.AsBool() ? !refuseConnect : keepConnected;
     if (m == "Gain") gain = v.AsDouble();
     if (m == "BinX" || m == "BinY") {
       if (whileBinning) whileBinning();
@@ -81,7 +81,7 @@ class FakeCameraDriver : public platform::IAutomationObject {
   void Check(const std::string& m) {
     if (failing.count(m)) throw platform::EAutomationError(m + " failed");
   }
-  bool connected = false, refuseConnect = false, imageReady = false;
+  bool connected = false, refuseConnect = false, keepConnected = false, imageReady = false;
   int32_t numX = 3, numY = 2, cameraState = 0, sensorType = 0, bayerX = 0, binX = 1, binY = 1;
   double gain = -1;
   std::vector<int32_t> image;
@@ -260,6 +260,13 @@ TEST(AscomCamera, SlotsConnectListAndReleaseTheCamera) {
     EXPECT_EQ(f.consumerLog.back(),
               "remove ASCOM Camera #1: the driver lost its link to the camera (Connected: Connected failed)");
     window.ConnectClick(1);
+    // A driver that answers and keeps its camera keeps the slot, and says so.
+    f.driver->keepConnected = true;
+    window.DisconnectClick(1);
+    EXPECT_NE(window.Camera(1), nullptr);
+    EXPECT_TRUE(window[1].disconnectEnabled);
+    EXPECT_EQ(LogLines().LastLine(), "[Ascom.Camera] Disconnect (#1) failed: the driver stays connected");
+    f.driver->keepConnected = false;
     window.DisconnectClick(1);
     EXPECT_EQ(f.consumerLog.back(),
               "remove ASCOM Camera #1: ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window");
