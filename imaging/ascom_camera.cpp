@@ -526,9 +526,12 @@ void TAscomCameraSlots::Timer1Timer() {
       continue;
     }
     // The camera may have found its link gone during an exposure already,
-    // with the call that failed.
+    // with the call that failed. The loss is logged with its reason, as
+    // the telescope's is, before the disconnect that follows.
     const TASCOMCamera* cam = s.camera.get();
-    Disconnect(n, cam && !cam->LostReason().empty() ? cam->LostReason() : WhyLinkLost(*s.driver, why));
+    const std::string reason = cam && !cam->LostReason().empty() ? cam->LostReason() : WhyLinkLost(*s.driver, why);
+    Log("Error, connection lost (#" + std::to_string(n) + "): " + reason);
+    Disconnect(n, reason);
   }
 }
 

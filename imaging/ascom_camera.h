@@ -123,7 +123,8 @@ class TAscomCameraSlots {
   // the program ends (not that the user pressed Disconnect).
   void DisconnectAtEnd();
   // Once a second: a slot whose driver reports not connected is
-  // disconnected.
+  // disconnected, the loss logged with its reason first ("Error,
+  // connection lost (#1): INDI server connection lost").
   void Timer1Timer();
 
  private:

@@ -244,11 +244,16 @@ TEST(AscomCamera, SlotsConnectListAndReleaseTheCamera) {
 
     // The driver drops its link: the watch disconnects the slot, consumers
     // first, telling them why.
+    LogLines().Clear();
     f.driver->connected = false;
     window.Timer1Timer();
     EXPECT_FALSE(window[1].connected);
     EXPECT_EQ(window.Camera(1), nullptr);
     EXPECT_EQ(f.consumerLog.back(), "remove ASCOM Camera #1: the driver lost its link to the camera");
+    // The log tells the loss, not only the disconnect a user's press gives.
+    EXPECT_EQ(LogLines().Lines(), (std::vector<std::string>{
+                                      "[Ascom.Camera] Error, connection lost (#1): the driver lost its link to the camera",
+                                      "[Ascom.Camera] Disconnect (#1)"}));
     EXPECT_EQ(Cameras().SourceSettings.size(), 1u);
     // The same when the driver cannot even say (its Connected raises), and
     // when the user presses Disconnect.

@@ -285,6 +285,8 @@ TEST(IndiCamera, AStoppedServerIsTheReasonTheConsoleGives) {
         30));
     console.SequenceTimer1Timer();
     EXPECT_EQ(console.Camera(), nullptr);
+    // The camera window logs the loss as the console does.
+    EXPECT_TRUE(logged("[Ascom.Camera] Error, connection lost (#1): " + lost));
     if (previewing) {
       EXPECT_FALSE(console.PreviewDown());
       EXPECT_TRUE(logged("[Imaging Console] Error: Camera disconnected: " + lost)) << LogLines().LastLine();
@@ -303,8 +305,10 @@ TEST(IndiCamera, AStoppedServerIsTheReasonTheConsoleGives) {
 // driver, is stopped (SIGSTOP): the camera is let go once its wait for the
 // answer has ended, and the log says that the server did not answer.
 // Disconnect pressed again during the wait or after it does nothing more,
-// and the slot takes another driver at once.
-TEST(IndiCamera, ACameraWhoseServerDoesNotAnswerIsLetGo) {
+// and the slot takes another driver at once. A server killed while its
+// camera idles: the loss is logged with its reason before the slot's own
+// disconnect line.
+TEST(IndiCamera, ACameraWhoseServerDoesNotAnswerIsLetGoAndALossIsLoggedWithItsReason) {
   const QStringList drivers = {"indi_simulator_ccd"};
   NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
   ImagingSettingsDoc().Doc.Clear();
@@ -360,6 +364,24 @@ TEST(IndiCamera, ACameraWhoseServerDoesNotAnswerIsLetGo) {
       form.Disconnect1->click();
       EXPECT_EQ(window.Camera(1), nullptr);
     }
+    // Killed while the camera idles.
+    testing_support::IndiServer server(drivers);
+    ASSERT_TRUE(server.Start()) << "indiserver did not start";
+    window[1].name = IndiCameraId("127.0.0.1", server.port, "CCD Simulator");
+    window.ConnectClick(1);
+    ASSERT_NE(window.Camera(1), nullptr) << "the INDI camera did not connect";
+    LogLines().Clear();
+    ASSERT_EQ(::kill(pid_t(server.Pid()), SIGKILL), 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          window.Timer1Timer();
+          return !window[1].connected;
+        },
+        30));
+    EXPECT_EQ(Lines(), (std::vector<std::string>{
+                           "[Ascom.Camera] Error, connection lost (#1): INDI server connection lost",
+                           "[Ascom.Camera] Disconnect (#1)"}));
+    EXPECT_TRUE(window[1].connectEnabled && window[1].selectEnabled);
   }
   Cameras().SourceSettings.clear();
   ImagingSettingsDoc().Doc.Clear();
