@@ -459,16 +459,28 @@ void TAscomCameraSlots::Disconnect(int n, const std::string& reason, bool atEnd)
     return;
   }
   s.pendingDisconnect.reset();
+  const std::string slot = "(#" + std::to_string(n) + ")";
+  // While the driver is asked (an INDI camera waits for its server, the
+  // program running on), Disconnect pressed again does nothing more.
+  const bool wasEnabled = s.disconnectEnabled;
+  s.disconnectEnabled = false;
   bool still = true;
   try {
     s.driver->Put("Connected", TVariant(false));
     still = s.driver->Get("Connected").AsBool();
   } catch (const std::exception& e) {
-    // A driver that no longer answers is let go.
-    Log("Disconnect (#" + std::to_string(n) + "): " + platform::DescribeFailure(e));
+    // A driver that raises (an INDI camera whose server did not answer,
+    // which it has let go) is let go, with its reason.
+    Log("Disconnect " + slot + ": " + platform::DescribeFailure(e));
     still = false;
   }
-  if (still) return;
+  if (still) {
+    // The driver answered and keeps its camera.
+    Log("Disconnect " + slot + " failed: the driver stays connected");
+    s.disconnectEnabled = wasEnabled;
+    s.pendingDisconnect.reset();
+    return;
+  }
   // Every consumer releases the camera before it is destroyed (and tells
   // why, should it be using it).
   for (const auto& c : CameraConsumers())
@@ -482,7 +494,9 @@ void TAscomCameraSlots::Disconnect(int n, const std::string& reason, bool atEnd)
   s.connectEnabled = s.selectEnabled = true;
   s.shapeGreen = false;
   s.driver.reset();
-  Log("Disconnect (#" + std::to_string(n) + ")");
+  // (A Disconnect pressed during the driver's wait is done with this one.)
+  s.pendingDisconnect.reset();
+  Log("Disconnect " + slot);
 }
 
 void TAscomCameraSlots::Timer1Timer() {
@@ -512,9 +526,12 @@ void TAscomCameraSlots::Timer1Timer() {
       continue;
     }
     // The camera may have found its link gone during an exposure already,
-    // with the call that failed.
+    // with the call that failed. The loss is logged with its reason, as
+    // the telescope's is, before the disconnect that follows.
     const TASCOMCamera* cam = s.camera.get();
-    Disconnect(n, cam && !cam->LostReason().empty() ? cam->LostReason() : WhyLinkLost(*s.driver, why));
+    const std::string reason = cam && !cam->LostReason().empty() ? cam->LostReason() : WhyLinkLost(*s.driver, why);
+    Log("Error, connection lost (#" + std::to_string(n) + "): " + reason);
+    Disconnect(n, reason);
   }
 }
 

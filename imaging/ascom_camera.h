@@ -123,11 +123,16 @@ class TAscomCameraSlots {
   // the program ends (not that the user pressed Disconnect).
   void DisconnectAtEnd();
   // Once a second: a slot whose driver reports not connected is
-  // disconnected.
+  // disconnected, the loss logged with its reason first ("Error,
+  // connection lost (#1): INDI server connection lost").
   void Timer1Timer();
 
  private:
-  // Disconnects slot n; the consumers are told `reason`.
+  // Disconnects slot n; the consumers are told `reason`. A driver whose
+  // disconnect raises (an INDI camera whose server did not answer within
+  // its wait, which it has let go) is let go all the same, its failure
+  // logged; one that answers and still reads connected keeps the slot,
+  // and the log says so.
   void Disconnect(int n, const std::string& reason, bool atEnd = false);
   std::array<Slot, 2> slots_;
 };

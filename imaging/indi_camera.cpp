@@ -11,6 +11,7 @@
 #include "imaging/fits.h"
 #include "platform/automation.h"
 #include "platform/float_to_int.h"
+#include "platform/gui_thread.h"
 #include "platform/indi_client.h"
 
 namespace imaging {
@@ -168,9 +169,16 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
   if (m == "Connected") {
     if (v.AsBool()) {
       Connect();
-    } else {
-      client_.Disconnect();
+      return;
     }
+    const std::string why = client_.Disconnect();
+    if (why.empty()) return;
+    // A camera whose server does not let it go within the wait is let go
+    // all the same, the server's connection closed (so Connected reads
+    // false), and the caller told why; not when the program's end gave up
+    // the wait.
+    client_.CloseServer();
+    if (!platform::WaitsGivenUp()) Fail(why + "; the connection to the server is closed");
     return;
   }
   client_.RequireLink();

@@ -164,10 +164,21 @@ void TIndiClient::AwaitSettled() {
       5000);
 }
 
-void TIndiClient::Disconnect() {
-  if (!Up()) return;
+std::string TIndiClient::Disconnect() {
+  if (!Up()) return {};
+  const int mark = Updates("CONNECTION"), said = Messages();
   disconnectDevice(Device().c_str());
-  Await([&] { return !Switch("CONNECTION.CONNECT"); }, replyWaitMs_);
+  // Ends too once the device has answered in alert (it keeps its connection).
+  Await([&] { return !Switch("CONNECTION.CONNECT") || StateSince("CONNECTION", mark, IPS_ALERT); }, replyWaitMs_);
+  if (!Up() || !Switch("CONNECTION.CONNECT")) return {};
+  if (Updates("CONNECTION") > mark)
+    return "INDI device \"" + Device() + "\" stays connected" + MessageSince(said);
+  return "the INDI server did not answer within " + FormatGeneral(replyWaitMs_ / 1000.0) + " s";
+}
+
+void TIndiClient::CloseServer() {
+  if (Up()) disconnectServer();
+  up_ = false;
 }
 
 bool TIndiClient::Has(const std::string& prop) const {

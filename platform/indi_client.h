@@ -70,8 +70,16 @@ class TIndiClient : public INDI::BaseClient {
   // The device defines its working properties after the connection: waits
   // until no new one has come for half a second (at most five seconds).
   void AwaitSettled();
-  // Asks the device to disconnect and waits (at most the reply wait) until it has.
-  void Disconnect();
+  // Asks the device to disconnect and waits (at most the reply wait) until
+  // it has: "" then, or when the server is gone; else why not ("the INDI
+  // server did not answer within 5 s", or the device's refusal). The
+  // server connection stays open either way.
+  std::string Disconnect();
+  // Closes the server connection (a device that would not let go is left
+  // to its server, which takes the disconnect asked for when it answers
+  // again): Connected reads false from then on, and every call names the
+  // server connection lost.
+  void CloseServer();
 
   // The cache. Keys of elements are "PROPERTY.ELEMENT".
   bool Has(const std::string& prop) const;

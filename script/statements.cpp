@@ -191,29 +191,43 @@ void DoPrintFile(const std::string& line) {
   if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fflush(f) != 0) ScriptError(28);
 }
 
-// The most bytes of one line INPUT# reads: a line holds at most 255
-// characters of text, so a longer one is no line of a text file, and no
-// statement reads further than this.
-constexpr std::size_t kLineBytes = 65536;
+// The bytes of a line INPUT# keeps: a byte-order mark and 255 characters
+// of at most four bytes each. The rest of a longer line is read past and
+// never held, however long the line.
+constexpr std::size_t kKeptBytes = 3 + 4 * kScrStringChars;
 
-// Reads one line (CR LF or LF ended); false at the end of the file, or for
-// a line longer than kLineBytes (`tooLong`). A UTF-8 byte-order mark at the
-// file's start is no part of its first line.
-bool ReadLine(std::FILE* f, std::string& out, bool& tooLong) {
+// Reads one line (CR LF or LF ended) and keeps its first kKeptBytes bytes,
+// in `out`; false at the end of the file. `utf8` tells whether the whole
+// line is UTF-8 (which decides how the kept bytes are read, as for a short
+// line). A UTF-8 byte-order mark at the file's start is no part of its
+// first line.
+bool ReadLine(std::FILE* f, std::string& out, bool& utf8) {
   out.clear();
-  tooLong = false;
   const bool atStart = std::ftell(f) == 0;
-  int ch = std::fgetc(f);
+  int ch = getc_unlocked(f);
   if (ch == EOF) return false;
+  // The line's bytes pass through a decoder in chunks, only to be checked
+  // (the decoder decodes only what is made a QString).
+  QStringDecoder check(QStringConverter::Utf8);
+  char chunk[4096];
+  std::size_t held = 0;
+  auto pass = [&] {
+    const QString checked = check(QByteArrayView(chunk, qsizetype(held)));
+    held = 0;
+  };
+  bool cut = false;
   while (ch != EOF && ch != '\n') {
-    if (out.size() == kLineBytes) {
-      tooLong = true;
-      return false;
-    }
-    out += char(ch);
-    ch = std::fgetc(f);
+    if (out.size() < kKeptBytes) out += char(ch);
+    else cut = true;
+    chunk[held++] = char(ch);
+    if (held == sizeof chunk) pass();
+    ch = getc_unlocked(f);
   }
-  if (!out.empty() && out.back() == '\r') out.pop_back();
+  // The line's end completes no character: one left open is no UTF-8.
+  chunk[held++] = '\n';
+  pass();
+  utf8 = !check.hasError();
+  if (!cut && !out.empty() && out.back() == '\r') out.pop_back();
   if (atStart && out.rfind("\xEF\xBB\xBF", 0) == 0) out.erase(0, 3);
   return true;
 }
@@ -233,10 +247,11 @@ void DoInputFile(const std::string& line) {
   std::string* str = isString ? ScrStringVariable(name) : nullptr;
   if (!num && !str) return;
   std::string text;
-  bool tooLong = false;
-  if (Channels[c].mode != 'I' || !ReadLine(Channels[c].file, text, tooLong))
-    return ScriptError(29, tooLong ? "The line is longer than " + std::to_string(kLineBytes) + " bytes." : "");
-  text = ScrCutString(ScrTextFromFile(text));
+  bool utf8 = true;
+  if (Channels[c].mode != 'I' || !ReadLine(Channels[c].file, text, utf8)) return ScriptError(29);
+  // (The kept bytes of a long line may end inside a character, which the
+  // cut leaves out.)
+  text = ScrCutString(utf8 ? text : platform::Cp1252ToUtf8(text));
   if (str) {
     *str = Safe(text);
     return;

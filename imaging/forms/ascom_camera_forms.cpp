@@ -80,7 +80,11 @@ TAscomCameraForm1::TAscomCameraForm1(TAscomCameraSlots& logic, QWidget* parent)
       logic_.ConnectClick(n);
       Refresh();
     });
-    connect(*disconnects[i], &QPushButton::clicked, this, [this, n] {
+    QPushButton* const disconnectButton = *disconnects[i];
+    connect(disconnectButton, &QPushButton::clicked, this, [this, n, disconnectButton] {
+      // Off while the driver is asked to let go (an INDI camera waits for
+      // its server with the program running on).
+      disconnectButton->setEnabled(false);
       logic_.DisconnectClick(n);
       Refresh();
     });

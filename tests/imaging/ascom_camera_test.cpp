@@ -61,7 +61,7 @@ class FakeCameraDriver : public platform::IAutomationObject {
   }
   void Put(const std::string& m, const TVariant& v) override {
     Check(m);
-    if (m == "Connected") connected = v.AsBool() && !refuseConnect;
+    if (m == "Connected") connected = v.AsBool() ? !refuseConnect : keepConnected;
     if (m == "Gain") gain = v.AsDouble();
     if (m == "BinX" || m == "BinY") {
       if (whileBinning) whileBinning();
@@ -81,7 +81,7 @@ class FakeCameraDriver : public platform::IAutomationObject {
   void Check(const std::string& m) {
     if (failing.count(m)) throw platform::EAutomationError(m + " failed");
   }
-  bool connected = false, refuseConnect = false, imageReady = false;
+  bool connected = false, refuseConnect = false, keepConnected = false, imageReady = false;
   int32_t numX = 3, numY = 2, cameraState = 0, sensorType = 0, bayerX = 0, binX = 1, binY = 1;
   double gain = -1;
   std::vector<int32_t> image;
@@ -244,11 +244,16 @@ TEST(AscomCamera, SlotsConnectListAndReleaseTheCamera) {
 
     // The driver drops its link: the watch disconnects the slot, consumers
     // first, telling them why.
+    LogLines().Clear();
     f.driver->connected = false;
     window.Timer1Timer();
     EXPECT_FALSE(window[1].connected);
     EXPECT_EQ(window.Camera(1), nullptr);
     EXPECT_EQ(f.consumerLog.back(), "remove ASCOM Camera #1: the driver lost its link to the camera");
+    // The log tells the loss, not only the disconnect a user's press gives.
+    EXPECT_EQ(LogLines().Lines(), (std::vector<std::string>{
+                                      "[Ascom.Camera] Error, connection lost (#1): the driver lost its link to the camera",
+                                      "[Ascom.Camera] Disconnect (#1)"}));
     EXPECT_EQ(Cameras().SourceSettings.size(), 1u);
     // The same when the driver cannot even say (its Connected raises), and
     // when the user presses Disconnect.
@@ -260,6 +265,13 @@ TEST(AscomCamera, SlotsConnectListAndReleaseTheCamera) {
     EXPECT_EQ(f.consumerLog.back(),
               "remove ASCOM Camera #1: the driver lost its link to the camera (Connected: Connected failed)");
     window.ConnectClick(1);
+    // A driver that answers and keeps its camera keeps the slot, and says so.
+    f.driver->keepConnected = true;
+    window.DisconnectClick(1);
+    EXPECT_NE(window.Camera(1), nullptr);
+    EXPECT_TRUE(window[1].disconnectEnabled);
+    EXPECT_EQ(LogLines().LastLine(), "[Ascom.Camera] Disconnect (#1) failed: the driver stays connected");
+    f.driver->keepConnected = false;
     window.DisconnectClick(1);
     EXPECT_EQ(f.consumerLog.back(),
               "remove ASCOM Camera #1: ASCOM Camera #1 was disconnected in the \"ASCOM Cameras\" window");

@@ -5,16 +5,20 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
 
 #include "imaging/ascom_camera.h"
 #include "imaging/camera_setup.h"
 #include "imaging/console.h"
+#include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/indi_camera.h"
 #include "platform/dialogs.h"
 #include "shell/log_lines.h"
@@ -71,6 +75,24 @@ struct TickCounter {
     inCall = false;
   }
 };
+
+// A process stopped (SIGSTOP) until the end of the scope.
+class Stopped {
+ public:
+  explicit Stopped(qint64 pid) : pid_(pid_t(pid)), done_(::kill(pid_, SIGSTOP) == 0) {}
+  ~Stopped() { Continue(); }
+  bool Done() const { return done_; }
+  void Continue() {
+    if (done_) ::kill(pid_, SIGCONT);
+    done_ = false;
+  }
+
+ private:
+  pid_t pid_;
+  bool done_;
+};
+
+std::vector<std::string> Lines() { return LogLines().Lines(); }
 
 }  // namespace
 
@@ -263,6 +285,8 @@ TEST(IndiCamera, AStoppedServerIsTheReasonTheConsoleGives) {
         30));
     console.SequenceTimer1Timer();
     EXPECT_EQ(console.Camera(), nullptr);
+    // The camera window logs the loss as the console does.
+    EXPECT_TRUE(logged("[Ascom.Camera] Error, connection lost (#1): " + lost));
     if (previewing) {
       EXPECT_FALSE(console.PreviewDown());
       EXPECT_TRUE(logged("[Imaging Console] Error: Camera disconnected: " + lost)) << LogLines().LastLine();
@@ -273,6 +297,92 @@ TEST(IndiCamera, AStoppedServerIsTheReasonTheConsoleGives) {
     }
   }
   CameraConsumers().resize(consumers);
+  Cameras().SourceSettings.clear();
+  ImagingSettingsDoc().Doc.Clear();
+}
+
+// The user presses Disconnect while the camera's INDI server, or only its
+// driver, is stopped (SIGSTOP): the camera is let go once its wait for the
+// answer has ended, and the log says that the server did not answer.
+// Disconnect pressed again during the wait or after it does nothing more,
+// and the slot takes another driver at once. A server killed while its
+// camera idles: the loss is logged with its reason before the slot's own
+// disconnect line.
+TEST(IndiCamera, ACameraWhoseServerDoesNotAnswerIsLetGoAndALossIsLoggedWithItsReason) {
+  const QStringList drivers = {"indi_simulator_ccd"};
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
+  ImagingSettingsDoc().Doc.Clear();
+  platform::ScopedScriptedDialogs dialogs;
+  {
+    TAscomCameraSlots window;
+    TAscomCameraForm1 form(window);
+    for (const bool wholeServer : {true, false}) {
+      SCOPED_TRACE(wholeServer ? "the server stopped" : "the driver stopped");
+      testing_support::IndiServer server(drivers);
+      ASSERT_TRUE(server.Start()) << "indiserver did not start";
+      const std::vector<qint64> driverPids = server.DriverPids();
+      ASSERT_EQ(driverPids.size(), 1u);
+      window[1].name = IndiCameraId("127.0.0.1", server.port, "CCD Simulator");
+      window.ConnectClick(1);
+      ASSERT_NE(window.Camera(1), nullptr) << "the INDI camera did not connect";
+      LogLines().Clear();
+      Stopped stopped(wholeServer ? server.Pid() : driverPids[0]);
+      ASSERT_TRUE(stopped.Done());
+      form.Refresh();
+      ASSERT_TRUE(form.Disconnect1->isEnabled());
+      bool offMeanwhile = false, heldMeanwhile = false;
+      TickCounter counter([&](int tick) {
+        if (tick != 1) return;
+        offMeanwhile = !form.Disconnect1->isEnabled() && !window[1].disconnectEnabled;
+        window.DisconnectClick(1);
+        heldMeanwhile = window.Camera(1) != nullptr;
+      });
+      counter.During([&] { form.Disconnect1->click(); });
+      EXPECT_GE(counter.ticks, 1) << "the disconnect held the event loop";
+      EXPECT_TRUE(offMeanwhile) << "Disconnect stayed enabled during the wait";
+      EXPECT_TRUE(heldMeanwhile) << "the camera went under its waiting call";
+      // The window shows the slot free.
+      EXPECT_FALSE(window[1].connected);
+      EXPECT_EQ(window.Camera(1), nullptr);
+      EXPECT_TRUE(form.Connect1->isEnabled() && form.Select1->isEnabled() && form.Name1->isEnabled());
+      EXPECT_FALSE(form.Disconnect1->isEnabled());
+      EXPECT_TRUE(Cameras().SourceSettings.empty());
+      const std::vector<std::string> told = {
+          "[Ascom.Camera] Disconnect (#1): the INDI server did not answer within 5 s; the connection to the server "
+          "is closed",
+          "[Ascom.Camera] Disconnect (#1)"};
+      EXPECT_EQ(Lines(), told);
+      // Pressed again, and the watch: nothing more.
+      window.DisconnectClick(1);
+      window.Timer1Timer();
+      EXPECT_EQ(Lines(), told);
+      EXPECT_FALSE(window[1].pendingDisconnect.has_value());
+      // The slot takes another driver while the server is still stopped.
+      window[1].name = "Noctra.Simulator.Camera";
+      form.Connect1->click();
+      EXPECT_NE(window.Camera(1), nullptr) << (dialogs.Count() ? dialogs.Last().text : "");
+      form.Disconnect1->click();
+      EXPECT_EQ(window.Camera(1), nullptr);
+    }
+    // Killed while the camera idles.
+    testing_support::IndiServer server(drivers);
+    ASSERT_TRUE(server.Start()) << "indiserver did not start";
+    window[1].name = IndiCameraId("127.0.0.1", server.port, "CCD Simulator");
+    window.ConnectClick(1);
+    ASSERT_NE(window.Camera(1), nullptr) << "the INDI camera did not connect";
+    LogLines().Clear();
+    ASSERT_EQ(::kill(pid_t(server.Pid()), SIGKILL), 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          window.Timer1Timer();
+          return !window[1].connected;
+        },
+        30));
+    EXPECT_EQ(Lines(), (std::vector<std::string>{
+                           "[Ascom.Camera] Error, connection lost (#1): INDI server connection lost",
+                           "[Ascom.Camera] Disconnect (#1)"}));
+    EXPECT_TRUE(window[1].connectEnabled && window[1].selectEnabled);
+  }
   Cameras().SourceSettings.clear();
   ImagingSettingsDoc().Doc.Clear();
 }

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <sstream>
 #include <thread>
 
 #include "platform/gui_thread.h"
@@ -71,6 +73,26 @@ bool IndiServer::Start() {
   server_.start("indiserver", QStringList{"-p", QString::number(port), "-u", socket} + drivers_);
   if (!server_.waitForStarted(kWaitMs)) return false;
   return WaitUntil([&] { return Accepts(port); }, kWaitMs / 1000.0);
+}
+
+std::vector<qint64> IndiServer::DriverPids() const {
+  std::vector<qint64> out;
+  const qint64 server = Pid();
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    // /proc/<pid>/stat: "pid (command) state ppid ..."; the command may
+    // hold blanks and parentheses, so the fields are read after its last ')'.
+    const std::string stat = ReadText(entry.path().string() + "/stat");
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string state;
+    qint64 parent = 0;
+    if (fields >> state >> parent && parent == server) out.push_back(std::stoll(name));
+  }
+  return out;
 }
 
 void IndiServer::Stop() {

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -32,6 +33,8 @@ class IndiServer {
   void Stop();
   // The server's process (a test stops and continues it).
   qint64 Pid() const { return server_.processId(); }
+  // The processes of its drivers (the server's children).
+  std::vector<qint64> DriverPids() const;
   int port = 0;
 
  private:
