@@ -186,8 +186,10 @@ bool TMainForm1::StartUp() {
     ScriptPauseFlag = 0;
     PauseScript1->setText(QStringLiteral("&Pause"));
   };
+  // A print the user cancelled (no PDF file chosen) is no failure: the
+  // script goes on.
   scripts.printMap = [this](const TScriptPrintOptions& o) {
-    return PrintStarMapOnMainPrinter(*this, ScriptPrintChoices(o));
+    return PrintStarMapCommand(*this, ScriptPrintChoices(o), true) != TPrintOutcome::Failed;
   };
   TScrEditForm1::OnDestroyed = [this] { UpdateScriptItems(); };
   // 7, 8. Screen, chart area and back buffer, with the stored screen layout
