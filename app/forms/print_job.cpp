@@ -83,7 +83,7 @@ void RenewMainPrinter() {
 // Print Setup is used again, each print asks for its file instead of
 // failing on that one.
 std::string g_unwritableSetupFile;
-// The folder of the PDF file last chosen for a print ("" none yet).
+// The folder of the PDF file last printed into ("" none yet).
 std::string g_lastPdfFolder;
 
 // Whether anything (a file, a folder, a pipe, a broken link) has the name.
@@ -123,7 +123,6 @@ std::string AskForPdfFile(std::string proposed) {
     options.fileName = p.filename().string();
     const platform::FileDialogResult chosen = platform::Dialogs().FileDialog(options);
     if (!chosen.accepted || chosen.fileName.empty()) return {};
-    g_lastPdfFolder = std::filesystem::path(chosen.fileName).parent_path().string();
     if (!NameTaken(chosen.fileName)) return chosen.fileName;
     // No (choose another name) is the default: Return keeps the file.
     const int answer = platform::ShowMessageBox("File exists,\r\nOverwrite?", "Noctra Planetarium",
@@ -588,10 +587,15 @@ TPrintOutcome PrintStarMapCommand(TMainForm1& form, const TPrintOptions& options
     printer.setOutputFileName(QString::fromStdString(file));
     printed = PrintStarMapOnMainPrinter(form, options);
     // The printer keeps Print Setup's file (a renewed one too), never this
-    // print's: the next print asks again.
+    // print's: the next print asks again. (No file name would make it a
+    // native printer.)
     MainPrinter().setOutputFileName(QString::fromStdString(setupFile));
+    MainPrinter().setOutputFormat(QPrinter::PdfFormat);
   }
-  if (printed) return TPrintOutcome::Printed;
+  if (printed) {
+    g_lastPdfFolder = std::filesystem::path(file).parent_path().string();
+    return TPrintOutcome::Printed;
+  }
   if (file == setupFile) g_unwritableSetupFile = setupFile;
   TellPdfNotWritten(file, why);
   return TPrintOutcome::Failed;
