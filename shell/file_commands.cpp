@@ -5,8 +5,10 @@
 #include <cerrno>
 
 #include "platform/codec.h"
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "shell/log_lines.h"
 #include "shell/messages.h"
 #include "shell/settings_sections.h"
 
@@ -132,10 +134,12 @@ bool OpenCommandLineFile(const std::vector<std::string>& args) {
   if (args.size() != 1) return false;
   const std::string name = platform::CutToChars(args.front(), 255);
   if (name.find(".ssf") == std::string::npos) return false;
-  // A name that is not there is ignored without a message; one that is there
-  // and cannot be opened (a pipe, a device) is told, and nothing waits on it.
+  // A name that cannot be opened is ignored without a message: one that is
+  // not there quietly; one that is there (a pipe or a device, never opened;
+  // a file this user may not read) is named in the log with why.
   std::string why;
   const TSettingsReadResult result = ReadSettingsFile(name, &why);
-  if (result == TSettingsReadResult::CannotOpen && errno != ENOENT) TellUnopened(name, why, errno);
+  if (result == TSettingsReadResult::CannotOpen && !platform::DataFileMissing(errno))
+    LogLines().AddLine("[Settings] The settings file named on the command line was not read: " + name + ": " + why);
   return result == TSettingsReadResult::Ok || result == TSettingsReadResult::Refused;
 }

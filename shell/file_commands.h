@@ -54,6 +54,8 @@ bool OpenCommand();
 
 // Reads the settings file named on the command line: only when exactly one
 // argument (the program name not counted) was given, it contains ".ssf" and
-// the file can be opened. Any other argument is ignored without a message.
+// the file can be opened. Any other argument is ignored without a message;
+// one naming something there that cannot be opened (a pipe or a device,
+// never opened; a file refused to this user) is named in the log with why.
 // True when a settings file was read.
 bool OpenCommandLineFile(const std::vector<std::string>& args);

@@ -186,8 +186,10 @@ bool TMainForm1::StartUp() {
     ScriptPauseFlag = 0;
     PauseScript1->setText(QStringLiteral("&Pause"));
   };
+  // A print the user cancelled (no PDF file chosen) is no failure: the
+  // script goes on.
   scripts.printMap = [this](const TScriptPrintOptions& o) {
-    return PrintStarMapOnMainPrinter(*this, ScriptPrintChoices(o));
+    return PrintStarMapCommand(*this, ScriptPrintChoices(o), true) != TPrintOutcome::Failed;
   };
   TScrEditForm1::OnDestroyed = [this] { UpdateScriptItems(); };
   // 7, 8. Screen, chart area and back buffer, with the stored screen layout
@@ -506,16 +508,8 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  // A script run unwinds first; the close then comes again from the event
-  // loop (never from inside this handler: a close started here would be
-  // taken as accepted without this window's own close).
-  if (ScriptRunActive()) {
-    ScrStopThen([this] { QTimer::singleShot(0, this, [this] { close(); }); });
-    event->ignore();
-    return;
-  }
   // The first request of an ordinary close offers an unsaved script for
-  // saving; Cancel keeps the program open.
+  // saving; Cancel keeps the program open, a script running on as it was.
   if (CloseState == kRunning && !unattended_ && ScrEditForm1) {
     const bool mayEnd = ScrEditForm1->QueryEndProgram();
     // A signal arriving while the question is open cancels it and ends
@@ -524,6 +518,18 @@ void TMainForm1::closeEvent(QCloseEvent* event) {
       event->ignore();
       return;
     }
+  }
+  // A script run unwinds first; the close then comes again from the event
+  // loop (never from inside this handler: a close started here would be
+  // taken as accepted without this window's own close). The end is decided
+  // here already: the waits for devices give up as the close's first
+  // request has them do, so that a device gone silent under the run (its
+  // call waiting below the script's stop) holds the end no longer.
+  if (ScriptRunActive()) {
+    platform::GiveUpWaitsAfter(kEndWaitLimitMs);
+    ScrStopThen([this] { QTimer::singleShot(0, this, [this] { close(); }); });
+    event->ignore();
+    return;
   }
   if (!startupComplete_ && CloseState == kRunning && !platform::InsideEventWait()) {
     // Nothing runs yet: close at once (unless from inside a wait, whose

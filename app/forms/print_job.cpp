@@ -13,6 +13,10 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -34,12 +38,14 @@
 #include "chart/magnifier_settings.h"
 #include "chart/plotter_b.h"
 #include "chart/styles.h"
+#include "platform/data_file.h"
 #include "platform/dialogs.h"
 #include "platform/drawing.h"
 #include "platform/numfmt.h"
 #include "platform/paths.h"
 #include "platform/single_window.h"
 #include "shell/globals.h"
+#include "shell/log_lines.h"
 #include "tools/auto_table.h"
 #include "tools/forms/information_forms.h"
 
@@ -73,31 +79,114 @@ void RenewMainPrinter() {
   MainPrinterSlot() = std::move(fresh);
 }
 
-// Where no printer is installed and no PDF file was chosen, the user may
-// choose one now; false when none was chosen.
-bool ChoosePdfFile(QPrinter& printer) {
-  if (printer.outputFormat() != QPrinter::PdfFormat || !printer.outputFileName().isEmpty()) return true;
-  if (platform::ShowMessageBox("No printer is installed, and no PDF file was chosen in Print Setup.\r\n"
-                               "Choose a PDF file to print the star map into.",
-                               "Noctra Planetarium", platform::MsgButtons::OkCancel,
-                               platform::MsgIcon::Information) != platform::IDOK)
-    return false;
-  platform::FileDialogOptions options;
-  options.save = true;
-  options.title = "Print into a PDF file";
-  options.filter = "PDF files|*.pdf";
-  options.defaultExt = "pdf";
-  options.initialDir = DataFolder;
-  options.fileName = "Star map.pdf";
-  const platform::FileDialogResult chosen = platform::Dialogs().FileDialog(options);
-  if (!chosen.accepted || chosen.fileName.empty()) return false;
-  // No is the default: Return keeps the file.
-  if (platform::FileExists(chosen.fileName) &&
-      platform::ShowMessageBox("File exists,\r\nOverwrite?", "Noctra Planetarium", platform::MsgButtons::YesNo,
-                               platform::MsgIcon::Question, platform::IDNO) != platform::IDYES)
-    return false;
-  printer.setOutputFileName(QString::fromStdString(chosen.fileName));
-  return true;
+// The PDF file chosen in Print Setup that a print could not write: until
+// Print Setup is used again, each print asks for its file instead of
+// failing on that one.
+std::string g_unwritableSetupFile;
+// The folder of the PDF file last printed into ("" none yet).
+std::string g_lastPdfFolder;
+
+// Whether anything (a file, a folder, a pipe, a broken link) has the name.
+bool NameTaken(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+// `path` when nothing has that name yet, else the first free
+// "stem (2).pdf", "stem (3).pdf"... beside it.
+std::string FreeName(const std::string& path) {
+  if (!NameTaken(path)) return path;
+  const std::filesystem::path p(path);
+  const std::string stem = p.stem().string(), ext = p.extension().string();
+  for (int n = 2;; ++n) {
+    const std::string next = (p.parent_path() / (stem + " (" + std::to_string(n) + ")" + ext)).string();
+    if (!NameTaken(next)) return next;
+  }
+}
+
+// Asks for the PDF file of one print: the save dialog, proposing `proposed`
+// (or a free name in the folder last used); a file that exists is written
+// over only when the user says so, No choosing again. "" when cancelled.
+std::string AskForPdfFile(std::string proposed) {
+  for (;;) {
+    if (proposed.empty()) {
+      const std::string folder = g_lastPdfFolder.empty() ? DataFolder : g_lastPdfFolder;
+      proposed = FreeName(platform::JoinPath(folder, "Star map.pdf"));
+    }
+    const std::filesystem::path p(proposed);
+    platform::FileDialogOptions options;
+    options.save = true;
+    options.title = "Print into a PDF file";
+    options.filter = "PDF files|*.pdf";
+    options.defaultExt = "pdf";
+    options.initialDir = p.parent_path().string();
+    options.fileName = p.filename().string();
+    const platform::FileDialogResult chosen = platform::Dialogs().FileDialog(options);
+    if (!chosen.accepted || chosen.fileName.empty()) return {};
+    if (!NameTaken(chosen.fileName)) return chosen.fileName;
+    // No (choose another name) is the default: Return keeps the file.
+    const int answer = platform::ShowMessageBox("File exists,\r\nOverwrite?", "Noctra Planetarium",
+                                                platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question,
+                                                platform::IDNO);
+    if (answer == platform::IDYES) return chosen.fileName;
+    if (answer != platform::IDNO) return {};
+    proposed = FreeName(chosen.fileName);
+  }
+}
+
+// The file one print into a PDF writes: the file chosen in Print Setup
+// when nothing is there yet; where one is, the user says whether to write
+// over it (No chooses another file), and a script, which never waits on
+// that question, writes beside it under a free name. Without a file from
+// Print Setup (none chosen, or one a print could not write) the user
+// chooses one, first told why where no printer is installed. "" when the
+// print is cancelled.
+std::string PdfFileForPrint(const QPrinter& printer, bool fromScript) {
+  const std::string setupFile = printer.outputFileName().toStdString();
+  if (setupFile.empty()) {
+    if (platform::ShowMessageBox("No printer is installed, and no PDF file was chosen in Print Setup.\r\n"
+                                 "Choose a PDF file to print the star map into.",
+                                 "Noctra Planetarium", platform::MsgButtons::OkCancel,
+                                 platform::MsgIcon::Information) != platform::IDOK)
+      return {};
+    return AskForPdfFile({});
+  }
+  if (setupFile == g_unwritableSetupFile) return AskForPdfFile(FreeName(setupFile));
+  if (!NameTaken(setupFile)) return setupFile;
+  if (fromScript) {
+    const std::string beside = FreeName(setupFile);
+    LogLines().AddLine("[Print] " + setupFile + " exists and is kept: the script's map goes into " + beside);
+    return beside;
+  }
+  const int answer = platform::ShowMessageBox(
+      "The PDF file \"" + setupFile + "\" chosen in Print Setup exists.\r\nOverwrite it? No chooses another file.",
+      "Noctra Planetarium", platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question, platform::IDNO);
+  if (answer == platform::IDYES) return setupFile;
+  if (answer == platform::IDNO) return AskForPdfFile(FreeName(setupFile));
+  return {};
+}
+
+// Why `path` cannot take the PDF (the system's words, "Permission denied",
+// or what stands in its place), "" when it can. Nothing is emptied, and
+// what is not a regular file is never opened (the print would wait on a
+// pipe for ever); a file made to find out is removed again.
+std::string PdfFileProblem(const std::string& path) {
+  const bool existed = NameTaken(path);
+  std::string why;
+  std::FILE* f = platform::OpenDataFileToWrite(path, true, &why);
+  if (!f) return why.empty() ? std::string(std::strerror(errno)) : why;
+  std::fclose(f);
+  if (!existed) std::remove(path.c_str());
+  return {};
+}
+
+// A print into a PDF file that could not be written: why, and the way out.
+void TellPdfNotWritten(const std::string& path, const std::string& why) {
+  platform::ShowMessageBox("The printer could not be started.\r\nThe PDF file \"" + path +
+                               "\" cannot be written" + (why.empty() ? std::string() : ": " + why) +
+                               ".\r\nChoose another file at the next print, or a printer or PDF file in "
+                               "File > Print Setup.",
+                           "Noctra Planetarium", platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
 }
 
 }  // namespace
@@ -481,13 +570,42 @@ bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& opti
   return true;
 }
 
+TPrintOutcome PrintStarMapCommand(TMainForm1& form, const TPrintOptions& options, bool fromScript) {
+  QPrinter& printer = MainPrinter();
+  if (g_setupDialogsOpen > 0 || printer.outputFormat() != QPrinter::PdfFormat) {
+    if (PrintStarMapOnMainPrinter(form, options)) return TPrintOutcome::Printed;
+    // Told with the renewed printer: it carries the failed one's choices.
+    TellPrinterNotStarted(MainPrinter());
+    return TPrintOutcome::Failed;
+  }
+  const std::string setupFile = printer.outputFileName().toStdString();
+  const std::string file = PdfFileForPrint(printer, fromScript);
+  if (file.empty()) return TPrintOutcome::Cancelled;
+  std::string why = PdfFileProblem(file);
+  bool printed = false;
+  if (why.empty()) {
+    printer.setOutputFileName(QString::fromStdString(file));
+    printed = PrintStarMapOnMainPrinter(form, options);
+    // The printer keeps Print Setup's file (a renewed one too), never this
+    // print's: the next print asks again. (No file name would make it a
+    // native printer.)
+    MainPrinter().setOutputFileName(QString::fromStdString(setupFile));
+    MainPrinter().setOutputFormat(QPrinter::PdfFormat);
+  }
+  if (printed) {
+    g_lastPdfFolder = std::filesystem::path(file).parent_path().string();
+    return TPrintOutcome::Printed;
+  }
+  if (file == setupFile) g_unwritableSetupFile = setupFile;
+  TellPdfNotWritten(file, why);
+  return TPrintOutcome::Failed;
+}
+
 void RunPrintCommand(TMainForm1& form) {
   platform::SingleWindow(PrintForm1, &form);
   if (!PrintForm1->Options.skipWindow && PrintForm1->exec() != QDialog::Accepted) return;
   PrintForm1->ControlsToOptions();
-  if (!ChoosePdfFile(MainPrinter())) return;
-  // Told with the renewed printer: it carries the failed one's choices.
-  if (!PrintStarMapOnMainPrinter(form, PrintForm1->Options)) TellPrinterNotStarted(MainPrinter());
+  PrintStarMapCommand(form, PrintForm1->Options, false);
 }
 
 void MakePrinterSetupDialog(QPrintDialog& dialog) {
@@ -502,7 +620,8 @@ void RunPrinterSetup(QWidget* owner) {
   QPrintDialog dialog(&MainPrinter(), owner);
   MakePrinterSetupDialog(dialog);
   ++g_setupDialogsOpen;
-  dialog.exec();
+  // A new choice there is tried again, whatever an earlier print found.
+  if (dialog.exec() == QDialog::Accepted) g_unwritableSetupFile.clear();
   --g_setupDialogsOpen;
 }
 

@@ -50,8 +50,9 @@ extern TPrintForm1* PrintForm1;
 
 // The printer File > Print and a script's PRINT_MAP use (chosen in the
 // set-up dialog; at first the system's default printer, or where there is
-// none a PDF printer without a file). The reference holds until the next
-// print fails.
+// none a PDF printer without a file). As a PDF printer it holds only the
+// file chosen in Print Setup, never one a print asked for. The reference
+// holds until the next print fails.
 QPrinter& MainPrinter();
 
 // Prints the star map with the options on `printer`: the map page; then,
@@ -71,14 +72,30 @@ bool PrintStarMap(TMainForm1& form, QPrinter& printer, const TPrintOptions& opti
 bool PrintStarMapOnMainPrinter(TMainForm1& form, const TPrintOptions& options);
 
 // The chart printer's choices for PRINT_MAP: the script's values with the
-// options window skipped. The main window's print hook swaps them with the
-// print window's own choices for the job and restores them after it.
+// options window skipped. The main window's print hook prints with them;
+// the print window keeps its own choices.
 TPrintOptions ScriptPrintChoices(const TScriptPrintOptions& options);
 
-// The menu commands: the options window (unless skipped), then the job on
-// MainPrinter(); where no printer is installed and no PDF file was chosen,
-// the user is told so and may choose one first; a printer that does not
-// start is told with what it was. And the printer set-up dialog.
+// How a print command ended: printed, cancelled by the user (nothing is
+// told), or failed (told in a box with why).
+enum class TPrintOutcome { Printed, Cancelled, Failed };
+
+// The star map printed with `options` on MainPrinter(), as File > Print
+// prints it after its options window and a script's PRINT_MAP with the
+// script's choices (`fromScript`). A print into a PDF never writes over an
+// earlier file unasked: each one asks for its file (where no printer is
+// installed, first saying so), unless Print Setup chose one; a file that
+// exists there is written over only when the user says so, and a script,
+// which never waits on that question, writes beside it under a free name
+// ("map (2).pdf", logged). A PDF file that cannot be written is told with
+// the system's reason and the way out, and is never tried again unasked: a
+// file from Print Setup is then asked for at each print until Print Setup
+// is used again. A pipe, folder or device named as the file is refused
+// unopened. A printer that does not start is told with what it was.
+TPrintOutcome PrintStarMapCommand(TMainForm1& form, const TPrintOptions& options, bool fromScript);
+
+// The menu commands: the options window (unless skipped), then
+// PrintStarMapCommand. And the printer set-up dialog.
 void RunPrintCommand(TMainForm1& form);
 void RunPrinterSetup(QWidget* owner);
 // The print dialog as the printer set-up: caption "Print Setup", its accept

@@ -6,21 +6,31 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <QLineEdit>
 #include <QLockFile>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <map>
 
 #include "app/forms/unix_signals.h"
+#include "platform/automation_lx200.h"
+#include "platform/gui_thread.h"
 #include "platform/registry.h"
 #include "platform/xml.h"
 #include "platform/registry_text.h"
 #include "script/forms/scr_edit_form.h"
 #include "script/forms/script_gui.h"
+#include "script/runner.h"
 #include "shell/log_lines.h"
+#include "telescope/forms/tele_form.h"
+#include "telescope/tele_control.h"
 #include "tests/app/startup_fixture.h"
+#include "tests/support/fake_lx200.h"
 
 using startup_fixture::RunEventsUntil;
 
@@ -225,6 +235,78 @@ TEST_F(ProgramEnd, WhenNoFolderCanKeepTheScriptTheLogSaysSoAndNothingIsAsked) {
   for (const auto& e : std::filesystem::directory_iterator(home.File("tmp")))
     EXPECT_NE(e.path().filename().string().rfind("noctra-", 0), 0u) << e.path();
   CloseOnTerminationSignals(nullptr);
+}
+
+// File > Exit, and SIGTERM, while a script waits (WAIT) and the mount has
+// gone silent under the telescope window's poll, whose call waits inside
+// the script's wait: the script's stop gives up the waits as the close
+// does without a script, so the call, which the silent mount would hold
+// for far longer, is given up (nothing told lost) and the program ends
+// with its settings written. A changed script is offered for saving before
+// anything stops: Cancel leaves the run and the waits as they were.
+TEST_F(ProgramEnd, AScriptRunningLetsNoSilentMountHoldTheEnd) {
+  // The silent mount's call waits this long by itself: far beyond the end's
+  // give-up and the test's bound for the end.
+  platform::SetLx200FindRepliesMsForTest(2 * kEndWithinMs);
+  struct Restore {
+    ~Restore() { platform::SetLx200FindRepliesMsForTest(0); }
+  } restore;
+  testing_support::WriteText(home.File("wait.sbas"), "WAIT 3600\r\n");
+  for (const bool signal : {false, true}) {
+    SCOPED_TRACE(signal ? "SIGTERM" : "File > Exit");
+    const std::string folder = StartWithImagingSettingsIn(signal ? "script-signal/" : "script-exit/");
+    ASSERT_FALSE(folder.empty());
+    testing_support::TFakeLx200 mount(testing_support::TFakeLx200::Transport::Tcp);
+    form->TelescopeControl1->trigger();
+    auto* teleForm = form->findChild<TTeleForm1*>();
+    ASSERT_TRUE(teleForm);
+    teleForm->findChild<QLineEdit*>()->setText(QString::fromStdString(mount.Id()));
+    for (auto* b : teleForm->findChildren<QPushButton*>())
+      if (b->text() == QStringLiteral("Connect")) b->click();
+    ASSERT_TRUE(TeleControl()->Connected());
+    TScrEditForm1* editor = OpenScriptEditor(true);
+    ASSERT_TRUE(editor->LoadFile(home.File("wait.sbas")));
+    if (!signal) {  // a line typed: the text is changed
+      editor->ScrEditMemo1->moveCursor(QTextCursor::End);
+      editor->ScrEditMemo1->insertPlainText("\nREM typed");
+    }
+    LogLines().Clear();
+    dialogs.Clear();
+    // Inside the run (the script waits in the event loop): the mount falls
+    // silent; once a poll's call waits inside the script's wait for its
+    // reply, the user ends the program.
+    std::size_t heard = 0;
+    bool silent = false, ended = false;
+    QTimer user;
+    user.setInterval(5);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+      if (!ScriptRunActive() || ended) return;
+      if (!silent) {
+        mount.SetSilent(true);
+        heard = mount.Commands().size();
+        silent = true;
+      }
+      if (platform::NestedEventDepth() == 0 || mount.Commands().size() <= heard) return;
+      ended = true;
+      if (signal) return (void)std::raise(SIGTERM);
+      dialogs.QueueAnswer(platform::IDCANCEL);
+      form->Exit1Click();
+      EXPECT_TRUE(ScriptRunActive() && !platform::WaitsGivenUp());
+      dialogs.QueueAnswer(platform::IDNO);
+      form->Exit1Click();
+    });
+    user.start();
+    QTimer::singleShot(0, form, [this] { form->RunScript1Click(); });
+    EXPECT_TRUE(RunEventsUntil([&] { return destroyed; }, kEndWithinMs));
+    user.stop();
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(ScriptRunActive());
+    EXPECT_EQ(dialogs.Count(), signal ? 0u : 2u) << dialogs.Last().text;  // "Save changes?", asked twice
+    // Given up, the call is no loss of the mount.
+    for (const std::string& line : LogLines().Lines()) EXPECT_EQ(line.find("lost"), std::string::npos) << line;
+    for (const char* file : kEndSettings) EXPECT_TRUE(platform::FileExists(folder + file)) << file;
+    CloseOnTerminationSignals(nullptr);
+  }
 }
 
 // A full disk at the end: the four settings files are told in one message

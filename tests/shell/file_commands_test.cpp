@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "platform/dialogs.h"
 #include "shell/file_commands.h"
+#include "shell/log_lines.h"
 #include "shell/settings_sections.h"
 #include "tests/support/pipe_in_place.h"
+#include "tests/support/refused_files.h"
 #include "tests/support/test_support.h"
 
 using platform::FileDialogResult;
@@ -167,6 +173,47 @@ TEST(FileCommands, CommandLineTakesExactlyOneSettingsFile) {
 
   EXPECT_TRUE(OpenCommandLineFile({file}));
   EXPECT_EQ(owner.value, 7);
+}
+
+// A settings file named on the command line that is there but cannot be
+// opened (a pipe, a device, a file refused to the user) is ignored as a
+// missing one is, without a box: a pipe or device is never opened, a file
+// is left as it is, and the log names it with why.
+TEST(FileCommands, CommandLineFileThatCannotBeOpenedIsIgnoredWithALogLine) {
+  TempDir dir;
+  platform::ScopedScriptedDialogs dialogs;
+  PoiOwner owner;
+  ASSERT_TRUE(WriteSettingsFile(dir.File("refused.ssf"), 5));
+  const std::vector<uint8_t> bytes = ReadFile(dir.File("refused.ssf"));
+  auto logged = [](const std::string& name, const std::string& why) {
+    return LogLines().LastLine() ==
+           "[Settings] The settings file named on the command line was not read: " + name + ": " + why;
+  };
+  {
+    PipeInPlace pipe(dir.File("pipe.ssf"));
+    EXPECT_FALSE(OpenCommandLineFile({dir.File("pipe.ssf")}));
+    EXPECT_TRUE(logged(dir.File("pipe.ssf"), "it is a named pipe, not a file")) << LogLines().LastLine();
+    EXPECT_FALSE(pipe.Opened());
+  }
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.ssf"));
+  EXPECT_FALSE(OpenCommandLineFile({dir.File("zero.ssf")}));
+  EXPECT_TRUE(logged(dir.File("zero.ssf"), "it is a character device, not a file")) << LogLines().LastLine();
+  {
+    RefusedFiles refused({dir.File("refused.ssf")});
+    EXPECT_FALSE(OpenCommandLineFile({dir.File("refused.ssf")}));
+    EXPECT_TRUE(logged(dir.File("refused.ssf"), "Permission denied")) << LogLines().LastLine();
+  }
+  // The system's own refusal, where it refuses the user (not root).
+  if (::geteuid() != 0) {
+    std::filesystem::permissions(dir.File("refused.ssf"), std::filesystem::perms::none);
+    LogLines().Clear();
+    EXPECT_FALSE(OpenCommandLineFile({dir.File("refused.ssf")}));
+    EXPECT_TRUE(logged(dir.File("refused.ssf"), "Permission denied")) << LogLines().LastLine();
+    std::filesystem::permissions(dir.File("refused.ssf"), std::filesystem::perms::owner_all);
+  }
+  EXPECT_EQ(ReadFile(dir.File("refused.ssf")), bytes);
+  EXPECT_EQ(owner.reads, 0);
+  EXPECT_EQ(dialogs.Count(), 0u) << dialogs.Last().text;
 }
 
 // A pipe chosen in File > Open is told with why and never opened (a device
