@@ -189,7 +189,7 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
     const int mark = client_.Updates(prop);
     client_.SendNumbers(prop, {{elem, value}});
     if (client_.Await([&] { return client_.Updates(prop) > mark; }, client_.ReplyWaitMs())) return;
-    if (!client_.Up()) TIndiClient::ServerLost();
+    if (!client_.Live()) client_.Lost();
     Fail(m + ": no answer from the device");
   };
   if (m == "BinX") return answered("CCD_BINNING", "HOR_BIN", v.AsInt());

@@ -190,8 +190,9 @@ std::string DescribeFailure(const std::exception& e);
 
 // Why a driver that reads Connected false lost its link, as it says when
 // `member` is read: the text of the EAutomationLinkLost it raises then (an
-// INDI device whose server stopped: "INDI server connection lost"); empty
-// when it raises nothing of the kind.
+// INDI device whose server stopped: "INDI server connection lost"; whose
+// driver ended: "INDI driver of "Telescope Simulator" ended"); empty when
+// it raises nothing of the kind.
 std::string LinkLostReason(IAutomationObject& driver, const std::string& member);
 
 }  // namespace platform

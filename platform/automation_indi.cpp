@@ -48,7 +48,7 @@ void TIndiDevice::AwaitAcceptance(const std::string& what, const std::string& pr
     return false;
   };
   client_.Await([&] { return taken() || client_.StateSince(prop, mark, IPS_ALERT); }, client_.ReplyWaitMs());
-  if (!client_.Up()) TIndiClient::ServerLost();
+  if (!client_.Live()) client_.Lost();
   if (taken()) return;
   if (client_.Updates(prop) > mark) Fail(what + " refused by the device" + client_.MessageSince(said));
   Fail(what + ": no answer from the device");
@@ -211,7 +211,7 @@ TVariant TIndiDevice::Invoke(const std::string& m, const TVariantList& a) {
     else AwaitAcceptance(m, prop, mark, said, {IPS_BUSY, IPS_OK});
     if (m == "SlewToCoordinates") {
       client_.Await([&] { return client_.State(prop) != IPS_BUSY; }, 300000);
-      if (!client_.Up()) TIndiClient::ServerLost();
+      if (!client_.Live()) client_.Lost();
       if (client_.State(prop) == IPS_ALERT) Fail(m + " failed in the device" + client_.MessageSince(said));
     }
     return {};

@@ -55,15 +55,18 @@ bool TIndiClient::WaitFor(const std::function<bool()>& done, int ms) {
 }
 
 bool TIndiClient::Await(const std::function<bool()>& done, int ms) const {
-  return WaitFor([&] { return !Up() || done(); }, ms) && Up() && done();
+  return WaitFor([&] { return !Live() || done(); }, ms) && Live() && done();
 }
 
 void TIndiClient::Fail(const std::string& what) { throw EAutomationError(what); }
 
-void TIndiClient::ServerLost() { throw EAutomationLinkLost("INDI server connection lost"); }
+void TIndiClient::Lost() const {
+  if (!Up()) throw EAutomationLinkLost("INDI server connection lost");
+  throw EAutomationLinkLost("INDI driver of \"" + Device() + "\" ended");
+}
 
 void TIndiClient::RequireLink() const {
-  if (served_ && !Up()) ServerLost();
+  if ((served_ && !Up()) || ended_) Lost();
   if (!LinkUp()) Fail("Not connected");
 }
 
@@ -132,6 +135,8 @@ std::string Unreachable(const std::string& host, int port) {
 
 void TIndiClient::Connect(const std::function<bool()>& ready) {
   const std::string where = address_.host + ":" + std::to_string(address_.port);
+  // A device lost before is looked for afresh (its driver started again).
+  ended_ = false;
   if (!Up()) {
     const std::string why = Unreachable(address_.host, address_.port);
     if (!why.empty()) Fail("No INDI server at " + where + ": " + why);
@@ -140,12 +145,12 @@ void TIndiClient::Connect(const std::function<bool()>& ready) {
     if (!connectServer()) Fail("No INDI server at " + where);
   }
   if (!Await([&] { return Has("CONNECTION"); }, replyWaitMs_)) {
-    if (!Up()) Fail("INDI server connection lost");
+    if (!Live()) Lost();
     Fail("INDI device \"" + Device() + "\" not found on " + where);
   }
   if (!Switch("CONNECTION.CONNECT")) connectDevice(Device().c_str());
   Await([&] { return Switch("CONNECTION.CONNECT") && ready(); }, 10000);
-  if (!Up()) Fail("INDI server connection lost");
+  if (!Live()) Lost();
   served_ = true;
 }
 
@@ -165,12 +170,12 @@ void TIndiClient::AwaitSettled() {
 }
 
 std::string TIndiClient::Disconnect() {
-  if (!Up()) return {};
+  if (!Live()) return {};
   const int mark = Updates("CONNECTION"), said = Messages();
   disconnectDevice(Device().c_str());
   // Ends too once the device has answered in alert (it keeps its connection).
   Await([&] { return !Switch("CONNECTION.CONNECT") || StateSince("CONNECTION", mark, IPS_ALERT); }, replyWaitMs_);
-  if (!Up() || !Switch("CONNECTION.CONNECT")) return {};
+  if (!Live() || !Switch("CONNECTION.CONNECT")) return {};
   if (Updates("CONNECTION") > mark)
     return "INDI device \"" + Device() + "\" stays connected" + MessageSince(said);
   return "the INDI server did not answer within " + FormatGeneral(replyWaitMs_ / 1000.0) + " s";
@@ -287,7 +292,7 @@ std::string TIndiClient::Picture() const {
 }
 
 void TIndiClient::Require(const std::string& prop, INDI_PROPERTY_TYPE type) const {
-  if (!Up()) Fail("INDI server connection lost");
+  if (!Live()) Lost();
   if (!Has(prop)) Fail("INDI device \"" + Device() + "\" has no property " + prop);
   const INDI_PROPERTY_TYPE actual = Type(prop);
   if (type != INDI_UNKNOWN && actual != type)
@@ -345,6 +350,25 @@ void TIndiClient::removeProperty(INDI::Property p) {
   if (Device() != p.getDeviceName()) return;
   std::lock_guard lock(mutex_);
   props_.erase(p.getName());
+}
+
+void TIndiClient::removeDevice(INDI::BaseDevice d) {
+  if (Device() != d.getDeviceName()) return;
+  {
+    // The values go (a driver started again defines them anew); the
+    // counts of answers stay, so that the marks waits have taken still
+    // hold.
+    std::lock_guard lock(mutex_);
+    props_.clear();
+    states_.clear();
+    types_.clear();
+    numbers_.clear();
+    switches_.clear();
+    texts_.clear();
+    order_.clear();
+    rules_.clear();
+  }
+  ended_ = true;
 }
 
 void TIndiClient::Store(INDI::Property p) {

@@ -40,21 +40,27 @@ class TIndiClient : public INDI::BaseClient {
   // Waits up to `ms` for `done`, handling the GUI thread's events meanwhile;
   // false as on a time-out when the program's end gives up waiting.
   static bool WaitFor(const std::function<bool()>& done, int ms);
-  // As WaitFor, but gives up at once when the server connection is lost.
+  // As WaitFor, but gives up at once when the device is lost (its server
+  // connection, or its driver).
   bool Await(const std::function<bool()>& done, int ms) const;
   [[noreturn]] static void Fail(const std::string& what);
-  // The server gone (stopped, or its host away) since the device was
-  // reached: raises EAutomationLinkLost("INDI server connection lost").
-  [[noreturn]] static void ServerLost();
-  // Raises unless the device is connected: ServerLost when the server went
-  // away since the connect (every call says so from then on), else
-  // "Not connected".
+  // The device lost: raises EAutomationLinkLost with the reason, "INDI
+  // server connection lost" when the server went away (stopped, or its
+  // host away), else "INDI driver of "<device>" ended" when the server
+  // reported the device gone (its driver ended: killed, crashed; the
+  // server may start it again, disconnected).
+  [[noreturn]] void Lost() const;
+  // Raises unless the device is connected: Lost when the server or the
+  // driver went away since the connect (every call says so from then on,
+  // until the next Connect), else "Not connected".
   void RequireLink() const;
 
   const std::string& Device() const { return address_.device; }
-  // The server connection, and the device's own connection over it.
+  // The server connection; the device there (not lost since the last
+  // Connect began); and the device's own connection over it.
   bool Up() const { return up_; }
-  bool LinkUp() const { return Up() && Switch("CONNECTION.CONNECT"); }
+  bool Live() const { return Up() && !ended_; }
+  bool LinkUp() const { return Live() && Switch("CONNECTION.CONNECT"); }
 
   // How long a request waits for the device's answer (5 s): a request the
   // device has not answered by then fails. Tests without a server shorten it.
@@ -65,15 +71,16 @@ class TIndiClient : public INDI::BaseClient {
   // then waits up to 10 s until the device reports the connection and
   // `ready` holds. Raises when the server or the device is not there, with
   // the system's reason when the server cannot be reached ("Connection
-  // refused"); every wait ends at once when the server closes the connection.
+  // refused"); every wait ends at once when the server closes the connection
+  // or reports the device gone.
   void Connect(const std::function<bool()>& ready);
   // The device defines its working properties after the connection: waits
   // until no new one has come for half a second (at most five seconds).
   void AwaitSettled();
   // Asks the device to disconnect and waits (at most the reply wait) until
-  // it has: "" then, or when the server is gone; else why not ("the INDI
-  // server did not answer within 5 s", or the device's refusal). The
-  // server connection stays open either way.
+  // it has: "" then, or when the server or the device is gone; else why
+  // not ("the INDI server did not answer within 5 s", or the device's
+  // refusal). The server connection stays open either way.
   std::string Disconnect();
   // Closes the server connection (a device that would not let go is left
   // to its server, which takes the disconnect asked for when it answers
@@ -126,6 +133,9 @@ class TIndiClient : public INDI::BaseClient {
   void newProperty(INDI::Property p) override { Store(p); }
   void updateProperty(INDI::Property p) override { Store(p); }
   void removeProperty(INDI::Property p) override;
+  // The server deleted the whole device (its driver ended): the device is
+  // lost, its cache emptied.
+  void removeDevice(INDI::BaseDevice d) override;
   void newMessage(INDI::BaseDevice d, int id) override;
   void serverConnected() override { up_ = true; }
   void serverDisconnected(int) override { up_ = false; }
@@ -140,6 +150,7 @@ class TIndiClient : public INDI::BaseClient {
   int replyWaitMs_ = 5000;
   bool served_ = false;  // a connect reached the server
   std::atomic<bool> up_{false};
+  std::atomic<bool> ended_{false};  // the device deleted by its server
   std::atomic<int> defined_{0};
   std::atomic<int> pictures_{0};
   std::atomic<int> messages_{0};

@@ -230,16 +230,16 @@ TEST(IndiCamera, ConnectsSayWhyAndASilentServerNeverHoldsTheWindow) {
   ImagingSettingsDoc().Doc.Clear();
 }
 
-// The INDI server stopped under the imaging console: the reason given is
-// the server's loss, whether the console was at rest (the camera window's
+// The INDI server stopped, or only the camera's driver killed (the server
+// runs on), under the imaging console: the reason given is the server's loss
+// or the driver's end, whether the console was at rest (the camera window's
 // watch finds it: "Camera disconnected" in the log, "Error: camera
 // connection" in the status) or previewing (the exposure finds it: "Error:
 // Camera disconnected").
-TEST(IndiCamera, AStoppedServerIsTheReasonTheConsoleGives) {
+TEST(IndiCamera, AStoppedServerOrAnEndedDriverIsTheReasonTheConsoleGives) {
   const QStringList drivers = {"indi_simulator_ccd"};
   NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
   ImagingSettingsDoc().Doc.Clear();
-  const std::string lost = "INDI server connection lost";
   TAscomCameraSlots window;
   TImagingConsole console(nullptr, [&](const std::string& n) -> TCamera* {
     return n == "ASCOM Camera #1" ? window.Camera(1) : nullptr;
@@ -252,8 +252,11 @@ TEST(IndiCamera, AStoppedServerIsTheReasonTheConsoleGives) {
     const std::vector<std::string> lines = LogLines().Lines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   };
-  for (const bool previewing : {false, true}) {
+  for (const int run : {0, 1, 2, 3}) {
+    const bool wholeServer = run < 2, previewing = run % 2 == 1;
     SCOPED_TRACE(previewing ? "previewing" : "at rest");
+    SCOPED_TRACE(wholeServer ? "the server stopped" : "the driver killed");
+    const std::string lost = wholeServer ? "INDI server connection lost" : "INDI driver of \"CCD Simulator\" ended";
     testing_support::IndiServer server(drivers);
     ASSERT_TRUE(server.Start()) << "indiserver did not start";
     window[1].name = IndiCameraId("127.0.0.1", server.port, "CCD Simulator");
@@ -273,7 +276,10 @@ TEST(IndiCamera, AStoppedServerIsTheReasonTheConsoleGives) {
           30));
     }
     LogLines().Clear();
-    server.Stop();
+    if (wholeServer)
+      server.Stop();
+    else
+      ASSERT_EQ(::kill(pid_t(server.DriverPid("indi_simulator_ccd")), SIGKILL), 0);
     // The camera's own timer (an exposure under way) or the window's watch
     // finds the loss.
     ASSERT_TRUE(WaitUntil(
@@ -305,9 +311,9 @@ TEST(IndiCamera, AStoppedServerIsTheReasonTheConsoleGives) {
 // driver, is stopped (SIGSTOP): the camera is let go once its wait for the
 // answer has ended, and the log says that the server did not answer.
 // Disconnect pressed again during the wait or after it does nothing more,
-// and the slot takes another driver at once. A server killed while its
-// camera idles: the loss is logged with its reason before the slot's own
-// disconnect line.
+// and the slot takes another driver at once. A server or a driver killed
+// while its camera idles: the loss is logged with its reason before the
+// slot's own disconnect line.
 TEST(IndiCamera, ACameraWhoseServerDoesNotAnswerIsLetGoAndALossIsLoggedWithItsReason) {
   const QStringList drivers = {"indi_simulator_ccd"};
   NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
@@ -364,25 +370,64 @@ TEST(IndiCamera, ACameraWhoseServerDoesNotAnswerIsLetGoAndALossIsLoggedWithItsRe
       form.Disconnect1->click();
       EXPECT_EQ(window.Camera(1), nullptr);
     }
-    // Killed while the camera idles.
-    testing_support::IndiServer server(drivers);
-    ASSERT_TRUE(server.Start()) << "indiserver did not start";
-    window[1].name = IndiCameraId("127.0.0.1", server.port, "CCD Simulator");
-    window.ConnectClick(1);
-    ASSERT_NE(window.Camera(1), nullptr) << "the INDI camera did not connect";
-    LogLines().Clear();
-    ASSERT_EQ(::kill(pid_t(server.Pid()), SIGKILL), 0);
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          window.Timer1Timer();
-          return !window[1].connected;
-        },
-        30));
-    EXPECT_EQ(Lines(), (std::vector<std::string>{
-                           "[Ascom.Camera] Error, connection lost (#1): INDI server connection lost",
-                           "[Ascom.Camera] Disconnect (#1)"}));
-    EXPECT_TRUE(window[1].connectEnabled && window[1].selectEnabled);
+    // Killed while the camera idles: the server, or only the camera's
+    // driver (the server runs on, and starts the driver again).
+    for (const bool wholeServer : {true, false}) {
+      SCOPED_TRACE(wholeServer ? "the server killed" : "the driver killed");
+      testing_support::IndiServer server(drivers);
+      ASSERT_TRUE(server.Start()) << "indiserver did not start";
+      window[1].name = IndiCameraId("127.0.0.1", server.port, "CCD Simulator");
+      window.ConnectClick(1);
+      ASSERT_NE(window.Camera(1), nullptr) << "the INDI camera did not connect";
+      LogLines().Clear();
+      ASSERT_EQ(::kill(pid_t(wholeServer ? server.Pid() : server.DriverPid("indi_simulator_ccd")), SIGKILL), 0);
+      ASSERT_TRUE(WaitUntil(
+          [&] {
+            window.Timer1Timer();
+            return !window[1].connected;
+          },
+          30));
+      window.Timer1Timer();
+      const std::string why = wholeServer ? "INDI server connection lost" : "INDI driver of \"CCD Simulator\" ended";
+      EXPECT_EQ(Lines(), (std::vector<std::string>{"[Ascom.Camera] Error, connection lost (#1): " + why,
+                                                   "[Ascom.Camera] Disconnect (#1)"}));
+      EXPECT_TRUE(window[1].connectEnabled && window[1].selectEnabled);
+    }
   }
   Cameras().SourceSettings.clear();
   ImagingSettingsDoc().Doc.Clear();
+}
+
+// A call waiting for the camera's answer (its driver stopped) ends when the
+// driver is killed meanwhile, with the driver's end as its reason rather
+// than a wait run out; every later call says so too.
+TEST(IndiCamera, ACallWaitingForADriverThatEndsFailsWithTheReason) {
+  const QStringList drivers = {"indi_simulator_ccd"};
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
+  testing_support::IndiServer server(drivers);
+  ASSERT_TRUE(server.Start()) << "indiserver did not start";
+  platform::TAutomationRef cam = platform::ConnectDriver(IndiCameraId("127.0.0.1", server.port, "CCD Simulator"));
+  ASSERT_TRUE(cam) << "the INDI camera did not connect";
+  const qint64 driver = server.DriverPid("indi_simulator_ccd");
+  ASSERT_GT(driver, 0);
+  Stopped stopped(driver);
+  ASSERT_TRUE(stopped.Done());
+  TickCounter counter([&](int tick) {
+    if (tick == 1) ::kill(pid_t(driver), SIGKILL);
+  });
+  const std::string ended = "INDI driver of \"CCD Simulator\" ended";
+  std::string failure;
+  counter.During([&] {
+    try {
+      cam->Put("BinX", platform::TVariant(int32_t(2)));
+    } catch (const platform::EAutomationLinkLost& e) {
+      failure = e.what();
+    } catch (const platform::EAutomationError& e) {
+      failure = std::string("not a lost link: ") + e.what();
+    }
+  });
+  EXPECT_GE(counter.ticks, 1);
+  EXPECT_EQ(failure, ended);
+  EXPECT_FALSE(cam->Get("Connected").AsBool());
+  EXPECT_EQ(platform::LinkLostReason(*cam, "ImageReady"), ended);
 }

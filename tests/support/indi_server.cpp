@@ -70,7 +70,7 @@ bool IndiServer::Start() {
   env.insert("HOME", QString::fromStdString(home_.Path()));
   env.remove("INDICONFIG");
   server_.setProcessEnvironment(env);
-  server_.start("indiserver", QStringList{"-p", QString::number(port), "-u", socket} + drivers_);
+  server_.start("indiserver", options_ + QStringList{"-p", QString::number(port), "-u", socket} + drivers_);
   if (!server_.waitForStarted(kWaitMs)) return false;
   return WaitUntil([&] { return Accepts(port); }, kWaitMs / 1000.0);
 }
@@ -93,6 +93,15 @@ std::vector<qint64> IndiServer::DriverPids() const {
     if (fields >> state >> parent && parent == server) out.push_back(std::stoll(name));
   }
   return out;
+}
+
+qint64 IndiServer::DriverPid(const std::string& program) const {
+  for (const qint64 pid : DriverPids()) {
+    // /proc/<pid>/cmdline: the arguments, each ended by a NUL.
+    const std::string args = ReadText("/proc/" + std::to_string(pid) + "/cmdline");
+    if (args.substr(0, args.find('\0')) == program) return pid;
+  }
+  return 0;
 }
 
 void IndiServer::Stop() {

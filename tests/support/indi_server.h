@@ -19,10 +19,13 @@ bool WaitUntil(const std::function<bool()>& done, double seconds);
 // True when indiserver and every named driver program are installed.
 bool HaveIndi(const QStringList& drivers);
 
-// indiserver running `drivers`; stopped on destruction at the latest.
+// indiserver running `drivers`, with the server's `options` ({"-r", "0"}:
+// a driver that ends is not started again); stopped on destruction at the
+// latest.
 class IndiServer {
  public:
-  explicit IndiServer(QStringList drivers) : drivers_(std::move(drivers)) {}
+  explicit IndiServer(QStringList drivers, QStringList options = {})
+      : drivers_(std::move(drivers)), options_(std::move(options)) {}
   ~IndiServer() { Stop(); }
   IndiServer(const IndiServer&) = delete;
   IndiServer& operator=(const IndiServer&) = delete;
@@ -35,10 +38,13 @@ class IndiServer {
   qint64 Pid() const { return server_.processId(); }
   // The processes of its drivers (the server's children).
   std::vector<qint64> DriverPids() const;
+  // The process of the driver running `program` ("indi_simulator_ccd"); 0
+  // when none runs.
+  qint64 DriverPid(const std::string& program) const;
   int port = 0;
 
  private:
-  QStringList drivers_;
+  QStringList drivers_, options_;
   TempDir home_;
   QProcess server_;
 };

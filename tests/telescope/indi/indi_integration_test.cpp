@@ -3,12 +3,11 @@
 // drives them through the INDI backend, and stops the server under them.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <sstream>
+#include <functional>
 
 #include "platform/automation_indi.h"
 #include "platform/indi_client.h"
@@ -37,27 +36,15 @@ constexpr double kArcmin = kRad / 60.0;
 constexpr double kCtioLat = -(30 + 10 / 60.0 + 10.78 / 3600.0);
 constexpr double kCtioEast = -(70 + 48 / 60.0 + 23.49 / 3600.0);
 
-// The process ids of the children of `parent` (an indiserver's drivers).
-std::vector<pid_t> ChildrenOf(pid_t parent) {
-  std::vector<pid_t> out;
-  DIR* proc = ::opendir("/proc");
-  if (!proc) return out;
-  while (const dirent* e = ::readdir(proc)) {
-    const pid_t pid = pid_t(std::atoi(e->d_name));
-    if (pid <= 0) continue;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    // "pid (name) state ppid ...": the name may hold blanks, so read after its ")".
-    const size_t close = line.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream rest(line.substr(close + 1));
-    char state = 0;
-    pid_t ppid = 0;
-    if (rest >> state >> ppid && ppid == parent) out.push_back(pid);
-  }
-  ::closedir(proc);
-  return out;
+// The line a device window logs for a link lost, and why.
+std::string LostLine(const std::string& device, const std::string& why) {
+  return "[Ascom." + device + "] Error, connection lost: " + why;
+}
+
+// How many lines of the log begin with `start`.
+int LinesStarting(const std::string& start) {
+  const auto lines = LogLines().Lines();
+  return int(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }));
 }
 
 }  // namespace
@@ -234,14 +221,128 @@ TEST(IndiIntegration, SequencerStopsWhenItsMountDoesNotArrive) {
   run.points.points[0].dec = north;
   run.seq.StartButtonClick();
   ASSERT_TRUE(underWay());
-  const std::vector<pid_t> driverPids = ChildrenOf(pid_t(srv.Pid()));
+  const std::vector<qint64> driverPids = srv.DriverPids();
   ASSERT_EQ(driverPids.size(), 1u);
-  ASSERT_EQ(::kill(driverPids[0], SIGKILL), 0);
+  ASSERT_EQ(::kill(pid_t(driverPids[0]), SIGKILL), 0);
   EXPECT_TRUE(run.TickUntil([&] { return !run.seq.Running(); }, 60));
   EXPECT_FALSE(tele.Connected());
   EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::LinkLost);
   EXPECT_TRUE(Logged("[Sequencer] Error, telescope not connected")) << LogLines().LastLine();
+  EXPECT_EQ(tele.Controls().fault, "INDI driver of \"Telescope Simulator\" ended");
   EXPECT_EQ(run.imaging.runs.size(), 1u);
+}
+
+// The driver of a connected device is killed while the device idles; the
+// server runs on and tells its clients the device is gone (and starts the
+// driver again, disconnected). The mount, the focuser and the wheel each
+// tell the loss once, with its reason, in the log and in red, and
+// disconnect; the others stay connected. A later Connect finds the driver
+// started again; where the server does not start it again, the Connect, also
+// of the driver object that lost its device, says the device is not there.
+TEST(IndiIntegration, ADeviceWhoseDriverEndsIsToldLostWithTheReason) {
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(kDrivers), "indiserver (or an INDI simulator)", "indi-bin");
+  testing_support::IndiServer srv(kDrivers);
+  ASSERT_TRUE(srv.Start()) << "indiserver did not start";
+  RecordingHost host;
+  TTeleControl tele(&host);
+  tele.name = platform::IndiDriverId("127.0.0.1", srv.port, "Telescope Simulator");
+  tele.ConnectClick();
+  ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
+  TFocuserControl focuser;
+  focuser.name = platform::IndiDriverId("127.0.0.1", srv.port, "Focuser Simulator");
+  focuser.ConnectClick();
+  ASSERT_TRUE(focuser.Connected()) << LogLines().LastLine();
+  TFilterWheelControl wheel;
+  wheel.name = platform::IndiDriverId("127.0.0.1", srv.port, "Filter Simulator");
+  wheel.ConnectClick();
+  ASSERT_TRUE(wheel.Connected()) << LogLines().LastLine();
+  LogLines().Clear();
+
+  struct TCase {
+    std::string program, device, log;
+    std::function<bool()> connected;
+    std::function<std::string()> fault;
+  };
+  const TCase cases[] = {
+      {"indi_simulator_telescope", "Telescope Simulator", "Telescope", [&] { return tele.Connected(); },
+       [&] { return tele.Controls().fault; }},
+      {"indi_simulator_focus", "Focuser Simulator", "Focuser", [&] { return focuser.Connected(); },
+       [&] { return focuser.Controls().fault; }},
+      {"indi_simulator_wheel", "Filter Simulator", "Filterwheel", [&] { return wheel.Connected(); },
+       [&] { return wheel.Controls().fault; }}};
+  auto tick = [&] { tele.Timer1Timer(), focuser.Timer1Timer(), wheel.Timer1Timer(); };
+  int connected = 3;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.device);
+    const qint64 pid = srv.DriverPid(c.program);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid_t(pid), SIGKILL), 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          tick();
+          return !c.connected();
+        },
+        60));
+    --connected;
+    EXPECT_EQ(int(tele.Connected()) + int(focuser.Connected()) + int(wheel.Connected()), connected);
+    EXPECT_EQ(c.fault(), "INDI driver of \"" + c.device + "\" ended");
+  }
+  // Told once each, also after more ticks.
+  tick();
+  for (const TCase& c : cases) {
+    EXPECT_EQ(LinesStarting("[Ascom." + c.log + "] Error, connection lost"), 1) << c.log;
+    EXPECT_TRUE(Logged(LostLine(c.log, "INDI driver of \"" + c.device + "\" ended"))) << c.log;
+  }
+  EXPECT_FALSE(tele.Controls().disconnect);
+  EXPECT_TRUE(tele.Controls().connect);
+
+  // The server has started the mount's driver again: a Connect finds it.
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        tele.ConnectClick();
+        return tele.Connected();
+      },
+      60))
+      << tele.Controls().fault;
+  EXPECT_EQ(tele.Controls().fault, "");
+  tele.DisconnectClick();
+
+  // A server that does not start a driver again (the focuser keeps it up).
+  testing_support::IndiServer once({"indi_simulator_telescope", "indi_simulator_focus"}, {"-r", "0"});
+  ASSERT_TRUE(once.Start()) << "indiserver did not start";
+  const std::string mount = platform::IndiDriverId("127.0.0.1", once.port, "Telescope Simulator");
+  tele.name = mount;
+  tele.ConnectClick();
+  ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
+  platform::TAutomationRef object = platform::ConnectDriver(mount);
+  ASSERT_TRUE(object);
+  LogLines().Clear();
+  ASSERT_EQ(::kill(pid_t(once.DriverPid("indi_simulator_telescope")), SIGKILL), 0);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        tele.Timer1Timer();
+        return !tele.Connected() && !object->Get("Connected").AsBool();
+      },
+      60));
+  const std::string ended = "INDI driver of \"Telescope Simulator\" ended";
+  EXPECT_EQ(LinesStarting("[Ascom.Telescope] Error, connection lost"), 1);
+  EXPECT_TRUE(Logged(LostLine("Telescope", ended)));
+  // Every call of the object names the loss, until a Connect, which finds
+  // no device.
+  EXPECT_EQ(platform::LinkLostReason(*object, "RightAscension"), ended);
+  EXPECT_EQ(platform::LinkLostReason(*object, "Tracking"), ended);
+  const std::string missing =
+      "INDI device \"Telescope Simulator\" not found on 127.0.0.1:" + std::to_string(once.port);
+  try {
+    object->Put("Connected", platform::TVariant(true));
+    ADD_FAILURE() << "connected to a device that is gone";
+  } catch (const platform::EAutomationError& e) {
+    EXPECT_EQ(e.what(), missing);
+  }
+  EXPECT_FALSE(object->Get("Connected").AsBool());
+  tele.ConnectClick();
+  EXPECT_FALSE(tele.Connected());
+  EXPECT_EQ(tele.Controls().fault, "Connect failed: " + missing);
 }
 
 // A filter-name vector of numbers is named in words and skipped, not read as text.
