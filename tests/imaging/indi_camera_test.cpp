@@ -406,8 +406,11 @@ TEST(IndiCamera, ACallWaitingForADriverThatEndsFailsWithTheReason) {
   NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
   testing_support::IndiServer server(drivers);
   ASSERT_TRUE(server.Start()) << "indiserver did not start";
-  platform::TAutomationRef cam = platform::ConnectDriver(IndiCameraId("127.0.0.1", server.port, "CCD Simulator"));
-  ASSERT_TRUE(cam) << "the INDI camera did not connect";
+  RegisterIndiCameraDrivers();
+  std::string whyNot;
+  platform::TAutomationRef cam =
+      platform::ConnectDriver(IndiCameraId("127.0.0.1", server.port, "CCD Simulator"), &whyNot);
+  ASSERT_TRUE(cam) << "the INDI camera did not connect: " << whyNot;
   const qint64 driver = server.DriverPid("indi_simulator_ccd");
   ASSERT_GT(driver, 0);
   Stopped stopped(driver);
