@@ -349,7 +349,7 @@ TEST_P(Lx200Driver, OnStepMountAnswersEveryMember) {
   EXPECT_EQ(s.site[1], "349*30");
   EXPECT_EQ(s.site[0], "-33*30");
   EXPECT_EQ(s.site[2], "+00");
-  EXPECT_EQ(s.time, "20:15:00");
+  EXPECT_EQ(s.time.rfind("20:15:", 0), 0u) << s.time;
   EXPECT_EQ(s.date, "01/15/26");
   EXPECT_NEAR(m->Get("SiteLongitude").AsDouble(), 10.5, 1e-9);
 
