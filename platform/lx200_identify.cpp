@@ -97,10 +97,8 @@ void TLx200Session::Connect() {
     notice_.clear();
     fault_.clear();
   }
-  // Nothing of an earlier connection's mount is known; the mark is set
-  // once the mount is known (at the end of this call).
-  mark_ = TMark{};
-  remarked_ = {};
+  // Nothing of an earlier connection's mount is known.
+  callTarget_ = {};
   clockGiven_.reset();
   latitudeGiven_.reset();
   longitudeGiven_.reset();
@@ -157,7 +155,6 @@ void TLx200Session::Connect() {
   said_.clear();
   hint_.clear();
   line_.TakeBanner();
-  markWanted_ = true;
 }
 
 
