@@ -11,7 +11,7 @@
 // in flight and the queued ones at once (EAutomationCancelled).
 //
 // Each reply is read with a time limit (kLx200ReplyLimitMs; the first of a
-// connect kLx200FirstReplyLimitMs) and checked against its form and range
+// connect kLx200StartWaitMs, its question asked again meanwhile) and checked against its form and range
 // (platform/lx200_protocol.h). A reply is never taken for another
 // command's: after one that is malformed, cut short (begun, its end not come
 // within the limit) or missing, the rest of it (or all of it) may still be
@@ -158,9 +158,13 @@ inline constexpr int kLx200ReplyLimitMs = 600;
 // How often a question, or a set command of a value, is asked before a
 // line that never answers it well is given up.
 inline constexpr int kLx200Asks = 4;
-// The longest wait for the first reply of a connect, and for a network
-// port to take the connection: handsets wake slowly.
+// The longest wait for a network port to take the connection.
 inline constexpr int kLx200FirstReplyLimitMs = 3000;
+// The longest wait for the first reply of a connect: a handset wakes
+// slowly, and many boards restart as their serial port is opened (DTR)
+// and answer 1 to 5 s later, having lost the questions sent meanwhile
+// (asked again every 1.5 s).
+inline constexpr int kLx200StartWaitMs = 8000;
 
 // Forgets which lines' mounts have named themselves OnStep in this run.
 void ForgetLx200LinesForTest();

@@ -50,6 +50,10 @@ inline constexpr double kLx200ClockSlackSeconds = 3;
 // a cheap resonator): a board that restarted starts from its own date,
 // hours or years away.
 inline constexpr double kLx200ClockKeptSeconds = 600;
+// How long the first reply of a connect is waited for before the question
+// is asked again: a board that restarts as its port opens (DTR) loses what
+// it is sent while it starts (kLx200StartWaitMs in all).
+inline constexpr int kLx200StartAskMs = 1500;
 
 // How long the markers that find a mount's replies again are waited for
 // in all (SetLx200FindRepliesMsForTest).

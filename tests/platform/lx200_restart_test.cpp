@@ -505,3 +505,51 @@ TEST(Lx200DriverSettings, ASetCommandLostIsSetAgainAndOneNeverTakenIsTold) {
   EXPECT_EQ(fake.Count(":St-33*30#"), platform::kLx200Asks);
   EXPECT_TRUE(m->Get("Connected").AsBool());
 }
+
+// Many boards restart as their serial port is opened (the port raises
+// DTR) and answer 1 to 5 s later, having lost what they were sent
+// meanwhile, with or without words as they start: the first connect waits
+// for them, asking again, and succeeds; nothing is told. A mount that never
+// answers fails saying how long it was waited for; a disconnect ends the
+// wait at once.
+TEST(Lx200DriverStart, ABoardThatRestartsAsItsPortOpensIsWaitedFor) {
+  using Transport = TFakeLx200::Transport;
+  const std::tuple<Transport, int, const char*> cases[] = {
+      {Transport::Pty, 1000, ""},
+      {Transport::Pty, 3500, "\r\nOnStep boot\r\n"},
+      {Transport::Tcp, 2500, "\r\nOnStep boot\r\n"}};
+  for (const auto& [transport, ms, banner] : cases) {
+    SCOPED_TRACE(testing_support::LinkName(transport) + " " + std::to_string(ms) + " ms" + (*banner ? ", words" : ""));
+    TFakeLx200 fake(transport);
+    fake.StartOnOpen(ms, banner);
+    platform::TAutomationRef m;
+    try {
+      m = Connect(fake);
+    } catch (const platform::EAutomationError& e) {
+      FAIL() << e.what();
+    }
+    EXPECT_TRUE(m->Get("Connected").AsBool());
+    EXPECT_NE(m->Get("DriverInfo").AsString().find("(ON_STEP command set): On-Step 4.24k"), std::string::npos);
+    EXPECT_GE(fake.Count(":GR#"), 2) << "asked again";
+    EXPECT_NEAR(m->Get("Declination").AsDouble(), 20.0, 1e-9);
+    EXPECT_EQ(m->TakeFault(), "");
+    EXPECT_EQ(m->TakeNotice(), "");
+  }
+  {
+    TFakeLx200 fake(Transport::Tcp);
+    fake.SetSilent(true);
+    try {
+      Connect(fake);
+      ADD_FAILURE() << "connected";
+    } catch (const platform::EAutomationError& e) {
+      EXPECT_EQ(std::string(e.what()), "No reply from the mount on " + fake.Id().substr(6) + " within 8 s");
+    }
+    EXPECT_GE(fake.Count(":GR#"), 4) << "asked again while it waited";
+  }
+  TFakeLx200 fake(Transport::Pty);
+  fake.SetSilent(true);
+  auto m = platform::CreateOleObject(fake.Id());
+  QTimer::singleShot(300, [&] { m->Put("Connected", TVariant(false)); });
+  EXPECT_THROW(m->Put("Connected", TVariant(true)), platform::EAutomationCancelled);
+  EXPECT_FALSE(m->Get("Connected").AsBool());
+}
