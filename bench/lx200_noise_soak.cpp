@@ -16,7 +16,7 @@
 // and the time a table read and a round of settings take.
 //
 //   lx200_noise_soak [MINUTES=5] [LINKS=8] [GARBLED=0.03] [SEED=1] [POLL_MS=900] [TWICE=0] [LOST=0] [CHECK=1]
-//                    [DELAY_MS=0] [RESTART_EVERY=0]
+//                    [DELAY_MS=0] [RESTART_EVERY=0] [HANDSET_EVERY=0]
 //
 // LOST is the share of commands lost on their way in. CHECK is how many
 // entries are read between two checks: 1 as the window reads, 16 as it
@@ -26,7 +26,9 @@
 // restarts each mount every that many polls (0: never), while a goto is
 // under way, losing 0 to 4 commands, with a banner every other time: a
 // restart told within the three polls after it counts as found, any other
-// as false.
+// as false. HANDSET_EVERY makes a goto from each mount's handset every that
+// many polls (0: never): the mount's target moves to another declination
+// and the pointing follows; no restart may be told for it.
 //
 // Target: at 3 % garbled, and at 1 % sent twice, no link drops in 5
 // minutes and no value is read wrong; no setting wrong and no false
@@ -58,7 +60,7 @@ namespace {
 
 struct TTally {
   long polls = 0, replies = 0, drops = 0, wrong = 0, spoiled = 0, rereads = 0, tables = 0, faults = 0;
-  long rounds = 0, settingsWrong = 0, settingsTold = 0, restarts = 0, restartsFound = 0;
+  long rounds = 0, settingsWrong = 0, settingsTold = 0, restarts = 0, restartsFound = 0, handsetGotos = 0;
   double tableMs = 0, roundMs = 0;
   std::vector<std::string> why;
 };
@@ -157,7 +159,7 @@ void SetRound(platform::IAutomationObject& m, TFakeLx200& fake, long k, TTally& 
 }
 
 TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, int pollMs, int check, int delayMs,
-            int restartEvery, std::chrono::steady_clock::time_point until) {
+            int restartEvery, int handsetEvery, std::chrono::steady_clock::time_point until) {
   TTally t;
   TFakeLx200 fake(TFakeLx200::Transport::Tcp);
   fake.Change([](TFakeLx200::State& s) {
@@ -200,6 +202,12 @@ TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, 
           t.why.push_back(fault);
         }
       }
+      // A goto from the handset, to where the mount points or a little
+      // north of it by turns (the polls read the pointing as it then is).
+      if (handsetEvery > 0 && t.polls % handsetEvery == 0) {
+        fake.HandsetGoto(7.5, (t.polls / handsetEvery) % 2 != 0 ? -33.0 : -33.25);
+        ++t.handsetGotos;
+      }
       if (restartEvery > 0 && t.polls % restartEvery == 0) {
         // While a goto (to where the mount points) is under way; the mount
         // then plays its PEC and tracks again, as the polls expect.
@@ -211,6 +219,7 @@ TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, 
         } catch (const platform::EAutomationError&) {
           // Unconfirmed on a noisy line: the mount may be slewing.
         }
+        if (restartedAt >= 0) t.why.push_back("restart at poll " + std::to_string(restartedAt) + " not told");
         const long n = t.restarts++;
         fake.Restart(int(n % 5), n % 2 != 0 ? "\r\nOnStep 4.24k\r\n" : "");
         fake.Change([](TFakeLx200::State& s) { s.pecState = 'P', s.tracking = true, s.slewMs = 0; });
@@ -236,6 +245,10 @@ TTally Soak(int link, double garbled, double twice, double lost, uint32_t seed, 
     }
     if (pollMs > 0) std::this_thread::sleep_until(start + std::chrono::milliseconds(pollMs));
   }
+  // A restart made in the last three polls had no time to be found: not
+  // counted.
+  if (restartedAt >= 0 && t.polls - restartedAt < 3) --t.restarts;
+  else if (restartedAt >= 0) t.why.push_back("restart at poll " + std::to_string(restartedAt) + " not told");
   t.spoiled = fake.Spoiled();
   m->Put("Connected", TVariant(false));
   return t;
@@ -254,6 +267,7 @@ int main(int argc, char** argv) {
   const int check = argc > 8 ? std::clamp(std::atoi(argv[8]), 1, 32) : 1;
   const int delayMs = argc > 9 ? std::max(0, std::atoi(argv[9])) : 0;
   const int restartEvery = argc > 10 ? std::max(0, std::atoi(argv[10])) : 0;
+  const int handsetEvery = argc > 11 ? std::max(0, std::atoi(argv[11])) : 0;
   platform::RegisterLx200Drivers();
   std::printf("%d links, %.1f min, %.1f %% of the replies garbled, %.1f %% sent twice, %.1f %% of the commands lost, "
               "a poll every %d ms, a check every %d entries, replies %d ms late, seed %u\n",
@@ -262,8 +276,9 @@ int main(int argc, char** argv) {
   std::vector<TTally> tallies(size_t(links), TTally{});
   std::vector<std::thread> threads;
   for (int i = 0; i < links; ++i)
-    threads.emplace_back([&, i] { tallies[size_t(i)] = Soak(i, garbled, twice, lost, seed, pollMs, check, delayMs, restartEvery,
-                                                                     until);
+    threads.emplace_back([&, i] {
+      tallies[size_t(i)] =
+          Soak(i, garbled, twice, lost, seed, pollMs, check, delayMs, restartEvery, handsetEvery, until);
     });
   for (auto& th : threads) th.join();
   TTally all;
@@ -276,7 +291,7 @@ int main(int argc, char** argv) {
         all.wrong += t.wrong, all.rereads += t.rereads, all.tables += t.tables, all.tableMs += t.tableMs,
         all.faults += t.faults, all.rounds += t.rounds, all.roundMs += t.roundMs,
         all.settingsWrong += t.settingsWrong, all.settingsTold += t.settingsTold, all.restarts += t.restarts,
-        all.restartsFound += t.restartsFound;
+        all.restartsFound += t.restartsFound, all.handsetGotos += t.handsetGotos;
   }
   std::printf("all: %ld polls, %ld replies, %ld spoiled, %ld reads again, %ld drops, %ld wrong\n", all.polls,
               all.replies, all.spoiled, all.rereads, all.drops, all.wrong);
@@ -287,6 +302,7 @@ int main(int argc, char** argv) {
               all.rounds, all.rounds > 0 ? all.roundMs / double(all.rounds) : 0.0, all.settingsWrong,
               all.settingsTold);
   if (restartEvery > 0) std::printf("restarts made: %ld, told: %ld\n", all.restarts, all.restartsFound);
+  if (handsetEvery > 0) std::printf("gotos from the handset: %ld\n", all.handsetGotos);
   return all.drops == 0 && all.wrong == 0 && all.faults == 0 && all.settingsWrong == 0 &&
                  all.restartsFound == all.restarts
              ? 0

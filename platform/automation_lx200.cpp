@@ -31,15 +31,6 @@ std::atomic<int> g_findRepliesMs{kFindRepliesMs};
 std::mutex g_onStepLinesMutex;
 std::set<std::string> g_onStepLines;
 
-// A raw command that may move the mount by a route of its own or set its
-// target (a park, home, an alignment step, a goto, a sync, a target set):
-// the mark may be gone without a restart.
-bool MayRetarget(const std::string& cmd) {
-  for (const char* code : {":Sr", ":Sd", ":Sa", ":Sz", ":C", ":h", ":A", ":MS", ":MA", ":MP", ":MN"})
-    if (cmd.rfind(code, 0) == 0) return true;
-  return false;
-}
-
 }  // namespace
 
 int Lx200FindRepliesMs() { return g_findRepliesMs; }
@@ -239,7 +230,11 @@ std::string TLx200Session::Raw(const std::string& kind, const TVariantList& a) {
   TLx200Reply shape = Lx200ReplyOf(cmd, onStep_);
   // The Bool form reads one character whatever the command.
   if (kind == "CommandBool" && shape != TLx200Reply::Bool) shape = TLx200Reply::Char;
-  if (MayRetarget(cmd)) mark_ = TMark{};
+  // A raw set of a value this connection set: the mount holds another
+  // one now, which tells no restart.
+  if (cmd.rfind(":SG", 0) == 0 || cmd.rfind(":SL", 0) == 0 || cmd.rfind(":SC", 0) == 0) clockGiven_.reset();
+  if (cmd.rfind(":St", 0) == 0) latitudeGiven_.reset();
+  if (cmd.rfind(":Sg", 0) == 0) longitudeGiven_.reset();
   const std::string reply = Ask(cmd, shape);
   // The guide-rate step, for the rates read back.
   if (cmd.size() == 4 && cmd[1] == 'R' && cmd[2] >= '0' && cmd[2] <= '9') rateStep_ = cmd[2] - '0';
@@ -274,10 +269,10 @@ TVariant TLx200Session::Invoke(const std::string& m, const TVariantList& a) {
     try {
       r = AskPlaced(":MS#");
     } catch (const EAutomationOutcomeUnknown&) {
-      slewing_ = remarked_.started = true;
+      slewing_ = callTarget_.started = true;
       throw;
     }
-    slewing_ = remarked_.started = r == "0";
+    slewing_ = callTarget_.started = r == "0";
     if (r != "0") {
       const char code = r.empty() ? '9' : r[0];
       std::string said(Lx200Unframed(r.substr(std::min<size_t>(1, r.size()))));
@@ -313,9 +308,6 @@ TVariant TLx200Session::Invoke(const std::string& m, const TVariantList& a) {
     Ask(cmd);
     return {};
   }
-  // A park, un-park or home moves the mount by a route of its own, which
-  // may set its target: the mark is not looked for until the next goto.
-  if (m == "Park" || m == "UnPark" || m == "FindHome") mark_ = TMark{};
   if (onStep_) {
     if (m == "Park") return Set(":hP#", "Park"), TVariant();
     if (m == "UnPark") return Set(":hR#", "Un-park"), TVariant();

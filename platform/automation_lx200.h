@@ -11,7 +11,7 @@
 // in flight and the queued ones at once (EAutomationCancelled).
 //
 // Each reply is read with a time limit (kLx200ReplyLimitMs; the first of a
-// connect kLx200FirstReplyLimitMs) and checked against its form and range
+// connect kLx200StartWaitMs, its question asked again meanwhile) and checked against its form and range
 // (platform/lx200_protocol.h). A reply is never taken for another
 // command's: after one that is malformed, cut short (begun, its end not come
 // within the limit) or missing, the rest of it (or all of it) may still be
@@ -47,27 +47,30 @@
 // reads +00*00 where -33*30 was set; set 4 times").
 //
 // Restarts. A board that restarts loses its memory: the goto under way,
-// and the target it was given. The connect sets the target to where the
-// mount points (the mark), and every goto or sync sets the next; a park,
-// un-park, home or a raw move, set or alignment step forgets the mark
-// (its route may set the target) until the next goto or sync. The rule:
+// and, unless it keeps them, the clock and site it was given. The rule:
 // after a silence (a command or a marker without a reply), a board's
 // words (text lines that no reply takes: no LX200 reply holds a line end)
-// or a goto seen to end, the target is read back once the call is done,
-// proved in step, and again where it reads otherwise; the mount restarted
-// only when both reads find the mark gone. A slow link (replies 200 ms
-// late, a spike of a second), or a line that loses or repeats commands,
-// leaves the mount's memory as it was and is never told as a restart,
-// however many questions went unanswered; a restart of any length (one
-// command lost or four, or none with a banner or at a goto's end) is.
-// TakeFault tells it once ("the mount restarted: it was silent for 2.1 s,
-// said "OnStep 4.24k" and lost the target it was given; the goto under way
-// was lost; its date, time and site were set again"), or the call whose
-// reply was lost (a goto, a sync) raises it. The clock and site this
-// connection set are set again and proved (or the text says they could not
-// be, and to connect again), and the mark is set anew. A mount that would
-// not take a mark is told restarted only when nothing of the replies owed
-// came back after three markers unanswered, or after a banner.
+// or a goto seen to end, the values this connection set and the mount was
+// proved to hold (the UTC offset, date and time as one, the latitude, the
+// longitude) are read back once the call is done, proved in step, and
+// again where one reads otherwise; the mount restarted when both reads
+// find a value gone (the clock more than kLx200ClockKeptSeconds from the
+// one set, run on), when its words came with a silence, or when three
+// markers went unanswered and nothing of the replies owed came back. A
+// slow link (replies 200 ms late, a spike of a second), a line that loses
+// or repeats commands, or a goto made from the handset or the mount's own
+// app (the target moved by another controller) leaves those values as
+// they were and is never told as a restart; a restart of any length (one
+// command lost or four, or none with a banner or at a goto's end, after a
+// goto as after a park or an alignment start) is. TakeFault tells it once
+// ("the mount restarted: it was silent for 2.1 s, said "OnStep 4.24k" and
+// lost the date, time and site it was given; the goto under way was lost;
+// its date, time and site were set again"); a goto or sync whose own
+// target the restart took (read back after it), or whose reply was lost,
+// raises it instead. The clock and site are set again and proved (or the
+// text says they could not be, and to connect again). A mount given
+// neither clock nor site is told restarted only by its words with a
+// silence, or three markers unanswered.
 //
 // Members (the mount kind comes from ":GVP#"; an OnStep product name makes
 // DriverInfo say "ON_STEP", any other says "Meade"; the name, the version
@@ -102,7 +105,9 @@
 //                        Meade's ":hP#" (handsets with a product name), and on
 //                        handsets that answer ":GW#" ":hW#" (wake) and ":hS#"
 //   UTCDate              ":SG+00#", ":SL" UTC time, ":SC" UTC date, read back
-//                        with ":GG#", ":GL#", ":GC#". A set command's (and a
+//                        with ":GG#", ":GC#", ":GL#" and set again together
+//                        (an offset set again moves the mount's local time:
+//                        the clock is read back after it). A set command's (and a
 //                        park's) reply other than "1" is a refusal only when
 //                        the line proves in step after it; else the value is
 //                        set again (four times at most), a park told as
@@ -153,9 +158,13 @@ inline constexpr int kLx200ReplyLimitMs = 600;
 // How often a question, or a set command of a value, is asked before a
 // line that never answers it well is given up.
 inline constexpr int kLx200Asks = 4;
-// The longest wait for the first reply of a connect, and for a network
-// port to take the connection: handsets wake slowly.
+// The longest wait for a network port to take the connection.
 inline constexpr int kLx200FirstReplyLimitMs = 3000;
+// The longest wait for the first reply of a connect: a handset wakes
+// slowly, and many boards restart as their serial port is opened (DTR)
+// and answer 1 to 5 s later, having lost the questions sent meanwhile
+// (asked again every 1.5 s).
+inline constexpr int kLx200StartWaitMs = 8000;
 
 // Forgets which lines' mounts have named themselves OnStep in this run.
 void ForgetLx200LinesForTest();

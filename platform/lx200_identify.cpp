@@ -1,6 +1,9 @@
 // The connect: the line opened, the mount's first reply, and its product
 // name, firmware version and coordinate mode, each taken only from
 // replies proved in step.
+#include <algorithm>
+#include <chrono>
+
 #include "platform/lx200_session.h"
 
 namespace platform {
@@ -97,10 +100,8 @@ void TLx200Session::Connect() {
     notice_.clear();
     fault_.clear();
   }
-  // Nothing of an earlier connection's mount is known; the mark is set
-  // once the mount is known (at the end of this call).
-  mark_ = TMark{};
-  remarked_ = {};
+  // Nothing of an earlier connection's mount is known.
+  callTarget_ = {};
   clockGiven_.reset();
   latitudeGiven_.reset();
   longitudeGiven_.reset();
@@ -108,27 +109,36 @@ void TLx200Session::Connect() {
   quietMs_ = 0;
   said_.clear();
   hint_.clear();
-  // Every LX200 mount answers ":GR#"; a handset that has just woken may
-  // take its time with the first answer, and a board that restarted on the
-  // port's opening may first send something else: its replies are found
-  // again and it is asked again. A low-precision reply ("HH:MM.T")
-  // asks for the switch to high precision.
+  // Every LX200 mount answers ":GR#". A handset that has just woken may
+  // take its time with the first answer, and a board that restarts as its
+  // port opens loses what it is sent while it starts: the question is
+  // asked again while nothing comes, kLx200StartWaitMs in all. A board
+  // that first sends something else (its words, a byte of the restart) has
+  // its replies found again and is asked again. A low-precision reply
+  // ("HH:MM.T") asks for the switch to high precision.
   product_.clear();
   version_.clear();
   const std::string where = line_.Where();
+  const Lx200Clock::time_point until = Lx200Clock::now() + std::chrono::milliseconds(kLx200StartWaitMs);
   std::string ra;
-  for (int ask = 1;; ++ask) {
+  int silent = 0;
+  for (int ask = 1;;) {
     lastSent_ = ":GR#";
-    const TLx200Heard heard = line_.Transact(":GR#", TLx200Reply::Text, kLx200FirstReplyLimitMs, kLx200TailMs);
+    // The last ask has the rest of the time (a whole ask's at least, after
+    // replies found again past it).
+    const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(until - Lx200Clock::now()).count());
+    const int limitMs = left < 2 * kLx200StartAskMs ? std::max(left, kLx200StartAskMs) : kLx200StartAskMs;
+    const TLx200Heard heard = line_.Transact(":GR#", TLx200Reply::Text, limitMs, kLx200TailMs);
     if (!heard.silent && !heard.garbled && !heard.cut && Lx200ReplyValid(":GR#", heard.text)) {
       ra = heard.text;
       Counted(ask > 1);
       break;
     }
     if (heard.silent) {
+      ++silent;
+      if (Lx200Clock::now() < until) continue;
       line_.Close();
-      throw EAutomationError("No reply from the mount on " + where + " within " +
-                             std::to_string(kLx200FirstReplyLimitMs / 1000) + " s");
+      throw EAutomationError("No reply from the mount on " + where + " within " + Lx200Seconds(kLx200StartWaitMs));
     }
     const std::optional<std::string> late = ask < kLx200Asks ? FindReplies(":GR#") : std::nullopt;
     const std::string whole = heard.garbled || !late ? std::string() : heard.text + *late;
@@ -142,7 +152,11 @@ void TLx200Session::Connect() {
       throw EAutomationError("No LX200 mount on " + where + " (\":GR#\" answered \"" +
                              Lx200Printable(heard.text) + "\")");
     }
+    ++ask;
   }
+  // The reply taken may be an earlier question's, late: the later one's
+  // is passed over before anything else is asked.
+  if (silent > 0) RepliesInStep();
   high_ = ra.find('.') == std::string::npos;
   if (!high_) {
     Ask(":U#");
@@ -157,7 +171,6 @@ void TLx200Session::Connect() {
   said_.clear();
   hint_.clear();
   line_.TakeBanner();
-  markWanted_ = true;
 }
 
 

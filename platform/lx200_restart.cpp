@@ -1,18 +1,18 @@
-// A board that restarts loses what it holds in memory: the goto under way
-// and the target it was given. The connect gives it one as a mark (where it
-// points), and every goto or sync the next. After a silence (a command or
-// a marker without a reply), a board's words on the line (text lines no
-// reply takes), or a goto seen to end, the mark is read back, twice where
-// it reads otherwise, each time proved in step. Only a mark gone tells a
-// restart: a slow or lossy line (a reply late, a command lost) leaves the
-// mount's memory as it was. The restart is told with the goto it dropped;
-// the clock and site this connection set are set again and the mark with
-// them. A mount with no mark (it would not take one) is told restarted only
-// after a silence of three markers or words of its own, with nothing of the
-// replies owed among what came.
+// A board that restarts loses what it holds in memory: the goto under way,
+// and, unless it keeps them, the clock and site it was given. What proves a
+// restart: a value this connection set (the UTC offset, date and time, the
+// site) that the mount no longer holds, read back twice, each time proved
+// in step; the board's words on the line (text lines no reply takes) with
+// a silence (a command or marker it never answered); or a silence of three
+// markers, or one and words, with nothing of the replies owed among what
+// came. A silence, words or a goto seen to end make the driver look; a slow
+// or lossy line (a reply late, a command lost) and a goto made from the
+// handset (a target moved by another controller) leave the values as they
+// were and are never told. The restart is told with the goto it dropped;
+// the clock and site this connection set are set again.
 #include <algorithm>
+#include <cctype>
 #include <chrono>
-#include <cmath>
 
 #include "platform/lx200_session.h"
 
@@ -43,11 +43,15 @@ std::string Listed(const std::vector<std::string>& parts) {
 
 void TLx200Session::NoteBanner(const std::string& bytes) {
   suspect_ = true;
-  // The board's lines; what follows the last line end and holds a "#" is
-  // a reply that ran into them.
+  // The board's lines; what follows the last line end and holds a "#" or
+  // no letter is a reply that ran into them ("12:00:00#", "1").
   std::string lines = bytes;
   const std::size_t end = lines.find_last_of("\r\n");
-  if (end != std::string::npos && lines.find('#', end) != std::string::npos) lines.erase(end);
+  const auto letter = [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; };
+  if (end != std::string::npos) {
+    const std::string tail = lines.substr(end);
+    if (tail.find('#') != std::string::npos || std::none_of(tail.begin(), tail.end(), letter)) lines.erase(end);
+  }
   const std::string words = Said(lines);
   if (words.empty() || said_.size() > 80) return;
   said_ += (said_.empty() ? "" : " ") + words;
@@ -85,23 +89,26 @@ void TLx200Session::NoteRestart(const std::vector<std::string>& owed, const std:
 }
 
 void TLx200Session::AfterCall(TLx200Job& job) {
+  const TCallTarget call = std::exchange(callTarget_, TCallTarget{});
   // A call a disconnect ended, or a line gone: nothing to look at.
   if (!line_.IsOpen() || generation_ != jobGeneration_) return;
   try {
     const std::string words = line_.TakeBanner();
     if (!words.empty()) NoteBanner(words);
-    const std::string told = CheckRestart();
-    if (!told.empty()) {
-      if (job.failure == TLx200Job::Failure::OutcomeUnknown) {
-        // What the call's command did is known now: the mount lost it.
+    const TRestart found = CheckRestart(call);
+    if (!found.told.empty()) {
+      const bool open = job.failure == TLx200Job::Failure::None || job.failure == TLx200Job::Failure::OutcomeUnknown;
+      // The call's own goto or sync was lost with the restart (its target
+      // is gone), or what its command did is known now (the mount lost
+      // it): the restart is the call's failure.
+      if (open && (found.callLost || (job.failure == TLx200Job::Failure::OutcomeUnknown && !found.callKept))) {
         job.failure = TLx200Job::Failure::Error;
-        job.message = told;
+        job.message = found.told;
       } else {
         std::lock_guard lock(mutex_);
-        fault_ = told;
+        fault_ = found.told;
       }
     }
-    if (markWanted_) Mark();
   } catch (const EAutomationCancelled& e) {
     if (job.failure == TLx200Job::Failure::None) {
       job.failure = TLx200Job::Failure::Cancelled;
@@ -115,102 +122,103 @@ void TLx200Session::AfterCall(TLx200Job& job) {
   }
 }
 
-std::string TLx200Session::CheckRestart() {
-  const TRemarked remarked = std::exchange(remarked_, TRemarked{});
-  if (!std::exchange(suspect_, false)) return {};
-  const int quietMs = std::exchange(quietMs_, 0);
-  const std::string said = std::exchange(said_, std::string()), hint = std::exchange(hint_, std::string());
-  bool underWay = slewing_;
-  if (std::exchange(slewEnded_, false)) slewing_ = false;
-  // Where the call's own target replaced the mark after the signs, a value
-  // the connection set tells instead (the site, else the clock), read back
-  // the same way; a mount given none keeps the rule for a mount with no
-  // mark.
-  std::optional<TLx200Setting> given;
-  std::string lost = "the target it was given";
-  if (remarked.on) {
-    if (latitudeGiven_) {
-      given = LatitudeSetting(*latitudeGiven_);
-    } else if (longitudeGiven_) {
-      given = LongitudeSetting(*longitudeGiven_);
-    } else if (clockGiven_) {
-      given = ClockSettings().back();
-    }
-    lost = clockGiven_ && !latitudeGiven_ && !longitudeGiven_ ? "the date and time it was given"
-                                                               : "the site it was given";
-    // The goto this call started came after the restart; only one under
-    // way before it was lost.
-    underWay = remarked.underWay;
-  }
-  bool restarted = false;
-  if (mark_.known && (!remarked.on || given)) {
-    const TLx200Setting mark = given ? *given : TargetSetting(mark_.ra, mark_.dec);
-    std::optional<bool> kept = MarkKept(mark);
-    // Read again before it is believed: a question the mount never heard,
-    // its place taken by another reply sent twice, reads otherwise once.
-    if (kept == false) kept = MarkKept(mark);
-    restarted = kept == false;
-  } else {
-    restarted = !hint.empty();
-  }
-  // The checks' own questions are no new signs.
-  suspect_ = false;
-  quietMs_ = 0;
-  if (!restarted) return {};
-  std::string told = hint;
-  if (mark_.known && (!remarked.on || given)) {
-    std::vector<std::string> signs;
-    if (quietMs > 0) signs.push_back("was silent for " + Lx200Seconds(std::max(100, quietMs / 100 * 100)));
-    if (!said.empty()) signs.push_back("said \"" + Lx200Printable(said) + "\"");
-    signs.push_back("lost " + lost);
-    told = "the mount restarted: it " + Listed(signs);
-  }
-  if (underWay) told += "; the goto under way was lost";
-  if (remarked.on) {
-    // The target proved after the restart stays the mark, with the goto
-    // this call started on it.
-    slewing_ = remarked.started;
-  } else {
-    slewing_ = false;
-    mark_ = TMark{};
-    markWanted_ = true;
-  }
-  return told + SetUpAgain();
+std::vector<TLx200Setting> TLx200Session::GivenValues() const {
+  std::vector<TLx200Setting> values;
+  if (clockGiven_) values.push_back(ClockSetting(kLx200ClockKeptSeconds));
+  if (longitudeGiven_) values.push_back(LongitudeSetting(*longitudeGiven_));
+  if (latitudeGiven_) values.push_back(LatitudeSetting(*latitudeGiven_));
+  return values;
 }
 
-std::optional<bool> TLx200Session::MarkKept(const TLx200Setting& mark) {
-  const std::vector<std::string> set = mark.commands();
+std::optional<std::vector<bool>> TLx200Session::Held(const std::vector<TLx200Setting>& values) {
+  std::vector<std::vector<std::string>> sent;
+  for (const TLx200Setting& v : values) sent.push_back(v.commands());
   for (int ask = 1; ask <= kLx200Asks; ++ask) {
     line_.TakeStrays();
     outOfStep_ = false;
-    std::vector<std::string> back;
-    for (const std::string& g : mark.gets) back.push_back(Ask(g));
-    const Lx200Clock::time_point read = Lx200Clock::now();
+    std::vector<std::vector<std::string>> back(values.size());
+    std::vector<Lx200Clock::time_point> read(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      for (const std::string& g : values[i].gets) back[i].push_back(Ask(g));
+      read[i] = Lx200Clock::now();
+    }
+    // A question the mount never heard, its place taken by another reply
+    // sent twice, reads otherwise: only replies in step count.
     if (!RepliesInStep()) continue;
-    return mark.check(set, back, read).empty();
+    std::vector<bool> held;
+    for (std::size_t i = 0; i < values.size(); ++i) held.push_back(values[i].check(sent[i], back[i], read[i]).empty());
+    return held;
   }
   return std::nullopt;
 }
 
-void TLx200Session::Mark() {
-  try {
-    const double ra = AskSexagesimal(":GR#"), dec = AskSexagesimal(":GD#");
-    Target(std::fmod(ra, 24.0), std::clamp(dec, -90.0, 90.0), {});
-  } catch (const EAutomationLinkLost&) {
-    throw;
-  } catch (const EAutomationCancelled&) {
-    throw;
-  } catch (const EAutomationError&) {
-    // A mount that will not take a target now: restarts are told by the
-    // rule for a mount with no mark (tried again after the next restart).
-    mark_ = TMark{};
+TLx200Session::TRestart TLx200Session::CheckRestart(const TCallTarget& call) {
+  if (!std::exchange(suspect_, false)) return {};
+  const int quietMs = std::exchange(quietMs_, 0);
+  const std::string said = std::exchange(said_, std::string()), hint = std::exchange(hint_, std::string());
+  const bool underWay = slewing_;
+  if (std::exchange(slewEnded_, false)) slewing_ = false;
+  // The values this connection set, read back, and again where one reads
+  // otherwise: lost only when both reads say so.
+  const std::vector<TLx200Setting> given = GivenValues();
+  bool clockLost = false, siteLost = false;
+  if (!given.empty()) {
+    const std::optional<std::vector<bool>> first = Held(given);
+    if (first && std::find(first->begin(), first->end(), false) != first->end()) {
+      const std::optional<std::vector<bool>> again = Held(given);
+      for (std::size_t i = 0; again && i < given.size(); ++i) {
+        if ((*first)[i] || (*again)[i]) continue;
+        (given[i].name == "Date and time" ? clockLost : siteLost) = true;
+      }
+    }
   }
-  markWanted_ = false;
+  const bool lost = clockLost || siteLost;
+  // The board's words, and a command or marker it never answered.
+  const bool spoke = quietMs > 0 && std::any_of(said.begin(), said.end(), [](char c) {
+                       return std::isalpha(static_cast<unsigned char>(c)) != 0;
+                     });
+  TRestart found;
+  if (lost || spoke || !hint.empty()) {
+    // A goto or sync of this call: its target read back tells whether the
+    // restart came before it was set (the target held, the call's command
+    // went to the started board) or after (the target gone with the
+    // command).
+    bool gotoLost = underWay;
+    if (call.set) {
+      const TLx200Setting target = TargetSetting(call.ra, call.dec);
+      std::optional<std::vector<bool>> kept = Held({target});
+      if (kept && !kept->front()) kept = Held({target});
+      found.callKept = kept && kept->front();
+      found.callLost = kept && !kept->front();
+      gotoLost = call.underWayBefore;
+      slewing_ = call.started && !found.callLost;
+    } else {
+      slewing_ = false;
+    }
+    std::string told = hint;
+    if (lost || spoke) {
+      std::vector<std::string> signs;
+      if (quietMs > 0) signs.push_back("was silent for " + Lx200Seconds(std::max(100, quietMs / 100 * 100)));
+      if (!said.empty()) signs.push_back("said \"" + Lx200Printable(said) + "\"");
+      if (lost)
+        signs.push_back(std::string("lost the ") +
+                        (clockLost && siteLost ? "date, time and site" : clockLost ? "date and time" : "site") +
+                        " it was given");
+      told = "the mount restarted: it " + Listed(signs);
+    }
+    if (gotoLost) told += "; the goto under way was lost";
+    if (lost) told += SetUpAgain();
+    found.told = told;
+  }
+  // The checks' own questions are no new signs.
+  suspect_ = false;
+  quietMs_ = 0;
+  return found;
 }
 
 std::string TLx200Session::SetUpAgain() {
   std::vector<TLx200Setting> settings;
-  if (clockGiven_) settings = ClockSettings();
+  if (clockGiven_) settings.push_back(ClockSetting());
   if (longitudeGiven_) settings.push_back(LongitudeSetting(*longitudeGiven_));
   if (latitudeGiven_) settings.push_back(LatitudeSetting(*latitudeGiven_));
   if (settings.empty()) return {};
@@ -225,6 +233,10 @@ std::string TLx200Session::SetUpAgain() {
   } catch (const EAutomationCancelled&) {
     throw;
   } catch (const EAutomationError& e) {
+    // The mount does not hold them: they tell no later restart.
+    clockGiven_.reset();
+    latitudeGiven_.reset();
+    longitudeGiven_.reset();
     return "; " + what + " could not be set again (" + e.what() + "): connect again";
   }
 }

@@ -45,6 +45,15 @@ inline constexpr int kLx200DateTailMs = 400;
 // How far a clock read back may be from the one set (the mount's own
 // seconds, the questions between).
 inline constexpr double kLx200ClockSlackSeconds = 3;
+// How far the mount's clock may have run from the one this connection set
+// and still be that clock (a mount's own clock drifts, seconds an hour on
+// a cheap resonator): a board that restarted starts from its own date,
+// hours or years away.
+inline constexpr double kLx200ClockKeptSeconds = 600;
+// How long the first reply of a connect is waited for before the question
+// is asked again: a board that restarts as its port opens (DTR) loses what
+// it is sent while it starts (kLx200StartWaitMs in all).
+inline constexpr int kLx200StartAskMs = 1500;
 
 // How long the markers that find a mount's replies again are waited for
 // in all (SetLx200FindRepliesMsForTest).
@@ -216,41 +225,58 @@ class TLx200Session {
   // EAutomationError naming the first value refused or never proved (with
   // `after` appended), the values proved staying set.
   void SetChecked(const std::vector<TLx200Setting>& settings, const std::string& after = {});
-  // The goto's or sync's target, proved so; it becomes the mount's mark.
+  // The goto's or sync's target, proved so (remembered for the call's
+  // restart check).
   void Target(double raHours, double decDegrees, const std::string& after);
   TLx200Setting TargetSetting(double raHours, double decDegrees) const;
-  // The UTC clock (offset, time and date), the latitude, the longitude,
-  // each proved so and kept to be set again after a restart.
+  // The UTC clock (offset, time and date, set and proved as one: an offset
+  // set again moves the mount's local time), the latitude, the longitude,
+  // each proved so and kept to be set again after a restart (a value never
+  // proved is not kept).
   void PutClock(double unixSeconds);
   void PutLatitude(double degrees);
   void PutLongitude(double eastDegrees);
-  std::vector<TLx200Setting> ClockSettings() const;
+  // The clock given, run on; a clock read back within `slackSeconds` of it
+  // holds it.
+  TLx200Setting ClockSetting(double slackSeconds = kLx200ClockSlackSeconds) const;
   TLx200Setting LatitudeSetting(double degrees) const;
   TLx200Setting LongitudeSetting(double eastDegrees) const;
 
   // --- Restarts (lx200_restart.cpp) --------------------------------------------------
   // After a call: a silence, a board's words or a goto's end met during it
   // may mean the board restarted. Checked (CheckRestart); a restart is told
-  // (TakeFault, or as the call's failure where its outcome was unknown),
-  // and the mark is set again where it is wanted.
+  // (TakeFault, or as the call's failure where the call's own command was
+  // lost or its outcome unknown).
   void AfterCall(TLx200Job& job);
-  // The restart found since the last check, as the text that tells it
-  // (the goto it dropped, what was set up again); empty when the mount did
-  // not restart.
-  std::string CheckRestart();
-  // Whether the mount still holds `mark` (its target, or a value the
-  // connection set): read back and proved in step (kLx200Asks tries);
-  // nothing when never in step.
-  std::optional<bool> MarkKept(const TLx200Setting& mark);
-  // Sets the mount's target to where it points, as the mark a restart
-  // erases; left unknown when the mount will not take it.
-  void Mark();
+  // The goto's or sync's target this call set and proved, the goto under
+  // way before it, and whether this call started one.
+  struct TCallTarget {
+    bool set = false;
+    double ra = 0, dec = 0;
+    bool underWayBefore = false, started = false;
+  };
+  // What a check found: the text that tells a restart (the goto it
+  // dropped, what was set up again), empty when the mount did not restart;
+  // whether the call's own target was lost to it (the call's command then
+  // came before the restart and was lost).
+  struct TRestart {
+    std::string told;
+    bool callLost = false, callKept = false;
+  };
+  TRestart CheckRestart(const TCallTarget& call);
+  // Which of `values` the mount still holds: read back together and
+  // proved in step (kLx200Asks tries); nothing when never in step.
+  std::optional<std::vector<bool>> Held(const std::vector<TLx200Setting>& values);
+  // The values this connection set and proved, as a restart's proof (the
+  // clock within kLx200ClockKeptSeconds).
+  std::vector<TLx200Setting> GivenValues() const;
   // Sets the clock and site this connection set once more; the text that
-  // says so (or that they could not be, and to connect again).
+  // says so (or that they could not be, and to connect again: they are
+  // then no longer kept).
   std::string SetUpAgain();
-  // After markers unanswered in silence, the marker that answered: the
-  // rule for a mount with no mark, kept in hint_ (nothing of the replies
-  // owed came, after a banner or three markers unanswered).
+  // After markers unanswered in silence, the marker that answered: a
+  // restart told without a value read back, kept in hint_ (nothing of the
+  // replies owed came, after a banner or three markers unanswered).
   void NoteRestart(const std::vector<std::string>& owed, const std::string& before, int unanswered,
                    Lx200Clock::time_point sent, Lx200Clock::time_point asked);
   // Bytes no reply took that read as a board's words (Lx200Banner): kept
@@ -287,31 +313,16 @@ class TLx200Session {
   // A goto the mount took and has not been seen to end; one seen to end
   // since the last check.
   bool slewing_ = false, slewEnded_ = false;
-
-  // The mark: the target (hours, degrees) the mount was proved to hold,
-  // set by this connection (at the connect, a goto, a sync). It lives in
-  // the mount's memory only, so a mount that restarted has lost it. A
-  // command that may move the mount by a route of its own (park, home, an
-  // alignment step, a raw set or move) forgets it until a goto or sync
-  // sets the next.
-  struct TMark {
-    bool known = false;
-    double ra = 0, dec = 0;
-  } mark_;
-  bool markWanted_ = false;  // set one at the end of the call
-  // A goto or sync whose target replaced a known mark after signs of a
-  // restart were seen: a board that restarted before the target was set
-  // holds the new one all the same, so the mark cannot tell; the goto that
-  // was under way before the call, and whether this call started one.
-  struct TRemarked {
-    bool on = false, underWay = false, started = false;
-  } remarked_;
-  // What this connection set, to set it again after a restart: the clock
-  // (the instant given and when), the site.
+  // This call's target (Target), for its restart check.
+  TCallTarget callTarget_;
+  // What this connection set and the mount was proved to hold, to tell a
+  // restart by and set again after one: the clock (the instant given and
+  // when), the site. A raw set command of one of them forgets it.
   std::optional<double> clockGiven_, latitudeGiven_, longitudeGiven_;
   Lx200Clock::time_point clockAt_{};
   // Signs of a restart since the last check: a silence (and the longest,
-  // in milliseconds), the board's words, the rule for a mount with no mark.
+  // in milliseconds), the board's words, a silence that lost what the
+  // mount was sent (NoteRestart).
   bool suspect_ = false;
   int quietMs_ = 0;
   std::string said_, hint_;

@@ -174,32 +174,13 @@ TLx200Setting TLx200Session::TargetSetting(double ra, double dec) const {
 // ":Sr" reply sent twice, leaves the old declination.
 void TLx200Session::Target(double ra, double dec, const std::string& after) {
   if (!(ra >= 0 && ra < 24 && dec >= -90 && dec <= 90)) throw EAutomationError("Coordinates out of range");
-  // Until it is proved, the mount's target is not known; one not proved
-  // (refused in part, never read back) is replaced by a mark once the
-  // call is done.
-  const bool marked = mark_.known;
   const bool underWay = slewing_;
-  mark_ = TMark{};
-  try {
-    SetChecked({TargetSetting(ra, dec)}, after);
-  } catch (const EAutomationLinkLost&) {
-    throw;
-  } catch (const EAutomationCancelled&) {
-    throw;
-  } catch (const EAutomationError&) {
-    markWanted_ = true;
-    throw;
-  }
-  mark_ = {true, ra, dec};
-  // Signs of a restart before the target was proved (a board's words the
-  // line set aside among them): a board that restarted meanwhile was given
-  // the new target after it started.
-  const std::string words = line_.TakeBanner();
-  if (!words.empty()) NoteBanner(words);
-  if (marked && suspect_) remarked_ = {true, underWay, false};
+  callTarget_ = {};
+  SetChecked({TargetSetting(ra, dec)}, after);
+  callTarget_ = {true, ra, dec, underWay, false};
 }
 
-std::vector<TLx200Setting> TLx200Session::ClockSettings() const {
+TLx200Setting TLx200Session::ClockSetting(double slack) const {
   // The instant given, run on since it was given: a value set again later
   // is the time then.
   const double given = clockGiven_.value_or(0);
@@ -209,54 +190,54 @@ std::vector<TLx200Setting> TLx200Session::ClockSettings() const {
   };
   const auto now = [then] { return then(Lx200Clock::now()); };
   // The mount's clock runs on UT with a zero offset (a zero needs no sign
-  // convention, which differs between firmwares).
-  TLx200Setting offset;
-  offset.name = "UTC offset";
-  offset.what = {"UTC offset"};
-  offset.commands = [] { return std::vector<std::string>{":SG+00#"}; };
-  offset.gets = {":GG#"};
-  offset.check = [](const std::vector<std::string>&, const std::vector<std::string>& back,
-                    Lx200Clock::time_point) -> std::string {
-    double v = 0;
-    const std::string_view b = Lx200Unframed(back[0]);
-    if ((ParseLx200Number(b, v) || ParseLx200Sexagesimal(b, v)) && std::fabs(v) < 1e-6) return {};
-    return "UTC offset not taken by the mount: it reads " + Lx200Printable(b) + " where +00 was set";
-  };
-  // The time and the date from one instant, read back as one.
+  // convention, which differs between firmwares). The offset, time and date
+  // are one value: a mount keeps UT and shows it as local time under its
+  // offset, so an offset set again (its first ":SG" lost, the time set
+  // under the old one) moves the time read back, which is then set again.
   TLx200Setting clock;
   clock.name = "Date and time";
-  clock.what = {"Time", "Date"};
+  clock.what = {"UTC offset", "Time", "Date"};
   clock.commands = [now] {
     const double t = now();
-    return std::vector<std::string>{":SL" + TimeText(t) + "#", ":SC" + DateText(t) + "#"};
+    return std::vector<std::string>{":SG+00#", ":SL" + TimeText(t) + "#", ":SC" + DateText(t) + "#"};
   };
   // The time is asked last: the instant it is compared with is taken after
   // the last reply.
-  clock.gets = {":GC#", ":GL#"};
+  clock.gets = {":GG#", ":GC#", ":GL#"};
   // The clock read back is compared with the one given, run on until its
   // reply came (a slow link's questions after it do not count).
-  clock.check = [then](const std::vector<std::string>& sent, const std::vector<std::string>& back,
-                       Lx200Clock::time_point read) -> std::string {
+  clock.check = [then, slack](const std::vector<std::string>& sent, const std::vector<std::string>& back,
+                              Lx200Clock::time_point read) -> std::string {
+    double v = 0;
+    const std::string_view offset = Lx200Unframed(back[0]);
+    if (!((ParseLx200Number(offset, v) || ParseLx200Sexagesimal(offset, v)) && std::fabs(v) < 1e-6))
+      return "UTC offset not taken by the mount: it reads " + Lx200Printable(offset) + " where +00 was set";
     const double t = then(read);
-    const std::string date(Lx200Unframed(back[0]));
-    if (date != DateText(t - kLx200ClockSlackSeconds) && date != DateText(t + kLx200ClockSlackSeconds))
-      return "Date not taken by the mount: it reads " + Lx200Printable(date) + " where " + ValueOf(sent[1]) +
+    const std::string date(Lx200Unframed(back[1]));
+    if (date != DateText(t - slack) && date != DateText(t + slack))
+      return "Date not taken by the mount: it reads " + Lx200Printable(date) + " where " + ValueOf(sent[2]) +
              " was set";
     double h = 0;
     const double day = std::fmod(t, 86400.0) / 3600.0;
-    if (!ParseLx200Sexagesimal(Lx200Unframed(back[1]), h) || Apart(h, day, 24) * 3600 > kLx200ClockSlackSeconds)
-      return "Time not taken by the mount: it reads " + Lx200Printable(Lx200Unframed(back[1])) + " where " +
-             ValueOf(sent[0]) + " was set";
+    if (!ParseLx200Sexagesimal(Lx200Unframed(back[2]), h) || Apart(h, day, 24) * 3600 > slack)
+      return "Time not taken by the mount: it reads " + Lx200Printable(Lx200Unframed(back[2])) + " where " +
+             ValueOf(sent[1]) + " was set";
     return {};
   };
-  return {offset, clock};
+  return clock;
 }
 
 void TLx200Session::PutClock(double unixSeconds) {
   if (!std::isfinite(unixSeconds)) throw EAutomationError("Invalid date");
   clockGiven_ = unixSeconds;
   clockAt_ = Lx200Clock::now();
-  SetChecked(ClockSettings());
+  try {
+    SetChecked({ClockSetting()});
+  } catch (...) {
+    // Not held by the mount: nothing to tell a restart by.
+    clockGiven_.reset();
+    throw;
+  }
 }
 
 TLx200Setting TLx200Session::LatitudeSetting(double lat) const {
@@ -278,14 +259,16 @@ TLx200Setting TLx200Session::LongitudeSetting(double east) const {
 
 void TLx200Session::PutLatitude(double lat) {
   if (!(lat >= -90 && lat <= 90)) throw EAutomationError("SiteLatitude out of range");
-  latitudeGiven_ = lat;
+  latitudeGiven_.reset();
   SetChecked({LatitudeSetting(lat)});
+  latitudeGiven_ = lat;
 }
 
 void TLx200Session::PutLongitude(double east) {
   if (!(east >= -180 && east <= 180)) throw EAutomationError("SiteLongitude out of range");
-  longitudeGiven_ = east;
+  longitudeGiven_.reset();
   SetChecked({LongitudeSetting(east)});
+  longitudeGiven_ = east;
 }
 
 }  // namespace platform

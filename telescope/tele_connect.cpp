@@ -40,16 +40,18 @@ bool HasAny(const std::string& s, const char* letters) { return s.find_first_of(
 // gone tells the logic once, then raises as before; a warning the driver
 // (or a fault no call raised) has after a call goes to the logic first;
 // `inCall` counts the calls under way (events handled meanwhile come from
-// outside them).
+// outside them); `faultInCall` is set when a call ends with a fault told,
+// cleared as the next begins.
 class TLinkWatch : public platform::IAutomationObject {
  public:
   using TTell = std::function<void(const std::string&)>;
-  TLinkWatch(platform::TAutomationRef inner, TTell lost, TTell notice, TTell fault, int* inCall)
+  TLinkWatch(platform::TAutomationRef inner, TTell lost, TTell notice, TTell fault, int* inCall, bool* faultInCall)
       : inner_(std::move(inner)),
         lost_(std::move(lost)),
         notice_(std::move(notice)),
         fault_(std::move(fault)),
-        inCall_(inCall) {}
+        inCall_(inCall),
+        faultInCall_(faultInCall) {}
   TVariant Get(const std::string& m) override {
     return Watched([&] { return inner_->Get(m); });
   }
@@ -68,6 +70,7 @@ class TLinkWatch : public platform::IAutomationObject {
       explicit TCounted(int* c) : n(c) { ++*n; }
       ~TCounted() { --*n; }
     } counted(inCall_);
+    *faultInCall_ = false;
     struct TNoticed {
       TLinkWatch* w;
       ~TNoticed() {
@@ -75,7 +78,10 @@ class TLinkWatch : public platform::IAutomationObject {
           const std::string text = w->inner_->TakeNotice();
           if (!text.empty()) w->notice_(text);
           const std::string fault = w->inner_->TakeFault();
-          if (!fault.empty()) w->fault_(fault);
+          if (!fault.empty()) {
+            w->fault_(fault);
+            *w->faultInCall_ = true;
+          }
         } catch (const std::exception&) {
           // Out of memory for a log line: the warning is dropped.
         }
@@ -93,6 +99,7 @@ class TLinkWatch : public platform::IAutomationObject {
   platform::TAutomationRef inner_;
   TTell lost_, notice_, fault_;
   int* inCall_;
+  bool* faultInCall_;
 };
 
 }  // namespace
@@ -238,7 +245,8 @@ void TTeleControl::ConnectClick() {
   linkLost_ = false;
   driver_ = std::make_shared<TLinkWatch>(
       std::move(raw), [this](const std::string& w) { OnLinkLost(w); },
-      [this](const std::string& t) { OnNotice(t); }, [this](const std::string& t) { OnDriverFault(t); }, &inCall_);
+      [this](const std::string& t) { OnNotice(t); }, [this](const std::string& t) { OnDriverFault(t); }, &inCall_,
+      &faultInCall_);
   // 2. Connected: the chart runs at real time, its clock menus are locked.
   connected_ = true;
   ++session_;

@@ -180,7 +180,7 @@ void TTeleControl::ShowFailure(const std::string& what, const std::exception& e)
 }
 
 void TTeleControl::Succeeded() {
-  if (ui_.fault.empty()) return;
+  if (ui_.fault.empty() || faultInCall_) return;
   ui_.fault.clear();
   emit changed();
 }

@@ -341,6 +341,9 @@ class TTeleControl : public QObject {
   // Conversations running now, those begun during a driver call's wait,
   // driver calls under way; connections made and ended.
   int talking_ = 0, inCall_ = 0;
+  // The driver told a fault after the call just made (a mount that
+  // restarted): the call's success does not clear it from the window.
+  bool faultInCall_ = false;
   uint64_t talkSerial_ = 0, session_ = 0;
   int polls_ = 0;
   uint32_t progressTick_ = 0;

@@ -349,7 +349,7 @@ TEST_P(Lx200Driver, OnStepMountAnswersEveryMember) {
   EXPECT_EQ(s.site[1], "349*30");
   EXPECT_EQ(s.site[0], "-33*30");
   EXPECT_EQ(s.site[2], "+00");
-  EXPECT_EQ(s.time, "20:15:00");
+  EXPECT_EQ(s.time.rfind("20:15:", 0), 0u) << s.time;
   EXPECT_EQ(s.date, "01/15/26");
   EXPECT_NEAR(m->Get("SiteLongitude").AsDouble(), 10.5, 1e-9);
 
@@ -400,18 +400,17 @@ TEST_P(Lx200Driver, LineFailuresCloseTheLineAndSendNothingMore) {
 // to its start; a question the mount never heard (spoiled on its way in) is
 // asked again. After each, the next member reads its own reply, not the
 // one before. A late marker's reply is passed over too: the next marker
-// takes another form. After a silence the mount's target is read back and
-// proved (a restart would have lost it): found, nothing is told.
+// takes another form. A mount given neither clock nor site has nothing
+// to read back after a silence: nothing is told.
 TEST_P(Lx200Driver, LateRepliesNeverAnswerALaterCommand) {
   using Spoil = TFakeLx200::Spoil;
   constexpr int kNext = TFakeLx200::kAtNextCommand;
   // What is spoiled, how, the commands sent for the first read, the spoils.
   const std::tuple<const char*, Spoil, std::vector<std::string>, int> cases[] = {
-      {"late", Spoil::Late, {":GD#", ":GR#", ":Gr#", ":Gd#", ":GR#"}, 1},
+      {"late", Spoil::Late, {":GD#", ":GR#"}, 1},
       {"rest late", Spoil::Cut, {":GD#", ":GR#"}, 1},
-      {"lost", Spoil::Lose, {":GD#", ":GR#", ":GD#", ":Gr#", ":Gd#", ":GR#"}, 1},
-      {"late, and the first marker's reply too", Spoil::Late, {":GD#", ":GR#", ":GC#", ":GD#", ":Gr#", ":Gd#", ":GR#"},
-       2}};
+      {"lost", Spoil::Lose, {":GD#", ":GR#", ":GD#"}, 1},
+      {"late, and the first marker's reply too", Spoil::Late, {":GD#", ":GR#", ":GC#", ":GD#"}, 2}};
   for (const auto& [what, how, sent, spoiled] : cases) {
     SCOPED_TRACE(what);
     TFakeLx200 fake(GetParam());

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -55,6 +56,37 @@ bool ReadDegrees(const std::string& s, double& d) {
   return true;
 }
 
+// A local instant's time of day and date as the mount writes them.
+std::string TimeOfDay(double unixSeconds) {
+  const long t = long(std::floor(unixSeconds - 86400.0 * std::floor(unixSeconds / 86400.0)));
+  char b[40];
+  std::snprintf(b, sizeof b, "%02ld:%02ld:%02ld", t / 3600, t / 60 % 60, t % 60);
+  return b;
+}
+std::string DateOf(double unixSeconds) {
+  const std::time_t t = std::time_t(std::floor(unixSeconds));
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char b[40];
+  std::snprintf(b, sizeof b, "%02d/%02d/%02d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year % 100);
+  return b;
+}
+
+// "MM/DD/YY" to the Unix seconds of that day's start (20YY).
+bool ReadDate(const std::string& s, double& day) {
+  int m = 0, d = 0, y = 0;
+  char tail = 0;
+  if (std::sscanf(s.c_str(), "%d/%d/%d%c", &m, &d, &y, &tail) != 3 || m < 1 || m > 12 || d < 1 || d > 31 || y < 0 ||
+      y > 99)
+    return false;
+  std::tm tm{};
+  tm.tm_year = 100 + y;
+  tm.tm_mon = m - 1;
+  tm.tm_mday = d;
+  day = double(timegm(&tm));
+  return true;
+}
+
 }  // namespace
 
 TFakeLx200::TFakeLx200(Transport transport, Firmware firmware) : transport_(transport), firmware_(firmware) {
@@ -78,6 +110,7 @@ TFakeLx200::TFakeLx200(Transport transport, Firmware firmware) : transport_(tran
       throw std::runtime_error("no local port");
     id_ = "LX200:127.0.0.1:" + std::to_string(ntohs(a.sin_port));
   }
+  clockSetMs_ = NowMs();
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -94,7 +127,35 @@ void TFakeLx200::Pull() {
 
 TFakeLx200::State TFakeLx200::Get() const {
   std::lock_guard lock(mutex_);
-  return state_;
+  State s = state_;
+  const double local = UtNow() - OffsetHours() * 3600;
+  s.time = TimeOfDay(local);
+  s.date = DateOf(local);
+  return s;
+}
+
+double TFakeLx200::UtNow() const { return clockUt_ + double(NowMs() - clockSetMs_) / 1000.0; }
+
+double TFakeLx200::OffsetHours() const {
+  // "-05", "+05.5", "+05:30".
+  const std::string& o = state_.site[2];
+  double h = 0;
+  int hh = 0, mm = 0;
+  char sign = '+';
+  if (std::sscanf(o.c_str(), "%c%d:%d", &sign, &hh, &mm) == 3 && (sign == '+' || sign == '-'))
+    h = hh + mm / 60.0;
+  else if (std::sscanf(o.c_str(), "%c%lf", &sign, &h) == 2 && (sign == '+' || sign == '-'))
+    h = std::fabs(h);
+  else
+    return std::atof(o.c_str());
+  return sign == '-' ? -h : h;
+}
+
+void TFakeLx200::HandsetGoto(double raHours, double decDegrees) {
+  std::lock_guard lock(mutex_);
+  state_.targetRa = raHours;
+  state_.targetDec = decDegrees;
+  slewEnd_ = NowMs() + state_.slewMs;
 }
 
 std::vector<std::string> TFakeLx200::Commands() const {
@@ -133,10 +194,15 @@ void TFakeLx200::ForgetMemory() {
   s.tracking = false;
   if (s.pecState != 'I') s.pecState = 'I';
   const State boot;
-  s.time = boot.time;
-  s.date = boot.date;
   for (int i = 0; i < 3; ++i) s.site[i] = boot.site[i];
+  clockUt_ = 946684800;  // 01/01/00 00:00:00, the offset +00
   clockSetMs_ = NowMs();
+}
+
+void TFakeLx200::Boot(int ms, const std::string& banner) {
+  ForgetMemory();
+  bootUntilMs_ = NowMs() + std::max(1, ms);
+  bootBanner_ = banner;
 }
 
 void TFakeLx200::Run() {
@@ -152,9 +218,24 @@ void TFakeLx200::Run() {
         pollfd p{listen_, POLLIN, 0};
         if (::poll(&p, 1, 20) > 0) client_ = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
         pending.clear();
+        std::lock_guard lock(mutex_);
+        if (client_ >= 0 && std::exchange(openStart_.armed, false)) Boot(openStart_.ms, openStart_.banner);
         continue;
       }
       fd = client_;
+    }
+    {
+      // A board that has started says so by itself.
+      std::string said;
+      {
+        std::lock_guard lock(mutex_);
+        if (bootUntilMs_ != 0 && NowMs() >= bootUntilMs_) bootUntilMs_ = 0, said = std::exchange(bootBanner_, {});
+      }
+      if (!said.empty()) {
+        const ssize_t sent = transport_ == Transport::Tcp ? ::send(fd, said.data(), said.size(), MSG_NOSIGNAL)
+                                                          : ::write(fd, said.data(), said.size());
+        (void)sent;
+      }
     }
     pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, 20) <= 0) continue;
@@ -172,6 +253,11 @@ void TFakeLx200::Run() {
       continue;
     }
     pending.append(buf, size_t(n));
+    {
+      std::lock_guard lock(mutex_);
+      if (transport_ == Transport::Pty && std::exchange(openStart_.armed, false))
+        Boot(openStart_.ms, openStart_.banner);
+    }
     for (;;) {
       const auto start = pending.find(':');
       if (start == std::string::npos) {
@@ -199,6 +285,13 @@ void TFakeLx200::Run() {
       {
         std::lock_guard lock(mutex_);
         commands_.push_back(cmd);
+        // A board starting hears nothing; one that has started says so
+        // before anything else.
+        if (bootUntilMs_ != 0) {
+          if (NowMs() < bootUntilMs_) continue;
+          bootUntilMs_ = 0;
+          put(std::exchange(bootBanner_, std::string()));
+        }
         if (stall_.on && cmd.rfind(stall_.until, 0) != 0) {
           if (stall_.held) Settle(), stalled += Answer(cmd);
           continue;
@@ -217,8 +310,9 @@ void TFakeLx200::Run() {
                                      [&](const SpoilAt& r) { return r.index == int(commands_.size()); });
         std::optional<SpoilRule> forced;
         if (at != spoilsAt_.end()) forced = SpoilRule{cmd, at->how, 1, at->lateMs};
-        if (forced && forced->how == Spoil::Lose) {
+        if (forced && (forced->how == Spoil::Lose || forced->how == Spoil::Stray)) {
           ++spoiled_;
+          if (forced->how == Spoil::Stray) put("1");
           continue;
         }
         if (!forced && LoseCommand(cmd)) continue;
@@ -389,18 +483,11 @@ std::string TFakeLx200::Answer(const std::string& c) {
   if (body == "Gr") return Sexagesimal(s.targetRa, false);
   if (body == "Gd") return Sexagesimal(s.targetDec, true);
   if (body == "GG") return s.site[2] + "#";
+  const double local = UtNow() - OffsetHours() * 3600;
   if (body == "GVP") return s.product.empty() ? (onStep ? "On-Step#" : "Autostar#") : s.product + "#";
   if (body == "GVN") return !s.version.empty() ? s.version + "#" : onStep ? "4.24k#" : "43Eg#";
-  if (body == "GL") {
-    // The clock as set, run on since.
-    int h = 0, m = 0, sec = 0;
-    if (std::sscanf(s.time.c_str(), "%d:%d:%d", &h, &m, &sec) != 3) return s.time + "#";
-    const long t = (h * 3600L + m * 60 + sec + (NowMs() - clockSetMs_) / 1000) % 86400;
-    char b[16];
-    std::snprintf(b, sizeof b, "%02ld:%02ld:%02ld#", t / 3600, t / 60 % 60, t % 60);
-    return b;
-  }
-  if (body == "GC") return s.date + "#";
+  if (body == "GL") return TimeOfDay(local) + "#";
+  if (body == "GC") return DateOf(local) + "#";
   if (body == "GS") return "12:00:00#";
   if (body == "Gt") return s.site[0] + "#";
   if (body == "Gg") return s.site[1] + "#";
@@ -444,11 +531,22 @@ std::string TFakeLx200::Answer(const std::string& c) {
     s.rateStep = body[1] - '0';
     return "";
   }
+  // The local date and time set under the offset held; the mount keeps UT.
+  const double day = 86400.0 * std::floor(local / 86400.0);
   if (starts("SC")) {
-    s.date = body.substr(2);
+    double date = 0;
+    if (!ReadDate(body.substr(2), date)) return "0";
+    clockUt_ = date + (local - day) + OffsetHours() * 3600;
+    clockSetMs_ = NowMs();
     return onStep ? "1" : "1Updating Planetary Data#                              #";
   }
-  if (starts("SL")) return s.time = body.substr(2), clockSetMs_ = NowMs(), "1";
+  if (starts("SL")) {
+    double h = 0;
+    if (!ReadHours(body.substr(2), h)) return "0";
+    clockUt_ = day + std::round(h * 3600) + OffsetHours() * 3600;
+    clockSetMs_ = NowMs();
+    return "1";
+  }
   if (starts("St")) return s.site[0] = body.substr(2), "1";
   if (starts("Sg")) return s.site[1] = body.substr(2), "1";
   if (starts("SG")) return s.site[2] = body.substr(2), "1";

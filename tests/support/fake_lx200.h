@@ -13,7 +13,8 @@
 // and fall silent, to hold a reply until the test's condition holds, or to
 // go away (the cable pulled). It can send a reply twice (a network bridge
 // or serial adapter repeating a packet) and stop answering until a chosen
-// command comes (a board that restarts, a link that stalls).
+// command comes (a board that restarts, a link that stalls), restart as
+// its line is opened, and take a goto from its handset.
 #pragma once
 
 #include <array>
@@ -67,8 +68,10 @@ class TFakeLx200 {
   // has come (kAtNextCommand): it goes out then, before that command's
   // reply; or `lateMs` (a spike of the link's latency). Twice sends the
   // reply, then the same again `lateMs` later or when the next command has
-  // come (before that command's reply).
-  enum class Spoil { Garble, Cut, Lose, Late, Twice };
+  // come (before that command's reply). Stray (SpoilCommandAt only) loses
+  // the command and sends a stray "1" in place of its reply (the reply of
+  // a set command sent twice, late, or noise).
+  enum class Spoil { Garble, Cut, Lose, Late, Twice, Stray };
   static constexpr int kAtNextCommand = -2;
   // The next `times` replies to the commands that begin with `prefix`
   // (":SL" takes every time sent) are spoiled.
@@ -120,6 +123,19 @@ class TFakeLx200 {
   // started: just after the last of those commands came (while its reply
   // is waited for), or, none lost, just before the next reply.
   void Restart(int lost, const std::string& banner = {});
+  // The board restarts as its line is next opened (many boards restart
+  // when the serial port raises DTR): for a TCP port at the next
+  // connection taken, for a pseudo-terminal (whose opening cannot be seen)
+  // at the first bytes that come after this call. It forgets its memory as
+  // Restart does and loses every command for `ms`; then it sends `banner`
+  // (if any) by itself and answers again.
+  void StartOnOpen(int ms, const std::string& banner = {}) {
+    std::lock_guard lock(mutex_);
+    openStart_ = {ms, banner, true};
+  }
+  // A goto made from the handset or the mount's own app: the target is
+  // `raHours`, `decDegrees` and the mount slews there (State::slewMs).
+  void HandsetGoto(double raHours, double decDegrees);
   // The reply to the command that comes `index`-th since the last
   // ClearCommands (1 the first) is spoiled `how` (a command lost, a reply
   // sent twice...), whatever the command.
@@ -151,8 +167,13 @@ class TFakeLx200 {
     int trackAdjust = 0;
     int rateStep = -1;
     char coordinateMode = '1';                      // ":GXEE#"
-    std::string site[3] = {"+00*00", "000*00", "+00"};  // ":St", ":Sg", ":SG"
-    std::string time = "00:00:00", date = "01/01/00";  // the clock as last set; it runs on
+    std::string site[3] = {"+00*00", "000*00", "+00"};  // ":St", ":Sg", ":SG" (hours added to local time: UT)
+    // The local time and date as the mount reads them now (Get fills them
+    // in; Change leaves them to the clock). The mount keeps UT: ":SL" and
+    // ":SC" set the local time and date under the UTC offset it holds,
+    // and ":SG" changes the offset, the UT staying (so the local time
+    // moves). It starts at 01/01/00 00:00:00 local with an offset of +00.
+    std::string time = "00:00:00", date = "01/01/00";
     std::string product;                            // ":GVP#"; empty: the firmware's own
     std::string version;                            // ":GVN#"; empty: the firmware's own
     std::string newFlags;                           // ":GU#" flags of a later firmware
@@ -194,6 +215,8 @@ class TFakeLx200 {
   void Settle();
   // What a restart loses (under mutex_).
   void ForgetMemory();
+  // The board starts now, for `ms`, saying `banner` then (under mutex_).
+  void Boot(int ms, const std::string& banner);
 
   Transport transport_;
   Firmware firmware_;
@@ -231,7 +254,18 @@ class TFakeLx200 {
   std::vector<SpoilAt> spoilsAt_;
   int restartLost_ = 0;           // commands a restart still loses
   std::string restartBanner_;     // what the board says once it has started
-  int64_t clockSetMs_ = 0;        // steady milliseconds when the clock was set
+  struct {
+    int ms = 0;
+    std::string banner;
+    bool armed = false;
+  } openStart_;                   // StartOnOpen, until the line is opened
+  int64_t bootUntilMs_ = 0;       // a board starting: steady ms when it answers again
+  std::string bootBanner_;        // what it says then
+  // The clock: UT (Unix seconds) at clockSetMs_ (steady milliseconds).
+  double clockUt_ = 946684800;
+  int64_t clockSetMs_ = 0;
+  double UtNow() const;
+  double OffsetHours() const;
   double garbleRate_ = 0, cutRate_ = 0, lostRate_ = 0, twiceRate_ = 0;
   bool printableNoise_ = false;
   std::mt19937 random_{1};

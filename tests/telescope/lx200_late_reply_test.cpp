@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QRadioButton>
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -162,8 +163,8 @@ TEST_F(Lx200LateReplies, ARestartIsToldWithTheGotoItDropped) {
   ASSERT_TRUE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
   fake.Restart(1, "\r\nOnStep 4.24k\r\n");
   Poll();
-  const std::string said = "said \"OnStep 4.24k\" and lost the target it was given; the goto under way was lost; "
-                           "its date, time and site were set again";
+  const std::string said = "said \"OnStep 4.24k\" and lost the date, time and site it was given; the goto under way "
+                           "was lost; its date, time and site were set again";
   const std::string shown = FaultShown(&form);
   EXPECT_EQ(shown.rfind("The mount restarted: it was silent for ", 0), 0u) << shown;
   EXPECT_NE(shown.find(said), std::string::npos) << shown;
@@ -180,10 +181,11 @@ TEST_F(Lx200LateReplies, ARestartIsToldWithTheGotoItDropped) {
 }
 
 // A restart found while the poll asks whether the goto still slews (no
-// silence, no banner: the mark is gone) ends the goto there: it does not
-// begin to settle as if it had arrived.
+// silence, no banner: the clock the connect set is gone) ends the goto
+// there: it does not begin to settle as if it had arrived.
 TEST_F(Lx200LateReplies, AGotoLostToARestartFoundAtTheSlewQuestionDoesNotSettle) {
   TFakeLx200 fake(TFakeLx200::Transport::Pty);
+  Tick("Set Date/Time");
   ConnectWithLongSlews(fake);
   ASSERT_TRUE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
   fake.Restart(0);
@@ -191,6 +193,91 @@ TEST_F(Lx200LateReplies, AGotoLostToARestartFoundAtTheSlewQuestionDoesNotSettle)
   EXPECT_EQ(tele.LastGotoEnd(), TGotoEnd::GivenUp);
   EXPECT_FALSE(tele.GotoInProgress());
   EXPECT_FALSE(tele.GotoTimerEnabled());
+}
+
+// A board that restarts after Park, Home (Reset) or an alignment start
+// (losing 1 to 3 of the poll's commands, saying "OnStep boot" or not):
+// the poll after the window's rest tells it in red and in the log, and the
+// date, time and site the connect set are set again (left lost, the next
+// goto went hours off in hour angle). A restart found during a goto's own
+// call stays said when the goto goes on.
+TEST_F(Lx200LateReplies, ARestartAfterParkHomeOrAlignmentStartIsTold) {
+  TFakeLx200 fake(TFakeLx200::Transport::Pty);
+  host.obs->Latitude = -33.5 * kRad;
+  host.obs->Longitude = -10.5 * kRad;  // west positive: 10.5° east
+  Tick("Set Date/Time");
+  Tick("Set Lat/Long");
+  ConnectWithLongSlews(fake);
+  ASSERT_TRUE(tele.Connected());
+  const TFakeLx200::State given = fake.Get();
+  const std::tuple<const char*, const char*, int, const char*> acts[] = {
+      {"Park", ":hP#", 2, "\r\nOnStep boot\r\n"},
+      {"&Home (Reset)", ":hF#", 1, ""},
+      {"Start", ":A1#", 3, "\r\nOnStep boot\r\n"}};
+  for (const auto& [button, cmd, lost, banner] : acts) {
+    SCOPED_TRACE(button);
+    LogLines().Clear();
+    Poll(4);  // past the hold of the last act
+    Button(&form, button)->click();
+    ASSERT_EQ(FaultShown(&form), "") << "the act that worked clears the line";
+    ASSERT_TRUE(RunUntil([&, c = cmd] { return fake.Count(c) > 0; }, testing_support::kWaitMs));
+    fake.Restart(lost, banner);
+    Poll(4);
+    const std::string shown = FaultShown(&form);
+    EXPECT_EQ(shown.rfind("The mount restarted: it was silent for ", 0), 0u) << shown;
+    if (*banner) {
+      EXPECT_NE(shown.find("said \"OnStep boot\""), std::string::npos) << shown;
+    }
+    EXPECT_NE(shown.find("lost the date, time and site it was given; its date, time and site were set again"),
+              std::string::npos)
+        << shown;
+    EXPECT_TRUE(Logged("[Ascom.Telescope] Warning, t" + shown.substr(1))) << LogLines().LastLine();
+    const TFakeLx200::State now = fake.Get();
+    EXPECT_EQ(now.date, given.date);
+    EXPECT_EQ(now.time.substr(0, 4), given.time.substr(0, 4)) << now.time << " " << given.time;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(now.site[i], given.site[i]) << i;
+    EXPECT_TRUE(tele.Connected());
+  }
+  // Found as a goto is sent: said, and the goto goes on.
+  Poll(4);
+  Button(&form, "Un-Park")->click();
+  Poll(4);
+  LogLines().Clear();
+  fake.Restart(0, "\r\nOnStep boot\r\n");
+  EXPECT_TRUE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
+  const std::string shown = FaultShown(&form);
+  EXPECT_EQ(shown.rfind("The mount restarted: it said \"OnStep boot\" and lost the date, time and site", 0), 0u)
+      << shown;
+  EXPECT_TRUE(tele.GotoInProgress());
+  EXPECT_TRUE(fake.Slewing());
+  EXPECT_EQ(LossLines(), 0);
+}
+
+// Gotos made from the handset while the window's own goto is under way,
+// on a line that loses 2 % of the commands: the polls ride out the lost
+// replies and the clock and site read back as held; no restart is said
+// (the next lost reply after a handset goto was told as one).
+TEST_F(Lx200LateReplies, AHandsetGotoIsNoRestart) {
+  TFakeLx200 fake(TFakeLx200::Transport::Tcp);
+  host.obs->Latitude = -33.5 * kRad;
+  Tick("Set Date/Time");
+  Tick("Set Lat/Long");
+  SetWorm(fake, 8);
+  fake.Change([](TFakeLx200::State& s) { s.slewMs = 3000; });
+  ConnectTo(fake);
+  ASSERT_TRUE(tele.Connected());
+  ASSERT_TRUE(tele.GotoRaDec(3.0 * kHour, 10.0 * kRad));
+  const int spoiled = fake.Spoiled();
+  fake.SpoilAtRandom(0, 0, 11, 0.02);
+  for (int poll = 0; poll < 60; ++poll) {
+    if (poll % 15 == 1) fake.HandsetGoto(5.0 + poll / 15, poll % 30 == 1 ? -10.0 : 25.0);
+    Poll();
+    ASSERT_EQ(FaultShown(&form), "") << "poll " << poll;
+  }
+  EXPECT_GE(fake.Spoiled() - spoiled, 2) << "the line lost too little to show anything";
+  EXPECT_EQ(LinesStarting("[Ascom.Telescope] Warning, the mount"), 0);
+  EXPECT_TRUE(tele.Connected());
+  EXPECT_EQ(LossLines(), 0);
 }
 
 // A clock and a site the mount never takes (its replies read back as they
