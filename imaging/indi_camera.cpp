@@ -76,7 +76,7 @@ void TIndiCamera::Connect() {
   // Pictures come to this client inside its messages. (The client
   // library's listener thread reads its list of BLOB modes without a lock
   // while this call adds the device's entry; see .ci/tsan.supp.)
-  client_.setBLOBMode(B_ALSO, Dev().c_str(), nullptr);
+  client_.ReceivePictures();
 }
 
 TVariant TIndiCamera::ImageArray() {
@@ -103,7 +103,11 @@ TVariant TIndiCamera::ImageArray() {
 }
 
 TVariant TIndiCamera::Get(const std::string& m) {
-  if (m == "Connected") return client_.LinkUp();
+  if (m == "Connected") {
+    // Asked by the camera window's watch: the server is watched meanwhile.
+    client_.Watch();
+    return client_.LinkUp();
+  }
   if (m == "DriverInfo") {
     std::string name;
     client_.Text("DRIVER_INFO.DRIVER_NAME", name);
@@ -171,14 +175,12 @@ void TIndiCamera::Put(const std::string& m, const TVariant& v) {
       Connect();
       return;
     }
-    const std::string why = client_.Disconnect();
-    if (why.empty()) return;
     // A camera whose server does not let it go within the wait is let go
     // all the same, the server's connection closed (so Connected reads
     // false), and the caller told why; not when the program's end gave up
     // the wait.
-    client_.CloseServer();
-    if (!platform::WaitsGivenUp()) Fail(why + "; the connection to the server is closed");
+    const std::string why = client_.LetGo();
+    if (!why.empty() && !platform::WaitsGivenUp()) Fail(why);
     return;
   }
   client_.RequireLink();
@@ -218,6 +220,7 @@ TVariant TIndiCamera::Invoke(const std::string& m, const platform::TVariantList&
     if (client_.Has("CCD_FRAME_TYPE")) client_.SendSwitch("CCD_FRAME_TYPE", light ? "FRAME_LIGHT" : "FRAME_DARK");
     picturesAtStart_ = client_.Pictures();
     exposing_ = true;
+    client_.ExpectPicture(seconds);
     client_.SendNumbers("CCD_EXPOSURE", {{"CCD_EXPOSURE_VALUE", seconds}});
     return {};
   }

@@ -2,7 +2,9 @@
 // "INDICAM:host:port:device name" ("INDICAM:127.0.0.1:7624:CCD Simulator")
 // name the primary chip of an INDI camera. The camera members map onto the
 // standard INDI camera properties:
-//   Connected                 CONNECTION; a disconnect the server does not
+//   Connected                 CONNECTION; reading it watches the server
+//                             (not while the camera's picture may be on
+//                             its way); a disconnect the server does not
 //                             answer within the reply wait closes the
 //                             server connection and raises with the reason
 //   CameraXSize, CameraYSize, PixelSizeX, PixelSizeY   CCD_INFO

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/gui_thread.h"
 #include "platform/indi_client.h"
 
 namespace platform {
@@ -62,7 +63,11 @@ void TIndiDevice::SendAndConfirm(const std::string& what, const std::string& pro
 }
 
 TVariant TIndiDevice::Get(const std::string& m) {
-  if (m == "Connected") return client_.LinkUp();
+  if (m == "Connected") {
+    // Asked by the windows' polls: the server is watched meanwhile.
+    client_.Watch();
+    return client_.LinkUp();
+  }
   if (m == "DriverInfo") {
     std::string name, version;
     client_.Text("DRIVER_INFO.DRIVER_NAME", name);
@@ -137,9 +142,13 @@ void TIndiDevice::Put(const std::string& m, const TVariant& v) {
     if (v.AsBool()) {
       client_.Connect([&] { return client_.State("CONNECTION") != IPS_BUSY; });
       client_.AwaitSettled();
-    } else {
-      client_.Disconnect();
+      return;
     }
+    // A device whose server does not let it go within the wait is let go
+    // all the same, and the caller told why; not when the program's end
+    // gave up the wait.
+    const std::string why = client_.LetGo();
+    if (!why.empty() && !WaitsGivenUp()) Fail(why);
     return;
   }
   client_.RequireLink();

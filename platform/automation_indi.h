@@ -3,7 +3,12 @@
 // ("INDI:127.0.0.1:7624:Telescope Simulator") names one device of an INDI
 // server; the member calls of mounts, focusers and filter wheels map onto the
 // standard INDI properties:
-//   Connected            CONNECTION (CONNECT / DISCONNECT)
+//   Connected            CONNECTION (CONNECT / DISCONNECT); reading it
+//                        watches the server (a server silent to pings for
+//                        10 s ends the link); a disconnect the server or
+//                        the device does not answer within the reply wait
+//                        closes the server connection and raises with the
+//                        reason
 //   DriverInfo           DRIVER_INFO
 //   RightAscension, Declination   EQUATORIAL_EOD_COORD (hours, degrees; of date,
 //                        so EquatorialSystem reads 1, local topocentric)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -54,19 +55,28 @@ bool TIndiClient::WaitFor(const std::function<bool()>& done, int ms) {
   return true;
 }
 
-bool TIndiClient::Await(const std::function<bool()>& done, int ms) const {
-  return WaitFor([&] { return !Live() || done(); }, ms) && Live() && done();
+bool TIndiClient::Await(const std::function<bool()>& done, int ms) {
+  return WaitFor(
+             [&] {
+               Watch();
+               return !Live() || done();
+             },
+             ms) &&
+         Live() && done();
 }
 
 void TIndiClient::Fail(const std::string& what) { throw EAutomationError(what); }
 
 void TIndiClient::Lost() const {
+  if (silent_)
+    throw EAutomationLinkLost("the INDI server at " + Where() + " has not answered for " +
+                              FormatGeneral(silentForMs_ / 1000.0) + " s");
   if (!Up()) throw EAutomationLinkLost("INDI server connection lost");
   throw EAutomationLinkLost("INDI driver of \"" + Device() + "\" ended");
 }
 
 void TIndiClient::RequireLink() const {
-  if ((served_ && !Up()) || ended_) Lost();
+  if ((served_ && !Up()) || ended_ || silent_) Lost();
   if (!LinkUp()) Fail("Not connected");
 }
 
@@ -85,6 +95,11 @@ const char* TypeName(INDI_PROPERTY_TYPE t) {
 
 // How long the network may take to reach a server.
 constexpr int kReachMs = 5000;
+
+// How long a server may stay silent to pings (and everything else) before
+// its link counts as lost; tests shorten it.
+constexpr int kSilenceLimitMs = 10000;
+std::atomic<int> g_silenceLimitMs{kSilenceLimitMs};
 
 // Reaches `host`:`port` and hangs up again, the GUI thread's events handled
 // while the network answers: empty when the server takes connections, else
@@ -133,19 +148,85 @@ std::string Unreachable(const std::string& host, int port) {
 
 }  // namespace
 
+int TIndiClient::SilenceLimitMs() { return g_silenceLimitMs; }
+
+void TIndiClient::SetSilenceLimitMsForTest(int ms) { g_silenceLimitMs = ms > 0 ? ms : kSilenceLimitMs; }
+
+int64_t TIndiClient::NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string TIndiClient::Where() const { return address_.host + ":" + std::to_string(address_.port); }
+
+void TIndiClient::Look(int64_t now) {
+  const int heard = heard_;
+  if (heard == lastHeard_) return;
+  lastHeard_ = heard;
+  lastHeardAt_ = now;
+  quietSince_ = -1;
+}
+
+int TIndiClient::Ping() {
+  const int64_t now = NowMs();
+  Look(now);
+  if (quietSince_ < 0) quietSince_ = now;
+  lastPing_ = now;
+  sendPingRequest(("noctra-" + std::to_string(++pings_)).c_str());
+  return lastHeard_;
+}
+
+bool TIndiClient::PictureMayCome(int64_t now) const {
+  const int64_t due = pictureDue_;
+  return due >= 0 && now < due + kPictureAllowanceMs;
+}
+
+void TIndiClient::Watch() {
+  if (!LinkUp()) return;
+  const int64_t now = NowMs();
+  Look(now);
+  if (!pingAnswered_) return;
+  const int limit = SilenceLimitMs();
+  if (quietSince_ >= 0 && now - quietSince_ >= limit && !PictureMayCome(now)) {
+    silentForMs_ = limit;
+    silent_ = true;
+    return;
+  }
+  const int every = limit / 5;
+  if (now - lastHeardAt_ >= every && (lastPing_ < 0 || now - lastPing_ >= every)) Ping();
+}
+
+void TIndiClient::ReceivePictures() {
+  picturesAsked_ = true;
+  setBLOBMode(B_ALSO, Device().c_str(), nullptr);
+}
+
+void TIndiClient::ExpectPicture(double seconds) { pictureDue_ = NowMs() + int64_t(std::max(0.0, seconds) * 1000); }
+
 void TIndiClient::Connect(const std::function<bool()>& ready) {
-  const std::string where = address_.host + ":" + std::to_string(address_.port);
-  // A device lost before is looked for afresh (its driver started again).
+  const std::string where = Where();
+  // A device lost before is looked for afresh (its driver started again),
+  // its server watched afresh.
   ended_ = false;
+  silent_ = false;
+  quietSince_ = lastPing_ = -1;
+  lastHeard_ = heard_;
+  lastHeardAt_ = NowMs();
   if (!Up()) {
     const std::string why = Unreachable(address_.host, address_.port);
     if (!why.empty()) Fail("No INDI server at " + where + ": " + why);
+    pingAnswered_ = false;
     setServer(address_.host.c_str(), unsigned(address_.port));
     watchDevice(Device().c_str());
     if (!connectServer()) Fail("No INDI server at " + where);
   }
+  // The server answers a ping itself: a server that answered tells that
+  // the device is not there, one that answered nothing is silent.
+  const int heard = Ping();
   if (!Await([&] { return Has("CONNECTION"); }, replyWaitMs_)) {
     if (!Live()) Lost();
+    if (heard_ == heard)
+      Fail("the INDI server at " + where + " did not answer within " + FormatGeneral(replyWaitMs_ / 1000.0) + " s");
     Fail("INDI device \"" + Device() + "\" not found on " + where);
   }
   if (!Switch("CONNECTION.CONNECT")) connectDevice(Device().c_str());
@@ -173,12 +254,32 @@ std::string TIndiClient::Disconnect() {
   if (!Live()) return {};
   const int mark = Updates("CONNECTION"), said = Messages();
   disconnectDevice(Device().c_str());
+  // A ping tells a silent server from a silent device.
+  const int heard = Ping();
   // Ends too once the device has answered in alert (it keeps its connection).
   Await([&] { return !Switch("CONNECTION.CONNECT") || StateSince("CONNECTION", mark, IPS_ALERT); }, replyWaitMs_);
   if (!Live() || !Switch("CONNECTION.CONNECT")) return {};
   if (Updates("CONNECTION") > mark)
     return "INDI device \"" + Device() + "\" stays connected" + MessageSince(said);
-  return "the INDI server did not answer within " + FormatGeneral(replyWaitMs_ / 1000.0) + " s";
+  const std::string late = " did not answer within " + FormatGeneral(replyWaitMs_ / 1000.0) + " s";
+  if (heard_ != heard) return "INDI device \"" + Device() + "\"" + late;
+  return "the INDI server" + late;
+}
+
+std::string TIndiClient::LetGo() {
+  const bool silent = silent_;
+  std::string why = Disconnect();
+  // The server found silent during the wait.
+  if (why.empty() && silent_ && !silent) {
+    try {
+      Lost();
+    } catch (const EAutomationLinkLost& e) {
+      why = e.what();
+    }
+  }
+  if (why.empty()) return {};
+  CloseServer();
+  return why + "; the connection to the server is closed";
 }
 
 void TIndiClient::CloseServer() {
@@ -215,6 +316,7 @@ std::string TIndiClient::MessageSince(int mark) const {
 }
 
 void TIndiClient::newMessage(INDI::BaseDevice d, int id) {
+  Heard();
   if (Device() != d.getDeviceName() || id < 0) return;
   std::string text = d.messageQueue(size_t(id));
   // The device's time stamp ("2024-01-02T03:04:05: ") is left out.
@@ -347,12 +449,16 @@ void TIndiClient::SendSwitch(const std::string& prop, const std::string& elem) {
 }
 
 void TIndiClient::removeProperty(INDI::Property p) {
+  Heard();
   if (Device() != p.getDeviceName()) return;
   std::lock_guard lock(mutex_);
   props_.erase(p.getName());
 }
 
+void TIndiClient::newDevice(INDI::BaseDevice) { Heard(); }
+
 void TIndiClient::removeDevice(INDI::BaseDevice d) {
+  Heard();
   if (Device() != d.getDeviceName()) return;
   {
     // The values go (a driver started again defines them anew); the
@@ -372,6 +478,7 @@ void TIndiClient::removeDevice(INDI::BaseDevice d) {
 }
 
 void TIndiClient::Store(INDI::Property p) {
+  Heard();
   if (Device() != p.getDeviceName()) return;
   const std::string prop = p.getName();
   std::lock_guard lock(mutex_);
@@ -414,10 +521,19 @@ void TIndiClient::Store(INDI::Property p) {
           if (w.getBlobLen() > 0 && std::string(w.getFormat()).find(".fits") != std::string::npos) {
             picture_.assign(static_cast<const char*>(w.getBlob()), std::size_t(w.getBlobLen()));
             ++pictures_;
+            pictureDue_ = -1;
           }
       break;
     default:
       break;
+  }
+  // An exposure under way, as the device reports it, has its picture due
+  // when the seconds it has left are over; an exposure that ended (its
+  // picture sent before) has none.
+  if (picturesAsked_ && prop == "CCD_EXPOSURE") {
+    auto left = numbers_.find("CCD_EXPOSURE.CCD_EXPOSURE_VALUE");
+    const double s = left == numbers_.end() || !std::isfinite(left->second.value) ? 0 : left->second.value;
+    pictureDue_ = state == IPS_BUSY ? NowMs() + int64_t(std::clamp(s, 0.0, 1e6) * 1000) : -1;
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -41,14 +42,16 @@ class TIndiClient : public INDI::BaseClient {
   // false as on a time-out when the program's end gives up waiting.
   static bool WaitFor(const std::function<bool()>& done, int ms);
   // As WaitFor, but gives up at once when the device is lost (its server
-  // connection, or its driver).
-  bool Await(const std::function<bool()>& done, int ms) const;
+  // connection, its driver, or a silence of the server: the wait watches
+  // the server as Watch does).
+  bool Await(const std::function<bool()>& done, int ms);
   [[noreturn]] static void Fail(const std::string& what);
-  // The device lost: raises EAutomationLinkLost with the reason, "INDI
-  // server connection lost" when the server went away (stopped, or its
-  // host away), else "INDI driver of "<device>" ended" when the server
-  // reported the device gone (its driver ended: killed, crashed; the
-  // server may start it again, disconnected).
+  // The device lost: raises EAutomationLinkLost with the reason: "the INDI
+  // server at <host>:<port> has not answered for 10 s" when Watch found
+  // the server silent; "INDI server connection lost" when the server went
+  // away (stopped, or its host away); else "INDI driver of "<device>"
+  // ended" when the server reported the device gone (its driver ended:
+  // killed, crashed; the server may start it again, disconnected).
   [[noreturn]] void Lost() const;
   // Raises unless the device is connected: Lost when the server or the
   // driver went away since the connect (every call says so from then on,
@@ -57,9 +60,10 @@ class TIndiClient : public INDI::BaseClient {
 
   const std::string& Device() const { return address_.device; }
   // The server connection; the device there (not lost since the last
-  // Connect began); and the device's own connection over it.
+  // Connect began, nor its server found silent); and the device's own
+  // connection over it.
   bool Up() const { return up_; }
-  bool Live() const { return Up() && !ended_; }
+  bool Live() const { return Up() && !ended_ && !silent_; }
   bool LinkUp() const { return Live() && Switch("CONNECTION.CONNECT"); }
 
   // How long a request waits for the device's answer (5 s): a request the
@@ -71,22 +75,63 @@ class TIndiClient : public INDI::BaseClient {
   // then waits up to 10 s until the device reports the connection and
   // `ready` holds. Raises when the server or the device is not there, with
   // the system's reason when the server cannot be reached ("Connection
-  // refused"); every wait ends at once when the server closes the connection
-  // or reports the device gone.
+  // refused"); a server that takes the connection but answers nothing
+  // within the reply wait, not even a ping, is told so ("the INDI server at
+  // <host>:<port> did not answer within 5 s"); every wait ends at once when
+  // the server closes the connection or reports the device gone.
   void Connect(const std::function<bool()>& ready);
   // The device defines its working properties after the connection: waits
   // until no new one has come for half a second (at most five seconds).
   void AwaitSettled();
   // Asks the device to disconnect and waits (at most the reply wait) until
   // it has: "" then, or when the server or the device is gone; else why
-  // not ("the INDI server did not answer within 5 s", or the device's
-  // refusal). The server connection stays open either way.
+  // not: "the INDI server did not answer within 5 s" when not even a ping
+  // was answered, "INDI device "<device>" did not answer within 5 s" when
+  // the server answered (the device's driver is stopped or busy), or the
+  // device's refusal. The server connection stays open either way.
   std::string Disconnect();
+  // Disconnect, and where that did not end in the device letting go, the
+  // server connection closed all the same (CloseServer), so that the
+  // device is let go in any case: "" when it let go, else why not, with
+  // "; the connection to the server is closed".
+  std::string LetGo();
   // Closes the server connection (a device that would not let go is left
   // to its server, which takes the disconnect asked for when it answers
   // again): Connected reads false from then on, and every call names the
   // server connection lost.
   void CloseServer();
+
+  // Watches the server while the device is connected, never waiting; the
+  // device's users call it whenever they ask after the device (reading
+  // Connected: the windows' polls), and every wait calls it. When nothing
+  // has come from the server for a fifth of the silence limit, the server
+  // is sent a ping (at most that often); when a ping has had no answer,
+  // and nothing else has come either, for the whole limit, the server is
+  // silent: the device is lost (Live false, Lost naming the silence) until
+  // the next Connect. The silence of a server that may be sending a
+  // picture does not count (see ReceivePictures). A stopped or busy driver
+  // does not make its server silent: the server answers pings itself.
+  // Older INDI servers, which know no pings, answer none: a server is
+  // watched once it has answered one (the Connect sends the first).
+  void Watch();
+  // The silence limit (10 s, as long as the LX200 connection waits for a
+  // mount's replies before it ends the link); tests shorten it (0 restores it).
+  static int SilenceLimitMs();
+  static void SetSilenceLimitMsForTest(int ms);
+
+  // Asks the server for the device's pictures (BLOBs) over this connection
+  // (cameras). A picture is sent in one message that may take long to come
+  // over a slow link, and the client library tells nothing until the whole
+  // of it has come, while the server's other answers wait behind it; so
+  // while a picture may be on its way the server's silence is not counted:
+  // from an exposure's start (ExpectPicture, or the device reporting
+  // CCD_EXPOSURE busy with the seconds left) until its picture comes or the
+  // exposure ends otherwise, and at most until the exposure's end plus
+  // kPictureAllowanceMs (the time a camera's user waits for its picture
+  // beyond the exposure).
+  void ReceivePictures();
+  void ExpectPicture(double seconds);
+  static constexpr int kPictureAllowanceMs = 60000;
 
   // The cache. Keys of elements are "PROPERTY.ELEMENT".
   bool Has(const std::string& prop) const;
@@ -137,11 +182,30 @@ class TIndiClient : public INDI::BaseClient {
   // lost, its cache emptied.
   void removeDevice(INDI::BaseDevice d) override;
   void newMessage(INDI::BaseDevice d, int id) override;
-  void serverConnected() override { up_ = true; }
+  void serverConnected() override {
+    Heard();
+    up_ = true;
+  }
   void serverDisconnected(int) override { up_ = false; }
+  void newDevice(INDI::BaseDevice d) override;
+  void newUniversalMessage(std::string) override { Heard(); }
+  void newPingReply(std::string) override {
+    pingAnswered_ = true;
+    Heard();
+  }
 
  private:
   void Store(INDI::Property p);
+  // Something came from the server (listener thread).
+  void Heard() { ++heard_; }
+  // Takes note of what has come from the server since Watch last looked.
+  void Look(int64_t now);
+  // Sends the server a ping; the count of what had come from it before.
+  int Ping();
+  static int64_t NowMs();
+  std::string Where() const;
+  // Whether a picture may be on its way at `now` (see ReceivePictures).
+  bool PictureMayCome(int64_t now) const;
 
   struct TNumber {
     double value, min, max;
@@ -151,6 +215,24 @@ class TIndiClient : public INDI::BaseClient {
   bool served_ = false;  // a connect reached the server
   std::atomic<bool> up_{false};
   std::atomic<bool> ended_{false};  // the device deleted by its server
+  std::atomic<bool> silent_{false};  // the server found silent by Watch
+  // How many messages have come from the server (any kind; the listener
+  // thread counts them).
+  std::atomic<int> heard_{0};
+  std::atomic<bool> pingAnswered_{false};  // over this server connection
+  // Watch's state (the calling thread's only): the count heard when last
+  // looked at and when that was, the first ping not answered since (-1:
+  // none), the last ping, and the pings sent.
+  int lastHeard_ = 0;
+  int64_t lastHeardAt_ = 0;
+  int64_t quietSince_ = -1;
+  int64_t lastPing_ = -1;
+  int pings_ = 0;
+  int silentForMs_ = 0;
+  // Pictures asked for; when a picture is due (steady-clock milliseconds,
+  // -1 when none is).
+  std::atomic<bool> picturesAsked_{false};
+  std::atomic<int64_t> pictureDue_{-1};
   std::atomic<int> defined_{0};
   std::atomic<int> pictures_{0};
   std::atomic<int> messages_{0};

@@ -88,18 +88,27 @@ void TFocuserControl::ConnectClick() {
 void TFocuserControl::DisconnectClick() {
   if (!connected_) return;
   bool still = true;
+  std::string why;
   try {
     driver_->Put("Connected", TVariant(false));
+  } catch (const std::exception& e) {
+    why = e.what();
+  }
+  try {
     still = driver_->Get("Connected").AsBool();
   } catch (const std::exception& e) {
-    Log(std::string("Warning, disconnect failed: ") + e.what());
+    if (why.empty()) why = e.what();
+  }
+  // A focuser that refuses to let go stays connected; one let go all the
+  // same (an INDI server that did not answer, its connection closed) goes
+  // with the reason.
+  if (still) {
+    if (!why.empty()) Log("Warning, disconnect failed: " + why);
     return;
   }
-  // A focuser that refuses to let go stays connected.
-  if (still) return;
   driver_.reset();
   SetDisconnected();
-  Log("Disconnected");
+  Log(why.empty() ? "Disconnected" : "Disconnected: " + why);
 }
 
 void TFocuserControl::Timer1Timer() {
@@ -218,10 +227,13 @@ void TFilterWheelControl::ConnectClick() {
 
 void TFilterWheelControl::DisconnectClick() {
   if (!connected_) return;
+  std::string why;
   try {
     driver_->Put("Connected", TVariant(false));
-  } catch (const std::exception&) {
-    // The object is released in any case.
+  } catch (const std::exception& e) {
+    // The object is released in any case, and what went wrong told (an
+    // INDI server that did not answer, its connection closed).
+    why = e.what();
   }
   connected_ = maker_ = false;
   tweakCode_ = 0;
@@ -229,7 +241,7 @@ void TFilterWheelControl::DisconnectClick() {
   timer_.stop();
   ui_ = TDeviceControls{};
   driver_.reset();
-  Log("Disconnected");
+  Log(why.empty() ? "Disconnected" : "Disconnected: " + why);
   emit changed();
 }
 

@@ -452,18 +452,22 @@ bool TTeleControl::Disconnect() {
   // Released here; a call still waiting for the mount holds the object
   // until its wait has ended.
   platform::TAutomationRef driver = std::move(driver_);
+  std::string why;
   if (driver) {
     try {
       driver->Put("Connected", TVariant(false));
-    } catch (const std::exception&) {
-      // The link may already be gone; the object is released in any case.
+    } catch (const platform::EAutomationCancelled&) {
+    } catch (const std::exception& e) {
+      // The object is released in any case; what went wrong (an INDI
+      // server that did not answer, whose connection was closed) is told.
+      why = e.what();
     }
   }
   host_->SetGotoHereEnabled(false);
   host_->SetSyncHereEnabled(false);
   host_->SetAcceptAlignEnabled(false);
   host_->SetTimeAndLocationMenusEnabled(true);
-  Log("Disconnect");
+  Log(why.empty() ? "Disconnect" : "Disconnect: " + why);
   emit changed();
   return named;
 }

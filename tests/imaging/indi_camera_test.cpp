@@ -21,11 +21,13 @@
 #include "imaging/forms/ascom_camera_forms.h"
 #include "imaging/indi_camera.h"
 #include "platform/dialogs.h"
+#include "platform/indi_client.h"
 #include "shell/log_lines.h"
 #include "tests/support/indi_props.h"
 #include "tests/support/indi_server.h"
 
 using namespace imaging;
+using testing_support::Stopped;
 using testing_support::WaitUntil;
 
 namespace {
@@ -74,22 +76,6 @@ struct TickCounter {
     call();
     inCall = false;
   }
-};
-
-// A process stopped (SIGSTOP) until the end of the scope.
-class Stopped {
- public:
-  explicit Stopped(qint64 pid) : pid_(pid_t(pid)), done_(::kill(pid_, SIGSTOP) == 0) {}
-  ~Stopped() { Continue(); }
-  bool Done() const { return done_; }
-  void Continue() {
-    if (done_) ::kill(pid_, SIGCONT);
-    done_ = false;
-  }
-
- private:
-  pid_t pid_;
-  bool done_;
 };
 
 std::vector<std::string> Lines() { return LogLines().Lines(); }
@@ -309,7 +295,8 @@ TEST(IndiCamera, AStoppedServerOrAnEndedDriverIsTheReasonTheConsoleGives) {
 
 // The user presses Disconnect while the camera's INDI server, or only its
 // driver, is stopped (SIGSTOP): the camera is let go once its wait for the
-// answer has ended, and the log says that the server did not answer.
+// answer has ended, and the log says that the server (or the device) did
+// not answer.
 // Disconnect pressed again during the wait or after it does nothing more,
 // and the slot takes another driver at once. A server or a driver killed
 // while its camera idles: the loss is logged with its reason before the
@@ -353,8 +340,10 @@ TEST(IndiCamera, ACameraWhoseServerDoesNotAnswerIsLetGoAndALossIsLoggedWithItsRe
       EXPECT_TRUE(form.Connect1->isEnabled() && form.Select1->isEnabled() && form.Name1->isEnabled());
       EXPECT_FALSE(form.Disconnect1->isEnabled());
       EXPECT_TRUE(Cameras().SourceSettings.empty());
+      // (The server answers a ping itself: a stopped driver is told apart.)
+      const std::string silent = wholeServer ? "the INDI server" : "INDI device \"CCD Simulator\"";
       const std::vector<std::string> told = {
-          "[Ascom.Camera] Disconnect (#1): the INDI server did not answer within 5 s; the connection to the server "
+          "[Ascom.Camera] Disconnect (#1): " + silent + " did not answer within 5 s; the connection to the server "
           "is closed",
           "[Ascom.Camera] Disconnect (#1)"};
       EXPECT_EQ(Lines(), told);
@@ -396,6 +385,78 @@ TEST(IndiCamera, ACameraWhoseServerDoesNotAnswerIsLetGoAndALossIsLoggedWithItsRe
   }
   Cameras().SourceSettings.clear();
   ImagingSettingsDoc().Doc.Clear();
+}
+
+// The INDI server stops answering (SIGSTOP) while the camera idles: the
+// camera window's watch finds the silence and logs the loss with it before
+// the slot's disconnect; a Connect to the silent server says it did not
+// answer. (The program's silence limit, 10 s, is shortened here.)
+TEST(IndiCamera, ACameraWhoseServerFallsSilentIsToldLost) {
+  const QStringList drivers = {"indi_simulator_ccd"};
+  NOCTRA_REQUIRE_TOOL(testing_support::HaveIndi(drivers), "indiserver (or indi_simulator_ccd)", "indi-bin");
+  ImagingSettingsDoc().Doc.Clear();
+  platform::ScopedScriptedDialogs dialogs;
+  testing_support::ScopedIndiSilenceLimit limit(6000);
+  testing_support::IndiServer server(drivers);
+  ASSERT_TRUE(server.Start()) << "indiserver did not start";
+  const std::string where = "the INDI server at 127.0.0.1:" + std::to_string(server.port);
+  {
+    TAscomCameraSlots window;
+    window[1].name = IndiCameraId("127.0.0.1", server.port, "CCD Simulator");
+    window.ConnectClick(1);
+    ASSERT_NE(window.Camera(1), nullptr) << "the INDI camera did not connect";
+    LogLines().Clear();
+    Stopped stopped(server.Pid());
+    ASSERT_TRUE(stopped.Done());
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          window.Timer1Timer();
+          return !window[1].connected;
+        },
+        60));
+    window.Timer1Timer();
+    EXPECT_EQ(Lines(),
+              (std::vector<std::string>{"[Ascom.Camera] Error, connection lost (#1): " + where + " has not answered for 6 s",
+                                        "[Ascom.Camera] Disconnect (#1)"}));
+    window.ConnectClick(1);
+    EXPECT_EQ(window.Camera(1), nullptr);
+    EXPECT_EQ(dialogs.Last().text, "ASCOM Camera driver couldn't connect: " + where + " did not answer within 5 s");
+  }
+  Cameras().SourceSettings.clear();
+  ImagingSettingsDoc().Doc.Clear();
+}
+
+// A picture comes in one message, which over a slow link may take long
+// while the server's other answers wait behind it: from the camera's
+// exposure start until the device reports the exposure over (its picture
+// sent before that), a server that answers nothing is not told lost. (The
+// client is fed as its server would feed it; no server answers its pings.)
+TEST(IndiCamera, AServerSendingAPictureIsNotTakenForSilent) {
+  testing_support::ScopedIndiSilenceLimit limit(300);
+  auto client = std::make_shared<platform::TIndiClient>(platform::TIndiAddress{"127.0.0.1", 1, "CCD"});
+  testing_support::IndiConnected(*client);
+  testing_support::IndiNumbers(*client, "CCD_EXPOSURE", {{"CCD_EXPOSURE_VALUE", 0, 0, 3600}});
+  testing_support::IndiNumbers(*client, "CCD_INFO", {{"CCD_MAX_X", 1280, 0, 0}});
+  platform::TAutomationRef cam = MakeIndiCamera(client);
+  cam->Put("Connected", platform::TVariant(true));
+  client->newPingReply("noctra-1");  // the server answered once
+  cam->Invoke("StartExposure", {platform::TVariant(1.0), platform::TVariant(true)});
+  auto lost = [&] { return !cam->Get("Connected").AsBool(); };
+  EXPECT_FALSE(WaitUntil(lost, 3));
+  // The exposure's time over, its picture on the way.
+  INDI::PropertyNumber exposing(1);
+  exposing.setDeviceName("CCD");
+  exposing.setName("CCD_EXPOSURE");
+  exposing[0].setName("CCD_EXPOSURE_VALUE");
+  exposing.setState(IPS_BUSY);
+  client->updateProperty(exposing);
+  EXPECT_FALSE(WaitUntil(lost, 3));
+  // The exposure reported over: silent from then on.
+  exposing.setState(IPS_OK);
+  client->updateProperty(exposing);
+  EXPECT_TRUE(WaitUntil(lost, 30));
+  EXPECT_EQ(platform::LinkLostReason(*cam, "ImageReady"), "the INDI server at 127.0.0.1:1 has not answered for 0.3 s");
+  client->serverDisconnected(0);
 }
 
 // A call waiting for the camera's answer (its driver stopped) ends when the

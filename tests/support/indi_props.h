@@ -1,5 +1,6 @@
 // An INDI client fed as its server would feed it: its device connected, and
-// number properties of elements {name, value, minimum, maximum}.
+// number properties of elements {name, value, minimum, maximum}; and the
+// client's silence limit shortened for a scope.
 #pragma once
 
 #include <libindi/indipropertynumber.h>
@@ -35,5 +36,13 @@ inline void IndiNumbers(platform::TIndiClient& client, const std::string& prop, 
   }
   client.newProperty(p);
 }
+
+class ScopedIndiSilenceLimit {
+ public:
+  explicit ScopedIndiSilenceLimit(int ms) { platform::TIndiClient::SetSilenceLimitMsForTest(ms); }
+  ~ScopedIndiSilenceLimit() { platform::TIndiClient::SetSilenceLimitMsForTest(0); }
+  ScopedIndiSilenceLimit(const ScopedIndiSilenceLimit&) = delete;
+  ScopedIndiSilenceLimit& operator=(const ScopedIndiSilenceLimit&) = delete;
+};
 
 }  // namespace testing_support

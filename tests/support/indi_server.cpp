@@ -3,6 +3,7 @@
 #include <QStandardPaths>
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -111,6 +112,13 @@ void IndiServer::Stop() {
     server_.kill();
     server_.waitForFinished(2000);
   }
+}
+
+Stopped::Stopped(qint64 pid) : pid_(pid), done_(pid > 0 && ::kill(pid_t(pid), SIGSTOP) == 0) {}
+
+void Stopped::Continue() {
+  if (done_) ::kill(pid_t(pid_), SIGCONT);
+  done_ = false;
 }
 
 }  // namespace testing_support

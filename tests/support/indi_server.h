@@ -49,4 +49,21 @@ class IndiServer {
   QProcess server_;
 };
 
+// A process stopped (SIGSTOP) until Continue or the end of the scope: a
+// server or driver that hangs, or whose host's network dropped, without
+// closing its connections.
+class Stopped {
+ public:
+  explicit Stopped(qint64 pid);
+  ~Stopped() { Continue(); }
+  Stopped(const Stopped&) = delete;
+  Stopped& operator=(const Stopped&) = delete;
+  bool Done() const { return done_; }
+  void Continue();
+
+ private:
+  qint64 pid_;
+  bool done_;
+};
+
 }  // namespace testing_support
