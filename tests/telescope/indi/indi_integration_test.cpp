@@ -15,6 +15,7 @@
 #include "telescope/tele_control.h"
 #include "tests/support/indi_props.h"
 #include "tests/support/indi_server.h"
+#include "tests/telescope/indi/indi_mount.h"
 #include "tests/telescope/sequence_run.h"
 #include "tests/telescope/sim_fixture.h"
 
@@ -25,12 +26,6 @@ namespace {
 
 const QStringList kDrivers = {"indi_simulator_telescope", "indi_simulator_focus", "indi_simulator_wheel"};
 
-// Sirius, ICRS/J2000 (SIMBAD). The INDI mount works in coordinates of date;
-// the test passes the same numbers in and reads them back, so the epoch
-// does not matter here.
-constexpr double kSiriusRa = (6 + 45 / 60.0 + 8.91728 / 3600.0) * 15 * kRad;
-constexpr double kSiriusDec = -(16 + 42 / 60.0 + 58.0171 / 3600.0) * kRad;
-constexpr double kArcmin = kRad / 60.0;
 // Cerro Tololo Inter-American Observatory, 30°10'10.78" S, 70°48'23.49" W (the
 // observatory's published site): a west longitude, which INDI takes as 0..360° east.
 constexpr double kCtioLat = -(30 + 10 / 60.0 + 10.78 / 3600.0);
@@ -180,15 +175,9 @@ TEST(IndiIntegration, SequencerStopsWhenItsMountDoesNotArrive) {
   LogLines().Clear();
   RecordingHost host;
   TTeleControl tele(&host);
-  tele.name = platform::IndiDriverId("127.0.0.1", srv.port, "Telescope Simulator");
-  tele.ConnectClick();
-  ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
-  tele.useRefracted = false;
-  tele.TrackButton1Click();  // the simulator starts with tracking off
-  ASSERT_TRUE(tele.SyncRaDec(kSiriusRa, kSiriusDec));
   TSequenceRun run(tele, host);
-  run.events = true;
-  ASSERT_TRUE(run.TickUntil([&] { return std::fabs(tele.Declination() - kSiriusDec) < 1 * kArcmin; }, 30));
+  ConnectIndiMountOnSirius(tele, srv.port, run);
+  if (HasFatalFailure()) return;
   // Ticks until the goto under way has taken the mount a degree on.
   auto underWay = [&] {
     const double dec0 = tele.Declination();

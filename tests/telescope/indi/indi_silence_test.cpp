@@ -16,6 +16,7 @@
 #include "telescope/tele_control.h"
 #include "tests/support/indi_props.h"
 #include "tests/support/indi_server.h"
+#include "tests/telescope/indi/indi_mount.h"
 #include "tests/telescope/sequence_run.h"
 #include "tests/telescope/sim_fixture.h"
 
@@ -28,9 +29,6 @@ namespace {
 const QStringList kDrivers = {"indi_simulator_telescope", "indi_simulator_focus", "indi_simulator_wheel"};
 constexpr int kLimitMs = 6000;
 
-// Sirius, ICRS/J2000 (SIMBAD); the mount takes and gives back the same numbers.
-constexpr double kSiriusRa = (6 + 45 / 60.0 + 8.91728 / 3600.0) * 15 * kRad;
-constexpr double kSiriusDec = -(16 + 42 / 60.0 + 58.0171 / 3600.0) * kRad;
 
 std::string Silence(int port) {
   return "the INDI server at 127.0.0.1:" + std::to_string(port) + " has not answered for 6 s";
@@ -178,15 +176,9 @@ TEST(IndiSilence, TheSequencerStopsWhenItsMountsServerFallsSilentDuringAGoto) {
   LogLines().Clear();
   RecordingHost host;
   TTeleControl tele(&host);
-  tele.name = platform::IndiDriverId("127.0.0.1", srv.port, "Telescope Simulator");
-  tele.ConnectClick();
-  ASSERT_TRUE(tele.Connected()) << LogLines().LastLine();
-  tele.useRefracted = false;
-  tele.TrackButton1Click();  // the simulator starts with tracking off
-  ASSERT_TRUE(tele.SyncRaDec(kSiriusRa, kSiriusDec));
   TSequenceRun run(tele, host);
-  run.events = true;
-  ASSERT_TRUE(run.TickUntil([&] { return std::fabs(tele.Declination() - kSiriusDec) < kRad / 60; }, 30));
+  ConnectIndiMountOnSirius(tele, srv.port, run);
+  if (HasFatalFailure()) return;
   run.points.points = {{kSiriusRa, kSiriusDec + 60 * kRad, "Far_north", true, "1,10,red,light", false}};
   run.seq.StartButtonClick();
   ASSERT_TRUE(run.RunToGoto());
