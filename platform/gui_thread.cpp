@@ -22,8 +22,11 @@ namespace {
 // mutex, so the hand-over itself orders the worker's writes before the GUI
 // thread's reads (and ThreadSanitizer, which cannot see inside Qt's event
 // queue, sees that order too). Each posted event runs one item, in order.
-std::mutex g_queueMutex;
-std::deque<std::function<void()>> g_queue;
+// Never destroyed: a worker a device's silence kept past the program's end
+// (detached, see the LX200 mount) may still hand over its completion while
+// the process's static objects go.
+std::mutex& g_queueMutex = *new std::mutex;
+std::deque<std::function<void()>>& g_queue = *new std::deque<std::function<void()>>;
 
 void RunOneQueued() {
   std::function<void()> fn;
